@@ -5,10 +5,12 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "platform/core/Color.h"
+#include "demo/DemoRegistry.h"
 
 namespace {
 
@@ -59,12 +61,37 @@ bool RenderSystemColours(const std::string& dir) {
     return SavePng(dir + "/system-colours.png", width, height, pixels);
 }
 
+demo::DemoSection systemColours("00-system-colours", RenderSystemColours);
+
 }  // namespace
+
+namespace demo {
+
+namespace {
+std::map<std::string, DemoFunction>& Sections() {
+    static std::map<std::string, DemoFunction> sections;
+    return sections;
+}
+}  // namespace
+
+DemoSection::DemoSection(const char* name, DemoFunction run) { Sections()[name] = std::move(run); }
+
+}  // namespace demo
 
 int main(int argc, char** argv) {
     std::string dir = argc > 1 ? argv[1] : "out";
     std::filesystem::create_directories(dir);
-    bool ok = RenderSystemColours(dir);
-    std::printf("demo: %s %s/system-colours.png\n", ok ? "wrote" : "failed to write", dir.c_str());
-    return ok ? 0 : 1;
+    int failures = 0;
+    for (const auto& [name, run] : demo::Sections()) {
+        bool ok = false;
+        try {
+            ok = run(dir);
+        } catch (const std::exception& e) {
+            std::printf("demo: %s raised: %s\n", name.c_str(), e.what());
+        }
+        std::printf("demo: %-28s %s\n", name.c_str(), ok ? "ok" : "FAILED");
+        if (!ok) ++failures;
+    }
+    std::printf("demo: pictures are in %s/\n", dir.c_str());
+    return failures ? 1 : 0;
 }
