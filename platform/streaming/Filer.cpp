@@ -618,12 +618,13 @@ void TReader::ReadProperty(TPersistent* Instance) {
         else
             obj = p->GetObj(obj);
     }
-    if (!obj) {
+    std::string last = obj ? name.substr(start) : std::string();
+    if (last.empty()) {
         SkipValue();
         return;
     }
-    std::string last = name.substr(start);
     const TPropInfo* p = GetPropInfo(obj, last);
+    FErrorName = context;
     try {
         if (p && p->Kind == TTypeKind::tkMethod) {
             SkipValue();
@@ -631,7 +632,6 @@ void TReader::ReadProperty(TPersistent* Instance) {
             ReadPropValue(obj, *p);
         } else {
             FPropName = last;
-            FErrorName = context;
             obj->DefineProperties(this);
             if (!FPropName.empty()) { // nobody claimed it: an unknown property
                 FPropName.clear();

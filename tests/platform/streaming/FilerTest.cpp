@@ -209,6 +209,8 @@ TEST_F(Streaming, UnknownPropertiesAndSetNamesAreSkipped) {
         w.WriteInteger(1);
         w.WritePropName("Nope.Size");
         w.WriteInteger(1);
+        w.WritePropName("Font.");
+        w.WriteString("odd name");
         w.WritePropName("OnClick"); // events are never applied
         w.WriteIdent("Handler");
         w.WritePropName("Options");
@@ -343,6 +345,14 @@ TEST_F(Streaming, BadStreamsRaiseReadErrors) {
                   w.WriteIdent("clPlaid");
               })),
               "Error reading W.Color: Invalid property value");
+    EXPECT_EQ(message(Handmade([](TWriter& w) {
+                  w.WritePropName("Items");
+                  w.WriteValue(TValueType::vaCollection);
+                  w.WriteListBegin();
+                  w.WritePropName("Width");
+                  w.WriteBoolean(true);
+              })),
+              "Error reading W.Items[0].Width: Invalid property value");
     EXPECT_EQ(message(Handmade([](TWriter& w) {
                   w.WritePropName("Skip");
                   w.WriteValue(TValueType(42));
