@@ -12,76 +12,15 @@
 
 namespace epc {
 
-struct TGdiObject {
-    explicit TGdiObject(UINT type) : Type(type) {}
-    virtual ~TGdiObject() = default;
-    UINT Type;
-    bool Stock = false;
-    int SelectCount = 0;  // selections in contexts and their saved states
-};
-
-struct TGdiPen : TGdiObject {
-    TGdiPen() : TGdiObject(OBJ_PEN) {}
-    LOGPEN Log;
-};
-
-struct TGdiBrush : TGdiObject {
-    TGdiBrush() : TGdiObject(OBJ_BRUSH) {}
-    LOGBRUSH Log;
-    // Pattern brushes keep their own 8x8 copy: colour pixels, or monochrome bits (1 = bk).
-    bool MonoPattern = false;
-    std::array<uint32_t, 64> Pattern{};
-};
-
-struct TGdiFont : TGdiObject {
-    TGdiFont() : TGdiObject(OBJ_FONT) {}
-    LOGFONTW Log;
-    // The sized face, acquired on first use, and a direct table of advances for the common
-    // code points so that measuring does not go through the engine's cache for each character.
-    std::shared_ptr<TFontInstance> Instance;
-    std::vector<int32_t> Advances;
-    TFontInstance& Face();
-    int32_t Advance(char32_t ch) {
-        if (ch < kDirectAdvances) {
-            int32_t& a = Advances[ch];
-            if (a < 0) a = Instance->Advance(ch);
-            return a;
-        }
-        return Instance->Advance(ch);
+// Measuring goes through a direct table for the common code points, filled on first use.
+inline int32_t TGdiFont::Advance(char32_t ch) {
+    if (ch < kDirectAdvances) {
+        int32_t& a = Advances[ch];
+        if (a < 0) a = Instance->Advance(ch);
+        return a;
     }
-    static constexpr char32_t kDirectAdvances = 0x3000;
-};
-
-struct TGdiBitmap : TGdiObject {
-    TGdiBitmap() : TGdiObject(OBJ_BITMAP) {}
-    int Width = 0;
-    int Height = 0;
-    int Bpp = 32;
-    int Stride = 0;
-    std::vector<uint8_t> Data;      // rows top-down, DWORD-aligned
-    std::vector<RGBQUAD> Colors;    // colour table of 1-, 4- and 8-bit bitmaps
-    TDeviceContext* SelectedIn = nullptr;
-    // Contexts draw on 32-bit pixels. Other depths are drawn through a 32-bit shadow that is
-    // written back when the bits are asked for.
-    std::vector<uint32_t> Shadow;
-    bool ShadowValid = false;
-    bool ShadowDirty = false;
-
-    uint32_t* Pixels();        // 32-bit view for drawing (marks the shadow dirty)
-    const uint32_t* PixelsForRead();
-    int PixelStride() const { return Bpp == 32 ? Stride / 4 : Width; }
-    void SyncBits();           // writes a dirty shadow back and forgets it
-    void Allocate(int width, int height, int bpp);
-};
-
-struct TGdiRegion : TGdiObject {
-    TGdiRegion() : TGdiObject(OBJ_REGION) {}
-    std::vector<TRect> Rects;  // banded: sorted by top then left, no overlaps
-};
-
-struct TGdiPalette : TGdiObject {
-    TGdiPalette() : TGdiObject(OBJ_PAL) {}
-};
+    return Instance->Advance(ch);
+}
 
 struct TDcState {
     HPEN Pen = nullptr;

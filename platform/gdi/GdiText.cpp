@@ -441,7 +441,7 @@ int DrawTextCore(HDC dc, const char16_t* text, int count, RECT* rect, UINT forma
     }
     UINT oldAlign = dc->S.TextAlign;
     dc->S.TextAlign = TA_LEFT | TA_TOP;
-    UINT options = (format & DT_NOCLIP) ? 0 : ETO_CLIPPED;
+    UINT options = (format & DT_NOCLIP) ? 0u : UINT(ETO_CLIPPED);
     if (format & DT_RTLREADING) options |= ETO_RTLREADING;
     uint32_t color = ToPixel(ResolveColor(dc->S.TextColor));
     const std::u16string& t = layout.Text;
