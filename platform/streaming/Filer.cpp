@@ -24,11 +24,13 @@ bool IsIntegerKind(TValueType t) {
 }
 
 bool IsStringKind(TValueType t) {
-    return t == TValueType::vaString || t == TValueType::vaLString ||
-           t == TValueType::vaWString || t == TValueType::vaUTF8String;
+    return t == TValueType::vaString || t == TValueType::vaLString || t == TValueType::vaWString ||
+           t == TValueType::vaUTF8String;
 }
 
-[[noreturn]] void InvalidValue() { throw EReadError(SInvalidPropertyValue); }
+[[noreturn]] void InvalidValue() {
+    throw EReadError(SInvalidPropertyValue);
+}
 
 // Clears a component state again when the scope ends, if it was not there before.
 class StateScope {
@@ -49,8 +51,7 @@ private:
     bool FAdded;
 };
 
-template <class T>
-class Restore {
+template <class T> class Restore {
 public:
     explicit Restore(T& ref) : FRef(ref), FSaved(ref) {}
     ~Restore() { FRef = FSaved; }
@@ -62,7 +63,7 @@ private:
     T FSaved;
 };
 
-}  // namespace
+} // namespace
 
 // Counts nesting for the reader; too deep a record is rejected before the stack suffers.
 struct ReaderScope {
@@ -91,7 +92,9 @@ void TWriter::DefineBinaryProperty(const std::string& Name, TStreamProc, TStream
     WriteBinary(data.DataString());
 }
 
-void TWriter::WriteSignature() { Write(FilerSignature, 4); }
+void TWriter::WriteSignature() {
+    Write(FilerSignature, 4);
+}
 
 void TWriter::WriteRootComponent(TComponent* Root) {
     WriteSignature();
@@ -124,7 +127,8 @@ void TWriter::WriteProperties(TPersistent* Instance) {
     if (FDepth >= MaxFilerDepth) throw EWriteError("Properties nested too deep");
     Restore<int> depth(FDepth);
     ++FDepth;
-    for (const TPropInfo* p : GetPropList(Instance->ClassName())) WriteProperty(Instance, *p);
+    for (const TPropInfo* p : GetPropList(Instance->ClassName()))
+        WriteProperty(Instance, *p);
     Instance->DefineProperties(this);
 }
 
@@ -202,7 +206,7 @@ void TWriter::WriteProperty(TPersistent* Instance, const TPropInfo& p) {
         }
         break;
     }
-    default:  // events are not stored
+    default: // events are not stored
         break;
     }
 }
@@ -243,7 +247,8 @@ void TWriter::WriteInteger(int64_t Value) {
         n = 8;
     }
     uint64_t u = uint64_t(Value);
-    for (int i = 0; i < n; ++i) buf[1 + i] = uint8_t(u >> (8 * i));
+    for (int i = 0; i < n; ++i)
+        buf[1 + i] = uint8_t(u >> (8 * i));
     Write(buf, 1 + n);
 }
 
@@ -254,7 +259,8 @@ void TWriter::WriteBoolean(bool Value) {
 namespace {
 void WriteInt32LE(TWriter& w, int32_t v) {
     uint8_t b[4];
-    for (int i = 0; i < 4; ++i) b[i] = uint8_t(uint32_t(v) >> (8 * i));
+    for (int i = 0; i < 4; ++i)
+        b[i] = uint8_t(uint32_t(v) >> (8 * i));
     w.Write(b, 4);
 }
 
@@ -262,7 +268,7 @@ int32_t CheckedLength(size_t n) {
     if (n > size_t(INT32_MAX)) throw EWriteError("Value too long to store");
     return int32_t(n);
 }
-}  // namespace
+} // namespace
 
 void TWriter::WriteString(const std::string& Value) {
     if (Value.size() <= 255) {
@@ -323,7 +329,9 @@ void TWriter::WriteStr(const std::string& Value) {
     Write(Value.data(), n);
 }
 
-void TWriter::WritePropName(const std::string& Name) { WriteStr(FPropPath + Name); }
+void TWriter::WritePropName(const std::string& Name) {
+    WriteStr(FPropPath + Name);
+}
 
 // ---- TReader --------------------------------------------------------------------------------
 
@@ -332,8 +340,7 @@ void TReader::Enter() {
     ++FDepth;
 }
 
-void TReader::DefineProperty(const std::string& Name, TReaderProc ReadData, TWriterProc,
-                             bool) {
+void TReader::DefineProperty(const std::string& Name, TReaderProc ReadData, TWriterProc, bool) {
     if (FPropName.empty() || !ReadData || !SameText(Name, FPropName)) return;
     FPropName.clear();
     ReadData(*this);
@@ -347,7 +354,9 @@ void TReader::DefineBinaryProperty(const std::string& Name, TStreamProc ReadData
     ReadData(data);
 }
 
-void TReader::Read(void* Buffer, int64_t Count) { FStream->ReadBuffer(Buffer, Count); }
+void TReader::Read(void* Buffer, int64_t Count) {
+    FStream->ReadBuffer(Buffer, Count);
+}
 
 uint8_t TReader::ReadByte() {
     uint8_t b;
@@ -358,8 +367,8 @@ uint8_t TReader::ReadByte() {
 int32_t TReader::ReadLength() {
     uint8_t b[4];
     Read(b, 4);
-    int32_t n = int32_t(uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 |
-                        uint32_t(b[3]) << 24);
+    int32_t n =
+        int32_t(uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 | uint32_t(b[3]) << 24);
     if (n < 0) throw EReadError(SInvalidStreamFormat);
     // A length beyond the end is a truncated stream; refuse before allocating for it.
     if (int64_t(n) > FStream->Size() - FStream->Position()) throw EReadError(SReadError);
@@ -395,16 +404,26 @@ int64_t TReader::ReadInt64() {
     TValueType t = ReadValue();
     int n;
     switch (t) {
-    case TValueType::vaInt8: n = 1; break;
-    case TValueType::vaInt16: n = 2; break;
-    case TValueType::vaInt32: n = 4; break;
-    case TValueType::vaInt64: n = 8; break;
-    default: InvalidValue();
+    case TValueType::vaInt8:
+        n = 1;
+        break;
+    case TValueType::vaInt16:
+        n = 2;
+        break;
+    case TValueType::vaInt32:
+        n = 4;
+        break;
+    case TValueType::vaInt64:
+        n = 8;
+        break;
+    default:
+        InvalidValue();
     }
     uint8_t b[8];
     Read(b, n);
     uint64_t u = 0;
-    for (int i = 0; i < n; ++i) u |= uint64_t(b[i]) << (8 * i);
+    for (int i = 0; i < n; ++i)
+        u |= uint64_t(b[i]) << (8 * i);
     // Sign-extend from the stored width.
     int shift = 64 - 8 * n;
     return int64_t(u << shift) >> shift;
@@ -476,12 +495,18 @@ std::u16string TReader::ReadWideString() {
 
 std::string TReader::ReadIdent() {
     switch (ReadValue()) {
-    case TValueType::vaIdent: return ReadStr();
-    case TValueType::vaFalse: return "False";
-    case TValueType::vaTrue: return "True";
-    case TValueType::vaNil: return "nil";
-    case TValueType::vaNull: return "Null";
-    default: InvalidValue();
+    case TValueType::vaIdent:
+        return ReadStr();
+    case TValueType::vaFalse:
+        return "False";
+    case TValueType::vaTrue:
+        return "True";
+    case TValueType::vaNil:
+        return "nil";
+    case TValueType::vaNull:
+        return "Null";
+    default:
+        InvalidValue();
     }
 }
 
@@ -517,23 +542,40 @@ void TReader::SkipValue() {
     case TValueType::vaNil:
         break;
     case TValueType::vaList:
-        while (!EndOfList()) SkipValue();
+        while (!EndOfList())
+            SkipValue();
         ReadListEnd();
         break;
-    case TValueType::vaInt8: skip(1); break;
-    case TValueType::vaInt16: skip(2); break;
+    case TValueType::vaInt8:
+        skip(1);
+        break;
+    case TValueType::vaInt16:
+        skip(2);
+        break;
     case TValueType::vaInt32:
-    case TValueType::vaSingle: skip(4); break;
+    case TValueType::vaSingle:
+        skip(4);
+        break;
     case TValueType::vaInt64:
     case TValueType::vaCurrency:
-    case TValueType::vaDate: skip(8); break;
-    case TValueType::vaExtended: skip(10); break;
+    case TValueType::vaDate:
+        skip(8);
+        break;
+    case TValueType::vaExtended:
+        skip(10);
+        break;
     case TValueType::vaString:
-    case TValueType::vaIdent: skip(ReadByte()); break;
+    case TValueType::vaIdent:
+        skip(ReadByte());
+        break;
     case TValueType::vaBinary:
     case TValueType::vaLString:
-    case TValueType::vaUTF8String: skip(ReadLength()); break;
-    case TValueType::vaWString: skip(int64_t(ReadLength()) * 2); break;
+    case TValueType::vaUTF8String:
+        skip(ReadLength());
+        break;
+    case TValueType::vaWString:
+        skip(int64_t(ReadLength()) * 2);
+        break;
     case TValueType::vaSet:
         while (!ReadStr().empty()) {
         }
@@ -555,7 +597,8 @@ void TReader::SkipValue() {
 
 void TReader::ReadProperties(TPersistent* Instance) {
     ReaderScope scope(*this);
-    while (!EndOfList()) ReadProperty(Instance);
+    while (!EndOfList())
+        ReadProperty(Instance);
     ReadListEnd();
 }
 
@@ -575,12 +618,13 @@ void TReader::ReadProperty(TPersistent* Instance) {
         else
             obj = p->GetObj(obj);
     }
-    if (!obj) {
+    std::string last = obj ? name.substr(start) : std::string();
+    if (last.empty()) {
         SkipValue();
         return;
     }
-    std::string last = name.substr(start);
     const TPropInfo* p = GetPropInfo(obj, last);
+    FErrorName = context;
     try {
         if (p && p->Kind == TTypeKind::tkMethod) {
             SkipValue();
@@ -588,9 +632,8 @@ void TReader::ReadProperty(TPersistent* Instance) {
             ReadPropValue(obj, *p);
         } else {
             FPropName = last;
-            FErrorName = context;
             obj->DefineProperties(this);
-            if (!FPropName.empty()) {  // nobody claimed it: an unknown property
+            if (!FPropName.empty()) { // nobody claimed it: an unknown property
                 FPropName.clear();
                 SkipValue();
             }
@@ -630,7 +673,7 @@ void TReader::ReadPropValue(TPersistent* Instance, const TPropInfo& p) {
         uint64_t bits = 0;
         for (const std::string& ident : ReadSetIdents()) {
             int v = p.Idents ? GetEnumValue(*p.Idents, ident) : -1;
-            if (v >= 0 && v < 64) bits |= uint64_t(1) << v;  // unknown names are skipped
+            if (v >= 0 && v < 64) bits |= uint64_t(1) << v; // unknown names are skipped
         }
         if (p.SetOrd) p.SetOrd(Instance, int64_t(bits));
         break;
@@ -675,7 +718,8 @@ void TReader::ReadPropValue(TPersistent* Instance, const TPropInfo& p) {
             // Resolved among the root's components; a name not (yet) there is left alone.
             std::string ident = ReadIdent();
             TComponent* target = nullptr;
-            if (FRoot) target = SameText(FRoot->Name(), ident) ? FRoot : FRoot->FindComponent(ident);
+            if (FRoot)
+                target = SameText(FRoot->Name(), ident) ? FRoot : FRoot->FindComponent(ident);
             if (target && p.SetObj) p.SetObj(Instance, target);
         } else {
             InvalidValue();
@@ -695,7 +739,7 @@ void TReader::ReadCollection(TCollection* Collection) {
     try {
         Collection->Clear();
         while (!EndOfList()) {
-            if (IsIntegerKind(NextValue())) ReadInt64();  // stored order, not needed
+            if (IsIntegerKind(NextValue())) ReadInt64(); // stored order, not needed
             ReadListBegin();
             Restore<std::string> errorName(FErrorName);
             FErrorName += "[" + std::to_string(Collection->Count()) + "]";
@@ -736,7 +780,8 @@ TComponent* TReader::ReadComponent(TComponent* Component) {
         FCreated.clear();
         FTouched.clear();
         FRoot = savedRoot;
-        for (auto it = created.rbegin(); it != created.rend(); ++it) FreeComponent(*it);
+        for (auto it = created.rbegin(); it != created.rend(); ++it)
+            FreeComponent(*it);
         throw;
     }
     FRoot = savedRoot;
@@ -744,7 +789,8 @@ TComponent* TReader::ReadComponent(TComponent* Component) {
     FLoaded.clear();
     FCreated.clear();
     FTouched.clear();
-    for (TComponent* c : loaded) c->Loaded();
+    for (TComponent* c : loaded)
+        c->Loaded();
     return result;
 }
 
@@ -792,17 +838,17 @@ TComponent* TReader::ReadComponentRecord(TComponent* Component) {
     if (FParent && FParent != Component && Component->HasParent())
         Component->SetParentComponent(FParent);
 
+    // Records nested in this one, as children or inside its custom properties, belong to it.
+    Restore<TComponent*> parent(FParent);
+    FParent = Component;
     {
         Restore<std::string> errorName(FErrorName);
         FErrorName = name.empty() ? className : name;
         ReadProperties(Component);
     }
-    {
-        Restore<TComponent*> parent(FParent);
-        FParent = Component;
-        while (!EndOfList()) ReadComponentRecord(nullptr);
-        ReadListEnd();
-    }
+    while (!EndOfList())
+        ReadComponentRecord(nullptr);
+    ReadListEnd();
     Component->ExcludeState(TComponentStateItem::csReading);
     if (std::find(FLoaded.begin(), FLoaded.end(), Component) == FLoaded.end())
         FLoaded.push_back(Component);
@@ -824,4 +870,4 @@ TComponent* ReadComponent(TStream& Stream, TComponent* Instance, TComponent* Own
     return reader.ReadRootComponent(Instance);
 }
 
-}  // namespace epc
+} // namespace epc

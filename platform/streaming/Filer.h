@@ -24,7 +24,7 @@ class TReader;
 class TWriter;
 
 enum class TValueType : uint8_t {
-    vaNull = 0,  // also the end of a list
+    vaNull = 0, // also the end of a list
     vaList = 1,
     vaInt8 = 2,
     vaInt16 = 3,
@@ -88,8 +88,8 @@ public:
 
     void DefineProperty(const std::string& Name, TReaderProc ReadData, TWriterProc WriteData,
                         bool HasData) override;
-    void DefineBinaryProperty(const std::string& Name, TStreamProc ReadData,
-                              TStreamProc WriteData, bool HasData) override;
+    void DefineBinaryProperty(const std::string& Name, TStreamProc ReadData, TStreamProc WriteData,
+                              bool HasData) override;
 
     void WriteSignature();
     // The signature, then the component's record with the component as root.
@@ -134,12 +134,13 @@ public:
 
     void DefineProperty(const std::string& Name, TReaderProc ReadData, TWriterProc WriteData,
                         bool HasData) override;
-    void DefineBinaryProperty(const std::string& Name, TStreamProc ReadData,
-                              TStreamProc WriteData, bool HasData) override;
+    void DefineBinaryProperty(const std::string& Name, TStreamProc ReadData, TStreamProc WriteData,
+                              bool HasData) override;
 
     // Owner of the components the reader creates for top-level records, and the parent given
-    // to a component that has one (SetParentComponent). Child records get the root as owner
-    // and the component around them as parent.
+    // to a component that has one (SetParentComponent). Records nested in a record (children,
+    // or components a custom property reads) get the root as owner and that record's component
+    // as parent.
     TComponent* Owner() const { return FOwner; }
     void SetOwner(TComponent* value) { FOwner = value; }
     TComponent* Parent() const { return FParent; }
@@ -195,13 +196,13 @@ private:
 
     TComponent* FOwner = nullptr;
     TComponent* FParent = nullptr;
-    std::string FPropName;   // a custom property waiting for its DefineProperty
-    std::string FErrorName;  // "Component.Prop" for error messages
+    std::string FPropName;  // a custom property waiting for its DefineProperty
+    std::string FErrorName; // "Component.Prop" for error messages
     int FDepth = 0;
     int FRecordDepth = 0;
-    std::vector<TComponent*> FLoaded;   // in the order their records ended
-    std::vector<TComponent*> FCreated;  // made by this reader during the outermost read
-    std::vector<TComponent*> FTouched;  // given to the reader, states to clear on failure
+    std::vector<TComponent*> FLoaded;  // in the order their records ended
+    std::vector<TComponent*> FCreated; // made by this reader during the outermost read
+    std::vector<TComponent*> FTouched; // given to the reader, states to clear on failure
 };
 
 // The stream forms of a component, as one call: the signature and the record.
@@ -209,4 +210,4 @@ void WriteComponent(TStream& Stream, TComponent* Instance);
 TComponent* ReadComponent(TStream& Stream, TComponent* Instance, TComponent* Owner = nullptr,
                           TComponent* Parent = nullptr);
 
-}  // namespace epc
+} // namespace epc

@@ -30,7 +30,7 @@ std::string Decode(std::string_view text, std::string& out) {
     return std::string();
 }
 
-}  // namespace
+} // namespace
 
 std::string BinToHex(std::string_view bytes) {
     static const char digits[] = "0123456789ABCDEF";
@@ -69,4 +69,4 @@ TComponent* HexToComponent(std::string_view text, TComponent* Instance, TCompone
     return ReadComponent(stream, Instance, Owner, Parent);
 }
 
-}  // namespace epc
+} // namespace epc

@@ -17,7 +17,7 @@ bool TryHexToBin(std::string_view text, std::string& bytes);
 
 // A component stream (signature and record) as one line of hexadecimal text, and back.
 std::string ComponentToHex(TComponent* Instance);
-TComponent* HexToComponent(std::string_view text, TComponent* Instance,
-                           TComponent* Owner = nullptr, TComponent* Parent = nullptr);
+TComponent* HexToComponent(std::string_view text, TComponent* Instance, TComponent* Owner = nullptr,
+                           TComponent* Parent = nullptr);
 
-}  // namespace epc
+} // namespace epc

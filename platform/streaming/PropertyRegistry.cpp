@@ -11,7 +11,7 @@ namespace {
 
 struct Registry {
     std::mutex Lock;
-    std::map<std::string, std::unique_ptr<TClassInfo>> Classes;  // key: upper-cased name
+    std::map<std::string, std::unique_ptr<TClassInfo>> Classes; // key: upper-cased name
     std::map<std::string, TComponentFactory> Factories;
 
     Registry() {
@@ -103,7 +103,7 @@ const TPropInfo& Require(TPersistent* instance, const std::string& propName) {
     throw EPropertyError("Invalid property type: " + p.Name);
 }
 
-}  // namespace
+} // namespace
 
 bool TPropInfo::IsStoredProp(TPersistent* instance) const {
     if (!Stored) return false;
@@ -307,4 +307,4 @@ TComponent* CreateComponentByClassName(const std::string& className, TComponent*
     return factory(AOwner);
 }
 
-}  // namespace epc
+} // namespace epc

@@ -37,15 +37,15 @@ namespace epc {
 EPC_EXCEPTION_CLASS(EPropertyError, Exception)
 
 enum class TTypeKind {
-    tkInteger,      // signed or unsigned integer
-    tkEnumeration,  // stored as an identifier
-    tkSet,          // stored as a list of identifiers
+    tkInteger,     // signed or unsigned integer
+    tkEnumeration, // stored as an identifier
+    tkSet,         // stored as a list of identifiers
     tkBoolean,
-    tkString,       // byte string
-    tkWString,      // UTF-16 string
-    tkColor,        // stored by name where the colour has one
-    tkClass,        // a sub-object (dotted paths, collections) or a component reference
-    tkMethod        // an event: never written, skipped when read
+    tkString,  // byte string
+    tkWString, // UTF-16 string
+    tkColor,   // stored by name where the colour has one
+    tkClass,   // a sub-object (dotted paths, collections) or a component reference
+    tkMethod   // an event: never written, skipped when read
 };
 
 using TIdentList = std::vector<std::string>;
@@ -86,7 +86,7 @@ struct TPropInfo {
 struct TClassInfo {
     std::string ClassName;
     std::string ParentName;
-    std::vector<std::unique_ptr<TPropInfo>> Props;  // declared order
+    std::vector<std::unique_ptr<TPropInfo>> Props; // declared order
 };
 
 // Adds a class to the registry (or returns it when already there) with its parent's name.
@@ -129,8 +129,7 @@ using TComponentFactory = std::function<TComponent*(TComponent* AOwner)>;
 
 // Makes a class creatable from a stream by its name.
 void RegisterClass(const std::string& className, TComponentFactory factory);
-template <class T>
-void RegisterClass(const std::string& className) {
+template <class T> void RegisterClass(const std::string& className) {
     RegisterClass(className, [](TComponent* owner) -> TComponent* { return new T(owner); });
 }
 void UnRegisterClass(const std::string& className);
@@ -142,13 +141,10 @@ TComponent* CreateComponentByClassName(const std::string& className, TComponent*
 
 namespace detail {
 
-template <class T>
-struct IsTSet : std::false_type {};
-template <class E>
-struct IsTSet<TSet<E>> : std::true_type {};
+template <class T> struct IsTSet : std::false_type {};
+template <class E> struct IsTSet<TSet<E>> : std::true_type {};
 
-template <class V>
-int64_t ToOrd(const V& v) {
+template <class V> int64_t ToOrd(const V& v) {
     if constexpr (std::is_same_v<V, bool>)
         return v ? 1 : 0;
     else if constexpr (std::is_enum_v<V>)
@@ -159,8 +155,7 @@ int64_t ToOrd(const V& v) {
         return int64_t(v);
 }
 
-template <class V>
-V FromOrd(int64_t x) {
+template <class V> V FromOrd(int64_t x) {
     if constexpr (std::is_same_v<V, bool>)
         return x != 0;
     else if constexpr (std::is_enum_v<V>)
@@ -171,19 +166,17 @@ V FromOrd(int64_t x) {
         return static_cast<V>(x);
 }
 
-template <class C>
-C& Cast(TPersistent* p) {
+template <class C> C& Cast(TPersistent* p) {
     auto* c = dynamic_cast<C*>(p);
     if (!c) throw EPropertyError("Invalid property owner: " + (p ? p->ClassName() : "nil"));
     return *c;
 }
 
-}  // namespace detail
+} // namespace detail
 
 // Registers the published properties of class C. Getters and setters are member functions
 // (or callables taking C&); a setter may be omitted (nullptr) for read-only sub-objects.
-template <class C>
-class TPublished {
+template <class C> class TPublished {
 public:
     TPublished(const std::string& className, const std::string& parentName)
         : FClassName(className) {
@@ -233,17 +226,17 @@ public:
         return *this;
     }
     // Written unless empty.
-    template <class G, class S>
-    TPublished& String(const std::string& name, G get, S set) {
+    template <class G, class S> TPublished& String(const std::string& name, G get, S set) {
         TPropInfo p = Base(TTypeKind::tkString, name);
         p.GetStr = [get](TPersistent* o) { return std::string(std::invoke(get, Self(o))); };
         if constexpr (!std::is_null_pointer_v<S>)
-            p.SetStr = [set](TPersistent* o, const std::string& v) { std::invoke(set, Self(o), v); };
+            p.SetStr = [set](TPersistent* o, const std::string& v) {
+                std::invoke(set, Self(o), v);
+            };
         FLast = &AddPublishedProperty(FClassName, std::move(p));
         return *this;
     }
-    template <class G, class S>
-    TPublished& WideString(const std::string& name, G get, S set) {
+    template <class G, class S> TPublished& WideString(const std::string& name, G get, S set) {
         TPropInfo p = Base(TTypeKind::tkWString, name);
         p.GetWStr = [get](TPersistent* o) { return std::u16string(std::invoke(get, Self(o))); };
         if constexpr (!std::is_null_pointer_v<S>)
@@ -254,8 +247,7 @@ public:
         return *this;
     }
     // A sub-object written as dotted paths ("T.Options"), or as a collection when it is one.
-    template <class G>
-    TPublished& Object(const std::string& name, G get) {
+    template <class G> TPublished& Object(const std::string& name, G get) {
         TPropInfo p = Base(TTypeKind::tkClass, name);
         p.GetObj = [get](TPersistent* o) -> TPersistent* { return std::invoke(get, Self(o)); };
         FLast = &AddPublishedProperty(FClassName, std::move(p));
@@ -285,15 +277,16 @@ public:
         if (FLast) FLast->Stored = stored;
         return *this;
     }
-    template <class F>
-    TPublished& StoredIf(F isStored) {
-        if (FLast) FLast->IsStored = [isStored](TPersistent* o) { return bool(std::invoke(isStored, Self(o))); };
+    template <class F> TPublished& StoredIf(F isStored) {
+        if (FLast)
+            FLast->IsStored = [isStored](TPersistent* o) {
+                return bool(std::invoke(isStored, Self(o)));
+            };
         return *this;
     }
 
 private:
-    template <class G>
-    using Value = std::decay_t<std::invoke_result_t<G, C&>>;
+    template <class G> using Value = std::decay_t<std::invoke_result_t<G, C&>>;
 
     static C& Self(TPersistent* o) { return detail::Cast<C>(o); }
 
@@ -323,4 +316,4 @@ private:
     TPropInfo* FLast = nullptr;
 };
 
-}  // namespace epc
+} // namespace epc

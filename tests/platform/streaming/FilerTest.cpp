@@ -23,7 +23,8 @@ protected:
 
 std::string Bytes(std::initializer_list<int> list) {
     std::string s;
-    for (int b : list) s.push_back(char(b));
+    for (int b : list)
+        s.push_back(char(b));
     return s;
 }
 
@@ -60,10 +61,10 @@ void Fill(TTestWidget& w) {
     w.SetOptions(TOpts{TOpt::oB, TOpt::oD});
     w.SetVisible(false);
     w.SetColor(clRed);
-    w.SetCaption(std::string(300, 'x'));  // long enough for the long string kind
+    w.SetCaption(std::string(300, 'x')); // long enough for the long string kind
     w.SetHint(u"h\u00E9llo \u4E16");
     w.Font()->SetSize(12);
-    w.Font()->SetColor(0x123456);  // a colour without a name
+    w.Font()->SetColor(0x123456); // a colour without a name
     w.Font()->SetStyle(TOpts{TOpt::oC});
     w.Points = {0, -1, 128, 40000, -2147483647 - 1};
     w.Blob = std::string("\0\x01\xFF", 3);
@@ -98,7 +99,7 @@ void ExpectSame(TTestWidget& a, TTestWidget& b) {
     }
 }
 
-}  // namespace
+} // namespace
 
 TEST_F(Streaming, EveryPropertyKindRoundTripsThroughBinaryAndHex) {
     TTestWidget source(nullptr);
@@ -108,7 +109,7 @@ TEST_F(Streaming, EveryPropertyKindRoundTripsThroughBinaryAndHex) {
     TTestWidget fromBinary(nullptr);
     Load(bytes, &fromBinary);
     ExpectSame(source, fromBinary);
-    EXPECT_EQ(Save(&fromBinary), bytes);  // writing again gives the same bytes
+    EXPECT_EQ(Save(&fromBinary), bytes); // writing again gives the same bytes
 
     std::string hex = ComponentToHex(&source);
     EXPECT_EQ(hex, BinToHex(bytes));
@@ -150,11 +151,11 @@ TEST_F(Streaming, RecordLayoutUsesDottedPathsAndColourNames) {
     w.SetColor(clRed);
     w.Font()->SetColor(0x123456);
     std::string s = Save(&w);
-    std::string expected = "TPF0" + Bytes({11}) + "TTestWidget" + Bytes({1}) + "A" +
-                           Bytes({5}) + "Width" + Bytes({2, 1}) +  //
-                           Bytes({5}) + "Color" + Bytes({7, 5}) + "clRed" +
-                           Bytes({10}) + "Font.Color" + Bytes({4, 0x56, 0x34, 0x12, 0}) +
-                           Bytes({5}) + "Items" + Bytes({14, 0}) +  // empty collection
+    std::string expected = "TPF0" + Bytes({11}) + "TTestWidget" + Bytes({1}) + "A" + Bytes({5}) +
+                           "Width" + Bytes({2, 1}) + //
+                           Bytes({5}) + "Color" + Bytes({7, 5}) + "clRed" + Bytes({10}) +
+                           "Font.Color" + Bytes({4, 0x56, 0x34, 0x12, 0}) + Bytes({5}) + "Items" +
+                           Bytes({14, 0}) + // empty collection
                            Bytes({0, 0});
     EXPECT_EQ(BinToHex(s), BinToHex(expected));
 }
@@ -162,10 +163,10 @@ TEST_F(Streaming, RecordLayoutUsesDottedPathsAndColourNames) {
 TEST_F(Streaming, DefaultsAreNotWrittenAndMissingPropertiesKeepTheirValues) {
     TTestWidget fresh(nullptr);
     std::string s = Save(&fresh);
-    for (const char* name : {"Height", "Align", "Options", "Visible", "Color", "Caption",
-                             "Hint", "Font.", "Tag", "Points", "Blob", "Buddy", "OnClick"})
+    for (const char* name : {"Height", "Align", "Options", "Visible", "Color", "Caption", "Hint",
+                             "Font.", "Tag", "Points", "Blob", "Buddy", "OnClick"})
         EXPECT_EQ(s.find(name), std::string::npos) << name;
-    EXPECT_NE(s.find("Width"), std::string::npos);  // no default: always written
+    EXPECT_NE(s.find("Width"), std::string::npos); // no default: always written
 
     TTestWidget target(nullptr);
     target.SetHeight(99);
@@ -198,7 +199,7 @@ TEST_F(Streaming, UnknownPropertiesAndSetNamesAreSkipped) {
         w.WriteBinary("zz");
         w.WritePropName("NoColl");
         w.WriteValue(TValueType::vaCollection);
-        w.WriteInteger(3);  // an item with its stored order
+        w.WriteInteger(3); // an item with its stored order
         w.WriteListBegin();
         w.WritePropName("P");
         w.WriteIdent("Q");
@@ -208,7 +209,9 @@ TEST_F(Streaming, UnknownPropertiesAndSetNamesAreSkipped) {
         w.WriteInteger(1);
         w.WritePropName("Nope.Size");
         w.WriteInteger(1);
-        w.WritePropName("OnClick");  // events are never applied
+        w.WritePropName("Font.");
+        w.WriteString("odd name");
+        w.WritePropName("OnClick"); // events are never applied
         w.WriteIdent("Handler");
         w.WritePropName("Options");
         w.WriteValue(TValueType::vaSet);
@@ -236,7 +239,7 @@ TEST_F(Streaming, LegacySetPropertyIsReadThroughACustomReader) {
     TTestWidget w(nullptr);
     Load(s, &w);
     EXPECT_EQ(w.Options(), TOpts{TOpt::oC});
-    EXPECT_EQ(Save(&w).find("OldOptions"), std::string::npos);  // never written
+    EXPECT_EQ(Save(&w).find("OldOptions"), std::string::npos); // never written
 }
 
 TEST_F(Streaming, ChildrenAreCreatedOwnedParentedAndLoadedBeforeTheirParent) {
@@ -287,7 +290,8 @@ TEST_F(Streaming, CollectionReplacesTheItemsItHeld) {
     TTestWidget source(nullptr);
     static_cast<TTestItem*>(source.Items()->Add())->SetWidth(7);
     TTestWidget target(nullptr);
-    for (int i = 0; i < 3; ++i) target.Items()->Add();
+    for (int i = 0; i < 3; ++i)
+        target.Items()->Add();
     Load(Save(&source), &target);
     ASSERT_EQ(target.Items()->Count(), 1);
     EXPECT_EQ(static_cast<TTestItem*>(target.Items()->Items(0))->Width(), 7);
@@ -333,7 +337,7 @@ TEST_F(Streaming, BadStreamsRaiseReadErrors) {
               "Error reading W.Align: Invalid property value");
     EXPECT_EQ(message(Handmade([](TWriter& w) {
                   w.WritePropName("Height");
-                  w.WriteInteger(70000);  // beyond the 16-bit property
+                  w.WriteInteger(70000); // beyond the 16-bit property
               })),
               "Error reading W.Height: Invalid property value");
     EXPECT_EQ(message(Handmade([](TWriter& w) {
@@ -341,6 +345,14 @@ TEST_F(Streaming, BadStreamsRaiseReadErrors) {
                   w.WriteIdent("clPlaid");
               })),
               "Error reading W.Color: Invalid property value");
+    EXPECT_EQ(message(Handmade([](TWriter& w) {
+                  w.WritePropName("Items");
+                  w.WriteValue(TValueType::vaCollection);
+                  w.WriteListBegin();
+                  w.WritePropName("Width");
+                  w.WriteBoolean(true);
+              })),
+              "Error reading W.Items[0].Width: Invalid property value");
     EXPECT_EQ(message(Handmade([](TWriter& w) {
                   w.WritePropName("Skip");
                   w.WriteValue(TValueType(42));
@@ -366,8 +378,10 @@ TEST_F(Streaming, BadStreamsRaiseReadErrors) {
 TEST_F(Streaming, DeepNestingIsRejectedWithoutExhaustingTheStack) {
     std::string lists = Handmade([](TWriter& w) {
         w.WritePropName("Deep");
-        for (int i = 0; i < 100000; ++i) w.WriteListBegin();
-        for (int i = 0; i < 100000; ++i) w.WriteListEnd();
+        for (int i = 0; i < 100000; ++i)
+            w.WriteListBegin();
+        for (int i = 0; i < 100000; ++i)
+            w.WriteListEnd();
     });
     TTestWidget w1(nullptr);
     EXPECT_THROW(Load(lists, &w1), EReadError);
@@ -395,4 +409,25 @@ TEST_F(Streaming, HexTextIsUpperCaseAndReadsEitherCase) {
     EXPECT_EQ(out, "kept");
     TTestWidget w(nullptr);
     EXPECT_THROW(HexToComponent("5450463", &w), EReadError);
+}
+
+TEST_F(Streaming, CustomPropertyCarriesNestedComponentRecords) {
+    TTestCarrier source(nullptr);
+    source.Values = {3, -5, 70000};
+    std::string s = Save(&source);
+
+    TTestCarrier target(nullptr);
+    Load(s, &target);
+    EXPECT_EQ(target.Values, source.Values);
+    EXPECT_EQ(target.ComponentCount(), 1); // the companion was reused, not duplicated
+    EXPECT_EQ(EventLog(), std::vector<std::string>{"Loaded Cell"});
+
+    source.ExtraCount = 1;
+    TTestCarrier bad(nullptr);
+    try {
+        Load(Save(&source), &bad);
+        ADD_FAILURE() << "no error";
+    } catch (EReadError& e) {
+        EXPECT_EQ(e.Message(), "Wrong end of cells list"); // the property's own message
+    }
 }

@@ -8,6 +8,7 @@
 
 #include "platform/core/Classes.h"
 #include "platform/core/Color.h"
+#include "platform/core/Exceptions.h"
 #include "platform/streaming/Filer.h"
 #include "platform/streaming/PropertyRegistry.h"
 
@@ -59,10 +60,12 @@ class TTestWidget : public TComponent {
 public:
     explicit TTestWidget(TComponent* owner)
         : TComponent(owner),
-          FItems("TTestItem", [](TCollection* c) { return new TTestItem(c); }, this) {}
+          FItems(
+              "TTestItem", [](TCollection* c) { return new TTestItem(c); }, this) {}
     ~TTestWidget() override {
         BeginDestroy();
-        for (TTestWidget* c : FChildren) c->FParentWidget = nullptr;
+        for (TTestWidget* c : FChildren)
+            c->FParentWidget = nullptr;
         if (FParentWidget) FParentWidget->RemoveChild(this);
     }
     std::string ClassName() const override { return "TTestWidget"; }
@@ -102,12 +105,14 @@ public:
             [this](TReader& r) {
                 Points.clear();
                 r.ReadListBegin();
-                while (!r.EndOfList()) Points.push_back(r.ReadInteger());
+                while (!r.EndOfList())
+                    Points.push_back(r.ReadInteger());
                 r.ReadListEnd();
             },
             [this](TWriter& w) {
                 w.WriteListBegin();
-                for (int p : Points) w.WriteInteger(p);
+                for (int p : Points)
+                    w.WriteInteger(p);
                 w.WriteListEnd();
             },
             !Points.empty());
@@ -133,7 +138,8 @@ public:
 
     // Children are the widgets parented here; the root owns them all.
     void GetChildren(const std::function<void(TComponent*)>& proc, TComponent* root) override {
-        for (TTestWidget* c : FChildren) proc(c);
+        for (TTestWidget* c : FChildren)
+            proc(c);
     }
     bool HasParent() const override { return true; }
     TComponent* GetParentComponent() const override { return FParentWidget; }
@@ -184,6 +190,48 @@ private:
     int FBevel = 1;
 };
 
+// Carries a list of values through one companion component, one record per value, inside a
+// custom property (as a table carries its cells).
+class TTestCarrier : public TComponent {
+public:
+    explicit TTestCarrier(TComponent* owner) : TComponent(owner), FCell(new TTestWidget(this)) {
+        FCell->SetName("Cell");
+    }
+    std::string ClassName() const override { return "TTestCarrier"; }
+    std::vector<int> Values;
+    int ExtraCount = 0; // claims more records than written
+
+    void DefineProperties(TFiler* Filer) override {
+        Filer->DefineProperty(
+            "C",
+            [this](TReader& r) {
+                Values.clear();
+                r.ReadListBegin();
+                int n = r.ReadInteger();
+                for (int i = 0; i < n; ++i) {
+                    if (r.EndOfList()) throw EReadError("Wrong end of cells list");
+                    r.ReadComponent(FCell);
+                    Values.push_back(FCell->Width());
+                }
+                if (!r.EndOfList()) throw EReadError("Wrong end of cells list");
+                r.ReadListEnd();
+            },
+            [this](TWriter& w) {
+                w.WriteListBegin();
+                w.WriteInteger(int(Values.size()) + ExtraCount);
+                for (int v : Values) {
+                    FCell->SetWidth(v);
+                    w.WriteComponent(FCell);
+                }
+                w.WriteListEnd();
+            },
+            true);
+    }
+
+private:
+    TTestWidget* FCell;
+};
+
 inline void RegisterTestComponents() {
     static const bool done = [] {
         TPublished<TTestFont>("TTestFont", "TPersistent")
@@ -211,11 +259,13 @@ inline void RegisterTestComponents() {
             .Event("OnClick");
         TPublished<TTestPanel>("TTestPanel", "TTestWidget")
             .Integer("Bevel", &TTestPanel::Bevel, &TTestPanel::SetBevel, 1);
+        TPublished<TTestCarrier>("TTestCarrier", "TComponent");
         RegisterClass<TTestWidget>("TTestWidget");
         RegisterClass<TTestPanel>("TTestPanel");
+        RegisterClass<TTestCarrier>("TTestCarrier");
         return true;
     }();
     (void)done;
 }
 
-}  // namespace epc::testing
+} // namespace epc::testing

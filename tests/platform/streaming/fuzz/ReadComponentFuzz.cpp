@@ -40,6 +40,11 @@ void EpcFuzzSeeds(std::vector<std::string>& seeds) {
     TMemoryStream small;
     WriteComponent(small, &plain);
     seeds.push_back(small.DataString());
+    TTestCarrier carrier(nullptr);
+    carrier.Values = {1, 2, 300};
+    TMemoryStream nested;
+    WriteComponent(nested, &carrier);
+    seeds.push_back(nested.DataString());
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
