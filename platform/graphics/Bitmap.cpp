@@ -271,14 +271,11 @@ void TBitmap::SetPixelFormat(TPixelFormat value) {
     FPixelFormat = value;
     FScan.clear();
     FScanCurrent = false;
-    if (FBits) {
-        if (BitsPerPixel() != 32) {
-            // Reduce the surface to the new format's colours at once.
-            SurfaceToScan();
-            ScanToSurface();
-        } else {
-            for (size_t i = 0, n = size_t(FWidth) * FHeight; i < n; ++i) FBits[i] = Opaque(FBits[i]);
-        }
+    // Reduce the surface to the new format's colours at once. Surfaces of the other formats
+    // are opaque already, so a change to 32 bits needs nothing.
+    if (FBits && BitsPerPixel() != 32) {
+        SurfaceToScan();
+        ScanToSurface();
     }
     Changed(this);
 }

@@ -11,6 +11,13 @@
 
 namespace epc {
 
+namespace {
+// Deletes the replaced handles that no context holds any more.
+void PurgeStale(std::vector<HGDIOBJ>& stale) {
+    std::erase_if(stale, [](HGDIOBJ h) { return DeleteObject(h) != 0; });
+}
+}  // namespace
+
 // ---- TGraphicsObject ------------------------------------------------------------------------
 
 void TGraphicsObject::EndUpdate() {
@@ -33,11 +40,15 @@ void TGraphicsObject::Changed() {
 
 TFont::TFont() = default;
 
-TFont::~TFont() { FreeHandle(); }
+TFont::~TFont() {
+    FreeHandle();
+    for (HGDIOBJ h : FStale) DeleteObject(h);
+}
 
 void TFont::FreeHandle() {
+    // A canvas may still hold the handle until it hears of the change: keep it until then.
     if (FHandle) {
-        DeleteObject(GdiObj(FHandle));
+        FStale.push_back(GdiObj(FHandle));
         FHandle = nullptr;
     }
 }
@@ -138,6 +149,7 @@ HFONT TFont::Handle() {
     if (!FHandle) {
         LOGFONTW lf = LogFont();
         FHandle = CreateFontIndirectW(lf);
+        PurgeStale(FStale);
     }
     return FHandle;
 }
@@ -171,11 +183,15 @@ int PenModeToROP2(TPenMode mode) {
     return codes[mode <= pmNotXor ? mode : pmCopy];
 }
 
-TPen::~TPen() { FreeHandle(); }
+TPen::~TPen() {
+    FreeHandle();
+    for (HGDIOBJ h : FStale) DeleteObject(h);
+}
 
 void TPen::FreeHandle() {
+    // A canvas may still hold the handle until it hears of the change: keep it until then.
     if (FHandle) {
-        DeleteObject(GdiObj(FHandle));
+        FStale.push_back(GdiObj(FHandle));
         FHandle = nullptr;
     }
 }
@@ -236,6 +252,7 @@ HPEN TPen::Handle() {
         lp.lopnWidth = TPoint(FWidth, 0);
         lp.lopnColor = ColorToRGB(FColor);
         FHandle = CreatePenIndirect(lp);
+        PurgeStale(FStale);
     }
     return FHandle;
 }
@@ -254,11 +271,15 @@ void TPen::SetHandle(HPEN value) {
 
 // ---- TBrush ---------------------------------------------------------------------------------
 
-TBrush::~TBrush() { FreeHandle(); }
+TBrush::~TBrush() {
+    FreeHandle();
+    for (HGDIOBJ h : FStale) DeleteObject(h);
+}
 
 void TBrush::FreeHandle() {
+    // A canvas may still hold the handle until it hears of the change: keep it until then.
     if (FHandle) {
-        DeleteObject(GdiObj(FHandle));
+        FStale.push_back(GdiObj(FHandle));
         FHandle = nullptr;
     }
 }
@@ -318,6 +339,7 @@ HBRUSH TBrush::Handle() {
             }
             FHandle = CreateBrushIndirect(lb);
         }
+        PurgeStale(FStale);
     }
     return FHandle;
 }
@@ -376,7 +398,12 @@ void TCanvas::ReplaceHandle(HDC value, bool owned) {
     FHandle = value;
     FOwnsHandle = owned && value;
     FState.Clear();
-    if (FHandle) FState.Include(csHandleValid);
+    if (FHandle) {
+        FState.Include(csHandleValid);
+        // Point sizes follow the device: 10 points on a 600 dpi page are 83 pixels.
+        int ppi = GetDeviceCaps(FHandle, LOGPIXELSY);
+        if (ppi > 0) FFont->SetPixelsPerInch(ppi);
+    }
 }
 
 void TCanvas::SetHandle(HDC value) { ReplaceHandle(value, false); }

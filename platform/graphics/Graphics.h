@@ -107,6 +107,7 @@ protected:
 private:
     void FreeHandle();
 
+    std::vector<HGDIOBJ> FStale;  // replaced handles, deleted once no context holds them
     std::string FName = "MS Sans Serif";
     int FHeight = -11;
     TFontStyles FStyle;
@@ -154,6 +155,7 @@ protected:
 private:
     void FreeHandle();
 
+    std::vector<HGDIOBJ> FStale;
     TColor FColor = clBlack;
     int FWidth = 1;
     TPenStyle FStyle = psSolid;
@@ -191,6 +193,7 @@ protected:
 private:
     void FreeHandle();
 
+    std::vector<HGDIOBJ> FStale;
     TColor FColor = clWhite;
     TBrushStyle FStyle = bsSolid;
     TBitmap* FBitmap = nullptr;
@@ -207,7 +210,8 @@ inline constexpr const char* SNoCanvasHandle = "Canvas does not allow drawing";
 // Drawing over a device context. A canvas is either given a context (SetHandle; the caller
 // keeps it), adopts one for its whole life (SetOwnedHandle; deleted when replaced or at
 // destruction), or makes its own on demand (derived classes override CreateHandle). Every
-// drawing call fires OnChanging before and OnChange after it.
+// drawing call fires OnChanging before and OnChange after it. A new context sets the font's
+// PixelsPerInch to the context's resolution, so that point sizes suit the device.
 class TCanvas : public TPersistent {
 public:
     TCanvas();

@@ -146,6 +146,8 @@ TEST(CanvasHandle, GivenOwnedOrMissing) {
     TCanvas owning;
     owning.SetOwnedHandle(CreateBufferDC(300, 300, 600, 600));
     EXPECT_EQ(CanvasPixelsPerInch(&owning), 600);
+    owning.Font()->SetSize(10);
+    EXPECT_EQ(owning.Font()->Height(), -83);
     owning.Pen()->SetColor(clRed);
     owning.MoveTo(0, 5);
     owning.LineTo(5, 5);
