@@ -367,6 +367,9 @@ void TMetafile::Draw(TCanvas* canvas, const TRect& rect) {
     DeleteObject(GdiObj(frame));
 }
 
+// The largest frame accepted: ten metres, in hundredths of a millimetre.
+constexpr int64_t kMaxFrame = 1000000;
+
 void TMetafile::LoadFromStream(TStream& stream) {
     std::string data = ReadRest(stream);
     auto* p = reinterpret_cast<const uint8_t*>(data.data());
@@ -375,9 +378,11 @@ void TMetafile::LoadFromStream(TStream& stream) {
     bool enhanced = false;
     if (size >= 88 && U32(p) == 1 && U32(p + 40) == 0x464D4520) {
         // Enhanced metafile: the frame is in hundredths of a millimetre.
-        int32_t l = I32(p + 24), t = I32(p + 28), r = I32(p + 32), b = I32(p + 36);
-        width = MulDivSafe(r - l, ScreenPixelsPerInch, 2540);
-        height = MulDivSafe(b - t, ScreenPixelsPerInch, 2540);
+        int64_t w = int64_t(I32(p + 32)) - I32(p + 24), h = int64_t(I32(p + 36)) - I32(p + 28);
+        if (w < 0 || h < 0 || w > kMaxFrame || h > kMaxFrame)
+            throw EInvalidGraphic(SInvalidMetafile);
+        width = MulDivSafe(int(w), ScreenPixelsPerInch, 2540);
+        height = MulDivSafe(int(h), ScreenPixelsPerInch, 2540);
         enhanced = true;
     } else if (size >= 22 + 18 && U32(p) == 0x9AC6CDD7) {
         // Placeable Windows metafile: a bounding box in units of Inch per inch.

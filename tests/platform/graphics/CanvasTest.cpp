@@ -100,7 +100,7 @@ TEST(CanvasDrawing, TextUsesFontColourAndMovesThePen) {
 
     // Opaque text rectangle: the brush fills the whole rectangle, the text is clipped to it.
     c->Brush()->SetColor(clYellow);
-    c->TextRect(Rect(0, 20, 30, 30), 0, 20, std::u16string(u"WWWWWWWWWWWW"));
+    c->TextRect(Rect(0, 20, 30, 30), 0, 20, std::u16string(u"            "));
     EXPECT_EQ(s.At(29, 29), clYellow);
     EXPECT_EQ(s.At(31, 25), clWhite);
     // A larger font is wider.
