@@ -112,8 +112,8 @@ public:
             m.Descent = static_cast<int32_t>(height) - m.Ascent;
         } else {
             em = static_cast<int32_t>(std::max<int64_t>(1, height));
-            m.Ascent = CeilToInt(winAscent * em / upem);
-            m.Descent = CeilToInt(winDescent * em / upem);
+            m.Ascent = RoundToInt(winAscent * em / upem);
+            m.Descent = RoundToInt(winDescent * em / upem);
         }
         m.Height = m.Ascent + m.Descent;
         m.InternalLeading = std::max(0, m.Height - em);
@@ -121,9 +121,11 @@ public:
 
         const double scale = em / upem;
         // A requested average width scales the face horizontally.
-        double naturalAverage =
-            os2 && os2->version != 0xFFFF && os2->xAvgCharWidth > 0 ? os2->xAvgCharWidth * scale
-                                                                      : 0;
+        double naturalAverage = 0;
+        if (FRequest.Width > 0) {
+            if (FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(em)) != 0) return false;
+            naturalAverage = WeightedAverageLocked();
+        }
         int32_t xEm = em;
         if (FRequest.Width > 0 && naturalAverage > 0)
             xEm = std::clamp(RoundToInt(em * FRequest.Width / naturalAverage), 1, kMaxEm);
@@ -146,10 +148,7 @@ public:
                          (cellUnits - (hhea->Ascender - static_cast<double>(hhea->Descender)));
             m.ExternalLeading = std::max(0, RoundToInt(gap * scale));
         }
-        if (naturalAverage > 0)
-            m.AveCharWidth = std::max(1, RoundToInt(os2->xAvgCharWidth * xScale));
-        else
-            m.AveCharWidth = std::max(1, MeasureLocked(U'x'));
+        m.AveCharWidth = std::max(1, WeightedAverageLocked());
         m.MaxCharWidth = std::max(m.AveCharWidth,
                                   CeilToInt(face->max_advance_width * xScale) + FBoldExtra);
 
@@ -173,7 +172,10 @@ public:
         // FreeType gives the centre of the line; rows start at its top.
         double centre = face->underline_position != 0 ? -face->underline_position : upem / 10.0;
         int32_t top = RoundToInt(centre * scale - m.UnderlineThickness / 2.0);
-        if (m.Descent > m.UnderlineThickness) top = std::min(top, m.Descent - m.UnderlineThickness);
+        // Keep a row between the letters and the line where the descent has room for it.
+        if (m.Descent > m.UnderlineThickness) {
+            top = std::clamp(top, 1, m.Descent - m.UnderlineThickness);
+        }
         m.UnderlinePosition = std::max(0, top);
         if (os2 && os2->version != 0xFFFF && os2->yStrikeoutSize > 0) {
             m.StrikeOutThickness = std::max(1, RoundToInt(os2->yStrikeoutSize * scale));
@@ -256,6 +258,21 @@ private:
         const FT_Int32 flags = FT_LOAD_DEFAULT | FT_LOAD_NO_BITMAP | FT_LOAD_TARGET_NORMAL;
         if (FT_Load_Glyph(r.Face, r.Index, flags) == 0) return true;
         return r.Index != 0 && FT_Load_Glyph(r.Face, 0, flags) == 0;
+    }
+
+    // The average width of lower-case text: letters and space weighted by their frequency in
+    // English, which is what the classic average-width field means. Newer faces store an
+    // average over all their glyphs instead, far wider than text.
+    int32_t WeightedAverageLocked() {
+        static const int weights[27] = {64, 14, 27, 35, 100, 20, 14, 42, 63, 3,  6,  35, 20, 56,
+                                        56, 17, 4,  49, 56,  71, 31, 10, 18, 3,  18, 2,  166};
+        int64_t sum = 0;
+        for (int i = 0; i < 27; ++i) {
+            char32_t ch = i < 26 ? static_cast<char32_t>(U'a' + i) : U' ';
+            if (!FT_Get_Char_Index(FPrimary.Face, ch)) return MeasureLocked(U'x');
+            sum += int64_t(weights[i]) * MeasureLocked(ch);
+        }
+        return static_cast<int32_t>((sum + 500) / 1000);
     }
 
     int32_t MeasureLocked(char32_t ch) {
