@@ -27,9 +27,16 @@ void AlphaOverRowMaster(const TColor32* source, TColor32* dest, int32_t count, u
 // Kept for callers that bracket their blending; nothing needs to be reset on today's processors.
 inline void EndMmxBlending() {}
 
+// Mixes the one colour F into count pixels by the weight W (0 leaves them, 255 is mixed too).
+// Gives the same pixels as AlphaOverMasterInPlace of F whose effective weight is W.
+void BlendConstantRow(TColor32 F, TColor32* dest, int32_t count, uint32_t W);
+
 // The formula of the routine table (bfLanes by default).
 void SetBlendFormula(TBlendFormula formula);
 TBlendFormula BlendFormula();
+// Whether the lane formula uses 256-bit routines where the processor has them (the start-up
+// choice); returns whether they are in use afterwards.
+bool SetWideBlending(bool wide);
 
 // The formulas on one pixel, for callers that need the mix itself.
 TColor32 MixLanes(TColor32 F, TColor32 B, uint32_t W);

@@ -46,29 +46,38 @@ bool ClipLine(int32_t& x1, int32_t& y1, int32_t& x2, int32_t& y2, int32_t minX, 
 namespace {
 
 inline void AddCrossing(TScanLines& table, int32_t row, int32_t x, int32_t maxX, bool up) {
-    int32_t index = row - table.MinY;
-    if (index < 0 || index >= int32_t(table.Rows.size())) return;
+    uint32_t index = uint32_t(row - table.MinY);
+    if (index >= uint32_t(table.RowCount)) return;
+    if (table.Counting) {
+        ++table.Offsets[index];
+        return;
+    }
     uint32_t v = uint32_t(ClampInt(x, 0, maxX));
-    table.Rows[size_t(index)].push_back(up ? v | CrossingUp : v);
+    table.Data[table.Offsets[index] + table.Filled[index]++] = up ? v | CrossingUp : v;
 }
 
 void WalkEdge(TScanLines& table, int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t maxX,
               bool up) {
-    int32_t dy = std::abs(y2 - y1), dx = std::abs(x2 - x1);
-    int32_t sx = x2 > x1 ? 1 : (x2 < x1 ? -1 : 0);
-    int32_t sy = y2 > y1 ? 1 : -1;
-    // Rows of the table that the edge can reach; the rest of the walk only moves x.
-    int32_t firstRow = table.MinY, lastRow = table.MinY + int32_t(table.Rows.size()) - 1;
-    int64_t e = (dx % dy) >> 1;
+    const int64_t dy = std::abs(int64_t(y2) - y1), dx = std::abs(int64_t(x2) - x1);
+    const int64_t sx = x2 > x1 ? 1 : (x2 < x1 ? -1 : 0);
+    const int32_t sy = y2 > y1 ? 1 : -1;
+    // Each row adds dx to the error and steps x while the error exceeds dy; q whole steps and
+    // the remainder r give the same steps without a loop or a division per row.
+    const int64_t q = dx / dy, r = dx % dy;
+    int64_t e = r >> 1;
     int64_t x = x1;
     int32_t row = y1;
-    for (int32_t i = 0; i < dy; ++i, row += sy) {
+    const int32_t firstRow = table.MinY, lastRow = table.MinY + table.RowCount - 1;
+    for (int64_t i = 0; i < dy; ++i, row += sy) {
         if (row >= firstRow && row <= lastRow) AddCrossing(table, row, int32_t(x), maxX, up);
-        e += dx;
+        e += r;
+        x += q * sx;
         if (e > dy) {
-            int64_t steps = (e - 1) / dy;
-            x += sx * steps;
-            e -= steps * dy;
+            x += sx;
+            e -= dy;
+        } else if (e == 0 && q > 0) {
+            x -= sx;  // the last step would have left an error of exactly 0
+            e = dy;
         }
     }
 }
@@ -101,42 +110,65 @@ void AddContourEdges(TScanLines& table, const std::vector<TPoint>& points, int32
     }
 }
 
+void BuildScanLines(TScanLines& table, const std::vector<std::vector<TPoint>>& contours,
+                    int32_t minY, int32_t maxY, int32_t maxX) {
+    table.MinY = minY;
+    table.RowCount = std::max(0, maxY - minY + 1);
+    const size_t rows = size_t(table.RowCount);
+    table.Offsets.assign(rows + 1, 0);
+    table.Counting = true;
+    for (const std::vector<TPoint>& c : contours)
+        if (c.size() >= 3) AddContourEdges(table, c, maxX);
+    // Counts become starts.
+    uint32_t total = 0;
+    for (size_t r = 0; r <= rows; ++r) {
+        uint32_t n = table.Offsets[r];
+        table.Offsets[r] = total;
+        total += n;
+    }
+    table.Data.resize(total);
+    table.Filled.assign(rows, 0);
+    table.Counting = false;
+    for (const std::vector<TPoint>& c : contours)
+        if (c.size() >= 3) AddContourEdges(table, c, maxX);
+}
+
 namespace {
 
 inline uint32_t XOf(uint32_t c) { return c & ~CrossingUp; }
 
-void SortCrossings(std::vector<uint32_t>& row) {
-    if (row.size() <= 2) {
-        if (row.size() == 2 && XOf(row[0]) > XOf(row[1])) std::swap(row[0], row[1]);
+void SortCrossings(uint32_t* row, uint32_t n) {
+    if (n <= 2) {
+        if (n == 2 && XOf(row[0]) > XOf(row[1])) std::swap(row[0], row[1]);
         return;
     }
-    std::sort(row.begin(), row.end(),
-              [](uint32_t a, uint32_t b) { return XOf(a) < XOf(b); });
+    std::sort(row, row + n, [](uint32_t a, uint32_t b) { return XOf(a) < XOf(b); });
 }
 
 // Calls span(a, b) for every filled span of a sorted row: pairs in alternate mode, from where
 // the winding count leaves 0 to where it returns in winding mode.
 template <typename F>
-void ForEachSpan(const std::vector<uint32_t>& row, TPolyFillMode mode, F&& span) {
+void ForEachSpan(const uint32_t* row, uint32_t n, TPolyFillMode mode, F&& span) {
     if (mode == pfAlternate) {
-        for (size_t i = 0; i + 1 < row.size(); i += 2) span(XOf(row[i]), XOf(row[i + 1]));
+        for (uint32_t i = 0; i + 1 < n; i += 2) span(XOf(row[i]), XOf(row[i + 1]));
         return;
     }
     int count = 0;
     uint32_t start = 0;
-    for (uint32_t c : row) {
+    for (uint32_t i = 0; i < n; ++i) {
+        uint32_t c = row[i];
         if (count == 0) start = XOf(c);
         count += (c & CrossingUp) ? 1 : -1;
         if (count == 0) span(start, XOf(c));
     }
 }
 
-std::vector<TPoint> ScaledContour(const TArrayOfFixedPoint& contour, int32_t bias, int shift) {
-    std::vector<TPoint> pts(contour.size());
+void ScaleContour(const TArrayOfFixedPoint& contour, int32_t bias, int shift,
+                  std::vector<TPoint>& pts) {
+    pts.resize(contour.size());
     for (size_t i = 0; i < contour.size(); ++i)
         pts[i] = {int32_t((int64_t(contour[i].X) + bias) >> shift),
                   int32_t((int64_t(contour[i].Y) + bias) >> shift)};
-    return pts;
 }
 
 }  // namespace
@@ -224,41 +256,34 @@ void TPolygon32::DrawFilled(TBitmap32* bitmap, TColor32 color) {
 
 void TPolygon32::FillPlain(TBitmap32* bitmap, TColor32 color) {
     const int32_t width = bitmap->Width(), height = bitmap->Height();
-    std::vector<std::vector<TPoint>> contours;
+    FContours.resize(FPoints.size());
     int32_t minY = INT32_MAX, maxY = INT32_MIN;
-    for (const TArrayOfFixedPoint& c : FPoints) {
-        contours.push_back(ScaledContour(c, 0x7FFF, 16));
-        for (const TPoint& p : contours.back()) {
+    for (size_t i = 0; i < FPoints.size(); ++i) {
+        ScaleContour(FPoints[i], 0x7FFF, 16, FContours[i]);
+        for (TPoint& p : FContours[i]) {
             minY = std::min(minY, p.Y);
             maxY = std::max(maxY, p.Y);
+            p.X = int32_t(uint32_t(p.X) << 8);  // x in 1/256 pixel
         }
     }
     if (minY == INT32_MAX) return;
     minY = ClampInt(minY, 0, height);
     maxY = ClampInt(maxY, 0, height);
     if (maxY <= minY) return;
-
-    TScanLines table;
-    table.MinY = minY;
-    // The last row only ever holds empty pairs at bottom vertices, but keep parity exact.
-    table.Rows.resize(size_t(std::min(maxY, height - 1) - minY + 1));
-    const int32_t maxX = width * 256 - 1;
-    for (std::vector<TPoint>& c : contours) {
-        if (c.size() < 3) continue;
-        for (TPoint& p : c) p.X = int32_t(uint32_t(p.X) << 8);
-        AddContourEdges(table, c, maxX);
-    }
+    // The last row only ever holds empty pairs at bottom vertices, but keeps parity exact.
+    BuildScanLines(FTable, FContours, minY, std::min(maxY, height - 1), width * 256 - 1);
 
     const bool blended = (color >> 24) < 255;
     auto toPixel = [](uint32_t x) { return int32_t(x >> 8) + ((x & 255) >= 128 ? 1 : 0); };
-    for (size_t r = 0; r < table.Rows.size(); ++r) {
-        std::vector<uint32_t>& row = table.Rows[r];
-        if (row.empty()) continue;
-        SortCrossings(row);
-        Assert(row.size() % 2 == 0, "Assertion failure");
-        const int32_t y = table.MinY + int32_t(r);
+    for (int32_t r = 0; r < FTable.RowCount; ++r) {
+        uint32_t n = FTable.RowSize(r);
+        if (n == 0) continue;
+        uint32_t* row = FTable.Row(r);
+        SortCrossings(row, n);
+        if (n % 2) Assert(false, "Assertion failure");
+        const int32_t y = FTable.MinY + r;
         int32_t lastRight = -1;
-        ForEachSpan(row, FFillMode, [&](uint32_t a, uint32_t b) {
+        ForEachSpan(row, n, FFillMode, [&](uint32_t a, uint32_t b) {
             if (!(a + 1 < b)) return;
             int32_t left = toPixel(a), right = std::min(toPixel(b - 1), width - 1);
             if (left <= lastRight) left = lastRight + 1;
@@ -274,29 +299,25 @@ void TPolygon32::FillPlain(TBitmap32* bitmap, TColor32 color) {
 
 void TPolygon32::FillAA(TBitmap32* bitmap, TColor32 color) {
     const int32_t width = bitmap->Width(), height = bitmap->Height();
-    std::vector<std::vector<TPoint>> contours;
+    FContours.resize(FPoints.size());
     int32_t minY = INT32_MAX, maxY = INT32_MIN;
-    for (const TArrayOfFixedPoint& c : FPoints) {
-        if (c.size() < 3) continue;
-        contours.push_back(ScaledContour(c, 2047, 13));
-        for (const TPoint& p : contours.back()) {
+    for (size_t i = 0; i < FPoints.size(); ++i) {
+        FContours[i].clear();
+        if (FPoints[i].size() < 3) continue;
+        ScaleContour(FPoints[i], 2047, 13, FContours[i]);  // 1/8 pixel
+        for (const TPoint& p : FContours[i]) {
             minY = std::min(minY, p.Y);
             maxY = std::max(maxY, p.Y);
         }
     }
-    if (contours.empty()) return;
+    if (minY == INT32_MAX) return;
     minY = ClampInt(minY, 0, height * 8 - 1);
     maxY = ClampInt(maxY, 0, height * 8 - 1);
     if (maxY <= minY) return;
-
-    TScanLines table;
-    table.MinY = minY;
-    table.Rows.resize(size_t(maxY - minY + 1));
-    const int32_t maxX = width * 8 - 1;
-    for (const std::vector<TPoint>& c : contours) AddContourEdges(table, c, maxX);
-    for (std::vector<uint32_t>& row : table.Rows) {
-        SortCrossings(row);
-        Assert(row.size() % 2 == 0, "Assertion failure");
+    BuildScanLines(FTable, FContours, minY, maxY, width * 8 - 1);
+    for (int32_t r = 0; r < FTable.RowCount; ++r) {
+        SortCrossings(FTable.Row(r), FTable.RowSize(r));
+        if (FTable.RowSize(r) % 2) Assert(false, "Assertion failure");
     }
 
     const uint32_t rgb = color & 0x00FFFFFF, master = color >> 24;
@@ -305,37 +326,47 @@ void TPolygon32::FillAA(TBitmap32* bitmap, TColor32 color) {
         int32_t s0 = std::max(py * 8, minY) - minY, s1 = std::min(py * 8 + 7, maxY) - minY;
         uint32_t lo = UINT32_MAX, hi = 0;
         for (int32_t s = s0; s <= s1; ++s) {
-            const std::vector<uint32_t>& row = table.Rows[size_t(s)];
-            if (row.empty()) continue;
-            lo = std::min(lo, XOf(row.front()));
-            hi = std::max(hi, XOf(row.back()) + 7);
+            uint32_t n = FTable.RowSize(s);
+            if (n == 0) continue;
+            const uint32_t* row = FTable.Row(s);
+            lo = std::min(lo, XOf(row[0]));
+            hi = std::max(hi, XOf(row[n - 1]) + 7);
         }
         if (lo > hi) continue;
         const int32_t x0 = int32_t(lo / 8), x1 = int32_t(hi / 8);
         const size_t needed = size_t(x1 - x0 + 1) + 2;
         if (FCoverage.size() < needed) FCoverage.resize(needed + 64);
-        std::fill(FCoverage.begin(), FCoverage.begin() + ptrdiff_t(needed), 0);
+        // The coverage array is all zero between rows: only the entries a span touches are
+        // set, listed, and cleared again when the row is blended.
         int32_t* cov = FCoverage.data() - x0;
+        FEvents.clear();
         for (int32_t s = s0; s <= s1; ++s) {
-            ForEachSpan(table.Rows[size_t(s)], FFillMode, [&](uint32_t a, uint32_t b) {
+            ForEachSpan(FTable.Row(s), FTable.RowSize(s), FFillMode, [&](uint32_t a, uint32_t b) {
                 int32_t ai = int32_t(a >> 3), af = int32_t(a & 7);
                 int32_t bi = int32_t(b >> 3), bf = int32_t(b & 7);
                 cov[ai] += 7 - af;
                 cov[ai + 1] += af;
                 cov[bi] += bf - 7;
                 cov[bi + 1] -= bf;
+                FEvents.insert(FEvents.end(), {ai, ai + 1, bi, bi + 1});
             });
         }
-        int32_t count = std::min(x1, width - 1) - x0 + 1;
-        if (count <= 0) continue;
-        if (FRow.size() < size_t(count)) FRow.resize(size_t(count));
+        std::sort(FEvents.begin(), FEvents.end());
+        FEvents.erase(std::unique(FEvents.begin(), FEvents.end()), FEvents.end());
+        // Between two listed entries the running sum, and so the coverage, is constant.
+        const int32_t end = std::min(x1, width - 1) + 1;
+        TColor32* dst = bitmap->PixelPtr(0, py);
         int32_t sum = 0;
-        const int32_t* c = FCoverage.data();
-        for (int32_t i = 0; i < count; ++i) {
-            sum += c[i];
-            FRow[size_t(i)] = rgb | (uint32_t((sum * 1167) >> 8) << 24);
+        for (size_t k = 0; k < FEvents.size(); ++k) {
+            const int32_t i = FEvents[k];
+            sum += cov[i];
+            cov[i] = 0;
+            const int32_t j = k + 1 < FEvents.size() ? std::min(FEvents[k + 1], end) : end;
+            if (i >= j) continue;
+            uint32_t alpha = uint32_t(sum * 1167) >> 8;
+            uint32_t w = ((master + 1) * alpha) >> 8;
+            if (w != 0) BlendConstantRow(rgb | (alpha << 24), dst + i, j - i, w);
         }
-        AlphaOverRowMaster(FRow.data(), bitmap->PixelPtr(x0, py), count, master);
     }
     EndMmxBlending();
 }

@@ -8,6 +8,21 @@
 
 namespace epc {
 
+// The crossings of the scan-line table: bits 0..30 the x position, bit 31 set for an upward
+// edge. The table covers rows MinY..MinY+RowCount-1; its crossings are stored row after row in
+// one array (counted in a first walk over the edges, stored in a second).
+constexpr uint32_t CrossingUp = 0x80000000u;
+struct TScanLines {
+    int32_t MinY = 0;
+    int32_t RowCount = 0;
+    std::vector<uint32_t> Offsets;  // RowCount + 1 starts into Data
+    std::vector<uint32_t> Filled;   // crossings stored so far per row (second walk)
+    std::vector<uint32_t> Data;
+    bool Counting = true;
+
+    uint32_t* Row(int32_t r) { return Data.data() + Offsets[size_t(r)]; }
+    uint32_t RowSize(int32_t r) const { return Offsets[size_t(r) + 1] - Offsets[size_t(r)]; }
+};
 enum TPolyFillMode : uint8_t { pfAlternate = 0, pfWinding = 1 };
 
 class TPolygon32 : public TObject {
@@ -41,18 +56,16 @@ private:
     TArrayOfArrayOfFixedPoint FNormals;
     TArrayOfArrayOfFixedPoint FPoints;
     std::vector<int32_t> FCoverage;
-    std::vector<TColor32> FRow;
+    std::vector<int32_t> FEvents;
+    TScanLines FTable;
+    std::vector<std::vector<TPoint>> FContours;
 };
 
-// The crossings of the scan-line table: bits 0..30 the x position, bit 31 set for an upward
-// edge. The table covers rows minY..maxY-1 (one vector per row).
-constexpr uint32_t CrossingUp = 0x80000000u;
-struct TScanLines {
-    int32_t MinY = 0;
-    std::vector<std::vector<uint32_t>> Rows;
-};
-// Adds the edges of one contour (points in the table's units) to the table; x is clamped to
-// 0..maxX and rows outside the table are dropped.
+// Builds the table of the contours (points in the table's units; contours of fewer than three
+// points are left out) for rows minY..maxY; x is clamped to 0..maxX and rows outside dropped.
+void BuildScanLines(TScanLines& table, const std::vector<std::vector<TPoint>>& contours,
+                    int32_t minY, int32_t maxY, int32_t maxX);
+// Walks the edges of one contour into the table (counting or storing, as the table says).
 void AddContourEdges(TScanLines& table, const std::vector<TPoint>& points, int32_t maxX);
 
 // Clips a segment to the inclusive rectangle; false when nothing is left.

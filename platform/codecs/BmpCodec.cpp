@@ -168,11 +168,25 @@ TDecodedImage DecodeBmp(const uint8_t* data, size_t size) {
     }
 
     const TChannel r(maskR), g(maskG), b(maskB), a(maskA);
+    // The usual byte-aligned layouts copy bytes; others go through the masks.
+    const bool plainBytes = maskR == 0x00FF0000 && maskG == 0x0000FF00 && maskB == 0x000000FF &&
+                            (maskA == 0 || maskA == 0xFF000000u) && bits >= 24;
     image.Pixels.resize(static_cast<size_t>(width) * height);
     for (int64_t row = 0; row < height; ++row) {
         const uint8_t* src = data + offset + stride * static_cast<size_t>(row);
         int64_t y = topDown ? row : height - 1 - row;
         uint32_t* dst = image.Pixels.data() + static_cast<size_t>(y) * width;
+        if (plainBytes && bits == 24) {
+            for (int64_t x = 0; x < width; ++x, src += 3)
+                dst[x] = 0xFF000000u | uint32_t(src[2]) << 16 | uint32_t(src[1]) << 8 | src[0];
+            continue;
+        }
+        if (plainBytes) {
+            std::memcpy(dst, src, static_cast<size_t>(width) * 4);  // little-endian BGRA
+            if (!maskA)
+                for (int64_t x = 0; x < width; ++x) dst[x] |= 0xFF000000u;
+            continue;
+        }
         for (int64_t x = 0; x < width; ++x) {
             uint32_t v;
             switch (bits) {

@@ -342,6 +342,9 @@ std::string EncodePng(const TDecodedImage& image, bool keepAlpha) {
         throw EOutOfMemory("Out of memory");
     }
     png_set_write_fn(png, &state, PngWrite, PngFlush);
+    // Screenshots are the common case: fast settings lose little size on flat areas.
+    png_set_compression_level(png, 3);
+    png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_NONE | PNG_FILTER_SUB | PNG_FILTER_UP);
     bool ok = WritePng(png, info, image, layout);
     png_destroy_write_struct(&png, &info);
     if (!ok) throw EInvalidGraphic(std::string("Cannot write the PNG image: ") + state.Message);

@@ -55,8 +55,12 @@ TEST(Blend, SplitFormulaIsSelectable) {
 
 TEST(Blend, RowsMatchThePixelRoutines) {
     std::mt19937 rng(7);
-    for (TBlendFormula formula : {TBlendFormula::bfLanes, TBlendFormula::bfSplit}) {
-        SetBlendFormula(formula);
+    const bool wideAvailable = SetWideBlending(true);
+    for (int variant = 0; variant < 3; ++variant) {
+        // The 256-bit and the 128-bit routines of the lane formula, then the split formula.
+        if (variant == 0 && !wideAvailable) continue;
+        SetWideBlending(variant == 0);
+        SetBlendFormula(variant == 2 ? TBlendFormula::bfSplit : TBlendFormula::bfLanes);
         for (int count : {0, 1, 3, 4, 5, 8, 17, 37}) {
             std::vector<TColor32> src(static_cast<size_t>(count)), dst(static_cast<size_t>(count));
             for (int i = 0; i < count; ++i) {
@@ -79,7 +83,17 @@ TEST(Blend, RowsMatchThePixelRoutines) {
                 EXPECT_EQ(a, b) << count;
                 EXPECT_EQ(c, d) << count << " " << master;
             }
+            // One colour by one weight equals the master blend of that colour.
+            for (uint32_t alpha : {0u, 1u, 77u, 255u}) {
+                const TColor32 f = 0x00A0B0C0 | (alpha << 24);
+                std::vector<TColor32> e = dst, g = dst;
+                uint32_t w = (256 * alpha) >> 8;
+                BlendConstantRow(f, e.data(), count, w);
+                for (TColor32& px : g) AlphaOverMasterInPlace(f, px, 255);
+                EXPECT_EQ(e, g) << count << " " << alpha;
+            }
         }
     }
+    SetWideBlending(true);
     SetBlendFormula(TBlendFormula::bfLanes);
 }

@@ -44,25 +44,29 @@ TEST(ClipLine, RejectsAndShortens) {
 
 TEST(ScanLines, EdgeRowsAndTurningVertices) {
     TScanLines t;
-    t.MinY = 0;
-    t.Rows.resize(6);
     // Down the left side, across, up the right side.
-    AddContourEdges(t, {{0, 0}, {0, 4}, {4, 4}, {4, 0}}, 100);
-    ASSERT_EQ(t.Rows[0].size(), 2u);  // start of the downward edge plus the turn
-    EXPECT_EQ(t.Rows[0][0] & ~CrossingUp, 0u);
+    BuildScanLines(t, {{{0, 0}, {0, 4}, {4, 4}, {4, 0}}}, 0, 5, 100);
+    ASSERT_EQ(t.RowCount, 6);
+    ASSERT_EQ(t.RowSize(0), 2u);  // start of the downward edge plus the turn
+    EXPECT_EQ(t.Row(0)[0] & ~CrossingUp, 0u);
+    EXPECT_EQ(t.Row(0)[1] & ~CrossingUp, 0u);
     for (int r = 1; r <= 3; ++r) {
-        ASSERT_EQ(t.Rows[size_t(r)].size(), 2u) << r;
-        EXPECT_EQ(t.Rows[size_t(r)][0], 0u);                 // downward at x 0
-        EXPECT_EQ(t.Rows[size_t(r)][1], 4u | CrossingUp);    // upward at x 4
+        ASSERT_EQ(t.RowSize(r), 2u) << r;
+        EXPECT_EQ(t.Row(r)[0], 0u);               // downward at x 0
+        EXPECT_EQ(t.Row(r)[1], 4u | CrossingUp);  // upward at x 4
     }
-    EXPECT_EQ(t.Rows[4].size(), 2u);  // the upward edge's lower end and the turn
-    EXPECT_TRUE(t.Rows[5].empty());
+    EXPECT_EQ(t.RowSize(4), 2u);  // the upward edge's lower end and the turn
+    EXPECT_EQ(t.RowSize(5), 0u);
 
-    // A contour whose edges are all horizontal adds nothing.
-    TScanLines flat;
-    flat.Rows.resize(2);
-    AddContourEdges(flat, {{0, 1}, {5, 1}, {9, 1}}, 100);
-    EXPECT_TRUE(flat.Rows[1].empty());
+    // Rows outside the table are dropped, x is clamped; contours whose edges are all
+    // horizontal, or with fewer than three points, add nothing.
+    BuildScanLines(t, {{{-5, -2}, {50, 1}, {-5, 3}}, {{0, 1}, {5, 1}, {9, 1}}, {{0, 0}, {3, 3}}},
+                   0, 2, 20);
+    ASSERT_EQ(t.RowCount, 3);
+    for (int r = 0; r < 3; ++r) {
+        ASSERT_EQ(t.RowSize(r), 2u) << r;
+        for (uint32_t i = 0; i < 2; ++i) EXPECT_LE(t.Row(r)[i] & ~CrossingUp, 20u);
+    }
 }
 
 TEST(PolygonOutline, SinglePointsAndOpenContours) {
