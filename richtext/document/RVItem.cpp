@@ -917,14 +917,4 @@ TCustomRVItemInfo* CreateItemCopy(const TCustomRVItemInfo* item, TCustomRVData* 
     return copy;
 }
 
-TRVGraphicHooks& RVGraphicHooks() {
-    static TRVGraphicHooks hooks;
-    return hooks;
-}
-
-TRVControlHooks& RVControlHooks() {
-    static TRVControlHooks hooks;
-    return hooks;
-}
-
 }  // namespace epc
