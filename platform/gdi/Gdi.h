@@ -219,7 +219,9 @@ HGDIOBJ GetCurrentObject(HDC dc, UINT type);
 
 // ---- Bitmaps ---------------------------------------------------------------------------------
 
-// A 32-bit (or 1-, 8-, 24-bit) device-independent bitmap with directly addressable bits.
+// A 32-bit (or 1-, 4-, 8-, 16-, 24-bit) device-independent bitmap with directly addressable
+// bits. The rows are top-down in memory whatever the sign of biHeight, DWORD-aligned. Null for
+// a bad header or an image over 2 GB.
 HBITMAP CreateDIBSection(HDC dc, const BITMAPINFO* info, UINT usage, void** bits, void* section,
                          DWORD offset);
 // A 32-bit top-down bitmap (monochrome when dc is a memory DC holding a monochrome bitmap).
@@ -238,13 +240,20 @@ struct TBitmapBits {
     int Stride = 0;         // bytes per row, rows top-down
     uint8_t* Bits = nullptr;
 };
+// Bitmaps of other depths than 32 are drawn through a 32-bit copy that this call writes back:
+// call it again after drawing on such a bitmap through a context, before reading the bits.
 TBitmapBits GetBitmapBits(HBITMAP bitmap);
 
 // ---- Device contexts -------------------------------------------------------------------------
 
 // The screen context (a 1x1 screen-compatible surface, 96 pixels per inch) for measuring.
+// A window's context comes from the hooks the windows module sets (our addition); without
+// them every window gets a screen context too. Release what GetDC gave with ReleaseDC.
 HDC GetDC(void* window);
 int ReleaseDC(void* window, HDC dc);
+using TGetWindowDC = HDC (*)(void* window);
+using TReleaseWindowDC = int (*)(void* window, HDC dc);
+void SetWindowDCHooks(TGetWindowDC get, TReleaseWindowDC release);
 HDC CreateCompatibleDC(HDC dc);  // holds a 1x1 monochrome bitmap until one is selected
 // A context with its own 32-bit surface at the given resolution (our addition; printer pages
 // and off-screen pictures).
@@ -320,6 +329,7 @@ BOOL FillRgn(HDC dc, HRGN rgn, HBRUSH brush);
 
 int IntersectClipRect(HDC dc, int left, int top, int right, int bottom);
 int ExcludeClipRect(HDC dc, int left, int top, int right, int bottom);
+// Regions given to and taken from a context's clip are in device units, as in Win32.
 int SelectClipRgn(HDC dc, HRGN rgn);  // a copy is taken; null removes the clip
 int ExtSelectClipRgn(HDC dc, HRGN rgn, int mode);
 int GetClipBox(HDC dc, RECT* box);

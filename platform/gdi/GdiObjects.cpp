@@ -168,9 +168,18 @@ void TGdiBitmap::SyncBits() {
     ShadowValid = ShadowDirty = false;
 }
 
+namespace {
+// Sizes whose pixels (and 32-bit drawing copy) stay well inside the address arithmetic.
+bool SaneSize(int64_t width, int64_t height, int bpp) {
+    return width >= 0 && height >= 0 && width <= (1 << 24) && height <= (1 << 24) &&
+           width * height * std::max(bpp, 32) / 8 <= (int64_t(1) << 31);
+}
+}  // namespace
+
 HBITMAP NewBitmap(int width, int height, int bpp) {
     auto* b = new TGdiBitmap;
-    b->Allocate(width, height, bpp);
+    if (SaneSize(width, height, bpp)) b->Allocate(width, height, bpp);
+    else b->Allocate(0, 0, bpp);
     return b;
 }
 
@@ -182,8 +191,10 @@ bool DibToPixels(const void* bits, const BITMAPINFO* info, std::vector<uint32_t>
     if (h.biWidth <= 0 || h.biHeight == 0 ||
         (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 16 && bpp != 24 && bpp != 32))
         return false;
+    int64_t rows = h.biHeight < 0 ? -int64_t(h.biHeight) : int64_t(h.biHeight);
+    if (!SaneSize(h.biWidth, rows, bpp)) return false;
     width = h.biWidth;
-    height = h.biHeight < 0 ? -h.biHeight : h.biHeight;
+    height = int(rows);
     bool bottomUp = h.biHeight > 0;
     std::vector<RGBQUAD> colors;
     if (bpp <= 8) {
@@ -207,9 +218,10 @@ HBITMAP CreateDIBSection(HDC, const BITMAPINFO* info, UINT, void** bits, void*, 
     int bpp = h.biBitCount;
     if (h.biWidth < 0 || (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 16 && bpp != 24 && bpp != 32))
         return nullptr;
-    int height = h.biHeight < 0 ? -h.biHeight : h.biHeight;
+    int64_t height = h.biHeight < 0 ? -int64_t(h.biHeight) : int64_t(h.biHeight);
+    if (!SaneSize(h.biWidth, height, bpp)) return nullptr;
     auto* b = new TGdiBitmap;
-    b->Allocate(h.biWidth, height, bpp);
+    b->Allocate(h.biWidth, int(height), bpp);
     if (bpp <= 8) {
         int n = h.biClrUsed ? int(std::min<DWORD>(h.biClrUsed, 256)) : (1 << bpp);
         b->Colors.assign(info->bmiColors, info->bmiColors + n);
@@ -219,6 +231,7 @@ HBITMAP CreateDIBSection(HDC, const BITMAPINFO* info, UINT, void** bits, void*, 
 }
 
 HBITMAP CreateCompatibleBitmap(HDC dc, int width, int height) {
+    if (!SaneSize(width, height, 32)) return nullptr;
     bool mono = dc && dc->Memory && dc->S.Bitmap && dc->S.Bitmap->Bpp == 1;
     return NewBitmap(width, height, mono ? 1 : 32);
 }
@@ -226,6 +239,7 @@ HBITMAP CreateCompatibleBitmap(HDC dc, int width, int height) {
 HBITMAP CreateBitmap(int width, int height, UINT, UINT bitCount, const void* bits) {
     int bpp = bitCount <= 1 ? 1 : bitCount <= 4 ? 4 : bitCount <= 8 ? 8 : bitCount <= 16 ? 16
               : bitCount <= 24 ? 24 : 32;
+    if (!SaneSize(width, height, bpp)) return nullptr;
     HBITMAP b = NewBitmap(width, height, bpp);
     if (bits) {
         // Device-dependent rows are WORD-aligned.
@@ -630,13 +644,28 @@ TRect TDeviceContext::SurfaceRect() const {
     return S.Bitmap ? TRect(0, 0, S.Bitmap->Width, S.Bitmap->Height) : TRect();
 }
 
-HDC GetDC(void*) {
+namespace {
+TGetWindowDC gGetWindowDC = nullptr;
+TReleaseWindowDC gReleaseWindowDC = nullptr;
+}  // namespace
+
+void SetWindowDCHooks(TGetWindowDC get, TReleaseWindowDC release) {
+    gGetWindowDC = get;
+    gReleaseWindowDC = release;
+}
+
+HDC GetDC(void* window) {
+    if (window && gGetWindowDC) {
+        if (HDC dc = gGetWindowDC(window)) return dc;
+    }
     HDC dc = NewDC(NewBitmap(1, 1, 32), false, 96, 96);
     dc->Screen = true;
     return dc;
 }
 
-int ReleaseDC(void*, HDC dc) {
+int ReleaseDC(void* window, HDC dc) {
+    if (!dc) return 0;
+    if (!dc->Screen && window && gReleaseWindowDC) return gReleaseWindowDC(window, dc);
     return DeleteDC(dc);
 }
 

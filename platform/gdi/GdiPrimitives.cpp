@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "platform/gdi/GdiInternal.h"
 
@@ -77,6 +78,28 @@ void FillSpan(HDC dc, int y, int x0, int x1, const TPaint& paint) {
     }
 }
 
+namespace {
+
+// Solid copies: a colour of four equal bytes is a memset; any other fills one row and copies
+// it to the others, which the library's wide copies do at close to memset speed.
+void SolidBlock(uint32_t* bits, int stride, const TRect& r, uint32_t color) {
+    size_t width = size_t(r.Width());
+    uint32_t* first = bits + size_t(r.Top) * stride + r.Left;
+    bool whole = r.Left == 0 && r.Right == stride;
+    if ((color & 0xFF) * 0x01010101u == color) {
+        if (whole) std::memset(first, int(color & 0xFF), width * 4 * size_t(r.Height()));
+        else
+            for (int y = r.Top; y < r.Bottom; ++y)
+                std::memset(bits + size_t(y) * stride + r.Left, int(color & 0xFF), width * 4);
+        return;
+    }
+    std::fill(first, first + width, color);
+    for (int y = r.Top + 1; y < r.Bottom; ++y)
+        std::memcpy(bits + size_t(y) * stride + r.Left, first, width * 4);
+}
+
+}  // namespace
+
 void FillDeviceRect(HDC dc, const TRect& rc, const TPaint& paint) {
     if (rc.IsEmpty()) return;
     const std::vector<TRect>& vis = dc->Visible();
@@ -87,9 +110,8 @@ void FillDeviceRect(HDC dc, const TRect& rc, const TPaint& paint) {
     for (const TRect& v : vis) {
         TRect r;
         if (!IntersectRect(r, v, rc)) continue;
-        if (!paint.Pattern && paint.Rop2 == R2_COPYPEN && r.Left == 0 && r.Right == stride) {
-            // Whole rows: one fill over the block.
-            std::fill(bits + size_t(r.Top) * stride, bits + size_t(r.Bottom) * stride, paint.Color);
+        if (!paint.Pattern && paint.Rop2 == R2_COPYPEN) {
+            SolidBlock(bits, stride, r, paint.Color);
             continue;
         }
         for (int y = r.Top; y < r.Bottom; ++y)

@@ -223,6 +223,18 @@ TEST(GdiDevice, CapsAndContexts) {
     DeleteDC(info);
     DeleteDC(page);
 
+    // Bad sizes give no bitmap rather than a crash.
+    BITMAPINFO huge{};
+    huge.bmiHeader.biWidth = 1 << 30;
+    huge.bmiHeader.biHeight = 1 << 30;
+    void* bits = &huge;
+    EXPECT_EQ(CreateDIBSection(nullptr, &huge, DIB_RGB_COLORS, &bits, nullptr, 0), nullptr);
+    EXPECT_EQ(bits, nullptr);
+    huge.bmiHeader.biBitCount = 7;
+    huge.bmiHeader.biWidth = huge.bmiHeader.biHeight = 4;
+    EXPECT_EQ(CreateDIBSection(nullptr, &huge, DIB_RGB_COLORS, nullptr, nullptr, 0), nullptr);
+    EXPECT_EQ(CreateBitmap(-1, 5, 1, 32, nullptr), nullptr);
+
     // Palettes are inert.
     HDC dc = CreateBufferDC(2, 2, 96, 96);
     HPALETTE pal = CreateHalftonePalette(dc);
@@ -230,6 +242,25 @@ TEST(GdiDevice, CapsAndContexts) {
     EXPECT_EQ(RealizePalette(dc), 0u);
     DeleteObject(pal);
     DeleteDC(dc);
+}
+
+HDC gWindowDC = nullptr;
+int gReleased = 0;
+
+TEST(GdiDevice, WindowContextsComeFromTheHooks) {
+    gWindowDC = CreateBufferDC(10, 10, 96, 96);
+    SetWindowDCHooks([](void*) { return gWindowDC; },
+                     [](void*, HDC) { return ++gReleased; });
+    int window = 0;
+    HDC dc = GetDC(&window);
+    EXPECT_EQ(dc, gWindowDC);
+    EXPECT_EQ(ReleaseDC(&window, dc), 1);
+    HDC screen = GetDC(nullptr);
+    EXPECT_NE(screen, gWindowDC);
+    EXPECT_EQ(ReleaseDC(nullptr, screen), 1);
+    EXPECT_EQ(gReleased, 1);
+    SetWindowDCHooks(nullptr, nullptr);
+    DeleteDC(gWindowDC);
 }
 
 }  // namespace
