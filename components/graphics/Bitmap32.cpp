@@ -9,6 +9,7 @@
 #include "components/graphics/Transforms.h"
 #include "platform/core/Arithmetic.h"
 #include "platform/core/Exceptions.h"
+#include "platform/streaming/Filer.h"
 
 namespace epc {
 
@@ -580,6 +581,13 @@ void TBitmap32::Assign(TPersistent* Source) {
 
 void TBitmap32::AssignTo(TPersistent* Dest) {
     if (!AssignToGraphic(Dest)) TPersistent::AssignTo(Dest);
+}
+
+void TBitmap32::DefineProperties(TFiler* Filer) {
+    // Streams hold no ancestor to compare with: a bitmap with pixels is always written.
+    Filer->DefineBinaryProperty(
+        "Data", [this](TStream& s) { ReadPixelData(s); },
+        [this](TStream& s) { WritePixelData(s); }, DataDiffers(nullptr));
 }
 
 void TBitmap32::ReadPixelData(TStream& stream) {

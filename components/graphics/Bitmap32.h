@@ -188,6 +188,8 @@ public:
     std::string ClassName() const override { return "TBitmap32"; }
 
     void Assign(TPersistent* Source) override;
+    // Stores the pixels as the binary property "Data".
+    void DefineProperties(TFiler* Filer) override;
     bool IsEmpty() const override { return FBits == nullptr || FWidth == 0 || FHeight == 0; }
     void MakeEmpty() override { SetSize(0, 0); }
     void Clear(TColor32 color);
@@ -310,7 +312,7 @@ private:
     int32_t FPenPosX = 0, FPenPosY = 0;
     TFixed FPenPosXF = 0, FPenPosYF = 0;
 
-    friend class TBitmap32Platform;
+    friend class TBitmap32Dib;
 };
 
 }  // namespace epc

@@ -7,7 +7,8 @@
 // Names: "Arial", "Times New Roman" and "Courier New" map to metric-compatible faces; the usual
 // dialog faces ("MS Sans Serif", "Tahoma", "Segoe UI") to a sans face of Arial's widths; other
 // unknown names to a face chosen by the pitch-and-family byte (FF_ROMAN serif, FF_MODERN or
-// FIXED_PITCH monospace, else sans). Bold and italic use the real styled face when installed,
+// FIXED_PITCH monospace, else sans). "Symbol", when not installed, shows the characters its
+// codes stand for (0x20..0xFF and 0xF020..0xF0FF: 'a' is alpha). Bold and italic use the real styled face when installed,
 // else they are synthesized (bold widens each advance by the emboldening, italic only slants).
 // Character heights are clamped to 1..2048 pixels.
 //

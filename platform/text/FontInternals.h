@@ -25,7 +25,14 @@ struct TFaceLocation {
     int Index = 0;
     std::u16string Family;
     uint8_t FamilyKind = 0;     // FF_ROMAN, FF_SWISS or FF_MODERN as resolved; 0 unknown
+    // The request named the classic symbol face, which is not installed: its character codes
+    // are translated to the Unicode characters they stand for (SymbolToUnicode).
+    bool SymbolEncoding = false;
 };
+
+// The Unicode character a code of the classic symbol face shows, for codes 0x20..0xFF and
+// their private-use forms 0xF020..0xF0FF; other code points are returned unchanged.
+char32_t SymbolToUnicode(char32_t ch);
 
 bool IsBuiltInName(const std::u16string& faceName);
 

@@ -118,6 +118,7 @@ public:
         m.Height = m.Ascent + m.Descent;
         m.InternalLeading = std::max(0, m.Height - em);
         FEm = em;
+        FXEm = em;  // until a requested width changes it below
 
         const double scale = em / upem;
         // A requested average width scales the face horizontally.
@@ -201,7 +202,7 @@ public:
     }
 
     const TGlyphBitmap& Glyph(char32_t ch) override {
-        if (IsBlankCodePoint(ch)) return FEmpty;
+        if (IsBlankCodePoint(Shown(ch))) return FEmpty;
         const TGlyphBitmap* g = FGlyphs.FindFast(ch);
         if (g) return *g;
         std::lock_guard<std::mutex> lock(LibraryMutex());
@@ -223,7 +224,12 @@ private:
 
     // The face and glyph for a code point: the primary face, else a fallback face covering it,
     // else the primary face's missing-glyph box (index 0).
+    char32_t Shown(char32_t ch) const {
+        return FLocation.SymbolEncoding ? SymbolToUnicode(ch) : ch;
+    }
+
     TResolved ResolveLocked(char32_t ch) {
+        ch = Shown(ch);
         TResolved r{FPrimary.Face, 0};
         if (ch > 0x10FFFF || (ch >= 0xD800 && ch <= 0xDFFF)) return r;
         r.Index = FT_Get_Char_Index(FPrimary.Face, ch);
@@ -277,8 +283,9 @@ private:
 
     int32_t MeasureLocked(char32_t ch) {
         TResolved r = ResolveLocked(ch);
-        if (r.Index == 0 && IsBlankCodePoint(ch) && ch != U' ')
-            return IsZeroWidth(ch) ? 0 : MeasureLocked(U' ');
+        char32_t shown = Shown(ch);
+        if (r.Index == 0 && IsBlankCodePoint(shown) && shown != U' ')
+            return IsZeroWidth(shown) ? 0 : MeasureLocked(U' ');
         if (!LoadLocked(r)) return 0;
         int32_t advance = static_cast<int32_t>((r.Face->glyph->advance.x + 32) >> 6);
         return std::max(0, advance) + (advance > 0 ? FBoldExtra : 0);

@@ -6,6 +6,7 @@
 #include "components/graphics/Bitmap32.h"
 #include "components/graphics/Blend.h"
 #include "platform/core/Exceptions.h"
+#include "platform/streaming/Filer.h"
 
 using namespace epc;
 
@@ -175,6 +176,20 @@ TEST(Bitmap32Data, ByteLayoutAndRoundTrip) {
     TBitmap32 empty1, empty2;
     EXPECT_FALSE(empty1.DataDiffers(&empty2));
     EXPECT_FALSE(empty1.DataDiffers(nullptr));
+}
+
+TEST(Bitmap32Data, StoredAsBinaryProperty) {
+    TBitmap32 b;
+    TMemoryStream s;
+    TWriter w(s);
+    b.DefineProperties(&w);  // empty: nothing written
+    EXPECT_EQ(s.Size(), 0);
+    b.SetSize(1, 1);
+    b.SetPixel(0, 0, 0x01020304);
+    b.DefineProperties(&w);
+    const std::string expected = std::string("\x04" "Data" "\x0A", 6) +
+                                 std::string("\x0C\0\0\0\x01\0\0\0\x01\0\0\0\x04\x03\x02\x01", 16);
+    EXPECT_EQ(s.DataString(), expected);
 }
 
 TEST(Bitmap32Data, MalformedDataRaisesWithoutAllocating) {

@@ -33,6 +33,15 @@ bool HasInk(const TGlyphBitmap& g) {
     return false;
 }
 
+bool SameGlyph(const TGlyphBitmap& a, const TGlyphBitmap& b) {
+    if (a.Width != b.Width || a.Height != b.Height || a.Left != b.Left || a.Top != b.Top)
+        return false;
+    for (int32_t y = 0; y < a.Height; ++y)
+        for (int32_t x = 0; x < a.Width; ++x)
+            if (a.Coverage[y * a.Pitch + x] != b.Coverage[y * b.Pitch + x]) return false;
+    return true;
+}
+
 }  // namespace
 
 TEST(FontResolve, WindowsCoreFacesMapToMetricCompatibleFaces) {
@@ -69,6 +78,20 @@ TEST(FontResolve, PitchAndFamilySteersUnknownNames) {
     EXPECT_EQ(s->Metrics().PitchAndFamily & 0x01, 0x01);
 }
 
+TEST(FontResolve, SymbolFaceCodesShowTheirCharacters) {
+    // Without the symbol face installed, its codes show the Unicode characters they mean.
+    auto symbol = AcquireFont(Req(u"Symbol", -16));
+    auto plain = AcquireFont(Req(symbol->FamilyName(), -16));
+    for (auto [code, unicode] : {std::pair<char32_t, char32_t>{U'a', 0x03B1},
+                                 {0xF061, 0x03B1}, {U'S', 0x03A3}, {0xA5, 0x221E},
+                                 {0xB3, 0x2265}, {U'1', U'1'}, {0xA0, 0x20AC}}) {
+        EXPECT_EQ(symbol->Advance(code), plain->Advance(unicode)) << int(code);
+        EXPECT_TRUE(SameGlyph(symbol->Glyph(code), plain->Glyph(unicode))) << int(code);
+    }
+    // Other faces keep their codes.
+    EXPECT_FALSE(SameGlyph(plain->Glyph(U'a'), plain->Glyph(0x03B1)));
+}
+
 TEST(FontMetrics, NegativeHeightIsTheEmAndPositiveTheCell) {
     auto em = AcquireFont(Req(u"Arial", -16));
     const TFontMetrics& a = em->Metrics();
@@ -91,6 +114,14 @@ TEST(FontMetrics, NegativeHeightIsTheEmAndPositiveTheCell) {
 
     auto def = AcquireFont(Req(u"Arial", 0));
     EXPECT_EQ(def->Metrics().Height, 16);
+
+    // A requested average width narrows the face without changing its height.
+    TFontRequest narrow = Req(u"Arial", -16);
+    narrow.Width = 4;
+    auto n = AcquireFont(narrow);
+    EXPECT_NEAR(n->Metrics().AveCharWidth, 4, 1);
+    EXPECT_EQ(n->Metrics().Height, a.Height);
+    EXPECT_LT(n->Advance(U'W'), em->Advance(U'W'));
 }
 
 TEST(FontMetrics, LiberationFacesKeepTheirCounterpartsWidths) {
