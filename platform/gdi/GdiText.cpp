@@ -153,7 +153,7 @@ BOOL ExtTextOutW(HDC dc, int x, int y, UINT options, const RECT* r, const char16
     }
     uint32_t bk = ToPixel(ResolveColor(dc->S.BkColor));
     if ((options & ETO_OPAQUE) && r) FillClipped(dc, clipRect, bk, nullptr);
-    else if (dc->S.BkMode == OPAQUE && n > 0)
+    if (dc->S.BkMode == OPAQUE && n > 0)
         FillClipped(dc, TRect(left, baseline - m.Ascent, left + width, baseline + m.Descent), bk,
                     clip);
     if (n == 0) return 1;
