@@ -900,4 +900,26 @@ void TPicture::SaveToStream(TStream& stream) {
     if (FGraphic) FGraphic->SaveToStream(stream);
 }
 
+void TPicture::ReadData(TStream& stream) {
+    uint8_t length = stream.ReadByte();
+    std::string className(length, '\0');
+    if (length) stream.ReadBuffer(className.data(), length);
+    if (className.empty()) {
+        Attach(nullptr);
+        return;
+    }
+    std::unique_ptr<TGraphic> graphic = CreateGraphicByClassName(className);
+    if (!graphic) throw EInvalidGraphic("Unknown picture class " + className);
+    graphic->ReadData(stream);
+    Attach(std::move(graphic));
+}
+
+void TPicture::WriteData(TStream& stream) {
+    std::string className = FGraphic ? FGraphic->ClassName() : std::string();
+    if (className.size() > 255) className.resize(255);
+    stream.WriteByte(uint8_t(className.size()));
+    stream.WriteString(className);
+    if (FGraphic) FGraphic->WriteData(stream);
+}
+
 }  // namespace epc

@@ -358,6 +358,11 @@ public:
     // Loading reads from the stream's position to its end; bad data raises EInvalidGraphic.
     virtual void LoadFromStream(TStream& stream) = 0;
     virtual void SaveToStream(TStream& stream) = 0;
+    // The picture as a component stream's binary property holds it: the stored format as
+    // SaveToStream writes it, running to the end of the property's data. Bitmaps put an int32
+    // byte count before theirs and read no further.
+    virtual void ReadData(TStream& stream) { LoadFromStream(stream); }
+    virtual void WriteData(TStream& stream) { SaveToStream(stream); }
     void LoadFromFile(const std::string& fileName);
     void SaveToFile(const std::string& fileName);
     // The stored bytes, as SaveToStream writes them.
@@ -427,6 +432,11 @@ public:
     void LoadFromStream(TStream& stream);
     void SaveToFile(const std::string& fileName);
     void SaveToStream(TStream& stream);
+    // The binary "Data" property of a stored picture: the class name as a short string (one
+    // length byte, then the name; empty for no picture), then the graphic's own data. A class
+    // that is not registered raises EInvalidGraphic.
+    void ReadData(TStream& stream);
+    void WriteData(TStream& stream);
 
     TNotifyEvent OnChange;
 
