@@ -111,25 +111,30 @@ void TClipboard::SetAsHandle(uint32_t format, HANDLE value) {
     Close();
 }
 
-// A 32-bit copy of any bitmap handle.
+// A 32-bit copy of any bitmap handle, read through its bits (the source may be selected into
+// a context of its own).
 static HBITMAP CopyBitmapHandle(HBITMAP src) {
     TBitmapBits s = GetBitmapBits(src);
     if (!s.Bits || s.Width <= 0 || s.Height <= 0) return nullptr;
-    HDC srcDC = CreateCompatibleDC(nullptr);
-    HGDIOBJ oldSrc = SelectObject(srcDC, reinterpret_cast<HGDIOBJ>(src));
     BITMAPINFO info{};
     info.bmiHeader.biWidth = s.Width;
     info.bmiHeader.biHeight = -s.Height;
     info.bmiHeader.biBitCount = 32;
     void* bits = nullptr;
     HBITMAP copy = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HDC dstDC = CreateCompatibleDC(nullptr);
-    HGDIOBJ oldDst = SelectObject(dstDC, reinterpret_cast<HGDIOBJ>(copy));
-    BitBlt(dstDC, 0, 0, s.Width, s.Height, srcDC, 0, 0, SRCCOPY);
-    SelectObject(dstDC, oldDst);
-    SelectObject(srcDC, oldSrc);
-    DeleteDC(dstDC);
-    DeleteDC(srcDC);
+    if (!copy) return nullptr;
+    TBitmapBits d = GetBitmapBits(copy);
+    if (s.BitsPerPixel == 32) {
+        for (int y = 0; y < s.Height; ++y)
+            std::memcpy(d.Bits + size_t(y) * size_t(d.Stride), s.Bits + size_t(y) * size_t(s.Stride),
+                        size_t(s.Width) * 4);
+    } else {
+        BITMAPINFO want{};
+        want.bmiHeader.biWidth = s.Width;
+        want.bmiHeader.biHeight = -s.Height;
+        want.bmiHeader.biBitCount = 32;
+        GetDIBits(nullptr, src, 0, UINT(s.Height), d.Bits, &want, DIB_RGB_COLORS);
+    }
     return copy;
 }
 

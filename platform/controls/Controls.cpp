@@ -171,7 +171,9 @@ void TControl::UpdateBoundsRect(const TRect& r) {
 
 void TControl::UpdateAnchorRules() {
     if (!FParent || FParent->FAligning) return;
-    TRect pc = FParent->ClientRect();
+    // Measured without making the parent's window.
+    TRect pc = FParent->HandleAllocated() ? FParent->ClientRect()
+                                          : TRect(0, 0, FParent->Width(), FParent->Height());
     FAnchorRules = TPoint(pc.Width() - (FLeft + FWidth), pc.Height() - (FTop + FHeight));
     FOriginalParentSize = TSize(pc.Width(), pc.Height());
 }

@@ -39,6 +39,9 @@ TWinControl::TWinControl(TComponent* AOwner) : TControl(AOwner) {
 }
 
 TWinControl::~TWinControl() {
+    // The form and the screen forget this control and everything inside it.
+    if (TCustomForm* form = GetParentForm(this); form && form != this)
+        form->DefocusControl(this, true);
     // Child controls go first, while this control and its window are still whole.
     while (!FControls.empty()) {
         TControl* c = FControls.back();

@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <unistd.h>
 
 #include "platform/windows/WindowInternal.h"
 
@@ -334,9 +333,6 @@ LRESULT CallNextHookEx(HHOOK hook, int code, WPARAM w, LPARAM l) {
     HHOOK next = *(pos + 1);
     return next->Proc ? next->Proc(code, w, l) : 0;
 }
-
-DWORD GetCurrentThreadId() { return DWORD(::getpid()); }
-DWORD GetCurrentProcessId() { return DWORD(::getpid()); }
 
 int HookCount(int kind) {
     auto it = WM().Hooks.find(kind);

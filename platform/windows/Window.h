@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/core/Geometry.h"
+#include "platform/core/Threads.h"
 #include "platform/gdi/Gdi.h"
 #include "platform/windows/Messages.h"
 
@@ -407,8 +408,6 @@ struct CBTACTIVATESTRUCT {
 HHOOK SetWindowsHookExA(int kind, HOOKPROC proc, void* module, DWORD threadId);
 BOOL UnhookWindowsHookEx(HHOOK hook);
 LRESULT CallNextHookEx(HHOOK hook, int code, WPARAM w, LPARAM l);
-DWORD GetCurrentThreadId();
-DWORD GetCurrentProcessId();
 int HookCount(int kind);
 
 // ---- System information ----------------------------------------------------------------------

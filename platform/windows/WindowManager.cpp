@@ -467,7 +467,8 @@ HWND AllocateHWnd(std::function<void(TMessage&)> handler) {
         TMessage m{msg, w, l, 0};
         if (handler) {
             handler(m);
-            return m.Result;
+            // A utility window always accepts its creation, whatever the handler answers.
+            return msg == WM_NCCREATE ? LRESULT(1) : m.Result;
         }
         return DefWindowProc(h, msg, w, l);
     };

@@ -83,6 +83,7 @@ TEST_F(WindowTest, DoubleClickNeedsTimeDistanceAndTheClassStyle) {
     click(TPoint(310, 310));
     click(TPoint(310, 310));
     EXPECT_EQ(plain.Count(WM_LBUTTONDOWN, p), 2);
+    DestroyWindow(p);
 }
 
 TEST_F(WindowTest, ClicksOutsideTheClientAreaAreNonClientMessages) {

@@ -129,7 +129,8 @@ TEST_F(WindowTest, TimersOfSeveralWindowsComeInTimeOrderAndDieWithTheirWindow) {
     AdvanceClock(60);
     std::vector<HWND> order;
     for (auto& r : rec.Of(WM_TIMER)) order.push_back(r.Window);
-    EXPECT_EQ(order, (std::vector<HWND>{b, a, b, b, a}));
+    // Timers due at the same moment come in the order they were set.
+    EXPECT_EQ(order, (std::vector<HWND>{b, a, b, a, b}));
     DestroyWindow(b);
     EXPECT_EQ(TimerCount(), 1);
 }
@@ -189,6 +190,7 @@ TEST_F(WindowTest, MouseHookCanSwallowAClick) {
     EXPECT_EQ(rec.Count(WM_LBUTTONDOWN, h), 0);
     EXPECT_EQ(rec.Count(WM_LBUTTONUP, h), 1);
     UnhookWindowsHookEx(hook);
+    Sleep(600);
     SimulateMouseButton(TMouseButtonId::Left, true, TPoint(50, 50));
     ProcessMessages();
     EXPECT_EQ(rec.Count(WM_LBUTTONDOWN, h), 1);

@@ -186,6 +186,7 @@ TEST_F(WindowTest, PaintingGoesIntoTheWindowsPixelsAndComposesChildren) {
     ShowCaret(top);
     TWindowPixels withCaret = ComposeWindowPixels(top, true);
     EXPECT_EQ(withCaret.Color(61, 21), RGB(0, 255, 255));
+    DestroyWindow(top);  // before the recorders go
 }
 
 TEST_F(WindowTest, EraseComesBeforePaintAndBeginPaintHidesTheCaret) {
