@@ -20,10 +20,13 @@ public:
     HDC Dc = nullptr;
     TColor32* DibBits = nullptr;
     HGDIOBJ OldBitmap = nullptr;
+    std::unique_ptr<TCanvas> Canvas;
+    std::unique_ptr<TFont> Font;
+    bool FontSelected = false;
 
-private:
-    void BeforeRelease() {}
-    void AfterMake() {}
+    // Takes the bitmap's font out of the context, so that the next text operation selects
+    // the font as it is now.
+    void DeselectFont();
 };
 
 }  // namespace epc

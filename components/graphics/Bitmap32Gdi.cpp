@@ -6,13 +6,23 @@
 #include "components/graphics/Bitmap32.h"
 #include "components/graphics/Bitmap32Dib.h"
 #include "platform/core/Exceptions.h"
+#include "platform/graphics/Graphics.h"
 
 namespace epc {
 
-TBitmap32Dib::~TBitmap32Dib() { ReleaseDib(); }
+TBitmap32Dib::~TBitmap32Dib() {
+    Canvas.reset();
+    ReleaseDib();
+}
+
+void TBitmap32Dib::DeselectFont() {
+    if (FontSelected && Dc) SelectObject(Dc, GetStockObject(SYSTEM_FONT));
+    FontSelected = false;
+}
 
 void TBitmap32Dib::ReleaseDib() {
-    BeforeRelease();
+    DeselectFont();
+    if (Canvas) Canvas->SetHandle(nullptr);
     if (Dc) {
         SelectObject(Dc, OldBitmap);
         DeleteDC(Dc);
@@ -54,10 +64,13 @@ void TBitmap32Dib::MakeDib() {
     Dc = dc;
     DibBits = Owner.FBits;
     OldBitmap = old;
-    AfterMake();
+    if (Canvas) Canvas->SetHandle(Dc);
 }
 
-void TBitmap32Dib::Reattach() {}
+void TBitmap32Dib::Reattach() {
+    // A canvas always has a context over the current pixels.
+    if (Canvas) MakeDib();
+}
 
 TBitmap32Dib& TBitmap32Dib::Of(TBitmap32& bitmap) {
     if (!bitmap.FSurface) bitmap.FSurface = std::make_unique<TBitmap32Dib>(bitmap);
@@ -74,6 +87,26 @@ HDC TBitmap32::DC() {
     TBitmap32Dib& s = TBitmap32Dib::Of(*this);
     s.MakeDib();
     return s.Dc;
+}
+
+TCanvas* TBitmap32::Canvas() {
+    TBitmap32Dib& s = TBitmap32Dib::Of(*this);
+    if (!s.Canvas) {
+        s.Canvas = std::make_unique<TCanvas>();
+        s.MakeDib();
+        if (s.Dc) s.Canvas->SetHandle(s.Dc);
+        s.Canvas->OnChange = [this](TObject*) { NotifyChanged(); };
+    }
+    return s.Canvas.get();
+}
+
+TFont* TBitmap32::Font() {
+    TBitmap32Dib& s = TBitmap32Dib::Of(*this);
+    if (!s.Font) {
+        s.Font = std::make_unique<TFont>();
+        s.Font->OnChange = [&s](TObject*) { s.DeselectFont(); };
+    }
+    return s.Font.get();
 }
 
 void TBitmap32::DrawToDC(HDC dc, int32_t x, int32_t y) {

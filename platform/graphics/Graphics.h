@@ -348,6 +348,9 @@ public:
     virtual void SetTransparent(bool value);
     bool Modified() const { return FModified; }
     void SetModified(bool value);
+    // Palettes are inert here; the flag only carries what a picture's user sets.
+    bool PaletteModified() const { return FPaletteModified; }
+    void SetPaletteModified(bool value) { FPaletteModified = value; }
 
     virtual void Draw(TCanvas* canvas, const TRect& rect) = 0;
     void StretchDraw(TCanvas* canvas, const TRect& rect) { Draw(canvas, rect); }
@@ -372,6 +375,7 @@ protected:
 
     bool FTransparent = false;
     bool FModified = false;
+    bool FPaletteModified = false;
 };
 
 using TGraphicFactory = std::function<std::unique_ptr<TGraphic>()>;

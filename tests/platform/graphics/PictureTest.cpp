@@ -253,3 +253,37 @@ TEST(Metafile, KeepsItsBytesAndDrawsAPlaceholder) {
     EXPECT_EQ(out.Canvas()->Pixels(20, 30), clWhite);
     EXPECT_THROW(meta.LoadFromString("junk"), EInvalidGraphic);
 }
+
+TEST(Picture, FilesByContentThenExtension) {
+    std::string dir = ::testing::TempDir();
+    // A plain metafile has no signature of its own: the extension decides.
+    std::string wmf("\1\0\x09\0\0\x03\0\0\0\0\0\0\0\0\0\0\0\0", 18);
+    {
+        TFileStream f(dir + "plain.wmf", fmCreate);
+        f.WriteString(wmf);
+    }
+    TPicture pic;
+    pic.LoadFromFile(dir + "plain.wmf");
+    EXPECT_EQ(pic.Graphic()->ClassName(), "TMetafile");
+    {
+        TFileStream f(dir + "plain.xyz", fmCreate);
+        f.WriteString(wmf);
+    }
+    try {
+        pic.LoadFromFile(dir + "plain.xyz");
+        FAIL() << "loaded an unknown format";
+    } catch (const EInvalidGraphic& e) {
+        EXPECT_STREQ(e.what(), "Unknown picture file extension (.xyz)");
+    }
+    // A PNG under a misleading name is still a PNG.
+    TPngImage png;
+    png.CreateBlank(COLOR_GRAYSCALE, 8, 3, 3);
+    png.SaveToFile(dir + "really-png.bmp");
+    pic.LoadFromFile(dir + "really-png.bmp");
+    EXPECT_EQ(pic.Graphic()->ClassName(), "TPngImage");
+    pic.SaveToFile(dir + "copy.png");
+    TPngImage back;
+    back.LoadFromFile(dir + "copy.png");
+    EXPECT_EQ(back.ColorType(), COLOR_GRAYSCALE);
+    EXPECT_THROW(pic.LoadFromFile(dir + "does-not-exist.png"), EFOpenError);
+}

@@ -114,6 +114,14 @@ TEST(FontMetrics, NegativeHeightIsTheEmAndPositiveTheCell) {
 
     auto def = AcquireFont(Req(u"Arial", 0));
     EXPECT_EQ(def->Metrics().Height, 16);
+
+    // A requested average width narrows the face without changing its height.
+    TFontRequest narrow = Req(u"Arial", -16);
+    narrow.Width = 4;
+    auto n = AcquireFont(narrow);
+    EXPECT_NEAR(n->Metrics().AveCharWidth, 4, 1);
+    EXPECT_EQ(n->Metrics().Height, a.Height);
+    EXPECT_LT(n->Advance(U'W'), em->Advance(U'W'));
 }
 
 TEST(FontMetrics, LiberationFacesKeepTheirCounterpartsWidths) {
