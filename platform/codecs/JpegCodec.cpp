@@ -48,6 +48,20 @@ struct TJpegSource {
     size_t Size = 0;
 };
 
+// Each progressive scan costs a pass over every block: a file of thousands of tiny scans would
+// take minutes. Real files have a dozen or so.
+constexpr int kMaxScans = 500;
+
+void JpegProgress(j_common_ptr cinfo) {
+    if (!cinfo->is_decompressor) return;
+    auto* d = reinterpret_cast<j_decompress_ptr>(cinfo);
+    if (d->input_scan_number > kMaxScans) {
+        auto* err = reinterpret_cast<TJpegError*>(cinfo->err);
+        std::snprintf(err->Message, sizeof err->Message, "too many scans");
+        longjmp(err->Jump, 1);
+    }
+}
+
 void SourceInit(j_decompress_ptr) {}
 
 boolean SourceFill(j_decompress_ptr cinfo) {
@@ -185,6 +199,9 @@ TDecodedImage DecodeJpeg(const uint8_t* data, size_t size) {
     source.Manager.next_input_byte = data;
     source.Manager.bytes_in_buffer = size;
     cinfo.src = &source.Manager;
+    jpeg_progress_mgr progress{};
+    progress.progress_monitor = JpegProgress;
+    cinfo.progress = &progress;
 
     bool ok = ReadJpeg(cinfo, err, state);
     jpeg_destroy_decompress(&cinfo);

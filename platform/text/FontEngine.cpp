@@ -14,6 +14,7 @@
 // fontconfig keeps a few blocks from parsing its configuration unreferenced until exit; they
 // are not ours to free and are allocated once.
 extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
+extern "C" const char* __lsan_default_options() { return "print_suppressions=0"; }
 #endif
 
 namespace epc {

@@ -118,6 +118,7 @@ public:
         m.Height = m.Ascent + m.Descent;
         m.InternalLeading = std::max(0, m.Height - em);
         FEm = em;
+        FXEm = em;  // until a requested width changes it below
 
         const double scale = em / upem;
         // A requested average width scales the face horizontally.

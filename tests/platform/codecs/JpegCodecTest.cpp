@@ -110,3 +110,19 @@ TEST(JpegCodec, AbsurdSizesRaise) {
     big[sof + 5] = big[sof + 7] = 0x30;  // 12 k x 12 k from a few hundred bytes
     EXPECT_THROW(Decode(big), EInvalidGraphic);
 }
+
+TEST(JpegCodec, EndlessScansRaise) {
+    // A progressive file whose last scan repeats hundreds of times: each repeat would cost a
+    // pass over the picture.
+    std::string good = MakeJpeg(16, 16, TJpegKind::Gray, true);
+    size_t lastScan = good.rfind("\xFF\xDA");
+    size_t end = good.rfind("\xFF\xD9");
+    ASSERT_NE(lastScan, std::string::npos);
+    std::string scan = good.substr(lastScan, end - lastScan);
+    std::string many = good.substr(0, end);
+    for (int i = 0; i < 600; ++i) many += scan;
+    many += "\xFF\xD9";
+    EXPECT_THROW(Decode(many), EInvalidGraphic);
+    std::string few = good.substr(0, end) + scan + scan + "\xFF\xD9";
+    EXPECT_NO_THROW(Decode(few));
+}

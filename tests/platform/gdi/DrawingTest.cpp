@@ -245,6 +245,36 @@ TEST(GdiBrushes, PatternBrushFollowsTheBrushOrigin) {
     DeleteObject(hatch);
 }
 
+TEST(GdiFigures, FarCoordinatesDrawTheirVisiblePartQuickly) {
+    TCanvasFixture c(16, 16);
+    const int big = 1000000000;
+    MoveToEx(c.Dc, -big, 5, nullptr);
+    LineTo(c.Dc, big, 5);
+    for (int x = 0; x < 16; ++x) EXPECT_EQ(c.At(x, 5), kBlack);
+    HPEN dash = CreatePen(PS_DASH, 3, kBlack);
+    HGDIOBJ old = SelectObject(c.Dc, dash);
+    MoveToEx(c.Dc, 8, -big, nullptr);
+    LineTo(c.Dc, 8, big);
+    SelectObject(c.Dc, old);
+    DeleteObject(dash);
+    EXPECT_EQ(c.At(8, 0) == kBlack || c.At(8, 8) == kBlack, true);
+    c.Clear(kWhite);
+    SelectObject(c.Dc, GetStockObject(NULL_BRUSH));
+    Ellipse(c.Dc, -big, -big, big, big);
+    Rectangle(c.Dc, INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX);
+    RoundRect(c.Dc, -big, 2, big, 12, 40, 40);
+    RECT huge(INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX);
+    FillRect(c.Dc, &huge, static_cast<HBRUSH>(GetStockObject(GRAY_BRUSH)));
+    EXPECT_EQ(c.CountNot(RGB(128, 128, 128)), 0);
+    TCanvasFixture src(4, 4);
+    StretchBlt(c.Dc, -big, -big, 2 * big, 2 * big, src.Dc, 0, 0, 4, 4, SRCCOPY);
+    EXPECT_EQ(c.CountNot(kWhite), 0);
+    SetStretchBltMode(c.Dc, HALFTONE);
+    c.Clear(kBlack);
+    StretchBlt(c.Dc, -big, -big, 2 * big, 2 * big, src.Dc, 0, 0, 4, 4, SRCCOPY);
+    EXPECT_EQ(c.CountNot(kWhite), 0);
+}
+
 TEST(GdiObjects, SelectionStockAndDeletion) {
     TCanvasFixture c;
     HPEN pen = CreatePen(PS_DASH, 2, RGB(1, 2, 3));

@@ -218,3 +218,47 @@ TEST(CanvasCopy, CopyRectDrawAndStretchDraw) {
     EXPECT_EQ(s.At(0, 0), clRed);
     EXPECT_EQ(s.At(3, 3), clBlue);
 }
+
+TEST(CanvasBrush, PatternBitmapAndHatchesFill) {
+    TBitmap pattern(8, 8, pf24bit);
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x) pattern.Canvas()->SetPixels(x, y, (x % 2) ? clRed : clBlue);
+    Surface s(16, 4);
+    s.C()->Brush()->SetBitmap(&pattern);
+    s.C()->FillRect(Rect(0, 0, 16, 4));
+    EXPECT_EQ(s.At(0, 0), clBlue);
+    EXPECT_EQ(s.At(1, 0), clRed);
+    EXPECT_EQ(s.At(9, 3), clRed);
+    s.C()->Brush()->SetBitmap(nullptr);
+
+    // A hatch leaves the background between its lines alone.
+    Surface h(8, 8);
+    h.C()->Brush()->SetColor(clYellow);
+    h.C()->FillRect(Rect(0, 0, 8, 8));
+    h.C()->Brush()->SetColor(clBlack);
+    h.C()->Brush()->SetStyle(bsHorizontal);
+    h.C()->FillRect(Rect(0, 0, 8, 8));
+    int black = 0, yellow = 0;
+    for (int y = 0; y < 8; ++y) {
+        black += h.At(0, y) == clBlack;
+        yellow += h.At(0, y) == clYellow;
+    }
+    EXPECT_GT(black, 0);
+    EXPECT_GT(yellow, 0);
+    EXPECT_EQ(black + yellow, 8);
+}
+
+TEST(CanvasBrush, MonochromePatternTakesTextAndBrushColours) {
+    TBitmap pattern(2, 2, pf1bit);
+    pattern.Canvas()->SetPixels(0, 0, clBlack);
+    pattern.Canvas()->SetPixels(1, 1, clBlack);
+    Surface s(8, 8);
+    SetTextColor(s.C()->Handle(), RGB(0, 0, 255));
+    s.C()->Brush()->SetColor(clRed);
+    s.C()->Brush()->SetBitmap(&pattern);
+    s.C()->FillRect(Rect(0, 0, 8, 8));
+    EXPECT_EQ(s.At(0, 0), clBlue);
+    EXPECT_EQ(s.At(1, 0), clRed);
+    EXPECT_EQ(s.At(3, 3), clBlue);
+    EXPECT_EQ(s.At(6, 7), clRed);
+}

@@ -253,3 +253,90 @@ TEST(Metafile, KeepsItsBytesAndDrawsAPlaceholder) {
     EXPECT_EQ(out.Canvas()->Pixels(20, 30), clWhite);
     EXPECT_THROW(meta.LoadFromString("junk"), EInvalidGraphic);
 }
+
+TEST(Picture, FilesByContentThenExtension) {
+    std::string dir = ::testing::TempDir();
+    // A plain metafile has no signature of its own: the extension decides.
+    std::string wmf("\1\0\x09\0\0\x03\0\0\0\0\0\0\0\0\0\0\0\0", 18);
+    {
+        TFileStream f(dir + "plain.wmf", fmCreate);
+        f.WriteString(wmf);
+    }
+    TPicture pic;
+    pic.LoadFromFile(dir + "plain.wmf");
+    EXPECT_EQ(pic.Graphic()->ClassName(), "TMetafile");
+    {
+        TFileStream f(dir + "plain.xyz", fmCreate);
+        f.WriteString(wmf);
+    }
+    try {
+        pic.LoadFromFile(dir + "plain.xyz");
+        FAIL() << "loaded an unknown format";
+    } catch (const EInvalidGraphic& e) {
+        EXPECT_STREQ(e.what(), "Unknown picture file extension (.xyz)");
+    }
+    // A PNG under a misleading name is still a PNG.
+    TPngImage png;
+    png.CreateBlank(COLOR_GRAYSCALE, 8, 3, 3);
+    png.SaveToFile(dir + "really-png.bmp");
+    pic.LoadFromFile(dir + "really-png.bmp");
+    EXPECT_EQ(pic.Graphic()->ClassName(), "TPngImage");
+    pic.SaveToFile(dir + "copy.png");
+    TPngImage back;
+    back.LoadFromFile(dir + "copy.png");
+    EXPECT_EQ(back.ColorType(), COLOR_GRAYSCALE);
+    EXPECT_THROW(pic.LoadFromFile(dir + "does-not-exist.png"), EFOpenError);
+}
+
+TEST(Picture, DataPropertyNamesTheClass) {
+    TPngImage png;
+    png.CreateBlank(COLOR_RGB, 8, 4, 3);
+    TPicture a;
+    a.SetGraphic(&png);
+    TMemoryStream s;
+    a.WriteData(s);
+    EXPECT_EQ(s.Memory()[0], 9);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(s.Memory()) + 1, 9), "TPngImage");
+    s.SetPosition(0);
+    TPicture b;
+    b.ReadData(s);
+    ASSERT_NE(b.Graphic(), nullptr);
+    EXPECT_EQ(b.Graphic()->ClassName(), "TPngImage");
+    EXPECT_EQ(b.Width(), 4);
+
+    TPicture none;
+    TMemoryStream n;
+    none.WriteData(n);
+    EXPECT_EQ(n.Size(), 1);
+    n.SetPosition(0);
+    b.ReadData(n);
+    EXPECT_EQ(b.Graphic(), nullptr);
+
+    TMemoryStream unknown;
+    unknown.WriteByte(6);
+    unknown.WriteString("TThing");
+    unknown.WriteString("data");
+    unknown.SetPosition(0);
+    EXPECT_THROW(b.ReadData(unknown), EInvalidGraphic);
+}
+
+namespace {
+// A picture class that no registry knows.
+class TPrivateBitmap : public TBitmap {
+public:
+    std::string ClassName() const override { return "TPrivateBitmap"; }
+    std::unique_ptr<TGraphic> CreateNew() const override {
+        return std::make_unique<TPrivateBitmap>();
+    }
+};
+}  // namespace
+
+TEST(Picture, HoldsCopiesOfUnregisteredClassesThatCanMakeThemselves) {
+    TPrivateBitmap own;
+    own.SetSize(3, 3);
+    TPicture pic;
+    pic.SetGraphic(&own);
+    ASSERT_NE(pic.Graphic(), nullptr);
+    EXPECT_EQ(pic.Graphic()->ClassName(), "TPrivateBitmap");
+    EXPECT_EQ(pic.Width(), 3);
+}
