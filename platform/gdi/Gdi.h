@@ -5,8 +5,11 @@
 // Screen-compatible contexts report 96 pixels per inch; a context made by CreateBufferDC
 // reports the resolution it is given (printer pages).
 
+#include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/core/Color.h"
 #include "platform/core/Geometry.h"
@@ -21,6 +24,7 @@ struct TGdiFont;
 struct TGdiBitmap;
 struct TGdiRegion;
 struct TGdiPalette;
+class TFontInstance;
 
 using HDC = TDeviceContext*;
 using HGDIOBJ = TGdiObject*;
@@ -133,6 +137,72 @@ enum : int { WHITE_BRUSH = 0, LTGRAY_BRUSH = 1, GRAY_BRUSH = 2, DKGRAY_BRUSH = 3
 enum : UINT { OBJ_PEN = 1, OBJ_BRUSH = 2, OBJ_DC = 3, OBJ_PAL = 5, OBJ_FONT = 6, OBJ_BITMAP = 7,
               OBJ_REGION = 8, OBJ_MEMDC = 10 };
 
+// The objects behind the handles. They are complete types so that a handle converts to
+// HGDIOBJ as in Win32; their fields belong to the gdi module: use the calls below.
+struct TGdiObject {
+    explicit TGdiObject(UINT type) : Type(type) {}
+    virtual ~TGdiObject() = default;
+    UINT Type;
+    bool Stock = false;
+    int SelectCount = 0;  // selections in contexts and their saved states
+};
+
+struct TGdiPen : TGdiObject {
+    TGdiPen() : TGdiObject(OBJ_PEN) {}
+    LOGPEN Log;
+};
+
+struct TGdiBrush : TGdiObject {
+    TGdiBrush() : TGdiObject(OBJ_BRUSH) {}
+    LOGBRUSH Log;
+    // Pattern brushes keep their own 8x8 copy: colour pixels, or monochrome bits (1 = bk).
+    bool MonoPattern = false;
+    std::array<uint32_t, 64> Pattern{};
+};
+
+struct TGdiFont : TGdiObject {
+    TGdiFont() : TGdiObject(OBJ_FONT) {}
+    LOGFONTW Log;
+    // The sized face, acquired on first use, and a direct table of advances for the common
+    // code points so that measuring does not go through the engine's cache for each character.
+    std::shared_ptr<TFontInstance> Instance;
+    std::vector<int32_t> Advances;
+    TFontInstance& Face();
+    int32_t Advance(char32_t ch);
+    static constexpr char32_t kDirectAdvances = 0x3000;
+};
+
+struct TGdiBitmap : TGdiObject {
+    TGdiBitmap() : TGdiObject(OBJ_BITMAP) {}
+    int Width = 0;
+    int Height = 0;
+    int Bpp = 32;
+    int Stride = 0;
+    std::vector<uint8_t> Data;      // rows top-down, DWORD-aligned
+    std::vector<RGBQUAD> Colors;    // colour table of 1-, 4- and 8-bit bitmaps
+    TDeviceContext* SelectedIn = nullptr;
+    // Contexts draw on 32-bit pixels. Other depths are drawn through a 32-bit shadow that is
+    // written back when the bits are asked for.
+    std::vector<uint32_t> Shadow;
+    bool ShadowValid = false;
+    bool ShadowDirty = false;
+
+    uint32_t* Pixels();        // 32-bit view for drawing (marks the shadow dirty)
+    const uint32_t* PixelsForRead();
+    int PixelStride() const { return Bpp == 32 ? Stride / 4 : Width; }
+    void SyncBits();           // writes a dirty shadow back and forgets it
+    void Allocate(int width, int height, int bpp);
+};
+
+struct TGdiRegion : TGdiObject {
+    TGdiRegion() : TGdiObject(OBJ_REGION) {}
+    std::vector<TRect> Rects;  // banded: sorted by top then left, no overlaps
+};
+
+struct TGdiPalette : TGdiObject {
+    TGdiPalette() : TGdiObject(OBJ_PAL) {}
+};
+
 HPEN CreatePen(int style, int width, COLORREF color);
 HPEN CreatePenIndirect(const LOGPEN& lp);
 HBRUSH CreateSolidBrush(COLORREF color);
@@ -149,7 +219,9 @@ HGDIOBJ GetCurrentObject(HDC dc, UINT type);
 
 // ---- Bitmaps ---------------------------------------------------------------------------------
 
-// A 32-bit (or 1-, 8-, 24-bit) device-independent bitmap with directly addressable bits.
+// A 32-bit (or 1-, 4-, 8-, 16-, 24-bit) device-independent bitmap with directly addressable
+// bits. The rows are top-down in memory whatever the sign of biHeight, DWORD-aligned. Null for
+// a bad header or an image over 2 GB.
 HBITMAP CreateDIBSection(HDC dc, const BITMAPINFO* info, UINT usage, void** bits, void* section,
                          DWORD offset);
 // A 32-bit top-down bitmap (monochrome when dc is a memory DC holding a monochrome bitmap).
@@ -168,13 +240,20 @@ struct TBitmapBits {
     int Stride = 0;         // bytes per row, rows top-down
     uint8_t* Bits = nullptr;
 };
+// Bitmaps of other depths than 32 are drawn through a 32-bit copy that this call writes back:
+// call it again after drawing on such a bitmap through a context, before reading the bits.
 TBitmapBits GetBitmapBits(HBITMAP bitmap);
 
 // ---- Device contexts -------------------------------------------------------------------------
 
 // The screen context (a 1x1 screen-compatible surface, 96 pixels per inch) for measuring.
+// A window's context comes from the hooks the windows module sets (our addition); without
+// them every window gets a screen context too. Release what GetDC gave with ReleaseDC.
 HDC GetDC(void* window);
 int ReleaseDC(void* window, HDC dc);
+using TGetWindowDC = HDC (*)(void* window);
+using TReleaseWindowDC = int (*)(void* window, HDC dc);
+void SetWindowDCHooks(TGetWindowDC get, TReleaseWindowDC release);
 HDC CreateCompatibleDC(HDC dc);  // holds a 1x1 monochrome bitmap until one is selected
 // A context with its own 32-bit surface at the given resolution (our addition; printer pages
 // and off-screen pictures).
@@ -250,6 +329,7 @@ BOOL FillRgn(HDC dc, HRGN rgn, HBRUSH brush);
 
 int IntersectClipRect(HDC dc, int left, int top, int right, int bottom);
 int ExcludeClipRect(HDC dc, int left, int top, int right, int bottom);
+// Regions given to and taken from a context's clip are in device units, as in Win32.
 int SelectClipRgn(HDC dc, HRGN rgn);  // a copy is taken; null removes the clip
 int ExtSelectClipRgn(HDC dc, HRGN rgn, int mode);
 int GetClipBox(HDC dc, RECT* box);

@@ -4,6 +4,24 @@
 // characters' advances. A built-in face with fixed metrics ("Fixed Metrics Test") serves layout
 // tests that must not depend on the installed fonts.
 //
+// Names: "Arial", "Times New Roman" and "Courier New" map to metric-compatible faces; the usual
+// dialog faces ("MS Sans Serif", "Tahoma", "Segoe UI") to a sans face of Arial's widths; other
+// unknown names to a face chosen by the pitch-and-family byte (FF_ROMAN serif, FF_MODERN or
+// FIXED_PITCH monospace, else sans). "Symbol", when not installed, shows the characters its
+// codes stand for (0x20..0xFF and 0xF020..0xF0FF: 'a' is alpha). Bold and italic use the real styled face when installed,
+// else they are synthesized (bold widens each advance by the emboldening, italic only slants).
+// Character heights are clamped to 1..2048 pixels.
+//
+// The built-in face "Fixed Metrics Test", for h = -Height (Height < 0), h = Height (Height > 0)
+// or h = 16 (Height 0):
+//   Ascent = h - h/5, Descent = h/5, Height = h, InternalLeading = ExternalLeading = 0;
+//   every code point advances by w = h/2 (at least 1), or by Width when Width > 0; bold and
+//   italic change nothing; AveCharWidth = MaxCharWidth = w;
+//   a glyph is a solid box (coverage 255) Left = 1, Width = w - 2 (or none when w < 3),
+//   from the baseline up: Top = Height = Ascent - 1 rows; blanks (controls, spaces,
+//   no-break and zero-width spaces) have an empty mask;
+//   UnderlinePosition = Descent/2, StrikeOutPosition = Ascent/2, both 1 pixel thick.
+//
 // This is the engine under the device-context text calls; components use those calls, not this.
 
 #include <cstdint>
@@ -44,6 +62,12 @@ struct TFontMetrics {
     bool StrikeOut = false;
     uint8_t PitchAndFamily = 0;
     uint8_t Charset = 0;
+    // Lines are whole rows. With the baseline row b the first row below the glyph bodies
+    // (cell top + Ascent), the underline covers rows b + UnderlinePosition onward and the
+    // strike-out rows b - StrikeOutPosition onward, each Thickness rows.
+    // PitchAndFamily as TEXTMETRIC has it: bit 0 set means variable pitch, bits 1 and 2 an
+    // outline (TrueType) face, the high nibble the family (FF_ROMAN 0x10, FF_SWISS 0x20,
+    // FF_MODERN 0x30).
     int32_t UnderlinePosition = 0;   // below the baseline, positive downward
     int32_t UnderlineThickness = 1;
     int32_t StrikeOutPosition = 0;   // above the baseline, positive upward

@@ -1,0 +1,58 @@
+// Assignment between TBitmap32 and the framework's pictures.
+
+#include "components/graphics/Bitmap32.h"
+#include "platform/graphics/Bitmap.h"
+#include "platform/graphics/Graphics.h"
+
+namespace epc {
+
+namespace {
+
+void MakeOpaque(TBitmap32& b) {
+    TColor32* p = b.Bits();
+    for (size_t i = 0, n = size_t(b.Width()) * size_t(b.Height()); i < n; ++i) p[i] |= 0xFF000000;
+}
+
+}  // namespace
+
+bool TBitmap32::AssignFromGraphic(TPersistent* Source) {
+    TGraphic* graphic = nullptr;
+    if (auto* picture = dynamic_cast<TPicture*>(Source)) {
+        graphic = picture->Graphic();
+        if (!graphic) {
+            SetSize(0, 0);
+            return true;
+        }
+    } else {
+        graphic = dynamic_cast<TGraphic*>(Source);
+    }
+    if (!graphic) return false;
+
+    if (auto* bitmap = dynamic_cast<TBitmap*>(graphic)) {
+        SetSize(bitmap->Width(), bitmap->Height());
+        if (IsEmpty()) return true;
+        BitBlt(DC(), 0, 0, FWidth, FHeight, bitmap->Canvas()->Handle(), 0, 0, SRCCOPY);
+        if (bitmap->PixelFormat() != pf32bit) MakeOpaque(*this);
+        return true;
+    }
+    SetSize(graphic->Width(), graphic->Height());
+    if (IsEmpty()) return true;
+    TCanvas canvas;
+    canvas.SetHandle(DC());
+    graphic->Draw(&canvas, TRect(0, 0, FWidth, FHeight));
+    canvas.SetHandle(nullptr);
+    MakeOpaque(*this);
+    return true;
+}
+
+bool TBitmap32::AssignToGraphic(TPersistent* Dest) {
+    TBitmap* bitmap = dynamic_cast<TBitmap*>(Dest);
+    if (auto* picture = dynamic_cast<TPicture*>(Dest)) bitmap = picture->Bitmap();
+    if (!bitmap) return false;
+    bitmap->SetPixelFormat(pf32bit);
+    bitmap->SetSize(FWidth, FHeight);
+    if (!IsEmpty()) DrawToDC(bitmap->Canvas()->Handle(), 0, 0);
+    return true;
+}
+
+}  // namespace epc

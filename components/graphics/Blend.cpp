@@ -1,0 +1,332 @@
+#include "components/graphics/Blend.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+#if defined(__x86_64__)
+#include <immintrin.h>
+#define EPC_BLEND_AVX2 1
+#endif
+
+namespace epc {
+
+TColor32 MixLanes(TColor32 F, TColor32 B, uint32_t W) {
+    // Two channels at a time: each 16-bit half of a 32-bit word holds one channel's sum,
+    // which stays below 65536.
+    const uint32_t iw = 256 - W;
+    uint32_t rb = ((F & 0x00FF00FF) * W + (B & 0x00FF00FF) * iw + 0x00800080) >> 8;
+    uint32_t ag = (((F >> 8) & 0x00FF00FF) * W + ((B >> 8) & 0x00FF00FF) * iw + 0x00800080);
+    return (rb & 0x00FF00FF) | (ag & 0xFF00FF00);
+}
+
+TColor32 MixSplit(TColor32 F, TColor32 B, uint32_t W) {
+    const uint32_t iw = 255 - W;
+    uint32_t rbF = (((F & 0x00FF00FF) * W + 0x00800080) >> 8) & 0x00FF00FF;
+    uint32_t agF = ((((F >> 8) & 0x00FF00FF) * W + 0x00800080) >> 8) & 0x00FF00FF;
+    uint32_t rbB = (((B & 0x00FF00FF) * iw + 0x00800080) >> 8) & 0x00FF00FF;
+    uint32_t agB = ((((B >> 8) & 0x00FF00FF) * iw + 0x00800080) >> 8) & 0x00FF00FF;
+    return (rbF + rbB) | ((agF + agB) << 8);
+}
+
+namespace {
+
+using MixFn = TColor32 (*)(TColor32, TColor32, uint32_t);
+
+template <MixFn Mix>
+inline void AlphaOverOne(TColor32 F, TColor32& B) {
+    uint32_t a = F >> 24;
+    if (a == 0) return;
+    if (a == 255) {
+        B = F;
+        return;
+    }
+    B = Mix(F, B, a);
+}
+
+template <MixFn Mix>
+inline void AlphaOverMasterOne(TColor32 F, TColor32& B, uint32_t M) {
+    uint32_t w = ((M + 1) * (F >> 24)) >> 8;
+    if (w == 0) return;
+    B = Mix(F, B, w);
+}
+
+#if defined(__SSE2__)
+
+// The lane formula on four pixels with per-pixel weights w (0..255 in each 32-bit lane).
+inline __m128i MixLanes4(__m128i f, __m128i b, __m128i w) {
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i bias = _mm_set1_epi16(128);
+    __m128i w16 = _mm_or_si128(w, _mm_slli_epi32(w, 16));  // w in both halves of each pixel
+    __m128i wlo = _mm_unpacklo_epi32(w16, w16);
+    __m128i whi = _mm_unpackhi_epi32(w16, w16);
+    __m128i flo = _mm_unpacklo_epi8(f, zero), fhi = _mm_unpackhi_epi8(f, zero);
+    __m128i blo = _mm_unpacklo_epi8(b, zero), bhi = _mm_unpackhi_epi8(b, zero);
+    // (F - B) * W + 256 * B + 128 wraps in 16 bits, but its true value is 0..65408.
+    __m128i lo = _mm_add_epi16(_mm_mullo_epi16(_mm_sub_epi16(flo, blo), wlo),
+                               _mm_add_epi16(_mm_slli_epi16(blo, 8), bias));
+    __m128i hi = _mm_add_epi16(_mm_mullo_epi16(_mm_sub_epi16(fhi, bhi), whi),
+                               _mm_add_epi16(_mm_slli_epi16(bhi, 8), bias));
+    return _mm_packus_epi16(_mm_srli_epi16(lo, 8), _mm_srli_epi16(hi, 8));
+}
+
+void AlphaOverRowLanes(const TColor32* s, TColor32* d, int32_t count) {
+    const __m128i ff = _mm_set1_epi32(255);
+    int32_t i = 0;
+    for (; i + 4 <= count; i += 4) {
+        __m128i f = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
+        __m128i a = _mm_srli_epi32(f, 24);
+        __m128i opaque = _mm_cmpeq_epi32(a, ff);
+        int om = _mm_movemask_epi8(opaque);
+        if (om == 0xFFFF) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i), f);
+            continue;
+        }
+        if (_mm_movemask_epi8(_mm_cmpeq_epi32(a, _mm_setzero_si128())) == 0xFFFF) continue;
+        __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i));
+        __m128i z = MixLanes4(f, b, a);  // a weight of 0 gives B exactly
+        if (om) z = _mm_or_si128(_mm_and_si128(opaque, f), _mm_andnot_si128(opaque, z));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i), z);
+    }
+    for (; i < count; ++i) AlphaOverOne<MixLanes>(s[i], d[i]);
+}
+
+void AlphaOverRowMasterLanes(const TColor32* s, TColor32* d, int32_t count, uint32_t M) {
+    const __m128i m1 = _mm_set1_epi32(int(M + 1));
+    int32_t i = 0;
+    for (; i + 4 <= count; i += 4) {
+        __m128i f = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
+        // (M + 1) * alpha fits 16 bits; the high halves multiply 0 by 0.
+        __m128i w = _mm_srli_epi32(_mm_mullo_epi16(_mm_srli_epi32(f, 24), m1), 8);
+        if (_mm_movemask_epi8(_mm_cmpeq_epi32(w, _mm_setzero_si128())) == 0xFFFF) continue;
+        __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i), MixLanes4(f, b, w));
+    }
+    for (; i < count; ++i) AlphaOverMasterOne<MixLanes>(s[i], d[i], M);
+}
+
+void BlendConstantRowLanes(TColor32 F, TColor32* d, int32_t count, uint32_t W) {
+    const __m128i zero = _mm_setzero_si128();
+    __m128i f16 = _mm_unpacklo_epi8(_mm_set1_epi32(int(F)), zero);
+    __m128i fw = _mm_add_epi16(_mm_mullo_epi16(f16, _mm_set1_epi16(short(W))),
+                               _mm_set1_epi16(128));
+    __m128i iw = _mm_set1_epi16(short(256 - W));
+    int32_t i = 0;
+    for (; i + 4 <= count; i += 4) {
+        __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i));
+        __m128i lo = _mm_add_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(b, zero), iw), fw);
+        __m128i hi = _mm_add_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(b, zero), iw), fw);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i),
+                         _mm_packus_epi16(_mm_srli_epi16(lo, 8), _mm_srli_epi16(hi, 8)));
+    }
+    for (; i < count; ++i) d[i] = MixLanes(F, d[i], W);
+}
+
+#if defined(EPC_BLEND_AVX2)
+
+// Eight pixels at a time where the processor has 256-bit integer lanes; chosen at start-up.
+__attribute__((target("avx2"))) inline __m256i MixLanes8(__m256i f, __m256i b, __m256i wlo,
+                                                          __m256i whi) {
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i bias = _mm256_set1_epi16(128);
+    __m256i flo = _mm256_unpacklo_epi8(f, zero), fhi = _mm256_unpackhi_epi8(f, zero);
+    __m256i blo = _mm256_unpacklo_epi8(b, zero), bhi = _mm256_unpackhi_epi8(b, zero);
+    __m256i lo = _mm256_add_epi16(_mm256_mullo_epi16(_mm256_sub_epi16(flo, blo), wlo),
+                                  _mm256_add_epi16(_mm256_slli_epi16(blo, 8), bias));
+    __m256i hi = _mm256_add_epi16(_mm256_mullo_epi16(_mm256_sub_epi16(fhi, bhi), whi),
+                                  _mm256_add_epi16(_mm256_slli_epi16(bhi, 8), bias));
+    return _mm256_packus_epi16(_mm256_srli_epi16(lo, 8), _mm256_srli_epi16(hi, 8));
+}
+
+// Byte shuffles that spread each pixel's alpha over its four 16-bit channel lanes, in the
+// order of the low and high unpacks.
+__attribute__((target("avx2"))) inline __m256i AlphaSpreadLo() {
+    const char z = char(0x80);
+    return _mm256_setr_epi8(3, z, 3, z, 3, z, 3, z, 7, z, 7, z, 7, z, 7, z, 3, z, 3, z, 3, z, 3,
+                            z, 7, z, 7, z, 7, z, 7, z);
+}
+__attribute__((target("avx2"))) inline __m256i AlphaSpreadHi() {
+    const char z = char(0x80);
+    return _mm256_setr_epi8(11, z, 11, z, 11, z, 11, z, 15, z, 15, z, 15, z, 15, z, 11, z, 11,
+                            z, 11, z, 11, z, 15, z, 15, z, 15, z, 15, z);
+}
+
+__attribute__((target("avx2"))) void AlphaOverRowWide(const TColor32* s, TColor32* d,
+                                                       int32_t count) {
+    const __m256i alpha = _mm256_set1_epi32(int(0xFF000000u));
+    const __m256i spreadLo = AlphaSpreadLo(), spreadHi = AlphaSpreadHi();
+    int32_t i = 0;
+    for (; i + 8 <= count; i += 8) {
+        __m256i f = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + i));
+        __m256i fa = _mm256_and_si256(f, alpha);
+        if (_mm256_testz_si256(fa, fa)) continue;
+        __m256i opaque = _mm256_cmpeq_epi32(fa, alpha);
+        int om = _mm256_movemask_epi8(opaque);
+        if (om == -1) {
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + i), f);
+            continue;
+        }
+        __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d + i));
+        __m256i z = MixLanes8(f, b, _mm256_shuffle_epi8(f, spreadLo),
+                              _mm256_shuffle_epi8(f, spreadHi));
+        if (om) z = _mm256_blendv_epi8(z, f, opaque);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + i), z);
+    }
+    for (; i < count; ++i) AlphaOverOne<MixLanes>(s[i], d[i]);
+}
+
+__attribute__((target("avx2"))) void AlphaOverRowMasterWide(const TColor32* s, TColor32* d,
+                                                             int32_t count, uint32_t M) {
+    const __m256i alpha = _mm256_set1_epi32(int(0xFF000000u));
+    const __m256i spreadLo = AlphaSpreadLo(), spreadHi = AlphaSpreadHi();
+    // ((M + 1) * a) >> 8 as the high half of a * ((M + 1) << 8).
+    const bool full = M >= 255;  // (M + 1) << 8 would not fit 16 bits; the weight is a itself
+    const __m256i m = _mm256_set1_epi16(short(full ? 0 : (M + 1) << 8));
+    int32_t i = 0;
+    for (; i + 8 <= count; i += 8) {
+        __m256i f = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + i));
+        __m256i fa = _mm256_and_si256(f, alpha);
+        if (_mm256_testz_si256(fa, fa)) continue;
+        __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d + i));
+        __m256i wlo = _mm256_shuffle_epi8(f, spreadLo), whi = _mm256_shuffle_epi8(f, spreadHi);
+        if (!full) {
+            wlo = _mm256_mulhi_epu16(wlo, m);
+            whi = _mm256_mulhi_epu16(whi, m);
+        }
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + i), MixLanes8(f, b, wlo, whi));
+    }
+    for (; i < count; ++i) AlphaOverMasterOne<MixLanes>(s[i], d[i], M);
+}
+
+__attribute__((target("avx2"))) void BlendConstantRowWide(TColor32 F, TColor32* d,
+                                                           int32_t count, uint32_t W) {
+    const __m256i zero = _mm256_setzero_si256();
+    // F * W + 128 per channel, and the background weight 256 - W.
+    __m256i f16 = _mm256_unpacklo_epi8(_mm256_set1_epi32(int(F)), zero);
+    __m256i fw = _mm256_add_epi16(_mm256_mullo_epi16(f16, _mm256_set1_epi16(short(W))),
+                                  _mm256_set1_epi16(128));
+    __m256i iw = _mm256_set1_epi16(short(256 - W));
+    int32_t i = 0;
+    for (; i + 8 <= count; i += 8) {
+        __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d + i));
+        __m256i lo = _mm256_add_epi16(_mm256_mullo_epi16(_mm256_unpacklo_epi8(b, zero), iw), fw);
+        __m256i hi = _mm256_add_epi16(_mm256_mullo_epi16(_mm256_unpackhi_epi8(b, zero), iw), fw);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + i),
+                            _mm256_packus_epi16(_mm256_srli_epi16(lo, 8), _mm256_srli_epi16(hi, 8)));
+    }
+    for (; i < count; ++i) d[i] = MixLanes(F, d[i], W);
+}
+
+#endif
+
+#else
+
+void AlphaOverRowLanes(const TColor32* s, TColor32* d, int32_t count) {
+    for (int32_t i = 0; i < count; ++i) AlphaOverOne<MixLanes>(s[i], d[i]);
+}
+
+void AlphaOverRowMasterLanes(const TColor32* s, TColor32* d, int32_t count, uint32_t M) {
+    for (int32_t i = 0; i < count; ++i) AlphaOverMasterOne<MixLanes>(s[i], d[i], M);
+}
+
+void BlendConstantRowLanes(TColor32 F, TColor32* d, int32_t count, uint32_t W) {
+    for (int32_t i = 0; i < count; ++i) d[i] = MixLanes(F, d[i], W);
+}
+
+#endif
+
+void AlphaOverRowSplit(const TColor32* s, TColor32* d, int32_t count) {
+    for (int32_t i = 0; i < count; ++i) AlphaOverOne<MixSplit>(s[i], d[i]);
+}
+
+void AlphaOverRowMasterSplit(const TColor32* s, TColor32* d, int32_t count, uint32_t M) {
+    for (int32_t i = 0; i < count; ++i) AlphaOverMasterOne<MixSplit>(s[i], d[i], M);
+}
+
+void BlendConstantRowSplit(TColor32 F, TColor32* d, int32_t count, uint32_t W) {
+    for (int32_t i = 0; i < count; ++i) d[i] = MixSplit(F, d[i], W);
+}
+
+struct TBlendTable {
+    MixFn Mix;
+    void (*Row)(const TColor32*, TColor32*, int32_t);
+    void (*RowMaster)(const TColor32*, TColor32*, int32_t, uint32_t);
+    void (*ConstantRow)(TColor32, TColor32*, int32_t, uint32_t);
+};
+
+const TBlendTable LanesTable{MixLanes, AlphaOverRowLanes, AlphaOverRowMasterLanes,
+                             BlendConstantRowLanes};
+#if defined(EPC_BLEND_AVX2)
+const TBlendTable WideTable{MixLanes, AlphaOverRowWide, AlphaOverRowMasterWide,
+                            BlendConstantRowWide};
+#endif
+const TBlendTable SplitTable{MixSplit, AlphaOverRowSplit, AlphaOverRowMasterSplit,
+                             BlendConstantRowSplit};
+
+// The lane formula's routines for this processor, chosen once at start-up.
+const TBlendTable* ChooseLanes(bool wide) {
+#if defined(EPC_BLEND_AVX2)
+    __builtin_cpu_init();
+    if (wide && __builtin_cpu_supports("avx2")) return &WideTable;
+#endif
+    (void)wide;
+    return &LanesTable;
+}
+
+const TBlendTable* GBlend = ChooseLanes(true);
+bool GWide = GBlend != &LanesTable;
+
+}  // namespace
+
+void SetBlendFormula(TBlendFormula formula) {
+    GBlend = formula == TBlendFormula::bfSplit ? &SplitTable : ChooseLanes(GWide);
+}
+
+TBlendFormula BlendFormula() {
+    return GBlend == &SplitTable ? TBlendFormula::bfSplit : TBlendFormula::bfLanes;
+}
+
+bool SetWideBlending(bool wide) {
+    GWide = wide;
+    if (GBlend != &SplitTable) GBlend = ChooseLanes(wide);
+    return GBlend != &LanesTable && GBlend != &SplitTable;
+}
+
+void BlendConstantRow(TColor32 F, TColor32* dest, int32_t count, uint32_t W) {
+    if (count > 0 && (W & 0xFF) != 0) GBlend->ConstantRow(F, dest, count, W & 0xFF);
+}
+
+void MixInPlace(TColor32 F, TColor32& B, uint32_t W) {
+    W &= 0xFF;
+    if (W == 0) return;
+    if (W == 255) {
+        B = F;
+        return;
+    }
+    B = GBlend->Mix(F, B, W);
+}
+
+void AlphaOverInPlace(TColor32 F, TColor32& B) {
+    uint32_t a = F >> 24;
+    if (a == 0) return;
+    if (a == 255) {
+        B = F;
+        return;
+    }
+    B = GBlend->Mix(F, B, a);
+}
+
+void AlphaOverMasterInPlace(TColor32 F, TColor32& B, uint32_t M) {
+    uint32_t w = (((M & 0xFF) + 1) * (F >> 24)) >> 8;
+    if (w == 0) return;
+    B = GBlend->Mix(F, B, w);
+}
+
+void AlphaOverRow(const TColor32* source, TColor32* dest, int32_t count) {
+    if (count > 0) GBlend->Row(source, dest, count);
+}
+
+void AlphaOverRowMaster(const TColor32* source, TColor32* dest, int32_t count, uint32_t M) {
+    if (count > 0) GBlend->RowMaster(source, dest, count, M & 0xFF);
+}
+
+}  // namespace epc

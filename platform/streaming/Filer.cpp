@@ -1,0 +1,873 @@
+#include "platform/streaming/Filer.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/core/Color.h"
+#include "platform/core/Exceptions.h"
+#include "platform/core/Strings.h"
+#include "platform/streaming/PropertyRegistry.h"
+
+namespace epc {
+
+namespace {
+
+constexpr const char* SInvalidStreamFormat = "Invalid stream format";
+constexpr const char* SInvalidPropertyValue = "Invalid property value";
+constexpr const char* SNestingTooDeep = "Invalid stream format: records nested too deep";
+
+constexpr uint8_t ffChildPos = 0x02;
+
+bool IsIntegerKind(TValueType t) {
+    return t == TValueType::vaInt8 || t == TValueType::vaInt16 || t == TValueType::vaInt32 ||
+           t == TValueType::vaInt64;
+}
+
+bool IsStringKind(TValueType t) {
+    return t == TValueType::vaString || t == TValueType::vaLString || t == TValueType::vaWString ||
+           t == TValueType::vaUTF8String;
+}
+
+[[noreturn]] void InvalidValue() {
+    throw EReadError(SInvalidPropertyValue);
+}
+
+// Clears a component state again when the scope ends, if it was not there before.
+class StateScope {
+public:
+    StateScope(TComponent* c, TComponentStateItem item)
+        : FComponent(c), FItem(item), FAdded(!c->ComponentState().Contains(item)) {
+        if (FAdded) c->IncludeState(item);
+    }
+    ~StateScope() {
+        if (FAdded) FComponent->ExcludeState(FItem);
+    }
+    StateScope(const StateScope&) = delete;
+    StateScope& operator=(const StateScope&) = delete;
+
+private:
+    TComponent* FComponent;
+    TComponentStateItem FItem;
+    bool FAdded;
+};
+
+template <class T> class Restore {
+public:
+    explicit Restore(T& ref) : FRef(ref), FSaved(ref) {}
+    ~Restore() { FRef = FSaved; }
+    Restore(const Restore&) = delete;
+    Restore& operator=(const Restore&) = delete;
+
+private:
+    T& FRef;
+    T FSaved;
+};
+
+} // namespace
+
+// Counts nesting for the reader; too deep a record is rejected before the stack suffers.
+struct ReaderScope {
+    explicit ReaderScope(TReader& r) : FReader(r) { FReader.Enter(); }
+    ~ReaderScope() { FReader.Leave(); }
+    ReaderScope(const ReaderScope&) = delete;
+    ReaderScope& operator=(const ReaderScope&) = delete;
+    TReader& FReader;
+};
+
+// ---- TWriter --------------------------------------------------------------------------------
+
+void TWriter::DefineProperty(const std::string& Name, TReaderProc, TWriterProc WriteData,
+                             bool HasData) {
+    if (!HasData || !WriteData) return;
+    WritePropName(Name);
+    WriteData(*this);
+}
+
+void TWriter::DefineBinaryProperty(const std::string& Name, TStreamProc, TStreamProc WriteData,
+                                   bool HasData) {
+    if (!HasData || !WriteData) return;
+    WritePropName(Name);
+    TMemoryStream data;
+    WriteData(data);
+    WriteBinary(data.DataString());
+}
+
+void TWriter::WriteSignature() {
+    Write(FilerSignature, 4);
+}
+
+void TWriter::WriteRootComponent(TComponent* Root) {
+    WriteSignature();
+    Restore<TComponent*> root(FRoot);
+    FRoot = Root;
+    WriteComponent(Root);
+}
+
+void TWriter::WriteComponent(TComponent* Component) {
+    if (!Component) throw EWriteError("Cannot write a nil component");
+    if (FDepth >= MaxFilerDepth) throw EWriteError("Components nested too deep");
+    Restore<int> depth(FDepth);
+    ++FDepth;
+    Restore<TComponent*> root(FRoot);
+    if (!FRoot) FRoot = Component;
+    Restore<std::string> path(FPropPath);
+    FPropPath.clear();
+    StateScope writing(Component, TComponentStateItem::csWriting);
+
+    WriteStr(Component->ClassName());
+    WriteStr(Component->Name());
+    WriteProperties(Component);
+    WriteListEnd();
+    Component->GetChildren([this](TComponent* child) { WriteComponent(child); }, FRoot);
+    WriteListEnd();
+}
+
+void TWriter::WriteProperties(TPersistent* Instance) {
+    if (!Instance) return;
+    if (FDepth >= MaxFilerDepth) throw EWriteError("Properties nested too deep");
+    Restore<int> depth(FDepth);
+    ++FDepth;
+    for (const TPropInfo* p : GetPropList(Instance->ClassName()))
+        WriteProperty(Instance, *p);
+    Instance->DefineProperties(this);
+}
+
+void TWriter::WriteProperty(TPersistent* Instance, const TPropInfo& p) {
+    if (!p.IsStoredProp(Instance)) return;
+    if (p.IsOrdinal()) {
+        if (!p.GetOrd) return;
+        int64_t v = p.GetOrd(Instance);
+        if (p.Default && *p.Default == v) return;
+        switch (p.Kind) {
+        case TTypeKind::tkEnumeration: {
+            std::string ident = p.Idents ? GetEnumName(*p.Idents, v) : std::string();
+            if (ident.empty())
+                throw EWriteError("Invalid value " + std::to_string(v) + " of " + p.Name);
+            WritePropName(p.Name);
+            WriteIdent(ident);
+            break;
+        }
+        case TTypeKind::tkBoolean:
+            WritePropName(p.Name);
+            WriteBoolean(v != 0);
+            break;
+        case TTypeKind::tkSet:
+            WritePropName(p.Name);
+            WriteSet(uint64_t(v), p.Idents ? *p.Idents : TIdentList());
+            break;
+        case TTypeKind::tkColor: {
+            WritePropName(p.Name);
+            auto ident = ColorToIdent(TColor(v));
+            if (ident)
+                WriteIdent(*ident);
+            else
+                WriteInteger(TColor(v));
+            break;
+        }
+        default:
+            WritePropName(p.Name);
+            WriteInteger(v);
+            break;
+        }
+        return;
+    }
+    switch (p.Kind) {
+    case TTypeKind::tkString:
+        if (p.GetStr) {
+            std::string s = p.GetStr(Instance);
+            if (s.empty()) return;
+            WritePropName(p.Name);
+            WriteString(s);
+        }
+        break;
+    case TTypeKind::tkWString:
+        if (p.GetWStr) {
+            std::u16string s = p.GetWStr(Instance);
+            if (s.empty()) return;
+            WritePropName(p.Name);
+            WriteWideString(s);
+        }
+        break;
+    case TTypeKind::tkClass: {
+        TPersistent* obj = p.GetObj ? p.GetObj(Instance) : nullptr;
+        if (!obj) return;
+        if (p.IsReference) {
+            auto* c = dynamic_cast<TComponent*>(obj);
+            if (!c || c->Name().empty()) return;
+            WritePropName(p.Name);
+            WriteIdent(c->Name());
+        } else if (auto* coll = dynamic_cast<TCollection*>(obj)) {
+            WritePropName(p.Name);
+            WriteCollection(coll);
+        } else {
+            Restore<std::string> path(FPropPath);
+            FPropPath += p.Name + ".";
+            WriteProperties(obj);
+        }
+        break;
+    }
+    default: // events are not stored
+        break;
+    }
+}
+
+void TWriter::WriteCollection(TCollection* Value) {
+    WriteValue(TValueType::vaCollection);
+    if (Value) {
+        Restore<std::string> path(FPropPath);
+        FPropPath.clear();
+        for (int i = 0; i < Value->Count(); ++i) {
+            WriteListBegin();
+            WriteProperties(Value->Items(i));
+            WriteListEnd();
+        }
+    }
+    WriteListEnd();
+}
+
+void TWriter::WriteValue(TValueType Value) {
+    uint8_t b = uint8_t(Value);
+    Write(&b, 1);
+}
+
+void TWriter::WriteInteger(int64_t Value) {
+    uint8_t buf[9];
+    int n;
+    if (Value >= INT8_MIN && Value <= INT8_MAX) {
+        buf[0] = uint8_t(TValueType::vaInt8);
+        n = 1;
+    } else if (Value >= INT16_MIN && Value <= INT16_MAX) {
+        buf[0] = uint8_t(TValueType::vaInt16);
+        n = 2;
+    } else if (Value >= INT32_MIN && Value <= INT32_MAX) {
+        buf[0] = uint8_t(TValueType::vaInt32);
+        n = 4;
+    } else {
+        buf[0] = uint8_t(TValueType::vaInt64);
+        n = 8;
+    }
+    uint64_t u = uint64_t(Value);
+    for (int i = 0; i < n; ++i)
+        buf[1 + i] = uint8_t(u >> (8 * i));
+    Write(buf, 1 + n);
+}
+
+void TWriter::WriteBoolean(bool Value) {
+    WriteValue(Value ? TValueType::vaTrue : TValueType::vaFalse);
+}
+
+namespace {
+void WriteInt32LE(TWriter& w, int32_t v) {
+    uint8_t b[4];
+    for (int i = 0; i < 4; ++i)
+        b[i] = uint8_t(uint32_t(v) >> (8 * i));
+    w.Write(b, 4);
+}
+
+int32_t CheckedLength(size_t n) {
+    if (n > size_t(INT32_MAX)) throw EWriteError("Value too long to store");
+    return int32_t(n);
+}
+} // namespace
+
+void TWriter::WriteString(const std::string& Value) {
+    if (Value.size() <= 255) {
+        WriteValue(TValueType::vaString);
+        WriteStr(Value);
+    } else {
+        WriteValue(TValueType::vaLString);
+        WriteInt32LE(*this, CheckedLength(Value.size()));
+        Write(Value.data(), int64_t(Value.size()));
+    }
+}
+
+void TWriter::WriteWideString(const std::u16string& Value) {
+    WriteValue(TValueType::vaWString);
+    WriteInt32LE(*this, CheckedLength(Value.size()));
+    std::string bytes = WideToBytes(Value);
+    Write(bytes.data(), int64_t(bytes.size()));
+}
+
+void TWriter::WriteUTF8String(const std::string& Value) {
+    WriteValue(TValueType::vaUTF8String);
+    WriteInt32LE(*this, CheckedLength(Value.size()));
+    Write(Value.data(), int64_t(Value.size()));
+}
+
+void TWriter::WriteIdent(const std::string& Ident) {
+    if (SameText(Ident, "False"))
+        WriteValue(TValueType::vaFalse);
+    else if (SameText(Ident, "True"))
+        WriteValue(TValueType::vaTrue);
+    else if (SameText(Ident, "nil"))
+        WriteValue(TValueType::vaNil);
+    else if (SameText(Ident, "Null"))
+        WriteValue(TValueType::vaNull);
+    else {
+        WriteValue(TValueType::vaIdent);
+        WriteStr(Ident);
+    }
+}
+
+void TWriter::WriteSet(uint64_t Bits, const std::vector<std::string>& Idents) {
+    WriteValue(TValueType::vaSet);
+    for (size_t i = 0; i < Idents.size() && i < 64; ++i)
+        if (Bits & (uint64_t(1) << i)) WriteStr(Idents[i]);
+    WriteStr(std::string());
+}
+
+void TWriter::WriteBinary(const std::string& Bytes) {
+    WriteValue(TValueType::vaBinary);
+    WriteInt32LE(*this, CheckedLength(Bytes.size()));
+    Write(Bytes.data(), int64_t(Bytes.size()));
+}
+
+void TWriter::WriteStr(const std::string& Value) {
+    if (Value.size() > 255) throw EWriteError("Name too long to store: " + Value.substr(0, 32));
+    uint8_t n = uint8_t(Value.size());
+    Write(&n, 1);
+    Write(Value.data(), n);
+}
+
+void TWriter::WritePropName(const std::string& Name) {
+    WriteStr(FPropPath + Name);
+}
+
+// ---- TReader --------------------------------------------------------------------------------
+
+void TReader::Enter() {
+    if (FDepth >= MaxFilerDepth) throw EReadError(SNestingTooDeep);
+    ++FDepth;
+}
+
+void TReader::DefineProperty(const std::string& Name, TReaderProc ReadData, TWriterProc, bool) {
+    if (FPropName.empty() || !ReadData || !SameText(Name, FPropName)) return;
+    FPropName.clear();
+    ReadData(*this);
+}
+
+void TReader::DefineBinaryProperty(const std::string& Name, TStreamProc ReadData, TStreamProc,
+                                   bool) {
+    if (FPropName.empty() || !ReadData || !SameText(Name, FPropName)) return;
+    FPropName.clear();
+    TStringStream data(ReadBinary());
+    ReadData(data);
+}
+
+void TReader::Read(void* Buffer, int64_t Count) {
+    FStream->ReadBuffer(Buffer, Count);
+}
+
+uint8_t TReader::ReadByte() {
+    uint8_t b;
+    Read(&b, 1);
+    return b;
+}
+
+int32_t TReader::ReadLength() {
+    uint8_t b[4];
+    Read(b, 4);
+    int32_t n =
+        int32_t(uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 | uint32_t(b[3]) << 24);
+    if (n < 0) throw EReadError(SInvalidStreamFormat);
+    // A length beyond the end is a truncated stream; refuse before allocating for it.
+    if (int64_t(n) > FStream->Size() - FStream->Position()) throw EReadError(SReadError);
+    return n;
+}
+
+void TReader::ReadSignature() {
+    char sig[4];
+    if (FStream->Read(sig, 4) != 4 || std::memcmp(sig, FilerSignature, 4) != 0)
+        throw EReadError(SInvalidStreamFormat);
+}
+
+TValueType TReader::ReadValue() {
+    uint8_t b = ReadByte();
+    if (b > uint8_t(TValueType::vaUTF8String)) throw EReadError(SInvalidStreamFormat);
+    return TValueType(b);
+}
+
+TValueType TReader::NextValue() {
+    uint8_t b = ReadByte();
+    FStream->Seek(-1, TSeekOrigin::soCurrent);
+    return TValueType(b);
+}
+
+void TReader::CheckValue(TValueType Value) {
+    if (ReadValue() != Value) {
+        FStream->Seek(-1, TSeekOrigin::soCurrent);
+        InvalidValue();
+    }
+}
+
+int64_t TReader::ReadInt64() {
+    TValueType t = ReadValue();
+    int n;
+    switch (t) {
+    case TValueType::vaInt8:
+        n = 1;
+        break;
+    case TValueType::vaInt16:
+        n = 2;
+        break;
+    case TValueType::vaInt32:
+        n = 4;
+        break;
+    case TValueType::vaInt64:
+        n = 8;
+        break;
+    default:
+        InvalidValue();
+    }
+    uint8_t b[8];
+    Read(b, n);
+    uint64_t u = 0;
+    for (int i = 0; i < n; ++i)
+        u |= uint64_t(b[i]) << (8 * i);
+    // Sign-extend from the stored width.
+    int shift = 64 - 8 * n;
+    return int64_t(u << shift) >> shift;
+}
+
+int32_t TReader::ReadInteger() {
+    int64_t v = ReadInt64();
+    if (v < INT32_MIN || v > INT32_MAX) InvalidValue();
+    return int32_t(v);
+}
+
+bool TReader::ReadBoolean() {
+    TValueType t = ReadValue();
+    if (t == TValueType::vaTrue) return true;
+    if (t == TValueType::vaFalse) return false;
+    InvalidValue();
+}
+
+std::string TReader::ReadStr() {
+    uint8_t n = ReadByte();
+    std::string s(n, '\0');
+    if (n) Read(s.data(), n);
+    return s;
+}
+
+std::string TReader::ReadString() {
+    TValueType t = ReadValue();
+    switch (t) {
+    case TValueType::vaString:
+        return ReadStr();
+    case TValueType::vaLString:
+    case TValueType::vaUTF8String: {
+        int32_t n = ReadLength();
+        std::string s(size_t(n), '\0');
+        if (n) Read(s.data(), n);
+        return t == TValueType::vaUTF8String ? WideToAnsi(Utf8ToUtf16(s)) : s;
+    }
+    case TValueType::vaWString: {
+        int32_t n = ReadLength();
+        if (int64_t(n) * 2 > FStream->Size() - FStream->Position()) throw EReadError(SReadError);
+        std::string bytes(size_t(n) * 2, '\0');
+        if (n) Read(bytes.data(), int64_t(n) * 2);
+        return WideToAnsi(BytesToWide(bytes));
+    }
+    default:
+        InvalidValue();
+    }
+}
+
+std::u16string TReader::ReadWideString() {
+    TValueType t = NextValue();
+    if (t == TValueType::vaWString) {
+        ReadValue();
+        int32_t n = ReadLength();
+        if (int64_t(n) * 2 > FStream->Size() - FStream->Position()) throw EReadError(SReadError);
+        std::string bytes(size_t(n) * 2, '\0');
+        if (n) Read(bytes.data(), int64_t(n) * 2);
+        return BytesToWide(bytes);
+    }
+    if (t == TValueType::vaUTF8String) {
+        ReadValue();
+        int32_t n = ReadLength();
+        std::string s(size_t(n), '\0');
+        if (n) Read(s.data(), n);
+        return Utf8ToUtf16(s);
+    }
+    return AnsiToWide(ReadString());
+}
+
+std::string TReader::ReadIdent() {
+    switch (ReadValue()) {
+    case TValueType::vaIdent:
+        return ReadStr();
+    case TValueType::vaFalse:
+        return "False";
+    case TValueType::vaTrue:
+        return "True";
+    case TValueType::vaNil:
+        return "nil";
+    case TValueType::vaNull:
+        return "Null";
+    default:
+        InvalidValue();
+    }
+}
+
+std::vector<std::string> TReader::ReadSetIdents() {
+    CheckValue(TValueType::vaSet);
+    std::vector<std::string> idents;
+    for (;;) {
+        std::string s = ReadStr();
+        if (s.empty()) break;
+        idents.push_back(std::move(s));
+    }
+    return idents;
+}
+
+std::string TReader::ReadBinary() {
+    CheckValue(TValueType::vaBinary);
+    int32_t n = ReadLength();
+    std::string s(size_t(n), '\0');
+    if (n) Read(s.data(), n);
+    return s;
+}
+
+void TReader::SkipValue() {
+    ReaderScope scope(*this);
+    auto skip = [this](int64_t n) {
+        if (n > FStream->Size() - FStream->Position()) throw EReadError(SReadError);
+        FStream->Seek(n, TSeekOrigin::soCurrent);
+    };
+    switch (ReadValue()) {
+    case TValueType::vaNull:
+    case TValueType::vaFalse:
+    case TValueType::vaTrue:
+    case TValueType::vaNil:
+        break;
+    case TValueType::vaList:
+        while (!EndOfList())
+            SkipValue();
+        ReadListEnd();
+        break;
+    case TValueType::vaInt8:
+        skip(1);
+        break;
+    case TValueType::vaInt16:
+        skip(2);
+        break;
+    case TValueType::vaInt32:
+    case TValueType::vaSingle:
+        skip(4);
+        break;
+    case TValueType::vaInt64:
+    case TValueType::vaCurrency:
+    case TValueType::vaDate:
+        skip(8);
+        break;
+    case TValueType::vaExtended:
+        skip(10);
+        break;
+    case TValueType::vaString:
+    case TValueType::vaIdent:
+        skip(ReadByte());
+        break;
+    case TValueType::vaBinary:
+    case TValueType::vaLString:
+    case TValueType::vaUTF8String:
+        skip(ReadLength());
+        break;
+    case TValueType::vaWString:
+        skip(int64_t(ReadLength()) * 2);
+        break;
+    case TValueType::vaSet:
+        while (!ReadStr().empty()) {
+        }
+        break;
+    case TValueType::vaCollection:
+        while (!EndOfList()) {
+            if (IsIntegerKind(NextValue())) ReadInt64();
+            ReadListBegin();
+            while (!EndOfList()) {
+                ReadStr();
+                SkipValue();
+            }
+            ReadListEnd();
+        }
+        ReadListEnd();
+        break;
+    }
+}
+
+void TReader::ReadProperties(TPersistent* Instance) {
+    ReaderScope scope(*this);
+    while (!EndOfList())
+        ReadProperty(Instance);
+    ReadListEnd();
+}
+
+void TReader::ReadProperty(TPersistent* Instance) {
+    std::string name = ReadStr();
+    if (name.empty()) throw EReadError(SInvalidStreamFormat);
+    Restore<std::string> errorName(FErrorName);
+    std::string context = FErrorName + "." + name;
+
+    // Walk a dotted path through the sub-objects; a path that leads nowhere is skipped.
+    TPersistent* obj = Instance;
+    size_t start = 0;
+    for (size_t dot; obj && (dot = name.find('.', start)) != std::string::npos; start = dot + 1) {
+        const TPropInfo* p = GetPropInfo(obj, name.substr(start, dot - start));
+        if (!p || p->Kind != TTypeKind::tkClass || p->IsReference || !p->GetObj)
+            obj = nullptr;
+        else
+            obj = p->GetObj(obj);
+    }
+    std::string last = obj ? name.substr(start) : std::string();
+    if (last.empty()) {
+        SkipValue();
+        return;
+    }
+    const TPropInfo* p = GetPropInfo(obj, last);
+    FErrorName = context;
+    try {
+        if (p && p->Kind == TTypeKind::tkMethod) {
+            SkipValue();
+        } else if (p) {
+            ReadPropValue(obj, *p);
+        } else {
+            FPropName = last;
+            obj->DefineProperties(this);
+            if (!FPropName.empty()) { // nobody claimed it: an unknown property
+                FPropName.clear();
+                SkipValue();
+            }
+        }
+    } catch (EReadError& e) {
+        // A custom property's own reader raises its own messages; they pass unchanged.
+        if (!p || e.Message().rfind("Error reading ", 0) == 0) throw;
+        throw EReadError("Error reading " + context + ": " + e.Message());
+    } catch (Exception& e) {
+        throw EReadError("Error reading " + context + ": " + e.Message());
+    }
+}
+
+void TReader::ReadPropValue(TPersistent* Instance, const TPropInfo& p) {
+    TValueType t = NextValue();
+    switch (p.Kind) {
+    case TTypeKind::tkInteger: {
+        if (!IsIntegerKind(t)) InvalidValue();
+        int64_t v = ReadInt64();
+        if (v < p.MinValue || v > p.MaxValue) InvalidValue();
+        if (p.SetOrd) p.SetOrd(Instance, v);
+        break;
+    }
+    case TTypeKind::tkEnumeration: {
+        if (t != TValueType::vaIdent) InvalidValue();
+        int v = p.Idents ? GetEnumValue(*p.Idents, ReadIdent()) : -1;
+        if (v < 0) InvalidValue();
+        if (p.SetOrd) p.SetOrd(Instance, v);
+        break;
+    }
+    case TTypeKind::tkBoolean: {
+        bool v = ReadBoolean();
+        if (p.SetOrd) p.SetOrd(Instance, v ? 1 : 0);
+        break;
+    }
+    case TTypeKind::tkSet: {
+        uint64_t bits = 0;
+        for (const std::string& ident : ReadSetIdents()) {
+            int v = p.Idents ? GetEnumValue(*p.Idents, ident) : -1;
+            if (v >= 0 && v < 64) bits |= uint64_t(1) << v; // unknown names are skipped
+        }
+        if (p.SetOrd) p.SetOrd(Instance, int64_t(bits));
+        break;
+    }
+    case TTypeKind::tkColor: {
+        TColor c;
+        if (t == TValueType::vaIdent) {
+            auto v = IdentToColor(ReadIdent());
+            if (!v) InvalidValue();
+            c = *v;
+        } else if (IsIntegerKind(t)) {
+            int64_t v = ReadInt64();
+            if (v < INT32_MIN || v > int64_t(UINT32_MAX)) InvalidValue();
+            c = TColor(uint32_t(v));
+        } else {
+            InvalidValue();
+        }
+        if (p.SetOrd) p.SetOrd(Instance, c);
+        break;
+    }
+    case TTypeKind::tkString: {
+        if (!IsStringKind(t)) InvalidValue();
+        std::string s = ReadString();
+        if (p.SetStr) p.SetStr(Instance, s);
+        break;
+    }
+    case TTypeKind::tkWString: {
+        if (!IsStringKind(t)) InvalidValue();
+        std::u16string s = ReadWideString();
+        if (p.SetWStr) p.SetWStr(Instance, s);
+        break;
+    }
+    case TTypeKind::tkClass: {
+        if (t == TValueType::vaCollection && !p.IsReference) {
+            auto* coll = dynamic_cast<TCollection*>(p.GetObj ? p.GetObj(Instance) : nullptr);
+            if (!coll) InvalidValue();
+            ReadCollection(coll);
+        } else if (p.IsReference && t == TValueType::vaNil) {
+            ReadValue();
+            if (p.SetObj) p.SetObj(Instance, nullptr);
+        } else if (p.IsReference && t == TValueType::vaIdent) {
+            // Resolved among the root's components; a name not (yet) there is left alone.
+            std::string ident = ReadIdent();
+            TComponent* target = nullptr;
+            if (FRoot)
+                target = SameText(FRoot->Name(), ident) ? FRoot : FRoot->FindComponent(ident);
+            if (target && p.SetObj) p.SetObj(Instance, target);
+        } else {
+            InvalidValue();
+        }
+        break;
+    }
+    case TTypeKind::tkMethod:
+        SkipValue();
+        break;
+    }
+}
+
+void TReader::ReadCollection(TCollection* Collection) {
+    ReaderScope scope(*this);
+    CheckValue(TValueType::vaCollection);
+    Collection->BeginUpdate();
+    try {
+        Collection->Clear();
+        while (!EndOfList()) {
+            if (IsIntegerKind(NextValue())) ReadInt64(); // stored order, not needed
+            ReadListBegin();
+            Restore<std::string> errorName(FErrorName);
+            FErrorName += "[" + std::to_string(Collection->Count()) + "]";
+            ReadProperties(Collection->Add());
+        }
+        ReadListEnd();
+    } catch (...) {
+        Collection->EndUpdate();
+        throw;
+    }
+    Collection->EndUpdate();
+}
+
+TComponent* TReader::ReadRootComponent(TComponent* Root) {
+    ReadSignature();
+    return ReadComponent(Root);
+}
+
+TComponent* TReader::ReadComponent(TComponent* Component) {
+    if (FRecordDepth > 0) return ReadComponentRecord(Component);
+
+    // The outermost record: it owns the bookkeeping for Loaded and for clean-up on failure.
+    TComponent* savedRoot = FRoot;
+    FLoaded.clear();
+    FCreated.clear();
+    FTouched.clear();
+    TComponent* result = nullptr;
+    try {
+        result = ReadComponentRecord(Component);
+    } catch (...) {
+        for (TComponent* c : FTouched)
+            if (std::find(FCreated.begin(), FCreated.end(), c) == FCreated.end()) {
+                c->ExcludeState(TComponentStateItem::csReading);
+                c->ExcludeState(TComponentStateItem::csLoading);
+            }
+        std::vector<TComponent*> created = std::move(FCreated);
+        FLoaded.clear();
+        FCreated.clear();
+        FTouched.clear();
+        FRoot = savedRoot;
+        for (auto it = created.rbegin(); it != created.rend(); ++it)
+            FreeComponent(*it);
+        throw;
+    }
+    FRoot = savedRoot;
+    std::vector<TComponent*> loaded = std::move(FLoaded);
+    FLoaded.clear();
+    FCreated.clear();
+    FTouched.clear();
+    for (TComponent* c : loaded)
+        c->Loaded();
+    return result;
+}
+
+TComponent* TReader::ReadComponentRecord(TComponent* Component) {
+    ReaderScope scope(*this);
+    Restore<int> recordDepth(FRecordDepth);
+    ++FRecordDepth;
+
+    // An optional flags byte (0xF0 | flags) comes before the class name.
+    uint8_t prefix = uint8_t(NextValue());
+    if ((prefix & 0xF0) == 0xF0) {
+        ReadByte();
+        if (prefix & ffChildPos) ReadInt64();
+    }
+    std::string className = ReadStr();
+    if (className.empty()) throw EReadError(SInvalidStreamFormat);
+    std::string name = ReadStr();
+
+    if (!Component) {
+        if (FRoot && !name.empty()) Component = FRoot->FindComponent(name);
+        if (!Component) {
+            try {
+                Component = CreateComponentByClassName(className, FRoot ? FRoot : FOwner);
+            } catch (EReadError&) {
+                throw;
+            } catch (Exception& e) {
+                throw EReadError(e.Message());
+            }
+            if (!Component) throw EReadError(FormatMessage("Class %s not found", className));
+            FCreated.push_back(Component);
+        }
+    }
+    FTouched.push_back(Component);
+    if (!FRoot) FRoot = Component;
+    Component->IncludeState(TComponentStateItem::csLoading);
+    Component->IncludeState(TComponentStateItem::csReading);
+
+    if (!name.empty() && name != Component->Name()) {
+        try {
+            Component->SetName(name);
+        } catch (Exception& e) {
+            throw EReadError("Error reading " + className + ".Name: " + e.Message());
+        }
+    }
+    if (FParent && FParent != Component && Component->HasParent())
+        Component->SetParentComponent(FParent);
+
+    // Records nested in this one, as children or inside its custom properties, belong to it.
+    Restore<TComponent*> parent(FParent);
+    FParent = Component;
+    {
+        Restore<std::string> errorName(FErrorName);
+        FErrorName = name.empty() ? className : name;
+        ReadProperties(Component);
+    }
+    while (!EndOfList())
+        ReadComponentRecord(nullptr);
+    ReadListEnd();
+    Component->ExcludeState(TComponentStateItem::csReading);
+    if (std::find(FLoaded.begin(), FLoaded.end(), Component) == FLoaded.end())
+        FLoaded.push_back(Component);
+    return Component;
+}
+
+// ---- stream helpers -------------------------------------------------------------------------
+
+void WriteComponent(TStream& Stream, TComponent* Instance) {
+    TWriter writer(Stream);
+    writer.WriteRootComponent(Instance);
+}
+
+TComponent* ReadComponent(TStream& Stream, TComponent* Instance, TComponent* Owner,
+                          TComponent* Parent) {
+    TReader reader(Stream);
+    reader.SetOwner(Owner);
+    reader.SetParent(Parent);
+    return reader.ReadRootComponent(Instance);
+}
+
+} // namespace epc

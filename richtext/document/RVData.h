@@ -1,0 +1,287 @@
+#pragma once
+// The document data: the item list (item text plus item object), checkpoints, list markers,
+// building and querying operations, and the RVF and plain-text readers and writers.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/core/Classes.h"
+#include "platform/core/Streams.h"
+#include "richtext/document/RVClasses.h"
+#include "richtext/document/RVItem.h"
+#include "richtext/document/RVStyle.h"
+#include "richtext/document/RVTypes.h"
+
+namespace epc {
+
+// One entry of the item list: the item text (bytes; UTF-16LE for Unicode items, the name for
+// non-text items) and the item object.
+struct TRVItemEntry {
+    std::string Text;
+    TCustomRVItemInfo* Item = nullptr;
+};
+
+class TRVItemList {
+public:
+    int Count() const { return int(FItems.size()); }
+    TRVItemEntry& operator[](int i) { return FItems[size_t(i)]; }
+    const TRVItemEntry& operator[](int i) const { return FItems[size_t(i)]; }
+    std::vector<TRVItemEntry>& Entries() { return FItems; }
+
+private:
+    std::vector<TRVItemEntry> FItems;
+};
+
+// The list markers of a document in document order.
+class TRVMarkerList {
+public:
+    int Count() const { return int(FItems.size()); }
+    TRVMarkerItemInfo* operator[](int i) const { return FItems[size_t(i)]; }
+    int IndexOf(const TRVMarkerItemInfo* marker) const;
+    void Insert(int index, TRVMarkerItemInfo* marker) {
+        FItems.insert(FItems.begin() + index, marker);
+    }
+    void Delete(int index) { FItems.erase(FItems.begin() + index); }
+    void Clear() { FItems.clear(); }
+    // Recomputes counters and marker texts from index From to the end.
+    void RenumberFrom(int from, TRVStyle* style);
+
+private:
+    std::vector<TRVMarkerItemInfo*> FItems;
+};
+
+class TCustomRVData : public TPersistent {
+public:
+    TCustomRVData();
+    ~TCustomRVData() override;
+    std::string ClassName() const override { return "TCustomRVData"; }
+
+    // ---- Questions a formatted, control-bound or cell document answers differently.
+    virtual TRVStyle* GetRVStyle() const { return FStyle; }
+    void SetRVStyle(TRVStyle* style) { FStyle = style; }
+    virtual TRVOptions GetOptions() const { return FOptions; }
+    void SetOptions(TRVOptions value) { FOptions = value; }
+    virtual TRVFOptions GetRVFOptions() const { return FRVFOptions; }
+    void SetRVFOptions(TRVFOptions value) { FRVFOptions = value; }
+    virtual TCustomRVData* GetParentData() const { return nullptr; }
+    TCustomRVData* GetRootData();
+    virtual TRVBiDiMode GetBiDiMode() const { return FBiDiMode; }
+    void SetBiDiMode(TRVBiDiMode value) { FBiDiMode = value; }
+    virtual TWinControl* GetParentControl() const { return nullptr; }
+    // The list markers of the document (a cell answers its containing document's).
+    virtual TRVMarkerList* GetMarkers(bool allowCreate);
+    // Whole document in the base: StartNo, StartOffs, EndNo, EndOffs.
+    virtual void GetSelectionBounds(int& startNo, int& startOffs, int& endNo,
+                                    int& endOffs) const;
+    void GetSelectionRange(TRVSelectionRangeKind kind, int& first, int& last) const;
+    bool TagsArePChars() const { return GetOptions().Contains(TRVOption::rvoTagsArePChars); }
+
+    // Notifications (the base fires the events below).
+    virtual void DoItemAction(TRVItemAction action, TCustomRVItemInfo* item, std::string& text,
+                              TCustomRVData* rvData);
+    virtual void DoControlAction(int action, int itemNo, TComponent* control);
+    // RVF requests: an image list by its stored tag; a picture or control that has no body.
+    virtual TCustomImageList* RVFImageListNeeded(int imageListTag);
+    virtual TGraphic* RVFPictureNeeded(const std::string& name, const TRVTag& tag);
+    virtual TComponent* RVFControlNeeded(const std::string& name, const TRVTag& tag);
+    // Document-level records met by the RVF reader.
+    virtual void RVFBackgroundRead(TColor color, TBackgroundStyle style, TGraphic* image);
+    virtual void RVFLayoutRead(const TRVLayoutInfo& layout);
+
+    std::function<void(TCustomRVData* Sender, TRVItemAction Action, TCustomRVItemInfo* Item,
+                       std::string& Text, TCustomRVData* RVData)>
+        OnItemAction;
+    std::function<void(TCustomRVData* Sender, int Action, int ItemNo, TComponent* Control)>
+        OnControlAction;
+
+    // ---- Item list.
+    int ItemCount() const { return FItems->Count(); }
+    TRVItemList& Items() { return *FItems; }
+    const TRVItemList& Items() const { return *FItems; }
+    const std::string& GetItemText(int itemNo) const;  // raw bytes
+    void SetItemText(int itemNo, const std::string& text);
+    std::u16string GetItemTextW(int itemNo) const;
+    TCustomRVItemInfo* GetItem(int itemNo) const;
+    TCustomRVItemInfo* GetItemObject(int itemNo) const { return GetItem(itemNo); }
+    int GetItemStyleNo(int itemNo) const;
+    int GetItemParaNo(int itemNo) const;
+    uint8_t ReadItemOptionBits(int itemNo) const;
+    TRVTag ReadItemTag(int itemNo) const;
+    void SetItemTag(int itemNo, const TRVTag& tag);
+    int GetItemCharCount(int itemNo) const;
+    int ItemStartOffset(int itemNo) const;
+    int ItemEndOffset(int itemNo) const;
+    bool ItemStartsLine(int itemNo) const;
+    bool ItemStartsParagraph(int itemNo) const;
+    bool GetPageBreakBefore(int itemNo) const;
+    int FindItemIndex(const TCustomRVItemInfo* item) const;
+    int FindControlItem(const TComponent* control) const;
+    void ClampItemIndex(int& index) const;
+    int GetLineStartItem(int itemNo) const;
+    int GetParagraphStartItem(int itemNo) const;
+    void GetParagraphItemRange(int& first, int& last) const;
+    int GetNextCharOffset(int itemNo, int offset) const;
+    int GetPrevCharOffset(int itemNo, int offset) const;
+    bool IsDelimiterAt(int itemNo, int offset) const;
+    void RequireItemClass(int itemNo, const std::function<bool(TCustomRVItemInfo*)>& isClass,
+                          const char* unused = nullptr) const;
+    uint32_t CodePageOfStyle(int styleNo) const;
+    uint32_t GetItemCodePage(int itemNo) const { return CodePageOfStyle(GetItemStyleNo(itemNo)); }
+    TRVBiDiMode GetItemBiDiMode(int itemNo) const;
+    TRVBiDiMode GetParaBiDiMode(int paraNo) const;
+    TRVCPInfo* GetItemCheckpointObject(int itemNo) const;
+    bool CanMergeTextItems(int first, int second) const;
+    void BeepIfUseSound() const;
+
+    // ---- Building.
+    void AppendItem(const std::string& text, TCustomRVItemInfo* item);
+    void AddTextParagraph(const std::string& text, int styleNo, int paraNo, const TRVTag& tag);
+    void AddTextParagraphW(const std::u16string& text, int styleNo, int paraNo,
+                           const TRVTag& tag);
+    void AddTextParagraphNoTag(const std::string& text, int styleNo, int paraNo);
+    void AddBreak(uint8_t width = 1, TRVBreakStyle style = TRVBreakStyle::rvbsLine,
+                  TColor color = clNone);
+    void AddPictureItem(const std::string& name, TGraphic* graphic, int paraNo,
+                        TRVVAlign vAlign, const TRVTag& tag = TRVTag());
+    void AddHotPicture(const std::string& name, TGraphic* graphic, int paraNo, TRVVAlign vAlign,
+                       const TRVTag& tag = TRVTag());
+    void AddControlItem(const std::string& name, TComponent* control, int paraNo,
+                        TRVVAlign vAlign, const TRVTag& tag = TRVTag());
+    void AddBullet(const std::string& name, int imageIndex, TCustomImageList* imageList,
+                   int imageListTag, int paraNo, const TRVTag& tag = TRVTag());
+    void AddHotspot(const std::string& name, int imageIndex, int hotImageIndex,
+                    TCustomImageList* imageList, int imageListTag, int paraNo,
+                    const TRVTag& tag = TRVTag());
+    // Inserts an item with its text; notifications and marker registration included.
+    virtual bool InsertItemObjectAt(int index, std::string text, TCustomRVItemInfo* item);
+    void MoveItemsFrom(TCustomRVData& source);
+    void NotifyAllItemsInserting();
+
+    // ---- Removing.
+    virtual void ClearAllItems();
+    void DeleteItemRange(int first, int count);
+    // Frees the item at the index (after notifications); the list entry stays.
+    void ReleaseItemAt(int itemNo);
+    void ShareItemsOf(TCustomRVData& source);
+    bool SharesItems() const { return FItems != FOwnItems.get(); }
+
+    // ---- Option bits through the data (index-checked).
+    void SetItemJoinsPrevious(int itemNo, bool value);
+    void SetItemPageBreakBefore(int itemNo, bool value);
+    bool SetItemLineBreakBefore(int itemNo, bool value);
+
+    // ---- Checkpoints.
+    TRVCPInfo* FirstCP = nullptr;
+    TRVCPInfo* LastCP = nullptr;
+    TRVCPInfo* NotAddedCP = nullptr;  // the document-end checkpoint (after the last item)
+    int CPCount = 0;
+    TRVCPInfo* SetCheckpointInfo(int itemNo, const std::string& name, const TRVTag& tag,
+                                 bool raiseEvent);
+    void SetDocumentEndCheckpoint(const std::string& name, const TRVTag& tag, bool raiseEvent);
+    void RemoveCheckpoint(int itemNo);
+    void LinkCheckpointInOrder(TRVCPInfo* cp);
+    void DetachCheckpoint(TRVCPInfo* cp, bool decCount);
+    void DisposeCheckpoint(TRVCPInfo*& cp, bool unlink, bool decCount);
+    int GetCheckpointItemNo(const TRVCPInfo* cp) const;
+
+    // ---- List markers.
+    void AddMarkerToList(TRVMarkerItemInfo* marker);
+    void RemoveMarkerFromList(TRVMarkerItemInfo* marker);
+    int FindMarkerItemFrom(const TRVMarkerItemInfo* marker, int startItem) const;
+    int FindLastMarkerOfLists(int start, const TRVIntegerList& listNos) const;
+    void SetParagraphMarker(int itemNo, int listNo, int level, int startFrom, bool useStartFrom);
+    int GetParagraphMarker(int itemNo, int& listNo, int& level, int& startFrom,
+                           bool& useStartFrom) const;
+    void RenumberMarkers();
+
+    // ---- Styles.
+    virtual void CollectUsedStyles(TRVIntegerList& usedText, TRVIntegerList& usedPara,
+                                   TRVIntegerList& usedList) const;
+    void RenumberStyles(const TRVIntegerList& textMap, const TRVIntegerList& paraMap,
+                        const TRVIntegerList& listMap);
+
+    // ---- RVF.
+    bool LoadFromRvfStream(TStream& stream);
+    // Reads records into the document at Index; FirstItem/LastItem give the inserted range
+    // (-1 when nothing was inserted) and Index moves past it. False on malformed input.
+    bool RvfReadLoop(TStream& stream, int& index, int& firstItem, int& lastItem,
+                     bool& fullReformat, bool loading = false);
+    void SaveToRvfStream(TStream& stream, bool selectionOnly, TColor color = clNone,
+                         TBackgroundStyle backStyle = TBackgroundStyle::bsNoBitmap,
+                         TGraphic* backImage = nullptr, const TRVLayoutInfo* layout = nullptr);
+    // Background and layout of the last load (also reported through the virtual hooks).
+    TColor RVFLoadedColor = clNone;
+    bool RVFLoadedLayoutValid = false;
+    TRVLayoutInfo RVFLoadedLayout;
+
+    // ---- Plain text, RTF, HTML.
+    bool WriteTextToStream(TStream& stream, const std::string& path, int lineWidth,
+                           bool selectionOnly, bool unicode);
+    virtual bool WriteRtfToStream(TStream& stream, bool selectionOnly, TColor color);
+    virtual bool WriteHtmlToStream(TStream& stream, const std::string& path,
+                                   const std::string& title, bool selectionOnly);
+    virtual bool WriteHtmlCssToStream(TStream& stream, const std::string& path,
+                                      const std::string& title, bool selectionOnly) {
+        return WriteHtmlToStream(stream, path, title, selectionOnly);
+    }
+    bool SaveRtfToFile(const std::string& fileName, bool selectionOnly, TColor color);
+    void BuildRtfColorTable(TRVColorList& colors, int& listLevelCount) const;
+
+    // The paragraph mode of AddTextParagraph's ParaNo -1.
+    bool AddParagraphMode = true;
+
+protected:
+    void CheckItemIndex(int itemNo) const;
+    void FreeItem(int itemNo);
+    virtual void ItemInsertedAt(int /*index*/) {}
+
+private:
+    void RvfWriteRecords(TStream& stream, int first, int last, int startOffs, int endOffs,
+                         bool binary);
+    void RvfWriteStyles(TStream& stream, bool binary) const;
+    void ClearCheckpoints();
+
+    std::unique_ptr<TRVItemList> FOwnItems;
+    TRVItemList* FItems;
+    TRVStyle* FStyle = nullptr;
+    TRVOptions FOptions;
+    TRVFOptions FRVFOptions{TRVFOption::rvfoSavePicturesBody, TRVFOption::rvfoSaveControlsBody,
+                            TRVFOption::rvfoSaveBack, TRVFOption::rvfoLoadBack,
+                            TRVFOption::rvfoSaveTextStyles, TRVFOption::rvfoSaveParaStyles,
+                            TRVFOption::rvfoSaveLayout, TRVFOption::rvfoLoadLayout};
+    TRVBiDiMode FBiDiMode = TRVBiDiMode::rvbdUnspecified;
+    std::unique_ptr<TRVMarkerList> FMarkers;
+};
+
+// A plain document: the data with nothing above it (used standalone and by tests).
+class TRVDocument : public TCustomRVData {
+public:
+    std::string ClassName() const override { return "TRVDocument"; }
+};
+
+// RVF helpers shared with item classes of higher layers.
+std::string RVFParaNoToString(int paraNo, TRVStyle* style, bool useStyleNames);
+std::string RVFTagToString(const TRVTag& tag, bool tagsArePChars);
+void RVFWriteLine(TStream& stream, const std::string& s);
+void RVFWriteRaw(TStream& stream, const std::string& s);
+// The record header "%d %d %s %d %d %s %s".
+std::string RVFItemHeader(int styleNo, int lineCount, const std::string& paraRef,
+                          uint8_t options, int mode, const std::string& tag,
+                          const std::string& extra);
+// One-line text form of arbitrary bytes: backslash, CR and LF escaped.
+std::string RVFEscapeLine(const std::string& s);
+bool RVFUnescapeLine(std::string_view s, std::string& out);
+// Quoted string token: '"' doubled inside, backslash, CR and LF escaped.
+std::string RVFQuote(const std::string& s);
+std::string BytesToHex(const std::string& bytes);
+bool HexToBytes(std::string_view hex, std::string& bytes);
+// Binary body: int32 length then the bytes.
+void RVFWriteBinary(TStream& stream, const std::string& bytes);
+void RVFSavePictureBinary(TStream& stream, TGraphic* graphic);
+TGraphic* RVFLoadPictureBinary(TStream& stream, const std::string& className);
+
+}  // namespace epc

@@ -1,0 +1,1218 @@
+// RVF: the document's stored form.
+//
+// Layout. Text lines end with CR LF (a lone LF is accepted on reading). A document is a
+// sequence of records; each record starts with a header line of seven fields separated by
+// single spaces ("%d %d %s %d %d %s %s"):
+//
+//   StyleNo LineCount ParaRef Options Mode Tag Extra
+//
+//   StyleNo    the item's StyleNo (>= 0 text style; negative item kinds), or -2 for a
+//              document record.
+//   LineCount  lines after the header that belong to the record; a binary body is one line.
+//   ParaRef    paragraph style number, or its quoted name (rvfoUseStyleNames); for a
+//              document record its keyword.
+//   Options    item option bits 0..3.
+//   Mode       body mode: 0 text lines, 1 hex text, 2 binary (little-endian int32 length,
+//              then that many bytes, no line end).
+//   Tag        decimal number, or a quoted string; "0" for an empty tag.
+//   Extra      the rest of the line: the item's own header fields (numbers).
+//
+// Quoted strings use '"', doubled inside; backslash, CR and LF inside are written as \\, \r
+// and \n, so no string can break a line or a header. Name lines escape the same three bytes.
+//
+// Item records:
+//   text (>= 0)        1 line: mode 0 the escaped bytes, mode 1 hex of the bytes (Unicode
+//                      items in text files), mode 2 binary.
+//   break (-1)         Extra "Color Width Style"; 1 line: the name.
+//   rectangle items    Extra starts "VAlign Spacing VShift VShiftAbs MinHeightOnPage", then:
+//     picture (-3), hot picture (-10)  "ImageWidth ImageHeight"; 3 lines: name, picture class
+//                                      name, picture data (hex or binary; empty for none).
+//     control (-5)     "Width Height"; 3 lines: name, class name, component stream.
+//     bullet (-6)      "ImageIndex ImageListTag"; hotspot (-4) also "HotImageIndex"; 1 line.
+//     marker (-11)     "ListNo Level StartFrom Reset"; 1 line: the name.
+//   registered kinds (< -9) write their own lines after the same header.
+//
+// Document records (StyleNo -2):
+//   checkpoint   Tag: the tag; Extra: RaiseEvent (0/1); 1 line: the name. It belongs to the
+//                next item record; after the last item it is the document-end checkpoint.
+//   textstyles, parastyles, liststyles
+//                one line of key=value fields per style; a list style is a "list" line
+//                followed by its "level" lines (all counted in LineCount).
+//   layout       1 line of key=value fields.
+//   background   Extra "Color Style"; 2 lines: picture class name, picture data.
+// Unknown document records are skipped; unknown item kinds fail the load.
+
+#include <algorithm>
+#include <charconv>
+#include <cstring>
+#include <map>
+#include <memory>
+
+#include "platform/core/Strings.h"
+#include "richtext/document/RVData.h"
+#include "richtext/document/RVUni.h"
+
+namespace epc {
+
+// ---------------------------------------------------------------- helpers
+
+void RVFWriteLine(TStream& stream, const std::string& s) {
+    if (!s.empty()) stream.WriteBuffer(s.data(), int64_t(s.size()));
+    stream.WriteBuffer("\r\n", 2);
+}
+
+void RVFWriteRaw(TStream& stream, const std::string& s) {
+    if (!s.empty()) stream.WriteBuffer(s.data(), int64_t(s.size()));
+}
+
+void RVFWriteBinary(TStream& stream, const std::string& bytes) {
+    stream.WriteInt32(int32_t(bytes.size()));
+    RVFWriteRaw(stream, bytes);
+}
+
+std::string RVFEscapeLine(const std::string& s) {
+    if (s.find('\\') == std::string::npos && s.find('\r') == std::string::npos &&
+        s.find('\n') == std::string::npos)
+        return s;
+    std::string out;
+    out.reserve(s.size() + 8);
+    for (char c : s) {
+        switch (c) {
+        case '\\': out += "\\\\"; break;
+        case '\r': out += "\\r"; break;
+        case '\n': out += "\\n"; break;
+        default: out += c;
+        }
+    }
+    return out;
+}
+
+bool RVFUnescapeLine(std::string_view s, std::string& out) {
+    if (s.find('\\') == std::string_view::npos) {
+        out.assign(s.data(), s.size());
+        return true;
+    }
+    out.clear();
+    out.reserve(s.size());
+    for (size_t i = 0; i < s.size(); ++i) {
+        if (s[i] != '\\') {
+            out += s[i];
+            continue;
+        }
+        if (++i >= s.size()) return false;
+        switch (s[i]) {
+        case '\\': out += '\\'; break;
+        case 'r': out += '\r'; break;
+        case 'n': out += '\n'; break;
+        default: return false;
+        }
+    }
+    return true;
+}
+
+std::string RVFQuote(const std::string& s) {
+    std::string out = "\"";
+    for (char c : s) {
+        switch (c) {
+        case '"': out += "\"\""; break;
+        case '\\': out += "\\\\"; break;
+        case '\r': out += "\\r"; break;
+        case '\n': out += "\\n"; break;
+        default: out += c;
+        }
+    }
+    out += '"';
+    return out;
+}
+
+namespace {
+
+// Reads a quoted token at s[pos] (which is '"'); moves pos past it.
+bool ReadQuoted(std::string_view s, size_t& pos, std::string& out) {
+    out.clear();
+    if (pos >= s.size() || s[pos] != '"') return false;
+    ++pos;
+    while (pos < s.size()) {
+        char c = s[pos++];
+        if (c == '"') {
+            if (pos < s.size() && s[pos] == '"') {
+                out += '"';
+                ++pos;
+                continue;
+            }
+            return true;
+        }
+        if (c == '\\') {
+            if (pos >= s.size()) return false;
+            char e = s[pos++];
+            if (e == '\\') out += '\\';
+            else if (e == 'r') out += '\r';
+            else if (e == 'n') out += '\n';
+            else return false;
+            continue;
+        }
+        out += c;
+    }
+    return false;  // unclosed
+}
+
+bool ParseInt(std::string_view s, long long& v, long long lo = INT32_MIN,
+              long long hi = INT32_MAX) {
+    if (s.empty() || s.size() > 12) return false;
+    size_t i = 0;
+    bool neg = false;
+    if (s[0] == '-') {
+        neg = true;
+        i = 1;
+    }
+    if (i >= s.size()) return false;
+    long long r = 0;
+    for (; i < s.size(); ++i) {
+        if (s[i] < '0' || s[i] > '9') return false;
+        r = r * 10 + (s[i] - '0');
+    }
+    v = neg ? -r : r;
+    return v >= lo && v <= hi;
+}
+
+// One token: a quoted string (unescaped) or a run of non-space bytes (a view into the line).
+struct Token {
+    std::string_view View;
+    std::string Unquoted;
+    bool Quoted = false;
+    std::string_view Str() const { return Quoted ? std::string_view(Unquoted) : View; }
+};
+
+bool NextToken(std::string_view s, size_t& pos, Token& t) {
+    if (pos >= s.size()) return false;
+    if (s[pos] == '"') {
+        t.Quoted = true;
+        return ReadQuoted(s, pos, t.Unquoted);
+    }
+    t.Quoted = false;
+    // Tokens are short: a plain loop beats a library search here.
+    size_t e = pos;
+    while (e < s.size() && s[e] != ' ') ++e;
+    t.View = s.substr(pos, e - pos);
+    pos = e;
+    return !t.View.empty();
+}
+
+bool SkipSpace(std::string_view s, size_t& pos) {
+    if (pos >= s.size() || s[pos] != ' ') return false;
+    ++pos;
+    return true;
+}
+
+const char hexDigits[] = "0123456789ABCDEF";
+
+struct HexTable {
+    int8_t v[256];
+    HexTable() {
+        for (int i = 0; i < 256; ++i) v[i] = -1;
+        for (int i = 0; i < 10; ++i) v['0' + i] = int8_t(i);
+        for (int i = 0; i < 6; ++i) v['A' + i] = v['a' + i] = int8_t(10 + i);
+    }
+};
+
+const HexTable hexTable;
+
+inline int HexValue(char c) { return hexTable.v[uint8_t(c)]; }
+
+// Bytes a text line cannot hold as they are.
+inline bool NeedsLineEscape(const std::string& s) {
+    for (char c : s)
+        if (c == '\\' || c == '\r' || c == '\n') return true;
+    return false;
+}
+
+}  // namespace
+
+std::string BytesToHex(const std::string& bytes) {
+    std::string out(bytes.size() * 2, '0');
+    char* o = out.data();
+    for (unsigned char b : bytes) {
+        *o++ = hexDigits[b >> 4];
+        *o++ = hexDigits[b & 15];
+    }
+    return out;
+}
+
+bool HexToBytes(std::string_view hex, std::string& bytes) {
+    if (hex.size() % 2) return false;
+    bytes.resize(hex.size() / 2);
+    char* o = bytes.data();
+    const char* h = hex.data();
+    int bad = 0;
+    for (size_t i = 0; i < bytes.size(); ++i, h += 2) {
+        int hi = HexValue(h[0]), lo = HexValue(h[1]);
+        bad |= hi | lo;  // any -1 sets the sign bit
+        o[i] = char(hi * 16 + lo);
+    }
+    return bad >= 0;
+}
+
+std::string RVFParaNoToString(int paraNo, TRVStyle* style, bool useStyleNames) {
+    if (useStyleNames && style && paraNo >= 0)
+        return RVFQuote(style->ParaStyles[paraNo].StyleName);
+    return std::to_string(paraNo);
+}
+
+std::string RVFTagToString(const TRVTag& tag, bool tagsArePChars) {
+    if (tagsArePChars) {
+        if (tag.IsEmpty()) return "0";
+        return RVFQuote(tag.IsString() ? tag.Text() : std::to_string(tag.Number()));
+    }
+    return std::to_string(tag.Number());
+}
+
+std::string RVFItemHeader(int styleNo, int lineCount, const std::string& paraRef,
+                          uint8_t options, int mode, const std::string& tag,
+                          const std::string& extra) {
+    std::string s;
+    s.reserve(32 + paraRef.size() + tag.size() + extra.size());
+    s += std::to_string(styleNo);
+    s += ' ';
+    s += std::to_string(lineCount);
+    s += ' ';
+    s += paraRef;
+    s += ' ';
+    s += std::to_string(options & 0x0F);
+    s += ' ';
+    s += std::to_string(mode);
+    s += ' ';
+    s += tag;
+    s += ' ';
+    s += extra;
+    return s;
+}
+
+void RVFSavePictureBinary(TStream& stream, TGraphic* graphic) {
+    int64_t start = stream.Position();
+    stream.WriteInt32(0);
+    if (graphic && RVGraphicHooks().Save) RVGraphicHooks().Save(stream, graphic);
+    int64_t end = stream.Position();
+    stream.SetPosition(start);
+    stream.WriteInt32(int32_t(end - start - 4));
+    stream.SetPosition(end);
+}
+
+TGraphic* RVFLoadPictureBinary(TStream& stream, const std::string& className) {
+    int32_t len = stream.ReadInt32();
+    if (len < 0 || len > stream.Size() - stream.Position()) throw EReadError(SReadError);
+    TMemoryStream ms;
+    if (len > 0) ms.CopyFrom(stream, len);
+    ms.SetPosition(0);
+    if (!RVGraphicHooks().Load) return nullptr;
+    return RVGraphicHooks().Load(className, ms);
+}
+
+namespace {
+void AppendInt(std::string& s, long long v) {
+    char buf[24];
+    auto r = std::to_chars(buf, buf + sizeof buf, v);
+    s.append(buf, size_t(r.ptr - buf));
+}
+}  // namespace
+
+// ---------------------------------------------------------------- style tables
+
+namespace {
+
+using FieldMap = std::map<std::string, Token>;
+
+bool ParseFields(const std::string& line, std::string& kind, FieldMap& fields) {
+    fields.clear();
+    size_t pos = 0;
+    size_t e = line.find(' ');
+    kind = line.substr(0, e);
+    if (e == std::string::npos) return !kind.empty();
+    pos = e;
+    while (pos < line.size()) {
+        if (!SkipSpace(line, pos)) return false;
+        size_t eq = line.find('=', pos);
+        if (eq == std::string::npos || eq == pos) return false;
+        std::string key = line.substr(pos, eq - pos);
+        if (key.find(' ') != std::string::npos) return false;
+        pos = eq + 1;
+        Token t;
+        if (!NextToken(line, pos, t)) return false;
+        fields[key] = t;
+    }
+    return true;
+}
+
+struct FieldReader {
+    const FieldMap& F;
+    bool Ok = true;
+    void Int(const char* key, int32_t& v, long long lo = INT32_MIN, long long hi = INT32_MAX) {
+        auto it = F.find(key);
+        if (it == F.end()) return;
+        long long x;
+        if (it->second.Quoted || !ParseInt(it->second.View, x, lo, hi)) {
+            Ok = false;
+            return;
+        }
+        v = int32_t(x);
+    }
+    void Bool(const char* key, bool& v) {
+        int32_t x = v ? 1 : 0;
+        Int(key, x, 0, 1);
+        v = x != 0;
+    }
+    template <typename E>
+    void Enum(const char* key, E& v, int maxValue) {
+        int32_t x = int32_t(v);
+        Int(key, x, 0, maxValue);
+        v = E(x);
+    }
+    template <typename S>
+    void Set(const char* key, S& v, int bitCount) {
+        int32_t x = int32_t(v.Bits());
+        Int(key, x, 0, (1LL << bitCount) - 1);
+        v = S::FromBits(uint64_t(x));
+    }
+    void Str(const char* key, std::string& v) {
+        auto it = F.find(key);
+        if (it == F.end()) return;
+        if (!it->second.Quoted) {
+            Ok = false;
+            return;
+        }
+        v = it->second.Unquoted;
+    }
+};
+
+std::string Kv(const char* key, long long v) { return std::string(" ") + key + "=" + std::to_string(v); }
+std::string Kq(const char* key, const std::string& v) {
+    return std::string(" ") + key + "=" + RVFQuote(v);
+}
+
+std::string FontFields(const TFontInfo& f) {
+    return Kq("font", f.FontName) + Kv("size", f.Size) + Kv("color", f.Color) +
+           Kv("back", f.BackColor) + Kv("style", (long long)(f.Style.Bits())) +
+           Kv("charset", f.Charset);
+}
+
+void ReadFontFields(FieldReader& r, TFontInfo& f) {
+    r.Str("font", f.FontName);
+    r.Int("size", f.Size, -1000, 1000);
+    r.Int("color", f.Color);
+    r.Int("back", f.BackColor);
+    r.Set("style", f.Style, 4);
+    r.Int("charset", f.Charset, 0, 255);
+}
+
+std::string TextStyleLine(const TFontInfo& f) {
+    return "text" + Kq("name", f.StyleName) + FontFields(f) + Kv("unicode", f.Unicode) +
+           Kv("jump", f.Jump) + Kv("caps", f.AllCaps) + Kv("hcolor", f.HoverColor) +
+           Kv("hback", f.HoverBackColor) + Kv("cursor", f.JumpCursor) +
+           Kv("spacing", f.CharSpacing) + Kv("bidi", int(f.BiDiMode)) +
+           Kv("protect", (long long)(f.Protection.Bits())) + Kv("next", f.NextStyleNo);
+}
+
+bool ReadTextStyle(const FieldMap& m, TFontInfo& f) {
+    FieldReader r{m};
+    r.Str("name", f.StyleName);
+    ReadFontFields(r, f);
+    r.Bool("unicode", f.Unicode);
+    r.Bool("jump", f.Jump);
+    r.Bool("caps", f.AllCaps);
+    r.Int("hcolor", f.HoverColor);
+    r.Int("hback", f.HoverBackColor);
+    r.Int("cursor", f.JumpCursor);
+    r.Int("spacing", f.CharSpacing, -1000, 1000);
+    r.Enum("bidi", f.BiDiMode, 2);
+    r.Set("protect", f.Protection, 8);
+    r.Int("next", f.NextStyleNo, -1, INT32_MAX);
+    return r.Ok;
+}
+
+std::string ParaStyleLine(const TParaInfo& p) {
+    const TRVBorder& b = p.Border;
+    const TRVBooleanRect& v = b.VisibleBorders;
+    return "para" + Kq("name", p.StyleName) + Kv("first", p.FirstIndent) +
+           Kv("left", p.LeftIndent) + Kv("right", p.RightIndent) +
+           Kv("before", p.SpaceBefore) + Kv("after", p.SpaceAfter) +
+           Kv("ls", p.LineSpacing) + Kv("lstype", int(p.LineSpacingType)) +
+           Kv("align", int(p.Alignment)) + Kv("options", (long long)(p.Options.Bits())) +
+           Kv("bidi", int(p.BiDiMode)) + Kv("next", p.NextParaNo) + Kv("bcolor", b.Color) +
+           Kv("bstyle", int(b.Style)) + Kv("bwidth", b.Width) + Kv("biwidth", b.InternalWidth) +
+           Kv("bol", b.BorderOffsets.Left) + Kv("bot", b.BorderOffsets.Top) +
+           Kv("bor", b.BorderOffsets.Right) + Kv("bob", b.BorderOffsets.Bottom) +
+           Kv("bvis", v.Left | v.Top << 1 | v.Right << 2 | v.Bottom << 3) +
+           Kv("bgcolor", p.Background.Color) + Kv("bgol", p.Background.BorderOffsets.Left) +
+           Kv("bgot", p.Background.BorderOffsets.Top) +
+           Kv("bgor", p.Background.BorderOffsets.Right) +
+           Kv("bgob", p.Background.BorderOffsets.Bottom);
+}
+
+bool ReadParaStyle(const FieldMap& m, TParaInfo& p) {
+    FieldReader r{m};
+    const long long lim = 1000000;
+    r.Str("name", p.StyleName);
+    r.Int("first", p.FirstIndent, -lim, lim);
+    r.Int("left", p.LeftIndent, -lim, lim);
+    r.Int("right", p.RightIndent, -lim, lim);
+    r.Int("before", p.SpaceBefore, -lim, lim);
+    r.Int("after", p.SpaceAfter, -lim, lim);
+    r.Int("ls", p.LineSpacing, -lim, lim);
+    r.Enum("lstype", p.LineSpacingType, 1);
+    r.Enum("align", p.Alignment, 3);
+    r.Set("options", p.Options, 4);
+    r.Enum("bidi", p.BiDiMode, 2);
+    r.Int("next", p.NextParaNo, -1, INT32_MAX);
+    TRVBorder& b = p.Border;
+    r.Int("bcolor", b.Color);
+    r.Enum("bstyle", b.Style, int(TRVBorderStyle::rvbThickOutside));
+    r.Int("bwidth", b.Width, 0, 1000);
+    r.Int("biwidth", b.InternalWidth, 0, 1000);
+    r.Int("bol", b.BorderOffsets.Left, -lim, lim);
+    r.Int("bot", b.BorderOffsets.Top, -lim, lim);
+    r.Int("bor", b.BorderOffsets.Right, -lim, lim);
+    r.Int("bob", b.BorderOffsets.Bottom, -lim, lim);
+    int32_t vis = 15;
+    r.Int("bvis", vis, 0, 15);
+    b.VisibleBorders.SetValues(vis & 1, vis & 2, vis & 4, vis & 8);
+    r.Int("bgcolor", p.Background.Color);
+    r.Int("bgol", p.Background.BorderOffsets.Left, -lim, lim);
+    r.Int("bgot", p.Background.BorderOffsets.Top, -lim, lim);
+    r.Int("bgor", p.Background.BorderOffsets.Right, -lim, lim);
+    r.Int("bgob", p.Background.BorderOffsets.Bottom, -lim, lim);
+    return r.Ok;
+}
+
+std::string ListLine(const TRVListInfo& l) {
+    return "list" + Kq("name", l.StyleName) + Kv("levels", l.LevelCount()) +
+           Kv("preview", l.OneLevelPreview);
+}
+
+std::string LevelLine(const TRVListLevel& v) {
+    return "level" + Kv("type", int(v.ListType)) + Kv("start", v.StartFrom) +
+           Kq("format", v.FormatString) + Kv("left", v.LeftIndent) +
+           Kv("first", v.FirstIndent) + Kv("marker", v.MarkerIndent) +
+           Kv("align", int(v.MarkerAlignment)) + Kv("options", (long long)(v.Options.Bits())) +
+           Kv("image", v.ImageIndex) + FontFields(v.Font);
+}
+
+bool ReadLevel(const FieldMap& m, TRVListLevel& v) {
+    FieldReader r{m};
+    const long long lim = 1000000;
+    r.Enum("type", v.ListType, int(TRVListType::rvlstImageListCounter));
+    r.Int("start", v.StartFrom);
+    r.Str("format", v.FormatString);
+    r.Int("left", v.LeftIndent, -lim, lim);
+    r.Int("first", v.FirstIndent, -lim, lim);
+    r.Int("marker", v.MarkerIndent, -lim, lim);
+    r.Enum("align", v.MarkerAlignment, 2);
+    r.Set("options", v.Options, 2);
+    r.Int("image", v.ImageIndex, -1, INT32_MAX);
+    ReadFontFields(r, v.Font);
+    return r.Ok;
+}
+
+std::string LayoutLine(const TRVLayoutInfo& l) {
+    return "layout" + Kv("left", l.LeftMargin) + Kv("right", l.RightMargin) +
+           Kv("top", l.TopMargin) + Kv("bottom", l.BottomMargin) + Kv("min", l.MinTextWidth) +
+           Kv("max", l.MaxTextWidth) + Kv("bidi", int(l.BiDiMode));
+}
+
+bool ReadLayout(const FieldMap& m, TRVLayoutInfo& l) {
+    FieldReader r{m};
+    const long long lim = 1000000;
+    r.Int("left", l.LeftMargin, -lim, lim);
+    r.Int("right", l.RightMargin, -lim, lim);
+    r.Int("top", l.TopMargin, -lim, lim);
+    r.Int("bottom", l.BottomMargin, -lim, lim);
+    r.Int("min", l.MinTextWidth, 0, lim);
+    r.Int("max", l.MaxTextWidth, 0, lim);
+    r.Enum("bidi", l.BiDiMode, 2);
+    return r.Ok;
+}
+
+}  // namespace
+
+void TCustomRVData::RvfWriteStyles(TStream& stream, bool) const {
+    TRVStyle* style = GetRVStyle();
+    if (!style) return;
+    TRVFOptions o = GetRVFOptions();
+    if (o.Contains(TRVFOption::rvfoSaveTextStyles)) {
+        RVFWriteLine(stream, RVFItemHeader(-2, style->TextStyles.Count(), "textstyles", 0, 0,
+                                           "0", ""));
+        for (int i = 0; i < style->TextStyles.Count(); ++i)
+            RVFWriteLine(stream, TextStyleLine(style->TextStyles[i]));
+    }
+    if (o.Contains(TRVFOption::rvfoSaveParaStyles)) {
+        RVFWriteLine(stream, RVFItemHeader(-2, style->ParaStyles.Count(), "parastyles", 0, 0,
+                                           "0", ""));
+        for (int i = 0; i < style->ParaStyles.Count(); ++i)
+            RVFWriteLine(stream, ParaStyleLine(style->ParaStyles[i]));
+        int lines = 0;
+        for (int i = 0; i < style->ListStyles.Count(); ++i)
+            lines += 1 + style->ListStyles[i].LevelCount();
+        RVFWriteLine(stream, RVFItemHeader(-2, lines, "liststyles", 0, 0, "0", ""));
+        for (int i = 0; i < style->ListStyles.Count(); ++i) {
+            const TRVListInfo& l = style->ListStyles[i];
+            RVFWriteLine(stream, ListLine(l));
+            for (const auto& lvl : l.Levels) RVFWriteLine(stream, LevelLine(*lvl));
+        }
+    }
+}
+
+// ---------------------------------------------------------------- writing
+
+void TCustomRVData::RvfWriteRecords(TStream& stream, int first, int last, int startOffs,
+                                    int endOffs, bool binary) {
+    TRVStyle* style = GetRVStyle();
+    bool pchars = TagsArePChars();
+    bool useNames = GetRVFOptions().Contains(TRVFOption::rvfoUseStyleNames);
+    TRVSaveContext ctx;
+    ctx.RVData = this;
+    ctx.Binary = binary;
+    ctx.UseStyleNames = useNames;
+    bool firstWritten = true;
+    std::string rec;
+    for (int i = first; i <= last; ++i) {
+        const TRVItemEntry& e = (*FItems)[i];
+        TCustomRVItemInfo* item = e.Item;
+        bool isText = item->StyleNo >= 0;
+        // A non-text item is outside the selection when it starts after it or ends before it.
+        if (!isText && ((i == first && startOffs >= 1 && first != last) ||
+                        (i == last && endOffs <= 0 && first != last)))
+            continue;
+        if (item->Checkpoint) {
+            const TRVCPInfo* cp = item->Checkpoint;
+            RVFWriteLine(stream, RVFItemHeader(-2, 1, "checkpoint", 0, 0,
+                                               RVFTagToString(cp->Tag, pchars),
+                                               cp->RaiseEvent ? "1" : "0"));
+            RVFWriteLine(stream, RVFEscapeLine(cp->Name));
+        }
+        uint8_t options = item->ItemOptions & 0x0F;
+        if (firstWritten) options &= uint8_t(~(rvioSameAsPrev | rvioBR));
+        firstWritten = false;
+        if (!isText) {
+            item->SaveRVF(stream, ctx, e.Text, item->ParaNo, options & ~rvioUnicode);
+            continue;
+        }
+        const std::string* text = &e.Text;
+        std::string part;
+        if (i == first || i == last) {
+            int so = i == first ? std::max(startOffs, 1) : 1;
+            int eo = i == last ? endOffs : GetTextCharLength(e.Text, item->ItemOptions) + 1;
+            part = CopyItemTextChars(e.Text, item->ItemOptions, so, eo - so);
+            text = &part;
+        }
+        int mode;
+        if (binary)
+            mode = 2;
+        else if (item->IsUnicode() || std::memchr(text->data(), 0, text->size()))
+            mode = 1;
+        else
+            mode = 0;
+        // Text records are the bulk of a document: built in place, written in one call.
+        rec.clear();
+        AppendInt(rec, item->StyleNo);
+        rec += " 1 ";
+        if (useNames)
+            rec += RVFParaNoToString(item->ParaNo, style, true);
+        else
+            AppendInt(rec, item->ParaNo);
+        rec += ' ';
+        AppendInt(rec, options);
+        rec += ' ';
+        AppendInt(rec, mode);
+        rec += ' ';
+        if (pchars || item->Tag.IsString())
+            rec += RVFTagToString(item->Tag, pchars);
+        else
+            AppendInt(rec, item->Tag.Number());
+        rec += " \r\n";
+        if (mode == 2) {
+            uint32_t len = uint32_t(text->size());
+            rec.append(reinterpret_cast<const char*>(&len), 4);
+            rec += *text;
+        } else {
+            if (mode == 1)
+                rec += BytesToHex(*text);
+            else if (!NeedsLineEscape(*text))
+                rec += *text;
+            else
+                rec += RVFEscapeLine(*text);
+            rec += "\r\n";
+        }
+        stream.WriteBuffer(rec.data(), int64_t(rec.size()));
+    }
+}
+
+void TCustomRVData::SaveToRvfStream(TStream& stream, bool selectionOnly, TColor color,
+                                    TBackgroundStyle backStyle, TGraphic* backImage,
+                                    const TRVLayoutInfo* layout) {
+    TRVFOptions o = GetRVFOptions();
+    bool binary = o.Contains(TRVFOption::rvfoSaveBinary);
+    TStream& buffer = stream;
+    RvfWriteStyles(buffer, binary);
+    if (layout && o.Contains(TRVFOption::rvfoSaveLayout)) {
+        RVFWriteLine(buffer, RVFItemHeader(-2, 1, "layout", 0, 0, "0", ""));
+        RVFWriteLine(buffer, LayoutLine(*layout));
+    }
+    if (o.Contains(TRVFOption::rvfoSaveBack) &&
+        (color != clNone || (backImage && backStyle != TBackgroundStyle::bsNoBitmap))) {
+        std::string cls, body;
+        if (backImage && RVGraphicHooks().Save && RVGraphicHooks().ClassName) {
+            cls = RVGraphicHooks().ClassName(backImage);
+            TMemoryStream ms;
+            RVGraphicHooks().Save(ms, backImage);
+            body = ms.DataString();
+        }
+        RVFWriteLine(buffer, RVFItemHeader(-2, 2, "background", 0, binary ? 2 : 1, "0",
+                                           std::to_string(color) + " " +
+                                               std::to_string(int(backStyle))));
+        RVFWriteLine(buffer, RVFEscapeLine(cls));
+        if (binary)
+            RVFWriteBinary(buffer, body);
+        else
+            RVFWriteLine(buffer, BytesToHex(body));
+    }
+    int first = 0, last = ItemCount() - 1, so = -1, eo = -1;
+    bool toEnd = true;
+    if (selectionOnly) {
+        GetSelectionBounds(first, so, last, eo);
+        if (first > last) {
+            std::swap(first, last);
+            std::swap(so, eo);
+        }
+        toEnd = last == ItemCount() - 1 && eo >= ItemEndOffset(last);
+    }
+    if (first >= 0 && last >= first && last < ItemCount()) {
+        if (!selectionOnly) {
+            so = ItemStartOffset(first);
+            eo = ItemEndOffset(last);
+        }
+        RvfWriteRecords(buffer, first, last, so, eo, binary);
+    }
+    if (NotAddedCP && toEnd) {
+        RVFWriteLine(buffer, RVFItemHeader(-2, 1, "checkpoint", 0, 0,
+                                           RVFTagToString(NotAddedCP->Tag, TagsArePChars()),
+                                           NotAddedCP->RaiseEvent ? "1" : "0"));
+        RVFWriteLine(buffer, RVFEscapeLine(NotAddedCP->Name));
+    }
+}
+
+// ---------------------------------------------------------------- reading
+
+namespace {
+
+// Line source over the whole input (memory streams are read in place).
+class RvfInput {
+public:
+    RvfInput(const char* data, size_t size) : FBase(data), FSize(size) {}
+    bool AtEnd() const { return FPos >= FSize; }
+    bool ReadLine(std::string_view& line) {
+        if (AtEnd()) return false;
+        const void* nl = std::memchr(FBase + FPos, '\n', FSize - FPos);
+        size_t end = nl ? size_t(static_cast<const char*>(nl) - FBase) : FSize;
+        size_t stop = end;
+        if (stop > FPos && FBase[stop - 1] == '\r') --stop;
+        line = std::string_view(FBase + FPos, stop - FPos);
+        FPos = nl ? end + 1 : end;
+        return true;
+    }
+    bool ReadLine(std::string& line) {
+        std::string_view v;
+        if (!ReadLine(v)) return false;
+        line.assign(v.data(), v.size());
+        return true;
+    }
+    bool ReadBinary(std::string_view& bytes) {
+        if (FSize - FPos < 4) return false;
+        uint32_t len;
+        std::memcpy(&len, FBase + FPos, 4);
+        FPos += 4;
+        if (len > 0x7FFFFFFFu || len > FSize - FPos) return false;
+        bytes = std::string_view(FBase + FPos, len);
+        FPos += len;
+        return true;
+    }
+    bool ReadBinary(std::string& bytes) {
+        std::string_view v;
+        if (!ReadBinary(v)) return false;
+        bytes.assign(v.data(), v.size());
+        return true;
+    }
+
+private:
+    const char* FBase;
+    size_t FSize;
+    size_t FPos = 0;
+};
+
+struct Header {
+    long long StyleNo = 0, LineCount = 0, Options = 0, Mode = 0;
+    Token Para;
+    Token Tag;
+    std::string Extra;
+};
+
+bool ParseHeader(std::string_view line, Header& h) {
+    size_t pos = 0;
+    Token t;
+    if (!NextToken(line, pos, t) || t.Quoted || !ParseInt(t.View, h.StyleNo)) return false;
+    if (!SkipSpace(line, pos) || !NextToken(line, pos, t) || t.Quoted ||
+        !ParseInt(t.View, h.LineCount, 0, INT32_MAX))
+        return false;
+    if (!SkipSpace(line, pos) || !NextToken(line, pos, h.Para)) return false;
+    if (!SkipSpace(line, pos) || !NextToken(line, pos, t) || t.Quoted ||
+        !ParseInt(t.View, h.Options, 0, 15))
+        return false;
+    if (!SkipSpace(line, pos) || !NextToken(line, pos, t) || t.Quoted ||
+        !ParseInt(t.View, h.Mode, 0, 2))
+        return false;
+    if (!SkipSpace(line, pos) || !NextToken(line, pos, h.Tag)) return false;
+    h.Extra.clear();
+    if (pos < line.size()) {
+        if (!SkipSpace(line, pos)) return false;
+        h.Extra.assign(line.data() + pos, line.size() - pos);
+    }
+    return true;
+}
+
+bool ParseTag(const Token& t, bool tagsArePChars, TRVTag& tag) {
+    if (t.Quoted) {
+        if (tagsArePChars) {
+            tag = TRVTag::FromString(t.Unquoted);
+        } else {
+            long long v;
+            tag = ParseInt(t.Unquoted, v, INTPTR_MIN, INTPTR_MAX) ? TRVTag(intptr_t(v)) : TRVTag();
+        }
+        return true;
+    }
+    long long v;
+    if (!ParseInt(t.View, v, INT64_MIN / 10, INT64_MAX / 10)) return false;
+    if (tagsArePChars)
+        tag = v == 0 ? TRVTag::FromString(std::string()) : TRVTag::FromString(std::string(t.View));
+    else
+        tag = TRVTag(intptr_t(v));
+    return true;
+}
+
+// Everything one read pass changes, so that a failed pass can be undone.
+struct ReadPass {
+    TRVStyle* Style = nullptr;
+    std::unique_ptr<TFontInfos> OldText;
+    std::unique_ptr<TParaInfos> OldPara;
+    std::unique_ptr<TRVListInfos> OldLists;
+    std::vector<int> TextMap, ParaMap, ListMap;  // empty: indexes kept
+};
+
+int MapIndex(const std::vector<int>& map, int v) {
+    if (map.empty() || v < 0) return v;
+    return v < int(map.size()) ? map[size_t(v)] : -1;
+}
+
+}  // namespace
+
+bool TCustomRVData::LoadFromRvfStream(TStream& stream) {
+    ClearAllItems();
+    RVFLoadedColor = clNone;
+    RVFLoadedLayoutValid = false;
+    int index = 0, first = -1, last = -1;
+    bool full = false;
+    bool ok = RvfReadLoop(stream, index, first, last, full, true);
+    if (!ok) ClearAllItems();
+    return ok;
+}
+
+bool TCustomRVData::RvfReadLoop(TStream& stream, int& index, int& firstItem, int& lastItem,
+                                bool& fullReformat, bool loading) {
+    firstItem = lastItem = -1;
+    fullReformat = false;
+    if (SharesItems()) return false;
+    index = std::clamp(index, 0, ItemCount());
+    const int startIndex = index;
+    ReadPass pass;
+    pass.Style = GetRVStyle();
+    int inserted = 0;
+    TRVCPInfo* pendingCP = nullptr;
+    bool ok = true;
+    try {
+        int64_t size = stream.Size() - stream.Position();
+        std::string data;
+        const char* base;
+        if (auto* ms = dynamic_cast<TMemoryStream*>(&stream)) {
+            base = reinterpret_cast<const char*>(ms->Memory()) + ms->Position();
+            ms->Seek(0, TSeekOrigin::soEnd);
+        } else {
+            if (size > 0) {
+                data.resize(size_t(size));
+                stream.ReadBuffer(data.data(), size);
+            }
+            base = data.data();
+        }
+        RvfInput in(base, size_t(std::max<int64_t>(size, 0)));
+        TRVFOptions rvfo = GetRVFOptions();
+        bool pchars = TagsArePChars();
+        bool convStyles = rvfo.Contains(TRVFOption::rvfoConvUnknownStylesToZero);
+        std::string line;
+        std::string_view view;
+        Header h;
+        std::unique_ptr<TRVCPInfo> cpHolder;
+        auto stylesChangeable = [&]() { return pass.Style != nullptr; };
+        while (ok && in.ReadLine(view)) {
+            if (view.empty() && in.AtEnd()) break;
+            if (!ParseHeader(view, h)) {
+                ok = false;
+                break;
+            }
+            if (h.StyleNo == -2) {
+                // Document records.
+                const std::string kind(h.Para.Str());
+                std::vector<std::string> lines;
+                std::string l;
+                if (kind == "background") {
+                    if (h.LineCount != 2 || !in.ReadLine(l)) {
+                        ok = false;
+                        break;
+                    }
+                    std::string cls, body;
+                    if (!RVFUnescapeLine(l, cls)) {
+                        ok = false;
+                        break;
+                    }
+                    if (h.Mode == 2 ? !in.ReadBinary(body)
+                                    : !(in.ReadLine(l) && HexToBytes(l, body))) {
+                        ok = false;
+                        break;
+                    }
+                    long long color = clNone, bstyle = 0;
+                    size_t sp = h.Extra.find(' ');
+                    if (sp == std::string::npos || !ParseInt(h.Extra.substr(0, sp), color) ||
+                        !ParseInt(h.Extra.substr(sp + 1), bstyle, 0,
+                                  int(TBackgroundStyle::bsBottomRight))) {
+                        ok = false;
+                        break;
+                    }
+                    if (loading && rvfo.Contains(TRVFOption::rvfoLoadBack)) {
+                        TGraphic* g = nullptr;
+                        if (!body.empty() && RVGraphicHooks().Load) {
+                            TMemoryStream ms;
+                            ms.WriteString(body);
+                            ms.SetPosition(0);
+                            try {
+                                g = RVGraphicHooks().Load(cls, ms);
+                            } catch (const std::exception&) {
+                                g = nullptr;
+                            }
+                        }
+                        RVFBackgroundRead(TColor(color), TBackgroundStyle(bstyle), g);
+                    }
+                    continue;
+                }
+                for (long long k = 0; k < h.LineCount; ++k) {
+                    if (!in.ReadLine(l)) {
+                        ok = false;
+                        break;
+                    }
+                    lines.push_back(l);
+                }
+                if (!ok) break;
+                if (kind == "checkpoint") {
+                    if (lines.size() != 1 || (h.Extra != "0" && h.Extra != "1")) {
+                        ok = false;
+                        break;
+                    }
+                    cpHolder = std::make_unique<TRVCPInfo>();
+                    if (!RVFUnescapeLine(lines[0], cpHolder->Name) ||
+                        !ParseTag(h.Tag, pchars, cpHolder->Tag)) {
+                        ok = false;
+                        break;
+                    }
+                    cpHolder->RaiseEvent = h.Extra == "1";
+                } else if (kind == "textstyles" || kind == "parastyles") {
+                    bool text = kind == "textstyles";
+                    FieldMap fields;
+                    std::string lk;
+                    std::vector<int>& map = text ? pass.TextMap : pass.ParaMap;
+                    if (!stylesChangeable()) continue;
+                    TFontInfos newText;
+                    TParaInfos newPara;
+                    for (const std::string& sl : lines) {
+                        if (!ParseFields(sl, lk, fields) || lk != (text ? "text" : "para")) {
+                            ok = false;
+                            break;
+                        }
+                        if (text ? !ReadTextStyle(fields, newText.Add())
+                                 : !ReadParaStyle(fields, newPara.Add())) {
+                            ok = false;
+                            break;
+                        }
+                    }
+                    if (!ok) break;
+                    map.clear();
+                    if (loading) {
+                        // Loading replaces the tables; a failed load brings the old ones back.
+                        if (text) {
+                            if (!pass.OldText) {
+                                pass.OldText = std::make_unique<TFontInfos>();
+                                pass.OldText->Assign(pass.Style->TextStyles);
+                            }
+                            pass.Style->TextStyles.Assign(newText);
+                        } else {
+                            if (!pass.OldPara) {
+                                pass.OldPara = std::make_unique<TParaInfos>();
+                                pass.OldPara->Assign(pass.Style->ParaStyles);
+                            }
+                            pass.Style->ParaStyles.Assign(newPara);
+                        }
+                    } else {
+                        // Inserting maps the stored styles onto equal ones of the sheet.
+                        if (!pass.OldText) {
+                            pass.OldText = std::make_unique<TFontInfos>();
+                            pass.OldText->Assign(pass.Style->TextStyles);
+                            pass.OldPara = std::make_unique<TParaInfos>();
+                            pass.OldPara->Assign(pass.Style->ParaStyles);
+                        }
+                        if (text) {
+                            for (int i = 0; i < newText.Count(); ++i) {
+                                int j = pass.Style->TextStyles.FindSuchStyle(newText[i]);
+                                if (j < 0) {
+                                    pass.Style->TextStyles.Add() = newText[i];
+                                    j = pass.Style->TextStyles.Count() - 1;
+                                    fullReformat = true;
+                                }
+                                map.push_back(j);
+                            }
+                        } else {
+                            for (int i = 0; i < newPara.Count(); ++i) {
+                                int j = pass.Style->ParaStyles.FindSuchStyle(newPara[i]);
+                                if (j < 0) {
+                                    pass.Style->ParaStyles.Add() = newPara[i];
+                                    j = pass.Style->ParaStyles.Count() - 1;
+                                    fullReformat = true;
+                                }
+                                map.push_back(j);
+                            }
+                        }
+                    }
+                } else if (kind == "liststyles") {
+                    if (!stylesChangeable()) continue;
+                    TRVListInfos newLists;
+                    FieldMap fields;
+                    std::string lk;
+                    size_t k = 0;
+                    while (k < lines.size()) {
+                        if (!ParseFields(lines[k], lk, fields) || lk != "list") {
+                            ok = false;
+                            break;
+                        }
+                        TRVListInfo& li = newLists.Add();
+                        FieldReader r{fields};
+                        int32_t levels = 0;
+                        r.Str("name", li.StyleName);
+                        r.Int("levels", levels, 0, 255);
+                        r.Bool("preview", li.OneLevelPreview);
+                        if (!r.Ok || size_t(levels) > lines.size() - k - 1) {
+                            ok = false;
+                            break;
+                        }
+                        ++k;
+                        for (int32_t v = 0; v < levels; ++v, ++k) {
+                            if (!ParseFields(lines[k], lk, fields) || lk != "level" ||
+                                !ReadLevel(fields, li.AddLevel())) {
+                                ok = false;
+                                break;
+                            }
+                        }
+                        if (!ok) break;
+                    }
+                    if (!ok) break;
+                    if (!pass.OldLists) {
+                        pass.OldLists = std::make_unique<TRVListInfos>();
+                        pass.OldLists->Assign(pass.Style->ListStyles);
+                    }
+                    pass.ListMap.clear();
+                    if (loading) {
+                        pass.Style->ListStyles.Assign(newLists);
+                    } else {
+                        for (int i = 0; i < newLists.Count(); ++i) {
+                            int j = pass.Style->ListStyles.FindSuchStyle(newLists[i]);
+                            if (j < 0) {
+                                TRVListInfos one;
+                                pass.Style->ListStyles.Add();
+                                j = pass.Style->ListStyles.Count() - 1;
+                                TRVListInfo& dst = pass.Style->ListStyles[j];
+                                dst.StyleName = newLists[i].StyleName;
+                                dst.OneLevelPreview = newLists[i].OneLevelPreview;
+                                for (const auto& lvl : newLists[i].Levels)
+                                    dst.Levels.push_back(std::make_unique<TRVListLevel>(*lvl));
+                                fullReformat = true;
+                            }
+                            pass.ListMap.push_back(j);
+                        }
+                    }
+                } else if (kind == "layout") {
+                    FieldMap fields;
+                    std::string lk;
+                    TRVLayoutInfo layout;
+                    if (lines.size() != 1 || !ParseFields(lines[0], lk, fields) ||
+                        lk != "layout" || !ReadLayout(fields, layout)) {
+                        ok = false;
+                        break;
+                    }
+                    if (loading && rvfo.Contains(TRVFOption::rvfoLoadLayout))
+                        RVFLayoutRead(layout);
+                }
+                // Other document records are skipped.
+                continue;
+            }
+
+            // Item records.
+            TRVStyle* style = pass.Style;
+            int styleNo = int(h.StyleNo);
+            if (styleNo >= 0) {
+                styleNo = MapIndex(pass.TextMap, styleNo);
+                if (styleNo < 0 || (style && styleNo >= style->TextStyles.Count())) {
+                    if (!convStyles) {
+                        ok = false;
+                        break;
+                    }
+                    styleNo = 0;
+                }
+            }
+            std::unique_ptr<TCustomRVItemInfo> item(CreateRichViewItem(styleNo, this));
+            if (!item) {
+                ok = false;
+                break;
+            }
+            // Paragraph.
+            int paraNo;
+            if (h.Para.Quoted) {
+                paraNo = style ? style->ParaStyles.FindStyleWithName(h.Para.Unquoted) : -1;
+            } else {
+                long long p;
+                if (!ParseInt(h.Para.View, p, -1, INT32_MAX)) {
+                    ok = false;
+                    break;
+                }
+                paraNo = MapIndex(pass.ParaMap, int(p));
+            }
+            if (paraNo < 0 || (style && paraNo >= style->ParaStyles.Count())) {
+                if (!convStyles) {
+                    ok = false;
+                    break;
+                }
+                paraNo = 0;
+            }
+            item->ParaNo = paraNo;
+            item->ItemOptions = uint8_t(h.Options);
+            if (!ParseTag(h.Tag, pchars, item->Tag)) {
+                ok = false;
+                break;
+            }
+            std::string text;
+            if (styleNo >= 0) {
+                if (h.LineCount != 1 || !h.Extra.empty()) {
+                    ok = false;
+                    break;
+                }
+                if (h.Mode == 2) {
+                    ok = in.ReadBinary(text);
+                } else {
+                    ok = in.ReadLine(view) &&
+                         (h.Mode == 1 ? HexToBytes(view, text) : RVFUnescapeLine(view, text));
+                }
+                if (!ok) break;
+                if (item->IsUnicode() && text.size() % 2) {
+                    ok = false;
+                    break;
+                }
+            } else {
+                item->ItemOptions &= uint8_t(~rvioUnicode);
+                if (!item->ReadRVFHeader(h.Extra, this)) {
+                    ok = false;
+                    break;
+                }
+                if (item->StyleNo == rvsListMarker) {
+                    auto* m = static_cast<TRVMarkerItemInfo*>(item.get());
+                    if (m->ListNo >= 0) {
+                        int mapped = MapIndex(pass.ListMap, m->ListNo);
+                        if (mapped < 0 || (style && mapped >= style->ListStyles.Count())) {
+                            if (!convStyles) {
+                                ok = false;
+                                break;
+                            }
+                            mapped = -1;
+                        }
+                        m->ListNo = mapped;
+                    }
+                }
+                TRVFReadMode mode = TRVFReadMode::rmText;
+                TRVFReadState state = TRVFReadState::rstData;
+                int lineCount = int(h.LineCount);
+                for (int k = 0; k < lineCount && state != TRVFReadState::rstItemFinished; ++k) {
+                    // The last line of a binary record is its body.
+                    if (h.Mode == 2 && k == lineCount - 1 && lineCount > 1)
+                        mode = TRVFReadMode::rmBinary;
+                    else if (h.Mode == 1 && k == lineCount - 1 && lineCount > 1)
+                        mode = TRVFReadMode::rmHex;
+                    bool got = mode == TRVFReadMode::rmBinary ? in.ReadBinary(line)
+                                                              : in.ReadLine(line);
+                    if (!got || !item->ReadRVFLine(line, this, k, lineCount, text, mode, state)) {
+                        ok = false;
+                        break;
+                    }
+                    if (mode == TRVFReadMode::rmHex) mode = TRVFReadMode::rmText;
+                }
+                if (!ok) break;
+                if (item->GetKindFlag(rvifFullLine) || item->GetSubRVData(0)) fullReformat = true;
+            }
+            if (item->IsFullLine())
+                item->ItemOptions &= uint8_t(~(rvioSameAsPrev | rvioBR));
+            if (index == 0) item->ItemOptions &= uint8_t(~(rvioSameAsPrev | rvioBR));
+            if (cpHolder) {
+                item->Checkpoint = cpHolder.release();
+                item->Checkpoint->ItemInfo = item.get();
+            }
+            TCustomRVItemInfo* raw = item.release();
+            InsertItemObjectAt(index, std::move(text), raw);
+            ++index;
+            ++inserted;
+        }
+        if (ok && cpHolder) {
+            // A checkpoint after the last item marks the end of the document.
+            if (index == ItemCount() && !NotAddedCP) {
+                pendingCP = cpHolder.release();
+                NotAddedCP = pendingCP;
+                ++CPCount;
+            }
+        }
+    } catch (...) {
+        ok = false;
+    }
+    if (!ok) {
+        // Undo the pass: the document and the sheet are as they were.
+        try {
+            if (inserted > 0) DeleteItemRange(startIndex, inserted);
+            if (pendingCP) DisposeCheckpoint(NotAddedCP, false, true);
+            if (pass.Style) {
+                if (pass.OldText) pass.Style->TextStyles.Assign(*pass.OldText);
+                if (pass.OldPara) pass.Style->ParaStyles.Assign(*pass.OldPara);
+                if (pass.OldLists) pass.Style->ListStyles.Assign(*pass.OldLists);
+            }
+            RenumberMarkers();
+        } catch (...) {
+        }
+        index = startIndex;
+        return false;
+    }
+    if (inserted > 0) {
+        firstItem = startIndex;
+        lastItem = startIndex + inserted - 1;
+        // The item after the inserted range may now follow a different paragraph.
+        if (lastItem + 1 < ItemCount() && GetItem(lastItem + 1)->GetJoinsPrevious() &&
+            GetItem(lastItem)->IsFullLine())
+            GetItem(lastItem + 1)->SetJoinsPrevious(false);
+    }
+    return true;
+}
+
+}  // namespace epc

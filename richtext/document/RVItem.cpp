@@ -1,0 +1,920 @@
+#include "richtext/document/RVItem.h"
+
+#include <algorithm>
+#include <map>
+#include <mutex>
+#include <sstream>
+
+#include "platform/core/Arithmetic.h"
+#include "richtext/document/RVData.h"
+#include "richtext/document/RVUni.h"
+
+namespace epc {
+
+namespace {
+
+// Whole-number tokens of an extra header; false when any token is not a number.
+bool ParseInts(const std::string& s, std::vector<long long>& out) {
+    out.clear();
+    size_t i = 0, n = s.size();
+    while (i < n) {
+        while (i < n && s[i] == ' ') ++i;
+        if (i >= n) break;
+        size_t j = i;
+        if (s[j] == '-') ++j;
+        size_t digits = j;
+        while (j < n && s[j] >= '0' && s[j] <= '9') ++j;
+        if (j == digits || j - digits > 11 || (j < n && s[j] != ' ')) return false;
+        out.push_back(std::stoll(s.substr(i, j - i)));
+        i = j;
+    }
+    return true;
+}
+
+bool InRange(long long v, long long lo, long long hi) { return v >= lo && v <= hi; }
+
+std::string JoinInts(std::initializer_list<long long> values) {
+    std::string s;
+    for (long long v : values) {
+        if (!s.empty()) s += ' ';
+        s += std::to_string(v);
+    }
+    return s;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- drawing-item records
+
+TRVDrawLineInfo* TRVDrawLineInfo::CreateEx(int left, int top, int width, int height,
+                                           int itemNo, bool fromNewLine) {
+    auto* d = new TRVDrawLineInfo();
+    d->SetData(left, top, itemNo, fromNewLine);
+    d->SetSize(width, height);
+    return d;
+}
+
+void TRVDrawLineInfo::SetData(int left, int top, int itemNo, bool fromNewLine) {
+    Left = left;
+    Top = top;
+    ItemNo = itemNo;
+    FromNewLine = fromNewLine;
+}
+
+void TRVDrawLineInfo::SetSize(int width, int height) {
+    Width = width;
+    Height = height;
+}
+
+int TRVMultiImagePrintInfo::ToImage(int v) const {
+    return MulDiv(v, Sad.ScreenPPIY, std::max(Sad.DevicePPIY, 1));
+}
+
+bool TRVMultiImagePrintInfo::CanSplit() const { return FItem && FItem->MinHeightOnPage > 0; }
+
+bool TRVMultiImagePrintInfo::FitsFirstPart(int height) const {
+    if (!FItem) return false;
+    int h = ToImage(height);
+    int whole = FItem->GetImageHeight(nullptr);
+    if (h >= whole) return true;
+    int minH = FItem->MinHeightOnPage;
+    return h >= minH && whole - h >= minH;
+}
+
+bool TRVMultiImagePrintInfo::SplitAt(int height) {
+    if (PartsList.Count() == 0) throw ERichViewError(errRVInternalPrinting);
+    auto* last = static_cast<TRVImagePrintPart*>(PartsList.Items(PartsList.Count() - 1));
+    int minH = FItem ? std::max(FItem->MinHeightOnPage, 1) : 1;
+    int h = ToImage(height);
+    int lastH = ToImage(last->Height);
+    if (h < minH || lastH - h < minH) return false;
+    auto* rest = new TRVImagePrintPart();
+    rest->ImgTop = last->ImgTop + h;
+    rest->Height = last->Height - height;
+    last->Height = height;
+    PartsList.Add(rest);
+    return true;
+}
+
+// ---------------------------------------------------------------- checkpoints
+
+void TRVCPInfo::CopyFrom(const TRVCPInfo& source, bool tagsArePChars) {
+    Name = source.Name;
+    RaiseEvent = source.RaiseEvent;
+    Tag = CopyTagValue(source.Tag, tagsArePChars);
+}
+
+TRVCPInfo* TRVCPInfo::CreateCopy(const TRVCPInfo& source, bool tagsArePChars) {
+    auto* cp = new TRVCPInfo();
+    cp->CopyFrom(source, tagsArePChars);
+    return cp;
+}
+
+// ---------------------------------------------------------------- item base
+
+TCustomRVItemInfo::TCustomRVItemInfo(TCustomRVData* rvData) : FOwnerData(rvData) {}
+
+TCustomRVItemInfo::~TCustomRVItemInfo() { delete Checkpoint; }
+
+TCustomRVItemInfo* TCustomRVItemInfo::NewInstance(TCustomRVData* rvData) const {
+    return new TCustomRVItemInfo(rvData);
+}
+
+void TCustomRVItemInfo::Assign(TPersistent* Source) {
+    auto* src = dynamic_cast<TCustomRVItemInfo*>(Source);
+    if (!src) {
+        TPersistent::Assign(Source);
+        return;
+    }
+    StyleNo = src->StyleNo;
+    ParaNo = src->ParaNo;
+    ItemOptions = src->ItemOptions;
+    Tag = src->Tag;
+}
+
+void TCustomRVItemInfo::SetJoinsPrevious(bool value) {
+    if (value)
+        ItemOptions = uint8_t((ItemOptions | rvioSameAsPrev) & ~(rvioPageBreakBefore | rvioBR));
+    else
+        ItemOptions = uint8_t(ItemOptions & ~rvioSameAsPrev);
+}
+
+bool TCustomRVItemInfo::SetLineBreakBefore(bool value) {
+    if (!value) {
+        ItemOptions = uint8_t(ItemOptions & ~rvioBR);
+        return true;
+    }
+    // A whole-line item always starts a paragraph of its own.
+    if (GetKindFlag(rvifFullLine)) return false;
+    ItemOptions = uint8_t((ItemOptions | rvioBR) & ~rvioSameAsPrev);
+    return true;
+}
+
+void TCustomRVItemInfo::SetPageBreakBefore(bool value) {
+    if (value)
+        ItemOptions = uint8_t((ItemOptions | rvioPageBreakBefore) & ~(rvioSameAsPrev | rvioBR));
+    else
+        ItemOptions = uint8_t(ItemOptions & ~rvioPageBreakBefore);
+}
+
+bool TCustomRVItemInfo::GetKindFlag(int kind) const {
+    return kind == rvifCanBeInsideParagraph || kind == rvifCanBeJoinedWithPrev;
+}
+
+TRVDrawLineInfo* TCustomRVItemInfo::CreatePrintingDrawItem(TCustomRVData*,
+                                                           const TRVScreenAndDevice*) {
+    return new TRVDrawLineInfo();
+}
+
+int TCustomRVItemInfo::GetHyperlinkCursor(TRVStyle* style) const {
+    return style ? style->JumpCursor : crJump;
+}
+
+void TCustomRVItemInfo::NotifyInserting(TCustomRVData* rvData, std::string& text) {
+    if (rvData) rvData->DoItemAction(rviaInserting, this, text, rvData);
+}
+
+void TCustomRVItemInfo::NotifyInserted(TCustomRVData* rvData, int itemNo) {
+    if (!rvData) return;
+    std::string none;
+    std::string& text =
+        itemNo >= 0 && itemNo < rvData->ItemCount() ? rvData->Items()[itemNo].Text : none;
+    rvData->DoItemAction(rviaInserted, this, text, rvData);
+}
+
+void TCustomRVItemInfo::MoveToUndo(TCustomRVData* rvData) {
+    if (!rvData) return;
+    std::string text;
+    rvData->DoItemAction(rviaMovingToUndoList, this, text, rvData);
+}
+
+void TCustomRVItemInfo::MarkStylesInUse(TRVIntegerList&, TRVIntegerList& usedPara,
+                                        TRVIntegerList&) const {
+    if (ParaNo >= 0 && ParaNo < usedPara.Count()) usedPara.SetValue(ParaNo, 1);
+}
+
+void TCustomRVItemInfo::RenumberStyles(const TRVIntegerList&, const TRVIntegerList& paraMap,
+                                       const TRVIntegerList&) {
+    // The maps hold, per old index, the number of deleted styles before it plus one.
+    if (ParaNo >= 0 && ParaNo < paraMap.Count()) ParaNo -= paraMap[ParaNo] - 1;
+}
+
+void TCustomRVItemInfo::SaveRVF(TStream& stream, const TRVSaveContext& ctx,
+                                const std::string& name, int paraNo, uint8_t options) {
+    TRVStyle* style = ctx.RVData ? ctx.RVData->GetRVStyle() : nullptr;
+    bool pchars = ctx.RVData && ctx.RVData->TagsArePChars();
+    RVFWriteLine(stream, RVFItemHeader(StyleNo, 1,
+                                       RVFParaNoToString(paraNo, style, ctx.UseStyleNames),
+                                       options, 0, RVFTagToString(Tag, pchars),
+                                       GetRVFExtraHeader()));
+    RVFWriteLine(stream, RVFEscapeLine(name));
+}
+
+bool TCustomRVItemInfo::ReadRVFLine(const std::string& s, TCustomRVData*, int lineNo,
+                                    int lineCount, std::string& name, TRVFReadMode&,
+                                    TRVFReadState& state) {
+    if (lineNo == 0 && !RVFUnescapeLine(s, name)) return false;
+    if (lineNo >= lineCount - 1) state = TRVFReadState::rstItemFinished;
+    return true;
+}
+
+// ---------------------------------------------------------------- text
+
+TCustomRVItemInfo* TRVTextItemInfo::NewInstance(TCustomRVData* rvData) const {
+    return new TRVTextItemInfo(rvData);
+}
+
+bool TRVTextItemInfo::GetKindFlag(int kind) const {
+    return kind == rvifCanBeInsideParagraph || kind == rvifCanBeJoinedWithPrev ||
+           kind == rvifAlwaysInText;
+}
+
+void TRVTextItemInfo::MarkStylesInUse(TRVIntegerList& usedText, TRVIntegerList& usedPara,
+                                      TRVIntegerList& usedList) const {
+    TCustomRVItemInfo::MarkStylesInUse(usedText, usedPara, usedList);
+    if (StyleNo >= 0 && StyleNo < usedText.Count()) usedText.SetValue(StyleNo, 1);
+}
+
+void TRVTextItemInfo::RenumberStyles(const TRVIntegerList& textMap,
+                                     const TRVIntegerList& paraMap,
+                                     const TRVIntegerList& listMap) {
+    TCustomRVItemInfo::RenumberStyles(textMap, paraMap, listMap);
+    if (StyleNo >= 0 && StyleNo < textMap.Count()) StyleNo -= textMap[StyleNo] - 1;
+}
+
+// ---------------------------------------------------------------- full line and break
+
+bool TRVFullLineItemInfo::GetKindFlag(int kind) const {
+    return kind == rvifFullLine || kind == rvifFullWidth;
+}
+
+TRVBreakItemInfo::TRVBreakItemInfo(TCustomRVData* rvData) : TRVFullLineItemInfo(rvData) {
+    StyleNo = rvsBreak;
+}
+
+TRVBreakItemInfo::TRVBreakItemInfo(TCustomRVData* rvData, uint8_t lineWidth,
+                                   TRVBreakStyle style, TColor color)
+    : TRVBreakItemInfo(rvData) {
+    LineWidth = lineWidth;
+    Style = style;
+    Color = color;
+}
+
+TCustomRVItemInfo* TRVBreakItemInfo::NewInstance(TCustomRVData* rvData) const {
+    return new TRVBreakItemInfo(rvData);
+}
+
+void TRVBreakItemInfo::Assign(TPersistent* Source) {
+    TCustomRVItemInfo::Assign(Source);
+    if (auto* src = dynamic_cast<TRVBreakItemInfo*>(Source)) {
+        Color = src->Color;
+        LineWidth = src->LineWidth;
+        Style = src->Style;
+    }
+}
+
+bool TRVBreakItemInfo::GetKindFlag(int kind) const {
+    return TRVFullLineItemInfo::GetKindFlag(kind);
+}
+
+std::string TRVBreakItemInfo::GetRVFExtraHeader() const {
+    return JoinInts({Color, LineWidth, int(Style)});
+}
+
+bool TRVBreakItemInfo::ReadRVFHeader(const std::string& extra, TCustomRVData*) {
+    std::vector<long long> v;
+    if (!ParseInts(extra, v)) return false;
+    if (v.empty()) return true;  // older records carry no look
+    if (v.size() != 3 || !InRange(v[0], INT32_MIN, INT32_MAX) || !InRange(v[1], 0, 255) ||
+        !InRange(v[2], 0, int(TRVBreakStyle::rvbsDashed)))
+        return false;
+    Color = TColor(v[0]);
+    LineWidth = uint8_t(v[1]);
+    Style = TRVBreakStyle(v[2]);
+    return true;
+}
+
+bool TRVBreakItemInfo::AsText(std::string& result, bool unicode, int lineWidth, TCustomRVData*,
+                              int) const {
+    std::string line(size_t(std::max(lineWidth, 1)), '-');
+    result = unicode ? AnsiToUnicodeCP(line, 0) : line;
+    return true;
+}
+
+// ---------------------------------------------------------------- rectangle items
+
+void TRVRectItemInfo::Assign(TPersistent* Source) {
+    TCustomRVItemInfo::Assign(Source);
+    if (auto* src = dynamic_cast<TRVRectItemInfo*>(Source)) {
+        VAlign = src->VAlign;
+        Spacing = src->Spacing;
+        VShift = src->VShift;
+        VShiftAbs = src->VShiftAbs;
+        MinHeightOnPage = src->MinHeightOnPage;
+    }
+}
+
+int TRVRectItemInfo::GetDescentValue() const {
+    return VAlign == TRVVAlign::rvvaBaseline ? Spacing : 0;
+}
+
+std::string TRVRectItemInfo::GetRVFExtraHeader() const {
+    return JoinInts({int(VAlign), Spacing, VShift, VShiftAbs ? 1 : 0, MinHeightOnPage});
+}
+
+bool TRVRectItemInfo::ReadRVFHeader(const std::string& extra, TCustomRVData*) {
+    std::vector<long long> v;
+    if (!ParseInts(extra, v) || v.size() < 5) return false;
+    if (!InRange(v[0], 0, int(TRVVAlign::rvvaAbsMiddle)) || !InRange(v[1], 0, 10000) ||
+        !InRange(v[2], -100000, 100000) || !InRange(v[3], 0, 1) || !InRange(v[4], 0, 1000000))
+        return false;
+    VAlign = TRVVAlign(v[0]);
+    Spacing = int32_t(v[1]);
+    VShift = int32_t(v[2]);
+    VShiftAbs = v[3] != 0;
+    MinHeightOnPage = int32_t(v[4]);
+    return true;
+}
+
+namespace {
+// The extra header fields that follow the rectangle item's five.
+bool TailInts(const std::string& extra, size_t count, std::vector<long long>& tail) {
+    std::vector<long long> v;
+    if (!ParseInts(extra, v) || v.size() != 5 + count) return false;
+    tail.assign(v.begin() + 5, v.end());
+    return true;
+}
+}  // namespace
+
+// ---------------------------------------------------------------- controls
+
+TRVControlItemInfo::TRVControlItemInfo(TCustomRVData* rvData, TComponent* control,
+                                       TRVVAlign vAlign)
+    : TRVRectItemInfo(rvData), Control(control) {
+    StyleNo = rvsComponent;
+    VAlign = vAlign;
+}
+
+TRVControlItemInfo::~TRVControlItemInfo() {
+    if (Control) FreeComponent(Control);
+}
+
+TCustomRVItemInfo* TRVControlItemInfo::NewInstance(TCustomRVData* rvData) const {
+    return new TRVControlItemInfo(rvData);
+}
+
+void TRVControlItemInfo::Assign(TPersistent* Source) {
+    TRVRectItemInfo::Assign(Source);
+    if (auto* src = dynamic_cast<TRVControlItemInfo*>(Source)) {
+        Width = src->Width;
+        Height = src->Height;
+        // A control cannot be shared: a copy carries the stored form only.
+        ControlClassName = src->Control ? src->Control->ClassName() : src->ControlClassName;
+        ControlBody = src->ControlBody;
+        if (src->Control && RVControlHooks().Save) {
+            TMemoryStream ms;
+            RVControlHooks().Save(ms, src->Control);
+            ControlBody = ms.DataString();
+        }
+    }
+}
+
+bool TRVControlItemInfo::GetKindFlag(int kind) const {
+    return kind == rvifCanBeInsideParagraph || kind == rvifCanBeJoinedWithPrev ||
+           kind == rvifCanChangeSize || kind == rvifNonTextFixedSize;
+}
+
+bool TRVControlItemInfo::GetStateFlag(int kind) const {
+    return kind == rvisHasControl || TRVRectItemInfo::GetStateFlag(kind);
+}
+
+void TRVControlItemInfo::SetPosition(int x, int y) {
+    Left = x;
+    Top = y;
+}
+
+std::string TRVControlItemInfo::GetRVFExtraHeader() const {
+    return TRVRectItemInfo::GetRVFExtraHeader() + " " + JoinInts({Width, Height});
+}
+
+bool TRVControlItemInfo::ReadRVFHeader(const std::string& extra, TCustomRVData* rvData) {
+    std::vector<long long> t;
+    if (!TRVRectItemInfo::ReadRVFHeader(extra, rvData) || !TailInts(extra, 2, t)) return false;
+    if (!InRange(t[0], 0, 1000000) || !InRange(t[1], 0, 1000000)) return false;
+    Width = int32_t(t[0]);
+    Height = int32_t(t[1]);
+    return true;
+}
+
+void TRVControlItemInfo::SaveRVF(TStream& stream, const TRVSaveContext& ctx,
+                                 const std::string& name, int paraNo, uint8_t options) {
+    TRVStyle* style = ctx.RVData ? ctx.RVData->GetRVStyle() : nullptr;
+    bool pchars = ctx.RVData && ctx.RVData->TagsArePChars();
+    bool saveBody =
+        !ctx.RVData || ctx.RVData->GetRVFOptions().Contains(TRVFOption::rvfoSaveControlsBody);
+    std::string cls = Control ? Control->ClassName() : ControlClassName;
+    std::string body;
+    if (saveBody) {
+        if (Control && RVControlHooks().Save) {
+            TMemoryStream ms;
+            RVControlHooks().Save(ms, Control);
+            body = ms.DataString();
+        } else {
+            body = ControlBody;
+        }
+    }
+    int mode = ctx.Binary ? 2 : 1;
+    RVFWriteLine(stream, RVFItemHeader(StyleNo, 3,
+                                       RVFParaNoToString(paraNo, style, ctx.UseStyleNames),
+                                       options, mode, RVFTagToString(Tag, pchars),
+                                       GetRVFExtraHeader()));
+    RVFWriteLine(stream, RVFEscapeLine(name));
+    RVFWriteLine(stream, RVFEscapeLine(cls));
+    if (ctx.Binary)
+        RVFWriteBinary(stream, body);
+    else
+        RVFWriteLine(stream, BytesToHex(body));
+}
+
+bool TRVControlItemInfo::ReadRVFLine(const std::string& s, TCustomRVData* rvData, int lineNo,
+                                     int lineCount, std::string& name, TRVFReadMode& mode,
+                                     TRVFReadState& state) {
+    if (lineCount != 3) return false;
+    switch (lineNo) {
+    case 0: return RVFUnescapeLine(s, name);
+    case 1:
+        if (!RVFUnescapeLine(s, ControlClassName)) return false;
+        // The body of a binary record is read as one block.
+        if (mode == TRVFReadMode::rmHex) return true;
+        return true;
+    case 2: {
+        std::string body;
+        if (mode == TRVFReadMode::rmBinary)
+            body = s;
+        else if (!HexToBytes(s, body))
+            return false;
+        state = TRVFReadState::rstItemFinished;
+        ControlBody = body;
+        if (!body.empty() && RVControlHooks().Load) {
+            TMemoryStream ms;
+            ms.WriteString(body);
+            ms.SetPosition(0);
+            try {
+                Control = RVControlHooks().Load(ControlClassName, ms, rvData);
+            } catch (const std::exception&) {
+                Control = nullptr;
+            }
+        }
+        if (!Control && rvData) Control = rvData->RVFControlNeeded(name, Tag);
+        if (!Control && !body.empty() && RVControlHooks().Load && rvData &&
+            !rvData->GetRVFOptions().Contains(TRVFOption::rvfoIgnoreUnknownCtrls))
+            return false;
+        return true;
+    }
+    default: return false;
+    }
+}
+
+// ---------------------------------------------------------------- pictures
+
+TRVGraphicItemInfo::TRVGraphicItemInfo(TCustomRVData* rvData) : TRVRectItemInfo(rvData) {
+    StyleNo = rvsPicture;
+}
+
+TRVGraphicItemInfo* TRVGraphicItemInfo::CreateWithGraphic(TCustomRVData* rvData,
+                                                          TGraphic* graphic, TRVVAlign vAlign) {
+    auto* item = new TRVGraphicItemInfo(rvData);
+    item->Image = graphic;
+    item->VAlign = vAlign;
+    return item;
+}
+
+TRVGraphicItemInfo::~TRVGraphicItemInfo() { SetGraphic(nullptr); }
+
+void TRVGraphicItemInfo::SetGraphic(TGraphic* graphic) {
+    if (Image == graphic) return;
+    if (Image && RVGraphicHooks().Free) RVGraphicHooks().Free(Image);
+    Image = graphic;
+}
+
+TCustomRVItemInfo* TRVGraphicItemInfo::NewInstance(TCustomRVData* rvData) const {
+    return new TRVGraphicItemInfo(rvData);
+}
+
+void TRVGraphicItemInfo::Assign(TPersistent* Source) {
+    TRVRectItemInfo::Assign(Source);
+    if (auto* src = dynamic_cast<TRVGraphicItemInfo*>(Source)) {
+        ImageWidth = src->ImageWidth;
+        ImageHeight = src->ImageHeight;
+        SetGraphic(src->Image && RVGraphicHooks().Copy ? RVGraphicHooks().Copy(src->Image)
+                                                       : nullptr);
+    }
+}
+
+bool TRVGraphicItemInfo::GetKindFlag(int kind) const {
+    return kind == rvifCanBeInsideParagraph || kind == rvifCanBeJoinedWithPrev ||
+           kind == rvifCanChangeSize || kind == rvifNonTextFixedSize ||
+           kind == rvifPrintsToBitmap;
+}
+
+int TRVGraphicItemInfo::GetImageWidth(TRVStyle*) const {
+    if (ImageWidth > 0) return ImageWidth;
+    return Image && RVGraphicHooks().Width ? RVGraphicHooks().Width(Image) : 0;
+}
+
+int TRVGraphicItemInfo::GetImageHeight(TRVStyle*) const {
+    if (ImageHeight > 0) return ImageHeight;
+    return Image && RVGraphicHooks().Height ? RVGraphicHooks().Height(Image) : 0;
+}
+
+int TRVGraphicItemInfo::GetBoxWidth() const { return GetImageWidth(nullptr) + 2 * Spacing; }
+int TRVGraphicItemInfo::GetBoxHeight() const { return GetImageHeight(nullptr) + 2 * Spacing; }
+
+int TRVGraphicItemInfo::GetMinWidth(const TRVScreenAndDevice* sad, TCanvas*,
+                                    TCustomRVData*) const {
+    int w = GetBoxWidth();
+    return sad ? MulDiv(w, sad->DevicePPIX, std::max(sad->ScreenPPIX, 1)) : w;
+}
+
+TRVDrawLineInfo* TRVGraphicItemInfo::CreatePrintingDrawItem(TCustomRVData*,
+                                                            const TRVScreenAndDevice* sad) {
+    if (MinHeightOnPage <= 0) return new TRVDrawLineInfo();
+    auto* info = new TRVMultiImagePrintInfo(this);
+    if (sad) info->Sad = *sad;
+    return info;
+}
+
+bool TRVGraphicItemInfo::GetExtraIntProperty(int prop, int& value) const {
+    switch (prop) {
+    case 3: value = ImageWidth; return true;
+    case 4: value = ImageHeight; return true;
+    case 5: value = MinHeightOnPage; return true;
+    default: return false;
+    }
+}
+
+bool TRVGraphicItemInfo::SetExtraIntProperty(int prop, int value) {
+    switch (prop) {
+    case 3: ImageWidth = std::max(value, 0); return true;
+    case 4: ImageHeight = std::max(value, 0); return true;
+    case 5: MinHeightOnPage = std::max(value, 0); return true;
+    default: return false;
+    }
+}
+
+std::string TRVGraphicItemInfo::GetRVFExtraHeader() const {
+    return TRVRectItemInfo::GetRVFExtraHeader() + " " + JoinInts({ImageWidth, ImageHeight});
+}
+
+bool TRVGraphicItemInfo::ReadRVFHeader(const std::string& extra, TCustomRVData* rvData) {
+    std::vector<long long> t;
+    if (!TRVRectItemInfo::ReadRVFHeader(extra, rvData) || !TailInts(extra, 2, t)) return false;
+    if (!InRange(t[0], 0, 1000000) || !InRange(t[1], 0, 1000000)) return false;
+    ImageWidth = int32_t(t[0]);
+    ImageHeight = int32_t(t[1]);
+    return true;
+}
+
+void TRVGraphicItemInfo::SaveRVF(TStream& stream, const TRVSaveContext& ctx,
+                                 const std::string& name, int paraNo, uint8_t options) {
+    TRVStyle* style = ctx.RVData ? ctx.RVData->GetRVStyle() : nullptr;
+    bool pchars = ctx.RVData && ctx.RVData->TagsArePChars();
+    bool saveBody =
+        !ctx.RVData || ctx.RVData->GetRVFOptions().Contains(TRVFOption::rvfoSavePicturesBody);
+    std::string cls, body;
+    if (Image && saveBody && RVGraphicHooks().Save && RVGraphicHooks().ClassName) {
+        cls = RVGraphicHooks().ClassName(Image);
+        TMemoryStream ms;
+        RVGraphicHooks().Save(ms, Image);
+        body = ms.DataString();
+    }
+    int mode = ctx.Binary ? 2 : 1;
+    RVFWriteLine(stream, RVFItemHeader(StyleNo, 3,
+                                       RVFParaNoToString(paraNo, style, ctx.UseStyleNames),
+                                       options, mode, RVFTagToString(Tag, pchars),
+                                       GetRVFExtraHeader()));
+    RVFWriteLine(stream, RVFEscapeLine(name));
+    RVFWriteLine(stream, RVFEscapeLine(cls));
+    if (ctx.Binary)
+        RVFWriteBinary(stream, body);
+    else
+        RVFWriteLine(stream, BytesToHex(body));
+}
+
+bool TRVGraphicItemInfo::ReadRVFLine(const std::string& s, TCustomRVData* rvData, int lineNo,
+                                     int lineCount, std::string& name, TRVFReadMode& mode,
+                                     TRVFReadState& state) {
+    if (lineCount != 3) return false;
+    switch (lineNo) {
+    case 0: return RVFUnescapeLine(s, name);
+    case 1: return RVFUnescapeLine(s, FPendingClass);
+    case 2: {
+        std::string body;
+        if (mode == TRVFReadMode::rmBinary)
+            body = s;
+        else if (!HexToBytes(s, body))
+            return false;
+        state = TRVFReadState::rstItemFinished;
+        TGraphic* g = nullptr;
+        if (!body.empty() && RVGraphicHooks().Load) {
+            TMemoryStream ms;
+            ms.WriteString(body);
+            ms.SetPosition(0);
+            try {
+                g = RVGraphicHooks().Load(FPendingClass, ms);
+            } catch (const std::exception&) {
+                g = nullptr;
+            }
+        }
+        if (!g && rvData) g = rvData->RVFPictureNeeded(name, Tag);
+        SetGraphic(g);
+        if (!g && !body.empty() && RVGraphicHooks().Load && rvData &&
+            !rvData->GetRVFOptions().Contains(TRVFOption::rvfoIgnoreUnknownPicFmt))
+            return false;
+        return true;
+    }
+    default: return false;
+    }
+}
+
+TRVHotGraphicItemInfo::TRVHotGraphicItemInfo(TCustomRVData* rvData)
+    : TRVGraphicItemInfo(rvData) {
+    StyleNo = rvsHotPicture;
+}
+
+TCustomRVItemInfo* TRVHotGraphicItemInfo::NewInstance(TCustomRVData* rvData) const {
+    return new TRVHotGraphicItemInfo(rvData);
+}
+
+bool TRVHotGraphicItemInfo::GetKindFlag(int kind) const {
+    return kind == rvifHyperlink || kind == rvifActivatesByKeyboard ||
+           TRVGraphicItemInfo::GetKindFlag(kind);
+}
+
+// ---------------------------------------------------------------- bullets and hotspots
+
+TRVBulletItemInfo::TRVBulletItemInfo(TCustomRVData* rvData) : TRVRectItemInfo(rvData) {
+    StyleNo = rvsBullet;
+}
+
+TCustomRVItemInfo* TRVBulletItemInfo::NewInstance(TCustomRVData* rvData) const {
+    return new TRVBulletItemInfo(rvData);
+}
+
+void TRVBulletItemInfo::Assign(TPersistent* Source) {
+    TRVRectItemInfo::Assign(Source);
+    if (auto* src = dynamic_cast<TRVBulletItemInfo*>(Source)) {
+        ImageList = src->ImageList;
+        ImageListTag = src->ImageListTag;
+        ImageIndex = src->ImageIndex;
+        ImageListWidth = src->ImageListWidth;
+        ImageListHeight = src->ImageListHeight;
+    }
+}
+
+bool TRVBulletItemInfo::GetKindFlag(int kind) const {
+    return kind == rvifCanBeInsideParagraph || kind == rvifCanBeJoinedWithPrev ||
+           kind == rvifNonTextFixedSize;
+}
+
+int TRVBulletItemInfo::GetBoxWidth() const { return ImageListWidth + 2 * Spacing; }
+int TRVBulletItemInfo::GetBoxHeight() const { return ImageListHeight + 2 * Spacing; }
+
+std::string TRVBulletItemInfo::GetRVFExtraHeader() const {
+    return TRVRectItemInfo::GetRVFExtraHeader() + " " + JoinInts({ImageIndex, ImageListTag});
+}
+
+bool TRVBulletItemInfo::ReadRVFHeader(const std::string& extra, TCustomRVData* rvData) {
+    std::vector<long long> t;
+    if (!TRVRectItemInfo::ReadRVFHeader(extra, rvData)) return false;
+    size_t tail = StyleNo == rvsHotspot ? 3 : 2;
+    if (!TailInts(extra, tail, t)) return false;
+    if (!InRange(t[0], -1, INT32_MAX) || !InRange(t[1], INT32_MIN, INT32_MAX)) return false;
+    ImageIndex = int32_t(t[0]);
+    ImageListTag = int32_t(t[1]);
+    if (rvData) ImageList = rvData->RVFImageListNeeded(ImageListTag);
+    return true;
+}
+
+bool TRVBulletItemInfo::GetExtraIntProperty(int prop, int& value) const {
+    if (prop != 1) return false;
+    value = ImageIndex;
+    return true;
+}
+
+bool TRVBulletItemInfo::SetExtraIntProperty(int prop, int value) {
+    if (prop != 1) return false;
+    ImageIndex = value;
+    return true;
+}
+
+TRVHotspotItemInfo::TRVHotspotItemInfo(TCustomRVData* rvData) : TRVBulletItemInfo(rvData) {
+    StyleNo = rvsHotspot;
+}
+
+TCustomRVItemInfo* TRVHotspotItemInfo::NewInstance(TCustomRVData* rvData) const {
+    return new TRVHotspotItemInfo(rvData);
+}
+
+void TRVHotspotItemInfo::Assign(TPersistent* Source) {
+    TRVBulletItemInfo::Assign(Source);
+    if (auto* src = dynamic_cast<TRVHotspotItemInfo*>(Source)) HotImageIndex = src->HotImageIndex;
+}
+
+bool TRVHotspotItemInfo::GetKindFlag(int kind) const {
+    return kind == rvifHyperlink || kind == rvifActivatesByKeyboard ||
+           TRVBulletItemInfo::GetKindFlag(kind);
+}
+
+std::string TRVHotspotItemInfo::GetRVFExtraHeader() const {
+    return TRVBulletItemInfo::GetRVFExtraHeader() + " " + std::to_string(HotImageIndex);
+}
+
+bool TRVHotspotItemInfo::ReadRVFHeader(const std::string& extra, TCustomRVData* rvData) {
+    std::vector<long long> t;
+    if (!TRVBulletItemInfo::ReadRVFHeader(extra, rvData) || !TailInts(extra, 3, t)) return false;
+    if (!InRange(t[2], -1, INT32_MAX)) return false;
+    HotImageIndex = int32_t(t[2]);
+    return true;
+}
+
+// ---------------------------------------------------------------- list markers
+
+TRVMarkerItemInfo::TRVMarkerItemInfo(TCustomRVData* rvData) : TRVRectItemInfo(rvData) {
+    StyleNo = rvsListMarker;
+    Spacing = 0;
+}
+
+TRVMarkerItemInfo::TRVMarkerItemInfo(TCustomRVData* rvData, int listNo, int level,
+                                     int startFrom, bool reset)
+    : TRVMarkerItemInfo(rvData) {
+    ListNo = listNo;
+    Level = level;
+    StartFrom = startFrom;
+    Reset = reset;
+}
+
+TCustomRVItemInfo* TRVMarkerItemInfo::NewInstance(TCustomRVData* rvData) const {
+    return new TRVMarkerItemInfo(rvData);
+}
+
+void TRVMarkerItemInfo::Assign(TPersistent* Source) {
+    TRVRectItemInfo::Assign(Source);
+    if (auto* src = dynamic_cast<TRVMarkerItemInfo*>(Source)) {
+        ListNo = src->ListNo;
+        Level = src->Level;
+        StartFrom = src->StartFrom;
+        Reset = src->Reset;
+        Counter = src->Counter;
+        MarkerText = src->MarkerText;
+    }
+}
+
+bool TRVMarkerItemInfo::GetKindFlag(int kind) const {
+    // A marker begins its paragraph: it never joins the previous item.
+    return kind == rvifCanBeInsideParagraph || kind == rvifNonTextFixedSize;
+}
+
+TRVListLevel* GetMarkerListLevel(TRVStyle* style, int listNo, int level) {
+    if (!style || listNo < 0 || listNo >= style->ListStyles.Count()) return nullptr;
+    TRVListInfo& list = style->ListStyles[listNo];
+    if (list.LevelCount() == 0) return nullptr;
+    level = std::clamp(level, 0, list.LevelCount() - 1);
+    return list.Levels[size_t(level)].get();
+}
+
+TRVListLevel* TRVMarkerItemInfo::GetLevelInfo(TRVStyle* style) const {
+    if (ListNo < 0) return nullptr;
+    return GetMarkerListLevel(style, ListNo, Level);
+}
+
+int TRVMarkerItemInfo::GetIndexInList(TCustomRVData* rvData) const {
+    if (!rvData) return -1;
+    TRVMarkerList* markers = rvData->GetMarkers(false);
+    return markers ? markers->IndexOf(this) : -1;
+}
+
+void TRVMarkerItemInfo::MarkStylesInUse(TRVIntegerList& usedText, TRVIntegerList& usedPara,
+                                        TRVIntegerList& usedList) const {
+    TRVRectItemInfo::MarkStylesInUse(usedText, usedPara, usedList);
+    if (ListNo >= 0 && ListNo < usedList.Count()) usedList.SetValue(ListNo, 1);
+}
+
+void TRVMarkerItemInfo::RenumberStyles(const TRVIntegerList& textMap,
+                                       const TRVIntegerList& paraMap,
+                                       const TRVIntegerList& listMap) {
+    TRVRectItemInfo::RenumberStyles(textMap, paraMap, listMap);
+    if (ListNo >= 0 && ListNo < listMap.Count()) ListNo -= listMap[ListNo] - 1;
+}
+
+std::string TRVMarkerItemInfo::GetRVFExtraHeader() const {
+    return TRVRectItemInfo::GetRVFExtraHeader() + " " +
+           JoinInts({ListNo, Level, StartFrom, Reset ? 1 : 0});
+}
+
+bool TRVMarkerItemInfo::ReadRVFHeader(const std::string& extra, TCustomRVData* rvData) {
+    std::vector<long long> t;
+    if (!TRVRectItemInfo::ReadRVFHeader(extra, rvData) || !TailInts(extra, 4, t)) return false;
+    if (!InRange(t[0], -1, INT32_MAX) || !InRange(t[1], 0, 255) ||
+        !InRange(t[2], INT32_MIN, INT32_MAX) || !InRange(t[3], 0, 1))
+        return false;
+    ListNo = int32_t(t[0]);
+    Level = int32_t(t[1]);
+    StartFrom = int32_t(t[2]);
+    Reset = t[3] != 0;
+    return true;
+}
+
+bool TRVMarkerItemInfo::AsText(std::string& result, bool unicode, int, TCustomRVData* rvData,
+                               int) const {
+    std::string text = MarkerText;
+    TRVListLevel* lvl = GetLevelInfo(rvData ? rvData->GetRVStyle() : nullptr);
+    if (lvl && !lvl->HasNumbering()) {
+        if (lvl->ListType != TRVListType::rvlstBullet) return false;
+        // A bullet glyph of a symbol font has no plain-text form; keep it readable.
+        text = "*";
+    }
+    text += ' ';
+    result = unicode ? AnsiToUnicodeCP(text, 0) : text;
+    return true;
+}
+
+// ---------------------------------------------------------------- registry
+
+namespace {
+
+struct RegEntry {
+    std::string ClassName;
+    TRVItemFactory Factory;
+};
+
+std::map<int, RegEntry>& Registry() {
+    static std::map<int, RegEntry> registry;
+    return registry;
+}
+
+std::mutex& RegistryLock() {
+    static std::mutex m;
+    return m;
+}
+
+}  // namespace
+
+void RegisterRichViewItemType(int styleNo, const std::string& className,
+                              TRVItemFactory factory) {
+    std::lock_guard<std::mutex> lock(RegistryLock());
+    if (styleNo >= -9) throw ERichViewError(errRVItemReg2);
+    auto it = Registry().find(styleNo);
+    if (it != Registry().end()) {
+        // The same class again is harmless (units may register twice).
+        if (it->second.ClassName == className) {
+            it->second.Factory = std::move(factory);
+            return;
+        }
+        throw ERichViewError(errRVItemReg2);
+    }
+    Registry()[styleNo] = RegEntry{className, std::move(factory)};
+}
+
+TCustomRVItemInfo* CreateRichViewItem(int styleNo, TCustomRVData* rvData) {
+    if (styleNo >= 0) {
+        auto* item = new TRVTextItemInfo(rvData);
+        item->StyleNo = styleNo;
+        return item;
+    }
+    switch (styleNo) {
+    case rvsBreak: return new TRVBreakItemInfo(rvData);
+    case rvsPicture: return new TRVGraphicItemInfo(rvData);
+    case rvsHotPicture: return new TRVHotGraphicItemInfo(rvData);
+    case rvsHotspot: return new TRVHotspotItemInfo(rvData);
+    case rvsBullet: return new TRVBulletItemInfo(rvData);
+    case rvsComponent: return new TRVControlItemInfo(rvData);
+    case rvsListMarker: return new TRVMarkerItemInfo(rvData);
+    default: break;
+    }
+    TRVItemFactory factory;
+    {
+        std::lock_guard<std::mutex> lock(RegistryLock());
+        auto it = Registry().find(styleNo);
+        if (it == Registry().end()) return nullptr;
+        factory = it->second.Factory;
+    }
+    TCustomRVItemInfo* item = factory ? factory(rvData) : nullptr;
+    if (item) item->StyleNo = styleNo;
+    return item;
+}
+
+TCustomRVItemInfo* CreateItemCopy(const TCustomRVItemInfo* item, TCustomRVData* rvData,
+                                  bool tagsArePChars) {
+    if (!item) return nullptr;
+    TCustomRVItemInfo* copy = item->NewInstance(rvData);
+    copy->Assign(const_cast<TCustomRVItemInfo*>(item));
+    copy->Tag = CopyTagValue(item->Tag, tagsArePChars);
+    if (item->Checkpoint) {
+        copy->Checkpoint = TRVCPInfo::CreateCopy(*item->Checkpoint, tagsArePChars);
+        copy->Checkpoint->ItemInfo = copy;
+    }
+    return copy;
+}
+
+}  // namespace epc

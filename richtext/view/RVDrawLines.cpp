@@ -1,0 +1,81 @@
+#include "richtext/view/RVDrawLines.h"
+
+#include <algorithm>
+
+#include "richtext/document/RVData.h"
+#include "richtext/document/RVUni.h"
+
+namespace epc {
+
+void TRVDrawLines::Insert(int index, TRVDrawLineInfo* info) {
+    if (GapCount > 0) {
+        // The layout fills the gap in order, so Index is the gap's first slot.
+        index = GapStart;
+        FItems[size_t(index)] = info;
+        ++GapStart;
+        --GapCount;
+        if (GapCount == 0) GapStart = -1;
+        return;
+    }
+    FItems.insert(FItems.begin() + index, info);
+}
+
+void TRVDrawLines::Delete(int index) {
+    delete FItems[size_t(index)];
+    if (GapCount > 0 && index == GapStart - 1) {
+        FItems[size_t(index)] = nullptr;
+        --GapStart;
+        ++GapCount;
+        return;
+    }
+    FItems.erase(FItems.begin() + index);
+    if (GapCount > 0 && index < GapStart) --GapStart;
+}
+
+void TRVDrawLines::Clear() {
+    for (TRVDrawLineInfo* d : FItems) delete d;
+    FItems.clear();
+    GapStart = -1;
+    GapCount = 0;
+}
+
+void TRVDrawLines::SetGap(int first, int last) {
+    CloseGap();
+    first = std::max(first, 0);
+    last = std::min(last, Count() - 1);
+    if (first > last) return;
+    for (int i = first; i <= last; ++i) {
+        delete FItems[size_t(i)];
+        FItems[size_t(i)] = nullptr;
+    }
+    GapStart = first;
+    GapCount = last - first + 1;
+}
+
+void TRVDrawLines::CloseGap() {
+    if (GapCount > 0)
+        FItems.erase(FItems.begin() + GapStart, FItems.begin() + GapStart + GapCount);
+    GapStart = -1;
+    GapCount = 0;
+}
+
+std::string TRVDrawLines::GetDrawItemText(int index, const TCustomRVData* rvData) const {
+    const TRVDrawLineInfo* d = GetLineInfo(index);
+    return CopyItemTextChars(rvData->GetItemText(d->ItemNo), rvData->ReadItemOptionBits(d->ItemNo),
+                             d->Offs, d->Length);
+}
+
+std::string TRVDrawLines::GetDrawItemTextPart(int index, const TCustomRVData* rvData, int start,
+                                              int count) const {
+    const TRVDrawLineInfo* d = GetLineInfo(index);
+    if (start < 1) {
+        count += start - 1;
+        start = 1;
+    }
+    count = std::min(count, d->Length - start + 1);
+    if (count <= 0) return std::string();
+    return CopyItemTextChars(rvData->GetItemText(d->ItemNo), rvData->ReadItemOptionBits(d->ItemNo),
+                             d->Offs + start - 1, count);
+}
+
+}  // namespace epc

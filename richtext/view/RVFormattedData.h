@@ -1,0 +1,288 @@
+#pragma once
+// A document that is laid out into drawing items: line breaking and paragraph formatting,
+// the selection held as drawing positions, hyperlink areas, and the translation between
+// points, drawing positions and item positions. The class is abstract: whatever holds the
+// document (a window, a table cell, a printer) answers the canvas, margins, sizes and
+// scrolling through the pure virtual operations.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/core/Set.h"
+#include "richtext/document/RVData.h"
+#include "richtext/document/RVItem.h"
+#include "richtext/document/RVStyle.h"
+#include "richtext/view/RVDrawLines.h"
+
+namespace epc {
+
+class TCanvas;
+class TRVBackground;
+struct TDeviceContext;
+
+// Formatting flags of the control that shows a document (a 16-bit word).
+enum class TRVFlag {
+    rvflUseJumps = 0,            // hyperlink areas are recorded
+    rvflTrimSpaces = 1,          // spaces at wrapped line ends are dropped
+    rvflNoControlMoves = 2,      // embedded controls are not moved after formatting
+    rvflUseExternalLeading = 3,  // the font's external leading is added above each line
+    rvflSubDocument = 4,         // carried by the documents inside items
+    rvflPrinting = 5,            // drawing items come from the items' printing constructor
+    rvflCanUseDeviceFit = 6,     // full-line items may measure on the device
+    rvflReserved7 = 7,
+    rvflOwnsMarkers = 8,         // the document keeps its own list-marker list
+};
+using TRVFlags = TSet<TRVFlag>;
+
+// The word of a new viewer: UseJumps, TrimSpaces, UseExternalLeading, OwnsMarkers (0x010B).
+inline constexpr TRVFlags RVDefaultViewerFlags{TRVFlag::rvflUseJumps, TRVFlag::rvflTrimSpaces,
+                                               TRVFlag::rvflUseExternalLeading,
+                                               TRVFlag::rvflOwnsMarkers};
+
+// State flags of a formatted document. The two lowest refer to drawing items and are dropped
+// with the formatting.
+enum class TRVState {
+    rvstMakingSelection = 0,    // the left button is down and the selection follows the mouse
+    rvstDrawHover = 1,          // the hovered hyperlink is drawn in its hover look
+    rvstFormattingInProgress,
+    rvstClearing,
+    rvstKeepPosition,           // a format keeps the scroll position and the selection
+    rvstChangingSelection,
+    rvstDestroying,
+    rvstIgnoreNextMouseUp,
+    rvstSelectedLook,           // every item is drawn selected
+    rvstDocumentContinues,      // the last line is continued elsewhere (a cell split on pages)
+    rvstFormattingPart,         // a partial reformat runs
+    rvstChangingBkPalette,
+    rvstNoScroll,               // scrolling is suppressed
+    rvstNoControlMoves,         // embedded controls are not moved for now
+    rvstMovingFocusByTab,
+};
+using TRVStates = TSet<TRVState>;
+
+// The characters that end a word (double-click selection, the clicked word of a point).
+inline constexpr const char16_t* RVDefaultDelimiters = u" .;,:(){}\"/\\";
+
+// Selects a text style into a canvas: the style sheet's OnApplyStyle first, then, when it
+// leaves DoDefault set, the style's font (name, size, style, charset, colour).
+void RVApplyTextStyle(TRVStyle* style, TCanvas* canvas, int styleNo, TRVBiDiMode bidiMode);
+
+// The running line state of one layout pass (also used by partial reformatting).
+struct TRVFormatState {
+    TCanvas* Canvas = nullptr;
+    TDeviceContext* DC = nullptr;
+    TRVScreenAndDevice Sad;
+    int LM = 0;  // scaled margins
+    int RM = 0;
+    int X = 0;         // x within the current line
+    int BaseLine = 0;  // baseline of the current line
+    int Ascent = 0;    // of the current line, above the baseline
+    int Descent = 0;   // of the current line, below the baseline
+    int Extra = 0;     // extra spacing of the finished line, added before the next one
+    int LineFirstDrawItem = 0;  // the current line's first drawing item
+    bool LineOpen = false;      // the current line holds a drawing item
+    int LastTextStyle = -1;     // selected into the canvas; -1 forces a new selection
+    int TextAscent = 0;         // of the selected style, with its shift and leading
+    int TextDescent = 0;
+    int TextHeight = 0;
+    int VShift = 0;
+    int ParaStart = 0;          // first item of the current paragraph
+    int AvailWidth = 0;         // of the current line
+    int LineLeft = 0;           // x of the current line's left edge
+    bool AtParaStart = true;    // the line began at a paragraph start
+    bool SkipSpace = false;     // a space after the last piece is to be skipped
+    bool TrimmedThisLine = false;
+    bool LineFinished = true;   // FinishLine ran for the current line
+    bool ForceNewLine = false;  // the next item begins a line whatever its options say
+    bool NoCaching = false;
+};
+
+class TCustomRVFormattedData : public TCustomRVData {
+public:
+    TCustomRVFormattedData();
+    ~TCustomRVFormattedData() override;
+    std::string ClassName() const override { return "TCustomRVFormattedData"; }
+
+    // ---- Formatted state.
+    TRVDrawLines DrawItems;
+    std::vector<std::unique_ptr<TRVJumpInfo>> Jumps;
+    int32_t NextJumpNo = 0;
+    int32_t LastFormattedItemNo = -1;
+    int32_t MinWidth = -1;
+    int32_t DocumentHeight = 0;
+    int32_t TextWidth = -1;
+    // The selection, in drawing items, in the order the user made it.
+    int32_t FirstDrawItemNo = -1;
+    int32_t LastDrawItemNo = -1;
+    int32_t FirstOffs = 0;
+    int32_t LastOffs = 0;
+    // Hover: the jump and drawing item under the mouse; the nested document and item that
+    // hold the caret or the mouse.
+    int32_t LastJumpMovedAbove = -1;
+    int32_t LastDIMovedAbove = -1;
+    TCustomRVFormattedData* ChosenRVData = nullptr;
+    TCustomRVItemInfo* ChosenItem = nullptr;
+    TRVStates State;
+    uint8_t SkipFormatting = 0;  // one shot: the next FormatAll returns at once
+
+    // ---- Virtual operations the holder supplies (sizes are screen pixels unless said).
+    virtual bool GetParaRange(int& first, int& last) const {
+        first = -1;
+        last = -1;
+        return false;
+    }
+    virtual void GetScaling(TCanvas* canvas, TRVScreenAndDevice& sad) const;
+    virtual void SetActiveSubItem(TCustomRVItemInfo* item) { ChosenItem = item; }
+    virtual void PaintHook(int /*lastDrawItemNo*/, int /*firstDrawItemNo*/, int /*yOffset*/) {}
+    // The origin of this document in the coordinates of the outermost document.
+    virtual void GetOriginInRoot(int& x, int& y) const {
+        x = 0;
+        y = 0;
+    }
+    virtual TRVFlags GetFlags() const = 0;
+    virtual void SetFlags(TRVFlags value) = 0;
+    virtual int GetAreaWidth() const = 0;
+    virtual int GetLeftMargin() const = 0;
+    virtual int GetRightMargin() const = 0;
+    virtual int GetTopMargin() const = 0;
+    virtual int GetBottomMargin() const = 0;
+    virtual int GetMinTextWidth() const = 0;
+    virtual int GetMaxTextWidth() const = 0;
+    virtual TRVBackground* GetBackground() const = 0;
+    virtual void AdjustVScrollUnits() = 0;
+    virtual void SetDocumentSize(int width, int height) = 0;
+    virtual int GetHScrollPos() const { return 0; }
+    virtual int GetVScrollPos() const { return 0; }
+    virtual int GetClientWidth() const = 0;
+    virtual int GetClientHeight() const = 0;
+    virtual TCanvas* GetCanvas() const = 0;
+    virtual void ScrollTo(int y, bool redraw) = 0;
+    virtual void HScrollTo(int x) = 0;
+    virtual int GetVSmallStep() const = 0;
+    virtual void ToggleXorFeedback(int /*x*/, int /*y*/) {}
+    virtual void ClearFormatting();
+    virtual void FormatAll(bool keepPosition, bool force, bool noCaching, bool onlyTail,
+                           TCanvas* canvas, int depth, bool noScroll);
+    virtual TColor GetColor() const = 0;
+    virtual void PaintBackground(TCanvas* /*canvas*/, const TRect& /*rect*/) {}
+
+    // Hooks of the holder: the selection changed; the document needs repainting; the
+    // selection is about to change.
+    virtual void DoSelect() {}
+    virtual void Invalidate() {}
+    virtual void BeforeSelectionChange() {}
+    // Resets the hover state (the jump under the mouse) of this document.
+    virtual void LeaveHover(int /*jumpNo*/) {
+        LastJumpMovedAbove = -1;
+        LastDIMovedAbove = -1;
+        State.Exclude(TRVState::rvstDrawHover);
+    }
+    // The characters that end a word.
+    virtual std::u16string GetDelimiters() const { return RVDefaultDelimiters; }
+    // Vertical offset of the content inside the holder's box (a cell's vertical alignment).
+    virtual int GetContentVOffset() const { return 0; }
+
+    // ---- Formatted document.
+    void ClearJumps();
+    virtual void Clear();
+    virtual void Deselect(TCustomRVItemInfo* item, bool redraw);
+    void SelectAll();
+    int IsDrawItemText(int drawItemNo) const;
+    int GetOffsAfterDrawItem(int drawItemNo) const;
+    void Format(bool noCaching) {
+        FormatAll(false, true, noCaching, false, GetCanvas(), 0, false);
+    }
+    void UpdateJumpPositions();
+    void ScrollControlsVisible();
+    bool IsDelimiterAt(int itemNo, int offset) const;
+
+    // ---- Line breaking (one pass keeps its line state in FFmt).
+    void FormatItem(int itemNo, const std::string& text, int startChar, int charCount);
+    void FormatJustifiedItem(int itemNo, const std::string& text);
+    void FinishLine(bool lastOfParagraph);
+    void StartNewLine(int itemNo, bool lineBreak);
+    void FormatRectItem(int itemNo);
+    void RaiseLineBaseline(int newAscent);
+    int CountFittingCharsA(const char* text, int len, int width, bool noWrap,
+                           int& measuredWidth);
+    int CountFittingCharsW(const char16_t* text, int len, int width, bool noWrap,
+                           int& measuredWidth);
+    void GetItemIndents(int itemNo, bool firstLine, int& right, int& left, int& paraStartItemNo);
+    int GetItemIndentsSum(int itemNo, int& paraStartItemNo);
+    void MirrorLineRTL(int first, int last, int shift);
+    bool IsLineStartForTrim(int drawItemNo) const;
+    TRVFormatState& FormatState() { return FFmt; }
+
+    // ---- Coordinates and hit testing.
+    void GetSelectionDrawBounds(int& startDrawItemNo, int& startOffs, int& endDrawItemNo,
+                                int& endOffs, bool normalize) const;
+    void GetSelectionBounds(int& startItemNo, int& startOffs, int& endItemNo, int& endOffs,
+                            bool normalize) const;
+    void GetSelectionBounds(int& startNo, int& startOffs, int& endNo,
+                            int& endOffs) const override {
+        GetSelectionBounds(startNo, startOffs, endNo, endOffs, true);
+    }
+    void SetSelectionBounds(int startItemNo, int endItemNo, int startOffs, int endOffs);
+    void DrawItemToItemPos(int drawItemNo, int drawItemOffs, int& itemNo, int& itemOffs) const;
+    void ItemToDrawItemPos(int itemNo, int itemOffs, int& drawItemNo, int& drawItemOffs) const;
+    int GetFirstDrawItemNo(int itemNo) const;
+    void GetScreenLineBounds(int drawItemNo, int& first, int& last) const;
+    void FindDrawItemAtPoint(int x, int y, int& drawItemNo, int& offs, bool strict);
+    int FindDrawItemContaining(int x, int y) const;
+    int FindFirstDrawItemAtY(int y, int mode) const;
+    // X and Y in client pixels. The innermost document under the point, its item and offset;
+    // for text also the clicked word (bytes in the item's encoding), its first offset and the
+    // item's style. False when no drawing item contains the point (ItemNo -1).
+    bool GetItemAtPointEx(int x, int y, TCustomRVFormattedData*& rvData, int& itemNo, int& offs,
+                          std::string* clickedWord = nullptr, int* wordOffs = nullptr,
+                          int* styleNo = nullptr);
+    bool GetItemCoords(int itemNo, int& left, int& top) const;
+
+    // ---- Minimum widths. Sad may be null (the formatting canvas, unscaled).
+    int CalcParaMinWidth(int itemNo, TCanvas* canvas, const TRVScreenAndDevice* sad);
+    int CalcParasMinWidth(int firstItemNo, int lastItemNo, TCanvas* canvas,
+                          const TRVScreenAndDevice* sad);
+    int CalcItemRangeMinWidth(int firstItemNo, int lastItemNo, TCanvas* canvas,
+                              const TRVScreenAndDevice* sad);
+    int CalcDocumentMinWidth(TCanvas* canvas, const TRVScreenAndDevice* sad);
+
+    // Text-measuring calls made by layout since the program started (for benchmarks).
+    static int64_t MeasureCallCount();
+
+protected:
+    // The width of an item's text in its style on the canvas; Extents (when given) gets the
+    // partial extents of every character.
+    int MeasureItemText(TCanvas* canvas, int itemNo, std::vector<int>* extents);
+    // Text of an item as laid out (all-caps applied).
+    std::string GetDisplayText(int itemNo) const;
+    void SelectTextStyle(int styleNo, int itemNo);
+    void AddDrawItem(TRVDrawLineInfo* dli);
+    int SX(int v) const;
+    int SY(int v) const;
+    // Character offset nearest to X inside a text drawing item (1 .. Length + 1).
+    int FindOffsetInDrawItem(int drawItemNo, int x);
+
+    TRVFormatState FFmt;
+
+private:
+    int FindLineAtY(int y) const;
+    void FormatTextPieces(int itemNo, const std::string& text, int startChar, int charCount);
+    template <class Ch>
+    void BreakTextRun(int itemNo, const Ch* text, int len, int startChar);
+    template <class Ch>
+    int CountFittingChars(const Ch* text, int len, int width, bool noWrap, int& measuredWidth);
+    void OpenLine(TRVDrawLineInfo* dli, int ascent, int descent);
+    void FormatFullLineItem(int itemNo);
+    int NextDrawItemIndex() const;
+    bool DrawItemBeginsWithSpace(int drawItemNo) const;
+    bool NextItemContinuesLine(int itemNo) const;
+    int CalcParaMinWidthRange(int firstItemNo, int lastItemNo, TCanvas* canvas,
+                              const TRVScreenAndDevice* sad);
+    int FMinWidthStyle = -1;  // text style selected while measuring minimum widths
+    std::u16string FWideBuf;
+    std::vector<int> FExtents;
+};
+
+}  // namespace epc

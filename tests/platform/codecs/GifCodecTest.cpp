@@ -1,0 +1,92 @@
+#include <gtest/gtest.h>
+
+#include "platform/codecs/ImageCodecs.h"
+#include "platform/core/Exceptions.h"
+#include "tests/platform/codecs/SampleImages.h"
+
+using namespace epc;
+using samples::MakeGif;
+using samples::TGifSpec;
+
+namespace {
+
+TDecodedImage Decode(const std::string& s) {
+    return DecodeGif(reinterpret_cast<const uint8_t*>(s.data()), s.size());
+}
+
+uint32_t Global(int i) { return 0xFF000000u | uint32_t(i * 60) << 16 | uint32_t(255 - i * 60) << 8 | uint32_t(i * 20); }
+uint32_t Local(int i) { return 0xFF000000u | uint32_t(i * 20) << 16 | uint32_t(255 - i * 60) << 8 | uint32_t(i * 60); }
+
+}  // namespace
+
+TEST(GifCodec, DecodesTheFirstFrameWithItsPalette) {
+    TGifSpec spec;
+    TDecodedImage img = Decode(MakeGif(spec));
+    EXPECT_EQ(img.Width, 8);
+    EXPECT_EQ(img.Height, 8);
+    EXPECT_EQ(img.ColorType, 3);
+    EXPECT_EQ(img.BitDepth, 2);
+    ASSERT_EQ(img.Palette.size(), 4u);
+    EXPECT_EQ(img.Palette[1], (TPaletteEntry{60, 195, 20}));
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x) ASSERT_EQ(img.Pixels[y * 8 + x], Global((x + y) % 4));
+    EXPECT_FALSE(img.HasAlpha);
+    EXPECT_FALSE(img.HasTransparentColor);
+
+    spec.LocalMap = true;
+    img = Decode(MakeGif(spec));
+    EXPECT_EQ(img.Pixels[1], Local(1));
+    EXPECT_EQ(img.Palette[1], (TPaletteEntry{20, 195, 60}));
+}
+
+TEST(GifCodec, InterlacedFramesComeOutInRowOrder) {
+    TGifSpec spec;
+    spec.Width = spec.ScreenWidth = 5;
+    spec.Height = spec.ScreenHeight = 13;
+    spec.Index = [](int x, int y) { return (y * 3 + x) % 4; };
+    TDecodedImage plain = Decode(MakeGif(spec));
+    spec.Interlace = true;
+    EXPECT_EQ(Decode(MakeGif(spec)).Pixels, plain.Pixels);
+}
+
+TEST(GifCodec, TransparencyAndFrameOffset) {
+    TGifSpec spec;
+    spec.ScreenWidth = 10;
+    spec.ScreenHeight = 6;
+    spec.Left = 3;
+    spec.Top = 2;
+    spec.Width = 4;
+    spec.Height = 3;
+    spec.TransparentIndex = 2;
+    TDecodedImage img = Decode(MakeGif(spec));
+    EXPECT_EQ(img.Width, 10);
+    EXPECT_TRUE(img.HasAlpha);
+    EXPECT_TRUE(img.HasTransparentColor);
+    EXPECT_EQ(img.TransparentColor, Global(2) & 0xFFFFFF);
+    EXPECT_EQ(img.PaletteAlpha, (std::vector<uint8_t>{255, 255, 0}));
+    EXPECT_EQ(img.Pixels[0] >> 24, 0u);               // outside the frame
+    EXPECT_EQ(img.Pixels[2 * 10 + 3], Global(0));     // frame (0, 0)
+    EXPECT_EQ(img.Pixels[2 * 10 + 5] >> 24, 0u);      // frame (2, 0): index 2
+    // Without transparency the screen shows the background colour.
+    spec.TransparentIndex = -1;
+    spec.Background = 3;
+    img = Decode(MakeGif(spec));
+    EXPECT_EQ(img.Pixels[0], Global(3));
+    EXPECT_FALSE(img.HasAlpha);
+}
+
+TEST(GifCodec, BadFilesRaise) {
+    TGifSpec spec;
+    spec.Width = spec.Height = spec.ScreenWidth = spec.ScreenHeight = 16;
+    std::string good = MakeGif(spec);
+    for (size_t n = 0; n + 1 < good.size(); ++n)
+        EXPECT_THROW(Decode(good.substr(0, n)), EInvalidGraphic) << n;
+    // A frame reaching past the logical screen.
+    spec.ScreenWidth = 10;
+    EXPECT_THROW(Decode(MakeGif(spec)), EInvalidGraphic);
+    // A screen of absurd size.
+    std::string huge = good;
+    huge[6] = huge[7] = huge[8] = huge[9] = static_cast<char>(0xFF);
+    EXPECT_THROW(Decode(huge), EInvalidGraphic);
+    EXPECT_THROW(DecodeGif(nullptr, 0), EInvalidGraphic);
+}

@@ -1,0 +1,128 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "platform/codecs/ImageCodecs.h"
+#include "platform/core/Exceptions.h"
+#include "tests/platform/codecs/SampleImages.h"
+
+using namespace epc;
+using samples::MakeJpeg;
+using samples::TJpegKind;
+
+namespace {
+
+TDecodedImage Decode(const std::string& s) {
+    return DecodeJpeg(reinterpret_cast<const uint8_t*>(s.data()), s.size());
+}
+
+int Red(uint32_t p) { return (p >> 16) & 0xFF; }
+int Green(uint32_t p) { return (p >> 8) & 0xFF; }
+int Blue(uint32_t p) { return p & 0xFF; }
+
+}  // namespace
+
+TEST(JpegCodec, DecodesGrayRgbAndCmyk) {
+    TDecodedImage gray = Decode(MakeJpeg(32, 16, TJpegKind::Gray));
+    EXPECT_EQ(gray.Width, 32);
+    EXPECT_EQ(gray.Height, 16);
+    EXPECT_EQ(gray.ColorType, 0);
+    EXPECT_FALSE(gray.HasAlpha);
+    uint32_t right = gray.Pixels[8 * 32 + 31];
+    EXPECT_EQ(right >> 24, 0xFFu);
+    EXPECT_NEAR(Red(right), 255, 6);
+    EXPECT_EQ(Red(right), Blue(right));
+    EXPECT_NEAR(Red(gray.Pixels[0]), 0, 6);
+
+    // Red follows x, green follows y, blue is constant.
+    TDecodedImage rgb = Decode(MakeJpeg(32, 16, TJpegKind::Rgb));
+    EXPECT_EQ(rgb.ColorType, 2);
+    uint32_t p = rgb.Pixels[15 * 32 + 31];
+    EXPECT_NEAR(Red(p), 255, 12);
+    EXPECT_NEAR(Green(p), 255, 12);
+    EXPECT_NEAR(Blue(p), 128, 12);
+    EXPECT_EQ(rgb.DpiX, 72);
+
+    // CMYK files carry the Adobe marker, whose convention stores the inks inverted: stored
+    // C = 0, M = 0, Y = 128, K = 128 give r = C * K / 255 = 0 and b = 64.
+    TDecodedImage cmyk = Decode(MakeJpeg(16, 16, TJpegKind::Cmyk));
+    EXPECT_EQ(cmyk.ColorType, 2);
+    uint32_t q = cmyk.Pixels[0];
+    EXPECT_EQ(q >> 24, 0xFFu);
+    EXPECT_NEAR(Red(q), 0, 10);
+    EXPECT_NEAR(Blue(q), 64, 10);
+    uint32_t corner = cmyk.Pixels[15 * 16 + 15];  // C = M = 255: r = g = 128
+    EXPECT_NEAR(Red(corner), 128, 10);
+    EXPECT_NEAR(Green(corner), 128, 10);
+}
+
+TEST(JpegCodec, ProgressiveMatchesBaseline) {
+    TDecodedImage base = Decode(MakeJpeg(40, 24, TJpegKind::Rgb, false, 100));
+    TDecodedImage prog = Decode(MakeJpeg(40, 24, TJpegKind::Rgb, true, 100));
+    ASSERT_EQ(prog.Pixels.size(), base.Pixels.size());
+    for (size_t i = 0; i < base.Pixels.size(); ++i)
+        ASSERT_NEAR(Red(prog.Pixels[i]), Red(base.Pixels[i]), 4) << i;
+}
+
+TEST(JpegCodec, TruncatedOrCorruptedDataRaises) {
+    for (bool progressive : {false, true}) {
+        std::string good = MakeJpeg(24, 24, TJpegKind::Rgb, progressive);
+        // Every cut before the end-of-image marker.
+        for (size_t n = 0; n + 2 < good.size(); n += 5)
+            EXPECT_THROW(Decode(good.substr(0, n)), EInvalidGraphic) << n;
+    }
+    std::string good = MakeJpeg(24, 24, TJpegKind::Gray);
+    std::string bad = good;
+    size_t sof = good.find("\xFF\xC0");
+    ASSERT_NE(sof, std::string::npos);
+    bad[sof + 4] = 7;  // sample precision
+    EXPECT_THROW(Decode(bad), EInvalidGraphic);
+    bad = good;
+    bad[sof + 9] = 0;  // component count
+    EXPECT_THROW(Decode(bad), EInvalidGraphic);
+    EXPECT_THROW(DecodeJpeg(nullptr, 0), EInvalidGraphic);
+    // Random garbage after a valid start never crashes, whatever it raises.
+    std::srand(7);
+    for (int round = 0; round < 50; ++round) {
+        std::string s = good;
+        for (int k = 0; k < 8; ++k) s[2 + std::rand() % (s.size() - 2)] = static_cast<char>(std::rand());
+        try {
+            Decode(s);
+        } catch (const EInvalidGraphic&) {
+        }
+    }
+}
+
+TEST(JpegCodec, AbsurdSizesRaise) {
+    std::string good = MakeJpeg(8, 8, TJpegKind::Gray);
+    // The frame header (SOF0) holds height then width after its precision byte.
+    size_t sof = good.find("\xFF\xC0");
+    ASSERT_NE(sof, std::string::npos);
+    std::string big = good;
+    big[sof + 5] = big[sof + 7] = static_cast<char>(0x7F);  // 32 k x 32 k
+    try {
+        Decode(big);
+        FAIL();
+    } catch (const EInvalidGraphic& e) {
+        EXPECT_NE(std::string(e.what()).find("JPEG"), std::string::npos);
+    }
+    big = good;
+    big[sof + 5] = big[sof + 7] = 0x30;  // 12 k x 12 k from a few hundred bytes
+    EXPECT_THROW(Decode(big), EInvalidGraphic);
+}
+
+TEST(JpegCodec, EndlessScansRaise) {
+    // A progressive file whose last scan repeats hundreds of times: each repeat would cost a
+    // pass over the picture.
+    std::string good = MakeJpeg(16, 16, TJpegKind::Gray, true);
+    size_t lastScan = good.rfind("\xFF\xDA");
+    size_t end = good.rfind("\xFF\xD9");
+    ASSERT_NE(lastScan, std::string::npos);
+    std::string scan = good.substr(lastScan, end - lastScan);
+    std::string many = good.substr(0, end);
+    for (int i = 0; i < 600; ++i) many += scan;
+    many += "\xFF\xD9";
+    EXPECT_THROW(Decode(many), EInvalidGraphic);
+    std::string few = good.substr(0, end) + scan + scan + "\xFF\xD9";
+    EXPECT_NO_THROW(Decode(few));
+}

@@ -1,0 +1,380 @@
+#include <gtest/gtest.h>
+
+#include "DocTestUtil.h"
+#include "platform/core/Strings.h"
+#include "richtext/document/RVData.h"
+#include "richtext/document/RVFuncs.h"
+#include "richtext/document/RVUni.h"
+
+using namespace epc;
+
+namespace {
+
+struct Doc {
+    TRVStyle style{nullptr};
+    TRVDocument data;
+    Doc() {
+        doctest::FillStyle(style);
+        data.SetRVStyle(&style);
+    }
+};
+
+template <typename F>
+std::string ErrorOf(F f) {
+    try {
+        f();
+    } catch (const ERichViewError& e) {
+        return e.Message();
+    }
+    return "no error";
+}
+
+}  // namespace
+
+TEST(ItemOffsets, TextAndNonTextItems) {
+    Doc d;
+    d.data.AddTextParagraph("abc", 0, 0, TRVTag());
+    d.data.AddTextParagraphW(u"\u00E9\u00E8", 2, -1, TRVTag());
+    d.data.AddBreak();
+    d.data.AddTextParagraph("", 0, 0, TRVTag());
+    EXPECT_EQ(d.data.ItemStartOffset(0), 1);
+    EXPECT_EQ(d.data.ItemEndOffset(0), 4);
+    // Unicode items count characters, not bytes.
+    EXPECT_EQ(d.data.GetItemText(1).size(), 4u);
+    EXPECT_EQ(d.data.GetItemCharCount(1), 2);
+    EXPECT_EQ(d.data.ItemEndOffset(1), 3);
+    EXPECT_EQ(d.data.ReadItemOptionBits(1) & rvioUnicode, rvioUnicode);
+    EXPECT_EQ(d.data.ItemStartOffset(2), 0);
+    EXPECT_EQ(d.data.ItemEndOffset(2), 1);
+    EXPECT_EQ(d.data.GetItemCharCount(2), 1);
+    EXPECT_EQ(d.data.ItemStartOffset(3), 1);
+    EXPECT_EQ(d.data.ItemEndOffset(3), 1);
+}
+
+TEST(ItemOffsets, OutOfRangeIndexesRaiseTheLibraryError) {
+    Doc d;
+    d.data.AddTextParagraph("x", 0, 0, TRVTag());
+    const std::string bounds = "Item index is out of bounds";
+    EXPECT_EQ(ErrorOf([&] { d.data.GetPageBreakBefore(1); }), bounds);
+    EXPECT_EQ(ErrorOf([&] { d.data.GetPageBreakBefore(-1); }), bounds);
+    EXPECT_EQ(ErrorOf([&] { d.data.ItemEndOffset(5); }), bounds);
+    EXPECT_EQ(ErrorOf([&] { d.data.GetItemStyleNo(-1); }), bounds);
+    EXPECT_EQ(ErrorOf([&] {
+                  d.data.RequireItemClass(0, [](TCustomRVItemInfo* i) {
+                      return dynamic_cast<TRVControlItemInfo*>(i) != nullptr;
+                  });
+              }),
+              "Can't get or set this kind of information for this item");
+    EXPECT_EQ(ErrorOf([] { CheckEvenUnicodeLength("abc"); }), "Can't perform Unicode operation");
+}
+
+TEST(ItemOptionBits, SettersClearTheBitsTheyExclude) {
+    TRVTextItemInfo item(nullptr);
+    item.ItemOptions = rvioPageBreakBefore | rvioBR | rvioUnicode;
+    item.SetJoinsPrevious(true);
+    EXPECT_EQ(item.ItemOptions, rvioSameAsPrev | rvioUnicode);
+    item.SetJoinsPrevious(false);
+    EXPECT_EQ(item.ItemOptions, rvioUnicode);
+
+    item.ItemOptions = rvioSameAsPrev;
+    EXPECT_TRUE(item.SetLineBreakBefore(true));
+    EXPECT_EQ(item.ItemOptions, rvioBR);
+    EXPECT_FALSE(item.StartsParagraph());
+    item.ItemOptions = rvioSameAsPrev | rvioBR;
+    item.SetPageBreakBefore(true);
+    EXPECT_EQ(item.ItemOptions, rvioPageBreakBefore);
+    EXPECT_TRUE(item.StartsParagraph());
+    item.SetPageBreakBefore(false);
+    EXPECT_EQ(item.ItemOptions, 0);
+
+    // A whole-line item refuses a line break inside a paragraph.
+    TRVBreakItemInfo brk(nullptr);
+    EXPECT_FALSE(brk.SetLineBreakBefore(true));
+    EXPECT_EQ(brk.ItemOptions, 0);
+}
+
+TEST(ItemOptionBits, ParagraphAndLineStarts) {
+    Doc d;
+    d.data.AddTextParagraph("p1", 0, 0, TRVTag());
+    d.data.AddTextParagraph("same line", 0, -1, TRVTag());
+    d.data.AddParagraphMode = false;
+    d.data.AddTextParagraph("line break", 0, 1, TRVTag());
+    d.data.AddParagraphMode = true;
+    d.data.AddTextParagraph("p2", 0, 1, TRVTag());
+    EXPECT_TRUE(d.data.ItemStartsParagraph(0));
+    EXPECT_FALSE(d.data.ItemStartsLine(1));
+    EXPECT_EQ(d.data.GetItemParaNo(1), 0);
+    EXPECT_TRUE(d.data.ItemStartsLine(2));
+    EXPECT_FALSE(d.data.ItemStartsParagraph(2));
+    EXPECT_EQ(d.data.GetLineStartItem(1), 0);
+    EXPECT_EQ(d.data.GetLineStartItem(2), 2);
+    EXPECT_EQ(d.data.GetParagraphStartItem(2), 0);
+    EXPECT_EQ(d.data.GetParagraphStartItem(3), 3);
+    int first = 1, last = 1;
+    d.data.GetParagraphItemRange(first, last);
+    EXPECT_EQ(first, 0);
+    EXPECT_EQ(last, 2);
+    int idx = 99;
+    d.data.ClampItemIndex(idx);
+    EXPECT_EQ(idx, 3);
+}
+
+TEST(ItemText, CharacterOffsetsStepOverSurrogatePairs) {
+    Doc d;
+    d.data.AddTextParagraphW(u"a\U0001F600b", 2, 0, TRVTag());
+    EXPECT_EQ(d.data.GetNextCharOffset(0, 1), 2);
+    EXPECT_EQ(d.data.GetNextCharOffset(0, 2), 4);
+    EXPECT_EQ(d.data.GetPrevCharOffset(0, 4), 2);
+    d.data.AddTextParagraph("a b", 0, 0, TRVTag());
+    EXPECT_EQ(d.data.GetNextCharOffset(1, 1), 2);
+    EXPECT_TRUE(d.data.IsDelimiterAt(1, 2));
+    EXPECT_FALSE(d.data.IsDelimiterAt(1, 1));
+    EXPECT_TRUE(IsSpaceCharAt(d.data.GetItemText(1), 2, 0));
+}
+
+TEST(ItemText, AnsiTextOfAUnicodeStyleIsConvertedWithItsCodePage) {
+    Doc d;
+    d.style.TextStyles[2].Charset = RUSSIAN_CHARSET;
+    d.data.AddTextParagraph("\xCF\xF0\xE8", 2, 0, TRVTag());
+    EXPECT_EQ(d.data.GetItemTextW(0), u"\u041F\u0440\u0438");
+    EXPECT_EQ(d.data.CodePageOfStyle(2), 1251u);
+}
+
+TEST(ItemText, TabsAreExpandedWithTheSheetsSpacesInTab) {
+    Doc d;
+    d.style.SpacesInTab = 2;
+    d.data.AddTextParagraphNoTag("a\tb", 0, 0);
+    d.data.AddTextParagraphNoTag(WideToBytes(u"c\td"), 2, 0);
+    EXPECT_EQ(d.data.GetItemText(0), "a  b");
+    EXPECT_EQ(d.data.GetItemTextW(1), u"c  d");
+}
+
+TEST(ItemMerging, OnlyCompatibleNeighboursOnOneLineMerge) {
+    Doc d;
+    d.data.AddTextParagraph("a", 0, 0, TRVTag(1));
+    d.data.AddTextParagraph("b", 0, -1, TRVTag(1));
+    d.data.AddTextParagraph("c", 0, -1, TRVTag(2));
+    d.data.AddTextParagraph("d", 3, -1, TRVTag());
+    d.data.AddTextParagraph("e", 3, -1, TRVTag());
+    d.data.AddTextParagraph("f", 3, 0, TRVTag());
+    EXPECT_TRUE(d.data.CanMergeTextItems(0, 1));
+    EXPECT_FALSE(d.data.CanMergeTextItems(1, 2));  // tags differ
+    EXPECT_FALSE(d.data.CanMergeTextItems(3, 4));  // style protected against concatenation
+    EXPECT_FALSE(d.data.CanMergeTextItems(4, 5));  // the second starts a paragraph
+    d.data.SetCheckpointInfo(1, "cp", TRVTag(), false);
+    EXPECT_FALSE(d.data.CanMergeTextItems(0, 1));
+}
+
+TEST(Checkpoints, ChainFollowsItemOrderAndCount) {
+    Doc d;
+    for (int i = 0; i < 5; ++i) d.data.AddTextParagraph("t", 0, 0, TRVTag());
+    d.data.SetCheckpointInfo(3, "c3", TRVTag(), false);
+    d.data.SetCheckpointInfo(1, "c1", TRVTag(), true);
+    d.data.SetCheckpointInfo(4, "c4", TRVTag(), false);
+    d.data.SetCheckpointInfo(1, "c1b", TRVTag(5), false);  // updates, no new checkpoint
+    d.data.SetDocumentEndCheckpoint("end", TRVTag(), false);
+    std::string names;
+    for (TRVCPInfo* cp = d.data.FirstCP; cp; cp = cp->Next) names += cp->Name + ",";
+    EXPECT_EQ(names, "c1b,c3,c4,");
+    EXPECT_EQ(d.data.LastCP->Name, "c4");
+    EXPECT_EQ(d.data.LastCP->Prev->Name, "c3");
+    EXPECT_EQ(d.data.CPCount, 4);
+    EXPECT_EQ(d.data.GetCheckpointItemNo(d.data.FirstCP->Next), 3);
+
+    d.data.DeleteItemRange(3, 1);
+    EXPECT_EQ(d.data.CPCount, 3);
+    EXPECT_EQ(d.data.FirstCP->Next->Name, "c4");
+    d.data.RemoveCheckpoint(0);  // none there: nothing happens
+    d.data.RemoveCheckpoint(1);
+    EXPECT_EQ(d.data.FirstCP->Name, "c4");
+    EXPECT_EQ(d.data.CPCount, 2);
+    d.data.ClearAllItems();
+    EXPECT_EQ(d.data.FirstCP, nullptr);
+    EXPECT_EQ(d.data.NotAddedCP, nullptr);
+    EXPECT_EQ(d.data.CPCount, 0);
+}
+
+TEST(Checkpoints, CopiesDuplicateStringTags) {
+    TRVCPInfo cp;
+    cp.Name = "n";
+    cp.RaiseEvent = true;
+    cp.Tag = TRVTag::FromString("tag");
+    std::unique_ptr<TRVCPInfo> copy(TRVCPInfo::CreateCopy(cp, true));
+    cp.Tag = TRVTag::FromString("changed");
+    EXPECT_EQ(copy->Tag.Text(), "tag");
+    EXPECT_TRUE(copy->RaiseEvent);
+    EXPECT_EQ(CopyTagValue(TRVTag(), true).IsEmpty(), true);
+    EXPECT_EQ(CopyTagValue(TRVTag(12), false).Number(), 12);
+}
+
+TEST(ListMarkers, NumberingFollowsLevelsResetsAndDeletion) {
+    Doc d;
+    for (int i = 0; i < 5; ++i) {
+        d.data.AddTextParagraph("item", 0, 0, TRVTag());
+        d.data.SetParagraphMarker(d.data.ItemCount() - 1, 0, i == 2 || i == 3 ? 1 : 0, 1, false);
+    }
+    TRVMarkerList* markers = d.data.GetMarkers(false);
+    ASSERT_NE(markers, nullptr);
+    ASSERT_EQ(markers->Count(), 5);
+    std::string texts;
+    for (int i = 0; i < markers->Count(); ++i) texts += (*markers)[i]->MarkerText + " ";
+    EXPECT_EQ(texts, "1. 2. 2.a) 2.b) 3. ");
+    // The text after a marker continues the marker's paragraph.
+    EXPECT_TRUE(d.data.GetItem(0)->StartsParagraph());
+    EXPECT_FALSE(d.data.GetItem(1)->StartsParagraph());
+    int listNo, level, start;
+    bool reset;
+    EXPECT_EQ(d.data.GetParagraphMarker(5, listNo, level, start, reset), 4);
+    EXPECT_EQ(level, 1);
+
+    d.data.SetParagraphMarker(8, 0, 0, 10, true);
+    EXPECT_EQ((*markers)[4]->MarkerText, "10.");
+    d.data.DeleteItemRange(0, 2);
+    texts.clear();
+    for (int i = 0; i < markers->Count(); ++i) texts += (*markers)[i]->MarkerText + " ";
+    EXPECT_EQ(texts, "1. 1.a) 1.b) 10. ");
+    EXPECT_EQ(static_cast<TRVMarkerItemInfo*>(d.data.GetItem(0))->GetIndexInList(&d.data), 0);
+    // Removing a marker gives its paragraph start back to the text.
+    d.data.SetParagraphMarker(1, -1, 0, 0, false);
+    EXPECT_EQ(markers->Count(), 3);
+    EXPECT_TRUE(d.data.GetItem(0)->StartsParagraph());
+    EXPECT_EQ(d.data.GetItemStyleNo(0), 0);
+    TRVIntegerList lists;
+    lists.AddValue(0);
+    EXPECT_EQ(d.data.FindLastMarkerOfLists(-1, lists), 2);
+    lists.SetValue(0, 5);
+    EXPECT_EQ(d.data.FindLastMarkerOfLists(-1, lists), -1);
+    EXPECT_EQ(d.data.FindMarkerItemFrom((*markers)[1], 0), 3);
+}
+
+TEST(ListMarkers, PageBreakIsReadFromTheMarker) {
+    Doc d;
+    d.data.AddTextParagraph("a", 0, 0, TRVTag());
+    d.data.AddTextParagraph("b", 0, 0, TRVTag());
+    d.data.GetItem(1)->SetPageBreakBefore(true);
+    d.data.SetParagraphMarker(1, 0, 0, 1, false);
+    EXPECT_FALSE(d.data.GetItem(2)->GetPageBreakBefore());
+    EXPECT_TRUE(d.data.GetPageBreakBefore(2));
+    EXPECT_TRUE(d.data.GetPageBreakBefore(1));
+}
+
+TEST(ItemRegistry, RegistersOnlyFreeNumbersBelowMinusNine) {
+    const std::string msg = "Can't register RichView item type - this StyleNo is already registered";
+    auto factory = [](TCustomRVData* d) { return new TRVFullLineItemInfo(d); };
+    EXPECT_EQ(ErrorOf([&] { RegisterRichViewItemType(-3, "X", factory); }), msg);
+    RegisterRichViewItemType(-77, "TTestItem", factory);
+    RegisterRichViewItemType(-77, "TTestItem", factory);  // same class again: fine
+    EXPECT_EQ(ErrorOf([&] { RegisterRichViewItemType(-77, "TOther", factory); }), msg);
+    std::unique_ptr<TCustomRVItemInfo> item(CreateRichViewItem(-77, nullptr));
+    ASSERT_NE(item, nullptr);
+    EXPECT_EQ(item->StyleNo, -77);
+    EXPECT_TRUE(item->IsFullLine());
+    EXPECT_EQ(CreateRichViewItem(-78, nullptr), nullptr);
+}
+
+TEST(ItemActions, InsertionAndDestructionAreReported) {
+    Doc d;
+    std::vector<int> actions;
+    d.data.OnItemAction = [&](TCustomRVData*, TRVItemAction a, TCustomRVItemInfo*,
+                              std::string& text, TCustomRVData*) {
+        actions.push_back(a);
+        if (a == rviaInserting) text += "!";
+    };
+    d.data.AddTextParagraph("x", 0, 0, TRVTag());
+    EXPECT_EQ(d.data.GetItemText(0), "x!");
+    d.data.GetItem(0)->MoveToUndo(&d.data);
+    d.data.DeleteItemRange(0, 5);
+    EXPECT_EQ(actions, (std::vector<int>{rviaInserting, rviaInserted, rviaMovingToUndoList,
+                                         rviaDestroying}));
+    EXPECT_EQ(d.data.ItemCount(), 0);
+}
+
+TEST(SharedItems, ShareAndMoveKeepOneOwner) {
+    Doc d;
+    doctest::FillDocument(d.data, false);
+    std::string before = doctest::Dump(d.data);
+    {
+        TRVDocument printing;
+        printing.SetRVStyle(&d.style);
+        printing.ShareItemsOf(d.data);
+        EXPECT_EQ(printing.ItemCount(), d.data.ItemCount());
+        printing.DeleteItemRange(0, 3);  // a sharing document never deletes
+        EXPECT_EQ(printing.ItemCount(), d.data.ItemCount());
+    }
+    EXPECT_EQ(doctest::Dump(d.data), before);
+
+    TRVDocument target;
+    target.SetRVStyle(&d.style);
+    target.AddTextParagraph("existing", 0, 0, TRVTag());
+    int n = d.data.ItemCount();
+    target.MoveItemsFrom(d.data);
+    EXPECT_EQ(d.data.ItemCount(), 0);
+    EXPECT_EQ(d.data.FirstCP, nullptr);
+    EXPECT_EQ(target.ItemCount(), n + 1);
+    EXPECT_EQ(target.CPCount, 2);
+    EXPECT_EQ(target.FirstCP->Name, "start");
+    EXPECT_EQ(target.GetMarkers(false)->Count(), 3);
+    EXPECT_EQ(d.data.GetMarkers(false)->Count(), 0);
+}
+
+TEST(ItemCopies, CopyHasSameClassPropertiesCheckpointAndTag) {
+    Doc d;
+    doctest::FillDocument(d.data, true);
+    TRVDocument copy;
+    copy.SetRVStyle(&d.style);
+    copy.SetOptions(TRVOptions{TRVOption::rvoTagsArePChars});
+    for (int i = 0; i < d.data.ItemCount(); ++i)
+        copy.AppendItem(d.data.GetItemText(i), CreateItemCopy(d.data.GetItem(i), &copy, true));
+    copy.SetDocumentEndCheckpoint("end", TRVTag::FromString("end tag"), false);
+    EXPECT_EQ(doctest::Dump(copy), doctest::Dump(d.data));
+}
+
+TEST(StyleSheet, OutOfRangeIndexesGivePlaceholders) {
+    TRVStyle style(nullptr);
+    EXPECT_EQ(style.TextStyles[99].FontName, "Arial");
+    EXPECT_EQ(style.ParaStyles[-1].LineSpacing, 100);
+    EXPECT_EQ(&style.ParaStyles[-1], &style.ParaStyles[50]);
+    EXPECT_EQ(style.ListStyles[3].LevelCount(), 0);
+    TRVMarkerItemInfo m(nullptr, 7, 0, 1, false);
+    EXPECT_EQ(m.GetLevelInfo(&style), nullptr);
+}
+
+TEST(StyleSheet, FindStyleWithCharset) {
+    Doc d;
+    TFontInfo& cyr = d.style.TextStyles.Add();
+    cyr = d.style.TextStyles[1];
+    cyr.Charset = RUSSIAN_CHARSET;
+    EXPECT_EQ(d.style.TextStyles.FindStyleWithCharset(1, RUSSIAN_CHARSET), 4);
+    EXPECT_EQ(d.style.TextStyles.FindStyleWithCharset(4, RUSSIAN_CHARSET), 4);
+    EXPECT_EQ(d.style.TextStyles.FindStyleWithCharset(1, GREEK_CHARSET), -1);
+}
+
+TEST(StyleSheet, UnusedStylesRenumber) {
+    Doc d;
+    d.data.AddTextParagraph("a", 3, 1, TRVTag());
+    d.data.AddTextParagraph("b", 1, 1, TRVTag());
+    TRVIntegerList usedText = TRVIntegerList::CreateFilled(d.style.TextStyles.Count(), 0);
+    TRVIntegerList usedPara = TRVIntegerList::CreateFilled(d.style.ParaStyles.Count(), 0);
+    TRVIntegerList usedList = TRVIntegerList::CreateFilled(d.style.ListStyles.Count(), 0);
+    d.data.CollectUsedStyles(usedText, usedPara, usedList);
+    EXPECT_EQ(usedText.Values(), (std::vector<int32_t>{0, 1, 0, 1}));
+    EXPECT_EQ(usedPara.Values(), (std::vector<int32_t>{0, 1}));
+    // Styles 0 and 2 removed: map = deleted-before + 1.
+    TRVIntegerList textMap, paraMap, listMap;
+    for (int v : {1, 2, 2, 3}) textMap.AddValue(v);
+    for (int v : {1, 2}) paraMap.AddValue(v);
+    d.data.RenumberStyles(textMap, paraMap, listMap);
+    EXPECT_EQ(d.data.GetItemStyleNo(0), 1);
+    EXPECT_EQ(d.data.GetItemStyleNo(1), 0);
+    EXPECT_EQ(d.data.GetItemParaNo(0), 0);
+}
+
+TEST(Beep, OnlyWhenTheSheetWantsSound) {
+    Doc d;
+    int before = RVBeepCount();
+    d.data.BeepIfUseSound();
+    EXPECT_EQ(RVBeepCount(), before + 1);
+    d.style.UseSound = false;
+    d.data.BeepIfUseSound();
+    EXPECT_EQ(RVBeepCount(), before + 1);
+}

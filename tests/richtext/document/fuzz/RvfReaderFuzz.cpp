@@ -1,0 +1,96 @@
+// Feeds arbitrary bytes to the RVF reader, both loading and inserting into a document, with
+// numeric and string tags. The reader must return false or succeed, never crash or leak, and
+// a document that loaded must save and load again.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "richtext/document/RVData.h"
+
+using namespace epc;
+
+namespace {
+
+void FillSheet(TRVStyle& style) {
+    style.TextStyles.Add().Unicode = true;
+    style.TextStyles.Add().Jump = true;
+    style.ParaStyles.Add().StyleName = "Second";
+    TRVListInfo& list = style.ListStyles.Add();
+    TRVListLevel& lvl = list.AddLevel();
+    lvl.ListType = TRVListType::rvlstDecimal;
+    lvl.FormatString = "%0:s.";
+    list.AddLevel().ListType = TRVListType::rvlstUpperRoman;
+}
+
+void BuildSeedDocument(TCustomRVData& data, bool stringTags) {
+    auto tag = [&](int n) {
+        return stringTags ? TRVTag::FromString("t " + std::to_string(n)) : TRVTag(n);
+    };
+    data.AddTextParagraph("Hello, world", 0, 0, tag(1));
+    data.AddTextParagraphW(u"\u00E9t\u00E9 \U0001F600", 1, -1, tag(2));
+    data.AddTextParagraph("link", 2, -1, TRVTag());
+    data.AddBreak(2, TRVBreakStyle::rvbsDotted, clRed);
+    data.AddTextParagraph("numbered", 0, 1, TRVTag());
+    data.SetParagraphMarker(data.ItemCount() - 1, 0, 1, 3, true);
+    data.AddPictureItem("pic", nullptr, 0, TRVVAlign::rvvaMiddle, tag(3));
+    data.AddBullet("b", 2, nullptr, 5, -1);
+    data.AddHotspot("h", 1, 2, nullptr, 5, -1);
+    data.AddControlItem("c", nullptr, 0, TRVVAlign::rvvaBaseline);
+    data.SetCheckpointInfo(0, "start", tag(4), true);
+    data.SetDocumentEndCheckpoint("end", tag(5), false);
+}
+
+}  // namespace
+
+void EpcFuzzSeeds(std::vector<std::string>& seeds) {
+    for (int variant = 0; variant < 4; ++variant) {
+        bool binary = variant & 1, stringTags = variant & 2;
+        TRVStyle style(nullptr);
+        FillSheet(style);
+        TRVDocument data;
+        data.SetRVStyle(&style);
+        if (stringTags) data.SetOptions(TRVOptions{TRVOption::rvoTagsArePChars});
+        TRVFOptions o = data.GetRVFOptions();
+        if (binary) o.Include(TRVFOption::rvfoSaveBinary);
+        if (variant == 2) o.Include(TRVFOption::rvfoUseStyleNames);
+        data.SetRVFOptions(o);
+        BuildSeedDocument(data, stringTags);
+        TRVLayoutInfo layout;
+        TMemoryStream ms;
+        data.SaveToRvfStream(ms, false, clWhite, TBackgroundStyle::bsNoBitmap, nullptr, &layout);
+        seeds.push_back(ms.DataString());
+    }
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
+    std::string input(reinterpret_cast<const char*>(bytes), size);
+    for (int variant = 0; variant < 2; ++variant) {
+        TRVStyle style(nullptr);
+        FillSheet(style);
+        TRVDocument data;
+        data.SetRVStyle(&style);
+        if (variant) data.SetOptions(TRVOptions{TRVOption::rvoTagsArePChars});
+        TStringStream in(input);
+        if (data.LoadFromRvfStream(in)) {
+            TMemoryStream out;
+            data.SaveToRvfStream(out, false);
+            TRVDocument again;
+            again.SetRVStyle(&style);
+            again.SetOptions(data.GetOptions());
+            out.SetPosition(0);
+            if (!again.LoadFromRvfStream(out)) __builtin_trap();
+            TMemoryStream text;
+            data.WriteTextToStream(text, "", 20, false, variant == 1);
+        }
+        // Inserting into the middle of an existing document.
+        data.ClearAllItems();
+        data.AddTextParagraph("a", 0, 0, TRVTag());
+        data.AddTextParagraph("b", 0, 0, TRVTag());
+        TStringStream in2(input);
+        int index = 1, first, last;
+        bool full;
+        data.RvfReadLoop(in2, index, first, last, full);
+    }
+    return 0;
+}
