@@ -243,5 +243,85 @@ TEST(GdiBitmaps, DIBitsRoundTripAndSectionsAreAddressable) {
     DeleteObject(dib24);
 }
 
+TEST(GdiBitmaps, MonochromeAndPalettedDIBits) {
+    // Colour to monochrome: the source's background colour becomes white, the rest black.
+    TCanvasFixture src(8, 1);
+    SetPixel(src.Dc, 2, 0, RGB(255, 0, 0));
+    SetBkColor(src.Dc, kWhite);
+    HDC mem = CreateCompatibleDC(nullptr);
+    HBITMAP mono = CreateCompatibleBitmap(mem, 8, 1);
+    HGDIOBJ old = SelectObject(mem, mono);
+    BitBlt(mem, 0, 0, 8, 1, src.Dc, 0, 0, SRCCOPY);
+    SelectObject(mem, old);
+    TBitmapBits b = GetBitmapBits(mono);
+    EXPECT_EQ(b.Bits[0], 0xDF);  // only pixel 2 clear
+
+    // Header query, then the bits as a 1-bit DIB with its black and white table.
+    BITMAPINFO info{};
+    info.bmiHeader.biBitCount = 0;
+    EXPECT_GT(GetDIBits(mem, mono, 0, 1, nullptr, &info, DIB_RGB_COLORS), 0);
+    EXPECT_EQ(info.bmiHeader.biWidth, 8);
+    EXPECT_EQ(info.bmiHeader.biHeight, 1);
+    EXPECT_EQ(info.bmiHeader.biBitCount, 1);
+    EXPECT_EQ(info.bmiHeader.biSizeImage, 4u);
+    uint8_t row[4] = {};
+    EXPECT_EQ(GetDIBits(mem, mono, 0, 1, row, &info, DIB_RGB_COLORS), 1);
+    EXPECT_EQ(row[0], 0xDF);
+    EXPECT_EQ(info.bmiColors[1].rgbRed, 255);
+
+    // An 8-bit section keeps its table; drawing maps colours to the nearest entry.
+    BITMAPINFO pal{};
+    pal.bmiHeader.biWidth = 4;
+    pal.bmiHeader.biHeight = -1;
+    pal.bmiHeader.biBitCount = 8;
+    pal.bmiHeader.biClrUsed = 3;
+    pal.bmiColors[0] = {0, 0, 0, 0};
+    pal.bmiColors[1] = {0, 0, 255, 0};
+    pal.bmiColors[2] = {255, 255, 255, 0};
+    void* bits = nullptr;
+    HBITMAP dib8 = CreateDIBSection(nullptr, &pal, DIB_RGB_COLORS, &bits, nullptr, 0);
+    static_cast<uint8_t*>(bits)[1] = 1;
+    SelectObject(mem, dib8);
+    EXPECT_EQ(GetPixel(mem, 1, 0), RGB(255, 0, 0));
+    EXPECT_EQ(GetPixel(mem, 0, 0), kBlack);
+    SetPixel(mem, 3, 0, RGB(250, 250, 240));
+    b = GetBitmapBits(dib8);
+    EXPECT_EQ(b.Bits[3], 2);
+    SelectObject(mem, old);
+    DeleteObject(dib8);
+    DeleteObject(mono);
+    DeleteDC(mem);
+}
+
+TEST(GdiBlit, PatternRasterOpsUseTheBrushAndItsOrigin) {
+    TCanvasFixture c(16, 16);
+    // A colour pattern brush: the left half of each 8x8 tile red.
+    HDC mem = CreateCompatibleDC(c.Dc);
+    HBITMAP tile = CreateCompatibleBitmap(c.Dc, 8, 8);
+    HGDIOBJ old = SelectObject(mem, tile);
+    RECT all(0, 0, 8, 8), left(0, 0, 4, 8);
+    FillRect(mem, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    HBRUSH red = CreateSolidBrush(RGB(255, 0, 0));
+    FillRect(mem, &left, red);
+    SelectObject(mem, old);
+    HBRUSH pattern = CreatePatternBrush(tile);
+    SelectObject(c.Dc, pattern);
+    PatBlt(c.Dc, 0, 0, 16, 16, PATCOPY);
+    EXPECT_EQ(c.At(0, 0), RGB(255, 0, 0));
+    EXPECT_EQ(c.At(4, 0), kWhite);
+    EXPECT_EQ(c.At(9, 9), RGB(255, 0, 0));
+    SetBrushOrgEx(c.Dc, 2, 0, nullptr);
+    PatBlt(c.Dc, 0, 0, 16, 16, PATINVERT);  // red ^ shifted pattern
+    EXPECT_EQ(c.At(0, 0), RGB(0, 255, 255));  // red over white
+    EXPECT_EQ(c.At(2, 0), kBlack);            // red over red
+    EXPECT_EQ(c.At(4, 0), RGB(0, 255, 255));  // white over red
+    EXPECT_EQ(c.At(6, 0), kBlack);            // white over white
+    SelectObject(c.Dc, GetStockObject(WHITE_BRUSH));
+    DeleteObject(pattern);
+    DeleteObject(red);
+    DeleteObject(tile);
+    DeleteDC(mem);
+}
+
 }  // namespace
 }  // namespace epc
