@@ -539,7 +539,8 @@ void TCustomRVFormattedData::StartNewLine(int itemNo, bool paraStart) {
                               ReadItemOptionBits(d->ItemNo)) &&
                 !(d->Length == 1 && IsLineStartForTrim(last))) {
                 if (d->Length == 1 && last > 0 && DrawItems[last - 1]->ItemNo == d->ItemNo) {
-                    for (size_t j = Jumps.size(); j-- > 0;)
+                    // Its hyperlink area, if any, is among the last ones.
+                    for (size_t j = Jumps.size(); j-- > 0 && Jumps[j]->DrawItemNo >= last;)
                         if (Jumps[j]->DrawItemNo == last) Jumps.erase(Jumps.begin() + long(j));
                     DrawItems.Delete(last);
                 } else {
