@@ -153,7 +153,7 @@ BOOL ExtTextOutW(HDC dc, int x, int y, UINT options, const RECT* r, const char16
     }
     uint32_t bk = ToPixel(ResolveColor(dc->S.BkColor));
     if ((options & ETO_OPAQUE) && r) FillClipped(dc, clipRect, bk, nullptr);
-    else if (dc->S.BkMode == OPAQUE && n > 0)
+    if (dc->S.BkMode == OPAQUE && n > 0)
         FillClipped(dc, TRect(left, baseline - m.Ascent, left + width, baseline + m.Descent), bk,
                     clip);
     if (n == 0) return 1;
@@ -393,10 +393,16 @@ private:
         while (true) {
             int lineEnd = -1, next = -1;
             int i = start;
+            // Without tab stops widths add up, so the line is measured word by word.
+            bool additive = !(FFormat & DT_EXPANDTABS);
+            int measured = 0, measuredEnd = start;
             while (i < e) {
                 int wordEnd = i;
                 while (wordEnd < e && !IsSpace(wordEnd)) ++wordEnd;
-                if (Width(start, wordEnd) > maxWidth && lineEnd >= 0) break;
+                int w = additive ? measured + Width(measuredEnd, wordEnd) : Width(start, wordEnd);
+                if (w > maxWidth && lineEnd >= 0) break;
+                measured = w;
+                measuredEnd = wordEnd;
                 lineEnd = wordEnd;
                 int sp = wordEnd;
                 while (sp < e && IsSpace(sp)) ++sp;
@@ -464,8 +470,14 @@ int DrawTextCore(HDC dc, const char16_t* text, int count, RECT* rect, UINT forma
         if ((format & (DT_END_ELLIPSIS | DT_WORD_ELLIPSIS | DT_PATH_ELLIPSIS)) && w > area.Width()) {
             // Keep the longest prefix that leaves room for the dots.
             int dots = RunWidth(font, u"...", 3, dc->S.CharExtra);
-            int keep = n;
-            while (keep > 0 && layout.Width(line.Start, line.Start + keep) + dots > area.Width()) --keep;
+            // Widths grow with the prefix: binary search for the longest that fits.
+            int lo = 0, hi = n;
+            while (lo < hi) {
+                int mid = (lo + hi + 1) / 2;
+                if (layout.Width(line.Start, line.Start + mid) + dots <= area.Width()) lo = mid;
+                else hi = mid - 1;
+            }
+            int keep = lo;
             if (keep > 0 && IsLowSurrogate(s[keep]) && IsHighSurrogate(s[keep - 1])) --keep;
             ellipsized.assign(s, size_t(keep));
             ellipsized += u"...";
