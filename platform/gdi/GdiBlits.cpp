@@ -98,18 +98,23 @@ TConvert ConvertFor(HDC dst, const TSourceView& src) {
     return c;
 }
 
+constexpr int kWeightOne = 4096;
+
 // Per-column (or per-row) source taps of a box filter.
 struct TTaps {
     std::vector<int> Start;   // first tap of each destination pixel
     std::vector<int> Index;   // source coordinate of each tap
-    std::vector<int> Weight;  // weights in 1/256, summing to 256 per destination pixel
+    std::vector<int> Weight;  // weights in 1/kWeightOne, summing to it per destination pixel
 };
 
-void BoxTaps(int dstLen, int srcStart, int srcLen, bool flip, int srcLimit, TTaps& t) {
-    t.Start.assign(size_t(dstLen) + 1, 0);
+// Taps of destination pixels [from, to) of dstLen, indexed from `from`.
+void BoxTaps(int dstLen, int from, int to, int srcStart, int srcLen, bool flip, int srcLimit,
+             TTaps& t) {
+    std::vector<std::pair<int, double>> taps;
+    t.Start.assign(size_t(to - from) + 1, 0);
     t.Index.clear();
     t.Weight.clear();
-    for (int i = 0; i < dstLen; ++i) {
+    for (int i = from; i < to; ++i) {
         int k = flip ? dstLen - 1 - i : i;
         // The footprint [a, b) of the destination pixel in source units.
         double a = double(k) * srcLen / dstLen, b = double(k + 1) * srcLen / dstLen;
@@ -119,26 +124,30 @@ void BoxTaps(int dstLen, int srcStart, int srcLen, bool flip, int srcLimit, TTap
             a = c - 0.5;
             b = c + 0.5;
         }
-        t.Start[size_t(i)] = int(t.Index.size());
-        int first = int(std::floor(a)), last = int(std::ceil(b)) - 1;
-        std::vector<std::pair<int, double>> taps;
+        t.Start[size_t(i - from)] = int(t.Index.size());
+        // Only taps inside both the source rectangle and the source image.
+        int first = std::max({int(std::floor(a)), 0, -srcStart});
+        int last = std::min({int(std::ceil(b)) - 1, srcLen - 1, srcLimit - 1 - srcStart});
+        taps.clear();
         double total = 0;
         for (int s = first; s <= last; ++s) {
             double w = std::min(b, double(s + 1)) - std::max(a, double(s));
-            int sc = std::clamp(s, 0, srcLen - 1) + srcStart;
-            if (w <= 0 || sc < 0 || sc >= srcLimit) continue;
-            taps.emplace_back(sc, w);
+            if (w <= 0) continue;
+            taps.emplace_back(s + srcStart, w);
             total += w;
         }
-        int sum = 0;
-        for (size_t j = 0; j < taps.size(); ++j) {
-            int w = j + 1 == taps.size() ? 256 - sum : int(taps[j].second * 256 / total + 0.5);
-            sum += w;
-            t.Index.push_back(taps[j].first);
-            t.Weight.push_back(w);
+        // Cumulative rounding keeps every weight non-negative and the sum exact.
+        double cum = 0;
+        int prev = 0;
+        for (auto& [index, weight] : taps) {
+            cum += weight;
+            int upto = int(cum * kWeightOne / total + 0.5);
+            t.Index.push_back(index);
+            t.Weight.push_back(upto - prev);
+            prev = upto;
         }
     }
-    t.Start[size_t(dstLen)] = int(t.Index.size());
+    t.Start[size_t(to - from)] = int(t.Index.size());
 }
 
 // The destination rectangle of a transfer and where each of its pixels samples the source.
@@ -152,15 +161,22 @@ struct TStretch {
 bool MakeStretch(HDC dst, int x, int y, int w, int h, int sx, int sy, int sw, int sh,
                  TStretch& st) {
     if (w == 0 || h == 0 || sw == 0 || sh == 0) return false;
-    if (w < 0) { x += w; w = -w; st.FlipX = !st.FlipX; }
-    if (h < 0) { y += h; h = -h; st.FlipY = !st.FlipY; }
-    if (sw < 0) { sx += sw; sw = -sw; st.FlipX = !st.FlipX; }
-    if (sh < 0) { sy += sh; sh = -sh; st.FlipY = !st.FlipY; }
-    st.Dst = TRect(x + dst->DX(), y + dst->DY(), x + dst->DX() + w, y + dst->DY() + h);
-    st.SrcX = sx;
-    st.SrcY = sy;
-    st.SrcW = sw;
-    st.SrcH = sh;
+    // 64-bit while normalizing; sizes beyond any surface are refused rather than overflowed.
+    int64_t X = x, Y = y, W = w, H = h, SX = sx, SY = sy, SW = sw, SH = sh;
+    if (W < 0) { X += W; W = -W; st.FlipX = !st.FlipX; }
+    if (H < 0) { Y += H; H = -H; st.FlipY = !st.FlipY; }
+    if (SW < 0) { SX += SW; SW = -SW; st.FlipX = !st.FlipX; }
+    if (SH < 0) { SY += SH; SH = -SH; st.FlipY = !st.FlipY; }
+    X += dst->DX();
+    Y += dst->DY();
+    constexpr int64_t kLimit = int64_t(1) << 30;
+    for (int64_t v : {X, Y, X + W, Y + H, SX, SY, SX + SW, SY + SH})
+        if (v < -kLimit || v > kLimit) return false;
+    st.Dst = TRect(int(X), int(Y), int(X + W), int(Y + H));
+    st.SrcX = int(SX);
+    st.SrcY = int(SY);
+    st.SrcW = int(SW);
+    st.SrcH = int(SH);
     return true;
 }
 
@@ -172,6 +188,10 @@ void Transfer(HDC dst, const TStretch& st, const TSourceView& src, bool halftone
     if (!bmp || !src.Bits) return;
     const std::vector<TRect>& vis = dst->Visible();
     if (vis.empty()) return;
+    // Only the destination pixels that can be visible are mapped.
+    TRect area;
+    for (const TRect& v : vis) UnionRect(area, area, v);
+    if (!IntersectRect(area, area, st.Dst)) return;
     uint32_t* bits = bmp->Pixels();
     int stride = bmp->PixelStride();
     int w = st.Dst.Width(), h = st.Dst.Height();
@@ -179,35 +199,41 @@ void Transfer(HDC dst, const TStretch& st, const TSourceView& src, bool halftone
 
     if (halftone && !st.Identity()) {
         TTaps cols, rows;
-        BoxTaps(w, st.SrcX, st.SrcW, st.FlipX, src.Width, cols);
-        BoxTaps(h, st.SrcY, st.SrcH, st.FlipY, src.Height, rows);
+        BoxTaps(w, area.Left - st.Dst.Left, area.Right - st.Dst.Left, st.SrcX, st.SrcW, st.FlipX,
+                src.Width, cols);
+        BoxTaps(h, area.Top - st.Dst.Top, area.Bottom - st.Dst.Top, st.SrcY, st.SrcH, st.FlipY,
+                src.Height, rows);
         for (const TRect& v : vis) {
             TRect r;
-            if (!IntersectRect(r, v, st.Dst)) continue;
+            if (!IntersectRect(r, v, area)) continue;
             for (int y = r.Top; y < r.Bottom; ++y) {
-                int iy = y - st.Dst.Top;
+                int iy = y - area.Top;
                 int r0 = rows.Start[size_t(iy)], r1 = rows.Start[size_t(iy) + 1];
                 if (r0 == r1) continue;
                 uint32_t* drow = bits + size_t(y) * stride;
                 for (int x = r.Left; x < r.Right; ++x) {
-                    int ix = x - st.Dst.Left;
+                    int ix = x - area.Left;
                     int c0 = cols.Start[size_t(ix)], c1 = cols.Start[size_t(ix) + 1];
                     if (c0 == c1) continue;
-                    uint32_t acc[4] = {0, 0, 0, 0};
+                    uint64_t acc[4] = {0, 0, 0, 0};
                     for (int ri = r0; ri < r1; ++ri) {
                         const uint32_t* srow = srcRow(rows.Index[size_t(ri)]);
-                        uint32_t rw = uint32_t(rows.Weight[size_t(ri)]);
+                        uint64_t rw = uint64_t(rows.Weight[size_t(ri)]);
                         for (int ci = c0; ci < c1; ++ci) {
                             uint32_t p = srow[cols.Index[size_t(ci)]];
-                            uint32_t wgt = rw * uint32_t(cols.Weight[size_t(ci)]);
+                            uint64_t wgt = rw * uint64_t(cols.Weight[size_t(ci)]);
                             acc[0] += (p & 0xFF) * wgt;
                             acc[1] += ((p >> 8) & 0xFF) * wgt;
                             acc[2] += ((p >> 16) & 0xFF) * wgt;
                             acc[3] += (p >> 24) * wgt;
                         }
                     }
-                    uint32_t s = ((acc[0] + 32768) >> 16) | (((acc[1] + 32768) >> 16) << 8) |
-                                 (((acc[2] + 32768) >> 16) << 16) | (((acc[3] + 32768) >> 16) << 24);
+                    constexpr uint64_t kHalf = uint64_t(kWeightOne) * kWeightOne / 2;
+                    constexpr int kShift = 24;  // log2(kWeightOne * kWeightOne)
+                    uint32_t s = uint32_t((acc[0] + kHalf) >> kShift) |
+                                 uint32_t(((acc[1] + kHalf) >> kShift) << 8) |
+                                 uint32_t(((acc[2] + kHalf) >> kShift) << 16) |
+                                 uint32_t(((acc[3] + kHalf) >> kShift) << 24);
                     put(drow[x], s, x, y);
                 }
             }
@@ -215,15 +241,16 @@ void Transfer(HDC dst, const TStretch& st, const TSourceView& src, bool halftone
         return;
     }
     // Nearest: the source column of each destination column, -1 when outside the source.
-    std::vector<int> colMap(static_cast<size_t>(w));
-    for (int i = 0; i < w; ++i) {
+    std::vector<int> colMap(static_cast<size_t>(area.Width()));
+    for (int x = area.Left; x < area.Right; ++x) {
+        int i = x - st.Dst.Left;
         int k = st.FlipX ? w - 1 - i : i;
         int sx = st.SrcX + int((int64_t(k) * 2 + 1) * st.SrcW / (int64_t(w) * 2));
-        colMap[size_t(i)] = (sx >= 0 && sx < src.Width) ? sx : -1;
+        colMap[size_t(x - area.Left)] = (sx >= 0 && sx < src.Width) ? sx : -1;
     }
     for (const TRect& v : vis) {
         TRect r;
-        if (!IntersectRect(r, v, st.Dst)) continue;
+        if (!IntersectRect(r, v, area)) continue;
         for (int y = r.Top; y < r.Bottom; ++y) {
             int k = y - st.Dst.Top;
             if (st.FlipY) k = h - 1 - k;
@@ -232,7 +259,7 @@ void Transfer(HDC dst, const TStretch& st, const TSourceView& src, bool halftone
             const uint32_t* srow = srcRow(sy);
             uint32_t* drow = bits + size_t(y) * stride;
             for (int x = r.Left; x < r.Right; ++x) {
-                int sx = colMap[size_t(x - st.Dst.Left)];
+                int sx = colMap[size_t(x - area.Left)];
                 if (sx >= 0) put(drow[x], srow[sx], x, y);
             }
         }

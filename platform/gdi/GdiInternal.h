@@ -53,7 +53,7 @@ struct TDeviceContext {
     bool Printer = false;
     int PhysWidth = 0, PhysHeight = 0, PhysOffX = 0, PhysOffY = 0;
     HBITMAP OwnBitmap = nullptr;  // the default or own surface, deleted with the context
-    int StylePos = 0;             // position in the pen's dash pattern along a path
+    int64_t StylePos = 0;         // position in the pen's dash pattern along a path
 
     // Visible rectangles in device units: the clip within the surface.
     const std::vector<TRect>& Visible();
@@ -87,6 +87,20 @@ struct TPaint {
     int OrgX = 0, OrgY = 0;
     int Rop2 = R2_COPYPEN;
     std::array<uint32_t, 64> Storage{};
+
+    TPaint() = default;
+    TPaint(const TPaint& o) { *this = o; }
+    // A pattern held in Storage stays pointing at this copy's Storage.
+    TPaint& operator=(const TPaint& o) {
+        Color = o.Color;
+        Mask = o.Mask;
+        OrgX = o.OrgX;
+        OrgY = o.OrgY;
+        Rop2 = o.Rop2;
+        Storage = o.Storage;
+        Pattern = o.Pattern == o.Storage.data() ? Storage.data() : o.Pattern;
+        return *this;
+    }
 };
 
 uint32_t ApplyRop2(int rop2, uint32_t pen, uint32_t dst);

@@ -485,7 +485,8 @@ void RefObject(HGDIOBJ obj) {
 }
 
 void UnrefObject(HGDIOBJ obj) {
-    if (obj && obj->SelectCount > 0) --obj->SelectCount;
+    if (!obj || obj->SelectCount <= 0) return;
+    if (--obj->SelectCount == 0 && obj->DeletePending) delete obj;
 }
 
 TGdiFont* CurrentFont(HDC dc) {
@@ -535,8 +536,10 @@ HGDIOBJ SelectObject(HDC dc, HGDIOBJ object) {
 BOOL DeleteObject(HGDIOBJ object) {
     if (!object) return 0;
     if (object->Stock) return 1;
-    if (object->SelectCount > 0) return 0;
-    if (object->Type == OBJ_BITMAP && static_cast<HBITMAP>(object)->SelectedIn) return 0;
+    if (object->SelectCount > 0) {
+        object->DeletePending = true;  // the last deselection deletes it
+        return 1;
+    }
     delete object;
     return 1;
 }
@@ -680,9 +683,9 @@ HDC CreateBufferDC(int width, int height, int dpiX, int dpiY) {
 
 BOOL DeleteDC(HDC dc) {
     if (!dc) return 0;
+    if (dc->S.Bitmap && dc->S.Bitmap->SelectedIn == dc) dc->S.Bitmap->SelectedIn = nullptr;
     for (TDcState& s : dc->Saved) ReleaseState(s);
     ReleaseState(dc->S);
-    if (dc->S.Bitmap && dc->S.Bitmap->SelectedIn == dc) dc->S.Bitmap->SelectedIn = nullptr;
     if (dc->OwnBitmap && !dc->OwnBitmap->SelectedIn && dc->OwnBitmap->SelectCount == 0)
         delete dc->OwnBitmap;
     delete dc;

@@ -270,10 +270,10 @@ TPenInfo PenInfo(HDC dc) {
 }
 
 // Whether the pixel at a position along the path is on in the pen's dash pattern.
-bool DashOn(const TPenInfo& pen, int pos) {
+bool DashOn(const TPenInfo& pen, int64_t pos) {
     if (!pen.Dashes) return true;
     int scale = pen.Width;
-    int p = (pos / scale) % pen.DashTotal;
+    int p = int((pos / scale) % pen.DashTotal);
     for (int i = 0; i < pen.DashCount; ++i) {
         if (p < pen.Dashes[i]) return (i & 1) == 0;
         p -= pen.Dashes[i];
@@ -305,26 +305,37 @@ const std::vector<std::array<int, 3>>& DiscSpans(int width) {
     return spans;
 }
 
-// Walks the pixels of a line in device units, leaving out the last one.
+// Walks the pixels of a line in device units, leaving out the last one, calling
+// plot(x, y, step) only for the steps whose major coordinate lies in the box (so a line far
+// longer than the surface costs no more than the surface). Returns the number of steps.
 template <typename F>
-void WalkLine(int x0, int y0, int x1, int y1, F&& plot) {
-    int dx = std::abs(x1 - x0), dy = std::abs(y1 - y0);
-    int sx = x0 < x1 ? 1 : -1, sy = y0 < y1 ? 1 : -1;
-    int steps = std::max(dx, dy);
-    int err = (dx > dy ? dx : -dy) / 2;
-    int x = x0, y = y0;
-    for (int i = 0; i < steps; ++i) {
-        plot(x, y);
-        int e = err;
-        if (e > -dx) {
-            err -= dy;
-            x += sx;
-        }
-        if (e < dy) {
-            err += dx;
-            y += sy;
-        }
+int64_t WalkLine(int x0, int y0, int x1, int y1, const TRect& box, F&& plot) {
+    int64_t dx = std::abs(int64_t(x1) - x0), dy = std::abs(int64_t(y1) - y0);
+    bool xMajor = dx >= dy;
+    int64_t steps = xMajor ? dx : dy, minor = xMajor ? dy : dx;
+    if (steps == 0) return 0;
+    int64_t m0 = xMajor ? x0 : y0, n0 = xMajor ? y0 : x0;
+    int s = (xMajor ? x0 < x1 : y0 < y1) ? 1 : -1;
+    int sm = (xMajor ? y0 < y1 : x0 < x1) ? 1 : -1;
+    int64_t lo = xMajor ? box.Left : box.Top, hi = xMajor ? box.Right : box.Bottom;
+    int64_t i0 = s > 0 ? lo - m0 : m0 - hi + 1, i1 = s > 0 ? hi - m0 : m0 - lo + 1;
+    i0 = std::max<int64_t>(i0, 0);
+    i1 = std::min<int64_t>(i1, steps);
+    for (int64_t i = i0; i < i1; ++i) {
+        int64_t major = m0 + s * i;
+        // The minor coordinate rounded to the nearest pixel, halves forward.
+        int64_t n = n0 + sm * int64_t((__int128(2) * i * minor + steps) / (__int128(2) * steps));
+        if (xMajor) plot(int(major), int(n), i);
+        else plot(int(n), int(major), i);
     }
+    return steps;
+}
+
+TRect VisibleBox(HDC dc, int margin) {
+    TRect box;
+    for (const TRect& r : dc->Visible()) UnionRect(box, box, r);
+    InflateRect(box, margin, margin);
+    return box;
 }
 
 // Strokes a device-unit path with the selected pen. Thin pens plot pixel by pixel; wide
@@ -335,33 +346,42 @@ void StrokePath(HDC dc, const TPoint* pts, int count, bool closed) {
     TPaint paint = PenPaint(dc, dc->S.Pen->Log.lopnColor);
     int n = closed ? count + 1 : count;
     if (pen.Width <= 1) {
+        TRect box = VisibleBox(dc, 0);
         for (int i = 0; i + 1 < n; ++i) {
             const TPoint& a = pts[i];
             const TPoint& b = pts[(i + 1) % count];
-            WalkLine(a.X, a.Y, b.X, b.Y, [&](int x, int y) {
-                if (DashOn(pen, dc->StylePos++)) PlotPixel(dc, x, y, paint);
+            int64_t base = dc->StylePos;
+            dc->StylePos += WalkLine(a.X, a.Y, b.X, b.Y, box, [&](int x, int y, int64_t step) {
+                if (DashOn(pen, base + step)) PlotPixel(dc, x, y, paint);
             });
         }
         return;
     }
     TSpanSet set;
+    TRect box = VisibleBox(dc, pen.Width);
     const auto& disc = DiscSpans(pen.Width);
     auto stamp = [&](int x, int y) {
-        if (!DashOn(pen, dc->StylePos++)) return;
-        for (auto& s : disc) set.Add(y + s[0], x + s[1], x + s[2]);
+        for (auto& sp : disc) set.Add(y + sp[0], x + sp[1], x + sp[2]);
     };
     for (int i = 0; i + 1 < n; ++i) {
         const TPoint& a = pts[i];
         const TPoint& b = pts[(i + 1) % count];
-        WalkLine(a.X, a.Y, b.X, b.Y, stamp);
+        int64_t base = dc->StylePos;
+        dc->StylePos += WalkLine(a.X, a.Y, b.X, b.Y, box, [&](int x, int y, int64_t step) {
+            if (DashOn(pen, base + step) && box.Contains(TPoint(x, y))) stamp(x, y);
+        });
     }
     // Wide pens cap their ends: the last point gets its dot too.
-    if (!closed) stamp(pts[count - 1].X, pts[count - 1].Y);
+    const TPoint& last = pts[count - 1];
+    if (!closed && DashOn(pen, dc->StylePos) && box.Contains(last)) stamp(last.X, last.Y);
     set.Paint(dc, paint);
 }
 
+// Device coordinates, cut to a range where the path arithmetic cannot overflow.
 TPoint ToDevice(HDC dc, int x, int y) {
-    return TPoint(x + dc->DX(), y + dc->DY());
+    constexpr int64_t kLimit = int64_t(1) << 30;
+    return TPoint(int(std::clamp<int64_t>(int64_t(x) + dc->DX(), -kLimit, kLimit)),
+                  int(std::clamp<int64_t>(int64_t(y) + dc->DY(), -kLimit, kLimit)));
 }
 
 }  // namespace
@@ -417,7 +437,7 @@ BOOL Polygon(HDC dc, const POINT* points, int count) {
                 if (a.Y == b.Y) continue;
                 int lo = std::min(a.Y, b.Y), hi = std::max(a.Y, b.Y);
                 if (yc < lo || yc >= hi) continue;
-                double x = a.X + (yc - a.Y) * double(b.X - a.X) / double(b.Y - a.Y);
+                double x = a.X + (yc - a.Y) * (double(b.X) - a.X) / (double(b.Y) - a.Y);
                 xs.emplace_back(x, b.Y > a.Y ? 1 : -1);
             }
             std::sort(xs.begin(), xs.end());
@@ -426,8 +446,8 @@ BOOL Polygon(HDC dc, const POINT* points, int count) {
                 winding += xs[k].second;
                 bool inside = dc->S.PolyFillMode == WINDING ? winding != 0 : (k % 2) == 0;
                 if (!inside) continue;
-                int xa = int(std::ceil(xs[k].first - 0.5));
-                int xb = int(std::ceil(xs[k + 1].first - 0.5));
+                int xa = int(std::clamp(std::ceil(xs[k].first - 0.5), -2e9, 2e9));
+                int xb = int(std::clamp(std::ceil(xs[k + 1].first - 0.5), -2e9, 2e9));
                 FillSpan(dc, y, xa, xb, paint);
             }
         }
@@ -439,10 +459,14 @@ BOOL Polygon(HDC dc, const POINT* points, int count) {
 
 namespace {
 
+// Figures far beyond any surface are cut to a range where their arithmetic cannot overflow.
+int Clamp(int64_t v) {
+    return int(std::clamp<int64_t>(v, -(int64_t(1) << 28), int64_t(1) << 28));
+}
+
 TRect OrderedDevice(HDC dc, int l, int t, int r, int b) {
-    TRect rc(std::min(l, r), std::min(t, b), std::max(l, r), std::max(t, b));
-    OffsetRect(rc, dc->DX(), dc->DY());
-    return rc;
+    return TRect(Clamp(int64_t(std::min(l, r)) + dc->DX()), Clamp(int64_t(std::min(t, b)) + dc->DY()),
+                 Clamp(int64_t(std::max(l, r)) + dc->DX()), Clamp(int64_t(std::max(t, b)) + dc->DY()));
 }
 
 // The pixel columns [x0, x1] of row y inside a box with rounded corners of ew x eh.
@@ -473,9 +497,12 @@ void RoundedFigure(HDC dc, TRect box, int ew, int eh) {
     TPenInfo pen = PenInfo(dc);
     TPaint fill;
     bool hasFill = BrushPaint(dc, nullptr, fill);
+    // Only rows that can reach the visible area are worked out.
+    TRect vis = VisibleBox(dc, pen.Width + 1);
+    int rowFirst = vis.Top, rowLast = vis.Bottom;
     if (pen.Null) {
         if (!hasFill) return;
-        for (int y = box.Top; y < box.Bottom; ++y) {
+        for (int y = std::max(box.Top, rowFirst); y < std::min(box.Bottom, rowLast); ++y) {
             int a, b;
             if (RowRange(box, ew, eh, y, a, b)) FillSpan(dc, y, a, b + 1, fill);
         }
@@ -489,8 +516,20 @@ void RoundedFigure(HDC dc, TRect box, int ew, int eh) {
     }
     if (w <= 1) {
         // Outline: inside pixels with a 4-neighbour outside.
-        int step = 0;
-        for (int y = box.Top; y < box.Bottom; ++y) {
+        int64_t step = 0;
+        auto outline = [&](int y, int from, int to) {  // columns [from, to]
+            if (from > to) return;
+            if (!pen.Dashes) {
+                FillSpan(dc, y, from, to + 1, stroke);
+                return;
+            }
+            int a = std::max(from, vis.Left), b = std::min(to, vis.Right);
+            step += std::max(0, a - from);
+            for (int x = a; x <= b; ++x)
+                if (DashOn(pen, step++)) PlotPixel(dc, x, y, stroke);
+            step += std::max(0, to - std::max(b, a - 1));
+        };
+        for (int y = std::max(box.Top, rowFirst); y < std::min(box.Bottom, rowLast); ++y) {
             int a, b, pa, pb, na, nb;
             if (!RowRange(box, ew, eh, y, a, b)) continue;
             int i0 = a + 1, i1 = b - 1;
@@ -507,14 +546,11 @@ void RoundedFigure(HDC dc, TRect box, int ew, int eh) {
                 i1 = i0 - 1;
             }
             if (i0 > i1) {
-                for (int x = a; x <= b; ++x)
-                    if (DashOn(pen, step++)) PlotPixel(dc, x, y, stroke);
+                outline(y, a, b);
                 continue;
             }
-            for (int x = a; x < i0; ++x)
-                if (DashOn(pen, step++)) PlotPixel(dc, x, y, stroke);
-            for (int x = i1 + 1; x <= b; ++x)
-                if (DashOn(pen, step++)) PlotPixel(dc, x, y, stroke);
+            outline(y, a, i0 - 1);
+            outline(y, i1 + 1, b);
             if (hasFill) FillSpan(dc, y, i0, i1 + 1, fill);
         }
         return;
@@ -525,7 +561,7 @@ void RoundedFigure(HDC dc, TRect box, int ew, int eh) {
     TRect inner(box.Left + in, box.Top + in, box.Right - in, box.Bottom - in);
     int oew = ew > 0 ? ew + w - 1 : 0, oeh = eh > 0 ? eh + w - 1 : 0;
     int iew = std::max(0, ew - w - 1), ieh = std::max(0, eh - w - 1);
-    for (int y = outer.Top; y < outer.Bottom; ++y) {
+    for (int y = std::max(outer.Top, rowFirst); y < std::min(outer.Bottom, rowLast); ++y) {
         int a, b, ia, ib;
         if (!RowRange(outer, oew, oeh, y, a, b)) continue;
         if (!RowRange(inner, ew > 0 ? std::max(iew, 1) : 0, eh > 0 ? std::max(ieh, 1) : 0, y,

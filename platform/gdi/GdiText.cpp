@@ -48,6 +48,19 @@ std::u16string FromAnsi(HDC dc, const char* text, int count) {
     return AnsiToWide(std::string_view(text, size_t(count)), CodePageOf(dc));
 }
 
+// The measuring calls convert into a reused buffer: plain ASCII (the common case) maps
+// directly, without the code-page converter or an allocation.
+const std::u16string& FromAnsiScratch(HDC dc, const char* text, int count) {
+    static thread_local std::u16string scratch;
+    scratch.clear();
+    if (!text || count <= 0) return scratch;
+    bool ascii = true;
+    for (int i = 0; i < count && ascii; ++i) ascii = static_cast<unsigned char>(text[i]) < 0x80;
+    if (ascii) scratch.assign(text, text + count);
+    else scratch = FromAnsi(dc, text, count);
+    return scratch;
+}
+
 // Blends an 8-bit coverage mask in one colour into the surface at device (x, y) = the mask's
 // top-left, inside the visible rectangles and the optional clip.
 void BlendMask(HDC dc, int x, int y, const TGlyphBitmap& g, uint32_t color, const TRect* clip) {
@@ -57,7 +70,7 @@ void BlendMask(HDC dc, int x, int y, const TGlyphBitmap& g, uint32_t color, cons
     TGdiBitmap* bmp = dc->S.Bitmap;
     uint32_t* bits = nullptr;
     int stride = bmp->PixelStride();
-    int cr = (color >> 16) & 0xFF, cg = (color >> 8) & 0xFF, cb = color & 0xFF;
+    uint32_t crb = color & 0xFF00FFu, cg = color & 0x00FF00u;
     for (const TRect& v : dc->Visible()) {
         if (v.Top >= box.Bottom) break;
         TRect r;
@@ -73,12 +86,11 @@ void BlendMask(HDC dc, int x, int y, const TGlyphBitmap& g, uint32_t color, cons
                     row[xx] = color;
                     continue;
                 }
-                uint32_t d = row[xx];
-                int dr = (d >> 16) & 0xFF, dg = (d >> 8) & 0xFF, db = d & 0xFF;
-                dr += ((cr - dr) * a) / 255;
-                dg += ((cg - dg) * a) / 255;
-                db += ((cb - db) * a) / 255;
-                row[xx] = 0xFF000000u | (uint32_t(dr) << 16) | (uint32_t(dg) << 8) | uint32_t(db);
+                // Red and blue together, then green, with the weight scaled to 0..256.
+                uint32_t d = row[xx], w = uint32_t(a + (a >> 7)), iw = 256 - w;
+                uint32_t rb = ((crb * w + (d & 0xFF00FFu) * iw) >> 8) & 0xFF00FFu;
+                uint32_t g = ((cg * w + (d & 0x00FF00u) * iw) >> 8) & 0x00FF00u;
+                row[xx] = 0xFF000000u | rb | g;
             }
         }
     }
@@ -141,7 +153,7 @@ BOOL ExtTextOutW(HDC dc, int x, int y, UINT options, const RECT* r, const char16
     }
     uint32_t bk = ToPixel(ResolveColor(dc->S.BkColor));
     if ((options & ETO_OPAQUE) && r) FillClipped(dc, clipRect, bk, nullptr);
-    else if (dc->S.BkMode == OPAQUE && n > 0)
+    if (dc->S.BkMode == OPAQUE && n > 0)
         FillClipped(dc, TRect(left, baseline - m.Ascent, left + width, baseline + m.Descent), bk,
                     clip);
     if (n == 0) return 1;
@@ -201,7 +213,7 @@ BOOL GetTextExtentPoint32W(HDC dc, const char16_t* text, int count, SIZE* size) 
 
 BOOL GetTextExtentPoint32A(HDC dc, const char* text, int count, SIZE* size) {
     if (!dc || count < 0) return 0;
-    std::u16string w = FromAnsi(dc, text, count);
+    const std::u16string& w = FromAnsiScratch(dc, text, count);
     return GetTextExtentPoint32W(dc, w.data(), int(w.size()), size);
 }
 
@@ -234,7 +246,7 @@ BOOL GetTextExtentExPointW(HDC dc, const char16_t* text, int count, int maxExten
 BOOL GetTextExtentExPointA(HDC dc, const char* text, int count, int maxExtent, int* fit,
                            int* partial, SIZE* size) {
     if (!dc || count < 0) return 0;
-    std::u16string w = FromAnsi(dc, text, count);
+    const std::u16string& w = FromAnsiScratch(dc, text, count);
     if (int(w.size()) == count)
         return GetTextExtentExPointW(dc, w.data(), count, maxExtent, fit, partial, size);
     // Multi-byte text: measure each byte prefix as a whole.
@@ -381,10 +393,16 @@ private:
         while (true) {
             int lineEnd = -1, next = -1;
             int i = start;
+            // Without tab stops widths add up, so the line is measured word by word.
+            bool additive = !(FFormat & DT_EXPANDTABS);
+            int measured = 0, measuredEnd = start;
             while (i < e) {
                 int wordEnd = i;
                 while (wordEnd < e && !IsSpace(wordEnd)) ++wordEnd;
-                if (Width(start, wordEnd) > maxWidth && lineEnd >= 0) break;
+                int w = additive ? measured + Width(measuredEnd, wordEnd) : Width(start, wordEnd);
+                if (w > maxWidth && lineEnd >= 0) break;
+                measured = w;
+                measuredEnd = wordEnd;
                 lineEnd = wordEnd;
                 int sp = wordEnd;
                 while (sp < e && IsSpace(sp)) ++sp;
@@ -452,8 +470,14 @@ int DrawTextCore(HDC dc, const char16_t* text, int count, RECT* rect, UINT forma
         if ((format & (DT_END_ELLIPSIS | DT_WORD_ELLIPSIS | DT_PATH_ELLIPSIS)) && w > area.Width()) {
             // Keep the longest prefix that leaves room for the dots.
             int dots = RunWidth(font, u"...", 3, dc->S.CharExtra);
-            int keep = n;
-            while (keep > 0 && layout.Width(line.Start, line.Start + keep) + dots > area.Width()) --keep;
+            // Widths grow with the prefix: binary search for the longest that fits.
+            int lo = 0, hi = n;
+            while (lo < hi) {
+                int mid = (lo + hi + 1) / 2;
+                if (layout.Width(line.Start, line.Start + mid) + dots <= area.Width()) lo = mid;
+                else hi = mid - 1;
+            }
+            int keep = lo;
             if (keep > 0 && IsLowSurrogate(s[keep]) && IsHighSurrogate(s[keep - 1])) --keep;
             ellipsized.assign(s, size_t(keep));
             ellipsized += u"...";

@@ -473,17 +473,76 @@ void TBitmap::LoadFromStream(TStream& stream) {
     if (rest > 0) stream.ReadBuffer(data.data(), rest);
     TDecodedImage image =
         DecodeBmp(reinterpret_cast<const uint8_t*>(data.data()), data.size());
-    TPixelFormat format = image.BitDepth == 1    ? pf1bit
-                          : image.BitDepth <= 8  ? pf8bit
-                          : image.BitDepth == 32 ? pf32bit
-                                                 : pf24bit;
-    if (format == pf8bit) format = pf24bit;  // keep the file's colours exactly
+    TPixelFormat format = pf24bit;
+    if (image.BitDepth == 32) format = pf32bit;
+    else if (image.BitDepth == 1) format = pf1bit;
+    // Other palettes would lose colours in ours.
+    else if (image.BitDepth == 8 && image.Palette == DefaultPalette8()) format = pf8bit;
     LoadFromImage(image, format);
 }
 
+namespace {
+void PutLE(std::string& s, uint32_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i) s += char((v >> (8 * i)) & 255);
+}
+}  // namespace
+
 void TBitmap::SaveToStream(TStream& stream) {
-    TDecodedImage image = ToImage();
-    stream.WriteString(EncodeBmp(image, BitsPerPixel() == 32 ? 32 : 24));
+    if (Empty()) return;
+    int bits = BitsPerPixel();
+    if (bits == 24 || bits == 32) {
+        stream.WriteString(EncodeBmp(ToImage(), bits));
+        return;
+    }
+    // 1- and 8-bit files straight from the scan lines, bottom row first.
+    EnsureScanBuffer();
+    const auto& palette = Palette();
+    int stride = ScanLineStride();
+    uint32_t offset = 14 + 40 + uint32_t(palette.size()) * 4;
+    uint32_t imageSize = uint32_t(stride) * uint32_t(FHeight);
+    std::string out;
+    out += "BM";
+    PutLE(out, offset + imageSize, 4);
+    PutLE(out, 0, 4);
+    PutLE(out, offset, 4);
+    PutLE(out, 40, 4);
+    PutLE(out, uint32_t(FWidth), 4);
+    PutLE(out, uint32_t(FHeight), 4);
+    PutLE(out, 1, 2);
+    PutLE(out, uint32_t(bits), 2);
+    PutLE(out, BI_RGB, 4);
+    PutLE(out, imageSize, 4);
+    PutLE(out, 3780, 4);  // 96 pixels per inch
+    PutLE(out, 3780, 4);
+    PutLE(out, uint32_t(palette.size()), 4);
+    PutLE(out, 0, 4);
+    for (const TPaletteEntry& e : palette) {
+        out += char(e.Blue);
+        out += char(e.Green);
+        out += char(e.Red);
+        out += char(0);
+    }
+    for (int y = FHeight - 1; y >= 0; --y)
+        out.append(reinterpret_cast<const char*>(FScan.data()) + size_t(y) * stride, size_t(stride));
+    stream.WriteString(out);
+}
+
+void TBitmap::ReadData(TStream& stream) {
+    int32_t size = stream.ReadInt32();
+    if (size < 0) throw EInvalidGraphic(SInvalidImage);
+    if (size == 0) {
+        SetSize(0, 0);
+        return;
+    }
+    std::string data(size_t(size), '\0');
+    stream.ReadBuffer(data.data(), size);
+    LoadFromString(data);
+}
+
+void TBitmap::WriteData(TStream& stream) {
+    std::string data = SaveToString();
+    stream.WriteInt32(int32_t(data.size()));
+    stream.WriteString(data);
 }
 
 void TBitmap::SaveToPngFile(const std::string& fileName) {

@@ -101,9 +101,13 @@ public:
     void SetTransparentMode(TTransparentMode value);
 
     void Draw(TCanvas* canvas, const TRect& rect) override;
-    // BMP: 32-bit files for pf32bit, 24-bit otherwise.
+    // BMP files of the pixel format's depth (32 bits for pfDevice); 8-bit files keep pf8bit
+    // only when they use this bitmap's palette.
     void LoadFromStream(TStream& stream) override;
     void SaveToStream(TStream& stream) override;
+    // An int32 byte count, then the BMP file (0 and nothing for an empty bitmap).
+    void ReadData(TStream& stream) override;
+    void WriteData(TStream& stream) override;
     void SaveToPngFile(const std::string& fileName);
 
     // The pixels as 0xAARRGGBB, top-down (alpha as stored; 255 for formats without alpha).

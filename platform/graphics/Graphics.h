@@ -168,7 +168,9 @@ enum TBrushStyle : uint8_t {
 };
 
 // A brush: Color and Style, or an 8x8 pattern from Bitmap (not owned; setting one makes the
-// style irrelevant until it is removed). New brushes are white and solid.
+// style irrelevant until it is removed). A monochrome pattern bitmap paints its black pixels in
+// the context's text colour and its white ones in the brush colour. New brushes are white and
+// solid.
 class TBrush : public TGraphicsObject {
 public:
     TBrush() = default;
@@ -358,6 +360,11 @@ public:
     // Loading reads from the stream's position to its end; bad data raises EInvalidGraphic.
     virtual void LoadFromStream(TStream& stream) = 0;
     virtual void SaveToStream(TStream& stream) = 0;
+    // The picture as a component stream's binary property holds it: the stored format as
+    // SaveToStream writes it, running to the end of the property's data. Bitmaps put an int32
+    // byte count before theirs and read no further.
+    virtual void ReadData(TStream& stream) { LoadFromStream(stream); }
+    virtual void WriteData(TStream& stream) { SaveToStream(stream); }
     void LoadFromFile(const std::string& fileName);
     void SaveToFile(const std::string& fileName);
     // The stored bytes, as SaveToStream writes them.
@@ -366,6 +373,9 @@ public:
 
     // True when both are of one class and save to the same bytes.
     virtual bool Equals(TGraphic* other);
+    // A new, empty picture of this class: by default through the class registry; a class
+    // that is not registered overrides it so that pictures holding it can copy it.
+    virtual std::unique_ptr<TGraphic> CreateNew() const;
 
     TNotifyEvent OnChange;
 
@@ -427,6 +437,11 @@ public:
     void LoadFromStream(TStream& stream);
     void SaveToFile(const std::string& fileName);
     void SaveToStream(TStream& stream);
+    // The binary "Data" property of a stored picture: the class name as a short string (one
+    // length byte, then the name; empty for no picture), then the graphic's own data. A class
+    // that is not registered raises EInvalidGraphic.
+    void ReadData(TStream& stream);
+    void WriteData(TStream& stream);
 
     TNotifyEvent OnChange;
 

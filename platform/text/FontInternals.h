@@ -84,7 +84,8 @@ public:
     T FindFast(char32_t ch) const {
         if (ch > 0xFFFF) return Missing;
         const std::atomic<T>* page = FPages[ch >> 8].load(std::memory_order_acquire);
-        return page ? page[ch & 0xFF].load(std::memory_order_relaxed) : Missing;
+        // Acquire pairs with Store's release: a stored pointer's target is complete.
+        return page ? page[ch & 0xFF].load(std::memory_order_acquire) : Missing;
     }
     // Beyond the BMP; the caller holds its lock.
     T FindLocked(char32_t ch) const {
@@ -104,7 +105,7 @@ public:
             for (int i = 0; i < 256; ++i) page[i].store(Missing, std::memory_order_relaxed);
             FPages[ch >> 8].store(page, std::memory_order_release);
         }
-        page[ch & 0xFF].store(value, std::memory_order_relaxed);
+        page[ch & 0xFF].store(value, std::memory_order_release);
     }
 
 private:

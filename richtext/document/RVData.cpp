@@ -563,8 +563,7 @@ void TCustomRVData::FreeItem(int itemNo) {
     TRVItemEntry& e = (*FItems)[itemNo];
     TCustomRVItemInfo* item = e.Item;
     if (!item) return;
-    std::string text = e.Text;
-    DoItemAction(rviaDestroying, item, text, this);
+    DoItemAction(rviaDestroying, item, e.Text, this);
     if (item->GetStateFlag(rvisHasControl))
         DoControlAction(1, itemNo, static_cast<TRVControlItemInfo*>(item)->Control);
     if (item->Checkpoint) {

@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/core/Classes.h"
@@ -273,11 +274,11 @@ std::string RVFItemHeader(int styleNo, int lineCount, const std::string& paraRef
                           const std::string& extra);
 // One-line text form of arbitrary bytes: backslash, CR and LF escaped.
 std::string RVFEscapeLine(const std::string& s);
-bool RVFUnescapeLine(const std::string& s, std::string& out);
+bool RVFUnescapeLine(std::string_view s, std::string& out);
 // Quoted string token: '"' doubled inside, backslash, CR and LF escaped.
 std::string RVFQuote(const std::string& s);
 std::string BytesToHex(const std::string& bytes);
-bool HexToBytes(const std::string& hex, std::string& bytes);
+bool HexToBytes(std::string_view hex, std::string& bytes);
 // Binary body: int32 length then the bytes.
 void RVFWriteBinary(TStream& stream, const std::string& bytes);
 void RVFSavePictureBinary(TStream& stream, TGraphic* graphic);

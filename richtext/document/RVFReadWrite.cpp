@@ -43,6 +43,7 @@
 // Unknown document records are skipped; unknown item kinds fail the load.
 
 #include <algorithm>
+#include <charconv>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -70,7 +71,9 @@ void RVFWriteBinary(TStream& stream, const std::string& bytes) {
 }
 
 std::string RVFEscapeLine(const std::string& s) {
-    if (s.find_first_of("\\\r\n") == std::string::npos) return s;
+    if (s.find('\\') == std::string::npos && s.find('\r') == std::string::npos &&
+        s.find('\n') == std::string::npos)
+        return s;
     std::string out;
     out.reserve(s.size() + 8);
     for (char c : s) {
@@ -84,9 +87,9 @@ std::string RVFEscapeLine(const std::string& s) {
     return out;
 }
 
-bool RVFUnescapeLine(const std::string& s, std::string& out) {
-    if (s.find('\\') == std::string::npos) {
-        out = s;
+bool RVFUnescapeLine(std::string_view s, std::string& out) {
+    if (s.find('\\') == std::string_view::npos) {
+        out.assign(s.data(), s.size());
         return true;
     }
     out.clear();
@@ -125,7 +128,7 @@ std::string RVFQuote(const std::string& s) {
 namespace {
 
 // Reads a quoted token at s[pos] (which is '"'); moves pos past it.
-bool ReadQuoted(const std::string& s, size_t& pos, std::string& out) {
+bool ReadQuoted(std::string_view s, size_t& pos, std::string& out) {
     out.clear();
     if (pos >= s.size() || s[pos] != '"') return false;
     ++pos;
@@ -153,7 +156,7 @@ bool ReadQuoted(const std::string& s, size_t& pos, std::string& out) {
     return false;  // unclosed
 }
 
-bool ParseInt(const std::string& s, long long& v, long long lo = INT32_MIN,
+bool ParseInt(std::string_view s, long long& v, long long lo = INT32_MIN,
               long long hi = INT32_MAX) {
     if (s.empty() || s.size() > 12) return false;
     size_t i = 0;
@@ -172,27 +175,30 @@ bool ParseInt(const std::string& s, long long& v, long long lo = INT32_MIN,
     return v >= lo && v <= hi;
 }
 
-// One token: a quoted string or a run of non-space bytes.
+// One token: a quoted string (unescaped) or a run of non-space bytes (a view into the line).
 struct Token {
-    std::string Text;
+    std::string_view View;
+    std::string Unquoted;
     bool Quoted = false;
+    std::string_view Str() const { return Quoted ? std::string_view(Unquoted) : View; }
 };
 
-bool NextToken(const std::string& s, size_t& pos, Token& t) {
+bool NextToken(std::string_view s, size_t& pos, Token& t) {
     if (pos >= s.size()) return false;
     if (s[pos] == '"') {
         t.Quoted = true;
-        return ReadQuoted(s, pos, t.Text);
+        return ReadQuoted(s, pos, t.Unquoted);
     }
     t.Quoted = false;
-    size_t e = s.find(' ', pos);
-    if (e == std::string::npos) e = s.size();
-    t.Text = s.substr(pos, e - pos);
+    // Tokens are short: a plain loop beats a library search here.
+    size_t e = pos;
+    while (e < s.size() && s[e] != ' ') ++e;
+    t.View = s.substr(pos, e - pos);
     pos = e;
-    return !t.Text.empty();
+    return !t.View.empty();
 }
 
-bool SkipSpace(const std::string& s, size_t& pos) {
+bool SkipSpace(std::string_view s, size_t& pos) {
     if (pos >= s.size() || s[pos] != ' ') return false;
     ++pos;
     return true;
@@ -200,34 +206,50 @@ bool SkipSpace(const std::string& s, size_t& pos) {
 
 const char hexDigits[] = "0123456789ABCDEF";
 
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return -1;
+struct HexTable {
+    int8_t v[256];
+    HexTable() {
+        for (int i = 0; i < 256; ++i) v[i] = -1;
+        for (int i = 0; i < 10; ++i) v['0' + i] = int8_t(i);
+        for (int i = 0; i < 6; ++i) v['A' + i] = v['a' + i] = int8_t(10 + i);
+    }
+};
+
+const HexTable hexTable;
+
+inline int HexValue(char c) { return hexTable.v[uint8_t(c)]; }
+
+// Bytes a text line cannot hold as they are.
+inline bool NeedsLineEscape(const std::string& s) {
+    for (char c : s)
+        if (c == '\\' || c == '\r' || c == '\n') return true;
+    return false;
 }
 
 }  // namespace
 
 std::string BytesToHex(const std::string& bytes) {
     std::string out(bytes.size() * 2, '0');
-    for (size_t i = 0; i < bytes.size(); ++i) {
-        uint8_t b = uint8_t(bytes[i]);
-        out[2 * i] = hexDigits[b >> 4];
-        out[2 * i + 1] = hexDigits[b & 15];
+    char* o = out.data();
+    for (unsigned char b : bytes) {
+        *o++ = hexDigits[b >> 4];
+        *o++ = hexDigits[b & 15];
     }
     return out;
 }
 
-bool HexToBytes(const std::string& hex, std::string& bytes) {
+bool HexToBytes(std::string_view hex, std::string& bytes) {
     if (hex.size() % 2) return false;
     bytes.resize(hex.size() / 2);
-    for (size_t i = 0; i < bytes.size(); ++i) {
-        int h = HexValue(hex[2 * i]), l = HexValue(hex[2 * i + 1]);
-        if (h < 0 || l < 0) return false;
-        bytes[i] = char(h * 16 + l);
+    char* o = bytes.data();
+    const char* h = hex.data();
+    int bad = 0;
+    for (size_t i = 0; i < bytes.size(); ++i, h += 2) {
+        int hi = HexValue(h[0]), lo = HexValue(h[1]);
+        bad |= hi | lo;  // any -1 sets the sign bit
+        o[i] = char(hi * 16 + lo);
     }
-    return true;
+    return bad >= 0;
 }
 
 std::string RVFParaNoToString(int paraNo, TRVStyle* style, bool useStyleNames) {
@@ -285,6 +307,14 @@ TGraphic* RVFLoadPictureBinary(TStream& stream, const std::string& className) {
     return RVGraphicHooks().Load(className, ms);
 }
 
+namespace {
+void AppendInt(std::string& s, long long v) {
+    char buf[24];
+    auto r = std::to_chars(buf, buf + sizeof buf, v);
+    s.append(buf, size_t(r.ptr - buf));
+}
+}  // namespace
+
 // ---------------------------------------------------------------- style tables
 
 namespace {
@@ -319,7 +349,7 @@ struct FieldReader {
         auto it = F.find(key);
         if (it == F.end()) return;
         long long x;
-        if (it->second.Quoted || !ParseInt(it->second.Text, x, lo, hi)) {
+        if (it->second.Quoted || !ParseInt(it->second.View, x, lo, hi)) {
             Ok = false;
             return;
         }
@@ -349,7 +379,7 @@ struct FieldReader {
             Ok = false;
             return;
         }
-        v = it->second.Text;
+        v = it->second.Unquoted;
     }
 };
 
@@ -541,6 +571,7 @@ void TCustomRVData::RvfWriteRecords(TStream& stream, int first, int last, int st
     ctx.Binary = binary;
     ctx.UseStyleNames = useNames;
     bool firstWritten = true;
+    std::string rec;
     for (int i = first; i <= last; ++i) {
         const TRVItemEntry& e = (*FItems)[i];
         TCustomRVItemInfo* item = e.Item;
@@ -563,29 +594,53 @@ void TCustomRVData::RvfWriteRecords(TStream& stream, int first, int last, int st
             item->SaveRVF(stream, ctx, e.Text, item->ParaNo, options & ~rvioUnicode);
             continue;
         }
-        std::string text = e.Text;
+        const std::string* text = &e.Text;
+        std::string part;
         if (i == first || i == last) {
             int so = i == first ? std::max(startOffs, 1) : 1;
-            int eo = i == last ? endOffs : GetTextCharLength(text, item->ItemOptions) + 1;
-            text = CopyItemTextChars(text, item->ItemOptions, so, eo - so);
+            int eo = i == last ? endOffs : GetTextCharLength(e.Text, item->ItemOptions) + 1;
+            part = CopyItemTextChars(e.Text, item->ItemOptions, so, eo - so);
+            text = &part;
         }
         int mode;
         if (binary)
             mode = 2;
-        else if (item->IsUnicode() || text.find_first_of(std::string("\0", 1)) != std::string::npos)
+        else if (item->IsUnicode() || std::memchr(text->data(), 0, text->size()))
             mode = 1;
         else
             mode = 0;
-        RVFWriteLine(stream, RVFItemHeader(item->StyleNo, 1,
-                                           RVFParaNoToString(item->ParaNo, style, useNames),
-                                           options, mode, RVFTagToString(item->Tag, pchars),
-                                           ""));
-        if (mode == 2)
-            RVFWriteBinary(stream, text);
-        else if (mode == 1)
-            RVFWriteLine(stream, BytesToHex(text));
+        // Text records are the bulk of a document: built in place, written in one call.
+        rec.clear();
+        AppendInt(rec, item->StyleNo);
+        rec += " 1 ";
+        if (useNames)
+            rec += RVFParaNoToString(item->ParaNo, style, true);
         else
-            RVFWriteLine(stream, RVFEscapeLine(text));
+            AppendInt(rec, item->ParaNo);
+        rec += ' ';
+        AppendInt(rec, options);
+        rec += ' ';
+        AppendInt(rec, mode);
+        rec += ' ';
+        if (pchars || item->Tag.IsString())
+            rec += RVFTagToString(item->Tag, pchars);
+        else
+            AppendInt(rec, item->Tag.Number());
+        rec += " \r\n";
+        if (mode == 2) {
+            uint32_t len = uint32_t(text->size());
+            rec.append(reinterpret_cast<const char*>(&len), 4);
+            rec += *text;
+        } else {
+            if (mode == 1)
+                rec += BytesToHex(*text);
+            else if (!NeedsLineEscape(*text))
+                rec += *text;
+            else
+                rec += RVFEscapeLine(*text);
+            rec += "\r\n";
+        }
+        stream.WriteBuffer(rec.data(), int64_t(rec.size()));
     }
 }
 
@@ -594,8 +649,7 @@ void TCustomRVData::SaveToRvfStream(TStream& stream, bool selectionOnly, TColor 
                                     const TRVLayoutInfo* layout) {
     TRVFOptions o = GetRVFOptions();
     bool binary = o.Contains(TRVFOption::rvfoSaveBinary);
-    // Lines are collected in memory and written once: streams may be slow per call.
-    TMemoryStream buffer;
+    TStream& buffer = stream;
     RvfWriteStyles(buffer, binary);
     if (layout && o.Contains(TRVFOption::rvfoSaveLayout)) {
         RVFWriteLine(buffer, RVFItemHeader(-2, 1, "layout", 0, 0, "0", ""));
@@ -642,42 +696,53 @@ void TCustomRVData::SaveToRvfStream(TStream& stream, bool selectionOnly, TColor 
                                            NotAddedCP->RaiseEvent ? "1" : "0"));
         RVFWriteLine(buffer, RVFEscapeLine(NotAddedCP->Name));
     }
-    if (buffer.Size() > 0) stream.WriteBuffer(buffer.Memory(), buffer.Size());
 }
 
 // ---------------------------------------------------------------- reading
 
 namespace {
 
-// Line source over the whole input.
+// Line source over the whole input (memory streams are read in place).
 class RvfInput {
 public:
-    explicit RvfInput(std::string data) : FData(std::move(data)) {}
-    bool AtEnd() const { return FPos >= FData.size(); }
-    bool ReadLine(std::string& line) {
+    RvfInput(const char* data, size_t size) : FBase(data), FSize(size) {}
+    bool AtEnd() const { return FPos >= FSize; }
+    bool ReadLine(std::string_view& line) {
         if (AtEnd()) return false;
-        const char* base = FData.data();
-        const void* nl = std::memchr(base + FPos, '\n', FData.size() - FPos);
-        size_t end = nl ? size_t(static_cast<const char*>(nl) - base) : FData.size();
+        const void* nl = std::memchr(FBase + FPos, '\n', FSize - FPos);
+        size_t end = nl ? size_t(static_cast<const char*>(nl) - FBase) : FSize;
         size_t stop = end;
-        if (stop > FPos && FData[stop - 1] == '\r') --stop;
-        line.assign(base + FPos, stop - FPos);
+        if (stop > FPos && FBase[stop - 1] == '\r') --stop;
+        line = std::string_view(FBase + FPos, stop - FPos);
         FPos = nl ? end + 1 : end;
         return true;
     }
-    bool ReadBinary(std::string& bytes) {
-        if (FData.size() - FPos < 4) return false;
+    bool ReadLine(std::string& line) {
+        std::string_view v;
+        if (!ReadLine(v)) return false;
+        line.assign(v.data(), v.size());
+        return true;
+    }
+    bool ReadBinary(std::string_view& bytes) {
+        if (FSize - FPos < 4) return false;
         uint32_t len;
-        std::memcpy(&len, FData.data() + FPos, 4);
+        std::memcpy(&len, FBase + FPos, 4);
         FPos += 4;
-        if (len > 0x7FFFFFFFu || len > FData.size() - FPos) return false;
-        bytes.assign(FData.data() + FPos, len);
+        if (len > 0x7FFFFFFFu || len > FSize - FPos) return false;
+        bytes = std::string_view(FBase + FPos, len);
         FPos += len;
+        return true;
+    }
+    bool ReadBinary(std::string& bytes) {
+        std::string_view v;
+        if (!ReadBinary(v)) return false;
+        bytes.assign(v.data(), v.size());
         return true;
     }
 
 private:
-    std::string FData;
+    const char* FBase;
+    size_t FSize;
     size_t FPos = 0;
 };
 
@@ -688,25 +753,25 @@ struct Header {
     std::string Extra;
 };
 
-bool ParseHeader(const std::string& line, Header& h) {
+bool ParseHeader(std::string_view line, Header& h) {
     size_t pos = 0;
     Token t;
-    if (!NextToken(line, pos, t) || t.Quoted || !ParseInt(t.Text, h.StyleNo)) return false;
+    if (!NextToken(line, pos, t) || t.Quoted || !ParseInt(t.View, h.StyleNo)) return false;
     if (!SkipSpace(line, pos) || !NextToken(line, pos, t) || t.Quoted ||
-        !ParseInt(t.Text, h.LineCount, 0, INT32_MAX))
+        !ParseInt(t.View, h.LineCount, 0, INT32_MAX))
         return false;
     if (!SkipSpace(line, pos) || !NextToken(line, pos, h.Para)) return false;
     if (!SkipSpace(line, pos) || !NextToken(line, pos, t) || t.Quoted ||
-        !ParseInt(t.Text, h.Options, 0, 15))
+        !ParseInt(t.View, h.Options, 0, 15))
         return false;
     if (!SkipSpace(line, pos) || !NextToken(line, pos, t) || t.Quoted ||
-        !ParseInt(t.Text, h.Mode, 0, 2))
+        !ParseInt(t.View, h.Mode, 0, 2))
         return false;
     if (!SkipSpace(line, pos) || !NextToken(line, pos, h.Tag)) return false;
     h.Extra.clear();
     if (pos < line.size()) {
         if (!SkipSpace(line, pos)) return false;
-        h.Extra = line.substr(pos);
+        h.Extra.assign(line.data() + pos, line.size() - pos);
     }
     return true;
 }
@@ -714,17 +779,17 @@ bool ParseHeader(const std::string& line, Header& h) {
 bool ParseTag(const Token& t, bool tagsArePChars, TRVTag& tag) {
     if (t.Quoted) {
         if (tagsArePChars) {
-            tag = TRVTag::FromString(t.Text);
+            tag = TRVTag::FromString(t.Unquoted);
         } else {
             long long v;
-            tag = ParseInt(t.Text, v, INTPTR_MIN, INTPTR_MAX) ? TRVTag(intptr_t(v)) : TRVTag();
+            tag = ParseInt(t.Unquoted, v, INTPTR_MIN, INTPTR_MAX) ? TRVTag(intptr_t(v)) : TRVTag();
         }
         return true;
     }
     long long v;
-    if (!ParseInt(t.Text, v, INT64_MIN / 10, INT64_MAX / 10)) return false;
+    if (!ParseInt(t.View, v, INT64_MIN / 10, INT64_MAX / 10)) return false;
     if (tagsArePChars)
-        tag = v == 0 ? TRVTag::FromString(std::string()) : TRVTag::FromString(t.Text);
+        tag = v == 0 ? TRVTag::FromString(std::string()) : TRVTag::FromString(std::string(t.View));
     else
         tag = TRVTag(intptr_t(v));
     return true;
@@ -772,27 +837,35 @@ bool TCustomRVData::RvfReadLoop(TStream& stream, int& index, int& firstItem, int
     try {
         int64_t size = stream.Size() - stream.Position();
         std::string data;
-        if (size > 0) {
-            data.resize(size_t(size));
-            stream.ReadBuffer(data.data(), size);
+        const char* base;
+        if (auto* ms = dynamic_cast<TMemoryStream*>(&stream)) {
+            base = reinterpret_cast<const char*>(ms->Memory()) + ms->Position();
+            ms->Seek(0, TSeekOrigin::soEnd);
+        } else {
+            if (size > 0) {
+                data.resize(size_t(size));
+                stream.ReadBuffer(data.data(), size);
+            }
+            base = data.data();
         }
-        RvfInput in(std::move(data));
+        RvfInput in(base, size_t(std::max<int64_t>(size, 0)));
         TRVFOptions rvfo = GetRVFOptions();
         bool pchars = TagsArePChars();
         bool convStyles = rvfo.Contains(TRVFOption::rvfoConvUnknownStylesToZero);
         std::string line;
+        std::string_view view;
         Header h;
         std::unique_ptr<TRVCPInfo> cpHolder;
         auto stylesChangeable = [&]() { return pass.Style != nullptr; };
-        while (ok && in.ReadLine(line)) {
-            if (line.empty() && in.AtEnd()) break;
-            if (!ParseHeader(line, h)) {
+        while (ok && in.ReadLine(view)) {
+            if (view.empty() && in.AtEnd()) break;
+            if (!ParseHeader(view, h)) {
                 ok = false;
                 break;
             }
             if (h.StyleNo == -2) {
                 // Document records.
-                const std::string& kind = h.Para.Text;
+                const std::string kind(h.Para.Str());
                 std::vector<std::string> lines;
                 std::string l;
                 if (kind == "background") {
@@ -1013,10 +1086,10 @@ bool TCustomRVData::RvfReadLoop(TStream& stream, int& index, int& firstItem, int
             // Paragraph.
             int paraNo;
             if (h.Para.Quoted) {
-                paraNo = style ? style->ParaStyles.FindStyleWithName(h.Para.Text) : -1;
+                paraNo = style ? style->ParaStyles.FindStyleWithName(h.Para.Unquoted) : -1;
             } else {
                 long long p;
-                if (!ParseInt(h.Para.Text, p, -1, INT32_MAX)) {
+                if (!ParseInt(h.Para.View, p, -1, INT32_MAX)) {
                     ok = false;
                     break;
                 }
@@ -1044,8 +1117,8 @@ bool TCustomRVData::RvfReadLoop(TStream& stream, int& index, int& firstItem, int
                 if (h.Mode == 2) {
                     ok = in.ReadBinary(text);
                 } else {
-                    ok = in.ReadLine(line) &&
-                         (h.Mode == 1 ? HexToBytes(line, text) : RVFUnescapeLine(line, text));
+                    ok = in.ReadLine(view) &&
+                         (h.Mode == 1 ? HexToBytes(view, text) : RVFUnescapeLine(view, text));
                 }
                 if (!ok) break;
                 if (item->IsUnicode() && text.size() % 2) {

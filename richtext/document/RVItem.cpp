@@ -176,8 +176,9 @@ void TCustomRVItemInfo::NotifyInserting(TCustomRVData* rvData, std::string& text
 
 void TCustomRVItemInfo::NotifyInserted(TCustomRVData* rvData, int itemNo) {
     if (!rvData) return;
-    std::string text = itemNo >= 0 && itemNo < rvData->ItemCount() ? rvData->GetItemText(itemNo)
-                                                                   : std::string();
+    std::string none;
+    std::string& text =
+        itemNo >= 0 && itemNo < rvData->ItemCount() ? rvData->Items()[itemNo].Text : none;
     rvData->DoItemAction(rviaInserted, this, text, rvData);
 }
 
@@ -914,16 +915,6 @@ TCustomRVItemInfo* CreateItemCopy(const TCustomRVItemInfo* item, TCustomRVData* 
         copy->Checkpoint->ItemInfo = copy;
     }
     return copy;
-}
-
-TRVGraphicHooks& RVGraphicHooks() {
-    static TRVGraphicHooks hooks;
-    return hooks;
-}
-
-TRVControlHooks& RVControlHooks() {
-    static TRVControlHooks hooks;
-    return hooks;
 }
 
 }  // namespace epc

@@ -247,6 +247,7 @@ public:
                       TRVColorMode colorMode);
     void DrawCheckpoint(TCanvas* canvas, int x, int y, int itemNo, int xShift, bool raiseEvent,
                         TControl* control);
+    // ClientWidth: the width the line runs to (less 8 pixels for the end mark).
     void DrawPageBreak(TCanvas* canvas, int y, int xShift, TRVPageBreakType pageBreakType,
                        TControl* control, int clientWidth);
 

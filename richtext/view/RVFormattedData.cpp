@@ -303,25 +303,22 @@ void TCustomRVFormattedData::FindDrawItemAtPoint(int x, int y, int& drawItemNo, 
     }
     const bool rtl =
         GetParaBiDiMode(GetItemParaNo(DrawItems[first]->ItemNo)) == TRVBiDiMode::rvbdRightToLeft;
-    const int count = last - first + 1;
-    for (int k = 0; k < count; ++k) {
-        int i = rtl ? last - k : first + k;
+    // After mirroring, the list order of a right-to-left line runs from right to left.
+    for (int i = first; i <= last; ++i) {
         const TRVDrawLineInfo* di = DrawItems[i];
+        const bool isFirst = i == first, isLast = i == last;
         bool hit;
         if (strict) {
             hit = x >= di->Left && x < di->Left + di->Width && y >= di->Top &&
                   y <= di->Top + di->Height;
         } else if (!rtl) {
-            bool isLast = k == count - 1;
             hit = (x >= di->Left && (isLast || DrawItems[i + 1]->Left > x)) ||
-                  (x < di->Left && k == 0);
+                  (x < di->Left && isFirst);
         } else {
-            // Right to left: the order and the edges are mirrored.
-            bool isLast = k == count - 1;
             int right = di->Left + di->Width;
             hit = (x < right &&
-                   (isLast || DrawItems[i - 1]->Left + DrawItems[i - 1]->Width <= x)) ||
-                  (x >= right && k == 0);
+                   (isLast || DrawItems[i + 1]->Left + DrawItems[i + 1]->Width <= x)) ||
+                  (x >= right && isFirst);
         }
         if (!hit) continue;
         drawItemNo = i;
@@ -353,7 +350,7 @@ int TCustomRVFormattedData::FindOffsetInDrawItem(int drawItemNo, int x) {
     const int itemNo = d->ItemNo;
     const int styleNo = GetItemStyleNo(itemNo);
     if (!style || !canvas) return 1;
-    RVApplyTextStyle(style, canvas, styleNo, GetItemBiDiMode(itemNo));
+    style->ApplyStyle(canvas, styleNo, GetItemBiDiMode(itemNo));
     FFmt.LastTextStyle = -1;
     HDC dc = canvas->Handle();
     std::string text = DrawItems.GetDrawItemText(drawItemNo, this);

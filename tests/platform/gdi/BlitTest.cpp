@@ -85,6 +85,12 @@ TEST(GdiBlit, StretchNearestMirrorAndHalftoneBoxFilter) {
             EXPECT_GE(v, 126);
             EXPECT_LE(v, 129);
         }
+    // A strong reduction: 100 pixels, a quarter of them black, into one.
+    TCanvasFixture row(100, 1), one(1, 1);
+    for (int x = 0; x < 100; x += 4) SetPixel(row.Dc, x, 0, kBlack);
+    SetStretchBltMode(one.Dc, HALFTONE);
+    StretchBlt(one.Dc, 0, 0, 1, 1, row.Dc, 0, 0, 100, 1, SRCCOPY);
+    EXPECT_NEAR(GetRValue(one.At(0, 0)), 191, 1);
     SetStretchBltMode(half.Dc, COLORONCOLOR);
     StretchBlt(half.Dc, 0, 0, 2, 2, src.Dc, 0, 0, 4, 4, SRCCOPY);
     int v = GetRValue(half.At(0, 0));

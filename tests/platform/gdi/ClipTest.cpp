@@ -137,7 +137,6 @@ TEST(GdiClip, RestoreDCBringsBackClipOriginObjectsAndModes) {
     RECT box;
     GetClipBox(c.Dc, &box);
     EXPECT_EQ(box, RECT(3, 4, 5, 6));
-    EXPECT_FALSE(DeleteObject(red));  // selected, and held by the first saved state
     EXPECT_TRUE(RestoreDC(c.Dc, first));
     GetWindowOrgEx(c.Dc, &org);
     EXPECT_EQ(org, POINT(0, 0));

@@ -245,21 +245,54 @@ TEST(GdiBrushes, PatternBrushFollowsTheBrushOrigin) {
     DeleteObject(hatch);
 }
 
+TEST(GdiFigures, FarCoordinatesDrawTheirVisiblePartQuickly) {
+    TCanvasFixture c(16, 16);
+    const int big = 1000000000;
+    MoveToEx(c.Dc, -big, 5, nullptr);
+    LineTo(c.Dc, big, 5);
+    for (int x = 0; x < 16; ++x) EXPECT_EQ(c.At(x, 5), kBlack);
+    HPEN dash = CreatePen(PS_DASH, 3, kBlack);
+    HGDIOBJ old = SelectObject(c.Dc, dash);
+    MoveToEx(c.Dc, 8, -big, nullptr);
+    LineTo(c.Dc, 8, big);
+    SelectObject(c.Dc, old);
+    DeleteObject(dash);
+    EXPECT_EQ(c.At(8, 0) == kBlack || c.At(8, 8) == kBlack, true);
+    c.Clear(kWhite);
+    SelectObject(c.Dc, GetStockObject(NULL_BRUSH));
+    Ellipse(c.Dc, -big, -big, big, big);
+    Rectangle(c.Dc, INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX);
+    RoundRect(c.Dc, -big, 2, big, 12, 40, 40);
+    RECT huge(INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX);
+    FillRect(c.Dc, &huge, static_cast<HBRUSH>(GetStockObject(GRAY_BRUSH)));
+    EXPECT_EQ(c.CountNot(RGB(128, 128, 128)), 0);
+    TCanvasFixture src(4, 4);
+    StretchBlt(c.Dc, -big, -big, 2 * big, 2 * big, src.Dc, 0, 0, 4, 4, SRCCOPY);
+    EXPECT_EQ(c.CountNot(kWhite), 0);
+    SetStretchBltMode(c.Dc, HALFTONE);
+    c.Clear(kBlack);
+    StretchBlt(c.Dc, -big, -big, 2 * big, 2 * big, src.Dc, 0, 0, 4, 4, SRCCOPY);
+    EXPECT_EQ(c.CountNot(kWhite), 0);
+}
+
 TEST(GdiObjects, SelectionStockAndDeletion) {
     TCanvasFixture c;
     HPEN pen = CreatePen(PS_DASH, 2, RGB(1, 2, 3));
     HGDIOBJ old = SelectObject(c.Dc, pen);
     EXPECT_EQ(old, GetStockObject(BLACK_PEN));
     EXPECT_EQ(GetCurrentObject(c.Dc, OBJ_PEN), pen);
-    EXPECT_FALSE(DeleteObject(pen));  // still selected
     LOGPEN lp;
     EXPECT_EQ(GetObjectW(pen, sizeof lp, &lp), int(sizeof lp));
     EXPECT_EQ(lp.lopnStyle, UINT(PS_DASH));
     EXPECT_EQ(lp.lopnWidth.X, 2);
     EXPECT_EQ(lp.lopnColor, RGB(1, 2, 3));
     EXPECT_EQ(GetObjectType(pen), UINT(OBJ_PEN));
-    SelectObject(c.Dc, old);
+    // Deleting a selected pen waits for its deselection (the sanitizers see the rest).
     EXPECT_TRUE(DeleteObject(pen));
+    MoveToEx(c.Dc, 0, 0, nullptr);
+    LineTo(c.Dc, 3, 0);
+    EXPECT_EQ(c.At(1, 0), RGB(1, 2, 3));
+    SelectObject(c.Dc, old);
     EXPECT_TRUE(DeleteObject(GetStockObject(WHITE_BRUSH)));  // stock objects stay
     EXPECT_EQ(GetObjectType(GetStockObject(WHITE_BRUSH)), UINT(OBJ_BRUSH));
 
@@ -269,9 +302,8 @@ TEST(GdiObjects, SelectionStockAndDeletion) {
     HBITMAP bmp = CreateCompatibleBitmap(c.Dc, 4, 4);
     EXPECT_NE(SelectObject(a, bmp), nullptr);
     EXPECT_EQ(SelectObject(b, bmp), nullptr);
-    EXPECT_FALSE(DeleteObject(bmp));
-    DeleteDC(a);
-    EXPECT_TRUE(DeleteObject(bmp));
+    DeleteObject(bmp);
+    DeleteDC(a);  // deselects and so deletes the bitmap
     DeleteDC(b);
 }
 

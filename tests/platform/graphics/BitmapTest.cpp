@@ -168,3 +168,49 @@ TEST(BitmapAssign, CopiesPixelsFormatAndTransparency) {
     b.Canvas()->SetPixels(1, 1, clBlack);
     EXPECT_EQ(a.Canvas()->Pixels(1, 1), clWhite);
 }
+
+TEST(BitmapStreams, MonochromeAndPaletteFilesKeepTheirFormat) {
+    TBitmap m(9, 3, pf1bit);
+    m.Canvas()->SetPixels(8, 2, clBlack);
+    std::string bytes = m.SaveToString();
+    EXPECT_EQ(uint8_t(bytes[28]), 1);  // bits per pixel in the header
+    TBitmap m2;
+    m2.LoadFromString(bytes);
+    EXPECT_EQ(m2.PixelFormat(), pf1bit);
+    EXPECT_EQ(m2.Canvas()->Pixels(8, 2), clBlack);
+    EXPECT_EQ(m2.Canvas()->Pixels(7, 2), clWhite);
+
+    TBitmap p(3, 2, pf8bit);
+    p.Canvas()->SetPixels(2, 1, clBlue);
+    TBitmap p2;
+    p2.LoadFromString(p.SaveToString());
+    EXPECT_EQ(p2.PixelFormat(), pf8bit);
+    EXPECT_EQ(p2.Canvas()->Pixels(2, 1), clBlue);
+}
+
+TEST(BitmapStreams, DataPropertyCarriesItsLength) {
+    TBitmap b(2, 2, pf24bit);
+    b.Canvas()->SetPixels(0, 1, clRed);
+    TMemoryStream s;
+    b.WriteData(s);
+    s.WriteByte(0x5A);  // what follows in the stream is left alone
+    s.SetPosition(0);
+    TBitmap c;
+    c.ReadData(s);
+    EXPECT_EQ(c.Canvas()->Pixels(0, 1), clRed);
+    EXPECT_EQ(s.ReadByte(), 0x5A);
+
+    TBitmap empty;
+    TMemoryStream e;
+    empty.WriteData(e);
+    EXPECT_EQ(e.Size(), 4);
+    e.SetPosition(0);
+    c.ReadData(e);
+    EXPECT_TRUE(c.Empty());
+
+    TMemoryStream shortData;
+    shortData.WriteInt32(1000);
+    shortData.WriteString("BM");
+    shortData.SetPosition(0);
+    EXPECT_THROW(c.ReadData(shortData), EReadError);
+}

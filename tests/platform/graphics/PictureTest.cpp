@@ -287,3 +287,56 @@ TEST(Picture, FilesByContentThenExtension) {
     EXPECT_EQ(back.ColorType(), COLOR_GRAYSCALE);
     EXPECT_THROW(pic.LoadFromFile(dir + "does-not-exist.png"), EFOpenError);
 }
+
+TEST(Picture, DataPropertyNamesTheClass) {
+    TPngImage png;
+    png.CreateBlank(COLOR_RGB, 8, 4, 3);
+    TPicture a;
+    a.SetGraphic(&png);
+    TMemoryStream s;
+    a.WriteData(s);
+    EXPECT_EQ(s.Memory()[0], 9);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(s.Memory()) + 1, 9), "TPngImage");
+    s.SetPosition(0);
+    TPicture b;
+    b.ReadData(s);
+    ASSERT_NE(b.Graphic(), nullptr);
+    EXPECT_EQ(b.Graphic()->ClassName(), "TPngImage");
+    EXPECT_EQ(b.Width(), 4);
+
+    TPicture none;
+    TMemoryStream n;
+    none.WriteData(n);
+    EXPECT_EQ(n.Size(), 1);
+    n.SetPosition(0);
+    b.ReadData(n);
+    EXPECT_EQ(b.Graphic(), nullptr);
+
+    TMemoryStream unknown;
+    unknown.WriteByte(6);
+    unknown.WriteString("TThing");
+    unknown.WriteString("data");
+    unknown.SetPosition(0);
+    EXPECT_THROW(b.ReadData(unknown), EInvalidGraphic);
+}
+
+namespace {
+// A picture class that no registry knows.
+class TPrivateBitmap : public TBitmap {
+public:
+    std::string ClassName() const override { return "TPrivateBitmap"; }
+    std::unique_ptr<TGraphic> CreateNew() const override {
+        return std::make_unique<TPrivateBitmap>();
+    }
+};
+}  // namespace
+
+TEST(Picture, HoldsCopiesOfUnregisteredClassesThatCanMakeThemselves) {
+    TPrivateBitmap own;
+    own.SetSize(3, 3);
+    TPicture pic;
+    pic.SetGraphic(&own);
+    ASSERT_NE(pic.Graphic(), nullptr);
+    EXPECT_EQ(pic.Graphic()->ClassName(), "TPrivateBitmap");
+    EXPECT_EQ(pic.Width(), 3);
+}

@@ -1,6 +1,9 @@
 #include "DocTestUtil.h"
 
 #include "platform/core/Strings.h"
+#include "platform/graphics/Bitmap.h"
+
+#include <functional>
 
 namespace epc::doctest {
 
@@ -53,6 +56,14 @@ TRVTag MakeTag(bool stringTags, int n, const char* s) {
 }
 }  // namespace
 
+TGraphic* MakeBitmap(int w, int h, TColor color) {
+    auto* bmp = new TBitmap(w, h, pf24bit);
+    bmp->Canvas()->Brush()->SetColor(color);
+    bmp->Canvas()->FillRect(TRect{0, 0, w, h});
+    bmp->Canvas()->SetPixels(0, 0, clBlack);
+    return bmp;
+}
+
 void FillDocument(TCustomRVData& data, bool stringTags) {
     data.AddTextParagraph("Plain ANSI text, caf\xE9.", 0, 0, MakeTag(stringTags, 7, "a tag"));
     data.AddTextParagraph(" bold continuation", 1, -1, TRVTag());
@@ -66,9 +77,11 @@ void FillDocument(TCustomRVData& data, bool stringTags) {
     data.SetParagraphMarker(data.ItemCount() - 1, 0, 1, 1, false);
     data.AddTextParagraph("third item", 0, 0, TRVTag());
     data.SetParagraphMarker(data.ItemCount() - 1, 0, 0, 5, true);
-    data.AddPictureItem("picture name", nullptr, 1, TRVVAlign::rvvaAbsMiddle,
+    data.AddPictureItem("picture name", MakeBitmap(5, 3, clRed), 1, TRVVAlign::rvvaAbsMiddle,
                         MakeTag(stringTags, 11, "pic"));
-    data.AddHotPicture("hot\\picture", nullptr, -1, TRVVAlign::rvvaBaseline);
+    data.AddHotPicture("hot\\picture", MakeBitmap(2, 2, clBlue), -1, TRVVAlign::rvvaBaseline);
+    static_cast<TRVGraphicItemInfo*>(data.GetItem(data.ItemCount() - 1))->ImageWidth = 40;
+    data.AddPictureItem("no picture", nullptr, -1, TRVVAlign::rvvaBaseline);
     data.AddBullet("bullet", 3, nullptr, 42, -1);
     data.AddHotspot("hotspot", 4, 5, nullptr, 42, -1);
     data.AddControlItem("control", nullptr, 0, TRVVAlign::rvvaMiddle);
@@ -107,6 +120,13 @@ std::string Dump(const TCustomRVData& data) {
             s += " marker=" + std::to_string(m->ListNo) + "/" + std::to_string(m->Level) + "/" +
                  std::to_string(m->StartFrom) + "/" + std::to_string(m->Reset) + "/" +
                  m->MarkerText;
+        if (auto* g = dynamic_cast<TRVGraphicItemInfo*>(it)) {
+            s += " size=" + std::to_string(g->ImageWidth) + "x" + std::to_string(g->ImageHeight);
+            if (g->Image)
+                s += " image=" + g->Image->ClassName() + "/" + std::to_string(g->Image->Width()) +
+                     "x" + std::to_string(g->Image->Height()) + "/" +
+                     std::to_string(std::hash<std::string>()(g->Image->SaveToString()));
+        }
         if (auto* c = dynamic_cast<TRVControlItemInfo*>(it))
             s += " control=" + (c->Control ? c->Control->Name() : std::string("none"));
         if (it->Checkpoint)

@@ -11,6 +11,9 @@ namespace epc::doctest {
 // border and background) and a two-level numbered list.
 void FillStyle(TRVStyle& style);
 
+// A 24-bit bitmap filled with Color, its top-left pixel black.
+TGraphic* MakeBitmap(int w, int h, TColor color);
+
 // Every item kind: ANSI and Unicode text, break, picture, hot picture, bullet, hotspot,
 // control, list markers; checkpoints (with a document-end one) and tags.
 void FillDocument(TCustomRVData& data, bool stringTags);

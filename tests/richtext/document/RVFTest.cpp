@@ -4,33 +4,24 @@
 #include "platform/core/Strings.h"
 #include "richtext/document/RVData.h"
 #include "richtext/document/RVUni.h"
+#include "platform/streaming/PropertyRegistry.h"
+#include "platform/graphics/Bitmap.h"
 
 using namespace epc;
 using namespace std::string_literals;
 
 namespace {
 
-// A control stand-in streamed by the control hooks: its body is its name.
+// An embedded control stand-in, created from streams by its class name.
 class TTestControl : public TComponent {
 public:
     using TComponent::TComponent;
     std::string ClassName() const override { return "TTestControl"; }
 };
 
-struct ControlHooksScope {
-    ControlHooksScope() {
-        RVControlHooks().Save = [](TStream& s, TComponent* c) { s.WriteString(c->Name()); };
-        RVControlHooks().Load = [](const std::string& cls, TStream& s,
-                                   TCustomRVData*) -> TComponent* {
-            if (cls != "TTestControl") return nullptr;
-            std::string name(size_t(s.Size()), '\0');
-            s.ReadBuffer(name.data(), s.Size());
-            auto* c = new TTestControl(nullptr);
-            c->SetName(name);
-            return c;
-        };
-    }
-    ~ControlHooksScope() { RVControlHooks() = TRVControlHooks(); }
+struct ControlClassScope {
+    ControlClassScope() { RegisterClass<TTestControl>("TTestControl"); }
+    ~ControlClassScope() { UnRegisterClass("TTestControl"); }
 };
 
 struct Doc {
@@ -68,7 +59,7 @@ class RvfRoundTrip : public ::testing::TestWithParam<std::tuple<bool, bool>> {};
 
 TEST_P(RvfRoundTrip, EveryItemKindComesBackEqual) {
     auto [binary, stringTags] = GetParam();
-    ControlHooksScope hooks;
+    ControlClassScope registered;
     Doc src(stringTags);
     doctest::FillDocument(src.data, stringTags);
     auto* ctrl = new TTestControl(nullptr);
@@ -235,6 +226,10 @@ TEST(RvfMalformed, BadInputFailsAndLeavesTheDocumentAndSheetAlone) {
         "0 1 0 0 0 0 \r\nbad escape \\q\r\n",
         "0 999999 0 0 0 0 \r\nx\r\n",
         "-1 1 0 0 0 0 1 2\r\nname\r\n",  // break look incomplete
+        "-3 3 0 0 1 0 0 1 0 0 0 0 0\r\nn\r\nTBitmap\r\n0011\r\n",  // corrupt picture data
+        "-3 3 0 0 1 0 0 1 0 0 0 0 0\r\nn\r\nTNoSuchPicture\r\n0011\r\n",
+        "-5 3 0 0 1 0 0 1 0 0 0 0 0\r\nn\r\nTNoSuchControl\r\n0011\r\n",
+        "-5 3 0 0 2 0 0 1 0 0 0 0 0\r\nn\r\nTNoSuchControl\r\n\xff\xff\xff\x7f",
     };
     for (const std::string& input : bad) {
         Doc d;
@@ -262,6 +257,19 @@ TEST(RvfMalformed, FailedLoadRestoresTheStyleTables) {
     EXPECT_FALSE(Load(d.data, rvf));
     EXPECT_EQ(d.style.TextStyles[0].FontName, "Mine");
     EXPECT_EQ(d.style.TextStyles.Count(), 4);
+}
+
+TEST(RvfMalformed, UnknownPicturesAndControlsAreDroppedWhenAsked) {
+    Doc d;
+    d.data.SetRVFOptions(d.data.GetRVFOptions() | TRVFOption::rvfoIgnoreUnknownPicFmt |
+                         TRVFOption::rvfoIgnoreUnknownCtrls);
+    ASSERT_TRUE(Load(d.data, "-3 3 0 0 1 0 0 1 0 0 0 0 0\r\nn\r\nTBitmap\r\n0011\r\n"
+                             "-5 3 0 0 1 0 0 1 0 0 0 0 0\r\nc\r\nTNoSuchControl\r\n0011\r\n"));
+    ASSERT_EQ(d.data.ItemCount(), 2);
+    EXPECT_EQ(d.data.GetItem(0)->GetGraphic(), nullptr);
+    EXPECT_EQ(static_cast<TRVControlItemInfo*>(d.data.GetItem(1))->Control, nullptr);
+    // A control that could not be made keeps its stored form for the next save.
+    EXPECT_NE(Save(d.data, false).find("TNoSuchControl\r\n0011"), std::string::npos);
 }
 
 TEST(RvfMalformed, UnknownStylesConvertToZeroWhenAsked) {

@@ -1,0 +1,412 @@
+// Everything of the document that draws or measures: picture storage, canvas helpers, the
+// style sheet's default drawing, and the items that paint themselves.
+
+#include <algorithm>
+
+#include "platform/core/Arithmetic.h"
+#include "platform/core/Strings.h"
+#include "platform/gdi/Gdi.h"
+#include "platform/graphics/Bitmap.h"
+#include "platform/graphics/Graphics.h"
+#include "richtext/document/RVData.h"
+#include "richtext/document/RVFuncs.h"
+#include "richtext/document/RVUni.h"
+
+namespace epc {
+
+// ---------------------------------------------------------------- pictures
+
+TRVGraphicHooks& RVGraphicHooks() {
+    static TRVGraphicHooks hooks = [] {
+        TRVGraphicHooks h;
+        h.Free = [](TGraphic* g) { delete g; };
+        h.Copy = [](TGraphic* g) -> TGraphic* {
+            std::unique_ptr<TGraphic> copy = CreateGraphicByClassName(g->ClassName());
+            if (!copy) return nullptr;
+            copy->LoadFromString(g->SaveToString());
+            return copy.release();
+        };
+        h.Width = [](const TGraphic* g) { return g->Width(); };
+        h.Height = [](const TGraphic* g) { return g->Height(); };
+        h.ClassName = [](const TGraphic* g) { return g->ClassName(); };
+        h.Save = [](TStream& s, TGraphic* g) { g->SaveToStream(s); };
+        h.Load = [](const std::string& className, TStream& s) -> TGraphic* {
+            std::unique_ptr<TGraphic> g = CreateGraphicByClassName(className);
+            if (!g) return nullptr;
+            g->LoadFromStream(s);
+            return g.release();
+        };
+        return h;
+    }();
+    return hooks;
+}
+
+// ---------------------------------------------------------------- text on a canvas
+
+int GetTextWidth(TCanvas* canvas, const std::string& text, bool unicode) {
+    SIZE sz{0, 0};
+    if (unicode) {
+        std::u16string w = BytesToWide(std::string_view(text).substr(0, text.size() & ~size_t(1)));
+        GetTextExtentPoint32W(canvas->Handle(), w.data(), int(w.size()), &sz);
+    } else {
+        GetTextExtentPoint32A(canvas->Handle(), text.data(), int(text.size()), &sz);
+    }
+    return sz.cx;
+}
+
+int MeasureTextFit(TCanvas* canvas, const std::string& text, bool unicode, int width,
+                   std::vector<int>* extents) {
+    int fit = 0;
+    SIZE sz{0, 0};
+    if (unicode) {
+        std::u16string w = BytesToWide(std::string_view(text).substr(0, text.size() & ~size_t(1)));
+        std::vector<int> partial(w.size() + 1);
+        GetTextExtentExPointW(canvas->Handle(), w.data(), int(w.size()), width, &fit,
+                              partial.data(), &sz);
+        if (extents) extents->assign(partial.begin(), partial.begin() + long(w.size()));
+    } else {
+        std::vector<int> partial(text.size() + 1);
+        GetTextExtentExPointA(canvas->Handle(), text.data(), int(text.size()), width, &fit,
+                              partial.data(), &sz);
+        if (extents) extents->assign(partial.begin(), partial.begin() + long(text.size()));
+    }
+    return fit;
+}
+
+int MeasureTextFitBuf(TCanvas* canvas, const char* text, int length, int maxWidth,
+                      bool unicode) {
+    if (length <= 0) return 0;
+    int fit = 0;
+    SIZE sz{0, 0};
+    if (unicode) {
+        std::u16string w = BytesToWide(std::string_view(text, size_t(length) * 2));
+        GetTextExtentExPointW(canvas->Handle(), w.data(), length, maxWidth, &fit, nullptr, &sz);
+    } else {
+        GetTextExtentExPointA(canvas->Handle(), text, length, maxWidth, &fit, nullptr, &sz);
+    }
+    return fit;
+}
+
+bool GetCharCaretPositions(TCanvas* canvas, const std::string& text, bool unicode, TRVBiDiMode,
+                           std::vector<int>& positions) {
+    std::u16string w = unicode
+                           ? BytesToWide(std::string_view(text).substr(0, text.size() & ~size_t(1)))
+                           : AnsiToWide(text);
+    if (w.empty()) return false;
+    // Placement with reordering; the callers measure when it is not available.
+    if (!GetCharacterPlacementW(canvas->Handle(), w.data(), int(w.size()), 0, nullptr, 0))
+        return false;
+    positions.clear();
+    return false;
+}
+
+bool TryDrawTextByPlacement(bool flag, TCanvas* canvas, const std::string& text, bool unicode,
+                            int, int) {
+    if (!flag) return false;
+    std::vector<int> positions;
+    return GetCharCaretPositions(canvas, text, unicode, TRVBiDiMode::rvbdRightToLeft, positions);
+}
+
+// ---------------------------------------------------------------- devices
+
+void GetScreenAndDeviceResolution(TRVResolutionInfo& info, TCanvas* canvas) {
+    HDC screen = CreateCompatibleDC(nullptr);
+    info.ScreenResX = GetDeviceCaps(screen, LOGPIXELSX);
+    info.ScreenResY = GetDeviceCaps(screen, LOGPIXELSY);
+    DeleteDC(screen);
+    if (canvas) {
+        info.DeviceResX = GetDeviceCaps(canvas->Handle(), LOGPIXELSX);
+        info.DeviceResY = GetDeviceCaps(canvas->Handle(), LOGPIXELSY);
+    } else {
+        info.DeviceResX = info.ScreenResX;
+        info.DeviceResY = info.ScreenResY;
+    }
+}
+
+int DeviceToScreenX(int value, const TRVResolutionInfo& info) {
+    return MulDiv(value, info.ScreenResX, info.DeviceResX);
+}
+
+int DeviceToScreenY(int value, const TRVResolutionInfo& info) {
+    return MulDiv(value, info.ScreenResY, info.DeviceResY);
+}
+
+void DeviceRectToScreen(TRect& r, const TRVScreenAndDevice& sad) {
+    r.Left = MulDiv(r.Left, sad.ScreenPPIX, sad.DevicePPIX);
+    r.Right = MulDiv(r.Right, sad.ScreenPPIX, sad.DevicePPIX);
+    r.Top = MulDiv(r.Top, sad.ScreenPPIY, sad.DevicePPIY);
+    r.Bottom = MulDiv(r.Bottom, sad.ScreenPPIY, sad.DevicePPIY);
+}
+
+void DrawGraphicForDevice(TCanvas* canvas, int x, int y, TGraphic* graphic,
+                          const TRVResolutionInfo& info, int width, int height) {
+    if (!canvas || !graphic || graphic->Empty()) return;
+    if (width < 0) width = graphic->Width();
+    if (height < 0) height = graphic->Height();
+    int w = MulDiv(width, info.DeviceResX, info.ScreenResX);
+    int h = MulDiv(height, info.DeviceResY, info.ScreenResY);
+    if (w <= 0 || h <= 0) return;
+    if (auto* bmp = dynamic_cast<TBitmap*>(graphic)) {
+        HDC dc = canvas->Handle();
+        BITMAPINFO bi{};
+        bi.bmiHeader.biWidth = bmp->Width();
+        bi.bmiHeader.biHeight = -bmp->Height();
+        bi.bmiHeader.biBitCount = 32;
+        HPALETTE pal = CreateHalftonePalette(dc);
+        HPALETTE oldPal = SelectPalette(dc, pal, 0);
+        RealizePalette(dc);
+        int oldMode = SetStretchBltMode(dc, HALFTONE);
+        StretchDIBits(dc, x, y, w, h, 0, 0, bmp->Width(), bmp->Height(), bmp->SurfaceBits(), &bi,
+                      DIB_RGB_COLORS, SRCCOPY);
+        SetStretchBltMode(dc, oldMode);
+        SelectPalette(dc, oldPal, 0);
+        DeleteObject(pal);
+        return;
+    }
+    canvas->StretchDraw(TRect{x, y, x + w, y + h}, graphic);
+}
+
+// ---------------------------------------------------------------- style sheet drawing
+
+namespace {
+
+TFontStyles ToFontStyles(TRVFontStyles s) {
+    TFontStyles r;
+    if (s.Contains(TRVFontStyle::rvfsBold)) r.Include(fsBold);
+    if (s.Contains(TRVFontStyle::rvfsItalic)) r.Include(fsItalic);
+    if (s.Contains(TRVFontStyle::rvfsUnderline)) r.Include(fsUnderline);
+    if (s.Contains(TRVFontStyle::rvfsStrikeOut)) r.Include(fsStrikeOut);
+    return r;
+}
+
+}  // namespace
+
+void TRVStyle::ApplyStyle(TCanvas* canvas, int styleNo, TRVBiDiMode) {
+    bool doDefault = true;
+    if (OnApplyStyle) OnApplyStyle(this, canvas, styleNo, doDefault);
+    if (!doDefault || !canvas) return;
+    const TFontInfo& f = TextStyles[styleNo];
+    TFont* font = canvas->Font();
+    font->BeginUpdate();
+    font->SetName(f.FontName);
+    font->SetSize(f.Size);
+    font->SetStyle(ToFontStyles(f.Style));
+    font->SetCharset(TFontCharset(f.Charset));
+    font->SetColor(f.Color);
+    font->EndUpdate();
+    SetTextCharacterExtra(canvas->Handle(), f.CharSpacing);
+}
+
+void TRVStyle::ApplyStyleColor(TCanvas* canvas, int styleNo, TRVTextDrawStates drawState,
+                               bool printing, TRVColorMode colorMode) {
+    bool doDefault = true;
+    if (OnApplyStyleColor) OnApplyStyleColor(this, canvas, styleNo, drawState, doDefault);
+    if (!doDefault || !canvas) return;
+    const TFontInfo& f = TextStyles[styleNo];
+    TColor text = f.Color, back = f.BackColor;
+    if (drawState.Contains(TRVTextDrawState::rvtsSelected)) {
+        text = SelTextColor;
+        back = SelColor;
+    } else if (drawState.Contains(TRVTextDrawState::rvtsHover)) {
+        if (f.HoverColor != clNone) text = f.HoverColor;
+        if (f.HoverBackColor != clNone) back = f.HoverBackColor;
+    }
+    if (printing) {
+        text = ApplyColorModeToTextColor(text, colorMode);
+        back = ApplyColorModeToBackColor(back, colorMode);
+    }
+    canvas->Font()->SetColor(text);
+    if (back == clNone) {
+        canvas->Brush()->SetStyle(bsClear);
+    } else {
+        canvas->Brush()->SetStyle(bsSolid);
+        canvas->Brush()->SetColor(back);
+    }
+}
+
+void TRVStyle::DrawStyleText(const std::string& s, TCanvas* canvas, int itemNo, int x, int y,
+                             int width, int height, int styleNo, TCustomRVData* rvData,
+                             TRVTextDrawStates drawState, bool printing, bool preview,
+                             TRVColorMode colorMode, TRVBiDiMode) {
+    const TFontInfo& f = TextStyles[styleNo];
+    uint32_t cp = rvData ? rvData->CodePageOfStyle(styleNo) : DefCodePage;
+    std::string shown = ApplyAllCaps(s, f.Unicode, f.AllCaps, cp);
+    bool doDefault = true;
+    if (OnDrawStyleText)
+        OnDrawStyleText(this, shown, canvas, itemNo, x, y, width, height, styleNo, rvData,
+                        drawState, printing, preview, colorMode, doDefault);
+    if (!doDefault || !canvas) return;
+    if (canvas->Brush()->Style() != bsClear)
+        canvas->FillRect(TRect{x, y, x + width, y + height});
+    canvas->Brush()->SetStyle(bsClear);
+    if (f.Unicode)
+        canvas->TextOut(x, y, BytesToWide(std::string_view(shown).substr(0, shown.size() & ~size_t(1))));
+    else
+        canvas->TextOut(x, y, shown);
+}
+
+void TRVStyle::DrawTextBack(TCanvas* canvas, int itemNo, int styleNo, TCustomRVData* rvData,
+                            int left, int top, int width, int height,
+                            TRVTextDrawStates drawState) {
+    bool doDefault = true;
+    if (OnDrawTextBack)
+        OnDrawTextBack(this, canvas, itemNo, styleNo, rvData, left, top, width, height,
+                       drawState, doDefault);
+}
+
+void TRVStyle::DrawParaBack(TCanvas* canvas, int paraNo, const TRect& rect, bool printing,
+                            TRVColorMode colorMode) {
+    bool doDefault = true;
+    if (OnDrawParaBack) OnDrawParaBack(this, canvas, paraNo, rect, doDefault);
+    if (!doDefault || !canvas) return;
+    ParaStyles[paraNo].Background.Draw(rect, canvas, printing, colorMode);
+}
+
+void TRVStyle::DrawCheckpoint(TCanvas* canvas, int x, int y, int itemNo, int xShift,
+                              bool raiseEvent, TControl* control) {
+    bool doDefault = true;
+    if (OnDrawCheckpoint)
+        OnDrawCheckpoint(this, canvas, x, y, itemNo, xShift, raiseEvent, control, doDefault);
+    if (!doDefault || !canvas) return;
+    TColor color = raiseEvent ? CheckpointEvColor : CheckpointColor;
+    canvas->Pen()->SetColor(color);
+    canvas->Pen()->SetStyle(psSolid);
+    canvas->Pen()->SetWidth(1);
+    canvas->Brush()->SetStyle(bsSolid);
+    canvas->Brush()->SetColor(color);
+    if (itemNo != -1) canvas->Ellipse(x - 2, y - 2, x + 2, y + 2);
+    // The dotted line runs from the document's left edge to the checkpoint.
+    canvas->Pen()->SetStyle(psDot);
+    canvas->Brush()->SetStyle(bsClear);
+    canvas->MoveTo(-xShift, y);
+    canvas->LineTo(x, y);
+    canvas->Pen()->SetStyle(psSolid);
+}
+
+void TRVStyle::DrawPageBreak(TCanvas* canvas, int y, int xShift, TRVPageBreakType type,
+                             TControl* control, int clientWidth) {
+    bool doDefault = true;
+    if (OnDrawPageBreak) OnDrawPageBreak(this, canvas, y, xShift, type, control, doDefault);
+    if (!doDefault || !canvas) return;
+    TColor color = type == TRVPageBreakType::rvpbPageBreak ? PageBreakColor : SoftPageBreakColor;
+    int end = clientWidth - 8;
+    canvas->Pen()->SetColor(color);
+    canvas->Pen()->SetStyle(psSolid);
+    canvas->Pen()->SetWidth(1);
+    canvas->MoveTo(-xShift, y);
+    canvas->LineTo(end, y);
+    canvas->Brush()->SetStyle(bsSolid);
+    canvas->Brush()->SetColor(color);
+    canvas->Polygon(std::vector<TPoint>{{end, y - 4}, {end + 6, y}, {end, y + 4}});
+}
+
+void TRVBorder::Draw(TRect rect, TCanvas* canvas) const {
+    if (Style == TRVBorderStyle::rvbNone || !canvas) return;
+    rect.Left -= BorderOffsets.Left;
+    rect.Top -= BorderOffsets.Top;
+    rect.Right += BorderOffsets.Right;
+    rect.Bottom += BorderOffsets.Bottom;
+    int lines = Style == TRVBorderStyle::rvbDouble                 ? 2
+                : Style == TRVBorderStyle::rvbTriple               ? 3
+                : Style == TRVBorderStyle::rvbThickInside ||
+                        Style == TRVBorderStyle::rvbThickOutside ? 2
+                                                                   : 1;
+    canvas->Pen()->SetColor(Color);
+    canvas->Pen()->SetStyle(psSolid);
+    int offset = 0;
+    for (int k = 0; k < lines; ++k) {
+        int w = std::max(Width, 1);
+        if ((Style == TRVBorderStyle::rvbThickInside && k == 1) ||
+            (Style == TRVBorderStyle::rvbThickOutside && k == 0))
+            w = std::max(Width * 2, 2);
+        canvas->Pen()->SetWidth(w);
+        TRect r{rect.Left + offset, rect.Top + offset, rect.Right - offset, rect.Bottom - offset};
+        if (VisibleBorders.Left) {
+            canvas->MoveTo(r.Left, r.Top);
+            canvas->LineTo(r.Left, r.Bottom);
+        }
+        if (VisibleBorders.Top) {
+            canvas->MoveTo(r.Left, r.Top);
+            canvas->LineTo(r.Right, r.Top);
+        }
+        if (VisibleBorders.Right) {
+            canvas->MoveTo(r.Right - 1, r.Top);
+            canvas->LineTo(r.Right - 1, r.Bottom);
+        }
+        if (VisibleBorders.Bottom) {
+            canvas->MoveTo(r.Left, r.Bottom - 1);
+            canvas->LineTo(r.Right, r.Bottom - 1);
+        }
+        offset += w + std::max(InternalWidth, 0);
+    }
+    canvas->Pen()->SetWidth(1);
+}
+
+void TRVBackgroundRect::Draw(TRect rect, TCanvas* canvas, bool printing,
+                             TRVColorMode colorMode) const {
+    if (Color == clNone || !canvas) return;
+    ExpandRect(rect);
+    TColor c = printing ? ApplyColorModeToBackColor(Color, colorMode) : Color;
+    canvas->Brush()->SetStyle(bsSolid);
+    canvas->Brush()->SetColor(c);
+    canvas->FillRect(rect);
+}
+
+// ---------------------------------------------------------------- items that paint
+
+void TRVBreakItemInfo::PaintFullWidth(int left, int right, int top, TCanvas* canvas, int,
+                                      TRVStyle* style, const TRect&, TRVDrawLineInfo* dli) {
+    if (!canvas) return;
+    TColor color = Color;
+    if (color == clNone) color = style ? style->TextStyles[0].Color : clWindowText;
+    int y = top + (dli ? dli->Height / 2 : 5);
+    int w = std::max<int>(LineWidth, 1);
+    canvas->Pen()->SetColor(color);
+    canvas->Pen()->SetWidth(w);
+    switch (Style) {
+    case TRVBreakStyle::rvbsDotted: canvas->Pen()->SetStyle(psDot); break;
+    case TRVBreakStyle::rvbsDashed: canvas->Pen()->SetStyle(psDash); break;
+    default: canvas->Pen()->SetStyle(psSolid);
+    }
+    if (Style == TRVBreakStyle::rvbsRectangle) {
+        canvas->Pen()->SetWidth(1);
+        canvas->Brush()->SetStyle(bsClear);
+        canvas->Rectangle(left, y - w, right, y + w + 1);
+    } else if (Style == TRVBreakStyle::rvbs3d) {
+        canvas->Pen()->SetWidth(1);
+        canvas->Pen()->SetColor(clBtnShadow);
+        canvas->MoveTo(left, y);
+        canvas->LineTo(right, y);
+        canvas->Pen()->SetColor(clBtnHighlight);
+        canvas->MoveTo(left, y + 1);
+        canvas->LineTo(right, y + 1);
+    } else {
+        canvas->MoveTo(left, y);
+        canvas->LineTo(right, y);
+    }
+    canvas->Pen()->SetStyle(psSolid);
+    canvas->Pen()->SetWidth(1);
+}
+
+void TRVGraphicItemInfo::Paint(int x, int y, TCanvas* canvas, int state, TRVStyle* style,
+                               TRVDrawLineInfo*) {
+    if (!canvas) return;
+    int w = GetImageWidth(style), h = GetImageHeight(style);
+    TRect r{x + Spacing, y + Spacing, x + Spacing + w, y + Spacing + h};
+    if (Image && !Image->Empty()) canvas->StretchDraw(r, Image);
+    // State bit 0: selected.
+    if ((state & 1) && style) {
+        canvas->Brush()->SetStyle(bsSolid);
+        canvas->Brush()->SetColor(style->SelColor);
+        canvas->FrameRect(r);
+    }
+}
+
+bool TRVGraphicItemInfo::PrintToBitmap(TGraphic* bkgnd, bool, TRVStyle*, TRVColorMode) {
+    auto* bmp = dynamic_cast<TBitmap*>(bkgnd);
+    if (!bmp || !Image || Image->Empty()) return false;
+    bmp->Canvas()->StretchDraw(TRect{0, 0, bmp->Width(), bmp->Height()}, Image);
+    return true;
+}
+
+}  // namespace epc
