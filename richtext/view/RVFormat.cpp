@@ -861,7 +861,10 @@ void TCustomRVFormattedData::BreakTextRun(int itemNo, const Ch* text, int len, i
     };
 
     if (len == 0) {
-        if (startsLine) StartNewLine(itemNo, paraStart);
+        // On a line already filled past its width (by a space kept for trimming) the empty
+        // run does not fit either: it goes to the next line, and the space is trimmed.
+        if (startsLine || (FFmt.LineOpen && FFmt.X > FFmt.AvailWidth))
+            StartNewLine(itemNo, paraStart);
         place(startChar + 1, 0, 0);
         return;
     }
