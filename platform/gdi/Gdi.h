@@ -145,6 +145,7 @@ struct TGdiObject {
     UINT Type;
     bool Stock = false;
     int SelectCount = 0;  // selections in contexts and their saved states
+    bool DeletePending = false;
 };
 
 struct TGdiPen : TGdiObject {
@@ -212,7 +213,9 @@ HBRUSH CreateBrushIndirect(const LOGBRUSH& lb);
 HFONT CreateFontIndirectW(const LOGFONTW& lf);
 HGDIOBJ GetStockObject(int index);
 HGDIOBJ SelectObject(HDC dc, HGDIOBJ object);  // returns the previous object of that kind
-BOOL DeleteObject(HGDIOBJ object);  // stock and selected objects are not deleted
+// Stock objects are never deleted; an object still selected into a context (or held by a
+// saved state) is deleted when it is no longer selected.
+BOOL DeleteObject(HGDIOBJ object);
 int GetObjectW(HGDIOBJ object, int size, void* out);  // LOGPEN, LOGBRUSH, LOGFONTW, BITMAP
 UINT GetObjectType(HGDIOBJ object);
 HGDIOBJ GetCurrentObject(HDC dc, UINT type);

@@ -324,7 +324,22 @@ void TBrush::SetBitmap(TBitmap* value) {
 
 HBRUSH TBrush::Handle() {
     if (!FHandle) {
-        if (FBitmap && !FBitmap->Empty()) {
+        if (FBitmap && !FBitmap->Empty() && FBitmap->Monochrome()) {
+            // A monochrome pattern paints its 0 bits in the text colour and its 1 bits in the
+            // background colour of the context, as the canvas sets them.
+            uint8_t rows[16] = {};  // word-aligned rows of 8 pixels
+            int w = FBitmap->Width(), h = FBitmap->Height();
+            for (int y = 0; y < 8; ++y) {
+                const uint8_t* line = FBitmap->ScanLine(y % h);
+                for (int x = 0; x < 8; ++x) {
+                    int sx = x % w;
+                    if (line[sx >> 3] & (0x80 >> (sx & 7))) rows[y * 2] |= uint8_t(0x80 >> x);
+                }
+            }
+            HBITMAP mono = CreateBitmap(8, 8, 1, 1, rows);
+            FHandle = CreatePatternBrush(mono);
+            DeleteObject(GdiObj(mono));
+        } else if (FBitmap && !FBitmap->Empty()) {
             FHandle = CreatePatternBrush(FBitmap->Handle());
         } else {
             LOGBRUSH lb;
@@ -773,6 +788,10 @@ void TGraphic::LoadFromString(const std::string& data) {
     LoadFromStream(stream);
 }
 
+std::unique_ptr<TGraphic> TGraphic::CreateNew() const {
+    return CreateGraphicByClassName(ClassName());
+}
+
 bool TGraphic::Equals(TGraphic* other) {
     if (!other) return false;
     if (other == this) return true;
@@ -805,7 +824,7 @@ void TPicture::SetGraphic(TGraphic* value) {
         return;
     }
     if (value == FGraphic.get()) return;
-    std::unique_ptr<TGraphic> copy = CreateGraphicByClassName(value->ClassName());
+    std::unique_ptr<TGraphic> copy = value->CreateNew();
     if (!copy) {
         throw EConvertError("Cannot assign a " + value->ClassName() + " to a " + ClassName());
     }

@@ -168,7 +168,9 @@ enum TBrushStyle : uint8_t {
 };
 
 // A brush: Color and Style, or an 8x8 pattern from Bitmap (not owned; setting one makes the
-// style irrelevant until it is removed). New brushes are white and solid.
+// style irrelevant until it is removed). A monochrome pattern bitmap paints its black pixels in
+// the context's text colour and its white ones in the brush colour. New brushes are white and
+// solid.
 class TBrush : public TGraphicsObject {
 public:
     TBrush() = default;
@@ -371,6 +373,9 @@ public:
 
     // True when both are of one class and save to the same bytes.
     virtual bool Equals(TGraphic* other);
+    // A new, empty picture of this class: by default through the class registry; a class
+    // that is not registered overrides it so that pictures holding it can copy it.
+    virtual std::unique_ptr<TGraphic> CreateNew() const;
 
     TNotifyEvent OnChange;
 

@@ -72,27 +72,6 @@ bool IsFullLineItem(const TCustomRVItemInfo* item) {
 
 }  // namespace
 
-void RVApplyTextStyle(TRVStyle* style, TCanvas* canvas, int styleNo, TRVBiDiMode /*bidiMode*/) {
-    if (!style || !canvas) return;
-    bool doDefault = true;
-    if (style->OnApplyStyle) style->OnApplyStyle(style, canvas, styleNo, doDefault);
-    if (!doDefault) return;
-    const TFontInfo& fi = style->TextStyles.GetItem(styleNo);
-    TFont* font = canvas->Font();
-    font->BeginUpdate();
-    font->SetName(fi.FontName);
-    font->SetSize(fi.Size);
-    TFontStyles fs;
-    if (fi.Style.Contains(TRVFontStyle::rvfsBold)) fs.Include(fsBold);
-    if (fi.Style.Contains(TRVFontStyle::rvfsItalic)) fs.Include(fsItalic);
-    if (fi.Style.Contains(TRVFontStyle::rvfsUnderline)) fs.Include(fsUnderline);
-    if (fi.Style.Contains(TRVFontStyle::rvfsStrikeOut)) fs.Include(fsStrikeOut);
-    font->SetStyle(fs);
-    font->SetCharset(TFontCharset(fi.Charset));
-    font->SetColor(fi.Color);
-    font->EndUpdate();
-}
-
 int64_t TCustomRVFormattedData::MeasureCallCount() { return gMeasureCalls.load(); }
 
 int TCustomRVFormattedData::SX(int v) const {
@@ -138,7 +117,7 @@ int TCustomRVFormattedData::MeasureItemText(TCanvas* canvas, int itemNo,
     TRVStyle* style = GetRVStyle();
     const int styleNo = GetItemStyleNo(itemNo);
     if (styleNo != FMinWidthStyle) {
-        RVApplyTextStyle(style, canvas, styleNo, GetItemBiDiMode(itemNo));
+        style->ApplyStyle(canvas, styleNo, GetItemBiDiMode(itemNo));
         FMinWidthStyle = styleNo;
     }
     HDC dc = canvas->Handle();
@@ -539,7 +518,8 @@ void TCustomRVFormattedData::StartNewLine(int itemNo, bool paraStart) {
                               ReadItemOptionBits(d->ItemNo)) &&
                 !(d->Length == 1 && IsLineStartForTrim(last))) {
                 if (d->Length == 1 && last > 0 && DrawItems[last - 1]->ItemNo == d->ItemNo) {
-                    for (size_t j = Jumps.size(); j-- > 0;)
+                    // Its hyperlink area, if any, is among the last ones.
+                    for (size_t j = Jumps.size(); j-- > 0 && Jumps[j]->DrawItemNo >= last;)
                         if (Jumps[j]->DrawItemNo == last) Jumps.erase(Jumps.begin() + long(j));
                     DrawItems.Delete(last);
                 } else {
@@ -589,7 +569,7 @@ void TCustomRVFormattedData::SelectTextStyle(int styleNo, int itemNo) {
     if (styleNo == FFmt.LastTextStyle) return;
     TRVStyle* style = GetRVStyle();
     TRVBiDiMode bidi = GetItemBiDiMode(itemNo);
-    RVApplyTextStyle(style, FFmt.Canvas, styleNo, bidi);
+    style->ApplyStyle(FFmt.Canvas, styleNo, bidi);
     FFmt.DC = FFmt.Canvas->Handle();
     const TFontInfo& fi = style->TextStyles.GetItem(styleNo);
     if (fi.CharSpacing != 0 && FFmt.Sad.ScreenPPIX != FFmt.Sad.DevicePPIX &&

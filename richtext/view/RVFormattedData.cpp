@@ -350,7 +350,7 @@ int TCustomRVFormattedData::FindOffsetInDrawItem(int drawItemNo, int x) {
     const int itemNo = d->ItemNo;
     const int styleNo = GetItemStyleNo(itemNo);
     if (!style || !canvas) return 1;
-    RVApplyTextStyle(style, canvas, styleNo, GetItemBiDiMode(itemNo));
+    style->ApplyStyle(canvas, styleNo, GetItemBiDiMode(itemNo));
     FFmt.LastTextStyle = -1;
     HDC dc = canvas->Handle();
     std::string text = DrawItems.GetDrawItemText(drawItemNo, this);

@@ -65,10 +65,6 @@ using TRVStates = TSet<TRVState>;
 // The characters that end a word (double-click selection, the clicked word of a point).
 inline constexpr const char16_t* RVDefaultDelimiters = u" .;,:(){}\"/\\";
 
-// Selects a text style into a canvas: the style sheet's OnApplyStyle first, then, when it
-// leaves DoDefault set, the style's font (name, size, style, charset, colour).
-void RVApplyTextStyle(TRVStyle* style, TCanvas* canvas, int styleNo, TRVBiDiMode bidiMode);
-
 // The running line state of one layout pass (also used by partial reformatting).
 struct TRVFormatState {
     TCanvas* Canvas = nullptr;

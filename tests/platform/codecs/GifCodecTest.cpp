@@ -6,7 +6,7 @@
 
 using namespace epc;
 using samples::MakeGif;
-using samples::TGifSpec;
+using samples::TGifSample;
 
 namespace {
 
@@ -20,8 +20,8 @@ uint32_t Local(int i) { return 0xFF000000u | uint32_t(i * 20) << 16 | uint32_t(2
 }  // namespace
 
 TEST(GifCodec, DecodesTheFirstFrameWithItsPalette) {
-    TGifSpec spec;
-    TDecodedImage img = Decode(MakeGif(spec));
+    TGifSample sample;
+    TDecodedImage img = Decode(MakeGif(sample));
     EXPECT_EQ(img.Width, 8);
     EXPECT_EQ(img.Height, 8);
     EXPECT_EQ(img.ColorType, 3);
@@ -33,32 +33,32 @@ TEST(GifCodec, DecodesTheFirstFrameWithItsPalette) {
     EXPECT_FALSE(img.HasAlpha);
     EXPECT_FALSE(img.HasTransparentColor);
 
-    spec.LocalMap = true;
-    img = Decode(MakeGif(spec));
+    sample.LocalMap = true;
+    img = Decode(MakeGif(sample));
     EXPECT_EQ(img.Pixels[1], Local(1));
     EXPECT_EQ(img.Palette[1], (TPaletteEntry{20, 195, 60}));
 }
 
 TEST(GifCodec, InterlacedFramesComeOutInRowOrder) {
-    TGifSpec spec;
-    spec.Width = spec.ScreenWidth = 5;
-    spec.Height = spec.ScreenHeight = 13;
-    spec.Index = [](int x, int y) { return (y * 3 + x) % 4; };
-    TDecodedImage plain = Decode(MakeGif(spec));
-    spec.Interlace = true;
-    EXPECT_EQ(Decode(MakeGif(spec)).Pixels, plain.Pixels);
+    TGifSample sample;
+    sample.Width = sample.ScreenWidth = 5;
+    sample.Height = sample.ScreenHeight = 13;
+    sample.Index = [](int x, int y) { return (y * 3 + x) % 4; };
+    TDecodedImage plain = Decode(MakeGif(sample));
+    sample.Interlace = true;
+    EXPECT_EQ(Decode(MakeGif(sample)).Pixels, plain.Pixels);
 }
 
 TEST(GifCodec, TransparencyAndFrameOffset) {
-    TGifSpec spec;
-    spec.ScreenWidth = 10;
-    spec.ScreenHeight = 6;
-    spec.Left = 3;
-    spec.Top = 2;
-    spec.Width = 4;
-    spec.Height = 3;
-    spec.TransparentIndex = 2;
-    TDecodedImage img = Decode(MakeGif(spec));
+    TGifSample sample;
+    sample.ScreenWidth = 10;
+    sample.ScreenHeight = 6;
+    sample.Left = 3;
+    sample.Top = 2;
+    sample.Width = 4;
+    sample.Height = 3;
+    sample.TransparentIndex = 2;
+    TDecodedImage img = Decode(MakeGif(sample));
     EXPECT_EQ(img.Width, 10);
     EXPECT_TRUE(img.HasAlpha);
     EXPECT_TRUE(img.HasTransparentColor);
@@ -68,25 +68,41 @@ TEST(GifCodec, TransparencyAndFrameOffset) {
     EXPECT_EQ(img.Pixels[2 * 10 + 3], Global(0));     // frame (0, 0)
     EXPECT_EQ(img.Pixels[2 * 10 + 5] >> 24, 0u);      // frame (2, 0): index 2
     // Without transparency the screen shows the background colour.
-    spec.TransparentIndex = -1;
-    spec.Background = 3;
-    img = Decode(MakeGif(spec));
+    sample.TransparentIndex = -1;
+    sample.Background = 3;
+    img = Decode(MakeGif(sample));
     EXPECT_EQ(img.Pixels[0], Global(3));
     EXPECT_FALSE(img.HasAlpha);
 }
 
 TEST(GifCodec, BadFilesRaise) {
-    TGifSpec spec;
-    spec.Width = spec.Height = spec.ScreenWidth = spec.ScreenHeight = 16;
-    std::string good = MakeGif(spec);
+    TGifSample sample;
+    sample.Width = sample.Height = sample.ScreenWidth = sample.ScreenHeight = 16;
+    std::string good = MakeGif(sample);
     for (size_t n = 0; n + 1 < good.size(); ++n)
         EXPECT_THROW(Decode(good.substr(0, n)), EInvalidGraphic) << n;
-    // A frame reaching past the logical screen.
-    spec.ScreenWidth = 10;
-    EXPECT_THROW(Decode(MakeGif(spec)), EInvalidGraphic);
     // A screen of absurd size.
     std::string huge = good;
     huge[6] = huge[7] = huge[8] = huge[9] = static_cast<char>(0xFF);
     EXPECT_THROW(Decode(huge), EInvalidGraphic);
     EXPECT_THROW(DecodeGif(nullptr, 0), EInvalidGraphic);
+}
+
+TEST(GifCodec, FramesAreCutAtTheScreenEdge) {
+    TGifSample sample;
+    sample.ScreenWidth = 6;
+    sample.ScreenHeight = 5;
+    sample.Left = 2;
+    sample.Top = 1;  // the 8 x 8 frame reaches past the right and bottom edges
+    TDecodedImage img = Decode(MakeGif(sample));
+    EXPECT_EQ(img.Width, 6);
+    EXPECT_EQ(img.Height, 5);
+    EXPECT_EQ(img.Pixels[1 * 6 + 2], Global(0));
+    EXPECT_EQ(img.Pixels[4 * 6 + 5], Global((3 + 3) % 4));
+    // An empty screen takes the frame's extent.
+    sample.ScreenWidth = sample.ScreenHeight = 0;
+    img = Decode(MakeGif(sample));
+    EXPECT_EQ(img.Width, 10);
+    EXPECT_EQ(img.Height, 9);
+    EXPECT_EQ(img.Pixels[8 * 10 + 9], Global((7 + 7) % 4));
 }

@@ -7,7 +7,7 @@
 
 using namespace epc;
 using samples::MakePng;
-using samples::TPngSpec;
+using samples::TPngSample;
 
 namespace {
 
@@ -87,13 +87,13 @@ TEST(PngCodec, PaletteImagesStayPaletteImages) {
 
 TEST(PngCodec, EveryGrayDepthExpandsToEightBits) {
     for (int bits : {1, 2, 4, 8, 16}) {
-        TPngSpec spec;
-        spec.Width = 9;
-        spec.Height = 2;
-        spec.ColorType = PNG_COLOR_TYPE_GRAY;
-        spec.BitDepth = bits;
-        spec.Rows = PackedRows(9, 2, bits, 1);
-        TDecodedImage img = Decode(MakePng(spec));
+        TPngSample sample;
+        sample.Width = 9;
+        sample.Height = 2;
+        sample.ColorType = PNG_COLOR_TYPE_GRAY;
+        sample.BitDepth = bits;
+        sample.Rows = PackedRows(9, 2, bits, 1);
+        TDecodedImage img = Decode(MakePng(sample));
         EXPECT_EQ(img.ColorType, 0);
         EXPECT_EQ(img.BitDepth, bits);
         unsigned max = bits == 16 ? 255 : (1u << bits) - 1;
@@ -106,7 +106,7 @@ TEST(PngCodec, EveryGrayDepthExpandsToEightBits) {
 }
 
 TEST(PngCodec, ColourTypesWithAlphaAndSixteenBits) {
-    TPngSpec ga;
+    TPngSample ga;
     ga.Width = 4;
     ga.Height = 1;
     ga.ColorType = PNG_COLOR_TYPE_GRAY_ALPHA;
@@ -116,7 +116,7 @@ TEST(PngCodec, ColourTypesWithAlphaAndSixteenBits) {
     EXPECT_EQ(img.Pixels[1], 0x80141414u);
     EXPECT_TRUE(img.HasAlpha);
 
-    TPngSpec rgb16;
+    TPngSample rgb16;
     rgb16.Width = 1;
     rgb16.Height = 1;
     rgb16.BitDepth = 16;
@@ -127,7 +127,7 @@ TEST(PngCodec, ColourTypesWithAlphaAndSixteenBits) {
     EXPECT_EQ(img.Pixels[0], 0xFFFF8000u);
 
     for (int bits : {1, 2, 4, 8}) {
-        TPngSpec pal;
+        TPngSample pal;
         pal.Width = 6;
         pal.Height = 1;
         pal.ColorType = PNG_COLOR_TYPE_PALETTE;
@@ -152,18 +152,18 @@ TEST(PngCodec, ColourTypesWithAlphaAndSixteenBits) {
 }
 
 TEST(PngCodec, SingleColourTransparencyGammaAndResolution) {
-    TPngSpec spec;
-    spec.Width = 2;
-    spec.Height = 1;
-    spec.Rows = {{1, 2, 3, 4, 5, 6}};
-    spec.KeyColor = true;
-    spec.Key.red = 4;
-    spec.Key.green = 5;
-    spec.Key.blue = 6;
-    spec.Gamma = 0.45455;
-    spec.DpiX = 300;
-    spec.DpiY = 150;
-    TDecodedImage img = Decode(MakePng(spec));
+    TPngSample sample;
+    sample.Width = 2;
+    sample.Height = 1;
+    sample.Rows = {{1, 2, 3, 4, 5, 6}};
+    sample.KeyColor = true;
+    sample.Key.red = 4;
+    sample.Key.green = 5;
+    sample.Key.blue = 6;
+    sample.Gamma = 0.45455;
+    sample.DpiX = 300;
+    sample.DpiY = 150;
+    TDecodedImage img = Decode(MakePng(sample));
     EXPECT_TRUE(img.HasTransparentColor);
     EXPECT_EQ(img.TransparentColor, 0x040506u);
     EXPECT_EQ(img.Pixels[0], 0xFF010203u);
@@ -181,7 +181,7 @@ TEST(PngCodec, SingleColourTransparencyGammaAndResolution) {
     EXPECT_TRUE(again.HasGamma);
     EXPECT_EQ(again.DpiX, 300);
 
-    TPngSpec gray;
+    TPngSample gray;
     gray.Width = 1;
     gray.Height = 1;
     gray.ColorType = PNG_COLOR_TYPE_GRAY;
@@ -197,13 +197,13 @@ TEST(PngCodec, SingleColourTransparencyGammaAndResolution) {
 }
 
 TEST(PngCodec, InterlacedEqualsProgressiveOrder) {
-    TPngSpec spec;
-    spec.Width = 11;
-    spec.Height = 10;
-    spec.Rows = PackedRows(11, 10, 8, 3);
-    TDecodedImage plain = Decode(MakePng(spec));
-    spec.Interlace = true;
-    TDecodedImage interlaced = Decode(MakePng(spec));
+    TPngSample sample;
+    sample.Width = 11;
+    sample.Height = 10;
+    sample.Rows = PackedRows(11, 10, 8, 3);
+    TDecodedImage plain = Decode(MakePng(sample));
+    sample.Interlace = true;
+    TDecodedImage interlaced = Decode(MakePng(sample));
     EXPECT_EQ(interlaced.Pixels, plain.Pixels);
 }
 

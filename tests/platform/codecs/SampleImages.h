@@ -19,7 +19,7 @@
 namespace epc::samples {
 
 // A PNG with the given IHDR and packed rows (each row already in the file's layout).
-struct TPngSpec {
+struct TPngSample {
     int Width = 4, Height = 4, ColorType = PNG_COLOR_TYPE_RGB, BitDepth = 8;
     bool Interlace = false;
     std::vector<std::vector<uint8_t>> Rows;
@@ -36,30 +36,30 @@ inline void PngAppend(png_structp png, png_bytep data, png_size_t length) {
         ->append(reinterpret_cast<const char*>(data), length);
 }
 
-inline std::string MakePng(TPngSpec spec) {
+inline std::string MakePng(TPngSample sample) {
     std::string out;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png_create_info_struct(png);
     if (setjmp(png_jmpbuf(png))) std::abort();
     png_set_write_fn(png, &out, PngAppend, nullptr);
-    png_set_IHDR(png, info, spec.Width, spec.Height, spec.BitDepth, spec.ColorType,
-                 spec.Interlace ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
+    png_set_IHDR(png, info, sample.Width, sample.Height, sample.BitDepth, sample.ColorType,
+                 sample.Interlace ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    if (!spec.Palette.empty())
-        png_set_PLTE(png, info, spec.Palette.data(), static_cast<int>(spec.Palette.size()));
-    if (!spec.PaletteAlpha.empty())
-        png_set_tRNS(png, info, spec.PaletteAlpha.data(),
-                     static_cast<int>(spec.PaletteAlpha.size()), nullptr);
-    if (spec.KeyColor) png_set_tRNS(png, info, nullptr, 0, &spec.Key);
-    if (spec.Gamma > 0) png_set_gAMA(png, info, spec.Gamma);
-    if (spec.DpiX > 0)
-        png_set_pHYs(png, info, static_cast<png_uint_32>(spec.DpiX / 0.0254 + 0.5),
-                     static_cast<png_uint_32>(spec.DpiY / 0.0254 + 0.5), PNG_RESOLUTION_METER);
+    if (!sample.Palette.empty())
+        png_set_PLTE(png, info, sample.Palette.data(), static_cast<int>(sample.Palette.size()));
+    if (!sample.PaletteAlpha.empty())
+        png_set_tRNS(png, info, sample.PaletteAlpha.data(),
+                     static_cast<int>(sample.PaletteAlpha.size()), nullptr);
+    if (sample.KeyColor) png_set_tRNS(png, info, nullptr, 0, &sample.Key);
+    if (sample.Gamma > 0) png_set_gAMA(png, info, sample.Gamma);
+    if (sample.DpiX > 0)
+        png_set_pHYs(png, info, static_cast<png_uint_32>(sample.DpiX / 0.0254 + 0.5),
+                     static_cast<png_uint_32>(sample.DpiY / 0.0254 + 0.5), PNG_RESOLUTION_METER);
     png_write_info(png, info);
-    if (spec.BitDepth == 16) png_set_swap(png);  // rows below hold little-endian samples
+    if (sample.BitDepth == 16) png_set_swap(png);  // rows below hold little-endian samples
     int passes = png_set_interlace_handling(png);
     for (int pass = 0; pass < passes; ++pass)
-        for (auto& row : spec.Rows) png_write_row(png, row.data());
+        for (auto& row : sample.Rows) png_write_row(png, row.data());
     png_write_end(png, info);
     png_destroy_write_struct(&png, &info);
     return out;
@@ -113,7 +113,7 @@ inline int GifAppend(GifFileType* gif, const GifByteType* data, int length) {
     return length;
 }
 
-struct TGifSpec {
+struct TGifSample {
     int ScreenWidth = 8, ScreenHeight = 8;
     int Left = 0, Top = 0, Width = 8, Height = 8;
     bool Interlace = false;
@@ -126,7 +126,7 @@ struct TGifSpec {
 
 // Colours of the sample tables: index i is (i * 60, 255 - i * 60, i * 20) in the global table
 // and the same with red and blue swapped in a local one.
-inline std::string MakeGif(const TGifSpec& spec) {
+inline std::string MakeGif(const TGifSample& sample) {
     std::string out;
     int error = 0;
     GifFileType* gif = EGifOpen(&out, GifAppend, &error);
@@ -138,28 +138,27 @@ inline std::string MakeGif(const TGifSpec& spec) {
     for (auto& c : colours) std::swap(c.Red, c.Blue);
     ColorMapObject* local = GifMakeMapObject(4, colours);
     EGifSetGifVersion(gif, true);
-    EGifPutScreenDesc(gif, spec.ScreenWidth, spec.ScreenHeight, 2, spec.Background, global);
-    if (spec.TransparentIndex >= 0) {
+    EGifPutScreenDesc(gif, sample.ScreenWidth, sample.ScreenHeight, 2, sample.Background, global);
+    if (sample.TransparentIndex >= 0) {
         GraphicsControlBlock gcb{};
-        gcb.DisposalMode = DISPOSAL_UNSPECIFIED;
-        gcb.TransparentColor = spec.TransparentIndex;
+        gcb.TransparentColor = sample.TransparentIndex;
         GifByteType ext[4];
         size_t len = EGifGCBToExtension(&gcb, ext);
         EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, static_cast<int>(len), ext);
     }
-    EGifPutImageDesc(gif, spec.Left, spec.Top, spec.Width, spec.Height, spec.Interlace,
-                     spec.LocalMap ? local : nullptr);
-    std::vector<GifPixelType> line(spec.Width);
+    EGifPutImageDesc(gif, sample.Left, sample.Top, sample.Width, sample.Height, sample.Interlace,
+                     sample.LocalMap ? local : nullptr);
+    std::vector<GifPixelType> line(sample.Width);
     auto put = [&](int y) {
-        for (int x = 0; x < spec.Width; ++x) line[x] = static_cast<GifPixelType>(spec.Index(x, y));
-        EGifPutLine(gif, line.data(), spec.Width);
+        for (int x = 0; x < sample.Width; ++x) line[x] = static_cast<GifPixelType>(sample.Index(x, y));
+        EGifPutLine(gif, line.data(), sample.Width);
     };
-    if (spec.Interlace) {
+    if (sample.Interlace) {
         static const int start[4] = {0, 4, 2, 1}, step[4] = {8, 8, 4, 2};
         for (int pass = 0; pass < 4; ++pass)
-            for (int y = start[pass]; y < spec.Height; y += step[pass]) put(y);
+            for (int y = start[pass]; y < sample.Height; y += step[pass]) put(y);
     } else {
-        for (int y = 0; y < spec.Height; ++y) put(y);
+        for (int y = 0; y < sample.Height; ++y) put(y);
     }
     EGifCloseFile(gif, &error);
     GifFreeMapObject(global);

@@ -247,3 +247,18 @@ TEST(CanvasBrush, PatternBitmapAndHatchesFill) {
     EXPECT_GT(yellow, 0);
     EXPECT_EQ(black + yellow, 8);
 }
+
+TEST(CanvasBrush, MonochromePatternTakesTextAndBrushColours) {
+    TBitmap pattern(2, 2, pf1bit);
+    pattern.Canvas()->SetPixels(0, 0, clBlack);
+    pattern.Canvas()->SetPixels(1, 1, clBlack);
+    Surface s(8, 8);
+    SetTextColor(s.C()->Handle(), RGB(0, 0, 255));
+    s.C()->Brush()->SetColor(clRed);
+    s.C()->Brush()->SetBitmap(&pattern);
+    s.C()->FillRect(Rect(0, 0, 8, 8));
+    EXPECT_EQ(s.At(0, 0), clBlue);
+    EXPECT_EQ(s.At(1, 0), clRed);
+    EXPECT_EQ(s.At(3, 3), clBlue);
+    EXPECT_EQ(s.At(6, 7), clRed);
+}

@@ -319,3 +319,24 @@ TEST(Picture, DataPropertyNamesTheClass) {
     unknown.SetPosition(0);
     EXPECT_THROW(b.ReadData(unknown), EInvalidGraphic);
 }
+
+namespace {
+// A picture class that no registry knows.
+class TPrivateBitmap : public TBitmap {
+public:
+    std::string ClassName() const override { return "TPrivateBitmap"; }
+    std::unique_ptr<TGraphic> CreateNew() const override {
+        return std::make_unique<TPrivateBitmap>();
+    }
+};
+}  // namespace
+
+TEST(Picture, HoldsCopiesOfUnregisteredClassesThatCanMakeThemselves) {
+    TPrivateBitmap own;
+    own.SetSize(3, 3);
+    TPicture pic;
+    pic.SetGraphic(&own);
+    ASSERT_NE(pic.Graphic(), nullptr);
+    EXPECT_EQ(pic.Graphic()->ClassName(), "TPrivateBitmap");
+    EXPECT_EQ(pic.Width(), 3);
+}

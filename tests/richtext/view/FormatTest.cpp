@@ -184,6 +184,40 @@ TEST(Format, AlignmentAndIndents) {
     EXPECT_EQ(doc.D(2)->Left, 3 + 15);
 }
 
+TEST(Format, ListParagraphTakesTheMarkerAndLevelIndents) {
+    Doc doc;
+    TRVListLevel& level = doc.Style->ListStyles.Add().AddLevel();
+    level.MarkerIndent = 5;
+    level.LeftIndent = 30;
+    doc.Data->ClientWidth = 100;
+    doc.Data->AppendItem("", new TWideMarker(doc.Data.get(), 0, 0, 1, false));
+    doc.Data->AddTextParagraph("aaaa bbbb", 0, -1, TRVTag());
+    doc.Data->Format(false);
+    ASSERT_EQ(doc.Count(), 3);
+    EXPECT_EQ(doc.D(0)->Left, 5);   // the marker at its own indent
+    EXPECT_EQ(doc.D(1)->Left, 25);  // the text right after it
+    EXPECT_EQ(doc.D(2)->Left, 30);  // wrapped lines at the level's indent
+    EXPECT_EQ(doc.Data->CalcDocumentMinWidth(nullptr, nullptr), 30 + 10 + 40);
+}
+
+TEST(Format, PrinterResolutionScalesMarginsIndentsAndSpacing) {
+    auto style = MakeFixedStyle();  // 40-pixel lines, 20 pixels per character at 192 dpi
+    int para = AddPara(*style);
+    style->ParaStyles.GetItem(para).LeftIndent = 10;
+    style->ParaStyles.GetItem(para).SpaceBefore = 3;
+    TTestRVData data(style.get(), 192);
+    data.LeftMargin = 5;
+    data.TopMargin = 4;
+    data.ClientWidth = 500;
+    data.AddTextParagraph("ab", 0, para, TRVTag());
+    data.Format(false);
+    ASSERT_EQ(data.DrawItems.Count(), 1);
+    EXPECT_EQ(data.DrawItems[0]->Left, 10 + 20);
+    EXPECT_EQ(data.DrawItems[0]->Top, 8 + 6);
+    EXPECT_EQ(data.DrawItems[0]->Width, 40);
+    EXPECT_EQ(data.DrawItems[0]->Height, 40);
+}
+
 TEST(Format, CentringWithNegativeSpareDoesNotMoveTheLineLeft) {
     Doc doc;
     int center = AddPara(*doc.Style);

@@ -100,14 +100,6 @@ TEST(HitTest, PictureHalvesGiveBeforeAndAfter) {
     EXPECT_EQ(std::make_pair(d, o), std::make_pair(0, 1));
 }
 
-// A list marker that takes room on its line.
-class TWideMarker : public TRVMarkerItemInfo {
-public:
-    using TRVMarkerItemInfo::TRVMarkerItemInfo;
-    int GetBoxWidth() const override { return 20; }
-    int GetBoxHeight() const override { return 10; }
-};
-
 TEST(HitTest, ClickOnAListMarkerGivesTheStartOfTheNextItem) {
     Doc doc;
     doc.Data->AppendItem("", new TWideMarker(doc.Data.get()));

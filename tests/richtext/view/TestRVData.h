@@ -74,6 +74,14 @@ private:
     std::unique_ptr<TCanvas> FCanvas;
 };
 
+// A list marker that takes room on its line.
+class TWideMarker : public TRVMarkerItemInfo {
+public:
+    using TRVMarkerItemInfo::TRVMarkerItemInfo;
+    int GetBoxWidth() const override { return 20; }
+    int GetBoxHeight() const override { return 10; }
+};
+
 // A style sheet whose text style 0 is the fixed-metric face at 15 points; more styles and
 // paragraph styles are added by the tests.
 inline std::unique_ptr<TRVStyle> MakeFixedStyle() {

@@ -8,19 +8,19 @@
 using namespace epc;
 
 void EpcFuzzSeeds(std::vector<std::string>& seeds) {
-    samples::TGifSpec spec;
-    seeds.push_back(samples::MakeGif(spec));
-    spec.Interlace = true;
-    spec.Height = spec.ScreenHeight = 11;
-    seeds.push_back(samples::MakeGif(spec));
-    spec.Interlace = false;
-    spec.ScreenWidth = 12;
-    spec.Left = 3;
-    spec.Top = 1;
-    spec.Height = 6;
-    spec.TransparentIndex = 1;
-    spec.LocalMap = true;
-    seeds.push_back(samples::MakeGif(spec));
+    samples::TGifSample sample;
+    seeds.push_back(samples::MakeGif(sample));
+    sample.Interlace = true;
+    sample.Height = sample.ScreenHeight = 11;
+    seeds.push_back(samples::MakeGif(sample));
+    sample.Interlace = false;
+    sample.ScreenWidth = 12;
+    sample.Left = 3;
+    sample.Top = 1;
+    sample.Height = 6;
+    sample.TransparentIndex = 1;
+    sample.LocalMap = true;
+    seeds.push_back(samples::MakeGif(sample));
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

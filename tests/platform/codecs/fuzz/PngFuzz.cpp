@@ -31,7 +31,7 @@ void EpcFuzzSeeds(std::vector<std::string>& seeds) {
         pal.Pixels.push_back(i % 3 == 0 ? 0x00010203u : i % 3 == 1 ? 0x8028323Cu : 0xFFC86400u);
     seeds.push_back(EncodePng(pal));
 
-    samples::TPngSpec gray;
+    samples::TPngSample gray;
     gray.Width = 9;
     gray.Height = 9;
     gray.ColorType = PNG_COLOR_TYPE_GRAY;
@@ -41,7 +41,7 @@ void EpcFuzzSeeds(std::vector<std::string>& seeds) {
     gray.KeyColor = true;
     gray.Key.gray = 1;
     seeds.push_back(samples::MakePng(gray));
-    samples::TPngSpec deep;
+    samples::TPngSample deep;
     deep.Width = 3;
     deep.Height = 2;
     deep.ColorType = PNG_COLOR_TYPE_RGB;
@@ -50,7 +50,7 @@ void EpcFuzzSeeds(std::vector<std::string>& seeds) {
     deep.KeyColor = true;
     deep.Key.red = deep.Key.green = deep.Key.blue = 0x5A5A;
     seeds.push_back(samples::MakePng(deep));
-    samples::TPngSpec ga;
+    samples::TPngSample ga;
     ga.Width = 4;
     ga.Height = 4;
     ga.ColorType = PNG_COLOR_TYPE_GRAY_ALPHA;

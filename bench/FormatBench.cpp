@@ -1,0 +1,109 @@
+// Formatting speed of a document of styled paragraphs, and the number of text-measuring calls
+// the line breaker makes per line.
+
+#include <benchmark/benchmark.h>
+
+#include <map>
+#include <memory>
+#include <random>
+#include <string>
+
+#include "tests/richtext/view/TestRVData.h"
+
+namespace {
+
+using namespace epc;
+
+struct BenchDoc {
+    std::unique_ptr<TRVStyle> Style;
+    std::unique_ptr<test::TTestRVData> Data;
+    int64_t Bytes = 0;
+};
+
+// About Megabytes MB of text: paragraphs of 300 to 700 characters made of items in three text
+// styles (a hyperlink among them), a few justified, centred and indented paragraphs.
+BenchDoc* GetDoc(int megabytes) {
+    static std::map<int, std::unique_ptr<BenchDoc>> docs;
+    auto& slot = docs[megabytes];
+    if (slot) return slot.get();
+    slot = std::make_unique<BenchDoc>();
+    BenchDoc& doc = *slot;
+    doc.Style = std::make_unique<TRVStyle>(nullptr);
+    TRVStyle& st = *doc.Style;
+    st.TextStyles.GetItem(0).FontName = "Arial";
+    st.TextStyles.GetItem(0).Size = 10;
+    TFontInfo& bold = st.TextStyles.Add();
+    bold.FontName = "Times New Roman";
+    bold.Size = 12;
+    bold.Style.Include(TRVFontStyle::rvfsBold);
+    TFontInfo& link = st.TextStyles.Add();
+    link.FontName = "Arial";
+    link.Size = 10;
+    link.Jump = true;
+    st.ParaStyles.Add().Alignment = TRVAlignment::rvaJustify;
+    st.ParaStyles.Add().Alignment = TRVAlignment::rvaCenter;
+    TParaInfo& indented = st.ParaStyles.Add();
+    indented.LeftIndent = 20;
+    indented.FirstIndent = 15;
+    indented.SpaceBefore = 4;
+
+    doc.Data = std::make_unique<test::TTestRVData>(doc.Style.get());
+    doc.Data->LeftMargin = doc.Data->RightMargin = 5;
+    std::mt19937 rng(42);
+    const char* words[] = {"the", "question", "answer", "network", "configure", "router",
+                           "a", "of", "interface", "address", "select", "two", "which",
+                           "statement", "describes", "protocol", "is", "correct", "explain",
+                           "administrator"};
+    const int64_t target = int64_t(megabytes) << 20;
+    while (doc.Bytes < target) {
+        int para = int(rng() % 4);
+        int paraLen = 300 + int(rng() % 400);
+        int written = 0;
+        bool firstItem = true;
+        while (written < paraLen) {
+            std::string text;
+            int itemLen = 40 + int(rng() % 160);
+            while (int(text.size()) < itemLen) {
+                text += words[rng() % 20];
+                text += ' ';
+            }
+            int styleNo = int(rng() % 10);
+            styleNo = styleNo < 7 ? 0 : (styleNo < 9 ? 1 : 2);
+            doc.Data->AddTextParagraph(text, styleNo, firstItem ? para : -1, TRVTag());
+            firstItem = false;
+            written += int(text.size());
+        }
+        doc.Bytes += written;
+    }
+    return &doc;
+}
+
+void Format(benchmark::State& state, int megabytes, int width) {
+    BenchDoc* doc = GetDoc(megabytes);
+    doc->Data->ClientWidth = width;
+    int64_t lines = 0;
+    int64_t calls = 0;
+    for (auto _ : state) {
+        int64_t before = TCustomRVFormattedData::MeasureCallCount();
+        doc->Data->Format(false);
+        calls += TCustomRVFormattedData::MeasureCallCount() - before;
+        lines = 0;
+        for (int i = 0; i < doc->Data->DrawItems.Count(); ++i)
+            if (doc->Data->DrawItems[i]->FromNewLine) ++lines;
+    }
+    state.SetBytesProcessed(state.iterations() * doc->Bytes);
+    state.counters["lines"] = double(lines);
+    state.counters["measures_per_line"] =
+        double(calls) / double(state.iterations()) / double(std::max<int64_t>(lines, 1));
+}
+
+void BM_Format1MB(benchmark::State& state) { Format(state, 1, int(state.range(0))); }
+BENCHMARK(BM_Format1MB)->Arg(400)->Arg(800)->Unit(benchmark::kMillisecond);
+
+// Growth with size: 4 MB should take close to four times as long as 1 MB.
+void BM_FormatSize(benchmark::State& state) { Format(state, int(state.range(0)), 400); }
+BENCHMARK(BM_FormatSize)->Arg(1)->Arg(4)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,608 @@
+// TControl: bounds, appearance properties, message routing and the mouse methods.
+
+#include "platform/controls/Controls.h"
+
+#include <algorithm>
+
+#include "platform/controls/Forms.h"
+
+namespace epc {
+
+// ---- Shift states ----------------------------------------------------------------------------
+
+TShiftState KeysToShiftState(WPARAM keys) {
+    TShiftState s;
+    if (keys & MK_SHIFT) s.Include(ssShift);
+    if (keys & MK_CONTROL) s.Include(ssCtrl);
+    if (keys & MK_LBUTTON) s.Include(ssLeft);
+    if (keys & MK_RBUTTON) s.Include(ssRight);
+    if (keys & MK_MBUTTON) s.Include(ssMiddle);
+    if (GetKeyState(VK_MENU) < 0) s.Include(ssAlt);
+    return s;
+}
+
+TShiftState KeyDataToShiftState(LPARAM keyData) {
+    TShiftState s;
+    if (GetKeyState(VK_SHIFT) < 0) s.Include(ssShift);
+    if (GetKeyState(VK_CONTROL) < 0) s.Include(ssCtrl);
+    if (keyData & (1 << 29)) s.Include(ssAlt);
+    return s;
+}
+
+TShiftState GetShiftState() {
+    TShiftState s;
+    if (GetKeyState(VK_SHIFT) < 0) s.Include(ssShift);
+    if (GetKeyState(VK_CONTROL) < 0) s.Include(ssCtrl);
+    if (GetKeyState(VK_MENU) < 0) s.Include(ssAlt);
+    if (GetKeyState(VK_LBUTTON) < 0) s.Include(ssLeft);
+    if (GetKeyState(VK_RBUTTON) < 0) s.Include(ssRight);
+    if (GetKeyState(VK_MBUTTON) < 0) s.Include(ssMiddle);
+    return s;
+}
+
+// ---- Size constraints ------------------------------------------------------------------------
+
+void TSizeConstraints::Assign(TPersistent* Source) {
+    if (auto* s = dynamic_cast<TSizeConstraints*>(Source)) {
+        FMinWidth = s->FMinWidth;
+        FMinHeight = s->FMinHeight;
+        FMaxWidth = s->FMaxWidth;
+        FMaxHeight = s->FMaxHeight;
+        Changed();
+        return;
+    }
+    TPersistent::Assign(Source);
+}
+
+void TSizeConstraints::SetMinWidth(int v) {
+    if (v == FMinWidth) return;
+    FMinWidth = std::max(0, v);
+    if (FMaxWidth > 0 && FMaxWidth < FMinWidth) FMaxWidth = FMinWidth;
+    Changed();
+}
+void TSizeConstraints::SetMinHeight(int v) {
+    if (v == FMinHeight) return;
+    FMinHeight = std::max(0, v);
+    if (FMaxHeight > 0 && FMaxHeight < FMinHeight) FMaxHeight = FMinHeight;
+    Changed();
+}
+void TSizeConstraints::SetMaxWidth(int v) {
+    if (v == FMaxWidth) return;
+    FMaxWidth = std::max(0, v);
+    if (FMaxWidth > 0 && FMinWidth > FMaxWidth) FMinWidth = FMaxWidth;
+    Changed();
+}
+void TSizeConstraints::SetMaxHeight(int v) {
+    if (v == FMaxHeight) return;
+    FMaxHeight = std::max(0, v);
+    if (FMaxHeight > 0 && FMinHeight > FMaxHeight) FMinHeight = FMaxHeight;
+    Changed();
+}
+
+void TSizeConstraints::Changed() {
+    if (FControl) FControl->SetBounds(FControl->Left(), FControl->Top(), FControl->Width(),
+                                      FControl->Height());
+    if (OnChange) OnChange(this);
+}
+
+// ---- TControl --------------------------------------------------------------------------------
+
+static TPopupHandler& PopupHandler() {
+    static TPopupHandler handler;
+    return handler;
+}
+
+void SetPopupHandler(TPopupHandler handler) { PopupHandler() = std::move(handler); }
+
+TControl::TControl(TComponent* AOwner) : TComponent(AOwner) {
+    InitializeForms();
+    FFont = std::make_unique<TFont>();
+    FFont->OnChange = [this](TObject*) {
+        if (FUpdatingFont) return;
+        FParentFont = false;
+        FontChanged();
+    };
+    FConstraints = std::make_unique<TSizeConstraints>(this);
+    FWindowProc = DefaultWindowProc();
+}
+
+TWndMethod TControl::DefaultWindowProc() {
+    return [this](TMessage& m) { WndProc(m); };
+}
+
+TControl::~TControl() {
+    if (Application) Application->ControlDestroyed(this);
+    if (CurrentDragControl() == this) CancelDrag();
+    if (FParent && !FParent->Destroying()) FParent->RemoveControl(this);
+    else if (FParent) {
+        auto& list = FParent->FControls;
+        list.erase(std::remove(list.begin(), list.end(), this), list.end());
+    }
+    FParent = nullptr;
+}
+
+TComponent* TControl::GetParentComponent() const { return FParent; }
+
+void TControl::SetParentComponent(TComponent* value) {
+    if (auto* w = dynamic_cast<TWinControl*>(value)) SetParent(w);
+}
+
+void TControl::SetParent(TWinControl* AParent) {
+    if (FParent == AParent) return;
+    if (AParent == this) throw EInvalidOperation("A control cannot have itself as its parent");
+    if (FParent) FParent->RemoveControl(this);
+    if (AParent) AParent->InsertControl(this);
+}
+
+void TControl::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
+    DoConstraints(AWidth, AHeight);
+    if (ALeft == FLeft && ATop == FTop && AWidth == FWidth && AHeight == FHeight) return;
+    bool sized = AWidth != FWidth || AHeight != FHeight;
+    InvalidateControl(Visible(), FControlStyle.Contains(csOpaque));
+    FLeft = ALeft;
+    FTop = ATop;
+    FWidth = AWidth;
+    FHeight = AHeight;
+    InvalidateControl(Visible(), FControlStyle.Contains(csOpaque));
+    UpdateAnchorRules();
+    RequestAlign();
+    if (sized) Resize();
+}
+
+void TControl::DoConstraints(int& AWidth, int& AHeight) {
+    int minW = FConstraints->MinWidth(), minH = FConstraints->MinHeight();
+    int maxW = FConstraints->MaxWidth(), maxH = FConstraints->MaxHeight();
+    ConstrainedResize(minW, minH, maxW, maxH);
+    if (maxW > 0 && AWidth > maxW) AWidth = maxW;
+    if (minW > 0 && AWidth < minW) AWidth = minW;
+    if (maxH > 0 && AHeight > maxH) AHeight = maxH;
+    if (minH > 0 && AHeight < minH) AHeight = minH;
+    AWidth = std::max(0, AWidth);
+    AHeight = std::max(0, AHeight);
+}
+
+void TControl::UpdateBoundsRect(const TRect& r) {
+    FLeft = r.Left;
+    FTop = r.Top;
+    FWidth = r.Width();
+    FHeight = r.Height();
+    UpdateAnchorRules();
+}
+
+void TControl::UpdateAnchorRules() {
+    if (!FParent || FParent->FAligning) return;
+    // Measured without making the parent's window.
+    TRect pc = FParent->HandleAllocated() ? FParent->ClientRect()
+                                          : TRect(0, 0, FParent->Width(), FParent->Height());
+    FAnchorRules = TPoint(pc.Width() - (FLeft + FWidth), pc.Height() - (FTop + FHeight));
+    FOriginalParentSize = TSize(pc.Width(), pc.Height());
+}
+
+TRect TControl::ClientRect() { return TRect(0, 0, FWidth, FHeight); }
+
+void TControl::SetClientWidth(int v) { SetWidth(v + (FWidth - ClientWidth())); }
+void TControl::SetClientHeight(int v) { SetHeight(v + (FHeight - ClientHeight())); }
+
+TPoint TControl::ClientOrigin() {
+    if (!FParent) return TPoint(FLeft, FTop);
+    TPoint p = FParent->ClientOrigin();
+    return TPoint(p.X + FLeft, p.Y + FTop);
+}
+
+TPoint TControl::ClientToScreen(TPoint p) {
+    TPoint o = ClientOrigin();
+    return TPoint(p.X + o.X, p.Y + o.Y);
+}
+
+TPoint TControl::ScreenToClient(TPoint p) {
+    TPoint o = ClientOrigin();
+    return TPoint(p.X - o.X, p.Y - o.Y);
+}
+
+void TControl::SetVisible(bool v) {
+    if (FVisible == v) return;
+    VisibleChanging();
+    FVisible = v;
+    Perform(CM_VISIBLECHANGED, v ? 1 : 0, 0);
+    RequestAlign();
+}
+
+bool TControl::Showing() const { return FVisible && FParent && FParent->Showing(); }
+
+void TControl::SetEnabled(bool v) {
+    if (FEnabled == v) return;
+    FEnabled = v;
+    Perform(CM_ENABLEDCHANGED, 0, 0);
+}
+
+void TControl::SetColor(TColor v) {
+    if (FColor == v) {
+        FParentColor = false;
+        return;
+    }
+    FColor = v;
+    FParentColor = false;
+    Perform(CM_COLORCHANGED, 0, 0);
+}
+
+void TControl::SetParentColor(bool v) {
+    if (FParentColor == v) return;
+    FParentColor = v;
+    if (FParent && v) Perform(CM_PARENTCOLORCHANGED, 0, 0);
+}
+
+void TControl::SetParentFont(bool v) {
+    if (FParentFont == v) return;
+    FParentFont = v;
+    if (FParent && v) Perform(CM_PARENTFONTCHANGED, 0, 0);
+}
+
+void TControl::FontChanged() { Perform(CM_FONTCHANGED, 0, 0); }
+
+void TControl::SetCursor(TCursor v) {
+    if (FCursor == v) return;
+    FCursor = v;
+    Perform(CM_CURSORCHANGED, 0, 0);
+}
+
+void TControl::SetShowHint(bool v) {
+    FShowHint = v;
+    FParentShowHint = false;
+}
+
+void TControl::SetParentShowHint(bool v) {
+    FParentShowHint = v;
+    if (v && FParent) FShowHint = FParent->ShowHint();
+}
+
+void TControl::SetAlign(TAlign v) {
+    if (FAlign == v) return;
+    FAlign = v;
+    if (v != alNone && v != alCustom) {
+        if (v == alLeft || v == alRight || v == alClient) FAnchors = {akLeft, akTop, akBottom};
+        if (v == alTop || v == alBottom) FAnchors = {akLeft, akTop, akRight};
+        if (v == alClient) FAnchors = {akLeft, akTop, akRight, akBottom};
+    }
+    RequestAlign();
+}
+
+void TControl::SetAnchors(TAnchors v) {
+    FAnchors = v;
+    UpdateAnchorRules();
+}
+
+void TControl::SetCtl3D(bool v) {
+    if (FCtl3D == v) return;
+    FCtl3D = v;
+    FParentCtl3D = false;
+    Perform(CM_CTL3DCHANGED, 0, 0);
+}
+
+void TControl::SetBiDiMode(TBiDiMode v) {
+    if (FBiDiMode == v) return;
+    FBiDiMode = v;
+    FParentBiDiMode = false;
+    Perform(CM_BIDIMODECHANGED, 0, 0);
+}
+
+void TControl::SetText(const std::string& v) {
+    if (GetText() == v) return;
+    SetTextBuf(v);
+}
+
+void TControl::SetTextBuf(const std::string& v) {
+    FText = v;
+    Perform(CM_TEXTCHANGED, 0, 0);
+}
+
+void TControl::Invalidate() { InvalidateControl(Visible(), FControlStyle.Contains(csOpaque)); }
+
+void TControl::InvalidateControl(bool IsVisible, bool IsOpaque) {
+    if (!IsVisible || !FParent || !FParent->HandleAllocated() || FParent->Destroying()) return;
+    TRect r = BoundsRect();
+    InvalidateRect(FParent->Handle(), &r, IsOpaque ? 0 : 1);
+}
+
+void TControl::Update() {
+    if (FParent && FParent->HandleAllocated()) FParent->Update();
+}
+
+void TControl::Repaint() {
+    Invalidate();
+    Update();
+}
+
+void TControl::BringToFront() {
+    if (!FParent) return;
+    auto& list = FParent->FControls;
+    list.erase(std::remove(list.begin(), list.end(), this), list.end());
+    list.push_back(this);
+    if (auto* w = dynamic_cast<TWinControl*>(this); w && w->HandleAllocated())
+        SetWindowPos(w->Handle(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    Invalidate();
+}
+
+void TControl::SendToBack() {
+    if (!FParent) return;
+    auto& list = FParent->FControls;
+    list.erase(std::remove(list.begin(), list.end(), this), list.end());
+    list.insert(list.begin(), this);
+    if (auto* w = dynamic_cast<TWinControl*>(this); w && w->HandleAllocated())
+        SetWindowPos(w->Handle(), HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    Invalidate();
+}
+
+void TControl::RequestAlign() {
+    if (FParent && !FParent->Destroying()) FParent->Realign();
+}
+
+void TControl::Resize() {
+    if (OnResize) OnResize(this);
+}
+
+void TControl::Click() {
+    if (OnClick) OnClick(this);
+}
+
+void TControl::DblClick() {
+    if (OnDblClick) OnDblClick(this);
+}
+
+TCustomForm* TControl::GetParentFormOf() const { return GetParentForm(const_cast<TControl*>(this)); }
+
+// ---- Mouse -----------------------------------------------------------------------------------
+
+void TControl::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
+    if (OnMouseDown) OnMouseDown(this, Button, Shift, X, Y);
+}
+
+void TControl::MouseMove(TShiftState Shift, int X, int Y) {
+    if (OnMouseMove) OnMouseMove(this, Shift, X, Y);
+}
+
+void TControl::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) {
+    if (OnMouseUp) OnMouseUp(this, Button, Shift, X, Y);
+}
+
+bool TControl::DoMouseWheel(TShiftState Shift, int WheelDelta, TPoint MousePos) {
+    bool handled = false;
+    if (OnMouseWheel) OnMouseWheel(this, Shift, WheelDelta, MousePos, handled);
+    if (!handled) {
+        if (WheelDelta < 0) handled = DoMouseWheelDown(Shift, MousePos);
+        else if (WheelDelta > 0) handled = DoMouseWheelUp(Shift, MousePos);
+    }
+    return handled;
+}
+
+bool TControl::DoMouseWheelDown(TShiftState Shift, TPoint MousePos) {
+    bool handled = false;
+    if (OnMouseWheelDown) OnMouseWheelDown(this, Shift, MousePos, handled);
+    return handled;
+}
+
+bool TControl::DoMouseWheelUp(TShiftState Shift, TPoint MousePos) {
+    bool handled = false;
+    if (OnMouseWheelUp) OnMouseWheelUp(this, Shift, MousePos, handled);
+    return handled;
+}
+
+void TControl::DoContextPopup(TPoint MousePos, bool& Handled) {
+    if (OnContextPopup) OnContextPopup(this, MousePos, Handled);
+}
+
+void TControl::SendCancelMode() {
+    // Tells the focused window of the form to leave any mode (a drop-down, a drag).
+    HWND f = GetFocus();
+    if (f && (!dynamic_cast<TWinControl*>(this) ||
+              f != static_cast<TWinControl*>(this)->FHandle))
+        SendMessage(f, WM_CANCELMODE, 0, 0);
+}
+
+void TControl::DoMouseDown(TMessage& Message, TMouseButton Button, TShiftState Shift) {
+    if (FControlStyle.Contains(csNoStdEvents)) return;
+    TShiftState s = KeysToShiftState(Message.WParam) | Shift;
+    MouseDown(Button, s, Message.XPos(), Message.YPos());
+}
+
+void TControl::DoMouseUp(TMessage& Message, TMouseButton Button) {
+    if (FControlStyle.Contains(csNoStdEvents)) return;
+    MouseUp(Button, KeysToShiftState(Message.WParam), Message.XPos(), Message.YPos());
+}
+
+void TControl::WMLButtonDown(TMessage& Message) {
+    SendCancelMode();
+    DefaultHandler(Message);
+    if (FControlStyle.Contains(csCaptureMouse)) SetMouseCapture(true);
+    if (FControlStyle.Contains(csClickEvents)) FControlState.Include(csClicked);
+    DoMouseDown(Message, mbLeft, {});
+}
+
+void TControl::WMLButtonDblClk(TMessage& Message) {
+    SendCancelMode();
+    DefaultHandler(Message);
+    if (FControlStyle.Contains(csCaptureMouse)) SetMouseCapture(true);
+    if (FControlStyle.Contains(csClickEvents)) DblClick();
+    DoMouseDown(Message, mbLeft, {ssDouble});
+}
+
+void TControl::WMLButtonUp(TMessage& Message) {
+    DefaultHandler(Message);
+    if (FControlStyle.Contains(csCaptureMouse)) SetMouseCapture(false);
+    if (FControlState.Contains(csClicked)) {
+        FControlState.Exclude(csClicked);
+        if (ClientRect().Contains(Message.Pos())) Click();
+    }
+    DoMouseUp(Message, mbLeft);
+}
+
+void TControl::WMRButtonDown(TMessage& Message) {
+    DefaultHandler(Message);
+    DoMouseDown(Message, mbRight, {});
+}
+
+void TControl::WMRButtonDblClk(TMessage& Message) {
+    DefaultHandler(Message);
+    DoMouseDown(Message, mbRight, {ssDouble});
+}
+
+void TControl::WMRButtonUp(TMessage& Message) {
+    DefaultHandler(Message);
+    DoMouseUp(Message, mbRight);
+}
+
+void TControl::WMMButtonDown(TMessage& Message) {
+    DefaultHandler(Message);
+    DoMouseDown(Message, mbMiddle, {});
+}
+
+void TControl::WMMButtonDblClk(TMessage& Message) {
+    DefaultHandler(Message);
+    DoMouseDown(Message, mbMiddle, {ssDouble});
+}
+
+void TControl::WMMButtonUp(TMessage& Message) {
+    DefaultHandler(Message);
+    DoMouseUp(Message, mbMiddle);
+}
+
+void TControl::WMMouseMove(TMessage& Message) {
+    DefaultHandler(Message);
+    if (!FControlStyle.Contains(csNoStdEvents))
+        MouseMove(KeysToShiftState(Message.WParam), Message.XPos(), Message.YPos());
+}
+
+// The wheel reaches the control as CM_MOUSEWHEEL first; unhandled, it goes to the parent.
+void TControl::WMMouseWheel(TMessage& Message) {
+    TMessage cm{CM_MOUSEWHEEL, Message.WParam, Message.LParam, 0};
+    WindowProc()(cm);
+    Message.Result = cm.Result;
+    if (cm.Result == 0) DefaultHandler(Message);
+}
+
+void TControl::CMMouseWheel(TMessage& Message) {
+    TShiftState shift = KeysToShiftState(LOWORD(Message.WParam));
+    int delta = GET_WHEEL_DELTA_WPARAM(Message.WParam);
+    TPoint pos = LParamToPoint(Message.LParam);
+    if (DoMouseWheel(shift, delta, pos)) Message.Result = 1;
+    else if (FParent) Message.Result = FParent->Perform(CM_MOUSEWHEEL, Message.WParam, Message.LParam);
+}
+
+void TControl::WMContextMenu(TMessage& Message) {
+    if (Message.Result != 0) return;
+    TPoint pos = LParamToPoint(Message.LParam);
+    TPoint client = (pos.X == -1 && pos.Y == -1) ? TPoint(-1, -1) : ScreenToClient(pos);
+    bool handled = false;
+    DoContextPopup(client, handled);
+    Message.Result = handled ? 1 : 0;
+    if (handled) return;
+    if (FPopupMenu && PopupHandler()) {
+        if (pos.X == -1 && pos.Y == -1) pos = ClientToScreen(TPoint(0, 0));
+        if (PopupHandler()(FPopupMenu, this, pos.X, pos.Y)) Message.Result = 1;
+    }
+    if (Message.Result == 0) DefaultHandler(Message);
+}
+
+void TControl::CMEnabledChanged(TMessage&) { Invalidate(); }
+
+void TControl::CMColorChanged(TMessage&) { Invalidate(); }
+
+void TControl::CMFontChanged(TMessage&) { Invalidate(); }
+
+void TControl::CMParentColorChanged(TMessage& Message) {
+    if (!FParentColor || !FParent) return;
+    FColor = Message.WParam ? TColor(Message.LParam) : FParent->Color();
+    FParentColor = true;
+    Perform(CM_COLORCHANGED, 0, 0);
+    FParentColor = true;
+}
+
+void TControl::CMParentFontChanged(TMessage&) {
+    if (!FParentFont || !FParent) return;
+    FUpdatingFont = true;
+    FFont->Assign(FParent->Font());
+    FUpdatingFont = false;
+    FontChanged();
+}
+
+void TControl::CMVisibleChanged(TMessage&) {
+    InvalidateControl(true, FVisible && FControlStyle.Contains(csOpaque));
+}
+
+void TControl::CMHitTest(TMessage& Message) { Message.Result = 1; }
+
+void TControl::CMMouseEnter(TMessage&) {
+    if (OnMouseEnter) OnMouseEnter(this);
+}
+
+void TControl::CMMouseLeave(TMessage&) {
+    if (OnMouseLeave) OnMouseLeave(this);
+}
+
+// ---- Routing ---------------------------------------------------------------------------------
+
+LRESULT TControl::Perform(uint32_t Msg, WPARAM WParam, LPARAM LParam) {
+    TMessage m{Msg, WParam, LParam, 0};
+    if (FWindowProc) FWindowProc(m);
+    else WndProc(m);
+    return m.Result;
+}
+
+void TControl::WndProc(TMessage& Message) {
+    uint32_t msg = Message.Msg;
+    if (msg >= WM_MOUSEFIRST && msg <= WM_MOUSELAST) {
+        if (!FControlStyle.Contains(csDoubleClicks)) {
+            if (msg == WM_LBUTTONDBLCLK) Message.Msg = WM_LBUTTONDOWN;
+            else if (msg == WM_RBUTTONDBLCLK) Message.Msg = WM_RBUTTONDOWN;
+            else if (msg == WM_MBUTTONDBLCLK) Message.Msg = WM_MBUTTONDOWN;
+        }
+        if (msg == WM_MOUSEMOVE && Application) Application->HintMouseMessage(this, Message);
+        if ((Message.Msg == WM_LBUTTONDOWN || Message.Msg == WM_LBUTTONDBLCLK) &&
+            FDragMode == dmAutomatic && FDragKind == dkDrag) {
+            BeginDrag(false, -1);
+            return;
+        }
+    }
+    Dispatch(Message);
+}
+
+void TControl::Dispatch(TMessage& Message) {
+    switch (Message.Msg) {
+    case WM_LBUTTONDOWN: WMLButtonDown(Message); return;
+    case WM_LBUTTONDBLCLK: WMLButtonDblClk(Message); return;
+    case WM_LBUTTONUP: WMLButtonUp(Message); return;
+    case WM_RBUTTONDOWN: WMRButtonDown(Message); return;
+    case WM_RBUTTONDBLCLK: WMRButtonDblClk(Message); return;
+    case WM_RBUTTONUP: WMRButtonUp(Message); return;
+    case WM_MBUTTONDOWN: WMMButtonDown(Message); return;
+    case WM_MBUTTONDBLCLK: WMMButtonDblClk(Message); return;
+    case WM_MBUTTONUP: WMMButtonUp(Message); return;
+    case WM_MOUSEMOVE: WMMouseMove(Message); return;
+    case WM_MOUSEWHEEL: WMMouseWheel(Message); return;
+    case WM_CONTEXTMENU: WMContextMenu(Message); return;
+    case CM_MOUSEWHEEL: CMMouseWheel(Message); return;
+    case CM_DRAG: CMDrag(Message); return;
+    case CM_ENABLEDCHANGED: CMEnabledChanged(Message); return;
+    case CM_COLORCHANGED: CMColorChanged(Message); return;
+    case CM_FONTCHANGED: CMFontChanged(Message); return;
+    case CM_PARENTCOLORCHANGED: CMParentColorChanged(Message); return;
+    case CM_PARENTFONTCHANGED: CMParentFontChanged(Message); return;
+    case CM_VISIBLECHANGED: CMVisibleChanged(Message); return;
+    case CM_HITTEST: CMHitTest(Message); return;
+    case CM_MOUSEENTER: CMMouseEnter(Message); return;
+    case CM_MOUSELEAVE: CMMouseLeave(Message); return;
+    case CM_HINTSHOW: CMHintShow(Message); return;
+    }
+    DefaultHandler(Message);
+}
+
+void TControl::DefaultHandler(TMessage& Message) {
+    switch (Message.Msg) {
+    case WM_GETTEXTLENGTH: Message.Result = LRESULT(FText.size()); break;
+    case WM_SETTEXT:
+        FText = Message.LParam ? reinterpret_cast<const char*>(Message.LParam) : "";
+        Message.Result = 1;
+        break;
+    }
+}
+
+}  // namespace epc

@@ -1,0 +1,643 @@
+#pragma once
+// The framework's control classes over the window manager: TControl (bounds, visibility,
+// colours and fonts, mouse and key methods, message routing), TWinControl (a window created on
+// demand, child controls, tab order, focus), TCustomControl and TGraphicControl (painting on a
+// canvas), and the framework's drag protocol.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/core/Classes.h"
+#include "platform/core/Color.h"
+#include "platform/core/Exceptions.h"
+#include "platform/core/Geometry.h"
+#include "platform/core/Set.h"
+#include "platform/graphics/Graphics.h"
+#include "platform/windows/Messages.h"
+#include "platform/windows/Window.h"
+
+namespace epc {
+
+class TControl;
+class TWinControl;
+class TCustomForm;
+class TPopupMenu;
+class TDragObject;
+
+// ---- Enumerations and sets -------------------------------------------------------------------
+enum TAlign : uint8_t { alNone, alTop, alBottom, alLeft, alRight, alClient, alCustom };
+enum TAnchorKind : uint8_t { akLeft, akTop, akRight, akBottom };
+using TAnchors = TSet<TAnchorKind>;
+enum TMouseButton : uint8_t { mbLeft, mbRight, mbMiddle };
+enum TShiftStateItem : uint8_t { ssShift, ssAlt, ssCtrl, ssLeft, ssRight, ssMiddle, ssDouble };
+using TShiftState = TSet<TShiftStateItem>;
+enum TControlStyleItem : uint8_t {
+    csAcceptsControls, csCaptureMouse, csDesignInteractive, csClickEvents, csFramed,
+    csSetCaption, csOpaque, csDoubleClicks, csFixedWidth, csFixedHeight, csNoDesignVisible,
+    csReplicatable, csNoStdEvents, csDisplayDragImage, csReflector, csActionClient, csMenuEvents
+};
+using TControlStyle = TSet<TControlStyleItem>;
+enum TControlStateItem : uint8_t {
+    csLButtonDown, csClicked, csPalette, csReadingState, csAlignmentNeeded, csFocusing,
+    csCreating, csPaintCopy, csCustomPaint, csDestroyingHandle, csDocking
+};
+using TControlState = TSet<TControlStateItem>;
+enum TBiDiMode : uint8_t { bdLeftToRight, bdRightToLeft, bdRightToLeftNoAlign,
+                           bdRightToLeftReadingOnly };
+enum TDragMode : uint8_t { dmManual, dmAutomatic };
+enum TDragKind : uint8_t { dkDrag, dkDock };
+enum TDragState : uint8_t { dsDragEnter, dsDragLeave, dsDragMove };
+enum TDragMessage : uint8_t { dmDragEnter, dmDragLeave, dmDragMove, dmDragDrop, dmDragCancel,
+                              dmFindTarget };
+// Form border styles; TBorderStyle uses the first two.
+enum TFormBorderStyle : uint8_t { bsNone, bsSingle, bsSizeable, bsDialog, bsToolWindow,
+                                  bsSizeToolWin };
+using TBorderStyle = TFormBorderStyle;
+
+using TCursor = int16_t;
+constexpr TCursor crDefault = 0, crNone = -1, crArrow = -2, crCross = -3, crIBeam = -4,
+                  crSize = -22, crSizeNESW = -6, crSizeNS = -7, crSizeNWSE = -8,
+                  crSizeWE = -9, crUpArrow = -10, crHourGlass = -11, crDrag = -12,
+                  crNoDrop = -13, crHSplit = -14, crVSplit = -15, crMultiDrag = -16,
+                  crSQLWait = -17, crNo = -18, crAppStart = -19, crHelp = -20,
+                  crHandPoint = -21, crSizeAll = -22;
+
+using THelpContext = int32_t;
+using TModalResult = int;
+constexpr TModalResult mrNone = 0, mrOk = 1, mrCancel = 2, mrAbort = 3, mrRetry = 4,
+                       mrIgnore = 5, mrYes = 6, mrNo = 7, mrAll = 8;
+
+// ---- Events ----------------------------------------------------------------------------------
+using TMouseEvent = std::function<void(TObject* Sender, TMouseButton Button, TShiftState Shift,
+                                       int X, int Y)>;
+using TMouseMoveEvent = std::function<void(TObject* Sender, TShiftState Shift, int X, int Y)>;
+using TKeyEvent = std::function<void(TObject* Sender, Word& Key, TShiftState Shift)>;
+using TKeyPressEvent = std::function<void(TObject* Sender, char16_t& Key)>;
+using TMouseWheelEvent = std::function<void(TObject* Sender, TShiftState Shift, int WheelDelta,
+                                            TPoint MousePos, bool& Handled)>;
+using TMouseWheelUpDownEvent =
+    std::function<void(TObject* Sender, TShiftState Shift, TPoint MousePos, bool& Handled)>;
+using TDragOverEvent = std::function<void(TObject* Sender, TObject* Source, int X, int Y,
+                                          TDragState State, bool& Accept)>;
+using TDragDropEvent = std::function<void(TObject* Sender, TObject* Source, int X, int Y)>;
+using TStartDragEvent = std::function<void(TObject* Sender, TDragObject*& DragObject)>;
+using TEndDragEvent = std::function<void(TObject* Sender, TObject* Target, int X, int Y)>;
+using TContextPopupEvent = std::function<void(TObject* Sender, TPoint MousePos, bool& Handled)>;
+using TWndMethod = std::function<void(TMessage& Message)>;
+
+TShiftState KeysToShiftState(WPARAM keys);
+TShiftState KeyDataToShiftState(LPARAM keyData);
+// The shift state of the keyboard now (as of the message being processed).
+TShiftState GetShiftState();
+
+// ---- Size constraints ------------------------------------------------------------------------
+class TSizeConstraints : public TPersistent {
+public:
+    explicit TSizeConstraints(TControl* control) : FControl(control) {}
+    std::string ClassName() const override { return "TSizeConstraints"; }
+    void Assign(TPersistent* Source) override;
+    int MinWidth() const { return FMinWidth; }
+    void SetMinWidth(int v);
+    int MinHeight() const { return FMinHeight; }
+    void SetMinHeight(int v);
+    int MaxWidth() const { return FMaxWidth; }
+    void SetMaxWidth(int v);
+    int MaxHeight() const { return FMaxHeight; }
+    void SetMaxHeight(int v);
+    TNotifyEvent OnChange;
+
+private:
+    void Changed();
+    TControl* FControl;
+    int FMinWidth = 0, FMinHeight = 0, FMaxWidth = 0, FMaxHeight = 0;
+};
+
+// ---- Drag objects ----------------------------------------------------------------------------
+// What CM_DRAG carries in its LParam.
+struct TDragRec {
+    TPoint Pos;  // screen coordinates
+    TDragObject* Source = nullptr;
+    void* Target = nullptr;  // the target control, or what dmFindTarget answers
+    bool Docking = false;
+};
+
+class TDragObject : public TObject {
+public:
+    std::string ClassName() const override { return "TDragObject"; }
+    virtual TCursor GetDragCursor(bool Accepted, int X, int Y);
+    // Called when the drag ends (dropped or not).
+    virtual void Finished(TObject* Target, int X, int Y, bool Accepted) {}
+    virtual void HideDragImage() {}
+    virtual void ShowDragImage() {}
+    virtual TControl* DragControl() const { return nullptr; }
+
+    TObject* DragTarget = nullptr;
+    TPoint DragPos;        // screen
+    TPoint DragTargetPos;  // target client coordinates
+    HWND DragHandle = nullptr;
+    bool Cancelling = false;
+    bool Dropped = false;
+    bool AlwaysShowDragImages = false;
+};
+
+// A drag started by a control (the default object of BeginDrag).
+class TBaseDragControlObject : public TDragObject {
+public:
+    explicit TBaseDragControlObject(TControl* control) : FControl(control) {}
+    std::string ClassName() const override { return "TBaseDragControlObject"; }
+    TControl* Control() const { return FControl; }
+    TControl* DragControl() const override { return FControl; }
+    void Finished(TObject* Target, int X, int Y, bool Accepted) override;
+
+protected:
+    TControl* FControl;
+};
+
+class TDragControlObject : public TBaseDragControlObject {
+public:
+    using TBaseDragControlObject::TBaseDragControlObject;
+    std::string ClassName() const override { return "TDragControlObject"; }
+};
+
+// The drag in progress (null when none) and the control it came from.
+TDragObject* CurrentDragObject();
+TControl* CurrentDragControl();
+bool IsDragging();
+// Ends the current drag: dropped on the current target when drop is true and it accepts.
+void DragDone(bool drop);
+// Cancels the current drag as Escape does.
+void CancelDrag();
+// The control at a screen point, walking into graphic children (null when none).
+TControl* FindDragTarget(TPoint pos, bool allowDisabled);
+// Mouse movement and button handling while a drag is pending or active; true takes the
+// message (the application's filter calls it).
+bool DragTrackMessage(const MSG& msg);
+
+// ---- TControl --------------------------------------------------------------------------------
+class TControl : public TComponent {
+public:
+    explicit TControl(TComponent* AOwner);
+    ~TControl() override;
+    std::string ClassName() const override { return "TControl"; }
+
+    TWinControl* Parent() const { return FParent; }
+    virtual void SetParent(TWinControl* AParent);
+    bool HasParent() const override { return FParent != nullptr; }
+    TComponent* GetParentComponent() const override;
+    void SetParentComponent(TComponent* value) override;
+
+    // Bounds in the parent's client coordinates.
+    int Left() const { return FLeft; }
+    int Top() const { return FTop; }
+    int Width() const { return FWidth; }
+    int Height() const { return FHeight; }
+    void SetLeft(int v) { SetBounds(v, FTop, FWidth, FHeight); }
+    void SetTop(int v) { SetBounds(FLeft, v, FWidth, FHeight); }
+    void SetWidth(int v) { SetBounds(FLeft, FTop, v, FHeight); }
+    void SetHeight(int v) { SetBounds(FLeft, FTop, FWidth, v); }
+    TRect BoundsRect() const { return Bounds(FLeft, FTop, FWidth, FHeight); }
+    void SetBoundsRect(const TRect& r) { SetBounds(r.Left, r.Top, r.Width(), r.Height()); }
+    virtual void SetBounds(int ALeft, int ATop, int AWidth, int AHeight);
+    virtual TRect ClientRect();
+    int ClientWidth() { return ClientRect().Width(); }
+    int ClientHeight() { return ClientRect().Height(); }
+    void SetClientWidth(int v);
+    void SetClientHeight(int v);
+    virtual TPoint ClientOrigin();
+    TPoint ClientToScreen(TPoint p);
+    TPoint ScreenToClient(TPoint p);
+
+    bool Visible() const { return FVisible; }
+    virtual void SetVisible(bool v);
+    void Show() { SetVisible(true); }
+    void Hide() { SetVisible(false); }
+    // Visible with every parent up to a shown window.
+    virtual bool Showing() const;
+    bool Enabled() const { return FEnabled; }
+    virtual void SetEnabled(bool v);
+    TColor Color() const { return FColor; }
+    void SetColor(TColor v);
+    bool ParentColor() const { return FParentColor; }
+    void SetParentColor(bool v);
+    TFont* Font() const { return FFont.get(); }
+    void SetFont(TFont* v) { FFont->Assign(v); }
+    bool ParentFont() const { return FParentFont; }
+    void SetParentFont(bool v);
+    TCursor Cursor() const { return FCursor; }
+    void SetCursor(TCursor v);
+    TCursor DragCursor() const { return FDragCursor; }
+    void SetDragCursor(TCursor v) { FDragCursor = v; }
+    const std::string& Hint() const { return FHint; }
+    void SetHint(const std::string& v) { FHint = v; }
+    bool ShowHint() const { return FShowHint; }
+    void SetShowHint(bool v);
+    bool ParentShowHint() const { return FParentShowHint; }
+    void SetParentShowHint(bool v);
+    TPopupMenu* PopupMenu() const { return FPopupMenu; }
+    void SetPopupMenu(TPopupMenu* v) { FPopupMenu = v; }
+    TAlign Align() const { return FAlign; }
+    void SetAlign(TAlign v);
+    TAnchors Anchors() const { return FAnchors; }
+    void SetAnchors(TAnchors v);
+    TSizeConstraints* Constraints() const { return FConstraints.get(); }
+    TDragMode DragMode() const { return FDragMode; }
+    void SetDragMode(TDragMode v) { FDragMode = v; }
+    TDragKind DragKind() const { return FDragKind; }
+    void SetDragKind(TDragKind v) { FDragKind = v; }
+    THelpContext HelpContext() const { return FHelpContext; }
+    void SetHelpContext(THelpContext v) { FHelpContext = v; }
+    const std::string& HelpKeyword() const { return FHelpKeyword; }
+    void SetHelpKeyword(const std::string& v) { FHelpKeyword = v; }
+    bool Ctl3D() const { return FCtl3D; }
+    void SetCtl3D(bool v);
+    bool ParentCtl3D() const { return FParentCtl3D; }
+    void SetParentCtl3D(bool v) { FParentCtl3D = v; }
+    TBiDiMode BiDiMode() const { return FBiDiMode; }
+    void SetBiDiMode(TBiDiMode v);
+    bool ParentBiDiMode() const { return FParentBiDiMode; }
+    void SetParentBiDiMode(bool v) { FParentBiDiMode = v; }
+    bool IsRightToLeft() const { return FBiDiMode != bdLeftToRight; }
+    bool UseRightToLeftAlignment() const { return FBiDiMode == bdRightToLeft; }
+    bool UseRightToLeftReading() const { return FBiDiMode != bdLeftToRight; }
+    bool UseRightToLeftScrollBar() const {
+        return FBiDiMode != bdLeftToRight && FBiDiMode != bdRightToLeftNoAlign;
+    }
+    TControlStyle ControlStyle() const { return FControlStyle; }
+    void SetControlStyle(TControlStyle v) { FControlStyle = v; }
+    TControlState ControlState() const { return FControlState; }
+    void SetControlState(TControlState v) { FControlState = v; }
+    // Caption and Text are the same string.
+    std::string Text() const { return GetText(); }
+    void SetText(const std::string& v);
+    std::string Caption() const { return GetText(); }
+    void SetCaption(const std::string& v) { SetText(v); }
+
+    bool MouseCapture() const;
+    void SetMouseCapture(bool v);
+
+    virtual void Invalidate();
+    virtual void Update();
+    virtual void Repaint();
+    void Refresh() { Repaint(); }
+    void BringToFront();
+    void SendToBack();
+
+    // Message routing. Perform sends through WindowProc (replaceable, starting as WndProc);
+    // WndProc pre-processes and calls Dispatch, which routes to the handlers and falls back on
+    // DefaultHandler.
+    LRESULT Perform(uint32_t Msg, WPARAM WParam, LPARAM LParam);
+    TWndMethod WindowProc() const { return FWindowProc; }
+    void SetWindowProc(TWndMethod v) { FWindowProc = v ? std::move(v) : DefaultWindowProc(); }
+    virtual void WndProc(TMessage& Message);
+    virtual void Dispatch(TMessage& Message);
+    virtual void DefaultHandler(TMessage& Message);
+
+    // The framework's drag protocol.
+    void BeginDrag(bool Immediate, int Threshold = -1);
+    void EndDrag(bool Drop);
+    bool Dragging() const;
+    virtual void DragDrop(TObject* Source, int X, int Y);
+
+    TCustomForm* GetParentFormOf() const;
+
+    // Event handlers
+    TNotifyEvent OnClick;
+    TNotifyEvent OnDblClick;
+    TNotifyEvent OnResize;
+    TMouseEvent OnMouseDown;
+    TMouseEvent OnMouseUp;
+    TMouseMoveEvent OnMouseMove;
+    TNotifyEvent OnMouseEnter;
+    TNotifyEvent OnMouseLeave;
+    TMouseWheelEvent OnMouseWheel;
+    TMouseWheelUpDownEvent OnMouseWheelDown;
+    TMouseWheelUpDownEvent OnMouseWheelUp;
+    TDragOverEvent OnDragOver;
+    TDragDropEvent OnDragDrop;
+    TStartDragEvent OnStartDrag;
+    TEndDragEvent OnEndDrag;
+    TContextPopupEvent OnContextPopup;
+
+    // Used by the drag machinery and the parent's routing.
+    virtual void DoStartDrag(TDragObject*& DragObject);
+    virtual void DoEndDrag(TObject* Target, int X, int Y);
+    virtual bool DragOver(TObject* Source, int X, int Y, TDragState State);
+    virtual void Click();
+    virtual void DblClick();
+
+protected:
+    virtual std::string GetText() const { return FText; }
+    virtual void SetTextBuf(const std::string& v);
+
+    virtual void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y);
+    virtual void MouseMove(TShiftState Shift, int X, int Y);
+    virtual void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y);
+    virtual bool DoMouseWheel(TShiftState Shift, int WheelDelta, TPoint MousePos);
+    virtual bool DoMouseWheelDown(TShiftState Shift, TPoint MousePos);
+    virtual bool DoMouseWheelUp(TShiftState Shift, TPoint MousePos);
+    virtual void DoContextPopup(TPoint MousePos, bool& Handled);
+    virtual void Resize();
+    virtual void Changed() {}
+    virtual void FontChanged();
+    virtual void RequestAlign();
+    virtual void VisibleChanging() {}
+    // Constrains a proposed size.
+    virtual void ConstrainedResize(int& MinWidth, int& MinHeight, int& MaxWidth, int& MaxHeight) {}
+    void DoConstraints(int& AWidth, int& AHeight);
+    virtual void UpdateBoundsRect(const TRect& r);
+    void UpdateAnchorRules();
+    // Invalidates the parent's area under this control (graphic controls).
+    void InvalidateControl(bool IsVisible, bool IsOpaque);
+
+    // Message handlers the framework routes; derived classes override Dispatch to add theirs
+    // and call the base Dispatch for "inherited".
+    void WMLButtonDown(TMessage& Message);
+    void WMLButtonDblClk(TMessage& Message);
+    void WMLButtonUp(TMessage& Message);
+    void WMRButtonDown(TMessage& Message);
+    void WMRButtonDblClk(TMessage& Message);
+    void WMRButtonUp(TMessage& Message);
+    void WMMButtonDown(TMessage& Message);
+    void WMMButtonDblClk(TMessage& Message);
+    void WMMButtonUp(TMessage& Message);
+    void WMMouseMove(TMessage& Message);
+    void WMMouseWheel(TMessage& Message);
+    void WMContextMenu(TMessage& Message);
+    void CMMouseWheel(TMessage& Message);
+    void CMDrag(TMessage& Message);
+    void CMEnabledChanged(TMessage& Message);
+    void CMColorChanged(TMessage& Message);
+    void CMFontChanged(TMessage& Message);
+    void CMParentColorChanged(TMessage& Message);
+    void CMParentFontChanged(TMessage& Message);
+    void CMVisibleChanged(TMessage& Message);
+    void CMHitTest(TMessage& Message);
+    void CMMouseEnter(TMessage& Message);
+    void CMMouseLeave(TMessage& Message);
+    void CMHintShow(TMessage& Message) {}
+
+    void DoMouseDown(TMessage& Message, TMouseButton Button, TShiftState Shift);
+    void DoMouseUp(TMessage& Message, TMouseButton Button);
+    void SendCancelMode();
+
+    TWinControl* FParent = nullptr;
+    int FLeft = 0, FTop = 0, FWidth = 0, FHeight = 0;
+    bool FVisible = true;
+    bool FEnabled = true;
+    TColor FColor = clWindow;
+    bool FParentColor = true;
+    std::unique_ptr<TFont> FFont;
+    bool FParentFont = true;
+    TCursor FCursor = crDefault;
+    TCursor FDragCursor = crDrag;
+    std::string FHint;
+    bool FShowHint = false;
+    bool FParentShowHint = true;
+    TPopupMenu* FPopupMenu = nullptr;
+    TAlign FAlign = alNone;
+    TAnchors FAnchors{akLeft, akTop};
+    TPoint FAnchorRules;  // right and bottom distances kept by akRight / akBottom
+    TSize FOriginalParentSize;
+    std::unique_ptr<TSizeConstraints> FConstraints;
+    TDragMode FDragMode = dmManual;
+    TDragKind FDragKind = dkDrag;
+    THelpContext FHelpContext = 0;
+    std::string FHelpKeyword;
+    bool FCtl3D = true;
+    bool FParentCtl3D = true;
+    TBiDiMode FBiDiMode = bdLeftToRight;
+    bool FParentBiDiMode = true;
+    TControlStyle FControlStyle{csCaptureMouse, csClickEvents, csSetCaption, csDoubleClicks};
+    TControlState FControlState;
+    std::string FText;
+    TWndMethod FWindowProc;
+    bool FUpdatingFont = false;
+
+private:
+    friend class TWinControl;
+    TWndMethod DefaultWindowProc();
+};
+
+// ---- TWinControl -----------------------------------------------------------------------------
+
+// What CreateParams fills in before the window is made.
+struct TCreateParams {
+    std::string Caption;
+    DWORD Style = 0;
+    DWORD ExStyle = 0;
+    int X = 0, Y = 0, Width = 0, Height = 0;
+    HWND WndParent = nullptr;
+    void* Param = nullptr;
+    std::string WinClassName;
+    DWORD WindowClassStyle = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS;
+};
+
+class TWinControl : public TControl {
+public:
+    explicit TWinControl(TComponent* AOwner);
+    ~TWinControl() override;
+    std::string ClassName() const override { return "TWinControl"; }
+
+    // The window, created on demand (with the parent's first).
+    HWND Handle();
+    bool HandleAllocated() const { return FHandle != nullptr; }
+    void HandleNeeded();
+    // Destroys the window now and makes it again (children keep their windows' state).
+    void RecreateWnd();
+    // Makes a window for a control without a parent control inside a given window.
+    HWND ParentWindow() const { return FParentWindow; }
+    void SetParentWindow(HWND v);
+
+    int ControlCount() const { return int(FControls.size()); }
+    TControl* Controls(int index) const { return FControls.at(size_t(index)); }
+    void InsertControl(TControl* AControl);
+    void RemoveControl(TControl* AControl);
+    bool ContainsControl(TControl* Control) const;
+    // The child control at a client point (graphic controls unless only windowed ones).
+    TControl* ControlAtPos(TPoint Pos, bool AllowDisabled, bool AllowWinControls = false);
+    void GetChildren(const std::function<void(TComponent*)>& proc, TComponent* root) override;
+
+    bool TabStop() const { return FTabStop; }
+    void SetTabStop(bool v);
+    int TabOrder() const;
+    void SetTabOrder(int v);
+    // The windowed children in tab order, depth first.
+    void GetTabOrderList(std::vector<TWinControl*>& List);
+    virtual bool CanFocus();
+    virtual void SetFocus();
+    virtual bool Focused();
+    TWinControl* FindNextControl(TWinControl* CurControl, bool GoForward, bool CheckTabStop,
+                                 bool CheckParent);
+    void SelectNext(TWinControl* CurControl, bool GoForward, bool CheckTabStop);
+
+    TBrush* Brush() const { return FBrush.get(); }
+    bool DoubleBuffered() const { return FDoubleBuffered; }
+    void SetDoubleBuffered(bool v) { FDoubleBuffered = v; }
+    bool ParentBackground() const { return FParentBackground; }
+    void SetParentBackground(bool v) { FParentBackground = v; }
+
+    TRect ClientRect() override;
+    TPoint ClientOrigin() override;
+    void SetBounds(int ALeft, int ATop, int AWidth, int AHeight) override;
+    void Invalidate() override;
+    void Update() override;
+    void Repaint() override;
+    void SetVisible(bool v) override;
+    bool Showing() const override;
+    void SetEnabled(bool v) override;
+    void SetParent(TWinControl* AParent) override;
+    void Realign();
+    void DisableAlign() { ++FAlignLevel; }
+    void EnableAlign();
+    void PaintTo(HDC DC, int X, int Y);
+
+    void WndProc(TMessage& Message) override;
+    void Dispatch(TMessage& Message) override;
+    void DefaultHandler(TMessage& Message) override;
+
+    TNotifyEvent OnEnter;
+    TNotifyEvent OnExit;
+    TKeyEvent OnKeyDown;
+    TKeyEvent OnKeyUp;
+    TKeyPressEvent OnKeyPress;
+
+    // The control a window belongs to (null for other windows).
+    static TWinControl* FindControl(HWND h);
+
+protected:
+    virtual void CreateParams(TCreateParams& Params);
+    virtual void CreateWnd();
+    virtual void CreateWindowHandle(const TCreateParams& Params);
+    virtual void DestroyWnd();
+    virtual void DestroyWindowHandle();
+    virtual void CreateHandle();
+    virtual void DestroyHandle();
+    // Called once the window exists (the framework's CreateWnd tail).
+    virtual void InitializeHandle() {}
+    virtual void AlignControls(TControl* AControl, TRect& Rect);
+    virtual void AdjustClientRect(TRect& Rect) {}
+    virtual void PaintWindow(HDC DC);
+    void PaintHandler(TMessage& Message);
+    void PaintControls(HDC DC, TControl* First);
+    virtual void KeyDown(Word& Key, TShiftState Shift);
+    virtual void KeyUp(Word& Key, TShiftState Shift);
+    virtual void KeyPress(char16_t& Key);
+    bool DoKeyDown(TMessage& Message);
+    bool DoKeyUp(TMessage& Message);
+    bool DoKeyPress(TMessage& Message);
+    virtual void DoEnter();
+    virtual void DoExit();
+    void UpdateBounds();
+    void UpdateShowing();
+    std::string GetText() const override;
+    void SetTextBuf(const std::string& v) override;
+    void RequestAlign() override;
+    void FontChanged() override;
+
+    void WMPaint(TMessage& Message);
+    void WMEraseBkgnd(TMessage& Message);
+    void WMSize(TMessage& Message);
+    void WMMove(TMessage& Message);
+    void WMWindowPosChanged(TMessage& Message);
+    void WMSetFocus(TMessage& Message);
+    void WMKillFocus(TMessage& Message);
+    void WMKeyDown(TMessage& Message);
+    void WMKeyUp(TMessage& Message);
+    void WMChar(TMessage& Message);
+    void WMSysKeyDown(TMessage& Message);
+    void WMSysKeyUp(TMessage& Message);
+    void WMSetCursor(TMessage& Message);
+    void WMNCDestroy(TMessage& Message);
+    void WMPrintClient(TMessage& Message);
+    void CNKeyDown(TMessage& Message);
+    void CMEnter(TMessage& Message);
+    void CMExit(TMessage& Message);
+    void CMColorChangedWin(TMessage& Message);
+    void CMFontChangedWin(TMessage& Message);
+    void CMCtl3DChanged(TMessage& Message);
+
+    HWND FHandle = nullptr;
+    HWND FParentWindow = nullptr;
+    std::vector<TControl*> FControls;  // z-order: first is bottom
+    std::vector<TWinControl*> FTabList;
+    bool FTabStop = false;
+    std::unique_ptr<TBrush> FBrush;
+    bool FDoubleBuffered = false;
+    bool FParentBackground = false;
+    int FAlignLevel = 0;
+    bool FAligning = false;
+    bool FInUpdateBounds = false;
+    bool FHadHandle = false;  // recreated with the parent
+
+private:
+    friend class TControl;
+    void MainWndProc(HWND h, TMessage& Message);
+    bool IsControlMouseMsg(TMessage& Message);
+    void AlignChildren();
+    void AnchorChildren(int oldWidth, int oldHeight);
+    int FLastClientWidth = -1, FLastClientHeight = -1;
+};
+
+TCustomForm* GetParentForm(TControl* Control);
+
+// ---- Canvases of controls --------------------------------------------------------------------
+
+// A canvas drawing on a control: the paint context during painting, otherwise a context over
+// the control's window (the parent's, moved to the control, for graphic controls).
+class TControlCanvas : public TCanvas {
+public:
+    explicit TControlCanvas(TControl* control) : FControl(control) {}
+    ~TControlCanvas() override;
+    std::string ClassName() const override { return "TControlCanvas"; }
+    TControl* Control() const { return FControl; }
+    void SetControl(TControl* v);
+    void FreeHandle();
+    void UpdateTextFlags();
+
+protected:
+    void CreateHandle() override;
+
+private:
+    TControl* FControl;
+    HDC FDeviceContext = nullptr;
+    HWND FWindowHandle = nullptr;
+};
+
+class TCustomControl : public TWinControl {
+public:
+    explicit TCustomControl(TComponent* AOwner);
+    ~TCustomControl() override;
+    std::string ClassName() const override { return "TCustomControl"; }
+    TCanvas* Canvas() const { return FCanvas.get(); }
+
+protected:
+    virtual void Paint();
+    void PaintWindow(HDC DC) override;
+    void DestroyWnd() override;
+
+    std::unique_ptr<TControlCanvas> FCanvas;
+};
+
+class TGraphicControl : public TControl {
+public:
+    explicit TGraphicControl(TComponent* AOwner);
+    ~TGraphicControl() override;
+    std::string ClassName() const override { return "TGraphicControl"; }
+    TCanvas* Canvas() const { return FCanvas.get(); }
+    void Dispatch(TMessage& Message) override;
+
+protected:
+    virtual void Paint() {}
+    void WMPaint(TMessage& Message);
+
+    std::unique_ptr<TControlCanvas> FCanvas;
+};
+
+// Shows a context menu for a control (the menus install it; without one nothing shows).
+using TPopupHandler = std::function<bool(TPopupMenu* menu, TControl* control, int X, int Y)>;
+void SetPopupHandler(TPopupHandler handler);
+
+}  // namespace epc

@@ -1,0 +1,648 @@
+// Forms, the application object, the screen and the mouse.
+
+#include "platform/controls/Forms.h"
+
+#include <algorithm>
+
+namespace epc {
+
+TApplication* Application = nullptr;
+TScreen* Screen = nullptr;
+TMouse* Mouse = nullptr;
+
+namespace {
+
+std::function<void(TCustomForm*)>& ModalHandler() {
+    static std::function<void(TCustomForm*)> handler;
+    return handler;
+}
+
+// The objects exist before any code of the program runs, as the framework's do.
+struct TFormsInit {
+    TFormsInit() { InitializeForms(); }
+} formsInit;
+
+}  // namespace
+
+void SetModalHandler(std::function<void(TCustomForm* form)> handler) {
+    ModalHandler() = std::move(handler);
+}
+
+void InitializeForms() {
+    if (Application) return;
+    Application = new TApplication(nullptr);
+    Screen = new TScreen(nullptr);
+    Mouse = new TMouse;
+    SetMessageFilter([](MSG& msg) { return Application && Application->MessageFilter(msg); });
+    SetMessageExceptionHandler([](std::exception_ptr e) {
+        if (Application) Application->HandleException(nullptr, e);
+    });
+}
+
+// ---- TCustomForm -----------------------------------------------------------------------------
+
+TCustomForm::TCustomForm(TComponent* AOwner) : TCustomControl(AOwner) {
+    FVisible = false;
+    FControlStyle = {csAcceptsControls, csCaptureMouse, csClickEvents, csSetCaption,
+                     csDoubleClicks};
+    FColor = clBtnFace;
+    FParentColor = false;
+    FParentFont = false;
+    FBrush->SetColor(FColor);
+    FWidth = 320;
+    FHeight = 240;
+    if (Screen) Screen->AddForm(this);
+}
+
+TCustomForm::~TCustomForm() {
+    if (OnDestroy) OnDestroy(this);
+    if (Screen) Screen->RemoveForm(this);
+    if (Application) Application->UnregisterForm(this);
+}
+
+void TCustomForm::CreateParams(TCreateParams& Params) {
+    TCustomControl::CreateParams(Params);
+    Params.Style &= ~(WS_CHILD | WS_VISIBLE | WS_TABSTOP);
+    Params.WndParent = nullptr;
+    if (FParent) {
+        Params.Style |= WS_CHILD;
+        Params.WndParent = FParent->Handle();
+    }
+    Params.Style |= WS_CLIPCHILDREN | WS_CLIPSIBLINGS;
+    switch (FBorderStyle) {
+    case bsNone: Params.Style |= WS_POPUP; break;
+    case bsSingle: Params.Style |= WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX; break;
+    case bsSizeable:
+        Params.Style |= WS_CAPTION | WS_THICKFRAME | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
+        break;
+    case bsDialog:
+        Params.Style |= WS_POPUP | WS_CAPTION | WS_SYSMENU;
+        Params.ExStyle |= WS_EX_DLGMODALFRAME;
+        break;
+    case bsToolWindow:
+        Params.Style |= WS_CAPTION | WS_SYSMENU;
+        Params.ExStyle |= WS_EX_TOOLWINDOW;
+        break;
+    case bsSizeToolWin:
+        Params.Style |= WS_CAPTION | WS_THICKFRAME | WS_SYSMENU;
+        Params.ExStyle |= WS_EX_TOOLWINDOW;
+        break;
+    }
+    if (FFormStyle == fsStayOnTop) Params.ExStyle |= WS_EX_TOPMOST;
+}
+
+void TCustomForm::SetBorderStyle(TFormBorderStyle v) {
+    if (FBorderStyle == v) return;
+    FBorderStyle = v;
+    RecreateWnd();
+}
+
+void TCustomForm::SetWindowState(TWindowState v) {
+    if (FWindowState == v) return;
+    FWindowState = v;
+    if (v == wsMaximized) {
+        TRect wa = GetWorkArea();
+        SetBounds(wa.Left, wa.Top, wa.Width(), wa.Height());
+    }
+}
+
+void TCustomForm::Paint() {
+    if (OnPaint) OnPaint(this);
+}
+
+void TCustomForm::SetVisible(bool v) {
+    if (FVisible == v) return;
+    if (v) {
+        HandleNeeded();
+        // Placement by Position, the first time the form shows.
+        TRect wa = GetWorkArea();
+        if (FPosition == poScreenCenter || FPosition == poDesktopCenter) {
+            SetBounds(wa.Left + (wa.Width() - FWidth) / 2, wa.Top + (wa.Height() - FHeight) / 2,
+                      FWidth, FHeight);
+        } else if ((FPosition == poMainFormCenter || FPosition == poOwnerFormCenter) &&
+                   Application && Application->MainForm() && Application->MainForm() != this) {
+            TCustomForm* m = Application->MainForm();
+            SetBounds(m->Left() + (m->Width() - FWidth) / 2, m->Top() + (m->Height() - FHeight) / 2,
+                      FWidth, FHeight);
+        }
+        FVisible = true;
+        DoShow();
+        Perform(CM_VISIBLECHANGED, 1, 0);
+        if (FHandle) ShowWindow(FHandle, SW_SHOW);
+    } else {
+        DoHide();
+        FVisible = false;
+        Perform(CM_VISIBLECHANGED, 0, 0);
+        if (FHandle) ShowWindow(FHandle, SW_HIDE);
+    }
+}
+
+void TCustomForm::Show() {
+    SetVisible(true);
+    if (FHandle) SetActiveWindow(FHandle);
+}
+
+void TCustomForm::DoShow() {
+    if (OnShow) OnShow(this);
+}
+
+void TCustomForm::DoHide() {
+    if (OnHide) OnHide(this);
+}
+
+void TCustomForm::Activate() {
+    if (OnActivate) OnActivate(this);
+}
+
+void TCustomForm::Deactivate() {
+    if (OnDeactivate) OnDeactivate(this);
+}
+
+void TCustomForm::SetActive(bool v) {
+    FActive = v;
+    if (v) {
+        if (!FActiveControl) FActiveControl = FindNextControl(nullptr, true, true, false);
+        if (Screen) Screen->SetActiveForm(this);
+        SetWindowFocus();
+        Activate();
+    } else {
+        Deactivate();
+    }
+}
+
+void TCustomForm::SetWindowFocus() {
+    if (!FHandle) return;
+    if (FActiveControl && FActiveControl->CanFocus()) epc::SetFocus(FActiveControl->Handle());
+    else if (GetFocus() != FHandle) epc::SetFocus(FHandle);
+}
+
+void TCustomForm::SetActiveControl(TWinControl* Control) {
+    if (FActiveControl == Control) return;
+    if (Control && (Control == this || GetParentForm(Control) != this ||
+                    (!Loading() && !Control->CanFocus())))
+        throw EInvalidOperation("Cannot focus a disabled or invisible window");
+    FActiveControl = Control;
+    if (FActive) SetWindowFocus();
+}
+
+void TCustomForm::FocusControl(TWinControl* Control) {
+    bool wasActive = FActive;
+    SetActiveControl(Control);
+    if (!wasActive) SetFocus();
+}
+
+void TCustomForm::SetFocus() {
+    if (!FActive) {
+        if (!Visible() || !Enabled())
+            throw EInvalidOperation("Cannot focus a disabled or invisible window");
+        HWND h = Handle();
+        if (GetActiveWindow() != h) SetActiveWindow(h);
+        if (!FActive) SetWindowFocus();
+    } else {
+        SetWindowFocus();
+    }
+}
+
+bool TCustomForm::SetFocusedControl(TWinControl* Control) {
+    if (Destroying()) return false;
+    TWinControl* old = FFocusedControl;
+    FFocusedControl = Control;
+    if (Control != this) FActiveControl = Control;
+    if (Screen) Screen->SetActiveControl(Control);
+    if (old != Control) {
+        if (old) old->Perform(CM_EXIT, 0, 0);
+        if (Control && FFocusedControl == Control) Control->Perform(CM_ENTER, 0, 0);
+    }
+    return true;
+}
+
+void TCustomForm::DefocusControl(TWinControl* Control, bool) {
+    if (FActiveControl && Control->ContainsControl(FActiveControl)) FActiveControl = nullptr;
+    if (FFocusedControl && Control->ContainsControl(FFocusedControl)) FFocusedControl = nullptr;
+    if (Screen && Screen->ActiveControl() && Control->ContainsControl(Screen->ActiveControl()))
+        Screen->SetActiveControl(nullptr);
+}
+
+bool TCustomForm::CloseQuery() {
+    bool canClose = true;
+    if (OnCloseQuery) OnCloseQuery(this, canClose);
+    return canClose;
+}
+
+void TCustomForm::DoClose(TCloseAction& Action) {
+    if (OnClose) OnClose(this, Action);
+}
+
+void TCustomForm::Close() {
+    if (FModal) {
+        FModalResult = mrCancel;
+        return;
+    }
+    if (!CloseQuery()) return;
+    TCloseAction action = caHide;
+    DoClose(action);
+    if (action == caNone) return;
+    if (Application && Application->MainForm() == this) {
+        Application->Terminate();
+        Hide();
+    } else if (action == caHide) {
+        Hide();
+    } else if (action == caMinimize) {
+        SetWindowState(wsMinimized);
+    } else {
+        Release();
+    }
+}
+
+void TCustomForm::Release() {
+    HWND h = Handle();
+    PostMessage(h, CM_RELEASE, 0, 0);
+}
+
+int TCustomForm::ShowModal() {
+    if (Visible() || !Enabled() || FModal)
+        throw EInvalidOperation("Cannot make a visible window modal");
+    FModal = true;
+    FModalResult = mrNone;
+    // Other forms take no input while this one is up.
+    std::vector<HWND> disabled;
+    for (HWND t : GetTopLevelWindows())
+        if (IsWindowVisible(t) && IsWindowEnabled(t)) {
+            EnableWindow(t, 0);
+            disabled.push_back(t);
+        }
+    Show();
+    for (int round = 0; round < 1000 && FModalResult == mrNone; ++round) {
+        ::epc::ProcessMessages();
+        if (FModalResult != mrNone) break;
+        if (ModalHandler()) ModalHandler()(this);
+        else FModalResult = mrCancel;
+        ::epc::ProcessMessages();
+    }
+    if (FModalResult == mrNone) FModalResult = mrCancel;
+    TCloseAction action = caHide;
+    DoClose(action);
+    for (HWND t : disabled)
+        if (IsWindow(t)) EnableWindow(t, 1);
+    FModal = false;
+    Hide();
+    return FModalResult;
+}
+
+void TCustomForm::WMActivate(TMessage& Message) {
+    SetActive(LOWORD(Message.WParam) != WA_INACTIVE);
+}
+
+void TCustomForm::WMClose(TMessage&) { Close(); }
+
+void TCustomForm::CMDialogKey(TMessage& Message) {
+    if (Message.WParam == VK_TAB && GetKeyState(VK_CONTROL) >= 0 && GetKeyState(VK_MENU) >= 0) {
+        SelectNext(FActiveControl, GetKeyState(VK_SHIFT) >= 0, true);
+        Message.Result = 1;
+        return;
+    }
+    DefaultHandler(Message);
+}
+
+void TCustomForm::CMShowingChanged(TMessage& Message) { DefaultHandler(Message); }
+
+void TCustomForm::Dispatch(TMessage& Message) {
+    switch (Message.Msg) {
+    case WM_ACTIVATE: WMActivate(Message); return;
+    case WM_CLOSE: WMClose(Message); return;
+    case CM_DIALOGKEY: CMDialogKey(Message); return;
+    case CM_SHOWINGCHANGED: CMShowingChanged(Message); return;
+    case CM_RELEASE: FreeComponent(this); return;
+    }
+    TCustomControl::Dispatch(Message);
+}
+
+// ---- TApplication ----------------------------------------------------------------------------
+
+TApplication::TApplication(TComponent* AOwner) : TComponent(AOwner) {}
+
+TApplication::~TApplication() {
+    if (IsWindow(FHandle)) DestroyWindow(FHandle);
+}
+
+HWND TApplication::Handle() {
+    if (IsWindow(FHandle)) return FHandle;
+    TWindowCreate p;
+    p.ClassName = "TApplication";
+    p.Caption = FTitle;
+    p.Style = WS_POPUP | WS_CAPTION | WS_CLIPSIBLINGS | WS_SYSMENU;
+    p.WndProc = [this](HWND h, uint32_t msg, WPARAM w, LPARAM l) -> LRESULT {
+        if (msg == WM_TIMER) {
+            if (w == 1) HintTimerExpired();
+            else if (w == 2) {
+                StopHintTimer();
+                FHintShowing = false;
+            }
+            return 0;
+        }
+        return DefWindowProc(h, msg, w, l);
+    };
+    FHandle = CreateWindow(p);
+    return FHandle;
+}
+
+void TApplication::RegisterForm(TCustomForm* form) {
+    if (!FMainForm) FMainForm = form;
+}
+
+void TApplication::UnregisterForm(TCustomForm* form) {
+    if (FMainForm == form) FMainForm = nullptr;
+}
+
+bool TApplication::HelpCommand(uint32_t Command, intptr_t Data) {
+    bool callHelp = true;
+    bool result = false;
+    if (OnHelp) result = OnHelp(Word(Command), Data, callHelp);
+    if (callHelp && !FHelpFile.empty()) {
+        FHelpLog.push_back({Handle(), FHelpFile, Command, Data});
+        result = true;
+    }
+    return result;
+}
+
+bool TApplication::HelpContext(THelpContext Context) { return HelpCommand(HELP_CONTEXT, Context); }
+
+void TApplication::SetShowHint(bool v) {
+    FShowHint = v;
+    if (!v) CancelHint();
+}
+
+void TApplication::StartHintTimer(int value) {
+    StopHintTimer();
+    FHintTimer = SetTimer(Handle(), 1, uint32_t(std::max(value, 0)));
+}
+
+void TApplication::StopHintTimer() {
+    if (FHintTimer && IsWindow(FHandle)) KillTimer(FHandle, 1);
+    FHintTimer = 0;
+}
+
+void TApplication::CancelHint() {
+    StopHintTimer();
+    if (IsWindow(FHandle)) KillTimer(FHandle, 2);
+    FHideTimer = 0;
+    FHintShowing = false;
+    FHintActive = false;
+    FHintControl = nullptr;
+    FShownHint = THintInfo();
+}
+
+void TApplication::ControlDestroyed(TControl* Control) {
+    if (FMouseControl == Control) FMouseControl = nullptr;
+    if (FHintControl == Control || FShownHint.HintControl == Control) CancelHint();
+}
+
+static bool WantsHint(TControl* c) { return c && c->ShowHint() && !c->Hint().empty(); }
+
+void TApplication::HintMouseMessage(TControl* Control, const TMessage& Message) {
+    if (Message.Msg != WM_MOUSEMOVE || !FShowHint) return;
+    TControl* target = Control;
+    if (auto* w = dynamic_cast<TWinControl*>(Control))
+        if (TControl* c = w->ControlAtPos(Message.Pos(), false)) target = c;
+    if (target == FHintControl) return;
+    bool wasActive = FHintActive && FHintShowing;
+    StopHintTimer();
+    FHintShowing = false;
+    FHintControl = target;
+    if (!WantsHint(target)) {
+        FHintActive = false;
+        return;
+    }
+    int pause = wasActive ? FHintShortPause : FHintPause;
+    target->Perform(CM_HINTSHOWPAUSE, wasActive ? 1 : 0, reinterpret_cast<LPARAM>(&pause));
+    StartHintTimer(pause);
+}
+
+void TApplication::HintTimerExpired() {
+    StopHintTimer();
+    POINT p;
+    GetCursorPos(&p);
+    ActivateHint(p);
+}
+
+void TApplication::ActivateHint(TPoint CursorPos) {
+    TControl* c = FindDragTarget(CursorPos, false);
+    while (c && !WantsHint(c)) c = c->Parent();
+    if (!c) return;
+    THintInfo info;
+    info.HintControl = c;
+    info.HintPos = TPoint(CursorPos.X, CursorPos.Y + 20);
+    info.HintMaxWidth = Screen ? Screen->Width() : 1024;
+    info.HintColor = FHintColor;
+    info.CursorRect = c->ClientRect();
+    info.CursorPos = c->ScreenToClient(CursorPos);
+    info.HideTimeout = FHintHidePause;
+    std::string hint = c->Hint();
+    size_t bar = hint.find('|');
+    info.HintStr = bar == std::string::npos ? hint : hint.substr(0, bar);
+    FHint = bar == std::string::npos ? hint : hint.substr(bar + 1);
+    if (OnHint) OnHint(this);
+    FHintControl = c;
+    if (c->Perform(CM_HINTSHOW, 0, reinterpret_cast<LPARAM>(&info)) != 0 || info.HintStr.empty())
+        return;
+    FHintActive = true;
+    FHintShowing = true;
+    FShownHint = info;
+    if (info.HideTimeout > 0) FHideTimer = SetTimer(Handle(), 2, uint32_t(info.HideTimeout));
+}
+
+bool TApplication::MessageFilter(MSG& msg) {
+    if (DragTrackMessage(msg)) return true;
+    uint32_t m = msg.message;
+    if (m == WM_MOUSEMOVE || m == WM_NCMOUSEMOVE) {
+        TControl* c = FindDragTarget(msg.pt, false);
+        if (c != FMouseControl) {
+            TControl* old = FMouseControl;
+            FMouseControl = c;
+            if (old) old->Perform(CM_MOUSELEAVE, 0, reinterpret_cast<LPARAM>(old));
+            if (c && FMouseControl == c) c->Perform(CM_MOUSEENTER, 0, reinterpret_cast<LPARAM>(c));
+        }
+        if (!c && FHintControl) CancelHint();
+    } else if ((m >= WM_LBUTTONDOWN && m <= WM_MBUTTONDBLCLK && m != WM_LBUTTONUP &&
+                m != WM_RBUTTONUP && m != WM_MBUTTONUP) ||
+               m == WM_KEYDOWN || m == WM_SYSKEYDOWN) {
+        if (FHintShowing || FHintTimer) {
+            CancelHint();
+        }
+    }
+    if (m == WM_KEYDOWN || m == WM_SYSKEYDOWN) {
+        if (TWinControl* w = TWinControl::FindControl(msg.hwnd))
+            if (w->Perform(CN_KEYDOWN, msg.wParam, msg.lParam) != 0) return true;
+    }
+    return false;
+}
+
+void TApplication::ProcessMessages() { ::epc::ProcessMessages(); }
+
+void TApplication::HandleMessage() {
+    ::epc::ProcessMessages();
+    if (OnIdle) OnIdle(this);
+}
+
+void TApplication::Run() {
+    for (int round = 0; round < 100000 && !FTerminated; ++round) {
+        int before = PendingMessageCount();
+        HandleMessage();
+        if (before == 0 && PendingMessageCount() == 0) break;  // headless: nothing more comes
+    }
+}
+
+void TApplication::Terminate() {
+    FTerminated = true;
+    PostQuitMessage(0);
+}
+
+void TApplication::HandleException(TObject* Sender) {
+    HandleException(Sender, std::current_exception());
+}
+
+void TApplication::HandleException(TObject* Sender, std::exception_ptr E) {
+    if (!E) return;
+    try {
+        std::rethrow_exception(E);
+    } catch (const EAbort&) {
+    } catch (const std::exception& e) {
+        ++FExceptionCount;
+        FLastException = e.what();
+        if (OnException) OnException(Sender, e);
+        else ShowException(e);
+    } catch (...) {
+        ++FExceptionCount;
+        FLastException = "Unknown exception";
+        if (OnException) OnException(Sender, Exception(FLastException));
+        else ShowException(Exception(FLastException));
+    }
+}
+
+void TApplication::ShowException(const std::exception& E) {
+    std::string msg = E.what();
+    if (!msg.empty() && static_cast<unsigned char>(msg.back()) > '.') msg += '.';
+    MessageBoxA(nullptr, msg.c_str(), FTitle.c_str(), MB_OK | MB_ICONSTOP);
+}
+
+void TApplication::ResetForTesting() {
+    CancelHint();
+    FMouseControl = nullptr;
+    FTerminated = false;
+    FExceptionCount = 0;
+    FLastException.clear();
+    FHelpLog.clear();
+    FHelpFile.clear();
+    OnHelp = nullptr;
+    OnException = nullptr;
+    OnHint = nullptr;
+    FHint.clear();
+    FMainForm = nullptr;
+    FHintPause = 500;
+    FHintShortPause = 50;
+    FHintHidePause = 2500;
+    FShowHint = true;
+}
+
+// ---- TScreen ---------------------------------------------------------------------------------
+
+TScreen::TScreen(TComponent* AOwner) : TComponent(AOwner) {}
+TScreen::~TScreen() = default;
+
+static TFont* LazyFont(std::unique_ptr<TFont>& font, const char* name, int size) {
+    if (!font) {
+        font = std::make_unique<TFont>();
+        font->SetName(name);
+        font->SetSize(size);
+    }
+    return font.get();
+}
+
+TFont* TScreen::HintFont() { return LazyFont(FHintFont, "Tahoma", 8); }
+TFont* TScreen::MenuFont() { return LazyFont(FMenuFont, "Tahoma", 8); }
+TFont* TScreen::IconFont() { return LazyFont(FIconFont, "Tahoma", 8); }
+
+void TScreen::SetCursor(TCursor v) {
+    FCursor = v;
+    ::epc::SetCursor(Cursors(v));
+}
+
+HCURSOR TScreen::Cursors(int index) {
+    for (auto& [id, h] : FCursorMap)
+        if (id == index) return h;
+    int stock = 0;
+    switch (index) {
+    case crNone: return nullptr;
+    case crDefault: case crArrow: stock = IDC_ARROW; break;
+    case crCross: stock = IDC_CROSS; break;
+    case crIBeam: stock = IDC_IBEAM; break;
+    case crSizeNESW: stock = IDC_SIZENESW; break;
+    case crSizeNS: stock = IDC_SIZENS; break;
+    case crSizeNWSE: stock = IDC_SIZENWSE; break;
+    case crSizeWE: stock = IDC_SIZEWE; break;
+    case crUpArrow: stock = IDC_UPARROW; break;
+    case crHourGlass: stock = IDC_WAIT; break;
+    case crNo: stock = IDC_NO; break;
+    case crAppStart: stock = IDC_APPSTARTING; break;
+    case crHelp: stock = IDC_HELP; break;
+    case crHandPoint: stock = IDC_HAND; break;
+    case crSizeAll: stock = IDC_SIZEALL; break;
+    }
+    if (stock) return LoadCursor(nullptr, stock);
+    const char* own = nullptr;
+    switch (index) {
+    case crDrag: own = "crDrag"; break;
+    case crNoDrop: own = "crNoDrop"; break;
+    case crHSplit: own = "crHSplit"; break;
+    case crVSplit: own = "crVSplit"; break;
+    case crMultiDrag: own = "crMultiDrag"; break;
+    case crSQLWait: own = "crSQLWait"; break;
+    }
+    if (own) {
+        HCURSOR h = LoadCursorA(nullptr, own);
+        return h ? h : RegisterCursorImage(own, 32, 32, TPoint(0, 0), {});
+    }
+    return LoadCursor(nullptr, IDC_ARROW);
+}
+
+void TScreen::SetCursors(int index, HCURSOR v) {
+    for (auto it = FCursorMap.begin(); it != FCursorMap.end(); ++it)
+        if (it->first == index) {
+            if (v) it->second = v;
+            else FCursorMap.erase(it);
+            return;
+        }
+    if (v) FCursorMap.emplace_back(index, v);
+}
+
+void TScreen::AddForm(TCustomForm* form) { FForms.push_back(form); }
+
+void TScreen::RemoveForm(TCustomForm* form) {
+    FForms.erase(std::remove(FForms.begin(), FForms.end(), form), FForms.end());
+    if (FActiveCustomForm == form) FActiveCustomForm = nullptr;
+    if (FActiveControl && GetParentForm(FActiveControl) == form) FActiveControl = nullptr;
+}
+
+void TScreen::SetActiveForm(TCustomForm* form) {
+    if (FActiveCustomForm == form) return;
+    FActiveCustomForm = form;
+    if (OnActiveFormChange) OnActiveFormChange(this);
+}
+
+void TScreen::SetActiveControl(TWinControl* control) {
+    if (FActiveControl == control) return;
+    FActiveControl = control;
+    if (OnActiveControlChange) OnActiveControlChange(this);
+}
+
+// ---- TMouse ----------------------------------------------------------------------------------
+
+TPoint TMouse::CursorPos() const {
+    POINT p;
+    GetCursorPos(&p);
+    return p;
+}
+
+void TMouse::SetCursorPos(TPoint p) { ::epc::SetCursorPos(p.X, p.Y); }
+
+}  // namespace epc

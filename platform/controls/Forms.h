@@ -1,0 +1,331 @@
+#pragma once
+// Forms, the application object (main form, help, hints, exceptions), the screen (cursors,
+// resolution, active form) and the mouse.
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/controls/Controls.h"
+
+namespace epc {
+
+enum TCloseAction : uint8_t { caNone, caHide, caFree, caMinimize };
+enum TPosition : uint8_t { poDesigned, poDefault, poDefaultPosOnly, poDefaultSizeOnly,
+                           poScreenCenter, poDesktopCenter, poMainFormCenter, poOwnerFormCenter };
+enum TFormStyle : uint8_t { fsNormal, fsMDIChild, fsMDIForm, fsStayOnTop };
+enum TWindowState : uint8_t { wsNormal, wsMinimized, wsMaximized };
+
+using TCloseEvent = std::function<void(TObject* Sender, TCloseAction& Action)>;
+using TCloseQueryEvent = std::function<void(TObject* Sender, bool& CanClose)>;
+
+class TCustomForm : public TCustomControl {
+public:
+    explicit TCustomForm(TComponent* AOwner);
+    ~TCustomForm() override;
+    std::string ClassName() const override { return "TCustomForm"; }
+
+    TFormBorderStyle BorderStyle() const { return FBorderStyle; }
+    void SetBorderStyle(TFormBorderStyle v);
+    TPosition Position() const { return FPosition; }
+    void SetPosition(TPosition v) { FPosition = v; }
+    TFormStyle FormStyle() const { return FFormStyle; }
+    void SetFormStyle(TFormStyle v) { FFormStyle = v; }
+    TWindowState WindowState() const { return FWindowState; }
+    void SetWindowState(TWindowState v);
+    bool KeyPreview() const { return FKeyPreview; }
+    void SetKeyPreview(bool v) { FKeyPreview = v; }
+    bool Active() const { return FActive; }
+
+    TWinControl* ActiveControl() const { return FActiveControl; }
+    // Raises EInvalidOperation "Cannot focus a disabled or invisible window" for a control
+    // that cannot take the focus while the form is shown.
+    void SetActiveControl(TWinControl* Control);
+    // Called when a child window gets the focus: OnExit/OnEnter and ActiveControl follow.
+    bool SetFocusedControl(TWinControl* Control);
+    void FocusControl(TWinControl* Control);
+    void DefocusControl(TWinControl* Control, bool Removing);
+
+    void Show();
+    void Hide() { SetVisible(false); }
+    // Shows the form and pumps messages until ModalResult is set. Headless: when nothing is
+    // left to do, the modal handler (tests script it) decides; without one the form closes
+    // with mrCancel.
+    virtual int ShowModal();
+    TModalResult ModalResult() const { return FModalResult; }
+    void SetModalResult(TModalResult v) { FModalResult = v; }
+    bool Modal() const { return FModal; }
+    void Close();
+    virtual bool CloseQuery();
+    void Release();
+
+    void SetFocus() override;
+    bool CanFocus() override { return Visible() && Enabled(); }
+    void SetVisible(bool v) override;
+
+    TNotifyEvent OnActivate;
+    TNotifyEvent OnDeactivate;
+    TNotifyEvent OnShow;
+    TNotifyEvent OnHide;
+    TNotifyEvent OnPaint;
+    TNotifyEvent OnCreate;
+    TNotifyEvent OnDestroy;
+    TCloseEvent OnClose;
+    TCloseQueryEvent OnCloseQuery;
+    TKeyEvent OnShortCut;
+
+    void Dispatch(TMessage& Message) override;
+
+protected:
+    void CreateParams(TCreateParams& Params) override;
+    void Paint() override;
+    virtual void Activate();
+    virtual void Deactivate();
+    virtual void DoShow();
+    virtual void DoHide();
+    virtual void DoClose(TCloseAction& Action);
+    void SetWindowFocus();
+    void SetActive(bool v);
+
+    void WMActivate(TMessage& Message);
+    void WMClose(TMessage& Message);
+    void CMDialogKey(TMessage& Message);
+    void CMShowingChanged(TMessage& Message);
+
+    TFormBorderStyle FBorderStyle = bsSizeable;
+    TPosition FPosition = poDesigned;
+    TFormStyle FFormStyle = fsNormal;
+    TWindowState FWindowState = wsNormal;
+    bool FKeyPreview = false;
+    bool FActive = false;
+    bool FModal = false;
+    TWinControl* FActiveControl = nullptr;
+    TWinControl* FFocusedControl = nullptr;
+    TModalResult FModalResult = mrNone;
+};
+
+class TForm : public TCustomForm {
+public:
+    explicit TForm(TComponent* AOwner) : TCustomForm(AOwner) {}
+    std::string ClassName() const override { return "TForm"; }
+};
+
+// What decides a headless modal loop that has nothing left to do.
+void SetModalHandler(std::function<void(TCustomForm* form)> handler);
+
+// ---- Hints -----------------------------------------------------------------------------------
+struct THintInfo {
+    TControl* HintControl = nullptr;
+    TPoint HintPos;  // screen
+    int HintMaxWidth = 0;
+    TColor HintColor = clInfoBk;
+    TRect CursorRect;  // client coordinates of HintControl
+    TPoint CursorPos;  // client coordinates of HintControl
+    int ReshowTimeout = 0;
+    int HideTimeout = 0;
+    std::string HintStr;
+    void* HintData = nullptr;
+};
+
+// ---- Help ------------------------------------------------------------------------------------
+enum : uint32_t { HELP_CONTEXT = 0x0001, HELP_QUIT = 0x0002, HELP_INDEX = 0x0003,
+                  HELP_CONTENTS = 0x0003, HELP_HELPONHELP = 0x0004, HELP_SETINDEX = 0x0005,
+                  HELP_SETCONTENTS = 0x0005, HELP_CONTEXTPOPUP = 0x0008,
+                  HELP_FORCEFILE = 0x0009, HELP_CONTEXTMENU = 0x000A, HELP_FINDER = 0x000B,
+                  HELP_WM_HELP = 0x000C, HELP_SETPOPUP_POS = 0x000D, HELP_TCARD = 0x8000,
+                  HELP_TAB = 0x000F, HELP_KEY = 0x0101, HELP_COMMAND = 0x0102,
+                  HELP_PARTIALKEY = 0x0105, HELP_MULTIKEY = 0x0201, HELP_SETWINPOS = 0x0203 };
+
+using THelpEvent = std::function<bool(Word Command, intptr_t Data, bool& CallHelp)>;
+using TExceptionEvent = std::function<void(TObject* Sender, const std::exception& E)>;
+
+// One call of the help engine, as recorded.
+struct THelpCall {
+    HWND Window = nullptr;
+    std::string HelpFile;
+    uint32_t Command = 0;
+    intptr_t Data = 0;
+};
+
+class TApplication : public TComponent {
+public:
+    explicit TApplication(TComponent* AOwner);
+    ~TApplication() override;
+    std::string ClassName() const override { return "TApplication"; }
+
+    // The hidden application window (made on first use).
+    HWND Handle();
+    TCustomForm* MainForm() const { return FMainForm; }
+    void SetMainForm(TCustomForm* v) { FMainForm = v; }
+    // Makes the first created form the main form, as the framework's CreateForm does.
+    void RegisterForm(TCustomForm* form);
+    void UnregisterForm(TCustomForm* form);
+    const std::string& Title() const { return FTitle; }
+    void SetTitle(const std::string& v) { FTitle = v; }
+    const std::string& HelpFile() const { return FHelpFile; }
+    void SetHelpFile(const std::string& v) { FHelpFile = v; }
+    const std::string& ExeName() const { return FExeName; }
+
+    // OnHelp first (it may clear CallHelp); then the help engine with the help file of the
+    // active form or the application. The result is OnHelp's, or whether the engine ran.
+    bool HelpCommand(uint32_t Command, intptr_t Data);
+    bool HelpContext(THelpContext Context);
+    THelpEvent OnHelp;
+    const std::vector<THelpCall>& HelpLog() const { return FHelpLog; }
+    void ClearHelpLog() { FHelpLog.clear(); }
+
+    // Hints
+    bool ShowHint() const { return FShowHint; }
+    void SetShowHint(bool v);
+    int HintPause() const { return FHintPause; }
+    void SetHintPause(int v) { FHintPause = v; }
+    int HintShortPause() const { return FHintShortPause; }
+    void SetHintShortPause(int v) { FHintShortPause = v; }
+    int HintHidePause() const { return FHintHidePause; }
+    void SetHintHidePause(int v) { FHintHidePause = v; }
+    TColor HintColor() const { return FHintColor; }
+    void SetHintColor(TColor v) { FHintColor = v; }
+    void CancelHint();
+    void ActivateHint(TPoint CursorPos);
+    void HintMouseMessage(TControl* Control, const TMessage& Message);
+    // The hint on show (empty when none) and where.
+    bool HintShowing() const { return FHintShowing; }
+    const THintInfo& ShownHint() const { return FShownHint; }
+    const std::string& Hint() const { return FHint; }
+    TNotifyEvent OnHint;
+
+    // Messages and exceptions
+    void ProcessMessages();
+    void HandleMessage();
+    void Run();
+    void Terminate();
+    bool Terminated() const { return FTerminated; }
+    // Reports the exception being handled (call inside a catch block).
+    void HandleException(TObject* Sender);
+    void HandleException(TObject* Sender, std::exception_ptr E);
+    // Forgets a control that is going away (mouse and hint tracking).
+    void ControlDestroyed(TControl* Control);
+    template <typename T>
+    T* CreateForm() {
+        T* form = new T(this);
+        RegisterForm(form);
+        return form;
+    }
+    void ShowException(const std::exception& E);
+    TExceptionEvent OnException;
+    int ExceptionCount() const { return FExceptionCount; }
+    const std::string& LastExceptionMessage() const { return FLastException; }
+
+    TNotifyEvent OnActivate;
+    TNotifyEvent OnDeactivate;
+    TNotifyEvent OnIdle;
+
+    // Clears the state tests leave behind (hint, terminated flag, logs).
+    void ResetForTesting();
+
+private:
+    void HintTimerExpired();
+    void StartHintTimer(int value);
+    void StopHintTimer();
+    bool MessageFilter(MSG& msg);
+    friend void InitializeForms();
+
+    HWND FHandle = nullptr;
+    TCustomForm* FMainForm = nullptr;
+    std::string FTitle = "Application";
+    std::string FHelpFile;
+    std::string FExeName = "application";
+    std::vector<THelpCall> FHelpLog;
+    bool FShowHint = true;
+    int FHintPause = 500;
+    int FHintShortPause = 50;
+    int FHintHidePause = 2500;
+    TColor FHintColor = clInfoBk;
+    TControl* FMouseControl = nullptr;
+    TControl* FHintControl = nullptr;
+    bool FHintActive = false;
+    bool FHintShowing = false;
+    THintInfo FShownHint;
+    std::string FHint;
+    UINT_PTR FHintTimer = 0;
+    UINT_PTR FHideTimer = 0;
+    bool FTerminated = false;
+    int FExceptionCount = 0;
+    std::string FLastException;
+};
+
+class TScreen : public TComponent {
+public:
+    explicit TScreen(TComponent* AOwner);
+    ~TScreen() override;
+    std::string ClassName() const override { return "TScreen"; }
+
+    // Overrides every control's cursor while not crDefault.
+    TCursor Cursor() const { return FCursor; }
+    void SetCursor(TCursor v);
+    HCURSOR Cursors(int index);
+    void SetCursors(int index, HCURSOR v);
+    int PixelsPerInch() const { return 96; }
+    int Width() const { return GetSystemMetrics(SM_CXSCREEN); }
+    int Height() const { return GetSystemMetrics(SM_CYSCREEN); }
+    TRect WorkAreaRect() const { return GetWorkArea(); }
+    int WorkAreaWidth() const { return GetWorkArea().Width(); }
+    int WorkAreaHeight() const { return GetWorkArea().Height(); }
+    TFont* HintFont();
+    TFont* MenuFont();
+    TFont* IconFont();
+    TCustomForm* ActiveCustomForm() const { return FActiveCustomForm; }
+    TCustomForm* ActiveForm() const { return FActiveCustomForm; }
+    TWinControl* ActiveControl() const { return FActiveControl; }
+    int FormCount() const { return int(FForms.size()); }
+    TCustomForm* Forms(int index) const { return FForms.at(size_t(index)); }
+    int CustomFormCount() const { return FormCount(); }
+    TCustomForm* CustomForms(int index) const { return Forms(index); }
+
+    TNotifyEvent OnActiveControlChange;
+    TNotifyEvent OnActiveFormChange;
+
+    // Kept up to date by the forms.
+    void AddForm(TCustomForm* form);
+    void RemoveForm(TCustomForm* form);
+    void SetActiveForm(TCustomForm* form);
+    void SetActiveControl(TWinControl* control);
+
+private:
+    TCursor FCursor = crDefault;
+    std::vector<std::pair<int, HCURSOR>> FCursorMap;
+    std::unique_ptr<TFont> FHintFont, FMenuFont, FIconFont;
+    TCustomForm* FActiveCustomForm = nullptr;
+    TWinControl* FActiveControl = nullptr;
+    std::vector<TCustomForm*> FForms;
+};
+
+class TMouse {
+public:
+    TPoint CursorPos() const;
+    void SetCursorPos(TPoint p);
+    int DragThreshold() const { return FDragThreshold; }
+    void SetDragThreshold(int v) { FDragThreshold = v; }
+    bool DragImmediate() const { return FDragImmediate; }
+    void SetDragImmediate(bool v) { FDragImmediate = v; }
+    bool MousePresent() const { return true; }
+    bool WheelPresent() const { return true; }
+    int WheelScrollLines() const { return 3; }
+    HWND Capture() const { return GetCapture(); }
+    void SetCapture(HWND h) {
+        if (h) epc::SetCapture(h);
+        else ReleaseCapture();
+    }
+
+private:
+    int FDragThreshold = 5;
+    bool FDragImmediate = true;
+};
+
+// The process-wide objects, made on first use.
+extern TApplication* Application;
+extern TScreen* Screen;
+extern TMouse* Mouse;
+void InitializeForms();
+
+}  // namespace epc

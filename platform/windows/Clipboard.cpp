@@ -1,0 +1,262 @@
+// The in-process clipboard and its memory blocks.
+
+#include "platform/windows/Clipboard.h"
+
+#include <algorithm>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <set>
+#include <vector>
+
+#include "platform/core/Strings.h"
+
+namespace epc {
+
+struct TGlobalBlock {
+    std::vector<uint8_t> Data;
+    int Locks = 0;
+};
+
+namespace {
+
+struct TClipboardState {
+    std::set<HGLOBAL> Blocks;
+    int FailAfter = -1;
+    std::vector<std::string> Names;  // id 0xC000 + index
+    bool Open = false;
+    HWND OpenWindow = nullptr;
+    HWND Owner = nullptr;
+    // Format -> handle, in the order set.
+    std::vector<std::pair<uint32_t, HANDLE>> Data;
+    std::vector<std::pair<uint32_t, HANDLE>> Synthesized;
+};
+
+TClipboardState& CB() {
+    static TClipboardState state;
+    return state;
+}
+
+bool IsLive(HGLOBAL block) { return block && CB().Blocks.count(block); }
+
+void FreeHandle(uint32_t format, HANDLE h) {
+    if (!h) return;
+    if (format == CF_BITMAP || format == CF_PALETTE)
+        DeleteObject(static_cast<HGDIOBJ>(h));
+    else if (IsLive(static_cast<HGLOBAL>(h)))
+        GlobalFree(static_cast<HGLOBAL>(h));
+}
+
+void ClearSynthesized() {
+    for (auto& [f, h] : CB().Synthesized) FreeHandle(f, h);
+    CB().Synthesized.clear();
+}
+
+HANDLE Find(const std::vector<std::pair<uint32_t, HANDLE>>& list, uint32_t format) {
+    for (auto& [f, h] : list)
+        if (f == format) return h;
+    return nullptr;
+}
+
+HGLOBAL BlockOf(const void* bytes, size_t n) {
+    HGLOBAL g = GlobalAlloc(GMEM_MOVEABLE, n);
+    if (!g) return nullptr;
+    std::memcpy(GlobalLock(g), bytes, n);
+    GlobalUnlock(g);
+    return g;
+}
+
+}  // namespace
+
+// ---- Memory blocks ---------------------------------------------------------------------------
+
+HGLOBAL GlobalAlloc(uint32_t flags, size_t bytes) {
+    auto& s = CB();
+    if (s.FailAfter == 0) {
+        s.FailAfter = -1;
+        return nullptr;
+    }
+    if (s.FailAfter > 0) --s.FailAfter;
+    auto* block = new TGlobalBlock;
+    block->Data.assign(bytes, 0);  // always zeroed: deterministic contents
+    (void)flags;
+    s.Blocks.insert(block);
+    return block;
+}
+
+HGLOBAL GlobalReAlloc(HGLOBAL block, size_t bytes, uint32_t) {
+    if (!IsLive(block)) return nullptr;
+    block->Data.resize(bytes, 0);
+    return block;
+}
+
+void* GlobalLock(HGLOBAL block) {
+    if (!IsLive(block)) return nullptr;
+    ++block->Locks;
+    // A zero-size block still gives a distinct address.
+    if (block->Data.empty()) block->Data.reserve(1);
+    return block->Data.data() ? static_cast<void*>(block->Data.data()) : static_cast<void*>(block);
+}
+
+BOOL GlobalUnlock(HGLOBAL block) {
+    if (!IsLive(block) || block->Locks == 0) return 0;
+    --block->Locks;
+    return block->Locks > 0;
+}
+
+size_t GlobalSize(HGLOBAL block) { return IsLive(block) ? block->Data.size() : 0; }
+
+HGLOBAL GlobalFree(HGLOBAL block) {
+    if (!block) return nullptr;
+    if (!IsLive(block)) return block;
+    CB().Blocks.erase(block);
+    delete block;
+    return nullptr;
+}
+
+void SetGlobalAllocFailureAfter(int n) { CB().FailAfter = n; }
+int LiveGlobalBlockCount() { return int(CB().Blocks.size()); }
+
+// ---- Formats ---------------------------------------------------------------------------------
+
+uint32_t RegisterClipboardFormatA(const char* name) {
+    if (!name || !*name) return 0;
+    auto& names = CB().Names;
+    for (size_t i = 0; i < names.size(); ++i)
+        if (SameText(names[i], name)) return uint32_t(0xC000 + i);
+    if (names.size() >= 0x3FFF) return 0;
+    names.push_back(name);
+    return uint32_t(0xC000 + names.size() - 1);
+}
+
+std::string GetClipboardFormatName(uint32_t format) {
+    auto& names = CB().Names;
+    if (format < 0xC000 || format - 0xC000 >= names.size()) return {};
+    return names[format - 0xC000];
+}
+
+int GetClipboardFormatNameA(uint32_t format, char* buffer, int size) {
+    std::string name = GetClipboardFormatName(format);
+    if (name.empty() || !buffer || size <= 0) return 0;
+    size_t n = std::min(name.size(), size_t(size - 1));
+    std::memcpy(buffer, name.data(), n);
+    buffer[n] = 0;
+    return int(n);
+}
+
+// ---- The clipboard ---------------------------------------------------------------------------
+
+BOOL OpenClipboard(HWND owner) {
+    auto& s = CB();
+    if (s.Open) return 0;
+    s.Open = true;
+    s.OpenWindow = owner;
+    return 1;
+}
+
+BOOL CloseClipboard() {
+    auto& s = CB();
+    if (!s.Open) return 0;
+    s.Open = false;
+    s.OpenWindow = nullptr;
+    return 1;
+}
+
+BOOL EmptyClipboard() {
+    auto& s = CB();
+    if (!s.Open) return 0;
+    for (auto& [f, h] : s.Data) FreeHandle(f, h);
+    s.Data.clear();
+    ClearSynthesized();
+    s.Owner = s.OpenWindow;
+    return 1;
+}
+
+HANDLE SetClipboardData(uint32_t format, HANDLE data) {
+    auto& s = CB();
+    if (!s.Open || format == 0) return nullptr;
+    ClearSynthesized();
+    for (auto& entry : s.Data)
+        if (entry.first == format) {
+            if (entry.second != data) FreeHandle(format, entry.second);
+            entry.second = data;
+            return data;
+        }
+    s.Data.emplace_back(format, data);
+    return data;
+}
+
+HANDLE GetClipboardData(uint32_t format) {
+    auto& s = CB();
+    if (!s.Open) return nullptr;
+    if (HANDLE h = Find(s.Data, format)) return h;
+    if (HANDLE h = Find(s.Synthesized, format)) return h;
+    // Text is converted between the ANSI and the UTF-16 form, each cut at its NUL.
+    if (format == CF_UNICODETEXT || format == CF_TEXT || format == CF_OEMTEXT) {
+        HGLOBAL src = nullptr;
+        uint32_t from = 0;
+        for (uint32_t f : {uint32_t(CF_UNICODETEXT), uint32_t(CF_TEXT), uint32_t(CF_OEMTEXT)})
+            if (f != format && (src = static_cast<HGLOBAL>(Find(s.Data, f)))) {
+                from = f;
+                break;
+            }
+        if (!IsLive(src)) return nullptr;
+        const uint8_t* bytes = src->Data.data();
+        size_t n = src->Data.size();
+        HGLOBAL out = nullptr;
+        if (from == CF_UNICODETEXT) {
+            std::u16string w;
+            for (size_t i = 0; i + 1 < n; i += 2) {
+                char16_t c = char16_t(bytes[i] | (bytes[i + 1] << 8));
+                if (!c) break;
+                w.push_back(c);
+            }
+            std::string a = WideToAnsi(w);
+            out = BlockOf(a.c_str(), a.size() + 1);
+        } else {
+            std::string a(reinterpret_cast<const char*>(bytes), strnlen(reinterpret_cast<const char*>(bytes), n));
+            std::u16string w = AnsiToWide(a);
+            w.push_back(0);
+            std::string le = WideToBytes(w);
+            out = BlockOf(le.data(), le.size());
+        }
+        if (out) s.Synthesized.emplace_back(format, out);
+        return out;
+    }
+    return nullptr;
+}
+
+BOOL IsClipboardFormatAvailable(uint32_t format) {
+    auto& s = CB();
+    if (Find(s.Data, format)) return 1;
+    bool text = Find(s.Data, CF_TEXT) || Find(s.Data, CF_UNICODETEXT) || Find(s.Data, CF_OEMTEXT);
+    if ((format == CF_TEXT || format == CF_UNICODETEXT || format == CF_OEMTEXT) && text) return 1;
+    return 0;
+}
+
+int CountClipboardFormats() { return int(CB().Data.size()); }
+
+uint32_t EnumClipboardFormats(uint32_t format) {
+    auto& d = CB().Data;
+    if (format == 0) return d.empty() ? 0 : d.front().first;
+    for (size_t i = 0; i + 1 < d.size(); ++i)
+        if (d[i].first == format) return d[i + 1].first;
+    return 0;
+}
+
+HWND GetClipboardOwner() { return CB().Owner; }
+HWND GetOpenClipboardWindow() { return CB().Open ? CB().OpenWindow : nullptr; }
+bool IsClipboardOpen() { return CB().Open; }
+
+void ResetClipboardForTesting() {
+    auto& s = CB();
+    for (auto& [f, h] : s.Data) FreeHandle(f, h);
+    s.Data.clear();
+    ClearSynthesized();
+    s.Open = false;
+    s.OpenWindow = s.Owner = nullptr;
+    s.Names.clear();
+    s.FailAfter = -1;
+}
+
+}  // namespace epc

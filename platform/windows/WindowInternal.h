@@ -1,0 +1,139 @@
+#pragma once
+// The window manager's records, shared by its source files only.
+
+#include <array>
+#include <deque>
+#include <map>
+#include <memory>
+#include <unordered_set>
+
+#include "platform/windows/Window.h"
+
+namespace epc {
+
+struct TScrollBarState {
+    int Min = 0;
+    int Max = 0;
+    uint32_t Page = 0;
+    int Pos = 0;
+    int TrackPos = 0;
+    bool Tracking = false;
+    uint32_t Arrows = ESB_ENABLE_BOTH;
+    bool DisableNoScroll = false;  // shown disabled rather than hidden
+};
+
+struct TWindow {
+    std::string ClassName;
+    std::string Text;
+    DWORD Style = 0;
+    DWORD ExStyle = 0;
+    DWORD ClassStyle = 0;
+    HWND Parent = nullptr;  // child windows
+    HWND Owner = nullptr;   // top-level windows
+    std::vector<HWND> Children;  // topmost first
+    TRect Rect;    // relative to the parent's client area (screen for top-level windows)
+    TRect Client;  // relative to the window rectangle's top-left corner
+    WNDPROC Proc;
+    intptr_t UserData = 0;
+    intptr_t Id = 0;
+    bool Destroying = false;
+    // Painting
+    TRect Update;  // client coordinates; empty when nothing is pending
+    bool UpdateErase = false;
+    bool FramePending = false;
+    bool InPaint = false;
+    HBITMAP Surface = nullptr;
+    int SurfaceWidth = 0, SurfaceHeight = 0;
+    // Scroll bars: 0 horizontal, 1 vertical
+    std::array<TScrollBarState, 2> Bars;
+};
+
+struct TQueuedMessage {
+    MSG Msg;
+    TPostedDeleter Deleter;
+    bool Input = false;
+    std::shared_ptr<std::array<uint8_t, 256>> KeyState;  // input: the state after it
+};
+
+struct TTimerRecord {
+    HWND Window = nullptr;
+    UINT_PTR Id = 0;
+    uint32_t Interval = 0;
+    uint64_t Due = 0;
+    uint64_t Order = 0;
+    TIMERPROC Proc;
+};
+
+struct THookRecord {
+    int Kind = 0;
+    HOOKPROC Proc;
+    bool Alive = true;
+};
+
+struct TWindowManager {
+    std::unordered_set<HWND> Live;
+    std::vector<HWND> TopLevel;  // topmost first
+    std::unique_ptr<TWindow> Desktop;
+    std::map<std::string, std::pair<WNDPROC, DWORD>> Classes;
+
+    std::deque<TQueuedMessage> Queue;
+    uint64_t Clock = 100000;
+    uint32_t MessageTime = 0;
+    TPoint MessagePos;
+    bool Quit = false;
+    int QuitCode = 0;
+    TMessageExceptionHandler ExceptionHandler;
+
+    std::vector<TTimerRecord> Timers;
+    uint64_t TimerOrder = 0;
+    UINT_PTR NextTimerId = 0x7FFF0000;
+
+    HWND Focus = nullptr;
+    HWND Active = nullptr;
+    HWND Capture = nullptr;
+
+    std::array<uint8_t, 256> KeyState{};       // as of the message being processed
+    std::array<uint8_t, 256> AsyncKeyState{};  // as of now
+    TPoint CursorPos;
+    // Double-click detection
+    HWND LastDownWindow = nullptr;
+    uint32_t LastDownMsg = 0;
+    uint64_t LastDownTime = 0;
+    TPoint LastDownPos;
+    bool LastDownValid = false;
+
+    TCaretState Caret;
+
+    std::vector<std::unique_ptr<TCursorRecord>> Cursors;
+    HCURSOR CurrentCursor = nullptr;
+    int NextCursorId = 0x10000;
+
+    std::vector<std::unique_ptr<THookRecord>> HookRecords;
+    std::map<int, std::vector<HHOOK>> Hooks;  // newest first
+
+    int ScreenWidth = 1024;
+    int ScreenHeight = 768;
+    TRect WorkArea{0, 0, 1024, 738};
+
+    std::deque<std::function<int(HWND)>> BoxAnswers;
+    std::vector<TMessageBoxRecord> BoxLog;
+    int Beeps = 0;
+    uint32_t LastBeep = 0;
+};
+
+TWindowManager& WM();
+TWindow* LiveWindow(HWND h);  // null for a dead or null handle
+
+// Paint-side helpers (WindowPaint.cpp).
+void EnsureSurface(TWindow* w);
+void ReleaseSurface(TWindow* w);
+void DefaultNcPaint(HWND h, HDC windowDC);
+bool PaintOneWindow();
+void DrawScrollBarsInto(HWND h, HDC windowDC);
+
+// Geometry helpers (WindowManager.cpp).
+TPoint WindowScreenOrigin(HWND h);
+TPoint ClientScreenOrigin(HWND h);
+void RecalcNonClient(HWND h, bool sendSize);
+
+}  // namespace epc

@@ -1,0 +1,596 @@
+// The paint cycle: invalidation, WM_NCPAINT/WM_ERASEBKGND/WM_PAINT, device contexts over each
+// window's own pixel buffer, scrolling of pixels, and composed pictures of window trees.
+
+#include <algorithm>
+#include <cstring>
+#include <unordered_map>
+
+#include "platform/windows/WindowInternal.h"
+
+namespace epc {
+
+namespace {
+
+// The contexts handed out over window buffers, so ReleaseDC knows which ones to delete.
+std::unordered_map<HDC, HWND>& WindowDCs() {
+    static std::unordered_map<HDC, HWND> dcs;
+    return dcs;
+}
+
+TRect ClientBounds(HWND h) { return TRect(0, 0, h->Client.Width(), h->Client.Height()); }
+
+void FillSolid(HDC dc, const TRect& r, COLORREF color) {
+    HBRUSH b = CreateSolidBrush(color);
+    FillRect(dc, &r, b);
+    DeleteObject(reinterpret_cast<HGDIOBJ>(b));
+}
+
+}  // namespace
+
+// ---- Surfaces and contexts -------------------------------------------------------------------
+
+void EnsureSurface(TWindow* w) {
+    int width = w->Rect.Width(), height = w->Rect.Height();
+    if (w->Surface && w->SurfaceWidth == width && w->SurfaceHeight == height) return;
+    HBITMAP fresh = nullptr;
+    if (width > 0 && height > 0) {
+        BITMAPINFO info{};
+        info.bmiHeader.biWidth = width;
+        info.bmiHeader.biHeight = -height;
+        info.bmiHeader.biBitCount = 32;
+        void* bits = nullptr;
+        fresh = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+        if (fresh) {
+            TBitmapBits dst = GetBitmapBits(fresh);
+            // A new surface starts as the window colour, opaque.
+            COLORREF c = GetSysColor(COLOR_WINDOW);
+            uint32_t px = 0xFF000000u | (uint32_t(GetRValue(c)) << 16) |
+                          (uint32_t(GetGValue(c)) << 8) | GetBValue(c);
+            for (int y = 0; y < dst.Height; ++y) {
+                auto* row = reinterpret_cast<uint32_t*>(dst.Bits + size_t(y) * size_t(dst.Stride));
+                std::fill(row, row + dst.Width, px);
+            }
+            if (w->Surface) {
+                TBitmapBits src = GetBitmapBits(w->Surface);
+                int cw = std::min(src.Width, dst.Width), ch = std::min(src.Height, dst.Height);
+                for (int y = 0; y < ch; ++y)
+                    std::memcpy(dst.Bits + size_t(y) * size_t(dst.Stride),
+                                src.Bits + size_t(y) * size_t(src.Stride), size_t(cw) * 4);
+            }
+        }
+    }
+    ReleaseSurface(w);
+    w->Surface = fresh;
+    w->SurfaceWidth = fresh ? width : 0;
+    w->SurfaceHeight = fresh ? height : 0;
+}
+
+void ReleaseSurface(TWindow* w) {
+    if (w->Surface) DeleteObject(reinterpret_cast<HGDIOBJ>(w->Surface));
+    w->Surface = nullptr;
+    w->SurfaceWidth = w->SurfaceHeight = 0;
+}
+
+static HDC MakeWindowDC(HWND h, bool client) {
+    EnsureSurface(h);
+    HDC dc = CreateCompatibleDC(nullptr);
+    if (!dc) return nullptr;
+    if (h->Surface) SelectObject(dc, reinterpret_cast<HGDIOBJ>(h->Surface));
+    if (client) {
+        SetViewportOrgEx(dc, h->Client.Left, h->Client.Top, nullptr);
+        IntersectClipRect(dc, 0, 0, h->Client.Width(), h->Client.Height());
+    } else {
+        IntersectClipRect(dc, 0, 0, h->Rect.Width(), h->Rect.Height());
+    }
+    WindowDCs()[dc] = h;
+    return dc;
+}
+
+HDC GetDC(HWND h) {
+    if (!h) return GetDC(static_cast<void*>(nullptr));
+    if (!LiveWindow(h)) return nullptr;
+    return MakeWindowDC(h, true);
+}
+
+HDC GetWindowDC(HWND h) {
+    if (!LiveWindow(h)) return nullptr;
+    return MakeWindowDC(h, false);
+}
+
+HDC GetDCEx(HWND h, HRGN clip, uint32_t flags) {
+    if (!LiveWindow(h)) return nullptr;
+    HDC dc = MakeWindowDC(h, !(flags & DCX_WINDOW));
+    if (dc && clip && (flags & DCX_INTERSECTRGN) && reinterpret_cast<uintptr_t>(clip) > 1) {
+        // Regions come in screen coordinates, as for WM_NCPAINT.
+        HRGN r = CreateRectRgn(0, 0, 0, 0);
+        CombineRgn(r, clip, nullptr, RGN_COPY);
+        TPoint o = (flags & DCX_WINDOW) ? WindowScreenOrigin(h) : ClientScreenOrigin(h);
+        OffsetRgn(r, -o.X, -o.Y);
+        ExtSelectClipRgn(dc, r, RGN_AND);
+        DeleteObject(reinterpret_cast<HGDIOBJ>(r));
+    }
+    return dc;
+}
+
+int ReleaseDC(HWND h, HDC dc) {
+    auto& dcs = WindowDCs();
+    auto it = dcs.find(dc);
+    if (it == dcs.end()) return ReleaseDC(static_cast<void*>(h), dc);
+    dcs.erase(it);
+    DeleteDC(dc);
+    return 1;
+}
+
+// ---- Invalidation ----------------------------------------------------------------------------
+
+BOOL InvalidateRect(HWND h, const RECT* r, BOOL erase) {
+    if (!h) {
+        for (HWND t : WM().TopLevel) RedrawWindow(t, nullptr, nullptr,
+                                                  RDW_INVALIDATE | RDW_ERASE | RDW_FRAME |
+                                                      RDW_ALLCHILDREN);
+        return 1;
+    }
+    if (!LiveWindow(h)) return 0;
+    TRect area = ClientBounds(h);
+    TRect add = area;
+    if (r && !IntersectRect(add, *r, area)) return 1;
+    TRect u;
+    UnionRect(u, h->Update, add);
+    h->Update = u;
+    if (erase) h->UpdateErase = true;
+    return 1;
+}
+
+BOOL InvalidateRgn(HWND h, HRGN rgn, BOOL erase) {
+    if (!rgn) return InvalidateRect(h, nullptr, erase);
+    RECT box;
+    if (GetRgnBox(rgn, &box) == NULLREGION) return 1;
+    return InvalidateRect(h, &box, erase);
+}
+
+BOOL ValidateRect(HWND h, const RECT* r) {
+    if (!LiveWindow(h)) return 0;
+    TRect& u = h->Update;
+    if (!r) {
+        u = TRect();
+        h->UpdateErase = false;
+        return 1;
+    }
+    if (u.IsEmpty()) return 1;
+    const TRect& v = *r;
+    if (v.Left <= u.Left && v.Right >= u.Right) {
+        // A band across the whole width trims the top or the bottom.
+        if (v.Top <= u.Top && v.Bottom > u.Top) u.Top = std::min(u.Bottom, v.Bottom);
+        else if (v.Bottom >= u.Bottom && v.Top < u.Bottom) u.Bottom = std::max(u.Top, v.Top);
+    } else if (v.Top <= u.Top && v.Bottom >= u.Bottom) {
+        if (v.Left <= u.Left && v.Right > u.Left) u.Left = std::min(u.Right, v.Right);
+        else if (v.Right >= u.Right && v.Left < u.Right) u.Right = std::max(u.Left, v.Left);
+    }
+    if (u.IsEmpty()) {
+        u = TRect();
+        h->UpdateErase = false;
+    }
+    return 1;
+}
+
+BOOL GetUpdateRect(HWND h, RECT* r, BOOL erase) {
+    if (!LiveWindow(h)) return 0;
+    if (r) *r = h->Update;
+    if (erase && h->UpdateErase && !h->Update.IsEmpty()) {
+        HDC dc = GetDC(h);
+        h->UpdateErase = false;
+        SendMessage(h, WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+        ReleaseDC(h, dc);
+    }
+    return LiveWindow(h) && !h->Update.IsEmpty();
+}
+
+// Sends the pending WM_NCPAINT and WM_PAINT of one window.
+static void PaintWindow(HWND h) {
+    if (h->FramePending) {
+        h->FramePending = false;
+        SendMessage(h, WM_NCPAINT, 1, 0);
+        if (!LiveWindow(h)) return;
+    }
+    if (!h->Update.IsEmpty()) {
+        TRect before = h->Update;
+        SendMessage(h, WM_PAINT, 0, 0);
+        // A handler that neither paints nor validates would be asked forever.
+        if (LiveWindow(h) && h->Update == before) ValidateRect(h, nullptr);
+    }
+}
+
+BOOL UpdateWindow(HWND h) {
+    if (!LiveWindow(h)) return 0;
+    if (IsWindowVisible(h)) PaintWindow(h);
+    return 1;
+}
+
+static bool FindAndPaint(HWND h) {
+    if (!(h->Style & WS_VISIBLE)) return false;
+    if (h->FramePending || !h->Update.IsEmpty()) {
+        if (h->Rect.IsEmpty()) {
+            h->FramePending = false;
+            h->Update = TRect();
+            h->UpdateErase = false;
+            return false;
+        }
+        PaintWindow(h);
+        return true;
+    }
+    std::vector<HWND> kids = h->Children;
+    for (auto it = kids.rbegin(); it != kids.rend(); ++it)
+        if (LiveWindow(*it) && FindAndPaint(*it)) return true;
+    return false;
+}
+
+bool PaintOneWindow() {
+    std::vector<HWND> tops = WM().TopLevel;
+    for (auto it = tops.rbegin(); it != tops.rend(); ++it)
+        if (LiveWindow(*it) && FindAndPaint(*it)) return true;
+    return false;
+}
+
+void PaintPendingWindows() {
+    for (int guard = 0; guard < 100000 && PaintOneWindow(); ++guard) {
+    }
+}
+
+static void RedrawOne(HWND h, const TRect* r, uint32_t flags, bool top) {
+    if (flags & RDW_INVALIDATE) {
+        InvalidateRect(h, r, (flags & RDW_ERASE) ? 1 : 0);
+        if (flags & RDW_FRAME) h->FramePending = true;
+    }
+    if (flags & RDW_VALIDATE) {
+        ValidateRect(h, r);
+        if (flags & RDW_NOFRAME) h->FramePending = false;
+    }
+    if (flags & RDW_NOERASE) h->UpdateErase = false;
+    if ((flags & RDW_ALLCHILDREN) && !(flags & RDW_NOCHILDREN)) {
+        std::vector<HWND> kids = h->Children;
+        for (HWND c : kids) {
+            if (!LiveWindow(c)) continue;
+            if (r) {
+                TRect cr;
+                if (!IntersectRect(cr, *r, c->Rect)) continue;
+                OffsetRect(cr, -c->Rect.Left - c->Client.Left, -c->Rect.Top - c->Client.Top);
+                RedrawOne(c, &cr, flags, false);
+            } else {
+                RedrawOne(c, nullptr, flags, false);
+            }
+        }
+    }
+    (void)top;
+}
+
+static void UpdateTree(HWND h, bool children) {
+    if (!LiveWindow(h)) return;
+    if (IsWindowVisible(h)) PaintWindow(h);
+    if (!children || !LiveWindow(h)) return;
+    std::vector<HWND> kids = h->Children;
+    for (HWND c : kids) UpdateTree(c, true);
+}
+
+BOOL RedrawWindow(HWND h, const RECT* r, HRGN rgn, uint32_t flags) {
+    if (!h) h = nullptr;
+    if (!LiveWindow(h)) return 0;
+    TRect box;
+    const TRect* area = r;
+    if (!area && rgn) {
+        GetRgnBox(rgn, &box);
+        area = &box;
+    }
+    RedrawOne(h, area, flags, true);
+    if (flags & RDW_ERASENOW && h->UpdateErase && !h->Update.IsEmpty()) {
+        HDC dc = GetDC(h);
+        h->UpdateErase = false;
+        SendMessage(h, WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+        ReleaseDC(h, dc);
+    }
+    if (flags & RDW_UPDATENOW)
+        UpdateTree(h, (flags & RDW_ALLCHILDREN) && !(flags & RDW_NOCHILDREN));
+    return 1;
+}
+
+HDC BeginPaint(HWND h, PAINTSTRUCT* ps) {
+    if (!LiveWindow(h) || !ps) return nullptr;
+    if (h->FramePending) {
+        h->FramePending = false;
+        SendMessage(h, WM_NCPAINT, 1, 0);
+        if (!LiveWindow(h)) return nullptr;
+    }
+    auto& caret = WM().Caret;
+    h->InPaint = caret.Owner == h && HideCaret(h);
+    HDC dc = GetDC(h);
+    ps->hdc = dc;
+    ps->rcPaint = h->Update;
+    IntersectClipRect(dc, ps->rcPaint.Left, ps->rcPaint.Top, ps->rcPaint.Right,
+                      ps->rcPaint.Bottom);
+    bool erase = h->UpdateErase;
+    h->Update = TRect();
+    h->UpdateErase = false;
+    ps->fErase = 0;
+    if (erase) ps->fErase = SendMessage(h, WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0) == 0;
+    return dc;
+}
+
+BOOL EndPaint(HWND h, const PAINTSTRUCT* ps) {
+    if (ps && ps->hdc) ReleaseDC(h, ps->hdc);
+    if (LiveWindow(h) && h->InPaint) {
+        h->InPaint = false;
+        ShowCaret(h);
+    }
+    return 1;
+}
+
+// ---- Scrolling -------------------------------------------------------------------------------
+
+int ScrollWindowEx(HWND h, int dx, int dy, const RECT* scroll, const RECT* clip, HRGN update,
+                   RECT* updateRect, uint32_t flags) {
+    if (!LiveWindow(h)) return 0;
+    TRect client = ClientBounds(h);
+    TRect sr = client, cr = client;
+    if (scroll && !IntersectRect(sr, *scroll, client)) sr = TRect();
+    if (clip && !IntersectRect(cr, *clip, client)) cr = TRect();
+    TRect dst;
+    IntersectRect(dst, sr, cr);
+    EnsureSurface(h);
+    if (h->Surface && !dst.IsEmpty() && (dx || dy)) {
+        TBitmapBits bits = GetBitmapBits(h->Surface);
+        int ox = h->Client.Left, oy = h->Client.Top;
+        // Copy of the scrolled rectangle so overlapping moves read the old pixels.
+        std::vector<uint32_t> copy(size_t(sr.Width()) * size_t(sr.Height()));
+        for (int y = 0; y < sr.Height(); ++y)
+            std::memcpy(&copy[size_t(y) * size_t(sr.Width())],
+                        bits.Bits + size_t(oy + sr.Top + y) * size_t(bits.Stride) +
+                            size_t(ox + sr.Left) * 4,
+                        size_t(sr.Width()) * 4);
+        for (int y = dst.Top; y < dst.Bottom; ++y) {
+            int sy = y - dy;
+            if (sy < sr.Top || sy >= sr.Bottom) continue;
+            auto* row = reinterpret_cast<uint32_t*>(bits.Bits + size_t(oy + y) * size_t(bits.Stride));
+            for (int x = dst.Left; x < dst.Right; ++x) {
+                int sx = x - dx;
+                if (sx < sr.Left || sx >= sr.Right) continue;
+                row[ox + x] = copy[size_t(sy - sr.Top) * size_t(sr.Width()) + size_t(sx - sr.Left)];
+            }
+        }
+    }
+    // The strip left uncovered.
+    TRect exposed;
+    if (dy > 0) UnionRect(exposed, exposed, TRect(sr.Left, sr.Top, sr.Right, std::min(sr.Bottom, sr.Top + dy)));
+    if (dy < 0) UnionRect(exposed, exposed, TRect(sr.Left, std::max(sr.Top, sr.Bottom + dy), sr.Right, sr.Bottom));
+    if (dx > 0) UnionRect(exposed, exposed, TRect(sr.Left, sr.Top, std::min(sr.Right, sr.Left + dx), sr.Bottom));
+    if (dx < 0) UnionRect(exposed, exposed, TRect(std::max(sr.Left, sr.Right + dx), sr.Top, sr.Right, sr.Bottom));
+    if (!IntersectRect(exposed, exposed, cr)) exposed = TRect();
+    // The pending update area moves with the pixels.
+    if (!h->Update.IsEmpty()) {
+        TRect moved = h->Update;
+        OffsetRect(moved, dx, dy);
+        TRect inside;
+        if (IntersectRect(inside, h->Update, sr) && inside == h->Update) {
+            IntersectRect(moved, moved, cr);
+            h->Update = moved;
+        } else {
+            UnionRect(h->Update, h->Update, moved);
+            IntersectRect(h->Update, h->Update, client);
+        }
+    }
+    if (flags & SW_SCROLLCHILDREN) {
+        for (HWND c : h->Children) {
+            TRect x;
+            if (scroll && !IntersectRect(x, c->Rect, sr)) continue;
+            SetWindowPos(c, nullptr, c->Rect.Left + dx, c->Rect.Top + dy, 0, 0,
+                         SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW);
+        }
+    }
+    if (flags & SW_INVALIDATE) InvalidateRect(h, &exposed, (flags & SW_ERASE) ? 1 : 0);
+    if (update) SetRectRgn(update, exposed.Left, exposed.Top, exposed.Right, exposed.Bottom);
+    if (updateRect) *updateRect = exposed;
+    return exposed.IsEmpty() ? NULLREGION : SIMPLEREGION;
+}
+
+BOOL ScrollWindow(HWND h, int dx, int dy, const RECT* scroll, const RECT* clip) {
+    uint32_t flags = SW_INVALIDATE | SW_ERASE | (scroll ? 0u : uint32_t(SW_SCROLLCHILDREN));
+    return ScrollWindowEx(h, dx, dy, scroll, clip, nullptr, nullptr, flags) != 0;
+}
+
+// ---- Non-client drawing ----------------------------------------------------------------------
+
+static void DrawOneBar(HDC dc, const TRect& r, bool vertical, const TScrollBarState& s) {
+    if (r.IsEmpty()) return;
+    bool disabled = s.Arrows == ESB_DISABLE_BOTH || s.Max <= s.Min;
+    int arrow = vertical ? std::min(r.Width(), r.Height() / 2) : std::min(r.Height(), r.Width() / 2);
+    TRect a1 = vertical ? Bounds(r.Left, r.Top, r.Width(), arrow) : Bounds(r.Left, r.Top, arrow, r.Height());
+    TRect a2 = vertical ? TRect(r.Left, r.Bottom - arrow, r.Right, r.Bottom)
+                        : TRect(r.Right - arrow, r.Top, r.Right, r.Bottom);
+    TRect track = vertical ? TRect(r.Left, a1.Bottom, r.Right, a2.Top)
+                           : TRect(a1.Right, r.Top, a2.Left, r.Bottom);
+    FillSolid(dc, track, GetSysColor(COLOR_SCROLLBAR));
+    uint32_t inactive1 = (disabled || (s.Arrows & ESB_DISABLE_LTUP)) ? uint32_t(DFCS_INACTIVE) : 0u;
+    uint32_t inactive2 = (disabled || (s.Arrows & ESB_DISABLE_RTDN)) ? uint32_t(DFCS_INACTIVE) : 0u;
+    DrawFrameControl(dc, &a1, DFC_SCROLL, (vertical ? DFCS_SCROLLUP : DFCS_SCROLLLEFT) | inactive1);
+    DrawFrameControl(dc, &a2, DFC_SCROLL, (vertical ? DFCS_SCROLLDOWN : DFCS_SCROLLRIGHT) | inactive2);
+    int length = vertical ? track.Height() : track.Width();
+    if (disabled || length < 8) return;
+    int64_t range = int64_t(s.Max) - s.Min + 1;
+    int thumb = s.Page ? int(int64_t(length) * s.Page / range) : arrow;
+    thumb = std::clamp(thumb, 8, length);
+    int64_t span = range - std::max<int64_t>(int64_t(s.Page) - 1, 0) - 1;
+    int offset = span > 0 ? int(int64_t(length - thumb) * (s.Pos - s.Min) / span) : 0;
+    TRect t = vertical ? Bounds(track.Left, track.Top + offset, track.Width(), thumb)
+                       : Bounds(track.Left + offset, track.Top, thumb, track.Height());
+    FillSolid(dc, t, GetSysColor(COLOR_BTNFACE));
+    DrawEdge(dc, &t, EDGE_RAISED, BF_RECT);
+}
+
+void DrawScrollBarsInto(HWND h, HDC dc) {
+    TRect c = h->Client;
+    int sb = GetSystemMetrics(SM_CXVSCROLL);
+    TRect v, hz;
+    if (h->Style & WS_VSCROLL) {
+        v = (h->ExStyle & WS_EX_LEFTSCROLLBAR) ? TRect(c.Left - sb, c.Top, c.Left, c.Bottom)
+                                               : TRect(c.Right, c.Top, c.Right + sb, c.Bottom);
+        DrawOneBar(dc, v, true, h->Bars[SB_VERT]);
+    }
+    if (h->Style & WS_HSCROLL) {
+        hz = TRect(c.Left, c.Bottom, c.Right, c.Bottom + sb);
+        DrawOneBar(dc, hz, false, h->Bars[SB_HORZ]);
+    }
+    if (!v.IsEmpty() && !hz.IsEmpty()) {
+        TRect corner = TRect(v.Left, hz.Top, v.Right, hz.Bottom);
+        FillSolid(dc, corner, GetSysColor(COLOR_BTNFACE));
+    }
+}
+
+void DefaultNcPaint(HWND h, HDC dc) {
+    if (!LiveWindow(h) || !dc) return;
+    TRect r(0, 0, h->Rect.Width(), h->Rect.Height());
+    DWORD s = h->Style;
+    bool caption = (s & WS_CAPTION) == WS_CAPTION && !h->Parent;
+    if (caption || (s & (WS_DLGFRAME | WS_THICKFRAME))) {
+        int f = (s & WS_THICKFRAME) ? 4 : 3;
+        TRect inner = r;
+        InflateRect(inner, -f, -f);
+        HRGN frame = CreateRectRgnIndirect(r);
+        HRGN hole = CreateRectRgnIndirect(inner);
+        CombineRgn(frame, frame, hole, RGN_DIFF);
+        HBRUSH face = CreateSolidBrush(GetSysColor(COLOR_BTNFACE));
+        FillRgn(dc, frame, face);
+        DeleteObject(reinterpret_cast<HGDIOBJ>(face));
+        DeleteObject(reinterpret_cast<HGDIOBJ>(frame));
+        DeleteObject(reinterpret_cast<HGDIOBJ>(hole));
+        TRect edge = r;
+        DrawEdge(dc, &edge, EDGE_RAISED, BF_RECT);
+        r = inner;
+        if (caption) {
+            int ch = GetSystemMetrics(SM_CYCAPTION);
+            TRect bar(r.Left, r.Top, r.Right, r.Top + ch - 1);
+            bool active = GetActiveWindow() == h;
+            FillSolid(dc, bar, GetSysColor(active ? COLOR_ACTIVECAPTION : COLOR_INACTIVECAPTION));
+            TRect line(r.Left, bar.Bottom, r.Right, bar.Bottom + 1);
+            FillSolid(dc, line, GetSysColor(COLOR_BTNFACE));
+            if (!h->Text.empty()) {
+                int saved = SaveDC(dc);
+                SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
+                SetBkMode(dc, TRANSPARENT);
+                SetTextColor(dc, GetSysColor(active ? COLOR_CAPTIONTEXT : COLOR_INACTIVECAPTIONTEXT));
+                TRect tr = bar;
+                tr.Left += 4;
+                DrawTextA(dc, h->Text.c_str(), -1, &tr,
+                          DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
+                RestoreDC(dc, saved);
+            }
+            r.Top += ch;
+        }
+    } else if (s & WS_BORDER) {
+        HBRUSH frame = CreateSolidBrush(GetSysColor(COLOR_WINDOWFRAME));
+        FrameRect(dc, &r, frame);
+        DeleteObject(reinterpret_cast<HGDIOBJ>(frame));
+        InflateRect(r, -1, -1);
+    }
+    if (h->ExStyle & WS_EX_CLIENTEDGE) {
+        DrawEdge(dc, &r, EDGE_SUNKEN, BF_RECT);
+        InflateRect(r, -2, -2);
+    }
+    if (h->ExStyle & WS_EX_STATICEDGE) {
+        DrawEdge(dc, &r, BDR_SUNKENOUTER, BF_RECT);
+        InflateRect(r, -1, -1);
+    }
+    DrawScrollBarsInto(h, dc);
+}
+
+// ---- Pictures --------------------------------------------------------------------------------
+
+COLORREF TWindowPixels::Color(int x, int y) const {
+    uint32_t p = Pixel(x, y);
+    return RGB(uint8_t(p >> 16), uint8_t(p >> 8), uint8_t(p));
+}
+
+TWindowPixels GetWindowPixels(HWND h) {
+    TWindowPixels out;
+    if (!LiveWindow(h)) return out;
+    EnsureSurface(h);
+    out.Width = h->Rect.Width();
+    out.Height = h->Rect.Height();
+    out.Pixels.assign(size_t(out.Width) * size_t(out.Height), 0);
+    if (!h->Surface) return out;
+    TBitmapBits bits = GetBitmapBits(h->Surface);
+    int w = std::min(out.Width, bits.Width), hh = std::min(out.Height, bits.Height);
+    for (int y = 0; y < hh; ++y)
+        std::memcpy(&out.Pixels[size_t(y) * size_t(out.Width)],
+                    bits.Bits + size_t(y) * size_t(bits.Stride), size_t(w) * 4);
+    return out;
+}
+
+HBITMAP GetWindowBitmap(HWND h) {
+    if (!LiveWindow(h)) return nullptr;
+    EnsureSurface(h);
+    return h->Surface;
+}
+
+// Draws window c (with its children) into out, whose origin is at screen point origin, clipped
+// to clip (in out's coordinates).
+static void ComposeInto(HWND c, TWindowPixels& out, TPoint origin, TRect clip) {
+    TWindowPixels own = GetWindowPixels(c);
+    TPoint at = WindowScreenOrigin(c);
+    int ox = at.X - origin.X, oy = at.Y - origin.Y;
+    TRect area = Bounds(ox, oy, own.Width, own.Height);
+    TRect vis;
+    if (!IntersectRect(vis, area, clip)) return;
+    for (int y = vis.Top; y < vis.Bottom; ++y)
+        for (int x = vis.Left; x < vis.Right; ++x)
+            out.Pixels[size_t(y) * size_t(out.Width) + size_t(x)] = own.Pixel(x - ox, y - oy);
+    TRect clientClip = Bounds(ox + c->Client.Left, oy + c->Client.Top, c->Client.Width(),
+                              c->Client.Height());
+    if (!IntersectRect(clientClip, clientClip, vis)) return;
+    for (auto it = c->Children.rbegin(); it != c->Children.rend(); ++it)
+        if ((*it)->Style & WS_VISIBLE) ComposeInto(*it, out, origin, clientClip);
+}
+
+static void DrawCaret(HWND root, TWindowPixels& out, TPoint origin) {
+    const TCaretState& caret = WM().Caret;
+    if (!caret.Shown() || !LiveWindow(caret.Owner)) return;
+    if (caret.Owner != root && !IsChild(root, caret.Owner)) return;
+    if (!IsWindowVisible(caret.Owner)) return;
+    TPoint c = ClientScreenOrigin(caret.Owner);
+    TRect r = Bounds(c.X - origin.X + caret.Pos.X, c.Y - origin.Y + caret.Pos.Y, caret.Width,
+                     caret.Height);
+    TRect ownerClient = Bounds(c.X - origin.X, c.Y - origin.Y, caret.Owner->Client.Width(),
+                               caret.Owner->Client.Height());
+    TRect all(0, 0, out.Width, out.Height);
+    if (!IntersectRect(r, r, ownerClient) || !IntersectRect(r, r, all)) return;
+    for (int y = r.Top; y < r.Bottom; ++y)
+        for (int x = r.Left; x < r.Right; ++x) {
+            uint32_t& p = out.Pixels[size_t(y) * size_t(out.Width) + size_t(x)];
+            p = (p & 0xFF000000u) | (~p & 0x00FFFFFFu);
+        }
+}
+
+TWindowPixels ComposeWindowPixels(HWND h, bool withCaret) {
+    TWindowPixels out;
+    if (!LiveWindow(h)) return out;
+    out.Width = h->Rect.Width();
+    out.Height = h->Rect.Height();
+    out.Pixels.assign(size_t(out.Width) * size_t(out.Height), 0);
+    TPoint origin = WindowScreenOrigin(h);
+    ComposeInto(h, out, origin, TRect(0, 0, out.Width, out.Height));
+    if (withCaret) DrawCaret(h, out, origin);
+    return out;
+}
+
+TWindowPixels ComposeClientPixels(HWND h, bool withCaret) {
+    TWindowPixels whole = ComposeWindowPixels(h, withCaret);
+    TWindowPixels out;
+    if (!LiveWindow(h)) return out;
+    out.Width = h->Client.Width();
+    out.Height = h->Client.Height();
+    out.Pixels.resize(size_t(out.Width) * size_t(out.Height));
+    for (int y = 0; y < out.Height; ++y)
+        for (int x = 0; x < out.Width; ++x)
+            out.Pixels[size_t(y) * size_t(out.Width) + size_t(x)] =
+                whole.Pixel(x + h->Client.Left, y + h->Client.Top);
+    return out;
+}
+
+}  // namespace epc
