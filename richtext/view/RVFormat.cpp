@@ -574,6 +574,7 @@ void TCustomRVFormattedData::SelectTextStyle(int styleNo, int itemNo) {
     FFmt.LastTextStyle = styleNo;
     FFmt.VShift = MulDiv(tm.tmHeight, TextStyleVShift(fi), 100);
     FFmt.TextHeight = tm.tmHeight;
+    FFmt.AveCharWidth = tm.tmAveCharWidth;
     FFmt.TextAscent = tm.tmAscent + FFmt.VShift;
     if (GetFlags().Contains(TRVFlag::rvflUseExternalLeading))
         FFmt.TextAscent += tm.tmExternalLeading;
@@ -749,10 +750,21 @@ template <class Ch>
 int TCustomRVFormattedData::CountFittingChars(const Ch* text, int len, int width, bool noWrap,
                                               int& measuredWidth) {
     HDC dc = FFmt.DC;
-    int whole = Measure(dc, text, len);
-    measuredWidth = whole;
-    if (noWrap || (whole > 0 && whole <= width)) return len;
-    int lo = 0, loW = 0, hi = len, hiW = whole;
+    // A run much longer than the line is measured by a prefix that surely overflows it, so
+    // that breaking a long item costs each line about its own length, not the item's.
+    int probe = len;
+    if (!noWrap && FFmt.AveCharWidth > 0) {
+        int64_t guess = int64_t(width) / FFmt.AveCharWidth * 2 + 16;
+        if (guess < len) probe = int(guess);
+    }
+    int probeW = Measure(dc, text, probe);
+    while (probe < len && probeW <= width) {
+        probe = int(std::min<int64_t>(len, int64_t(probe) * 2));
+        probeW = Measure(dc, text, probe);
+    }
+    measuredWidth = probeW;
+    if (noWrap || (probe == len && probeW > 0 && probeW <= width)) return len;
+    int lo = 0, loW = 0, hi = probe, hiW = probeW;
     while (lo + 1 < hi) {
         if (hiW == loW) ++hiW;
         int64_t g = int64_t(width - loW) * (hi - lo) / (hiW - loW) + lo;
