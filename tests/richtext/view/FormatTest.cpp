@@ -334,6 +334,20 @@ TEST(Format, IdeographsBreakBetweenCharacters) {
     EXPECT_EQ(doc.D(2)->Length, 1);
 }
 
+TEST(Format, WordsAreNeverCutInsideACharacterCluster) {
+    Doc doc;
+    doc.Style->TextStyles.GetItem(0).Unicode = true;
+    doc.ClientTextWidth();
+    doc.Data->ClientWidth = 35;  // three code units fit: the cut moves back to a cluster end
+    doc.Data->AddTextParagraphW(u"e\u0301e\u0301e\u0301", 0, 0, TRVTag());
+    doc.Data->Format(false);
+    ASSERT_EQ(doc.Count(), 3);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(doc.D(i)->Offs, 2 * i + 1);
+        EXPECT_EQ(doc.D(i)->Length, 2);
+    }
+}
+
 TEST(Format, RightToLeftLineIsMirrored) {
     Doc doc;
     int rtl = AddPara(*doc.Style);
