@@ -921,7 +921,11 @@ void TCustomRVFormattedData::BreakTextRun(int itemNo, const Ch* text, int len, i
                         break;
                     }
             } else {
+                // A space right after the fitting characters is no break here: with trimming
+                // the line takes it (below); without, an earlier break is looked for.
                 int r = RVFindLineBreakPos(run, remaining, n);
+                if (r == n && run[r] == u' ' && !trim)
+                    r = RVFindLineBreakPos(run, remaining, n - 1);
                 if (r >= 0 && !(r == n && run[r] == u' ')) {
                     if (run[r] == u' ')
                         spacePos = r;

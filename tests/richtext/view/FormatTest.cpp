@@ -334,11 +334,27 @@ TEST(Format, IdeographsBreakBetweenCharacters) {
     EXPECT_EQ(doc.D(2)->Length, 1);
 }
 
+TEST(Format, UnicodeTextBreaksAtTheLastFittingSpaceLikeAnsiText) {
+    for (bool unicode : {false, true}) {
+        Doc doc;
+        doc.Data->Flags.Exclude(TRVFlag::rvflTrimSpaces);
+        doc.Style->TextStyles.GetItem(0).Unicode = unicode;
+        doc.Data->ClientWidth = 90;
+        doc.Data->AddTextParagraph("xx", 0, 0, TRVTag());
+        // "aaa bbb" fits after "xx", the space after it does not.
+        doc.Data->AddTextParagraph("aaa bbb ccc", 0, -1, TRVTag());
+        doc.Data->Format(false);
+        ASSERT_EQ(doc.Count(), 3) << unicode;
+        EXPECT_EQ(doc.D(1)->Length, 4) << unicode; // "aaa " stays on the first line
+        EXPECT_EQ(doc.D(2)->Offs, 5) << unicode;
+    }
+}
+
 TEST(Format, WordsAreNeverCutInsideACharacterCluster) {
     Doc doc;
     doc.Style->TextStyles.GetItem(0).Unicode = true;
     doc.ClientTextWidth();
-    doc.Data->ClientWidth = 35;  // three code units fit: the cut moves back to a cluster end
+    doc.Data->ClientWidth = 35; // three code units fit: the cut moves back to a cluster end
     doc.Data->AddTextParagraphW(u"e\u0301e\u0301e\u0301", 0, 0, TRVTag());
     doc.Data->Format(false);
     ASSERT_EQ(doc.Count(), 3);
