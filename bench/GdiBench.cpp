@@ -73,7 +73,8 @@ void BM_DrawTextCalcRectWordBreak(benchmark::State& state) {
     HFONT f = MakeFont(u"Arial", -13);
     SelectObject(dc, f);
     std::u16string text;
-    for (int i = 0; i < 8; ++i) text += kSample + u" ";
+    for (int i = 0; i < 8; ++i)
+        text += kSample + u" ";
     for (auto _ : state) {
         RECT r(0, 0, 300, 0);
         benchmark::DoNotOptimize(
@@ -118,7 +119,7 @@ void BM_FillRect1920x1080(benchmark::State& state) {
     TScreen screen;
     HBRUSH brushes[2] = {CreateSolidBrush(RGB(10, 20, 30)), CreateSolidBrush(RGB(200, 100, 50))};
     RECT r(0, 0, kScreenW, kScreenH);
-    FillRect(screen.Dc, &r, brushes[1]);  // the pages are in memory before timing
+    FillRect(screen.Dc, &r, brushes[1]); // the pages are in memory before timing
     int i = 0;
     for (auto _ : state) {
         FillRect(screen.Dc, &r, brushes[i++ & 1]);
@@ -170,7 +171,7 @@ void BM_StretchDIBitsHalftoneHalf(benchmark::State& state) {
 }
 BENCHMARK(BM_StretchDIBitsHalftoneHalf);
 
-}  // namespace
-}  // namespace epc
+} // namespace
+} // namespace epc
 
 BENCHMARK_MAIN();

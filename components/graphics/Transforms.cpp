@@ -7,6 +7,10 @@
 #include "components/graphics/Blend.h"
 #include "platform/core/Arithmetic.h"
 
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
 namespace epc {
 
 // ---- Kernels ----------------------------------------------------------------------------------
@@ -261,6 +265,80 @@ void StretchBilinear(TBitmap32* dst, const TRect& dstRect, const TRect& clip, TB
     }
 }
 
+// acc[i] += s[i] * w for n bytes of pixels: the vertical pass of the resampler.
+void AccumulatePlain(int32_t* acc, const uint8_t* s, size_t n, int32_t w) {
+    for (size_t i = 0; i < n; ++i) acc[i] += s[i] * w;
+}
+
+#if defined(__x86_64__)
+__attribute__((target("avx2"))) void AccumulateWide(int32_t* acc, const uint8_t* s, size_t n,
+                                                     int32_t w) {
+    const __m256i wv = _mm256_set1_epi32(w);
+    size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        __m128i bytes = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(s + i));
+        __m256i v = _mm256_mullo_epi32(_mm256_cvtepu8_epi32(bytes), wv);
+        __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(acc + i));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(acc + i), _mm256_add_epi32(a, v));
+    }
+    for (; i < n; ++i) acc[i] += s[i] * w;
+}
+#endif
+
+// The horizontal pass: each destination pixel sums its columns of the accumulated row (four
+// sums per column, in 1/256), giving sums in 1/65536 that are clamped to 0..0xFF0000.
+void ResolvePlain(const int32_t* acc, int32_t lo, const TMappingTable& cols, TColor32* out) {
+    auto channel = [](int32_t sum) { return uint32_t(ClampInt(sum, 0, 0xFF0000)) >> 16; };
+    for (size_t x = 0; x < cols.size(); ++x) {
+        int32_t b = 0, g = 0, r = 0, a = 0;
+        for (const TPointRec& cp : cols[x]) {
+            const int32_t* p = acc + size_t(cp.Pos - lo) * 4;
+            b += p[0] * cp.Weight;
+            g += p[1] * cp.Weight;
+            r += p[2] * cp.Weight;
+            a += p[3] * cp.Weight;
+        }
+        out[x] = (channel(a) << 24) | (channel(r) << 16) | (channel(g) << 8) | channel(b);
+    }
+}
+
+#if defined(__x86_64__)
+__attribute__((target("avx2"))) void ResolveWide(const int32_t* acc, int32_t lo,
+                                                  const TMappingTable& cols, TColor32* out) {
+    const __m128i zero = _mm_setzero_si128(), top = _mm_set1_epi32(0xFF0000);
+    for (size_t x = 0; x < cols.size(); ++x) {
+        __m128i sum = zero;
+        for (const TPointRec& cp : cols[x]) {
+            __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(acc + size_t(cp.Pos - lo) * 4));
+            sum = _mm_add_epi32(sum, _mm_mullo_epi32(p, _mm_set1_epi32(cp.Weight)));
+        }
+        sum = _mm_srli_epi32(_mm_min_epi32(_mm_max_epi32(sum, zero), top), 16);
+        sum = _mm_packus_epi32(sum, sum);
+        out[x] = uint32_t(_mm_cvtsi128_si32(_mm_packus_epi16(sum, sum)));
+    }
+}
+#endif
+
+using AccumulateFn = void (*)(int32_t*, const uint8_t*, size_t, int32_t);
+using ResolveFn = void (*)(const int32_t*, int32_t, const TMappingTable&, TColor32*);
+
+bool HaveWide() {
+#if defined(__x86_64__)
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2");
+#else
+    return false;
+#endif
+}
+
+#if defined(__x86_64__)
+const AccumulateFn Accumulate = HaveWide() ? AccumulateWide : AccumulatePlain;
+const ResolveFn Resolve = HaveWide() ? ResolveWide : ResolvePlain;
+#else
+const AccumulateFn Accumulate = AccumulatePlain;
+const ResolveFn Resolve = ResolvePlain;
+#endif
+
 void StretchResample(TBitmap32* dst, const TRect& dstRect, const TRect& clip, TBitmap32* src,
                      const TRect& srcRect, TStretchFilter filter, TDrawMode mode,
                      const TPixelCombineEvent& combine) {
@@ -280,29 +358,21 @@ void StretchResample(TBitmap32* dst, const TRect& dstRect, const TRect& clip, TB
     const size_t span = size_t(hi - lo + 1);
     // Four sums per source column, in 1/256: blue, green, red, alpha.
     std::vector<int32_t> acc(span * 4);
+    std::vector<TColor32> out(cols.size());
     const uint32_t master = src->MasterAlpha();
-    auto channel = [](int32_t sum) { return uint32_t(ClampInt(sum, 0, 0xFF0000)) >> 16; };
     for (size_t r = 0; r < rows.size(); ++r) {
         std::fill(acc.begin(), acc.end(), 0);
         for (const TPointRec& rp : rows[r]) {
-            const uint8_t* s = reinterpret_cast<const uint8_t*>(src->PixelPtr(lo, rp.Pos));
-            const int32_t w = rp.Weight;
-            int32_t* a = acc.data();
-            for (size_t i = 0; i < span * 4; ++i) a[i] += s[i] * w;
+            Accumulate(acc.data(), reinterpret_cast<const uint8_t*>(src->PixelPtr(lo, rp.Pos)),
+                       span * 4, rp.Weight);
         }
         TColor32* d = dst->PixelPtr(clip.Left, clip.Top + int32_t(r));
-        for (size_t x = 0; x < cols.size(); ++x) {
-            int32_t b = 0, g = 0, rr = 0, al = 0;
-            for (const TPointRec& cp : cols[x]) {
-                const int32_t* a = &acc[size_t(cp.Pos - lo) * 4];
-                b += a[0] * cp.Weight;
-                g += a[1] * cp.Weight;
-                rr += a[2] * cp.Weight;
-                al += a[3] * cp.Weight;
-            }
-            TColor32 c = (channel(al) << 24) | (channel(rr) << 16) | (channel(g) << 8) |
-                         channel(b);
-            CombinePixel(c, d[x], mode, master, combine);
+        if (mode == dmOpaque) {
+            Resolve(acc.data(), lo, cols, d);
+        } else {
+            Resolve(acc.data(), lo, cols, out.data());
+            for (size_t x = 0; x < cols.size(); ++x)
+                CombinePixel(out[x], d[x], mode, master, combine);
         }
     }
 }

@@ -1,5 +1,5 @@
 // GIF through giflib's record interface: the first frame, read into our own buffer after its
-// bounds and size are checked, composed on the logical screen.
+// size is checked, composed on the logical screen and cut at its edges.
 
 #include <gif_lib.h>
 
@@ -57,11 +57,6 @@ TDecodedImage DecodeGif(const uint8_t* data, size_t size) {
         codecs::Fail(kGif, std::string("bad screen descriptor") +
                                (reason ? std::string(" (") + reason + ")" : ""));
     }
-    const int64_t screenW = gif->SWidth, screenH = gif->SHeight;
-    codecs::CheckDimensions(kGif, screenW, screenH);
-    // LZW yields at most a few thousand pixels per byte.
-    codecs::CheckPlausible(kGif, screenW * screenH, size, 8192);
-
     int transparentIndex = NO_TRANSPARENT_COLOR;
     for (;;) {
         GifRecordType type = UNDEFINED_RECORD_TYPE;
@@ -90,9 +85,20 @@ TDecodedImage DecodeGif(const uint8_t* data, size_t size) {
     if (DGifGetImageDesc(gif.get()) == GIF_ERROR) FailGif(gif.get(), "bad image descriptor");
     const GifImageDesc& desc = gif->Image;
     const int64_t left = desc.Left, top = desc.Top, w = desc.Width, h = desc.Height;
-    if (w <= 0 || h <= 0) codecs::Fail(kGif, "empty frame");
-    if (left < 0 || top < 0 || left + w > screenW || top + h > screenH)
-        codecs::Fail(kGif, "frame lies outside the logical screen");
+    if (w <= 0 || h <= 0 || left < 0 || top < 0) codecs::Fail(kGif, "empty frame");
+    codecs::CheckDimensions(kGif, w, h);
+    // The picture is the logical screen; careless writers leave it empty, and then the frame
+    // decides. A frame reaching past the screen is cut at its edge.
+    int64_t screenW = gif->SWidth, screenH = gif->SHeight;
+    if (screenW == 0 || screenH == 0) {
+        screenW = left + w;
+        screenH = top + h;
+    }
+    codecs::CheckDimensions(kGif, screenW, screenH);
+    // LZW yields at most a few thousand pixels per byte.
+    codecs::CheckPlausible(kGif, screenW * screenH, size, 8192);
+    codecs::CheckPlausible(kGif, w * h, size, 8192);
+    const int64_t visibleW = std::clamp<int64_t>(screenW - left, 0, w);
     const ColorMapObject* map = desc.ColorMap ? desc.ColorMap : gif->SColorMap;
     if (!map || map->ColorCount <= 0 || !map->Colors) codecs::Fail(kGif, "no colour table");
 
@@ -130,8 +136,9 @@ TDecodedImage DecodeGif(const uint8_t* data, size_t size) {
     auto readRow = [&](int64_t y) {
         if (DGifGetLine(gif.get(), line.data(), static_cast<int>(w)) == GIF_ERROR)
             FailGif(gif.get(), "truncated or corrupted pixel data");
+        if (top + y >= screenH) return;
         uint32_t* dst = image.Pixels.data() + size_t(top + y) * screenW + left;
-        for (int64_t x = 0; x < w; ++x) dst[x] = colours[line[x]];
+        for (int64_t x = 0; x < visibleW; ++x) dst[x] = colours[line[x]];
     };
     if (desc.Interlace) {
         static const int start[4] = {0, 4, 2, 1}, step[4] = {8, 8, 4, 2};

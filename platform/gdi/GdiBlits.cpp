@@ -14,21 +14,36 @@ namespace {
 // A ternary raster operation on whole pixels: bit (P*4 + S*2 + D) of the code is the result.
 inline uint32_t Rop3(uint8_t code, uint32_t p, uint32_t s, uint32_t d) {
     switch (code) {
-    case 0xCC: return s;
-    case 0xF0: return p;
-    case 0x00: return 0;
-    case 0xFF: return 0xFFFFFFFFu;
-    case 0x55: return ~d;
-    case 0x88: return s & d;
-    case 0xEE: return s | d;
-    case 0x66: return s ^ d;
-    case 0x33: return ~s;
-    case 0x5A: return p ^ d;
-    case 0xC0: return p & s;
-    case 0x44: return s & ~d;
-    case 0x11: return ~(s | d);
-    case 0xBB: return ~s | d;
-    default: break;
+    case 0xCC:
+        return s;
+    case 0xF0:
+        return p;
+    case 0x00:
+        return 0;
+    case 0xFF:
+        return 0xFFFFFFFFu;
+    case 0x55:
+        return ~d;
+    case 0x88:
+        return s & d;
+    case 0xEE:
+        return s | d;
+    case 0x66:
+        return s ^ d;
+    case 0x33:
+        return ~s;
+    case 0x5A:
+        return p ^ d;
+    case 0xC0:
+        return p & s;
+    case 0x44:
+        return s & ~d;
+    case 0x11:
+        return ~(s | d);
+    case 0xBB:
+        return ~s | d;
+    default:
+        break;
     }
     uint32_t r = 0;
     for (int i = 0; i < 8; ++i) {
@@ -38,8 +53,12 @@ inline uint32_t Rop3(uint8_t code, uint32_t p, uint32_t s, uint32_t d) {
     return r;
 }
 
-bool UsesPattern(uint8_t code) { return ((code >> 4) & 0xF) != (code & 0xF); }
-bool UsesSource(uint8_t code) { return ((code >> 2) & 0x33) != (code & 0x33); }
+bool UsesPattern(uint8_t code) {
+    return ((code >> 4) & 0xF) != (code & 0xF);
+}
+bool UsesSource(uint8_t code) {
+    return ((code >> 2) & 0x33) != (code & 0x33);
+}
 
 // Alpha of a blit's result: copies keep the source's, inversions keep the destination's,
 // everything else is opaque.
@@ -52,9 +71,12 @@ TAlphaRule AlphaRule(uint8_t code) {
 
 inline uint32_t FixAlpha(TAlphaRule rule, uint32_t r, uint32_t s, uint32_t d) {
     switch (rule) {
-    case arSource: return (r & 0x00FFFFFFu) | (s & 0xFF000000u);
-    case arDest: return (r & 0x00FFFFFFu) | (d & 0xFF000000u);
-    default: return r | 0xFF000000u;
+    case arSource:
+        return (r & 0x00FFFFFFu) | (s & 0xFF000000u);
+    case arDest:
+        return (r & 0x00FFFFFFu) | (d & 0xFF000000u);
+    default:
+        return r | 0xFF000000u;
     }
 }
 
@@ -75,7 +97,7 @@ TSourceView ViewOf(HDC src) {
 // destination's text (0) and background (1) colours; colour sources drawn on monochrome
 // become white where they match the source's background colour.
 struct TConvert {
-    int Mode = 0;  // 0 none, 1 mono to colour, 2 colour to mono
+    int Mode = 0; // 0 none, 1 mono to colour, 2 colour to mono
     uint32_t Fore = 0, Back = 0, Key = 0;
     uint32_t operator()(uint32_t s) const {
         if (Mode == 1) return (s & 0xFFFFFF) ? Back : Fore;
@@ -102,9 +124,9 @@ constexpr int kWeightOne = 4096;
 
 // Per-column (or per-row) source taps of a box filter.
 struct TTaps {
-    std::vector<int> Start;   // first tap of each destination pixel
-    std::vector<int> Index;   // source coordinate of each tap
-    std::vector<int> Weight;  // weights in 1/kWeightOne, summing to it per destination pixel
+    std::vector<int> Start;  // first tap of each destination pixel
+    std::vector<int> Index;  // source coordinate of each tap
+    std::vector<int> Weight; // weights in 1/kWeightOne, summing to it per destination pixel
 };
 
 // Taps of destination pixels [from, to) of dstLen, indexed from `from`.
@@ -152,10 +174,12 @@ void BoxTaps(int dstLen, int from, int to, int srcStart, int srcLen, bool flip, 
 
 // The destination rectangle of a transfer and where each of its pixels samples the source.
 struct TStretch {
-    TRect Dst;  // device units, normalized
-    int SrcX = 0, SrcY = 0, SrcW = 0, SrcH = 0;  // normalized source rectangle
+    TRect Dst;                                  // device units, normalized
+    int SrcX = 0, SrcY = 0, SrcW = 0, SrcH = 0; // normalized source rectangle
     bool FlipX = false, FlipY = false;
-    bool Identity() const { return !FlipX && !FlipY && SrcW == Dst.Width() && SrcH == Dst.Height(); }
+    bool Identity() const {
+        return !FlipX && !FlipY && SrcW == Dst.Width() && SrcH == Dst.Height();
+    }
 };
 
 bool MakeStretch(HDC dst, int x, int y, int w, int h, int sx, int sy, int sw, int sh,
@@ -163,10 +187,26 @@ bool MakeStretch(HDC dst, int x, int y, int w, int h, int sx, int sy, int sw, in
     if (w == 0 || h == 0 || sw == 0 || sh == 0) return false;
     // 64-bit while normalizing; sizes beyond any surface are refused rather than overflowed.
     int64_t X = x, Y = y, W = w, H = h, SX = sx, SY = sy, SW = sw, SH = sh;
-    if (W < 0) { X += W; W = -W; st.FlipX = !st.FlipX; }
-    if (H < 0) { Y += H; H = -H; st.FlipY = !st.FlipY; }
-    if (SW < 0) { SX += SW; SW = -SW; st.FlipX = !st.FlipX; }
-    if (SH < 0) { SY += SH; SH = -SH; st.FlipY = !st.FlipY; }
+    if (W < 0) {
+        X += W;
+        W = -W;
+        st.FlipX = !st.FlipX;
+    }
+    if (H < 0) {
+        Y += H;
+        H = -H;
+        st.FlipY = !st.FlipY;
+    }
+    if (SW < 0) {
+        SX += SW;
+        SW = -SW;
+        st.FlipX = !st.FlipX;
+    }
+    if (SH < 0) {
+        SY += SH;
+        SH = -SH;
+        st.FlipY = !st.FlipY;
+    }
     X += dst->DX();
     Y += dst->DY();
     constexpr int64_t kLimit = int64_t(1) << 30;
@@ -190,7 +230,8 @@ void Transfer(HDC dst, const TStretch& st, const TSourceView& src, bool halftone
     if (vis.empty()) return;
     // Only the destination pixels that can be visible are mapped.
     TRect area;
-    for (const TRect& v : vis) UnionRect(area, area, v);
+    for (const TRect& v : vis)
+        UnionRect(area, area, v);
     if (!IntersectRect(area, area, st.Dst)) return;
     uint32_t* bits = bmp->Pixels();
     int stride = bmp->PixelStride();
@@ -229,7 +270,7 @@ void Transfer(HDC dst, const TStretch& st, const TSourceView& src, bool halftone
                         }
                     }
                     constexpr uint64_t kHalf = uint64_t(kWeightOne) * kWeightOne / 2;
-                    constexpr int kShift = 24;  // log2(kWeightOne * kWeightOne)
+                    constexpr int kShift = 24; // log2(kWeightOne * kWeightOne)
                     uint32_t s = uint32_t((acc[0] + kHalf) >> kShift) |
                                  uint32_t(((acc[1] + kHalf) >> kShift) << 8) |
                                  uint32_t(((acc[2] + kHalf) >> kShift) << 16) |
@@ -327,13 +368,19 @@ BOOL RopTransfer(HDC dst, const TStretch& st, TSourceView src, DWORD rop, bool h
     return 1;
 }
 
-}  // namespace
+} // namespace
 
 BOOL PatBlt(HDC dc, int x, int y, int width, int height, DWORD rop) {
     if (!dc) return 0;
     uint8_t code = uint8_t(rop >> 16);
-    if (width < 0) { x += width; width = -width; }
-    if (height < 0) { y += height; height = -height; }
+    if (width < 0) {
+        x += width;
+        width = -width;
+    }
+    if (height < 0) {
+        y += height;
+        height = -height;
+    }
     TPaint paint;
     if (UsesPattern(code)) {
         if (!BrushPaint(dc, nullptr, paint)) return 1;
@@ -401,7 +448,7 @@ bool DibView(const void* bits, const BITMAPINFO* info, std::vector<uint32_t>& st
     return true;
 }
 
-}  // namespace
+} // namespace
 
 int StretchDIBits(HDC dc, int x, int y, int width, int height, int srcX, int srcY, int srcWidth,
                   int srcHeight, const void* bits, const BITMAPINFO* info, UINT, DWORD rop) {
@@ -431,7 +478,7 @@ int SetDIBitsToDevice(HDC dc, int x, int y, DWORD width, DWORD height, int srcX,
     TSourceView v;
     if (!DibView(bits, &band, store, v)) return 0;
     int bandTop = bottomUp ? total - int(startScan) - int(scanLines) : int(startScan);
-    int top = bottomUp ? total - srcY - int(height) : srcY;  // top-down, whole image
+    int top = bottomUp ? total - srcY - int(height) : srcY; // top-down, whole image
     TStretch st;
     if (!MakeStretch(dc, x, y, int(width), int(height), srcX, top - bandTop, int(width),
                      int(height), st))
@@ -492,4 +539,4 @@ BOOL AlphaBlend(HDC dst, int x, int y, int width, int height, HDC src, int srcX,
     return 1;
 }
 
-}  // namespace epc
+} // namespace epc

@@ -25,8 +25,10 @@ void PixelSys(HDC dc, int x, int y, int sysColor) {
 // One ring of a bevel: top and left in `tl`, bottom and right (owning the corners) in `br`.
 void Ring(HDC dc, const TRect& r, UINT sides, int tl, int br) {
     if (r.IsEmpty()) return;
-    if (sides & BF_TOP) FillSys(dc, TRect(r.Left, r.Top, r.Right - ((sides & BF_RIGHT) ? 1 : 0), r.Top + 1), tl);
-    if (sides & BF_LEFT) FillSys(dc, TRect(r.Left, r.Top, r.Left + 1, r.Bottom - ((sides & BF_BOTTOM) ? 1 : 0)), tl);
+    if (sides & BF_TOP)
+        FillSys(dc, TRect(r.Left, r.Top, r.Right - ((sides & BF_RIGHT) ? 1 : 0), r.Top + 1), tl);
+    if (sides & BF_LEFT)
+        FillSys(dc, TRect(r.Left, r.Top, r.Left + 1, r.Bottom - ((sides & BF_BOTTOM) ? 1 : 0)), tl);
     if (sides & BF_BOTTOM) FillSys(dc, TRect(r.Left, r.Bottom - 1, r.Right, r.Bottom), br);
     if (sides & BF_RIGHT) FillSys(dc, TRect(r.Right - 1, r.Top, r.Right, r.Bottom), br);
 }
@@ -36,7 +38,7 @@ TRect Shrink(const TRect& r, UINT sides) {
                  r.Right - ((sides & BF_RIGHT) ? 1 : 0), r.Bottom - ((sides & BF_BOTTOM) ? 1 : 0));
 }
 
-}  // namespace
+} // namespace
 
 BOOL DrawEdge(HDC dc, RECT* rect, UINT edge, UINT flags) {
     if (!dc || !rect) return 0;
@@ -47,7 +49,8 @@ BOOL DrawEdge(HDC dc, RECT* rect, UINT edge, UINT flags) {
         // A diagonal edge: a line from the bottom-left to the top-right corner.
         int n = std::min(r.Width(), r.Height());
         int color = (outer & BDR_SUNKENOUTER) ? COLOR_BTNSHADOW : COLOR_3DDKSHADOW;
-        for (int i = 0; i < n; ++i) PixelSys(dc, r.Left + i, r.Bottom - 1 - i, color);
+        for (int i = 0; i < n; ++i)
+            PixelSys(dc, r.Left + i, r.Bottom - 1 - i, color);
         return 1;
     }
     if (outer) {
@@ -150,11 +153,13 @@ void DrawRadio(HDC dc, const TRect& rc, UINT state) {
             bool topLeft = (x - box.Left) + (y - box.Top) < box.Width() - 1;
             int color;
             if (!InCircle(ring1, x, y)) {
-                color = flat ? ((state & DFCS_MONO) ? COLOR_WINDOWFRAME : COLOR_BTNSHADOW)
-                             : topLeft ? COLOR_BTNSHADOW : COLOR_BTNHIGHLIGHT;
+                color = flat      ? ((state & DFCS_MONO) ? COLOR_WINDOWFRAME : COLOR_BTNSHADOW)
+                        : topLeft ? COLOR_BTNSHADOW
+                                  : COLOR_BTNHIGHLIGHT;
             } else if (!InCircle(inner, x, y)) {
-                color = flat ? (grey ? COLOR_BTNFACE : COLOR_WINDOW)
-                             : topLeft ? COLOR_3DDKSHADOW : COLOR_3DLIGHT;
+                color = flat      ? (grey ? COLOR_BTNFACE : COLOR_WINDOW)
+                        : topLeft ? COLOR_3DDKSHADOW
+                                  : COLOR_3DLIGHT;
             } else if ((state & DFCS_CHECKED) && InCircle(dot, x, y)) {
                 color = (state & DFCS_INACTIVE) ? COLOR_BTNSHADOW : COLOR_WINDOWTEXT;
             } else {
@@ -200,14 +205,14 @@ void DrawArrow(HDC dc, const TRect& rc, UINT kind, int color) {
         case DFCS_SCROLLRIGHT:
             FillSys(dc, TRect(cx + n / 2 - i, cy - half, cx + n / 2 - i + 1, cy + half + 1), color);
             break;
-        default:  // down and the combo box button
+        default: // down and the combo box button
             FillSys(dc, TRect(cx - half, cy + n / 2 - i, cx + half + 1, cy + n / 2 - i + 1), color);
             break;
         }
     }
 }
 
-}  // namespace
+} // namespace
 
 BOOL DrawFrameControl(HDC dc, RECT* rect, UINT type, UINT state) {
     if (!dc || !rect) return 0;
@@ -241,8 +246,9 @@ BOOL DrawFrameControl(HDC dc, RECT* rect, UINT type, UINT state) {
         DrawButtonFace(dc, rc, state);
         break;
     case DFC_MENU:
-        if (state & DFCS_CHECKED) DrawCheckMark(dc, rc.Left + (rc.Width() - 7) / 2,
-                                                rc.Top + (rc.Height() - 7) / 2, COLOR_MENUTEXT);
+        if (state & DFCS_CHECKED)
+            DrawCheckMark(dc, rc.Left + (rc.Width() - 7) / 2, rc.Top + (rc.Height() - 7) / 2,
+                          COLOR_MENUTEXT);
         break;
     default:
         return 0;
@@ -251,4 +257,4 @@ BOOL DrawFrameControl(HDC dc, RECT* rect, UINT type, UINT state) {
     return 1;
 }
 
-}  // namespace epc
+} // namespace epc

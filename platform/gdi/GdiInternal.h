@@ -40,7 +40,7 @@ struct TDcState {
     POINT ViewportOrg;
     POINT CurPos;
     bool HasClip = false;
-    std::vector<TRect> Clip;  // device units, banded
+    std::vector<TRect> Clip; // device units, banded
 };
 
 struct TDeviceContext {
@@ -52,8 +52,8 @@ struct TDeviceContext {
     int DpiY = 96;
     bool Printer = false;
     int PhysWidth = 0, PhysHeight = 0, PhysOffX = 0, PhysOffY = 0;
-    HBITMAP OwnBitmap = nullptr;  // the default or own surface, deleted with the context
-    int64_t StylePos = 0;         // position in the pen's dash pattern along a path
+    HBITMAP OwnBitmap = nullptr; // the default or own surface, deleted with the context
+    int64_t StylePos = 0;        // position in the pen's dash pattern along a path
 
     // Visible rectangles in device units: the clip within the surface.
     const std::vector<TRect>& Visible();
@@ -82,8 +82,8 @@ COLORREF ResolveColor(COLORREF c);
 // combined with the destination through a binary raster operation.
 struct TPaint {
     uint32_t Color = 0xFF000000u;
-    const uint32_t* Pattern = nullptr;  // 64 pixels
-    uint64_t Mask = ~uint64_t(0);       // bit (row * 8 + col) set: the pattern pixel is drawn
+    const uint32_t* Pattern = nullptr; // 64 pixels
+    uint64_t Mask = ~uint64_t(0);      // bit (row * 8 + col) set: the pattern pixel is drawn
     int OrgX = 0, OrgY = 0;
     int Rop2 = R2_COPYPEN;
     std::array<uint32_t, 64> Storage{};
@@ -127,13 +127,12 @@ private:
         int Y;
         std::vector<std::pair<int, int>> Spans;
     };
-    std::vector<TRow> FRows;  // sorted by Y
+    std::vector<TRow> FRows; // sorted by Y
     TRow& Row(int y);
 };
 
 // Region arithmetic on banded rectangle lists.
-std::vector<TRect> CombineRects(const std::vector<TRect>& a, const std::vector<TRect>& b,
-                                int mode);
+std::vector<TRect> CombineRects(const std::vector<TRect>& a, const std::vector<TRect>& b, int mode);
 std::vector<TRect> NormalizeRects(const std::vector<TRect>& rects);
 
 // Object bookkeeping shared by the units.
@@ -148,11 +147,11 @@ struct TSourceView {
     int Width = 0;
     int Height = 0;
     int Stride = 0;
-    bool Mono = false;      // black/white pixels of a monochrome bitmap
-    COLORREF BkColor = 0;   // the source context's background (colour to monochrome)
+    bool Mono = false;    // black/white pixels of a monochrome bitmap
+    COLORREF BkColor = 0; // the source context's background (colour to monochrome)
 };
 // Converts DIB rows (1, 4, 8, 24 or 32 bits, either order) into a top-down 32-bit image.
-bool DibToPixels(const void* bits, const BITMAPINFO* info, std::vector<uint32_t>& out,
-                 int& width, int& height);
+bool DibToPixels(const void* bits, const BITMAPINFO* info, std::vector<uint32_t>& out, int& width,
+                 int& height);
 
-}  // namespace epc
+} // namespace epc

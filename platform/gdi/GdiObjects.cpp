@@ -12,7 +12,9 @@ namespace epc {
 
 namespace {
 
-int RowBytes(int width, int bpp) { return ((width * bpp + 31) / 32) * 4; }
+int RowBytes(int width, int bpp) {
+    return ((width * bpp + 31) / 32) * 4;
+}
 
 void DefaultColors(std::vector<RGBQUAD>& colors, int bpp) {
     colors.clear();
@@ -71,13 +73,16 @@ void UnpackRow(const uint8_t* src, int bpp, int width, const std::vector<RGBQUAD
         }
         break;
     case 8:
-        for (int x = 0; x < width; ++x) dst[x] = color(src[x]);
+        for (int x = 0; x < width; ++x)
+            dst[x] = color(src[x]);
         break;
     case 4:
-        for (int x = 0; x < width; ++x) dst[x] = color((src[x / 2] >> ((x & 1) ? 0 : 4)) & 15);
+        for (int x = 0; x < width; ++x)
+            dst[x] = color((src[x / 2] >> ((x & 1) ? 0 : 4)) & 15);
         break;
     case 1:
-        for (int x = 0; x < width; ++x) dst[x] = color((src[x / 8] >> (7 - (x & 7))) & 1);
+        for (int x = 0; x < width; ++x)
+            dst[x] = color((src[x / 8] >> (7 - (x & 7))) & 1);
         break;
     default:
         std::fill_n(dst, width, 0xFF000000u);
@@ -125,7 +130,7 @@ void PackRow(const uint32_t* src, int bpp, int width, const std::vector<RGBQUAD>
     }
 }
 
-}  // namespace
+} // namespace
 
 void TGdiBitmap::Allocate(int width, int height, int bpp) {
     Width = std::max(width, 0);
@@ -174,17 +179,19 @@ bool SaneSize(int64_t width, int64_t height, int bpp) {
     return width >= 0 && height >= 0 && width <= (1 << 24) && height <= (1 << 24) &&
            width * height * std::max(bpp, 32) / 8 <= (int64_t(1) << 31);
 }
-}  // namespace
+} // namespace
 
 HBITMAP NewBitmap(int width, int height, int bpp) {
     auto* b = new TGdiBitmap;
-    if (SaneSize(width, height, bpp)) b->Allocate(width, height, bpp);
-    else b->Allocate(0, 0, bpp);
+    if (SaneSize(width, height, bpp))
+        b->Allocate(width, height, bpp);
+    else
+        b->Allocate(0, 0, bpp);
     return b;
 }
 
-bool DibToPixels(const void* bits, const BITMAPINFO* info, std::vector<uint32_t>& out,
-                 int& width, int& height) {
+bool DibToPixels(const void* bits, const BITMAPINFO* info, std::vector<uint32_t>& out, int& width,
+                 int& height) {
     if (!bits || !info) return false;
     const BITMAPINFOHEADER& h = info->bmiHeader;
     int bpp = h.biBitCount;
@@ -206,7 +213,8 @@ bool DibToPixels(const void* bits, const BITMAPINFO* info, std::vector<uint32_t>
     const auto* src = static_cast<const uint8_t*>(bits);
     for (int y = 0; y < height; ++y) {
         int srcRow = bottomUp ? height - 1 - y : y;
-        UnpackRow(src + size_t(srcRow) * stride, bpp, width, colors, out.data() + size_t(y) * width);
+        UnpackRow(src + size_t(srcRow) * stride, bpp, width, colors,
+                  out.data() + size_t(y) * width);
     }
     return true;
 }
@@ -237,8 +245,12 @@ HBITMAP CreateCompatibleBitmap(HDC dc, int width, int height) {
 }
 
 HBITMAP CreateBitmap(int width, int height, UINT, UINT bitCount, const void* bits) {
-    int bpp = bitCount <= 1 ? 1 : bitCount <= 4 ? 4 : bitCount <= 8 ? 8 : bitCount <= 16 ? 16
-              : bitCount <= 24 ? 24 : 32;
+    int bpp = bitCount <= 1    ? 1
+              : bitCount <= 4  ? 4
+              : bitCount <= 8  ? 8
+              : bitCount <= 16 ? 16
+              : bitCount <= 24 ? 24
+                               : 32;
     if (!SaneSize(width, height, bpp)) return nullptr;
     HBITMAP b = NewBitmap(width, height, bpp);
     if (bits) {
@@ -292,8 +304,10 @@ int GetDIBits(HDC, HBITMAP bitmap, UINT start, UINT lines, void* bits, BITMAPINF
     int stride = RowBytes(bitmap->Width, bpp);
     std::vector<RGBQUAD> colors;
     if (bpp <= 8) {
-        if (bitmap->Bpp == bpp) colors = bitmap->Colors;
-        else DefaultColors(colors, bpp);
+        if (bitmap->Bpp == bpp)
+            colors = bitmap->Colors;
+        else
+            DefaultColors(colors, bpp);
         std::copy(colors.begin(), colors.end(), info->bmiColors);
         h.biClrUsed = 0;
     }
@@ -316,15 +330,16 @@ int GetDIBits(HDC, HBITMAP bitmap, UINT start, UINT lines, void* bits, BITMAPINF
     return count;
 }
 
-int SetDIBits(HDC, HBITMAP bitmap, UINT start, UINT lines, const void* bits,
-              const BITMAPINFO* info, UINT) {
+int SetDIBits(HDC, HBITMAP bitmap, UINT start, UINT lines, const void* bits, const BITMAPINFO* info,
+              UINT) {
     if (!bitmap || !bits || !info) return 0;
     BITMAPINFO full = *info;
-    int height = info->bmiHeader.biHeight < 0 ? -info->bmiHeader.biHeight : info->bmiHeader.biHeight;
+    int height =
+        info->bmiHeader.biHeight < 0 ? -info->bmiHeader.biHeight : info->bmiHeader.biHeight;
     if (start >= UINT(height)) return 0;
     int count = int(std::min<UINT>(lines, UINT(height) - start));
     bool bottomUp = info->bmiHeader.biHeight > 0;
-    full.bmiHeader.biHeight = -count;  // the given lines, in their own order
+    full.bmiHeader.biHeight = -count; // the given lines, in their own order
     std::vector<uint32_t> pixels;
     int w = 0, h = 0;
     if (!DibToPixels(bits, &full, pixels, w, h)) return 0;
@@ -383,7 +398,7 @@ HBRUSH CreateBrushIndirect(const LOGBRUSH& lb) {
     b->Log = lb;
     if (lb.lbStyle == BS_PATTERN) {
         auto* bmp = reinterpret_cast<HBITMAP>(lb.lbHatch);
-        b->Log.lbHatch = 0;  // the brush keeps a copy, not the bitmap
+        b->Log.lbHatch = 0; // the brush keeps a copy, not the bitmap
         b->Pattern.fill(0xFFFFFFFFu);
         if (bmp && bmp->Width > 0 && bmp->Height > 0) {
             b->MonoPattern = bmp->Bpp == 1;
@@ -402,7 +417,8 @@ TFontInstance& TGdiFont::Face() {
     if (!Instance) {
         TFontRequest rq;
         int n = 0;
-        while (n < LF_FACESIZE && Log.lfFaceName[n]) ++n;
+        while (n < LF_FACESIZE && Log.lfFaceName[n])
+            ++n;
         rq.FaceName.assign(Log.lfFaceName, n);
         rq.Height = Log.lfHeight;
         rq.Width = Log.lfWidth;
@@ -428,7 +444,8 @@ namespace {
 
 TGdiFont* MakeStockFont(const char16_t* face, int height, uint8_t pitch) {
     auto* f = new TGdiFont;
-    for (int i = 0; face[i] && i < LF_FACESIZE - 1; ++i) f->Log.lfFaceName[i] = face[i];
+    for (int i = 0; face[i] && i < LF_FACESIZE - 1; ++i)
+        f->Log.lfFaceName[i] = face[i];
     f->Log.lfHeight = height;
     f->Log.lfPitchAndFamily = pitch;
     return f;
@@ -459,8 +476,8 @@ struct TStockObjects {
         Objects[ANSI_FIXED_FONT] = fixed;
         Objects[ANSI_VAR_FONT] = sans;
         Objects[SYSTEM_FONT] = sans;
-        Objects[9] = sans;    // the device default font
-        Objects[14] = fixed;  // the system fixed font
+        Objects[9] = sans;   // the device default font
+        Objects[14] = fixed; // the system fixed font
         Objects[DEFAULT_GUI_FONT] = sans;
         Objects[DEFAULT_PALETTE] = new TGdiPalette;
         for (HGDIOBJ o : Objects)
@@ -473,7 +490,7 @@ TStockObjects& Stock() {
     return stock;
 }
 
-}  // namespace
+} // namespace
 
 HGDIOBJ GetStockObject(int index) {
     if (index < 0 || index >= 18) return nullptr;
@@ -537,7 +554,7 @@ BOOL DeleteObject(HGDIOBJ object) {
     if (!object) return 0;
     if (object->Stock) return 1;
     if (object->SelectCount > 0) {
-        object->DeletePending = true;  // the last deselection deletes it
+        object->DeletePending = true; // the last deselection deletes it
         return 1;
     }
     delete object;
@@ -578,12 +595,18 @@ UINT GetObjectType(HGDIOBJ object) {
 HGDIOBJ GetCurrentObject(HDC dc, UINT type) {
     if (!dc) return nullptr;
     switch (type) {
-    case OBJ_PEN: return dc->S.Pen;
-    case OBJ_BRUSH: return dc->S.Brush;
-    case OBJ_FONT: return dc->S.Font;
-    case OBJ_BITMAP: return dc->S.Bitmap;
-    case OBJ_PAL: return GetStockObject(DEFAULT_PALETTE);
-    default: return nullptr;
+    case OBJ_PEN:
+        return dc->S.Pen;
+    case OBJ_BRUSH:
+        return dc->S.Brush;
+    case OBJ_FONT:
+        return dc->S.Font;
+    case OBJ_BITMAP:
+        return dc->S.Bitmap;
+    case OBJ_PAL:
+        return GetStockObject(DEFAULT_PALETTE);
+    default:
+        return nullptr;
     }
 }
 
@@ -597,7 +620,7 @@ HDC NewDC(HBITMAP surface, bool memory, int dpiX, int dpiY) {
     dc->DpiX = dpiX;
     dc->DpiY = dpiY;
     dc->OwnBitmap = surface;
-    surface->Stock = true;  // only DeleteDC frees a context's own surface
+    surface->Stock = true; // only DeleteDC frees a context's own surface
     surface->SelectedIn = dc;
     dc->S.Bitmap = surface;
     RefObject(surface);
@@ -624,7 +647,7 @@ void RefState(const TDcState& s) {
     RefObject(s.Bitmap);
 }
 
-}  // namespace
+} // namespace
 
 const std::vector<TRect>& TDeviceContext::Visible() {
     if (!FVisibleValid) {
@@ -650,7 +673,7 @@ TRect TDeviceContext::SurfaceRect() const {
 namespace {
 TGetWindowDC gGetWindowDC = nullptr;
 TReleaseWindowDC gReleaseWindowDC = nullptr;
-}  // namespace
+} // namespace
 
 void SetWindowDCHooks(TGetWindowDC get, TReleaseWindowDC release) {
     gGetWindowDC = get;
@@ -684,7 +707,8 @@ HDC CreateBufferDC(int width, int height, int dpiX, int dpiY) {
 BOOL DeleteDC(HDC dc) {
     if (!dc) return 0;
     if (dc->S.Bitmap && dc->S.Bitmap->SelectedIn == dc) dc->S.Bitmap->SelectedIn = nullptr;
-    for (TDcState& s : dc->Saved) ReleaseState(s);
+    for (TDcState& s : dc->Saved)
+        ReleaseState(s);
     ReleaseState(dc->S);
     if (dc->OwnBitmap && !dc->OwnBitmap->SelectedIn && dc->OwnBitmap->SelectCount == 0)
         delete dc->OwnBitmap;
@@ -702,9 +726,10 @@ int SaveDC(HDC dc) {
 BOOL RestoreDC(HDC dc, int saved) {
     if (!dc) return 0;
     int n = int(dc->Saved.size());
-    int index = saved < 0 ? n + saved : saved - 1;  // zero-based index of the state to restore
+    int index = saved < 0 ? n + saved : saved - 1; // zero-based index of the state to restore
     if (index < 0 || index >= n) return 0;
-    for (int i = n - 1; i > index; --i) ReleaseState(dc->Saved[i]);
+    for (int i = n - 1; i > index; --i)
+        ReleaseState(dc->Saved[i]);
     TDcState restored = std::move(dc->Saved[index]);
     dc->Saved.resize(size_t(index));
     HBITMAP oldBitmap = dc->S.Bitmap;
@@ -738,24 +763,42 @@ int GetDeviceCaps(HDC dc, int index) {
         h = dc->S.Bitmap->Height;
     }
     switch (index) {
-    case DRIVERVERSION: return 0x4000;
-    case TECHNOLOGY: return dc->Printer ? DT_RASPRINTER : DT_RASDISPLAY;
-    case HORZSIZE: return int((w * 254LL + dc->DpiX * 5) / (dc->DpiX * 10));
-    case VERTSIZE: return int((h * 254LL + dc->DpiY * 5) / (dc->DpiY * 10));
-    case HORZRES: return w;
-    case VERTRES: return h;
-    case BITSPIXEL: return dc->S.Bitmap && dc->S.Bitmap->Bpp == 1 ? 1 : 32;
-    case PLANES: return 1;
-    case NUMCOLORS: return -1;
-    case RASTERCAPS: return 0x0001 | 0x0008 | 0x0080 | 0x0200 | 0x0800 | 0x2000;
-    case LOGPIXELSX: return dc->DpiX;
-    case LOGPIXELSY: return dc->DpiY;
-    case SIZEPALETTE: return 0;
-    case PHYSICALWIDTH: return dc->Printer ? dc->PhysWidth : 0;
-    case PHYSICALHEIGHT: return dc->Printer ? dc->PhysHeight : 0;
-    case PHYSICALOFFSETX: return dc->Printer ? dc->PhysOffX : 0;
-    case PHYSICALOFFSETY: return dc->Printer ? dc->PhysOffY : 0;
-    default: return 0;
+    case DRIVERVERSION:
+        return 0x4000;
+    case TECHNOLOGY:
+        return dc->Printer ? DT_RASPRINTER : DT_RASDISPLAY;
+    case HORZSIZE:
+        return int((w * 254LL + dc->DpiX * 5) / (dc->DpiX * 10));
+    case VERTSIZE:
+        return int((h * 254LL + dc->DpiY * 5) / (dc->DpiY * 10));
+    case HORZRES:
+        return w;
+    case VERTRES:
+        return h;
+    case BITSPIXEL:
+        return dc->S.Bitmap && dc->S.Bitmap->Bpp == 1 ? 1 : 32;
+    case PLANES:
+        return 1;
+    case NUMCOLORS:
+        return -1;
+    case RASTERCAPS:
+        return 0x0001 | 0x0008 | 0x0080 | 0x0200 | 0x0800 | 0x2000;
+    case LOGPIXELSX:
+        return dc->DpiX;
+    case LOGPIXELSY:
+        return dc->DpiY;
+    case SIZEPALETTE:
+        return 0;
+    case PHYSICALWIDTH:
+        return dc->Printer ? dc->PhysWidth : 0;
+    case PHYSICALHEIGHT:
+        return dc->Printer ? dc->PhysHeight : 0;
+    case PHYSICALOFFSETX:
+        return dc->Printer ? dc->PhysOffX : 0;
+    case PHYSICALOFFSETY:
+        return dc->Printer ? dc->PhysOffY : 0;
+    default:
+        return 0;
     }
 }
 
@@ -771,45 +814,68 @@ void SetDCPrinterInfo(HDC dc, int physicalWidth, int physicalHeight, int offsetX
 // ---- Attributes ---------------------------------------------------------------------------
 
 namespace {
-template <typename T, typename U>
-T Exchange(T& slot, U value) {
+template <typename T, typename U> T Exchange(T& slot, U value) {
     T old = slot;
     slot = T(value);
     return old;
 }
-}  // namespace
+} // namespace
 
-COLORREF SetTextColor(HDC dc, COLORREF c) { return dc ? Exchange(dc->S.TextColor, c) : CLR_INVALID; }
-COLORREF GetTextColor(HDC dc) { return dc ? dc->S.TextColor : CLR_INVALID; }
-COLORREF SetBkColor(HDC dc, COLORREF c) { return dc ? Exchange(dc->S.BkColor, c) : CLR_INVALID; }
-COLORREF GetBkColor(HDC dc) { return dc ? dc->S.BkColor : CLR_INVALID; }
+COLORREF SetTextColor(HDC dc, COLORREF c) {
+    return dc ? Exchange(dc->S.TextColor, c) : CLR_INVALID;
+}
+COLORREF GetTextColor(HDC dc) {
+    return dc ? dc->S.TextColor : CLR_INVALID;
+}
+COLORREF SetBkColor(HDC dc, COLORREF c) {
+    return dc ? Exchange(dc->S.BkColor, c) : CLR_INVALID;
+}
+COLORREF GetBkColor(HDC dc) {
+    return dc ? dc->S.BkColor : CLR_INVALID;
+}
 int SetBkMode(HDC dc, int mode) {
     if (!dc || (mode != TRANSPARENT && mode != OPAQUE)) return 0;
     return Exchange(dc->S.BkMode, mode);
 }
-int GetBkMode(HDC dc) { return dc ? dc->S.BkMode : 0; }
+int GetBkMode(HDC dc) {
+    return dc ? dc->S.BkMode : 0;
+}
 int SetROP2(HDC dc, int mode) {
     if (!dc || mode < R2_BLACK || mode > R2_WHITE) return 0;
     return Exchange(dc->S.Rop2, mode);
 }
-int GetROP2(HDC dc) { return dc ? dc->S.Rop2 : 0; }
-UINT SetTextAlign(HDC dc, UINT align) { return dc ? Exchange(dc->S.TextAlign, align) : 0; }
-UINT GetTextAlign(HDC dc) { return dc ? dc->S.TextAlign : 0; }
+int GetROP2(HDC dc) {
+    return dc ? dc->S.Rop2 : 0;
+}
+UINT SetTextAlign(HDC dc, UINT align) {
+    return dc ? Exchange(dc->S.TextAlign, align) : 0;
+}
+UINT GetTextAlign(HDC dc) {
+    return dc ? dc->S.TextAlign : 0;
+}
 int SetTextCharacterExtra(HDC dc, int extra) {
     return dc ? Exchange(dc->S.CharExtra, extra) : int(0x80000000);
 }
-int GetTextCharacterExtra(HDC dc) { return dc ? dc->S.CharExtra : int(0x80000000); }
+int GetTextCharacterExtra(HDC dc) {
+    return dc ? dc->S.CharExtra : int(0x80000000);
+}
 int SetStretchBltMode(HDC dc, int mode) {
     if (!dc || mode < BLACKONWHITE || mode > HALFTONE) return 0;
     return Exchange(dc->S.StretchMode, mode);
 }
-int GetStretchBltMode(HDC dc) { return dc ? dc->S.StretchMode : 0; }
+int GetStretchBltMode(HDC dc) {
+    return dc ? dc->S.StretchMode : 0;
+}
 int SetPolyFillMode(HDC dc, int mode) {
     if (!dc || (mode != ALTERNATE && mode != WINDING)) return 0;
     return Exchange(dc->S.PolyFillMode, mode);
 }
-int GetPolyFillMode(HDC dc) { return dc ? dc->S.PolyFillMode : 0; }
-int SetMapMode(HDC dc, int mode) { return dc && mode == MM_TEXT ? MM_TEXT : 0; }
+int GetPolyFillMode(HDC dc) {
+    return dc ? dc->S.PolyFillMode : 0;
+}
+int SetMapMode(HDC dc, int mode) {
+    return dc && mode == MM_TEXT ? MM_TEXT : 0;
+}
 
 BOOL SetBrushOrgEx(HDC dc, int x, int y, POINT* old) {
     if (!dc) return 0;
@@ -859,11 +925,17 @@ BOOL GetCurrentPositionEx(HDC dc, POINT* pos) {
 
 // ---- Palettes ---------------------------------------------------------------------------
 
-HPALETTE CreateHalftonePalette(HDC) { return new TGdiPalette; }
+HPALETTE CreateHalftonePalette(HDC) {
+    return new TGdiPalette;
+}
 HPALETTE SelectPalette(HDC dc, HPALETTE, BOOL) {
     return dc ? static_cast<HPALETTE>(GetStockObject(DEFAULT_PALETTE)) : nullptr;
 }
-UINT RealizePalette(HDC) { return 0; }
-BOOL GdiFlush() { return 1; }
+UINT RealizePalette(HDC) {
+    return 0;
+}
+BOOL GdiFlush() {
+    return 1;
+}
 
-}  // namespace epc
+} // namespace epc

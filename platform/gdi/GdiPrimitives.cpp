@@ -11,30 +11,46 @@ namespace epc {
 
 COLORREF ResolveColor(COLORREF c) {
     if (c & 0x80000000u) return GetSysColor(int(c & 0xFF));
-    if ((c >> 24) == 1) return 0;  // a palette index: there are no palettes
+    if ((c >> 24) == 1) return 0; // a palette index: there are no palettes
     return c & 0xFFFFFF;
 }
 
 uint32_t ApplyRop2(int rop2, uint32_t p, uint32_t d) {
     constexpr uint32_t A = 0xFF000000u;
     switch (rop2) {
-    case R2_BLACK: return A;
-    case R2_NOTMERGEPEN: return ~(d | p) | A;
-    case R2_MASKNOTPEN: return (d & ~p) | A;
-    case R2_NOTCOPYPEN: return ~p | A;
-    case R2_MASKPENNOT: return (p & ~d) | A;
+    case R2_BLACK:
+        return A;
+    case R2_NOTMERGEPEN:
+        return ~(d | p) | A;
+    case R2_MASKNOTPEN:
+        return (d & ~p) | A;
+    case R2_NOTCOPYPEN:
+        return ~p | A;
+    case R2_MASKPENNOT:
+        return (p & ~d) | A;
     // The inverting modes keep the destination's alpha so that drawing twice restores it.
-    case R2_NOT: return d ^ 0x00FFFFFFu;
-    case R2_XORPEN: return d ^ (p & 0x00FFFFFFu);
-    case R2_NOTMASKPEN: return ~(d & p) | A;
-    case R2_MASKPEN: return (d & p) | A;
-    case R2_NOTXORPEN: return d ^ (~p & 0x00FFFFFFu);
-    case R2_NOP: return d;
-    case R2_MERGENOTPEN: return d | ~p | A;
-    case R2_MERGEPENNOT: return p | ~d | A;
-    case R2_MERGEPEN: return d | p | A;
-    case R2_WHITE: return 0xFFFFFFFFu;
-    default: return p;
+    case R2_NOT:
+        return d ^ 0x00FFFFFFu;
+    case R2_XORPEN:
+        return d ^ (p & 0x00FFFFFFu);
+    case R2_NOTMASKPEN:
+        return ~(d & p) | A;
+    case R2_MASKPEN:
+        return (d & p) | A;
+    case R2_NOTXORPEN:
+        return d ^ (~p & 0x00FFFFFFu);
+    case R2_NOP:
+        return d;
+    case R2_MERGENOTPEN:
+        return d | ~p | A;
+    case R2_MERGEPENNOT:
+        return p | ~d | A;
+    case R2_MERGEPEN:
+        return d | p | A;
+    case R2_WHITE:
+        return 0xFFFFFFFFu;
+    default:
+        return p;
     }
 }
 
@@ -46,9 +62,11 @@ inline void RawSpan(uint32_t* row, int y, int x0, int x1, const TPaint& p) {
         if (p.Rop2 == R2_COPYPEN) {
             std::fill(row + x0, row + x1, p.Color);
         } else if (p.Rop2 == R2_NOT) {
-            for (int x = x0; x < x1; ++x) row[x] ^= 0x00FFFFFFu;
+            for (int x = x0; x < x1; ++x)
+                row[x] ^= 0x00FFFFFFu;
         } else if (p.Rop2 != R2_NOP) {
-            for (int x = x0; x < x1; ++x) row[x] = ApplyRop2(p.Rop2, p.Color, row[x]);
+            for (int x = x0; x < x1; ++x)
+                row[x] = ApplyRop2(p.Rop2, p.Color, row[x]);
         }
         return;
     }
@@ -62,7 +80,7 @@ inline void RawSpan(uint32_t* row, int y, int x0, int x1, const TPaint& p) {
     }
 }
 
-}  // namespace
+} // namespace
 
 void FillSpan(HDC dc, int y, int x0, int x1, const TPaint& paint) {
     if (x0 >= x1) return;
@@ -87,7 +105,8 @@ void SolidBlock(uint32_t* bits, int stride, const TRect& r, uint32_t color) {
     uint32_t* first = bits + size_t(r.Top) * stride + r.Left;
     bool whole = r.Left == 0 && r.Right == stride;
     if ((color & 0xFF) * 0x01010101u == color) {
-        if (whole) std::memset(first, int(color & 0xFF), width * 4 * size_t(r.Height()));
+        if (whole)
+            std::memset(first, int(color & 0xFF), width * 4 * size_t(r.Height()));
         else
             for (int y = r.Top; y < r.Bottom; ++y)
                 std::memset(bits + size_t(y) * stride + r.Left, int(color & 0xFF), width * 4);
@@ -98,7 +117,7 @@ void SolidBlock(uint32_t* bits, int stride, const TRect& r, uint32_t color) {
         std::memcpy(bits + size_t(y) * stride + r.Left, first, width * 4);
 }
 
-}  // namespace
+} // namespace
 
 void FillDeviceRect(HDC dc, const TRect& rc, const TPaint& paint) {
     if (rc.IsEmpty()) return;
@@ -135,17 +154,24 @@ namespace {
 bool HatchBit(int hatch, int x, int y) {
     bool h = y == 7, v = x == 7, f = x == y, b = x + y == 7;
     switch (hatch) {
-    case HS_HORIZONTAL: return h;
-    case HS_VERTICAL: return v;
-    case HS_FDIAGONAL: return f;
-    case HS_BDIAGONAL: return b;
-    case HS_CROSS: return h || v;
-    case HS_DIAGCROSS: return f || b;
-    default: return false;
+    case HS_HORIZONTAL:
+        return h;
+    case HS_VERTICAL:
+        return v;
+    case HS_FDIAGONAL:
+        return f;
+    case HS_BDIAGONAL:
+        return b;
+    case HS_CROSS:
+        return h || v;
+    case HS_DIAGCROSS:
+        return f || b;
+    default:
+        return false;
     }
 }
 
-}  // namespace
+} // namespace
 
 bool BrushPaint(HDC dc, HBRUSH brush, TPaint& p) {
     if (!brush) brush = dc->S.Brush;
@@ -223,7 +249,8 @@ void TSpanSet::Add(int y, int x0, int x1) {
 
 void TSpanSet::Paint(HDC dc, const TPaint& paint) const {
     for (const TRow& row : FRows)
-        for (auto& [a, b] : row.Spans) FillSpan(dc, row.Y, a, b, paint);
+        for (auto& [a, b] : row.Spans)
+            FillSpan(dc, row.Y, a, b, paint);
 }
 
 // ---- Lines --------------------------------------------------------------------------------
@@ -257,14 +284,24 @@ TPenInfo PenInfo(HDC dc) {
     auto set = [&](const int* d, int n) {
         info.Dashes = d;
         info.DashCount = n;
-        for (int i = 0; i < n; ++i) info.DashTotal += d[i];
+        for (int i = 0; i < n; ++i)
+            info.DashTotal += d[i];
     };
     switch (info.Style) {
-    case PS_DASH: set(kDash, 2); break;
-    case PS_DOT: set(kDot, 2); break;
-    case PS_DASHDOT: set(kDashDot, 4); break;
-    case PS_DASHDOTDOT: set(kDashDotDot, 6); break;
-    default: break;
+    case PS_DASH:
+        set(kDash, 2);
+        break;
+    case PS_DOT:
+        set(kDot, 2);
+        break;
+    case PS_DASHDOT:
+        set(kDashDot, 4);
+        break;
+    case PS_DASHDOTDOT:
+        set(kDashDotDot, 6);
+        break;
+    default:
+        break;
     }
     return info;
 }
@@ -308,8 +345,7 @@ const std::vector<std::array<int, 3>>& DiscSpans(int width) {
 // Walks the pixels of a line in device units, leaving out the last one, calling
 // plot(x, y, step) only for the steps whose major coordinate lies in the box (so a line far
 // longer than the surface costs no more than the surface). Returns the number of steps.
-template <typename F>
-int64_t WalkLine(int x0, int y0, int x1, int y1, const TRect& box, F&& plot) {
+template <typename F> int64_t WalkLine(int x0, int y0, int x1, int y1, const TRect& box, F&& plot) {
     int64_t dx = std::abs(int64_t(x1) - x0), dy = std::abs(int64_t(y1) - y0);
     bool xMajor = dx >= dy;
     int64_t steps = xMajor ? dx : dy, minor = xMajor ? dy : dx;
@@ -325,15 +361,18 @@ int64_t WalkLine(int x0, int y0, int x1, int y1, const TRect& box, F&& plot) {
         int64_t major = m0 + s * i;
         // The minor coordinate rounded to the nearest pixel, halves forward.
         int64_t n = n0 + sm * int64_t((__int128(2) * i * minor + steps) / (__int128(2) * steps));
-        if (xMajor) plot(int(major), int(n), i);
-        else plot(int(n), int(major), i);
+        if (xMajor)
+            plot(int(major), int(n), i);
+        else
+            plot(int(n), int(major), i);
     }
     return steps;
 }
 
 TRect VisibleBox(HDC dc, int margin) {
     TRect box;
-    for (const TRect& r : dc->Visible()) UnionRect(box, box, r);
+    for (const TRect& r : dc->Visible())
+        UnionRect(box, box, r);
     InflateRect(box, margin, margin);
     return box;
 }
@@ -361,7 +400,8 @@ void StrokePath(HDC dc, const TPoint* pts, int count, bool closed) {
     TRect box = VisibleBox(dc, pen.Width);
     const auto& disc = DiscSpans(pen.Width);
     auto stamp = [&](int x, int y) {
-        for (auto& sp : disc) set.Add(y + sp[0], x + sp[1], x + sp[2]);
+        for (auto& sp : disc)
+            set.Add(y + sp[0], x + sp[1], x + sp[2]);
     };
     for (int i = 0; i + 1 < n; ++i) {
         const TPoint& a = pts[i];
@@ -384,7 +424,7 @@ TPoint ToDevice(HDC dc, int x, int y) {
                   int(std::clamp<int64_t>(int64_t(y) + dc->DY(), -kLimit, kLimit)));
 }
 
-}  // namespace
+} // namespace
 
 BOOL MoveToEx(HDC dc, int x, int y, POINT* old) {
     if (!dc) return 0;
@@ -405,7 +445,8 @@ BOOL LineTo(HDC dc, int x, int y) {
 BOOL Polyline(HDC dc, const POINT* points, int count) {
     if (!dc || !points || count < 2) return 0;
     std::vector<TPoint> pts(static_cast<size_t>(count));
-    for (int i = 0; i < count; ++i) pts[i] = ToDevice(dc, points[i].X, points[i].Y);
+    for (int i = 0; i < count; ++i)
+        pts[i] = ToDevice(dc, points[i].X, points[i].Y);
     dc->StylePos = 0;
     StrokePath(dc, pts.data(), count, false);
     return 1;
@@ -425,7 +466,8 @@ BOOL Polygon(HDC dc, const POINT* points, int count) {
         // Scan conversion at pixel centres.
         const std::vector<TRect>& vis = dc->Visible();
         TRect box;
-        for (const TRect& r : vis) UnionRect(box, box, r);
+        for (const TRect& r : vis)
+            UnionRect(box, box, r);
         int y0 = std::max(minY, box.Top), y1 = std::min(maxY, box.Bottom);
         std::vector<std::pair<double, int>> xs;
         for (int y = y0; y < y1; ++y) {
@@ -465,8 +507,9 @@ int Clamp(int64_t v) {
 }
 
 TRect OrderedDevice(HDC dc, int l, int t, int r, int b) {
-    return TRect(Clamp(int64_t(std::min(l, r)) + dc->DX()), Clamp(int64_t(std::min(t, b)) + dc->DY()),
-                 Clamp(int64_t(std::max(l, r)) + dc->DX()), Clamp(int64_t(std::max(t, b)) + dc->DY()));
+    return TRect(
+        Clamp(int64_t(std::min(l, r)) + dc->DX()), Clamp(int64_t(std::min(t, b)) + dc->DY()),
+        Clamp(int64_t(std::max(l, r)) + dc->DX()), Clamp(int64_t(std::max(t, b)) + dc->DY()));
 }
 
 // The pixel columns [x0, x1] of row y inside a box with rounded corners of ew x eh.
@@ -517,7 +560,7 @@ void RoundedFigure(HDC dc, TRect box, int ew, int eh) {
     if (w <= 1) {
         // Outline: inside pixels with a 4-neighbour outside.
         int64_t step = 0;
-        auto outline = [&](int y, int from, int to) {  // columns [from, to]
+        auto outline = [&](int y, int from, int to) { // columns [from, to]
             if (from > to) return;
             if (!pen.Dashes) {
                 FillSpan(dc, y, from, to + 1, stroke);
@@ -564,8 +607,8 @@ void RoundedFigure(HDC dc, TRect box, int ew, int eh) {
     for (int y = std::max(outer.Top, rowFirst); y < std::min(outer.Bottom, rowLast); ++y) {
         int a, b, ia, ib;
         if (!RowRange(outer, oew, oeh, y, a, b)) continue;
-        if (!RowRange(inner, ew > 0 ? std::max(iew, 1) : 0, eh > 0 ? std::max(ieh, 1) : 0, y,
-                      ia, ib)) {
+        if (!RowRange(inner, ew > 0 ? std::max(iew, 1) : 0, eh > 0 ? std::max(ieh, 1) : 0, y, ia,
+                      ib)) {
             FillSpan(dc, y, a, b + 1, stroke);
             continue;
         }
@@ -575,7 +618,7 @@ void RoundedFigure(HDC dc, TRect box, int ew, int eh) {
     }
 }
 
-}  // namespace
+} // namespace
 
 BOOL Rectangle(HDC dc, int left, int top, int right, int bottom) {
     if (!dc) return 0;
@@ -585,7 +628,8 @@ BOOL Rectangle(HDC dc, int left, int top, int right, int bottom) {
     bool hasFill = BrushPaint(dc, nullptr, fill);
     if (pen.Null) {
         // Without a pen the figure is one pixel smaller on the right and bottom.
-        if (hasFill) FillDeviceRect(dc, TRect(box.Left, box.Top, box.Right - 1, box.Bottom - 1), fill);
+        if (hasFill)
+            FillDeviceRect(dc, TRect(box.Left, box.Top, box.Right - 1, box.Bottom - 1), fill);
         return 1;
     }
     if (box.IsEmpty()) return 1;
@@ -595,10 +639,13 @@ BOOL Rectangle(HDC dc, int left, int top, int right, int bottom) {
                     box.Bottom - (w - 1) / 2);
     if (hasFill) {
         int in = w <= 1 ? 1 : w - w / 2;
-        FillDeviceRect(dc, TRect(box.Left + in, box.Top + in, box.Right - in, box.Bottom - in), fill);
+        FillDeviceRect(dc, TRect(box.Left + in, box.Top + in, box.Right - in, box.Bottom - in),
+                       fill);
     }
-    TPoint pts[4] = {{box.Left, box.Top}, {box.Right - 1, box.Top},
-                     {box.Right - 1, box.Bottom - 1}, {box.Left, box.Bottom - 1}};
+    TPoint pts[4] = {{box.Left, box.Top},
+                     {box.Right - 1, box.Top},
+                     {box.Right - 1, box.Bottom - 1},
+                     {box.Left, box.Bottom - 1}};
     dc->StylePos = 0;
     if (box.Width() == 1 || box.Height() == 1) {
         // A one-pixel line: walk it once, including its end.
@@ -642,7 +689,8 @@ namespace {
 void FrameDevice(HDC dc, const TRect& rc, const TPaint& paint) {
     if (rc.IsEmpty()) return;
     FillDeviceRect(dc, TRect(rc.Left, rc.Top, rc.Right, rc.Top + 1), paint);
-    if (rc.Height() > 1) FillDeviceRect(dc, TRect(rc.Left, rc.Bottom - 1, rc.Right, rc.Bottom), paint);
+    if (rc.Height() > 1)
+        FillDeviceRect(dc, TRect(rc.Left, rc.Bottom - 1, rc.Right, rc.Bottom), paint);
     if (rc.Height() > 2) {
         FillDeviceRect(dc, TRect(rc.Left, rc.Top + 1, rc.Left + 1, rc.Bottom - 1), paint);
         if (rc.Width() > 1)
@@ -650,7 +698,7 @@ void FrameDevice(HDC dc, const TRect& rc, const TPaint& paint) {
     }
 }
 
-}  // namespace
+} // namespace
 
 int FrameRect(HDC dc, const RECT* r, HBRUSH brush) {
     if (!dc || !r) return 0;
@@ -706,4 +754,4 @@ COLORREF GetPixel(HDC dc, int x, int y) {
     return ToColorRef(bmp->PixelsForRead()[size_t(p.Y) * bmp->PixelStride() + p.X]);
 }
 
-}  // namespace epc
+} // namespace epc

@@ -26,15 +26,20 @@ bool Inside(const TIntervals& iv, int x) {
 
 bool Apply(int mode, bool a, bool b) {
     switch (mode) {
-    case RGN_AND: return a && b;
-    case RGN_OR: return a || b;
-    case RGN_XOR: return a != b;
-    case RGN_DIFF: return a && !b;
-    default: return a;
+    case RGN_AND:
+        return a && b;
+    case RGN_OR:
+        return a || b;
+    case RGN_XOR:
+        return a != b;
+    case RGN_DIFF:
+        return a && !b;
+    default:
+        return a;
     }
 }
 
-}  // namespace
+} // namespace
 
 std::vector<TRect> CombineRects(const std::vector<TRect>& a, const std::vector<TRect>& b,
                                 int mode) {
@@ -57,15 +62,19 @@ std::vector<TRect> CombineRects(const std::vector<TRect>& a, const std::vector<T
         BandIntervals(a, y0, y1, ia);
         BandIntervals(b, y0, y1, ib);
         xs.clear();
-        for (auto& [l, r] : ia) xs.insert(xs.end(), {l, r});
-        for (auto& [l, r] : ib) xs.insert(xs.end(), {l, r});
+        for (auto& [l, r] : ia)
+            xs.insert(xs.end(), {l, r});
+        for (auto& [l, r] : ib)
+            xs.insert(xs.end(), {l, r});
         std::sort(xs.begin(), xs.end());
         xs.erase(std::unique(xs.begin(), xs.end()), xs.end());
         result.clear();
         for (size_t k = 0; k + 1 < xs.size(); ++k) {
             if (!Apply(mode, Inside(ia, xs[k]), Inside(ib, xs[k]))) continue;
-            if (!result.empty() && result.back().second == xs[k]) result.back().second = xs[k + 1];
-            else result.emplace_back(xs[k], xs[k + 1]);
+            if (!result.empty() && result.back().second == xs[k])
+                result.back().second = xs[k + 1];
+            else
+                result.emplace_back(xs[k], xs[k + 1]);
         }
         if (result.empty()) {
             prevBottom = INT32_MIN;
@@ -73,10 +82,12 @@ std::vector<TRect> CombineRects(const std::vector<TRect>& a, const std::vector<T
         }
         if (prevBottom == y0 && result == prev) {
             // Same intervals as the band above: extend it.
-            for (size_t k = prevStart; k < out.size(); ++k) out[k].Bottom = y1;
+            for (size_t k = prevStart; k < out.size(); ++k)
+                out[k].Bottom = y1;
         } else {
             prevStart = out.size();
-            for (auto& [l, r] : result) out.emplace_back(l, y0, r, y1);
+            for (auto& [l, r] : result)
+                out.emplace_back(l, y0, r, y1);
             prev = result;
         }
         prevBottom = y1;
@@ -96,7 +107,8 @@ int Complexity(const std::vector<TRect>& rects) {
 
 TRect Box(const std::vector<TRect>& rects) {
     TRect box;
-    for (const TRect& r : rects) UnionRect(box, box, r);
+    for (const TRect& r : rects)
+        UnionRect(box, box, r);
     return box;
 }
 
@@ -104,7 +116,7 @@ TRect Ordered(int l, int t, int r, int b) {
     return TRect(std::min(l, r), std::min(t, b), std::max(l, r), std::max(t, b));
 }
 
-}  // namespace
+} // namespace
 
 // ---- Regions ------------------------------------------------------------------------------
 
@@ -139,7 +151,8 @@ int CombineRgn(HRGN dst, HRGN a, HRGN b, int mode) {
 
 int OffsetRgn(HRGN rgn, int dx, int dy) {
     if (!rgn) return ERROR_REGION;
-    for (TRect& r : rgn->Rects) OffsetRect(r, dx, dy);
+    for (TRect& r : rgn->Rects)
+        OffsetRect(r, dx, dy);
     return Complexity(rgn->Rects);
 }
 
@@ -209,11 +222,12 @@ int CombineClip(HDC dc, const std::vector<TRect>& rects, int mode) {
 }
 
 std::vector<TRect> ToDevice(HDC dc, std::vector<TRect> rects) {
-    for (TRect& r : rects) OffsetRect(r, dc->DX(), dc->DY());
+    for (TRect& r : rects)
+        OffsetRect(r, dc->DX(), dc->DY());
     return rects;
 }
 
-}  // namespace
+} // namespace
 
 int IntersectClipRect(HDC dc, int left, int top, int right, int bottom) {
     if (!dc) return ERROR_REGION;
@@ -243,8 +257,10 @@ int ExtSelectClipRgn(HDC dc, HRGN rgn, int mode) {
         dc->InvalidateVisible();
         return SIMPLEREGION;
     }
-    // Regions selected for clipping are in device units, as in Win32.
-    return CombineClip(dc, rgn->Rects, mode);
+    // Device units: the viewport origin is the device origin of a window's client area.
+    std::vector<TRect> rects = rgn->Rects;
+    for (TRect& r : rects) OffsetRect(r, dc->S.ViewportOrg.X, dc->S.ViewportOrg.Y);
+    return CombineClip(dc, rects, mode);
 }
 
 int GetClipBox(HDC dc, RECT* box) {
@@ -260,6 +276,7 @@ int GetClipRgn(HDC dc, HRGN rgn) {
     if (!dc || !rgn) return -1;
     if (!dc->S.HasClip) return 0;
     rgn->Rects = dc->S.Clip;
+    for (TRect& r : rgn->Rects) OffsetRect(r, -dc->S.ViewportOrg.X, -dc->S.ViewportOrg.Y);
     return 1;
 }
 
@@ -280,4 +297,4 @@ BOOL RectVisible(HDC dc, const RECT* rc) {
     return 0;
 }
 
-}  // namespace epc
+} // namespace epc

@@ -12,8 +12,12 @@ namespace epc {
 
 namespace {
 
-inline bool IsHigh(char16_t c) { return c >= 0xD800 && c < 0xDC00; }
-inline bool IsLow(char16_t c) { return c >= 0xDC00 && c < 0xE000; }
+inline bool IsHigh(char16_t c) {
+    return c >= 0xD800 && c < 0xDC00;
+}
+inline bool IsLow(char16_t c) {
+    return c >= 0xDC00 && c < 0xE000;
+}
 
 // The code point starting at text[i]; `units` receives 1 or 2.
 inline char32_t CodePointAt(const char16_t* text, int count, int i, int& units) {
@@ -55,9 +59,12 @@ const std::u16string& FromAnsiScratch(HDC dc, const char* text, int count) {
     scratch.clear();
     if (!text || count <= 0) return scratch;
     bool ascii = true;
-    for (int i = 0; i < count && ascii; ++i) ascii = static_cast<unsigned char>(text[i]) < 0x80;
-    if (ascii) scratch.assign(text, text + count);
-    else scratch = FromAnsi(dc, text, count);
+    for (int i = 0; i < count && ascii; ++i)
+        ascii = static_cast<unsigned char>(text[i]) < 0x80;
+    if (ascii)
+        scratch.assign(text, text + count);
+    else
+        scratch = FromAnsi(dc, text, count);
     return scratch;
 }
 
@@ -103,7 +110,7 @@ void FillClipped(HDC dc, TRect r, uint32_t color, const TRect* clip) {
     FillDeviceRect(dc, r, p);
 }
 
-}  // namespace
+} // namespace
 
 BOOL ExtTextOutW(HDC dc, int x, int y, UINT options, const RECT* r, const char16_t* text,
                  UINT count, const int* dx) {
@@ -116,7 +123,8 @@ BOOL ExtTextOutW(HDC dc, int x, int y, UINT options, const RECT* r, const char16
     int extra = dc->S.CharExtra;
     int width = 0;
     if (dx) {
-        for (int i = 0; i < n; ++i) width += dx[i];
+        for (int i = 0; i < n; ++i)
+            width += dx[i];
     } else {
         width = RunWidth(font, text, n, extra);
     }
@@ -126,12 +134,17 @@ BOOL ExtTextOutW(HDC dc, int x, int y, UINT options, const RECT* r, const char16
         y = dc->S.CurPos.Y;
     }
     int left = x;
-    if ((align & TA_CENTER) == TA_CENTER) left = x - width / 2;
-    else if (align & TA_RIGHT) left = x - width;
+    if ((align & TA_CENTER) == TA_CENTER)
+        left = x - width / 2;
+    else if (align & TA_RIGHT)
+        left = x - width;
     int baseline;
-    if ((align & TA_BASELINE) == TA_BASELINE) baseline = y;
-    else if (align & TA_BOTTOM) baseline = y - m.Descent;
-    else baseline = y + m.Ascent;
+    if ((align & TA_BASELINE) == TA_BASELINE)
+        baseline = y;
+    else if (align & TA_BOTTOM)
+        baseline = y - m.Descent;
+    else
+        baseline = y + m.Ascent;
     if (align & TA_UPDATECP) {
         if ((align & TA_CENTER) == TA_CENTER) {
         } else if (align & TA_RIGHT) {
@@ -165,7 +178,8 @@ BOOL ExtTextOutW(HDC dc, int x, int y, UINT options, const RECT* r, const char16
         const TGlyphBitmap& g = face.Glyph(cp);
         BlendMask(dc, pen + g.Left, baseline - g.Top, g, color, clip);
         if (dx) {
-            for (int k = 0; k < units; ++k) pen += dx[i + k];
+            for (int k = 0; k < units; ++k)
+                pen += dx[i + k];
         } else {
             pen += font->Advance(cp) + extra;
         }
@@ -189,8 +203,8 @@ BOOL TextOutW(HDC dc, int x, int y, const char16_t* text, int count) {
     return ExtTextOutW(dc, x, y, 0, nullptr, text, UINT(count), nullptr);
 }
 
-BOOL ExtTextOutA(HDC dc, int x, int y, UINT options, const RECT* r, const char* text,
-                 UINT count, const int* dx) {
+BOOL ExtTextOutA(HDC dc, int x, int y, UINT options, const RECT* r, const char* text, UINT count,
+                 const int* dx) {
     if (!dc) return 0;
     std::u16string w = FromAnsi(dc, text, int(count));
     // Single-byte code pages map byte for byte; otherwise the advances cannot be matched.
@@ -329,8 +343,8 @@ public:
         : FDc(dc), FFormat(format), FTabWidth(tabWidth), FFont(CurrentFont(dc)),
           FExtra(dc->S.CharExtra) {}
 
-    std::u16string Text;          // after prefix processing
-    std::vector<int> Underlined;  // indexes into Text of accelerator characters
+    std::u16string Text;         // after prefix processing
+    std::vector<int> Underlined; // indexes into Text of accelerator characters
     std::vector<TLine> Lines;
 
     void Prepare(const char16_t* text, int count) {
@@ -375,12 +389,16 @@ public:
         int p = 0;
         while (true) {
             int e = p;
-            while (e < n && Text[size_t(e)] != u'\r' && Text[size_t(e)] != u'\n') ++e;
-            if (FFormat & DT_WORDBREAK) Wrap(p, e, maxWidth);
-            else Lines.push_back({p, e, Width(p, e)});
+            while (e < n && Text[size_t(e)] != u'\r' && Text[size_t(e)] != u'\n')
+                ++e;
+            if (FFormat & DT_WORDBREAK)
+                Wrap(p, e, maxWidth);
+            else
+                Lines.push_back({p, e, Width(p, e)});
             if (e >= n) break;
-            p = e + ((Text[size_t(e)] == u'\r' && e + 1 < n && Text[size_t(e) + 1] == u'\n') ? 2 : 1);
-            if (p >= n) break;  // a final line end opens no empty line
+            p = e +
+                ((Text[size_t(e)] == u'\r' && e + 1 < n && Text[size_t(e) + 1] == u'\n') ? 2 : 1);
+            if (p >= n) break; // a final line end opens no empty line
         }
     }
 
@@ -398,14 +416,16 @@ private:
             int measured = 0, measuredEnd = start;
             while (i < e) {
                 int wordEnd = i;
-                while (wordEnd < e && !IsSpace(wordEnd)) ++wordEnd;
+                while (wordEnd < e && !IsSpace(wordEnd))
+                    ++wordEnd;
                 int w = additive ? measured + Width(measuredEnd, wordEnd) : Width(start, wordEnd);
                 if (w > maxWidth && lineEnd >= 0) break;
                 measured = w;
                 measuredEnd = wordEnd;
                 lineEnd = wordEnd;
                 int sp = wordEnd;
-                while (sp < e && IsSpace(sp)) ++sp;
+                while (sp < e && IsSpace(sp))
+                    ++sp;
                 next = sp;
                 i = sp;
             }
@@ -429,12 +449,14 @@ int DrawTextCore(HDC dc, const char16_t* text, int count, RECT* rect, UINT forma
     if (!text) count = 0;
     if (count < 0) {
         count = 0;
-        while (text[count]) ++count;
+        while (text[count])
+            ++count;
     }
     TGdiFont* font = CurrentFont(dc);
     const TFontMetrics& m = font->Instance->Metrics();
     int lineHeight = m.Height + ((format & DT_EXTERNALLEADING) ? m.ExternalLeading : 0);
-    int leftMargin = params ? params->iLeftMargin : 0, rightMargin = params ? params->iRightMargin : 0;
+    int leftMargin = params ? params->iLeftMargin : 0,
+        rightMargin = params ? params->iRightMargin : 0;
     TRect area(rect->Left + leftMargin, rect->Top, rect->Right - rightMargin, rect->Bottom);
     int tabChars = (params && params->iTabLength > 0) ? params->iTabLength : 8;
     TTextLayout layout(dc, format, tabChars * std::max(1, m.AveCharWidth));
@@ -446,7 +468,8 @@ int DrawTextCore(HDC dc, const char16_t* text, int count, RECT* rect, UINT forma
     int height = lines * lineHeight;
     if (format & DT_CALCRECT) {
         int widest = 0;
-        for (const TLine& l : layout.Lines) widest = std::max(widest, l.Width);
+        for (const TLine& l : layout.Lines)
+            widest = std::max(widest, l.Width);
         rect->Right = area.Left + widest + rightMargin;
         rect->Bottom = rect->Top + height;
         return height;
@@ -454,8 +477,10 @@ int DrawTextCore(HDC dc, const char16_t* text, int count, RECT* rect, UINT forma
 
     int y = area.Top;
     if (format & DT_SINGLELINE) {
-        if (format & DT_VCENTER) y = area.Top + (area.Height() - lineHeight) / 2;
-        else if (format & DT_BOTTOM) y = area.Bottom - lineHeight;
+        if (format & DT_VCENTER)
+            y = area.Top + (area.Height() - lineHeight) / 2;
+        else if (format & DT_BOTTOM)
+            y = area.Bottom - lineHeight;
     }
     UINT oldAlign = dc->S.TextAlign;
     dc->S.TextAlign = TA_LEFT | TA_TOP;
@@ -467,15 +492,18 @@ int DrawTextCore(HDC dc, const char16_t* text, int count, RECT* rect, UINT forma
     for (const TLine& line : layout.Lines) {
         const char16_t* s = t.data() + line.Start;
         int n = line.End - line.Start, w = line.Width;
-        if ((format & (DT_END_ELLIPSIS | DT_WORD_ELLIPSIS | DT_PATH_ELLIPSIS)) && w > area.Width()) {
+        if ((format & (DT_END_ELLIPSIS | DT_WORD_ELLIPSIS | DT_PATH_ELLIPSIS)) &&
+            w > area.Width()) {
             // Keep the longest prefix that leaves room for the dots.
             int dots = RunWidth(font, u"...", 3, dc->S.CharExtra);
             // Widths grow with the prefix: binary search for the longest that fits.
             int lo = 0, hi = n;
             while (lo < hi) {
                 int mid = (lo + hi + 1) / 2;
-                if (layout.Width(line.Start, line.Start + mid) + dots <= area.Width()) lo = mid;
-                else hi = mid - 1;
+                if (layout.Width(line.Start, line.Start + mid) + dots <= area.Width())
+                    lo = mid;
+                else
+                    hi = mid - 1;
             }
             int keep = lo;
             if (keep > 0 && IsLowSurrogate(s[keep]) && IsHighSurrogate(s[keep - 1])) --keep;
@@ -486,8 +514,10 @@ int DrawTextCore(HDC dc, const char16_t* text, int count, RECT* rect, UINT forma
             w = layout.Width(line.Start, line.Start + keep) + dots;
         }
         int x = area.Left;
-        if (format & DT_CENTER) x = area.Left + (area.Width() - w) / 2;
-        else if (format & DT_RIGHT) x = area.Right - w;
+        if (format & DT_CENTER)
+            x = area.Left + (area.Width() - w) / 2;
+        else if (format & DT_RIGHT)
+            x = area.Right - w;
         if (format & DT_EXPANDTABS) {
             // Draw between tabs, each piece at its stop.
             int seg = 0;
@@ -516,7 +546,7 @@ int DrawTextCore(HDC dc, const char16_t* text, int count, RECT* rect, UINT forma
     return height;
 }
 
-}  // namespace
+} // namespace
 
 int DrawTextExW(HDC dc, const char16_t* text, int count, RECT* r, UINT format,
                 DRAWTEXTPARAMS* params) {
@@ -527,8 +557,7 @@ int DrawTextW(HDC dc, const char16_t* text, int count, RECT* r, UINT format) {
     return DrawTextCore(dc, text, count, r, format, nullptr);
 }
 
-int DrawTextExA(HDC dc, const char* text, int count, RECT* r, UINT format,
-                DRAWTEXTPARAMS* params) {
+int DrawTextExA(HDC dc, const char* text, int count, RECT* r, UINT format, DRAWTEXTPARAMS* params) {
     if (!dc) return 0;
     if (text && count < 0) count = int(std::strlen(text));
     std::u16string w = FromAnsi(dc, text, count);
@@ -539,4 +568,4 @@ int DrawTextA(HDC dc, const char* text, int count, RECT* r, UINT format) {
     return DrawTextExA(dc, text, count, r, format, nullptr);
 }
 
-}  // namespace epc
+} // namespace epc

@@ -81,12 +81,28 @@ TEST(GifCodec, BadFilesRaise) {
     std::string good = MakeGif(sample);
     for (size_t n = 0; n + 1 < good.size(); ++n)
         EXPECT_THROW(Decode(good.substr(0, n)), EInvalidGraphic) << n;
-    // A frame reaching past the logical screen.
-    sample.ScreenWidth = 10;
-    EXPECT_THROW(Decode(MakeGif(sample)), EInvalidGraphic);
     // A screen of absurd size.
     std::string huge = good;
     huge[6] = huge[7] = huge[8] = huge[9] = static_cast<char>(0xFF);
     EXPECT_THROW(Decode(huge), EInvalidGraphic);
     EXPECT_THROW(DecodeGif(nullptr, 0), EInvalidGraphic);
+}
+
+TEST(GifCodec, FramesAreCutAtTheScreenEdge) {
+    TGifSample sample;
+    sample.ScreenWidth = 6;
+    sample.ScreenHeight = 5;
+    sample.Left = 2;
+    sample.Top = 1;  // the 8 x 8 frame reaches past the right and bottom edges
+    TDecodedImage img = Decode(MakeGif(sample));
+    EXPECT_EQ(img.Width, 6);
+    EXPECT_EQ(img.Height, 5);
+    EXPECT_EQ(img.Pixels[1 * 6 + 2], Global(0));
+    EXPECT_EQ(img.Pixels[4 * 6 + 5], Global((3 + 3) % 4));
+    // An empty screen takes the frame's extent.
+    sample.ScreenWidth = sample.ScreenHeight = 0;
+    img = Decode(MakeGif(sample));
+    EXPECT_EQ(img.Width, 10);
+    EXPECT_EQ(img.Height, 9);
+    EXPECT_EQ(img.Pixels[8 * 10 + 9], Global((7 + 7) % 4));
 }

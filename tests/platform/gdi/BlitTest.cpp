@@ -32,13 +32,13 @@ TEST(GdiBlit, CopyKeepsAllFourBytesAndRasterOpsCombine) {
         uint8_t expected;
     };
     const uint8_t s = 0x0F, d = 0x3C, p = 0x55;
-    for (Case k : {Case{SRCCOPY, s}, Case{SRCAND, uint8_t(s & d)}, Case{SRCPAINT, uint8_t(s | d)},
-                   Case{SRCINVERT, uint8_t(s ^ d)}, Case{SRCERASE, uint8_t(s & ~d)},
-                   Case{NOTSRCCOPY, uint8_t(~s)}, Case{NOTSRCERASE, uint8_t(~(s | d))},
-                   Case{MERGECOPY, uint8_t(p & s)}, Case{MERGEPAINT, uint8_t(~s | d)},
-                   Case{PATCOPY, p}, Case{PATPAINT, uint8_t(p | ~s | d)},
-                   Case{PATINVERT, uint8_t(p ^ d)}, Case{DSTINVERT, uint8_t(~d)},
-                   Case{BLACKNESS, 0}, Case{WHITENESS, 0xFF}}) {
+    for (Case k :
+         {Case{SRCCOPY, s}, Case{SRCAND, uint8_t(s & d)}, Case{SRCPAINT, uint8_t(s | d)},
+          Case{SRCINVERT, uint8_t(s ^ d)}, Case{SRCERASE, uint8_t(s & ~d)},
+          Case{NOTSRCCOPY, uint8_t(~s)}, Case{NOTSRCERASE, uint8_t(~(s | d))},
+          Case{MERGECOPY, uint8_t(p & s)}, Case{MERGEPAINT, uint8_t(~s | d)}, Case{PATCOPY, p},
+          Case{PATPAINT, uint8_t(p | ~s | d)}, Case{PATINVERT, uint8_t(p ^ d)},
+          Case{DSTINVERT, uint8_t(~d)}, Case{BLACKNESS, 0}, Case{WHITENESS, 0xFF}}) {
         dst.Clear(RGB(d, d, d));
         BitBlt(dst.Dc, 0, 0, 4, 4, src.Dc, 0, 0, k.rop);
         EXPECT_EQ(dst.At(2, 2), RGB(k.expected, k.expected, k.expected)) << std::hex << k.rop;
@@ -50,11 +50,14 @@ TEST(GdiBlit, CopyKeepsAllFourBytesAndRasterOpsCombine) {
 
 TEST(GdiBlit, OverlappingCopyWithinOneSurface) {
     TCanvasFixture c(8, 1);
-    for (int x = 0; x < 8; ++x) SetPixel(c.Dc, x, 0, RGB(uint8_t(x), 0, 0));
-    BitBlt(c.Dc, 1, 0, 7, 1, c.Dc, 0, 0, SRCCOPY);  // scroll right by one
-    for (int x = 1; x < 8; ++x) EXPECT_EQ(GetRValue(c.At(x, 0)), x - 1);
-    BitBlt(c.Dc, 0, 0, 7, 1, c.Dc, 1, 0, SRCCOPY);  // and back
-    for (int x = 0; x < 7; ++x) EXPECT_EQ(GetRValue(c.At(x, 0)), x);
+    for (int x = 0; x < 8; ++x)
+        SetPixel(c.Dc, x, 0, RGB(uint8_t(x), 0, 0));
+    BitBlt(c.Dc, 1, 0, 7, 1, c.Dc, 0, 0, SRCCOPY); // scroll right by one
+    for (int x = 1; x < 8; ++x)
+        EXPECT_EQ(GetRValue(c.At(x, 0)), x - 1);
+    BitBlt(c.Dc, 0, 0, 7, 1, c.Dc, 1, 0, SRCCOPY); // and back
+    for (int x = 0; x < 7; ++x)
+        EXPECT_EQ(GetRValue(c.At(x, 0)), x);
 }
 
 TEST(GdiBlit, StretchNearestMirrorAndHalftoneBoxFilter) {
@@ -71,7 +74,7 @@ TEST(GdiBlit, StretchNearestMirrorAndHalftoneBoxFilter) {
     EXPECT_EQ(dst.At(3, 1), kBlack);
     // Mirrored horizontally by a negative width.
     SetPixel(src.Dc, 0, 0, RGB(255, 0, 0));
-    StretchBlt(dst.Dc, 4, 0, -4, 4, src.Dc, 0, 0, 4, 4, SRCCOPY);  // covers x = 0..3
+    StretchBlt(dst.Dc, 4, 0, -4, 4, src.Dc, 0, 0, 4, 4, SRCCOPY); // covers x = 0..3
     EXPECT_EQ(dst.At(3, 0), RGB(255, 0, 0));
 
     // Halving a checkerboard averages every 2x2 block to middle grey.
@@ -87,7 +90,8 @@ TEST(GdiBlit, StretchNearestMirrorAndHalftoneBoxFilter) {
         }
     // A strong reduction: 100 pixels, a quarter of them black, into one.
     TCanvasFixture row(100, 1), one(1, 1);
-    for (int x = 0; x < 100; x += 4) SetPixel(row.Dc, x, 0, kBlack);
+    for (int x = 0; x < 100; x += 4)
+        SetPixel(row.Dc, x, 0, kBlack);
     SetStretchBltMode(one.Dc, HALFTONE);
     StretchBlt(one.Dc, 0, 0, 1, 1, row.Dc, 0, 0, 100, 1, SRCCOPY);
     EXPECT_NEAR(GetRValue(one.At(0, 0)), 191, 1);
@@ -101,11 +105,11 @@ TEST(GdiBlit, StretchDIBitsReadsEveryDepthAndOrder) {
     TCanvasFixture c(4, 2);
     BITMAPINFO bi{};
     bi.bmiHeader.biWidth = 2;
-    bi.bmiHeader.biHeight = 2;  // bottom-up
+    bi.bmiHeader.biHeight = 2; // bottom-up
     bi.bmiHeader.biBitCount = 24;
     // Rows padded to 8 bytes; the first row in memory is the bottom one.
-    uint8_t rgb[16] = {0, 0, 255, 0, 255, 0, 0, 0,    // bottom: red, green
-                       255, 0, 0, 255, 255, 255, 0, 0};  // top: blue, white
+    uint8_t rgb[16] = {0,   0, 255, 0,   255, 0,   0, 0,  // bottom: red, green
+                       255, 0, 0,   255, 255, 255, 0, 0}; // top: blue, white
     EXPECT_EQ(StretchDIBits(c.Dc, 0, 0, 2, 2, 0, 0, 2, 2, rgb, &bi, DIB_RGB_COLORS, SRCCOPY), 2);
     EXPECT_EQ(c.At(0, 0), RGB(0, 0, 255));
     EXPECT_EQ(c.At(1, 0), kWhite);
@@ -142,21 +146,21 @@ TEST(GdiBlit, StretchDIBitsReadsEveryDepthAndOrder) {
     bi.bmiHeader.biHeight = 2;
     c.Clear(kBlack);
     EXPECT_EQ(SetDIBitsToDevice(c.Dc, 0, 0, 2, 1, 0, 0, 0, 2, rgb, &bi, DIB_RGB_COLORS), 2);
-    EXPECT_EQ(c.At(0, 0), RGB(255, 0, 0));  // the bottom row
+    EXPECT_EQ(c.At(0, 0), RGB(255, 0, 0)); // the bottom row
     EXPECT_EQ(c.At(0, 1), kBlack);
 }
 
 TEST(GdiBlit, MonochromeSourcesTransparentAndAlphaBlend) {
     TCanvasFixture dst(8, 8);
     HDC mem = CreateCompatibleDC(dst.Dc);
-    uint16_t rows[2] = {0x0080, 0x0000};  // pixel (0, 0) set
+    uint16_t rows[2] = {0x0080, 0x0000}; // pixel (0, 0) set
     HBITMAP mono = CreateBitmap(2, 2, 1, 1, rows);
     HGDIOBJ old = SelectObject(mem, mono);
     SetTextColor(dst.Dc, RGB(255, 0, 0));
     SetBkColor(dst.Dc, RGB(0, 255, 0));
     BitBlt(dst.Dc, 0, 0, 2, 2, mem, 0, 0, SRCCOPY);
-    EXPECT_EQ(dst.At(0, 0), RGB(0, 255, 0));  // 1 bits in the background colour
-    EXPECT_EQ(dst.At(1, 0), RGB(255, 0, 0));  // 0 bits in the text colour
+    EXPECT_EQ(dst.At(0, 0), RGB(0, 255, 0)); // 1 bits in the background colour
+    EXPECT_EQ(dst.At(1, 0), RGB(255, 0, 0)); // 0 bits in the text colour
     // Drawing into a monochrome bitmap reaches its bits.
     RECT r(0, 0, 2, 2);
     FillRect(mem, &r, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
@@ -198,7 +202,7 @@ TEST(GdiBitmaps, DIBitsRoundTripAndSectionsAreAddressable) {
     void* bits = nullptr;
     HBITMAP dib = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
     ASSERT_NE(bits, nullptr);
-    static_cast<uint32_t*>(bits)[4] = 0xFF00FF00u;  // row 1, column 1
+    static_cast<uint32_t*>(bits)[4] = 0xFF00FF00u; // row 1, column 1
     HDC dc = CreateCompatibleDC(nullptr);
     HGDIOBJ old = SelectObject(dc, dib);
     EXPECT_EQ(GetPixel(dc, 1, 1), RGB(0, 255, 0));
@@ -212,8 +216,8 @@ TEST(GdiBitmaps, DIBitsRoundTripAndSectionsAreAddressable) {
     out.bmiHeader.biBitCount = 24;
     uint8_t rows[2 * 12] = {};
     EXPECT_EQ(GetDIBits(dc, dib, 0, 2, rows, &out, DIB_RGB_COLORS), 2);
-    EXPECT_EQ(rows[3 + 1], 255);   // bottom row first: (1, 1) green
-    EXPECT_EQ(rows[12 + 6 + 2], 1);  // top row, (2, 0): red 1
+    EXPECT_EQ(rows[3 + 1], 255);    // bottom row first: (1, 1) green
+    EXPECT_EQ(rows[12 + 6 + 2], 1); // top row, (2, 0): red 1
     SelectObject(dc, old);
 
     BITMAPINFO b24{};
@@ -226,7 +230,7 @@ TEST(GdiBitmaps, DIBitsRoundTripAndSectionsAreAddressable) {
     TBitmapBits tb = GetBitmapBits(dib24);
     EXPECT_EQ(tb.BitsPerPixel, 24);
     EXPECT_EQ(tb.Stride, 12);
-    EXPECT_EQ(tb.Bits[12 + 3 + 1], 255);  // rows are top-down: (1, 1) green
+    EXPECT_EQ(tb.Bits[12 + 3 + 1], 255); // rows are top-down: (1, 1) green
     SelectObject(dc, dib24);
     EXPECT_EQ(GetPixel(dc, 2, 0), RGB(1, 2, 3));
     SetPixel(dc, 0, 0, RGB(10, 20, 30));
@@ -243,5 +247,85 @@ TEST(GdiBitmaps, DIBitsRoundTripAndSectionsAreAddressable) {
     DeleteObject(dib24);
 }
 
-}  // namespace
-}  // namespace epc
+TEST(GdiBitmaps, MonochromeAndPalettedDIBits) {
+    // Colour to monochrome: the source's background colour becomes white, the rest black.
+    TCanvasFixture src(8, 1);
+    SetPixel(src.Dc, 2, 0, RGB(255, 0, 0));
+    SetBkColor(src.Dc, kWhite);
+    HDC mem = CreateCompatibleDC(nullptr);
+    HBITMAP mono = CreateCompatibleBitmap(mem, 8, 1);
+    HGDIOBJ old = SelectObject(mem, mono);
+    BitBlt(mem, 0, 0, 8, 1, src.Dc, 0, 0, SRCCOPY);
+    SelectObject(mem, old);
+    TBitmapBits b = GetBitmapBits(mono);
+    EXPECT_EQ(b.Bits[0], 0xDF); // only pixel 2 clear
+
+    // Header query, then the bits as a 1-bit DIB with its black and white table.
+    BITMAPINFO info{};
+    info.bmiHeader.biBitCount = 0;
+    EXPECT_GT(GetDIBits(mem, mono, 0, 1, nullptr, &info, DIB_RGB_COLORS), 0);
+    EXPECT_EQ(info.bmiHeader.biWidth, 8);
+    EXPECT_EQ(info.bmiHeader.biHeight, 1);
+    EXPECT_EQ(info.bmiHeader.biBitCount, 1);
+    EXPECT_EQ(info.bmiHeader.biSizeImage, 4u);
+    uint8_t row[4] = {};
+    EXPECT_EQ(GetDIBits(mem, mono, 0, 1, row, &info, DIB_RGB_COLORS), 1);
+    EXPECT_EQ(row[0], 0xDF);
+    EXPECT_EQ(info.bmiColors[1].rgbRed, 255);
+
+    // An 8-bit section keeps its table; drawing maps colours to the nearest entry.
+    BITMAPINFO pal{};
+    pal.bmiHeader.biWidth = 4;
+    pal.bmiHeader.biHeight = -1;
+    pal.bmiHeader.biBitCount = 8;
+    pal.bmiHeader.biClrUsed = 3;
+    pal.bmiColors[0] = {0, 0, 0, 0};
+    pal.bmiColors[1] = {0, 0, 255, 0};
+    pal.bmiColors[2] = {255, 255, 255, 0};
+    void* bits = nullptr;
+    HBITMAP dib8 = CreateDIBSection(nullptr, &pal, DIB_RGB_COLORS, &bits, nullptr, 0);
+    static_cast<uint8_t*>(bits)[1] = 1;
+    SelectObject(mem, dib8);
+    EXPECT_EQ(GetPixel(mem, 1, 0), RGB(255, 0, 0));
+    EXPECT_EQ(GetPixel(mem, 0, 0), kBlack);
+    SetPixel(mem, 3, 0, RGB(250, 250, 240));
+    b = GetBitmapBits(dib8);
+    EXPECT_EQ(b.Bits[3], 2);
+    SelectObject(mem, old);
+    DeleteObject(dib8);
+    DeleteObject(mono);
+    DeleteDC(mem);
+}
+
+TEST(GdiBlit, PatternRasterOpsUseTheBrushAndItsOrigin) {
+    TCanvasFixture c(16, 16);
+    // A colour pattern brush: the left half of each 8x8 tile red.
+    HDC mem = CreateCompatibleDC(c.Dc);
+    HBITMAP tile = CreateCompatibleBitmap(c.Dc, 8, 8);
+    HGDIOBJ old = SelectObject(mem, tile);
+    RECT all(0, 0, 8, 8), left(0, 0, 4, 8);
+    FillRect(mem, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    HBRUSH red = CreateSolidBrush(RGB(255, 0, 0));
+    FillRect(mem, &left, red);
+    SelectObject(mem, old);
+    HBRUSH pattern = CreatePatternBrush(tile);
+    SelectObject(c.Dc, pattern);
+    PatBlt(c.Dc, 0, 0, 16, 16, PATCOPY);
+    EXPECT_EQ(c.At(0, 0), RGB(255, 0, 0));
+    EXPECT_EQ(c.At(4, 0), kWhite);
+    EXPECT_EQ(c.At(9, 9), RGB(255, 0, 0));
+    SetBrushOrgEx(c.Dc, 2, 0, nullptr);
+    PatBlt(c.Dc, 0, 0, 16, 16, PATINVERT);   // red ^ shifted pattern
+    EXPECT_EQ(c.At(0, 0), RGB(0, 255, 255)); // red over white
+    EXPECT_EQ(c.At(2, 0), kBlack);           // red over red
+    EXPECT_EQ(c.At(4, 0), RGB(0, 255, 255)); // white over red
+    EXPECT_EQ(c.At(6, 0), kBlack);           // white over white
+    SelectObject(c.Dc, GetStockObject(WHITE_BRUSH));
+    DeleteObject(pattern);
+    DeleteObject(red);
+    DeleteObject(tile);
+    DeleteDC(mem);
+}
+
+} // namespace
+} // namespace epc

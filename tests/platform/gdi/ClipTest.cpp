@@ -39,7 +39,8 @@ TEST(GdiClip, IntersectClipRectLimitsAllDrawing) {
     Ellipse(c.Dc, 0, 0, 40, 40);
     POINT tri[] = {{0, 0}, {39, 5}, {5, 39}};
     Polygon(c.Dc, tri, 3);
-    for (int i = 0; i < 40; ++i) SetPixel(c.Dc, i, i, RGB(255, 0, 0));
+    for (int i = 0; i < 40; ++i)
+        SetPixel(c.Dc, i, i, RGB(255, 0, 0));
     PatBlt(c.Dc, 0, 0, 40, 40, DSTINVERT);
     BitBlt(c.Dc, 0, 0, 40, 40, src.Dc, 0, 0, SRCCOPY);
     StretchBlt(c.Dc, 0, 0, 40, 40, src.Dc, 0, 0, 10, 10, SRCCOPY);
@@ -52,7 +53,7 @@ TEST(GdiClip, IntersectClipRectLimitsAllDrawing) {
     DrawEdge(c.Dc, &edge, EDGE_RAISED, BF_RECT | BF_MIDDLE);
     EXPECT_EQ(StrayPixels(c, clip), 0);
     EXPECT_NE(c.At(10, 12), kWhite);
-    EXPECT_EQ(GetPixel(c.Dc, 5, 5), CLR_INVALID);  // outside the clip
+    EXPECT_EQ(GetPixel(c.Dc, 5, 5), CLR_INVALID); // outside the clip
     SelectObject(c.Dc, GetStockObject(BLACK_PEN));
     DeleteObject(wide);
 }
@@ -83,7 +84,7 @@ TEST(GdiClip, ExcludeClipRectAndSelectClipRgn) {
     SelectClipRgn(c.Dc, rgn);
     FillRect(c.Dc, &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
     EXPECT_EQ(c.CountNot(kWhite), 4);
-    SetRectRgn(rgn, 0, 0, 20, 20);  // the context keeps its own copy
+    SetRectRgn(rgn, 0, 0, 20, 20); // the context keeps its own copy
     FillRect(c.Dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
     EXPECT_EQ(c.CountNot(kWhite), 0);
     SelectClipRgn(c.Dc, nullptr);
@@ -103,7 +104,7 @@ TEST(GdiClip, WindowOriginShiftsDrawingAndClipFollowsIt) {
     EXPECT_EQ(c.CountNot(kWhite), 4);
     // A clip set under one origin stays on the same pixels when the origin moves.
     IntersectClipRect(c.Dc, 10, 10, 15, 15);
-    OffsetWindowOrgEx(c.Dc, -5, -5, nullptr);  // origin (5, 5)
+    OffsetWindowOrgEx(c.Dc, -5, -5, nullptr); // origin (5, 5)
     RECT box;
     GetClipBox(c.Dc, &box);
     EXPECT_EQ(box, RECT(5, 5, 10, 10));
@@ -112,7 +113,26 @@ TEST(GdiClip, WindowOriginShiftsDrawingAndClipFollowsIt) {
     POINT org;
     GetViewportOrgEx(c.Dc, &org);
     EXPECT_EQ(org, POINT(3, 0));
-    EXPECT_EQ(GetPixel(c.Dc, 2, 5), kBlack);  // device (0, 0)
+    EXPECT_EQ(GetPixel(c.Dc, 2, 5), kBlack); // device (0, 0)
+
+    // Clip regions ignore the window origin and count from the viewport origin.
+    SelectClipRgn(c.Dc, nullptr);
+    c.Clear(kWhite);
+    SetViewportOrgEx(c.Dc, 4, 4, nullptr);
+    SetWindowOrgEx(c.Dc, 100, 100, nullptr);
+    HRGN rgn = CreateRectRgn(1, 1, 3, 3);
+    SelectClipRgn(c.Dc, rgn);
+    RECT all(0, 0, 300, 300);
+    FillRect(c.Dc, &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+    EXPECT_EQ(c.CountNot(kWhite), 4);
+    EXPECT_EQ(c.At(5, 5), kBlack);
+    EXPECT_EQ(c.At(6, 6), kBlack);
+    SetRectRgn(rgn, 0, 0, 0, 0);
+    EXPECT_EQ(GetClipRgn(c.Dc, rgn), 1);
+    RECT rbox;
+    GetRgnBox(rgn, &rbox);
+    EXPECT_EQ(rbox, RECT(1, 1, 3, 3));
+    DeleteObject(rgn);
 }
 
 TEST(GdiClip, RestoreDCBringsBackClipOriginObjectsAndModes) {
@@ -146,7 +166,7 @@ TEST(GdiClip, RestoreDCBringsBackClipOriginObjectsAndModes) {
     EXPECT_EQ(GetROP2(c.Dc), R2_COPYPEN);
     EXPECT_EQ(GetBkMode(c.Dc), OPAQUE);
     EXPECT_EQ(GetCurrentObject(c.Dc, OBJ_PEN), GetStockObject(BLACK_PEN));
-    EXPECT_FALSE(RestoreDC(c.Dc, 1));  // already consumed
+    EXPECT_FALSE(RestoreDC(c.Dc, 1)); // already consumed
     EXPECT_TRUE(DeleteObject(red));
 }
 
@@ -182,7 +202,8 @@ TEST(GdiRegions, CombineModes) {
     EXPECT_EQ(CombineRgn(r, b, nullptr, RGN_COPY), SIMPLEREGION);
     OffsetRgn(r, -5, -5);
     EXPECT_TRUE(EqualRgn(r, a));
-    for (HRGN h : {a, b, r, left, right}) DeleteObject(h);
+    for (HRGN h : {a, b, r, left, right})
+        DeleteObject(h);
 
     TCanvasFixture c(16, 16);
     HRGN fill = CreateRectRgn(1, 1, 4, 4);
@@ -248,8 +269,7 @@ int gReleased = 0;
 
 TEST(GdiDevice, WindowContextsComeFromTheHooks) {
     gWindowDC = CreateBufferDC(10, 10, 96, 96);
-    SetWindowDCHooks([](void*) { return gWindowDC; },
-                     [](void*, HDC) { return ++gReleased; });
+    SetWindowDCHooks([](void*) { return gWindowDC; }, [](void*, HDC) { return ++gReleased; });
     int window = 0;
     HDC dc = GetDC(&window);
     EXPECT_EQ(dc, gWindowDC);
@@ -262,5 +282,5 @@ TEST(GdiDevice, WindowContextsComeFromTheHooks) {
     DeleteDC(gWindowDC);
 }
 
-}  // namespace
-}  // namespace epc
+} // namespace
+} // namespace epc

@@ -15,7 +15,8 @@ TEST(GdiLines, LineToNeverDrawsTheLastPixel) {
     TCanvasFixture c;
     MoveToEx(c.Dc, 0, 0, nullptr);
     LineTo(c.Dc, 4, 0);
-    for (int x = 0; x < 4; ++x) EXPECT_EQ(c.At(x, 0), kBlack) << x;
+    for (int x = 0; x < 4; ++x)
+        EXPECT_EQ(c.At(x, 0), kBlack) << x;
     EXPECT_EQ(c.At(4, 0), kWhite);
     EXPECT_EQ(c.CountNot(kWhite), 4);
     POINT p;
@@ -42,7 +43,8 @@ TEST(GdiLines, WidePensAreCentredAndStylesLeaveGaps) {
     HGDIOBJ old = SelectObject(c.Dc, wide);
     MoveToEx(c.Dc, 5, 10, nullptr);
     LineTo(c.Dc, 20, 10);
-    for (int y = 9; y <= 11; ++y) EXPECT_EQ(c.At(12, y), RGB(255, 0, 0)) << y;
+    for (int y = 9; y <= 11; ++y)
+        EXPECT_EQ(c.At(12, y), RGB(255, 0, 0)) << y;
     EXPECT_EQ(c.At(12, 8), kWhite);
     EXPECT_EQ(c.At(12, 12), kWhite);
     SelectObject(c.Dc, old);
@@ -57,7 +59,7 @@ TEST(GdiLines, WidePensAreCentredAndStylesLeaveGaps) {
         int on = c.CountNot(kWhite);
         EXPECT_GT(on, 5) << style;
         EXPECT_LT(on, 30) << style;
-        EXPECT_EQ(c.At(0, 3), kBlack) << style;  // every pattern starts with a dash or dot
+        EXPECT_EQ(c.At(0, 3), kBlack) << style; // every pattern starts with a dash or dot
         SelectObject(c.Dc, old);
         DeleteObject(pen);
     }
@@ -81,7 +83,7 @@ TEST(GdiLines, BinaryRasterModes) {
         return c.At(1, y);
     };
     EXPECT_EQ(lineAt(0, R2_COPYPEN), RGB(0xF0, 0x0F, 0x55));
-    EXPECT_EQ(lineAt(1, R2_NOT), RGB(0xEF, 0xDF, 0xCF));  // colour ignored
+    EXPECT_EQ(lineAt(1, R2_NOT), RGB(0xEF, 0xDF, 0xCF)); // colour ignored
     EXPECT_EQ(lineAt(2, R2_XORPEN), RGB(0xE0, 0x2F, 0x65));
     EXPECT_EQ(lineAt(3, R2_NOTXORPEN), RGB(0x1F, 0xD0, 0x9A));
     EXPECT_EQ(lineAt(4, R2_MASKPEN), RGB(0x10, 0x00, 0x10));
@@ -89,7 +91,7 @@ TEST(GdiLines, BinaryRasterModes) {
     EXPECT_EQ(lineAt(6, R2_BLACK), kBlack);
     EXPECT_EQ(lineAt(7, R2_WHITE), kWhite);
     EXPECT_EQ(lineAt(8, R2_NOP), RGB(0x10, 0x20, 0x30));
-    EXPECT_EQ(c.Raw(1, 0) >> 24, 0xFFu);  // drawing writes opaque alpha
+    EXPECT_EQ(c.Raw(1, 0) >> 24, 0xFFu); // drawing writes opaque alpha
     SelectObject(c.Dc, old);
     DeleteObject(pen);
 }
@@ -180,10 +182,10 @@ TEST(GdiFigures, EllipsePolygonAndRoundRect) {
     // A self-overlapping figure: a square traced twice is a hole under ALTERNATE, filled
     // under WINDING.
     SelectObject(c.Dc, GetStockObject(NULL_PEN));
-    POINT twice[] = {{10, 10}, {20, 10}, {20, 20}, {10, 20}, {10, 10},
-                     {20, 10}, {20, 20}, {10, 20}};
-    POINT ring[] = {{0, 10}, {30, 10}, {30, 30}, {0, 30}, {0, 10},
-                    {8, 12}, {8, 28}, {28, 28}, {28, 12}, {8, 12}};
+    POINT twice[] = {{10, 10}, {20, 10}, {20, 20}, {10, 20},
+                     {10, 10}, {20, 10}, {20, 20}, {10, 20}};
+    POINT ring[] = {{0, 10}, {30, 10}, {30, 30}, {0, 30},  {0, 10},
+                    {8, 12}, {8, 28},  {28, 28}, {28, 12}, {8, 12}};
     c.Clear(kWhite);
     SetPolyFillMode(c.Dc, ALTERNATE);
     Polygon(c.Dc, ring, 10);
@@ -200,11 +202,11 @@ TEST(GdiFigures, EllipsePolygonAndRoundRect) {
     SelectObject(c.Dc, GetStockObject(BLACK_PEN));
     SelectObject(c.Dc, GetStockObject(WHITE_BRUSH));
     RoundRect(c.Dc, 2, 2, 22, 14, 8, 8);
-    EXPECT_EQ(c.At(2, 2), kWhite);      // rounded corner
-    EXPECT_EQ(c.At(12, 2), kBlack);     // top edge
-    EXPECT_EQ(c.At(2, 8), kBlack);      // left edge
-    EXPECT_EQ(c.At(21, 8), kBlack);     // right edge
-    EXPECT_EQ(c.At(12, 8), kWhite);     // inside
+    EXPECT_EQ(c.At(2, 2), kWhite);  // rounded corner
+    EXPECT_EQ(c.At(12, 2), kBlack); // top edge
+    EXPECT_EQ(c.At(2, 8), kBlack);  // left edge
+    EXPECT_EQ(c.At(21, 8), kBlack); // right edge
+    EXPECT_EQ(c.At(12, 8), kWhite); // inside
     EXPECT_EQ(c.At(22, 8), kWhite);
 }
 
@@ -215,7 +217,7 @@ TEST(GdiBrushes, PatternBrushFollowsTheBrushOrigin) {
     uint16_t rows[8] = {0xFF7F, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF};
     HBITMAP bmp = CreateBitmap(8, 8, 1, 1, rows);
     HBRUSH brush = CreatePatternBrush(bmp);
-    DeleteObject(bmp);  // the brush keeps its own copy
+    DeleteObject(bmp); // the brush keeps its own copy
     SetTextColor(c.Dc, RGB(255, 0, 0));
     SetBkColor(c.Dc, RGB(0, 0, 255));
     RECT r(0, 0, 16, 16);
@@ -250,7 +252,8 @@ TEST(GdiFigures, FarCoordinatesDrawTheirVisiblePartQuickly) {
     const int big = 1000000000;
     MoveToEx(c.Dc, -big, 5, nullptr);
     LineTo(c.Dc, big, 5);
-    for (int x = 0; x < 16; ++x) EXPECT_EQ(c.At(x, 5), kBlack);
+    for (int x = 0; x < 16; ++x)
+        EXPECT_EQ(c.At(x, 5), kBlack);
     HPEN dash = CreatePen(PS_DASH, 3, kBlack);
     HGDIOBJ old = SelectObject(c.Dc, dash);
     MoveToEx(c.Dc, 8, -big, nullptr);
@@ -293,7 +296,7 @@ TEST(GdiObjects, SelectionStockAndDeletion) {
     LineTo(c.Dc, 3, 0);
     EXPECT_EQ(c.At(1, 0), RGB(1, 2, 3));
     SelectObject(c.Dc, old);
-    EXPECT_TRUE(DeleteObject(GetStockObject(WHITE_BRUSH)));  // stock objects stay
+    EXPECT_TRUE(DeleteObject(GetStockObject(WHITE_BRUSH))); // stock objects stay
     EXPECT_EQ(GetObjectType(GetStockObject(WHITE_BRUSH)), UINT(OBJ_BRUSH));
 
     // A bitmap lives in one memory context at a time.
@@ -303,7 +306,7 @@ TEST(GdiObjects, SelectionStockAndDeletion) {
     EXPECT_NE(SelectObject(a, bmp), nullptr);
     EXPECT_EQ(SelectObject(b, bmp), nullptr);
     DeleteObject(bmp);
-    DeleteDC(a);  // deselects and so deletes the bitmap
+    DeleteDC(a); // deselects and so deletes the bitmap
     DeleteDC(b);
 }
 
@@ -314,7 +317,7 @@ TEST(GdiPixels, SetAndGetPixel) {
     EXPECT_EQ(c.Raw(2, 3), 0xFF090807u);
     EXPECT_EQ(GetPixel(c.Dc, 8, 0), CLR_INVALID);
     EXPECT_EQ(GetPixel(c.Dc, -1, 0), CLR_INVALID);
-    SetPixel(c.Dc, 1, 1, clBtnFace);  // system colours resolve
+    SetPixel(c.Dc, 1, 1, clBtnFace); // system colours resolve
     EXPECT_EQ(GetPixel(c.Dc, 1, 1), GetSysColor(COLOR_BTNFACE));
     RECT r(0, 0, 2, 2);
     InvertRect(c.Dc, &r);
@@ -331,7 +334,7 @@ TEST(GdiEdges, BevelsAdjustAndFill) {
     EXPECT_EQ(c.At(3, 3), GetSysColor(COLOR_BTNHIGHLIGHT));
     EXPECT_EQ(c.At(11, 11), GetSysColor(COLOR_3DDKSHADOW));
     EXPECT_EQ(c.At(10, 10), GetSysColor(COLOR_BTNSHADOW));
-    EXPECT_EQ(c.At(11, 2), GetSysColor(COLOR_3DDKSHADOW));  // the far corners are dark
+    EXPECT_EQ(c.At(11, 2), GetSysColor(COLOR_3DDKSHADOW)); // the far corners are dark
     EXPECT_EQ(c.At(6, 6), GetSysColor(COLOR_BTNFACE));
     EXPECT_EQ(c.At(12, 12), kWhite);
 
@@ -356,14 +359,15 @@ TEST(GdiEdges, FrameControlsDrawClassicGlyphs) {
     auto count = [&](COLORREF col) {
         int n = 0;
         for (int y = 0; y < 20; ++y)
-            for (int x = 0; x < 20; ++x) n += c.At(x, y) == col;
+            for (int x = 0; x < 20; ++x)
+                n += c.At(x, y) == col;
         return n;
     };
     RECT r(0, 0, 13, 13);
     DrawFrameControl(c.Dc, &r, DFC_BUTTON, DFCS_BUTTONCHECK);
     EXPECT_EQ(c.At(0, 0), GetSysColor(COLOR_BTNSHADOW));
     EXPECT_EQ(c.At(6, 6), GetSysColor(COLOR_WINDOW));
-    EXPECT_EQ(c.At(13, 13), kWhite);  // 13x13 exactly
+    EXPECT_EQ(c.At(13, 13), kWhite); // 13x13 exactly
     EXPECT_EQ(c.At(12, 12), GetSysColor(COLOR_BTNHIGHLIGHT));
     int blank = count(GetSysColor(COLOR_WINDOWTEXT));
     DrawFrameControl(c.Dc, &r, DFC_BUTTON, DFCS_BUTTONCHECK | DFCS_CHECKED);
@@ -373,7 +377,8 @@ TEST(GdiEdges, FrameControlsDrawClassicGlyphs) {
     DrawFrameControl(c.Dc, &r, DFC_BUTTON, DFCS_BUTTONCHECK | DFCS_CHECKED | DFCS_INACTIVE);
     EXPECT_EQ(count(GetSysColor(COLOR_WINDOWTEXT)), blank);
     EXPECT_EQ(c.At(6, 6) == GetSysColor(COLOR_BTNFACE) ||
-                  c.At(6, 6) == GetSysColor(COLOR_BTNSHADOW), true);
+                  c.At(6, 6) == GetSysColor(COLOR_BTNSHADOW),
+              true);
     DrawFrameControl(c.Dc, &r, DFC_BUTTON, DFCS_BUTTONCHECK | DFCS_FLAT);
     EXPECT_EQ(c.At(0, 0), GetSysColor(COLOR_BTNSHADOW));
     EXPECT_EQ(c.At(1, 1), GetSysColor(COLOR_WINDOW));
@@ -381,7 +386,7 @@ TEST(GdiEdges, FrameControlsDrawClassicGlyphs) {
     c.Clear(kWhite);
     RECT radio(0, 0, 12, 12);
     DrawFrameControl(c.Dc, &radio, DFC_BUTTON, DFCS_BUTTONRADIO);
-    EXPECT_EQ(c.At(0, 0), kWhite);  // round
+    EXPECT_EQ(c.At(0, 0), kWhite); // round
     EXPECT_EQ(c.At(6, 6), GetSysColor(COLOR_WINDOW));
     DrawFrameControl(c.Dc, &radio, DFC_BUTTON, DFCS_BUTTONRADIO | DFCS_CHECKED);
     EXPECT_EQ(c.At(6, 6), GetSysColor(COLOR_WINDOWTEXT));
@@ -396,5 +401,5 @@ TEST(GdiEdges, FrameControlsDrawClassicGlyphs) {
     EXPECT_EQ(push, RECT(2, 2, 14, 14));
 }
 
-}  // namespace
-}  // namespace epc
+} // namespace
+} // namespace epc

@@ -42,14 +42,16 @@ public:
     std::vector<uint32_t> Snapshot() const {
         TBitmapBits b = GetBitmapBits(GetDCBitmap(Dc));
         std::vector<uint32_t> v(size_t(W) * H);
-        for (int y = 0; y < H; ++y) std::memcpy(&v[size_t(y) * W], b.Bits + y * b.Stride, W * 4);
+        for (int y = 0; y < H; ++y)
+            std::memcpy(&v[size_t(y) * W], b.Bits + y * b.Stride, W * 4);
         return v;
     }
     // Pixels that differ from the colour c.
     int CountNot(COLORREF c) const {
         int n = 0;
         for (int y = 0; y < H; ++y)
-            for (int x = 0; x < W; ++x) n += At(x, y) != c;
+            for (int x = 0; x < W; ++x)
+                n += At(x, y) != c;
         return n;
     }
     // A deterministic multicoloured picture, so inverting operations are visible everywhere.
@@ -77,7 +79,8 @@ public:
     }
     void ReleaseFonts() {
         SelectObject(Dc, GetStockObject(SYSTEM_FONT));
-        for (HFONT f : Fonts) DeleteObject(f);
+        for (HFONT f : Fonts)
+            DeleteObject(f);
         Fonts.clear();
     }
 
@@ -89,4 +92,4 @@ public:
 constexpr COLORREF kWhite = RGB(255, 255, 255);
 constexpr COLORREF kBlack = RGB(0, 0, 0);
 
-}  // namespace epc::gditest
+} // namespace epc::gditest

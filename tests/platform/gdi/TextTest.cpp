@@ -33,16 +33,20 @@ void ExpectExtentsAgree(HDC dc, const std::u16string& s) {
         GetTextExtentPoint32W(dc, s.data(), k + 1, &prefix);
         EXPECT_EQ(prefix.cx, partial[size_t(k)]) << k;
     }
-    EXPECT_EQ(partial[size_t(n)], -1);  // nothing written past the count
+    EXPECT_EQ(partial[size_t(n)], -1); // nothing written past the count
 }
 
 TEST(GdiTextMeasure, PartialExtentsAgreeWithWholeWidthsInEveryFont) {
     TCanvasFixture c;
-    const std::u16string samples[] = {u"", u"W", u"Hello, world", u"iiiWWW  mmm",
+    const std::u16string samples[] = {u"",
+                                      u"W",
+                                      u"Hello, world",
+                                      u"iiiWWW  mmm",
                                       u"Caf\u00e9 \u00fcber \u4e2d\u6587",
-                                      u"a\U0001F600b\U0001D11E", u"tab\there"};
-    for (const char16_t* face : {u"Fixed Metrics Test", u"Arial", u"Times New Roman",
-                                 u"Courier New", u"MS Sans Serif"}) {
+                                      u"a\U0001F600b\U0001D11E",
+                                      u"tab\there"};
+    for (const char16_t* face :
+         {u"Fixed Metrics Test", u"Arial", u"Times New Roman", u"Courier New", u"MS Sans Serif"}) {
         for (int bold : {FW_NORMAL, FW_BOLD}) {
             LOGFONTW lf;
             lf.lfHeight = -15;
@@ -53,7 +57,8 @@ TEST(GdiTextMeasure, PartialExtentsAgreeWithWholeWidthsInEveryFont) {
             HGDIOBJ old = SelectObject(c.Dc, f);
             for (int extra : {0, 3}) {
                 SetTextCharacterExtra(c.Dc, extra);
-                for (const auto& s : samples) ExpectExtentsAgree(c.Dc, s);
+                for (const auto& s : samples)
+                    ExpectExtentsAgree(c.Dc, s);
             }
             // Character extra adds once per character.
             SIZE a, b;
@@ -80,7 +85,7 @@ TEST(GdiTextMeasure, FixedFontGeometryFitAndMetrics) {
     GetTextExtentExPointW(c.Dc, u"abcd", 4, 25, &fit, partial, &s);
     EXPECT_EQ(fit, 2);
     EXPECT_EQ(partial[0], 10);
-    EXPECT_EQ(partial[3], 40);  // all partial extents whatever the maximum
+    EXPECT_EQ(partial[3], 40); // all partial extents whatever the maximum
     GetTextExtentExPointW(c.Dc, u"abcd", 4, 40, &fit, nullptr, nullptr);
     EXPECT_EQ(fit, 4);
     // A surrogate pair is one character of one advance.
@@ -132,7 +137,7 @@ TEST(GdiTextDraw, TextOutPlacesGlyphsAndFillsTheBackground) {
     SetBkMode(c.Dc, TRANSPARENT);
     SetTextAlign(c.Dc, TA_RIGHT | TA_BASELINE);
     TextOutW(c.Dc, 40, 20, u"a", 1);
-    EXPECT_EQ(c.At(31, 5), kBlack);   // box x 31..38, rows 5..19
+    EXPECT_EQ(c.At(31, 5), kBlack); // box x 31..38, rows 5..19
     EXPECT_EQ(c.At(38, 19), kBlack);
     EXPECT_EQ(c.At(30, 10), kWhite);
     EXPECT_EQ(c.At(35, 20), kWhite);
@@ -179,24 +184,24 @@ TEST(GdiTextDraw, ClippedOpaqueUnderlineAndStrikeOut) {
     c.SelectFixedFont(-20, true, true);
     SetBkMode(c.Dc, TRANSPARENT);
     TextOutW(c.Dc, 0, 0, u"a b", 3);
-    EXPECT_EQ(c.At(15, 18), kBlack);  // underline: baseline 16 + 2, under the space too
+    EXPECT_EQ(c.At(15, 18), kBlack); // underline: baseline 16 + 2, under the space too
     EXPECT_EQ(c.At(29, 18), kBlack);
     EXPECT_EQ(c.At(30, 18), kWhite);
-    EXPECT_EQ(c.At(15, 8), kBlack);   // strike-out: baseline 16 - 8
+    EXPECT_EQ(c.At(15, 8), kBlack); // strike-out: baseline 16 - 8
     EXPECT_EQ(c.At(15, 7), kWhite);
 }
 
 TEST(GdiDrawText, CalcRectWordBreakGeometry) {
     TCanvasFixture c;
     c.SelectFixedFont();
-    RECT r(5, 7, 75, 7);  // room for 7 characters
+    RECT r(5, 7, 75, 7); // room for 7 characters
     int h = DrawTextW(c.Dc, u"aaa bb cccc dd", -1, &r, DT_CALCRECT | DT_WORDBREAK);
     // "aaa bb" / "cccc dd"
     EXPECT_EQ(h, 40);
     EXPECT_EQ(r, RECT(5, 7, 75, 47));
     RECT narrow(0, 0, 30, 0);
     h = DrawTextW(c.Dc, u"abcdefghij xy", -1, &narrow, DT_CALCRECT | DT_WORDBREAK);
-    EXPECT_EQ(h, 40);  // the long word stays whole on its own line
+    EXPECT_EQ(h, 40); // the long word stays whole on its own line
     EXPECT_EQ(narrow.Right, 100);
     RECT lines(0, 0, 200, 0);
     EXPECT_EQ(DrawTextW(c.Dc, u"a\r\nbb\nccc\rd", -1, &lines, DT_CALCRECT | DT_WORDBREAK), 80);
@@ -234,7 +239,7 @@ TEST(GdiDrawText, PrefixesAlignmentAndEllipsis) {
     c.SelectFixedFont();
     RECT r(0, 0, 100, 0);
     DrawTextW(c.Dc, u"a&&b", -1, &r, DT_CALCRECT);
-    EXPECT_EQ(r.Right, 30);  // one ampersand
+    EXPECT_EQ(r.Right, 30); // one ampersand
     r = RECT(0, 0, 100, 0);
     DrawTextW(c.Dc, u"a&&b", -1, &r, DT_CALCRECT | DT_NOPREFIX);
     EXPECT_EQ(r.Right, 40);
@@ -290,5 +295,5 @@ TEST(GdiDrawText, PrefixesAlignmentAndEllipsis) {
     EXPECT_EQ(GetCharacterPlacementW(c.Dc, u"ab", 2, 0, nullptr, 0), 0u);
 }
 
-}  // namespace
-}  // namespace epc
+} // namespace
+} // namespace epc

@@ -1,0 +1,168 @@
+// Node management of the tree control with very many nodes: adding (as top-level nodes and as
+// one deep chain), expanding everything, walking everything and deleting everything. Each
+// benchmark reports nanoseconds per node ("ns_per_node"); ranges of 100,000 and 1,000,000 nodes
+// show whether the cost grows linearly.
+
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <memory>
+
+#include "components/tree/BaseVirtualTree.h"
+
+using namespace epc;
+
+namespace {
+
+// Counter of seconds per node, shown in nanoseconds.
+void SetPerNode(benchmark::State& state, double seconds, int64_t nodes) {
+    state.counters["ns_per_node"] = seconds * 1e9 / double(nodes);
+}
+
+void BuildRoots(TBaseVirtualTree& tree, int64_t n) {
+    for (int64_t i = 0; i < n; ++i) tree.AddChild(nullptr);
+}
+
+void BuildChain(TBaseVirtualTree& tree, int64_t n) {
+    tree.BeginUpdate();
+    PVirtualNode parent = nullptr;
+    for (int64_t i = 0; i < n; ++i) parent = tree.AddChild(parent);
+    tree.EndUpdate();
+}
+
+template <typename Setup, typename Work>
+void Run(benchmark::State& state, Setup setup, Work work) {
+    const int64_t n = state.range(0);
+    double total = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto tree = std::make_unique<TBaseVirtualTree>(nullptr);
+        setup(*tree, n);
+        state.ResumeTiming();
+        auto start = std::chrono::steady_clock::now();
+        work(*tree, n);
+        total += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        state.PauseTiming();
+        tree.reset();
+        state.ResumeTiming();
+    }
+    SetPerNode(state, total / double(state.iterations()), n);
+}
+
+void AddRootNodes(benchmark::State& state) {
+    Run(state, [](TBaseVirtualTree&, int64_t) {}, BuildRoots);
+}
+
+void AddRootNodesByCount(benchmark::State& state) {
+    Run(state, [](TBaseVirtualTree&, int64_t) {},
+        [](TBaseVirtualTree& tree, int64_t n) { tree.SetRootNodeCount(Cardinal(n)); });
+}
+
+void AddDeepChain(benchmark::State& state) {
+    Run(state, [](TBaseVirtualTree&, int64_t) {}, BuildChain);
+}
+
+void ExpandAllChain(benchmark::State& state) {
+    Run(state, BuildChain, [](TBaseVirtualTree& tree, int64_t) { tree.ExpandAll(nullptr); });
+}
+
+void ExpandAllTwoLevels(benchmark::State& state) {
+    // Ten children under each of n/10 top-level nodes.
+    Run(state,
+        [](TBaseVirtualTree& tree, int64_t n) {
+            tree.BeginUpdate();
+            for (int64_t i = 0; i < n / 10; ++i) tree.SetChildCount(tree.AddChild(nullptr), 9);
+            tree.EndUpdate();
+        },
+        [](TBaseVirtualTree& tree, int64_t) { tree.ExpandAll(nullptr); });
+}
+
+void CollapseAllChain(benchmark::State& state) {
+    Run(state,
+        [](TBaseVirtualTree& tree, int64_t n) {
+            BuildChain(tree, n);
+            tree.ExpandAll(nullptr);
+        },
+        [](TBaseVirtualTree& tree, int64_t) { tree.CollapseAll(nullptr); });
+}
+
+void WalkAllRoots(benchmark::State& state) {
+    Run(state, BuildRoots, [](TBaseVirtualTree& tree, int64_t) {
+        int64_t count = 0;
+        for (PVirtualNode n = tree.GetFirst(); n; n = tree.GetNext(n)) ++count;
+        benchmark::DoNotOptimize(count);
+    });
+}
+
+void WalkAllChain(benchmark::State& state) {
+    Run(state, BuildChain, [](TBaseVirtualTree& tree, int64_t) {
+        int64_t count = 0;
+        for (PVirtualNode n = tree.GetFirst(); n; n = tree.GetNext(n)) ++count;
+        benchmark::DoNotOptimize(count);
+    });
+}
+
+void WalkVisibleChain(benchmark::State& state) {
+    Run(state,
+        [](TBaseVirtualTree& tree, int64_t n) {
+            BuildChain(tree, n);
+            tree.ExpandAll(nullptr);
+        },
+        [](TBaseVirtualTree& tree, int64_t) {
+            int64_t count = 0;
+            for (PVirtualNode n = tree.GetFirstVisible(); n; n = tree.GetNextVisible(n))
+                ++count;
+            benchmark::DoNotOptimize(count);
+        });
+}
+
+void DeleteAllRoots(benchmark::State& state) {
+    Run(state, BuildRoots, [](TBaseVirtualTree& tree, int64_t) { tree.Clear(); });
+}
+
+void DeleteAllChain(benchmark::State& state) {
+    Run(state, BuildChain, [](TBaseVirtualTree& tree, int64_t) { tree.Clear(); });
+}
+
+void DeleteRootsOneByOne(benchmark::State& state) {
+    Run(state, BuildRoots, [](TBaseVirtualTree& tree, int64_t) {
+        while (PVirtualNode n = tree.GetLastChildNoInit(nullptr)) tree.DeleteNode(n);
+    });
+}
+
+void NodeAtPointAfterExpand(benchmark::State& state) {
+    // Hit tests skip whole subtrees by their running heights.
+    Run(state,
+        [](TBaseVirtualTree& tree, int64_t n) {
+            tree.BeginUpdate();
+            for (int64_t i = 0; i < n / 10; ++i) tree.SetChildCount(tree.AddChild(nullptr), 9);
+            tree.EndUpdate();
+            tree.ExpandAll(nullptr);
+        },
+        [](TBaseVirtualTree& tree, int64_t n) {
+            int64_t height = int64_t(tree.RootTotalHeight());
+            for (int i = 0; i < 1000; ++i)
+                benchmark::DoNotOptimize(tree.NodeAtPoint(0, int((height * i) / 1000)));
+        });
+}
+
+}  // namespace
+
+#define TREE_BENCH(name) \
+    BENCHMARK(name)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond)->UseRealTime()
+
+TREE_BENCH(AddRootNodes);
+TREE_BENCH(AddRootNodesByCount);
+TREE_BENCH(AddDeepChain);
+TREE_BENCH(ExpandAllChain);
+TREE_BENCH(ExpandAllTwoLevels);
+TREE_BENCH(CollapseAllChain);
+TREE_BENCH(WalkAllRoots);
+TREE_BENCH(WalkAllChain);
+TREE_BENCH(WalkVisibleChain);
+TREE_BENCH(DeleteAllRoots);
+TREE_BENCH(DeleteAllChain);
+TREE_BENCH(DeleteRootsOneByOne);
+TREE_BENCH(NodeAtPointAfterExpand);
+
+BENCHMARK_MAIN();

@@ -1,0 +1,190 @@
+#pragma once
+// Process-wide resources every tree shares (made by InitializeTreeUnit, released at exit), the
+// tree's error class, and the unit's free helpers: node-to-tree lookup, rectangle ordering, an
+// integer quicksort, wide-text drawing and shortening, alpha blending of 32-bit pixels and two
+// growing text buffers.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "components/tree/VirtualTreeTypes.h"
+#include "platform/core/Exceptions.h"
+#include "platform/core/Geometry.h"
+#include "platform/gdi/Gdi.h"
+
+namespace epc {
+
+class EVirtualTreeError : public Exception {
+public:
+    using Exception::Exception;
+};
+
+// Help context of the errors the tree raises itself.
+constexpr int hcTFEditLinkIsNil = 2000;
+constexpr int hcTFWrongMoveError = 2001;
+constexpr int hcTFWrongStreamFormat = 2002;
+constexpr int hcTFWrongStreamVersion = 2003;
+constexpr int hcTFStreamTooSmall = 2004;
+constexpr int hcTFCorruptStream1 = 2005;
+constexpr int hcTFCorruptStream2 = 2006;
+constexpr int hcTFClipboardFailed = 2007;
+constexpr int hcTFCannotSetUserData = 2008;
+
+[[noreturn]] void ShowError(const std::string& Msg, int HelpContext);
+
+// ---- Unit set-up -----------------------------------------------------------------------------
+
+// Blending works on plain integer code everywhere; the processor test is a constant here.
+constexpr bool MMXAvailable = false;
+
+struct TTreeUnitState {
+    bool Initialized = false;
+    bool IsWin2K = false;
+    bool IsWinXP = false;
+    bool NeedToUnitialize = false;  // the OLE start succeeded
+    uint32_t CF_VIRTUALTREE = 0;
+    uint32_t CF_VTREFERENCE = 0;
+    uint32_t CF_VRTF = 0;
+    uint32_t CF_VRTFNOOBJS = 0;
+    uint32_t CF_HTML = 0;
+    uint32_t CF_CSV = 0;
+};
+const TTreeUnitState& TreeUnitState();
+
+// Runs once; the first tree constructor calls it. Resources are released at process exit.
+void InitializeTreeUnit();
+// Releases what InitializeTreeUnit made (also run automatically at exit).
+void FinalizeTreeUnit();
+
+// Screen cursor id of the header's split cursor.
+constexpr int crHeaderSplit = 100;
+
+// ---- Clipboard-format registry ---------------------------------------------------------------
+
+// Registered names get ids from 0xC000 on; the same name gets the same id.
+uint32_t RegisterTreeClipboardFormat(const std::string& name);
+
+struct TClipboardFormatEntry {
+    std::string Description;
+    uint32_t Format = 0;
+    int Priority = 0;
+    std::string TreeClassName;
+    // True for trees of the class the format was registered for, or of a class derived from it.
+    std::function<bool(const TBaseVirtualTree*)> AppliesTo;
+};
+
+class TClipboardFormatList {
+public:
+    // Registers a format description for trees of class T (and classes derived from it).
+    template <typename T>
+    static void Add(const std::string& description, uint32_t format, int priority,
+                    const std::string& treeClassName) {
+        AddEntry({description, format, priority, treeClassName,
+                  [](const TBaseVirtualTree* tree) {
+                      return dynamic_cast<const T*>(tree) != nullptr;
+                  }});
+    }
+    static void AddEntry(TClipboardFormatEntry entry);
+    static const TClipboardFormatEntry* FindFormat(const std::string& description);
+    static const TClipboardFormatEntry* FindFormat(uint32_t format);
+    // Descriptions registered for the tree's class, by priority.
+    static std::vector<std::string> EnumerateFormats(const TBaseVirtualTree* tree);
+    static void Clear();
+};
+
+// ---- Free helpers ----------------------------------------------------------------------------
+
+// The tree a node belongs to: walks up to the hidden root, whose parent link holds the tree.
+TBaseVirtualTree* TreeFromNode(PVirtualNode Node);
+
+// The rectangle with Left <= Right and Top <= Bottom.
+TRect OrderRect(const TRect& R);
+
+// Ascending sort of TheArray[L..R] (inclusive), the middle element as pivot.
+void QuickSort(std::vector<intptr_t>& TheArray, int L, int R);
+
+// The text unchanged when it fits Width (or Width is not positive); otherwise the longest
+// prefix that fits together with "...", followed by "...".
+std::u16string ShortenString(HDC DC, const std::u16string& S, int Width, bool RTL = false);
+
+// Draws or measures lines (ending at LF, CR, CR LF or U+2028) with the DrawText flags
+// DT_SINGLELINE, DT_CALCRECT, DT_NOCLIP, DT_RTLREADING, DT_RIGHT, DT_CENTER, DT_VCENTER.
+void DrawTextLinesW(HDC DC, const std::u16string& Text, TRect& Bounds, UINT Format);
+
+// ---- Alpha blending --------------------------------------------------------------------------
+
+enum class TBlendMode : uint8_t {
+    bmConstantAlpha,         // one alpha for every pixel
+    bmPerPixelAlpha,         // the source pixel's alpha
+    bmMasterAlpha,           // the source pixel's alpha scaled by the constant alpha
+    bmConstantAlphaAndColor  // the target alone, blended toward a colour (passed as Bias)
+};
+
+// Row routines over B, G, R, A pixels. Each channel: target + (source - target) * alpha / 256
+// (arithmetic shift), plus Bias, clamped to 0..255. For bmConstantAlphaAndColor Bias holds
+// the colour as a pixel value (0xAARRGGBB).
+void AlphaBlendLineConstant(const uint32_t* Source, uint32_t* Destination, int Count,
+                            int ConstantAlpha, int Bias);
+void AlphaBlendLinePerPixel(const uint32_t* Source, uint32_t* Destination, int Count, int Bias);
+void AlphaBlendLineMaster(const uint32_t* Source, uint32_t* Destination, int Count,
+                          int ConstantAlpha, int Bias);
+void AlphaBlendLineMasterAndColor(uint32_t* Destination, int Count, int ConstantAlpha,
+                                  uint32_t Color);
+
+// Blends R of the source context's bitmap onto the target context's bitmap at Target. Both
+// contexts must hold a 32-bit bitmap. The rectangle is clipped to both bitmaps.
+void AlphaBlend(HDC Source, HDC Destination, const TRect& R, const TPoint& Target,
+                TBlendMode Mode, int ConstantAlpha, int Bias);
+
+// ---- Growing text buffers --------------------------------------------------------------------
+
+template <typename CharT>
+class TBasicBufferedString {
+public:
+    static constexpr size_t AllocIncrement = 4096;
+
+    void Add(const std::basic_string<CharT>& S) { Add(S.data(), S.size()); }
+    void Add(const CharT* S, size_t Length);
+    // Appends CR LF.
+    void AddNewLine();
+    std::basic_string<CharT> AsString() const { return {FBuffer.data(), FPosition}; }
+    size_t Length() const { return FPosition; }
+    size_t Capacity() const { return FBuffer.size(); }
+
+private:
+    void Grow(size_t needed);
+    std::vector<CharT> FBuffer;
+    size_t FPosition = 0;
+};
+
+using TBufferedString = TBasicBufferedString<char>;
+using TWideBufferedString = TBasicBufferedString<char16_t>;
+
+template <typename CharT>
+void TBasicBufferedString<CharT>::Grow(size_t needed) {
+    // One step (current size plus 4096) may be too small for a long text: repeat until it fits.
+    size_t size = FBuffer.size();
+    while (size - FPosition < needed) size += size + AllocIncrement;
+    FBuffer.resize(size);
+}
+
+template <typename CharT>
+void TBasicBufferedString<CharT>::Add(const CharT* S, size_t Length) {
+    if (Length == 0) return;
+    if (FBuffer.size() - FPosition < Length) Grow(Length);
+    std::copy(S, S + Length, FBuffer.begin() + std::ptrdiff_t(FPosition));
+    FPosition += Length;
+}
+
+template <typename CharT>
+void TBasicBufferedString<CharT>::AddNewLine() {
+    // 8-bit buffers keep 3 characters in reserve, 16-bit ones 5.
+    const size_t reserve = sizeof(CharT) == 1 ? 3 : 5;
+    if (FBuffer.size() - FPosition < reserve) Grow(reserve);
+    FBuffer[FPosition++] = CharT('\r');
+    FBuffer[FPosition++] = CharT('\n');
+}
+
+}  // namespace epc

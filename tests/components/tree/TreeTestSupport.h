@@ -1,0 +1,45 @@
+#pragma once
+// Helpers shared by the tree tests: a brute-force check of the running totals.
+
+#include <gtest/gtest.h>
+
+#include "components/tree/BaseVirtualTree.h"
+
+namespace epc::testing {
+
+struct TTotals {
+    Cardinal Count = 0;
+    Cardinal Height = 0;
+};
+
+// Recomputes TotalCount and TotalHeight of every node from scratch and compares them with the
+// stored ones; returns the number of fully visible nodes.
+inline Cardinal CheckTotals(TBaseVirtualTree& tree) {
+    tree.FlushTotals();
+    Cardinal visible = 0;
+    std::function<TTotals(PVirtualNode, bool)> walk = [&](PVirtualNode node, bool shown) {
+        TTotals t{1, node->NodeHeight};
+        const bool expanded = node->States.Contains(nsExpanded);
+        for (PVirtualNode c = node->FirstChild; c; c = c->NextSibling) {
+            bool childShown = shown && expanded && c->States.Contains(nsVisible);
+            if (childShown) ++visible;
+            TTotals ct = walk(c, childShown);
+            t.Count += ct.Count;
+            if (expanded && c->States.Contains(nsVisible)) t.Height += ct.Height;
+        }
+        EXPECT_EQ(node->TotalCount, t.Count);
+        EXPECT_EQ(node->TotalHeight, t.Height);
+        return t;
+    };
+    walk(tree.RootNode(), true);
+    return visible;
+}
+
+// Indices of the children of a node, in sibling order.
+inline std::vector<Cardinal> ChildIndices(PVirtualNode parent) {
+    std::vector<Cardinal> result;
+    for (PVirtualNode c = parent->FirstChild; c; c = c->NextSibling) result.push_back(c->Index);
+    return result;
+}
+
+}  // namespace epc::testing
