@@ -283,15 +283,9 @@ void TCustomRVFormattedData::FormatAll(bool keepPosition, bool force, bool noCac
     }
 
     if (depth == 0) {
-        if (keepPosition && !noScroll) {
-            if (onlyTail) {
-                // handled below
-            } else if (topItemNo >= 0 && topItemNo < ItemCount() &&
-                       GetFirstDrawItemNo(topItemNo) >= 0) {
-                ScrollTo(DrawItems[GetFirstDrawItemNo(topItemNo)]->Top - topDelta, false);
-            } else {
-                ScrollTo(oldVPos, false);
-            }
+        if (keepPosition && !noScroll && !onlyTail) {
+            int d = GetFirstDrawItemNo(topItemNo);
+            ScrollTo(d >= 0 ? DrawItems[d]->Top - topDelta : oldVPos, false);
         }
         ScrollControlsVisible();
         if (onlyTail) {

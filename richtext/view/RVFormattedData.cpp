@@ -407,7 +407,7 @@ bool TCustomRVFormattedData::GetItemAtPointEx(int x, int y, TCustomRVFormattedDa
             // The sub-document is asked with the point relative to the item's top-left corner.
             auto* sub = dynamic_cast<TCustomRVFormattedData*>(
                 item->GetSubDocumentAtPoint(x - di->Left, y - di->Top));
-            if (!sub) {
+            if (!sub || sub == data) {
                 offs = x > di->Left + di->Width / 2 ? 1 : 0;
                 return true;
             }

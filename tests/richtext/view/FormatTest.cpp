@@ -421,6 +421,33 @@ TEST(Format, HyperlinkPiecesShareOneJumpNumber) {
     EXPECT_EQ(doc.Data->NextJumpNo, 2);
 }
 
+TEST(Format, FitSearchAgreesWithMeasuringEveryPrefix) {
+    auto style = std::make_unique<TRVStyle>(nullptr);  // a real face: Arial 10
+    TTestRVData data(style.get());
+    const std::string text = "The quick brown fox jumps over the lazy dog, WWW iii 0123.";
+    data.AddTextParagraph(text, 0, 0, TRVTag());
+    data.Format(false);  // leaves the style selected on the formatting canvas
+    HDC dc = data.GetCanvas()->Handle();
+    const int len = int(text.size());
+    std::vector<int> prefix(size_t(len) + 1, 0);
+    for (int k = 1; k <= len; ++k) {
+        SIZE sz;
+        GetTextExtentPoint32A(dc, text.data(), k, &sz);
+        prefix[size_t(k)] = sz.cx;
+    }
+    ASSERT_GT(prefix[size_t(len)], 0);
+    for (int w = 0; w <= prefix[size_t(len)] + 3; ++w) {
+        int expected = 0;
+        while (expected < len && prefix[size_t(expected) + 1] <= w) ++expected;
+        int measured = -1;
+        int n = data.CountFittingCharsA(text.data(), len, w, false, measured);
+        ASSERT_EQ(n, expected) << "width " << w;
+        if (n > 0) {
+            EXPECT_EQ(measured, prefix[size_t(n)]);
+        }
+    }
+}
+
 TEST(Format, ClearDuringClearKeepsTheClearingBitUntilTheOuterEnds) {
     Doc doc;
     doc.Data->AddTextParagraph("aaaa", 0, 0, TRVTag());
