@@ -104,6 +104,27 @@ BENCHMARK(BM_Format1MB)->Arg(400)->Arg(800)->Unit(benchmark::kMillisecond);
 void BM_FormatSize(benchmark::State& state) { Format(state, int(state.range(0)), 400); }
 BENCHMARK(BM_FormatSize)->Arg(1)->Arg(4)->Unit(benchmark::kMillisecond);
 
+// One paragraph held in a single item: each line should cost about its own length.
+void BM_FormatLongItem(benchmark::State& state) {
+    auto style = std::make_unique<TRVStyle>(nullptr);
+    test::TTestRVData data(style.get());
+    data.ClientWidth = 400;
+    std::string text;
+    while (int64_t(text.size()) < state.range(0)) text += "configure the router interface ";
+    data.AddTextParagraph(text, 0, 0, TRVTag());
+    int64_t calls = 0;
+    for (auto _ : state) {
+        int64_t before = TCustomRVFormattedData::MeasureCallCount();
+        data.Format(false);
+        calls += TCustomRVFormattedData::MeasureCallCount() - before;
+    }
+    state.SetBytesProcessed(state.iterations() * int64_t(text.size()));
+    state.counters["lines"] = double(data.DrawItems.Count());
+    state.counters["measures_per_line"] =
+        double(calls) / double(state.iterations()) / double(data.DrawItems.Count());
+}
+BENCHMARK(BM_FormatLongItem)->Arg(16 << 10)->Arg(256 << 10)->Unit(benchmark::kMillisecond);
+
 }  // namespace
 
 BENCHMARK_MAIN();

@@ -1,5 +1,5 @@
 // BMP files: uncompressed 1, 4, 8, 16, 24 and 32 bits with bit-field masks, bottom-up or
-// top-down. Every offset and size is checked against the data before it is used.
+// top-down, and run-length coded 4 and 8 bits. Every offset and size is checked against the data before it is used.
 
 #include <algorithm>
 #include <cmath>
@@ -46,6 +46,50 @@ struct TChannel {
     }
 };
 
+// Run-length coded rows, bottom-up: (count, value) runs, and after a zero count an end of
+// row (0), the end of the picture (1), a jump (2, dx, dy) or that many literal indices padded
+// to an even byte count. Pixels never set show palette entry 0; anything past the edges is
+// dropped.
+void DecodeRle(const uint8_t* p, size_t n, bool fourBits, const uint32_t* palette,
+               TDecodedImage& image) {
+    const int64_t w = image.Width, h = image.Height;
+    image.Pixels.assign(static_cast<size_t>(w) * h, palette[0]);
+    int64_t x = 0, y = 0;  // y counts rows from the bottom
+    auto put = [&](unsigned index) {
+        if (x < w) image.Pixels[static_cast<size_t>(h - 1 - y) * w + x] = palette[index];
+        ++x;
+    };
+    size_t i = 0;
+    while (y < h) {
+        if (n - i < 2) codecs::Fail(kBmp, "truncated run-length data");
+        const unsigned count = p[i], value = p[i + 1];
+        i += 2;
+        if (count > 0) {
+            for (unsigned k = 0; k < count && x < w; ++k)
+                put(fourBits ? ((k & 1) ? value & 15 : value >> 4) : value);
+            continue;
+        }
+        if (value == 0) {  // end of row
+            x = 0;
+            ++y;
+        } else if (value == 1) {  // end of picture
+            break;
+        } else if (value == 2) {
+            if (n - i < 2) codecs::Fail(kBmp, "truncated run-length data");
+            x += p[i];
+            y += p[i + 1];
+            i += 2;
+        } else {
+            size_t bytes = fourBits ? (value + 1) / 2 : value;
+            size_t padded = (bytes + 1) & ~size_t(1);
+            if (n - i < padded) codecs::Fail(kBmp, "truncated run-length data");
+            for (unsigned k = 0; k < value && x < w; ++k)
+                put(fourBits ? ((k & 1) ? p[i + k / 2] & 15 : p[i + k / 2] >> 4) : p[i + k]);
+            i += padded;
+        }
+    }
+}
+
 void Put16(std::string& s, uint16_t v) {
     s.push_back(static_cast<char>(v & 0xFF));
     s.push_back(static_cast<char>(v >> 8));
@@ -91,11 +135,13 @@ TDecodedImage DecodeBmp(const uint8_t* data, size_t size) {
     codecs::CheckDimensions(kBmp, width, height);
     if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32)
         codecs::Fail(kBmp, "unsupported bit count " + std::to_string(bits));
-    if (compression == BI_RLE8 || compression == BI_RLE4)
-        codecs::Fail(kBmp, "run-length compression is not supported");
-    if (compression != BI_RGB && compression != BI_BITFIELDS && compression != BI_ALPHABITFIELDS)
+    const bool rle = compression == BI_RLE8 || compression == BI_RLE4;
+    if (rle && (bits != (compression == BI_RLE8 ? 8u : 4u) || topDown))
+        codecs::Fail(kBmp, "run-length coding needs a bottom-up picture of 4 or 8 bits");
+    if (!rle && compression != BI_RGB && compression != BI_BITFIELDS &&
+        compression != BI_ALPHABITFIELDS)
         codecs::Fail(kBmp, "unsupported compression " + std::to_string(compression));
-    if (compression != BI_RGB && bits != 16 && bits != 32)
+    if (!rle && compression != BI_RGB && bits != 16 && bits != 32)
         codecs::Fail(kBmp, "bit-field masks need 16 or 32 bits per pixel");
 
     // Masks: in the header from version 2 on, else right after a 40-byte header.
@@ -160,6 +206,15 @@ TDecodedImage DecodeBmp(const uint8_t* data, size_t size) {
     const size_t stride = ((static_cast<size_t>(width) * bits + 31) / 32) * 4;
     const size_t offset = pixelOffset ? pixelOffset : afterHeader;
     if (offset < afterHeader) codecs::Fail(kBmp, "pixel data overlaps the header");
+    if (rle) {
+        if (offset >= size) codecs::Fail(kBmp, "truncated pixel data");
+        // Two bytes can end a row of any width: allow far more pixels per byte than for
+        // the other codings, still bounded.
+        codecs::CheckPlausible(kBmp, width * height, size, 16384);
+        DecodeRle(data + offset, size - offset, compression == BI_RLE4, palette, image);
+        codecs::UpdateHasAlpha(image);
+        return image;
+    }
     if (offset > size || stride * static_cast<size_t>(height) > size - offset) {
         // The last row may lack its padding in files written by careless tools.
         size_t needed = stride * (static_cast<size_t>(height) - 1) +

@@ -283,15 +283,9 @@ void TCustomRVFormattedData::FormatAll(bool keepPosition, bool force, bool noCac
     }
 
     if (depth == 0) {
-        if (keepPosition && !noScroll) {
-            if (onlyTail) {
-                // handled below
-            } else if (topItemNo >= 0 && topItemNo < ItemCount() &&
-                       GetFirstDrawItemNo(topItemNo) >= 0) {
-                ScrollTo(DrawItems[GetFirstDrawItemNo(topItemNo)]->Top - topDelta, false);
-            } else {
-                ScrollTo(oldVPos, false);
-            }
+        if (keepPosition && !noScroll && !onlyTail) {
+            int d = GetFirstDrawItemNo(topItemNo);
+            ScrollTo(d >= 0 ? DrawItems[d]->Top - topDelta : oldVPos, false);
         }
         ScrollControlsVisible();
         if (onlyTail) {
@@ -580,6 +574,7 @@ void TCustomRVFormattedData::SelectTextStyle(int styleNo, int itemNo) {
     FFmt.LastTextStyle = styleNo;
     FFmt.VShift = MulDiv(tm.tmHeight, TextStyleVShift(fi), 100);
     FFmt.TextHeight = tm.tmHeight;
+    FFmt.AveCharWidth = tm.tmAveCharWidth;
     FFmt.TextAscent = tm.tmAscent + FFmt.VShift;
     if (GetFlags().Contains(TRVFlag::rvflUseExternalLeading))
         FFmt.TextAscent += tm.tmExternalLeading;
@@ -755,10 +750,21 @@ template <class Ch>
 int TCustomRVFormattedData::CountFittingChars(const Ch* text, int len, int width, bool noWrap,
                                               int& measuredWidth) {
     HDC dc = FFmt.DC;
-    int whole = Measure(dc, text, len);
-    measuredWidth = whole;
-    if (noWrap || (whole > 0 && whole <= width)) return len;
-    int lo = 0, loW = 0, hi = len, hiW = whole;
+    // A run much longer than the line is measured by a prefix that surely overflows it, so
+    // that breaking a long item costs each line about its own length, not the item's.
+    int probe = len;
+    if (!noWrap && FFmt.AveCharWidth > 0) {
+        int64_t guess = int64_t(width) / FFmt.AveCharWidth * 2 + 16;
+        if (guess < len) probe = int(guess);
+    }
+    int probeW = Measure(dc, text, probe);
+    while (probe < len && probeW <= width) {
+        probe = int(std::min<int64_t>(len, int64_t(probe) * 2));
+        probeW = Measure(dc, text, probe);
+    }
+    measuredWidth = probeW;
+    if (noWrap || (probe == len && probeW > 0 && probeW <= width)) return len;
+    int lo = 0, loW = 0, hi = probe, hiW = probeW;
     while (lo + 1 < hi) {
         if (hiW == loW) ++hiW;
         int64_t g = int64_t(width - loW) * (hi - lo) / (hiW - loW) + lo;
@@ -861,7 +867,10 @@ void TCustomRVFormattedData::BreakTextRun(int itemNo, const Ch* text, int len, i
     };
 
     if (len == 0) {
-        if (startsLine) StartNewLine(itemNo, paraStart);
+        // On a line already filled past its width (by a space kept for trimming) the empty
+        // run does not fit either: it goes to the next line, and the space is trimmed.
+        if (startsLine || (FFmt.LineOpen && FFmt.X > FFmt.AvailWidth))
+            StartNewLine(itemNo, paraStart);
         place(startChar + 1, 0, 0);
         return;
     }

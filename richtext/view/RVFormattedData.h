@@ -83,6 +83,7 @@ struct TRVFormatState {
     int TextAscent = 0;         // of the selected style, with its shift and leading
     int TextDescent = 0;
     int TextHeight = 0;
+    int AveCharWidth = 0;
     int VShift = 0;
     int ParaStart = 0;          // first item of the current paragraph
     int AvailWidth = 0;         // of the current line

@@ -102,13 +102,33 @@ TEST(BmpCodec, BadHeadersAndOffsetsRaise) {
     EXPECT_THROW(Decode(patched(22, 0x80000000u)), EInvalidGraphic);  // height
     EXPECT_THROW(Decode(patched(22, 0)), EInvalidGraphic);
     EXPECT_THROW(Decode(patched(28, 7)), EInvalidGraphic);            // bits per pixel
-    EXPECT_THROW(Decode(patched(30, 1)), EInvalidGraphic);            // run-length coded
+    EXPECT_THROW(Decode(patched(30, 1)), EInvalidGraphic);            // run-length at 24 bits
     EXPECT_THROW(Decode(patched(30, 3)), EInvalidGraphic);            // masks at 24 bits
     // A palette claiming more colours than the file holds.
     std::string pal = MakeBmp(1, 1, 8, 0, {}, {0, 0}, {std::string(4, '\0')});
     pal[46] = static_cast<char>(0xFF);  // colours used
     EXPECT_THROW(Decode(pal), EInvalidGraphic);
     EXPECT_THROW(DecodeBmp(nullptr, 0), EInvalidGraphic);
+}
+
+TEST(BmpCodec, RunLengthCodedRows) {
+    const std::vector<uint32_t> pal = {0x000000, 0xFF0000, 0x00FF00, 0x0000FF};
+    const uint32_t p0 = 0xFF000000, p1 = 0xFFFF0000, p2 = 0xFF00FF00, p3 = 0xFF0000FF;
+    // Bottom row: a run of two, three literals (one past the edge), end of row; top row: a
+    // jump one to the right, a run of one, end of picture.
+    std::string rle8("\x02\x01\x00\x03\x02\x03\x01\x00\x00\x00"
+                     "\x00\x02\x01\x00\x01\x03\x00\x01", 18);
+    TDecodedImage img = Decode(MakeBmp(4, 2, 8, 1, {}, pal, {rle8}));
+    EXPECT_EQ(img.Pixels, (std::vector<uint32_t>{p0, p3, p0, p0, p1, p1, p2, p3}));
+    // Four bits: a run alternates the two nibbles; literals are nibbles padded to words.
+    std::string rle4("\x05\x12\x00\x00\x00\x03\x32\x10\x00\x01", 10);
+    img = Decode(MakeBmp(5, 2, 4, 2, {}, pal, {rle4}));
+    EXPECT_EQ(img.Pixels, (std::vector<uint32_t>{p3, p2, p1, p0, p0, p1, p2, p1, p2, p1}));
+    // Cut before the picture is complete, or coded top-down: refused.
+    EXPECT_THROW(Decode(MakeBmp(4, 2, 8, 1, {}, pal, {rle8.substr(0, 10)})), EInvalidGraphic);
+    EXPECT_THROW(Decode(MakeBmp(4, 2, 8, 1, {}, pal, {rle8.substr(0, 15)})), EInvalidGraphic);
+    EXPECT_THROW(Decode(MakeBmp(4, -2, 8, 1, {}, pal, {rle8})), EInvalidGraphic);
+    EXPECT_THROW(Decode(MakeBmp(4, 2, 4, 1, {}, pal, {rle8})), EInvalidGraphic);
 }
 
 TEST(ImageFormats, DetectionAndDispatch) {

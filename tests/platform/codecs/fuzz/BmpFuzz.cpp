@@ -1,4 +1,5 @@
-// BMP decoding of arbitrary bytes, seeded with every bit count, masks and row order.
+// BMP decoding of arbitrary bytes, seeded with every bit count, masks, row order and
+// run-length coding.
 
 #include "tests/platform/codecs/SampleImages.h"
 #include "tests/platform/codecs/fuzz/FuzzCommon.h"
@@ -23,6 +24,11 @@ void EpcFuzzSeeds(std::vector<std::string>& seeds) {
                                      {std::string("\x00\x01\x02\0", 4), std::string("\x03\x02\x01\0", 4)}));
     seeds.push_back(samples::MakeBmp(2, 2, 16, 3, {0xF800, 0x07E0, 0x001F}, {},
                                      {std::string("\xE0\x07\x1F\x00", 4), std::string("\x00\xF8\xFF\xFF", 4)}));
+    seeds.push_back(samples::MakeBmp(4, 2, 8, 1, {}, pal,
+                                     {std::string("\x02\x01\x00\x03\x02\x03\x01\x00\x00\x00"
+                                                  "\x00\x02\x01\x00\x01\x03\x00\x01", 18)}));
+    seeds.push_back(samples::MakeBmp(5, 2, 4, 2, {}, pal,
+                                     {std::string("\x05\x12\x00\x00\x00\x03\x32\x10\x00\x01", 10)}));
     seeds.push_back(samples::MakeBmp(1, 1, 32, 3, {0xFF, 0xFF00, 0xFF0000}, {},
                                      {std::string("\x11\x22\x33\x44", 4)}));
 }
