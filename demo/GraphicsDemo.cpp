@@ -93,20 +93,29 @@ void DrawPens(TCanvas* c, int top) {
     c->Pen()->SetWidth(1);
 
     Caption(c, 330, top, "Pen modes over a colour ramp");
-    for (int x = 0; x < 280; ++x) {
-        int v = x * 255 / 279;
+    const char* modes[] = {"pmBlack", "pmWhite", "pmNop", "pmNot", "pmCopy", "pmNotCopy",
+                           "pmMergePenNot", "pmMaskPenNot", "pmMergeNotPen", "pmMaskNotPen",
+                           "pmMerge", "pmNotMerge", "pmMask", "pmNotMask", "pmXor", "pmNotXor"};
+    for (int x = 0; x < 200; ++x) {
+        int v = x * 255 / 199;
         c->Pen()->SetMode(pmCopy);
         c->Pen()->SetColor(TColor(RGB(uint8_t(v), uint8_t(128), uint8_t(255 - v))));
-        c->MoveTo(330 + x, top + 20);
-        c->LineTo(330 + x, top + 156);
+        c->MoveTo(420 + x, top + 20);
+        c->LineTo(420 + x, top + 166);
     }
+    c->Font()->SetName("Arial");
+    c->Font()->SetSize(6);
+    c->Font()->SetStyle({});
+    c->Font()->SetColor(clBlack);
+    c->Brush()->SetStyle(bsClear);
     c->Pen()->SetColor(clYellow);
     c->Pen()->SetWidth(3);
     for (int m = 0; m <= pmNotXor; ++m) {
-        int y = top + 24 + m * 8;
+        int y = top + 26 + m * 9;
+        c->TextOut(330, y - 5, std::string(modes[m]));
         c->Pen()->SetMode(TPenMode(m));
-        c->MoveTo(336, y);
-        c->LineTo(604, y);
+        c->MoveTo(424, y);
+        c->LineTo(616, y);
     }
     c->Pen()->SetWidth(1);
     c->Pen()->SetMode(pmCopy);
@@ -245,10 +254,10 @@ void DrawPictures(TCanvas* c, int left, int top) {
 }
 
 bool RenderGraphics(const std::string& dir) {
-    TBitmap page(640, 720, pf24bit);
+    TBitmap page(640, 650, pf24bit);
     TCanvas* c = page.Canvas();
     c->Brush()->SetColor(clWhite);
-    c->FillRect(Rect(0, 0, 640, 720));
+    c->FillRect(Rect(0, 0, 640, 650));
     DrawText(c);
     DrawPens(c, 160);
     DrawBrushes(c, 330);

@@ -10,6 +10,7 @@
 #include "platform/core/Arithmetic.h"
 #include "platform/core/Exceptions.h"
 #include "platform/streaming/Filer.h"
+#include "platform/streaming/PropertyRegistry.h"
 
 namespace epc {
 
@@ -184,6 +185,22 @@ void TCustomMap::DoResized() {
 }
 
 // ---- TBitmap32 --------------------------------------------------------------------------------
+
+namespace {
+const bool Bitmap32Registered = [] {
+    TPublished<TBitmap32>("TBitmap32", "TPersistent")
+        .Enum("DrawMode", &TBitmap32::DrawMode, &TBitmap32::SetDrawMode,
+              {"dmOpaque", "dmBlend", "dmCustom"}, dmOpaque)
+        .Integer("MasterAlpha", &TBitmap32::MasterAlpha, &TBitmap32::SetMasterAlpha, 255)
+        .Integer("OuterColor", &TBitmap32::OuterColor, &TBitmap32::SetOuterColor, 0)
+        .Enum("StretchFilter", &TBitmap32::StretchFilter, &TBitmap32::SetStretchFilter,
+              {"sfNearest", "sfLinear", "sfSpline", "sfLanczos", "sfMitchell"}, sfNearest)
+        .Event("OnChange")
+        .Event("OnHandleChanged")
+        .Event("OnPixelCombine");
+    return true;
+}();
+}  // namespace
 
 TBitmap32::TBitmap32() {
     FBitmapInfo.bmiHeader = BITMAPINFOHEADER();

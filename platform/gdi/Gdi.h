@@ -332,7 +332,9 @@ BOOL FillRgn(HDC dc, HRGN rgn, HBRUSH brush);
 
 int IntersectClipRect(HDC dc, int left, int top, int right, int bottom);
 int ExcludeClipRect(HDC dc, int left, int top, int right, int bottom);
-// Regions given to and taken from a context's clip are in device units, as in Win32.
+// Regions given to and taken from a context's clip are in device units, as in Win32: they
+// ignore the window origin and count from the viewport origin, which stands for the device
+// origin of a window's client area.
 int SelectClipRgn(HDC dc, HRGN rgn);  // a copy is taken; null removes the clip
 int ExtSelectClipRgn(HDC dc, HRGN rgn, int mode);
 int GetClipBox(HDC dc, RECT* box);

@@ -257,8 +257,10 @@ int ExtSelectClipRgn(HDC dc, HRGN rgn, int mode) {
         dc->InvalidateVisible();
         return SIMPLEREGION;
     }
-    // Regions selected for clipping are in device units, as in Win32.
-    return CombineClip(dc, rgn->Rects, mode);
+    // Device units: the viewport origin is the device origin of a window's client area.
+    std::vector<TRect> rects = rgn->Rects;
+    for (TRect& r : rects) OffsetRect(r, dc->S.ViewportOrg.X, dc->S.ViewportOrg.Y);
+    return CombineClip(dc, rects, mode);
 }
 
 int GetClipBox(HDC dc, RECT* box) {
@@ -274,6 +276,7 @@ int GetClipRgn(HDC dc, HRGN rgn) {
     if (!dc || !rgn) return -1;
     if (!dc->S.HasClip) return 0;
     rgn->Rects = dc->S.Clip;
+    for (TRect& r : rgn->Rects) OffsetRect(r, -dc->S.ViewportOrg.X, -dc->S.ViewportOrg.Y);
     return 1;
 }
 

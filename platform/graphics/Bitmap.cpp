@@ -9,7 +9,7 @@ namespace epc {
 
 namespace {
 
-BITMAPINFO SurfaceInfo(int width, int height) {
+BITMAPINFO SurfaceHeader(int width, int height) {
     BITMAPINFO info{};
     info.bmiHeader.biSize = 40;
     info.bmiHeader.biWidth = width;
@@ -151,7 +151,7 @@ void TBitmap::NewSurface(int width, int height) {
     HBITMAP surface = nullptr;
     void* bits = nullptr;
     if (width > 0 && height > 0) {
-        BITMAPINFO info = SurfaceInfo(width, height);
+        BITMAPINFO info = SurfaceHeader(width, height);
         surface = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
         if (!surface || !bits) throw EOutOfResources("Out of system resources");
         auto* p = static_cast<uint32_t*>(bits);
@@ -295,6 +295,8 @@ uint8_t* TBitmap::ScanLine(int row) {
     return FScan.data() + size_t(row) * ScanLineStride();
 }
 
+BITMAPINFO TBitmap::SurfaceInfo() const { return SurfaceHeader(FWidth, FHeight); }
+
 uint32_t* TBitmap::SurfaceBits() {
     EnsureSurface();
     return FBits;
@@ -346,7 +348,7 @@ void TBitmap::SetHandle(HBITMAP value) {
         FWidth = FHeight = 0;
         NewSurface(bb.Width, bb.Height);
         if (FBits) {
-            BITMAPINFO info = SurfaceInfo(bb.Width, bb.Height);
+            BITMAPINFO info = SurfaceHeader(bb.Width, bb.Height);
             HDC screen = GetDC(nullptr);
             GetDIBits(screen, value, 0, UINT(bb.Height), FBits, &info, DIB_RGB_COLORS);
             ReleaseDC(nullptr, screen);

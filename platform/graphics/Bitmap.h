@@ -118,6 +118,8 @@ public:
     // Surface pixel access for helpers that work on 32 bits (B, G, R, A, top-down).
     uint32_t* SurfaceBits();
     int SurfaceStride() const { return FWidth * 4; }
+    // The header that describes SurfaceBits to StretchDIBits and SetDIBitsToDevice.
+    BITMAPINFO SurfaceInfo() const;
 
 protected:
     void AssignTo(TPersistent* Dest) override;

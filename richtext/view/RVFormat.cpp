@@ -283,15 +283,9 @@ void TCustomRVFormattedData::FormatAll(bool keepPosition, bool force, bool noCac
     }
 
     if (depth == 0) {
-        if (keepPosition && !noScroll) {
-            if (onlyTail) {
-                // handled below
-            } else if (topItemNo >= 0 && topItemNo < ItemCount() &&
-                       GetFirstDrawItemNo(topItemNo) >= 0) {
-                ScrollTo(DrawItems[GetFirstDrawItemNo(topItemNo)]->Top - topDelta, false);
-            } else {
-                ScrollTo(oldVPos, false);
-            }
+        if (keepPosition && !noScroll && !onlyTail) {
+            int d = GetFirstDrawItemNo(topItemNo);
+            ScrollTo(d >= 0 ? DrawItems[d]->Top - topDelta : oldVPos, false);
         }
         ScrollControlsVisible();
         if (onlyTail) {
@@ -861,7 +855,10 @@ void TCustomRVFormattedData::BreakTextRun(int itemNo, const Ch* text, int len, i
     };
 
     if (len == 0) {
-        if (startsLine) StartNewLine(itemNo, paraStart);
+        // On a line already filled past its width (by a space kept for trimming) the empty
+        // run does not fit either: it goes to the next line, and the space is trimmed.
+        if (startsLine || (FFmt.LineOpen && FFmt.X > FFmt.AvailWidth))
+            StartNewLine(itemNo, paraStart);
         place(startChar + 1, 0, 0);
         return;
     }

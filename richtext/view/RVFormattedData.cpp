@@ -407,7 +407,7 @@ bool TCustomRVFormattedData::GetItemAtPointEx(int x, int y, TCustomRVFormattedDa
             // The sub-document is asked with the point relative to the item's top-left corner.
             auto* sub = dynamic_cast<TCustomRVFormattedData*>(
                 item->GetSubDocumentAtPoint(x - di->Left, y - di->Top));
-            if (!sub) {
+            if (!sub || sub == data) {
                 offs = x > di->Left + di->Width / 2 ? 1 : 0;
                 return true;
             }
@@ -481,6 +481,9 @@ int TCustomRVFormattedData::CalcParaMinWidthRange(int firstItemNo, int lastItemN
                 }
             } else {
                 w = item->GetMinWidth(sad, canvas, this);
+                // An inline item is never narrower than its box, whatever its class reports.
+                if (dynamic_cast<TRVRectItemInfo*>(item))
+                    w = std::max(w, scaleX(item->GetBoxWidth()));
             }
             if (noWrap) {
                 sum += w;

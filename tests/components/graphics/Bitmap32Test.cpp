@@ -7,6 +7,7 @@
 #include "components/graphics/Blend.h"
 #include "platform/core/Exceptions.h"
 #include "platform/streaming/Filer.h"
+#include "platform/streaming/PropertyRegistry.h"
 
 using namespace epc;
 
@@ -190,6 +191,17 @@ TEST(Bitmap32Data, StoredAsBinaryProperty) {
     const std::string expected = std::string("\x04" "Data" "\x0A", 6) +
                                  std::string("\x0C\0\0\0\x01\0\0\0\x01\0\0\0\x04\x03\x02\x01", 16);
     EXPECT_EQ(s.DataString(), expected);
+}
+
+TEST(Bitmap32Data, PublishedProperties) {
+    TBitmap32 b;
+    SetEnumProp(&b, "DrawMode", "dmBlend");
+    SetEnumProp(&b, "StretchFilter", "sfLanczos");
+    SetOrdProp(&b, "MasterAlpha", 90);
+    EXPECT_EQ(b.DrawMode(), dmBlend);
+    EXPECT_EQ(b.StretchFilter(), sfLanczos);
+    EXPECT_EQ(b.MasterAlpha(), 90u);
+    EXPECT_EQ(GetOrdProp(&b, "OuterColor"), 0);
 }
 
 TEST(Bitmap32Data, MalformedDataRaisesWithoutAllocating) {

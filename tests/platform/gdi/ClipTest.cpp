@@ -114,6 +114,25 @@ TEST(GdiClip, WindowOriginShiftsDrawingAndClipFollowsIt) {
     GetViewportOrgEx(c.Dc, &org);
     EXPECT_EQ(org, POINT(3, 0));
     EXPECT_EQ(GetPixel(c.Dc, 2, 5), kBlack); // device (0, 0)
+
+    // Clip regions ignore the window origin and count from the viewport origin.
+    SelectClipRgn(c.Dc, nullptr);
+    c.Clear(kWhite);
+    SetViewportOrgEx(c.Dc, 4, 4, nullptr);
+    SetWindowOrgEx(c.Dc, 100, 100, nullptr);
+    HRGN rgn = CreateRectRgn(1, 1, 3, 3);
+    SelectClipRgn(c.Dc, rgn);
+    RECT all(0, 0, 300, 300);
+    FillRect(c.Dc, &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+    EXPECT_EQ(c.CountNot(kWhite), 4);
+    EXPECT_EQ(c.At(5, 5), kBlack);
+    EXPECT_EQ(c.At(6, 6), kBlack);
+    SetRectRgn(rgn, 0, 0, 0, 0);
+    EXPECT_EQ(GetClipRgn(c.Dc, rgn), 1);
+    RECT rbox;
+    GetRgnBox(rgn, &rbox);
+    EXPECT_EQ(rbox, RECT(1, 1, 3, 3));
+    DeleteObject(rgn);
 }
 
 TEST(GdiClip, RestoreDCBringsBackClipOriginObjectsAndModes) {

@@ -214,3 +214,18 @@ TEST(BitmapStreams, DataPropertyCarriesItsLength) {
     shortData.SetPosition(0);
     EXPECT_THROW(c.ReadData(shortData), EReadError);
 }
+
+TEST(BitmapSurface, DescribesItselfForDeviceIndependentCopies) {
+    TBitmap src(3, 2, pf24bit);
+    src.Canvas()->SetPixels(2, 1, clRed);
+    src.Canvas()->SetPixels(0, 0, clBlue);
+    BITMAPINFO info = src.SurfaceInfo();
+    EXPECT_EQ(info.bmiHeader.biBitCount, 32);
+    EXPECT_EQ(info.bmiHeader.biHeight, -2);  // top-down
+    TBitmap dst(6, 4, pf24bit);
+    StretchDIBits(dst.Canvas()->Handle(), 0, 0, 6, 4, 0, 0, 3, 2, src.SurfaceBits(), &info,
+                  DIB_RGB_COLORS, SRCCOPY);
+    EXPECT_EQ(dst.Canvas()->Pixels(1, 1), clBlue);
+    EXPECT_EQ(dst.Canvas()->Pixels(5, 3), clRed);
+    EXPECT_EQ(dst.Canvas()->Pixels(3, 0), clWhite);
+}

@@ -197,7 +197,8 @@ TEST(Format, ListParagraphTakesTheMarkerAndLevelIndents) {
     EXPECT_EQ(doc.D(0)->Left, 5);   // the marker at its own indent
     EXPECT_EQ(doc.D(1)->Left, 25);  // the text right after it
     EXPECT_EQ(doc.D(2)->Left, 30);  // wrapped lines at the level's indent
-    EXPECT_EQ(doc.Data->CalcDocumentMinWidth(nullptr, nullptr), 30 + 10 + 40);
+    // The level indents, then the text that follows the marker counted with the marker.
+    EXPECT_EQ(doc.Data->CalcDocumentMinWidth(nullptr, nullptr), 30 + 10 + 20 + 40);
 }
 
 TEST(Format, PrinterResolutionScalesMarginsIndentsAndSpacing) {
@@ -418,6 +419,33 @@ TEST(Format, HyperlinkPiecesShareOneJumpNumber) {
     EXPECT_EQ(doc.Data->Jumps[1]->Top, 20);
     EXPECT_EQ(doc.Data->Jumps[2]->Id, 1);
     EXPECT_EQ(doc.Data->NextJumpNo, 2);
+}
+
+TEST(Format, FitSearchAgreesWithMeasuringEveryPrefix) {
+    auto style = std::make_unique<TRVStyle>(nullptr);  // a real face: Arial 10
+    TTestRVData data(style.get());
+    const std::string text = "The quick brown fox jumps over the lazy dog, WWW iii 0123.";
+    data.AddTextParagraph(text, 0, 0, TRVTag());
+    data.Format(false);  // leaves the style selected on the formatting canvas
+    HDC dc = data.GetCanvas()->Handle();
+    const int len = int(text.size());
+    std::vector<int> prefix(size_t(len) + 1, 0);
+    for (int k = 1; k <= len; ++k) {
+        SIZE sz;
+        GetTextExtentPoint32A(dc, text.data(), k, &sz);
+        prefix[size_t(k)] = sz.cx;
+    }
+    ASSERT_GT(prefix[size_t(len)], 0);
+    for (int w = 0; w <= prefix[size_t(len)] + 3; ++w) {
+        int expected = 0;
+        while (expected < len && prefix[size_t(expected) + 1] <= w) ++expected;
+        int measured = -1;
+        int n = data.CountFittingCharsA(text.data(), len, w, false, measured);
+        ASSERT_EQ(n, expected) << "width " << w;
+        if (n > 0) {
+            EXPECT_EQ(measured, prefix[size_t(n)]);
+        }
+    }
 }
 
 TEST(Format, ClearDuringClearKeepsTheClearingBitUntilTheOuterEnds) {
