@@ -22,6 +22,9 @@ struct Fixture {
         style.TextStyles.Add().Style.Include(TRVFontStyle::rvfsBold);
         style.TextStyles.Add().Unicode = true;
         style.ParaStyles.Add().LeftIndent = 20;
+        TRVListLevel& level = style.ListStyles.Add().AddLevel();
+        level.ListType = TRVListType::rvlstDecimal;
+        level.FormatString = "%0:s.";
         textRvf = Build(false);
         binaryRvf = Build(true);
     }
@@ -45,6 +48,12 @@ struct Fixture {
             data.AddTextParagraph("bold part", 1, -1, TRVTag());
             data.AddTextParagraphW(wide, 2, -1, TRVTag());
             if (i % 50 == 0) data.AddBreak();
+            if (i % 10 == 0) {
+                // Numbered paragraphs and checkpoints, as question banks have them.
+                data.SetParagraphMarker(data.ItemCount() - 1, 0, 0, 1, false);
+                data.SetCheckpointInfo(data.ItemCount() - 1, "cp" + std::to_string(i), TRVTag(),
+                                       false);
+            }
         }
         TMemoryStream ms;
         data.SaveToRvfStream(ms, false);

@@ -7,10 +7,14 @@
 
 #include "components/graphics/Bitmap32.h"
 #include "components/graphics/Blend.h"
+#include "components/graphics/Image32.h"
+#include "components/graphics/Layers.h"
 #include "components/graphics/Polygons.h"
 #include "components/graphics/Transforms.h"
 #include "demo/DemoRegistry.h"
 #include "platform/codecs/ImageCodecs.h"
+#include "platform/controls/Forms.h"
+#include "platform/testing/UserActions.h"
 
 using namespace epc;
 
@@ -96,13 +100,36 @@ bool RenderGraphics(const std::string& dir) {
     answer.DrawFilled(&picture, ColorWithAlpha(Color32(255, 0, 0), 60));
     answer.DrawOutline(&picture, Color32(200, 0, 0));
 
-    // Two markers placed like bitmap layers: one at its own size, one enlarged.
-    TBitmap32 marker;
-    DrawMarker(marker);
-    marker.DrawToBitmapRect(&picture, TRect(330, 180, 394, 244));
-    marker.SetMasterAlpha(160);
-    marker.DrawToBitmapRect(&picture, TRect(20, 30, 116, 126));
-    if (!SaveBitmap(picture, dir + "/graphics32-layers.png")) return false;
+    // The picture in a scrolling image view, as the select-and-place window shows it, with two
+    // markers as bitmap layers: one at its own size, one enlarged and half transparent.
+    {
+        auto* form = new TForm(nullptr);
+        form->SetBorderStyle(bsNone);
+        form->SetBounds(0, 0, 520, 360);
+        auto* view = new TScrollView32(form);
+        view->SetParent(form);
+        view->SetBounds(0, 0, 520, 360);
+        view->SetColor(clBtnFace);
+        view->SetBitmap(&picture);
+        TBitmap32 marker;
+        DrawMarker(marker);
+        auto* first = view->Layers()->Add<TBitmapLayer>();
+        first->SetBitmap(&marker);
+        first->SetScaled(true);
+        first->SetLocation({330, 180, 394, 244});
+        auto* second = view->Layers()->Add<TBitmapLayer>();
+        second->SetBitmap(&marker);
+        second->Bitmap()->SetMasterAlpha(160);
+        second->SetScaled(true);
+        second->SetLocation({20, 30, 116, 126});
+        epc::testing::ShowForm(form);
+        view->SetCentered(true);
+        epc::testing::Pump();
+        bool saved = epc::testing::SavePng(epc::testing::ClientPixels(view),
+                                           dir + "/graphics32-layers.png");
+        delete form;
+        if (!saved) return false;
+    }
 
     // Thumbnails by each filter: the whole picture reduced, and a detail enlarged four times.
     const TStretchFilter filters[] = {sfNearest, sfLinear, sfSpline, sfLanczos, sfMitchell};

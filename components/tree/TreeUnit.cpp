@@ -5,6 +5,7 @@
 #include <mutex>
 
 #include "components/tree/BaseVirtualTree.h"
+#include "components/tree/CheckImages.h"
 
 namespace epc {
 
@@ -39,7 +40,6 @@ const TTreeUnitState& TreeUnitState() { return gUnit; }
 
 void InitializeTreeUnit() {
     if (gUnit.Initialized) return;
-    static TUnitFinalizer finalizer;
     gUnit.Initialized = true;
     // No processor test and no operating-system versions here: plain blending code, and the
     // flags of the two old systems stay off.
@@ -56,10 +56,15 @@ void InitializeTreeUnit() {
     if (!TClipboardFormatList::FindFormat("Virtual Tree Data"))
         TClipboardFormatList::Add<TBaseVirtualTree>("Virtual Tree Data", gUnit.CF_VIRTUALTREE,
                                                     50, "TBaseVirtualTree");
+    // Check-image strips, the utilities strip and the cursors, drawn in code.
+    CreateTreeImages();
+    // Made last, so that it is destroyed before the graphics layer the images live in.
+    static TUnitFinalizer finalizer;
 }
 
 void FinalizeTreeUnit() {
     if (!gUnit.Initialized) return;
+    FreeTreeImages();
     gUnit = TTreeUnitState();
 }
 

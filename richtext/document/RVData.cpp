@@ -13,8 +13,9 @@ void MessageBeepForDocument();
 // ---------------------------------------------------------------- markers
 
 int TRVMarkerList::IndexOf(const TRVMarkerItemInfo* marker) const {
-    auto it = std::find(FItems.begin(), FItems.end(), marker);
-    return it == FItems.end() ? -1 : int(it - FItems.begin());
+    for (int i = Count() - 1; i >= 0; --i)
+        if (FItems[size_t(i)] == marker) return i;
+    return -1;
 }
 
 void TRVMarkerList::RenumberFrom(int from, TRVStyle* style) {
@@ -22,8 +23,21 @@ void TRVMarkerList::RenumberFrom(int from, TRVStyle* style) {
     struct ListState {
         int Counters[maxLevels] = {};
         bool Started[maxLevels] = {};
+        TRVListLevel* Levels[maxLevels] = {};  // clamped to the list's last level
+        bool Reset[maxLevels] = {};            // a lower level's marker restarts this one
     };
     std::map<int, ListState> lists;
+    auto stateOf = [&](int listNo) -> ListState& {
+        auto it = lists.find(listNo);
+        if (it != lists.end()) return it->second;
+        ListState& st = lists[listNo];
+        for (int d = 0; d < maxLevels; ++d) {
+            st.Levels[d] = GetMarkerListLevel(style, listNo, d);
+            st.Reset[d] = !st.Levels[d] ||
+                          st.Levels[d]->Options.Contains(TRVListLevelOption::rvloLevelReset);
+        }
+        return st;
+    };
     // Counters depend on every earlier marker, so the walk starts at the beginning; only the
     // markers from From on change.
     for (int i = 0; i < Count(); ++i) {
@@ -35,9 +49,9 @@ void TRVMarkerList::RenumberFrom(int from, TRVStyle* style) {
             }
             continue;
         }
-        ListState& st = lists[m->ListNo];
+        ListState& st = stateOf(m->ListNo);
         int level = std::clamp(int(m->Level), 0, maxLevels - 1);
-        TRVListLevel* info = GetMarkerListLevel(style, m->ListNo, level);
+        TRVListLevel* info = st.Levels[level];
         int startFrom = info ? info->StartFrom : 1;
         if (m->Reset)
             st.Counters[level] = m->StartFrom;
@@ -46,20 +60,19 @@ void TRVMarkerList::RenumberFrom(int from, TRVStyle* style) {
         else
             ++st.Counters[level];
         st.Started[level] = true;
-        for (int d = level + 1; d < maxLevels; ++d) {
-            TRVListLevel* deeper = GetMarkerListLevel(style, m->ListNo, d);
-            bool reset = !deeper || deeper->Options.Contains(TRVListLevelOption::rvloLevelReset);
-            if (reset) st.Started[d] = false;
-        }
+        for (int d = level + 1; d < maxLevels; ++d)
+            if (st.Reset[d]) st.Started[d] = false;
         if (i < from) continue;
         m->Counter = st.Counters[level];
         if (info) {
+            if (!info->HasNumbering()) {
+                m->MarkerText = info->FormatString;
+                continue;
+            }
             std::vector<int> counters(st.Counters, st.Counters + level + 1);
             std::vector<TRVListType> types;
-            for (int k = 0; k <= level; ++k) {
-                TRVListLevel* lk = GetMarkerListLevel(style, m->ListNo, k);
-                types.push_back(lk ? lk->ListType : info->ListType);
-            }
+            for (int k = 0; k <= level; ++k)
+                types.push_back(st.Levels[k] ? st.Levels[k]->ListType : info->ListType);
             m->MarkerText = info->GetMarkerText(counters, types);
         } else {
             m->MarkerText.clear();
@@ -202,7 +215,8 @@ bool TCustomRVData::GetPageBreakBefore(int itemNo) const {
 }
 
 int TCustomRVData::FindItemIndex(const TCustomRVItemInfo* item) const {
-    for (int i = 0; i < ItemCount(); ++i)
+    // From the end: the item asked about is most often the one just appended.
+    for (int i = ItemCount() - 1; i >= 0; --i)
         if ((*FItems)[i].Item == item) return i;
     return -1;
 }
@@ -468,7 +482,7 @@ void TCustomRVData::AddControlItem(const std::string& name, TComponent* control,
     item->Tag = tag;
     PlaceAppended(*this, item, paraNo);
     AppendItem(name, item);
-    // The window-bound layers re-parent the control to their window on this notification.
+    item->ParentControl(this);
     DoControlAction(0, ItemCount() - 1, control);
 }
 
@@ -731,7 +745,7 @@ void TCustomRVData::AddMarkerToList(TRVMarkerItemInfo* marker) {
         }
     }
     markers->Insert(pos, marker);
-    markers->RenumberFrom(pos, GetRVStyle());
+    if (FMarkerUpdateCount == 0) markers->RenumberFrom(pos, GetRVStyle());
 }
 
 void TCustomRVData::RemoveMarkerFromList(TRVMarkerItemInfo* marker) {

@@ -156,6 +156,12 @@ public:
     void AddHotspot(const std::string& name, int imageIndex, int hotImageIndex,
                     TCustomImageList* imageList, int imageListTag, int paraNo,
                     const TRVTag& tag = TRVTag());
+    bool GetItemExtraIntProperty(int itemNo, int prop, int& value) const {
+        return GetItem(itemNo)->GetExtraIntProperty(prop, value);
+    }
+    bool SetItemExtraIntProperty(int itemNo, int prop, int value) {
+        return GetItem(itemNo)->SetExtraIntProperty(prop, value);
+    }
     // Inserts an item with its text; notifications and marker registration included.
     virtual bool InsertItemObjectAt(int index, std::string text, TCustomRVItemInfo* item);
     void MoveItemsFrom(TCustomRVData& source);
@@ -197,6 +203,11 @@ public:
     int GetParagraphMarker(int itemNo, int& listNo, int& level, int& startFrom,
                            bool& useStartFrom) const;
     void RenumberMarkers();
+    // Inside the bracket markers are listed without renumbering; the outermost end renumbers.
+    void BeginMarkersUpdate() { ++FMarkerUpdateCount; }
+    void EndMarkersUpdate() {
+        if (FMarkerUpdateCount > 0 && --FMarkerUpdateCount == 0) RenumberMarkers();
+    }
 
     // ---- Styles.
     virtual void CollectUsedStyles(TRVIntegerList& usedText, TRVIntegerList& usedPara,
@@ -255,6 +266,7 @@ private:
                             TRVFOption::rvfoSaveLayout, TRVFOption::rvfoLoadLayout};
     TRVBiDiMode FBiDiMode = TRVBiDiMode::rvbdUnspecified;
     std::unique_ptr<TRVMarkerList> FMarkers;
+    int FMarkerUpdateCount = 0;
 };
 
 // A plain document: the data with nothing above it (used standalone and by tests).

@@ -834,6 +834,12 @@ bool TCustomRVData::RvfReadLoop(TStream& stream, int& index, int& firstItem, int
     int inserted = 0;
     TRVCPInfo* pendingCP = nullptr;
     bool ok = true;
+    // Markers are numbered once, after the whole pass.
+    struct MarkersBracket {
+        TCustomRVData* D;
+        explicit MarkersBracket(TCustomRVData* d) : D(d) { D->BeginMarkersUpdate(); }
+        ~MarkersBracket() { D->EndMarkersUpdate(); }
+    } markersBracket(this);
     try {
         int64_t size = stream.Size() - stream.Position();
         std::string data;

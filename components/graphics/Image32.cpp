@@ -1,0 +1,677 @@
+#include "components/graphics/Image32.h"
+
+#include <cmath>
+
+#include "components/graphics/Blend.h"
+#include "components/graphics/Transforms.h"
+#include "platform/controls/Forms.h"
+#include "platform/core/Arithmetic.h"
+
+namespace epc {
+
+// ---- TCustomPaintBox32 ------------------------------------------------------------------------
+
+TCustomPaintBox32::TCustomPaintBox32(TComponent* AOwner)
+    : TCustomControl(AOwner), FBuffer(std::make_unique<TBitmap32>()) {
+    // The buffer never notifies: the control decides itself when to compose and repaint.
+    FBuffer->BeginUpdate();
+    FControlStyle.Include(csOpaque);
+    SetBounds(FLeft, FTop, 192, 192);
+}
+
+TCustomPaintBox32::~TCustomPaintBox32() = default;
+
+void TCustomPaintBox32::Invalidate() {
+    FBufferValid = false;
+    TCustomControl::Invalidate();
+}
+
+TRect TCustomPaintBox32::GetViewportRect() {
+    TRect r = ClientRect();
+    if (r.Right < r.Left) r.Right = r.Left;
+    if (r.Bottom < r.Top) r.Bottom = r.Top;
+    return r;
+}
+
+void TCustomPaintBox32::ResizeBuffer() {
+    TRect vp = GetViewportRect();
+    auto target = [&](int current, int viewport) {
+        int t = current;
+        if (viewport > current)
+            t = viewport + FBufferOversize;
+        else if (viewport < current - FBufferOversize)
+            t = viewport;
+        return t < 1 ? 1 : t;
+    };
+    int w = target(FBuffer->Width(), vp.Width()), h = target(FBuffer->Height(), vp.Height());
+    if (w != FBuffer->Width() || h != FBuffer->Height()) {
+        FBuffer->Lock();
+        try {
+            FBuffer->SetSize(w, h);
+        } catch (...) {
+            FBuffer->Unlock();
+            throw;
+        }
+        FBuffer->Unlock();
+        FBufferValid = false;
+    }
+}
+
+void TCustomPaintBox32::DoPaintBuffer() { FBufferValid = true; }
+
+void TCustomPaintBox32::DoPaintGDIOverlay() {
+    if (OnGDIOverlay) OnGDIOverlay(this);
+}
+
+void TCustomPaintBox32::Paint() {
+    ResizeBuffer();
+    if (!FBufferValid) DoPaintBuffer();
+    TRect vp = GetViewportRect();
+    FBuffer->Lock();
+    BitBlt(Canvas()->Handle(), vp.Left, vp.Top, vp.Width(), vp.Height(), FBuffer->DC(), 0, 0,
+           SRCCOPY);
+    FBuffer->Unlock();
+    DoPaintGDIOverlay();
+}
+
+void TCustomPaintBox32::Resize() {
+    FBufferValid = false;
+    TCustomControl::Resize();
+}
+
+void TCustomPaintBox32::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
+    if ((FOptions.Contains(pboAutoFocus) || TabStop()) && CanFocus()) SetFocus();
+    TCustomControl::MouseDown(Button, Shift, X, Y);
+}
+
+void TCustomPaintBox32::Dispatch(TMessage& Message) {
+    switch (Message.Msg) {
+    case WM_ERASEBKGND:
+        Message.Result = 1;  // the buffer covers the whole client area
+        return;
+    case WM_GETDLGCODE:
+        if (FOptions.Contains(pboWantArrowKeys)) {
+            Message.Result = DLGC_WANTARROWS;
+            return;
+        }
+        break;
+    default:
+        break;
+    }
+    TCustomControl::Dispatch(Message);
+}
+
+// ---- TPaintStages -----------------------------------------------------------------------------
+
+TPaintStage* TPaintStages::Add() {
+    FItems.emplace_back();
+    return &FItems.back();
+}
+
+TPaintStage* TPaintStages::Insert(int Index) {
+    Index = ClampInt(Index, 0, Count());
+    return &*FItems.insert(FItems.begin() + Index, TPaintStage());
+}
+
+void TPaintStages::Delete(int Index) {
+    if (Index >= 0 && Index < Count()) FItems.erase(FItems.begin() + Index);
+}
+
+// ---- TCustomImage32 ---------------------------------------------------------------------------
+
+TCustomImage32::TCustomImage32(TComponent* AOwner)
+    : TCustomPaintBox32(AOwner),
+      FBitmap(std::make_unique<TBitmap32>()),
+      FLayers(std::make_unique<TLayerCollection>(this)),
+      FPaintStages(std::make_unique<TPaintStages>()) {
+    FBitmap->OnChange = [this](TObject*) { Changed(); };
+    FBitmap->OnResize = [this](TObject*) { BitmapResized(); };
+    FLayers->OnChange = [this](TObject*) { Changed(); };
+    FLayers->OnGDIUpdate = [this](TObject*) {
+        if (HandleAllocated()) Repaint();
+    };
+    InitDefaultStages();
+}
+
+TCustomImage32::~TCustomImage32() {
+    FBitmap->OnChange = nullptr;
+    FBitmap->OnResize = nullptr;
+    FLayers->OnChange = nullptr;
+    FLayers->OnGDIUpdate = nullptr;
+    FLayers.reset();
+}
+
+void TCustomImage32::InitDefaultStages() {
+    auto add = [&](bool dsgn, bool run, uint32_t stage, uint32_t param = 0) {
+        TPaintStage* s = FPaintStages->Add();
+        s->DsgnTime = dsgn;
+        s->RunTime = run;
+        s->Stage = stage;
+        s->Parameter = param;
+    };
+    add(true, true, PST_CLEAR_BACKGND);
+    add(true, false, PST_CONTROL_FRAME);
+    add(true, true, PST_DRAW_BITMAP);
+    add(true, false, PST_BITMAP_FRAME);
+    add(true, true, PST_DRAW_LAYERS, LOB_VISIBLE);
+    if (OnInitStages) OnInitStages(this);
+}
+
+void TCustomImage32::EndUpdate() {
+    Assert(FUpdateCount > 0, "Unpaired EndUpdate call");
+    --FUpdateCount;
+}
+
+void TCustomImage32::Changed() {
+    if (FUpdateCount != 0) return;
+    Invalidate();
+    if (OnChange) OnChange(this);
+}
+
+void TCustomImage32::SetBitmapAlign(TBitmapAlign Value) {
+    if (Value == FBitmapAlign) return;
+    InvalidateCache();
+    FBitmapAlign = Value;
+    Changed();
+}
+
+void TCustomImage32::SetOffsetHorz(float Value) {
+    if (Value == FOffsetHorz) return;
+    InvalidateCache();
+    FOffsetHorz = Value;
+    Changed();
+}
+
+void TCustomImage32::SetOffsetVert(float Value) {
+    if (Value == FOffsetVert) return;
+    InvalidateCache();
+    FOffsetVert = Value;
+    Changed();
+}
+
+void TCustomImage32::SetScale(float Value) {
+    if (Value <= 0.001f) Value = 0.001f;
+    if (Value == FScale) return;
+    InvalidateCache();
+    FScale = Value;
+    DoScaleChange();
+    Changed();
+}
+
+void TCustomImage32::SetScaleMode(TScaleMode Value) {
+    if (Value == FScaleMode) return;
+    InvalidateCache();
+    FScaleMode = Value;
+    Changed();
+}
+
+void TCustomImage32::SetAutoSize(bool Value) {
+    if (Value == FAutoSize) return;
+    FAutoSize = Value;
+    if (Value) BitmapResized();
+}
+
+TSize TCustomImage32::GetBitmapSize() {
+    if (FBitmap->IsEmpty() || Width() == 0 || Height() == 0) return {0, 0};
+    const int bw = FBitmap->Width(), bh = FBitmap->Height();
+    const int cw = ClientWidth(), ch = ClientHeight();
+    TSize s;
+    switch (FScaleMode) {
+    case smNormal:
+        s = {bw, bh};
+        break;
+    case smStretch:
+        s = {cw, ch};
+        break;
+    case smScale:
+        s = {Round(bw * double(FScale)), Round(bh * double(FScale))};
+        break;
+    case smResize: {
+        double rx = double(cw) / bw, ry = double(ch) / bh;
+        if (rx < ry)
+            s = {cw, Round(bh * rx)};
+        else
+            s = {Round(bw * ry), ch};
+        break;
+    }
+    }
+    if (s.cx < 0) s.cx = 0;
+    if (s.cy < 0) s.cy = 0;
+    return s;
+}
+
+TRect TCustomImage32::GetBitmapRect() {
+    TSize s = GetBitmapSize();
+    TRect r(0, 0, s.cx, s.cy);
+    if (FBitmapAlign == baCenter)
+        OffsetIntRect(r, (ClientWidth() - s.cx) / 2, (ClientHeight() - s.cy) / 2);
+    else if (FBitmapAlign == baCustom)
+        OffsetIntRect(r, Round(FOffsetHorz), Round(FOffsetVert));
+    return r;
+}
+
+const TImageCache& TCustomImage32::Cache() {
+    if (FCacheValid) return FCache;
+    FCache = TImageCache();
+    FCache.BitmapRect = GetBitmapRect();
+    // A picture rectangle with no area (a control of zero size, a tiny scale) maps like an
+    // empty bitmap instead of dividing by its size.
+    if (!FBitmap->IsEmpty() && !IsIntRectEmpty(FCache.BitmapRect)) {
+        const TRect& r = FCache.BitmapRect;
+        FCache.ShiftX = r.Left;
+        FCache.ShiftY = r.Top;
+        FCache.ScaleX = MulDiv(r.Width(), 65536, FBitmap->Width());
+        FCache.ScaleY = MulDiv(r.Height(), 65536, FBitmap->Height());
+        FCache.RevScaleX = MulDiv(FBitmap->Width(), 65536, r.Width());
+        FCache.RevScaleY = MulDiv(FBitmap->Height(), 65536, r.Height());
+    }
+    FCacheValid = true;
+    return FCache;
+}
+
+TPoint TCustomImage32::ClientToBitmapPoint(const TPoint& P) {
+    const TImageCache& c = Cache();
+    return {int32_t((int64_t(P.X) - c.ShiftX) * c.RevScaleX / 65536),
+            int32_t((int64_t(P.Y) - c.ShiftY) * c.RevScaleY / 65536)};
+}
+
+void TCustomImage32::BitmapResized() {
+    // The handler runs inside an update bracket, so what it changes repaints once afterwards.
+    BeginUpdate();
+    try {
+        if (FAutoSize && !FBitmap->IsEmpty()) {
+            int w = FBitmap->Width(), h = FBitmap->Height();
+            if (FScaleMode == smScale) {
+                w = Round(w * double(FScale));
+                h = Round(h * double(FScale));
+            }
+            if (w >= 1 && h >= 1) SetBounds(Left(), Top(), w, h);
+        }
+        if (OnBitmapResize) OnBitmapResize(this);
+    } catch (...) {
+        EndUpdate();
+        throw;
+    }
+    EndUpdate();
+    InvalidateCache();
+    Changed();
+}
+
+void TCustomImage32::Resize() {
+    InvalidateCache();
+    TCustomPaintBox32::Resize();
+}
+
+void TCustomImage32::DoPaintBuffer() {
+    Cache();
+    const bool designing = ComponentState().Contains(TComponentStateItem::csDesigning);
+    for (int i = 0; i < FPaintStages->Count(); ++i) {
+        const TPaintStage& s = FPaintStages->Items(i);
+        if (!(designing ? s.DsgnTime : s.RunTime)) continue;
+        switch (s.Stage) {
+        case PST_CUSTOM:
+            if (OnPaintStage) OnPaintStage(this, FBuffer.get(), uint32_t(i));
+            break;
+        case PST_CLEAR_BUFFER:
+            ExecClearBuffer(FBuffer.get());
+            break;
+        case PST_CLEAR_BACKGND:
+            ExecClearBackgnd(FBuffer.get());
+            break;
+        case PST_DRAW_BITMAP:
+            ExecDrawBitmap(FBuffer.get());
+            break;
+        case PST_DRAW_LAYERS:
+            ExecDrawLayers(FBuffer.get(), s.Parameter);
+            break;
+        case PST_CONTROL_FRAME:
+            ExecControlFrame(FBuffer.get());
+            break;
+        case PST_BITMAP_FRAME:
+            ExecBitmapFrame(FBuffer.get());
+            break;
+        default:
+            break;
+        }
+    }
+    TCustomPaintBox32::DoPaintBuffer();
+}
+
+void TCustomImage32::ExecClearBuffer(TBitmap32* Dest) { Dest->Clear(Color32(Color())); }
+
+void TCustomImage32::ExecClearBackgnd(TBitmap32* Dest) {
+    const TColor32 c = Color32(Color());
+    if (FBitmap->IsEmpty() || FBitmap->DrawMode() != dmOpaque) {
+        Dest->Clear(c);
+        return;
+    }
+    const TRect r = Cache().BitmapRect;
+    const int w = Width(), h = Height();
+    if ((r.Left < 1 && r.Right >= w && r.Top < 1 && r.Bottom >= h) || FBitmapAlign == baTile)
+        return;
+    Dest->FillRectClipped(0, 0, w, r.Top, c);
+    Dest->FillRectClipped(0, r.Bottom, w, h, c);
+    Dest->FillRectClipped(0, r.Top, r.Left, r.Bottom, c);
+    Dest->FillRectClipped(r.Right, r.Top, w, r.Bottom, c);
+}
+
+void TCustomImage32::ExecDrawBitmap(TBitmap32* Dest) {
+    const TRect r = Cache().BitmapRect;
+    if (FBitmap->IsEmpty() || IsIntRectEmpty(r)) return;
+    FBitmap->Lock();
+    try {
+        if (FBitmapAlign == baTile) {
+            for (int i = 0; i <= Dest->Width() / r.Right; ++i)
+                for (int j = 0; j <= Dest->Height() / r.Bottom; ++j) {
+                    TRect t = r;
+                    OffsetIntRect(t, i * r.Right, j * r.Bottom);
+                    FBitmap->DrawToBitmapRect(Dest, t);
+                }
+        } else {
+            FBitmap->DrawToBitmapRect(Dest, r);
+        }
+    } catch (...) {
+        FBitmap->Unlock();
+        throw;
+    }
+    FBitmap->Unlock();
+}
+
+void TCustomImage32::ExecDrawLayers(TBitmap32* Dest, uint32_t Parameter) {
+    for (int i = 0; i < FLayers->Count(); ++i) {
+        TCustomLayer* layer = FLayers->Items(i);
+        if ((layer->LayerOptions() & Parameter) == 0) continue;
+        layer->Paint(Dest);
+        if (layer->OnPaint) layer->OnPaint(layer, Dest);
+    }
+}
+
+namespace {
+
+// A dotted frame of alternating black and white pixels.
+void DottedFrame(TBitmap32* Dest, TRect r) {
+    if (IsIntRectEmpty(r)) return;
+    auto dot = [&](int x, int y) {
+        if (x >= 0 && y >= 0 && x < Dest->Width() && y < Dest->Height())
+            Dest->SetPixel(x, y, ((x + y) & 1) ? clWhite32 : clBlack32);
+    };
+    for (int x = r.Left; x < r.Right; ++x) {
+        dot(x, r.Top);
+        dot(x, r.Bottom - 1);
+    }
+    for (int y = r.Top; y < r.Bottom; ++y) {
+        dot(r.Left, y);
+        dot(r.Right - 1, y);
+    }
+}
+
+}  // namespace
+
+void TCustomImage32::ExecControlFrame(TBitmap32* Dest) {
+    DottedFrame(Dest, TRect(0, 0, Width(), Height()));
+}
+
+void TCustomImage32::ExecBitmapFrame(TBitmap32* Dest) { DottedFrame(Dest, Cache().BitmapRect); }
+
+void TCustomImage32::DoPaintGDIOverlay() {
+    for (int i = 0; i < FLayers->Count(); ++i) {
+        TCustomLayer* layer = FLayers->Items(i);
+        if (layer->LayerOptions() & LOB_GDI_OVERLAY) layer->PaintGDI(Canvas());
+    }
+    TCustomPaintBox32::DoPaintGDIOverlay();
+}
+
+void TCustomImage32::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
+    if ((FOptions.Contains(pboAutoFocus) || TabStop()) && CanFocus()) SetFocus();
+    TCustomLayer* layer = nullptr;
+    if (FLayers->MouseEvents()) layer = FLayers->MouseDown(Button, Shift, X, Y);
+    if (FLayers->MouseListener() && HandleAllocated()) SetCapture(Handle());
+    if (OnMouseDown) OnMouseDown(this, Button, Shift, X, Y, layer);
+}
+
+void TCustomImage32::MouseMove(TShiftState Shift, int X, int Y) {
+    TCustomLayer* layer = nullptr;
+    if (FLayers->MouseEvents()) {
+        layer = FLayers->MouseMove(Shift, X, Y);
+        if (!layer && Screen) Screen->SetCursor(Cursor());
+    }
+    if (OnMouseMove) OnMouseMove(this, Shift, X, Y, layer);
+}
+
+void TCustomImage32::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) {
+    TCustomLayer* layer = nullptr;
+    const bool hadListener = FLayers->MouseListener() != nullptr;
+    if (FLayers->MouseEvents()) layer = FLayers->MouseUp(Button, Shift, X, Y);
+    if (hadListener && !FLayers->MouseListener()) ReleaseCapture();
+    if (OnMouseUp) OnMouseUp(this, Button, Shift, X, Y, layer);
+}
+
+void TCustomImage32::Dispatch(TMessage& Message) {
+    if (Message.Msg == CM_MOUSELEAVE && FLayers->MouseEvents() && !FLayers->MouseListener() &&
+        Screen)
+        Screen->SetCursor(crDefault);
+    TCustomPaintBox32::Dispatch(Message);
+}
+
+// ---- TCustomScrollView32 ----------------------------------------------------------------------
+
+TCustomScrollView32::TCustomScrollView32(TComponent* AOwner) : TCustomImage32(AOwner) {
+    FScaleMode = smScale;
+    FBitmapAlign = baCustom;
+}
+
+void TCustomScrollView32::CreateParams(TCreateParams& Params) {
+    TCustomImage32::CreateParams(Params);
+    if (FScrollBars) Params.Style |= WS_HSCROLL | WS_VSCROLL;
+    if (FBorder) {
+        if (Ctl3D())
+            Params.ExStyle |= WS_EX_CLIENTEDGE;
+        else
+            Params.Style |= WS_BORDER;
+    }
+}
+
+void TCustomScrollView32::SetBorder(bool Value) {
+    if (Value == FBorder) return;
+    FBorder = Value;
+    if (HandleAllocated()) RecreateWnd();
+}
+
+void TCustomScrollView32::SetScrollBars(bool Value) {
+    if (Value == FScrollBars) return;
+    FScrollBars = Value;
+    if (HandleAllocated()) RecreateWnd();
+}
+
+void TCustomScrollView32::SetCentered(bool Value) {
+    FCentered = Value;
+    if (Value)
+        ScrollToCenter(FBitmap->Width() / 2, FBitmap->Height() / 2);
+    else
+        ScrollToCenter(0, 0);
+}
+
+void TCustomScrollView32::Loaded() {
+    TCustomImage32::Loaded();
+    if (FCentered) ScrollToCenter(FBitmap->Width() / 2, FBitmap->Height() / 2);
+}
+
+void TCustomScrollView32::UpdateScrollBars() {
+    if (!HandleAllocated()) return;
+    // Showing or hiding a bar changes the client size, which comes back here through Resize;
+    // that inner call only asks for another round with the new size.
+    if (FUpdatingBars) {
+        FBarsPending = true;
+        return;
+    }
+    FUpdatingBars = true;
+    auto bar = [&](int which, int size, int client, float offset) {
+        SCROLLINFO si;
+        si.nMin = 0;
+        si.nMax = size - 1;
+        si.nPage = uint32_t(std::max(client, 0));
+        if (client < size) {
+            si.fMask = SIF_ALL;
+            si.nPos = std::min(Trunc(-offset / FOldScale * FScale), size + 1 - client);
+        } else {
+            si.fMask = SIF_RANGE | SIF_PAGE;
+        }
+        SetScrollInfo(Handle(), which, &si, true);
+    };
+    try {
+        for (int round = 0; round < 4; ++round) {
+            FBarsPending = false;
+            const TSize picture = GetBitmapSize();
+            bar(SB_HORZ, picture.cx, ClientWidth(), FOffsetHorz);
+            bar(SB_VERT, picture.cy, ClientHeight(), FOffsetVert);
+            if (!FBarsPending) break;
+        }
+    } catch (...) {
+        FUpdatingBars = false;
+        throw;
+    }
+    FUpdatingBars = false;
+    UpdateOffsets();
+}
+
+void TCustomScrollView32::UpdateOffsets() {
+    if (!HandleAllocated()) return;
+    const TSize picture = GetBitmapSize();
+    const int cw = ClientWidth(), ch = ClientHeight();
+    if (FCentered && picture.cx < cw)
+        FOffsetHorz = float(cw - picture.cx) / 2;
+    else
+        FOffsetHorz = float(-GetScrollPos(Handle(), SB_HORZ));
+    if (FCentered && picture.cy < ch)
+        FOffsetVert = float(ch - picture.cy) / 2;
+    else
+        FOffsetVert = float(-GetScrollPos(Handle(), SB_VERT));
+    FOldScale = FScale;
+    InvalidateCache();
+    if (OnScroll) OnScroll(this);
+    Invalidate();
+}
+
+void TCustomScrollView32::Resize() {
+    TCustomImage32::Resize();
+    UpdateScrollBars();
+}
+
+void TCustomScrollView32::DoScaleChange() {
+    TCustomImage32::DoScaleChange();
+    UpdateScrollBars();
+}
+
+void TCustomScrollView32::BitmapResized() {
+    TCustomImage32::BitmapResized();
+    UpdateScrollBars();
+}
+
+void TCustomScrollView32::Scroll(int Bar, int Code, int Pos) {
+    SCROLLINFO si;
+    si.fMask = SIF_ALL;
+    GetScrollInfo(Handle(), Bar, &si);
+    int pos = si.nPos;
+    const int last = si.nMax;
+    switch (Code) {
+    case SB_LINEUP:
+        pos -= 10;
+        break;
+    case SB_LINEDOWN:
+        pos = std::min(pos + 10, last);
+        break;
+    case SB_PAGEUP:
+        pos -= int(si.nPage);
+        break;
+    case SB_PAGEDOWN:
+        pos = std::min(pos + int(si.nPage), last);
+        break;
+    case SB_THUMBPOSITION:
+    case SB_THUMBTRACK:
+        pos = Pos;
+        break;
+    default:
+        return;
+    }
+    if (pos < 0) pos = 0;
+    SetScrollPos(Handle(), Bar, pos, true);
+    UpdateOffsets();
+    Repaint();
+}
+
+void TCustomScrollView32::ScrollBy(int Dx, int Dy) {
+    if (!HandleAllocated()) return;
+    FScrolling = true;
+    auto move = [&](int bar, int delta) {
+        SCROLLINFO si;
+        si.fMask = SIF_ALL;
+        GetScrollInfo(Handle(), bar, &si);
+        int high = std::max(0, si.nMax - int(si.nPage));
+        SetScrollPos(Handle(), bar, ClampInt(si.nPos + delta, 0, high), true);
+    };
+    move(SB_VERT, Dy);
+    move(SB_HORZ, Dx);
+    FScrolling = false;
+    UpdateOffsets();
+    Repaint();
+}
+
+void TCustomScrollView32::ScrollToCenter(int X, int Y) {
+    if (!HandleAllocated() || FBitmap->IsEmpty()) return;
+    const TSize picture = GetBitmapSize();
+    FScrolling = true;
+    SetScrollPos(Handle(), SB_VERT,
+                 Round(double(Y) / FBitmap->Height() * (picture.cy + 1 - ClientHeight())), true);
+    SetScrollPos(Handle(), SB_HORZ,
+                 Round(double(X) / FBitmap->Width() * (picture.cx + 1 - ClientWidth())), true);
+    FScrolling = false;
+    UpdateOffsets();
+    Repaint();
+}
+
+void TCustomScrollView32::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
+    if (CanFocus() && !Focused()) SetFocus();
+    TCustomImage32::MouseDown(Button, Shift, X, Y);
+}
+
+bool TCustomScrollView32::DoMouseWheel(TShiftState Shift, int WheelDelta, TPoint MousePos) {
+    bool handled = TCustomImage32::DoMouseWheel(Shift, WheelDelta, MousePos);
+    if (handled) return true;
+    const int steps = Trunc(WheelDelta / 120.0);
+    if (Shift.Contains(ssShift))
+        ScrollBy(-steps * 30, 0);
+    else
+        ScrollBy(0, -steps * 30);
+    return true;
+}
+
+void TCustomScrollView32::Dispatch(TMessage& Message) {
+    switch (Message.Msg) {
+    case WM_HSCROLL:
+    case WM_VSCROLL:
+        if (!FScrolling && HandleAllocated())
+            Scroll(Message.Msg == WM_HSCROLL ? SB_HORZ : SB_VERT, Message.WParamLo(),
+                   int(Message.WParamHi()));
+        Message.Result = 0;
+        return;
+    case WM_NCPAINT:
+        TCustomImage32::Dispatch(Message);
+        if (FBorder && !Ctl3D() && HandleAllocated()) {
+            // A one-pixel shadow line just inside the window's edge.
+            HDC dc = GetWindowDC(Handle());
+            if (dc) {
+                HBRUSH brush = CreateSolidBrush(ColorToRGB(clBtnShadow));
+                RECT r{0, 0, Width(), Height()};
+                FrameRect(dc, &r, brush);
+                DeleteObject(brush);
+                ReleaseDC(Handle(), dc);
+            }
+        }
+        return;
+    default:
+        break;
+    }
+    TCustomImage32::Dispatch(Message);
+}
+
+}  // namespace epc
