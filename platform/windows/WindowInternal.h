@@ -131,6 +131,11 @@ void DefaultNcPaint(HWND h, HDC windowDC);
 bool PaintOneWindow();
 void DrawScrollBarsInto(HWND h, HDC windowDC);
 
+// The queue as a modal loop sees it (MessageQueue.cpp): take the next queued message, or
+// deliver one as the pump would.
+bool TakeQueuedMessage(TQueuedMessage& out);
+void DeliverQueuedMessage(TQueuedMessage q);
+
 // Geometry helpers (WindowManager.cpp).
 TPoint WindowScreenOrigin(HWND h);
 TPoint ClientScreenOrigin(HWND h);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/windows/Ime.h"
 #include "platform/windows/WindowInternal.h"
 
 namespace epc {
@@ -326,6 +327,9 @@ HWND CreateWindow(const TWindowCreate& p) {
     }
     if (child) w->Parent = parent;
     else w->Owner = parent;
+    // Bars asked for by style start with Win32's default range.
+    if (p.Style & WS_HSCROLL) w->Bars[SB_HORZ].Max = 100;
+    if (p.Style & WS_VSCROLL) w->Bars[SB_VERT].Max = 100;
     w->Rect = Bounds(p.X, p.Y, std::max(0, p.Width), std::max(0, p.Height));
     m.Live.insert(w);
     SiblingList(w).insert(SiblingList(w).begin(), w);
@@ -887,6 +891,16 @@ LRESULT DefWindowProc(HWND h, uint32_t msg, WPARAM w, LPARAM l) {
         if (w == HTVSCROLL || w == HTHSCROLL) ScrollBarClick(h, int(w), LParamToPoint(l));
         return 0;
     case WM_GETDLGCODE: return 0;
+    case WM_IME_COMPOSITION:
+        // Unhandled, a finished composition arrives as characters.
+        if (l & 0x0800) {
+            std::u16string result;
+            LONG bytes = ImmGetCompositionStringW(ImmGetContext(h), 0x0800, nullptr, 0);
+            result.resize(size_t(bytes) / 2);
+            ImmGetCompositionStringW(ImmGetContext(h), 0x0800, result.data(), DWORD(bytes));
+            for (char16_t ch : result) PostMessage(h, WM_CHAR, ch, 1);
+        }
+        return 0;
     }
     return 0;
 }
