@@ -14,7 +14,8 @@ static void BM_CanvasFillRect(benchmark::State& state) {
     TCanvas* c = target.Canvas();
     c->Brush()->SetColor(clRed);
     TRect r = Rect(10, 10, 42, 42);
-    for (auto _ : state) c->FillRect(r);
+    for (auto _ : state)
+        c->FillRect(r);
     state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_CanvasFillRect);
@@ -24,7 +25,8 @@ static void BM_RawFillRect(benchmark::State& state) {
     HDC dc = target.Canvas()->Handle();
     HBRUSH brush = CreateSolidBrush(RGB(255, 0, 0));
     RECT r = Rect(10, 10, 42, 42);
-    for (auto _ : state) FillRect(dc, &r, brush);
+    for (auto _ : state)
+        FillRect(dc, &r, brush);
     DeleteObject(reinterpret_cast<HGDIOBJ>(brush));
     state.SetItemsProcessed(state.iterations());
 }
@@ -60,7 +62,8 @@ static void BM_PngDrawAlpha(benchmark::State& state) {
         }
     }
     TBitmap target(size, size, pf32bit);
-    for (auto _ : state) target.Canvas()->Draw(0, 0, &png);
+    for (auto _ : state)
+        target.Canvas()->Draw(0, 0, &png);
     state.SetItemsProcessed(state.iterations() * size * size);
 }
 BENCHMARK(BM_PngDrawAlpha)->Arg(32)->Arg(256);
@@ -71,7 +74,8 @@ static void BM_Bitmap24ScanLinesThenDraw(benchmark::State& state) {
     uint8_t v = 0;
     for (auto _ : state) {
         ++v;
-        for (int y = 0; y < 1080; ++y) source.ScanLine(y)[0] = v;
+        for (int y = 0; y < 1080; ++y)
+            source.ScanLine(y)[0] = v;
         target.Canvas()->Draw(0, 0, &source);
     }
     state.SetItemsProcessed(state.iterations() * 1920 * 1080);

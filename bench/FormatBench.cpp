@@ -50,10 +50,10 @@ BenchDoc* GetDoc(int megabytes) {
     doc.Data = std::make_unique<test::TTestRVData>(doc.Style.get());
     doc.Data->LeftMargin = doc.Data->RightMargin = 5;
     std::mt19937 rng(42);
-    const char* words[] = {"the", "question", "answer", "network", "configure", "router",
-                           "a", "of", "interface", "address", "select", "two", "which",
-                           "statement", "describes", "protocol", "is", "correct", "explain",
-                           "administrator"};
+    const char* words[] = {"the",      "question", "answer",  "network",   "configure",
+                           "router",   "a",        "of",      "interface", "address",
+                           "select",   "two",      "which",   "statement", "describes",
+                           "protocol", "is",       "correct", "explain",   "administrator"};
     const int64_t target = int64_t(megabytes) << 20;
     while (doc.Bytes < target) {
         int para = int(rng() % 4);
@@ -97,13 +97,39 @@ void Format(benchmark::State& state, int megabytes, int width) {
         double(calls) / double(state.iterations()) / double(std::max<int64_t>(lines, 1));
 }
 
-void BM_Format1MB(benchmark::State& state) { Format(state, 1, int(state.range(0))); }
+void BM_Format1MB(benchmark::State& state) {
+    Format(state, 1, int(state.range(0)));
+}
 BENCHMARK(BM_Format1MB)->Arg(400)->Arg(800)->Unit(benchmark::kMillisecond);
 
 // Growth with size: 4 MB should take close to four times as long as 1 MB.
-void BM_FormatSize(benchmark::State& state) { Format(state, int(state.range(0)), 400); }
+void BM_FormatSize(benchmark::State& state) {
+    Format(state, int(state.range(0)), 400);
+}
 BENCHMARK(BM_FormatSize)->Arg(1)->Arg(4)->Unit(benchmark::kMillisecond);
 
-}  // namespace
+// One paragraph held in a single item: each line should cost about its own length.
+void BM_FormatLongItem(benchmark::State& state) {
+    auto style = std::make_unique<TRVStyle>(nullptr);
+    test::TTestRVData data(style.get());
+    data.ClientWidth = 400;
+    std::string text;
+    while (int64_t(text.size()) < state.range(0))
+        text += "configure the router interface ";
+    data.AddTextParagraph(text, 0, 0, TRVTag());
+    int64_t calls = 0;
+    for (auto _ : state) {
+        int64_t before = TCustomRVFormattedData::MeasureCallCount();
+        data.Format(false);
+        calls += TCustomRVFormattedData::MeasureCallCount() - before;
+    }
+    state.SetBytesProcessed(state.iterations() * int64_t(text.size()));
+    state.counters["lines"] = double(data.DrawItems.Count());
+    state.counters["measures_per_line"] =
+        double(calls) / double(state.iterations()) / double(data.DrawItems.Count());
+}
+BENCHMARK(BM_FormatLongItem)->Arg(16 << 10)->Arg(256 << 10)->Unit(benchmark::kMillisecond);
+
+} // namespace
 
 BENCHMARK_MAIN();

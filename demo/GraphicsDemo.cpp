@@ -69,8 +69,8 @@ void DrawText(TCanvas* c) {
 
 void DrawPens(TCanvas* c, int top) {
     Caption(c, 10, top, "Pen styles");
-    const char* names[] = {"psSolid", "psDash", "psDot", "psDashDot", "psDashDotDot", "psClear",
-                           "psInsideFrame"};
+    const char* names[] = {"psSolid",      "psDash",  "psDot",        "psDashDot",
+                           "psDashDotDot", "psClear", "psInsideFrame"};
     for (int s = 0; s <= psInsideFrame; ++s) {
         int y = top + 24 + s * 16;
         c->Font()->SetStyle({});
@@ -93,9 +93,10 @@ void DrawPens(TCanvas* c, int top) {
     c->Pen()->SetWidth(1);
 
     Caption(c, 330, top, "Pen modes over a colour ramp");
-    const char* modes[] = {"pmBlack", "pmWhite", "pmNop", "pmNot", "pmCopy", "pmNotCopy",
-                           "pmMergePenNot", "pmMaskPenNot", "pmMergeNotPen", "pmMaskNotPen",
-                           "pmMerge", "pmNotMerge", "pmMask", "pmNotMask", "pmXor", "pmNotXor"};
+    const char* modes[] = {"pmBlack",       "pmWhite",      "pmNop",         "pmNot",
+                           "pmCopy",        "pmNotCopy",    "pmMergePenNot", "pmMaskPenNot",
+                           "pmMergeNotPen", "pmMaskNotPen", "pmMerge",       "pmNotMerge",
+                           "pmMask",        "pmNotMask",    "pmXor",         "pmNotXor"};
     for (int x = 0; x < 200; ++x) {
         int v = x * 255 / 199;
         c->Pen()->SetMode(pmCopy);
@@ -153,8 +154,8 @@ void DrawBrushes(TCanvas* c, int top) {
     c->Polygon(star, 10);
     c->Pen()->SetColor(clRed);
     c->Pen()->SetWidth(2);
-    TPoint zig[] = {{320, top + 130}, {340, top + 80}, {360, top + 130}, {380, top + 80},
-                    {400, top + 130}};
+    TPoint zig[] = {
+        {320, top + 130}, {340, top + 80}, {360, top + 130}, {380, top + 80}, {400, top + 130}};
     c->Polyline(zig, 5);
     c->Pen()->SetWidth(1);
     c->Brush()->SetColor(clNavy);
@@ -269,4 +270,4 @@ bool RenderGraphics(const std::string& dir) {
 
 demo::DemoSection graphicsSection("10-graphics", RenderGraphics);
 
-}  // namespace
+} // namespace

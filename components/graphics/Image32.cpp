@@ -276,15 +276,23 @@ TPoint TCustomImage32::ClientToBitmapPoint(const TPoint& P) {
 }
 
 void TCustomImage32::BitmapResized() {
-    if (FAutoSize && !FBitmap->IsEmpty()) {
-        int w = FBitmap->Width(), h = FBitmap->Height();
-        if (FScaleMode == smScale) {
-            w = Round(w * double(FScale));
-            h = Round(h * double(FScale));
+    // The handler runs inside an update bracket, so what it changes repaints once afterwards.
+    BeginUpdate();
+    try {
+        if (FAutoSize && !FBitmap->IsEmpty()) {
+            int w = FBitmap->Width(), h = FBitmap->Height();
+            if (FScaleMode == smScale) {
+                w = Round(w * double(FScale));
+                h = Round(h * double(FScale));
+            }
+            if (w >= 1 && h >= 1) SetBounds(Left(), Top(), w, h);
         }
-        if (w >= 1 && h >= 1) SetBounds(Left(), Top(), w, h);
+        if (OnBitmapResize) OnBitmapResize(this);
+    } catch (...) {
+        EndUpdate();
+        throw;
     }
-    if (FUpdateCount > 0 && OnBitmapResize) OnBitmapResize(this);
+    EndUpdate();
     InvalidateCache();
     Changed();
 }
@@ -339,7 +347,7 @@ void TCustomImage32::ExecClearBackgnd(TBitmap32* Dest) {
     }
     const TRect r = Cache().BitmapRect;
     const int w = Width(), h = Height();
-    if (r.Left < 1 && r.Right >= w && r.Top < 1 && (r.Bottom >= h || FBitmapAlign == baTile))
+    if ((r.Left < 1 && r.Right >= w && r.Top < 1 && r.Bottom >= h) || FBitmapAlign == baTile)
         return;
     Dest->FillRectClipped(0, 0, w, r.Top, c);
     Dest->FillRectClipped(0, r.Bottom, w, h, c);
@@ -490,7 +498,13 @@ void TCustomScrollView32::Loaded() {
 
 void TCustomScrollView32::UpdateScrollBars() {
     if (!HandleAllocated()) return;
-    const TSize picture = GetBitmapSize();
+    // Showing or hiding a bar changes the client size, which comes back here through Resize;
+    // that inner call only asks for another round with the new size.
+    if (FUpdatingBars) {
+        FBarsPending = true;
+        return;
+    }
+    FUpdatingBars = true;
     auto bar = [&](int which, int size, int client, float offset) {
         SCROLLINFO si;
         si.nMin = 0;
@@ -504,8 +518,19 @@ void TCustomScrollView32::UpdateScrollBars() {
         }
         SetScrollInfo(Handle(), which, &si, true);
     };
-    bar(SB_HORZ, picture.cx, ClientWidth(), FOffsetHorz);
-    bar(SB_VERT, picture.cy, ClientHeight(), FOffsetVert);
+    try {
+        for (int round = 0; round < 4; ++round) {
+            FBarsPending = false;
+            const TSize picture = GetBitmapSize();
+            bar(SB_HORZ, picture.cx, ClientWidth(), FOffsetHorz);
+            bar(SB_VERT, picture.cy, ClientHeight(), FOffsetVert);
+            if (!FBarsPending) break;
+        }
+    } catch (...) {
+        FUpdatingBars = false;
+        throw;
+    }
+    FUpdatingBars = false;
     UpdateOffsets();
 }
 

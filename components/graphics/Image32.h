@@ -193,6 +193,8 @@ protected:
     bool FCentered = true;
     float FOldScale = 1.0f;
     bool FScrolling = false;
+    bool FUpdatingBars = false;
+    bool FBarsPending = false;
 };
 
 class TScrollView32 : public TCustomScrollView32 {

@@ -348,8 +348,6 @@ void TControl::DblClick() {
     if (OnDblClick) OnDblClick(this);
 }
 
-TCustomForm* TControl::GetParentFormOf() const { return GetParentForm(const_cast<TControl*>(this)); }
-
 // ---- Mouse -----------------------------------------------------------------------------------
 
 void TControl::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
@@ -472,15 +470,18 @@ void TControl::WMMouseMove(TMessage& Message) {
 }
 
 // The wheel reaches the control as CM_MOUSEWHEEL first; unhandled, it goes to the parent.
+// CM_MOUSEWHEEL carries the shift state as set bits in the low word and the delta in the high.
 void TControl::WMMouseWheel(TMessage& Message) {
-    TMessage cm{CM_MOUSEWHEEL, Message.WParam, Message.LParam, 0};
+    TShiftState shift = KeysToShiftState(LOWORD(Message.WParam));
+    TMessage cm{CM_MOUSEWHEEL, MAKEWPARAM(int(shift.Bits()), int(GET_WHEEL_DELTA_WPARAM(Message.WParam))),
+                Message.LParam, 0};
     WindowProc()(cm);
     Message.Result = cm.Result;
     if (cm.Result == 0) DefaultHandler(Message);
 }
 
 void TControl::CMMouseWheel(TMessage& Message) {
-    TShiftState shift = KeysToShiftState(LOWORD(Message.WParam));
+    TShiftState shift = TShiftState::FromBits(LOWORD(Message.WParam));
     int delta = GET_WHEEL_DELTA_WPARAM(Message.WParam);
     TPoint pos = LParamToPoint(Message.LParam);
     if (DoMouseWheel(shift, delta, pos)) Message.Result = 1;

@@ -340,6 +340,13 @@ BOOL RopTransfer(HDC dst, const TStretch& st, TSourceView src, DWORD rop, bool h
             TRect r;
             if (!IntersectRect(r, v, area)) continue;
             int sx = r.Left - st.Dst.Left + st.SrcX;
+            if (r.Width() == stride && src.Stride == stride && sx == 0) {
+                // Whole rows on both sides: one copy of the block.
+                int sy = r.Top - st.Dst.Top + st.SrcY;
+                std::memcpy(bits + size_t(r.Top) * stride, src.Bits + ptrdiff_t(sy) * src.Stride,
+                            size_t(r.Width()) * 4 * size_t(r.Height()));
+                continue;
+            }
             for (int y = r.Top; y < r.Bottom; ++y) {
                 int sy = y - st.Dst.Top + st.SrcY;
                 std::memcpy(bits + size_t(y) * stride + r.Left,

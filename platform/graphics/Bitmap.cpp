@@ -1,9 +1,9 @@
 #include "platform/graphics/Bitmap.h"
 
+#include "platform/graphics/GdiHandles.h"
 #include <algorithm>
 #include <cstring>
 #include <unordered_map>
-#include "platform/graphics/GdiHandles.h"
 
 namespace epc {
 
@@ -13,7 +13,7 @@ BITMAPINFO SurfaceHeader(int width, int height) {
     BITMAPINFO info{};
     info.bmiHeader.biSize = 40;
     info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;  // top-down
+    info.bmiHeader.biHeight = -height; // top-down
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
@@ -42,9 +42,13 @@ const std::vector<TPaletteEntry>& DefaultPalette8() {
     return p;
 }
 
-int RowBytes(int width, int bits) { return ((width * bits + 31) / 32) * 4; }
+int RowBytes(int width, int bits) {
+    return ((width * bits + 31) / 32) * 4;
+}
 
-inline uint32_t Opaque(uint32_t p) { return p | 0xFF000000u; }
+inline uint32_t Opaque(uint32_t p) {
+    return p | 0xFF000000u;
+}
 
 inline int Dist(const TPaletteEntry& e, int r, int g, int b) {
     int dr = e.Red - r, dg = e.Green - g, db = e.Blue - b;
@@ -78,11 +82,13 @@ private:
     std::unordered_map<uint32_t, uint8_t> FCache;
 };
 
-}  // namespace
+} // namespace
 
 // ---- TBitmapCanvas ----------------------------------------------------------------------------
 
-TBitmapCanvas::~TBitmapCanvas() { FreeContext(); }
+TBitmapCanvas::~TBitmapCanvas() {
+    FreeContext();
+}
 
 void TBitmapCanvas::FreeContext() {
     if (!FDC) return;
@@ -100,7 +106,9 @@ void TBitmapCanvas::CreateHandle() {
     SetHandle(FDC);
 }
 
-void TBitmapCanvas::BeforeUse() { FBitmap->EnsureSurface(); }
+void TBitmapCanvas::BeforeUse() {
+    FBitmap->EnsureSurface();
+}
 
 // ---- TBitmap ------------------------------------------------------------------------------
 
@@ -118,10 +126,14 @@ TBitmap::~TBitmap() {
 
 int TBitmap::BitsPerPixel() const {
     switch (FPixelFormat) {
-        case pf1bit: return 1;
-        case pf8bit: return 8;
-        case pf24bit: return 24;
-        default: return 32;
+    case pf1bit:
+        return 1;
+    case pf8bit:
+        return 8;
+    case pf24bit:
+        return 24;
+    default:
+        return 32;
     }
 }
 
@@ -219,18 +231,21 @@ void TBitmap::SurfaceToScan() {
         for (int x = 0; x < FWidth; ++x) {
             uint32_t p = src[x];
             switch (bits) {
-                case 24:
-                    dst[x * 3] = uint8_t(p);
-                    dst[x * 3 + 1] = uint8_t(p >> 8);
-                    dst[x * 3 + 2] = uint8_t(p >> 16);
-                    break;
-                case 8: dst[x] = nearest(p); break;
-                case 1: {
-                    int sum = int(p & 255) + int((p >> 8) & 255) + int((p >> 16) & 255);
-                    if (sum >= 384) dst[x >> 3] |= uint8_t(0x80 >> (x & 7));
-                    break;
-                }
-                default: break;
+            case 24:
+                dst[x * 3] = uint8_t(p);
+                dst[x * 3 + 1] = uint8_t(p >> 8);
+                dst[x * 3 + 2] = uint8_t(p >> 16);
+                break;
+            case 8:
+                dst[x] = nearest(p);
+                break;
+            case 1: {
+                int sum = int(p & 255) + int((p >> 8) & 255) + int((p >> 16) & 255);
+                if (sum >= 384) dst[x >> 3] |= uint8_t(0x80 >> (x & 7));
+                break;
+            }
+            default:
+                break;
             }
         }
     }
@@ -250,13 +265,18 @@ void TBitmap::ScanToSurface() {
         uint32_t* dst = FBits + size_t(y) * FWidth;
         for (int x = 0; x < FWidth; ++x) {
             switch (bits) {
-                case 24:
-                    dst[x] = 0xFF000000u | (uint32_t(src[x * 3 + 2]) << 16) |
-                             (uint32_t(src[x * 3 + 1]) << 8) | src[x * 3];
-                    break;
-                case 8: dst[x] = lut[src[x]]; break;
-                case 1: dst[x] = (src[x >> 3] & (0x80 >> (x & 7))) ? 0xFFFFFFFFu : 0xFF000000u; break;
-                default: break;
+            case 24:
+                dst[x] = 0xFF000000u | (uint32_t(src[x * 3 + 2]) << 16) |
+                         (uint32_t(src[x * 3 + 1]) << 8) | src[x * 3];
+                break;
+            case 8:
+                dst[x] = lut[src[x]];
+                break;
+            case 1:
+                dst[x] = (src[x >> 3] & (0x80 >> (x & 7))) ? 0xFFFFFFFFu : 0xFF000000u;
+                break;
+            default:
+                break;
             }
         }
     }
@@ -295,7 +315,9 @@ uint8_t* TBitmap::ScanLine(int row) {
     return FScan.data() + size_t(row) * ScanLineStride();
 }
 
-BITMAPINFO TBitmap::SurfaceInfo() const { return SurfaceHeader(FWidth, FHeight); }
+BITMAPINFO TBitmap::SurfaceInfo() const {
+    return SurfaceHeader(FWidth, FHeight);
+}
 
 uint32_t* TBitmap::SurfaceBits() {
     EnsureSurface();
@@ -310,7 +332,9 @@ TCanvas* TBitmap::Canvas() {
     return FCanvas.get();
 }
 
-void TBitmap::CanvasChanged(TObject*) { Changed(this); }
+void TBitmap::CanvasChanged(TObject*) {
+    Changed(this);
+}
 
 HDC TBitmap::SourceDC() {
     Canvas();
@@ -341,7 +365,8 @@ void TBitmap::SetHandle(HBITMAP value) {
         FBits = reinterpret_cast<uint32_t*>(bb.Bits);
         FWidth = bb.Width;
         FHeight = bb.Height;
-        if (FCanvas && FCanvas->FDC) FCanvas->FOldBitmap = SelectObject(FCanvas->FDC, GdiObj(FSurface));
+        if (FCanvas && FCanvas->FDC)
+            FCanvas->FOldBitmap = SelectObject(FCanvas->FDC, GdiObj(FSurface));
         FPixelFormat = pf32bit;
     } else {
         FreeSurface();
@@ -356,8 +381,8 @@ void TBitmap::SetHandle(HBITMAP value) {
                 FBits[i] = Opaque(FBits[i]);
         }
         DeleteObject(GdiObj(value));
-        FPixelFormat = bb.BitsPerPixel == 1   ? pf1bit
-                       : bb.BitsPerPixel == 8 ? pf8bit
+        FPixelFormat = bb.BitsPerPixel == 1    ? pf1bit
+                       : bb.BitsPerPixel == 8  ? pf8bit
                        : bb.BitsPerPixel == 24 ? pf24bit
                                                : pf32bit;
     }
@@ -400,13 +425,17 @@ void TBitmap::SetTransparentColor(TColor value) {
 
 void TBitmap::SetTransparentMode(TTransparentMode value) {
     if (value == FTransparentMode) return;
-    if (value == tmAuto) FTransparentColor = clDefault;
-    else FTransparentColor = TransparentColor();
+    if (value == tmAuto)
+        FTransparentColor = clDefault;
+    else
+        FTransparentColor = TransparentColor();
     FTransparentMode = value;
     Changed(this);
 }
 
-void TBitmap::Changed(TObject* sender) { TGraphic::Changed(sender); }
+void TBitmap::Changed(TObject* sender) {
+    TGraphic::Changed(sender);
+}
 
 void TBitmap::Draw(TCanvas* canvas, const TRect& rect) {
     if (!canvas || Empty()) return;
@@ -444,9 +473,12 @@ void TBitmap::LoadFromImage(const TDecodedImage& image, TPixelFormat format) {
         image.Pixels.size() < size_t(image.Width) * size_t(image.Height))
         throw EInvalidGraphic(SInvalidImage);
     if (format == pfCustom) {
-        if (image.HasAlpha) format = pf32bit;
-        else if (image.ColorType == 3 && image.BitDepth == 1) format = pf1bit;
-        else format = pf24bit;
+        if (image.HasAlpha)
+            format = pf32bit;
+        else if (image.ColorType == 3 && image.BitDepth == 1)
+            format = pf1bit;
+        else
+            format = pf24bit;
     }
     EnsureSurface();
     FScan.clear();
@@ -473,21 +505,24 @@ void TBitmap::LoadFromStream(TStream& stream) {
     int64_t rest = stream.Size() - stream.Position();
     std::string data(size_t(std::max<int64_t>(rest, 0)), '\0');
     if (rest > 0) stream.ReadBuffer(data.data(), rest);
-    TDecodedImage image =
-        DecodeBmp(reinterpret_cast<const uint8_t*>(data.data()), data.size());
+    TDecodedImage image = DecodeBmp(reinterpret_cast<const uint8_t*>(data.data()), data.size());
     TPixelFormat format = pf24bit;
-    if (image.BitDepth == 32) format = pf32bit;
-    else if (image.BitDepth == 1) format = pf1bit;
+    if (image.BitDepth == 32)
+        format = pf32bit;
+    else if (image.BitDepth == 1)
+        format = pf1bit;
     // Other palettes would lose colours in ours.
-    else if (image.BitDepth == 8 && image.Palette == DefaultPalette8()) format = pf8bit;
+    else if (image.BitDepth == 8 && image.Palette == DefaultPalette8())
+        format = pf8bit;
     LoadFromImage(image, format);
 }
 
 namespace {
 void PutLE(std::string& s, uint32_t v, int bytes) {
-    for (int i = 0; i < bytes; ++i) s += char((v >> (8 * i)) & 255);
+    for (int i = 0; i < bytes; ++i)
+        s += char((v >> (8 * i)) & 255);
 }
-}  // namespace
+} // namespace
 
 void TBitmap::SaveToStream(TStream& stream) {
     if (Empty()) return;
@@ -514,7 +549,7 @@ void TBitmap::SaveToStream(TStream& stream) {
     PutLE(out, uint32_t(bits), 2);
     PutLE(out, BI_RGB, 4);
     PutLE(out, imageSize, 4);
-    PutLE(out, 3780, 4);  // 96 pixels per inch
+    PutLE(out, 3780, 4); // 96 pixels per inch
     PutLE(out, 3780, 4);
     PutLE(out, uint32_t(palette.size()), 4);
     PutLE(out, 0, 4);
@@ -525,7 +560,8 @@ void TBitmap::SaveToStream(TStream& stream) {
         out += char(0);
     }
     for (int y = FHeight - 1; y >= 0; --y)
-        out.append(reinterpret_cast<const char*>(FScan.data()) + size_t(y) * stride, size_t(stride));
+        out.append(reinterpret_cast<const char*>(FScan.data()) + size_t(y) * stride,
+                   size_t(stride));
     stream.WriteString(out);
 }
 
@@ -549,7 +585,8 @@ void TBitmap::WriteData(TStream& stream) {
 
 void TBitmap::SaveToPngFile(const std::string& fileName) {
     TDecodedImage image = ToImage();
-    for (uint32_t& p : image.Pixels) p = Opaque(p);
+    for (uint32_t& p : image.Pixels)
+        p = Opaque(p);
     image.HasAlpha = false;
     TFileStream file(fileName, fmCreate);
     file.WriteString(EncodePng(image));
@@ -571,8 +608,7 @@ void TBitmap::Assign(TPersistent* Source) {
         NewSurface(src->FWidth, src->FHeight);
         FWidth = src->FWidth;
         FHeight = src->FHeight;
-        if (FBits && src->FBits)
-            std::memcpy(FBits, src->FBits, size_t(FWidth) * FHeight * 4);
+        if (FBits && src->FBits) std::memcpy(FBits, src->FBits, size_t(FWidth) * FHeight * 4);
         FPixelFormat = src->FPixelFormat;
         FTransparent = src->FTransparent;
         FTransparentMode = src->FTransparentMode;
@@ -595,6 +631,8 @@ void TBitmap::Assign(TPersistent* Source) {
     TGraphic::Assign(Source);
 }
 
-void TBitmap::AssignTo(TPersistent* Dest) { TGraphic::AssignTo(Dest); }
+void TBitmap::AssignTo(TPersistent* Dest) {
+    TGraphic::AssignTo(Dest);
+}
 
-}  // namespace epc
+} // namespace epc

@@ -18,7 +18,15 @@
 namespace epc {
 
 enum TPixelFormat : uint8_t {
-    pfDevice, pf1bit, pf4bit, pf8bit, pf15bit, pf16bit, pf24bit, pf32bit, pfCustom
+    pfDevice,
+    pf1bit,
+    pf4bit,
+    pf8bit,
+    pf15bit,
+    pf16bit,
+    pf24bit,
+    pf32bit,
+    pfCustom
 };
 enum TTransparentMode : uint8_t { tmAuto, tmFixed };
 
@@ -141,11 +149,11 @@ private:
     TPixelFormat FPixelFormat = pfDevice;
     HBITMAP FSurface = nullptr;
     uint32_t* FBits = nullptr;
-    std::vector<uint8_t> FScan;    // rows of a non-32-bit format
-    bool FScanCurrent = false;     // the scan buffer holds the latest pixels
+    std::vector<uint8_t> FScan; // rows of a non-32-bit format
+    bool FScanCurrent = false;  // the scan buffer holds the latest pixels
     std::unique_ptr<TBitmapCanvas> FCanvas;
     TTransparentMode FTransparentMode = tmAuto;
     TColor FTransparentColor = clDefault;
 };
 
-}  // namespace epc
+} // namespace epc

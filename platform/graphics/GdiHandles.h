@@ -7,9 +7,8 @@
 
 namespace epc {
 
-template <typename T>
-inline HGDIOBJ GdiObj(T* handle) {
+template <typename T> inline HGDIOBJ GdiObj(T* handle) {
     return reinterpret_cast<HGDIOBJ>(handle);
 }
 
-}  // namespace epc
+} // namespace epc

@@ -15,7 +15,7 @@ namespace {
 
 struct TGraphicClassEntry {
     std::string ClassName;
-    std::string Extension;  // lower case, without the dot
+    std::string Extension; // lower case, without the dot
     std::string Description;
     TGraphicFactory Factory;
 };
@@ -64,7 +64,7 @@ TGraphicRegistry& Registry() {
     return registry;
 }
 
-}  // namespace
+} // namespace
 
 void RegisterGraphicClass(const std::string& className, const std::string& extension,
                           const TGraphicFactory& factory, const std::string& description) {
@@ -116,11 +116,16 @@ std::unique_ptr<TGraphic> CreateGraphicByExtension(const std::string& extension)
 
 std::string GraphicClassForData(const uint8_t* data, size_t size) {
     switch (DetectImageFormat(data, size)) {
-        case TImageFormat::Png: return "TPngImage";
-        case TImageFormat::Jpeg: return "TJPEGImage";
-        case TImageFormat::Gif: return "TGIFImage";
-        case TImageFormat::Bmp: return "TBitmap";
-        default: break;
+    case TImageFormat::Png:
+        return "TPngImage";
+    case TImageFormat::Jpeg:
+        return "TJPEGImage";
+    case TImageFormat::Gif:
+        return "TGIFImage";
+    case TImageFormat::Bmp:
+        return "TBitmap";
+    default:
+        break;
     }
     if (size >= 6 && data[0] == 0 && data[1] == 0 && (data[2] == 1 || data[2] == 2) &&
         data[3] == 0 && (data[4] | data[5]))
@@ -133,4 +138,4 @@ std::string GraphicClassForData(const uint8_t* data, size_t size) {
     return "";
 }
 
-}  // namespace epc
+} // namespace epc

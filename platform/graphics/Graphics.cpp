@@ -6,8 +6,8 @@
 #include "platform/core/Arithmetic.h"
 #include "platform/core/Strings.h"
 #include "platform/graphics/Bitmap.h"
-#include "platform/graphics/Icon.h"
 #include "platform/graphics/GdiHandles.h"
+#include "platform/graphics/Icon.h"
 
 namespace epc {
 
@@ -16,7 +16,7 @@ namespace {
 void PurgeStale(std::vector<HGDIOBJ>& stale) {
     std::erase_if(stale, [](HGDIOBJ h) { return DeleteObject(h) != 0; });
 }
-}  // namespace
+} // namespace
 
 // ---- TGraphicsObject ------------------------------------------------------------------------
 
@@ -42,7 +42,8 @@ TFont::TFont() = default;
 
 TFont::~TFont() {
     FreeHandle();
-    for (HGDIOBJ h : FStale) DeleteObject(h);
+    for (HGDIOBJ h : FStale)
+        DeleteObject(h);
 }
 
 void TFont::FreeHandle() {
@@ -65,11 +66,10 @@ void TFont::Assign(TPersistent* Source) {
         return;
     }
     if (src == this) return;
-    bool sameFace = FName == src->FName && FStyle == src->FStyle &&
-                    FCharset == src->FCharset && FPitch == src->FPitch;
-    int height = FPixelsPerInch != src->FPixelsPerInch
-                     ? -MulDiv(src->Size(), FPixelsPerInch, 72)
-                     : src->FHeight;
+    bool sameFace = FName == src->FName && FStyle == src->FStyle && FCharset == src->FCharset &&
+                    FPitch == src->FPitch;
+    int height = FPixelsPerInch != src->FPixelsPerInch ? -MulDiv(src->Size(), FPixelsPerInch, 72)
+                                                       : src->FHeight;
     bool changed = !sameFace || height != FHeight || FColor != src->FColor;
     if (!sameFace || height != FHeight) FreeHandle();
     FName = src->FName;
@@ -88,9 +88,13 @@ void TFont::SetName(const std::string& value) {
     Changed();
 }
 
-int TFont::Size() const { return -MulDiv(FHeight, 72, FPixelsPerInch); }
+int TFont::Size() const {
+    return -MulDiv(FHeight, 72, FPixelsPerInch);
+}
 
-void TFont::SetSize(int value) { SetHeight(-MulDiv(value, FPixelsPerInch, 72)); }
+void TFont::SetSize(int value) {
+    SetHeight(-MulDiv(value, FPixelsPerInch, 72));
+}
 
 void TFont::SetHeight(int value) {
     if (value == FHeight) return;
@@ -158,7 +162,8 @@ void TFont::SetHandle(HFONT value) {
     LOGFONTW lf;
     if (!value || GetObjectW(GdiObj(value), sizeof(lf), &lf) == 0) return;
     std::u16string face;
-    for (int i = 0; i < LF_FACESIZE && lf.lfFaceName[i]; ++i) face += lf.lfFaceName[i];
+    for (int i = 0; i < LF_FACESIZE && lf.lfFaceName[i]; ++i)
+        face += lf.lfFaceName[i];
     FreeHandle();
     if (!face.empty()) FName = Utf16ToUtf8(face);
     FHeight = lf.lfHeight;
@@ -176,16 +181,17 @@ void TFont::SetHandle(HFONT value) {
 // ---- TPen -----------------------------------------------------------------------------------
 
 int PenModeToROP2(TPenMode mode) {
-    static const int codes[] = {R2_BLACK,       R2_WHITE,       R2_NOP,        R2_NOT,
-                                R2_COPYPEN,     R2_NOTCOPYPEN,  R2_MERGEPENNOT, R2_MASKPENNOT,
-                                R2_MERGENOTPEN, R2_MASKNOTPEN,  R2_MERGEPEN,   R2_NOTMERGEPEN,
-                                R2_MASKPEN,     R2_NOTMASKPEN,  R2_XORPEN,     R2_NOTXORPEN};
+    static const int codes[] = {R2_BLACK,       R2_WHITE,      R2_NOP,         R2_NOT,
+                                R2_COPYPEN,     R2_NOTCOPYPEN, R2_MERGEPENNOT, R2_MASKPENNOT,
+                                R2_MERGENOTPEN, R2_MASKNOTPEN, R2_MERGEPEN,    R2_NOTMERGEPEN,
+                                R2_MASKPEN,     R2_NOTMASKPEN, R2_XORPEN,      R2_NOTXORPEN};
     return codes[mode <= pmNotXor ? mode : pmCopy];
 }
 
 TPen::~TPen() {
     FreeHandle();
-    for (HGDIOBJ h : FStale) DeleteObject(h);
+    for (HGDIOBJ h : FStale)
+        DeleteObject(h);
 }
 
 void TPen::FreeHandle() {
@@ -196,7 +202,9 @@ void TPen::FreeHandle() {
     }
 }
 
-void TPen::Changed() { TGraphicsObject::Changed(); }
+void TPen::Changed() {
+    TGraphicsObject::Changed();
+}
 
 void TPen::Assign(TPersistent* Source) {
     auto* src = dynamic_cast<TPen*>(Source);
@@ -273,7 +281,8 @@ void TPen::SetHandle(HPEN value) {
 
 TBrush::~TBrush() {
     FreeHandle();
-    for (HGDIOBJ h : FStale) DeleteObject(h);
+    for (HGDIOBJ h : FStale)
+        DeleteObject(h);
 }
 
 void TBrush::FreeHandle() {
@@ -284,7 +293,9 @@ void TBrush::FreeHandle() {
     }
 }
 
-void TBrush::Changed() { TGraphicsObject::Changed(); }
+void TBrush::Changed() {
+    TGraphicsObject::Changed();
+}
 
 void TBrush::Assign(TPersistent* Source) {
     auto* src = dynamic_cast<TBrush*>(Source);
@@ -327,7 +338,7 @@ HBRUSH TBrush::Handle() {
         if (FBitmap && !FBitmap->Empty() && FBitmap->Monochrome()) {
             // A monochrome pattern paints its 0 bits in the text colour and its 1 bits in the
             // background colour of the context, as the canvas sets them.
-            uint8_t rows[16] = {};  // word-aligned rows of 8 pixels
+            uint8_t rows[16] = {}; // word-aligned rows of 8 pixels
             int w = FBitmap->Width(), h = FBitmap->Height();
             for (int y = 0; y < 8; ++y) {
                 const uint8_t* line = FBitmap->ScanLine(y % h);
@@ -345,12 +356,16 @@ HBRUSH TBrush::Handle() {
             LOGBRUSH lb;
             lb.lbColor = ColorToRGB(FColor);
             switch (FStyle) {
-                case bsSolid: lb.lbStyle = BS_SOLID; break;
-                case bsClear: lb.lbStyle = BS_HOLLOW; break;
-                default:
-                    lb.lbStyle = BS_HATCHED;
-                    lb.lbHatch = uintptr_t(FStyle - bsHorizontal);  // HS_ order
-                    break;
+            case bsSolid:
+                lb.lbStyle = BS_SOLID;
+                break;
+            case bsClear:
+                lb.lbStyle = BS_HOLLOW;
+                break;
+            default:
+                lb.lbStyle = BS_HATCHED;
+                lb.lbHatch = uintptr_t(FStyle - bsHorizontal); // HS_ order
+                break;
             }
             FHandle = CreateBrushIndirect(lb);
         }
@@ -365,10 +380,12 @@ void TBrush::SetHandle(HBRUSH value) {
     FreeHandle();
     FBitmap = nullptr;
     FColor = TColor(lb.lbColor & 0xFFFFFF);
-    if (lb.lbStyle == BS_HOLLOW) FStyle = bsClear;
+    if (lb.lbStyle == BS_HOLLOW)
+        FStyle = bsClear;
     else if (lb.lbStyle == BS_HATCHED && lb.lbHatch <= HS_DIAGCROSS)
         FStyle = TBrushStyle(bsHorizontal + lb.lbHatch);
-    else FStyle = bsSolid;
+    else
+        FStyle = bsSolid;
     Changed();
 }
 
@@ -390,7 +407,9 @@ TCanvas::~TCanvas() {
     FBrush->OnChange = nullptr;
 }
 
-void TCanvas::CreateHandle() { throw EInvalidOperation(SNoCanvasHandle); }
+void TCanvas::CreateHandle() {
+    throw EInvalidOperation(SNoCanvasHandle);
+}
 
 void TCanvas::DeselectHandles() {
     if (FHandle && FState.ContainsAny({csFontValid, csPenValid, csBrushValid})) {
@@ -421,9 +440,13 @@ void TCanvas::ReplaceHandle(HDC value, bool owned) {
     }
 }
 
-void TCanvas::SetHandle(HDC value) { ReplaceHandle(value, false); }
+void TCanvas::SetHandle(HDC value) {
+    ReplaceHandle(value, false);
+}
 
-void TCanvas::SetOwnedHandle(HDC value) { ReplaceHandle(value, true); }
+void TCanvas::SetOwnedHandle(HDC value) {
+    ReplaceHandle(value, true);
+}
 
 HDC TCanvas::Handle() {
     Changing();
@@ -489,7 +512,9 @@ void TCanvas::BrushChanged(TObject*) {
     }
 }
 
-void TCanvas::Refresh() { DeselectHandles(); }
+void TCanvas::Refresh() {
+    DeselectHandles();
+}
 
 void TCanvas::Changing() {
     if (OnChanging) OnChanging(this);
@@ -758,8 +783,10 @@ void TGraphic::SetTransparent(bool value) {
 }
 
 void TGraphic::SetModified(bool value) {
-    if (value) Changed(this);
-    else FModified = false;
+    if (value)
+        Changed(this);
+    else
+        FModified = false;
 }
 
 void TGraphic::Changed(TObject*) {
@@ -816,7 +843,9 @@ void TPicture::Attach(std::unique_ptr<TGraphic> graphic) {
     Changed(this);
 }
 
-void TPicture::TakeGraphic(std::unique_ptr<TGraphic> value) { Attach(std::move(value)); }
+void TPicture::TakeGraphic(std::unique_ptr<TGraphic> value) {
+    Attach(std::move(value));
+}
 
 void TPicture::SetGraphic(TGraphic* value) {
     if (!value) {
@@ -832,7 +861,9 @@ void TPicture::SetGraphic(TGraphic* value) {
     Attach(std::move(copy));
 }
 
-void TPicture::SetBitmap(TBitmap* value) { SetGraphic(value); }
+void TPicture::SetBitmap(TBitmap* value) {
+    SetGraphic(value);
+}
 
 void TPicture::Assign(TPersistent* Source) {
     if (!Source) {
@@ -856,22 +887,31 @@ void TPicture::AssignTo(TPersistent* Dest) {
     TPersistent::AssignTo(Dest);
 }
 
-template <typename T>
-T* TPicture::ForceType() {
+template <typename T> T* TPicture::ForceType() {
     if (auto* t = dynamic_cast<T*>(FGraphic.get())) return t;
     Attach(std::make_unique<T>());
     return static_cast<T*>(FGraphic.get());
 }
 
-TBitmap* TPicture::Bitmap() { return ForceType<TBitmap>(); }
+TBitmap* TPicture::Bitmap() {
+    return ForceType<TBitmap>();
+}
 
-TIcon* TPicture::Icon() { return ForceType<TIcon>(); }
+TIcon* TPicture::Icon() {
+    return ForceType<TIcon>();
+}
 
-TMetafile* TPicture::Metafile() { return ForceType<TMetafile>(); }
+TMetafile* TPicture::Metafile() {
+    return ForceType<TMetafile>();
+}
 
-int TPicture::Width() const { return FGraphic ? FGraphic->Width() : 0; }
+int TPicture::Width() const {
+    return FGraphic ? FGraphic->Width() : 0;
+}
 
-int TPicture::Height() const { return FGraphic ? FGraphic->Height() : 0; }
+int TPicture::Height() const {
+    return FGraphic ? FGraphic->Height() : 0;
+}
 
 namespace {
 std::string FileExtension(const std::string& fileName) {
@@ -880,7 +920,7 @@ std::string FileExtension(const std::string& fileName) {
     if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
     return fileName.substr(dot + 1);
 }
-}  // namespace
+} // namespace
 
 void TPicture::LoadFromStream(TStream& stream) {
     TMemoryStream data;
@@ -901,8 +941,7 @@ void TPicture::LoadFromFile(const std::string& fileName) {
     std::string className = GraphicClassForData(data.Memory(), size_t(data.Size()));
     if (className.empty()) className = FindGraphicClassByExtension(FileExtension(fileName));
     if (className.empty()) {
-        throw EInvalidGraphic("Unknown picture file extension (." + FileExtension(fileName) +
-                              ")");
+        throw EInvalidGraphic("Unknown picture file extension (." + FileExtension(fileName) + ")");
     }
     std::unique_ptr<TGraphic> graphic = CreateGraphicByClassName(className);
     if (!graphic) throw EInvalidGraphic(SUnknownPictureFormat);
@@ -941,4 +980,4 @@ void TPicture::WriteData(TStream& stream) {
     if (FGraphic) FGraphic->WriteData(stream);
 }
 
-}  // namespace epc
+} // namespace epc

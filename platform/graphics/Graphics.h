@@ -107,7 +107,7 @@ protected:
 private:
     void FreeHandle();
 
-    std::vector<HGDIOBJ> FStale;  // replaced handles, deleted once no context holds them
+    std::vector<HGDIOBJ> FStale; // replaced handles, deleted once no context holds them
     std::string FName = "MS Sans Serif";
     int FHeight = -11;
     TFontStyles FStyle;
@@ -119,11 +119,31 @@ private:
 };
 
 enum TPenStyle : uint8_t {
-    psSolid, psDash, psDot, psDashDot, psDashDotDot, psClear, psInsideFrame
+    psSolid,
+    psDash,
+    psDot,
+    psDashDot,
+    psDashDotDot,
+    psClear,
+    psInsideFrame
 };
 enum TPenMode : uint8_t {
-    pmBlack, pmWhite, pmNop, pmNot, pmCopy, pmNotCopy, pmMergePenNot, pmMaskPenNot,
-    pmMergeNotPen, pmMaskNotPen, pmMerge, pmNotMerge, pmMask, pmNotMask, pmXor, pmNotXor
+    pmBlack,
+    pmWhite,
+    pmNop,
+    pmNot,
+    pmCopy,
+    pmNotCopy,
+    pmMergePenNot,
+    pmMaskPenNot,
+    pmMergeNotPen,
+    pmMaskNotPen,
+    pmMerge,
+    pmNotMerge,
+    pmMask,
+    pmNotMask,
+    pmXor,
+    pmNotXor
 };
 // The SetROP2 code of a pen mode.
 int PenModeToROP2(TPenMode mode);
@@ -147,7 +167,7 @@ public:
     void SetMode(TPenMode value);
 
     HPEN Handle();
-    void SetHandle(HPEN value);  // takes style, width and colour of the handle
+    void SetHandle(HPEN value); // takes style, width and colour of the handle
 
 protected:
     void Changed() override;
@@ -164,7 +184,14 @@ private:
 };
 
 enum TBrushStyle : uint8_t {
-    bsSolid, bsClear, bsHorizontal, bsVertical, bsFDiagonal, bsBDiagonal, bsCross, bsDiagCross
+    bsSolid,
+    bsClear,
+    bsHorizontal,
+    bsVertical,
+    bsFDiagonal,
+    bsBDiagonal,
+    bsCross,
+    bsDiagCross
 };
 
 // A brush: Color and Style, or an 8x8 pattern from Bitmap (not owned; setting one makes the
@@ -187,7 +214,7 @@ public:
     void SetBitmap(TBitmap* value);
 
     HBRUSH Handle();
-    void SetHandle(HBRUSH value);  // takes style and colour of the handle
+    void SetHandle(HBRUSH value); // takes style and colour of the handle
 
 protected:
     void Changed() override;
@@ -260,7 +287,7 @@ public:
     // Text in the font's colour, on the brush colour unless the brush is clear; the pen
     // position moves to the end of the text.
     void TextOut(int x, int y, const std::u16string& text);
-    void TextOut(int x, int y, const std::string& text);  // ANSI
+    void TextOut(int x, int y, const std::string& text); // ANSI
     // Text clipped to r (and opaque over it unless the brush is clear).
     void TextRect(const TRect& r, int x, int y, const std::u16string& text);
     void TextRect(const TRect& r, int x, int y, const std::string& text);
@@ -450,8 +477,7 @@ protected:
     virtual void Changed(TObject* sender);
 
 private:
-    template <typename T>
-    T* ForceType();
+    template <typename T> T* ForceType();
     void Attach(std::unique_ptr<TGraphic> graphic);
 
     std::unique_ptr<TGraphic> FGraphic;
@@ -460,4 +486,4 @@ private:
 // The canvas's device context resolution (LOGPIXELSY).
 int CanvasPixelsPerInch(TCanvas* canvas);
 
-}  // namespace epc
+} // namespace epc

@@ -18,19 +18,26 @@ std::string ReadRest(TStream& stream) {
     return data;
 }
 
-uint16_t U16(const uint8_t* p) { return uint16_t(p[0] | (p[1] << 8)); }
+uint16_t U16(const uint8_t* p) {
+    return uint16_t(p[0] | (p[1] << 8));
+}
 uint32_t U32(const uint8_t* p) {
     return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
 }
-int32_t I32(const uint8_t* p) { return int32_t(U32(p)); }
-int16_t I16(const uint8_t* p) { return int16_t(U16(p)); }
+int32_t I32(const uint8_t* p) {
+    return int32_t(U32(p));
+}
+int16_t I16(const uint8_t* p) {
+    return int16_t(U16(p));
+}
 
 void Put16(std::string& s, uint16_t v) {
     s += char(v & 255);
     s += char(v >> 8);
 }
 void Put32(std::string& s, uint32_t v) {
-    for (int i = 0; i < 4; ++i) s += char((v >> (8 * i)) & 255);
+    for (int i = 0; i < 4; ++i)
+        s += char((v >> (8 * i)) & 255);
 }
 
 // One icon image of an icon file: colours (straight alpha) and the AND mask (1: transparent).
@@ -76,26 +83,29 @@ TIconImage DecodeIconDib(const uint8_t* p, size_t size) {
     img.Pixels.resize(size_t(w) * h);
     img.Mask.assign(size_t(w) * h, 0);
     for (int y = 0; y < h; ++y) {
-        const uint8_t* row = p + offset + stride * size_t(h - 1 - y);  // bottom-up
+        const uint8_t* row = p + offset + stride * size_t(h - 1 - y); // bottom-up
         for (int x = 0; x < w; ++x) {
             uint32_t px = 0xFF000000u;
             switch (bpp) {
-                case 32:
-                    px = (uint32_t(row[x * 4 + 3]) << 24) | (uint32_t(row[x * 4 + 2]) << 16) |
-                         (uint32_t(row[x * 4 + 1]) << 8) | row[x * 4];
-                    break;
-                case 24:
-                    px = 0xFF000000u | (uint32_t(row[x * 3 + 2]) << 16) |
-                         (uint32_t(row[x * 3 + 1]) << 8) | row[x * 3];
-                    break;
-                default: {
-                    unsigned index;
-                    if (bpp == 8) index = row[x];
-                    else if (bpp == 4) index = (row[x / 2] >> ((x & 1) ? 0 : 4)) & 15;
-                    else index = (row[x / 8] >> (7 - (x & 7))) & 1;
-                    px = index < table.size() ? table[index] : 0xFF000000u;
-                    break;
-                }
+            case 32:
+                px = (uint32_t(row[x * 4 + 3]) << 24) | (uint32_t(row[x * 4 + 2]) << 16) |
+                     (uint32_t(row[x * 4 + 1]) << 8) | row[x * 4];
+                break;
+            case 24:
+                px = 0xFF000000u | (uint32_t(row[x * 3 + 2]) << 16) |
+                     (uint32_t(row[x * 3 + 1]) << 8) | row[x * 3];
+                break;
+            default: {
+                unsigned index;
+                if (bpp == 8)
+                    index = row[x];
+                else if (bpp == 4)
+                    index = (row[x / 2] >> ((x & 1) ? 0 : 4)) & 15;
+                else
+                    index = (row[x / 8] >> (7 - (x & 7))) & 1;
+                px = index < table.size() ? table[index] : 0xFF000000u;
+                break;
+            }
             }
             img.Pixels[size_t(y) * w + x] = px;
         }
@@ -107,7 +117,8 @@ TIconImage DecodeIconDib(const uint8_t* p, size_t size) {
                 break;
             }
         if (!img.HasAlpha)
-            for (uint32_t& px : img.Pixels) px |= 0xFF000000u;
+            for (uint32_t& px : img.Pixels)
+                px |= 0xFF000000u;
     }
     if (hasMask) {
         const uint8_t* mask = p + offset + colourBytes;
@@ -120,7 +131,7 @@ TIconImage DecodeIconDib(const uint8_t* p, size_t size) {
     return img;
 }
 
-}  // namespace
+} // namespace
 
 // ---- TIcon ------------------------------------------------------------------------------------
 
@@ -200,9 +211,12 @@ void TIcon::Draw(TCanvas* canvas, const TRect& rect) {
         const uint32_t* mask = FMask.Empty() ? nullptr : FMask.SurfaceBits();
         bool useMask = mask && FMask.Width() == w && FMask.Height() == h;
         for (size_t i = 0; i < pixels.size(); ++i) {
-            if (FAlphaIcon) pixels[i] = colour[i];
-            else if (useMask && (mask[i] & 0xFFFFFF) != 0) pixels[i] = colour[i] & 0xFFFFFF;
-            else pixels[i] = colour[i] | 0xFF000000u;
+            if (FAlphaIcon)
+                pixels[i] = colour[i];
+            else if (useMask && (mask[i] & 0xFFFFFF) != 0)
+                pixels[i] = colour[i] & 0xFFFFFF;
+            else
+                pixels[i] = colour[i] | 0xFF000000u;
         }
         FCache.Load(w, h, pixels.data(), true);
     }
@@ -239,7 +253,8 @@ void TIcon::LoadFromStream(TStream& stream) {
         icon.Height = png.Height;
         icon.Pixels = png.Pixels;
         icon.Mask.assign(icon.Pixels.size(), 0);
-        for (size_t i = 0; i < icon.Pixels.size(); ++i) icon.Mask[i] = (icon.Pixels[i] >> 24) == 0;
+        for (size_t i = 0; i < icon.Pixels.size(); ++i)
+            icon.Mask[i] = (icon.Pixels[i] >> 24) == 0;
         icon.HasAlpha = png.HasAlpha;
     } else {
         icon = DecodeIconDib(img, length);
@@ -273,7 +288,8 @@ void TIcon::SaveToStream(TStream& stream) {
     Put32(dib, uint32_t(h * 2));
     Put16(dib, 1);
     Put16(dib, 32);
-    for (int i = 0; i < 6; ++i) Put32(dib, 0);
+    for (int i = 0; i < 6; ++i)
+        Put32(dib, 0);
     for (int y = h - 1; y >= 0; --y)
         for (int x = 0; x < w; ++x) {
             uint32_t px = colour[size_t(y) * w + x];
@@ -404,7 +420,9 @@ void TMetafile::LoadFromStream(TStream& stream) {
     Changed(this);
 }
 
-void TMetafile::SaveToStream(TStream& stream) { stream.WriteString(FData); }
+void TMetafile::SaveToStream(TStream& stream) {
+    stream.WriteString(FData);
+}
 
 void TMetafile::Assign(TPersistent* Source) {
     if (Source == this) return;
@@ -420,4 +438,4 @@ void TMetafile::Assign(TPersistent* Source) {
     TGraphic::Assign(Source);
 }
 
-}  // namespace epc
+} // namespace epc

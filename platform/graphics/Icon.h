@@ -102,4 +102,4 @@ private:
     bool FEnhanced = false;
 };
 
-}  // namespace epc
+} // namespace epc

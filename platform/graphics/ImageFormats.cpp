@@ -77,7 +77,7 @@ int GifWrite(GifFileType* gif, const GifByteType* data, int length) {
     return length;
 }
 
-}  // namespace
+} // namespace
 
 std::string EncodeJpeg(const TDecodedImage& image, int quality, bool grayscale) {
     if (image.Width <= 0 || image.Height <= 0 ||
@@ -110,8 +110,7 @@ std::string EncodeJpeg(const TDecodedImage& image, int quality, bool grayscale) 
 
 std::string EncodeGif(const TDecodedImage& image) {
     int w = image.Width, h = image.Height;
-    if (w <= 0 || h <= 0 || w > 65535 || h > 65535 ||
-        image.Pixels.size() < size_t(w) * size_t(h))
+    if (w <= 0 || h <= 0 || w > 65535 || h > 65535 || image.Pixels.size() < size_t(w) * size_t(h))
         throw EInvalidGraphic("GIF: nothing to encode");
     size_t n = size_t(w) * h;
     // Exact palette when the colours fit, one slot kept for transparency.
@@ -146,7 +145,8 @@ std::string EncodeGif(const TDecodedImage& image) {
         colours.push_back(0);
     }
     int mapSize = 2;
-    while (mapSize < int(colours.size())) mapSize *= 2;
+    while (mapSize < int(colours.size()))
+        mapSize *= 2;
     std::vector<GifPixelType> pixels(n);
     for (size_t i = 0; i < n; ++i) {
         uint32_t p = image.Pixels[i];
@@ -188,7 +188,8 @@ std::string EncodeGif(const TDecodedImage& image) {
         ok = EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, int(len), ext) == GIF_OK;
     }
     if (ok) ok = EGifPutImageDesc(gif, 0, 0, w, h, false, nullptr) == GIF_OK;
-    for (int y = 0; ok && y < h; ++y) ok = EGifPutLine(gif, &pixels[size_t(y) * w], w) == GIF_OK;
+    for (int y = 0; ok && y < h; ++y)
+        ok = EGifPutLine(gif, &pixels[size_t(y) * w], w) == GIF_OK;
     if (map) GifFreeMapObject(map);
     if (EGifCloseFile(gif, &error) != GIF_OK) ok = false;
     if (!ok) throw EInvalidGraphic("GIF: cannot encode the image");
@@ -218,8 +219,7 @@ void TJPEGImage::SetGrayscale(bool value) {
 
 const std::string& TJPEGImage::Data() {
     if (!FDataCurrent) {
-        FData = FImage.Empty() ? std::string()
-                               : EncodeJpeg(FImage.ToImage(), FQuality, FGrayscale);
+        FData = FImage.Empty() ? std::string() : EncodeJpeg(FImage.ToImage(), FQuality, FGrayscale);
         FDataCurrent = true;
     }
     return FData;
@@ -240,7 +240,9 @@ void TJPEGImage::LoadFromStream(TStream& stream) {
     Changed(this);
 }
 
-void TJPEGImage::SaveToStream(TStream& stream) { stream.WriteString(Data()); }
+void TJPEGImage::SaveToStream(TStream& stream) {
+    stream.WriteString(Data());
+}
 
 void TJPEGImage::Assign(TPersistent* Source) {
     if (Source == this) return;
@@ -259,7 +261,7 @@ void TJPEGImage::Assign(TPersistent* Source) {
         pixels.SetPixelFormat(pf24bit);
         FImage.Assign(&pixels);
         FDataCurrent = false;
-        Data();  // raises now for what cannot be compressed
+        Data(); // raises now for what cannot be compressed
         Changed(this);
         return;
     }
@@ -318,9 +320,13 @@ void TGIFImage::Draw(TCanvas* canvas, const TRect& rect) {
     FCache.Draw(canvas, rect);
 }
 
-void TGIFImage::LoadFromStream(TStream& stream) { SetData(ReadRest(stream)); }
+void TGIFImage::LoadFromStream(TStream& stream) {
+    SetData(ReadRest(stream));
+}
 
-void TGIFImage::SaveToStream(TStream& stream) { stream.WriteString(FData); }
+void TGIFImage::SaveToStream(TStream& stream) {
+    stream.WriteString(FData);
+}
 
 void TGIFImage::Assign(TPersistent* Source) {
     if (Source == this) return;
@@ -334,11 +340,13 @@ void TGIFImage::Assign(TPersistent* Source) {
         TDecodedImage image = bmp->ToImage();
         if (bmp->Transparent() && !bmp->Empty()) {
             COLORREF key = ColorToRGB(bmp->TransparentColor());
-            uint32_t k = (uint32_t(GetRValue(key)) << 16) | (uint32_t(GetGValue(key)) << 8) |
-                         GetBValue(key);
-            for (uint32_t& p : image.Pixels) p = (p & 0xFFFFFF) == k ? 0 : (p | 0xFF000000u);
+            uint32_t k =
+                (uint32_t(GetRValue(key)) << 16) | (uint32_t(GetGValue(key)) << 8) | GetBValue(key);
+            for (uint32_t& p : image.Pixels)
+                p = (p & 0xFFFFFF) == k ? 0 : (p | 0xFF000000u);
         } else {
-            for (uint32_t& p : image.Pixels) p |= 0xFF000000u;
+            for (uint32_t& p : image.Pixels)
+                p |= 0xFF000000u;
         }
         SetData(EncodeGif(image));
         return;
@@ -352,6 +360,8 @@ void TGIFImage::Assign(TPersistent* Source) {
     TGraphic::Assign(Source);
 }
 
-void TGIFImage::AssignTo(TPersistent* Dest) { TGraphic::AssignTo(Dest); }
+void TGIFImage::AssignTo(TPersistent* Dest) {
+    TGraphic::AssignTo(Dest);
+}
 
-}  // namespace epc
+} // namespace epc

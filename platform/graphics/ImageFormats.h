@@ -99,4 +99,4 @@ private:
     TDibCache FCache;
 };
 
-}  // namespace epc
+} // namespace epc

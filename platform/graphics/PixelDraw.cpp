@@ -56,7 +56,8 @@ void TDibCache::Load(int width, int height, const uint32_t* pixels, bool blend) 
             }
         }
     } else {
-        for (size_t i = 0; i < n; ++i) FBits[i] = pixels[i] | 0xFF000000u;
+        for (size_t i = 0; i < n; ++i)
+            FBits[i] = pixels[i] | 0xFF000000u;
     }
     FBlend = blend;
     FValid = true;
@@ -78,4 +79,4 @@ void TDibCache::Draw(TCanvas* canvas, const TRect& rect) {
     }
 }
 
-}  // namespace epc
+} // namespace epc

@@ -35,4 +35,4 @@ private:
     bool FValid = false;
 };
 
-}  // namespace epc
+} // namespace epc

@@ -64,8 +64,7 @@ struct TPngWriteJob {
 
 // Returns false with state.Message set when libpng fails.
 bool WritePng(const TPngWriteJob& job, TPngWriteState& state) {
-    png_structp png =
-        png_create_write_struct(PNG_LIBPNG_VER_STRING, &state, PngError, PngWarning);
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &state, PngError, PngWarning);
     if (!png) return false;
     png_infop info = png_create_info_struct(png);
     if (!info) {
@@ -92,13 +91,15 @@ bool WritePng(const TPngWriteJob& job, TPngWriteState& state) {
     return true;
 }
 
-}  // namespace
+} // namespace
 
 int TPngImage::SamplesPerPixel() const {
     switch (FHeader.ColorType) {
-        case COLOR_RGB:
-        case COLOR_RGBALPHA: return 3;
-        default: return 1;
+    case COLOR_RGB:
+    case COLOR_RGBALPHA:
+        return 3;
+    default:
+        return 1;
     }
 }
 
@@ -145,8 +146,7 @@ void TPngImage::Resize(int width, int height) {
         std::memcpy(&data[size_t(y) * width * spp], &FData[size_t(y) * FHeader.Width * spp],
                     size_t(cw) * spp);
         if (!FAlpha.empty())
-            std::memcpy(&alpha[size_t(y) * width], &FAlpha[size_t(y) * FHeader.Width],
-                        size_t(cw));
+            std::memcpy(&alpha[size_t(y) * width], &FAlpha[size_t(y) * FHeader.Width], size_t(cw));
     }
     FData = std::move(data);
     FAlpha = std::move(alpha);
@@ -176,31 +176,34 @@ uint8_t* TPngImage::AlphaScanline(int row) {
 uint32_t TPngImage::PixelArgb(size_t i) const {
     uint32_t rgb = 0, a = 255;
     switch (FHeader.ColorType) {
-        case COLOR_RGB:
-        case COLOR_RGBALPHA: {
-            const uint8_t* p = &FData[i * 3];
-            rgb = (uint32_t(p[2]) << 16) | (uint32_t(p[1]) << 8) | p[0];
-            break;
-        }
-        case COLOR_GRAYSCALE:
-        case COLOR_GRAYSCALEALPHA: {
-            uint32_t g = FData[i];
-            rgb = (g << 16) | (g << 8) | g;
-            break;
-        }
-        case COLOR_PALETTE: {
-            uint8_t index = FData[i];
-            if (index < FPalette.size()) {
-                const TPaletteEntry& e = FPalette[index];
-                rgb = (uint32_t(e.Red) << 16) | (uint32_t(e.Green) << 8) | e.Blue;
-            }
-            if (index < FPaletteAlpha.size()) a = FPaletteAlpha[index];
-            break;
-        }
-        default: break;
+    case COLOR_RGB:
+    case COLOR_RGBALPHA: {
+        const uint8_t* p = &FData[i * 3];
+        rgb = (uint32_t(p[2]) << 16) | (uint32_t(p[1]) << 8) | p[0];
+        break;
     }
-    if (!FAlpha.empty()) a = FAlpha[i];
-    else if (FHasTransparentColor && rgb == FTransparentRgb) a = 0;
+    case COLOR_GRAYSCALE:
+    case COLOR_GRAYSCALEALPHA: {
+        uint32_t g = FData[i];
+        rgb = (g << 16) | (g << 8) | g;
+        break;
+    }
+    case COLOR_PALETTE: {
+        uint8_t index = FData[i];
+        if (index < FPalette.size()) {
+            const TPaletteEntry& e = FPalette[index];
+            rgb = (uint32_t(e.Red) << 16) | (uint32_t(e.Green) << 8) | e.Blue;
+        }
+        if (index < FPaletteAlpha.size()) a = FPaletteAlpha[index];
+        break;
+    }
+    default:
+        break;
+    }
+    if (!FAlpha.empty())
+        a = FAlpha[i];
+    else if (FHasTransparentColor && rgb == FTransparentRgb)
+        a = 0;
     return (a << 24) | rgb;
 }
 
@@ -215,30 +218,31 @@ void TPngImage::SetPixels(int x, int y, TColor value) {
     uint32_t rgb = Rgb24(value);
     uint8_t r = uint8_t(rgb >> 16), g = uint8_t(rgb >> 8), b = uint8_t(rgb);
     switch (FHeader.ColorType) {
-        case COLOR_RGB:
-        case COLOR_RGBALPHA:
-            FData[i * 3] = b;
-            FData[i * 3 + 1] = g;
-            FData[i * 3 + 2] = r;
-            break;
-        case COLOR_GRAYSCALE:
-        case COLOR_GRAYSCALEALPHA:
-            FData[i] = uint8_t(std::lround(0.3 * r + 0.59 * g + 0.11 * b));
-            break;
-        case COLOR_PALETTE: {
-            int best = 0, bestDist = 1 << 30;
-            for (size_t k = 0; k < FPalette.size(); ++k) {
-                int dr = FPalette[k].Red - r, dg = FPalette[k].Green - g, db = FPalette[k].Blue - b;
-                int d = dr * dr + dg * dg + db * db;
-                if (d < bestDist) {
-                    bestDist = d;
-                    best = int(k);
-                }
+    case COLOR_RGB:
+    case COLOR_RGBALPHA:
+        FData[i * 3] = b;
+        FData[i * 3 + 1] = g;
+        FData[i * 3 + 2] = r;
+        break;
+    case COLOR_GRAYSCALE:
+    case COLOR_GRAYSCALEALPHA:
+        FData[i] = uint8_t(std::lround(0.3 * r + 0.59 * g + 0.11 * b));
+        break;
+    case COLOR_PALETTE: {
+        int best = 0, bestDist = 1 << 30;
+        for (size_t k = 0; k < FPalette.size(); ++k) {
+            int dr = FPalette[k].Red - r, dg = FPalette[k].Green - g, db = FPalette[k].Blue - b;
+            int d = dr * dr + dg * dg + db * db;
+            if (d < bestDist) {
+                bestDist = d;
+                best = int(k);
             }
-            FData[i] = uint8_t(best);
-            break;
         }
-        default: break;
+        FData[i] = uint8_t(best);
+        break;
+    }
+    default:
+        break;
     }
     Changed(this);
 }
@@ -271,24 +275,25 @@ TColor TPngImage::TransparentColor() const {
 void TPngImage::SetTransparentColor(TColor value) {
     uint32_t rgb = Rgb24(value);
     switch (FHeader.ColorType) {
-        case COLOR_GRAYSCALE: {
-            uint32_t g = rgb & 255;  // gray images match on one channel
-            rgb = (g << 16) | (g << 8) | g;
-            [[fallthrough]];
+    case COLOR_GRAYSCALE: {
+        uint32_t g = rgb & 255; // gray images match on one channel
+        rgb = (g << 16) | (g << 8) | g;
+        [[fallthrough]];
+    }
+    case COLOR_RGB:
+        FHasTransparentColor = true;
+        FTransparentRgb = rgb;
+        break;
+    case COLOR_PALETTE:
+        FPaletteAlpha.resize(FPalette.size(), 255);
+        for (size_t i = 0; i < FPalette.size(); ++i) {
+            uint32_t e = (uint32_t(FPalette[i].Red) << 16) | (uint32_t(FPalette[i].Green) << 8) |
+                         FPalette[i].Blue;
+            if (e == rgb) FPaletteAlpha[i] = 0;
         }
-        case COLOR_RGB:
-            FHasTransparentColor = true;
-            FTransparentRgb = rgb;
-            break;
-        case COLOR_PALETTE:
-            FPaletteAlpha.resize(FPalette.size(), 255);
-            for (size_t i = 0; i < FPalette.size(); ++i) {
-                uint32_t e = (uint32_t(FPalette[i].Red) << 16) |
-                             (uint32_t(FPalette[i].Green) << 8) | FPalette[i].Blue;
-                if (e == rgb) FPaletteAlpha[i] = 0;
-            }
-            break;
-        default: return;
+        break;
+    default:
+        return;
     }
     Changed(this);
 }
@@ -307,7 +312,8 @@ void TPngImage::CreateAlpha() {
     if (type == COLOR_GRAYSCALEALPHA || type == COLOR_RGBALPHA) return;
     size_t n = size_t(FHeader.Width) * FHeader.Height;
     std::vector<uint8_t> alpha(n);
-    for (size_t i = 0; i < n; ++i) alpha[i] = uint8_t(PixelArgb(i) >> 24);
+    for (size_t i = 0; i < n; ++i)
+        alpha[i] = uint8_t(PixelArgb(i) >> 24);
     if (type == COLOR_PALETTE) {
         std::vector<uint8_t> data(n * 3);
         for (size_t i = 0; i < n; ++i) {
@@ -329,7 +335,9 @@ void TPngImage::CreateAlpha() {
     Changed(this);
 }
 
-void TPngImage::PaletteChanged() { Changed(this); }
+void TPngImage::PaletteChanged() {
+    Changed(this);
+}
 
 void TPngImage::SetGamma(double value) {
     FHasGamma = value > 0;
@@ -387,7 +395,8 @@ void TPngImage::LoadFromImage(const TDecodedImage& image) {
     FData.assign(n * size_t(SamplesPerPixel()), 0);
     if (type == COLOR_GRAYSCALEALPHA || type == COLOR_RGBALPHA) {
         FAlpha.resize(n);
-        for (size_t i = 0; i < n; ++i) FAlpha[i] = uint8_t(image.Pixels[i] >> 24);
+        for (size_t i = 0; i < n; ++i)
+            FAlpha[i] = uint8_t(image.Pixels[i] >> 24);
     }
     if (type == COLOR_PALETTE) {
         FPalette = image.Palette;
@@ -407,7 +416,8 @@ void TPngImage::LoadFromImage(const TDecodedImage& image) {
             FData[i] = it != index.end() ? it->second : 0;
         }
     } else if (type == COLOR_GRAYSCALE || type == COLOR_GRAYSCALEALPHA) {
-        for (size_t i = 0; i < n; ++i) FData[i] = uint8_t(image.Pixels[i] >> 16);
+        for (size_t i = 0; i < n; ++i)
+            FData[i] = uint8_t(image.Pixels[i] >> 16);
     } else {
         for (size_t i = 0; i < n; ++i) {
             uint32_t p = image.Pixels[i];
@@ -436,8 +446,8 @@ void TPngImage::RenderCache() {
         if (std::isfinite(exponent) && std::fabs(exponent - 1.0) > 1e-3) {
             useGamma = true;
             for (int i = 0; i < 256; ++i)
-                table[i] = uint8_t(std::clamp(
-                    std::lround(std::pow(i / 255.0, exponent) * 255.0), 0L, 255L));
+                table[i] = uint8_t(
+                    std::clamp(std::lround(std::pow(i / 255.0, exponent) * 255.0), 0L, 255L));
         }
     }
     for (size_t i = 0; i < n; ++i) {
@@ -471,15 +481,15 @@ void TPngImage::SaveToStream(TStream& stream) {
     job.Height = FHeader.Height;
     job.ColorType = FHeader.ColorType;
     int spp = SamplesPerPixel();
-    int outSpp = (FHeader.ColorType == COLOR_RGB ? 3
-                  : FHeader.ColorType == COLOR_RGBALPHA ? 4
+    int outSpp = (FHeader.ColorType == COLOR_RGB              ? 3
+                  : FHeader.ColorType == COLOR_RGBALPHA       ? 4
                   : FHeader.ColorType == COLOR_GRAYSCALEALPHA ? 2
-                                                               : 1);
+                                                              : 1);
     std::vector<uint8_t> out(size_t(job.Width) * job.Height * outSpp);
     size_t n = size_t(job.Width) * job.Height;
     for (size_t i = 0; i < n; ++i) {
         uint8_t* o = &out[i * outSpp];
-        if (spp == 3) {  // stored B, G, R; the file wants R, G, B
+        if (spp == 3) { // stored B, G, R; the file wants R, G, B
             o[0] = FData[i * 3 + 2];
             o[1] = FData[i * 3 + 1];
             o[2] = FData[i * 3];
@@ -489,7 +499,8 @@ void TPngImage::SaveToStream(TStream& stream) {
         if (!FAlpha.empty()) o[outSpp - 1] = FAlpha[i];
     }
     std::vector<png_bytep> rows(size_t(job.Height));
-    for (int y = 0; y < job.Height; ++y) rows[y] = &out[size_t(y) * job.Width * outSpp];
+    for (int y = 0; y < job.Height; ++y)
+        rows[y] = &out[size_t(y) * job.Width * outSpp];
     job.Rows = rows.data();
     if (FHeader.ColorType == COLOR_PALETTE) {
         job.PaletteCount = int(std::min<size_t>(std::max<size_t>(FPalette.size(), 1), 256));
@@ -498,12 +509,13 @@ void TPngImage::SaveToStream(TStream& stream) {
                 job.Palette[k] = {FPalette[k].Red, FPalette[k].Green, FPalette[k].Blue};
         }
         job.TransCount = int(std::min<size_t>(FPaletteAlpha.size(), size_t(job.PaletteCount)));
-        for (int k = 0; k < job.TransCount; ++k) job.Trans[k] = FPaletteAlpha[k];
+        for (int k = 0; k < job.TransCount; ++k)
+            job.Trans[k] = FPaletteAlpha[k];
         for (size_t i = 0; i < n; ++i)
             if (out[i] >= job.PaletteCount) out[i] = 0;
     }
-    if (FHasTransparentColor && (FHeader.ColorType == COLOR_RGB ||
-                                 FHeader.ColorType == COLOR_GRAYSCALE)) {
+    if (FHasTransparentColor &&
+        (FHeader.ColorType == COLOR_RGB || FHeader.ColorType == COLOR_GRAYSCALE)) {
         job.HasTransColor = true;
         job.TransColor.red = png_uint_16((FTransparentRgb >> 16) & 255);
         job.TransColor.green = png_uint_16((FTransparentRgb >> 8) & 255);
@@ -554,4 +566,4 @@ void TPngImage::Assign(TPersistent* Source) {
     TGraphic::Assign(Source);
 }
 
-}  // namespace epc
+} // namespace epc

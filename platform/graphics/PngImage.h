@@ -20,7 +20,10 @@ namespace epc {
 
 // PNG colour types.
 enum : uint8_t {
-    COLOR_GRAYSCALE = 0, COLOR_RGB = 2, COLOR_PALETTE = 3, COLOR_GRAYSCALEALPHA = 4,
+    COLOR_GRAYSCALE = 0,
+    COLOR_RGB = 2,
+    COLOR_PALETTE = 3,
+    COLOR_GRAYSCALEALPHA = 4,
     COLOR_RGBALPHA = 6
 };
 
@@ -115,19 +118,19 @@ protected:
 
 private:
     void CheckRow(int row) const;
-    uint32_t PixelArgb(size_t index) const;  // straight alpha, no gamma
+    uint32_t PixelArgb(size_t index) const; // straight alpha, no gamma
     void RenderCache();
 
     TPngHeader FHeader;
-    std::vector<uint8_t> FData;   // samples (SamplesPerPixel per pixel)
-    std::vector<uint8_t> FAlpha;  // types 4 and 6
+    std::vector<uint8_t> FData;  // samples (SamplesPerPixel per pixel)
+    std::vector<uint8_t> FAlpha; // types 4 and 6
     std::vector<TPaletteEntry> FPalette;
     std::vector<uint8_t> FPaletteAlpha;
     bool FHasTransparentColor = false;
-    uint32_t FTransparentRgb = 0;  // 0x00RRGGBB (gray images: R = G = B)
+    uint32_t FTransparentRgb = 0; // 0x00RRGGBB (gray images: R = G = B)
     bool FHasGamma = false;
     double FGamma = 0;
     TDibCache FCache;
 };
 
-}  // namespace epc
+} // namespace epc

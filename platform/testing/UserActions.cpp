@@ -7,6 +7,7 @@
 #include "platform/codecs/ImageCodecs.h"
 #include "platform/controls/Clipbrd.h"
 #include "platform/core/Strings.h"
+#include "platform/windows/DataTransfer.h"
 
 namespace epc::testing {
 
@@ -23,6 +24,7 @@ void ResetAll() {
     }
     if (Application) Application->ResetForTesting();
     SetModalHandler(nullptr);
+    ResetDataTransferForTesting();
     ResetWindowManagerForTesting();
     ResetClipboardForTesting();
 }

@@ -25,6 +25,7 @@ struct TClipboardState {
     int FailAfter = -1;
     std::vector<std::string> Names;  // id 0xC000 + index
     bool Open = false;
+    DWORD Sequence = 1;
     HWND OpenWindow = nullptr;
     HWND Owner = nullptr;
     // Format -> handle, in the order set.
@@ -169,6 +170,7 @@ BOOL EmptyClipboard() {
     s.Data.clear();
     ClearSynthesized();
     s.Owner = s.OpenWindow;
+    ++s.Sequence;
     return 1;
 }
 
@@ -176,6 +178,7 @@ HANDLE SetClipboardData(uint32_t format, HANDLE data) {
     auto& s = CB();
     if (!s.Open || format == 0) return nullptr;
     ClearSynthesized();
+    ++s.Sequence;
     for (auto& entry : s.Data)
         if (entry.first == format) {
             if (entry.second != data) FreeHandle(format, entry.second);
@@ -245,6 +248,7 @@ uint32_t EnumClipboardFormats(uint32_t format) {
 }
 
 HWND GetClipboardOwner() { return CB().Owner; }
+DWORD GetClipboardSequenceNumber() { return CB().Sequence; }
 HWND GetOpenClipboardWindow() { return CB().Open ? CB().OpenWindow : nullptr; }
 bool IsClipboardOpen() { return CB().Open; }
 

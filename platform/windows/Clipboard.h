@@ -51,6 +51,8 @@ BOOL IsClipboardFormatAvailable(uint32_t format);
 int CountClipboardFormats();
 uint32_t EnumClipboardFormats(uint32_t format);
 HWND GetClipboardOwner();
+// Changes with every emptying and every format set.
+DWORD GetClipboardSequenceNumber();
 HWND GetOpenClipboardWindow();
 bool IsClipboardOpen();
 

@@ -191,6 +191,16 @@ static void Deliver(TQueuedMessage q) {
     }
 }
 
+bool TakeQueuedMessage(TQueuedMessage& out) {
+    auto& m = WM();
+    if (m.Queue.empty()) return false;
+    out = std::move(m.Queue.front());
+    m.Queue.pop_front();
+    return true;
+}
+
+void DeliverQueuedMessage(TQueuedMessage q) { Deliver(std::move(q)); }
+
 static bool FireDueTimer() {
     auto& m = WM();
     TTimerRecord* next = nullptr;

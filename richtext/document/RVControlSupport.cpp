@@ -1,5 +1,6 @@
 // Embedded controls in RVF: controls are stored as component streams.
 
+#include "platform/controls/Controls.h"
 #include "platform/streaming/Filer.h"
 #include "platform/streaming/HexText.h"
 #include "platform/streaming/PropertyRegistry.h"
@@ -40,6 +41,29 @@ bool RVFLoadControlStream(TStream& stream, TComponent*& control, const std::stri
         throw;
     }
     return true;
+}
+
+int TRVControlItemInfo::GetBoxWidth() const {
+    auto* c = dynamic_cast<TControl*>(Control);
+    return (c ? c->Width() : Width) + 2 * Spacing;
+}
+
+int TRVControlItemInfo::GetBoxHeight() const {
+    auto* c = dynamic_cast<TControl*>(Control);
+    return (c ? c->Height() : Height) + 2 * Spacing;
+}
+
+void TRVControlItemInfo::SetPosition(int x, int y) {
+    Left = x + Spacing;
+    Top = y + Spacing;
+    if (auto* c = dynamic_cast<TControl*>(Control))
+        if (c->Left() != Left || c->Top() != Top) c->SetBounds(Left, Top, c->Width(), c->Height());
+}
+
+void TRVControlItemInfo::ParentControl(TCustomRVData* rvData) {
+    auto* c = dynamic_cast<TControl*>(Control);
+    TWinControl* parent = rvData ? rvData->GetParentControl() : nullptr;
+    if (c && parent && c->Parent() != parent) c->SetParent(parent);
 }
 
 void RVFSaveControlBinary(TStream& stream, TComponent* control) {

@@ -482,7 +482,7 @@ void TCustomRVData::AddControlItem(const std::string& name, TComponent* control,
     item->Tag = tag;
     PlaceAppended(*this, item, paraNo);
     AppendItem(name, item);
-    // The window-bound layers re-parent the control to their window on this notification.
+    item->ParentControl(this);
     DoControlAction(0, ItemCount() - 1, control);
 }
 

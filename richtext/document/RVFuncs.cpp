@@ -1,21 +1,21 @@
 #include "richtext/document/RVFuncs.h"
 
-namespace epc {
+#include "platform/windows/Window.h"
 
-namespace {
-int beepCount = 0;
-}
+namespace epc {
 
 std::function<void()>& RVBeepHandler() {
     static std::function<void()> handler;
     return handler;
 }
 
-int RVBeepCount() { return beepCount; }
+int RVBeepCount() { return BeepCount(); }
 
 void RVBeep() {
-    ++beepCount;
-    if (RVBeepHandler()) RVBeepHandler()();
+    if (RVBeepHandler())
+        RVBeepHandler()();
+    else
+        MessageBeep(0);
 }
 
 void MessageBeepForDocument() { RVBeep(); }

@@ -11,9 +11,9 @@
 
 namespace epc {
 
-// The beep of refused edit operations. The handler defaults to a counter so that headless
-// runs can observe it; a windowing layer installs the system beep.
+// The beep of refused edit operations: MessageBeep(0), unless a handler is installed.
 std::function<void()>& RVBeepHandler();
+// The system beeps so far (MessageBeep's count).
 int RVBeepCount();
 void RVBeep();
 

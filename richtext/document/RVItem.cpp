@@ -388,13 +388,9 @@ bool TRVControlItemInfo::GetStateFlag(int kind) const {
     return kind == rvisHasControl || TRVRectItemInfo::GetStateFlag(kind);
 }
 
-void TRVControlItemInfo::SetPosition(int x, int y) {
-    Left = x;
-    Top = y;
-}
-
 std::string TRVControlItemInfo::GetRVFExtraHeader() const {
-    return TRVRectItemInfo::GetRVFExtraHeader() + " " + JoinInts({Width, Height});
+    return TRVRectItemInfo::GetRVFExtraHeader() + " " +
+           JoinInts({GetBoxWidth() - 2 * Spacing, GetBoxHeight() - 2 * Spacing});
 }
 
 bool TRVControlItemInfo::ReadRVFHeader(const std::string& extra, TCustomRVData* rvData) {
@@ -466,6 +462,7 @@ bool TRVControlItemInfo::ReadRVFLine(const std::string& s, TCustomRVData* rvData
             }
         }
         if (!Control && rvData) Control = rvData->RVFControlNeeded(name, Tag);
+        if (Control) ParentControl(rvData);
         if (!Control && !body.empty() && RVControlHooks().Load && rvData &&
             !rvData->GetRVFOptions().Contains(TRVFOption::rvfoIgnoreUnknownCtrls))
             return false;

@@ -312,9 +312,12 @@ public:
     void Assign(TPersistent* Source) override;
     bool GetKindFlag(int kind) const override;
     bool GetStateFlag(int kind) const override;
-    int GetBoxWidth() const override { return Width + 2 * Spacing; }
-    int GetBoxHeight() const override { return Height + 2 * Spacing; }
+    int GetBoxWidth() const override;
+    int GetBoxHeight() const override;
+    // Moves the embedded control (inside the border spacing).
     void SetPosition(int x, int y) override;
+    // Makes the control a child of the document's window, when both exist.
+    void ParentControl(TCustomRVData* rvData);
     bool OwnsControl(const TComponent* control) const override { return control == Control; }
     void SaveRVF(TStream& stream, const TRVSaveContext& ctx, const std::string& name,
                  int paraNo, uint8_t options) override;
@@ -324,7 +327,7 @@ public:
     bool ReadRVFHeader(const std::string& extra, TCustomRVData* rvData) override;
 
     TComponent* Control = nullptr;  // owned (the embedded control)
-    // The control's size in document pixels (controls report theirs through the view layer).
+    // The size when the item holds no visual control (read from RVF, or not a control).
     int32_t Width = 0;
     int32_t Height = 0;
     int32_t Left = 0;

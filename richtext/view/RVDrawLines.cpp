@@ -33,7 +33,8 @@ void TRVDrawLines::Delete(int index) {
 }
 
 void TRVDrawLines::Clear() {
-    for (TRVDrawLineInfo* d : FItems) delete d;
+    for (TRVDrawLineInfo* d : FItems)
+        delete d;
     FItems.clear();
     GapStart = -1;
     GapCount = 0;
@@ -53,8 +54,7 @@ void TRVDrawLines::SetGap(int first, int last) {
 }
 
 void TRVDrawLines::CloseGap() {
-    if (GapCount > 0)
-        FItems.erase(FItems.begin() + GapStart, FItems.begin() + GapStart + GapCount);
+    if (GapCount > 0) FItems.erase(FItems.begin() + GapStart, FItems.begin() + GapStart + GapCount);
     GapStart = -1;
     GapCount = 0;
 }
@@ -78,4 +78,4 @@ std::string TRVDrawLines::GetDrawItemTextPart(int index, const TCustomRVData* rv
                              d->Offs + start - 1, count);
 }
 
-}  // namespace epc
+} // namespace epc

@@ -69,4 +69,4 @@ public:
     int16_t Cursor = 0;
 };
 
-}  // namespace epc
+} // namespace epc

@@ -49,12 +49,12 @@ void BytesToWideBuf(const std::string& bytes, std::u16string& out) {
     size_t n = bytes.size() / 2;
     out.resize(n);
     const unsigned char* p = reinterpret_cast<const unsigned char*>(bytes.data());
-    for (size_t i = 0; i < n; ++i) out[i] = char16_t(p[2 * i] | (p[2 * i + 1] << 8));
+    for (size_t i = 0; i < n; ++i)
+        out[i] = char16_t(p[2 * i] | (p[2 * i + 1] << 8));
 }
 
 // The vertical shift of a text style in percent of the font height (0 for styles without one).
-template <class F>
-int TextStyleVShift(const F& f) {
+template <class F> int TextStyleVShift(const F& f) {
     if constexpr (requires { f.VShift; })
         return int(f.VShift);
     else
@@ -70,9 +70,11 @@ bool IsFullLineItem(const TCustomRVItemInfo* item) {
     return item->StyleNo < 0 && !IsRectItem(item);
 }
 
-}  // namespace
+} // namespace
 
-int64_t TCustomRVFormattedData::MeasureCallCount() { return gMeasureCalls.load(); }
+int64_t TCustomRVFormattedData::MeasureCallCount() {
+    return gMeasureCalls.load();
+}
 
 int TCustomRVFormattedData::SX(int v) const {
     const TRVScreenAndDevice& s = FFmt.Sad;
@@ -152,9 +154,8 @@ int TCustomRVFormattedData::MeasureItemText(TCanvas* canvas, int itemNo,
 // ---------------------------------------------------------------------------------------------
 // The format pass.
 
-void TCustomRVFormattedData::FormatAll(bool keepPosition, bool force, bool noCaching,
-                                       bool onlyTail, TCanvas* canvas, int depth,
-                                       bool noScroll) {
+void TCustomRVFormattedData::FormatAll(bool keepPosition, bool force, bool noCaching, bool onlyTail,
+                                       TCanvas* canvas, int depth, bool noScroll) {
     if (SkipFormatting) {
         SkipFormatting = 0;
         return;
@@ -174,9 +175,8 @@ void TCustomRVFormattedData::FormatAll(bool keepPosition, bool force, bool noCac
     if (depth == 0 && keepPosition) {
         GetSelectionBounds(selStartNo, selStartOffs, selEndNo, selEndOffs, false);
         if (!noScroll && !onlyTail && DrawItems.Count() > 0) {
-            int d = FindFirstDrawItemAtY(oldVPos, 0);
-            while (d < DrawItems.Count() - 1 &&
-                   DrawItems[d]->Top + DrawItems[d]->Height <= oldVPos)
+            int d = FindLineAtY(oldVPos); // a partly visible line counts
+            while (d < DrawItems.Count() - 1 && DrawItems[d]->Top + DrawItems[d]->Height <= oldVPos)
                 ++d;
             topItemNo = DrawItems[d]->ItemNo;
             topDelta = DrawItems[d]->Top - oldVPos;
@@ -332,7 +332,8 @@ void TCustomRVFormattedData::RaiseLineBaseline(int newAscent) {
     if (newAscent <= FFmt.Ascent) return;
     int d = newAscent - FFmt.Ascent;
     int end = NextDrawItemIndex();
-    for (int i = FFmt.LineFirstDrawItem; i < end; ++i) DrawItems[i]->Top += d;
+    for (int i = FFmt.LineFirstDrawItem; i < end; ++i)
+        DrawItems[i]->Top += d;
     FFmt.BaseLine += d;
     FFmt.Ascent = newAscent;
 }
@@ -379,7 +380,8 @@ void TCustomRVFormattedData::FinishLine(bool lastOfParagraph) {
     } else if (para.LineSpacing >= 0) {
         extra = SY(para.LineSpacing);
     }
-    for (int i = first; i <= last; ++i) DrawItems[i]->ExtraSpaceBelow = extra;
+    for (int i = first; i <= last; ++i)
+        DrawItems[i]->ExtraSpaceBelow = extra;
     FFmt.Extra = extra;
 
     int shift = 0;
@@ -412,13 +414,13 @@ void TCustomRVFormattedData::FinishLine(bool lastOfParagraph) {
         break;
     }
     if (shift != 0)
-        for (int i = first; i <= last; ++i) DrawItems[i]->Left += shift;
+        for (int i = first; i <= last; ++i)
+            DrawItems[i]->Left += shift;
 
     if (GetParaBiDiMode(paraNo) == TRVBiDiMode::rvbdRightToLeft) {
         int rtlShift = 0;
         const TRVDrawLineInfo* d0 = DrawItems[first];
-        bool firstLineOfPara = GetItem(d0->ItemNo)->StartsParagraph() &&
-                               (d0->Offs <= 1) &&
+        bool firstLineOfPara = GetItem(d0->ItemNo)->StartsParagraph() && (d0->Offs <= 1) &&
                                (first == 0 || DrawItems[first - 1]->ItemNo != d0->ItemNo);
         if (firstLineOfPara && GetItemStyleNo(d0->ItemNo) != rvsListMarker)
             rtlShift = SX(para.FirstIndent);
@@ -457,8 +459,8 @@ void TCustomRVFormattedData::GetItemIndents(int itemNo, bool firstLine, int& rig
     if (first->StyleNo == rvsListMarker) {
         TRVListLevel* level = static_cast<TRVMarkerItemInfo*>(first)->GetLevelInfo(style);
         if (level) {
-            int listIndent = (firstLine && itemNo == paraStartItemNo) ? level->MarkerIndent
-                                                                       : level->LeftIndent;
+            int listIndent =
+                (firstLine && itemNo == paraStartItemNo) ? level->MarkerIndent : level->LeftIndent;
             if (rtl) {
                 right = listIndent;
                 left = para.LeftIndent;
@@ -472,8 +474,7 @@ void TCustomRVFormattedData::GetItemIndents(int itemNo, bool firstLine, int& rig
     TCustomRVItemInfo* item = GetItem(itemNo);
     left = para.LeftIndent;
     right = para.RightIndent;
-    if (firstLine && !item->GetLineBreakBefore() && !IsFullLineItem(item))
-        left += para.FirstIndent;
+    if (firstLine && !item->GetLineBreakBefore() && !IsFullLineItem(item)) left += para.FirstIndent;
 }
 
 int TCustomRVFormattedData::GetItemIndentsSum(int itemNo, int& paraStartItemNo) {
@@ -500,8 +501,7 @@ void TCustomRVFormattedData::StartNewLine(int itemNo, bool paraStart) {
     TRVStyle* style = GetRVStyle();
     // A space left at the end of a wrapped line is not shown. A line start is protected only
     // where the space is all it holds.
-    if (GetFlags().Contains(TRVFlag::rvflTrimSpaces) && FFmt.LineOpen &&
-        !FFmt.TrimmedThisLine) {
+    if (GetFlags().Contains(TRVFlag::rvflTrimSpaces) && FFmt.LineOpen && !FFmt.TrimmedThisLine) {
         FFmt.TrimmedThisLine = true;
         int last = NextDrawItemIndex() - 1;
         if (last >= FFmt.LineFirstDrawItem && last >= 0) {
@@ -544,8 +544,7 @@ void TCustomRVFormattedData::StartNewLine(int itemNo, bool paraStart) {
     GetItemIndents(itemNo, paraStart, right, left, FFmt.ParaStart);
     if (paraStart) {
         if (itemNo > 0)
-            FFmt.BaseLine +=
-                SY(style->ParaStyles.GetItem(GetItemParaNo(itemNo - 1)).SpaceAfter);
+            FFmt.BaseLine += SY(style->ParaStyles.GetItem(GetItemParaNo(itemNo - 1)).SpaceAfter);
         FFmt.BaseLine += SY(para.SpaceBefore);
     }
     int width = para.Options.Contains(TRVParaOption::rvpaoNoWrap) ? MinWidth : TextWidth;
@@ -574,6 +573,7 @@ void TCustomRVFormattedData::SelectTextStyle(int styleNo, int itemNo) {
     FFmt.LastTextStyle = styleNo;
     FFmt.VShift = MulDiv(tm.tmHeight, TextStyleVShift(fi), 100);
     FFmt.TextHeight = tm.tmHeight;
+    FFmt.AveCharWidth = tm.tmAveCharWidth;
     FFmt.TextAscent = tm.tmAscent + FFmt.VShift;
     if (GetFlags().Contains(TRVFlag::rvflUseExternalLeading))
         FFmt.TextAscent += tm.tmExternalLeading;
@@ -583,8 +583,7 @@ void TCustomRVFormattedData::SelectTextStyle(int styleNo, int itemNo) {
 void TCustomRVFormattedData::FormatItem(int itemNo, const std::string& text, int startChar,
                                         int charCount) {
     TCustomRVItemInfo* item = GetItem(itemNo);
-    if (startChar == 0 && (!item->GetJoinsPrevious() || FFmt.ForceNewLine))
-        FFmt.AtParaStart = true;
+    if (startChar == 0 && (!item->GetJoinsPrevious() || FFmt.ForceNewLine)) FFmt.AtParaStart = true;
     if (item->StyleNo < 0) {
         if (IsRectItem(item))
             FormatRectItem(itemNo);
@@ -612,7 +611,8 @@ void TCustomRVFormattedData::FormatJustifiedItem(int itemNo, const std::string& 
         int start = 0;
         while (start < len) {
             int end = start + (chars[start] == ' ' ? 1 : 0);
-            while (end < len && chars[end] != ' ') ++end;
+            while (end < len && chars[end] != ' ')
+                ++end;
             BreakTextRun(itemNo, chars + start, end - start, start);
             start = end;
         }
@@ -642,8 +642,8 @@ void TCustomRVFormattedData::FormatFullLineItem(int itemNo) {
     if (item->StyleNo == rvsBreak) {
         FFmt.BaseLine += SY(style->ParaStyles.GetItem(0).SpaceBefore);
         int h = MulDiv(5, FFmt.Sad.DevicePPIY, FFmt.Sad.ScreenPPIY);
-        dli = TRVDrawLineInfo::CreateEx(FFmt.LM, FFmt.BaseLine + prevDescent, TextWidth,
-                                        2 * h + 1, itemNo, true);
+        dli = TRVDrawLineInfo::CreateEx(FFmt.LM, FFmt.BaseLine + prevDescent, TextWidth, 2 * h + 1,
+                                        itemNo, true);
         FFmt.BaseLine += prevDescent + h + 1;
         FFmt.Ascent = h;
         FFmt.Descent = h;
@@ -654,8 +654,8 @@ void TCustomRVFormattedData::FormatFullLineItem(int itemNo) {
         dli = printing ? item->CreatePrintingDrawItem(this, &FFmt.Sad) : nullptr;
         if (!dli) dli = new TRVDrawLineInfo();
         int out1 = 0, out2 = 0;
-        item->AdjustToDocWidth(avail, dli, FFmt.NoCaching, out1, out2, &FFmt.Sad, this,
-                               FFmt.Canvas, GetFlags().Contains(TRVFlag::rvflCanUseDeviceFit));
+        item->AdjustToDocWidth(avail, dli, FFmt.NoCaching, out1, out2, &FFmt.Sad, this, FFmt.Canvas,
+                               GetFlags().Contains(TRVFlag::rvflCanUseDeviceFit));
         dli->Width = SX(item->GetBoxWidth());
         dli->Height = SY(item->GetBoxHeight());
         if (para.Alignment == TRVAlignment::rvaRight) {
@@ -672,7 +672,7 @@ void TCustomRVFormattedData::FormatFullLineItem(int itemNo) {
         FFmt.Ascent = dli->Height;
         FFmt.Descent = 0;
     }
-    FFmt.LastTextStyle = -1;  // the item may have changed the canvas font
+    FFmt.LastTextStyle = -1; // the item may have changed the canvas font
     FFmt.LineFirstDrawItem = NextDrawItemIndex();
     FFmt.LineOpen = true;
     FFmt.LineFinished = false;
@@ -680,7 +680,8 @@ void TCustomRVFormattedData::FormatFullLineItem(int itemNo) {
     FFmt.ForceNewLine = true;
     if (!SharesItems()) item->DrawItemNo = FFmt.LineFirstDrawItem;
     AddDrawItem(dli);
-    if (GetFlags().Contains(TRVFlag::rvflUseJumps)) item->BuildJumps(dli->Left, dli->Top, NextJumpNo);
+    if (GetFlags().Contains(TRVFlag::rvflUseJumps))
+        item->BuildJumps(dli->Left, dli->Top, NextJumpNo);
     FFmt.X = dli->Width;
 }
 
@@ -749,10 +750,21 @@ template <class Ch>
 int TCustomRVFormattedData::CountFittingChars(const Ch* text, int len, int width, bool noWrap,
                                               int& measuredWidth) {
     HDC dc = FFmt.DC;
-    int whole = Measure(dc, text, len);
-    measuredWidth = whole;
-    if (noWrap || (whole > 0 && whole <= width)) return len;
-    int lo = 0, loW = 0, hi = len, hiW = whole;
+    // A run much longer than the line is measured by a prefix that surely overflows it, so
+    // that breaking a long item costs each line about its own length, not the item's.
+    int probe = len;
+    if (!noWrap && FFmt.AveCharWidth > 0) {
+        int64_t guess = int64_t(width) / FFmt.AveCharWidth * 2 + 16;
+        if (guess < len) probe = int(guess);
+    }
+    int probeW = Measure(dc, text, probe);
+    while (probe < len && probeW <= width) {
+        probe = int(std::min<int64_t>(len, int64_t(probe) * 2));
+        probeW = Measure(dc, text, probe);
+    }
+    measuredWidth = probeW;
+    if (noWrap || (probe == len && probeW > 0 && probeW <= width)) return len;
+    int lo = 0, loW = 0, hi = probe, hiW = probeW;
     while (lo + 1 < hi) {
         if (hiW == loW) ++hiW;
         int64_t g = int64_t(width - loW) * (hi - lo) / (hiW - loW) + lo;
@@ -808,12 +820,12 @@ void TCustomRVFormattedData::BreakTextRun(int itemNo, const Ch* text, int len, i
     const TParaInfo& para = style->ParaStyles.GetItem(item->ParaNo);
     const bool noWrap = para.Options.Contains(TRVParaOption::rvpaoNoWrap);
     const bool startsLine = startChar == 0 && (!item->GetJoinsPrevious() || FFmt.ForceNewLine);
-    const bool paraStart = startsLine && (item->StartsParagraph() || FFmt.ForceNewLine) &&
-                           !item->GetLineBreakBefore();
+    const bool paraStart =
+        startsLine && (item->StartsParagraph() || FFmt.ForceNewLine) && !item->GetLineBreakBefore();
     const bool afterMarker =
         startChar == 0 && itemNo > 0 && GetItemStyleNo(itemNo - 1) == rvsListMarker;
-    const bool hyperlink = GetFlags().Contains(TRVFlag::rvflUseJumps) &&
-                           style->TextStyles.GetItem(item->StyleNo).Jump;
+    const bool hyperlink =
+        GetFlags().Contains(TRVFlag::rvflUseJumps) && style->TextStyles.GetItem(item->StyleNo).Jump;
     SelectTextStyle(item->StyleNo, itemNo);
 
     bool placedAny = false;
@@ -878,8 +890,7 @@ void TCustomRVFormattedData::BreakTextRun(int itemNo, const Ch* text, int len, i
         if (!firstRound || startsLine) {
             StartNewLine(itemNo, paraStart && firstRound);
             FFmt.AtParaStart = startsLine && firstRound;
-            if (trim && !FFmt.AtParaStart && !spaceSkipped && len - pos > 1 &&
-                text[pos] == Ch(' '))
+            if (trim && !FFmt.AtParaStart && !spaceSkipped && len - pos > 1 && text[pos] == Ch(' '))
                 ++pos;
         }
         firstRound = false;
@@ -893,7 +904,7 @@ void TCustomRVFormattedData::BreakTextRun(int itemNo, const Ch* text, int len, i
         const bool mayCut = lineEmpty || (afterMarker && !placedAny);
         int pieceLen = n;
         if (n == 0) {
-            if (!mayCut) continue;  // the run goes to a new line
+            if (!mayCut) continue; // the run goes to a new line
             n = 1;
             if constexpr (sizeof(Ch) == 2) {
                 std::u16string_view s(run, size_t(remaining));
@@ -910,7 +921,11 @@ void TCustomRVFormattedData::BreakTextRun(int itemNo, const Ch* text, int len, i
                         break;
                     }
             } else {
+                // A space right after the fitting characters is no break here: with trimming
+                // the line takes it (below); without, an earlier break is looked for.
                 int r = RVFindLineBreakPos(run, remaining, n);
+                if (r == n && run[r] == u' ' && !trim)
+                    r = RVFindLineBreakPos(run, remaining, n - 1);
                 if (r >= 0 && !(r == n && run[r] == u' ')) {
                     if (run[r] == u' ')
                         spacePos = r;
@@ -933,7 +948,7 @@ void TCustomRVFormattedData::BreakTextRun(int itemNo, const Ch* text, int len, i
             } else if (mayCut) {
                 pieceLen = n;
             } else {
-                continue;  // the word goes to a new line
+                continue; // the word goes to a new line
             }
         }
         int width = (pieceLen == measuredCount && measured >= 0) ? measured
@@ -947,4 +962,4 @@ bool TCustomRVFormattedData::NextItemContinuesLine(int itemNo) const {
     return itemNo + 1 < ItemCount() && GetItem(itemNo + 1)->GetJoinsPrevious();
 }
 
-}  // namespace epc
+} // namespace epc

@@ -16,11 +16,12 @@ namespace {
 std::u16string ToWide(const std::string& bytes) {
     std::u16string out(bytes.size() / 2, u'\0');
     const unsigned char* p = reinterpret_cast<const unsigned char*>(bytes.data());
-    for (size_t i = 0; i < out.size(); ++i) out[i] = char16_t(p[2 * i] | (p[2 * i + 1] << 8));
+    for (size_t i = 0; i < out.size(); ++i)
+        out[i] = char16_t(p[2 * i] | (p[2 * i + 1] << 8));
     return out;
 }
 
-}  // namespace
+} // namespace
 
 TCustomRVFormattedData::TCustomRVFormattedData() = default;
 
@@ -44,7 +45,8 @@ void TCustomRVFormattedData::ClearFormatting() {
     State.Exclude(TRVState::rvstDrawHover);
     // Items keep the number of their first drawing item; it means nothing any more.
     if (!SharesItems())
-        for (int i = 0; i < ItemCount(); ++i) GetItem(i)->DrawItemNo = -1;
+        for (int i = 0; i < ItemCount(); ++i)
+            GetItem(i)->DrawItemNo = -1;
 }
 
 void TCustomRVFormattedData::ClearJumps() {
@@ -98,8 +100,7 @@ int TCustomRVFormattedData::GetOffsAfterDrawItem(int drawItemNo) const {
 void TCustomRVFormattedData::UpdateJumpPositions() {
     for (auto& jump : Jumps) {
         auto* data = dynamic_cast<TCustomRVFormattedData*>(jump->RVData);
-        if (!data || jump->DrawItemNo < 0 || jump->DrawItemNo >= data->DrawItems.Count())
-            continue;
+        if (!data || jump->DrawItemNo < 0 || jump->DrawItemNo >= data->DrawItems.Count()) continue;
         int ox = 0, oy = 0;
         data->GetOriginInRoot(ox, oy);
         const TRVDrawLineInfo* d = data->DrawItems[jump->DrawItemNo];
@@ -213,9 +214,11 @@ bool TCustomRVFormattedData::GetItemCoords(int itemNo, int& left, int& top) cons
 
 void TCustomRVFormattedData::GetScreenLineBounds(int drawItemNo, int& first, int& last) const {
     first = drawItemNo;
-    while (first > 0 && !DrawItems[first]->FromNewLine) --first;
+    while (first > 0 && !DrawItems[first]->FromNewLine)
+        --first;
     last = drawItemNo;
-    while (last + 1 < DrawItems.Count() && !DrawItems[last + 1]->FromNewLine) ++last;
+    while (last + 1 < DrawItems.Count() && !DrawItems[last + 1]->FromNewLine)
+        ++last;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -239,13 +242,16 @@ int TCustomRVFormattedData::FindFirstDrawItemAtY(int y, int mode) const {
     if (mode == 1) {
         // Painting starts a line earlier: tall items of earlier lines may reach down here.
         int j = i;
-        while (j > 0 && !DrawItems[j]->FromNewLine) --j;
+        while (j > 0 && !DrawItems[j]->FromNewLine)
+            --j;
         --j;
         if (j < 0) return 0;
-        while (j > 0 && !DrawItems[j]->FromNewLine) --j;
+        while (j > 0 && !DrawItems[j]->FromNewLine)
+            --j;
         return std::max(j - 1, 0);
     }
-    while (i + 1 < n && y > DrawItems[i]->Top) ++i;
+    while (i + 1 < n && y > DrawItems[i]->Top)
+        ++i;
     return i;
 }
 
@@ -273,7 +279,8 @@ int TCustomRVFormattedData::FindDrawItemContaining(int x, int y) const {
     if (n == 1) return -1;
     int s = FindLineAtY(y);
     if (s < 1) s = 1;
-    while (s > 1 && DrawItems[s - 1]->Top + DrawItems[s - 1]->Height > DrawItems[s]->Top) --s;
+    while (s > 1 && DrawItems[s - 1]->Top + DrawItems[s - 1]->Height > DrawItems[s]->Top)
+        --s;
     int rows = 0;
     for (int i = s; i < n; ++i) {
         if (i > s && DrawItems[i]->FromNewLine && ++rows > 2) break;
@@ -316,9 +323,9 @@ void TCustomRVFormattedData::FindDrawItemAtPoint(int x, int y, int& drawItemNo, 
                   (x < di->Left && isFirst);
         } else {
             int right = di->Left + di->Width;
-            hit = (x < right &&
-                   (isLast || DrawItems[i + 1]->Left + DrawItems[i + 1]->Width <= x)) ||
-                  (x >= right && isFirst);
+            hit =
+                (x < right && (isLast || DrawItems[i + 1]->Left + DrawItems[i + 1]->Width <= x)) ||
+                (x >= right && isFirst);
         }
         if (!hit) continue;
         drawItemNo = i;
@@ -423,8 +430,10 @@ bool TCustomRVFormattedData::GetItemAtPointEx(int x, int y, TCustomRVFormattedDa
         offs = di->Offs + local - 1;
         int len = data->GetItemCharCount(itemNo);
         int start = offs, end = offs;
-        while (start > 1 && !data->IsDelimiterAt(itemNo, start - 1)) --start;
-        while (end <= len && !data->IsDelimiterAt(itemNo, end)) ++end;
+        while (start > 1 && !data->IsDelimiterAt(itemNo, start - 1))
+            --start;
+        while (end <= len && !data->IsDelimiterAt(itemNo, end))
+            ++end;
         if (wordOffs) *wordOffs = start;
         if (clickedWord)
             *clickedWord = CopyItemTextChars(data->GetItemText(itemNo),
@@ -436,8 +445,7 @@ bool TCustomRVFormattedData::GetItemAtPointEx(int x, int y, TCustomRVFormattedDa
 // ---------------------------------------------------------------------------------------------
 // Minimum widths.
 
-int TCustomRVFormattedData::CalcParaMinWidthRange(int firstItemNo, int lastItemNo,
-                                                  TCanvas* canvas,
+int TCustomRVFormattedData::CalcParaMinWidthRange(int firstItemNo, int lastItemNo, TCanvas* canvas,
                                                   const TRVScreenAndDevice* sad) {
     TRVStyle* style = GetRVStyle();
     if (!style || !canvas || firstItemNo > lastItemNo) return 0;
@@ -467,7 +475,7 @@ int TCustomRVFormattedData::CalcParaMinWidthRange(int firstItemNo, int lastItemN
                     bool unicode = item->IsUnicode();
                     int len = int(FExtents.size());
                     w = 0;
-                    int wordStart = 0;  // width before the current word
+                    int wordStart = 0; // width before the current word
                     for (int k = 0; k <= len; ++k) {
                         bool space = k < len && (unicode ? (uint8_t(text[size_t(2 * k)]) == ' ' &&
                                                             text[size_t(2 * k + 1)] == 0)
@@ -505,7 +513,8 @@ int TCustomRVFormattedData::CalcParaMinWidth(int itemNo, TCanvas* canvas,
                                              const TRVScreenAndDevice* sad) {
     if (itemNo < 0 || itemNo >= ItemCount()) return 0;
     int last = itemNo;
-    while (last + 1 < ItemCount() && !GetItem(last + 1)->StartsParagraph()) ++last;
+    while (last + 1 < ItemCount() && !GetItem(last + 1)->StartsParagraph())
+        ++last;
     return CalcParaMinWidthRange(itemNo, last, canvas ? canvas : GetCanvas(), sad);
 }
 
@@ -518,18 +527,16 @@ int TCustomRVFormattedData::CalcParasMinWidth(int firstItemNo, int lastItemNo, T
     return CalcParaMinWidthRange(firstItemNo, lastItemNo, canvas ? canvas : GetCanvas(), sad);
 }
 
-int TCustomRVFormattedData::CalcItemRangeMinWidth(int firstItemNo, int lastItemNo,
-                                                  TCanvas* canvas,
+int TCustomRVFormattedData::CalcItemRangeMinWidth(int firstItemNo, int lastItemNo, TCanvas* canvas,
                                                   const TRVScreenAndDevice* sad) {
     if (ItemCount() == 0 || firstItemNo > lastItemNo) return 0;
     return CalcParaMinWidthRange(firstItemNo, lastItemNo, canvas ? canvas : GetCanvas(), sad);
 }
 
-int TCustomRVFormattedData::CalcDocumentMinWidth(TCanvas* canvas,
-                                                 const TRVScreenAndDevice* sad) {
+int TCustomRVFormattedData::CalcDocumentMinWidth(TCanvas* canvas, const TRVScreenAndDevice* sad) {
     if (sad && sad->DevicePPIX == sad->ScreenPPIX && sad->DevicePPIY == sad->ScreenPPIY)
         sad = nullptr;
     return CalcParaMinWidthRange(0, ItemCount() - 1, canvas ? canvas : GetCanvas(), sad);
 }
 
-}  // namespace epc
+} // namespace epc

@@ -24,15 +24,15 @@ struct TDeviceContext;
 
 // Formatting flags of the control that shows a document (a 16-bit word).
 enum class TRVFlag {
-    rvflUseJumps = 0,            // hyperlink areas are recorded
-    rvflTrimSpaces = 1,          // spaces at wrapped line ends are dropped
-    rvflNoControlMoves = 2,      // embedded controls are not moved after formatting
-    rvflUseExternalLeading = 3,  // the font's external leading is added above each line
-    rvflSubDocument = 4,         // carried by the documents inside items
-    rvflPrinting = 5,            // drawing items come from the items' printing constructor
-    rvflCanUseDeviceFit = 6,     // full-line items may measure on the device
+    rvflUseJumps = 0,           // hyperlink areas are recorded
+    rvflTrimSpaces = 1,         // spaces at wrapped line ends are dropped
+    rvflNoControlMoves = 2,     // embedded controls are not moved after formatting
+    rvflUseExternalLeading = 3, // the font's external leading is added above each line
+    rvflSubDocument = 4,        // carried by the documents inside items
+    rvflPrinting = 5,           // drawing items come from the items' printing constructor
+    rvflCanUseDeviceFit = 6,    // full-line items may measure on the device
     rvflReserved7 = 7,
-    rvflOwnsMarkers = 8,         // the document keeps its own list-marker list
+    rvflOwnsMarkers = 8, // the document keeps its own list-marker list
 };
 using TRVFlags = TSet<TRVFlag>;
 
@@ -44,20 +44,20 @@ inline constexpr TRVFlags RVDefaultViewerFlags{TRVFlag::rvflUseJumps, TRVFlag::r
 // State flags of a formatted document. The two lowest refer to drawing items and are dropped
 // with the formatting.
 enum class TRVState {
-    rvstMakingSelection = 0,    // the left button is down and the selection follows the mouse
-    rvstDrawHover = 1,          // the hovered hyperlink is drawn in its hover look
+    rvstMakingSelection = 0, // the left button is down and the selection follows the mouse
+    rvstDrawHover = 1,       // the hovered hyperlink is drawn in its hover look
     rvstFormattingInProgress,
     rvstClearing,
-    rvstKeepPosition,           // a format keeps the scroll position and the selection
+    rvstKeepPosition, // a format keeps the scroll position and the selection
     rvstChangingSelection,
     rvstDestroying,
     rvstIgnoreNextMouseUp,
-    rvstSelectedLook,           // every item is drawn selected
-    rvstDocumentContinues,      // the last line is continued elsewhere (a cell split on pages)
-    rvstFormattingPart,         // a partial reformat runs
+    rvstSelectedLook,      // every item is drawn selected
+    rvstDocumentContinues, // the last line is continued elsewhere (a cell split on pages)
+    rvstFormattingPart,    // a partial reformat runs
     rvstChangingBkPalette,
-    rvstNoScroll,               // scrolling is suppressed
-    rvstNoControlMoves,         // embedded controls are not moved for now
+    rvstNoScroll,       // scrolling is suppressed
+    rvstNoControlMoves, // embedded controls are not moved for now
     rvstMovingFocusByTab,
 };
 using TRVStates = TSet<TRVState>;
@@ -70,28 +70,29 @@ struct TRVFormatState {
     TCanvas* Canvas = nullptr;
     TDeviceContext* DC = nullptr;
     TRVScreenAndDevice Sad;
-    int LM = 0;  // scaled margins
+    int LM = 0; // scaled margins
     int RM = 0;
-    int X = 0;         // x within the current line
-    int BaseLine = 0;  // baseline of the current line
-    int Ascent = 0;    // of the current line, above the baseline
-    int Descent = 0;   // of the current line, below the baseline
-    int Extra = 0;     // extra spacing of the finished line, added before the next one
-    int LineFirstDrawItem = 0;  // the current line's first drawing item
-    bool LineOpen = false;      // the current line holds a drawing item
-    int LastTextStyle = -1;     // selected into the canvas; -1 forces a new selection
-    int TextAscent = 0;         // of the selected style, with its shift and leading
+    int X = 0;                 // x within the current line
+    int BaseLine = 0;          // baseline of the current line
+    int Ascent = 0;            // of the current line, above the baseline
+    int Descent = 0;           // of the current line, below the baseline
+    int Extra = 0;             // extra spacing of the finished line, added before the next one
+    int LineFirstDrawItem = 0; // the current line's first drawing item
+    bool LineOpen = false;     // the current line holds a drawing item
+    int LastTextStyle = -1;    // selected into the canvas; -1 forces a new selection
+    int TextAscent = 0;        // of the selected style, with its shift and leading
     int TextDescent = 0;
     int TextHeight = 0;
+    int AveCharWidth = 0;
     int VShift = 0;
-    int ParaStart = 0;          // first item of the current paragraph
-    int AvailWidth = 0;         // of the current line
-    int LineLeft = 0;           // x of the current line's left edge
-    bool AtParaStart = true;    // the line began at a paragraph start
-    bool SkipSpace = false;     // a space after the last piece is to be skipped
+    int ParaStart = 0;       // first item of the current paragraph
+    int AvailWidth = 0;      // of the current line
+    int LineLeft = 0;        // x of the current line's left edge
+    bool AtParaStart = true; // the line began at a paragraph start
+    bool SkipSpace = false;  // a space after the last piece is to be skipped
     bool TrimmedThisLine = false;
-    bool LineFinished = true;   // FinishLine ran for the current line
-    bool ForceNewLine = false;  // the next item begins a line whatever its options say
+    bool LineFinished = true;  // FinishLine ran for the current line
+    bool ForceNewLine = false; // the next item begins a line whatever its options say
     bool NoCaching = false;
 };
 
@@ -121,7 +122,7 @@ public:
     TCustomRVFormattedData* ChosenRVData = nullptr;
     TCustomRVItemInfo* ChosenItem = nullptr;
     TRVStates State;
-    uint8_t SkipFormatting = 0;  // one shot: the next FormatAll returns at once
+    uint8_t SkipFormatting = 0; // one shot: the next FormatAll returns at once
 
     // ---- Virtual operations the holder supplies (sizes are screen pixels unless said).
     virtual bool GetParaRange(int& first, int& last) const {
@@ -187,9 +188,7 @@ public:
     void SelectAll();
     int IsDrawItemText(int drawItemNo) const;
     int GetOffsAfterDrawItem(int drawItemNo) const;
-    void Format(bool noCaching) {
-        FormatAll(false, true, noCaching, false, GetCanvas(), 0, false);
-    }
+    void Format(bool noCaching) { FormatAll(false, true, noCaching, false, GetCanvas(), 0, false); }
     void UpdateJumpPositions();
     void ScrollControlsVisible();
     bool IsDelimiterAt(int itemNo, int offset) const;
@@ -201,8 +200,7 @@ public:
     void StartNewLine(int itemNo, bool lineBreak);
     void FormatRectItem(int itemNo);
     void RaiseLineBaseline(int newAscent);
-    int CountFittingCharsA(const char* text, int len, int width, bool noWrap,
-                           int& measuredWidth);
+    int CountFittingCharsA(const char* text, int len, int width, bool noWrap, int& measuredWidth);
     int CountFittingCharsW(const char16_t* text, int len, int width, bool noWrap,
                            int& measuredWidth);
     void GetItemIndents(int itemNo, bool firstLine, int& right, int& left, int& paraStartItemNo);
@@ -216,8 +214,7 @@ public:
                                 int& endOffs, bool normalize) const;
     void GetSelectionBounds(int& startItemNo, int& startOffs, int& endItemNo, int& endOffs,
                             bool normalize) const;
-    void GetSelectionBounds(int& startNo, int& startOffs, int& endNo,
-                            int& endOffs) const override {
+    void GetSelectionBounds(int& startNo, int& startOffs, int& endNo, int& endOffs) const override {
         GetSelectionBounds(startNo, startOffs, endNo, endOffs, true);
     }
     void SetSelectionBounds(int startItemNo, int endItemNo, int startOffs, int endOffs);
@@ -265,8 +262,7 @@ protected:
 private:
     int FindLineAtY(int y) const;
     void FormatTextPieces(int itemNo, const std::string& text, int startChar, int charCount);
-    template <class Ch>
-    void BreakTextRun(int itemNo, const Ch* text, int len, int startChar);
+    template <class Ch> void BreakTextRun(int itemNo, const Ch* text, int len, int startChar);
     template <class Ch>
     int CountFittingChars(const Ch* text, int len, int width, bool noWrap, int& measuredWidth);
     void OpenLine(TRVDrawLineInfo* dli, int ascent, int descent);
@@ -276,9 +272,9 @@ private:
     bool NextItemContinuesLine(int itemNo) const;
     int CalcParaMinWidthRange(int firstItemNo, int lastItemNo, TCanvas* canvas,
                               const TRVScreenAndDevice* sad);
-    int FMinWidthStyle = -1;  // text style selected while measuring minimum widths
+    int FMinWidthStyle = -1; // text style selected while measuring minimum widths
     std::u16string FWideBuf;
     std::vector<int> FExtents;
 };
 
-}  // namespace epc
+} // namespace epc

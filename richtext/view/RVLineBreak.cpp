@@ -6,6 +6,8 @@ namespace {
 
 using C = TRVLineBreakClass;
 
+// clang-format off
+
 bool InRange(char32_t c, char32_t lo, char32_t hi) { return c >= lo && c <= hi; }
 
 // Combining marks of the common scripts: they stay with the character before them.
@@ -79,6 +81,8 @@ constexpr const char* kPairTable[22] = {
     "%^^%%%^^^%%%%%%%%%%^#^",  // WJ
 };
 
+// clang-format on
+
 char32_t CodePointAt(const char16_t* text, int length, int i) {
     char16_t c = text[i];
     if (c >= 0xD800 && c <= 0xDBFF && i + 1 < length && text[i + 1] >= 0xDC00 &&
@@ -87,7 +91,9 @@ char32_t CodePointAt(const char16_t* text, int length, int i) {
     return c;
 }
 
-bool IsLowSurrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+bool IsLowSurrogate(char16_t c) {
+    return c >= 0xDC00 && c <= 0xDFFF;
+}
 
 // The class of the character that ends at position i - 1, combining marks taking the class of
 // their base (a mark with no base counts as alphabetic).
@@ -102,8 +108,9 @@ C ClassBefore(const char16_t* text, int length, int i) {
     return C::lbAL;
 }
 
-}  // namespace
+} // namespace
 
+// clang-format off
 TRVLineBreakClass RVLineBreakClassOf(char32_t c) {
     if (c < 0x80) {
         if (c == ' ' || c == '\t') return C::lbSP;
@@ -168,6 +175,8 @@ TRVLineBreakClass RVLineBreakClassOf(char32_t c) {
     return C::lbAL;
 }
 
+// clang-format on
+
 bool RVLineBreakAllowed(TRVLineBreakClass before, TRVLineBreakClass after) {
     if (before == C::lbBK) return true;
     if (after == C::lbBK || after == C::lbSP || before == C::lbSP) return false;
@@ -188,4 +197,4 @@ int RVFindLineBreakPos(const char16_t* text, int length, int index) {
     return -1;
 }
 
-}  // namespace epc
+} // namespace epc

@@ -148,6 +148,27 @@ TEST_F(Image32Test, PictureSizeAndMapping) {
     EXPECT_FLOAT_EQ(c.Bottom, 40);
 }
 
+TEST_F(Image32Test, AutoSizeFollowsTheBitmap) {
+    auto* image = Make<TCustomImage32>(50, 50);
+    int resizes = 0, changes = 0;
+    image->OnBitmapResize = [&](TObject*) {
+        ++resizes;
+        image->SetBitmapAlign(baCenter);  // inside the bracket: no change event of its own
+    };
+    image->OnChange = [&](TObject*) { ++changes; };
+    image->SetAutoSize(true);
+    image->SetScaleMode(smScale);
+    image->SetScale(1.5f);
+    changes = 0;
+    resizes = 0;
+    image->Bitmap()->SetSize(40, 20);
+    EXPECT_EQ(resizes, 1);
+    EXPECT_EQ(image->Width(), 60);
+    EXPECT_EQ(image->Height(), 30);
+    EXPECT_EQ(image->BitmapAlign(), baCenter);
+    EXPECT_GE(changes, 1);
+}
+
 TEST_F(Image32Test, EmptyPictureRectangleMapsLikeAnEmptyBitmap) {
     auto* image = Make<TCustomImage32>(100, 100);
     image->Bitmap()->SetSize(50, 50);
@@ -253,4 +274,33 @@ TEST_F(Image32Test, ScrollViewScrollsALargePicture) {
     view->ScrollToCenter(500, 400);
     int cw = view->ClientWidth();
     EXPECT_EQ(GetScrollPos(view->Handle(), SB_HORZ), Round(0.5 * (1000 + 1 - cw)));
+}
+
+TEST_F(Image32Test, ScrollViewCentresEachAxisOnItsOwn) {
+    auto* view = Make<TScrollView32>(200, 150);
+    view->Bitmap()->SetSize(600, 40);
+    view->SetCentered(true);
+    TRect r = view->GetBitmapRect();
+    EXPECT_EQ(r.Top, (view->ClientHeight() - 40) / 2);  // short: centred
+    EXPECT_LT(r.Left, 0);                                // wide: scrolled to its middle
+    view->ScrollBy(-1000, 0);
+    EXPECT_EQ(view->GetBitmapRect().Left, 0);
+    EXPECT_EQ(view->GetBitmapRect().Top, r.Top);
+}
+
+TEST_F(Image32Test, FlatBorderIsAShadowLine) {
+    auto* form = new TForm(nullptr);
+    form->SetBorderStyle(bsNone);
+    form->SetBounds(100, 100, 300, 200);
+    auto* view = new TScrollView32(form);
+    view->SetCtl3D(false);
+    view->SetParent(form);
+    view->SetBounds(10, 10, 120, 90);
+    view->SetColor(clWhite);
+    ui::ShowForm(form);
+    TWindowPixels px = ui::WindowPixels(view);
+    ASSERT_EQ(px.Width, 120);
+    EXPECT_EQ(px.Color(0, 0), ColorToRGB(clBtnShadow));
+    EXPECT_EQ(px.Color(119, 50), ColorToRGB(clBtnShadow));
+    EXPECT_EQ(view->ClientWidth(), 118);
 }

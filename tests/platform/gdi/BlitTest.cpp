@@ -22,6 +22,12 @@ TEST(GdiBlit, CopyKeepsAllFourBytesAndRasterOpsCombine) {
     BitBlt(dst.Dc, 0, 0, 4, 4, src.Dc, 0, 0, SRCCOPY);
     EXPECT_EQ(dst.Raw(1, 1), 0x80123456u);
     EXPECT_EQ(dst.Raw(0, 0), 0xFFFFFFFFu);
+    // Whole rows from further down the source.
+    PutRaw(src, 3, 2, 0x01020304u);
+    BitBlt(dst.Dc, 0, 0, 4, 2, src.Dc, 0, 1, SRCCOPY);
+    EXPECT_EQ(dst.Raw(1, 0), 0x80123456u);
+    EXPECT_EQ(dst.Raw(3, 1), 0x01020304u);
+    EXPECT_EQ(dst.Raw(1, 1), 0xFFFFFFFFu);
 
     // Source 0x0F0F0F... against destination 0x3C3C3C..., brush 0x555555...
     src.Clear(RGB(0x0F, 0x0F, 0x0F));

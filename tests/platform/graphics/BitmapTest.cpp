@@ -9,13 +9,13 @@ using namespace epc;
 TEST(BitmapFormat, ScanLinesFollowThePixelFormat) {
     TBitmap b(5, 3, pf24bit);
     EXPECT_EQ(b.PixelFormat(), pf24bit);
-    EXPECT_EQ(b.ScanLineStride(), 16);  // 15 bytes padded to 4
+    EXPECT_EQ(b.ScanLineStride(), 16); // 15 bytes padded to 4
     b.Canvas()->SetPixels(1, 2, TColor(RGB(10, 20, 30)));
     uint8_t* row = b.ScanLine(2);
-    EXPECT_EQ(row[3], 30);  // B, G, R
+    EXPECT_EQ(row[3], 30); // B, G, R
     EXPECT_EQ(row[4], 20);
     EXPECT_EQ(row[5], 10);
-    EXPECT_EQ(b.ScanLine(1) - b.ScanLine(0), 16);  // top-down rows
+    EXPECT_EQ(b.ScanLine(1) - b.ScanLine(0), 16); // top-down rows
 
     // Writes through a scan line reach drawing.
     uint8_t* top = b.ScanLine(0);
@@ -32,7 +32,7 @@ TEST(BitmapFormat, ScanLinesFollowThePixelFormat) {
     EXPECT_EQ(m.ScanLine(0)[1] & 0xC0, 0xC0);
     m.Canvas()->SetPixels(0, 0, clBlack);
     m.Canvas()->SetPixels(9, 1, clBlack);
-    EXPECT_EQ(m.ScanLine(0)[0], 0x7F);  // most significant bit first
+    EXPECT_EQ(m.ScanLine(0)[0], 0x7F); // most significant bit first
     EXPECT_EQ(m.ScanLine(1)[1] & 0xC0, 0x80);
     m.ScanLine(1)[0] = 0x00;
     EXPECT_EQ(m.Canvas()->Pixels(3, 1), clBlack);
@@ -46,7 +46,7 @@ TEST(BitmapFormat, ScanLinesFollowThePixelFormat) {
     TBitmap d(2, 2, pf32bit);
     d.Canvas()->SetPixels(1, 1, clLime);
     auto* px = reinterpret_cast<uint32_t*>(d.ScanLine(1));
-    EXPECT_EQ(px[1], 0xFF00FF00u);  // B, G, R, A with opaque alpha
+    EXPECT_EQ(px[1], 0xFF00FF00u); // B, G, R, A with opaque alpha
 }
 
 TEST(BitmapFormat, ConversionsReduceColours) {
@@ -173,7 +173,7 @@ TEST(BitmapStreams, MonochromeAndPaletteFilesKeepTheirFormat) {
     TBitmap m(9, 3, pf1bit);
     m.Canvas()->SetPixels(8, 2, clBlack);
     std::string bytes = m.SaveToString();
-    EXPECT_EQ(uint8_t(bytes[28]), 1);  // bits per pixel in the header
+    EXPECT_EQ(uint8_t(bytes[28]), 1); // bits per pixel in the header
     TBitmap m2;
     m2.LoadFromString(bytes);
     EXPECT_EQ(m2.PixelFormat(), pf1bit);
@@ -193,7 +193,7 @@ TEST(BitmapStreams, DataPropertyCarriesItsLength) {
     b.Canvas()->SetPixels(0, 1, clRed);
     TMemoryStream s;
     b.WriteData(s);
-    s.WriteByte(0x5A);  // what follows in the stream is left alone
+    s.WriteByte(0x5A); // what follows in the stream is left alone
     s.SetPosition(0);
     TBitmap c;
     c.ReadData(s);
@@ -221,7 +221,7 @@ TEST(BitmapSurface, DescribesItselfForDeviceIndependentCopies) {
     src.Canvas()->SetPixels(0, 0, clBlue);
     BITMAPINFO info = src.SurfaceInfo();
     EXPECT_EQ(info.bmiHeader.biBitCount, 32);
-    EXPECT_EQ(info.bmiHeader.biHeight, -2);  // top-down
+    EXPECT_EQ(info.bmiHeader.biHeight, -2); // top-down
     TBitmap dst(6, 4, pf24bit);
     StretchDIBits(dst.Canvas()->Handle(), 0, 0, 6, 4, 0, 0, 3, 2, src.SurfaceBits(), &info,
                   DIB_RGB_COLORS, SRCCOPY);

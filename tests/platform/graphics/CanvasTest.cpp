@@ -15,7 +15,7 @@ struct Surface {
     TColor At(int x, int y) { return C()->Pixels(x, y); }
 };
 
-}  // namespace
+} // namespace
 
 TEST(CanvasDrawing, LinesAndShapesReachThePixels) {
     Surface s(20, 20);
@@ -25,7 +25,7 @@ TEST(CanvasDrawing, LinesAndShapesReachThePixels) {
     c->LineTo(4, 0);
     EXPECT_EQ(s.At(0, 0), clRed);
     EXPECT_EQ(s.At(3, 0), clRed);
-    EXPECT_EQ(s.At(4, 0), clWhite);  // the last pixel is not drawn
+    EXPECT_EQ(s.At(4, 0), clWhite); // the last pixel is not drawn
     EXPECT_EQ(c->PenPos(), Point(4, 0));
 
     // A changed pen is selected again before the next line.
@@ -38,7 +38,7 @@ TEST(CanvasDrawing, LinesAndShapesReachThePixels) {
     c->Rectangle(10, 10, 14, 14);
     EXPECT_EQ(s.At(10, 10), clBlack);
     EXPECT_EQ(s.At(13, 13), clBlack);
-    EXPECT_EQ(s.At(11, 11), clWhite);  // hollow
+    EXPECT_EQ(s.At(11, 11), clWhite); // hollow
     EXPECT_EQ(s.At(14, 14), clWhite);
 
     c->Brush()->SetColor(clLime);
@@ -65,7 +65,8 @@ TEST(CanvasDrawing, FocusRectAndNotPenRestoreEveryPixel) {
     c->FillRect(Rect(0, 0, 12, 24));
     std::vector<TColor> before;
     for (int y = 0; y < 24; ++y)
-        for (int x = 0; x < 24; ++x) before.push_back(s.At(x, y));
+        for (int x = 0; x < 24; ++x)
+            before.push_back(s.At(x, y));
 
     c->DrawFocusRect(Rect(2, 2, 20, 20));
     EXPECT_NE(s.At(2, 2), before[2 * 24 + 2]);
@@ -76,7 +77,8 @@ TEST(CanvasDrawing, FocusRectAndNotPenRestoreEveryPixel) {
     c->Rectangle(1, 1, 23, 23);
     c->Rectangle(1, 1, 23, 23);
     for (int y = 0; y < 24; ++y)
-        for (int x = 0; x < 24; ++x) ASSERT_EQ(s.At(x, y), before[y * 24 + x]) << x << "," << y;
+        for (int x = 0; x < 24; ++x)
+            ASSERT_EQ(s.At(x, y), before[y * 24 + x]) << x << "," << y;
 }
 
 TEST(CanvasDrawing, TextUsesFontColourAndMovesThePen) {
@@ -165,7 +167,7 @@ TEST(CanvasEvents, ChangingAndChangeBracketEveryDrawing) {
     c->TextOut(0, 0, std::string("x"));
     EXPECT_EQ(std::string(log.begin(), log.end()), "<><><>");
     log.clear();
-    c->TextWidth(std::string("x"));  // measuring does not draw
+    c->TextWidth(std::string("x")); // measuring does not draw
     c->Pixels(0, 0);
     EXPECT_TRUE(log.empty());
 }
@@ -189,7 +191,7 @@ TEST(CanvasLock, NestsAndCounts) {
     c.Unlock();
     c.Unlock();
     c.Unlock();
-    c.Unlock();  // one too many is ignored
+    c.Unlock(); // one too many is ignored
     EXPECT_EQ(c.LockCount(), 0);
 }
 
@@ -222,7 +224,8 @@ TEST(CanvasCopy, CopyRectDrawAndStretchDraw) {
 TEST(CanvasBrush, PatternBitmapAndHatchesFill) {
     TBitmap pattern(8, 8, pf24bit);
     for (int y = 0; y < 8; ++y)
-        for (int x = 0; x < 8; ++x) pattern.Canvas()->SetPixels(x, y, (x % 2) ? clRed : clBlue);
+        for (int x = 0; x < 8; ++x)
+            pattern.Canvas()->SetPixels(x, y, (x % 2) ? clRed : clBlue);
     Surface s(16, 4);
     s.C()->Brush()->SetBitmap(&pattern);
     s.C()->FillRect(Rect(0, 0, 16, 4));

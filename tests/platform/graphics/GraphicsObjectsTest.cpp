@@ -8,7 +8,7 @@ TEST(FontSize, ConvertsThroughPixelsPerInch) {
     TFont f;
     EXPECT_EQ(f.PixelsPerInch(), 96);
     f.SetSize(10);
-    EXPECT_EQ(f.Height(), -13);  // -MulDiv(10, 96, 72) rounds 13.33 to 13
+    EXPECT_EQ(f.Height(), -13); // -MulDiv(10, 96, 72) rounds 13.33 to 13
     EXPECT_EQ(f.Size(), 10);
     f.SetSize(9);
     EXPECT_EQ(f.Height(), -12);
@@ -16,7 +16,7 @@ TEST(FontSize, ConvertsThroughPixelsPerInch) {
     TFont p;
     p.SetPixelsPerInch(600);
     p.SetSize(10);
-    EXPECT_EQ(p.Height(), -83);  // 83.33
+    EXPECT_EQ(p.Height(), -83); // 83.33
     EXPECT_EQ(p.Size(), 10);
     p.SetHeight(-100);
     EXPECT_EQ(p.Size(), 12);
@@ -92,7 +92,7 @@ TEST(GraphicsObjectChange, FiresOncePerRealChange) {
         ++changes;
     };
     pen.SetColor(clRed);
-    pen.SetColor(clRed);  // unchanged: no notification
+    pen.SetColor(clRed); // unchanged: no notification
     pen.SetWidth(3);
     pen.SetStyle(psDot);
     pen.SetMode(pmXor);

@@ -16,7 +16,8 @@ TDecodedImage Checker(int w, int h, uint32_t a, uint32_t b) {
     img.Width = w;
     img.Height = h;
     for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) img.Pixels.push_back(((x / 4 + y / 4) % 2) ? a : b);
+        for (int x = 0; x < w; ++x)
+            img.Pixels.push_back(((x / 4 + y / 4) % 2) ? a : b);
     return img;
 }
 
@@ -27,7 +28,7 @@ bool Near(TColor a, TColor b, int tolerance) {
            std::abs(GetBValue(x) - GetBValue(y)) <= tolerance;
 }
 
-}  // namespace
+} // namespace
 
 TEST(GraphicRegistry, BuiltInClassesByNameAndExtension) {
     for (const char* name :
@@ -94,7 +95,7 @@ TEST(Picture, AssignCopiesAndBitmapAccessorReplaces) {
     bmp.Canvas()->SetPixels(0, 0, clRed);
     TPicture a;
     a.SetGraphic(&bmp);
-    ASSERT_NE(a.Graphic(), &bmp);  // a copy
+    ASSERT_NE(a.Graphic(), &bmp); // a copy
     EXPECT_EQ(a.Bitmap()->Canvas()->Pixels(0, 0), clRed);
     TPicture b;
     b.Assign(&a);
@@ -108,7 +109,7 @@ TEST(Picture, AssignCopiesAndBitmapAccessorReplaces) {
     png.CreateBlank(COLOR_RGB, 8, 7, 7);
     b.SetGraphic(&png);
     EXPECT_EQ(b.Graphic()->ClassName(), "TPngImage");
-    TBitmap* asBitmap = b.Bitmap();  // any other picture gives way to a bitmap
+    TBitmap* asBitmap = b.Bitmap(); // any other picture gives way to a bitmap
     EXPECT_EQ(b.Graphic(), asBitmap);
     EXPECT_EQ(b.Width(), 0);
 
@@ -169,7 +170,7 @@ TEST(JpegImage, CompressesLoadsAndDraws) {
 }
 
 TEST(GifImage, TransparentColourIsHonoured) {
-    TDecodedImage img = Checker(8, 8, 0x00000000u, 0xFF00FF00u);  // transparent / green
+    TDecodedImage img = Checker(8, 8, 0x00000000u, 0xFF00FF00u); // transparent / green
     TGIFImage gif;
     TBitmap src;
     src.LoadFromImage(img, pf32bit);
@@ -197,7 +198,7 @@ TEST(Icon, DrawsThroughItsMaskOrAlpha) {
     colour.Canvas()->FillRect(Rect(0, 0, 4, 4));
     TBitmap mask(4, 4, pf1bit);
     mask.Canvas()->Brush()->SetColor(clBlack);
-    mask.Canvas()->FillRect(Rect(0, 0, 2, 4));  // left half opaque
+    mask.Canvas()->FillRect(Rect(0, 0, 2, 4)); // left half opaque
     TIcon icon;
     icon.SetImages(&colour, &mask);
     EXPECT_FALSE(icon.AlphaIcon());
@@ -221,8 +222,8 @@ TEST(Icon, DrawsThroughItsMaskOrAlpha) {
     // An alpha icon blends.
     TBitmap alpha(2, 1, pf32bit);
     auto* px = reinterpret_cast<uint32_t*>(alpha.ScanLine(0));
-    px[0] = 0xFF0000FFu;  // opaque blue
-    px[1] = 0x800000FFu;  // half blue
+    px[0] = 0xFF0000FFu; // opaque blue
+    px[1] = 0x800000FFu; // half blue
     TIcon ai;
     ai.SetImages(&alpha, nullptr);
     EXPECT_TRUE(ai.AlphaIcon());
@@ -237,8 +238,8 @@ TEST(Icon, DrawsThroughItsMaskOrAlpha) {
 
 TEST(Metafile, KeepsItsBytesAndDrawsAPlaceholder) {
     // A placeable header: box 0,0 - 1440,720 at 1440 units per inch, then a plain header.
-    std::string data = {'\xD7', '\xCD', '\xC6', '\x9A', 0, 0, 0, 0, 0, 0, '\xA0', '\x05',
-                        '\xD0', '\x02', '\xA0', '\x05', 0, 0, 0, 0, 0, 0};
+    std::string data = {'\xD7', '\xCD', '\xC6', '\x9A', 0,      0, 0, 0, 0, 0, '\xA0',
+                        '\x05', '\xD0', '\x02', '\xA0', '\x05', 0, 0, 0, 0, 0, 0};
     data += std::string("\1\0\x09\0\0\x03\0\0\0\0\0\0\0\0\0\0\0\0", 18);
     TMetafile meta;
     meta.LoadFromString(data);
@@ -329,7 +330,7 @@ public:
         return std::make_unique<TPrivateBitmap>();
     }
 };
-}  // namespace
+} // namespace
 
 TEST(Picture, HoldsCopiesOfUnregisteredClassesThatCanMakeThemselves) {
     TPrivateBitmap own;

@@ -23,7 +23,7 @@ bool Near(TColor a, TColor b, int tolerance = 2) {
            std::abs(GetBValue(x) - GetBValue(y)) <= tolerance;
 }
 
-}  // namespace
+} // namespace
 
 TEST(PngImage, PaletteAndTrnsSurviveSavingAndLoading) {
     TPngImage png;
@@ -71,7 +71,7 @@ TEST(PngImage, SingleTransparentColourAndGray) {
 
     TBitmap canvas(2, 1, pf24bit);
     canvas.Canvas()->Draw(0, 0, &back);
-    EXPECT_EQ(canvas.Canvas()->Pixels(0, 0), clWhite);  // left out
+    EXPECT_EQ(canvas.Canvas()->Pixels(0, 0), clWhite); // left out
     EXPECT_EQ(canvas.Canvas()->Pixels(1, 0), clNavy);
 
     back.RemoveTransparency();

@@ -63,6 +63,7 @@ protected:
         ResetClipboardForTesting();
     }
     void TearDown() override {
+        rec.Handler = nullptr;  // it may refer to the test's locals
         ResetWindowManagerForTesting();
         ResetClipboardForTesting();
     }

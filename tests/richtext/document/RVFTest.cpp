@@ -6,6 +6,7 @@
 #include "richtext/document/RVUni.h"
 #include "platform/streaming/PropertyRegistry.h"
 #include "platform/graphics/Bitmap.h"
+#include "platform/controls/Controls.h"
 
 using namespace epc;
 using namespace std::string_literals;
@@ -316,4 +317,57 @@ TEST(OtherFormats, RtfAndHtmlCarryTheText) {
     EXPECT_EQ(colors[0], clWindowText);
     EXPECT_EQ(colors.IndexOf(clNone), -1);
     EXPECT_EQ(levels, 2);
+}
+
+namespace {
+
+// A visual control with a streamed width, embedded in a document bound to a window.
+class TTestBox : public TControl {
+public:
+    using TControl::TControl;
+    std::string ClassName() const override { return "TTestBox"; }
+    int StoredWidth() const { return Width(); }
+    void SetStoredWidth(int v) { SetWidth(v); }
+};
+
+struct WindowDoc : TRVDocument {
+    TWinControl* Window = nullptr;
+    TWinControl* GetParentControl() const override { return Window; }
+};
+
+}  // namespace
+
+TEST(RvfControls, ControlsAreStreamedSizedAndParented) {
+    static bool registered = [] {
+        RegisterClass<TTestBox>("TTestBox");
+        TPublished<TTestBox>("TTestBox", "TComponent")
+            .Integer("Width", &TTestBox::StoredWidth, &TTestBox::SetStoredWidth);
+        return true;
+    }();
+    ASSERT_TRUE(registered);
+    TWinControl window(nullptr);
+    TRVStyle style(nullptr);
+    WindowDoc src;
+    src.SetRVStyle(&style);
+    src.Window = &window;
+    auto* box = new TTestBox(nullptr);
+    box->SetBounds(0, 0, 33, 12);
+    src.AddControlItem("box", box, 0, TRVVAlign::rvvaBaseline);
+    EXPECT_EQ(box->Parent(), &window);
+    auto* item = static_cast<TRVControlItemInfo*>(src.GetItem(0));
+    EXPECT_EQ(item->GetBoxWidth(), 35);
+    item->SetPosition(10, 20);
+    EXPECT_EQ(box->Left(), 11);
+    EXPECT_EQ(src.FindControlItem(box), 0);
+    for (bool binary : {false, true}) {
+        WindowDoc dst;
+        dst.SetRVStyle(&style);
+        dst.Window = &window;
+        ASSERT_TRUE(Load(dst, Save(src, binary)));
+        auto* loaded = dynamic_cast<TTestBox*>(
+            static_cast<TRVControlItemInfo*>(dst.GetItem(0))->Control);
+        ASSERT_NE(loaded, nullptr);
+        EXPECT_EQ(loaded->Width(), 33);
+        EXPECT_EQ(loaded->Parent(), &window);
+    }
 }

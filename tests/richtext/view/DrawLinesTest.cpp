@@ -8,11 +8,14 @@
 namespace epc::test {
 namespace {
 
-TRVDrawLineInfo* Mark(int itemNo) { return TRVDrawLineInfo::CreateEx(0, 0, 1, 1, itemNo, true); }
+TRVDrawLineInfo* Mark(int itemNo) {
+    return TRVDrawLineInfo::CreateEx(0, 0, 1, 1, itemNo, true);
+}
 
 TEST(DrawLines, GapSlotsAreRefilledAndClosedInOneMove) {
     TRVDrawLines lines;
-    for (int i = 0; i < 6; ++i) lines.Add(Mark(i));
+    for (int i = 0; i < 6; ++i)
+        lines.Add(Mark(i));
     lines.SetGap(2, 4);
     EXPECT_EQ(lines.GapStart, 2);
     EXPECT_EQ(lines.GapCount, 3);
@@ -20,7 +23,7 @@ TEST(DrawLines, GapSlotsAreRefilledAndClosedInOneMove) {
     lines.Insert(2, Mark(20));
     EXPECT_EQ(lines.GapStart, 3);
     EXPECT_EQ(lines.GapCount, 2);
-    lines.Delete(2);  // the slot before the gap joins it
+    lines.Delete(2); // the slot before the gap joins it
     EXPECT_EQ(lines.GapStart, 2);
     EXPECT_EQ(lines.GapCount, 3);
     lines.Insert(2, Mark(21));
@@ -30,8 +33,9 @@ TEST(DrawLines, GapSlotsAreRefilledAndClosedInOneMove) {
     EXPECT_EQ(lines.GapCount, 0);
     ASSERT_EQ(lines.Count(), 5);
     const int items[] = {0, 1, 21, 22, 5};
-    for (int i = 0; i < 5; ++i) EXPECT_EQ(lines[i]->ItemNo, items[i]);
-    lines.Delete(0);  // no gap: a plain delete
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(lines[i]->ItemNo, items[i]);
+    lines.Delete(0); // no gap: a plain delete
     EXPECT_EQ(lines.Count(), 4);
 }
 
@@ -44,7 +48,7 @@ TEST(DrawLines, TextOfADrawingItemAndItsParts) {
     ASSERT_EQ(data.DrawItems.Count(), 2);
     EXPECT_EQ(data.DrawItems.GetDrawItemText(1, &data), "bcdef");
     EXPECT_EQ(data.DrawItems.GetDrawItemTextPart(1, &data, 2, 3), "cde");
-    EXPECT_EQ(data.DrawItems.GetDrawItemTextPart(1, &data, 4, 10), "ef");  // cut at the end
+    EXPECT_EQ(data.DrawItems.GetDrawItemTextPart(1, &data, 4, 10), "ef"); // cut at the end
     EXPECT_EQ(data.DrawItems.GetDrawItemTextPart(1, &data, 6, 1), "");
 
     style->TextStyles.GetItem(0).Unicode = true;
@@ -59,18 +63,18 @@ int Break(const std::u16string& s, int index) {
 }
 
 TEST(LineBreak, SpacesAndClassPairsGiveBreakPositions) {
-    EXPECT_EQ(Break(u"abc def", 6), 3);        // the space
-    EXPECT_EQ(Break(u"abcdef", 5), -1);        // letters hold together
-    EXPECT_EQ(Break(u"well-known", 7), 5);     // after a hyphen
-    EXPECT_EQ(Break(u"a (b)", 4), 1);          // only at the space: "(b" holds
-    EXPECT_EQ(Break(u"end.)x", 5), -1);        // closing punctuation stays with its word
-    EXPECT_EQ(Break(u"\u6f22\u5b57\u6f22", 2), 2);  // between ideographs
-    EXPECT_EQ(Break(u"\u6f22\u3002\u5b57", 1), -1); // never before an ideographic full stop
-    EXPECT_EQ(Break(u"ab\u00a0cd", 4), -1);         // no-break space glues
-    EXPECT_EQ(Break(u"ab\u200bcd", 4), 3);          // zero-width space allows a break after it
-    EXPECT_EQ(Break(u"e\u0301\u6f22", 2), 2);       // a combining mark takes its base's class
-    EXPECT_EQ(Break(u"\u6f22e\u0301", 2), 1);       // never between a letter and its mark
-    EXPECT_EQ(Break(u"\U00020000\U00020001", 3), 2);  // ideographs beyond the BMP, not in a pair
+    EXPECT_EQ(Break(u"abc def", 6), 3);              // the space
+    EXPECT_EQ(Break(u"abcdef", 5), -1);              // letters hold together
+    EXPECT_EQ(Break(u"well-known", 7), 5);           // after a hyphen
+    EXPECT_EQ(Break(u"a (b)", 4), 1);                // only at the space: "(b" holds
+    EXPECT_EQ(Break(u"end.)x", 5), -1);              // closing punctuation stays with its word
+    EXPECT_EQ(Break(u"\u6f22\u5b57\u6f22", 2), 2);   // between ideographs
+    EXPECT_EQ(Break(u"\u6f22\u3002\u5b57", 1), -1);  // never before an ideographic full stop
+    EXPECT_EQ(Break(u"ab\u00a0cd", 4), -1);          // no-break space glues
+    EXPECT_EQ(Break(u"ab\u200bcd", 4), 3);           // zero-width space allows a break after it
+    EXPECT_EQ(Break(u"e\u0301\u6f22", 2), 2);        // a combining mark takes its base's class
+    EXPECT_EQ(Break(u"\u6f22e\u0301", 2), 1);        // never between a letter and its mark
+    EXPECT_EQ(Break(u"\U00020000\U00020001", 3), 2); // ideographs beyond the BMP, not in a pair
     EXPECT_EQ(Break(u"abc", 99), -1);
     EXPECT_EQ(Break(u"", 0), -1);
 }
@@ -89,5 +93,5 @@ TEST(LineBreak, ClassesOfCommonCharacters) {
     EXPECT_TRUE(RVLineBreakAllowed(C::lbBA, C::lbAL));
 }
 
-}  // namespace
-}  // namespace epc::test
+} // namespace
+} // namespace epc::test

@@ -13,9 +13,7 @@ struct Doc {
     std::unique_ptr<TTestRVData> Data = std::make_unique<TTestRVData>(Style.get());
     TRVDrawLineInfo* D(int i) const { return Data->DrawItems[i]; }
     int Count() const { return Data->DrawItems.Count(); }
-    void ClientTextWidth() {
-        Data->SetOptions(Data->GetOptions() | TRVOption::rvoClientTextWidth);
-    }
+    void ClientTextWidth() { Data->SetOptions(Data->GetOptions() | TRVOption::rvoClientTextWidth); }
 };
 
 TEST(Format, EmptyDocumentHasNoDrawingItemsAndSelectAllDoesNothing) {
@@ -36,7 +34,7 @@ TEST(Format, TextWrapsIntoPiecesOfOneItemWithSpacesTrimmedAtWraps) {
     for (int i = 0; i < 3; ++i) {
         EXPECT_EQ(doc.D(i)->ItemNo, 0);
         EXPECT_TRUE(doc.D(i)->FromNewLine);
-        EXPECT_EQ(doc.D(i)->Length, 4);  // no space at either end of a line
+        EXPECT_EQ(doc.D(i)->Length, 4); // no space at either end of a line
         EXPECT_EQ(doc.D(i)->Width, 40);
         EXPECT_EQ(doc.D(i)->Top, 20 * i);
     }
@@ -194,15 +192,15 @@ TEST(Format, ListParagraphTakesTheMarkerAndLevelIndents) {
     doc.Data->AddTextParagraph("aaaa bbbb", 0, -1, TRVTag());
     doc.Data->Format(false);
     ASSERT_EQ(doc.Count(), 3);
-    EXPECT_EQ(doc.D(0)->Left, 5);   // the marker at its own indent
-    EXPECT_EQ(doc.D(1)->Left, 25);  // the text right after it
-    EXPECT_EQ(doc.D(2)->Left, 30);  // wrapped lines at the level's indent
+    EXPECT_EQ(doc.D(0)->Left, 5);  // the marker at its own indent
+    EXPECT_EQ(doc.D(1)->Left, 25); // the text right after it
+    EXPECT_EQ(doc.D(2)->Left, 30); // wrapped lines at the level's indent
     // The level indents, then the text that follows the marker counted with the marker.
     EXPECT_EQ(doc.Data->CalcDocumentMinWidth(nullptr, nullptr), 30 + 10 + 20 + 40);
 }
 
 TEST(Format, PrinterResolutionScalesMarginsIndentsAndSpacing) {
-    auto style = MakeFixedStyle();  // 40-pixel lines, 20 pixels per character at 192 dpi
+    auto style = MakeFixedStyle(); // 40-pixel lines, 20 pixels per character at 192 dpi
     int para = AddPara(*style);
     style->ParaStyles.GetItem(para).LeftIndent = 10;
     style->ParaStyles.GetItem(para).SpaceBefore = 3;
@@ -300,14 +298,14 @@ TEST(Format, BreakScalesWithTheCanvasResolution) {
 TEST(Format, TallerInlineItemLowersTheLineBaseline) {
     Doc doc;
     doc.Data->AddTextParagraph("ab", 0, 0, TRVTag());
-    doc.Data->AddBullet("b", 0, nullptr, 0, -1);  // 16 + 2 x 1 spacing, descent 1
+    doc.Data->AddBullet("b", 0, nullptr, 0, -1); // 16 + 2 x 1 spacing, descent 1
     doc.Data->Format(false);
     ASSERT_EQ(doc.Count(), 2);
     EXPECT_EQ(doc.D(1)->Left, 20);
     EXPECT_EQ(doc.D(1)->Top, 0);
     EXPECT_EQ(doc.D(1)->Height, 18);
     EXPECT_FALSE(doc.D(1)->FromNewLine);
-    EXPECT_EQ(doc.D(0)->Top, 1);  // the text moved down with the baseline
+    EXPECT_EQ(doc.D(0)->Top, 1); // the text moved down with the baseline
     EXPECT_EQ(doc.Data->DocumentHeight, 17 + 4);
 }
 
@@ -336,11 +334,41 @@ TEST(Format, IdeographsBreakBetweenCharacters) {
     EXPECT_EQ(doc.D(2)->Length, 1);
 }
 
+TEST(Format, UnicodeTextBreaksAtTheLastFittingSpaceLikeAnsiText) {
+    for (bool unicode : {false, true}) {
+        Doc doc;
+        doc.Data->Flags.Exclude(TRVFlag::rvflTrimSpaces);
+        doc.Style->TextStyles.GetItem(0).Unicode = unicode;
+        doc.Data->ClientWidth = 90;
+        doc.Data->AddTextParagraph("xx", 0, 0, TRVTag());
+        // "aaa bbb" fits after "xx", the space after it does not.
+        doc.Data->AddTextParagraph("aaa bbb ccc", 0, -1, TRVTag());
+        doc.Data->Format(false);
+        ASSERT_EQ(doc.Count(), 3) << unicode;
+        EXPECT_EQ(doc.D(1)->Length, 4) << unicode; // "aaa " stays on the first line
+        EXPECT_EQ(doc.D(2)->Offs, 5) << unicode;
+    }
+}
+
+TEST(Format, WordsAreNeverCutInsideACharacterCluster) {
+    Doc doc;
+    doc.Style->TextStyles.GetItem(0).Unicode = true;
+    doc.ClientTextWidth();
+    doc.Data->ClientWidth = 35; // three code units fit: the cut moves back to a cluster end
+    doc.Data->AddTextParagraphW(u"e\u0301e\u0301e\u0301", 0, 0, TRVTag());
+    doc.Data->Format(false);
+    ASSERT_EQ(doc.Count(), 3);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(doc.D(i)->Offs, 2 * i + 1);
+        EXPECT_EQ(doc.D(i)->Length, 2);
+    }
+}
+
 TEST(Format, RightToLeftLineIsMirrored) {
     Doc doc;
     int rtl = AddPara(*doc.Style);
     doc.Style->ParaStyles.GetItem(rtl).BiDiMode = TRVBiDiMode::rvbdRightToLeft;
-    int bigger = AddFixedTextStyle(*doc.Style, 30);  // 20 pixels per character
+    int bigger = AddFixedTextStyle(*doc.Style, 30); // 20 pixels per character
     doc.Data->AddTextParagraph("ab", 0, rtl, TRVTag());
     doc.Data->AddTextParagraph("c", bigger, -1, TRVTag());
     doc.Data->Format(false);
@@ -381,7 +409,7 @@ TEST(Format, ResizeThatKeepsTheWidthsKeepsTheLayoutAndTheSelection) {
     TRVDrawLineInfo* first = doc.D(0);
     doc.Data->SetSelectionBounds(0, 0, 2, 8);
     doc.Data->FormatAll(true, false, false, false, nullptr, 0, false);
-    EXPECT_EQ(doc.D(0), first);  // not laid out again
+    EXPECT_EQ(doc.D(0), first); // not laid out again
     doc.Data->ClientWidth = 100;
     doc.Data->FormatAll(true, false, false, false, nullptr, 0, false);
     ASSERT_EQ(doc.Count(), 2);
@@ -389,6 +417,19 @@ TEST(Format, ResizeThatKeepsTheWidthsKeepsTheLayoutAndTheSelection) {
     doc.Data->GetSelectionBounds(s, so, e, eo, true);
     EXPECT_EQ(so, 2);
     EXPECT_EQ(eo, 8);
+}
+
+TEST(Format, ResizeKeepsTheTopVisibleItemAtItsDistanceFromTheTop) {
+    Doc doc;
+    doc.Data->ClientWidth = 100;
+    for (int i = 0; i < 10; ++i)
+        doc.Data->AddTextParagraph("aaaa bbbb", 0, 0, TRVTag());
+    doc.Data->Format(false);
+    doc.Data->VScrollPos = 65; // paragraph 3 (Top 60) is partly visible at the top
+    doc.Data->ClientWidth = 50;
+    doc.Data->FormatAll(true, false, false, false, nullptr, 0, false);
+    ASSERT_EQ(doc.Count(), 20);
+    EXPECT_EQ(doc.Data->VScrollPos, 120 + 5);
 }
 
 TEST(Format, AppendingFormatsOnlyTheTail) {
@@ -422,11 +463,11 @@ TEST(Format, HyperlinkPiecesShareOneJumpNumber) {
 }
 
 TEST(Format, FitSearchAgreesWithMeasuringEveryPrefix) {
-    auto style = std::make_unique<TRVStyle>(nullptr);  // a real face: Arial 10
+    auto style = std::make_unique<TRVStyle>(nullptr); // a real face: Arial 10
     TTestRVData data(style.get());
     const std::string text = "The quick brown fox jumps over the lazy dog, WWW iii 0123.";
     data.AddTextParagraph(text, 0, 0, TRVTag());
-    data.Format(false);  // leaves the style selected on the formatting canvas
+    data.Format(false); // leaves the style selected on the formatting canvas
     HDC dc = data.GetCanvas()->Handle();
     const int len = int(text.size());
     std::vector<int> prefix(size_t(len) + 1, 0);
@@ -438,7 +479,8 @@ TEST(Format, FitSearchAgreesWithMeasuringEveryPrefix) {
     ASSERT_GT(prefix[size_t(len)], 0);
     for (int w = 0; w <= prefix[size_t(len)] + 3; ++w) {
         int expected = 0;
-        while (expected < len && prefix[size_t(expected) + 1] <= w) ++expected;
+        while (expected < len && prefix[size_t(expected) + 1] <= w)
+            ++expected;
         int measured = -1;
         int n = data.CountFittingCharsA(text.data(), len, w, false, measured);
         ASSERT_EQ(n, expected) << "width " << w;
@@ -462,5 +504,5 @@ TEST(Format, ClearDuringClearKeepsTheClearingBitUntilTheOuterEnds) {
     EXPECT_FALSE(doc.Data->State.Contains(TRVState::rvstClearing));
 }
 
-}  // namespace
-}  // namespace epc::test
+} // namespace
+} // namespace epc::test

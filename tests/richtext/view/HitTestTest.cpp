@@ -43,8 +43,8 @@ TEST(HitTest, ContainingDrawItemAndLineStarts) {
     TwoLines doc;
     EXPECT_EQ(doc.Data->FindDrawItemContaining(12, 3), 0);
     EXPECT_EQ(doc.Data->FindDrawItemContaining(59, 39), 1);
-    EXPECT_EQ(doc.Data->FindDrawItemContaining(60, 39), -1);  // right edge excluded
-    EXPECT_EQ(doc.Data->FindDrawItemContaining(12, 40), -1);  // bottom edge excluded
+    EXPECT_EQ(doc.Data->FindDrawItemContaining(60, 39), -1); // right edge excluded
+    EXPECT_EQ(doc.Data->FindDrawItemContaining(12, 40), -1); // bottom edge excluded
     EXPECT_EQ(doc.Data->FindFirstDrawItemAtY(-5, 1), 0);
     EXPECT_EQ(doc.Data->FindFirstDrawItemAtY(30, 3), 1);
     EXPECT_EQ(doc.Data->FindFirstDrawItemAtY(20, 0), 1);
@@ -53,10 +53,10 @@ TEST(HitTest, ContainingDrawItemAndLineStarts) {
 TEST(HitTest, ItemAndDrawingPositionsConvertBothWays) {
     TwoLines doc;
     int d, o, i, io;
-    doc.Data->ItemToDrawItemPos(0, 6, d, o);  // the boundary goes to the earlier piece
+    doc.Data->ItemToDrawItemPos(0, 6, d, o); // the boundary goes to the earlier piece
     EXPECT_EQ(d, 0);
     EXPECT_EQ(o, 6);
-    doc.Data->ItemToDrawItemPos(0, 7, d, o);  // past the trimmed space
+    doc.Data->ItemToDrawItemPos(0, 7, d, o); // past the trimmed space
     EXPECT_EQ(d, 1);
     EXPECT_EQ(o, 1);
     doc.Data->DrawItemToItemPos(1, 3, i, io);
@@ -73,7 +73,7 @@ TEST(HitTest, ItemAndDrawingPositionsConvertBothWays) {
 
 TEST(HitTest, SelectionIsNormalisedAndKeptInItemTerms) {
     TwoLines doc;
-    doc.Data->SetSelectionBounds(0, 0, 9, 2);  // made backwards
+    doc.Data->SetSelectionBounds(0, 0, 9, 2); // made backwards
     int sd, so, ed, eo;
     doc.Data->GetSelectionDrawBounds(sd, so, ed, eo, false);
     EXPECT_EQ(sd, 1);
@@ -91,7 +91,7 @@ TEST(HitTest, SelectionIsNormalisedAndKeptInItemTerms) {
 
 TEST(HitTest, PictureHalvesGiveBeforeAndAfter) {
     Doc doc;
-    doc.Data->AddBullet("b", 0, nullptr, 0, 0);  // 18 pixels wide at x 0
+    doc.Data->AddBullet("b", 0, nullptr, 0, 0); // 18 pixels wide at x 0
     doc.Data->Format(false);
     int d, o;
     doc.Data->FindDrawItemAtPoint(3, 5, d, o, false);
@@ -110,7 +110,7 @@ TEST(HitTest, ClickOnAListMarkerGivesTheStartOfTheNextItem) {
     doc.Data->FindDrawItemAtPoint(5, 5, d, o, false);
     EXPECT_EQ(d, 1);
     EXPECT_EQ(o, 1);
-    doc.Data->FindDrawItemAtPoint(5, 10, d, o, true);  // strict keeps the marker itself
+    doc.Data->FindDrawItemAtPoint(5, 10, d, o, true); // strict keeps the marker itself
     EXPECT_EQ(d, 0);
 }
 
@@ -122,10 +122,10 @@ TEST(HitTest, RightToLeftLineIsSearchedFromTheRight) {
     doc.Data->AddBullet("b", 0, nullptr, 0, -1);
     doc.Data->Format(false);
     ASSERT_EQ(doc.Data->DrawItems.Count(), 2);
-    EXPECT_EQ(doc.Data->DrawItems[1]->Left, 0);  // mirrored: the second item is leftmost
+    EXPECT_EQ(doc.Data->DrawItems[1]->Left, 0); // mirrored: the second item is leftmost
     int d, o;
     doc.Data->FindDrawItemAtPoint(3, 5, d, o, false);
-    EXPECT_EQ(std::make_pair(d, o), std::make_pair(1, 1));  // left half means after
+    EXPECT_EQ(std::make_pair(d, o), std::make_pair(1, 1)); // left half means after
     doc.Data->FindDrawItemAtPoint(200, 5, d, o, false);
     EXPECT_EQ(d, 0);
 }
@@ -148,7 +148,7 @@ TEST(HitTest, ClickedWordEndsAtTheTwelveDelimiters) {
     for (char c : std::string(" .;,:(){}\"/\\"))
         EXPECT_NE(std::u16string(RVDefaultDelimiters).find(char16_t(c)), std::u16string::npos);
     EXPECT_EQ(std::u16string(RVDefaultDelimiters).size(), 12u);
-    doc.Data->VScrollPos = 100;  // client coordinates: the scroll position is added
+    doc.Data->VScrollPos = 100; // client coordinates: the scroll position is added
     EXPECT_FALSE(doc.Data->GetItemAtPointEx(62, 5, data, item, offs));
     EXPECT_EQ(item, -1);
 }
@@ -217,5 +217,5 @@ TEST(HitTest, MinimumWidthsTakeTheWidestWordAndTheIndents) {
     EXPECT_EQ(doc.Data->CalcParasMinWidth(0, 0, nullptr, &twice), 50 + 20);
 }
 
-}  // namespace
-}  // namespace epc::test
+} // namespace
+} // namespace epc::test

@@ -27,7 +27,7 @@ void CheckLayout(TTestRVData& d, bool trim, bool checkWidth) {
         }
         const std::string& text = d.GetItemText(item);
         const int len = d.GetItemCharCount(item);
-        int next = 1;  // the next character to be shown
+        int next = 1; // the next character to be shown
         for (; di < n && d.DrawItems[di]->ItemNo == item; ++di) {
             const TRVDrawLineInfo* p = d.DrawItems[di];
             // Only spaces may be left out, and only with trimming.
@@ -104,10 +104,12 @@ TEST(LayoutInvariants, RandomDocumentsShowEveryCharacterOnceWithinTheWidth) {
             } else {
                 std::string s;
                 int len = int(rng() % 40);
-                for (int k = 0; k < len; ++k) s += (rng() % 4 == 0) ? ' ' : char('a' + rng() % 26);
+                for (int k = 0; k < len; ++k)
+                    s += (rng() % 4 == 0) ? ' ' : char('a' + rng() % 26);
                 if (kind == 2) {
                     std::u16string w;
-                    for (char c : s) w += (rng() % 3 == 0 && c != ' ') ? u'\u6f22' : char16_t(c);
+                    for (char c : s)
+                        w += (rng() % 3 == 0 && c != ' ') ? u'\u6f22' : char16_t(c);
                     d.AddTextParagraphW(w, wide, para, TRVTag());
                 } else {
                     d.AddTextParagraph(s, kind == 3 ? small : 0, para, TRVTag());
@@ -121,5 +123,5 @@ TEST(LayoutInvariants, RandomDocumentsShowEveryCharacterOnceWithinTheWidth) {
     }
 }
 
-}  // namespace
-}  // namespace epc::test
+} // namespace
+} // namespace epc::test

@@ -104,4 +104,4 @@ inline int AddPara(TRVStyle& style) {
     return style.ParaStyles.Count() - 1;
 }
 
-}  // namespace epc::test
+} // namespace epc::test

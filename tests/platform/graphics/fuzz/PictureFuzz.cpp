@@ -20,8 +20,8 @@ void EpcFuzzSeeds(std::vector<std::string>& seeds) {
     icon.SetImages(&colour, &mask);
     seeds.push_back(icon.SaveToString());
 
-    std::string wmf = {'\xD7', '\xCD', '\xC6', '\x9A', 0, 0, 0, 0, 0, 0, 10, 0, 20, 0, 96, 0,
-                       0, 0, 0, 0, 0, 0};
+    std::string wmf = {'\xD7', '\xCD', '\xC6', '\x9A', 0, 0, 0, 0, 0, 0, 10,
+                       0,      20,     0,      96,     0, 0, 0, 0, 0, 0, 0};
     wmf += std::string("\1\0\x09\0\0\x03\0\0\0\0\0\0\0\0\0\0\0\0", 18);
     seeds.push_back(wmf);
     std::string emf(88, '\0');

@@ -1,0 +1,245 @@
+// OLE-style drag and drop, the OLE clipboard and input-method compositions.
+
+#include <cstring>
+#include <string>
+
+#include "WindowTestSupport.h"
+#include "platform/windows/DataTransfer.h"
+#include "platform/windows/Ime.h"
+
+namespace epc {
+
+namespace {
+
+// A data object with one text format.
+class TTextData : public TUnknownImpl<IDataObject> {
+public:
+    explicit TTextData(std::string text) : Text(std::move(text)) {}
+    std::string Text;
+    HRESULT QueryInterface(const IID& iid, void** object) override {
+        return QueryFor(iid, object, {IID_IDataObject});
+    }
+    HRESULT GetData(FORMATETC* f, STGMEDIUM* m) override {
+        if (QueryGetData(f) != S_OK) return DV_E_FORMATETC;
+        HGLOBAL g = GlobalAlloc(GMEM_MOVEABLE, Text.size() + 1);
+        std::memcpy(GlobalLock(g), Text.c_str(), Text.size() + 1);
+        GlobalUnlock(g);
+        m->tymed = TYMED_HGLOBAL;
+        m->hGlobal = g;
+        return S_OK;
+    }
+    HRESULT GetDataHere(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
+    HRESULT QueryGetData(FORMATETC* f) override {
+        return f->cfFormat == CF_TEXT && (f->tymed & TYMED_HGLOBAL) ? S_OK : DV_E_FORMATETC;
+    }
+    HRESULT GetCanonicalFormatEtc(FORMATETC*, FORMATETC*) override { return DATA_S_SAMEFORMATETC; }
+    HRESULT SetData(FORMATETC*, STGMEDIUM*, BOOL) override { return E_NOTIMPL; }
+    HRESULT EnumFormatEtc(DWORD dir, IEnumFORMATETC** out) override {
+        if (dir != DATADIR_GET) return E_NOTIMPL;
+        FORMATETC f;
+        f.cfFormat = CF_TEXT;
+        *out = CreateFormatEnumerator({f});
+        return S_OK;
+    }
+    HRESULT DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override { return OLE_E_ADVISENOTSUPPORTED; }
+    HRESULT DUnadvise(DWORD) override { return OLE_E_ADVISENOTSUPPORTED; }
+    HRESULT EnumDAdvise(IEnumSTATDATA**) override { return OLE_E_ADVISENOTSUPPORTED; }
+};
+
+class TSource : public TUnknownImpl<IDropSource> {
+public:
+    std::vector<DWORD> Feedback;
+    HRESULT QueryInterface(const IID& iid, void** object) override {
+        return QueryFor(iid, object, {IID_IDropSource});
+    }
+    HRESULT QueryContinueDrag(BOOL escape, DWORD keys) override {
+        if (escape) return DRAGDROP_S_CANCEL;
+        return (keys & MK_LBUTTON) ? S_OK : DRAGDROP_S_DROP;
+    }
+    HRESULT GiveFeedback(DWORD effect) override {
+        Feedback.push_back(effect);
+        return DRAGDROP_S_USEDEFAULTCURSORS;
+    }
+};
+
+class TTarget : public TUnknownImpl<IDropTarget> {
+public:
+    std::vector<std::string> Log;
+    std::string Dropped;
+    HRESULT QueryInterface(const IID& iid, void** object) override {
+        return QueryFor(iid, object, {IID_IDropTarget});
+    }
+    HRESULT DragEnter(IDataObject*, DWORD, POINT pt, DWORD* effect) override {
+        Log.push_back("enter " + std::to_string(pt.X));
+        *effect = DROPEFFECT_COPY;
+        return S_OK;
+    }
+    HRESULT DragOver(DWORD, POINT pt, DWORD* effect) override {
+        Log.push_back("over " + std::to_string(pt.X));
+        *effect = DROPEFFECT_COPY;
+        return S_OK;
+    }
+    HRESULT DragLeave() override {
+        Log.push_back("leave");
+        return S_OK;
+    }
+    HRESULT Drop(IDataObject* data, DWORD, POINT pt, DWORD* effect) override {
+        Log.push_back("drop " + std::to_string(pt.X));
+        FORMATETC f;
+        f.cfFormat = CF_TEXT;
+        STGMEDIUM m;
+        if (data->GetData(&f, &m) == S_OK) {
+            Dropped = static_cast<const char*>(GlobalLock(m.hGlobal));
+            GlobalUnlock(m.hGlobal);
+            ReleaseStgMedium(&m);
+        }
+        *effect = DROPEFFECT_COPY;
+        return S_OK;
+    }
+};
+
+}  // namespace
+
+class DataTransferTest : public WindowTest {
+protected:
+    void TearDown() override {
+        ResetDataTransferForTesting();
+        WindowTest::TearDown();
+    }
+};
+
+TEST_F(DataTransferTest, DragLoopFollowsQueuedInputToTheDrop) {
+    HWND from = rec.Make(0, 0, 100, 100);
+    HWND to = rec.Make(200, 0, 100, 100);
+    auto* target = new TTarget;
+    ASSERT_EQ(RegisterDragDrop(to, target), S_OK);
+    EXPECT_EQ(RegisterDragDrop(to, target), DRAGDROP_E_ALREADYREGISTERED);
+    auto* data = new TTextData("payload");
+    auto* source = new TSource;
+    HRESULT result = E_FAIL;
+    DWORD effect = 0;
+    rec.Handler = [&](HWND h, uint32_t msg, WPARAM, LPARAM, LRESULT&) {
+        if (h == from && msg == WM_MOUSEMOVE && !IsInDragDropLoop() && result == E_FAIL)
+            result = DoDragDrop(data, source, DROPEFFECT_COPY | DROPEFFECT_MOVE, &effect);
+        return false;
+    };
+    SimulateMouseButton(TMouseButtonId::Left, true, TPoint(10, 10));
+    SimulateMouseMove(TPoint(20, 10));   // starts the drag
+    SimulateMouseMove(TPoint(210, 10));  // over the target
+    SimulateMouseMove(TPoint(220, 10));
+    SimulateMouseButton(TMouseButtonId::Left, false, TPoint(220, 10));
+    ProcessMessages();
+    EXPECT_EQ(result, DRAGDROP_S_DROP);
+    EXPECT_EQ(effect, DWORD(DROPEFFECT_COPY));
+    EXPECT_EQ(target->Log, (std::vector<std::string>{"enter 210", "over 220", "drop 220"}));
+    EXPECT_EQ(target->Dropped, "payload");
+    EXPECT_EQ(source->Feedback.front(), DWORD(DROPEFFECT_NONE));  // still over the source
+    EXPECT_EQ(source->Feedback.back(), DWORD(DROPEFFECT_COPY));
+    EXPECT_EQ(rec.Count(WM_LBUTTONUP, to), 0);  // the loop took the release
+    data->Release();
+    source->Release();
+    EXPECT_EQ(RevokeDragDrop(to), S_OK);
+    EXPECT_EQ(RevokeDragDrop(to), DRAGDROP_E_NOTREGISTERED);
+    EXPECT_EQ(target->RefCount(), 1u);
+    target->Release();
+}
+
+TEST_F(DataTransferTest, EscapeCancelsAndTheTargetHearsLeave) {
+    HWND to = rec.Make(200, 0, 100, 100);
+    SetFocus(to);
+    auto* target = new TTarget;
+    RegisterDragDrop(to, target);
+    auto* data = new TTextData("x");
+    auto* source = new TSource;
+    SimulateMouseButton(TMouseButtonId::Left, true, TPoint(210, 10));
+    ProcessMessages();
+    SimulateMouseMove(TPoint(215, 10));
+    SimulateKey(VK_ESCAPE, true);
+    DWORD effect = 99;
+    EXPECT_EQ(DoDragDrop(data, source, DROPEFFECT_COPY, &effect), DRAGDROP_S_CANCEL);
+    EXPECT_EQ(effect, DWORD(DROPEFFECT_NONE));
+    EXPECT_EQ(target->Log, (std::vector<std::string>{"enter 210", "over 215", "leave"}));
+    // Without more input the button is let go where the cursor is.
+    target->Log.clear();
+    EXPECT_EQ(DoDragDrop(data, source, DROPEFFECT_COPY, &effect), DRAGDROP_S_DROP);
+    EXPECT_EQ(target->Log, (std::vector<std::string>{"enter 215", "drop 215"}));
+    data->Release();
+    source->Release();
+    target->Release();  // the registration keeps its own reference
+    void* helper = reinterpret_cast<void*>(1);
+    EXPECT_EQ(CoCreateInstance(CLSID_DragDropHelper, nullptr, CLSCTX_INPROC_SERVER,
+                               IID_IDropTargetHelper, &helper),
+              REGDB_E_CLASSNOTREG);
+    EXPECT_EQ(helper, nullptr);
+}
+
+TEST_F(DataTransferTest, OleClipboardGivesTheObjectWhileCurrent) {
+    auto* data = new TTextData("ole text");
+    ASSERT_EQ(OleSetClipboard(data), S_OK);
+    EXPECT_EQ(data->RefCount(), 2u);
+    EXPECT_EQ(OleIsCurrentClipboard(data), S_OK);
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    auto g = static_cast<HGLOBAL>(GetClipboardData(CF_TEXT));
+    ASSERT_NE(g, nullptr);
+    EXPECT_STREQ(static_cast<const char*>(GlobalLock(g)), "ole text");
+    GlobalUnlock(g);
+    CloseClipboard();
+    IDataObject* got = nullptr;
+    OleGetClipboard(&got);
+    EXPECT_EQ(got, data);
+    got->Release();
+    // Someone else's data replaces it; the OLE view then reads the plain clipboard.
+    OpenClipboard(nullptr);
+    EmptyClipboard();
+    HGLOBAL other = GlobalAlloc(GMEM_MOVEABLE, 6);
+    std::memcpy(GlobalLock(other), "other", 6);
+    GlobalUnlock(other);
+    SetClipboardData(CF_TEXT, other);
+    CloseClipboard();
+    EXPECT_EQ(OleIsCurrentClipboard(data), S_FALSE);
+    OleGetClipboard(&got);
+    ASSERT_NE(got, data);
+    FORMATETC f;
+    f.cfFormat = CF_TEXT;
+    STGMEDIUM m;
+    ASSERT_EQ(got->GetData(&f, &m), S_OK);
+    EXPECT_STREQ(static_cast<const char*>(GlobalLock(m.hGlobal)), "other");
+    GlobalUnlock(m.hGlobal);
+    ReleaseStgMedium(&m);
+    f.cfFormat = CLIPFORMAT(RegisterClipboardFormatA("Virtual Tree Data"));
+    EXPECT_EQ(got->QueryGetData(&f), DV_E_FORMATETC);
+    got->Release();
+    OleFlushClipboard();
+    EXPECT_EQ(data->RefCount(), 1u);
+    data->Release();
+}
+
+TEST_F(DataTransferTest, ImeResultReachesTheFocusWindow) {
+    std::u16string seen;
+    rec.Handler = [&](HWND h, uint32_t msg, WPARAM, LPARAM l, LRESULT&) {
+        if (msg == WM_IME_COMPOSITION && (l & GCS_RESULTSTR)) {
+            HIMC imc = ImmGetContext(h);
+            LONG bytes = ImmGetCompositionStringW(imc, GCS_RESULTSTR, nullptr, 0);
+            seen.resize(size_t(bytes) / 2);
+            ImmGetCompositionStringW(imc, GCS_RESULTSTR, seen.data(), DWORD(bytes));
+            ImmReleaseContext(h, imc);
+        }
+        return false;  // left to DefWindowProc: characters follow
+    };
+    HWND h = rec.Make(0, 0, 100, 100);
+    SetFocus(h);
+    COMPOSITIONFORM form;
+    form.dwStyle = CFS_POINT;
+    form.ptCurrentPos = TPoint(7, 9);
+    ImmSetCompositionWindow(ImmGetContext(h), &form);
+    EXPECT_EQ(LastCompositionWindow().ptCurrentPos, TPoint(7, 9));
+    SimulateImeComposition(u"\u65e5\u672c");
+    EXPECT_EQ(seen, u"\u65e5\u672c");
+    auto chars = rec.Of(WM_CHAR, h);
+    ASSERT_EQ(chars.size(), 2u);
+    EXPECT_EQ(chars[0].W, WPARAM(0x65e5));
+    EXPECT_EQ(rec.Count(WM_IME_STARTCOMPOSITION, h), 1);
+    EXPECT_EQ(rec.Count(WM_IME_ENDCOMPOSITION, h), 1);
+}
+
+}  // namespace epc
