@@ -10,7 +10,9 @@
 #include <map>
 
 #include "components/tree/WorkerThread.h"
+#include "platform/controls/Forms.h"
 #include "platform/core/Arithmetic.h"
+#include "platform/windows/Window.h"
 
 namespace epc {
 
@@ -18,8 +20,15 @@ using namespace tree_options;
 
 // ---- Construction --------------------------------------------------------------------------------
 
-TBaseVirtualTree::TBaseVirtualTree(TComponent* AOwner) : TComponent(AOwner) {
+TBaseVirtualTree::TBaseVirtualTree(TComponent* AOwner) : TCustomControl(AOwner) {
     if (!TreeUnitState().Initialized) InitializeTreeUnit();
+    TControlStyle style = ControlStyle();
+    style.Exclude(csSetCaption);
+    style |= TControlStyle{csCaptureMouse, csOpaque, csDisplayDragImage};
+    SetControlStyle(style);
+    SetBounds(Left(), Top(), 200, 100);
+    SetTabStop(true);
+    SetParentColor(false);
     FOptions = GetOptionsClass();
     FScrollBarOptions = std::make_unique<TScrollBarOptions>(this);
     FColors = std::make_unique<TVTColors>(this);
@@ -80,7 +89,7 @@ bool TBaseVirtualTree::IsReadOnly() const {
     return FOptions && FOptions->MiscOptions().Contains(toReadOnly);
 }
 
-void TBaseVirtualTree::Repaint() {
+void TBaseVirtualTree::RequestRepaint() {
     if (HandleAllocated() && !Loading()) {
         ++FRepaintRequests;
         Invalidate();
@@ -88,11 +97,11 @@ void TBaseVirtualTree::Repaint() {
 }
 
 void TBaseVirtualTree::InvalidateNode(PVirtualNode Node) {
-    if (Node && HandleAllocated()) Repaint();
+    if (Node && HandleAllocated()) RequestRepaint();
 }
 
 void TBaseVirtualTree::InvalidateToBottom(PVirtualNode Node) {
-    if (HandleAllocated() && !IsUpdating()) Repaint();
+    if (HandleAllocated() && !IsUpdating()) RequestRepaint();
 }
 
 void TBaseVirtualTree::InvalidatePositionCache() {
@@ -115,32 +124,16 @@ void TBaseVirtualTree::InterruptValidation() {
 
 // ---- Control-level properties --------------------------------------------------------------------
 
-void TBaseVirtualTree::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
-    FLeft = ALeft;
-    FTop = ATop;
-    FWidth = AWidth;
-    FHeight = AHeight;
-}
-
-void TBaseVirtualTree::SetColor(TColor value) {
-    if (FColor == value) return;
-    FColor = value;
-    FParentColor = false;
-    if (!Loading()) PrepareBitmaps(true, false);
-    Repaint();
-}
-
-void TBaseVirtualTree::SetFontColor(TColor value) {
-    if (FFontColor == value) return;
-    FFontColor = value;
-    if (!Loading()) PrepareBitmaps(true, false);
-    Repaint();
-}
-
 void TBaseVirtualTree::SetBorderStyle(TBorderStyle value) {
     if (FBorderStyle == value) return;
     FBorderStyle = value;
-    RecreateWnd();
+    if (HandleAllocated()) RecreateWnd();
+}
+
+void TBaseVirtualTree::RedrawWindowWithFrame() {
+    if (HandleAllocated())
+        RedrawWindow(Handle(), nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_NOERASE |
+                                                     RDW_NOCHILDREN);
 }
 
 // ---- Published property setters --------------------------------------------------------------------
@@ -157,7 +150,7 @@ void TBaseVirtualTree::SetDefaultNodeHeight(Cardinal value) {
     if (!IsUpdating() && HandleAllocated() && !Loading()) {
         UpdateScrollBars(true);
         ScrollIntoView(FFocusedNode, false, true);
-        Repaint();
+        RequestRepaint();
     }
 }
 
@@ -166,20 +159,20 @@ void TBaseVirtualTree::SetIndent(Cardinal value) {
     FIndent = value;
     if (!Loading() && !IsUpdating() && HandleAllocated()) {
         UpdateScrollBars(true);
-        Repaint();
+        RequestRepaint();
     }
 }
 
 void TBaseVirtualTree::SetMargin(int value) {
     if (FMargin == value) return;
     FMargin = value;
-    Repaint();
+    RequestRepaint();
 }
 
 void TBaseVirtualTree::SetTextMargin(int value) {
     if (FTextMargin == value) return;
     FTextMargin = value;
-    Repaint();
+    RequestRepaint();
 }
 
 void TBaseVirtualTree::SetNodeDataSize(int value) {
@@ -196,52 +189,52 @@ void TBaseVirtualTree::SetNodeDataSize(int value) {
 void TBaseVirtualTree::SetNodeAlignment(TVTNodeAlignment value) {
     if (FNodeAlignment == value) return;
     FNodeAlignment = value;
-    Repaint();
+    RequestRepaint();
 }
 
 void TBaseVirtualTree::SetLineStyle(TVTLineStyle value) {
     if (FLineStyle == value) return;
     FLineStyle = value;
     if (!Loading()) PrepareBitmaps(false, true);
-    Repaint();
+    RequestRepaint();
 }
 
 void TBaseVirtualTree::SetLineMode(TVTLineMode value) {
     if (FLineMode == value) return;
     FLineMode = value;
-    Repaint();
+    RequestRepaint();
 }
 
 void TBaseVirtualTree::SetButtonStyle(TVTButtonStyle value) {
     if (FButtonStyle == value) return;
     FButtonStyle = value;
     if (!Loading()) PrepareBitmaps(true, false);
-    Repaint();
+    RequestRepaint();
 }
 
 void TBaseVirtualTree::SetButtonFillMode(TVTButtonFillMode value) {
     if (FButtonFillMode == value) return;
     FButtonFillMode = value;
     if (!Loading()) PrepareBitmaps(true, false);
-    Repaint();
+    RequestRepaint();
 }
 
 void TBaseVirtualTree::SetCheckImageKind(TCheckImageKind value) {
     if (FCheckImageKind == value) return;
     FCheckImageKind = value;
-    if (!IsUpdating() && !Loading()) Repaint();
+    if (!IsUpdating() && !Loading()) RequestRepaint();
 }
 
 void TBaseVirtualTree::SetSelectionBlendFactor(Byte value) {
     if (FSelectionBlendFactor == value) return;
     FSelectionBlendFactor = value;
-    Repaint();
+    RequestRepaint();
 }
 
 void TBaseVirtualTree::SetSelectionCurveRadius(Cardinal value) {
     if (FSelectionCurveRadius == value) return;
     FSelectionCurveRadius = value;
-    Repaint();
+    RequestRepaint();
 }
 
 void TBaseVirtualTree::SetDrawSelectionMode(TVTDrawSelectionMode value) {
@@ -299,13 +292,13 @@ void TBaseVirtualTree::SetRootNodeCount(Cardinal value) {
 void TBaseVirtualTree::SetBackgroundOffsetX(int value) {
     if (FBackgroundOffsetX == value) return;
     FBackgroundOffsetX = value;
-    Repaint();
+    RequestRepaint();
 }
 
 void TBaseVirtualTree::SetBackgroundOffsetY(int value) {
     if (FBackgroundOffsetY == value) return;
     FBackgroundOffsetY = value;
-    Repaint();
+    RequestRepaint();
 }
 
 void TBaseVirtualTree::SetOffsetX(int value) {
@@ -314,7 +307,7 @@ void TBaseVirtualTree::SetOffsetX(int value) {
     int delta = value - FOffsetX;
     FOffsetX = value;
     DoScroll(delta, 0);
-    Repaint();
+    RequestRepaint();
 }
 
 void TBaseVirtualTree::SetOffsetY(int value) {
@@ -323,7 +316,7 @@ void TBaseVirtualTree::SetOffsetY(int value) {
     int delta = value - FOffsetY;
     FOffsetY = value;
     DoScroll(0, delta);
-    Repaint();
+    RequestRepaint();
 }
 
 void TBaseVirtualTree::SetClipboardFormats(const TStringList* value) {
@@ -343,14 +336,14 @@ void TBaseVirtualTree::OptionsPaintChanged(TVTPaintOptions OldOptions,
         PrepareBitmaps(true, false);
         RedrawWindowWithFrame();
     } else {
-        Repaint();
+        RequestRepaint();
     }
 }
 
 void TBaseVirtualTree::OptionsAutoChanged(TVTAutoOptions OldOptions, TVTAutoOptions NewOptions) {
     if (Loading() || !HandleAllocated()) return;
     if (OldOptions.Contains(toAutoSpanColumns) != NewOptions.Contains(toAutoSpanColumns))
-        Repaint();
+        RequestRepaint();
 }
 
 void TBaseVirtualTree::OptionsSelectionChanged(TVTSelectionOptions OldOptions,
@@ -365,14 +358,14 @@ void TBaseVirtualTree::OptionsSelectionChanged(TVTSelectionOptions OldOptions,
     if (OldOptions.Contains(toExtendedFocus) && !NewOptions.Contains(toExtendedFocus) &&
         FFocusedColumn > 0 && HandleAllocated()) {
         FFocusedColumn = MainColumn();
-        Repaint();
+        RequestRepaint();
     }
     if (!NewOptions.Contains(toExtendedFocus)) FFocusedColumn = MainColumn();
 }
 
 void TBaseVirtualTree::OptionsMiscChanged(TVTMiscOptions OldOptions, TVTMiscOptions NewOptions) {
     if (Loading() || !HandleAllocated()) return;
-    if (OldOptions.Contains(toCheckSupport) != NewOptions.Contains(toCheckSupport)) Repaint();
+    if (OldOptions.Contains(toCheckSupport) != NewOptions.Contains(toCheckSupport)) RequestRepaint();
     if (!FComponentState.Contains(TComponentStateItem::csDesigning) &&
         OldOptions.Contains(toFullRepaintOnResize) != NewOptions.Contains(toFullRepaintOnResize))
         RecreateWnd();
@@ -386,7 +379,7 @@ void TBaseVirtualTree::ScrollBarsChanged() {
 void TBaseVirtualTree::ColorsChanged(int Index) {
     if (Loading() || !HandleAllocated()) return;
     if (Index == TVTColors::BorderColorIndex) RedrawWindowWithFrame();
-    Repaint();
+    RequestRepaint();
 }
 
 void TBaseVirtualTree::ReadOldOptions(const std::vector<std::string>& identifiers) {
@@ -459,7 +452,7 @@ void TBaseVirtualTree::ReadOldOptions(const std::vector<std::string>& identifier
 // ---- Loading and notifications ---------------------------------------------------------------------
 
 void TBaseVirtualTree::Loaded() {
-    TComponent::Loaded();
+    TCustomControl::Loaded();
     if (FStates.Contains(TVirtualTreeState::tsNeedRootCountUpdate)) {
         FStates.Exclude(TVirtualTreeState::tsNeedRootCountUpdate);
         Cardinal count = FLoadedRootNodeCount;
@@ -480,8 +473,48 @@ void TBaseVirtualTree::Loaded() {
 }
 
 void TBaseVirtualTree::Notification(TComponent* AComponent, TOperation Operation) {
-    TComponent::Notification(AComponent, Operation);
-    // Image lists and the popup menu are cleared here once the tree refers to them.
+    TCustomControl::Notification(AComponent, Operation);
+    // Image lists, header images and the popup menu are cleared here once the layers that
+    // give the tree those properties exist.
+}
+
+bool TBaseVirtualTree::CanFocus() {
+    if (!TCustomControl::CanFocus()) return false;
+    TCustomForm* form = GetParentForm(this);
+    return !form || form->CanFocus();
+}
+
+void TBaseVirtualTree::WndProc(TMessage& Message) {
+    // An in-place editor and a drag manager see messages first once the editing and data
+    // transfer layers provide them; the header handles its own messages in the header layer.
+    switch (Message.Msg) {
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+        if (DragMode() == dmAutomatic &&
+            !FComponentState.Contains(TComponentStateItem::csDesigning) && !Dragging()) {
+            BeginDrag(false);
+            return;
+        }
+        break;
+    case WM_NCLBUTTONDOWN:
+    case WM_NCRBUTTONDOWN:
+    case WM_NCMBUTTONDOWN:
+        // Button presses on the frame do nothing here.
+        return;
+    case WM_TIMER:
+        // The delayed change notifications; the other timers belong to the message layer.
+        if (Message.WParam == ChangeTimer) {
+            ChangeTimerElapsed();
+            return;
+        }
+        if (Message.WParam == StructureChangeTimer) {
+            StructureChangeTimerElapsed();
+            return;
+        }
+        break;
+    default: break;
+    }
+    TCustomControl::WndProc(Message);
 }
 
 // ---- Check states ----------------------------------------------------------------------------------
@@ -526,7 +559,7 @@ bool TBaseVirtualTree::DoSetCheckState(PVirtualNode Node, TCheckState Value) {
         for (PVirtualNode run = Node->Parent->FirstChild; run; run = run->NextSibling)
             if (run != Node && run->CheckType == ctRadioButton)
                 run->CheckState = csUncheckedNormal;
-        Repaint();
+        RequestRepaint();
     } else if (Node->CheckType == ctTriStateCheckBox && tracking && Node->ChildCount > 0) {
         TCheckState target = NormalCheckState(Value);
         if (target == csUncheckedNormal || target == csCheckedNormal) {
@@ -737,7 +770,7 @@ void TBaseVirtualTree::SelectAll(bool VisibleOnly) {
         run = VisibleOnly ? GetNextVisible(run) : GetNext(run);
     }
     if (InternalAddToSelection(nodes, false)) {
-        Repaint();
+        RequestRepaint();
         Change(nullptr);
     }
 }
@@ -775,7 +808,7 @@ void TBaseVirtualTree::HandleClickSelection(PVirtualNode LastFocused, PVirtualNo
     if (Shift && Ctrl) {
         if (!FRangeAnchor) FRangeAnchor = GetFirstNoInit();
         SelectNodes(FRangeAnchor, NewNode, true);
-        Repaint();
+        RequestRepaint();
         Change(NewNode);
     } else if (Ctrl) {
         if (!FOptions->SelectionOptions().Contains(toSiblingSelectConstraint))
@@ -784,7 +817,7 @@ void TBaseVirtualTree::HandleClickSelection(PVirtualNode LastFocused, PVirtualNo
     } else if (Shift) {
         if (!FRangeAnchor) FRangeAnchor = GetFirstNoInit();
         SelectNodes(FRangeAnchor, NewNode, false);
-        Repaint();
+        RequestRepaint();
         Change(NewNode);
     } else {
         if (!NewNode->States.Contains(nsSelected)) {
@@ -826,9 +859,10 @@ void TBaseVirtualTree::Change(PVirtualNode Node) {
         return;
     }
     if (FChangeDelay > 0 && !FStates.Contains(TVirtualTreeState::tsSynchMode)) {
-        // The change timer (id 5) restarts with every change.
+        // The change timer restarts with every change.
         FLastChangedNode = Node;
         FChangeTimerRunning = true;
+        if (HandleAllocated()) SetTimer(Handle(), ChangeTimer, FChangeDelay);
         if (!FStates.Contains(TVirtualTreeState::tsChangePending))
             DoStateChange({TVirtualTreeState::tsChangePending});
         return;
@@ -836,13 +870,25 @@ void TBaseVirtualTree::Change(PVirtualNode Node) {
     DoChange(Node);
 }
 
+void TBaseVirtualTree::StopTimer(UINT_PTR Id) {
+    if (Id == ChangeTimer) FChangeTimerRunning = false;
+    if (Id == StructureChangeTimer) FStructureChangeTimerRunning = false;
+    if (HandleAllocated()) KillTimer(Handle(), Id);
+}
+
+void TBaseVirtualTree::SetUpdateState(bool Updating) {
+    // Painting is suspended while the tree is updating and its window is shown.
+    if (HandleAllocated() && Visible())
+        SendMessage(Handle(), WM_SETREDRAW, Updating ? 0 : 1, 0);
+}
+
 void TBaseVirtualTree::ChangeTimerElapsed() {
-    FChangeTimerRunning = false;
+    StopTimer(ChangeTimer);
     if (FStates.Contains(TVirtualTreeState::tsChangePending)) DoChange(FLastChangedNode);
 }
 
 void TBaseVirtualTree::StructureChangeTimerElapsed() {
-    FStructureChangeTimerRunning = false;
+    StopTimer(StructureChangeTimer);
     if (FStates.Contains(TVirtualTreeState::tsStructureChangePending))
         DoStructureChange(FLastStructureChangeNode, FLastStructureChangeReason);
 }
@@ -984,13 +1030,13 @@ void TBaseVirtualTree::PrepareBitmaps(bool NeedButtons, bool NeedLines) {
             FillTriangle(FPlusGlyph, {2, 0}, {6, 4}, {2, 8}, black);
         } else {
             uint32_t frame = PixelOf(FColors->TreeLineColor());
-            uint32_t sign = PixelOf(FFontColor);
+            uint32_t sign = PixelOf(Font()->Color());
             for (TButtonGlyph* g : {&FPlusGlyph, &FMinusGlyph}) {
                 for (int y = 0; y < S; ++y)
                     for (int x = 0; x < S; ++x) {
                         uint32_t fill = transparent;
                         switch (FButtonFillMode) {
-                        case TVTButtonFillMode::fmTreeColor: fill = PixelOf(FColor); break;
+                        case TVTButtonFillMode::fmTreeColor: fill = PixelOf(Color()); break;
                         case TVTButtonFillMode::fmWindowColor: fill = PixelOf(clWindow); break;
                         case TVTButtonFillMode::fmShaded: {
                             // A soft vertical shade from white to a light grey.

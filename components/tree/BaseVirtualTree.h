@@ -23,6 +23,7 @@
 #include "platform/core/Geometry.h"
 #include "platform/core/Streams.h"
 #include "platform/core/Threads.h"
+#include "platform/controls/Controls.h"
 
 namespace epc {
 
@@ -70,7 +71,7 @@ using TVTGetLineStyleEvent = std::function<void(TBaseVirtualTree*, std::array<ui
 using TVTStateChangeEvent =
     std::function<void(TBaseVirtualTree*, TVirtualTreeStates Enter, TVirtualTreeStates Leave)>;
 using TVTScrollEvent = std::function<void(TBaseVirtualTree*, int DeltaX, int DeltaY)>;
-using TVTGetCursorEvent = std::function<void(TBaseVirtualTree*, int& Cursor)>;
+using TVTGetCursorEvent = std::function<void(TBaseVirtualTree*, TCursor& Cursor)>;
 using TVTGetImageEvent =
     std::function<void(TBaseVirtualTree*, PVirtualNode Node, TVTImageKind Kind,
                        TColumnIndex Column, bool& Ghosted, int& ImageIndex)>;
@@ -83,6 +84,13 @@ using TVTNodeCopyingEvent = std::function<void(TBaseVirtualTree*, PVirtualNode N
                                                PVirtualNode Target, bool& Allowed)>;
 using TVTNodeMovingEvent = TVTNodeCopyingEvent;
 using TVTSaveNodeEvent = std::function<void(TBaseVirtualTree*, PVirtualNode Node, TStream& Stream)>;
+using TVTKeyActionEvent = std::function<void(TBaseVirtualTree*, Word& CharCode,
+                                             TShiftState& Shift, bool& DoDefault)>;
+using TVTPopupEvent =
+    std::function<void(TBaseVirtualTree*, PVirtualNode Node, TColumnIndex Column, TPoint P,
+                       bool& AskParent, TPopupMenu*& PopupMenu)>;
+using TVTBackgroundPaintEvent =
+    std::function<void(TBaseVirtualTree*, TCanvas* TargetCanvas, TRect R, bool& Handled)>;
 using TVTEditChangingEvent =
     std::function<void(TBaseVirtualTree*, PVirtualNode Node, TColumnIndex Column, bool& Allowed)>;
 
@@ -94,7 +102,7 @@ struct TButtonGlyph {
     uint32_t Pixel(int x, int y) const { return Pixels[size_t(y * Size + x)]; }
 };
 
-class TBaseVirtualTree : public TComponent {
+class TBaseVirtualTree : public TCustomControl {
 public:
     explicit TBaseVirtualTree(TComponent* AOwner);
     ~TBaseVirtualTree() override;
@@ -102,20 +110,10 @@ public:
     void AfterConstruction();
 
     // ---- Control-level properties -------------------------------------------------------------
-    int Width() const { return FWidth; }
-    int Height() const { return FHeight; }
-    void SetBounds(int ALeft, int ATop, int AWidth, int AHeight);
-    bool TabStop() const { return FTabStop; }
-    void SetTabStop(bool value) { FTabStop = value; }
-    bool ParentColor() const { return FParentColor; }
-    TColor Color() const { return FColor; }
-    void SetColor(TColor value);
-    TColor FontColor() const { return FFontColor; }
-    void SetFontColor(TColor value);
     TBorderStyle BorderStyle() const { return FBorderStyle; }
     void SetBorderStyle(TBorderStyle value);
-    const std::string& Hint() const { return FHint; }
-    void SetHint(const std::string& value) { FHint = value; }
+    // Visibility of the control itself (the node form is SetVisible(Node, Value)).
+    using TWinControl::SetVisible;
 
     // ---- Published tree properties ------------------------------------------------------------
     Cardinal DefaultNodeHeight() const { return FDefaultNodeHeight; }
@@ -156,8 +154,8 @@ public:
     void SetHintAnimation(THintAnimationType value) { FHintAnimation = value; }
     TVTHintMode HintMode() const { return FHintMode; }
     void SetHintMode(TVTHintMode value) { FHintMode = value; }
-    int HotCursor() const { return FHotCursor; }
-    void SetHotCursor(int value) { FHotCursor = value; }
+    TCursor HotCursor() const { return FHotCursor; }
+    void SetHotCursor(TCursor value) { FHotCursor = value; }
     Byte SelectionBlendFactor() const { return FSelectionBlendFactor; }
     void SetSelectionBlendFactor(Byte value);
     Cardinal SelectionCurveRadius() const { return FSelectionCurveRadius; }
@@ -393,6 +391,9 @@ public:
     void ChangeTimerElapsed();
     void StructureChangeTimerElapsed();
     bool ChangeTimerRunning() const { return FChangeTimerRunning; }
+    // Window timer ids of the delayed notifications.
+    static constexpr UINT_PTR ChangeTimer = 5;
+    static constexpr UINT_PTR StructureChangeTimer = 6;
     bool StructureChangeTimerRunning() const { return FStructureChangeTimerRunning; }
 
     // ---- Bitmaps -----------------------------------------------------------------------------
@@ -405,6 +406,10 @@ public:
     void InterruptValidation();
     void Loaded() override;
     void Notification(TComponent* AComponent, TOperation Operation) override;
+    bool CanFocus() override;
+    void WndProc(TMessage& Message) override;
+    // True when the tree has a popup menu or DoGetPopupMenu finds one for the node.
+    bool HasPopupMenu(PVirtualNode Node, TColumnIndex Column, TPoint Pos);
 
     // ---- Events ------------------------------------------------------------------------------
     TVTGetNodeDataSizeEvent OnGetNodeDataSize;
@@ -438,12 +443,18 @@ public:
     TVTSaveNodeEvent OnLoadNode;
     TVTSaveNodeEvent OnSaveNode;
     TVTEditChangingEvent OnEditing;
+    TVTKeyActionEvent OnKeyAction;
+    TVTPopupEvent OnGetPopupMenu;
+    TVTBackgroundPaintEvent OnPaintBackground;
 
     // ---- Dispatchers (each fires its event; the default answer when none is assigned) --------
     virtual void DoFocusNode(PVirtualNode Node, bool Ask);
     virtual void DoFreeNode(PVirtualNode Node);
     virtual THintAnimationType GetHintAnimationType();
-    virtual void DoGetCursor(int& Cursor);
+    virtual void DoGetCursor(TCursor& Cursor);
+    virtual bool DoKeyAction(Word& CharCode, TShiftState& Shift);
+    virtual TPopupMenu* DoGetPopupMenu(PVirtualNode Node, TColumnIndex Column, TPoint Position);
+    virtual bool DoPaintBackground(TCanvas* Canvas, const TRect& R);
     virtual int DoGetImageIndex(PVirtualNode Node, TVTImageKind Kind, TColumnIndex Column,
                                 bool& Ghosted, int& Index);
     virtual void DoGetLineStyle(std::array<uint8_t, 8>& Bits);
@@ -504,15 +515,13 @@ public:
     void ScrollBarsChanged();
     void ColorsChanged(int Index);
 
-    // ---- Window seam -------------------------------------------------------------------------
-    // Until the tree has a window these do nothing; the window layer overrides them.
-    virtual bool HandleAllocated() const { return false; }
-    virtual void Invalidate() {}
+    // ---- Window work -------------------------------------------------------------------------
+    // Row invalidation and scrolling belong to the painting and scrolling layers; until they
+    // refine them, a node's rows are redrawn by invalidating the whole client area.
     virtual void InvalidateNode(PVirtualNode Node);
     virtual void InvalidateToBottom(PVirtualNode Node);
     virtual void UpdateScrollBars(bool DoRepaint) {}
-    virtual void RecreateWnd() {}
-    virtual void RedrawWindowWithFrame() {}
+    void RedrawWindowWithFrame();
     virtual bool ScrollIntoView(PVirtualNode Node, bool Center, bool Horizontally) {
         return false;
     }
@@ -526,7 +535,11 @@ public:
     bool IsIterating() const { return FStates.Contains(TVirtualTreeState::tsIterating); }
 
 protected:
-    void Repaint();
+    // Invalidates the window when it exists and the tree is not loading.
+    void RequestRepaint();
+    void StopTimer(UINT_PTR Id);
+    // Sends WM_SETREDRAW to a shown window: off while updating.
+    void SetUpdateState(bool Updating);
     bool IsUpdating() const { return FUpdateCount > 0; }
     bool IsReadOnly() const;
     PVirtualNode MakeNewNode();
@@ -547,9 +560,6 @@ protected:
     void AdjustCoordinatesByIndent(int& Left) const;
     void MergeSortSiblings(PVirtualNode Parent, TColumnIndex Column, TSortDirection Direction);
 
-    TColor FColor = clWindow;
-    TColor FFontColor = clWindowText;
-
 private:
     void QueuePending(PVirtualNode Node);
     bool DeferTotals() const { return FUpdateCount > 0 && FEagerTotals == 0; }
@@ -562,14 +572,7 @@ private:
     friend class TWorkerThread;
     friend struct TEagerTotals;
 
-    int FWidth = 200;
-    int FHeight = 100;
-    int FLeft = 0;
-    int FTop = 0;
-    bool FTabStop = true;
-    bool FParentColor = false;
-    TBorderStyle FBorderStyle = TBorderStyle::bsSingle;
-    std::string FHint;
+    TBorderStyle FBorderStyle = bsSingle;
 
     Cardinal FDefaultNodeHeight = 18;
     Cardinal FIndent = 18;
@@ -590,7 +593,7 @@ private:
     TVTNodeAttachMode FDefaultPasteMode = TVTNodeAttachMode::amAddChildLast;
     THintAnimationType FHintAnimation = THintAnimationType::hatSystemDefault;
     TVTHintMode FHintMode = TVTHintMode::hmDefault;
-    int FHotCursor = 0;
+    TCursor FHotCursor = crDefault;
     Byte FSelectionBlendFactor = 128;
     Cardinal FSelectionCurveRadius = 0;
     TVTDrawSelectionMode FDrawSelectionMode = TVTDrawSelectionMode::smDottedRectangle;

@@ -5,7 +5,9 @@
 #include <mutex>
 
 #include "platform/core/Exceptions.h"
+#include "platform/controls/Forms.h"
 #include "platform/gdi/Gdi.h"
+#include "platform/windows/Window.h"
 
 namespace epc {
 
@@ -342,8 +344,19 @@ void CreateTreeImages() {
                    K::ckXP, K::ckSystem, K::ckSystemFlat})
         if (!gStrips[kind]) gStrips[kind] = MakeCheckImageStrip(kind);
     if (!gUtilities) gUtilities = DrawUtilities();
-    for (const auto& name : kCursorNames)
-        if (!gCursors[name]) gCursors[name] = DrawCursor(name);
+    for (const auto& name : kCursorNames) {
+        if (gCursors[name]) continue;
+        gCursors[name] = DrawCursor(name);
+        // Known to the window layer by name, as a resource cursor would be.
+        TBitmap* picture = gCursors[name].get();
+        std::vector<uint32_t> pixels(32 * 32);
+        for (int y = 0; y < 32; ++y) {
+            auto* row = reinterpret_cast<uint32_t*>(picture->ScanLine(y));
+            std::copy(row, row + 32, pixels.begin() + y * 32);
+        }
+        RegisterCursorImage(name, 32, 32, TPoint(15, 15), std::move(pixels));
+    }
+    if (Screen) Screen->SetCursors(100, LoadCursorA(nullptr, "VT_HEADERSPLIT"));
 }
 
 void FreeTreeImages() {

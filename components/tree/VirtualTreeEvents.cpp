@@ -51,8 +51,42 @@ THintAnimationType TBaseVirtualTree::GetHintAnimationType() {
     return THintAnimationType::hatNone;
 }
 
-void TBaseVirtualTree::DoGetCursor(int& Cursor) {
+void TBaseVirtualTree::DoGetCursor(TCursor& Cursor) {
     if (OnGetCursor) OnGetCursor(this, Cursor);
+}
+
+bool TBaseVirtualTree::DoKeyAction(Word& CharCode, TShiftState& Shift) {
+    bool doDefault = true;
+    if (OnKeyAction) OnKeyAction(this, CharCode, Shift, doDefault);
+    return doDefault;
+}
+
+TPopupMenu* TBaseVirtualTree::DoGetPopupMenu(PVirtualNode Node, TColumnIndex Column,
+                                             TPoint Position) {
+    TPopupMenu* menu = nullptr;
+    if (!OnGetPopupMenu) return nullptr;
+    if (!Node || Node == FRoot) {
+        bool askParent = true;
+        OnGetPopupMenu(this, nullptr, NoColumn, Position, askParent, menu);
+        return menu;
+    }
+    // Ask for the node, then for its parents while the handler wants that and gives no menu.
+    for (PVirtualNode run = Node; run && run != FRoot; run = run->Parent) {
+        bool askParent = true;
+        OnGetPopupMenu(this, run, Column, Position, askParent, menu);
+        if (menu || !askParent) break;
+    }
+    return menu;
+}
+
+bool TBaseVirtualTree::HasPopupMenu(PVirtualNode Node, TColumnIndex Column, TPoint Pos) {
+    return PopupMenu() != nullptr || DoGetPopupMenu(Node, Column, Pos) != nullptr;
+}
+
+bool TBaseVirtualTree::DoPaintBackground(TCanvas* Canvas, const TRect& R) {
+    bool handled = false;
+    if (OnPaintBackground) OnPaintBackground(this, Canvas, R, handled);
+    return handled;
 }
 
 int TBaseVirtualTree::DoGetImageIndex(PVirtualNode Node, TVTImageKind Kind, TColumnIndex Column,
@@ -65,8 +99,8 @@ void TBaseVirtualTree::DoGetLineStyle(std::array<uint8_t, 8>& Bits) {
     if (OnGetLineStyle) OnGetLineStyle(this, Bits);
 }
 
-std::string TBaseVirtualTree::DoGetNodeHint(PVirtualNode, TColumnIndex) { return FHint; }
-std::string TBaseVirtualTree::DoGetNodeTooltip(PVirtualNode, TColumnIndex) { return FHint; }
+std::string TBaseVirtualTree::DoGetNodeHint(PVirtualNode, TColumnIndex) { return Hint(); }
+std::string TBaseVirtualTree::DoGetNodeTooltip(PVirtualNode, TColumnIndex) { return Hint(); }
 int TBaseVirtualTree::DoGetNodeWidth(PVirtualNode, TColumnIndex) { return 0; }
 
 void TBaseVirtualTree::DoHotChange(PVirtualNode Old, PVirtualNode New) {
@@ -134,7 +168,7 @@ void TBaseVirtualTree::DoStateChange(TVirtualTreeStates Enter, TVirtualTreeState
 }
 
 void TBaseVirtualTree::DoStructureChange(PVirtualNode Node, TChangeReason Reason) {
-    FStructureChangeTimerRunning = false;
+    StopTimer(StructureChangeTimer);
     DoStateChange({}, {TVirtualTreeState::tsStructureChangePending});
     if (OnStructureChange) OnStructureChange(this, Node, Reason);
     FLastStructureChangeNode = nullptr;
@@ -152,7 +186,7 @@ int TBaseVirtualTree::DoGetNodeDataSize() {
 }
 
 void TBaseVirtualTree::DoChange(PVirtualNode Node) {
-    FChangeTimerRunning = false;
+    StopTimer(ChangeTimer);
     if (OnChange) OnChange(this, Node);
     DoStateChange({}, {TVirtualTreeState::tsChangePending});
     FLastChangedNode = nullptr;

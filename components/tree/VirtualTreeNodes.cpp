@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "components/tree/BaseVirtualTree.h"
+#include "platform/windows/Window.h"
 
 namespace epc {
 
@@ -288,7 +289,7 @@ void TBaseVirtualTree::SetVisible(PVirtualNode Node, bool Value) {
     DetermineHiddenChildrenFlag(parent);
     if (!IsUpdating()) {
         UpdateScrollBars(true);
-        Repaint();
+        RequestRepaint();
     }
 }
 
@@ -566,7 +567,7 @@ void TBaseVirtualTree::SetChildCount(PVirtualNode Node, Cardinal NewChildCount) 
     }
     if (!IsUpdating()) {
         UpdateScrollBars(true);
-        Repaint();
+        RequestRepaint();
     }
     StructureChange(Node == FRoot ? nullptr : Node, TChangeReason::crChildAdded);
 }
@@ -658,7 +659,7 @@ void TBaseVirtualTree::RemoveChildren(PVirtualNode Node, bool ResetHasChildren) 
         InvalidatePositionCache();
         UpdateScrollBars(true);
         if (oldOffsetX != FOffsetX || oldOffsetY != FOffsetY)
-            Repaint();
+            RequestRepaint();
         else
             InvalidateToBottom(Node);
     }
@@ -691,7 +692,7 @@ void TBaseVirtualTree::RemoveNode(PVirtualNode Node, bool Reindex) {
         if (!IsUpdating()) {
             InvalidatePositionCache();
             UpdateScrollBars(true);
-            if (oldOffsetX != FOffsetX || oldOffsetY != FOffsetY) Repaint();
+            if (oldOffsetX != FOffsetX || oldOffsetY != FOffsetY) RequestRepaint();
         }
     }
 }
@@ -730,7 +731,14 @@ void TBaseVirtualTree::ClearNodes() {
 // ---- Update lock ---------------------------------------------------------------------------------------
 
 void TBaseVirtualTree::LockUpdates() {
-    if (!Destroying()) DoUpdating(FUpdateCount == 0 ? TVTUpdateState::usBegin : TVTUpdateState::usUpdate);
+    if (!Destroying()) {
+        if (FUpdateCount == 0) {
+            DoUpdating(TVTUpdateState::usBegin);
+            SetUpdateState(true);
+        } else {
+            DoUpdating(TVTUpdateState::usUpdate);
+        }
+    }
     ++FUpdateCount;
     if (!FStates.Contains(TVirtualTreeState::tsUpdating))
         DoStateChange({TVirtualTreeState::tsUpdating});
@@ -753,7 +761,8 @@ void TBaseVirtualTree::UnlockUpdates() {
         if (FStates.Contains(TVirtualTreeState::tsChangePending)) DoChange(FLastChangedNode);
         if (FOptions->AutoOptions().Contains(toAutoSort) && FSortColumn > InvalidColumn)
             SortTree(nullptr, FSortColumn, FSortDirection, true);
-        Repaint();
+        SetUpdateState(false);
+        RequestRepaint();
         DoUpdating(TVTUpdateState::usEnd);
     } else {
         DoUpdating(TVTUpdateState::usUpdate);
@@ -771,7 +780,7 @@ void TBaseVirtualTree::StructureChange(PVirtualNode Node, TChangeReason Reason) 
     }
     FLastStructureChangeNode = Node;
     if (IsUpdating()) {
-        FStructureChangeTimerRunning = false;
+        StopTimer(StructureChangeTimer);
         if (!FStates.Contains(TVirtualTreeState::tsStructureChangePending))
             DoStateChange({TVirtualTreeState::tsStructureChangePending});
         return;
@@ -779,6 +788,7 @@ void TBaseVirtualTree::StructureChange(PVirtualNode Node, TChangeReason Reason) 
     if (FChangeDelay > 0 && !FStates.Contains(TVirtualTreeState::tsSynchMode)) {
         // Timer 6 fires the notification once the delay has passed.
         FStructureChangeTimerRunning = true;
+        if (HandleAllocated()) SetTimer(Handle(), StructureChangeTimer, FChangeDelay);
         if (!FStates.Contains(TVirtualTreeState::tsStructureChangePending))
             DoStateChange({TVirtualTreeState::tsStructureChangePending});
         return;
@@ -945,7 +955,7 @@ void TBaseVirtualTree::SortTree(PVirtualNode Node, TColumnIndex Column,
     if (Node->ChildCount < 2) return;
     MergeSortSiblings(Node, Column, Direction);
     InvalidatePositionCache();
-    Repaint();
+    RequestRepaint();
 }
 
 void TBaseVirtualTree::SortSubtree(PVirtualNode Node, TColumnIndex Column,

@@ -167,7 +167,6 @@ enum class TVTSearchDirection : uint8_t { sdForward, sdBackward };
 enum class TVTSearchStart : uint8_t { ssAlwaysStartOver, ssLastHit, ssFocusedNode };
 enum class TSortDirection : uint8_t { sdAscending, sdDescending };
 enum class TVTImageKind : uint8_t { ikNormal, ikSelected, ikState, ikOverlay };
-enum class TBorderStyle : uint8_t { bsNone, bsSingle };
 
 using TColumnIndex = int32_t;
 constexpr TColumnIndex NoColumn = -1;

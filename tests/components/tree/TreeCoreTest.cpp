@@ -33,7 +33,7 @@ TEST(TreeDefaults, ConstructorValues) {
     EXPECT_EQ(tree.Height(), 100);
     EXPECT_TRUE(tree.TabStop());
     EXPECT_FALSE(tree.ParentColor());
-    EXPECT_EQ(tree.BorderStyle(), TBorderStyle::bsSingle);
+    EXPECT_EQ(tree.BorderStyle(), bsSingle);
     EXPECT_EQ(tree.DefaultNodeHeight(), 18u);
     EXPECT_EQ(tree.Indent(), 18u);
     EXPECT_EQ(tree.Margin(), 4);
@@ -399,7 +399,7 @@ TEST(TreeDispatchers, DefaultAnswers) {
     EXPECT_EQ(tree.DoGetNodeWidth(n, NoColumn), 0);
     tree.SetHint("tip");
     EXPECT_EQ(tree.DoGetNodeHint(n, NoColumn), "tip");
-    int cursor = 5;
+    TCursor cursor = 5;
     tree.DoGetCursor(cursor);
     EXPECT_EQ(cursor, 5);
     Cardinal count = 3;
