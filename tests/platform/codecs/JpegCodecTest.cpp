@@ -56,12 +56,17 @@ TEST(JpegCodec, DecodesGrayRgbAndCmyk) {
     EXPECT_NEAR(Green(corner), 128, 10);
 }
 
-TEST(JpegCodec, ProgressiveMatchesBaseline) {
+TEST(JpegCodec, ProgressiveRestartAndArithmeticMatchBaseline) {
     TDecodedImage base = Decode(MakeJpeg(40, 24, TJpegKind::Rgb, false, 100));
-    TDecodedImage prog = Decode(MakeJpeg(40, 24, TJpegKind::Rgb, true, 100));
-    ASSERT_EQ(prog.Pixels.size(), base.Pixels.size());
-    for (size_t i = 0; i < base.Pixels.size(); ++i)
-        ASSERT_NEAR(Red(prog.Pixels[i]), Red(base.Pixels[i]), 4) << i;
+    for (const std::string& other :
+         {MakeJpeg(40, 24, TJpegKind::Rgb, true, 100),
+          MakeJpeg(40, 24, TJpegKind::Rgb, false, 100, true),
+          MakeJpeg(40, 24, TJpegKind::Rgb, true, 100, true, true)}) {
+        TDecodedImage img = Decode(other);
+        ASSERT_EQ(img.Pixels.size(), base.Pixels.size());
+        for (size_t i = 0; i < base.Pixels.size(); ++i)
+            ASSERT_NEAR(Red(img.Pixels[i]), Red(base.Pixels[i]), 4) << i;
+    }
 }
 
 TEST(JpegCodec, TruncatedOrCorruptedDataRaises) {

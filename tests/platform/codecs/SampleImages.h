@@ -67,9 +67,10 @@ inline std::string MakePng(TPngSample sample) {
 
 enum class TJpegKind { Gray, Rgb, Cmyk };
 
-// A JPEG whose pixel (x, y) is a smooth gradient; progressive when asked.
+// A JPEG whose pixel (x, y) is a smooth gradient; progressive when asked, and optionally with
+// restart markers and arithmetic coding.
 inline std::string MakeJpeg(int width, int height, TJpegKind kind, bool progressive = false,
-                            int quality = 90) {
+                            int quality = 90, bool restarts = false, bool arithmetic = false) {
     jpeg_compress_struct cinfo;
     jpeg_error_mgr jerr;
     cinfo.err = jpeg_std_error(&jerr);
@@ -85,6 +86,10 @@ inline std::string MakeJpeg(int width, int height, TJpegKind kind, bool progress
     jpeg_set_defaults(&cinfo);
     jpeg_set_quality(&cinfo, quality, TRUE);
     if (progressive) jpeg_simple_progression(&cinfo);
+    if (restarts) cinfo.restart_in_rows = 1;
+#ifdef C_ARITH_CODING_SUPPORTED
+    cinfo.arith_code = arithmetic ? TRUE : FALSE;
+#endif
     cinfo.density_unit = 1;
     cinfo.X_density = 72;
     cinfo.Y_density = 72;
