@@ -328,7 +328,7 @@ void TBitmap32::SetPixelAAS(int32_t x, int32_t y, TColor32 c) {
 }
 
 void TBitmap32::SetPixelFS(TFixed x, TFixed y, TColor32 c) {
-    SetPixelAAS((x + 127) >> 8, (y + 127) >> 8, c);
+    SetPixelAAS(int32_t((int64_t(x) + 127) >> 8), int32_t((int64_t(y) + 127) >> 8), c);
 }
 
 void TBitmap32::HorzLine(int32_t x1, int32_t y, int32_t x2, TColor32 c) {

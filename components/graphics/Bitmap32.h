@@ -82,7 +82,7 @@ constexpr uint8_t BlueComponent(TColor32 c) { return uint8_t(c); }
 // The colour's low 24 bits with the alpha clamped to 0..255.
 TColor32 ColorWithAlpha(TColor32 color, int32_t alpha);
 
-constexpr int32_t FixedRound(TFixed value) { return (value + 0x7FFF) >> 16; }
+constexpr int32_t FixedRound(TFixed value) { return int32_t((int64_t(value) + 0x7FFF) >> 16); }
 constexpr TPoint MakeIntPoint(int32_t x, int32_t y) { return {x, y}; }
 constexpr TRect MakeIntRect(int32_t l, int32_t t, int32_t r, int32_t b) { return {l, t, r, b}; }
 constexpr TFixedPoint MakeFixedPointFromInts(int32_t x, int32_t y) {

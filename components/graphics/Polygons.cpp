@@ -8,6 +8,23 @@ namespace epc {
 
 // ---- Line clipping ----------------------------------------------------------------------------
 
+namespace {
+
+// a * b / c rounded half up on the magnitudes, as MulDivRound, without its 32-bit limits.
+int64_t MulDivRoundWide(int64_t a, int64_t b, int64_t c) {
+    bool negative = ((a < 0) != (b < 0)) != (c < 0);
+    unsigned __int128 p = (unsigned __int128)(a < 0 ? -a : a) * (unsigned __int128)(b < 0 ? -b : b);
+    unsigned __int128 uc = (unsigned __int128)(c < 0 ? -c : c);
+    unsigned __int128 q = p / uc, r = p % uc;
+    if (uc - r <= r) ++q;
+    if (q > (unsigned __int128)INT64_MAX) q = (unsigned __int128)INT64_MAX;
+    return negative ? -int64_t(q) : int64_t(q);
+}
+
+int32_t Saturate(int64_t v) { return int32_t(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX)); }
+
+}  // namespace
+
 bool ClipLine(int32_t& x1, int32_t& y1, int32_t& x2, int32_t& y2, int32_t minX, int32_t minY,
               int32_t maxX, int32_t maxY) {
     auto code = [&](int32_t x, int32_t y) {
@@ -18,26 +35,34 @@ bool ClipLine(int32_t& x1, int32_t& y1, int32_t& x2, int32_t& y2, int32_t minX, 
     if (c1 & c2) return false;
     if ((c1 | c2) == 0) return true;
 
+    // Differences and products in wide integers: end points may lie anywhere in 32 bits.
     auto toRow = [&](int32_t& x, int32_t& y, int& c) {
         if (!(c & 12)) return;
         int32_t target = (c & 4) ? minY : maxY;
-        x += MulDivRound(target - y, x2 - x1, y2 - y1);
+        x = Saturate(x + MulDivRoundWide(int64_t(target) - y, int64_t(x2) - x1,
+                                         int64_t(y2) - y1));
         y = target;
         c = hcode(x);
     };
     toRow(x1, y1, c1);
     toRow(x2, y2, c2);
     if (c1 & c2) return false;
-    if ((c1 | c2) == 0) return true;
-
-    auto toColumn = [&](int32_t& x, int32_t& y, int c) {
-        if (!(c & 3)) return;
-        int32_t target = (c & 1) ? minX : maxX;
-        y += MulDivRound(target - x, y2 - y1, x2 - x1);
-        x = target;
-    };
-    toColumn(x1, y1, c1);
-    toColumn(x2, y2, c2);
+    if ((c1 | c2) != 0) {
+        auto toColumn = [&](int32_t& x, int32_t& y, int c) {
+            if (!(c & 3)) return;
+            int32_t target = (c & 1) ? minX : maxX;
+            y = Saturate(y + MulDivRoundWide(int64_t(target) - x, int64_t(y2) - y1,
+                                             int64_t(x2) - x1));
+            x = target;
+        };
+        toColumn(x1, y1, c1);
+        toColumn(x2, y2, c2);
+    }
+    // Rounding can leave a moved end a unit outside; the clipped line stays inside.
+    x1 = ClampInt(x1, minX, maxX);
+    x2 = ClampInt(x2, minX, maxX);
+    y1 = ClampInt(y1, minY, maxY);
+    y2 = ClampInt(y2, minY, maxY);
     return true;
 }
 

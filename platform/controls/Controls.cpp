@@ -348,8 +348,6 @@ void TControl::DblClick() {
     if (OnDblClick) OnDblClick(this);
 }
 
-TCustomForm* TControl::GetParentFormOf() const { return GetParentForm(const_cast<TControl*>(this)); }
-
 // ---- Mouse -----------------------------------------------------------------------------------
 
 void TControl::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {

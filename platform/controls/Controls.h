@@ -301,8 +301,6 @@ public:
     bool Dragging() const;
     virtual void DragDrop(TObject* Source, int X, int Y);
 
-    TCustomForm* GetParentFormOf() const;
-
     // Event handlers
     TNotifyEvent OnClick;
     TNotifyEvent OnDblClick;

@@ -170,7 +170,7 @@ struct TGdiFont : TGdiObject {
     std::vector<int32_t> Advances;
     TFontInstance& Face();
     int32_t Advance(char32_t ch);
-    static constexpr char32_t kDirectAdvances = 0x3000;
+    static constexpr char32_t kDirectAdvances = 0x800;
 };
 
 struct TGdiBitmap : TGdiObject {

@@ -8,6 +8,7 @@
 #include "platform/controls/Clipbrd.h"
 #include "platform/core/Strings.h"
 #include "platform/windows/DataTransfer.h"
+#include "platform/windows/Help.h"
 
 namespace epc::testing {
 
@@ -25,6 +26,8 @@ void ResetAll() {
     if (Application) Application->ResetForTesting();
     SetModalHandler(nullptr);
     ResetDataTransferForTesting();
+    ClearHelpEngineLog();
+    SetHtmlHelpAvailableForTesting(true);
     ResetWindowManagerForTesting();
     ResetClipboardForTesting();
 }

@@ -6,6 +6,24 @@
 
 namespace epc {
 
+TBarGeometry BarGeometry(const TRect& r, bool vertical, const TScrollBarState& s) {
+    TBarGeometry g;
+    int thickness = vertical ? r.Width() : r.Height();
+    int length = vertical ? r.Height() : r.Width();
+    g.Arrow = std::min(thickness, length / 2);
+    g.TrackStart = g.Arrow;
+    g.TrackLength = std::max(0, length - 2 * g.Arrow);
+    bool disabled = s.Arrows == ESB_DISABLE_BOTH || s.Max <= s.Min;
+    if (disabled || g.TrackLength < 8) return g;
+    int64_t range = int64_t(s.Max) - s.Min + 1;
+    int thumb = s.Page ? int(int64_t(g.TrackLength) * s.Page / range) : g.Arrow;
+    g.ThumbLength = std::clamp(thumb, 8, g.TrackLength);
+    int64_t span = range - std::max<int64_t>(int64_t(s.Page) - 1, 0) - 1;
+    g.ThumbOffset = span > 0 ? int(int64_t(g.TrackLength - g.ThumbLength) * (s.Pos - s.Min) / span) : 0;
+    g.HasThumb = true;
+    return g;
+}
+
 static TScrollBarState* Bar(HWND h, int bar) {
     if (!LiveWindow(h) || (bar != SB_HORZ && bar != SB_VERT)) return nullptr;
     return &h->Bars[size_t(bar)];

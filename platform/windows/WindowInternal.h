@@ -124,6 +124,17 @@ struct TWindowManager {
 TWindowManager& WM();
 TWindow* LiveWindow(HWND h);  // null for a dead or null handle
 
+// Where the parts of a scroll bar lie along it, measured from the bar's start (ScrollBars.cpp).
+struct TBarGeometry {
+    int Arrow = 0;        // length of each arrow button
+    int TrackStart = 0;   // the track follows the first arrow
+    int TrackLength = 0;
+    bool HasThumb = false;
+    int ThumbOffset = 0;  // from the track's start
+    int ThumbLength = 0;
+};
+TBarGeometry BarGeometry(const TRect& bar, bool vertical, const TScrollBarState& s);
+
 // Paint-side helpers (WindowPaint.cpp).
 void EnsureSurface(TWindow* w);
 void ReleaseSurface(TWindow* w);

@@ -752,6 +752,54 @@ static LRESULT DefNcHitTest(HWND h, TPoint screen) {
     return HTBORDER;
 }
 
+// Drags the thumb as the scroll bar's own loop does: queued input is taken until the button
+// comes up; each move reports SB_THUMBTRACK with the track position readable through
+// GetScrollInfo(SIF_TRACKPOS), the release SB_THUMBPOSITION and SB_ENDSCROLL.
+static void TrackThumb(HWND h, bool vertical, const TRect& barInWindow, int grab) {
+    int bar = vertical ? SB_VERT : SB_HORZ;
+    uint32_t msg = vertical ? WM_VSCROLL : WM_HSCROLL;
+    TScrollBarState& s = h->Bars[size_t(bar)];
+    s.Tracking = true;
+    s.TrackPos = s.Pos;
+    auto& m = WM();
+    for (int guard = 0; guard < 1000000; ++guard) {
+        TQueuedMessage q;
+        if (!TakeQueuedMessage(q)) break;  // nothing more: the button is let go
+        if (!q.Input) {
+            DeliverQueuedMessage(std::move(q));
+            if (!LiveWindow(h)) return;
+            continue;
+        }
+        if (q.KeyState) m.KeyState = *q.KeyState;
+        m.MessageTime = q.Msg.time;
+        m.MessagePos = q.Msg.pt;
+        uint32_t k = q.Msg.message;
+        if (k == WM_MOUSEMOVE || k == WM_NCMOUSEMOVE) {
+            RECT wr;
+            GetWindowRect(h, &wr);
+            TBarGeometry g = BarGeometry(barInWindow, vertical, h->Bars[size_t(bar)]);
+            int start = vertical ? wr.Top + barInWindow.Top : wr.Left + barInWindow.Left;
+            int at = (vertical ? q.Msg.pt.Y : q.Msg.pt.X) - start - g.TrackStart - grab;
+            int64_t range = int64_t(s.Max) - s.Min + 1;
+            int64_t span = range - std::max<int64_t>(int64_t(s.Page) - 1, 0) - 1;
+            int free = std::max(1, g.TrackLength - g.ThumbLength);
+            int64_t pos = s.Min + (int64_t(std::clamp(at, 0, free)) * span + free / 2) / free;
+            if (int(pos) != s.TrackPos) {
+                s.TrackPos = int(pos);
+                SendMessage(h, msg, MAKEWPARAM(SB_THUMBTRACK, s.TrackPos), 0);
+                if (!LiveWindow(h)) return;
+            }
+        } else if (k == WM_LBUTTONUP || k == WM_NCLBUTTONUP) {
+            break;
+        }
+    }
+    int final = s.TrackPos;
+    SendMessage(h, msg, MAKEWPARAM(SB_THUMBPOSITION, final), 0);
+    if (!LiveWindow(h)) return;
+    SendMessage(h, msg, SB_ENDSCROLL, 0);
+    if (LiveWindow(h)) h->Bars[size_t(bar)].Tracking = false;
+}
+
 static void ScrollBarClick(HWND h, int hit, TPoint screen) {
     TRect v, hz;
     ScrollBarRects(h, v, hz);
@@ -761,20 +809,20 @@ static void ScrollBarClick(HWND h, int hit, TPoint screen) {
     bool vertical = hit == HTVSCROLL;
     TRect r = vertical ? v : hz;
     int bar = vertical ? SB_VERT : SB_HORZ;
-    const TScrollBarState& s = h->Bars[bar];
-    int arrow = vertical ? r.Width() : r.Height();
+    TBarGeometry g = BarGeometry(r, vertical, h->Bars[size_t(bar)]);
     int length = vertical ? r.Height() : r.Width();
     int at = vertical ? p.Y - r.Top : p.X - r.Left;
     uint32_t code;
-    if (at < arrow) code = SB_LINEUP;
-    else if (at >= length - arrow) code = SB_LINEDOWN;
+    if (at < g.Arrow) code = SB_LINEUP;
+    else if (at >= length - g.Arrow) code = SB_LINEDOWN;
+    else if (!g.HasThumb) return;
     else {
-        // Compare with the thumb's middle along the track.
-        int track = std::max(1, length - 2 * arrow);
-        int range = std::max(1, s.Max - s.Min + 1);
-        int thumbMid = arrow + int(int64_t(s.Pos - s.Min) * track / range) +
-                       int(int64_t(std::max<uint32_t>(s.Page, 1)) * track / range) / 2;
-        code = at < thumbMid ? SB_PAGEUP : SB_PAGEDOWN;
+        int thumbStart = g.TrackStart + g.ThumbOffset;
+        if (at >= thumbStart && at < thumbStart + g.ThumbLength) {
+            TrackThumb(h, vertical, r, at - thumbStart);
+            return;
+        }
+        code = at < thumbStart ? SB_PAGEUP : SB_PAGEDOWN;
     }
     uint32_t msg = vertical ? WM_VSCROLL : WM_HSCROLL;
     SendMessage(h, msg, code, 0);

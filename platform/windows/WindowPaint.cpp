@@ -400,26 +400,21 @@ BOOL ScrollWindow(HWND h, int dx, int dy, const RECT* scroll, const RECT* clip) 
 static void DrawOneBar(HDC dc, const TRect& r, bool vertical, const TScrollBarState& s) {
     if (r.IsEmpty()) return;
     bool disabled = s.Arrows == ESB_DISABLE_BOTH || s.Max <= s.Min;
-    int arrow = vertical ? std::min(r.Width(), r.Height() / 2) : std::min(r.Height(), r.Width() / 2);
-    TRect a1 = vertical ? Bounds(r.Left, r.Top, r.Width(), arrow) : Bounds(r.Left, r.Top, arrow, r.Height());
-    TRect a2 = vertical ? TRect(r.Left, r.Bottom - arrow, r.Right, r.Bottom)
-                        : TRect(r.Right - arrow, r.Top, r.Right, r.Bottom);
-    TRect track = vertical ? TRect(r.Left, a1.Bottom, r.Right, a2.Top)
-                           : TRect(a1.Right, r.Top, a2.Left, r.Bottom);
+    TBarGeometry g = BarGeometry(r, vertical, s);
+    auto along = [&](int start, int length) {
+        return vertical ? Bounds(r.Left, r.Top + start, r.Width(), length)
+                        : Bounds(r.Left + start, r.Top, length, r.Height());
+    };
+    int total = vertical ? r.Height() : r.Width();
+    TRect a1 = along(0, g.Arrow), a2 = along(total - g.Arrow, g.Arrow);
+    TRect track = along(g.TrackStart, g.TrackLength);
     FillSolid(dc, track, GetSysColor(COLOR_SCROLLBAR));
     uint32_t inactive1 = (disabled || (s.Arrows & ESB_DISABLE_LTUP)) ? uint32_t(DFCS_INACTIVE) : 0u;
     uint32_t inactive2 = (disabled || (s.Arrows & ESB_DISABLE_RTDN)) ? uint32_t(DFCS_INACTIVE) : 0u;
     DrawFrameControl(dc, &a1, DFC_SCROLL, (vertical ? DFCS_SCROLLUP : DFCS_SCROLLLEFT) | inactive1);
     DrawFrameControl(dc, &a2, DFC_SCROLL, (vertical ? DFCS_SCROLLDOWN : DFCS_SCROLLRIGHT) | inactive2);
-    int length = vertical ? track.Height() : track.Width();
-    if (disabled || length < 8) return;
-    int64_t range = int64_t(s.Max) - s.Min + 1;
-    int thumb = s.Page ? int(int64_t(length) * s.Page / range) : arrow;
-    thumb = std::clamp(thumb, 8, length);
-    int64_t span = range - std::max<int64_t>(int64_t(s.Page) - 1, 0) - 1;
-    int offset = span > 0 ? int(int64_t(length - thumb) * (s.Pos - s.Min) / span) : 0;
-    TRect t = vertical ? Bounds(track.Left, track.Top + offset, track.Width(), thumb)
-                       : Bounds(track.Left + offset, track.Top, thumb, track.Height());
+    if (!g.HasThumb) return;
+    TRect t = along(g.TrackStart + g.ThumbOffset, g.ThumbLength);
     FillSolid(dc, t, GetSysColor(COLOR_BTNFACE));
     DrawEdge(dc, &t, EDGE_RAISED, BF_RECT);
 }

@@ -158,7 +158,7 @@ bool ReadQuoted(std::string_view s, size_t& pos, std::string& out) {
 
 bool ParseInt(std::string_view s, long long& v, long long lo = INT32_MIN,
               long long hi = INT32_MAX) {
-    if (s.empty() || s.size() > 12) return false;
+    if (s.empty() || s.size() > 20) return false;
     size_t i = 0;
     bool neg = false;
     if (s[0] == '-') {
@@ -166,12 +166,17 @@ bool ParseInt(std::string_view s, long long& v, long long lo = INT32_MIN,
         i = 1;
     }
     if (i >= s.size()) return false;
-    long long r = 0;
+    unsigned long long r = 0;
     for (; i < s.size(); ++i) {
         if (s[i] < '0' || s[i] > '9') return false;
-        r = r * 10 + (s[i] - '0');
+        unsigned d = unsigned(s[i] - '0');
+        if (r > (~0ULL - d) / 10) return false;
+        r = r * 10 + d;
     }
-    v = neg ? -r : r;
+    // Magnitudes beyond the 64-bit range are rejected before the sign is applied.
+    if (!neg && r > (unsigned long long)INT64_MAX) return false;
+    if (neg && r > (unsigned long long)INT64_MAX + 1) return false;
+    v = neg ? (long long)(0 - r) : (long long)r;
     return v >= lo && v <= hi;
 }
 
@@ -787,7 +792,7 @@ bool ParseTag(const Token& t, bool tagsArePChars, TRVTag& tag) {
         return true;
     }
     long long v;
-    if (!ParseInt(t.View, v, INT64_MIN / 10, INT64_MAX / 10)) return false;
+    if (!ParseInt(t.View, v, INTPTR_MIN, INTPTR_MAX)) return false;
     if (tagsArePChars)
         tag = v == 0 ? TRVTag::FromString(std::string()) : TRVTag::FromString(std::string(t.View));
     else

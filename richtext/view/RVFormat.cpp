@@ -175,7 +175,7 @@ void TCustomRVFormattedData::FormatAll(bool keepPosition, bool force, bool noCac
     if (depth == 0 && keepPosition) {
         GetSelectionBounds(selStartNo, selStartOffs, selEndNo, selEndOffs, false);
         if (!noScroll && !onlyTail && DrawItems.Count() > 0) {
-            int d = FindFirstDrawItemAtY(oldVPos, 0);
+            int d = FindLineAtY(oldVPos); // a partly visible line counts
             while (d < DrawItems.Count() - 1 && DrawItems[d]->Top + DrawItems[d]->Height <= oldVPos)
                 ++d;
             topItemNo = DrawItems[d]->ItemNo;

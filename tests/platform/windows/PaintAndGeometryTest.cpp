@@ -345,3 +345,88 @@ TEST_F(WindowTest, ClipboardFormatsAndRoundTrips) {
 }
 
 }  // namespace epc
+
+namespace epc {
+
+TEST_F(WindowTest, ScrollBarArrowsTrackAndThumbSendScrollRequests) {
+    std::vector<std::pair<uint32_t, int>> requests;  // code, 16-bit position
+    int trackSeen = -1;
+    rec.Handler = [&](HWND h, uint32_t msg, WPARAM w, LPARAM, LRESULT&) {
+        if (msg != WM_VSCROLL) return false;
+        requests.push_back({LOWORD(w), HIWORD(w)});
+        if (LOWORD(w) == SB_THUMBTRACK) {
+            SCROLLINFO si;
+            si.fMask = SIF_TRACKPOS;
+            GetScrollInfo(h, SB_VERT, &si);
+            trackSeen = si.nTrackPos;
+        }
+        if (LOWORD(w) == SB_THUMBPOSITION) SetScrollPos(h, SB_VERT, HIWORD(w), 1);
+        return true;
+    };
+    HWND h = rec.Make(0, 0, 100, 217);
+    SCROLLINFO si;
+    si.fMask = SIF_RANGE | SIF_PAGE;
+    si.nMax = 999;
+    si.nPage = 100;
+    SetScrollInfo(h, SB_VERT, &si, 1);
+    auto press = [](int y) {
+        SimulateMouseButton(TMouseButtonId::Left, true, TPoint(90, y));
+        SimulateMouseButton(TMouseButtonId::Left, false, TPoint(90, y));
+        ProcessMessages();
+        Sleep(600);
+    };
+    press(5);    // the up arrow
+    press(150);  // the track below the thumb
+    press(210);  // the down arrow
+    std::vector<std::pair<uint32_t, int>> want = {
+        {SB_LINEUP, 0}, {SB_ENDSCROLL, 0}, {SB_PAGEDOWN, 0}, {SB_ENDSCROLL, 0},
+        {SB_LINEDOWN, 0}, {SB_ENDSCROLL, 0}};
+    EXPECT_EQ(requests, want);
+    // The thumb (17..35 at position 0) dragged down by 82 pixels.
+    requests.clear();
+    SimulateMouseButton(TMouseButtonId::Left, true, TPoint(90, 20));
+    SimulateMouseMove(TPoint(90, 60));
+    SimulateMouseMove(TPoint(90, 102));
+    SimulateMouseButton(TMouseButtonId::Left, false, TPoint(90, 102));
+    ProcessMessages();
+    ASSERT_EQ(requests.size(), 4u);
+    EXPECT_EQ(requests[0].first, uint32_t(SB_THUMBTRACK));
+    EXPECT_EQ(requests[1], (std::pair<uint32_t, int>{SB_THUMBTRACK, 447}));
+    EXPECT_EQ(trackSeen, 447);
+    EXPECT_EQ(requests[2], (std::pair<uint32_t, int>{SB_THUMBPOSITION, 447}));
+    EXPECT_EQ(requests[3].first, uint32_t(SB_ENDSCROLL));
+    EXPECT_EQ(GetScrollPos(h, SB_VERT), 447);
+    si.fMask = SIF_TRACKPOS;
+    GetScrollInfo(h, SB_VERT, &si);
+    EXPECT_EQ(si.nTrackPos, 447);  // not tracking: the position
+}
+
+TEST_F(WindowTest, PrintDrawsTheWindowAndItsChildrenIntoAGivenContext) {
+    TRecorder kids;
+    auto paintInto = [](COLORREF c) {
+        return [c](HWND h, uint32_t msg, WPARAM w, LPARAM, LRESULT&) {
+            if (msg != WM_PRINTCLIENT) return false;
+            RECT r;
+            GetClientRect(h, &r);
+            HBRUSH b = CreateSolidBrush(c);
+            FillRect(reinterpret_cast<HDC>(w), &r, b);
+            DeleteObject(reinterpret_cast<HGDIOBJ>(b));
+            return true;
+        };
+    };
+    rec.Handler = paintInto(RGB(0, 255, 0));
+    kids.Handler = paintInto(RGB(255, 0, 255));
+    HWND top = rec.Make(0, 0, 60, 40, nullptr, WS_BORDER);
+    kids.Make(10, 10, 20, 10, top);
+    HDC dc = CreateBufferDC(60, 40, 96, 96);
+    SendMessage(top, WM_PRINT, reinterpret_cast<WPARAM>(dc),
+                PRF_NONCLIENT | PRF_CLIENT | PRF_CHILDREN);
+    EXPECT_EQ(GetPixel(dc, 0, 0), COLORREF(0));
+    EXPECT_EQ(GetPixel(dc, 5, 5), RGB(0, 255, 0));
+    EXPECT_EQ(GetPixel(dc, 15, 15), RGB(255, 0, 255));
+    EXPECT_EQ(GetPixel(dc, 31, 21), RGB(0, 255, 0));
+    DeleteDC(dc);
+    DestroyWindow(top);
+}
+
+}  // namespace epc

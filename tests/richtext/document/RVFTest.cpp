@@ -114,6 +114,17 @@ TEST(RvfFormat, ParagraphNamesAndTagsAreQuoted) {
     EXPECT_EQ(e.data.ReadItemTag(0).Text(), "a \"b\" c");
 }
 
+TEST(RvfFormat, TagsKeepTheirWholeRange) {
+    Doc d;
+    d.data.AddTextParagraph("a", 0, 0, TRVTag(INTPTR_MAX));
+    d.data.AddTextParagraph("b", 0, 0, TRVTag(INTPTR_MIN));
+    Doc e;
+    ASSERT_TRUE(Load(e.data, Save(d.data, false)));
+    EXPECT_EQ(e.data.ReadItemTag(0).Number(), INTPTR_MAX);
+    EXPECT_EQ(e.data.ReadItemTag(1).Number(), INTPTR_MIN);
+    EXPECT_FALSE(Load(e.data, "0 1 0 0 0 99999999999999999999 \r\nx\r\n"));
+}
+
 TEST(RvfFormat, NameLinesEscapeLineBreaks) {
     Doc d;
     d.data.SetRVFOptions(TRVFOptions{});

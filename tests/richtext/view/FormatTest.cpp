@@ -419,6 +419,19 @@ TEST(Format, ResizeThatKeepsTheWidthsKeepsTheLayoutAndTheSelection) {
     EXPECT_EQ(eo, 8);
 }
 
+TEST(Format, ResizeKeepsTheTopVisibleItemAtItsDistanceFromTheTop) {
+    Doc doc;
+    doc.Data->ClientWidth = 100;
+    for (int i = 0; i < 10; ++i)
+        doc.Data->AddTextParagraph("aaaa bbbb", 0, 0, TRVTag());
+    doc.Data->Format(false);
+    doc.Data->VScrollPos = 65; // paragraph 3 (Top 60) is partly visible at the top
+    doc.Data->ClientWidth = 50;
+    doc.Data->FormatAll(true, false, false, false, nullptr, 0, false);
+    ASSERT_EQ(doc.Count(), 20);
+    EXPECT_EQ(doc.Data->VScrollPos, 120 + 5);
+}
+
 TEST(Format, AppendingFormatsOnlyTheTail) {
     Doc doc;
     doc.Data->AddTextParagraph("aaaa", 0, 0, TRVTag());
