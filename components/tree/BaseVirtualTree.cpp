@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <map>
 
+#include "components/tree/CheckImages.h"
 #include "components/tree/WorkerThread.h"
 #include "platform/controls/Forms.h"
 #include "platform/core/Arithmetic.h"
@@ -33,6 +34,8 @@ TBaseVirtualTree::TBaseVirtualTree(TComponent* AOwner) : TCustomControl(AOwner) 
     FScrollBarOptions = std::make_unique<TScrollBarOptions>(this);
     FColors = std::make_unique<TVTColors>(this);
     FClipboardFormats = std::make_unique<TClipboardFormats>(this);
+    FBackground = std::make_unique<TPicture>();
+    FBackground->OnChange = [this](TObject*) { RequestRepaint(); };
     AfterConstruction();
     PrepareBitmaps(true, true);
     TWorkerThread::AddThreadReference();
@@ -70,6 +73,7 @@ TBaseVirtualTree::~TBaseVirtualTree() {
     InterruptValidation();
     ClearNodes();
     FClipboardFormats.reset();
+    FBackground.reset();
     FColors.reset();
     FScrollBarOptions.reset();
     if (FRoot) {
@@ -317,6 +321,50 @@ void TBaseVirtualTree::SetOffsetY(int value) {
     FOffsetY = value;
     DoScroll(0, delta);
     RequestRepaint();
+}
+
+void TBaseVirtualTree::SetBackground(TPicture* value) {
+    FBackground->Assign(value);
+    RequestRepaint();
+}
+
+void TBaseVirtualTree::TileBackground(TCanvas* Target, const TRect& R) {
+    const int w = FBackground->Width(), h = FBackground->Height();
+    if (!Target || w <= 0 || h <= 0 || R.IsEmpty()) return;
+    TBitmap* picture = FBackground->Bitmap();
+    HDC source = picture->Canvas()->Handle();
+    HDC target = Target->Handle();
+    auto wrap = [](int v, int m) { return ((v % m) + m) % m; };
+    // Picture position of the rectangle's top-left corner.
+    const int startX = wrap(R.Left + FBackgroundOffsetX - FOffsetX, w);
+    const int startY = wrap(R.Top + FBackgroundOffsetY - FOffsetY, h);
+    for (int y = R.Top, py = startY; y < R.Bottom; py = 0) {
+        const int rowHeight = std::min(h - py, R.Bottom - y);
+        for (int x = R.Left, px = startX; x < R.Right; px = 0) {
+            const int colWidth = std::min(w - px, R.Right - x);
+            BitBlt(target, x, y, colWidth, rowHeight, source, px, py, SRCCOPY);
+            x += colWidth;
+        }
+        y += rowHeight;
+    }
+}
+
+PVirtualNode TBaseVirtualTree::TopNode() {
+    int top = 0;
+    return NodeAtPointEx(0, 0, true, top);
+}
+
+void TBaseVirtualTree::SetTopNode(PVirtualNode Node) {
+    if (!Node || Node == FRoot) return;
+    for (PVirtualNode run = Node->Parent; run != FRoot; run = run->Parent)
+        if (!run->States.Contains(nsExpanded)) ToggleNode(run);
+    SetOffsetY(-NodeTop(Node));
+}
+
+void TBaseVirtualTree::ChangeScale(int M, int D) {
+    if (M == D || !FOptions->AutoOptions().Contains(toAutoChangeScale)) return;
+    SetDefaultNodeHeight(Cardinal(MulDiv(int(FDefaultNodeHeight), M, D)));
+    // The header rescales itself once there is one.
 }
 
 void TBaseVirtualTree::SetClipboardFormats(const TStringList* value) {
@@ -826,6 +874,58 @@ void TBaseVirtualTree::HandleClickSelection(PVirtualNode LastFocused, PVirtualNo
         }
         FRangeAnchor = NewNode;
     }
+}
+
+TRect TBaseVirtualTree::NodeContentRect(PVirtualNode Node, int NodeTop) {
+    // Content starts after the indentation and the margin, then the check image; the label
+    // is as wide as the node says. Without columns the right limit is the client width.
+    const auto paint = FOptions->PaintOptions();
+    int level = int(NodeLevel(Node)) + (paint.Contains(toShowRoot) ? 1 : 0);
+    int start = level * int(FIndent) + FMargin;
+    if (FOptions->MiscOptions().Contains(toCheckSupport) && Node->CheckType != ctNone)
+        start += CheckImageSize + 2;
+    int width = DoGetNodeWidth(Node, MainColumn());
+    const int limit = std::max(ClientWidth(), start + width);
+    TRect r(start, NodeTop, start + width, NodeTop + Node->NodeHeight);
+    if (UseRightToLeftAlignment()) {
+        // Mirrored: content hangs from the right edge.
+        r = TRect(limit - start - width, NodeTop, limit - start, NodeTop + Node->NodeHeight);
+    }
+    return r;
+}
+
+void TBaseVirtualTree::HandleDrawSelection(const TRect& OldRect, const TRect& NewRect,
+                                           bool Toggle) {
+    const TRect oldR = OrderRect(OldRect), newR = OrderRect(NewRect);
+    const int top = std::min(oldR.Top, newR.Top), bottom = std::max(oldR.Bottom, newR.Bottom);
+    auto inside = [](const TRect& content, const TRect& r) {
+        // The content lies inside when the rectangles overlap.
+        return content.Left < r.Right && content.Right > r.Left && content.Top < r.Bottom &&
+               content.Bottom > r.Top && !r.IsEmpty();
+    };
+    int nodeTop = 0;
+    PVirtualNode run = NodeAtPointEx(0, top, false, nodeTop);
+    std::vector<PVirtualNode> toAdd;
+    bool removed = false;
+    while (run && nodeTop < bottom) {
+        TRect content = NodeContentRect(run, nodeTop);
+        bool inNew = inside(content, newR), inOld = inside(content, oldR);
+        if (inNew != inOld) {
+            bool select = Toggle ? !run->States.Contains(nsSelected) : inNew;
+            if (select && !run->States.Contains(nsSelected)) {
+                toAdd.push_back(run);
+            } else if (!select && run->States.Contains(nsSelected)) {
+                InternalRemoveFromSelection(run);
+                removed = true;
+            }
+            InvalidateNode(run);
+        }
+        nodeTop += run->NodeHeight;
+        run = GetNextVisibleNoInit(run);
+    }
+    PackSelection();
+    bool added = !toAdd.empty() && InternalAddToSelection(toAdd, false);
+    if (added || removed) Change(nullptr);
 }
 
 // ---- Focus ---------------------------------------------------------------------------------------

@@ -24,6 +24,7 @@
 #include "platform/core/Streams.h"
 #include "platform/core/Threads.h"
 #include "platform/controls/Controls.h"
+#include "platform/graphics/Bitmap.h"
 
 namespace epc {
 
@@ -196,6 +197,18 @@ public:
     void SetOffsetX(int value);
     int OffsetY() const { return FOffsetY; }
     void SetOffsetY(int value);
+
+    TPicture* Background() const { return FBackground.get(); }
+    void SetBackground(TPicture* value);
+    // Copies the background picture in tiles over R of Target (SRCCOPY); the first tile starts
+    // at the picture position BackgroundOffsetX/Y plus the scroll position, wrapped modulo the
+    // picture size.
+    void TileBackground(TCanvas* Target, const TRect& R);
+    // Scrolls vertically so that the node's row starts at the top (expanding its ancestors).
+    PVirtualNode TopNode();
+    void SetTopNode(PVirtualNode Node);
+    // The form's rescaling: with toAutoChangeScale node heights follow a height rescale.
+    virtual void ChangeScale(int M, int D);
 
     TCustomVirtualTreeOptions* TreeOptions() const { return FOptions.get(); }
     void SetTreeOptions(TCustomVirtualTreeOptions* value) { FOptions->Assign(value); }
@@ -376,6 +389,11 @@ public:
     void SelectNodes(PVirtualNode StartNode, PVirtualNode EndNode, bool AddOnly);
     void HandleClickSelection(PVirtualNode LastFocused, PVirtualNode NewNode, bool Shift,
                               bool Ctrl);
+    // Selection by a rectangle drawn with the mouse (tree coordinates): nodes whose content
+    // lies inside exactly one of the two rectangles change; with Toggle (Ctrl) they flip.
+    void HandleDrawSelection(const TRect& OldRect, const TRect& NewRect, bool Toggle);
+    // Where a node's content (check image, images, label) starts and ends horizontally.
+    TRect NodeContentRect(PVirtualNode Node, int NodeTop);
     PVirtualNode RangeAnchor() const { return FRangeAnchor; }
     PVirtualNode FocusedNode() const { return FFocusedNode; }
     void SetFocusedNode(PVirtualNode Node);
@@ -620,6 +638,7 @@ private:
     std::unique_ptr<TScrollBarOptions> FScrollBarOptions;
     std::unique_ptr<TVTColors> FColors;
     std::unique_ptr<TClipboardFormats> FClipboardFormats;
+    std::unique_ptr<TPicture> FBackground;
     TButtonGlyph FPlusGlyph;
     TButtonGlyph FMinusGlyph;
     std::array<uint8_t, 8> FLinePattern{};

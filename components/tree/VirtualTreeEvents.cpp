@@ -164,13 +164,14 @@ void TBaseVirtualTree::DoStateChange(TVirtualTreeStates Enter, TVirtualTreeState
     TVirtualTreeStates actualEnter = newStates - FStates;
     TVirtualTreeStates actualLeave = FStates - newStates;
     FStates = newStates;
-    if (OnStateChange) OnStateChange(this, actualEnter, actualLeave);
+    // A tree being destroyed tells only about its nodes going away.
+    if (OnStateChange && !Destroying()) OnStateChange(this, actualEnter, actualLeave);
 }
 
 void TBaseVirtualTree::DoStructureChange(PVirtualNode Node, TChangeReason Reason) {
     StopTimer(StructureChangeTimer);
     DoStateChange({}, {TVirtualTreeState::tsStructureChangePending});
-    if (OnStructureChange) OnStructureChange(this, Node, Reason);
+    if (OnStructureChange && !Destroying()) OnStructureChange(this, Node, Reason);
     FLastStructureChangeNode = nullptr;
     FLastStructureChangeReason = TChangeReason::crIgnore;
 }
@@ -187,7 +188,7 @@ int TBaseVirtualTree::DoGetNodeDataSize() {
 
 void TBaseVirtualTree::DoChange(PVirtualNode Node) {
     StopTimer(ChangeTimer);
-    if (OnChange) OnChange(this, Node);
+    if (OnChange && !Destroying()) OnChange(this, Node);
     DoStateChange({}, {TVirtualTreeState::tsChangePending});
     FLastChangedNode = nullptr;
 }
@@ -231,13 +232,14 @@ int TBaseVirtualTree::DoCompare(PVirtualNode Node1, PVirtualNode Node2, TColumnI
 }
 
 void TBaseVirtualTree::DoFocusChange(PVirtualNode Node, TColumnIndex Column) {
-    if (OnFocusChanged) OnFocusChanged(this, Node, Column);
+    if (OnFocusChanged && !Destroying()) OnFocusChanged(this, Node, Column);
 }
 
 bool TBaseVirtualTree::DoFocusChanging(PVirtualNode OldNode, PVirtualNode NewNode,
                                        TColumnIndex OldColumn, TColumnIndex NewColumn) {
     bool allowed = true;
-    if (OnFocusChanging) OnFocusChanging(this, OldNode, NewNode, OldColumn, NewColumn, allowed);
+    if (OnFocusChanging && !Destroying())
+        OnFocusChanging(this, OldNode, NewNode, OldColumn, NewColumn, allowed);
     return allowed;
 }
 

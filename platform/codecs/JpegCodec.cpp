@@ -5,9 +5,11 @@
 
 #include <cstddef>
 #include <cstdio>
-// jpeglib.h needs size_t and FILE declared first.
-#include <jerror.h>
+// jpeglib.h needs size_t and FILE declared first; jerror.h needs its configuration.
 #include <jpeglib.h>
+// clang-format off
+#include <jerror.h>
+// clang-format on
 
 #include <algorithm>
 #include <csetjmp>
@@ -37,9 +39,24 @@ void JpegErrorExit(j_common_ptr cinfo) {
 
 void JpegOutputMessage(j_common_ptr) {}
 
-// Warnings about damaged entropy data are tolerated, as every viewer does.
+// Warnings that mean the picture data itself is damaged end the decoding like errors; the
+// harmless ones (stray bytes between segments, unknown revisions, a bad colour profile) do not.
 void JpegEmitMessage(j_common_ptr cinfo, int level) {
-    if (level < 0) cinfo->err->num_warnings++;
+    if (level >= 0) return;
+    cinfo->err->num_warnings++;
+    switch (cinfo->err->msg_code) {
+    case JWRN_ARITH_BAD_CODE:
+    case JWRN_BOGUS_PROGRESSION:
+    case JWRN_HIT_MARKER:
+    case JWRN_HUFF_BAD_CODE:
+    case JWRN_JPEG_EOF:
+    case JWRN_MUST_RESYNC:
+    case JWRN_NOT_SEQUENTIAL:
+        JpegErrorExit(cinfo);
+        break;
+    default:
+        break;
+    }
 }
 
 struct TJpegSource {

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "platform/windows/Help.h"
+
 namespace epc {
 
 TApplication* Application = nullptr;
@@ -360,7 +362,7 @@ bool TApplication::HelpCommand(uint32_t Command, intptr_t Data) {
     if (OnHelp) result = OnHelp(Word(Command), Data, callHelp);
     if (callHelp && !FHelpFile.empty()) {
         FHelpLog.push_back({Handle(), FHelpFile, Command, Data});
-        result = true;
+        result = WinHelpA(Handle(), FHelpFile.c_str(), Command, uintptr_t(Data)) != 0;
     }
     return result;
 }

@@ -673,9 +673,9 @@ BOOL Ellipse(HDC dc, int left, int top, int right, int bottom) {
 }
 
 int FillRect(HDC dc, const RECT* r, HBRUSH brush) {
-    if (!dc || !r) return 0;
+    if (!dc || !r || !brush) return 0;
     TPaint paint;
-    if (!BrushPaint(dc, brush ? brush : nullptr, paint)) return 1;
+    if (!BrushPaint(dc, brush, paint)) return 1;
     paint.Rop2 = R2_COPYPEN;
     TRect rc = *r;
     OffsetRect(rc, dc->DX(), dc->DY());
@@ -701,7 +701,7 @@ void FrameDevice(HDC dc, const TRect& rc, const TPaint& paint) {
 } // namespace
 
 int FrameRect(HDC dc, const RECT* r, HBRUSH brush) {
-    if (!dc || !r) return 0;
+    if (!dc || !r || !brush) return 0;
     TPaint paint;
     if (!BrushPaint(dc, brush, paint)) return 1;
     paint.Rop2 = R2_COPYPEN;

@@ -183,7 +183,7 @@ BOOL EqualRgn(HRGN a, HRGN b) {
 }
 
 BOOL FillRgn(HDC dc, HRGN rgn, HBRUSH brush) {
-    if (!dc || !rgn) return 0;
+    if (!dc || !rgn || !brush) return 0;
     TPaint paint;
     if (!BrushPaint(dc, brush, paint)) return 1;
     for (TRect r : rgn->Rects) {

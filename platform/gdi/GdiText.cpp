@@ -452,13 +452,18 @@ int DrawTextCore(HDC dc, const char16_t* text, int count, RECT* rect, UINT forma
         while (text[count])
             ++count;
     }
+    int tabChars = (params && params->iTabLength > 0) ? params->iTabLength : 8;
+    if (format & DT_TABSTOP) {
+        // The second byte of the format is the tab length in characters, not flags.
+        if ((format >> 8) & 0xFF) tabChars = int((format >> 8) & 0xFF);
+        format &= ~UINT(0xFF00);
+    }
     TGdiFont* font = CurrentFont(dc);
     const TFontMetrics& m = font->Instance->Metrics();
     int lineHeight = m.Height + ((format & DT_EXTERNALLEADING) ? m.ExternalLeading : 0);
     int leftMargin = params ? params->iLeftMargin : 0,
         rightMargin = params ? params->iRightMargin : 0;
     TRect area(rect->Left + leftMargin, rect->Top, rect->Right - rightMargin, rect->Bottom);
-    int tabChars = (params && params->iTabLength > 0) ? params->iTabLength : 8;
     TTextLayout layout(dc, format, tabChars * std::max(1, m.AveCharWidth));
     layout.Prepare(text, count);
     layout.Break(area.Width());

@@ -7,7 +7,9 @@
 #include "platform/codecs/ImageCodecs.h"
 #include "platform/controls/Clipbrd.h"
 #include "platform/core/Strings.h"
+#include "platform/windows/Accessibility.h"
 #include "platform/windows/DataTransfer.h"
+#include "platform/windows/Help.h"
 
 namespace epc::testing {
 
@@ -25,6 +27,9 @@ void ResetAll() {
     if (Application) Application->ResetForTesting();
     SetModalHandler(nullptr);
     ResetDataTransferForTesting();
+    ClearHelpEngineLog();
+    ClearWinEventLog();
+    SetHtmlHelpAvailableForTesting(true);
     ResetWindowManagerForTesting();
     ResetClipboardForTesting();
 }

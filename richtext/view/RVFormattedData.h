@@ -40,6 +40,7 @@ using TRVFlags = TSet<TRVFlag>;
 inline constexpr TRVFlags RVDefaultViewerFlags{TRVFlag::rvflUseJumps, TRVFlag::rvflTrimSpaces,
                                                TRVFlag::rvflUseExternalLeading,
                                                TRVFlag::rvflOwnsMarkers};
+static_assert(RVDefaultViewerFlags.Bits() == 0x010B);
 
 // State flags of a formatted document. The two lowest refer to drawing items and are dropped
 // with the formatting.

@@ -4,6 +4,7 @@
 #include "platform/controls/Clipbrd.h"
 #include "platform/controls/Timer.h"
 #include "platform/graphics/Bitmap.h"
+#include "platform/windows/Help.h"
 
 namespace epc {
 
@@ -164,10 +165,27 @@ TEST_F(ControlTest, HelpCommandAsksOnHelpThenTheEngine) {
     EXPECT_EQ(Application->HelpLog()[4].Command, 8u);
     EXPECT_EQ(Application->HelpLog()[4].Data, 80);
     EXPECT_EQ(Application->HelpLog()[4].HelpFile, "exam.hlp");
+    ASSERT_EQ(HelpEngineLog().size(), 11u);
+    EXPECT_EQ(HelpEngineLog()[1].Command, uint32_t(HELP_CONTEXT));
+    EXPECT_FALSE(HelpEngineLog()[1].Html);
     letEngine = false;
     Application->HelpContext(42);
     EXPECT_EQ(Application->HelpLog().size(), 11u);
     EXPECT_EQ(asked.back(), (std::pair<Word, intptr_t>{HELP_CONTEXT, 42}));
+
+    // The HTML engine keeps a copy of a popup's record; a missing library answers nothing.
+    struct {
+        int32_t cbStruct = 12;
+        int32_t a = 7, b = 9;
+    } popup;
+    EXPECT_EQ(HtmlHelpA(nullptr, "", HH_DISPLAY_TEXT_POPUP, reinterpret_cast<uintptr_t>(&popup)),
+              nullptr);
+    EXPECT_EQ(HelpEngineLog().back().Record.size(), 12u);
+    EXPECT_NE(HtmlHelpA(nullptr, "exam.chm", HH_HELP_CONTEXT, 5), nullptr);
+    SetHtmlHelpAvailableForTesting(false);
+    size_t before = HelpEngineLog().size();
+    EXPECT_EQ(HtmlHelpA(nullptr, "exam.chm", HH_HELP_CONTEXT, 5), nullptr);
+    EXPECT_EQ(HelpEngineLog().size(), before);
 }
 
 TEST_F(ControlTest, CursorsFollowTheControlAndTheScreenOverride) {

@@ -293,6 +293,22 @@ TEST(GdiDrawText, PrefixesAlignmentAndEllipsis) {
     EXPECT_EQ(rm.Right, 5 + 20 + 7);
     EXPECT_EQ(p.uiLengthDrawn, 2u);
     EXPECT_EQ(GetCharacterPlacementW(c.Dc, u"ab", 2, 0, nullptr, 0), 0u);
+
+    // Expanded tabs go to the next stop: 8 average widths, or the length asked for.
+    RECT rt(0, 0, 300, 0);
+    DrawTextW(c.Dc, u"a\tb", -1, &rt, DT_CALCRECT | DT_EXPANDTABS);
+    EXPECT_EQ(rt.Right, 90);
+    DRAWTEXTPARAMS tabs;
+    tabs.iTabLength = 4;
+    rt = RECT(0, 0, 300, 0);
+    DrawTextExW(c.Dc, const_cast<char16_t*>(u"a\tb\tc"), -1, &rt, DT_CALCRECT | DT_EXPANDTABS,
+                &tabs);
+    EXPECT_EQ(rt.Right, 90);
+    c.Clear(kWhite);
+    RECT wide(0, 0, 100, 20);
+    DrawTextW(c.Dc, u"\tb", -1, &wide, DT_EXPANDTABS | DT_TABSTOP | (2 << 8));
+    EXPECT_EQ(c.At(21, 5), kBlack); // b's box starts at the 20-pixel stop
+    EXPECT_EQ(c.At(19, 5), kWhite);
 }
 
 } // namespace
