@@ -514,6 +514,9 @@ public:
 
     // Image index of a node's check box (-1 without a check type).
     virtual int GetCheckImage(PVirtualNode Node);
+    // The font and the text rectangle of a node's text (base: the tree's font, no rectangle).
+    virtual void GetTextInfo(PVirtualNode Node, TColumnIndex Column, TFont* AFont, TRect& R,
+                             std::u16string& Text);
     virtual std::string GetColumnClass() const { return "TVirtualTreeColumn"; }
     virtual std::string GetHeaderClass() const { return "TVTHeader"; }
     // Options object a tree of this class uses.

@@ -4,6 +4,8 @@
 #include <map>
 #include <mutex>
 
+#include "platform/windows/Clipboard.h"
+
 #include "components/tree/BaseVirtualTree.h"
 #include "components/tree/CheckImages.h"
 
@@ -19,8 +21,6 @@ TTreeUnitState gUnit;
 
 struct TFormatRegistry {
     std::mutex Lock;
-    std::map<std::string, uint32_t> Ids;
-    uint32_t NextId = 0xC000;
     std::vector<TClipboardFormatEntry> Entries;
 };
 
@@ -71,19 +71,16 @@ void FinalizeTreeUnit() {
 // ---- Clipboard-format registry ---------------------------------------------------------------------
 
 uint32_t RegisterTreeClipboardFormat(const std::string& name) {
-    auto& reg = Registry();
-    std::lock_guard<std::mutex> guard(reg.Lock);
-    auto it = reg.Ids.find(name);
-    if (it != reg.Ids.end()) return it->second;
-    uint32_t id = reg.NextId++;
-    reg.Ids.emplace(name, id);
-    return id;
+    return RegisterClipboardFormatA(name.c_str());
 }
 
 void TClipboardFormatList::AddEntry(TClipboardFormatEntry entry) {
     auto& reg = Registry();
     std::lock_guard<std::mutex> guard(reg.Lock);
-    reg.Entries.push_back(std::move(entry));
+    // Kept in priority order, smaller numbers first; equal priorities keep their order.
+    auto at = std::upper_bound(reg.Entries.begin(), reg.Entries.end(), entry.Priority,
+                               [](int p, const TClipboardFormatEntry& e) { return p < e.Priority; });
+    reg.Entries.insert(at, std::move(entry));
 }
 
 const TClipboardFormatEntry* TClipboardFormatList::FindFormat(const std::string& description) {
@@ -105,13 +102,9 @@ const TClipboardFormatEntry* TClipboardFormatList::FindFormat(uint32_t format) {
 std::vector<std::string> TClipboardFormatList::EnumerateFormats(const TBaseVirtualTree* tree) {
     auto& reg = Registry();
     std::lock_guard<std::mutex> guard(reg.Lock);
-    std::vector<const TClipboardFormatEntry*> found;
-    for (auto& e : reg.Entries)
-        if (e.AppliesTo && e.AppliesTo(tree)) found.push_back(&e);
-    std::stable_sort(found.begin(), found.end(),
-                     [](auto* a, auto* b) { return a->Priority < b->Priority; });
     std::vector<std::string> names;
-    for (auto* e : found) names.push_back(e->Description);
+    for (auto& e : reg.Entries)
+        if (e.AppliesTo && e.AppliesTo(tree)) names.push_back(e.Description);
     return names;
 }
 

@@ -63,7 +63,7 @@ constexpr int crHeaderSplit = 100;
 
 // ---- Clipboard-format registry ---------------------------------------------------------------
 
-// Registered names get ids from 0xC000 on; the same name gets the same id.
+// The clipboard's id for a format name (the same name gets the same id).
 uint32_t RegisterTreeClipboardFormat(const std::string& name);
 
 struct TClipboardFormatEntry {
@@ -87,6 +87,17 @@ public:
                   }});
     }
     static void AddEntry(TClipboardFormatEntry entry);
+    // The formats the string tree class T offers; its unit calls this once at start-up.
+    template <typename T>
+    static void AddStringTreeFormats(const TTreeUnitState& unit, const std::string& className) {
+        if (FindFormat("CSV")) return;
+        Add<T>("HTML Format", unit.CF_HTML, 80, className);
+        Add<T>("Rich Text Format Without Objects", unit.CF_VRTFNOOBJS, 84, className);
+        Add<T>("Rich Text Format", unit.CF_VRTF, 85, className);
+        Add<T>("CSV", unit.CF_CSV, 90, className);
+        Add<T>("Unicode text", 13, 95, className);  // CF_UNICODETEXT
+        Add<T>("Plain text", 1, 100, className);    // CF_TEXT
+    }
     static const TClipboardFormatEntry* FindFormat(const std::string& description);
     static const TClipboardFormatEntry* FindFormat(uint32_t format);
     // Descriptions registered for the tree's class, by priority.

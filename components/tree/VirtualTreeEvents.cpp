@@ -273,6 +273,15 @@ int TBaseVirtualTree::GetCheckImage(PVirtualNode Node) {
     }
 }
 
+void TBaseVirtualTree::GetTextInfo(PVirtualNode Node, TColumnIndex Column, TFont* AFont,
+                                   TRect& R, std::u16string& Text) {
+    (void)Node;
+    (void)Column;
+    (void)Text;
+    if (AFont) AFont->Assign(Font());
+    R = TRect();
+}
+
 uint32_t TBaseVirtualTree::SuggestDropEffect(const TObject* Source, bool Shift, bool Ctrl,
                                              TPoint Pt, uint32_t AllowedEffects) {
     (void)Pt;

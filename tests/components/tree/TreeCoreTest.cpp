@@ -455,3 +455,27 @@ TEST(TreeSorting, StableInBothDirections) {
     EXPECT_EQ(sorted, (std::vector<PVirtualNode>{original[4], original[0], original[2],
                                                  original[1], original[3]}));
 }
+
+namespace {
+class TTextTree : public TBaseVirtualTree {
+public:
+    using TBaseVirtualTree::TBaseVirtualTree;
+};
+}  // namespace
+
+TEST(TreeOptions, ClipboardFormatsFollowTheClassChain) {
+    InitializeTreeUnit();
+    TClipboardFormatList::AddStringTreeFormats<TTextTree>(TreeUnitState(), "TTextTree");
+    TTextTree textTree(nullptr);
+    TBaseVirtualTree plainTree(nullptr);
+    EXPECT_GE(textTree.ClipboardFormats()->Add("CSV"), 0);
+    EXPECT_GE(textTree.ClipboardFormats()->Add("Virtual Tree Data"), 0);  // inherited class
+    EXPECT_EQ(plainTree.ClipboardFormats()->Add("CSV"), -1);
+    // By priority: the tree's own data first, plain text last.
+    auto names = TClipboardFormatList::EnumerateFormats(&textTree);
+    ASSERT_EQ(names.size(), 7u);
+    EXPECT_EQ(names.front(), "Virtual Tree Data");
+    EXPECT_EQ(names.back(), "Plain text");
+    EXPECT_EQ(TClipboardFormatList::EnumerateFormats(&plainTree),
+              std::vector<std::string>{"Virtual Tree Data"});
+}
