@@ -7,6 +7,9 @@
 #include "components/graphics/Blend.h"
 #include "platform/core/Arithmetic.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #if defined(__x86_64__)
 #include <immintrin.h>
 #endif
@@ -221,6 +224,27 @@ inline TColor32 Lerp(TColor32 a, TColor32 b, uint32_t w) {
     return rb | ag;
 }
 
+// out = (a * (256 - w) + b * w) >> 8 per channel, for whole rows.
+void LerpRows(const TColor32* a, const TColor32* b, TColor32* out, size_t n, uint32_t w) {
+    size_t i = 0;
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i wb = _mm_set1_epi16(short(w)), wa = _mm_set1_epi16(short(256 - w));
+    for (; i + 4 <= n; i += 4) {
+        __m128i va = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + i));
+        __m128i vb = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + i));
+        // Both products together stay below 65536 in every 16-bit lane.
+        __m128i lo = _mm_add_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(va, zero), wa),
+                                   _mm_mullo_epi16(_mm_unpacklo_epi8(vb, zero), wb));
+        __m128i hi = _mm_add_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(va, zero), wa),
+                                   _mm_mullo_epi16(_mm_unpackhi_epi8(vb, zero), wb));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i),
+                         _mm_packus_epi16(_mm_srli_epi16(lo, 8), _mm_srli_epi16(hi, 8)));
+    }
+#endif
+    for (; i < n; ++i) out[i] = Lerp(a[i], b[i], w);
+}
+
 void StretchBilinear(TBitmap32* dst, const TRect& dstRect, const TRect& clip, TBitmap32* src,
                      const TRect& srcRect, TDrawMode mode, const TPixelCombineEvent& combine) {
     const auto cols = LinearAxis(dstRect.Left, dstRect.Width(), clip.Left, clip.Right,
@@ -257,10 +281,13 @@ void StretchBilinear(TBitmap32* dst, const TRect& dstRect, const TRect& clip, TB
         }
         TColor32* d = dst->PixelPtr(clip.Left, clip.Top + int32_t(r));
         if (mode == dmOpaque) {
-            for (size_t i = 0; i < w; ++i) d[i] = Lerp(bufA[i], bufB[i], m.W);
+            LerpRows(bufA.data(), bufB.data(), d, w, m.W);
         } else {
-            for (size_t i = 0; i < w; ++i) out[i] = Lerp(bufA[i], bufB[i], m.W);
-            for (size_t i = 0; i < w; ++i) CombinePixel(out[i], d[i], mode, master, combine);
+            LerpRows(bufA.data(), bufB.data(), out.data(), w, m.W);
+            if (mode == dmBlend)
+                AlphaOverRowMaster(out.data(), d, int32_t(w), master);
+            else
+                for (size_t i = 0; i < w; ++i) CombinePixel(out[i], d[i], mode, master, combine);
         }
     }
 }

@@ -102,6 +102,14 @@ void PackRow(const uint32_t* src, int bpp, int width, const std::vector<RGBQUAD>
             dst[2] = uint8_t(src[x] >> 16);
         }
         break;
+    case 16:
+        for (int x = 0; x < width; ++x) {
+            uint32_t p = src[x];
+            uint32_t v = (((p >> 19) & 31) << 10) | (((p >> 11) & 31) << 5) | ((p >> 3) & 31);
+            dst[2 * x] = uint8_t(v);
+            dst[2 * x + 1] = uint8_t(v >> 8);
+        }
+        break;
     case 8: {
         uint32_t lastP = 0;
         int lastI = -1;

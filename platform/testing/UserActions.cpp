@@ -7,6 +7,7 @@
 #include "platform/codecs/ImageCodecs.h"
 #include "platform/controls/Clipbrd.h"
 #include "platform/core/Strings.h"
+#include "platform/windows/Accessibility.h"
 #include "platform/windows/DataTransfer.h"
 #include "platform/windows/Help.h"
 
@@ -27,6 +28,7 @@ void ResetAll() {
     SetModalHandler(nullptr);
     ResetDataTransferForTesting();
     ClearHelpEngineLog();
+    ClearWinEventLog();
     SetHtmlHelpAvailableForTesting(true);
     ResetWindowManagerForTesting();
     ResetClipboardForTesting();

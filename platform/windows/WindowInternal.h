@@ -138,6 +138,7 @@ TBarGeometry BarGeometry(const TRect& bar, bool vertical, const TScrollBarState&
 // Paint-side helpers (WindowPaint.cpp).
 void EnsureSurface(TWindow* w);
 void ReleaseSurface(TWindow* w);
+void ForgetWindowDCs(HWND h);  // the window is going; its contexts are left to their owners
 void DefaultNcPaint(HWND h, HDC windowDC);
 bool PaintOneWindow();
 void DrawScrollBarsInto(HWND h, HDC windowDC);

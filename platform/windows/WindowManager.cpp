@@ -424,6 +424,7 @@ static void FinishDestroy(HWND h) {
     PurgeWindowState(h);
     Unlink(h);
     ReleaseSurface(h);
+    ForgetWindowDCs(h);
     WM().Live.erase(h);
     delete h;
 }

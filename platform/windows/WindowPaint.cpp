@@ -11,10 +11,22 @@ namespace epc {
 
 namespace {
 
-// The contexts handed out over window buffers, so ReleaseDC knows which ones to delete.
-std::unordered_map<HDC, HWND>& WindowDCs() {
-    static std::unordered_map<HDC, HWND> dcs;
+// The contexts handed out over window buffers, so ReleaseDC knows which ones to delete. A
+// bitmap lives in one context at a time, so the contexts of one window form a stack: the
+// newest holds the window's pixels and the others hold a stand-in until it is released.
+struct TWindowDCRecord {
+    HWND Window = nullptr;
+    HBITMAP StandIn = nullptr;  // selected while a newer context has the pixels
+};
+
+std::unordered_map<HDC, TWindowDCRecord>& WindowDCs() {
+    static std::unordered_map<HDC, TWindowDCRecord> dcs;
     return dcs;
+}
+
+std::unordered_map<HWND, std::vector<HDC>>& WindowDCStacks() {
+    static std::unordered_map<HWND, std::vector<HDC>> stacks;
+    return stacks;
 }
 
 TRect ClientBounds(HWND h) { return TRect(0, 0, h->Client.Width(), h->Client.Height()); }
@@ -59,13 +71,27 @@ void EnsureSurface(TWindow* w) {
             }
         }
     }
+    // A context holding the old pixels gets the new ones.
+    auto stack = WindowDCStacks().find(w);
+    if (stack != WindowDCStacks().end() && !stack->second.empty() && fresh)
+        SelectObject(stack->second.back(), reinterpret_cast<HGDIOBJ>(fresh));
     ReleaseSurface(w);
     w->Surface = fresh;
     w->SurfaceWidth = fresh ? width : 0;
     w->SurfaceHeight = fresh ? height : 0;
 }
 
+void ForgetWindowDCs(HWND h) { WindowDCStacks().erase(h); }
+
 void ReleaseSurface(TWindow* w) {
+    // A context still holding the pixels lets go of them first.
+    auto stack = WindowDCStacks().find(w);
+    if (stack != WindowDCStacks().end() && !stack->second.empty() && w->Surface) {
+        HDC top = stack->second.back();
+        auto& rec = WindowDCs()[top];
+        if (!rec.StandIn) rec.StandIn = CreateCompatibleBitmap(nullptr, 1, 1);
+        if (GetDCBitmap(top) == w->Surface) SelectObject(top, reinterpret_cast<HGDIOBJ>(rec.StandIn));
+    }
     if (w->Surface) DeleteObject(reinterpret_cast<HGDIOBJ>(w->Surface));
     w->Surface = nullptr;
     w->SurfaceWidth = w->SurfaceHeight = 0;
@@ -75,14 +101,23 @@ static HDC MakeWindowDC(HWND h, bool client) {
     EnsureSurface(h);
     HDC dc = CreateCompatibleDC(nullptr);
     if (!dc) return nullptr;
+    auto& stack = WindowDCStacks()[h];
+    if (!stack.empty() && h->Surface) {
+        HDC holder = stack.back();
+        auto& rec = WindowDCs()[holder];
+        if (!rec.StandIn) rec.StandIn = CreateCompatibleBitmap(nullptr, 1, 1);
+        if (GetDCBitmap(holder) == h->Surface)
+            SelectObject(holder, reinterpret_cast<HGDIOBJ>(rec.StandIn));
+    }
     if (h->Surface) SelectObject(dc, reinterpret_cast<HGDIOBJ>(h->Surface));
+    stack.push_back(dc);
     if (client) {
         SetViewportOrgEx(dc, h->Client.Left, h->Client.Top, nullptr);
         IntersectClipRect(dc, 0, 0, h->Client.Width(), h->Client.Height());
     } else {
         IntersectClipRect(dc, 0, 0, h->Rect.Width(), h->Rect.Height());
     }
-    WindowDCs()[dc] = h;
+    WindowDCs()[dc].Window = h;
     return dc;
 }
 
@@ -116,8 +151,30 @@ int ReleaseDC(HWND h, HDC dc) {
     auto& dcs = WindowDCs();
     auto it = dcs.find(dc);
     if (it == dcs.end()) return ReleaseDC(static_cast<void*>(h), dc);
+    TWindowDCRecord rec = it->second;
     dcs.erase(it);
-    DeleteDC(dc);
+    auto stacks = WindowDCStacks().find(rec.Window);
+    bool wasHolder = false;
+    if (stacks != WindowDCStacks().end()) {
+        auto& stack = stacks->second;
+        wasHolder = !stack.empty() && stack.back() == dc;
+        stack.erase(std::remove(stack.begin(), stack.end(), dc), stack.end());
+        DeleteDC(dc);
+        // The previous context takes the pixels back.
+        if (wasHolder && !stack.empty() && LiveWindow(rec.Window) && rec.Window->Surface) {
+            HDC next = stack.back();
+            auto& nextRec = dcs[next];
+            SelectObject(next, reinterpret_cast<HGDIOBJ>(rec.Window->Surface));
+            if (nextRec.StandIn) {
+                DeleteObject(reinterpret_cast<HGDIOBJ>(nextRec.StandIn));
+                nextRec.StandIn = nullptr;
+            }
+        }
+        if (stack.empty()) WindowDCStacks().erase(stacks);
+    } else {
+        DeleteDC(dc);
+    }
+    if (rec.StandIn) DeleteObject(reinterpret_cast<HGDIOBJ>(rec.StandIn));
     return 1;
 }
 
@@ -194,7 +251,13 @@ static void PaintWindow(HWND h) {
     }
     if (!h->Update.IsEmpty()) {
         TRect before = h->Update;
-        SendMessage(h, WM_PAINT, 0, 0);
+        try {
+            SendMessage(h, WM_PAINT, 0, 0);
+        } catch (...) {
+            // A failing paint is reported once, not asked for again and again.
+            if (LiveWindow(h) && h->Update == before) ValidateRect(h, nullptr);
+            throw;
+        }
         // A handler that neither paints nor validates would be asked forever.
         if (LiveWindow(h) && h->Update == before) ValidateRect(h, nullptr);
     }

@@ -731,7 +731,7 @@ int TCustomRVData::GetCheckpointItemNo(const TRVCPInfo* cp) const {
 
 void TCustomRVData::AddMarkerToList(TRVMarkerItemInfo* marker) {
     TRVMarkerList* markers = GetMarkers(true);
-    if (!markers || markers->IndexOf(marker) >= 0) return;
+    if (!markers) return;
     int index = FindItemIndex(marker);
     int pos = 0;
     for (int i = index - 1; i >= 0; --i) {
@@ -744,6 +744,9 @@ void TCustomRVData::AddMarkerToList(TRVMarkerItemInfo* marker) {
             }
         }
     }
+    // The list is in document order: a marker already listed sits right after the previous one.
+    if (pos < markers->Count() && (*markers)[pos] == marker) return;
+    if (index < 0 && markers->IndexOf(marker) >= 0) return;
     markers->Insert(pos, marker);
     if (FMarkerUpdateCount == 0) markers->RenumberFrom(pos, GetRVStyle());
 }

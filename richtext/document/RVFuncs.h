@@ -51,6 +51,9 @@ bool GetCharCaretPositions(TCanvas* canvas, const std::string& text, bool unicod
 bool TryDrawTextByPlacement(bool flag, TCanvas* canvas, const std::string& text, bool unicode,
                             int x, int y);
 
+// A new file name for a picture written by the HTML writers ("rvimg<N>" plus Extension).
+std::string RVNextHtmlImageName(const std::string& extension);
+
 // ---- Devices.
 void GetScreenAndDeviceResolution(TRVResolutionInfo& info, TCanvas* canvas);
 int DeviceToScreenX(int value, const TRVResolutionInfo& info);

@@ -402,6 +402,61 @@ void TRVGraphicItemInfo::Paint(int x, int y, TCanvas* canvas, int state, TRVStyl
     }
 }
 
+namespace {
+
+std::string HtmlAttr(const std::string& s) {
+    std::string out;
+    for (char c : s) {
+        if (c == '"') out += "&quot;";
+        else if (c == '&') out += "&amp;";
+        else if (c == '<') out += "&lt;";
+        else out += c;
+    }
+    return out;
+}
+
+// Pictures of one run of HTML writers get distinct file names.
+int htmlImageCounter = 0;
+
+}  // namespace
+
+std::string RVNextHtmlImageName(const std::string& extension) {
+    return "rvimg" + std::to_string(++htmlImageCounter) + extension;
+}
+
+void TRVGraphicItemInfo::SaveHTML(TStream& stream, TCustomRVData* rvData, int itemNo,
+                                  const std::string& path) {
+    // Without a folder there is nowhere to put the picture file.
+    if (!Image || Image->Empty() || path.empty()) return;
+    std::string cls = Image->ClassName();
+    std::string ext = cls == "TJPEGImage" ? ".jpg" : cls == "TGIFImage" ? ".gif" : ".png";
+    std::string name = RVNextHtmlImageName(ext);
+    std::string dir = BackslashesToSlashes(path);
+    if (!dir.empty() && dir.back() != '/') dir += '/';
+    try {
+        if (auto* bmp = dynamic_cast<TBitmap*>(Image))
+            bmp->SaveToPngFile(dir + name);
+        else if (cls == "TPngImage" || cls == "TJPEGImage" || cls == "TGIFImage")
+            Image->SaveToFile(dir + name);
+        else {
+            // Other pictures are drawn on a bitmap first.
+            TBitmap bmp(Image->Width(), Image->Height(), pf24bit);
+            bmp.Canvas()->Draw(0, 0, Image);
+            bmp.SaveToPngFile(dir + name);
+        }
+    } catch (const std::exception&) {
+        return;  // no file, no reference to it
+    }
+    std::string alt = rvData && itemNo >= 0 && itemNo < rvData->ItemCount()
+                          ? rvData->GetItemText(itemNo)
+                          : std::string();
+    std::string html = "<img src=\"" + HtmlAttr(name) + "\" width=\"" +
+                       std::to_string(GetImageWidth(nullptr)) + "\" height=\"" +
+                       std::to_string(GetImageHeight(nullptr)) + "\" alt=\"" +
+                       HtmlAttr(Utf16ToUtf8(AnsiToWide(alt))) + "\">";
+    RVFWriteRaw(stream, html);
+}
+
 bool TRVGraphicItemInfo::PrintToBitmap(TGraphic* bkgnd, bool, TRVStyle*, TRVColorMode) {
     auto* bmp = dynamic_cast<TBitmap*>(bkgnd);
     if (!bmp || !Image || Image->Empty()) return false;

@@ -368,6 +368,9 @@ public:
                      std::string& name, TRVFReadMode& mode, TRVFReadState& state) override;
     std::string GetRVFExtraHeader() const override;
     bool ReadRVFHeader(const std::string& extra, TCustomRVData* rvData) override;
+    // Writes the picture as a file into Path and an <img> element referring to it.
+    void SaveHTML(TStream& stream, TCustomRVData* rvData, int itemNo,
+                  const std::string& path) override;
     void SetGraphic(TGraphic* graphic);  // takes ownership, frees the old one
 
     TGraphic* Image = nullptr;  // owned

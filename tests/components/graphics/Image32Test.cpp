@@ -304,3 +304,55 @@ TEST_F(Image32Test, FlatBorderIsAShadowLine) {
     EXPECT_EQ(px.Color(119, 50), ColorToRGB(clBtnShadow));
     EXPECT_EQ(view->ClientWidth(), 118);
 }
+
+namespace {
+
+// A layer that draws on the window after the buffer.
+class TOverlayLayer : public TPositionedLayer {
+public:
+    explicit TOverlayLayer(TLayerCollection* c) : TPositionedLayer(c) {
+        SetLayerOptions(LOB_VISIBLE | LOB_GDI_OVERLAY);
+    }
+    TCustomLayer* NewInstance(TLayerCollection* c) const override { return new TOverlayLayer(c); }
+    void PaintGDI(TCanvas* Canvas) override {
+        ++Paints;
+        Canvas->Brush()->SetColor(clLime);
+        Canvas->FillRect(TRect(0, 0, 4, 4));
+    }
+    int Paints = 0;
+};
+
+}  // namespace
+
+TEST_F(Image32Test, CroppedLayersAndOverlays) {
+    auto* image = Make<TCustomImage32>(100, 60);
+    image->SetColor(clWhite);
+    image->Bitmap()->SetSize(20, 20);
+    image->Bitmap()->Clear(0xFF000000);
+    auto* layer = image->Layers()->Add<TBitmapLayer>();
+    layer->Bitmap()->SetSize(1, 1);
+    layer->Bitmap()->Clear(0xFFFF0000);
+    layer->SetLocation({10, 10, 40, 40});
+    layer->SetCropped(true);
+    auto* overlay = image->Layers()->Add<TOverlayLayer>();
+    int overlays = 0;
+    image->OnGDIOverlay = [&](TObject*) { ++overlays; };
+    image->Invalidate();
+    ui::Pump();
+    EXPECT_EQ(ui::PixelAt(image, 15, 15), RGB(255, 0, 0));
+    EXPECT_EQ(ui::PixelAt(image, 30, 30), RGB(255, 255, 255));  // outside the picture
+    EXPECT_EQ(ui::PixelAt(image, 1, 1), RGB(0, 255, 0));        // drawn over the buffer
+    EXPECT_GT(overlay->Paints, 0);
+    EXPECT_GT(overlays, 0);
+
+    // Copying the collection makes layers of the same classes.
+    TLayerCollection copy(nullptr);
+    copy.Assign(image->Layers());
+    ASSERT_EQ(copy.Count(), 2);
+    EXPECT_EQ(copy.Items(0)->ClassName(), "TBitmapLayer");
+    EXPECT_TRUE(static_cast<TBitmapLayer*>(copy.Items(0))->Cropped());
+    EXPECT_EQ(static_cast<TBitmapLayer*>(copy.Items(0))->Bitmap()->Pixel(0, 0), 0xFFFF0000u);
+    EXPECT_NE(dynamic_cast<TOverlayLayer*>(copy.Items(1)), nullptr);
+    image->Layers()->ClearLayers();
+    EXPECT_EQ(image->Layers()->Count(), 0);
+}

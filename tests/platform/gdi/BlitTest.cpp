@@ -297,7 +297,17 @@ TEST(GdiBitmaps, MonochromeAndPalettedDIBits) {
     SetPixel(mem, 3, 0, RGB(250, 250, 240));
     b = GetBitmapBits(dib8);
     EXPECT_EQ(b.Bits[3], 2);
+    // A 16-bit (5-5-5) section round-trips drawing.
+    pal.bmiHeader.biBitCount = 16;
+    pal.bmiHeader.biClrUsed = 0;
+    HBITMAP dib16 = CreateDIBSection(nullptr, &pal, DIB_RGB_COLORS, &bits, nullptr, 0);
+    SelectObject(mem, dib16);
+    SetPixel(mem, 2, 0, RGB(248, 0, 8));
+    b = GetBitmapBits(dib16);
+    EXPECT_EQ(b.Bits[4] | (b.Bits[5] << 8), (31 << 10) | 1);
+    EXPECT_EQ(GetPixel(mem, 2, 0), RGB(255, 0, 8));
     SelectObject(mem, old);
+    DeleteObject(dib16);
     DeleteObject(dib8);
     DeleteObject(mono);
     DeleteDC(mem);

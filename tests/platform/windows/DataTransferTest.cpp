@@ -243,3 +243,50 @@ TEST_F(DataTransferTest, ImeResultReachesTheFocusWindow) {
 }
 
 }  // namespace epc
+
+#include "platform/windows/Accessibility.h"
+
+namespace epc {
+
+TEST_F(DataTransferTest, AccessibleObjectsComeFromTheWindowOrTheStandardOne) {
+    HWND plain = rec.Make(10, 20, 80, 40);
+    SetWindowText(plain, "Sections");
+    SetFocus(plain);
+    IAccessible* acc = nullptr;
+    ASSERT_EQ(AccessibleObjectFromWindow(plain, DWORD(OBJID_CLIENT), IID_IAccessible,
+                                         reinterpret_cast<void**>(&acc)),
+              S_OK);
+    LONG role = 0;
+    DWORD state = 0;
+    std::u16string name;
+    acc->get_accRole(CHILDID_SELF, &role);
+    acc->get_accState(CHILDID_SELF, &state);
+    acc->get_accName(CHILDID_SELF, &name);
+    EXPECT_EQ(role, ROLE_SYSTEM_CLIENT);
+    EXPECT_EQ(state, DWORD(STATE_SYSTEM_FOCUSABLE | STATE_SYSTEM_FOCUSED));
+    EXPECT_EQ(name, u"Sections");
+    LONG l, t, w, h;
+    acc->accLocation(&l, &t, &w, &h, CHILDID_SELF);
+    EXPECT_EQ(TRect(l, t, l + w, t + h), TRect(10, 20, 90, 60));
+    // A window that answers WM_GETOBJECT hands out its own object.
+    IAccessible* own = acc;
+    rec.Handler = [&](HWND, uint32_t msg, WPARAM wp, LPARAM lp, LRESULT& r) {
+        if (msg != WM_GETOBJECT || LONG(lp) != OBJID_CLIENT) return false;
+        r = LresultFromObject(IID_IAccessible, wp, own);
+        return true;
+    };
+    HWND custom = rec.Make(0, 0, 10, 10);
+    IAccessible* got = nullptr;
+    ASSERT_EQ(AccessibleObjectFromWindow(custom, DWORD(OBJID_CLIENT), IID_IAccessible,
+                                         reinterpret_cast<void**>(&got)),
+              S_OK);
+    EXPECT_EQ(got, own);
+    got->Release();
+    acc->Release();
+    NotifyWinEvent(EVENT_OBJECT_STATECHANGE, custom, OBJID_CLIENT, 3);
+    ASSERT_EQ(WinEventLog().size(), 1u);
+    EXPECT_EQ(WinEventLog()[0].ChildId, 3);
+    ClearWinEventLog();
+}
+
+}  // namespace epc

@@ -430,3 +430,38 @@ TEST_F(WindowTest, PrintDrawsTheWindowAndItsChildrenIntoAGivenContext) {
 }
 
 }  // namespace epc
+
+namespace epc {
+
+TEST_F(WindowTest, ContextsOfOneWindowTakeTurnsWithItsPixels) {
+    rec.Handler = [&](HWND h, uint32_t msg, WPARAM, LPARAM, LRESULT&) {
+        return msg == WM_PAINT && PaintSolid(h, RGB(0, 0, 255));
+    };
+    HWND h = rec.Make(0, 0, 40, 40);
+    HDC held = GetDC(h);  // kept open, as a canvas that measured text keeps its context
+    InvalidateRect(h, nullptr, 1);
+    ProcessMessages();
+    EXPECT_EQ(GetWindowPixels(h).Color(20, 20), RGB(0, 0, 255));
+    HDC inner = GetDC(h);
+    TRect a(0, 0, 10, 10);
+    HBRUSH red = CreateSolidBrush(RGB(255, 0, 0));
+    FillRect(inner, &a, red);
+    ReleaseDC(h, inner);
+    TRect b(30, 30, 40, 40);
+    FillRect(held, &b, red);  // the older context has the pixels again
+    DeleteObject(reinterpret_cast<HGDIOBJ>(red));
+    TWindowPixels p = GetWindowPixels(h);
+    EXPECT_EQ(p.Color(5, 5), RGB(255, 0, 0));
+    EXPECT_EQ(p.Color(35, 35), RGB(255, 0, 0));
+    // A resize moves the held context to the new pixels (its clip stays as it was made).
+    SetWindowPos(h, nullptr, 0, 0, 60, 60, SWP_NOMOVE | SWP_NOZORDER);
+    TRect c(20, 20, 30, 30);
+    HBRUSH green = CreateSolidBrush(RGB(0, 255, 0));
+    FillRect(held, &c, green);
+    DeleteObject(reinterpret_cast<HGDIOBJ>(green));
+    EXPECT_EQ(GetWindowPixels(h).Color(25, 25), RGB(0, 255, 0));
+    EXPECT_EQ(GetWindowPixels(h).Color(35, 35), RGB(255, 0, 0));  // kept through the resize
+    ReleaseDC(h, held);
+}
+
+}  // namespace epc

@@ -307,6 +307,24 @@ TEST(PlainText, AnsiAndUnicodeOutput) {
     EXPECT_NE(w.find(u"\r\nafter a line break\r\non a new page"), std::u16string::npos);
 }
 
+TEST(OtherFormats, HtmlWritesPicturesIntoTheFolder) {
+    Doc d;
+    d.data.AddPictureItem("a <b>", doctest::MakeBitmap(5, 3, clRed), 0, TRVVAlign::rvvaBaseline);
+    std::string dir = ::testing::TempDir();
+    TMemoryStream html;
+    ASSERT_TRUE(d.data.WriteHtmlToStream(html, dir, "t", false));
+    std::string h = html.DataString();
+    size_t src = h.find("<img src=\"rvimg");
+    ASSERT_NE(src, std::string::npos);
+    EXPECT_NE(h.find("width=\"5\" height=\"3\" alt=\"a &lt;b>\""), std::string::npos);
+    std::string name = h.substr(src + 10, h.find('"', src + 10) - src - 10);
+    TBitmap check;
+    std::unique_ptr<TGraphic> loaded = CreateGraphicByExtension("png");
+    ASSERT_NE(loaded, nullptr);
+    loaded->LoadFromFile(dir + "/" + name);
+    EXPECT_EQ(loaded->Width(), 5);
+}
+
 TEST(OtherFormats, RtfAndHtmlCarryTheText) {
     Doc d;
     doctest::FillDocument(d.data, false);
@@ -319,6 +337,8 @@ TEST(OtherFormats, RtfAndHtmlCarryTheText) {
     EXPECT_NE(r.find("caf\\'e9"), std::string::npos);
     EXPECT_EQ(r.back(), '}');
     std::string h = html.DataString();
+    // Without a folder the pictures cannot be written, and are left out.
+    EXPECT_EQ(h.find("<img"), std::string::npos);
     EXPECT_NE(h.find("<title>T&lt;1&gt;</title>"), std::string::npos);
     EXPECT_NE(h.find("caf\xC3\xA9"), std::string::npos);
     EXPECT_NE(h.find("<hr>"), std::string::npos);
