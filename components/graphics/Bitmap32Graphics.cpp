@@ -2,6 +2,7 @@
 
 #include "components/graphics/Bitmap32.h"
 #include "platform/graphics/Bitmap.h"
+#include "platform/controls/Clipbrd.h"
 #include "platform/graphics/Graphics.h"
 
 namespace epc {
@@ -17,7 +18,16 @@ void MakeOpaque(TBitmap32& b) {
 
 bool TBitmap32::AssignFromGraphic(TPersistent* Source) {
     TGraphic* graphic = nullptr;
-    if (auto* picture = dynamic_cast<TPicture*>(Source)) {
+    TPicture fromClipboard;
+    if (auto* clipboard = dynamic_cast<TClipboard*>(Source)) {
+        // Whatever picture the clipboard holds is drawn like any other picture.
+        fromClipboard.Assign(clipboard);
+        graphic = fromClipboard.Graphic();
+        if (!graphic) {
+            SetSize(0, 0);
+            return true;
+        }
+    } else if (auto* picture = dynamic_cast<TPicture*>(Source)) {
         graphic = picture->Graphic();
         if (!graphic) {
             SetSize(0, 0);
@@ -28,7 +38,7 @@ bool TBitmap32::AssignFromGraphic(TPersistent* Source) {
     }
     if (!graphic) return false;
 
-    if (auto* bitmap = dynamic_cast<TBitmap*>(graphic)) {
+    if (auto* bitmap = dynamic_cast<TBitmap*>(graphic); bitmap && !fromClipboard.Graphic()) {
         SetSize(bitmap->Width(), bitmap->Height());
         if (IsEmpty()) return true;
         BitBlt(DC(), 0, 0, FWidth, FHeight, bitmap->Canvas()->Handle(), 0, 0, SRCCOPY);
@@ -46,6 +56,12 @@ bool TBitmap32::AssignFromGraphic(TPersistent* Source) {
 }
 
 bool TBitmap32::AssignToGraphic(TPersistent* Dest) {
+    if (auto* clipboard = dynamic_cast<TClipboard*>(Dest)) {
+        TBitmap bitmap;
+        AssignToGraphic(&bitmap);
+        clipboard->Assign(&bitmap);
+        return true;
+    }
     TBitmap* bitmap = dynamic_cast<TBitmap*>(Dest);
     if (auto* picture = dynamic_cast<TPicture*>(Dest)) bitmap = picture->Bitmap();
     if (!bitmap) return false;

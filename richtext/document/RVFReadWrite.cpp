@@ -758,20 +758,22 @@ struct Header {
     std::string Extra;
 };
 
+// A whole number ending at a space or the line end; Pos moves past it.
+inline bool ScanInt(std::string_view s, size_t& pos, long long& v, long long lo, long long hi) {
+    size_t e = pos;
+    while (e < s.size() && s[e] != ' ') ++e;
+    if (!ParseInt(s.substr(pos, e - pos), v, lo, hi)) return false;
+    pos = e;
+    return true;
+}
+
 bool ParseHeader(std::string_view line, Header& h) {
     size_t pos = 0;
-    Token t;
-    if (!NextToken(line, pos, t) || t.Quoted || !ParseInt(t.View, h.StyleNo)) return false;
-    if (!SkipSpace(line, pos) || !NextToken(line, pos, t) || t.Quoted ||
-        !ParseInt(t.View, h.LineCount, 0, INT32_MAX))
-        return false;
+    if (!ScanInt(line, pos, h.StyleNo, INT32_MIN, INT32_MAX)) return false;
+    if (!SkipSpace(line, pos) || !ScanInt(line, pos, h.LineCount, 0, INT32_MAX)) return false;
     if (!SkipSpace(line, pos) || !NextToken(line, pos, h.Para)) return false;
-    if (!SkipSpace(line, pos) || !NextToken(line, pos, t) || t.Quoted ||
-        !ParseInt(t.View, h.Options, 0, 15))
-        return false;
-    if (!SkipSpace(line, pos) || !NextToken(line, pos, t) || t.Quoted ||
-        !ParseInt(t.View, h.Mode, 0, 2))
-        return false;
+    if (!SkipSpace(line, pos) || !ScanInt(line, pos, h.Options, 0, 15)) return false;
+    if (!SkipSpace(line, pos) || !ScanInt(line, pos, h.Mode, 0, 2)) return false;
     if (!SkipSpace(line, pos) || !NextToken(line, pos, h.Tag)) return false;
     h.Extra.clear();
     if (pos < line.size()) {

@@ -2,6 +2,8 @@
 
 #include "components/graphics/Bitmap32.h"
 #include "platform/codecs/ImageCodecs.h"
+#include "platform/controls/Clipbrd.h"
+#include "platform/testing/UserActions.h"
 #include "platform/graphics/Bitmap.h"
 #include "platform/graphics/Graphics.h"
 
@@ -134,4 +136,20 @@ TEST(Bitmap32Pictures, CanvasFollowsResizeAndNotifies) {
     EXPECT_EQ(b.Pixel(7, 2), 0xFF0000FFu);
     b.Font()->SetSize(14);
     EXPECT_EQ(b.Font()->Size(), 14);
+}
+
+TEST(Bitmap32Pictures, ThroughTheClipboard) {
+    epc::testing::ResetAll();
+    TBitmap32 b;
+    b.SetSize(3, 2);
+    b.Clear(0x40FF8000);
+    Clipboard()->Assign(&b);
+    EXPECT_TRUE(Clipboard()->HasFormat(CF_BITMAP));
+    TBitmap32 c;
+    c.Assign(Clipboard());
+    ASSERT_EQ(c.Width(), 3);
+    ASSERT_EQ(c.Height(), 2);
+    EXPECT_EQ(c.Pixel(2, 1) & 0x00FFFFFF, 0x00FF8000u);
+    EXPECT_EQ(AlphaComponent(c.Pixel(2, 1)), 255);  // drawn like any picture: opaque
+    epc::testing::ResetAll();
 }
