@@ -126,7 +126,7 @@ bool RenderGraphics(const std::string& dir) {
         view->SetCentered(true);
         epc::testing::Pump();
         bool saved = epc::testing::SavePng(epc::testing::ClientPixels(view),
-                                           dir + "/graphics32-layers.png");
+                                           dir + "/bitmap-layers.png");
         delete form;
         if (!saved) return false;
     }
@@ -145,9 +145,9 @@ bool RenderGraphics(const std::string& dir) {
                                  TRect(190, 70, 230, 110));
         sheet.FrameRect(x - 1, 9, x + tw + 1, 11 + th, clGray32);
     }
-    return SaveBitmap(sheet, dir + "/graphics32-thumbnails.png");
+    return SaveBitmap(sheet, dir + "/bitmap-thumbnails.png");
 }
 
-demo::DemoSection graphics32("30-graphics32", RenderGraphics);
+demo::DemoSection bitmapSection("30-bitmaps", RenderGraphics);
 
 }  // namespace
