@@ -324,6 +324,7 @@ void TCustomForm::Dispatch(TMessage& Message) {
 TApplication::TApplication(TComponent* AOwner) : TComponent(AOwner) {}
 
 TApplication::~TApplication() {
+    FHintWindow = nullptr;  // owned: freed with the other components
     if (IsWindow(FHandle)) DestroyWindow(FHandle);
 }
 
@@ -338,7 +339,9 @@ HWND TApplication::Handle() {
             if (w == 1) HintTimerExpired();
             else if (w == 2) {
                 StopHintTimer();
+                KillTimer(h, 2);
                 FHintShowing = false;
+                if (FHintWindow) FHintWindow->ReleaseHandle();
             }
             return 0;
         }
@@ -392,9 +395,11 @@ void TApplication::CancelHint() {
     FHintActive = false;
     FHintControl = nullptr;
     FShownHint = THintInfo();
+    if (FHintWindow) FHintWindow->ReleaseHandle();
 }
 
 void TApplication::ControlDestroyed(TControl* Control) {
+    if (Control == FHintWindow) FHintWindow = nullptr;
     if (FMouseControl == Control) FMouseControl = nullptr;
     if (FHintControl == Control || FShownHint.HintControl == Control) CancelHint();
 }
@@ -450,6 +455,18 @@ void TApplication::ActivateHint(TPoint CursorPos) {
     FHintActive = true;
     FHintShowing = true;
     FShownHint = info;
+    // A hint may ask for a window class of its own.
+    THintWindowClass make = info.HintWindowClass ? info.HintWindowClass : HintWindowClass;
+    if (FHintWindow && (info.HintWindowClass || !FHintWindow->HandleAllocated())) {
+        FreeComponent(FHintWindow);
+        FHintWindow = nullptr;
+    }
+    if (!FHintWindow) FHintWindow = make ? make(this) : new THintWindow(this);
+    if (FHintWindow) {
+        TRect r = FHintWindow->CalcHintRect(info.HintMaxWidth, info.HintStr, info.HintData);
+        OffsetRect(r, info.HintPos.X, info.HintPos.Y);
+        FHintWindow->ActivateHintData(r, info.HintStr, info.HintData);
+    }
     if (info.HideTimeout > 0) FHideTimer = SetTimer(Handle(), 2, uint32_t(info.HideTimeout));
 }
 
@@ -529,6 +546,11 @@ void TApplication::ShowException(const std::exception& E) {
 
 void TApplication::ResetForTesting() {
     CancelHint();
+    if (FHintWindow) {
+        FreeComponent(FHintWindow);
+        FHintWindow = nullptr;
+    }
+    HintWindowClass = nullptr;
     FMouseControl = nullptr;
     FTerminated = false;
     FExceptionCount = 0;

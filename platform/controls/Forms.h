@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/controls/Controls.h"
+#include "platform/controls/HintWindow.h"
 
 namespace epc {
 
@@ -125,6 +126,7 @@ struct THintInfo {
     int HideTimeout = 0;
     std::string HintStr;
     void* HintData = nullptr;
+    THintWindowClass HintWindowClass;  // empty: the application's hint window class
 };
 
 // ---- Help ------------------------------------------------------------------------------------
@@ -192,6 +194,9 @@ public:
     bool HintShowing() const { return FHintShowing; }
     const THintInfo& ShownHint() const { return FShownHint; }
     const std::string& Hint() const { return FHint; }
+    // The window showing the hint (null when none was shown yet).
+    THintWindow* HintWindow() const { return FHintWindow; }
+    THintWindowClass HintWindowClass;
     TNotifyEvent OnHint;
 
     // Messages and exceptions
@@ -247,6 +252,7 @@ private:
     bool FHintShowing = false;
     THintInfo FShownHint;
     std::string FHint;
+    THintWindow* FHintWindow = nullptr;
     UINT_PTR FHintTimer = 0;
     UINT_PTR FHideTimer = 0;
     bool FTerminated = false;

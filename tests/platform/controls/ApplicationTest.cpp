@@ -138,8 +138,17 @@ TEST_F(ControlTest, HintShowsAfterThePauseAndCancels) {
     EXPECT_EQ(Application->ShownHint().HintStr, "Short!");
     EXPECT_EQ(Application->ShownHint().HintControl, probe);
     EXPECT_EQ(Application->Hint(), "Long text");
+    // The hint window shows the text below the cursor in the info colours.
+    THintWindow* hw = Application->HintWindow();
+    ASSERT_NE(hw, nullptr);
+    EXPECT_TRUE(hw->IsHintShowing());
+    EXPECT_EQ(hw->Caption(), "Short!");
+    TPoint cursor = testing::ScreenPoint(probe, TPoint(20, 20));
+    EXPECT_EQ(hw->BoundsRect().TopLeft(), TPoint(cursor.X, cursor.Y + 20));
+    EXPECT_EQ(testing::PixelAt(hw, 1, 1), GetSysColor(COLOR_INFOBK));
     Application->CancelHint();
     EXPECT_FALSE(Application->HintShowing());
+    EXPECT_FALSE(hw->IsHintShowing());
     // The hide pause takes it away by itself.
     testing::MoveMouse(form, 200, 150);
     testing::MoveMouse(probe, 21, 21);
