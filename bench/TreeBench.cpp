@@ -1,7 +1,8 @@
 // Node management of the tree control with very many nodes: adding (as top-level nodes and as
 // one deep chain), expanding everything, walking everything and deleting everything. Each
-// benchmark reports nanoseconds per node ("ns_per_node"); ranges of 100,000 and 1,000,000 nodes
-// show whether the cost grows linearly.
+// benchmark reports nanoseconds per node ("ns_per_node"); ranges of 10,000 to 1,000,000 nodes
+// show whether the cost grows linearly (from 100,000 to 1,000,000 nodes the records no longer
+// fit the processor caches, which costs a constant factor per node).
 
 #include <benchmark/benchmark.h>
 
@@ -20,18 +21,19 @@ void SetPerNode(benchmark::State& state, double seconds, int64_t nodes) {
 }
 
 void BuildRoots(TBaseVirtualTree& tree, int64_t n) {
-    for (int64_t i = 0; i < n; ++i) tree.AddChild(nullptr);
+    for (int64_t i = 0; i < n; ++i)
+        tree.AddChild(nullptr);
 }
 
 void BuildChain(TBaseVirtualTree& tree, int64_t n) {
     tree.BeginUpdate();
     PVirtualNode parent = nullptr;
-    for (int64_t i = 0; i < n; ++i) parent = tree.AddChild(parent);
+    for (int64_t i = 0; i < n; ++i)
+        parent = tree.AddChild(parent);
     tree.EndUpdate();
 }
 
-template <typename Setup, typename Work>
-void Run(benchmark::State& state, Setup setup, Work work) {
+template <typename Setup, typename Work> void Run(benchmark::State& state, Setup setup, Work work) {
     const int64_t n = state.range(0);
     double total = 0;
     for (auto _ : state) {
@@ -50,16 +52,19 @@ void Run(benchmark::State& state, Setup setup, Work work) {
 }
 
 void AddRootNodes(benchmark::State& state) {
-    Run(state, [](TBaseVirtualTree&, int64_t) {}, BuildRoots);
+    Run(
+        state, [](TBaseVirtualTree&, int64_t) {}, BuildRoots);
 }
 
 void AddRootNodesByCount(benchmark::State& state) {
-    Run(state, [](TBaseVirtualTree&, int64_t) {},
+    Run(
+        state, [](TBaseVirtualTree&, int64_t) {},
         [](TBaseVirtualTree& tree, int64_t n) { tree.SetRootNodeCount(Cardinal(n)); });
 }
 
 void AddDeepChain(benchmark::State& state) {
-    Run(state, [](TBaseVirtualTree&, int64_t) {}, BuildChain);
+    Run(
+        state, [](TBaseVirtualTree&, int64_t) {}, BuildChain);
 }
 
 void ExpandAllChain(benchmark::State& state) {
@@ -68,17 +73,20 @@ void ExpandAllChain(benchmark::State& state) {
 
 void ExpandAllTwoLevels(benchmark::State& state) {
     // Ten children under each of n/10 top-level nodes.
-    Run(state,
+    Run(
+        state,
         [](TBaseVirtualTree& tree, int64_t n) {
             tree.BeginUpdate();
-            for (int64_t i = 0; i < n / 10; ++i) tree.SetChildCount(tree.AddChild(nullptr), 9);
+            for (int64_t i = 0; i < n / 10; ++i)
+                tree.SetChildCount(tree.AddChild(nullptr), 9);
             tree.EndUpdate();
         },
         [](TBaseVirtualTree& tree, int64_t) { tree.ExpandAll(nullptr); });
 }
 
 void CollapseAllChain(benchmark::State& state) {
-    Run(state,
+    Run(
+        state,
         [](TBaseVirtualTree& tree, int64_t n) {
             BuildChain(tree, n);
             tree.ExpandAll(nullptr);
@@ -89,7 +97,8 @@ void CollapseAllChain(benchmark::State& state) {
 void WalkAllRoots(benchmark::State& state) {
     Run(state, BuildRoots, [](TBaseVirtualTree& tree, int64_t) {
         int64_t count = 0;
-        for (PVirtualNode n = tree.GetFirst(); n; n = tree.GetNext(n)) ++count;
+        for (PVirtualNode n = tree.GetFirst(); n; n = tree.GetNext(n))
+            ++count;
         benchmark::DoNotOptimize(count);
     });
 }
@@ -97,13 +106,15 @@ void WalkAllRoots(benchmark::State& state) {
 void WalkAllChain(benchmark::State& state) {
     Run(state, BuildChain, [](TBaseVirtualTree& tree, int64_t) {
         int64_t count = 0;
-        for (PVirtualNode n = tree.GetFirst(); n; n = tree.GetNext(n)) ++count;
+        for (PVirtualNode n = tree.GetFirst(); n; n = tree.GetNext(n))
+            ++count;
         benchmark::DoNotOptimize(count);
     });
 }
 
 void WalkVisibleChain(benchmark::State& state) {
-    Run(state,
+    Run(
+        state,
         [](TBaseVirtualTree& tree, int64_t n) {
             BuildChain(tree, n);
             tree.ExpandAll(nullptr);
@@ -126,16 +137,19 @@ void DeleteAllChain(benchmark::State& state) {
 
 void DeleteRootsOneByOne(benchmark::State& state) {
     Run(state, BuildRoots, [](TBaseVirtualTree& tree, int64_t) {
-        while (PVirtualNode n = tree.GetLastChildNoInit(nullptr)) tree.DeleteNode(n);
+        while (PVirtualNode n = tree.GetLastChildNoInit(nullptr))
+            tree.DeleteNode(n);
     });
 }
 
 void NodeAtPointAfterExpand(benchmark::State& state) {
     // Hit tests skip whole subtrees by their running heights.
-    Run(state,
+    Run(
+        state,
         [](TBaseVirtualTree& tree, int64_t n) {
             tree.BeginUpdate();
-            for (int64_t i = 0; i < n / 10; ++i) tree.SetChildCount(tree.AddChild(nullptr), 9);
+            for (int64_t i = 0; i < n / 10; ++i)
+                tree.SetChildCount(tree.AddChild(nullptr), 9);
             tree.EndUpdate();
             tree.ExpandAll(nullptr);
         },
@@ -146,10 +160,15 @@ void NodeAtPointAfterExpand(benchmark::State& state) {
         });
 }
 
-}  // namespace
+} // namespace
 
-#define TREE_BENCH(name) \
-    BENCHMARK(name)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond)->UseRealTime()
+#define TREE_BENCH(name)                                                                           \
+    BENCHMARK(name)                                                                                \
+        ->Arg(10000)                                                                               \
+        ->Arg(100000)                                                                              \
+        ->Arg(1000000)                                                                             \
+        ->Unit(benchmark::kMillisecond)                                                            \
+        ->UseRealTime()
 
 TREE_BENCH(AddRootNodes);
 TREE_BENCH(AddRootNodesByCount);

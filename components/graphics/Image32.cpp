@@ -6,6 +6,7 @@
 #include "components/graphics/Transforms.h"
 #include "platform/controls/Forms.h"
 #include "platform/core/Arithmetic.h"
+#include "platform/streaming/PropertyRegistry.h"
 
 namespace epc {
 
@@ -454,6 +455,27 @@ void TCustomImage32::Dispatch(TMessage& Message) {
 }
 
 // ---- TCustomScrollView32 ----------------------------------------------------------------------
+
+namespace {
+// The view's own published properties (the framework's control properties come from its
+// classes); forms holding a view create it by name.
+const bool ScrollView32Registered = [] {
+    TPublished<TScrollView32>("TScrollView32", "TCustomControl")
+        .Boolean("AutoSize", &TScrollView32::AutoSize, &TScrollView32::SetAutoSize, false)
+        .Object("Bitmap", &TScrollView32::Bitmap)
+        .Boolean("Border", &TScrollView32::Border, &TScrollView32::SetBorder, true)
+        .Boolean("Centered", &TScrollView32::Centered, &TScrollView32::SetCentered, true)
+        .Boolean("ScrollBars", &TScrollView32::ScrollBars, &TScrollView32::SetScrollBars, true)
+        .Event("OnBitmapResize")
+        .Event("OnChange")
+        .Event("OnGDIOverlay")
+        .Event("OnInitStages")
+        .Event("OnPaintStage")
+        .Event("OnScroll");
+    RegisterClass<TScrollView32>("TScrollView32");
+    return true;
+}();
+}  // namespace
 
 TCustomScrollView32::TCustomScrollView32(TComponent* AOwner) : TCustomImage32(AOwner) {
     FScaleMode = smScale;

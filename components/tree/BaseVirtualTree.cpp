@@ -5,9 +5,9 @@
 
 #include <algorithm>
 #include <chrono>
-#include <thread>
 #include <cstdlib>
 #include <map>
+#include <thread>
 
 #include "components/tree/CheckImages.h"
 #include "components/tree/WorkerThread.h"
@@ -19,7 +19,8 @@ namespace epc {
 
 using namespace tree_options;
 
-// ---- Construction --------------------------------------------------------------------------------
+// ---- Construction
+// --------------------------------------------------------------------------------
 
 TBaseVirtualTree::TBaseVirtualTree(TComponent* AOwner) : TCustomControl(AOwner) {
     if (!TreeUnitState().Initialized) InitializeTreeUnit();
@@ -122,11 +123,13 @@ void TBaseVirtualTree::InterruptValidation() {
     }
     DoStateChange({TVirtualTreeState::tsStopValidation});
     // The worker never validates a tree here, so this wait ends at once.
-    while (worker->CurrentTree() == this) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    while (worker->CurrentTree() == this)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
     DoStateChange({}, {TVirtualTreeState::tsStopValidation});
 }
 
-// ---- Control-level properties --------------------------------------------------------------------
+// ---- Control-level properties
+// --------------------------------------------------------------------
 
 void TBaseVirtualTree::SetBorderStyle(TBorderStyle value) {
     if (FBorderStyle == value) return;
@@ -136,11 +139,12 @@ void TBaseVirtualTree::SetBorderStyle(TBorderStyle value) {
 
 void TBaseVirtualTree::RedrawWindowWithFrame() {
     if (HandleAllocated())
-        RedrawWindow(Handle(), nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_NOERASE |
-                                                     RDW_NOCHILDREN);
+        RedrawWindow(Handle(), nullptr, nullptr,
+                     RDW_FRAME | RDW_INVALIDATE | RDW_NOERASE | RDW_NOCHILDREN);
 }
 
-// ---- Published property setters --------------------------------------------------------------------
+// ---- Published property setters
+// --------------------------------------------------------------------
 
 void TBaseVirtualTree::SetDefaultNodeHeight(Cardinal value) {
     if (value == 0) value = 18;
@@ -370,13 +374,14 @@ void TBaseVirtualTree::ChangeScale(int M, int D) {
 void TBaseVirtualTree::SetClipboardFormats(const TStringList* value) {
     FClipboardFormats->Clear();
     if (!value) return;
-    for (int i = 0; i < value->Count(); ++i) FClipboardFormats->Add(value->Strings(i));
+    for (int i = 0; i < value->Count(); ++i)
+        FClipboardFormats->Add(value->Strings(i));
 }
 
-// ---- Option reactions ------------------------------------------------------------------------------
+// ---- Option reactions
+// ------------------------------------------------------------------------------
 
-void TBaseVirtualTree::OptionsPaintChanged(TVTPaintOptions OldOptions,
-                                           TVTPaintOptions NewOptions) {
+void TBaseVirtualTree::OptionsPaintChanged(TVTPaintOptions OldOptions, TVTPaintOptions NewOptions) {
     if (Loading() || !HandleAllocated()) return;
     if (OldOptions.Contains(toThemeAware) != NewOptions.Contains(toThemeAware)) {
         // No theme library: the themed state stays off.
@@ -413,7 +418,8 @@ void TBaseVirtualTree::OptionsSelectionChanged(TVTSelectionOptions OldOptions,
 
 void TBaseVirtualTree::OptionsMiscChanged(TVTMiscOptions OldOptions, TVTMiscOptions NewOptions) {
     if (Loading() || !HandleAllocated()) return;
-    if (OldOptions.Contains(toCheckSupport) != NewOptions.Contains(toCheckSupport)) RequestRepaint();
+    if (OldOptions.Contains(toCheckSupport) != NewOptions.Contains(toCheckSupport))
+        RequestRepaint();
     if (!FComponentState.Contains(TComponentStateItem::csDesigning) &&
         OldOptions.Contains(toFullRepaintOnResize) != NewOptions.Contains(toFullRepaintOnResize))
         RecreateWnd();
@@ -497,7 +503,8 @@ void TBaseVirtualTree::ReadOldOptions(const std::vector<std::string>& identifier
     }
 }
 
-// ---- Loading and notifications ---------------------------------------------------------------------
+// ---- Loading and notifications
+// ---------------------------------------------------------------------
 
 void TBaseVirtualTree::Loaded() {
     TCustomControl::Loaded();
@@ -560,12 +567,14 @@ void TBaseVirtualTree::WndProc(TMessage& Message) {
             return;
         }
         break;
-    default: break;
+    default:
+        break;
     }
     TCustomControl::WndProc(Message);
 }
 
-// ---- Check states ----------------------------------------------------------------------------------
+// ---- Check states
+// ----------------------------------------------------------------------------------
 
 TCheckState TBaseVirtualTree::CheckState(PVirtualNode Node) const {
     return Node && Node != FRoot ? Node->CheckState : csUncheckedNormal;
@@ -593,8 +602,10 @@ bool TBaseVirtualTree::SetCheckState(PVirtualNode Node, TCheckState Value) {
 }
 
 namespace {
-inline bool IsCheckBoxType(TCheckType t) { return t == ctTriStateCheckBox || t == ctCheckBox; }
-}  // namespace
+inline bool IsCheckBoxType(TCheckType t) {
+    return t == ctTriStateCheckBox || t == ctCheckBox;
+}
+} // namespace
 
 bool TBaseVirtualTree::DoSetCheckState(PVirtualNode Node, TCheckState Value) {
     TCheckState oldState = Node->CheckState;
@@ -605,8 +616,7 @@ bool TBaseVirtualTree::DoSetCheckState(PVirtualNode Node, TCheckState Value) {
     if (Node->CheckType == ctRadioButton && NormalCheckState(Value) == csCheckedNormal) {
         // Radio siblings are unchecked directly, without asking them.
         for (PVirtualNode run = Node->Parent->FirstChild; run; run = run->NextSibling)
-            if (run != Node && run->CheckType == ctRadioButton)
-                run->CheckState = csUncheckedNormal;
+            if (run != Node && run->CheckType == ctRadioButton) run->CheckState = csUncheckedNormal;
         RequestRepaint();
     } else if (Node->CheckType == ctTriStateCheckBox && tracking && Node->ChildCount > 0) {
         TCheckState target = NormalCheckState(Value);
@@ -681,14 +691,19 @@ bool TBaseVirtualTree::CheckParentState(PVirtualNode Node, TCheckState NewState)
     return true;
 }
 
-// ---- Selection -------------------------------------------------------------------------------------
+// ---- Selection
+// -------------------------------------------------------------------------------------
 
 namespace {
 // Entries removed inside an update lock are marked by their lowest address bit until the
 // array is packed, so that the array stays sorted for the binary search.
-inline uintptr_t Addr(PVirtualNode n) { return reinterpret_cast<uintptr_t>(n) & ~uintptr_t(1); }
-inline bool Marked(PVirtualNode n) { return (reinterpret_cast<uintptr_t>(n) & 1) != 0; }
-}  // namespace
+inline uintptr_t Addr(PVirtualNode n) {
+    return reinterpret_cast<uintptr_t>(n) & ~uintptr_t(1);
+}
+inline bool Marked(PVirtualNode n) {
+    return (reinterpret_cast<uintptr_t>(n) & 1) != 0;
+}
+} // namespace
 
 bool TBaseVirtualTree::Selected(PVirtualNode Node) const {
     return Node && Node != FRoot && Node->States.Contains(nsSelected);
@@ -928,7 +943,8 @@ void TBaseVirtualTree::HandleDrawSelection(const TRect& OldRect, const TRect& Ne
     if (added || removed) Change(nullptr);
 }
 
-// ---- Focus ---------------------------------------------------------------------------------------
+// ---- Focus
+// ---------------------------------------------------------------------------------------
 
 void TBaseVirtualTree::SetFocusedNode(PVirtualNode Node) {
     PVirtualNode old = FFocusedNode;
@@ -949,7 +965,8 @@ void TBaseVirtualTree::SetFocusedColumn(TColumnIndex Value) {
     DoFocusChange(FFocusedNode, FFocusedColumn);
 }
 
-// ---- Change notification ---------------------------------------------------------------------------
+// ---- Change notification
+// ---------------------------------------------------------------------------
 
 void TBaseVirtualTree::Change(PVirtualNode Node) {
     if (IsUpdating()) {
@@ -978,8 +995,7 @@ void TBaseVirtualTree::StopTimer(UINT_PTR Id) {
 
 void TBaseVirtualTree::SetUpdateState(bool Updating) {
     // Painting is suspended while the tree is updating and its window is shown.
-    if (HandleAllocated() && Visible())
-        SendMessage(Handle(), WM_SETREDRAW, Updating ? 0 : 1, 0);
+    if (HandleAllocated() && Visible()) SendMessage(Handle(), WM_SETREDRAW, Updating ? 0 : 1, 0);
 }
 
 void TBaseVirtualTree::ChangeTimerElapsed() {
@@ -993,7 +1009,8 @@ void TBaseVirtualTree::StructureChangeTimerElapsed() {
         DoStructureChange(FLastStructureChangeNode, FLastStructureChangeReason);
 }
 
-// ---- Positions and line images ---------------------------------------------------------------------
+// ---- Positions and line images
+// ---------------------------------------------------------------------
 
 int TBaseVirtualTree::CompareNodePositions(PVirtualNode Node1, PVirtualNode Node2) {
     Assert(Node1 != nullptr && Node2 != nullptr, "Nodes must never be nil.");
@@ -1032,7 +1049,7 @@ bool HasVisiblePreviousSibling(PVirtualNode Node) {
         if (run->States.Contains(nsVisible)) return true;
     return false;
 }
-}  // namespace
+} // namespace
 
 int TBaseVirtualTree::DetermineLineImageAndSelectLevel(PVirtualNode Node,
                                                        std::vector<TVTLineType>& LineImage) {
@@ -1054,8 +1071,8 @@ int TBaseVirtualTree::DetermineLineImageAndSelectLevel(PVirtualNode Node,
         PVirtualNode run = Node->Parent;
         while (run->Parent != FRoot) {
             --index;
-            LineImage[index] = HasVisibleNextSibling(run) ? TVTLineType::ltTopDown
-                                                          : TVTLineType::ltNone;
+            LineImage[index] =
+                HasVisibleNextSibling(run) ? TVTLineType::ltTopDown : TVTLineType::ltNone;
             run = run->Parent;
         }
         if (showRoot)
@@ -1080,8 +1097,10 @@ int TBaseVirtualTree::NodeLineOffset(PVirtualNode Node, int ImageHeight) const {
     const int H = int(NodeHeight(Node));
     const int A = Node ? Node->Align : 50;
     switch (FNodeAlignment) {
-    case TVTNodeAlignment::naFromBottom: return H - A;
-    case TVTNodeAlignment::naFromTop: return A;
+    case TVTNodeAlignment::naFromBottom:
+        return H - A;
+    case TVTNodeAlignment::naFromTop:
+        return A;
     case TVTNodeAlignment::naProportional:
         break;
     }
@@ -1093,7 +1112,8 @@ int TBaseVirtualTree::NodeLineOffset(PVirtualNode Node, int ImageHeight) const {
     return MulDiv(H, A, 100);
 }
 
-// ---- Button glyphs and the line pattern ------------------------------------------------------------
+// ---- Button glyphs and the line pattern
+// ------------------------------------------------------------
 
 namespace {
 
@@ -1116,7 +1136,7 @@ void FillTriangle(TButtonGlyph& g, TPoint a, TPoint b, TPoint c, uint32_t color)
         }
 }
 
-}  // namespace
+} // namespace
 
 void TBaseVirtualTree::PrepareBitmaps(bool NeedButtons, bool NeedLines) {
     constexpr int S = TButtonGlyph::Size;
@@ -1136,15 +1156,20 @@ void TBaseVirtualTree::PrepareBitmaps(bool NeedButtons, bool NeedLines) {
                     for (int x = 0; x < S; ++x) {
                         uint32_t fill = transparent;
                         switch (FButtonFillMode) {
-                        case TVTButtonFillMode::fmTreeColor: fill = PixelOf(Color()); break;
-                        case TVTButtonFillMode::fmWindowColor: fill = PixelOf(clWindow); break;
+                        case TVTButtonFillMode::fmTreeColor:
+                            fill = PixelOf(Color());
+                            break;
+                        case TVTButtonFillMode::fmWindowColor:
+                            fill = PixelOf(clWindow);
+                            break;
                         case TVTButtonFillMode::fmShaded: {
                             // A soft vertical shade from white to a light grey.
                             int v = 255 - (y * 48) / (S - 1);
                             fill = 0xFF000000u | uint32_t(v) << 16 | uint32_t(v) << 8 | uint32_t(v);
                             break;
                         }
-                        case TVTButtonFillMode::fmTransparent: break;
+                        case TVTButtonFillMode::fmTransparent:
+                            break;
                         }
                         g->Pixels[size_t(y * S + x)] = fill;
                     }
@@ -1155,21 +1180,26 @@ void TBaseVirtualTree::PrepareBitmaps(bool NeedButtons, bool NeedLines) {
                     g->Pixels[size_t(i * S)] = frame;
                     g->Pixels[size_t(i * S + S - 1)] = frame;
                 }
-                for (int x = 2; x < S - 2; ++x) g->Pixels[size_t((S / 2) * S + x)] = sign;
+                for (int x = 2; x < S - 2; ++x)
+                    g->Pixels[size_t((S / 2) * S + x)] = sign;
             }
-            for (int y = 2; y < S - 2; ++y) FPlusGlyph.Pixels[size_t(y * S + S / 2)] = sign;
+            for (int y = 2; y < S - 2; ++y)
+                FPlusGlyph.Pixels[size_t(y * S + S / 2)] = sign;
         }
     }
     if (NeedLines) {
         switch (FLineStyle) {
-        case TVTLineStyle::lsSolid: FLinePattern.fill(0); break;
+        case TVTLineStyle::lsSolid:
+            FLinePattern.fill(0);
+            break;
         case TVTLineStyle::lsDotted:
         case TVTLineStyle::lsCustomStyle:
-            for (size_t i = 0; i < 8; ++i) FLinePattern[i] = (i % 2 == 0) ? 0xAA : 0x55;
+            for (size_t i = 0; i < 8; ++i)
+                FLinePattern[i] = (i % 2 == 0) ? 0xAA : 0x55;
             if (FLineStyle == TVTLineStyle::lsCustomStyle) DoGetLineStyle(FLinePattern);
             break;
         }
     }
 }
 
-}  // namespace epc
+} // namespace epc

@@ -18,30 +18,73 @@
 #include "components/tree/TreeUnit.h"
 #include "components/tree/VirtualTreeOptions.h"
 #include "components/tree/VirtualTreeTypes.h"
+#include "platform/controls/Controls.h"
 #include "platform/core/Classes.h"
 #include "platform/core/Color.h"
 #include "platform/core/Geometry.h"
 #include "platform/core/Streams.h"
 #include "platform/core/Threads.h"
-#include "platform/controls/Controls.h"
 #include "platform/graphics/Bitmap.h"
 
 namespace epc {
 
 // Tree states (their layout is private to the tree).
 enum class TVirtualTreeState : uint8_t {
-    tsCancelHintAnimation, tsChangePending, tsCheckPropagation, tsClearPending,
-    tsClipboardFlushing, tsCollapsing, tsCutPending, tsDrawSelecting, tsDrawSelPending,
-    tsEditing, tsEditPending, tsExpanding, tsHint, tsIncrementalSearching,
-    tsIncrementalSearchPending, tsIterating, tsKeyCheckPending, tsLeftButtonDown,
-    tsLeftDblClick, tsMouseCheckPending, tsMiddleButtonDown, tsMiddleDblClick, tsNeedScale,
-    tsNeedRootCountUpdate, tsOLEDragging, tsOLEDragPending, tsPainting, tsRightButtonDown,
-    tsRightDblClick, tsPopupMenuShown, tsScrolling, tsScrollPending, tsSizing,
-    tsStopValidation, tsStructureChangePending, tsSynchMode, tsThumbTracking, tsToggling,
-    tsUpdateHiddenChildrenNeeded, tsUpdating, tsUseCache, tsUserDragObject, tsUseThemes,
-    tsValidating, tsPreviouslySelectedLocked, tsValidationNeeded, tsVCLDragging,
-    tsVCLDragPending, tsVCLDragFinished, tsWheelPanning, tsWheelScrolling, tsWindowCreating,
-    tsToggleFocusedSelection, tsSelectionCompactPending, tsCopyPending
+    tsCancelHintAnimation,
+    tsChangePending,
+    tsCheckPropagation,
+    tsClearPending,
+    tsClipboardFlushing,
+    tsCollapsing,
+    tsCutPending,
+    tsDrawSelecting,
+    tsDrawSelPending,
+    tsEditing,
+    tsEditPending,
+    tsExpanding,
+    tsHint,
+    tsIncrementalSearching,
+    tsIncrementalSearchPending,
+    tsIterating,
+    tsKeyCheckPending,
+    tsLeftButtonDown,
+    tsLeftDblClick,
+    tsMouseCheckPending,
+    tsMiddleButtonDown,
+    tsMiddleDblClick,
+    tsNeedScale,
+    tsNeedRootCountUpdate,
+    tsOLEDragging,
+    tsOLEDragPending,
+    tsPainting,
+    tsRightButtonDown,
+    tsRightDblClick,
+    tsPopupMenuShown,
+    tsScrolling,
+    tsScrollPending,
+    tsSizing,
+    tsStopValidation,
+    tsStructureChangePending,
+    tsSynchMode,
+    tsThumbTracking,
+    tsToggling,
+    tsUpdateHiddenChildrenNeeded,
+    tsUpdating,
+    tsUseCache,
+    tsUserDragObject,
+    tsUseThemes,
+    tsValidating,
+    tsPreviouslySelectedLocked,
+    tsValidationNeeded,
+    tsVCLDragging,
+    tsVCLDragPending,
+    tsVCLDragFinished,
+    tsWheelPanning,
+    tsWheelScrolling,
+    tsWindowCreating,
+    tsToggleFocusedSelection,
+    tsSelectionCompactPending,
+    tsCopyPending
 };
 using TVirtualTreeStates = TSet<TVirtualTreeState>;
 
@@ -56,8 +99,8 @@ using TVTInitChildrenEvent =
 using TVTFreeNodeEvent = std::function<void(TBaseVirtualTree*, PVirtualNode Node)>;
 using TVTChangeEvent = std::function<void(TBaseVirtualTree*, PVirtualNode Node)>;
 using TVTChangingEvent = std::function<void(TBaseVirtualTree*, PVirtualNode Node, bool& Allowed)>;
-using TVTCheckChangingEvent = std::function<void(TBaseVirtualTree*, PVirtualNode Node,
-                                                 TCheckState& NewState, bool& Allowed)>;
+using TVTCheckChangingEvent =
+    std::function<void(TBaseVirtualTree*, PVirtualNode Node, TCheckState& NewState, bool& Allowed)>;
 using TVTStructureChangeEvent =
     std::function<void(TBaseVirtualTree*, PVirtualNode Node, TChangeReason Reason)>;
 using TVTUpdatingEvent = std::function<void(TBaseVirtualTree*, TVTUpdateState State)>;
@@ -73,23 +116,20 @@ using TVTStateChangeEvent =
     std::function<void(TBaseVirtualTree*, TVirtualTreeStates Enter, TVirtualTreeStates Leave)>;
 using TVTScrollEvent = std::function<void(TBaseVirtualTree*, int DeltaX, int DeltaY)>;
 using TVTGetCursorEvent = std::function<void(TBaseVirtualTree*, TCursor& Cursor)>;
-using TVTGetImageEvent =
-    std::function<void(TBaseVirtualTree*, PVirtualNode Node, TVTImageKind Kind,
-                       TColumnIndex Column, bool& Ghosted, int& ImageIndex)>;
+using TVTGetImageEvent = std::function<void(TBaseVirtualTree*, PVirtualNode Node, TVTImageKind Kind,
+                                            TColumnIndex Column, bool& Ghosted, int& ImageIndex)>;
 using TVTHotNodeChangeEvent =
     std::function<void(TBaseVirtualTree*, PVirtualNode OldNode, PVirtualNode NewNode)>;
-using TVTIncrementalSearchEvent =
-    std::function<void(TBaseVirtualTree*, PVirtualNode Node, const std::u16string& SearchText,
-                       int& Result)>;
-using TVTNodeCopyingEvent = std::function<void(TBaseVirtualTree*, PVirtualNode Node,
-                                               PVirtualNode Target, bool& Allowed)>;
+using TVTIncrementalSearchEvent = std::function<void(
+    TBaseVirtualTree*, PVirtualNode Node, const std::u16string& SearchText, int& Result)>;
+using TVTNodeCopyingEvent =
+    std::function<void(TBaseVirtualTree*, PVirtualNode Node, PVirtualNode Target, bool& Allowed)>;
 using TVTNodeMovingEvent = TVTNodeCopyingEvent;
 using TVTSaveNodeEvent = std::function<void(TBaseVirtualTree*, PVirtualNode Node, TStream& Stream)>;
-using TVTKeyActionEvent = std::function<void(TBaseVirtualTree*, Word& CharCode,
-                                             TShiftState& Shift, bool& DoDefault)>;
-using TVTPopupEvent =
-    std::function<void(TBaseVirtualTree*, PVirtualNode Node, TColumnIndex Column, TPoint P,
-                       bool& AskParent, TPopupMenu*& PopupMenu)>;
+using TVTKeyActionEvent =
+    std::function<void(TBaseVirtualTree*, Word& CharCode, TShiftState& Shift, bool& DoDefault)>;
+using TVTPopupEvent = std::function<void(TBaseVirtualTree*, PVirtualNode Node, TColumnIndex Column,
+                                         TPoint P, bool& AskParent, TPopupMenu*& PopupMenu)>;
 using TVTBackgroundPaintEvent =
     std::function<void(TBaseVirtualTree*, TCanvas* TargetCanvas, TRect R, bool& Handled)>;
 using TVTEditChangingEvent =
@@ -242,8 +282,7 @@ public:
     Cardinal AllocateInternalDataArea(Cardinal Size);
 
     // ---- Node management ---------------------------------------------------------------------
-    PVirtualNode InsertNodeAt(PVirtualNode Node, TVTNodeAttachMode Mode,
-                              void* UserData = nullptr);
+    PVirtualNode InsertNodeAt(PVirtualNode Node, TVTNodeAttachMode Mode, void* UserData = nullptr);
     PVirtualNode AddChild(PVirtualNode Parent, void* UserData = nullptr) {
         return InsertNodeAt(Parent, TVTNodeAttachMode::amAddChildLast, UserData);
     }
@@ -263,8 +302,7 @@ public:
     void BeginUpdate() { LockUpdates(); }
     void EndUpdate() { UnlockUpdates(); }
     void* NodeUserData(PVirtualNode Node) const;
-    template <typename T>
-    T* NodeData(PVirtualNode Node) const {
+    template <typename T> T* NodeData(PVirtualNode Node) const {
         return static_cast<T*>(NodeUserData(Node));
     }
     Cardinal NodeLevel(PVirtualNode Node) const;
@@ -506,8 +544,8 @@ public:
     virtual bool DoExpanding(PVirtualNode Node);
     virtual int DoCompare(PVirtualNode Node1, PVirtualNode Node2, TColumnIndex Column);
     virtual void DoFocusChange(PVirtualNode Node, TColumnIndex Column);
-    virtual bool DoFocusChanging(PVirtualNode OldNode, PVirtualNode NewNode,
-                                 TColumnIndex OldColumn, TColumnIndex NewColumn);
+    virtual bool DoFocusChanging(PVirtualNode OldNode, PVirtualNode NewNode, TColumnIndex OldColumn,
+                                 TColumnIndex NewColumn);
     virtual bool DoCanEdit(PVirtualNode Node, TColumnIndex Column);
     virtual void DoCancelEdit() {}
     virtual bool DoEndEdit() { return true; }
@@ -524,14 +562,13 @@ public:
     // Drop effect from the source, the modifier keys and the allowed effects.
     static constexpr uint32_t DROPEFFECT_NONE = 0, DROPEFFECT_COPY = 1, DROPEFFECT_MOVE = 2,
                               DROPEFFECT_LINK = 4;
-    virtual uint32_t SuggestDropEffect(const TObject* Source, bool Shift, bool Ctrl,
-                                       TPoint Pt, uint32_t AllowedEffects);
+    virtual uint32_t SuggestDropEffect(const TObject* Source, bool Shift, bool Ctrl, TPoint Pt,
+                                       uint32_t AllowedEffects);
 
     // Hooks the option objects call back.
     void OptionsPaintChanged(TVTPaintOptions OldOptions, TVTPaintOptions NewOptions);
     void OptionsAutoChanged(TVTAutoOptions OldOptions, TVTAutoOptions NewOptions);
-    void OptionsSelectionChanged(TVTSelectionOptions OldOptions,
-                                 TVTSelectionOptions NewOptions);
+    void OptionsSelectionChanged(TVTSelectionOptions OldOptions, TVTSelectionOptions NewOptions);
     void OptionsMiscChanged(TVTMiscOptions OldOptions, TVTMiscOptions NewOptions);
     void ScrollBarsChanged();
     void ColorsChanged(int Index);
@@ -543,9 +580,7 @@ public:
     virtual void InvalidateToBottom(PVirtualNode Node);
     virtual void UpdateScrollBars(bool DoRepaint) {}
     void RedrawWindowWithFrame();
-    virtual bool ScrollIntoView(PVirtualNode Node, bool Center, bool Horizontally) {
-        return false;
-    }
+    virtual bool ScrollIntoView(PVirtualNode Node, bool Center, bool Horizontally) { return false; }
     virtual void InvalidatePositionCache();
     // The column carrying the tree structure (no column while there is no header).
     virtual TColumnIndex MainColumn() const { return NoColumn; }
@@ -658,7 +693,7 @@ private:
     TColumnIndex FFocusedColumn = NoColumn;
     PVirtualNode FRangeAnchor = nullptr;
     int FLastSelectionLevel = -1;
-    std::vector<PVirtualNode> FSelection;  // sorted by address; nil entries await packing
+    std::vector<PVirtualNode> FSelection; // sorted by address; nil entries await packing
     PVirtualNode FCurrentHotNode = nullptr;
     PVirtualNode FDropTargetNode = nullptr;
     PVirtualNode FLastChangedNode = nullptr;
@@ -681,4 +716,4 @@ constexpr size_t AlignToPointer(size_t n) {
     return (n + sizeof(void*) - 1) / sizeof(void*) * sizeof(void*);
 }
 
-}  // namespace epc
+} // namespace epc

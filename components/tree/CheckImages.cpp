@@ -4,8 +4,8 @@
 #include <map>
 #include <mutex>
 
-#include "platform/core/Exceptions.h"
 #include "platform/controls/Forms.h"
+#include "platform/core/Exceptions.h"
 #include "platform/gdi/Gdi.h"
 #include "platform/windows/Window.h"
 
@@ -13,7 +13,7 @@ namespace epc {
 
 namespace {
 
-constexpr uint32_t Transparent = 0xFFFF00FF;  // clFuchsia as a pixel
+constexpr uint32_t Transparent = 0xFFFF00FF; // clFuchsia as a pixel
 
 std::mutex gImagesLock;
 std::map<TCheckImageKind, std::unique_ptr<TBitmap>> gStrips;
@@ -29,9 +29,10 @@ struct TCell {
     void Set(int x, int y, uint32_t c) {
         if (x >= 0 && y >= 0 && x < Size && y < Size) Pixels[size_t(y * Size + x)] = c;
     }
-    void Fill(int x1, int y1, int x2, int y2, uint32_t c) {  // inclusive
+    void Fill(int x1, int y1, int x2, int y2, uint32_t c) { // inclusive
         for (int y = y1; y <= y2; ++y)
-            for (int x = x1; x <= x2; ++x) Set(x, y, c);
+            for (int x = x1; x <= x2; ++x)
+                Set(x, y, c);
     }
     void Frame(int x1, int y1, int x2, int y2, uint32_t c) {
         for (int x = x1; x <= x2; ++x) {
@@ -47,7 +48,8 @@ struct TCell {
         int dx = std::abs(x2 - x1), dy = -std::abs(y2 - y1);
         int sx = x1 < x2 ? 1 : -1, sy = y1 < y2 ? 1 : -1, err = dx + dy;
         while (true) {
-            for (int t = 0; t < thickness; ++t) Set(x1, y1 + t, c);
+            for (int t = 0; t < thickness; ++t)
+                Set(x1, y1 + t, c);
             if (x1 == x2 && y1 == y2) break;
             int e2 = 2 * err;
             if (e2 >= dy) {
@@ -71,24 +73,33 @@ struct TCell {
 struct TLook {
     uint32_t Frame, Fill, HotFrame, HotFill, PressedFill, DisabledFrame, DisabledFill, Mark,
         DisabledMark;
-    bool Tick;   // a tick rather than a check mark
-    bool Flat;   // a one-pixel frame without a shadow
+    bool Tick; // a tick rather than a check mark
+    bool Flat; // a one-pixel frame without a shadow
 };
 
 TLook LookOf(TCheckImageKind kind) {
     using K = TCheckImageKind;
     TLook look{0xFF808080, 0xFFFFFFFF, 0xFF3C7FB1, 0xFFE8F2FC, 0xFFC0C0C0, 0xFFA0A0A0,
-               0xFFF0F0F0, 0xFF000000, 0xFFA0A0A0, false, false};
+               0xFFF0F0F0, 0xFF000000, 0xFFA0A0A0, false,      false};
     switch (kind) {
-    case K::ckDarkCheck: look.Fill = 0xFFD4D0C8; look.Frame = 0xFF404040; break;
-    case K::ckLightTick: look.Tick = true; look.Mark = 0xFF008000; break;
+    case K::ckDarkCheck:
+        look.Fill = 0xFFD4D0C8;
+        look.Frame = 0xFF404040;
+        break;
+    case K::ckLightTick:
+        look.Tick = true;
+        look.Mark = 0xFF008000;
+        break;
     case K::ckDarkTick:
         look.Tick = true;
         look.Fill = 0xFFD4D0C8;
         look.Frame = 0xFF404040;
         look.Mark = 0xFF008000;
         break;
-    case K::ckFlat: look.Flat = true; look.Frame = 0xFF000000; break;
+    case K::ckFlat:
+        look.Flat = true;
+        look.Frame = 0xFF000000;
+        break;
     case K::ckXP:
         look.Flat = true;
         look.Frame = 0xFF1C5180;
@@ -96,7 +107,8 @@ TLook LookOf(TCheckImageKind kind) {
         look.HotFrame = 0xFFF8B330;
         look.Mark = 0xFF21A121;
         break;
-    default: break;
+    default:
+        break;
     }
     return look;
 }
@@ -104,9 +116,11 @@ TLook LookOf(TCheckImageKind kind) {
 enum TForm { fNormal, fHot, fPressed, fDisabled };
 
 void DrawBox(TCell& cell, const TLook& look, TForm form, int state /*0 un, 1 checked, 2 mixed*/) {
-    uint32_t frame = form == fHot ? look.HotFrame : form == fDisabled ? look.DisabledFrame : look.Frame;
-    uint32_t fill = form == fHot       ? look.HotFill
-                    : form == fPressed ? look.PressedFill
+    uint32_t frame = form == fHot        ? look.HotFrame
+                     : form == fDisabled ? look.DisabledFrame
+                                         : look.Frame;
+    uint32_t fill = form == fHot        ? look.HotFill
+                    : form == fPressed  ? look.PressedFill
                     : form == fDisabled ? look.DisabledFill
                                         : look.Fill;
     uint32_t mark = form == fDisabled ? look.DisabledMark : look.Mark;
@@ -132,9 +146,11 @@ void DrawBox(TCell& cell, const TLook& look, TForm form, int state /*0 un, 1 che
 }
 
 void DrawRadio(TCell& cell, const TLook& look, TForm form, bool checked) {
-    uint32_t frame = form == fHot ? look.HotFrame : form == fDisabled ? look.DisabledFrame : look.Frame;
-    uint32_t fill = form == fHot       ? look.HotFill
-                    : form == fPressed ? look.PressedFill
+    uint32_t frame = form == fHot        ? look.HotFrame
+                     : form == fDisabled ? look.DisabledFrame
+                                         : look.Frame;
+    uint32_t fill = form == fHot        ? look.HotFill
+                    : form == fPressed  ? look.PressedFill
                     : form == fDisabled ? look.DisabledFill
                                         : look.Fill;
     cell.Disc(7.5, 8.5, 6.0, frame);
@@ -158,7 +174,8 @@ void DrawButton(TCell& cell, TForm form) {
 void PutCell(TBitmap& strip, int index, const TCell& cell) {
     for (int y = 0; y < cell.Size; ++y) {
         auto* row = reinterpret_cast<uint32_t*>(strip.ScanLine(y));
-        for (int x = 0; x < cell.Size; ++x) row[index * cell.Size + x] = cell.Pixels[size_t(y * cell.Size + x)];
+        for (int x = 0; x < cell.Size; ++x)
+            row[index * cell.Size + x] = cell.Pixels[size_t(y * cell.Size + x)];
     }
 }
 
@@ -209,10 +226,17 @@ std::unique_ptr<TBitmap> SystemStrip(bool flat) {
         UINT flags = index < 9 ? DFCS_BUTTONRADIO : DFCS_BUTTONCHECK;
         if (index >= 17) flags |= DFCS_BUTTON3STATE | DFCS_INACTIVE;
         switch (index % 4) {
-        case 2: flags |= DFCS_HOT; break;
-        case 3: flags |= DFCS_PUSHED; break;
-        case 0: flags |= DFCS_INACTIVE; break;
-        default: break;
+        case 2:
+            flags |= DFCS_HOT;
+            break;
+        case 3:
+            flags |= DFCS_PUSHED;
+            break;
+        case 0:
+            flags |= DFCS_INACTIVE;
+            break;
+        default:
+            break;
         }
         if ((index >= 5 && index <= 8) || (index >= 13 && index <= 16)) flags |= DFCS_CHECKED;
         if (flat) flags |= DFCS_FLAT;
@@ -221,7 +245,8 @@ std::unique_ptr<TBitmap> SystemStrip(bool flat) {
         TCell cell(CheckImageSize);
         for (int y = 0; y < CheckImageSize; ++y) {
             auto* row = reinterpret_cast<uint32_t*>(cellBitmap.ScanLine(y));
-            for (int x = 0; x < CheckImageSize; ++x) cell.Pixels[size_t(y * CheckImageSize + x)] = row[x];
+            for (int x = 0; x < CheckImageSize; ++x)
+                cell.Pixels[size_t(y * CheckImageSize + x)] = row[x];
         }
         PutCell(*strip, index, cell);
     }
@@ -250,7 +275,8 @@ std::unique_ptr<TBitmap> DrawUtilities() {
     return strip;
 }
 
-// ---- Cursors ---------------------------------------------------------------------------------------
+// ---- Cursors
+// ---------------------------------------------------------------------------------------
 
 const std::vector<std::string> kCursorNames = {
     "VT_HEADERSPLIT", "VT_MOVEALL", "VT_MOVEEW", "VT_MOVENS", "VT_MOVEN",  "VT_MOVES",
@@ -297,7 +323,7 @@ std::unique_ptr<TBitmap> DrawCursor(const std::string& name) {
                 if (d <= 3.5 && d >= 2.5) c.Set(x, y, 0xFF000000);
                 if (d < 1.2) c.Set(x, y, 0xFF000000);
             }
-        std::string dir = name.substr(7);  // after "VT_MOVE"
+        std::string dir = name.substr(7); // after "VT_MOVE"
         auto has = [&](char ch) { return dir == "ALL" || dir.find(ch) != std::string::npos; };
         bool ew = dir == "EW", ns = dir == "NS";
         bool diagonal = dir.size() == 2 && !ew && !ns;
@@ -314,19 +340,24 @@ std::unique_ptr<TBitmap> DrawCursor(const std::string& name) {
     auto bitmap = std::make_unique<TBitmap>(32, 32, pf32bit);
     for (int y = 0; y < 32; ++y) {
         auto* row = reinterpret_cast<uint32_t*>(bitmap->ScanLine(y));
-        for (int x = 0; x < 32; ++x) row[x] = c.Pixels[size_t(y * 32 + x)];
+        for (int x = 0; x < 32; ++x)
+            row[x] = c.Pixels[size_t(y * 32 + x)];
     }
     return bitmap;
 }
 
-}  // namespace
+} // namespace
 
 std::unique_ptr<TBitmap> MakeCheckImageStrip(TCheckImageKind kind) {
     switch (kind) {
-    case TCheckImageKind::ckCustom: return nullptr;
-    case TCheckImageKind::ckSystem: return SystemStrip(false);
-    case TCheckImageKind::ckSystemFlat: return SystemStrip(true);
-    default: return DrawnStrip(kind);
+    case TCheckImageKind::ckCustom:
+        return nullptr;
+    case TCheckImageKind::ckSystem:
+        return SystemStrip(false);
+    case TCheckImageKind::ckSystemFlat:
+        return SystemStrip(true);
+    default:
+        return DrawnStrip(kind);
     }
 }
 
@@ -383,6 +414,8 @@ TBitmap* TreeCursorImage(const std::string& name) {
     return it == gCursors.end() ? nullptr : it->second.get();
 }
 
-const std::vector<std::string>& TreeCursorNames() { return kCursorNames; }
+const std::vector<std::string>& TreeCursorNames() {
+    return kCursorNames;
+}
 
-}  // namespace epc
+} // namespace epc

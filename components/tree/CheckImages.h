@@ -42,4 +42,4 @@ const std::vector<std::string>& TreeCursorNames();
 void CreateTreeImages();
 void FreeTreeImages();
 
-}  // namespace epc
+} // namespace epc

@@ -16,10 +16,10 @@ int TextWidth(HDC DC, const char16_t* text, int count) {
     return size.cx;
 }
 
-}  // namespace
+} // namespace
 
 std::u16string ShortenString(HDC DC, const std::u16string& S, int Width, bool RTL) {
-    (void)RTL;  // the ellipsis follows the text in both reading orders
+    (void)RTL; // the ellipsis follows the text in both reading orders
     if (Width <= 0 || S.empty()) return S;
     if (TextWidth(DC, S.data(), int(S.size())) <= Width) return S;
     static const std::u16string ellipsis = u"...";
@@ -85,8 +85,8 @@ void DrawTextLinesW(HDC DC, const std::u16string& Text, TRect& Bounds, UINT Form
     }
 }
 
-void AlphaBlend(HDC Source, HDC Destination, const TRect& R, const TPoint& Target,
-                TBlendMode Mode, int ConstantAlpha, int Bias) {
+void AlphaBlend(HDC Source, HDC Destination, const TRect& R, const TPoint& Target, TBlendMode Mode,
+                int ConstantAlpha, int Bias) {
     if (R.IsEmpty()) return;
     HBITMAP dstBitmap = GetDCBitmap(Destination);
     Assert(dstBitmap != nullptr, "Alpha blending DC error: no bitmap available.");
@@ -104,8 +104,16 @@ void AlphaBlend(HDC Source, HDC Destination, const TRect& R, const TPoint& Targe
     int sx = R.Left, sy = R.Top, w = R.Width(), h = R.Height();
     int tx = Target.X, ty = Target.Y;
     auto clip = [&](int& s, int& t, int& len, int srcLimit, int dstLimit, bool hasSource) {
-        if (t < 0) { s -= t; len += t; t = 0; }
-        if (hasSource && s < 0) { t -= s; len += s; s = 0; }
+        if (t < 0) {
+            s -= t;
+            len += t;
+            t = 0;
+        }
+        if (hasSource && s < 0) {
+            t -= s;
+            len += s;
+            s = 0;
+        }
         len = std::min(len, dstLimit - t);
         if (hasSource) len = std::min(len, srcLimit - s);
     };
@@ -114,15 +122,23 @@ void AlphaBlend(HDC Source, HDC Destination, const TRect& R, const TPoint& Targe
     clip(sy, ty, h, src.Height, dst.Height, hasSource);
     if (w <= 0 || h <= 0) return;
     for (int row = 0; row < h; ++row) {
-        auto* d = reinterpret_cast<uint32_t*>(dst.Bits + size_t(ty + row) * size_t(dst.Stride)) + tx;
+        auto* d =
+            reinterpret_cast<uint32_t*>(dst.Bits + size_t(ty + row) * size_t(dst.Stride)) + tx;
         const uint32_t* s = nullptr;
         if (hasSource)
-            s = reinterpret_cast<const uint32_t*>(src.Bits + size_t(sy + row) * size_t(src.Stride)) +
+            s = reinterpret_cast<const uint32_t*>(src.Bits +
+                                                  size_t(sy + row) * size_t(src.Stride)) +
                 sx;
         switch (Mode) {
-        case TBlendMode::bmConstantAlpha: AlphaBlendLineConstant(s, d, w, ConstantAlpha, Bias); break;
-        case TBlendMode::bmPerPixelAlpha: AlphaBlendLinePerPixel(s, d, w, Bias); break;
-        case TBlendMode::bmMasterAlpha: AlphaBlendLineMaster(s, d, w, ConstantAlpha, Bias); break;
+        case TBlendMode::bmConstantAlpha:
+            AlphaBlendLineConstant(s, d, w, ConstantAlpha, Bias);
+            break;
+        case TBlendMode::bmPerPixelAlpha:
+            AlphaBlendLinePerPixel(s, d, w, Bias);
+            break;
+        case TBlendMode::bmMasterAlpha:
+            AlphaBlendLineMaster(s, d, w, ConstantAlpha, Bias);
+            break;
         case TBlendMode::bmConstantAlphaAndColor:
             AlphaBlendLineMasterAndColor(d, w, ConstantAlpha, uint32_t(Bias));
             break;
@@ -130,4 +146,4 @@ void AlphaBlend(HDC Source, HDC Destination, const TRect& R, const TPoint& Targe
     }
 }
 
-}  // namespace epc
+} // namespace epc

@@ -11,7 +11,9 @@
 
 namespace epc {
 
-void ShowError(const std::string& Msg, int HelpContext) { throw EVirtualTreeError(Msg, HelpContext); }
+void ShowError(const std::string& Msg, int HelpContext) {
+    throw EVirtualTreeError(Msg, HelpContext);
+}
 
 // ---- Unit set-up -------------------------------------------------------------------------------
 
@@ -34,9 +36,11 @@ struct TUnitFinalizer {
     ~TUnitFinalizer() { FinalizeTreeUnit(); }
 };
 
-}  // namespace
+} // namespace
 
-const TTreeUnitState& TreeUnitState() { return gUnit; }
+const TTreeUnitState& TreeUnitState() {
+    return gUnit;
+}
 
 void InitializeTreeUnit() {
     if (gUnit.Initialized) return;
@@ -54,8 +58,8 @@ void InitializeTreeUnit() {
     gUnit.CF_VRTF = RegisterTreeClipboardFormat("Rich Text Format");
     gUnit.CF_CSV = RegisterTreeClipboardFormat("CSV");
     if (!TClipboardFormatList::FindFormat("Virtual Tree Data"))
-        TClipboardFormatList::Add<TBaseVirtualTree>("Virtual Tree Data", gUnit.CF_VIRTUALTREE,
-                                                    50, "TBaseVirtualTree");
+        TClipboardFormatList::Add<TBaseVirtualTree>("Virtual Tree Data", gUnit.CF_VIRTUALTREE, 50,
+                                                    "TBaseVirtualTree");
     // Check-image strips, the utilities strip and the cursors, drawn in code.
     CreateTreeImages();
     // Made last, so that it is destroyed before the graphics layer the images live in.
@@ -68,7 +72,8 @@ void FinalizeTreeUnit() {
     gUnit = TTreeUnitState();
 }
 
-// ---- Clipboard-format registry ---------------------------------------------------------------------
+// ---- Clipboard-format registry
+// ---------------------------------------------------------------------
 
 uint32_t RegisterTreeClipboardFormat(const std::string& name) {
     return RegisterClipboardFormatA(name.c_str());
@@ -78,8 +83,9 @@ void TClipboardFormatList::AddEntry(TClipboardFormatEntry entry) {
     auto& reg = Registry();
     std::lock_guard<std::mutex> guard(reg.Lock);
     // Kept in priority order, smaller numbers first; equal priorities keep their order.
-    auto at = std::upper_bound(reg.Entries.begin(), reg.Entries.end(), entry.Priority,
-                               [](int p, const TClipboardFormatEntry& e) { return p < e.Priority; });
+    auto at =
+        std::upper_bound(reg.Entries.begin(), reg.Entries.end(), entry.Priority,
+                         [](int p, const TClipboardFormatEntry& e) { return p < e.Priority; });
     reg.Entries.insert(at, std::move(entry));
 }
 
@@ -114,12 +120,14 @@ void TClipboardFormatList::Clear() {
     reg.Entries.clear();
 }
 
-// ---- Free helpers ----------------------------------------------------------------------------------
+// ---- Free helpers
+// ----------------------------------------------------------------------------------
 
 TBaseVirtualTree* TreeFromNode(PVirtualNode Node) {
     Assert(Node != nullptr, "Node must not be nil.");
     // The hidden root's sibling links point to itself; its parent link holds the tree.
-    while (Node->NextSibling != Node) Node = Node->Parent;
+    while (Node->NextSibling != Node)
+        Node = Node->Parent;
     return reinterpret_cast<TBaseVirtualTree*>(Node->Parent);
 }
 
@@ -136,8 +144,10 @@ void QuickSort(std::vector<intptr_t>& TheArray, int L, int R) {
         int I = L, J = R;
         intptr_t P = TheArray[size_t(L + (R - L) / 2)];
         do {
-            while (TheArray[size_t(I)] < P) ++I;
-            while (TheArray[size_t(J)] > P) --J;
+            while (TheArray[size_t(I)] < P)
+                ++I;
+            while (TheArray[size_t(J)] > P)
+                --J;
             if (I <= J) {
                 std::swap(TheArray[size_t(I)], TheArray[size_t(J)]);
                 ++I;
@@ -158,7 +168,9 @@ void QuickSort(std::vector<intptr_t>& TheArray, int L, int R) {
 
 namespace {
 
-inline int Clamp255(int v) { return v < 0 ? 0 : (v > 255 ? 255 : v); }
+inline int Clamp255(int v) {
+    return v < 0 ? 0 : (v > 255 ? 255 : v);
+}
 
 inline uint32_t BlendPixel(uint32_t s, uint32_t t, int alpha, int bias) {
     uint32_t result = 0;
@@ -172,7 +184,7 @@ inline uint32_t BlendPixel(uint32_t s, uint32_t t, int alpha, int bias) {
     return result;
 }
 
-}  // namespace
+} // namespace
 
 void AlphaBlendLineConstant(const uint32_t* Source, uint32_t* Destination, int Count,
                             int ConstantAlpha, int Bias) {
@@ -199,4 +211,4 @@ void AlphaBlendLineMasterAndColor(uint32_t* Destination, int Count, int Constant
         Destination[i] = BlendPixel(Color, Destination[i], ConstantAlpha, 0);
 }
 
-}  // namespace epc
+} // namespace epc

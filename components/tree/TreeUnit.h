@@ -43,7 +43,7 @@ struct TTreeUnitState {
     bool Initialized = false;
     bool IsWin2K = false;
     bool IsWinXP = false;
-    bool NeedToUnitialize = false;  // the OLE start succeeded
+    bool NeedToUnitialize = false; // the OLE start succeeded
     uint32_t CF_VIRTUALTREE = 0;
     uint32_t CF_VTREFERENCE = 0;
     uint32_t CF_VRTF = 0;
@@ -81,8 +81,7 @@ public:
     template <typename T>
     static void Add(const std::string& description, uint32_t format, int priority,
                     const std::string& treeClassName) {
-        AddEntry({description, format, priority, treeClassName,
-                  [](const TBaseVirtualTree* tree) {
+        AddEntry({description, format, priority, treeClassName, [](const TBaseVirtualTree* tree) {
                       return dynamic_cast<const T*>(tree) != nullptr;
                   }});
     }
@@ -95,8 +94,8 @@ public:
         Add<T>("Rich Text Format Without Objects", unit.CF_VRTFNOOBJS, 84, className);
         Add<T>("Rich Text Format", unit.CF_VRTF, 85, className);
         Add<T>("CSV", unit.CF_CSV, 90, className);
-        Add<T>("Unicode text", 13, 95, className);  // CF_UNICODETEXT
-        Add<T>("Plain text", 1, 100, className);    // CF_TEXT
+        Add<T>("Unicode text", 13, 95, className); // CF_UNICODETEXT
+        Add<T>("Plain text", 1, 100, className);   // CF_TEXT
     }
     static const TClipboardFormatEntry* FindFormat(const std::string& description);
     static const TClipboardFormatEntry* FindFormat(uint32_t format);
@@ -127,10 +126,10 @@ void DrawTextLinesW(HDC DC, const std::u16string& Text, TRect& Bounds, UINT Form
 // ---- Alpha blending --------------------------------------------------------------------------
 
 enum class TBlendMode : uint8_t {
-    bmConstantAlpha,         // one alpha for every pixel
-    bmPerPixelAlpha,         // the source pixel's alpha
-    bmMasterAlpha,           // the source pixel's alpha scaled by the constant alpha
-    bmConstantAlphaAndColor  // the target alone, blended toward a colour (passed as Bias)
+    bmConstantAlpha,        // one alpha for every pixel
+    bmPerPixelAlpha,        // the source pixel's alpha
+    bmMasterAlpha,          // the source pixel's alpha scaled by the constant alpha
+    bmConstantAlphaAndColor // the target alone, blended toward a colour (passed as Bias)
 };
 
 // Row routines over B, G, R, A pixels. Each channel: target + (source - target) * alpha / 256
@@ -146,13 +145,12 @@ void AlphaBlendLineMasterAndColor(uint32_t* Destination, int Count, int Constant
 
 // Blends R of the source context's bitmap onto the target context's bitmap at Target. Both
 // contexts must hold a 32-bit bitmap. The rectangle is clipped to both bitmaps.
-void AlphaBlend(HDC Source, HDC Destination, const TRect& R, const TPoint& Target,
-                TBlendMode Mode, int ConstantAlpha, int Bias);
+void AlphaBlend(HDC Source, HDC Destination, const TRect& R, const TPoint& Target, TBlendMode Mode,
+                int ConstantAlpha, int Bias);
 
 // ---- Growing text buffers --------------------------------------------------------------------
 
-template <typename CharT>
-class TBasicBufferedString {
+template <typename CharT> class TBasicBufferedString {
 public:
     static constexpr size_t AllocIncrement = 4096;
 
@@ -173,24 +171,22 @@ private:
 using TBufferedString = TBasicBufferedString<char>;
 using TWideBufferedString = TBasicBufferedString<char16_t>;
 
-template <typename CharT>
-void TBasicBufferedString<CharT>::Grow(size_t needed) {
+template <typename CharT> void TBasicBufferedString<CharT>::Grow(size_t needed) {
     // One step (current size plus 4096) may be too small for a long text: repeat until it fits.
     size_t size = FBuffer.size();
-    while (size - FPosition < needed) size += size + AllocIncrement;
+    while (size - FPosition < needed)
+        size += size + AllocIncrement;
     FBuffer.resize(size);
 }
 
-template <typename CharT>
-void TBasicBufferedString<CharT>::Add(const CharT* S, size_t Length) {
+template <typename CharT> void TBasicBufferedString<CharT>::Add(const CharT* S, size_t Length) {
     if (Length == 0) return;
     if (FBuffer.size() - FPosition < Length) Grow(Length);
     std::copy(S, S + Length, FBuffer.begin() + std::ptrdiff_t(FPosition));
     FPosition += Length;
 }
 
-template <typename CharT>
-void TBasicBufferedString<CharT>::AddNewLine() {
+template <typename CharT> void TBasicBufferedString<CharT>::AddNewLine() {
     // 8-bit buffers keep 3 characters in reserve, 16-bit ones 5.
     const size_t reserve = sizeof(CharT) == 1 ? 3 : 5;
     if (FBuffer.size() - FPosition < reserve) Grow(reserve);
@@ -198,4 +194,4 @@ void TBasicBufferedString<CharT>::AddNewLine() {
     FBuffer[FPosition++] = CharT('\n');
 }
 
-}  // namespace epc
+} // namespace epc

@@ -25,9 +25,9 @@ void TBaseVirtualTree::DoFocusNode(PVirtualNode Node, bool Ask) {
             ToggleNode(FFocusedNode);
         InvalidateNode(FFocusedNode);
         if (!IsUpdating()) {
-            const bool buttonDown = FStates.ContainsAny(
-                {TVirtualTreeState::tsLeftButtonDown, TVirtualTreeState::tsMiddleButtonDown,
-                 TVirtualTreeState::tsRightButtonDown});
+            const bool buttonDown = FStates.ContainsAny({TVirtualTreeState::tsLeftButtonDown,
+                                                         TVirtualTreeState::tsMiddleButtonDown,
+                                                         TVirtualTreeState::tsRightButtonDown});
             ScrollIntoView(FFocusedNode,
                            FOptions->SelectionOptions().Contains(toCenterScrollIntoView) &&
                                !buttonDown,
@@ -99,9 +99,15 @@ void TBaseVirtualTree::DoGetLineStyle(std::array<uint8_t, 8>& Bits) {
     if (OnGetLineStyle) OnGetLineStyle(this, Bits);
 }
 
-std::string TBaseVirtualTree::DoGetNodeHint(PVirtualNode, TColumnIndex) { return Hint(); }
-std::string TBaseVirtualTree::DoGetNodeTooltip(PVirtualNode, TColumnIndex) { return Hint(); }
-int TBaseVirtualTree::DoGetNodeWidth(PVirtualNode, TColumnIndex) { return 0; }
+std::string TBaseVirtualTree::DoGetNodeHint(PVirtualNode, TColumnIndex) {
+    return Hint();
+}
+std::string TBaseVirtualTree::DoGetNodeTooltip(PVirtualNode, TColumnIndex) {
+    return Hint();
+}
+int TBaseVirtualTree::DoGetNodeWidth(PVirtualNode, TColumnIndex) {
+    return 0;
+}
 
 void TBaseVirtualTree::DoHotChange(PVirtualNode Old, PVirtualNode New) {
     if (OnHotChange) OnHotChange(this, Old, New);
@@ -263,18 +269,22 @@ int TBaseVirtualTree::GetCheckImage(PVirtualNode Node) {
         form = 2;
     else if (Node == FCurrentHotNode)
         form = 1;
-    const int kind = NormalCheckState(state) / 2;  // 0 unchecked, 1 checked, 2 mixed
+    const int kind = NormalCheckState(state) / 2; // 0 unchecked, 1 checked, 2 mixed
     switch (Node->CheckType) {
-    case ctRadioButton: return Radio[kind == 1 ? 1 : 0][form];
+    case ctRadioButton:
+        return Radio[kind == 1 ? 1 : 0][form];
     case ctCheckBox:
-    case ctTriStateCheckBox: return Box[kind][form];
-    case ctButton: return Button[form];
-    default: return -1;
+    case ctTriStateCheckBox:
+        return Box[kind][form];
+    case ctButton:
+        return Button[form];
+    default:
+        return -1;
     }
 }
 
-void TBaseVirtualTree::GetTextInfo(PVirtualNode Node, TColumnIndex Column, TFont* AFont,
-                                   TRect& R, std::u16string& Text) {
+void TBaseVirtualTree::GetTextInfo(PVirtualNode Node, TColumnIndex Column, TFont* AFont, TRect& R,
+                                   std::u16string& Text) {
     (void)Node;
     (void)Column;
     (void)Text;
@@ -297,4 +307,4 @@ uint32_t TBaseVirtualTree::SuggestDropEffect(const TObject* Source, bool Shift, 
     return result;
 }
 
-}  // namespace epc
+} // namespace epc

@@ -26,7 +26,9 @@ struct TEagerTotals {
 
 namespace {
 
-inline bool Has(PVirtualNode n, TVirtualNodeState s) { return n->States.Contains(s); }
+inline bool Has(PVirtualNode n, TVirtualNodeState s) {
+    return n->States.Contains(s);
+}
 
 // RAII form of LockUpdates/UnlockUpdates.
 struct TUpdateLock {
@@ -35,9 +37,10 @@ struct TUpdateLock {
     TBaseVirtualTree& Tree;
 };
 
-}  // namespace
+} // namespace
 
-// ---- Records ---------------------------------------------------------------------------------------
+// ---- Records
+// ---------------------------------------------------------------------------------------
 
 size_t TBaseVirtualTree::NodeRecordSize() const {
     size_t user = 0;
@@ -89,7 +92,8 @@ void* TBaseVirtualTree::NodeUserData(PVirtualNode Node) const {
     return Node->Data() + FTotalInternalDataSize;
 }
 
-// ---- Running totals ----------------------------------------------------------------------------------
+// ---- Running totals
+// ----------------------------------------------------------------------------------
 
 void TBaseVirtualTree::QueuePending(PVirtualNode Node) {
     if (!Node->FQueued) {
@@ -205,12 +209,14 @@ Cardinal TBaseVirtualTree::VisibleChildCount(PVirtualNode Node) const {
     return CountVisibleChildren(Node);
 }
 
-// ---- Simple node queries -----------------------------------------------------------------------------
+// ---- Simple node queries
+// -----------------------------------------------------------------------------
 
 Cardinal TBaseVirtualTree::NodeLevel(PVirtualNode Node) const {
     Cardinal level = 0;
     if (!Node || Node == FRoot) return 0;
-    for (PVirtualNode run = Node->Parent; run != FRoot; run = run->Parent) ++level;
+    for (PVirtualNode run = Node->Parent; run != FRoot; run = run->Parent)
+        ++level;
     return level;
 }
 
@@ -267,16 +273,16 @@ void TBaseVirtualTree::SetExpanded(PVirtualNode Node, bool Value) {
     if (Node && Node != FRoot && Has(Node, nsExpanded) != Value) ToggleNode(Node);
 }
 
-bool TBaseVirtualTree::IsVisible(PVirtualNode Node) const { return Node && Has(Node, nsVisible); }
+bool TBaseVirtualTree::IsVisible(PVirtualNode Node) const {
+    return Node && Has(Node, nsVisible);
+}
 
 void TBaseVirtualTree::SetVisible(PVirtualNode Node, bool Value) {
     if (!Node || Node == FRoot || Has(Node, nsVisible) == Value) return;
     TEagerTotals eager(*this);
     ++FStructureVersion;
     PVirtualNode parent = Node->Parent;
-    auto share = [&] {
-        return 1 + (Has(Node, nsExpanded) ? CountVisibleChildren(Node) : 0);
-    };
+    auto share = [&] { return 1 + (Has(Node, nsExpanded) ? CountVisibleChildren(Node) : 0); };
     if (Value) {
         Node->States.Include(nsVisible);
         if (IsNodeFullyVisible(Node)) FVisibleCount += share();
@@ -293,7 +299,9 @@ void TBaseVirtualTree::SetVisible(PVirtualNode Node, bool Value) {
     }
 }
 
-bool TBaseVirtualTree::Disabled(PVirtualNode Node) const { return Node && Has(Node, nsDisabled); }
+bool TBaseVirtualTree::Disabled(PVirtualNode Node) const {
+    return Node && Has(Node, nsDisabled);
+}
 
 void TBaseVirtualTree::SetDisabled(PVirtualNode Node, bool Value) {
     if (!Node || Node == FRoot || Has(Node, nsDisabled) == Value) return;
@@ -332,13 +340,15 @@ void TBaseVirtualTree::DetermineHiddenChildrenFlag(PVirtualNode Node) {
     Node->States.Set(nsAllChildrenHidden, allHidden);
 }
 
-// ---- Linking -------------------------------------------------------------------------------------------
+// ---- Linking
+// -------------------------------------------------------------------------------------------
 
 void TBaseVirtualTree::LinkNode(PVirtualNode Node, PVirtualNode Destination,
                                 TVTNodeAttachMode Mode) {
     PVirtualNode parent = nullptr;
     switch (Mode) {
-    case TVTNodeAttachMode::amNoWhere: return;
+    case TVTNodeAttachMode::amNoWhere:
+        return;
     case TVTNodeAttachMode::amInsertBefore: {
         parent = Destination->Parent;
         Node->Parent = parent;
@@ -350,7 +360,8 @@ void TBaseVirtualTree::LinkNode(PVirtualNode Node, PVirtualNode Destination,
             Node->PrevSibling->NextSibling = Node;
         else
             parent->FirstChild = Node;
-        for (PVirtualNode run = Destination; run; run = run->NextSibling) ++run->Index;
+        for (PVirtualNode run = Destination; run; run = run->NextSibling)
+            ++run->Index;
         break;
     }
     case TVTNodeAttachMode::amInsertAfter: {
@@ -364,7 +375,8 @@ void TBaseVirtualTree::LinkNode(PVirtualNode Node, PVirtualNode Destination,
             Node->NextSibling->PrevSibling = Node;
         else
             parent->LastChild = Node;
-        for (PVirtualNode run = Node; run; run = run->NextSibling) ++run->Index;
+        for (PVirtualNode run = Node; run; run = run->NextSibling)
+            ++run->Index;
         break;
     }
     case TVTNodeAttachMode::amAddChildFirst: {
@@ -377,7 +389,8 @@ void TBaseVirtualTree::LinkNode(PVirtualNode Node, PVirtualNode Destination,
         else
             parent->LastChild = Node;
         parent->FirstChild = Node;
-        for (PVirtualNode run = Node->NextSibling; run; run = run->NextSibling) ++run->Index;
+        for (PVirtualNode run = Node->NextSibling; run; run = run->NextSibling)
+            ++run->Index;
         break;
     }
     case TVTNodeAttachMode::amAddChildLast: {
@@ -444,7 +457,8 @@ void TBaseVirtualTree::UnlinkNode(PVirtualNode Node, bool KeepFocus, bool Reinde
     Node->NextSibling = nullptr;
 }
 
-// ---- Creating nodes ----------------------------------------------------------------------------------
+// ---- Creating nodes
+// ----------------------------------------------------------------------------------
 
 PVirtualNode TBaseVirtualTree::InsertNodeAt(PVirtualNode Node, TVTNodeAttachMode Mode,
                                             void* UserData) {
@@ -475,8 +489,7 @@ PVirtualNode TBaseVirtualTree::InsertNodeAt(PVirtualNode Node, TVTNodeAttachMode
         if (FOptions->AutoOptions().Contains(toAutoSort) && FSortColumn > InvalidColumn) {
             PVirtualNode sortParent =
                 (Mode == M::amInsertBefore || Mode == M::amInsertAfter) ? Node->Parent : Node;
-            SortTree(sortParent == FRoot ? nullptr : sortParent, FSortColumn, FSortDirection,
-                     true);
+            SortTree(sortParent == FRoot ? nullptr : sortParent, FSortColumn, FSortDirection, true);
         }
         UpdateScrollBars(true);
         InvalidateToBottom(Mode == M::amInsertBefore ? result : Node);
@@ -497,8 +510,7 @@ void TBaseVirtualTree::InitNode(PVirtualNode Node) {
     if (initStates.Contains(TVirtualNodeInitState::ivsSelected)) {
         if (InternalAddToSelection({Node}, false)) InvalidateNode(Node);
     }
-    if (initStates.Contains(TVirtualNodeInitState::ivsMultiline))
-        Node->States.Include(nsMultiline);
+    if (initStates.Contains(TVirtualNodeInitState::ivsMultiline)) Node->States.Include(nsMultiline);
     bool wantExpanded = initStates.Contains(TVirtualNodeInitState::ivsExpanded);
     if (wantExpanded != Has(Node, nsExpanded)) {
         if (wantExpanded)
@@ -572,7 +584,8 @@ void TBaseVirtualTree::SetChildCount(PVirtualNode Node, Cardinal NewChildCount) 
     StructureChange(Node == FRoot ? nullptr : Node, TChangeReason::crChildAdded);
 }
 
-// ---- Deleting nodes ------------------------------------------------------------------------------------
+// ---- Deleting nodes
+// ------------------------------------------------------------------------------------
 
 void TBaseVirtualTree::ForgetNode(PVirtualNode Node) {
     if (Node == FFocusedNode) {
@@ -611,7 +624,8 @@ void TBaseVirtualTree::DeleteSubtreeNodes(PVirtualNode Node) {
             run->States.Include(nsDeleting);
         }
         PVirtualNode parent = run->Parent;
-        PVirtualNode next = run->PrevSibling ? run->PrevSibling : (parent != Node ? parent : nullptr);
+        PVirtualNode next =
+            run->PrevSibling ? run->PrevSibling : (parent != Node ? parent : nullptr);
         if (run->PrevSibling) {
             run->PrevSibling->NextSibling = nullptr;
             parent->LastChild = run->PrevSibling;
@@ -673,7 +687,8 @@ void TBaseVirtualTree::RemoveNode(PVirtualNode Node, bool Reindex) {
     TEagerTotals eager(*this);
     PVirtualNode parent = Node->Parent;
     const bool parentClearing = Has(parent, nsClearing);
-    if (!parentClearing) StructureChange(parent == FRoot ? nullptr : parent, TChangeReason::crChildDeleted);
+    if (!parentClearing)
+        StructureChange(parent == FRoot ? nullptr : parent, TChangeReason::crChildDeleted);
     int oldOffsetX = FOffsetX, oldOffsetY = FOffsetY;
     if (!Has(Node, nsSelected)) {
         InvalidateToBottom(parent);
@@ -681,8 +696,7 @@ void TBaseVirtualTree::RemoveNode(PVirtualNode Node, bool Reindex) {
         InternalRemoveFromSelection(Node);
         if (!IsUpdating()) InvalidateToBottom(parent);
     }
-    if (FStates.Contains(TVirtualTreeState::tsHint))
-        DoStateChange({}, {TVirtualTreeState::tsHint});
+    if (FStates.Contains(TVirtualTreeState::tsHint)) DoStateChange({}, {TVirtualTreeState::tsHint});
     RemoveChildren(Node, false);
     UnlinkNode(Node, false, Reindex);
     ForgetNode(Node);
@@ -728,7 +742,8 @@ void TBaseVirtualTree::ClearNodes() {
     FOffsetY = 0;
 }
 
-// ---- Update lock ---------------------------------------------------------------------------------------
+// ---- Update lock
+// ---------------------------------------------------------------------------------------
 
 void TBaseVirtualTree::LockUpdates() {
     if (!Destroying()) {
@@ -796,7 +811,8 @@ void TBaseVirtualTree::StructureChange(PVirtualNode Node, TChangeReason Reason) 
     DoStructureChange(Node, Reason);
 }
 
-// ---- Expanding and collapsing ----------------------------------------------------------------------------
+// ---- Expanding and collapsing
+// ----------------------------------------------------------------------------
 
 void TBaseVirtualTree::ToggleNode(PVirtualNode Node) {
     Assert(Node != nullptr, "Node must not be nil.");
@@ -806,16 +822,15 @@ void TBaseVirtualTree::ToggleNode(PVirtualNode Node) {
 void TBaseVirtualTree::ToggleNodeImpl(PVirtualNode Node, int FullyVisibleHint) {
     if (Node == FRoot) return;
     ++FStructureVersion;
-    const bool fullyVisible = FullyVisibleHint >= 0 ? FullyVisibleHint != 0
-                                                    : IsNodeFullyVisible(Node);
+    const bool fullyVisible =
+        FullyVisibleHint >= 0 ? FullyVisibleHint != 0 : IsNodeFullyVisible(Node);
     if (Has(Node, nsExpanded)) {
         if (!DoCollapsing(Node)) return;
         if (fullyVisible) FVisibleCount -= CountVisibleChildren(Node);
         Node->States.Exclude(nsExpanded);
         AdjustTotalHeight(Node, Node->NodeHeight, false);
         DoCollapsed(Node);
-        if (FOptions->AutoOptions().Contains(toAutoFreeOnCollapse))
-            RemoveChildren(Node, false);
+        if (FOptions->AutoOptions().Contains(toAutoFreeOnCollapse)) RemoveChildren(Node, false);
     } else {
         if (!DoExpanding(Node)) return;
         if (Has(Node, nsHasChildren) && Node->ChildCount == 0) InitChildren(Node);
@@ -846,8 +861,7 @@ void TBaseVirtualTree::ExpandAll(PVirtualNode Node) {
         // has to walk up to find out whether its node is fully visible.
         std::vector<char> shown;
         PVirtualNode parent = start->Parent;
-        shown.push_back(parent == FRoot ||
-                        (Has(parent, nsExpanded) && IsNodeFullyVisible(parent)));
+        shown.push_back(parent == FRoot || (Has(parent, nsExpanded) && IsNodeFullyVisible(parent)));
         PVirtualNode run = start;
         while (true) {
             if (!Has(run, nsInitialized)) InitNode(run);
@@ -869,7 +883,8 @@ void TBaseVirtualTree::ExpandAll(PVirtualNode Node) {
     if (Node && Node != FRoot) {
         expandSubtree(Node);
     } else {
-        for (PVirtualNode run = GetFirst(); run; run = run->NextSibling) expandSubtree(run);
+        for (PVirtualNode run = GetFirst(); run; run = run->NextSibling)
+            expandSubtree(run);
     }
 }
 
@@ -881,8 +896,7 @@ void TBaseVirtualTree::CollapseAll(PVirtualNode Node) {
     auto collapseSubtree = [this](PVirtualNode start) {
         std::vector<char> shown;
         PVirtualNode parent = start->Parent;
-        shown.push_back(parent == FRoot ||
-                        (Has(parent, nsExpanded) && IsNodeFullyVisible(parent)));
+        shown.push_back(parent == FRoot || (Has(parent, nsExpanded) && IsNodeFullyVisible(parent)));
         PVirtualNode run = start;
         while (true) {
             while (run->FirstChild) {
@@ -892,8 +906,7 @@ void TBaseVirtualTree::CollapseAll(PVirtualNode Node) {
             while (true) {
                 PVirtualNode next = run->NextSibling;
                 PVirtualNode up = run->Parent;
-                if (Has(run, nsExpanded))
-                    ToggleNodeImpl(run, shown.back() && Has(run, nsVisible));
+                if (Has(run, nsExpanded)) ToggleNodeImpl(run, shown.back() && Has(run, nsVisible));
                 if (run == start) return;
                 if (next) {
                     run = next;
@@ -915,13 +928,15 @@ void TBaseVirtualTree::CollapseAll(PVirtualNode Node) {
     }
 }
 
-// ---- Sorting ---------------------------------------------------------------------------------------------
+// ---- Sorting
+// ---------------------------------------------------------------------------------------------
 
 void TBaseVirtualTree::MergeSortSiblings(PVirtualNode Parent, TColumnIndex Column,
                                          TSortDirection Direction) {
     std::vector<PVirtualNode> nodes;
     nodes.reserve(Parent->ChildCount);
-    for (PVirtualNode run = Parent->FirstChild; run; run = run->NextSibling) nodes.push_back(run);
+    for (PVirtualNode run = Parent->FirstChild; run; run = run->NextSibling)
+        nodes.push_back(run);
     const bool ascending = Direction == TSortDirection::sdAscending;
     // Stable: equal nodes keep their order in both directions.
     std::stable_sort(nodes.begin(), nodes.end(), [&](PVirtualNode a, PVirtualNode b) {
@@ -943,8 +958,8 @@ void TBaseVirtualTree::MergeSortSiblings(PVirtualNode Parent, TColumnIndex Colum
     }
 }
 
-void TBaseVirtualTree::SortTree(PVirtualNode Node, TColumnIndex Column,
-                                TSortDirection Direction, bool DoInit) {
+void TBaseVirtualTree::SortTree(PVirtualNode Node, TColumnIndex Column, TSortDirection Direction,
+                                bool DoInit) {
     InterruptValidation();
     if (!Node) Node = FRoot;
     if (DoInit && Node != FRoot && Has(Node, nsHasChildren) && Node->ChildCount == 0)
@@ -958,8 +973,8 @@ void TBaseVirtualTree::SortTree(PVirtualNode Node, TColumnIndex Column,
     RequestRepaint();
 }
 
-void TBaseVirtualTree::SortSubtree(PVirtualNode Node, TColumnIndex Column,
-                                   TSortDirection Direction, bool DoInit) {
+void TBaseVirtualTree::SortSubtree(PVirtualNode Node, TColumnIndex Column, TSortDirection Direction,
+                                   bool DoInit) {
     std::vector<PVirtualNode> pending{Node ? Node : FRoot};
     while (!pending.empty()) {
         PVirtualNode current = pending.back();
@@ -975,13 +990,16 @@ void TBaseVirtualTree::SortSubtree(PVirtualNode Node, TColumnIndex Column,
     }
 }
 
-// ---- Walkers ---------------------------------------------------------------------------------------------
+// ---- Walkers
+// ---------------------------------------------------------------------------------------------
 
 namespace {
 const char* const SHiddenRoot = "Node must not be the hidden root node.";
 }
 
-PVirtualNode TBaseVirtualTree::GetFirstNoInit() const { return FRoot->FirstChild; }
+PVirtualNode TBaseVirtualTree::GetFirstNoInit() const {
+    return FRoot->FirstChild;
+}
 
 PVirtualNode TBaseVirtualTree::GetFirst() {
     PVirtualNode result = FRoot->FirstChild;
@@ -1003,13 +1021,15 @@ PVirtualNode TBaseVirtualTree::GetFirstChild(PVirtualNode Node) {
 
 PVirtualNode TBaseVirtualTree::GetFirstInitialized() {
     PVirtualNode run = GetFirstNoInit();
-    while (run && !Has(run, nsInitialized)) run = GetNextNoInit(run);
+    while (run && !Has(run, nsInitialized))
+        run = GetNextNoInit(run);
     return run;
 }
 
 PVirtualNode TBaseVirtualTree::GetNextInitialized(PVirtualNode Node) {
     PVirtualNode run = GetNextNoInit(Node);
-    while (run && !Has(run, nsInitialized)) run = GetNextNoInit(run);
+    while (run && !Has(run, nsInitialized))
+        run = GetNextNoInit(run);
     return run;
 }
 
@@ -1017,7 +1037,8 @@ PVirtualNode TBaseVirtualTree::GetNextNoInit(PVirtualNode Node) const {
     if (!Node) return nullptr;
     Assert(Node != FRoot, SHiddenRoot);
     if (Node->FirstChild) return Node->FirstChild;
-    while (Node != FRoot && !Node->NextSibling) Node = Node->Parent;
+    while (Node != FRoot && !Node->NextSibling)
+        Node = Node->Parent;
     return Node == FRoot ? nullptr : Node->NextSibling;
 }
 
@@ -1048,7 +1069,8 @@ PVirtualNode TBaseVirtualTree::GetPreviousSibling(PVirtualNode Node) {
 
 PVirtualNode TBaseVirtualTree::GetLastNoInit(PVirtualNode Node) const {
     PVirtualNode run = (Node ? Node : FRoot)->LastChild;
-    while (run && run->LastChild) run = run->LastChild;
+    while (run && run->LastChild)
+        run = run->LastChild;
     return run;
 }
 
@@ -1079,7 +1101,8 @@ PVirtualNode TBaseVirtualTree::GetPreviousNoInit(PVirtualNode Node) const {
     Assert(Node != FRoot, SHiddenRoot);
     if (Node->PrevSibling) {
         PVirtualNode run = Node->PrevSibling;
-        while (run->LastChild) run = run->LastChild;
+        while (run->LastChild)
+            run = run->LastChild;
         return run;
     }
     return Node->Parent == FRoot ? nullptr : Node->Parent;
@@ -1104,7 +1127,8 @@ PVirtualNode TBaseVirtualTree::GetPrevious(PVirtualNode Node) {
 
 PVirtualNode TBaseVirtualTree::GetFirstVisibleNoInit() const {
     PVirtualNode run = FRoot->FirstChild;
-    while (run && !Has(run, nsVisible)) run = run->NextSibling;
+    while (run && !Has(run, nsVisible))
+        run = run->NextSibling;
     return RememberVisible(run);
 }
 
@@ -1118,7 +1142,8 @@ PVirtualNode TBaseVirtualTree::GetFirstVisibleChild(PVirtualNode Node) {
     if (!Node) Node = FRoot;
     if (Node != FRoot && !Has(Node, nsExpanded)) return nullptr;
     PVirtualNode run = Node->FirstChild;
-    while (run && !Has(run, nsVisible)) run = run->NextSibling;
+    while (run && !Has(run, nsVisible))
+        run = run->NextSibling;
     if (run && !Has(run, nsInitialized)) InitNode(run);
     return run;
 }
@@ -1127,7 +1152,8 @@ PVirtualNode TBaseVirtualTree::GetLastVisibleChildNoInit(PVirtualNode Node) cons
     if (!Node) Node = FRoot;
     if (Node != FRoot && !Has(Node, nsExpanded)) return nullptr;
     PVirtualNode run = Node->LastChild;
-    while (run && !Has(run, nsVisible)) run = run->PrevSibling;
+    while (run && !Has(run, nsVisible))
+        run = run->PrevSibling;
     return run;
 }
 
@@ -1228,7 +1254,8 @@ PVirtualNode TBaseVirtualTree::GetPreviousVisible(PVirtualNode Node) {
 PVirtualNode TBaseVirtualTree::GetNextVisibleSibling(PVirtualNode Node) {
     Assert(Node != nullptr && Node != FRoot, "Invalid parameter.");
     PVirtualNode run = Node->NextSibling;
-    while (run && !Has(run, nsVisible)) run = run->NextSibling;
+    while (run && !Has(run, nsVisible))
+        run = run->NextSibling;
     if (run && !Has(run, nsInitialized)) InitNode(run);
     return run;
 }
@@ -1236,7 +1263,8 @@ PVirtualNode TBaseVirtualTree::GetNextVisibleSibling(PVirtualNode Node) {
 PVirtualNode TBaseVirtualTree::GetPreviousVisibleSiblingNoInit(PVirtualNode Node) const {
     Assert(Node != nullptr && Node != FRoot, "Invalid parameter.");
     PVirtualNode run = Node->PrevSibling;
-    while (run && !Has(run, nsVisible)) run = run->PrevSibling;
+    while (run && !Has(run, nsVisible))
+        run = run->PrevSibling;
     return run;
 }
 
@@ -1249,14 +1277,16 @@ PVirtualNode TBaseVirtualTree::GetPreviousVisibleSibling(PVirtualNode Node) {
 PVirtualNode TBaseVirtualTree::GetFirstSelected() {
     if (SelectedCount() == 0) return nullptr;
     PVirtualNode run = GetFirstNoInit();
-    while (run && !Has(run, nsSelected)) run = GetNextNoInit(run);
+    while (run && !Has(run, nsSelected))
+        run = GetNextNoInit(run);
     return run;
 }
 
 PVirtualNode TBaseVirtualTree::GetNextSelected(PVirtualNode Node) {
     if (SelectedCount() == 0 || !Node) return nullptr;
     PVirtualNode run = GetNextNoInit(Node);
-    while (run && !Has(run, nsSelected)) run = GetNextNoInit(run);
+    while (run && !Has(run, nsSelected))
+        run = GetNextNoInit(run);
     return run;
 }
 
@@ -1265,7 +1295,8 @@ PVirtualNode TBaseVirtualTree::GetFirstCutCopy() {
         !FStates.Contains(TVirtualTreeState::tsCopyPending))
         return nullptr;
     PVirtualNode run = GetFirstNoInit();
-    while (run && !Has(run, nsCutOrCopy)) run = GetNextNoInit(run);
+    while (run && !Has(run, nsCutOrCopy))
+        run = GetNextNoInit(run);
     return run;
 }
 
@@ -1274,7 +1305,8 @@ PVirtualNode TBaseVirtualTree::GetNextCutCopy(PVirtualNode Node) {
                   !FStates.Contains(TVirtualTreeState::tsCopyPending)))
         return nullptr;
     PVirtualNode run = GetNextNoInit(Node);
-    while (run && !Has(run, nsCutOrCopy)) run = GetNextNoInit(run);
+    while (run && !Has(run, nsCutOrCopy))
+        run = GetNextNoInit(run);
     return run;
 }
 
@@ -1292,7 +1324,8 @@ std::vector<PVirtualNode> CollectNodes(PVirtualNode first, PVirtualNode root,
                 result.reserve(result.empty() ? 100 : result.size() + result.size() / 10);
             result.push_back(run);
             if (TopLevelOnly) {
-                while (run != root && !run->NextSibling) run = run->Parent;
+                while (run != root && !run->NextSibling)
+                    run = run->Parent;
                 run = run == root ? nullptr : run->NextSibling;
                 continue;
             }
@@ -1301,14 +1334,15 @@ std::vector<PVirtualNode> CollectNodes(PVirtualNode first, PVirtualNode root,
             run = run->FirstChild;
             continue;
         }
-        while (run != root && !run->NextSibling) run = run->Parent;
+        while (run != root && !run->NextSibling)
+            run = run->Parent;
         run = run == root ? nullptr : run->NextSibling;
     }
     result.shrink_to_fit();
     return result;
 }
 
-}  // namespace
+} // namespace
 
 std::vector<PVirtualNode> TBaseVirtualTree::SortedSelection(bool TopLevelOnly) {
     if (SelectedCount() == 0) return {};
@@ -1330,7 +1364,8 @@ void TBaseVirtualTree::IterateSubtree(PVirtualNode Node,
         PVirtualNode stop = nullptr;
         if (Node != FRoot) {
             PVirtualNode up = Node;
-            while (up != FRoot && !up->NextSibling) up = up->Parent;
+            while (up != FRoot && !up->NextSibling)
+                up = up->Parent;
             stop = up == FRoot ? nullptr : up->NextSibling;
         }
         while (run && run != stop && !abort) {
@@ -1344,7 +1379,8 @@ void TBaseVirtualTree::IterateSubtree(PVirtualNode Node,
     if (!wasIterating) DoStateChange({}, {TVirtualTreeState::tsIterating});
 }
 
-// ---- Positions ----------------------------------------------------------------------------------------
+// ---- Positions
+// ----------------------------------------------------------------------------------------
 
 PVirtualNode TBaseVirtualTree::NodeAtPoint(int X, int Y) {
     int top = 0;
@@ -1389,4 +1425,4 @@ int TBaseVirtualTree::NodeTop(PVirtualNode Node) {
     return int(top);
 }
 
-}  // namespace epc
+} // namespace epc

@@ -7,7 +7,9 @@ namespace epc {
 
 // ---- TCustomVirtualTreeOptions -----------------------------------------------------------------
 
-TPersistent* TCustomVirtualTreeOptions::GetOwner() const { return FOwner; }
+TPersistent* TCustomVirtualTreeOptions::GetOwner() const {
+    return FOwner;
+}
 
 void TCustomVirtualTreeOptions::SetPaintOptions(TVTPaintOptions value) {
     if (value == FPaintOptions) return;
@@ -49,9 +51,12 @@ void TCustomVirtualTreeOptions::AssignTo(TPersistent* Dest) {
     }
 }
 
-// ---- TScrollBarOptions ---------------------------------------------------------------------------
+// ---- TScrollBarOptions
+// ---------------------------------------------------------------------------
 
-TPersistent* TScrollBarOptions::GetOwner() const { return FOwner; }
+TPersistent* TScrollBarOptions::GetOwner() const {
+    return FOwner;
+}
 
 void TScrollBarOptions::SetAlwaysVisible(bool value) {
     if (value == FAlwaysVisible) return;
@@ -84,15 +89,17 @@ void TScrollBarOptions::Assign(TPersistent* Source) {
     }
 }
 
-// ---- TVTColors -------------------------------------------------------------------------------------
+// ---- TVTColors
+// -------------------------------------------------------------------------------------
 
 TVTColors::TVTColors(TBaseVirtualTree* AOwner)
-    : FOwner(AOwner),
-      FColors{clBtnShadow, clHighlight, clHighlight, clHighlight, clBtnFace, clBtnShadow,
-              clBtnFace,   clBtnFace,   clWindowText, clHighlight, clBtnFace, clHighlight,
-              clHighlight, clHighlight} {}
+    : FOwner(AOwner), FColors{clBtnShadow, clHighlight, clHighlight, clHighlight,  clBtnFace,
+                              clBtnShadow, clBtnFace,   clBtnFace,   clWindowText, clHighlight,
+                              clBtnFace,   clHighlight, clHighlight, clHighlight} {}
 
-TPersistent* TVTColors::GetOwner() const { return FOwner; }
+TPersistent* TVTColors::GetOwner() const {
+    return FOwner;
+}
 
 void TVTColors::SetColor(int index, TColor value) {
     if (index < 0 || index >= ColorCount || FColors[size_t(index)] == value) return;
@@ -109,7 +116,8 @@ void TVTColors::Assign(TPersistent* Source) {
     }
 }
 
-// ---- TClipboardFormats -----------------------------------------------------------------------------
+// ---- TClipboardFormats
+// -----------------------------------------------------------------------------
 
 TClipboardFormats::TClipboardFormats(TBaseVirtualTree* AOwner) : FOwner(AOwner) {
     SetSorted(true);
@@ -132,4 +140,4 @@ void TClipboardFormats::Insert(int Index, const std::string& S) {
         TStringList::Insert(Index, S);
 }
 
-}  // namespace epc
+} // namespace epc

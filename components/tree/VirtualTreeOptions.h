@@ -13,9 +13,20 @@
 namespace epc {
 
 enum class TVTPaintOption : uint8_t {
-    toHideFocusRect, toHideSelection, toHotTrack, toPopupMode, toShowBackground, toShowButtons,
-    toShowDropmark, toShowHorzGridLines, toShowRoot, toShowTreeLines, toShowVertGridLines,
-    toThemeAware, toUseBlendedImages, toGhostedIfUnfocused
+    toHideFocusRect,
+    toHideSelection,
+    toHotTrack,
+    toPopupMode,
+    toShowBackground,
+    toShowButtons,
+    toShowDropmark,
+    toShowHorzGridLines,
+    toShowRoot,
+    toShowTreeLines,
+    toShowVertGridLines,
+    toThemeAware,
+    toUseBlendedImages,
+    toGhostedIfUnfocused
 };
 using TVTPaintOptions = TSet<TVTPaintOption>;
 
@@ -23,22 +34,45 @@ enum class TVTAnimationOption : uint8_t { toAnimatedToggle };
 using TVTAnimationOptions = TSet<TVTAnimationOption>;
 
 enum class TVTAutoOption : uint8_t {
-    toAutoDropExpand, toAutoExpand, toAutoScroll, toAutoScrollOnExpand, toAutoSort,
-    toAutoSpanColumns, toAutoTristateTracking, toAutoHideButtons, toAutoDeleteMovedNodes,
-    toDisableAutoscrollOnFocus, toAutoChangeScale, toAutoFreeOnCollapse
+    toAutoDropExpand,
+    toAutoExpand,
+    toAutoScroll,
+    toAutoScrollOnExpand,
+    toAutoSort,
+    toAutoSpanColumns,
+    toAutoTristateTracking,
+    toAutoHideButtons,
+    toAutoDeleteMovedNodes,
+    toDisableAutoscrollOnFocus,
+    toAutoChangeScale,
+    toAutoFreeOnCollapse
 };
 using TVTAutoOptions = TSet<TVTAutoOption>;
 
 enum class TVTSelectionOption : uint8_t {
-    toDisableDrawSelection, toExtendedFocus, toFullRowSelect, toLevelSelectConstraint,
-    toMiddleClickSelect, toMultiSelect, toRightClickSelect, toSiblingSelectConstraint,
+    toDisableDrawSelection,
+    toExtendedFocus,
+    toFullRowSelect,
+    toLevelSelectConstraint,
+    toMiddleClickSelect,
+    toMultiSelect,
+    toRightClickSelect,
+    toSiblingSelectConstraint,
     toCenterScrollIntoView
 };
 using TVTSelectionOptions = TSet<TVTSelectionOption>;
 
 enum class TVTMiscOption : uint8_t {
-    toAcceptOLEDrop, toCheckSupport, toEditable, toFullRepaintOnResize, toGridExtensions,
-    toInitOnSave, toReportMode, toToggleOnDblClick, toWheelPanning, toReadOnly
+    toAcceptOLEDrop,
+    toCheckSupport,
+    toEditable,
+    toFullRepaintOnResize,
+    toGridExtensions,
+    toInitOnSave,
+    toReportMode,
+    toToggleOnDblClick,
+    toWheelPanning,
+    toReadOnly
 };
 using TVTMiscOptions = TSet<TVTMiscOption>;
 
@@ -48,12 +82,12 @@ using enum TVTAnimationOption;
 using enum TVTAutoOption;
 using enum TVTSelectionOption;
 using enum TVTMiscOption;
-}  // namespace tree_options
+} // namespace tree_options
 
 inline const TVTPaintOptions DefaultPaintOptions{
-    TVTPaintOption::toShowButtons, TVTPaintOption::toShowDropmark, TVTPaintOption::toShowRoot,
-    TVTPaintOption::toShowTreeLines, TVTPaintOption::toThemeAware,
-    TVTPaintOption::toUseBlendedImages};
+    TVTPaintOption::toShowButtons, TVTPaintOption::toShowDropmark,
+    TVTPaintOption::toShowRoot,    TVTPaintOption::toShowTreeLines,
+    TVTPaintOption::toThemeAware,  TVTPaintOption::toUseBlendedImages};
 inline const TVTAnimationOptions DefaultAnimationOptions{};
 inline const TVTAutoOptions DefaultAutoOptions{
     TVTAutoOption::toAutoDropExpand, TVTAutoOption::toAutoScrollOnExpand,
@@ -61,8 +95,7 @@ inline const TVTAutoOptions DefaultAutoOptions{
 inline const TVTSelectionOptions DefaultSelectionOptions{};
 inline const TVTMiscOptions DefaultMiscOptions{
     TVTMiscOption::toAcceptOLEDrop, TVTMiscOption::toFullRepaintOnResize,
-    TVTMiscOption::toInitOnSave, TVTMiscOption::toToggleOnDblClick,
-    TVTMiscOption::toWheelPanning};
+    TVTMiscOption::toInitOnSave, TVTMiscOption::toToggleOnDblClick, TVTMiscOption::toWheelPanning};
 
 class TCustomVirtualTreeOptions : public TPersistent {
 public:
@@ -134,11 +167,21 @@ private:
 class TVTColors : public TPersistent {
 public:
     enum Index : int {
-        DisabledColorIndex, DropMarkColorIndex, DropTargetColorIndex, FocusedSelectionColorIndex,
-        GridLineColorIndex, TreeLineColorIndex, UnfocusedSelectionColorIndex, BorderColorIndex,
-        HotColorIndex, FocusedSelectionBorderColorIndex, UnfocusedSelectionBorderColorIndex,
-        DropTargetBorderColorIndex, SelectionRectangleBlendColorIndex,
-        SelectionRectangleBorderColorIndex, ColorCount
+        DisabledColorIndex,
+        DropMarkColorIndex,
+        DropTargetColorIndex,
+        FocusedSelectionColorIndex,
+        GridLineColorIndex,
+        TreeLineColorIndex,
+        UnfocusedSelectionColorIndex,
+        BorderColorIndex,
+        HotColorIndex,
+        FocusedSelectionBorderColorIndex,
+        UnfocusedSelectionBorderColorIndex,
+        DropTargetBorderColorIndex,
+        SelectionRectangleBlendColorIndex,
+        SelectionRectangleBorderColorIndex,
+        ColorCount
     };
 
     explicit TVTColors(TBaseVirtualTree* AOwner);
@@ -162,9 +205,7 @@ public:
         return Color(UnfocusedSelectionBorderColorIndex);
     }
     TColor DropTargetBorderColor() const { return Color(DropTargetBorderColorIndex); }
-    TColor SelectionRectangleBlendColor() const {
-        return Color(SelectionRectangleBlendColorIndex);
-    }
+    TColor SelectionRectangleBlendColor() const { return Color(SelectionRectangleBlendColorIndex); }
     TColor SelectionRectangleBorderColor() const {
         return Color(SelectionRectangleBorderColorIndex);
     }
@@ -177,9 +218,7 @@ public:
     void SetUnfocusedSelectionColor(TColor v) { SetColor(UnfocusedSelectionColorIndex, v); }
     void SetBorderColor(TColor v) { SetColor(BorderColorIndex, v); }
     void SetHotColor(TColor v) { SetColor(HotColorIndex, v); }
-    void SetFocusedSelectionBorderColor(TColor v) {
-        SetColor(FocusedSelectionBorderColorIndex, v);
-    }
+    void SetFocusedSelectionBorderColor(TColor v) { SetColor(FocusedSelectionBorderColorIndex, v); }
     void SetUnfocusedSelectionBorderColor(TColor v) {
         SetColor(UnfocusedSelectionBorderColorIndex, v);
     }
@@ -214,4 +253,4 @@ private:
     TBaseVirtualTree* FOwner;
 };
 
-}  // namespace epc
+} // namespace epc

@@ -16,19 +16,19 @@ class TBaseVirtualTree;
 // ---- Node states ------------------------------------------------------------------------------
 
 enum class TVirtualNodeState : uint8_t {
-    nsInitialized,      // 0x0001 the init-node notification has run
-    nsChecking,         // 0x0002
-    nsCutOrCopy,        // 0x0004
-    nsDisabled,         // 0x0008
-    nsDeleting,         // 0x0010 freed together with its parent
-    nsExpanded,         // 0x0020
-    nsHasChildren,      // 0x0040
-    nsVisible,          // 0x0080
-    nsSelected,         // 0x0100
-    nsOwnsInitialData,  // 0x0200
-    nsAllChildrenHidden,  // 0x0400
-    nsClearing,         // 0x0800
-    nsMultiline         // 0x1000
+    nsInitialized,       // 0x0001 the init-node notification has run
+    nsChecking,          // 0x0002
+    nsCutOrCopy,         // 0x0004
+    nsDisabled,          // 0x0008
+    nsDeleting,          // 0x0010 freed together with its parent
+    nsExpanded,          // 0x0020
+    nsHasChildren,       // 0x0040
+    nsVisible,           // 0x0080
+    nsSelected,          // 0x0100
+    nsOwnsInitialData,   // 0x0200
+    nsAllChildrenHidden, // 0x0400
+    nsClearing,          // 0x0800
+    nsMultiline          // 0x1000
 };
 constexpr auto nsInitialized = TVirtualNodeState::nsInitialized;
 constexpr auto nsChecking = TVirtualNodeState::nsChecking;
@@ -49,7 +49,8 @@ struct TVirtualNodeStates {
     uint16_t Bits = 0;
     constexpr TVirtualNodeStates() = default;
     constexpr TVirtualNodeStates(std::initializer_list<TVirtualNodeState> states) {
-        for (auto s : states) Include(s);
+        for (auto s : states)
+            Include(s);
     }
     static constexpr uint16_t Bit(TVirtualNodeState s) { return uint16_t(1u << unsigned(s)); }
     constexpr bool Contains(TVirtualNodeState s) const { return (Bits & Bit(s)) != 0; }
@@ -71,7 +72,9 @@ enum TCheckState : uint8_t {
 };
 
 // The state without its pressed form.
-constexpr TCheckState NormalCheckState(TCheckState s) { return TCheckState(s & ~1u); }
+constexpr TCheckState NormalCheckState(TCheckState s) {
+    return TCheckState(s & ~1u);
+}
 
 enum TCheckType : uint8_t {
     ctNone = 0,
@@ -82,7 +85,14 @@ enum TCheckType : uint8_t {
 };
 
 enum class TCheckImageKind : uint8_t {
-    ckLightCheck, ckDarkCheck, ckLightTick, ckDarkTick, ckFlat, ckXP, ckCustom, ckSystem,
+    ckLightCheck,
+    ckDarkCheck,
+    ckLightTick,
+    ckDarkTick,
+    ckFlat,
+    ckXP,
+    ckCustom,
+    ckSystem,
     ckSystemFlat
 };
 
@@ -92,9 +102,9 @@ enum class TCheckImageKind : uint8_t {
 // fields in the same allocation. On 64-bit systems the links are 8 bytes each, so the fixed
 // part is larger than on 32-bit ones; NodeDataSize still counts only the user bytes.
 struct TVirtualNode {
-    Cardinal Index = 0;       // position among the siblings
-    Cardinal ChildCount = 0;  // direct children that exist
-    Word NodeHeight = 0;      // row height in pixels
+    Cardinal Index = 0;      // position among the siblings
+    Cardinal ChildCount = 0; // direct children that exist
+    Word NodeHeight = 0;     // row height in pixels
     TVirtualNodeStates States;
     Byte Align = 0;
     TCheckState CheckState = csUncheckedNormal;
@@ -122,7 +132,11 @@ constexpr size_t TreeNodeSize = sizeof(TVirtualNode);
 static_assert(sizeof(TVirtualNode) % sizeof(void*) == 0, "data areas start pointer-aligned");
 
 enum class TVTNodeAttachMode : uint8_t {
-    amNoWhere, amInsertBefore, amInsertAfter, amAddChildFirst, amAddChildLast
+    amNoWhere,
+    amInsertBefore,
+    amInsertAfter,
+    amAddChildFirst,
+    amAddChildLast
 };
 
 // Flags an init-node handler returns.
@@ -137,17 +151,27 @@ using TVirtualNodeInitStates = TSet<TVirtualNodeInitState>;
 
 // Reasons of a structure change.
 enum class TChangeReason : uint8_t {
-    crIgnore, crAccumulated, crChildAdded, crChildDeleted, crNodeAdded, crNodeCopied,
+    crIgnore,
+    crAccumulated,
+    crChildAdded,
+    crChildDeleted,
+    crNodeAdded,
+    crNodeCopied,
     crNodeMoved
 };
 
 // Values the updating notification carries.
-enum class TVTUpdateState : uint8_t {
-    usBegin, usBeginSynch, usSynch, usUpdate, usEnd, usEndSynch
-};
+enum class TVTUpdateState : uint8_t { usBegin, usBeginSynch, usSynch, usUpdate, usEnd, usEndSynch };
 
 enum class TVTLineType : uint8_t {
-    ltNone, ltBottomRight, ltTopDown, ltTopDownRight, ltRight, ltTopRight, ltLeft, ltLeftBottom
+    ltNone,
+    ltBottomRight,
+    ltTopDown,
+    ltTopDownRight,
+    ltRight,
+    ltTopRight,
+    ltLeft,
+    ltLeftBottom
 };
 
 enum class TVTNodeAlignment : uint8_t { naFromBottom, naFromTop, naProportional };
@@ -172,4 +196,4 @@ using TColumnIndex = int32_t;
 constexpr TColumnIndex NoColumn = -1;
 constexpr TColumnIndex InvalidColumn = -2;
 
-}  // namespace epc
+} // namespace epc

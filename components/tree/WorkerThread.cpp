@@ -8,15 +8,17 @@ namespace epc {
 
 namespace {
 std::unique_ptr<TWorkerThread> gWorker;
-std::unique_ptr<TEvent> gWorkEvent;  // auto-reset, signalled when work is queued
+std::unique_ptr<TEvent> gWorkEvent; // auto-reset, signalled when work is queued
 int gRefCount = 0;
-}  // namespace
+} // namespace
 
 // Made suspended and started once fully constructed, so the body never runs on a partly built
 // object.
 TWorkerThread::TWorkerThread() : TThread(true) {}
 
-TWorkerThread::~TWorkerThread() { TerminateAndWait(); }
+TWorkerThread::~TWorkerThread() {
+    TerminateAndWait();
+}
 
 void TWorkerThread::AddThreadReference() {
     if (gRefCount == 0) {
@@ -39,8 +41,12 @@ void TWorkerThread::ReleaseThreadReference(TBaseVirtualTree* Tree) {
     }
 }
 
-TWorkerThread* TWorkerThread::Instance() { return gWorker.get(); }
-int TWorkerThread::ReferenceCount() { return gRefCount; }
+TWorkerThread* TWorkerThread::Instance() {
+    return gWorker.get();
+}
+int TWorkerThread::ReferenceCount() {
+    return gRefCount;
+}
 
 void TWorkerThread::AddTree(TBaseVirtualTree* Tree) {
     Assert(Tree != nullptr, "Tree must not be nil.");
@@ -71,4 +77,4 @@ void TWorkerThread::ChangeTreeStates(uint64_t EnterStates, uint64_t LeaveStates)
     }
 }
 
-}  // namespace epc
+} // namespace epc

@@ -45,4 +45,4 @@ private:
 // Private message a tree receives with state changes from the worker.
 constexpr unsigned WM_CHANGESTATE = 0x8000 + 32;
 
-}  // namespace epc
+} // namespace epc

@@ -7,6 +7,7 @@
 #include "components/graphics/Layers.h"
 #include "platform/controls/Forms.h"
 #include "platform/core/Arithmetic.h"
+#include "platform/streaming/PropertyRegistry.h"
 #include "platform/testing/UserActions.h"
 
 using namespace epc;
@@ -355,4 +356,15 @@ TEST_F(Image32Test, CroppedLayersAndOverlays) {
     EXPECT_NE(dynamic_cast<TOverlayLayer*>(copy.Items(1)), nullptr);
     image->Layers()->ClearLayers();
     EXPECT_EQ(image->Layers()->Count(), 0);
+}
+
+TEST_F(Image32Test, ScrollViewIsCreatableByName) {
+    EXPECT_TRUE(IsClassRegistered("TScrollView32"));
+    auto* view = Make<TScrollView32>(100, 100);
+    EXPECT_EQ(GetObjectProp(view, "Bitmap"), view->Bitmap());
+    SetOrdProp(view, "Centered", 0);
+    EXPECT_FALSE(view->Centered());
+    SetOrdProp(view, "Border", 0);
+    EXPECT_FALSE(view->Border());
+    EXPECT_EQ(view->ClientWidth(), 100);  // recreated without its client edge
 }

@@ -25,7 +25,7 @@ struct CheckFixture : ::testing::Test {
     }
 };
 
-}  // namespace
+} // namespace
 
 TEST(TreeDefaults, ConstructorValues) {
     TBaseVirtualTree tree(nullptr);
@@ -42,7 +42,8 @@ TEST(TreeDefaults, ConstructorValues) {
     EXPECT_EQ(tree.NodeAlignment(), TVTNodeAlignment::naProportional);
     EXPECT_EQ(tree.LineStyle(), TVTLineStyle::lsDotted);
     EXPECT_EQ(tree.CheckImageKind(), TCheckImageKind::ckLightCheck);
-    EXPECT_EQ(tree.DragOperations(), (TDragOperations{TDragOperation::doCopy, TDragOperation::doMove}));
+    EXPECT_EQ(tree.DragOperations(),
+              (TDragOperations{TDragOperation::doCopy, TDragOperation::doMove}));
     EXPECT_EQ(tree.DragWidth(), 200);
     EXPECT_EQ(tree.DragHeight(), 350);
     EXPECT_EQ(tree.DefaultPasteMode(), M::amAddChildLast);
@@ -88,7 +89,7 @@ TEST(TreeSetters, ClampsAndSideEffects) {
     tree.SetDefaultNodeHeight(0);
     EXPECT_EQ(tree.DefaultNodeHeight(), 18u);
     tree.SetDefaultNodeHeight(25);
-    EXPECT_EQ(n->NodeHeight, 18);  // existing nodes keep their heights
+    EXPECT_EQ(n->NodeHeight, 18); // existing nodes keep their heights
     EXPECT_EQ(tree.AddChild(nullptr)->NodeHeight, 25);
     EXPECT_EQ(tree.RootTotalHeight(), 43u);
 
@@ -171,7 +172,7 @@ TEST(TreeOptions, ClipboardFormatsOnlyForRegisteredClass) {
     EXPECT_EQ(formats->Add("CSV"), -1);
     EXPECT_EQ(formats->Add("Unknown format"), -1);
     EXPECT_EQ(formats->Add("Virtual Tree Data"), 0);
-    EXPECT_EQ(formats->Add("Virtual Tree Data"), 0);  // no duplicates
+    EXPECT_EQ(formats->Add("Virtual Tree Data"), 0); // no duplicates
     EXPECT_EQ(formats->Count(), 1);
     EXPECT_EQ(RegisterTreeClipboardFormat("Virtual Tree Data"), TreeUnitState().CF_VIRTUALTREE);
     EXPECT_GE(TreeUnitState().CF_VIRTUALTREE, 0xC000u);
@@ -208,7 +209,7 @@ TEST_F(CheckFixture, ParentFollowsItsChildren) {
     PVirtualNode mid = Add(top, ctTriStateCheckBox);
     PVirtualNode a = Add(mid, ctCheckBox);
     PVirtualNode b = Add(mid, ctCheckBox);
-    Add(mid, ctRadioButton);  // not a check box: does not count
+    Add(mid, ctRadioButton); // not a check box: does not count
     tree.SetCheckState(a, csCheckedNormal);
     EXPECT_EQ(mid->CheckState, csMixedNormal);
     EXPECT_EQ(top->CheckState, csMixedNormal);
@@ -272,7 +273,7 @@ TEST(TreePositions, CompareNodePositions) {
     PVirtualNode b1 = tree.AddChild(b);
     PVirtualNode b2 = tree.AddChild(b);
     EXPECT_EQ(tree.CompareNodePositions(a, a), 0);
-    EXPECT_EQ(tree.CompareNodePositions(a1x, a), 1);   // first is the descendant
+    EXPECT_EQ(tree.CompareNodePositions(a1x, a), 1); // first is the descendant
     EXPECT_EQ(tree.CompareNodePositions(a, a1x), -1);
     EXPECT_LT(tree.CompareNodePositions(a1x, b1), 0);
     EXPECT_GT(tree.CompareNodePositions(b2, b1), 0);
@@ -352,12 +353,13 @@ TEST(TreeLines, ButtonGlyphsAndLinePattern) {
     EXPECT_NE(minus.Pixel(4, 2), sign);
     EXPECT_EQ(plus.Pixel(4, 2), sign);
     EXPECT_EQ(plus.Pixel(4, 6), sign);
-    EXPECT_EQ(plus.Pixel(0, 0), plus.Pixel(8, 8));  // frame
+    EXPECT_EQ(plus.Pixel(0, 0), plus.Pixel(8, 8)); // frame
 
     tree.SetButtonStyle(TVTButtonStyle::bsTriangle);
     auto countRow = [](const TButtonGlyph& g, int y) {
         int n = 0;
-        for (int x = 0; x < 9; ++x) n += g.Pixel(x, y) != 0xFFFF00FF;
+        for (int x = 0; x < 9; ++x)
+            n += g.Pixel(x, y) != 0xFFFF00FF;
         return n;
     };
     EXPECT_EQ(countRow(tree.MinusGlyph(), 2), 9);
@@ -437,23 +439,26 @@ TEST(TreeSorting, StableInBothDirections) {
     TBaseVirtualTree tree(nullptr);
     tree.SetNodeDataSize(sizeof(int));
     int keys[] = {2, 1, 2, 1, 3};
-    for (int k : keys) *tree.NodeData<int>(tree.AddChild(nullptr)) = k;
+    for (int k : keys)
+        *tree.NodeData<int>(tree.AddChild(nullptr)) = k;
     std::vector<PVirtualNode> original;
-    for (PVirtualNode n = tree.GetFirst(); n; n = tree.GetNextSibling(n)) original.push_back(n);
+    for (PVirtualNode n = tree.GetFirst(); n; n = tree.GetNextSibling(n))
+        original.push_back(n);
     tree.OnCompareNodes = [](TBaseVirtualTree* t, PVirtualNode a, PVirtualNode b, TColumnIndex,
                              int& r) { r = *t->NodeData<int>(a) - *t->NodeData<int>(b); };
     tree.SortTree(nullptr, NoColumn, TSortDirection::sdAscending);
     std::vector<PVirtualNode> sorted;
-    for (PVirtualNode n = tree.GetFirst(); n; n = tree.GetNextSibling(n)) sorted.push_back(n);
-    EXPECT_EQ(sorted, (std::vector<PVirtualNode>{original[1], original[3], original[0],
-                                                 original[2], original[4]}));
-    EXPECT_EQ(epc::testing::ChildIndices(tree.RootNode()),
-              (std::vector<Cardinal>{0, 1, 2, 3, 4}));
+    for (PVirtualNode n = tree.GetFirst(); n; n = tree.GetNextSibling(n))
+        sorted.push_back(n);
+    EXPECT_EQ(sorted, (std::vector<PVirtualNode>{original[1], original[3], original[0], original[2],
+                                                 original[4]}));
+    EXPECT_EQ(epc::testing::ChildIndices(tree.RootNode()), (std::vector<Cardinal>{0, 1, 2, 3, 4}));
     tree.SortTree(nullptr, NoColumn, TSortDirection::sdDescending);
     sorted.clear();
-    for (PVirtualNode n = tree.GetFirst(); n; n = tree.GetNextSibling(n)) sorted.push_back(n);
-    EXPECT_EQ(sorted, (std::vector<PVirtualNode>{original[4], original[0], original[2],
-                                                 original[1], original[3]}));
+    for (PVirtualNode n = tree.GetFirst(); n; n = tree.GetNextSibling(n))
+        sorted.push_back(n);
+    EXPECT_EQ(sorted, (std::vector<PVirtualNode>{original[4], original[0], original[2], original[1],
+                                                 original[3]}));
 }
 
 namespace {
@@ -461,7 +466,7 @@ class TTextTree : public TBaseVirtualTree {
 public:
     using TBaseVirtualTree::TBaseVirtualTree;
 };
-}  // namespace
+} // namespace
 
 TEST(TreeOptions, ClipboardFormatsFollowTheClassChain) {
     InitializeTreeUnit();
@@ -469,7 +474,7 @@ TEST(TreeOptions, ClipboardFormatsFollowTheClassChain) {
     TTextTree textTree(nullptr);
     TBaseVirtualTree plainTree(nullptr);
     EXPECT_GE(textTree.ClipboardFormats()->Add("CSV"), 0);
-    EXPECT_GE(textTree.ClipboardFormats()->Add("Virtual Tree Data"), 0);  // inherited class
+    EXPECT_GE(textTree.ClipboardFormats()->Add("Virtual Tree Data"), 0); // inherited class
     EXPECT_EQ(plainTree.ClipboardFormats()->Add("CSV"), -1);
     // By priority: the tree's own data first, plain text last.
     auto names = TClipboardFormatList::EnumerateFormats(&textTree);

@@ -21,7 +21,7 @@ uint32_t PixelAt(TBitmap& b, int x, int y) {
     return reinterpret_cast<uint32_t*>(b.ScanLine(y))[x];
 }
 
-}  // namespace
+} // namespace
 
 TEST(TreeText, ShortenString) {
     FixedCanvas c;

@@ -8,7 +8,9 @@ using K = TCheckImageKind;
 
 namespace {
 
-uint32_t Pixel(TBitmap* b, int x, int y) { return reinterpret_cast<uint32_t*>(b->ScanLine(y))[x]; }
+uint32_t Pixel(TBitmap* b, int x, int y) {
+    return reinterpret_cast<uint32_t*>(b->ScanLine(y))[x];
+}
 
 // Pixels of one cell that differ from the transparent colour.
 int Painted(TBitmap* strip, int index) {
@@ -27,7 +29,7 @@ bool SameCell(TBitmap* strip, int a, int b) {
     return true;
 }
 
-}  // namespace
+} // namespace
 
 TEST(TreeImages, StripsForEveryBuiltInKind) {
     InitializeTreeUnit();
@@ -40,11 +42,12 @@ TEST(TreeImages, StripsForEveryBuiltInKind) {
         for (int i = 0; i < CheckImageCount; ++i)
             EXPECT_EQ(Pixel(strip, i * CheckImageSize, 0), 0xFFFF00FFu)
                 << "the top-left pixel is the mask colour";
-        for (int i = 1; i < CheckImageCount; ++i) EXPECT_GT(Painted(strip, i), 20) << i;
+        for (int i = 1; i < CheckImageCount; ++i)
+            EXPECT_GT(Painted(strip, i), 20) << i;
         // Each state looks different from its neighbours.
-        EXPECT_FALSE(SameCell(strip, 9, 13));   // unchecked / checked box
-        EXPECT_FALSE(SameCell(strip, 13, 17));  // checked / mixed
-        EXPECT_FALSE(SameCell(strip, 1, 5));    // radio unchecked / checked
+        EXPECT_FALSE(SameCell(strip, 9, 13));  // unchecked / checked box
+        EXPECT_FALSE(SameCell(strip, 13, 17)); // checked / mixed
+        EXPECT_FALSE(SameCell(strip, 1, 5));   // radio unchecked / checked
     }
     EXPECT_FALSE(SameCell(CheckImageStrip(K::ckSystem), 13, 0) &&
                  SameCell(CheckImageStrip(K::ckSystemFlat), 13, 0));
@@ -72,7 +75,8 @@ TEST(TreeImages, CursorsAreDrawn) {
         EXPECT_EQ(cursor->Width(), 32);
         int opaque = 0;
         for (int y = 0; y < 32; ++y)
-            for (int x = 0; x < 32; ++x) opaque += (Pixel(cursor, x, y) >> 24) != 0;
+            for (int x = 0; x < 32; ++x)
+                opaque += (Pixel(cursor, x, y) >> 24) != 0;
         EXPECT_GT(opaque, 10) << name;
         EXPECT_EQ(Pixel(cursor, 0, 0) >> 24, 0u) << name;
     }

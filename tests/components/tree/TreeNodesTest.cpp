@@ -24,7 +24,7 @@ std::string AssertionText(const std::function<void()>& f) {
     return "";
 }
 
-}  // namespace
+} // namespace
 
 TEST_F(TreeFixture, InsertPositionsAndIndices) {
     PVirtualNode a = tree.InsertNodeAt(nullptr, M::amInsertAfter);
@@ -47,7 +47,7 @@ TEST_F(TreeFixture, InsertPositionsAndIndices) {
     EXPECT_EQ(a->LastChild, c1);
     EXPECT_EQ(ChildIndices(a), (std::vector<Cardinal>{0, 1}));
     EXPECT_TRUE(a->States.Contains(nsHasChildren));
-    EXPECT_TRUE(a->States.Contains(nsInitialized));  // initialised before children are added
+    EXPECT_TRUE(a->States.Contains(nsInitialized)); // initialised before children are added
 
     // Deleting with reindexing numbers the rest 0, 1, 2, ... again.
     tree.DeleteNode(before);
@@ -223,7 +223,8 @@ TEST(TreeTotals, DeepChainInsideLock) {
     TBaseVirtualTree tree(nullptr);
     tree.LockUpdates();
     PVirtualNode parent = nullptr;
-    for (int i = 0; i < 2000; ++i) parent = tree.AddChild(parent);
+    for (int i = 0; i < 2000; ++i)
+        parent = tree.AddChild(parent);
     tree.UnlockUpdates();
     EXPECT_EQ(tree.TotalCount(), 2000u);
     EXPECT_EQ(tree.RootNode()->FirstChild->TotalCount, 2000u);
@@ -255,11 +256,10 @@ TEST_F(TreeFixture, UpdateLockOrderAndDeferredNotifications) {
     tree.UnlockUpdates();
     EXPECT_EQ(tree.UpdateCount(), 1u);
     tree.UnlockUpdates();
-    tree.UnlockUpdates();  // one too many: stays at 0
+    tree.UnlockUpdates(); // one too many: stays at 0
     EXPECT_EQ(tree.UpdateCount(), 0u);
     EXPECT_EQ(log, (std::vector<std::string>{"updating 0", "updating 3", "updating 3",
-                                             "structure 4", "change", "updating 4",
-                                             "updating 4"}));
+                                             "structure 4", "change", "updating 4", "updating 4"}));
     log.clear();
     tree.AddChild(nullptr);
     EXPECT_EQ(log, (std::vector<std::string>{"structure 4"}));
@@ -326,8 +326,8 @@ TEST_F(TreeFixture, NodeAtPoint) {
     EXPECT_EQ(tree.NodeAtPointEx(0, 53, false, top), a1);
     EXPECT_EQ(tree.NodeAtPointEx(0, 54, false, top), b);
     EXPECT_EQ(top, 54);
-    EXPECT_EQ(tree.NodeAtPoint(0, 5 * 18), nullptr);  // below the last row
-    EXPECT_EQ(tree.NodeAtPoint(0, -5), a);             // above counts as the top
+    EXPECT_EQ(tree.NodeAtPoint(0, 5 * 18), nullptr); // below the last row
+    EXPECT_EQ(tree.NodeAtPoint(0, -5), a);           // above counts as the top
     tree.SetVisible(a0, false);
     EXPECT_EQ(tree.NodeAtPointEx(0, 20, false, top), a1);
     EXPECT_EQ(tree.NodeTop(b), 36);
@@ -344,23 +344,27 @@ TEST_F(TreeFixture, WalkersInitialiseAndCreateChildren) {
     tree.SetRootNodeCount(2);
     EXPECT_EQ(tree.TotalCount(), 2u);
     int walked = 0;
-    for (PVirtualNode n = tree.GetFirst(); n; n = tree.GetNext(n)) ++walked;
+    for (PVirtualNode n = tree.GetFirst(); n; n = tree.GetNext(n))
+        ++walked;
     EXPECT_EQ(walked, 6);
     EXPECT_EQ(initialised.size(), 6u);
     EXPECT_EQ(tree.TotalCount(), 6u);
     // Backwards over the same nodes.
     int back = 0;
-    for (PVirtualNode n = tree.GetLast(); n; n = tree.GetPrevious(n)) ++back;
+    for (PVirtualNode n = tree.GetLast(); n; n = tree.GetPrevious(n))
+        ++back;
     EXPECT_EQ(back, 6);
     EXPECT_EQ(AssertionText([&] { tree.GetNext(tree.RootNode()); }),
               "Node must not be the hidden root node.");
     // Visible walk: children of collapsed nodes are skipped.
     int visible = 0;
-    for (PVirtualNode n = tree.GetFirstVisible(); n; n = tree.GetNextVisible(n)) ++visible;
+    for (PVirtualNode n = tree.GetFirstVisible(); n; n = tree.GetNextVisible(n))
+        ++visible;
     EXPECT_EQ(visible, 2);
     tree.ExpandAll(nullptr);
     visible = 0;
-    for (PVirtualNode n = tree.GetLastVisible(); n; n = tree.GetPreviousVisible(n)) ++visible;
+    for (PVirtualNode n = tree.GetLastVisible(); n; n = tree.GetPreviousVisible(n))
+        ++visible;
     EXPECT_EQ(visible, 6);
     EXPECT_EQ(tree.VisibleCount(), 6u);
 }
@@ -391,10 +395,11 @@ TEST_F(TreeFixture, RemoveSelectedNodesReindexes) {
     tree.TreeOptions()->SetSelectionOptions(sel | toMultiSelect);
     tree.SetRootNodeCount(6);
     std::vector<PVirtualNode> nodes;
-    for (PVirtualNode n = tree.GetFirst(); n; n = tree.GetNextSibling(n)) nodes.push_back(n);
+    for (PVirtualNode n = tree.GetFirst(); n; n = tree.GetNextSibling(n))
+        nodes.push_back(n);
     PVirtualNode child = tree.AddChild(nodes[1]);
     tree.SetSelected(nodes[1], true);
-    tree.SetSelected(child, true);  // inside a selected node: goes with it
+    tree.SetSelected(child, true); // inside a selected node: goes with it
     tree.SetSelected(nodes[3], true);
     tree.SetSelected(nodes[4], true);
     EXPECT_EQ(tree.SortedSelection(true).size(), 3u);

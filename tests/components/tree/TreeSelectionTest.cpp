@@ -20,7 +20,7 @@ std::vector<Cardinal> SelectedIndices(TBaseVirtualTree& tree) {
     return result;
 }
 
-}  // namespace
+} // namespace
 
 TEST(TreeRectangleSelection, AddsRemovesAndToggles) {
     TWideTree tree(nullptr);
@@ -47,17 +47,18 @@ TEST(TreeClickSelection, RangesAndAnchor) {
     o->SetSelectionOptions(o->SelectionOptions() | toMultiSelect);
     tree.SetRootNodeCount(6);
     std::vector<PVirtualNode> n;
-    for (PVirtualNode r = tree.GetFirst(); r; r = tree.GetNextSibling(r)) n.push_back(r);
+    for (PVirtualNode r = tree.GetFirst(); r; r = tree.GetNextSibling(r))
+        n.push_back(r);
     tree.HandleClickSelection(nullptr, n[1], false, false);
     EXPECT_EQ(tree.RangeAnchor(), n[1]);
-    tree.HandleClickSelection(n[1], n[3], true, false);  // Shift: the range replaces
+    tree.HandleClickSelection(n[1], n[3], true, false); // Shift: the range replaces
     EXPECT_EQ(SelectedIndices(tree), (std::vector<Cardinal>{1, 2, 3}));
     tree.HandleClickSelection(n[3], n[0], true, false);
     EXPECT_EQ(SelectedIndices(tree), (std::vector<Cardinal>{0, 1}));
-    tree.HandleClickSelection(n[0], n[5], false, true);  // Ctrl: new anchor, toggle pending
+    tree.HandleClickSelection(n[0], n[5], false, true); // Ctrl: new anchor, toggle pending
     EXPECT_EQ(tree.RangeAnchor(), n[5]);
     EXPECT_TRUE(tree.TreeStates().Contains(TVirtualTreeState::tsToggleFocusedSelection));
-    tree.HandleClickSelection(n[5], n[3], true, true);  // Shift+Ctrl: the range is added
+    tree.HandleClickSelection(n[5], n[3], true, true); // Shift+Ctrl: the range is added
     EXPECT_EQ(SelectedIndices(tree), (std::vector<Cardinal>{0, 1, 3, 4, 5}));
 }
 
@@ -70,8 +71,8 @@ TEST(TreeSelection, ConstraintsAndDisabledNodes) {
     PVirtualNode b = tree.AddChild(nullptr);
     tree.SetDisabled(b, true);
     tree.SetSelected(a, true);
-    tree.SetSelected(a1, true);  // another level
-    tree.SetSelected(b, true);   // disabled
+    tree.SetSelected(a1, true); // another level
+    tree.SetSelected(b, true);  // disabled
     EXPECT_EQ(tree.SelectedCount(), 1u);
     // Inside an update lock removed entries wait for compaction and the walkers skip them.
     tree.LockUpdates();
@@ -87,7 +88,8 @@ TEST(TreeBackground, TilesWrapAroundThePicture) {
     TBitmap picture(4, 4, pf32bit);
     for (int y = 0; y < 4; ++y)
         for (int x = 0; x < 4; ++x)
-            reinterpret_cast<uint32_t*>(picture.ScanLine(y))[x] = 0xFF000000u | uint32_t(y * 16 + x);
+            reinterpret_cast<uint32_t*>(picture.ScanLine(y))[x] =
+                0xFF000000u | uint32_t(y * 16 + x);
     TPicture holder;
     holder.SetGraphic(&picture);
     tree.SetBackground(&holder);
@@ -99,8 +101,8 @@ TEST(TreeBackground, TilesWrapAroundThePicture) {
         return reinterpret_cast<uint32_t*>(target.ScanLine(y))[x] & 0xFF;
     };
     EXPECT_EQ(at(0, 0), 2u * 16 + 1);
-    EXPECT_EQ(at(3, 0), 2u * 16 + 0);  // wrapped to the picture's first column
-    EXPECT_EQ(at(0, 2), 0u * 16 + 1);  // wrapped to its first row
+    EXPECT_EQ(at(3, 0), 2u * 16 + 0); // wrapped to the picture's first column
+    EXPECT_EQ(at(0, 2), 0u * 16 + 1); // wrapped to its first row
     EXPECT_EQ(at(9, 9), ((9 + 2) % 4) * 16u + (9 + 1) % 4);
 }
 
@@ -118,7 +120,7 @@ TEST(TreeScrolling, TopNodeAndScale) {
     EXPECT_EQ(tree.TopNode(), child);
 
     tree.ChangeScale(3, 2);
-    EXPECT_EQ(tree.DefaultNodeHeight(), 18u);  // only with toAutoChangeScale
+    EXPECT_EQ(tree.DefaultNodeHeight(), 18u); // only with toAutoChangeScale
     auto* o = tree.TreeOptions();
     o->SetAutoOptions(o->AutoOptions() | toAutoChangeScale);
     tree.ChangeScale(3, 2);
@@ -132,7 +134,7 @@ TEST(TreeDispatchers, PopupMenuAsksParentsAndOtherDefaults) {
     PVirtualNode a1x = tree.AddChild(a1);
     EXPECT_FALSE(tree.HasPopupMenu(a1x, NoColumn, TPoint()));
     std::vector<PVirtualNode> asked;
-    auto* menu = reinterpret_cast<TPopupMenu*>(&tree);  // any non-nil menu
+    auto* menu = reinterpret_cast<TPopupMenu*>(&tree); // any non-nil menu
     tree.OnGetPopupMenu = [&](TBaseVirtualTree*, PVirtualNode node, TColumnIndex, TPoint,
                               bool& askParent, TPopupMenu*& result) {
         asked.push_back(node);
@@ -158,7 +160,8 @@ TEST(TreeLifetime, DestructionFreesNodesQuietly) {
         tree.OnInitNode = [](TBaseVirtualTree*, PVirtualNode, PVirtualNode,
                              TVirtualNodeInitStates&) {};
         tree.SetRootNodeCount(3);
-        for (PVirtualNode n = tree.GetFirst(); n; n = tree.GetNext(n)) {}
+        for (PVirtualNode n = tree.GetFirst(); n; n = tree.GetNext(n)) {
+        }
         tree.SetFocusedNode(tree.GetFirst());
         tree.SetSelected(tree.GetLast(), true);
         tree.OnFreeNode = [&](TBaseVirtualTree*, PVirtualNode) { ++freed; };

@@ -38,8 +38,9 @@ inline Cardinal CheckTotals(TBaseVirtualTree& tree) {
 // Indices of the children of a node, in sibling order.
 inline std::vector<Cardinal> ChildIndices(PVirtualNode parent) {
     std::vector<Cardinal> result;
-    for (PVirtualNode c = parent->FirstChild; c; c = c->NextSibling) result.push_back(c->Index);
+    for (PVirtualNode c = parent->FirstChild; c; c = c->NextSibling)
+        result.push_back(c->Index);
     return result;
 }
 
-}  // namespace epc::testing
+} // namespace epc::testing

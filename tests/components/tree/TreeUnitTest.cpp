@@ -56,8 +56,8 @@ TEST(TreeBlending, PerPixelMasterAndColour) {
     const uint32_t src[2] = {0x00FFFFFF, 0xFF0000FF};
     uint32_t dst[2] = {0x00000000, 0x00000000};
     AlphaBlendLinePerPixel(src, dst, 2, 0);
-    EXPECT_EQ(dst[0], 0u);                // transparent source
-    EXPECT_EQ(dst[1] & 0xFF, 0xFEu);      // nearly opaque blue
+    EXPECT_EQ(dst[0], 0u);           // transparent source
+    EXPECT_EQ(dst[1] & 0xFF, 0xFEu); // nearly opaque blue
     uint32_t master[1] = {0};
     const uint32_t half[1] = {0xFF0000FF};
     AlphaBlendLineMaster(half, master, 1, 128, 0);

@@ -26,16 +26,14 @@ struct WindowFixture : ::testing::Test {
     TBaseVirtualTree* tree = nullptr;
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(WindowFixture, DelayedChangeFiresOnceAfterTheDelay) {
     epc::testing::ShowForm(form);
     tree->HandleNeeded();
     int changes = 0, structures = 0;
     tree->OnChange = [&](TBaseVirtualTree*, PVirtualNode) { ++changes; };
-    tree->OnStructureChange = [&](TBaseVirtualTree*, PVirtualNode, TChangeReason) {
-        ++structures;
-    };
+    tree->OnStructureChange = [&](TBaseVirtualTree*, PVirtualNode, TChangeReason) { ++structures; };
     tree->SetChangeDelay(100);
     tree->SetRootNodeCount(3);
     tree->SetSelected(tree->GetFirst(), true);
@@ -43,7 +41,7 @@ TEST_F(WindowFixture, DelayedChangeFiresOnceAfterTheDelay) {
     tree->SetSelected(tree->GetLast(), true);
     EXPECT_EQ(changes, 0);
     epc::testing::Wait(60);
-    EXPECT_EQ(changes, 0);  // restarted by the second change
+    EXPECT_EQ(changes, 0); // restarted by the second change
     EXPECT_EQ(structures, 1);
     epc::testing::Wait(60);
     EXPECT_EQ(changes, 1);
@@ -72,7 +70,7 @@ TEST_F(WindowFixture, ControlDefaultsAndFocus) {
     EXPECT_TRUE(tree->ControlStyle().Contains(csOpaque));
     EXPECT_TRUE(tree->ControlStyle().Contains(csCaptureMouse));
     EXPECT_FALSE(tree->ControlStyle().Contains(csSetCaption));
-    EXPECT_FALSE(tree->CanFocus());  // the form is not shown
+    EXPECT_FALSE(tree->CanFocus()); // the form is not shown
     epc::testing::ShowForm(form);
     EXPECT_TRUE(tree->CanFocus());
 }
