@@ -401,22 +401,23 @@ int ScrollWindowEx(HWND h, int dx, int dy, const RECT* scroll, const RECT* clip,
     if (h->Surface && !dst.IsEmpty() && (dx || dy)) {
         TBitmapBits bits = GetBitmapBits(h->Surface);
         int ox = h->Client.Left, oy = h->Client.Top;
-        // Copy of the scrolled rectangle so overlapping moves read the old pixels.
-        std::vector<uint32_t> copy(size_t(sr.Width()) * size_t(sr.Height()));
-        for (int y = 0; y < sr.Height(); ++y)
-            std::memcpy(&copy[size_t(y) * size_t(sr.Width())],
-                        bits.Bits + size_t(oy + sr.Top + y) * size_t(bits.Stride) +
-                            size_t(ox + sr.Left) * 4,
-                        size_t(sr.Width()) * 4);
-        for (int y = dst.Top; y < dst.Bottom; ++y) {
-            int sy = y - dy;
-            if (sy < sr.Top || sy >= sr.Bottom) continue;
-            auto* row = reinterpret_cast<uint32_t*>(bits.Bits + size_t(oy + y) * size_t(bits.Stride));
-            for (int x = dst.Left; x < dst.Right; ++x) {
-                int sx = x - dx;
-                if (sx < sr.Left || sx >= sr.Right) continue;
-                row[ox + x] = copy[size_t(sy - sr.Top) * size_t(sr.Width()) + size_t(sx - sr.Left)];
-            }
+        // The destination whose source lies inside the scrolled rectangle, moved row by row
+        // in the order that reads each row before it is overwritten.
+        TRect from = sr;
+        OffsetRect(from, dx, dy);
+        TRect moved;
+        if (IntersectRect(moved, from, dst)) {
+            int width = moved.Width();
+            auto copyRow = [&](int y) {
+                uint8_t* row = bits.Bits + size_t(oy + y) * size_t(bits.Stride);
+                const uint8_t* src = bits.Bits + size_t(oy + y - dy) * size_t(bits.Stride);
+                std::memmove(row + size_t(ox + moved.Left) * 4,
+                             src + size_t(ox + moved.Left - dx) * 4, size_t(width) * 4);
+            };
+            if (dy > 0)
+                for (int y = moved.Bottom - 1; y >= moved.Top; --y) copyRow(y);
+            else
+                for (int y = moved.Top; y < moved.Bottom; ++y) copyRow(y);
         }
     }
     // The strip left uncovered.
@@ -590,15 +591,24 @@ HBITMAP GetWindowBitmap(HWND h) {
 // Draws window c (with its children) into out, whose origin is at screen point origin, clipped
 // to clip (in out's coordinates).
 static void ComposeInto(HWND c, TWindowPixels& out, TPoint origin, TRect clip) {
-    TWindowPixels own = GetWindowPixels(c);
+    EnsureSurface(c);
     TPoint at = WindowScreenOrigin(c);
     int ox = at.X - origin.X, oy = at.Y - origin.Y;
-    TRect area = Bounds(ox, oy, own.Width, own.Height);
+    TRect area = Bounds(ox, oy, c->Rect.Width(), c->Rect.Height());
     TRect vis;
     if (!IntersectRect(vis, area, clip)) return;
-    for (int y = vis.Top; y < vis.Bottom; ++y)
-        for (int x = vis.Left; x < vis.Right; ++x)
-            out.Pixels[size_t(y) * size_t(out.Width) + size_t(x)] = own.Pixel(x - ox, y - oy);
+    if (c->Surface) {
+        // Straight from the window's pixels, row by row.
+        TBitmapBits bits = GetBitmapBits(c->Surface);
+        TRect inBits;
+        if (IntersectRect(inBits, vis, Bounds(ox, oy, bits.Width, bits.Height))) {
+            for (int y = inBits.Top; y < inBits.Bottom; ++y)
+                std::memcpy(&out.Pixels[size_t(y) * size_t(out.Width) + size_t(inBits.Left)],
+                            bits.Bits + size_t(y - oy) * size_t(bits.Stride) +
+                                size_t(inBits.Left - ox) * 4,
+                            size_t(inBits.Width()) * 4);
+        }
+    }
     TRect clientClip = Bounds(ox + c->Client.Left, oy + c->Client.Top, c->Client.Width(),
                               c->Client.Height());
     if (!IntersectRect(clientClip, clientClip, vis)) return;
