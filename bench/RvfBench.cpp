@@ -113,14 +113,26 @@ void Save(benchmark::State& state, const std::string& bytes, bool binary) {
     state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(bytes.size()));
 }
 
-void BM_LineSplitText(benchmark::State& s) { LineSplit(s, Data().textRvf); }
-void BM_LoadText(benchmark::State& s) { Load(s, Data().textRvf); }
-void BM_SaveText(benchmark::State& s) { Save(s, Data().textRvf, false); }
-void BM_LineSplitBinary(benchmark::State& s) { LineSplit(s, Data().binaryRvf); }
-void BM_LoadBinary(benchmark::State& s) { Load(s, Data().binaryRvf); }
-void BM_SaveBinary(benchmark::State& s) { Save(s, Data().binaryRvf, true); }
+void BM_LineSplitText(benchmark::State& s) {
+    LineSplit(s, Data().textRvf);
+}
+void BM_LoadText(benchmark::State& s) {
+    Load(s, Data().textRvf);
+}
+void BM_SaveText(benchmark::State& s) {
+    Save(s, Data().textRvf, false);
+}
+void BM_LineSplitBinary(benchmark::State& s) {
+    LineSplit(s, Data().binaryRvf);
+}
+void BM_LoadBinary(benchmark::State& s) {
+    Load(s, Data().binaryRvf);
+}
+void BM_SaveBinary(benchmark::State& s) {
+    Save(s, Data().binaryRvf, true);
+}
 
-}  // namespace
+} // namespace
 
 BENCHMARK(BM_LineSplitText)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LoadText)->Unit(benchmark::kMillisecond);

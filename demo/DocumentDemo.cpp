@@ -17,26 +17,26 @@ namespace {
 void BuildStyles(TRVStyle& style) {
     style.TextStyles[0].FontName = "Arial";
     style.TextStyles[0].Size = 11;
-    TFontInfo& heading = style.TextStyles.Add();  // 1
+    TFontInfo& heading = style.TextStyles.Add(); // 1
     heading.StyleName = "Heading";
     heading.Size = 16;
     heading.Style.Include(TRVFontStyle::rvfsBold);
     heading.Color = clNavy;
-    TFontInfo& link = style.TextStyles.Add();  // 2
+    TFontInfo& link = style.TextStyles.Add(); // 2
     link.StyleName = "Hyperlink";
     link.Size = 11;
     link.Jump = true;
     link.Color = clBlue;
     link.Style.Include(TRVFontStyle::rvfsUnderline);
-    TFontInfo& wide = style.TextStyles.Add();  // 3
+    TFontInfo& wide = style.TextStyles.Add(); // 3
     wide.StyleName = "Unicode";
     wide.Unicode = true;
     wide.Size = 11;
     wide.Style.Include(TRVFontStyle::rvfsItalic);
-    TParaInfo& centered = style.ParaStyles.Add();  // 1
+    TParaInfo& centered = style.ParaStyles.Add(); // 1
     centered.StyleName = "Centered";
     centered.Alignment = TRVAlignment::rvaCenter;
-    TParaInfo& note = style.ParaStyles.Add();  // 2
+    TParaInfo& note = style.ParaStyles.Add(); // 2
     note.StyleName = "Note";
     note.LeftIndent = 16;
     note.Background.Color = clCream;
@@ -187,6 +187,6 @@ bool RunDocumentDemo(const std::string& dir) {
     return ok;
 }
 
-}  // namespace
+} // namespace
 
 static demo::DemoSection documentSection("05-document", RunDocumentDemo);

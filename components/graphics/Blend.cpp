@@ -291,6 +291,14 @@ bool SetWideBlending(bool wide) {
     return GBlend != &LanesTable && GBlend != &SplitTable;
 }
 
+bool WideBlending() {
+#if defined(EPC_BLEND_AVX2)
+    return GWide && __builtin_cpu_supports("avx2");
+#else
+    return false;
+#endif
+}
+
 void BlendConstantRow(TColor32 F, TColor32* dest, int32_t count, uint32_t W) {
     if (count > 0 && (W & 0xFF) != 0) GBlend->ConstantRow(F, dest, count, W & 0xFF);
 }

@@ -37,6 +37,8 @@ TBlendFormula BlendFormula();
 // Whether the lane formula uses 256-bit routines where the processor has them (the start-up
 // choice); returns whether they are in use afterwards.
 bool SetWideBlending(bool wide);
+// Whether 256-bit routines are in use (the resampler follows the same choice).
+bool WideBlending();
 
 // The formulas on one pixel, for callers that need the mix itself.
 TColor32 MixLanes(TColor32 F, TColor32 B, uint32_t W);

@@ -346,25 +346,19 @@ __attribute__((target("avx2"))) void ResolveWide(const int32_t* acc, int32_t lo,
 }
 #endif
 
-using AccumulateFn = void (*)(int32_t*, const uint8_t*, size_t, int32_t);
-using ResolveFn = void (*)(const int32_t*, int32_t, const TMappingTable&, TColor32*);
-
-bool HaveWide() {
+void Accumulate(int32_t* acc, const uint8_t* s, size_t n, int32_t w) {
 #if defined(__x86_64__)
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2");
-#else
-    return false;
+    if (WideBlending()) return AccumulateWide(acc, s, n, w);
 #endif
+    AccumulatePlain(acc, s, n, w);
 }
 
+void Resolve(const int32_t* acc, int32_t lo, const TMappingTable& cols, TColor32* out) {
 #if defined(__x86_64__)
-const AccumulateFn Accumulate = HaveWide() ? AccumulateWide : AccumulatePlain;
-const ResolveFn Resolve = HaveWide() ? ResolveWide : ResolvePlain;
-#else
-const AccumulateFn Accumulate = AccumulatePlain;
-const ResolveFn Resolve = ResolvePlain;
+    if (WideBlending()) return ResolveWide(acc, lo, cols, out);
 #endif
+    ResolvePlain(acc, lo, cols, out);
+}
 
 void StretchResample(TBitmap32* dst, const TRect& dstRect, const TRect& clip, TBitmap32* src,
                      const TRect& srcRect, TStretchFilter filter, TDrawMode mode,

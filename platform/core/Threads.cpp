@@ -5,10 +5,13 @@
 #include <chrono>
 #include <functional>
 
+#include "platform/core/Exceptions.h"
+
 namespace epc {
 
 TThread::TThread(bool createSuspended) {
-    if (!createSuspended) Start();
+    if (!createSuspended)
+        throw EInvalidOperation("A thread must be started with Start() after it is constructed");
 }
 
 TThread::~TThread() { TerminateAndWait(); }

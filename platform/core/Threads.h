@@ -15,8 +15,10 @@ namespace epc {
 
 class TThread : public TObject {
 public:
-    // A suspended thread starts on Start(); otherwise it starts at once.
-    explicit TThread(bool createSuspended);
+    // The thread is always made suspended: starting it from the base constructor would let the
+    // body run before the derived object exists. Call Start() once construction is complete.
+    // createSuspended = false is refused for that reason.
+    explicit TThread(bool createSuspended = true);
     // Asks the body to end and waits for it.
     ~TThread() override;
     std::string ClassName() const override { return "TThread"; }

@@ -24,7 +24,8 @@ void TRVList::Clear() {
     // Detach first so that destructors that look at the list see it empty.
     std::vector<TObject*> items;
     items.swap(FItems);
-    for (TObject* item : items) delete item;
+    for (TObject* item : items)
+        delete item;
 }
 
 TRVIntegerList TRVIntegerList::CreateFilled(int count, int32_t value) {
@@ -45,4 +46,4 @@ int TRVIntegerList::AddIfAbsent(int32_t value) {
     return Count() - 1;
 }
 
-}  // namespace epc
+} // namespace epc

@@ -65,4 +65,4 @@ public:
     }
 };
 
-}  // namespace epc
+} // namespace epc

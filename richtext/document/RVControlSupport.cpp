@@ -13,8 +13,7 @@ TRVControlHooks& RVControlHooks() {
     static TRVControlHooks hooks = [] {
         TRVControlHooks h;
         h.Save = [](TStream& stream, TComponent* control) { WriteComponent(stream, control); };
-        h.Load = [](const std::string& className, TStream& stream,
-                    TCustomRVData*) -> TComponent* {
+        h.Load = [](const std::string& className, TStream& stream, TCustomRVData*) -> TComponent* {
             TComponent* control = nullptr;
             if (!RVFLoadControlStream(stream, control, className)) return nullptr;
             return control;
@@ -76,7 +75,9 @@ void RVFSaveControlBinary(TStream& stream, TComponent* control) {
     stream.SetPosition(end);
 }
 
-std::string RVFSaveControlHex(TComponent* control) { return ComponentToHex(control); }
+std::string RVFSaveControlHex(TComponent* control) {
+    return ComponentToHex(control);
+}
 
 void RVFLoadControlBinary(const std::string& body, TComponent*& control,
                           const std::string& className) {
@@ -87,12 +88,11 @@ void RVFLoadControlBinary(const std::string& body, TComponent*& control,
         throw EClassNotFound("Class " + className + " not found");
 }
 
-bool RVFLoadControlHex(const std::string& hex, TComponent*& control,
-                       const std::string& className) {
+bool RVFLoadControlHex(const std::string& hex, TComponent*& control, const std::string& className) {
     std::string bytes;
     if (!TryHexToBin(hex, bytes)) return false;
     RVFLoadControlBinary(bytes, control, className);
     return true;
 }
 
-}  // namespace epc
+} // namespace epc

@@ -23,8 +23,8 @@ void TRVMarkerList::RenumberFrom(int from, TRVStyle* style) {
     struct ListState {
         int Counters[maxLevels] = {};
         bool Started[maxLevels] = {};
-        TRVListLevel* Levels[maxLevels] = {};  // clamped to the list's last level
-        bool Reset[maxLevels] = {};            // a lower level's marker restarts this one
+        TRVListLevel* Levels[maxLevels] = {}; // clamped to the list's last level
+        bool Reset[maxLevels] = {};           // a lower level's marker restarts this one
     };
     std::map<int, ListState> lists;
     auto stateOf = [&](int listNo) -> ListState& {
@@ -33,8 +33,8 @@ void TRVMarkerList::RenumberFrom(int from, TRVStyle* style) {
         ListState& st = lists[listNo];
         for (int d = 0; d < maxLevels; ++d) {
             st.Levels[d] = GetMarkerListLevel(style, listNo, d);
-            st.Reset[d] = !st.Levels[d] ||
-                          st.Levels[d]->Options.Contains(TRVListLevelOption::rvloLevelReset);
+            st.Reset[d] =
+                !st.Levels[d] || st.Levels[d]->Options.Contains(TRVListLevelOption::rvloLevelReset);
         }
         return st;
     };
@@ -95,7 +95,8 @@ TCustomRVData::~TCustomRVData() {
 
 TCustomRVData* TCustomRVData::GetRootData() {
     TCustomRVData* d = this;
-    while (TCustomRVData* p = d->GetParentData()) d = p;
+    while (TCustomRVData* p = d->GetParentData())
+        d = p;
     return d;
 }
 
@@ -122,8 +123,8 @@ void TCustomRVData::GetSelectionRange(TRVSelectionRangeKind, int& first, int& la
     GetSelectionBounds(first, so, last, eo);
 }
 
-void TCustomRVData::DoItemAction(TRVItemAction action, TCustomRVItemInfo* item,
-                                 std::string& text, TCustomRVData* rvData) {
+void TCustomRVData::DoItemAction(TRVItemAction action, TCustomRVItemInfo* item, std::string& text,
+                                 TCustomRVData* rvData) {
     if (OnItemAction) OnItemAction(this, action, item, text, rvData);
 }
 
@@ -131,9 +132,15 @@ void TCustomRVData::DoControlAction(int action, int itemNo, TComponent* control)
     if (OnControlAction) OnControlAction(this, action, itemNo, control);
 }
 
-TCustomImageList* TCustomRVData::RVFImageListNeeded(int) { return nullptr; }
-TGraphic* TCustomRVData::RVFPictureNeeded(const std::string&, const TRVTag&) { return nullptr; }
-TComponent* TCustomRVData::RVFControlNeeded(const std::string&, const TRVTag&) { return nullptr; }
+TCustomImageList* TCustomRVData::RVFImageListNeeded(int) {
+    return nullptr;
+}
+TGraphic* TCustomRVData::RVFPictureNeeded(const std::string&, const TRVTag&) {
+    return nullptr;
+}
+TComponent* TCustomRVData::RVFControlNeeded(const std::string&, const TRVTag&) {
+    return nullptr;
+}
 
 void TCustomRVData::RVFBackgroundRead(TColor color, TBackgroundStyle, TGraphic* image) {
     RVFLoadedColor = color;
@@ -173,13 +180,21 @@ TCustomRVItemInfo* TCustomRVData::GetItem(int itemNo) const {
     return (*FItems)[itemNo].Item;
 }
 
-int TCustomRVData::GetItemStyleNo(int itemNo) const { return GetItem(itemNo)->StyleNo; }
-int TCustomRVData::GetItemParaNo(int itemNo) const { return GetItem(itemNo)->ParaNo; }
+int TCustomRVData::GetItemStyleNo(int itemNo) const {
+    return GetItem(itemNo)->StyleNo;
+}
+int TCustomRVData::GetItemParaNo(int itemNo) const {
+    return GetItem(itemNo)->ParaNo;
+}
 uint8_t TCustomRVData::ReadItemOptionBits(int itemNo) const {
     return GetItem(itemNo)->ItemOptions;
 }
-TRVTag TCustomRVData::ReadItemTag(int itemNo) const { return GetItem(itemNo)->Tag; }
-void TCustomRVData::SetItemTag(int itemNo, const TRVTag& tag) { GetItem(itemNo)->Tag = tag; }
+TRVTag TCustomRVData::ReadItemTag(int itemNo) const {
+    return GetItem(itemNo)->Tag;
+}
+void TCustomRVData::SetItemTag(int itemNo, const TRVTag& tag) {
+    GetItem(itemNo)->Tag = tag;
+}
 
 int TCustomRVData::GetItemCharCount(int itemNo) const {
     const TCustomRVItemInfo* item = GetItem(itemNo);
@@ -234,13 +249,15 @@ void TCustomRVData::ClampItemIndex(int& index) const {
 
 int TCustomRVData::GetLineStartItem(int itemNo) const {
     CheckItemIndex(itemNo);
-    while (itemNo > 0 && (*FItems)[itemNo].Item->GetJoinsPrevious()) --itemNo;
+    while (itemNo > 0 && (*FItems)[itemNo].Item->GetJoinsPrevious())
+        --itemNo;
     return itemNo;
 }
 
 int TCustomRVData::GetParagraphStartItem(int itemNo) const {
     CheckItemIndex(itemNo);
-    while (itemNo > 0 && !(*FItems)[itemNo].Item->StartsParagraph()) --itemNo;
+    while (itemNo > 0 && !(*FItems)[itemNo].Item->StartsParagraph())
+        --itemNo;
     return itemNo;
 }
 
@@ -249,7 +266,8 @@ void TCustomRVData::GetParagraphItemRange(int& first, int& last) const {
     ClampItemIndex(first);
     ClampItemIndex(last);
     first = GetParagraphStartItem(first);
-    while (last + 1 < ItemCount() && !(*FItems)[last + 1].Item->StartsParagraph()) ++last;
+    while (last + 1 < ItemCount() && !(*FItems)[last + 1].Item->StartsParagraph())
+        ++last;
 }
 
 int TCustomRVData::GetNextCharOffset(int itemNo, int offset) const {
@@ -348,7 +366,8 @@ void TCustomRVData::BeepIfUseSound() const {
 bool TCustomRVData::InsertItemObjectAt(int index, std::string text, TCustomRVItemInfo* item) {
     index = std::clamp(index, 0, ItemCount());
     item->NotifyInserting(this, text);
-    FItems->Entries().insert(FItems->Entries().begin() + index, TRVItemEntry{std::move(text), item});
+    FItems->Entries().insert(FItems->Entries().begin() + index,
+                             TRVItemEntry{std::move(text), item});
     if (index == 0 && item->StartsParagraph() == false && ItemCount() == 1) {
         // The first item of a document starts its first paragraph.
         item->ItemOptions = uint8_t(item->ItemOptions & ~(rvioSameAsPrev | rvioBR));
@@ -393,7 +412,7 @@ void PlaceAppended(TCustomRVData& data, TCustomRVItemInfo* item, int paraNo) {
         item->SetLineBreakBefore(true);
 }
 
-}  // namespace
+} // namespace
 
 void TCustomRVData::AddTextParagraph(const std::string& text, int styleNo, int paraNo,
                                      const TRVTag& tag) {
@@ -443,7 +462,7 @@ void TCustomRVData::AddTextParagraphNoTag(const std::string& text, int styleNo, 
     bool unicode = style && style->TextStyles[styleNo].Unicode;
     if (unicode) {
         item->ItemOptions |= rvioUnicode;
-        if (s.size() % 2) s.pop_back();  // a stray odd byte cannot be UTF-16
+        if (s.size() % 2) s.pop_back(); // a stray odd byte cannot be UTF-16
         if (spaces > 0) s = ExpandTabsW(s, spaces);
     } else if (spaces > 0) {
         s = ExpandTabsA(s, spaces);
@@ -486,9 +505,8 @@ void TCustomRVData::AddControlItem(const std::string& name, TComponent* control,
     DoControlAction(0, ItemCount() - 1, control);
 }
 
-void TCustomRVData::AddBullet(const std::string& name, int imageIndex,
-                              TCustomImageList* imageList, int imageListTag, int paraNo,
-                              const TRVTag& tag) {
+void TCustomRVData::AddBullet(const std::string& name, int imageIndex, TCustomImageList* imageList,
+                              int imageListTag, int paraNo, const TRVTag& tag) {
     auto* item = new TRVBulletItemInfo(this);
     item->ImageIndex = imageIndex;
     item->ImageList = imageList;
@@ -639,8 +657,8 @@ bool TCustomRVData::SetItemLineBreakBefore(int itemNo, bool value) {
 
 // ---------------------------------------------------------------- checkpoints
 
-TRVCPInfo* TCustomRVData::SetCheckpointInfo(int itemNo, const std::string& name,
-                                            const TRVTag& tag, bool raiseEvent) {
+TRVCPInfo* TCustomRVData::SetCheckpointInfo(int itemNo, const std::string& name, const TRVTag& tag,
+                                            bool raiseEvent) {
     TCustomRVItemInfo* item = GetItem(itemNo);
     TRVCPInfo* cp = item->Checkpoint;
     if (!cp) {
@@ -712,7 +730,8 @@ void TCustomRVData::DetachCheckpoint(TRVCPInfo* cp, bool decCount) {
 void TCustomRVData::DisposeCheckpoint(TRVCPInfo*& cp, bool unlink, bool decCount) {
     if (!cp) return;
     TRVCPInfo* victim = cp;
-    if (unlink) DetachCheckpoint(victim, decCount);
+    if (unlink)
+        DetachCheckpoint(victim, decCount);
     else if (decCount && CPCount > 0)
         --CPCount;
     if (victim->ItemInfo && victim->ItemInfo->Checkpoint == victim)
@@ -775,7 +794,7 @@ bool DataContains(const TCustomRVData* data, const TCustomRVItemInfo* target, in
     }
     return false;
 }
-}  // namespace
+} // namespace
 
 int TCustomRVData::FindMarkerItemFrom(const TRVMarkerItemInfo* marker, int startItem) const {
     for (int i = std::max(startItem, 0); i < ItemCount(); ++i) {
@@ -861,15 +880,17 @@ void TCustomRVData::CollectUsedStyles(TRVIntegerList& usedText, TRVIntegerList& 
 
 void TCustomRVData::RenumberStyles(const TRVIntegerList& textMap, const TRVIntegerList& paraMap,
                                    const TRVIntegerList& listMap) {
-    for (int i = 0; i < ItemCount(); ++i) (*FItems)[i].Item->RenumberStyles(textMap, paraMap, listMap);
+    for (int i = 0; i < ItemCount(); ++i)
+        (*FItems)[i].Item->RenumberStyles(textMap, paraMap, listMap);
 }
 
 void TCustomRVData::BuildRtfColorTable(TRVColorList& colors, int& listLevelCount) const {
-    static const TColor fixed[17] = {clWindowText, clBlack, clMaroon, clGreen,  clOlive, clNavy,
-                                     clPurple,     clTeal,  clGray,   clSilver, clRed,   clLime,
-                                     clYellow,     clBlue,  clFuchsia, clAqua,  clWhite};
+    static const TColor fixed[17] = {clWindowText, clBlack, clMaroon,  clGreen,  clOlive, clNavy,
+                                     clPurple,     clTeal,  clGray,    clSilver, clRed,   clLime,
+                                     clYellow,     clBlue,  clFuchsia, clAqua,   clWhite};
     colors.Clear();
-    for (TColor c : fixed) colors.AddValue(c);
+    for (TColor c : fixed)
+        colors.AddValue(c);
     listLevelCount = 0;
     TRVStyle* style = GetRVStyle();
     if (!style) return;
@@ -892,4 +913,4 @@ void TCustomRVData::BuildRtfColorTable(TRVColorList& colors, int& listLevelCount
     }
 }
 
-}  // namespace epc
+} // namespace epc

@@ -75,8 +75,7 @@ public:
     // The list markers of the document (a cell answers its containing document's).
     virtual TRVMarkerList* GetMarkers(bool allowCreate);
     // Whole document in the base: StartNo, StartOffs, EndNo, EndOffs.
-    virtual void GetSelectionBounds(int& startNo, int& startOffs, int& endNo,
-                                    int& endOffs) const;
+    virtual void GetSelectionBounds(int& startNo, int& startOffs, int& endNo, int& endOffs) const;
     void GetSelectionRange(TRVSelectionRangeKind kind, int& first, int& last) const;
     bool TagsArePChars() const { return GetOptions().Contains(TRVOption::rvoTagsArePChars); }
 
@@ -102,7 +101,7 @@ public:
     int ItemCount() const { return FItems->Count(); }
     TRVItemList& Items() { return *FItems; }
     const TRVItemList& Items() const { return *FItems; }
-    const std::string& GetItemText(int itemNo) const;  // raw bytes
+    const std::string& GetItemText(int itemNo) const; // raw bytes
     void SetItemText(int itemNo, const std::string& text);
     std::u16string GetItemTextW(int itemNo) const;
     TCustomRVItemInfo* GetItem(int itemNo) const;
@@ -140,17 +139,16 @@ public:
     // ---- Building.
     void AppendItem(const std::string& text, TCustomRVItemInfo* item);
     void AddTextParagraph(const std::string& text, int styleNo, int paraNo, const TRVTag& tag);
-    void AddTextParagraphW(const std::u16string& text, int styleNo, int paraNo,
-                           const TRVTag& tag);
+    void AddTextParagraphW(const std::u16string& text, int styleNo, int paraNo, const TRVTag& tag);
     void AddTextParagraphNoTag(const std::string& text, int styleNo, int paraNo);
     void AddBreak(uint8_t width = 1, TRVBreakStyle style = TRVBreakStyle::rvbsLine,
                   TColor color = clNone);
-    void AddPictureItem(const std::string& name, TGraphic* graphic, int paraNo,
-                        TRVVAlign vAlign, const TRVTag& tag = TRVTag());
+    void AddPictureItem(const std::string& name, TGraphic* graphic, int paraNo, TRVVAlign vAlign,
+                        const TRVTag& tag = TRVTag());
     void AddHotPicture(const std::string& name, TGraphic* graphic, int paraNo, TRVVAlign vAlign,
                        const TRVTag& tag = TRVTag());
-    void AddControlItem(const std::string& name, TComponent* control, int paraNo,
-                        TRVVAlign vAlign, const TRVTag& tag = TRVTag());
+    void AddControlItem(const std::string& name, TComponent* control, int paraNo, TRVVAlign vAlign,
+                        const TRVTag& tag = TRVTag());
     void AddBullet(const std::string& name, int imageIndex, TCustomImageList* imageList,
                    int imageListTag, int paraNo, const TRVTag& tag = TRVTag());
     void AddHotspot(const std::string& name, int imageIndex, int hotImageIndex,
@@ -183,7 +181,7 @@ public:
     // ---- Checkpoints.
     TRVCPInfo* FirstCP = nullptr;
     TRVCPInfo* LastCP = nullptr;
-    TRVCPInfo* NotAddedCP = nullptr;  // the document-end checkpoint (after the last item)
+    TRVCPInfo* NotAddedCP = nullptr; // the document-end checkpoint (after the last item)
     int CPCount = 0;
     TRVCPInfo* SetCheckpointInfo(int itemNo, const std::string& name, const TRVTag& tag,
                                  bool raiseEvent);
@@ -219,8 +217,8 @@ public:
     bool LoadFromRvfStream(TStream& stream);
     // Reads records into the document at Index; FirstItem/LastItem give the inserted range
     // (-1 when nothing was inserted) and Index moves past it. False on malformed input.
-    bool RvfReadLoop(TStream& stream, int& index, int& firstItem, int& lastItem,
-                     bool& fullReformat, bool loading = false);
+    bool RvfReadLoop(TStream& stream, int& index, int& firstItem, int& lastItem, bool& fullReformat,
+                     bool loading = false);
     void SaveToRvfStream(TStream& stream, bool selectionOnly, TColor color = clNone,
                          TBackgroundStyle backStyle = TBackgroundStyle::bsNoBitmap,
                          TGraphic* backImage = nullptr, const TRVLayoutInfo* layout = nullptr);
@@ -261,9 +259,9 @@ private:
     TRVStyle* FStyle = nullptr;
     TRVOptions FOptions;
     TRVFOptions FRVFOptions{TRVFOption::rvfoSavePicturesBody, TRVFOption::rvfoSaveControlsBody,
-                            TRVFOption::rvfoSaveBack, TRVFOption::rvfoLoadBack,
-                            TRVFOption::rvfoSaveTextStyles, TRVFOption::rvfoSaveParaStyles,
-                            TRVFOption::rvfoSaveLayout, TRVFOption::rvfoLoadLayout};
+                            TRVFOption::rvfoSaveBack,         TRVFOption::rvfoLoadBack,
+                            TRVFOption::rvfoSaveTextStyles,   TRVFOption::rvfoSaveParaStyles,
+                            TRVFOption::rvfoSaveLayout,       TRVFOption::rvfoLoadLayout};
     TRVBiDiMode FBiDiMode = TRVBiDiMode::rvbdUnspecified;
     std::unique_ptr<TRVMarkerList> FMarkers;
     int FMarkerUpdateCount = 0;
@@ -281,9 +279,8 @@ std::string RVFTagToString(const TRVTag& tag, bool tagsArePChars);
 void RVFWriteLine(TStream& stream, const std::string& s);
 void RVFWriteRaw(TStream& stream, const std::string& s);
 // The record header "%d %d %s %d %d %s %s".
-std::string RVFItemHeader(int styleNo, int lineCount, const std::string& paraRef,
-                          uint8_t options, int mode, const std::string& tag,
-                          const std::string& extra);
+std::string RVFItemHeader(int styleNo, int lineCount, const std::string& paraRef, uint8_t options,
+                          int mode, const std::string& tag, const std::string& extra);
 // One-line text form of arbitrary bytes: backslash, CR and LF escaped.
 std::string RVFEscapeLine(const std::string& s);
 bool RVFUnescapeLine(std::string_view s, std::string& out);
@@ -296,4 +293,4 @@ void RVFWriteBinary(TStream& stream, const std::string& bytes);
 void RVFSavePictureBinary(TStream& stream, TGraphic* graphic);
 TGraphic* RVFLoadPictureBinary(TStream& stream, const std::string& className);
 
-}  // namespace epc
+} // namespace epc

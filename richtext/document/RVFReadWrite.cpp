@@ -31,6 +31,9 @@
 //     bullet (-6)      "ImageIndex ImageListTag"; hotspot (-4) also "HotImageIndex"; 1 line.
 //     marker (-11)     "ListNo Level StartFrom Reset"; 1 line: the name.
 //   registered kinds (< -9) write their own lines after the same header.
+// In a non-text record of mode 2 with more than one line the last line is read as binary data
+// (an item may also switch the next line to binary itself); in mode 1 the last line is hex.
+// Text with NUL bytes is written in mode 1 even in text files.
 //
 // Document records (StyleNo -2):
 //   checkpoint   Tag: the tag; Extra: RaiseEvent (0/1); 1 line: the name. It belongs to the
@@ -78,10 +81,17 @@ std::string RVFEscapeLine(const std::string& s) {
     out.reserve(s.size() + 8);
     for (char c : s) {
         switch (c) {
-        case '\\': out += "\\\\"; break;
-        case '\r': out += "\\r"; break;
-        case '\n': out += "\\n"; break;
-        default: out += c;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        default:
+            out += c;
         }
     }
     return out;
@@ -101,10 +111,17 @@ bool RVFUnescapeLine(std::string_view s, std::string& out) {
         }
         if (++i >= s.size()) return false;
         switch (s[i]) {
-        case '\\': out += '\\'; break;
-        case 'r': out += '\r'; break;
-        case 'n': out += '\n'; break;
-        default: return false;
+        case '\\':
+            out += '\\';
+            break;
+        case 'r':
+            out += '\r';
+            break;
+        case 'n':
+            out += '\n';
+            break;
+        default:
+            return false;
         }
     }
     return true;
@@ -114,11 +131,20 @@ std::string RVFQuote(const std::string& s) {
     std::string out = "\"";
     for (char c : s) {
         switch (c) {
-        case '"': out += "\"\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\r': out += "\\r"; break;
-        case '\n': out += "\\n"; break;
-        default: out += c;
+        case '"':
+            out += "\"\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        default:
+            out += c;
         }
     }
     out += '"';
@@ -145,15 +171,19 @@ bool ReadQuoted(std::string_view s, size_t& pos, std::string& out) {
         if (c == '\\') {
             if (pos >= s.size()) return false;
             char e = s[pos++];
-            if (e == '\\') out += '\\';
-            else if (e == 'r') out += '\r';
-            else if (e == 'n') out += '\n';
-            else return false;
+            if (e == '\\')
+                out += '\\';
+            else if (e == 'r')
+                out += '\r';
+            else if (e == 'n')
+                out += '\n';
+            else
+                return false;
             continue;
         }
         out += c;
     }
-    return false;  // unclosed
+    return false; // unclosed
 }
 
 bool ParseInt(std::string_view s, long long& v, long long lo = INT32_MIN,
@@ -197,7 +227,8 @@ bool NextToken(std::string_view s, size_t& pos, Token& t) {
     t.Quoted = false;
     // Tokens are short: a plain loop beats a library search here.
     size_t e = pos;
-    while (e < s.size() && s[e] != ' ') ++e;
+    while (e < s.size() && s[e] != ' ')
+        ++e;
     t.View = s.substr(pos, e - pos);
     pos = e;
     return !t.View.empty();
@@ -214,15 +245,20 @@ const char hexDigits[] = "0123456789ABCDEF";
 struct HexTable {
     int8_t v[256];
     HexTable() {
-        for (int i = 0; i < 256; ++i) v[i] = -1;
-        for (int i = 0; i < 10; ++i) v['0' + i] = int8_t(i);
-        for (int i = 0; i < 6; ++i) v['A' + i] = v['a' + i] = int8_t(10 + i);
+        for (int i = 0; i < 256; ++i)
+            v[i] = -1;
+        for (int i = 0; i < 10; ++i)
+            v['0' + i] = int8_t(i);
+        for (int i = 0; i < 6; ++i)
+            v['A' + i] = v['a' + i] = int8_t(10 + i);
     }
 };
 
 const HexTable hexTable;
 
-inline int HexValue(char c) { return hexTable.v[uint8_t(c)]; }
+inline int HexValue(char c) {
+    return hexTable.v[uint8_t(c)];
+}
 
 // Bytes a text line cannot hold as they are.
 inline bool NeedsLineEscape(const std::string& s) {
@@ -231,7 +267,7 @@ inline bool NeedsLineEscape(const std::string& s) {
     return false;
 }
 
-}  // namespace
+} // namespace
 
 std::string BytesToHex(const std::string& bytes) {
     std::string out(bytes.size() * 2, '0');
@@ -251,15 +287,14 @@ bool HexToBytes(std::string_view hex, std::string& bytes) {
     int bad = 0;
     for (size_t i = 0; i < bytes.size(); ++i, h += 2) {
         int hi = HexValue(h[0]), lo = HexValue(h[1]);
-        bad |= hi | lo;  // any -1 sets the sign bit
+        bad |= hi | lo; // any -1 sets the sign bit
         o[i] = char(hi * 16 + lo);
     }
     return bad >= 0;
 }
 
 std::string RVFParaNoToString(int paraNo, TRVStyle* style, bool useStyleNames) {
-    if (useStyleNames && style && paraNo >= 0)
-        return RVFQuote(style->ParaStyles[paraNo].StyleName);
+    if (useStyleNames && style && paraNo >= 0) return RVFQuote(style->ParaStyles[paraNo].StyleName);
     return std::to_string(paraNo);
 }
 
@@ -271,9 +306,8 @@ std::string RVFTagToString(const TRVTag& tag, bool tagsArePChars) {
     return std::to_string(tag.Number());
 }
 
-std::string RVFItemHeader(int styleNo, int lineCount, const std::string& paraRef,
-                          uint8_t options, int mode, const std::string& tag,
-                          const std::string& extra) {
+std::string RVFItemHeader(int styleNo, int lineCount, const std::string& paraRef, uint8_t options,
+                          int mode, const std::string& tag, const std::string& extra) {
     std::string s;
     s.reserve(32 + paraRef.size() + tag.size() + extra.size());
     s += std::to_string(styleNo);
@@ -318,7 +352,7 @@ void AppendInt(std::string& s, long long v) {
     auto r = std::to_chars(buf, buf + sizeof buf, v);
     s.append(buf, size_t(r.ptr - buf));
 }
-}  // namespace
+} // namespace
 
 // ---------------------------------------------------------------- style tables
 
@@ -365,14 +399,12 @@ struct FieldReader {
         Int(key, x, 0, 1);
         v = x != 0;
     }
-    template <typename E>
-    void Enum(const char* key, E& v, int maxValue) {
+    template <typename E> void Enum(const char* key, E& v, int maxValue) {
         int32_t x = int32_t(v);
         Int(key, x, 0, maxValue);
         v = E(x);
     }
-    template <typename S>
-    void Set(const char* key, S& v, int bitCount) {
+    template <typename S> void Set(const char* key, S& v, int bitCount) {
         int32_t x = int32_t(v.Bits());
         Int(key, x, 0, (1LL << bitCount) - 1);
         v = S::FromBits(uint64_t(x));
@@ -388,7 +420,9 @@ struct FieldReader {
     }
 };
 
-std::string Kv(const char* key, long long v) { return std::string(" ") + key + "=" + std::to_string(v); }
+std::string Kv(const char* key, long long v) {
+    return std::string(" ") + key + "=" + std::to_string(v);
+}
 std::string Kq(const char* key, const std::string& v) {
     return std::string(" ") + key + "=" + RVFQuote(v);
 }
@@ -437,12 +471,12 @@ std::string ParaStyleLine(const TParaInfo& p) {
     const TRVBorder& b = p.Border;
     const TRVBooleanRect& v = b.VisibleBorders;
     return "para" + Kq("name", p.StyleName) + Kv("first", p.FirstIndent) +
-           Kv("left", p.LeftIndent) + Kv("right", p.RightIndent) +
-           Kv("before", p.SpaceBefore) + Kv("after", p.SpaceAfter) +
-           Kv("ls", p.LineSpacing) + Kv("lstype", int(p.LineSpacingType)) +
-           Kv("align", int(p.Alignment)) + Kv("options", (long long)(p.Options.Bits())) +
-           Kv("bidi", int(p.BiDiMode)) + Kv("next", p.NextParaNo) + Kv("bcolor", b.Color) +
-           Kv("bstyle", int(b.Style)) + Kv("bwidth", b.Width) + Kv("biwidth", b.InternalWidth) +
+           Kv("left", p.LeftIndent) + Kv("right", p.RightIndent) + Kv("before", p.SpaceBefore) +
+           Kv("after", p.SpaceAfter) + Kv("ls", p.LineSpacing) +
+           Kv("lstype", int(p.LineSpacingType)) + Kv("align", int(p.Alignment)) +
+           Kv("options", (long long)(p.Options.Bits())) + Kv("bidi", int(p.BiDiMode)) +
+           Kv("next", p.NextParaNo) + Kv("bcolor", b.Color) + Kv("bstyle", int(b.Style)) +
+           Kv("bwidth", b.Width) + Kv("biwidth", b.InternalWidth) +
            Kv("bol", b.BorderOffsets.Left) + Kv("bot", b.BorderOffsets.Top) +
            Kv("bor", b.BorderOffsets.Right) + Kv("bob", b.BorderOffsets.Bottom) +
            Kv("bvis", v.Left | v.Top << 1 | v.Right << 2 | v.Bottom << 3) +
@@ -494,10 +528,10 @@ std::string ListLine(const TRVListInfo& l) {
 
 std::string LevelLine(const TRVListLevel& v) {
     return "level" + Kv("type", int(v.ListType)) + Kv("start", v.StartFrom) +
-           Kq("format", v.FormatString) + Kv("left", v.LeftIndent) +
-           Kv("first", v.FirstIndent) + Kv("marker", v.MarkerIndent) +
-           Kv("align", int(v.MarkerAlignment)) + Kv("options", (long long)(v.Options.Bits())) +
-           Kv("image", v.ImageIndex) + FontFields(v.Font);
+           Kq("format", v.FormatString) + Kv("left", v.LeftIndent) + Kv("first", v.FirstIndent) +
+           Kv("marker", v.MarkerIndent) + Kv("align", int(v.MarkerAlignment)) +
+           Kv("options", (long long)(v.Options.Bits())) + Kv("image", v.ImageIndex) +
+           FontFields(v.Font);
 }
 
 bool ReadLevel(const FieldMap& m, TRVListLevel& v) {
@@ -535,21 +569,21 @@ bool ReadLayout(const FieldMap& m, TRVLayoutInfo& l) {
     return r.Ok;
 }
 
-}  // namespace
+} // namespace
 
 void TCustomRVData::RvfWriteStyles(TStream& stream, bool) const {
     TRVStyle* style = GetRVStyle();
     if (!style) return;
     TRVFOptions o = GetRVFOptions();
     if (o.Contains(TRVFOption::rvfoSaveTextStyles)) {
-        RVFWriteLine(stream, RVFItemHeader(-2, style->TextStyles.Count(), "textstyles", 0, 0,
-                                           "0", ""));
+        RVFWriteLine(stream,
+                     RVFItemHeader(-2, style->TextStyles.Count(), "textstyles", 0, 0, "0", ""));
         for (int i = 0; i < style->TextStyles.Count(); ++i)
             RVFWriteLine(stream, TextStyleLine(style->TextStyles[i]));
     }
     if (o.Contains(TRVFOption::rvfoSaveParaStyles)) {
-        RVFWriteLine(stream, RVFItemHeader(-2, style->ParaStyles.Count(), "parastyles", 0, 0,
-                                           "0", ""));
+        RVFWriteLine(stream,
+                     RVFItemHeader(-2, style->ParaStyles.Count(), "parastyles", 0, 0, "0", ""));
         for (int i = 0; i < style->ParaStyles.Count(); ++i)
             RVFWriteLine(stream, ParaStyleLine(style->ParaStyles[i]));
         int lines = 0;
@@ -559,7 +593,8 @@ void TCustomRVData::RvfWriteStyles(TStream& stream, bool) const {
         for (int i = 0; i < style->ListStyles.Count(); ++i) {
             const TRVListInfo& l = style->ListStyles[i];
             RVFWriteLine(stream, ListLine(l));
-            for (const auto& lvl : l.Levels) RVFWriteLine(stream, LevelLine(*lvl));
+            for (const auto& lvl : l.Levels)
+                RVFWriteLine(stream, LevelLine(*lvl));
         }
     }
 }
@@ -587,9 +622,9 @@ void TCustomRVData::RvfWriteRecords(TStream& stream, int first, int last, int st
             continue;
         if (item->Checkpoint) {
             const TRVCPInfo* cp = item->Checkpoint;
-            RVFWriteLine(stream, RVFItemHeader(-2, 1, "checkpoint", 0, 0,
-                                               RVFTagToString(cp->Tag, pchars),
-                                               cp->RaiseEvent ? "1" : "0"));
+            RVFWriteLine(stream,
+                         RVFItemHeader(-2, 1, "checkpoint", 0, 0, RVFTagToString(cp->Tag, pchars),
+                                       cp->RaiseEvent ? "1" : "0"));
             RVFWriteLine(stream, RVFEscapeLine(cp->Name));
         }
         uint8_t options = item->ItemOptions & 0x0F;
@@ -669,9 +704,9 @@ void TCustomRVData::SaveToRvfStream(TStream& stream, bool selectionOnly, TColor 
             RVGraphicHooks().Save(ms, backImage);
             body = ms.DataString();
         }
-        RVFWriteLine(buffer, RVFItemHeader(-2, 2, "background", 0, binary ? 2 : 1, "0",
-                                           std::to_string(color) + " " +
-                                               std::to_string(int(backStyle))));
+        RVFWriteLine(buffer,
+                     RVFItemHeader(-2, 2, "background", 0, binary ? 2 : 1, "0",
+                                   std::to_string(color) + " " + std::to_string(int(backStyle))));
         RVFWriteLine(buffer, RVFEscapeLine(cls));
         if (binary)
             RVFWriteBinary(buffer, body);
@@ -761,7 +796,8 @@ struct Header {
 // A whole number ending at a space or the line end; Pos moves past it.
 inline bool ScanInt(std::string_view s, size_t& pos, long long& v, long long lo, long long hi) {
     size_t e = pos;
-    while (e < s.size() && s[e] != ' ') ++e;
+    while (e < s.size() && s[e] != ' ')
+        ++e;
     if (!ParseInt(s.substr(pos, e - pos), v, lo, hi)) return false;
     pos = e;
     return true;
@@ -808,7 +844,7 @@ struct ReadPass {
     std::unique_ptr<TFontInfos> OldText;
     std::unique_ptr<TParaInfos> OldPara;
     std::unique_ptr<TRVListInfos> OldLists;
-    std::vector<int> TextMap, ParaMap, ListMap;  // empty: indexes kept
+    std::vector<int> TextMap, ParaMap, ListMap; // empty: indexes kept
 };
 
 int MapIndex(const std::vector<int>& map, int v) {
@@ -816,7 +852,7 @@ int MapIndex(const std::vector<int>& map, int v) {
     return v < int(map.size()) ? map[size_t(v)] : -1;
 }
 
-}  // namespace
+} // namespace
 
 bool TCustomRVData::LoadFromRvfStream(TStream& stream) {
     ClearAllItems();
@@ -1066,13 +1102,12 @@ bool TCustomRVData::RvfReadLoop(TStream& stream, int& index, int& firstItem, int
                     FieldMap fields;
                     std::string lk;
                     TRVLayoutInfo layout;
-                    if (lines.size() != 1 || !ParseFields(lines[0], lk, fields) ||
-                        lk != "layout" || !ReadLayout(fields, layout)) {
+                    if (lines.size() != 1 || !ParseFields(lines[0], lk, fields) || lk != "layout" ||
+                        !ReadLayout(fields, layout)) {
                         ok = false;
                         break;
                     }
-                    if (loading && rvfo.Contains(TRVFOption::rvfoLoadLayout))
-                        RVFLayoutRead(layout);
+                    if (loading && rvfo.Contains(TRVFOption::rvfoLoadLayout)) RVFLayoutRead(layout);
                 }
                 // Other document records are skipped.
                 continue;
@@ -1167,8 +1202,8 @@ bool TCustomRVData::RvfReadLoop(TStream& stream, int& index, int& firstItem, int
                         mode = TRVFReadMode::rmBinary;
                     else if (h.Mode == 1 && k == lineCount - 1 && lineCount > 1)
                         mode = TRVFReadMode::rmHex;
-                    bool got = mode == TRVFReadMode::rmBinary ? in.ReadBinary(line)
-                                                              : in.ReadLine(line);
+                    bool got =
+                        mode == TRVFReadMode::rmBinary ? in.ReadBinary(line) : in.ReadLine(line);
                     if (!got || !item->ReadRVFLine(line, this, k, lineCount, text, mode, state)) {
                         ok = false;
                         break;
@@ -1178,8 +1213,7 @@ bool TCustomRVData::RvfReadLoop(TStream& stream, int& index, int& firstItem, int
                 if (!ok) break;
                 if (item->GetKindFlag(rvifFullLine) || item->GetSubRVData(0)) fullReformat = true;
             }
-            if (item->IsFullLine())
-                item->ItemOptions &= uint8_t(~(rvioSameAsPrev | rvioBR));
+            if (item->IsFullLine()) item->ItemOptions &= uint8_t(~(rvioSameAsPrev | rvioBR));
             if (index == 0) item->ItemOptions &= uint8_t(~(rvioSameAsPrev | rvioBR));
             if (cpHolder) {
                 item->Checkpoint = cpHolder.release();
@@ -1228,4 +1262,4 @@ bool TCustomRVData::RvfReadLoop(TStream& stream, int& index, int& firstItem, int
     return true;
 }
 
-}  // namespace epc
+} // namespace epc

@@ -9,7 +9,9 @@ std::function<void()>& RVBeepHandler() {
     return handler;
 }
 
-int RVBeepCount() { return BeepCount(); }
+int RVBeepCount() {
+    return BeepCount();
+}
 
 void RVBeep() {
     if (RVBeepHandler())
@@ -18,6 +20,8 @@ void RVBeep() {
         MessageBeep(0);
 }
 
-void MessageBeepForDocument() { RVBeep(); }
+void MessageBeepForDocument() {
+    RVBeep();
+}
 
-}  // namespace epc
+} // namespace epc

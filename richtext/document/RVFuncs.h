@@ -17,7 +17,7 @@ std::function<void()>& RVBeepHandler();
 int RVBeepCount();
 void RVBeep();
 
-}  // namespace epc
+} // namespace epc
 
 namespace epc {
 
@@ -35,8 +35,7 @@ std::string RVFSaveControlHex(TComponent* control);
 void RVFLoadControlBinary(const std::string& body, TComponent*& control,
                           const std::string& className);
 // False for text that is not hexadecimal.
-bool RVFLoadControlHex(const std::string& hex, TComponent*& control,
-                       const std::string& className);
+bool RVFLoadControlHex(const std::string& hex, TComponent*& control, const std::string& className);
 
 // ---- Text on a canvas.
 int GetTextWidth(TCanvas* canvas, const std::string& text, bool unicode);
@@ -64,4 +63,4 @@ void DeviceRectToScreen(TRect& rect, const TRVScreenAndDevice& sad);
 void DrawGraphicForDevice(TCanvas* canvas, int x, int y, TGraphic* graphic,
                           const TRVResolutionInfo& info, int width = -1, int height = -1);
 
-}  // namespace epc
+} // namespace epc

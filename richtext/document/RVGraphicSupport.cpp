@@ -73,8 +73,7 @@ int MeasureTextFit(TCanvas* canvas, const std::string& text, bool unicode, int w
     return fit;
 }
 
-int MeasureTextFitBuf(TCanvas* canvas, const char* text, int length, int maxWidth,
-                      bool unicode) {
+int MeasureTextFitBuf(TCanvas* canvas, const char* text, int length, int maxWidth, bool unicode) {
     if (length <= 0) return 0;
     int fit = 0;
     SIZE sz{0, 0};
@@ -100,8 +99,8 @@ bool GetCharCaretPositions(TCanvas* canvas, const std::string& text, bool unicod
     return false;
 }
 
-bool TryDrawTextByPlacement(bool flag, TCanvas* canvas, const std::string& text, bool unicode,
-                            int, int) {
+bool TryDrawTextByPlacement(bool flag, TCanvas* canvas, const std::string& text, bool unicode, int,
+                            int) {
     if (!flag) return false;
     std::vector<int> positions;
     return GetCharCaretPositions(canvas, text, unicode, TRVBiDiMode::rvbdRightToLeft, positions);
@@ -179,7 +178,7 @@ TFontStyles ToFontStyles(TRVFontStyles s) {
     return r;
 }
 
-}  // namespace
+} // namespace
 
 void TRVStyle::ApplyStyle(TCanvas* canvas, int styleNo, TRVBiDiMode) {
     bool doDefault = true;
@@ -236,22 +235,21 @@ void TRVStyle::DrawStyleText(const std::string& s, TCanvas* canvas, int itemNo, 
         OnDrawStyleText(this, shown, canvas, itemNo, x, y, width, height, styleNo, rvData,
                         drawState, printing, preview, colorMode, doDefault);
     if (!doDefault || !canvas) return;
-    if (canvas->Brush()->Style() != bsClear)
-        canvas->FillRect(TRect{x, y, x + width, y + height});
+    if (canvas->Brush()->Style() != bsClear) canvas->FillRect(TRect{x, y, x + width, y + height});
     canvas->Brush()->SetStyle(bsClear);
     if (f.Unicode)
-        canvas->TextOut(x, y, BytesToWide(std::string_view(shown).substr(0, shown.size() & ~size_t(1))));
+        canvas->TextOut(x, y,
+                        BytesToWide(std::string_view(shown).substr(0, shown.size() & ~size_t(1))));
     else
         canvas->TextOut(x, y, shown);
 }
 
 void TRVStyle::DrawTextBack(TCanvas* canvas, int itemNo, int styleNo, TCustomRVData* rvData,
-                            int left, int top, int width, int height,
-                            TRVTextDrawStates drawState) {
+                            int left, int top, int width, int height, TRVTextDrawStates drawState) {
     bool doDefault = true;
     if (OnDrawTextBack)
-        OnDrawTextBack(this, canvas, itemNo, styleNo, rvData, left, top, width, height,
-                       drawState, doDefault);
+        OnDrawTextBack(this, canvas, itemNo, styleNo, rvData, left, top, width, height, drawState,
+                       doDefault);
 }
 
 void TRVStyle::DrawParaBack(TCanvas* canvas, int paraNo, const TRect& rect, bool printing,
@@ -306,11 +304,11 @@ void TRVBorder::Draw(TRect rect, TCanvas* canvas) const {
     rect.Top -= BorderOffsets.Top;
     rect.Right += BorderOffsets.Right;
     rect.Bottom += BorderOffsets.Bottom;
-    int lines = Style == TRVBorderStyle::rvbDouble                 ? 2
-                : Style == TRVBorderStyle::rvbTriple               ? 3
-                : Style == TRVBorderStyle::rvbThickInside ||
-                        Style == TRVBorderStyle::rvbThickOutside ? 2
-                                                                   : 1;
+    int lines =
+        Style == TRVBorderStyle::rvbDouble                                                    ? 2
+        : Style == TRVBorderStyle::rvbTriple                                                  ? 3
+        : Style == TRVBorderStyle::rvbThickInside || Style == TRVBorderStyle::rvbThickOutside ? 2
+                                                                                              : 1;
     canvas->Pen()->SetColor(Color);
     canvas->Pen()->SetStyle(psSolid);
     int offset = 0;
@@ -364,9 +362,14 @@ void TRVBreakItemInfo::PaintFullWidth(int left, int right, int top, TCanvas* can
     canvas->Pen()->SetColor(color);
     canvas->Pen()->SetWidth(w);
     switch (Style) {
-    case TRVBreakStyle::rvbsDotted: canvas->Pen()->SetStyle(psDot); break;
-    case TRVBreakStyle::rvbsDashed: canvas->Pen()->SetStyle(psDash); break;
-    default: canvas->Pen()->SetStyle(psSolid);
+    case TRVBreakStyle::rvbsDotted:
+        canvas->Pen()->SetStyle(psDot);
+        break;
+    case TRVBreakStyle::rvbsDashed:
+        canvas->Pen()->SetStyle(psDash);
+        break;
+    default:
+        canvas->Pen()->SetStyle(psSolid);
     }
     if (Style == TRVBreakStyle::rvbsRectangle) {
         canvas->Pen()->SetWidth(1);
@@ -407,10 +410,14 @@ namespace {
 std::string HtmlAttr(const std::string& s) {
     std::string out;
     for (char c : s) {
-        if (c == '"') out += "&quot;";
-        else if (c == '&') out += "&amp;";
-        else if (c == '<') out += "&lt;";
-        else out += c;
+        if (c == '"')
+            out += "&quot;";
+        else if (c == '&')
+            out += "&amp;";
+        else if (c == '<')
+            out += "&lt;";
+        else
+            out += c;
     }
     return out;
 }
@@ -418,7 +425,7 @@ std::string HtmlAttr(const std::string& s) {
 // Pictures of one run of HTML writers get distinct file names.
 int htmlImageCounter = 0;
 
-}  // namespace
+} // namespace
 
 std::string RVNextHtmlImageName(const std::string& extension) {
     return "rvimg" + std::to_string(++htmlImageCounter) + extension;
@@ -445,7 +452,7 @@ void TRVGraphicItemInfo::SaveHTML(TStream& stream, TCustomRVData* rvData, int it
             bmp.SaveToPngFile(dir + name);
         }
     } catch (const std::exception&) {
-        return;  // no file, no reference to it
+        return; // no file, no reference to it
     }
     std::string alt = rvData && itemNo >= 0 && itemNo < rvData->ItemCount()
                           ? rvData->GetItemText(itemNo)
@@ -464,4 +471,4 @@ bool TRVGraphicItemInfo::PrintToBitmap(TGraphic* bkgnd, bool, TRVStyle*, TRVColo
     return true;
 }
 
-}  // namespace epc
+} // namespace epc

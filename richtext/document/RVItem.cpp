@@ -18,12 +18,14 @@ bool ParseInts(const std::string& s, std::vector<long long>& out) {
     out.clear();
     size_t i = 0, n = s.size();
     while (i < n) {
-        while (i < n && s[i] == ' ') ++i;
+        while (i < n && s[i] == ' ')
+            ++i;
         if (i >= n) break;
         size_t j = i;
         if (s[j] == '-') ++j;
         size_t digits = j;
-        while (j < n && s[j] >= '0' && s[j] <= '9') ++j;
+        while (j < n && s[j] >= '0' && s[j] <= '9')
+            ++j;
         if (j == digits || j - digits > 11 || (j < n && s[j] != ' ')) return false;
         out.push_back(std::stoll(s.substr(i, j - i)));
         i = j;
@@ -31,7 +33,9 @@ bool ParseInts(const std::string& s, std::vector<long long>& out) {
     return true;
 }
 
-bool InRange(long long v, long long lo, long long hi) { return v >= lo && v <= hi; }
+bool InRange(long long v, long long lo, long long hi) {
+    return v >= lo && v <= hi;
+}
 
 std::string JoinInts(std::initializer_list<long long> values) {
     std::string s;
@@ -42,12 +46,12 @@ std::string JoinInts(std::initializer_list<long long> values) {
     return s;
 }
 
-}  // namespace
+} // namespace
 
 // ---------------------------------------------------------------- drawing-item records
 
-TRVDrawLineInfo* TRVDrawLineInfo::CreateEx(int left, int top, int width, int height,
-                                           int itemNo, bool fromNewLine) {
+TRVDrawLineInfo* TRVDrawLineInfo::CreateEx(int left, int top, int width, int height, int itemNo,
+                                           bool fromNewLine) {
     auto* d = new TRVDrawLineInfo();
     d->SetData(left, top, itemNo, fromNewLine);
     d->SetSize(width, height);
@@ -70,7 +74,9 @@ int TRVMultiImagePrintInfo::ToImage(int v) const {
     return MulDiv(v, Sad.ScreenPPIY, std::max(Sad.DevicePPIY, 1));
 }
 
-bool TRVMultiImagePrintInfo::CanSplit() const { return FItem && FItem->MinHeightOnPage > 0; }
+bool TRVMultiImagePrintInfo::CanSplit() const {
+    return FItem && FItem->MinHeightOnPage > 0;
+}
 
 bool TRVMultiImagePrintInfo::FitsFirstPart(int height) const {
     if (!FItem) return false;
@@ -114,7 +120,9 @@ TRVCPInfo* TRVCPInfo::CreateCopy(const TRVCPInfo& source, bool tagsArePChars) {
 
 TCustomRVItemInfo::TCustomRVItemInfo(TCustomRVData* rvData) : FOwnerData(rvData) {}
 
-TCustomRVItemInfo::~TCustomRVItemInfo() { delete Checkpoint; }
+TCustomRVItemInfo::~TCustomRVItemInfo() {
+    delete Checkpoint;
+}
 
 TCustomRVItemInfo* TCustomRVItemInfo::NewInstance(TCustomRVData* rvData) const {
     return new TCustomRVItemInfo(rvData);
@@ -199,20 +207,18 @@ void TCustomRVItemInfo::RenumberStyles(const TRVIntegerList&, const TRVIntegerLi
     if (ParaNo >= 0 && ParaNo < paraMap.Count()) ParaNo -= paraMap[ParaNo] - 1;
 }
 
-void TCustomRVItemInfo::SaveRVF(TStream& stream, const TRVSaveContext& ctx,
-                                const std::string& name, int paraNo, uint8_t options) {
+void TCustomRVItemInfo::SaveRVF(TStream& stream, const TRVSaveContext& ctx, const std::string& name,
+                                int paraNo, uint8_t options) {
     TRVStyle* style = ctx.RVData ? ctx.RVData->GetRVStyle() : nullptr;
     bool pchars = ctx.RVData && ctx.RVData->TagsArePChars();
-    RVFWriteLine(stream, RVFItemHeader(StyleNo, 1,
-                                       RVFParaNoToString(paraNo, style, ctx.UseStyleNames),
-                                       options, 0, RVFTagToString(Tag, pchars),
-                                       GetRVFExtraHeader()));
+    RVFWriteLine(stream,
+                 RVFItemHeader(StyleNo, 1, RVFParaNoToString(paraNo, style, ctx.UseStyleNames),
+                               options, 0, RVFTagToString(Tag, pchars), GetRVFExtraHeader()));
     RVFWriteLine(stream, RVFEscapeLine(name));
 }
 
-bool TCustomRVItemInfo::ReadRVFLine(const std::string& s, TCustomRVData*, int lineNo,
-                                    int lineCount, std::string& name, TRVFReadMode&,
-                                    TRVFReadState& state) {
+bool TCustomRVItemInfo::ReadRVFLine(const std::string& s, TCustomRVData*, int lineNo, int lineCount,
+                                    std::string& name, TRVFReadMode&, TRVFReadState& state) {
     if (lineNo == 0 && !RVFUnescapeLine(s, name)) return false;
     if (lineNo >= lineCount - 1) state = TRVFReadState::rstItemFinished;
     return true;
@@ -235,8 +241,7 @@ void TRVTextItemInfo::MarkStylesInUse(TRVIntegerList& usedText, TRVIntegerList& 
     if (StyleNo >= 0 && StyleNo < usedText.Count()) usedText.SetValue(StyleNo, 1);
 }
 
-void TRVTextItemInfo::RenumberStyles(const TRVIntegerList& textMap,
-                                     const TRVIntegerList& paraMap,
+void TRVTextItemInfo::RenumberStyles(const TRVIntegerList& textMap, const TRVIntegerList& paraMap,
                                      const TRVIntegerList& listMap) {
     TCustomRVItemInfo::RenumberStyles(textMap, paraMap, listMap);
     if (StyleNo >= 0 && StyleNo < textMap.Count()) StyleNo -= textMap[StyleNo] - 1;
@@ -252,8 +257,8 @@ TRVBreakItemInfo::TRVBreakItemInfo(TCustomRVData* rvData) : TRVFullLineItemInfo(
     StyleNo = rvsBreak;
 }
 
-TRVBreakItemInfo::TRVBreakItemInfo(TCustomRVData* rvData, uint8_t lineWidth,
-                                   TRVBreakStyle style, TColor color)
+TRVBreakItemInfo::TRVBreakItemInfo(TCustomRVData* rvData, uint8_t lineWidth, TRVBreakStyle style,
+                                   TColor color)
     : TRVBreakItemInfo(rvData) {
     LineWidth = lineWidth;
     Style = style;
@@ -284,7 +289,7 @@ std::string TRVBreakItemInfo::GetRVFExtraHeader() const {
 bool TRVBreakItemInfo::ReadRVFHeader(const std::string& extra, TCustomRVData*) {
     std::vector<long long> v;
     if (!ParseInts(extra, v)) return false;
-    if (v.empty()) return true;  // older records carry no look
+    if (v.empty()) return true; // older records carry no look
     if (v.size() != 3 || !InRange(v[0], INT32_MIN, INT32_MAX) || !InRange(v[1], 0, 255) ||
         !InRange(v[2], 0, int(TRVBreakStyle::rvbsDashed)))
         return false;
@@ -344,12 +349,11 @@ bool TailInts(const std::string& extra, size_t count, std::vector<long long>& ta
     tail.assign(v.begin() + 5, v.end());
     return true;
 }
-}  // namespace
+} // namespace
 
 // ---------------------------------------------------------------- controls
 
-TRVControlItemInfo::TRVControlItemInfo(TCustomRVData* rvData, TComponent* control,
-                                       TRVVAlign vAlign)
+TRVControlItemInfo::TRVControlItemInfo(TCustomRVData* rvData, TComponent* control, TRVVAlign vAlign)
     : TRVRectItemInfo(rvData), Control(control) {
     StyleNo = rvsComponent;
     VAlign = vAlign;
@@ -420,10 +424,9 @@ void TRVControlItemInfo::SaveRVF(TStream& stream, const TRVSaveContext& ctx,
         }
     }
     int mode = ctx.Binary ? 2 : 1;
-    RVFWriteLine(stream, RVFItemHeader(StyleNo, 3,
-                                       RVFParaNoToString(paraNo, style, ctx.UseStyleNames),
-                                       options, mode, RVFTagToString(Tag, pchars),
-                                       GetRVFExtraHeader()));
+    RVFWriteLine(stream,
+                 RVFItemHeader(StyleNo, 3, RVFParaNoToString(paraNo, style, ctx.UseStyleNames),
+                               options, mode, RVFTagToString(Tag, pchars), GetRVFExtraHeader()));
     RVFWriteLine(stream, RVFEscapeLine(name));
     RVFWriteLine(stream, RVFEscapeLine(cls));
     if (ctx.Binary)
@@ -437,7 +440,8 @@ bool TRVControlItemInfo::ReadRVFLine(const std::string& s, TCustomRVData* rvData
                                      TRVFReadState& state) {
     if (lineCount != 3) return false;
     switch (lineNo) {
-    case 0: return RVFUnescapeLine(s, name);
+    case 0:
+        return RVFUnescapeLine(s, name);
     case 1:
         if (!RVFUnescapeLine(s, ControlClassName)) return false;
         // The body of a binary record is read as one block.
@@ -468,7 +472,8 @@ bool TRVControlItemInfo::ReadRVFLine(const std::string& s, TCustomRVData* rvData
             return false;
         return true;
     }
-    default: return false;
+    default:
+        return false;
     }
 }
 
@@ -478,15 +483,17 @@ TRVGraphicItemInfo::TRVGraphicItemInfo(TCustomRVData* rvData) : TRVRectItemInfo(
     StyleNo = rvsPicture;
 }
 
-TRVGraphicItemInfo* TRVGraphicItemInfo::CreateWithGraphic(TCustomRVData* rvData,
-                                                          TGraphic* graphic, TRVVAlign vAlign) {
+TRVGraphicItemInfo* TRVGraphicItemInfo::CreateWithGraphic(TCustomRVData* rvData, TGraphic* graphic,
+                                                          TRVVAlign vAlign) {
     auto* item = new TRVGraphicItemInfo(rvData);
     item->Image = graphic;
     item->VAlign = vAlign;
     return item;
 }
 
-TRVGraphicItemInfo::~TRVGraphicItemInfo() { SetGraphic(nullptr); }
+TRVGraphicItemInfo::~TRVGraphicItemInfo() {
+    SetGraphic(nullptr);
+}
 
 void TRVGraphicItemInfo::SetGraphic(TGraphic* graphic) {
     if (Image == graphic) return;
@@ -510,8 +517,7 @@ void TRVGraphicItemInfo::Assign(TPersistent* Source) {
 
 bool TRVGraphicItemInfo::GetKindFlag(int kind) const {
     return kind == rvifCanBeInsideParagraph || kind == rvifCanBeJoinedWithPrev ||
-           kind == rvifCanChangeSize || kind == rvifNonTextFixedSize ||
-           kind == rvifPrintsToBitmap;
+           kind == rvifCanChangeSize || kind == rvifNonTextFixedSize || kind == rvifPrintsToBitmap;
 }
 
 int TRVGraphicItemInfo::GetImageWidth(TRVStyle*) const {
@@ -524,11 +530,14 @@ int TRVGraphicItemInfo::GetImageHeight(TRVStyle*) const {
     return Image && RVGraphicHooks().Height ? RVGraphicHooks().Height(Image) : 0;
 }
 
-int TRVGraphicItemInfo::GetBoxWidth() const { return GetImageWidth(nullptr) + 2 * Spacing; }
-int TRVGraphicItemInfo::GetBoxHeight() const { return GetImageHeight(nullptr) + 2 * Spacing; }
+int TRVGraphicItemInfo::GetBoxWidth() const {
+    return GetImageWidth(nullptr) + 2 * Spacing;
+}
+int TRVGraphicItemInfo::GetBoxHeight() const {
+    return GetImageHeight(nullptr) + 2 * Spacing;
+}
 
-int TRVGraphicItemInfo::GetMinWidth(const TRVScreenAndDevice* sad, TCanvas*,
-                                    TCustomRVData*) const {
+int TRVGraphicItemInfo::GetMinWidth(const TRVScreenAndDevice* sad, TCanvas*, TCustomRVData*) const {
     int w = GetBoxWidth();
     return sad ? MulDiv(w, sad->DevicePPIX, std::max(sad->ScreenPPIX, 1)) : w;
 }
@@ -543,19 +552,33 @@ TRVDrawLineInfo* TRVGraphicItemInfo::CreatePrintingDrawItem(TCustomRVData*,
 
 bool TRVGraphicItemInfo::GetExtraIntProperty(int prop, int& value) const {
     switch (prop) {
-    case 3: value = ImageWidth; return true;
-    case 4: value = ImageHeight; return true;
-    case 5: value = MinHeightOnPage; return true;
-    default: return false;
+    case 3:
+        value = ImageWidth;
+        return true;
+    case 4:
+        value = ImageHeight;
+        return true;
+    case 5:
+        value = MinHeightOnPage;
+        return true;
+    default:
+        return false;
     }
 }
 
 bool TRVGraphicItemInfo::SetExtraIntProperty(int prop, int value) {
     switch (prop) {
-    case 3: ImageWidth = std::max(value, 0); return true;
-    case 4: ImageHeight = std::max(value, 0); return true;
-    case 5: MinHeightOnPage = std::max(value, 0); return true;
-    default: return false;
+    case 3:
+        ImageWidth = std::max(value, 0);
+        return true;
+    case 4:
+        ImageHeight = std::max(value, 0);
+        return true;
+    case 5:
+        MinHeightOnPage = std::max(value, 0);
+        return true;
+    default:
+        return false;
     }
 }
 
@@ -586,10 +609,9 @@ void TRVGraphicItemInfo::SaveRVF(TStream& stream, const TRVSaveContext& ctx,
         body = ms.DataString();
     }
     int mode = ctx.Binary ? 2 : 1;
-    RVFWriteLine(stream, RVFItemHeader(StyleNo, 3,
-                                       RVFParaNoToString(paraNo, style, ctx.UseStyleNames),
-                                       options, mode, RVFTagToString(Tag, pchars),
-                                       GetRVFExtraHeader()));
+    RVFWriteLine(stream,
+                 RVFItemHeader(StyleNo, 3, RVFParaNoToString(paraNo, style, ctx.UseStyleNames),
+                               options, mode, RVFTagToString(Tag, pchars), GetRVFExtraHeader()));
     RVFWriteLine(stream, RVFEscapeLine(name));
     RVFWriteLine(stream, RVFEscapeLine(cls));
     if (ctx.Binary)
@@ -603,8 +625,10 @@ bool TRVGraphicItemInfo::ReadRVFLine(const std::string& s, TCustomRVData* rvData
                                      TRVFReadState& state) {
     if (lineCount != 3) return false;
     switch (lineNo) {
-    case 0: return RVFUnescapeLine(s, name);
-    case 1: return RVFUnescapeLine(s, FPendingClass);
+    case 0:
+        return RVFUnescapeLine(s, name);
+    case 1:
+        return RVFUnescapeLine(s, FPendingClass);
     case 2: {
         std::string body;
         if (mode == TRVFReadMode::rmBinary)
@@ -630,12 +654,12 @@ bool TRVGraphicItemInfo::ReadRVFLine(const std::string& s, TCustomRVData* rvData
             return false;
         return true;
     }
-    default: return false;
+    default:
+        return false;
     }
 }
 
-TRVHotGraphicItemInfo::TRVHotGraphicItemInfo(TCustomRVData* rvData)
-    : TRVGraphicItemInfo(rvData) {
+TRVHotGraphicItemInfo::TRVHotGraphicItemInfo(TCustomRVData* rvData) : TRVGraphicItemInfo(rvData) {
     StyleNo = rvsHotPicture;
 }
 
@@ -674,8 +698,12 @@ bool TRVBulletItemInfo::GetKindFlag(int kind) const {
            kind == rvifNonTextFixedSize;
 }
 
-int TRVBulletItemInfo::GetBoxWidth() const { return ImageListWidth + 2 * Spacing; }
-int TRVBulletItemInfo::GetBoxHeight() const { return ImageListHeight + 2 * Spacing; }
+int TRVBulletItemInfo::GetBoxWidth() const {
+    return ImageListWidth + 2 * Spacing;
+}
+int TRVBulletItemInfo::GetBoxHeight() const {
+    return ImageListHeight + 2 * Spacing;
+}
 
 std::string TRVBulletItemInfo::GetRVFExtraHeader() const {
     return TRVRectItemInfo::GetRVFExtraHeader() + " " + JoinInts({ImageIndex, ImageListTag});
@@ -742,8 +770,8 @@ TRVMarkerItemInfo::TRVMarkerItemInfo(TCustomRVData* rvData) : TRVRectItemInfo(rv
     Spacing = 0;
 }
 
-TRVMarkerItemInfo::TRVMarkerItemInfo(TCustomRVData* rvData, int listNo, int level,
-                                     int startFrom, bool reset)
+TRVMarkerItemInfo::TRVMarkerItemInfo(TCustomRVData* rvData, int listNo, int level, int startFrom,
+                                     bool reset)
     : TRVMarkerItemInfo(rvData) {
     ListNo = listNo;
     Level = level;
@@ -797,8 +825,7 @@ void TRVMarkerItemInfo::MarkStylesInUse(TRVIntegerList& usedText, TRVIntegerList
     if (ListNo >= 0 && ListNo < usedList.Count()) usedList.SetValue(ListNo, 1);
 }
 
-void TRVMarkerItemInfo::RenumberStyles(const TRVIntegerList& textMap,
-                                       const TRVIntegerList& paraMap,
+void TRVMarkerItemInfo::RenumberStyles(const TRVIntegerList& textMap, const TRVIntegerList& paraMap,
                                        const TRVIntegerList& listMap) {
     TRVRectItemInfo::RenumberStyles(textMap, paraMap, listMap);
     if (ListNo >= 0 && ListNo < listMap.Count()) ListNo -= listMap[ListNo] - 1;
@@ -855,10 +882,9 @@ std::mutex& RegistryLock() {
     return m;
 }
 
-}  // namespace
+} // namespace
 
-void RegisterRichViewItemType(int styleNo, const std::string& className,
-                              TRVItemFactory factory) {
+void RegisterRichViewItemType(int styleNo, const std::string& className, TRVItemFactory factory) {
     std::lock_guard<std::mutex> lock(RegistryLock());
     if (styleNo >= -9) throw ERichViewError(errRVItemReg2);
     auto it = Registry().find(styleNo);
@@ -880,14 +906,22 @@ TCustomRVItemInfo* CreateRichViewItem(int styleNo, TCustomRVData* rvData) {
         return item;
     }
     switch (styleNo) {
-    case rvsBreak: return new TRVBreakItemInfo(rvData);
-    case rvsPicture: return new TRVGraphicItemInfo(rvData);
-    case rvsHotPicture: return new TRVHotGraphicItemInfo(rvData);
-    case rvsHotspot: return new TRVHotspotItemInfo(rvData);
-    case rvsBullet: return new TRVBulletItemInfo(rvData);
-    case rvsComponent: return new TRVControlItemInfo(rvData);
-    case rvsListMarker: return new TRVMarkerItemInfo(rvData);
-    default: break;
+    case rvsBreak:
+        return new TRVBreakItemInfo(rvData);
+    case rvsPicture:
+        return new TRVGraphicItemInfo(rvData);
+    case rvsHotPicture:
+        return new TRVHotGraphicItemInfo(rvData);
+    case rvsHotspot:
+        return new TRVHotspotItemInfo(rvData);
+    case rvsBullet:
+        return new TRVBulletItemInfo(rvData);
+    case rvsComponent:
+        return new TRVControlItemInfo(rvData);
+    case rvsListMarker:
+        return new TRVMarkerItemInfo(rvData);
+    default:
+        break;
     }
     TRVItemFactory factory;
     {
@@ -914,4 +948,4 @@ TCustomRVItemInfo* CreateItemCopy(const TCustomRVItemInfo* item, TCustomRVData* 
     return copy;
 }
 
-}  // namespace epc
+} // namespace epc

@@ -60,7 +60,7 @@ public:
 
 class TRVImagePrintPart : public TRVMultiDrawItemPart {
 public:
-    int32_t ImgTop = 0;  // first picture row of this part
+    int32_t ImgTop = 0; // first picture row of this part
 };
 
 // Print record of a picture that may be cut into parts (pictures with a minimum part height).
@@ -88,7 +88,7 @@ public:
     TCustomRVItemInfo* ItemInfo = nullptr;
     TRVCPInfo* Next = nullptr;
     TRVCPInfo* Prev = nullptr;
-    int32_t Y = 0;  // set by formatting
+    int32_t Y = 0; // set by formatting
 
     void CopyFrom(const TRVCPInfo& source, bool tagsArePChars);
     static TRVCPInfo* CreateCopy(const TRVCPInfo& source, bool tagsArePChars);
@@ -108,7 +108,7 @@ enum class TRVFReadState { rstHeader, rstData, rstSkip, rstItemFinished };
 struct TRVSaveContext {
     TCustomRVData* RVData = nullptr;
     int ItemNo = 0;
-    bool Binary = false;      // RVF bodies as int32 length + bytes
+    bool Binary = false; // RVF bodies as int32 length + bytes
     bool UseStyleNames = false;
 };
 
@@ -125,9 +125,9 @@ public:
     int32_t StyleNo = 0;
     int32_t ParaNo = 0;
     uint8_t ItemOptions = 0;
-    TRVCPInfo* Checkpoint = nullptr;  // owned
+    TRVCPInfo* Checkpoint = nullptr; // owned
     TRVTag Tag;
-    int32_t DrawItemNo = -1;          // first drawing item, set by formatting
+    int32_t DrawItemNo = -1; // first drawing item, set by formatting
     int32_t JumpID = -1;
 
     // Option bits.
@@ -159,9 +159,9 @@ public:
         return 0;
     }
     virtual void AdjustToDocWidth(int /*docWidth*/, TRVDrawLineInfo* /*dli*/, bool /*noCaching*/,
-                                  int& /*out1*/, int& /*out2*/,
-                                  const TRVScreenAndDevice* /*sad*/, TCustomRVData* /*rvData*/,
-                                  TCanvas* /*canvas*/, bool /*canUseDeviceFit*/) {}
+                                  int& /*out1*/, int& /*out2*/, const TRVScreenAndDevice* /*sad*/,
+                                  TCustomRVData* /*rvData*/, TCanvas* /*canvas*/,
+                                  bool /*canUseDeviceFit*/) {}
     virtual TGraphic* GetGraphic() const { return nullptr; }
 
     // Painting and printing.
@@ -220,9 +220,8 @@ public:
     // rstItemFinished when done. A False result fails the load.
     virtual void SaveRVF(TStream& stream, const TRVSaveContext& ctx, const std::string& name,
                          int paraNo, uint8_t options);
-    virtual bool ReadRVFLine(const std::string& s, TCustomRVData* rvData, int lineNo,
-                             int lineCount, std::string& name, TRVFReadMode& mode,
-                             TRVFReadState& state);
+    virtual bool ReadRVFLine(const std::string& s, TCustomRVData* rvData, int lineNo, int lineCount,
+                             std::string& name, TRVFReadMode& mode, TRVFReadState& state);
     // Extra header text of the record (after the tag); ReadRVFHeader parses it.
     virtual std::string GetRVFExtraHeader() const { return std::string(); }
     virtual bool ReadRVFHeader(const std::string& /*extra*/, TCustomRVData* /*rvData*/) {
@@ -238,7 +237,7 @@ public:
     }
 
 protected:
-    TCustomRVData* FOwnerData;  // the document the item was made for (for notifications)
+    TCustomRVData* FOwnerData; // the document the item was made for (for notifications)
 };
 
 // Text item: the text itself is held by the document's item list.
@@ -265,20 +264,19 @@ public:
 class TRVBreakItemInfo : public TRVFullLineItemInfo {
 public:
     explicit TRVBreakItemInfo(TCustomRVData* rvData);
-    TRVBreakItemInfo(TCustomRVData* rvData, uint8_t lineWidth, TRVBreakStyle style,
-                     TColor color);
+    TRVBreakItemInfo(TCustomRVData* rvData, uint8_t lineWidth, TRVBreakStyle style, TColor color);
     std::string ClassName() const override { return "TRVBreakItemInfo"; }
     TCustomRVItemInfo* NewInstance(TCustomRVData* rvData) const override;
     void Assign(TPersistent* Source) override;
     bool GetKindFlag(int kind) const override;
-    void PaintFullWidth(int left, int right, int top, TCanvas* canvas, int state,
-                        TRVStyle* style, const TRect& clipRect, TRVDrawLineInfo* dli) override;
+    void PaintFullWidth(int left, int right, int top, TCanvas* canvas, int state, TRVStyle* style,
+                        const TRect& clipRect, TRVDrawLineInfo* dli) override;
     std::string GetRVFExtraHeader() const override;
     bool ReadRVFHeader(const std::string& extra, TCustomRVData* rvData) override;
     bool AsText(std::string& result, bool unicode, int lineWidth, TCustomRVData* rvData,
                 int itemNo) const override;
 
-    TColor Color = clNone;  // clNone: the text colour of style 0
+    TColor Color = clNone; // clNone: the text colour of style 0
     uint8_t LineWidth = 1;
     TRVBreakStyle Style = TRVBreakStyle::rvbsLine;
 };
@@ -319,21 +317,21 @@ public:
     // Makes the control a child of the document's window, when both exist.
     void ParentControl(TCustomRVData* rvData);
     bool OwnsControl(const TComponent* control) const override { return control == Control; }
-    void SaveRVF(TStream& stream, const TRVSaveContext& ctx, const std::string& name,
-                 int paraNo, uint8_t options) override;
+    void SaveRVF(TStream& stream, const TRVSaveContext& ctx, const std::string& name, int paraNo,
+                 uint8_t options) override;
     bool ReadRVFLine(const std::string& s, TCustomRVData* rvData, int lineNo, int lineCount,
                      std::string& name, TRVFReadMode& mode, TRVFReadState& state) override;
     std::string GetRVFExtraHeader() const override;
     bool ReadRVFHeader(const std::string& extra, TCustomRVData* rvData) override;
 
-    TComponent* Control = nullptr;  // owned (the embedded control)
+    TComponent* Control = nullptr; // owned (the embedded control)
     // The size when the item holds no visual control (read from RVF, or not a control).
     int32_t Width = 0;
     int32_t Height = 0;
     int32_t Left = 0;
     int32_t Top = 0;
-    std::string ControlClassName;  // as read from RVF when no control could be made
-    std::string ControlBody;       // the stored component stream when no control could be made
+    std::string ControlClassName; // as read from RVF when no control could be made
+    std::string ControlBody;      // the stored component stream when no control could be made
 };
 
 class TRVGraphicItemInfo : public TRVRectItemInfo {
@@ -362,8 +360,8 @@ public:
                                             const TRVScreenAndDevice* sad) override;
     bool GetExtraIntProperty(int prop, int& value) const override;
     bool SetExtraIntProperty(int prop, int value) override;
-    void SaveRVF(TStream& stream, const TRVSaveContext& ctx, const std::string& name,
-                 int paraNo, uint8_t options) override;
+    void SaveRVF(TStream& stream, const TRVSaveContext& ctx, const std::string& name, int paraNo,
+                 uint8_t options) override;
     bool ReadRVFLine(const std::string& s, TCustomRVData* rvData, int lineNo, int lineCount,
                      std::string& name, TRVFReadMode& mode, TRVFReadState& state) override;
     std::string GetRVFExtraHeader() const override;
@@ -371,15 +369,15 @@ public:
     // Writes the picture as a file into Path and an <img> element referring to it.
     void SaveHTML(TStream& stream, TCustomRVData* rvData, int itemNo,
                   const std::string& path) override;
-    void SetGraphic(TGraphic* graphic);  // takes ownership, frees the old one
+    void SetGraphic(TGraphic* graphic); // takes ownership, frees the old one
 
-    TGraphic* Image = nullptr;  // owned
+    TGraphic* Image = nullptr; // owned
     // Shown size; 0 is the picture's own (extra integer properties 3 and 4).
     int32_t ImageWidth = 0;
     int32_t ImageHeight = 0;
 
 private:
-    std::string FPendingClass;  // picture class read from RVF, before its body
+    std::string FPendingClass; // picture class read from RVF, before its body
 };
 
 class TRVHotGraphicItemInfo : public TRVGraphicItemInfo {
@@ -405,8 +403,8 @@ public:
     bool GetExtraIntProperty(int prop, int& value) const override;
     bool SetExtraIntProperty(int prop, int value) override;
 
-    TCustomImageList* ImageList = nullptr;  // not owned
-    int32_t ImageListTag = 0;               // identifies the list in stored documents
+    TCustomImageList* ImageList = nullptr; // not owned
+    int32_t ImageListTag = 0;              // identifies the list in stored documents
     int32_t ImageIndex = 0;
     // The list's image size, when known (the view layer fills it when it binds the list).
     int32_t ImageListWidth = 16;
@@ -449,7 +447,7 @@ public:
     int32_t ListNo = -1;
     int32_t Level = 0;
     int32_t StartFrom = 1;
-    bool Reset = false;  // numbering restarts from StartFrom here
+    bool Reset = false; // numbering restarts from StartFrom here
     // Set by renumbering.
     int32_t Counter = 0;
     std::string MarkerText;
@@ -489,4 +487,4 @@ struct TRVControlHooks {
 };
 TRVControlHooks& RVControlHooks();
 
-}  // namespace epc
+} // namespace epc

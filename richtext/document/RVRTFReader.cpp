@@ -17,8 +17,8 @@ struct CharProps {
     int Font = 0;
     int HalfPoints = 24;
     bool Bold = false, Italic = false, Underline = false, Strike = false, Caps = false;
-    int ColorIndex = 0;      // 0: automatic
-    int HighlightIndex = 0;  // 0: none
+    int ColorIndex = 0;     // 0: automatic
+    int HighlightIndex = 0; // 0: none
 };
 
 struct ParaProps {
@@ -75,10 +75,10 @@ private:
     uint32_t FCodePage = 1252;
     std::u16string FRun;
     CharProps FRunChar;
-    bool FParaOpen = false;   // the current paragraph has an item
-    bool FNextBR = false;     // the next item starts a line inside the paragraph
-    bool FNextPage = false;   // the next paragraph starts a page
-    int FPendingSkip = 0;     // fallback characters still to skip after \u
+    bool FParaOpen = false; // the current paragraph has an item
+    bool FNextBR = false;   // the next item starts a line inside the paragraph
+    bool FNextPage = false; // the next paragraph starts a page
+    int FPendingSkip = 0;   // fallback characters still to skip after \u
 };
 
 int RtfReader::TextStyleFor(const CharProps& c) {
@@ -102,7 +102,7 @@ int RtfReader::TextStyleFor(const CharProps& c) {
     TColor color = ColorAt(c.ColorIndex);
     f.Color = color == clNone ? clWindowText : color;
     f.BackColor = ColorAt(c.HighlightIndex);
-    f.Unicode = true;  // imported text keeps every character
+    f.Unicode = true; // imported text keeps every character
     int i = style->TextStyles.FindSuchStyle(f);
     if (i >= 0) return i;
     style->TextStyles.Add() = f;
@@ -159,7 +159,8 @@ void RtfReader::Flush() {
 
 void RtfReader::AddChar(char16_t c) {
     if (FState.Destination != Dest::Text) {
-        if (FState.Destination == Dest::FontTable && c != u';') FFontName += char(c < 0x80 ? c : '?');
+        if (FState.Destination == Dest::FontTable && c != u';')
+            FFontName += char(c < 0x80 ? c : '?');
         return;
     }
     if (FPendingSkip > 0) {
@@ -167,12 +168,11 @@ void RtfReader::AddChar(char16_t c) {
         return;
     }
     const CharProps& ch = FState.Char;
-    if (!FRun.empty() &&
-        (ch.Font != FRunChar.Font || ch.HalfPoints != FRunChar.HalfPoints ||
-         ch.Bold != FRunChar.Bold || ch.Italic != FRunChar.Italic ||
-         ch.Underline != FRunChar.Underline || ch.Strike != FRunChar.Strike ||
-         ch.Caps != FRunChar.Caps || ch.ColorIndex != FRunChar.ColorIndex ||
-         ch.HighlightIndex != FRunChar.HighlightIndex))
+    if (!FRun.empty() && (ch.Font != FRunChar.Font || ch.HalfPoints != FRunChar.HalfPoints ||
+                          ch.Bold != FRunChar.Bold || ch.Italic != FRunChar.Italic ||
+                          ch.Underline != FRunChar.Underline || ch.Strike != FRunChar.Strike ||
+                          ch.Caps != FRunChar.Caps || ch.ColorIndex != FRunChar.ColorIndex ||
+                          ch.HighlightIndex != FRunChar.HighlightIndex))
         Flush();
     if (FRun.empty()) FRunChar = ch;
     FRun += c;
@@ -212,69 +212,109 @@ void RtfReader::ControlWord(const std::string& w, bool hasParam, long param) {
     ParaProps& para = FState.Para;
     bool on = !hasParam || param != 0;
     if (FState.Destination == Dest::ColorTable) {
-        if (w == "red") FColorR = std::clamp(p, 0, 255), FColorSet = true;
-        else if (w == "green") FColorG = std::clamp(p, 0, 255), FColorSet = true;
-        else if (w == "blue") FColorB = std::clamp(p, 0, 255), FColorSet = true;
+        if (w == "red")
+            FColorR = std::clamp(p, 0, 255), FColorSet = true;
+        else if (w == "green")
+            FColorG = std::clamp(p, 0, 255), FColorSet = true;
+        else if (w == "blue")
+            FColorB = std::clamp(p, 0, 255), FColorSet = true;
         return;
     }
     if (FState.Destination == Dest::FontTable) {
-        if (w == "f") FFontNumber = p;
-        else if (w == "fcharset") FFontCharset = std::clamp(p, 0, 255);
+        if (w == "f")
+            FFontNumber = p;
+        else if (w == "fcharset")
+            FFontCharset = std::clamp(p, 0, 255);
         return;
     }
     if (FState.Destination == Dest::Skip) return;
-    if (w == "fonttbl") FState.Destination = Dest::FontTable;
+    if (w == "fonttbl")
+        FState.Destination = Dest::FontTable;
     else if (w == "colortbl") {
         FState.Destination = Dest::ColorTable;
         FColors.clear();
-    } else if (w == "stylesheet" || w == "info" || w == "pict" || w == "header" ||
-               w == "footer" || w == "object" || w == "listtable" || w == "listoverridetable" ||
-               w == "fldinst" || w == "xmlnstbl" || w == "generator" || w == "themedata")
+    } else if (w == "stylesheet" || w == "info" || w == "pict" || w == "header" || w == "footer" ||
+               w == "object" || w == "listtable" || w == "listoverridetable" || w == "fldinst" ||
+               w == "xmlnstbl" || w == "generator" || w == "themedata")
         FState.Destination = Dest::Skip;
-    else if (w == "ansicpg") FCodePage = uint32_t(std::clamp(p, 0, 65535));
-    else if (w == "par") EndParagraph(false);
-    else if (w == "line") EndParagraph(true);
+    else if (w == "ansicpg")
+        FCodePage = uint32_t(std::clamp(p, 0, 65535));
+    else if (w == "par")
+        EndParagraph(false);
+    else if (w == "line")
+        EndParagraph(true);
     else if (w == "page") {
         EndParagraph(false);
         FNextPage = true;
-    } else if (w == "tab") AddChar(u'\t');
-    else if (w == "emdash") AddChar(0x2014);
-    else if (w == "endash") AddChar(0x2013);
-    else if (w == "bullet") AddChar(0x2022);
-    else if (w == "lquote") AddChar(0x2018);
-    else if (w == "rquote") AddChar(0x2019);
-    else if (w == "ldblquote") AddChar(0x201C);
-    else if (w == "rdblquote") AddChar(0x201D);
+    } else if (w == "tab")
+        AddChar(u'\t');
+    else if (w == "emdash")
+        AddChar(0x2014);
+    else if (w == "endash")
+        AddChar(0x2013);
+    else if (w == "bullet")
+        AddChar(0x2022);
+    else if (w == "lquote")
+        AddChar(0x2018);
+    else if (w == "rquote")
+        AddChar(0x2019);
+    else if (w == "ldblquote")
+        AddChar(0x201C);
+    else if (w == "rdblquote")
+        AddChar(0x201D);
     else if (w == "u") {
         AddChar(char16_t(uint16_t(int16_t(std::clamp<long>(param, -32768, 65535)))));
         FPendingSkip = FState.UnicodeSkip;
-    } else if (w == "uc") FState.UnicodeSkip = std::clamp(p, 0, 10);
-    else if (w == "plain") c = CharProps();
-    else if (w == "b") c.Bold = on;
-    else if (w == "i") c.Italic = on;
-    else if (w == "ul") c.Underline = on;
-    else if (w == "ulnone") c.Underline = false;
-    else if (w == "strike") c.Strike = on;
-    else if (w == "caps") c.Caps = on;
-    else if (w == "f") c.Font = p;
-    else if (w == "fs") c.HalfPoints = std::clamp(p, 2, 2000);
-    else if (w == "cf") c.ColorIndex = p;
-    else if (w == "highlight" || w == "cb") c.HighlightIndex = p;
-    else if (w == "pard") para = ParaProps();
-    else if (w == "ql") para.Alignment = TRVAlignment::rvaLeft;
-    else if (w == "qr") para.Alignment = TRVAlignment::rvaRight;
-    else if (w == "qc") para.Alignment = TRVAlignment::rvaCenter;
-    else if (w == "qj") para.Alignment = TRVAlignment::rvaJustify;
-    else if (w == "li") para.LeftTwips = p;
-    else if (w == "ri") para.RightTwips = p;
-    else if (w == "fi") para.FirstTwips = p;
-    else if (w == "sb") para.BeforeTwips = p;
-    else if (w == "sa") para.AfterTwips = p;
+    } else if (w == "uc")
+        FState.UnicodeSkip = std::clamp(p, 0, 10);
+    else if (w == "plain")
+        c = CharProps();
+    else if (w == "b")
+        c.Bold = on;
+    else if (w == "i")
+        c.Italic = on;
+    else if (w == "ul")
+        c.Underline = on;
+    else if (w == "ulnone")
+        c.Underline = false;
+    else if (w == "strike")
+        c.Strike = on;
+    else if (w == "caps")
+        c.Caps = on;
+    else if (w == "f")
+        c.Font = p;
+    else if (w == "fs")
+        c.HalfPoints = std::clamp(p, 2, 2000);
+    else if (w == "cf")
+        c.ColorIndex = p;
+    else if (w == "highlight" || w == "cb")
+        c.HighlightIndex = p;
+    else if (w == "pard")
+        para = ParaProps();
+    else if (w == "ql")
+        para.Alignment = TRVAlignment::rvaLeft;
+    else if (w == "qr")
+        para.Alignment = TRVAlignment::rvaRight;
+    else if (w == "qc")
+        para.Alignment = TRVAlignment::rvaCenter;
+    else if (w == "qj")
+        para.Alignment = TRVAlignment::rvaJustify;
+    else if (w == "li")
+        para.LeftTwips = p;
+    else if (w == "ri")
+        para.RightTwips = p;
+    else if (w == "fi")
+        para.FirstTwips = p;
+    else if (w == "sb")
+        para.BeforeTwips = p;
+    else if (w == "sa")
+        para.AfterTwips = p;
 }
 
 int RtfReader::Run(std::string_view rtf) {
     size_t i = 0;
-    while (i < rtf.size() && (rtf[i] == ' ' || rtf[i] == '\r' || rtf[i] == '\n')) ++i;
+    while (i < rtf.size() && (rtf[i] == ' ' || rtf[i] == '\r' || rtf[i] == '\n'))
+        ++i;
     if (rtf.substr(i, 5) != "{\\rtf") return rtf_ec_NotRtf;
     bool ended = false;
     for (; i < rtf.size(); ++i) {
@@ -326,8 +366,9 @@ int RtfReader::Run(std::string_view rtf) {
                 EndParagraph(false);
             } else if ((n >= 'a' && n <= 'z') || (n >= 'A' && n <= 'Z')) {
                 size_t s = i;
-                while (i < rtf.size() && ((rtf[i] >= 'a' && rtf[i] <= 'z') ||
-                                          (rtf[i] >= 'A' && rtf[i] <= 'Z')) && i - s < 32)
+                while (i < rtf.size() &&
+                       ((rtf[i] >= 'a' && rtf[i] <= 'z') || (rtf[i] >= 'A' && rtf[i] <= 'Z')) &&
+                       i - s < 32)
                     ++i;
                 std::string word(rtf.substr(s, i - s));
                 bool hasParam = false;
@@ -354,9 +395,9 @@ int RtfReader::Run(std::string_view rtf) {
         } else if (ch == '\r' || ch == '\n') {
             // Line ends in RTF source mean nothing.
         } else if (ch == ';' && FState.Destination == Dest::ColorTable) {
-            FColors.push_back(FColorSet ? TColor(RGB(uint8_t(FColorR), uint8_t(FColorG),
-                                                     uint8_t(FColorB)))
-                                        : clNone);
+            FColors.push_back(
+                FColorSet ? TColor(RGB(uint8_t(FColorR), uint8_t(FColorG), uint8_t(FColorB)))
+                          : clNone);
             FColorR = FColorG = FColorB = 0;
             FColorSet = false;
         } else if (ch == ';' && FState.Destination == Dest::FontTable) {
@@ -373,7 +414,7 @@ int RtfReader::Run(std::string_view rtf) {
     return rtf_ec_OK;
 }
 
-}  // namespace
+} // namespace
 
 int TRVRTFReaderProperties::ImportRtfStream(TCustomRVData* data, TStream& stream, int& index) {
     FullReformat = false;
@@ -414,4 +455,4 @@ int TRVRTFReaderProperties::ImportRtfStream(TCustomRVData* data, TStream& stream
     return rtf_ec_OK;
 }
 
-}  // namespace epc
+} // namespace epc

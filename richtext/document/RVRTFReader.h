@@ -10,11 +10,11 @@ namespace epc {
 // Result codes of ImportRtfStream.
 enum TRVRTFErrorCode : int {
     rtf_ec_OK = 0,
-    rtf_ec_StackUnderflow = 1,  // a closing brace without its group
-    rtf_ec_StackOverflow = 2,   // groups nested too deep
-    rtf_ec_UnmatchedBrace = 3,  // the data ended inside a group
+    rtf_ec_StackUnderflow = 1, // a closing brace without its group
+    rtf_ec_StackOverflow = 2,  // groups nested too deep
+    rtf_ec_UnmatchedBrace = 3, // the data ended inside a group
     rtf_ec_InvalidHex = 4,
-    rtf_ec_NotRtf = 5,          // the data does not start with "{\rtf"
+    rtf_ec_NotRtf = 5, // the data does not start with "{\rtf"
 };
 
 class TRVRTFReaderProperties {
@@ -31,4 +31,4 @@ public:
     int ImportRtfStream(TCustomRVData* data, TStream& stream, int& index);
 };
 
-}  // namespace epc
+} // namespace epc

@@ -12,8 +12,8 @@ bool TFontInfo::IsEqual(const TFontInfo& o, bool ignoreCharsetAndUnicode) const 
            (ignoreCharsetAndUnicode || (Charset == o.Charset && Unicode == o.Unicode)) &&
            Jump == o.Jump && AllCaps == o.AllCaps && HoverColor == o.HoverColor &&
            HoverBackColor == o.HoverBackColor && JumpCursor == o.JumpCursor &&
-           CharSpacing == o.CharSpacing && BiDiMode == o.BiDiMode &&
-           Protection == o.Protection && NextStyleNo == o.NextStyleNo;
+           CharSpacing == o.CharSpacing && BiDiMode == o.BiDiMode && Protection == o.Protection &&
+           NextStyleNo == o.NextStyleNo;
 }
 
 TFontInfo& TFontInfos::GetItem(int index) const {
@@ -57,7 +57,8 @@ int TFontInfos::FindStyleWithName(const std::string& name) const {
 void TFontInfos::Assign(const TFontInfos& source) {
     if (&source == this) return;
     FItems.clear();
-    for (const auto& f : source.FItems) FItems.push_back(std::make_unique<TFontInfo>(*f));
+    for (const auto& f : source.FItems)
+        FItems.push_back(std::make_unique<TFontInfo>(*f));
 }
 
 bool TParaInfo::IsEqual(const TParaInfo& o) const {
@@ -99,7 +100,8 @@ int TParaInfos::FindStyleWithName(const std::string& name) const {
 void TParaInfos::Assign(const TParaInfos& source) {
     if (&source == this) return;
     FItems.clear();
-    for (const auto& p : source.FItems) FItems.push_back(std::make_unique<TParaInfo>(*p));
+    for (const auto& p : source.FItems)
+        FItems.push_back(std::make_unique<TParaInfo>(*p));
 }
 
 void TRVBackgroundRect::ExpandRect(TRect& r) const {
@@ -124,8 +126,10 @@ bool TRVListLevel::HasNumbering() const {
     case TRVListType::rvlstUpperAlpha:
     case TRVListType::rvlstLowerRoman:
     case TRVListType::rvlstUpperRoman:
-    case TRVListType::rvlstImageListCounter: return true;
-    default: return false;
+    case TRVListType::rvlstImageListCounter:
+        return true;
+    default:
+        return false;
     }
 }
 
@@ -134,8 +138,8 @@ namespace {
 std::string Roman(int v, bool upper) {
     if (v <= 0 || v >= 4000) return std::to_string(v);
     static const int values[] = {1000, 900, 500, 400, 100, 90, 50, 40, 10, 9, 5, 4, 1};
-    static const char* digits[] = {"m", "cm", "d", "cd", "c", "xc", "l", "xl", "x", "ix", "v",
-                                   "iv", "i"};
+    static const char* digits[] = {"m",  "cm", "d",  "cd", "c",  "xc", "l",
+                                   "xl", "x",  "ix", "v",  "iv", "i"};
     std::string s;
     for (int i = 0; i < 13; ++i)
         while (v >= values[i]) {
@@ -143,7 +147,8 @@ std::string Roman(int v, bool upper) {
             v -= values[i];
         }
     if (upper)
-        for (char& c : s) c = char(c - 'a' + 'A');
+        for (char& c : s)
+            c = char(c - 'a' + 'A');
     return s;
 }
 
@@ -158,17 +163,22 @@ std::string Alpha(int v, bool upper) {
     return s;
 }
 
-}  // namespace
+} // namespace
 
 std::string TRVListLevel::GetMarkerText(const std::vector<int>& counters,
                                         const std::vector<TRVListType>& types) const {
     auto counterText = [](TRVListType type, int v) -> std::string {
         switch (type) {
-        case TRVListType::rvlstLowerAlpha: return Alpha(v, false);
-        case TRVListType::rvlstUpperAlpha: return Alpha(v, true);
-        case TRVListType::rvlstLowerRoman: return Roman(v, false);
-        case TRVListType::rvlstUpperRoman: return Roman(v, true);
-        default: return std::to_string(v);
+        case TRVListType::rvlstLowerAlpha:
+            return Alpha(v, false);
+        case TRVListType::rvlstUpperAlpha:
+            return Alpha(v, true);
+        case TRVListType::rvlstLowerRoman:
+            return Roman(v, false);
+        case TRVListType::rvlstUpperRoman:
+            return Roman(v, true);
+        default:
+            return std::to_string(v);
         }
     };
     if (!HasNumbering()) return FormatString;
@@ -266,4 +276,4 @@ void TRVStyle::ResetParaStyles() {
     normal.StyleName = "Paragraph Style";
 }
 
-}  // namespace epc
+} // namespace epc

@@ -18,8 +18,14 @@ enum class TRVFontStyle { rvfsBold, rvfsItalic, rvfsUnderline, rvfsStrikeOut };
 using TRVFontStyles = TSet<TRVFontStyle>;
 
 enum class TRVProtectOption {
-    rvprStyleProtect, rvprModifyProtect, rvprDeleteProtect, rvprConcateProtect,
-    rvprRVFInsertProtect, rvprDoNotAutoSwitch, rvprParaStartProtect, rvprSticking
+    rvprStyleProtect,
+    rvprModifyProtect,
+    rvprDeleteProtect,
+    rvprConcateProtect,
+    rvprRVFInsertProtect,
+    rvprDoNotAutoSwitch,
+    rvprParaStartProtect,
+    rvprSticking
 };
 using TRVProtectOptions = TSet<TRVProtectOption>;
 
@@ -28,8 +34,14 @@ using TRVParaOptions = TSet<TRVParaOption>;
 
 enum class TRVAlignment { rvaLeft, rvaRight, rvaCenter, rvaJustify };
 enum class TRVLineSpacingType { rvlsPercent, rvlsSpaceBetween };
-enum class TRVBorderStyle { rvbNone, rvbSingle, rvbDouble, rvbTriple, rvbThickInside,
-                            rvbThickOutside };
+enum class TRVBorderStyle {
+    rvbNone,
+    rvbSingle,
+    rvbDouble,
+    rvbTriple,
+    rvbThickInside,
+    rvbThickOutside
+};
 
 // Cursor ids as the screen knows them.
 inline constexpr int crJump = 101;
@@ -42,9 +54,9 @@ public:
     TColor Color = clWindowText;
     TColor BackColor = clNone;
     TRVFontStyles Style;
-    int32_t Charset = 1;  // DEFAULT_CHARSET
+    int32_t Charset = 1; // DEFAULT_CHARSET
     bool Unicode = false;
-    bool Jump = false;  // hyperlink style
+    bool Jump = false; // hyperlink style
     bool AllCaps = false;
     TColor HoverColor = clNone;
     TColor HoverBackColor = clNone;
@@ -143,9 +155,17 @@ private:
     mutable std::unique_ptr<TParaInfo> FInvalidItem;
 };
 
-enum class TRVListType { rvlstBullet, rvlstPicture, rvlstImageList, rvlstDecimal,
-                         rvlstLowerAlpha, rvlstUpperAlpha, rvlstLowerRoman, rvlstUpperRoman,
-                         rvlstImageListCounter };
+enum class TRVListType {
+    rvlstBullet,
+    rvlstPicture,
+    rvlstImageList,
+    rvlstDecimal,
+    rvlstLowerAlpha,
+    rvlstUpperAlpha,
+    rvlstLowerRoman,
+    rvlstUpperRoman,
+    rvlstImageListCounter
+};
 enum class TRVMarkerAlignment { rvmaLeft, rvmaRight, rvmaCenter };
 enum class TRVListLevelOption { rvloContinuous, rvloLevelReset };
 using TRVListLevelOptions = TSet<TRVListLevelOption>;
@@ -218,7 +238,7 @@ public:
     // Plain fields of the sheet.
     int32_t SpacesInTab = 0;
     bool UseSound = true;
-    uint32_t DefCodePage = 0;  // CP_ACP
+    uint32_t DefCodePage = 0; // CP_ACP
     TColor Color = clWindow;
     TColor HoverColor = clNone;
     TColor SelColor = clHighlight;
@@ -235,12 +255,11 @@ public:
 
     // Selects the text style into the canvas (OnApplyStyle may take over).
     void ApplyStyle(TCanvas* canvas, int styleNo, TRVBiDiMode bidiMode);
-    void ApplyStyleColor(TCanvas* canvas, int styleNo, TRVTextDrawStates drawState,
-                         bool printing, TRVColorMode colorMode);
-    void DrawStyleText(const std::string& s, TCanvas* canvas, int itemNo, int x, int y,
-                       int width, int height, int styleNo, TCustomRVData* rvData,
-                       TRVTextDrawStates drawState, bool printing, bool preview,
-                       TRVColorMode colorMode, TRVBiDiMode bidiMode);
+    void ApplyStyleColor(TCanvas* canvas, int styleNo, TRVTextDrawStates drawState, bool printing,
+                         TRVColorMode colorMode);
+    void DrawStyleText(const std::string& s, TCanvas* canvas, int itemNo, int x, int y, int width,
+                       int height, int styleNo, TCustomRVData* rvData, TRVTextDrawStates drawState,
+                       bool printing, bool preview, TRVColorMode colorMode, TRVBiDiMode bidiMode);
     void DrawTextBack(TCanvas* canvas, int itemNo, int styleNo, TCustomRVData* rvData, int left,
                       int top, int width, int height, TRVTextDrawStates drawState);
     void DrawParaBack(TCanvas* canvas, int paraNo, const TRect& rect, bool printing,
@@ -254,11 +273,11 @@ public:
     // The seven drawing events; each may clear DoDefault to replace the default drawing.
     std::function<void(TRVStyle* Sender, TCanvas* Canvas, int StyleNo, bool& DoDefault)>
         OnApplyStyle;
-    std::function<void(TRVStyle* Sender, TCanvas* Canvas, int StyleNo,
-                       TRVTextDrawStates DrawState, bool& DoDefault)>
+    std::function<void(TRVStyle* Sender, TCanvas* Canvas, int StyleNo, TRVTextDrawStates DrawState,
+                       bool& DoDefault)>
         OnApplyStyleColor;
-    std::function<void(TRVStyle* Sender, const std::string& s, TCanvas* Canvas, int ItemNo,
-                       int x, int y, int Width, int Height, int StyleNo, TCustomRVData* RVData,
+    std::function<void(TRVStyle* Sender, const std::string& s, TCanvas* Canvas, int ItemNo, int x,
+                       int y, int Width, int Height, int StyleNo, TCustomRVData* RVData,
                        TRVTextDrawStates DrawState, bool Printing, bool Preview,
                        TRVColorMode ColorMode, bool& DoDefault)>
         OnDrawStyleText;
@@ -281,4 +300,4 @@ public:
     void ResetParaStyles();
 };
 
-}  // namespace epc
+} // namespace epc

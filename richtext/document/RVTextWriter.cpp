@@ -41,7 +41,7 @@ std::string TextPart(const TCustomRVData& data, int i, int first, int so, int la
     return CopyItemTextChars(e.Text, e.Item->ItemOptions, s, end - s);
 }
 
-}  // namespace
+} // namespace
 
 bool TCustomRVData::WriteTextToStream(TStream& stream, const std::string&, int lineWidth,
                                       bool selectionOnly, bool unicode) {
@@ -121,9 +121,11 @@ std::string RtfEscapeWide(const std::u16string& w) {
     return out;
 }
 
-int Twips(int pixels) { return pixels * 15; }
+int Twips(int pixels) {
+    return pixels * 15;
+}
 
-}  // namespace
+} // namespace
 
 bool TCustomRVData::WriteRtfToStream(TStream& stream, bool selectionOnly, TColor color) {
     int first, so, last, eo;
@@ -140,10 +142,11 @@ bool TCustomRVData::WriteRtfToStream(TStream& stream, bool selectionOnly, TColor
         return int(fonts.size()) - 1;
     };
     if (style)
-        for (int i = 0; i < style->TextStyles.Count(); ++i) fontIndex(style->TextStyles[i].FontName);
+        for (int i = 0; i < style->TextStyles.Count(); ++i)
+            fontIndex(style->TextStyles[i].FontName);
     if (fonts.empty()) fonts.push_back("Arial");
-    std::string out = "{\\rtf1\\ansi\\ansicpg" + std::to_string(GetACP() ? GetACP() : 1252) +
-                      "\\deff0{\\fonttbl";
+    std::string out =
+        "{\\rtf1\\ansi\\ansicpg" + std::to_string(GetACP() ? GetACP() : 1252) + "\\deff0{\\fonttbl";
     for (size_t i = 0; i < fonts.size(); ++i)
         out += "{\\f" + std::to_string(i) + "\\fnil " + RtfEscapeAnsi(fonts[i]) + ";}";
     out += "}{\\colortbl;";
@@ -238,17 +241,26 @@ std::string HtmlEscape(const std::string& utf8) {
     std::string out;
     for (char c : utf8) {
         switch (c) {
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '&': out += "&amp;"; break;
-        case '"': out += "&quot;"; break;
-        default: out += c;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '&':
+            out += "&amp;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        default:
+            out += c;
         }
     }
     return out;
 }
 
-}  // namespace
+} // namespace
 
 bool TCustomRVData::WriteHtmlToStream(TStream& stream, const std::string& path,
                                       const std::string& title, bool selectionOnly) {
@@ -284,8 +296,8 @@ bool TCustomRVData::WriteHtmlToStream(TStream& stream, const std::string& path,
             }
             if (item->StyleNo >= 0) {
                 std::string part = TextPart(*this, i, first, so, last, eo);
-                std::string utf8 =
-                    Utf16ToUtf8(ItemTextToWide(part, item->ItemOptions, CodePageOfStyle(item->StyleNo)));
+                std::string utf8 = Utf16ToUtf8(
+                    ItemTextToWide(part, item->ItemOptions, CodePageOfStyle(item->StyleNo)));
                 if (style) {
                     const TFontInfo& f = style->TextStyles[item->StyleNo];
                     std::string css = "font-family:'" + HtmlEscape(f.FontName) +
@@ -320,4 +332,4 @@ bool TCustomRVData::WriteHtmlToStream(TStream& stream, const std::string& path,
     return true;
 }
 
-}  // namespace epc
+} // namespace epc

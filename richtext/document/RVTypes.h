@@ -42,19 +42,19 @@ enum : int {
 
 // Bits of an item's options byte.
 enum : uint8_t {
-    rvioSameAsPrev = 0x01,    // continues the previous item's line
+    rvioSameAsPrev = 0x01, // continues the previous item's line
     rvioPageBreakBefore = 0x02,
-    rvioBR = 0x04,            // starts a new line inside the paragraph
-    rvioUnicode = 0x08,       // the item text holds UTF-16LE
+    rvioBR = 0x04,      // starts a new line inside the paragraph
+    rvioUnicode = 0x08, // the item text holds UTF-16LE
 };
 
 // Kind questions an item answers (GetKindFlag).
 enum TRVItemKind : int {
-    rvifAlwaysInText = 0,     // the item is never a whole line by itself
-    rvifFullWidth = 1,        // painted across the whole text width
+    rvifAlwaysInText = 0, // the item is never a whole line by itself
+    rvifFullWidth = 1,    // painted across the whole text width
     rvifCanBeInsideParagraph = 2,
     rvifNonTextFixedSize = 3,
-    rvifFullLine = 4,         // occupies a whole line (tables, breaks)
+    rvifFullLine = 4, // occupies a whole line (tables, breaks)
     rvifCanChangeSize = 5,
     rvifHasSubDocuments = 6,
     rvifHyperlink = 7,
@@ -65,7 +65,7 @@ enum TRVItemKind : int {
 
 // State questions an item answers (GetStateFlag).
 enum TRVItemState : int {
-    rvisCanUseDeviceFit = 0,  // text may be measured on the device when printing
+    rvisCanUseDeviceFit = 0, // text may be measured on the device when printing
     rvisSelectable = 1,
     rvisHasControl = 2,
 };
@@ -80,25 +80,57 @@ enum TRVItemAction : int {
 };
 
 enum class TRVOption {
-    rvoAllowSelection, rvoSingleClick, rvoScrollToEnd, rvoClientTextWidth, rvoShowCheckpoints,
-    rvoShowPageBreaks, rvoTagsArePChars, rvoAutoCopyText, rvoAutoCopyUnicodeText,
-    rvoAutoCopyRVF, rvoAutoCopyImage, rvoAutoCopyRTF, rvoFormatInvalidate,
-    rvoDblClickSelectsWord, rvoRClickDeselects, rvoDoNotWantReturns, rvoDoNotWantShiftReturns,
-    rvoWantTabs, rvoAutoSwitchLang, rvoHideReadOnlyCaret, rvoNoImageResize,
-    rvoClearTagOnStyleApp, rvoCtrlJumps
+    rvoAllowSelection,
+    rvoSingleClick,
+    rvoScrollToEnd,
+    rvoClientTextWidth,
+    rvoShowCheckpoints,
+    rvoShowPageBreaks,
+    rvoTagsArePChars,
+    rvoAutoCopyText,
+    rvoAutoCopyUnicodeText,
+    rvoAutoCopyRVF,
+    rvoAutoCopyImage,
+    rvoAutoCopyRTF,
+    rvoFormatInvalidate,
+    rvoDblClickSelectsWord,
+    rvoRClickDeselects,
+    rvoDoNotWantReturns,
+    rvoDoNotWantShiftReturns,
+    rvoWantTabs,
+    rvoAutoSwitchLang,
+    rvoHideReadOnlyCaret,
+    rvoNoImageResize,
+    rvoClearTagOnStyleApp,
+    rvoCtrlJumps
 };
 using TRVOptions = TSet<TRVOption>;
 
 enum class TRVFOption {
-    rvfoSavePicturesBody, rvfoSaveControlsBody, rvfoIgnoreUnknownPicFmt, rvfoIgnoreUnknownCtrls,
-    rvfoConvUnknownStylesToZero, rvfoConvLargeImageIdxToZero, rvfoSaveBinary, rvfoUseStyleNames,
-    rvfoSaveBack, rvfoLoadBack, rvfoSaveTextStyles, rvfoSaveParaStyles, rvfoSaveLayout,
+    rvfoSavePicturesBody,
+    rvfoSaveControlsBody,
+    rvfoIgnoreUnknownPicFmt,
+    rvfoIgnoreUnknownCtrls,
+    rvfoConvUnknownStylesToZero,
+    rvfoConvLargeImageIdxToZero,
+    rvfoSaveBinary,
+    rvfoUseStyleNames,
+    rvfoSaveBack,
+    rvfoLoadBack,
+    rvfoSaveTextStyles,
+    rvfoSaveParaStyles,
+    rvfoSaveLayout,
     rvfoLoadLayout
 };
 using TRVFOptions = TSet<TRVFOption>;
 
-enum class TRVColorMode { rvcmColor, rvcmPrinterColor, rvcmGrayScale, rvcmBlackAndWhite,
-                          rvcmBlackOnWhite };
+enum class TRVColorMode {
+    rvcmColor,
+    rvcmPrinterColor,
+    rvcmGrayScale,
+    rvcmBlackAndWhite,
+    rvcmBlackOnWhite
+};
 
 enum class TRVBiDiMode { rvbdUnspecified, rvbdLeftToRight, rvbdRightToLeft };
 
@@ -107,13 +139,29 @@ enum class TRVVAlign { rvvaBaseline, rvvaMiddle, rvvaAbsTop, rvvaAbsBottom, rvva
 enum class TRVBreakStyle { rvbsLine, rvbsRectangle, rvbs3d, rvbsDotted, rvbsDashed };
 
 // Background placement of a document (shared by the RVF background record and the viewer).
-enum class TBackgroundStyle { bsNoBitmap, bsStretched, bsTiled, bsTiledAndScrolled, bsCentered,
-                              bsTopLeft, bsTopRight, bsBottomLeft, bsBottomRight };
+enum class TBackgroundStyle {
+    bsNoBitmap,
+    bsStretched,
+    bsTiled,
+    bsTiledAndScrolled,
+    bsCentered,
+    bsTopLeft,
+    bsTopRight,
+    bsBottomLeft,
+    bsBottomRight
+};
 
 // Draw state of an item or text run.
-enum class TRVTextDrawState { rvtsSelected, rvtsHover, rvtsItemStart, rvtsItemEnd,
-                              rvtsDrawItemStart, rvtsDrawItemEnd, rvtsControlFocused,
-                              rvtsSpecialCharacters };
+enum class TRVTextDrawState {
+    rvtsSelected,
+    rvtsHover,
+    rvtsItemStart,
+    rvtsItemEnd,
+    rvtsDrawItemStart,
+    rvtsDrawItemEnd,
+    rvtsControlFocused,
+    rvtsSpecialCharacters
+};
 using TRVTextDrawStates = TSet<TRVTextDrawState>;
 
 // Flags of the selection range queries.
@@ -158,7 +206,7 @@ struct TRVResolutionInfo {
 struct TRVScreenAndDevice {
     int32_t ScreenPPIX = 96, ScreenPPIY = 96;
     int32_t DevicePPIX = 96, DevicePPIY = 96;
-    int32_t LeftMargin = 0;  // already scaled to the canvas
+    int32_t LeftMargin = 0; // already scaled to the canvas
 };
 
 // Four-sided Boolean set, one byte each, in this order.
@@ -199,4 +247,4 @@ inline bool PointInBox(int x, int y, int left, int top, int width, int height) {
     return x >= left && x < left + width && y >= top && y < top + height;
 }
 
-}  // namespace epc
+} // namespace epc

@@ -9,14 +9,18 @@ namespace epc {
 
 namespace {
 
-bool IsUni(uint8_t options) { return (options & rvioUnicode) != 0; }
-int CharSize(uint8_t options) { return IsUni(options) ? 2 : 1; }
+bool IsUni(uint8_t options) {
+    return (options & rvioUnicode) != 0;
+}
+int CharSize(uint8_t options) {
+    return IsUni(options) ? 2 : 1;
+}
 
 char16_t WideAt(std::string_view s, size_t i) {
     return char16_t(uint8_t(s[2 * i]) | (uint16_t(uint8_t(s[2 * i + 1])) << 8));
 }
 
-}  // namespace
+} // namespace
 
 int GetTextCharLength(std::string_view text, uint8_t options) {
     return int(text.size()) / CharSize(options);
@@ -66,7 +70,9 @@ std::string UnicodeToAnsiCP(std::string_view utf16, uint32_t codePage) {
     return WideToAnsi(BytesToWide(utf16.substr(0, utf16.size() & ~size_t(1))), codePage);
 }
 
-uint32_t GetKeyboardCodePage() { return GetKeyboardLayoutCodePage(); }
+uint32_t GetKeyboardCodePage() {
+    return GetKeyboardLayoutCodePage();
+}
 
 std::string AnsiToUnicodeKeyboard(std::string_view ansi) {
     return AnsiToUnicodeCP(ansi, GetKeyboardCodePage());
@@ -104,7 +110,8 @@ std::string ExpandTabsW(std::string_view utf16, int spacesInTab) {
     int n = int(utf16.size() / 2);
     for (int i = 0; i < n; ++i) {
         if (WideAt(utf16, size_t(i)) == u'\t') {
-            for (int k = 0; k < spacesInTab; ++k) out.append(" \0", 2);
+            for (int k = 0; k < spacesInTab; ++k)
+                out.append(" \0", 2);
         } else {
             out.append(utf16.substr(size_t(i) * 2, 2));
         }
@@ -134,10 +141,9 @@ BreakClass ClassOf(char16_t c) {
     if (c == u'(' || c == u'[' || c == u'{' || c == 0x3008 || c == 0x300A || c == 0x300C ||
         c == 0x300E || c == 0x3010 || c == 0xFF08)
         return bcOpen;
-    if (c == u')' || c == u']' || c == u'}' || c == u',' || c == u'.' || c == u';' ||
-        c == u':' || c == u'!' || c == u'?' || c == 0x3001 || c == 0x3002 || c == 0x3009 ||
-        c == 0x300B || c == 0x300D || c == 0x300F || c == 0x3011 || c == 0xFF09 ||
-        c == 0xFF0C || c == 0xFF0E)
+    if (c == u')' || c == u']' || c == u'}' || c == u',' || c == u'.' || c == u';' || c == u':' ||
+        c == u'!' || c == u'?' || c == 0x3001 || c == 0x3002 || c == 0x3009 || c == 0x300B ||
+        c == 0x300D || c == 0x300F || c == 0x3011 || c == 0xFF09 || c == 0xFF0C || c == 0xFF0E)
         return bcClose;
     if ((c >= 0x3040 && c <= 0x30FF) || (c >= 0x3400 && c <= 0x9FFF) ||
         (c >= 0xAC00 && c <= 0xD7AF) || (c >= 0xF900 && c <= 0xFAFF) ||
@@ -154,18 +160,18 @@ BreakClass ClassOf(char16_t c) {
 bool PairBreaks(BreakClass a, BreakClass b) {
     static const bool table[7][7] = {
         //           Alpha  Space  Open   Close  Ideo   Hyph   Other
-        /*Alpha*/  {false, false, true,  false, true,  false, false},
-        /*Space*/  {false, false, false, false, false, false, false},
-        /*Open*/   {false, false, false, false, false, false, false},
-        /*Close*/  {true,  false, true,  false, true,  false, true},
-        /*Ideo*/   {true,  false, true,  false, true,  false, true},
-        /*Hyph*/   {true,  false, true,  false, true,  false, false},
-        /*Other*/  {false, false, true,  false, true,  false, false},
+        /*Alpha*/ {false, false, true, false, true, false, false},
+        /*Space*/ {false, false, false, false, false, false, false},
+        /*Open*/ {false, false, false, false, false, false, false},
+        /*Close*/ {true, false, true, false, true, false, true},
+        /*Ideo*/ {true, false, true, false, true, false, true},
+        /*Hyph*/ {true, false, true, false, true, false, false},
+        /*Other*/ {false, false, true, false, true, false, false},
     };
     return table[a][b];
 }
 
-}  // namespace
+} // namespace
 
 int FindLineBreakPosW(const char16_t* text, int length, int index) {
     if (!text || length <= 0) return -1;
@@ -201,9 +207,12 @@ TColor SystemColorToPrintable(TColor color) {
 TColor ApplyColorModeToTextColor(TColor color, TRVColorMode mode) {
     if (color == clNone) return clNone;
     switch (mode) {
-    case TRVColorMode::rvcmColor: return color;
-    case TRVColorMode::rvcmPrinterColor: return SystemColorToPrintable(color);
-    case TRVColorMode::rvcmGrayScale: return ColorToGray(SystemColorToPrintable(color));
+    case TRVColorMode::rvcmColor:
+        return color;
+    case TRVColorMode::rvcmPrinterColor:
+        return SystemColorToPrintable(color);
+    case TRVColorMode::rvcmGrayScale:
+        return ColorToGray(SystemColorToPrintable(color));
     case TRVColorMode::rvcmBlackAndWhite:
     case TRVColorMode::rvcmBlackOnWhite: {
         // Black and white: anything that is not white prints black.
@@ -218,8 +227,10 @@ TColor ApplyColorModeToBackColor(TColor color, TRVColorMode mode) {
     if (color == clNone) return clNone;
     switch (mode) {
     case TRVColorMode::rvcmBlackAndWhite:
-    case TRVColorMode::rvcmBlackOnWhite: return clWhite;
-    default: return ApplyColorModeToTextColor(color, mode);
+    case TRVColorMode::rvcmBlackOnWhite:
+        return clWhite;
+    default:
+        return ApplyColorModeToTextColor(color, mode);
     }
 }
 
@@ -251,4 +262,4 @@ TRVTag CopyTagValue(const TRVTag& tag, bool tagsArePChars) {
     return TRVTag(tag.Number());
 }
 
-}  // namespace epc
+} // namespace epc

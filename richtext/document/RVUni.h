@@ -56,4 +56,4 @@ std::string BackslashesToSlashes(std::string_view path);
 // A new copy of the tag value (a string copy when tags are strings); an empty tag stays empty.
 TRVTag CopyTagValue(const TRVTag& tag, bool tagsArePChars);
 
-}  // namespace epc
+} // namespace epc

@@ -207,14 +207,35 @@ TEST(Stretch, EveryKernelKeepsAUniformColour) {
     dst.SetSize(20, 20);
     const TRect rects[] = {TRect(0, 0, 3, 2), TRect(0, 0, 19, 13), TRect(1, 2, 20, 4),
                            TRect(0, 0, 4, 17)};
-    for (TStretchFilter f : {sfNearest, sfLinear, sfSpline, sfLanczos, sfMitchell})
-        for (const TRect& r : rects) {
-            dst.Clear(0);
-            StretchTransfer(&dst, r, dst.BoundsRect(), &src, src.BoundsRect(), f, dmOpaque);
-            for (int y = r.Top; y < r.Bottom; ++y)
-                for (int x = r.Left; x < r.Right; ++x)
-                    ASSERT_EQ(dst.Pixel(x, y), 0xC0806040u) << int(f) << " " << x << "," << y;
-        }
+    for (bool wide : {true, false}) {
+        SetWideBlending(wide);
+        for (TStretchFilter f : {sfNearest, sfLinear, sfSpline, sfLanczos, sfMitchell})
+            for (const TRect& r : rects) {
+                dst.Clear(0);
+                StretchTransfer(&dst, r, dst.BoundsRect(), &src, src.BoundsRect(), f,
+                                dmOpaque);
+                for (int y = r.Top; y < r.Bottom; ++y)
+                    for (int x = r.Left; x < r.Right; ++x)
+                        ASSERT_EQ(dst.Pixel(x, y), 0xC0806040u)
+                            << int(f) << " " << x << "," << y;
+            }
+    }
+    SetWideBlending(true);
+}
+
+TEST(Stretch, WideAndPlainResamplersAgree) {
+    TBitmap32 src, a, b;
+    Fill(src, 13, 9, 11);
+    a.SetSize(31, 5);
+    b.SetSize(31, 5);
+    for (TStretchFilter f : {sfSpline, sfLanczos, sfMitchell}) {
+        SetWideBlending(true);
+        StretchTransfer(&a, a.BoundsRect(), a.BoundsRect(), &src, src.BoundsRect(), f, dmOpaque);
+        SetWideBlending(false);
+        StretchTransfer(&b, b.BoundsRect(), b.BoundsRect(), &src, src.BoundsRect(), f, dmOpaque);
+        EXPECT_TRUE(SamePixels(a, b)) << int(f);
+    }
+    SetWideBlending(true);
 }
 
 TEST(Stretch, NegativeLobesStayInRange) {

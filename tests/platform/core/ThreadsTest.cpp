@@ -4,6 +4,8 @@
 
 #include <atomic>
 
+#include "platform/core/Exceptions.h"
+
 using namespace epc;
 
 namespace {
@@ -36,6 +38,14 @@ TEST(TThread, RunsUntilTerminatedAndReturnsItsValue) {
     t.Terminate();
     EXPECT_EQ(t.WaitFor(), 7);
     EXPECT_TRUE(t.Finished());
+}
+
+TEST(TThread, RefusesToStartFromItsConstructor) {
+    struct Eager : TThread {
+        Eager() : TThread(false) {}
+        void Execute() override {}
+    };
+    EXPECT_THROW(Eager(), EInvalidOperation);
 }
 
 TEST(TEvent, AutoResetReleasesOneWaitAndTimesOut) {

@@ -54,7 +54,7 @@ namespace {
 TRVTag MakeTag(bool stringTags, int n, const char* s) {
     return stringTags ? TRVTag::FromString(s) : TRVTag(n);
 }
-}  // namespace
+} // namespace
 
 TGraphic* MakeBitmap(int w, int h, TColor color) {
     auto* bmp = new TBitmap(w, h, pf24bit);
@@ -135,11 +135,12 @@ std::string Dump(const TCustomRVData& data) {
         s += "\n";
     }
     s += "chain:";
-    for (TRVCPInfo* cp = data.FirstCP; cp; cp = cp->Next) s += " " + cp->Name;
+    for (TRVCPInfo* cp = data.FirstCP; cp; cp = cp->Next)
+        s += " " + cp->Name;
     s += " count=" + std::to_string(data.CPCount);
     if (data.NotAddedCP) s += " end=" + data.NotAddedCP->Name + "/" + tag(data.NotAddedCP->Tag);
     s += "\n";
     return s;
 }
 
-}  // namespace epc::doctest
+} // namespace epc::doctest

@@ -22,4 +22,4 @@ void FillDocument(TCustomRVData& data, bool stringTags);
 // fields, checkpoint) plus the checkpoint chain and markers.
 std::string Dump(const TCustomRVData& data);
 
-}  // namespace epc::doctest
+} // namespace epc::doctest

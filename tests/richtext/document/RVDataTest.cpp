@@ -19,8 +19,7 @@ struct Doc {
     }
 };
 
-template <typename F>
-std::string ErrorOf(F f) {
+template <typename F> std::string ErrorOf(F f) {
     try {
         f();
     } catch (const ERichViewError& e) {
@@ -29,7 +28,7 @@ std::string ErrorOf(F f) {
     return "no error";
 }
 
-}  // namespace
+} // namespace
 
 TEST(ItemOffsets, TextAndNonTextItems) {
     Doc d;
@@ -158,23 +157,25 @@ TEST(ItemMerging, OnlyCompatibleNeighboursOnOneLineMerge) {
     d.data.AddTextParagraph("e", 3, -1, TRVTag());
     d.data.AddTextParagraph("f", 3, 0, TRVTag());
     EXPECT_TRUE(d.data.CanMergeTextItems(0, 1));
-    EXPECT_FALSE(d.data.CanMergeTextItems(1, 2));  // tags differ
-    EXPECT_FALSE(d.data.CanMergeTextItems(3, 4));  // style protected against concatenation
-    EXPECT_FALSE(d.data.CanMergeTextItems(4, 5));  // the second starts a paragraph
+    EXPECT_FALSE(d.data.CanMergeTextItems(1, 2)); // tags differ
+    EXPECT_FALSE(d.data.CanMergeTextItems(3, 4)); // style protected against concatenation
+    EXPECT_FALSE(d.data.CanMergeTextItems(4, 5)); // the second starts a paragraph
     d.data.SetCheckpointInfo(1, "cp", TRVTag(), false);
     EXPECT_FALSE(d.data.CanMergeTextItems(0, 1));
 }
 
 TEST(Checkpoints, ChainFollowsItemOrderAndCount) {
     Doc d;
-    for (int i = 0; i < 5; ++i) d.data.AddTextParagraph("t", 0, 0, TRVTag());
+    for (int i = 0; i < 5; ++i)
+        d.data.AddTextParagraph("t", 0, 0, TRVTag());
     d.data.SetCheckpointInfo(3, "c3", TRVTag(), false);
     d.data.SetCheckpointInfo(1, "c1", TRVTag(), true);
     d.data.SetCheckpointInfo(4, "c4", TRVTag(), false);
-    d.data.SetCheckpointInfo(1, "c1b", TRVTag(5), false);  // updates, no new checkpoint
+    d.data.SetCheckpointInfo(1, "c1b", TRVTag(5), false); // updates, no new checkpoint
     d.data.SetDocumentEndCheckpoint("end", TRVTag(), false);
     std::string names;
-    for (TRVCPInfo* cp = d.data.FirstCP; cp; cp = cp->Next) names += cp->Name + ",";
+    for (TRVCPInfo* cp = d.data.FirstCP; cp; cp = cp->Next)
+        names += cp->Name + ",";
     EXPECT_EQ(names, "c1b,c3,c4,");
     EXPECT_EQ(d.data.LastCP->Name, "c4");
     EXPECT_EQ(d.data.LastCP->Prev->Name, "c3");
@@ -184,7 +185,7 @@ TEST(Checkpoints, ChainFollowsItemOrderAndCount) {
     d.data.DeleteItemRange(3, 1);
     EXPECT_EQ(d.data.CPCount, 3);
     EXPECT_EQ(d.data.FirstCP->Next->Name, "c4");
-    d.data.RemoveCheckpoint(0);  // none there: nothing happens
+    d.data.RemoveCheckpoint(0); // none there: nothing happens
     d.data.RemoveCheckpoint(1);
     EXPECT_EQ(d.data.FirstCP->Name, "c4");
     EXPECT_EQ(d.data.CPCount, 2);
@@ -217,7 +218,8 @@ TEST(ListMarkers, NumberingFollowsLevelsResetsAndDeletion) {
     ASSERT_NE(markers, nullptr);
     ASSERT_EQ(markers->Count(), 5);
     std::string texts;
-    for (int i = 0; i < markers->Count(); ++i) texts += (*markers)[i]->MarkerText + " ";
+    for (int i = 0; i < markers->Count(); ++i)
+        texts += (*markers)[i]->MarkerText + " ";
     EXPECT_EQ(texts, "1. 2. 2.a) 2.b) 3. ");
     // The text after a marker continues the marker's paragraph.
     EXPECT_TRUE(d.data.GetItem(0)->StartsParagraph());
@@ -231,7 +233,8 @@ TEST(ListMarkers, NumberingFollowsLevelsResetsAndDeletion) {
     EXPECT_EQ((*markers)[4]->MarkerText, "10.");
     d.data.DeleteItemRange(0, 2);
     texts.clear();
-    for (int i = 0; i < markers->Count(); ++i) texts += (*markers)[i]->MarkerText + " ";
+    for (int i = 0; i < markers->Count(); ++i)
+        texts += (*markers)[i]->MarkerText + " ";
     EXPECT_EQ(texts, "1. 1.a) 1.b) 10. ");
     EXPECT_EQ(static_cast<TRVMarkerItemInfo*>(d.data.GetItem(0))->GetIndexInList(&d.data), 0);
     // Removing a marker gives its paragraph start back to the text.
@@ -259,11 +262,12 @@ TEST(ListMarkers, PageBreakIsReadFromTheMarker) {
 }
 
 TEST(ItemRegistry, RegistersOnlyFreeNumbersBelowMinusNine) {
-    const std::string msg = "Can't register RichView item type - this StyleNo is already registered";
+    const std::string msg =
+        "Can't register RichView item type - this StyleNo is already registered";
     auto factory = [](TCustomRVData* d) { return new TRVFullLineItemInfo(d); };
     EXPECT_EQ(ErrorOf([&] { RegisterRichViewItemType(-3, "X", factory); }), msg);
     RegisterRichViewItemType(-77, "TTestItem", factory);
-    RegisterRichViewItemType(-77, "TTestItem", factory);  // same class again: fine
+    RegisterRichViewItemType(-77, "TTestItem", factory); // same class again: fine
     EXPECT_EQ(ErrorOf([&] { RegisterRichViewItemType(-77, "TOther", factory); }), msg);
     std::unique_ptr<TCustomRVItemInfo> item(CreateRichViewItem(-77, nullptr));
     ASSERT_NE(item, nullptr);
@@ -298,7 +302,7 @@ TEST(SharedItems, ShareAndMoveKeepOneOwner) {
         printing.SetRVStyle(&d.style);
         printing.ShareItemsOf(d.data);
         EXPECT_EQ(printing.ItemCount(), d.data.ItemCount());
-        printing.DeleteItemRange(0, 3);  // a sharing document never deletes
+        printing.DeleteItemRange(0, 3); // a sharing document never deletes
         EXPECT_EQ(printing.ItemCount(), d.data.ItemCount());
     }
     EXPECT_EQ(doctest::Dump(d.data), before);
@@ -361,8 +365,10 @@ TEST(StyleSheet, UnusedStylesRenumber) {
     EXPECT_EQ(usedPara.Values(), (std::vector<int32_t>{0, 1}));
     // Styles 0 and 2 removed: map = deleted-before + 1.
     TRVIntegerList textMap, paraMap, listMap;
-    for (int v : {1, 2, 2, 3}) textMap.AddValue(v);
-    for (int v : {1, 2}) paraMap.AddValue(v);
+    for (int v : {1, 2, 2, 3})
+        textMap.AddValue(v);
+    for (int v : {1, 2})
+        paraMap.AddValue(v);
     d.data.RenumberStyles(textMap, paraMap, listMap);
     EXPECT_EQ(d.data.GetItemStyleNo(0), 1);
     EXPECT_EQ(d.data.GetItemStyleNo(1), 0);

@@ -1,12 +1,12 @@
 #include <gtest/gtest.h>
 
 #include "DocTestUtil.h"
+#include "platform/controls/Controls.h"
 #include "platform/core/Strings.h"
+#include "platform/graphics/Bitmap.h"
+#include "platform/streaming/PropertyRegistry.h"
 #include "richtext/document/RVData.h"
 #include "richtext/document/RVUni.h"
-#include "platform/streaming/PropertyRegistry.h"
-#include "platform/graphics/Bitmap.h"
-#include "platform/controls/Controls.h"
 
 using namespace epc;
 using namespace std::string_literals;
@@ -44,8 +44,7 @@ std::string Save(TCustomRVData& data, bool binary, bool selectionOnly = false,
         o.Exclude(TRVFOption::rvfoSaveBinary);
     data.SetRVFOptions(o);
     TMemoryStream ms;
-    data.SaveToRvfStream(ms, selectionOnly, color, TBackgroundStyle::bsNoBitmap, nullptr,
-                         layout);
+    data.SaveToRvfStream(ms, selectionOnly, color, TBackgroundStyle::bsNoBitmap, nullptr, layout);
     return ms.DataString();
 }
 
@@ -54,7 +53,7 @@ bool Load(TCustomRVData& data, const std::string& rvf) {
     return data.LoadFromRvfStream(ss);
 }
 
-}  // namespace
+} // namespace
 
 class RvfRoundTrip : public ::testing::TestWithParam<std::tuple<bool, bool>> {};
 
@@ -69,7 +68,7 @@ TEST_P(RvfRoundTrip, EveryItemKindComesBackEqual) {
     std::string rvf = Save(src.data, binary);
 
     Doc dst(stringTags);
-    dst.style.ResetTextStyles();  // the stored tables replace the sheet's
+    dst.style.ResetTextStyles(); // the stored tables replace the sheet's
     dst.style.ResetParaStyles();
     dst.style.ListStyles.Clear();
     ASSERT_TRUE(Load(dst.data, rvf));
@@ -221,24 +220,24 @@ TEST(RvfMalformed, BadInputFailsAndLeavesTheDocumentAndSheetAlone) {
     const std::vector<std::string> bad = {
         "garbage\r\n",
         "0 1 0 0 0 0\r\n",              // header without the extra field is fine, but no body
-        "0 1 0 0 2 0 \r\n\x10\0\0\0ab",  // binary length past the end
+        "0 1 0 0 2 0 \r\n\x10\0\0\0ab", // binary length past the end
         "0 1 0 0 1 0 \r\nABC\r\n",      // odd hex
         "0 1 0 0 1 0 \r\nZZ\r\n",       // not hex
         "2 1 0 9 1 0 \r\nE9\r\n",       // odd UTF-16
         "99 1 0 0 0 0 \r\nx\r\n",       // text style out of range
         "0 1 77 0 0 0 \r\nx\r\n",       // paragraph out of range
         "-33 1 0 0 0 0 \r\nx\r\n",      // unknown item kind
-        "-11 1 0 0 0 0 0 1 0 0 0 0 0\r\nx\r\n",      // marker header too short
-        "-3 3 0 0 1 0 0 1 0 0 0 0 0\r\nn\r\n\r\nABC\r\n",  // picture with odd hex body
-        "-2 1 checkpoint 0 0 0 2\r\nname\r\n",      // bad raise-event flag
-        "-2 2 textstyles 0 0 0 \r\ntext name=\"x\r\n",  // unclosed quote
-        "-2 1 parastyles 0 0 0 \r\npara align=9\r\n",  // enumeration out of range
-        "-2 1 liststyles 0 0 0 \r\nlist levels=5\r\n",  // levels past the record
+        "-11 1 0 0 0 0 0 1 0 0 0 0 0\r\nx\r\n",           // marker header too short
+        "-3 3 0 0 1 0 0 1 0 0 0 0 0\r\nn\r\n\r\nABC\r\n", // picture with odd hex body
+        "-2 1 checkpoint 0 0 0 2\r\nname\r\n",            // bad raise-event flag
+        "-2 2 textstyles 0 0 0 \r\ntext name=\"x\r\n",    // unclosed quote
+        "-2 1 parastyles 0 0 0 \r\npara align=9\r\n",     // enumeration out of range
+        "-2 1 liststyles 0 0 0 \r\nlist levels=5\r\n",    // levels past the record
         "0 1 0 0 0 \"unclosed \r\nx\r\n",
         "0 1 0 0 0 0 \r\nbad escape \\q\r\n",
         "0 999999 0 0 0 0 \r\nx\r\n",
-        "-1 1 0 0 0 0 1 2\r\nname\r\n",  // break look incomplete
-        "-3 3 0 0 1 0 0 1 0 0 0 0 0\r\nn\r\nTBitmap\r\n0011\r\n",  // corrupt picture data
+        "-1 1 0 0 0 0 1 2\r\nname\r\n",                           // break look incomplete
+        "-3 3 0 0 1 0 0 1 0 0 0 0 0\r\nn\r\nTBitmap\r\n0011\r\n", // corrupt picture data
         "-3 3 0 0 1 0 0 1 0 0 0 0 0\r\nn\r\nTNoSuchPicture\r\n0011\r\n",
         "-5 3 0 0 1 0 0 1 0 0 0 0 0\r\nn\r\nTNoSuchControl\r\n0011\r\n",
         "-5 3 0 0 2 0 0 1 0 0 0 0 0\r\nn\r\nTNoSuchControl\r\n\xff\xff\xff\x7f",
@@ -366,7 +365,7 @@ struct WindowDoc : TRVDocument {
     TWinControl* GetParentControl() const override { return Window; }
 };
 
-}  // namespace
+} // namespace
 
 TEST(RvfControls, ControlsAreStreamedSizedAndParented) {
     static bool registered = [] {
@@ -395,10 +394,79 @@ TEST(RvfControls, ControlsAreStreamedSizedAndParented) {
         dst.SetRVStyle(&style);
         dst.Window = &window;
         ASSERT_TRUE(Load(dst, Save(src, binary)));
-        auto* loaded = dynamic_cast<TTestBox*>(
-            static_cast<TRVControlItemInfo*>(dst.GetItem(0))->Control);
+        auto* loaded =
+            dynamic_cast<TTestBox*>(static_cast<TRVControlItemInfo*>(dst.GetItem(0))->Control);
         ASSERT_NE(loaded, nullptr);
         EXPECT_EQ(loaded->Width(), 33);
         EXPECT_EQ(loaded->Parent(), &window);
+    }
+}
+
+namespace {
+
+// A whole-line item of a registered kind that stores its own body the way tables do: the
+// name, the line "1", then a body in binary (int32 length and bytes) or hex text.
+class TBlobItem : public TRVFullLineItemInfo {
+public:
+    explicit TBlobItem(TCustomRVData* d) : TRVFullLineItemInfo(d) { StyleNo = -70; }
+    std::string ClassName() const override { return "TBlobItem"; }
+    TCustomRVItemInfo* NewInstance(TCustomRVData* d) const override { return new TBlobItem(d); }
+    bool GetKindFlag(int kind) const override {
+        return kind == rvifHasSubDocuments || TRVFullLineItemInfo::GetKindFlag(kind);
+    }
+    void SaveRVF(TStream& stream, const TRVSaveContext& ctx, const std::string& name, int paraNo,
+                 uint8_t options) override {
+        RVFWriteLine(stream,
+                     RVFItemHeader(StyleNo, 3, RVFParaNoToString(paraNo, nullptr, false), options,
+                                   ctx.Binary ? 2 : 0, RVFTagToString(Tag, false), ""));
+        RVFWriteLine(stream, RVFEscapeLine(name));
+        RVFWriteLine(stream, "1");
+        if (ctx.Binary)
+            RVFWriteBinary(stream, Blob);
+        else
+            RVFWriteLine(stream, BytesToHex(Blob));
+    }
+    bool ReadRVFLine(const std::string& s, TCustomRVData*, int lineNo, int lineCount,
+                     std::string& name, TRVFReadMode& mode, TRVFReadState& state) override {
+        if (lineCount != 3) return false;
+        if (lineNo == 0) return RVFUnescapeLine(s, name);
+        if (lineNo == 1) return s == "1";
+        state = TRVFReadState::rstItemFinished;
+        if (mode == TRVFReadMode::rmBinary) {
+            Blob = s;
+            return true;
+        }
+        return HexToBytes(s, Blob);
+    }
+    std::string Blob;
+};
+
+} // namespace
+
+TEST(RvfRegisteredItems, OwnRecordsRoundTripInBothBodies) {
+    RegisterRichViewItemType(-70, "TBlobItem", [](TCustomRVData* d) { return new TBlobItem(d); });
+    for (bool binary : {false, true}) {
+        Doc src;
+        src.data.AddTextParagraph("before", 0, 0, TRVTag());
+        auto* blob = new TBlobItem(&src.data);
+        blob->Blob = std::string("\0\r\n\xFF binary", 11);
+        blob->Tag = TRVTag(5);
+        src.data.AppendItem("blob name", blob);
+        src.data.AddTextParagraph("after", 0, -1, TRVTag());
+        Doc dst;
+        dst.data.AddTextParagraph("existing", 0, 0, TRVTag());
+        TStringStream ss(Save(src.data, binary));
+        int index = 1, first, last;
+        bool full;
+        ASSERT_TRUE(dst.data.RvfReadLoop(ss, index, first, last, full));
+        EXPECT_TRUE(full); // a whole-line item with sub-documents needs a full format
+        ASSERT_EQ(dst.data.ItemCount(), 4);
+        auto* read = dynamic_cast<TBlobItem*>(dst.data.GetItem(2));
+        ASSERT_NE(read, nullptr);
+        EXPECT_EQ(read->Blob, blob->Blob);
+        EXPECT_EQ(dst.data.GetItemText(2), "blob name");
+        EXPECT_EQ(read->Tag.Number(), 5);
+        // The item after a whole-line item starts its own line.
+        EXPECT_TRUE(dst.data.ItemStartsLine(3));
     }
 }

@@ -153,8 +153,10 @@ TEST(Printing, PicturePartsSplitOnlyAboveTheMinimum) {
 }
 
 namespace {
-TColor PixelAt(TBitmap& bmp, int x, int y) { return bmp.Canvas()->Pixels(x, y); }
-}  // namespace
+TColor PixelAt(TBitmap& bmp, int x, int y) {
+    return bmp.Canvas()->Pixels(x, y);
+}
+} // namespace
 
 TEST(Drawing, PicturesScaleToTheDeviceResolution) {
     TBitmap picture(4, 2, pf24bit);

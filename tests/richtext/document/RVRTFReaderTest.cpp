@@ -27,7 +27,7 @@ std::u16string PlainText(TCustomRVData& data) {
     return BytesToWide(ms.DataString());
 }
 
-}  // namespace
+} // namespace
 
 TEST(RtfImport, FormattingParagraphsAndSpecialCharacters) {
     Doc d;

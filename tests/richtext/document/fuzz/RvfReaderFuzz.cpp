@@ -45,7 +45,7 @@ void BuildSeedDocument(TCustomRVData& data, bool stringTags) {
     data.SetDocumentEndCheckpoint("end", tag(5), false);
 }
 
-}  // namespace
+} // namespace
 
 void EpcFuzzSeeds(std::vector<std::string>& seeds) {
     for (int variant = 0; variant < 4; ++variant) {
