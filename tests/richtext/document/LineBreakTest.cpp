@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
+#include <random>
 #include <string>
 
 #include "richtext/document/RVLineBreak.h"
@@ -64,6 +67,31 @@ TEST(LineBreak, BoundsOfTheSearch) {
     EXPECT_EQ(Break(u"", 0), -1);
     EXPECT_EQ(FindLineBreakPosW(nullptr, 5, 2), -1);
     EXPECT_EQ(Break(u"\u6f22\u5b57", 0), -1); // never a class break before the first character
+}
+
+TEST(LineBreak, RandomTextNeverBreaksInsideACharacter) {
+    // Letters, spaces, ideographs, marks, glue, punctuation and both surrogate halves, paired
+    // or not: every answer lies in the searched range and starts a whole character.
+    const char16_t pool[] = {u'a',   u' ',   0x6f22, 0x0301, 0x00a0, u'(', u')',  u'-',
+                             0x200b, 0x3002, u'\n',  0xD840, 0xDC00, u'7', 0x2014};
+    std::mt19937 rng(7);
+    for (int round = 0; round < 2000; ++round) {
+        std::u16string s(rng() % 9, u'a');
+        for (char16_t& c : s)
+            c = pool[rng() % std::size(pool)];
+        const int len = int(s.size());
+        for (int index = -1; index <= len + 1; ++index) {
+            int r = FindLineBreakPosW(s.data(), len, index);
+            if (r < 0) continue;
+            ASSERT_LE(r, std::min(index, len - 1)) << round;
+            if (s[r] == u' ') continue;
+            ASSERT_GT(r, 0);
+            EXPECT_FALSE(s[r] >= 0xDC00 && s[r] <= 0xDFFF && s[r - 1] >= 0xD800 &&
+                         s[r - 1] <= 0xDBFF);
+            EXPECT_TRUE(s[r] != 0x0301 || s[r - 1] == 0x200b || s[r - 1] == u'\n');
+            EXPECT_NE(s[r - 1], u' '); // that break is reported as the space itself
+        }
+    }
 }
 
 TEST(LineBreak, ClassesOfCommonCharacters) {
