@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include "platform/graphics/PixelDraw.h"
-
 namespace epc {
 
 namespace {
@@ -396,9 +394,8 @@ void TCustomImageList::DoDraw(int Index, TCanvas* Canvas, int X, int Y, TColor B
                               TDrawingStyle Style, TImageType ImageType, bool Enabled) {
     std::vector<uint32_t> px = RenderImage(Index, Bk, Fg, Style, ImageType, Enabled);
     if (px.empty()) return;
-    TDibCache dib;
-    dib.Load(FWidth, FHeight, px.data(), true);
-    dib.Draw(Canvas, TRect(X, Y, X + FWidth, Y + FHeight));
+    FDrawCache.Load(FWidth, FHeight, px.data(), true);
+    FDrawCache.Draw(Canvas, TRect(X, Y, X + FWidth, Y + FHeight));
 }
 
 void TCustomImageList::RegisterChanges(TChangeLink* Value) {

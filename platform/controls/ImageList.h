@@ -17,6 +17,7 @@
 #include "platform/core/Exceptions.h"
 #include "platform/graphics/Bitmap.h"
 #include "platform/graphics/Icon.h"
+#include "platform/graphics/PixelDraw.h"
 
 namespace epc {
 
@@ -155,6 +156,8 @@ private:
     std::vector<TChangeLink*> FLinks;
     int FUpdateCount = 0;
     bool FChangePending = false;
+    // One device-independent section of the image size, reused by every draw.
+    TDibCache FDrawCache;
 };
 
 class TImageList : public TCustomImageList {

@@ -251,4 +251,10 @@ TEST(ImageList, DrawingStylesBlendMaskAndFade) {
     EXPECT_EQ(out.Pixels[5] & 0xFFFFFF, 0xFF0000u);
     EXPECT_EQ(out.Pixels[6] & 0xFFFFFF, 0x00FF00u);
     EXPECT_EQ(out.Pixels[0] & 0xFFFFFF, 0x00FF00u);
+    // The next draw shows its own pixels, not the previous image's.
+    list.Add(Strip({Blue}, 2, 1).get(), nullptr);
+    list.Draw(target.Canvas(), 2, 0, 1);
+    out = target.ToImage();
+    EXPECT_EQ(out.Pixels[2] & 0xFFFFFF, 0x0000FFu);
+    EXPECT_EQ(out.Pixels[5] & 0xFFFFFF, 0xFF0000u);
 }
