@@ -568,6 +568,14 @@ int GetSystemMetrics(int index) {
     return 0;
 }
 
+namespace {
+// A fixed setting's answer: the value goes to the caller's variable when there is one.
+template <typename T> BOOL StoreSetting(void* data, T value) {
+    if (data) *static_cast<T*>(data) = value;
+    return 1;
+}
+} // namespace
+
 BOOL SystemParametersInfoA(uint32_t action, uint32_t param, void* data, uint32_t) {
     auto& m = WM();
     switch (action) {
@@ -579,24 +587,12 @@ BOOL SystemParametersInfoA(uint32_t action, uint32_t param, void* data, uint32_t
         if (data) m.WorkArea = *static_cast<RECT*>(data);
         return 1;
     case SPI_GETDRAGFULLWINDOWS:
-    case SPI_GETBEEP:
-        if (data) *static_cast<BOOL*>(data) = 1;
-        return 1;
-    case SPI_GETWHEELSCROLLLINES:
-        if (data) *static_cast<uint32_t*>(data) = 3;
-        return 1;
-    case SPI_GETMOUSEHOVERTIME:
-        if (data) *static_cast<uint32_t*>(data) = 400;
-        return 1;
-    case SPI_GETKEYBOARDSPEED:
-        if (data) *static_cast<uint32_t*>(data) = 31;
-        return 1;
-    case SPI_GETKEYBOARDDELAY:
-        if (data) *static_cast<int*>(data) = 1;
-        return 1;
-    case SPI_GETCARETWIDTH:
-        if (data) *static_cast<uint32_t*>(data) = 1;
-        return 1;
+    case SPI_GETBEEP: return StoreSetting<BOOL>(data, 1);
+    case SPI_GETWHEELSCROLLLINES: return StoreSetting<uint32_t>(data, 3);
+    case SPI_GETMOUSEHOVERTIME: return StoreSetting<uint32_t>(data, 400);
+    case SPI_GETKEYBOARDSPEED: return StoreSetting<uint32_t>(data, 31);
+    case SPI_GETKEYBOARDDELAY: return StoreSetting<int>(data, 1);
+    case SPI_GETCARETWIDTH: return StoreSetting<uint32_t>(data, 1);
     }
     (void)param;
     return 0;

@@ -42,6 +42,7 @@ struct TWindow {
     bool UpdateErase = false;
     bool FramePending = false;
     bool InPaint = false;
+    bool NoRedraw = false;  // WM_SETREDRAW FALSE: invalidations gather, nothing paints
     HBITMAP Surface = nullptr;
     int SurfaceWidth = 0, SurfaceHeight = 0;
     // Scroll bars: 0 horizontal, 1 vertical

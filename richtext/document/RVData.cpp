@@ -299,8 +299,7 @@ bool TCustomRVData::IsDelimiterAt(int itemNo, int offset) const {
                      (uint16_t(uint8_t(e.Text[size_t(offset - 1) * 2 + 1])) << 8));
     else
         c = char16_t(uint8_t(e.Text[size_t(offset - 1)]));
-    static const std::u16string delimiters = u" .;,:(){}\"/\\<>!?[]\t-+*='`~@#$%^&|\u3000";
-    return delimiters.find(c) != std::u16string::npos;
+    return GetDelimiters().find(c) != std::u16string::npos;
 }
 
 void TCustomRVData::RequireItemClass(int itemNo,
