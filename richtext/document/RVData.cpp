@@ -367,8 +367,11 @@ void TCustomRVData::BeepIfUseSound() const {
 bool TCustomRVData::InsertItemObjectAt(int index, std::string text, TCustomRVItemInfo* item) {
     index = std::clamp(index, 0, ItemCount());
     item->NotifyInserting(this, text);
-    FItems->Entries().insert(FItems->Entries().begin() + index,
-                             TRVItemEntry{std::move(text), item});
+    auto& entries = FItems->Entries();
+    if (size_t(index) == entries.size())
+        entries.push_back(TRVItemEntry{std::move(text), item});
+    else
+        entries.insert(entries.begin() + index, TRVItemEntry{std::move(text), item});
     if (index == 0 && item->StartsParagraph() == false && ItemCount() == 1) {
         // The first item of a document starts its first paragraph.
         item->ItemOptions = uint8_t(item->ItemOptions & ~(rvioSameAsPrev | rvioBR));

@@ -241,7 +241,7 @@ bool NextToken(std::string_view s, size_t& pos, Token& t) {
     return !t.View.empty();
 }
 
-bool SkipSpace(std::string_view s, size_t& pos) {
+[[gnu::always_inline]] inline bool SkipSpace(std::string_view s, size_t& pos) {
     if (pos >= s.size() || s[pos] != ' ') return false;
     ++pos;
     return true;
@@ -804,7 +804,8 @@ struct Header {
 
 // A whole number ending at a space or the line end; Pos moves past it. Short numbers, which
 // is all a header holds, are read in one pass; anything else goes through ParseInt.
-inline bool ScanInt(std::string_view s, size_t& pos, long long& v, long long lo, long long hi) {
+[[gnu::always_inline]] inline bool ScanInt(std::string_view s, size_t& pos, long long& v,
+                                           long long lo, long long hi) {
     const char* p = s.data() + pos;
     const char* end = s.data() + s.size();
     const char* q = p;
@@ -818,7 +819,7 @@ inline bool ScanInt(std::string_view s, size_t& pos, long long& v, long long lo,
         r = r * 10 + d;
         ++q;
     }
-    if (q > digits && (q == end || *q == ' ')) {
+    if (q > digits && (q == end || *q == ' ')) [[likely]] {
         long long x = neg ? -(long long)r : (long long)r;
         if (x < lo || x > hi) return false;
         v = x;
@@ -833,14 +834,39 @@ inline bool ScanInt(std::string_view s, size_t& pos, long long& v, long long lo,
     return true;
 }
 
+// A token (see NextToken); unquoted ones, the usual case, without leaving the caller.
+[[gnu::always_inline]] inline bool ScanToken(std::string_view s, size_t& pos, Token& t) {
+    if (pos < s.size() && s[pos] != '"') [[likely]] {
+        size_t e = pos;
+        while (e < s.size() && s[e] != ' ')
+            ++e;
+        t.Quoted = false;
+        t.View = std::string_view(s.data() + pos, e - pos);
+        pos = e;
+        return true; // not empty: s[pos] is neither a quote nor (checked by the caller) a space
+    }
+    return NextToken(s, pos, t);
+}
+
+// A whole token as a number (tokens hold no spaces).
+[[gnu::always_inline]] inline bool TokenInt(std::string_view s, long long& v, long long lo,
+                                            long long hi) {
+    size_t pos = 0;
+    return ScanInt(s, pos, v, lo, hi) && pos == s.size();
+}
+
 bool ParseHeader(std::string_view line, Header& h) {
     size_t pos = 0;
     if (!ScanInt(line, pos, h.StyleNo, INT32_MIN, INT32_MAX)) return false;
     if (!SkipSpace(line, pos) || !ScanInt(line, pos, h.LineCount, 0, INT32_MAX)) return false;
-    if (!SkipSpace(line, pos) || !NextToken(line, pos, h.Para)) return false;
+    if (!SkipSpace(line, pos) || pos >= line.size() || line[pos] == ' ' ||
+        !ScanToken(line, pos, h.Para))
+        return false;
     if (!SkipSpace(line, pos) || !ScanInt(line, pos, h.Options, 0, 15)) return false;
     if (!SkipSpace(line, pos) || !ScanInt(line, pos, h.Mode, 0, 2)) return false;
-    if (!SkipSpace(line, pos) || !NextToken(line, pos, h.Tag)) return false;
+    if (!SkipSpace(line, pos) || pos >= line.size() || line[pos] == ' ' ||
+        !ScanToken(line, pos, h.Tag))
+        return false;
     h.Extra = std::string_view();
     if (pos < line.size()) {
         if (!SkipSpace(line, pos)) return false;
@@ -860,7 +886,7 @@ bool ParseTag(const Token& t, bool tagsArePChars, TRVTag& tag) {
         return true;
     }
     long long v;
-    if (!ParseInt(t.View, v, INTPTR_MIN, INTPTR_MAX)) return false;
+    if (!TokenInt(t.View, v, INTPTR_MIN, INTPTR_MAX)) return false;
     if (tagsArePChars)
         tag = v == 0 ? TRVTag::FromString(std::string()) : TRVTag::FromString(std::string(t.View));
     else if (v != 0 || !tag.IsEmpty() || tag.IsString())
@@ -1168,7 +1194,7 @@ bool TCustomRVData::RvfReadLoop(TStream& stream, int& index, int& firstItem, int
                 paraNo = style ? style->ParaStyles.FindStyleWithName(h.Para.Unquoted) : -1;
             } else {
                 long long p;
-                if (!ParseInt(h.Para.View, p, -1, INT32_MAX)) {
+                if (!TokenInt(h.Para.View, p, -1, INT32_MAX)) {
                     ok = false;
                     break;
                 }
