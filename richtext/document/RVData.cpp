@@ -40,6 +40,8 @@ void TRVMarkerList::RenumberFrom(int from, TRVStyle* style) {
     };
     // Counters depend on every earlier marker, so the walk starts at the beginning; only the
     // markers from From on change.
+    std::vector<int> counters;
+    std::vector<TRVListType> types;
     for (int i = 0; i < Count(); ++i) {
         TRVMarkerItemInfo* m = FItems[size_t(i)];
         if (m->ListNo < 0) {
@@ -69,8 +71,8 @@ void TRVMarkerList::RenumberFrom(int from, TRVStyle* style) {
                 m->MarkerText = info->FormatString;
                 continue;
             }
-            std::vector<int> counters(st.Counters, st.Counters + level + 1);
-            std::vector<TRVListType> types;
+            counters.assign(st.Counters, st.Counters + level + 1);
+            types.clear();
             for (int k = 0; k <= level; ++k)
                 types.push_back(st.Levels[k] ? st.Levels[k]->ListType : info->ListType);
             m->MarkerText = info->GetMarkerText(counters, types);
