@@ -148,6 +148,8 @@ void DrawScrollBarsInto(HWND h, HDC windowDC);
 // deliver one as the pump would.
 bool TakeQueuedMessage(TQueuedMessage& out);
 void DeliverQueuedMessage(TQueuedMessage q);
+// The MK_ button and modifier bits that mouse messages carry, from a key state table.
+DWORD MouseKeyBits(const std::array<uint8_t, 256>& keys);
 
 // Geometry helpers (WindowManager.cpp).
 TPoint WindowScreenOrigin(HWND h);
