@@ -881,7 +881,7 @@ bool TRVMarkerItemInfo::AsText(std::string& result, bool unicode, int, TCustomRV
     if (lvl && !lvl->HasNumbering()) {
         if (lvl->ListType != TRVListType::rvlstBullet) return false;
         // A bullet glyph of a symbol font has no plain-text form; keep it readable.
-        text = "*";
+        text.assign(1, '*');
     }
     text += ' ';
     result = unicode ? AnsiToUnicodeCP(text, 0) : text;
