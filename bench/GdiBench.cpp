@@ -28,31 +28,40 @@ HFONT MakeFont(const char16_t* face, int height) {
     return CreateFontIndirectW(lf);
 }
 
+// The screen's context with a font selected; afterwards the stock font is back and the font gone.
+struct TScreenFont {
+    HDC Dc = GetDC(nullptr);
+    HFONT Font;
+    TScreenFont(const char16_t* face, int height) : Font(MakeFont(face, height)) {
+        SelectObject(Dc, Font);
+    }
+    ~TScreenFont() {
+        SelectObject(Dc, GetStockObject(SYSTEM_FONT));
+        DeleteObject(Font);
+        ReleaseDC(nullptr, Dc);
+    }
+};
+
 struct TScreen {
     HDC Dc = CreateBufferDC(kScreenW, kScreenH, 96, 96);
     ~TScreen() { DeleteDC(Dc); }
 };
 
 void BM_GetTextExtentPoint32W(benchmark::State& state) {
-    HDC dc = GetDC(nullptr);
-    HFONT f = MakeFont(u"Arial", -13);
-    SelectObject(dc, f);
+    TScreenFont font(u"Arial", -13);
+    HDC dc = font.Dc;
     SIZE s;
     for (auto _ : state) {
         GetTextExtentPoint32W(dc, kSample.data(), int(kSample.size()), &s);
         benchmark::DoNotOptimize(s);
     }
     state.SetItemsProcessed(int64_t(state.iterations()) * int64_t(kSample.size()));
-    SelectObject(dc, GetStockObject(SYSTEM_FONT));
-    DeleteObject(f);
-    ReleaseDC(nullptr, dc);
 }
 BENCHMARK(BM_GetTextExtentPoint32W);
 
 void BM_GetTextExtentExPointW(benchmark::State& state) {
-    HDC dc = GetDC(nullptr);
-    HFONT f = MakeFont(u"Times New Roman", -16);
-    SelectObject(dc, f);
+    TScreenFont font(u"Times New Roman", -16);
+    HDC dc = font.Dc;
     std::vector<int> partial(kSample.size());
     SIZE s;
     int fit = 0;
@@ -62,16 +71,12 @@ void BM_GetTextExtentExPointW(benchmark::State& state) {
         benchmark::DoNotOptimize(partial.data());
     }
     state.SetItemsProcessed(int64_t(state.iterations()) * int64_t(kSample.size()));
-    SelectObject(dc, GetStockObject(SYSTEM_FONT));
-    DeleteObject(f);
-    ReleaseDC(nullptr, dc);
 }
 BENCHMARK(BM_GetTextExtentExPointW);
 
 void BM_DrawTextCalcRectWordBreak(benchmark::State& state) {
-    HDC dc = GetDC(nullptr);
-    HFONT f = MakeFont(u"Arial", -13);
-    SelectObject(dc, f);
+    TScreenFont font(u"Arial", -13);
+    HDC dc = font.Dc;
     std::u16string text;
     for (int i = 0; i < 8; ++i)
         text += kSample + u" ";
@@ -81,9 +86,6 @@ void BM_DrawTextCalcRectWordBreak(benchmark::State& state) {
             DrawTextW(dc, text.data(), int(text.size()), &r, DT_CALCRECT | DT_WORDBREAK));
     }
     state.SetItemsProcessed(int64_t(state.iterations()) * int64_t(text.size()));
-    SelectObject(dc, GetStockObject(SYSTEM_FONT));
-    DeleteObject(f);
-    ReleaseDC(nullptr, dc);
 }
 BENCHMARK(BM_DrawTextCalcRectWordBreak);
 

@@ -37,6 +37,9 @@ TBaseVirtualTree::TBaseVirtualTree(TComponent* AOwner) : TCustomControl(AOwner) 
     FClipboardFormats = std::make_unique<TClipboardFormats>(this);
     FBackground = std::make_unique<TPicture>();
     FBackground->OnChange = [this](TObject*) { RequestRepaint(); };
+    for (TChangeLink* link : {&FImageChangeLink, &FStateChangeLink, &FCustomCheckChangeLink})
+        link->OnChange = [this](TObject* Sender) { ImageListChange(Sender); };
+    FCheckImages = CheckImageList(FCheckImageKind);
     AfterConstruction();
     PrepareBitmaps(true, true);
     TWorkerThread::AddThreadReference();
@@ -230,7 +233,70 @@ void TBaseVirtualTree::SetButtonFillMode(TVTButtonFillMode value) {
 void TBaseVirtualTree::SetCheckImageKind(TCheckImageKind value) {
     if (FCheckImageKind == value) return;
     FCheckImageKind = value;
+    FCheckImages = value == TCheckImageKind::ckCustom ? FCustomCheckImages : CheckImageList(value);
     if (!IsUpdating() && !Loading()) RequestRepaint();
+}
+
+// ---- Image lists
+
+void TBaseVirtualTree::SwapImageList(TCustomImageList*& Field, TChangeLink& Link,
+                                     TCustomImageList* value) {
+    TCustomImageList* old = Field;
+    if (old) old->UnRegisterChanges(&Link);
+    Field = value;
+    if (value) {
+        value->RegisterChanges(&Link);
+        value->FreeNotification(this);
+    }
+    // One list may serve several properties: keep hearing of its end while any still uses it.
+    if (old && old != FImages && old != FStateImages && old != FCustomCheckImages)
+        old->RemoveFreeNotification(this);
+}
+
+void TBaseVirtualTree::SetImages(TCustomImageList* value) {
+    if (FImages == value) return;
+    SwapImageList(FImages, FImageChangeLink, value);
+    RequestRepaint();
+}
+
+void TBaseVirtualTree::SetStateImages(TCustomImageList* value) {
+    if (FStateImages == value) return;
+    SwapImageList(FStateImages, FStateChangeLink, value);
+    RequestRepaint();
+}
+
+void TBaseVirtualTree::SetCustomCheckImages(TCustomImageList* value) {
+    if (FCustomCheckImages == value) return;
+    TCustomImageList* old = FCustomCheckImages;
+    SwapImageList(FCustomCheckImages, FCustomCheckChangeLink, value);
+    if (FCheckImageKind == TCheckImageKind::ckCustom)
+        FCheckImages = value;
+    else if (old && FCheckImages == old)
+        FCheckImages = nullptr;
+    RequestRepaint();
+}
+
+void TBaseVirtualTree::ImageListChange(TObject*) {
+    if (!Destroying()) RequestRepaint();
+}
+
+int TBaseVirtualTree::GetImageIndex(PVirtualNode Node, TVTImageKind Kind, TColumnIndex Column,
+                                    bool& Ghosted) {
+    TCustomImageList* list = Kind == TVTImageKind::ikState ? FStateImages : FImages;
+    if (!list || !Node || Node == FRoot) return -1;
+    int index = -1;
+    index = DoGetImageIndex(Node, Kind, Column, Ghosted, index);
+    return index >= 0 && index < list->Count() ? index : -1;
+}
+
+int TBaseVirtualTree::NodeLineOffset(PVirtualNode Node, bool HasNormalImage,
+                                     bool HasStateImage) const {
+    int imageHeight = 0;
+    if (HasNormalImage && FImages)
+        imageHeight = FImages->Height();
+    else if (HasStateImage && FStateImages)
+        imageHeight = FStateImages->Height();
+    return NodeLineOffset(Node, imageHeight);
 }
 
 void TBaseVirtualTree::SetSelectionBlendFactor(Byte value) {
@@ -529,8 +595,25 @@ void TBaseVirtualTree::Loaded() {
 
 void TBaseVirtualTree::Notification(TComponent* AComponent, TOperation Operation) {
     TCustomControl::Notification(AComponent, Operation);
-    // Image lists, header images and the popup menu are cleared here once the layers that
-    // give the tree those properties exist.
+    if (Operation != TOperation::opRemove || !AComponent) return;
+    // A freed list is past its own destructor here and has already cut its links (their
+    // Sender is nil); a list merely leaving its owner is still alive and is left properly.
+    bool dropped = false;
+    const std::pair<TCustomImageList**, TChangeLink*> lists[] = {
+        {&FImages, &FImageChangeLink},
+        {&FStateImages, &FStateChangeLink},
+        {&FCustomCheckImages, &FCustomCheckChangeLink}};
+    for (auto [field, link] : lists) {
+        if (!*field || static_cast<TComponent*>(*field) != AComponent) continue;
+        if (link->Sender() == *field) (*field)->UnRegisterChanges(link);
+        *field = nullptr;
+        dropped = true;
+    }
+    if (FCheckImages && static_cast<TComponent*>(FCheckImages) == AComponent)
+        FCheckImages = nullptr;
+    if (dropped && !Destroying()) RequestRepaint();
+    // Header images and the popup menu are cleared here once the layers that give the tree
+    // those properties exist.
 }
 
 bool TBaseVirtualTree::CanFocus() {
@@ -892,13 +975,20 @@ void TBaseVirtualTree::HandleClickSelection(PVirtualNode LastFocused, PVirtualNo
 }
 
 TRect TBaseVirtualTree::NodeContentRect(PVirtualNode Node, int NodeTop) {
-    // Content starts after the indentation and the margin, then the check image; the label
-    // is as wide as the node says. Without columns the right limit is the client width.
+    // Content starts after the indentation and the margin, then the check image, the state
+    // and the normal image; the label is as wide as the node says. Without columns the right
+    // limit is the client width.
     const auto paint = FOptions->PaintOptions();
     int level = int(NodeLevel(Node)) + (paint.Contains(toShowRoot) ? 1 : 0);
     int start = level * int(FIndent) + FMargin;
-    if (FOptions->MiscOptions().Contains(toCheckSupport) && Node->CheckType != ctNone)
-        start += CheckImageSize + 2;
+    if (FOptions->MiscOptions().Contains(toCheckSupport) && Node->CheckType != ctNone &&
+        FCheckImages)
+        start += FCheckImages->Width() + 2;
+    bool ghosted = false;
+    if (GetImageIndex(Node, TVTImageKind::ikState, MainColumn(), ghosted) >= 0)
+        start += FStateImages->Width() + 2;
+    if (GetImageIndex(Node, TVTImageKind::ikNormal, MainColumn(), ghosted) >= 0)
+        start += FImages->Width() + 2;
     int width = DoGetNodeWidth(Node, MainColumn());
     const int limit = std::max(ClientWidth(), start + width);
     TRect r(start, NodeTop, start + width, NodeTop + Node->NodeHeight);

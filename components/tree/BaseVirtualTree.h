@@ -20,6 +20,7 @@
 #include "components/tree/VirtualTreeOptions.h"
 #include "components/tree/VirtualTreeTypes.h"
 #include "platform/controls/Controls.h"
+#include "platform/controls/ImageList.h"
 #include "platform/core/Classes.h"
 #include "platform/core/Color.h"
 #include "platform/core/Geometry.h"
@@ -180,6 +181,19 @@ public:
     void SetButtonFillMode(TVTButtonFillMode value);
     TCheckImageKind CheckImageKind() const { return FCheckImageKind; }
     void SetCheckImageKind(TCheckImageKind value);
+    // Image lists the tree draws from; a freed list is dropped (the property becomes nil).
+    TCustomImageList* Images() const { return FImages; }
+    void SetImages(TCustomImageList* value);
+    TCustomImageList* StateImages() const { return FStateImages; }
+    void SetStateImages(TCustomImageList* value);
+    TCustomImageList* CustomCheckImages() const { return FCustomCheckImages; }
+    void SetCustomCheckImages(TCustomImageList* value);
+    // The list check boxes come from: the unit's list of a built-in kind, CustomCheckImages
+    // for ckCustom (nil while that is unset).
+    TCustomImageList* CheckImages() const { return FCheckImages; }
+    // A node's image of the given kind: the index DoGetImageIndex answers (preset -1), or -1
+    // when the list that would hold it (StateImages for ikState, else Images) does not.
+    int GetImageIndex(PVirtualNode Node, TVTImageKind Kind, TColumnIndex Column, bool& Ghosted);
     TDragOperations DragOperations() const { return FDragOperations; }
     void SetDragOperations(TDragOperations value) { FDragOperations = value; }
     TVTDragType DragType() const { return FDragType; }
@@ -405,6 +419,9 @@ public:
     // Vertical position of a node's button and tree lines within its row (Algorithms of the
     // line alignment): Y of the lines given the image heights that apply (0 for none).
     int NodeLineOffset(PVirtualNode Node, int ImageHeight) const;
+    // The same with the height of Images when the row shows a normal image, else that of
+    // StateImages when it shows a state image.
+    int NodeLineOffset(PVirtualNode Node, bool HasNormalImage, bool HasStateImage) const;
 
     // ---- Check states ------------------------------------------------------------------------
     TCheckState CheckState(PVirtualNode Node) const;
@@ -626,6 +643,8 @@ private:
     PVirtualNode NextVisibleStep(PVirtualNode Node) const;
     PVirtualNode PreviousVisibleStep(PVirtualNode Node) const;
     void InternalRemoveFromSelection(PVirtualNode Node);
+    void SwapImageList(TCustomImageList*& Field, TChangeLink& Link, TCustomImageList* value);
+    void ImageListChange(TObject* Sender);
     friend class TWorkerThread;
     friend struct TEagerTotals;
 
@@ -642,6 +661,13 @@ private:
     TVTButtonStyle FButtonStyle = TVTButtonStyle::bsRectangle;
     TVTButtonFillMode FButtonFillMode = TVTButtonFillMode::fmTreeColor;
     TCheckImageKind FCheckImageKind = TCheckImageKind::ckLightCheck;
+    TCustomImageList* FImages = nullptr;
+    TCustomImageList* FStateImages = nullptr;
+    TCustomImageList* FCustomCheckImages = nullptr;
+    TCustomImageList* FCheckImages = nullptr;
+    TChangeLink FImageChangeLink;
+    TChangeLink FStateChangeLink;
+    TChangeLink FCustomCheckChangeLink;
     TDragOperations FDragOperations{TDragOperation::doCopy, TDragOperation::doMove};
     TVTDragType FDragType = TVTDragType::dtOLE;
     TVTDragImageKind FDragImageKind = TVTDragImageKind::diComplete;

@@ -18,6 +18,7 @@ constexpr uint32_t Transparent = 0xFFFF00FF; // clFuchsia as a pixel
 std::mutex gImagesLock;
 std::map<TCheckImageKind, std::unique_ptr<TBitmap>> gStrips;
 std::unique_ptr<TBitmap> gUtilities;
+std::map<TCheckImageKind, std::unique_ptr<TImageList>> gCheckLists;
 std::map<std::string, std::unique_ptr<TBitmap>> gCursors;
 
 // A square cell of 32-bit pixels being drawn.
@@ -374,6 +375,12 @@ void CreateTreeImages() {
     for (K kind : {K::ckLightCheck, K::ckDarkCheck, K::ckLightTick, K::ckDarkTick, K::ckFlat,
                    K::ckXP, K::ckSystem, K::ckSystemFlat})
         if (!gStrips[kind]) gStrips[kind] = MakeCheckImageStrip(kind);
+    for (auto& [kind, strip] : gStrips) {
+        if (!strip || gCheckLists[kind]) continue;
+        auto list = std::make_unique<TImageList>(nullptr, strip->Height(), strip->Height());
+        list->AddMasked(strip.get(), clDefault);
+        gCheckLists[kind] = std::move(list);
+    }
     if (!gUtilities) gUtilities = DrawUtilities();
     for (const auto& name : kCursorNames) {
         if (gCursors[name]) continue;
@@ -392,6 +399,7 @@ void CreateTreeImages() {
 
 void FreeTreeImages() {
     std::lock_guard<std::mutex> guard(gImagesLock);
+    gCheckLists.clear();
     gStrips.clear();
     gUtilities.reset();
     gCursors.clear();
@@ -401,6 +409,12 @@ TBitmap* CheckImageStrip(TCheckImageKind kind) {
     std::lock_guard<std::mutex> guard(gImagesLock);
     auto it = gStrips.find(kind);
     return it == gStrips.end() ? nullptr : it->second.get();
+}
+
+TCustomImageList* CheckImageList(TCheckImageKind kind) {
+    std::lock_guard<std::mutex> guard(gImagesLock);
+    auto it = gCheckLists.find(kind);
+    return it == gCheckLists.end() ? nullptr : it->second.get();
 }
 
 TBitmap* UtilityImageStrip() {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "components/tree/VirtualTreeTypes.h"
+#include "platform/controls/ImageList.h"
 #include "platform/graphics/Bitmap.h"
 
 namespace epc {
@@ -22,6 +23,9 @@ constexpr int CheckImageCount = 24;
 
 // The unit's strip for a built-in kind (nil for ckCustom, or before the unit is set up).
 TBitmap* CheckImageStrip(TCheckImageKind kind);
+// The unit's image list for a built-in kind: the strip cut into 16 x 16 images, the colour of
+// each cell's top-left pixel transparent (nil for ckCustom, or before the unit is set up).
+TCustomImageList* CheckImageList(TCheckImageKind kind);
 // The utilities strip (sort arrows up and down, a drop mark).
 TBitmap* UtilityImageStrip();
 

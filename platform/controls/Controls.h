@@ -526,6 +526,7 @@ protected:
     bool DoKeyDown(TMessage& Message);
     bool DoKeyUp(TMessage& Message);
     bool DoKeyPress(TMessage& Message);
+    bool FormPreviewsKey(TMessage& Message, bool (TWinControl::*handler)(TMessage&));
     virtual void DoEnter();
     virtual void DoExit();
     void UpdateBounds();

@@ -693,11 +693,15 @@ void TWinControl::KeyPress(char16_t& Key) {
     if (OnKeyPress) OnKeyPress(this, Key);
 }
 
-bool TWinControl::DoKeyDown(TMessage& Message) {
+// With KeyPreview on, the parent form handles the key first; true when it consumed it.
+bool TWinControl::FormPreviewsKey(TMessage& Message, bool (TWinControl::*handler)(TMessage&)) {
     TCustomForm* form = GetParentForm(this);
-    if (form && form != this && form->KeyPreview() &&
-        static_cast<TWinControl*>(form)->DoKeyDown(Message))
-        return true;
+    return form && form != this && form->KeyPreview() &&
+           (static_cast<TWinControl*>(form)->*handler)(Message);
+}
+
+bool TWinControl::DoKeyDown(TMessage& Message) {
+    if (FormPreviewsKey(Message, &TWinControl::DoKeyDown)) return true;
     if (FControlStyle.Contains(csNoStdEvents)) return false;
     Word key = Word(Message.WParam);
     KeyDown(key, KeyDataToShiftState(Message.LParam));
@@ -706,10 +710,7 @@ bool TWinControl::DoKeyDown(TMessage& Message) {
 }
 
 bool TWinControl::DoKeyUp(TMessage& Message) {
-    TCustomForm* form = GetParentForm(this);
-    if (form && form != this && form->KeyPreview() &&
-        static_cast<TWinControl*>(form)->DoKeyUp(Message))
-        return true;
+    if (FormPreviewsKey(Message, &TWinControl::DoKeyUp)) return true;
     if (FControlStyle.Contains(csNoStdEvents)) return false;
     Word key = Word(Message.WParam);
     KeyUp(key, KeyDataToShiftState(Message.LParam));
@@ -718,10 +719,7 @@ bool TWinControl::DoKeyUp(TMessage& Message) {
 }
 
 bool TWinControl::DoKeyPress(TMessage& Message) {
-    TCustomForm* form = GetParentForm(this);
-    if (form && form != this && form->KeyPreview() &&
-        static_cast<TWinControl*>(form)->DoKeyPress(Message))
-        return true;
+    if (FormPreviewsKey(Message, &TWinControl::DoKeyPress)) return true;
     if (FControlStyle.Contains(csNoStdEvents)) return false;
     char16_t ch = char16_t(Message.WParam);
     KeyPress(ch);

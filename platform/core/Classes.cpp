@@ -204,6 +204,11 @@ TCollection::TCollection(std::string itemClassName, TItemFactory factory, TPersi
 
 TCollection::~TCollection() {
     FClearing = true;
+    DestroyItems();
+}
+
+// Last first, each detached before it goes so that its destructor does not look the list up.
+void TCollection::DestroyItems() {
     while (!FItems.empty()) {
         TCollectionItem* item = FItems.back();
         FItems.pop_back();
@@ -247,12 +252,7 @@ void TCollection::Clear() {
     if (FItems.empty()) return;
     BeginUpdate();
     FClearing = true;
-    while (!FItems.empty()) {
-        TCollectionItem* item = FItems.back();
-        FItems.pop_back();
-        item->FCollection = nullptr;
-        delete item;
-    }
+    DestroyItems();
     FClearing = false;
     EndUpdate();
 }

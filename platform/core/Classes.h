@@ -171,6 +171,7 @@ private:
     void InsertItem(TCollectionItem* item);
     void RemoveItem(TCollectionItem* item);
     void MoveItem(int from, int to);
+    void DestroyItems();
 
     std::string FItemClassName;
     TItemFactory FFactory;

@@ -672,17 +672,6 @@ BOOL Ellipse(HDC dc, int left, int top, int right, int bottom) {
     return 1;
 }
 
-int FillRect(HDC dc, const RECT* r, HBRUSH brush) {
-    if (!dc || !r || !brush) return 0;
-    TPaint paint;
-    if (!BrushPaint(dc, brush, paint)) return 1;
-    paint.Rop2 = R2_COPYPEN;
-    TRect rc = *r;
-    OffsetRect(rc, dc->DX(), dc->DY());
-    FillDeviceRect(dc, rc, paint);
-    return 1;
-}
-
 namespace {
 
 // Paints each pixel of a one-pixel frame exactly once.
@@ -698,26 +687,37 @@ void FrameDevice(HDC dc, const TRect& rc, const TPaint& paint) {
     }
 }
 
-} // namespace
+TRect DeviceRect(HDC dc, TRect r) {
+    OffsetRect(r, dc->DX(), dc->DY());
+    return r;
+}
 
-int FrameRect(HDC dc, const RECT* r, HBRUSH brush) {
+// The brush, copied over the device rectangle (or its frame) by paintDevice.
+int PaintWithBrush(HDC dc, const RECT* r, HBRUSH brush,
+                   void (*paintDevice)(HDC, const TRect&, const TPaint&)) {
     if (!dc || !r || !brush) return 0;
     TPaint paint;
     if (!BrushPaint(dc, brush, paint)) return 1;
     paint.Rop2 = R2_COPYPEN;
-    TRect rc = *r;
-    OffsetRect(rc, dc->DX(), dc->DY());
-    FrameDevice(dc, rc, paint);
+    paintDevice(dc, DeviceRect(dc, *r), paint);
     return 1;
+}
+
+} // namespace
+
+int FillRect(HDC dc, const RECT* r, HBRUSH brush) {
+    return PaintWithBrush(dc, r, brush, FillDeviceRect);
+}
+
+int FrameRect(HDC dc, const RECT* r, HBRUSH brush) {
+    return PaintWithBrush(dc, r, brush, FrameDevice);
 }
 
 BOOL InvertRect(HDC dc, const RECT* r) {
     if (!dc || !r) return 0;
     TPaint paint;
     paint.Rop2 = R2_NOT;
-    TRect rc = *r;
-    OffsetRect(rc, dc->DX(), dc->DY());
-    FillDeviceRect(dc, rc, paint);
+    FillDeviceRect(dc, DeviceRect(dc, *r), paint);
     return 1;
 }
 
@@ -731,9 +731,7 @@ BOOL DrawFocusRect(HDC dc, const RECT* r) {
     paint.Mask = 0;
     for (int i = 0; i < 64; ++i)
         if (((i / 8) + (i % 8)) % 2 == 0) paint.Mask |= uint64_t(1) << i;
-    TRect rc = *r;
-    OffsetRect(rc, dc->DX(), dc->DY());
-    FrameDevice(dc, rc, paint);
+    FrameDevice(dc, DeviceRect(dc, *r), paint);
     return 1;
 }
 

@@ -502,9 +502,7 @@ void TBitmap::LoadFromImage(const TDecodedImage& image, TPixelFormat format) {
 }
 
 void TBitmap::LoadFromStream(TStream& stream) {
-    int64_t rest = stream.Size() - stream.Position();
-    std::string data(size_t(std::max<int64_t>(rest, 0)), '\0');
-    if (rest > 0) stream.ReadBuffer(data.data(), rest);
+    std::string data = ReadStreamRest(stream);
     TDecodedImage image = DecodeBmp(reinterpret_cast<const uint8_t*>(data.data()), data.size());
     TPixelFormat format = pf24bit;
     if (image.BitDepth == 32)

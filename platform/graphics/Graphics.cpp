@@ -922,6 +922,13 @@ std::string FileExtension(const std::string& fileName) {
 }
 } // namespace
 
+std::string ReadStreamRest(TStream& stream) {
+    int64_t rest = stream.Size() - stream.Position();
+    std::string data(size_t(std::max<int64_t>(rest, 0)), '\0');
+    if (rest > 0) stream.ReadBuffer(data.data(), rest);
+    return data;
+}
+
 void TPicture::LoadFromStream(TStream& stream) {
     TMemoryStream data;
     int64_t rest = stream.Size() - stream.Position();

@@ -433,6 +433,8 @@ std::string FindGraphicClassByExtension(const std::string& extension);
 std::unique_ptr<TGraphic> CreateGraphicByExtension(const std::string& extension);
 // The class that loads data of a detected format ("TPngImage" for PNG data), or "".
 std::string GraphicClassForData(const uint8_t* data, size_t size);
+// The stream's bytes from its position to its end: picture classes decode them in one piece.
+std::string ReadStreamRest(TStream& stream);
 
 // Holds one picture of any class. Changes of the picture fire OnChange.
 class TPicture : public TPersistent {

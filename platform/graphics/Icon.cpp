@@ -11,13 +11,6 @@ namespace epc {
 
 namespace {
 
-std::string ReadRest(TStream& stream) {
-    int64_t rest = stream.Size() - stream.Position();
-    std::string data(size_t(std::max<int64_t>(rest, 0)), '\0');
-    if (rest > 0) stream.ReadBuffer(data.data(), rest);
-    return data;
-}
-
 uint16_t U16(const uint8_t* p) {
     return uint16_t(p[0] | (p[1] << 8));
 }
@@ -224,7 +217,7 @@ void TIcon::Draw(TCanvas* canvas, const TRect& rect) {
 }
 
 void TIcon::LoadFromStream(TStream& stream) {
-    std::string data = ReadRest(stream);
+    std::string data = ReadStreamRest(stream);
     auto* p = reinterpret_cast<const uint8_t*>(data.data());
     size_t size = data.size();
     if (size < 6 || U16(p) != 0 || (U16(p + 2) != 1 && U16(p + 2) != 2))
@@ -387,7 +380,7 @@ void TMetafile::Draw(TCanvas* canvas, const TRect& rect) {
 constexpr int64_t kMaxFrame = 1000000;
 
 void TMetafile::LoadFromStream(TStream& stream) {
-    std::string data = ReadRest(stream);
+    std::string data = ReadStreamRest(stream);
     auto* p = reinterpret_cast<const uint8_t*>(data.data());
     size_t size = data.size();
     int width = 0, height = 0, inch = 0;

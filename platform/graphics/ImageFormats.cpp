@@ -15,13 +15,6 @@ namespace epc {
 
 namespace {
 
-std::string ReadRest(TStream& stream) {
-    int64_t rest = stream.Size() - stream.Position();
-    std::string data(size_t(std::max<int64_t>(rest, 0)), '\0');
-    if (rest > 0) stream.ReadBuffer(data.data(), rest);
-    return data;
-}
-
 struct TJpegError {
     jpeg_error_mgr Manager;
     jmp_buf Jump;
@@ -231,7 +224,7 @@ void TJPEGImage::Draw(TCanvas* canvas, const TRect& rect) {
 }
 
 void TJPEGImage::LoadFromStream(TStream& stream) {
-    std::string data = ReadRest(stream);
+    std::string data = ReadStreamRest(stream);
     TDecodedImage image = DecodeJpeg(reinterpret_cast<const uint8_t*>(data.data()), data.size());
     FImage.LoadFromImage(image, pf24bit);
     FGrayscale = image.ColorType == 0;
@@ -321,7 +314,7 @@ void TGIFImage::Draw(TCanvas* canvas, const TRect& rect) {
 }
 
 void TGIFImage::LoadFromStream(TStream& stream) {
-    SetData(ReadRest(stream));
+    SetData(ReadStreamRest(stream));
 }
 
 void TGIFImage::SaveToStream(TStream& stream) {

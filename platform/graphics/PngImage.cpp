@@ -467,9 +467,7 @@ void TPngImage::Draw(TCanvas* canvas, const TRect& rect) {
 }
 
 void TPngImage::LoadFromStream(TStream& stream) {
-    int64_t rest = stream.Size() - stream.Position();
-    std::string data(size_t(std::max<int64_t>(rest, 0)), '\0');
-    if (rest > 0) stream.ReadBuffer(data.data(), rest);
+    std::string data = ReadStreamRest(stream);
     TDecodedImage image = DecodePng(reinterpret_cast<const uint8_t*>(data.data()), data.size());
     LoadFromImage(image);
 }

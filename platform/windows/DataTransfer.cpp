@@ -134,17 +134,6 @@ public:
     HRESULT EnumDAdvise(IEnumSTATDATA**) override { return OLE_E_ADVISENOTSUPPORTED; }
 };
 
-DWORD MouseKeyState() {
-    auto& s = WM().KeyState;
-    DWORD k = 0;
-    if (s[VK_LBUTTON] & 0x80) k |= MK_LBUTTON;
-    if (s[VK_RBUTTON] & 0x80) k |= MK_RBUTTON;
-    if (s[VK_MBUTTON] & 0x80) k |= MK_MBUTTON;
-    if (s[VK_SHIFT] & 0x80) k |= MK_SHIFT;
-    if (s[VK_CONTROL] & 0x80) k |= MK_CONTROL;
-    return k;
-}
-
 IDropTarget* TargetAt(TPoint screen, HWND& window) {
     for (HWND h = WindowFromPoint(screen); h; h = GetParent(h)) {
         if (IDropTarget* t = GetRegisteredDropTarget(h)) {
@@ -264,7 +253,7 @@ HRESULT DoDragDrop(IDataObject* data, IDropSource* source, DWORD okEffects, DWOR
                 released = true;
             }
         }
-        DWORD keys = MouseKeyState();
+        DWORD keys = MouseKeyBits(WM().KeyState);
         HRESULT hr = source->QueryContinueDrag(escape ? 1 : 0, keys);
         if (hr == DRAGDROP_S_DROP) {
             if (current && lastEffect != DROPEFFECT_NONE) {

@@ -319,27 +319,32 @@ HHOOK SetWindowsHookExA(int kind, HOOKPROC proc, void* module, DWORD threadId) {
     return h;
 }
 
-BOOL UnhookWindowsHookEx(HHOOK hook) {
+namespace {
+// The chain an installed hook is in, with pos at the hook; null when it is not installed.
+std::vector<HHOOK>* FindHook(HHOOK hook, std::vector<HHOOK>::iterator& pos) {
     auto& m = WM();
-    if (!hook) return 0;
+    if (!hook) return nullptr;
     auto it = m.Hooks.find(hook->Kind);
-    if (it == m.Hooks.end()) return 0;
+    if (it == m.Hooks.end()) return nullptr;
     auto& chain = it->second;
-    auto pos = std::find(chain.begin(), chain.end(), hook);
-    if (pos == chain.end()) return 0;
-    chain.erase(pos);
+    pos = std::find(chain.begin(), chain.end(), hook);
+    return pos == chain.end() ? nullptr : &chain;
+}
+} // namespace
+
+BOOL UnhookWindowsHookEx(HHOOK hook) {
+    std::vector<HHOOK>::iterator pos;
+    std::vector<HHOOK>* chain = FindHook(hook, pos);
+    if (!chain) return 0;
+    chain->erase(pos);
     hook->Alive = false;
     return 1;
 }
 
 LRESULT CallNextHookEx(HHOOK hook, int code, WPARAM w, LPARAM l) {
-    auto& m = WM();
-    if (!hook) return 0;
-    auto it = m.Hooks.find(hook->Kind);
-    if (it == m.Hooks.end()) return 0;
-    auto& chain = it->second;
-    auto pos = std::find(chain.begin(), chain.end(), hook);
-    if (pos == chain.end() || pos + 1 == chain.end()) return 0;
+    std::vector<HHOOK>::iterator pos;
+    std::vector<HHOOK>* chain = FindHook(hook, pos);
+    if (!chain || pos + 1 == chain->end()) return 0;
     HHOOK next = *(pos + 1);
     return next->Proc ? next->Proc(code, w, l) : 0;
 }
@@ -568,6 +573,14 @@ int GetSystemMetrics(int index) {
     return 0;
 }
 
+namespace {
+// A fixed setting's answer: the value goes to the caller's variable when there is one.
+template <typename T> BOOL StoreSetting(void* data, T value) {
+    if (data) *static_cast<T*>(data) = value;
+    return 1;
+}
+} // namespace
+
 BOOL SystemParametersInfoA(uint32_t action, uint32_t param, void* data, uint32_t) {
     auto& m = WM();
     switch (action) {
@@ -579,24 +592,12 @@ BOOL SystemParametersInfoA(uint32_t action, uint32_t param, void* data, uint32_t
         if (data) m.WorkArea = *static_cast<RECT*>(data);
         return 1;
     case SPI_GETDRAGFULLWINDOWS:
-    case SPI_GETBEEP:
-        if (data) *static_cast<BOOL*>(data) = 1;
-        return 1;
-    case SPI_GETWHEELSCROLLLINES:
-        if (data) *static_cast<uint32_t*>(data) = 3;
-        return 1;
-    case SPI_GETMOUSEHOVERTIME:
-        if (data) *static_cast<uint32_t*>(data) = 400;
-        return 1;
-    case SPI_GETKEYBOARDSPEED:
-        if (data) *static_cast<uint32_t*>(data) = 31;
-        return 1;
-    case SPI_GETKEYBOARDDELAY:
-        if (data) *static_cast<int*>(data) = 1;
-        return 1;
-    case SPI_GETCARETWIDTH:
-        if (data) *static_cast<uint32_t*>(data) = 1;
-        return 1;
+    case SPI_GETBEEP: return StoreSetting<BOOL>(data, 1);
+    case SPI_GETWHEELSCROLLLINES: return StoreSetting<uint32_t>(data, 3);
+    case SPI_GETMOUSEHOVERTIME: return StoreSetting<uint32_t>(data, 400);
+    case SPI_GETKEYBOARDSPEED: return StoreSetting<uint32_t>(data, 31);
+    case SPI_GETKEYBOARDDELAY: return StoreSetting<int>(data, 1);
+    case SPI_GETCARETWIDTH: return StoreSetting<uint32_t>(data, 1);
     }
     (void)param;
     return 0;
@@ -709,16 +710,17 @@ uint32_t LastBeepType() { return WM().LastBeep; }
 
 // ---- Simulated input -------------------------------------------------------------------------
 
-static WPARAM MouseKeyFlags() {
-    auto& s = WM().AsyncKeyState;
-    WPARAM k = 0;
-    if (s[VK_LBUTTON] & 0x80) k |= MK_LBUTTON;
-    if (s[VK_RBUTTON] & 0x80) k |= MK_RBUTTON;
-    if (s[VK_MBUTTON] & 0x80) k |= MK_MBUTTON;
-    if (s[VK_SHIFT] & 0x80) k |= MK_SHIFT;
-    if (s[VK_CONTROL] & 0x80) k |= MK_CONTROL;
+DWORD MouseKeyBits(const std::array<uint8_t, 256>& keys) {
+    DWORD k = 0;
+    if (keys[VK_LBUTTON] & 0x80) k |= MK_LBUTTON;
+    if (keys[VK_RBUTTON] & 0x80) k |= MK_RBUTTON;
+    if (keys[VK_MBUTTON] & 0x80) k |= MK_MBUTTON;
+    if (keys[VK_SHIFT] & 0x80) k |= MK_SHIFT;
+    if (keys[VK_CONTROL] & 0x80) k |= MK_CONTROL;
     return k;
 }
+
+static WPARAM MouseKeyFlags() { return MouseKeyBits(WM().AsyncKeyState); }
 
 static void PostInput(HWND h, uint32_t msg, WPARAM w, LPARAM l) {
     auto& m = WM();

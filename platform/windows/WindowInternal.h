@@ -42,6 +42,7 @@ struct TWindow {
     bool UpdateErase = false;
     bool FramePending = false;
     bool InPaint = false;
+    bool NoRedraw = false;  // WM_SETREDRAW FALSE: invalidations gather, nothing paints
     HBITMAP Surface = nullptr;
     int SurfaceWidth = 0, SurfaceHeight = 0;
     // Scroll bars: 0 horizontal, 1 vertical
@@ -147,6 +148,8 @@ void DrawScrollBarsInto(HWND h, HDC windowDC);
 // deliver one as the pump would.
 bool TakeQueuedMessage(TQueuedMessage& out);
 void DeliverQueuedMessage(TQueuedMessage q);
+// The MK_ button and modifier bits that mouse messages carry, from a key state table.
+DWORD MouseKeyBits(const std::array<uint8_t, 256>& keys);
 
 // Geometry helpers (WindowManager.cpp).
 TPoint WindowScreenOrigin(HWND h);

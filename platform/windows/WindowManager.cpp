@@ -922,6 +922,10 @@ LRESULT DefWindowProc(HWND h, uint32_t msg, WPARAM w, LPARAM l) {
         }
         return 0;
     case WM_MOUSEACTIVATE: return 1;
+    case WM_SETREDRAW: h->NoRedraw = w == 0; return 0;
+    case WM_CANCELMODE:
+        if (GetCapture() == h) ReleaseCapture();
+        return 0;
     case WM_WINDOWPOSCHANGED: {
         auto* pos = reinterpret_cast<WINDOWPOS*>(l);
         if (!pos) return 0;

@@ -265,12 +265,12 @@ static void PaintWindow(HWND h) {
 
 BOOL UpdateWindow(HWND h) {
     if (!LiveWindow(h)) return 0;
-    if (IsWindowVisible(h)) PaintWindow(h);
+    if (IsWindowVisible(h) && !h->NoRedraw) PaintWindow(h);
     return 1;
 }
 
 static bool FindAndPaint(HWND h) {
-    if (!(h->Style & WS_VISIBLE)) return false;
+    if (!(h->Style & WS_VISIBLE) || h->NoRedraw) return false;
     if (h->FramePending || !h->Update.IsEmpty()) {
         if (h->Rect.IsEmpty()) {
             h->FramePending = false;
@@ -328,7 +328,7 @@ static void RedrawOne(HWND h, const TRect* r, uint32_t flags, bool top) {
 
 static void UpdateTree(HWND h, bool children) {
     if (!LiveWindow(h)) return;
-    if (IsWindowVisible(h)) PaintWindow(h);
+    if (IsWindowVisible(h) && !h->NoRedraw) PaintWindow(h);
     if (!children || !LiveWindow(h)) return;
     std::vector<HWND> kids = h->Children;
     for (HWND c : kids) UpdateTree(c, true);

@@ -40,6 +40,8 @@ void TRVMarkerList::RenumberFrom(int from, TRVStyle* style) {
     };
     // Counters depend on every earlier marker, so the walk starts at the beginning; only the
     // markers from From on change.
+    std::vector<int> counters;
+    std::vector<TRVListType> types;
     for (int i = 0; i < Count(); ++i) {
         TRVMarkerItemInfo* m = FItems[size_t(i)];
         if (m->ListNo < 0) {
@@ -69,8 +71,8 @@ void TRVMarkerList::RenumberFrom(int from, TRVStyle* style) {
                 m->MarkerText = info->FormatString;
                 continue;
             }
-            std::vector<int> counters(st.Counters, st.Counters + level + 1);
-            std::vector<TRVListType> types;
+            counters.assign(st.Counters, st.Counters + level + 1);
+            types.clear();
             for (int k = 0; k <= level; ++k)
                 types.push_back(st.Levels[k] ? st.Levels[k]->ListType : info->ListType);
             m->MarkerText = info->GetMarkerText(counters, types);
@@ -297,8 +299,7 @@ bool TCustomRVData::IsDelimiterAt(int itemNo, int offset) const {
                      (uint16_t(uint8_t(e.Text[size_t(offset - 1) * 2 + 1])) << 8));
     else
         c = char16_t(uint8_t(e.Text[size_t(offset - 1)]));
-    static const std::u16string delimiters = u" .;,:(){}\"/\\<>!?[]\t-+*='`~@#$%^&|\u3000";
-    return delimiters.find(c) != std::u16string::npos;
+    return GetDelimiters().find(c) != std::u16string::npos;
 }
 
 void TCustomRVData::RequireItemClass(int itemNo,
@@ -366,8 +367,11 @@ void TCustomRVData::BeepIfUseSound() const {
 bool TCustomRVData::InsertItemObjectAt(int index, std::string text, TCustomRVItemInfo* item) {
     index = std::clamp(index, 0, ItemCount());
     item->NotifyInserting(this, text);
-    FItems->Entries().insert(FItems->Entries().begin() + index,
-                             TRVItemEntry{std::move(text), item});
+    auto& entries = FItems->Entries();
+    if (size_t(index) == entries.size())
+        entries.push_back(TRVItemEntry{std::move(text), item});
+    else
+        entries.insert(entries.begin() + index, TRVItemEntry{std::move(text), item});
     if (index == 0 && item->StartsParagraph() == false && ItemCount() == 1) {
         // The first item of a document starts its first paragraph.
         item->ItemOptions = uint8_t(item->ItemOptions & ~(rvioSameAsPrev | rvioBR));

@@ -18,6 +18,9 @@
 
 namespace epc {
 
+// The characters that end a word (double-click selection, the clicked word of a point).
+inline constexpr const char16_t* RVDefaultDelimiters = u" .;,:(){}\"/\\";
+
 // One entry of the item list: the item text (bytes; UTF-16LE for Unicode items, the name for
 // non-text items) and the item object.
 struct TRVItemEntry {
@@ -125,6 +128,8 @@ public:
     void GetParagraphItemRange(int& first, int& last) const;
     int GetNextCharOffset(int itemNo, int offset) const;
     int GetPrevCharOffset(int itemNo, int offset) const;
+    // The characters that end a word; a viewer answers its own list.
+    virtual std::u16string GetDelimiters() const { return RVDefaultDelimiters; }
     bool IsDelimiterAt(int itemNo, int offset) const;
     void RequireItemClass(int itemNo, const std::function<bool(TCustomRVItemInfo*)>& isClass,
                           const char* unused = nullptr) const;

@@ -188,20 +188,27 @@ bool ReadQuoted(std::string_view s, size_t& pos, std::string& out) {
 
 bool ParseInt(std::string_view s, long long& v, long long lo = INT32_MIN,
               long long hi = INT32_MAX) {
-    if (s.empty() || s.size() > 20) return false;
-    size_t i = 0;
-    bool neg = false;
-    if (s[0] == '-') {
-        neg = true;
-        i = 1;
-    }
-    if (i >= s.size()) return false;
+    size_t n = s.size();
+    if (n == 0 || n > 20) return false;
+    const char* p = s.data();
+    size_t i = p[0] == '-' ? 1 : 0;
+    bool neg = i == 1;
+    if (i >= n) return false;
     unsigned long long r = 0;
-    for (; i < s.size(); ++i) {
-        if (s[i] < '0' || s[i] > '9') return false;
-        unsigned d = unsigned(s[i] - '0');
-        if (r > (~0ULL - d) / 10) return false;
-        r = r * 10 + d;
+    if (n - i <= 19) {
+        // Nineteen digits cannot overflow 64 unsigned bits: no check per digit.
+        for (; i < n; ++i) {
+            unsigned d = unsigned(p[i]) - unsigned('0');
+            if (d > 9) return false;
+            r = r * 10 + d;
+        }
+    } else {
+        for (; i < n; ++i) {
+            unsigned d = unsigned(p[i]) - unsigned('0');
+            if (d > 9) return false;
+            if (__builtin_mul_overflow(r, 10ULL, &r) || __builtin_add_overflow(r, d, &r))
+                return false;
+        }
     }
     // Magnitudes beyond the 64-bit range are rejected before the sign is applied.
     if (!neg && r > (unsigned long long)INT64_MAX) return false;
@@ -234,7 +241,7 @@ bool NextToken(std::string_view s, size_t& pos, Token& t) {
     return !t.View.empty();
 }
 
-bool SkipSpace(std::string_view s, size_t& pos) {
+[[gnu::always_inline]] inline bool SkipSpace(std::string_view s, size_t& pos) {
     if (pos >= s.size() || s[pos] != ' ') return false;
     ++pos;
     return true;
@@ -747,6 +754,8 @@ class RvfInput {
 public:
     RvfInput(const char* data, size_t size) : FBase(data), FSize(size) {}
     bool AtEnd() const { return FPos >= FSize; }
+    size_t Position() const { return FPos; }
+    size_t Size() const { return FSize; }
     bool ReadLine(std::string_view& line) {
         if (AtEnd()) return false;
         const void* nl = std::memchr(FBase + FPos, '\n', FSize - FPos);
@@ -790,11 +799,33 @@ struct Header {
     long long StyleNo = 0, LineCount = 0, Options = 0, Mode = 0;
     Token Para;
     Token Tag;
-    std::string Extra;
+    std::string_view Extra; // into the line
 };
 
-// A whole number ending at a space or the line end; Pos moves past it.
-inline bool ScanInt(std::string_view s, size_t& pos, long long& v, long long lo, long long hi) {
+// A whole number ending at a space or the line end; Pos moves past it. Short numbers, which
+// is all a header holds, are read in one pass; anything else goes through ParseInt.
+[[gnu::always_inline]] inline bool ScanInt(std::string_view s, size_t& pos, long long& v,
+                                           long long lo, long long hi) {
+    const char* p = s.data() + pos;
+    const char* end = s.data() + s.size();
+    const char* q = p;
+    bool neg = q < end && *q == '-';
+    if (neg) ++q;
+    const char* digits = q;
+    unsigned long long r = 0;
+    while (q < end && q - digits < 18) {
+        unsigned d = unsigned(*q) - unsigned('0');
+        if (d > 9) break;
+        r = r * 10 + d;
+        ++q;
+    }
+    if (q > digits && (q == end || *q == ' ')) [[likely]] {
+        long long x = neg ? -(long long)r : (long long)r;
+        if (x < lo || x > hi) return false;
+        v = x;
+        pos = size_t(q - s.data());
+        return true;
+    }
     size_t e = pos;
     while (e < s.size() && s[e] != ' ')
         ++e;
@@ -803,18 +834,43 @@ inline bool ScanInt(std::string_view s, size_t& pos, long long& v, long long lo,
     return true;
 }
 
+// A token (see NextToken); unquoted ones, the usual case, without leaving the caller.
+[[gnu::always_inline]] inline bool ScanToken(std::string_view s, size_t& pos, Token& t) {
+    if (pos < s.size() && s[pos] != '"') [[likely]] {
+        size_t e = pos;
+        while (e < s.size() && s[e] != ' ')
+            ++e;
+        t.Quoted = false;
+        t.View = std::string_view(s.data() + pos, e - pos);
+        pos = e;
+        return true; // not empty: s[pos] is neither a quote nor (checked by the caller) a space
+    }
+    return NextToken(s, pos, t);
+}
+
+// A whole token as a number (tokens hold no spaces).
+[[gnu::always_inline]] inline bool TokenInt(std::string_view s, long long& v, long long lo,
+                                            long long hi) {
+    size_t pos = 0;
+    return ScanInt(s, pos, v, lo, hi) && pos == s.size();
+}
+
 bool ParseHeader(std::string_view line, Header& h) {
     size_t pos = 0;
     if (!ScanInt(line, pos, h.StyleNo, INT32_MIN, INT32_MAX)) return false;
     if (!SkipSpace(line, pos) || !ScanInt(line, pos, h.LineCount, 0, INT32_MAX)) return false;
-    if (!SkipSpace(line, pos) || !NextToken(line, pos, h.Para)) return false;
+    if (!SkipSpace(line, pos) || pos >= line.size() || line[pos] == ' ' ||
+        !ScanToken(line, pos, h.Para))
+        return false;
     if (!SkipSpace(line, pos) || !ScanInt(line, pos, h.Options, 0, 15)) return false;
     if (!SkipSpace(line, pos) || !ScanInt(line, pos, h.Mode, 0, 2)) return false;
-    if (!SkipSpace(line, pos) || !NextToken(line, pos, h.Tag)) return false;
-    h.Extra.clear();
+    if (!SkipSpace(line, pos) || pos >= line.size() || line[pos] == ' ' ||
+        !ScanToken(line, pos, h.Tag))
+        return false;
+    h.Extra = std::string_view();
     if (pos < line.size()) {
         if (!SkipSpace(line, pos)) return false;
-        h.Extra.assign(line.data() + pos, line.size() - pos);
+        h.Extra = line.substr(pos);
     }
     return true;
 }
@@ -830,11 +886,11 @@ bool ParseTag(const Token& t, bool tagsArePChars, TRVTag& tag) {
         return true;
     }
     long long v;
-    if (!ParseInt(t.View, v, INTPTR_MIN, INTPTR_MAX)) return false;
+    if (!TokenInt(t.View, v, INTPTR_MIN, INTPTR_MAX)) return false;
     if (tagsArePChars)
         tag = v == 0 ? TRVTag::FromString(std::string()) : TRVTag::FromString(std::string(t.View));
-    else
-        tag = TRVTag(intptr_t(v));
+    else if (v != 0 || !tag.IsEmpty() || tag.IsString())
+        tag = TRVTag(intptr_t(v)); // a fresh item's tag already is the number 0
     return true;
 }
 
@@ -901,7 +957,8 @@ bool TCustomRVData::RvfReadLoop(TStream& stream, int& index, int& firstItem, int
         TRVFOptions rvfo = GetRVFOptions();
         bool pchars = TagsArePChars();
         bool convStyles = rvfo.Contains(TRVFOption::rvfoConvUnknownStylesToZero);
-        std::string line;
+        const int reserveProbe = 4096;
+        std::string line, extra;
         std::string_view view;
         Header h;
         std::unique_ptr<TRVCPInfo> cpHolder;
@@ -934,7 +991,7 @@ bool TCustomRVData::RvfReadLoop(TStream& stream, int& index, int& firstItem, int
                     }
                     long long color = clNone, bstyle = 0;
                     size_t sp = h.Extra.find(' ');
-                    if (sp == std::string::npos || !ParseInt(h.Extra.substr(0, sp), color) ||
+                    if (sp == std::string_view::npos || !ParseInt(h.Extra.substr(0, sp), color) ||
                         !ParseInt(h.Extra.substr(sp + 1), bstyle, 0,
                                   int(TBackgroundStyle::bsBottomRight))) {
                         ok = false;
@@ -1137,7 +1194,7 @@ bool TCustomRVData::RvfReadLoop(TStream& stream, int& index, int& firstItem, int
                 paraNo = style ? style->ParaStyles.FindStyleWithName(h.Para.Unquoted) : -1;
             } else {
                 long long p;
-                if (!ParseInt(h.Para.View, p, -1, INT32_MAX)) {
+                if (!TokenInt(h.Para.View, p, -1, INT32_MAX)) {
                     ok = false;
                     break;
                 }
@@ -1175,7 +1232,8 @@ bool TCustomRVData::RvfReadLoop(TStream& stream, int& index, int& firstItem, int
                 }
             } else {
                 item->ItemOptions &= uint8_t(~rvioUnicode);
-                if (!item->ReadRVFHeader(h.Extra, this)) {
+                extra.assign(h.Extra.data(), h.Extra.size());
+                if (!item->ReadRVFHeader(extra, this)) {
                     ok = false;
                     break;
                 }
@@ -1213,8 +1271,9 @@ bool TCustomRVData::RvfReadLoop(TStream& stream, int& index, int& firstItem, int
                 if (!ok) break;
                 if (item->GetKindFlag(rvifFullLine) || item->GetSubRVData(0)) fullReformat = true;
             }
-            if (item->IsFullLine()) item->ItemOptions &= uint8_t(~(rvioSameAsPrev | rvioBR));
-            if (index == 0) item->ItemOptions &= uint8_t(~(rvioSameAsPrev | rvioBR));
+            // Text items never take a whole line; other kinds say so themselves.
+            if (index == 0 || (styleNo < 0 && item->IsFullLine()))
+                item->ItemOptions &= uint8_t(~(rvioSameAsPrev | rvioBR));
             if (cpHolder) {
                 item->Checkpoint = cpHolder.release();
                 item->Checkpoint->ItemInfo = item.get();
@@ -1223,6 +1282,15 @@ bool TCustomRVData::RvfReadLoop(TStream& stream, int& index, int& firstItem, int
             InsertItemObjectAt(index, std::move(text), raw);
             ++index;
             ++inserted;
+            if (inserted == reserveProbe && index == ItemCount()) {
+                // Large input: size the item list once from the records read so far instead
+                // of letting it grow (and move every entry) a dozen more times. The guess is
+                // capped so the list never takes more memory than the input itself.
+                double guess = double(inserted) * double(in.Size()) /
+                               double(std::max<size_t>(in.Position(), 1)) * 1.125;
+                guess = std::min(guess, double(in.Size()) / double(sizeof(TRVItemEntry)));
+                Items().Entries().reserve(size_t(ItemCount() - inserted) + size_t(guess));
+            }
         }
         if (ok && cpHolder) {
             // A checkpoint after the last item marks the end of the document.

@@ -13,21 +13,47 @@ namespace epc {
 
 namespace {
 
+// The whole numbers of an extra header, held in place (the item kinds here read at most
+// nine; any count is accepted and counted).
+class HeaderInts {
+public:
+    size_t size() const { return FCount - FFirst; }
+    bool empty() const { return size() == 0; }
+    long long operator[](size_t i) const {
+        i += FFirst;
+        return i < std::min(FCount, Kept) ? FValues[i] : 0;
+    }
+    void Clear() { FCount = FFirst = 0; }
+    void Push(long long v) {
+        if (FCount < Kept) FValues[FCount] = v;
+        ++FCount;
+    }
+    // Drops the first N numbers from view.
+    void Skip(size_t n) { FFirst = std::min(FFirst + n, FCount); }
+
+private:
+    static constexpr size_t Kept = 12;
+    long long FValues[Kept];
+    size_t FCount = 0, FFirst = 0;
+};
+
 // Whole-number tokens of an extra header; false when any token is not a number.
-bool ParseInts(const std::string& s, std::vector<long long>& out) {
-    out.clear();
+bool ParseInts(const std::string& s, HeaderInts& out) {
+    out.Clear();
     size_t i = 0, n = s.size();
     while (i < n) {
         while (i < n && s[i] == ' ')
             ++i;
         if (i >= n) break;
         size_t j = i;
-        if (s[j] == '-') ++j;
+        bool neg = s[j] == '-';
+        if (neg) ++j;
         size_t digits = j;
-        while (j < n && s[j] >= '0' && s[j] <= '9')
-            ++j;
+        long long v = 0; // at most 11 digits: no overflow
+        while (j < n && s[j] >= '0' && s[j] <= '9' && j - digits <= 11)
+            v = v * 10 + (s[j++] - '0');
         if (j == digits || j - digits > 11 || (j < n && s[j] != ' ')) return false;
-        out.push_back(std::stoll(s.substr(i, j - i)));
+        out.Push(neg ? -v : v);
         i = j;
     }
     return true;
@@ -287,7 +313,7 @@ std::string TRVBreakItemInfo::GetRVFExtraHeader() const {
 }
 
 bool TRVBreakItemInfo::ReadRVFHeader(const std::string& extra, TCustomRVData*) {
-    std::vector<long long> v;
+    HeaderInts v;
     if (!ParseInts(extra, v)) return false;
     if (v.empty()) return true; // older records carry no look
     if (v.size() != 3 || !InRange(v[0], INT32_MIN, INT32_MAX) || !InRange(v[1], 0, 255) ||
@@ -328,7 +354,7 @@ std::string TRVRectItemInfo::GetRVFExtraHeader() const {
 }
 
 bool TRVRectItemInfo::ReadRVFHeader(const std::string& extra, TCustomRVData*) {
-    std::vector<long long> v;
+    HeaderInts v;
     if (!ParseInts(extra, v) || v.size() < 5) return false;
     if (!InRange(v[0], 0, int(TRVVAlign::rvvaAbsMiddle)) || !InRange(v[1], 0, 10000) ||
         !InRange(v[2], -100000, 100000) || !InRange(v[3], 0, 1) || !InRange(v[4], 0, 1000000))
@@ -343,10 +369,9 @@ bool TRVRectItemInfo::ReadRVFHeader(const std::string& extra, TCustomRVData*) {
 
 namespace {
 // The extra header fields that follow the rectangle item's five.
-bool TailInts(const std::string& extra, size_t count, std::vector<long long>& tail) {
-    std::vector<long long> v;
-    if (!ParseInts(extra, v) || v.size() != 5 + count) return false;
-    tail.assign(v.begin() + 5, v.end());
+bool TailInts(const std::string& extra, size_t count, HeaderInts& tail) {
+    if (!ParseInts(extra, tail) || tail.size() != 5 + count) return false;
+    tail.Skip(5);
     return true;
 }
 } // namespace
@@ -398,7 +423,7 @@ std::string TRVControlItemInfo::GetRVFExtraHeader() const {
 }
 
 bool TRVControlItemInfo::ReadRVFHeader(const std::string& extra, TCustomRVData* rvData) {
-    std::vector<long long> t;
+    HeaderInts t;
     if (!TRVRectItemInfo::ReadRVFHeader(extra, rvData) || !TailInts(extra, 2, t)) return false;
     if (!InRange(t[0], 0, 1000000) || !InRange(t[1], 0, 1000000)) return false;
     Width = int32_t(t[0]);
@@ -587,7 +612,7 @@ std::string TRVGraphicItemInfo::GetRVFExtraHeader() const {
 }
 
 bool TRVGraphicItemInfo::ReadRVFHeader(const std::string& extra, TCustomRVData* rvData) {
-    std::vector<long long> t;
+    HeaderInts t;
     if (!TRVRectItemInfo::ReadRVFHeader(extra, rvData) || !TailInts(extra, 2, t)) return false;
     if (!InRange(t[0], 0, 1000000) || !InRange(t[1], 0, 1000000)) return false;
     ImageWidth = int32_t(t[0]);
@@ -710,7 +735,7 @@ std::string TRVBulletItemInfo::GetRVFExtraHeader() const {
 }
 
 bool TRVBulletItemInfo::ReadRVFHeader(const std::string& extra, TCustomRVData* rvData) {
-    std::vector<long long> t;
+    HeaderInts t;
     if (!TRVRectItemInfo::ReadRVFHeader(extra, rvData)) return false;
     size_t tail = StyleNo == rvsHotspot ? 3 : 2;
     if (!TailInts(extra, tail, t)) return false;
@@ -756,7 +781,7 @@ std::string TRVHotspotItemInfo::GetRVFExtraHeader() const {
 }
 
 bool TRVHotspotItemInfo::ReadRVFHeader(const std::string& extra, TCustomRVData* rvData) {
-    std::vector<long long> t;
+    HeaderInts t;
     if (!TRVBulletItemInfo::ReadRVFHeader(extra, rvData) || !TailInts(extra, 3, t)) return false;
     if (!InRange(t[2], -1, INT32_MAX)) return false;
     HotImageIndex = int32_t(t[2]);
@@ -837,7 +862,7 @@ std::string TRVMarkerItemInfo::GetRVFExtraHeader() const {
 }
 
 bool TRVMarkerItemInfo::ReadRVFHeader(const std::string& extra, TCustomRVData* rvData) {
-    std::vector<long long> t;
+    HeaderInts t;
     if (!TRVRectItemInfo::ReadRVFHeader(extra, rvData) || !TailInts(extra, 4, t)) return false;
     if (!InRange(t[0], -1, INT32_MAX) || !InRange(t[1], 0, 255) ||
         !InRange(t[2], INT32_MIN, INT32_MAX) || !InRange(t[3], 0, 1))
@@ -856,7 +881,7 @@ bool TRVMarkerItemInfo::AsText(std::string& result, bool unicode, int, TCustomRV
     if (lvl && !lvl->HasNumbering()) {
         if (lvl->ListType != TRVListType::rvlstBullet) return false;
         // A bullet glyph of a symbol font has no plain-text form; keep it readable.
-        text = "*";
+        text.assign(1, '*');
     }
     text += ' ';
     result = unicode ? AnsiToUnicodeCP(text, 0) : text;

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "platform/core/Strings.h"
+#include "richtext/document/RVLineBreak.h"
 
 namespace epc {
 
@@ -133,55 +134,55 @@ const char16_t* FindWideChar(const char16_t* buffer, char16_t c, int length) {
 
 namespace {
 
-// Character classes of the line-break pair table.
-enum BreakClass { bcAlpha, bcSpace, bcOpen, bcClose, bcIdeo, bcHyphen, bcOther };
+using LB = TRVLineBreakClass;
 
-BreakClass ClassOf(char16_t c) {
-    if (c == u' ' || c == u'\t' || c == 0x3000) return bcSpace;
-    if (c == u'(' || c == u'[' || c == u'{' || c == 0x3008 || c == 0x300A || c == 0x300C ||
-        c == 0x300E || c == 0x3010 || c == 0xFF08)
-        return bcOpen;
-    if (c == u')' || c == u']' || c == u'}' || c == u',' || c == u'.' || c == u';' || c == u':' ||
-        c == u'!' || c == u'?' || c == 0x3001 || c == 0x3002 || c == 0x3009 || c == 0x300B ||
-        c == 0x300D || c == 0x300F || c == 0x3011 || c == 0xFF09 || c == 0xFF0C || c == 0xFF0E)
-        return bcClose;
-    if ((c >= 0x3040 && c <= 0x30FF) || (c >= 0x3400 && c <= 0x9FFF) ||
-        (c >= 0xAC00 && c <= 0xD7AF) || (c >= 0xF900 && c <= 0xFAFF) ||
-        (c >= 0xFF01 && c <= 0xFF60))
-        return bcIdeo;
-    if (c == u'-' || c == 0x2010 || c == 0x2013) return bcHyphen;
-    if ((c >= u'0' && c <= u'9') || (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') ||
-        (c >= 0xC0 && c < 0x2000))
-        return bcAlpha;
-    return bcOther;
+// The code point that starts at I (a whole surrogate pair when one starts there).
+char32_t CodePointAt(const char16_t* text, int length, int i) {
+    char16_t c = text[i];
+    if (IsHighSurrogate(c) && i + 1 < length && IsLowSurrogate(text[i + 1]))
+        return 0x10000 + ((char32_t(c) - 0xD800) << 10) + (char32_t(text[i + 1]) - 0xDC00);
+    return c;
 }
 
-// May a line break between a character of class A and a following one of class B?
-bool PairBreaks(BreakClass a, BreakClass b) {
-    static const bool table[7][7] = {
-        //           Alpha  Space  Open   Close  Ideo   Hyph   Other
-        /*Alpha*/ {false, false, true, false, true, false, false},
-        /*Space*/ {false, false, false, false, false, false, false},
-        /*Open*/ {false, false, false, false, false, false, false},
-        /*Close*/ {true, false, true, false, true, false, true},
-        /*Ideo*/ {true, false, true, false, true, false, true},
-        /*Hyph*/ {true, false, true, false, true, false, false},
-        /*Other*/ {false, false, true, false, true, false, false},
-    };
-    return table[a][b];
+// The index of the code point that ends just before I (I > 0).
+int CodePointStartBefore(const char16_t* text, int i) {
+    return i >= 2 && IsLowSurrogate(text[i - 1]) && IsHighSurrogate(text[i - 2]) ? i - 2 : i - 1;
+}
+
+// The class a run of combining marks ending before I takes: that of its base, or alphabetic
+// when the marks follow a space, a break or nothing.
+LB BaseClassBefore(const char16_t* text, int length, int i) {
+    while (i > 0) {
+        i = CodePointStartBefore(text, i);
+        LB cls = RVLineBreakClassOf(CodePointAt(text, length, i));
+        if (cls == LB::lbCM) continue;
+        return cls == LB::lbSP || cls == LB::lbBK || cls == LB::lbZW ? LB::lbAL : cls;
+    }
+    return LB::lbAL;
 }
 
 } // namespace
 
 int FindLineBreakPosW(const char16_t* text, int length, int index) {
-    if (!text || length <= 0) return -1;
+    if (!text || length <= 0 || index < 0) return -1;
     index = std::min(index, length - 1);
-    for (int i = index; i > 0; --i) {
-        if (ClassOf(text[i]) == bcSpace) return i;
-        if (IsLowSurrogate(text[i])) continue;
-        if (PairBreaks(ClassOf(text[i - 1]), ClassOf(text[i]))) return i;
+    for (int i = index; i >= 0; --i) {
+        if (text[i] == u' ') return i;
+        if (i == 0) break; // a line never breaks before its first character
+        if (IsLowSurrogate(text[i]) && IsHighSurrogate(text[i - 1])) continue; // inside a pair
+        int p = CodePointStartBefore(text, i);
+        LB prev = RVLineBreakClassOf(CodePointAt(text, length, p));
+        // A space right before I is itself the break position (the line ends before it).
+        if (prev == LB::lbSP) continue;
+        LB after = RVLineBreakClassOf(CodePointAt(text, length, i));
+        if (after == LB::lbCM) {
+            // Marks stay with their base, unless there is none to stay with.
+            if (prev == LB::lbBK || prev == LB::lbZW) return i;
+            continue;
+        }
+        LB before = prev == LB::lbCM ? BaseClassBefore(text, length, i) : prev;
+        if (RVLineBreakAllowed(before, after)) return i;
     }
-    if (index >= 0 && ClassOf(text[0]) == bcSpace) return 0;
     return -1;
 }
 

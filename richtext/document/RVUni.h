@@ -39,8 +39,10 @@ int FindByteInBuffer(const char* buffer, char byte, int length);
 const char16_t* FindWideChar(const char16_t* buffer, char16_t c, int length);
 
 // In Text[0 .. Length), the 0-based index at or before Index (also 0-based) at which a line may
-// break: a space there (the line ends before it), or the first character of the next piece by
-// the character-class pair table; -1 when there is none.
+// break: a space there (the line ends before it), or a character that may begin a new line after
+// the one before it by the pair table of line-breaking classes (RVLineBreak.h); never inside a
+// surrogate pair or before a combining mark, never a class break at 0. An Index past the end
+// searches from the last character; -1 when there is no break position (or Index < 0).
 int FindLineBreakPosW(const char16_t* text, int length, int index);
 
 // Item text to UTF-16 and back (for callers that need wide text whatever the item holds).

@@ -10,7 +10,6 @@
 #include "platform/graphics/Graphics.h"
 #include "richtext/document/RVUni.h"
 #include "richtext/view/RVFormattedData.h"
-#include "richtext/view/RVLineBreak.h"
 
 namespace epc {
 
@@ -923,9 +922,9 @@ void TCustomRVFormattedData::BreakTextRun(int itemNo, const Ch* text, int len, i
             } else {
                 // A space right after the fitting characters is no break here: with trimming
                 // the line takes it (below); without, an earlier break is looked for.
-                int r = RVFindLineBreakPos(run, remaining, n);
+                int r = FindLineBreakPosW(run, remaining, n);
                 if (r == n && run[r] == u' ' && !trim)
-                    r = RVFindLineBreakPos(run, remaining, n - 1);
+                    r = FindLineBreakPosW(run, remaining, n - 1);
                 if (r >= 0 && !(r == n && run[r] == u' ')) {
                     if (run[r] == u' ')
                         spacePos = r;

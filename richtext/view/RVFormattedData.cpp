@@ -123,21 +123,6 @@ void TCustomRVFormattedData::ScrollControlsVisible() {
     }
 }
 
-bool TCustomRVFormattedData::IsDelimiterAt(int itemNo, int offset) const {
-    if (itemNo < 0 || itemNo >= ItemCount() || GetItemStyleNo(itemNo) < 0) return false;
-    const std::string& text = GetItemText(itemNo);
-    bool unicode = GetItem(itemNo)->IsUnicode();
-    int len = GetTextCharLength(text, ReadItemOptionBits(itemNo));
-    if (offset < 1 || offset > len) return false;
-    char16_t c;
-    if (unicode)
-        c = char16_t(uint8_t(text[size_t(offset - 1) * 2]) |
-                     (uint16_t(uint8_t(text[size_t(offset - 1) * 2 + 1])) << 8));
-    else
-        c = char16_t(uint8_t(text[size_t(offset - 1)]));
-    return GetDelimiters().find(c) != std::u16string::npos;
-}
-
 // ---------------------------------------------------------------------------------------------
 // Selection and positions.
 

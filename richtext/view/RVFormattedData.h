@@ -63,9 +63,6 @@ enum class TRVState {
 };
 using TRVStates = TSet<TRVState>;
 
-// The characters that end a word (double-click selection, the clicked word of a point).
-inline constexpr const char16_t* RVDefaultDelimiters = u" .;,:(){}\"/\\";
-
 // The running line state of one layout pass (also used by partial reformatting).
 struct TRVFormatState {
     TCanvas* Canvas = nullptr;
@@ -177,8 +174,6 @@ public:
         LastDIMovedAbove = -1;
         State.Exclude(TRVState::rvstDrawHover);
     }
-    // The characters that end a word.
-    virtual std::u16string GetDelimiters() const { return RVDefaultDelimiters; }
     // Vertical offset of the content inside the holder's box (a cell's vertical alignment).
     virtual int GetContentVOffset() const { return 0; }
 
@@ -192,7 +187,6 @@ public:
     void Format(bool noCaching) { FormatAll(false, true, noCaching, false, GetCanvas(), 0, false); }
     void UpdateJumpPositions();
     void ScrollControlsVisible();
-    bool IsDelimiterAt(int itemNo, int offset) const;
 
     // ---- Line breaking (one pass keeps its line state in FFmt).
     void FormatItem(int itemNo, const std::string& text, int startChar, int charCount);

@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
+#include "components/tree/BaseVirtualTree.h"
 #include "components/tree/CheckImages.h"
 #include "components/tree/TreeUnit.h"
+#include "platform/controls/Forms.h"
+#include "platform/controls/ImageList.h"
+#include "platform/testing/UserActions.h"
 
 using namespace epc;
 using K = TCheckImageKind;
@@ -81,4 +85,175 @@ TEST(TreeImages, CursorsAreDrawn) {
         EXPECT_EQ(Pixel(cursor, 0, 0) >> 24, 0u) << name;
     }
     EXPECT_EQ(TreeCursorImage("VT_NONE"), nullptr);
+}
+
+// ---- Image lists of the tree ---------------------------------------------------------------
+
+namespace {
+
+using namespace epc::tree_options;
+
+// A list of Count solid images of Size x Size.
+TImageList* MakeList(TComponent* owner, int size, int count) {
+    auto* list = new TImageList(owner, size, size);
+    TBitmap strip(size * count, size, pf32bit);
+    list->Add(&strip, nullptr);
+    return list;
+}
+
+struct TreeImageFixture : ::testing::Test {
+    void SetUp() override {
+        epc::testing::ResetAll();
+        form = new TForm(nullptr);
+        form->SetBorderStyle(bsNone);
+        form->SetBounds(100, 100, 300, 200);
+        tree = new TWideTree(form);
+        tree->SetParent(form);
+    }
+    void TearDown() override {
+        FreeComponent(form);
+        epc::testing::ResetAll();
+    }
+    struct TWideTree : TBaseVirtualTree {
+        using TBaseVirtualTree::TBaseVirtualTree;
+        int DoGetNodeWidth(PVirtualNode, TColumnIndex) override { return 50; }
+    };
+    TForm* form = nullptr;
+    TWideTree* tree = nullptr;
+};
+
+} // namespace
+
+TEST(TreeImages, UnitListsHoldTheStripsWithTheirMaskColourTransparent) {
+    InitializeTreeUnit();
+    EXPECT_EQ(CheckImageList(K::ckCustom), nullptr);
+    TCustomImageList* list = CheckImageList(K::ckDarkTick);
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(list->Count(), CheckImageCount);
+    EXPECT_EQ(list->Width(), CheckImageSize);
+    TBitmap* strip = CheckImageStrip(K::ckDarkTick);
+    for (int i : {0, 9, 13, 17}) {
+        const uint32_t* px = list->ImagePixels(i);
+        for (int y = 0; y < CheckImageSize; ++y)
+            for (int x = 0; x < CheckImageSize; ++x) {
+                uint32_t s = Pixel(strip, i * CheckImageSize + x, y);
+                uint32_t l = px[y * CheckImageSize + x];
+                if (s == 0xFFFF00FF)
+                    ASSERT_EQ(l >> 24, 0u) << i;
+                else
+                    ASSERT_EQ(l, s) << i;
+            }
+    }
+}
+
+TEST_F(TreeImageFixture, CheckListFollowsTheKindAndTheCustomList) {
+    EXPECT_EQ(tree->CheckImages(), CheckImageList(K::ckLightCheck));
+    tree->SetCheckImageKind(K::ckFlat);
+    EXPECT_EQ(tree->CheckImages(), CheckImageList(K::ckFlat));
+    tree->SetCheckImageKind(K::ckCustom);
+    EXPECT_EQ(tree->CheckImages(), nullptr) << "no custom list yet";
+
+    TImageList* custom = MakeList(form, 12, 24);
+    tree->SetCustomCheckImages(custom);
+    EXPECT_EQ(tree->CheckImages(), custom);
+    TImageList* other = MakeList(form, 12, 24);
+    tree->SetCustomCheckImages(other);
+    EXPECT_EQ(tree->CheckImages(), other);
+    tree->SetCheckImageKind(K::ckXP);
+    EXPECT_EQ(tree->CheckImages(), CheckImageList(K::ckXP));
+    EXPECT_EQ(tree->CustomCheckImages(), other);
+    tree->SetCheckImageKind(K::ckCustom);
+    FreeComponent(other);
+    EXPECT_EQ(tree->CustomCheckImages(), nullptr);
+    EXPECT_EQ(tree->CheckImages(), nullptr);
+}
+
+TEST_F(TreeImageFixture, FreedListsAreDroppedAndChangesRepaint) {
+    TImageList* images = MakeList(form, 16, 3);
+    tree->SetImages(images);
+    tree->SetStateImages(images); // one list behind two properties
+    epc::testing::ShowForm(form);
+    tree->HandleNeeded();
+    int before = tree->RepaintRequests();
+    images->Delete(0);
+    EXPECT_EQ(tree->RepaintRequests(), before + 2) << "one notice per property";
+
+    // Leaving one property keeps the free notice for the other.
+    tree->SetImages(nullptr);
+    FreeComponent(images);
+    EXPECT_EQ(tree->StateImages(), nullptr);
+
+    // A list freed on its own, outside any owner, is dropped too; the tree outlives it safely.
+    auto* loose = MakeList(nullptr, 16, 1);
+    tree->SetImages(loose);
+    delete loose;
+    EXPECT_EQ(tree->Images(), nullptr);
+    tree->SetImages(nullptr);
+}
+
+TEST_F(TreeImageFixture, AListThatOutlivesTheTreeIsLeftClean) {
+    auto* list = MakeList(nullptr, 16, 2);
+    tree->SetImages(list);
+    FreeComponent(tree);
+    tree = nullptr;
+    list->Clear(); // would reach the tree's link if it were still registered
+    EXPECT_EQ(list->Count(), 0);
+    delete list;
+}
+
+TEST_F(TreeImageFixture, ImageIndicesComeFromTheDispatcherWithinTheLists) {
+    tree->SetRootNodeCount(1);
+    PVirtualNode node = tree->GetFirst();
+    bool ghosted = false;
+    int calls = 0;
+    tree->OnGetImageIndex = [&](TBaseVirtualTree*, PVirtualNode, TVTImageKind kind, TColumnIndex,
+                                bool& g, int& index) {
+        ++calls;
+        EXPECT_EQ(index, -1) << "callers preset -1";
+        index = kind == TVTImageKind::ikState ? 5 : 1;
+        g = true;
+    };
+    EXPECT_EQ(tree->GetImageIndex(node, TVTImageKind::ikNormal, NoColumn, ghosted), -1);
+    EXPECT_EQ(calls, 0) << "without a list nobody is asked";
+
+    TImageList* images = MakeList(form, 16, 3);
+    TImageList* states = MakeList(form, 10, 3);
+    tree->SetImages(images);
+    tree->SetStateImages(states);
+    EXPECT_EQ(tree->GetImageIndex(node, TVTImageKind::ikNormal, NoColumn, ghosted), 1);
+    EXPECT_TRUE(ghosted);
+    EXPECT_EQ(tree->GetImageIndex(node, TVTImageKind::ikState, NoColumn, ghosted), -1)
+        << "index 5 is outside a list of three";
+
+    // Line alignment uses the normal image's height first, then the state image's.
+    tree->SetNodeAlignment(TVTNodeAlignment::naProportional);
+    EXPECT_EQ(tree->NodeLineOffset(node, true, true), tree->NodeLineOffset(node, 16));
+    EXPECT_EQ(tree->NodeLineOffset(node, false, true), tree->NodeLineOffset(node, 10));
+    EXPECT_EQ(tree->NodeLineOffset(node, false, false), tree->NodeLineOffset(node, 0));
+}
+
+TEST_F(TreeImageFixture, ContentStartsAfterCheckStateAndNormalImages) {
+    tree->SetRootNodeCount(1);
+    PVirtualNode node = tree->GetFirst();
+    const int indent = 18 + 4; // one level with toShowRoot, plus the margin
+    EXPECT_EQ(tree->NodeContentRect(node, 0).Left, indent);
+
+    auto* o = tree->TreeOptions();
+    o->SetMiscOptions(o->MiscOptions() | toCheckSupport);
+    tree->SetCheckType(node, ctCheckBox);
+    EXPECT_EQ(tree->NodeContentRect(node, 0).Left, indent + 16 + 2);
+    tree->SetCheckImageKind(K::ckCustom); // no custom list: no check image
+    EXPECT_EQ(tree->NodeContentRect(node, 0).Left, indent);
+    tree->SetCustomCheckImages(MakeList(form, 12, 24));
+    EXPECT_EQ(tree->NodeContentRect(node, 0).Left, indent + 12 + 2);
+
+    tree->SetImages(MakeList(form, 20, 2));
+    tree->SetStateImages(MakeList(form, 8, 2));
+    tree->OnGetImageIndex = [](TBaseVirtualTree*, PVirtualNode, TVTImageKind kind, TColumnIndex,
+                               bool&, int& index) {
+        if (kind == TVTImageKind::ikNormal || kind == TVTImageKind::ikState) index = 0;
+    };
+    TRect r = tree->NodeContentRect(node, 0);
+    EXPECT_EQ(r.Left, indent + 14 + 10 + 22);
+    EXPECT_EQ(r.Width(), 50);
 }

@@ -229,6 +229,14 @@ TEST_F(WindowTest, EraseComesBeforePaintAndBeginPaintHidesTheCaret) {
     RedrawWindow(h, nullptr, nullptr, RDW_VALIDATE);
     ProcessMessages();
     EXPECT_TRUE(order.empty());
+    // With redrawing off, invalidations wait until it is back on.
+    SendMessage(h, WM_SETREDRAW, 0, 0);
+    InvalidateRect(h, nullptr, 0);
+    ProcessMessages();
+    EXPECT_TRUE(order.empty());
+    SendMessage(h, WM_SETREDRAW, 1, 0);
+    ProcessMessages();
+    EXPECT_EQ(order, (std::vector<uint32_t>{WM_PAINT}));
 }
 
 TEST_F(WindowTest, ScrollWindowMovesPixelsAndInvalidatesTheUncoveredStrip) {

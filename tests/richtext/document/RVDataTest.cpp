@@ -131,6 +131,33 @@ TEST(ItemText, CharacterOffsetsStepOverSurrogatePairs) {
     EXPECT_TRUE(IsSpaceCharAt(d.data.GetItemText(1), 2, 0));
 }
 
+// A document that answers its own word delimiters, as a viewer does.
+class TDashDelimited : public TRVDocument {
+public:
+    std::u16string GetDelimiters() const override { return u"-"; }
+};
+
+TEST(ItemText, WordDelimitersComeFromTheDocumentsList) {
+    Doc d;
+    d.data.AddTextParagraph("a-b!c\td.e", 0, 0, TRVTag());
+    d.data.AddTextParagraphW(u"x\u3000y(z", 2, 0, TRVTag());
+    // The default list: twelve characters, so a dash, '!', a tab or an ideographic space do not
+    // end a word, while a full stop or a bracket does.
+    for (int offs : {2, 4, 6})
+        EXPECT_FALSE(d.data.IsDelimiterAt(0, offs)) << offs;
+    EXPECT_TRUE(d.data.IsDelimiterAt(0, 8));
+    EXPECT_FALSE(d.data.IsDelimiterAt(1, 2));
+    EXPECT_TRUE(d.data.IsDelimiterAt(1, 4));
+    EXPECT_FALSE(d.data.IsDelimiterAt(0, 0)); // offsets outside the text
+    EXPECT_FALSE(d.data.IsDelimiterAt(0, 10));
+
+    TDashDelimited dashed;
+    dashed.SetRVStyle(&d.style);
+    dashed.AddTextParagraph("a-b.c", 0, 0, TRVTag());
+    EXPECT_TRUE(dashed.IsDelimiterAt(0, 2));
+    EXPECT_FALSE(dashed.IsDelimiterAt(0, 4));
+}
+
 TEST(ItemText, AnsiTextOfAUnicodeStyleIsConvertedWithItsCodePage) {
     Doc d;
     d.style.TextStyles[2].Charset = RUSSIAN_CHARSET;

@@ -41,17 +41,6 @@ TEST(TextHelpers, TabsSearchesAndCaps) {
     EXPECT_EQ(BackslashesToSlashes("a\\b\\c.png"), "a/b/c.png");
 }
 
-TEST(TextHelpers, LineBreakPositions) {
-    std::u16string s = u"one two three";
-    // At or before index 9 the nearest break is the space at 7.
-    EXPECT_EQ(FindLineBreakPosW(s.data(), int(s.size()), 9), 7);
-    EXPECT_EQ(FindLineBreakPosW(s.data(), int(s.size()), 2), -1);
-    std::u16string cjk = u"\u4E00\u4E8C\u4E09";
-    EXPECT_EQ(FindLineBreakPosW(cjk.data(), 3, 2), 2);
-    std::u16string hyphen = u"well-known";
-    EXPECT_EQ(FindLineBreakPosW(hyphen.data(), int(hyphen.size()), 8), 5);
-}
-
 TEST(TextHelpers, CodePageConversions) {
     EXPECT_EQ(BytesToWide(AnsiToUnicodeCP("\xE9", 1252)), u"\u00E9");
     EXPECT_EQ(UnicodeToAnsiCP(WideToBytes(u"\u00E9\u4E00"), 1252), "\xE9?");

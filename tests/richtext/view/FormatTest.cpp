@@ -350,6 +350,19 @@ TEST(Format, UnicodeTextBreaksAtTheLastFittingSpaceLikeAnsiText) {
     }
 }
 
+TEST(Format, SpaceBeforeAnIdeographIsTrimmedAtTheWrap) {
+    Doc doc;
+    doc.Style->TextStyles.GetItem(0).Unicode = true;
+    doc.ClientTextWidth();
+    doc.Data->ClientWidth = 30; // "ab " fits: the line breaks at the space, not after it
+    doc.Data->AddTextParagraphW(u"ab \u6f22\u5b57", 0, 0, TRVTag());
+    doc.Data->Format(false);
+    ASSERT_EQ(doc.Count(), 2);
+    EXPECT_EQ(doc.D(0)->Length, 2);
+    EXPECT_EQ(doc.D(0)->Width, 20);
+    EXPECT_EQ(doc.D(1)->Offs, 4);
+}
+
 TEST(Format, WordsAreNeverCutInsideACharacterCluster) {
     Doc doc;
     doc.Style->TextStyles.GetItem(0).Unicode = true;

@@ -1,4 +1,4 @@
-#include "richtext/view/RVLineBreak.h"
+#include "richtext/document/RVLineBreak.h"
 
 namespace epc {
 
@@ -83,37 +83,13 @@ constexpr const char* kPairTable[22] = {
 
 // clang-format on
 
-char32_t CodePointAt(const char16_t* text, int length, int i) {
-    char16_t c = text[i];
-    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < length && text[i + 1] >= 0xDC00 &&
-        text[i + 1] <= 0xDFFF)
-        return 0x10000 + ((char32_t(c) - 0xD800) << 10) + (char32_t(text[i + 1]) - 0xDC00);
-    return c;
-}
-
-bool IsLowSurrogate(char16_t c) {
-    return c >= 0xDC00 && c <= 0xDFFF;
-}
-
-// The class of the character that ends at position i - 1, combining marks taking the class of
-// their base (a mark with no base counts as alphabetic).
-C ClassBefore(const char16_t* text, int length, int i) {
-    int j = i - 1;
-    while (j >= 0) {
-        if (IsLowSurrogate(text[j]) && j > 0) --j;
-        C cls = RVLineBreakClassOf(CodePointAt(text, length, j));
-        if (cls != C::lbCM) return cls == C::lbSP ? C::lbAL : cls;
-        --j;
-    }
-    return C::lbAL;
-}
-
 } // namespace
 
 // clang-format off
 TRVLineBreakClass RVLineBreakClassOf(char32_t c) {
     if (c < 0x80) {
-        if (c == ' ' || c == '\t') return C::lbSP;
+        if (c == ' ') return C::lbSP;
+        if (c == '\t') return C::lbBA;
         if (c == '\r' || c == '\n' || c == 0x0B || c == 0x0C) return C::lbBK;
         if (c >= '0' && c <= '9') return C::lbNU;
         if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) return C::lbAL;
@@ -137,8 +113,8 @@ TRVLineBreakClass RVLineBreakClassOf(char32_t c) {
     case 0xA0: case 0x2007: case 0x202F: case 0x034F: case 0x180E: return C::lbGL;
     case 0x200B: return C::lbZW;
     case 0x2060: case 0xFEFF: return C::lbWJ;
-    case 0x3000: case 0x1680: return C::lbSP;
     case 0xAD: case 0x2010: case 0x2012: case 0x2013: case 0x1806: case 0x2027:
+    case 0x1680: case 0x205F: case 0x3000:
         return C::lbBA;
     case 0x2014: return C::lbB2;
     case 0xB4: case 0x2C8: case 0x2CC: case 0x1FFD: return C::lbBB;
@@ -167,6 +143,7 @@ TRVLineBreakClass RVLineBreakClassOf(char32_t c) {
     default: break;
     }
     if (c >= 0x20A0 && c <= 0x20CF) return C::lbPR;  // currency signs
+    if (c >= 0x2000 && c <= 0x200A) return C::lbBA;  // the typographic spaces (U+2007 glues)
     if (IsNonStarter(c)) return C::lbNS;
     if (IsIdeographic(c)) return C::lbID;
     if ((c >= 0x0660 && c <= 0x0669) || (c >= 0x06F0 && c <= 0x06F9) ||
@@ -181,20 +158,6 @@ bool RVLineBreakAllowed(TRVLineBreakClass before, TRVLineBreakClass after) {
     if (before == C::lbBK) return true;
     if (after == C::lbBK || after == C::lbSP || before == C::lbSP) return false;
     return kPairTable[int(before)][int(after)] == '_';
-}
-
-int RVFindLineBreakPos(const char16_t* text, int length, int index) {
-    if (!text || length <= 0 || index < 0) return -1;
-    if (index >= length) index = length - 1;
-    for (int i = index; i >= 0; --i) {
-        char16_t c = text[i];
-        if (RVIsBreakSpace(c)) return i;
-        if (i == 0 || IsLowSurrogate(c)) continue;
-        C after = RVLineBreakClassOf(CodePointAt(text, length, i));
-        if (after == C::lbCM || after == C::lbSP) continue;
-        if (RVLineBreakAllowed(ClassBefore(text, length, i), after)) return i;
-    }
-    return -1;
 }
 
 } // namespace epc

@@ -1,0 +1,169 @@
+#pragma once
+// An image list: a row of equally sized pictures addressed by index, drawn by index into a
+// canvas. Each image is kept as straight-alpha 0xAARRGGBB pixels; bitmaps come in with a mask
+// (white: transparent) or a mask colour, icons with their own mask or alpha. Every editing
+// operation is virtual, so that a descendant keeping its own copy of the pictures (another
+// format, extra attributes) can stay in step whichever operation its users call.
+//
+// Users that want to hear of changes register a TChangeLink; the list also fires OnChange.
+// Changing Width or Height empties the list.
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "platform/core/Classes.h"
+#include "platform/core/Color.h"
+#include "platform/core/Exceptions.h"
+#include "platform/graphics/Bitmap.h"
+#include "platform/graphics/Icon.h"
+#include "platform/graphics/PixelDraw.h"
+
+namespace epc {
+
+inline constexpr const char* SImageIndexError = "Image list index out of bounds (%d)";
+
+// dsFocus blends a quarter of the blend colour in, dsSelected half; dsNormal draws over the
+// background colour when it is not clNone; dsTransparent ignores the background colour.
+enum TDrawingStyle { dsFocus, dsSelected, dsNormal, dsTransparent };
+// itImage draws the picture, itMask its mask (black where opaque, white where transparent).
+enum TImageType { itImage, itMask };
+
+class TCustomImageList;
+
+// One user's registration for change notices. Destroying the link unregisters it; destroying
+// the list clears Sender.
+class TChangeLink {
+public:
+    TChangeLink() = default;
+    TChangeLink(const TChangeLink&) = delete;
+    TChangeLink& operator=(const TChangeLink&) = delete;
+    virtual ~TChangeLink();
+
+    TCustomImageList* Sender() const { return FSender; }
+    void SetSender(TCustomImageList* value) { FSender = value; }
+    TNotifyEvent OnChange;
+
+    virtual void Change();
+
+private:
+    TCustomImageList* FSender = nullptr;
+};
+
+class TCustomImageList : public TComponent {
+public:
+    explicit TCustomImageList(TComponent* AOwner);
+    TCustomImageList(TComponent* AOwner, int AWidth, int AHeight);
+    ~TCustomImageList() override;
+    std::string ClassName() const override { return "TCustomImageList"; }
+
+    // From another image list: size, colours, styles and every image.
+    void Assign(TPersistent* Source) override;
+
+    int Width() const { return FWidth; }
+    int Height() const { return FHeight; }
+    // A changed size (at least 1 pixel) empties the list.
+    virtual void SetWidth(int value);
+    virtual void SetHeight(int value);
+    void SetSize(int AWidth, int AHeight);
+    int Count() const { return int(FImages.size()); }
+
+    TColor BkColor() const { return FBkColor; }
+    void SetBkColor(TColor value);
+    TColor BlendColor() const { return FBlendColor; }
+    void SetBlendColor(TColor value);
+    TDrawingStyle DrawingStyle() const { return FDrawingStyle; }
+    void SetDrawingStyle(TDrawingStyle value);
+    TImageType ImageType() const { return FImageType; }
+    void SetImageType(TImageType value);
+
+    // ---- Editing (virtual) -------------------------------------------------------------------
+    // A bitmap wider than Width is cut into as many images as fit (at least one); each image
+    // takes the top-left Width x Height pixels of its cell, padding transparently. A nil image
+    // adds nothing and answers -1; otherwise the answer is the index of the first new image.
+    virtual int Add(TBitmap* Image, TBitmap* Mask);
+    virtual int AddIcon(TIcon* Image);
+    // Every image of Value is appended (fitted to this list's size).
+    virtual void AddImages(TCustomImageList* Value);
+    // Pixels of MaskColor are transparent; clDefault means the bitmap's transparent colour.
+    virtual int AddMasked(TBitmap* Image, TColor MaskColor);
+    virtual void Clear();
+    virtual void Delete(int Index);
+    // Index may be Count (append). Out-of-range indices raise EInvalidOperation.
+    virtual void Insert(int Index, TBitmap* Image, TBitmap* Mask);
+    virtual void InsertIcon(int Index, TIcon* Image);
+    virtual void InsertMasked(int Index, TBitmap* Image, TColor MaskColor);
+    virtual void Move(int CurIndex, int NewIndex);
+    virtual void Replace(int Index, TBitmap* Image, TBitmap* Mask);
+    virtual void ReplaceIcon(int Index, TIcon* Image);
+    virtual void ReplaceMasked(int Index, TBitmap* NewImage, TColor MaskColor);
+
+    // ---- Reading -----------------------------------------------------------------------------
+    // Image is resized to Width x Height, 32 bits with the image's alpha; false for a bad index
+    // or a nil bitmap.
+    bool GetBitmap(int Index, TBitmap* Image);
+    // The icon gets a colour bitmap and its mask (white where transparent).
+    bool GetIcon(int Index, TIcon* Image);
+    // The pixels of an image (nil for a bad index), Width * Height of 0xAARRGGBB, top-down.
+    const uint32_t* ImagePixels(int Index) const;
+
+    // ---- Drawing -----------------------------------------------------------------------------
+    // With the list's DrawingStyle, ImageType, BkColor and BlendColor.
+    void Draw(TCanvas* Canvas, int X, int Y, int Index, bool Enabled = true);
+    void Draw(TCanvas* Canvas, int X, int Y, int Index, TDrawingStyle ADrawingStyle,
+              TImageType AImageType, bool Enabled = true);
+    // With explicit colours: Bk under dsNormal, Fg as the blend colour (clNone: the list's
+    // BlendColor; clDefault: the highlight colour).
+    void DrawEx(TCanvas* Canvas, int X, int Y, int Index, TColor Bk, TColor Fg,
+                TDrawingStyle ADrawingStyle, TImageType AImageType = itImage, bool Enabled = true);
+    // The final pixels a draw would blend over the target (straight alpha), for tests and
+    // for callers that compose themselves. Empty for a bad index.
+    std::vector<uint32_t> RenderImage(int Index, TColor Bk, TColor Fg, TDrawingStyle ADrawingStyle,
+                                      TImageType AImageType, bool Enabled) const;
+
+    // ---- Change notices ----------------------------------------------------------------------
+    void RegisterChanges(TChangeLink* Value);
+    void UnRegisterChanges(TChangeLink* Value);
+    // Nested: notices are held back until the outermost EndUpdate, which sends one if
+    // anything changed.
+    void BeginUpdate() { ++FUpdateCount; }
+    void EndUpdate();
+    TNotifyEvent OnChange;
+
+protected:
+    // Tells the links and OnChange (held back while updating).
+    virtual void Change();
+    // Draws one prepared image; a descendant with its own pictures may draw them instead.
+    virtual void DoDraw(int Index, TCanvas* Canvas, int X, int Y, TColor Bk, TColor Fg,
+                        TDrawingStyle Style, TImageType ImageType, bool Enabled);
+    void CheckIndex(int Index, bool AllowCount = false) const;
+
+    using TPixels = std::vector<uint32_t>;
+    // Images cut from a bitmap, fitted to the list's size.
+    std::vector<TPixels> ImagesFromBitmap(TBitmap* Image, TBitmap* Mask, bool UseMaskColor,
+                                          TColor MaskColor) const;
+    TPixels ImageFromIcon(TIcon* Image) const;
+    void InsertImages(int Index, std::vector<TPixels>&& Images);
+
+private:
+    int FWidth = 16;
+    int FHeight = 16;
+    TColor FBkColor = clNone;
+    TColor FBlendColor = clNone;
+    TDrawingStyle FDrawingStyle = dsNormal;
+    TImageType FImageType = itImage;
+    std::vector<TPixels> FImages;
+    std::vector<TChangeLink*> FLinks;
+    int FUpdateCount = 0;
+    bool FChangePending = false;
+    // One device-independent section of the image size, reused by every draw.
+    TDibCache FDrawCache;
+};
+
+class TImageList : public TCustomImageList {
+public:
+    using TCustomImageList::TCustomImageList;
+    std::string ClassName() const override { return "TImageList"; }
+};
+
+} // namespace epc
