@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "components/tree/NodePool.h"
 #include "components/tree/TreeUnit.h"
 #include "components/tree/VirtualTreeOptions.h"
 #include "components/tree/VirtualTreeTypes.h"
@@ -709,6 +710,7 @@ private:
     TCriticalSection FCriticalSection;
 
     PVirtualNode FRoot = nullptr;
+    TNodePool FNodePool; // every node record but the root's
     Cardinal FTotalInternalDataSize = 0;
     Cardinal FVisibleCount = 0;
     Cardinal FUpdateCount = 0;

@@ -54,8 +54,8 @@ PVirtualNode TBaseVirtualTree::MakeNewNode() {
         int size = DoGetNodeDataSize();
         FNodeDataSize = std::max(size, -1);
     }
-    void* memory = std::calloc(1, NodeRecordSize());
-    if (!memory) throw EOutOfMemory("Out of memory");
+    // Zero-filled, like every record before its fields are set.
+    void* memory = FNodePool.Allocate(NodeRecordSize());
     PVirtualNode node = new (memory) TVirtualNode();
     node->NodeHeight = Word(FDefaultNodeHeight);
     node->TotalCount = 1;
@@ -67,7 +67,7 @@ PVirtualNode TBaseVirtualTree::MakeNewNode() {
 
 void TBaseVirtualTree::FreeNodeRecord(PVirtualNode Node) {
     Node->~TVirtualNode();
-    std::free(Node);
+    FNodePool.Free(Node);
 }
 
 Cardinal TBaseVirtualTree::AllocateInternalDataArea(Cardinal Size) {
