@@ -754,8 +754,6 @@ class RvfInput {
 public:
     RvfInput(const char* data, size_t size) : FBase(data), FSize(size) {}
     bool AtEnd() const { return FPos >= FSize; }
-    size_t Position() const { return FPos; }
-    size_t Size() const { return FSize; }
     bool ReadLine(std::string_view& line) {
         if (AtEnd()) return false;
         const void* nl = std::memchr(FBase + FPos, '\n', FSize - FPos);
@@ -957,7 +955,6 @@ bool TCustomRVData::RvfReadLoop(TStream& stream, int& index, int& firstItem, int
         TRVFOptions rvfo = GetRVFOptions();
         bool pchars = TagsArePChars();
         bool convStyles = rvfo.Contains(TRVFOption::rvfoConvUnknownStylesToZero);
-        const int reserveProbe = 4096;
         std::string line, extra;
         std::string_view view;
         Header h;
@@ -1282,15 +1279,6 @@ bool TCustomRVData::RvfReadLoop(TStream& stream, int& index, int& firstItem, int
             InsertItemObjectAt(index, std::move(text), raw);
             ++index;
             ++inserted;
-            if (inserted == reserveProbe && index == ItemCount()) {
-                // Large input: size the item list once from the records read so far instead
-                // of letting it grow (and move every entry) a dozen more times. The guess is
-                // capped so the list never takes more memory than the input itself.
-                double guess = double(inserted) * double(in.Size()) /
-                               double(std::max<size_t>(in.Position(), 1)) * 1.125;
-                guess = std::min(guess, double(in.Size()) / double(sizeof(TRVItemEntry)));
-                Items().Entries().reserve(size_t(ItemCount() - inserted) + size_t(guess));
-            }
         }
         if (ok && cpHolder) {
             // A checkpoint after the last item marks the end of the document.

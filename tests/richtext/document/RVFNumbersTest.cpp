@@ -1,5 +1,4 @@
-// RVF header numbers at the edges of their ranges, and documents large enough for the reader to
-// size its item list ahead.
+// RVF header numbers at the edges of their ranges, and large documents loaded and inserted whole.
 
 #include <gtest/gtest.h>
 
@@ -114,7 +113,7 @@ TEST(RvfNumbers, ItemHeaderFieldsAreCountedAndRangeChecked) {
 }
 
 TEST(RvfNumbers, LargeDocumentsLoadWholeAndInsertInOrder) {
-    // Enough items for the reader to size the item list from the first part of the input.
+    // Thousands of items, so that the item list grows many times during one read.
     Doc src;
     for (int i = 0; i < 6000; ++i) {
         src.data.AddTextParagraph("item number " + std::to_string(i), i % 2, 0, TRVTag(i));
