@@ -374,6 +374,48 @@ bool TailInts(const std::string& extra, size_t count, HeaderInts& tail) {
     tail.Skip(5);
     return true;
 }
+
+// Pictures and controls share one record shape: the header, the item name, the class name of
+// the stored object, then its body as one binary block or one hex line.
+void SaveBodyRecord(TStream& stream, const TRVSaveContext& ctx, const TCustomRVItemInfo& item,
+                    const std::string& name, int paraNo, uint8_t options, const std::string& cls,
+                    const std::string& body) {
+    TRVStyle* style = ctx.RVData ? ctx.RVData->GetRVStyle() : nullptr;
+    bool pchars = ctx.RVData && ctx.RVData->TagsArePChars();
+    int mode = ctx.Binary ? 2 : 1;
+    RVFWriteLine(stream, RVFItemHeader(item.StyleNo, 3,
+                                       RVFParaNoToString(paraNo, style, ctx.UseStyleNames),
+                                       options, mode, RVFTagToString(item.Tag, pchars),
+                                       item.GetRVFExtraHeader()));
+    RVFWriteLine(stream, RVFEscapeLine(name));
+    RVFWriteLine(stream, RVFEscapeLine(cls));
+    if (ctx.Binary)
+        RVFWriteBinary(stream, body);
+    else
+        RVFWriteLine(stream, BytesToHex(body));
+}
+
+// The body line of such a record, as bytes.
+bool ReadBodyLine(const std::string& s, TRVFReadMode mode, std::string& body) {
+    if (mode == TRVFReadMode::rmBinary) {
+        body = s;
+        return true;
+    }
+    return HexToBytes(s, body);
+}
+
+// Runs a stored-object loader over a body; a loader that raises gives nothing.
+template <typename T, typename Load>
+T* LoadBody(const std::string& body, Load&& load) {
+    TMemoryStream ms;
+    ms.WriteString(body);
+    ms.SetPosition(0);
+    try {
+        return load(ms);
+    } catch (const std::exception&) {
+        return nullptr;
+    }
+}
 } // namespace
 
 // ---------------------------------------------------------------- controls
@@ -433,8 +475,6 @@ bool TRVControlItemInfo::ReadRVFHeader(const std::string& extra, TCustomRVData* 
 
 void TRVControlItemInfo::SaveRVF(TStream& stream, const TRVSaveContext& ctx,
                                  const std::string& name, int paraNo, uint8_t options) {
-    TRVStyle* style = ctx.RVData ? ctx.RVData->GetRVStyle() : nullptr;
-    bool pchars = ctx.RVData && ctx.RVData->TagsArePChars();
     bool saveBody =
         !ctx.RVData || ctx.RVData->GetRVFOptions().Contains(TRVFOption::rvfoSaveControlsBody);
     std::string cls = Control ? Control->ClassName() : ControlClassName;
@@ -448,16 +488,7 @@ void TRVControlItemInfo::SaveRVF(TStream& stream, const TRVSaveContext& ctx,
             body = ControlBody;
         }
     }
-    int mode = ctx.Binary ? 2 : 1;
-    RVFWriteLine(stream,
-                 RVFItemHeader(StyleNo, 3, RVFParaNoToString(paraNo, style, ctx.UseStyleNames),
-                               options, mode, RVFTagToString(Tag, pchars), GetRVFExtraHeader()));
-    RVFWriteLine(stream, RVFEscapeLine(name));
-    RVFWriteLine(stream, RVFEscapeLine(cls));
-    if (ctx.Binary)
-        RVFWriteBinary(stream, body);
-    else
-        RVFWriteLine(stream, BytesToHex(body));
+    SaveBodyRecord(stream, ctx, *this, name, paraNo, options, cls, body);
 }
 
 bool TRVControlItemInfo::ReadRVFLine(const std::string& s, TCustomRVData* rvData, int lineNo,
@@ -468,28 +499,16 @@ bool TRVControlItemInfo::ReadRVFLine(const std::string& s, TCustomRVData* rvData
     case 0:
         return RVFUnescapeLine(s, name);
     case 1:
-        if (!RVFUnescapeLine(s, ControlClassName)) return false;
-        // The body of a binary record is read as one block.
-        if (mode == TRVFReadMode::rmHex) return true;
-        return true;
+        return RVFUnescapeLine(s, ControlClassName);
     case 2: {
         std::string body;
-        if (mode == TRVFReadMode::rmBinary)
-            body = s;
-        else if (!HexToBytes(s, body))
-            return false;
+        if (!ReadBodyLine(s, mode, body)) return false;
         state = TRVFReadState::rstItemFinished;
         ControlBody = body;
-        if (!body.empty() && RVControlHooks().Load) {
-            TMemoryStream ms;
-            ms.WriteString(body);
-            ms.SetPosition(0);
-            try {
-                Control = RVControlHooks().Load(ControlClassName, ms, rvData);
-            } catch (const std::exception&) {
-                Control = nullptr;
-            }
-        }
+        if (!body.empty() && RVControlHooks().Load)
+            Control = LoadBody<TComponent>(body, [&](TMemoryStream& ms) {
+                return RVControlHooks().Load(ControlClassName, ms, rvData);
+            });
         if (!Control && rvData) Control = rvData->RVFControlNeeded(name, Tag);
         if (Control) ParentControl(rvData);
         if (!Control && !body.empty() && RVControlHooks().Load && rvData &&
@@ -622,8 +641,6 @@ bool TRVGraphicItemInfo::ReadRVFHeader(const std::string& extra, TCustomRVData* 
 
 void TRVGraphicItemInfo::SaveRVF(TStream& stream, const TRVSaveContext& ctx,
                                  const std::string& name, int paraNo, uint8_t options) {
-    TRVStyle* style = ctx.RVData ? ctx.RVData->GetRVStyle() : nullptr;
-    bool pchars = ctx.RVData && ctx.RVData->TagsArePChars();
     bool saveBody =
         !ctx.RVData || ctx.RVData->GetRVFOptions().Contains(TRVFOption::rvfoSavePicturesBody);
     std::string cls, body;
@@ -633,16 +650,7 @@ void TRVGraphicItemInfo::SaveRVF(TStream& stream, const TRVSaveContext& ctx,
         RVGraphicHooks().Save(ms, Image);
         body = ms.DataString();
     }
-    int mode = ctx.Binary ? 2 : 1;
-    RVFWriteLine(stream,
-                 RVFItemHeader(StyleNo, 3, RVFParaNoToString(paraNo, style, ctx.UseStyleNames),
-                               options, mode, RVFTagToString(Tag, pchars), GetRVFExtraHeader()));
-    RVFWriteLine(stream, RVFEscapeLine(name));
-    RVFWriteLine(stream, RVFEscapeLine(cls));
-    if (ctx.Binary)
-        RVFWriteBinary(stream, body);
-    else
-        RVFWriteLine(stream, BytesToHex(body));
+    SaveBodyRecord(stream, ctx, *this, name, paraNo, options, cls, body);
 }
 
 bool TRVGraphicItemInfo::ReadRVFLine(const std::string& s, TCustomRVData* rvData, int lineNo,
@@ -656,22 +664,13 @@ bool TRVGraphicItemInfo::ReadRVFLine(const std::string& s, TCustomRVData* rvData
         return RVFUnescapeLine(s, FPendingClass);
     case 2: {
         std::string body;
-        if (mode == TRVFReadMode::rmBinary)
-            body = s;
-        else if (!HexToBytes(s, body))
-            return false;
+        if (!ReadBodyLine(s, mode, body)) return false;
         state = TRVFReadState::rstItemFinished;
         TGraphic* g = nullptr;
-        if (!body.empty() && RVGraphicHooks().Load) {
-            TMemoryStream ms;
-            ms.WriteString(body);
-            ms.SetPosition(0);
-            try {
-                g = RVGraphicHooks().Load(FPendingClass, ms);
-            } catch (const std::exception&) {
-                g = nullptr;
-            }
-        }
+        if (!body.empty() && RVGraphicHooks().Load)
+            g = LoadBody<TGraphic>(body, [&](TMemoryStream& ms) {
+                return RVGraphicHooks().Load(FPendingClass, ms);
+            });
         if (!g && rvData) g = rvData->RVFPictureNeeded(name, Tag);
         SetGraphic(g);
         if (!g && !body.empty() && RVGraphicHooks().Load && rvData &&
