@@ -73,12 +73,10 @@ void RVFWriteBinary(TStream& stream, const std::string& bytes) {
     RVFWriteRaw(stream, bytes);
 }
 
-std::string RVFEscapeLine(const std::string& s) {
-    if (s.find('\\') == std::string::npos && s.find('\r') == std::string::npos &&
-        s.find('\n') == std::string::npos)
-        return s;
-    std::string out;
-    out.reserve(s.size() + 8);
+namespace {
+// Escapes backslash, CR and LF so a value stays on its line; doubles the quote character when
+// one is given.
+void AppendEscaped(std::string& out, const std::string& s, char quote) {
     for (char c : s) {
         switch (c) {
         case '\\':
@@ -91,9 +89,20 @@ std::string RVFEscapeLine(const std::string& s) {
             out += "\\n";
             break;
         default:
+            if (quote && c == quote) out += quote;
             out += c;
         }
     }
+}
+}  // namespace
+
+std::string RVFEscapeLine(const std::string& s) {
+    if (s.find('\\') == std::string::npos && s.find('\r') == std::string::npos &&
+        s.find('\n') == std::string::npos)
+        return s;
+    std::string out;
+    out.reserve(s.size() + 8);
+    AppendEscaped(out, s, '\0');
     return out;
 }
 
@@ -129,24 +138,7 @@ bool RVFUnescapeLine(std::string_view s, std::string& out) {
 
 std::string RVFQuote(const std::string& s) {
     std::string out = "\"";
-    for (char c : s) {
-        switch (c) {
-        case '"':
-            out += "\"\"";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        default:
-            out += c;
-        }
-    }
+    AppendEscaped(out, s, '"');
     out += '"';
     return out;
 }
