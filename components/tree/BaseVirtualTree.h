@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "components/tree/NodePool.h"
 #include "components/tree/TreeUnit.h"
 #include "components/tree/VirtualTreeOptions.h"
 #include "components/tree/VirtualTreeTypes.h"
@@ -620,7 +621,10 @@ protected:
     void LinkNode(PVirtualNode Node, PVirtualNode Destination, TVTNodeAttachMode Mode);
     void UnlinkNode(PVirtualNode Node, bool KeepFocus, bool Reindex);
     Cardinal CountVisibleChildren(PVirtualNode Node) const;
-    void ToggleNodeImpl(PVirtualNode Node, int FullyVisibleHint);
+    // WalkSumsHeights: the calling walk rebuilds the totals on its way up (ExpandAll,
+    // CollapseAll), so the toggle leaves the heights alone.
+    void ToggleNodeImpl(PVirtualNode Node, int FullyVisibleHint, bool WalkSumsHeights);
+    void LeaveWalkedNode(PVirtualNode Node, PVirtualNode Start, bool Descended);
     void DeleteSubtreeNodes(PVirtualNode Node);
     void DetermineHiddenChildrenFlag(PVirtualNode Node);
     void DoCheckClick(PVirtualNode Node, TCheckState NewCheckState);
@@ -647,6 +651,7 @@ private:
     friend class TWorkerThread;
     friend struct TEagerTotals;
 
+    TNodePool FNodePool; // before everything that may hold nodes, so it goes last
     TBorderStyle FBorderStyle = bsSingle;
 
     Cardinal FDefaultNodeHeight = 18;

@@ -2,6 +2,7 @@
 // lock with its deferred work, expansion, running totals and the walkers.
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
@@ -54,8 +55,8 @@ PVirtualNode TBaseVirtualTree::MakeNewNode() {
         int size = DoGetNodeDataSize();
         FNodeDataSize = std::max(size, -1);
     }
-    void* memory = std::calloc(1, NodeRecordSize());
-    if (!memory) throw EOutOfMemory("Out of memory");
+    // Zero-filled, like every record before its fields are set.
+    void* memory = FNodePool.Allocate(NodeRecordSize());
     PVirtualNode node = new (memory) TVirtualNode();
     node->NodeHeight = Word(FDefaultNodeHeight);
     node->TotalCount = 1;
@@ -67,7 +68,7 @@ PVirtualNode TBaseVirtualTree::MakeNewNode() {
 
 void TBaseVirtualTree::FreeNodeRecord(PVirtualNode Node) {
     Node->~TVirtualNode();
-    std::free(Node);
+    FNodePool.Free(Node);
 }
 
 Cardinal TBaseVirtualTree::AllocateInternalDataArea(Cardinal Size) {
@@ -108,10 +109,14 @@ void TBaseVirtualTree::AdjustTotalCount(PVirtualNode Node, int Value, bool Relat
     if (delta == 0) return;
     if (DeferTotals()) {
         Node->TotalCount = Cardinal(int64_t(Node->TotalCount) + delta);
-        if (Node != FRoot) {
-            Node->FPendingCount += delta;
-            QueuePending(Node);
+        if (Node == FRoot) return;
+        // One step up costs no more than queueing: top-level nodes settle with the root at once.
+        if (Node->Parent == FRoot) {
+            FRoot->TotalCount = Cardinal(int64_t(FRoot->TotalCount) + delta);
+            return;
         }
+        Node->FPendingCount += delta;
+        QueuePending(Node);
         return;
     }
     // Up to and including the hidden root, whose parent link is the tree.
@@ -128,6 +133,10 @@ void TBaseVirtualTree::AdjustTotalHeight(PVirtualNode Node, int Value, bool Rela
     if (DeferTotals()) {
         Node->TotalHeight = Cardinal(int64_t(Node->TotalHeight) + delta);
         if (Node != FRoot && Has(Node, nsVisible) && Has(Node->Parent, nsExpanded)) {
+            if (Node->Parent == FRoot) {
+                FRoot->TotalHeight = Cardinal(int64_t(FRoot->TotalHeight) + delta);
+                return;
+            }
             Node->FPendingHeight += delta;
             QueuePending(Node);
         }
@@ -816,10 +825,11 @@ void TBaseVirtualTree::StructureChange(PVirtualNode Node, TChangeReason Reason) 
 
 void TBaseVirtualTree::ToggleNode(PVirtualNode Node) {
     Assert(Node != nullptr, "Node must not be nil.");
-    ToggleNodeImpl(Node, -1);
+    ToggleNodeImpl(Node, -1, false);
 }
 
-void TBaseVirtualTree::ToggleNodeImpl(PVirtualNode Node, int FullyVisibleHint) {
+void TBaseVirtualTree::ToggleNodeImpl(PVirtualNode Node, int FullyVisibleHint,
+                                      bool WalkSumsHeights) {
     if (Node == FRoot) return;
     ++FStructureVersion;
     const bool fullyVisible =
@@ -828,21 +838,23 @@ void TBaseVirtualTree::ToggleNodeImpl(PVirtualNode Node, int FullyVisibleHint) {
         if (!DoCollapsing(Node)) return;
         if (fullyVisible) FVisibleCount -= CountVisibleChildren(Node);
         Node->States.Exclude(nsExpanded);
-        AdjustTotalHeight(Node, Node->NodeHeight, false);
+        if (!WalkSumsHeights) AdjustTotalHeight(Node, Node->NodeHeight, false);
         DoCollapsed(Node);
         if (FOptions->AutoOptions().Contains(toAutoFreeOnCollapse)) RemoveChildren(Node, false);
     } else {
         if (!DoExpanding(Node)) return;
         if (Has(Node, nsHasChildren) && Node->ChildCount == 0) InitChildren(Node);
-        int64_t heights = 0;
-        for (PVirtualNode run = Node->FirstChild; run; run = run->NextSibling) {
-            // The node takes over its children's current totals, so whatever they still
-            // owed their parent is settled here.
-            run->FPendingHeight = 0;
-            if (Has(run, nsVisible)) heights += run->TotalHeight;
-        }
         Node->States.Include(nsExpanded);
-        AdjustTotalHeight(Node, int(Node->NodeHeight + heights), false);
+        if (!WalkSumsHeights) {
+            int64_t heights = 0;
+            for (PVirtualNode run = Node->FirstChild; run; run = run->NextSibling) {
+                // The node takes over its children's current totals, so whatever they still
+                // owed their parent is settled here.
+                run->FPendingHeight = 0;
+                if (Has(run, nsVisible)) heights += run->TotalHeight;
+            }
+            AdjustTotalHeight(Node, int(Node->NodeHeight + heights), false);
+        }
         if (fullyVisible) FVisibleCount += CountVisibleChildren(Node);
         DoExpanded(Node);
     }
@@ -853,28 +865,72 @@ void TBaseVirtualTree::ToggleNodeImpl(PVirtualNode Node, int FullyVisibleHint) {
     }
 }
 
+void TBaseVirtualTree::LeaveWalkedNode(PVirtualNode Node, PVirtualNode Start, bool Descended) {
+    // A node the walk went into has all its children behind it: its total is rebuilt from
+    // theirs. Below the start the parent is rebuilt the same way, so nothing is owed to it;
+    // the start hands its change on as any adjustment does.
+    if (Descended) {
+        int64_t total = Node->NodeHeight;
+        if (Has(Node, nsExpanded)) {
+            for (PVirtualNode child = Node->FirstChild; child; child = child->NextSibling)
+                if (Has(child, nsVisible)) total += child->TotalHeight;
+        }
+        if (Node == Start) {
+            AdjustTotalHeight(Node, int(total), false);
+            return;
+        }
+        Node->TotalHeight = Cardinal(total);
+    }
+    if (Node != Start) Node->FPendingHeight = 0;
+}
+
+namespace {
+
+// Whether the nodes of each level of a walk below its start are shown: once a level is not,
+// none below it is, so the first hidden level is all there is to remember.
+struct TShownLevels {
+    explicit TShownLevels(bool startShown) : HiddenFrom(startShown ? NoLevel : 0) {}
+    bool Shown() const { return Depth < HiddenFrom; }
+    void Down(bool childrenShown) {
+        ++Depth;
+        if (!childrenShown && HiddenFrom > Depth) HiddenFrom = Depth;
+    }
+    void Up() {
+        if (HiddenFrom == Depth) HiddenFrom = NoLevel;
+        --Depth;
+    }
+    static constexpr int64_t NoLevel = INT64_MAX;
+    int64_t Depth = 0;
+    int64_t HiddenFrom;
+};
+
+} // namespace
+
 void TBaseVirtualTree::ExpandAll(PVirtualNode Node) {
     TUpdateLock lock(*this);
-    auto expandSubtree = [this](PVirtualNode start) {
+    // Pre-order expansion; the heights are summed on the way back up, so that no expansion
+    // hands its change to every ancestor.
+    auto expandSubtree = [&](PVirtualNode start) {
         if (!Has(start, nsInitialized)) InitNode(start);
-        // Whether the children of each node on the way down are shown, so that no expansion
-        // has to walk up to find out whether its node is fully visible.
-        std::vector<char> shown;
         PVirtualNode parent = start->Parent;
-        shown.push_back(parent == FRoot || (Has(parent, nsExpanded) && IsNodeFullyVisible(parent)));
+        TShownLevels levels(parent == FRoot ||
+                            (Has(parent, nsExpanded) && IsNodeFullyVisible(parent)));
         PVirtualNode run = start;
         while (true) {
             if (!Has(run, nsInitialized)) InitNode(run);
-            bool fullyVisible = shown.back() && Has(run, nsVisible);
-            if (!Has(run, nsExpanded) && Has(run, nsHasChildren)) ToggleNodeImpl(run, fullyVisible);
+            bool fullyVisible = levels.Shown() && Has(run, nsVisible);
+            if (!Has(run, nsExpanded) && Has(run, nsHasChildren))
+                ToggleNodeImpl(run, fullyVisible, true);
             if (Has(run, nsExpanded) && run->FirstChild) {
-                shown.push_back(fullyVisible);
+                levels.Down(fullyVisible);
                 run = run->FirstChild;
                 continue;
             }
+            LeaveWalkedNode(run, start, false);
             while (run != start && !run->NextSibling) {
                 run = run->Parent;
-                shown.pop_back();
+                levels.Up();
+                LeaveWalkedNode(run, start, true);
             }
             if (run == start) break;
             run = run->NextSibling;
@@ -892,28 +948,33 @@ void TBaseVirtualTree::CollapseAll(PVirtualNode Node) {
     if (TotalCount() < 2) return;
     TUpdateLock lock(*this);
     // Children before their parents (post-order), so that every collapse finds its descendants
-    // closed already; whether each level is shown travels along on a stack.
-    auto collapseSubtree = [this](PVirtualNode start) {
-        std::vector<char> shown;
+    // closed already; the heights are settled on the way up as in ExpandAll (a node whose
+    // collapse is refused keeps its children's new totals).
+    auto collapseSubtree = [&](PVirtualNode start) {
         PVirtualNode parent = start->Parent;
-        shown.push_back(parent == FRoot || (Has(parent, nsExpanded) && IsNodeFullyVisible(parent)));
+        TShownLevels levels(parent == FRoot ||
+                            (Has(parent, nsExpanded) && IsNodeFullyVisible(parent)));
         PVirtualNode run = start;
         while (true) {
             while (run->FirstChild) {
-                shown.push_back(shown.back() && Has(run, nsVisible) && Has(run, nsExpanded));
+                levels.Down(levels.Shown() && Has(run, nsVisible) && Has(run, nsExpanded));
                 run = run->FirstChild;
             }
+            bool descended = false;
             while (true) {
                 PVirtualNode next = run->NextSibling;
                 PVirtualNode up = run->Parent;
-                if (Has(run, nsExpanded)) ToggleNodeImpl(run, shown.back() && Has(run, nsVisible));
+                if (Has(run, nsExpanded))
+                    ToggleNodeImpl(run, levels.Shown() && Has(run, nsVisible), true);
+                LeaveWalkedNode(run, start, descended);
                 if (run == start) return;
                 if (next) {
                     run = next;
                     break;
                 }
                 run = up;
-                shown.pop_back();
+                levels.Up();
+                descended = true;
             }
         }
     };

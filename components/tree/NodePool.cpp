@@ -1,0 +1,245 @@
+#include "components/tree/NodePool.h"
+
+#include <sys/mman.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+
+#include "platform/core/Exceptions.h"
+
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define EPC_POOL_ASAN 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__) && !defined(EPC_POOL_ASAN)
+#define EPC_POOL_ASAN 1
+#endif
+#ifdef EPC_POOL_ASAN
+#include <sanitizer/asan_interface.h>
+#endif
+
+namespace epc {
+
+namespace {
+
+// The first slab is small so that trees with a handful of nodes stay cheap; slabs double up to
+// this many records, after which they are full-size ones. Intermediate sizes of hundreds of
+// kilobytes would be mapped and unmapped by the heap for every tree.
+constexpr size_t FirstSlabRecords = 16;
+constexpr size_t SmallSlabRecordsMax = 2048;
+
+// Records that are not handed out are fenced off for the address checker, so that a node used
+// after its deletion is reported as it would be with one heap block per node.
+void Poison(void* p, size_t n) {
+#ifdef EPC_POOL_ASAN
+    ASAN_POISON_MEMORY_REGION(p, n);
+#else
+    (void)p;
+    (void)n;
+#endif
+}
+
+void Unpoison(void* p, size_t n) {
+#ifdef EPC_POOL_ASAN
+    ASAN_UNPOISON_MEMORY_REGION(p, n);
+#else
+    (void)p;
+    (void)n;
+#endif
+}
+
+[[noreturn]] void OutOfMemory() {
+    throw EOutOfMemory("Out of memory");
+}
+
+// Full-size slabs: mapped on a huge-page boundary and advised to be backed by huge pages
+// (where the system does not offer them they are ordinary pages). Released ones are kept for
+// the next tree up to a limit, already faulted in.
+class TLargeSlabs {
+public:
+    ~TLargeSlabs() {
+        for (void* slab : FSpare)
+            Unmap(slab);
+    }
+
+    void* Take() {
+        {
+            std::lock_guard<std::mutex> guard(FLock);
+            if (!FSpare.empty()) {
+                void* slab = FSpare.back();
+                FSpare.pop_back();
+                return slab;
+            }
+        }
+        return Map();
+    }
+
+    void Give(void* slab) {
+        {
+            std::lock_guard<std::mutex> guard(FLock);
+            if (FSpare.size() < TNodePool::ReservedSlabsMax) {
+                FSpare.push_back(slab);
+                return;
+            }
+        }
+        Unmap(slab);
+    }
+
+    size_t Spare() {
+        std::lock_guard<std::mutex> guard(FLock);
+        return FSpare.size();
+    }
+
+private:
+    static constexpr size_t Bytes = TNodePool::LargeSlabBytes;
+
+    static void* Map() {
+        // Twice the size, then the unaligned ends go back.
+        void* raw =
+            mmap(nullptr, 2 * Bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (raw == MAP_FAILED) OutOfMemory();
+        auto start = reinterpret_cast<uintptr_t>(raw);
+        uintptr_t aligned = (start + Bytes - 1) & ~uintptr_t(Bytes - 1);
+        if (aligned > start) munmap(raw, aligned - start);
+        uintptr_t tail = aligned + Bytes;
+        uintptr_t end = start + 2 * Bytes;
+        if (end > tail) munmap(reinterpret_cast<void*>(tail), end - tail);
+#ifdef MADV_HUGEPAGE
+        madvise(reinterpret_cast<void*>(aligned), Bytes, MADV_HUGEPAGE);
+#endif
+        return reinterpret_cast<void*>(aligned);
+    }
+
+    static void Unmap(void* slab) {
+        munmap(slab, Bytes);
+    }
+
+    std::mutex FLock;
+    std::vector<void*> FSpare;
+};
+
+TLargeSlabs& LargeSlabs() {
+    // Never destroyed: trees held by static objects may give slabs back during exit.
+    static TLargeSlabs* slabs = new TLargeSlabs();
+    return *slabs;
+}
+
+} // namespace
+
+size_t TNodePool::ReservedSlabs() {
+    return LargeSlabs().Spare();
+}
+
+TNodePool::~TNodePool() {
+    Release();
+}
+
+void TNodePool::FreeSlabs() {
+    for (const TSlab& slab : FSlabs) {
+        if (slab.Bytes == LargeSlabBytes) {
+            // Fenced while in reserve; the next owner opens what it hands out.
+            Poison(slab.Memory, slab.Bytes);
+            LargeSlabs().Give(slab.Memory);
+        } else {
+            Unpoison(slab.Memory, slab.Bytes);
+            std::free(slab.Memory);
+        }
+    }
+    FSlabs.clear();
+    FNext = FEnd = nullptr;
+    FFreeList = nullptr;
+    FLive = 0;
+    FSlabBytes = 0;
+    FSlabRecords = 0;
+}
+
+void TNodePool::Release() {
+    FreeSlabs();
+    for (void* record : FOversized)
+        std::free(record);
+    FOversized.clear();
+    FStride = 0;
+}
+
+void TNodePool::AddSlab() {
+    const size_t largeRecords = std::max<size_t>(1, LargeSlabBytes / FStride);
+    size_t records = FSlabRecords == 0 ? FirstSlabRecords : FSlabRecords * 2;
+    if (records > SmallSlabRecordsMax) records = largeRecords;
+    records = std::min(records, largeRecords);
+    const bool large = records == largeRecords && FStride <= LargeSlabBytes;
+    const size_t bytes = large ? LargeSlabBytes : records * FStride;
+    // Room first, so that recording the slab cannot fail once it is allocated.
+    if (FSlabs.size() == FSlabs.capacity()) FSlabs.reserve(std::max<size_t>(8, FSlabs.size() * 2));
+    void* slab = large ? LargeSlabs().Take() : std::malloc(bytes);
+    if (!slab) OutOfMemory();
+    FSlabs.push_back({slab, bytes});
+    Poison(slab, bytes);
+    FSlabRecords = records;
+    FSlabBytes += bytes;
+    FNext = static_cast<char*>(slab);
+    FEnd = FNext + records * FStride;
+}
+
+void* TNodePool::Allocate(size_t Size) {
+    const size_t stride =
+        (std::max<size_t>(Size, sizeof(void*)) + sizeof(void*) - 1) / sizeof(void*) * sizeof(void*);
+    if (FLive == 0 && stride != FStride) {
+        // Nothing of the slabs is in use: start over with the new record size.
+        FreeSlabs();
+        FStride = stride;
+    }
+    if (stride > FStride) {
+        void* record = std::calloc(1, stride);
+        if (!record) OutOfMemory();
+        try {
+            FOversized.insert(record);
+        } catch (...) {
+            std::free(record);
+            throw;
+        }
+        return record;
+    }
+    void* record;
+    if (FFreeList) {
+        record = FFreeList;
+        Unpoison(record, FStride);
+        FFreeList = *static_cast<void**>(record);
+    } else {
+        if (FNext == FEnd) AddSlab();
+        record = FNext;
+        FNext += FStride;
+        Unpoison(record, FStride);
+    }
+    std::memset(record, 0, FStride);
+    ++FLive;
+    return record;
+}
+
+void TNodePool::Free(void* Record) {
+    if (!Record) return;
+    if (!FOversized.empty()) {
+        auto it = FOversized.find(Record);
+        if (it != FOversized.end()) {
+            FOversized.erase(it);
+            std::free(Record);
+            return;
+        }
+    }
+    --FLive;
+    if (FLive == 0) {
+        // The last record went (the tree was emptied): the slabs go as a whole, which also
+        // gives the next nodes consecutive memory.
+        FreeSlabs();
+        return;
+    }
+    Unpoison(Record, sizeof(void*));
+    *static_cast<void**>(Record) = FFreeList;
+    FFreeList = Record;
+    Poison(static_cast<char*>(Record) + sizeof(void*), FStride - sizeof(void*));
+}
+
+} // namespace epc

@@ -1,0 +1,65 @@
+#pragma once
+// Storage for the node records of one tree. Records of one size are cut from slabs in the order
+// they are asked for, so nodes made one after another lie next to each other and walks over big
+// trees read memory in sequence. Slabs double in size up to 2 MB; the full-size ones are asked
+// to be backed by huge pages, so that a million-node tree needs a few dozen address
+// translations instead of tens of thousands. Given-back records are reused first; when the last
+// one goes the slabs are released, the full-size ones to a small process-wide reserve that the
+// next big tree takes them from (no fresh page faults for every tree that is built).
+
+#include <cstddef>
+#include <unordered_set>
+#include <vector>
+
+namespace epc {
+
+class TNodePool {
+public:
+    // Bytes of a full-size slab (one huge page).
+    static constexpr size_t LargeSlabBytes = size_t(2) << 20;
+    // Full-size slabs the process keeps in reserve at most.
+    static constexpr size_t ReservedSlabsMax = 48;
+
+    TNodePool() = default;
+    TNodePool(const TNodePool&) = delete;
+    TNodePool& operator=(const TNodePool&) = delete;
+    ~TNodePool();
+
+    // A zero-filled record of at least Size bytes, aligned for pointers. Throws EOutOfMemory.
+    void* Allocate(size_t Size);
+    // Gives back a record got from Allocate.
+    void Free(void* Record);
+    // Frees every slab; records still handed out become invalid.
+    void Release();
+
+    // Records handed out and not yet given back.
+    size_t LiveCount() const { return FLive + FOversized.size(); }
+    // Distance between neighbouring records in the slabs (0 while no slab exists).
+    size_t Stride() const { return FStride; }
+    // Bytes held in slabs.
+    size_t SlabBytes() const { return FSlabBytes; }
+    // Full-size slabs currently in the process-wide reserve.
+    static size_t ReservedSlabs();
+
+private:
+    struct TSlab {
+        void* Memory;
+        size_t Bytes;
+    };
+    void AddSlab();
+    void FreeSlabs();
+
+    size_t FStride = 0;
+    std::vector<TSlab> FSlabs;
+    char* FNext = nullptr; // next never-used record of the newest slab
+    char* FEnd = nullptr;
+    void* FFreeList = nullptr; // given-back records, linked through their first bytes
+    size_t FLive = 0;          // slab records handed out
+    size_t FSlabBytes = 0;
+    size_t FSlabRecords = 0; // records of the newest slab
+    // Records larger than the slabs' stride, asked for while slab records were still in use
+    // (the user data size grew meanwhile); they come from the heap one by one.
+    std::unordered_set<void*> FOversized;
+};
+
+} // namespace epc
