@@ -1,13 +1,25 @@
 // Node management of the tree control with very many nodes: adding (as top-level nodes and as
 // one deep chain), expanding everything, walking everything and deleting everything. Each
 // benchmark reports nanoseconds per node ("ns_per_node"); ranges of 10,000 to 1,000,000 nodes
-// show whether the cost grows linearly (from 100,000 to 1,000,000 nodes the records no longer
-// fit the processor caches, which costs a constant factor per node).
+// show whether the cost grows linearly.
+//
+// Operations on a tree that was built beforehand run twice. With "cold:1" the node records
+// start out of the processor caches, so that every size starts alike: otherwise a tree of
+// 100,000 nodes (7 MB) would still sit in the last-level cache from being built, and a tree of
+// a million nodes could not. With "cold:0" the caches are left as the building left them.
+// Walks that must come back up a very deep chain (collapsing, deleting) read the records twice;
+// only the part of the chain the last-level cache still holds comes back cheaply, so their cost
+// per node steps up once a chain outgrows that cache.
 
 #include <benchmark/benchmark.h>
 
 #include <chrono>
 #include <memory>
+#include <vector>
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#endif
 
 #include "components/tree/BaseVirtualTree.h"
 
@@ -33,13 +45,36 @@ void BuildChain(TBaseVirtualTree& tree, int64_t n) {
     tree.EndUpdate();
 }
 
-template <typename Setup, typename Work> void Run(benchmark::State& state, Setup setup, Work work) {
+// Writes the tree's node records back to memory and drops them from every cache level.
+void EvictNodes(TBaseVirtualTree& tree) {
+#if defined(__x86_64__) || defined(__i386__)
+    for (PVirtualNode n = tree.GetFirstNoInit(); n; n = tree.GetNextNoInit(n)) {
+        auto* first = reinterpret_cast<const char*>(n);
+        _mm_clflush(first);
+        _mm_clflush(first + TreeNodeSize - 1);
+    }
+    _mm_mfence();
+#else
+    // Elsewhere: overwrite more memory than any cache holds.
+    static std::vector<char> sweep(size_t(256) << 20);
+    for (size_t i = 0; i < sweep.size(); i += 64)
+        sweep[i] = char(sweep[i] + 1);
+    benchmark::DoNotOptimize(sweep.data());
+    (void)tree;
+#endif
+}
+
+// Arguments: the node count and, for operations on a built tree, whether it starts cold.
+template <typename Setup, typename Work>
+void Run(benchmark::State& state, Setup setup, Work work, bool built = true) {
     const int64_t n = state.range(0);
+    const bool cold = built && state.range(1) != 0;
     double total = 0;
     for (auto _ : state) {
         state.PauseTiming();
         auto tree = std::make_unique<TBaseVirtualTree>(nullptr);
         setup(*tree, n);
+        if (cold) EvictNodes(*tree);
         state.ResumeTiming();
         auto start = std::chrono::steady_clock::now();
         work(*tree, n);
@@ -53,18 +88,18 @@ template <typename Setup, typename Work> void Run(benchmark::State& state, Setup
 
 void AddRootNodes(benchmark::State& state) {
     Run(
-        state, [](TBaseVirtualTree&, int64_t) {}, BuildRoots);
+        state, [](TBaseVirtualTree&, int64_t) {}, BuildRoots, false);
 }
 
 void AddRootNodesByCount(benchmark::State& state) {
     Run(
         state, [](TBaseVirtualTree&, int64_t) {},
-        [](TBaseVirtualTree& tree, int64_t n) { tree.SetRootNodeCount(Cardinal(n)); });
+        [](TBaseVirtualTree& tree, int64_t n) { tree.SetRootNodeCount(Cardinal(n)); }, false);
 }
 
 void AddDeepChain(benchmark::State& state) {
     Run(
-        state, [](TBaseVirtualTree&, int64_t) {}, BuildChain);
+        state, [](TBaseVirtualTree&, int64_t) {}, BuildChain, false);
 }
 
 void ExpandAllChain(benchmark::State& state) {
@@ -162,17 +197,25 @@ void NodeAtPointAfterExpand(benchmark::State& state) {
 
 } // namespace
 
-#define TREE_BENCH(name)                                                                           \
+#define TREE_BENCH_ADD(name)                                                                       \
     BENCHMARK(name)                                                                                \
+        ->ArgNames({"nodes"})                                                                      \
         ->Arg(10000)                                                                               \
         ->Arg(100000)                                                                              \
         ->Arg(1000000)                                                                             \
         ->Unit(benchmark::kMillisecond)                                                            \
         ->UseRealTime()
 
-TREE_BENCH(AddRootNodes);
-TREE_BENCH(AddRootNodesByCount);
-TREE_BENCH(AddDeepChain);
+#define TREE_BENCH(name)                                                                           \
+    BENCHMARK(name)                                                                                \
+        ->ArgNames({"nodes", "cold"})                                                              \
+        ->ArgsProduct({{10000, 100000, 1000000}, {1, 0}})                                          \
+        ->Unit(benchmark::kMillisecond)                                                            \
+        ->UseRealTime()
+
+TREE_BENCH_ADD(AddRootNodes);
+TREE_BENCH_ADD(AddRootNodesByCount);
+TREE_BENCH_ADD(AddDeepChain);
 TREE_BENCH(ExpandAllChain);
 TREE_BENCH(ExpandAllTwoLevels);
 TREE_BENCH(CollapseAllChain);

@@ -1,22 +1,11 @@
 #include <cstring>
 #include <set>
 
-#include <gtest/gtest.h>
-
+#include "TreeTestSupport.h"
 #include "components/tree/NodePool.h"
 
 using namespace epc;
-
-namespace {
-
-bool AllZero(const void* p, size_t n) {
-    const auto* b = static_cast<const unsigned char*>(p);
-    for (size_t i = 0; i < n; ++i)
-        if (b[i] != 0) return false;
-    return true;
-}
-
-} // namespace
+using epc::testing::AllZero;
 
 TEST(NodePool, RecordsAreZeroedAlignedAdjacentAndReused) {
     TNodePool pool;

@@ -3,18 +3,8 @@
 #include "TreeTestSupport.h"
 
 using namespace epc;
+using epc::testing::AllZero;
 using epc::testing::CheckTotals;
-
-namespace {
-
-bool AllZero(const void* p, size_t n) {
-    const auto* b = static_cast<const unsigned char*>(p);
-    for (size_t i = 0; i < n; ++i)
-        if (b[i] != 0) return false;
-    return true;
-}
-
-} // namespace
 
 TEST(TreeRecords, UserDataStartsZeroedAfterDeleteAndReAdd) {
     TBaseVirtualTree tree(nullptr);

@@ -35,6 +35,14 @@ inline Cardinal CheckTotals(TBaseVirtualTree& tree) {
     return visible;
 }
 
+// Whether the n bytes at p are all zero.
+inline bool AllZero(const void* p, size_t n) {
+    const auto* b = static_cast<const unsigned char*>(p);
+    for (size_t i = 0; i < n; ++i)
+        if (b[i] != 0) return false;
+    return true;
+}
+
 // Indices of the children of a node, in sibling order.
 inline std::vector<Cardinal> ChildIndices(PVirtualNode parent) {
     std::vector<Cardinal> result;
