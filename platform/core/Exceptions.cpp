@@ -21,8 +21,8 @@ std::string FormatMessage(const std::string& pattern, const std::string& value) 
     return ReplaceFirst(pattern, "%s", value);
 }
 
-void Assert(bool condition, const std::string& message) {
-    if (!condition) throw EAssertionFailed(message.empty() ? "Assertion failed" : message);
+void AssertionFailed(const std::string& message) {
+    throw EAssertionFailed(message.empty() ? "Assertion failed" : message);
 }
 
 }  // namespace epc

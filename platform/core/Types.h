@@ -20,9 +20,18 @@ public:
 
 using TNotifyEvent = std::function<void(TObject* Sender)>;
 
+// Raises EAssertionFailed with the message.
+[[noreturn]] void AssertionFailed(const std::string& message);
+
 // Raises EAssertionFailed with the message when the condition is false. Assertions stay on in
-// release builds: callers rely on the raised message.
-void Assert(bool condition, const std::string& message);
+// release builds: callers rely on the raised message. The check comes first, so that a passing
+// assertion on a hot path builds no message string.
+inline void Assert(bool condition, const char* message) {
+    if (!condition) AssertionFailed(message);
+}
+inline void Assert(bool condition, const std::string& message) {
+    if (!condition) AssertionFailed(message);
+}
 
 using Byte = uint8_t;
 using Word = uint16_t;

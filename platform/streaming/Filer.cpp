@@ -742,7 +742,9 @@ void TReader::ReadCollection(TCollection* Collection) {
             if (IsIntegerKind(NextValue())) ReadInt64(); // stored order, not needed
             ReadListBegin();
             Restore<std::string> errorName(FErrorName);
-            FErrorName += "[" + std::to_string(Collection->Count()) + "]";
+            FErrorName += '[';
+            FErrorName += std::to_string(Collection->Count());
+            FErrorName += ']';
             ReadProperties(Collection->Add());
         }
         ReadListEnd();
