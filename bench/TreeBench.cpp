@@ -68,6 +68,11 @@ void EvictNodes(TBaseVirtualTree& tree) {
 }
 
 // Arguments: the node count and, for operations on a built tree, whether it starts cold.
+void BuildExpandedChain(TBaseVirtualTree& tree, int64_t n) {
+    BuildChain(tree, n);
+    tree.ExpandAll(nullptr);
+}
+
 template <typename Setup, typename Work>
 void Run(benchmark::State& state, Setup setup, Work work, bool built = true) {
     const int64_t n = state.range(0);
@@ -123,46 +128,32 @@ void ExpandAllTwoLevels(benchmark::State& state) {
 }
 
 void CollapseAllChain(benchmark::State& state) {
-    Run(
-        state,
-        [](TBaseVirtualTree& tree, int64_t n) {
-            BuildChain(tree, n);
-            tree.ExpandAll(nullptr);
-        },
+    Run(state, BuildExpandedChain,
         [](TBaseVirtualTree& tree, int64_t) { tree.CollapseAll(nullptr); });
 }
 
+void WalkAll(TBaseVirtualTree& tree, int64_t) {
+    int64_t count = 0;
+    for (PVirtualNode n = tree.GetFirst(); n; n = tree.GetNext(n))
+        ++count;
+    benchmark::DoNotOptimize(count);
+}
+
 void WalkAllRoots(benchmark::State& state) {
-    Run(state, BuildRoots, [](TBaseVirtualTree& tree, int64_t) {
-        int64_t count = 0;
-        for (PVirtualNode n = tree.GetFirst(); n; n = tree.GetNext(n))
-            ++count;
-        benchmark::DoNotOptimize(count);
-    });
+    Run(state, BuildRoots, WalkAll);
 }
 
 void WalkAllChain(benchmark::State& state) {
-    Run(state, BuildChain, [](TBaseVirtualTree& tree, int64_t) {
-        int64_t count = 0;
-        for (PVirtualNode n = tree.GetFirst(); n; n = tree.GetNext(n))
-            ++count;
-        benchmark::DoNotOptimize(count);
-    });
+    Run(state, BuildChain, WalkAll);
 }
 
 void WalkVisibleChain(benchmark::State& state) {
-    Run(
-        state,
-        [](TBaseVirtualTree& tree, int64_t n) {
-            BuildChain(tree, n);
-            tree.ExpandAll(nullptr);
-        },
-        [](TBaseVirtualTree& tree, int64_t) {
-            int64_t count = 0;
-            for (PVirtualNode n = tree.GetFirstVisible(); n; n = tree.GetNextVisible(n))
-                ++count;
-            benchmark::DoNotOptimize(count);
-        });
+    Run(state, BuildExpandedChain, [](TBaseVirtualTree& tree, int64_t) {
+        int64_t count = 0;
+        for (PVirtualNode n = tree.GetFirstVisible(); n; n = tree.GetNextVisible(n))
+            ++count;
+        benchmark::DoNotOptimize(count);
+    });
 }
 
 void DeleteAllRoots(benchmark::State& state) {
