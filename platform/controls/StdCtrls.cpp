@@ -271,6 +271,11 @@ void TCustomListBox::Resize() {
     TCustomControl::Resize();
 }
 
+void TCustomListBox::InitializeHandle() {
+    TCustomControl::InitializeHandle();
+    UpdateScrollBar();
+}
+
 void TCustomListBox::MakeVisible(int index) {
     if (index < 0 || index >= Count()) return;
     if (index < FTopIndex) {

@@ -113,6 +113,7 @@ protected:
     void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
     void KeyDown(Word& Key, TShiftState Shift) override;
     void Resize() override;
+    void InitializeHandle() override;
     void UpdateScrollBar();
     // Selects an item as the user does: makes it visible and reports the change (Click).
     void SelectByUser(int index);
