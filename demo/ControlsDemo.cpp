@@ -147,4 +147,4 @@ bool RenderControls(const std::string& dir) {
 
 demo::DemoSection controlsSection("40-controls", RenderControls);
 
-}  // namespace
+} // namespace

@@ -21,13 +21,17 @@ void FrameWindowEdge(HWND h, int inset, TColor color) {
     ReleaseDC(h, dc);
 }
 
-}  // namespace
+} // namespace
 
 // ---- TXPPanel --------------------------------------------------------------------------------
 
-TXPPanel::TXPPanel(TComponent* AOwner) : TCustomPanel(AOwner) { InitThemeLibrary(); }
+TXPPanel::TXPPanel(TComponent* AOwner) : TCustomPanel(AOwner) {
+    InitThemeLibrary();
+}
 
-TXPPanel::~TXPPanel() { FreeThemeLibrary(); }
+TXPPanel::~TXPPanel() {
+    FreeThemeLibrary();
+}
 
 void TXPPanel::Dispatch(TMessage& Message) {
     TThemeLibrary* lib = ThemeLibrary();
@@ -169,8 +173,12 @@ void TFlatPanel::WMNCPaint(TMessage& Message) {
 
 void TFlatPanel::Dispatch(TMessage& Message) {
     switch (Message.Msg) {
-    case WM_NCCALCSIZE: WMNCCalcSize(Message); return;
-    case WM_NCPAINT: WMNCPaint(Message); return;
+    case WM_NCCALCSIZE:
+        WMNCCalcSize(Message);
+        return;
+    case WM_NCPAINT:
+        WMNCPaint(Message);
+        return;
     case WM_ERASEBKGND:
         if (!FEraseBackground) {
             Message.Result = 1;
@@ -199,8 +207,10 @@ void TFlatScrollBox::CreateParams(TCreateParams& Params) {
     TScrollingWinControl::CreateParams(Params);
     if (FBorderStyle != bsSingle) return;
     // New-style controls: a sunken client edge in place of the plain border under Ctl3D.
-    if (Ctl3D()) Params.ExStyle |= WS_EX_CLIENTEDGE;
-    else Params.Style |= WS_BORDER;
+    if (Ctl3D())
+        Params.ExStyle |= WS_EX_CLIENTEDGE;
+    else
+        Params.Style |= WS_BORDER;
 }
 
 void TFlatScrollBox::Dispatch(TMessage& Message) {
@@ -222,4 +232,4 @@ void TFlatScrollBox::Dispatch(TMessage& Message) {
     TScrollingWinControl::Dispatch(Message);
 }
 
-}  // namespace epc
+} // namespace epc

@@ -71,4 +71,4 @@ private:
     TBorderStyle FBorderStyle = bsSingle;
 };
 
-}  // namespace epc
+} // namespace epc

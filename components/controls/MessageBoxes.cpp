@@ -36,12 +36,18 @@ LRESULT CenterOnParentHook(int code, WPARAM w, LPARAM l) {
     return result;
 }
 
-HWND OwnerOf(TWinControl* control) { return control ? control->Handle() : FindOwnerWindow(); }
+HWND OwnerOf(TWinControl* control) {
+    return control ? control->Handle() : FindOwnerWindow();
+}
 
-}  // namespace
+} // namespace
 
-const std::string& ProgramTitle() { return TitleStore(); }
-void SetProgramTitle(const std::string& title) { TitleStore() = title; }
+const std::string& ProgramTitle() {
+    return TitleStore();
+}
+void SetProgramTitle(const std::string& title) {
+    TitleStore() = title;
+}
 
 TPoint CenteredBoxPosition(const TRect& parent, TSize boxSize, const TRect& workArea) {
     // C++ division truncates toward zero, as the rule wants.
@@ -62,8 +68,10 @@ HWND FindOwnerWindow() {
     InitializeForms();
     HWND h = GetActiveWindow();
     if (!h) {
-        if (TCustomForm* form = Screen->ActiveForm()) h = form->Handle();
-        else if (TCustomForm* mainForm = Application->MainForm()) h = mainForm->Handle();
+        if (TCustomForm* form = Screen->ActiveForm())
+            h = form->Handle();
+        else if (TCustomForm* mainForm = Application->MainForm())
+            h = mainForm->Handle();
     }
     if (h && h == Application->Handle())
         h = Application->MainForm() ? Application->MainForm()->Handle() : nullptr;
@@ -102,8 +110,7 @@ int32_t ShowErrorMessage(TWinControl* control, const std::string& text) {
 
 int32_t ShowErrorMessageForWindow(HWND window, const std::string& caption,
                                   const std::string& text) {
-    return ShowCenteredMessageBox(window ? window : FindOwnerWindow(), text, caption,
-                                  MB_ICONHAND);
+    return ShowCenteredMessageBox(window ? window : FindOwnerWindow(), text, caption, MB_ICONHAND);
 }
 
 int32_t ShowWarningMessage(TWinControl* control, const std::string& text) {
@@ -124,4 +131,4 @@ int32_t ShowInformationMessageWithCaption(TWinControl* control, const std::strin
     return ShowCenteredMessageBox(OwnerOf(control), text, caption, MB_ICONASTERISK);
 }
 
-}  // namespace epc
+} // namespace epc

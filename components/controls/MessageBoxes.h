@@ -18,8 +18,7 @@ int32_t ConfirmYesNoDefaultNo(TWinControl* control, const std::string& text);
 int32_t ConfirmYesNoWithCaption(TWinControl* control, const std::string& caption,
                                 const std::string& text);
 int32_t ShowErrorMessage(TWinControl* control, const std::string& text);
-int32_t ShowErrorMessageForWindow(HWND window, const std::string& caption,
-                                  const std::string& text);
+int32_t ShowErrorMessageForWindow(HWND window, const std::string& caption, const std::string& text);
 int32_t ShowWarningMessage(TWinControl* control, const std::string& text);
 int32_t ShowWarningMessageWithCaption(TWinControl* control, const std::string& caption,
                                       const std::string& text);
@@ -37,4 +36,4 @@ int32_t ShowCenteredMessageBox(HWND owner, const std::string& text, const std::s
 // Where a box of boxSize lands centred on parent and kept 10 pixels inside the work area.
 TPoint CenteredBoxPosition(const TRect& parent, TSize boxSize, const TRect& workArea);
 
-}  // namespace epc
+} // namespace epc

@@ -42,7 +42,7 @@ bool IsAccelerator(char16_t ch, const std::string& caption) {
     return false;
 }
 
-}  // namespace
+} // namespace
 
 // ---- Hint window -----------------------------------------------------------------------------
 
@@ -56,7 +56,9 @@ void TNewCheckListBoxHintWindow::CreateParams(TCreateParams& Params) {
 TAccObject::TAccObject(TNewCheckListBox* control, IAccessible* standard)
     : FControl(control), FStandard(standard) {}
 
-TAccObject::~TAccObject() { Disconnect(); }
+TAccObject::~TAccObject() {
+    Disconnect();
+}
 
 void TAccObject::Disconnect() {
     FControl = nullptr;
@@ -79,8 +81,7 @@ HRESULT TAccObject::get_accName(LONG child, std::u16string* name) {
 }
 
 HRESULT TAccObject::accLocation(LONG* left, LONG* top, LONG* width, LONG* height, LONG child) {
-    return FStandard ? FStandard->accLocation(left, top, width, height, child)
-                     : RPC_E_DISCONNECTED;
+    return FStandard ? FStandard->accLocation(left, top, width, height, child) : RPC_E_DISCONNECTED;
 }
 
 HRESULT TAccObject::get_accValue(LONG child, std::u16string* value) {
@@ -102,9 +103,15 @@ HRESULT TAccObject::get_accRole(LONG child, LONG* role) {
     }
     if (child < 1 || child > FControl->Count()) return E_INVALIDARG;
     switch (FControl->GetState(child - 1)->ItemType) {
-    case itCheck: *role = ROLE_SYSTEM_CHECKBUTTON; break;
-    case itRadio: *role = ROLE_SYSTEM_RADIOBUTTON; break;
-    default: *role = ROLE_SYSTEM_STATICTEXT; break;
+    case itCheck:
+        *role = ROLE_SYSTEM_CHECKBUTTON;
+        break;
+    case itRadio:
+        *role = ROLE_SYSTEM_RADIOBUTTON;
+        break;
+    default:
+        *role = ROLE_SYSTEM_STATICTEXT;
+        break;
     }
     return S_OK;
 }
@@ -161,8 +168,10 @@ int TNewCheckListBox::AddCheckItem(const std::string& ACaption, const std::strin
                                    uint8_t ALevel, bool AChecked, bool AEnabled,
                                    bool AHasInternalChildren, bool ACheckWhenParentChecked,
                                    TObject* AObject) {
-    if (Count() == 0) ALevel = 0;
-    else ALevel = uint8_t(std::min<int>(ALevel, GetState(Count() - 1)->Level + 1));
+    if (Count() == 0)
+        ALevel = 0;
+    else
+        ALevel = uint8_t(std::min<int>(ALevel, GetState(Count() - 1)->Level + 1));
     auto state = std::make_unique<TItemState>();
     state->ItemType = itCheck;
     state->Level = ALevel;
@@ -182,8 +191,10 @@ int TNewCheckListBox::AddCheckItem(const std::string& ACaption, const std::strin
 
 int TNewCheckListBox::AddGroupItem(const std::string& ACaption, const std::string& ASubItem,
                                    uint8_t ALevel, TObject* AObject) {
-    if (Count() == 0) ALevel = 0;
-    else ALevel = uint8_t(std::min<int>(ALevel, GetState(Count() - 1)->Level + 1));
+    if (Count() == 0)
+        ALevel = 0;
+    else
+        ALevel = uint8_t(std::min<int>(ALevel, GetState(Count() - 1)->Level + 1));
     auto state = std::make_unique<TItemState>();
     state->ItemType = itGroup;
     state->Level = ALevel;
@@ -198,12 +209,24 @@ int TNewCheckListBox::AddGroupItem(const std::string& ACaption, const std::strin
     return index;
 }
 
-bool TNewCheckListBox::Checked(int Index) { return GetState(Index)->State != cbUnchecked; }
-TCheckBoxState TNewCheckListBox::State(int Index) { return GetState(Index)->State; }
-bool TNewCheckListBox::ItemEnabled(int Index) { return GetState(Index)->Enabled != 0; }
-TObject* TNewCheckListBox::ItemObject(int Index) { return GetState(Index)->Obj; }
-uint8_t TNewCheckListBox::ItemLevel(int Index) { return GetState(Index)->Level; }
-std::string TNewCheckListBox::SubItem(int Index) { return GetState(Index)->SubItem; }
+bool TNewCheckListBox::Checked(int Index) {
+    return GetState(Index)->State != cbUnchecked;
+}
+TCheckBoxState TNewCheckListBox::State(int Index) {
+    return GetState(Index)->State;
+}
+bool TNewCheckListBox::ItemEnabled(int Index) {
+    return GetState(Index)->Enabled != 0;
+}
+TObject* TNewCheckListBox::ItemObject(int Index) {
+    return GetState(Index)->Obj;
+}
+uint8_t TNewCheckListBox::ItemLevel(int Index) {
+    return GetState(Index)->Level;
+}
+std::string TNewCheckListBox::SubItem(int Index) {
+    return GetState(Index)->SubItem;
+}
 
 void TNewCheckListBox::SetItemEnabled(int Index, bool AEnabled) {
     TItemState* s = GetState(Index);
@@ -212,7 +235,9 @@ void TNewCheckListBox::SetItemEnabled(int Index, bool AEnabled) {
     InvalidateItem(Index);
 }
 
-void TNewCheckListBox::SetItemObject(int Index, TObject* AObject) { GetState(Index)->Obj = AObject; }
+void TNewCheckListBox::SetItemObject(int Index, TObject* AObject) {
+    GetState(Index)->Obj = AObject;
+}
 
 void TNewCheckListBox::SetSubItem(int Index, const std::string& ASubItem) {
     TItemState* s = GetState(Index);
@@ -253,7 +278,8 @@ void TNewCheckListBox::SetWantTabs(bool v) {
 }
 
 void TNewCheckListBox::RemeasureAll() {
-    for (int i = 0; i < Count(); ++i) RemeasureItem(i);
+    for (int i = 0; i < Count(); ++i)
+        RemeasureItem(i);
     Invalidate();
 }
 
@@ -316,7 +342,9 @@ bool TNewCheckListBox::CheckItem(int Index, bool AChecked) {
     return changed;
 }
 
-void TNewCheckListBox::SetChecked(int Index, bool AChecked) { CheckItem(Index, AChecked); }
+void TNewCheckListBox::SetChecked(int Index, bool AChecked) {
+    CheckItem(Index, AChecked);
+}
 
 void TNewCheckListBox::SetItemState(int Index, TCheckBoxState AState) {
     TItemState* s = GetState(Index);
@@ -347,7 +375,8 @@ void TNewCheckListBox::UpdateThreads() {
         int level = s->Level;
         s->IsLastChild = !hasLater[size_t(level)];
         s->ThreadCache.assign(size_t(level), false);
-        for (int k = 1; k < level; ++k) s->ThreadCache[size_t(k)] = hasLater[size_t(k)];
+        for (int k = 1; k < level; ++k)
+            s->ThreadCache[size_t(k)] = hasLater[size_t(k)];
         hasLater[size_t(level)] = true;
         std::fill(hasLater.begin() + level + 1, hasLater.end(), false);
     }
@@ -414,7 +443,8 @@ void TNewCheckListBox::DrawItemLines(TCanvas* c, int Index, const TRect& Rect) {
     auto column = [&](int level) { return level * IndentStep() + FOffset + FCheckWidth / 2; };
     // Every other pixel, starting on an even row of the window so that lines join up.
     auto vline = [&](int x, int y1, int y2) {
-        for (int y = y1 + ((y1 & 1) ? 1 : 0); y < y2; y += 2) SetPixel(dc, x, y, color);
+        for (int y = y1 + ((y1 & 1) ? 1 : 0); y < y2; y += 2)
+            SetPixel(dc, x, y, color);
     };
     int mid = Rect.Top + Rect.Height() / 2;
     int parentX = column(s->Level - 1);
@@ -449,8 +479,10 @@ void TNewCheckListBox::CNDrawItem(int Index, const TRect& Rect, TOwnerDrawState 
         bool pressedByKey = FSpaceDown && Index == ItemIndex();
         bool pressedByMouse = FCaptureIndex == Index;
         int k = 0;
-        if (!enabled) k = 3;
-        else if (pressedByKey || (pressedByMouse && pointerOver)) k = 2;
+        if (!enabled)
+            k = 3;
+        else if (pressedByKey || (pressedByMouse && pointerOver))
+            k = 2;
         else if ((FCaptureIndex < 0 && !FSpaceDown && FLastMouseMoveIndex == Index) ||
                  (pressedByMouse && !pointerOver))
             k = 1;
@@ -461,8 +493,10 @@ void TNewCheckListBox::CNDrawItem(int Index, const TRect& Rect, TOwnerDrawState 
                                      nullptr);
         } else {
             UINT flags = s->ItemType == itRadio ? UINT(DFCS_BUTTONRADIO) : UINT(DFCS_BUTTONCHECK);
-            if (s->State == cbChecked) flags |= DFCS_CHECKED;
-            else if (s->State == cbGrayed) flags |= DFCS_BUTTON3STATE | DFCS_CHECKED;
+            if (s->State == cbChecked)
+                flags |= DFCS_CHECKED;
+            else if (s->State == cbGrayed)
+                flags |= DFCS_BUTTON3STATE | DFCS_CHECKED;
             if (FFlat) flags |= DFCS_FLAT;
             if (!enabled) flags |= DFCS_INACTIVE;
             if (k == 2) flags |= DFCS_PUSHED;
@@ -520,7 +554,8 @@ void TNewCheckListBox::InitializeHandle() {
     TCustomListBox::InitializeHandle();
     OpenTheme();
     FLastMeasuredWidth = ClientWidth();
-    for (int i = 0; i < Count(); ++i) RemeasureItem(i);
+    for (int i = 0; i < Count(); ++i)
+        RemeasureItem(i);
 }
 
 void TNewCheckListBox::DestroyWnd() {
@@ -534,8 +569,9 @@ bool TNewCheckListBox::CaptionFits(int Index) {
     TRect room = CaptionRect(Index, ItemRect(Index));
     TCanvas* c = TextCanvas();
     c->Font()->Assign(Font());
-    std::string text = FWantTabs && s->ItemType != itGroup ? StripAccelerators(Items()->Strings(Index))
-                                                           : Items()->Strings(Index);
+    std::string text = FWantTabs && s->ItemType != itGroup
+                           ? StripAccelerators(Items()->Strings(Index))
+                           : Items()->Strings(Index);
     return c->TextWidth(text) <= room.Width();
 }
 
@@ -680,9 +716,15 @@ void TNewCheckListBox::WMGetObject(TMessage& Message) {
 
 void TNewCheckListBox::Dispatch(TMessage& Message) {
     switch (Message.Msg) {
-    case WM_GETOBJECT: WMGetObject(Message); return;
-    case CM_DIALOGCHAR: CMDialogChar(Message); return;
-    case WM_SETFOCUS: WMSetFocus(Message); return;
+    case WM_GETOBJECT:
+        WMGetObject(Message);
+        return;
+    case CM_DIALOGCHAR:
+        CMDialogChar(Message);
+        return;
+    case WM_SETFOCUS:
+        WMSetFocus(Message);
+        return;
     case WM_GETDLGCODE:
         Message.Result = DLGC_WANTARROWS | DLGC_WANTCHARS | (FWantTabs ? UINT(DLGC_WANTTAB) : 0u);
         return;
@@ -714,4 +756,4 @@ void TNewCheckListBox::Dispatch(TMessage& Message) {
     TCustomListBox::Dispatch(Message);
 }
 
-}  // namespace epc
+} // namespace epc

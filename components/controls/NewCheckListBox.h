@@ -31,7 +31,7 @@ public:
     TObject* Obj = nullptr;
     TCheckBoxState State = cbUnchecked;
     std::string SubItem;
-    int MeasuredHeight = 0;  // the caption's height
+    int MeasuredHeight = 0; // the caption's height
     // Tree lines: whether this item is the last child of its parent, and per ancestor level
     // k (1 .. Level - 1) whether a vertical line passes at that level's column.
     bool IsLastChild = false;
@@ -169,15 +169,15 @@ private:
     bool FShowLines = true;
     bool FFlat = false;
     bool FWantTabs = false;
-    int FCaptureIndex = -1;   // the item pressed by the mouse
-    bool FSpaceDown = false;  // the focused item is held by the space bar
+    int FCaptureIndex = -1;  // the item pressed by the mouse
+    bool FSpaceDown = false; // the focused item is held by the space bar
     int FLastMouseMoveIndex = -1;
     int FHintIndex = -1;
     int FLastMeasuredWidth = -1;
     HTHEME FTheme = nullptr;
     bool FThemeLibrary = false;
-    TAccObject* FAccObject = nullptr;  // a reference, released at destruction
-    TNewCheckListBoxHintWindow* FHintWindow = nullptr;  // a component of this list
+    TAccObject* FAccObject = nullptr;                  // a reference, released at destruction
+    TNewCheckListBoxHintWindow* FHintWindow = nullptr; // a component of this list
 };
 
-}  // namespace epc
+} // namespace epc

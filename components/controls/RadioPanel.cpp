@@ -12,7 +12,9 @@ TCustomRadioPanel::TCustomRadioPanel(TComponent* AOwner) : TCustomPanel(AOwner) 
     InitThemeLibrary();
 }
 
-TCustomRadioPanel::~TCustomRadioPanel() { FreeThemeLibrary(); }
+TCustomRadioPanel::~TCustomRadioPanel() {
+    FreeThemeLibrary();
+}
 
 TRadioButton* TCustomRadioPanel::AddButton(const std::string& ACaption) {
     auto* button = new TRadioButton(this);
@@ -122,4 +124,4 @@ void TCustomRadioPanel::Dispatch(TMessage& Message) {
     TCustomPanel::Dispatch(Message);
 }
 
-}  // namespace epc
+} // namespace epc

@@ -44,7 +44,7 @@ private:
     void WMPaintThemed(TMessage& Message);
 
     int FButtonHeight = 22;
-    std::vector<TRadioButton*> FButtons;  // components of the panel
+    std::vector<TRadioButton*> FButtons; // components of the panel
     int FTopOffset = 0;
     int FBottomMargin = 0;
     bool FLayingOut = false;
@@ -56,4 +56,4 @@ public:
     std::string ClassName() const override { return "TRadioPanel"; }
 };
 
-}  // namespace epc
+} // namespace epc

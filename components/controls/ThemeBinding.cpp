@@ -19,9 +19,11 @@ TThemeBindingState& Binding() {
     return state;
 }
 
-}  // namespace
+} // namespace
 
-void SetThemeLibraryLoader(TThemeLibraryLoader loader) { Binding().Loader = std::move(loader); }
+void SetThemeLibraryLoader(TThemeLibraryLoader loader) {
+    Binding().Loader = std::move(loader);
+}
 
 bool InitThemeLibrary() {
     auto& b = Binding();
@@ -48,8 +50,12 @@ bool UseThemes() {
            lib->IsThemeActive();
 }
 
-TThemeLibrary* ThemeLibrary() { return Binding().Library.get(); }
-int ThemeLibraryRefCount() { return Binding().RefCount; }
+TThemeLibrary* ThemeLibrary() {
+    return Binding().Library.get();
+}
+int ThemeLibraryRefCount() {
+    return Binding().RefCount;
+}
 
 // ---- Recording double ------------------------------------------------------------------------
 
@@ -86,8 +92,8 @@ std::unique_ptr<TThemeLibrary> TRecordingThemeLibrary::MakeLibrary() {
                                               const RECT* rect, const RECT*) -> HRESULT {
         auto it = themes->find(theme);
         if (it == themes->end() || !rect) return E_INVALIDARG;
-        Calls.push_back({"DrawThemeBackground", it->second.first, it->second.second, part, state,
-                         *rect});
+        Calls.push_back(
+            {"DrawThemeBackground", it->second.first, it->second.second, part, state, *rect});
         // A frame marks the element's place in pictures.
         HBRUSH brush = CreateSolidBrush(RGB(0, 84, 227));
         RECT r = *rect;
@@ -111,4 +117,4 @@ void InstallRecordingThemeLibrary(TRecordingThemeLibrary* recorder) {
     SetThemeLibraryLoader([recorder] { return recorder->MakeLibrary(); });
 }
 
-}  // namespace epc
+} // namespace epc

@@ -49,12 +49,20 @@ int ThemeLibraryRefCount();
 // Theme part and state numbers the controls use.
 enum : int { BP_RADIOBUTTON = 2, BP_CHECKBOX = 3 };
 enum : int { SBP_ARROWBTN = 1 };
-enum : int { ABS_UPNORMAL = 1, ABS_UPHOT = 2, ABS_UPPRESSED = 3, ABS_UPDISABLED = 4,
-             ABS_DOWNNORMAL = 5, ABS_DOWNHOT = 6, ABS_DOWNPRESSED = 7, ABS_DOWNDISABLED = 8 };
+enum : int {
+    ABS_UPNORMAL = 1,
+    ABS_UPHOT = 2,
+    ABS_UPPRESSED = 3,
+    ABS_UPDISABLED = 4,
+    ABS_DOWNNORMAL = 5,
+    ABS_DOWNHOT = 6,
+    ABS_DOWNPRESSED = 7,
+    ABS_DOWNDISABLED = 8
+};
 
 // ---- Recording double ------------------------------------------------------------------------
 struct TThemeCall {
-    std::string Function;  // "DrawThemeBackground", "DrawThemeParentBackground", ...
+    std::string Function; // "DrawThemeBackground", "DrawThemeParentBackground", ...
     std::u16string ClassList;
     HWND Window = nullptr;
     int Part = 0;
@@ -68,7 +76,7 @@ class TRecordingThemeLibrary {
 public:
     bool Active = true;
     std::vector<TThemeCall> Calls;
-    int OpenThemes = 0;  // opened minus closed
+    int OpenThemes = 0; // opened minus closed
     // The calls of one function, in order.
     std::vector<TThemeCall> CallsOf(const std::string& function) const;
     std::unique_ptr<TThemeLibrary> MakeLibrary();
@@ -78,4 +86,4 @@ public:
 // use); an empty call restores the absent library.
 void InstallRecordingThemeLibrary(TRecordingThemeLibrary* recorder);
 
-}  // namespace epc
+} // namespace epc

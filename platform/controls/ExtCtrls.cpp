@@ -27,7 +27,7 @@ void Frame3D(TCanvas* Canvas, TRect& Rect, TColor TopColor, TColor BottomColor, 
 
 TCustomPanel::TCustomPanel(TComponent* AOwner) : TCustomControl(AOwner) {
     FControlStyle = TControlStyle{csAcceptsControls, csCaptureMouse, csClickEvents, csSetCaption,
-                                  csOpaque, csDoubleClicks, csReplicatable};
+                                  csOpaque,          csDoubleClicks, csReplicatable};
     SetBounds(0, 0, 185, 41);
     SetParentColor(false);
     SetColor(clBtnFace);
@@ -36,8 +36,10 @@ TCustomPanel::TCustomPanel(TComponent* AOwner) : TCustomControl(AOwner) {
 void TCustomPanel::CreateParams(TCreateParams& Params) {
     TCustomControl::CreateParams(Params);
     if (FBorderStyle == bsSingle) {
-        if (Ctl3D()) Params.ExStyle |= WS_EX_CLIENTEDGE;
-        else Params.Style |= WS_BORDER;
+        if (Ctl3D())
+            Params.ExStyle |= WS_EX_CLIENTEDGE;
+        else
+            Params.Style |= WS_BORDER;
     }
 }
 
@@ -95,7 +97,7 @@ void TCustomPanel::DrawCaption(TRect Rect) {
     int h = c->TextHeight(std::string("W"));
     Rect.Top = (Rect.Top + Rect.Bottom - h) / 2;
     Rect.Bottom = Rect.Top + h;
-    UINT align = FAlignment == taLeftJustify ? DT_LEFT
+    UINT align = FAlignment == taLeftJustify    ? DT_LEFT
                  : FAlignment == taRightJustify ? DT_RIGHT
                                                 : DT_CENTER;
     RECT r = Rect;
@@ -193,28 +195,51 @@ void TScrollingWinControl::ScrollMessage(int bar, TMessage& Message) {
     int pos = bar == SB_HORZ ? FScrollPos.X : FScrollPos.Y;
     int target = pos;
     switch (int(Message.WParam & 0xFFFF)) {
-    case SB_LINEUP: target -= 8; break;
-    case SB_LINEDOWN: target += 8; break;
-    case SB_PAGEUP: target -= page; break;
-    case SB_PAGEDOWN: target += page; break;
+    case SB_LINEUP:
+        target -= 8;
+        break;
+    case SB_LINEDOWN:
+        target += 8;
+        break;
+    case SB_PAGEUP:
+        target -= page;
+        break;
+    case SB_PAGEDOWN:
+        target += page;
+        break;
     case SB_THUMBPOSITION:
-    case SB_THUMBTRACK: target = int((Message.WParam >> 16) & 0xFFFF); break;
-    case SB_TOP: target = 0; break;
-    case SB_BOTTOM: target = 0x7FFF; break;
-    default: return;
+    case SB_THUMBTRACK:
+        target = int((Message.WParam >> 16) & 0xFFFF);
+        break;
+    case SB_TOP:
+        target = 0;
+        break;
+    case SB_BOTTOM:
+        target = 0x7FFF;
+        break;
+    default:
+        return;
     }
     SCROLLINFO si;
     si.fMask = SIF_POS;
     si.nPos = target;
     target = SetScrollInfo(Handle(), bar, &si, 1);
-    if (bar == SB_HORZ) ScrollBy(pos - target, 0);
-    else ScrollBy(0, pos - target);
+    if (bar == SB_HORZ)
+        ScrollBy(pos - target, 0);
+    else
+        ScrollBy(0, pos - target);
 }
 
 void TScrollingWinControl::Dispatch(TMessage& Message) {
     switch (Message.Msg) {
-    case WM_HSCROLL: ScrollMessage(SB_HORZ, Message); Message.Result = 0; return;
-    case WM_VSCROLL: ScrollMessage(SB_VERT, Message); Message.Result = 0; return;
+    case WM_HSCROLL:
+        ScrollMessage(SB_HORZ, Message);
+        Message.Result = 0;
+        return;
+    case WM_VSCROLL:
+        ScrollMessage(SB_VERT, Message);
+        Message.Result = 0;
+        return;
     case WM_SIZE:
         TWinControl::Dispatch(Message);
         UpdateScrollBars();
@@ -240,9 +265,11 @@ void TScrollBox::SetBorderStyle(TBorderStyle v) {
 void TScrollBox::CreateParams(TCreateParams& Params) {
     TScrollingWinControl::CreateParams(Params);
     if (FBorderStyle == bsSingle) {
-        if (Ctl3D()) Params.ExStyle |= WS_EX_CLIENTEDGE;
-        else Params.Style |= WS_BORDER;
+        if (Ctl3D())
+            Params.ExStyle |= WS_EX_CLIENTEDGE;
+        else
+            Params.Style |= WS_BORDER;
     }
 }
 
-}  // namespace epc
+} // namespace epc

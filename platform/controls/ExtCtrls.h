@@ -97,4 +97,4 @@ protected:
     TBorderStyle FBorderStyle = bsSingle;
 };
 
-}  // namespace epc
+} // namespace epc

@@ -87,8 +87,10 @@ void TCustomListBox::CreateParams(TCreateParams& Params) {
     TCustomControl::CreateParams(Params);
     Params.Style |= WS_VSCROLL;
     if (FBorderStyle == bsSingle) {
-        if (Ctl3D()) Params.ExStyle |= WS_EX_CLIENTEDGE;
-        else Params.Style |= WS_BORDER;
+        if (Ctl3D())
+            Params.ExStyle |= WS_EX_CLIENTEDGE;
+        else
+            Params.Style |= WS_BORDER;
     }
 }
 
@@ -142,9 +144,11 @@ TRect TCustomListBox::ItemRect(int index) const {
     if (index < 0 || index >= Count()) return TRect();
     int y = 0;
     if (index >= FTopIndex) {
-        for (int i = FTopIndex; i < index; ++i) y += FHeights[size_t(i)];
+        for (int i = FTopIndex; i < index; ++i)
+            y += FHeights[size_t(i)];
     } else {
-        for (int i = index; i < FTopIndex; ++i) y -= FHeights[size_t(i)];
+        for (int i = index; i < FTopIndex; ++i)
+            y -= FHeights[size_t(i)];
     }
     int width = const_cast<TCustomListBox*>(this)->ClientWidth();
     return TRect(0, y, width, y + FHeights[size_t(index)]);
@@ -184,8 +188,10 @@ void TCustomListBox::ItemInserted(int index) {
 
 void TCustomListBox::ItemDeleted(int index) {
     FHeights.erase(FHeights.begin() + index);
-    if (FItemIndex == index) FItemIndex = -1;
-    else if (FItemIndex > index) --FItemIndex;
+    if (FItemIndex == index)
+        FItemIndex = -1;
+    else if (FItemIndex > index)
+        --FItemIndex;
     if (FTopIndex >= Count()) FTopIndex = std::max(0, Count() - 1);
     UpdateScrollBar();
     Invalidate();
@@ -308,20 +314,35 @@ void TCustomListBox::KeyDown(Word& Key, TShiftState Shift) {
     if (Count() == 0) return;
     int i = FItemIndex;
     switch (Key) {
-    case VK_UP: i = std::max(0, i - 1); break;
-    case VK_DOWN: i = std::min(Count() - 1, i + 1); break;
-    case VK_HOME: i = 0; break;
-    case VK_END: i = Count() - 1; break;
-    case VK_PRIOR: i = std::max(0, i - VisibleItemCount(FTopIndex)); break;
-    case VK_NEXT: i = std::min(Count() - 1, std::max(i, 0) + VisibleItemCount(FTopIndex)); break;
-    default: return;
+    case VK_UP:
+        i = std::max(0, i - 1);
+        break;
+    case VK_DOWN:
+        i = std::min(Count() - 1, i + 1);
+        break;
+    case VK_HOME:
+        i = 0;
+        break;
+    case VK_END:
+        i = Count() - 1;
+        break;
+    case VK_PRIOR:
+        i = std::max(0, i - VisibleItemCount(FTopIndex));
+        break;
+    case VK_NEXT:
+        i = std::min(Count() - 1, std::max(i, 0) + VisibleItemCount(FTopIndex));
+        break;
+    default:
+        return;
     }
     SelectByUser(i);
 }
 
 void TCustomListBox::Dispatch(TMessage& Message) {
     switch (Message.Msg) {
-    case WM_GETDLGCODE: Message.Result = DLGC_WANTARROWS | DLGC_WANTCHARS; return;
+    case WM_GETDLGCODE:
+        Message.Result = DLGC_WANTARROWS | DLGC_WANTCHARS;
+        return;
     case WM_SETFOCUS:
     case WM_KILLFOCUS:
         InvalidateItem(FItemIndex);
@@ -330,15 +351,30 @@ void TCustomListBox::Dispatch(TMessage& Message) {
         int code = int(Message.WParam & 0xFFFF);
         int top = FTopIndex;
         switch (code) {
-        case SB_LINEUP: --top; break;
-        case SB_LINEDOWN: ++top; break;
-        case SB_PAGEUP: top -= VisibleItemCount(FTopIndex); break;
-        case SB_PAGEDOWN: top += VisibleItemCount(FTopIndex); break;
+        case SB_LINEUP:
+            --top;
+            break;
+        case SB_LINEDOWN:
+            ++top;
+            break;
+        case SB_PAGEUP:
+            top -= VisibleItemCount(FTopIndex);
+            break;
+        case SB_PAGEDOWN:
+            top += VisibleItemCount(FTopIndex);
+            break;
         case SB_THUMBPOSITION:
-        case SB_THUMBTRACK: top = int((Message.WParam >> 16) & 0xFFFF); break;
-        case SB_TOP: top = 0; break;
-        case SB_BOTTOM: top = Count() - 1; break;
-        default: break;
+        case SB_THUMBTRACK:
+            top = int((Message.WParam >> 16) & 0xFFFF);
+            break;
+        case SB_TOP:
+            top = 0;
+            break;
+        case SB_BOTTOM:
+            top = Count() - 1;
+            break;
+        default:
+            break;
         }
         SetTopIndex(top);
         Message.Result = 0;
@@ -409,4 +445,4 @@ void TRadioButton::Paint() {
     }
 }
 
-}  // namespace epc
+} // namespace epc

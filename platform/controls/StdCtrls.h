@@ -14,12 +14,22 @@ namespace epc {
 enum TAlignment : uint8_t { taLeftJustify, taRightJustify, taCenter };
 
 enum TListBoxStyle : uint8_t { lbStandard, lbOwnerDrawFixed, lbOwnerDrawVariable };
-enum TOwnerDrawStateItem : uint8_t { odSelected, odGrayed, odDisabled, odChecked, odFocused,
-                                     odDefault, odHotLight, odInactive, odNoAccel,
-                                     odNoFocusRect, odComboBoxEdit };
+enum TOwnerDrawStateItem : uint8_t {
+    odSelected,
+    odGrayed,
+    odDisabled,
+    odChecked,
+    odFocused,
+    odDefault,
+    odHotLight,
+    odInactive,
+    odNoAccel,
+    odNoFocusRect,
+    odComboBoxEdit
+};
 using TOwnerDrawState = TSet<TOwnerDrawStateItem>;
-using TDrawItemEvent = std::function<void(TWinControl* Control, int Index, TRect Rect,
-                                          TOwnerDrawState State)>;
+using TDrawItemEvent =
+    std::function<void(TWinControl* Control, int Index, TRect Rect, TOwnerDrawState State)>;
 using TMeasureItemEvent = std::function<void(TWinControl* Control, int Index, int& Height)>;
 
 // The system check-box bitmap: four columns of states, three rows of kinds.
@@ -155,4 +165,4 @@ private:
     bool FChecked = false;
 };
 
-}  // namespace epc
+} // namespace epc

@@ -39,7 +39,7 @@ TEST_F(FlatPanelsTest, BottomWhiteLineTakesOnePixelOffTheClientArea) {
     EXPECT_EQ(client.Width(), window.Width());
     TWindowPixels px = GetWindowPixels(panel->Handle());
     EXPECT_EQ(px.Color(60, 39), ColorToRGB(clWindow));
-    EXPECT_EQ(px.Color(60, 38), ColorToRGB(clBtnShadow));  // the raised bevel's bottom
+    EXPECT_EQ(px.Color(60, 38), ColorToRGB(clBtnShadow)); // the raised bevel's bottom
     EXPECT_EQ(px.Color(60, 20), ColorToRGB(clBtnFace));
     // Off again: the client area is the whole window.
     panel->SetShowBottomWhiteLine(false);
@@ -52,7 +52,7 @@ TEST_F(FlatPanelsTest, SingleBorderIsFlat) {
     panel->SetParent(Form);
     panel->SetBounds(10, 10, 120, 40);
     panel->SetBorderStyle(bsSingle);
-    panel->SetShowBottomWhiteLine(true);  // ignored with a border
+    panel->SetShowBottomWhiteLine(true); // ignored with a border
     testing::ShowForm(Form);
     TWindowPixels px = GetWindowPixels(panel->Handle());
     EXPECT_EQ(px.Color(0, 20), ColorToRGB(clBtnFace));
@@ -160,5 +160,5 @@ TEST_F(FlatPanelsTest, XPPanelUnderThemes) {
     EXPECT_TRUE(theme.Calls.empty());
 }
 
-}  // namespace
-}  // namespace epc
+} // namespace
+} // namespace epc

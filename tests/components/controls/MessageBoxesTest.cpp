@@ -155,8 +155,8 @@ TEST_F(MessageBoxesTest, NoHookIsLeftInstalledWhateverHappensToTheOwner) {
     TForm* form = MakeForm(100, 100, 300, 200);
     testing::ShowForm(form);
     // Another program hook stays; ours goes.
-    HHOOK other = SetWindowsHookExA(WH_CBT, [](int, WPARAM, LPARAM) { return LRESULT(0); },
-                                    nullptr, GetCurrentThreadId());
+    HHOOK other = SetWindowsHookExA(
+        WH_CBT, [](int, WPARAM, LPARAM) { return LRESULT(0); }, nullptr, GetCurrentThreadId());
     ShowWarningMessage(form, "a");
     EXPECT_EQ(HookCount(WH_CBT), 1);
     UnhookWindowsHookEx(other);
@@ -194,5 +194,5 @@ TEST_F(MessageBoxesTest, HookActsOnTheBoxActivationOnly) {
     EXPECT_EQ(r.Top, 400);
 }
 
-}  // namespace
-}  // namespace epc
+} // namespace
+} // namespace epc

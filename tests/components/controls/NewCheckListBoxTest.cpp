@@ -27,7 +27,7 @@ protected:
         List->SetParent(Form);
         List->SetBorderStyle(bsNone);
         List->Font()->SetName("Fixed Metrics Test");
-        List->Font()->SetHeight(-10);  // 10 pixels high, 5 wide per character
+        List->Font()->SetHeight(-10); // 10 pixels high, 5 wide per character
         List->SetBounds(0, 0, 300, 280);
     }
     void TearDown() override {
@@ -79,7 +79,7 @@ TEST_F(CheckListTest, CheckingAParentFollowsCheckWhenParentCheckedAndGraysIt) {
     EXPECT_EQ(List->State(1), cbChecked);
     EXPECT_EQ(List->State(2), cbUnchecked);
     EXPECT_EQ(List->State(0), cbGrayed);
-    EXPECT_TRUE(List->Checked(0));  // grayed counts as checked
+    EXPECT_TRUE(List->Checked(0)); // grayed counts as checked
     // The last unchecked child checked: the parent is checked.
     List->SetChecked(2, true);
     EXPECT_EQ(List->State(0), cbChecked);
@@ -98,7 +98,7 @@ TEST_F(CheckListTest, UncheckingAParentLeavesDisabledChildrenAlone) {
     ASSERT_EQ(List->State(0), cbChecked);
     List->SetChecked(0, false);
     EXPECT_EQ(List->State(1), cbUnchecked);
-    EXPECT_EQ(List->State(2), cbChecked);  // disabled: kept, and its subtree with it
+    EXPECT_EQ(List->State(2), cbChecked); // disabled: kept, and its subtree with it
     EXPECT_EQ(List->State(3), cbChecked);
     EXPECT_EQ(List->State(0), cbGrayed);
 }
@@ -155,7 +155,7 @@ TEST_F(CheckListTest, MouseTogglesOnTheBoxColumnOnly) {
 TEST_F(CheckListTest, TogglingAGrayedBoxChecksItOrUnchecksWhenCheckingChangesNothing) {
     AddFamily();
     testing::ShowForm(Form);
-    List->SetChecked(0, true);  // A1 follows, A2 does not: grayed
+    List->SetChecked(0, true); // A1 follows, A2 does not: grayed
     ASSERT_EQ(List->State(0), cbGrayed);
     testing::Click(List, BoxPoint(0).X, BoxPoint(0).Y);
     EXPECT_EQ(List->State(0), cbUnchecked);
@@ -189,7 +189,7 @@ TEST_F(CheckListTest, WithWantTabsPressAndReleaseToggleOverTheSameItemOnly) {
     List->SetWantTabs(true);
     testing::ShowForm(Form);
     TPoint p1 = BoxPoint(1);
-    testing::MouseDown(List, 250, p1.Y);  // anywhere on the item
+    testing::MouseDown(List, 250, p1.Y); // anywhere on the item
     EXPECT_EQ(List->State(1), cbUnchecked);
     testing::MouseUp(List, 250, p1.Y);
     EXPECT_EQ(List->State(1), cbChecked);
@@ -226,15 +226,42 @@ TEST_F(CheckListTest, WithWantTabsAnAcceleratorFocusesAndToggles) {
     EXPECT_EQ(List->State(0), cbUnchecked);
 }
 
+TEST_F(CheckListTest, EnteredByTabWithWantTabsFocusesTheFirstOrLastEnabledItem) {
+    List->SetWantTabs(true);
+    List->SetTabOrder(1);
+    List->AddCheckItem("off", "", 0, false, false, false, true, nullptr);
+    List->AddCheckItem("first", "", 0, false, true, false, true, nullptr);
+    List->AddCheckItem("last", "", 0, false, true, false, true, nullptr);
+    List->AddCheckItem("off too", "", 0, false, false, false, true, nullptr);
+    auto* before = new TTestCheckList(Form);
+    before->SetParent(Form);
+    before->SetBounds(310, 0, 80, 80);
+    before->SetTabOrder(0);
+    testing::ShowForm(Form);
+    before->SetFocus();
+    testing::PressKey(VK_TAB);
+    ASSERT_TRUE(List->Focused());
+    EXPECT_EQ(List->ItemIndex(), 1);
+    before->SetFocus();
+    testing::PressKey(VK_TAB, TShiftState{ssShift});
+    ASSERT_TRUE(List->Focused());
+    EXPECT_EQ(List->ItemIndex(), 2);
+    // Focus by the mouse keeps the selection as it is.
+    before->SetFocus();
+    List->SetItemIndex(-1);
+    testing::Click(List, 250, 250);
+    EXPECT_EQ(List->ItemIndex(), -1);
+}
+
 TEST_F(CheckListTest, ItemHeightsFollowTheCaption) {
     testing::ShowForm(Form);
     List->AddGroupItem("Short", "", 0, nullptr);
-    EXPECT_EQ(List->ItemHeights(0), 16);  // 10 + 4 is below MinItemHeight
+    EXPECT_EQ(List->ItemHeights(0), 16); // 10 + 4 is below MinItemHeight
     List->SetMinItemHeight(8);
     EXPECT_EQ(List->ItemHeights(0), 14);
     List->Font()->SetHeight(-11);
-    List->SetOffset(5);  // re-measures
-    EXPECT_EQ(List->ItemHeights(0), 16);  // 15 made even
+    List->SetOffset(5);                  // re-measures
+    EXPECT_EQ(List->ItemHeights(0), 16); // 15 made even
     List->Font()->SetHeight(-10);
     List->SetOffset(4);
     // A caption too wide for one line wraps: two lines.
@@ -245,7 +272,8 @@ TEST_F(CheckListTest, ItemHeightsFollowTheCaption) {
     // The sub-item narrows the caption's room: 300 - 2 steps - width("sub") - 2 offsets.
     int room = List->ClientWidth() - 2 * Step();
     std::string fits;
-    for (size_t n = size_t((room - 4) / 5); fits.size() < n;) fits += fits.size() % 5 == 4 ? ' ' : 'z';
+    for (size_t n = size_t((room - 4) / 5); fits.size() < n;)
+        fits += fits.size() % 5 == 4 ? ' ' : 'z';
     if (fits.back() == ' ') fits.back() = 'z';
     List->AddCheckItem(fits, "", 1, false, true, false, true, nullptr);
     EXPECT_EQ(List->ItemHeights(2), 14);
@@ -276,7 +304,7 @@ TEST_F(CheckListTest, AccessibleObjectAnswersRolesStatesAndValues) {
     EXPECT_EQ(acc->get_accRole(99, &role), E_INVALIDARG);
     DWORD state = 0;
     acc->get_accState(1, &state);
-    EXPECT_EQ(state & 0x31u, 0x20u);  // grayed: mixed
+    EXPECT_EQ(state & 0x31u, 0x20u); // grayed: mixed
     acc->get_accState(2, &state);
     EXPECT_EQ(state & 0x31u, 0x10u);
     acc->get_accState(3, &state);
@@ -314,7 +342,7 @@ TEST_F(CheckListTest, StateChangesAreAnnouncedPerItem) {
     AddFamily();
     testing::ShowForm(Form);
     ClearWinEventLog();
-    List->SetChecked(0, true);  // item 0 grayed, item 1 checked
+    List->SetChecked(0, true); // item 0 grayed, item 1 checked
     std::vector<LONG> children;
     for (const TWinEventRecord& e : WinEventLog()) {
         EXPECT_EQ(e.Event, 0x800Au);
@@ -364,9 +392,9 @@ TEST_F(CheckListTest, ThemedBoxesUsePartAndStateNumbers) {
     EXPECT_EQ(lastDraw(0).State, 1);
     EXPECT_EQ(lastDraw(1).State, 5);
     EXPECT_EQ(lastDraw(2).State, 9);
-    EXPECT_EQ(lastDraw(4).State, 8);  // checked, disabled
+    EXPECT_EQ(lastDraw(4).State, 8); // checked, disabled
     EXPECT_EQ(lastDraw(5).Part, 2);
-    EXPECT_EQ(theme.CallsOf("DrawThemeBackground").size(), 6u);  // none for the group
+    EXPECT_EQ(theme.CallsOf("DrawThemeBackground").size(), 6u); // none for the group
 
     // Hot under the mouse, pressed while held (WantTabs), hot again when the pointer leaves.
     testing::MoveMouse(List, 250, BoxPoint(0).Y);
@@ -376,7 +404,7 @@ TEST_F(CheckListTest, ThemedBoxesUsePartAndStateNumbers) {
     EXPECT_EQ(lastDraw(0).State, 3);
     testing::MoveMouse(List, 250, BoxPoint(1).Y);
     EXPECT_EQ(lastDraw(0).State, 2);
-    EXPECT_EQ(lastDraw(1).State, 5);  // not hot while another item is pressed
+    EXPECT_EQ(lastDraw(1).State, 5); // not hot while another item is pressed
     testing::MouseUp(List, 250, BoxPoint(1).Y);
 
     // Classic drawing when themes are switched off.
@@ -401,7 +429,8 @@ TEST_F(CheckListTest, ClassicBoxesShowTheirState) {
         TPoint p = BoxPoint(i);
         std::vector<COLORREF> px;
         for (int y = p.Y - 4; y <= p.Y + 4; ++y)
-            for (int x = p.X - 1; x <= p.X + 6; ++x) px.push_back(testing::PixelAt(List, x, y));
+            for (int x = p.X - 1; x <= p.X + 6; ++x)
+                px.push_back(testing::PixelAt(List, x, y));
         return px;
     };
     EXPECT_NE(boxPixels(0), boxPixels(1));
@@ -441,5 +470,5 @@ TEST_F(CheckListTest, IndexOutsideTheListIsTheListError) {
     EXPECT_THROW(List->SetChecked(-1, true), EListError);
 }
 
-}  // namespace
-}  // namespace epc
+} // namespace
+} // namespace epc

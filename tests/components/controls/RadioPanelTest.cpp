@@ -20,7 +20,7 @@ protected:
         Panel = new TRadioPanel(Form);
         Panel->SetParent(Form);
         Panel->Font()->SetName("Fixed Metrics Test");
-        Panel->Font()->SetHeight(-10);  // 5 pixels per character
+        Panel->Font()->SetHeight(-10); // 5 pixels per character
         Panel->SetBounds(0, 0, 200, 100);
     }
     void TearDown() override {
@@ -106,5 +106,5 @@ TEST_F(RadioPanelTest, ThemedPanelDrawsItsParentsBackground) {
     EXPECT_TRUE(drawn);
 }
 
-}  // namespace
-}  // namespace epc
+} // namespace
+} // namespace epc

@@ -19,7 +19,7 @@ TEST_F(ControlTest, Frame3DDrawsNestedFramesAndShrinksTheRectangle) {
     EXPECT_EQ(bmp.Canvas()->Pixels(5, 3), clRed);
     EXPECT_EQ(bmp.Canvas()->Pixels(11, 5), clBlue);
     EXPECT_EQ(bmp.Canvas()->Pixels(5, 10), clBlue);
-    EXPECT_EQ(bmp.Canvas()->Pixels(2, 11), clBlue);  // the bottom line reaches the left edge
+    EXPECT_EQ(bmp.Canvas()->Pixels(2, 11), clBlue); // the bottom line reaches the left edge
     EXPECT_EQ(bmp.Canvas()->Pixels(5, 5), clWhite);
 }
 
@@ -76,4 +76,4 @@ TEST_F(ControlTest, ScrollBoxRangeFollowsItsChildren) {
     EXPECT_EQ(child->Left(), 10);
 }
 
-}  // namespace epc
+} // namespace epc

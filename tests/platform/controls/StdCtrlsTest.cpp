@@ -29,11 +29,12 @@ TRecordingListBox* MakeList(TForm* form, int itemCount) {
     list->SetBounds(0, 0, 150, 100);
     list->SetStyle(lbOwnerDrawVariable);
     list->OnMeasureItem = [](TWinControl*, int index, int& height) { height = 10 + index * 2; };
-    for (int i = 0; i < itemCount; ++i) list->Items()->Add("item " + std::to_string(i));
+    for (int i = 0; i < itemCount; ++i)
+        list->Items()->Add("item " + std::to_string(i));
     return list;
 }
 
-}  // namespace
+} // namespace
 
 TEST_F(ControlTest, ListBoxMeasuresVariableItemsAndPlacesThem) {
     TForm* form = MakeForm();
@@ -133,7 +134,7 @@ TEST_F(ControlTest, RadioButtonsBesideEachOtherAreExclusive) {
     testing::Click(b, 5, 10);
     EXPECT_TRUE(b->Checked());
     EXPECT_EQ(clicks, 1);
-    testing::Click(b, 5, 10);  // already checked: no second click
+    testing::Click(b, 5, 10); // already checked: no second click
     EXPECT_EQ(clicks, 1);
     a->SetChecked(true);
     EXPECT_FALSE(b->Checked());
@@ -142,4 +143,4 @@ TEST_F(ControlTest, RadioButtonsBesideEachOtherAreExclusive) {
     EXPECT_NE(dot, empty);
 }
 
-}  // namespace epc
+} // namespace epc
