@@ -17,7 +17,7 @@ std::string& TitleStore() {
 
 // Set just before a box is made; cleared by the hook at the box's activation, or by the
 // showing function when the box was never activated.
-HHOOK FHook = nullptr;
+HHOOK BoxHook = nullptr;
 
 LRESULT CenterOnParentHook(int code, WPARAM w, LPARAM l) {
     if (code != HCBT_ACTIVATE) return 0;
@@ -29,10 +29,10 @@ LRESULT CenterOnParentHook(int code, WPARAM w, LPARAM l) {
                                        GetWorkArea());
         SetWindowPos(box, nullptr, p.X, p.Y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
-    HHOOK hook = FHook;
+    HHOOK hook = BoxHook;
     LRESULT result = CallNextHookEx(hook, code, w, l);
     UnhookWindowsHookEx(hook);
-    FHook = nullptr;
+    BoxHook = nullptr;
     return result;
 }
 
@@ -80,11 +80,11 @@ HWND FindOwnerWindow() {
 
 int32_t ShowCenteredMessageBox(HWND owner, const std::string& text, const std::string& caption,
                                uint32_t flags) {
-    FHook = SetWindowsHookExA(WH_CBT, CenterOnParentHook, nullptr, GetCurrentThreadId());
+    BoxHook = SetWindowsHookExA(WH_CBT, CenterOnParentHook, nullptr, GetCurrentThreadId());
     int32_t result = MessageBoxA(owner, text.c_str(), caption.c_str(), flags);
-    if (FHook) {
-        UnhookWindowsHookEx(FHook);
-        FHook = nullptr;
+    if (BoxHook) {
+        UnhookWindowsHookEx(BoxHook);
+        BoxHook = nullptr;
     }
     return result;
 }

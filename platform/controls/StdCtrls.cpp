@@ -140,7 +140,7 @@ int TCustomListBox::ItemHeights(int index) const {
     return index >= 0 && index < Count() ? FHeights[size_t(index)] : 0;
 }
 
-TRect TCustomListBox::ItemRect(int index) const {
+TRect TCustomListBox::ItemRect(int index) {
     if (index < 0 || index >= Count()) return TRect();
     int y = 0;
     if (index >= FTopIndex) {
@@ -150,12 +150,12 @@ TRect TCustomListBox::ItemRect(int index) const {
         for (int i = index; i < FTopIndex; ++i)
             y -= FHeights[size_t(i)];
     }
-    int width = const_cast<TCustomListBox*>(this)->ClientWidth();
+    int width = ClientWidth();
     return TRect(0, y, width, y + FHeights[size_t(index)]);
 }
 
-int TCustomListBox::ItemAtPos(TPoint pos, bool Existing) const {
-    int width = const_cast<TCustomListBox*>(this)->ClientWidth();
+int TCustomListBox::ItemAtPos(TPoint pos, bool Existing) {
+    int width = ClientWidth();
     if (pos.X < 0 || pos.X >= width || pos.Y < 0) return -1;
     int y = 0;
     for (int i = FTopIndex; i < Count(); ++i) {
@@ -250,8 +250,8 @@ void TCustomListBox::Paint() {
     }
 }
 
-int TCustomListBox::VisibleItemCount(int fromIndex) const {
-    int height = const_cast<TCustomListBox*>(this)->ClientHeight();
+int TCustomListBox::VisibleItemCount(int fromIndex) {
+    int height = ClientHeight();
     int n = 0, y = 0;
     for (int i = fromIndex; i < Count(); ++i) {
         y += FHeights[size_t(i)];

@@ -84,21 +84,16 @@ public:
     void SetTopIndex(int v);
     TBorderStyle BorderStyle() const { return FBorderStyle; }
     void SetBorderStyle(TBorderStyle v);
-    bool IntegralHeight() const { return FIntegralHeight; }
-    void SetIntegralHeight(bool v) { FIntegralHeight = v; }
-    bool Sorted() const { return false; }
-    int TabWidth() const { return FTabWidth; }
-    void SetTabWidth(int v) { FTabWidth = v; }
     int Count() const { return FItems->Count(); }
 
     // The item's rectangle in client coordinates (above the client area for items before
     // TopIndex); empty for an index outside the list.
-    TRect ItemRect(int index) const;
+    TRect ItemRect(int index);
     // The height the item was given.
     int ItemHeights(int index) const;
     // The item at a client point; -1 when none (or, unless Existing, the last one below the
     // items).
-    int ItemAtPos(TPoint pos, bool Existing) const;
+    int ItemAtPos(TPoint pos, bool Existing);
     // Measures the item again (variable lists) and repaints.
     void RemeasureItem(int index);
     void InvalidateItem(int index);
@@ -128,7 +123,7 @@ protected:
     // Selects an item as the user does: makes it visible and reports the change (Click).
     void SelectByUser(int index);
     void MakeVisible(int index);
-    int VisibleItemCount(int fromIndex) const;
+    int VisibleItemCount(int fromIndex);
 
     std::unique_ptr<TListBoxStrings> FItems;
     std::vector<int> FHeights;
@@ -137,8 +132,6 @@ protected:
     int FItemIndex = -1;
     int FTopIndex = 0;
     TBorderStyle FBorderStyle = bsSingle;
-    bool FIntegralHeight = false;
-    int FTabWidth = 0;
 };
 
 class TListBox : public TCustomListBox {
