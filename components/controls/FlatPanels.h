@@ -1,0 +1,74 @@
+#pragma once
+// Panels and a scroll box with flat one-pixel borders drawn in the non-client area, and a panel
+// that takes its parent's themed background.
+
+#include <string>
+
+#include "platform/controls/ExtCtrls.h"
+
+namespace epc {
+
+// A panel that, under themes, shows its parent's background and a themed border.
+class TXPPanel : public TCustomPanel {
+public:
+    explicit TXPPanel(TComponent* AOwner);
+    ~TXPPanel() override;
+    std::string ClassName() const override { return "TXPPanel"; }
+    void Dispatch(TMessage& Message) override;
+};
+
+class TFlatPanel : public TCustomPanel {
+public:
+    explicit TFlatPanel(TComponent* AOwner);
+    std::string ClassName() const override { return "TFlatPanel"; }
+
+    // Margins inside the client area within which the panel paints.
+    int TopBorder() const { return FTopBorder; }
+    void SetTopBorder(int v);
+    int LeftBorder() const { return FLeftBorder; }
+    void SetLeftBorder(int v);
+    int RightBorder() const { return FRightBorder; }
+    void SetRightBorder(int v);
+    int BottomBorder() const { return FBottomBorder; }
+    void SetBottomBorder(int v);
+    // When false the background is left unerased.
+    bool EraseBackground() const { return FEraseBackground; }
+    void SetEraseBackground(bool v);
+    // Without a border: a one-pixel line in the window colour under the client area.
+    bool ShowBottomWhiteLine() const { return FShowBottomWhiteLine; }
+    void SetShowBottomWhiteLine(bool v);
+
+    void Dispatch(TMessage& Message) override;
+
+protected:
+    void Paint() override;
+
+private:
+    void WMNCCalcSize(TMessage& Message);
+    void WMNCPaint(TMessage& Message);
+    void Changed(bool frame);
+
+    int FTopBorder = 0;
+    int FLeftBorder = 0;
+    int FRightBorder = 0;
+    int FBottomBorder = 0;
+    bool FEraseBackground = true;
+    bool FShowBottomWhiteLine = false;
+};
+
+class TFlatScrollBox : public TScrollingWinControl {
+public:
+    explicit TFlatScrollBox(TComponent* AOwner);
+    std::string ClassName() const override { return "TFlatScrollBox"; }
+    TBorderStyle BorderStyle() const { return FBorderStyle; }
+    void SetBorderStyle(TBorderStyle v);
+    void Dispatch(TMessage& Message) override;
+
+protected:
+    void CreateParams(TCreateParams& Params) override;
+
+private:
+    TBorderStyle FBorderStyle = bsSingle;
+};
+
+} // namespace epc

@@ -1,0 +1,448 @@
+// The list box and the radio button.
+
+#include "platform/controls/StdCtrls.h"
+
+#include <algorithm>
+
+#include "platform/controls/Forms.h"
+
+namespace epc {
+
+TSize GetSystemBitmapSize(int id) {
+    // The classic check boxes are 13 x 13 each.
+    return id == OBM_CHECKBOXES ? TSize(52, 39) : TSize(0, 0);
+}
+
+// ---- TListBoxStrings -------------------------------------------------------------------------
+
+void TListBoxStrings::Check(int index) const {
+    if (index < 0 || index >= Count()) throw EListError(FormatMessage(SListIndexError, index));
+}
+
+const std::string& TListBoxStrings::Strings(int index) const {
+    Check(index);
+    return FItems[size_t(index)].Text;
+}
+
+void TListBoxStrings::SetStrings(int index, const std::string& s) {
+    Check(index);
+    FItems[size_t(index)].Text = s;
+    FListBox->RemeasureItem(index);
+}
+
+TObject* TListBoxStrings::Objects(int index) const {
+    Check(index);
+    return FItems[size_t(index)].Object;
+}
+
+void TListBoxStrings::SetObjects(int index, TObject* object) {
+    Check(index);
+    FItems[size_t(index)].Object = object;
+}
+
+int TListBoxStrings::AddObject(const std::string& s, TObject* object) {
+    FItems.push_back({s, object});
+    int index = Count() - 1;
+    FListBox->ItemInserted(index);
+    return index;
+}
+
+void TListBoxStrings::Insert(int index, const std::string& s) {
+    if (index < 0 || index > Count()) throw EListError(FormatMessage(SListIndexError, index));
+    FItems.insert(FItems.begin() + index, TItem{s, nullptr});
+    FListBox->ItemInserted(index);
+}
+
+void TListBoxStrings::Delete(int index) {
+    Check(index);
+    FItems.erase(FItems.begin() + index);
+    FListBox->ItemDeleted(index);
+}
+
+void TListBoxStrings::Clear() {
+    FItems.clear();
+    FListBox->ItemsCleared();
+}
+
+int TListBoxStrings::IndexOf(const std::string& s) const {
+    for (int i = 0; i < Count(); ++i)
+        if (FItems[size_t(i)].Text == s) return i;
+    return -1;
+}
+
+// ---- TCustomListBox --------------------------------------------------------------------------
+
+TCustomListBox::TCustomListBox(TComponent* AOwner)
+    : TCustomControl(AOwner), FItems(std::make_unique<TListBoxStrings>(this)) {
+    FControlStyle = TControlStyle{csSetCaption, csDoubleClicks, csOpaque};
+    SetBounds(0, 0, 121, 97);
+    SetTabStop(true);
+    SetParentColor(false);
+    SetColor(clWindow);
+}
+
+TCustomListBox::~TCustomListBox() = default;
+
+void TCustomListBox::CreateParams(TCreateParams& Params) {
+    TCustomControl::CreateParams(Params);
+    Params.Style |= WS_VSCROLL;
+    if (FBorderStyle == bsSingle) {
+        if (Ctl3D())
+            Params.ExStyle |= WS_EX_CLIENTEDGE;
+        else
+            Params.Style |= WS_BORDER;
+    }
+}
+
+void TCustomListBox::SetStyle(TListBoxStyle v) {
+    if (FStyle == v) return;
+    FStyle = v;
+    for (int i = 0; i < Count(); ++i) {
+        int h = FItemHeight;
+        if (FStyle == lbOwnerDrawVariable) MeasureItem(i, h);
+        FHeights[size_t(i)] = h;
+    }
+    UpdateScrollBar();
+    Invalidate();
+}
+
+void TCustomListBox::SetItemHeight(int v) {
+    if (v <= 0 || FItemHeight == v) return;
+    FItemHeight = v;
+    if (FStyle != lbOwnerDrawVariable) std::fill(FHeights.begin(), FHeights.end(), v);
+    UpdateScrollBar();
+    Invalidate();
+}
+
+void TCustomListBox::SetBorderStyle(TBorderStyle v) {
+    if (FBorderStyle == v) return;
+    FBorderStyle = v;
+    if (HandleAllocated()) RecreateWnd();
+}
+
+void TCustomListBox::SetItemIndex(int v) {
+    if (v < -1 || v >= Count()) v = -1;
+    if (FItemIndex == v) return;
+    InvalidateItem(FItemIndex);
+    FItemIndex = v;
+    InvalidateItem(FItemIndex);
+}
+
+void TCustomListBox::SetTopIndex(int v) {
+    v = std::clamp(v, 0, std::max(0, Count() - 1));
+    if (FTopIndex == v) return;
+    FTopIndex = v;
+    UpdateScrollBar();
+    Invalidate();
+}
+
+int TCustomListBox::ItemHeights(int index) const {
+    return index >= 0 && index < Count() ? FHeights[size_t(index)] : 0;
+}
+
+TRect TCustomListBox::ItemRect(int index) {
+    if (index < 0 || index >= Count()) return TRect();
+    int y = 0;
+    if (index >= FTopIndex) {
+        for (int i = FTopIndex; i < index; ++i)
+            y += FHeights[size_t(i)];
+    } else {
+        for (int i = index; i < FTopIndex; ++i)
+            y -= FHeights[size_t(i)];
+    }
+    int width = ClientWidth();
+    return TRect(0, y, width, y + FHeights[size_t(index)]);
+}
+
+int TCustomListBox::ItemAtPos(TPoint pos, bool Existing) {
+    int width = ClientWidth();
+    if (pos.X < 0 || pos.X >= width || pos.Y < 0) return -1;
+    int y = 0;
+    for (int i = FTopIndex; i < Count(); ++i) {
+        y += FHeights[size_t(i)];
+        if (pos.Y < y) return i;
+    }
+    return Existing ? -1 : Count() - 1;
+}
+
+void TCustomListBox::InvalidateItem(int index) {
+    if (!HandleAllocated() || index < 0 || index >= Count()) return;
+    TRect r = ItemRect(index);
+    InvalidateRect(Handle(), &r, 0);
+}
+
+void TCustomListBox::RemeasureItem(int index) {
+    if (index < 0 || index >= Count()) return;
+    int h = FItemHeight;
+    if (FStyle == lbOwnerDrawVariable) MeasureItem(index, h);
+    FHeights[size_t(index)] = h;
+    UpdateScrollBar();
+    Invalidate();
+}
+
+void TCustomListBox::ItemInserted(int index) {
+    FHeights.insert(FHeights.begin() + index, FItemHeight);
+    if (FItemIndex >= index) ++FItemIndex;
+    RemeasureItem(index);
+}
+
+void TCustomListBox::ItemDeleted(int index) {
+    FHeights.erase(FHeights.begin() + index);
+    if (FItemIndex == index)
+        FItemIndex = -1;
+    else if (FItemIndex > index)
+        --FItemIndex;
+    if (FTopIndex >= Count()) FTopIndex = std::max(0, Count() - 1);
+    UpdateScrollBar();
+    Invalidate();
+}
+
+void TCustomListBox::ItemsCleared() {
+    FHeights.clear();
+    FItemIndex = -1;
+    FTopIndex = 0;
+    UpdateScrollBar();
+    Invalidate();
+}
+
+void TCustomListBox::MeasureItem(int Index, int& Height) {
+    if (OnMeasureItem) OnMeasureItem(this, Index, Height);
+}
+
+void TCustomListBox::DrawItem(int Index, const TRect& Rect, TOwnerDrawState State) {
+    if (OnDrawItem) {
+        OnDrawItem(this, Index, Rect, State);
+        return;
+    }
+    Canvas()->FillRect(Rect);
+    Canvas()->TextOut(Rect.Left + 2, Rect.Top, FItems->Strings(Index));
+}
+
+void TCustomListBox::CNDrawItem(int Index, const TRect& Rect, TOwnerDrawState State) {
+    TCanvas* c = Canvas();
+    c->Font()->Assign(Font());
+    if (State.Contains(odSelected)) {
+        c->Brush()->SetColor(clHighlight);
+        c->Font()->SetColor(clHighlightText);
+    } else {
+        c->Brush()->SetColor(Color());
+    }
+    DrawItem(Index, Rect, State);
+    if (State.Contains(odFocused)) c->DrawFocusRect(Rect);
+}
+
+void TCustomListBox::Paint() {
+    TRect client = ClientRect();
+    int y = 0;
+    bool focused = HandleAllocated() && GetFocus() == Handle();
+    for (int i = FTopIndex; i < Count() && y < client.Bottom; ++i) {
+        TRect r(0, y, client.Right, y + FHeights[size_t(i)]);
+        TOwnerDrawState state;
+        if (i == FItemIndex) state.Include(odSelected);
+        if (i == FItemIndex && focused) state.Include(odFocused);
+        if (!Enabled()) state.Include(odDisabled);
+        CNDrawItem(i, r, state);
+        y = r.Bottom;
+    }
+    if (y < client.Bottom) {
+        Canvas()->Brush()->SetColor(Color());
+        Canvas()->FillRect(TRect(0, y, client.Right, client.Bottom));
+    }
+}
+
+int TCustomListBox::VisibleItemCount(int fromIndex) {
+    int height = ClientHeight();
+    int n = 0, y = 0;
+    for (int i = fromIndex; i < Count(); ++i) {
+        y += FHeights[size_t(i)];
+        if (y > height) break;
+        ++n;
+    }
+    return std::max(n, 1);
+}
+
+void TCustomListBox::UpdateScrollBar() {
+    if (!HandleAllocated()) return;
+    SCROLLINFO si;
+    si.fMask = SIF_ALL;
+    si.nMin = 0;
+    si.nMax = std::max(0, Count() - 1);
+    si.nPage = uint32_t(Count() == 0 ? 1 : VisibleItemCount(FTopIndex));
+    si.nPos = FTopIndex;
+    SetScrollInfo(Handle(), SB_VERT, &si, 1);
+}
+
+void TCustomListBox::Resize() {
+    UpdateScrollBar();
+    TCustomControl::Resize();
+}
+
+void TCustomListBox::InitializeHandle() {
+    TCustomControl::InitializeHandle();
+    UpdateScrollBar();
+}
+
+void TCustomListBox::MakeVisible(int index) {
+    if (index < 0 || index >= Count()) return;
+    if (index < FTopIndex) {
+        SetTopIndex(index);
+        return;
+    }
+    while (FTopIndex < index && index >= FTopIndex + VisibleItemCount(FTopIndex))
+        SetTopIndex(FTopIndex + 1);
+}
+
+void TCustomListBox::SelectByUser(int index) {
+    if (index < 0 || index >= Count()) return;
+    MakeVisible(index);
+    if (index == FItemIndex) return;
+    SetItemIndex(index);
+    Click();
+}
+
+void TCustomListBox::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
+    if (Button == mbLeft) {
+        if (CanFocus() && !Focused()) SetFocus();
+        int i = ItemAtPos(TPoint(X, Y), true);
+        if (i >= 0) SelectByUser(i);
+    }
+    TCustomControl::MouseDown(Button, Shift, X, Y);
+}
+
+void TCustomListBox::KeyDown(Word& Key, TShiftState Shift) {
+    TCustomControl::KeyDown(Key, Shift);
+    if (Count() == 0) return;
+    int i = FItemIndex;
+    switch (Key) {
+    case VK_UP:
+        i = std::max(0, i - 1);
+        break;
+    case VK_DOWN:
+        i = std::min(Count() - 1, i + 1);
+        break;
+    case VK_HOME:
+        i = 0;
+        break;
+    case VK_END:
+        i = Count() - 1;
+        break;
+    case VK_PRIOR:
+        i = std::max(0, i - VisibleItemCount(FTopIndex));
+        break;
+    case VK_NEXT:
+        i = std::min(Count() - 1, std::max(i, 0) + VisibleItemCount(FTopIndex));
+        break;
+    default:
+        return;
+    }
+    SelectByUser(i);
+}
+
+void TCustomListBox::Dispatch(TMessage& Message) {
+    switch (Message.Msg) {
+    case WM_GETDLGCODE:
+        Message.Result = DLGC_WANTARROWS | DLGC_WANTCHARS;
+        return;
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+        InvalidateItem(FItemIndex);
+        break;
+    case WM_VSCROLL: {
+        int code = int(Message.WParam & 0xFFFF);
+        int top = FTopIndex;
+        switch (code) {
+        case SB_LINEUP:
+            --top;
+            break;
+        case SB_LINEDOWN:
+            ++top;
+            break;
+        case SB_PAGEUP:
+            top -= VisibleItemCount(FTopIndex);
+            break;
+        case SB_PAGEDOWN:
+            top += VisibleItemCount(FTopIndex);
+            break;
+        case SB_THUMBPOSITION:
+        case SB_THUMBTRACK:
+            top = int((Message.WParam >> 16) & 0xFFFF);
+            break;
+        case SB_TOP:
+            top = 0;
+            break;
+        case SB_BOTTOM:
+            top = Count() - 1;
+            break;
+        default:
+            break;
+        }
+        SetTopIndex(top);
+        Message.Result = 0;
+        return;
+    }
+    case WM_SIZE:
+        TCustomControl::Dispatch(Message);
+        UpdateScrollBar();
+        return;
+    }
+    TCustomControl::Dispatch(Message);
+}
+
+// ---- TRadioButton ----------------------------------------------------------------------------
+
+TRadioButton::TRadioButton(TComponent* AOwner) : TCustomControl(AOwner) {
+    FControlStyle = TControlStyle{csSetCaption, csDoubleClicks, csClickEvents, csCaptureMouse};
+    SetBounds(0, 0, 113, 17);
+    SetTabStop(true);
+}
+
+void TRadioButton::SetChecked(bool v) {
+    if (FChecked == v) return;
+    FChecked = v;
+    Invalidate();
+    if (!v) return;
+    if (FParent)
+        for (int i = 0; i < FParent->ControlCount(); ++i)
+            if (auto* other = dynamic_cast<TRadioButton*>(FParent->Controls(i));
+                other && other != this)
+                other->SetChecked(false);
+    TCustomControl::Click();
+}
+
+void TRadioButton::Click() {
+    // A click checks the button, which reports the click.
+    if (!FChecked) SetChecked(true);
+}
+
+void TRadioButton::Dispatch(TMessage& Message) {
+    if (Message.Msg == WM_GETDLGCODE) {
+        Message.Result = DLGC_RADIOBUTTON;
+        return;
+    }
+    TCustomControl::Dispatch(Message);
+}
+
+void TRadioButton::Paint() {
+    TCanvas* c = Canvas();
+    TRect client = ClientRect();
+    c->Brush()->SetColor(Color());
+    c->FillRect(client);
+    int box = GetSystemBitmapSize(OBM_CHECKBOXES).cx / 4;
+    TRect r(0, (client.Height() - box) / 2, box, (client.Height() - box) / 2 + box);
+    UINT state = DFCS_BUTTONRADIO | (FChecked ? UINT(DFCS_CHECKED) : 0u) |
+                 (Enabled() ? 0u : UINT(DFCS_INACTIVE));
+    DrawFrameControl(c->Handle(), &r, DFC_BUTTON, state);
+    c->Font()->Assign(Font());
+    if (!Enabled()) c->Font()->SetColor(clGrayText);
+    c->Brush()->SetStyle(bsClear);
+    RECT tr(box + 4, 0, client.Right, client.Bottom);
+    DrawTextA(c->Handle(), Caption().c_str(), -1, &tr, DT_SINGLELINE | DT_VCENTER | DT_LEFT);
+    if (Focused()) {
+        RECT fr = tr;
+        DrawTextA(c->Handle(), Caption().c_str(), -1, &fr,
+                  DT_SINGLELINE | DT_VCENTER | DT_LEFT | DT_CALCRECT);
+        c->DrawFocusRect(TRect(fr.Left - 1, fr.Top, fr.Right + 1, fr.Bottom));
+    }
+}
+
+} // namespace epc

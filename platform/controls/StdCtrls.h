@@ -1,0 +1,161 @@
+#pragma once
+// Standard controls drawn by the framework itself: the list box (plain or owner-drawn with
+// fixed or variable item heights, items with objects) and the radio button.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/controls/Controls.h"
+
+namespace epc {
+
+enum TAlignment : uint8_t { taLeftJustify, taRightJustify, taCenter };
+
+enum TListBoxStyle : uint8_t { lbStandard, lbOwnerDrawFixed, lbOwnerDrawVariable };
+enum TOwnerDrawStateItem : uint8_t {
+    odSelected,
+    odGrayed,
+    odDisabled,
+    odChecked,
+    odFocused,
+    odDefault,
+    odHotLight,
+    odInactive,
+    odNoAccel,
+    odNoFocusRect,
+    odComboBoxEdit
+};
+using TOwnerDrawState = TSet<TOwnerDrawStateItem>;
+using TDrawItemEvent =
+    std::function<void(TWinControl* Control, int Index, TRect Rect, TOwnerDrawState State)>;
+using TMeasureItemEvent = std::function<void(TWinControl* Control, int Index, int& Height)>;
+
+// The system check-box bitmap: four columns of states, three rows of kinds.
+enum : int { OBM_CHECKBOXES = 32759 };
+// The size of a system bitmap (0 x 0 for one we do not have).
+TSize GetSystemBitmapSize(int id);
+
+class TCustomListBox;
+
+// The items of a list box: strings with an object each. Indices outside the list raise
+// EListError "List index out of bounds (%d)".
+class TListBoxStrings {
+public:
+    explicit TListBoxStrings(TCustomListBox* listBox) : FListBox(listBox) {}
+    int Count() const { return int(FItems.size()); }
+    const std::string& Strings(int index) const;
+    void SetStrings(int index, const std::string& s);
+    TObject* Objects(int index) const;
+    void SetObjects(int index, TObject* object);
+    int Add(const std::string& s) { return AddObject(s, nullptr); }
+    int AddObject(const std::string& s, TObject* object);
+    void Insert(int index, const std::string& s);
+    void Delete(int index);
+    void Clear();
+    int IndexOf(const std::string& s) const;
+
+private:
+    void Check(int index) const;
+    struct TItem {
+        std::string Text;
+        TObject* Object = nullptr;
+    };
+    TCustomListBox* FListBox;
+    std::vector<TItem> FItems;
+};
+
+class TCustomListBox : public TCustomControl {
+public:
+    explicit TCustomListBox(TComponent* AOwner);
+    ~TCustomListBox() override;
+    std::string ClassName() const override { return "TCustomListBox"; }
+
+    TListBoxStrings* Items() const { return FItems.get(); }
+    TListBoxStyle Style() const { return FStyle; }
+    void SetStyle(TListBoxStyle v);
+    // The height of an item of a plain or fixed list; variable lists measure each item.
+    int ItemHeight() const { return FItemHeight; }
+    void SetItemHeight(int v);
+    int ItemIndex() const { return FItemIndex; }
+    void SetItemIndex(int v);
+    int TopIndex() const { return FTopIndex; }
+    void SetTopIndex(int v);
+    TBorderStyle BorderStyle() const { return FBorderStyle; }
+    void SetBorderStyle(TBorderStyle v);
+    int Count() const { return FItems->Count(); }
+
+    // The item's rectangle in client coordinates (above the client area for items before
+    // TopIndex); empty for an index outside the list.
+    TRect ItemRect(int index);
+    // The height the item was given.
+    int ItemHeights(int index) const;
+    // The item at a client point; -1 when none (or, unless Existing, the last one below the
+    // items).
+    int ItemAtPos(TPoint pos, bool Existing);
+    // Measures the item again (variable lists) and repaints.
+    void RemeasureItem(int index);
+    void InvalidateItem(int index);
+
+    TDrawItemEvent OnDrawItem;
+    TMeasureItemEvent OnMeasureItem;
+
+    void Dispatch(TMessage& Message) override;
+
+protected:
+    friend class TListBoxStrings;
+    // Called by the items after each change.
+    virtual void ItemInserted(int index);
+    virtual void ItemDeleted(int index);
+    virtual void ItemsCleared();
+    virtual void MeasureItem(int Index, int& Height);
+    virtual void DrawItem(int Index, const TRect& Rect, TOwnerDrawState State);
+    // Prepares the canvas, draws the item and, when it has the focus, its focus rectangle.
+    virtual void CNDrawItem(int Index, const TRect& Rect, TOwnerDrawState State);
+    void CreateParams(TCreateParams& Params) override;
+    void Paint() override;
+    void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+    void KeyDown(Word& Key, TShiftState Shift) override;
+    void Resize() override;
+    void InitializeHandle() override;
+    void UpdateScrollBar();
+    // Selects an item as the user does: makes it visible and reports the change (Click).
+    void SelectByUser(int index);
+    void MakeVisible(int index);
+    int VisibleItemCount(int fromIndex);
+
+    std::unique_ptr<TListBoxStrings> FItems;
+    std::vector<int> FHeights;
+    TListBoxStyle FStyle = lbStandard;
+    int FItemHeight = 16;
+    int FItemIndex = -1;
+    int FTopIndex = 0;
+    TBorderStyle FBorderStyle = bsSingle;
+};
+
+class TListBox : public TCustomListBox {
+public:
+    using TCustomListBox::TCustomListBox;
+    std::string ClassName() const override { return "TListBox"; }
+};
+
+// A radio button: checking one unchecks the radio buttons beside it (same parent).
+class TRadioButton : public TCustomControl {
+public:
+    explicit TRadioButton(TComponent* AOwner);
+    std::string ClassName() const override { return "TRadioButton"; }
+    bool Checked() const { return FChecked; }
+    // Checking unchecks the siblings and fires OnClick.
+    void SetChecked(bool v);
+
+protected:
+    void Paint() override;
+    void Click() override;
+    void Dispatch(TMessage& Message) override;
+
+private:
+    bool FChecked = false;
+};
+
+} // namespace epc
