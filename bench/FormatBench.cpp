@@ -8,6 +8,7 @@
 #include <random>
 #include <string>
 
+#include "richtext/document/RVUni.h"
 #include "tests/richtext/view/TestRVData.h"
 
 namespace {
@@ -129,6 +130,44 @@ void BM_FormatLongItem(benchmark::State& state) {
         double(calls) / double(state.iterations()) / double(data.DrawItems.Count());
 }
 BENCHMARK(BM_FormatLongItem)->Arg(16 << 10)->Arg(256 << 10)->Unit(benchmark::kMillisecond);
+
+// The line-break search alone, over UTF-16 text: Latin words (a space is near), a long word
+// with hyphens and punctuation (the class pairs are read back to the hyphen), and CJK text with
+// its punctuation (a break between almost any two characters). Each iteration asks for the break
+// at or before every position of the text once.
+std::u16string LineBreakSample(int kind) {
+    std::u16string unit;
+    switch (kind) {
+    case 0:
+        unit = u"configure the router interface, select the protocol (which is correct) ";
+        break;
+    case 1:
+        unit = u"self-configuring/auto-negotiated\u00a0interface-address:192.168.0.1;\u2014";
+        break;
+    default:
+        unit = u"\u8def\u7531\u5668\u306e\u8a2d\u5b9a\u3001\u30a4\u30f3\u30bf\u30fc"
+               u"\u30d5\u30a7\u30fc\u30b9\u3092\u9078\u3076\u3002\u300c\u6b63\u3057"
+               u"\u3044\u300d\uff08\u30d7\u30ed\u30c8\u30b3\u30eb\uff09";
+        break;
+    }
+    std::u16string text;
+    while (text.size() < 4096)
+        text += unit;
+    return text;
+}
+
+void BM_FindLineBreakPosW(benchmark::State& state) {
+    const std::u16string text = LineBreakSample(int(state.range(0)));
+    const int len = int(text.size());
+    int64_t sum = 0;
+    for (auto _ : state) {
+        for (int i = 0; i < len; ++i)
+            sum += FindLineBreakPosW(text.data(), len, i);
+        benchmark::DoNotOptimize(sum);
+    }
+    state.SetItemsProcessed(state.iterations() * len);
+}
+BENCHMARK(BM_FindLineBreakPosW)->Arg(0)->Arg(1)->Arg(2);
 
 } // namespace
 
