@@ -348,11 +348,17 @@ std::string WideToBytes(std::u16string_view text) {
 bool IsHighSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
 bool IsLowSurrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
 
-bool IsCombiningMark(char32_t c) { return IsGraphemeExtender(c); }
+bool IsCombiningMark(char32_t c) {
+    return IsGraphemeExtender(c);
+}
 
-size_t CharNextW(std::u16string_view s, size_t index) { return NextGraphemeBoundary(s, index); }
+size_t CharNextW(std::u16string_view s, size_t index) {
+    return NextGraphemeBoundary(s, index);
+}
 
-size_t CharPrevW(std::u16string_view s, size_t index) { return PrevGraphemeBoundary(s, index); }
+size_t CharPrevW(std::u16string_view s, size_t index) {
+    return PrevGraphemeBoundary(s, index);
+}
 
 void CharUpperBuffW(char16_t* text, size_t length) {
     std::u16string up = WideUpperCase(std::u16string_view(text, length));

@@ -12,6 +12,7 @@ namespace {
 
 using TL = TUnicodeLineBreak;
 
+// clang-format off
 TL FromLibraryLineBreak(int32_t value) {
     switch (value) {
     case U_LB_AMBIGUOUS: return TL::AI;
@@ -59,6 +60,7 @@ TL FromLibraryLineBreak(int32_t value) {
     default: return TL::XX; // a value newer than this list: unknown
     }
 }
+// clang-format on
 
 struct TBreakIteratorCloser {
     void operator()(UBreakIterator* it) const { ubrk_close(it); }

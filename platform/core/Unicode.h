@@ -9,10 +9,12 @@
 namespace epc {
 
 // The Line_Break property values of the Unicode line-breaking algorithm, by their short names.
+// clang-format off
 enum class TUnicodeLineBreak : uint8_t {
     AI, AL, B2, BA, BB, BK, CB, CJ, CL, CM, CP, CR, EB, EM, EX, GL, H2, H3, HL, HY, ID, IN, IS,
     JL, JT, JV, LF, NL, NS, NU, OP, PO, PR, QU, RI, SA, SG, SP, SY, WJ, XX, ZW, ZWJ
 };
+// clang-format on
 
 TUnicodeLineBreak UnicodeLineBreakOf(char32_t c);
 // East_Asian_Width Fullwidth, Wide or Halfwidth.

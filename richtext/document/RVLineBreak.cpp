@@ -15,6 +15,7 @@ using U = TUnicodeLineBreak;
 
 constexpr int kClassCount = int(C::lbBK) + 1;
 
+// clang-format off
 C ResolveClass(char32_t c) {
     switch (UnicodeLineBreakOf(c)) {
     case U::OP: return C::lbOP;
@@ -56,6 +57,7 @@ C ResolveClass(char32_t c) {
     }
     return C::lbAL;
 }
+// clang-format on
 
 // The classes of the Basic Multilingual Plane, read once from the Unicode library: the search
 // looks up two or more characters at every position it tries.
@@ -162,9 +164,8 @@ struct TClassReader {
                                                                                      : i - 1;
     }
     int StartAfter(int i) const {
-        return i + (IsHighSurrogate(Text[i]) && i + 1 < Length && IsLowSurrogate(Text[i + 1])
-                        ? 2
-                        : 1);
+        return i +
+               (IsHighSurrogate(Text[i]) && i + 1 < Length && IsLowSurrogate(Text[i + 1]) ? 2 : 1);
     }
     // The class of the character that ends before I with the combining marks and joiners after
     // it (they take its class), and where it starts; marks with no base to take, at the start or
@@ -238,11 +239,12 @@ bool RVLineBreakBefore(const char16_t* text, int length, int index) {
     if (prev == C::lbBK) return true;
     if (after == C::lbBK || after == C::lbSP || after == C::lbZW) return false;
     if (prev == C::lbZW) return true;
-    if (prev == C::lbZWJ || after == C::lbCM || after == C::lbZWJ) return false;
-    int baseStart;
+    // Marks and joiners stay with the character before them; a run of marks takes the class of
+    // its base from here on.
+    if (after == C::lbCM || after == C::lbZWJ) return false;
+    int baseStart = r.StartBefore(index);
     const C before = prev == C::lbCM ? r.BaseBefore(index, baseStart) : prev;
-    if (prev != C::lbCM) baseStart = r.StartBefore(index);
-    bool breaks = kPairBreaks[int(before)][int(after)];
+    const bool breaks = kPairBreaks[int(before)][int(after)];
     switch (before) {
     case C::lbHY:
     case C::lbBA: {
