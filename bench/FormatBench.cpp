@@ -169,6 +169,28 @@ void BM_FindLineBreakPosW(benchmark::State& state) {
 }
 BENCHMARK(BM_FindLineBreakPosW)->Arg(0)->Arg(1)->Arg(2);
 
+// One UTF-16 paragraph in a single item, Latin words (Arg 0) or Cyrillic words with combining
+// accents (Arg 1, outside the cluster search's shortcut): the breaker's class rules and the
+// cluster steps of the fit search on every line.
+void BM_FormatLongItemW(benchmark::State& state) {
+    auto style = std::make_unique<TRVStyle>(nullptr);
+    test::TTestRVData data(style.get());
+    data.ClientWidth = 400;
+    std::u16string text = state.range(0) == 0
+                              ? LineBreakSample(0)
+                              : u"\u043c\u0430\u0440\u0448\u0440\u0443\u0301\u0442 "
+                                u"\u043f\u0440\u043e\u0442\u043e\u0301\u043a\u043e\u043b, "
+                                u"(\u0430\u0301\u0434\u0440\u0435\u0441) ";
+    while (text.size() < (64u << 10))
+        text += text;
+    data.AddTextParagraphW(text, 0, 0, TRVTag());
+    for (auto _ : state)
+        data.Format(false);
+    state.SetItemsProcessed(state.iterations() * int64_t(text.size()));
+    state.counters["lines"] = double(data.DrawItems.Count());
+}
+BENCHMARK(BM_FormatLongItemW)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
 } // namespace
 
 BENCHMARK_MAIN();

@@ -1,5 +1,6 @@
 #include "richtext/document/RVLineBreak.h"
 
+#include <algorithm>
 #include <array>
 #include <initializer_list>
 
@@ -163,6 +164,9 @@ struct TClassReader {
         return i >= 2 && IsLowSurrogate(Text[i - 1]) && IsHighSurrogate(Text[i - 2]) ? i - 2
                                                                                      : i - 1;
     }
+    bool InsidePair(int i) const {
+        return i > 0 && IsLowSurrogate(Text[i]) && IsHighSurrogate(Text[i - 1]);
+    }
     int StartAfter(int i) const {
         return i +
                (IsHighSurrogate(Text[i]) && i + 1 < Length && IsLowSurrogate(Text[i + 1]) ? 2 : 1);
@@ -218,23 +222,9 @@ struct TClassReader {
     }
 };
 
-} // namespace
-
-TRVLineBreakClass RVLineBreakClassOf(char32_t c) {
-    if (c < 0x10000) return BmpClasses()[c];
-    return ResolveClass(c);
-}
-
-bool RVLineBreakAllowed(TRVLineBreakClass before, TRVLineBreakClass after) {
-    return kPairBreaks[int(before)][int(after)];
-}
-
-bool RVLineBreakBefore(const char16_t* text, int length, int index) {
-    if (!text || index <= 0 || index >= length) return false;
-    if (IsLowSurrogate(text[index]) && IsHighSurrogate(text[index - 1])) return false;
-    const TClassReader r{text, length, BmpClasses()};
-    const C prev = r.ClassAt(r.StartBefore(index));
-    const C after = r.ClassAt(index);
+// True when a line may break before the character at Index, Prev being the class of the one
+// before it (Index > 0 and not inside a surrogate pair).
+inline bool BreaksBefore(const TClassReader& r, int index, C prev, C after) {
     if (prev == C::lbSP) return false;
     if (prev == C::lbBK) return true;
     if (after == C::lbBK || after == C::lbSP || after == C::lbZW) return false;
@@ -292,6 +282,33 @@ bool RVLineBreakBefore(const char16_t* text, int length, int index) {
     if (after == C::lbOP && (before == C::lbAL || before == C::lbHL || before == C::lbNU))
         return IsEastAsianWide(r.CodePointAt(index));
     return breaks;
+}
+
+} // namespace
+
+TRVLineBreakClass RVLineBreakClassOf(char32_t c) {
+    if (c < 0x10000) return BmpClasses()[c];
+    return ResolveClass(c);
+}
+
+bool RVLineBreakAllowed(TRVLineBreakClass before, TRVLineBreakClass after) {
+    return kPairBreaks[int(before)][int(after)];
+}
+
+int RVFindLineBreakPos(const char16_t* text, int length, int index) {
+    if (!text || length <= 0 || index < 0) return -1;
+    index = std::min(index, length - 1);
+    const TClassReader r{text, length, BmpClasses()};
+    // Going back, the class after each position is the one before the previous position.
+    C after = r.ClassAt(r.InsidePair(index) ? index - 1 : index);
+    for (int i = index; i > 0; --i) {
+        if (text[i] == u' ') return i;
+        if (r.InsidePair(i)) continue;
+        const C prev = r.ClassAt(r.StartBefore(i));
+        if (BreaksBefore(r, i, prev, after)) return i;
+        after = prev;
+    }
+    return text[0] == u' ' ? 0 : -1; // a class break needs a character before it
 }
 
 } // namespace epc

@@ -1,7 +1,6 @@
 #pragma once
 // Line-breaking classes of characters (the Unicode line-breaking classes, as the Unicode library
 // gives them) and the rules that say whether a line may break between two touching characters.
-// The search for a break position in a text is FindLineBreakPosW (RVUni.h).
 
 #include <cstdint>
 
@@ -53,13 +52,12 @@ TRVLineBreakClass RVLineBreakClassOf(char32_t ch);
 
 // True when a line may break between a character of class Before and a directly following
 // character of class After, as far as the two classes tell (rules that look further, at numbers,
-// Hebrew hyphens, flags and East Asian brackets, are RVLineBreakBefore's). A space on either side
+// Hebrew hyphens, flags and East Asian brackets, are the search's). A space on either side
 // answers false: the layout breaks at spaces by its own rule.
 bool RVLineBreakAllowed(TRVLineBreakClass before, TRVLineBreakClass after);
 
-// True when a line may break before Text[Index] (0 < Index < Length) by the classes of the
-// characters around it; false inside a surrogate pair, before a combining mark that has a base,
-// and right after a space (that break is the space's own).
-bool RVLineBreakBefore(const char16_t* text, int length, int index);
+// The search behind FindLineBreakPosW (RVUni.h): the position at or before Index where a line
+// may break, a space or a position the rules allow; -1 when there is none.
+int RVFindLineBreakPos(const char16_t* text, int length, int index);
 
 } // namespace epc

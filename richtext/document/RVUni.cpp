@@ -133,13 +133,7 @@ const char16_t* FindWideChar(const char16_t* buffer, char16_t c, int length) {
 }
 
 int FindLineBreakPosW(const char16_t* text, int length, int index) {
-    if (!text || length <= 0 || index < 0) return -1;
-    index = std::min(index, length - 1);
-    for (int i = index; i >= 0; --i) {
-        if (text[i] == u' ') return i;
-        if (RVLineBreakBefore(text, length, i)) return i; // never at 0: a line needs a character
-    }
-    return -1;
+    return RVFindLineBreakPos(text, length, index);
 }
 
 std::u16string ItemTextToWide(std::string_view text, uint8_t options, uint32_t codePage) {
