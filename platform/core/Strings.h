@@ -1,6 +1,6 @@
 #pragma once
 // Text helpers: UTF-8 and UTF-16, code-page conversion ('?' for what a code page lacks),
-// character stepping over surrogate pairs and combining marks, upper-casing, quoting.
+// character stepping over whole user-perceived characters, upper-casing, quoting.
 
 #include <cstdint>
 #include <string>
