@@ -174,6 +174,7 @@ BENCHMARK(BM_FindLineBreakPosW)->Arg(0)->Arg(1)->Arg(2);
 // cluster steps of the fit search on every line.
 void BM_FormatLongItemW(benchmark::State& state) {
     auto style = std::make_unique<TRVStyle>(nullptr);
+    style->TextStyles.GetItem(0).Unicode = true;
     test::TTestRVData data(style.get());
     data.ClientWidth = 400;
     std::u16string text = state.range(0) == 0

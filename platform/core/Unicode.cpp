@@ -1,10 +1,8 @@
 #include "platform/core/Unicode.h"
 
-#include <unicode/ubrk.h>
 #include <unicode/uchar.h>
 
 #include <cstdint>
-#include <memory>
 
 namespace epc {
 
@@ -62,30 +60,27 @@ TL FromLibraryLineBreak(int32_t value) {
 }
 // clang-format on
 
-struct TBreakIteratorCloser {
-    void operator()(UBreakIterator* it) const { ubrk_close(it); }
-};
-
-// One character-boundary iterator per thread (the library's iterators are not shared between
-// threads); nullptr when the library cannot make one.
-UBreakIterator* CharacterIterator(std::u16string_view s) {
-    thread_local std::unique_ptr<UBreakIterator, TBreakIteratorCloser> iterator;
-    thread_local bool failed = false;
-    if (!iterator && !failed) {
-        UErrorCode status = U_ZERO_ERROR;
-        iterator.reset(ubrk_open(UBRK_CHARACTER, "", nullptr, 0, &status));
-        if (U_FAILURE(status)) iterator.reset();
-        failed = !iterator;
-    }
-    if (!iterator || s.size() > size_t(INT32_MAX)) return nullptr;
-    UErrorCode status = U_ZERO_ERROR;
-    ubrk_setText(iterator.get(), s.data(), int32_t(s.size()), &status);
-    return U_FAILURE(status) ? nullptr : iterator.get();
+char32_t CodePointAt(std::u16string_view s, size_t i) {
+    char16_t c = s[i];
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] <= 0xDFFF)
+        return 0x10000 + ((char32_t(c) - 0xD800) << 10) + (char32_t(s[i + 1]) - 0xDC00);
+    return c;
 }
 
-bool IsSurrogatePair(std::u16string_view s, size_t i) {
-    return i + 1 < s.size() && s[i] >= 0xD800 && s[i] <= 0xDBFF && s[i + 1] >= 0xDC00 &&
-           s[i + 1] <= 0xDFFF;
+size_t StartAfter(std::u16string_view s, size_t i) {
+    return i + (CodePointAt(s, i) >= 0x10000 ? 2 : 1);
+}
+
+// The start of the code point that ends just before I (I > 0).
+size_t StartBefore(std::u16string_view s, size_t i) {
+    return i >= 2 && s[i - 1] >= 0xDC00 && s[i - 1] <= 0xDFFF && s[i - 2] >= 0xD800 &&
+                   s[i - 2] <= 0xDBFF
+               ? i - 2
+               : i - 1;
+}
+
+int32_t ClusterBreakOf(char32_t c) {
+    return u_getIntPropertyValue(UChar32(c), UCHAR_GRAPHEME_CLUSTER_BREAK);
 }
 
 // Below U+0300 every code point is a cluster of its own, except CR LF: nothing there extends,
@@ -94,6 +89,47 @@ constexpr char16_t kSimpleClusterLimit = 0x0300;
 
 bool IsCrLf(std::u16string_view s, size_t i) {
     return s[i] == u'\r' && i + 1 < s.size() && s[i + 1] == u'\n';
+}
+
+// True when a grapheme cluster ends before S[I] (0 < I < s.size(), I not inside a surrogate
+// pair), by the cluster-break properties of the characters around I.
+bool IsClusterBoundary(std::u16string_view s, size_t i) {
+    const size_t prevStart = StartBefore(s, i);
+    const int32_t before = ClusterBreakOf(CodePointAt(s, prevStart));
+    const int32_t after = ClusterBreakOf(CodePointAt(s, i));
+    if (before == U_GCB_CR && after == U_GCB_LF) return false;
+    if (before == U_GCB_CONTROL || before == U_GCB_CR || before == U_GCB_LF) return true;
+    if (after == U_GCB_CONTROL || after == U_GCB_CR || after == U_GCB_LF) return true;
+    // Hangul syllables from their jamo.
+    if (before == U_GCB_L &&
+        (after == U_GCB_L || after == U_GCB_V || after == U_GCB_LV || after == U_GCB_LVT))
+        return false;
+    if ((before == U_GCB_LV || before == U_GCB_V) && (after == U_GCB_V || after == U_GCB_T))
+        return false;
+    if ((before == U_GCB_LVT || before == U_GCB_T) && after == U_GCB_T) return false;
+    if (after == U_GCB_EXTEND || after == U_GCB_ZWJ || after == U_GCB_SPACING_MARK) return false;
+    if (before == U_GCB_PREPEND) return false;
+    // An emoji sequence: a pictograph, its modifiers, a joiner and the next pictograph.
+    if (before == U_GCB_ZWJ && IsExtendedPictographic(CodePointAt(s, i))) {
+        size_t j = prevStart;
+        while (j > 0) {
+            j = StartBefore(s, j);
+            char32_t c = CodePointAt(s, j);
+            if (ClusterBreakOf(c) != U_GCB_EXTEND) return !IsExtendedPictographic(c);
+        }
+        return true;
+    }
+    // Regional indicators pair up into flags from the start of their run.
+    if (before == U_GCB_REGIONAL_INDICATOR && after == U_GCB_REGIONAL_INDICATOR) {
+        size_t count = 1;
+        for (size_t j = prevStart; j > 0;) {
+            j = StartBefore(s, j);
+            if (ClusterBreakOf(CodePointAt(s, j)) != U_GCB_REGIONAL_INDICATOR) break;
+            ++count;
+        }
+        return count % 2 == 0;
+    }
+    return true;
 }
 
 } // namespace
@@ -139,12 +175,10 @@ size_t NextGraphemeBoundary(std::u16string_view s, size_t index) {
     if (s[index] < kSimpleClusterLimit &&
         (index + 1 == s.size() || s[index + 1] < kSimpleClusterLimit))
         return index + (IsCrLf(s, index) ? 2 : 1);
-    if (UBreakIterator* it = CharacterIterator(s)) {
-        int32_t next = ubrk_following(it, int32_t(index));
-        if (next != UBRK_DONE) return size_t(next);
-        return s.size();
-    }
-    return index + (IsSurrogatePair(s, index) ? 2 : 1);
+    size_t i = StartAfter(s, index);
+    while (i < s.size() && !IsClusterBoundary(s, i))
+        i = StartAfter(s, i);
+    return i;
 }
 
 size_t PrevGraphemeBoundary(std::u16string_view s, size_t index) {
@@ -152,12 +186,10 @@ size_t PrevGraphemeBoundary(std::u16string_view s, size_t index) {
     if (index > s.size()) index = s.size();
     if (s[index - 1] < kSimpleClusterLimit && (index == 1 || s[index - 2] < kSimpleClusterLimit))
         return index - (index >= 2 && IsCrLf(s, index - 2) ? 2 : 1);
-    if (UBreakIterator* it = CharacterIterator(s)) {
-        int32_t prev = ubrk_preceding(it, int32_t(index));
-        if (prev != UBRK_DONE) return size_t(prev);
-        return 0;
-    }
-    return index - (index >= 2 && IsSurrogatePair(s, index - 2) ? 2 : 1);
+    size_t i = StartBefore(s, index);
+    while (i > 0 && !IsClusterBoundary(s, i))
+        i = StartBefore(s, i);
+    return i;
 }
 
 } // namespace epc

@@ -79,6 +79,14 @@ TEST(CharNextW, StepsOverWholeGraphemeClusters) {
     EXPECT_EQ(CharNextW(s, 3), 9u);
     EXPECT_EQ(CharPrevW(s, 3), 1u);
     EXPECT_EQ(CharPrevW(s, 99), 22u);
+    // A joiner links two pictographs, also across a mark, but not a letter to a pictograph.
+    EXPECT_EQ(CharNextW(u"\U0001F600\u0301\u200D\U0001F600!", 0), 6u);
+    EXPECT_EQ(CharNextW(u"a\u200D\U0001F600", 0), 2u);
+    EXPECT_EQ(CharPrevW(u"a\u200D\U0001F600", 4), 2u);
+    // Three regional indicators: a flag and a lone one.
+    EXPECT_EQ(CharPrevW(u"\U0001F1E9\U0001F1EA\U0001F1E9", 6), 4u);
+    // A prepended sign joins the letter after it.
+    EXPECT_EQ(CharNextW(u"\u0600\u0661x", 0), 2u);
     // Marks with no base before them make a character of their own.
     EXPECT_EQ(CharNextW(u"\u0301\u0302a", 0), 2u);
     EXPECT_EQ(CharPrevW(u"\u0301\u0302a", 2), 0u);

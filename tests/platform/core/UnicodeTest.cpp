@@ -29,8 +29,8 @@ TEST(Unicode, PropertiesComeFromTheLibrary) {
 
 TEST(Unicode, CharactersBelowCombiningMarksStandAlone) {
     // The cluster search takes every code point below U+0300 as a cluster of its own (CR LF
-    // apart) without asking the library; check that the library agrees: none of them joins a
-    // following ideograph or is joined to a preceding one.
+    // apart) without reading properties; check that the library's properties agree: none of
+    // them joins a following ideograph or is joined to a preceding one.
     for (char16_t c = 0; c < 0x0300; ++c) {
         std::u16string before{c, u'\u4E00'};
         std::u16string after{u'\u4E00', c};
