@@ -71,7 +71,7 @@ size_t StartAfter(std::u16string_view s, size_t i) {
     return i + (CodePointAt(s, i) >= 0x10000 ? 2 : 1);
 }
 
-// The start of the code point that ends just before I (I > 0).
+// The start of the code point that ends just before `i` (i > 0).
 size_t StartBefore(std::u16string_view s, size_t i) {
     return i >= 2 && s[i - 1] >= 0xDC00 && s[i - 1] <= 0xDFFF && s[i - 2] >= 0xD800 &&
                    s[i - 2] <= 0xDBFF
@@ -91,7 +91,7 @@ bool IsCrLf(std::u16string_view s, size_t i) {
     return s[i] == u'\r' && i + 1 < s.size() && s[i + 1] == u'\n';
 }
 
-// True when a grapheme cluster ends before S[I] (0 < I < s.size(), I not inside a surrogate
+// True when a grapheme cluster ends before s[i] (0 < i < s.size(), i not inside a surrogate
 // pair), by the cluster-break properties of the characters around I.
 bool IsClusterBoundary(std::u16string_view s, size_t i) {
     const size_t prevStart = StartBefore(s, i);

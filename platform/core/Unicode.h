@@ -31,7 +31,7 @@ bool IsGraphemeExtender(char32_t c);
 char32_t UnicodeToUpper(char32_t c);
 char32_t UnicodeToLower(char32_t c);
 
-// The boundaries of grapheme clusters: the first one after Index (at most s.size()) and the last
+// The boundaries of grapheme clusters: the first one after `index` (at most s.size()) and the last
 // one before it (at least 0).
 size_t NextGraphemeBoundary(std::u16string_view s, size_t index);
 size_t PrevGraphemeBoundary(std::u16string_view s, size_t index);

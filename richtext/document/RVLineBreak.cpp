@@ -159,7 +159,7 @@ struct TClassReader {
         char32_t cp = CodePointAt(i);
         return cp < 0x10000 ? Bmp[c] : RVLineBreakClassOf(cp);
     }
-    // The start of the code point that ends just before I (I > 0).
+    // The start of the code point that ends just before `i` (i > 0).
     int StartBefore(int i) const {
         return i >= 2 && IsLowSurrogate(Text[i - 1]) && IsHighSurrogate(Text[i - 2]) ? i - 2
                                                                                      : i - 1;
@@ -171,9 +171,9 @@ struct TClassReader {
         return i +
                (IsHighSurrogate(Text[i]) && i + 1 < Length && IsLowSurrogate(Text[i + 1]) ? 2 : 1);
     }
-    // The class of the character that ends before I with the combining marks and joiners after
+    // The class of the character that ends before `i` with the combining marks and joiners after
     // it (they take its class), and where it starts; marks with no base to take, at the start or
-    // after a space or break, count as a letter. -1 for I = 0.
+    // after a space or break, count as a letter. -1 for i = 0.
     C BaseBefore(int i, int& start) const {
         if (i <= 0) {
             start = -1;
@@ -198,7 +198,7 @@ struct TClassReader {
         start = j;
         return cls;
     }
-    // The class of the first character at or after I that is not a combining mark; lbBK at the
+    // The class of the first character at or after `i` that is not a combining mark; lbBK at the
     // end of the text.
     C ClassFrom(int i) const {
         while (i < Length) {
@@ -208,7 +208,7 @@ struct TClassReader {
         }
         return C::lbBK;
     }
-    // True when the characters before Start, back over digits and their separators, begin with
+    // True when the characters before `start`, back over digits and their separators, begin with
     // a digit: the number goes on.
     bool NumberBefore(int start) const {
         while (start > 0) {
@@ -222,8 +222,8 @@ struct TClassReader {
     }
 };
 
-// True when a line may break before the character at Index, Prev being the class of the one
-// before it (Index > 0 and not inside a surrogate pair).
+// True when a line may break before the character at `index`, `prev` being the class of the one
+// before it (index > 0 and not inside a surrogate pair).
 inline bool BreaksBefore(const TClassReader& r, int index, C prev, C after) {
     if (prev == C::lbSP) return false;
     if (prev == C::lbBK) return true;

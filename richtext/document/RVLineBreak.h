@@ -50,13 +50,13 @@ enum class TRVLineBreakClass : uint8_t {
 
 TRVLineBreakClass RVLineBreakClassOf(char32_t ch);
 
-// True when a line may break between a character of class Before and a directly following
-// character of class After, as far as the two classes tell (rules that look further, at numbers,
+// True when a line may break between a character of class `before` and a directly following
+// character of class `after`, as far as the two classes tell (rules that look further, at numbers,
 // Hebrew hyphens, flags and East Asian brackets, are the search's). A space on either side
 // answers false: the layout breaks at spaces by its own rule.
 bool RVLineBreakAllowed(TRVLineBreakClass before, TRVLineBreakClass after);
 
-// The search behind FindLineBreakPosW (RVUni.h): the position at or before Index where a line
+// The search behind FindLineBreakPosW (RVUni.h): the position at or before `index` where a line
 // may break, a space or a position the rules allow; -1 when there is none.
 int RVFindLineBreakPos(const char16_t* text, int length, int index);
 
