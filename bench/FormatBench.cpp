@@ -8,6 +8,7 @@
 #include <random>
 #include <string>
 
+#include "richtext/document/RVUni.h"
 #include "tests/richtext/view/TestRVData.h"
 
 namespace {
@@ -129,6 +130,67 @@ void BM_FormatLongItem(benchmark::State& state) {
         double(calls) / double(state.iterations()) / double(data.DrawItems.Count());
 }
 BENCHMARK(BM_FormatLongItem)->Arg(16 << 10)->Arg(256 << 10)->Unit(benchmark::kMillisecond);
+
+// The line-break search alone, over UTF-16 text: Latin words (a space is near), a long word
+// with hyphens and punctuation (the class pairs are read back to the hyphen), and CJK text with
+// its punctuation (a break between almost any two characters). Each iteration asks for the break
+// at or before every position of the text once.
+std::u16string LineBreakSample(int kind) {
+    std::u16string unit;
+    switch (kind) {
+    case 0:
+        unit = u"configure the router interface, select the protocol (which is correct) ";
+        break;
+    case 1:
+        unit = u"self-configuring/auto-negotiated\u00a0interface-address:192.168.0.1;\u2014";
+        break;
+    default:
+        unit = u"\u8def\u7531\u5668\u306e\u8a2d\u5b9a\u3001\u30a4\u30f3\u30bf\u30fc"
+               u"\u30d5\u30a7\u30fc\u30b9\u3092\u9078\u3076\u3002\u300c\u6b63\u3057"
+               u"\u3044\u300d\uff08\u30d7\u30ed\u30c8\u30b3\u30eb\uff09";
+        break;
+    }
+    std::u16string text;
+    while (text.size() < 4096)
+        text += unit;
+    return text;
+}
+
+void BM_FindLineBreakPosW(benchmark::State& state) {
+    const std::u16string text = LineBreakSample(int(state.range(0)));
+    const int len = int(text.size());
+    int64_t sum = 0;
+    for (auto _ : state) {
+        for (int i = 0; i < len; ++i)
+            sum += FindLineBreakPosW(text.data(), len, i);
+        benchmark::DoNotOptimize(sum);
+    }
+    state.SetItemsProcessed(state.iterations() * len);
+}
+BENCHMARK(BM_FindLineBreakPosW)->Arg(0)->Arg(1)->Arg(2);
+
+// One UTF-16 paragraph in a single item, Latin words (Arg 0) or Cyrillic words with combining
+// accents (Arg 1, outside the cluster search's shortcut): the breaker's class rules and the
+// cluster steps of the fit search on every line.
+void BM_FormatLongItemW(benchmark::State& state) {
+    auto style = std::make_unique<TRVStyle>(nullptr);
+    style->TextStyles.GetItem(0).Unicode = true;
+    test::TTestRVData data(style.get());
+    data.ClientWidth = 400;
+    std::u16string text = state.range(0) == 0
+                              ? LineBreakSample(0)
+                              : u"\u043c\u0430\u0440\u0448\u0440\u0443\u0301\u0442 "
+                                u"\u043f\u0440\u043e\u0442\u043e\u0301\u043a\u043e\u043b, "
+                                u"(\u0430\u0301\u0434\u0440\u0435\u0441) ";
+    while (text.size() < (64u << 10))
+        text += text;
+    data.AddTextParagraphW(text, 0, 0, TRVTag());
+    for (auto _ : state)
+        data.Format(false);
+    state.SetItemsProcessed(state.iterations() * int64_t(text.size()));
+    state.counters["lines"] = double(data.DrawItems.Count());
+}
+BENCHMARK(BM_FormatLongItemW)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

@@ -1,12 +1,12 @@
 #include "platform/core/Strings.h"
 
+#include "platform/core/Unicode.h"
+
 #include <iconv.h>
-#include <locale.h>
 
 #include <algorithm>
 #include <array>
 #include <cerrno>
-#include <cwctype>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -179,27 +179,14 @@ std::string WideToMultiByte(std::u16string_view s, uint32_t cp, bool* usedDefaul
     return out;
 }
 
-locale_t Utf8Locale() {
-    static locale_t loc = [] {
-        locale_t l = newlocale(LC_CTYPE_MASK, "C.UTF-8", locale_t(0));
-        if (!l) l = newlocale(LC_CTYPE_MASK, "en_US.UTF-8", locale_t(0));
-        return l;
-    }();
-    return loc;
-}
-
 char32_t UpperChar(char32_t c) {
     if (c < 0x80) return (c >= 'a' && c <= 'z') ? c - 32 : c;
-    locale_t loc = Utf8Locale();
-    if (!loc) return c;
-    return static_cast<char32_t>(towupper_l(static_cast<wint_t>(c), loc));
+    return UnicodeToUpper(c);
 }
 
 char32_t LowerChar(char32_t c) {
     if (c < 0x80) return (c >= 'A' && c <= 'Z') ? c + 32 : c;
-    locale_t loc = Utf8Locale();
-    if (!loc) return c;
-    return static_cast<char32_t>(towlower_l(static_cast<wint_t>(c), loc));
+    return UnicodeToLower(c);
 }
 
 std::u16string MapCase(std::u16string_view s, char32_t (*map)(char32_t)) {
@@ -362,59 +349,15 @@ bool IsHighSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
 bool IsLowSurrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
 
 bool IsCombiningMark(char32_t c) {
-    // Non-spacing and enclosing marks of the scripts in common use.
-    static constexpr char32_t ranges[][2] = {
-        {0x0300, 0x036F}, {0x0483, 0x0489}, {0x0591, 0x05BD}, {0x05BF, 0x05BF},
-        {0x05C1, 0x05C2}, {0x05C4, 0x05C5}, {0x05C7, 0x05C7}, {0x0610, 0x061A},
-        {0x064B, 0x065F}, {0x0670, 0x0670}, {0x06D6, 0x06DC}, {0x06DF, 0x06E4},
-        {0x06E7, 0x06E8}, {0x06EA, 0x06ED}, {0x0711, 0x0711}, {0x0730, 0x074A},
-        {0x07A6, 0x07B0}, {0x0900, 0x0903}, {0x093A, 0x094F}, {0x0951, 0x0957},
-        {0x0962, 0x0963}, {0x0981, 0x0983}, {0x09BC, 0x09D7}, {0x0A01, 0x0A03},
-        {0x0A3C, 0x0A51}, {0x0A81, 0x0A83}, {0x0ABC, 0x0ACD}, {0x0B01, 0x0B03},
-        {0x0B3C, 0x0B57}, {0x0BBE, 0x0BCD}, {0x0C00, 0x0C04}, {0x0C3E, 0x0C56},
-        {0x0CBC, 0x0CD6}, {0x0D00, 0x0D03}, {0x0D3E, 0x0D4D}, {0x0E31, 0x0E31},
-        {0x0E34, 0x0E3A}, {0x0E47, 0x0E4E}, {0x0EB1, 0x0EB1}, {0x0EB4, 0x0EBC},
-        {0x0EC8, 0x0ECD}, {0x0F18, 0x0F19}, {0x0F71, 0x0F84}, {0x1AB0, 0x1AFF},
-        {0x1DC0, 0x1DFF}, {0x200C, 0x200D}, {0x20D0, 0x20FF}, {0x302A, 0x302F},
-        {0x3099, 0x309A}, {0xFE00, 0xFE0F}, {0xFE20, 0xFE2F}, {0x1F3FB, 0x1F3FF},
-        {0xE0100, 0xE01EF},
-    };
-    for (const auto& r : ranges) {
-        if (c < r[0]) return false;
-        if (c <= r[1]) return true;
-    }
-    return false;
+    return IsGraphemeExtender(c);
 }
 
 size_t CharNextW(std::u16string_view s, size_t index) {
-    if (index >= s.size()) return s.size();
-    size_t units;
-    DecodeAt(s, index, &units);
-    size_t i = index + units;
-    while (i < s.size()) {
-        char32_t c = DecodeAt(s, i, &units);
-        if (!IsCombiningMark(c)) break;
-        i += units;
-    }
-    return i;
+    return NextGraphemeBoundary(s, index);
 }
 
 size_t CharPrevW(std::u16string_view s, size_t index) {
-    if (index == 0) return 0;
-    if (index > s.size()) index = s.size();
-    // Step back one code point, then over the marks to their base character.
-    auto stepBack = [&](size_t i) {
-        if (i >= 2 && IsLowSurrogate(s[i - 1]) && IsHighSurrogate(s[i - 2])) return i - 2;
-        return i - 1;
-    };
-    size_t i = stepBack(index);
-    while (i > 0) {
-        size_t units;
-        char32_t c = DecodeAt(s, i, &units);
-        if (!IsCombiningMark(c)) break;
-        i = stepBack(i);
-    }
-    return i;
+    return PrevGraphemeBoundary(s, index);
 }
 
 void CharUpperBuffW(char16_t* text, size_t length) {

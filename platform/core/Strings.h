@@ -1,6 +1,6 @@
 #pragma once
 // Text helpers: UTF-8 and UTF-16, code-page conversion ('?' for what a code page lacks),
-// character stepping over surrogate pairs and combining marks, upper-casing, quoting.
+// character stepping over whole user-perceived characters, upper-casing, quoting.
 
 #include <cstdint>
 #include <string>
@@ -47,16 +47,18 @@ std::string WideToBytes(std::u16string_view text);
 
 bool IsHighSurrogate(char16_t c);
 bool IsLowSurrogate(char16_t c);
+// A character that joins the one before it into one user-perceived character (combining marks,
+// joiners, emoji modifiers).
 bool IsCombiningMark(char32_t c);
 
-// Index of the next or previous character start, stepping over a surrogate pair and over a
-// base letter with its combining marks as one character. CharNextW stops at s.size();
-// CharPrevW stops at 0.
+// Index of the next or previous character start, a character being what a reader takes for one
+// (a grapheme cluster: a surrogate pair, a base letter with its combining marks, an emoji
+// sequence, CR LF). CharNextW stops at s.size(); CharPrevW stops at 0.
 size_t CharNextW(std::u16string_view s, size_t index);
 size_t CharPrevW(std::u16string_view s, size_t index);
 
-// Upper-casing in place: the wide form through Unicode case mapping, the ANSI form through the
-// code page.
+// Upper-casing in place: the wide form through Unicode's one-to-one case mapping (the length never
+// changes), the ANSI form through the code page.
 void CharUpperBuffW(char16_t* text, size_t length);
 void CharUpperBuffA(char* text, size_t length, uint32_t codePage = CP_ACP);
 std::u16string WideUpperCase(std::u16string_view s);

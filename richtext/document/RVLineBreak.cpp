@@ -1,163 +1,314 @@
 #include "richtext/document/RVLineBreak.h"
 
+#include <algorithm>
+#include <array>
+#include <initializer_list>
+
+#include "platform/core/Strings.h"
+#include "platform/core/Unicode.h"
+
 namespace epc {
 
 namespace {
 
 using C = TRVLineBreakClass;
+using U = TUnicodeLineBreak;
+
+constexpr int kClassCount = int(C::lbBK) + 1;
 
 // clang-format off
-
-bool InRange(char32_t c, char32_t lo, char32_t hi) { return c >= lo && c <= hi; }
-
-// Combining marks of the common scripts: they stay with the character before them.
-bool IsCombining(char32_t c) {
-    return InRange(c, 0x0300, 0x036F) || InRange(c, 0x0483, 0x0489) ||
-           InRange(c, 0x0591, 0x05BD) || InRange(c, 0x05BF, 0x05C7) ||
-           InRange(c, 0x0610, 0x061A) || InRange(c, 0x064B, 0x065F) || c == 0x0670 ||
-           InRange(c, 0x06D6, 0x06ED) || InRange(c, 0x0900, 0x0903) ||
-           InRange(c, 0x093A, 0x094F) || InRange(c, 0x0E31, 0x0E31) ||
-           InRange(c, 0x0E34, 0x0E3A) || InRange(c, 0x0E47, 0x0E4E) ||
-           InRange(c, 0x1AB0, 0x1AFF) || InRange(c, 0x1DC0, 0x1DFF) ||
-           InRange(c, 0x200C, 0x200D) || InRange(c, 0x20D0, 0x20FF) ||
-           InRange(c, 0xFE00, 0xFE0F) || InRange(c, 0xFE20, 0xFE2F) ||
-           InRange(c, 0x3099, 0x309A) || InRange(c, 0xE0100, 0xE01EF);
-}
-
-bool IsIdeographic(char32_t c) {
-    return InRange(c, 0x2E80, 0x2FFF) || c == 0x3003 || InRange(c, 0x3004, 0x3007) ||
-           InRange(c, 0x3012, 0x3013) || InRange(c, 0x3020, 0x3029) ||
-           InRange(c, 0x3030, 0x303A) || InRange(c, 0x3040, 0x30FF) ||
-           InRange(c, 0x3100, 0x31FF) || InRange(c, 0x3200, 0x4DBF) ||
-           InRange(c, 0x4E00, 0x9FFF) || InRange(c, 0xA000, 0xA4CF) ||
-           InRange(c, 0xAC00, 0xD7AF) || InRange(c, 0xF900, 0xFAFF) ||
-           InRange(c, 0xFE30, 0xFE4F) || InRange(c, 0xFF01, 0xFF60) ||
-           InRange(c, 0xFFE0, 0xFFE6) || InRange(c, 0x1F300, 0x1FAFF) ||
-           InRange(c, 0x20000, 0x3FFFD);
-}
-
-// Small kana and the prolonged sound mark may not begin a line.
-bool IsNonStarter(char32_t c) {
-    switch (c) {
-    case 0x3005: case 0x303B: case 0x309B: case 0x309C: case 0x309D: case 0x309E:
-    case 0x30A0: case 0x30FB: case 0x30FC: case 0x30FD: case 0x30FE: case 0x3041:
-    case 0x3043: case 0x3045: case 0x3047: case 0x3049: case 0x3063: case 0x3083:
-    case 0x3085: case 0x3087: case 0x308E: case 0x3095: case 0x3096: case 0x30A1:
-    case 0x30A3: case 0x30A5: case 0x30A7: case 0x30A9: case 0x30C3: case 0x30E3:
-    case 0x30E5: case 0x30E7: case 0x30EE: case 0x30F5: case 0x30F6: case 0xFF70:
-    case 0x203C: case 0x2047: case 0x2048: case 0x2049: case 0x301C: case 0xFF65:
-        return true;
-    default:
-        return false;
+C ResolveClass(char32_t c) {
+    switch (UnicodeLineBreakOf(c)) {
+    case U::OP: return C::lbOP;
+    case U::CL: return C::lbCL;
+    case U::CP: return C::lbCP;
+    case U::QU: return C::lbQU;
+    case U::GL: return C::lbGL;
+    case U::NS: case U::CJ: return C::lbNS;
+    case U::EX: return C::lbEX;
+    case U::SY: return C::lbSY;
+    case U::IS: return C::lbIS;
+    case U::PR: return C::lbPR;
+    case U::PO: return C::lbPO;
+    case U::NU: return C::lbNU;
+    case U::ID: return C::lbID;
+    case U::IN: return C::lbIN;
+    case U::HY: return C::lbHY;
+    case U::BA: return C::lbBA;
+    case U::BB: return C::lbBB;
+    case U::B2: return C::lbB2;
+    case U::ZW: return C::lbZW;
+    case U::CM: return C::lbCM;
+    case U::WJ: return C::lbWJ;
+    case U::ZWJ: return C::lbZWJ;
+    case U::CB: return C::lbCB;
+    case U::EB: return C::lbEB;
+    case U::EM: return C::lbEM;
+    case U::H2: return C::lbH2;
+    case U::H3: return C::lbH3;
+    case U::HL: return C::lbHL;
+    case U::JL: return C::lbJL;
+    case U::JV: return C::lbJV;
+    case U::JT: return C::lbJT;
+    case U::RI: return C::lbRI;
+    case U::SP: return C::lbSP;
+    case U::BK: case U::CR: case U::LF: case U::NL: return C::lbBK;
+    case U::SA: return IsNonEnclosingMark(c) ? C::lbCM : C::lbAL;
+    case U::AI: case U::AL: case U::SG: case U::XX: return C::lbAL;
     }
+    return C::lbAL;
 }
+// clang-format on
 
-// Rows: the class before the position; columns: the class after it, both in the order of
-// TRVLineBreakClass from OP to WJ. '_' marks a direct break opportunity; every other entry
-// forbids a break between touching characters (they may still break at a space between them).
-constexpr const char* kPairTable[22] = {
-    //  OP CL CP QU GL NS EX SY IS PR PO NU AL ID IN HY BA BB B2 ZW CM WJ
-    "^^^^^^^^^^^^^^^^^^^^@^",  // OP
-    "_^^%%^^^^%%____%%__^#^",  // CL
-    "_^^%%^^^^%%%%__%%__^#^",  // CP
-    "^^^%%%^^^%%%%%%%%%%^#^",  // QU
-    "%^^%%%^^^%%%%%%%%%%^#^",  // GL
-    "_^^%%%^^^______%%__^#^",  // NS
-    "_^^%%%^^^_____%%%__^#^",  // EX
-    "_^^%%%^^^__%___%%__^#^",  // SY
-    "_^^%%%^^^__%%__%%__^#^",  // IS
-    "%^^%%%^^^__%%%_%%__^#^",  // PR
-    "%^^%%%^^^__%%__%%__^#^",  // PO
-    "%^^%%%^^^%%%%_%%%__^#^",  // NU
-    "%^^%%%^^^__%%_%%%__^#^",  // AL
-    "_^^%%%^^^_%___%%%__^#^",  // ID
-    "_^^%%%^^^_____%%%__^#^",  // IN
-    "_^^%_%^^^__%___%%__^#^",  // HY
-    "_^^%_%^^^______%%__^#^",  // BA
-    "%^^%%%^^^%%%%%%%%%%^#^",  // BB
-    "_^^%%%^^^______%%_^^#^",  // B2
-    "___________________^__",  // ZW
-    "%^^%%%^^^__%%_%%%__^#^",  // CM
-    "%^^%%%^^^%%%%%%%%%%^#^",  // WJ
+// The classes of the Basic Multilingual Plane, read once from the Unicode library: the search
+// looks up two or more characters at every position it tries.
+struct TBmpClasses {
+    std::array<C, 0x10000> Of;
+    TBmpClasses() {
+        for (char32_t c = 0; c < 0x10000; ++c)
+            Of[c] = ResolveClass(c);
+    }
 };
 
-// clang-format on
+const C* BmpClasses() {
+    static const TBmpClasses table;
+    return table.Of.data();
+}
+
+constexpr bool In(C c, std::initializer_list<C> set) {
+    for (C s : set)
+        if (c == s) return true;
+    return false;
+}
+
+// The rules that a pair of touching characters decides, in their order of precedence. Spaces
+// and the rules that need more than the pair (combining marks, numbers, flags, wide brackets)
+// are left to the caller.
+constexpr bool PairBreaks(C b, C a) {
+    if (b == C::lbBK) return true;
+    if (In(a, {C::lbBK, C::lbSP, C::lbZW}) || b == C::lbSP) return false;
+    if (b == C::lbZW) return true;
+    if (b == C::lbZWJ || In(a, {C::lbCM, C::lbZWJ})) return false;
+    if (a == C::lbWJ || b == C::lbWJ || b == C::lbGL) return false;
+    if (a == C::lbGL && !In(b, {C::lbBA, C::lbHY})) return false;
+    if (In(a, {C::lbCL, C::lbCP, C::lbEX, C::lbIS, C::lbSY})) return false;
+    if (b == C::lbOP) return false;
+    if (b == C::lbQU && a == C::lbOP) return false;
+    if (In(b, {C::lbCL, C::lbCP}) && a == C::lbNS) return false;
+    if (b == C::lbB2 && a == C::lbB2) return false;
+    if (a == C::lbQU || b == C::lbQU) return false;
+    if (a == C::lbCB || b == C::lbCB) return true;
+    if (In(a, {C::lbBA, C::lbHY, C::lbNS}) || b == C::lbBB) return false;
+    if (b == C::lbSY && a == C::lbHL) return false;
+    if (a == C::lbIN) return false;
+    const bool bLetter = In(b, {C::lbAL, C::lbHL}), aLetter = In(a, {C::lbAL, C::lbHL});
+    if ((bLetter && a == C::lbNU) || (b == C::lbNU && aLetter)) return false;
+    if (b == C::lbPR && In(a, {C::lbID, C::lbEB, C::lbEM})) return false;
+    if (In(b, {C::lbID, C::lbEB, C::lbEM}) && a == C::lbPO) return false;
+    if ((In(b, {C::lbPR, C::lbPO}) && aLetter) || (bLetter && In(a, {C::lbPR, C::lbPO})))
+        return false;
+    // Numbers: a sign, bracket or hyphen before a digit, digits and their separators, and a
+    // sign after them hold together (the longer forms are the caller's).
+    if (In(b, {C::lbPR, C::lbPO, C::lbHY}) && a == C::lbNU) return false;
+    if (b == C::lbNU && In(a, {C::lbNU, C::lbPO, C::lbPR})) return false;
+    // Korean syllable blocks.
+    const bool aKorean = In(a, {C::lbJL, C::lbJV, C::lbJT, C::lbH2, C::lbH3});
+    if (b == C::lbJL && In(a, {C::lbJL, C::lbJV, C::lbH2, C::lbH3})) return false;
+    if (In(b, {C::lbJV, C::lbH2}) && In(a, {C::lbJV, C::lbJT})) return false;
+    if (In(b, {C::lbJT, C::lbH3}) && a == C::lbJT) return false;
+    if (In(b, {C::lbJL, C::lbJV, C::lbJT, C::lbH2, C::lbH3}) && a == C::lbPO) return false;
+    if (b == C::lbPR && aKorean) return false;
+    if (bLetter && aLetter) return false;
+    if (b == C::lbIS && aLetter) return false;
+    // Brackets that are not East Asian wide hold to the letters and digits beside them.
+    if ((bLetter || b == C::lbNU) && a == C::lbOP) return false;
+    if (b == C::lbCP && (aLetter || a == C::lbNU)) return false;
+    // A pair of regional indicators is one flag; an emoji base keeps its modifier.
+    if (b == C::lbRI && a == C::lbRI) return false;
+    if (b == C::lbEB && a == C::lbEM) return false;
+    return true;
+}
+
+using TPairTable = std::array<std::array<bool, kClassCount>, kClassCount>;
+
+constexpr TPairTable MakePairTable() {
+    TPairTable table{};
+    for (int b = 0; b < kClassCount; ++b)
+        for (int a = 0; a < kClassCount; ++a)
+            table[b][a] = PairBreaks(C(b), C(a));
+    return table;
+}
+
+constexpr TPairTable kPairBreaks = MakePairTable();
+
+// Reads classes out of UTF-16 text; an unpaired surrogate half is a character of its own.
+struct TClassReader {
+    const char16_t* Text;
+    int Length;
+    const C* Bmp;
+
+    char32_t CodePointAt(int i) const {
+        char16_t c = Text[i];
+        if (IsHighSurrogate(c) && i + 1 < Length && IsLowSurrogate(Text[i + 1]))
+            return 0x10000 + ((char32_t(c) - 0xD800) << 10) + (char32_t(Text[i + 1]) - 0xDC00);
+        return c;
+    }
+    C ClassAt(int i) const {
+        char16_t c = Text[i];
+        if (!IsHighSurrogate(c)) return Bmp[c];
+        char32_t cp = CodePointAt(i);
+        return cp < 0x10000 ? Bmp[c] : RVLineBreakClassOf(cp);
+    }
+    // The start of the code point that ends just before `i` (i > 0).
+    int StartBefore(int i) const {
+        return i >= 2 && IsLowSurrogate(Text[i - 1]) && IsHighSurrogate(Text[i - 2]) ? i - 2
+                                                                                     : i - 1;
+    }
+    bool InsidePair(int i) const {
+        return i > 0 && IsLowSurrogate(Text[i]) && IsHighSurrogate(Text[i - 1]);
+    }
+    int StartAfter(int i) const {
+        return i +
+               (IsHighSurrogate(Text[i]) && i + 1 < Length && IsLowSurrogate(Text[i + 1]) ? 2 : 1);
+    }
+    // The class of the character that ends before `i` with the combining marks and joiners after
+    // it (they take its class), and where it starts; marks with no base to take, at the start or
+    // after a space or break, count as a letter. -1 for i = 0.
+    C BaseBefore(int i, int& start) const {
+        if (i <= 0) {
+            start = -1;
+            return C::lbAL;
+        }
+        int j = StartBefore(i);
+        C cls = ClassAt(j);
+        while (cls == C::lbCM || cls == C::lbZWJ) {
+            if (j == 0) {
+                start = 0;
+                return C::lbAL;
+            }
+            int k = StartBefore(j);
+            C base = ClassAt(k);
+            if (base == C::lbSP || base == C::lbBK || base == C::lbZW) {
+                start = j;
+                return C::lbAL;
+            }
+            j = k;
+            cls = base;
+        }
+        start = j;
+        return cls;
+    }
+    // The class of the first character at or after `i` that is not a combining mark; lbBK at the
+    // end of the text.
+    C ClassFrom(int i) const {
+        while (i < Length) {
+            C cls = ClassAt(i);
+            if (cls != C::lbCM && cls != C::lbZWJ) return cls;
+            i = StartAfter(i);
+        }
+        return C::lbBK;
+    }
+    // True when the characters before `start`, back over digits and their separators, begin with
+    // a digit: the number goes on.
+    bool NumberBefore(int start) const {
+        while (start > 0) {
+            int prev;
+            C cls = BaseBefore(start, prev);
+            if (cls == C::lbNU) return true;
+            if (cls != C::lbSY && cls != C::lbIS) return false;
+            start = prev;
+        }
+        return false;
+    }
+};
+
+// True when a line may break before the character at `index`, `prev` being the class of the one
+// before it (index > 0 and not inside a surrogate pair).
+inline bool BreaksBefore(const TClassReader& r, int index, C prev, C after) {
+    if (prev == C::lbSP) return false;
+    if (prev == C::lbBK) return true;
+    if (after == C::lbBK || after == C::lbSP || after == C::lbZW) return false;
+    if (prev == C::lbZW) return true;
+    // Marks and joiners stay with the character before them; a run of marks takes the class of
+    // its base from here on.
+    if (after == C::lbCM || after == C::lbZWJ) return false;
+    int baseStart = r.StartBefore(index);
+    const C before = prev == C::lbCM ? r.BaseBefore(index, baseStart) : prev;
+    const bool breaks = kPairBreaks[int(before)][int(after)];
+    switch (before) {
+    case C::lbHY:
+    case C::lbBA: {
+        // A hyphen after a Hebrew letter stays with it.
+        int start;
+        if (breaks && r.BaseBefore(baseStart, start) == C::lbHL) return false;
+        break;
+    }
+    case C::lbSY:
+    case C::lbIS:
+        if (breaks && (after == C::lbNU || after == C::lbPO || after == C::lbPR))
+            return !r.NumberBefore(baseStart);
+        break;
+    case C::lbCL:
+    case C::lbCP:
+        if (after == C::lbPO || after == C::lbPR) return !r.NumberBefore(baseStart);
+        if (before == C::lbCP && (after == C::lbAL || after == C::lbHL || after == C::lbNU))
+            return IsEastAsianWide(r.CodePointAt(baseStart)); // a wide bracket breaks
+        break;
+    case C::lbPR:
+    case C::lbPO:
+        // A sign before a bracket or hyphen that opens a number.
+        if (after == C::lbOP && r.ClassFrom(r.StartAfter(index)) == C::lbNU) return false;
+        break;
+    case C::lbRI:
+        if (after == C::lbRI) {
+            // Flags pair up from the start of the run: break after an even count.
+            int count = 1, start = baseStart, prevStart;
+            while (start > 0 && r.BaseBefore(start, prevStart) == C::lbRI) {
+                ++count;
+                start = prevStart;
+            }
+            return count % 2 == 0;
+        }
+        break;
+    case C::lbID:
+        // An unassigned pictograph keeps a following emoji modifier.
+        if (after == C::lbEM && IsExtendedPictographic(r.CodePointAt(baseStart)) &&
+            IsUnassignedCodePoint(r.CodePointAt(baseStart)))
+            return false;
+        break;
+    default:
+        break;
+    }
+    if (after == C::lbOP && (before == C::lbAL || before == C::lbHL || before == C::lbNU))
+        return IsEastAsianWide(r.CodePointAt(index));
+    return breaks;
+}
 
 } // namespace
 
-// clang-format off
 TRVLineBreakClass RVLineBreakClassOf(char32_t c) {
-    if (c < 0x80) {
-        if (c == ' ') return C::lbSP;
-        if (c == '\t') return C::lbBA;
-        if (c == '\r' || c == '\n' || c == 0x0B || c == 0x0C) return C::lbBK;
-        if (c >= '0' && c <= '9') return C::lbNU;
-        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) return C::lbAL;
-        switch (c) {
-        case '(': case '[': case '{': return C::lbOP;
-        case ')': case ']': return C::lbCP;
-        case '}': return C::lbCL;
-        case '"': case '\'': return C::lbQU;
-        case '!': case '?': return C::lbEX;
-        case '/': return C::lbSY;
-        case ',': case '.': case ':': case ';': return C::lbIS;
-        case '$': case '+': case '\\': return C::lbPR;
-        case '%': return C::lbPO;
-        case '-': return C::lbHY;
-        default: return c < 0x20 ? C::lbCM : C::lbAL;
-        }
-    }
-    if (IsCombining(c)) return C::lbCM;
-    switch (c) {
-    case 0x85: case 0x2028: case 0x2029: return C::lbBK;
-    case 0xA0: case 0x2007: case 0x202F: case 0x034F: case 0x180E: return C::lbGL;
-    case 0x200B: return C::lbZW;
-    case 0x2060: case 0xFEFF: return C::lbWJ;
-    case 0xAD: case 0x2010: case 0x2012: case 0x2013: case 0x1806: case 0x2027:
-    case 0x1680: case 0x205F: case 0x3000:
-        return C::lbBA;
-    case 0x2014: return C::lbB2;
-    case 0xB4: case 0x2C8: case 0x2CC: case 0x1FFD: return C::lbBB;
-    case 0x2024: case 0x2025: case 0x2026: case 0xFE19: return C::lbIN;
-    case 0xAB: case 0xBB: case 0x2018: case 0x2019: case 0x201B: case 0x201C: case 0x201D:
-    case 0x201F: case 0x2039: case 0x203A: return C::lbQU;
-    case 0xA1: case 0xBF: return C::lbOP;
-    case 0x201A: case 0x201E: case 0x2045: case 0x207D: case 0x208D: case 0x2329:
-    case 0x3008: case 0x300A: case 0x300C: case 0x300E: case 0x3010: case 0x3014:
-    case 0x3016: case 0x3018: case 0x301A: case 0x301D: case 0xFF08: case 0xFF3B:
-    case 0xFF5B: case 0xFF5F: case 0xFF62: case 0xFE59: case 0xFE5B: case 0xFE5D:
-        return C::lbOP;
-    case 0x2046: case 0x207E: case 0x208E: case 0x232A: case 0x3001: case 0x3002:
-    case 0x3009: case 0x300B: case 0x300D: case 0x300F: case 0x3011: case 0x3015:
-    case 0x3017: case 0x3019: case 0x301B: case 0x301E: case 0x301F: case 0xFF09:
-    case 0xFF0C: case 0xFF0E: case 0xFF3D: case 0xFF5D: case 0xFF60: case 0xFF61:
-    case 0xFF63: case 0xFF64: case 0xFE5A: case 0xFE5C: case 0xFE5E:
-        return C::lbCL;
-    case 0xFF01: case 0xFF1F: case 0x61F: case 0x6D4: return C::lbEX;
-    case 0xFF1A: case 0xFF1B: case 0x37E: case 0x589: case 0x60C: case 0x60D: case 0x7F8:
-    case 0x2044: return C::lbIS;
-    case 0xA2: case 0xB0: case 0x2030: case 0x2031: case 0x2032: case 0x2033: case 0x2034:
-    case 0x2103: case 0x2109: case 0xFF05: case 0xFFE0: return C::lbPO;
-    case 0xA3: case 0xA4: case 0xA5: case 0xB1: case 0x2116: case 0x2212: case 0x2213:
-    case 0xFF04: case 0xFFE1: case 0xFFE5: case 0xFFE6: return C::lbPR;
-    default: break;
-    }
-    if (c >= 0x20A0 && c <= 0x20CF) return C::lbPR;  // currency signs
-    if (c >= 0x2000 && c <= 0x200A) return C::lbBA;  // the typographic spaces (U+2007 glues)
-    if (IsNonStarter(c)) return C::lbNS;
-    if (IsIdeographic(c)) return C::lbID;
-    if ((c >= 0x0660 && c <= 0x0669) || (c >= 0x06F0 && c <= 0x06F9) ||
-        (c >= 0x0966 && c <= 0x096F) || (c >= 0xFF10 && c <= 0xFF19))
-        return C::lbNU;
-    return C::lbAL;
+    if (c < 0x10000) return BmpClasses()[c];
+    return ResolveClass(c);
 }
 
-// clang-format on
-
 bool RVLineBreakAllowed(TRVLineBreakClass before, TRVLineBreakClass after) {
-    if (before == C::lbBK) return true;
-    if (after == C::lbBK || after == C::lbSP || before == C::lbSP) return false;
-    return kPairTable[int(before)][int(after)] == '_';
+    return kPairBreaks[int(before)][int(after)];
+}
+
+int RVFindLineBreakPos(const char16_t* text, int length, int index) {
+    if (!text || length <= 0 || index < 0) return -1;
+    index = std::min(index, length - 1);
+    const TClassReader r{text, length, BmpClasses()};
+    // Going back, the class after each position is the one before the previous position.
+    C after = r.ClassAt(r.InsidePair(index) ? index - 1 : index);
+    for (int i = index; i > 0; --i) {
+        if (text[i] == u' ') return i;
+        if (r.InsidePair(i)) continue;
+        const C prev = r.ClassAt(r.StartBefore(i));
+        if (BreaksBefore(r, i, prev, after)) return i;
+        after = prev;
+    }
+    return text[0] == u' ' ? 0 : -1; // a class break needs a character before it
 }
 
 } // namespace epc

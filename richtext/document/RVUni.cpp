@@ -132,58 +132,8 @@ const char16_t* FindWideChar(const char16_t* buffer, char16_t c, int length) {
     return nullptr;
 }
 
-namespace {
-
-using LB = TRVLineBreakClass;
-
-// The code point that starts at I (a whole surrogate pair when one starts there).
-char32_t CodePointAt(const char16_t* text, int length, int i) {
-    char16_t c = text[i];
-    if (IsHighSurrogate(c) && i + 1 < length && IsLowSurrogate(text[i + 1]))
-        return 0x10000 + ((char32_t(c) - 0xD800) << 10) + (char32_t(text[i + 1]) - 0xDC00);
-    return c;
-}
-
-// The index of the code point that ends just before I (I > 0).
-int CodePointStartBefore(const char16_t* text, int i) {
-    return i >= 2 && IsLowSurrogate(text[i - 1]) && IsHighSurrogate(text[i - 2]) ? i - 2 : i - 1;
-}
-
-// The class a run of combining marks ending before I takes: that of its base, or alphabetic
-// when the marks follow a space, a break or nothing.
-LB BaseClassBefore(const char16_t* text, int length, int i) {
-    while (i > 0) {
-        i = CodePointStartBefore(text, i);
-        LB cls = RVLineBreakClassOf(CodePointAt(text, length, i));
-        if (cls == LB::lbCM) continue;
-        return cls == LB::lbSP || cls == LB::lbBK || cls == LB::lbZW ? LB::lbAL : cls;
-    }
-    return LB::lbAL;
-}
-
-} // namespace
-
 int FindLineBreakPosW(const char16_t* text, int length, int index) {
-    if (!text || length <= 0 || index < 0) return -1;
-    index = std::min(index, length - 1);
-    for (int i = index; i >= 0; --i) {
-        if (text[i] == u' ') return i;
-        if (i == 0) break; // a line never breaks before its first character
-        if (IsLowSurrogate(text[i]) && IsHighSurrogate(text[i - 1])) continue; // inside a pair
-        int p = CodePointStartBefore(text, i);
-        LB prev = RVLineBreakClassOf(CodePointAt(text, length, p));
-        // A space right before I is itself the break position (the line ends before it).
-        if (prev == LB::lbSP) continue;
-        LB after = RVLineBreakClassOf(CodePointAt(text, length, i));
-        if (after == LB::lbCM) {
-            // Marks stay with their base, unless there is none to stay with.
-            if (prev == LB::lbBK || prev == LB::lbZW) return i;
-            continue;
-        }
-        LB before = prev == LB::lbCM ? BaseClassBefore(text, length, i) : prev;
-        if (RVLineBreakAllowed(before, after)) return i;
-    }
-    return -1;
+    return RVFindLineBreakPos(text, length, index);
 }
 
 std::u16string ItemTextToWide(std::string_view text, uint8_t options, uint32_t codePage) {

@@ -2,6 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
 using namespace epc;
 
 TEST(CodePage, Windows1252EuroRoundTrips) {
@@ -53,6 +59,98 @@ TEST(CharNextW, StepsOverSurrogatePairsAndCombiningMarks) {
     EXPECT_EQ(CharPrevW(s, 0), 0u);
 }
 
+TEST(CharNextW, StepsOverWholeGraphemeClusters) {
+    // A family emoji joined by zero-width joiners, a flag of two regional indicators, a Hangul
+    // syllable of three jamo, a hand with a skin tone, CR LF.
+    std::u16string family = u"\U0001F468\u200D\U0001F469\u200D\U0001F467";
+    std::u16string s =
+        u"x" + family + u"\U0001F1E9\U0001F1EA\u1100\u1161\u11A8" + u"\U0001F44B\U0001F3FD\r\ny";
+    std::vector<size_t> starts;
+    for (size_t i = 0; i < s.size(); i = CharNextW(s, i))
+        starts.push_back(i);
+    EXPECT_EQ(starts, (std::vector<size_t>{0, 1, 9, 13, 16, 20, 22}));
+    std::vector<size_t> back;
+    for (size_t i = s.size(); i > 0;) {
+        i = CharPrevW(s, i);
+        back.insert(back.begin(), i);
+    }
+    EXPECT_EQ(back, starts);
+    // From inside a cluster: forward to its end, back to its start.
+    EXPECT_EQ(CharNextW(s, 3), 9u);
+    EXPECT_EQ(CharPrevW(s, 3), 1u);
+    EXPECT_EQ(CharPrevW(s, 99), 22u);
+    // A joiner links two pictographs, also across a mark, but not a letter to a pictograph.
+    EXPECT_EQ(CharNextW(u"\U0001F600\u0301\u200D\U0001F600!", 0), 6u);
+    EXPECT_EQ(CharNextW(u"a\u200D\U0001F600", 0), 2u);
+    EXPECT_EQ(CharPrevW(u"a\u200D\U0001F600", 4), 2u);
+    // Three regional indicators: a flag and a lone one.
+    EXPECT_EQ(CharPrevW(u"\U0001F1E9\U0001F1EA\U0001F1E9", 6), 4u);
+    // A prepended sign joins the letter after it.
+    EXPECT_EQ(CharNextW(u"\u0600\u0661x", 0), 2u);
+    // Marks with no base before them make a character of their own.
+    EXPECT_EQ(CharNextW(u"\u0301\u0302a", 0), 2u);
+    EXPECT_EQ(CharPrevW(u"\u0301\u0302a", 2), 0u);
+    // Unpaired surrogate halves are characters of their own.
+    const char16_t lone[] = {0xDC00, 0xD800, u'a'};
+    EXPECT_EQ(CharNextW(std::u16string_view(lone, 3), 0), 1u);
+    EXPECT_EQ(CharNextW(std::u16string_view(lone, 3), 1), 2u);
+    EXPECT_EQ(CharPrevW(std::u16string_view(lone, 2), 2), 1u);
+}
+
+TEST(CharNextW, MarksAreCombiningAndLettersAreNot) {
+    EXPECT_TRUE(IsCombiningMark(0x0301));
+    EXPECT_TRUE(IsCombiningMark(0x093F)); // a spacing vowel sign
+    EXPECT_TRUE(IsCombiningMark(0x200D));
+    EXPECT_TRUE(IsCombiningMark(0x1F3FB)); // a skin tone
+    EXPECT_TRUE(IsCombiningMark(0xE0100));
+    EXPECT_FALSE(IsCombiningMark(U'a'));
+    EXPECT_FALSE(IsCombiningMark(0x4E00));
+    EXPECT_FALSE(IsCombiningMark(0x1F600));
+}
+
+// The share of the Unicode grapheme test file's lines whose cluster starts CharNextW finds
+// exactly; -1 without the file.
+double GraphemeScore() {
+    std::ifstream file("/usr/share/unicode/auxiliary/GraphemeBreakTest.txt");
+    if (!file) return -1;
+    int right = 0, total = 0;
+    std::string line;
+    while (std::getline(file, line)) {
+        std::istringstream in(line.substr(0, line.find('#')));
+        std::string token;
+        std::u16string text;
+        std::vector<size_t> expected;
+        while (in >> token) {
+            if (token == "\xC3\xB7") { // division sign: a boundary
+                expected.push_back(text.size());
+            } else if (token != "\xC3\x97") {
+                char32_t c = char32_t(std::stoul(token, nullptr, 16));
+                if (c >= 0x10000) {
+                    text += char16_t(0xD800 + ((c - 0x10000) >> 10));
+                    text += char16_t(0xDC00 + ((c - 0x10000) & 0x3FF));
+                } else {
+                    text += char16_t(c);
+                }
+            }
+        }
+        if (text.empty()) continue;
+        std::vector<size_t> found{0};
+        for (size_t i = 0; i < text.size();)
+            found.push_back(i = CharNextW(text, i));
+        ++total;
+        if (found == expected) ++right;
+    }
+    return total ? double(right) / total : -1;
+}
+
+TEST(CharNextW, FollowsTheUnicodeGraphemeTestFile) {
+    double score = GraphemeScore();
+    if (score < 0) GTEST_SKIP() << "GraphemeBreakTest.txt is not installed";
+    std::printf("grapheme score: %.2f%%\n", score * 100);
+    // The library and the file may be a Unicode version apart.
+    EXPECT_GE(score, 0.98);
+}
+
 TEST(Utf, ConversionsRoundTripAndRejectBadSequences) {
     std::u16string s = u"A\u00E9\u4E2D\U0001F600";
     EXPECT_EQ(Utf8ToUtf16(Utf16ToUtf8(s)), s);
@@ -63,7 +161,13 @@ TEST(Utf, ConversionsRoundTripAndRejectBadSequences) {
 }
 
 TEST(UpperCase, WideAndAnsi) {
+    // One-to-one mappings only: the sharp s, which upper-cases to two letters, stays.
     EXPECT_EQ(WideUpperCase(u"stra\u00DFe \u00E9\u0436"), u"STRA\u00DFE \u00C9\u0416");
+    EXPECT_EQ(WideUpperCase(u"\u03C3\u03C2\u01C6\u0561"), u"\u03A3\u03A3\u01C4\u0531");
+    EXPECT_EQ(WideUpperCase(u"\U00010428x"), u"\U00010400X"); // beyond the BMP
+    EXPECT_EQ(WideLowerCase(u"\u0130\u0416Q\U00010400"), u"i\u0436q\U00010428");
+    EXPECT_EQ(AnsiUpperCase("\xE0\xFF", 1252), "\xC0\x9F"); // y with diaeresis upper-cases
+    EXPECT_EQ(AnsiUpperCase("\xE6", 1251), "\xC6");
     EXPECT_EQ(AnsiUpperCase("caf\xE9", 1252), "CAF\xC9");
     std::u16string buf = u"abc";
     CharUpperBuffW(buf.data(), 2);

@@ -4,9 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
 #include <iterator>
 #include <random>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include "richtext/document/RVLineBreak.h"
 #include "richtext/document/RVUni.h"
@@ -94,6 +99,51 @@ TEST(LineBreak, RandomTextNeverBreaksInsideACharacter) {
     }
 }
 
+// Every position between two characters where a line may break.
+std::vector<int> BreaksIn(const std::u16string& s) {
+    std::vector<int> out;
+    for (int i = 1; i < int(s.size()); ++i)
+        if (Break(s, i) == i) out.push_back(i);
+    return out;
+}
+
+using Positions = std::vector<int>;
+
+TEST(LineBreak, PictographsKoreanAndObjectsBreakLikeIdeographs) {
+    EXPECT_EQ(BreaksIn(u"a\u231Ab"), (Positions{1, 2}));              // a watch between letters
+    EXPECT_EQ(BreaksIn(u"ok\U0001F600!"), (Positions{2}));            // not before the mark
+    EXPECT_EQ(BreaksIn(u"a\uFFFCb"), (Positions{1, 2}));              // an embedded object
+    EXPECT_EQ(BreaksIn(u"\uAC00\uAC01"), (Positions{1}));             // two Hangul syllables
+    EXPECT_EQ(BreaksIn(u"\u1100\u1161\u11A8\u1100"), (Positions{3})); // jamo make one block
+    EXPECT_EQ(BreaksIn(u"\u0E01\u0E34\u0E02"), (Positions{}));        // Thai letters and marks
+    EXPECT_EQ(BreaksIn(u"\u6F22\u3041"), (Positions{}));              // a small kana starts no line
+}
+
+TEST(LineBreak, NumbersHoldTogetherWithTheirSignsAndSeparators) {
+    EXPECT_EQ(BreaksIn(u"$(12.50)%"), (Positions{}));
+    EXPECT_EQ(BreaksIn(u"-1,000.5\u20AC"), (Positions{}));
+    EXPECT_EQ(BreaksIn(u"$(a"), (Positions{1})); // the bracket opens no number
+    EXPECT_EQ(BreaksIn(u"x/5"), (Positions{2})); // a slash with no digit before it
+    EXPECT_EQ(BreaksIn(u"1/5"), (Positions{}));
+    EXPECT_EQ(BreaksIn(u"a)%"), (Positions{2})); // a sign after a bracket, no number
+    EXPECT_EQ(BreaksIn(u"1)%"), (Positions{}));
+    EXPECT_EQ(BreaksIn(u"\u0661\u0662"), (Positions{})); // Arabic-Indic digits
+}
+
+TEST(LineBreak, BracketsHyphensJoinersFlagsAndModifiers) {
+    EXPECT_EQ(BreaksIn(u"f(x)"), (Positions{}));
+    EXPECT_EQ(BreaksIn(u"a\uFF08b\uFF09c"), (Positions{1, 4})); // wide brackets break outside
+    EXPECT_EQ(BreaksIn(u"\u05D0-\u05D1"), (Positions{}));       // a Hebrew hyphen holds
+    EXPECT_EQ(BreaksIn(u"a-b"), (Positions{2}));
+    EXPECT_EQ(BreaksIn(u"\u6F22\u200D\u5B57"), (Positions{})); // nothing after a joiner
+    // Regional indicators pair up into flags from the start of their run.
+    EXPECT_EQ(BreaksIn(u"\U0001F1E6\U0001F1E8\U0001F1E6\U0001F1E8\U0001F1E6"), (Positions{4, 8}));
+    EXPECT_EQ(BreaksIn(u"\U0001F466\U0001F3FB\U0001F466"), (Positions{4})); // skin tone
+    EXPECT_EQ(BreaksIn(u"\U0001FFFD\U0001F3FB"), (Positions{})); // an unassigned pictograph
+    EXPECT_EQ(BreaksIn(u"\u231A\U0001F3FB"), (Positions{1}));    // an assigned one
+    EXPECT_EQ(BreaksIn(u"\"\u6F22\"("), (Positions{}));          // quotes hold both sides
+}
+
 TEST(LineBreak, ClassesOfCommonCharacters) {
     using C = TRVLineBreakClass;
     EXPECT_EQ(RVLineBreakClassOf(U'a'), C::lbAL);
@@ -112,6 +162,80 @@ TEST(LineBreak, ClassesOfCommonCharacters) {
     EXPECT_FALSE(RVLineBreakAllowed(C::lbAL, C::lbNU));
     EXPECT_TRUE(RVLineBreakAllowed(C::lbBA, C::lbAL));
     EXPECT_FALSE(RVLineBreakAllowed(C::lbAL, C::lbBK)); // the break itself ends the line
+}
+
+} // namespace
+
+namespace {
+
+// One line of the Unicode line-breaking test file: the text and, for every position between
+// two of its code points (in UTF-16 units), whether a line may break there.
+struct TBreakCase {
+    std::u16string Text;
+    std::vector<std::pair<int, bool>> Positions;
+    bool HasSpaceOrMandatoryBreak = false;
+};
+
+bool ParseBreakCase(const std::string& line, TBreakCase& out) {
+    std::string body = line.substr(0, line.find('#'));
+    std::istringstream in(body);
+    std::string token;
+    out = TBreakCase();
+    bool first = true;
+    bool pendingBreak = false;
+    while (in >> token) {
+        if (token == "\xC3\xB7" || token == "\xC3\x97") { // division sign, multiplication sign
+            pendingBreak = token == "\xC3\xB7";
+            continue;
+        }
+        char32_t c = char32_t(std::stoul(token, nullptr, 16));
+        if (c == 0x20 || c == 0x0A || c == 0x0B || c == 0x0C || c == 0x0D || c == 0x85 ||
+            c == 0x2028 || c == 0x2029)
+            out.HasSpaceOrMandatoryBreak = true;
+        if (!first) out.Positions.emplace_back(int(out.Text.size()), pendingBreak);
+        first = false;
+        if (c >= 0x10000) {
+            out.Text += char16_t(0xD800 + ((c - 0x10000) >> 10));
+            out.Text += char16_t(0xDC00 + ((c - 0x10000) & 0x3FF));
+        } else {
+            out.Text += char16_t(c);
+        }
+    }
+    return !first;
+}
+
+// The share of positions the breaker answers right on the test file's lines that hold no
+// space and no mandatory break (spaces follow the layout's own rule); -1 without the file.
+double ScoreAgainstTestFile(int* failuresShown) {
+    std::ifstream file("/usr/share/unicode/auxiliary/LineBreakTest.txt");
+    if (!file) return -1;
+    int64_t right = 0, total = 0;
+    std::string line;
+    TBreakCase c;
+    while (std::getline(file, line)) {
+        if (!ParseBreakCase(line, c) || c.HasSpaceOrMandatoryBreak) continue;
+        for (auto [pos, expected] : c.Positions) {
+            bool actual = FindLineBreakPosW(c.Text.data(), int(c.Text.size()), pos) == pos;
+            ++total;
+            if (actual == expected) {
+                ++right;
+            } else if (failuresShown && *failuresShown > 0) {
+                --*failuresShown;
+                std::printf("at %d: %s\n", pos, line.c_str());
+            }
+        }
+    }
+    if (std::getenv("EPC_SHOW_LINEBREAK_FAILURES"))
+        std::printf("%lld of %lld positions\n", (long long)right, (long long)total);
+    return total ? double(right) / double(total) : -1;
+}
+
+TEST(LineBreak, FollowsTheUnicodeTestFileBetweenNonSpaces) {
+    int shown = std::getenv("EPC_SHOW_LINEBREAK_FAILURES") ? 200 : 0;
+    double score = ScoreAgainstTestFile(&shown);
+    if (score < 0) GTEST_SKIP() << "LineBreakTest.txt is not installed";
+    std::printf("line-break score: %.2f%%\n", score * 100);
+    EXPECT_GE(score, 0.97);
 }
 
 } // namespace
