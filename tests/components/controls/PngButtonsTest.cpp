@@ -152,10 +152,11 @@ TEST_F(PngButtonTest, TiledImagesSideBySideShowOnePattern) {
     images[0]->SetTopRightCornerMask(&mask);
     images[1]->SetTopLeftCornerMask(&mask);
     ui::ShowForm(Form);
+    TWindowPixels shown = ui::ClientPixels(Form);
     int mismatches = 0;
     for (int y = 3; y < 43; ++y)
         for (int x = 5; x < 87; ++x)
-            if (ui::PixelAt(Form, x, y) != TileColour(x % 16, y % 16)) ++mismatches;
+            if (shown.Color(x, y) != TileColour(x % 16, y % 16)) ++mismatches;
     EXPECT_EQ(mismatches, 0);
 }
 
