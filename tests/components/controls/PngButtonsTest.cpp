@@ -76,16 +76,16 @@ TEST_F(PngButtonTest, PushedImageShowsWhileDown) {
 }
 
 TEST_F(PngButtonTest, ActionImageIsCopiedUnlessTheButtonHasItsOwn) {
-    TPngImageList images(Form);
+    auto& images = *new TPngImageList(Form);
     images.SetSize(16, 16);
     TPngImage a, b;
     SolidPng(a, 16, 16, 0xFFFF0000);
     SolidPng(b, 16, 16, 0x800000FF);
     images.AddPng(&a);
     images.AddPng(&b);
-    TActionList list(Form);
+    auto& list = *new TActionList(Form);
     list.SetImages(&images);
-    TAction action(Form);
+    auto& action = *new TAction(Form);
     action.SetActionList(&list);
     action.SetImageIndex(1);
 

@@ -182,7 +182,7 @@ TEST_F(WhatsThisTest, ContextsComeFromEventPropertyMapTagAndParents) {
 }
 
 TEST_F(WhatsThisTest, MenuItemAndToolbarButtonToggleTheMode) {
-    TMainMenu menu(Form);
+    auto& menu = *new TMainMenu(Form);
     auto owned = std::make_unique<TMenuItem>(nullptr);
     TMenuItem* item = owned.get();
     menu.Items()->Add(std::move(owned));
@@ -249,7 +249,7 @@ TEST_F(WhatsThisTest, ApplicationsKeyAndMenuItemsUnderTheCursor) {
     TPoint centre = ui::ScreenPoint(Begin, TPoint(40, 12));
     EXPECT_EQ(Calls(), (std::vector<TCall>{{HELP_SETPOPUP_POS, Packed(centre)}, {HELP_CONTEXTPOPUP, 21}}));
 
-    TPopupMenu menu(Form);
+    auto& menu = *new TPopupMenu(Form);
     auto owned = std::make_unique<TMenuItem>(nullptr);
     owned->SetHelpContext(404);
     Word command = owned->Command();

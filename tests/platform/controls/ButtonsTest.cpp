@@ -151,8 +151,8 @@ TEST_F(SpeedButtonTest, GlyphCellsFollowTheState) {
 }
 
 TEST_F(SpeedButtonTest, ActionsGiveCaptionStateAndClick) {
-    TActionList list(form);
-    TAction action(form);
+    auto& list = *new TActionList(form);
+    auto& action = *new TAction(form);
     action.SetActionList(&list);
     action.SetCaption("Begin");
     int executed = 0, clicked = 0;
