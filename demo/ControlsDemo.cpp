@@ -60,9 +60,12 @@ void Corner(TPngImage& png, int size, int which) {
             double d = std::hypot(dx, dy);
             double outer = size - 0.5, inner = size - 3.5;
             int a = 0;
-            if (d <= outer && d >= inner) a = 255;
-            else if (d > outer && d < outer + 1) a = int((outer + 1 - d) * 255);
-            else if (d < inner && d > inner - 1) a = int((d - inner + 1) * 255);
+            if (d <= outer && d >= inner)
+                a = 255;
+            else if (d > outer && d < outer + 1)
+                a = int((outer + 1 - d) * 255);
+            else if (d < inner && d > inner - 1)
+                a = int((d - inner + 1) * 255);
             img.Pixels.push_back(Argb(a, 235, 116, 41));
         }
     png.LoadFromImage(img);
@@ -274,7 +277,8 @@ bool RunHelpDemo(const std::string& dir) {
     std::vector<std::string> lines;
     auto step = [&](const std::string& what) {
         lines.push_back(what + ":");
-        for (const auto& call : HelpEngineLog()) lines.push_back("    " + Describe(call));
+        for (const auto& call : HelpEngineLog())
+            lines.push_back("    " + Describe(call));
         if (HelpEngineLog().empty()) lines.push_back("    (no help call)");
         ClearHelpEngineLog();
     };
@@ -315,4 +319,4 @@ bool RunHelpDemo(const std::string& dir) {
 demo::DemoSection pngSection("40-png-controls", RenderPngControls);
 demo::DemoSection helpSection("41-help", RunHelpDemo);
 
-}  // namespace
+} // namespace

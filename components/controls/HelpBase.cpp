@@ -23,4 +23,4 @@ void THelpBase::HandleMessage(TMessage& Message) {
     Message.Result = DefWindowProc(FHandle, Message.Msg, Message.WParam, Message.LParam);
 }
 
-}  // namespace epc
+} // namespace epc

@@ -30,4 +30,4 @@ private:
     HWND FHandle = nullptr;
 };
 
-}  // namespace epc
+} // namespace epc

@@ -18,7 +18,8 @@ namespace epc {
 namespace {
 
 bool StartsWithText(const std::string& s, std::string_view prefix) {
-    return s.size() >= prefix.size() && SameText(std::string_view(s).substr(0, prefix.size()), prefix);
+    return s.size() >= prefix.size() &&
+           SameText(std::string_view(s).substr(0, prefix.size()), prefix);
 }
 
 // The class library's integer conversion: an optional sign, then decimal digits or "$", "0x"
@@ -43,10 +44,14 @@ bool TryStrToInt(const std::string& s, int32_t& value) {
     for (; i < s.size(); ++i) {
         char c = s[i];
         int d;
-        if (c >= '0' && c <= '9') d = c - '0';
-        else if (base == 16 && c >= 'a' && c <= 'f') d = c - 'a' + 10;
-        else if (base == 16 && c >= 'A' && c <= 'F') d = c - 'A' + 10;
-        else return false;
+        if (c >= '0' && c <= '9')
+            d = c - '0';
+        else if (base == 16 && c >= 'a' && c <= 'f')
+            d = c - 'a' + 10;
+        else if (base == 16 && c >= 'A' && c <= 'F')
+            d = c - 'A' + 10;
+        else
+            return false;
         v = v * base + d;
         // Hexadecimal covers the full 32 bits (as the library reads "$FFFFFFFF" as -1).
         if (v > (base == 16 ? int64_t(0xFFFFFFFF) : int64_t(0x80000000))) return false;
@@ -63,7 +68,7 @@ std::string CanonicalName(const std::string& fileName) {
     return ec ? fileName : p.string();
 }
 
-}  // namespace
+} // namespace
 
 void THelpContextMap::ParseMapFile(const std::string& FileName, bool IsInclude,
                                    TContextPairs& Pairs) {
@@ -101,7 +106,7 @@ void THelpContextMap::ParseMapFile(const std::string& FileName, bool IsInclude,
             continue;
         }
         size_t pos = 0;
-        if (StartsWithText(line, "#define")) pos = 8;  // the word and the character after it
+        if (StartsWithText(line, "#define")) pos = 8; // the word and the character after it
         std::string name, value;
         bool inValue = false, equalsSeen = false;
         for (; pos < line.size(); ++pos) {
@@ -157,11 +162,11 @@ void THelpContextMap::SetFileName(const std::string& value) {
             throw Exception("File " + value + " not found.");
         TContextPairs pairs;
         FParsing.clear();
-        ParseMapFile(value, false, pairs);  // a failure leaves the stored map untouched
+        ParseMapFile(value, false, pairs); // a failure leaves the stored map untouched
         StorePairs(pairs);
         if (ComponentState().Contains(TComponentStateItem::csDesigning)) {
-            std::string text = "Help context list updated. " + std::to_string(pairs.size()) +
-                               " items stored.";
+            std::string text =
+                "Help context list updated. " + std::to_string(pairs.size()) + " items stored.";
             MessageBoxA(nullptr, text.c_str(), "Information", MB_OK | MB_ICONINFORMATION);
         }
     }
@@ -181,8 +186,10 @@ int32_t THelpContextMap::LookupContext(const std::string& Name) const {
             std::memcpy(&context, data + size_t(mid) * 8 + 4, 4);
             return context;
         }
-        if (h < hash) lo = mid + 1;
-        else hi = mid - 1;
+        if (h < hash)
+            lo = mid + 1;
+        else
+            hi = mid - 1;
     }
     return 0;
 }
@@ -211,4 +218,4 @@ void THelpContextMap::DefineProperties(TFiler* Filer) {
         [this](TStream& s) { WriteFileData(s); }, !FData.empty());
 }
 
-}  // namespace epc
+} // namespace epc

@@ -14,7 +14,7 @@
 
 namespace epc {
 
-using TContextPairs = std::vector<std::pair<int32_t, int32_t>>;  // (hash, context)
+using TContextPairs = std::vector<std::pair<int32_t, int32_t>>; // (hash, context)
 
 class THelpContextMap : public TComponent {
 public:
@@ -48,7 +48,7 @@ private:
 
     std::string FFileName;
     std::string FData;
-    std::vector<std::string> FParsing;  // files being parsed, outermost first
+    std::vector<std::string> FParsing; // files being parsed, outermost first
 };
 
-}  // namespace epc
+} // namespace epc

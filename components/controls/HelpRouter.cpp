@@ -13,8 +13,7 @@ bool GHtmlHelpLoaded = false;
 std::string ChangeFileExt(const std::string& fileName, const std::string& ext) {
     size_t dot = fileName.find_last_of('.');
     size_t sep = fileName.find_last_of("/\\:");
-    if (dot == std::string::npos || (sep != std::string::npos && dot < sep))
-        return fileName + ext;
+    if (dot == std::string::npos || (sep != std::string::npos && dot < sep)) return fileName + ext;
     return fileName.substr(0, dot) + ext;
 }
 
@@ -25,36 +24,75 @@ std::string ExtractFileExt(const std::string& fileName) {
     return fileName.substr(dot);
 }
 
-}  // namespace
+} // namespace
 
 bool LoadHtmlHelp() {
     if (!GHtmlHelpLoaded) GHtmlHelpLoaded = IsHtmlHelpAvailable();
     return GHtmlHelpLoaded;
 }
 
-void UnloadHtmlHelp() { GHtmlHelpLoaded = false; }
+void UnloadHtmlHelp() {
+    GHtmlHelpLoaded = false;
+}
 
 std::string CleanTopicID(const std::string& TopicID) {
     std::string result;
     for (char ch : TopicID) {
         switch (uint8_t(ch)) {
-        case ' ': case '%': case '.': result += '_'; break;
-        case '"': case ',': case '/': case ':': case '?': case '|': case '\\': case 191: break;
-        case '&': case '*': result += '+'; break;
-        case '<': case '>': result += '~'; break;
-        case '[': result += '('; break;
-        case ']': result += ')'; break;
-        case 196: case 228: result += 'a'; break;
-        case 214: case 246: result += 'o'; break;
-        case 220: case 252: result += 'u'; break;
-        case 223: result += 's'; break;
-        default: result += ch; break;
+        case ' ':
+        case '%':
+        case '.':
+            result += '_';
+            break;
+        case '"':
+        case ',':
+        case '/':
+        case ':':
+        case '?':
+        case '|':
+        case '\\':
+        case 191:
+            break;
+        case '&':
+        case '*':
+            result += '+';
+            break;
+        case '<':
+        case '>':
+            result += '~';
+            break;
+        case '[':
+            result += '(';
+            break;
+        case ']':
+            result += ')';
+            break;
+        case 196:
+        case 228:
+            result += 'a';
+            break;
+        case 214:
+        case 246:
+            result += 'o';
+            break;
+        case 220:
+        case 252:
+            result += 'u';
+            break;
+        case 223:
+            result += 's';
+            break;
+        default:
+            result += ch;
+            break;
         }
     }
     return result;
 }
 
-THelpRouter* THelpRouter::Instance() { return GRouter; }
+THelpRouter* THelpRouter::Instance() {
+    return GRouter;
+}
 
 THelpRouter::THelpRouter(TComponent* AOwner) : TComponent(AOwner) {
     if (ComponentState().Contains(TComponentStateItem::csDesigning)) return;
@@ -99,7 +137,9 @@ HWND THelpRouter::HelpWindow() const {
     return Application->Handle();
 }
 
-bool THelpRouter::ShowHelpContents() { return Application->HelpCommand(HELP_TAB, 0); }
+bool THelpRouter::ShowHelpContents() {
+    return Application->HelpCommand(HELP_TAB, 0);
+}
 
 bool THelpRouter::HelpRouterOnHelp(Word Command, intptr_t Data, bool& CallHelp) {
     bool result = false;
@@ -110,12 +150,14 @@ bool THelpRouter::HelpRouterOnHelp(Word Command, intptr_t Data, bool& CallHelp) 
     std::string file = HelpFileName();
     uint32_t command = Command;
     if (FShowType == stMain) {
-        if (command == HELP_CONTEXTPOPUP) command = HELP_CONTEXT;
-        else if (command == HELP_SETPOPUP_POS) command = 0;
+        if (command == HELP_CONTEXTPOPUP)
+            command = HELP_CONTEXT;
+        else if (command == HELP_SETPOPUP_POS)
+            command = 0;
     }
-    bool html = FHelpType == htHTMLhelp ||
-                (FHelpType == htMixedMode && command != HELP_CONTEXTPOPUP &&
-                 command != HELP_SETPOPUP_POS);
+    bool html =
+        FHelpType == htHTMLhelp ||
+        (FHelpType == htMixedMode && command != HELP_CONTEXTPOPUP && command != HELP_SETPOPUP_POS);
     if (!html) {
         // Served here: the application must not send it to the engine a second time.
         CallHelp = false;
@@ -151,7 +193,8 @@ bool THelpRouter::HelpRouterOnHelp(Word Command, intptr_t Data, bool& CallHelp) 
         break;
     }
     case HELP_SETPOPUP_POS:
-        FPopupPos = TPoint(int16_t(LOWORD(uintptr_t(Data))), int16_t(LOWORD(uintptr_t(Data) >> 16)));
+        FPopupPos =
+            TPoint(int16_t(LOWORD(uintptr_t(Data))), int16_t(LOWORD(uintptr_t(Data) >> 16)));
         result = true;
         break;
     case HELP_TAB:
@@ -163,7 +206,7 @@ bool THelpRouter::HelpRouterOnHelp(Word Command, intptr_t Data, bool& CallHelp) 
         result = HtmlHelpA(nullptr, chm.c_str(), HH_DISPLAY_INDEX, uintptr_t(Data)) != nullptr;
         break;
     default:
-        break;  // no HTML Help counterpart: nothing shown
+        break; // no HTML Help counterpart: nothing shown
     }
     CallHelp = false;
     return result;
@@ -210,4 +253,4 @@ bool THelpRouter::ShowTextPopup(int X, int Y, const std::string& Text, uint32_t 
                      reinterpret_cast<uintptr_t>(&popup)) != nullptr;
 }
 
-}  // namespace epc
+} // namespace epc

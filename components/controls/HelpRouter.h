@@ -82,4 +82,4 @@ private:
 // A topic id made fit to be a file name.
 std::string CleanTopicID(const std::string& TopicID);
 
-}  // namespace epc
+} // namespace epc

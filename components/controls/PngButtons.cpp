@@ -10,8 +10,10 @@ TPngSpeedButton::TPngSpeedButton(TComponent* AOwner)
 TPngSpeedButton::~TPngSpeedButton() = default;
 
 void TPngSpeedButton::CopyPng(TPngImage* Dest, TPngImage* Source) {
-    if (Source && !Source->Empty()) Dest->Assign(Source);
-    else Dest->CreateBlank(COLOR_RGBALPHA, 8, 0, 0);
+    if (Source && !Source->Empty())
+        Dest->Assign(Source);
+    else
+        Dest->CreateBlank(COLOR_RGBALPHA, 8, 0, 0);
     uint8_t type = Dest->ColorType();
     if (type == COLOR_RGB || type == COLOR_PALETTE || type == COLOR_RGBALPHA) Dest->RemoveGamma();
 }
@@ -89,4 +91,4 @@ TPngImage* TPNGImageButton::StateImage() {
     return FState == bsDown ? FPngPushedImage.get() : PngImage();
 }
 
-}  // namespace epc
+} // namespace epc

@@ -57,4 +57,4 @@ private:
     std::unique_ptr<TPngImage> FPngPushedImage;
 };
 
-}  // namespace epc
+} // namespace epc

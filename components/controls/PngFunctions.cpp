@@ -9,9 +9,13 @@ namespace epc {
 namespace {
 
 // Rounding as the class library rounds: halves go to the even neighbour.
-int RoundEven(double v) { return int(std::nearbyint(v)); }
+int RoundEven(double v) {
+    return int(std::nearbyint(v));
+}
 
-uint8_t Scale(int value, int amount) { return uint8_t(RoundEven(value / 256.0 * (amount + 1))); }
+uint8_t Scale(int value, int amount) {
+    return uint8_t(RoundEven(value / 256.0 * (amount + 1)));
+}
 
 void GrayTriple(uint8_t& r, uint8_t& g, uint8_t& b, int amount) {
     int gray = RoundEven(0.3 * r + 0.59 * g + 0.11 * b);
@@ -39,7 +43,7 @@ void LoadArgb(TPngImage* dest, int width, int height, const uint32_t* pixels) {
     }
 }
 
-}  // namespace
+} // namespace
 
 void MakeImageBlended(TPngImage* Image, int Amount) {
     if (!Image || Image->Empty()) return;
@@ -49,7 +53,8 @@ void MakeImageBlended(TPngImage* Image, int Amount) {
         Image->CreateAlpha();
         for (int y = 0; y < Image->Height(); ++y) {
             uint8_t* a = Image->AlphaScanline(y);
-            for (int x = 0; x < Image->Width(); ++x) a[x] = a[x] ? uint8_t(Amount) : 0;
+            for (int x = 0; x < Image->Width(); ++x)
+                a[x] = a[x] ? uint8_t(Amount) : 0;
         }
         return;
     }
@@ -57,7 +62,8 @@ void MakeImageBlended(TPngImage* Image, int Amount) {
     if (!Image->AlphaScanline(0)) return;
     for (int y = 0; y < Image->Height(); ++y) {
         uint8_t* a = Image->AlphaScanline(y);
-        for (int x = 0; x < Image->Width(); ++x) a[x] = Scale(a[x], Amount);
+        for (int x = 0; x < Image->Width(); ++x)
+            a[x] = Scale(a[x], Amount);
     }
 }
 
@@ -67,7 +73,8 @@ void MakeImageGrayscale(TPngImage* Image, int Amount) {
     uint8_t type = Image->ColorType();
     if (type == COLOR_GRAYSCALE || type == COLOR_GRAYSCALEALPHA) return;
     if (type == COLOR_PALETTE) {
-        for (TPaletteEntry& e : Image->Palette()) GrayTriple(e.Red, e.Green, e.Blue, Amount);
+        for (TPaletteEntry& e : Image->Palette())
+            GrayTriple(e.Red, e.Green, e.Blue, Amount);
         Image->PaletteChanged();
         return;
     }
@@ -167,4 +174,4 @@ void CalcButtonLayout(TCanvas* Canvas, TPngImage* Png, const TRect& Client, TPoi
     DrawButtonText(Canvas, Caption, TextRect, State, BiDiFlags);
 }
 
-}  // namespace epc
+} // namespace epc

@@ -41,4 +41,4 @@ void CalcButtonLayout(TCanvas* Canvas, TPngImage* Png, const TRect& Client, TPoi
                       TPoint& GlyphPos, TRect& TextRect, uint32_t BiDiFlags,
                       TButtonState State = bsUp);
 
-}  // namespace epc
+} // namespace epc

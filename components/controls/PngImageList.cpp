@@ -24,8 +24,10 @@ void TPngImageCollectionItem::Assign(TPersistent* Source) {
 }
 
 void TPngImageCollectionItem::SetPngImage(TPngImage* value) {
-    if (value) FPngImage->Assign(value);
-    else FPngImage = std::make_unique<TPngImage>();
+    if (value)
+        FPngImage->Assign(value);
+    else
+        FPngImage = std::make_unique<TPngImage>();
     Changed(false);
 }
 
@@ -36,8 +38,9 @@ void TPngImageCollectionItem::SetBackground(TColor value) {
 }
 
 TPngImageCollectionItems::TPngImageCollectionItems(TPersistent* Owner)
-    : TCollection("TPngImageCollectionItem",
-                  [](TCollection* c) { return new TPngImageCollectionItem(c); }, Owner) {}
+    : TCollection(
+          "TPngImageCollectionItem", [](TCollection* c) { return new TPngImageCollectionItem(c); },
+          Owner) {}
 
 // ---- Icons -----------------------------------------------------------------------------------
 
@@ -59,15 +62,19 @@ std::unique_ptr<TIcon> PngToIcon(TPngImage* Png, TColor Background) {
             if (Background == clNone) {
                 o = p;
             } else {
-                auto mix = [&](uint32_t c, uint32_t b) { return (c * a + b * (255 - a) + 127) / 255; };
+                auto mix = [&](uint32_t c, uint32_t b) {
+                    return (c * a + b * (255 - a) + 127) / 255;
+                };
                 uint32_t r = mix((p >> 16) & 0xFF, GetRValue(bg));
                 uint32_t g = mix((p >> 8) & 0xFF, GetGValue(bg));
                 uint32_t b = mix(p & 0xFF, GetBValue(bg));
                 o = (a ? 0xFF000000u : 0u) | r << 16 | g << 8 | b;
             }
             uint8_t bit = uint8_t(0x80 >> (x & 7));
-            if (a == 0) maskRow[x >> 3] |= bit;
-            else maskRow[x >> 3] &= uint8_t(~bit);
+            if (a == 0)
+                maskRow[x >> 3] |= bit;
+            else
+                maskRow[x >> 3] &= uint8_t(~bit);
         }
     }
     icon->SetImages(&colour, &mask);
@@ -100,8 +107,10 @@ void TPngImageList::Assign(TPersistent* Source) {
 }
 
 void TPngImageList::SetPngImages(TPngImageCollectionItems* value) {
-    if (value) FPngImages->Assign(value);
-    else FPngImages->Clear();
+    if (value)
+        FPngImages->Assign(value);
+    else
+        FPngImages->Clear();
     Change();
 }
 
@@ -124,7 +133,8 @@ void TPngImageList::SetSize(int AWidth, int AHeight) {
 }
 
 std::unique_ptr<TIcon> TPngImageList::ItemIcon(TPngImageCollectionItem* Item) {
-    if (FEnabledImages || FPngOptions.Empty()) return PngToIcon(Item->PngImage(), Item->Background());
+    if (FEnabledImages || FPngOptions.Empty())
+        return PngToIcon(Item->PngImage(), Item->Background());
     TPngImage copy;
     copy.Assign(Item->PngImage());
     if (FPngOptions.Contains(pngBlendOnDisabled)) MakeImageBlended(&copy, 127);
@@ -193,7 +203,8 @@ void TPngImageList::AddImages(TCustomImageList* Value) {
     }
     BeginUpdate();
     auto end = Finally([this] { EndUpdate(); });
-    for (auto& png : pngs) AddItem(std::move(png), clBtnFace);
+    for (auto& png : pngs)
+        AddItem(std::move(png), clBtnFace);
 }
 
 int TPngImageList::AddMasked(TBitmap* Image, TColor MaskColor) {
@@ -319,4 +330,4 @@ void TPngImageList::DoDraw(int Index, TCanvas* Canvas, int X, int Y, TColor Bk, 
     TImageList::DoDraw(Index, Canvas, X, Y, Bk, Fg, Style, ImageType, Enabled);
 }
 
-}  // namespace epc
+} // namespace epc

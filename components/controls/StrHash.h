@@ -9,4 +9,4 @@ namespace epc {
 
 int32_t StrHash(std::string_view Text);
 
-}  // namespace epc
+} // namespace epc

@@ -8,22 +8,21 @@ namespace epc {
 
 namespace {
 
-int FloorMod(int a, int m) { return ((a % m) + m) % m; }
+int FloorMod(int a, int m) {
+    return ((a % m) + m) % m;
+}
 
 const TColor kEdgeColor = TColor(RGB(235, 116, 41));
 
-}  // namespace
+} // namespace
 
 TTiledImage::TTiledImage(TComponent* AOwner)
-    : TGraphicControl(AOwner),
-      FPicture(std::make_unique<TPicture>()),
-      FTileCache(std::make_unique<TBitmap>()),
-      FTopLeftCorner(std::make_unique<TPngImage>()),
+    : TGraphicControl(AOwner), FPicture(std::make_unique<TPicture>()),
+      FTileCache(std::make_unique<TBitmap>()), FTopLeftCorner(std::make_unique<TPngImage>()),
       FTopRightCorner(std::make_unique<TPngImage>()),
       FBottomLeftCorner(std::make_unique<TPngImage>()),
       FBottomRightCorner(std::make_unique<TPngImage>()),
-      FVerticalLine(std::make_unique<TPngImage>()),
-      FHorizontalLine(std::make_unique<TPngImage>()),
+      FVerticalLine(std::make_unique<TPngImage>()), FHorizontalLine(std::make_unique<TPngImage>()),
       FTopLeftCornerMask(std::make_unique<TBitmap>()),
       FTopRightCornerMask(std::make_unique<TBitmap>()),
       FBottomLeftCornerMask(std::make_unique<TBitmap>()),
@@ -33,7 +32,9 @@ TTiledImage::TTiledImage(TComponent* AOwner)
     SetBounds(0, 0, 105, 105);
 }
 
-TTiledImage::~TTiledImage() { FPicture->OnChange = nullptr; }
+TTiledImage::~TTiledImage() {
+    FPicture->OnChange = nullptr;
+}
 
 void TTiledImage::SetAutoSize(bool value) {
     if (FAutoSize == value) return;
@@ -48,14 +49,18 @@ void TTiledImage::SetLineWidth(int value) {
 }
 
 void TTiledImage::SetPng(TPngImage* target, TPngImage* value) {
-    if (value) target->Assign(value);
-    else target->CreateBlank(COLOR_RGBALPHA, 8, 0, 0);
+    if (value)
+        target->Assign(value);
+    else
+        target->CreateBlank(COLOR_RGBALPHA, 8, 0, 0);
     Invalidate();
 }
 
 void TTiledImage::SetMask(TBitmap* target, TBitmap* value) {
-    if (value) target->Assign(value);
-    else target->SetSize(0, 0);
+    if (value)
+        target->Assign(value);
+    else
+        target->SetSize(0, 0);
     Invalidate();
 }
 
@@ -65,8 +70,10 @@ void TTiledImage::PictureChanged(TObject*) {
         SetBounds(Left(), Top(), FPicture->Width(), FPicture->Height());
     if (TGraphic* g = FPicture->Graphic(); g && g->PaletteModified()) {
         if (TCustomForm* form = GetParentForm(this); form && form->HandleAllocated()) {
-            if (FPainting) SendMessage(form->Handle(), WM_QUERYNEWPALETTE, 0, 0);
-            else PostMessage(form->Handle(), WM_QUERYNEWPALETTE, 0, 0);
+            if (FPainting)
+                SendMessage(form->Handle(), WM_QUERYNEWPALETTE, 0, 0);
+            else
+                PostMessage(form->Handle(), WM_QUERYNEWPALETTE, 0, 0);
         }
     }
     if (!FPainting) Invalidate();
@@ -80,7 +87,8 @@ void TTiledImage::UpdateTileCache() {
     c->Brush()->SetColor(clWhite);
     c->FillRect(TRect(0, 0, pw * 2, ph * 2));
     for (int y = 0; y < 2; ++y)
-        for (int x = 0; x < 2; ++x) c->Draw(x * pw, y * ph, FPicture->Graphic());
+        for (int x = 0; x < 2; ++x)
+            c->Draw(x * pw, y * ph, FPicture->Graphic());
     FCacheValid = true;
 }
 
@@ -173,4 +181,4 @@ void TTiledImage::Paint() {
         c->FillRect(TRect(FBottomLeftCorner->Width(), h - lw, w - FBottomRightCorner->Width(), h));
 }
 
-}  // namespace epc
+} // namespace epc

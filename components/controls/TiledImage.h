@@ -77,4 +77,4 @@ private:
     bool FCacheValid = false;
 };
 
-}  // namespace epc
+} // namespace epc

@@ -39,9 +39,11 @@ TWinControl* FocusedControl() {
     return Screen->ActiveControl();
 }
 
-}  // namespace
+} // namespace
 
-TWhatsThis::TWhatsThis(TComponent* AOwner) : THelpBase(AOwner) { Instances().push_back(this); }
+TWhatsThis::TWhatsThis(TComponent* AOwner) : THelpBase(AOwner) {
+    Instances().push_back(this);
+}
 
 TWhatsThis::~TWhatsThis() {
     if (FHooked) {
@@ -52,8 +54,7 @@ TWhatsThis::~TWhatsThis() {
     for (TWhatsThis* other : Instances())
         if (other->FPrevious == this) other->FPrevious = FPrevious;
     TWhatsThis* previous = FPrevious;
-    if (previous && Alive(previous) && previous->FActive && !previous->FHooked &&
-        !GCurrent)
+    if (previous && Alive(previous) && previous->FActive && !previous->FHooked && !GCurrent)
         previous->InstallHooks();
 }
 
@@ -158,13 +159,13 @@ void TWhatsThis::InstallHooks() {
         FPrevious = previous;
     }
     FKeyboardHook = SetWindowsHookExA(
-        WH_KEYBOARD, [this](int c, WPARAM w, LPARAM l) { return KeyboardHook(c, w, l); },
-        nullptr, 0);
+        WH_KEYBOARD, [this](int c, WPARAM w, LPARAM l) { return KeyboardHook(c, w, l); }, nullptr,
+        0);
     FMouseHook = SetWindowsHookExA(
         WH_MOUSE, [this](int c, WPARAM w, LPARAM l) { return MouseHook(c, w, l); }, nullptr, 0);
     FMessageHook = SetWindowsHookExA(
-        WH_GETMESSAGE, [this](int c, WPARAM w, LPARAM l) { return MessageHook(c, w, l); },
-        nullptr, 0);
+        WH_GETMESSAGE, [this](int c, WPARAM w, LPARAM l) { return MessageHook(c, w, l); }, nullptr,
+        0);
     FHooked = true;
     GCurrent = this;
     if (FWTMenuItem) {
@@ -260,7 +261,7 @@ LRESULT TWhatsThis::MouseHook(int Code, WPARAM Msg, LPARAM Data) {
     case WM_LBUTTONDBLCLK:
         if (FMode != wmContext) break;
         LeaveContextMode();
-        if (!own) break;  // outside the application: the click goes on
+        if (!own) break; // outside the application: the click goes on
         FSwallowLeftUp = true;
         PostMessage(Handle(), WM_WT_SHOWATPOINT, 0, PointToLParam(pt));
         return 1;
@@ -355,8 +356,10 @@ void TWhatsThis::LeaveContextMode() {
 }
 
 void TWhatsThis::ToggleMode(TObject*) {
-    if (FMode == wmContext) LeaveContextMode();
-    else EnterContextMode();
+    if (FMode == wmContext)
+        LeaveContextMode();
+    else
+        EnterContextMode();
 }
 
 // ---- Contexts --------------------------------------------------------------------------------
@@ -390,7 +393,8 @@ THelpContext TWhatsThis::GetControlContext(TControl* Control) {
             OnGetContext(this, c, context);
         } else {
             context = c->HelpContext();
-            if (context == 0 && FHelpContextMap) context = FHelpContextMap->LookupContext(NameKey(c));
+            if (context == 0 && FHelpContextMap)
+                context = FHelpContextMap->LookupContext(NameKey(c));
             if (context == 0 && FOptions.Contains(wtUseTag)) context = THelpContext(c->Tag());
         }
         if (context != 0) return context;
@@ -451,4 +455,4 @@ void TWhatsThis::HandleMessage(TMessage& Message) {
     }
 }
 
-}  // namespace epc
+} // namespace epc

@@ -19,8 +19,14 @@ namespace epc {
 
 enum TF1Action : uint8_t { goContext, goDefault, goTOC };
 enum TWhatsThisOption : uint8_t {
-    wtDirectHelp, wtMenuRightClick, wtNoContextHelp, wtNoContextMenu, wtPopupOnForm,
-    wtInheritFormContext, wtUseTag, wtUseAppKey
+    wtDirectHelp,
+    wtMenuRightClick,
+    wtNoContextHelp,
+    wtNoContextMenu,
+    wtPopupOnForm,
+    wtInheritFormContext,
+    wtUseTag,
+    wtUseAppKey
 };
 using TWhatsThisOptions = TSet<TWhatsThisOption>;
 
@@ -38,8 +44,8 @@ using TF1KeyDownEvent = std::function<void(TObject* Sender, bool& Handled)>;
 
 // The utility window's messages.
 enum : uint32_t {
-    WM_WT_SHOWPENDING = WM_USER + 100,  // F1 or the Applications key: the point in LParam
-    WM_WT_SHOWATPOINT = WM_USER + 101,  // a click in context mode: the point in LParam
+    WM_WT_SHOWPENDING = WM_USER + 100, // F1 or the Applications key: the point in LParam
+    WM_WT_SHOWATPOINT = WM_USER + 101, // a click in context mode: the point in LParam
     WM_WT_REMOVEMSGHOOK = WM_USER + 102
 };
 
@@ -139,4 +145,4 @@ private:
     TPoint FPopupPoint;
 };
 
-}  // namespace epc
+} // namespace epc

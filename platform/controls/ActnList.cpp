@@ -85,4 +85,4 @@ void TCustomAction::Notification(TComponent* AComponent, TOperation Operation) {
     if (Operation == TOperation::opRemove && AComponent == FActionList) FActionList = nullptr;
 }
 
-}  // namespace epc
+} // namespace epc

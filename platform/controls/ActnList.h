@@ -89,4 +89,4 @@ public:
     std::string ClassName() const override { return "TAction"; }
 };
 
-}  // namespace epc
+} // namespace epc

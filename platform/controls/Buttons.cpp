@@ -10,8 +10,10 @@ void CalcButtonLayout(TCanvas* Canvas, TSize GlyphSize, const TRect& Client, TPo
                       const std::string& Caption, TButtonLayout Layout, int Margin, int Spacing,
                       TPoint& GlyphPos, TRect& TextBounds, uint32_t BiDiFlags) {
     if (BiDiFlags & DT_RTLREADING) {
-        if (Layout == blGlyphLeft) Layout = blGlyphRight;
-        else if (Layout == blGlyphRight) Layout = blGlyphLeft;
+        if (Layout == blGlyphLeft)
+            Layout = blGlyphRight;
+        else if (Layout == blGlyphRight)
+            Layout = blGlyphLeft;
     }
     TPoint clientSize(Client.Width(), Client.Height());
     TPoint textSize;
@@ -139,8 +141,10 @@ void TSpeedButton::SetFlat(bool value) {
 }
 
 void TSpeedButton::SetGlyph(TBitmap* value) {
-    if (value) FGlyph->Assign(value);
-    else FGlyph->SetSize(0, 0);
+    if (value)
+        FGlyph->Assign(value);
+    else
+        FGlyph->SetSize(0, 0);
     GlyphChanged(nullptr);
 }
 
@@ -231,9 +235,12 @@ void TSpeedButton::DrawGlyph(TPoint Pos) {
     if (FGlyph->Empty()) return;
     int cell = FGlyph->Width() / FNumGlyphs;
     int index = 0;
-    if (FState == bsDisabled && FNumGlyphs > 1) index = 1;
-    else if (FState == bsDown && FNumGlyphs > 2) index = 2;
-    else if (FState == bsExclusive && FNumGlyphs > 3) index = 3;
+    if (FState == bsDisabled && FNumGlyphs > 1)
+        index = 1;
+    else if (FState == bsDown && FNumGlyphs > 2)
+        index = 2;
+    else if (FState == bsExclusive && FNumGlyphs > 3)
+        index = 3;
     TColor transparent = TColor(ColorToRGB(FGlyph->TransparentColor()) & 0xFFFFFF);
     uint32_t* bits = FGlyph->SurfaceBits();
     int w = FGlyph->Width(), h = FGlyph->Height();
@@ -259,8 +266,8 @@ void TSpeedButton::Paint() {
     TRect client = PaintFrame(offset);
     TPoint glyphPos;
     TRect textBounds;
-    TSize glyphSize = FGlyph->Empty() ? TSize(0, 0)
-                                      : TSize(FGlyph->Width() / FNumGlyphs, FGlyph->Height());
+    TSize glyphSize =
+        FGlyph->Empty() ? TSize(0, 0) : TSize(FGlyph->Width() / FNumGlyphs, FGlyph->Height());
     CalcButtonLayout(Canvas(), glyphSize, client, offset, Caption(), FLayout, FMargin, FSpacing,
                      glyphPos, textBounds, DrawTextBiDiModeFlags());
     DrawGlyph(glyphPos);
@@ -380,4 +387,4 @@ void TSpeedButton::Dispatch(TMessage& Message) {
     TGraphicControl::Dispatch(Message);
 }
 
-}  // namespace epc
+} // namespace epc

@@ -105,4 +105,4 @@ private:
     TBasicAction* FAction = nullptr;
 };
 
-}  // namespace epc
+} // namespace epc

@@ -17,7 +17,7 @@ TMenuState& MenuState() {
     return state;
 }
 
-}  // namespace
+} // namespace
 
 TShortCut ShortCut(Word Key, TShiftState Shift) {
     TShortCut result = TShortCut(Key & 0xFF);
@@ -52,7 +52,8 @@ void TMenuItem::Click() {
     if (OnClick) OnClick(this);
 }
 
-TMenu::TMenu(TComponent* AOwner) : TComponent(AOwner), FItems(std::make_unique<TMenuItem>(nullptr)) {
+TMenu::TMenu(TComponent* AOwner)
+    : TComponent(AOwner), FItems(std::make_unique<TMenuItem>(nullptr)) {
     MenuState().Menus.push_back(this);
 }
 
@@ -68,8 +69,12 @@ void TPopupMenu::Popup(int X, int Y) {
     MenuState().Open = this;
 }
 
-TPopupMenu* OpenPopupMenu() { return MenuState().Open; }
-void CloseMenu() { MenuState().Open = nullptr; }
+TPopupMenu* OpenPopupMenu() {
+    return MenuState().Open;
+}
+void CloseMenu() {
+    MenuState().Open = nullptr;
+}
 
 TMenuItem* FindMenuItemByCommand(Word command) {
     for (TMenu* menu : MenuState().Menus)
@@ -77,4 +82,4 @@ TMenuItem* FindMenuItemByCommand(Word command) {
     return nullptr;
 }
 
-}  // namespace epc
+} // namespace epc

@@ -104,4 +104,4 @@ void CloseMenu();
 // Every living menu, to find an item by its command id.
 TMenuItem* FindMenuItemByCommand(Word command);
 
-}  // namespace epc
+} // namespace epc

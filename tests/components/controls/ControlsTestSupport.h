@@ -43,4 +43,4 @@ inline void SolidPng(TPngImage& png, int w, int h, uint32_t argb) {
     png.LoadFromImage(img);
 }
 
-}  // namespace epc::test
+} // namespace epc::test

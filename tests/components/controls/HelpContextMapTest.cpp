@@ -53,22 +53,21 @@ protected:
 };
 
 TEST_F(HelpContextMapTest, ReadsDefinesAndPairsInsideTheMapSectionOnly) {
-    std::string file = WriteFile(Dir / "help.hhp",
-                                 "[OPTIONS]\n"
-                                 "IDH_BEFORE 99\n"
-                                 "[MAP]\n"
-                                 "#define IDH_A 10\n"
-                                 "#define\tIDH_TAB\t11\n"
-                                 "IDH_B=20\n"
-                                 "  IDH_C 30 ; a comment\n"
-                                 "IDH_D = 40\n"
-                                 "IDH_E\t=\t$1F\n"
-                                 "IDH_F 0x10 # comment\n"
-                                 "; IDH_G 70\n"
-                                 "IDH_NOVALUE\n"
-                                 "\n"
-                                 "[WINDOWS]\n"
-                                 "IDH_AFTER 80\n");
+    std::string file = WriteFile(Dir / "help.hhp", "[OPTIONS]\n"
+                                                   "IDH_BEFORE 99\n"
+                                                   "[MAP]\n"
+                                                   "#define IDH_A 10\n"
+                                                   "#define\tIDH_TAB\t11\n"
+                                                   "IDH_B=20\n"
+                                                   "  IDH_C 30 ; a comment\n"
+                                                   "IDH_D = 40\n"
+                                                   "IDH_E\t=\t$1F\n"
+                                                   "IDH_F 0x10 # comment\n"
+                                                   "; IDH_G 70\n"
+                                                   "IDH_NOVALUE\n"
+                                                   "\n"
+                                                   "[WINDOWS]\n"
+                                                   "IDH_AFTER 80\n");
     Map.SetFileName(file);
     EXPECT_EQ(Map.FileName(), file);
     EXPECT_EQ(Map.Count(), 7);
@@ -165,7 +164,8 @@ TEST_F(HelpContextMapTest, MissingFileRaisesAndRecordsStaySorted) {
         EXPECT_EQ(std::string(e.what()), "File " + (Dir / "none.h").string() + " not found.");
     }
     std::string text = "[MAP]\n";
-    for (int i = 0; i < 200; ++i) text += "IDH_N" + std::to_string(i) + " " + std::to_string(i + 1) + "\n";
+    for (int i = 0; i < 200; ++i)
+        text += "IDH_N" + std::to_string(i) + " " + std::to_string(i + 1) + "\n";
     Map.SetFileName(WriteFile(Dir / "many.h", text));
     ASSERT_EQ(Map.Count(), 200);
     const std::string& data = Map.Data();
@@ -175,5 +175,6 @@ TEST_F(HelpContextMapTest, MissingFileRaisesAndRecordsStaySorted) {
         std::memcpy(&b, data.data() + i * 8, 4);
         EXPECT_LE(a, b);
     }
-    for (int i = 0; i < 200; ++i) EXPECT_EQ(Map.LookupContext("idh_n" + std::to_string(i)), i + 1);
+    for (int i = 0; i < 200; ++i)
+        EXPECT_EQ(Map.LookupContext("idh_n" + std::to_string(i)), i + 1);
 }

@@ -37,12 +37,12 @@ protected:
     std::unique_ptr<THelpRouter> Router;
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(HelpRouterTest, MixedModeSendsPopupsToWinHelpAndTopicsToHtmlHelp) {
     Make(htMixedMode);
     EXPECT_TRUE(Application->HelpCommand(HELP_CONTEXTPOPUP, 42));
-    ASSERT_EQ(HelpEngineLog().size(), 1u);  // served once, not again by the application
+    ASSERT_EQ(HelpEngineLog().size(), 1u); // served once, not again by the application
     EXPECT_FALSE(Last().Html);
     EXPECT_EQ(Last().File, "/bank/exam.hlp");
     EXPECT_EQ(Last().Command, HELP_CONTEXTPOPUP);
@@ -63,9 +63,9 @@ TEST_F(HelpRouterTest, HtmlCommandsMapToTheirViewerCalls) {
         intptr_t Data;
         uint32_t Html;
         uintptr_t HtmlData;
-    } cases[] = {{HELP_CONTENTS, 0, HH_DISPLAY_TOC, 0},   {HELP_FINDER, 0, HH_DISPLAY_TOC, 0},
-                 {HELP_TAB, 1, HH_DISPLAY_INDEX, 0},      {HELP_TAB, 0, HH_DISPLAY_TOC, 0},
-                 {HELP_KEY, 99, HH_DISPLAY_INDEX, 99},    {HELP_PARTIALKEY, 98, HH_DISPLAY_INDEX, 98},
+    } cases[] = {{HELP_CONTENTS, 0, HH_DISPLAY_TOC, 0}, {HELP_FINDER, 0, HH_DISPLAY_TOC, 0},
+                 {HELP_TAB, 1, HH_DISPLAY_INDEX, 0},    {HELP_TAB, 0, HH_DISPLAY_TOC, 0},
+                 {HELP_KEY, 99, HH_DISPLAY_INDEX, 99},  {HELP_PARTIALKEY, 98, HH_DISPLAY_INDEX, 98},
                  {HELP_QUIT, 0, HH_CLOSE_ALL, 0}};
     for (const auto& c : cases) {
         ClearHelpEngineLog();

@@ -24,11 +24,17 @@ protected:
     TForm* Form = nullptr;
 };
 
-int R(COLORREF c) { return GetRValue(c); }
-int G(COLORREF c) { return GetGValue(c); }
-int B(COLORREF c) { return GetBValue(c); }
+int R(COLORREF c) {
+    return GetRValue(c);
+}
+int G(COLORREF c) {
+    return GetGValue(c);
+}
+int B(COLORREF c) {
+    return GetBValue(c);
+}
 
-}  // namespace
+} // namespace
 
 TEST_F(PngButtonTest, DisabledButtonDrawsItsPngHalfFadedNotGray) {
     auto* button = new TPngSpeedButton(Form);
@@ -37,7 +43,7 @@ TEST_F(PngButtonTest, DisabledButtonDrawsItsPngHalfFadedNotGray) {
     TPngImage red;
     SolidPng(red, 16, 16, 0xFFFF0000);
     button->SetPngImage(&red);
-    EXPECT_EQ(button->Glyph()->Width(), 16);  // the placeholder makes room for the PNG
+    EXPECT_EQ(button->Glyph()->Width(), 16); // the placeholder makes room for the PNG
     EXPECT_EQ(button->NumGlyphs(), 1);
     ui::ShowForm(Form);
     EXPECT_EQ(ui::PixelAt(button, 20, 20), RGB(255, 0, 0));
@@ -47,7 +53,7 @@ TEST_F(PngButtonTest, DisabledButtonDrawsItsPngHalfFadedNotGray) {
     COLORREF glyph = ui::PixelAt(button, 20, 20);
     EXPECT_NEAR(R(glyph), (255 + R(face)) / 2, 2);
     EXPECT_NEAR(G(glyph), G(face) / 2, 2);
-    EXPECT_NE(R(glyph), G(glyph));  // in colour
+    EXPECT_NE(R(glyph), G(glyph)); // in colour
     button->SetPngOptions({pngBlendOnDisabled, pngGrayscaleOnDisabled});
     ui::Pump();
     glyph = ui::PixelAt(button, 20, 20);
@@ -95,7 +101,7 @@ TEST_F(PngButtonTest, ActionImageIsCopiedUnlessTheButtonHasItsOwn) {
     EXPECT_EQ(button->PngImage()->ToImage().Pixels[0], 0x800000FFu);
     action.SetImageIndex(0);
     EXPECT_EQ(button->PngImage()->ToImage().Pixels[0], 0xFFFF0000u);
-    action.SetImageIndex(5);  // outside the list: unchanged
+    action.SetImageIndex(5); // outside the list: unchanged
     EXPECT_EQ(button->PngImage()->ToImage().Pixels[0], 0xFFFF0000u);
 
     auto* own = new TPngSpeedButton(Form);
@@ -122,16 +128,19 @@ TEST_F(PngButtonTest, ColourPngsLoseTheirGammaWhenSet) {
 namespace {
 
 // A 16 x 16 tile in which every pixel differs.
-COLORREF TileColour(int x, int y) { return RGB(x * 15, y * 15, 100 + (x ^ y)); }
+COLORREF TileColour(int x, int y) {
+    return RGB(x * 15, y * 15, 100 + (x ^ y));
+}
 
 void MakeTile(TPicture* picture) {
     TBitmap tile(16, 16, pf24bit);
     for (int y = 0; y < 16; ++y)
-        for (int x = 0; x < 16; ++x) tile.Canvas()->SetPixels(x, y, TColor(TileColour(x, y)));
+        for (int x = 0; x < 16; ++x)
+            tile.Canvas()->SetPixels(x, y, TColor(TileColour(x, y)));
     picture->SetGraphic(&tile);
 }
 
-}  // namespace
+} // namespace
 
 TEST_F(PngButtonTest, TiledImagesSideBySideShowOnePattern) {
     TTiledImage* images[2];
@@ -175,10 +184,10 @@ TEST_F(PngButtonTest, TiledImageCornersAndEdgeStrips) {
     EXPECT_EQ(ui::PixelAt(Form, 2, 2), RGB(0, 0, 128));
     EXPECT_EQ(ui::PixelAt(Form, 57, 2), RGB(0, 0, 128));
     EXPECT_EQ(ui::PixelAt(Form, 2, 47), RGB(0, 0, 128));
-    EXPECT_EQ(ui::PixelAt(Form, 1, 20), edge);   // left: between two corners
+    EXPECT_EQ(ui::PixelAt(Form, 1, 20), edge); // left: between two corners
     EXPECT_EQ(ui::PixelAt(Form, 3, 20), TileColour(3, 20 % 16));
-    EXPECT_EQ(ui::PixelAt(Form, 30, 1), edge);   // top
-    EXPECT_EQ(ui::PixelAt(Form, 58, 20), TileColour(58 % 16, 20 % 16));  // no bottom-right
+    EXPECT_EQ(ui::PixelAt(Form, 30, 1), edge);                          // top
+    EXPECT_EQ(ui::PixelAt(Form, 58, 20), TileColour(58 % 16, 20 % 16)); // no bottom-right
     EXPECT_EQ(ui::PixelAt(Form, 30, 49), TileColour(30 % 16, 49 % 16));
     image->SetLineWidth(5);
     ui::Pump();

@@ -11,22 +11,27 @@ using epc::test::SolidPng;
 
 namespace {
 
-uint8_t AlphaAt(TPngImage& png, int x, int y) { return png.AlphaScanline(y)[x]; }
+uint8_t AlphaAt(TPngImage& png, int x, int y) {
+    return png.AlphaScanline(y)[x];
+}
 
 // A 4 x 1 RGBA PNG with the given alphas and one colour.
 void AlphaRow(TPngImage& png, std::initializer_list<uint8_t> alphas, uint32_t rgb = 0xFF2040) {
     TDecodedImage img;
     img.Width = int(alphas.size());
     img.Height = 1;
-    for (uint8_t a : alphas) img.Pixels.push_back(uint32_t(a) << 24 | rgb);
+    for (uint8_t a : alphas)
+        img.Pixels.push_back(uint32_t(a) << 24 | rgb);
     img.HasAlpha = true;
     img.ColorType = 6;
     png.LoadFromImage(img);
 }
 
-uint32_t Pixel(TBitmap& b, int x, int y) { return b.SurfaceBits()[size_t(y) * b.Width() + x] & 0xFFFFFF; }
+uint32_t Pixel(TBitmap& b, int x, int y) {
+    return b.SurfaceBits()[size_t(y) * b.Width() + x] & 0xFFFFFF;
+}
 
-}  // namespace
+} // namespace
 
 TEST(PngFunctions, BlendingScalesAlphaWithEvenRounding) {
     TPngImage png;
@@ -51,7 +56,7 @@ TEST(PngFunctions, BlendingGivesAlphaToImagesWithout) {
     rgb.SetPixels(1, 0, TColor(RGB(10, 20, 30)));
     MakeImageBlended(&rgb, 127);
     ASSERT_EQ(rgb.ColorType(), COLOR_RGBALPHA);
-    EXPECT_EQ(AlphaAt(rgb, 0, 0), 0);  // the transparent colour
+    EXPECT_EQ(AlphaAt(rgb, 0, 0), 0); // the transparent colour
     EXPECT_EQ(AlphaAt(rgb, 1, 0), 128);
 
     TPngImage gray;
@@ -61,12 +66,12 @@ TEST(PngFunctions, BlendingGivesAlphaToImagesWithout) {
     MakeImageBlended(&gray, 127);
     ASSERT_EQ(gray.ColorType(), COLOR_GRAYSCALEALPHA);
     EXPECT_EQ(AlphaAt(gray, 0, 0), 0);
-    EXPECT_EQ(AlphaAt(gray, 1, 0), 127);  // the amount itself, not scaled
+    EXPECT_EQ(AlphaAt(gray, 1, 0), 127); // the amount itself, not scaled
 }
 
 TEST(PngFunctions, GrayscaleByAmount) {
     TPngImage png;
-    AlphaRow(png, {255, 255, 255, 255}, 0xC86432);  // R 200, G 100, B 50
+    AlphaRow(png, {255, 255, 255, 255}, 0xC86432); // R 200, G 100, B 50
     MakeImageGrayscale(&png, 255);
     // 0.3 * 200 + 0.59 * 100 + 0.11 * 50 = 124.5, to even: 124.
     EXPECT_EQ(png.Pixels(0, 0), TColor(RGB(124, 124, 124)));
@@ -98,15 +103,16 @@ TEST(PngFunctions, DisabledDrawingFadesByDefaultAndGraysOnRequest) {
     canvas.Canvas()->FillRect(TRect(0, 0, 12, 4));
     DrawPNG(&red, canvas.Canvas(), TRect(0, 0, 4, 4), {});
     DrawPNG(&red, canvas.Canvas(), TRect(4, 0, 8, 4), {pngBlendOnDisabled});
-    DrawPNG(&red, canvas.Canvas(), TRect(8, 0, 12, 4), {pngBlendOnDisabled, pngGrayscaleOnDisabled});
+    DrawPNG(&red, canvas.Canvas(), TRect(8, 0, 12, 4),
+            {pngBlendOnDisabled, pngGrayscaleOnDisabled});
     EXPECT_EQ(Pixel(canvas, 1, 1), 0xFF0000u);
     uint32_t faded = Pixel(canvas, 5, 1);
     EXPECT_EQ(faded >> 16, 0xFFu);
-    EXPECT_NEAR(int((faded >> 8) & 0xFF), 127, 2);  // half red over white, still in colour
+    EXPECT_NEAR(int((faded >> 8) & 0xFF), 127, 2); // half red over white, still in colour
     uint32_t gray = Pixel(canvas, 9, 1);
     EXPECT_EQ(gray >> 16, (gray >> 8) & 0xFF);
     EXPECT_EQ(gray >> 16, gray & 0xFF);
-    EXPECT_GT(gray & 0xFF, 76u);  // faded gray over white: lighter than the gray itself
+    EXPECT_GT(gray & 0xFF, 76u); // faded gray over white: lighter than the gray itself
 }
 
 TEST(PngFunctions, MasksAndMaskColoursGiveAlpha) {
@@ -135,12 +141,13 @@ TEST(PngFunctions, IconMaskIsWhiteExactlyWhereAlphaIsZero) {
     TDecodedImage mask = icon->MaskBitmap()->ToImage();
     ASSERT_EQ(mask.Width, 4);
     EXPECT_EQ(mask.Pixels[0] & 0xFFFFFF, 0xFFFFFFu);
-    for (int x = 1; x < 4; ++x) EXPECT_EQ(mask.Pixels[size_t(x)] & 0xFFFFFF, 0u) << x;
+    for (int x = 1; x < 4; ++x)
+        EXPECT_EQ(mask.Pixels[size_t(x)] & 0xFFFFFF, 0u) << x;
     // Composed on a background: opaque colour where the PNG shows.
     auto onFace = PngToIcon(&png, TColor(RGB(0, 0, 255)));
     uint32_t half = onFace->ColorBitmap()->SurfaceBits()[2];
     EXPECT_EQ(half >> 24, 0xFFu);
-    EXPECT_EQ(int(half & 0xFF), (64 * 128 + 255 * 127 + 127) / 255);  // blue 64 over blue 255
+    EXPECT_EQ(int(half & 0xFF), (64 * 128 + 255 * 127 + 127) / 255); // blue 64 over blue 255
 }
 
 class PngImageListTest : public ::testing::Test {
@@ -191,14 +198,14 @@ TEST_F(PngImageListTest, EditsKeepCollectionAndImagesInStep) {
     EXPECT_EQ(List.PngImages()->Items(1)->PngImage()->AlphaScanline(1)[1], 0);
     EXPECT_EQ(Native(1) >> 24, 0u);
 
-    List.Delete(7);  // outside: nothing
+    List.Delete(7); // outside: nothing
     EXPECT_EQ(List.Count(), 3);
     List.Delete(0);
     EXPECT_EQ(List.Count(), 2);
     EXPECT_EQ(List.PngImages()->Count(), 2);
     EXPECT_EQ(ItemColour(1), 0xFFFF0000u);
 
-    List.SetWidth(8);  // a new size empties both
+    List.SetWidth(8); // a new size empties both
     EXPECT_EQ(List.Count(), 0);
     EXPECT_EQ(List.PngImages()->Count(), 0);
 }
@@ -209,9 +216,9 @@ TEST_F(PngImageListTest, AddImagesTakesPngsFromAnyList) {
     b.Canvas()->Brush()->SetColor(clFuchsia);
     b.Canvas()->FillRect(TRect(0, 0, 4, 4));
     plain.Add(&b, nullptr);
-    EXPECT_EQ(plain.Count(), 1);  // an ordinary list still edits as before
+    EXPECT_EQ(plain.Count(), 1); // an ordinary list still edits as before
     List.AddImages(&plain);
-    List.AddImages(&List);  // from itself: the images as they were
+    List.AddImages(&List); // from itself: the images as they were
     EXPECT_EQ(List.Count(), 8);
     EXPECT_EQ(ItemColour(3), 0xFFFF00FFu);
     EXPECT_EQ(ItemColour(7), 0xFFFF00FFu);

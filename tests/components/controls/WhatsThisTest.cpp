@@ -15,7 +15,7 @@ class TTarget : public TCustomControl {
 public:
     explicit TTarget(TComponent* owner) : TCustomControl(owner) { SetTabStop(true); }
     int Clicks = 0;
-    int Keys = 0;  // other than Shift
+    int Keys = 0; // other than Shift
 
 protected:
     void Paint() override { Canvas()->FillRect(ClientRect()); }
@@ -70,7 +70,8 @@ protected:
     }
     std::vector<TCall> Calls() const {
         std::vector<TCall> calls;
-        for (const auto& c : Application->HelpLog()) calls.push_back({c.Command, c.Data});
+        for (const auto& c : Application->HelpLog())
+            calls.push_back({c.Command, c.Data});
         return calls;
     }
     static intptr_t Packed(TPoint p) { return intptr_t(uint32_t(PointToLParam(p))); }
@@ -82,7 +83,7 @@ protected:
     TWhatsThis* What = nullptr;
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(WhatsThisTest, ShiftF1ThenAClickShowsThePopupOfTheClickedControl) {
     Load();
@@ -94,9 +95,10 @@ TEST_F(WhatsThisTest, ShiftF1ThenAClickShowsThePopupOfTheClickedControl) {
     ui::Click(Begin, 5, 6);
     EXPECT_EQ(What->Mode(), TWhatsThis::wmIdle);
     EXPECT_EQ(Screen->Cursor(), crDefault);
-    EXPECT_EQ(Begin->Clicks, 0);  // the click was the component's
+    EXPECT_EQ(Begin->Clicks, 0); // the click was the component's
     TPoint at = ui::ScreenPoint(Begin, TPoint(5, 6));
-    EXPECT_EQ(Calls(), (std::vector<TCall>{{HELP_SETPOPUP_POS, Packed(at)}, {HELP_CONTEXTPOPUP, 55}}));
+    EXPECT_EQ(Calls(),
+              (std::vector<TCall>{{HELP_SETPOPUP_POS, Packed(at)}, {HELP_CONTEXTPOPUP, 55}}));
     // Out of the mode clicks reach the control again.
     ui::Click(Begin, 5, 6);
     EXPECT_EQ(Begin->Clicks, 1);
@@ -108,9 +110,10 @@ TEST_F(WhatsThisTest, F1ActionsAndTheFocusedControl) {
     What->SetF1Action(goContext);
     ui::PressKey(VK_F1);
     TPoint corner = ui::ScreenPoint(Begin, TPoint(0, 0));
-    EXPECT_EQ(Calls(), (std::vector<TCall>{{HELP_SETPOPUP_POS, Packed(corner)}, {HELP_CONTEXTPOPUP, 12}}));
+    EXPECT_EQ(Calls(),
+              (std::vector<TCall>{{HELP_SETPOPUP_POS, Packed(corner)}, {HELP_CONTEXTPOPUP, 12}}));
     EXPECT_EQ(What->Mode(), TWhatsThis::wmIdle);
-    EXPECT_EQ(Begin->Keys, 0);  // F1 is swallowed
+    EXPECT_EQ(Begin->Keys, 0); // F1 is swallowed
     Application->ClearHelpLog();
     What->SetF1Action(goDefault);
     ui::PressKey(VK_F1);
@@ -150,10 +153,10 @@ TEST_F(WhatsThisTest, ContextsComeFromEventPropertyMapTagAndParents) {
     map->SetFileName(epc::test::WriteFile(dir / "exam.hhp", "[MAP]\nMainForm_cmdOther 77\n"
                                                             "MainForm 5\n"));
     Load();
-    EXPECT_EQ(What->HelpContextMap(), map);  // taken from the owner
+    EXPECT_EQ(What->HelpContextMap(), map); // taken from the owner
     EXPECT_EQ(What->GetControlContext(Other), 77);
     Panel->SetHelpContext(-40);
-    EXPECT_EQ(What->GetControlContext(Begin), -40);  // the parent's
+    EXPECT_EQ(What->GetControlContext(Begin), -40); // the parent's
     What->SetOptions({wtUseTag});
     Begin->SetTag(9);
     EXPECT_EQ(What->GetControlContext(Begin), 9);
@@ -166,7 +169,7 @@ TEST_F(WhatsThisTest, ContextsComeFromEventPropertyMapTagAndParents) {
     What->OnGetContext = nullptr;
     What->SetOptions({wtInheritFormContext});
     Panel->SetHelpContext(0);
-    EXPECT_EQ(What->GetControlContext(Begin), 5);  // the form's, by name
+    EXPECT_EQ(What->GetControlContext(Begin), 5); // the form's, by name
 
     // A negative context opens the main help at that topic.
     Panel->SetHelpContext(-40);
@@ -213,7 +216,7 @@ TEST_F(WhatsThisTest, MenuItemAndToolbarButtonToggleTheMode) {
     What->SetActive(false);
     EXPECT_EQ(What->Mode(), TWhatsThis::wmIdle);
     item->Click();
-    EXPECT_EQ(ownClicks, 1);  // given back
+    EXPECT_EQ(ownClicks, 1); // given back
     What->SetWTMenuItem(nullptr);
     EXPECT_EQ(item->ShortCut(), scNone);
     try {
@@ -228,7 +231,7 @@ TEST_F(WhatsThisTest, RightClickMenuShowsTheClickedControlsContext) {
     Load();
     Other->SetHelpContext(88);
     What->SetPopupCaption("What is it?");
-    ui::Click(Begin, 3, 3, mbRight);  // no context: no menu (wtNoContextHelp)
+    ui::Click(Begin, 3, 3, mbRight); // no context: no menu (wtNoContextHelp)
     EXPECT_EQ(OpenPopupMenu(), nullptr);
     ui::Click(Other, 3, 4, mbRight);
     ASSERT_EQ(OpenPopupMenu(), What->PopupMenu());
@@ -238,7 +241,8 @@ TEST_F(WhatsThisTest, RightClickMenuShowsTheClickedControlsContext) {
     EXPECT_EQ(item->Caption(), "What is it?");
     EXPECT_EQ(Other->Clicks, 0);
     item->Click();
-    EXPECT_EQ(Calls(), (std::vector<TCall>{{HELP_SETPOPUP_POS, Packed(at)}, {HELP_CONTEXTPOPUP, 88}}));
+    EXPECT_EQ(Calls(),
+              (std::vector<TCall>{{HELP_SETPOPUP_POS, Packed(at)}, {HELP_CONTEXTPOPUP, 88}}));
 }
 
 TEST_F(WhatsThisTest, ApplicationsKeyAndMenuItemsUnderTheCursor) {
@@ -247,7 +251,8 @@ TEST_F(WhatsThisTest, ApplicationsKeyAndMenuItemsUnderTheCursor) {
     Begin->SetHelpContext(21);
     ui::PressKey(VK_APPS);
     TPoint centre = ui::ScreenPoint(Begin, TPoint(40, 12));
-    EXPECT_EQ(Calls(), (std::vector<TCall>{{HELP_SETPOPUP_POS, Packed(centre)}, {HELP_CONTEXTPOPUP, 21}}));
+    EXPECT_EQ(Calls(),
+              (std::vector<TCall>{{HELP_SETPOPUP_POS, Packed(centre)}, {HELP_CONTEXTPOPUP, 21}}));
 
     auto& menu = *new TPopupMenu(Form);
     auto owned = std::make_unique<TMenuItem>(nullptr);

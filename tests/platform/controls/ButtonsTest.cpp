@@ -1,32 +1,34 @@
 // The speed button: layout of glyph and caption, pressing, groups, the hot look, actions; and
 // the menus and actions it works with.
 
-#include "ControlTestSupport.h"
 #include "platform/controls/Buttons.h"
+#include "ControlTestSupport.h"
 #include "platform/controls/Menus.h"
 
 namespace epc {
 
 namespace {
 
-TSize Glyph16() { return TSize(16, 16); }
+TSize Glyph16() {
+    return TSize(16, 16);
+}
 
-}  // namespace
+} // namespace
 
 TEST(ButtonLayout, GlyphAloneIsCentredWhateverTheLayout) {
     TPoint glyph;
     TRect text;
-    CalcButtonLayout(nullptr, Glyph16(), TRect(0, 0, 40, 20), TPoint(0, 0), "", blGlyphLeft, -1,
-                     4, glyph, text, 0);
+    CalcButtonLayout(nullptr, Glyph16(), TRect(0, 0, 40, 20), TPoint(0, 0), "", blGlyphLeft, -1, 4,
+                     glyph, text, 0);
     EXPECT_EQ(glyph, TPoint(12, 2));
     CalcButtonLayout(nullptr, Glyph16(), TRect(0, 0, 40, 20), TPoint(1, 1), "", blGlyphTop, -1, 4,
                      glyph, text, 0);
     EXPECT_EQ(glyph, TPoint(13, 3));
-    CalcButtonLayout(nullptr, Glyph16(), TRect(10, 5, 50, 25), TPoint(0, 0), "", blGlyphRight, 3,
-                     4, glyph, text, 0);
+    CalcButtonLayout(nullptr, Glyph16(), TRect(10, 5, 50, 25), TPoint(0, 0), "", blGlyphRight, 3, 4,
+                     glyph, text, 0);
     EXPECT_EQ(glyph, TPoint(10 + 40 - 3 - 16, 5 + 2));
-    CalcButtonLayout(nullptr, Glyph16(), TRect(0, 0, 40, 40), TPoint(0, 0), "", blGlyphBottom, 2,
-                     4, glyph, text, 0);
+    CalcButtonLayout(nullptr, Glyph16(), TRect(0, 0, 40, 40), TPoint(0, 0), "", blGlyphBottom, 2, 4,
+                     glyph, text, 0);
     EXPECT_EQ(glyph, TPoint(12, 40 - 2 - 16));
 }
 
@@ -81,7 +83,7 @@ TEST_F(SpeedButtonTest, PressShowsDownAndReleaseInsideClicks) {
     b->OnClick = [&](TObject*) { ++clicks; };
     testing::MouseDown(b, 5, 5);
     EXPECT_EQ(b->State(), bsDown);
-    testing::MoveMouse(b, 60, 5);  // dragged off: up again
+    testing::MoveMouse(b, 60, 5); // dragged off: up again
     EXPECT_EQ(b->State(), bsUp);
     testing::MoveMouse(b, 6, 6);
     EXPECT_EQ(b->State(), bsDown);
@@ -91,7 +93,7 @@ TEST_F(SpeedButtonTest, PressShowsDownAndReleaseInsideClicks) {
     testing::MouseDown(b, 5, 5);
     testing::MouseUp(b, 80, 5);
     EXPECT_EQ(clicks, 1);
-    EXPECT_FALSE(b->Down());  // without a group a button never stays down
+    EXPECT_FALSE(b->Down()); // without a group a button never stays down
     b->SetEnabled(false);
     testing::Click(b, 5, 5);
     EXPECT_EQ(clicks, 1);
@@ -100,14 +102,15 @@ TEST_F(SpeedButtonTest, PressShowsDownAndReleaseInsideClicks) {
 }
 
 TEST_F(SpeedButtonTest, GroupKeepsOneButtonDown) {
-    for (auto* b : buttons) b->SetGroupIndex(1);
+    for (auto* b : buttons)
+        b->SetGroupIndex(1);
     testing::Click(buttons[0], 5, 5);
     EXPECT_TRUE(buttons[0]->Down());
     EXPECT_EQ(buttons[0]->State(), bsExclusive);
     testing::Click(buttons[1], 5, 5);
     EXPECT_FALSE(buttons[0]->Down());
     EXPECT_TRUE(buttons[1]->Down());
-    testing::Click(buttons[1], 5, 5);  // not all up without AllowAllUp
+    testing::Click(buttons[1], 5, 5); // not all up without AllowAllUp
     EXPECT_TRUE(buttons[1]->Down());
     buttons[1]->SetAllowAllUp(true);
     testing::Click(buttons[1], 5, 5);
@@ -124,7 +127,7 @@ TEST_F(SpeedButtonTest, FlatButtonsLookHotUnderTheMouse) {
     COLORREF face = testing::PixelAt(b, 0, 0);
     testing::MoveMouse(b, 10, 10);
     EXPECT_TRUE(b->MouseInControl());
-    EXPECT_NE(testing::PixelAt(b, 0, 0), face);  // the raised edge
+    EXPECT_NE(testing::PixelAt(b, 0, 0), face); // the raised edge
     testing::MoveMouse(form, 200, 150);
     EXPECT_FALSE(b->MouseInControl());
     EXPECT_EQ(testing::PixelAt(b, 0, 0), face);
@@ -132,7 +135,7 @@ TEST_F(SpeedButtonTest, FlatButtonsLookHotUnderTheMouse) {
 
 TEST_F(SpeedButtonTest, GlyphCellsFollowTheState) {
     TBitmap glyph(16, 8, pf24bit);
-    glyph.Canvas()->Brush()->SetColor(clFuchsia);  // the transparent colour (top-left)
+    glyph.Canvas()->Brush()->SetColor(clFuchsia); // the transparent colour (top-left)
     glyph.Canvas()->FillRect(TRect(0, 0, 16, 8));
     glyph.Canvas()->Brush()->SetColor(clRed);
     glyph.Canvas()->FillRect(TRect(1, 1, 7, 7));
@@ -190,4 +193,4 @@ TEST(Menus, ItemsFoundByCommandAndPopupsRecorded) {
     EXPECT_EQ(ShortCut(VK_F1, {ssShift}), TShortCut(int(scShift) | int(VK_F1)));
 }
 
-}  // namespace epc
+} // namespace epc

@@ -1,6 +1,7 @@
-// Help map files made of arbitrary bytes (written to memory-backed files when possible): the input is split at its first NUL into a map file
-// and a second file it may include (as may the second include the first, or either itself).
-// Parsing must end, raise only its conversion error, and leave a map that looks up cleanly.
+// Help map files made of arbitrary bytes (written to memory-backed files when possible): the input
+// is split at its first NUL into a map file and a second file it may include (as may the second
+// include the first, or either itself). Parsing must end, raise only its conversion error, and
+// leave a map that looks up cleanly.
 
 #include <unistd.h>
 
@@ -21,8 +22,9 @@ namespace {
 const std::filesystem::path& Folder() {
     static const std::filesystem::path dir = [] {
         auto shm = std::filesystem::path("/dev/shm");
-        auto d = (std::filesystem::is_directory(shm) ? shm : std::filesystem::temp_directory_path()) /
-                 ("epc_mapfile_fuzz_" + std::to_string(::getpid()));
+        auto d =
+            (std::filesystem::is_directory(shm) ? shm : std::filesystem::temp_directory_path()) /
+            ("epc_mapfile_fuzz_" + std::to_string(::getpid()));
         std::filesystem::create_directories(d);
         return d;
     }();
@@ -41,7 +43,7 @@ void Write(const std::filesystem::path& path, const std::string& text) {
     std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
 }
 
-}  // namespace
+} // namespace
 
 void EpcFuzzSeeds(std::vector<std::string>& seeds) {
     seeds.push_back(std::string("[MAP]\n#define IDH_A 10\nIDH_B=20\nIDH_C = $1F ; note\n"
@@ -65,7 +67,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     try {
         map.SetFileName((Folder() / "a.h").string());
     } catch (const EConvertError&) {
-        if (map.Count() != 0) __builtin_trap();  // a failed parse stores nothing
+        if (map.Count() != 0) __builtin_trap(); // a failed parse stores nothing
     }
     if (map.Data().size() != size_t(map.Count()) * 8) __builtin_trap();
     map.LookupContext("IDH_A");
