@@ -45,7 +45,9 @@ public:
     TPngImageCollectionItem* Items(int index) const {
         return static_cast<TPngImageCollectionItem*>(TCollection::Items(index));
     }
-    TPngImageCollectionItem* Add() { return static_cast<TPngImageCollectionItem*>(TCollection::Add()); }
+    TPngImageCollectionItem* Add() {
+        return static_cast<TPngImageCollectionItem*>(TCollection::Add());
+    }
 };
 
 // The icon of a PNG: colour composed on Background (clNone keeps the PNG's alpha) and a mask
@@ -91,8 +93,8 @@ public:
     int AddPng(TPngImage* Png, TColor Background = clBtnFace);
 
 protected:
-    void DoDraw(int Index, TCanvas* Canvas, int X, int Y, TColor Bk, TColor Fg,
-                TDrawingStyle Style, TImageType ImageType, bool Enabled) override;
+    void DoDraw(int Index, TCanvas* Canvas, int X, int Y, TColor Bk, TColor Fg, TDrawingStyle Style,
+                TImageType ImageType, bool Enabled) override;
 
 private:
     // The icon the list keeps for an item: its own look, or the disabled look.
@@ -108,4 +110,4 @@ private:
     int FLocked = 0;
 };
 
-}  // namespace epc
+} // namespace epc
