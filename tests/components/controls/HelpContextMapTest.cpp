@@ -3,6 +3,7 @@
 #include "components/controls/HelpContextMap.h"
 #include "components/controls/StrHash.h"
 #include "platform/core/Exceptions.h"
+#include "platform/streaming/Filer.h"
 #include "platform/windows/Window.h"
 #include "tests/components/controls/ControlsTestSupport.h"
 
@@ -177,4 +178,54 @@ TEST_F(HelpContextMapTest, MissingFileRaisesAndRecordsStaySorted) {
     }
     for (int i = 0; i < 200; ++i)
         EXPECT_EQ(Map.LookupContext("idh_n" + std::to_string(i)), i + 1);
+}
+
+namespace {
+
+// Catches the custom properties a component defines.
+class TCaptureFiler : public TFiler {
+public:
+    explicit TCaptureFiler(TStream& s) : TFiler(s) {}
+    void DefineProperty(const std::string&, TReaderProc, TWriterProc, bool) override {}
+    void DefineBinaryProperty(const std::string& Name, TStreamProc Read, TStreamProc Write,
+                              bool HasData) override {
+        this->Name = Name;
+        this->Read = std::move(Read);
+        this->Write = std::move(Write);
+        this->HasData = HasData;
+    }
+    std::string Name;
+    TStreamProc Read, Write;
+    bool HasData = false;
+};
+
+}  // namespace
+
+TEST_F(HelpContextMapTest, StoredDataIsWrittenWhenPresentAndReadBackSorted) {
+    TMemoryStream unused;
+    TCaptureFiler empty(unused);
+    Map.DefineProperties(&empty);
+    EXPECT_EQ(empty.Name, "FileData");
+    EXPECT_FALSE(empty.HasData);
+
+    Map.SetFileName(WriteFile(Dir / "m.h", "[MAP]\nIDH_A 1\nIDH_B 2\nIDH_C 3\n"));
+    TCaptureFiler filer(unused);
+    Map.DefineProperties(&filer);
+    EXPECT_TRUE(filer.HasData);
+    TMemoryStream stored;
+    filer.Write(stored);
+    EXPECT_EQ(stored.Size(), 24);
+
+    // Records out of order and a torn last record, as a damaged form might hold.
+    std::string bytes = stored.DataString();
+    std::string damaged = bytes.substr(16, 8) + bytes.substr(0, 16) + "\x01\x02\x03";
+    TStringStream in(damaged);
+    THelpContextMap copy(nullptr);
+    TCaptureFiler reader(unused);
+    copy.DefineProperties(&reader);
+    reader.Read(in);
+    EXPECT_EQ(copy.Count(), 3);
+    EXPECT_EQ(copy.LookupContext("IDH_A"), 1);
+    EXPECT_EQ(copy.LookupContext("IDH_B"), 2);
+    EXPECT_EQ(copy.LookupContext("IDH_C"), 3);
 }
