@@ -11,6 +11,7 @@
 #include "platform/core/Strings.h"
 #include "platform/graphics/Graphics.h"
 #include "platform/streaming/Filer.h"
+#include "platform/streaming/PropertyRegistry.h"
 #include "platform/windows/Window.h"
 
 namespace epc {
@@ -218,4 +219,15 @@ void THelpContextMap::DefineProperties(TFiler* Filer) {
         [this](TStream& s) { WriteFileData(s); }, !FData.empty());
 }
 
+} // namespace epc
+
+namespace epc {
+namespace {
+const bool HelpContextMapRegistered = [] {
+    TPublished<THelpContextMap>("THelpContextMap", "TComponent")
+        .String("FileName", &THelpContextMap::FileName, &THelpContextMap::SetFileName);
+    RegisterClass<THelpContextMap>("THelpContextMap");
+    return true;
+}();
+} // namespace
 } // namespace epc

@@ -1,6 +1,7 @@
 #include "components/controls/HelpRouter.h"
 
 #include "platform/core/Strings.h"
+#include "platform/streaming/PropertyRegistry.h"
 #include "platform/windows/Help.h"
 
 namespace epc {
@@ -253,4 +254,23 @@ bool THelpRouter::ShowTextPopup(int X, int Y, const std::string& Text, uint32_t 
                      reinterpret_cast<uintptr_t>(&popup)) != nullptr;
 }
 
+} // namespace epc
+
+namespace epc {
+namespace {
+// Forms holding a router create it by name and set these from their stored layout.
+const bool HelpRouterRegistered = [] {
+    TPublished<THelpRouter>("THelpRouter", "TComponent")
+        .Enum("HelpType", &THelpRouter::HelpType, &THelpRouter::SetHelpType,
+              {"htWinhelp", "htHTMLhelp", "htMixedMode"})
+        .Enum("ShowType", &THelpRouter::ShowType, &THelpRouter::SetShowType,
+              {"stDefault", "stMain", "stPopup"}, 0)
+        .String("Helpfile", &THelpRouter::Helpfile, &THelpRouter::SetHelpfile)
+        .String("CHMPopupTopics", &THelpRouter::CHMPopupTopics, &THelpRouter::SetCHMPopupTopics)
+        .Event("OnHelp")
+        .Boolean("ValidateID", &THelpRouter::ValidateID, &THelpRouter::SetValidateID, false);
+    RegisterClass<THelpRouter>("THelpRouter");
+    return true;
+}();
+} // namespace
 } // namespace epc

@@ -6,6 +6,7 @@
 #include "platform/controls/Buttons.h"
 #include "platform/controls/Forms.h"
 #include "platform/core/Strings.h"
+#include "platform/streaming/PropertyRegistry.h"
 
 namespace epc {
 
@@ -455,4 +456,37 @@ void TWhatsThis::HandleMessage(TMessage& Message) {
     }
 }
 
+} // namespace epc
+
+namespace epc {
+namespace {
+const bool WhatsThisRegistered = [] {
+    TPublished<TWhatsThis>("TWhatsThis", "TComponent")
+        .Boolean("Active", &TWhatsThis::Active, &TWhatsThis::SetActive, true)
+        .Reference<THelpContextMap>("HelpContextMap", &TWhatsThis::HelpContextMap,
+                                    &TWhatsThis::SetHelpContextMap)
+        .Enum("F1Action", &TWhatsThis::F1Action, &TWhatsThis::SetF1Action,
+              {"goContext", "goDefault", "goTOC"}, 0)
+        .Set("Options", &TWhatsThis::Options, &TWhatsThis::SetOptions,
+             {"wtDirectHelp", "wtMenuRightClick", "wtNoContextHelp", "wtNoContextMenu",
+              "wtPopupOnForm", "wtInheritFormContext", "wtUseTag", "wtUseAppKey"},
+             TWhatsThisOptions{wtMenuRightClick, wtNoContextHelp, wtNoContextMenu,
+                               wtInheritFormContext}
+                 .Bits())
+        .String("PopupCaption", &TWhatsThis::PopupCaption, &TWhatsThis::SetPopupCaption)
+        .Integer("PopupHelpContext", &TWhatsThis::PopupHelpContext,
+                 &TWhatsThis::SetPopupHelpContext, 0)
+        .Reference<TMenuItem>("WTMenuItem", &TWhatsThis::WTMenuItem, &TWhatsThis::SetWTMenuItem)
+        .Reference<TControl>("WTToolbarButton", &TWhatsThis::WTToolbarButton,
+                             &TWhatsThis::SetWTToolbarButton)
+        .Event("OnEnterContextMode")
+        .Event("OnLeaveContextMode")
+        .Event("OnGetContext")
+        .Event("OnHelp")
+        .Event("OnPopup")
+        .Event("OnF1KeyDown");
+    RegisterClass<TWhatsThis>("TWhatsThis");
+    return true;
+}();
+} // namespace
 } // namespace epc

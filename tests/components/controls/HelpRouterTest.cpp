@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "components/controls/HelpRouter.h"
+#include "platform/streaming/PropertyRegistry.h"
 #include "platform/testing/UserActions.h"
 #include "platform/windows/Help.h"
 
@@ -223,4 +224,18 @@ TEST_F(HelpRouterTest, TheActiveFormsHelpFileWins) {
     EXPECT_EQ(Router->HelpFileName(), "/fixed/set.chm");
     Application->HelpCommand(HELP_INDEX, 0);
     EXPECT_EQ(Last().File, "/fixed/set.hlp");
+}
+
+TEST_F(HelpRouterTest, StoredLayoutsSetTheRouterByName) {
+    auto* form = new TForm(nullptr);
+    TComponent* made = CreateComponentByClassName("THelpRouter", form);
+    ASSERT_NE(made, nullptr);
+    auto* router = dynamic_cast<THelpRouter*>(made);
+    ASSERT_NE(router, nullptr);
+    SetEnumProp(router, "HelpType", "htMixedMode");
+    SetStrProp(router, "CHMPopupTopics", "Popups.txt");
+    EXPECT_EQ(router->HelpType(), htMixedMode);
+    EXPECT_EQ(router->CHMPopupTopics(), "Popups.txt");
+    EXPECT_EQ(GetEnumProp(router, "ShowType"), "stDefault");
+    FreeComponent(router);
 }
