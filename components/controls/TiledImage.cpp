@@ -92,46 +92,35 @@ void TTiledImage::UpdateTileCache() {
     FCacheValid = true;
 }
 
-void TTiledImage::PaintParentAligned(TCanvas* Canvas, const TRect& Rect) {
+void TTiledImage::CopyParentAligned(TCanvas* Dest, const TRect& Area, TPoint DestOrigin) {
     int pw = FPicture->Width(), ph = FPicture->Height();
-    if (!FPicture->Graphic() || pw <= 0 || ph <= 0 || Rect.IsEmpty()) return;
+    if (!FPicture->Graphic() || pw <= 0 || ph <= 0 || Area.IsEmpty()) return;
     UpdateTileCache();
     // Pieces of at most one tile, each copied out of the 2 x 2 cache in one piece.
-    for (int y = Rect.Top; y < Rect.Bottom;) {
+    for (int y = Area.Top; y < Area.Bottom;) {
         int sy = FloorMod(Top() + y, ph);
-        int h = std::min(ph, Rect.Bottom - y);
-        for (int x = Rect.Left; x < Rect.Right;) {
+        int h = std::min(ph, Area.Bottom - y);
+        for (int x = Area.Left; x < Area.Right;) {
             int sx = FloorMod(Left() + x, pw);
-            int w = std::min(pw, Rect.Right - x);
-            Canvas->CopyRect(TRect(x, y, x + w, y + h), FTileCache->Canvas(),
-                             TRect(sx, sy, sx + w, sy + h));
+            int w = std::min(pw, Area.Right - x);
+            int dx = x - DestOrigin.X, dy = y - DestOrigin.Y;
+            Dest->CopyRect(TRect(dx, dy, dx + w, dy + h), FTileCache->Canvas(),
+                           TRect(sx, sy, sx + w, sy + h));
             x += w;
         }
         y += h;
     }
 }
 
+void TTiledImage::PaintParentAligned(TCanvas* Canvas, const TRect& Rect) {
+    CopyParentAligned(Canvas, Rect, TPoint(0, 0));
+}
+
 void TTiledImage::PaintCornerMask(TBitmap* Mask, int X, int Y) {
-    if (Mask->Empty()) return;
-    int w = Mask->Width(), h = Mask->Height();
-    TBitmap piece(w, h, pf32bit);
-    // The piece at the control's place, so that the pattern continues the parent's.
-    TRect target = Bounds(X, Y, w, h);
-    int pw = FPicture->Width(), ph = FPicture->Height();
-    if (!FPicture->Graphic() || pw <= 0 || ph <= 0) return;
-    UpdateTileCache();
-    for (int y = 0; y < h;) {
-        int sy = FloorMod(Top() + target.Top + y, ph);
-        int ch = std::min(ph, h - y);
-        for (int x = 0; x < w;) {
-            int sx = FloorMod(Left() + target.Left + x, pw);
-            int cw = std::min(pw, w - x);
-            piece.Canvas()->CopyRect(TRect(x, y, x + cw, y + ch), FTileCache->Canvas(),
-                                     TRect(sx, sy, sx + cw, sy + ch));
-            x += cw;
-        }
-        y += ch;
-    }
+    if (Mask->Empty() || !FPicture->Graphic()) return;
+    TRect target = Bounds(X, Y, Mask->Width(), Mask->Height());
+    TBitmap piece(target.Width(), target.Height(), pf32bit);
+    CopyParentAligned(piece.Canvas(), target, target.TopLeft());
     TPngImage png;
     ConvertToPNG(&piece, Mask, &png);
     png.Draw(Canvas(), target);

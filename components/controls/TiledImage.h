@@ -63,6 +63,8 @@ private:
     void SetMask(TBitmap* target, TBitmap* value);
     void UpdateTileCache();
     void PaintCornerMask(TBitmap* Mask, int X, int Y);
+    // The tile for Area (control coordinates) into Dest, whose origin lies at DestOrigin.
+    void CopyParentAligned(TCanvas* Dest, const TRect& Area, TPoint DestOrigin);
 
     std::unique_ptr<TPicture> FPicture;
     std::unique_ptr<TBitmap> FTileCache;
