@@ -181,7 +181,13 @@ void TSpeedButton::SetTransparent(bool value) {
 
 void TSpeedButton::SetEnabled(bool v) {
     TGraphicControl::SetEnabled(v);
-    if (!v) FMouseInControl = false;
+    if (!v) {
+        FMouseInControl = false;
+        FDragging = false;
+        FState = bsDisabled;
+    } else if (FState == bsDisabled) {
+        FState = FDown ? bsExclusive : bsUp;
+    }
     Invalidate();
 }
 
@@ -202,12 +208,10 @@ uint32_t TSpeedButton::DrawTextBiDiModeFlags() const {
 TRect TSpeedButton::PaintFrame(TPoint& Offset) {
     TCanvas* c = Canvas();
     TRect r(0, 0, Width(), Height());
-    if (!Enabled()) {
+    if (!Enabled())
         FState = bsDisabled;
-        FDragging = false;
-    } else if (FState == bsDisabled) {
-        FState = (FDown && FGroupIndex != 0) ? TButtonState(bsExclusive) : TButtonState(bsUp);
-    }
+    else if (FState == bsDisabled)
+        FState = FDown ? bsExclusive : bsUp;
     c->Font()->Assign(Font());
     bool pressed = FState == bsDown || FState == bsExclusive;
     if (!FFlat) {
