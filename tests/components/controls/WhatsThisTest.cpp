@@ -289,3 +289,27 @@ TEST_F(WhatsThisTest, TheNewestInstanceOwnsTheHooksUntilItGoes) {
     EXPECT_EQ(HookCount(WH_KEYBOARD), 0);
     EXPECT_EQ(HookCount(WH_GETMESSAGE), 0);
 }
+
+TEST_F(WhatsThisTest, ClicksOutsideTheApplicationEndTheModeAndGoOn) {
+    Load();
+    int foreignClicks = 0;
+    TWindowCreate create;
+    create.ClassName = "ForeignWindow";
+    create.Style = WS_POPUP | WS_VISIBLE;
+    create.X = 600;
+    create.Y = 100;
+    create.Width = 80;
+    create.Height = 60;
+    create.WndProc = [&](HWND h, uint32_t msg, WPARAM w, LPARAM l) -> LRESULT {
+        if (msg == WM_LBUTTONDOWN) ++foreignClicks;
+        return DefWindowProc(h, msg, w, l);
+    };
+    HWND foreign = CreateWindow(create);
+    ASSERT_NE(foreign, nullptr);
+    What->EnterContextMode();
+    ui::ClickAt(TPoint(620, 120));
+    EXPECT_EQ(What->Mode(), TWhatsThis::wmIdle);
+    EXPECT_EQ(foreignClicks, 1);
+    EXPECT_TRUE(Calls().empty());
+    DestroyWindow(foreign);
+}
