@@ -181,6 +181,19 @@ bool RenderPngControls(const std::string& dir) {
     testing::MoveMouse(hot, 50, 17);
     testing::MouseDown(pushed, 50, 17);
     bool ok = testing::SaveWindowPng(form, dir + "/png-controls.png");
+    // Where the two skins meet, six times larger: the stripes run on without a seam.
+    TWindowPixels shown = testing::ClientPixels(form);
+    TDecodedImage image;
+    image.Width = shown.Width;
+    image.Height = shown.Height;
+    image.Pixels = shown.Pixels;
+    for (uint32_t& p : image.Pixels)
+        p |= 0xFF000000u;
+    TBitmap whole;
+    whole.LoadFromImage(image, pf32bit);
+    TBitmap zoom(240, 240, pf32bit);
+    zoom.Canvas()->CopyRect(TRect(0, 0, 240, 240), whole.Canvas(), Bounds(237, 0, 40, 40));
+    zoom.SaveToPngFile(dir + "/png-controls-seam.png");
     testing::MouseUp(pushed, 50, 17);
     testing::ResetAll();
     return ok;
