@@ -387,6 +387,17 @@ std::string TWhatsThis::NameKey(TControl* Control) const {
     return Control->Name();
 }
 
+THelpContext TWhatsThis::FocusControlContext(TControl* Control) {
+    // A label speaks for the control it focuses (a published "FocusControl" reference).
+    const TPropInfo* info = GetPropInfo(Control, "FocusControl");
+    if (!info || info->Kind != TTypeKind::tkClass || !info->GetObj) return 0;
+    auto* focus = dynamic_cast<TWinControl*>(info->GetObj(Control));
+    if (!focus) return 0;
+    THelpContext context = focus->HelpContext();
+    if (context == 0 && FHelpContextMap) context = FHelpContextMap->LookupContext(NameKey(focus));
+    return context;
+}
+
 THelpContext TWhatsThis::GetControlContext(TControl* Control) {
     for (TControl* c = Control; c; c = c->Parent()) {
         THelpContext context = 0;
@@ -396,6 +407,7 @@ THelpContext TWhatsThis::GetControlContext(TControl* Control) {
             context = c->HelpContext();
             if (context == 0 && FHelpContextMap)
                 context = FHelpContextMap->LookupContext(NameKey(c));
+            if (context == 0) context = FocusControlContext(c);
             if (context == 0 && FOptions.Contains(wtUseTag)) context = THelpContext(c->Tag());
         }
         if (context != 0) return context;

@@ -116,6 +116,7 @@ private:
     void ToggleMode(TObject* Sender);
     void SetStateShown(bool On);
     std::string NameKey(TControl* Control) const;
+    THelpContext FocusControlContext(TControl* Control);
 
     bool FActive = true;
     THelpContextMap* FHelpContextMap = nullptr;

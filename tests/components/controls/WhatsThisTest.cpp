@@ -2,6 +2,7 @@
 
 #include "components/controls/WhatsThis.h"
 #include "platform/controls/Buttons.h"
+#include "platform/streaming/PropertyRegistry.h"
 #include "platform/testing/UserActions.h"
 #include "tests/components/controls/ControlsTestSupport.h"
 
@@ -312,4 +313,41 @@ TEST_F(WhatsThisTest, ClicksOutsideTheApplicationEndTheModeAndGoOn) {
     EXPECT_EQ(foreignClicks, 1);
     EXPECT_TRUE(Calls().empty());
     DestroyWindow(foreign);
+}
+
+namespace {
+
+// A caption that names the control it stands for.
+class TCaption : public TGraphicControl {
+public:
+    using TGraphicControl::TGraphicControl;
+    std::string ClassName() const override { return "TWhatsThisTestCaption"; }
+    TWinControl* FocusControl() const { return FFocus; }
+    void SetFocusControl(TWinControl* value) { FFocus = value; }
+
+private:
+    TWinControl* FFocus = nullptr;
+};
+
+const bool CaptionRegistered = [] {
+    TPublished<TCaption>("TWhatsThisTestCaption", "TGraphicControl")
+        .Reference<TWinControl>("FocusControl", &TCaption::FocusControl,
+                                &TCaption::SetFocusControl);
+    return true;
+}();
+
+} // namespace
+
+TEST_F(WhatsThisTest, CaptionsSpeakForTheControlTheyFocus) {
+    Load();
+    What->SetOptions({});
+    auto* caption = new TCaption(Form);
+    caption->SetParent(Form);
+    caption->SetBounds(220, 60, 60, 20);
+    EXPECT_EQ(What->GetControlContext(caption), 0);
+    caption->SetFocusControl(Other);
+    Other->SetHelpContext(61);
+    EXPECT_EQ(What->GetControlContext(caption), 61);
+    caption->SetHelpContext(62);
+    EXPECT_EQ(What->GetControlContext(caption), 62);
 }
