@@ -37,6 +37,9 @@ public:
     bool KeyPreview() const { return FKeyPreview; }
     void SetKeyPreview(bool v) { FKeyPreview = v; }
     bool Active() const { return FActive; }
+    // The form's own help file (empty: the application's).
+    const std::string& HelpFile() const { return FHelpFile; }
+    void SetHelpFile(const std::string& v) { FHelpFile = v; }
 
     TWinControl* ActiveControl() const { return FActiveControl; }
     // Raises EInvalidOperation "Cannot focus a disabled or invisible window" for a control
@@ -103,6 +106,7 @@ protected:
     TWinControl* FActiveControl = nullptr;
     TWinControl* FFocusedControl = nullptr;
     TModalResult FModalResult = mrNone;
+    std::string FHelpFile;
 };
 
 class TForm : public TCustomForm {

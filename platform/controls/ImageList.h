@@ -65,7 +65,7 @@ public:
     // A changed size (at least 1 pixel) empties the list.
     virtual void SetWidth(int value);
     virtual void SetHeight(int value);
-    void SetSize(int AWidth, int AHeight);
+    virtual void SetSize(int AWidth, int AHeight);
     int Count() const { return int(FImages.size()); }
 
     TColor BkColor() const { return FBkColor; }

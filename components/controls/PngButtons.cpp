@@ -1,0 +1,94 @@
+#include "components/controls/PngButtons.h"
+
+#include "platform/controls/ImageList.h"
+
+namespace epc {
+
+TPngSpeedButton::TPngSpeedButton(TComponent* AOwner)
+    : TSpeedButton(AOwner), FPngImage(std::make_unique<TPngImage>()) {}
+
+TPngSpeedButton::~TPngSpeedButton() = default;
+
+void TPngSpeedButton::CopyPng(TPngImage* Dest, TPngImage* Source) {
+    if (Source && !Source->Empty())
+        Dest->Assign(Source);
+    else
+        Dest->CreateBlank(COLOR_RGBALPHA, 8, 0, 0);
+    uint8_t type = Dest->ColorType();
+    if (type == COLOR_RGB || type == COLOR_PALETTE || type == COLOR_RGBALPHA) Dest->RemoveGamma();
+}
+
+void TPngSpeedButton::SetPngImage(TPngImage* value) {
+    CopyPng(FPngImage.get(), value);
+    FImageFromAction = false;
+    CreatePngGlyph();
+    Invalidate();
+}
+
+void TPngSpeedButton::SetPngOptions(TPngOptions value) {
+    if (FPngOptions == value) return;
+    FPngOptions = value;
+    CreatePngGlyph();
+    Invalidate();
+}
+
+void TPngSpeedButton::Loaded() {
+    TSpeedButton::Loaded();
+    CreatePngGlyph();
+}
+
+void TPngSpeedButton::CreatePngGlyph() {
+    TBitmap placeholder;
+    if (!FPngImage->Empty()) {
+        placeholder.SetSize(FPngImage->Width(), FPngImage->Height());
+        placeholder.Canvas()->Brush()->SetColor(clBtnFace);
+        placeholder.Canvas()->FillRect(TRect(0, 0, FPngImage->Width(), FPngImage->Height()));
+    }
+    SetGlyph(&placeholder);
+    SetNumGlyphs(1);
+}
+
+void TPngSpeedButton::Paint() {
+    TPoint offset;
+    TRect client = PaintFrame(offset);
+    TPngImage* image = StateImage();
+    TPoint glyphPos;
+    TRect textRect;
+    CalcButtonLayout(Canvas(), image, client, offset, Caption(), Layout(), Margin(), Spacing(),
+                     glyphPos, textRect, DrawTextBiDiModeFlags(), FState);
+    if (image && !image->Empty())
+        DrawPNG(image, Canvas(), Bounds(glyphPos.X, glyphPos.Y, image->Width(), image->Height()),
+                Enabled() ? TPngOptions{} : FPngOptions);
+}
+
+void TPngSpeedButton::ActionChange(TBasicAction* Sender, bool CheckDefaults) {
+    TSpeedButton::ActionChange(Sender, CheckDefaults);
+    auto* action = dynamic_cast<TCustomAction*>(Sender);
+    if (!action || !action->ActionList()) return;
+    TCustomImageList* images = action->ActionList()->Images();
+    int index = action->ImageIndex();
+    if (!images || index < 0 || index >= images->Count()) return;
+    if (!FPngImage->Empty() && !FImageFromAction) return;
+    TPngImage copy;
+    CopyImageFromImageList(&copy, images, index);
+    CopyPng(FPngImage.get(), &copy);
+    FImageFromAction = true;
+    CreatePngGlyph();
+    Invalidate();
+}
+
+TPNGImageButton::TPNGImageButton(TComponent* AOwner)
+    : TPngSpeedButton(AOwner), FPngPushedImage(std::make_unique<TPngImage>()) {}
+
+TPNGImageButton::~TPNGImageButton() = default;
+
+void TPNGImageButton::SetPngPushedImage(TPngImage* value) {
+    CopyPng(FPngPushedImage.get(), value);
+    Invalidate();
+}
+
+TPngImage* TPNGImageButton::StateImage() {
+    return FState == bsDown ? FPngPushedImage.get() : PngImage();
+}
+
+} // namespace epc

@@ -1,0 +1,113 @@
+#pragma once
+// An image list whose images are kept as PNG images with full alpha. The list's own images
+// (what ordinary users of an image list read and draw) are rebuilt from the PNGs as icons
+// composed on each item's background; drawing goes to the PNGs themselves, faded or grayed
+// when an image is drawn disabled. Every editing operation of the image list is overridden,
+// so the PNG collection and the list's images stay in step whichever one is called.
+
+#include <memory>
+#include <string>
+
+#include "components/controls/PngFunctions.h"
+#include "platform/controls/ImageList.h"
+#include "platform/core/Classes.h"
+#include "platform/graphics/Icon.h"
+#include "platform/graphics/PngImage.h"
+
+namespace epc {
+
+class TPngImageCollectionItem : public TCollectionItem {
+public:
+    explicit TPngImageCollectionItem(TCollection* Collection);
+    ~TPngImageCollectionItem() override;
+    std::string ClassName() const override { return "TPngImageCollectionItem"; }
+    void Assign(TPersistent* Source) override;
+
+    TPngImage* PngImage() const { return FPngImage.get(); }
+    // Copies the PNG (nil empties it).
+    void SetPngImage(TPngImage* value);
+    const std::string& Name() const { return FName; }
+    void SetName(const std::string& value) { FName = value; }
+    // The colour the PNG is composed on for the list's own images (clNone: kept transparent).
+    TColor Background() const { return FBackground; }
+    void SetBackground(TColor value);
+
+private:
+    std::unique_ptr<TPngImage> FPngImage;
+    std::string FName;
+    TColor FBackground = clBtnFace;
+};
+
+class TPngImageCollectionItems : public TCollection {
+public:
+    explicit TPngImageCollectionItems(TPersistent* Owner);
+    std::string ClassName() const override { return "TPngImageCollectionItems"; }
+    TPngImageCollectionItem* Items(int index) const {
+        return static_cast<TPngImageCollectionItem*>(TCollection::Items(index));
+    }
+    TPngImageCollectionItem* Add() {
+        return static_cast<TPngImageCollectionItem*>(TCollection::Add());
+    }
+};
+
+// The icon of a PNG: colour composed on Background (clNone keeps the PNG's alpha) and a mask
+// that is white exactly where the PNG is transparent (alpha 0, or the transparent colour).
+std::unique_ptr<TIcon> PngToIcon(TPngImage* Png, TColor Background);
+
+class TPngImageList : public TImageList {
+public:
+    explicit TPngImageList(TComponent* AOwner);
+    ~TPngImageList() override;
+    std::string ClassName() const override { return "TPngImageList"; }
+
+    void Assign(TPersistent* Source) override;
+
+    TPngImageCollectionItems* PngImages() const { return FPngImages.get(); }
+    void SetPngImages(TPngImageCollectionItems* value);
+    // When false, the list's own images hold the disabled look (PngOptions applied).
+    bool EnabledImages() const { return FEnabledImages; }
+    void SetEnabledImages(bool value);
+    TPngOptions PngOptions() const { return FPngOptions; }
+    void SetPngOptions(TPngOptions value);
+    // A new size empties the list and its collection.
+    void SetSize(int AWidth, int AHeight) override;
+
+    // Rebuilds the list's own images from the collection (not while a change is under way).
+    virtual void Rebuild();
+
+    int Add(TBitmap* Image, TBitmap* Mask) override;
+    int AddIcon(TIcon* Image) override;
+    void AddImages(TCustomImageList* Value) override;
+    int AddMasked(TBitmap* Image, TColor MaskColor) override;
+    void Clear() override;
+    void Delete(int Index) override;
+    void Insert(int Index, TBitmap* Image, TBitmap* Mask) override;
+    void InsertIcon(int Index, TIcon* Image) override;
+    void InsertMasked(int Index, TBitmap* Image, TColor MaskColor) override;
+    void Move(int CurIndex, int NewIndex) override;
+    void Replace(int Index, TBitmap* Image, TBitmap* Mask) override;
+    void ReplaceIcon(int Index, TIcon* Image) override;
+    void ReplaceMasked(int Index, TBitmap* NewImage, TColor MaskColor) override;
+
+    // Adds a PNG as a new item (a copy); the index of the new image.
+    int AddPng(TPngImage* Png, TColor Background = clBtnFace);
+
+protected:
+    void DoDraw(int Index, TCanvas* Canvas, int X, int Y, TColor Bk, TColor Fg, TDrawingStyle Style,
+                TImageType ImageType, bool Enabled) override;
+
+private:
+    // The icon the list keeps for an item: its own look, or the disabled look.
+    std::unique_ptr<TIcon> ItemIcon(TPngImageCollectionItem* Item);
+    int AddItem(std::unique_ptr<TPngImage> Png, TColor Background);
+    void InsertItem(int Index, std::unique_ptr<TPngImage> Png);
+    void ReplaceItem(int Index, std::unique_ptr<TPngImage> Png);
+    void CollectionChanged();
+
+    std::unique_ptr<TPngImageCollectionItems> FPngImages;
+    bool FEnabledImages = true;
+    TPngOptions FPngOptions{pngBlendOnDisabled};
+    int FLocked = 0;
+};
+
+} // namespace epc

@@ -1,0 +1,85 @@
+#include "platform/controls/Menus.h"
+
+#include <algorithm>
+
+namespace epc {
+
+namespace {
+
+struct TMenuState {
+    Word NextCommand = 1;
+    std::vector<TMenu*> Menus;
+    TPopupMenu* Open = nullptr;
+};
+
+TMenuState& MenuState() {
+    static TMenuState state;
+    return state;
+}
+
+} // namespace
+
+TShortCut ShortCut(Word Key, TShiftState Shift) {
+    TShortCut result = TShortCut(Key & 0xFF);
+    if (Shift.Contains(ssShift)) result |= scShift;
+    if (Shift.Contains(ssCtrl)) result |= scCtrl;
+    if (Shift.Contains(ssAlt)) result |= scAlt;
+    return result;
+}
+
+TMenuItem::TMenuItem(TComponent* AOwner) : TComponent(AOwner), FCommand(MenuState().NextCommand++) {
+    if (MenuState().NextCommand == 0) MenuState().NextCommand = 1;
+}
+
+TMenuItem::~TMenuItem() = default;
+
+void TMenuItem::Add(std::unique_ptr<TMenuItem> item) {
+    if (!item) return;
+    item->FParent = this;
+    FItems.push_back(std::move(item));
+}
+
+TMenuItem* TMenuItem::FindByCommand(Word command) {
+    if (FCommand == command) return this;
+    for (auto& item : FItems)
+        if (TMenuItem* found = item->FindByCommand(command)) return found;
+    return nullptr;
+}
+
+void TMenuItem::Click() {
+    if (!FEnabled) return;
+    MenuState().Open = nullptr;
+    if (OnClick) OnClick(this);
+}
+
+TMenu::TMenu(TComponent* AOwner)
+    : TComponent(AOwner), FItems(std::make_unique<TMenuItem>(nullptr)) {
+    MenuState().Menus.push_back(this);
+}
+
+TMenu::~TMenu() {
+    auto& st = MenuState();
+    std::erase(st.Menus, this);
+    if (st.Open == this) st.Open = nullptr;
+}
+
+void TPopupMenu::Popup(int X, int Y) {
+    FPopupPoint = TPoint(X, Y);
+    if (OnPopup) OnPopup(this);
+    MenuState().Open = this;
+}
+
+TPopupMenu* OpenPopupMenu() {
+    return MenuState().Open;
+}
+void CloseMenu() {
+    MenuState().Open = nullptr;
+}
+
+TMenuItem* FindMenuItemByCommand(Word command) {
+    for (TMenu* menu : MenuState().Menus)
+        if (TMenuItem* item = menu->FindItem(command)) return item;
+    return nullptr;
+}
+
+} // namespace epc
