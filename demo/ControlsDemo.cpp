@@ -8,6 +8,7 @@
 #include "components/controls/FlatPanels.h"
 #include "components/controls/MessageBoxes.h"
 #include "components/controls/NewCheckListBox.h"
+#include "components/controls/QDLSpeedButton.h"
 #include "components/controls/RadioPanel.h"
 #include "demo/DemoRegistry.h"
 #include "platform/controls/Forms.h"
@@ -16,6 +17,20 @@
 namespace {
 
 using namespace epc;
+
+// A small black arrow on a face-coloured ground (the ground is the glyph's transparent colour).
+void ArrowGlyph(TBitmap& glyph, bool up) {
+    glyph.SetSize(9, 9);
+    TCanvas* c = glyph.Canvas();
+    c->Brush()->SetColor(clBtnFace);
+    c->FillRect(TRect(0, 0, 9, 9));
+    c->Brush()->SetColor(clBlack);
+    c->Pen()->SetColor(clBlack);
+    if (up)
+        c->Polygon({TPoint(4, 2), TPoint(8, 6), TPoint(0, 6)});
+    else
+        c->Polygon({TPoint(0, 2), TPoint(8, 2), TPoint(4, 6)});
+}
 
 bool RenderControls(const std::string& dir) {
     testing::ResetAll();
@@ -50,7 +65,7 @@ bool RenderControls(const std::string& dir) {
 
     auto* choices = new TFlatPanel(form);
     choices->SetParent(form);
-    choices->SetBounds(280, 36, 224, 120);
+    choices->SetBounds(294, 36, 210, 120);
     choices->SetBorderStyle(bsSingle);
     choices->SetCtl3D(false);
     choices->SetBevelOuter(bvNone);
@@ -66,9 +81,20 @@ bool RenderControls(const std::string& dir) {
 
     auto* info = new TFlatPanel(form);
     info->SetParent(form);
-    info->SetBounds(280, 166, 224, 120);
+    info->SetBounds(294, 166, 210, 120);
     info->SetBevelOuter(bvLowered);
     info->SetCaption("Flat panel, lowered bevel");
+
+    // The move-up and move-down buttons of the create-a-tree view, classic look.
+    for (bool up : {true, false}) {
+        auto* arrow = new TQDLSpeedButton(form);
+        arrow->SetParent(form);
+        arrow->SetBounds(270, up ? 200 : 222, 20, 20);
+        arrow->SetSpeedButtonType(up ? qstUp : qstDown);
+        TBitmap glyph;
+        ArrowGlyph(glyph, up);
+        arrow->SetGlyph(&glyph);
+    }
 
     testing::ShowForm(form);
     // The user checks a section, picks a mode and rests the mouse on a long caption.
