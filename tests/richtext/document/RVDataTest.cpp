@@ -3,7 +3,7 @@
 #include "DocTestUtil.h"
 #include "platform/core/Strings.h"
 #include "richtext/document/RVData.h"
-#include "richtext/document/RVFuncs.h"
+#include "platform/windows/Window.h"
 #include "richtext/document/RVUni.h"
 
 using namespace epc;
@@ -291,12 +291,14 @@ TEST(ListMarkers, PageBreakIsReadFromTheMarker) {
 TEST(ItemRegistry, RegistersOnlyFreeNumbersBelowMinusNine) {
     const std::string msg =
         "Can't register RichView item type - this StyleNo is already registered";
-    auto factory = [](TCustomRVData* d) { return new TRVFullLineItemInfo(d); };
+    auto factory = [](TCustomRVData* d) -> std::unique_ptr<TCustomRVItemInfo> {
+        return std::make_unique<TRVFullLineItemInfo>(d);
+    };
     EXPECT_EQ(ErrorOf([&] { RegisterRichViewItemType(-3, "X", factory); }), msg);
     RegisterRichViewItemType(-77, "TTestItem", factory);
     RegisterRichViewItemType(-77, "TTestItem", factory); // same class again: fine
     EXPECT_EQ(ErrorOf([&] { RegisterRichViewItemType(-77, "TOther", factory); }), msg);
-    std::unique_ptr<TCustomRVItemInfo> item(CreateRichViewItem(-77, nullptr));
+    std::unique_ptr<TCustomRVItemInfo> item = CreateRichViewItem(-77, nullptr);
     ASSERT_NE(item, nullptr);
     EXPECT_EQ(item->StyleNo, -77);
     EXPECT_TRUE(item->IsFullLine());
@@ -404,10 +406,10 @@ TEST(StyleSheet, UnusedStylesRenumber) {
 
 TEST(Beep, OnlyWhenTheSheetWantsSound) {
     Doc d;
-    int before = RVBeepCount();
+    int before = BeepCount();
     d.data.BeepIfUseSound();
-    EXPECT_EQ(RVBeepCount(), before + 1);
+    EXPECT_EQ(BeepCount(), before + 1);
     d.style.UseSound = false;
     d.data.BeepIfUseSound();
-    EXPECT_EQ(RVBeepCount(), before + 1);
+    EXPECT_EQ(BeepCount(), before + 1);
 }

@@ -188,7 +188,7 @@ TEST(Format, ListParagraphTakesTheMarkerAndLevelIndents) {
     level.MarkerIndent = 5;
     level.LeftIndent = 30;
     doc.Data->ClientWidth = 100;
-    doc.Data->AppendItem("", new TWideMarker(doc.Data.get(), 0, 0, 1, false));
+    doc.Data->AppendItem("", std::make_unique<TWideMarker>(doc.Data.get(), 0, 0, 1, false));
     doc.Data->AddTextParagraph("aaaa bbbb", 0, -1, TRVTag());
     doc.Data->Format(false);
     ASSERT_EQ(doc.Count(), 3);

@@ -102,7 +102,7 @@ TEST(HitTest, PictureHalvesGiveBeforeAndAfter) {
 
 TEST(HitTest, ClickOnAListMarkerGivesTheStartOfTheNextItem) {
     Doc doc;
-    doc.Data->AppendItem("", new TWideMarker(doc.Data.get()));
+    doc.Data->AppendItem("", std::make_unique<TWideMarker>(doc.Data.get()));
     doc.Data->AddTextParagraph("item", 0, -1, TRVTag());
     doc.Data->Format(false);
     ASSERT_EQ(doc.Data->DrawItems.Count(), 2);
@@ -170,9 +170,10 @@ public:
 
 TEST(HitTest, ItemAtPointDescendsIntoSubDocuments) {
     Doc doc;
-    auto* box = new TBoxItem(doc.Data.get(), doc.Style.get());
+    auto owned = std::make_unique<TBoxItem>(doc.Data.get(), doc.Style.get());
+    TBoxItem* box = owned.get();
     doc.Data->AddTextParagraph("top", 0, 0, TRVTag());
-    doc.Data->AppendItem("", box);
+    doc.Data->AppendItem("", std::move(owned));
     doc.Data->Format(false);
     ASSERT_EQ(doc.Data->DrawItems.Count(), 2);
     const TRVDrawLineInfo* d = doc.Data->DrawItems[1];
