@@ -114,10 +114,10 @@ public:
                                    std::unique_ptr<TGraphic> image);
     virtual void RVFLayoutRead(const TRVLayoutInfo& layout);
 
-    std::function<void(TCustomRVData* Sender, TRVItemAction Action, TCustomRVItemInfo* Item,
-                       std::string& Text, TCustomRVData* RVData)>
+    std::function<void(TCustomRVData* sender, TRVItemAction action, TCustomRVItemInfo* item,
+                       std::string& text, TCustomRVData* rvData)>
         OnItemAction;
-    std::function<void(TCustomRVData* Sender, int Action, int ItemNo, TComponent* Control)>
+    std::function<void(TCustomRVData* sender, int action, int itemNo, TComponent* control)>
         OnControlAction;
 
     // ---- Item list.

@@ -156,10 +156,10 @@ std::unique_ptr<TCustomRVItemInfo> TCustomRVItemInfo::NewInstance(TCustomRVData*
     return std::make_unique<TCustomRVItemInfo>(rvData);
 }
 
-void TCustomRVItemInfo::Assign(TPersistent* Source) {
-    auto* src = dynamic_cast<TCustomRVItemInfo*>(Source);
+void TCustomRVItemInfo::Assign(TPersistent* source) {
+    auto* src = dynamic_cast<TCustomRVItemInfo*>(source);
     if (!src) {
-        TPersistent::Assign(Source);
+        TPersistent::Assign(source);
         return;
     }
     StyleNo = src->StyleNo;
@@ -297,9 +297,9 @@ std::unique_ptr<TCustomRVItemInfo> TRVBreakItemInfo::NewInstance(TCustomRVData* 
     return std::make_unique<TRVBreakItemInfo>(rvData);
 }
 
-void TRVBreakItemInfo::Assign(TPersistent* Source) {
-    TCustomRVItemInfo::Assign(Source);
-    if (auto* src = dynamic_cast<TRVBreakItemInfo*>(Source)) {
+void TRVBreakItemInfo::Assign(TPersistent* source) {
+    TCustomRVItemInfo::Assign(source);
+    if (auto* src = dynamic_cast<TRVBreakItemInfo*>(source)) {
         Color = src->Color;
         LineWidth = src->LineWidth;
         Style = src->Style;
@@ -336,9 +336,9 @@ bool TRVBreakItemInfo::AsText(std::string& result, bool unicode, int lineWidth, 
 
 // ---------------------------------------------------------------- rectangle items
 
-void TRVRectItemInfo::Assign(TPersistent* Source) {
-    TCustomRVItemInfo::Assign(Source);
-    if (auto* src = dynamic_cast<TRVRectItemInfo*>(Source)) {
+void TRVRectItemInfo::Assign(TPersistent* source) {
+    TCustomRVItemInfo::Assign(source);
+    if (auto* src = dynamic_cast<TRVRectItemInfo*>(source)) {
         VAlign = src->VAlign;
         Spacing = src->Spacing;
         VShift = src->VShift;
@@ -436,9 +436,9 @@ std::unique_ptr<TCustomRVItemInfo> TRVControlItemInfo::NewInstance(TCustomRVData
     return std::make_unique<TRVControlItemInfo>(rvData);
 }
 
-void TRVControlItemInfo::Assign(TPersistent* Source) {
-    TRVRectItemInfo::Assign(Source);
-    if (auto* src = dynamic_cast<TRVControlItemInfo*>(Source)) {
+void TRVControlItemInfo::Assign(TPersistent* source) {
+    TRVRectItemInfo::Assign(source);
+    if (auto* src = dynamic_cast<TRVControlItemInfo*>(source)) {
         Width = src->Width;
         Height = src->Height;
         // A control cannot be shared: a copy carries the stored form only.
@@ -538,9 +538,9 @@ std::unique_ptr<TCustomRVItemInfo> TRVGraphicItemInfo::NewInstance(TCustomRVData
     return std::make_unique<TRVGraphicItemInfo>(rvData);
 }
 
-void TRVGraphicItemInfo::Assign(TPersistent* Source) {
-    TRVRectItemInfo::Assign(Source);
-    if (auto* src = dynamic_cast<TRVGraphicItemInfo*>(Source)) {
+void TRVGraphicItemInfo::Assign(TPersistent* source) {
+    TRVRectItemInfo::Assign(source);
+    if (auto* src = dynamic_cast<TRVGraphicItemInfo*>(source)) {
         ImageWidth = src->ImageWidth;
         ImageHeight = src->ImageHeight;
         SetGraphic(src->Image ? RVCopyGraphic(*src->Image) : nullptr);
@@ -692,9 +692,9 @@ std::unique_ptr<TCustomRVItemInfo> TRVBulletItemInfo::NewInstance(TCustomRVData*
     return std::make_unique<TRVBulletItemInfo>(rvData);
 }
 
-void TRVBulletItemInfo::Assign(TPersistent* Source) {
-    TRVRectItemInfo::Assign(Source);
-    if (auto* src = dynamic_cast<TRVBulletItemInfo*>(Source)) {
+void TRVBulletItemInfo::Assign(TPersistent* source) {
+    TRVRectItemInfo::Assign(source);
+    if (auto* src = dynamic_cast<TRVBulletItemInfo*>(source)) {
         ImageList = src->ImageList;
         ImageListTag = src->ImageListTag;
         ImageIndex = src->ImageIndex;
@@ -751,9 +751,9 @@ std::unique_ptr<TCustomRVItemInfo> TRVHotspotItemInfo::NewInstance(TCustomRVData
     return std::make_unique<TRVHotspotItemInfo>(rvData);
 }
 
-void TRVHotspotItemInfo::Assign(TPersistent* Source) {
-    TRVBulletItemInfo::Assign(Source);
-    if (auto* src = dynamic_cast<TRVHotspotItemInfo*>(Source)) HotImageIndex = src->HotImageIndex;
+void TRVHotspotItemInfo::Assign(TPersistent* source) {
+    TRVBulletItemInfo::Assign(source);
+    if (auto* src = dynamic_cast<TRVHotspotItemInfo*>(source)) HotImageIndex = src->HotImageIndex;
 }
 
 bool TRVHotspotItemInfo::GetKindFlag(int kind) const {
@@ -793,9 +793,9 @@ std::unique_ptr<TCustomRVItemInfo> TRVMarkerItemInfo::NewInstance(TCustomRVData*
     return std::make_unique<TRVMarkerItemInfo>(rvData);
 }
 
-void TRVMarkerItemInfo::Assign(TPersistent* Source) {
-    TRVRectItemInfo::Assign(Source);
-    if (auto* src = dynamic_cast<TRVMarkerItemInfo*>(Source)) {
+void TRVMarkerItemInfo::Assign(TPersistent* source) {
+    TRVRectItemInfo::Assign(source);
+    if (auto* src = dynamic_cast<TRVMarkerItemInfo*>(source)) {
         ListNo = src->ListNo;
         Level = src->Level;
         StartFrom = src->StartFrom;

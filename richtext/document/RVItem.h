@@ -128,7 +128,7 @@ public:
 
     // A new, default item of the same class (CreateItemCopy then assigns the properties).
     virtual std::unique_ptr<TCustomRVItemInfo> NewInstance(TCustomRVData* rvData) const;
-    void Assign(TPersistent* Source) override;
+    void Assign(TPersistent* source) override;
 
     int32_t StyleNo = 0;
     int32_t ParaNo = 0;
@@ -276,7 +276,7 @@ public:
     TRVBreakItemInfo(TCustomRVData* rvData, uint8_t lineWidth, TRVBreakStyle style, TColor color);
     std::string ClassName() const override { return "TRVBreakItemInfo"; }
     std::unique_ptr<TCustomRVItemInfo> NewInstance(TCustomRVData* rvData) const override;
-    void Assign(TPersistent* Source) override;
+    void Assign(TPersistent* source) override;
     bool GetKindFlag(int kind) const override;
     void PaintFullWidth(int left, int right, int top, TCanvas* canvas, int state, TRVStyle* style,
                         const TRect& clipRect, TRVDrawLineInfo* dli) override;
@@ -295,7 +295,7 @@ class TRVRectItemInfo : public TCustomRVItemInfo {
 public:
     using TCustomRVItemInfo::TCustomRVItemInfo;
     std::string ClassName() const override { return "TRVRectItemInfo"; }
-    void Assign(TPersistent* Source) override;
+    void Assign(TPersistent* source) override;
     int GetDescentValue() const override;
     std::string GetRVFExtraHeader() const override;
     bool ReadRVFHeader(const std::string& extra, TCustomRVData* rvData) override;
@@ -315,7 +315,7 @@ public:
                                 TRVVAlign vAlign = TRVVAlign::rvvaBaseline);
     std::string ClassName() const override { return "TRVControlItemInfo"; }
     std::unique_ptr<TCustomRVItemInfo> NewInstance(TCustomRVData* rvData) const override;
-    void Assign(TPersistent* Source) override;
+    void Assign(TPersistent* source) override;
     bool GetKindFlag(int kind) const override;
     bool GetStateFlag(int kind) const override;
     int GetBoxWidth() const override;
@@ -353,7 +353,7 @@ public:
     ~TRVGraphicItemInfo() override;
     std::string ClassName() const override { return "TRVGraphicItemInfo"; }
     std::unique_ptr<TCustomRVItemInfo> NewInstance(TCustomRVData* rvData) const override;
-    void Assign(TPersistent* Source) override;
+    void Assign(TPersistent* source) override;
     bool GetKindFlag(int kind) const override;
     int GetBoxWidth() const override;
     int GetBoxHeight() const override;
@@ -404,7 +404,7 @@ public:
     explicit TRVBulletItemInfo(TCustomRVData* rvData);
     std::string ClassName() const override { return "TRVBulletItemInfo"; }
     std::unique_ptr<TCustomRVItemInfo> NewInstance(TCustomRVData* rvData) const override;
-    void Assign(TPersistent* Source) override;
+    void Assign(TPersistent* source) override;
     bool GetKindFlag(int kind) const override;
     int GetBoxWidth() const override;
     int GetBoxHeight() const override;
@@ -426,7 +426,7 @@ public:
     explicit TRVHotspotItemInfo(TCustomRVData* rvData);
     std::string ClassName() const override { return "TRVHotspotItemInfo"; }
     std::unique_ptr<TCustomRVItemInfo> NewInstance(TCustomRVData* rvData) const override;
-    void Assign(TPersistent* Source) override;
+    void Assign(TPersistent* source) override;
     bool GetKindFlag(int kind) const override;
     std::string GetRVFExtraHeader() const override;
     bool ReadRVFHeader(const std::string& extra, TCustomRVData* rvData) override;
@@ -441,7 +441,7 @@ public:
     TRVMarkerItemInfo(TCustomRVData* rvData, int listNo, int level, int startFrom, bool reset);
     std::string ClassName() const override { return "TRVMarkerItemInfo"; }
     std::unique_ptr<TCustomRVItemInfo> NewInstance(TCustomRVData* rvData) const override;
-    void Assign(TPersistent* Source) override;
+    void Assign(TPersistent* source) override;
     bool GetKindFlag(int kind) const override;
     TRVListLevel* GetLevelInfo(TRVStyle* style) const;
     int GetIndexInList(TCustomRVData* rvData) const;
