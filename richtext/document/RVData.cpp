@@ -640,14 +640,16 @@ void TCustomRVData::DeleteItemRange(int first, int count) {
     if (FRecorder) FRecorder->ItemsDeleting(*this, first, count);
     bool hadMarkers = false;
     for (int i = first; i < first + count; ++i) {
-        if ((*FItems)[i].Item->StyleNo == rvsListMarker) hadMarkers = true;
+        // An entry whose item was released already is only removed.
+        const TCustomRVItemInfo* item = (*FItems)[i].Item.get();
+        if (item && item->StyleNo == rvsListMarker) hadMarkers = true;
         FreeItem(i);
     }
     auto& entries = FItems->Entries();
     entries.erase(entries.begin() + first, entries.begin() + first + count);
     if (first == 0 && ItemCount() > 0) {
-        TCustomRVItemInfo* item = (*FItems)[0].Item.get();
-        item->ItemOptions = uint8_t(item->ItemOptions & ~(rvioSameAsPrev | rvioBR));
+        if (TCustomRVItemInfo* item = (*FItems)[0].Item.get())
+            item->ItemOptions = uint8_t(item->ItemOptions & ~(rvioSameAsPrev | rvioBR));
     }
     if (hadMarkers) RenumberMarkers();
 }

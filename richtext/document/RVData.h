@@ -11,6 +11,7 @@
 
 #include "platform/core/Classes.h"
 #include "platform/core/Streams.h"
+#include "platform/graphics/Graphics.h"
 #include "richtext/document/RVClasses.h"
 #include "richtext/document/RVItem.h"
 #include "richtext/document/RVStyle.h"
