@@ -1,11 +1,11 @@
 // Embedded controls in RVF: controls are stored as component streams.
 
+#include "richtext/document/RVControlSupport.h"
 #include "platform/controls/Controls.h"
 #include "platform/streaming/Filer.h"
 #include "platform/streaming/HexText.h"
 #include "platform/streaming/PropertyRegistry.h"
 #include "richtext/document/RVData.h"
-#include "richtext/document/RVControlSupport.h"
 
 namespace epc {
 

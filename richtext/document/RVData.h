@@ -13,6 +13,7 @@
 #include "platform/core/Streams.h"
 #include "platform/graphics/Graphics.h"
 #include "richtext/document/RVClasses.h"
+#include "richtext/document/RVFReadWrite.h"
 #include "richtext/document/RVItem.h"
 #include "richtext/document/RVStyle.h"
 #include "richtext/document/RVTypes.h"
@@ -203,7 +204,8 @@ public:
     virtual void SetItemPageBreakBefore(int itemNo, bool value);
     virtual bool SetItemLineBreakBefore(int itemNo, bool value);
 
-    // ---- Where undoable edits are recorded (null: nowhere). Not owned by the document.
+    // ---- Where undoable edits are recorded (null: nowhere). The editor that sets a recorder
+    // clears it before the recorder goes.
     void SetChangeRecorder(TRVItemChangeRecorder* recorder) { FRecorder = recorder; }
     TRVItemChangeRecorder* ChangeRecorder() const { return FRecorder; }
 
@@ -316,25 +318,5 @@ class TRVDocument : public TCustomRVData {
 public:
     std::string ClassName() const override { return "TRVDocument"; }
 };
-
-// RVF helpers shared with item classes of higher layers.
-std::string RVFParaNoToString(int paraNo, TRVStyle* style, bool useStyleNames);
-std::string RVFTagToString(const TRVTag& tag, bool tagsArePChars);
-void RVFWriteLine(TStream& stream, const std::string& s);
-void RVFWriteRaw(TStream& stream, const std::string& s);
-// The record header "%d %d %s %d %d %s %s".
-std::string RVFItemHeader(int styleNo, int lineCount, const std::string& paraRef, uint8_t options,
-                          int mode, const std::string& tag, const std::string& extra);
-// One-line text form of arbitrary bytes: backslash, CR and LF escaped.
-std::string RVFEscapeLine(const std::string& s);
-bool RVFUnescapeLine(std::string_view s, std::string& out);
-// Quoted string token: '"' doubled inside, backslash, CR and LF escaped.
-std::string RVFQuote(const std::string& s);
-std::string BytesToHex(const std::string& bytes);
-bool HexToBytes(std::string_view hex, std::string& bytes);
-// Binary body: int32 length then the bytes.
-void RVFWriteBinary(TStream& stream, const std::string& bytes);
-void RVFSavePictureBinary(TStream& stream, TGraphic* graphic);
-std::unique_ptr<TGraphic> RVFLoadPictureBinary(TStream& stream, const std::string& className);
 
 } // namespace epc

@@ -7,8 +7,8 @@
 
 #include "platform/core/Arithmetic.h"
 #include "platform/graphics/Graphics.h"
-#include "richtext/document/RVData.h"
 #include "richtext/document/RVControlSupport.h"
+#include "richtext/document/RVData.h"
 #include "richtext/document/RVGraphicSupport.h"
 #include "richtext/document/RVUni.h"
 
@@ -79,9 +79,8 @@ std::string JoinInts(std::initializer_list<long long> values) {
 
 // ---------------------------------------------------------------- drawing-item records
 
-std::unique_ptr<TRVDrawLineInfo> TRVDrawLineInfo::CreateEx(int left, int top, int width,
-                                                           int height, int itemNo,
-                                                           bool fromNewLine) {
+std::unique_ptr<TRVDrawLineInfo> TRVDrawLineInfo::CreateEx(int left, int top, int width, int height,
+                                                           int itemNo, bool fromNewLine) {
     auto d = std::make_unique<TRVDrawLineInfo>();
     d->SetData(left, top, itemNo, fromNewLine);
     d->SetSize(width, height);
@@ -197,8 +196,8 @@ bool TCustomRVItemInfo::GetKindFlag(int kind) const {
     return kind == rvifCanBeInsideParagraph || kind == rvifCanBeJoinedWithPrev;
 }
 
-std::unique_ptr<TRVDrawLineInfo> TCustomRVItemInfo::CreatePrintingDrawItem(TCustomRVData*,
-                                                                           const TRVScreenAndDevice*) {
+std::unique_ptr<TRVDrawLineInfo>
+TCustomRVItemInfo::CreatePrintingDrawItem(TCustomRVData*, const TRVScreenAndDevice*) {
     return std::make_unique<TRVDrawLineInfo>();
 }
 
@@ -385,10 +384,10 @@ void SaveBodyRecord(TStream& stream, const TRVSaveContext& ctx, const TCustomRVI
     TRVStyle* style = ctx.RVData ? ctx.RVData->GetRVStyle() : nullptr;
     bool pchars = ctx.RVData && ctx.RVData->TagsArePChars();
     int mode = ctx.Binary ? 2 : 1;
-    RVFWriteLine(stream, RVFItemHeader(item.StyleNo, 3,
-                                       RVFParaNoToString(paraNo, style, ctx.UseStyleNames),
-                                       options, mode, RVFTagToString(item.Tag, pchars),
-                                       item.GetRVFExtraHeader()));
+    RVFWriteLine(stream,
+                 RVFItemHeader(item.StyleNo, 3, RVFParaNoToString(paraNo, style, ctx.UseStyleNames),
+                               options, mode, RVFTagToString(item.Tag, pchars),
+                               item.GetRVFExtraHeader()));
     RVFWriteLine(stream, RVFEscapeLine(name));
     RVFWriteLine(stream, RVFEscapeLine(cls));
     if (ctx.Binary)
@@ -498,9 +497,8 @@ bool TRVControlItemInfo::ReadRVFLine(const std::string& s, TCustomRVData* rvData
         state = TRVFReadState::rstItemFinished;
         ControlBody = body;
         if (!body.empty())
-            Control = LoadBody<TRVComponentPtr>(body, [&](TMemoryStream& ms) {
-                return RVLoadControlStream(ms, ControlClassName);
-            });
+            Control = LoadBody<TRVComponentPtr>(
+                body, [&](TMemoryStream& ms) { return RVLoadControlStream(ms, ControlClassName); });
         if (!Control && rvData) Control = rvData->RVFControlNeeded(name, Tag);
         if (Control) ParentControl(rvData);
         if (!Control && !body.empty() && rvData &&

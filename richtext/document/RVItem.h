@@ -31,8 +31,8 @@ using TRVComponentPtr = std::unique_ptr<TComponent, TRVComponentFree>;
 class TRVDrawLineInfo : public TObject {
 public:
     TRVDrawLineInfo() = default;
-    static std::unique_ptr<TRVDrawLineInfo> CreateEx(int left, int top, int width, int height, int itemNo,
-                                     bool fromNewLine);
+    static std::unique_ptr<TRVDrawLineInfo> CreateEx(int left, int top, int width, int height,
+                                                     int itemNo, bool fromNewLine);
     std::string ClassName() const override { return "TRVDrawLineInfo"; }
 
     virtual void SetData(int left, int top, int itemNo, bool fromNewLine);
@@ -414,7 +414,7 @@ public:
     bool SetExtraIntProperty(int prop, int value) override;
 
     TCustomImageList* ImageList = nullptr;
-    int32_t ImageListTag = 0;              // identifies the list in stored documents
+    int32_t ImageListTag = 0; // identifies the list in stored documents
     int32_t ImageIndex = 0;
     // The list's image size, when known (the view layer fills it when it binds the list).
     int32_t ImageListWidth = 16;

@@ -50,8 +50,8 @@ enum : uint8_t {
 
 // Kind questions an item answers (GetKindFlag).
 enum TRVItemKind : int {
-    rvifAlwaysInText = 0, // the item is never a whole line by itself
-    rvifFullWidth = 1,    // painted across the whole text width
+    rvifAlwaysInText = 0,         // the item is never a whole line by itself
+    rvifFullWidth = 1,            // painted across the whole text width
     rvifCanBeInsideParagraph = 2, // may share a line; items that may not are full-line items
     rvifNonTextFixedSize = 3,
     // Sizing the item may select another font into the canvas (tables format their cells),

@@ -658,8 +658,8 @@ void TCustomRVFormattedData::FormatFullLineItem(int itemNo) {
         if (printing) dli = item->CreatePrintingDrawItem(this, &FFmt.Sad);
         if (!dli) dli = std::make_unique<TRVDrawLineInfo>();
         int out1 = 0, out2 = 0;
-        item->AdjustToDocWidth(avail, dli.get(), FFmt.NoCaching, out1, out2, &FFmt.Sad, this, FFmt.Canvas,
-                               GetFlags().Contains(TRVFlag::rvflCanUseDeviceFit));
+        item->AdjustToDocWidth(avail, dli.get(), FFmt.NoCaching, out1, out2, &FFmt.Sad, this,
+                               FFmt.Canvas, GetFlags().Contains(TRVFlag::rvflCanUseDeviceFit));
         dli->Width = SX(item->GetBoxWidth());
         dli->Height = SY(item->GetBoxHeight());
         if (para.Alignment == TRVAlignment::rvaRight) {
@@ -707,9 +707,7 @@ void TCustomRVFormattedData::FormatRectItem(int itemNo) {
     int width = SX(item->GetBoxWidth());
     int height = SY(item->GetBoxHeight());
     int descent = SY(item->GetDescentValue());
-    int shift = !rect           ? 0
-                : rect->VShiftAbs ? SY(rect->VShift)
-                                  : MulDiv(height, rect->VShift, 100);
+    int shift = !rect ? 0 : rect->VShiftAbs ? SY(rect->VShift) : MulDiv(height, rect->VShift, 100);
     int above = rect && rect->VAlign == TRVVAlign::rvvaMiddle ? height / 2 : height - descent;
 
     bool prevIsMarker = itemNo > 0 && GetItemStyleNo(itemNo - 1) == rvsListMarker;
@@ -916,8 +914,7 @@ void TCustomRVFormattedData::BreakTextRun(int itemNo, const Ch* text, int len, i
                 // A space right after the fitting characters is no break here: with trimming
                 // the line takes it (below); without, an earlier break is looked for.
                 int r = FindLineBreakPosW(run, remaining, n);
-                if (r == n && run[r] == u' ' && !trim)
-                    r = FindLineBreakPosW(run, remaining, n - 1);
+                if (r == n && run[r] == u' ' && !trim) r = FindLineBreakPosW(run, remaining, n - 1);
                 if (r >= 0 && !(r == n && run[r] == u' ')) {
                     if (run[r] == u' ')
                         spacePos = r;

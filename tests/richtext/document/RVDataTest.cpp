@@ -2,8 +2,8 @@
 
 #include "DocTestUtil.h"
 #include "platform/core/Strings.h"
-#include "richtext/document/RVData.h"
 #include "platform/windows/Window.h"
+#include "richtext/document/RVData.h"
 #include "richtext/document/RVUni.h"
 
 using namespace epc;
@@ -470,18 +470,13 @@ TEST(ChangeRecorder, HearsEveryUndoableChangeBeforeTheOldStateIsGone) {
     d.data.ReleaseItemAt(2);
     d.data.DeleteItemRange(2, 1);
     d.data.DeleteItemRange(0, 1);
-    const std::vector<std::string> expected = {"insert 0 one",
-                                               "insert 1 two",
-                                               "insert 2 pic",
-                                               "change 0 kind 0 was one",
-                                               "change 0 kind 2 was 1",
-                                               "change 1 kind 1 was 0",
-                                               "change 1 kind 1 was 1",
-                                               "change 1 kind 1 was 2",
-                                               "change 2 kind 3 prop 3",
-                                               "release 2 TRVGraphicItemInfo",
-                                               "delete 2+1 pic",
-                                               "delete 0+1 ONE"};
+    const std::vector<std::string> expected = {
+        "insert 0 one",           "insert 1 two",
+        "insert 2 pic",           "change 0 kind 0 was one",
+        "change 0 kind 2 was 1",  "change 1 kind 1 was 0",
+        "change 1 kind 1 was 1",  "change 1 kind 1 was 2",
+        "change 2 kind 3 prop 3", "release 2 TRVGraphicItemInfo",
+        "delete 2+1 pic",         "delete 0+1 ONE"};
     EXPECT_EQ(rec.Log, expected);
     d.data.SetChangeRecorder(nullptr);
     d.data.AddTextParagraph("unheard", 0, 0, TRVTag());
@@ -509,4 +504,11 @@ TEST(ChangeRecorder, DocumentOperationsGoThroughTheVirtualDeletion) {
     data.SetParagraphMarker(0, -1, 0, 1, false); // removing the marker deletes it
     EXPECT_EQ(data.Deletions, 1);
     EXPECT_EQ(data.ItemCount(), 1);
+}
+
+TEST(HtmlPictureNames, EachDocumentCountsItsOwn) {
+    Doc a, b;
+    EXPECT_EQ(a.data.NextHtmlImageName(".png"), "rvimg1.png");
+    EXPECT_EQ(a.data.NextHtmlImageName(".jpg"), "rvimg2.jpg");
+    EXPECT_EQ(b.data.NextHtmlImageName(".png"), "rvimg1.png");
 }

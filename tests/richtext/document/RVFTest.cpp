@@ -394,8 +394,8 @@ TEST(RvfControls, ControlsAreStreamedSizedAndParented) {
         dst.SetRVStyle(&style);
         dst.Window = &window;
         ASSERT_TRUE(Load(dst, Save(src, binary)));
-        auto* loaded =
-            dynamic_cast<TTestBox*>(static_cast<TRVControlItemInfo*>(dst.GetItem(0))->Control.get());
+        auto* loaded = dynamic_cast<TTestBox*>(
+            static_cast<TRVControlItemInfo*>(dst.GetItem(0))->Control.get());
         ASSERT_NE(loaded, nullptr);
         EXPECT_EQ(loaded->Width(), 33);
         EXPECT_EQ(loaded->Parent(), &window);
@@ -446,9 +446,10 @@ public:
 } // namespace
 
 TEST(RvfRegisteredItems, OwnRecordsRoundTripInBothBodies) {
-    RegisterRichViewItemType(-70, "TBlobItem", [](TCustomRVData* d) -> std::unique_ptr<TCustomRVItemInfo> {
-        return std::make_unique<TBlobItem>(d);
-    });
+    RegisterRichViewItemType(-70, "TBlobItem",
+                             [](TCustomRVData* d) -> std::unique_ptr<TCustomRVItemInfo> {
+                                 return std::make_unique<TBlobItem>(d);
+                             });
     for (bool binary : {false, true}) {
         Doc src;
         src.data.AddTextParagraph("before", 0, 0, TRVTag());

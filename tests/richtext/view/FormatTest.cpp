@@ -172,14 +172,14 @@ TEST(Format, ItemsThatChangeTheCanvasFontMakeTheNextTextSelectItsFont) {
         Doc doc;
         doc.Data->ClientWidth = 500;
         doc.Data->AddTextParagraph("ab", 0, 0, TRVTag());
-        doc.Data->AppendItem("", std::make_unique<TFontChangingItem>(doc.Data.get(), fullLine,
-                                                                     true));
+        doc.Data->AppendItem("",
+                             std::make_unique<TFontChangingItem>(doc.Data.get(), fullLine, true));
         doc.Data->GetItem(1)->SetJoinsPrevious(!fullLine);
         doc.Data->AddTextParagraph("cd", 0, -1, TRVTag());
         doc.Data->Format(false);
         ASSERT_EQ(doc.Count(), 3);
         EXPECT_EQ(doc.D(1)->FromNewLine, fullLine); // the one full-line question decides
-        EXPECT_EQ(doc.D(2)->Width, 20) << fullLine;  // measured in style 0, not at 30 points
+        EXPECT_EQ(doc.D(2)->Width, 20) << fullLine; // measured in style 0, not at 30 points
         EXPECT_EQ(doc.D(2)->Height, 20) << fullLine;
     }
 }
