@@ -615,9 +615,10 @@ void TCustomRVData::FreeItem(int itemNo) {
     TCustomRVItemInfo* item = e.Item.get();
     if (!item) return;
     DoItemAction(rviaDestroying, item, e.Text, this);
-    if (item->GetStateFlag(rvisHasControl))
+    if (item->GetStateFlag(rvisHasControl)) {
         if (auto* c = dynamic_cast<TRVControlItemInfo*>(item))
             DoControlAction(1, itemNo, c->Control.get());
+    }
     if (item->Checkpoint) DetachCheckpoint(item->Checkpoint.get(), true);
     if (item->StyleNo == rvsListMarker) {
         if (TRVMarkerList* markers = GetMarkers(false)) {

@@ -59,8 +59,6 @@ private:
     std::vector<TRVMarkerItemInfo*> FItems;
 };
 
-class TCustomRVData;
-
 // What an undoable edit changes in an item list, told to the document's recorder (an undo list)
 // before the change, while the old state can still be read, or right after an insertion.
 enum class TRVItemChangeKind { rvicText, rvicOptions, rvicTag, rvicExtraIntProperty };
