@@ -186,8 +186,7 @@ TEST(Format, ItemsThatChangeTheCanvasFontMakeTheNextTextSelectItsFont) {
 
 TEST(Format, JustifiedLineSharesSpareFromLeftToRight) {
     Doc doc;
-    int para = AddPara(*doc.Style);
-    doc.Style->ParaStyles.GetItem(para).Alignment = TRVAlignment::rvaJustify;
+    int para = AddPara(*doc.Style, TRVAlignment::rvaJustify);
     doc.Data->ClientWidth = 80;
     doc.Data->AddTextParagraph("a b c d eeeeeeee", 0, para, TRVTag());
     doc.Data->Format(false);
@@ -206,8 +205,7 @@ TEST(Format, JustifiedLineSharesSpareFromLeftToRight) {
 
 TEST(Format, JustifiedLastLineAndSingleItemLinesStayLeftAligned) {
     Doc doc;
-    int para = AddPara(*doc.Style);
-    doc.Style->ParaStyles.GetItem(para).Alignment = TRVAlignment::rvaJustify;
+    int para = AddPara(*doc.Style, TRVAlignment::rvaJustify);
     doc.Data->ClientWidth = 80;
     doc.Data->AddTextParagraph("x y", 0, para, TRVTag());
     doc.Data->AddTextParagraph("abcdefghijkl", 0, para, TRVTag());

@@ -31,8 +31,7 @@ struct TwoLines : Doc {
 // word's text is drawn, after that extra space.
 TEST(HitTest, ClickInAJustifiedLineCountsFromTheShiftedText) {
     Doc doc;
-    int para = AddPara(*doc.Style);
-    doc.Style->ParaStyles.GetItem(para).Alignment = TRVAlignment::rvaJustify;
+    int para = AddPara(*doc.Style, TRVAlignment::rvaJustify);
     doc.Data->ClientWidth = 100;
     doc.Data->AddTextParagraph("aaa bbb ccc", 0, para, TRVTag());
     doc.Data->Format(false);
