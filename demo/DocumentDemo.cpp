@@ -8,7 +8,7 @@
 #include "platform/core/Strings.h"
 #include "platform/graphics/Bitmap.h"
 #include "richtext/document/RVData.h"
-#include "richtext/document/RVFuncs.h"
+#include "richtext/document/RVGraphicSupport.h"
 
 using namespace epc;
 
@@ -54,8 +54,8 @@ void BuildStyles(TRVStyle& style) {
     l1.LeftIndent = 48;
 }
 
-TGraphic* MakePicture() {
-    auto* bmp = new TBitmap(120, 60, pf24bit);
+std::unique_ptr<TGraphic> MakePicture() {
+    auto bmp = std::make_unique<TBitmap>(120, 60, pf24bit);
     TCanvas* c = bmp->Canvas();
     c->Brush()->SetColor(clSkyBlue);
     c->FillRect(TRect{0, 0, 120, 60});

@@ -5,27 +5,25 @@
 namespace epc {
 
 int TRVList::IndexOf(const TObject* item) const {
-    auto it = std::find(FItems.begin(), FItems.end(), item);
+    auto it = std::find_if(FItems.begin(), FItems.end(),
+                           [item](const std::unique_ptr<TObject>& p) { return p.get() == item; });
     return it == FItems.end() ? -1 : int(it - FItems.begin());
 }
 
 void TRVList::DeleteAndFree(int index) {
-    TObject* item = FItems.at(size_t(index));
-    FItems.erase(FItems.begin() + index);
-    delete item;
+    std::unique_ptr<TObject> item = DeleteWithoutFree(index);
 }
 
-void TRVList::DeleteWithoutFree(int index) {
-    (void)FItems.at(size_t(index));
+std::unique_ptr<TObject> TRVList::DeleteWithoutFree(int index) {
+    std::unique_ptr<TObject> item = std::move(FItems.at(size_t(index)));
     FItems.erase(FItems.begin() + index);
+    return item;
 }
 
 void TRVList::Clear() {
     // Detach first so that destructors that look at the list see it empty.
-    std::vector<TObject*> items;
+    std::vector<std::unique_ptr<TObject>> items;
     items.swap(FItems);
-    for (TObject* item : items)
-        delete item;
 }
 
 TRVIntegerList TRVIntegerList::CreateFilled(int count, int32_t value) {

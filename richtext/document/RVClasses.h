@@ -3,6 +3,7 @@
 // a colour list.
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "platform/core/Color.h"
@@ -19,18 +20,20 @@ public:
     virtual ~TRVList() { Clear(); }
 
     int Count() const { return int(FItems.size()); }
-    TObject* Items(int index) const { return FItems.at(size_t(index)); }
+    TObject* Items(int index) const { return FItems.at(size_t(index)).get(); }
     TObject* operator[](int index) const { return Items(index); }
-    void Add(TObject* item) { FItems.push_back(item); }
-    void Insert(int index, TObject* item) { FItems.insert(FItems.begin() + index, item); }
-    void Put(int index, TObject* item) { FItems.at(size_t(index)) = item; }
+    void Add(std::unique_ptr<TObject> item) { FItems.push_back(std::move(item)); }
+    void Insert(int index, std::unique_ptr<TObject> item) {
+        FItems.insert(FItems.begin() + index, std::move(item));
+    }
     int IndexOf(const TObject* item) const;
     void DeleteAndFree(int index);
-    void DeleteWithoutFree(int index);
+    // Takes the object out of the list and hands it to the caller.
+    std::unique_ptr<TObject> DeleteWithoutFree(int index);
     void Clear();
 
 private:
-    std::vector<TObject*> FItems;
+    std::vector<std::unique_ptr<TObject>> FItems;
 };
 
 class TRVIntegerList {

@@ -1,66 +1,58 @@
 // Embedded controls in RVF: controls are stored as component streams.
 
+#include "richtext/document/RVControlSupport.h"
 #include "platform/controls/Controls.h"
 #include "platform/streaming/Filer.h"
 #include "platform/streaming/HexText.h"
 #include "platform/streaming/PropertyRegistry.h"
 #include "richtext/document/RVData.h"
-#include "richtext/document/RVFuncs.h"
 
 namespace epc {
 
-TRVControlHooks& RVControlHooks() {
-    static TRVControlHooks hooks = [] {
-        TRVControlHooks h;
-        h.Save = [](TStream& stream, TComponent* control) { WriteComponent(stream, control); };
-        h.Load = [](const std::string& className, TStream& stream, TCustomRVData*) -> TComponent* {
-            TComponent* control = nullptr;
-            if (!RVFLoadControlStream(stream, control, className)) return nullptr;
-            return control;
-        };
-        return h;
-    }();
-    return hooks;
+std::string RVSaveControlStream(TComponent* control) {
+    TMemoryStream ms;
+    WriteComponent(ms, control);
+    return ms.DataString();
 }
 
-bool RVFLoadControlStream(TStream& stream, TComponent*& control, const std::string& className) {
-    bool created = false;
-    if (!control) {
-        if (!IsClassRegistered(className)) return false;
-        control = CreateComponentByClassName(className, nullptr);
-        created = true;
+TRVComponentPtr RVLoadControlStream(TStream& stream, const std::string& className) {
+    TRVComponentPtr control;
+    if (!RVFLoadControlStream(stream, control, className)) return nullptr;
+    return control;
+}
+
+bool RVFLoadControlStream(TStream& stream, TRVComponentPtr& control, const std::string& className) {
+    if (control) {
+        ReadComponent(stream, control.get());
+        return true;
     }
-    try {
-        ReadComponent(stream, control);
-    } catch (...) {
-        if (created) {
-            FreeComponent(control);
-            control = nullptr;
-        }
-        throw;
-    }
+    if (!IsClassRegistered(className)) return false;
+    // Held here until it is read in full: a stream error frees it.
+    TRVComponentPtr made(CreateComponentByClassName(className, nullptr));
+    ReadComponent(stream, made.get());
+    control = std::move(made);
     return true;
 }
 
 int TRVControlItemInfo::GetBoxWidth() const {
-    auto* c = dynamic_cast<TControl*>(Control);
+    auto* c = dynamic_cast<TControl*>(Control.get());
     return (c ? c->Width() : Width) + 2 * Spacing;
 }
 
 int TRVControlItemInfo::GetBoxHeight() const {
-    auto* c = dynamic_cast<TControl*>(Control);
+    auto* c = dynamic_cast<TControl*>(Control.get());
     return (c ? c->Height() : Height) + 2 * Spacing;
 }
 
 void TRVControlItemInfo::SetPosition(int x, int y) {
     Left = x + Spacing;
     Top = y + Spacing;
-    if (auto* c = dynamic_cast<TControl*>(Control))
+    if (auto* c = dynamic_cast<TControl*>(Control.get()))
         if (c->Left() != Left || c->Top() != Top) c->SetBounds(Left, Top, c->Width(), c->Height());
 }
 
 void TRVControlItemInfo::ParentControl(TCustomRVData* rvData) {
-    auto* c = dynamic_cast<TControl*>(Control);
+    auto* c = dynamic_cast<TControl*>(Control.get());
     TWinControl* parent = rvData ? rvData->GetParentControl() : nullptr;
     if (c && parent && c->Parent() != parent) c->SetParent(parent);
 }
@@ -79,7 +71,7 @@ std::string RVFSaveControlHex(TComponent* control) {
     return ComponentToHex(control);
 }
 
-void RVFLoadControlBinary(const std::string& body, TComponent*& control,
+void RVFLoadControlBinary(const std::string& body, TRVComponentPtr& control,
                           const std::string& className) {
     TMemoryStream ms;
     ms.WriteString(body);
@@ -88,7 +80,8 @@ void RVFLoadControlBinary(const std::string& body, TComponent*& control,
         throw EClassNotFound("Class " + className + " not found");
 }
 
-bool RVFLoadControlHex(const std::string& hex, TComponent*& control, const std::string& className) {
+bool RVFLoadControlHex(const std::string& hex, TRVComponentPtr& control,
+                       const std::string& className) {
     std::string bytes;
     if (!TryHexToBin(hex, bytes)) return false;
     RVFLoadControlBinary(bytes, control, className);

@@ -4,11 +4,11 @@
 #include <map>
 
 #include "platform/core/Strings.h"
+#include "platform/graphics/Graphics.h"
+#include "richtext/document/RVFuncs.h"
 #include "richtext/document/RVUni.h"
 
 namespace epc {
-
-void MessageBeepForDocument();
 
 // ---------------------------------------------------------------- markers
 
@@ -137,17 +137,16 @@ void TCustomRVData::DoControlAction(int action, int itemNo, TComponent* control)
 TCustomImageList* TCustomRVData::RVFImageListNeeded(int) {
     return nullptr;
 }
-TGraphic* TCustomRVData::RVFPictureNeeded(const std::string&, const TRVTag&) {
+std::unique_ptr<TGraphic> TCustomRVData::RVFPictureNeeded(const std::string&, const TRVTag&) {
     return nullptr;
 }
-TComponent* TCustomRVData::RVFControlNeeded(const std::string&, const TRVTag&) {
+TRVComponentPtr TCustomRVData::RVFControlNeeded(const std::string&, const TRVTag&) {
     return nullptr;
 }
 
-void TCustomRVData::RVFBackgroundRead(TColor color, TBackgroundStyle, TGraphic* image) {
+// The base document has nowhere to keep a background picture: it goes with the argument.
+void TCustomRVData::RVFBackgroundRead(TColor color, TBackgroundStyle, std::unique_ptr<TGraphic>) {
     RVFLoadedColor = color;
-    // The base document has nowhere to keep a background picture.
-    if (image && RVGraphicHooks().Free) RVGraphicHooks().Free(image);
 }
 
 void TCustomRVData::RVFLayoutRead(const TRVLayoutInfo& layout) {
@@ -168,6 +167,7 @@ const std::string& TCustomRVData::GetItemText(int itemNo) const {
 
 void TCustomRVData::SetItemText(int itemNo, const std::string& text) {
     CheckItemIndex(itemNo);
+    Record(itemNo, TRVItemChangeKind::rvicText);
     (*FItems)[itemNo].Text = text;
 }
 
@@ -179,7 +179,7 @@ std::u16string TCustomRVData::GetItemTextW(int itemNo) const {
 
 TCustomRVItemInfo* TCustomRVData::GetItem(int itemNo) const {
     CheckItemIndex(itemNo);
-    return (*FItems)[itemNo].Item;
+    return (*FItems)[itemNo].Item.get();
 }
 
 int TCustomRVData::GetItemStyleNo(int itemNo) const {
@@ -195,7 +195,17 @@ TRVTag TCustomRVData::ReadItemTag(int itemNo) const {
     return GetItem(itemNo)->Tag;
 }
 void TCustomRVData::SetItemTag(int itemNo, const TRVTag& tag) {
-    GetItem(itemNo)->Tag = tag;
+    TCustomRVItemInfo* item = GetItem(itemNo);
+    Record(itemNo, TRVItemChangeKind::rvicTag);
+    item->Tag = tag;
+}
+
+bool TCustomRVData::SetItemExtraIntProperty(int itemNo, int prop, int value) {
+    TCustomRVItemInfo* item = GetItem(itemNo);
+    int old = 0;
+    if (!item->GetExtraIntProperty(prop, old)) return false;
+    Record(itemNo, TRVItemChangeKind::rvicExtraIntProperty, prop);
+    return item->SetExtraIntProperty(prop, value);
 }
 
 int TCustomRVData::GetItemCharCount(int itemNo) const {
@@ -234,7 +244,7 @@ bool TCustomRVData::GetPageBreakBefore(int itemNo) const {
 int TCustomRVData::FindItemIndex(const TCustomRVItemInfo* item) const {
     // From the end: the item asked about is most often the one just appended.
     for (int i = ItemCount() - 1; i >= 0; --i)
-        if ((*FItems)[i].Item == item) return i;
+        if ((*FItems)[i].Item.get() == item) return i;
     return -1;
 }
 
@@ -337,7 +347,7 @@ TRVBiDiMode TCustomRVData::GetItemBiDiMode(int itemNo) const {
 }
 
 TRVCPInfo* TCustomRVData::GetItemCheckpointObject(int itemNo) const {
-    return GetItem(itemNo)->Checkpoint;
+    return GetItem(itemNo)->Checkpoint.get();
 }
 
 bool TCustomRVData::CanMergeTextItems(int first, int second) const {
@@ -359,38 +369,41 @@ bool TCustomRVData::CanMergeTextItems(int first, int second) const {
 
 void TCustomRVData::BeepIfUseSound() const {
     TRVStyle* style = const_cast<TCustomRVData*>(this)->GetRVStyle();
-    if (style && style->UseSound) MessageBeepForDocument();
+    if (style && style->UseSound) RVBeep();
 }
 
 // ---------------------------------------------------------------- building
 
-bool TCustomRVData::InsertItemObjectAt(int index, std::string text, TCustomRVItemInfo* item) {
+bool TCustomRVData::InsertItemObjectAt(int index, std::string text,
+                                       std::unique_ptr<TCustomRVItemInfo> owned) {
     index = std::clamp(index, 0, ItemCount());
+    TCustomRVItemInfo* item = owned.get();
     item->NotifyInserting(this, text);
     auto& entries = FItems->Entries();
     if (size_t(index) == entries.size())
-        entries.push_back(TRVItemEntry{std::move(text), item});
+        entries.push_back(TRVItemEntry{std::move(text), std::move(owned)});
     else
-        entries.insert(entries.begin() + index, TRVItemEntry{std::move(text), item});
+        entries.insert(entries.begin() + index, TRVItemEntry{std::move(text), std::move(owned)});
     if (index == 0 && item->StartsParagraph() == false && ItemCount() == 1) {
         // The first item of a document starts its first paragraph.
         item->ItemOptions = uint8_t(item->ItemOptions & ~(rvioSameAsPrev | rvioBR));
     }
     item->NotifyInserted(this, index);
-    if (item->Checkpoint) {
-        item->Checkpoint->ItemInfo = item;
-        if (!item->Checkpoint->Prev && !item->Checkpoint->Next && FirstCP != item->Checkpoint) {
-            LinkCheckpointInOrder(item->Checkpoint);
+    if (TRVCPInfo* cp = item->Checkpoint.get()) {
+        cp->ItemInfo = item;
+        if (!cp->Prev && !cp->Next && FirstCP != cp) {
+            LinkCheckpointInOrder(cp);
             ++CPCount;
         }
     }
     if (item->StyleNo == rvsListMarker) AddMarkerToList(static_cast<TRVMarkerItemInfo*>(item));
     ItemInsertedAt(index);
+    if (FRecorder) FRecorder->ItemInserted(*this, index);
     return true;
 }
 
-void TCustomRVData::AppendItem(const std::string& text, TCustomRVItemInfo* item) {
-    InsertItemObjectAt(ItemCount(), text, item);
+void TCustomRVData::AppendItem(const std::string& text, std::unique_ptr<TCustomRVItemInfo> item) {
+    InsertItemObjectAt(ItemCount(), text, std::move(item));
 }
 
 namespace {
@@ -403,7 +416,7 @@ void PlaceAppended(TCustomRVData& data, TCustomRVItemInfo* item, int paraNo) {
             item->ParaNo = 0;
         } else {
             item->ParaNo = data.GetItem(n - 1)->ParaNo;
-            if (item->GetKindFlag(rvifFullLine) || data.GetItem(n - 1)->IsFullLine())
+            if (item->IsFullLine() || data.GetItem(n - 1)->IsFullLine())
                 item->SetJoinsPrevious(false);
             else
                 item->SetJoinsPrevious(true);
@@ -421,7 +434,7 @@ void PlaceAppended(TCustomRVData& data, TCustomRVItemInfo* item, int paraNo) {
 void TCustomRVData::AddTextParagraph(const std::string& text, int styleNo, int paraNo,
                                      const TRVTag& tag) {
     TRVStyle* style = GetRVStyle();
-    auto* item = new TRVTextItemInfo(this);
+    auto item = std::make_unique<TRVTextItemInfo>(this);
     item->StyleNo = styleNo;
     item->Tag = tag;
     std::string s = text;
@@ -433,14 +446,14 @@ void TCustomRVData::AddTextParagraph(const std::string& text, int styleNo, int p
     } else if (spaces > 0) {
         s = ExpandTabsA(s, spaces);
     }
-    PlaceAppended(*this, item, paraNo);
-    AppendItem(s, item);
+    PlaceAppended(*this, item.get(), paraNo);
+    AppendItem(s, std::move(item));
 }
 
 void TCustomRVData::AddTextParagraphW(const std::u16string& text, int styleNo, int paraNo,
                                       const TRVTag& tag) {
     TRVStyle* style = GetRVStyle();
-    auto* item = new TRVTextItemInfo(this);
+    auto item = std::make_unique<TRVTextItemInfo>(this);
     item->StyleNo = styleNo;
     item->Tag = tag;
     std::string s;
@@ -453,13 +466,13 @@ void TCustomRVData::AddTextParagraphW(const std::u16string& text, int styleNo, i
         if (spaces > 0) s = ExpandTabsW(s, spaces);
         item->ItemOptions |= rvioUnicode;
     }
-    PlaceAppended(*this, item, paraNo);
-    AppendItem(s, item);
+    PlaceAppended(*this, item.get(), paraNo);
+    AppendItem(s, std::move(item));
 }
 
 void TCustomRVData::AddTextParagraphNoTag(const std::string& text, int styleNo, int paraNo) {
     TRVStyle* style = GetRVStyle();
-    auto* item = new TRVTextItemInfo(this);
+    auto item = std::make_unique<TRVTextItemInfo>(this);
     item->StyleNo = styleNo;
     std::string s = text;
     int spaces = style ? style->SpacesInTab : 0;
@@ -471,86 +484,88 @@ void TCustomRVData::AddTextParagraphNoTag(const std::string& text, int styleNo, 
     } else if (spaces > 0) {
         s = ExpandTabsA(s, spaces);
     }
-    PlaceAppended(*this, item, paraNo);
-    AppendItem(s, item);
+    PlaceAppended(*this, item.get(), paraNo);
+    AppendItem(s, std::move(item));
 }
 
 void TCustomRVData::AddBreak(uint8_t width, TRVBreakStyle style, TColor color) {
-    auto* item = new TRVBreakItemInfo(this, width, style, color);
+    auto item = std::make_unique<TRVBreakItemInfo>(this, width, style, color);
     item->ParaNo = 0;
-    AppendItem(std::string(), item);
+    AppendItem(std::string(), std::move(item));
 }
 
-void TCustomRVData::AddPictureItem(const std::string& name, TGraphic* graphic, int paraNo,
-                                   TRVVAlign vAlign, const TRVTag& tag) {
-    auto* item = TRVGraphicItemInfo::CreateWithGraphic(this, graphic, vAlign);
+void TCustomRVData::AddPictureItem(const std::string& name, std::unique_ptr<TGraphic> graphic,
+                                   int paraNo, TRVVAlign vAlign, const TRVTag& tag) {
+    auto item = TRVGraphicItemInfo::CreateWithGraphic(this, std::move(graphic), vAlign);
     item->Tag = tag;
-    PlaceAppended(*this, item, paraNo);
-    AppendItem(name, item);
+    PlaceAppended(*this, item.get(), paraNo);
+    AppendItem(name, std::move(item));
 }
 
-void TCustomRVData::AddHotPicture(const std::string& name, TGraphic* graphic, int paraNo,
-                                  TRVVAlign vAlign, const TRVTag& tag) {
-    auto* item = new TRVHotGraphicItemInfo(this);
-    item->Image = graphic;
+void TCustomRVData::AddHotPicture(const std::string& name, std::unique_ptr<TGraphic> graphic,
+                                  int paraNo, TRVVAlign vAlign, const TRVTag& tag) {
+    auto item = std::make_unique<TRVHotGraphicItemInfo>(this);
+    item->Image = std::move(graphic);
     item->VAlign = vAlign;
     item->Tag = tag;
-    PlaceAppended(*this, item, paraNo);
-    AppendItem(name, item);
+    PlaceAppended(*this, item.get(), paraNo);
+    AppendItem(name, std::move(item));
 }
 
-void TCustomRVData::AddControlItem(const std::string& name, TComponent* control, int paraNo,
+void TCustomRVData::AddControlItem(const std::string& name, TRVComponentPtr control, int paraNo,
                                    TRVVAlign vAlign, const TRVTag& tag) {
-    auto* item = new TRVControlItemInfo(this, control, vAlign);
+    TComponent* shown = control.get();
+    auto owned = std::make_unique<TRVControlItemInfo>(this, std::move(control), vAlign);
+    TRVControlItemInfo* item = owned.get();
     item->Tag = tag;
     PlaceAppended(*this, item, paraNo);
-    AppendItem(name, item);
+    AppendItem(name, std::move(owned));
     item->ParentControl(this);
-    DoControlAction(0, ItemCount() - 1, control);
+    DoControlAction(0, ItemCount() - 1, shown);
 }
 
 void TCustomRVData::AddBullet(const std::string& name, int imageIndex, TCustomImageList* imageList,
                               int imageListTag, int paraNo, const TRVTag& tag) {
-    auto* item = new TRVBulletItemInfo(this);
+    auto item = std::make_unique<TRVBulletItemInfo>(this);
     item->ImageIndex = imageIndex;
     item->ImageList = imageList;
     item->ImageListTag = imageListTag;
     item->Tag = tag;
-    PlaceAppended(*this, item, paraNo);
-    AppendItem(name, item);
+    PlaceAppended(*this, item.get(), paraNo);
+    AppendItem(name, std::move(item));
 }
 
 void TCustomRVData::AddHotspot(const std::string& name, int imageIndex, int hotImageIndex,
                                TCustomImageList* imageList, int imageListTag, int paraNo,
                                const TRVTag& tag) {
-    auto* item = new TRVHotspotItemInfo(this);
+    auto item = std::make_unique<TRVHotspotItemInfo>(this);
     item->ImageIndex = imageIndex;
     item->HotImageIndex = hotImageIndex;
     item->ImageList = imageList;
     item->ImageListTag = imageListTag;
     item->Tag = tag;
-    PlaceAppended(*this, item, paraNo);
-    AppendItem(name, item);
+    PlaceAppended(*this, item.get(), paraNo);
+    AppendItem(name, std::move(item));
 }
 
 void TCustomRVData::MoveItemsFrom(TCustomRVData& source) {
     if (&source == this || source.SharesItems()) return;
     auto& src = source.FItems->Entries();
     for (auto& entry : src) {
-        TCustomRVItemInfo* item = entry.Item;
-        if (item->Checkpoint) source.DetachCheckpoint(item->Checkpoint, true);
+        TCustomRVItemInfo* item = entry.Item.get();
+        if (item->Checkpoint) source.DetachCheckpoint(item->Checkpoint.get(), true);
         if (item->StyleNo == rvsListMarker)
             source.RemoveMarkerFromList(static_cast<TRVMarkerItemInfo*>(item));
         if (!item->StartsParagraph()) {
             // Continuation items take the paragraph they now continue.
             if (ItemCount() > 0) item->ParaNo = GetItem(ItemCount() - 1)->ParaNo;
         }
-        FItems->Entries().push_back(TRVItemEntry{std::move(entry.Text), item});
+        FItems->Entries().push_back(TRVItemEntry{std::move(entry.Text), std::move(entry.Item)});
         int index = ItemCount() - 1;
         if (index == 0) item->ItemOptions = uint8_t(item->ItemOptions & ~(rvioSameAsPrev | rvioBR));
-        if (item->Checkpoint) {
-            item->Checkpoint->ItemInfo = item;
-            LinkCheckpointInOrder(item->Checkpoint);
+        if (TRVCPInfo* cp = item->Checkpoint.get()) {
+            cp->ItemInfo = item;
+            LinkCheckpointInOrder(cp);
             ++CPCount;
         }
         if (item->StyleNo == rvsListMarker) AddMarkerToList(static_cast<TRVMarkerItemInfo*>(item));
@@ -590,33 +605,33 @@ void TCustomRVData::ClearAllItems() {
     }
     entries.clear();
     if (FMarkers) FMarkers->Clear();
-    delete NotAddedCP;
+    FOwnNotAddedCP.reset();
     NotAddedCP = nullptr;
     ClearCheckpoints();
 }
 
 void TCustomRVData::FreeItem(int itemNo) {
     TRVItemEntry& e = (*FItems)[itemNo];
-    TCustomRVItemInfo* item = e.Item;
+    TCustomRVItemInfo* item = e.Item.get();
     if (!item) return;
     DoItemAction(rviaDestroying, item, e.Text, this);
-    if (item->GetStateFlag(rvisHasControl))
-        DoControlAction(1, itemNo, static_cast<TRVControlItemInfo*>(item)->Control);
-    if (item->Checkpoint) {
-        DetachCheckpoint(item->Checkpoint, true);
+    if (item->GetStateFlag(rvisHasControl)) {
+        if (auto* c = dynamic_cast<TRVControlItemInfo*>(item))
+            DoControlAction(1, itemNo, c->Control.get());
     }
+    if (item->Checkpoint) DetachCheckpoint(item->Checkpoint.get(), true);
     if (item->StyleNo == rvsListMarker) {
         if (TRVMarkerList* markers = GetMarkers(false)) {
             int i = markers->IndexOf(static_cast<TRVMarkerItemInfo*>(item));
             if (i >= 0) markers->Delete(i);
         }
     }
-    e.Item = nullptr;
-    delete item;
+    e.Item.reset();
 }
 
 void TCustomRVData::ReleaseItemAt(int itemNo) {
     CheckItemIndex(itemNo);
+    if (FRecorder && (*FItems)[itemNo].Item) FRecorder->ItemReleasing(*this, itemNo);
     FreeItem(itemNo);
 }
 
@@ -624,16 +639,19 @@ void TCustomRVData::DeleteItemRange(int first, int count) {
     if (SharesItems() || count <= 0) return;
     CheckItemIndex(first);
     count = std::min(count, ItemCount() - first);
+    if (FRecorder) FRecorder->ItemsDeleting(*this, first, count);
     bool hadMarkers = false;
     for (int i = first; i < first + count; ++i) {
-        if ((*FItems)[i].Item->StyleNo == rvsListMarker) hadMarkers = true;
+        // An entry whose item was released already is only removed.
+        const TCustomRVItemInfo* item = (*FItems)[i].Item.get();
+        if (item && item->StyleNo == rvsListMarker) hadMarkers = true;
         FreeItem(i);
     }
     auto& entries = FItems->Entries();
     entries.erase(entries.begin() + first, entries.begin() + first + count);
     if (first == 0 && ItemCount() > 0) {
-        TCustomRVItemInfo* item = (*FItems)[0].Item;
-        item->ItemOptions = uint8_t(item->ItemOptions & ~(rvioSameAsPrev | rvioBR));
+        if (TCustomRVItemInfo* item = (*FItems)[0].Item.get())
+            item->ItemOptions = uint8_t(item->ItemOptions & ~(rvioSameAsPrev | rvioBR));
     }
     if (hadMarkers) RenumberMarkers();
 }
@@ -648,15 +666,21 @@ void TCustomRVData::ShareItemsOf(TCustomRVData& source) {
 }
 
 void TCustomRVData::SetItemJoinsPrevious(int itemNo, bool value) {
-    GetItem(itemNo)->SetJoinsPrevious(value && itemNo > 0);
+    TCustomRVItemInfo* item = GetItem(itemNo);
+    Record(itemNo, TRVItemChangeKind::rvicOptions);
+    item->SetJoinsPrevious(value && itemNo > 0);
 }
 
 void TCustomRVData::SetItemPageBreakBefore(int itemNo, bool value) {
-    GetItem(itemNo)->SetPageBreakBefore(value);
+    TCustomRVItemInfo* item = GetItem(itemNo);
+    Record(itemNo, TRVItemChangeKind::rvicOptions);
+    item->SetPageBreakBefore(value);
 }
 
 bool TCustomRVData::SetItemLineBreakBefore(int itemNo, bool value) {
-    return GetItem(itemNo)->SetLineBreakBefore(value);
+    TCustomRVItemInfo* item = GetItem(itemNo);
+    Record(itemNo, TRVItemChangeKind::rvicOptions);
+    return item->SetLineBreakBefore(value);
 }
 
 // ---------------------------------------------------------------- checkpoints
@@ -664,11 +688,11 @@ bool TCustomRVData::SetItemLineBreakBefore(int itemNo, bool value) {
 TRVCPInfo* TCustomRVData::SetCheckpointInfo(int itemNo, const std::string& name, const TRVTag& tag,
                                             bool raiseEvent) {
     TCustomRVItemInfo* item = GetItem(itemNo);
-    TRVCPInfo* cp = item->Checkpoint;
+    TRVCPInfo* cp = item->Checkpoint.get();
     if (!cp) {
-        cp = new TRVCPInfo();
+        item->Checkpoint = std::make_unique<TRVCPInfo>();
+        cp = item->Checkpoint.get();
         cp->ItemInfo = item;
-        item->Checkpoint = cp;
         LinkCheckpointInOrder(cp);
         ++CPCount;
     }
@@ -680,18 +704,22 @@ TRVCPInfo* TCustomRVData::SetCheckpointInfo(int itemNo, const std::string& name,
 
 void TCustomRVData::SetDocumentEndCheckpoint(const std::string& name, const TRVTag& tag,
                                              bool raiseEvent) {
-    if (!NotAddedCP) {
-        NotAddedCP = new TRVCPInfo();
-        ++CPCount;
-    }
+    if (!NotAddedCP) TakeDocumentEndCheckpoint(std::make_unique<TRVCPInfo>());
     NotAddedCP->Name = name;
     NotAddedCP->Tag = tag;
     NotAddedCP->RaiseEvent = raiseEvent;
 }
 
+void TCustomRVData::TakeDocumentEndCheckpoint(std::unique_ptr<TRVCPInfo> cp) {
+    if (NotAddedCP) DisposeCheckpoint(NotAddedCP, false, true);
+    FOwnNotAddedCP = std::move(cp);
+    NotAddedCP = FOwnNotAddedCP.get();
+    if (NotAddedCP) ++CPCount;
+}
+
 void TCustomRVData::RemoveCheckpoint(int itemNo) {
     TCustomRVItemInfo* item = GetItem(itemNo);
-    if (item->Checkpoint) DisposeCheckpoint(item->Checkpoint, true, true);
+    if (item->Checkpoint) DisposeCheckpoint(item->Checkpoint.get(), true, true);
 }
 
 void TCustomRVData::LinkCheckpointInOrder(TRVCPInfo* cp) {
@@ -700,9 +728,9 @@ void TCustomRVData::LinkCheckpointInOrder(TRVCPInfo* cp) {
     if (index < 0) return;
     TRVCPInfo* prev = nullptr;
     for (int i = index - 1; i >= 0; --i) {
-        TCustomRVItemInfo* item = (*FItems)[i].Item;
-        if (item && item->Checkpoint && item->Checkpoint != cp) {
-            prev = item->Checkpoint;
+        TCustomRVItemInfo* item = (*FItems)[i].Item.get();
+        if (item && item->Checkpoint && item->Checkpoint.get() != cp) {
+            prev = item->Checkpoint.get();
             break;
         }
     }
@@ -731,18 +759,19 @@ void TCustomRVData::DetachCheckpoint(TRVCPInfo* cp, bool decCount) {
     if (decCount && (linked || cp == NotAddedCP) && CPCount > 0) --CPCount;
 }
 
-void TCustomRVData::DisposeCheckpoint(TRVCPInfo*& cp, bool unlink, bool decCount) {
+void TCustomRVData::DisposeCheckpoint(TRVCPInfo* cp, bool unlink, bool decCount) {
     if (!cp) return;
-    TRVCPInfo* victim = cp;
     if (unlink)
-        DetachCheckpoint(victim, decCount);
+        DetachCheckpoint(cp, decCount);
     else if (decCount && CPCount > 0)
         --CPCount;
-    if (victim->ItemInfo && victim->ItemInfo->Checkpoint == victim)
-        victim->ItemInfo->Checkpoint = nullptr;
-    if (NotAddedCP == victim) NotAddedCP = nullptr;
-    cp = nullptr;
-    delete victim;
+    // Freed by whichever owner holds it: its item or this document.
+    if (NotAddedCP == cp) {
+        NotAddedCP = nullptr;
+        if (FOwnNotAddedCP.get() == cp) FOwnNotAddedCP.reset();
+    } else if (cp->ItemInfo && cp->ItemInfo->Checkpoint.get() == cp) {
+        cp->ItemInfo->Checkpoint.reset();
+    }
 }
 
 int TCustomRVData::GetCheckpointItemNo(const TRVCPInfo* cp) const {
@@ -758,7 +787,7 @@ void TCustomRVData::AddMarkerToList(TRVMarkerItemInfo* marker) {
     int index = FindItemIndex(marker);
     int pos = 0;
     for (int i = index - 1; i >= 0; --i) {
-        TCustomRVItemInfo* item = (*FItems)[i].Item;
+        TCustomRVItemInfo* item = (*FItems)[i].Item.get();
         if (item && item->StyleNo == rvsListMarker) {
             int p = markers->IndexOf(static_cast<TRVMarkerItemInfo*>(item));
             if (p >= 0) {
@@ -791,7 +820,7 @@ namespace {
 bool DataContains(const TCustomRVData* data, const TCustomRVItemInfo* target, int depth) {
     if (depth > 64) return false;
     for (int i = 0; i < data->ItemCount(); ++i) {
-        TCustomRVItemInfo* item = data->Items()[i].Item;
+        TCustomRVItemInfo* item = data->Items()[i].Item.get();
         if (item == target) return true;
         for (int k = 0; TCustomRVData* sub = item->GetSubRVData(k); ++k)
             if (DataContains(sub, target, depth + 1)) return true;
@@ -802,7 +831,7 @@ bool DataContains(const TCustomRVData* data, const TCustomRVItemInfo* target, in
 
 int TCustomRVData::FindMarkerItemFrom(const TRVMarkerItemInfo* marker, int startItem) const {
     for (int i = std::max(startItem, 0); i < ItemCount(); ++i) {
-        TCustomRVItemInfo* item = (*FItems)[i].Item;
+        TCustomRVItemInfo* item = (*FItems)[i].Item.get();
         if (item == marker) return i;
         for (int k = 0; TCustomRVData* sub = item->GetSubRVData(k); ++k)
             if (DataContains(sub, marker, 1)) return i;
@@ -844,11 +873,11 @@ void TCustomRVData::SetParagraphMarker(int itemNo, int listNo, int level, int st
         return;
     }
     if (listNo < 0) return;
-    auto* m = new TRVMarkerItemInfo(this, listNo, level, startFrom, useStartFrom);
+    auto m = std::make_unique<TRVMarkerItemInfo>(this, listNo, level, startFrom, useStartFrom);
     m->ParaNo = first->ParaNo;
     m->SetPageBreakBefore(first->GetPageBreakBefore());
     first->SetJoinsPrevious(true);
-    InsertItemObjectAt(p, std::string(), m);
+    InsertItemObjectAt(p, std::string(), std::move(m));
 }
 
 int TCustomRVData::GetParagraphMarker(int itemNo, int& listNo, int& level, int& startFrom,
@@ -875,7 +904,7 @@ int TCustomRVData::GetParagraphMarker(int itemNo, int& listNo, int& level, int& 
 void TCustomRVData::CollectUsedStyles(TRVIntegerList& usedText, TRVIntegerList& usedPara,
                                       TRVIntegerList& usedList) const {
     for (int i = 0; i < ItemCount(); ++i) {
-        TCustomRVItemInfo* item = (*FItems)[i].Item;
+        TCustomRVItemInfo* item = (*FItems)[i].Item.get();
         item->MarkStylesInUse(usedText, usedPara, usedList);
         for (int k = 0; TCustomRVData* sub = item->GetSubRVData(k); ++k)
             sub->CollectUsedStyles(usedText, usedPara, usedList);
@@ -915,6 +944,10 @@ void TCustomRVData::BuildRtfColorTable(TRVColorList& colors, int& listLevelCount
             ++listLevelCount;
         }
     }
+}
+
+std::string TCustomRVData::NextHtmlImageName(const std::string& extension) {
+    return "rvimg" + std::to_string(++FHtmlImageCounter) + extension;
 }
 
 } // namespace epc

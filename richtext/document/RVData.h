@@ -11,7 +11,9 @@
 
 #include "platform/core/Classes.h"
 #include "platform/core/Streams.h"
+#include "platform/graphics/Graphics.h"
 #include "richtext/document/RVClasses.h"
+#include "richtext/document/RVFReadWrite.h"
 #include "richtext/document/RVItem.h"
 #include "richtext/document/RVStyle.h"
 #include "richtext/document/RVTypes.h"
@@ -25,7 +27,7 @@ inline constexpr const char16_t* RVDefaultDelimiters = u" .;,:(){}\"/\\";
 // non-text items) and the item object.
 struct TRVItemEntry {
     std::string Text;
-    TCustomRVItemInfo* Item = nullptr;
+    std::unique_ptr<TCustomRVItemInfo> Item;
 };
 
 class TRVItemList {
@@ -55,6 +57,23 @@ public:
 
 private:
     std::vector<TRVMarkerItemInfo*> FItems;
+};
+
+// What an undoable edit changes in an item list, told to the document's recorder (an undo list)
+// before the change, while the old state can still be read, or right after an insertion.
+enum class TRVItemChangeKind { rvicText, rvicOptions, rvicTag, rvicExtraIntProperty };
+
+class TRVItemChangeRecorder {
+public:
+    virtual ~TRVItemChangeRecorder() = default;
+    virtual void ItemInserted(TCustomRVData& rvData, int itemNo) = 0;
+    // The items First .. First + Count - 1 are about to be freed and removed.
+    virtual void ItemsDeleting(TCustomRVData& rvData, int first, int count) = 0;
+    // The item is about to be freed; its list entry stays.
+    virtual void ItemReleasing(TCustomRVData& rvData, int itemNo) = 0;
+    // Prop is the property code for rvicExtraIntProperty, else -1.
+    virtual void ItemChanging(TCustomRVData& rvData, int itemNo, TRVItemChangeKind kind,
+                              int prop) = 0;
 };
 
 class TCustomRVData : public TPersistent {
@@ -88,16 +107,17 @@ public:
     virtual void DoControlAction(int action, int itemNo, TComponent* control);
     // RVF requests: an image list by its stored tag; a picture or control that has no body.
     virtual TCustomImageList* RVFImageListNeeded(int imageListTag);
-    virtual TGraphic* RVFPictureNeeded(const std::string& name, const TRVTag& tag);
-    virtual TComponent* RVFControlNeeded(const std::string& name, const TRVTag& tag);
+    virtual std::unique_ptr<TGraphic> RVFPictureNeeded(const std::string& name, const TRVTag& tag);
+    virtual TRVComponentPtr RVFControlNeeded(const std::string& name, const TRVTag& tag);
     // Document-level records met by the RVF reader.
-    virtual void RVFBackgroundRead(TColor color, TBackgroundStyle style, TGraphic* image);
+    virtual void RVFBackgroundRead(TColor color, TBackgroundStyle style,
+                                   std::unique_ptr<TGraphic> image);
     virtual void RVFLayoutRead(const TRVLayoutInfo& layout);
 
-    std::function<void(TCustomRVData* Sender, TRVItemAction Action, TCustomRVItemInfo* Item,
-                       std::string& Text, TCustomRVData* RVData)>
+    std::function<void(TCustomRVData* sender, TRVItemAction action, TCustomRVItemInfo* item,
+                       std::string& text, TCustomRVData* rvData)>
         OnItemAction;
-    std::function<void(TCustomRVData* Sender, int Action, int ItemNo, TComponent* Control)>
+    std::function<void(TCustomRVData* sender, int action, int itemNo, TComponent* control)>
         OnControlAction;
 
     // ---- Item list.
@@ -105,7 +125,7 @@ public:
     TRVItemList& Items() { return *FItems; }
     const TRVItemList& Items() const { return *FItems; }
     const std::string& GetItemText(int itemNo) const; // raw bytes
-    void SetItemText(int itemNo, const std::string& text);
+    virtual void SetItemText(int itemNo, const std::string& text);
     std::u16string GetItemTextW(int itemNo) const;
     TCustomRVItemInfo* GetItem(int itemNo) const;
     TCustomRVItemInfo* GetItemObject(int itemNo) const { return GetItem(itemNo); }
@@ -113,7 +133,7 @@ public:
     int GetItemParaNo(int itemNo) const;
     uint8_t ReadItemOptionBits(int itemNo) const;
     TRVTag ReadItemTag(int itemNo) const;
-    void SetItemTag(int itemNo, const TRVTag& tag);
+    virtual void SetItemTag(int itemNo, const TRVTag& tag);
     int GetItemCharCount(int itemNo) const;
     int ItemStartOffset(int itemNo) const;
     int ItemEndOffset(int itemNo) const;
@@ -142,18 +162,18 @@ public:
     void BeepIfUseSound() const;
 
     // ---- Building.
-    void AppendItem(const std::string& text, TCustomRVItemInfo* item);
+    void AppendItem(const std::string& text, std::unique_ptr<TCustomRVItemInfo> item);
     void AddTextParagraph(const std::string& text, int styleNo, int paraNo, const TRVTag& tag);
     void AddTextParagraphW(const std::u16string& text, int styleNo, int paraNo, const TRVTag& tag);
     void AddTextParagraphNoTag(const std::string& text, int styleNo, int paraNo);
     void AddBreak(uint8_t width = 1, TRVBreakStyle style = TRVBreakStyle::rvbsLine,
                   TColor color = clNone);
-    void AddPictureItem(const std::string& name, TGraphic* graphic, int paraNo, TRVVAlign vAlign,
-                        const TRVTag& tag = TRVTag());
-    void AddHotPicture(const std::string& name, TGraphic* graphic, int paraNo, TRVVAlign vAlign,
-                       const TRVTag& tag = TRVTag());
-    void AddControlItem(const std::string& name, TComponent* control, int paraNo, TRVVAlign vAlign,
-                        const TRVTag& tag = TRVTag());
+    void AddPictureItem(const std::string& name, std::unique_ptr<TGraphic> graphic, int paraNo,
+                        TRVVAlign vAlign, const TRVTag& tag = TRVTag());
+    void AddHotPicture(const std::string& name, std::unique_ptr<TGraphic> graphic, int paraNo,
+                       TRVVAlign vAlign, const TRVTag& tag = TRVTag());
+    void AddControlItem(const std::string& name, TRVComponentPtr control, int paraNo,
+                        TRVVAlign vAlign, const TRVTag& tag = TRVTag());
     void AddBullet(const std::string& name, int imageIndex, TCustomImageList* imageList,
                    int imageListTag, int paraNo, const TRVTag& tag = TRVTag());
     void AddHotspot(const std::string& name, int imageIndex, int hotImageIndex,
@@ -162,39 +182,48 @@ public:
     bool GetItemExtraIntProperty(int itemNo, int prop, int& value) const {
         return GetItem(itemNo)->GetExtraIntProperty(prop, value);
     }
-    bool SetItemExtraIntProperty(int itemNo, int prop, int value) {
-        return GetItem(itemNo)->SetExtraIntProperty(prop, value);
-    }
+    virtual bool SetItemExtraIntProperty(int itemNo, int prop, int value);
     // Inserts an item with its text; notifications and marker registration included.
-    virtual bool InsertItemObjectAt(int index, std::string text, TCustomRVItemInfo* item);
+    virtual bool InsertItemObjectAt(int index, std::string text,
+                                    std::unique_ptr<TCustomRVItemInfo> item);
     void MoveItemsFrom(TCustomRVData& source);
     void NotifyAllItemsInserting();
 
     // ---- Removing.
     virtual void ClearAllItems();
-    void DeleteItemRange(int first, int count);
+    virtual void DeleteItemRange(int first, int count);
     // Frees the item at the index (after notifications); the list entry stays.
-    void ReleaseItemAt(int itemNo);
+    virtual void ReleaseItemAt(int itemNo);
     void ShareItemsOf(TCustomRVData& source);
     bool SharesItems() const { return FItems != FOwnItems.get(); }
 
     // ---- Option bits through the data (index-checked).
-    void SetItemJoinsPrevious(int itemNo, bool value);
-    void SetItemPageBreakBefore(int itemNo, bool value);
-    bool SetItemLineBreakBefore(int itemNo, bool value);
+    virtual void SetItemJoinsPrevious(int itemNo, bool value);
+    virtual void SetItemPageBreakBefore(int itemNo, bool value);
+    virtual bool SetItemLineBreakBefore(int itemNo, bool value);
+
+    // ---- Where undoable edits are recorded (null: nowhere). The editor that sets a recorder
+    // clears it before the recorder goes.
+    void SetChangeRecorder(TRVItemChangeRecorder* recorder) { FRecorder = recorder; }
+    TRVItemChangeRecorder* ChangeRecorder() const { return FRecorder; }
 
     // ---- Checkpoints.
     TRVCPInfo* FirstCP = nullptr;
     TRVCPInfo* LastCP = nullptr;
-    TRVCPInfo* NotAddedCP = nullptr; // the document-end checkpoint (after the last item)
+    // The document-end checkpoint (after the last item): this document's own, or the source's
+    // while the items are shared.
+    TRVCPInfo* NotAddedCP = nullptr;
     int CPCount = 0;
+    // Makes Cp the document-end checkpoint (replacing one there) and counts it.
+    void TakeDocumentEndCheckpoint(std::unique_ptr<TRVCPInfo> cp);
     TRVCPInfo* SetCheckpointInfo(int itemNo, const std::string& name, const TRVTag& tag,
                                  bool raiseEvent);
     void SetDocumentEndCheckpoint(const std::string& name, const TRVTag& tag, bool raiseEvent);
     void RemoveCheckpoint(int itemNo);
     void LinkCheckpointInOrder(TRVCPInfo* cp);
     void DetachCheckpoint(TRVCPInfo* cp, bool decCount);
-    void DisposeCheckpoint(TRVCPInfo*& cp, bool unlink, bool decCount);
+    // Frees an item's checkpoint or the document-end one.
+    void DisposeCheckpoint(TRVCPInfo* cp, bool unlink, bool decCount);
     int GetCheckpointItemNo(const TRVCPInfo* cp) const;
 
     // ---- List markers.
@@ -248,6 +277,10 @@ public:
     // The paragraph mode of AddTextParagraph's ParaNo -1.
     bool AddParagraphMode = true;
 
+    // A file name for a picture written by the HTML writers: "rvimg<N>" plus Extension, N
+    // counting the pictures named by this document.
+    std::string NextHtmlImageName(const std::string& extension);
+
 protected:
     void CheckItemIndex(int itemNo) const;
     void FreeItem(int itemNo);
@@ -258,6 +291,9 @@ private:
                          bool binary);
     void RvfWriteStyles(TStream& stream, bool binary) const;
     void ClearCheckpoints();
+    void Record(int itemNo, TRVItemChangeKind kind, int prop = -1) {
+        if (FRecorder) FRecorder->ItemChanging(*this, itemNo, kind, prop);
+    }
 
     std::unique_ptr<TRVItemList> FOwnItems;
     TRVItemList* FItems;
@@ -270,6 +306,9 @@ private:
     TRVBiDiMode FBiDiMode = TRVBiDiMode::rvbdUnspecified;
     std::unique_ptr<TRVMarkerList> FMarkers;
     int FMarkerUpdateCount = 0;
+    std::unique_ptr<TRVCPInfo> FOwnNotAddedCP;
+    TRVItemChangeRecorder* FRecorder = nullptr;
+    int FHtmlImageCounter = 0;
 };
 
 // A plain document: the data with nothing above it (used standalone and by tests).
@@ -277,25 +316,5 @@ class TRVDocument : public TCustomRVData {
 public:
     std::string ClassName() const override { return "TRVDocument"; }
 };
-
-// RVF helpers shared with item classes of higher layers.
-std::string RVFParaNoToString(int paraNo, TRVStyle* style, bool useStyleNames);
-std::string RVFTagToString(const TRVTag& tag, bool tagsArePChars);
-void RVFWriteLine(TStream& stream, const std::string& s);
-void RVFWriteRaw(TStream& stream, const std::string& s);
-// The record header "%d %d %s %d %d %s %s".
-std::string RVFItemHeader(int styleNo, int lineCount, const std::string& paraRef, uint8_t options,
-                          int mode, const std::string& tag, const std::string& extra);
-// One-line text form of arbitrary bytes: backslash, CR and LF escaped.
-std::string RVFEscapeLine(const std::string& s);
-bool RVFUnescapeLine(std::string_view s, std::string& out);
-// Quoted string token: '"' doubled inside, backslash, CR and LF escaped.
-std::string RVFQuote(const std::string& s);
-std::string BytesToHex(const std::string& bytes);
-bool HexToBytes(std::string_view hex, std::string& bytes);
-// Binary body: int32 length then the bytes.
-void RVFWriteBinary(TStream& stream, const std::string& bytes);
-void RVFSavePictureBinary(TStream& stream, TGraphic* graphic);
-TGraphic* RVFLoadPictureBinary(TStream& stream, const std::string& className);
 
 } // namespace epc

@@ -52,7 +52,9 @@
 #include <memory>
 
 #include "platform/core/Strings.h"
+#include "platform/graphics/Graphics.h"
 #include "richtext/document/RVData.h"
+#include "richtext/document/RVGraphicSupport.h"
 #include "richtext/document/RVUni.h"
 
 namespace epc {
@@ -328,21 +330,20 @@ std::string RVFItemHeader(int styleNo, int lineCount, const std::string& paraRef
 void RVFSavePictureBinary(TStream& stream, TGraphic* graphic) {
     int64_t start = stream.Position();
     stream.WriteInt32(0);
-    if (graphic && RVGraphicHooks().Save) RVGraphicHooks().Save(stream, graphic);
+    if (graphic) RVSaveGraphicStream(stream, *graphic);
     int64_t end = stream.Position();
     stream.SetPosition(start);
     stream.WriteInt32(int32_t(end - start - 4));
     stream.SetPosition(end);
 }
 
-TGraphic* RVFLoadPictureBinary(TStream& stream, const std::string& className) {
+std::unique_ptr<TGraphic> RVFLoadPictureBinary(TStream& stream, const std::string& className) {
     int32_t len = stream.ReadInt32();
     if (len < 0 || len > stream.Size() - stream.Position()) throw EReadError(SReadError);
     TMemoryStream ms;
     if (len > 0) ms.CopyFrom(stream, len);
     ms.SetPosition(0);
-    if (!RVGraphicHooks().Load) return nullptr;
-    return RVGraphicHooks().Load(className, ms);
+    return RVLoadGraphicStream(className, ms);
 }
 
 namespace {
@@ -613,14 +614,14 @@ void TCustomRVData::RvfWriteRecords(TStream& stream, int first, int last, int st
     std::string rec;
     for (int i = first; i <= last; ++i) {
         const TRVItemEntry& e = (*FItems)[i];
-        TCustomRVItemInfo* item = e.Item;
+        TCustomRVItemInfo* item = e.Item.get();
         bool isText = item->StyleNo >= 0;
         // A non-text item is outside the selection when it starts after it or ends before it.
         if (!isText && ((i == first && startOffs >= 1 && first != last) ||
                         (i == last && endOffs <= 0 && first != last)))
             continue;
         if (item->Checkpoint) {
-            const TRVCPInfo* cp = item->Checkpoint;
+            const TRVCPInfo* cp = item->Checkpoint.get();
             RVFWriteLine(stream,
                          RVFItemHeader(-2, 1, "checkpoint", 0, 0, RVFTagToString(cp->Tag, pchars),
                                        cp->RaiseEvent ? "1" : "0"));
@@ -697,11 +698,9 @@ void TCustomRVData::SaveToRvfStream(TStream& stream, bool selectionOnly, TColor 
     if (o.Contains(TRVFOption::rvfoSaveBack) &&
         (color != clNone || (backImage && backStyle != TBackgroundStyle::bsNoBitmap))) {
         std::string cls, body;
-        if (backImage && RVGraphicHooks().Save && RVGraphicHooks().ClassName) {
-            cls = RVGraphicHooks().ClassName(backImage);
-            TMemoryStream ms;
-            RVGraphicHooks().Save(ms, backImage);
-            body = ms.DataString();
+        if (backImage) {
+            cls = backImage->ClassName();
+            body = RVSaveGraphicStream(*backImage);
         }
         RVFWriteLine(buffer,
                      RVFItemHeader(-2, 2, "background", 0, binary ? 2 : 1, "0",
@@ -987,18 +986,18 @@ bool TCustomRVData::RvfReadLoop(TStream& stream, int& index, int& firstItem, int
                         break;
                     }
                     if (loading && rvfo.Contains(TRVFOption::rvfoLoadBack)) {
-                        TGraphic* g = nullptr;
-                        if (!body.empty() && RVGraphicHooks().Load) {
+                        std::unique_ptr<TGraphic> g;
+                        if (!body.empty()) {
                             TMemoryStream ms;
                             ms.WriteString(body);
                             ms.SetPosition(0);
                             try {
-                                g = RVGraphicHooks().Load(cls, ms);
+                                g = RVLoadGraphicStream(cls, ms);
                             } catch (const std::exception&) {
                                 g = nullptr;
                             }
                         }
-                        RVFBackgroundRead(TColor(color), TBackgroundStyle(bstyle), g);
+                        RVFBackgroundRead(TColor(color), TBackgroundStyle(bstyle), std::move(g));
                     }
                     continue;
                 }
@@ -1172,7 +1171,7 @@ bool TCustomRVData::RvfReadLoop(TStream& stream, int& index, int& firstItem, int
                     styleNo = 0;
                 }
             }
-            std::unique_ptr<TCustomRVItemInfo> item(CreateRichViewItem(styleNo, this));
+            std::unique_ptr<TCustomRVItemInfo> item = CreateRichViewItem(styleNo, this);
             if (!item) {
                 ok = false;
                 break;
@@ -1258,26 +1257,24 @@ bool TCustomRVData::RvfReadLoop(TStream& stream, int& index, int& firstItem, int
                     if (mode == TRVFReadMode::rmHex) mode = TRVFReadMode::rmText;
                 }
                 if (!ok) break;
-                if (item->GetKindFlag(rvifFullLine) || item->GetSubRVData(0)) fullReformat = true;
+                if (item->IsFullLine() || item->GetSubRVData(0)) fullReformat = true;
             }
             // Text items never take a whole line; other kinds say so themselves.
             if (index == 0 || (styleNo < 0 && item->IsFullLine()))
                 item->ItemOptions &= uint8_t(~(rvioSameAsPrev | rvioBR));
             if (cpHolder) {
-                item->Checkpoint = cpHolder.release();
+                item->Checkpoint = std::move(cpHolder);
                 item->Checkpoint->ItemInfo = item.get();
             }
-            TCustomRVItemInfo* raw = item.release();
-            InsertItemObjectAt(index, std::move(text), raw);
+            InsertItemObjectAt(index, std::move(text), std::move(item));
             ++index;
             ++inserted;
         }
         if (ok && cpHolder) {
             // A checkpoint after the last item marks the end of the document.
             if (index == ItemCount() && !NotAddedCP) {
-                pendingCP = cpHolder.release();
-                NotAddedCP = pendingCP;
-                ++CPCount;
+                pendingCP = cpHolder.get();
+                TakeDocumentEndCheckpoint(std::move(cpHolder));
             }
         }
     } catch (...) {

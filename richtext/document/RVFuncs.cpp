@@ -4,24 +4,8 @@
 
 namespace epc {
 
-std::function<void()>& RVBeepHandler() {
-    static std::function<void()> handler;
-    return handler;
-}
-
-int RVBeepCount() {
-    return BeepCount();
-}
-
 void RVBeep() {
-    if (RVBeepHandler())
-        RVBeepHandler()();
-    else
-        MessageBeep(0);
-}
-
-void MessageBeepForDocument() {
-    RVBeep();
+    MessageBeep(0);
 }
 
 } // namespace epc

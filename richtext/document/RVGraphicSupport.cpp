@@ -9,36 +9,33 @@
 #include "platform/graphics/Bitmap.h"
 #include "platform/graphics/Graphics.h"
 #include "richtext/document/RVData.h"
-#include "richtext/document/RVFuncs.h"
+#include "richtext/document/RVGraphicSupport.h"
 #include "richtext/document/RVUni.h"
 
 namespace epc {
 
 // ---------------------------------------------------------------- pictures
 
-TRVGraphicHooks& RVGraphicHooks() {
-    static TRVGraphicHooks hooks = [] {
-        TRVGraphicHooks h;
-        h.Free = [](TGraphic* g) { delete g; };
-        h.Copy = [](TGraphic* g) -> TGraphic* {
-            std::unique_ptr<TGraphic> copy = CreateGraphicByClassName(g->ClassName());
-            if (!copy) return nullptr;
-            copy->LoadFromString(g->SaveToString());
-            return copy.release();
-        };
-        h.Width = [](const TGraphic* g) { return g->Width(); };
-        h.Height = [](const TGraphic* g) { return g->Height(); };
-        h.ClassName = [](const TGraphic* g) { return g->ClassName(); };
-        h.Save = [](TStream& s, TGraphic* g) { g->SaveToStream(s); };
-        h.Load = [](const std::string& className, TStream& s) -> TGraphic* {
-            std::unique_ptr<TGraphic> g = CreateGraphicByClassName(className);
-            if (!g) return nullptr;
-            g->LoadFromStream(s);
-            return g.release();
-        };
-        return h;
-    }();
-    return hooks;
+std::unique_ptr<TGraphic> RVCopyGraphic(TGraphic& graphic) {
+    std::unique_ptr<TGraphic> copy = CreateGraphicByClassName(graphic.ClassName());
+    if (copy) copy->LoadFromString(graphic.SaveToString());
+    return copy;
+}
+
+std::string RVSaveGraphicStream(TGraphic& graphic) {
+    TMemoryStream ms;
+    RVSaveGraphicStream(ms, graphic);
+    return ms.DataString();
+}
+
+void RVSaveGraphicStream(TStream& stream, TGraphic& graphic) {
+    graphic.SaveToStream(stream);
+}
+
+std::unique_ptr<TGraphic> RVLoadGraphicStream(const std::string& className, TStream& stream) {
+    std::unique_ptr<TGraphic> graphic = CreateGraphicByClassName(className);
+    if (graphic) graphic->LoadFromStream(stream);
+    return graphic;
 }
 
 // ---------------------------------------------------------------- text on a canvas
@@ -396,7 +393,7 @@ void TRVGraphicItemInfo::Paint(int x, int y, TCanvas* canvas, int state, TRVStyl
     if (!canvas) return;
     int w = GetImageWidth(style), h = GetImageHeight(style);
     TRect r{x + Spacing, y + Spacing, x + Spacing + w, y + Spacing + h};
-    if (Image && !Image->Empty()) canvas->StretchDraw(r, Image);
+    if (Image && !Image->Empty()) canvas->StretchDraw(r, Image.get());
     // State bit 0: selected.
     if ((state & 1) && style) {
         canvas->Brush()->SetStyle(bsSolid);
@@ -422,14 +419,7 @@ std::string HtmlAttr(const std::string& s) {
     return out;
 }
 
-// Pictures of one run of HTML writers get distinct file names.
-int htmlImageCounter = 0;
-
 } // namespace
-
-std::string RVNextHtmlImageName(const std::string& extension) {
-    return "rvimg" + std::to_string(++htmlImageCounter) + extension;
-}
 
 void TRVGraphicItemInfo::SaveHTML(TStream& stream, TCustomRVData* rvData, int itemNo,
                                   const std::string& path) {
@@ -437,18 +427,18 @@ void TRVGraphicItemInfo::SaveHTML(TStream& stream, TCustomRVData* rvData, int it
     if (!Image || Image->Empty() || path.empty()) return;
     std::string cls = Image->ClassName();
     std::string ext = cls == "TJPEGImage" ? ".jpg" : cls == "TGIFImage" ? ".gif" : ".png";
-    std::string name = RVNextHtmlImageName(ext);
+    std::string name = rvData ? rvData->GetRootData()->NextHtmlImageName(ext) : "rvimg" + ext;
     std::string dir = BackslashesToSlashes(path);
     if (!dir.empty() && dir.back() != '/') dir += '/';
     try {
-        if (auto* bmp = dynamic_cast<TBitmap*>(Image))
+        if (auto* bmp = dynamic_cast<TBitmap*>(Image.get()))
             bmp->SaveToPngFile(dir + name);
         else if (cls == "TPngImage" || cls == "TJPEGImage" || cls == "TGIFImage")
             Image->SaveToFile(dir + name);
         else {
             // Other pictures are drawn on a bitmap first.
             TBitmap bmp(Image->Width(), Image->Height(), pf24bit);
-            bmp.Canvas()->Draw(0, 0, Image);
+            bmp.Canvas()->Draw(0, 0, Image.get());
             bmp.SaveToPngFile(dir + name);
         }
     } catch (const std::exception&) {
@@ -467,7 +457,7 @@ void TRVGraphicItemInfo::SaveHTML(TStream& stream, TCustomRVData* rvData, int it
 bool TRVGraphicItemInfo::PrintToBitmap(TGraphic* bkgnd, bool, TRVStyle*, TRVColorMode) {
     auto* bmp = dynamic_cast<TBitmap*>(bkgnd);
     if (!bmp || !Image || Image->Empty()) return false;
-    bmp->Canvas()->StretchDraw(TRect{0, 0, bmp->Width(), bmp->Height()}, Image);
+    bmp->Canvas()->StretchDraw(TRect{0, 0, bmp->Width(), bmp->Height()}, Image.get());
     return true;
 }
 

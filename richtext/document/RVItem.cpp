@@ -6,7 +6,10 @@
 #include <sstream>
 
 #include "platform/core/Arithmetic.h"
+#include "platform/graphics/Graphics.h"
+#include "richtext/document/RVControlSupport.h"
 #include "richtext/document/RVData.h"
+#include "richtext/document/RVGraphicSupport.h"
 #include "richtext/document/RVUni.h"
 
 namespace epc {
@@ -76,9 +79,9 @@ std::string JoinInts(std::initializer_list<long long> values) {
 
 // ---------------------------------------------------------------- drawing-item records
 
-TRVDrawLineInfo* TRVDrawLineInfo::CreateEx(int left, int top, int width, int height, int itemNo,
-                                           bool fromNewLine) {
-    auto* d = new TRVDrawLineInfo();
+std::unique_ptr<TRVDrawLineInfo> TRVDrawLineInfo::CreateEx(int left, int top, int width, int height,
+                                                           int itemNo, bool fromNewLine) {
+    auto d = std::make_unique<TRVDrawLineInfo>();
     d->SetData(left, top, itemNo, fromNewLine);
     d->SetSize(width, height);
     return d;
@@ -120,11 +123,11 @@ bool TRVMultiImagePrintInfo::SplitAt(int height) {
     int h = ToImage(height);
     int lastH = ToImage(last->Height);
     if (h < minH || lastH - h < minH) return false;
-    auto* rest = new TRVImagePrintPart();
+    auto rest = std::make_unique<TRVImagePrintPart>();
     rest->ImgTop = last->ImgTop + h;
     rest->Height = last->Height - height;
     last->Height = height;
-    PartsList.Add(rest);
+    PartsList.Add(std::move(rest));
     return true;
 }
 
@@ -136,8 +139,8 @@ void TRVCPInfo::CopyFrom(const TRVCPInfo& source, bool tagsArePChars) {
     Tag = CopyTagValue(source.Tag, tagsArePChars);
 }
 
-TRVCPInfo* TRVCPInfo::CreateCopy(const TRVCPInfo& source, bool tagsArePChars) {
-    auto* cp = new TRVCPInfo();
+std::unique_ptr<TRVCPInfo> TRVCPInfo::CreateCopy(const TRVCPInfo& source, bool tagsArePChars) {
+    auto cp = std::make_unique<TRVCPInfo>();
     cp->CopyFrom(source, tagsArePChars);
     return cp;
 }
@@ -146,18 +149,16 @@ TRVCPInfo* TRVCPInfo::CreateCopy(const TRVCPInfo& source, bool tagsArePChars) {
 
 TCustomRVItemInfo::TCustomRVItemInfo(TCustomRVData* rvData) : FOwnerData(rvData) {}
 
-TCustomRVItemInfo::~TCustomRVItemInfo() {
-    delete Checkpoint;
+TCustomRVItemInfo::~TCustomRVItemInfo() = default;
+
+std::unique_ptr<TCustomRVItemInfo> TCustomRVItemInfo::NewInstance(TCustomRVData* rvData) const {
+    return std::make_unique<TCustomRVItemInfo>(rvData);
 }
 
-TCustomRVItemInfo* TCustomRVItemInfo::NewInstance(TCustomRVData* rvData) const {
-    return new TCustomRVItemInfo(rvData);
-}
-
-void TCustomRVItemInfo::Assign(TPersistent* Source) {
-    auto* src = dynamic_cast<TCustomRVItemInfo*>(Source);
+void TCustomRVItemInfo::Assign(TPersistent* source) {
+    auto* src = dynamic_cast<TCustomRVItemInfo*>(source);
     if (!src) {
-        TPersistent::Assign(Source);
+        TPersistent::Assign(source);
         return;
     }
     StyleNo = src->StyleNo;
@@ -179,7 +180,7 @@ bool TCustomRVItemInfo::SetLineBreakBefore(bool value) {
         return true;
     }
     // A whole-line item always starts a paragraph of its own.
-    if (GetKindFlag(rvifFullLine)) return false;
+    if (IsFullLine()) return false;
     ItemOptions = uint8_t((ItemOptions | rvioBR) & ~rvioSameAsPrev);
     return true;
 }
@@ -195,9 +196,9 @@ bool TCustomRVItemInfo::GetKindFlag(int kind) const {
     return kind == rvifCanBeInsideParagraph || kind == rvifCanBeJoinedWithPrev;
 }
 
-TRVDrawLineInfo* TCustomRVItemInfo::CreatePrintingDrawItem(TCustomRVData*,
-                                                           const TRVScreenAndDevice*) {
-    return new TRVDrawLineInfo();
+std::unique_ptr<TRVDrawLineInfo>
+TCustomRVItemInfo::CreatePrintingDrawItem(TCustomRVData*, const TRVScreenAndDevice*) {
+    return std::make_unique<TRVDrawLineInfo>();
 }
 
 int TCustomRVItemInfo::GetHyperlinkCursor(TRVStyle* style) const {
@@ -252,8 +253,8 @@ bool TCustomRVItemInfo::ReadRVFLine(const std::string& s, TCustomRVData*, int li
 
 // ---------------------------------------------------------------- text
 
-TCustomRVItemInfo* TRVTextItemInfo::NewInstance(TCustomRVData* rvData) const {
-    return new TRVTextItemInfo(rvData);
+std::unique_ptr<TCustomRVItemInfo> TRVTextItemInfo::NewInstance(TCustomRVData* rvData) const {
+    return std::make_unique<TRVTextItemInfo>(rvData);
 }
 
 bool TRVTextItemInfo::GetKindFlag(int kind) const {
@@ -276,7 +277,7 @@ void TRVTextItemInfo::RenumberStyles(const TRVIntegerList& textMap, const TRVInt
 // ---------------------------------------------------------------- full line and break
 
 bool TRVFullLineItemInfo::GetKindFlag(int kind) const {
-    return kind == rvifFullLine || kind == rvifFullWidth;
+    return kind == rvifFullWidth;
 }
 
 TRVBreakItemInfo::TRVBreakItemInfo(TCustomRVData* rvData) : TRVFullLineItemInfo(rvData) {
@@ -291,13 +292,13 @@ TRVBreakItemInfo::TRVBreakItemInfo(TCustomRVData* rvData, uint8_t lineWidth, TRV
     Color = color;
 }
 
-TCustomRVItemInfo* TRVBreakItemInfo::NewInstance(TCustomRVData* rvData) const {
-    return new TRVBreakItemInfo(rvData);
+std::unique_ptr<TCustomRVItemInfo> TRVBreakItemInfo::NewInstance(TCustomRVData* rvData) const {
+    return std::make_unique<TRVBreakItemInfo>(rvData);
 }
 
-void TRVBreakItemInfo::Assign(TPersistent* Source) {
-    TCustomRVItemInfo::Assign(Source);
-    if (auto* src = dynamic_cast<TRVBreakItemInfo*>(Source)) {
+void TRVBreakItemInfo::Assign(TPersistent* source) {
+    TCustomRVItemInfo::Assign(source);
+    if (auto* src = dynamic_cast<TRVBreakItemInfo*>(source)) {
         Color = src->Color;
         LineWidth = src->LineWidth;
         Style = src->Style;
@@ -334,9 +335,9 @@ bool TRVBreakItemInfo::AsText(std::string& result, bool unicode, int lineWidth, 
 
 // ---------------------------------------------------------------- rectangle items
 
-void TRVRectItemInfo::Assign(TPersistent* Source) {
-    TCustomRVItemInfo::Assign(Source);
-    if (auto* src = dynamic_cast<TRVRectItemInfo*>(Source)) {
+void TRVRectItemInfo::Assign(TPersistent* source) {
+    TCustomRVItemInfo::Assign(source);
+    if (auto* src = dynamic_cast<TRVRectItemInfo*>(source)) {
         VAlign = src->VAlign;
         Spacing = src->Spacing;
         VShift = src->VShift;
@@ -383,10 +384,10 @@ void SaveBodyRecord(TStream& stream, const TRVSaveContext& ctx, const TCustomRVI
     TRVStyle* style = ctx.RVData ? ctx.RVData->GetRVStyle() : nullptr;
     bool pchars = ctx.RVData && ctx.RVData->TagsArePChars();
     int mode = ctx.Binary ? 2 : 1;
-    RVFWriteLine(stream, RVFItemHeader(item.StyleNo, 3,
-                                       RVFParaNoToString(paraNo, style, ctx.UseStyleNames),
-                                       options, mode, RVFTagToString(item.Tag, pchars),
-                                       item.GetRVFExtraHeader()));
+    RVFWriteLine(stream,
+                 RVFItemHeader(item.StyleNo, 3, RVFParaNoToString(paraNo, style, ctx.UseStyleNames),
+                               options, mode, RVFTagToString(item.Tag, pchars),
+                               item.GetRVFExtraHeader()));
     RVFWriteLine(stream, RVFEscapeLine(name));
     RVFWriteLine(stream, RVFEscapeLine(cls));
     if (ctx.Binary)
@@ -405,8 +406,7 @@ bool ReadBodyLine(const std::string& s, TRVFReadMode mode, std::string& body) {
 }
 
 // Runs a stored-object loader over a body; a loader that raises gives nothing.
-template <typename T, typename Load>
-T* LoadBody(const std::string& body, Load&& load) {
+template <typename Ptr, typename Load> Ptr LoadBody(const std::string& body, Load&& load) {
     TMemoryStream ms;
     ms.WriteString(body);
     ms.SetPosition(0);
@@ -420,33 +420,30 @@ T* LoadBody(const std::string& body, Load&& load) {
 
 // ---------------------------------------------------------------- controls
 
-TRVControlItemInfo::TRVControlItemInfo(TCustomRVData* rvData, TComponent* control, TRVVAlign vAlign)
-    : TRVRectItemInfo(rvData), Control(control) {
+void TRVComponentFree::operator()(TComponent* control) const {
+    FreeComponent(control);
+}
+
+TRVControlItemInfo::TRVControlItemInfo(TCustomRVData* rvData, TRVComponentPtr control,
+                                       TRVVAlign vAlign)
+    : TRVRectItemInfo(rvData), Control(std::move(control)) {
     StyleNo = rvsComponent;
     VAlign = vAlign;
 }
 
-TRVControlItemInfo::~TRVControlItemInfo() {
-    if (Control) FreeComponent(Control);
+std::unique_ptr<TCustomRVItemInfo> TRVControlItemInfo::NewInstance(TCustomRVData* rvData) const {
+    return std::make_unique<TRVControlItemInfo>(rvData);
 }
 
-TCustomRVItemInfo* TRVControlItemInfo::NewInstance(TCustomRVData* rvData) const {
-    return new TRVControlItemInfo(rvData);
-}
-
-void TRVControlItemInfo::Assign(TPersistent* Source) {
-    TRVRectItemInfo::Assign(Source);
-    if (auto* src = dynamic_cast<TRVControlItemInfo*>(Source)) {
+void TRVControlItemInfo::Assign(TPersistent* source) {
+    TRVRectItemInfo::Assign(source);
+    if (auto* src = dynamic_cast<TRVControlItemInfo*>(source)) {
         Width = src->Width;
         Height = src->Height;
         // A control cannot be shared: a copy carries the stored form only.
         ControlClassName = src->Control ? src->Control->ClassName() : src->ControlClassName;
         ControlBody = src->ControlBody;
-        if (src->Control && RVControlHooks().Save) {
-            TMemoryStream ms;
-            RVControlHooks().Save(ms, src->Control);
-            ControlBody = ms.DataString();
-        }
+        if (src->Control) ControlBody = RVSaveControlStream(src->Control.get());
     }
 }
 
@@ -480,13 +477,7 @@ void TRVControlItemInfo::SaveRVF(TStream& stream, const TRVSaveContext& ctx,
     std::string cls = Control ? Control->ClassName() : ControlClassName;
     std::string body;
     if (saveBody) {
-        if (Control && RVControlHooks().Save) {
-            TMemoryStream ms;
-            RVControlHooks().Save(ms, Control);
-            body = ms.DataString();
-        } else {
-            body = ControlBody;
-        }
+        body = Control ? RVSaveControlStream(Control.get()) : ControlBody;
     }
     SaveBodyRecord(stream, ctx, *this, name, paraNo, options, cls, body);
 }
@@ -505,13 +496,12 @@ bool TRVControlItemInfo::ReadRVFLine(const std::string& s, TCustomRVData* rvData
         if (!ReadBodyLine(s, mode, body)) return false;
         state = TRVFReadState::rstItemFinished;
         ControlBody = body;
-        if (!body.empty() && RVControlHooks().Load)
-            Control = LoadBody<TComponent>(body, [&](TMemoryStream& ms) {
-                return RVControlHooks().Load(ControlClassName, ms, rvData);
-            });
+        if (!body.empty())
+            Control = LoadBody<TRVComponentPtr>(
+                body, [&](TMemoryStream& ms) { return RVLoadControlStream(ms, ControlClassName); });
         if (!Control && rvData) Control = rvData->RVFControlNeeded(name, Tag);
         if (Control) ParentControl(rvData);
-        if (!Control && !body.empty() && RVControlHooks().Load && rvData &&
+        if (!Control && !body.empty() && rvData &&
             !rvData->GetRVFOptions().Contains(TRVFOption::rvfoIgnoreUnknownCtrls))
             return false;
         return true;
@@ -527,35 +517,31 @@ TRVGraphicItemInfo::TRVGraphicItemInfo(TCustomRVData* rvData) : TRVRectItemInfo(
     StyleNo = rvsPicture;
 }
 
-TRVGraphicItemInfo* TRVGraphicItemInfo::CreateWithGraphic(TCustomRVData* rvData, TGraphic* graphic,
-                                                          TRVVAlign vAlign) {
-    auto* item = new TRVGraphicItemInfo(rvData);
-    item->Image = graphic;
+std::unique_ptr<TRVGraphicItemInfo>
+TRVGraphicItemInfo::CreateWithGraphic(TCustomRVData* rvData, std::unique_ptr<TGraphic> graphic,
+                                      TRVVAlign vAlign) {
+    auto item = std::make_unique<TRVGraphicItemInfo>(rvData);
+    item->Image = std::move(graphic);
     item->VAlign = vAlign;
     return item;
 }
 
-TRVGraphicItemInfo::~TRVGraphicItemInfo() {
-    SetGraphic(nullptr);
+TRVGraphicItemInfo::~TRVGraphicItemInfo() = default;
+
+void TRVGraphicItemInfo::SetGraphic(std::unique_ptr<TGraphic> graphic) {
+    Image = std::move(graphic);
 }
 
-void TRVGraphicItemInfo::SetGraphic(TGraphic* graphic) {
-    if (Image == graphic) return;
-    if (Image && RVGraphicHooks().Free) RVGraphicHooks().Free(Image);
-    Image = graphic;
+std::unique_ptr<TCustomRVItemInfo> TRVGraphicItemInfo::NewInstance(TCustomRVData* rvData) const {
+    return std::make_unique<TRVGraphicItemInfo>(rvData);
 }
 
-TCustomRVItemInfo* TRVGraphicItemInfo::NewInstance(TCustomRVData* rvData) const {
-    return new TRVGraphicItemInfo(rvData);
-}
-
-void TRVGraphicItemInfo::Assign(TPersistent* Source) {
-    TRVRectItemInfo::Assign(Source);
-    if (auto* src = dynamic_cast<TRVGraphicItemInfo*>(Source)) {
+void TRVGraphicItemInfo::Assign(TPersistent* source) {
+    TRVRectItemInfo::Assign(source);
+    if (auto* src = dynamic_cast<TRVGraphicItemInfo*>(source)) {
         ImageWidth = src->ImageWidth;
         ImageHeight = src->ImageHeight;
-        SetGraphic(src->Image && RVGraphicHooks().Copy ? RVGraphicHooks().Copy(src->Image)
-                                                       : nullptr);
+        SetGraphic(src->Image ? RVCopyGraphic(*src->Image) : nullptr);
     }
 }
 
@@ -566,12 +552,12 @@ bool TRVGraphicItemInfo::GetKindFlag(int kind) const {
 
 int TRVGraphicItemInfo::GetImageWidth(TRVStyle*) const {
     if (ImageWidth > 0) return ImageWidth;
-    return Image && RVGraphicHooks().Width ? RVGraphicHooks().Width(Image) : 0;
+    return Image ? Image->Width() : 0;
 }
 
 int TRVGraphicItemInfo::GetImageHeight(TRVStyle*) const {
     if (ImageHeight > 0) return ImageHeight;
-    return Image && RVGraphicHooks().Height ? RVGraphicHooks().Height(Image) : 0;
+    return Image ? Image->Height() : 0;
 }
 
 int TRVGraphicItemInfo::GetBoxWidth() const {
@@ -586,10 +572,10 @@ int TRVGraphicItemInfo::GetMinWidth(const TRVScreenAndDevice* sad, TCanvas*, TCu
     return sad ? MulDiv(w, sad->DevicePPIX, std::max(sad->ScreenPPIX, 1)) : w;
 }
 
-TRVDrawLineInfo* TRVGraphicItemInfo::CreatePrintingDrawItem(TCustomRVData*,
-                                                            const TRVScreenAndDevice* sad) {
-    if (MinHeightOnPage <= 0) return new TRVDrawLineInfo();
-    auto* info = new TRVMultiImagePrintInfo(this);
+std::unique_ptr<TRVDrawLineInfo>
+TRVGraphicItemInfo::CreatePrintingDrawItem(TCustomRVData*, const TRVScreenAndDevice* sad) {
+    if (MinHeightOnPage <= 0) return std::make_unique<TRVDrawLineInfo>();
+    auto info = std::make_unique<TRVMultiImagePrintInfo>(this);
     if (sad) info->Sad = *sad;
     return info;
 }
@@ -644,11 +630,9 @@ void TRVGraphicItemInfo::SaveRVF(TStream& stream, const TRVSaveContext& ctx,
     bool saveBody =
         !ctx.RVData || ctx.RVData->GetRVFOptions().Contains(TRVFOption::rvfoSavePicturesBody);
     std::string cls, body;
-    if (Image && saveBody && RVGraphicHooks().Save && RVGraphicHooks().ClassName) {
-        cls = RVGraphicHooks().ClassName(Image);
-        TMemoryStream ms;
-        RVGraphicHooks().Save(ms, Image);
-        body = ms.DataString();
+    if (Image && saveBody) {
+        cls = Image->ClassName();
+        body = RVSaveGraphicStream(*Image);
     }
     SaveBodyRecord(stream, ctx, *this, name, paraNo, options, cls, body);
 }
@@ -666,14 +650,14 @@ bool TRVGraphicItemInfo::ReadRVFLine(const std::string& s, TCustomRVData* rvData
         std::string body;
         if (!ReadBodyLine(s, mode, body)) return false;
         state = TRVFReadState::rstItemFinished;
-        TGraphic* g = nullptr;
-        if (!body.empty() && RVGraphicHooks().Load)
-            g = LoadBody<TGraphic>(body, [&](TMemoryStream& ms) {
-                return RVGraphicHooks().Load(FPendingClass, ms);
-            });
+        std::unique_ptr<TGraphic> g;
+        if (!body.empty())
+            g = LoadBody<std::unique_ptr<TGraphic>>(
+                body, [&](TMemoryStream& ms) { return RVLoadGraphicStream(FPendingClass, ms); });
         if (!g && rvData) g = rvData->RVFPictureNeeded(name, Tag);
-        SetGraphic(g);
-        if (!g && !body.empty() && RVGraphicHooks().Load && rvData &&
+        const bool loaded = g != nullptr;
+        SetGraphic(std::move(g));
+        if (!loaded && !body.empty() && rvData &&
             !rvData->GetRVFOptions().Contains(TRVFOption::rvfoIgnoreUnknownPicFmt))
             return false;
         return true;
@@ -687,8 +671,8 @@ TRVHotGraphicItemInfo::TRVHotGraphicItemInfo(TCustomRVData* rvData) : TRVGraphic
     StyleNo = rvsHotPicture;
 }
 
-TCustomRVItemInfo* TRVHotGraphicItemInfo::NewInstance(TCustomRVData* rvData) const {
-    return new TRVHotGraphicItemInfo(rvData);
+std::unique_ptr<TCustomRVItemInfo> TRVHotGraphicItemInfo::NewInstance(TCustomRVData* rvData) const {
+    return std::make_unique<TRVHotGraphicItemInfo>(rvData);
 }
 
 bool TRVHotGraphicItemInfo::GetKindFlag(int kind) const {
@@ -702,13 +686,13 @@ TRVBulletItemInfo::TRVBulletItemInfo(TCustomRVData* rvData) : TRVRectItemInfo(rv
     StyleNo = rvsBullet;
 }
 
-TCustomRVItemInfo* TRVBulletItemInfo::NewInstance(TCustomRVData* rvData) const {
-    return new TRVBulletItemInfo(rvData);
+std::unique_ptr<TCustomRVItemInfo> TRVBulletItemInfo::NewInstance(TCustomRVData* rvData) const {
+    return std::make_unique<TRVBulletItemInfo>(rvData);
 }
 
-void TRVBulletItemInfo::Assign(TPersistent* Source) {
-    TRVRectItemInfo::Assign(Source);
-    if (auto* src = dynamic_cast<TRVBulletItemInfo*>(Source)) {
+void TRVBulletItemInfo::Assign(TPersistent* source) {
+    TRVRectItemInfo::Assign(source);
+    if (auto* src = dynamic_cast<TRVBulletItemInfo*>(source)) {
         ImageList = src->ImageList;
         ImageListTag = src->ImageListTag;
         ImageIndex = src->ImageIndex;
@@ -761,13 +745,13 @@ TRVHotspotItemInfo::TRVHotspotItemInfo(TCustomRVData* rvData) : TRVBulletItemInf
     StyleNo = rvsHotspot;
 }
 
-TCustomRVItemInfo* TRVHotspotItemInfo::NewInstance(TCustomRVData* rvData) const {
-    return new TRVHotspotItemInfo(rvData);
+std::unique_ptr<TCustomRVItemInfo> TRVHotspotItemInfo::NewInstance(TCustomRVData* rvData) const {
+    return std::make_unique<TRVHotspotItemInfo>(rvData);
 }
 
-void TRVHotspotItemInfo::Assign(TPersistent* Source) {
-    TRVBulletItemInfo::Assign(Source);
-    if (auto* src = dynamic_cast<TRVHotspotItemInfo*>(Source)) HotImageIndex = src->HotImageIndex;
+void TRVHotspotItemInfo::Assign(TPersistent* source) {
+    TRVBulletItemInfo::Assign(source);
+    if (auto* src = dynamic_cast<TRVHotspotItemInfo*>(source)) HotImageIndex = src->HotImageIndex;
 }
 
 bool TRVHotspotItemInfo::GetKindFlag(int kind) const {
@@ -803,13 +787,13 @@ TRVMarkerItemInfo::TRVMarkerItemInfo(TCustomRVData* rvData, int listNo, int leve
     Reset = reset;
 }
 
-TCustomRVItemInfo* TRVMarkerItemInfo::NewInstance(TCustomRVData* rvData) const {
-    return new TRVMarkerItemInfo(rvData);
+std::unique_ptr<TCustomRVItemInfo> TRVMarkerItemInfo::NewInstance(TCustomRVData* rvData) const {
+    return std::make_unique<TRVMarkerItemInfo>(rvData);
 }
 
-void TRVMarkerItemInfo::Assign(TPersistent* Source) {
-    TRVRectItemInfo::Assign(Source);
-    if (auto* src = dynamic_cast<TRVMarkerItemInfo*>(Source)) {
+void TRVMarkerItemInfo::Assign(TPersistent* source) {
+    TRVRectItemInfo::Assign(source);
+    if (auto* src = dynamic_cast<TRVMarkerItemInfo*>(source)) {
         ListNo = src->ListNo;
         Level = src->Level;
         StartFrom = src->StartFrom;
@@ -923,27 +907,27 @@ void RegisterRichViewItemType(int styleNo, const std::string& className, TRVItem
     Registry()[styleNo] = RegEntry{className, std::move(factory)};
 }
 
-TCustomRVItemInfo* CreateRichViewItem(int styleNo, TCustomRVData* rvData) {
+std::unique_ptr<TCustomRVItemInfo> CreateRichViewItem(int styleNo, TCustomRVData* rvData) {
     if (styleNo >= 0) {
-        auto* item = new TRVTextItemInfo(rvData);
+        auto item = std::make_unique<TRVTextItemInfo>(rvData);
         item->StyleNo = styleNo;
         return item;
     }
     switch (styleNo) {
     case rvsBreak:
-        return new TRVBreakItemInfo(rvData);
+        return std::make_unique<TRVBreakItemInfo>(rvData);
     case rvsPicture:
-        return new TRVGraphicItemInfo(rvData);
+        return std::make_unique<TRVGraphicItemInfo>(rvData);
     case rvsHotPicture:
-        return new TRVHotGraphicItemInfo(rvData);
+        return std::make_unique<TRVHotGraphicItemInfo>(rvData);
     case rvsHotspot:
-        return new TRVHotspotItemInfo(rvData);
+        return std::make_unique<TRVHotspotItemInfo>(rvData);
     case rvsBullet:
-        return new TRVBulletItemInfo(rvData);
+        return std::make_unique<TRVBulletItemInfo>(rvData);
     case rvsComponent:
-        return new TRVControlItemInfo(rvData);
+        return std::make_unique<TRVControlItemInfo>(rvData);
     case rvsListMarker:
-        return new TRVMarkerItemInfo(rvData);
+        return std::make_unique<TRVMarkerItemInfo>(rvData);
     default:
         break;
     }
@@ -954,20 +938,20 @@ TCustomRVItemInfo* CreateRichViewItem(int styleNo, TCustomRVData* rvData) {
         if (it == Registry().end()) return nullptr;
         factory = it->second.Factory;
     }
-    TCustomRVItemInfo* item = factory ? factory(rvData) : nullptr;
+    std::unique_ptr<TCustomRVItemInfo> item = factory ? factory(rvData) : nullptr;
     if (item) item->StyleNo = styleNo;
     return item;
 }
 
-TCustomRVItemInfo* CreateItemCopy(const TCustomRVItemInfo* item, TCustomRVData* rvData,
-                                  bool tagsArePChars) {
+std::unique_ptr<TCustomRVItemInfo> CreateItemCopy(const TCustomRVItemInfo* item,
+                                                  TCustomRVData* rvData, bool tagsArePChars) {
     if (!item) return nullptr;
-    TCustomRVItemInfo* copy = item->NewInstance(rvData);
+    std::unique_ptr<TCustomRVItemInfo> copy = item->NewInstance(rvData);
     copy->Assign(const_cast<TCustomRVItemInfo*>(item));
     copy->Tag = CopyTagValue(item->Tag, tagsArePChars);
     if (item->Checkpoint) {
         copy->Checkpoint = TRVCPInfo::CreateCopy(*item->Checkpoint, tagsArePChars);
-        copy->Checkpoint->ItemInfo = copy;
+        copy->Checkpoint->ItemInfo = copy.get();
     }
     return copy;
 }

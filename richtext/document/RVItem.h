@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "platform/core/Classes.h"
@@ -18,13 +19,20 @@ class TCustomRVData;
 class TCustomRVItemInfo;
 class TCustomImageList;
 class TRVRectItemInfo;
+class TGraphic;
+
+// The embedded control of a control item: freed the way components are freed.
+struct TRVComponentFree {
+    void operator()(TComponent* control) const;
+};
+using TRVComponentPtr = std::unique_ptr<TComponent, TRVComponentFree>;
 
 // One drawing item: one rectangle of an item on one line, in document coordinates.
 class TRVDrawLineInfo : public TObject {
 public:
     TRVDrawLineInfo() = default;
-    static TRVDrawLineInfo* CreateEx(int left, int top, int width, int height, int itemNo,
-                                     bool fromNewLine);
+    static std::unique_ptr<TRVDrawLineInfo> CreateEx(int left, int top, int width, int height,
+                                                     int itemNo, bool fromNewLine);
     std::string ClassName() const override { return "TRVDrawLineInfo"; }
 
     virtual void SetData(int left, int top, int itemNo, bool fromNewLine);
@@ -51,7 +59,7 @@ public:
     int32_t Height = 0;
 };
 
-// The drawing item of an item printed over several pages; owns its parts.
+// The drawing item of an item printed over several pages, with its parts.
 class TRVMultiDrawItemInfo : public TRVDrawLineInfo {
 public:
     std::string ClassName() const override { return "TRVMultiDrawItemInfo"; }
@@ -91,7 +99,7 @@ public:
     int32_t Y = 0; // set by formatting
 
     void CopyFrom(const TRVCPInfo& source, bool tagsArePChars);
-    static TRVCPInfo* CreateCopy(const TRVCPInfo& source, bool tagsArePChars);
+    static std::unique_ptr<TRVCPInfo> CreateCopy(const TRVCPInfo& source, bool tagsArePChars);
 };
 
 // Stored position of a sub-document inside an item.
@@ -119,13 +127,13 @@ public:
     std::string ClassName() const override { return "TCustomRVItemInfo"; }
 
     // A new, default item of the same class (CreateItemCopy then assigns the properties).
-    virtual TCustomRVItemInfo* NewInstance(TCustomRVData* rvData) const;
-    void Assign(TPersistent* Source) override;
+    virtual std::unique_ptr<TCustomRVItemInfo> NewInstance(TCustomRVData* rvData) const;
+    void Assign(TPersistent* source) override;
 
     int32_t StyleNo = 0;
     int32_t ParaNo = 0;
     uint8_t ItemOptions = 0;
-    TRVCPInfo* Checkpoint = nullptr; // owned
+    std::unique_ptr<TRVCPInfo> Checkpoint;
     TRVTag Tag;
     int32_t DrawItemNo = -1; // first drawing item, set by formatting
     int32_t JumpID = -1;
@@ -145,7 +153,8 @@ public:
     // Kind and state questions (see TRVItemKind, TRVItemState).
     virtual bool GetKindFlag(int kind) const;
     virtual bool GetStateFlag(int kind) const { return kind == rvisCanUseDeviceFit; }
-    bool IsFullLine() const { return GetKindFlag(rvifFullLine); }
+    // Breaks and tables: the item takes a line of its own and shares it with nothing.
+    bool IsFullLine() const { return !GetKindFlag(rvifCanBeInsideParagraph); }
     bool IsHyperlink() const { return GetKindFlag(rvifHyperlink); }
 
     // Sizes (screen pixels).
@@ -179,8 +188,8 @@ public:
                                TRVColorMode /*colorMode*/) {
         return false;
     }
-    virtual TRVDrawLineInfo* CreatePrintingDrawItem(TCustomRVData* rvData,
-                                                    const TRVScreenAndDevice* sad);
+    virtual std::unique_ptr<TRVDrawLineInfo> CreatePrintingDrawItem(TCustomRVData* rvData,
+                                                                    const TRVScreenAndDevice* sad);
     virtual void DrawBackground(TCanvas* /*canvas*/, const TRect& /*r*/,
                                 TRVColorMode /*colorMode*/) {}
     // Moves what the item shows in a window (embedded controls) to a document position.
@@ -245,7 +254,7 @@ class TRVTextItemInfo : public TCustomRVItemInfo {
 public:
     using TCustomRVItemInfo::TCustomRVItemInfo;
     std::string ClassName() const override { return "TRVTextItemInfo"; }
-    TCustomRVItemInfo* NewInstance(TCustomRVData* rvData) const override;
+    std::unique_ptr<TCustomRVItemInfo> NewInstance(TCustomRVData* rvData) const override;
     bool GetKindFlag(int kind) const override;
     void MarkStylesInUse(TRVIntegerList& usedText, TRVIntegerList& usedPara,
                          TRVIntegerList& usedList) const override;
@@ -266,8 +275,8 @@ public:
     explicit TRVBreakItemInfo(TCustomRVData* rvData);
     TRVBreakItemInfo(TCustomRVData* rvData, uint8_t lineWidth, TRVBreakStyle style, TColor color);
     std::string ClassName() const override { return "TRVBreakItemInfo"; }
-    TCustomRVItemInfo* NewInstance(TCustomRVData* rvData) const override;
-    void Assign(TPersistent* Source) override;
+    std::unique_ptr<TCustomRVItemInfo> NewInstance(TCustomRVData* rvData) const override;
+    void Assign(TPersistent* source) override;
     bool GetKindFlag(int kind) const override;
     void PaintFullWidth(int left, int right, int top, TCanvas* canvas, int state, TRVStyle* style,
                         const TRect& clipRect, TRVDrawLineInfo* dli) override;
@@ -286,7 +295,7 @@ class TRVRectItemInfo : public TCustomRVItemInfo {
 public:
     using TCustomRVItemInfo::TCustomRVItemInfo;
     std::string ClassName() const override { return "TRVRectItemInfo"; }
-    void Assign(TPersistent* Source) override;
+    void Assign(TPersistent* source) override;
     int GetDescentValue() const override;
     std::string GetRVFExtraHeader() const override;
     bool ReadRVFHeader(const std::string& extra, TCustomRVData* rvData) override;
@@ -301,13 +310,12 @@ public:
 
 class TRVControlItemInfo : public TRVRectItemInfo {
 public:
-    // Takes ownership of the control (nullptr allowed).
-    TRVControlItemInfo(TCustomRVData* rvData, TComponent* control = nullptr,
-                       TRVVAlign vAlign = TRVVAlign::rvvaBaseline);
-    ~TRVControlItemInfo() override;
+    // Control may be null.
+    explicit TRVControlItemInfo(TCustomRVData* rvData, TRVComponentPtr control = nullptr,
+                                TRVVAlign vAlign = TRVVAlign::rvvaBaseline);
     std::string ClassName() const override { return "TRVControlItemInfo"; }
-    TCustomRVItemInfo* NewInstance(TCustomRVData* rvData) const override;
-    void Assign(TPersistent* Source) override;
+    std::unique_ptr<TCustomRVItemInfo> NewInstance(TCustomRVData* rvData) const override;
+    void Assign(TPersistent* source) override;
     bool GetKindFlag(int kind) const override;
     bool GetStateFlag(int kind) const override;
     int GetBoxWidth() const override;
@@ -316,7 +324,9 @@ public:
     void SetPosition(int x, int y) override;
     // Makes the control a child of the document's window, when both exist.
     void ParentControl(TCustomRVData* rvData);
-    bool OwnsControl(const TComponent* control) const override { return control == Control; }
+    bool OwnsControl(const TComponent* control) const override {
+        return control && control == Control.get();
+    }
     void SaveRVF(TStream& stream, const TRVSaveContext& ctx, const std::string& name, int paraNo,
                  uint8_t options) override;
     bool ReadRVFLine(const std::string& s, TCustomRVData* rvData, int lineNo, int lineCount,
@@ -324,7 +334,7 @@ public:
     std::string GetRVFExtraHeader() const override;
     bool ReadRVFHeader(const std::string& extra, TCustomRVData* rvData) override;
 
-    TComponent* Control = nullptr; // owned (the embedded control)
+    TRVComponentPtr Control;
     // The size when the item holds no visual control (read from RVF, or not a control).
     int32_t Width = 0;
     int32_t Height = 0;
@@ -337,13 +347,13 @@ public:
 class TRVGraphicItemInfo : public TRVRectItemInfo {
 public:
     explicit TRVGraphicItemInfo(TCustomRVData* rvData);
-    // Picture item (StyleNo -3) owning Graphic.
-    static TRVGraphicItemInfo* CreateWithGraphic(TCustomRVData* rvData, TGraphic* graphic,
-                                                 TRVVAlign vAlign);
+    // Picture item (StyleNo -3) showing Graphic.
+    static std::unique_ptr<TRVGraphicItemInfo>
+    CreateWithGraphic(TCustomRVData* rvData, std::unique_ptr<TGraphic> graphic, TRVVAlign vAlign);
     ~TRVGraphicItemInfo() override;
     std::string ClassName() const override { return "TRVGraphicItemInfo"; }
-    TCustomRVItemInfo* NewInstance(TCustomRVData* rvData) const override;
-    void Assign(TPersistent* Source) override;
+    std::unique_ptr<TCustomRVItemInfo> NewInstance(TCustomRVData* rvData) const override;
+    void Assign(TPersistent* source) override;
     bool GetKindFlag(int kind) const override;
     int GetBoxWidth() const override;
     int GetBoxHeight() const override;
@@ -351,13 +361,13 @@ public:
     int GetImageHeight(TRVStyle* style) const override;
     int GetMinWidth(const TRVScreenAndDevice* sad, TCanvas* canvas,
                     TCustomRVData* rvData) const override;
-    TGraphic* GetGraphic() const override { return Image; }
+    TGraphic* GetGraphic() const override { return Image.get(); }
     void Paint(int x, int y, TCanvas* canvas, int state, TRVStyle* style,
                TRVDrawLineInfo* dli) override;
     bool PrintToBitmap(TGraphic* bkgnd, bool preview, TRVStyle* style,
                        TRVColorMode colorMode) override;
-    TRVDrawLineInfo* CreatePrintingDrawItem(TCustomRVData* rvData,
-                                            const TRVScreenAndDevice* sad) override;
+    std::unique_ptr<TRVDrawLineInfo> CreatePrintingDrawItem(TCustomRVData* rvData,
+                                                            const TRVScreenAndDevice* sad) override;
     bool GetExtraIntProperty(int prop, int& value) const override;
     bool SetExtraIntProperty(int prop, int value) override;
     void SaveRVF(TStream& stream, const TRVSaveContext& ctx, const std::string& name, int paraNo,
@@ -369,9 +379,9 @@ public:
     // Writes the picture as a file into Path and an <img> element referring to it.
     void SaveHTML(TStream& stream, TCustomRVData* rvData, int itemNo,
                   const std::string& path) override;
-    void SetGraphic(TGraphic* graphic); // takes ownership, frees the old one
+    void SetGraphic(std::unique_ptr<TGraphic> graphic); // frees the old one
 
-    TGraphic* Image = nullptr; // owned
+    std::unique_ptr<TGraphic> Image;
     // Shown size; 0 is the picture's own (extra integer properties 3 and 4).
     int32_t ImageWidth = 0;
     int32_t ImageHeight = 0;
@@ -384,7 +394,7 @@ class TRVHotGraphicItemInfo : public TRVGraphicItemInfo {
 public:
     explicit TRVHotGraphicItemInfo(TCustomRVData* rvData);
     std::string ClassName() const override { return "TRVHotGraphicItemInfo"; }
-    TCustomRVItemInfo* NewInstance(TCustomRVData* rvData) const override;
+    std::unique_ptr<TCustomRVItemInfo> NewInstance(TCustomRVData* rvData) const override;
     bool GetKindFlag(int kind) const override;
 };
 
@@ -393,8 +403,8 @@ class TRVBulletItemInfo : public TRVRectItemInfo {
 public:
     explicit TRVBulletItemInfo(TCustomRVData* rvData);
     std::string ClassName() const override { return "TRVBulletItemInfo"; }
-    TCustomRVItemInfo* NewInstance(TCustomRVData* rvData) const override;
-    void Assign(TPersistent* Source) override;
+    std::unique_ptr<TCustomRVItemInfo> NewInstance(TCustomRVData* rvData) const override;
+    void Assign(TPersistent* source) override;
     bool GetKindFlag(int kind) const override;
     int GetBoxWidth() const override;
     int GetBoxHeight() const override;
@@ -403,8 +413,8 @@ public:
     bool GetExtraIntProperty(int prop, int& value) const override;
     bool SetExtraIntProperty(int prop, int value) override;
 
-    TCustomImageList* ImageList = nullptr; // not owned
-    int32_t ImageListTag = 0;              // identifies the list in stored documents
+    TCustomImageList* ImageList = nullptr;
+    int32_t ImageListTag = 0; // identifies the list in stored documents
     int32_t ImageIndex = 0;
     // The list's image size, when known (the view layer fills it when it binds the list).
     int32_t ImageListWidth = 16;
@@ -415,8 +425,8 @@ class TRVHotspotItemInfo : public TRVBulletItemInfo {
 public:
     explicit TRVHotspotItemInfo(TCustomRVData* rvData);
     std::string ClassName() const override { return "TRVHotspotItemInfo"; }
-    TCustomRVItemInfo* NewInstance(TCustomRVData* rvData) const override;
-    void Assign(TPersistent* Source) override;
+    std::unique_ptr<TCustomRVItemInfo> NewInstance(TCustomRVData* rvData) const override;
+    void Assign(TPersistent* source) override;
     bool GetKindFlag(int kind) const override;
     std::string GetRVFExtraHeader() const override;
     bool ReadRVFHeader(const std::string& extra, TCustomRVData* rvData) override;
@@ -430,8 +440,8 @@ public:
     explicit TRVMarkerItemInfo(TCustomRVData* rvData);
     TRVMarkerItemInfo(TCustomRVData* rvData, int listNo, int level, int startFrom, bool reset);
     std::string ClassName() const override { return "TRVMarkerItemInfo"; }
-    TCustomRVItemInfo* NewInstance(TCustomRVData* rvData) const override;
-    void Assign(TPersistent* Source) override;
+    std::unique_ptr<TCustomRVItemInfo> NewInstance(TCustomRVData* rvData) const override;
+    void Assign(TPersistent* source) override;
     bool GetKindFlag(int kind) const override;
     TRVListLevel* GetLevelInfo(TRVStyle* style) const;
     int GetIndexInList(TCustomRVData* rvData) const;
@@ -456,35 +466,14 @@ public:
 TRVListLevel* GetMarkerListLevel(TRVStyle* style, int listNo, int level);
 
 // The item-class registry: classes for StyleNo values below -9 (tables are -60).
-using TRVItemFactory = std::function<TCustomRVItemInfo*(TCustomRVData*)>;
+using TRVItemFactory = std::function<std::unique_ptr<TCustomRVItemInfo>(TCustomRVData*)>;
 // Raises ERichViewError when StyleNo >= -9 or the StyleNo has another class.
 void RegisterRichViewItemType(int styleNo, const std::string& className, TRVItemFactory factory);
 // A new item for a stored StyleNo (built-in kinds and registered classes); nullptr if unknown.
-TCustomRVItemInfo* CreateRichViewItem(int styleNo, TCustomRVData* rvData);
+std::unique_ptr<TCustomRVItemInfo> CreateRichViewItem(int styleNo, TCustomRVData* rvData);
 
 // A new item of the same class with the same properties, a copied checkpoint and tag.
-TCustomRVItemInfo* CreateItemCopy(const TCustomRVItemInfo* item, TCustomRVData* rvData,
-                                  bool tagsArePChars);
-
-// Picture storage hooks (the picture code lives with the graphics layer); when unset, pictures
-// are kept as their stored bytes only.
-struct TRVGraphicHooks {
-    std::function<void(TGraphic*)> Free;
-    std::function<TGraphic*(TGraphic*)> Copy;
-    std::function<int(const TGraphic*)> Width;
-    std::function<int(const TGraphic*)> Height;
-    std::function<std::string(const TGraphic*)> ClassName;
-    std::function<void(TStream&, TGraphic*)> Save;
-    // Makes a picture of a registered class from stored data; nullptr for an unknown class.
-    std::function<TGraphic*(const std::string& className, TStream&)> Load;
-};
-TRVGraphicHooks& RVGraphicHooks();
-
-// Control storage hooks (component streaming lives in the platform's streaming module).
-struct TRVControlHooks {
-    std::function<void(TStream&, TComponent*)> Save;
-    std::function<TComponent*(const std::string& className, TStream&, TCustomRVData*)> Load;
-};
-TRVControlHooks& RVControlHooks();
+std::unique_ptr<TCustomRVItemInfo> CreateItemCopy(const TCustomRVItemInfo* item,
+                                                  TCustomRVData* rvData, bool tagsArePChars);
 
 } // namespace epc

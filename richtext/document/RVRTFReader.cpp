@@ -130,7 +130,7 @@ int RtfReader::ParaStyleFor(const ParaProps& p) {
 
 void RtfReader::Flush() {
     if (FRun.empty()) return;
-    auto* item = new TRVTextItemInfo(FData);
+    auto item = std::make_unique<TRVTextItemInfo>(FData);
     item->StyleNo = TextStyleFor(FRunChar);
     TRVStyle* style = FData->GetRVStyle();
     bool unicode = !style || style->TextStyles[item->StyleNo].Unicode;
@@ -153,7 +153,7 @@ void RtfReader::Flush() {
     FNextBR = false;
     FNextPage = false;
     FParaOpen = true;
-    FData->InsertItemObjectAt(FIndex++, std::move(text), item);
+    FData->InsertItemObjectAt(FIndex++, std::move(text), std::move(item));
     FRun.clear();
 }
 
@@ -183,7 +183,7 @@ void RtfReader::EndParagraph(bool lineOnly) {
         // An empty paragraph or line still gets an item to hold it.
         FRunChar = FState.Char;
         FRun = u"";
-        auto* item = new TRVTextItemInfo(FData);
+        auto item = std::make_unique<TRVTextItemInfo>(FData);
         item->StyleNo = TextStyleFor(FRunChar);
         TRVStyle* style = FData->GetRVStyle();
         if (!style || style->TextStyles[item->StyleNo].Unicode) item->ItemOptions |= rvioUnicode;
@@ -193,7 +193,7 @@ void RtfReader::EndParagraph(bool lineOnly) {
         else if (FNextPage)
             item->SetPageBreakBefore(true);
         FNextPage = false;
-        FData->InsertItemObjectAt(FIndex++, std::string(), item);
+        FData->InsertItemObjectAt(FIndex++, std::string(), std::move(item));
         FParaOpen = true;
     } else {
         Flush();

@@ -259,7 +259,7 @@ void TRVListInfos::Assign(const TRVListInfos& source) {
     }
 }
 
-TRVStyle::TRVStyle(TComponent* AOwner) : TComponent(AOwner) {
+TRVStyle::TRVStyle(TComponent* owner) : TComponent(owner) {
     ResetTextStyles();
     ResetParaStyles();
 }

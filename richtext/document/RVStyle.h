@@ -228,7 +228,7 @@ enum class TRVPageBreakType { rvpbSoftPageBreak, rvpbPageBreak };
 
 class TRVStyle : public TComponent {
 public:
-    explicit TRVStyle(TComponent* AOwner);
+    explicit TRVStyle(TComponent* owner);
     std::string ClassName() const override { return "TRVStyle"; }
 
     TFontInfos TextStyles;
@@ -271,28 +271,28 @@ public:
                        TControl* control, int clientWidth);
 
     // The seven drawing events; each may clear DoDefault to replace the default drawing.
-    std::function<void(TRVStyle* Sender, TCanvas* Canvas, int StyleNo, bool& DoDefault)>
+    std::function<void(TRVStyle* sender, TCanvas* canvas, int styleNo, bool& doDefault)>
         OnApplyStyle;
-    std::function<void(TRVStyle* Sender, TCanvas* Canvas, int StyleNo, TRVTextDrawStates DrawState,
-                       bool& DoDefault)>
+    std::function<void(TRVStyle* sender, TCanvas* canvas, int styleNo, TRVTextDrawStates drawState,
+                       bool& doDefault)>
         OnApplyStyleColor;
-    std::function<void(TRVStyle* Sender, const std::string& s, TCanvas* Canvas, int ItemNo, int x,
-                       int y, int Width, int Height, int StyleNo, TCustomRVData* RVData,
-                       TRVTextDrawStates DrawState, bool Printing, bool Preview,
-                       TRVColorMode ColorMode, bool& DoDefault)>
+    std::function<void(TRVStyle* sender, const std::string& s, TCanvas* canvas, int itemNo, int x,
+                       int y, int width, int height, int styleNo, TCustomRVData* rvData,
+                       TRVTextDrawStates drawState, bool printing, bool preview,
+                       TRVColorMode colorMode, bool& doDefault)>
         OnDrawStyleText;
-    std::function<void(TRVStyle* Sender, TCanvas* Canvas, int ItemNo, int StyleNo,
-                       TCustomRVData* RVData, int Left, int Top, int Width, int Height,
-                       TRVTextDrawStates DrawState, bool& DoDefault)>
+    std::function<void(TRVStyle* sender, TCanvas* canvas, int itemNo, int styleNo,
+                       TCustomRVData* rvData, int left, int top, int width, int height,
+                       TRVTextDrawStates drawState, bool& doDefault)>
         OnDrawTextBack;
-    std::function<void(TRVStyle* Sender, TCanvas* Canvas, int ParaNo, const TRect& ARect,
-                       bool& DoDefault)>
+    std::function<void(TRVStyle* sender, TCanvas* canvas, int paraNo, const TRect& rect,
+                       bool& doDefault)>
         OnDrawParaBack;
-    std::function<void(TRVStyle* Sender, TCanvas* Canvas, int x, int y, int ItemNo, int XShift,
-                       bool RaiseEvent, TControl* Control, bool& DoDefault)>
+    std::function<void(TRVStyle* sender, TCanvas* canvas, int x, int y, int itemNo, int xShift,
+                       bool raiseEvent, TControl* control, bool& doDefault)>
         OnDrawCheckpoint;
-    std::function<void(TRVStyle* Sender, TCanvas* Canvas, int y, int XShift,
-                       TRVPageBreakType PageBreakType, TControl* Control, bool& DoDefault)>
+    std::function<void(TRVStyle* sender, TCanvas* canvas, int y, int xShift,
+                       TRVPageBreakType pageBreakType, TControl* control, bool& doDefault)>
         OnDrawPageBreak;
 
     // Default sets: one plain text style, one paragraph style.

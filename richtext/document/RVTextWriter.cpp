@@ -52,7 +52,7 @@ bool TCustomRVData::WriteTextToStream(TStream& stream, const std::string&, int l
     try {
         for (int i = first; i <= last; ++i) {
             const TRVItemEntry& e = (*FItems)[i];
-            TCustomRVItemInfo* item = e.Item;
+            TCustomRVItemInfo* item = e.Item.get();
             if (i > first && (!item->GetJoinsPrevious() || item->IsFullLine() ||
                               (i > 0 && GetItem(i - 1)->IsFullLine())))
                 out += crlf;
@@ -160,7 +160,7 @@ bool TCustomRVData::WriteRtfToStream(TStream& stream, bool selectionOnly, TColor
     if (OutputRange(*this, selectionOnly, first, so, last, eo)) {
         for (int i = first; i <= last; ++i) {
             const TRVItemEntry& e = (*FItems)[i];
-            TCustomRVItemInfo* item = e.Item;
+            TCustomRVItemInfo* item = e.Item.get();
             bool paraStart = i == first || item->StartsParagraph();
             if (paraStart) {
                 if (i > first) out += "\\par\r\n";
@@ -272,7 +272,7 @@ bool TCustomRVData::WriteHtmlToStream(TStream& stream, const std::string& path,
         bool open = false;
         for (int i = first; i <= last; ++i) {
             const TRVItemEntry& e = (*FItems)[i];
-            TCustomRVItemInfo* item = e.Item;
+            TCustomRVItemInfo* item = e.Item.get();
             if (item->StyleNo == rvsBreak) {
                 if (open) out += "</p>\r\n";
                 open = false;

@@ -50,11 +50,13 @@ enum : uint8_t {
 
 // Kind questions an item answers (GetKindFlag).
 enum TRVItemKind : int {
-    rvifAlwaysInText = 0, // the item is never a whole line by itself
-    rvifFullWidth = 1,    // painted across the whole text width
-    rvifCanBeInsideParagraph = 2,
+    rvifAlwaysInText = 0,         // the item is never a whole line by itself
+    rvifFullWidth = 1,            // painted across the whole text width
+    rvifCanBeInsideParagraph = 2, // may share a line; items that may not are full-line items
     rvifNonTextFixedSize = 3,
-    rvifFullLine = 4, // occupies a whole line (tables, breaks)
+    // Sizing the item may select another font into the canvas (tables format their cells),
+    // so the layout selects the next text style again.
+    rvifChangesCanvasFont = 4,
     rvifCanChangeSize = 5,
     rvifHasSubDocuments = 6,
     rvifHyperlink = 7,

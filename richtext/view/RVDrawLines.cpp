@@ -7,23 +7,22 @@
 
 namespace epc {
 
-void TRVDrawLines::Insert(int index, TRVDrawLineInfo* info) {
+void TRVDrawLines::Insert(int index, std::unique_ptr<TRVDrawLineInfo> info) {
     if (GapCount > 0) {
         // The layout fills the gap in order, so Index is the gap's first slot.
         index = GapStart;
-        FItems[size_t(index)] = info;
+        FItems[size_t(index)] = std::move(info);
         ++GapStart;
         --GapCount;
         if (GapCount == 0) GapStart = -1;
         return;
     }
-    FItems.insert(FItems.begin() + index, info);
+    FItems.insert(FItems.begin() + index, std::move(info));
 }
 
 void TRVDrawLines::Delete(int index) {
-    delete FItems[size_t(index)];
+    FItems[size_t(index)].reset();
     if (GapCount > 0 && index == GapStart - 1) {
-        FItems[size_t(index)] = nullptr;
         --GapStart;
         ++GapCount;
         return;
@@ -33,8 +32,6 @@ void TRVDrawLines::Delete(int index) {
 }
 
 void TRVDrawLines::Clear() {
-    for (TRVDrawLineInfo* d : FItems)
-        delete d;
     FItems.clear();
     GapStart = -1;
     GapCount = 0;
@@ -45,10 +42,8 @@ void TRVDrawLines::SetGap(int first, int last) {
     first = std::max(first, 0);
     last = std::min(last, Count() - 1);
     if (first > last) return;
-    for (int i = first; i <= last; ++i) {
-        delete FItems[size_t(i)];
-        FItems[size_t(i)] = nullptr;
-    }
+    for (int i = first; i <= last; ++i)
+        FItems[size_t(i)].reset();
     GapStart = first;
     GapCount = last - first + 1;
 }

@@ -2,6 +2,7 @@
 // The drawing-item list of a formatted document and the hyperlink areas made with it.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -12,7 +13,7 @@ namespace epc {
 
 class TCustomRVData;
 
-// The ordered drawing items of a document (owned). A gap of empty slots can be opened where
+// The ordered drawing items of a document. A gap of empty slots can be opened where
 // a range is laid out again, so that the new drawing items fill the old slots and the tail of
 // the list moves at most once (when the gap is closed).
 class TRVDrawLines {
@@ -20,16 +21,16 @@ public:
     TRVDrawLines() = default;
     TRVDrawLines(const TRVDrawLines&) = delete;
     TRVDrawLines& operator=(const TRVDrawLines&) = delete;
-    ~TRVDrawLines() { Clear(); }
+    ~TRVDrawLines() = default;
 
     int Count() const { return int(FItems.size()); }
-    TRVDrawLineInfo* GetLineInfo(int index) const { return FItems[size_t(index)]; }
-    TRVDrawLineInfo* operator[](int index) const { return FItems[size_t(index)]; }
-    TRVDrawLineInfo* Last() const { return FItems.empty() ? nullptr : FItems.back(); }
+    TRVDrawLineInfo* GetLineInfo(int index) const { return FItems[size_t(index)].get(); }
+    TRVDrawLineInfo* operator[](int index) const { return FItems[size_t(index)].get(); }
+    TRVDrawLineInfo* Last() const { return FItems.empty() ? nullptr : FItems.back().get(); }
 
-    void Add(TRVDrawLineInfo* info) { FItems.push_back(info); }
+    void Add(std::unique_ptr<TRVDrawLineInfo> info) { FItems.push_back(std::move(info)); }
     // Into the gap's first slot while a gap is open, else a plain insert.
-    void Insert(int index, TRVDrawLineInfo* info);
+    void Insert(int index, std::unique_ptr<TRVDrawLineInfo> info);
     // Frees the drawing item; while a gap is open its slot (the one before the gap) joins it.
     void Delete(int index);
     // Frees every drawing item and empties the list (and the gap).
@@ -52,7 +53,7 @@ public:
                                     int count) const;
 
 private:
-    std::vector<TRVDrawLineInfo*> FItems;
+    std::vector<std::unique_ptr<TRVDrawLineInfo>> FItems;
 };
 
 // One clickable hyperlink area, in the coordinates of the outermost document.

@@ -60,15 +60,6 @@ template <class F> int TextStyleVShift(const F& f) {
         return 0;
 }
 
-bool IsRectItem(const TCustomRVItemInfo* item) {
-    return dynamic_cast<const TRVRectItemInfo*>(item) != nullptr;
-}
-
-// Breaks and tables: items with a line of their own.
-bool IsFullLineItem(const TCustomRVItemInfo* item) {
-    return item->StyleNo < 0 && !IsRectItem(item);
-}
-
 } // namespace
 
 int64_t TCustomRVFormattedData::MeasureCallCount() {
@@ -309,8 +300,22 @@ int TCustomRVFormattedData::NextDrawItemIndex() const {
     return DrawItems.GapCount > 0 ? DrawItems.GapStart : DrawItems.Count();
 }
 
-void TCustomRVFormattedData::AddDrawItem(TRVDrawLineInfo* dli) {
-    DrawItems.Insert(NextDrawItemIndex(), dli);
+void TCustomRVFormattedData::AddDrawItem(std::unique_ptr<TRVDrawLineInfo> dli) {
+    DrawItems.Insert(NextDrawItemIndex(), std::move(dli));
+}
+
+void TCustomRVFormattedData::AddJump(const TRVDrawLineInfo& dli, int drawItemNo, int id,
+                                     int cursor) {
+    auto jump = std::make_unique<TRVJumpInfo>();
+    jump->RVData = this;
+    jump->Left = dli.Left;
+    jump->Top = dli.Top;
+    jump->Width = dli.Width;
+    jump->Height = dli.Height;
+    jump->DrawItemNo = drawItemNo;
+    jump->Id = id;
+    jump->Cursor = int16_t(cursor);
+    Jumps.push_back(std::move(jump));
 }
 
 void TCustomRVFormattedData::OpenLine(TRVDrawLineInfo* dli, int ascent, int descent) {
@@ -353,7 +358,7 @@ void TCustomRVFormattedData::FinishLine(bool lastOfParagraph) {
     if (last < first) return;
     TRVStyle* style = GetRVStyle();
     TRVDrawLineInfo* lastDli = DrawItems[last];
-    if (IsFullLineItem(GetItem(lastDli->ItemNo))) return;
+    if (GetItem(lastDli->ItemNo)->IsFullLine()) return;
 
     int paraNo = GetItemParaNo(DrawItems[first]->ItemNo);
     const TParaInfo& para = style->ParaStyles.GetItem(paraNo);
@@ -473,7 +478,7 @@ void TCustomRVFormattedData::GetItemIndents(int itemNo, bool firstLine, int& rig
     TCustomRVItemInfo* item = GetItem(itemNo);
     left = para.LeftIndent;
     right = para.RightIndent;
-    if (firstLine && !item->GetLineBreakBefore() && !IsFullLineItem(item)) left += para.FirstIndent;
+    if (firstLine && !item->GetLineBreakBefore() && !item->IsFullLine()) left += para.FirstIndent;
 }
 
 int TCustomRVFormattedData::GetItemIndentsSum(int itemNo, int& paraStartItemNo) {
@@ -492,7 +497,7 @@ int TCustomRVFormattedData::GetItemIndentsSum(int itemNo, int& paraStartItemNo) 
         }
     }
     int sum = para.LeftIndent + para.RightIndent;
-    if (para.FirstIndent > 0 && !IsFullLineItem(GetItem(itemNo))) sum += para.FirstIndent;
+    if (para.FirstIndent > 0 && !GetItem(itemNo)->IsFullLine()) sum += para.FirstIndent;
     return sum;
 }
 
@@ -584,10 +589,10 @@ void TCustomRVFormattedData::FormatItem(int itemNo, const std::string& text, int
     TCustomRVItemInfo* item = GetItem(itemNo);
     if (startChar == 0 && (!item->GetJoinsPrevious() || FFmt.ForceNewLine)) FFmt.AtParaStart = true;
     if (item->StyleNo < 0) {
-        if (IsRectItem(item))
-            FormatRectItem(itemNo);
-        else
+        if (item->IsFullLine())
             FormatFullLineItem(itemNo);
+        else
+            FormatRectItem(itemNo);
         return;
     }
     if (item->IsUnicode()) {
@@ -637,7 +642,7 @@ void TCustomRVFormattedData::FormatFullLineItem(int itemNo) {
     FFmt.Extra = 0;
     int prevDescent = FFmt.Descent;
 
-    TRVDrawLineInfo* dli;
+    std::unique_ptr<TRVDrawLineInfo> dli;
     if (item->StyleNo == rvsBreak) {
         FFmt.BaseLine += SY(style->ParaStyles.GetItem(0).SpaceBefore);
         int h = MulDiv(5, FFmt.Sad.DevicePPIY, FFmt.Sad.ScreenPPIY);
@@ -650,11 +655,11 @@ void TCustomRVFormattedData::FormatFullLineItem(int itemNo) {
         int avail = TextWidth - SX(para.LeftIndent + para.RightIndent);
         int left = SX(para.LeftIndent) + FFmt.LM;
         bool printing = GetFlags().Contains(TRVFlag::rvflPrinting);
-        dli = printing ? item->CreatePrintingDrawItem(this, &FFmt.Sad) : nullptr;
-        if (!dli) dli = new TRVDrawLineInfo();
+        if (printing) dli = item->CreatePrintingDrawItem(this, &FFmt.Sad);
+        if (!dli) dli = std::make_unique<TRVDrawLineInfo>();
         int out1 = 0, out2 = 0;
-        item->AdjustToDocWidth(avail, dli, FFmt.NoCaching, out1, out2, &FFmt.Sad, this, FFmt.Canvas,
-                               GetFlags().Contains(TRVFlag::rvflCanUseDeviceFit));
+        item->AdjustToDocWidth(avail, dli.get(), FFmt.NoCaching, out1, out2, &FFmt.Sad, this,
+                               FFmt.Canvas, GetFlags().Contains(TRVFlag::rvflCanUseDeviceFit));
         dli->Width = SX(item->GetBoxWidth());
         dli->Height = SY(item->GetBoxHeight());
         if (para.Alignment == TRVAlignment::rvaRight) {
@@ -671,35 +676,39 @@ void TCustomRVFormattedData::FormatFullLineItem(int itemNo) {
         FFmt.Ascent = dli->Height;
         FFmt.Descent = 0;
     }
-    FFmt.LastTextStyle = -1; // the item may have changed the canvas font
+    if (item->GetKindFlag(rvifChangesCanvasFont)) FFmt.LastTextStyle = -1;
     FFmt.LineFirstDrawItem = NextDrawItemIndex();
     FFmt.LineOpen = true;
     FFmt.LineFinished = false;
     FFmt.TrimmedThisLine = true;
     FFmt.ForceNewLine = true;
     if (!SharesItems()) item->DrawItemNo = FFmt.LineFirstDrawItem;
-    AddDrawItem(dli);
-    if (GetFlags().Contains(TRVFlag::rvflUseJumps))
-        item->BuildJumps(dli->Left, dli->Top, NextJumpNo);
+    const int left = dli->Left, top = dli->Top;
     FFmt.X = dli->Width;
+    AddDrawItem(std::move(dli));
+    if (GetFlags().Contains(TRVFlag::rvflUseJumps)) item->BuildJumps(left, top, NextJumpNo);
 }
 
 void TCustomRVFormattedData::FormatRectItem(int itemNo) {
     TRVStyle* style = GetRVStyle();
-    auto* item = static_cast<TRVRectItemInfo*>(GetItem(itemNo));
+    TCustomRVItemInfo* item = GetItem(itemNo);
+    // Items of other classes that share lines sit on the baseline, unshifted.
+    const auto* rect = dynamic_cast<const TRVRectItemInfo*>(item);
     const TParaInfo& para = style->ParaStyles.GetItem(item->ParaNo);
     bool printing = GetFlags().Contains(TRVFlag::rvflPrinting);
-    TRVDrawLineInfo* dli = printing ? item->CreatePrintingDrawItem(this, &FFmt.Sad) : nullptr;
-    if (!dli) dli = new TRVDrawLineInfo();
+    std::unique_ptr<TRVDrawLineInfo> owned;
+    if (printing) owned = item->CreatePrintingDrawItem(this, &FFmt.Sad);
+    if (!owned) owned = std::make_unique<TRVDrawLineInfo>();
+    TRVDrawLineInfo* dli = owned.get();
     int out1 = 0, out2 = 0;
     item->AdjustToDocWidth(FFmt.AvailWidth, dli, FFmt.NoCaching, out1, out2, &FFmt.Sad, this,
                            FFmt.Canvas, GetFlags().Contains(TRVFlag::rvflCanUseDeviceFit));
-    if (item->GetKindFlag(rvifHasSubDocuments)) FFmt.LastTextStyle = -1;
+    if (item->GetKindFlag(rvifChangesCanvasFont)) FFmt.LastTextStyle = -1;
     int width = SX(item->GetBoxWidth());
     int height = SY(item->GetBoxHeight());
     int descent = SY(item->GetDescentValue());
-    int shift = item->VShiftAbs ? SY(item->VShift) : MulDiv(height, item->VShift, 100);
-    int above = item->VAlign == TRVVAlign::rvvaMiddle ? height / 2 : height - descent;
+    int shift = !rect ? 0 : rect->VShiftAbs ? SY(rect->VShift) : MulDiv(height, rect->VShift, 100);
+    int above = rect && rect->VAlign == TRVVAlign::rvvaMiddle ? height / 2 : height - descent;
 
     bool prevIsMarker = itemNo > 0 && GetItemStyleNo(itemNo - 1) == rvsListMarker;
     bool stays = item->GetJoinsPrevious() && !FFmt.ForceNewLine && FFmt.LineOpen &&
@@ -727,21 +736,11 @@ void TCustomRVFormattedData::FormatRectItem(int itemNo) {
     FFmt.X += width;
     if (!SharesItems()) item->DrawItemNo = NextDrawItemIndex();
     int index = NextDrawItemIndex();
-    AddDrawItem(dli);
+    AddDrawItem(std::move(owned));
     FFmt.AtParaStart = false;
     if (GetFlags().Contains(TRVFlag::rvflUseJumps) && item->GetKindFlag(rvifHyperlink)) {
-        auto jump = std::make_unique<TRVJumpInfo>();
-        jump->RVData = this;
-        jump->Left = dli->Left;
-        jump->Top = dli->Top;
-        jump->Width = dli->Width;
-        jump->Height = dli->Height;
-        jump->DrawItemNo = index;
-        jump->Id = NextJumpNo;
-        jump->Cursor = int16_t(item->GetHyperlinkCursor(style));
-        item->JumpID = NextJumpNo;
-        ++NextJumpNo;
-        Jumps.push_back(std::move(jump));
+        item->JumpID = NextJumpNo++;
+        AddJump(*dli, index, item->JumpID, item->GetHyperlinkCursor(style));
     }
 }
 
@@ -831,7 +830,8 @@ void TCustomRVFormattedData::BreakTextRun(int itemNo, const Ch* text, int len, i
     auto place = [&](int offs, int count, int width) {
         const bool firstPiece = !placedAny && startChar == 0;
         placedAny = true;
-        auto* dli = new TRVDrawLineInfo();
+        auto owned = std::make_unique<TRVDrawLineInfo>();
+        TRVDrawLineInfo* dli = owned.get();
         dli->ItemNo = itemNo;
         dli->Offs = offs;
         dli->Length = count;
@@ -848,19 +848,10 @@ void TCustomRVFormattedData::BreakTextRun(int itemNo, const Ch* text, int len, i
         FFmt.X += width;
         int index = NextDrawItemIndex();
         if (firstPiece && !SharesItems()) item->DrawItemNo = index;
-        AddDrawItem(dli);
+        AddDrawItem(std::move(owned));
         if (hyperlink) {
             if (firstPiece) item->JumpID = NextJumpNo++;
-            auto jump = std::make_unique<TRVJumpInfo>();
-            jump->RVData = this;
-            jump->Left = dli->Left;
-            jump->Top = dli->Top;
-            jump->Width = dli->Width;
-            jump->Height = dli->Height;
-            jump->DrawItemNo = index;
-            jump->Id = item->JumpID;
-            jump->Cursor = int16_t(style->TextStyles.GetItem(item->StyleNo).JumpCursor);
-            Jumps.push_back(std::move(jump));
+            AddJump(*dli, index, item->JumpID, style->TextStyles.GetItem(item->StyleNo).JumpCursor);
         }
         FFmt.AtParaStart = false;
     };
@@ -923,8 +914,7 @@ void TCustomRVFormattedData::BreakTextRun(int itemNo, const Ch* text, int len, i
                 // A space right after the fitting characters is no break here: with trimming
                 // the line takes it (below); without, an earlier break is looked for.
                 int r = FindLineBreakPosW(run, remaining, n);
-                if (r == n && run[r] == u' ' && !trim)
-                    r = FindLineBreakPosW(run, remaining, n - 1);
+                if (r == n && run[r] == u' ' && !trim) r = FindLineBreakPosW(run, remaining, n - 1);
                 if (r >= 0 && !(r == n && run[r] == u' ')) {
                     if (run[r] == u' ')
                         spacePos = r;

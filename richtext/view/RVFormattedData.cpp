@@ -475,8 +475,7 @@ int TCustomRVFormattedData::CalcParaMinWidthRange(int firstItemNo, int lastItemN
             } else {
                 w = item->GetMinWidth(sad, canvas, this);
                 // An inline item is never narrower than its box, whatever its class reports.
-                if (dynamic_cast<TRVRectItemInfo*>(item))
-                    w = std::max(w, scaleX(item->GetBoxWidth()));
+                if (!item->IsFullLine()) w = std::max(w, scaleX(item->GetBoxWidth()));
             }
             if (noWrap) {
                 sum += w;

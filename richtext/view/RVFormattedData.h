@@ -246,7 +246,7 @@ protected:
     // Text of an item as laid out (all-caps applied).
     std::string GetDisplayText(int itemNo) const;
     void SelectTextStyle(int styleNo, int itemNo);
-    void AddDrawItem(TRVDrawLineInfo* dli);
+    void AddDrawItem(std::unique_ptr<TRVDrawLineInfo> dli);
     int SX(int v) const;
     int SY(int v) const;
     // Character offset nearest to X inside a text drawing item (1 .. Length + 1).
@@ -261,6 +261,8 @@ private:
     template <class Ch>
     int CountFittingChars(const Ch* text, int len, int width, bool noWrap, int& measuredWidth);
     void OpenLine(TRVDrawLineInfo* dli, int ascent, int descent);
+    // A hyperlink area over a drawing item.
+    void AddJump(const TRVDrawLineInfo& dli, int drawItemNo, int id, int cursor);
     void FormatFullLineItem(int itemNo);
     int NextDrawItemIndex() const;
     bool DrawItemBeginsWithSpace(int drawItemNo) const;

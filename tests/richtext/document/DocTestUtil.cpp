@@ -56,8 +56,8 @@ TRVTag MakeTag(bool stringTags, int n, const char* s) {
 }
 } // namespace
 
-TGraphic* MakeBitmap(int w, int h, TColor color) {
-    auto* bmp = new TBitmap(w, h, pf24bit);
+std::unique_ptr<TGraphic> MakeBitmap(int w, int h, TColor color) {
+    auto bmp = std::make_unique<TBitmap>(w, h, pf24bit);
     bmp->Canvas()->Brush()->SetColor(color);
     bmp->Canvas()->FillRect(TRect{0, 0, w, h});
     bmp->Canvas()->SetPixels(0, 0, clBlack);
@@ -102,7 +102,7 @@ std::string Dump(const TCustomRVData& data) {
     };
     for (int i = 0; i < data.ItemCount(); ++i) {
         const TRVItemEntry& e = data.Items()[i];
-        TCustomRVItemInfo* it = e.Item;
+        TCustomRVItemInfo* it = e.Item.get();
         s += std::to_string(i) + " " + it->ClassName() + " style=" + std::to_string(it->StyleNo) +
              " para=" + std::to_string(it->ParaNo) + " opt=" + std::to_string(it->ItemOptions) +
              " tag=" + tag(it->Tag) + " text=" + BytesToHex(e.Text);

@@ -12,7 +12,7 @@ namespace epc::doctest {
 void FillStyle(TRVStyle& style);
 
 // A 24-bit bitmap filled with Color, its top-left pixel black.
-TGraphic* MakeBitmap(int w, int h, TColor color);
+std::unique_ptr<TGraphic> MakeBitmap(int w, int h, TColor color);
 
 // Every item kind: ANSI and Unicode text, break, picture, hot picture, bullet, hotspot,
 // control, list markers; checkpoints (with a document-end one) and tags.

@@ -2,8 +2,8 @@
 
 #include "DocTestUtil.h"
 #include "platform/core/Strings.h"
+#include "platform/windows/Window.h"
 #include "richtext/document/RVData.h"
-#include "richtext/document/RVFuncs.h"
 #include "richtext/document/RVUni.h"
 
 using namespace epc;
@@ -129,6 +129,17 @@ TEST(ItemText, CharacterOffsetsStepOverSurrogatePairs) {
     EXPECT_TRUE(d.data.IsDelimiterAt(1, 2));
     EXPECT_FALSE(d.data.IsDelimiterAt(1, 1));
     EXPECT_TRUE(IsSpaceCharAt(d.data.GetItemText(1), 2, 0));
+}
+
+TEST(ItemText, PreviousCharacterOfTheFirstPositionIsBeforeTheItem) {
+    Doc d;
+    d.data.AddTextParagraphW(u"\U0001F600a", 2, 0, TRVTag());
+    EXPECT_EQ(d.data.GetPrevCharOffset(0, 1), 0);
+    EXPECT_EQ(d.data.GetPrevCharOffset(0, 3), 1); // over the pair
+    EXPECT_EQ(d.data.GetPrevCharOffset(0, 4), 3);
+    EXPECT_EQ(d.data.GetNextCharOffset(0, 1), 3);
+    d.data.AddTextParagraph("xy", 0, 0, TRVTag());
+    EXPECT_EQ(d.data.GetPrevCharOffset(1, 1), 0);
 }
 
 // A document that answers its own word delimiters, as a viewer does.
@@ -291,12 +302,14 @@ TEST(ListMarkers, PageBreakIsReadFromTheMarker) {
 TEST(ItemRegistry, RegistersOnlyFreeNumbersBelowMinusNine) {
     const std::string msg =
         "Can't register RichView item type - this StyleNo is already registered";
-    auto factory = [](TCustomRVData* d) { return new TRVFullLineItemInfo(d); };
+    auto factory = [](TCustomRVData* d) -> std::unique_ptr<TCustomRVItemInfo> {
+        return std::make_unique<TRVFullLineItemInfo>(d);
+    };
     EXPECT_EQ(ErrorOf([&] { RegisterRichViewItemType(-3, "X", factory); }), msg);
     RegisterRichViewItemType(-77, "TTestItem", factory);
     RegisterRichViewItemType(-77, "TTestItem", factory); // same class again: fine
     EXPECT_EQ(ErrorOf([&] { RegisterRichViewItemType(-77, "TOther", factory); }), msg);
-    std::unique_ptr<TCustomRVItemInfo> item(CreateRichViewItem(-77, nullptr));
+    std::unique_ptr<TCustomRVItemInfo> item = CreateRichViewItem(-77, nullptr);
     ASSERT_NE(item, nullptr);
     EXPECT_EQ(item->StyleNo, -77);
     EXPECT_TRUE(item->IsFullLine());
@@ -404,10 +417,98 @@ TEST(StyleSheet, UnusedStylesRenumber) {
 
 TEST(Beep, OnlyWhenTheSheetWantsSound) {
     Doc d;
-    int before = RVBeepCount();
+    int before = BeepCount();
     d.data.BeepIfUseSound();
-    EXPECT_EQ(RVBeepCount(), before + 1);
+    EXPECT_EQ(BeepCount(), before + 1);
     d.style.UseSound = false;
     d.data.BeepIfUseSound();
-    EXPECT_EQ(RVBeepCount(), before + 1);
+    EXPECT_EQ(BeepCount(), before + 1);
+}
+
+// Records what the document reports, and what the items looked like at that moment.
+class TLogRecorder : public TRVItemChangeRecorder {
+public:
+    std::vector<std::string> Log;
+    void ItemInserted(TCustomRVData& rvData, int itemNo) override {
+        Log.push_back("insert " + std::to_string(itemNo) + " " + rvData.GetItemText(itemNo));
+    }
+    void ItemsDeleting(TCustomRVData& rvData, int first, int count) override {
+        Log.push_back("delete " + std::to_string(first) + "+" + std::to_string(count) + " " +
+                      rvData.GetItemText(first));
+    }
+    void ItemReleasing(TCustomRVData& rvData, int itemNo) override {
+        Log.push_back("release " + std::to_string(itemNo) + " " +
+                      rvData.GetItem(itemNo)->ClassName());
+    }
+    void ItemChanging(TCustomRVData& rvData, int itemNo, TRVItemChangeKind kind,
+                      int prop) override {
+        std::string s = "change " + std::to_string(itemNo) + " kind " + std::to_string(int(kind));
+        if (kind == TRVItemChangeKind::rvicText) s += " was " + rvData.GetItemText(itemNo);
+        if (kind == TRVItemChangeKind::rvicOptions)
+            s += " was " + std::to_string(rvData.ReadItemOptionBits(itemNo));
+        if (kind == TRVItemChangeKind::rvicTag)
+            s += " was " + std::to_string(rvData.ReadItemTag(itemNo).Number());
+        if (prop >= 0) s += " prop " + std::to_string(prop);
+        Log.push_back(s);
+    }
+};
+
+TEST(ChangeRecorder, HearsEveryUndoableChangeBeforeTheOldStateIsGone) {
+    Doc d;
+    TLogRecorder rec;
+    d.data.SetChangeRecorder(&rec);
+    d.data.AddTextParagraph("one", 0, 0, TRVTag(1));
+    d.data.AddTextParagraph("two", 0, 0, TRVTag());
+    d.data.AddPictureItem("pic", nullptr, -1, TRVVAlign::rvvaBaseline);
+    d.data.SetItemText(0, "ONE");
+    d.data.SetItemTag(0, TRVTag(2));
+    d.data.SetItemJoinsPrevious(1, true);
+    d.data.SetItemPageBreakBefore(1, true);
+    d.data.SetItemLineBreakBefore(1, true);
+    EXPECT_TRUE(d.data.SetItemExtraIntProperty(2, 3, 40));
+    EXPECT_FALSE(d.data.SetItemExtraIntProperty(2, 99, 1)); // no such property: nothing heard
+    d.data.ReleaseItemAt(2);
+    d.data.DeleteItemRange(2, 1);
+    d.data.DeleteItemRange(0, 1);
+    const std::vector<std::string> expected = {
+        "insert 0 one",           "insert 1 two",
+        "insert 2 pic",           "change 0 kind 0 was one",
+        "change 0 kind 2 was 1",  "change 1 kind 1 was 0",
+        "change 1 kind 1 was 1",  "change 1 kind 1 was 2",
+        "change 2 kind 3 prop 3", "release 2 TRVGraphicItemInfo",
+        "delete 2+1 pic",         "delete 0+1 ONE"};
+    EXPECT_EQ(rec.Log, expected);
+    d.data.SetChangeRecorder(nullptr);
+    d.data.AddTextParagraph("unheard", 0, 0, TRVTag());
+    EXPECT_EQ(rec.Log.size(), expected.size());
+}
+
+// An editing document takes over deletion; the document's own operations go through it.
+class TCountingDocument : public TRVDocument {
+public:
+    int Deletions = 0;
+    void DeleteItemRange(int first, int count) override {
+        ++Deletions;
+        TRVDocument::DeleteItemRange(first, count);
+    }
+};
+
+TEST(ChangeRecorder, DocumentOperationsGoThroughTheVirtualDeletion) {
+    TRVStyle style(nullptr);
+    doctest::FillStyle(style);
+    TCountingDocument data;
+    data.SetRVStyle(&style);
+    data.AddTextParagraph("item", 0, 0, TRVTag());
+    data.SetParagraphMarker(0, 0, 0, 1, false);
+    ASSERT_EQ(data.ItemCount(), 2);
+    data.SetParagraphMarker(0, -1, 0, 1, false); // removing the marker deletes it
+    EXPECT_EQ(data.Deletions, 1);
+    EXPECT_EQ(data.ItemCount(), 1);
+}
+
+TEST(HtmlPictureNames, EachDocumentCountsItsOwn) {
+    Doc a, b;
+    EXPECT_EQ(a.data.NextHtmlImageName(".png"), "rvimg1.png");
+    EXPECT_EQ(a.data.NextHtmlImageName(".jpg"), "rvimg2.jpg");
+    EXPECT_EQ(b.data.NextHtmlImageName(".png"), "rvimg1.png");
 }

@@ -62,9 +62,9 @@ TEST_P(RvfRoundTrip, EveryItemKindComesBackEqual) {
     ControlClassScope registered;
     Doc src(stringTags);
     doctest::FillDocument(src.data, stringTags);
-    auto* ctrl = new TTestControl(nullptr);
+    TRVComponentPtr ctrl(new TTestControl(nullptr));
     ctrl->SetName("Edit1");
-    src.data.AddControlItem("second control", ctrl, -1, TRVVAlign::rvvaBaseline);
+    src.data.AddControlItem("second control", std::move(ctrl), -1, TRVVAlign::rvvaBaseline);
     std::string rvf = Save(src.data, binary);
 
     Doc dst(stringTags);
@@ -382,7 +382,7 @@ TEST(RvfControls, ControlsAreStreamedSizedAndParented) {
     src.Window = &window;
     auto* box = new TTestBox(nullptr);
     box->SetBounds(0, 0, 33, 12);
-    src.AddControlItem("box", box, 0, TRVVAlign::rvvaBaseline);
+    src.AddControlItem("box", TRVComponentPtr(box), 0, TRVVAlign::rvvaBaseline);
     EXPECT_EQ(box->Parent(), &window);
     auto* item = static_cast<TRVControlItemInfo*>(src.GetItem(0));
     EXPECT_EQ(item->GetBoxWidth(), 35);
@@ -394,8 +394,8 @@ TEST(RvfControls, ControlsAreStreamedSizedAndParented) {
         dst.SetRVStyle(&style);
         dst.Window = &window;
         ASSERT_TRUE(Load(dst, Save(src, binary)));
-        auto* loaded =
-            dynamic_cast<TTestBox*>(static_cast<TRVControlItemInfo*>(dst.GetItem(0))->Control);
+        auto* loaded = dynamic_cast<TTestBox*>(
+            static_cast<TRVControlItemInfo*>(dst.GetItem(0))->Control.get());
         ASSERT_NE(loaded, nullptr);
         EXPECT_EQ(loaded->Width(), 33);
         EXPECT_EQ(loaded->Parent(), &window);
@@ -410,7 +410,9 @@ class TBlobItem : public TRVFullLineItemInfo {
 public:
     explicit TBlobItem(TCustomRVData* d) : TRVFullLineItemInfo(d) { StyleNo = -70; }
     std::string ClassName() const override { return "TBlobItem"; }
-    TCustomRVItemInfo* NewInstance(TCustomRVData* d) const override { return new TBlobItem(d); }
+    std::unique_ptr<TCustomRVItemInfo> NewInstance(TCustomRVData* d) const override {
+        return std::make_unique<TBlobItem>(d);
+    }
     bool GetKindFlag(int kind) const override {
         return kind == rvifHasSubDocuments || TRVFullLineItemInfo::GetKindFlag(kind);
     }
@@ -444,14 +446,18 @@ public:
 } // namespace
 
 TEST(RvfRegisteredItems, OwnRecordsRoundTripInBothBodies) {
-    RegisterRichViewItemType(-70, "TBlobItem", [](TCustomRVData* d) { return new TBlobItem(d); });
+    RegisterRichViewItemType(-70, "TBlobItem",
+                             [](TCustomRVData* d) -> std::unique_ptr<TCustomRVItemInfo> {
+                                 return std::make_unique<TBlobItem>(d);
+                             });
     for (bool binary : {false, true}) {
         Doc src;
         src.data.AddTextParagraph("before", 0, 0, TRVTag());
-        auto* blob = new TBlobItem(&src.data);
+        auto owned = std::make_unique<TBlobItem>(&src.data);
+        TBlobItem* blob = owned.get();
         blob->Blob = std::string("\0\r\n\xFF binary", 11);
         blob->Tag = TRVTag(5);
-        src.data.AppendItem("blob name", blob);
+        src.data.AppendItem("blob name", std::move(owned));
         src.data.AddTextParagraph("after", 0, -1, TRVTag());
         Doc dst;
         dst.data.AddTextParagraph("existing", 0, 0, TRVTag());

@@ -4,7 +4,7 @@
 #include "platform/gdi/Gdi.h"
 #include "platform/graphics/Bitmap.h"
 #include "richtext/document/RVData.h"
-#include "richtext/document/RVFuncs.h"
+#include "richtext/document/RVGraphicSupport.h"
 #include "richtext/document/RVUni.h"
 
 using namespace epc;
@@ -103,15 +103,14 @@ TEST(Records, OwningListFreesWhatItHolds) {
     };
     {
         TRVList list;
-        list.Add(new Counted);
-        list.Add(new Counted);
-        auto* kept = new Counted;
-        list.Add(kept);
+        list.Add(std::make_unique<Counted>());
+        list.Add(std::make_unique<Counted>());
+        list.Add(std::make_unique<Counted>());
         list.DeleteAndFree(0);
         EXPECT_EQ(alive, 2);
-        list.DeleteWithoutFree(1);
+        std::unique_ptr<TObject> kept = list.DeleteWithoutFree(1);
         EXPECT_EQ(alive, 2);
-        delete kept;
+        EXPECT_EQ(list.Count(), 1);
     }
     EXPECT_EQ(alive, 0);
 }
@@ -128,9 +127,9 @@ TEST(Printing, PicturePartsSplitOnlyAboveTheMinimum) {
     EXPECT_TRUE(info.FitsFirstPart(50));
     EXPECT_FALSE(info.FitsFirstPart(10));
     EXPECT_FALSE(info.FitsFirstPart(90));
-    auto* part = new TRVImagePrintPart();
+    auto part = std::make_unique<TRVImagePrintPart>();
     part->Height = 100;
-    info.PartsList.Add(part);
+    info.PartsList.Add(std::move(part));
     EXPECT_FALSE(info.SplitAt(95));
     EXPECT_TRUE(info.SplitAt(40));
     ASSERT_EQ(info.PartsList.Count(), 2);
@@ -218,11 +217,11 @@ TEST(Drawing, BreaksAndPicturesPaintThemselves) {
     brk.PaintFullWidth(0, 40, 0, page.Canvas(), 0, &style, TRect{0, 0, 40, 20}, &dli);
     EXPECT_EQ(PixelAt(page, 20, 5), clRed);
     EXPECT_EQ(PixelAt(page, 20, 7), clWhite);
-    auto* picture = new TBitmap(3, 3, pf24bit);
+    auto picture = std::make_unique<TBitmap>(3, 3, pf24bit);
     picture->Canvas()->Brush()->SetColor(clBlue);
     picture->Canvas()->FillRect(TRect{0, 0, 3, 3});
-    std::unique_ptr<TRVGraphicItemInfo> item(
-        TRVGraphicItemInfo::CreateWithGraphic(nullptr, picture, TRVVAlign::rvvaBaseline));
+    std::unique_ptr<TRVGraphicItemInfo> item =
+        TRVGraphicItemInfo::CreateWithGraphic(nullptr, std::move(picture), TRVVAlign::rvvaBaseline);
     EXPECT_EQ(item->GetBoxWidth(), 5);
     item->Paint(10, 10, page.Canvas(), 0, &style, nullptr);
     EXPECT_EQ(PixelAt(page, 11, 11), clBlue);

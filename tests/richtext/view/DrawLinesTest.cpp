@@ -7,7 +7,7 @@
 namespace epc::test {
 namespace {
 
-TRVDrawLineInfo* Mark(int itemNo) {
+std::unique_ptr<TRVDrawLineInfo> Mark(int itemNo) {
     return TRVDrawLineInfo::CreateEx(0, 0, 1, 1, itemNo, true);
 }
 

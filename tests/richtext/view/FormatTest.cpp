@@ -122,10 +122,71 @@ TEST(Format, WithoutClientTextWidthTheLineWidensToTheLongestWord) {
     EXPECT_EQ(capped.Data->TextWidth, 70);
 }
 
+// A picture after 50 pixels of text on a 100-pixel line: a box of exactly the rest stays.
+TEST(Format, NonTextItemStaysOnTheLineOnlyWhileItFits) {
+    for (int boxWidth : {49, 50, 51}) {
+        Doc doc;
+        doc.Data->ClientWidth = 100;
+        doc.Data->AddTextParagraph("aaaaa", 0, 0, TRVTag());
+        doc.Data->AddPictureItem("p", nullptr, -1, TRVVAlign::rvvaBaseline);
+        auto* picture = static_cast<TRVGraphicItemInfo*>(doc.Data->GetItem(1));
+        picture->ImageWidth = boxWidth - 2 * picture->Spacing;
+        picture->ImageHeight = 8;
+        doc.Data->Format(false);
+        ASSERT_EQ(doc.Data->TextWidth, 100);
+        ASSERT_EQ(doc.Count(), 2);
+        const bool fits = boxWidth <= 50;
+        EXPECT_EQ(doc.D(1)->FromNewLine, !fits) << boxWidth;
+        EXPECT_EQ(doc.D(1)->Left, fits ? 50 : 0) << boxWidth;
+        EXPECT_EQ(doc.D(1)->Top > doc.D(0)->Top + doc.D(0)->Height - 1, !fits) << boxWidth;
+    }
+}
+
+// An item whose sizing selects another font into the canvas: the text after it selects its
+// own font again.
+class TFontChangingItem : public TCustomRVItemInfo {
+public:
+    TFontChangingItem(TCustomRVData* owner, bool fullLine, bool saysSo)
+        : TCustomRVItemInfo(owner), FFullLine(fullLine), FSaysSo(saysSo) {
+        StyleNo = -71;
+    }
+    bool GetKindFlag(int kind) const override {
+        if (kind == rvifChangesCanvasFont) return FSaysSo;
+        if (kind == rvifCanBeInsideParagraph) return !FFullLine;
+        return TCustomRVItemInfo::GetKindFlag(kind);
+    }
+    int GetBoxWidth() const override { return 10; }
+    int GetBoxHeight() const override { return 10; }
+    void AdjustToDocWidth(int, TRVDrawLineInfo*, bool, int&, int&, const TRVScreenAndDevice*,
+                          TCustomRVData*, TCanvas* canvas, bool) override {
+        canvas->Font()->SetName(kFixedFont);
+        canvas->Font()->SetSize(30);
+    }
+
+private:
+    bool FFullLine, FSaysSo;
+};
+
+TEST(Format, ItemsThatChangeTheCanvasFontMakeTheNextTextSelectItsFont) {
+    for (bool fullLine : {false, true}) {
+        Doc doc;
+        doc.Data->ClientWidth = 500;
+        doc.Data->AddTextParagraph("ab", 0, 0, TRVTag());
+        doc.Data->AppendItem("",
+                             std::make_unique<TFontChangingItem>(doc.Data.get(), fullLine, true));
+        doc.Data->GetItem(1)->SetJoinsPrevious(!fullLine);
+        doc.Data->AddTextParagraph("cd", 0, -1, TRVTag());
+        doc.Data->Format(false);
+        ASSERT_EQ(doc.Count(), 3);
+        EXPECT_EQ(doc.D(1)->FromNewLine, fullLine); // the one full-line question decides
+        EXPECT_EQ(doc.D(2)->Width, 20) << fullLine; // measured in style 0, not at 30 points
+        EXPECT_EQ(doc.D(2)->Height, 20) << fullLine;
+    }
+}
+
 TEST(Format, JustifiedLineSharesSpareFromLeftToRight) {
     Doc doc;
-    int para = AddPara(*doc.Style);
-    doc.Style->ParaStyles.GetItem(para).Alignment = TRVAlignment::rvaJustify;
+    int para = AddPara(*doc.Style, TRVAlignment::rvaJustify);
     doc.Data->ClientWidth = 80;
     doc.Data->AddTextParagraph("a b c d eeeeeeee", 0, para, TRVTag());
     doc.Data->Format(false);
@@ -144,8 +205,7 @@ TEST(Format, JustifiedLineSharesSpareFromLeftToRight) {
 
 TEST(Format, JustifiedLastLineAndSingleItemLinesStayLeftAligned) {
     Doc doc;
-    int para = AddPara(*doc.Style);
-    doc.Style->ParaStyles.GetItem(para).Alignment = TRVAlignment::rvaJustify;
+    int para = AddPara(*doc.Style, TRVAlignment::rvaJustify);
     doc.Data->ClientWidth = 80;
     doc.Data->AddTextParagraph("x y", 0, para, TRVTag());
     doc.Data->AddTextParagraph("abcdefghijkl", 0, para, TRVTag());
@@ -188,7 +248,7 @@ TEST(Format, ListParagraphTakesTheMarkerAndLevelIndents) {
     level.MarkerIndent = 5;
     level.LeftIndent = 30;
     doc.Data->ClientWidth = 100;
-    doc.Data->AppendItem("", new TWideMarker(doc.Data.get(), 0, 0, 1, false));
+    doc.Data->AppendItem("", std::make_unique<TWideMarker>(doc.Data.get(), 0, 0, 1, false));
     doc.Data->AddTextParagraph("aaaa bbbb", 0, -1, TRVTag());
     doc.Data->Format(false);
     ASSERT_EQ(doc.Count(), 3);

@@ -27,6 +27,30 @@ struct TwoLines : Doc {
     }
 };
 
+// In a justified line the spare width goes before words; a click counts from where the
+// word's text is drawn, after that extra space.
+TEST(HitTest, ClickInAJustifiedLineCountsFromTheShiftedText) {
+    Doc doc;
+    int para = AddPara(*doc.Style, TRVAlignment::rvaJustify);
+    doc.Data->ClientWidth = 100;
+    doc.Data->AddTextParagraph("aaa bbb ccc", 0, para, TRVTag());
+    doc.Data->Format(false);
+    ASSERT_GE(doc.Data->DrawItems.Count(), 3);
+    const TRVDrawLineInfo* word = doc.Data->DrawItems[1]; // " bbb", its text drawn from x 60
+    ASSERT_EQ(word->Offs, 4);
+    ASSERT_EQ(word->SpaceBefore, 30);
+    ASSERT_EQ(word->Left, 30);
+    TCustomRVFormattedData* data = nullptr;
+    int itemNo = -1, offs = -1;
+    // Boundaries: the space 60..70, then b at 70, 80, 90.
+    const std::pair<int, int> clicks[] = {{62, 4}, {68, 5}, {79, 6}, {84, 6}, {86, 7}};
+    for (auto [x, expected] : clicks) {
+        ASSERT_TRUE(doc.Data->GetItemAtPointEx(x, 5, data, itemNo, offs)) << x;
+        EXPECT_EQ(itemNo, 0);
+        EXPECT_EQ(offs, expected) << "x " << x;
+    }
+}
+
 TEST(HitTest, PointsAroundTheLinesGiveTheNearestPositions) {
     TwoLines doc;
     ASSERT_EQ(doc.Data->DrawItems.Count(), 2);
@@ -102,7 +126,7 @@ TEST(HitTest, PictureHalvesGiveBeforeAndAfter) {
 
 TEST(HitTest, ClickOnAListMarkerGivesTheStartOfTheNextItem) {
     Doc doc;
-    doc.Data->AppendItem("", new TWideMarker(doc.Data.get()));
+    doc.Data->AppendItem("", std::make_unique<TWideMarker>(doc.Data.get()));
     doc.Data->AddTextParagraph("item", 0, -1, TRVTag());
     doc.Data->Format(false);
     ASSERT_EQ(doc.Data->DrawItems.Count(), 2);
@@ -170,9 +194,10 @@ public:
 
 TEST(HitTest, ItemAtPointDescendsIntoSubDocuments) {
     Doc doc;
-    auto* box = new TBoxItem(doc.Data.get(), doc.Style.get());
+    auto owned = std::make_unique<TBoxItem>(doc.Data.get(), doc.Style.get());
+    TBoxItem* box = owned.get();
     doc.Data->AddTextParagraph("top", 0, 0, TRVTag());
-    doc.Data->AppendItem("", box);
+    doc.Data->AppendItem("", std::move(owned));
     doc.Data->Format(false);
     ASSERT_EQ(doc.Data->DrawItems.Count(), 2);
     const TRVDrawLineInfo* d = doc.Data->DrawItems[1];

@@ -99,8 +99,8 @@ inline int AddFixedTextStyle(TRVStyle& style, int size) {
     return style.TextStyles.Count() - 1;
 }
 
-inline int AddPara(TRVStyle& style) {
-    style.ParaStyles.Add();
+inline int AddPara(TRVStyle& style, TRVAlignment alignment = TRVAlignment::rvaLeft) {
+    style.ParaStyles.Add().Alignment = alignment;
     return style.ParaStyles.Count() - 1;
 }
 

@@ -35,9 +35,9 @@ void BuildSeedDocument(TCustomRVData& data, bool stringTags) {
     data.AddTextParagraph("numbered", 0, 1, TRVTag());
     data.SetParagraphMarker(data.ItemCount() - 1, 0, 1, 3, true);
     data.AddPictureItem("pic", nullptr, 0, TRVVAlign::rvvaMiddle, tag(3));
-    auto* bmp = new TBitmap(3, 2, pf24bit);
+    auto bmp = std::make_unique<TBitmap>(3, 2, pf24bit);
     bmp->Canvas()->SetPixels(1, 1, clRed);
-    data.AddHotPicture("hot", bmp, -1, TRVVAlign::rvvaBaseline);
+    data.AddHotPicture("hot", std::move(bmp), -1, TRVVAlign::rvvaBaseline);
     data.AddBullet("b", 2, nullptr, 5, -1);
     data.AddHotspot("h", 1, 2, nullptr, 5, -1);
     data.AddControlItem("c", nullptr, 0, TRVVAlign::rvvaBaseline);

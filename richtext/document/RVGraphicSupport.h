@@ -1,0 +1,49 @@
+#pragma once
+// The document's drawing and measuring helpers: picture storage, text on a canvas, caret
+// positions, device resolutions and device-scaled picture drawing.
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/core/Geometry.h"
+#include "richtext/document/RVTypes.h"
+
+namespace epc {
+
+class TStream;
+
+// ---- Pictures as stored bytes.
+// A new picture of the same class with the same content; nullptr for an unknown class.
+std::unique_ptr<TGraphic> RVCopyGraphic(TGraphic& graphic);
+// The picture's own stored form.
+std::string RVSaveGraphicStream(TGraphic& graphic);
+void RVSaveGraphicStream(TStream& stream, TGraphic& graphic);
+// A picture of a registered class read from Stream; nullptr for an unknown class. Stream
+// errors raise.
+std::unique_ptr<TGraphic> RVLoadGraphicStream(const std::string& className, TStream& stream);
+
+// ---- Text on a canvas.
+int GetTextWidth(TCanvas* canvas, const std::string& text, bool unicode);
+// Characters of Text (item bytes) that fit Width, with the partial extents of all of them.
+int MeasureTextFit(TCanvas* canvas, const std::string& text, bool unicode, int width,
+                   std::vector<int>* extents = nullptr);
+int MeasureTextFitBuf(TCanvas* canvas, const char* text, int length, int maxWidth, bool unicode);
+// Caret positions through character placement; false when placement is not available.
+bool GetCharCaretPositions(TCanvas* canvas, const std::string& text, bool unicode,
+                           TRVBiDiMode bidiMode, std::vector<int>& positions);
+// Draws through character placement when Flag is set and placement works; false otherwise.
+bool TryDrawTextByPlacement(bool flag, TCanvas* canvas, const std::string& text, bool unicode,
+                            int x, int y);
+
+// ---- Devices.
+void GetScreenAndDeviceResolution(TRVResolutionInfo& info, TCanvas* canvas);
+int DeviceToScreenX(int value, const TRVResolutionInfo& info);
+int DeviceToScreenY(int value, const TRVResolutionInfo& info);
+void DeviceRectToScreen(TRect& rect, const TRVScreenAndDevice& sad);
+// Draws Graphic scaled by device over screen resolution; a negative width or height means
+// the picture's own.
+void DrawGraphicForDevice(TCanvas* canvas, int x, int y, TGraphic* graphic,
+                          const TRVResolutionInfo& info, int width = -1, int height = -1);
+
+} // namespace epc
