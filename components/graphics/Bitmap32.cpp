@@ -8,6 +8,7 @@
 #include "components/graphics/Polygons.h"
 #include "components/graphics/Transforms.h"
 #include "platform/core/Arithmetic.h"
+#include "platform/core/ScopeGuard.h"
 #include "platform/core/Exceptions.h"
 #include "platform/streaming/Filer.h"
 #include "platform/streaming/PropertyRegistry.h"
@@ -569,7 +570,10 @@ void TBitmap32::Assign(TPersistent* Source) {
     auto* src = dynamic_cast<TBitmap32*>(Source);
     bool done = true;
     BeginUpdate();
-    try {
+    {
+        auto cleanup = Finally([&] {
+            EndUpdate();
+        });
         if (!Source) {
             SetSize(0, 0);
         } else if (src) {
@@ -584,11 +588,7 @@ void TBitmap32::Assign(TPersistent* Source) {
             // Pictures of the framework are taken over by the platform unit.
             done = AssignFromGraphic(Source);
         }
-    } catch (...) {
-        EndUpdate();
-        throw;
     }
-    EndUpdate();
     if (!done) {
         TPersistent::Assign(Source);  // raises the conversion error
         return;

@@ -1,5 +1,8 @@
 #include "components/graphics/Blend.h"
 
+#include <atomic>
+#include <mutex>
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -262,45 +265,61 @@ const TBlendTable WideTable{MixLanes, AlphaOverRowWide, AlphaOverRowMasterWide,
 const TBlendTable SplitTable{MixSplit, AlphaOverRowSplit, AlphaOverRowMasterSplit,
                              BlendConstantRowSplit};
 
-// The lane formula's routines for this processor, chosen once at start-up.
-const TBlendTable* ChooseLanes(bool wide) {
+// The lane formula's routines for this processor.
+const TBlendTable* ChooseLanes([[maybe_unused]] bool wide) {
 #if defined(EPC_BLEND_AVX2)
     __builtin_cpu_init();
     if (wide && __builtin_cpu_supports("avx2")) return &WideTable;
 #endif
-    (void)wide;
     return &LanesTable;
 }
 
-const TBlendTable* GBlend = ChooseLanes(true);
-bool GWide = GBlend != &LanesTable;
+// The routines in use and whether 256-bit ones may be. Blending threads read them on every call,
+// so they are atomic; the portable table is in place from the start (constant-initialised, so a
+// blend during another unit's start-up finds it) and the processor's choice replaces it once,
+// before main. Changes pair the two under GSwitchLock.
+constinit std::atomic<const TBlendTable*> GBlend{&LanesTable};
+constinit std::atomic<bool> GWide{true};
+std::mutex GSwitchLock;
+
+[[maybe_unused]] const bool GChosen = [] {
+    std::lock_guard<std::mutex> lock(GSwitchLock);
+    GBlend = ChooseLanes(true);
+    GWide = GBlend.load() != &LanesTable;
+    return true;
+}();
+
+const TBlendTable& Table() { return *GBlend.load(std::memory_order_relaxed); }
 
 }  // namespace
 
 void SetBlendFormula(TBlendFormula formula) {
+    std::lock_guard<std::mutex> lock(GSwitchLock);
     GBlend = formula == TBlendFormula::bfSplit ? &SplitTable : ChooseLanes(GWide);
 }
 
 TBlendFormula BlendFormula() {
-    return GBlend == &SplitTable ? TBlendFormula::bfSplit : TBlendFormula::bfLanes;
+    return GBlend.load() == &SplitTable ? TBlendFormula::bfSplit : TBlendFormula::bfLanes;
 }
 
 bool SetWideBlending(bool wide) {
+    std::lock_guard<std::mutex> lock(GSwitchLock);
     GWide = wide;
-    if (GBlend != &SplitTable) GBlend = ChooseLanes(wide);
-    return GBlend != &LanesTable && GBlend != &SplitTable;
+    if (GBlend.load() != &SplitTable) GBlend = ChooseLanes(wide);
+    const TBlendTable* table = GBlend.load();
+    return table != &LanesTable && table != &SplitTable;
 }
 
 bool WideBlending() {
 #if defined(EPC_BLEND_AVX2)
-    return GWide && __builtin_cpu_supports("avx2");
+    return GWide.load(std::memory_order_relaxed) && __builtin_cpu_supports("avx2");
 #else
     return false;
 #endif
 }
 
 void BlendConstantRow(TColor32 F, TColor32* dest, int32_t count, uint32_t W) {
-    if (count > 0 && (W & 0xFF) != 0) GBlend->ConstantRow(F, dest, count, W & 0xFF);
+    if (count > 0 && (W & 0xFF) != 0) Table().ConstantRow(F, dest, count, W & 0xFF);
 }
 
 void MixInPlace(TColor32 F, TColor32& B, uint32_t W) {
@@ -310,7 +329,7 @@ void MixInPlace(TColor32 F, TColor32& B, uint32_t W) {
         B = F;
         return;
     }
-    B = GBlend->Mix(F, B, W);
+    B = Table().Mix(F, B, W);
 }
 
 void AlphaOverInPlace(TColor32 F, TColor32& B) {
@@ -320,21 +339,21 @@ void AlphaOverInPlace(TColor32 F, TColor32& B) {
         B = F;
         return;
     }
-    B = GBlend->Mix(F, B, a);
+    B = Table().Mix(F, B, a);
 }
 
 void AlphaOverMasterInPlace(TColor32 F, TColor32& B, uint32_t M) {
     uint32_t w = (((M & 0xFF) + 1) * (F >> 24)) >> 8;
     if (w == 0) return;
-    B = GBlend->Mix(F, B, w);
+    B = Table().Mix(F, B, w);
 }
 
 void AlphaOverRow(const TColor32* source, TColor32* dest, int32_t count) {
-    if (count > 0) GBlend->Row(source, dest, count);
+    if (count > 0) Table().Row(source, dest, count);
 }
 
 void AlphaOverRowMaster(const TColor32* source, TColor32* dest, int32_t count, uint32_t M) {
-    if (count > 0) GBlend->RowMaster(source, dest, count, M & 0xFF);
+    if (count > 0) Table().RowMaster(source, dest, count, M & 0xFF);
 }
 
 }  // namespace epc

@@ -6,6 +6,7 @@
 #include "components/graphics/Transforms.h"
 #include "platform/controls/Forms.h"
 #include "platform/core/Arithmetic.h"
+#include "platform/core/ScopeGuard.h"
 #include "platform/streaming/PropertyRegistry.h"
 
 namespace epc {
@@ -47,13 +48,12 @@ void TCustomPaintBox32::ResizeBuffer() {
     int w = target(FBuffer->Width(), vp.Width()), h = target(FBuffer->Height(), vp.Height());
     if (w != FBuffer->Width() || h != FBuffer->Height()) {
         FBuffer->Lock();
-        try {
+        {
+            auto cleanup = Finally([&] {
+                FBuffer->Unlock();
+            });
             FBuffer->SetSize(w, h);
-        } catch (...) {
-            FBuffer->Unlock();
-            throw;
         }
-        FBuffer->Unlock();
         FBufferValid = false;
     }
 }
@@ -279,7 +279,10 @@ TPoint TCustomImage32::ClientToBitmapPoint(const TPoint& P) {
 void TCustomImage32::BitmapResized() {
     // The handler runs inside an update bracket, so what it changes repaints once afterwards.
     BeginUpdate();
-    try {
+    {
+        auto cleanup = Finally([&] {
+            EndUpdate();
+        });
         if (FAutoSize && !FBitmap->IsEmpty()) {
             int w = FBitmap->Width(), h = FBitmap->Height();
             if (FScaleMode == smScale) {
@@ -289,11 +292,7 @@ void TCustomImage32::BitmapResized() {
             if (w >= 1 && h >= 1) SetBounds(Left(), Top(), w, h);
         }
         if (OnBitmapResize) OnBitmapResize(this);
-    } catch (...) {
-        EndUpdate();
-        throw;
     }
-    EndUpdate();
     InvalidateCache();
     Changed();
 }
@@ -360,22 +359,17 @@ void TCustomImage32::ExecDrawBitmap(TBitmap32* Dest) {
     const TRect r = Cache().BitmapRect;
     if (FBitmap->IsEmpty() || IsIntRectEmpty(r)) return;
     FBitmap->Lock();
-    try {
-        if (FBitmapAlign == baTile) {
-            for (int i = 0; i <= Dest->Width() / r.Right; ++i)
-                for (int j = 0; j <= Dest->Height() / r.Bottom; ++j) {
-                    TRect t = r;
-                    OffsetIntRect(t, i * r.Right, j * r.Bottom);
-                    FBitmap->DrawToBitmapRect(Dest, t);
-                }
-        } else {
-            FBitmap->DrawToBitmapRect(Dest, r);
-        }
-    } catch (...) {
-        FBitmap->Unlock();
-        throw;
+    auto unlock = Finally([&] { FBitmap->Unlock(); });
+    if (FBitmapAlign == baTile) {
+        for (int i = 0; i <= Dest->Width() / r.Right; ++i)
+            for (int j = 0; j <= Dest->Height() / r.Bottom; ++j) {
+                TRect t = r;
+                OffsetIntRect(t, i * r.Right, j * r.Bottom);
+                FBitmap->DrawToBitmapRect(Dest, t);
+            }
+    } else {
+        FBitmap->DrawToBitmapRect(Dest, r);
     }
-    FBitmap->Unlock();
 }
 
 void TCustomImage32::ExecDrawLayers(TBitmap32* Dest, uint32_t Parameter) {
@@ -540,7 +534,10 @@ void TCustomScrollView32::UpdateScrollBars() {
         }
         SetScrollInfo(Handle(), which, &si, true);
     };
-    try {
+    {
+        auto cleanup = Finally([&] {
+            FUpdatingBars = false;
+        });
         for (int round = 0; round < 4; ++round) {
             FBarsPending = false;
             const TSize picture = GetBitmapSize();
@@ -548,11 +545,7 @@ void TCustomScrollView32::UpdateScrollBars() {
             bar(SB_VERT, picture.cy, ClientHeight(), FOffsetVert);
             if (!FBarsPending) break;
         }
-    } catch (...) {
-        FUpdatingBars = false;
-        throw;
     }
-    FUpdatingBars = false;
     UpdateOffsets();
 }
 

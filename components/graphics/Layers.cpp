@@ -7,6 +7,7 @@
 #include "components/graphics/Transforms.h"
 #include "platform/controls/Forms.h"
 #include "platform/core/Arithmetic.h"
+#include "platform/core/ScopeGuard.h"
 
 namespace epc {
 
@@ -53,14 +54,13 @@ void TLayerCollection::RemoveItem(TCustomLayer* Item) {
 
 void TLayerCollection::ClearLayers() {
     BeginUpdate();
-    try {
+    {
+        auto cleanup = Finally([&] {
+            EndUpdate();
+        });
         FMouseListener = nullptr;
         while (!FItems.empty()) delete FItems.back();
-    } catch (...) {
-        EndUpdate();
-        throw;
     }
-    EndUpdate();
 }
 
 void TLayerCollection::DeleteLayer(int Index) { delete Items(Index); }
@@ -80,14 +80,13 @@ void TLayerCollection::Assign(TPersistent* Source) {
         return;
     }
     BeginUpdate();
-    try {
+    {
+        auto cleanup = Finally([&] {
+            EndUpdate();
+        });
         ClearLayers();
         for (TCustomLayer* layer : src->FItems) layer->NewInstance(this)->Assign(layer);
-    } catch (...) {
-        EndUpdate();
-        throw;
     }
-    EndUpdate();
 }
 
 void TLayerCollection::EndUpdate() {

@@ -4,15 +4,14 @@
 #include "components/tree/BaseVirtualTree.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstdlib>
 #include <map>
-#include <thread>
 
 #include "components/tree/CheckImages.h"
 #include "components/tree/WorkerThread.h"
 #include "platform/controls/Forms.h"
 #include "platform/core/Arithmetic.h"
+#include "platform/core/ScopeGuard.h"
 #include "platform/windows/Window.h"
 
 namespace epc {
@@ -23,7 +22,7 @@ using namespace tree_options;
 // --------------------------------------------------------------------------------
 
 TBaseVirtualTree::TBaseVirtualTree(TComponent* AOwner) : TCustomControl(AOwner) {
-    if (!TreeUnitState().Initialized) InitializeTreeUnit();
+    InitializeTreeUnit();
     TControlStyle style = ControlStyle();
     style.Exclude(csSetCaption);
     style |= TControlStyle{csCaptureMouse, csOpaque, csDisplayDragImage};
@@ -126,8 +125,7 @@ void TBaseVirtualTree::InterruptValidation() {
     }
     DoStateChange({TVirtualTreeState::tsStopValidation});
     // The worker never validates a tree here, so this wait ends at once.
-    while (worker->CurrentTree() == this)
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    worker->WaitWhileValidating(this);
     DoStateChange({}, {TVirtualTreeState::tsStopValidation});
 }
 
@@ -353,14 +351,9 @@ void TBaseVirtualTree::SetRootNodeCount(Cardinal value) {
     }
     if (FRoot->ChildCount == value) return;
     LockUpdates();
-    try {
-        InterruptValidation();
-        SetChildCount(FRoot, value);
-    } catch (...) {
-        UnlockUpdates();
-        throw;
-    }
-    UnlockUpdates();
+    auto unlock = Finally([this] { UnlockUpdates(); });
+    InterruptValidation();
+    SetChildCount(FRoot, value);
 }
 
 void TBaseVirtualTree::SetBackgroundOffsetX(int value) {
@@ -582,13 +575,10 @@ void TBaseVirtualTree::Loaded() {
         auto misc = FOptions->MiscOptions();
         bool readOnly = misc.Contains(toReadOnly);
         if (readOnly) FOptions->SetMiscOptions(misc - toReadOnly);
-        try {
-            SetRootNodeCount(count);
-        } catch (...) {
+        auto restore = Finally([&] {
             if (readOnly) FOptions->SetMiscOptions(FOptions->MiscOptions() | toReadOnly);
-            throw;
-        }
-        if (readOnly) FOptions->SetMiscOptions(FOptions->MiscOptions() | toReadOnly);
+        });
+        SetRootNodeCount(count);
     }
     // The header finishes its own loading once it exists.
 }

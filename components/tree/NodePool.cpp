@@ -9,6 +9,7 @@
 #include <mutex>
 
 #include "platform/core/Exceptions.h"
+#include "platform/core/ScopeGuard.h"
 
 #if defined(__has_feature)
 #if __has_feature(address_sanitizer)
@@ -195,12 +196,9 @@ void* TNodePool::Allocate(size_t Size) {
     if (stride > FStride) {
         void* record = std::calloc(1, stride);
         if (!record) OutOfMemory();
-        try {
-            FOversized.insert(record);
-        } catch (...) {
-            std::free(record);
-            throw;
-        }
+        auto release = Finally([record] { std::free(record); });
+        FOversized.insert(record);
+        release.Dismiss();
         return record;
     }
     void* record;

@@ -1,6 +1,7 @@
 #include "components/tree/TreeUnit.h"
 
 #include <algorithm>
+#include <atomic>
 #include <map>
 #include <mutex>
 
@@ -19,7 +20,10 @@ void ShowError(const std::string& Msg, int HelpContext) {
 
 namespace {
 
+// gUnit changes only under gUnitLock; gUnitReady lets callers skip the lock once it is made.
 TTreeUnitState gUnit;
+std::mutex gUnitLock;
+std::atomic<bool> gUnitReady{false};
 
 struct TFormatRegistry {
     std::mutex Lock;
@@ -43,14 +47,10 @@ const TTreeUnitState& TreeUnitState() {
 }
 
 void InitializeTreeUnit() {
+    if (gUnitReady.load(std::memory_order_acquire)) return;
+    std::lock_guard<std::mutex> lock(gUnitLock);
     if (gUnit.Initialized) return;
     gUnit.Initialized = true;
-    // No processor test and no operating-system versions here: plain blending code, and the
-    // flags of the two old systems stay off.
-    gUnit.IsWin2K = false;
-    gUnit.IsWinXP = false;
-    // There is no OLE library to start; nothing to undo at the end.
-    gUnit.NeedToUnitialize = false;
     gUnit.CF_VTREFERENCE = RegisterTreeClipboardFormat("Virtual Tree Reference");
     gUnit.CF_VIRTUALTREE = RegisterTreeClipboardFormat("Virtual Tree Data");
     gUnit.CF_HTML = RegisterTreeClipboardFormat("HTML Format");
@@ -64,10 +64,13 @@ void InitializeTreeUnit() {
     CreateTreeImages();
     // Made last, so that it is destroyed before the graphics layer the images live in.
     static TUnitFinalizer finalizer;
+    gUnitReady.store(true, std::memory_order_release);
 }
 
 void FinalizeTreeUnit() {
+    std::lock_guard<std::mutex> lock(gUnitLock);
     if (!gUnit.Initialized) return;
+    gUnitReady = false;
     FreeTreeImages();
     gUnit = TTreeUnitState();
 }

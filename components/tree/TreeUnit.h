@@ -36,14 +36,8 @@ constexpr int hcTFCannotSetUserData = 2008;
 
 // ---- Unit set-up -----------------------------------------------------------------------------
 
-// Blending works on plain integer code everywhere; the processor test is a constant here.
-constexpr bool MMXAvailable = false;
-
 struct TTreeUnitState {
     bool Initialized = false;
-    bool IsWin2K = false;
-    bool IsWinXP = false;
-    bool NeedToUnitialize = false; // the OLE start succeeded
     uint32_t CF_VIRTUALTREE = 0;
     uint32_t CF_VTREFERENCE = 0;
     uint32_t CF_VRTF = 0;
@@ -53,7 +47,8 @@ struct TTreeUnitState {
 };
 const TTreeUnitState& TreeUnitState();
 
-// Runs once; the first tree constructor calls it. Resources are released at process exit.
+// Runs once (safe to call from any thread); every tree constructor calls it. Resources are
+// released at process exit.
 void InitializeTreeUnit();
 // Releases what InitializeTreeUnit made (also run automatically at exit).
 void FinalizeTreeUnit();

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "components/tree/BaseVirtualTree.h"
+#include "platform/core/ScopeGuard.h"
 #include "platform/windows/Window.h"
 
 namespace epc {
@@ -1419,25 +1420,22 @@ void TBaseVirtualTree::IterateSubtree(PVirtualNode Node,
     if (!Node) Node = FRoot;
     bool wasIterating = FStates.Contains(TVirtualTreeState::tsIterating);
     if (!wasIterating) DoStateChange({TVirtualTreeState::tsIterating});
-    try {
-        bool abort = false;
-        PVirtualNode run = Node == FRoot ? GetFirst() : Node;
-        PVirtualNode stop = nullptr;
-        if (Node != FRoot) {
-            PVirtualNode up = Node;
-            while (up != FRoot && !up->NextSibling)
-                up = up->Parent;
-            stop = up == FRoot ? nullptr : up->NextSibling;
-        }
-        while (run && run != stop && !abort) {
-            Proc(run, abort);
-            run = GetNext(run);
-        }
-    } catch (...) {
+    auto leave = Finally([&] {
         if (!wasIterating) DoStateChange({}, {TVirtualTreeState::tsIterating});
-        throw;
+    });
+    bool abort = false;
+    PVirtualNode run = Node == FRoot ? GetFirst() : Node;
+    PVirtualNode stop = nullptr;
+    if (Node != FRoot) {
+        PVirtualNode up = Node;
+        while (up != FRoot && !up->NextSibling)
+            up = up->Parent;
+        stop = up == FRoot ? nullptr : up->NextSibling;
     }
-    if (!wasIterating) DoStateChange({}, {TVirtualTreeState::tsIterating});
+    while (run && run != stop && !abort) {
+        Proc(run, abort);
+        run = GetNext(run);
+    }
 }
 
 // ---- Positions
