@@ -29,45 +29,56 @@ TLayerCollection::~TLayerCollection() {
     FMouseListener = nullptr;
     OnChange = nullptr;
     OnGDIUpdate = nullptr;
-    while (!FItems.empty()) delete FItems.back();
+    DestroyLayers();
 }
 
 TPersistent* TLayerCollection::GetOwner() const { return FOwner; }
 
-void TLayerCollection::InsertItem(TCustomLayer* Item) {
-    BeginUpdate();
-    FItems.push_back(Item);
-    Item->FLayerCollection = this;
-    EndUpdate();
+int TLayerCollection::IndexOf(const TCustomLayer* Item) const {
+    for (size_t i = 0; i < FItems.size(); ++i)
+        if (FItems[i].get() == Item) return int(i);
+    return -1;
 }
 
-void TLayerCollection::RemoveItem(TCustomLayer* Item) {
-    auto it = std::find(FItems.begin(), FItems.end(), Item);
-    if (it == FItems.end()) return;
+void TLayerCollection::InsertItem(TCustomLayer* Item) {
     BeginUpdate();
+    auto end = Finally([this] { EndUpdate(); });
+    // Constructed in place once the slot exists, so a failed growth cannot free the layer.
+    FItems.emplace_back(Item);
+    Item->FLayerCollection = this;
+}
+
+std::unique_ptr<TCustomLayer> TLayerCollection::RemoveItem(TCustomLayer* Item) {
+    int index = IndexOf(Item);
+    if (index < 0) return nullptr;
+    BeginUpdate();
+    auto end = Finally([this] { EndUpdate(); });
     if (FMouseListener == Item) SetMouseListener(nullptr);
-    FItems.erase(it);
+    std::unique_ptr<TCustomLayer> owned = std::move(FItems[size_t(index)]);
+    FItems.erase(FItems.begin() + index);
     Item->FLayerCollection = nullptr;
-    for (TCustomLayer* l : FItems) l->Notification(Item);
-    EndUpdate();
+    for (size_t i = 0; i < FItems.size(); ++i) FItems[i]->Notification(Item);
+    return owned;
+}
+
+void TLayerCollection::DestroyLayers() {
+    // Each round takes one layer off the list before freeing it, so the loop ends even when a
+    // destructor or its OnDestroy handler misbehaves.
+    while (!FItems.empty()) RemoveItem(FItems.back().get());
 }
 
 void TLayerCollection::ClearLayers() {
     BeginUpdate();
-    {
-        auto cleanup = Finally([&] {
-            EndUpdate();
-        });
-        FMouseListener = nullptr;
-        while (!FItems.empty()) delete FItems.back();
-    }
+    auto end = Finally([this] { EndUpdate(); });
+    FMouseListener = nullptr;
+    DestroyLayers();
 }
 
-void TLayerCollection::DeleteLayer(int Index) { delete Items(Index); }
+void TLayerCollection::DeleteLayer(int Index) { RemoveItem(Items(Index)); }
 
 TCustomLayer* TLayerCollection::FindLayerAt(int X, int Y, uint32_t OptionsMask) {
     for (auto it = FItems.rbegin(); it != FItems.rend(); ++it) {
-        TCustomLayer* layer = *it;
+        TCustomLayer* layer = it->get();
         if ((layer->FLayerOptions & OptionsMask) != 0 && layer->DoHitTest(X, Y)) return layer;
     }
     return nullptr;
@@ -80,13 +91,9 @@ void TLayerCollection::Assign(TPersistent* Source) {
         return;
     }
     BeginUpdate();
-    {
-        auto cleanup = Finally([&] {
-            EndUpdate();
-        });
-        ClearLayers();
-        for (TCustomLayer* layer : src->FItems) layer->NewInstance(this)->Assign(layer);
-    }
+    auto end = Finally([this] { EndUpdate(); });
+    ClearLayers();
+    for (const auto& layer : src->FItems) layer->NewInstance(this)->Assign(layer.get());
 }
 
 void TLayerCollection::EndUpdate() {
@@ -176,10 +183,7 @@ bool TCustomLayer::DoHitTest(int X, int Y) {
 }
 
 int TCustomLayer::GetLayerIndex() const {
-    if (!FLayerCollection) return -1;
-    const auto& items = FLayerCollection->FItems;
-    auto it = std::find(items.begin(), items.end(), this);
-    return it == items.end() ? -1 : int(it - items.begin());
+    return FLayerCollection ? FLayerCollection->IndexOf(this) : -1;
 }
 
 void TCustomLayer::SetIndex(int Value) {
@@ -190,8 +194,11 @@ void TCustomLayer::SetIndex(int Value) {
     if (current < 0 || target == current) return;
     bool visible = Visible();
     if (visible) FLayerCollection->BeginUpdate();
-    items.erase(items.begin() + current);
-    items.insert(items.begin() + target, this);
+    // Moves the owning slot without reallocating.
+    if (target < current)
+        std::rotate(items.begin() + target, items.begin() + current, items.begin() + current + 1);
+    else
+        std::rotate(items.begin() + current, items.begin() + current + 1, items.begin() + target + 1);
     if (visible) FLayerCollection->EndUpdate();
 }
 
@@ -205,7 +212,9 @@ void TCustomLayer::Changed() {
 
 void TCustomLayer::SetLayerCollection(TLayerCollection* Value) {
     if (Value == FLayerCollection) return;
-    if (FLayerCollection) FLayerCollection->RemoveItem(this);
+    // Ownership goes with the layer: the new collection adopts it, and without one the caller
+    // holds it (the destructor passes through here with the layer already being freed).
+    if (FLayerCollection) FLayerCollection->RemoveItem(this).release();
     if (Value) Value->InsertItem(this);
 }
 

@@ -37,12 +37,13 @@ public:
     ~TLayerCollection() override;
     std::string ClassName() const override { return "TLayerCollection"; }
 
-    // A new layer of class T at the top of this collection.
+    // A new layer of class T at the top of this collection, which owns it (a layer constructed
+    // with a collection is adopted by it; freeing a layer takes it out of its collection).
     template <class T> T* Add() { return new T(this); }
     void ClearLayers();
     void DeleteLayer(int Index);
     int Count() const { return int(FItems.size()); }
-    TCustomLayer* Items(int Index) const { return FItems.at(size_t(Index)); }
+    TCustomLayer* Items(int Index) const { return FItems.at(size_t(Index)).get(); }
     // The last layer in the list that shares a bit with the mask and is hit at the point.
     TCustomLayer* FindLayerAt(int X, int Y, uint32_t OptionsMask = LOB_VISIBLE);
     // Clears, then makes a layer of the same class for every layer of the source.
@@ -73,11 +74,16 @@ public:
 
 private:
     friend class TCustomLayer;
+    // Adopts the layer at the top.
     void InsertItem(TCustomLayer* Item);
-    void RemoveItem(TCustomLayer* Item);
+    // Unlinks the layer and hands its ownership back (null when it is not listed).
+    std::unique_ptr<TCustomLayer> RemoveItem(TCustomLayer* Item);
+    // Frees every layer, topmost first.
+    void DestroyLayers();
+    int IndexOf(const TCustomLayer* Item) const;
 
     TCustomImage32* FOwner;
-    std::vector<TCustomLayer*> FItems;  // first drawn first, last on top
+    std::vector<std::unique_ptr<TCustomLayer>> FItems;  // first drawn first, last on top
     bool FMouseEvents = true;
     TCustomLayer* FMouseListener = nullptr;
     int FUpdateCount = 0;

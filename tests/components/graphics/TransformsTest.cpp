@@ -144,6 +144,31 @@ TEST(Stretch, NearestEnlargesOnePixelAndBlocks) {
     EXPECT_EQ(dst.Pixel(0, 5), src.Pixel(0, 1));
 }
 
+TEST(Stretch, NearestShrinkTakesTheTruncatedSourcePosition) {
+    // Destination d maps to source Trunc(d * sourceSize / destinationSize) + source start, so
+    // each shrunk pixel comes from the first source pixel of its span.
+    TBitmap32 src, dst;
+    Fill(src, 9, 8, 11);
+    dst.SetSize(5, 4);
+    StretchTransfer(&dst, TRect(0, 0, 3, 3), dst.BoundsRect(), &src, TRect(1, 0, 7, 8),
+                    sfNearest, dmOpaque);
+    const int columns[] = {1, 3, 5};  // 6 -> 3
+    const int rows[] = {0, 2, 5};     // 8 -> 3: 0, 8/3, 16/3
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 3; ++x)
+            EXPECT_EQ(dst.Pixel(x, y), src.Pixel(columns[x], rows[y])) << x << "," << y;
+    EXPECT_EQ(dst.Pixel(3, 0), 0u);
+    EXPECT_EQ(dst.Pixel(0, 3), 0u);
+
+    // A clipped destination maps from the destination rectangle, not the clip: 5 -> 2 columns
+    // pick 0 and 2; a destination starting left of the clip keeps its mapping.
+    dst.Clear(0);
+    StretchTransfer(&dst, TRect(-1, 1, 1, 2), dst.BoundsRect(), &src, TRect(0, 3, 5, 4),
+                    sfNearest, dmOpaque);
+    EXPECT_EQ(dst.Pixel(0, 1), src.Pixel(2, 3));
+    EXPECT_EQ(dst.Pixel(1, 1), 0u);
+}
+
 TEST(Stretch, LinearWeightsBetweenTwoPixelsAreHalves) {
     TMappingTable t = BuildMappingTable(0, 3, 0, 3, 0, 2, sfLinear);
     ASSERT_EQ(t.size(), 3u);
