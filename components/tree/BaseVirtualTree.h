@@ -91,6 +91,14 @@ enum class TVirtualTreeState : uint8_t {
 using TVirtualTreeStates = TSet<TVirtualTreeState>;
 
 class TBaseVirtualTree;
+class TVTHeader;
+class TVirtualTreeColumn;
+class TVirtualTreeColumns;
+
+// Class references: each makes an object of the class it stands for.
+using TVTHeaderClass = std::function<std::unique_ptr<TVTHeader>(TBaseVirtualTree* owner)>;
+using TVirtualTreeColumnClass =
+    std::function<TVirtualTreeColumn*(TVirtualTreeColumns* collection)>;
 
 using TVTGetNodeDataSizeEvent = std::function<void(TBaseVirtualTree*, int& NodeDataSize)>;
 using TVTInitNodeEvent =
@@ -573,13 +581,14 @@ public:
     // The font and the text rectangle of a node's text (base: the tree's font, no rectangle).
     virtual void GetTextInfo(PVirtualNode Node, TColumnIndex Column, TFont* AFont, TRect& R,
                              std::u16string& Text);
-    virtual std::string GetColumnClass() const { return "TVirtualTreeColumn"; }
-    virtual std::string GetHeaderClass() const { return "TVTHeader"; }
+    // Class references of the header and its columns. This system's trees keep the header
+    // hidden and make neither, so the base answers empty references.
+    virtual TVirtualTreeColumnClass GetColumnClass() const { return nullptr; }
+    virtual TVTHeaderClass GetHeaderClass() const { return nullptr; }
     // Options object a tree of this class uses.
     virtual std::unique_ptr<TCustomVirtualTreeOptions> GetOptionsClass();
-    // Drop effect from the source, the modifier keys and the allowed effects.
-    static constexpr uint32_t DROPEFFECT_NONE = 0, DROPEFFECT_COPY = 1, DROPEFFECT_MOVE = 2,
-                              DROPEFFECT_LINK = 4;
+    // Drop effect (the platform's DROPEFFECT_* bits) from the source, the modifier keys and the
+    // allowed effects.
     virtual uint32_t SuggestDropEffect(const TObject* Source, bool Shift, bool Ctrl, TPoint Pt,
                                        uint32_t AllowedEffects);
 

@@ -1,6 +1,7 @@
 // The tree's event dispatchers, each with its default answer, and the small class hooks.
 
 #include "components/tree/BaseVirtualTree.h"
+#include "platform/windows/DataTransfer.h"
 
 namespace epc {
 
