@@ -223,9 +223,7 @@ void TPolygon32::DrawOutline(TBitmap32* bitmap, TColor32 color) {
     if (!bitmap) return;
     bitmap->BeginUpdate();
     {
-        auto cleanup = Finally([&] {
-            bitmap->EndUpdate();
-        });
+        auto cleanup = Finally([&] { bitmap->EndUpdate(); });
         for (const TArrayOfFixedPoint& contour : FPoints) {
             if (contour.size() == 1) {
                 if (FClosed) {

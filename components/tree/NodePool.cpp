@@ -35,21 +35,15 @@ constexpr size_t SmallSlabRecordsMax = 2048;
 
 // Records that are not handed out are fenced off for the address checker, so that a node used
 // after its deletion is reported as it would be with one heap block per node.
-void Poison(void* p, size_t n) {
+void Poison([[maybe_unused]] void* p, [[maybe_unused]] size_t n) {
 #ifdef EPC_POOL_ASAN
     ASAN_POISON_MEMORY_REGION(p, n);
-#else
-    (void)p;
-    (void)n;
 #endif
 }
 
-void Unpoison(void* p, size_t n) {
+void Unpoison([[maybe_unused]] void* p, [[maybe_unused]] size_t n) {
 #ifdef EPC_POOL_ASAN
     ASAN_UNPOISON_MEMORY_REGION(p, n);
-#else
-    (void)p;
-    (void)n;
 #endif
 }
 
@@ -185,9 +179,9 @@ void TNodePool::AddSlab() {
     FEnd = FNext + records * FStride;
 }
 
-void* TNodePool::Allocate(size_t Size) {
+void* TNodePool::Allocate(size_t size) {
     const size_t stride =
-        (std::max<size_t>(Size, sizeof(void*)) + sizeof(void*) - 1) / sizeof(void*) * sizeof(void*);
+        (std::max<size_t>(size, sizeof(void*)) + sizeof(void*) - 1) / sizeof(void*) * sizeof(void*);
     if (FLive == 0 && stride != FStride) {
         // Nothing of the slabs is in use: start over with the new record size.
         FreeSlabs();
@@ -217,13 +211,13 @@ void* TNodePool::Allocate(size_t Size) {
     return record;
 }
 
-void TNodePool::Free(void* Record) {
-    if (!Record) return;
+void TNodePool::Free(void* record) {
+    if (!record) return;
     if (!FOversized.empty()) {
-        auto it = FOversized.find(Record);
+        auto it = FOversized.find(record);
         if (it != FOversized.end()) {
             FOversized.erase(it);
-            std::free(Record);
+            std::free(record);
             return;
         }
     }
@@ -234,10 +228,10 @@ void TNodePool::Free(void* Record) {
         FreeSlabs();
         return;
     }
-    Unpoison(Record, sizeof(void*));
-    *static_cast<void**>(Record) = FFreeList;
-    FFreeList = Record;
-    Poison(static_cast<char*>(Record) + sizeof(void*), FStride - sizeof(void*));
+    Unpoison(record, sizeof(void*));
+    *static_cast<void**>(record) = FFreeList;
+    FFreeList = record;
+    Poison(static_cast<char*>(record) + sizeof(void*), FStride - sizeof(void*));
 }
 
 } // namespace epc

@@ -17,7 +17,7 @@ TCustomLayer* Watched(TLayerCollection& owner, std::vector<std::string>& freed, 
     return layer;
 }
 
-}  // namespace
+} // namespace
 
 TEST(LayerCollection, FreesWhatItHoldsOnceTopmostFirst) {
     std::vector<std::string> freed;
