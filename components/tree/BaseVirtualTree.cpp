@@ -51,14 +51,14 @@ void TBaseVirtualTree::AfterConstruction() {
     size_t size = TreeNodeSize + FTotalInternalDataSize;
     void* memory = std::calloc(1, size);
     if (!memory) throw EOutOfMemory("Out of memory");
-    FRoot = new (memory) TVirtualNode();
+    FRoot.reset(new (memory) TVirtualNode());
     FRoot->NodeHeight = Word(std::min<Cardinal>(FDefaultNodeHeight, 65535));
     FRoot->TotalHeight = FRoot->NodeHeight;
     FRoot->TotalCount = 1;
     FRoot->Align = 50;
     FRoot->States = {nsInitialized, nsExpanded, nsHasChildren, nsVisible};
-    FRoot->PrevSibling = FRoot;
-    FRoot->NextSibling = FRoot;
+    FRoot->PrevSibling = FRoot.get();
+    FRoot->NextSibling = FRoot.get();
     // The root's parent link holds the tree (see TreeFromNode).
     FRoot->Parent = reinterpret_cast<PVirtualNode>(this);
 }
@@ -79,11 +79,7 @@ TBaseVirtualTree::~TBaseVirtualTree() {
     FBackground.reset();
     FColors.reset();
     FScrollBarOptions.reset();
-    if (FRoot) {
-        FRoot->~TVirtualNode();
-        std::free(FRoot);
-        FRoot = nullptr;
-    }
+    FRoot.reset();
     FOptions.reset();
     if (FRegisteredWithWorker) TWorkerThread::ReleaseThreadReference(this);
 }
@@ -154,7 +150,7 @@ void TBaseVirtualTree::SetDefaultNodeHeight(Cardinal value) {
     // Existing nodes keep their heights; only the root follows.
     int delta = int(value) - int(FDefaultNodeHeight);
     FDefaultNodeHeight = value;
-    AdjustTotalHeight(FRoot, delta, true);
+    AdjustTotalHeight(FRoot.get(), delta, true);
     FRoot->NodeHeight = Word(value);
     if (!IsUpdating() && HandleAllocated() && !Loading()) {
         UpdateScrollBars(true);
@@ -281,7 +277,7 @@ void TBaseVirtualTree::ImageListChange(TObject*) {
 int TBaseVirtualTree::GetImageIndex(PVirtualNode node, TVTImageKind kind, TColumnIndex column,
                                     bool& ghosted) {
     TCustomImageList* list = kind == TVTImageKind::ikState ? FStateImages : FImages;
-    if (!list || !node || node == FRoot) return -1;
+    if (!list || !node || node == FRoot.get()) return -1;
     int index = -1;
     index = DoGetImageIndex(node, kind, column, ghosted, index);
     return index >= 0 && index < list->Count() ? index : -1;
@@ -353,7 +349,7 @@ void TBaseVirtualTree::SetRootNodeCount(Cardinal value) {
     LockUpdates();
     auto unlock = Finally([this] { UnlockUpdates(); });
     InterruptValidation();
-    SetChildCount(FRoot, value);
+    SetChildCount(FRoot.get(), value);
 }
 
 void TBaseVirtualTree::SetBackgroundOffsetX(int value) {
@@ -418,8 +414,8 @@ PVirtualNode TBaseVirtualTree::TopNode() {
 }
 
 void TBaseVirtualTree::SetTopNode(PVirtualNode node) {
-    if (!node || node == FRoot) return;
-    for (PVirtualNode run = node->Parent; run != FRoot; run = run->Parent)
+    if (!node || node == FRoot.get()) return;
+    for (PVirtualNode run = node->Parent; run != FRoot.get(); run = run->Parent)
         if (!run->States.Contains(nsExpanded)) ToggleNode(run);
     SetOffsetY(-NodeTop(node));
 }
@@ -649,15 +645,15 @@ void TBaseVirtualTree::WndProc(TMessage& message) {
 // ----------------------------------------------------------------------------------
 
 TCheckState TBaseVirtualTree::CheckState(PVirtualNode node) const {
-    return node && node != FRoot ? node->CheckState : csUncheckedNormal;
+    return node && node != FRoot.get() ? node->CheckState : csUncheckedNormal;
 }
 
 TCheckType TBaseVirtualTree::CheckType(PVirtualNode node) const {
-    return node && node != FRoot ? node->CheckType : ctNone;
+    return node && node != FRoot.get() ? node->CheckType : ctNone;
 }
 
 void TBaseVirtualTree::SetCheckType(PVirtualNode node, TCheckType value) {
-    if (!node || node == FRoot || node->CheckType == value) return;
+    if (!node || node == FRoot.get() || node->CheckType == value) return;
     node->CheckType = value;
     node->CheckState = csUncheckedNormal;
     // A new check box starts unchecked; tri-state parents follow their children.
@@ -665,7 +661,7 @@ void TBaseVirtualTree::SetCheckType(PVirtualNode node, TCheckType value) {
 }
 
 bool TBaseVirtualTree::SetCheckState(PVirtualNode node, TCheckState value) {
-    if (!node || node == FRoot) return false;
+    if (!node || node == FRoot.get()) return false;
     if (node->CheckState == value || node->States.Contains(nsDisabled)) return false;
     if (!DoChecking(node, value)) return false;
     bool applied = DoSetCheckState(node, value);
@@ -715,7 +711,7 @@ bool TBaseVirtualTree::DoSetCheckState(PVirtualNode node, TCheckState value) {
 
     bool parentAccepted = true;
     PVirtualNode parent = node->Parent;
-    if (parent != FRoot) {
+    if (parent != FRoot.get()) {
         if (!parent->States.Contains(nsInitialized)) InitNode(parent);
         if (tracking && IsCheckBoxType(node->CheckType) &&
             parent->CheckType == ctTriStateCheckBox && !parent->States.Contains(nsChecking) &&
@@ -756,7 +752,7 @@ bool TBaseVirtualTree::CheckParentState(PVirtualNode node, TCheckState newState)
         changing = parent;
         changingState = parentState;
         parent = parent->Parent;
-        if (parent == FRoot || parent->CheckType != ctTriStateCheckBox ||
+        if (parent == FRoot.get() || parent->CheckType != ctTriStateCheckBox ||
             parent->States.Contains(nsChecking) || parent->States.Contains(nsDisabled))
             break;
     }
@@ -778,7 +774,7 @@ inline bool Marked(PVirtualNode n) {
 } // namespace
 
 bool TBaseVirtualTree::Selected(PVirtualNode node) const {
-    return node && node != FRoot && node->States.Contains(nsSelected);
+    return node && node != FRoot.get() && node->States.Contains(nsSelected);
 }
 
 int TBaseVirtualTree::FindNodeInSelection(PVirtualNode node) const {
@@ -803,7 +799,7 @@ bool TBaseVirtualTree::InternalAddToSelection(const std::vector<PVirtualNode>& n
             }
     }
     for (PVirtualNode node : newItems) {
-        if (!node || node == FRoot) continue;
+        if (!node || node == FRoot.get()) continue;
         if (node->States.Contains(nsSelected) || node->States.Contains(nsDisabled)) continue;
         if (!forceInsert) {
             if (selOptions.Contains(toLevelSelectConstraint)) {
@@ -881,7 +877,7 @@ void TBaseVirtualTree::ClearSelection() {
 }
 
 void TBaseVirtualTree::SetSelected(PVirtualNode node, bool value) {
-    if (!node || node == FRoot || node->States.Contains(nsSelected) == value) return;
+    if (!node || node == FRoot.get() || node->States.Contains(nsSelected) == value) return;
     if (value) {
         if (SelectedCount() == 0)
             FRangeAnchor = node;
@@ -1131,14 +1127,14 @@ bool HasVisiblePreviousSibling(PVirtualNode node) {
 
 int TBaseVirtualTree::DetermineLineImageAndSelectLevel(PVirtualNode node,
                                                        std::vector<TVTLineType>& lineImage) {
-    Assert(node != nullptr && node != FRoot, "Invalid parameter.");
+    Assert(node != nullptr && node != FRoot.get(), "Invalid parameter.");
     const auto paint = FOptions->PaintOptions();
     const bool showRoot = paint.Contains(toShowRoot);
     const Cardinal level = NodeLevel(node);
     lineImage.assign(level + (showRoot ? 1 : 0), TVTLineType::ltNone);
 
     int selectedAncestors = 0;
-    for (PVirtualNode run = node->Parent; run != FRoot; run = run->Parent)
+    for (PVirtualNode run = node->Parent; run != FRoot.get(); run = run->Parent)
         if (run->States.Contains(nsSelected)) ++selectedAncestors;
 
     if (!paint.Contains(toShowTreeLines)) return selectedAncestors;
@@ -1147,7 +1143,7 @@ int TBaseVirtualTree::DetermineLineImageAndSelectLevel(PVirtualNode node,
         lineImage[index] =
             HasVisibleNextSibling(node) ? TVTLineType::ltTopDownRight : TVTLineType::ltTopRight;
         PVirtualNode run = node->Parent;
-        while (run->Parent != FRoot) {
+        while (run->Parent != FRoot.get()) {
             --index;
             lineImage[index] =
                 HasVisibleNextSibling(run) ? TVTLineType::ltTopDown : TVTLineType::ltNone;

@@ -10,6 +10,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <string>
@@ -292,7 +293,7 @@ public:
     Cardinal TotalCount();
     // Height of all fully visible rows.
     Cardinal RootTotalHeight();
-    PVirtualNode RootNode() const { return FRoot; }
+    PVirtualNode RootNode() const { return FRoot.get(); }
     Cardinal UpdateCount() const { return FUpdateCount; }
     TVirtualTreeStates TreeStates() const { return FStates; }
     Cardinal TotalInternalDataSize() const { return FTotalInternalDataSize; }
@@ -721,7 +722,15 @@ private:
     std::array<uint8_t, 8> FLinePattern{};
     TCriticalSection FCriticalSection;
 
-    PVirtualNode FRoot = nullptr;
+    // The hidden root's record comes from calloc, not new, since reserving internal data grows
+    // it with realloc.
+    struct TRootRecordFree {
+        void operator()(PVirtualNode root) const noexcept {
+            root->~TVirtualNode();
+            std::free(root);
+        }
+    };
+    std::unique_ptr<TVirtualNode, TRootRecordFree> FRoot;
     Cardinal FTotalInternalDataSize = 0;
     Cardinal FVisibleCount = 0;
     Cardinal FUpdateCount = 0;

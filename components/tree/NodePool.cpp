@@ -118,9 +118,15 @@ private:
 };
 
 TLargeSlabs& LargeSlabs() {
-    // Never destroyed: trees held by static objects may give slabs back during exit.
-    static TLargeSlabs* slabs = new TLargeSlabs();
-    return *slabs;
+    // Never destroyed: trees held by static objects may give slabs back during exit. The union
+    // keeps the compiler from registering the member's destructor.
+    union TUndestroyed {
+        TLargeSlabs Slabs;
+        TUndestroyed() : Slabs() {}
+        ~TUndestroyed() {}
+    };
+    static TUndestroyed holder;
+    return holder.Slabs;
 }
 
 } // namespace

@@ -9,7 +9,7 @@ using namespace tree_options;
 
 void TBaseVirtualTree::DoFocusNode(PVirtualNode node, bool ask) {
     if (FStates.Contains(TVirtualTreeState::tsEditing) && !DoEndEdit()) return;
-    if (node == FRoot) node = nullptr;
+    if (node == FRoot.get()) node = nullptr;
     const auto autoOptions = FOptions->AutoOptions();
     if (node != FFocusedNode) {
         if (ask && !DoFocusChanging(FFocusedNode, node, FFocusedColumn, FFocusedColumn)) return;
@@ -66,13 +66,13 @@ TPopupMenu* TBaseVirtualTree::DoGetPopupMenu(PVirtualNode node, TColumnIndex col
                                              TPoint position) {
     TPopupMenu* menu = nullptr;
     if (!OnGetPopupMenu) return nullptr;
-    if (!node || node == FRoot) {
+    if (!node || node == FRoot.get()) {
         bool askParent = true;
         OnGetPopupMenu(this, nullptr, NoColumn, position, askParent, menu);
         return menu;
     }
     // Ask for the node, then for its parents while the handler wants that and gives no menu.
-    for (PVirtualNode run = node; run && run != FRoot; run = run->Parent) {
+    for (PVirtualNode run = node; run && run != FRoot.get(); run = run->Parent) {
         bool askParent = true;
         OnGetPopupMenu(this, run, column, position, askParent, menu);
         if (menu || !askParent) break;
@@ -130,11 +130,11 @@ void TBaseVirtualTree::DoInitNode(PVirtualNode parent, PVirtualNode node,
 }
 
 void TBaseVirtualTree::DoLoadUserData(PVirtualNode node, TStream& stream) {
-    if (OnLoadNode) OnLoadNode(this, node == FRoot ? nullptr : node, stream);
+    if (OnLoadNode) OnLoadNode(this, node == FRoot.get() ? nullptr : node, stream);
 }
 
 void TBaseVirtualTree::DoSaveUserData(PVirtualNode node, TStream& stream) {
-    if (OnSaveNode) OnSaveNode(this, node == FRoot ? nullptr : node, stream);
+    if (OnSaveNode) OnSaveNode(this, node == FRoot.get() ? nullptr : node, stream);
 }
 
 void TBaseVirtualTree::DoNodeCopied(PVirtualNode node) {
@@ -261,7 +261,7 @@ int TBaseVirtualTree::GetCheckImage(PVirtualNode node) {
     static const int radio[2][4] = {{1, 2, 3, 4}, {5, 6, 7, 8}};
     static const int box[3][4] = {{9, 10, 11, 12}, {13, 14, 15, 16}, {17, 18, 19, 20}};
     static const int button[4] = {21, 22, 23, 21};
-    if (!node || node == FRoot || node->CheckType == ctNone) return -1;
+    if (!node || node == FRoot.get() || node->CheckType == ctNone) return -1;
     const TCheckState state = node->CheckState;
     int form = 0;
     if (node->States.Contains(nsDisabled))

@@ -79,18 +79,20 @@ Cardinal TBaseVirtualTree::AllocateInternalDataArea(Cardinal size) {
     Cardinal rounded = Cardinal(AlignToPointer(size));
     Cardinal offset = FTotalInternalDataSize;
     FTotalInternalDataSize += rounded;
-    void* memory = std::realloc(FRoot, TreeNodeSize + FTotalInternalDataSize);
+    void* memory = std::realloc(FRoot.get(), TreeNodeSize + FTotalInternalDataSize);
     if (!memory) throw EOutOfMemory("Out of memory");
-    FRoot = static_cast<PVirtualNode>(memory);
+    // The old block is gone once realloc succeeds: hand the new one to the owner.
+    FRoot.release();
+    FRoot.reset(static_cast<PVirtualNode>(memory));
     std::memset(FRoot->Data() + offset, 0, rounded);
-    FRoot->PrevSibling = FRoot;
-    FRoot->NextSibling = FRoot;
+    FRoot->PrevSibling = FRoot.get();
+    FRoot->NextSibling = FRoot.get();
     return offset;
 }
 
 void* TBaseVirtualTree::NodeUserData(PVirtualNode node) const {
     Assert(FNodeDataSize >= 1, "NodeDataSize not initialized.");
-    if (!node || node == FRoot) return nullptr;
+    if (!node || node == FRoot.get()) return nullptr;
     return node->Data() + FTotalInternalDataSize;
 }
 
@@ -110,9 +112,9 @@ void TBaseVirtualTree::AdjustTotalCount(PVirtualNode node, int value, bool relat
     if (delta == 0) return;
     if (DeferTotals()) {
         node->TotalCount = Cardinal(int64_t(node->TotalCount) + delta);
-        if (node == FRoot) return;
+        if (node == FRoot.get()) return;
         // One step up costs no more than queueing: top-level nodes settle with the root at once.
-        if (node->Parent == FRoot) {
+        if (node->Parent == FRoot.get()) {
             FRoot->TotalCount = Cardinal(int64_t(FRoot->TotalCount) + delta);
             return;
         }
@@ -123,7 +125,7 @@ void TBaseVirtualTree::AdjustTotalCount(PVirtualNode node, int value, bool relat
     // Up to and including the hidden root, whose parent link is the tree.
     for (PVirtualNode run = node;; run = run->Parent) {
         run->TotalCount = Cardinal(int64_t(run->TotalCount) + delta);
-        if (run == FRoot) break;
+        if (run == FRoot.get()) break;
     }
 }
 
@@ -133,8 +135,8 @@ void TBaseVirtualTree::AdjustTotalHeight(PVirtualNode node, int value, bool rela
     if (delta == 0) return;
     if (DeferTotals()) {
         node->TotalHeight = Cardinal(int64_t(node->TotalHeight) + delta);
-        if (node != FRoot && Has(node, nsVisible) && Has(node->Parent, nsExpanded)) {
-            if (node->Parent == FRoot) {
+        if (node != FRoot.get() && Has(node, nsVisible) && Has(node->Parent, nsExpanded)) {
+            if (node->Parent == FRoot.get()) {
                 FRoot->TotalHeight = Cardinal(int64_t(FRoot->TotalHeight) + delta);
                 return;
             }
@@ -146,7 +148,7 @@ void TBaseVirtualTree::AdjustTotalHeight(PVirtualNode node, int value, bool rela
     PVirtualNode run = node;
     while (true) {
         run->TotalHeight = Cardinal(int64_t(run->TotalHeight) + delta);
-        if (run == FRoot || !Has(run, nsVisible) || !Has(run->Parent, nsExpanded)) break;
+        if (run == FRoot.get() || !Has(run, nsVisible) || !Has(run->Parent, nsExpanded)) break;
         run = run->Parent;
     }
 }
@@ -165,7 +167,7 @@ void TBaseVirtualTree::FlushTotals() {
         PVirtualNode parent = node->Parent;
         if (count != 0) {
             parent->TotalCount = Cardinal(int64_t(parent->TotalCount) + count);
-            if (parent != FRoot) {
+            if (parent != FRoot.get()) {
                 parent->FPendingCount += count;
                 QueuePending(parent);
             }
@@ -174,7 +176,7 @@ void TBaseVirtualTree::FlushTotals() {
         // collapsed meanwhile dropped the node's share already.
         if (height != 0 && Has(node, nsVisible) && Has(parent, nsExpanded)) {
             parent->TotalHeight = Cardinal(int64_t(parent->TotalHeight) + height);
-            if (parent != FRoot && Has(parent, nsVisible) && Has(parent->Parent, nsExpanded)) {
+            if (parent != FRoot.get() && Has(parent, nsVisible) && Has(parent->Parent, nsExpanded)) {
                 parent->FPendingHeight += height;
                 QueuePending(parent);
             }
@@ -214,7 +216,7 @@ Cardinal TBaseVirtualTree::CountVisibleChildren(PVirtualNode node) const {
 }
 
 Cardinal TBaseVirtualTree::VisibleChildCount(PVirtualNode node) const {
-    if (!node) node = FRoot;
+    if (!node) node = FRoot.get();
     if (!Has(node, nsExpanded)) return 0;
     return CountVisibleChildren(node);
 }
@@ -224,45 +226,45 @@ Cardinal TBaseVirtualTree::VisibleChildCount(PVirtualNode node) const {
 
 Cardinal TBaseVirtualTree::NodeLevel(PVirtualNode node) const {
     Cardinal level = 0;
-    if (!node || node == FRoot) return 0;
-    for (PVirtualNode run = node->Parent; run != FRoot; run = run->Parent)
+    if (!node || node == FRoot.get()) return 0;
+    for (PVirtualNode run = node->Parent; run != FRoot.get(); run = run->Parent)
         ++level;
     return level;
 }
 
 bool TBaseVirtualTree::HasAsAncestor(PVirtualNode node, PVirtualNode potentialParent) const {
-    if (!node || !potentialParent || node == potentialParent || node == FRoot) return false;
+    if (!node || !potentialParent || node == potentialParent || node == FRoot.get()) return false;
     for (PVirtualNode run = node->Parent;; run = run->Parent) {
         if (run == potentialParent) return true;
-        if (run == FRoot) return false;
+        if (run == FRoot.get()) return false;
     }
 }
 
 PVirtualNode TBaseVirtualTree::VisibleAncestorOf(PVirtualNode node) const {
     Assert(node != nullptr, "Node must not be nil.");
     PVirtualNode result = node;
-    if (node == FRoot) return node;
+    if (node == FRoot.get()) return node;
     // The topmost collapsed ancestor, or the node itself when every ancestor is expanded.
-    for (PVirtualNode run = node->Parent; run != FRoot; run = run->Parent)
+    for (PVirtualNode run = node->Parent; run != FRoot.get(); run = run->Parent)
         if (!Has(run, nsExpanded)) result = run;
     return result;
 }
 
 bool TBaseVirtualTree::IsNodeFullyVisible(PVirtualNode node) const {
     Assert(node != nullptr, "Invalid parameter.");
-    if (node == FRoot) return true;
+    if (node == FRoot.get()) return true;
     if (!Has(node, nsVisible)) return false;
-    for (PVirtualNode run = node->Parent; run != FRoot; run = run->Parent)
+    for (PVirtualNode run = node->Parent; run != FRoot.get(); run = run->Parent)
         if (!Has(run, nsExpanded) || !Has(run, nsVisible)) return false;
     return true;
 }
 
 Cardinal TBaseVirtualTree::NodeHeight(PVirtualNode node) const {
-    return node && node != FRoot ? node->NodeHeight : 0;
+    return node && node != FRoot.get() ? node->NodeHeight : 0;
 }
 
 void TBaseVirtualTree::SetNodeHeight(PVirtualNode node, Cardinal value) {
-    if (!node || node == FRoot) return;
+    if (!node || node == FRoot.get()) return;
     // The record holds 16 bits: larger heights are kept at the largest one it can hold.
     value = std::min<Cardinal>(value, 65535);
     if (node->NodeHeight == value) return;
@@ -280,7 +282,7 @@ bool TBaseVirtualTree::Expanded(PVirtualNode node) const {
 }
 
 void TBaseVirtualTree::SetExpanded(PVirtualNode node, bool value) {
-    if (node && node != FRoot && Has(node, nsExpanded) != value) ToggleNode(node);
+    if (node && node != FRoot.get() && Has(node, nsExpanded) != value) ToggleNode(node);
 }
 
 bool TBaseVirtualTree::IsVisible(PVirtualNode node) const {
@@ -288,7 +290,7 @@ bool TBaseVirtualTree::IsVisible(PVirtualNode node) const {
 }
 
 void TBaseVirtualTree::SetVisible(PVirtualNode node, bool value) {
-    if (!node || node == FRoot || Has(node, nsVisible) == value) return;
+    if (!node || node == FRoot.get() || Has(node, nsVisible) == value) return;
     TEagerTotals eager(*this);
     ++FStructureVersion;
     PVirtualNode parent = node->Parent;
@@ -314,21 +316,21 @@ bool TBaseVirtualTree::Disabled(PVirtualNode node) const {
 }
 
 void TBaseVirtualTree::SetDisabled(PVirtualNode node, bool value) {
-    if (!node || node == FRoot || Has(node, nsDisabled) == value) return;
+    if (!node || node == FRoot.get() || Has(node, nsDisabled) == value) return;
     node->States.Set(nsDisabled, value);
     InvalidateNode(node);
 }
 
 Cardinal TBaseVirtualTree::ChildCount(PVirtualNode node) const {
-    return (node ? node : FRoot)->ChildCount;
+    return (node ? node : FRoot.get())->ChildCount;
 }
 
 bool TBaseVirtualTree::HasChildren(PVirtualNode node) const {
-    return Has(node ? node : FRoot, nsHasChildren);
+    return Has(node ? node : FRoot.get(), nsHasChildren);
 }
 
 void TBaseVirtualTree::SetHasChildren(PVirtualNode node, bool value) {
-    if (!node || node == FRoot) return;
+    if (!node || node == FRoot.get()) return;
     if (value) {
         node->States.Include(nsHasChildren);
     } else if (node->ChildCount == 0) {
@@ -428,7 +430,7 @@ void TBaseVirtualTree::LinkNode(PVirtualNode node, PVirtualNode destination,
 }
 
 void TBaseVirtualTree::UnlinkNode(PVirtualNode node, bool keepFocus, bool reindex) {
-    Assert(node != nullptr && node != FRoot, "Node must neither be nil nor the root node.");
+    Assert(node != nullptr && node != FRoot.get(), "Node must neither be nil nor the root node.");
     if (node == FFocusedNode && !keepFocus) {
         DoFocusChanging(FFocusedNode, nullptr, FFocusedColumn, FFocusedColumn);
         FFocusedNode = nullptr;
@@ -475,13 +477,13 @@ PVirtualNode TBaseVirtualTree::InsertNodeAt(PVirtualNode node, TVTNodeAttachMode
     using M = TVTNodeAttachMode;
     if (mode == M::amNoWhere) return nullptr;
     if (FStates.Contains(TVirtualTreeState::tsEditing)) DoCancelEdit();
-    if (!node) node = FRoot;
-    if (node == FRoot) {
+    if (!node) node = FRoot.get();
+    if (node == FRoot.get()) {
         if (mode == M::amInsertBefore) mode = M::amAddChildFirst;
         if (mode == M::amInsertAfter) mode = M::amAddChildLast;
     }
     PVirtualNode result = MakeNewNode();
-    if ((mode == M::amAddChildFirst || mode == M::amAddChildLast) && node != FRoot &&
+    if ((mode == M::amAddChildFirst || mode == M::amAddChildLast) && node != FRoot.get() &&
         !Has(node, nsInitialized))
         InitNode(node);
     LinkNode(result, node, mode);
@@ -499,7 +501,7 @@ PVirtualNode TBaseVirtualTree::InsertNodeAt(PVirtualNode node, TVTNodeAttachMode
         if (FOptions->AutoOptions().Contains(toAutoSort) && FSortColumn > InvalidColumn) {
             PVirtualNode sortParent =
                 (mode == M::amInsertBefore || mode == M::amInsertAfter) ? node->Parent : node;
-            SortTree(sortParent == FRoot ? nullptr : sortParent, FSortColumn, FSortDirection, true);
+            SortTree(sortParent == FRoot.get() ? nullptr : sortParent, FSortColumn, FSortDirection, true);
         }
         UpdateScrollBars(true);
         InvalidateToBottom(mode == M::amInsertBefore ? result : node);
@@ -509,9 +511,9 @@ PVirtualNode TBaseVirtualTree::InsertNodeAt(PVirtualNode node, TVTNodeAttachMode
 }
 
 void TBaseVirtualTree::InitNode(PVirtualNode node) {
-    if (!node || node == FRoot) return;
+    if (!node || node == FRoot.get()) return;
     TVirtualNodeInitStates initStates;
-    PVirtualNode parent = node->Parent == FRoot ? nullptr : node->Parent;
+    PVirtualNode parent = node->Parent == FRoot.get() ? nullptr : node->Parent;
     DoInitNode(parent, node, initStates);
     node->States.Include(nsInitialized);
     if (initStates.Contains(TVirtualNodeInitState::ivsDisabled)) node->States.Include(nsDisabled);
@@ -531,7 +533,7 @@ void TBaseVirtualTree::InitNode(PVirtualNode node) {
 }
 
 void TBaseVirtualTree::InitChildren(PVirtualNode node) {
-    if (!node || node == FRoot || !Has(node, nsHasChildren)) return;
+    if (!node || node == FRoot.get() || !Has(node, nsHasChildren)) return;
     Cardinal count = node->ChildCount;
     DoInitChildren(node, count);
     if (count == 0) {
@@ -545,9 +547,9 @@ void TBaseVirtualTree::InitChildren(PVirtualNode node) {
 
 void TBaseVirtualTree::SetChildCount(PVirtualNode node, Cardinal newChildCount) {
     if (IsReadOnly()) return;
-    if (!node) node = FRoot;
+    if (!node) node = FRoot.get();
     if (newChildCount == node->ChildCount) {
-        if (newChildCount == 0 && node != FRoot) node->States.Exclude(nsHasChildren);
+        if (newChildCount == 0 && node != FRoot.get()) node->States.Exclude(nsHasChildren);
         return;
     }
     if (newChildCount == 0) {
@@ -581,7 +583,7 @@ void TBaseVirtualTree::SetChildCount(PVirtualNode node, Cardinal newChildCount) 
         AdjustTotalCount(node, int(remaining), true);
         if (!IsUpdating() && FOptions->AutoOptions().Contains(toAutoSort) &&
             FSortColumn > InvalidColumn)
-            SortTree(node == FRoot ? nullptr : node, FSortColumn, FSortDirection, true);
+            SortTree(node == FRoot.get() ? nullptr : node, FSortColumn, FSortDirection, true);
     } else {
         TUpdateLock lock(*this);
         while (node->ChildCount > newChildCount && node->LastChild)
@@ -591,7 +593,7 @@ void TBaseVirtualTree::SetChildCount(PVirtualNode node, Cardinal newChildCount) 
         UpdateScrollBars(true);
         RequestRepaint();
     }
-    StructureChange(node == FRoot ? nullptr : node, TChangeReason::crChildAdded);
+    StructureChange(node == FRoot.get() ? nullptr : node, TChangeReason::crChildAdded);
 }
 
 // ---- Deleting nodes
@@ -650,10 +652,10 @@ void TBaseVirtualTree::DeleteSubtreeNodes(PVirtualNode node) {
 }
 
 void TBaseVirtualTree::RemoveChildren(PVirtualNode node, bool resetHasChildren) {
-    if (!node) node = FRoot;
+    if (!node) node = FRoot.get();
     if (IsReadOnly() && !Destroying()) return;
     if (!node->FirstChild) {
-        if (resetHasChildren && node != FRoot) node->States.Exclude(nsHasChildren);
+        if (resetHasChildren && node != FRoot.get()) node->States.Exclude(nsHasChildren);
         return;
     }
     Assert(!FStates.Contains(TVirtualTreeState::tsIterating),
@@ -667,11 +669,11 @@ void TBaseVirtualTree::RemoveChildren(PVirtualNode node, bool resetHasChildren) 
         FVisibleCount -= CountVisibleChildren(node);
     DeleteSubtreeNodes(node);
     node->States.Exclude(nsClearing);
-    if (resetHasChildren && node != FRoot) node->States.Exclude(nsHasChildren);
-    if (node != FRoot) node->States.Exclude(nsExpanded);
+    if (resetHasChildren && node != FRoot.get()) node->States.Exclude(nsHasChildren);
+    if (node != FRoot.get()) node->States.Exclude(nsExpanded);
     node->ChildCount = 0;
     node->States.Exclude(nsAllChildrenHidden);
-    if (node == FRoot || Has(node, nsDeleting)) {
+    if (node == FRoot.get() || Has(node, nsDeleting)) {
         node->TotalHeight = node->NodeHeight;
         node->TotalCount = 1;
     } else {
@@ -687,18 +689,18 @@ void TBaseVirtualTree::RemoveChildren(PVirtualNode node, bool resetHasChildren) 
         else
             InvalidateToBottom(node);
     }
-    StructureChange(node == FRoot ? nullptr : node, TChangeReason::crChildDeleted);
+    StructureChange(node == FRoot.get() ? nullptr : node, TChangeReason::crChildDeleted);
 }
 
 void TBaseVirtualTree::RemoveNode(PVirtualNode node, bool reindex) {
-    if (!node || node == FRoot || IsReadOnly()) return;
+    if (!node || node == FRoot.get() || IsReadOnly()) return;
     Assert(!FStates.Contains(TVirtualTreeState::tsIterating),
            "Deleting nodes during tree iteration leads to invalid pointers.");
     TEagerTotals eager(*this);
     PVirtualNode parent = node->Parent;
     const bool parentClearing = Has(parent, nsClearing);
     if (!parentClearing)
-        StructureChange(parent == FRoot ? nullptr : parent, TChangeReason::crChildDeleted);
+        StructureChange(parent == FRoot.get() ? nullptr : parent, TChangeReason::crChildDeleted);
     int oldOffsetX = FOffsetX, oldOffsetY = FOffsetY;
     if (!Has(node, nsSelected)) {
         InvalidateToBottom(parent);
@@ -746,7 +748,7 @@ void TBaseVirtualTree::ClearNodes() {
     FLastChangedNode = nullptr;
     FDropTargetNode = nullptr;
     FRangeAnchor = nullptr;
-    RemoveChildren(FRoot, true);
+    RemoveChildren(FRoot.get(), true);
     FVisibleCount = 0;
     FOffsetX = 0;
     FOffsetY = 0;
@@ -831,7 +833,7 @@ void TBaseVirtualTree::ToggleNode(PVirtualNode node) {
 
 void TBaseVirtualTree::ToggleNodeImpl(PVirtualNode node, int fullyVisibleHint,
                                       bool walkSumsHeights) {
-    if (node == FRoot) return;
+    if (node == FRoot.get()) return;
     ++FStructureVersion;
     const bool fullyVisible =
         fullyVisibleHint >= 0 ? fullyVisibleHint != 0 : IsNodeFullyVisible(node);
@@ -914,7 +916,7 @@ void TBaseVirtualTree::ExpandAll(PVirtualNode node) {
     auto expandSubtree = [&](PVirtualNode start) {
         if (!Has(start, nsInitialized)) InitNode(start);
         PVirtualNode parent = start->Parent;
-        TShownLevels levels(parent == FRoot ||
+        TShownLevels levels(parent == FRoot.get() ||
                             (Has(parent, nsExpanded) && IsNodeFullyVisible(parent)));
         PVirtualNode run = start;
         while (true) {
@@ -937,7 +939,7 @@ void TBaseVirtualTree::ExpandAll(PVirtualNode node) {
             run = run->NextSibling;
         }
     };
-    if (node && node != FRoot) {
+    if (node && node != FRoot.get()) {
         expandSubtree(node);
     } else {
         for (PVirtualNode run = GetFirst(); run; run = run->NextSibling)
@@ -953,7 +955,7 @@ void TBaseVirtualTree::CollapseAll(PVirtualNode node) {
     // collapse is refused keeps its children's new totals).
     auto collapseSubtree = [&](PVirtualNode start) {
         PVirtualNode parent = start->Parent;
-        TShownLevels levels(parent == FRoot ||
+        TShownLevels levels(parent == FRoot.get() ||
                             (Has(parent, nsExpanded) && IsNodeFullyVisible(parent)));
         PVirtualNode run = start;
         while (true) {
@@ -979,7 +981,7 @@ void TBaseVirtualTree::CollapseAll(PVirtualNode node) {
             }
         }
     };
-    if (node && node != FRoot) {
+    if (node && node != FRoot.get()) {
         collapseSubtree(node);
     } else {
         for (PVirtualNode run = FRoot->FirstChild; run;) {
@@ -1023,8 +1025,8 @@ void TBaseVirtualTree::MergeSortSiblings(PVirtualNode parent, TColumnIndex colum
 void TBaseVirtualTree::SortTree(PVirtualNode node, TColumnIndex column, TSortDirection direction,
                                 bool doInit) {
     InterruptValidation();
-    if (!node) node = FRoot;
-    if (doInit && node != FRoot && Has(node, nsHasChildren) && node->ChildCount == 0)
+    if (!node) node = FRoot.get();
+    if (doInit && node != FRoot.get() && Has(node, nsHasChildren) && node->ChildCount == 0)
         InitChildren(node);
     if (doInit)
         for (PVirtualNode run = node->FirstChild; run; run = run->NextSibling)
@@ -1037,11 +1039,11 @@ void TBaseVirtualTree::SortTree(PVirtualNode node, TColumnIndex column, TSortDir
 
 void TBaseVirtualTree::SortSubtree(PVirtualNode node, TColumnIndex column, TSortDirection direction,
                                    bool doInit) {
-    std::vector<PVirtualNode> pending{node ? node : FRoot};
+    std::vector<PVirtualNode> pending{node ? node : FRoot.get()};
     while (!pending.empty()) {
         PVirtualNode current = pending.back();
         pending.pop_back();
-        SortTree(current == FRoot ? nullptr : current, column, direction, doInit);
+        SortTree(current == FRoot.get() ? nullptr : current, column, direction, doInit);
         for (PVirtualNode run = current->FirstChild; run; run = run->NextSibling) {
             if (!Has(run, nsInitialized)) {
                 if (!doInit) continue;
@@ -1070,11 +1072,11 @@ PVirtualNode TBaseVirtualTree::GetFirst() {
 }
 
 PVirtualNode TBaseVirtualTree::GetFirstChildNoInit(PVirtualNode node) const {
-    return (node ? node : FRoot)->FirstChild;
+    return (node ? node : FRoot.get())->FirstChild;
 }
 
 PVirtualNode TBaseVirtualTree::GetFirstChild(PVirtualNode node) {
-    if (!node || node == FRoot) return GetFirst();
+    if (!node || node == FRoot.get()) return GetFirst();
     if (Has(node, nsHasChildren) && node->ChildCount == 0) InitChildren(node);
     PVirtualNode result = node->FirstChild;
     if (result && !Has(result, nsInitialized)) InitNode(result);
@@ -1097,16 +1099,16 @@ PVirtualNode TBaseVirtualTree::GetNextInitialized(PVirtualNode node) {
 
 PVirtualNode TBaseVirtualTree::GetNextNoInit(PVirtualNode node) const {
     if (!node) return nullptr;
-    Assert(node != FRoot, SHiddenRoot);
+    Assert(node != FRoot.get(), SHiddenRoot);
     if (node->FirstChild) return node->FirstChild;
-    while (node != FRoot && !node->NextSibling)
+    while (node != FRoot.get() && !node->NextSibling)
         node = node->Parent;
-    return node == FRoot ? nullptr : node->NextSibling;
+    return node == FRoot.get() ? nullptr : node->NextSibling;
 }
 
 PVirtualNode TBaseVirtualTree::GetNext(PVirtualNode node) {
     if (!node) return nullptr;
-    Assert(node != FRoot, SHiddenRoot);
+    Assert(node != FRoot.get(), SHiddenRoot);
     if (Has(node, nsHasChildren) && node->ChildCount == 0) InitChildren(node);
     PVirtualNode result = GetNextNoInit(node);
     if (result && !Has(result, nsInitialized)) InitNode(result);
@@ -1115,7 +1117,7 @@ PVirtualNode TBaseVirtualTree::GetNext(PVirtualNode node) {
 
 PVirtualNode TBaseVirtualTree::GetNextSibling(PVirtualNode node) {
     if (!node) return nullptr;
-    Assert(node != FRoot, SHiddenRoot);
+    Assert(node != FRoot.get(), SHiddenRoot);
     PVirtualNode result = node->NextSibling;
     if (result && !Has(result, nsInitialized)) InitNode(result);
     return result;
@@ -1123,14 +1125,14 @@ PVirtualNode TBaseVirtualTree::GetNextSibling(PVirtualNode node) {
 
 PVirtualNode TBaseVirtualTree::GetPreviousSibling(PVirtualNode node) {
     if (!node) return nullptr;
-    Assert(node != FRoot, SHiddenRoot);
+    Assert(node != FRoot.get(), SHiddenRoot);
     PVirtualNode result = node->PrevSibling;
     if (result && !Has(result, nsInitialized)) InitNode(result);
     return result;
 }
 
 PVirtualNode TBaseVirtualTree::GetLastNoInit(PVirtualNode node) const {
-    PVirtualNode run = (node ? node : FRoot)->LastChild;
+    PVirtualNode run = (node ? node : FRoot.get())->LastChild;
     while (run && run->LastChild)
         run = run->LastChild;
     return run;
@@ -1147,12 +1149,12 @@ PVirtualNode TBaseVirtualTree::GetLast(PVirtualNode node) {
 }
 
 PVirtualNode TBaseVirtualTree::GetLastChildNoInit(PVirtualNode node) const {
-    return (node ? node : FRoot)->LastChild;
+    return (node ? node : FRoot.get())->LastChild;
 }
 
 PVirtualNode TBaseVirtualTree::GetLastChild(PVirtualNode node) {
-    if (!node) node = FRoot;
-    if (node != FRoot && Has(node, nsHasChildren) && node->ChildCount == 0) InitChildren(node);
+    if (!node) node = FRoot.get();
+    if (node != FRoot.get() && Has(node, nsHasChildren) && node->ChildCount == 0) InitChildren(node);
     PVirtualNode result = node->LastChild;
     if (result && !Has(result, nsInitialized)) InitNode(result);
     return result;
@@ -1160,19 +1162,19 @@ PVirtualNode TBaseVirtualTree::GetLastChild(PVirtualNode node) {
 
 PVirtualNode TBaseVirtualTree::GetPreviousNoInit(PVirtualNode node) const {
     if (!node) return nullptr;
-    Assert(node != FRoot, SHiddenRoot);
+    Assert(node != FRoot.get(), SHiddenRoot);
     if (node->PrevSibling) {
         PVirtualNode run = node->PrevSibling;
         while (run->LastChild)
             run = run->LastChild;
         return run;
     }
-    return node->Parent == FRoot ? nullptr : node->Parent;
+    return node->Parent == FRoot.get() ? nullptr : node->Parent;
 }
 
 PVirtualNode TBaseVirtualTree::GetPrevious(PVirtualNode node) {
     if (!node) return nullptr;
-    Assert(node != FRoot, SHiddenRoot);
+    Assert(node != FRoot.get(), SHiddenRoot);
     Assert(Has(node, nsInitialized), "Node must already be initialized.");
     if (node->PrevSibling) {
         PVirtualNode run = node->PrevSibling;
@@ -1184,7 +1186,7 @@ PVirtualNode TBaseVirtualTree::GetPrevious(PVirtualNode node) {
         }
         return run;
     }
-    return node->Parent == FRoot ? nullptr : node->Parent;
+    return node->Parent == FRoot.get() ? nullptr : node->Parent;
 }
 
 PVirtualNode TBaseVirtualTree::GetFirstVisibleNoInit() const {
@@ -1201,8 +1203,8 @@ PVirtualNode TBaseVirtualTree::GetFirstVisible() {
 }
 
 PVirtualNode TBaseVirtualTree::GetFirstVisibleChild(PVirtualNode node) {
-    if (!node) node = FRoot;
-    if (node != FRoot && !Has(node, nsExpanded)) return nullptr;
+    if (!node) node = FRoot.get();
+    if (node != FRoot.get() && !Has(node, nsExpanded)) return nullptr;
     PVirtualNode run = node->FirstChild;
     while (run && !Has(run, nsVisible))
         run = run->NextSibling;
@@ -1211,8 +1213,8 @@ PVirtualNode TBaseVirtualTree::GetFirstVisibleChild(PVirtualNode node) {
 }
 
 PVirtualNode TBaseVirtualTree::GetLastVisibleChildNoInit(PVirtualNode node) const {
-    if (!node) node = FRoot;
-    if (node != FRoot && !Has(node, nsExpanded)) return nullptr;
+    if (!node) node = FRoot.get();
+    if (node != FRoot.get() && !Has(node, nsExpanded)) return nullptr;
     PVirtualNode run = node->LastChild;
     while (run && !Has(run, nsVisible))
         run = run->PrevSibling;
@@ -1232,7 +1234,7 @@ PVirtualNode TBaseVirtualTree::GetLastVisibleNoInit(PVirtualNode node) const {
         if (!child) break;
         run = child;
     }
-    if (run && (!node || node == FRoot)) RememberVisible(run);
+    if (run && (!node || node == FRoot.get())) RememberVisible(run);
     return run;
 }
 
@@ -1257,7 +1259,7 @@ PVirtualNode TBaseVirtualTree::RememberVisible(PVirtualNode node) const {
 
 PVirtualNode TBaseVirtualTree::GetNextVisibleNoInit(PVirtualNode node) const {
     if (!node) return nullptr;
-    Assert(node != FRoot, SHiddenRoot);
+    Assert(node != FRoot.get(), SHiddenRoot);
     return RememberVisible(NextVisibleStep(node));
 }
 
@@ -1266,7 +1268,7 @@ PVirtualNode TBaseVirtualTree::NextVisibleStep(PVirtualNode node) const {
     if (Has(node, nsExpanded))
         for (PVirtualNode child = node->FirstChild; child; child = child->NextSibling)
             if (Has(child, nsVisible)) return child;
-    while (node != FRoot) {
+    while (node != FRoot.get()) {
         for (PVirtualNode sibling = node->NextSibling; sibling; sibling = sibling->NextSibling)
             if (Has(sibling, nsVisible)) return sibling;
         node = node->Parent;
@@ -1276,7 +1278,7 @@ PVirtualNode TBaseVirtualTree::NextVisibleStep(PVirtualNode node) const {
 
 PVirtualNode TBaseVirtualTree::GetNextVisible(PVirtualNode node) {
     if (!node) return nullptr;
-    Assert(node != FRoot, SHiddenRoot);
+    Assert(node != FRoot.get(), SHiddenRoot);
     PVirtualNode result = GetNextVisibleNoInit(node);
     if (result && !Has(result, nsInitialized)) InitNode(result);
     return result;
@@ -1284,7 +1286,7 @@ PVirtualNode TBaseVirtualTree::GetNextVisible(PVirtualNode node) {
 
 PVirtualNode TBaseVirtualTree::GetPreviousVisibleNoInit(PVirtualNode node) const {
     if (!node) return nullptr;
-    Assert(node != FRoot, SHiddenRoot);
+    Assert(node != FRoot.get(), SHiddenRoot);
     return RememberVisible(PreviousVisibleStep(node));
 }
 
@@ -1304,7 +1306,7 @@ PVirtualNode TBaseVirtualTree::PreviousVisibleStep(PVirtualNode node) const {
         }
         return run;
     }
-    return node->Parent == FRoot ? nullptr : node->Parent;
+    return node->Parent == FRoot.get() ? nullptr : node->Parent;
 }
 
 PVirtualNode TBaseVirtualTree::GetPreviousVisible(PVirtualNode node) {
@@ -1314,7 +1316,7 @@ PVirtualNode TBaseVirtualTree::GetPreviousVisible(PVirtualNode node) {
 }
 
 PVirtualNode TBaseVirtualTree::GetNextVisibleSibling(PVirtualNode node) {
-    Assert(node != nullptr && node != FRoot, "Invalid parameter.");
+    Assert(node != nullptr && node != FRoot.get(), "Invalid parameter.");
     PVirtualNode run = node->NextSibling;
     while (run && !Has(run, nsVisible))
         run = run->NextSibling;
@@ -1323,7 +1325,7 @@ PVirtualNode TBaseVirtualTree::GetNextVisibleSibling(PVirtualNode node) {
 }
 
 PVirtualNode TBaseVirtualTree::GetPreviousVisibleSiblingNoInit(PVirtualNode node) const {
-    Assert(node != nullptr && node != FRoot, "Invalid parameter.");
+    Assert(node != nullptr && node != FRoot.get(), "Invalid parameter.");
     PVirtualNode run = node->PrevSibling;
     while (run && !Has(run, nsVisible))
         run = run->PrevSibling;
@@ -1408,29 +1410,29 @@ std::vector<PVirtualNode> CollectNodes(PVirtualNode first, PVirtualNode root,
 
 std::vector<PVirtualNode> TBaseVirtualTree::SortedSelection(bool topLevelOnly) {
     if (SelectedCount() == 0) return {};
-    return CollectNodes(FRoot->FirstChild, FRoot, nsSelected, topLevelOnly);
+    return CollectNodes(FRoot->FirstChild, FRoot.get(), nsSelected, topLevelOnly);
 }
 
 std::vector<PVirtualNode> TBaseVirtualTree::SortedCutCopySet(bool topLevelOnly) {
-    return CollectNodes(FRoot->FirstChild, FRoot, nsCutOrCopy, topLevelOnly);
+    return CollectNodes(FRoot->FirstChild, FRoot.get(), nsCutOrCopy, topLevelOnly);
 }
 
 void TBaseVirtualTree::IterateSubtree(PVirtualNode node,
                                       const std::function<void(PVirtualNode, bool&)>& proc) {
-    if (!node) node = FRoot;
+    if (!node) node = FRoot.get();
     bool wasIterating = FStates.Contains(TVirtualTreeState::tsIterating);
     if (!wasIterating) DoStateChange({TVirtualTreeState::tsIterating});
     auto leave = Finally([&] {
         if (!wasIterating) DoStateChange({}, {TVirtualTreeState::tsIterating});
     });
     bool abort = false;
-    PVirtualNode run = node == FRoot ? GetFirst() : node;
+    PVirtualNode run = node == FRoot.get() ? GetFirst() : node;
     PVirtualNode stop = nullptr;
-    if (node != FRoot) {
+    if (node != FRoot.get()) {
         PVirtualNode up = node;
-        while (up != FRoot && !up->NextSibling)
+        while (up != FRoot.get() && !up->NextSibling)
             up = up->Parent;
-        stop = up == FRoot ? nullptr : up->NextSibling;
+        stop = up == FRoot.get() ? nullptr : up->NextSibling;
     }
     while (run && run != stop && !abort) {
         proc(run, abort);
