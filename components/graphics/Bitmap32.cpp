@@ -221,15 +221,14 @@ bool TBitmap32::AllocateOwnBits(int32_t width, int32_t height) {
     void* p = ::operator new(bytes, std::align_val_t(64), std::nothrow);
     if (!p) return false;
     std::memset(p, 0, bytes);
-    FOwnBits = static_cast<TColor32*>(p);
-    FBits = FOwnBits;
+    FOwnBits.reset(static_cast<TColor32*>(p));
+    FBits = FOwnBits.get();
     return true;
 }
 
 void TBitmap32::FreeOwnBits() {
-    if (FOwnBits) ::operator delete(FOwnBits, std::align_val_t(64));
-    if (FBits == FOwnBits) FBits = nullptr;
-    FOwnBits = nullptr;
+    if (FBits == FOwnBits.get()) FBits = nullptr;
+    FOwnBits.reset();
 }
 
 void TBitmap32::ChangeSize(int32_t& width, int32_t& height, int32_t newWidth,

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <new>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -301,7 +302,13 @@ private:
 
     BITMAPINFO FBitmapInfo;
     TColor32* FBits = nullptr;
-    TColor32* FOwnBits = nullptr;  // our own memory while there is no surface
+    // Pixel memory aligned to 64 bytes for the vector routines.
+    struct TAlignedFree {
+        void operator()(TColor32* bits) const noexcept {
+            ::operator delete(bits, std::align_val_t(64));
+        }
+    };
+    std::unique_ptr<TColor32, TAlignedFree> FOwnBits;  // our own memory while there is no surface
     std::unique_ptr<TBitmap32Surface> FSurface;
     TDrawMode FDrawMode = dmOpaque;
     uint32_t FMasterAlpha = 255;
