@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "components/tree/BaseVirtualTree.h"
+#include "platform/windows/Window.h"
 
 namespace epc {
 
@@ -92,9 +93,12 @@ void TWorkerThread::WaitWhileValidating(TBaseVirtualTree* tree) {
     FCurrentChanged.wait(lock, [&] { return FCurrentTree.load() != tree; });
 }
 
-void TWorkerThread::ChangeTreeStates(uint64_t, uint64_t) {
-    // Only a tree being validated hears about it, and the body never validates one, so there is
-    // no window to post the masks to.
+void TWorkerThread::ChangeTreeStates(uint64_t enterStates, uint64_t leaveStates) {
+    // Only a tree being validated hears about it (and the body never validates one).
+    std::lock_guard<std::mutex> lock(FCurrentLock);
+    TBaseVirtualTree* tree = FCurrentTree.load();
+    if (tree && tree->HandleAllocated())
+        PostMessage(tree->Handle(), WM_CHANGESTATE, WPARAM(enterStates), LPARAM(leaveStates));
 }
 
 } // namespace epc
