@@ -10,9 +10,10 @@ namespace epc {
 
 namespace {
 // Trees may be made and freed on any thread: the worker, its event and the count change together
-// under gLock.
+// under gLock. gInstance mirrors gWorker for lock-free reads on every structural change.
 std::mutex gLock;
 std::unique_ptr<TWorkerThread> gWorker;
+std::atomic<TWorkerThread*> gInstance{nullptr};
 std::unique_ptr<TEvent> gWorkEvent; // auto-reset, signalled when work is queued
 int gRefCount = 0;
 } // namespace
@@ -29,6 +30,7 @@ void TWorkerThread::AddThreadReference() {
     if (gRefCount == 0) {
         gWorkEvent = std::make_unique<TEvent>(false, false);
         gWorker = std::make_unique<TWorkerThread>();
+        gInstance = gWorker.get();
     }
     ++gRefCount;
 }
@@ -43,6 +45,7 @@ void TWorkerThread::ReleaseThreadReference(TBaseVirtualTree* tree) {
         if (--gRefCount > 0) return;
         gWorker->Terminate();
         gWorkEvent->SetEvent();
+        gInstance = nullptr;
         worker = std::move(gWorker);
         event = std::move(gWorkEvent);
     }
@@ -51,8 +54,7 @@ void TWorkerThread::ReleaseThreadReference(TBaseVirtualTree* tree) {
 }
 
 TWorkerThread* TWorkerThread::Instance() {
-    std::lock_guard<std::mutex> lock(gLock);
-    return gWorker.get();
+    return gInstance.load(std::memory_order_acquire);
 }
 
 int TWorkerThread::ReferenceCount() {
@@ -73,11 +75,13 @@ void TWorkerThread::AddTree(TBaseVirtualTree* tree) {
 
 void TWorkerThread::RemoveTree(TBaseVirtualTree* tree) {
     Assert(tree != nullptr, "Tree must not be nil.");
-    {
-        std::lock_guard<std::mutex> lock(FCurrentLock);
-        if (FCurrentTree.load() == tree) FCurrentTree = nullptr;
+    if (FCurrentTree.load() == tree) {
+        {
+            std::lock_guard<std::mutex> lock(FCurrentLock);
+            if (FCurrentTree.load() == tree) FCurrentTree = nullptr;
+        }
+        FCurrentChanged.notify_all();
     }
-    FCurrentChanged.notify_all();
     FWaiterList.Remove(tree);
 }
 
