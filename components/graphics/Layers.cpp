@@ -63,8 +63,8 @@ std::unique_ptr<TCustomLayer> TLayerCollection::RemoveItem(TCustomLayer* item) {
 }
 
 void TLayerCollection::DestroyLayers() {
-    // Each round takes one layer off the list before freeing it, so the loop ends even when a
-    // destructor or its OnDestroy handler misbehaves.
+    // Each round takes a layer off the list before freeing it, so the loop cannot spin on a
+    // layer whose destructor fails to unlink it.
     while (!FItems.empty())
         RemoveItem(FItems.back().get());
 }
