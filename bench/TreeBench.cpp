@@ -49,7 +49,7 @@ void BuildChain(TBaseVirtualTree& tree, int64_t n) {
 }
 
 // Writes the tree's node records back to memory and drops them from every cache level.
-void EvictNodes(TBaseVirtualTree& tree) {
+void EvictNodes([[maybe_unused]] TBaseVirtualTree& tree) {
 #if defined(__x86_64__) || defined(__i386__)
     for (PVirtualNode n = tree.GetFirstNoInit(); n; n = tree.GetNextNoInit(n)) {
         auto* first = reinterpret_cast<const char*>(n);
@@ -63,7 +63,6 @@ void EvictNodes(TBaseVirtualTree& tree) {
     for (size_t i = 0; i < sweep.size(); i += 64)
         sweep[i] = char(sweep[i] + 1);
     benchmark::DoNotOptimize(sweep.data());
-    (void)tree;
 #endif
 }
 

@@ -9,6 +9,7 @@
 #include "components/graphics/Transforms.h"
 #include "platform/core/Arithmetic.h"
 #include "platform/core/Exceptions.h"
+#include "platform/core/ScopeGuard.h"
 #include "platform/streaming/Filer.h"
 #include "platform/streaming/PropertyRegistry.h"
 
@@ -220,15 +221,14 @@ bool TBitmap32::AllocateOwnBits(int32_t width, int32_t height) {
     void* p = ::operator new(bytes, std::align_val_t(64), std::nothrow);
     if (!p) return false;
     std::memset(p, 0, bytes);
-    FOwnBits = static_cast<TColor32*>(p);
-    FBits = FOwnBits;
+    FOwnBits.reset(static_cast<TColor32*>(p));
+    FBits = FOwnBits.get();
     return true;
 }
 
 void TBitmap32::FreeOwnBits() {
-    if (FOwnBits) ::operator delete(FOwnBits, std::align_val_t(64));
-    if (FBits == FOwnBits) FBits = nullptr;
-    FOwnBits = nullptr;
+    if (FBits == FOwnBits.get()) FBits = nullptr;
+    FOwnBits.reset();
 }
 
 void TBitmap32::ChangeSize(int32_t& width, int32_t& height, int32_t newWidth,
@@ -363,7 +363,7 @@ void TBitmap32::VertLineBlended(int32_t x, int32_t y1, int32_t y2, TColor32 c) {
 // ---- Lines ------------------------------------------------------------------------------------
 
 template <bool Blend>
-void TBitmap32::LineWalk(int32_t x1, int32_t y1, int32_t x2, int32_t y2, TColor32 c, bool L) {
+void TBitmap32::LineWalk(int32_t x1, int32_t y1, int32_t x2, int32_t y2, TColor32 c, bool l) {
     auto put = [&](int32_t x, int32_t y) {
         if constexpr (Blend)
             AlphaOverInPlace(c, *PixelPtr(x, y));
@@ -410,41 +410,41 @@ void TBitmap32::LineWalk(int32_t x1, int32_t y1, int32_t x2, int32_t y2, TColor3
             }
         }
     }
-    if (L) put(x2, y2);
+    if (l) put(x2, y2);
 }
 
-void TBitmap32::DrawLine(int32_t x1, int32_t y1, int32_t x2, int32_t y2, TColor32 c, bool L) {
-    LineWalk<false>(x1, y1, x2, y2, c, L);
+void TBitmap32::DrawLine(int32_t x1, int32_t y1, int32_t x2, int32_t y2, TColor32 c, bool l) {
+    LineWalk<false>(x1, y1, x2, y2, c, l);
     NotifyChanged();
 }
 
 void TBitmap32::DrawLineBlended(int32_t x1, int32_t y1, int32_t x2, int32_t y2, TColor32 c,
-                                bool L) {
-    LineWalk<true>(x1, y1, x2, y2, c, L);
+                                bool l) {
+    LineWalk<true>(x1, y1, x2, y2, c, l);
     NotifyChanged();
 }
 
-void TBitmap32::DrawLineS(int32_t x1, int32_t y1, int32_t x2, int32_t y2, TColor32 c, bool L) {
+void TBitmap32::DrawLineS(int32_t x1, int32_t y1, int32_t x2, int32_t y2, TColor32 c, bool l) {
     if (IsEmpty()) return;
     int32_t ox2 = x2, oy2 = y2;
     if (!ClipLine(x1, y1, x2, y2, 0, 0, FWidth - 1, FHeight - 1)) return;
-    if (x2 != ox2 || y2 != oy2) L = true;
-    LineWalk<false>(x1, y1, x2, y2, c, L);
+    if (x2 != ox2 || y2 != oy2) l = true;
+    LineWalk<false>(x1, y1, x2, y2, c, l);
     NotifyChanged();
 }
 
 void TBitmap32::DrawLineBlendedS(int32_t x1, int32_t y1, int32_t x2, int32_t y2, TColor32 c,
-                                 bool L) {
+                                 bool l) {
     if (IsEmpty()) return;
     int32_t ox2 = x2, oy2 = y2;
     if (!ClipLine(x1, y1, x2, y2, 0, 0, FWidth - 1, FHeight - 1)) return;
-    if (x2 != ox2 || y2 != oy2) L = true;
-    LineWalk<true>(x1, y1, x2, y2, c, L);
+    if (x2 != ox2 || y2 != oy2) l = true;
+    LineWalk<true>(x1, y1, x2, y2, c, l);
     NotifyChanged();
 }
 
 template <bool Clip>
-void TBitmap32::AALineWalk(TFixed x1, TFixed y1, TFixed x2, TFixed y2, TColor32 c, bool L) {
+void TBitmap32::AALineWalk(TFixed x1, TFixed y1, TFixed x2, TFixed y2, TColor32 c, bool l) {
     auto put = [&](int32_t x, int32_t y, TColor32 col) {
         if constexpr (Clip)
             SetPixelAAS(x, y, col);
@@ -456,7 +456,7 @@ void TBitmap32::AALineWalk(TFixed x1, TFixed y1, TFixed x2, TFixed y2, TColor32 
     int64_t cx = int64_t(x1) + 127, cy = int64_t(y1) + 127;
     int64_t ex = int64_t(x2) + 127, ey = int64_t(y2) + 127;
     int64_t hyp = std::llround(std::hypot(double(nx), double(ny)));
-    if (L) hyp += 65536;
+    if (l) hyp += 65536;
     if (hyp < 256) return;
     int64_t n = hyp >> 16;
     int64_t sx = 0, sy = 0;
@@ -476,26 +476,26 @@ void TBitmap32::AALineWalk(TFixed x1, TFixed y1, TFixed x2, TFixed y2, TColor32 
     put(px, py, (c & 0x00FFFFFF) | (a << 24));
 }
 
-void TBitmap32::DrawLineAA(TFixed x1, TFixed y1, TFixed x2, TFixed y2, TColor32 c, bool L) {
-    AALineWalk<false>(x1, y1, x2, y2, c, L);
+void TBitmap32::DrawLineAA(TFixed x1, TFixed y1, TFixed x2, TFixed y2, TColor32 c, bool l) {
+    AALineWalk<false>(x1, y1, x2, y2, c, l);
     EndMmxBlending();
     NotifyChanged();
 }
 
-void TBitmap32::DrawLineAAS(TFixed x1, TFixed y1, TFixed x2, TFixed y2, TColor32 c, bool L) {
+void TBitmap32::DrawLineAAS(TFixed x1, TFixed y1, TFixed x2, TFixed y2, TColor32 c, bool l) {
     if (IsEmpty()) return;
     TFixed ox2 = x2, oy2 = y2;
     if (!ClipLine(x1, y1, x2, y2, -65536, -65536, FWidth * 65536, FHeight * 65536)) return;
-    if (x2 != ox2 || y2 != oy2) L = true;
+    if (x2 != ox2 || y2 != oy2) l = true;
     const int64_t m = 2 * 65536;
     auto inside = [&](TFixed x, TFixed y) {
         return x >= m && y >= m && x <= int64_t(FWidth) * 65536 - m &&
                y <= int64_t(FHeight) * 65536 - m;
     };
     if (inside(x1, y1) && inside(x2, y2))
-        AALineWalk<false>(x1, y1, x2, y2, c, L);
+        AALineWalk<false>(x1, y1, x2, y2, c, l);
     else
-        AALineWalk<true>(x1, y1, x2, y2, c, L);
+        AALineWalk<true>(x1, y1, x2, y2, c, l);
     EndMmxBlending();
     NotifyChanged();
 }
@@ -564,13 +564,14 @@ void TBitmap32::StretchToBitmap(TBitmap32* dest, const TRect& destRect, const TR
 
 // ---- Assignment and storage -------------------------------------------------------------------
 
-void TBitmap32::Assign(TPersistent* Source) {
-    if (Source == this) return;
-    auto* src = dynamic_cast<TBitmap32*>(Source);
+void TBitmap32::Assign(TPersistent* source) {
+    if (source == this) return;
+    auto* src = dynamic_cast<TBitmap32*>(source);
     bool done = true;
     BeginUpdate();
-    try {
-        if (!Source) {
+    {
+        auto cleanup = Finally([&] { EndUpdate(); });
+        if (!source) {
             SetSize(0, 0);
         } else if (src) {
             SetSize(src->Width(), src->Height());
@@ -582,29 +583,25 @@ void TBitmap32::Assign(TPersistent* Source) {
             FStretchFilter = src->FStretchFilter;
         } else {
             // Pictures of the framework are taken over by the platform unit.
-            done = AssignFromGraphic(Source);
+            done = AssignFromGraphic(source);
         }
-    } catch (...) {
-        EndUpdate();
-        throw;
     }
-    EndUpdate();
     if (!done) {
-        TPersistent::Assign(Source);  // raises the conversion error
+        TPersistent::Assign(source); // raises the conversion error
         return;
     }
     NotifyChanged();
 }
 
-void TBitmap32::AssignTo(TPersistent* Dest) {
-    if (!AssignToGraphic(Dest)) TPersistent::AssignTo(Dest);
+void TBitmap32::AssignTo(TPersistent* dest) {
+    if (!AssignToGraphic(dest)) TPersistent::AssignTo(dest);
 }
 
-void TBitmap32::DefineProperties(TFiler* Filer) {
+void TBitmap32::DefineProperties(TFiler* filer) {
     // Streams hold no ancestor to compare with: a bitmap with pixels is always written.
-    Filer->DefineBinaryProperty(
-        "Data", [this](TStream& s) { ReadPixelData(s); },
-        [this](TStream& s) { WritePixelData(s); }, DataDiffers(nullptr));
+    filer->DefineBinaryProperty(
+        "Data", [this](TStream& s) { ReadPixelData(s); }, [this](TStream& s) { WritePixelData(s); },
+        DataDiffers(nullptr));
 }
 
 void TBitmap32::ReadPixelData(TStream& stream) {

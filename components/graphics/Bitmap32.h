@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <new>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -57,7 +58,7 @@ enum TStretchFilter : uint8_t {
 };
 
 // Combines the source pixel F into the destination pixel B with master alpha M.
-using TPixelCombineEvent = std::function<void(TColor32 F, TColor32& B, TColor32 M)>;
+using TPixelCombineEvent = std::function<void(TColor32 f, TColor32& b, TColor32 m)>;
 
 // Colour constants in 32-bit form.
 constexpr TColor32 clBlack32 = 0xFF000000;
@@ -187,9 +188,9 @@ public:
     ~TBitmap32() override;
     std::string ClassName() const override { return "TBitmap32"; }
 
-    void Assign(TPersistent* Source) override;
+    void Assign(TPersistent* source) override;
     // Stores the pixels as the binary property "Data".
-    void DefineProperties(TFiler* Filer) override;
+    void DefineProperties(TFiler* filer) override;
     bool IsEmpty() const override { return FBits == nullptr || FWidth == 0 || FHeight == 0; }
     void MakeEmpty() override { SetSize(0, 0); }
     void Clear(TColor32 color);
@@ -220,14 +221,14 @@ public:
     void VertLineBlended(int32_t x, int32_t y1, int32_t y2, TColor32 c);
 
     // Lines; the S forms clip and draw the end point whenever clipping moved it.
-    void DrawLine(int32_t x1, int32_t y1, int32_t x2, int32_t y2, TColor32 c, bool L = false);
-    void DrawLineS(int32_t x1, int32_t y1, int32_t x2, int32_t y2, TColor32 c, bool L = false);
+    void DrawLine(int32_t x1, int32_t y1, int32_t x2, int32_t y2, TColor32 c, bool l = false);
+    void DrawLineS(int32_t x1, int32_t y1, int32_t x2, int32_t y2, TColor32 c, bool l = false);
     void DrawLineBlended(int32_t x1, int32_t y1, int32_t x2, int32_t y2, TColor32 c,
-                         bool L = false);
+                         bool l = false);
     void DrawLineBlendedS(int32_t x1, int32_t y1, int32_t x2, int32_t y2, TColor32 c,
-                          bool L = false);
-    void DrawLineAA(TFixed x1, TFixed y1, TFixed x2, TFixed y2, TColor32 c, bool L = false);
-    void DrawLineAAS(TFixed x1, TFixed y1, TFixed x2, TFixed y2, TColor32 c, bool L = false);
+                          bool l = false);
+    void DrawLineAA(TFixed x1, TFixed y1, TFixed x2, TFixed y2, TColor32 c, bool l = false);
+    void DrawLineAAS(TFixed x1, TFixed y1, TFixed x2, TFixed y2, TColor32 c, bool l = false);
 
     void MoveTo(int32_t x, int32_t y) { FPenPosX = x; FPenPosY = y; }
     void LineToS(int32_t x, int32_t y);
@@ -284,24 +285,30 @@ public:
 
 protected:
     void ChangeSize(int32_t& width, int32_t& height, int32_t newWidth, int32_t newHeight) override;
-    void AssignTo(TPersistent* Dest) override;
+    void AssignTo(TPersistent* dest) override;
     virtual void HandleChanged();
 
 private:
-    template <bool Blend> void LineWalk(int32_t x1, int32_t y1, int32_t x2, int32_t y2,
-                                        TColor32 c, bool L);
-    template <bool Clip> void AALineWalk(TFixed x1, TFixed y1, TFixed x2, TFixed y2,
-                                         TColor32 c, bool L);
+    template <bool Blend>
+    void LineWalk(int32_t x1, int32_t y1, int32_t x2, int32_t y2, TColor32 c, bool l);
+    template <bool Clip>
+    void AALineWalk(TFixed x1, TFixed y1, TFixed x2, TFixed y2, TColor32 c, bool l);
     // Framework pictures (TPicture, TBitmap, TGraphic, the clipboard), in the platform unit;
     // false when the object is none of them.
-    bool AssignFromGraphic(TPersistent* Source);
-    bool AssignToGraphic(TPersistent* Dest);
+    bool AssignFromGraphic(TPersistent* source);
+    bool AssignToGraphic(TPersistent* dest);
     bool AllocateOwnBits(int32_t width, int32_t height);
     void FreeOwnBits();
 
     BITMAPINFO FBitmapInfo;
     TColor32* FBits = nullptr;
-    TColor32* FOwnBits = nullptr;  // our own memory while there is no surface
+    // Pixel memory aligned to 64 bytes for the vector routines.
+    struct TAlignedFree {
+        void operator()(TColor32* bits) const noexcept {
+            ::operator delete(bits, std::align_val_t(64));
+        }
+    };
+    std::unique_ptr<TColor32, TAlignedFree> FOwnBits;  // our own memory while there is no surface
     std::unique_ptr<TBitmap32Surface> FSurface;
     TDrawMode FDrawMode = dmOpaque;
     uint32_t FMasterAlpha = 255;

@@ -16,10 +16,10 @@ void MakeOpaque(TBitmap32& b) {
 
 }  // namespace
 
-bool TBitmap32::AssignFromGraphic(TPersistent* Source) {
+bool TBitmap32::AssignFromGraphic(TPersistent* source) {
     TGraphic* graphic = nullptr;
     TPicture fromClipboard;
-    if (auto* clipboard = dynamic_cast<TClipboard*>(Source)) {
+    if (auto* clipboard = dynamic_cast<TClipboard*>(source)) {
         // Whatever picture the clipboard holds is drawn like any other picture.
         fromClipboard.Assign(clipboard);
         graphic = fromClipboard.Graphic();
@@ -27,14 +27,14 @@ bool TBitmap32::AssignFromGraphic(TPersistent* Source) {
             SetSize(0, 0);
             return true;
         }
-    } else if (auto* picture = dynamic_cast<TPicture*>(Source)) {
+    } else if (auto* picture = dynamic_cast<TPicture*>(source)) {
         graphic = picture->Graphic();
         if (!graphic) {
             SetSize(0, 0);
             return true;
         }
     } else {
-        graphic = dynamic_cast<TGraphic*>(Source);
+        graphic = dynamic_cast<TGraphic*>(source);
     }
     if (!graphic) return false;
 
@@ -55,15 +55,15 @@ bool TBitmap32::AssignFromGraphic(TPersistent* Source) {
     return true;
 }
 
-bool TBitmap32::AssignToGraphic(TPersistent* Dest) {
-    if (auto* clipboard = dynamic_cast<TClipboard*>(Dest)) {
+bool TBitmap32::AssignToGraphic(TPersistent* dest) {
+    if (auto* clipboard = dynamic_cast<TClipboard*>(dest)) {
         TBitmap bitmap;
         AssignToGraphic(&bitmap);
         clipboard->Assign(&bitmap);
         return true;
     }
-    TBitmap* bitmap = dynamic_cast<TBitmap*>(Dest);
-    if (auto* picture = dynamic_cast<TPicture*>(Dest)) bitmap = picture->Bitmap();
+    TBitmap* bitmap = dynamic_cast<TBitmap*>(dest);
+    if (auto* picture = dynamic_cast<TPicture*>(dest)) bitmap = picture->Bitmap();
     if (!bitmap) return false;
     bitmap->SetPixelFormat(pf32bit);
     bitmap->SetSize(FWidth, FHeight);

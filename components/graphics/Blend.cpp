@@ -1,5 +1,8 @@
 #include "components/graphics/Blend.h"
 
+#include <atomic>
+#include <mutex>
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -10,21 +13,21 @@
 
 namespace epc {
 
-TColor32 MixLanes(TColor32 F, TColor32 B, uint32_t W) {
+TColor32 MixLanes(TColor32 f, TColor32 b, uint32_t w) {
     // Two channels at a time: each 16-bit half of a 32-bit word holds one channel's sum,
     // which stays below 65536.
-    const uint32_t iw = 256 - W;
-    uint32_t rb = ((F & 0x00FF00FF) * W + (B & 0x00FF00FF) * iw + 0x00800080) >> 8;
-    uint32_t ag = (((F >> 8) & 0x00FF00FF) * W + ((B >> 8) & 0x00FF00FF) * iw + 0x00800080);
+    const uint32_t iw = 256 - w;
+    uint32_t rb = ((f & 0x00FF00FF) * w + (b & 0x00FF00FF) * iw + 0x00800080) >> 8;
+    uint32_t ag = (((f >> 8) & 0x00FF00FF) * w + ((b >> 8) & 0x00FF00FF) * iw + 0x00800080);
     return (rb & 0x00FF00FF) | (ag & 0xFF00FF00);
 }
 
-TColor32 MixSplit(TColor32 F, TColor32 B, uint32_t W) {
-    const uint32_t iw = 255 - W;
-    uint32_t rbF = (((F & 0x00FF00FF) * W + 0x00800080) >> 8) & 0x00FF00FF;
-    uint32_t agF = ((((F >> 8) & 0x00FF00FF) * W + 0x00800080) >> 8) & 0x00FF00FF;
-    uint32_t rbB = (((B & 0x00FF00FF) * iw + 0x00800080) >> 8) & 0x00FF00FF;
-    uint32_t agB = ((((B >> 8) & 0x00FF00FF) * iw + 0x00800080) >> 8) & 0x00FF00FF;
+TColor32 MixSplit(TColor32 f, TColor32 b, uint32_t w) {
+    const uint32_t iw = 255 - w;
+    uint32_t rbF = (((f & 0x00FF00FF) * w + 0x00800080) >> 8) & 0x00FF00FF;
+    uint32_t agF = ((((f >> 8) & 0x00FF00FF) * w + 0x00800080) >> 8) & 0x00FF00FF;
+    uint32_t rbB = (((b & 0x00FF00FF) * iw + 0x00800080) >> 8) & 0x00FF00FF;
+    uint32_t agB = ((((b >> 8) & 0x00FF00FF) * iw + 0x00800080) >> 8) & 0x00FF00FF;
     return (rbF + rbB) | ((agF + agB) << 8);
 }
 
@@ -32,22 +35,20 @@ namespace {
 
 using MixFn = TColor32 (*)(TColor32, TColor32, uint32_t);
 
-template <MixFn Mix>
-inline void AlphaOverOne(TColor32 F, TColor32& B) {
-    uint32_t a = F >> 24;
+template <MixFn Mix> inline void AlphaOverOne(TColor32 f, TColor32& b) {
+    uint32_t a = f >> 24;
     if (a == 0) return;
     if (a == 255) {
-        B = F;
+        b = f;
         return;
     }
-    B = Mix(F, B, a);
+    b = Mix(f, b, a);
 }
 
-template <MixFn Mix>
-inline void AlphaOverMasterOne(TColor32 F, TColor32& B, uint32_t M) {
-    uint32_t w = ((M + 1) * (F >> 24)) >> 8;
+template <MixFn Mix> inline void AlphaOverMasterOne(TColor32 f, TColor32& b, uint32_t m) {
+    uint32_t w = ((m + 1) * (f >> 24)) >> 8;
     if (w == 0) return;
-    B = Mix(F, B, w);
+    b = Mix(f, b, w);
 }
 
 #if defined(__SSE2__)
@@ -90,8 +91,8 @@ void AlphaOverRowLanes(const TColor32* s, TColor32* d, int32_t count) {
     for (; i < count; ++i) AlphaOverOne<MixLanes>(s[i], d[i]);
 }
 
-void AlphaOverRowMasterLanes(const TColor32* s, TColor32* d, int32_t count, uint32_t M) {
-    const __m128i m1 = _mm_set1_epi32(int(M + 1));
+void AlphaOverRowMasterLanes(const TColor32* s, TColor32* d, int32_t count, uint32_t m) {
+    const __m128i m1 = _mm_set1_epi32(int(m + 1));
     int32_t i = 0;
     for (; i + 4 <= count; i += 4) {
         __m128i f = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
@@ -101,15 +102,15 @@ void AlphaOverRowMasterLanes(const TColor32* s, TColor32* d, int32_t count, uint
         __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i), MixLanes4(f, b, w));
     }
-    for (; i < count; ++i) AlphaOverMasterOne<MixLanes>(s[i], d[i], M);
+    for (; i < count; ++i)
+        AlphaOverMasterOne<MixLanes>(s[i], d[i], m);
 }
 
-void BlendConstantRowLanes(TColor32 F, TColor32* d, int32_t count, uint32_t W) {
+void BlendConstantRowLanes(TColor32 f, TColor32* d, int32_t count, uint32_t w) {
     const __m128i zero = _mm_setzero_si128();
-    __m128i f16 = _mm_unpacklo_epi8(_mm_set1_epi32(int(F)), zero);
-    __m128i fw = _mm_add_epi16(_mm_mullo_epi16(f16, _mm_set1_epi16(short(W))),
-                               _mm_set1_epi16(128));
-    __m128i iw = _mm_set1_epi16(short(256 - W));
+    __m128i f16 = _mm_unpacklo_epi8(_mm_set1_epi32(int(f)), zero);
+    __m128i fw = _mm_add_epi16(_mm_mullo_epi16(f16, _mm_set1_epi16(short(w))), _mm_set1_epi16(128));
+    __m128i iw = _mm_set1_epi16(short(256 - w));
     int32_t i = 0;
     for (; i + 4 <= count; i += 4) {
         __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i));
@@ -118,7 +119,8 @@ void BlendConstantRowLanes(TColor32 F, TColor32* d, int32_t count, uint32_t W) {
         _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i),
                          _mm_packus_epi16(_mm_srli_epi16(lo, 8), _mm_srli_epi16(hi, 8)));
     }
-    for (; i < count; ++i) d[i] = MixLanes(F, d[i], W);
+    for (; i < count; ++i)
+        d[i] = MixLanes(f, d[i], w);
 }
 
 #if defined(EPC_BLEND_AVX2)
@@ -175,12 +177,12 @@ __attribute__((target("avx2"))) void AlphaOverRowWide(const TColor32* s, TColor3
 }
 
 __attribute__((target("avx2"))) void AlphaOverRowMasterWide(const TColor32* s, TColor32* d,
-                                                             int32_t count, uint32_t M) {
+                                                            int32_t count, uint32_t m) {
     const __m256i alpha = _mm256_set1_epi32(int(0xFF000000u));
     const __m256i spreadLo = AlphaSpreadLo(), spreadHi = AlphaSpreadHi();
     // ((M + 1) * a) >> 8 as the high half of a * ((M + 1) << 8).
-    const bool full = M >= 255;  // (M + 1) << 8 would not fit 16 bits; the weight is a itself
-    const __m256i m = _mm256_set1_epi16(short(full ? 0 : (M + 1) << 8));
+    const bool full = m >= 255; // (m + 1) << 8 would not fit 16 bits; the weight is a itself
+    const __m256i scale = _mm256_set1_epi16(short(full ? 0 : (m + 1) << 8));
     int32_t i = 0;
     for (; i + 8 <= count; i += 8) {
         __m256i f = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + i));
@@ -189,22 +191,23 @@ __attribute__((target("avx2"))) void AlphaOverRowMasterWide(const TColor32* s, T
         __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d + i));
         __m256i wlo = _mm256_shuffle_epi8(f, spreadLo), whi = _mm256_shuffle_epi8(f, spreadHi);
         if (!full) {
-            wlo = _mm256_mulhi_epu16(wlo, m);
-            whi = _mm256_mulhi_epu16(whi, m);
+            wlo = _mm256_mulhi_epu16(wlo, scale);
+            whi = _mm256_mulhi_epu16(whi, scale);
         }
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + i), MixLanes8(f, b, wlo, whi));
     }
-    for (; i < count; ++i) AlphaOverMasterOne<MixLanes>(s[i], d[i], M);
+    for (; i < count; ++i)
+        AlphaOverMasterOne<MixLanes>(s[i], d[i], m);
 }
 
-__attribute__((target("avx2"))) void BlendConstantRowWide(TColor32 F, TColor32* d,
-                                                           int32_t count, uint32_t W) {
+__attribute__((target("avx2"))) void BlendConstantRowWide(TColor32 f, TColor32* d, int32_t count,
+                                                          uint32_t w) {
     const __m256i zero = _mm256_setzero_si256();
     // F * W + 128 per channel, and the background weight 256 - W.
-    __m256i f16 = _mm256_unpacklo_epi8(_mm256_set1_epi32(int(F)), zero);
-    __m256i fw = _mm256_add_epi16(_mm256_mullo_epi16(f16, _mm256_set1_epi16(short(W))),
+    __m256i f16 = _mm256_unpacklo_epi8(_mm256_set1_epi32(int(f)), zero);
+    __m256i fw = _mm256_add_epi16(_mm256_mullo_epi16(f16, _mm256_set1_epi16(short(w))),
                                   _mm256_set1_epi16(128));
-    __m256i iw = _mm256_set1_epi16(short(256 - W));
+    __m256i iw = _mm256_set1_epi16(short(256 - w));
     int32_t i = 0;
     for (; i + 8 <= count; i += 8) {
         __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d + i));
@@ -213,7 +216,8 @@ __attribute__((target("avx2"))) void BlendConstantRowWide(TColor32 F, TColor32* 
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + i),
                             _mm256_packus_epi16(_mm256_srli_epi16(lo, 8), _mm256_srli_epi16(hi, 8)));
     }
-    for (; i < count; ++i) d[i] = MixLanes(F, d[i], W);
+    for (; i < count; ++i)
+        d[i] = MixLanes(f, d[i], w);
 }
 
 #endif
@@ -238,12 +242,14 @@ void AlphaOverRowSplit(const TColor32* s, TColor32* d, int32_t count) {
     for (int32_t i = 0; i < count; ++i) AlphaOverOne<MixSplit>(s[i], d[i]);
 }
 
-void AlphaOverRowMasterSplit(const TColor32* s, TColor32* d, int32_t count, uint32_t M) {
-    for (int32_t i = 0; i < count; ++i) AlphaOverMasterOne<MixSplit>(s[i], d[i], M);
+void AlphaOverRowMasterSplit(const TColor32* s, TColor32* d, int32_t count, uint32_t m) {
+    for (int32_t i = 0; i < count; ++i)
+        AlphaOverMasterOne<MixSplit>(s[i], d[i], m);
 }
 
-void BlendConstantRowSplit(TColor32 F, TColor32* d, int32_t count, uint32_t W) {
-    for (int32_t i = 0; i < count; ++i) d[i] = MixSplit(F, d[i], W);
+void BlendConstantRowSplit(TColor32 f, TColor32* d, int32_t count, uint32_t w) {
+    for (int32_t i = 0; i < count; ++i)
+        d[i] = MixSplit(f, d[i], w);
 }
 
 struct TBlendTable {
@@ -262,79 +268,97 @@ const TBlendTable WideTable{MixLanes, AlphaOverRowWide, AlphaOverRowMasterWide,
 const TBlendTable SplitTable{MixSplit, AlphaOverRowSplit, AlphaOverRowMasterSplit,
                              BlendConstantRowSplit};
 
-// The lane formula's routines for this processor, chosen once at start-up.
-const TBlendTable* ChooseLanes(bool wide) {
+// The lane formula's routines for this processor.
+const TBlendTable* ChooseLanes([[maybe_unused]] bool wide) {
 #if defined(EPC_BLEND_AVX2)
     __builtin_cpu_init();
     if (wide && __builtin_cpu_supports("avx2")) return &WideTable;
 #endif
-    (void)wide;
     return &LanesTable;
 }
 
-const TBlendTable* GBlend = ChooseLanes(true);
-bool GWide = GBlend != &LanesTable;
+// The routines in use and whether 256-bit ones may be. Blending threads read them on every call,
+// so they are atomic; the portable table is in place from the start (constant-initialised, so a
+// blend during another unit's start-up finds it) and the processor's choice replaces it once,
+// before main. Changes pair the two under GSwitchLock.
+constinit std::atomic<const TBlendTable*> GBlend{&LanesTable};
+constinit std::atomic<bool> GWide{true};
+std::mutex GSwitchLock;
+
+[[maybe_unused]] const bool GChosen = [] {
+    std::lock_guard<std::mutex> lock(GSwitchLock);
+    GBlend = ChooseLanes(true);
+    GWide = GBlend.load() != &LanesTable;
+    return true;
+}();
+
+const TBlendTable& Table() {
+    return *GBlend.load(std::memory_order_relaxed);
+}
 
 }  // namespace
 
 void SetBlendFormula(TBlendFormula formula) {
+    std::lock_guard<std::mutex> lock(GSwitchLock);
     GBlend = formula == TBlendFormula::bfSplit ? &SplitTable : ChooseLanes(GWide);
 }
 
 TBlendFormula BlendFormula() {
-    return GBlend == &SplitTable ? TBlendFormula::bfSplit : TBlendFormula::bfLanes;
+    return GBlend.load() == &SplitTable ? TBlendFormula::bfSplit : TBlendFormula::bfLanes;
 }
 
 bool SetWideBlending(bool wide) {
+    std::lock_guard<std::mutex> lock(GSwitchLock);
     GWide = wide;
-    if (GBlend != &SplitTable) GBlend = ChooseLanes(wide);
-    return GBlend != &LanesTable && GBlend != &SplitTable;
+    if (GBlend.load() != &SplitTable) GBlend = ChooseLanes(wide);
+    const TBlendTable* table = GBlend.load();
+    return table != &LanesTable && table != &SplitTable;
 }
 
 bool WideBlending() {
 #if defined(EPC_BLEND_AVX2)
-    return GWide && __builtin_cpu_supports("avx2");
+    return GWide.load(std::memory_order_relaxed) && __builtin_cpu_supports("avx2");
 #else
     return false;
 #endif
 }
 
-void BlendConstantRow(TColor32 F, TColor32* dest, int32_t count, uint32_t W) {
-    if (count > 0 && (W & 0xFF) != 0) GBlend->ConstantRow(F, dest, count, W & 0xFF);
+void BlendConstantRow(TColor32 f, TColor32* dest, int32_t count, uint32_t w) {
+    if (count > 0 && (w & 0xFF) != 0) Table().ConstantRow(f, dest, count, w & 0xFF);
 }
 
-void MixInPlace(TColor32 F, TColor32& B, uint32_t W) {
-    W &= 0xFF;
-    if (W == 0) return;
-    if (W == 255) {
-        B = F;
+void MixInPlace(TColor32 f, TColor32& b, uint32_t w) {
+    w &= 0xFF;
+    if (w == 0) return;
+    if (w == 255) {
+        b = f;
         return;
     }
-    B = GBlend->Mix(F, B, W);
+    b = Table().Mix(f, b, w);
 }
 
-void AlphaOverInPlace(TColor32 F, TColor32& B) {
-    uint32_t a = F >> 24;
+void AlphaOverInPlace(TColor32 f, TColor32& b) {
+    uint32_t a = f >> 24;
     if (a == 0) return;
     if (a == 255) {
-        B = F;
+        b = f;
         return;
     }
-    B = GBlend->Mix(F, B, a);
+    b = Table().Mix(f, b, a);
 }
 
-void AlphaOverMasterInPlace(TColor32 F, TColor32& B, uint32_t M) {
-    uint32_t w = (((M & 0xFF) + 1) * (F >> 24)) >> 8;
+void AlphaOverMasterInPlace(TColor32 f, TColor32& b, uint32_t m) {
+    uint32_t w = (((m & 0xFF) + 1) * (f >> 24)) >> 8;
     if (w == 0) return;
-    B = GBlend->Mix(F, B, w);
+    b = Table().Mix(f, b, w);
 }
 
 void AlphaOverRow(const TColor32* source, TColor32* dest, int32_t count) {
-    if (count > 0) GBlend->Row(source, dest, count);
+    if (count > 0) Table().Row(source, dest, count);
 }
 
-void AlphaOverRowMaster(const TColor32* source, TColor32* dest, int32_t count, uint32_t M) {
-    if (count > 0) GBlend->RowMaster(source, dest, count, M & 0xFF);
+void AlphaOverRowMaster(const TColor32* source, TColor32* dest, int32_t count, uint32_t m) {
+    if (count > 0) Table().RowMaster(source, dest, count, m & 0xFF);
 }
 
 }  // namespace epc

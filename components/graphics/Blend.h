@@ -17,19 +17,19 @@ namespace epc {
 enum class TBlendFormula { bfLanes, bfSplit };
 
 // W = 0 leaves B; W = 255 writes F; otherwise the mix by W.
-void MixInPlace(TColor32 F, TColor32& B, uint32_t W);
+void MixInPlace(TColor32 f, TColor32& b, uint32_t w);
 // W is F's alpha: 0 leaves B, 255 writes F, otherwise the mix.
-void AlphaOverInPlace(TColor32 F, TColor32& B);
+void AlphaOverInPlace(TColor32 f, TColor32& b);
 // W = ((M + 1) * alpha of F) >> 8; 0 leaves B, otherwise the mix (also at 255).
-void AlphaOverMasterInPlace(TColor32 F, TColor32& B, uint32_t M);
+void AlphaOverMasterInPlace(TColor32 f, TColor32& b, uint32_t m);
 void AlphaOverRow(const TColor32* source, TColor32* dest, int32_t count);
-void AlphaOverRowMaster(const TColor32* source, TColor32* dest, int32_t count, uint32_t M);
+void AlphaOverRowMaster(const TColor32* source, TColor32* dest, int32_t count, uint32_t m);
 // Kept for callers that bracket their blending; nothing needs to be reset on today's processors.
 inline void EndMmxBlending() {}
 
 // Mixes the one colour F into count pixels by the weight W (0 leaves them, 255 is mixed too).
 // Gives the same pixels as AlphaOverMasterInPlace of F whose effective weight is W.
-void BlendConstantRow(TColor32 F, TColor32* dest, int32_t count, uint32_t W);
+void BlendConstantRow(TColor32 f, TColor32* dest, int32_t count, uint32_t w);
 
 // The formula of the routine table (bfLanes by default).
 void SetBlendFormula(TBlendFormula formula);
@@ -41,7 +41,7 @@ bool SetWideBlending(bool wide);
 bool WideBlending();
 
 // The formulas on one pixel, for callers that need the mix itself.
-TColor32 MixLanes(TColor32 F, TColor32 B, uint32_t W);
-TColor32 MixSplit(TColor32 F, TColor32 B, uint32_t W);
+TColor32 MixLanes(TColor32 f, TColor32 b, uint32_t w);
+TColor32 MixSplit(TColor32 f, TColor32 b, uint32_t w);
 
 }  // namespace epc

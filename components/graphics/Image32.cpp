@@ -6,14 +6,15 @@
 #include "components/graphics/Transforms.h"
 #include "platform/controls/Forms.h"
 #include "platform/core/Arithmetic.h"
+#include "platform/core/ScopeGuard.h"
 #include "platform/streaming/PropertyRegistry.h"
 
 namespace epc {
 
 // ---- TCustomPaintBox32 ------------------------------------------------------------------------
 
-TCustomPaintBox32::TCustomPaintBox32(TComponent* AOwner)
-    : TCustomControl(AOwner), FBuffer(std::make_unique<TBitmap32>()) {
+TCustomPaintBox32::TCustomPaintBox32(TComponent* owner)
+    : TCustomControl(owner), FBuffer(std::make_unique<TBitmap32>()) {
     // The buffer never notifies: the control decides itself when to compose and repaint.
     FBuffer->BeginUpdate();
     FControlStyle.Include(csOpaque);
@@ -47,13 +48,10 @@ void TCustomPaintBox32::ResizeBuffer() {
     int w = target(FBuffer->Width(), vp.Width()), h = target(FBuffer->Height(), vp.Height());
     if (w != FBuffer->Width() || h != FBuffer->Height()) {
         FBuffer->Lock();
-        try {
+        {
+            auto cleanup = Finally([&] { FBuffer->Unlock(); });
             FBuffer->SetSize(w, h);
-        } catch (...) {
-            FBuffer->Unlock();
-            throw;
         }
-        FBuffer->Unlock();
         FBufferValid = false;
     }
 }
@@ -80,26 +78,26 @@ void TCustomPaintBox32::Resize() {
     TCustomControl::Resize();
 }
 
-void TCustomPaintBox32::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
+void TCustomPaintBox32::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
     if ((FOptions.Contains(pboAutoFocus) || TabStop()) && CanFocus()) SetFocus();
-    TCustomControl::MouseDown(Button, Shift, X, Y);
+    TCustomControl::MouseDown(button, shift, x, y);
 }
 
-void TCustomPaintBox32::Dispatch(TMessage& Message) {
-    switch (Message.Msg) {
+void TCustomPaintBox32::Dispatch(TMessage& message) {
+    switch (message.Msg) {
     case WM_ERASEBKGND:
-        Message.Result = 1;  // the buffer covers the whole client area
+        message.Result = 1; // the buffer covers the whole client area
         return;
     case WM_GETDLGCODE:
         if (FOptions.Contains(pboWantArrowKeys)) {
-            Message.Result = DLGC_WANTARROWS;
+            message.Result = DLGC_WANTARROWS;
             return;
         }
         break;
     default:
         break;
     }
-    TCustomControl::Dispatch(Message);
+    TCustomControl::Dispatch(message);
 }
 
 // ---- TPaintStages -----------------------------------------------------------------------------
@@ -109,20 +107,19 @@ TPaintStage* TPaintStages::Add() {
     return &FItems.back();
 }
 
-TPaintStage* TPaintStages::Insert(int Index) {
-    Index = ClampInt(Index, 0, Count());
-    return &*FItems.insert(FItems.begin() + Index, TPaintStage());
+TPaintStage* TPaintStages::Insert(int index) {
+    index = ClampInt(index, 0, Count());
+    return &*FItems.insert(FItems.begin() + index, TPaintStage());
 }
 
-void TPaintStages::Delete(int Index) {
-    if (Index >= 0 && Index < Count()) FItems.erase(FItems.begin() + Index);
+void TPaintStages::Delete(int index) {
+    if (index >= 0 && index < Count()) FItems.erase(FItems.begin() + index);
 }
 
 // ---- TCustomImage32 ---------------------------------------------------------------------------
 
-TCustomImage32::TCustomImage32(TComponent* AOwner)
-    : TCustomPaintBox32(AOwner),
-      FBitmap(std::make_unique<TBitmap32>()),
+TCustomImage32::TCustomImage32(TComponent* owner)
+    : TCustomPaintBox32(owner), FBitmap(std::make_unique<TBitmap32>()),
       FLayers(std::make_unique<TLayerCollection>(this)),
       FPaintStages(std::make_unique<TPaintStages>()) {
     FBitmap->OnChange = [this](TObject*) { Changed(); };
@@ -169,47 +166,47 @@ void TCustomImage32::Changed() {
     if (OnChange) OnChange(this);
 }
 
-void TCustomImage32::SetBitmapAlign(TBitmapAlign Value) {
-    if (Value == FBitmapAlign) return;
+void TCustomImage32::SetBitmapAlign(TBitmapAlign value) {
+    if (value == FBitmapAlign) return;
     InvalidateCache();
-    FBitmapAlign = Value;
+    FBitmapAlign = value;
     Changed();
 }
 
-void TCustomImage32::SetOffsetHorz(float Value) {
-    if (Value == FOffsetHorz) return;
+void TCustomImage32::SetOffsetHorz(float value) {
+    if (value == FOffsetHorz) return;
     InvalidateCache();
-    FOffsetHorz = Value;
+    FOffsetHorz = value;
     Changed();
 }
 
-void TCustomImage32::SetOffsetVert(float Value) {
-    if (Value == FOffsetVert) return;
+void TCustomImage32::SetOffsetVert(float value) {
+    if (value == FOffsetVert) return;
     InvalidateCache();
-    FOffsetVert = Value;
+    FOffsetVert = value;
     Changed();
 }
 
-void TCustomImage32::SetScale(float Value) {
-    if (Value <= 0.001f) Value = 0.001f;
-    if (Value == FScale) return;
+void TCustomImage32::SetScale(float value) {
+    if (value <= 0.001f) value = 0.001f;
+    if (value == FScale) return;
     InvalidateCache();
-    FScale = Value;
+    FScale = value;
     DoScaleChange();
     Changed();
 }
 
-void TCustomImage32::SetScaleMode(TScaleMode Value) {
-    if (Value == FScaleMode) return;
+void TCustomImage32::SetScaleMode(TScaleMode value) {
+    if (value == FScaleMode) return;
     InvalidateCache();
-    FScaleMode = Value;
+    FScaleMode = value;
     Changed();
 }
 
-void TCustomImage32::SetAutoSize(bool Value) {
-    if (Value == FAutoSize) return;
-    FAutoSize = Value;
-    if (Value) BitmapResized();
+void TCustomImage32::SetAutoSize(bool value) {
+    if (value == FAutoSize) return;
+    FAutoSize = value;
+    if (value) BitmapResized();
 }
 
 TSize TCustomImage32::GetBitmapSize() {
@@ -270,16 +267,17 @@ const TImageCache& TCustomImage32::Cache() {
     return FCache;
 }
 
-TPoint TCustomImage32::ClientToBitmapPoint(const TPoint& P) {
+TPoint TCustomImage32::ClientToBitmapPoint(const TPoint& p) {
     const TImageCache& c = Cache();
-    return {int32_t((int64_t(P.X) - c.ShiftX) * c.RevScaleX / 65536),
-            int32_t((int64_t(P.Y) - c.ShiftY) * c.RevScaleY / 65536)};
+    return {int32_t((int64_t(p.X) - c.ShiftX) * c.RevScaleX / 65536),
+            int32_t((int64_t(p.Y) - c.ShiftY) * c.RevScaleY / 65536)};
 }
 
 void TCustomImage32::BitmapResized() {
     // The handler runs inside an update bracket, so what it changes repaints once afterwards.
     BeginUpdate();
-    try {
+    {
+        auto cleanup = Finally([&] { EndUpdate(); });
         if (FAutoSize && !FBitmap->IsEmpty()) {
             int w = FBitmap->Width(), h = FBitmap->Height();
             if (FScaleMode == smScale) {
@@ -289,11 +287,7 @@ void TCustomImage32::BitmapResized() {
             if (w >= 1 && h >= 1) SetBounds(Left(), Top(), w, h);
         }
         if (OnBitmapResize) OnBitmapResize(this);
-    } catch (...) {
-        EndUpdate();
-        throw;
     }
-    EndUpdate();
     InvalidateCache();
     Changed();
 }
@@ -338,63 +332,60 @@ void TCustomImage32::DoPaintBuffer() {
     TCustomPaintBox32::DoPaintBuffer();
 }
 
-void TCustomImage32::ExecClearBuffer(TBitmap32* Dest) { Dest->Clear(Color32(Color())); }
+void TCustomImage32::ExecClearBuffer(TBitmap32* dest) {
+    dest->Clear(Color32(Color()));
+}
 
-void TCustomImage32::ExecClearBackgnd(TBitmap32* Dest) {
+void TCustomImage32::ExecClearBackgnd(TBitmap32* dest) {
     const TColor32 c = Color32(Color());
     if (FBitmap->IsEmpty() || FBitmap->DrawMode() != dmOpaque) {
-        Dest->Clear(c);
+        dest->Clear(c);
         return;
     }
     const TRect r = Cache().BitmapRect;
     const int w = Width(), h = Height();
     if ((r.Left < 1 && r.Right >= w && r.Top < 1 && r.Bottom >= h) || FBitmapAlign == baTile)
         return;
-    Dest->FillRectClipped(0, 0, w, r.Top, c);
-    Dest->FillRectClipped(0, r.Bottom, w, h, c);
-    Dest->FillRectClipped(0, r.Top, r.Left, r.Bottom, c);
-    Dest->FillRectClipped(r.Right, r.Top, w, r.Bottom, c);
+    dest->FillRectClipped(0, 0, w, r.Top, c);
+    dest->FillRectClipped(0, r.Bottom, w, h, c);
+    dest->FillRectClipped(0, r.Top, r.Left, r.Bottom, c);
+    dest->FillRectClipped(r.Right, r.Top, w, r.Bottom, c);
 }
 
-void TCustomImage32::ExecDrawBitmap(TBitmap32* Dest) {
+void TCustomImage32::ExecDrawBitmap(TBitmap32* dest) {
     const TRect r = Cache().BitmapRect;
     if (FBitmap->IsEmpty() || IsIntRectEmpty(r)) return;
     FBitmap->Lock();
-    try {
-        if (FBitmapAlign == baTile) {
-            for (int i = 0; i <= Dest->Width() / r.Right; ++i)
-                for (int j = 0; j <= Dest->Height() / r.Bottom; ++j) {
-                    TRect t = r;
-                    OffsetIntRect(t, i * r.Right, j * r.Bottom);
-                    FBitmap->DrawToBitmapRect(Dest, t);
-                }
-        } else {
-            FBitmap->DrawToBitmapRect(Dest, r);
-        }
-    } catch (...) {
-        FBitmap->Unlock();
-        throw;
+    auto unlock = Finally([&] { FBitmap->Unlock(); });
+    if (FBitmapAlign == baTile) {
+        for (int i = 0; i <= dest->Width() / r.Right; ++i)
+            for (int j = 0; j <= dest->Height() / r.Bottom; ++j) {
+                TRect t = r;
+                OffsetIntRect(t, i * r.Right, j * r.Bottom);
+                FBitmap->DrawToBitmapRect(dest, t);
+            }
+    } else {
+        FBitmap->DrawToBitmapRect(dest, r);
     }
-    FBitmap->Unlock();
 }
 
-void TCustomImage32::ExecDrawLayers(TBitmap32* Dest, uint32_t Parameter) {
+void TCustomImage32::ExecDrawLayers(TBitmap32* dest, uint32_t parameter) {
     for (int i = 0; i < FLayers->Count(); ++i) {
         TCustomLayer* layer = FLayers->Items(i);
-        if ((layer->LayerOptions() & Parameter) == 0) continue;
-        layer->Paint(Dest);
-        if (layer->OnPaint) layer->OnPaint(layer, Dest);
+        if ((layer->LayerOptions() & parameter) == 0) continue;
+        layer->Paint(dest);
+        if (layer->OnPaint) layer->OnPaint(layer, dest);
     }
 }
 
 namespace {
 
 // A dotted frame of alternating black and white pixels.
-void DottedFrame(TBitmap32* Dest, TRect r) {
+void DottedFrame(TBitmap32* dest, TRect r) {
     if (IsIntRectEmpty(r)) return;
     auto dot = [&](int x, int y) {
-        if (x >= 0 && y >= 0 && x < Dest->Width() && y < Dest->Height())
-            Dest->SetPixel(x, y, ((x + y) & 1) ? clWhite32 : clBlack32);
+        if (x >= 0 && y >= 0 && x < dest->Width() && y < dest->Height())
+            dest->SetPixel(x, y, ((x + y) & 1) ? clWhite32 : clBlack32);
     };
     for (int x = r.Left; x < r.Right; ++x) {
         dot(x, r.Top);
@@ -408,11 +399,13 @@ void DottedFrame(TBitmap32* Dest, TRect r) {
 
 }  // namespace
 
-void TCustomImage32::ExecControlFrame(TBitmap32* Dest) {
-    DottedFrame(Dest, TRect(0, 0, Width(), Height()));
+void TCustomImage32::ExecControlFrame(TBitmap32* dest) {
+    DottedFrame(dest, TRect(0, 0, Width(), Height()));
 }
 
-void TCustomImage32::ExecBitmapFrame(TBitmap32* Dest) { DottedFrame(Dest, Cache().BitmapRect); }
+void TCustomImage32::ExecBitmapFrame(TBitmap32* dest) {
+    DottedFrame(dest, Cache().BitmapRect);
+}
 
 void TCustomImage32::DoPaintGDIOverlay() {
     for (int i = 0; i < FLayers->Count(); ++i) {
@@ -422,36 +415,36 @@ void TCustomImage32::DoPaintGDIOverlay() {
     TCustomPaintBox32::DoPaintGDIOverlay();
 }
 
-void TCustomImage32::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
+void TCustomImage32::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
     if ((FOptions.Contains(pboAutoFocus) || TabStop()) && CanFocus()) SetFocus();
     TCustomLayer* layer = nullptr;
-    if (FLayers->MouseEvents()) layer = FLayers->MouseDown(Button, Shift, X, Y);
+    if (FLayers->MouseEvents()) layer = FLayers->MouseDown(button, shift, x, y);
     if (FLayers->MouseListener() && HandleAllocated()) SetCapture(Handle());
-    if (OnMouseDown) OnMouseDown(this, Button, Shift, X, Y, layer);
+    if (OnMouseDown) OnMouseDown(this, button, shift, x, y, layer);
 }
 
-void TCustomImage32::MouseMove(TShiftState Shift, int X, int Y) {
+void TCustomImage32::MouseMove(TShiftState shift, int x, int y) {
     TCustomLayer* layer = nullptr;
     if (FLayers->MouseEvents()) {
-        layer = FLayers->MouseMove(Shift, X, Y);
+        layer = FLayers->MouseMove(shift, x, y);
         if (!layer && Screen) Screen->SetCursor(Cursor());
     }
-    if (OnMouseMove) OnMouseMove(this, Shift, X, Y, layer);
+    if (OnMouseMove) OnMouseMove(this, shift, x, y, layer);
 }
 
-void TCustomImage32::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) {
+void TCustomImage32::MouseUp(TMouseButton button, TShiftState shift, int x, int y) {
     TCustomLayer* layer = nullptr;
     const bool hadListener = FLayers->MouseListener() != nullptr;
-    if (FLayers->MouseEvents()) layer = FLayers->MouseUp(Button, Shift, X, Y);
+    if (FLayers->MouseEvents()) layer = FLayers->MouseUp(button, shift, x, y);
     if (hadListener && !FLayers->MouseListener()) ReleaseCapture();
-    if (OnMouseUp) OnMouseUp(this, Button, Shift, X, Y, layer);
+    if (OnMouseUp) OnMouseUp(this, button, shift, x, y, layer);
 }
 
-void TCustomImage32::Dispatch(TMessage& Message) {
-    if (Message.Msg == CM_MOUSELEAVE && FLayers->MouseEvents() && !FLayers->MouseListener() &&
+void TCustomImage32::Dispatch(TMessage& message) {
+    if (message.Msg == CM_MOUSELEAVE && FLayers->MouseEvents() && !FLayers->MouseListener() &&
         Screen)
         Screen->SetCursor(crDefault);
-    TCustomPaintBox32::Dispatch(Message);
+    TCustomPaintBox32::Dispatch(message);
 }
 
 // ---- TCustomScrollView32 ----------------------------------------------------------------------
@@ -477,37 +470,37 @@ const bool ScrollView32Registered = [] {
 }();
 }  // namespace
 
-TCustomScrollView32::TCustomScrollView32(TComponent* AOwner) : TCustomImage32(AOwner) {
+TCustomScrollView32::TCustomScrollView32(TComponent* owner) : TCustomImage32(owner) {
     FScaleMode = smScale;
     FBitmapAlign = baCustom;
 }
 
-void TCustomScrollView32::CreateParams(TCreateParams& Params) {
-    TCustomImage32::CreateParams(Params);
-    if (FScrollBars) Params.Style |= WS_HSCROLL | WS_VSCROLL;
+void TCustomScrollView32::CreateParams(TCreateParams& params) {
+    TCustomImage32::CreateParams(params);
+    if (FScrollBars) params.Style |= WS_HSCROLL | WS_VSCROLL;
     if (FBorder) {
         if (Ctl3D())
-            Params.ExStyle |= WS_EX_CLIENTEDGE;
+            params.ExStyle |= WS_EX_CLIENTEDGE;
         else
-            Params.Style |= WS_BORDER;
+            params.Style |= WS_BORDER;
     }
 }
 
-void TCustomScrollView32::SetBorder(bool Value) {
-    if (Value == FBorder) return;
-    FBorder = Value;
+void TCustomScrollView32::SetBorder(bool value) {
+    if (value == FBorder) return;
+    FBorder = value;
     if (HandleAllocated()) RecreateWnd();
 }
 
-void TCustomScrollView32::SetScrollBars(bool Value) {
-    if (Value == FScrollBars) return;
-    FScrollBars = Value;
+void TCustomScrollView32::SetScrollBars(bool value) {
+    if (value == FScrollBars) return;
+    FScrollBars = value;
     if (HandleAllocated()) RecreateWnd();
 }
 
-void TCustomScrollView32::SetCentered(bool Value) {
-    FCentered = Value;
-    if (Value)
+void TCustomScrollView32::SetCentered(bool value) {
+    FCentered = value;
+    if (value)
         ScrollToCenter(FBitmap->Width() / 2, FBitmap->Height() / 2);
     else
         ScrollToCenter(0, 0);
@@ -540,7 +533,8 @@ void TCustomScrollView32::UpdateScrollBars() {
         }
         SetScrollInfo(Handle(), which, &si, true);
     };
-    try {
+    {
+        auto cleanup = Finally([&] { FUpdatingBars = false; });
         for (int round = 0; round < 4; ++round) {
             FBarsPending = false;
             const TSize picture = GetBitmapSize();
@@ -548,11 +542,7 @@ void TCustomScrollView32::UpdateScrollBars() {
             bar(SB_VERT, picture.cy, ClientHeight(), FOffsetVert);
             if (!FBarsPending) break;
         }
-    } catch (...) {
-        FUpdatingBars = false;
-        throw;
     }
-    FUpdatingBars = false;
     UpdateOffsets();
 }
 
@@ -589,13 +579,13 @@ void TCustomScrollView32::BitmapResized() {
     UpdateScrollBars();
 }
 
-void TCustomScrollView32::Scroll(int Bar, int Code, int Pos) {
+void TCustomScrollView32::Scroll(int bar, int code, int thumb) {
     SCROLLINFO si;
     si.fMask = SIF_ALL;
-    GetScrollInfo(Handle(), Bar, &si);
+    GetScrollInfo(Handle(), bar, &si);
     int pos = si.nPos;
     const int last = si.nMax;
-    switch (Code) {
+    switch (code) {
     case SB_LINEUP:
         pos -= 10;
         break;
@@ -610,18 +600,18 @@ void TCustomScrollView32::Scroll(int Bar, int Code, int Pos) {
         break;
     case SB_THUMBPOSITION:
     case SB_THUMBTRACK:
-        pos = Pos;
+        pos = thumb;
         break;
     default:
         return;
     }
     if (pos < 0) pos = 0;
-    SetScrollPos(Handle(), Bar, pos, true);
+    SetScrollPos(Handle(), bar, pos, true);
     UpdateOffsets();
     Repaint();
 }
 
-void TCustomScrollView32::ScrollBy(int Dx, int Dy) {
+void TCustomScrollView32::ScrollBy(int dx, int dy) {
     if (!HandleAllocated()) return;
     FScrolling = true;
     auto move = [&](int bar, int delta) {
@@ -631,53 +621,53 @@ void TCustomScrollView32::ScrollBy(int Dx, int Dy) {
         int high = std::max(0, si.nMax - int(si.nPage));
         SetScrollPos(Handle(), bar, ClampInt(si.nPos + delta, 0, high), true);
     };
-    move(SB_VERT, Dy);
-    move(SB_HORZ, Dx);
+    move(SB_VERT, dy);
+    move(SB_HORZ, dx);
     FScrolling = false;
     UpdateOffsets();
     Repaint();
 }
 
-void TCustomScrollView32::ScrollToCenter(int X, int Y) {
+void TCustomScrollView32::ScrollToCenter(int x, int y) {
     if (!HandleAllocated() || FBitmap->IsEmpty()) return;
     const TSize picture = GetBitmapSize();
     FScrolling = true;
     SetScrollPos(Handle(), SB_VERT,
-                 Round(double(Y) / FBitmap->Height() * (picture.cy + 1 - ClientHeight())), true);
+                 Round(double(y) / FBitmap->Height() * (picture.cy + 1 - ClientHeight())), true);
     SetScrollPos(Handle(), SB_HORZ,
-                 Round(double(X) / FBitmap->Width() * (picture.cx + 1 - ClientWidth())), true);
+                 Round(double(x) / FBitmap->Width() * (picture.cx + 1 - ClientWidth())), true);
     FScrolling = false;
     UpdateOffsets();
     Repaint();
 }
 
-void TCustomScrollView32::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
+void TCustomScrollView32::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
     if (CanFocus() && !Focused()) SetFocus();
-    TCustomImage32::MouseDown(Button, Shift, X, Y);
+    TCustomImage32::MouseDown(button, shift, x, y);
 }
 
-bool TCustomScrollView32::DoMouseWheel(TShiftState Shift, int WheelDelta, TPoint MousePos) {
-    bool handled = TCustomImage32::DoMouseWheel(Shift, WheelDelta, MousePos);
+bool TCustomScrollView32::DoMouseWheel(TShiftState shift, int wheelDelta, TPoint mousePos) {
+    bool handled = TCustomImage32::DoMouseWheel(shift, wheelDelta, mousePos);
     if (handled) return true;
-    const int steps = Trunc(WheelDelta / 120.0);
-    if (Shift.Contains(ssShift))
+    const int steps = Trunc(wheelDelta / 120.0);
+    if (shift.Contains(ssShift))
         ScrollBy(-steps * 30, 0);
     else
         ScrollBy(0, -steps * 30);
     return true;
 }
 
-void TCustomScrollView32::Dispatch(TMessage& Message) {
-    switch (Message.Msg) {
+void TCustomScrollView32::Dispatch(TMessage& message) {
+    switch (message.Msg) {
     case WM_HSCROLL:
     case WM_VSCROLL:
         if (!FScrolling && HandleAllocated())
-            Scroll(Message.Msg == WM_HSCROLL ? SB_HORZ : SB_VERT, Message.WParamLo(),
-                   int(Message.WParamHi()));
-        Message.Result = 0;
+            Scroll(message.Msg == WM_HSCROLL ? SB_HORZ : SB_VERT, message.WParamLo(),
+                   int(message.WParamHi()));
+        message.Result = 0;
         return;
     case WM_NCPAINT:
-        TCustomImage32::Dispatch(Message);
+        TCustomImage32::Dispatch(message);
         if (FBorder && !Ctl3D() && HandleAllocated()) {
             // A one-pixel shadow line just inside the window's edge.
             HDC dc = GetWindowDC(Handle());
@@ -693,7 +683,7 @@ void TCustomScrollView32::Dispatch(TMessage& Message) {
     default:
         break;
     }
-    TCustomImage32::Dispatch(Message);
+    TCustomImage32::Dispatch(message);
 }
 
 }  // namespace epc

@@ -18,7 +18,7 @@ using TPaintBoxOptions = TSet<TPaintBoxOption>;
 
 class TCustomPaintBox32 : public TCustomControl {
 public:
-    explicit TCustomPaintBox32(TComponent* AOwner);
+    explicit TCustomPaintBox32(TComponent* owner);
     ~TCustomPaintBox32() override;
     std::string ClassName() const override { return "TCustomPaintBox32"; }
 
@@ -28,15 +28,15 @@ public:
     void Invalidate() override;
     TRect GetViewportRect();
     TPaintBoxOptions Options() const { return FOptions; }
-    void SetOptions(TPaintBoxOptions Value) { FOptions = Value; }
-    void Dispatch(TMessage& Message) override;
+    void SetOptions(TPaintBoxOptions value) { FOptions = value; }
+    void Dispatch(TMessage& message) override;
 
     TNotifyEvent OnGDIOverlay;
 
 protected:
     void Paint() override;
     void Resize() override;
-    void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+    void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
     virtual void DoPaintBuffer();
     virtual void DoPaintGDIOverlay();
     void ResizeBuffer();
@@ -63,11 +63,11 @@ struct TPaintStage {
 class TPaintStages {
 public:
     TPaintStage* Add();
-    TPaintStage* Insert(int Index);
-    void Delete(int Index);
+    TPaintStage* Insert(int index);
+    void Delete(int index);
     void Clear() { FItems.clear(); }
     int Count() const { return int(FItems.size()); }
-    TPaintStage& Items(int Index) { return FItems.at(size_t(Index)); }
+    TPaintStage& Items(int index) { return FItems.at(size_t(index)); }
 
 private:
     std::vector<TPaintStage> FItems;
@@ -76,49 +76,48 @@ private:
 enum TBitmapAlign : uint8_t { baTopLeft, baCenter, baTile, baCustom };
 enum TScaleMode : uint8_t { smNormal, smStretch, smScale, smResize };
 
-using TImgMouseEvent = std::function<void(TObject* Sender, TMouseButton Button,
-                                          TShiftState Shift, int X, int Y, TCustomLayer* Layer)>;
+using TImgMouseEvent = std::function<void(TObject* sender, TMouseButton button, TShiftState shift,
+                                          int x, int y, TCustomLayer* layer)>;
 using TImgMouseMoveEvent =
-    std::function<void(TObject* Sender, TShiftState Shift, int X, int Y, TCustomLayer* Layer)>;
-using TPaintStageEvent =
-    std::function<void(TObject* Sender, TBitmap32* Buffer, uint32_t StageNum)>;
+    std::function<void(TObject* sender, TShiftState shift, int x, int y, TCustomLayer* layer)>;
+using TPaintStageEvent = std::function<void(TObject* sender, TBitmap32* buffer, uint32_t stageNum)>;
 
 class TCustomImage32 : public TCustomPaintBox32 {
 public:
-    explicit TCustomImage32(TComponent* AOwner);
+    explicit TCustomImage32(TComponent* owner);
     ~TCustomImage32() override;
     std::string ClassName() const override { return "TCustomImage32"; }
 
     TBitmap32* Bitmap() const { return FBitmap.get(); }
-    void SetBitmap(TBitmap32* Value) { FBitmap->Assign(Value); }
+    void SetBitmap(TBitmap32* value) { FBitmap->Assign(value); }
     TLayerCollection* Layers() const { return FLayers.get(); }
     TPaintStages* PaintStages() const { return FPaintStages.get(); }
 
     TBitmapAlign BitmapAlign() const { return FBitmapAlign; }
-    void SetBitmapAlign(TBitmapAlign Value);
+    void SetBitmapAlign(TBitmapAlign value);
     float OffsetHorz() const { return FOffsetHorz; }
-    void SetOffsetHorz(float Value);
+    void SetOffsetHorz(float value);
     float OffsetVert() const { return FOffsetVert; }
-    void SetOffsetVert(float Value);
+    void SetOffsetVert(float value);
     float Scale() const { return FScale; }
-    void SetScale(float Value);
+    void SetScale(float value);
     TScaleMode ScaleMode() const { return FScaleMode; }
-    void SetScaleMode(TScaleMode Value);
+    void SetScaleMode(TScaleMode value);
     bool AutoSize() const { return FAutoSize; }
-    void SetAutoSize(bool Value);
+    void SetAutoSize(bool value);
 
     void BeginUpdate() { ++FUpdateCount; }
     void EndUpdate();
     // Invalidates and fires OnChange, when not inside an update bracket.
     void Changed() override;
 
-    TPoint ClientToBitmapPoint(const TPoint& P);
+    TPoint ClientToBitmapPoint(const TPoint& p);
     TSize GetBitmapSize();
     TRect GetBitmapRect();
     // The bitmap-to-control scaling, refreshed when invalid.
     const TImageCache& Cache();
     void InvalidateCache() { FCacheValid = false; }
-    void Dispatch(TMessage& Message) override;
+    void Dispatch(TMessage& message) override;
 
     TNotifyEvent OnBitmapResize;
     TNotifyEvent OnChange;
@@ -132,18 +131,18 @@ protected:
     void DoPaintBuffer() override;
     void DoPaintGDIOverlay() override;
     void Resize() override;
-    void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
-    void MouseMove(TShiftState Shift, int X, int Y) override;
-    void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+    void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
+    void MouseMove(TShiftState shift, int x, int y) override;
+    void MouseUp(TMouseButton button, TShiftState shift, int x, int y) override;
     virtual void DoScaleChange() {}
     virtual void BitmapResized();
     virtual void InitDefaultStages();
-    void ExecClearBuffer(TBitmap32* Dest);
-    void ExecClearBackgnd(TBitmap32* Dest);
-    void ExecDrawBitmap(TBitmap32* Dest);
-    void ExecDrawLayers(TBitmap32* Dest, uint32_t Parameter);
-    void ExecControlFrame(TBitmap32* Dest);
-    void ExecBitmapFrame(TBitmap32* Dest);
+    void ExecClearBuffer(TBitmap32* dest);
+    void ExecClearBackgnd(TBitmap32* dest);
+    void ExecDrawBitmap(TBitmap32* dest);
+    void ExecDrawLayers(TBitmap32* dest, uint32_t parameter);
+    void ExecControlFrame(TBitmap32* dest);
+    void ExecBitmapFrame(TBitmap32* dest);
 
     std::unique_ptr<TBitmap32> FBitmap;
     std::unique_ptr<TLayerCollection> FLayers;
@@ -160,33 +159,33 @@ protected:
 
 class TCustomScrollView32 : public TCustomImage32 {
 public:
-    explicit TCustomScrollView32(TComponent* AOwner);
+    explicit TCustomScrollView32(TComponent* owner);
     std::string ClassName() const override { return "TCustomScrollView32"; }
 
     bool Border() const { return FBorder; }
-    void SetBorder(bool Value);
+    void SetBorder(bool value);
     bool ScrollBars() const { return FScrollBars; }
-    void SetScrollBars(bool Value);
+    void SetScrollBars(bool value);
     bool Centered() const { return FCentered; }
-    void SetCentered(bool Value);
+    void SetCentered(bool value);
 
-    void ScrollBy(int Dx, int Dy);
-    void ScrollToCenter(int X, int Y);
+    void ScrollBy(int dx, int dy);
+    void ScrollToCenter(int x, int y);
     void UpdateScrollBars();
-    void Dispatch(TMessage& Message) override;
+    void Dispatch(TMessage& message) override;
     void Loaded() override;
 
     TNotifyEvent OnScroll;
 
 protected:
-    void CreateParams(TCreateParams& Params) override;
+    void CreateParams(TCreateParams& params) override;
     void Resize() override;
     void DoScaleChange() override;
     void BitmapResized() override;
-    void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
-    bool DoMouseWheel(TShiftState Shift, int WheelDelta, TPoint MousePos) override;
+    void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
+    bool DoMouseWheel(TShiftState shift, int wheelDelta, TPoint mousePos) override;
     void UpdateOffsets();
-    void Scroll(int Bar, int Code, int Pos);
+    void Scroll(int bar, int code, int thumb);
 
     bool FBorder = true;
     bool FScrollBars = true;

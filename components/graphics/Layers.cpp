@@ -7,6 +7,7 @@
 #include "components/graphics/Transforms.h"
 #include "platform/controls/Forms.h"
 #include "platform/core/Arithmetic.h"
+#include "platform/core/ScopeGuard.h"
 
 namespace epc {
 
@@ -22,72 +23,82 @@ void SetScreenCursor(TCursor cursor) {
 
 // ---- TLayerCollection -------------------------------------------------------------------------
 
-TLayerCollection::TLayerCollection(TCustomImage32* AOwner) : FOwner(AOwner) {}
+TLayerCollection::TLayerCollection(TCustomImage32* owner) : FOwner(owner) {}
 
 TLayerCollection::~TLayerCollection() {
     FMouseListener = nullptr;
     OnChange = nullptr;
     OnGDIUpdate = nullptr;
-    while (!FItems.empty()) delete FItems.back();
+    DestroyLayers();
 }
 
 TPersistent* TLayerCollection::GetOwner() const { return FOwner; }
 
-void TLayerCollection::InsertItem(TCustomLayer* Item) {
-    BeginUpdate();
-    FItems.push_back(Item);
-    Item->FLayerCollection = this;
-    EndUpdate();
+int TLayerCollection::IndexOf(const TCustomLayer* item) const {
+    for (size_t i = 0; i < FItems.size(); ++i)
+        if (FItems[i].get() == item) return int(i);
+    return -1;
 }
 
-void TLayerCollection::RemoveItem(TCustomLayer* Item) {
-    auto it = std::find(FItems.begin(), FItems.end(), Item);
-    if (it == FItems.end()) return;
+void TLayerCollection::InsertItem(TCustomLayer* item) {
     BeginUpdate();
-    if (FMouseListener == Item) SetMouseListener(nullptr);
-    FItems.erase(it);
-    Item->FLayerCollection = nullptr;
-    for (TCustomLayer* l : FItems) l->Notification(Item);
-    EndUpdate();
+    auto end = Finally([this] { EndUpdate(); });
+    // Constructed in place once the slot exists, so a failed growth cannot free the layer.
+    FItems.emplace_back(item);
+    item->FLayerCollection = this;
+}
+
+std::unique_ptr<TCustomLayer> TLayerCollection::RemoveItem(TCustomLayer* item) {
+    int index = IndexOf(item);
+    if (index < 0) return nullptr;
+    BeginUpdate();
+    auto end = Finally([this] { EndUpdate(); });
+    if (FMouseListener == item) SetMouseListener(nullptr);
+    std::unique_ptr<TCustomLayer> owned = std::move(FItems[size_t(index)]);
+    FItems.erase(FItems.begin() + index);
+    item->FLayerCollection = nullptr;
+    for (size_t i = 0; i < FItems.size(); ++i)
+        FItems[i]->Notification(item);
+    return owned;
+}
+
+void TLayerCollection::DestroyLayers() {
+    // Each round takes a layer off the list before freeing it, so the loop cannot spin on a
+    // layer whose destructor fails to unlink it.
+    while (!FItems.empty())
+        RemoveItem(FItems.back().get());
 }
 
 void TLayerCollection::ClearLayers() {
     BeginUpdate();
-    try {
-        FMouseListener = nullptr;
-        while (!FItems.empty()) delete FItems.back();
-    } catch (...) {
-        EndUpdate();
-        throw;
-    }
-    EndUpdate();
+    auto end = Finally([this] { EndUpdate(); });
+    FMouseListener = nullptr;
+    DestroyLayers();
 }
 
-void TLayerCollection::DeleteLayer(int Index) { delete Items(Index); }
+void TLayerCollection::DeleteLayer(int index) {
+    RemoveItem(Items(index));
+}
 
-TCustomLayer* TLayerCollection::FindLayerAt(int X, int Y, uint32_t OptionsMask) {
+TCustomLayer* TLayerCollection::FindLayerAt(int x, int y, uint32_t optionsMask) {
     for (auto it = FItems.rbegin(); it != FItems.rend(); ++it) {
-        TCustomLayer* layer = *it;
-        if ((layer->FLayerOptions & OptionsMask) != 0 && layer->DoHitTest(X, Y)) return layer;
+        TCustomLayer* layer = it->get();
+        if ((layer->FLayerOptions & optionsMask) != 0 && layer->DoHitTest(x, y)) return layer;
     }
     return nullptr;
 }
 
-void TLayerCollection::Assign(TPersistent* Source) {
-    auto* src = dynamic_cast<TLayerCollection*>(Source);
+void TLayerCollection::Assign(TPersistent* source) {
+    auto* src = dynamic_cast<TLayerCollection*>(source);
     if (!src) {
-        TPersistent::Assign(Source);
+        TPersistent::Assign(source);
         return;
     }
     BeginUpdate();
-    try {
-        ClearLayers();
-        for (TCustomLayer* layer : src->FItems) layer->NewInstance(this)->Assign(layer);
-    } catch (...) {
-        EndUpdate();
-        throw;
-    }
-    EndUpdate();
+    auto end = Finally([this] { EndUpdate(); });
+    ClearLayers();
+    for (const auto& layer : src->FItems)
+        layer->NewInstance(this)->Assign(layer.get());
 }
 
 void TLayerCollection::EndUpdate() {
@@ -118,29 +129,29 @@ const TImageCache* TLayerCollection::CoordXForm() const {
     return FOwner ? &FOwner->Cache() : nullptr;
 }
 
-TCustomLayer* TLayerCollection::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
-    TCustomLayer* target = FMouseListener ? FMouseListener : FindLayerAt(X, Y, LOB_MOUSE_EVENTS);
-    if ((Button == mbLeft || Button == mbRight) && target && target != FMouseListener &&
+TCustomLayer* TLayerCollection::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
+    TCustomLayer* target = FMouseListener ? FMouseListener : FindLayerAt(x, y, LOB_MOUSE_EVENTS);
+    if ((button == mbLeft || button == mbRight) && target && target != FMouseListener &&
         !(target->FLayerOptions & LOB_NO_CAPTURE))
         SetMouseListener(target);
     if (FMouseListener) {
-        FMouseListener->FButtonState |= ButtonBit(Button);
-        FMouseListener->MouseDown(Button, Shift, X, Y);
+        FMouseListener->FButtonState |= ButtonBit(button);
+        FMouseListener->MouseDown(button, shift, x, y);
     }
     return target;
 }
 
-TCustomLayer* TLayerCollection::MouseMove(TShiftState Shift, int X, int Y) {
-    TCustomLayer* target = FMouseListener ? FMouseListener : FindLayerAt(X, Y, LOB_MOUSE_EVENTS);
-    if (target) target->MouseMove(Shift, X, Y);
+TCustomLayer* TLayerCollection::MouseMove(TShiftState shift, int x, int y) {
+    TCustomLayer* target = FMouseListener ? FMouseListener : FindLayerAt(x, y, LOB_MOUSE_EVENTS);
+    if (target) target->MouseMove(shift, x, y);
     return target;
 }
 
-TCustomLayer* TLayerCollection::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) {
-    TCustomLayer* target = FMouseListener ? FMouseListener : FindLayerAt(X, Y, LOB_MOUSE_EVENTS);
+TCustomLayer* TLayerCollection::MouseUp(TMouseButton button, TShiftState shift, int x, int y) {
+    TCustomLayer* target = FMouseListener ? FMouseListener : FindLayerAt(x, y, LOB_MOUSE_EVENTS);
     if (target) {
-        target->FButtonState &= ~ButtonBit(Button);
-        target->MouseUp(Button, Shift, X, Y);
+        target->FButtonState &= ~ButtonBit(button);
+        target->MouseUp(button, shift, x, y);
     }
     if (FMouseListener && FMouseListener->FButtonState == 0) SetMouseListener(nullptr);
     return target;
@@ -148,8 +159,8 @@ TCustomLayer* TLayerCollection::MouseUp(TMouseButton Button, TShiftState Shift, 
 
 // ---- TCustomLayer -----------------------------------------------------------------------------
 
-TCustomLayer::TCustomLayer(TLayerCollection* ALayerCollection) {
-    SetLayerCollection(ALayerCollection);
+TCustomLayer::TCustomLayer(TLayerCollection* layerCollection) {
+    SetLayerCollection(layerCollection);
 }
 
 TCustomLayer::~TCustomLayer() {
@@ -157,10 +168,10 @@ TCustomLayer::~TCustomLayer() {
     SetLayerCollection(nullptr);
 }
 
-void TCustomLayer::Assign(TPersistent* Source) {
-    auto* src = dynamic_cast<TCustomLayer*>(Source);
+void TCustomLayer::Assign(TPersistent* source) {
+    auto* src = dynamic_cast<TCustomLayer*>(source);
     if (!src) {
-        TPersistent::Assign(Source);
+        TPersistent::Assign(source);
         return;
     }
     FCursor = src->FCursor;
@@ -170,29 +181,30 @@ void TCustomLayer::Assign(TPersistent* Source) {
 
 bool TCustomLayer::HitTest(int, int) { return true; }
 
-bool TCustomLayer::DoHitTest(int X, int Y) {
-    bool passed = HitTest(X, Y);
-    if (OnHitTest) OnHitTest(this, X, Y, passed);
+bool TCustomLayer::DoHitTest(int x, int y) {
+    bool passed = HitTest(x, y);
+    if (OnHitTest) OnHitTest(this, x, y, passed);
     return passed;
 }
 
 int TCustomLayer::GetLayerIndex() const {
-    if (!FLayerCollection) return -1;
-    const auto& items = FLayerCollection->FItems;
-    auto it = std::find(items.begin(), items.end(), this);
-    return it == items.end() ? -1 : int(it - items.begin());
+    return FLayerCollection ? FLayerCollection->IndexOf(this) : -1;
 }
 
-void TCustomLayer::SetIndex(int Value) {
+void TCustomLayer::SetIndex(int value) {
     if (!FLayerCollection) return;
     auto& items = FLayerCollection->FItems;
     int current = GetLayerIndex();
-    int target = ClampInt(Value, 0, int(items.size()) - 1);
+    int target = ClampInt(value, 0, int(items.size()) - 1);
     if (current < 0 || target == current) return;
     bool visible = Visible();
     if (visible) FLayerCollection->BeginUpdate();
-    items.erase(items.begin() + current);
-    items.insert(items.begin() + target, this);
+    // Moves the owning slot without reallocating.
+    if (target < current)
+        std::rotate(items.begin() + target, items.begin() + current, items.begin() + current + 1);
+    else
+        std::rotate(items.begin() + current, items.begin() + current + 1,
+                    items.begin() + target + 1);
     if (visible) FLayerCollection->EndUpdate();
 }
 
@@ -204,64 +216,66 @@ void TCustomLayer::Changed() {
         FLayerCollection->Changed();
 }
 
-void TCustomLayer::SetLayerCollection(TLayerCollection* Value) {
-    if (Value == FLayerCollection) return;
-    if (FLayerCollection) FLayerCollection->RemoveItem(this);
-    if (Value) Value->InsertItem(this);
+void TCustomLayer::SetLayerCollection(TLayerCollection* value) {
+    if (value == FLayerCollection) return;
+    // Ownership goes with the layer: the new collection adopts it, and without one the caller
+    // holds it (the destructor passes through here with the layer already being freed).
+    if (FLayerCollection) FLayerCollection->RemoveItem(this).release();
+    if (value) value->InsertItem(this);
 }
 
-void TCustomLayer::SetLayerOptions(uint32_t Value) {
-    if (Value == FLayerOptions) return;
+void TCustomLayer::SetLayerOptions(uint32_t value) {
+    if (value == FLayerOptions) return;
     bool wasVisible = Visible();
-    FLayerOptions = Value;
+    FLayerOptions = value;
     // Hiding a layer must repaint too, although it no longer counts as visible.
-    if (wasVisible && !Visible() && FLayerCollection && !(Value & LOB_NO_UPDATE))
+    if (wasVisible && !Visible() && FLayerCollection && !(value & LOB_NO_UPDATE))
         FLayerCollection->Changed();
     else
         Changed();
 }
 
-void TCustomLayer::SetVisible(bool Value) {
-    SetLayerOptions(Value ? FLayerOptions | LOB_VISIBLE : FLayerOptions & ~LOB_VISIBLE);
+void TCustomLayer::SetVisible(bool value) {
+    SetLayerOptions(value ? FLayerOptions | LOB_VISIBLE : FLayerOptions & ~LOB_VISIBLE);
 }
 
-void TCustomLayer::SetMouseEvents(bool Value) {
-    SetLayerOptions(Value ? FLayerOptions | LOB_MOUSE_EVENTS : FLayerOptions & ~LOB_MOUSE_EVENTS);
+void TCustomLayer::SetMouseEvents(bool value) {
+    SetLayerOptions(value ? FLayerOptions | LOB_MOUSE_EVENTS : FLayerOptions & ~LOB_MOUSE_EVENTS);
 }
 
-void TCustomLayer::SetCursor(TCursor Value) {
-    if (Value == FCursor) return;
-    FCursor = Value;
-    if (FLayerCollection && FLayerCollection->MouseListener() == this) SetScreenCursor(Value);
+void TCustomLayer::SetCursor(TCursor value) {
+    if (value == FCursor) return;
+    FCursor = value;
+    if (FLayerCollection && FLayerCollection->MouseListener() == this) SetScreenCursor(value);
 }
 
-void TCustomLayer::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
-    if (OnMouseDown) OnMouseDown(this, Button, Shift, X, Y);
+void TCustomLayer::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
+    if (OnMouseDown) OnMouseDown(this, button, shift, x, y);
 }
 
-void TCustomLayer::MouseMove(TShiftState Shift, int X, int Y) {
+void TCustomLayer::MouseMove(TShiftState shift, int x, int y) {
     SetScreenCursor(FCursor);
-    if (OnMouseMove) OnMouseMove(this, Shift, X, Y);
+    if (OnMouseMove) OnMouseMove(this, shift, x, y);
 }
 
-void TCustomLayer::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) {
+void TCustomLayer::MouseUp(TMouseButton button, TShiftState shift, int x, int y) {
     SetScreenCursor(crDefault);
-    if (OnMouseUp) OnMouseUp(this, Button, Shift, X, Y);
+    if (OnMouseUp) OnMouseUp(this, button, shift, x, y);
 }
 
 // ---- TPositionedLayer -------------------------------------------------------------------------
 
-TPositionedLayer::TPositionedLayer(TLayerCollection* ALayerCollection)
-    : TCustomLayer(ALayerCollection) {
+TPositionedLayer::TPositionedLayer(TLayerCollection* layerCollection)
+    : TCustomLayer(layerCollection) {
     FLayerOptions = LOB_VISIBLE | LOB_MOUSE_EVENTS;
 }
 
-void TPositionedLayer::Assign(TPersistent* Source) {
-    if (auto* src = dynamic_cast<TPositionedLayer*>(Source)) {
+void TPositionedLayer::Assign(TPersistent* source) {
+    if (auto* src = dynamic_cast<TPositionedLayer*>(source)) {
         FLocation = src->FLocation;
         FScaled = src->FScaled;
     }
-    TCustomLayer::Assign(Source);
+    TCustomLayer::Assign(source);
 }
 
 TFloatRect TPositionedLayer::GetControlLocation() const {
@@ -275,83 +289,83 @@ TFloatRect TPositionedLayer::GetControlLocation() const {
     return r;
 }
 
-bool TPositionedLayer::HitTest(int X, int Y) {
+bool TPositionedLayer::HitTest(int x, int y) {
     TFloatRect r = GetControlLocation();
-    return r.Left <= X && X < r.Right && r.Top <= Y && Y < r.Bottom;
+    return r.Left <= x && x < r.Right && r.Top <= y && y < r.Bottom;
 }
 
-void TPositionedLayer::SetLocation(const TFloatRect& Value) {
-    if (Trunc(Value.Left) == Trunc(FLocation.Left) && Trunc(Value.Top) == Trunc(FLocation.Top) &&
-        Trunc(Value.Right) == Trunc(FLocation.Right) &&
-        Trunc(Value.Bottom) == Trunc(FLocation.Bottom))
+void TPositionedLayer::SetLocation(const TFloatRect& value) {
+    if (Trunc(value.Left) == Trunc(FLocation.Left) && Trunc(value.Top) == Trunc(FLocation.Top) &&
+        Trunc(value.Right) == Trunc(FLocation.Right) &&
+        Trunc(value.Bottom) == Trunc(FLocation.Bottom))
         return;
     Changed();
-    StoreLocation(Value);
+    StoreLocation(value);
     Changed();
 }
 
-void TPositionedLayer::StoreLocation(const TFloatRect& Value) {
-    FLocation = {float(Trunc(Value.Left)), float(Trunc(Value.Top)), float(Trunc(Value.Right)),
-                 float(Trunc(Value.Bottom))};
+void TPositionedLayer::StoreLocation(const TFloatRect& value) {
+    FLocation = {float(Trunc(value.Left)), float(Trunc(value.Top)), float(Trunc(value.Right)),
+                 float(Trunc(value.Bottom))};
 }
 
-void TPositionedLayer::SetScaled(bool Value) {
-    if (Value == FScaled) return;
-    FScaled = Value;
+void TPositionedLayer::SetScaled(bool value) {
+    if (value == FScaled) return;
+    FScaled = value;
     Changed();
 }
 
 // ---- TBitmapLayer -----------------------------------------------------------------------------
 
-TBitmapLayer::TBitmapLayer(TLayerCollection* ALayerCollection)
-    : TPositionedLayer(ALayerCollection), FBitmap(std::make_unique<TBitmap32>()) {
+TBitmapLayer::TBitmapLayer(TLayerCollection* layerCollection)
+    : TPositionedLayer(layerCollection), FBitmap(std::make_unique<TBitmap32>()) {
     FBitmap->OnChange = [this](TObject*) { Changed(); };
 }
 
 TBitmapLayer::~TBitmapLayer() { FBitmap->OnChange = nullptr; }
 
-void TBitmapLayer::Assign(TPersistent* Source) {
-    if (auto* src = dynamic_cast<TBitmapLayer*>(Source)) {
+void TBitmapLayer::Assign(TPersistent* source) {
+    if (auto* src = dynamic_cast<TBitmapLayer*>(source)) {
         FBitmap->Assign(src->FBitmap.get());
         FAlphaHit = src->FAlphaHit;
         FCropped = src->FCropped;
     }
-    TPositionedLayer::Assign(Source);
+    TPositionedLayer::Assign(source);
 }
 
-void TBitmapLayer::SetCropped(bool Value) {
-    if (Value == FCropped) return;
-    FCropped = Value;
+void TBitmapLayer::SetCropped(bool value) {
+    if (value == FCropped) return;
+    FCropped = value;
     Changed();
 }
 
-bool TBitmapLayer::HitTest(int X, int Y) {
-    if (!TPositionedLayer::HitTest(X, Y)) return false;
+bool TBitmapLayer::HitTest(int x, int y) {
+    if (!TPositionedLayer::HitTest(x, y)) return false;
     if (!FAlphaHit) return true;
     TFloatRect r = GetControlLocation();
     double w = std::nearbyint(r.Right - r.Left), h = std::nearbyint(r.Bottom - r.Top);
     if (w < 0.5 || h < 0.5 || FBitmap->IsEmpty()) return false;
     // The bitmap pixel under the point: floor of the scaled offset, kept inside the bitmap
     // (rounding reached one past the last pixel at the right and bottom edges).
-    int bx = int(std::floor((X - r.Left) * FBitmap->Width() / w));
-    int by = int(std::floor((Y - r.Top) * FBitmap->Height() / h));
+    int bx = int(std::floor((x - r.Left) * FBitmap->Width() / w));
+    int by = int(std::floor((y - r.Top) * FBitmap->Height() / h));
     bx = ClampInt(bx, 0, FBitmap->Width() - 1);
     by = ClampInt(by, 0, FBitmap->Height() - 1);
     return (FBitmap->GetPixelS(bx, by) >> 24) != 0;
 }
 
-void TBitmapLayer::Paint(TBitmap32* Buffer) {
-    if (FBitmap->IsEmpty() || !Buffer || Buffer->IsEmpty()) return;
+void TBitmapLayer::Paint(TBitmap32* buffer) {
+    if (FBitmap->IsEmpty() || !buffer || buffer->IsEmpty()) return;
     TFloatRect loc = GetControlLocation();
     if (loc.Right - loc.Left < 0.5f || loc.Bottom - loc.Top < 0.5f) return;
     TRect dst = MakeRectFromFloatRect(loc, 0);
-    TRect clip = Buffer->BoundsRect();
+    TRect clip = buffer->BoundsRect();
     if (FCropped && FLayerCollection && FLayerCollection->Owner()) {
         TRect picture = FLayerCollection->Owner()->GetBitmapRect();
         IntersectIntRect(clip, clip, picture);
     }
     if (IsIntRectEmpty(dst) || IsIntRectEmpty(clip)) return;
-    StretchTransfer(Buffer, dst, clip, FBitmap.get(), FBitmap->BoundsRect(),
+    StretchTransfer(buffer, dst, clip, FBitmap.get(), FBitmap->BoundsRect(),
                     FBitmap->StretchFilter(), FBitmap->DrawMode(), FBitmap->OnPixelCombine);
 }
 

@@ -22,8 +22,8 @@ constexpr uint32_t LOB_MOUSE_EVENTS = 0x20000000;
 constexpr uint32_t LOB_NO_UPDATE = 0x10000000;   // changes do not invalidate the control
 constexpr uint32_t LOB_NO_CAPTURE = 0x08000000;  // a press does not make it the listener
 
-using THitTestEvent = std::function<void(TObject* Sender, int X, int Y, bool& Passed)>;
-using TPaintLayerEvent = std::function<void(TObject* Sender, TBitmap32* Buffer)>;
+using THitTestEvent = std::function<void(TObject* sender, int x, int y, bool& passed)>;
+using TPaintLayerEvent = std::function<void(TObject* sender, TBitmap32* buffer)>;
 
 // The scaling of the owner image between bitmap and control coordinates (16.16).
 struct TImageCache {
@@ -33,20 +33,21 @@ struct TImageCache {
 
 class TLayerCollection : public TPersistent {
 public:
-    explicit TLayerCollection(TCustomImage32* AOwner);
+    explicit TLayerCollection(TCustomImage32* owner);
     ~TLayerCollection() override;
     std::string ClassName() const override { return "TLayerCollection"; }
 
-    // A new layer of class T at the top of this collection.
+    // A new layer of class T at the top of this collection, which owns it (a layer constructed
+    // with a collection is adopted by it; freeing a layer takes it out of its collection).
     template <class T> T* Add() { return new T(this); }
     void ClearLayers();
-    void DeleteLayer(int Index);
+    void DeleteLayer(int index);
     int Count() const { return int(FItems.size()); }
-    TCustomLayer* Items(int Index) const { return FItems.at(size_t(Index)); }
+    TCustomLayer* Items(int index) const { return FItems.at(size_t(index)).get(); }
     // The last layer in the list that shares a bit with the mask and is hit at the point.
-    TCustomLayer* FindLayerAt(int X, int Y, uint32_t OptionsMask = LOB_VISIBLE);
+    TCustomLayer* FindLayerAt(int x, int y, uint32_t optionsMask = LOB_VISIBLE);
     // Clears, then makes a layer of the same class for every layer of the source.
-    void Assign(TPersistent* Source) override;
+    void Assign(TPersistent* source) override;
 
     void BeginUpdate() { ++FUpdateCount; }
     void EndUpdate();
@@ -64,20 +65,25 @@ public:
     const TImageCache* CoordXForm() const;
 
     // Mouse routing; each returns the layer that got the event (or null).
-    TCustomLayer* MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y);
-    TCustomLayer* MouseMove(TShiftState Shift, int X, int Y);
-    TCustomLayer* MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y);
+    TCustomLayer* MouseDown(TMouseButton button, TShiftState shift, int x, int y);
+    TCustomLayer* MouseMove(TShiftState shift, int x, int y);
+    TCustomLayer* MouseUp(TMouseButton button, TShiftState shift, int x, int y);
 
     TNotifyEvent OnChange;
     TNotifyEvent OnGDIUpdate;
 
 private:
     friend class TCustomLayer;
-    void InsertItem(TCustomLayer* Item);
-    void RemoveItem(TCustomLayer* Item);
+    // Adopts the layer at the top.
+    void InsertItem(TCustomLayer* item);
+    // Unlinks the layer and hands its ownership back (null when it is not listed).
+    std::unique_ptr<TCustomLayer> RemoveItem(TCustomLayer* item);
+    // Frees every layer, topmost first.
+    void DestroyLayers();
+    int IndexOf(const TCustomLayer* item) const;
 
     TCustomImage32* FOwner;
-    std::vector<TCustomLayer*> FItems;  // first drawn first, last on top
+    std::vector<std::unique_ptr<TCustomLayer>> FItems; // first drawn first, last on top
     bool FMouseEvents = true;
     TCustomLayer* FMouseListener = nullptr;
     int FUpdateCount = 0;
@@ -85,19 +91,19 @@ private:
 
 class TCustomLayer : public TPersistent {
 public:
-    explicit TCustomLayer(TLayerCollection* ALayerCollection);
+    explicit TCustomLayer(TLayerCollection* layerCollection);
     ~TCustomLayer() override;
     std::string ClassName() const override { return "TCustomLayer"; }
     // A new, unassigned layer of this class (collections copy layers through it).
-    virtual TCustomLayer* NewInstance(TLayerCollection* ALayerCollection) const {
-        return new TCustomLayer(ALayerCollection);
+    virtual TCustomLayer* NewInstance(TLayerCollection* layerCollection) const {
+        return new TCustomLayer(layerCollection);
     }
-    void Assign(TPersistent* Source) override;
+    void Assign(TPersistent* source) override;
 
-    virtual bool HitTest(int X, int Y);
-    virtual void Paint(TBitmap32* Buffer) {}
-    virtual void PaintGDI(TCanvas* Canvas) {}
-    virtual void SetIndex(int Value);
+    virtual bool HitTest(int x, int y);
+    virtual void Paint(TBitmap32* buffer) {}
+    virtual void PaintGDI(TCanvas* canvas) {}
+    virtual void SetIndex(int value);
     int GetLayerIndex() const;
     int Index() const { return GetLayerIndex(); }
     void MoveToTop() { SetIndex(FLayerCollection ? FLayerCollection->Count() : 0); }
@@ -106,15 +112,15 @@ public:
     void Changed();
 
     TLayerCollection* LayerCollection() const { return FLayerCollection; }
-    void SetLayerCollection(TLayerCollection* Value);
+    void SetLayerCollection(TLayerCollection* value);
     uint32_t LayerOptions() const { return FLayerOptions; }
-    void SetLayerOptions(uint32_t Value);
+    void SetLayerOptions(uint32_t value);
     bool Visible() const { return (FLayerOptions & LOB_VISIBLE) != 0; }
-    void SetVisible(bool Value);
+    void SetVisible(bool value);
     bool MouseEvents() const { return (FLayerOptions & LOB_MOUSE_EVENTS) != 0; }
-    void SetMouseEvents(bool Value);
+    void SetMouseEvents(bool value);
     TCursor Cursor() const { return FCursor; }
-    void SetCursor(TCursor Value);
+    void SetCursor(TCursor value);
     uint32_t ButtonState() const { return FButtonState; }
 
     THitTestEvent OnHitTest;
@@ -126,11 +132,11 @@ public:
 
 protected:
     friend class TLayerCollection;
-    virtual void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y);
-    virtual void MouseMove(TShiftState Shift, int X, int Y);
-    virtual void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y);
-    virtual void Notification(TCustomLayer* ALayer) {}
-    bool DoHitTest(int X, int Y);
+    virtual void MouseDown(TMouseButton button, TShiftState shift, int x, int y);
+    virtual void MouseMove(TShiftState shift, int x, int y);
+    virtual void MouseUp(TMouseButton button, TShiftState shift, int x, int y);
+    virtual void Notification(TCustomLayer* layer) {}
+    bool DoHitTest(int x, int y);
 
     TLayerCollection* FLayerCollection = nullptr;
     TCursor FCursor = crDefault;
@@ -140,24 +146,24 @@ protected:
 
 class TPositionedLayer : public TCustomLayer {
 public:
-    explicit TPositionedLayer(TLayerCollection* ALayerCollection);
+    explicit TPositionedLayer(TLayerCollection* layerCollection);
     std::string ClassName() const override { return "TPositionedLayer"; }
-    TCustomLayer* NewInstance(TLayerCollection* ALayerCollection) const override {
-        return new TPositionedLayer(ALayerCollection);
+    TCustomLayer* NewInstance(TLayerCollection* layerCollection) const override {
+        return new TPositionedLayer(layerCollection);
     }
-    void Assign(TPersistent* Source) override;
+    void Assign(TPersistent* source) override;
 
-    bool HitTest(int X, int Y) override;
+    bool HitTest(int x, int y) override;
     // The location in control coordinates (mapped through the image when Scaled).
     TFloatRect GetControlLocation() const;
     TFloatRect Location() const { return FLocation; }
-    void SetLocation(const TFloatRect& Value);
+    void SetLocation(const TFloatRect& value);
     bool Scaled() const { return FScaled; }
-    void SetScaled(bool Value);
+    void SetScaled(bool value);
 
 protected:
     // Stores the edges truncated toward zero.
-    virtual void StoreLocation(const TFloatRect& Value);
+    virtual void StoreLocation(const TFloatRect& value);
 
     TFloatRect FLocation{0, 0, 64, 64};
     bool FScaled = false;
@@ -165,22 +171,22 @@ protected:
 
 class TBitmapLayer : public TPositionedLayer {
 public:
-    explicit TBitmapLayer(TLayerCollection* ALayerCollection);
+    explicit TBitmapLayer(TLayerCollection* layerCollection);
     ~TBitmapLayer() override;
     std::string ClassName() const override { return "TBitmapLayer"; }
-    TCustomLayer* NewInstance(TLayerCollection* ALayerCollection) const override {
-        return new TBitmapLayer(ALayerCollection);
+    TCustomLayer* NewInstance(TLayerCollection* layerCollection) const override {
+        return new TBitmapLayer(layerCollection);
     }
-    void Assign(TPersistent* Source) override;
+    void Assign(TPersistent* source) override;
 
-    bool HitTest(int X, int Y) override;
-    void Paint(TBitmap32* Buffer) override;
+    bool HitTest(int x, int y) override;
+    void Paint(TBitmap32* buffer) override;
     TBitmap32* Bitmap() const { return FBitmap.get(); }
-    void SetBitmap(TBitmap32* Value) { FBitmap->Assign(Value); }
+    void SetBitmap(TBitmap32* value) { FBitmap->Assign(value); }
     bool AlphaHit() const { return FAlphaHit; }
-    void SetAlphaHit(bool Value) { FAlphaHit = Value; }
+    void SetAlphaHit(bool value) { FAlphaHit = value; }
     bool Cropped() const { return FCropped; }
-    void SetCropped(bool Value);
+    void SetCropped(bool value);
 
 private:
     std::unique_ptr<TBitmap32> FBitmap;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "components/graphics/Blend.h"
+#include "platform/core/ScopeGuard.h"
 
 namespace epc {
 
@@ -221,7 +222,8 @@ void TPolygon32::Clear() {
 void TPolygon32::DrawOutline(TBitmap32* bitmap, TColor32 color) {
     if (!bitmap) return;
     bitmap->BeginUpdate();
-    try {
+    {
+        auto cleanup = Finally([&] { bitmap->EndUpdate(); });
         for (const TArrayOfFixedPoint& contour : FPoints) {
             if (contour.size() == 1) {
                 if (FClosed) {
@@ -254,28 +256,20 @@ void TPolygon32::DrawOutline(TBitmap32* bitmap, TColor32 color) {
                     bitmap->LineToBlendedS(FixedRound(contour[0].X), FixedRound(contour[0].Y));
             }
         }
-    } catch (...) {
-        bitmap->EndUpdate();
-        throw;
     }
-    bitmap->EndUpdate();
     bitmap->NotifyChanged();
 }
 
 void TPolygon32::DrawFilled(TBitmap32* bitmap, TColor32 color) {
     if (!bitmap || bitmap->IsEmpty()) return;
     bitmap->BeginUpdate();
-    try {
+    {
+        auto cleanup = Finally([&] { bitmap->EndUpdate(); });
         if (FAntialiased)
             FillAA(bitmap, color);
         else
             FillPlain(bitmap, color);
-    } catch (...) {
-        EndMmxBlending();
-        bitmap->EndUpdate();
-        throw;
     }
-    bitmap->EndUpdate();
     bitmap->NotifyChanged();
 }
 

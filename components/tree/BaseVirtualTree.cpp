@@ -4,15 +4,14 @@
 #include "components/tree/BaseVirtualTree.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstdlib>
 #include <map>
-#include <thread>
 
 #include "components/tree/CheckImages.h"
 #include "components/tree/WorkerThread.h"
 #include "platform/controls/Forms.h"
 #include "platform/core/Arithmetic.h"
+#include "platform/core/ScopeGuard.h"
 #include "platform/windows/Window.h"
 
 namespace epc {
@@ -22,8 +21,8 @@ using namespace tree_options;
 // ---- Construction
 // --------------------------------------------------------------------------------
 
-TBaseVirtualTree::TBaseVirtualTree(TComponent* AOwner) : TCustomControl(AOwner) {
-    if (!TreeUnitState().Initialized) InitializeTreeUnit();
+TBaseVirtualTree::TBaseVirtualTree(TComponent* owner) : TCustomControl(owner) {
+    InitializeTreeUnit();
     TControlStyle style = ControlStyle();
     style.Exclude(csSetCaption);
     style |= TControlStyle{csCaptureMouse, csOpaque, csDisplayDragImage};
@@ -38,7 +37,7 @@ TBaseVirtualTree::TBaseVirtualTree(TComponent* AOwner) : TCustomControl(AOwner) 
     FBackground = std::make_unique<TPicture>();
     FBackground->OnChange = [this](TObject*) { RequestRepaint(); };
     for (TChangeLink* link : {&FImageChangeLink, &FStateChangeLink, &FCustomCheckChangeLink})
-        link->OnChange = [this](TObject* Sender) { ImageListChange(Sender); };
+        link->OnChange = [this](TObject* sender) { ImageListChange(sender); };
     FCheckImages = CheckImageList(FCheckImageKind);
     AfterConstruction();
     PrepareBitmaps(true, true);
@@ -52,14 +51,14 @@ void TBaseVirtualTree::AfterConstruction() {
     size_t size = TreeNodeSize + FTotalInternalDataSize;
     void* memory = std::calloc(1, size);
     if (!memory) throw EOutOfMemory("Out of memory");
-    FRoot = new (memory) TVirtualNode();
+    FRoot.reset(new (memory) TVirtualNode());
     FRoot->NodeHeight = Word(std::min<Cardinal>(FDefaultNodeHeight, 65535));
     FRoot->TotalHeight = FRoot->NodeHeight;
     FRoot->TotalCount = 1;
     FRoot->Align = 50;
     FRoot->States = {nsInitialized, nsExpanded, nsHasChildren, nsVisible};
-    FRoot->PrevSibling = FRoot;
-    FRoot->NextSibling = FRoot;
+    FRoot->PrevSibling = FRoot.get();
+    FRoot->NextSibling = FRoot.get();
     // The root's parent link holds the tree (see TreeFromNode).
     FRoot->Parent = reinterpret_cast<PVirtualNode>(this);
 }
@@ -80,11 +79,7 @@ TBaseVirtualTree::~TBaseVirtualTree() {
     FBackground.reset();
     FColors.reset();
     FScrollBarOptions.reset();
-    if (FRoot) {
-        FRoot->~TVirtualNode();
-        std::free(FRoot);
-        FRoot = nullptr;
-    }
+    FRoot.reset();
     FOptions.reset();
     if (FRegisteredWithWorker) TWorkerThread::ReleaseThreadReference(this);
 }
@@ -104,11 +99,11 @@ void TBaseVirtualTree::RequestRepaint() {
     }
 }
 
-void TBaseVirtualTree::InvalidateNode(PVirtualNode Node) {
-    if (Node && HandleAllocated()) RequestRepaint();
+void TBaseVirtualTree::InvalidateNode(PVirtualNode node) {
+    if (node && HandleAllocated()) RequestRepaint();
 }
 
-void TBaseVirtualTree::InvalidateToBottom(PVirtualNode Node) {
+void TBaseVirtualTree::InvalidateToBottom(PVirtualNode node) {
     if (HandleAllocated() && !IsUpdating()) RequestRepaint();
 }
 
@@ -126,8 +121,7 @@ void TBaseVirtualTree::InterruptValidation() {
     }
     DoStateChange({TVirtualTreeState::tsStopValidation});
     // The worker never validates a tree here, so this wait ends at once.
-    while (worker->CurrentTree() == this)
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    worker->WaitWhileValidating(this);
     DoStateChange({}, {TVirtualTreeState::tsStopValidation});
 }
 
@@ -156,7 +150,7 @@ void TBaseVirtualTree::SetDefaultNodeHeight(Cardinal value) {
     // Existing nodes keep their heights; only the root follows.
     int delta = int(value) - int(FDefaultNodeHeight);
     FDefaultNodeHeight = value;
-    AdjustTotalHeight(FRoot, delta, true);
+    AdjustTotalHeight(FRoot.get(), delta, true);
     FRoot->NodeHeight = Word(value);
     if (!IsUpdating() && HandleAllocated() && !Loading()) {
         UpdateScrollBars(true);
@@ -239,13 +233,13 @@ void TBaseVirtualTree::SetCheckImageKind(TCheckImageKind value) {
 
 // ---- Image lists
 
-void TBaseVirtualTree::SwapImageList(TCustomImageList*& Field, TChangeLink& Link,
+void TBaseVirtualTree::SwapImageList(TCustomImageList*& field, TChangeLink& link,
                                      TCustomImageList* value) {
-    TCustomImageList* old = Field;
-    if (old) old->UnRegisterChanges(&Link);
-    Field = value;
+    TCustomImageList* old = field;
+    if (old) old->UnRegisterChanges(&link);
+    field = value;
     if (value) {
-        value->RegisterChanges(&Link);
+        value->RegisterChanges(&link);
         value->FreeNotification(this);
     }
     // One list may serve several properties: keep hearing of its end while any still uses it.
@@ -280,23 +274,23 @@ void TBaseVirtualTree::ImageListChange(TObject*) {
     if (!Destroying()) RequestRepaint();
 }
 
-int TBaseVirtualTree::GetImageIndex(PVirtualNode Node, TVTImageKind Kind, TColumnIndex Column,
-                                    bool& Ghosted) {
-    TCustomImageList* list = Kind == TVTImageKind::ikState ? FStateImages : FImages;
-    if (!list || !Node || Node == FRoot) return -1;
+int TBaseVirtualTree::GetImageIndex(PVirtualNode node, TVTImageKind kind, TColumnIndex column,
+                                    bool& ghosted) {
+    TCustomImageList* list = kind == TVTImageKind::ikState ? FStateImages : FImages;
+    if (!list || !node || node == FRoot.get()) return -1;
     int index = -1;
-    index = DoGetImageIndex(Node, Kind, Column, Ghosted, index);
+    index = DoGetImageIndex(node, kind, column, ghosted, index);
     return index >= 0 && index < list->Count() ? index : -1;
 }
 
-int TBaseVirtualTree::NodeLineOffset(PVirtualNode Node, bool HasNormalImage,
-                                     bool HasStateImage) const {
+int TBaseVirtualTree::NodeLineOffset(PVirtualNode node, bool hasNormalImage,
+                                     bool hasStateImage) const {
     int imageHeight = 0;
-    if (HasNormalImage && FImages)
+    if (hasNormalImage && FImages)
         imageHeight = FImages->Height();
-    else if (HasStateImage && FStateImages)
+    else if (hasStateImage && FStateImages)
         imageHeight = FStateImages->Height();
-    return NodeLineOffset(Node, imageHeight);
+    return NodeLineOffset(node, imageHeight);
 }
 
 void TBaseVirtualTree::SetSelectionBlendFactor(Byte value) {
@@ -353,14 +347,9 @@ void TBaseVirtualTree::SetRootNodeCount(Cardinal value) {
     }
     if (FRoot->ChildCount == value) return;
     LockUpdates();
-    try {
-        InterruptValidation();
-        SetChildCount(FRoot, value);
-    } catch (...) {
-        UnlockUpdates();
-        throw;
-    }
-    UnlockUpdates();
+    auto unlock = Finally([this] { UnlockUpdates(); });
+    InterruptValidation();
+    SetChildCount(FRoot.get(), value);
 }
 
 void TBaseVirtualTree::SetBackgroundOffsetX(int value) {
@@ -398,21 +387,21 @@ void TBaseVirtualTree::SetBackground(TPicture* value) {
     RequestRepaint();
 }
 
-void TBaseVirtualTree::TileBackground(TCanvas* Target, const TRect& R) {
+void TBaseVirtualTree::TileBackground(TCanvas* target, const TRect& r) {
     const int w = FBackground->Width(), h = FBackground->Height();
-    if (!Target || w <= 0 || h <= 0 || R.IsEmpty()) return;
+    if (!target || w <= 0 || h <= 0 || r.IsEmpty()) return;
     TBitmap* picture = FBackground->Bitmap();
     HDC source = picture->Canvas()->Handle();
-    HDC target = Target->Handle();
+    HDC dc = target->Handle();
     auto wrap = [](int v, int m) { return ((v % m) + m) % m; };
     // Picture position of the rectangle's top-left corner.
-    const int startX = wrap(R.Left + FBackgroundOffsetX - FOffsetX, w);
-    const int startY = wrap(R.Top + FBackgroundOffsetY - FOffsetY, h);
-    for (int y = R.Top, py = startY; y < R.Bottom; py = 0) {
-        const int rowHeight = std::min(h - py, R.Bottom - y);
-        for (int x = R.Left, px = startX; x < R.Right; px = 0) {
-            const int colWidth = std::min(w - px, R.Right - x);
-            BitBlt(target, x, y, colWidth, rowHeight, source, px, py, SRCCOPY);
+    const int startX = wrap(r.Left + FBackgroundOffsetX - FOffsetX, w);
+    const int startY = wrap(r.Top + FBackgroundOffsetY - FOffsetY, h);
+    for (int y = r.Top, py = startY; y < r.Bottom; py = 0) {
+        const int rowHeight = std::min(h - py, r.Bottom - y);
+        for (int x = r.Left, px = startX; x < r.Right; px = 0) {
+            const int colWidth = std::min(w - px, r.Right - x);
+            BitBlt(dc, x, y, colWidth, rowHeight, source, px, py, SRCCOPY);
             x += colWidth;
         }
         y += rowHeight;
@@ -424,16 +413,16 @@ PVirtualNode TBaseVirtualTree::TopNode() {
     return NodeAtPointEx(0, 0, true, top);
 }
 
-void TBaseVirtualTree::SetTopNode(PVirtualNode Node) {
-    if (!Node || Node == FRoot) return;
-    for (PVirtualNode run = Node->Parent; run != FRoot; run = run->Parent)
+void TBaseVirtualTree::SetTopNode(PVirtualNode node) {
+    if (!node || node == FRoot.get()) return;
+    for (PVirtualNode run = node->Parent; run != FRoot.get(); run = run->Parent)
         if (!run->States.Contains(nsExpanded)) ToggleNode(run);
-    SetOffsetY(-NodeTop(Node));
+    SetOffsetY(-NodeTop(node));
 }
 
-void TBaseVirtualTree::ChangeScale(int M, int D) {
-    if (M == D || !FOptions->AutoOptions().Contains(toAutoChangeScale)) return;
-    SetDefaultNodeHeight(Cardinal(MulDiv(int(FDefaultNodeHeight), M, D)));
+void TBaseVirtualTree::ChangeScale(int m, int d) {
+    if (m == d || !FOptions->AutoOptions().Contains(toAutoChangeScale)) return;
+    SetDefaultNodeHeight(Cardinal(MulDiv(int(FDefaultNodeHeight), m, d)));
     // The header rescales itself once there is one.
 }
 
@@ -447,9 +436,9 @@ void TBaseVirtualTree::SetClipboardFormats(const TStringList* value) {
 // ---- Option reactions
 // ------------------------------------------------------------------------------
 
-void TBaseVirtualTree::OptionsPaintChanged(TVTPaintOptions OldOptions, TVTPaintOptions NewOptions) {
+void TBaseVirtualTree::OptionsPaintChanged(TVTPaintOptions oldOptions, TVTPaintOptions newOptions) {
     if (Loading() || !HandleAllocated()) return;
-    if (OldOptions.Contains(toThemeAware) != NewOptions.Contains(toThemeAware)) {
+    if (oldOptions.Contains(toThemeAware) != newOptions.Contains(toThemeAware)) {
         // No theme library: the themed state stays off.
         DoStateChange({}, {TVirtualTreeState::tsUseThemes});
         PrepareBitmaps(true, false);
@@ -459,35 +448,35 @@ void TBaseVirtualTree::OptionsPaintChanged(TVTPaintOptions OldOptions, TVTPaintO
     }
 }
 
-void TBaseVirtualTree::OptionsAutoChanged(TVTAutoOptions OldOptions, TVTAutoOptions NewOptions) {
+void TBaseVirtualTree::OptionsAutoChanged(TVTAutoOptions oldOptions, TVTAutoOptions newOptions) {
     if (Loading() || !HandleAllocated()) return;
-    if (OldOptions.Contains(toAutoSpanColumns) != NewOptions.Contains(toAutoSpanColumns))
+    if (oldOptions.Contains(toAutoSpanColumns) != newOptions.Contains(toAutoSpanColumns))
         RequestRepaint();
 }
 
-void TBaseVirtualTree::OptionsSelectionChanged(TVTSelectionOptions OldOptions,
-                                               TVTSelectionOptions NewOptions) {
+void TBaseVirtualTree::OptionsSelectionChanged(TVTSelectionOptions oldOptions,
+                                               TVTSelectionOptions newOptions) {
     if (Loading()) return;
-    bool multiChanged = OldOptions.Contains(toMultiSelect) != NewOptions.Contains(toMultiSelect);
-    bool levelOn = !OldOptions.Contains(toLevelSelectConstraint) &&
-                   NewOptions.Contains(toLevelSelectConstraint);
-    bool siblingOn = !OldOptions.Contains(toSiblingSelectConstraint) &&
-                     NewOptions.Contains(toSiblingSelectConstraint);
+    bool multiChanged = oldOptions.Contains(toMultiSelect) != newOptions.Contains(toMultiSelect);
+    bool levelOn = !oldOptions.Contains(toLevelSelectConstraint) &&
+                   newOptions.Contains(toLevelSelectConstraint);
+    bool siblingOn = !oldOptions.Contains(toSiblingSelectConstraint) &&
+                     newOptions.Contains(toSiblingSelectConstraint);
     if (multiChanged || levelOn || siblingOn) ClearSelection();
-    if (OldOptions.Contains(toExtendedFocus) && !NewOptions.Contains(toExtendedFocus) &&
+    if (oldOptions.Contains(toExtendedFocus) && !newOptions.Contains(toExtendedFocus) &&
         FFocusedColumn > 0 && HandleAllocated()) {
         FFocusedColumn = MainColumn();
         RequestRepaint();
     }
-    if (!NewOptions.Contains(toExtendedFocus)) FFocusedColumn = MainColumn();
+    if (!newOptions.Contains(toExtendedFocus)) FFocusedColumn = MainColumn();
 }
 
-void TBaseVirtualTree::OptionsMiscChanged(TVTMiscOptions OldOptions, TVTMiscOptions NewOptions) {
+void TBaseVirtualTree::OptionsMiscChanged(TVTMiscOptions oldOptions, TVTMiscOptions newOptions) {
     if (Loading() || !HandleAllocated()) return;
-    if (OldOptions.Contains(toCheckSupport) != NewOptions.Contains(toCheckSupport))
+    if (oldOptions.Contains(toCheckSupport) != newOptions.Contains(toCheckSupport))
         RequestRepaint();
     if (!FComponentState.Contains(TComponentStateItem::csDesigning) &&
-        OldOptions.Contains(toFullRepaintOnResize) != NewOptions.Contains(toFullRepaintOnResize))
+        oldOptions.Contains(toFullRepaintOnResize) != newOptions.Contains(toFullRepaintOnResize))
         RecreateWnd();
     // OLE dropping is registered by the drag manager of the data-transfer layer.
 }
@@ -496,9 +485,9 @@ void TBaseVirtualTree::ScrollBarsChanged() {
     if (!Loading() && HandleAllocated()) RecreateWnd();
 }
 
-void TBaseVirtualTree::ColorsChanged(int Index) {
+void TBaseVirtualTree::ColorsChanged(int index) {
     if (Loading() || !HandleAllocated()) return;
-    if (Index == TVTColors::BorderColorIndex) RedrawWindowWithFrame();
+    if (index == TVTColors::BorderColorIndex) RedrawWindowWithFrame();
     RequestRepaint();
 }
 
@@ -582,20 +571,17 @@ void TBaseVirtualTree::Loaded() {
         auto misc = FOptions->MiscOptions();
         bool readOnly = misc.Contains(toReadOnly);
         if (readOnly) FOptions->SetMiscOptions(misc - toReadOnly);
-        try {
-            SetRootNodeCount(count);
-        } catch (...) {
+        auto restore = Finally([&] {
             if (readOnly) FOptions->SetMiscOptions(FOptions->MiscOptions() | toReadOnly);
-            throw;
-        }
-        if (readOnly) FOptions->SetMiscOptions(FOptions->MiscOptions() | toReadOnly);
+        });
+        SetRootNodeCount(count);
     }
     // The header finishes its own loading once it exists.
 }
 
-void TBaseVirtualTree::Notification(TComponent* AComponent, TOperation Operation) {
-    TCustomControl::Notification(AComponent, Operation);
-    if (Operation != TOperation::opRemove || !AComponent) return;
+void TBaseVirtualTree::Notification(TComponent* component, TOperation operation) {
+    TCustomControl::Notification(component, operation);
+    if (operation != TOperation::opRemove || !component) return;
     // A freed list is past its own destructor here and has already cut its links (their
     // Sender is nil); a list merely leaving its owner is still alive and is left properly.
     bool dropped = false;
@@ -604,13 +590,12 @@ void TBaseVirtualTree::Notification(TComponent* AComponent, TOperation Operation
         {&FStateImages, &FStateChangeLink},
         {&FCustomCheckImages, &FCustomCheckChangeLink}};
     for (auto [field, link] : lists) {
-        if (!*field || static_cast<TComponent*>(*field) != AComponent) continue;
+        if (!*field || static_cast<TComponent*>(*field) != component) continue;
         if (link->Sender() == *field) (*field)->UnRegisterChanges(link);
         *field = nullptr;
         dropped = true;
     }
-    if (FCheckImages && static_cast<TComponent*>(FCheckImages) == AComponent)
-        FCheckImages = nullptr;
+    if (FCheckImages && static_cast<TComponent*>(FCheckImages) == component) FCheckImages = nullptr;
     if (dropped && !Destroying()) RequestRepaint();
     // Header images and the popup menu are cleared here once the layers that give the tree
     // those properties exist.
@@ -622,10 +607,10 @@ bool TBaseVirtualTree::CanFocus() {
     return !form || form->CanFocus();
 }
 
-void TBaseVirtualTree::WndProc(TMessage& Message) {
+void TBaseVirtualTree::WndProc(TMessage& message) {
     // An in-place editor and a drag manager see messages first once the editing and data
     // transfer layers provide them; the header handles its own messages in the header layer.
-    switch (Message.Msg) {
+    switch (message.Msg) {
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK:
         if (DragMode() == dmAutomatic &&
@@ -641,11 +626,11 @@ void TBaseVirtualTree::WndProc(TMessage& Message) {
         return;
     case WM_TIMER:
         // The delayed change notifications; the other timers belong to the message layer.
-        if (Message.WParam == ChangeTimer) {
+        if (message.WParam == ChangeTimer) {
             ChangeTimerElapsed();
             return;
         }
-        if (Message.WParam == StructureChangeTimer) {
+        if (message.WParam == StructureChangeTimer) {
             StructureChangeTimerElapsed();
             return;
         }
@@ -653,34 +638,34 @@ void TBaseVirtualTree::WndProc(TMessage& Message) {
     default:
         break;
     }
-    TCustomControl::WndProc(Message);
+    TCustomControl::WndProc(message);
 }
 
 // ---- Check states
 // ----------------------------------------------------------------------------------
 
-TCheckState TBaseVirtualTree::CheckState(PVirtualNode Node) const {
-    return Node && Node != FRoot ? Node->CheckState : csUncheckedNormal;
+TCheckState TBaseVirtualTree::CheckState(PVirtualNode node) const {
+    return node && node != FRoot.get() ? node->CheckState : csUncheckedNormal;
 }
 
-TCheckType TBaseVirtualTree::CheckType(PVirtualNode Node) const {
-    return Node && Node != FRoot ? Node->CheckType : ctNone;
+TCheckType TBaseVirtualTree::CheckType(PVirtualNode node) const {
+    return node && node != FRoot.get() ? node->CheckType : ctNone;
 }
 
-void TBaseVirtualTree::SetCheckType(PVirtualNode Node, TCheckType Value) {
-    if (!Node || Node == FRoot || Node->CheckType == Value) return;
-    Node->CheckType = Value;
-    Node->CheckState = csUncheckedNormal;
+void TBaseVirtualTree::SetCheckType(PVirtualNode node, TCheckType value) {
+    if (!node || node == FRoot.get() || node->CheckType == value) return;
+    node->CheckType = value;
+    node->CheckState = csUncheckedNormal;
     // A new check box starts unchecked; tri-state parents follow their children.
-    InvalidateNode(Node);
+    InvalidateNode(node);
 }
 
-bool TBaseVirtualTree::SetCheckState(PVirtualNode Node, TCheckState Value) {
-    if (!Node || Node == FRoot) return false;
-    if (Node->CheckState == Value || Node->States.Contains(nsDisabled)) return false;
-    if (!DoChecking(Node, Value)) return false;
-    bool applied = DoSetCheckState(Node, Value);
-    if (applied) DoChecked(Node);
+bool TBaseVirtualTree::SetCheckState(PVirtualNode node, TCheckState value) {
+    if (!node || node == FRoot.get()) return false;
+    if (node->CheckState == value || node->States.Contains(nsDisabled)) return false;
+    if (!DoChecking(node, value)) return false;
+    bool applied = DoSetCheckState(node, value);
+    if (applied) DoChecked(node);
     return applied;
 }
 
@@ -690,22 +675,22 @@ inline bool IsCheckBoxType(TCheckType t) {
 }
 } // namespace
 
-bool TBaseVirtualTree::DoSetCheckState(PVirtualNode Node, TCheckState Value) {
-    TCheckState oldState = Node->CheckState;
-    TCheckState newState = Value;
-    Node->States.Include(nsChecking);
+bool TBaseVirtualTree::DoSetCheckState(PVirtualNode node, TCheckState value) {
+    TCheckState oldState = node->CheckState;
+    TCheckState newState = value;
+    node->States.Include(nsChecking);
     const bool tracking = FOptions->AutoOptions().Contains(toAutoTristateTracking);
 
-    if (Node->CheckType == ctRadioButton && NormalCheckState(Value) == csCheckedNormal) {
+    if (node->CheckType == ctRadioButton && NormalCheckState(value) == csCheckedNormal) {
         // Radio siblings are unchecked directly, without asking them.
-        for (PVirtualNode run = Node->Parent->FirstChild; run; run = run->NextSibling)
-            if (run != Node && run->CheckType == ctRadioButton) run->CheckState = csUncheckedNormal;
+        for (PVirtualNode run = node->Parent->FirstChild; run; run = run->NextSibling)
+            if (run != node && run->CheckType == ctRadioButton) run->CheckState = csUncheckedNormal;
         RequestRepaint();
-    } else if (Node->CheckType == ctTriStateCheckBox && tracking && Node->ChildCount > 0) {
-        TCheckState target = NormalCheckState(Value);
+    } else if (node->CheckType == ctTriStateCheckBox && tracking && node->ChildCount > 0) {
+        TCheckState target = NormalCheckState(value);
         if (target == csUncheckedNormal || target == csCheckedNormal) {
             Cardinal boxes = 0, reached = 0;
-            for (PVirtualNode run = Node->FirstChild; run; run = run->NextSibling) {
+            for (PVirtualNode run = node->FirstChild; run; run = run->NextSibling) {
                 if (!IsCheckBoxType(run->CheckType)) continue;
                 ++boxes;
                 if (run->CheckState != target) SetCheckState(run, target);
@@ -725,24 +710,24 @@ bool TBaseVirtualTree::DoSetCheckState(PVirtualNode Node, TCheckState Value) {
     }
 
     bool parentAccepted = true;
-    PVirtualNode parent = Node->Parent;
-    if (parent != FRoot) {
+    PVirtualNode parent = node->Parent;
+    if (parent != FRoot.get()) {
         if (!parent->States.Contains(nsInitialized)) InitNode(parent);
-        if (tracking && IsCheckBoxType(Node->CheckType) &&
+        if (tracking && IsCheckBoxType(node->CheckType) &&
             parent->CheckType == ctTriStateCheckBox && !parent->States.Contains(nsChecking) &&
             !parent->States.Contains(nsDisabled))
-            parentAccepted = CheckParentState(Node, newState);
+            parentAccepted = CheckParentState(node, newState);
     }
-    Node->CheckState = parentAccepted ? newState : NormalCheckState(oldState);
-    InvalidateNode(Node);
-    Node->States.Exclude(nsChecking);
+    node->CheckState = parentAccepted ? newState : NormalCheckState(oldState);
+    InvalidateNode(node);
+    node->States.Exclude(nsChecking);
     return parentAccepted;
 }
 
-bool TBaseVirtualTree::CheckParentState(PVirtualNode Node, TCheckState NewState) {
-    PVirtualNode changing = Node;
-    TCheckState changingState = NewState;
-    PVirtualNode parent = Node->Parent;
+bool TBaseVirtualTree::CheckParentState(PVirtualNode node, TCheckState newState) {
+    PVirtualNode changing = node;
+    TCheckState changingState = newState;
+    PVirtualNode parent = node->Parent;
     bool first = true;
     while (true) {
         Cardinal boxes = 0, checked = 0, mixed = 0;
@@ -767,7 +752,7 @@ bool TBaseVirtualTree::CheckParentState(PVirtualNode Node, TCheckState NewState)
         changing = parent;
         changingState = parentState;
         parent = parent->Parent;
-        if (parent == FRoot || parent->CheckType != ctTriStateCheckBox ||
+        if (parent == FRoot.get() || parent->CheckType != ctTriStateCheckBox ||
             parent->States.Contains(nsChecking) || parent->States.Contains(nsDisabled))
             break;
     }
@@ -788,35 +773,35 @@ inline bool Marked(PVirtualNode n) {
 }
 } // namespace
 
-bool TBaseVirtualTree::Selected(PVirtualNode Node) const {
-    return Node && Node != FRoot && Node->States.Contains(nsSelected);
+bool TBaseVirtualTree::Selected(PVirtualNode node) const {
+    return node && node != FRoot.get() && node->States.Contains(nsSelected);
 }
 
-int TBaseVirtualTree::FindNodeInSelection(PVirtualNode Node) const {
-    uintptr_t key = reinterpret_cast<uintptr_t>(Node);
+int TBaseVirtualTree::FindNodeInSelection(PVirtualNode node) const {
+    uintptr_t key = reinterpret_cast<uintptr_t>(node);
     auto it = std::lower_bound(FSelection.begin(), FSelection.end(), key,
                                [](PVirtualNode n, uintptr_t k) { return Addr(n) < k; });
     if (it == FSelection.end() || Addr(*it) != key || Marked(*it)) return -1;
     return int(it - FSelection.begin());
 }
 
-bool TBaseVirtualTree::InternalAddToSelection(const std::vector<PVirtualNode>& NewItems,
-                                              bool ForceInsert) {
+bool TBaseVirtualTree::InternalAddToSelection(const std::vector<PVirtualNode>& newItems,
+                                              bool forceInsert) {
     std::vector<PVirtualNode> taken;
-    taken.reserve(NewItems.size());
+    taken.reserve(newItems.size());
     auto selOptions = FOptions->SelectionOptions();
     PVirtualNode firstSelected = nullptr;
-    if (!ForceInsert && selOptions.Contains(toSiblingSelectConstraint)) {
+    if (!forceInsert && selOptions.Contains(toSiblingSelectConstraint)) {
         for (PVirtualNode n : FSelection)
             if (!Marked(n)) {
                 firstSelected = n;
                 break;
             }
     }
-    for (PVirtualNode node : NewItems) {
-        if (!node || node == FRoot) continue;
+    for (PVirtualNode node : newItems) {
+        if (!node || node == FRoot.get()) continue;
         if (node->States.Contains(nsSelected) || node->States.Contains(nsDisabled)) continue;
-        if (!ForceInsert) {
+        if (!forceInsert) {
             if (selOptions.Contains(toLevelSelectConstraint)) {
                 int level = int(NodeLevel(node));
                 if (FLastSelectionLevel < 0) FLastSelectionLevel = level;
@@ -841,30 +826,30 @@ bool TBaseVirtualTree::InternalAddToSelection(const std::vector<PVirtualNode>& N
     return true;
 }
 
-void TBaseVirtualTree::AddToSelection(PVirtualNode Node) {
-    if (InternalAddToSelection({Node}, false)) {
-        InvalidateNode(Node);
-        Change(Node);
+void TBaseVirtualTree::AddToSelection(PVirtualNode node) {
+    if (InternalAddToSelection({node}, false)) {
+        InvalidateNode(node);
+        Change(node);
     }
 }
 
-void TBaseVirtualTree::RemoveFromSelection(PVirtualNode Node) {
-    Assert(Node != nullptr, "Node must not be nil!");
-    if (!Node->States.Contains(nsSelected)) return;
-    Node->States.Exclude(nsSelected);
-    int index = FindNodeInSelection(Node);
+void TBaseVirtualTree::RemoveFromSelection(PVirtualNode node) {
+    Assert(node != nullptr, "Node must not be nil!");
+    if (!node->States.Contains(nsSelected)) return;
+    node->States.Exclude(nsSelected);
+    int index = FindNodeInSelection(node);
     if (index >= 0) {
         if (IsUpdating()) {
             FSelection[size_t(index)] =
-                reinterpret_cast<PVirtualNode>(reinterpret_cast<uintptr_t>(Node) | 1);
+                reinterpret_cast<PVirtualNode>(reinterpret_cast<uintptr_t>(node) | 1);
             FStates.Include(TVirtualTreeState::tsSelectionCompactPending);
         } else {
             FSelection.erase(FSelection.begin() + index);
         }
     }
     if (SelectedCount() == 0) ResetRangeAnchor();
-    InvalidateNode(Node);
-    Change(Node);
+    InvalidateNode(node);
+    Change(node);
 }
 
 void TBaseVirtualTree::PackSelection() {
@@ -891,29 +876,29 @@ void TBaseVirtualTree::ClearSelection() {
     if (hadSelection) Change(nullptr);
 }
 
-void TBaseVirtualTree::SetSelected(PVirtualNode Node, bool Value) {
-    if (!Node || Node == FRoot || Node->States.Contains(nsSelected) == Value) return;
-    if (Value) {
+void TBaseVirtualTree::SetSelected(PVirtualNode node, bool value) {
+    if (!node || node == FRoot.get() || node->States.Contains(nsSelected) == value) return;
+    if (value) {
         if (SelectedCount() == 0)
-            FRangeAnchor = Node;
+            FRangeAnchor = node;
         else if (!FOptions->SelectionOptions().Contains(toMultiSelect))
             ClearSelection();
-        AddToSelection(Node);
+        AddToSelection(node);
         if (FFocusedColumn < NoColumn) FFocusedColumn = MainColumn();
-        if (!FRangeAnchor) FRangeAnchor = Node;
+        if (!FRangeAnchor) FRangeAnchor = node;
     } else {
-        RemoveFromSelection(Node);
+        RemoveFromSelection(node);
         if (SelectedCount() == 0) DoStateChange({}, {TVirtualTreeState::tsToggleFocusedSelection});
     }
 }
 
-void TBaseVirtualTree::SelectAll(bool VisibleOnly) {
+void TBaseVirtualTree::SelectAll(bool visibleOnly) {
     if (!FOptions->SelectionOptions().Contains(toMultiSelect)) return;
     std::vector<PVirtualNode> nodes;
-    PVirtualNode run = VisibleOnly ? GetFirstVisible() : GetFirst();
+    PVirtualNode run = visibleOnly ? GetFirstVisible() : GetFirst();
     while (run) {
         nodes.push_back(run);
-        run = VisibleOnly ? GetNextVisible(run) : GetNext(run);
+        run = visibleOnly ? GetNextVisible(run) : GetNext(run);
     }
     if (InternalAddToSelection(nodes, false)) {
         RequestRepaint();
@@ -921,17 +906,17 @@ void TBaseVirtualTree::SelectAll(bool VisibleOnly) {
     }
 }
 
-void TBaseVirtualTree::SelectNodes(PVirtualNode StartNode, PVirtualNode EndNode, bool AddOnly) {
-    Assert(EndNode != nullptr, "EndNode must not be nil!");
-    if (!StartNode) StartNode = GetFirstVisible();
-    if (!StartNode) return;
-    if (CompareNodePositions(StartNode, EndNode) > 0) std::swap(StartNode, EndNode);
+void TBaseVirtualTree::SelectNodes(PVirtualNode startNode, PVirtualNode endNode, bool addOnly) {
+    Assert(endNode != nullptr, "EndNode must not be nil!");
+    if (!startNode) startNode = GetFirstVisible();
+    if (!startNode) return;
+    if (CompareNodePositions(startNode, endNode) > 0) std::swap(startNode, endNode);
     std::vector<PVirtualNode> nodes;
-    for (PVirtualNode run = StartNode; run; run = GetNextVisible(run)) {
+    for (PVirtualNode run = startNode; run; run = GetNextVisible(run)) {
         nodes.push_back(run);
-        if (run == EndNode) break;
+        if (run == endNode) break;
     }
-    if (!AddOnly) {
+    if (!addOnly) {
         std::vector<PVirtualNode> keep(nodes);
         std::sort(keep.begin(), keep.end());
         PackSelection();
@@ -947,61 +932,60 @@ void TBaseVirtualTree::SelectNodes(PVirtualNode StartNode, PVirtualNode EndNode,
     InternalAddToSelection(nodes, false);
 }
 
-void TBaseVirtualTree::HandleClickSelection(PVirtualNode LastFocused, PVirtualNode NewNode,
-                                            bool Shift, bool Ctrl) {
-    (void)LastFocused;
-    if (!NewNode) return;
-    if (Shift && Ctrl) {
+void TBaseVirtualTree::HandleClickSelection(PVirtualNode /*lastFocused*/, PVirtualNode newNode,
+                                            bool shift, bool ctrl) {
+    if (!newNode) return;
+    if (shift && ctrl) {
         if (!FRangeAnchor) FRangeAnchor = GetFirstNoInit();
-        SelectNodes(FRangeAnchor, NewNode, true);
+        SelectNodes(FRangeAnchor, newNode, true);
         RequestRepaint();
-        Change(NewNode);
-    } else if (Ctrl) {
+        Change(newNode);
+    } else if (ctrl) {
         if (!FOptions->SelectionOptions().Contains(toSiblingSelectConstraint))
-            FRangeAnchor = NewNode;
+            FRangeAnchor = newNode;
         DoStateChange({TVirtualTreeState::tsToggleFocusedSelection});
-    } else if (Shift) {
+    } else if (shift) {
         if (!FRangeAnchor) FRangeAnchor = GetFirstNoInit();
-        SelectNodes(FRangeAnchor, NewNode, false);
+        SelectNodes(FRangeAnchor, newNode, false);
         RequestRepaint();
-        Change(NewNode);
+        Change(newNode);
     } else {
-        if (!NewNode->States.Contains(nsSelected)) {
-            AddToSelection(NewNode);
-            InvalidateNode(NewNode);
+        if (!newNode->States.Contains(nsSelected)) {
+            AddToSelection(newNode);
+            InvalidateNode(newNode);
         }
-        FRangeAnchor = NewNode;
+        FRangeAnchor = newNode;
     }
 }
 
-TRect TBaseVirtualTree::NodeContentRect(PVirtualNode Node, int NodeTop) {
+TRect TBaseVirtualTree::NodeContentRect(PVirtualNode node, int nodeTop) {
     // Content starts after the indentation and the margin, then the check image, the state
     // and the normal image; the label is as wide as the node says. Without columns the right
     // limit is the client width.
     const auto paint = FOptions->PaintOptions();
-    int level = int(NodeLevel(Node)) + (paint.Contains(toShowRoot) ? 1 : 0);
+    int level = int(NodeLevel(node)) + (paint.Contains(toShowRoot) ? 1 : 0);
     int start = level * int(FIndent) + FMargin;
-    if (FOptions->MiscOptions().Contains(toCheckSupport) && Node->CheckType != ctNone &&
+    if (FOptions->MiscOptions().Contains(toCheckSupport) && node->CheckType != ctNone &&
         FCheckImages)
         start += FCheckImages->Width() + 2;
     bool ghosted = false;
-    if (GetImageIndex(Node, TVTImageKind::ikState, MainColumn(), ghosted) >= 0)
+    if (GetImageIndex(node, TVTImageKind::ikState, MainColumn(), ghosted) >= 0)
         start += FStateImages->Width() + 2;
-    if (GetImageIndex(Node, TVTImageKind::ikNormal, MainColumn(), ghosted) >= 0)
+    if (GetImageIndex(node, TVTImageKind::ikNormal, MainColumn(), ghosted) >= 0)
         start += FImages->Width() + 2;
-    int width = DoGetNodeWidth(Node, MainColumn());
+    int width = DoGetNodeWidth(node, MainColumn());
     const int limit = std::max(ClientWidth(), start + width);
-    TRect r(start, NodeTop, start + width, NodeTop + Node->NodeHeight);
+    TRect r(start, nodeTop, start + width, nodeTop + node->NodeHeight);
     if (UseRightToLeftAlignment()) {
         // Mirrored: content hangs from the right edge.
-        r = TRect(limit - start - width, NodeTop, limit - start, NodeTop + Node->NodeHeight);
+        r = TRect(limit - start - width, nodeTop, limit - start, nodeTop + node->NodeHeight);
     }
     return r;
 }
 
-void TBaseVirtualTree::HandleDrawSelection(const TRect& OldRect, const TRect& NewRect,
-                                           bool Toggle) {
-    const TRect oldR = OrderRect(OldRect), newR = OrderRect(NewRect);
+void TBaseVirtualTree::HandleDrawSelection(const TRect& oldRect, const TRect& newRect,
+                                           bool toggle) {
+    const TRect oldR = OrderRect(oldRect), newR = OrderRect(newRect);
     const int top = std::min(oldR.Top, newR.Top), bottom = std::max(oldR.Bottom, newR.Bottom);
     auto inside = [](const TRect& content, const TRect& r) {
         // The content lies inside when the rectangles overlap.
@@ -1016,7 +1000,7 @@ void TBaseVirtualTree::HandleDrawSelection(const TRect& OldRect, const TRect& Ne
         TRect content = NodeContentRect(run, nodeTop);
         bool inNew = inside(content, newR), inOld = inside(content, oldR);
         if (inNew != inOld) {
-            bool select = Toggle ? !run->States.Contains(nsSelected) : inNew;
+            bool select = toggle ? !run->States.Contains(nsSelected) : inNew;
             if (select && !run->States.Contains(nsSelected)) {
                 toAdd.push_back(run);
             } else if (!select && run->States.Contains(nsSelected)) {
@@ -1036,17 +1020,17 @@ void TBaseVirtualTree::HandleDrawSelection(const TRect& OldRect, const TRect& Ne
 // ---- Focus
 // ---------------------------------------------------------------------------------------
 
-void TBaseVirtualTree::SetFocusedNode(PVirtualNode Node) {
+void TBaseVirtualTree::SetFocusedNode(PVirtualNode node) {
     PVirtualNode old = FFocusedNode;
-    DoFocusNode(Node, true);
+    DoFocusNode(node, true);
     if (FFocusedNode != old) DoFocusChange(FFocusedNode, FFocusedColumn);
 }
 
-void TBaseVirtualTree::SetFocusedColumn(TColumnIndex Value) {
-    if (FFocusedColumn == Value) return;
-    if (!DoFocusChanging(FFocusedNode, FFocusedNode, FFocusedColumn, Value)) return;
+void TBaseVirtualTree::SetFocusedColumn(TColumnIndex value) {
+    if (FFocusedColumn == value) return;
+    if (!DoFocusChanging(FFocusedNode, FFocusedNode, FFocusedColumn, value)) return;
     DoCancelEdit();
-    FFocusedColumn = Value;
+    FFocusedColumn = value;
     auto opts = FOptions->SelectionOptions();
     if (FFocusedNode)
         ScrollIntoView(FFocusedNode, opts.Contains(toCenterScrollIntoView),
@@ -1058,34 +1042,34 @@ void TBaseVirtualTree::SetFocusedColumn(TColumnIndex Value) {
 // ---- Change notification
 // ---------------------------------------------------------------------------
 
-void TBaseVirtualTree::Change(PVirtualNode Node) {
+void TBaseVirtualTree::Change(PVirtualNode node) {
     if (IsUpdating()) {
-        FLastChangedNode = Node;
+        FLastChangedNode = node;
         if (!FStates.Contains(TVirtualTreeState::tsChangePending))
             DoStateChange({TVirtualTreeState::tsChangePending});
         return;
     }
     if (FChangeDelay > 0 && !FStates.Contains(TVirtualTreeState::tsSynchMode)) {
         // The change timer restarts with every change.
-        FLastChangedNode = Node;
+        FLastChangedNode = node;
         FChangeTimerRunning = true;
         if (HandleAllocated()) SetTimer(Handle(), ChangeTimer, FChangeDelay);
         if (!FStates.Contains(TVirtualTreeState::tsChangePending))
             DoStateChange({TVirtualTreeState::tsChangePending});
         return;
     }
-    DoChange(Node);
+    DoChange(node);
 }
 
-void TBaseVirtualTree::StopTimer(UINT_PTR Id) {
-    if (Id == ChangeTimer) FChangeTimerRunning = false;
-    if (Id == StructureChangeTimer) FStructureChangeTimerRunning = false;
-    if (HandleAllocated()) KillTimer(Handle(), Id);
+void TBaseVirtualTree::StopTimer(UINT_PTR id) {
+    if (id == ChangeTimer) FChangeTimerRunning = false;
+    if (id == StructureChangeTimer) FStructureChangeTimerRunning = false;
+    if (HandleAllocated()) KillTimer(Handle(), id);
 }
 
-void TBaseVirtualTree::SetUpdateState(bool Updating) {
+void TBaseVirtualTree::SetUpdateState(bool updating) {
     // Painting is suspended while the tree is updating and its window is shown.
-    if (HandleAllocated() && Visible()) SendMessage(Handle(), WM_SETREDRAW, Updating ? 0 : 1, 0);
+    if (HandleAllocated() && Visible()) SendMessage(Handle(), WM_SETREDRAW, updating ? 0 : 1, 0);
 }
 
 void TBaseVirtualTree::ChangeTimerElapsed() {
@@ -1102,104 +1086,104 @@ void TBaseVirtualTree::StructureChangeTimerElapsed() {
 // ---- Positions and line images
 // ---------------------------------------------------------------------
 
-int TBaseVirtualTree::CompareNodePositions(PVirtualNode Node1, PVirtualNode Node2) {
-    Assert(Node1 != nullptr && Node2 != nullptr, "Nodes must never be nil.");
-    if (Node1 == Node2) return 0;
-    if (HasAsAncestor(Node1, Node2)) return 1;
-    if (HasAsAncestor(Node2, Node1)) return -1;
-    Cardinal level1 = NodeLevel(Node1), level2 = NodeLevel(Node2);
+int TBaseVirtualTree::CompareNodePositions(PVirtualNode node1, PVirtualNode node2) {
+    Assert(node1 != nullptr && node2 != nullptr, "Nodes must never be nil.");
+    if (node1 == node2) return 0;
+    if (HasAsAncestor(node1, node2)) return 1;
+    if (HasAsAncestor(node2, node1)) return -1;
+    Cardinal level1 = NodeLevel(node1), level2 = NodeLevel(node2);
     while (level1 > level2) {
-        Node1 = Node1->Parent;
+        node1 = node1->Parent;
         --level1;
     }
     while (level2 > level1) {
-        Node2 = Node2->Parent;
+        node2 = node2->Parent;
         --level2;
     }
-    while (Node1->Parent != Node2->Parent) {
-        Node1 = Node1->Parent;
-        Node2 = Node2->Parent;
+    while (node1->Parent != node2->Parent) {
+        node1 = node1->Parent;
+        node2 = node2->Parent;
     }
-    return int(int64_t(Node1->Index) - int64_t(Node2->Index));
+    return int(int64_t(node1->Index) - int64_t(node2->Index));
 }
 
-int TBaseVirtualTree::LevelDifference(PVirtualNode Node1, PVirtualNode Node2) const {
-    Assert(Node1 != nullptr && Node2 != nullptr, "Both nodes must be Assigned.");
-    return int(NodeLevel(Node2)) - int(NodeLevel(Node1));
+int TBaseVirtualTree::LevelDifference(PVirtualNode node1, PVirtualNode node2) const {
+    Assert(node1 != nullptr && node2 != nullptr, "Both nodes must be Assigned.");
+    return int(NodeLevel(node2)) - int(NodeLevel(node1));
 }
 
 namespace {
-bool HasVisibleNextSibling(PVirtualNode Node) {
-    for (PVirtualNode run = Node->NextSibling; run; run = run->NextSibling)
+bool HasVisibleNextSibling(PVirtualNode node) {
+    for (PVirtualNode run = node->NextSibling; run; run = run->NextSibling)
         if (run->States.Contains(nsVisible)) return true;
     return false;
 }
-bool HasVisiblePreviousSibling(PVirtualNode Node) {
-    for (PVirtualNode run = Node->PrevSibling; run; run = run->PrevSibling)
+bool HasVisiblePreviousSibling(PVirtualNode node) {
+    for (PVirtualNode run = node->PrevSibling; run; run = run->PrevSibling)
         if (run->States.Contains(nsVisible)) return true;
     return false;
 }
 } // namespace
 
-int TBaseVirtualTree::DetermineLineImageAndSelectLevel(PVirtualNode Node,
-                                                       std::vector<TVTLineType>& LineImage) {
-    Assert(Node != nullptr && Node != FRoot, "Invalid parameter.");
+int TBaseVirtualTree::DetermineLineImageAndSelectLevel(PVirtualNode node,
+                                                       std::vector<TVTLineType>& lineImage) {
+    Assert(node != nullptr && node != FRoot.get(), "Invalid parameter.");
     const auto paint = FOptions->PaintOptions();
     const bool showRoot = paint.Contains(toShowRoot);
-    const Cardinal level = NodeLevel(Node);
-    LineImage.assign(level + (showRoot ? 1 : 0), TVTLineType::ltNone);
+    const Cardinal level = NodeLevel(node);
+    lineImage.assign(level + (showRoot ? 1 : 0), TVTLineType::ltNone);
 
     int selectedAncestors = 0;
-    for (PVirtualNode run = Node->Parent; run != FRoot; run = run->Parent)
+    for (PVirtualNode run = node->Parent; run != FRoot.get(); run = run->Parent)
         if (run->States.Contains(nsSelected)) ++selectedAncestors;
 
     if (!paint.Contains(toShowTreeLines)) return selectedAncestors;
     if (level > 0) {
-        size_t index = LineImage.size() - 1;
-        LineImage[index] =
-            HasVisibleNextSibling(Node) ? TVTLineType::ltTopDownRight : TVTLineType::ltTopRight;
-        PVirtualNode run = Node->Parent;
-        while (run->Parent != FRoot) {
+        size_t index = lineImage.size() - 1;
+        lineImage[index] =
+            HasVisibleNextSibling(node) ? TVTLineType::ltTopDownRight : TVTLineType::ltTopRight;
+        PVirtualNode run = node->Parent;
+        while (run->Parent != FRoot.get()) {
             --index;
-            LineImage[index] =
+            lineImage[index] =
                 HasVisibleNextSibling(run) ? TVTLineType::ltTopDown : TVTLineType::ltNone;
             run = run->Parent;
         }
         if (showRoot)
-            LineImage[0] =
+            lineImage[0] =
                 HasVisibleNextSibling(run) ? TVTLineType::ltTopDown : TVTLineType::ltNone;
     } else if (showRoot) {
-        bool before = HasVisiblePreviousSibling(Node);
-        bool after = HasVisibleNextSibling(Node);
+        bool before = HasVisiblePreviousSibling(node);
+        bool after = HasVisibleNextSibling(node);
         if (!before && !after)
-            LineImage[0] = TVTLineType::ltRight;
+            lineImage[0] = TVTLineType::ltRight;
         else if (!before)
-            LineImage[0] = TVTLineType::ltBottomRight;
+            lineImage[0] = TVTLineType::ltBottomRight;
         else if (!after)
-            LineImage[0] = TVTLineType::ltTopRight;
+            lineImage[0] = TVTLineType::ltTopRight;
         else
-            LineImage[0] = TVTLineType::ltTopDownRight;
+            lineImage[0] = TVTLineType::ltTopDownRight;
     }
     return selectedAncestors;
 }
 
-int TBaseVirtualTree::NodeLineOffset(PVirtualNode Node, int ImageHeight) const {
-    const int H = int(NodeHeight(Node));
-    const int A = Node ? Node->Align : 50;
+int TBaseVirtualTree::NodeLineOffset(PVirtualNode node, int imageHeight) const {
+    const int h = int(NodeHeight(node));
+    const int a = node ? node->Align : 50;
     switch (FNodeAlignment) {
     case TVTNodeAlignment::naFromBottom:
-        return H - A;
+        return h - a;
     case TVTNodeAlignment::naFromTop:
-        return A;
+        return a;
     case TVTNodeAlignment::naProportional:
         break;
     }
-    if (ImageHeight > 0) return MulDiv(H - ImageHeight, A, 100) + ImageHeight / 2;
+    if (imageHeight > 0) return MulDiv(h - imageHeight, a, 100) + imageHeight / 2;
     if (FOptions->PaintOptions().Contains(toShowButtons)) {
         const int buttonHeight = TButtonGlyph::Size;
-        return MulDiv(H - buttonHeight, A, 100) + buttonHeight / 2;
+        return MulDiv(h - buttonHeight, a, 100) + buttonHeight / 2;
     }
-    return MulDiv(H, A, 100);
+    return MulDiv(h, a, 100);
 }
 
 // ---- Button glyphs and the line pattern
@@ -1228,9 +1212,9 @@ void FillTriangle(TButtonGlyph& g, TPoint a, TPoint b, TPoint c, uint32_t color)
 
 } // namespace
 
-void TBaseVirtualTree::PrepareBitmaps(bool NeedButtons, bool NeedLines) {
-    constexpr int S = TButtonGlyph::Size;
-    if (NeedButtons) {
+void TBaseVirtualTree::PrepareBitmaps(bool needButtons, bool needLines) {
+    constexpr int s = TButtonGlyph::Size;
+    if (needButtons) {
         const uint32_t transparent = PixelOf(clFuchsia);
         FPlusGlyph.Pixels.fill(transparent);
         FMinusGlyph.Pixels.fill(transparent);
@@ -1242,8 +1226,8 @@ void TBaseVirtualTree::PrepareBitmaps(bool NeedButtons, bool NeedLines) {
             uint32_t frame = PixelOf(FColors->TreeLineColor());
             uint32_t sign = PixelOf(Font()->Color());
             for (TButtonGlyph* g : {&FPlusGlyph, &FMinusGlyph}) {
-                for (int y = 0; y < S; ++y)
-                    for (int x = 0; x < S; ++x) {
+                for (int y = 0; y < s; ++y)
+                    for (int x = 0; x < s; ++x) {
                         uint32_t fill = transparent;
                         switch (FButtonFillMode) {
                         case TVTButtonFillMode::fmTreeColor:
@@ -1254,30 +1238,30 @@ void TBaseVirtualTree::PrepareBitmaps(bool NeedButtons, bool NeedLines) {
                             break;
                         case TVTButtonFillMode::fmShaded: {
                             // A soft vertical shade from white to a light grey.
-                            int v = 255 - (y * 48) / (S - 1);
+                            int v = 255 - (y * 48) / (s - 1);
                             fill = 0xFF000000u | uint32_t(v) << 16 | uint32_t(v) << 8 | uint32_t(v);
                             break;
                         }
                         case TVTButtonFillMode::fmTransparent:
                             break;
                         }
-                        g->Pixels[size_t(y * S + x)] = fill;
+                        g->Pixels[size_t(y * s + x)] = fill;
                     }
                 if (FButtonFillMode == TVTButtonFillMode::fmShaded) frame = PixelOf(clGray);
-                for (int i = 0; i < S; ++i) {
+                for (int i = 0; i < s; ++i) {
                     g->Pixels[size_t(i)] = frame;
-                    g->Pixels[size_t((S - 1) * S + i)] = frame;
-                    g->Pixels[size_t(i * S)] = frame;
-                    g->Pixels[size_t(i * S + S - 1)] = frame;
+                    g->Pixels[size_t((s - 1) * s + i)] = frame;
+                    g->Pixels[size_t(i * s)] = frame;
+                    g->Pixels[size_t(i * s + s - 1)] = frame;
                 }
-                for (int x = 2; x < S - 2; ++x)
-                    g->Pixels[size_t((S / 2) * S + x)] = sign;
+                for (int x = 2; x < s - 2; ++x)
+                    g->Pixels[size_t((s / 2) * s + x)] = sign;
             }
-            for (int y = 2; y < S - 2; ++y)
-                FPlusGlyph.Pixels[size_t(y * S + S / 2)] = sign;
+            for (int y = 2; y < s - 2; ++y)
+                FPlusGlyph.Pixels[size_t(y * s + s / 2)] = sign;
         }
     }
-    if (NeedLines) {
+    if (needLines) {
         switch (FLineStyle) {
         case TVTLineStyle::lsSolid:
             FLinePattern.fill(0);

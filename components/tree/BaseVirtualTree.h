@@ -10,6 +10,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <string>
@@ -91,51 +92,58 @@ enum class TVirtualTreeState : uint8_t {
 using TVirtualTreeStates = TSet<TVirtualTreeState>;
 
 class TBaseVirtualTree;
+class TVTHeader;
+class TVirtualTreeColumn;
+class TVirtualTreeColumns;
 
-using TVTGetNodeDataSizeEvent = std::function<void(TBaseVirtualTree*, int& NodeDataSize)>;
+// Class references: each makes an object of the class it stands for.
+using TVTHeaderClass = std::function<std::unique_ptr<TVTHeader>(TBaseVirtualTree* owner)>;
+using TVirtualTreeColumnClass = std::function<TVirtualTreeColumn*(TVirtualTreeColumns* collection)>;
+
+using TVTGetNodeDataSizeEvent = std::function<void(TBaseVirtualTree*, int& nodeDataSize)>;
 using TVTInitNodeEvent =
-    std::function<void(TBaseVirtualTree*, PVirtualNode ParentNode, PVirtualNode Node,
-                       TVirtualNodeInitStates& InitialStates)>;
+    std::function<void(TBaseVirtualTree*, PVirtualNode parentNode, PVirtualNode node,
+                       TVirtualNodeInitStates& initialStates)>;
 using TVTInitChildrenEvent =
-    std::function<void(TBaseVirtualTree*, PVirtualNode Node, Cardinal& ChildCount)>;
-using TVTFreeNodeEvent = std::function<void(TBaseVirtualTree*, PVirtualNode Node)>;
-using TVTChangeEvent = std::function<void(TBaseVirtualTree*, PVirtualNode Node)>;
-using TVTChangingEvent = std::function<void(TBaseVirtualTree*, PVirtualNode Node, bool& Allowed)>;
+    std::function<void(TBaseVirtualTree*, PVirtualNode node, Cardinal& childCount)>;
+using TVTFreeNodeEvent = std::function<void(TBaseVirtualTree*, PVirtualNode node)>;
+using TVTChangeEvent = std::function<void(TBaseVirtualTree*, PVirtualNode node)>;
+using TVTChangingEvent = std::function<void(TBaseVirtualTree*, PVirtualNode node, bool& allowed)>;
 using TVTCheckChangingEvent =
-    std::function<void(TBaseVirtualTree*, PVirtualNode Node, TCheckState& NewState, bool& Allowed)>;
+    std::function<void(TBaseVirtualTree*, PVirtualNode node, TCheckState& newState, bool& allowed)>;
 using TVTStructureChangeEvent =
-    std::function<void(TBaseVirtualTree*, PVirtualNode Node, TChangeReason Reason)>;
-using TVTUpdatingEvent = std::function<void(TBaseVirtualTree*, TVTUpdateState State)>;
+    std::function<void(TBaseVirtualTree*, PVirtualNode node, TChangeReason reason)>;
+using TVTUpdatingEvent = std::function<void(TBaseVirtualTree*, TVTUpdateState state)>;
 using TVTFocusChangingEvent =
-    std::function<void(TBaseVirtualTree*, PVirtualNode OldNode, PVirtualNode NewNode,
-                       TColumnIndex OldColumn, TColumnIndex NewColumn, bool& Allowed)>;
+    std::function<void(TBaseVirtualTree*, PVirtualNode oldNode, PVirtualNode newNode,
+                       TColumnIndex oldColumn, TColumnIndex newColumn, bool& allowed)>;
 using TVTFocusChangeEvent =
-    std::function<void(TBaseVirtualTree*, PVirtualNode Node, TColumnIndex Column)>;
-using TVTCompareEvent = std::function<void(TBaseVirtualTree*, PVirtualNode Node1,
-                                           PVirtualNode Node2, TColumnIndex Column, int& Result)>;
-using TVTGetLineStyleEvent = std::function<void(TBaseVirtualTree*, std::array<uint8_t, 8>& Bits)>;
+    std::function<void(TBaseVirtualTree*, PVirtualNode node, TColumnIndex column)>;
+using TVTCompareEvent = std::function<void(TBaseVirtualTree*, PVirtualNode node1,
+                                           PVirtualNode node2, TColumnIndex column, int& result)>;
+using TVTGetLineStyleEvent = std::function<void(TBaseVirtualTree*, std::array<uint8_t, 8>& bits)>;
 using TVTStateChangeEvent =
-    std::function<void(TBaseVirtualTree*, TVirtualTreeStates Enter, TVirtualTreeStates Leave)>;
-using TVTScrollEvent = std::function<void(TBaseVirtualTree*, int DeltaX, int DeltaY)>;
-using TVTGetCursorEvent = std::function<void(TBaseVirtualTree*, TCursor& Cursor)>;
-using TVTGetImageEvent = std::function<void(TBaseVirtualTree*, PVirtualNode Node, TVTImageKind Kind,
-                                            TColumnIndex Column, bool& Ghosted, int& ImageIndex)>;
+    std::function<void(TBaseVirtualTree*, TVirtualTreeStates enter, TVirtualTreeStates leave)>;
+using TVTScrollEvent = std::function<void(TBaseVirtualTree*, int deltaX, int deltaY)>;
+using TVTGetCursorEvent = std::function<void(TBaseVirtualTree*, TCursor& cursor)>;
+using TVTGetImageEvent = std::function<void(TBaseVirtualTree*, PVirtualNode node, TVTImageKind kind,
+                                            TColumnIndex column, bool& ghosted, int& imageIndex)>;
 using TVTHotNodeChangeEvent =
-    std::function<void(TBaseVirtualTree*, PVirtualNode OldNode, PVirtualNode NewNode)>;
+    std::function<void(TBaseVirtualTree*, PVirtualNode oldNode, PVirtualNode newNode)>;
 using TVTIncrementalSearchEvent = std::function<void(
-    TBaseVirtualTree*, PVirtualNode Node, const std::u16string& SearchText, int& Result)>;
+    TBaseVirtualTree*, PVirtualNode node, const std::u16string& searchText, int& result)>;
 using TVTNodeCopyingEvent =
-    std::function<void(TBaseVirtualTree*, PVirtualNode Node, PVirtualNode Target, bool& Allowed)>;
+    std::function<void(TBaseVirtualTree*, PVirtualNode node, PVirtualNode target, bool& allowed)>;
 using TVTNodeMovingEvent = TVTNodeCopyingEvent;
-using TVTSaveNodeEvent = std::function<void(TBaseVirtualTree*, PVirtualNode Node, TStream& Stream)>;
+using TVTSaveNodeEvent = std::function<void(TBaseVirtualTree*, PVirtualNode node, TStream& stream)>;
 using TVTKeyActionEvent =
-    std::function<void(TBaseVirtualTree*, Word& CharCode, TShiftState& Shift, bool& DoDefault)>;
-using TVTPopupEvent = std::function<void(TBaseVirtualTree*, PVirtualNode Node, TColumnIndex Column,
-                                         TPoint P, bool& AskParent, TPopupMenu*& PopupMenu)>;
+    std::function<void(TBaseVirtualTree*, Word& charCode, TShiftState& shift, bool& doDefault)>;
+using TVTPopupEvent = std::function<void(TBaseVirtualTree*, PVirtualNode node, TColumnIndex column,
+                                         TPoint p, bool& askParent, TPopupMenu*& popupMenu)>;
 using TVTBackgroundPaintEvent =
-    std::function<void(TBaseVirtualTree*, TCanvas* TargetCanvas, TRect R, bool& Handled)>;
+    std::function<void(TBaseVirtualTree*, TCanvas* targetCanvas, TRect r, bool& handled)>;
 using TVTEditChangingEvent =
-    std::function<void(TBaseVirtualTree*, PVirtualNode Node, TColumnIndex Column, bool& Allowed)>;
+    std::function<void(TBaseVirtualTree*, PVirtualNode node, TColumnIndex column, bool& allowed)>;
 
 // A 9 x 9 button glyph (plus or minus) as 32-bit pixels 0xAARRGGBB, row by row; the
 // transparent colour (clFuchsia) marks pixels that are not drawn.
@@ -147,7 +155,7 @@ struct TButtonGlyph {
 
 class TBaseVirtualTree : public TCustomControl {
 public:
-    explicit TBaseVirtualTree(TComponent* AOwner);
+    explicit TBaseVirtualTree(TComponent* owner);
     ~TBaseVirtualTree() override;
     std::string ClassName() const override { return "TBaseVirtualTree"; }
     void AfterConstruction();
@@ -193,7 +201,7 @@ public:
     TCustomImageList* CheckImages() const { return FCheckImages; }
     // A node's image of the given kind: the index DoGetImageIndex answers (preset -1), or -1
     // when the list that would hold it (StateImages for ikState, else Images) does not.
-    int GetImageIndex(PVirtualNode Node, TVTImageKind Kind, TColumnIndex Column, bool& Ghosted);
+    int GetImageIndex(PVirtualNode node, TVTImageKind kind, TColumnIndex column, bool& ghosted);
     TDragOperations DragOperations() const { return FDragOperations; }
     void SetDragOperations(TDragOperations value) { FDragOperations = value; }
     TVTDragType DragType() const { return FDragType; }
@@ -258,12 +266,12 @@ public:
     // Copies the background picture in tiles over R of Target (SRCCOPY); the first tile starts
     // at the picture position BackgroundOffsetX/Y plus the scroll position, wrapped modulo the
     // picture size.
-    void TileBackground(TCanvas* Target, const TRect& R);
+    void TileBackground(TCanvas* target, const TRect& r);
     // Scrolls vertically so that the node's row starts at the top (expanding its ancestors).
     PVirtualNode TopNode();
-    void SetTopNode(PVirtualNode Node);
+    void SetTopNode(PVirtualNode node);
     // The form's rescaling: with toAutoChangeScale node heights follow a height rescale.
-    virtual void ChangeScale(int M, int D);
+    virtual void ChangeScale(int m, int d);
 
     TCustomVirtualTreeOptions* TreeOptions() const { return FOptions.get(); }
     void SetTreeOptions(TCustomVirtualTreeOptions* value) { FOptions->Assign(value); }
@@ -285,7 +293,7 @@ public:
     Cardinal TotalCount();
     // Height of all fully visible rows.
     Cardinal RootTotalHeight();
-    PVirtualNode RootNode() const { return FRoot; }
+    PVirtualNode RootNode() const { return FRoot.get(); }
     Cardinal UpdateCount() const { return FUpdateCount; }
     TVirtualTreeStates TreeStates() const { return FStates; }
     Cardinal TotalInternalDataSize() const { return FTotalInternalDataSize; }
@@ -294,20 +302,20 @@ public:
 
     // Reserves Size bytes (rounded up to pointer alignment) in every node record for a
     // descendant class and returns their offset within the record's data part.
-    Cardinal AllocateInternalDataArea(Cardinal Size);
+    Cardinal AllocateInternalDataArea(Cardinal size);
 
     // ---- Node management ---------------------------------------------------------------------
-    PVirtualNode InsertNodeAt(PVirtualNode Node, TVTNodeAttachMode Mode, void* UserData = nullptr);
-    PVirtualNode AddChild(PVirtualNode Parent, void* UserData = nullptr) {
-        return InsertNodeAt(Parent, TVTNodeAttachMode::amAddChildLast, UserData);
+    PVirtualNode InsertNodeAt(PVirtualNode node, TVTNodeAttachMode mode, void* userData = nullptr);
+    PVirtualNode AddChild(PVirtualNode parent, void* userData = nullptr) {
+        return InsertNodeAt(parent, TVTNodeAttachMode::amAddChildLast, userData);
     }
-    void InitNode(PVirtualNode Node);
-    void InitChildren(PVirtualNode Node);
-    void RemoveNode(PVirtualNode Node, bool Reindex = true);
-    void DeleteNode(PVirtualNode Node, bool Reindex = true) { RemoveNode(Node, Reindex); }
-    void RemoveChildren(PVirtualNode Node, bool ResetHasChildren = false);
-    void DeleteChildren(PVirtualNode Node, bool ResetHasChildren = false) {
-        RemoveChildren(Node, ResetHasChildren);
+    void InitNode(PVirtualNode node);
+    void InitChildren(PVirtualNode node);
+    void RemoveNode(PVirtualNode node, bool reindex = true);
+    void DeleteNode(PVirtualNode node, bool reindex = true) { RemoveNode(node, reindex); }
+    void RemoveChildren(PVirtualNode node, bool resetHasChildren = false);
+    void DeleteChildren(PVirtualNode node, bool resetHasChildren = false) {
+        RemoveChildren(node, resetHasChildren);
     }
     void RemoveSelectedNodes();
     void ClearNodes();
@@ -316,47 +324,47 @@ public:
     void UnlockUpdates();
     void BeginUpdate() { LockUpdates(); }
     void EndUpdate() { UnlockUpdates(); }
-    void* NodeUserData(PVirtualNode Node) const;
-    template <typename T> T* NodeData(PVirtualNode Node) const {
-        return static_cast<T*>(NodeUserData(Node));
+    void* NodeUserData(PVirtualNode node) const;
+    template <typename T> T* NodeData(PVirtualNode node) const {
+        return static_cast<T*>(NodeUserData(node));
     }
-    Cardinal NodeLevel(PVirtualNode Node) const;
-    bool HasAsAncestor(PVirtualNode Node, PVirtualNode PotentialParent) const;
-    PVirtualNode VisibleAncestorOf(PVirtualNode Node) const;
-    void StructureChange(PVirtualNode Node, TChangeReason Reason);
-    void CollapseAll(PVirtualNode Node = nullptr);
-    void ExpandAll(PVirtualNode Node = nullptr);
-    void SetChildCount(PVirtualNode Node, Cardinal NewChildCount);
-    Cardinal ChildCount(PVirtualNode Node) const;
-    bool HasChildren(PVirtualNode Node) const;
-    void SetHasChildren(PVirtualNode Node, bool Value);
+    Cardinal NodeLevel(PVirtualNode node) const;
+    bool HasAsAncestor(PVirtualNode node, PVirtualNode potentialParent) const;
+    PVirtualNode VisibleAncestorOf(PVirtualNode node) const;
+    void StructureChange(PVirtualNode node, TChangeReason reason);
+    void CollapseAll(PVirtualNode node = nullptr);
+    void ExpandAll(PVirtualNode node = nullptr);
+    void SetChildCount(PVirtualNode node, Cardinal newChildCount);
+    Cardinal ChildCount(PVirtualNode node) const;
+    bool HasChildren(PVirtualNode node) const;
+    void SetHasChildren(PVirtualNode node, bool value);
 
     // Expansion, visibility and heights.
-    void ToggleNode(PVirtualNode Node);
-    bool Expanded(PVirtualNode Node) const;
-    void SetExpanded(PVirtualNode Node, bool Value);
-    bool IsVisible(PVirtualNode Node) const;
-    void SetVisible(PVirtualNode Node, bool Value);
-    bool IsNodeExpanded(PVirtualNode Node) const { return Expanded(Node); }
-    bool IsNodeFullyVisible(PVirtualNode Node) const;
-    bool FullyVisible(PVirtualNode Node) const { return IsNodeFullyVisible(Node); }
+    void ToggleNode(PVirtualNode node);
+    bool Expanded(PVirtualNode node) const;
+    void SetExpanded(PVirtualNode node, bool value);
+    bool IsVisible(PVirtualNode node) const;
+    void SetVisible(PVirtualNode node, bool value);
+    bool IsNodeExpanded(PVirtualNode node) const { return Expanded(node); }
+    bool IsNodeFullyVisible(PVirtualNode node) const;
+    bool FullyVisible(PVirtualNode node) const { return IsNodeFullyVisible(node); }
     // Row height of a node; 0 for nil and for the hidden root.
-    Cardinal NodeHeight(PVirtualNode Node) const;
+    Cardinal NodeHeight(PVirtualNode node) const;
     // Heights above 65535 are stored as 65535.
-    void SetNodeHeight(PVirtualNode Node, Cardinal Value);
-    Cardinal VisibleChildCount(PVirtualNode Node) const;
-    void AdjustTotalCount(PVirtualNode Node, int Value, bool Relative = false);
-    void AdjustTotalHeight(PVirtualNode Node, int Value, bool Relative = false);
+    void SetNodeHeight(PVirtualNode node, Cardinal value);
+    Cardinal VisibleChildCount(PVirtualNode node) const;
+    void AdjustTotalCount(PVirtualNode node, int value, bool relative = false);
+    void AdjustTotalHeight(PVirtualNode node, int value, bool relative = false);
     // Hands totals changed inside an update lock on to every ancestor.
     void FlushTotals();
-    bool Disabled(PVirtualNode Node) const;
-    void SetDisabled(PVirtualNode Node, bool Value);
+    bool Disabled(PVirtualNode node) const;
+    void SetDisabled(PVirtualNode node, bool value);
 
     // Sorting of sibling lists (stable merge sort through DoCompare).
-    void SortTree(PVirtualNode Node, TColumnIndex Column,
-                  TSortDirection Direction = TSortDirection::sdAscending, bool DoInit = true);
-    void SortSubtree(PVirtualNode Node, TColumnIndex Column,
-                     TSortDirection Direction = TSortDirection::sdAscending, bool DoInit = true);
+    void SortTree(PVirtualNode node, TColumnIndex column,
+                  TSortDirection direction = TSortDirection::sdAscending, bool doInit = true);
+    void SortSubtree(PVirtualNode node, TColumnIndex column,
+                     TSortDirection direction = TSortDirection::sdAscending, bool doInit = true);
     // Column and direction of automatic sorting (the header's, once there is one).
     TColumnIndex SortColumn() const { return FSortColumn; }
     void SetSortColumn(TColumnIndex value) { FSortColumn = value; }
@@ -366,100 +374,100 @@ public:
     // ---- Walkers -----------------------------------------------------------------------------
     PVirtualNode GetFirst();
     PVirtualNode GetFirstNoInit() const;
-    PVirtualNode GetFirstChild(PVirtualNode Node);
-    PVirtualNode GetFirstChildNoInit(PVirtualNode Node) const;
+    PVirtualNode GetFirstChild(PVirtualNode node);
+    PVirtualNode GetFirstChildNoInit(PVirtualNode node) const;
     PVirtualNode GetFirstInitialized();
     PVirtualNode GetFirstVisible();
     PVirtualNode GetFirstVisibleNoInit() const;
-    PVirtualNode GetFirstVisibleChild(PVirtualNode Node);
+    PVirtualNode GetFirstVisibleChild(PVirtualNode node);
     PVirtualNode GetFirstSelected();
-    PVirtualNode GetNextSelected(PVirtualNode Node);
+    PVirtualNode GetNextSelected(PVirtualNode node);
     PVirtualNode GetFirstCutCopy();
-    PVirtualNode GetNextCutCopy(PVirtualNode Node);
-    PVirtualNode GetLast(PVirtualNode Node = nullptr);
-    PVirtualNode GetLastNoInit(PVirtualNode Node = nullptr) const;
-    PVirtualNode GetLastChild(PVirtualNode Node);
-    PVirtualNode GetLastChildNoInit(PVirtualNode Node) const;
-    PVirtualNode GetLastVisible(PVirtualNode Node = nullptr);
-    PVirtualNode GetLastVisibleNoInit(PVirtualNode Node = nullptr) const;
-    PVirtualNode GetLastVisibleChild(PVirtualNode Node);
-    PVirtualNode GetLastVisibleChildNoInit(PVirtualNode Node) const;
-    PVirtualNode GetNext(PVirtualNode Node);
-    PVirtualNode GetNextNoInit(PVirtualNode Node) const;
-    PVirtualNode GetNextInitialized(PVirtualNode Node);
-    PVirtualNode GetNextSibling(PVirtualNode Node);
-    PVirtualNode GetNextVisible(PVirtualNode Node);
-    PVirtualNode GetNextVisibleNoInit(PVirtualNode Node) const;
-    PVirtualNode GetNextVisibleSibling(PVirtualNode Node);
-    PVirtualNode GetPrevious(PVirtualNode Node);
-    PVirtualNode GetPreviousNoInit(PVirtualNode Node) const;
-    PVirtualNode GetPreviousSibling(PVirtualNode Node);
-    PVirtualNode GetPreviousVisible(PVirtualNode Node);
-    PVirtualNode GetPreviousVisibleNoInit(PVirtualNode Node) const;
-    PVirtualNode GetPreviousVisibleSibling(PVirtualNode Node);
-    PVirtualNode GetPreviousVisibleSiblingNoInit(PVirtualNode Node) const;
-    PVirtualNode GetNodeAt(int X, int Y) { return NodeAtPoint(X, Y); }
-    PVirtualNode NodeAtPoint(int X, int Y);
-    PVirtualNode NodeAtPointEx(int X, int Y, bool Relative, int& NodeTop);
+    PVirtualNode GetNextCutCopy(PVirtualNode node);
+    PVirtualNode GetLast(PVirtualNode node = nullptr);
+    PVirtualNode GetLastNoInit(PVirtualNode node = nullptr) const;
+    PVirtualNode GetLastChild(PVirtualNode node);
+    PVirtualNode GetLastChildNoInit(PVirtualNode node) const;
+    PVirtualNode GetLastVisible(PVirtualNode node = nullptr);
+    PVirtualNode GetLastVisibleNoInit(PVirtualNode node = nullptr) const;
+    PVirtualNode GetLastVisibleChild(PVirtualNode node);
+    PVirtualNode GetLastVisibleChildNoInit(PVirtualNode node) const;
+    PVirtualNode GetNext(PVirtualNode node);
+    PVirtualNode GetNextNoInit(PVirtualNode node) const;
+    PVirtualNode GetNextInitialized(PVirtualNode node);
+    PVirtualNode GetNextSibling(PVirtualNode node);
+    PVirtualNode GetNextVisible(PVirtualNode node);
+    PVirtualNode GetNextVisibleNoInit(PVirtualNode node) const;
+    PVirtualNode GetNextVisibleSibling(PVirtualNode node);
+    PVirtualNode GetPrevious(PVirtualNode node);
+    PVirtualNode GetPreviousNoInit(PVirtualNode node) const;
+    PVirtualNode GetPreviousSibling(PVirtualNode node);
+    PVirtualNode GetPreviousVisible(PVirtualNode node);
+    PVirtualNode GetPreviousVisibleNoInit(PVirtualNode node) const;
+    PVirtualNode GetPreviousVisibleSibling(PVirtualNode node);
+    PVirtualNode GetPreviousVisibleSiblingNoInit(PVirtualNode node) const;
+    PVirtualNode GetNodeAt(int x, int y) { return NodeAtPoint(x, y); }
+    PVirtualNode NodeAtPoint(int x, int y);
+    PVirtualNode NodeAtPointEx(int x, int y, bool relative, int& nodeTop);
     // Vertical position of a node's row in tree coordinates (walks the visible nodes).
-    int NodeTop(PVirtualNode Node);
-    std::vector<PVirtualNode> SortedSelection(bool TopLevelOnly);
-    std::vector<PVirtualNode> SortedCutCopySet(bool TopLevelOnly);
+    int NodeTop(PVirtualNode node);
+    std::vector<PVirtualNode> SortedSelection(bool topLevelOnly);
+    std::vector<PVirtualNode> SortedCutCopySet(bool topLevelOnly);
 
     // Runs Proc over the nodes of a subtree (all nodes for nil) in tree order; deleting nodes
     // meanwhile fails with an assertion. Proc may set Abort to stop.
-    void IterateSubtree(PVirtualNode Node,
-                        const std::function<void(PVirtualNode, bool& Abort)>& Proc);
+    void IterateSubtree(PVirtualNode node,
+                        const std::function<void(PVirtualNode, bool& abort)>& proc);
 
     // ---- Positions and line images -------------------------------------------------------------
-    int CompareNodePositions(PVirtualNode Node1, PVirtualNode Node2);
-    int LevelDifference(PVirtualNode Node1, PVirtualNode Node2) const;
+    int CompareNodePositions(PVirtualNode node1, PVirtualNode node2);
+    int LevelDifference(PVirtualNode node1, PVirtualNode node2) const;
     // One entry per indentation level; returns the number of selected ancestors met.
-    int DetermineLineImageAndSelectLevel(PVirtualNode Node, std::vector<TVTLineType>& LineImage);
+    int DetermineLineImageAndSelectLevel(PVirtualNode node, std::vector<TVTLineType>& lineImage);
     // Vertical position of a node's button and tree lines within its row (Algorithms of the
     // line alignment): Y of the lines given the image heights that apply (0 for none).
-    int NodeLineOffset(PVirtualNode Node, int ImageHeight) const;
+    int NodeLineOffset(PVirtualNode node, int imageHeight) const;
     // The same with the height of Images when the row shows a normal image, else that of
     // StateImages when it shows a state image.
-    int NodeLineOffset(PVirtualNode Node, bool HasNormalImage, bool HasStateImage) const;
+    int NodeLineOffset(PVirtualNode node, bool hasNormalImage, bool hasStateImage) const;
 
     // ---- Check states ------------------------------------------------------------------------
-    TCheckState CheckState(PVirtualNode Node) const;
+    TCheckState CheckState(PVirtualNode node) const;
     // Applies a check state with propagation; false when refused or not applicable.
-    bool SetCheckState(PVirtualNode Node, TCheckState Value);
-    TCheckType CheckType(PVirtualNode Node) const;
-    void SetCheckType(PVirtualNode Node, TCheckType Value);
+    bool SetCheckState(PVirtualNode node, TCheckState value);
+    TCheckType CheckType(PVirtualNode node) const;
+    void SetCheckType(PVirtualNode node, TCheckType value);
 
     // ---- Selection and focus -----------------------------------------------------------------
-    bool Selected(PVirtualNode Node) const;
-    void SetSelected(PVirtualNode Node, bool Value);
+    bool Selected(PVirtualNode node) const;
+    void SetSelected(PVirtualNode node, bool value);
     Cardinal SelectedCount() const { return Cardinal(FSelection.size()); }
-    void AddToSelection(PVirtualNode Node);
-    bool InternalAddToSelection(const std::vector<PVirtualNode>& NewItems, bool ForceInsert);
-    void RemoveFromSelection(PVirtualNode Node);
+    void AddToSelection(PVirtualNode node);
+    bool InternalAddToSelection(const std::vector<PVirtualNode>& newItems, bool forceInsert);
+    void RemoveFromSelection(PVirtualNode node);
     void ClearSelection();
-    void SelectAll(bool VisibleOnly);
-    int FindNodeInSelection(PVirtualNode Node) const;
+    void SelectAll(bool visibleOnly);
+    int FindNodeInSelection(PVirtualNode node) const;
     // Selects the visible nodes from StartNode to EndNode (in tree order); without AddOnly the
     // rest of the selection goes.
-    void SelectNodes(PVirtualNode StartNode, PVirtualNode EndNode, bool AddOnly);
-    void HandleClickSelection(PVirtualNode LastFocused, PVirtualNode NewNode, bool Shift,
-                              bool Ctrl);
+    void SelectNodes(PVirtualNode startNode, PVirtualNode endNode, bool addOnly);
+    void HandleClickSelection(PVirtualNode lastFocused, PVirtualNode newNode, bool shift,
+                              bool ctrl);
     // Selection by a rectangle drawn with the mouse (tree coordinates): nodes whose content
     // lies inside exactly one of the two rectangles change; with Toggle (Ctrl) they flip.
-    void HandleDrawSelection(const TRect& OldRect, const TRect& NewRect, bool Toggle);
+    void HandleDrawSelection(const TRect& oldRect, const TRect& newRect, bool toggle);
     // Where a node's content (check image, images, label) starts and ends horizontally.
-    TRect NodeContentRect(PVirtualNode Node, int NodeTop);
+    TRect NodeContentRect(PVirtualNode node, int nodeTop);
     PVirtualNode RangeAnchor() const { return FRangeAnchor; }
     PVirtualNode FocusedNode() const { return FFocusedNode; }
-    void SetFocusedNode(PVirtualNode Node);
+    void SetFocusedNode(PVirtualNode node);
     TColumnIndex FocusedColumn() const { return FFocusedColumn; }
-    void SetFocusedColumn(TColumnIndex Value);
+    void SetFocusedColumn(TColumnIndex value);
     PVirtualNode HotNode() const { return FCurrentHotNode; }
     PVirtualNode DropTargetNode() const { return FDropTargetNode; }
 
     // Change notification (OnChange now, or after ChangeDelay once the change timer elapses).
-    void Change(PVirtualNode Node);
+    void Change(PVirtualNode node);
     // Fires the delayed notifications at once (what the change and structure-change timers do
     // when they elapse).
     void ChangeTimerElapsed();
@@ -475,15 +483,15 @@ public:
     const TButtonGlyph& MinusGlyph() const { return FMinusGlyph; }
     // Rows of the 8 x 8 monochrome tree-line pattern (bit set = background).
     const std::array<uint8_t, 8>& LinePattern() const { return FLinePattern; }
-    void PrepareBitmaps(bool NeedButtons, bool NeedLines);
+    void PrepareBitmaps(bool needButtons, bool needLines);
 
     void InterruptValidation();
     void Loaded() override;
-    void Notification(TComponent* AComponent, TOperation Operation) override;
+    void Notification(TComponent* component, TOperation operation) override;
     bool CanFocus() override;
-    void WndProc(TMessage& Message) override;
+    void WndProc(TMessage& message) override;
     // True when the tree has a popup menu or DoGetPopupMenu finds one for the node.
-    bool HasPopupMenu(PVirtualNode Node, TColumnIndex Column, TPoint Pos);
+    bool HasPopupMenu(PVirtualNode node, TColumnIndex column, TPoint pos);
 
     // ---- Events ------------------------------------------------------------------------------
     TVTGetNodeDataSizeEvent OnGetNodeDataSize;
@@ -522,83 +530,84 @@ public:
     TVTBackgroundPaintEvent OnPaintBackground;
 
     // ---- Dispatchers (each fires its event; the default answer when none is assigned) --------
-    virtual void DoFocusNode(PVirtualNode Node, bool Ask);
-    virtual void DoFreeNode(PVirtualNode Node);
+    virtual void DoFocusNode(PVirtualNode node, bool ask);
+    virtual void DoFreeNode(PVirtualNode node);
     virtual THintAnimationType GetHintAnimationType();
-    virtual void DoGetCursor(TCursor& Cursor);
-    virtual bool DoKeyAction(Word& CharCode, TShiftState& Shift);
-    virtual TPopupMenu* DoGetPopupMenu(PVirtualNode Node, TColumnIndex Column, TPoint Position);
-    virtual bool DoPaintBackground(TCanvas* Canvas, const TRect& R);
-    virtual int DoGetImageIndex(PVirtualNode Node, TVTImageKind Kind, TColumnIndex Column,
-                                bool& Ghosted, int& Index);
-    virtual void DoGetLineStyle(std::array<uint8_t, 8>& Bits);
-    virtual std::string DoGetNodeHint(PVirtualNode Node, TColumnIndex Column);
-    virtual std::string DoGetNodeTooltip(PVirtualNode Node, TColumnIndex Column);
-    virtual int DoGetNodeWidth(PVirtualNode Node, TColumnIndex Column);
-    virtual void DoHotChange(PVirtualNode Old, PVirtualNode New);
-    virtual int DoIncrementalSearch(PVirtualNode Node, const std::u16string& Text);
-    virtual void DoInitChildren(PVirtualNode Node, Cardinal& ChildCount);
-    virtual void DoInitNode(PVirtualNode Parent, PVirtualNode Node,
-                            TVirtualNodeInitStates& InitStates);
-    virtual void DoLoadUserData(PVirtualNode Node, TStream& Stream);
-    virtual void DoNodeCopied(PVirtualNode Node);
-    virtual bool DoNodeCopying(PVirtualNode Node, PVirtualNode NewParent);
-    virtual void DoNodeMoved(PVirtualNode Node);
-    virtual bool DoNodeMoving(PVirtualNode Node, PVirtualNode NewParent);
-    virtual void DoReset(PVirtualNode Node);
-    virtual void DoSaveUserData(PVirtualNode Node, TStream& Stream);
-    virtual void DoScroll(int DeltaX, int DeltaY);
-    virtual void DoStateChange(TVirtualTreeStates Enter, TVirtualTreeStates Leave = {});
-    virtual void DoStructureChange(PVirtualNode Node, TChangeReason Reason);
-    virtual void DoUpdating(TVTUpdateState State);
+    virtual void DoGetCursor(TCursor& cursor);
+    virtual bool DoKeyAction(Word& charCode, TShiftState& shift);
+    virtual TPopupMenu* DoGetPopupMenu(PVirtualNode node, TColumnIndex column, TPoint position);
+    virtual bool DoPaintBackground(TCanvas* canvas, const TRect& r);
+    virtual int DoGetImageIndex(PVirtualNode node, TVTImageKind kind, TColumnIndex column,
+                                bool& ghosted, int& index);
+    virtual void DoGetLineStyle(std::array<uint8_t, 8>& bits);
+    virtual std::string DoGetNodeHint(PVirtualNode node, TColumnIndex column);
+    virtual std::string DoGetNodeTooltip(PVirtualNode node, TColumnIndex column);
+    virtual int DoGetNodeWidth(PVirtualNode node, TColumnIndex column);
+    virtual void DoHotChange(PVirtualNode old, PVirtualNode newNode);
+    virtual int DoIncrementalSearch(PVirtualNode node, const std::u16string& text);
+    virtual void DoInitChildren(PVirtualNode node, Cardinal& childCount);
+    virtual void DoInitNode(PVirtualNode parent, PVirtualNode node,
+                            TVirtualNodeInitStates& initStates);
+    virtual void DoLoadUserData(PVirtualNode node, TStream& stream);
+    virtual void DoNodeCopied(PVirtualNode node);
+    virtual bool DoNodeCopying(PVirtualNode node, PVirtualNode newParent);
+    virtual void DoNodeMoved(PVirtualNode node);
+    virtual bool DoNodeMoving(PVirtualNode node, PVirtualNode newParent);
+    virtual void DoReset(PVirtualNode node);
+    virtual void DoSaveUserData(PVirtualNode node, TStream& stream);
+    virtual void DoScroll(int deltaX, int deltaY);
+    virtual void DoStateChange(TVirtualTreeStates enter, TVirtualTreeStates leave = {});
+    virtual void DoStructureChange(PVirtualNode node, TChangeReason reason);
+    virtual void DoUpdating(TVTUpdateState state);
     virtual int DoGetNodeDataSize();
     // Early dispatchers.
-    virtual void DoChange(PVirtualNode Node);
-    virtual void DoChecked(PVirtualNode Node);
-    virtual bool DoChecking(PVirtualNode Node, TCheckState& NewCheckState);
-    virtual void DoCollapsed(PVirtualNode Node);
-    virtual bool DoCollapsing(PVirtualNode Node);
-    virtual void DoExpanded(PVirtualNode Node);
-    virtual bool DoExpanding(PVirtualNode Node);
-    virtual int DoCompare(PVirtualNode Node1, PVirtualNode Node2, TColumnIndex Column);
-    virtual void DoFocusChange(PVirtualNode Node, TColumnIndex Column);
-    virtual bool DoFocusChanging(PVirtualNode OldNode, PVirtualNode NewNode, TColumnIndex OldColumn,
-                                 TColumnIndex NewColumn);
-    virtual bool DoCanEdit(PVirtualNode Node, TColumnIndex Column);
+    virtual void DoChange(PVirtualNode node);
+    virtual void DoChecked(PVirtualNode node);
+    virtual bool DoChecking(PVirtualNode node, TCheckState& newCheckState);
+    virtual void DoCollapsed(PVirtualNode node);
+    virtual bool DoCollapsing(PVirtualNode node);
+    virtual void DoExpanded(PVirtualNode node);
+    virtual bool DoExpanding(PVirtualNode node);
+    virtual int DoCompare(PVirtualNode node1, PVirtualNode node2, TColumnIndex column);
+    virtual void DoFocusChange(PVirtualNode node, TColumnIndex column);
+    virtual bool DoFocusChanging(PVirtualNode oldNode, PVirtualNode newNode, TColumnIndex oldColumn,
+                                 TColumnIndex newColumn);
+    virtual bool DoCanEdit(PVirtualNode node, TColumnIndex column);
     virtual void DoCancelEdit() {}
     virtual bool DoEndEdit() { return true; }
 
     // Image index of a node's check box (-1 without a check type).
-    virtual int GetCheckImage(PVirtualNode Node);
+    virtual int GetCheckImage(PVirtualNode node);
     // The font and the text rectangle of a node's text (base: the tree's font, no rectangle).
-    virtual void GetTextInfo(PVirtualNode Node, TColumnIndex Column, TFont* AFont, TRect& R,
-                             std::u16string& Text);
-    virtual std::string GetColumnClass() const { return "TVirtualTreeColumn"; }
-    virtual std::string GetHeaderClass() const { return "TVTHeader"; }
+    virtual void GetTextInfo(PVirtualNode node, TColumnIndex column, TFont* font, TRect& r,
+                             std::u16string& text);
+    // Class references of the header and its columns. This system's trees keep the header
+    // hidden and make neither, so the base answers empty references.
+    virtual TVirtualTreeColumnClass GetColumnClass() const { return nullptr; }
+    virtual TVTHeaderClass GetHeaderClass() const { return nullptr; }
     // Options object a tree of this class uses.
     virtual std::unique_ptr<TCustomVirtualTreeOptions> GetOptionsClass();
-    // Drop effect from the source, the modifier keys and the allowed effects.
-    static constexpr uint32_t DROPEFFECT_NONE = 0, DROPEFFECT_COPY = 1, DROPEFFECT_MOVE = 2,
-                              DROPEFFECT_LINK = 4;
-    virtual uint32_t SuggestDropEffect(const TObject* Source, bool Shift, bool Ctrl, TPoint Pt,
-                                       uint32_t AllowedEffects);
+    // Drop effect (the platform's DROPEFFECT_* bits) from the source, the modifier keys and the
+    // allowed effects.
+    virtual uint32_t SuggestDropEffect(const TObject* source, bool shift, bool ctrl, TPoint pt,
+                                       uint32_t allowedEffects);
 
     // Hooks the option objects call back.
-    void OptionsPaintChanged(TVTPaintOptions OldOptions, TVTPaintOptions NewOptions);
-    void OptionsAutoChanged(TVTAutoOptions OldOptions, TVTAutoOptions NewOptions);
-    void OptionsSelectionChanged(TVTSelectionOptions OldOptions, TVTSelectionOptions NewOptions);
-    void OptionsMiscChanged(TVTMiscOptions OldOptions, TVTMiscOptions NewOptions);
+    void OptionsPaintChanged(TVTPaintOptions oldOptions, TVTPaintOptions newOptions);
+    void OptionsAutoChanged(TVTAutoOptions oldOptions, TVTAutoOptions newOptions);
+    void OptionsSelectionChanged(TVTSelectionOptions oldOptions, TVTSelectionOptions newOptions);
+    void OptionsMiscChanged(TVTMiscOptions oldOptions, TVTMiscOptions newOptions);
     void ScrollBarsChanged();
-    void ColorsChanged(int Index);
+    void ColorsChanged(int index);
 
     // ---- Window work -------------------------------------------------------------------------
     // Row invalidation and scrolling belong to the painting and scrolling layers; until they
     // refine them, a node's rows are redrawn by invalidating the whole client area.
-    virtual void InvalidateNode(PVirtualNode Node);
-    virtual void InvalidateToBottom(PVirtualNode Node);
-    virtual void UpdateScrollBars(bool DoRepaint) {}
+    virtual void InvalidateNode(PVirtualNode node);
+    virtual void InvalidateToBottom(PVirtualNode node);
+    virtual void UpdateScrollBars(bool doRepaint) {}
     void RedrawWindowWithFrame();
-    virtual bool ScrollIntoView(PVirtualNode Node, bool Center, bool Horizontally) { return false; }
+    virtual bool ScrollIntoView(PVirtualNode node, bool center, bool horizontally) { return false; }
     virtual void InvalidatePositionCache();
     // The column carrying the tree structure (no column while there is no header).
     virtual TColumnIndex MainColumn() const { return NoColumn; }
@@ -611,43 +620,43 @@ public:
 protected:
     // Invalidates the window when it exists and the tree is not loading.
     void RequestRepaint();
-    void StopTimer(UINT_PTR Id);
+    void StopTimer(UINT_PTR id);
     // Sends WM_SETREDRAW to a shown window: off while updating.
-    void SetUpdateState(bool Updating);
+    void SetUpdateState(bool updating);
     bool IsUpdating() const { return FUpdateCount > 0; }
     bool IsReadOnly() const;
     PVirtualNode MakeNewNode();
-    void FreeNodeRecord(PVirtualNode Node);
-    void LinkNode(PVirtualNode Node, PVirtualNode Destination, TVTNodeAttachMode Mode);
-    void UnlinkNode(PVirtualNode Node, bool KeepFocus, bool Reindex);
-    Cardinal CountVisibleChildren(PVirtualNode Node) const;
+    void FreeNodeRecord(PVirtualNode node);
+    void LinkNode(PVirtualNode node, PVirtualNode destination, TVTNodeAttachMode mode);
+    void UnlinkNode(PVirtualNode node, bool keepFocus, bool reindex);
+    Cardinal CountVisibleChildren(PVirtualNode node) const;
     // WalkSumsHeights: the calling walk rebuilds the totals on its way up (ExpandAll,
     // CollapseAll), so the toggle leaves the heights alone.
-    void ToggleNodeImpl(PVirtualNode Node, int FullyVisibleHint, bool WalkSumsHeights);
-    void LeaveWalkedNode(PVirtualNode Node, PVirtualNode Start, bool Descended);
-    void DeleteSubtreeNodes(PVirtualNode Node);
-    void DetermineHiddenChildrenFlag(PVirtualNode Node);
-    void DoCheckClick(PVirtualNode Node, TCheckState NewCheckState);
-    bool DoSetCheckState(PVirtualNode Node, TCheckState NewState);
-    bool CheckParentState(PVirtualNode Node, TCheckState NewState);
+    void ToggleNodeImpl(PVirtualNode node, int fullyVisibleHint, bool walkSumsHeights);
+    void LeaveWalkedNode(PVirtualNode node, PVirtualNode start, bool descended);
+    void DeleteSubtreeNodes(PVirtualNode node);
+    void DetermineHiddenChildrenFlag(PVirtualNode node);
+    void DoCheckClick(PVirtualNode node, TCheckState newCheckState);
+    bool DoSetCheckState(PVirtualNode node, TCheckState newState);
+    bool CheckParentState(PVirtualNode node, TCheckState newState);
     void PackSelection();
     void ResetRangeAnchor();
-    bool ChangeFocus(PVirtualNode Node, bool Ask);
+    bool ChangeFocus(PVirtualNode node, bool ask);
     void SetRootNodeCountInternal(Cardinal value);
-    void AdjustCoordinatesByIndent(int& Left) const;
-    void MergeSortSiblings(PVirtualNode Parent, TColumnIndex Column, TSortDirection Direction);
+    void AdjustCoordinatesByIndent(int& left) const;
+    void MergeSortSiblings(PVirtualNode parent, TColumnIndex column, TSortDirection direction);
 
 private:
-    void QueuePending(PVirtualNode Node);
+    void QueuePending(PVirtualNode node);
     bool DeferTotals() const { return FUpdateCount > 0 && FEagerTotals == 0; }
-    void ForgetNode(PVirtualNode Node);
-    bool KnownFullyVisible(PVirtualNode Node) const;
-    PVirtualNode RememberVisible(PVirtualNode Node) const;
-    PVirtualNode NextVisibleStep(PVirtualNode Node) const;
-    PVirtualNode PreviousVisibleStep(PVirtualNode Node) const;
-    void InternalRemoveFromSelection(PVirtualNode Node);
-    void SwapImageList(TCustomImageList*& Field, TChangeLink& Link, TCustomImageList* value);
-    void ImageListChange(TObject* Sender);
+    void ForgetNode(PVirtualNode node);
+    bool KnownFullyVisible(PVirtualNode node) const;
+    PVirtualNode RememberVisible(PVirtualNode node) const;
+    PVirtualNode NextVisibleStep(PVirtualNode node) const;
+    PVirtualNode PreviousVisibleStep(PVirtualNode node) const;
+    void InternalRemoveFromSelection(PVirtualNode node);
+    void SwapImageList(TCustomImageList*& field, TChangeLink& link, TCustomImageList* value);
+    void ImageListChange(TObject* sender);
     friend class TWorkerThread;
     friend struct TEagerTotals;
 
@@ -713,7 +722,15 @@ private:
     std::array<uint8_t, 8> FLinePattern{};
     TCriticalSection FCriticalSection;
 
-    PVirtualNode FRoot = nullptr;
+    // The hidden root's record comes from calloc, not new, since reserving internal data grows
+    // it with realloc.
+    struct TRootRecordFree {
+        void operator()(PVirtualNode root) const noexcept {
+            root->~TVirtualNode();
+            std::free(root);
+        }
+    };
+    std::unique_ptr<TVirtualNode, TRootRecordFree> FRoot;
     Cardinal FTotalInternalDataSize = 0;
     Cardinal FVisibleCount = 0;
     Cardinal FUpdateCount = 0;

@@ -80,8 +80,18 @@ struct TLook {
 
 TLook LookOf(TCheckImageKind kind) {
     using K = TCheckImageKind;
-    TLook look{0xFF808080, 0xFFFFFFFF, 0xFF3C7FB1, 0xFFE8F2FC, 0xFFC0C0C0, 0xFFA0A0A0,
-               0xFFF0F0F0, 0xFF000000, 0xFFA0A0A0, false,      false};
+    // The light check box; the other looks change a few of its colours.
+    TLook look{.Frame = 0xFF808080,
+               .Fill = 0xFFFFFFFF,
+               .HotFrame = 0xFF3C7FB1,
+               .HotFill = 0xFFE8F2FC,
+               .PressedFill = 0xFFC0C0C0,
+               .DisabledFrame = 0xFFA0A0A0,
+               .DisabledFill = 0xFFF0F0F0,
+               .Mark = 0xFF000000,
+               .DisabledMark = 0xFFA0A0A0,
+               .Tick = false,
+               .Flat = false};
     switch (kind) {
     case K::ckDarkCheck:
         look.Fill = 0xFFD4D0C8;

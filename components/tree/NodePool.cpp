@@ -9,6 +9,7 @@
 #include <mutex>
 
 #include "platform/core/Exceptions.h"
+#include "platform/core/ScopeGuard.h"
 
 #if defined(__has_feature)
 #if __has_feature(address_sanitizer)
@@ -34,21 +35,15 @@ constexpr size_t SmallSlabRecordsMax = 2048;
 
 // Records that are not handed out are fenced off for the address checker, so that a node used
 // after its deletion is reported as it would be with one heap block per node.
-void Poison(void* p, size_t n) {
+void Poison([[maybe_unused]] void* p, [[maybe_unused]] size_t n) {
 #ifdef EPC_POOL_ASAN
     ASAN_POISON_MEMORY_REGION(p, n);
-#else
-    (void)p;
-    (void)n;
 #endif
 }
 
-void Unpoison(void* p, size_t n) {
+void Unpoison([[maybe_unused]] void* p, [[maybe_unused]] size_t n) {
 #ifdef EPC_POOL_ASAN
     ASAN_UNPOISON_MEMORY_REGION(p, n);
-#else
-    (void)p;
-    (void)n;
 #endif
 }
 
@@ -123,9 +118,15 @@ private:
 };
 
 TLargeSlabs& LargeSlabs() {
-    // Never destroyed: trees held by static objects may give slabs back during exit.
-    static TLargeSlabs* slabs = new TLargeSlabs();
-    return *slabs;
+    // Never destroyed: trees held by static objects may give slabs back during exit. The union
+    // keeps the compiler from registering the member's destructor.
+    union TUndestroyed {
+        TLargeSlabs Slabs;
+        TUndestroyed() : Slabs() {}
+        ~TUndestroyed() {}
+    };
+    static TUndestroyed holder;
+    return holder.Slabs;
 }
 
 } // namespace
@@ -184,9 +185,9 @@ void TNodePool::AddSlab() {
     FEnd = FNext + records * FStride;
 }
 
-void* TNodePool::Allocate(size_t Size) {
+void* TNodePool::Allocate(size_t size) {
     const size_t stride =
-        (std::max<size_t>(Size, sizeof(void*)) + sizeof(void*) - 1) / sizeof(void*) * sizeof(void*);
+        (std::max<size_t>(size, sizeof(void*)) + sizeof(void*) - 1) / sizeof(void*) * sizeof(void*);
     if (FLive == 0 && stride != FStride) {
         // Nothing of the slabs is in use: start over with the new record size.
         FreeSlabs();
@@ -195,12 +196,9 @@ void* TNodePool::Allocate(size_t Size) {
     if (stride > FStride) {
         void* record = std::calloc(1, stride);
         if (!record) OutOfMemory();
-        try {
-            FOversized.insert(record);
-        } catch (...) {
-            std::free(record);
-            throw;
-        }
+        auto release = Finally([record] { std::free(record); });
+        FOversized.insert(record);
+        release.Dismiss();
         return record;
     }
     void* record;
@@ -219,13 +217,13 @@ void* TNodePool::Allocate(size_t Size) {
     return record;
 }
 
-void TNodePool::Free(void* Record) {
-    if (!Record) return;
+void TNodePool::Free(void* record) {
+    if (!record) return;
     if (!FOversized.empty()) {
-        auto it = FOversized.find(Record);
+        auto it = FOversized.find(record);
         if (it != FOversized.end()) {
             FOversized.erase(it);
-            std::free(Record);
+            std::free(record);
             return;
         }
     }
@@ -236,10 +234,10 @@ void TNodePool::Free(void* Record) {
         FreeSlabs();
         return;
     }
-    Unpoison(Record, sizeof(void*));
-    *static_cast<void**>(Record) = FFreeList;
-    FFreeList = Record;
-    Poison(static_cast<char*>(Record) + sizeof(void*), FStride - sizeof(void*));
+    Unpoison(record, sizeof(void*));
+    *static_cast<void**>(record) = FFreeList;
+    FFreeList = record;
+    Poison(static_cast<char*>(record) + sizeof(void*), FStride - sizeof(void*));
 }
 
 } // namespace epc

@@ -26,9 +26,9 @@ public:
     ~TNodePool();
 
     // A zero-filled record of at least Size bytes, aligned for pointers. Throws EOutOfMemory.
-    void* Allocate(size_t Size);
+    void* Allocate(size_t size);
     // Gives back a record got from Allocate.
-    void Free(void* Record);
+    void Free(void* record);
     // Frees every slab; records still handed out become invalid.
     void Release();
 

@@ -9,45 +9,45 @@ namespace epc {
 
 namespace {
 
-int TextWidth(HDC DC, const char16_t* text, int count) {
+int TextWidth(HDC dc, const char16_t* text, int count) {
     SIZE size;
     if (count <= 0) return 0;
-    GetTextExtentPoint32W(DC, text, count, &size);
+    GetTextExtentPoint32W(dc, text, count, &size);
     return size.cx;
 }
 
 } // namespace
 
-std::u16string ShortenString(HDC DC, const std::u16string& S, int Width, bool RTL) {
-    (void)RTL; // the ellipsis follows the text in both reading orders
-    if (Width <= 0 || S.empty()) return S;
-    if (TextWidth(DC, S.data(), int(S.size())) <= Width) return S;
+// The ellipsis follows the text in both reading orders, so the reading order is not needed.
+std::u16string ShortenString(HDC dc, const std::u16string& s, int width, bool) {
+    if (width <= 0 || s.empty()) return s;
+    if (TextWidth(dc, s.data(), int(s.size())) <= width) return s;
     static const std::u16string ellipsis = u"...";
-    int ellipsisWidth = TextWidth(DC, ellipsis.data(), 3);
-    int L = 0, H = int(S.size());
+    int ellipsisWidth = TextWidth(dc, ellipsis.data(), 3);
+    int l = 0, h = int(s.size());
     // Binary search for the longest prefix that fits with the ellipsis.
-    while (L < H) {
-        int N = (L + H + 1) / 2;
-        if (TextWidth(DC, S.data(), N) + ellipsisWidth <= Width)
-            L = N;
+    while (l < h) {
+        int n = (l + h + 1) / 2;
+        if (TextWidth(dc, s.data(), n) + ellipsisWidth <= width)
+            l = n;
         else
-            H = N - 1;
+            h = n - 1;
     }
-    return S.substr(0, size_t(L)) + ellipsis;
+    return s.substr(0, size_t(l)) + ellipsis;
 }
 
-void DrawTextLinesW(HDC DC, const std::u16string& Text, TRect& Bounds, UINT Format) {
-    const bool calc = (Format & DT_CALCRECT) != 0;
+void DrawTextLinesW(HDC dc, const std::u16string& text, TRect& bounds, UINT format) {
+    const bool calc = (format & DT_CALCRECT) != 0;
     // Split into lines at LF, CR, CR LF and U+2028; a single-line request keeps one line.
     std::vector<std::u16string> lines;
-    if (Format & DT_SINGLELINE) {
-        lines.push_back(Text);
+    if (format & DT_SINGLELINE) {
+        lines.push_back(text);
     } else {
         std::u16string current;
-        for (size_t i = 0; i < Text.size(); ++i) {
-            char16_t c = Text[i];
+        for (size_t i = 0; i < text.size(); ++i) {
+            char16_t c = text[i];
             if (c == u'\r' || c == u'\n' || c == 0x2028) {
-                if (c == u'\r' && i + 1 < Text.size() && Text[i + 1] == u'\n') ++i;
+                if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') ++i;
                 lines.push_back(current);
                 current.clear();
             } else {
@@ -57,52 +57,52 @@ void DrawTextLinesW(HDC DC, const std::u16string& Text, TRect& Bounds, UINT Form
         lines.push_back(current);
     }
     TEXTMETRICW tm{};
-    GetTextMetricsW(DC, &tm);
+    GetTextMetricsW(dc, &tm);
     const int lineHeight = tm.tmHeight;
-    int y = Bounds.Top;
-    if ((Format & DT_VCENTER) && (Format & DT_SINGLELINE))
-        y = Bounds.Top + (Bounds.Height() - lineHeight) / 2;
+    int y = bounds.Top;
+    if ((format & DT_VCENTER) && (format & DT_SINGLELINE))
+        y = bounds.Top + (bounds.Height() - lineHeight) / 2;
     int widest = 0;
     for (const auto& line : lines) {
-        if (!calc && y >= Bounds.Bottom && !(Format & DT_NOCLIP)) break;
-        int w = TextWidth(DC, line.data(), int(line.size()));
+        if (!calc && y >= bounds.Bottom && !(format & DT_NOCLIP)) break;
+        int w = TextWidth(dc, line.data(), int(line.size()));
         widest = std::max(widest, w);
         if (!calc) {
-            int x = Bounds.Left;
-            if (Format & DT_RIGHT)
-                x = Bounds.Right - w;
-            else if (Format & DT_CENTER)
-                x = Bounds.Left + (Bounds.Width() - w) / 2;
-            UINT options = (Format & DT_NOCLIP) ? 0u : UINT(ETO_CLIPPED);
-            if (Format & DT_RTLREADING) options |= ETO_RTLREADING;
-            ExtTextOutW(DC, x, y, options, &Bounds, line.data(), UINT(line.size()), nullptr);
+            int x = bounds.Left;
+            if (format & DT_RIGHT)
+                x = bounds.Right - w;
+            else if (format & DT_CENTER)
+                x = bounds.Left + (bounds.Width() - w) / 2;
+            UINT options = (format & DT_NOCLIP) ? 0u : UINT(ETO_CLIPPED);
+            if (format & DT_RTLREADING) options |= ETO_RTLREADING;
+            ExtTextOutW(dc, x, y, options, &bounds, line.data(), UINT(line.size()), nullptr);
         }
         y += lineHeight;
     }
     if (calc) {
-        Bounds.Right = Bounds.Left + widest;
-        Bounds.Bottom = y;
+        bounds.Right = bounds.Left + widest;
+        bounds.Bottom = y;
     }
 }
 
-void AlphaBlend(HDC Source, HDC Destination, const TRect& R, const TPoint& Target, TBlendMode Mode,
-                int ConstantAlpha, int Bias) {
-    if (R.IsEmpty()) return;
-    HBITMAP dstBitmap = GetDCBitmap(Destination);
+void AlphaBlend(HDC source, HDC destination, const TRect& r, const TPoint& target, TBlendMode mode,
+                int constantAlpha, int bias) {
+    if (r.IsEmpty()) return;
+    HBITMAP dstBitmap = GetDCBitmap(destination);
     Assert(dstBitmap != nullptr, "Alpha blending DC error: no bitmap available.");
     TBitmapBits dst = GetBitmapBits(dstBitmap);
     Assert(dst.BitsPerPixel == 32, "Alpha blending error: bitmap must use 32 bpp.");
     TBitmapBits src;
-    if (Mode != TBlendMode::bmConstantAlphaAndColor) {
-        HBITMAP srcBitmap = GetDCBitmap(Source);
+    if (mode != TBlendMode::bmConstantAlphaAndColor) {
+        HBITMAP srcBitmap = GetDCBitmap(source);
         Assert(srcBitmap != nullptr, "Alpha blending DC error: no bitmap available.");
         src = GetBitmapBits(srcBitmap);
         Assert(src.BitsPerPixel == 32, "Alpha blending error: bitmap must use 32 bpp.");
     }
     // Clip the source rectangle and the target area to both bitmaps, so that no pixel outside
     // them is read or written.
-    int sx = R.Left, sy = R.Top, w = R.Width(), h = R.Height();
-    int tx = Target.X, ty = Target.Y;
+    int sx = r.Left, sy = r.Top, w = r.Width(), h = r.Height();
+    int tx = target.X, ty = target.Y;
     auto clip = [&](int& s, int& t, int& len, int srcLimit, int dstLimit, bool hasSource) {
         if (t < 0) {
             s -= t;
@@ -117,7 +117,7 @@ void AlphaBlend(HDC Source, HDC Destination, const TRect& R, const TPoint& Targe
         len = std::min(len, dstLimit - t);
         if (hasSource) len = std::min(len, srcLimit - s);
     };
-    const bool hasSource = Mode != TBlendMode::bmConstantAlphaAndColor;
+    const bool hasSource = mode != TBlendMode::bmConstantAlphaAndColor;
     clip(sx, tx, w, src.Width, dst.Width, hasSource);
     clip(sy, ty, h, src.Height, dst.Height, hasSource);
     if (w <= 0 || h <= 0) return;
@@ -129,18 +129,18 @@ void AlphaBlend(HDC Source, HDC Destination, const TRect& R, const TPoint& Targe
             s = reinterpret_cast<const uint32_t*>(src.Bits +
                                                   size_t(sy + row) * size_t(src.Stride)) +
                 sx;
-        switch (Mode) {
+        switch (mode) {
         case TBlendMode::bmConstantAlpha:
-            AlphaBlendLineConstant(s, d, w, ConstantAlpha, Bias);
+            AlphaBlendLineConstant(s, d, w, constantAlpha, bias);
             break;
         case TBlendMode::bmPerPixelAlpha:
-            AlphaBlendLinePerPixel(s, d, w, Bias);
+            AlphaBlendLinePerPixel(s, d, w, bias);
             break;
         case TBlendMode::bmMasterAlpha:
-            AlphaBlendLineMaster(s, d, w, ConstantAlpha, Bias);
+            AlphaBlendLineMaster(s, d, w, constantAlpha, bias);
             break;
         case TBlendMode::bmConstantAlphaAndColor:
-            AlphaBlendLineMasterAndColor(d, w, ConstantAlpha, uint32_t(Bias));
+            AlphaBlendLineMasterAndColor(d, w, constantAlpha, uint32_t(bias));
             break;
         }
     }

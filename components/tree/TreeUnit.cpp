@@ -1,6 +1,7 @@
 #include "components/tree/TreeUnit.h"
 
 #include <algorithm>
+#include <atomic>
 #include <map>
 #include <mutex>
 
@@ -11,15 +12,18 @@
 
 namespace epc {
 
-void ShowError(const std::string& Msg, int HelpContext) {
-    throw EVirtualTreeError(Msg, HelpContext);
+void ShowError(const std::string& msg, int helpContext) {
+    throw EVirtualTreeError(msg, helpContext);
 }
 
 // ---- Unit set-up -------------------------------------------------------------------------------
 
 namespace {
 
+// gUnit changes only under gUnitLock; gUnitReady lets callers skip the lock once it is made.
 TTreeUnitState gUnit;
+std::mutex gUnitLock;
+std::atomic<bool> gUnitReady{false};
 
 struct TFormatRegistry {
     std::mutex Lock;
@@ -43,14 +47,10 @@ const TTreeUnitState& TreeUnitState() {
 }
 
 void InitializeTreeUnit() {
+    if (gUnitReady.load(std::memory_order_acquire)) return;
+    std::lock_guard<std::mutex> lock(gUnitLock);
     if (gUnit.Initialized) return;
     gUnit.Initialized = true;
-    // No processor test and no operating-system versions here: plain blending code, and the
-    // flags of the two old systems stay off.
-    gUnit.IsWin2K = false;
-    gUnit.IsWinXP = false;
-    // There is no OLE library to start; nothing to undo at the end.
-    gUnit.NeedToUnitialize = false;
     gUnit.CF_VTREFERENCE = RegisterTreeClipboardFormat("Virtual Tree Reference");
     gUnit.CF_VIRTUALTREE = RegisterTreeClipboardFormat("Virtual Tree Data");
     gUnit.CF_HTML = RegisterTreeClipboardFormat("HTML Format");
@@ -64,10 +64,13 @@ void InitializeTreeUnit() {
     CreateTreeImages();
     // Made last, so that it is destroyed before the graphics layer the images live in.
     static TUnitFinalizer finalizer;
+    gUnitReady.store(true, std::memory_order_release);
 }
 
 void FinalizeTreeUnit() {
+    std::lock_guard<std::mutex> lock(gUnitLock);
     if (!gUnit.Initialized) return;
+    gUnitReady = false;
     FreeTreeImages();
     gUnit = TTreeUnitState();
 }
@@ -123,43 +126,43 @@ void TClipboardFormatList::Clear() {
 // ---- Free helpers
 // ----------------------------------------------------------------------------------
 
-TBaseVirtualTree* TreeFromNode(PVirtualNode Node) {
-    Assert(Node != nullptr, "Node must not be nil.");
+TBaseVirtualTree* TreeFromNode(PVirtualNode node) {
+    Assert(node != nullptr, "Node must not be nil.");
     // The hidden root's sibling links point to itself; its parent link holds the tree.
-    while (Node->NextSibling != Node)
-        Node = Node->Parent;
-    return reinterpret_cast<TBaseVirtualTree*>(Node->Parent);
+    while (node->NextSibling != node)
+        node = node->Parent;
+    return reinterpret_cast<TBaseVirtualTree*>(node->Parent);
 }
 
-TRect OrderRect(const TRect& R) {
-    TRect result = R;
+TRect OrderRect(const TRect& r) {
+    TRect result = r;
     if (result.Left > result.Right) std::swap(result.Left, result.Right);
     if (result.Top > result.Bottom) std::swap(result.Top, result.Bottom);
     return result;
 }
 
-void QuickSort(std::vector<intptr_t>& TheArray, int L, int R) {
+void QuickSort(std::vector<intptr_t>& theArray, int l, int r) {
     // Recurse into the smaller part only, so that the depth stays logarithmic.
-    while (L < R) {
-        int I = L, J = R;
-        intptr_t P = TheArray[size_t(L + (R - L) / 2)];
+    while (l < r) {
+        int i = l, j = r;
+        intptr_t p = theArray[size_t(l + (r - l) / 2)];
         do {
-            while (TheArray[size_t(I)] < P)
-                ++I;
-            while (TheArray[size_t(J)] > P)
-                --J;
-            if (I <= J) {
-                std::swap(TheArray[size_t(I)], TheArray[size_t(J)]);
-                ++I;
-                --J;
+            while (theArray[size_t(i)] < p)
+                ++i;
+            while (theArray[size_t(j)] > p)
+                --j;
+            if (i <= j) {
+                std::swap(theArray[size_t(i)], theArray[size_t(j)]);
+                ++i;
+                --j;
             }
-        } while (I <= J);
-        if (J - L < R - I) {
-            if (L < J) QuickSort(TheArray, L, J);
-            L = I;
+        } while (i <= j);
+        if (j - l < r - i) {
+            if (l < j) QuickSort(theArray, l, j);
+            l = i;
         } else {
-            if (I < R) QuickSort(TheArray, I, R);
-            R = J;
+            if (i < r) QuickSort(theArray, i, r);
+            r = j;
         }
     }
 }
@@ -186,29 +189,29 @@ inline uint32_t BlendPixel(uint32_t s, uint32_t t, int alpha, int bias) {
 
 } // namespace
 
-void AlphaBlendLineConstant(const uint32_t* Source, uint32_t* Destination, int Count,
-                            int ConstantAlpha, int Bias) {
-    for (int i = 0; i < Count; ++i)
-        Destination[i] = BlendPixel(Source[i], Destination[i], ConstantAlpha, Bias);
+void AlphaBlendLineConstant(const uint32_t* source, uint32_t* destination, int count,
+                            int constantAlpha, int bias) {
+    for (int i = 0; i < count; ++i)
+        destination[i] = BlendPixel(source[i], destination[i], constantAlpha, bias);
 }
 
-void AlphaBlendLinePerPixel(const uint32_t* Source, uint32_t* Destination, int Count, int Bias) {
-    for (int i = 0; i < Count; ++i)
-        Destination[i] = BlendPixel(Source[i], Destination[i], int(Source[i] >> 24), Bias);
+void AlphaBlendLinePerPixel(const uint32_t* source, uint32_t* destination, int count, int bias) {
+    for (int i = 0; i < count; ++i)
+        destination[i] = BlendPixel(source[i], destination[i], int(source[i] >> 24), bias);
 }
 
-void AlphaBlendLineMaster(const uint32_t* Source, uint32_t* Destination, int Count,
-                          int ConstantAlpha, int Bias) {
-    for (int i = 0; i < Count; ++i) {
-        int alpha = (int(Source[i] >> 24) * ConstantAlpha) >> 8;
-        Destination[i] = BlendPixel(Source[i], Destination[i], alpha, Bias);
+void AlphaBlendLineMaster(const uint32_t* source, uint32_t* destination, int count,
+                          int constantAlpha, int bias) {
+    for (int i = 0; i < count; ++i) {
+        int alpha = (int(source[i] >> 24) * constantAlpha) >> 8;
+        destination[i] = BlendPixel(source[i], destination[i], alpha, bias);
     }
 }
 
-void AlphaBlendLineMasterAndColor(uint32_t* Destination, int Count, int ConstantAlpha,
-                                  uint32_t Color) {
-    for (int i = 0; i < Count; ++i)
-        Destination[i] = BlendPixel(Color, Destination[i], ConstantAlpha, 0);
+void AlphaBlendLineMasterAndColor(uint32_t* destination, int count, int constantAlpha,
+                                  uint32_t color) {
+    for (int i = 0; i < count; ++i)
+        destination[i] = BlendPixel(color, destination[i], constantAlpha, 0);
 }
 
 } // namespace epc

@@ -32,18 +32,12 @@ constexpr int hcTFCorruptStream2 = 2006;
 constexpr int hcTFClipboardFailed = 2007;
 constexpr int hcTFCannotSetUserData = 2008;
 
-[[noreturn]] void ShowError(const std::string& Msg, int HelpContext);
+[[noreturn]] void ShowError(const std::string& msg, int helpContext);
 
 // ---- Unit set-up -----------------------------------------------------------------------------
 
-// Blending works on plain integer code everywhere; the processor test is a constant here.
-constexpr bool MMXAvailable = false;
-
 struct TTreeUnitState {
     bool Initialized = false;
-    bool IsWin2K = false;
-    bool IsWinXP = false;
-    bool NeedToUnitialize = false; // the OLE start succeeded
     uint32_t CF_VIRTUALTREE = 0;
     uint32_t CF_VTREFERENCE = 0;
     uint32_t CF_VRTF = 0;
@@ -53,7 +47,8 @@ struct TTreeUnitState {
 };
 const TTreeUnitState& TreeUnitState();
 
-// Runs once; the first tree constructor calls it. Resources are released at process exit.
+// Runs once (safe to call from any thread); every tree constructor calls it. Resources are
+// released at process exit.
 void InitializeTreeUnit();
 // Releases what InitializeTreeUnit made (also run automatically at exit).
 void FinalizeTreeUnit();
@@ -107,21 +102,21 @@ public:
 // ---- Free helpers ----------------------------------------------------------------------------
 
 // The tree a node belongs to: walks up to the hidden root, whose parent link holds the tree.
-TBaseVirtualTree* TreeFromNode(PVirtualNode Node);
+TBaseVirtualTree* TreeFromNode(PVirtualNode node);
 
 // The rectangle with Left <= Right and Top <= Bottom.
-TRect OrderRect(const TRect& R);
+TRect OrderRect(const TRect& r);
 
 // Ascending sort of TheArray[L..R] (inclusive), the middle element as pivot.
-void QuickSort(std::vector<intptr_t>& TheArray, int L, int R);
+void QuickSort(std::vector<intptr_t>& theArray, int l, int r);
 
 // The text unchanged when it fits Width (or Width is not positive); otherwise the longest
 // prefix that fits together with "...", followed by "...".
-std::u16string ShortenString(HDC DC, const std::u16string& S, int Width, bool RTL = false);
+std::u16string ShortenString(HDC dc, const std::u16string& s, int width, bool rtl = false);
 
 // Draws or measures lines (ending at LF, CR, CR LF or U+2028) with the DrawText flags
 // DT_SINGLELINE, DT_CALCRECT, DT_NOCLIP, DT_RTLREADING, DT_RIGHT, DT_CENTER, DT_VCENTER.
-void DrawTextLinesW(HDC DC, const std::u16string& Text, TRect& Bounds, UINT Format);
+void DrawTextLinesW(HDC dc, const std::u16string& text, TRect& bounds, UINT format);
 
 // ---- Alpha blending --------------------------------------------------------------------------
 
@@ -135,18 +130,18 @@ enum class TBlendMode : uint8_t {
 // Row routines over B, G, R, A pixels. Each channel: target + (source - target) * alpha / 256
 // (arithmetic shift), plus Bias, clamped to 0..255. For bmConstantAlphaAndColor Bias holds
 // the colour as a pixel value (0xAARRGGBB).
-void AlphaBlendLineConstant(const uint32_t* Source, uint32_t* Destination, int Count,
-                            int ConstantAlpha, int Bias);
-void AlphaBlendLinePerPixel(const uint32_t* Source, uint32_t* Destination, int Count, int Bias);
-void AlphaBlendLineMaster(const uint32_t* Source, uint32_t* Destination, int Count,
-                          int ConstantAlpha, int Bias);
-void AlphaBlendLineMasterAndColor(uint32_t* Destination, int Count, int ConstantAlpha,
-                                  uint32_t Color);
+void AlphaBlendLineConstant(const uint32_t* source, uint32_t* destination, int count,
+                            int constantAlpha, int bias);
+void AlphaBlendLinePerPixel(const uint32_t* source, uint32_t* destination, int count, int bias);
+void AlphaBlendLineMaster(const uint32_t* source, uint32_t* destination, int count,
+                          int constantAlpha, int bias);
+void AlphaBlendLineMasterAndColor(uint32_t* destination, int count, int constantAlpha,
+                                  uint32_t color);
 
 // Blends R of the source context's bitmap onto the target context's bitmap at Target. Both
 // contexts must hold a 32-bit bitmap. The rectangle is clipped to both bitmaps.
-void AlphaBlend(HDC Source, HDC Destination, const TRect& R, const TPoint& Target, TBlendMode Mode,
-                int ConstantAlpha, int Bias);
+void AlphaBlend(HDC source, HDC destination, const TRect& r, const TPoint& target, TBlendMode mode,
+                int constantAlpha, int bias);
 
 // ---- Growing text buffers --------------------------------------------------------------------
 
@@ -154,8 +149,8 @@ template <typename CharT> class TBasicBufferedString {
 public:
     static constexpr size_t AllocIncrement = 4096;
 
-    void Add(const std::basic_string<CharT>& S) { Add(S.data(), S.size()); }
-    void Add(const CharT* S, size_t Length);
+    void Add(const std::basic_string<CharT>& s) { Add(s.data(), s.size()); }
+    void Add(const CharT* s, size_t length);
     // Appends CR LF.
     void AddNewLine();
     std::basic_string<CharT> AsString() const { return {FBuffer.data(), FPosition}; }
@@ -179,11 +174,11 @@ template <typename CharT> void TBasicBufferedString<CharT>::Grow(size_t needed) 
     FBuffer.resize(size);
 }
 
-template <typename CharT> void TBasicBufferedString<CharT>::Add(const CharT* S, size_t Length) {
-    if (Length == 0) return;
-    if (FBuffer.size() - FPosition < Length) Grow(Length);
-    std::copy(S, S + Length, FBuffer.begin() + std::ptrdiff_t(FPosition));
-    FPosition += Length;
+template <typename CharT> void TBasicBufferedString<CharT>::Add(const CharT* s, size_t length) {
+    if (length == 0) return;
+    if (FBuffer.size() - FPosition < length) Grow(length);
+    std::copy(s, s + length, FBuffer.begin() + std::ptrdiff_t(FPosition));
+    FPosition += length;
 }
 
 template <typename CharT> void TBasicBufferedString<CharT>::AddNewLine() {

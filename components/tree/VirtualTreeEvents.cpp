@@ -1,23 +1,24 @@
 // The tree's event dispatchers, each with its default answer, and the small class hooks.
 
 #include "components/tree/BaseVirtualTree.h"
+#include "platform/windows/DataTransfer.h"
 
 namespace epc {
 
 using namespace tree_options;
 
-void TBaseVirtualTree::DoFocusNode(PVirtualNode Node, bool Ask) {
+void TBaseVirtualTree::DoFocusNode(PVirtualNode node, bool ask) {
     if (FStates.Contains(TVirtualTreeState::tsEditing) && !DoEndEdit()) return;
-    if (Node == FRoot) Node = nullptr;
+    if (node == FRoot.get()) node = nullptr;
     const auto autoOptions = FOptions->AutoOptions();
-    if (Node != FFocusedNode) {
-        if (Ask && !DoFocusChanging(FFocusedNode, Node, FFocusedColumn, FFocusedColumn)) return;
+    if (node != FFocusedNode) {
+        if (ask && !DoFocusChanging(FFocusedNode, node, FFocusedColumn, FFocusedColumn)) return;
         PVirtualNode old = FFocusedNode;
-        if (autoOptions.Contains(toAutoExpand) && old && Node && old->Parent == Node->Parent &&
+        if (autoOptions.Contains(toAutoExpand) && old && node && old->Parent == node->Parent &&
             old->States.Contains(nsExpanded))
             ToggleNode(old);
         InvalidateNode(old);
-        FFocusedNode = Node;
+        FFocusedNode = node;
     }
     if (FFocusedNode) {
         if (autoOptions.Contains(toAutoExpand) && !FFocusedNode->States.Contains(nsExpanded) &&
@@ -37,12 +38,12 @@ void TBaseVirtualTree::DoFocusNode(PVirtualNode Node, bool Ask) {
     if (SelectedCount() == 0) ResetRangeAnchor();
 }
 
-void TBaseVirtualTree::DoFreeNode(PVirtualNode Node) {
-    if (Node->States.Contains(nsInitialized) || Node->States.Contains(nsOwnsInitialData)) {
-        if (OnFreeNode) OnFreeNode(this, Node);
+void TBaseVirtualTree::DoFreeNode(PVirtualNode node) {
+    if (node->States.Contains(nsInitialized) || node->States.Contains(nsOwnsInitialData)) {
+        if (OnFreeNode) OnFreeNode(this, node);
     }
-    if (Node == FLastChangedNode) FLastChangedNode = nullptr;
-    FreeNodeRecord(Node);
+    if (node == FLastChangedNode) FLastChangedNode = nullptr;
+    FreeNodeRecord(node);
 }
 
 THintAnimationType TBaseVirtualTree::GetHintAnimationType() {
@@ -51,52 +52,52 @@ THintAnimationType TBaseVirtualTree::GetHintAnimationType() {
     return THintAnimationType::hatNone;
 }
 
-void TBaseVirtualTree::DoGetCursor(TCursor& Cursor) {
-    if (OnGetCursor) OnGetCursor(this, Cursor);
+void TBaseVirtualTree::DoGetCursor(TCursor& cursor) {
+    if (OnGetCursor) OnGetCursor(this, cursor);
 }
 
-bool TBaseVirtualTree::DoKeyAction(Word& CharCode, TShiftState& Shift) {
+bool TBaseVirtualTree::DoKeyAction(Word& charCode, TShiftState& shift) {
     bool doDefault = true;
-    if (OnKeyAction) OnKeyAction(this, CharCode, Shift, doDefault);
+    if (OnKeyAction) OnKeyAction(this, charCode, shift, doDefault);
     return doDefault;
 }
 
-TPopupMenu* TBaseVirtualTree::DoGetPopupMenu(PVirtualNode Node, TColumnIndex Column,
-                                             TPoint Position) {
+TPopupMenu* TBaseVirtualTree::DoGetPopupMenu(PVirtualNode node, TColumnIndex column,
+                                             TPoint position) {
     TPopupMenu* menu = nullptr;
     if (!OnGetPopupMenu) return nullptr;
-    if (!Node || Node == FRoot) {
+    if (!node || node == FRoot.get()) {
         bool askParent = true;
-        OnGetPopupMenu(this, nullptr, NoColumn, Position, askParent, menu);
+        OnGetPopupMenu(this, nullptr, NoColumn, position, askParent, menu);
         return menu;
     }
     // Ask for the node, then for its parents while the handler wants that and gives no menu.
-    for (PVirtualNode run = Node; run && run != FRoot; run = run->Parent) {
+    for (PVirtualNode run = node; run && run != FRoot.get(); run = run->Parent) {
         bool askParent = true;
-        OnGetPopupMenu(this, run, Column, Position, askParent, menu);
+        OnGetPopupMenu(this, run, column, position, askParent, menu);
         if (menu || !askParent) break;
     }
     return menu;
 }
 
-bool TBaseVirtualTree::HasPopupMenu(PVirtualNode Node, TColumnIndex Column, TPoint Pos) {
-    return PopupMenu() != nullptr || DoGetPopupMenu(Node, Column, Pos) != nullptr;
+bool TBaseVirtualTree::HasPopupMenu(PVirtualNode node, TColumnIndex column, TPoint pos) {
+    return PopupMenu() != nullptr || DoGetPopupMenu(node, column, pos) != nullptr;
 }
 
-bool TBaseVirtualTree::DoPaintBackground(TCanvas* Canvas, const TRect& R) {
+bool TBaseVirtualTree::DoPaintBackground(TCanvas* canvas, const TRect& r) {
     bool handled = false;
-    if (OnPaintBackground) OnPaintBackground(this, Canvas, R, handled);
+    if (OnPaintBackground) OnPaintBackground(this, canvas, r, handled);
     return handled;
 }
 
-int TBaseVirtualTree::DoGetImageIndex(PVirtualNode Node, TVTImageKind Kind, TColumnIndex Column,
-                                      bool& Ghosted, int& Index) {
-    if (OnGetImageIndex) OnGetImageIndex(this, Node, Kind, Column, Ghosted, Index);
-    return Index;
+int TBaseVirtualTree::DoGetImageIndex(PVirtualNode node, TVTImageKind kind, TColumnIndex column,
+                                      bool& ghosted, int& index) {
+    if (OnGetImageIndex) OnGetImageIndex(this, node, kind, column, ghosted, index);
+    return index;
 }
 
-void TBaseVirtualTree::DoGetLineStyle(std::array<uint8_t, 8>& Bits) {
-    if (OnGetLineStyle) OnGetLineStyle(this, Bits);
+void TBaseVirtualTree::DoGetLineStyle(std::array<uint8_t, 8>& bits) {
+    if (OnGetLineStyle) OnGetLineStyle(this, bits);
 }
 
 std::string TBaseVirtualTree::DoGetNodeHint(PVirtualNode, TColumnIndex) {
@@ -109,63 +110,63 @@ int TBaseVirtualTree::DoGetNodeWidth(PVirtualNode, TColumnIndex) {
     return 0;
 }
 
-void TBaseVirtualTree::DoHotChange(PVirtualNode Old, PVirtualNode New) {
-    if (OnHotChange) OnHotChange(this, Old, New);
+void TBaseVirtualTree::DoHotChange(PVirtualNode old, PVirtualNode newNode) {
+    if (OnHotChange) OnHotChange(this, old, newNode);
 }
 
-int TBaseVirtualTree::DoIncrementalSearch(PVirtualNode Node, const std::u16string& Text) {
+int TBaseVirtualTree::DoIncrementalSearch(PVirtualNode node, const std::u16string& text) {
     int result = 0;
-    if (OnIncrementalSearch) OnIncrementalSearch(this, Node, Text, result);
+    if (OnIncrementalSearch) OnIncrementalSearch(this, node, text, result);
     return result;
 }
 
-void TBaseVirtualTree::DoInitChildren(PVirtualNode Node, Cardinal& ChildCount) {
-    if (OnInitChildren) OnInitChildren(this, Node, ChildCount);
+void TBaseVirtualTree::DoInitChildren(PVirtualNode node, Cardinal& childCount) {
+    if (OnInitChildren) OnInitChildren(this, node, childCount);
 }
 
-void TBaseVirtualTree::DoInitNode(PVirtualNode Parent, PVirtualNode Node,
-                                  TVirtualNodeInitStates& InitStates) {
-    if (OnInitNode) OnInitNode(this, Parent, Node, InitStates);
+void TBaseVirtualTree::DoInitNode(PVirtualNode parent, PVirtualNode node,
+                                  TVirtualNodeInitStates& initStates) {
+    if (OnInitNode) OnInitNode(this, parent, node, initStates);
 }
 
-void TBaseVirtualTree::DoLoadUserData(PVirtualNode Node, TStream& Stream) {
-    if (OnLoadNode) OnLoadNode(this, Node == FRoot ? nullptr : Node, Stream);
+void TBaseVirtualTree::DoLoadUserData(PVirtualNode node, TStream& stream) {
+    if (OnLoadNode) OnLoadNode(this, node == FRoot.get() ? nullptr : node, stream);
 }
 
-void TBaseVirtualTree::DoSaveUserData(PVirtualNode Node, TStream& Stream) {
-    if (OnSaveNode) OnSaveNode(this, Node == FRoot ? nullptr : Node, Stream);
+void TBaseVirtualTree::DoSaveUserData(PVirtualNode node, TStream& stream) {
+    if (OnSaveNode) OnSaveNode(this, node == FRoot.get() ? nullptr : node, stream);
 }
 
-void TBaseVirtualTree::DoNodeCopied(PVirtualNode Node) {
-    if (OnNodeCopied) OnNodeCopied(this, Node);
+void TBaseVirtualTree::DoNodeCopied(PVirtualNode node) {
+    if (OnNodeCopied) OnNodeCopied(this, node);
 }
 
-bool TBaseVirtualTree::DoNodeCopying(PVirtualNode Node, PVirtualNode NewParent) {
+bool TBaseVirtualTree::DoNodeCopying(PVirtualNode node, PVirtualNode newParent) {
     bool allowed = true;
-    if (OnNodeCopying) OnNodeCopying(this, Node, NewParent, allowed);
+    if (OnNodeCopying) OnNodeCopying(this, node, newParent, allowed);
     return allowed;
 }
 
-void TBaseVirtualTree::DoNodeMoved(PVirtualNode Node) {
-    if (OnNodeMoved) OnNodeMoved(this, Node);
+void TBaseVirtualTree::DoNodeMoved(PVirtualNode node) {
+    if (OnNodeMoved) OnNodeMoved(this, node);
 }
 
-bool TBaseVirtualTree::DoNodeMoving(PVirtualNode Node, PVirtualNode NewParent) {
+bool TBaseVirtualTree::DoNodeMoving(PVirtualNode node, PVirtualNode newParent) {
     bool allowed = true;
-    if (OnNodeMoving) OnNodeMoving(this, Node, NewParent, allowed);
+    if (OnNodeMoving) OnNodeMoving(this, node, newParent, allowed);
     return allowed;
 }
 
-void TBaseVirtualTree::DoReset(PVirtualNode Node) {
-    if (OnResetNode) OnResetNode(this, Node);
+void TBaseVirtualTree::DoReset(PVirtualNode node) {
+    if (OnResetNode) OnResetNode(this, node);
 }
 
-void TBaseVirtualTree::DoScroll(int DeltaX, int DeltaY) {
-    if (OnScroll) OnScroll(this, DeltaX, DeltaY);
+void TBaseVirtualTree::DoScroll(int deltaX, int deltaY) {
+    if (OnScroll) OnScroll(this, deltaX, deltaY);
 }
 
-void TBaseVirtualTree::DoStateChange(TVirtualTreeStates Enter, TVirtualTreeStates Leave) {
-    TVirtualTreeStates newStates = (FStates | Enter) - Leave;
+void TBaseVirtualTree::DoStateChange(TVirtualTreeStates enter, TVirtualTreeStates leave) {
+    TVirtualTreeStates newStates = (FStates | enter) - leave;
     if (newStates == FStates) return;
     TVirtualTreeStates actualEnter = newStates - FStates;
     TVirtualTreeStates actualLeave = FStates - newStates;
@@ -174,16 +175,16 @@ void TBaseVirtualTree::DoStateChange(TVirtualTreeStates Enter, TVirtualTreeState
     if (OnStateChange && !Destroying()) OnStateChange(this, actualEnter, actualLeave);
 }
 
-void TBaseVirtualTree::DoStructureChange(PVirtualNode Node, TChangeReason Reason) {
+void TBaseVirtualTree::DoStructureChange(PVirtualNode node, TChangeReason reason) {
     StopTimer(StructureChangeTimer);
     DoStateChange({}, {TVirtualTreeState::tsStructureChangePending});
-    if (OnStructureChange && !Destroying()) OnStructureChange(this, Node, Reason);
+    if (OnStructureChange && !Destroying()) OnStructureChange(this, node, reason);
     FLastStructureChangeNode = nullptr;
     FLastStructureChangeReason = TChangeReason::crIgnore;
 }
 
-void TBaseVirtualTree::DoUpdating(TVTUpdateState State) {
-    if (OnUpdating) OnUpdating(this, State);
+void TBaseVirtualTree::DoUpdating(TVTUpdateState state) {
+    if (OnUpdating) OnUpdating(this, state);
 }
 
 int TBaseVirtualTree::DoGetNodeDataSize() {
@@ -192,118 +193,114 @@ int TBaseVirtualTree::DoGetNodeDataSize() {
     return size;
 }
 
-void TBaseVirtualTree::DoChange(PVirtualNode Node) {
+void TBaseVirtualTree::DoChange(PVirtualNode node) {
     StopTimer(ChangeTimer);
-    if (OnChange && !Destroying()) OnChange(this, Node);
+    if (OnChange && !Destroying()) OnChange(this, node);
     DoStateChange({}, {TVirtualTreeState::tsChangePending});
     FLastChangedNode = nullptr;
 }
 
-void TBaseVirtualTree::DoChecked(PVirtualNode Node) {
-    if (OnChecked) OnChecked(this, Node);
+void TBaseVirtualTree::DoChecked(PVirtualNode node) {
+    if (OnChecked) OnChecked(this, node);
 }
 
-bool TBaseVirtualTree::DoChecking(PVirtualNode Node, TCheckState& NewCheckState) {
+bool TBaseVirtualTree::DoChecking(PVirtualNode node, TCheckState& newCheckState) {
     // A read-only tree refuses every change.
     if (IsReadOnly()) return false;
     bool allowed = true;
-    if (OnChecking) OnChecking(this, Node, NewCheckState, allowed);
+    if (OnChecking) OnChecking(this, node, newCheckState, allowed);
     return allowed;
 }
 
-void TBaseVirtualTree::DoCollapsed(PVirtualNode Node) {
-    if (OnCollapsed) OnCollapsed(this, Node);
+void TBaseVirtualTree::DoCollapsed(PVirtualNode node) {
+    if (OnCollapsed) OnCollapsed(this, node);
 }
 
-bool TBaseVirtualTree::DoCollapsing(PVirtualNode Node) {
+bool TBaseVirtualTree::DoCollapsing(PVirtualNode node) {
     bool allowed = true;
-    if (OnCollapsing) OnCollapsing(this, Node, allowed);
+    if (OnCollapsing) OnCollapsing(this, node, allowed);
     return allowed;
 }
 
-void TBaseVirtualTree::DoExpanded(PVirtualNode Node) {
-    if (OnExpanded) OnExpanded(this, Node);
+void TBaseVirtualTree::DoExpanded(PVirtualNode node) {
+    if (OnExpanded) OnExpanded(this, node);
 }
 
-bool TBaseVirtualTree::DoExpanding(PVirtualNode Node) {
+bool TBaseVirtualTree::DoExpanding(PVirtualNode node) {
     bool allowed = true;
-    if (OnExpanding) OnExpanding(this, Node, allowed);
+    if (OnExpanding) OnExpanding(this, node, allowed);
     return allowed;
 }
 
-int TBaseVirtualTree::DoCompare(PVirtualNode Node1, PVirtualNode Node2, TColumnIndex Column) {
+int TBaseVirtualTree::DoCompare(PVirtualNode node1, PVirtualNode node2, TColumnIndex column) {
     int result = 0;
-    if (OnCompareNodes) OnCompareNodes(this, Node1, Node2, Column, result);
+    if (OnCompareNodes) OnCompareNodes(this, node1, node2, column, result);
     return result;
 }
 
-void TBaseVirtualTree::DoFocusChange(PVirtualNode Node, TColumnIndex Column) {
-    if (OnFocusChanged && !Destroying()) OnFocusChanged(this, Node, Column);
+void TBaseVirtualTree::DoFocusChange(PVirtualNode node, TColumnIndex column) {
+    if (OnFocusChanged && !Destroying()) OnFocusChanged(this, node, column);
 }
 
-bool TBaseVirtualTree::DoFocusChanging(PVirtualNode OldNode, PVirtualNode NewNode,
-                                       TColumnIndex OldColumn, TColumnIndex NewColumn) {
+bool TBaseVirtualTree::DoFocusChanging(PVirtualNode oldNode, PVirtualNode newNode,
+                                       TColumnIndex oldColumn, TColumnIndex newColumn) {
     bool allowed = true;
     if (OnFocusChanging && !Destroying())
-        OnFocusChanging(this, OldNode, NewNode, OldColumn, NewColumn, allowed);
+        OnFocusChanging(this, oldNode, newNode, oldColumn, newColumn, allowed);
     return allowed;
 }
 
-bool TBaseVirtualTree::DoCanEdit(PVirtualNode Node, TColumnIndex Column) {
+bool TBaseVirtualTree::DoCanEdit(PVirtualNode node, TColumnIndex column) {
     bool allowed = FOptions->MiscOptions().Contains(toEditable) && !IsReadOnly();
-    if (OnEditing) OnEditing(this, Node, Column, allowed);
+    if (OnEditing) OnEditing(this, node, column, allowed);
     return allowed;
 }
 
-int TBaseVirtualTree::GetCheckImage(PVirtualNode Node) {
+int TBaseVirtualTree::GetCheckImage(PVirtualNode node) {
     // Image index by check type and state, in the forms normal, hot, pressed and disabled.
-    static const int Radio[2][4] = {{1, 2, 3, 4}, {5, 6, 7, 8}};
-    static const int Box[3][4] = {{9, 10, 11, 12}, {13, 14, 15, 16}, {17, 18, 19, 20}};
-    static const int Button[4] = {21, 22, 23, 21};
-    if (!Node || Node == FRoot || Node->CheckType == ctNone) return -1;
-    const TCheckState state = Node->CheckState;
+    static const int radio[2][4] = {{1, 2, 3, 4}, {5, 6, 7, 8}};
+    static const int box[3][4] = {{9, 10, 11, 12}, {13, 14, 15, 16}, {17, 18, 19, 20}};
+    static const int button[4] = {21, 22, 23, 21};
+    if (!node || node == FRoot.get() || node->CheckType == ctNone) return -1;
+    const TCheckState state = node->CheckState;
     int form = 0;
-    if (Node->States.Contains(nsDisabled))
+    if (node->States.Contains(nsDisabled))
         form = 3;
     else if (state & 1)
         form = 2;
-    else if (Node == FCurrentHotNode)
+    else if (node == FCurrentHotNode)
         form = 1;
     const int kind = NormalCheckState(state) / 2; // 0 unchecked, 1 checked, 2 mixed
-    switch (Node->CheckType) {
+    switch (node->CheckType) {
     case ctRadioButton:
-        return Radio[kind == 1 ? 1 : 0][form];
+        return radio[kind == 1 ? 1 : 0][form];
     case ctCheckBox:
     case ctTriStateCheckBox:
-        return Box[kind][form];
+        return box[kind][form];
     case ctButton:
-        return Button[form];
+        return button[form];
     default:
         return -1;
     }
 }
 
-void TBaseVirtualTree::GetTextInfo(PVirtualNode Node, TColumnIndex Column, TFont* AFont, TRect& R,
-                                   std::u16string& Text) {
-    (void)Node;
-    (void)Column;
-    (void)Text;
-    if (AFont) AFont->Assign(Font());
-    R = TRect();
+void TBaseVirtualTree::GetTextInfo(PVirtualNode, TColumnIndex, TFont* font, TRect& r,
+                                   std::u16string&) {
+    if (font) font->Assign(Font());
+    r = TRect();
 }
 
-uint32_t TBaseVirtualTree::SuggestDropEffect(const TObject* Source, bool Shift, bool Ctrl,
-                                             TPoint Pt, uint32_t AllowedEffects) {
-    (void)Pt;
+uint32_t TBaseVirtualTree::SuggestDropEffect(const TObject* source, bool shift, bool ctrl, TPoint,
+                                             uint32_t allowedEffects) {
     uint32_t result = DROPEFFECT_NONE;
-    if (Source != this) {
-        if (AllowedEffects & DROPEFFECT_COPY) result = DROPEFFECT_COPY;
-    } else if (AllowedEffects & DROPEFFECT_MOVE) {
+    if (source != this) {
+        if (allowedEffects & DROPEFFECT_COPY) result = DROPEFFECT_COPY;
+    } else if (allowedEffects & DROPEFFECT_MOVE) {
         result = DROPEFFECT_MOVE;
     }
-    if (Shift && !Ctrl && (AllowedEffects & DROPEFFECT_MOVE)) result = DROPEFFECT_MOVE;
-    if (Ctrl && !Shift && (AllowedEffects & DROPEFFECT_COPY)) result = DROPEFFECT_COPY;
-    if (Ctrl && Shift && (AllowedEffects & DROPEFFECT_LINK)) result = DROPEFFECT_LINK;
+    if (shift && !ctrl && (allowedEffects & DROPEFFECT_MOVE)) result = DROPEFFECT_MOVE;
+    if (ctrl && !shift && (allowedEffects & DROPEFFECT_COPY)) result = DROPEFFECT_COPY;
+    if (ctrl && shift && (allowedEffects & DROPEFFECT_LINK)) result = DROPEFFECT_LINK;
     return result;
 }
 

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "components/tree/BaseVirtualTree.h"
+#include "platform/core/ScopeGuard.h"
 #include "platform/windows/Window.h"
 
 namespace epc {
@@ -66,86 +67,88 @@ PVirtualNode TBaseVirtualTree::MakeNewNode() {
     return node;
 }
 
-void TBaseVirtualTree::FreeNodeRecord(PVirtualNode Node) {
-    Node->~TVirtualNode();
-    FNodePool.Free(Node);
+void TBaseVirtualTree::FreeNodeRecord(PVirtualNode node) {
+    node->~TVirtualNode();
+    FNodePool.Free(node);
 }
 
-Cardinal TBaseVirtualTree::AllocateInternalDataArea(Cardinal Size) {
+Cardinal TBaseVirtualTree::AllocateInternalDataArea(Cardinal size) {
     Assert(FRoot->TotalCount == 1,
            "Internal data allocation must be done before any node is created.");
     // Rounded to pointer size so that the user data stays aligned for pointers.
-    Cardinal size = Cardinal(AlignToPointer(Size));
+    Cardinal rounded = Cardinal(AlignToPointer(size));
     Cardinal offset = FTotalInternalDataSize;
-    FTotalInternalDataSize += size;
-    void* memory = std::realloc(FRoot, TreeNodeSize + FTotalInternalDataSize);
+    FTotalInternalDataSize += rounded;
+    void* memory = std::realloc(FRoot.get(), TreeNodeSize + FTotalInternalDataSize);
     if (!memory) throw EOutOfMemory("Out of memory");
-    FRoot = static_cast<PVirtualNode>(memory);
-    std::memset(FRoot->Data() + offset, 0, size);
-    FRoot->PrevSibling = FRoot;
-    FRoot->NextSibling = FRoot;
+    // The old block is gone once realloc succeeds: hand the new one to the owner.
+    FRoot.release();
+    FRoot.reset(static_cast<PVirtualNode>(memory));
+    std::memset(FRoot->Data() + offset, 0, rounded);
+    FRoot->PrevSibling = FRoot.get();
+    FRoot->NextSibling = FRoot.get();
     return offset;
 }
 
-void* TBaseVirtualTree::NodeUserData(PVirtualNode Node) const {
+void* TBaseVirtualTree::NodeUserData(PVirtualNode node) const {
     Assert(FNodeDataSize >= 1, "NodeDataSize not initialized.");
-    if (!Node || Node == FRoot) return nullptr;
-    return Node->Data() + FTotalInternalDataSize;
+    if (!node || node == FRoot.get()) return nullptr;
+    return node->Data() + FTotalInternalDataSize;
 }
 
 // ---- Running totals
 // ----------------------------------------------------------------------------------
 
-void TBaseVirtualTree::QueuePending(PVirtualNode Node) {
-    if (!Node->FQueued) {
-        Node->FQueued = 1;
-        FPendingTotals.push_back(Node);
+void TBaseVirtualTree::QueuePending(PVirtualNode node) {
+    if (!node->FQueued) {
+        node->FQueued = 1;
+        FPendingTotals.push_back(node);
     }
 }
 
-void TBaseVirtualTree::AdjustTotalCount(PVirtualNode Node, int Value, bool Relative) {
-    if (!Node) return;
-    int delta = Relative ? Value : Value - int(Node->TotalCount);
+void TBaseVirtualTree::AdjustTotalCount(PVirtualNode node, int value, bool relative) {
+    if (!node) return;
+    int delta = relative ? value : value - int(node->TotalCount);
     if (delta == 0) return;
     if (DeferTotals()) {
-        Node->TotalCount = Cardinal(int64_t(Node->TotalCount) + delta);
-        if (Node == FRoot) return;
+        node->TotalCount = Cardinal(int64_t(node->TotalCount) + delta);
+        if (node == FRoot.get()) return;
         // One step up costs no more than queueing: top-level nodes settle with the root at once.
-        if (Node->Parent == FRoot) {
+        if (node->Parent == FRoot.get()) {
             FRoot->TotalCount = Cardinal(int64_t(FRoot->TotalCount) + delta);
             return;
         }
-        Node->FPendingCount += delta;
-        QueuePending(Node);
+        node->FPendingCount += delta;
+        QueuePending(node);
         return;
     }
     // Up to and including the hidden root, whose parent link is the tree.
-    for (PVirtualNode run = Node;; run = run->Parent) {
+    for (PVirtualNode run = node;; run = run->Parent) {
         run->TotalCount = Cardinal(int64_t(run->TotalCount) + delta);
-        if (run == FRoot) break;
+        if (run == FRoot.get()) break;
     }
 }
 
-void TBaseVirtualTree::AdjustTotalHeight(PVirtualNode Node, int Value, bool Relative) {
-    if (!Node) return;
-    int delta = Relative ? Value : Value - int(Node->TotalHeight);
+void TBaseVirtualTree::AdjustTotalHeight(PVirtualNode node, int value, bool relative) {
+    if (!node) return;
+    int delta = relative ? value : value - int(node->TotalHeight);
     if (delta == 0) return;
     if (DeferTotals()) {
-        Node->TotalHeight = Cardinal(int64_t(Node->TotalHeight) + delta);
-        if (Node != FRoot && Has(Node, nsVisible) && Has(Node->Parent, nsExpanded)) {
-            if (Node->Parent == FRoot) {
+        node->TotalHeight = Cardinal(int64_t(node->TotalHeight) + delta);
+        if (node != FRoot.get() && Has(node, nsVisible) && Has(node->Parent, nsExpanded)) {
+            if (node->Parent == FRoot.get()) {
                 FRoot->TotalHeight = Cardinal(int64_t(FRoot->TotalHeight) + delta);
                 return;
             }
-            Node->FPendingHeight += delta;
-            QueuePending(Node);
+            node->FPendingHeight += delta;
+            QueuePending(node);
         }
         return;
     }
-    PVirtualNode run = Node;
+    PVirtualNode run = node;
     while (true) {
         run->TotalHeight = Cardinal(int64_t(run->TotalHeight) + delta);
-        if (run == FRoot || !Has(run, nsVisible) || !Has(run->Parent, nsExpanded)) break;
+        if (run == FRoot.get() || !Has(run, nsVisible) || !Has(run->Parent, nsExpanded)) break;
         run = run->Parent;
     }
 }
@@ -164,7 +167,7 @@ void TBaseVirtualTree::FlushTotals() {
         PVirtualNode parent = node->Parent;
         if (count != 0) {
             parent->TotalCount = Cardinal(int64_t(parent->TotalCount) + count);
-            if (parent != FRoot) {
+            if (parent != FRoot.get()) {
                 parent->FPendingCount += count;
                 QueuePending(parent);
             }
@@ -173,7 +176,7 @@ void TBaseVirtualTree::FlushTotals() {
         // collapsed meanwhile dropped the node's share already.
         if (height != 0 && Has(node, nsVisible) && Has(parent, nsExpanded)) {
             parent->TotalHeight = Cardinal(int64_t(parent->TotalHeight) + height);
-            if (parent != FRoot && Has(parent, nsVisible) && Has(parent->Parent, nsExpanded)) {
+            if (parent != FRoot.get() && Has(parent, nsVisible) && Has(parent->Parent, nsExpanded)) {
                 parent->FPendingHeight += height;
                 QueuePending(parent);
             }
@@ -191,10 +194,10 @@ Cardinal TBaseVirtualTree::RootTotalHeight() {
     return FRoot->TotalHeight - FRoot->NodeHeight;
 }
 
-Cardinal TBaseVirtualTree::CountVisibleChildren(PVirtualNode Node) const {
+Cardinal TBaseVirtualTree::CountVisibleChildren(PVirtualNode node) const {
     // Visible descendants shown below an expanded node (iterative: trees may be very deep).
     Cardinal count = 0;
-    PVirtualNode run = Node->FirstChild;
+    PVirtualNode run = node->FirstChild;
     while (run) {
         if (Has(run, nsVisible)) {
             ++count;
@@ -205,101 +208,101 @@ Cardinal TBaseVirtualTree::CountVisibleChildren(PVirtualNode Node) const {
         }
         while (!run->NextSibling) {
             run = run->Parent;
-            if (run == Node) return count;
+            if (run == node) return count;
         }
         run = run->NextSibling;
     }
     return count;
 }
 
-Cardinal TBaseVirtualTree::VisibleChildCount(PVirtualNode Node) const {
-    if (!Node) Node = FRoot;
-    if (!Has(Node, nsExpanded)) return 0;
-    return CountVisibleChildren(Node);
+Cardinal TBaseVirtualTree::VisibleChildCount(PVirtualNode node) const {
+    if (!node) node = FRoot.get();
+    if (!Has(node, nsExpanded)) return 0;
+    return CountVisibleChildren(node);
 }
 
 // ---- Simple node queries
 // -----------------------------------------------------------------------------
 
-Cardinal TBaseVirtualTree::NodeLevel(PVirtualNode Node) const {
+Cardinal TBaseVirtualTree::NodeLevel(PVirtualNode node) const {
     Cardinal level = 0;
-    if (!Node || Node == FRoot) return 0;
-    for (PVirtualNode run = Node->Parent; run != FRoot; run = run->Parent)
+    if (!node || node == FRoot.get()) return 0;
+    for (PVirtualNode run = node->Parent; run != FRoot.get(); run = run->Parent)
         ++level;
     return level;
 }
 
-bool TBaseVirtualTree::HasAsAncestor(PVirtualNode Node, PVirtualNode PotentialParent) const {
-    if (!Node || !PotentialParent || Node == PotentialParent || Node == FRoot) return false;
-    for (PVirtualNode run = Node->Parent;; run = run->Parent) {
-        if (run == PotentialParent) return true;
-        if (run == FRoot) return false;
+bool TBaseVirtualTree::HasAsAncestor(PVirtualNode node, PVirtualNode potentialParent) const {
+    if (!node || !potentialParent || node == potentialParent || node == FRoot.get()) return false;
+    for (PVirtualNode run = node->Parent;; run = run->Parent) {
+        if (run == potentialParent) return true;
+        if (run == FRoot.get()) return false;
     }
 }
 
-PVirtualNode TBaseVirtualTree::VisibleAncestorOf(PVirtualNode Node) const {
-    Assert(Node != nullptr, "Node must not be nil.");
-    PVirtualNode result = Node;
-    if (Node == FRoot) return Node;
+PVirtualNode TBaseVirtualTree::VisibleAncestorOf(PVirtualNode node) const {
+    Assert(node != nullptr, "Node must not be nil.");
+    PVirtualNode result = node;
+    if (node == FRoot.get()) return node;
     // The topmost collapsed ancestor, or the node itself when every ancestor is expanded.
-    for (PVirtualNode run = Node->Parent; run != FRoot; run = run->Parent)
+    for (PVirtualNode run = node->Parent; run != FRoot.get(); run = run->Parent)
         if (!Has(run, nsExpanded)) result = run;
     return result;
 }
 
-bool TBaseVirtualTree::IsNodeFullyVisible(PVirtualNode Node) const {
-    Assert(Node != nullptr, "Invalid parameter.");
-    if (Node == FRoot) return true;
-    if (!Has(Node, nsVisible)) return false;
-    for (PVirtualNode run = Node->Parent; run != FRoot; run = run->Parent)
+bool TBaseVirtualTree::IsNodeFullyVisible(PVirtualNode node) const {
+    Assert(node != nullptr, "Invalid parameter.");
+    if (node == FRoot.get()) return true;
+    if (!Has(node, nsVisible)) return false;
+    for (PVirtualNode run = node->Parent; run != FRoot.get(); run = run->Parent)
         if (!Has(run, nsExpanded) || !Has(run, nsVisible)) return false;
     return true;
 }
 
-Cardinal TBaseVirtualTree::NodeHeight(PVirtualNode Node) const {
-    return Node && Node != FRoot ? Node->NodeHeight : 0;
+Cardinal TBaseVirtualTree::NodeHeight(PVirtualNode node) const {
+    return node && node != FRoot.get() ? node->NodeHeight : 0;
 }
 
-void TBaseVirtualTree::SetNodeHeight(PVirtualNode Node, Cardinal Value) {
-    if (!Node || Node == FRoot) return;
+void TBaseVirtualTree::SetNodeHeight(PVirtualNode node, Cardinal value) {
+    if (!node || node == FRoot.get()) return;
     // The record holds 16 bits: larger heights are kept at the largest one it can hold.
-    Value = std::min<Cardinal>(Value, 65535);
-    if (Node->NodeHeight == Value) return;
-    int delta = int(Value) - int(Node->NodeHeight);
-    Node->NodeHeight = Word(Value);
-    AdjustTotalHeight(Node, delta, true);
+    value = std::min<Cardinal>(value, 65535);
+    if (node->NodeHeight == value) return;
+    int delta = int(value) - int(node->NodeHeight);
+    node->NodeHeight = Word(value);
+    AdjustTotalHeight(node, delta, true);
     if (!IsUpdating()) {
         UpdateScrollBars(true);
-        InvalidateToBottom(Node);
+        InvalidateToBottom(node);
     }
 }
 
-bool TBaseVirtualTree::Expanded(PVirtualNode Node) const {
-    return Node && Has(Node, nsExpanded);
+bool TBaseVirtualTree::Expanded(PVirtualNode node) const {
+    return node && Has(node, nsExpanded);
 }
 
-void TBaseVirtualTree::SetExpanded(PVirtualNode Node, bool Value) {
-    if (Node && Node != FRoot && Has(Node, nsExpanded) != Value) ToggleNode(Node);
+void TBaseVirtualTree::SetExpanded(PVirtualNode node, bool value) {
+    if (node && node != FRoot.get() && Has(node, nsExpanded) != value) ToggleNode(node);
 }
 
-bool TBaseVirtualTree::IsVisible(PVirtualNode Node) const {
-    return Node && Has(Node, nsVisible);
+bool TBaseVirtualTree::IsVisible(PVirtualNode node) const {
+    return node && Has(node, nsVisible);
 }
 
-void TBaseVirtualTree::SetVisible(PVirtualNode Node, bool Value) {
-    if (!Node || Node == FRoot || Has(Node, nsVisible) == Value) return;
+void TBaseVirtualTree::SetVisible(PVirtualNode node, bool value) {
+    if (!node || node == FRoot.get() || Has(node, nsVisible) == value) return;
     TEagerTotals eager(*this);
     ++FStructureVersion;
-    PVirtualNode parent = Node->Parent;
-    auto share = [&] { return 1 + (Has(Node, nsExpanded) ? CountVisibleChildren(Node) : 0); };
-    if (Value) {
-        Node->States.Include(nsVisible);
-        if (IsNodeFullyVisible(Node)) FVisibleCount += share();
-        if (Has(parent, nsExpanded)) AdjustTotalHeight(parent, int(Node->TotalHeight), true);
+    PVirtualNode parent = node->Parent;
+    auto share = [&] { return 1 + (Has(node, nsExpanded) ? CountVisibleChildren(node) : 0); };
+    if (value) {
+        node->States.Include(nsVisible);
+        if (IsNodeFullyVisible(node)) FVisibleCount += share();
+        if (Has(parent, nsExpanded)) AdjustTotalHeight(parent, int(node->TotalHeight), true);
     } else {
-        if (IsNodeFullyVisible(Node)) FVisibleCount -= share();
-        if (Has(parent, nsExpanded)) AdjustTotalHeight(parent, -int(Node->TotalHeight), true);
-        Node->States.Exclude(nsVisible);
+        if (IsNodeFullyVisible(node)) FVisibleCount -= share();
+        if (Has(parent, nsExpanded)) AdjustTotalHeight(parent, -int(node->TotalHeight), true);
+        node->States.Exclude(nsVisible);
     }
     DetermineHiddenChildrenFlag(parent);
     if (!IsUpdating()) {
@@ -308,324 +311,324 @@ void TBaseVirtualTree::SetVisible(PVirtualNode Node, bool Value) {
     }
 }
 
-bool TBaseVirtualTree::Disabled(PVirtualNode Node) const {
-    return Node && Has(Node, nsDisabled);
+bool TBaseVirtualTree::Disabled(PVirtualNode node) const {
+    return node && Has(node, nsDisabled);
 }
 
-void TBaseVirtualTree::SetDisabled(PVirtualNode Node, bool Value) {
-    if (!Node || Node == FRoot || Has(Node, nsDisabled) == Value) return;
-    Node->States.Set(nsDisabled, Value);
-    InvalidateNode(Node);
+void TBaseVirtualTree::SetDisabled(PVirtualNode node, bool value) {
+    if (!node || node == FRoot.get() || Has(node, nsDisabled) == value) return;
+    node->States.Set(nsDisabled, value);
+    InvalidateNode(node);
 }
 
-Cardinal TBaseVirtualTree::ChildCount(PVirtualNode Node) const {
-    return (Node ? Node : FRoot)->ChildCount;
+Cardinal TBaseVirtualTree::ChildCount(PVirtualNode node) const {
+    return (node ? node : FRoot.get())->ChildCount;
 }
 
-bool TBaseVirtualTree::HasChildren(PVirtualNode Node) const {
-    return Has(Node ? Node : FRoot, nsHasChildren);
+bool TBaseVirtualTree::HasChildren(PVirtualNode node) const {
+    return Has(node ? node : FRoot.get(), nsHasChildren);
 }
 
-void TBaseVirtualTree::SetHasChildren(PVirtualNode Node, bool Value) {
-    if (!Node || Node == FRoot) return;
-    if (Value) {
-        Node->States.Include(nsHasChildren);
-    } else if (Node->ChildCount == 0) {
-        Node->States.Exclude(nsHasChildren);
+void TBaseVirtualTree::SetHasChildren(PVirtualNode node, bool value) {
+    if (!node || node == FRoot.get()) return;
+    if (value) {
+        node->States.Include(nsHasChildren);
+    } else if (node->ChildCount == 0) {
+        node->States.Exclude(nsHasChildren);
     } else {
-        RemoveChildren(Node, true);
+        RemoveChildren(node, true);
     }
-    InvalidateNode(Node);
+    InvalidateNode(node);
 }
 
-void TBaseVirtualTree::DetermineHiddenChildrenFlag(PVirtualNode Node) {
-    if (!Node) return;
-    bool allHidden = Node->FirstChild != nullptr;
-    for (PVirtualNode run = Node->FirstChild; run; run = run->NextSibling)
+void TBaseVirtualTree::DetermineHiddenChildrenFlag(PVirtualNode node) {
+    if (!node) return;
+    bool allHidden = node->FirstChild != nullptr;
+    for (PVirtualNode run = node->FirstChild; run; run = run->NextSibling)
         if (Has(run, nsVisible)) {
             allHidden = false;
             break;
         }
-    Node->States.Set(nsAllChildrenHidden, allHidden);
+    node->States.Set(nsAllChildrenHidden, allHidden);
 }
 
 // ---- Linking
 // -------------------------------------------------------------------------------------------
 
-void TBaseVirtualTree::LinkNode(PVirtualNode Node, PVirtualNode Destination,
-                                TVTNodeAttachMode Mode) {
+void TBaseVirtualTree::LinkNode(PVirtualNode node, PVirtualNode destination,
+                                TVTNodeAttachMode mode) {
     PVirtualNode parent = nullptr;
-    switch (Mode) {
+    switch (mode) {
     case TVTNodeAttachMode::amNoWhere:
         return;
     case TVTNodeAttachMode::amInsertBefore: {
-        parent = Destination->Parent;
-        Node->Parent = parent;
-        Node->Index = Destination->Index;
-        Node->PrevSibling = Destination->PrevSibling;
-        Node->NextSibling = Destination;
-        Destination->PrevSibling = Node;
-        if (Node->PrevSibling)
-            Node->PrevSibling->NextSibling = Node;
+        parent = destination->Parent;
+        node->Parent = parent;
+        node->Index = destination->Index;
+        node->PrevSibling = destination->PrevSibling;
+        node->NextSibling = destination;
+        destination->PrevSibling = node;
+        if (node->PrevSibling)
+            node->PrevSibling->NextSibling = node;
         else
-            parent->FirstChild = Node;
-        for (PVirtualNode run = Destination; run; run = run->NextSibling)
+            parent->FirstChild = node;
+        for (PVirtualNode run = destination; run; run = run->NextSibling)
             ++run->Index;
         break;
     }
     case TVTNodeAttachMode::amInsertAfter: {
-        parent = Destination->Parent;
-        Node->Parent = parent;
-        Node->Index = Destination->Index;
-        Node->PrevSibling = Destination;
-        Node->NextSibling = Destination->NextSibling;
-        Destination->NextSibling = Node;
-        if (Node->NextSibling)
-            Node->NextSibling->PrevSibling = Node;
+        parent = destination->Parent;
+        node->Parent = parent;
+        node->Index = destination->Index;
+        node->PrevSibling = destination;
+        node->NextSibling = destination->NextSibling;
+        destination->NextSibling = node;
+        if (node->NextSibling)
+            node->NextSibling->PrevSibling = node;
         else
-            parent->LastChild = Node;
-        for (PVirtualNode run = Node; run; run = run->NextSibling)
+            parent->LastChild = node;
+        for (PVirtualNode run = node; run; run = run->NextSibling)
             ++run->Index;
         break;
     }
     case TVTNodeAttachMode::amAddChildFirst: {
-        parent = Destination;
-        Node->Parent = parent;
-        Node->Index = 0;
-        Node->NextSibling = parent->FirstChild;
+        parent = destination;
+        node->Parent = parent;
+        node->Index = 0;
+        node->NextSibling = parent->FirstChild;
         if (parent->FirstChild)
-            parent->FirstChild->PrevSibling = Node;
+            parent->FirstChild->PrevSibling = node;
         else
-            parent->LastChild = Node;
-        parent->FirstChild = Node;
-        for (PVirtualNode run = Node->NextSibling; run; run = run->NextSibling)
+            parent->LastChild = node;
+        parent->FirstChild = node;
+        for (PVirtualNode run = node->NextSibling; run; run = run->NextSibling)
             ++run->Index;
         break;
     }
     case TVTNodeAttachMode::amAddChildLast: {
-        parent = Destination;
-        Node->Parent = parent;
-        Node->PrevSibling = parent->LastChild;
-        Node->Index = parent->LastChild ? parent->LastChild->Index + 1 : 0;
+        parent = destination;
+        node->Parent = parent;
+        node->PrevSibling = parent->LastChild;
+        node->Index = parent->LastChild ? parent->LastChild->Index + 1 : 0;
         if (parent->LastChild)
-            parent->LastChild->NextSibling = Node;
+            parent->LastChild->NextSibling = node;
         else
-            parent->FirstChild = Node;
-        parent->LastChild = Node;
+            parent->FirstChild = node;
+        parent->LastChild = node;
         break;
     }
     }
     ++FStructureVersion;
     ++parent->ChildCount;
     parent->States.Include(nsHasChildren);
-    if (Has(Node, nsVisible)) parent->States.Exclude(nsAllChildrenHidden);
-    AdjustTotalCount(parent, int(Node->TotalCount), true);
-    if (Has(parent, nsExpanded) && Has(Node, nsVisible))
-        AdjustTotalHeight(parent, int(Node->TotalHeight), true);
-    if (IsNodeFullyVisible(Node))
-        FVisibleCount += 1 + (Has(Node, nsExpanded) ? CountVisibleChildren(Node) : 0);
+    if (Has(node, nsVisible)) parent->States.Exclude(nsAllChildrenHidden);
+    AdjustTotalCount(parent, int(node->TotalCount), true);
+    if (Has(parent, nsExpanded) && Has(node, nsVisible))
+        AdjustTotalHeight(parent, int(node->TotalHeight), true);
+    if (IsNodeFullyVisible(node))
+        FVisibleCount += 1 + (Has(node, nsExpanded) ? CountVisibleChildren(node) : 0);
 }
 
-void TBaseVirtualTree::UnlinkNode(PVirtualNode Node, bool KeepFocus, bool Reindex) {
-    Assert(Node != nullptr && Node != FRoot, "Node must neither be nil nor the root node.");
-    if (Node == FFocusedNode && !KeepFocus) {
+void TBaseVirtualTree::UnlinkNode(PVirtualNode node, bool keepFocus, bool reindex) {
+    Assert(node != nullptr && node != FRoot.get(), "Node must neither be nil nor the root node.");
+    if (node == FFocusedNode && !keepFocus) {
         DoFocusChanging(FFocusedNode, nullptr, FFocusedColumn, FFocusedColumn);
         FFocusedNode = nullptr;
         DoFocusChange(nullptr, FFocusedColumn);
     }
-    if (Node == FRangeAnchor) FRangeAnchor = nullptr;
+    if (node == FRangeAnchor) FRangeAnchor = nullptr;
     ++FStructureVersion;
-    if (Has(Node, nsDeleting)) return;
+    if (Has(node, nsDeleting)) return;
 
-    Node->States.Exclude(nsChecking);
-    PVirtualNode parent = Node->Parent;
+    node->States.Exclude(nsChecking);
+    PVirtualNode parent = node->Parent;
     // Counts first, while the node still tells whether it is shown.
-    if (IsNodeFullyVisible(Node))
-        FVisibleCount -= 1 + (Has(Node, nsExpanded) ? CountVisibleChildren(Node) : 0);
-    if (Has(parent, nsExpanded) && Has(Node, nsVisible))
-        AdjustTotalHeight(parent, -int(Node->TotalHeight), true);
-    AdjustTotalCount(parent, -int(Node->TotalCount), true);
+    if (IsNodeFullyVisible(node))
+        FVisibleCount -= 1 + (Has(node, nsExpanded) ? CountVisibleChildren(node) : 0);
+    if (Has(parent, nsExpanded) && Has(node, nsVisible))
+        AdjustTotalHeight(parent, -int(node->TotalHeight), true);
+    AdjustTotalCount(parent, -int(node->TotalCount), true);
     --parent->ChildCount;
     if (parent->ChildCount == 0) parent->States.Exclude(nsHasChildren);
 
-    if (Node->PrevSibling)
-        Node->PrevSibling->NextSibling = Node->NextSibling;
+    if (node->PrevSibling)
+        node->PrevSibling->NextSibling = node->NextSibling;
     else
-        parent->FirstChild = Node->NextSibling;
-    if (Node->NextSibling) {
-        Node->NextSibling->PrevSibling = Node->PrevSibling;
-        if (Reindex) {
-            Cardinal index = Node->Index;
-            for (PVirtualNode run = Node->NextSibling; run; run = run->NextSibling)
+        parent->FirstChild = node->NextSibling;
+    if (node->NextSibling) {
+        node->NextSibling->PrevSibling = node->PrevSibling;
+        if (reindex) {
+            Cardinal index = node->Index;
+            for (PVirtualNode run = node->NextSibling; run; run = run->NextSibling)
                 run->Index = index++;
         }
     } else {
-        parent->LastChild = Node->PrevSibling;
+        parent->LastChild = node->PrevSibling;
     }
-    Node->PrevSibling = nullptr;
-    Node->NextSibling = nullptr;
+    node->PrevSibling = nullptr;
+    node->NextSibling = nullptr;
 }
 
 // ---- Creating nodes
 // ----------------------------------------------------------------------------------
 
-PVirtualNode TBaseVirtualTree::InsertNodeAt(PVirtualNode Node, TVTNodeAttachMode Mode,
-                                            void* UserData) {
+PVirtualNode TBaseVirtualTree::InsertNodeAt(PVirtualNode node, TVTNodeAttachMode mode,
+                                            void* userData) {
     using M = TVTNodeAttachMode;
-    if (Mode == M::amNoWhere) return nullptr;
+    if (mode == M::amNoWhere) return nullptr;
     if (FStates.Contains(TVirtualTreeState::tsEditing)) DoCancelEdit();
-    if (!Node) Node = FRoot;
-    if (Node == FRoot) {
-        if (Mode == M::amInsertBefore) Mode = M::amAddChildFirst;
-        if (Mode == M::amInsertAfter) Mode = M::amAddChildLast;
+    if (!node) node = FRoot.get();
+    if (node == FRoot.get()) {
+        if (mode == M::amInsertBefore) mode = M::amAddChildFirst;
+        if (mode == M::amInsertAfter) mode = M::amAddChildLast;
     }
     PVirtualNode result = MakeNewNode();
-    if ((Mode == M::amAddChildFirst || Mode == M::amAddChildLast) && Node != FRoot &&
-        !Has(Node, nsInitialized))
-        InitNode(Node);
-    LinkNode(result, Node, Mode);
+    if ((mode == M::amAddChildFirst || mode == M::amAddChildLast) && node != FRoot.get() &&
+        !Has(node, nsInitialized))
+        InitNode(node);
+    LinkNode(result, node, mode);
 
-    if (UserData) {
+    if (userData) {
         if (FNodeDataSize < int(sizeof(void*)))
             ShowError("Cannot set initial user data because there is not enough user data "
                       "space allocated.",
                       hcTFCannotSetUserData);
-        std::memcpy(result->Data() + FTotalInternalDataSize, &UserData, sizeof(void*));
+        std::memcpy(result->Data() + FTotalInternalDataSize, &userData, sizeof(void*));
         result->States.Include(nsOwnsInitialData);
     }
 
     if (!IsUpdating()) {
         if (FOptions->AutoOptions().Contains(toAutoSort) && FSortColumn > InvalidColumn) {
             PVirtualNode sortParent =
-                (Mode == M::amInsertBefore || Mode == M::amInsertAfter) ? Node->Parent : Node;
-            SortTree(sortParent == FRoot ? nullptr : sortParent, FSortColumn, FSortDirection, true);
+                (mode == M::amInsertBefore || mode == M::amInsertAfter) ? node->Parent : node;
+            SortTree(sortParent == FRoot.get() ? nullptr : sortParent, FSortColumn, FSortDirection, true);
         }
         UpdateScrollBars(true);
-        InvalidateToBottom(Mode == M::amInsertBefore ? result : Node);
+        InvalidateToBottom(mode == M::amInsertBefore ? result : node);
     }
     StructureChange(result, TChangeReason::crNodeAdded);
     return result;
 }
 
-void TBaseVirtualTree::InitNode(PVirtualNode Node) {
-    if (!Node || Node == FRoot) return;
+void TBaseVirtualTree::InitNode(PVirtualNode node) {
+    if (!node || node == FRoot.get()) return;
     TVirtualNodeInitStates initStates;
-    PVirtualNode parent = Node->Parent == FRoot ? nullptr : Node->Parent;
-    DoInitNode(parent, Node, initStates);
-    Node->States.Include(nsInitialized);
-    if (initStates.Contains(TVirtualNodeInitState::ivsDisabled)) Node->States.Include(nsDisabled);
+    PVirtualNode parent = node->Parent == FRoot.get() ? nullptr : node->Parent;
+    DoInitNode(parent, node, initStates);
+    node->States.Include(nsInitialized);
+    if (initStates.Contains(TVirtualNodeInitState::ivsDisabled)) node->States.Include(nsDisabled);
     if (initStates.Contains(TVirtualNodeInitState::ivsHasChildren))
-        Node->States.Include(nsHasChildren);
+        node->States.Include(nsHasChildren);
     if (initStates.Contains(TVirtualNodeInitState::ivsSelected)) {
-        if (InternalAddToSelection({Node}, false)) InvalidateNode(Node);
+        if (InternalAddToSelection({node}, false)) InvalidateNode(node);
     }
-    if (initStates.Contains(TVirtualNodeInitState::ivsMultiline)) Node->States.Include(nsMultiline);
+    if (initStates.Contains(TVirtualNodeInitState::ivsMultiline)) node->States.Include(nsMultiline);
     bool wantExpanded = initStates.Contains(TVirtualNodeInitState::ivsExpanded);
-    if (wantExpanded != Has(Node, nsExpanded)) {
+    if (wantExpanded != Has(node, nsExpanded)) {
         if (wantExpanded)
-            ToggleNode(Node);
-        else if (Has(Node, nsHasChildren) && Node->ChildCount == 0)
-            InitChildren(Node);
+            ToggleNode(node);
+        else if (Has(node, nsHasChildren) && node->ChildCount == 0)
+            InitChildren(node);
     }
 }
 
-void TBaseVirtualTree::InitChildren(PVirtualNode Node) {
-    if (!Node || Node == FRoot || !Has(Node, nsHasChildren)) return;
-    Cardinal count = Node->ChildCount;
-    DoInitChildren(Node, count);
+void TBaseVirtualTree::InitChildren(PVirtualNode node) {
+    if (!node || node == FRoot.get() || !Has(node, nsHasChildren)) return;
+    Cardinal count = node->ChildCount;
+    DoInitChildren(node, count);
     if (count == 0) {
         // Nothing to show: the node loses its expand button.
-        if (Node->ChildCount > 0) RemoveChildren(Node, true);
-        Node->States.Exclude(nsHasChildren);
+        if (node->ChildCount > 0) RemoveChildren(node, true);
+        node->States.Exclude(nsHasChildren);
         return;
     }
-    SetChildCount(Node, count);
+    SetChildCount(node, count);
 }
 
-void TBaseVirtualTree::SetChildCount(PVirtualNode Node, Cardinal NewChildCount) {
+void TBaseVirtualTree::SetChildCount(PVirtualNode node, Cardinal newChildCount) {
     if (IsReadOnly()) return;
-    if (!Node) Node = FRoot;
-    if (NewChildCount == Node->ChildCount) {
-        if (NewChildCount == 0 && Node != FRoot) Node->States.Exclude(nsHasChildren);
+    if (!node) node = FRoot.get();
+    if (newChildCount == node->ChildCount) {
+        if (newChildCount == 0 && node != FRoot.get()) node->States.Exclude(nsHasChildren);
         return;
     }
-    if (NewChildCount == 0) {
-        RemoveChildren(Node, false);
-    } else if (NewChildCount > Node->ChildCount) {
+    if (newChildCount == 0) {
+        RemoveChildren(node, false);
+    } else if (newChildCount > node->ChildCount) {
         InterruptValidation();
-        Cardinal remaining = NewChildCount - Node->ChildCount;
-        Cardinal index = Node->LastChild ? Node->LastChild->Index + 1 : 0;
+        Cardinal remaining = newChildCount - node->ChildCount;
+        Cardinal index = node->LastChild ? node->LastChild->Index + 1 : 0;
         int64_t heights = 0;
         Cardinal visibleNew = 0;
         for (Cardinal i = 0; i < remaining; ++i) {
             PVirtualNode child = MakeNewNode();
             child->Index = index++;
-            child->Parent = Node;
-            child->PrevSibling = Node->LastChild;
-            if (Node->LastChild)
-                Node->LastChild->NextSibling = child;
+            child->Parent = node;
+            child->PrevSibling = node->LastChild;
+            if (node->LastChild)
+                node->LastChild->NextSibling = child;
             else
-                Node->FirstChild = child;
-            Node->LastChild = child;
+                node->FirstChild = child;
+            node->LastChild = child;
             heights += child->TotalHeight;
             ++visibleNew;
         }
-        Node->States.Include(nsHasChildren);
-        Node->States.Exclude(nsAllChildrenHidden);
-        Node->ChildCount = NewChildCount;
-        if (Has(Node, nsExpanded)) {
-            AdjustTotalHeight(Node, int(heights), true);
-            if (IsNodeFullyVisible(Node)) FVisibleCount += visibleNew;
+        node->States.Include(nsHasChildren);
+        node->States.Exclude(nsAllChildrenHidden);
+        node->ChildCount = newChildCount;
+        if (Has(node, nsExpanded)) {
+            AdjustTotalHeight(node, int(heights), true);
+            if (IsNodeFullyVisible(node)) FVisibleCount += visibleNew;
         }
-        AdjustTotalCount(Node, int(remaining), true);
+        AdjustTotalCount(node, int(remaining), true);
         if (!IsUpdating() && FOptions->AutoOptions().Contains(toAutoSort) &&
             FSortColumn > InvalidColumn)
-            SortTree(Node == FRoot ? nullptr : Node, FSortColumn, FSortDirection, true);
+            SortTree(node == FRoot.get() ? nullptr : node, FSortColumn, FSortDirection, true);
     } else {
         TUpdateLock lock(*this);
-        while (Node->ChildCount > NewChildCount && Node->LastChild)
-            RemoveNode(Node->LastChild, false);
+        while (node->ChildCount > newChildCount && node->LastChild)
+            RemoveNode(node->LastChild, false);
     }
     if (!IsUpdating()) {
         UpdateScrollBars(true);
         RequestRepaint();
     }
-    StructureChange(Node == FRoot ? nullptr : Node, TChangeReason::crChildAdded);
+    StructureChange(node == FRoot.get() ? nullptr : node, TChangeReason::crChildAdded);
 }
 
 // ---- Deleting nodes
 // ------------------------------------------------------------------------------------
 
-void TBaseVirtualTree::ForgetNode(PVirtualNode Node) {
-    if (Node == FFocusedNode) {
+void TBaseVirtualTree::ForgetNode(PVirtualNode node) {
+    if (node == FFocusedNode) {
         DoFocusChanging(FFocusedNode, nullptr, FFocusedColumn, FFocusedColumn);
         FFocusedNode = nullptr;
         DoFocusChange(nullptr, FFocusedColumn);
     }
-    if (Has(Node, nsSelected)) InternalRemoveFromSelection(Node);
-    if (Node == FRangeAnchor) FRangeAnchor = nullptr;
-    if (Node == FCurrentHotNode) FCurrentHotNode = nullptr;
-    if (Node == FDropTargetNode) FDropTargetNode = nullptr;
-    if (Node == FLastChangedNode) FLastChangedNode = nullptr;
-    if (Node == FLastStructureChangeNode) FLastStructureChangeNode = nullptr;
+    if (Has(node, nsSelected)) InternalRemoveFromSelection(node);
+    if (node == FRangeAnchor) FRangeAnchor = nullptr;
+    if (node == FCurrentHotNode) FCurrentHotNode = nullptr;
+    if (node == FDropTargetNode) FDropTargetNode = nullptr;
+    if (node == FLastChangedNode) FLastChangedNode = nullptr;
+    if (node == FLastStructureChangeNode) FLastStructureChangeNode = nullptr;
 }
 
-void TBaseVirtualTree::InternalRemoveFromSelection(PVirtualNode Node) {
-    Node->States.Exclude(nsSelected);
-    int index = FindNodeInSelection(Node);
+void TBaseVirtualTree::InternalRemoveFromSelection(PVirtualNode node) {
+    node->States.Exclude(nsSelected);
+    int index = FindNodeInSelection(node);
     if (index < 0) return;
     if (IsUpdating()) {
         FSelection[size_t(index)] =
-            reinterpret_cast<PVirtualNode>(reinterpret_cast<uintptr_t>(Node) | 1);
+            reinterpret_cast<PVirtualNode>(reinterpret_cast<uintptr_t>(node) | 1);
         FStates.Include(TVirtualTreeState::tsSelectionCompactPending);
     } else {
         FSelection.erase(FSelection.begin() + index);
     }
 }
 
-void TBaseVirtualTree::DeleteSubtreeNodes(PVirtualNode Node) {
+void TBaseVirtualTree::DeleteSubtreeNodes(PVirtualNode node) {
     // Post-order from the last child backwards, without recursion (trees may be very deep).
-    PVirtualNode run = Node->LastChild;
+    PVirtualNode run = node->LastChild;
     while (run) {
         run->States.Include(nsDeleting);
         while (run->LastChild) {
@@ -634,7 +637,7 @@ void TBaseVirtualTree::DeleteSubtreeNodes(PVirtualNode Node) {
         }
         PVirtualNode parent = run->Parent;
         PVirtualNode next =
-            run->PrevSibling ? run->PrevSibling : (parent != Node ? parent : nullptr);
+            run->PrevSibling ? run->PrevSibling : (parent != node ? parent : nullptr);
         if (run->PrevSibling) {
             run->PrevSibling->NextSibling = nullptr;
             parent->LastChild = run->PrevSibling;
@@ -648,11 +651,11 @@ void TBaseVirtualTree::DeleteSubtreeNodes(PVirtualNode Node) {
     }
 }
 
-void TBaseVirtualTree::RemoveChildren(PVirtualNode Node, bool ResetHasChildren) {
-    if (!Node) Node = FRoot;
+void TBaseVirtualTree::RemoveChildren(PVirtualNode node, bool resetHasChildren) {
+    if (!node) node = FRoot.get();
     if (IsReadOnly() && !Destroying()) return;
-    if (!Node->FirstChild) {
-        if (ResetHasChildren && Node != FRoot) Node->States.Exclude(nsHasChildren);
+    if (!node->FirstChild) {
+        if (resetHasChildren && node != FRoot.get()) node->States.Exclude(nsHasChildren);
         return;
     }
     Assert(!FStates.Contains(TVirtualTreeState::tsIterating),
@@ -661,21 +664,21 @@ void TBaseVirtualTree::RemoveChildren(PVirtualNode Node, bool ResetHasChildren) 
     int oldOffsetX = FOffsetX, oldOffsetY = FOffsetY;
     ++FStructureVersion;
     ++FUpdateCount;
-    Node->States.Include(nsClearing);
-    if (Has(Node, nsExpanded) && IsNodeFullyVisible(Node))
-        FVisibleCount -= CountVisibleChildren(Node);
-    DeleteSubtreeNodes(Node);
-    Node->States.Exclude(nsClearing);
-    if (ResetHasChildren && Node != FRoot) Node->States.Exclude(nsHasChildren);
-    if (Node != FRoot) Node->States.Exclude(nsExpanded);
-    Node->ChildCount = 0;
-    Node->States.Exclude(nsAllChildrenHidden);
-    if (Node == FRoot || Has(Node, nsDeleting)) {
-        Node->TotalHeight = Node->NodeHeight;
-        Node->TotalCount = 1;
+    node->States.Include(nsClearing);
+    if (Has(node, nsExpanded) && IsNodeFullyVisible(node))
+        FVisibleCount -= CountVisibleChildren(node);
+    DeleteSubtreeNodes(node);
+    node->States.Exclude(nsClearing);
+    if (resetHasChildren && node != FRoot.get()) node->States.Exclude(nsHasChildren);
+    if (node != FRoot.get()) node->States.Exclude(nsExpanded);
+    node->ChildCount = 0;
+    node->States.Exclude(nsAllChildrenHidden);
+    if (node == FRoot.get() || Has(node, nsDeleting)) {
+        node->TotalHeight = node->NodeHeight;
+        node->TotalCount = 1;
     } else {
-        AdjustTotalHeight(Node, Node->NodeHeight, false);
-        AdjustTotalCount(Node, 1, false);
+        AdjustTotalHeight(node, node->NodeHeight, false);
+        AdjustTotalCount(node, 1, false);
     }
     --FUpdateCount;
     if (FUpdateCount == 0) {
@@ -684,32 +687,32 @@ void TBaseVirtualTree::RemoveChildren(PVirtualNode Node, bool ResetHasChildren) 
         if (oldOffsetX != FOffsetX || oldOffsetY != FOffsetY)
             RequestRepaint();
         else
-            InvalidateToBottom(Node);
+            InvalidateToBottom(node);
     }
-    StructureChange(Node == FRoot ? nullptr : Node, TChangeReason::crChildDeleted);
+    StructureChange(node == FRoot.get() ? nullptr : node, TChangeReason::crChildDeleted);
 }
 
-void TBaseVirtualTree::RemoveNode(PVirtualNode Node, bool Reindex) {
-    if (!Node || Node == FRoot || IsReadOnly()) return;
+void TBaseVirtualTree::RemoveNode(PVirtualNode node, bool reindex) {
+    if (!node || node == FRoot.get() || IsReadOnly()) return;
     Assert(!FStates.Contains(TVirtualTreeState::tsIterating),
            "Deleting nodes during tree iteration leads to invalid pointers.");
     TEagerTotals eager(*this);
-    PVirtualNode parent = Node->Parent;
+    PVirtualNode parent = node->Parent;
     const bool parentClearing = Has(parent, nsClearing);
     if (!parentClearing)
-        StructureChange(parent == FRoot ? nullptr : parent, TChangeReason::crChildDeleted);
+        StructureChange(parent == FRoot.get() ? nullptr : parent, TChangeReason::crChildDeleted);
     int oldOffsetX = FOffsetX, oldOffsetY = FOffsetY;
-    if (!Has(Node, nsSelected)) {
+    if (!Has(node, nsSelected)) {
         InvalidateToBottom(parent);
     } else {
-        InternalRemoveFromSelection(Node);
+        InternalRemoveFromSelection(node);
         if (!IsUpdating()) InvalidateToBottom(parent);
     }
     if (FStates.Contains(TVirtualTreeState::tsHint)) DoStateChange({}, {TVirtualTreeState::tsHint});
-    RemoveChildren(Node, false);
-    UnlinkNode(Node, false, Reindex);
-    ForgetNode(Node);
-    DoFreeNode(Node);
+    RemoveChildren(node, false);
+    UnlinkNode(node, false, reindex);
+    ForgetNode(node);
+    DoFreeNode(node);
     if (!parentClearing) {
         DetermineHiddenChildrenFlag(parent);
         if (!IsUpdating()) {
@@ -745,7 +748,7 @@ void TBaseVirtualTree::ClearNodes() {
     FLastChangedNode = nullptr;
     FDropTargetNode = nullptr;
     FRangeAnchor = nullptr;
-    RemoveChildren(FRoot, true);
+    RemoveChildren(FRoot.get(), true);
     FVisibleCount = 0;
     FOffsetX = 0;
     FOffsetY = 0;
@@ -793,16 +796,16 @@ void TBaseVirtualTree::UnlockUpdates() {
     }
 }
 
-void TBaseVirtualTree::StructureChange(PVirtualNode Node, TChangeReason Reason) {
+void TBaseVirtualTree::StructureChange(PVirtualNode node, TChangeReason reason) {
     // The first reason wins unless a later one asks for a full rebuild.
     if (!FStates.Contains(TVirtualTreeState::tsStructureChangePending) ||
-        Reason == TChangeReason::crAccumulated) {
+        reason == TChangeReason::crAccumulated) {
         if (!FStates.Contains(TVirtualTreeState::tsStructureChangePending))
-            FLastStructureChangeReason = Reason;
+            FLastStructureChangeReason = reason;
         else
             FLastStructureChangeReason = TChangeReason::crAccumulated;
     }
-    FLastStructureChangeNode = Node;
+    FLastStructureChangeNode = node;
     if (IsUpdating()) {
         StopTimer(StructureChangeTimer);
         if (!FStates.Contains(TVirtualTreeState::tsStructureChangePending))
@@ -817,71 +820,71 @@ void TBaseVirtualTree::StructureChange(PVirtualNode Node, TChangeReason Reason) 
             DoStateChange({TVirtualTreeState::tsStructureChangePending});
         return;
     }
-    DoStructureChange(Node, Reason);
+    DoStructureChange(node, reason);
 }
 
 // ---- Expanding and collapsing
 // ----------------------------------------------------------------------------
 
-void TBaseVirtualTree::ToggleNode(PVirtualNode Node) {
-    Assert(Node != nullptr, "Node must not be nil.");
-    ToggleNodeImpl(Node, -1, false);
+void TBaseVirtualTree::ToggleNode(PVirtualNode node) {
+    Assert(node != nullptr, "Node must not be nil.");
+    ToggleNodeImpl(node, -1, false);
 }
 
-void TBaseVirtualTree::ToggleNodeImpl(PVirtualNode Node, int FullyVisibleHint,
-                                      bool WalkSumsHeights) {
-    if (Node == FRoot) return;
+void TBaseVirtualTree::ToggleNodeImpl(PVirtualNode node, int fullyVisibleHint,
+                                      bool walkSumsHeights) {
+    if (node == FRoot.get()) return;
     ++FStructureVersion;
     const bool fullyVisible =
-        FullyVisibleHint >= 0 ? FullyVisibleHint != 0 : IsNodeFullyVisible(Node);
-    if (Has(Node, nsExpanded)) {
-        if (!DoCollapsing(Node)) return;
-        if (fullyVisible) FVisibleCount -= CountVisibleChildren(Node);
-        Node->States.Exclude(nsExpanded);
-        if (!WalkSumsHeights) AdjustTotalHeight(Node, Node->NodeHeight, false);
-        DoCollapsed(Node);
-        if (FOptions->AutoOptions().Contains(toAutoFreeOnCollapse)) RemoveChildren(Node, false);
+        fullyVisibleHint >= 0 ? fullyVisibleHint != 0 : IsNodeFullyVisible(node);
+    if (Has(node, nsExpanded)) {
+        if (!DoCollapsing(node)) return;
+        if (fullyVisible) FVisibleCount -= CountVisibleChildren(node);
+        node->States.Exclude(nsExpanded);
+        if (!walkSumsHeights) AdjustTotalHeight(node, node->NodeHeight, false);
+        DoCollapsed(node);
+        if (FOptions->AutoOptions().Contains(toAutoFreeOnCollapse)) RemoveChildren(node, false);
     } else {
-        if (!DoExpanding(Node)) return;
-        if (Has(Node, nsHasChildren) && Node->ChildCount == 0) InitChildren(Node);
-        Node->States.Include(nsExpanded);
-        if (!WalkSumsHeights) {
+        if (!DoExpanding(node)) return;
+        if (Has(node, nsHasChildren) && node->ChildCount == 0) InitChildren(node);
+        node->States.Include(nsExpanded);
+        if (!walkSumsHeights) {
             int64_t heights = 0;
-            for (PVirtualNode run = Node->FirstChild; run; run = run->NextSibling) {
+            for (PVirtualNode run = node->FirstChild; run; run = run->NextSibling) {
                 // The node takes over its children's current totals, so whatever they still
                 // owed their parent is settled here.
                 run->FPendingHeight = 0;
                 if (Has(run, nsVisible)) heights += run->TotalHeight;
             }
-            AdjustTotalHeight(Node, int(Node->NodeHeight + heights), false);
+            AdjustTotalHeight(node, int(node->NodeHeight + heights), false);
         }
-        if (fullyVisible) FVisibleCount += CountVisibleChildren(Node);
-        DoExpanded(Node);
+        if (fullyVisible) FVisibleCount += CountVisibleChildren(node);
+        DoExpanded(node);
     }
     if (!IsUpdating()) {
         InvalidatePositionCache();
         UpdateScrollBars(true);
-        InvalidateToBottom(Node);
+        InvalidateToBottom(node);
     }
 }
 
-void TBaseVirtualTree::LeaveWalkedNode(PVirtualNode Node, PVirtualNode Start, bool Descended) {
+void TBaseVirtualTree::LeaveWalkedNode(PVirtualNode node, PVirtualNode start, bool descended) {
     // A node the walk went into has all its children behind it: its total is rebuilt from
     // theirs. Below the start the parent is rebuilt the same way, so nothing is owed to it;
     // the start hands its change on as any adjustment does.
-    if (Descended) {
-        int64_t total = Node->NodeHeight;
-        if (Has(Node, nsExpanded)) {
-            for (PVirtualNode child = Node->FirstChild; child; child = child->NextSibling)
+    if (descended) {
+        int64_t total = node->NodeHeight;
+        if (Has(node, nsExpanded)) {
+            for (PVirtualNode child = node->FirstChild; child; child = child->NextSibling)
                 if (Has(child, nsVisible)) total += child->TotalHeight;
         }
-        if (Node == Start) {
-            AdjustTotalHeight(Node, int(total), false);
+        if (node == start) {
+            AdjustTotalHeight(node, int(total), false);
             return;
         }
-        Node->TotalHeight = Cardinal(total);
+        node->TotalHeight = Cardinal(total);
     }
-    if (Node != Start) Node->FPendingHeight = 0;
+    if (node != start) node->FPendingHeight = 0;
 }
 
 namespace {
@@ -906,14 +909,14 @@ struct TShownLevels {
 
 } // namespace
 
-void TBaseVirtualTree::ExpandAll(PVirtualNode Node) {
+void TBaseVirtualTree::ExpandAll(PVirtualNode node) {
     TUpdateLock lock(*this);
     // Pre-order expansion; the heights are summed on the way back up, so that no expansion
     // hands its change to every ancestor.
     auto expandSubtree = [&](PVirtualNode start) {
         if (!Has(start, nsInitialized)) InitNode(start);
         PVirtualNode parent = start->Parent;
-        TShownLevels levels(parent == FRoot ||
+        TShownLevels levels(parent == FRoot.get() ||
                             (Has(parent, nsExpanded) && IsNodeFullyVisible(parent)));
         PVirtualNode run = start;
         while (true) {
@@ -936,15 +939,15 @@ void TBaseVirtualTree::ExpandAll(PVirtualNode Node) {
             run = run->NextSibling;
         }
     };
-    if (Node && Node != FRoot) {
-        expandSubtree(Node);
+    if (node && node != FRoot.get()) {
+        expandSubtree(node);
     } else {
         for (PVirtualNode run = GetFirst(); run; run = run->NextSibling)
             expandSubtree(run);
     }
 }
 
-void TBaseVirtualTree::CollapseAll(PVirtualNode Node) {
+void TBaseVirtualTree::CollapseAll(PVirtualNode node) {
     if (TotalCount() < 2) return;
     TUpdateLock lock(*this);
     // Children before their parents (post-order), so that every collapse finds its descendants
@@ -952,7 +955,7 @@ void TBaseVirtualTree::CollapseAll(PVirtualNode Node) {
     // collapse is refused keeps its children's new totals).
     auto collapseSubtree = [&](PVirtualNode start) {
         PVirtualNode parent = start->Parent;
-        TShownLevels levels(parent == FRoot ||
+        TShownLevels levels(parent == FRoot.get() ||
                             (Has(parent, nsExpanded) && IsNodeFullyVisible(parent)));
         PVirtualNode run = start;
         while (true) {
@@ -978,8 +981,8 @@ void TBaseVirtualTree::CollapseAll(PVirtualNode Node) {
             }
         }
     };
-    if (Node && Node != FRoot) {
-        collapseSubtree(Node);
+    if (node && node != FRoot.get()) {
+        collapseSubtree(node);
     } else {
         for (PVirtualNode run = FRoot->FirstChild; run;) {
             PVirtualNode next = run->NextSibling;
@@ -992,16 +995,16 @@ void TBaseVirtualTree::CollapseAll(PVirtualNode Node) {
 // ---- Sorting
 // ---------------------------------------------------------------------------------------------
 
-void TBaseVirtualTree::MergeSortSiblings(PVirtualNode Parent, TColumnIndex Column,
-                                         TSortDirection Direction) {
+void TBaseVirtualTree::MergeSortSiblings(PVirtualNode parent, TColumnIndex column,
+                                         TSortDirection direction) {
     std::vector<PVirtualNode> nodes;
-    nodes.reserve(Parent->ChildCount);
-    for (PVirtualNode run = Parent->FirstChild; run; run = run->NextSibling)
+    nodes.reserve(parent->ChildCount);
+    for (PVirtualNode run = parent->FirstChild; run; run = run->NextSibling)
         nodes.push_back(run);
-    const bool ascending = Direction == TSortDirection::sdAscending;
+    const bool ascending = direction == TSortDirection::sdAscending;
     // Stable: equal nodes keep their order in both directions.
     std::stable_sort(nodes.begin(), nodes.end(), [&](PVirtualNode a, PVirtualNode b) {
-        int r = DoCompare(a, b, Column);
+        int r = DoCompare(a, b, column);
         return ascending ? r < 0 : r > 0;
     });
     PVirtualNode previous = nullptr;
@@ -1014,36 +1017,36 @@ void TBaseVirtualTree::MergeSortSiblings(PVirtualNode Parent, TColumnIndex Colum
     }
     if (!nodes.empty()) {
         nodes.back()->NextSibling = nullptr;
-        Parent->FirstChild = nodes.front();
-        Parent->LastChild = nodes.back();
+        parent->FirstChild = nodes.front();
+        parent->LastChild = nodes.back();
     }
 }
 
-void TBaseVirtualTree::SortTree(PVirtualNode Node, TColumnIndex Column, TSortDirection Direction,
-                                bool DoInit) {
+void TBaseVirtualTree::SortTree(PVirtualNode node, TColumnIndex column, TSortDirection direction,
+                                bool doInit) {
     InterruptValidation();
-    if (!Node) Node = FRoot;
-    if (DoInit && Node != FRoot && Has(Node, nsHasChildren) && Node->ChildCount == 0)
-        InitChildren(Node);
-    if (DoInit)
-        for (PVirtualNode run = Node->FirstChild; run; run = run->NextSibling)
+    if (!node) node = FRoot.get();
+    if (doInit && node != FRoot.get() && Has(node, nsHasChildren) && node->ChildCount == 0)
+        InitChildren(node);
+    if (doInit)
+        for (PVirtualNode run = node->FirstChild; run; run = run->NextSibling)
             if (!Has(run, nsInitialized)) InitNode(run);
-    if (Node->ChildCount < 2) return;
-    MergeSortSiblings(Node, Column, Direction);
+    if (node->ChildCount < 2) return;
+    MergeSortSiblings(node, column, direction);
     InvalidatePositionCache();
     RequestRepaint();
 }
 
-void TBaseVirtualTree::SortSubtree(PVirtualNode Node, TColumnIndex Column, TSortDirection Direction,
-                                   bool DoInit) {
-    std::vector<PVirtualNode> pending{Node ? Node : FRoot};
+void TBaseVirtualTree::SortSubtree(PVirtualNode node, TColumnIndex column, TSortDirection direction,
+                                   bool doInit) {
+    std::vector<PVirtualNode> pending{node ? node : FRoot.get()};
     while (!pending.empty()) {
         PVirtualNode current = pending.back();
         pending.pop_back();
-        SortTree(current == FRoot ? nullptr : current, Column, Direction, DoInit);
+        SortTree(current == FRoot.get() ? nullptr : current, column, direction, doInit);
         for (PVirtualNode run = current->FirstChild; run; run = run->NextSibling) {
             if (!Has(run, nsInitialized)) {
-                if (!DoInit) continue;
+                if (!doInit) continue;
                 InitNode(run);
             }
             if (run->FirstChild || Has(run, nsHasChildren)) pending.push_back(run);
@@ -1068,14 +1071,14 @@ PVirtualNode TBaseVirtualTree::GetFirst() {
     return result;
 }
 
-PVirtualNode TBaseVirtualTree::GetFirstChildNoInit(PVirtualNode Node) const {
-    return (Node ? Node : FRoot)->FirstChild;
+PVirtualNode TBaseVirtualTree::GetFirstChildNoInit(PVirtualNode node) const {
+    return (node ? node : FRoot.get())->FirstChild;
 }
 
-PVirtualNode TBaseVirtualTree::GetFirstChild(PVirtualNode Node) {
-    if (!Node || Node == FRoot) return GetFirst();
-    if (Has(Node, nsHasChildren) && Node->ChildCount == 0) InitChildren(Node);
-    PVirtualNode result = Node->FirstChild;
+PVirtualNode TBaseVirtualTree::GetFirstChild(PVirtualNode node) {
+    if (!node || node == FRoot.get()) return GetFirst();
+    if (Has(node, nsHasChildren) && node->ChildCount == 0) InitChildren(node);
+    PVirtualNode result = node->FirstChild;
     if (result && !Has(result, nsInitialized)) InitNode(result);
     return result;
 }
@@ -1087,56 +1090,56 @@ PVirtualNode TBaseVirtualTree::GetFirstInitialized() {
     return run;
 }
 
-PVirtualNode TBaseVirtualTree::GetNextInitialized(PVirtualNode Node) {
-    PVirtualNode run = GetNextNoInit(Node);
+PVirtualNode TBaseVirtualTree::GetNextInitialized(PVirtualNode node) {
+    PVirtualNode run = GetNextNoInit(node);
     while (run && !Has(run, nsInitialized))
         run = GetNextNoInit(run);
     return run;
 }
 
-PVirtualNode TBaseVirtualTree::GetNextNoInit(PVirtualNode Node) const {
-    if (!Node) return nullptr;
-    Assert(Node != FRoot, SHiddenRoot);
-    if (Node->FirstChild) return Node->FirstChild;
-    while (Node != FRoot && !Node->NextSibling)
-        Node = Node->Parent;
-    return Node == FRoot ? nullptr : Node->NextSibling;
+PVirtualNode TBaseVirtualTree::GetNextNoInit(PVirtualNode node) const {
+    if (!node) return nullptr;
+    Assert(node != FRoot.get(), SHiddenRoot);
+    if (node->FirstChild) return node->FirstChild;
+    while (node != FRoot.get() && !node->NextSibling)
+        node = node->Parent;
+    return node == FRoot.get() ? nullptr : node->NextSibling;
 }
 
-PVirtualNode TBaseVirtualTree::GetNext(PVirtualNode Node) {
-    if (!Node) return nullptr;
-    Assert(Node != FRoot, SHiddenRoot);
-    if (Has(Node, nsHasChildren) && Node->ChildCount == 0) InitChildren(Node);
-    PVirtualNode result = GetNextNoInit(Node);
+PVirtualNode TBaseVirtualTree::GetNext(PVirtualNode node) {
+    if (!node) return nullptr;
+    Assert(node != FRoot.get(), SHiddenRoot);
+    if (Has(node, nsHasChildren) && node->ChildCount == 0) InitChildren(node);
+    PVirtualNode result = GetNextNoInit(node);
     if (result && !Has(result, nsInitialized)) InitNode(result);
     return result;
 }
 
-PVirtualNode TBaseVirtualTree::GetNextSibling(PVirtualNode Node) {
-    if (!Node) return nullptr;
-    Assert(Node != FRoot, SHiddenRoot);
-    PVirtualNode result = Node->NextSibling;
+PVirtualNode TBaseVirtualTree::GetNextSibling(PVirtualNode node) {
+    if (!node) return nullptr;
+    Assert(node != FRoot.get(), SHiddenRoot);
+    PVirtualNode result = node->NextSibling;
     if (result && !Has(result, nsInitialized)) InitNode(result);
     return result;
 }
 
-PVirtualNode TBaseVirtualTree::GetPreviousSibling(PVirtualNode Node) {
-    if (!Node) return nullptr;
-    Assert(Node != FRoot, SHiddenRoot);
-    PVirtualNode result = Node->PrevSibling;
+PVirtualNode TBaseVirtualTree::GetPreviousSibling(PVirtualNode node) {
+    if (!node) return nullptr;
+    Assert(node != FRoot.get(), SHiddenRoot);
+    PVirtualNode result = node->PrevSibling;
     if (result && !Has(result, nsInitialized)) InitNode(result);
     return result;
 }
 
-PVirtualNode TBaseVirtualTree::GetLastNoInit(PVirtualNode Node) const {
-    PVirtualNode run = (Node ? Node : FRoot)->LastChild;
+PVirtualNode TBaseVirtualTree::GetLastNoInit(PVirtualNode node) const {
+    PVirtualNode run = (node ? node : FRoot.get())->LastChild;
     while (run && run->LastChild)
         run = run->LastChild;
     return run;
 }
 
-PVirtualNode TBaseVirtualTree::GetLast(PVirtualNode Node) {
-    PVirtualNode run = GetLastChild(Node);
+PVirtualNode TBaseVirtualTree::GetLast(PVirtualNode node) {
+    PVirtualNode run = GetLastChild(node);
     while (run) {
         PVirtualNode child = GetLastChild(run);
         if (!child) break;
@@ -1145,36 +1148,36 @@ PVirtualNode TBaseVirtualTree::GetLast(PVirtualNode Node) {
     return run;
 }
 
-PVirtualNode TBaseVirtualTree::GetLastChildNoInit(PVirtualNode Node) const {
-    return (Node ? Node : FRoot)->LastChild;
+PVirtualNode TBaseVirtualTree::GetLastChildNoInit(PVirtualNode node) const {
+    return (node ? node : FRoot.get())->LastChild;
 }
 
-PVirtualNode TBaseVirtualTree::GetLastChild(PVirtualNode Node) {
-    if (!Node) Node = FRoot;
-    if (Node != FRoot && Has(Node, nsHasChildren) && Node->ChildCount == 0) InitChildren(Node);
-    PVirtualNode result = Node->LastChild;
+PVirtualNode TBaseVirtualTree::GetLastChild(PVirtualNode node) {
+    if (!node) node = FRoot.get();
+    if (node != FRoot.get() && Has(node, nsHasChildren) && node->ChildCount == 0) InitChildren(node);
+    PVirtualNode result = node->LastChild;
     if (result && !Has(result, nsInitialized)) InitNode(result);
     return result;
 }
 
-PVirtualNode TBaseVirtualTree::GetPreviousNoInit(PVirtualNode Node) const {
-    if (!Node) return nullptr;
-    Assert(Node != FRoot, SHiddenRoot);
-    if (Node->PrevSibling) {
-        PVirtualNode run = Node->PrevSibling;
+PVirtualNode TBaseVirtualTree::GetPreviousNoInit(PVirtualNode node) const {
+    if (!node) return nullptr;
+    Assert(node != FRoot.get(), SHiddenRoot);
+    if (node->PrevSibling) {
+        PVirtualNode run = node->PrevSibling;
         while (run->LastChild)
             run = run->LastChild;
         return run;
     }
-    return Node->Parent == FRoot ? nullptr : Node->Parent;
+    return node->Parent == FRoot.get() ? nullptr : node->Parent;
 }
 
-PVirtualNode TBaseVirtualTree::GetPrevious(PVirtualNode Node) {
-    if (!Node) return nullptr;
-    Assert(Node != FRoot, SHiddenRoot);
-    Assert(Has(Node, nsInitialized), "Node must already be initialized.");
-    if (Node->PrevSibling) {
-        PVirtualNode run = Node->PrevSibling;
+PVirtualNode TBaseVirtualTree::GetPrevious(PVirtualNode node) {
+    if (!node) return nullptr;
+    Assert(node != FRoot.get(), SHiddenRoot);
+    Assert(Has(node, nsInitialized), "Node must already be initialized.");
+    if (node->PrevSibling) {
+        PVirtualNode run = node->PrevSibling;
         if (!Has(run, nsInitialized)) InitNode(run);
         while (true) {
             PVirtualNode child = GetLastChild(run);
@@ -1183,7 +1186,7 @@ PVirtualNode TBaseVirtualTree::GetPrevious(PVirtualNode Node) {
         }
         return run;
     }
-    return Node->Parent == FRoot ? nullptr : Node->Parent;
+    return node->Parent == FRoot.get() ? nullptr : node->Parent;
 }
 
 PVirtualNode TBaseVirtualTree::GetFirstVisibleNoInit() const {
@@ -1199,101 +1202,101 @@ PVirtualNode TBaseVirtualTree::GetFirstVisible() {
     return result;
 }
 
-PVirtualNode TBaseVirtualTree::GetFirstVisibleChild(PVirtualNode Node) {
-    if (!Node) Node = FRoot;
-    if (Node != FRoot && !Has(Node, nsExpanded)) return nullptr;
-    PVirtualNode run = Node->FirstChild;
+PVirtualNode TBaseVirtualTree::GetFirstVisibleChild(PVirtualNode node) {
+    if (!node) node = FRoot.get();
+    if (node != FRoot.get() && !Has(node, nsExpanded)) return nullptr;
+    PVirtualNode run = node->FirstChild;
     while (run && !Has(run, nsVisible))
         run = run->NextSibling;
     if (run && !Has(run, nsInitialized)) InitNode(run);
     return run;
 }
 
-PVirtualNode TBaseVirtualTree::GetLastVisibleChildNoInit(PVirtualNode Node) const {
-    if (!Node) Node = FRoot;
-    if (Node != FRoot && !Has(Node, nsExpanded)) return nullptr;
-    PVirtualNode run = Node->LastChild;
+PVirtualNode TBaseVirtualTree::GetLastVisibleChildNoInit(PVirtualNode node) const {
+    if (!node) node = FRoot.get();
+    if (node != FRoot.get() && !Has(node, nsExpanded)) return nullptr;
+    PVirtualNode run = node->LastChild;
     while (run && !Has(run, nsVisible))
         run = run->PrevSibling;
     return run;
 }
 
-PVirtualNode TBaseVirtualTree::GetLastVisibleChild(PVirtualNode Node) {
-    PVirtualNode result = GetLastVisibleChildNoInit(Node);
+PVirtualNode TBaseVirtualTree::GetLastVisibleChild(PVirtualNode node) {
+    PVirtualNode result = GetLastVisibleChildNoInit(node);
     if (result && !Has(result, nsInitialized)) InitNode(result);
     return result;
 }
 
-PVirtualNode TBaseVirtualTree::GetLastVisibleNoInit(PVirtualNode Node) const {
-    PVirtualNode run = GetLastVisibleChildNoInit(Node);
+PVirtualNode TBaseVirtualTree::GetLastVisibleNoInit(PVirtualNode node) const {
+    PVirtualNode run = GetLastVisibleChildNoInit(node);
     while (run) {
         PVirtualNode child = GetLastVisibleChildNoInit(run);
         if (!child) break;
         run = child;
     }
-    if (run && (!Node || Node == FRoot)) RememberVisible(run);
+    if (run && (!node || node == FRoot.get())) RememberVisible(run);
     return run;
 }
 
-PVirtualNode TBaseVirtualTree::GetLastVisible(PVirtualNode Node) {
-    PVirtualNode result = GetLastVisibleNoInit(Node);
+PVirtualNode TBaseVirtualTree::GetLastVisible(PVirtualNode node) {
+    PVirtualNode result = GetLastVisibleNoInit(node);
     if (result && !Has(result, nsInitialized)) InitNode(result);
     return result;
 }
 
-bool TBaseVirtualTree::KnownFullyVisible(PVirtualNode Node) const {
+bool TBaseVirtualTree::KnownFullyVisible(PVirtualNode node) const {
     // A node a visible walker just returned is fully visible while nothing has changed since;
     // walks then cost no climb to the root per step.
-    if (Node == FVisibleWalkNode && FVisibleWalkVersion == FStructureVersion) return true;
-    return IsNodeFullyVisible(Node);
+    if (node == FVisibleWalkNode && FVisibleWalkVersion == FStructureVersion) return true;
+    return IsNodeFullyVisible(node);
 }
 
-PVirtualNode TBaseVirtualTree::RememberVisible(PVirtualNode Node) const {
-    FVisibleWalkNode = Node;
+PVirtualNode TBaseVirtualTree::RememberVisible(PVirtualNode node) const {
+    FVisibleWalkNode = node;
     FVisibleWalkVersion = FStructureVersion;
-    return Node;
+    return node;
 }
 
-PVirtualNode TBaseVirtualTree::GetNextVisibleNoInit(PVirtualNode Node) const {
-    if (!Node) return nullptr;
-    Assert(Node != FRoot, SHiddenRoot);
-    return RememberVisible(NextVisibleStep(Node));
+PVirtualNode TBaseVirtualTree::GetNextVisibleNoInit(PVirtualNode node) const {
+    if (!node) return nullptr;
+    Assert(node != FRoot.get(), SHiddenRoot);
+    return RememberVisible(NextVisibleStep(node));
 }
 
-PVirtualNode TBaseVirtualTree::NextVisibleStep(PVirtualNode Node) const {
-    if (!KnownFullyVisible(Node)) Node = VisibleAncestorOf(Node);
-    if (Has(Node, nsExpanded))
-        for (PVirtualNode child = Node->FirstChild; child; child = child->NextSibling)
+PVirtualNode TBaseVirtualTree::NextVisibleStep(PVirtualNode node) const {
+    if (!KnownFullyVisible(node)) node = VisibleAncestorOf(node);
+    if (Has(node, nsExpanded))
+        for (PVirtualNode child = node->FirstChild; child; child = child->NextSibling)
             if (Has(child, nsVisible)) return child;
-    while (Node != FRoot) {
-        for (PVirtualNode sibling = Node->NextSibling; sibling; sibling = sibling->NextSibling)
+    while (node != FRoot.get()) {
+        for (PVirtualNode sibling = node->NextSibling; sibling; sibling = sibling->NextSibling)
             if (Has(sibling, nsVisible)) return sibling;
-        Node = Node->Parent;
+        node = node->Parent;
     }
     return nullptr;
 }
 
-PVirtualNode TBaseVirtualTree::GetNextVisible(PVirtualNode Node) {
-    if (!Node) return nullptr;
-    Assert(Node != FRoot, SHiddenRoot);
-    PVirtualNode result = GetNextVisibleNoInit(Node);
+PVirtualNode TBaseVirtualTree::GetNextVisible(PVirtualNode node) {
+    if (!node) return nullptr;
+    Assert(node != FRoot.get(), SHiddenRoot);
+    PVirtualNode result = GetNextVisibleNoInit(node);
     if (result && !Has(result, nsInitialized)) InitNode(result);
     return result;
 }
 
-PVirtualNode TBaseVirtualTree::GetPreviousVisibleNoInit(PVirtualNode Node) const {
-    if (!Node) return nullptr;
-    Assert(Node != FRoot, SHiddenRoot);
-    return RememberVisible(PreviousVisibleStep(Node));
+PVirtualNode TBaseVirtualTree::GetPreviousVisibleNoInit(PVirtualNode node) const {
+    if (!node) return nullptr;
+    Assert(node != FRoot.get(), SHiddenRoot);
+    return RememberVisible(PreviousVisibleStep(node));
 }
 
-PVirtualNode TBaseVirtualTree::PreviousVisibleStep(PVirtualNode Node) const {
-    if (!KnownFullyVisible(Node)) {
-        PVirtualNode ancestor = VisibleAncestorOf(Node);
-        if (ancestor != Node && Has(ancestor, nsVisible)) return ancestor;
-        Node = ancestor;
+PVirtualNode TBaseVirtualTree::PreviousVisibleStep(PVirtualNode node) const {
+    if (!KnownFullyVisible(node)) {
+        PVirtualNode ancestor = VisibleAncestorOf(node);
+        if (ancestor != node && Has(ancestor, nsVisible)) return ancestor;
+        node = ancestor;
     }
-    for (PVirtualNode sibling = Node->PrevSibling; sibling; sibling = sibling->PrevSibling) {
+    for (PVirtualNode sibling = node->PrevSibling; sibling; sibling = sibling->PrevSibling) {
         if (!Has(sibling, nsVisible)) continue;
         PVirtualNode run = sibling;
         while (true) {
@@ -1303,34 +1306,34 @@ PVirtualNode TBaseVirtualTree::PreviousVisibleStep(PVirtualNode Node) const {
         }
         return run;
     }
-    return Node->Parent == FRoot ? nullptr : Node->Parent;
+    return node->Parent == FRoot.get() ? nullptr : node->Parent;
 }
 
-PVirtualNode TBaseVirtualTree::GetPreviousVisible(PVirtualNode Node) {
-    PVirtualNode result = GetPreviousVisibleNoInit(Node);
+PVirtualNode TBaseVirtualTree::GetPreviousVisible(PVirtualNode node) {
+    PVirtualNode result = GetPreviousVisibleNoInit(node);
     if (result && !Has(result, nsInitialized)) InitNode(result);
     return result;
 }
 
-PVirtualNode TBaseVirtualTree::GetNextVisibleSibling(PVirtualNode Node) {
-    Assert(Node != nullptr && Node != FRoot, "Invalid parameter.");
-    PVirtualNode run = Node->NextSibling;
+PVirtualNode TBaseVirtualTree::GetNextVisibleSibling(PVirtualNode node) {
+    Assert(node != nullptr && node != FRoot.get(), "Invalid parameter.");
+    PVirtualNode run = node->NextSibling;
     while (run && !Has(run, nsVisible))
         run = run->NextSibling;
     if (run && !Has(run, nsInitialized)) InitNode(run);
     return run;
 }
 
-PVirtualNode TBaseVirtualTree::GetPreviousVisibleSiblingNoInit(PVirtualNode Node) const {
-    Assert(Node != nullptr && Node != FRoot, "Invalid parameter.");
-    PVirtualNode run = Node->PrevSibling;
+PVirtualNode TBaseVirtualTree::GetPreviousVisibleSiblingNoInit(PVirtualNode node) const {
+    Assert(node != nullptr && node != FRoot.get(), "Invalid parameter.");
+    PVirtualNode run = node->PrevSibling;
     while (run && !Has(run, nsVisible))
         run = run->PrevSibling;
     return run;
 }
 
-PVirtualNode TBaseVirtualTree::GetPreviousVisibleSibling(PVirtualNode Node) {
-    PVirtualNode result = GetPreviousVisibleSiblingNoInit(Node);
+PVirtualNode TBaseVirtualTree::GetPreviousVisibleSibling(PVirtualNode node) {
+    PVirtualNode result = GetPreviousVisibleSiblingNoInit(node);
     if (result && !Has(result, nsInitialized)) InitNode(result);
     return result;
 }
@@ -1343,9 +1346,9 @@ PVirtualNode TBaseVirtualTree::GetFirstSelected() {
     return run;
 }
 
-PVirtualNode TBaseVirtualTree::GetNextSelected(PVirtualNode Node) {
-    if (SelectedCount() == 0 || !Node) return nullptr;
-    PVirtualNode run = GetNextNoInit(Node);
+PVirtualNode TBaseVirtualTree::GetNextSelected(PVirtualNode node) {
+    if (SelectedCount() == 0 || !node) return nullptr;
+    PVirtualNode run = GetNextNoInit(node);
     while (run && !Has(run, nsSelected))
         run = GetNextNoInit(run);
     return run;
@@ -1361,11 +1364,11 @@ PVirtualNode TBaseVirtualTree::GetFirstCutCopy() {
     return run;
 }
 
-PVirtualNode TBaseVirtualTree::GetNextCutCopy(PVirtualNode Node) {
-    if (!Node || (!FStates.Contains(TVirtualTreeState::tsCutPending) &&
+PVirtualNode TBaseVirtualTree::GetNextCutCopy(PVirtualNode node) {
+    if (!node || (!FStates.Contains(TVirtualTreeState::tsCutPending) &&
                   !FStates.Contains(TVirtualTreeState::tsCopyPending)))
         return nullptr;
-    PVirtualNode run = GetNextNoInit(Node);
+    PVirtualNode run = GetNextNoInit(node);
     while (run && !Has(run, nsCutOrCopy))
         run = GetNextNoInit(run);
     return run;
@@ -1376,7 +1379,7 @@ namespace {
 // Nodes carrying a state in tree order; with TopLevelOnly the subtree of a found node is
 // skipped. The array grows to 100 entries first, then by a tenth.
 std::vector<PVirtualNode> CollectNodes(PVirtualNode first, PVirtualNode root,
-                                       TVirtualNodeState state, bool TopLevelOnly) {
+                                       TVirtualNodeState state, bool topLevelOnly) {
     std::vector<PVirtualNode> result;
     PVirtualNode run = first;
     while (run) {
@@ -1384,7 +1387,7 @@ std::vector<PVirtualNode> CollectNodes(PVirtualNode first, PVirtualNode root,
             if (result.size() == result.capacity())
                 result.reserve(result.empty() ? 100 : result.size() + result.size() / 10);
             result.push_back(run);
-            if (TopLevelOnly) {
+            if (topLevelOnly) {
                 while (run != root && !run->NextSibling)
                     run = run->Parent;
                 run = run == root ? nullptr : run->NextSibling;
@@ -1405,54 +1408,50 @@ std::vector<PVirtualNode> CollectNodes(PVirtualNode first, PVirtualNode root,
 
 } // namespace
 
-std::vector<PVirtualNode> TBaseVirtualTree::SortedSelection(bool TopLevelOnly) {
+std::vector<PVirtualNode> TBaseVirtualTree::SortedSelection(bool topLevelOnly) {
     if (SelectedCount() == 0) return {};
-    return CollectNodes(FRoot->FirstChild, FRoot, nsSelected, TopLevelOnly);
+    return CollectNodes(FRoot->FirstChild, FRoot.get(), nsSelected, topLevelOnly);
 }
 
-std::vector<PVirtualNode> TBaseVirtualTree::SortedCutCopySet(bool TopLevelOnly) {
-    return CollectNodes(FRoot->FirstChild, FRoot, nsCutOrCopy, TopLevelOnly);
+std::vector<PVirtualNode> TBaseVirtualTree::SortedCutCopySet(bool topLevelOnly) {
+    return CollectNodes(FRoot->FirstChild, FRoot.get(), nsCutOrCopy, topLevelOnly);
 }
 
-void TBaseVirtualTree::IterateSubtree(PVirtualNode Node,
-                                      const std::function<void(PVirtualNode, bool&)>& Proc) {
-    if (!Node) Node = FRoot;
+void TBaseVirtualTree::IterateSubtree(PVirtualNode node,
+                                      const std::function<void(PVirtualNode, bool&)>& proc) {
+    if (!node) node = FRoot.get();
     bool wasIterating = FStates.Contains(TVirtualTreeState::tsIterating);
     if (!wasIterating) DoStateChange({TVirtualTreeState::tsIterating});
-    try {
-        bool abort = false;
-        PVirtualNode run = Node == FRoot ? GetFirst() : Node;
-        PVirtualNode stop = nullptr;
-        if (Node != FRoot) {
-            PVirtualNode up = Node;
-            while (up != FRoot && !up->NextSibling)
-                up = up->Parent;
-            stop = up == FRoot ? nullptr : up->NextSibling;
-        }
-        while (run && run != stop && !abort) {
-            Proc(run, abort);
-            run = GetNext(run);
-        }
-    } catch (...) {
+    auto leave = Finally([&] {
         if (!wasIterating) DoStateChange({}, {TVirtualTreeState::tsIterating});
-        throw;
+    });
+    bool abort = false;
+    PVirtualNode run = node == FRoot.get() ? GetFirst() : node;
+    PVirtualNode stop = nullptr;
+    if (node != FRoot.get()) {
+        PVirtualNode up = node;
+        while (up != FRoot.get() && !up->NextSibling)
+            up = up->Parent;
+        stop = up == FRoot.get() ? nullptr : up->NextSibling;
     }
-    if (!wasIterating) DoStateChange({}, {TVirtualTreeState::tsIterating});
+    while (run && run != stop && !abort) {
+        proc(run, abort);
+        run = GetNext(run);
+    }
 }
 
 // ---- Positions
 // ----------------------------------------------------------------------------------------
 
-PVirtualNode TBaseVirtualTree::NodeAtPoint(int X, int Y) {
+PVirtualNode TBaseVirtualTree::NodeAtPoint(int x, int y) {
     int top = 0;
-    return NodeAtPointEx(X, Y, true, top);
+    return NodeAtPointEx(x, y, true, top);
 }
 
-PVirtualNode TBaseVirtualTree::NodeAtPointEx(int X, int Y, bool Relative, int& NodeTop) {
-    (void)X;
+PVirtualNode TBaseVirtualTree::NodeAtPointEx(int /*x*/, int y, bool relative, int& nodeTop) {
     FlushTotals();
-    if (Relative) Y -= FOffsetY;
-    if (Y < 0) Y = 0;
+    if (relative) y -= FOffsetY;
+    if (y < 0) y = 0;
     int64_t top = 0;
     PVirtualNode run = GetFirstVisibleNoInit();
     PVirtualNode result = nullptr;
@@ -1462,25 +1461,25 @@ PVirtualNode TBaseVirtualTree::NodeAtPointEx(int X, int Y, bool Relative, int& N
             run = run->NextSibling;
             continue;
         }
-        if (top + run->TotalHeight <= Y) {
+        if (top + run->TotalHeight <= y) {
             top += run->TotalHeight;
             run = run->NextSibling;
             continue;
         }
-        if (Y < top + run->NodeHeight) {
+        if (y < top + run->NodeHeight) {
             result = run;
             break;
         }
         top += run->NodeHeight;
         run = Has(run, nsExpanded) ? run->FirstChild : nullptr;
     }
-    NodeTop = int(top) + (Relative ? FOffsetY : 0);
+    nodeTop = int(top) + (relative ? FOffsetY : 0);
     return result;
 }
 
-int TBaseVirtualTree::NodeTop(PVirtualNode Node) {
+int TBaseVirtualTree::NodeTop(PVirtualNode node) {
     int64_t top = 0;
-    for (PVirtualNode run = GetFirstVisibleNoInit(); run && run != Node;
+    for (PVirtualNode run = GetFirstVisibleNoInit(); run && run != node;
          run = GetNextVisibleNoInit(run))
         top += run->NodeHeight;
     return int(top);

@@ -39,15 +39,15 @@ void TCustomVirtualTreeOptions::SetMiscOptions(TVTMiscOptions value) {
     if (FOwner) FOwner->OptionsMiscChanged(old, value);
 }
 
-void TCustomVirtualTreeOptions::AssignTo(TPersistent* Dest) {
-    if (auto* target = dynamic_cast<TCustomVirtualTreeOptions*>(Dest)) {
+void TCustomVirtualTreeOptions::AssignTo(TPersistent* dest) {
+    if (auto* target = dynamic_cast<TCustomVirtualTreeOptions*>(dest)) {
         target->SetPaintOptions(FPaintOptions);
         target->SetAnimationOptions(FAnimationOptions);
         target->SetAutoOptions(FAutoOptions);
         target->SetSelectionOptions(FSelectionOptions);
         target->SetMiscOptions(FMiscOptions);
     } else {
-        TPersistent::AssignTo(Dest);
+        TPersistent::AssignTo(dest);
     }
 }
 
@@ -77,25 +77,25 @@ void TScrollBarOptions::SetScrollBarStyle(TScrollBarStyle value) {
     FScrollBarStyle = value;
 }
 
-void TScrollBarOptions::Assign(TPersistent* Source) {
-    if (auto* src = dynamic_cast<TScrollBarOptions*>(Source)) {
+void TScrollBarOptions::Assign(TPersistent* source) {
+    if (auto* src = dynamic_cast<TScrollBarOptions*>(source)) {
         SetAlwaysVisible(src->FAlwaysVisible);
         HorizontalIncrement = src->HorizontalIncrement;
         SetScrollBars(src->FScrollBars);
         SetScrollBarStyle(src->FScrollBarStyle);
         VerticalIncrement = src->VerticalIncrement;
     } else {
-        TPersistent::Assign(Source);
+        TPersistent::Assign(source);
     }
 }
 
 // ---- TVTColors
 // -------------------------------------------------------------------------------------
 
-TVTColors::TVTColors(TBaseVirtualTree* AOwner)
-    : FOwner(AOwner), FColors{clBtnShadow, clHighlight, clHighlight, clHighlight,  clBtnFace,
-                              clBtnShadow, clBtnFace,   clBtnFace,   clWindowText, clHighlight,
-                              clBtnFace,   clHighlight, clHighlight, clHighlight} {}
+TVTColors::TVTColors(TBaseVirtualTree* owner)
+    : FOwner(owner), FColors{clBtnShadow, clHighlight, clHighlight, clHighlight,  clBtnFace,
+                             clBtnShadow, clBtnFace,   clBtnFace,   clWindowText, clHighlight,
+                             clBtnFace,   clHighlight, clHighlight, clHighlight} {}
 
 TPersistent* TVTColors::GetOwner() const {
     return FOwner;
@@ -107,37 +107,37 @@ void TVTColors::SetColor(int index, TColor value) {
     if (FOwner) FOwner->ColorsChanged(index);
 }
 
-void TVTColors::Assign(TPersistent* Source) {
-    if (auto* src = dynamic_cast<TVTColors*>(Source)) {
+void TVTColors::Assign(TPersistent* source) {
+    if (auto* src = dynamic_cast<TVTColors*>(source)) {
         FColors = src->FColors;
         if (FOwner && FOwner->UpdateCount() == 0) FOwner->ColorsChanged(-1);
     } else {
-        TPersistent::Assign(Source);
+        TPersistent::Assign(source);
     }
 }
 
 // ---- TClipboardFormats
 // -----------------------------------------------------------------------------
 
-TClipboardFormats::TClipboardFormats(TBaseVirtualTree* AOwner) : FOwner(AOwner) {
+TClipboardFormats::TClipboardFormats(TBaseVirtualTree* owner) : FOwner(owner) {
     SetSorted(true);
     SetDuplicates(TDuplicates::dupIgnore);
 }
 
-int TClipboardFormats::Add(const std::string& S) {
-    const TClipboardFormatEntry* entry = TClipboardFormatList::FindFormat(S);
+int TClipboardFormats::Add(const std::string& s) {
+    const TClipboardFormatEntry* entry = TClipboardFormatList::FindFormat(s);
     if (!entry || !FOwner || !entry->AppliesTo || !entry->AppliesTo(FOwner)) return -1;
-    return TStringList::Add(S);
+    return TStringList::Add(s);
 }
 
-void TClipboardFormats::Insert(int Index, const std::string& S) {
-    const TClipboardFormatEntry* entry = TClipboardFormatList::FindFormat(S);
+void TClipboardFormats::Insert(int index, const std::string& s) {
+    const TClipboardFormatEntry* entry = TClipboardFormatList::FindFormat(s);
     if (!entry || !FOwner || !entry->AppliesTo || !entry->AppliesTo(FOwner)) return;
     // A sorted list places the name itself.
     if (Sorted())
-        TStringList::Add(S);
+        TStringList::Add(s);
     else
-        TStringList::Insert(Index, S);
+        TStringList::Insert(index, s);
 }
 
 } // namespace epc

@@ -99,7 +99,7 @@ inline const TVTMiscOptions DefaultMiscOptions{
 
 class TCustomVirtualTreeOptions : public TPersistent {
 public:
-    explicit TCustomVirtualTreeOptions(TBaseVirtualTree* AOwner) : FOwner(AOwner) {}
+    explicit TCustomVirtualTreeOptions(TBaseVirtualTree* owner) : FOwner(owner) {}
     std::string ClassName() const override { return "TCustomVirtualTreeOptions"; }
 
     TBaseVirtualTree* Owner() const { return FOwner; }
@@ -117,7 +117,7 @@ public:
     void SetMiscOptions(TVTMiscOptions value);
 
 protected:
-    void AssignTo(TPersistent* Dest) override;
+    void AssignTo(TPersistent* dest) override;
 
 private:
     TBaseVirtualTree* FOwner;
@@ -140,7 +140,7 @@ enum class TScrollBarStyle : uint8_t { sbmRegular, sbmFlat, sbm3D };
 
 class TScrollBarOptions : public TPersistent {
 public:
-    explicit TScrollBarOptions(TBaseVirtualTree* AOwner) : FOwner(AOwner) {}
+    explicit TScrollBarOptions(TBaseVirtualTree* owner) : FOwner(owner) {}
     std::string ClassName() const override { return "TScrollBarOptions"; }
     TPersistent* GetOwner() const override;
 
@@ -155,7 +155,7 @@ public:
     uint16_t HorizontalIncrement = 20;
     uint16_t VerticalIncrement = 20;
 
-    void Assign(TPersistent* Source) override;
+    void Assign(TPersistent* source) override;
 
 private:
     TBaseVirtualTree* FOwner;
@@ -184,7 +184,7 @@ public:
         ColorCount
     };
 
-    explicit TVTColors(TBaseVirtualTree* AOwner);
+    explicit TVTColors(TBaseVirtualTree* owner);
     std::string ClassName() const override { return "TVTColors"; }
     TPersistent* GetOwner() const override;
 
@@ -230,7 +230,7 @@ public:
         SetColor(SelectionRectangleBorderColorIndex, v);
     }
 
-    void Assign(TPersistent* Source) override;
+    void Assign(TPersistent* source) override;
 
 private:
     TBaseVirtualTree* FOwner;
@@ -241,13 +241,13 @@ private:
 // accepted only when the format registry knows it for the owner's class.
 class TClipboardFormats : public TStringList {
 public:
-    explicit TClipboardFormats(TBaseVirtualTree* AOwner);
+    explicit TClipboardFormats(TBaseVirtualTree* owner);
     std::string ClassName() const override { return "TClipboardFormats"; }
     TBaseVirtualTree* Owner() const { return FOwner; }
 
     // -1 when the name is not registered for the owner's class.
-    int Add(const std::string& S);
-    void Insert(int Index, const std::string& S);
+    int Add(const std::string& s);
+    void Insert(int index, const std::string& s);
 
 private:
     TBaseVirtualTree* FOwner;

@@ -315,10 +315,10 @@ public:
         SetLayerOptions(LOB_VISIBLE | LOB_GDI_OVERLAY);
     }
     TCustomLayer* NewInstance(TLayerCollection* c) const override { return new TOverlayLayer(c); }
-    void PaintGDI(TCanvas* Canvas) override {
+    void PaintGDI(TCanvas* canvas) override {
         ++Paints;
-        Canvas->Brush()->SetColor(clLime);
-        Canvas->FillRect(TRect(0, 0, 4, 4));
+        canvas->Brush()->SetColor(clLime);
+        canvas->FillRect(TRect(0, 0, 4, 4));
     }
     int Paints = 0;
 };

@@ -98,10 +98,10 @@ TEST(Transfers, BlendModeAndCustomCombine) {
 
     int calls = 0;
     BlockTransfer(&dst, 0, 0, dst.BoundsRect(), &src, TRect(0, 0, 2, 2), dmCustom,
-                  [&](TColor32 F, TColor32& B, TColor32 M) {
+                  [&](TColor32 f, TColor32& b, TColor32 m) {
                       ++calls;
-                      EXPECT_EQ(M, 180u);
-                      B = F ^ 0xFFFFFFFF;
+                      EXPECT_EQ(m, 180u);
+                      b = f ^ 0xFFFFFFFF;
                   });
     EXPECT_EQ(calls, 4);
     EXPECT_EQ(dst.Pixel(1, 1), src.Pixel(1, 1) ^ 0xFFFFFFFF);
@@ -142,6 +142,31 @@ TEST(Stretch, NearestEnlargesOnePixelAndBlocks) {
     EXPECT_EQ(dst.Pixel(2, 2), src.Pixel(1, 0));
     EXPECT_EQ(dst.Pixel(3, 3), src.Pixel(1, 1));
     EXPECT_EQ(dst.Pixel(0, 5), src.Pixel(0, 1));
+}
+
+TEST(Stretch, NearestShrinkTakesTheTruncatedSourcePosition) {
+    // Destination d maps to source Trunc(d * sourceSize / destinationSize) + source start, so
+    // each shrunk pixel comes from the first source pixel of its span.
+    TBitmap32 src, dst;
+    Fill(src, 9, 8, 11);
+    dst.SetSize(5, 4);
+    StretchTransfer(&dst, TRect(0, 0, 3, 3), dst.BoundsRect(), &src, TRect(1, 0, 7, 8), sfNearest,
+                    dmOpaque);
+    const int columns[] = {1, 3, 5}; // 6 -> 3
+    const int rows[] = {0, 2, 5};    // 8 -> 3: 0, 8/3, 16/3
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 3; ++x)
+            EXPECT_EQ(dst.Pixel(x, y), src.Pixel(columns[x], rows[y])) << x << "," << y;
+    EXPECT_EQ(dst.Pixel(3, 0), 0u);
+    EXPECT_EQ(dst.Pixel(0, 3), 0u);
+
+    // A clipped destination maps from the destination rectangle, not the clip: 5 -> 2 columns
+    // pick 0 and 2; a destination starting left of the clip keeps its mapping.
+    dst.Clear(0);
+    StretchTransfer(&dst, TRect(-1, 1, 1, 2), dst.BoundsRect(), &src, TRect(0, 3, 5, 4), sfNearest,
+                    dmOpaque);
+    EXPECT_EQ(dst.Pixel(0, 1), src.Pixel(2, 3));
+    EXPECT_EQ(dst.Pixel(1, 1), 0u);
 }
 
 TEST(Stretch, LinearWeightsBetweenTwoPixelsAreHalves) {

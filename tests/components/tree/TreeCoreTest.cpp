@@ -1,5 +1,6 @@
 #include "TreeTestSupport.h"
 #include "platform/core/Arithmetic.h"
+#include "platform/windows/DataTransfer.h"
 
 using namespace epc;
 using namespace epc::tree_options;
@@ -413,13 +414,12 @@ TEST(TreeDispatchers, DefaultAnswers) {
     EXPECT_EQ(tree.GetCheckImage(n), 9);
     tree.SetCheckState(n, csCheckedNormal);
     EXPECT_EQ(tree.GetCheckImage(n), 13);
-    using B = TBaseVirtualTree;
-    uint32_t all = B::DROPEFFECT_COPY | B::DROPEFFECT_MOVE | B::DROPEFFECT_LINK;
-    EXPECT_EQ(tree.SuggestDropEffect(nullptr, false, false, {}, all), B::DROPEFFECT_COPY);
-    EXPECT_EQ(tree.SuggestDropEffect(&tree, false, false, {}, all), B::DROPEFFECT_MOVE);
-    EXPECT_EQ(tree.SuggestDropEffect(&tree, true, true, {}, all), B::DROPEFFECT_LINK);
-    EXPECT_EQ(tree.SuggestDropEffect(&tree, false, true, {}, B::DROPEFFECT_MOVE),
-              B::DROPEFFECT_MOVE);
+    uint32_t all = DROPEFFECT_COPY | DROPEFFECT_MOVE | DROPEFFECT_LINK;
+    EXPECT_EQ(tree.SuggestDropEffect(nullptr, false, false, {}, all), uint32_t(DROPEFFECT_COPY));
+    EXPECT_EQ(tree.SuggestDropEffect(&tree, false, false, {}, all), uint32_t(DROPEFFECT_MOVE));
+    EXPECT_EQ(tree.SuggestDropEffect(&tree, true, true, {}, all), uint32_t(DROPEFFECT_LINK));
+    EXPECT_EQ(tree.SuggestDropEffect(&tree, false, true, {}, DROPEFFECT_MOVE),
+              uint32_t(DROPEFFECT_MOVE));
 }
 
 TEST(TreeDispatchers, StateChangeReportsOnlyRealChanges) {

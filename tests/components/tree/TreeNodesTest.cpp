@@ -1,3 +1,5 @@
+#include <filesystem>
+#include <iterator>
 #include <random>
 
 #include "TreeTestSupport.h"
@@ -160,6 +162,23 @@ TEST_F(TreeFixture, TotalsAfterInsertExpandDelete) {
     EXPECT_FALSE(tree.Expanded(a));
     EXPECT_EQ(tree.VisibleCount(), 1u);
     EXPECT_EQ(CheckTotals(tree), 1u);
+}
+
+TEST_F(TreeFixture, ParentLosesHasChildrenWithItsLastChild) {
+    PVirtualNode parent = tree.AddChild(nullptr);
+    PVirtualNode first = tree.AddChild(parent);
+    PVirtualNode second = tree.AddChild(parent);
+    tree.SetExpanded(parent, true);
+    tree.DeleteNode(first);
+    EXPECT_TRUE(tree.HasChildren(parent));
+    tree.DeleteNode(second);
+    EXPECT_FALSE(tree.HasChildren(parent));
+    EXPECT_FALSE(parent->States.Contains(nsHasChildren));
+    EXPECT_EQ(parent->FirstChild, nullptr);
+    EXPECT_EQ(CheckTotals(tree), 1u);
+    // A fresh child brings the flag back.
+    tree.AddChild(parent);
+    EXPECT_TRUE(tree.HasChildren(parent));
 }
 
 TEST_F(TreeFixture, NodeHeightIsClampedTo16Bits) {
@@ -408,6 +427,31 @@ TEST_F(TreeFixture, RemoveSelectedNodesReindexes) {
     EXPECT_EQ(tree.SelectedCount(), 0u);
     EXPECT_EQ(ChildIndices(tree.RootNode()), (std::vector<Cardinal>{0, 1, 2}));
     EXPECT_EQ(CheckTotals(tree), 3u);
+}
+
+namespace {
+// Threads of this process, as the kernel lists them.
+int ThreadCount() {
+    return int(std::distance(std::filesystem::directory_iterator("/proc/self/task"),
+                             std::filesystem::directory_iterator()));
+}
+} // namespace
+
+TEST(TreeWorker, StartsNoThreadWhileIdle) {
+    const int before = ThreadCount();
+    {
+        TBaseVirtualTree tree(nullptr);
+        tree.SetRootNodeCount(50);
+        tree.SetExpanded(tree.GetFirst(), true);
+        tree.InvalidatePositionCache();
+        ASSERT_NE(TWorkerThread::Instance(), nullptr);
+        EXPECT_FALSE(TWorkerThread::Instance()->Started());
+        EXPECT_EQ(ThreadCount(), before);
+        // Queued work starts the thread; its body returns at once.
+        TWorkerThread::Instance()->AddTree(&tree);
+        EXPECT_TRUE(TWorkerThread::Instance()->Started());
+    }
+    EXPECT_EQ(ThreadCount(), before);
 }
 
 TEST(TreeWorker, SharedWhileTreesLive) {

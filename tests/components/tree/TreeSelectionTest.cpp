@@ -135,11 +135,10 @@ TEST(TreeDispatchers, PopupMenuAsksParentsAndOtherDefaults) {
     EXPECT_FALSE(tree.HasPopupMenu(a1x, NoColumn, TPoint()));
     std::vector<PVirtualNode> asked;
     auto* menu = reinterpret_cast<TPopupMenu*>(&tree); // any non-nil menu
-    tree.OnGetPopupMenu = [&](TBaseVirtualTree*, PVirtualNode node, TColumnIndex, TPoint,
-                              bool& askParent, TPopupMenu*& result) {
+    tree.OnGetPopupMenu = [&](TBaseVirtualTree*, PVirtualNode node, TColumnIndex, TPoint, bool&,
+                              TPopupMenu*& result) {
         asked.push_back(node);
         if (node == a) result = menu;
-        (void)askParent;
     };
     EXPECT_EQ(tree.DoGetPopupMenu(a1x, NoColumn, TPoint()), menu);
     EXPECT_EQ(asked, (std::vector<PVirtualNode>{a1x, a1, a}));
