@@ -12,7 +12,7 @@ namespace epc {
 
 LRESULT SendMessage(HWND h, uint32_t msg, WPARAM w, LPARAM l) {
     if (!LiveWindow(h)) return 0;
-    WNDPROC proc = h->Proc;  // a handler may replace it while running
+    WNDPROC proc = Win(h).Proc;  // a handler may replace it while running
     if (!proc) return DefWindowProc(h, msg, w, l);
     return proc(h, msg, w, l);
 }
@@ -743,8 +743,8 @@ static void PostMouse(uint32_t clientMsg, WPARAM extra, bool isDown) {
         target = WindowFromPoint(screen);
         if (!target) return;
         // Input to a disabled window is lost, as it is to a window of a disabled form.
-        for (HWND w = target; w; w = w->Parent)
-            if (w->Style & WS_DISABLED) return;
+        for (HWND w = target; w; w = Win(w).Parent)
+            if (Win(w).Style & WS_DISABLED) return;
         hit = int(SendMessage(target, WM_NCHITTEST, 0, PointToLParam(screen)));
         if (!LiveWindow(target)) return;
         client = hit == HTCLIENT;
@@ -757,7 +757,7 @@ static void PostMouse(uint32_t clientMsg, WPARAM extra, bool isDown) {
                    m.Clock - m.LastDownTime <= GetDoubleClickTime() &&
                    std::abs(screen.X - m.LastDownPos.X) <= cx &&
                    std::abs(screen.Y - m.LastDownPos.Y) <= cy &&
-                   (!client || (target->ClassStyle & CS_DBLCLKS));
+                   (!client || (Win(target).ClassStyle & CS_DBLCLKS));
         if (dbl) {
             msg = clientMsg + 2;  // the DBLCLK form follows DOWN and UP
             m.LastDownValid = false;
@@ -850,7 +850,7 @@ void ResetWindowManagerForTesting() {
         if (!DestroyWindow(m.TopLevel.back())) {
             HWND h = m.TopLevel.back();
             m.TopLevel.pop_back();
-            m.Live.erase(h);
+            RemoveWindow(h);
         }
     while (!m.Queue.empty()) {
         TQueuedMessage q = std::move(m.Queue.front());
