@@ -8,6 +8,7 @@
 #include "platform/core/Strings.h"
 #include "platform/graphics/Bitmap.h"
 #include "platform/graphics/Icon.h"
+#include "platform/core/ScopeGuard.h"
 
 namespace epc {
 
@@ -45,18 +46,13 @@ void TClipboard::Adding() {
 
 void TClipboard::SetBuffer(uint32_t format, const void* buffer, size_t size) {
     Open();
-    try {
-        Adding();
-        HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE | GMEM_DDESHARE, size);
-        if (!h) throw EOutOfMemory("Out of memory");
-        if (size) std::memcpy(GlobalLock(h), buffer, size);
-        GlobalUnlock(h);
-        SetClipboardData(format, h);
-    } catch (...) {
-        Close();
-        throw;
-    }
-    Close();
+    auto close = Finally([this] { Close(); });
+    Adding();
+    HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE | GMEM_DDESHARE, size);
+    if (!h) throw EOutOfMemory("Out of memory");
+    if (size) std::memcpy(GlobalLock(h), buffer, size);
+    GlobalUnlock(h);
+    SetClipboardData(format, h);
 }
 
 std::string TClipboard::GetBuffer(uint32_t format) {
@@ -101,14 +97,9 @@ HANDLE TClipboard::GetAsHandle(uint32_t format) {
 
 void TClipboard::SetAsHandle(uint32_t format, HANDLE value) {
     Open();
-    try {
-        Adding();
-        SetClipboardData(format, value);
-    } catch (...) {
-        Close();
-        throw;
-    }
-    Close();
+    auto close = Finally([this] { Close(); });
+    Adding();
+    SetClipboardData(format, value);
 }
 
 // A 32-bit copy of any bitmap handle, read through its bits (the source may be selected into

@@ -6,6 +6,7 @@
 
 #include "platform/controls/Controls.h"
 #include "platform/controls/Forms.h"
+#include "platform/core/ScopeGuard.h"
 
 namespace epc {
 
@@ -109,13 +110,10 @@ void TWinControl::CreateWnd() {
     if ((params.Style & WS_CHILD) && !params.WndParent)
         throw EInvalidOperation("Control '" + Name() + "' has no parent window");
     FControlState.Include(csCreating);
-    try {
+    {
+        auto created = Finally([&] { FControlState.Exclude(csCreating); });
         CreateWindowHandle(params);
-    } catch (...) {
-        FControlState.Exclude(csCreating);
-        throw;
     }
-    FControlState.Exclude(csCreating);
     if (!FHandle) throw EOutOfResources("Error creating window");
     if (GetWindowText(FHandle) != FText) SetWindowText(FHandle, FText);
     FLastClientWidth = -1;
@@ -575,9 +573,8 @@ void TWinControl::CMFontChangedWin(TMessage& Message) {
 
 void TWinControl::FontChanged() { Perform(CM_FONTCHANGED, 0, 0); }
 
-void TWinControl::CMCtl3DChanged(TMessage& Message) {
+void TWinControl::CMCtl3DChanged(TMessage&) {
     if (FHandle) RecreateWnd();
-    (void)Message;
 }
 
 // ---- Focus -----------------------------------------------------------------------------------
@@ -915,18 +912,14 @@ void TCustomControl::Paint() {}
 
 void TCustomControl::PaintWindow(HDC DC) {
     FCanvas->Lock();
-    try {
-        FCanvas->FreeHandle();
-        FCanvas->SetHandle(DC);
-        FCanvas->UpdateTextFlags();
-        Paint();
-    } catch (...) {
+    auto release = Finally([this] {
         FCanvas->SetHandle(nullptr);
         FCanvas->Unlock();
-        throw;
-    }
-    FCanvas->SetHandle(nullptr);
-    FCanvas->Unlock();
+    });
+    FCanvas->FreeHandle();
+    FCanvas->SetHandle(DC);
+    FCanvas->UpdateTextFlags();
+    Paint();
 }
 
 void TCustomControl::DestroyWnd() {
@@ -945,17 +938,13 @@ TGraphicControl::~TGraphicControl() {
 void TGraphicControl::WMPaint(TMessage& Message) {
     if (!Message.WParam) return;
     FCanvas->Lock();
-    try {
-        FCanvas->FreeHandle();
-        FCanvas->SetHandle(reinterpret_cast<HDC>(Message.WParam));
-        Paint();
-    } catch (...) {
+    auto release = Finally([this] {
         FCanvas->SetHandle(nullptr);
         FCanvas->Unlock();
-        throw;
-    }
-    FCanvas->SetHandle(nullptr);
-    FCanvas->Unlock();
+    });
+    FCanvas->FreeHandle();
+    FCanvas->SetHandle(reinterpret_cast<HDC>(Message.WParam));
+    Paint();
 }
 
 void TGraphicControl::Dispatch(TMessage& Message) {

@@ -4,6 +4,7 @@
 
 #include "platform/core/Exceptions.h"
 #include "platform/core/Strings.h"
+#include "platform/core/ScopeGuard.h"
 
 namespace epc {
 
@@ -231,15 +232,9 @@ TCollectionItem* TCollection::Add() {
 
 TCollectionItem* TCollection::Insert(int index) {
     BeginUpdate();
-    TCollectionItem* item;
-    try {
-        item = Add();
-        item->SetIndex(index);
-    } catch (...) {
-        EndUpdate();
-        throw;
-    }
-    EndUpdate();
+    auto endUpdate = Finally([this] { EndUpdate(); });
+    TCollectionItem* item = Add();
+    item->SetIndex(index);
     return item;
 }
 
@@ -274,14 +269,9 @@ void TCollection::Assign(TPersistent* Source) {
         return;
     }
     BeginUpdate();
-    try {
-        Clear();
-        for (TCollectionItem* item : src->FItems) Add()->Assign(item);
-    } catch (...) {
-        EndUpdate();
-        throw;
-    }
-    EndUpdate();
+    auto endUpdate = Finally([this] { EndUpdate(); });
+    Clear();
+    for (TCollectionItem* item : src->FItems) Add()->Assign(item);
 }
 
 void TCollection::Update(TCollectionItem* item) {
@@ -547,21 +537,16 @@ std::string TStringList::Text() const {
 
 void TStringList::SetText(const std::string& text) {
     BeginUpdate();
-    try {
-        Clear();
-        size_t i = 0;
-        while (i < text.size()) {
-            size_t start = i;
-            while (i < text.size() && text[i] != '\r' && text[i] != '\n') ++i;
-            Add(text.substr(start, i - start));
-            if (i < text.size() && text[i] == '\r') ++i;
-            if (i < text.size() && text[i] == '\n') ++i;
-        }
-    } catch (...) {
-        EndUpdate();
-        throw;
+    auto endUpdate = Finally([this] { EndUpdate(); });
+    Clear();
+    size_t i = 0;
+    while (i < text.size()) {
+        size_t start = i;
+        while (i < text.size() && text[i] != '\r' && text[i] != '\n') ++i;
+        Add(text.substr(start, i - start));
+        if (i < text.size() && text[i] == '\r') ++i;
+        if (i < text.size() && text[i] == '\n') ++i;
     }
-    EndUpdate();
 }
 
 void TStringList::LoadFromStream(TStream& stream) {
@@ -608,14 +593,9 @@ void TStringList::Assign(TPersistent* Source) {
     }
     if (src == this) return;
     BeginUpdate();
-    try {
-        Clear();
-        for (const auto& item : src->FItems) AddObject(item.s, FOwnsObjects ? nullptr : item.object);
-    } catch (...) {
-        EndUpdate();
-        throw;
-    }
-    EndUpdate();
+    auto endUpdate = Finally([this] { EndUpdate(); });
+    Clear();
+    for (const auto& item : src->FItems) AddObject(item.s, FOwnsObjects ? nullptr : item.object);
 }
 
 }  // namespace epc

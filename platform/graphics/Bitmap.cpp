@@ -1,6 +1,7 @@
 #include "platform/graphics/Bitmap.h"
 
 #include "platform/graphics/GdiHandles.h"
+#include "platform/core/ScopeGuard.h"
 #include <algorithm>
 #include <cstring>
 #include <unordered_map>
@@ -491,13 +492,10 @@ void TBitmap::LoadFromImage(const TDecodedImage& image, TPixelFormat format) {
     // Silently converts; the notification below covers the whole load.
     auto onChange = std::move(OnChange);
     OnChange = nullptr;
-    try {
+    {
+        auto restore = Finally([&] { OnChange = std::move(onChange); });
         SetPixelFormat(format);
-    } catch (...) {
-        OnChange = std::move(onChange);
-        throw;
     }
-    OnChange = std::move(onChange);
     Changed(this);
 }
 

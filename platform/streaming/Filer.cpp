@@ -7,6 +7,7 @@
 #include "platform/core/Exceptions.h"
 #include "platform/core/Strings.h"
 #include "platform/streaming/PropertyRegistry.h"
+#include "platform/core/ScopeGuard.h"
 
 namespace epc {
 
@@ -736,23 +737,18 @@ void TReader::ReadCollection(TCollection* Collection) {
     ReaderScope scope(*this);
     CheckValue(TValueType::vaCollection);
     Collection->BeginUpdate();
-    try {
-        Collection->Clear();
-        while (!EndOfList()) {
-            if (IsIntegerKind(NextValue())) ReadInt64(); // stored order, not needed
-            ReadListBegin();
-            Restore<std::string> errorName(FErrorName);
-            FErrorName += '[';
-            FErrorName += std::to_string(Collection->Count());
-            FErrorName += ']';
-            ReadProperties(Collection->Add());
-        }
-        ReadListEnd();
-    } catch (...) {
-        Collection->EndUpdate();
-        throw;
+    auto endUpdate = Finally([&] { Collection->EndUpdate(); });
+    Collection->Clear();
+    while (!EndOfList()) {
+        if (IsIntegerKind(NextValue())) ReadInt64(); // stored order, not needed
+        ReadListBegin();
+        Restore<std::string> errorName(FErrorName);
+        FErrorName += '[';
+        FErrorName += std::to_string(Collection->Count());
+        FErrorName += ']';
+        ReadProperties(Collection->Add());
     }
-    Collection->EndUpdate();
+    ReadListEnd();
 }
 
 TComponent* TReader::ReadRootComponent(TComponent* Root) {
@@ -768,10 +764,8 @@ TComponent* TReader::ReadComponent(TComponent* Component) {
     FLoaded.clear();
     FCreated.clear();
     FTouched.clear();
-    TComponent* result = nullptr;
-    try {
-        result = ReadComponentRecord(Component);
-    } catch (...) {
+    // On failure: what was only touched leaves the reading states, what was made is freed.
+    auto rollBack = Finally([&] {
         for (TComponent* c : FTouched)
             if (std::find(FCreated.begin(), FCreated.end(), c) == FCreated.end()) {
                 c->ExcludeState(TComponentStateItem::csReading);
@@ -784,8 +778,9 @@ TComponent* TReader::ReadComponent(TComponent* Component) {
         FRoot = savedRoot;
         for (auto it = created.rbegin(); it != created.rend(); ++it)
             FreeComponent(*it);
-        throw;
-    }
+    });
+    TComponent* result = ReadComponentRecord(Component);
+    rollBack.Dismiss();
     FRoot = savedRoot;
     std::vector<TComponent*> loaded = std::move(FLoaded);
     FLoaded.clear();

@@ -71,7 +71,7 @@ HGLOBAL BlockOf(const void* bytes, size_t n) {
 
 // ---- Memory blocks ---------------------------------------------------------------------------
 
-HGLOBAL GlobalAlloc(uint32_t flags, size_t bytes) {
+HGLOBAL GlobalAlloc(uint32_t, size_t bytes) {
     auto& s = CB();
     if (s.FailAfter == 0) {
         s.FailAfter = -1;
@@ -80,7 +80,6 @@ HGLOBAL GlobalAlloc(uint32_t flags, size_t bytes) {
     if (s.FailAfter > 0) --s.FailAfter;
     auto* block = new TGlobalBlock;
     block->Data.assign(bytes, 0);  // always zeroed: deterministic contents
-    (void)flags;
     s.Blocks.insert(block);
     return block;
 }

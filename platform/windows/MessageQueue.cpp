@@ -128,6 +128,7 @@ static void ReportException(std::exception_ptr e) {
         try {
             h(e);
         } catch (...) {
+            // The handler is the last place to report to: its own failure goes nowhere.
         }
     }
 }
@@ -581,7 +582,7 @@ template <typename T> BOOL StoreSetting(void* data, T value) {
 }
 } // namespace
 
-BOOL SystemParametersInfoA(uint32_t action, uint32_t param, void* data, uint32_t) {
+BOOL SystemParametersInfoA(uint32_t action, uint32_t, void* data, uint32_t) {
     auto& m = WM();
     switch (action) {
     case SPI_GETWORKAREA:
@@ -599,7 +600,6 @@ BOOL SystemParametersInfoA(uint32_t action, uint32_t param, void* data, uint32_t
     case SPI_GETKEYBOARDDELAY: return StoreSetting<int>(data, 1);
     case SPI_GETCARETWIDTH: return StoreSetting<uint32_t>(data, 1);
     }
-    (void)param;
     return 0;
 }
 

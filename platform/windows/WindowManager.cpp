@@ -220,8 +220,6 @@ HWND SetParent(HWND h, HWND newParent) {
     Unlink(h);
     Win(h).Parent = newParent;
     if (newParent) {
-        TPoint co = ClientScreenOrigin(newParent);
-        (void)co;
         Win(h).Style |= WS_CHILD;
         Win(h).Style &= ~WS_POPUP;
     } else {
@@ -402,8 +400,8 @@ HWND CreateWindow(const TWindowCreate& p) {
 }
 
 HWND CreateWindowExA(DWORD exStyle, const char* className, const char* caption, DWORD style,
-                     int x, int y, int width, int height, HWND parent, void* menu,
-                     void* instance, void* param) {
+                     int x, int y, int width, int height, HWND parent, void* /*menu*/,
+                     void* /*instance*/, void* param) {
     TWindowCreate p;
     p.ExStyle = exStyle;
     p.ClassName = className ? className : "";
@@ -415,8 +413,6 @@ HWND CreateWindowExA(DWORD exStyle, const char* className, const char* caption, 
     p.Height = height;
     p.Parent = parent;
     p.Param = param;
-    (void)menu;
-    (void)instance;
     return CreateWindow(p);
 }
 

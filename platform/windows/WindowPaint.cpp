@@ -6,6 +6,7 @@
 #include <unordered_map>
 
 #include "platform/windows/WindowInternal.h"
+#include "platform/core/ScopeGuard.h"
 
 namespace epc {
 
@@ -252,15 +253,12 @@ static void PaintWindow(HWND h) {
     }
     if (!Win(h).Update.IsEmpty()) {
         TRect before = Win(h).Update;
-        try {
-            SendMessage(h, WM_PAINT, 0, 0);
-        } catch (...) {
-            // A failing paint is reported once, not asked for again and again.
+        // A handler that neither paints nor validates would be asked forever, and a failing
+        // paint is reported once, not asked for again and again.
+        auto validate = Finally([&] {
             if (LiveWindow(h) && Win(h).Update == before) ValidateRect(h, nullptr);
-            throw;
-        }
-        // A handler that neither paints nor validates would be asked forever.
-        if (LiveWindow(h) && Win(h).Update == before) ValidateRect(h, nullptr);
+        });
+        SendMessage(h, WM_PAINT, 0, 0);
     }
 }
 
@@ -300,7 +298,7 @@ void PaintPendingWindows() {
     }
 }
 
-static void RedrawOne(HWND h, const TRect* r, uint32_t flags, bool top) {
+static void RedrawOne(HWND h, const TRect* r, uint32_t flags) {
     if (flags & RDW_INVALIDATE) {
         InvalidateRect(h, r, (flags & RDW_ERASE) ? 1 : 0);
         if (flags & RDW_FRAME) Win(h).FramePending = true;
@@ -320,13 +318,12 @@ static void RedrawOne(HWND h, const TRect* r, uint32_t flags, bool top) {
                 const TWindow& child = Win(c);
                 OffsetRect(cr, -child.Rect.Left - child.Client.Left,
                            -child.Rect.Top - child.Client.Top);
-                RedrawOne(c, &cr, flags, false);
+                RedrawOne(c, &cr, flags);
             } else {
-                RedrawOne(c, nullptr, flags, false);
+                RedrawOne(c, nullptr, flags);
             }
         }
     }
-    (void)top;
 }
 
 static void UpdateTree(HWND h, bool children) {
@@ -346,7 +343,7 @@ BOOL RedrawWindow(HWND h, const RECT* r, HRGN rgn, uint32_t flags) {
         GetRgnBox(rgn, &box);
         area = &box;
     }
-    RedrawOne(h, area, flags, true);
+    RedrawOne(h, area, flags);
     if (flags & RDW_ERASENOW && Win(h).UpdateErase && !Win(h).Update.IsEmpty()) {
         HDC dc = GetDC(h);
         Win(h).UpdateErase = false;
