@@ -568,6 +568,8 @@ void TBitmap::ReadData(TStream& stream) {
         SetSize(0, 0);
         return;
     }
+    // A length beyond the end is a truncated stream; refuse before allocating for it.
+    if (size > stream.Size() - stream.Position()) throw EReadError(SReadError);
     std::string data(size_t(size), '\0');
     stream.ReadBuffer(data.data(), size);
     LoadFromString(data);

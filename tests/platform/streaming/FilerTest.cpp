@@ -6,7 +6,7 @@
 
 #include "platform/core/Exceptions.h"
 #include "platform/streaming/HexText.h"
-#include "tests/platform/streaming/AllocationLimit.h"
+#include "tests/platform/support/AllocationLimit.h"
 #include "tests/platform/streaming/TestComponents.h"
 
 using namespace epc;

@@ -1,7 +1,8 @@
-// The replaceable allocation functions of this test program, with a ceiling tests can set.
-// Every form of new and delete is replaced together so each pair meets malloc and free.
+// The replaceable allocation functions of the test programs that link this file, with a ceiling
+// tests can set. Every form of new and delete is replaced together so each pair meets malloc
+// and free.
 
-#include "tests/platform/streaming/AllocationLimit.h"
+#include "tests/platform/support/AllocationLimit.h"
 
 #include <atomic>
 #include <cstdlib>
