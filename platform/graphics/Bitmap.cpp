@@ -590,13 +590,13 @@ void TBitmap::SaveToPngFile(const std::string& fileName) {
     file.WriteString(EncodePng(image));
 }
 
-void TBitmap::Assign(TPersistent* Source) {
-    if (!Source) {
+void TBitmap::Assign(TPersistent* source) {
+    if (!source) {
         SetSize(0, 0);
         return;
     }
-    if (Source == this) return;
-    if (auto* src = dynamic_cast<TBitmap*>(Source)) {
+    if (source == this) return;
+    if (auto* src = dynamic_cast<TBitmap*>(source)) {
         src->EnsureSurface();
         EnsureSurface();
         FScan.clear();
@@ -614,7 +614,7 @@ void TBitmap::Assign(TPersistent* Source) {
         Changed(this);
         return;
     }
-    if (auto* g = dynamic_cast<TGraphic*>(Source)) {
+    if (auto* g = dynamic_cast<TGraphic*>(source)) {
         EnsureSurface();
         FScan.clear();
         FScanCurrent = false;
@@ -626,11 +626,11 @@ void TBitmap::Assign(TPersistent* Source) {
         Changed(this);
         return;
     }
-    TGraphic::Assign(Source);
+    TGraphic::Assign(source);
 }
 
-void TBitmap::AssignTo(TPersistent* Dest) {
-    TGraphic::AssignTo(Dest);
+void TBitmap::AssignTo(TPersistent* dest) {
+    TGraphic::AssignTo(dest);
 }
 
 } // namespace epc
