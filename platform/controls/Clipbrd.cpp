@@ -129,28 +129,28 @@ static HBITMAP CopyBitmapHandle(HBITMAP src) {
     return copy;
 }
 
-void TClipboard::Assign(TPersistent* Source) {
-    if (auto* picture = dynamic_cast<TPicture*>(Source)) {
+void TClipboard::Assign(TPersistent* source) {
+    if (auto* picture = dynamic_cast<TPicture*>(source)) {
         Assign(picture->Graphic());
         return;
     }
-    if (auto* bitmap = dynamic_cast<TBitmap*>(Source)) {
+    if (auto* bitmap = dynamic_cast<TBitmap*>(source)) {
         HBITMAP copy = CopyBitmapHandle(bitmap->Handle());
         if (!copy) throw EInvalidGraphic("Invalid image");
         SetAsHandle(CF_BITMAP, copy);
         return;
     }
-    if (auto* metafile = dynamic_cast<TMetafile*>(Source)) {
+    if (auto* metafile = dynamic_cast<TMetafile*>(source)) {
         const std::string& data = metafile->Data();
         SetBuffer(CF_METAFILEPICT, data.data(), data.size());
         return;
     }
-    TPersistent::Assign(Source);
+    TPersistent::Assign(source);
 }
 
-void TClipboard::AssignTo(TPersistent* Dest) {
-    auto* picture = dynamic_cast<TPicture*>(Dest);
-    auto* bitmap = dynamic_cast<TBitmap*>(Dest);
+void TClipboard::AssignTo(TPersistent* dest) {
+    auto* picture = dynamic_cast<TPicture*>(dest);
+    auto* bitmap = dynamic_cast<TBitmap*>(dest);
     if (picture || bitmap) {
         if (HasFormat(CF_BITMAP)) {
             auto h = static_cast<HBITMAP>(GetAsHandle(CF_BITMAP));
@@ -166,9 +166,9 @@ void TClipboard::AssignTo(TPersistent* Dest) {
             picture->TakeGraphic(std::move(metafile));
             return;
         }
-        throw EConvertError("Cannot assign a TClipboard to a " + Dest->ClassName());
+        throw EConvertError("Cannot assign a TClipboard to a " + dest->ClassName());
     }
-    TPersistent::AssignTo(Dest);
+    TPersistent::AssignTo(dest);
 }
 
 }  // namespace epc

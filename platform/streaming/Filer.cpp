@@ -97,11 +97,11 @@ void TWriter::WriteSignature() {
     Write(FilerSignature, 4);
 }
 
-void TWriter::WriteRootComponent(TComponent* Root) {
+void TWriter::WriteRootComponent(TComponent* rootComponent) {
     WriteSignature();
     Restore<TComponent*> root(FRoot);
-    FRoot = Root;
-    WriteComponent(Root);
+    FRoot = rootComponent;
+    WriteComponent(rootComponent);
 }
 
 void TWriter::WriteComponent(TComponent* component) {
