@@ -11,8 +11,9 @@ namespace epc {
 // ---- Sending and posting ---------------------------------------------------------------------
 
 LRESULT SendMessage(HWND h, uint32_t msg, WPARAM w, LPARAM l) {
-    if (!LiveWindow(h)) return 0;
-    WNDPROC proc = Win(h).Proc;  // a handler may replace it while running
+    TWindow* window = LiveWindow(h);
+    if (!window) return 0;
+    WNDPROC proc = window->Proc;  // a handler may replace it while running
     if (!proc) return DefWindowProc(h, msg, w, l);
     return proc(h, msg, w, l);
 }

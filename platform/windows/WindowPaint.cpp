@@ -43,8 +43,9 @@ void FillSolid(HDC dc, const TRect& r, COLORREF color) {
 // ---- Surfaces and contexts -------------------------------------------------------------------
 
 void EnsureSurface(HWND w) {
-    int width = Win(w).Rect.Width(), height = Win(w).Rect.Height();
-    if (Win(w).Surface && Win(w).SurfaceWidth == width && Win(w).SurfaceHeight == height) return;
+    TWindow& win = Win(w);
+    int width = win.Rect.Width(), height = win.Rect.Height();
+    if (win.Surface && win.SurfaceWidth == width && win.SurfaceHeight == height) return;
     HBITMAP fresh = nullptr;
     if (width > 0 && height > 0) {
         BITMAPINFO info{};
@@ -63,8 +64,8 @@ void EnsureSurface(HWND w) {
                 auto* row = reinterpret_cast<uint32_t*>(dst.Bits + size_t(y) * size_t(dst.Stride));
                 std::fill(row, row + dst.Width, px);
             }
-            if (Win(w).Surface) {
-                TBitmapBits src = GetBitmapBits(Win(w).Surface);
+            if (win.Surface) {
+                TBitmapBits src = GetBitmapBits(win.Surface);
                 int cw = std::min(src.Width, dst.Width), ch = std::min(src.Height, dst.Height);
                 for (int y = 0; y < ch; ++y)
                     std::memcpy(dst.Bits + size_t(y) * size_t(dst.Stride),
@@ -77,9 +78,9 @@ void EnsureSurface(HWND w) {
     if (stack != WindowDCStacks().end() && !stack->second.empty() && fresh)
         SelectObject(stack->second.back(), reinterpret_cast<HGDIOBJ>(fresh));
     ReleaseSurface(w);
-    Win(w).Surface = fresh;
-    Win(w).SurfaceWidth = fresh ? width : 0;
-    Win(w).SurfaceHeight = fresh ? height : 0;
+    win.Surface = fresh;
+    win.SurfaceWidth = fresh ? width : 0;
+    win.SurfaceHeight = fresh ? height : 0;
 }
 
 void ForgetWindowDCs(HWND h) { WindowDCStacks().erase(h); }
@@ -100,24 +101,25 @@ void ReleaseSurface(HWND w) {
 }
 
 static HDC MakeWindowDC(HWND h, bool client) {
+    TWindow& win = Win(h);
     EnsureSurface(h);
     HDC dc = CreateCompatibleDC(nullptr);
     if (!dc) return nullptr;
     auto& stack = WindowDCStacks()[h];
-    if (!stack.empty() && Win(h).Surface) {
+    if (!stack.empty() && win.Surface) {
         HDC holder = stack.back();
         auto& rec = WindowDCs()[holder];
         if (!rec.StandIn) rec.StandIn = CreateCompatibleBitmap(nullptr, 1, 1);
-        if (GetDCBitmap(holder) == Win(h).Surface)
+        if (GetDCBitmap(holder) == win.Surface)
             SelectObject(holder, reinterpret_cast<HGDIOBJ>(rec.StandIn));
     }
-    if (Win(h).Surface) SelectObject(dc, reinterpret_cast<HGDIOBJ>(Win(h).Surface));
+    if (win.Surface) SelectObject(dc, reinterpret_cast<HGDIOBJ>(win.Surface));
     stack.push_back(dc);
     if (client) {
-        SetViewportOrgEx(dc, Win(h).Client.Left, Win(h).Client.Top, nullptr);
-        IntersectClipRect(dc, 0, 0, Win(h).Client.Width(), Win(h).Client.Height());
+        SetViewportOrgEx(dc, win.Client.Left, win.Client.Top, nullptr);
+        IntersectClipRect(dc, 0, 0, win.Client.Width(), win.Client.Height());
     } else {
-        IntersectClipRect(dc, 0, 0, Win(h).Rect.Width(), Win(h).Rect.Height());
+        IntersectClipRect(dc, 0, 0, win.Rect.Width(), win.Rect.Height());
     }
     WindowDCs()[dc].Window = h;
     return dc;
@@ -269,18 +271,19 @@ BOOL UpdateWindow(HWND h) {
 }
 
 static bool FindAndPaint(HWND h) {
-    if (!(Win(h).Style & WS_VISIBLE) || Win(h).NoRedraw) return false;
-    if (Win(h).FramePending || !Win(h).Update.IsEmpty()) {
-        if (Win(h).Rect.IsEmpty()) {
-            Win(h).FramePending = false;
-            Win(h).Update = TRect();
-            Win(h).UpdateErase = false;
+    TWindow& win = Win(h);
+    if (!(win.Style & WS_VISIBLE) || win.NoRedraw) return false;
+    if (win.FramePending || !win.Update.IsEmpty()) {
+        if (win.Rect.IsEmpty()) {
+            win.FramePending = false;
+            win.Update = TRect();
+            win.UpdateErase = false;
             return false;
         }
         PaintWindow(h);
         return true;
     }
-    std::vector<HWND> kids = Win(h).Children;
+    std::vector<HWND> kids = win.Children;
     for (auto it = kids.rbegin(); it != kids.rend(); ++it)
         if (LiveWindow(*it) && FindAndPaint(*it)) return true;
     return false;
