@@ -72,6 +72,7 @@ TEST_F(WindowTest, HandleOfADestroyedWindowNeverReachesALaterOne) {
     };
     HWND old = rec.Make(0, 0, 50, 50);
     HWND oldChild = rec.Make(0, 0, 10, 10, old);
+    ASSERT_TRUE(PostMessage(oldChild, WM_USER + 3, 0, 0));  // still queued when it dies
     ASSERT_TRUE(DestroyWindow(old));
     // The windows made next take the records the old ones left.
     HWND fresh = rec.Make(0, 0, 50, 50);
@@ -95,6 +96,7 @@ TEST_F(WindowTest, HandleOfADestroyedWindowNeverReachesALaterOne) {
     EXPECT_EQ(freed, 1);
     ProcessMessages();
     EXPECT_EQ(rec.Count(WM_USER + 2), 0);
+    EXPECT_EQ(rec.Count(WM_USER + 3), 0);
     EXPECT_EQ(rec.Count(WM_USER + 1), 1);
     EXPECT_EQ(LiveWindowCount(), 2);
 }
