@@ -150,7 +150,11 @@ inline TWindow* LiveWindow(HWND h) {  // null for a dead, null or desktop handle
     return slot.Generation == uint32_t(v >> 32) ? slot.Window.get() : nullptr;
 }
 // The record of a handle the caller knows to be live, or of the desktop.
-TWindow& Win(HWND h);
+TWindow& DesktopOrDeadWindow(HWND h);
+inline TWindow& Win(HWND h) {
+    if (TWindow* w = LiveWindow(h)) return *w;
+    return DesktopOrDeadWindow(h);
+}
 // Enters a new record in the table and returns its handle.
 HWND AddWindow(std::unique_ptr<TWindow> window);
 // Takes a record out of the table; its handle is stale from here on.

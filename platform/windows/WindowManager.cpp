@@ -21,16 +21,12 @@ TWindowManager& WM() {
     return manager;
 }
 
-TWindow& Win(HWND h) {
+TWindow& DesktopOrDeadWindow(HWND h) {
     if (h == kDesktopHandle) return *WM().Desktop;
-    TWindow* w = LiveWindow(h);
-    if (!w) {
-        // Every caller checks liveness first; going on would touch some other record.
-        std::fprintf(stderr, "window manager: record of a dead window handle %p asked for\n",
-                     static_cast<void*>(h));
-        std::abort();
-    }
-    return *w;
+    // Every caller checks liveness first; going on would touch some other record.
+    std::fprintf(stderr, "window manager: record of a dead window handle %p asked for\n",
+                 static_cast<void*>(h));
+    std::abort();
 }
 
 HWND AddWindow(std::unique_ptr<TWindow> window) {
