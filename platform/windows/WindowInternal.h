@@ -5,7 +5,6 @@
 #include <deque>
 #include <map>
 #include <memory>
-#include <unordered_set>
 
 #include "platform/windows/Window.h"
 
