@@ -34,10 +34,13 @@ function(epc_test_program name dir)
 endfunction()
 
 # A fuzz target: a source defining LLVMFuzzerTestOneInput, linked with our own driver that
-# mutates seed inputs for a bounded number of runs. CTest runs it under the sanitizers.
+# mutates seed inputs for a bounded number of runs. CTest runs it under the sanitizers, where
+# the driver's limits hold: 20 s per input, no single allocation above 256 MB. Seeds and kept
+# inputs that once failed live in tests/data/fuzz/<name>.
 function(epc_fuzz_target name source)
     add_executable(${name} ${source} ${EPC_ROOT}/tests/fuzz/FuzzDriver.cpp)
     target_link_libraries(${name} PRIVATE ${ARGN})
     set(seeds ${EPC_ROOT}/tests/data/fuzz/${name})
-    add_test(NAME ${name} COMMAND ${name} --runs=20000 --max-seconds=60 ${seeds})
+    add_test(NAME ${name} COMMAND ${name} --runs=20000 --max-seconds=60 --timeout=20 ${seeds})
+    set_tests_properties(${name} PROPERTIES LABELS fuzz)
 endfunction()

@@ -13,6 +13,7 @@
 
 #include "platform/codecs/CodecInternals.h"
 #include "platform/core/Exceptions.h"
+#include "platform/core/ScopeGuard.h"
 
 namespace epc {
 
@@ -304,15 +305,16 @@ TDecodedImage DecodePng(const uint8_t* data, size_t size) {
         png_destroy_read_struct(&png, nullptr, nullptr);
         throw EOutOfMemory("Out of memory");
     }
+    auto destroy = Finally([&] { png_destroy_read_struct(&png, &info, nullptr); });
     png_set_read_fn(png, &state, PngRead);
-    bool ok;
-    try {
-        ok = ReadPng(png, info, state);
-    } catch (...) {
-        png_destroy_read_struct(&png, &info, nullptr);
-        throw;
-    }
-    png_destroy_read_struct(&png, &info, nullptr);
+    // A chunk cannot be longer than the input, so no declared length may make libpng allocate
+    // more than that (decompressed metadata gets a small floor). The metadata we never use
+    // is skipped in small reads, unallocated.
+    png_set_chunk_malloc_max(png, std::max<png_alloc_size_t>(size, png_alloc_size_t(1) << 16));
+    static const png_byte kUnused[] =
+        "tEXt\0zTXt\0iTXt\0pCAL\0sCAL\0sPLT\0eXIf\0hIST\0tIME\0oFFs";
+    png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, kUnused, int(sizeof kUnused / 5));
+    bool ok = ReadPng(png, info, state);
     // Damage after the last row (a lost end chunk) leaves a complete picture.
     if (!ok && !state.ImageRead) codecs::Fail(kPng, state.Message);
     codecs::UpdateHasAlpha(image);

@@ -8,6 +8,7 @@
 #include "platform/core/Strings.h"
 #include "platform/graphics/Bitmap.h"
 #include "platform/graphics/Icon.h"
+#include "platform/core/ScopeGuard.h"
 
 namespace epc {
 
@@ -45,18 +46,13 @@ void TClipboard::Adding() {
 
 void TClipboard::SetBuffer(uint32_t format, const void* buffer, size_t size) {
     Open();
-    try {
-        Adding();
-        HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE | GMEM_DDESHARE, size);
-        if (!h) throw EOutOfMemory("Out of memory");
-        if (size) std::memcpy(GlobalLock(h), buffer, size);
-        GlobalUnlock(h);
-        SetClipboardData(format, h);
-    } catch (...) {
-        Close();
-        throw;
-    }
-    Close();
+    auto close = Finally([this] { Close(); });
+    Adding();
+    HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE | GMEM_DDESHARE, size);
+    if (!h) throw EOutOfMemory("Out of memory");
+    if (size) std::memcpy(GlobalLock(h), buffer, size);
+    GlobalUnlock(h);
+    SetClipboardData(format, h);
 }
 
 std::string TClipboard::GetBuffer(uint32_t format) {
@@ -101,14 +97,9 @@ HANDLE TClipboard::GetAsHandle(uint32_t format) {
 
 void TClipboard::SetAsHandle(uint32_t format, HANDLE value) {
     Open();
-    try {
-        Adding();
-        SetClipboardData(format, value);
-    } catch (...) {
-        Close();
-        throw;
-    }
-    Close();
+    auto close = Finally([this] { Close(); });
+    Adding();
+    SetClipboardData(format, value);
 }
 
 // A 32-bit copy of any bitmap handle, read through its bits (the source may be selected into
@@ -138,28 +129,28 @@ static HBITMAP CopyBitmapHandle(HBITMAP src) {
     return copy;
 }
 
-void TClipboard::Assign(TPersistent* Source) {
-    if (auto* picture = dynamic_cast<TPicture*>(Source)) {
+void TClipboard::Assign(TPersistent* source) {
+    if (auto* picture = dynamic_cast<TPicture*>(source)) {
         Assign(picture->Graphic());
         return;
     }
-    if (auto* bitmap = dynamic_cast<TBitmap*>(Source)) {
+    if (auto* bitmap = dynamic_cast<TBitmap*>(source)) {
         HBITMAP copy = CopyBitmapHandle(bitmap->Handle());
         if (!copy) throw EInvalidGraphic("Invalid image");
         SetAsHandle(CF_BITMAP, copy);
         return;
     }
-    if (auto* metafile = dynamic_cast<TMetafile*>(Source)) {
+    if (auto* metafile = dynamic_cast<TMetafile*>(source)) {
         const std::string& data = metafile->Data();
         SetBuffer(CF_METAFILEPICT, data.data(), data.size());
         return;
     }
-    TPersistent::Assign(Source);
+    TPersistent::Assign(source);
 }
 
-void TClipboard::AssignTo(TPersistent* Dest) {
-    auto* picture = dynamic_cast<TPicture*>(Dest);
-    auto* bitmap = dynamic_cast<TBitmap*>(Dest);
+void TClipboard::AssignTo(TPersistent* dest) {
+    auto* picture = dynamic_cast<TPicture*>(dest);
+    auto* bitmap = dynamic_cast<TBitmap*>(dest);
     if (picture || bitmap) {
         if (HasFormat(CF_BITMAP)) {
             auto h = static_cast<HBITMAP>(GetAsHandle(CF_BITMAP));
@@ -175,9 +166,9 @@ void TClipboard::AssignTo(TPersistent* Dest) {
             picture->TakeGraphic(std::move(metafile));
             return;
         }
-        throw EConvertError("Cannot assign a TClipboard to a " + Dest->ClassName());
+        throw EConvertError("Cannot assign a TClipboard to a " + dest->ClassName());
     }
-    TPersistent::AssignTo(Dest);
+    TPersistent::AssignTo(dest);
 }
 
 }  // namespace epc

@@ -33,11 +33,11 @@ public:
 
     // Pictures: a TBitmap goes as CF_BITMAP, a TMetafile as CF_METAFILEPICT (its bytes);
     // a TPicture as its graphic. Other sources raise the conversion error.
-    void Assign(TPersistent* Source) override;
+    void Assign(TPersistent* source) override;
 
 protected:
     // Fills a TPicture or TBitmap from CF_BITMAP (a TPicture also from CF_METAFILEPICT).
-    void AssignTo(TPersistent* Dest) override;
+    void AssignTo(TPersistent* dest) override;
 
 private:
     void Adding();

@@ -42,8 +42,8 @@ TShiftState GetShiftState() {
 
 // ---- Size constraints ------------------------------------------------------------------------
 
-void TSizeConstraints::Assign(TPersistent* Source) {
-    if (auto* s = dynamic_cast<TSizeConstraints*>(Source)) {
+void TSizeConstraints::Assign(TPersistent* source) {
+    if (auto* s = dynamic_cast<TSizeConstraints*>(source)) {
         FMinWidth = s->FMinWidth;
         FMinHeight = s->FMinHeight;
         FMaxWidth = s->FMaxWidth;
@@ -51,7 +51,7 @@ void TSizeConstraints::Assign(TPersistent* Source) {
         Changed();
         return;
     }
-    TPersistent::Assign(Source);
+    TPersistent::Assign(source);
 }
 
 void TSizeConstraints::SetMinWidth(int v) {
@@ -94,7 +94,7 @@ static TPopupHandler& PopupHandler() {
 
 void SetPopupHandler(TPopupHandler handler) { PopupHandler() = std::move(handler); }
 
-TControl::TControl(TComponent* AOwner) : TComponent(AOwner) {
+TControl::TControl(TComponent* owner) : TComponent(owner) {
     InitializeForms();
     FFont = std::make_unique<TFont>();
     FFont->OnChange = [this](TObject*) {
@@ -127,38 +127,38 @@ void TControl::SetParentComponent(TComponent* value) {
     if (auto* w = dynamic_cast<TWinControl*>(value)) SetParent(w);
 }
 
-void TControl::SetParent(TWinControl* AParent) {
-    if (FParent == AParent) return;
-    if (AParent == this) throw EInvalidOperation("A control cannot have itself as its parent");
+void TControl::SetParent(TWinControl* parent) {
+    if (FParent == parent) return;
+    if (parent == this) throw EInvalidOperation("A control cannot have itself as its parent");
     if (FParent) FParent->RemoveControl(this);
-    if (AParent) AParent->InsertControl(this);
+    if (parent) parent->InsertControl(this);
 }
 
-void TControl::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
-    DoConstraints(AWidth, AHeight);
-    if (ALeft == FLeft && ATop == FTop && AWidth == FWidth && AHeight == FHeight) return;
-    bool sized = AWidth != FWidth || AHeight != FHeight;
+void TControl::SetBounds(int left, int top, int width, int height) {
+    DoConstraints(width, height);
+    if (left == FLeft && top == FTop && width == FWidth && height == FHeight) return;
+    bool sized = width != FWidth || height != FHeight;
     InvalidateControl(Visible(), FControlStyle.Contains(csOpaque));
-    FLeft = ALeft;
-    FTop = ATop;
-    FWidth = AWidth;
-    FHeight = AHeight;
+    FLeft = left;
+    FTop = top;
+    FWidth = width;
+    FHeight = height;
     InvalidateControl(Visible(), FControlStyle.Contains(csOpaque));
     UpdateAnchorRules();
     RequestAlign();
     if (sized) Resize();
 }
 
-void TControl::DoConstraints(int& AWidth, int& AHeight) {
+void TControl::DoConstraints(int& width, int& height) {
     int minW = FConstraints->MinWidth(), minH = FConstraints->MinHeight();
     int maxW = FConstraints->MaxWidth(), maxH = FConstraints->MaxHeight();
     ConstrainedResize(minW, minH, maxW, maxH);
-    if (maxW > 0 && AWidth > maxW) AWidth = maxW;
-    if (minW > 0 && AWidth < minW) AWidth = minW;
-    if (maxH > 0 && AHeight > maxH) AHeight = maxH;
-    if (minH > 0 && AHeight < minH) AHeight = minH;
-    AWidth = std::max(0, AWidth);
-    AHeight = std::max(0, AHeight);
+    if (maxW > 0 && width > maxW) width = maxW;
+    if (minW > 0 && width < minW) width = minW;
+    if (maxH > 0 && height > maxH) height = maxH;
+    if (minH > 0 && height < minH) height = minH;
+    width = std::max(0, width);
+    height = std::max(0, height);
 }
 
 void TControl::UpdateBoundsRect(const TRect& r) {
@@ -297,10 +297,10 @@ void TControl::SetTextBuf(const std::string& v) {
 
 void TControl::Invalidate() { InvalidateControl(Visible(), FControlStyle.Contains(csOpaque)); }
 
-void TControl::InvalidateControl(bool IsVisible, bool IsOpaque) {
-    if (!IsVisible || !FParent || !FParent->HandleAllocated() || FParent->Destroying()) return;
+void TControl::InvalidateControl(bool isVisible, bool isOpaque) {
+    if (!isVisible || !FParent || !FParent->HandleAllocated() || FParent->Destroying()) return;
     TRect r = BoundsRect();
-    InvalidateRect(FParent->Handle(), &r, IsOpaque ? 0 : 1);
+    InvalidateRect(FParent->Handle(), &r, isOpaque ? 0 : 1);
 }
 
 void TControl::Update() {
@@ -350,42 +350,42 @@ void TControl::DblClick() {
 
 // ---- Mouse -----------------------------------------------------------------------------------
 
-void TControl::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
-    if (OnMouseDown) OnMouseDown(this, Button, Shift, X, Y);
+void TControl::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
+    if (OnMouseDown) OnMouseDown(this, button, shift, x, y);
 }
 
-void TControl::MouseMove(TShiftState Shift, int X, int Y) {
-    if (OnMouseMove) OnMouseMove(this, Shift, X, Y);
+void TControl::MouseMove(TShiftState shift, int x, int y) {
+    if (OnMouseMove) OnMouseMove(this, shift, x, y);
 }
 
-void TControl::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) {
-    if (OnMouseUp) OnMouseUp(this, Button, Shift, X, Y);
+void TControl::MouseUp(TMouseButton button, TShiftState shift, int x, int y) {
+    if (OnMouseUp) OnMouseUp(this, button, shift, x, y);
 }
 
-bool TControl::DoMouseWheel(TShiftState Shift, int WheelDelta, TPoint MousePos) {
+bool TControl::DoMouseWheel(TShiftState shift, int wheelDelta, TPoint mousePos) {
     bool handled = false;
-    if (OnMouseWheel) OnMouseWheel(this, Shift, WheelDelta, MousePos, handled);
+    if (OnMouseWheel) OnMouseWheel(this, shift, wheelDelta, mousePos, handled);
     if (!handled) {
-        if (WheelDelta < 0) handled = DoMouseWheelDown(Shift, MousePos);
-        else if (WheelDelta > 0) handled = DoMouseWheelUp(Shift, MousePos);
+        if (wheelDelta < 0) handled = DoMouseWheelDown(shift, mousePos);
+        else if (wheelDelta > 0) handled = DoMouseWheelUp(shift, mousePos);
     }
     return handled;
 }
 
-bool TControl::DoMouseWheelDown(TShiftState Shift, TPoint MousePos) {
+bool TControl::DoMouseWheelDown(TShiftState shift, TPoint mousePos) {
     bool handled = false;
-    if (OnMouseWheelDown) OnMouseWheelDown(this, Shift, MousePos, handled);
+    if (OnMouseWheelDown) OnMouseWheelDown(this, shift, mousePos, handled);
     return handled;
 }
 
-bool TControl::DoMouseWheelUp(TShiftState Shift, TPoint MousePos) {
+bool TControl::DoMouseWheelUp(TShiftState shift, TPoint mousePos) {
     bool handled = false;
-    if (OnMouseWheelUp) OnMouseWheelUp(this, Shift, MousePos, handled);
+    if (OnMouseWheelUp) OnMouseWheelUp(this, shift, mousePos, handled);
     return handled;
 }
 
-void TControl::DoContextPopup(TPoint MousePos, bool& Handled) {
-    if (OnContextPopup) OnContextPopup(this, MousePos, Handled);
+void TControl::DoContextPopup(TPoint mousePos, bool& handled) {
+    if (OnContextPopup) OnContextPopup(this, mousePos, handled);
 }
 
 void TControl::SendCancelMode() {
@@ -396,111 +396,111 @@ void TControl::SendCancelMode() {
         SendMessage(f, WM_CANCELMODE, 0, 0);
 }
 
-void TControl::DoMouseDown(TMessage& Message, TMouseButton Button, TShiftState Shift) {
+void TControl::DoMouseDown(TMessage& message, TMouseButton button, TShiftState shift) {
     if (FControlStyle.Contains(csNoStdEvents)) return;
-    TShiftState s = KeysToShiftState(Message.WParam) | Shift;
-    MouseDown(Button, s, Message.XPos(), Message.YPos());
+    TShiftState s = KeysToShiftState(message.WParam) | shift;
+    MouseDown(button, s, message.XPos(), message.YPos());
 }
 
-void TControl::DoMouseUp(TMessage& Message, TMouseButton Button) {
+void TControl::DoMouseUp(TMessage& message, TMouseButton button) {
     if (FControlStyle.Contains(csNoStdEvents)) return;
-    MouseUp(Button, KeysToShiftState(Message.WParam), Message.XPos(), Message.YPos());
+    MouseUp(button, KeysToShiftState(message.WParam), message.XPos(), message.YPos());
 }
 
-void TControl::WMLButtonDown(TMessage& Message) {
+void TControl::WMLButtonDown(TMessage& message) {
     SendCancelMode();
-    DefaultHandler(Message);
+    DefaultHandler(message);
     if (FControlStyle.Contains(csCaptureMouse)) SetMouseCapture(true);
     if (FControlStyle.Contains(csClickEvents)) FControlState.Include(csClicked);
-    DoMouseDown(Message, mbLeft, {});
+    DoMouseDown(message, mbLeft, {});
 }
 
-void TControl::WMLButtonDblClk(TMessage& Message) {
+void TControl::WMLButtonDblClk(TMessage& message) {
     SendCancelMode();
-    DefaultHandler(Message);
+    DefaultHandler(message);
     if (FControlStyle.Contains(csCaptureMouse)) SetMouseCapture(true);
     if (FControlStyle.Contains(csClickEvents)) DblClick();
-    DoMouseDown(Message, mbLeft, {ssDouble});
+    DoMouseDown(message, mbLeft, {ssDouble});
 }
 
-void TControl::WMLButtonUp(TMessage& Message) {
-    DefaultHandler(Message);
+void TControl::WMLButtonUp(TMessage& message) {
+    DefaultHandler(message);
     if (FControlStyle.Contains(csCaptureMouse)) SetMouseCapture(false);
     if (FControlState.Contains(csClicked)) {
         FControlState.Exclude(csClicked);
-        if (ClientRect().Contains(Message.Pos())) Click();
+        if (ClientRect().Contains(message.Pos())) Click();
     }
-    DoMouseUp(Message, mbLeft);
+    DoMouseUp(message, mbLeft);
 }
 
-void TControl::WMRButtonDown(TMessage& Message) {
-    DefaultHandler(Message);
-    DoMouseDown(Message, mbRight, {});
+void TControl::WMRButtonDown(TMessage& message) {
+    DefaultHandler(message);
+    DoMouseDown(message, mbRight, {});
 }
 
-void TControl::WMRButtonDblClk(TMessage& Message) {
-    DefaultHandler(Message);
-    DoMouseDown(Message, mbRight, {ssDouble});
+void TControl::WMRButtonDblClk(TMessage& message) {
+    DefaultHandler(message);
+    DoMouseDown(message, mbRight, {ssDouble});
 }
 
-void TControl::WMRButtonUp(TMessage& Message) {
-    DefaultHandler(Message);
-    DoMouseUp(Message, mbRight);
+void TControl::WMRButtonUp(TMessage& message) {
+    DefaultHandler(message);
+    DoMouseUp(message, mbRight);
 }
 
-void TControl::WMMButtonDown(TMessage& Message) {
-    DefaultHandler(Message);
-    DoMouseDown(Message, mbMiddle, {});
+void TControl::WMMButtonDown(TMessage& message) {
+    DefaultHandler(message);
+    DoMouseDown(message, mbMiddle, {});
 }
 
-void TControl::WMMButtonDblClk(TMessage& Message) {
-    DefaultHandler(Message);
-    DoMouseDown(Message, mbMiddle, {ssDouble});
+void TControl::WMMButtonDblClk(TMessage& message) {
+    DefaultHandler(message);
+    DoMouseDown(message, mbMiddle, {ssDouble});
 }
 
-void TControl::WMMButtonUp(TMessage& Message) {
-    DefaultHandler(Message);
-    DoMouseUp(Message, mbMiddle);
+void TControl::WMMButtonUp(TMessage& message) {
+    DefaultHandler(message);
+    DoMouseUp(message, mbMiddle);
 }
 
-void TControl::WMMouseMove(TMessage& Message) {
-    DefaultHandler(Message);
+void TControl::WMMouseMove(TMessage& message) {
+    DefaultHandler(message);
     if (!FControlStyle.Contains(csNoStdEvents))
-        MouseMove(KeysToShiftState(Message.WParam), Message.XPos(), Message.YPos());
+        MouseMove(KeysToShiftState(message.WParam), message.XPos(), message.YPos());
 }
 
 // The wheel reaches the control as CM_MOUSEWHEEL first; unhandled, it goes to the parent.
 // CM_MOUSEWHEEL carries the shift state as set bits in the low word and the delta in the high.
-void TControl::WMMouseWheel(TMessage& Message) {
-    TShiftState shift = KeysToShiftState(LOWORD(Message.WParam));
-    TMessage cm{CM_MOUSEWHEEL, MAKEWPARAM(int(shift.Bits()), int(GET_WHEEL_DELTA_WPARAM(Message.WParam))),
-                Message.LParam, 0};
+void TControl::WMMouseWheel(TMessage& message) {
+    TShiftState shift = KeysToShiftState(LOWORD(message.WParam));
+    TMessage cm{CM_MOUSEWHEEL, MAKEWPARAM(int(shift.Bits()), int(GET_WHEEL_DELTA_WPARAM(message.WParam))),
+                message.LParam, 0};
     WindowProc()(cm);
-    Message.Result = cm.Result;
-    if (cm.Result == 0) DefaultHandler(Message);
+    message.Result = cm.Result;
+    if (cm.Result == 0) DefaultHandler(message);
 }
 
-void TControl::CMMouseWheel(TMessage& Message) {
-    TShiftState shift = TShiftState::FromBits(LOWORD(Message.WParam));
-    int delta = GET_WHEEL_DELTA_WPARAM(Message.WParam);
-    TPoint pos = LParamToPoint(Message.LParam);
-    if (DoMouseWheel(shift, delta, pos)) Message.Result = 1;
-    else if (FParent) Message.Result = FParent->Perform(CM_MOUSEWHEEL, Message.WParam, Message.LParam);
+void TControl::CMMouseWheel(TMessage& message) {
+    TShiftState shift = TShiftState::FromBits(LOWORD(message.WParam));
+    int delta = GET_WHEEL_DELTA_WPARAM(message.WParam);
+    TPoint pos = LParamToPoint(message.LParam);
+    if (DoMouseWheel(shift, delta, pos)) message.Result = 1;
+    else if (FParent) message.Result = FParent->Perform(CM_MOUSEWHEEL, message.WParam, message.LParam);
 }
 
-void TControl::WMContextMenu(TMessage& Message) {
-    if (Message.Result != 0) return;
-    TPoint pos = LParamToPoint(Message.LParam);
+void TControl::WMContextMenu(TMessage& message) {
+    if (message.Result != 0) return;
+    TPoint pos = LParamToPoint(message.LParam);
     TPoint client = (pos.X == -1 && pos.Y == -1) ? TPoint(-1, -1) : ScreenToClient(pos);
     bool handled = false;
     DoContextPopup(client, handled);
-    Message.Result = handled ? 1 : 0;
+    message.Result = handled ? 1 : 0;
     if (handled) return;
     if (FPopupMenu && PopupHandler()) {
         if (pos.X == -1 && pos.Y == -1) pos = ClientToScreen(TPoint(0, 0));
-        if (PopupHandler()(FPopupMenu, this, pos.X, pos.Y)) Message.Result = 1;
+        if (PopupHandler()(FPopupMenu, this, pos.X, pos.Y)) message.Result = 1;
     }
-    if (Message.Result == 0) DefaultHandler(Message);
+    if (message.Result == 0) DefaultHandler(message);
 }
 
 void TControl::CMEnabledChanged(TMessage&) { Invalidate(); }
@@ -509,9 +509,9 @@ void TControl::CMColorChanged(TMessage&) { Invalidate(); }
 
 void TControl::CMFontChanged(TMessage&) { Invalidate(); }
 
-void TControl::CMParentColorChanged(TMessage& Message) {
+void TControl::CMParentColorChanged(TMessage& message) {
     if (!FParentColor || !FParent) return;
-    FColor = Message.WParam ? TColor(Message.LParam) : FParent->Color();
+    FColor = message.WParam ? TColor(message.LParam) : FParent->Color();
     FParentColor = true;
     Perform(CM_COLORCHANGED, 0, 0);
     FParentColor = true;
@@ -529,7 +529,7 @@ void TControl::CMVisibleChanged(TMessage&) {
     InvalidateControl(true, FVisible && FControlStyle.Contains(csOpaque));
 }
 
-void TControl::CMHitTest(TMessage& Message) { Message.Result = 1; }
+void TControl::CMHitTest(TMessage& message) { message.Result = 1; }
 
 void TControl::CMMouseEnter(TMessage&) {
     if (OnMouseEnter) OnMouseEnter(this);
@@ -541,67 +541,67 @@ void TControl::CMMouseLeave(TMessage&) {
 
 // ---- Routing ---------------------------------------------------------------------------------
 
-LRESULT TControl::Perform(uint32_t Msg, WPARAM WParam, LPARAM LParam) {
-    TMessage m{Msg, WParam, LParam, 0};
+LRESULT TControl::Perform(uint32_t msg, WPARAM wParam, LPARAM lParam) {
+    TMessage m{msg, wParam, lParam, 0};
     if (FWindowProc) FWindowProc(m);
     else WndProc(m);
     return m.Result;
 }
 
-void TControl::WndProc(TMessage& Message) {
-    uint32_t msg = Message.Msg;
+void TControl::WndProc(TMessage& message) {
+    uint32_t msg = message.Msg;
     if (msg >= WM_MOUSEFIRST && msg <= WM_MOUSELAST) {
         if (!FControlStyle.Contains(csDoubleClicks)) {
-            if (msg == WM_LBUTTONDBLCLK) Message.Msg = WM_LBUTTONDOWN;
-            else if (msg == WM_RBUTTONDBLCLK) Message.Msg = WM_RBUTTONDOWN;
-            else if (msg == WM_MBUTTONDBLCLK) Message.Msg = WM_MBUTTONDOWN;
+            if (msg == WM_LBUTTONDBLCLK) message.Msg = WM_LBUTTONDOWN;
+            else if (msg == WM_RBUTTONDBLCLK) message.Msg = WM_RBUTTONDOWN;
+            else if (msg == WM_MBUTTONDBLCLK) message.Msg = WM_MBUTTONDOWN;
         }
-        if (msg == WM_MOUSEMOVE && Application) Application->HintMouseMessage(this, Message);
-        if ((Message.Msg == WM_LBUTTONDOWN || Message.Msg == WM_LBUTTONDBLCLK) &&
+        if (msg == WM_MOUSEMOVE && Application) Application->HintMouseMessage(this, message);
+        if ((message.Msg == WM_LBUTTONDOWN || message.Msg == WM_LBUTTONDBLCLK) &&
             FDragMode == dmAutomatic && FDragKind == dkDrag) {
             BeginDrag(false, -1);
             return;
         }
     }
-    Dispatch(Message);
+    Dispatch(message);
 }
 
-void TControl::Dispatch(TMessage& Message) {
-    switch (Message.Msg) {
-    case WM_LBUTTONDOWN: WMLButtonDown(Message); return;
-    case WM_LBUTTONDBLCLK: WMLButtonDblClk(Message); return;
-    case WM_LBUTTONUP: WMLButtonUp(Message); return;
-    case WM_RBUTTONDOWN: WMRButtonDown(Message); return;
-    case WM_RBUTTONDBLCLK: WMRButtonDblClk(Message); return;
-    case WM_RBUTTONUP: WMRButtonUp(Message); return;
-    case WM_MBUTTONDOWN: WMMButtonDown(Message); return;
-    case WM_MBUTTONDBLCLK: WMMButtonDblClk(Message); return;
-    case WM_MBUTTONUP: WMMButtonUp(Message); return;
-    case WM_MOUSEMOVE: WMMouseMove(Message); return;
-    case WM_MOUSEWHEEL: WMMouseWheel(Message); return;
-    case WM_CONTEXTMENU: WMContextMenu(Message); return;
-    case CM_MOUSEWHEEL: CMMouseWheel(Message); return;
-    case CM_DRAG: CMDrag(Message); return;
-    case CM_ENABLEDCHANGED: CMEnabledChanged(Message); return;
-    case CM_COLORCHANGED: CMColorChanged(Message); return;
-    case CM_FONTCHANGED: CMFontChanged(Message); return;
-    case CM_PARENTCOLORCHANGED: CMParentColorChanged(Message); return;
-    case CM_PARENTFONTCHANGED: CMParentFontChanged(Message); return;
-    case CM_VISIBLECHANGED: CMVisibleChanged(Message); return;
-    case CM_HITTEST: CMHitTest(Message); return;
-    case CM_MOUSEENTER: CMMouseEnter(Message); return;
-    case CM_MOUSELEAVE: CMMouseLeave(Message); return;
-    case CM_HINTSHOW: CMHintShow(Message); return;
+void TControl::Dispatch(TMessage& message) {
+    switch (message.Msg) {
+    case WM_LBUTTONDOWN: WMLButtonDown(message); return;
+    case WM_LBUTTONDBLCLK: WMLButtonDblClk(message); return;
+    case WM_LBUTTONUP: WMLButtonUp(message); return;
+    case WM_RBUTTONDOWN: WMRButtonDown(message); return;
+    case WM_RBUTTONDBLCLK: WMRButtonDblClk(message); return;
+    case WM_RBUTTONUP: WMRButtonUp(message); return;
+    case WM_MBUTTONDOWN: WMMButtonDown(message); return;
+    case WM_MBUTTONDBLCLK: WMMButtonDblClk(message); return;
+    case WM_MBUTTONUP: WMMButtonUp(message); return;
+    case WM_MOUSEMOVE: WMMouseMove(message); return;
+    case WM_MOUSEWHEEL: WMMouseWheel(message); return;
+    case WM_CONTEXTMENU: WMContextMenu(message); return;
+    case CM_MOUSEWHEEL: CMMouseWheel(message); return;
+    case CM_DRAG: CMDrag(message); return;
+    case CM_ENABLEDCHANGED: CMEnabledChanged(message); return;
+    case CM_COLORCHANGED: CMColorChanged(message); return;
+    case CM_FONTCHANGED: CMFontChanged(message); return;
+    case CM_PARENTCOLORCHANGED: CMParentColorChanged(message); return;
+    case CM_PARENTFONTCHANGED: CMParentFontChanged(message); return;
+    case CM_VISIBLECHANGED: CMVisibleChanged(message); return;
+    case CM_HITTEST: CMHitTest(message); return;
+    case CM_MOUSEENTER: CMMouseEnter(message); return;
+    case CM_MOUSELEAVE: CMMouseLeave(message); return;
+    case CM_HINTSHOW: CMHintShow(message); return;
     }
-    DefaultHandler(Message);
+    DefaultHandler(message);
 }
 
-void TControl::DefaultHandler(TMessage& Message) {
-    switch (Message.Msg) {
-    case WM_GETTEXTLENGTH: Message.Result = LRESULT(FText.size()); break;
+void TControl::DefaultHandler(TMessage& message) {
+    switch (message.Msg) {
+    case WM_GETTEXTLENGTH: message.Result = LRESULT(FText.size()); break;
     case WM_SETTEXT:
-        FText = Message.LParam ? reinterpret_cast<const char*>(Message.LParam) : "";
-        Message.Result = 1;
+        FText = message.LParam ? reinterpret_cast<const char*>(message.LParam) : "";
+        message.Result = 1;
         break;
     }
 }

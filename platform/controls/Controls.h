@@ -98,7 +98,7 @@ class TSizeConstraints : public TPersistent {
 public:
     explicit TSizeConstraints(TControl* control) : FControl(control) {}
     std::string ClassName() const override { return "TSizeConstraints"; }
-    void Assign(TPersistent* Source) override;
+    void Assign(TPersistent* source) override;
     int MinWidth() const { return FMinWidth; }
     void SetMinWidth(int v);
     int MinHeight() const { return FMinHeight; }
@@ -127,9 +127,9 @@ struct TDragRec {
 class TDragObject : public TObject {
 public:
     std::string ClassName() const override { return "TDragObject"; }
-    virtual TCursor GetDragCursor(bool Accepted, int X, int Y);
+    virtual TCursor GetDragCursor(bool accepted, int x, int y);
     // Called when the drag ends (dropped or not).
-    virtual void Finished(TObject* Target, int X, int Y, bool Accepted) {}
+    virtual void Finished(TObject* target, int x, int y, bool accepted) {}
     virtual void HideDragImage() {}
     virtual void ShowDragImage() {}
     virtual TControl* DragControl() const { return nullptr; }
@@ -150,7 +150,7 @@ public:
     std::string ClassName() const override { return "TBaseDragControlObject"; }
     TControl* Control() const { return FControl; }
     TControl* DragControl() const override { return FControl; }
-    void Finished(TObject* Target, int X, int Y, bool Accepted) override;
+    void Finished(TObject* target, int x, int y, bool accepted) override;
 
 protected:
     TControl* FControl;
@@ -179,12 +179,12 @@ bool DragTrackMessage(const MSG& msg);
 // ---- TControl --------------------------------------------------------------------------------
 class TControl : public TComponent {
 public:
-    explicit TControl(TComponent* AOwner);
+    explicit TControl(TComponent* owner);
     ~TControl() override;
     std::string ClassName() const override { return "TControl"; }
 
     TWinControl* Parent() const { return FParent; }
-    virtual void SetParent(TWinControl* AParent);
+    virtual void SetParent(TWinControl* parent);
     bool HasParent() const override { return FParent != nullptr; }
     TComponent* GetParentComponent() const override;
     void SetParentComponent(TComponent* value) override;
@@ -200,7 +200,7 @@ public:
     void SetHeight(int v) { SetBounds(FLeft, FTop, FWidth, v); }
     TRect BoundsRect() const { return Bounds(FLeft, FTop, FWidth, FHeight); }
     void SetBoundsRect(const TRect& r) { SetBounds(r.Left, r.Top, r.Width(), r.Height()); }
-    virtual void SetBounds(int ALeft, int ATop, int AWidth, int AHeight);
+    virtual void SetBounds(int left, int top, int width, int height);
     virtual TRect ClientRect();
     int ClientWidth() { return ClientRect().Width(); }
     int ClientHeight() { return ClientRect().Height(); }
@@ -288,18 +288,18 @@ public:
     // Message routing. Perform sends through WindowProc (replaceable, starting as WndProc);
     // WndProc pre-processes and calls Dispatch, which routes to the handlers and falls back on
     // DefaultHandler.
-    LRESULT Perform(uint32_t Msg, WPARAM WParam, LPARAM LParam);
+    LRESULT Perform(uint32_t msg, WPARAM wParam, LPARAM lParam);
     TWndMethod WindowProc() const { return FWindowProc; }
     void SetWindowProc(TWndMethod v) { FWindowProc = v ? std::move(v) : DefaultWindowProc(); }
-    virtual void WndProc(TMessage& Message);
-    virtual void Dispatch(TMessage& Message);
-    virtual void DefaultHandler(TMessage& Message);
+    virtual void WndProc(TMessage& message);
+    virtual void Dispatch(TMessage& message);
+    virtual void DefaultHandler(TMessage& message);
 
     // The framework's drag protocol.
-    void BeginDrag(bool Immediate, int Threshold = -1);
-    void EndDrag(bool Drop);
+    void BeginDrag(bool immediate, int threshold = -1);
+    void EndDrag(bool drop);
     bool Dragging() const;
-    virtual void DragDrop(TObject* Source, int X, int Y);
+    virtual void DragDrop(TObject* source, int x, int y);
 
     // Event handlers
     TNotifyEvent OnClick;
@@ -320,9 +320,9 @@ public:
     TContextPopupEvent OnContextPopup;
 
     // Used by the drag machinery and the parent's routing.
-    virtual void DoStartDrag(TDragObject*& DragObject);
-    virtual void DoEndDrag(TObject* Target, int X, int Y);
-    virtual bool DragOver(TObject* Source, int X, int Y, TDragState State);
+    virtual void DoStartDrag(TDragObject*& dragObject);
+    virtual void DoEndDrag(TObject* target, int x, int y);
+    virtual bool DragOver(TObject* source, int x, int y, TDragState state);
     virtual void Click();
     virtual void DblClick();
 
@@ -330,55 +330,55 @@ protected:
     virtual std::string GetText() const { return FText; }
     virtual void SetTextBuf(const std::string& v);
 
-    virtual void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y);
-    virtual void MouseMove(TShiftState Shift, int X, int Y);
-    virtual void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y);
-    virtual bool DoMouseWheel(TShiftState Shift, int WheelDelta, TPoint MousePos);
-    virtual bool DoMouseWheelDown(TShiftState Shift, TPoint MousePos);
-    virtual bool DoMouseWheelUp(TShiftState Shift, TPoint MousePos);
-    virtual void DoContextPopup(TPoint MousePos, bool& Handled);
+    virtual void MouseDown(TMouseButton button, TShiftState shift, int x, int y);
+    virtual void MouseMove(TShiftState shift, int x, int y);
+    virtual void MouseUp(TMouseButton button, TShiftState shift, int x, int y);
+    virtual bool DoMouseWheel(TShiftState shift, int wheelDelta, TPoint mousePos);
+    virtual bool DoMouseWheelDown(TShiftState shift, TPoint mousePos);
+    virtual bool DoMouseWheelUp(TShiftState shift, TPoint mousePos);
+    virtual void DoContextPopup(TPoint mousePos, bool& handled);
     virtual void Resize();
     virtual void Changed() {}
     virtual void FontChanged();
     virtual void RequestAlign();
     virtual void VisibleChanging() {}
     // Constrains a proposed size.
-    virtual void ConstrainedResize(int& MinWidth, int& MinHeight, int& MaxWidth, int& MaxHeight) {}
-    void DoConstraints(int& AWidth, int& AHeight);
+    virtual void ConstrainedResize(int& minWidth, int& minHeight, int& maxWidth, int& maxHeight) {}
+    void DoConstraints(int& width, int& height);
     virtual void UpdateBoundsRect(const TRect& r);
     void UpdateAnchorRules();
     // Invalidates the parent's area under this control (graphic controls).
-    void InvalidateControl(bool IsVisible, bool IsOpaque);
+    void InvalidateControl(bool isVisible, bool isOpaque);
 
     // Message handlers the framework routes; derived classes override Dispatch to add theirs
     // and call the base Dispatch for "inherited".
-    void WMLButtonDown(TMessage& Message);
-    void WMLButtonDblClk(TMessage& Message);
-    void WMLButtonUp(TMessage& Message);
-    void WMRButtonDown(TMessage& Message);
-    void WMRButtonDblClk(TMessage& Message);
-    void WMRButtonUp(TMessage& Message);
-    void WMMButtonDown(TMessage& Message);
-    void WMMButtonDblClk(TMessage& Message);
-    void WMMButtonUp(TMessage& Message);
-    void WMMouseMove(TMessage& Message);
-    void WMMouseWheel(TMessage& Message);
-    void WMContextMenu(TMessage& Message);
-    void CMMouseWheel(TMessage& Message);
-    void CMDrag(TMessage& Message);
-    void CMEnabledChanged(TMessage& Message);
-    void CMColorChanged(TMessage& Message);
-    void CMFontChanged(TMessage& Message);
-    void CMParentColorChanged(TMessage& Message);
-    void CMParentFontChanged(TMessage& Message);
-    void CMVisibleChanged(TMessage& Message);
-    void CMHitTest(TMessage& Message);
-    void CMMouseEnter(TMessage& Message);
-    void CMMouseLeave(TMessage& Message);
-    void CMHintShow(TMessage& Message) {}
+    void WMLButtonDown(TMessage& message);
+    void WMLButtonDblClk(TMessage& message);
+    void WMLButtonUp(TMessage& message);
+    void WMRButtonDown(TMessage& message);
+    void WMRButtonDblClk(TMessage& message);
+    void WMRButtonUp(TMessage& message);
+    void WMMButtonDown(TMessage& message);
+    void WMMButtonDblClk(TMessage& message);
+    void WMMButtonUp(TMessage& message);
+    void WMMouseMove(TMessage& message);
+    void WMMouseWheel(TMessage& message);
+    void WMContextMenu(TMessage& message);
+    void CMMouseWheel(TMessage& message);
+    void CMDrag(TMessage& message);
+    void CMEnabledChanged(TMessage& message);
+    void CMColorChanged(TMessage& message);
+    void CMFontChanged(TMessage& message);
+    void CMParentColorChanged(TMessage& message);
+    void CMParentFontChanged(TMessage& message);
+    void CMVisibleChanged(TMessage& message);
+    void CMHitTest(TMessage& message);
+    void CMMouseEnter(TMessage& message);
+    void CMMouseLeave(TMessage& message);
+    void CMHintShow(TMessage& message) {}
 
-    void DoMouseDown(TMessage& Message, TMouseButton Button, TShiftState Shift);
-    void DoMouseUp(TMessage& Message, TMouseButton Button);
+    void DoMouseDown(TMessage& message, TMouseButton button, TShiftState shift);
+    void DoMouseUp(TMessage& message, TMouseButton button);
     void SendCancelMode();
 
     TWinControl* FParent = nullptr;
@@ -435,7 +435,7 @@ struct TCreateParams {
 
 class TWinControl : public TControl {
 public:
-    explicit TWinControl(TComponent* AOwner);
+    explicit TWinControl(TComponent* owner);
     ~TWinControl() override;
     std::string ClassName() const override { return "TWinControl"; }
 
@@ -451,11 +451,11 @@ public:
 
     int ControlCount() const { return int(FControls.size()); }
     TControl* Controls(int index) const { return FControls.at(size_t(index)); }
-    void InsertControl(TControl* AControl);
-    void RemoveControl(TControl* AControl);
-    bool ContainsControl(TControl* Control) const;
+    void InsertControl(TControl* control);
+    void RemoveControl(TControl* control);
+    bool ContainsControl(TControl* control) const;
     // The child control at a client point (graphic controls unless only windowed ones).
-    TControl* ControlAtPos(TPoint Pos, bool AllowDisabled, bool AllowWinControls = false);
+    TControl* ControlAtPos(TPoint pos, bool allowDisabled, bool allowWinControls = false);
     void GetChildren(const std::function<void(TComponent*)>& proc, TComponent* root) override;
 
     bool TabStop() const { return FTabStop; }
@@ -463,13 +463,13 @@ public:
     int TabOrder() const;
     void SetTabOrder(int v);
     // The windowed children in tab order, depth first.
-    void GetTabOrderList(std::vector<TWinControl*>& List);
+    void GetTabOrderList(std::vector<TWinControl*>& list);
     virtual bool CanFocus();
     virtual void SetFocus();
     virtual bool Focused();
-    TWinControl* FindNextControl(TWinControl* CurControl, bool GoForward, bool CheckTabStop,
-                                 bool CheckParent);
-    void SelectNext(TWinControl* CurControl, bool GoForward, bool CheckTabStop);
+    TWinControl* FindNextControl(TWinControl* curControl, bool goForward, bool checkTabStop,
+                                 bool checkParent);
+    void SelectNext(TWinControl* curControl, bool goForward, bool checkTabStop);
 
     TBrush* Brush() const { return FBrush.get(); }
     bool DoubleBuffered() const { return FDoubleBuffered; }
@@ -479,22 +479,22 @@ public:
 
     TRect ClientRect() override;
     TPoint ClientOrigin() override;
-    void SetBounds(int ALeft, int ATop, int AWidth, int AHeight) override;
+    void SetBounds(int left, int top, int width, int height) override;
     void Invalidate() override;
     void Update() override;
     void Repaint() override;
     void SetVisible(bool v) override;
     bool Showing() const override;
     void SetEnabled(bool v) override;
-    void SetParent(TWinControl* AParent) override;
+    void SetParent(TWinControl* parent) override;
     void Realign();
     void DisableAlign() { ++FAlignLevel; }
     void EnableAlign();
-    void PaintTo(HDC DC, int X, int Y);
+    void PaintTo(HDC dc, int x, int y);
 
-    void WndProc(TMessage& Message) override;
-    void Dispatch(TMessage& Message) override;
-    void DefaultHandler(TMessage& Message) override;
+    void WndProc(TMessage& message) override;
+    void Dispatch(TMessage& message) override;
+    void DefaultHandler(TMessage& message) override;
 
     TNotifyEvent OnEnter;
     TNotifyEvent OnExit;
@@ -506,27 +506,27 @@ public:
     static TWinControl* FindControl(HWND h);
 
 protected:
-    virtual void CreateParams(TCreateParams& Params);
+    virtual void CreateParams(TCreateParams& params);
     virtual void CreateWnd();
-    virtual void CreateWindowHandle(const TCreateParams& Params);
+    virtual void CreateWindowHandle(const TCreateParams& params);
     virtual void DestroyWnd();
     virtual void DestroyWindowHandle();
     virtual void CreateHandle();
     virtual void DestroyHandle();
     // Called once the window exists (the framework's CreateWnd tail).
     virtual void InitializeHandle() {}
-    virtual void AlignControls(TControl* AControl, TRect& Rect);
-    virtual void AdjustClientRect(TRect& Rect) {}
-    virtual void PaintWindow(HDC DC);
-    void PaintHandler(TMessage& Message);
-    void PaintControls(HDC DC, TControl* First);
-    virtual void KeyDown(Word& Key, TShiftState Shift);
-    virtual void KeyUp(Word& Key, TShiftState Shift);
-    virtual void KeyPress(char16_t& Key);
-    bool DoKeyDown(TMessage& Message);
-    bool DoKeyUp(TMessage& Message);
-    bool DoKeyPress(TMessage& Message);
-    bool FormPreviewsKey(TMessage& Message, bool (TWinControl::*handler)(TMessage&));
+    virtual void AlignControls(TControl* control, TRect& rect);
+    virtual void AdjustClientRect(TRect& rect) {}
+    virtual void PaintWindow(HDC dc);
+    void PaintHandler(TMessage& message);
+    void PaintControls(HDC dc, TControl* first);
+    virtual void KeyDown(Word& key, TShiftState shift);
+    virtual void KeyUp(Word& key, TShiftState shift);
+    virtual void KeyPress(char16_t& key);
+    bool DoKeyDown(TMessage& message);
+    bool DoKeyUp(TMessage& message);
+    bool DoKeyPress(TMessage& message);
+    bool FormPreviewsKey(TMessage& message, bool (TWinControl::*handler)(TMessage&));
     virtual void DoEnter();
     virtual void DoExit();
     void UpdateBounds();
@@ -536,27 +536,27 @@ protected:
     void RequestAlign() override;
     void FontChanged() override;
 
-    void WMPaint(TMessage& Message);
-    void WMEraseBkgnd(TMessage& Message);
-    void WMSize(TMessage& Message);
-    void WMMove(TMessage& Message);
-    void WMWindowPosChanged(TMessage& Message);
-    void WMSetFocus(TMessage& Message);
-    void WMKillFocus(TMessage& Message);
-    void WMKeyDown(TMessage& Message);
-    void WMKeyUp(TMessage& Message);
-    void WMChar(TMessage& Message);
-    void WMSysKeyDown(TMessage& Message);
-    void WMSysKeyUp(TMessage& Message);
-    void WMSetCursor(TMessage& Message);
-    void WMNCDestroy(TMessage& Message);
-    void WMPrintClient(TMessage& Message);
-    void CNKeyDown(TMessage& Message);
-    void CMEnter(TMessage& Message);
-    void CMExit(TMessage& Message);
-    void CMColorChangedWin(TMessage& Message);
-    void CMFontChangedWin(TMessage& Message);
-    void CMCtl3DChanged(TMessage& Message);
+    void WMPaint(TMessage& message);
+    void WMEraseBkgnd(TMessage& message);
+    void WMSize(TMessage& message);
+    void WMMove(TMessage& message);
+    void WMWindowPosChanged(TMessage& message);
+    void WMSetFocus(TMessage& message);
+    void WMKillFocus(TMessage& message);
+    void WMKeyDown(TMessage& message);
+    void WMKeyUp(TMessage& message);
+    void WMChar(TMessage& message);
+    void WMSysKeyDown(TMessage& message);
+    void WMSysKeyUp(TMessage& message);
+    void WMSetCursor(TMessage& message);
+    void WMNCDestroy(TMessage& message);
+    void WMPrintClient(TMessage& message);
+    void CNKeyDown(TMessage& message);
+    void CMEnter(TMessage& message);
+    void CMExit(TMessage& message);
+    void CMColorChangedWin(TMessage& message);
+    void CMFontChangedWin(TMessage& message);
+    void CMCtl3DChanged(TMessage& message);
 
     HWND FHandle = nullptr;
     HWND FParentWindow = nullptr;
@@ -573,14 +573,14 @@ protected:
 
 private:
     friend class TControl;
-    void MainWndProc(HWND h, TMessage& Message);
-    bool IsControlMouseMsg(TMessage& Message);
+    void MainWndProc(HWND h, TMessage& message);
+    bool IsControlMouseMsg(TMessage& message);
     void AlignChildren();
     void AnchorChildren(int oldWidth, int oldHeight);
     int FLastClientWidth = -1, FLastClientHeight = -1;
 };
 
-TCustomForm* GetParentForm(TControl* Control);
+TCustomForm* GetParentForm(TControl* control);
 
 // ---- Canvases of controls --------------------------------------------------------------------
 
@@ -607,14 +607,14 @@ private:
 
 class TCustomControl : public TWinControl {
 public:
-    explicit TCustomControl(TComponent* AOwner);
+    explicit TCustomControl(TComponent* owner);
     ~TCustomControl() override;
     std::string ClassName() const override { return "TCustomControl"; }
     TCanvas* Canvas() const { return FCanvas.get(); }
 
 protected:
     virtual void Paint();
-    void PaintWindow(HDC DC) override;
+    void PaintWindow(HDC dc) override;
     void DestroyWnd() override;
 
     std::unique_ptr<TControlCanvas> FCanvas;
@@ -622,15 +622,15 @@ protected:
 
 class TGraphicControl : public TControl {
 public:
-    explicit TGraphicControl(TComponent* AOwner);
+    explicit TGraphicControl(TComponent* owner);
     ~TGraphicControl() override;
     std::string ClassName() const override { return "TGraphicControl"; }
     TCanvas* Canvas() const { return FCanvas.get(); }
-    void Dispatch(TMessage& Message) override;
+    void Dispatch(TMessage& message) override;
 
 protected:
     virtual void Paint() {}
-    void WMPaint(TMessage& Message);
+    void WMPaint(TMessage& message);
 
     std::unique_ptr<TControlCanvas> FCanvas;
 };

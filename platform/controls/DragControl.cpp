@@ -69,21 +69,21 @@ void TControl::SetMouseCapture(bool v) {
 
 // ---- Drag objects ----------------------------------------------------------------------------
 
-TCursor TDragObject::GetDragCursor(bool Accepted, int, int) {
-    if (Accepted) {
+TCursor TDragObject::GetDragCursor(bool accepted, int, int) {
+    if (accepted) {
         if (TControl* c = DragControl()) return c->DragCursor();
         return crDrag;
     }
     return crNoDrop;
 }
 
-void TBaseDragControlObject::Finished(TObject* Target, int X, int Y, bool Accepted) {
+void TBaseDragControlObject::Finished(TObject* target, int x, int y, bool accepted) {
     if (!FControl) return;
-    if (!Accepted) {
-        Target = nullptr;
-        X = Y = 0;
+    if (!accepted) {
+        target = nullptr;
+        x = y = 0;
     }
-    FControl->DoEndDrag(Target, X, Y);
+    FControl->DoEndDrag(target, x, y);
 }
 
 TDragObject* CurrentDragObject() { return Drag().Object; }
@@ -197,7 +197,7 @@ bool DragTrackMessage(const MSG& msg) {
 
 // ---- TControl's side -------------------------------------------------------------------------
 
-void TControl::BeginDrag(bool Immediate, int Threshold) {
+void TControl::BeginDrag(bool immediate, int threshold) {
     if (FDragKind != dkDrag) return;
     auto& d = Drag();
     if (d.Control) return;
@@ -211,8 +211,8 @@ void TControl::BeginDrag(bool Immediate, int Threshold) {
         d.Object = new TDragControlObject(this);
         d.OwnsObject = true;
     }
-    if (Threshold < 0) Threshold = Mouse ? Mouse->DragThreshold() : 5;
-    d.Threshold = Threshold;
+    if (threshold < 0) threshold = Mouse ? Mouse->DragThreshold() : 5;
+    d.Threshold = threshold;
     POINT p;
     GetCursorPos(&p);
     d.StartPos = p;
@@ -220,43 +220,43 @@ void TControl::BeginDrag(bool Immediate, int Threshold) {
     d.CaptureWindow = WindowOf(this);
     if (d.CaptureWindow) SetCapture(d.CaptureWindow);
     CaptureControlRef() = this;
-    if (Immediate) {
+    if (immediate) {
         d.Active = true;
         DragTo(p);
     }
 }
 
-void TControl::EndDrag(bool Drop) {
-    if (Drag().Control == this) FinishDrag(Drop);
+void TControl::EndDrag(bool drop) {
+    if (Drag().Control == this) FinishDrag(drop);
 }
 
 bool TControl::Dragging() const { return Drag().Control == this; }
 
-void TControl::DoStartDrag(TDragObject*& DragObject) {
-    if (OnStartDrag) OnStartDrag(this, DragObject);
+void TControl::DoStartDrag(TDragObject*& dragObject) {
+    if (OnStartDrag) OnStartDrag(this, dragObject);
 }
 
-void TControl::DoEndDrag(TObject* Target, int X, int Y) {
-    if (OnEndDrag) OnEndDrag(this, Target, X, Y);
+void TControl::DoEndDrag(TObject* target, int x, int y) {
+    if (OnEndDrag) OnEndDrag(this, target, x, y);
 }
 
-bool TControl::DragOver(TObject* Source, int X, int Y, TDragState State) {
+bool TControl::DragOver(TObject* source, int x, int y, TDragState state) {
     bool accept = false;
     if (OnDragOver) {
         accept = true;
-        OnDragOver(this, Source, X, Y, State, accept);
+        OnDragOver(this, source, x, y, state, accept);
     }
     return accept;
 }
 
-void TControl::DragDrop(TObject* Source, int X, int Y) {
-    if (OnDragDrop) OnDragDrop(this, Source, X, Y);
+void TControl::DragDrop(TObject* source, int x, int y) {
+    if (OnDragDrop) OnDragDrop(this, source, x, y);
 }
 
-void TControl::CMDrag(TMessage& Message) {
-    auto* rec = reinterpret_cast<TDragRec*>(Message.LParam);
+void TControl::CMDrag(TMessage& message) {
+    auto* rec = reinterpret_cast<TDragRec*>(message.LParam);
     if (!rec) return;
-    TDragMessage kind = TDragMessage(Message.WParam);
+    TDragMessage kind = TDragMessage(message.WParam);
     if (kind == dmFindTarget) {
         // A windowed control names the graphic child under the point, or itself.
         TControl* target = this;
@@ -264,7 +264,7 @@ void TControl::CMDrag(TMessage& Message) {
             TPoint p = w->ScreenToClient(rec->Pos);
             if (TControl* c = w->ControlAtPos(p, false)) target = c;
         }
-        Message.Result = reinterpret_cast<LRESULT>(target);
+        message.Result = reinterpret_cast<LRESULT>(target);
         return;
     }
     TPoint p = ScreenToClient(rec->Pos);
@@ -272,8 +272,8 @@ void TControl::CMDrag(TMessage& Message) {
     TObject* source = rec->Source;
     if (auto* co = dynamic_cast<TBaseDragControlObject*>(rec->Source)) source = co->Control();
     switch (kind) {
-    case dmDragEnter: Message.Result = DragOver(source, p.X, p.Y, dsDragEnter) ? 1 : 0; break;
-    case dmDragMove: Message.Result = DragOver(source, p.X, p.Y, dsDragMove) ? 1 : 0; break;
+    case dmDragEnter: message.Result = DragOver(source, p.X, p.Y, dsDragEnter) ? 1 : 0; break;
+    case dmDragMove: message.Result = DragOver(source, p.X, p.Y, dsDragMove) ? 1 : 0; break;
     case dmDragLeave:
     case dmDragCancel: DragOver(source, p.X, p.Y, dsDragLeave); break;
     case dmDragDrop: DragDrop(source, p.X, p.Y); break;

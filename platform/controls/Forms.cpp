@@ -43,7 +43,7 @@ void InitializeForms() {
 
 // ---- TCustomForm -----------------------------------------------------------------------------
 
-TCustomForm::TCustomForm(TComponent* AOwner) : TCustomControl(AOwner) {
+TCustomForm::TCustomForm(TComponent* owner) : TCustomControl(owner) {
     FVisible = false;
     FControlStyle = {csAcceptsControls, csCaptureMouse, csClickEvents, csSetCaption,
                      csDoubleClicks};
@@ -62,35 +62,35 @@ TCustomForm::~TCustomForm() {
     if (Application) Application->UnregisterForm(this);
 }
 
-void TCustomForm::CreateParams(TCreateParams& Params) {
-    TCustomControl::CreateParams(Params);
-    Params.Style &= ~(WS_CHILD | WS_VISIBLE | WS_TABSTOP);
-    Params.WndParent = nullptr;
+void TCustomForm::CreateParams(TCreateParams& params) {
+    TCustomControl::CreateParams(params);
+    params.Style &= ~(WS_CHILD | WS_VISIBLE | WS_TABSTOP);
+    params.WndParent = nullptr;
     if (FParent) {
-        Params.Style |= WS_CHILD;
-        Params.WndParent = FParent->Handle();
+        params.Style |= WS_CHILD;
+        params.WndParent = FParent->Handle();
     }
-    Params.Style |= WS_CLIPCHILDREN | WS_CLIPSIBLINGS;
+    params.Style |= WS_CLIPCHILDREN | WS_CLIPSIBLINGS;
     switch (FBorderStyle) {
-    case bsNone: Params.Style |= WS_POPUP; break;
-    case bsSingle: Params.Style |= WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX; break;
+    case bsNone: params.Style |= WS_POPUP; break;
+    case bsSingle: params.Style |= WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX; break;
     case bsSizeable:
-        Params.Style |= WS_CAPTION | WS_THICKFRAME | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
+        params.Style |= WS_CAPTION | WS_THICKFRAME | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
         break;
     case bsDialog:
-        Params.Style |= WS_POPUP | WS_CAPTION | WS_SYSMENU;
-        Params.ExStyle |= WS_EX_DLGMODALFRAME;
+        params.Style |= WS_POPUP | WS_CAPTION | WS_SYSMENU;
+        params.ExStyle |= WS_EX_DLGMODALFRAME;
         break;
     case bsToolWindow:
-        Params.Style |= WS_CAPTION | WS_SYSMENU;
-        Params.ExStyle |= WS_EX_TOOLWINDOW;
+        params.Style |= WS_CAPTION | WS_SYSMENU;
+        params.ExStyle |= WS_EX_TOOLWINDOW;
         break;
     case bsSizeToolWin:
-        Params.Style |= WS_CAPTION | WS_THICKFRAME | WS_SYSMENU;
-        Params.ExStyle |= WS_EX_TOOLWINDOW;
+        params.Style |= WS_CAPTION | WS_THICKFRAME | WS_SYSMENU;
+        params.ExStyle |= WS_EX_TOOLWINDOW;
         break;
     }
-    if (FFormStyle == fsStayOnTop) Params.ExStyle |= WS_EX_TOPMOST;
+    if (FFormStyle == fsStayOnTop) params.ExStyle |= WS_EX_TOPMOST;
 }
 
 void TCustomForm::SetBorderStyle(TFormBorderStyle v) {
@@ -178,18 +178,18 @@ void TCustomForm::SetWindowFocus() {
     else if (GetFocus() != FHandle) epc::SetFocus(FHandle);
 }
 
-void TCustomForm::SetActiveControl(TWinControl* Control) {
-    if (FActiveControl == Control) return;
-    if (Control && (Control == this || GetParentForm(Control) != this ||
-                    (!Loading() && !Control->CanFocus())))
+void TCustomForm::SetActiveControl(TWinControl* control) {
+    if (FActiveControl == control) return;
+    if (control && (control == this || GetParentForm(control) != this ||
+                    (!Loading() && !control->CanFocus())))
         throw EInvalidOperation("Cannot focus a disabled or invisible window");
-    FActiveControl = Control;
+    FActiveControl = control;
     if (FActive) SetWindowFocus();
 }
 
-void TCustomForm::FocusControl(TWinControl* Control) {
+void TCustomForm::FocusControl(TWinControl* control) {
     bool wasActive = FActive;
-    SetActiveControl(Control);
+    SetActiveControl(control);
     if (!wasActive) SetFocus();
 }
 
@@ -205,23 +205,23 @@ void TCustomForm::SetFocus() {
     }
 }
 
-bool TCustomForm::SetFocusedControl(TWinControl* Control) {
+bool TCustomForm::SetFocusedControl(TWinControl* control) {
     if (Destroying()) return false;
     TWinControl* old = FFocusedControl;
-    FFocusedControl = Control;
-    if (Control != this) FActiveControl = Control;
-    if (Screen) Screen->SetActiveControl(Control);
-    if (old != Control) {
+    FFocusedControl = control;
+    if (control != this) FActiveControl = control;
+    if (Screen) Screen->SetActiveControl(control);
+    if (old != control) {
         if (old) old->Perform(CM_EXIT, 0, 0);
-        if (Control && FFocusedControl == Control) Control->Perform(CM_ENTER, 0, 0);
+        if (control && FFocusedControl == control) control->Perform(CM_ENTER, 0, 0);
     }
     return true;
 }
 
-void TCustomForm::DefocusControl(TWinControl* Control, bool) {
-    if (FActiveControl && Control->ContainsControl(FActiveControl)) FActiveControl = nullptr;
-    if (FFocusedControl && Control->ContainsControl(FFocusedControl)) FFocusedControl = nullptr;
-    if (Screen && Screen->ActiveControl() && Control->ContainsControl(Screen->ActiveControl()))
+void TCustomForm::DefocusControl(TWinControl* control, bool) {
+    if (FActiveControl && control->ContainsControl(FActiveControl)) FActiveControl = nullptr;
+    if (FFocusedControl && control->ContainsControl(FFocusedControl)) FFocusedControl = nullptr;
+    if (Screen && Screen->ActiveControl() && control->ContainsControl(Screen->ActiveControl()))
         Screen->SetActiveControl(nullptr);
 }
 
@@ -231,8 +231,8 @@ bool TCustomForm::CloseQuery() {
     return canClose;
 }
 
-void TCustomForm::DoClose(TCloseAction& Action) {
-    if (OnClose) OnClose(this, Action);
+void TCustomForm::DoClose(TCloseAction& action) {
+    if (OnClose) OnClose(this, action);
 }
 
 void TCustomForm::Close() {
@@ -291,37 +291,37 @@ int TCustomForm::ShowModal() {
     return FModalResult;
 }
 
-void TCustomForm::WMActivate(TMessage& Message) {
-    SetActive(LOWORD(Message.WParam) != WA_INACTIVE);
+void TCustomForm::WMActivate(TMessage& message) {
+    SetActive(LOWORD(message.WParam) != WA_INACTIVE);
 }
 
 void TCustomForm::WMClose(TMessage&) { Close(); }
 
-void TCustomForm::CMDialogKey(TMessage& Message) {
-    if (Message.WParam == VK_TAB && GetKeyState(VK_CONTROL) >= 0 && GetKeyState(VK_MENU) >= 0) {
+void TCustomForm::CMDialogKey(TMessage& message) {
+    if (message.WParam == VK_TAB && GetKeyState(VK_CONTROL) >= 0 && GetKeyState(VK_MENU) >= 0) {
         SelectNext(FActiveControl, GetKeyState(VK_SHIFT) >= 0, true);
-        Message.Result = 1;
+        message.Result = 1;
         return;
     }
-    DefaultHandler(Message);
+    DefaultHandler(message);
 }
 
-void TCustomForm::CMShowingChanged(TMessage& Message) { DefaultHandler(Message); }
+void TCustomForm::CMShowingChanged(TMessage& message) { DefaultHandler(message); }
 
-void TCustomForm::Dispatch(TMessage& Message) {
-    switch (Message.Msg) {
-    case WM_ACTIVATE: WMActivate(Message); return;
-    case WM_CLOSE: WMClose(Message); return;
-    case CM_DIALOGKEY: CMDialogKey(Message); return;
-    case CM_SHOWINGCHANGED: CMShowingChanged(Message); return;
+void TCustomForm::Dispatch(TMessage& message) {
+    switch (message.Msg) {
+    case WM_ACTIVATE: WMActivate(message); return;
+    case WM_CLOSE: WMClose(message); return;
+    case CM_DIALOGKEY: CMDialogKey(message); return;
+    case CM_SHOWINGCHANGED: CMShowingChanged(message); return;
     case CM_RELEASE: FreeComponent(this); return;
     }
-    TCustomControl::Dispatch(Message);
+    TCustomControl::Dispatch(message);
 }
 
 // ---- TApplication ----------------------------------------------------------------------------
 
-TApplication::TApplication(TComponent* AOwner) : TComponent(AOwner) {}
+TApplication::TApplication(TComponent* owner) : TComponent(owner) {}
 
 TApplication::~TApplication() {
     FHintWindow = nullptr;  // owned: freed with the other components
@@ -359,18 +359,18 @@ void TApplication::UnregisterForm(TCustomForm* form) {
     if (FMainForm == form) FMainForm = nullptr;
 }
 
-bool TApplication::HelpCommand(uint32_t Command, intptr_t Data) {
+bool TApplication::HelpCommand(uint32_t command, intptr_t data) {
     bool callHelp = true;
     bool result = false;
-    if (OnHelp) result = OnHelp(Word(Command), Data, callHelp);
+    if (OnHelp) result = OnHelp(Word(command), data, callHelp);
     if (callHelp && !FHelpFile.empty()) {
-        FHelpLog.push_back({Handle(), FHelpFile, Command, Data});
-        result = WinHelpA(Handle(), FHelpFile.c_str(), Command, uintptr_t(Data)) != 0;
+        FHelpLog.push_back({Handle(), FHelpFile, command, data});
+        result = WinHelpA(Handle(), FHelpFile.c_str(), command, uintptr_t(data)) != 0;
     }
     return result;
 }
 
-bool TApplication::HelpContext(THelpContext Context) { return HelpCommand(HELP_CONTEXT, Context); }
+bool TApplication::HelpContext(THelpContext context) { return HelpCommand(HELP_CONTEXT, context); }
 
 void TApplication::SetShowHint(bool v) {
     FShowHint = v;
@@ -398,19 +398,19 @@ void TApplication::CancelHint() {
     if (FHintWindow) FHintWindow->ReleaseHandle();
 }
 
-void TApplication::ControlDestroyed(TControl* Control) {
-    if (Control == FHintWindow) FHintWindow = nullptr;
-    if (FMouseControl == Control) FMouseControl = nullptr;
-    if (FHintControl == Control || FShownHint.HintControl == Control) CancelHint();
+void TApplication::ControlDestroyed(TControl* control) {
+    if (control == FHintWindow) FHintWindow = nullptr;
+    if (FMouseControl == control) FMouseControl = nullptr;
+    if (FHintControl == control || FShownHint.HintControl == control) CancelHint();
 }
 
 static bool WantsHint(TControl* c) { return c && c->ShowHint() && !c->Hint().empty(); }
 
-void TApplication::HintMouseMessage(TControl* Control, const TMessage& Message) {
-    if (Message.Msg != WM_MOUSEMOVE || !FShowHint) return;
-    TControl* target = Control;
-    if (auto* w = dynamic_cast<TWinControl*>(Control))
-        if (TControl* c = w->ControlAtPos(Message.Pos(), false)) target = c;
+void TApplication::HintMouseMessage(TControl* control, const TMessage& message) {
+    if (message.Msg != WM_MOUSEMOVE || !FShowHint) return;
+    TControl* target = control;
+    if (auto* w = dynamic_cast<TWinControl*>(control))
+        if (TControl* c = w->ControlAtPos(message.Pos(), false)) target = c;
     if (target == FHintControl) return;
     bool wasActive = FHintActive && FHintShowing;
     StopHintTimer();
@@ -432,17 +432,17 @@ void TApplication::HintTimerExpired() {
     ActivateHint(p);
 }
 
-void TApplication::ActivateHint(TPoint CursorPos) {
-    TControl* c = FindDragTarget(CursorPos, false);
+void TApplication::ActivateHint(TPoint cursorPos) {
+    TControl* c = FindDragTarget(cursorPos, false);
     while (c && !WantsHint(c)) c = c->Parent();
     if (!c) return;
     THintInfo info;
     info.HintControl = c;
-    info.HintPos = TPoint(CursorPos.X, CursorPos.Y + 20);
+    info.HintPos = TPoint(cursorPos.X, cursorPos.Y + 20);
     info.HintMaxWidth = Screen ? Screen->Width() : 1024;
     info.HintColor = FHintColor;
     info.CursorRect = c->ClientRect();
-    info.CursorPos = c->ScreenToClient(CursorPos);
+    info.CursorPos = c->ScreenToClient(cursorPos);
     info.HideTimeout = FHintHidePause;
     std::string hint = c->Hint();
     size_t bar = hint.find('|');
@@ -516,30 +516,30 @@ void TApplication::Terminate() {
     PostQuitMessage(0);
 }
 
-void TApplication::HandleException(TObject* Sender) {
-    HandleException(Sender, std::current_exception());
+void TApplication::HandleException(TObject* sender) {
+    HandleException(sender, std::current_exception());
 }
 
-void TApplication::HandleException(TObject* Sender, std::exception_ptr E) {
-    if (!E) return;
+void TApplication::HandleException(TObject* sender, std::exception_ptr failure) {
+    if (!failure) return;
     try {
-        std::rethrow_exception(E);
+        std::rethrow_exception(failure);
     } catch (const EAbort&) {
     } catch (const std::exception& e) {
         ++FExceptionCount;
         FLastException = e.what();
-        if (OnException) OnException(Sender, e);
+        if (OnException) OnException(sender, e);
         else ShowException(e);
     } catch (...) {
         ++FExceptionCount;
         FLastException = "Unknown exception";
-        if (OnException) OnException(Sender, Exception(FLastException));
+        if (OnException) OnException(sender, Exception(FLastException));
         else ShowException(Exception(FLastException));
     }
 }
 
-void TApplication::ShowException(const std::exception& E) {
-    std::string msg = E.what();
+void TApplication::ShowException(const std::exception& e) {
+    std::string msg = e.what();
     if (!msg.empty() && static_cast<unsigned char>(msg.back()) > '.') msg += '.';
     MessageBoxA(nullptr, msg.c_str(), FTitle.c_str(), MB_OK | MB_ICONSTOP);
 }
@@ -570,7 +570,7 @@ void TApplication::ResetForTesting() {
 
 // ---- TScreen ---------------------------------------------------------------------------------
 
-TScreen::TScreen(TComponent* AOwner) : TComponent(AOwner) {}
+TScreen::TScreen(TComponent* owner) : TComponent(owner) {}
 TScreen::~TScreen() = default;
 
 static TFont* LazyFont(std::unique_ptr<TFont>& font, const char* name, int size) {

@@ -22,7 +22,7 @@ using TCloseQueryEvent = std::function<void(TObject* Sender, bool& CanClose)>;
 
 class TCustomForm : public TCustomControl {
 public:
-    explicit TCustomForm(TComponent* AOwner);
+    explicit TCustomForm(TComponent* owner);
     ~TCustomForm() override;
     std::string ClassName() const override { return "TCustomForm"; }
 
@@ -44,11 +44,11 @@ public:
     TWinControl* ActiveControl() const { return FActiveControl; }
     // Raises EInvalidOperation "Cannot focus a disabled or invisible window" for a control
     // that cannot take the focus while the form is shown.
-    void SetActiveControl(TWinControl* Control);
+    void SetActiveControl(TWinControl* control);
     // Called when a child window gets the focus: OnExit/OnEnter and ActiveControl follow.
-    bool SetFocusedControl(TWinControl* Control);
-    void FocusControl(TWinControl* Control);
-    void DefocusControl(TWinControl* Control, bool Removing);
+    bool SetFocusedControl(TWinControl* control);
+    void FocusControl(TWinControl* control);
+    void DefocusControl(TWinControl* control, bool removing);
 
     void Show();
     void Hide() { SetVisible(false); }
@@ -78,23 +78,23 @@ public:
     TCloseQueryEvent OnCloseQuery;
     TKeyEvent OnShortCut;
 
-    void Dispatch(TMessage& Message) override;
+    void Dispatch(TMessage& message) override;
 
 protected:
-    void CreateParams(TCreateParams& Params) override;
+    void CreateParams(TCreateParams& params) override;
     void Paint() override;
     virtual void Activate();
     virtual void Deactivate();
     virtual void DoShow();
     virtual void DoHide();
-    virtual void DoClose(TCloseAction& Action);
+    virtual void DoClose(TCloseAction& action);
     void SetWindowFocus();
     void SetActive(bool v);
 
-    void WMActivate(TMessage& Message);
-    void WMClose(TMessage& Message);
-    void CMDialogKey(TMessage& Message);
-    void CMShowingChanged(TMessage& Message);
+    void WMActivate(TMessage& message);
+    void WMClose(TMessage& message);
+    void CMDialogKey(TMessage& message);
+    void CMShowingChanged(TMessage& message);
 
     TFormBorderStyle FBorderStyle = bsSizeable;
     TPosition FPosition = poDesigned;
@@ -111,7 +111,7 @@ protected:
 
 class TForm : public TCustomForm {
 public:
-    explicit TForm(TComponent* AOwner) : TCustomForm(AOwner) {}
+    explicit TForm(TComponent* owner) : TCustomForm(owner) {}
     std::string ClassName() const override { return "TForm"; }
 };
 
@@ -155,7 +155,7 @@ struct THelpCall {
 
 class TApplication : public TComponent {
 public:
-    explicit TApplication(TComponent* AOwner);
+    explicit TApplication(TComponent* owner);
     ~TApplication() override;
     std::string ClassName() const override { return "TApplication"; }
 
@@ -174,8 +174,8 @@ public:
 
     // OnHelp first (it may clear CallHelp); then the help engine with the help file of the
     // active form or the application. The result is OnHelp's, or whether the engine ran.
-    bool HelpCommand(uint32_t Command, intptr_t Data);
-    bool HelpContext(THelpContext Context);
+    bool HelpCommand(uint32_t command, intptr_t data);
+    bool HelpContext(THelpContext context);
     THelpEvent OnHelp;
     const std::vector<THelpCall>& HelpLog() const { return FHelpLog; }
     void ClearHelpLog() { FHelpLog.clear(); }
@@ -192,8 +192,8 @@ public:
     TColor HintColor() const { return FHintColor; }
     void SetHintColor(TColor v) { FHintColor = v; }
     void CancelHint();
-    void ActivateHint(TPoint CursorPos);
-    void HintMouseMessage(TControl* Control, const TMessage& Message);
+    void ActivateHint(TPoint cursorPos);
+    void HintMouseMessage(TControl* control, const TMessage& message);
     // The hint on show (empty when none) and where.
     bool HintShowing() const { return FHintShowing; }
     const THintInfo& ShownHint() const { return FShownHint; }
@@ -210,17 +210,17 @@ public:
     void Terminate();
     bool Terminated() const { return FTerminated; }
     // Reports the exception being handled (call inside a catch block).
-    void HandleException(TObject* Sender);
-    void HandleException(TObject* Sender, std::exception_ptr E);
+    void HandleException(TObject* sender);
+    void HandleException(TObject* sender, std::exception_ptr failure);
     // Forgets a control that is going away (mouse and hint tracking).
-    void ControlDestroyed(TControl* Control);
+    void ControlDestroyed(TControl* control);
     template <typename T>
     T* CreateForm() {
         T* form = new T(this);
         RegisterForm(form);
         return form;
     }
-    void ShowException(const std::exception& E);
+    void ShowException(const std::exception& e);
     TExceptionEvent OnException;
     int ExceptionCount() const { return FExceptionCount; }
     const std::string& LastExceptionMessage() const { return FLastException; }
@@ -266,7 +266,7 @@ private:
 
 class TScreen : public TComponent {
 public:
-    explicit TScreen(TComponent* AOwner);
+    explicit TScreen(TComponent* owner);
     ~TScreen() override;
     std::string ClassName() const override { return "TScreen"; }
 

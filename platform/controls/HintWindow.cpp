@@ -6,7 +6,7 @@
 
 namespace epc {
 
-THintWindow::THintWindow(TComponent* AOwner) : TCustomControl(AOwner) {
+THintWindow::THintWindow(TComponent* owner) : TCustomControl(owner) {
     FVisible = false;
     FColor = clInfoBk;
     FParentColor = false;
@@ -16,19 +16,19 @@ THintWindow::THintWindow(TComponent* AOwner) : TCustomControl(AOwner) {
     Font()->SetColor(clInfoText);
 }
 
-void THintWindow::CreateParams(TCreateParams& Params) {
-    TCustomControl::CreateParams(Params);
-    Params.Style = WS_POPUP | WS_BORDER;
-    Params.ExStyle |= WS_EX_TOOLWINDOW | WS_EX_TOPMOST;
-    Params.WndParent = nullptr;
+void THintWindow::CreateParams(TCreateParams& params) {
+    TCustomControl::CreateParams(params);
+    params.Style = WS_POPUP | WS_BORDER;
+    params.ExStyle |= WS_EX_TOOLWINDOW | WS_EX_TOPMOST;
+    params.WndParent = nullptr;
 }
 
-TRect THintWindow::CalcHintRect(int MaxWidth, const std::string& AHint, void*) {
-    TRect r(0, 0, MaxWidth, 0);
+TRect THintWindow::CalcHintRect(int maxWidth, const std::string& hint, void*) {
+    TRect r(0, 0, maxWidth, 0);
     HDC dc = GetDC(Handle());
     int saved = SaveDC(dc);
     SelectObject(dc, reinterpret_cast<HGDIOBJ>(Font()->Handle()));
-    DrawTextA(dc, AHint.c_str(), -1, &r, DT_CALCRECT | DT_LEFT | DT_WORDBREAK | DT_NOPREFIX);
+    DrawTextA(dc, hint.c_str(), -1, &r, DT_CALCRECT | DT_LEFT | DT_WORDBREAK | DT_NOPREFIX);
     RestoreDC(dc, saved);
     ReleaseDC(Handle(), dc);
     // Two pixels of margin and one of border on every side, and a little air at the right.
@@ -37,24 +37,24 @@ TRect THintWindow::CalcHintRect(int MaxWidth, const std::string& AHint, void*) {
     return r;
 }
 
-void THintWindow::ActivateHint(TRect Rect, const std::string& AHint) {
-    SetCaption(AHint);
+void THintWindow::ActivateHint(TRect rect, const std::string& hint) {
+    SetCaption(hint);
     // Kept on the screen.
     TRect wa = GetWorkArea();
-    if (Rect.Right > wa.Right) OffsetRect(Rect, wa.Right - Rect.Right, 0);
-    if (Rect.Left < wa.Left) OffsetRect(Rect, wa.Left - Rect.Left, 0);
-    if (Rect.Bottom > wa.Bottom) OffsetRect(Rect, 0, wa.Bottom - Rect.Bottom);
-    if (Rect.Top < wa.Top) OffsetRect(Rect, 0, wa.Top - Rect.Top);
-    SetBounds(Rect.Left, Rect.Top, Rect.Width(), Rect.Height());
+    if (rect.Right > wa.Right) OffsetRect(rect, wa.Right - rect.Right, 0);
+    if (rect.Left < wa.Left) OffsetRect(rect, wa.Left - rect.Left, 0);
+    if (rect.Bottom > wa.Bottom) OffsetRect(rect, 0, wa.Bottom - rect.Bottom);
+    if (rect.Top < wa.Top) OffsetRect(rect, 0, wa.Top - rect.Top);
+    SetBounds(rect.Left, rect.Top, rect.Width(), rect.Height());
     HWND h = Handle();
-    SetWindowPos(h, HWND_TOP, Rect.Left, Rect.Top, Rect.Width(), Rect.Height(),
+    SetWindowPos(h, HWND_TOP, rect.Left, rect.Top, rect.Width(), rect.Height(),
                  SWP_SHOWWINDOW | SWP_NOACTIVATE);
     FVisible = true;
     Invalidate();
 }
 
-void THintWindow::ActivateHintData(TRect Rect, const std::string& AHint, void*) {
-    ActivateHint(Rect, AHint);
+void THintWindow::ActivateHintData(TRect rect, const std::string& hint, void*) {
+    ActivateHint(rect, hint);
 }
 
 void THintWindow::ReleaseHandle() {

@@ -10,20 +10,20 @@ namespace epc {
 
 class THintWindow : public TCustomControl {
 public:
-    explicit THintWindow(TComponent* AOwner);
+    explicit THintWindow(TComponent* owner);
     std::string ClassName() const override { return "THintWindow"; }
 
     // The rectangle (at 0,0) the hint needs: its text wrapped to MaxWidth, plus margins.
-    virtual TRect CalcHintRect(int MaxWidth, const std::string& AHint, void* AData);
+    virtual TRect CalcHintRect(int maxWidth, const std::string& hint, void* data);
     // Shows the hint over Rect (screen coordinates) without taking the focus.
-    virtual void ActivateHint(TRect Rect, const std::string& AHint);
-    virtual void ActivateHintData(TRect Rect, const std::string& AHint, void* AData);
+    virtual void ActivateHint(TRect rect, const std::string& hint);
+    virtual void ActivateHintData(TRect rect, const std::string& hint, void* data);
     // Hides the window and lets its window go.
     void ReleaseHandle();
     bool IsHintShowing() const;
 
 protected:
-    void CreateParams(TCreateParams& Params) override;
+    void CreateParams(TCreateParams& params) override;
     void Paint() override;
 };
 

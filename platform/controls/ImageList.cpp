@@ -46,10 +46,10 @@ void TChangeLink::Change() {
 
 // ---- TCustomImageList ----------------------------------------------------------------------
 
-TCustomImageList::TCustomImageList(TComponent* AOwner) : TComponent(AOwner) {}
+TCustomImageList::TCustomImageList(TComponent* owner) : TComponent(owner) {}
 
-TCustomImageList::TCustomImageList(TComponent* AOwner, int AWidth, int AHeight)
-    : TComponent(AOwner), FWidth(std::max(1, AWidth)), FHeight(std::max(1, AHeight)) {}
+TCustomImageList::TCustomImageList(TComponent* owner, int width, int height)
+    : TComponent(owner), FWidth(std::max(1, width)), FHeight(std::max(1, height)) {}
 
 TCustomImageList::~TCustomImageList() {
     // Links outlive the list in their owners; they must not reach back into it.
@@ -58,10 +58,10 @@ TCustomImageList::~TCustomImageList() {
     FLinks.clear();
 }
 
-void TCustomImageList::Assign(TPersistent* Source) {
-    auto* other = dynamic_cast<TCustomImageList*>(Source);
+void TCustomImageList::Assign(TPersistent* source) {
+    auto* other = dynamic_cast<TCustomImageList*>(source);
     if (!other) {
-        TComponent::Assign(Source);
+        TComponent::Assign(source);
         return;
     }
     if (other == this) return;
@@ -86,12 +86,12 @@ void TCustomImageList::SetHeight(int value) {
     SetSize(FWidth, value);
 }
 
-void TCustomImageList::SetSize(int AWidth, int AHeight) {
-    AWidth = std::max(1, AWidth);
-    AHeight = std::max(1, AHeight);
-    if (AWidth == FWidth && AHeight == FHeight) return;
-    FWidth = AWidth;
-    FHeight = AHeight;
+void TCustomImageList::SetSize(int width, int height) {
+    width = std::max(1, width);
+    height = std::max(1, height);
+    if (width == FWidth && height == FHeight) return;
+    FWidth = width;
+    FHeight = height;
     // Existing images no longer fit the cell size; the list starts over.
     Clear();
     Change();
@@ -121,18 +121,18 @@ void TCustomImageList::SetImageType(TImageType value) {
     Change();
 }
 
-void TCustomImageList::CheckIndex(int Index, bool AllowCount) const {
-    int limit = AllowCount ? Count() : Count() - 1;
-    if (Index < 0 || Index > limit) throw EInvalidOperation(FormatMessage(SImageIndexError, Index));
+void TCustomImageList::CheckIndex(int index, bool allowCount) const {
+    int limit = allowCount ? Count() : Count() - 1;
+    if (index < 0 || index > limit) throw EInvalidOperation(FormatMessage(SImageIndexError, index));
 }
 
-std::vector<TCustomImageList::TPixels> TCustomImageList::ImagesFromBitmap(TBitmap* Image,
-                                                                          TBitmap* Mask,
-                                                                          bool UseMaskColor,
-                                                                          TColor MaskColor) const {
+std::vector<TCustomImageList::TPixels> TCustomImageList::ImagesFromBitmap(TBitmap* image,
+                                                                          TBitmap* maskBitmap,
+                                                                          bool useMaskColor,
+                                                                          TColor maskColor) const {
     std::vector<TPixels> result;
-    if (!Image || Image->Empty()) return result;
-    TDecodedImage src = Image->ToImage();
+    if (!image || image->Empty()) return result;
+    TDecodedImage src = image->ToImage();
     // A 32-bit bitmap whose alpha is all zero carries no alpha at all.
     bool anyAlpha = false;
     for (uint32_t px : src.Pixels)
@@ -141,11 +141,11 @@ std::vector<TCustomImageList::TPixels> TCustomImageList::ImagesFromBitmap(TBitma
             break;
         }
     TDecodedImage mask;
-    bool useMask = !UseMaskColor && Mask && !Mask->Empty();
-    if (useMask) mask = Mask->ToImage();
+    bool useMask = !useMaskColor && maskBitmap && !maskBitmap->Empty();
+    if (useMask) mask = maskBitmap->ToImage();
     uint32_t key = 0;
-    if (UseMaskColor) {
-        TColor c = MaskColor == clDefault ? Image->TransparentColor() : MaskColor;
+    if (useMaskColor) {
+        TColor c = maskColor == clDefault ? image->TransparentColor() : maskColor;
         key = ArgbOf(c) & 0xFFFFFF;
     }
     int cells = std::max(1, src.Width / FWidth);
@@ -157,7 +157,7 @@ std::vector<TCustomImageList::TPixels> TCustomImageList::ImagesFromBitmap(TBitma
                 if (sx >= src.Width) break;
                 uint32_t p = src.Pixels[size_t(y) * src.Width + sx];
                 if (!anyAlpha) p |= 0xFF000000u;
-                if (UseMaskColor && (p & 0xFFFFFF) == key) p = 0;
+                if (useMaskColor && (p & 0xFFFFFF) == key) p = 0;
                 if (useMask && sx < mask.Width && y < mask.Height &&
                     (mask.Pixels[size_t(y) * mask.Width + sx] & 0xFFFFFF) != 0)
                     p = 0;
@@ -169,57 +169,57 @@ std::vector<TCustomImageList::TPixels> TCustomImageList::ImagesFromBitmap(TBitma
     return result;
 }
 
-TCustomImageList::TPixels TCustomImageList::ImageFromIcon(TIcon* Image) const {
+TCustomImageList::TPixels TCustomImageList::ImageFromIcon(TIcon* image) const {
     TPixels px(size_t(FWidth) * FHeight, 0);
-    if (!Image || Image->Empty()) return px;
-    TBitmap* colour = Image->ColorBitmap();
-    TBitmap* mask = Image->MaskBitmap();
-    auto colours = ImagesFromBitmap(colour, Image->AlphaIcon() ? nullptr : mask, false, clNone);
+    if (!image || image->Empty()) return px;
+    TBitmap* colour = image->ColorBitmap();
+    TBitmap* mask = image->MaskBitmap();
+    auto colours = ImagesFromBitmap(colour, image->AlphaIcon() ? nullptr : mask, false, clNone);
     if (!colours.empty()) px = std::move(colours.front());
-    if (!Image->AlphaIcon())
+    if (!image->AlphaIcon())
         for (uint32_t& p : px)
             if (p) p |= 0xFF000000u;
     return px;
 }
 
-void TCustomImageList::InsertImages(int Index, std::vector<TPixels>&& Images) {
-    FImages.insert(FImages.begin() + Index, std::make_move_iterator(Images.begin()),
-                   std::make_move_iterator(Images.end()));
+void TCustomImageList::InsertImages(int index, std::vector<TPixels>&& images) {
+    FImages.insert(FImages.begin() + index, std::make_move_iterator(images.begin()),
+                   std::make_move_iterator(images.end()));
 }
 
-int TCustomImageList::Add(TBitmap* Image, TBitmap* Mask) {
-    if (!Image) return -1;
+int TCustomImageList::Add(TBitmap* image, TBitmap* mask) {
+    if (!image) return -1;
     int index = Count();
-    InsertImages(index, ImagesFromBitmap(Image, Mask, false, clNone));
+    InsertImages(index, ImagesFromBitmap(image, mask, false, clNone));
     if (Count() == index) return -1;
     Change();
     return index;
 }
 
-int TCustomImageList::AddIcon(TIcon* Image) {
-    if (!Image) return -1;
+int TCustomImageList::AddIcon(TIcon* image) {
+    if (!image) return -1;
     int index = Count();
-    FImages.push_back(ImageFromIcon(Image));
+    FImages.push_back(ImageFromIcon(image));
     Change();
     return index;
 }
 
-void TCustomImageList::AddImages(TCustomImageList* Value) {
-    if (!Value || Value->Count() == 0) return;
+void TCustomImageList::AddImages(TCustomImageList* value) {
+    if (!value || value->Count() == 0) return;
     BeginUpdate();
     // Copied first: the source may be this list.
-    std::vector<TBitmap> bitmaps(size_t(Value->Count()));
-    for (int i = 0; i < Value->Count(); ++i)
-        Value->GetBitmap(i, &bitmaps[size_t(i)]);
+    std::vector<TBitmap> bitmaps(size_t(value->Count()));
+    for (int i = 0; i < value->Count(); ++i)
+        value->GetBitmap(i, &bitmaps[size_t(i)]);
     for (TBitmap& b : bitmaps)
         Add(&b, nullptr);
     EndUpdate();
 }
 
-int TCustomImageList::AddMasked(TBitmap* Image, TColor MaskColor) {
-    if (!Image) return -1;
+int TCustomImageList::AddMasked(TBitmap* image, TColor maskColor) {
+    if (!image) return -1;
     int index = Count();
-    InsertImages(index, ImagesFromBitmap(Image, nullptr, true, MaskColor));
+    InsertImages(index, ImagesFromBitmap(image, nullptr, true, maskColor));
     if (Count() == index) return -1;
     Change();
     return index;
@@ -231,96 +231,96 @@ void TCustomImageList::Clear() {
     Change();
 }
 
-void TCustomImageList::Delete(int Index) {
-    CheckIndex(Index);
-    FImages.erase(FImages.begin() + Index);
+void TCustomImageList::Delete(int index) {
+    CheckIndex(index);
+    FImages.erase(FImages.begin() + index);
     Change();
 }
 
-void TCustomImageList::Insert(int Index, TBitmap* Image, TBitmap* Mask) {
-    CheckIndex(Index, true);
-    if (!Image) return;
-    auto images = ImagesFromBitmap(Image, Mask, false, clNone);
+void TCustomImageList::Insert(int index, TBitmap* image, TBitmap* mask) {
+    CheckIndex(index, true);
+    if (!image) return;
+    auto images = ImagesFromBitmap(image, mask, false, clNone);
     if (images.empty()) return;
-    InsertImages(Index, std::move(images));
+    InsertImages(index, std::move(images));
     Change();
 }
 
-void TCustomImageList::InsertIcon(int Index, TIcon* Image) {
-    CheckIndex(Index, true);
-    if (!Image) return;
-    FImages.insert(FImages.begin() + Index, ImageFromIcon(Image));
+void TCustomImageList::InsertIcon(int index, TIcon* image) {
+    CheckIndex(index, true);
+    if (!image) return;
+    FImages.insert(FImages.begin() + index, ImageFromIcon(image));
     Change();
 }
 
-void TCustomImageList::InsertMasked(int Index, TBitmap* Image, TColor MaskColor) {
-    CheckIndex(Index, true);
-    if (!Image) return;
-    auto images = ImagesFromBitmap(Image, nullptr, true, MaskColor);
+void TCustomImageList::InsertMasked(int index, TBitmap* image, TColor maskColor) {
+    CheckIndex(index, true);
+    if (!image) return;
+    auto images = ImagesFromBitmap(image, nullptr, true, maskColor);
     if (images.empty()) return;
-    InsertImages(Index, std::move(images));
+    InsertImages(index, std::move(images));
     Change();
 }
 
-void TCustomImageList::Move(int CurIndex, int NewIndex) {
-    CheckIndex(CurIndex);
-    CheckIndex(NewIndex);
-    if (CurIndex == NewIndex) return;
-    TPixels moving = std::move(FImages[size_t(CurIndex)]);
-    FImages.erase(FImages.begin() + CurIndex);
-    FImages.insert(FImages.begin() + NewIndex, std::move(moving));
+void TCustomImageList::Move(int curIndex, int newIndex) {
+    CheckIndex(curIndex);
+    CheckIndex(newIndex);
+    if (curIndex == newIndex) return;
+    TPixels moving = std::move(FImages[size_t(curIndex)]);
+    FImages.erase(FImages.begin() + curIndex);
+    FImages.insert(FImages.begin() + newIndex, std::move(moving));
     Change();
 }
 
-void TCustomImageList::Replace(int Index, TBitmap* Image, TBitmap* Mask) {
-    CheckIndex(Index);
-    if (!Image) return;
-    auto images = ImagesFromBitmap(Image, Mask, false, clNone);
+void TCustomImageList::Replace(int index, TBitmap* image, TBitmap* mask) {
+    CheckIndex(index);
+    if (!image) return;
+    auto images = ImagesFromBitmap(image, mask, false, clNone);
     if (images.empty()) return;
     // Only the first cell of a strip replaces the image.
-    FImages[size_t(Index)] = std::move(images.front());
+    FImages[size_t(index)] = std::move(images.front());
     Change();
 }
 
-void TCustomImageList::ReplaceIcon(int Index, TIcon* Image) {
-    CheckIndex(Index);
-    if (!Image) return;
-    FImages[size_t(Index)] = ImageFromIcon(Image);
+void TCustomImageList::ReplaceIcon(int index, TIcon* image) {
+    CheckIndex(index);
+    if (!image) return;
+    FImages[size_t(index)] = ImageFromIcon(image);
     Change();
 }
 
-void TCustomImageList::ReplaceMasked(int Index, TBitmap* NewImage, TColor MaskColor) {
-    CheckIndex(Index);
-    if (!NewImage) return;
-    auto images = ImagesFromBitmap(NewImage, nullptr, true, MaskColor);
+void TCustomImageList::ReplaceMasked(int index, TBitmap* newImage, TColor maskColor) {
+    CheckIndex(index);
+    if (!newImage) return;
+    auto images = ImagesFromBitmap(newImage, nullptr, true, maskColor);
     if (images.empty()) return;
-    FImages[size_t(Index)] = std::move(images.front());
+    FImages[size_t(index)] = std::move(images.front());
     Change();
 }
 
-const uint32_t* TCustomImageList::ImagePixels(int Index) const {
-    if (Index < 0 || Index >= Count()) return nullptr;
-    return FImages[size_t(Index)].data();
+const uint32_t* TCustomImageList::ImagePixels(int index) const {
+    if (index < 0 || index >= Count()) return nullptr;
+    return FImages[size_t(index)].data();
 }
 
-bool TCustomImageList::GetBitmap(int Index, TBitmap* Image) {
-    const uint32_t* px = ImagePixels(Index);
-    if (!px || !Image) return false;
+bool TCustomImageList::GetBitmap(int index, TBitmap* image) {
+    const uint32_t* px = ImagePixels(index);
+    if (!px || !image) return false;
     TDecodedImage img;
     img.Width = FWidth;
     img.Height = FHeight;
     img.Pixels.assign(px, px + size_t(FWidth) * FHeight);
     img.HasAlpha = std::any_of(img.Pixels.begin(), img.Pixels.end(),
                                [](uint32_t p) { return (p >> 24) != 0xFF; });
-    Image->LoadFromImage(img, pf32bit);
+    image->LoadFromImage(img, pf32bit);
     return true;
 }
 
-bool TCustomImageList::GetIcon(int Index, TIcon* Image) {
-    const uint32_t* px = ImagePixels(Index);
-    if (!px || !Image) return false;
+bool TCustomImageList::GetIcon(int index, TIcon* image) {
+    const uint32_t* px = ImagePixels(index);
+    if (!px || !image) return false;
     TBitmap colour, mask;
-    GetBitmap(Index, &colour);
+    GetBitmap(index, &colour);
     TDecodedImage m;
     m.Width = FWidth;
     m.Height = FHeight;
@@ -328,22 +328,22 @@ bool TCustomImageList::GetIcon(int Index, TIcon* Image) {
     for (size_t i = 0; i < m.Pixels.size(); ++i)
         m.Pixels[i] = (px[i] >> 24) ? 0xFF000000u : 0xFFFFFFFFu;
     mask.LoadFromImage(m, pf32bit);
-    Image->SetImages(&colour, &mask);
+    image->SetImages(&colour, &mask);
     return true;
 }
 
-std::vector<uint32_t> TCustomImageList::RenderImage(int Index, TColor Bk, TColor Fg,
-                                                    TDrawingStyle ADrawingStyle,
-                                                    TImageType AImageType, bool Enabled) const {
-    const uint32_t* src = ImagePixels(Index);
+std::vector<uint32_t> TCustomImageList::RenderImage(int index, TColor background, TColor fg,
+                                                    TDrawingStyle drawingStyle,
+                                                    TImageType imageType, bool enabled) const {
+    const uint32_t* src = ImagePixels(index);
     if (!src) return {};
     std::vector<uint32_t> out(src, src + size_t(FWidth) * FHeight);
-    if (AImageType == itMask) {
+    if (imageType == itMask) {
         for (uint32_t& p : out)
             p = (p >> 24) ? 0xFF000000u : 0xFFFFFFFFu;
         return out;
     }
-    if (!Enabled) {
+    if (!enabled) {
         // Disabled: gray and half transparent.
         for (uint32_t& p : out) {
             int r = (p >> 16) & 0xFF, g = (p >> 8) & 0xFF, b = p & 0xFF;
@@ -351,9 +351,9 @@ std::vector<uint32_t> TCustomImageList::RenderImage(int Index, TColor Bk, TColor
             p = ((p >> 25) << 24) | (l << 16) | (l << 8) | l;
         }
     }
-    if (ADrawingStyle == dsFocus || ADrawingStyle == dsSelected) {
-        int weight = ADrawingStyle == dsFocus ? 64 : 128;
-        TColor blend = Fg == clNone ? FBlendColor : Fg;
+    if (drawingStyle == dsFocus || drawingStyle == dsSelected) {
+        int weight = drawingStyle == dsFocus ? 64 : 128;
+        TColor blend = fg == clNone ? FBlendColor : fg;
         if (blend == clDefault) blend = clHighlight;
         if (blend == clNone) {
             // No blend colour: the image fades into what lies below.
@@ -364,8 +364,8 @@ std::vector<uint32_t> TCustomImageList::RenderImage(int Index, TColor Bk, TColor
             for (uint32_t& p : out)
                 if (p >> 24) p = Mix(p, c, weight);
         }
-    } else if (ADrawingStyle == dsNormal) {
-        TColor bk = Bk == clDefault ? FBkColor : Bk;
+    } else if (drawingStyle == dsNormal) {
+        TColor bk = background == clDefault ? FBkColor : background;
         if (bk != clNone) {
             uint32_t c = ArgbOf(bk);
             for (uint32_t& p : out)
@@ -375,42 +375,42 @@ std::vector<uint32_t> TCustomImageList::RenderImage(int Index, TColor Bk, TColor
     return out;
 }
 
-void TCustomImageList::Draw(TCanvas* Canvas, int X, int Y, int Index, bool Enabled) {
-    Draw(Canvas, X, Y, Index, FDrawingStyle, FImageType, Enabled);
+void TCustomImageList::Draw(TCanvas* canvas, int x, int y, int index, bool enabled) {
+    Draw(canvas, x, y, index, FDrawingStyle, FImageType, enabled);
 }
 
-void TCustomImageList::Draw(TCanvas* Canvas, int X, int Y, int Index, TDrawingStyle ADrawingStyle,
-                            TImageType AImageType, bool Enabled) {
-    DrawEx(Canvas, X, Y, Index, FBkColor, FBlendColor, ADrawingStyle, AImageType, Enabled);
+void TCustomImageList::Draw(TCanvas* canvas, int x, int y, int index, TDrawingStyle drawingStyle,
+                            TImageType imageType, bool enabled) {
+    DrawEx(canvas, x, y, index, FBkColor, FBlendColor, drawingStyle, imageType, enabled);
 }
 
-void TCustomImageList::DrawEx(TCanvas* Canvas, int X, int Y, int Index, TColor Bk, TColor Fg,
-                              TDrawingStyle ADrawingStyle, TImageType AImageType, bool Enabled) {
-    if (!Canvas || Index < 0 || Index >= Count()) return;
-    DoDraw(Index, Canvas, X, Y, Bk, Fg, ADrawingStyle, AImageType, Enabled);
+void TCustomImageList::DrawEx(TCanvas* canvas, int x, int y, int index, TColor bk, TColor fg,
+                              TDrawingStyle drawingStyle, TImageType imageType, bool enabled) {
+    if (!canvas || index < 0 || index >= Count()) return;
+    DoDraw(index, canvas, x, y, bk, fg, drawingStyle, imageType, enabled);
 }
 
-void TCustomImageList::DoDraw(int Index, TCanvas* Canvas, int X, int Y, TColor Bk, TColor Fg,
-                              TDrawingStyle Style, TImageType ImageType, bool Enabled) {
-    std::vector<uint32_t> px = RenderImage(Index, Bk, Fg, Style, ImageType, Enabled);
+void TCustomImageList::DoDraw(int index, TCanvas* canvas, int x, int y, TColor bk, TColor fg,
+                              TDrawingStyle style, TImageType imageType, bool enabled) {
+    std::vector<uint32_t> px = RenderImage(index, bk, fg, style, imageType, enabled);
     if (px.empty()) return;
     FDrawCache.Load(FWidth, FHeight, px.data(), true);
-    FDrawCache.Draw(Canvas, TRect(X, Y, X + FWidth, Y + FHeight));
+    FDrawCache.Draw(canvas, TRect(x, y, x + FWidth, y + FHeight));
 }
 
-void TCustomImageList::RegisterChanges(TChangeLink* Value) {
-    if (!Value) return;
-    if (Value->Sender() && Value->Sender() != this) Value->Sender()->UnRegisterChanges(Value);
-    Value->SetSender(this);
-    if (std::find(FLinks.begin(), FLinks.end(), Value) == FLinks.end()) FLinks.push_back(Value);
+void TCustomImageList::RegisterChanges(TChangeLink* value) {
+    if (!value) return;
+    if (value->Sender() && value->Sender() != this) value->Sender()->UnRegisterChanges(value);
+    value->SetSender(this);
+    if (std::find(FLinks.begin(), FLinks.end(), value) == FLinks.end()) FLinks.push_back(value);
 }
 
-void TCustomImageList::UnRegisterChanges(TChangeLink* Value) {
-    if (!Value) return;
-    auto it = std::find(FLinks.begin(), FLinks.end(), Value);
+void TCustomImageList::UnRegisterChanges(TChangeLink* value) {
+    if (!value) return;
+    auto it = std::find(FLinks.begin(), FLinks.end(), value);
     if (it == FLinks.end()) return;
     FLinks.erase(it);
-    Value->SetSender(nullptr);
+    value->SetSender(nullptr);
 }
 
 void TCustomImageList::EndUpdate() {

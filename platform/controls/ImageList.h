@@ -52,20 +52,20 @@ private:
 
 class TCustomImageList : public TComponent {
 public:
-    explicit TCustomImageList(TComponent* AOwner);
-    TCustomImageList(TComponent* AOwner, int AWidth, int AHeight);
+    explicit TCustomImageList(TComponent* owner);
+    TCustomImageList(TComponent* owner, int width, int height);
     ~TCustomImageList() override;
     std::string ClassName() const override { return "TCustomImageList"; }
 
     // From another image list: size, colours, styles and every image.
-    void Assign(TPersistent* Source) override;
+    void Assign(TPersistent* source) override;
 
     int Width() const { return FWidth; }
     int Height() const { return FHeight; }
     // A changed size (at least 1 pixel) empties the list.
     virtual void SetWidth(int value);
     virtual void SetHeight(int value);
-    virtual void SetSize(int AWidth, int AHeight);
+    virtual void SetSize(int width, int height);
     int Count() const { return int(FImages.size()); }
 
     TColor BkColor() const { return FBkColor; }
@@ -81,49 +81,49 @@ public:
     // A bitmap wider than Width is cut into as many images as fit (at least one); each image
     // takes the top-left Width x Height pixels of its cell, padding transparently. A nil image
     // adds nothing and answers -1; otherwise the answer is the index of the first new image.
-    virtual int Add(TBitmap* Image, TBitmap* Mask);
-    virtual int AddIcon(TIcon* Image);
+    virtual int Add(TBitmap* image, TBitmap* mask);
+    virtual int AddIcon(TIcon* image);
     // Every image of Value is appended (fitted to this list's size).
-    virtual void AddImages(TCustomImageList* Value);
+    virtual void AddImages(TCustomImageList* value);
     // Pixels of MaskColor are transparent; clDefault means the bitmap's transparent colour.
-    virtual int AddMasked(TBitmap* Image, TColor MaskColor);
+    virtual int AddMasked(TBitmap* image, TColor maskColor);
     virtual void Clear();
-    virtual void Delete(int Index);
+    virtual void Delete(int index);
     // Index may be Count (append). Out-of-range indices raise EInvalidOperation.
-    virtual void Insert(int Index, TBitmap* Image, TBitmap* Mask);
-    virtual void InsertIcon(int Index, TIcon* Image);
-    virtual void InsertMasked(int Index, TBitmap* Image, TColor MaskColor);
-    virtual void Move(int CurIndex, int NewIndex);
-    virtual void Replace(int Index, TBitmap* Image, TBitmap* Mask);
-    virtual void ReplaceIcon(int Index, TIcon* Image);
-    virtual void ReplaceMasked(int Index, TBitmap* NewImage, TColor MaskColor);
+    virtual void Insert(int index, TBitmap* image, TBitmap* mask);
+    virtual void InsertIcon(int index, TIcon* image);
+    virtual void InsertMasked(int index, TBitmap* image, TColor maskColor);
+    virtual void Move(int curIndex, int newIndex);
+    virtual void Replace(int index, TBitmap* image, TBitmap* mask);
+    virtual void ReplaceIcon(int index, TIcon* image);
+    virtual void ReplaceMasked(int index, TBitmap* newImage, TColor maskColor);
 
     // ---- Reading -----------------------------------------------------------------------------
     // Image is resized to Width x Height, 32 bits with the image's alpha; false for a bad index
     // or a nil bitmap.
-    bool GetBitmap(int Index, TBitmap* Image);
+    bool GetBitmap(int index, TBitmap* image);
     // The icon gets a colour bitmap and its mask (white where transparent).
-    bool GetIcon(int Index, TIcon* Image);
+    bool GetIcon(int index, TIcon* image);
     // The pixels of an image (nil for a bad index), Width * Height of 0xAARRGGBB, top-down.
-    const uint32_t* ImagePixels(int Index) const;
+    const uint32_t* ImagePixels(int index) const;
 
     // ---- Drawing -----------------------------------------------------------------------------
     // With the list's DrawingStyle, ImageType, BkColor and BlendColor.
-    void Draw(TCanvas* Canvas, int X, int Y, int Index, bool Enabled = true);
-    void Draw(TCanvas* Canvas, int X, int Y, int Index, TDrawingStyle ADrawingStyle,
-              TImageType AImageType, bool Enabled = true);
+    void Draw(TCanvas* canvas, int x, int y, int index, bool enabled = true);
+    void Draw(TCanvas* canvas, int x, int y, int index, TDrawingStyle drawingStyle,
+              TImageType imageType, bool enabled = true);
     // With explicit colours: Bk under dsNormal, Fg as the blend colour (clNone: the list's
     // BlendColor; clDefault: the highlight colour).
-    void DrawEx(TCanvas* Canvas, int X, int Y, int Index, TColor Bk, TColor Fg,
-                TDrawingStyle ADrawingStyle, TImageType AImageType = itImage, bool Enabled = true);
+    void DrawEx(TCanvas* canvas, int x, int y, int index, TColor bk, TColor fg,
+                TDrawingStyle drawingStyle, TImageType imageType = itImage, bool enabled = true);
     // The final pixels a draw would blend over the target (straight alpha), for tests and
     // for callers that compose themselves. Empty for a bad index.
-    std::vector<uint32_t> RenderImage(int Index, TColor Bk, TColor Fg, TDrawingStyle ADrawingStyle,
-                                      TImageType AImageType, bool Enabled) const;
+    std::vector<uint32_t> RenderImage(int index, TColor bk, TColor fg, TDrawingStyle drawingStyle,
+                                      TImageType imageType, bool enabled) const;
 
     // ---- Change notices ----------------------------------------------------------------------
-    void RegisterChanges(TChangeLink* Value);
-    void UnRegisterChanges(TChangeLink* Value);
+    void RegisterChanges(TChangeLink* value);
+    void UnRegisterChanges(TChangeLink* value);
     // Nested: notices are held back until the outermost EndUpdate, which sends one if
     // anything changed.
     void BeginUpdate() { ++FUpdateCount; }
@@ -134,16 +134,16 @@ protected:
     // Tells the links and OnChange (held back while updating).
     virtual void Change();
     // Draws one prepared image; a descendant with its own pictures may draw them instead.
-    virtual void DoDraw(int Index, TCanvas* Canvas, int X, int Y, TColor Bk, TColor Fg,
-                        TDrawingStyle Style, TImageType ImageType, bool Enabled);
-    void CheckIndex(int Index, bool AllowCount = false) const;
+    virtual void DoDraw(int index, TCanvas* canvas, int x, int y, TColor bk, TColor fg,
+                        TDrawingStyle style, TImageType imageType, bool enabled);
+    void CheckIndex(int index, bool allowCount = false) const;
 
     using TPixels = std::vector<uint32_t>;
     // Images cut from a bitmap, fitted to the list's size.
-    std::vector<TPixels> ImagesFromBitmap(TBitmap* Image, TBitmap* Mask, bool UseMaskColor,
-                                          TColor MaskColor) const;
-    TPixels ImageFromIcon(TIcon* Image) const;
-    void InsertImages(int Index, std::vector<TPixels>&& Images);
+    std::vector<TPixels> ImagesFromBitmap(TBitmap* image, TBitmap* mask, bool useMaskColor,
+                                          TColor maskColor) const;
+    TPixels ImageFromIcon(TIcon* image) const;
+    void InsertImages(int index, std::vector<TPixels>&& images);
 
 private:
     int FWidth = 16;

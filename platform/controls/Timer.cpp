@@ -6,7 +6,7 @@
 
 namespace epc {
 
-TTimer::TTimer(TComponent* AOwner) : TComponent(AOwner) { UpdateTimer(); }
+TTimer::TTimer(TComponent* owner) : TComponent(owner) { UpdateTimer(); }
 
 TTimer::~TTimer() {
     FEnabled = false;

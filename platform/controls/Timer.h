@@ -8,7 +8,7 @@ namespace epc {
 
 class TTimer : public TComponent {
 public:
-    explicit TTimer(TComponent* AOwner);
+    explicit TTimer(TComponent* owner);
     ~TTimer() override;
     std::string ClassName() const override { return "TTimer"; }
 

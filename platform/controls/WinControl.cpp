@@ -6,6 +6,7 @@
 
 #include "platform/controls/Controls.h"
 #include "platform/controls/Forms.h"
+#include "platform/core/ScopeGuard.h"
 
 namespace epc {
 
@@ -26,14 +27,14 @@ TWinControl* TWinControl::FindControl(HWND h) {
     return it == map.end() ? nullptr : it->second;
 }
 
-TCustomForm* GetParentForm(TControl* Control) {
-    if (!Control) return nullptr;
-    TControl* c = Control;
+TCustomForm* GetParentForm(TControl* control) {
+    if (!control) return nullptr;
+    TControl* c = control;
     while (c->Parent()) c = c->Parent();
     return dynamic_cast<TCustomForm*>(c);
 }
 
-TWinControl::TWinControl(TComponent* AOwner) : TControl(AOwner) {
+TWinControl::TWinControl(TComponent* owner) : TControl(owner) {
     FBrush = std::make_unique<TBrush>();
     FBrush->SetColor(FColor);
 }
@@ -86,21 +87,21 @@ void TWinControl::CreateHandle() {
     }
 }
 
-void TWinControl::CreateParams(TCreateParams& Params) {
-    Params.Caption = FText;
-    Params.Style = WS_CHILD | WS_CLIPSIBLINGS;
-    if (FControlStyle.Contains(csAcceptsControls)) Params.Style |= WS_CLIPCHILDREN;
-    if (!FEnabled) Params.Style |= WS_DISABLED;
-    if (FTabStop) Params.Style |= WS_TABSTOP;
-    if (FVisible) Params.Style |= WS_VISIBLE;
-    Params.X = FLeft;
-    Params.Y = FTop;
-    Params.Width = FWidth;
-    Params.Height = FHeight;
-    Params.WndParent = FParent ? FParent->Handle() : FParentWindow;
-    Params.WinClassName = ClassName();
-    Params.WindowClassStyle = CS_VREDRAW | CS_HREDRAW;
-    if (FControlStyle.Contains(csDoubleClicks)) Params.WindowClassStyle |= CS_DBLCLKS;
+void TWinControl::CreateParams(TCreateParams& params) {
+    params.Caption = FText;
+    params.Style = WS_CHILD | WS_CLIPSIBLINGS;
+    if (FControlStyle.Contains(csAcceptsControls)) params.Style |= WS_CLIPCHILDREN;
+    if (!FEnabled) params.Style |= WS_DISABLED;
+    if (FTabStop) params.Style |= WS_TABSTOP;
+    if (FVisible) params.Style |= WS_VISIBLE;
+    params.X = FLeft;
+    params.Y = FTop;
+    params.Width = FWidth;
+    params.Height = FHeight;
+    params.WndParent = FParent ? FParent->Handle() : FParentWindow;
+    params.WinClassName = ClassName();
+    params.WindowClassStyle = CS_VREDRAW | CS_HREDRAW;
+    if (FControlStyle.Contains(csDoubleClicks)) params.WindowClassStyle |= CS_DBLCLKS;
 }
 
 void TWinControl::CreateWnd() {
@@ -109,32 +110,29 @@ void TWinControl::CreateWnd() {
     if ((params.Style & WS_CHILD) && !params.WndParent)
         throw EInvalidOperation("Control '" + Name() + "' has no parent window");
     FControlState.Include(csCreating);
-    try {
+    {
+        auto created = Finally([&] { FControlState.Exclude(csCreating); });
         CreateWindowHandle(params);
-    } catch (...) {
-        FControlState.Exclude(csCreating);
-        throw;
     }
-    FControlState.Exclude(csCreating);
     if (!FHandle) throw EOutOfResources("Error creating window");
     if (GetWindowText(FHandle) != FText) SetWindowText(FHandle, FText);
     FLastClientWidth = -1;
     InitializeHandle();
 }
 
-void TWinControl::CreateWindowHandle(const TCreateParams& Params) {
+void TWinControl::CreateWindowHandle(const TCreateParams& params) {
     TWindowCreate wc;
-    wc.ExStyle = Params.ExStyle;
-    wc.ClassName = Params.WinClassName;
-    wc.Caption = Params.Caption;
-    wc.Style = Params.Style;
-    wc.X = Params.X;
-    wc.Y = Params.Y;
-    wc.Width = Params.Width;
-    wc.Height = Params.Height;
-    wc.Parent = Params.WndParent;
-    wc.ClassStyle = Params.WindowClassStyle;
-    wc.Param = Params.Param;
+    wc.ExStyle = params.ExStyle;
+    wc.ClassName = params.WinClassName;
+    wc.Caption = params.Caption;
+    wc.Style = params.Style;
+    wc.X = params.X;
+    wc.Y = params.Y;
+    wc.Width = params.Width;
+    wc.Height = params.Height;
+    wc.Parent = params.WndParent;
+    wc.ClassStyle = params.WindowClassStyle;
+    wc.Param = params.Param;
     wc.WndProc = [this](HWND h, uint32_t msg, WPARAM w, LPARAM l) -> LRESULT {
         TMessage m{msg, w, l, 0};
         MainWndProc(h, m);
@@ -147,15 +145,15 @@ void TWinControl::CreateWindowHandle(const TCreateParams& Params) {
     }
 }
 
-void TWinControl::MainWndProc(HWND h, TMessage& Message) {
+void TWinControl::MainWndProc(HWND h, TMessage& message) {
     if (!FHandle && !FControlState.Contains(csDestroyingHandle)) {
         // The first message of a new window: from here on it is this control's.
         FHandle = h;
         HandleMap()[h] = this;
     }
     try {
-        if (FWindowProc) FWindowProc(Message);
-        else WndProc(Message);
+        if (FWindowProc) FWindowProc(message);
+        else WndProc(message);
     } catch (...) {
         if (Application) Application->HandleException(this);
         else throw;
@@ -216,62 +214,62 @@ void TWinControl::SetTextBuf(const std::string& v) {
 
 // ---- Children --------------------------------------------------------------------------------
 
-void TWinControl::InsertControl(TControl* AControl) {
-    if (!AControl || AControl->FParent == this) return;
-    AControl->FParent = this;
-    FControls.push_back(AControl);
-    if (auto* w = dynamic_cast<TWinControl*>(AControl)) {
+void TWinControl::InsertControl(TControl* control) {
+    if (!control || control->FParent == this) return;
+    control->FParent = this;
+    FControls.push_back(control);
+    if (auto* w = dynamic_cast<TWinControl*>(control)) {
         FTabList.push_back(w);
         if (FHandle && !w->FHandle && w->FVisible) w->CreateHandle();
     }
-    if (AControl->ParentFont()) AControl->Perform(CM_PARENTFONTCHANGED, 0, 0);
-    if (AControl->ParentColor()) AControl->Perform(CM_PARENTCOLORCHANGED, 0, 0);
-    if (AControl->ParentShowHint()) AControl->FShowHint = FShowHint;
-    AControl->UpdateAnchorRules();
-    AControl->Invalidate();
+    if (control->ParentFont()) control->Perform(CM_PARENTFONTCHANGED, 0, 0);
+    if (control->ParentColor()) control->Perform(CM_PARENTCOLORCHANGED, 0, 0);
+    if (control->ParentShowHint()) control->FShowHint = FShowHint;
+    control->UpdateAnchorRules();
+    control->Invalidate();
     Realign();
-    Perform(CM_CONTROLCHANGE, reinterpret_cast<WPARAM>(AControl), 1);
+    Perform(CM_CONTROLCHANGE, reinterpret_cast<WPARAM>(control), 1);
 }
 
-void TWinControl::RemoveControl(TControl* AControl) {
-    auto it = std::find(FControls.begin(), FControls.end(), AControl);
+void TWinControl::RemoveControl(TControl* control) {
+    auto it = std::find(FControls.begin(), FControls.end(), control);
     if (it == FControls.end()) return;
-    Perform(CM_CONTROLCHANGE, reinterpret_cast<WPARAM>(AControl), 0);
-    if (CaptureControlRef() == AControl) CaptureControlRef() = nullptr;
-    AControl->Invalidate();
-    if (auto* w = dynamic_cast<TWinControl*>(AControl)) {
+    Perform(CM_CONTROLCHANGE, reinterpret_cast<WPARAM>(control), 0);
+    if (CaptureControlRef() == control) CaptureControlRef() = nullptr;
+    control->Invalidate();
+    if (auto* w = dynamic_cast<TWinControl*>(control)) {
         if (TCustomForm* form = GetParentForm(this)) form->DefocusControl(w, true);
         FTabList.erase(std::remove(FTabList.begin(), FTabList.end(), w), FTabList.end());
     }
-    it = std::find(FControls.begin(), FControls.end(), AControl);
+    it = std::find(FControls.begin(), FControls.end(), control);
     if (it != FControls.end()) FControls.erase(it);
-    AControl->FParent = nullptr;
+    control->FParent = nullptr;
     if (!Destroying()) Realign();
 }
 
-bool TWinControl::ContainsControl(TControl* Control) const {
-    for (TControl* c = Control; c; c = c->Parent())
+bool TWinControl::ContainsControl(TControl* control) const {
+    for (TControl* c = control; c; c = c->Parent())
         if (c == this) return true;
     return false;
 }
 
-void TWinControl::SetParent(TWinControl* AParent) {
-    if (FParent == AParent) return;
-    TControl::SetParent(AParent);
+void TWinControl::SetParent(TWinControl* parent) {
+    if (FParent == parent) return;
+    TControl::SetParent(parent);
     if (FHandle) {
-        if (!AParent && !FParentWindow) DestroyHandle();
-        else if (AParent && AParent->FHandle) ::epc::SetParent(FHandle, AParent->FHandle);
-        else if (AParent) DestroyHandle();
+        if (!parent && !FParentWindow) DestroyHandle();
+        else if (parent && parent->FHandle) ::epc::SetParent(FHandle, parent->FHandle);
+        else if (parent) DestroyHandle();
     }
 }
 
-TControl* TWinControl::ControlAtPos(TPoint Pos, bool AllowDisabled, bool AllowWinControls) {
+TControl* TWinControl::ControlAtPos(TPoint pos, bool allowDisabled, bool allowWinControls) {
     for (auto it = FControls.rbegin(); it != FControls.rend(); ++it) {
         TControl* c = *it;
-        if (!AllowWinControls && dynamic_cast<TWinControl*>(c)) continue;
-        if (!c->Visible() || (!c->Enabled() && !AllowDisabled)) continue;
-        if (!c->BoundsRect().Contains(Pos)) continue;
-        TPoint local(Pos.X - c->Left(), Pos.Y - c->Top());
+        if (!allowWinControls && dynamic_cast<TWinControl*>(c)) continue;
+        if (!c->Visible() || (!c->Enabled() && !allowDisabled)) continue;
+        if (!c->BoundsRect().Contains(pos)) continue;
+        TPoint local(pos.X - c->Left(), pos.Y - c->Top());
         if (c->Perform(CM_HITTEST, 0, PointToLParam(local)) != 0) return c;
     }
     return nullptr;
@@ -303,22 +301,22 @@ TPoint TWinControl::ClientOrigin() {
     return p;
 }
 
-void TWinControl::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
-    DoConstraints(AWidth, AHeight);
-    if (ALeft == FLeft && ATop == FTop && AWidth == FWidth && AHeight == FHeight) return;
-    bool sized = AWidth != FWidth || AHeight != FHeight;
+void TWinControl::SetBounds(int left, int top, int width, int height) {
+    DoConstraints(width, height);
+    if (left == FLeft && top == FTop && width == FWidth && height == FHeight) return;
+    bool sized = width != FWidth || height != FHeight;
     if (FHandle) {
-        FLeft = ALeft;
-        FTop = ATop;
-        FWidth = AWidth;
-        FHeight = AHeight;
-        SetWindowPos(FHandle, nullptr, ALeft, ATop, AWidth, AHeight,
+        FLeft = left;
+        FTop = top;
+        FWidth = width;
+        FHeight = height;
+        SetWindowPos(FHandle, nullptr, left, top, width, height,
                      SWP_NOZORDER | SWP_NOACTIVATE);
     } else {
-        FLeft = ALeft;
-        FTop = ATop;
-        FWidth = AWidth;
-        FHeight = AHeight;
+        FLeft = left;
+        FTop = top;
+        FWidth = width;
+        FHeight = height;
         if (sized) {
             Realign();
             Resize();
@@ -462,34 +460,34 @@ void TWinControl::Repaint() {
     Update();
 }
 
-void TWinControl::PaintWindow(HDC DC) {
-    TMessage m{WM_PAINT, reinterpret_cast<WPARAM>(DC), 0, 0};
+void TWinControl::PaintWindow(HDC dc) {
+    TMessage m{WM_PAINT, reinterpret_cast<WPARAM>(dc), 0, 0};
     DefaultHandler(m);
 }
 
-void TWinControl::PaintControls(HDC DC, TControl* First) {
+void TWinControl::PaintControls(HDC dc, TControl* first) {
     auto it = FControls.begin();
-    if (First) it = std::find(FControls.begin(), FControls.end(), First);
+    if (first) it = std::find(FControls.begin(), FControls.end(), first);
     RECT clip;
-    GetClipBox(DC, &clip);
+    GetClipBox(dc, &clip);
     for (; it != FControls.end(); ++it) {
         TControl* c = *it;
         if (dynamic_cast<TWinControl*>(c) || !c->Visible()) continue;
         TRect r = c->BoundsRect(), x;
         if (!IntersectRect(x, r, clip)) continue;
-        int saved = SaveDC(DC);
+        int saved = SaveDC(dc);
         POINT org;
-        GetViewportOrgEx(DC, &org);
-        SetViewportOrgEx(DC, org.X + c->Left(), org.Y + c->Top(), nullptr);
-        IntersectClipRect(DC, 0, 0, c->Width(), c->Height());
-        c->Perform(WM_PAINT, reinterpret_cast<WPARAM>(DC), 0);
-        RestoreDC(DC, saved);
+        GetViewportOrgEx(dc, &org);
+        SetViewportOrgEx(dc, org.X + c->Left(), org.Y + c->Top(), nullptr);
+        IntersectClipRect(dc, 0, 0, c->Width(), c->Height());
+        c->Perform(WM_PAINT, reinterpret_cast<WPARAM>(dc), 0);
+        RestoreDC(dc, saved);
     }
 }
 
-void TWinControl::PaintHandler(TMessage& Message) {
+void TWinControl::PaintHandler(TMessage& message) {
     PAINTSTRUCT ps;
-    HDC dc = reinterpret_cast<HDC>(Message.WParam);
+    HDC dc = reinterpret_cast<HDC>(message.WParam);
     if (!dc) dc = BeginPaint(FHandle, &ps);
     if (!dc) return;
     bool hasGraphic = false;
@@ -509,75 +507,74 @@ void TWinControl::PaintHandler(TMessage& Message) {
         RestoreDC(dc, saved);
         PaintControls(dc, nullptr);
     }
-    if (!Message.WParam) EndPaint(FHandle, &ps);
+    if (!message.WParam) EndPaint(FHandle, &ps);
 }
 
-void TWinControl::PaintTo(HDC DC, int X, int Y) {
+void TWinControl::PaintTo(HDC dc, int x, int y) {
     if (!FHandle) HandleNeeded();
-    int saved = SaveDC(DC);
+    int saved = SaveDC(dc);
     POINT org;
-    GetViewportOrgEx(DC, &org);
-    SetViewportOrgEx(DC, org.X + X, org.Y + Y, nullptr);
-    SendMessage(FHandle, WM_PRINT, reinterpret_cast<WPARAM>(DC),
+    GetViewportOrgEx(dc, &org);
+    SetViewportOrgEx(dc, org.X + x, org.Y + y, nullptr);
+    SendMessage(FHandle, WM_PRINT, reinterpret_cast<WPARAM>(dc),
                 PRF_NONCLIENT | PRF_CLIENT | PRF_ERASEBKGND | PRF_CHILDREN);
-    RestoreDC(DC, saved);
+    RestoreDC(dc, saved);
 }
 
-void TWinControl::WMPaint(TMessage& Message) { PaintHandler(Message); }
+void TWinControl::WMPaint(TMessage& message) { PaintHandler(message); }
 
-void TWinControl::WMPrintClient(TMessage& Message) {
-    if (Message.WParam) PaintHandler(Message);
+void TWinControl::WMPrintClient(TMessage& message) {
+    if (message.WParam) PaintHandler(message);
 }
 
-void TWinControl::WMEraseBkgnd(TMessage& Message) {
-    HDC dc = reinterpret_cast<HDC>(Message.WParam);
+void TWinControl::WMEraseBkgnd(TMessage& message) {
+    HDC dc = reinterpret_cast<HDC>(message.WParam);
     if (dc && !FControlStyle.Contains(csOpaque)) {
         RECT r;
         GetClientRect(FHandle, &r);
         FillRect(dc, &r, FBrush->Handle());
     }
-    Message.Result = 1;
+    message.Result = 1;
 }
 
-void TWinControl::WMSize(TMessage& Message) {
+void TWinControl::WMSize(TMessage& message) {
     UpdateBounds();
-    DefaultHandler(Message);
+    DefaultHandler(message);
     Realign();
     if (!Destroying()) Resize();
 }
 
-void TWinControl::WMMove(TMessage& Message) {
+void TWinControl::WMMove(TMessage& message) {
     UpdateBounds();
-    DefaultHandler(Message);
+    DefaultHandler(message);
 }
 
-void TWinControl::WMWindowPosChanged(TMessage& Message) {
+void TWinControl::WMWindowPosChanged(TMessage& message) {
     UpdateBounds();
-    DefaultHandler(Message);
+    DefaultHandler(message);
 }
 
-void TWinControl::WMNCDestroy(TMessage& Message) {
-    DefaultHandler(Message);
+void TWinControl::WMNCDestroy(TMessage& message) {
+    DefaultHandler(message);
     HandleMap().erase(FHandle);
     FHandle = nullptr;
 }
 
-void TWinControl::CMColorChangedWin(TMessage& Message) {
+void TWinControl::CMColorChangedWin(TMessage& message) {
     FBrush->SetColor(FColor);
-    TControl::Dispatch(Message);
+    TControl::Dispatch(message);
     for (TControl* c : FControls) c->Perform(CM_PARENTCOLORCHANGED, 0, 0);
 }
 
-void TWinControl::CMFontChangedWin(TMessage& Message) {
-    TControl::Dispatch(Message);
+void TWinControl::CMFontChangedWin(TMessage& message) {
+    TControl::Dispatch(message);
     for (TControl* c : std::vector<TControl*>(FControls)) c->Perform(CM_PARENTFONTCHANGED, 0, 0);
 }
 
 void TWinControl::FontChanged() { Perform(CM_FONTCHANGED, 0, 0); }
 
-void TWinControl::CMCtl3DChanged(TMessage& Message) {
+void TWinControl::CMCtl3DChanged(TMessage&) {
     if (FHandle) RecreateWnd();
-    (void)Message;
 }
 
 // ---- Focus -----------------------------------------------------------------------------------
@@ -609,10 +606,10 @@ void TWinControl::SetTabOrder(int v) {
     list.insert(list.begin() + v, this);
 }
 
-void TWinControl::GetTabOrderList(std::vector<TWinControl*>& List) {
+void TWinControl::GetTabOrderList(std::vector<TWinControl*>& list) {
     for (TWinControl* c : FTabList) {
-        List.push_back(c);
-        c->GetTabOrderList(List);
+        list.push_back(c);
+        c->GetTabOrderList(list);
     }
 }
 
@@ -635,28 +632,28 @@ void TWinControl::SetFocus() {
 
 bool TWinControl::Focused() { return FHandle && GetFocus() == FHandle; }
 
-TWinControl* TWinControl::FindNextControl(TWinControl* CurControl, bool GoForward,
-                                          bool CheckTabStop, bool CheckParent) {
+TWinControl* TWinControl::FindNextControl(TWinControl* curControl, bool goForward,
+                                          bool checkTabStop, bool checkParent) {
     std::vector<TWinControl*> list;
     GetTabOrderList(list);
     if (list.empty()) return nullptr;
     int n = int(list.size());
-    auto found = std::find(list.begin(), list.end(), CurControl);
-    int start = found == list.end() ? (GoForward ? n - 1 : 0) : int(found - list.begin());
+    auto found = std::find(list.begin(), list.end(), curControl);
+    int start = found == list.end() ? (goForward ? n - 1 : 0) : int(found - list.begin());
     int i = start;
     for (int step = 0; step < n; ++step) {
-        i = GoForward ? (i + 1) % n : (i - 1 + n) % n;
+        i = goForward ? (i + 1) % n : (i - 1 + n) % n;
         TWinControl* c = list[size_t(i)];
-        if (c == CurControl) break;
-        if ((!CheckTabStop || c->TabStop()) && (!CheckParent || c->Parent() == this) &&
+        if (c == curControl) break;
+        if ((!checkTabStop || c->TabStop()) && (!checkParent || c->Parent() == this) &&
             c->CanFocus())
             return c;
     }
     return nullptr;
 }
 
-void TWinControl::SelectNext(TWinControl* CurControl, bool GoForward, bool CheckTabStop) {
-    if (TWinControl* c = FindNextControl(CurControl, GoForward, CheckTabStop, !CheckTabStop))
+void TWinControl::SelectNext(TWinControl* curControl, bool goForward, bool checkTabStop) {
+    if (TWinControl* c = FindNextControl(curControl, goForward, checkTabStop, !checkTabStop))
         c->SetFocus();
 }
 
@@ -671,102 +668,102 @@ void TWinControl::DoExit() {
 void TWinControl::CMEnter(TMessage&) { DoEnter(); }
 void TWinControl::CMExit(TMessage&) { DoExit(); }
 
-void TWinControl::WMSetFocus(TMessage& Message) {
+void TWinControl::WMSetFocus(TMessage& message) {
     TCustomForm* form = GetParentForm(this);
     if (form && form != this && !form->SetFocusedControl(this)) return;
-    DefaultHandler(Message);
+    DefaultHandler(message);
 }
 
-void TWinControl::WMKillFocus(TMessage& Message) { DefaultHandler(Message); }
+void TWinControl::WMKillFocus(TMessage& message) { DefaultHandler(message); }
 
 // ---- Keys ------------------------------------------------------------------------------------
 
-void TWinControl::KeyDown(Word& Key, TShiftState Shift) {
-    if (OnKeyDown) OnKeyDown(this, Key, Shift);
+void TWinControl::KeyDown(Word& key, TShiftState shift) {
+    if (OnKeyDown) OnKeyDown(this, key, shift);
 }
 
-void TWinControl::KeyUp(Word& Key, TShiftState Shift) {
-    if (OnKeyUp) OnKeyUp(this, Key, Shift);
+void TWinControl::KeyUp(Word& key, TShiftState shift) {
+    if (OnKeyUp) OnKeyUp(this, key, shift);
 }
 
-void TWinControl::KeyPress(char16_t& Key) {
-    if (OnKeyPress) OnKeyPress(this, Key);
+void TWinControl::KeyPress(char16_t& key) {
+    if (OnKeyPress) OnKeyPress(this, key);
 }
 
 // With KeyPreview on, the parent form handles the key first; true when it consumed it.
-bool TWinControl::FormPreviewsKey(TMessage& Message, bool (TWinControl::*handler)(TMessage&)) {
+bool TWinControl::FormPreviewsKey(TMessage& message, bool (TWinControl::*handler)(TMessage&)) {
     TCustomForm* form = GetParentForm(this);
     return form && form != this && form->KeyPreview() &&
-           (static_cast<TWinControl*>(form)->*handler)(Message);
+           (static_cast<TWinControl*>(form)->*handler)(message);
 }
 
-bool TWinControl::DoKeyDown(TMessage& Message) {
-    if (FormPreviewsKey(Message, &TWinControl::DoKeyDown)) return true;
+bool TWinControl::DoKeyDown(TMessage& message) {
+    if (FormPreviewsKey(message, &TWinControl::DoKeyDown)) return true;
     if (FControlStyle.Contains(csNoStdEvents)) return false;
-    Word key = Word(Message.WParam);
-    KeyDown(key, KeyDataToShiftState(Message.LParam));
-    Message.WParam = key;
+    Word key = Word(message.WParam);
+    KeyDown(key, KeyDataToShiftState(message.LParam));
+    message.WParam = key;
     return key == 0;
 }
 
-bool TWinControl::DoKeyUp(TMessage& Message) {
-    if (FormPreviewsKey(Message, &TWinControl::DoKeyUp)) return true;
+bool TWinControl::DoKeyUp(TMessage& message) {
+    if (FormPreviewsKey(message, &TWinControl::DoKeyUp)) return true;
     if (FControlStyle.Contains(csNoStdEvents)) return false;
-    Word key = Word(Message.WParam);
-    KeyUp(key, KeyDataToShiftState(Message.LParam));
-    Message.WParam = key;
+    Word key = Word(message.WParam);
+    KeyUp(key, KeyDataToShiftState(message.LParam));
+    message.WParam = key;
     return key == 0;
 }
 
-bool TWinControl::DoKeyPress(TMessage& Message) {
-    if (FormPreviewsKey(Message, &TWinControl::DoKeyPress)) return true;
+bool TWinControl::DoKeyPress(TMessage& message) {
+    if (FormPreviewsKey(message, &TWinControl::DoKeyPress)) return true;
     if (FControlStyle.Contains(csNoStdEvents)) return false;
-    char16_t ch = char16_t(Message.WParam);
+    char16_t ch = char16_t(message.WParam);
     KeyPress(ch);
-    Message.WParam = ch;
+    message.WParam = ch;
     return ch == 0;
 }
 
 // Dialog keys first: Tab, arrows, Return and Escape that the control does not want go to the
 // form (focus moves), before the control's KeyDown ever sees them.
-void TWinControl::CNKeyDown(TMessage& Message) {
-    Message.Result = 0;
-    uint32_t key = uint32_t(Message.WParam);
+void TWinControl::CNKeyDown(TMessage& message) {
+    message.Result = 0;
+    uint32_t key = uint32_t(message.WParam);
     uint32_t mask = 0;
     if (key == VK_TAB) mask = DLGC_WANTTAB;
     else if (key >= VK_LEFT && key <= VK_DOWN) mask = DLGC_WANTARROWS;
     else if (key == VK_RETURN || key == VK_EXECUTE || key == VK_ESCAPE || key == VK_CANCEL)
         mask = DLGC_WANTALLKEYS;
     if (!mask) return;
-    if (Perform(CM_WANTSPECIALKEY, Message.WParam, Message.LParam) != 0) return;
+    if (Perform(CM_WANTSPECIALKEY, message.WParam, message.LParam) != 0) return;
     if (Perform(WM_GETDLGCODE, 0, 0) & mask) return;
     TCustomForm* form = GetParentForm(this);
-    if (form && form->Perform(CM_DIALOGKEY, Message.WParam, Message.LParam) != 0)
-        Message.Result = 1;
+    if (form && form->Perform(CM_DIALOGKEY, message.WParam, message.LParam) != 0)
+        message.Result = 1;
 }
 
-void TWinControl::WMKeyDown(TMessage& Message) {
-    if (!DoKeyDown(Message)) DefaultHandler(Message);
+void TWinControl::WMKeyDown(TMessage& message) {
+    if (!DoKeyDown(message)) DefaultHandler(message);
 }
 
-void TWinControl::WMSysKeyDown(TMessage& Message) {
-    if (!DoKeyDown(Message)) DefaultHandler(Message);
+void TWinControl::WMSysKeyDown(TMessage& message) {
+    if (!DoKeyDown(message)) DefaultHandler(message);
 }
 
-void TWinControl::WMKeyUp(TMessage& Message) {
-    if (!DoKeyUp(Message)) DefaultHandler(Message);
+void TWinControl::WMKeyUp(TMessage& message) {
+    if (!DoKeyUp(message)) DefaultHandler(message);
 }
 
-void TWinControl::WMSysKeyUp(TMessage& Message) {
-    if (!DoKeyUp(Message)) DefaultHandler(Message);
+void TWinControl::WMSysKeyUp(TMessage& message) {
+    if (!DoKeyUp(message)) DefaultHandler(message);
 }
 
-void TWinControl::WMChar(TMessage& Message) {
-    if (!DoKeyPress(Message)) DefaultHandler(Message);
+void TWinControl::WMChar(TMessage& message) {
+    if (!DoKeyPress(message)) DefaultHandler(message);
 }
 
-void TWinControl::WMSetCursor(TMessage& Message) {
-    if (reinterpret_cast<HWND>(Message.WParam) == FHandle && LOWORD(Message.LParam) == HTCLIENT) {
+void TWinControl::WMSetCursor(TMessage& message) {
+    if (reinterpret_cast<HWND>(message.WParam) == FHandle && LOWORD(message.LParam) == HTCLIENT) {
         TCursor cursor = Screen ? Screen->Cursor() : crDefault;
         if (cursor == crDefault) {
             POINT p;
@@ -777,85 +774,85 @@ void TWinControl::WMSetCursor(TMessage& Message) {
         }
         if (cursor != crDefault && Screen) {
             ::epc::SetCursor(Screen->Cursors(cursor));
-            Message.Result = 1;
+            message.Result = 1;
             return;
         }
     }
-    DefaultHandler(Message);
+    DefaultHandler(message);
 }
 
 // ---- Routing ---------------------------------------------------------------------------------
 
-bool TWinControl::IsControlMouseMsg(TMessage& Message) {
+bool TWinControl::IsControlMouseMsg(TMessage& message) {
     TControl* target = nullptr;
     TControl* cap = CaptureControlRef();
     if (GetCapture() == FHandle) {
         if (cap && cap != this && cap->Parent() == this) target = cap;
     } else {
-        target = ControlAtPos(Message.Pos(), false);
+        target = ControlAtPos(message.Pos(), false);
     }
     if (!target) return false;
-    TPoint p = Message.Pos();
+    TPoint p = message.Pos();
     LPARAM l = PointToLParam(TPoint(p.X - target->Left(), p.Y - target->Top()));
-    Message.Result = target->Perform(Message.Msg, Message.WParam, l);
+    message.Result = target->Perform(message.Msg, message.WParam, l);
     return true;
 }
 
-void TWinControl::WndProc(TMessage& Message) {
-    uint32_t msg = Message.Msg;
+void TWinControl::WndProc(TMessage& message) {
+    uint32_t msg = message.Msg;
     if (msg >= WM_MOUSEFIRST && msg < WM_MOUSEWHEEL) {
-        if (IsControlMouseMsg(Message)) return;
+        if (IsControlMouseMsg(message)) return;
     } else if (msg == WM_CAPTURECHANGED) {
         TControl* cap = CaptureControlRef();
-        if (cap && reinterpret_cast<HWND>(Message.LParam) != FHandle &&
+        if (cap && reinterpret_cast<HWND>(message.LParam) != FHandle &&
             (cap == this || cap->Parent() == this))
             CaptureControlRef() = nullptr;
     }
-    TControl::WndProc(Message);
+    TControl::WndProc(message);
 }
 
-void TWinControl::Dispatch(TMessage& Message) {
-    switch (Message.Msg) {
-    case WM_PAINT: WMPaint(Message); return;
-    case WM_PRINTCLIENT: WMPrintClient(Message); return;
-    case WM_ERASEBKGND: WMEraseBkgnd(Message); return;
-    case WM_SIZE: WMSize(Message); return;
-    case WM_MOVE: WMMove(Message); return;
-    case WM_WINDOWPOSCHANGED: WMWindowPosChanged(Message); return;
-    case WM_SETFOCUS: WMSetFocus(Message); return;
-    case WM_KILLFOCUS: WMKillFocus(Message); return;
-    case WM_KEYDOWN: WMKeyDown(Message); return;
-    case WM_KEYUP: WMKeyUp(Message); return;
-    case WM_CHAR: WMChar(Message); return;
-    case WM_SYSKEYDOWN: WMSysKeyDown(Message); return;
-    case WM_SYSKEYUP: WMSysKeyUp(Message); return;
-    case WM_SETCURSOR: WMSetCursor(Message); return;
-    case WM_NCDESTROY: WMNCDestroy(Message); return;
-    case CN_KEYDOWN: CNKeyDown(Message); return;
-    case CM_ENTER: CMEnter(Message); return;
-    case CM_EXIT: CMExit(Message); return;
-    case CM_COLORCHANGED: CMColorChangedWin(Message); return;
-    case CM_FONTCHANGED: CMFontChangedWin(Message); return;
-    case CM_CTL3DCHANGED: CMCtl3DChanged(Message); return;
+void TWinControl::Dispatch(TMessage& message) {
+    switch (message.Msg) {
+    case WM_PAINT: WMPaint(message); return;
+    case WM_PRINTCLIENT: WMPrintClient(message); return;
+    case WM_ERASEBKGND: WMEraseBkgnd(message); return;
+    case WM_SIZE: WMSize(message); return;
+    case WM_MOVE: WMMove(message); return;
+    case WM_WINDOWPOSCHANGED: WMWindowPosChanged(message); return;
+    case WM_SETFOCUS: WMSetFocus(message); return;
+    case WM_KILLFOCUS: WMKillFocus(message); return;
+    case WM_KEYDOWN: WMKeyDown(message); return;
+    case WM_KEYUP: WMKeyUp(message); return;
+    case WM_CHAR: WMChar(message); return;
+    case WM_SYSKEYDOWN: WMSysKeyDown(message); return;
+    case WM_SYSKEYUP: WMSysKeyUp(message); return;
+    case WM_SETCURSOR: WMSetCursor(message); return;
+    case WM_NCDESTROY: WMNCDestroy(message); return;
+    case CN_KEYDOWN: CNKeyDown(message); return;
+    case CM_ENTER: CMEnter(message); return;
+    case CM_EXIT: CMExit(message); return;
+    case CM_COLORCHANGED: CMColorChangedWin(message); return;
+    case CM_FONTCHANGED: CMFontChangedWin(message); return;
+    case CM_CTL3DCHANGED: CMCtl3DChanged(message); return;
     }
-    TControl::Dispatch(Message);
+    TControl::Dispatch(message);
 }
 
-void TWinControl::DefaultHandler(TMessage& Message) {
+void TWinControl::DefaultHandler(TMessage& message) {
     if (!FHandle) {
-        TControl::DefaultHandler(Message);
+        TControl::DefaultHandler(message);
         return;
     }
-    switch (Message.Msg) {
+    switch (message.Msg) {
     case WM_PAINT:
         // A context in WParam means the control paints into it; nothing to validate.
-        if (Message.WParam) return;
+        if (message.WParam) return;
         break;
     case WM_SETTEXT:
-        FText = Message.LParam ? reinterpret_cast<const char*>(Message.LParam) : "";
+        FText = message.LParam ? reinterpret_cast<const char*>(message.LParam) : "";
         break;
     }
-    Message.Result = DefWindowProc(FHandle, Message.Msg, Message.WParam, Message.LParam);
+    message.Result = DefWindowProc(FHandle, message.Msg, message.WParam, message.LParam);
 }
 
 // ---- Canvases --------------------------------------------------------------------------------
@@ -902,7 +899,7 @@ void TControlCanvas::CreateHandle() {
     SetHandle(FDeviceContext);
 }
 
-TCustomControl::TCustomControl(TComponent* AOwner) : TWinControl(AOwner) {
+TCustomControl::TCustomControl(TComponent* owner) : TWinControl(owner) {
     FCanvas = std::make_unique<TControlCanvas>(this);
 }
 
@@ -913,20 +910,16 @@ TCustomControl::~TCustomControl() {
 
 void TCustomControl::Paint() {}
 
-void TCustomControl::PaintWindow(HDC DC) {
+void TCustomControl::PaintWindow(HDC dc) {
     FCanvas->Lock();
-    try {
-        FCanvas->FreeHandle();
-        FCanvas->SetHandle(DC);
-        FCanvas->UpdateTextFlags();
-        Paint();
-    } catch (...) {
+    auto release = Finally([this] {
         FCanvas->SetHandle(nullptr);
         FCanvas->Unlock();
-        throw;
-    }
-    FCanvas->SetHandle(nullptr);
-    FCanvas->Unlock();
+    });
+    FCanvas->FreeHandle();
+    FCanvas->SetHandle(dc);
+    FCanvas->UpdateTextFlags();
+    Paint();
 }
 
 void TCustomControl::DestroyWnd() {
@@ -934,7 +927,7 @@ void TCustomControl::DestroyWnd() {
     TWinControl::DestroyWnd();
 }
 
-TGraphicControl::TGraphicControl(TComponent* AOwner) : TControl(AOwner) {
+TGraphicControl::TGraphicControl(TComponent* owner) : TControl(owner) {
     FCanvas = std::make_unique<TControlCanvas>(this);
 }
 
@@ -942,28 +935,24 @@ TGraphicControl::~TGraphicControl() {
     if (FCanvas) FCanvas->FreeHandle();
 }
 
-void TGraphicControl::WMPaint(TMessage& Message) {
-    if (!Message.WParam) return;
+void TGraphicControl::WMPaint(TMessage& message) {
+    if (!message.WParam) return;
     FCanvas->Lock();
-    try {
-        FCanvas->FreeHandle();
-        FCanvas->SetHandle(reinterpret_cast<HDC>(Message.WParam));
-        Paint();
-    } catch (...) {
+    auto release = Finally([this] {
         FCanvas->SetHandle(nullptr);
         FCanvas->Unlock();
-        throw;
-    }
-    FCanvas->SetHandle(nullptr);
-    FCanvas->Unlock();
+    });
+    FCanvas->FreeHandle();
+    FCanvas->SetHandle(reinterpret_cast<HDC>(message.WParam));
+    Paint();
 }
 
-void TGraphicControl::Dispatch(TMessage& Message) {
-    if (Message.Msg == WM_PAINT) {
-        WMPaint(Message);
+void TGraphicControl::Dispatch(TMessage& message) {
+    if (message.Msg == WM_PAINT) {
+        WMPaint(message);
         return;
     }
-    TControl::Dispatch(Message);
+    TControl::Dispatch(message);
 }
 
 }  // namespace epc

@@ -4,22 +4,23 @@
 
 #include "platform/core/Exceptions.h"
 #include "platform/core/Strings.h"
+#include "platform/core/ScopeGuard.h"
 
 namespace epc {
 
 // ---- TPersistent -------------------------------------------------------------------------
 
-void TPersistent::Assign(TPersistent* Source) {
-    if (Source) {
-        Source->AssignTo(this);
+void TPersistent::Assign(TPersistent* source) {
+    if (source) {
+        source->AssignTo(this);
         return;
     }
     throw EConvertError("Cannot assign a nil to a " + ClassName());
 }
 
-void TPersistent::AssignTo(TPersistent* Dest) {
+void TPersistent::AssignTo(TPersistent* dest) {
     throw EConvertError("Cannot assign a " + ClassName() + " to a " +
-                        (Dest ? Dest->ClassName() : std::string("nil")));
+                        (dest ? dest->ClassName() : std::string("nil")));
 }
 
 // ---- TComponent --------------------------------------------------------------------------
@@ -35,8 +36,8 @@ bool IsValidIdent(const std::string& s) {
 }
 }  // namespace
 
-TComponent::TComponent(TComponent* AOwner) {
-    if (AOwner) AOwner->InsertComponent(this);
+TComponent::TComponent(TComponent* owner) {
+    if (owner) owner->InsertComponent(this);
 }
 
 TComponent::~TComponent() {
@@ -84,52 +85,52 @@ void TComponent::SetName(const std::string& newName) {
     FName = newName;
 }
 
-void TComponent::FreeNotification(TComponent* AComponent) {
-    if (!AComponent || AComponent == this) return;
+void TComponent::FreeNotification(TComponent* component) {
+    if (!component || component == this) return;
     FComponentState.Include(TComponentStateItem::csFreeNotification);
-    if (std::find(FFreeNotifies.begin(), FFreeNotifies.end(), AComponent) == FFreeNotifies.end()) {
-        FFreeNotifies.push_back(AComponent);
-        AComponent->FreeNotification(this);
+    if (std::find(FFreeNotifies.begin(), FFreeNotifies.end(), component) == FFreeNotifies.end()) {
+        FFreeNotifies.push_back(component);
+        component->FreeNotification(this);
     }
 }
 
-void TComponent::RemoveFreeNotification(TComponent* AComponent) {
-    RemoveNotification(AComponent);
-    if (AComponent) AComponent->RemoveNotification(this);
+void TComponent::RemoveFreeNotification(TComponent* component) {
+    RemoveNotification(component);
+    if (component) component->RemoveNotification(this);
 }
 
-void TComponent::RemoveNotification(TComponent* AComponent) {
-    FFreeNotifies.erase(std::remove(FFreeNotifies.begin(), FFreeNotifies.end(), AComponent),
+void TComponent::RemoveNotification(TComponent* component) {
+    FFreeNotifies.erase(std::remove(FFreeNotifies.begin(), FFreeNotifies.end(), component),
                         FFreeNotifies.end());
 }
 
-void TComponent::InsertComponent(TComponent* AComponent) {
-    if (!AComponent) return;
-    if (AComponent->FOwner) AComponent->FOwner->RemoveComponent(AComponent);
-    if (!AComponent->FName.empty()) {
-        TComponent* other = FindComponent(AComponent->FName);
-        if (other) throw EComponentError("A component named " + AComponent->FName +
+void TComponent::InsertComponent(TComponent* component) {
+    if (!component) return;
+    if (component->FOwner) component->FOwner->RemoveComponent(component);
+    if (!component->FName.empty()) {
+        TComponent* other = FindComponent(component->FName);
+        if (other) throw EComponentError("A component named " + component->FName +
                                          " already exists");
     }
-    Insert(AComponent);
-    Notification(AComponent, TOperation::opInsert);
+    Insert(component);
+    Notification(component, TOperation::opInsert);
 }
 
-void TComponent::RemoveComponent(TComponent* AComponent) {
-    if (!AComponent || AComponent->FOwner != this) return;
-    Notification(AComponent, TOperation::opRemove);
-    Remove(AComponent);
+void TComponent::RemoveComponent(TComponent* component) {
+    if (!component || component->FOwner != this) return;
+    Notification(component, TOperation::opRemove);
+    Remove(component);
 }
 
-void TComponent::Insert(TComponent* AComponent) {
-    FComponents.push_back(AComponent);
-    AComponent->FOwner = this;
+void TComponent::Insert(TComponent* component) {
+    FComponents.push_back(component);
+    component->FOwner = this;
 }
 
-void TComponent::Remove(TComponent* AComponent) {
-    FComponents.erase(std::remove(FComponents.begin(), FComponents.end(), AComponent),
+void TComponent::Remove(TComponent* component) {
+    FComponents.erase(std::remove(FComponents.begin(), FComponents.end(), component),
                       FComponents.end());
-    AComponent->FOwner = nullptr;
+    component->FOwner = nullptr;
 }
 
 TComponent* TComponent::FindComponent(const std::string& name) const {
@@ -149,11 +150,11 @@ void TComponent::DestroyComponents() {
 
 void TComponent::Loaded() { FComponentState.Exclude(TComponentStateItem::csLoading); }
 
-void TComponent::Notification(TComponent* AComponent, TOperation Operation) {
-    if (Operation == TOperation::opRemove && AComponent) RemoveFreeNotification(AComponent);
+void TComponent::Notification(TComponent* component, TOperation operation) {
+    if (operation == TOperation::opRemove && component) RemoveFreeNotification(component);
     // Owned components hear of what happens among their siblings, newest first.
     for (size_t i = FComponents.size(); i-- > 0;) {
-        if (i < FComponents.size()) FComponents[i]->Notification(AComponent, Operation);
+        if (i < FComponents.size()) FComponents[i]->Notification(component, operation);
     }
 }
 
@@ -231,15 +232,9 @@ TCollectionItem* TCollection::Add() {
 
 TCollectionItem* TCollection::Insert(int index) {
     BeginUpdate();
-    TCollectionItem* item;
-    try {
-        item = Add();
-        item->SetIndex(index);
-    } catch (...) {
-        EndUpdate();
-        throw;
-    }
-    EndUpdate();
+    auto endUpdate = Finally([this] { EndUpdate(); });
+    TCollectionItem* item = Add();
+    item->SetIndex(index);
     return item;
 }
 
@@ -267,21 +262,16 @@ void TCollection::EndUpdate() {
     if (FUpdateCount > 0 && --FUpdateCount == 0) Changed();
 }
 
-void TCollection::Assign(TPersistent* Source) {
-    auto* src = dynamic_cast<TCollection*>(Source);
+void TCollection::Assign(TPersistent* source) {
+    auto* src = dynamic_cast<TCollection*>(source);
     if (!src) {
-        TPersistent::Assign(Source);
+        TPersistent::Assign(source);
         return;
     }
     BeginUpdate();
-    try {
-        Clear();
-        for (TCollectionItem* item : src->FItems) Add()->Assign(item);
-    } catch (...) {
-        EndUpdate();
-        throw;
-    }
-    EndUpdate();
+    auto endUpdate = Finally([this] { EndUpdate(); });
+    Clear();
+    for (TCollectionItem* item : src->FItems) Add()->Assign(item);
 }
 
 void TCollection::Update(TCollectionItem* item) {
@@ -547,21 +537,16 @@ std::string TStringList::Text() const {
 
 void TStringList::SetText(const std::string& text) {
     BeginUpdate();
-    try {
-        Clear();
-        size_t i = 0;
-        while (i < text.size()) {
-            size_t start = i;
-            while (i < text.size() && text[i] != '\r' && text[i] != '\n') ++i;
-            Add(text.substr(start, i - start));
-            if (i < text.size() && text[i] == '\r') ++i;
-            if (i < text.size() && text[i] == '\n') ++i;
-        }
-    } catch (...) {
-        EndUpdate();
-        throw;
+    auto endUpdate = Finally([this] { EndUpdate(); });
+    Clear();
+    size_t i = 0;
+    while (i < text.size()) {
+        size_t start = i;
+        while (i < text.size() && text[i] != '\r' && text[i] != '\n') ++i;
+        Add(text.substr(start, i - start));
+        if (i < text.size() && text[i] == '\r') ++i;
+        if (i < text.size() && text[i] == '\n') ++i;
     }
-    EndUpdate();
 }
 
 void TStringList::LoadFromStream(TStream& stream) {
@@ -600,22 +585,17 @@ void TStringList::Changed() {
     if (FUpdateCount == 0 && OnChange) OnChange(this);
 }
 
-void TStringList::Assign(TPersistent* Source) {
-    auto* src = dynamic_cast<TStringList*>(Source);
+void TStringList::Assign(TPersistent* source) {
+    auto* src = dynamic_cast<TStringList*>(source);
     if (!src) {
-        TPersistent::Assign(Source);
+        TPersistent::Assign(source);
         return;
     }
     if (src == this) return;
     BeginUpdate();
-    try {
-        Clear();
-        for (const auto& item : src->FItems) AddObject(item.s, FOwnsObjects ? nullptr : item.object);
-    } catch (...) {
-        EndUpdate();
-        throw;
-    }
-    EndUpdate();
+    auto endUpdate = Finally([this] { EndUpdate(); });
+    Clear();
+    for (const auto& item : src->FItems) AddObject(item.s, FOwnsObjects ? nullptr : item.object);
 }
 
 }  // namespace epc

@@ -21,14 +21,14 @@ public:
     std::string ClassName() const override { return "TPersistent"; }
     // Copies Source into this object. The default asks Source to AssignTo this object, which
     // raises EConvertError "Cannot assign a <source> to a <this>" when neither knows the other.
-    virtual void Assign(TPersistent* Source);
+    virtual void Assign(TPersistent* source);
     // Lets a class stream data that is not a published property.
-    virtual void DefineProperties(TFiler* Filer) {}
+    virtual void DefineProperties(TFiler* filer) {}
     virtual TPersistent* GetOwner() const { return nullptr; }
     virtual std::string GetNamePath() const { return ClassName(); }
 
 protected:
-    virtual void AssignTo(TPersistent* Dest);
+    virtual void AssignTo(TPersistent* dest);
 };
 
 enum class TComponentStateItem {
@@ -41,7 +41,7 @@ enum class TOperation { opInsert, opRemove };
 
 class TComponent : public TPersistent {
 public:
-    explicit TComponent(TComponent* AOwner);
+    explicit TComponent(TComponent* owner);
     ~TComponent() override;
     std::string ClassName() const override { return "TComponent"; }
 
@@ -65,11 +65,11 @@ public:
 
     // Asks to hear (through Notification with opRemove) when AComponent is freed, and the
     // other way round.
-    void FreeNotification(TComponent* AComponent);
-    void RemoveFreeNotification(TComponent* AComponent);
+    void FreeNotification(TComponent* component);
+    void RemoveFreeNotification(TComponent* component);
 
-    void InsertComponent(TComponent* AComponent);
-    void RemoveComponent(TComponent* AComponent);
+    void InsertComponent(TComponent* component);
+    void RemoveComponent(TComponent* component);
     TComponent* FindComponent(const std::string& name) const;
     // Frees every owned component, last first.
     void DestroyComponents();
@@ -90,15 +90,15 @@ public:
     TPersistent* GetOwner() const override { return FOwner; }
     std::string GetNamePath() const override { return FName; }
 
-    virtual void Notification(TComponent* AComponent, TOperation Operation);
+    virtual void Notification(TComponent* component, TOperation operation);
 
 protected:
     TComponentState FComponentState;
 
 private:
-    void Insert(TComponent* AComponent);
-    void Remove(TComponent* AComponent);
-    void RemoveNotification(TComponent* AComponent);
+    void Insert(TComponent* component);
+    void Remove(TComponent* component);
+    void RemoveNotification(TComponent* component);
 
     TComponent* FOwner = nullptr;
     std::vector<TComponent*> FComponents;
@@ -156,7 +156,7 @@ public:
     void EndUpdate();
     int UpdateCount() const { return FUpdateCount; }
     const std::string& ItemClassName() const { return FItemClassName; }
-    void Assign(TPersistent* Source) override;
+    void Assign(TPersistent* source) override;
     TPersistent* GetOwner() const override { return FOwner; }
 
     // Fires after a change when no update is pending: item is the changed one, or null for all.
@@ -237,7 +237,7 @@ public:
 
     void BeginUpdate();
     void EndUpdate();
-    void Assign(TPersistent* Source) override;
+    void Assign(TPersistent* source) override;
 
     TNotifyEvent OnChange;
     TNotifyEvent OnChanging;

@@ -186,37 +186,37 @@ bool MakeStretch(HDC dst, int x, int y, int w, int h, int sx, int sy, int sw, in
                  TStretch& st) {
     if (w == 0 || h == 0 || sw == 0 || sh == 0) return false;
     // 64-bit while normalizing; sizes beyond any surface are refused rather than overflowed.
-    int64_t X = x, Y = y, W = w, H = h, SX = sx, SY = sy, SW = sw, SH = sh;
-    if (W < 0) {
-        X += W;
-        W = -W;
+    int64_t left = x, top = y, width = w, height = h, srcX = sx, srcY = sy, srcW = sw, srcH = sh;
+    if (width < 0) {
+        left += width;
+        width = -width;
         st.FlipX = !st.FlipX;
     }
-    if (H < 0) {
-        Y += H;
-        H = -H;
+    if (height < 0) {
+        top += height;
+        height = -height;
         st.FlipY = !st.FlipY;
     }
-    if (SW < 0) {
-        SX += SW;
-        SW = -SW;
+    if (srcW < 0) {
+        srcX += srcW;
+        srcW = -srcW;
         st.FlipX = !st.FlipX;
     }
-    if (SH < 0) {
-        SY += SH;
-        SH = -SH;
+    if (srcH < 0) {
+        srcY += srcH;
+        srcH = -srcH;
         st.FlipY = !st.FlipY;
     }
-    X += dst->DX();
-    Y += dst->DY();
+    left += dst->DX();
+    top += dst->DY();
     constexpr int64_t kLimit = int64_t(1) << 30;
-    for (int64_t v : {X, Y, X + W, Y + H, SX, SY, SX + SW, SY + SH})
+    for (int64_t v : {left, top, left + width, top + height, srcX, srcY, srcX + srcW, srcY + srcH})
         if (v < -kLimit || v > kLimit) return false;
-    st.Dst = TRect(int(X), int(Y), int(X + W), int(Y + H));
-    st.SrcX = int(SX);
-    st.SrcY = int(SY);
-    st.SrcW = int(SW);
-    st.SrcH = int(SH);
+    st.Dst = TRect(int(left), int(top), int(left + width), int(top + height));
+    st.SrcX = int(srcX);
+    st.SrcY = int(srcY);
+    st.SrcW = int(srcW);
+    st.SrcH = int(srcH);
     return true;
 }
 

@@ -1,6 +1,7 @@
 #include "platform/graphics/Bitmap.h"
 
 #include "platform/graphics/GdiHandles.h"
+#include "platform/core/ScopeGuard.h"
 #include <algorithm>
 #include <cstring>
 #include <unordered_map>
@@ -491,13 +492,10 @@ void TBitmap::LoadFromImage(const TDecodedImage& image, TPixelFormat format) {
     // Silently converts; the notification below covers the whole load.
     auto onChange = std::move(OnChange);
     OnChange = nullptr;
-    try {
+    {
+        auto restore = Finally([&] { OnChange = std::move(onChange); });
         SetPixelFormat(format);
-    } catch (...) {
-        OnChange = std::move(onChange);
-        throw;
     }
-    OnChange = std::move(onChange);
     Changed(this);
 }
 
@@ -570,6 +568,8 @@ void TBitmap::ReadData(TStream& stream) {
         SetSize(0, 0);
         return;
     }
+    // A length beyond the end is a truncated stream; refuse before allocating for it.
+    if (size > stream.Size() - stream.Position()) throw EReadError(SReadError);
     std::string data(size_t(size), '\0');
     stream.ReadBuffer(data.data(), size);
     LoadFromString(data);
@@ -590,13 +590,13 @@ void TBitmap::SaveToPngFile(const std::string& fileName) {
     file.WriteString(EncodePng(image));
 }
 
-void TBitmap::Assign(TPersistent* Source) {
-    if (!Source) {
+void TBitmap::Assign(TPersistent* source) {
+    if (!source) {
         SetSize(0, 0);
         return;
     }
-    if (Source == this) return;
-    if (auto* src = dynamic_cast<TBitmap*>(Source)) {
+    if (source == this) return;
+    if (auto* src = dynamic_cast<TBitmap*>(source)) {
         src->EnsureSurface();
         EnsureSurface();
         FScan.clear();
@@ -614,7 +614,7 @@ void TBitmap::Assign(TPersistent* Source) {
         Changed(this);
         return;
     }
-    if (auto* g = dynamic_cast<TGraphic*>(Source)) {
+    if (auto* g = dynamic_cast<TGraphic*>(source)) {
         EnsureSurface();
         FScan.clear();
         FScanCurrent = false;
@@ -626,11 +626,11 @@ void TBitmap::Assign(TPersistent* Source) {
         Changed(this);
         return;
     }
-    TGraphic::Assign(Source);
+    TGraphic::Assign(source);
 }
 
-void TBitmap::AssignTo(TPersistent* Dest) {
-    TGraphic::AssignTo(Dest);
+void TBitmap::AssignTo(TPersistent* dest) {
+    TGraphic::AssignTo(dest);
 }
 
 } // namespace epc

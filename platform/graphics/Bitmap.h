@@ -68,7 +68,7 @@ public:
 
     // From a TBitmap: a copy of pixels, format and transparency. From any other picture: a
     // bitmap of its size, white, with the picture drawn on it.
-    void Assign(TPersistent* Source) override;
+    void Assign(TPersistent* source) override;
 
     int Width() const override { return FWidth; }
     void SetWidth(int value) override { SetSize(value, FHeight); }
@@ -130,7 +130,7 @@ public:
     BITMAPINFO SurfaceInfo() const;
 
 protected:
-    void AssignTo(TPersistent* Dest) override;
+    void AssignTo(TPersistent* dest) override;
     void Changed(TObject* sender = nullptr) override;
 
 private:

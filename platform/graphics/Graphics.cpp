@@ -59,10 +59,10 @@ void TFont::Changed() {
     TGraphicsObject::Changed();
 }
 
-void TFont::Assign(TPersistent* Source) {
-    auto* src = dynamic_cast<TFont*>(Source);
+void TFont::Assign(TPersistent* source) {
+    auto* src = dynamic_cast<TFont*>(source);
     if (!src) {
-        TGraphicsObject::Assign(Source);
+        TGraphicsObject::Assign(source);
         return;
     }
     if (src == this) return;
@@ -206,10 +206,10 @@ void TPen::Changed() {
     TGraphicsObject::Changed();
 }
 
-void TPen::Assign(TPersistent* Source) {
-    auto* src = dynamic_cast<TPen*>(Source);
+void TPen::Assign(TPersistent* source) {
+    auto* src = dynamic_cast<TPen*>(source);
     if (!src) {
-        TGraphicsObject::Assign(Source);
+        TGraphicsObject::Assign(source);
         return;
     }
     if (src == this) return;
@@ -297,10 +297,10 @@ void TBrush::Changed() {
     TGraphicsObject::Changed();
 }
 
-void TBrush::Assign(TPersistent* Source) {
-    auto* src = dynamic_cast<TBrush*>(Source);
+void TBrush::Assign(TPersistent* source) {
+    auto* src = dynamic_cast<TBrush*>(source);
     if (!src) {
-        TGraphicsObject::Assign(Source);
+        TGraphicsObject::Assign(source);
         return;
     }
     if (src == this) return;
@@ -865,26 +865,26 @@ void TPicture::SetBitmap(TBitmap* value) {
     SetGraphic(value);
 }
 
-void TPicture::Assign(TPersistent* Source) {
-    if (!Source) {
+void TPicture::Assign(TPersistent* source) {
+    if (!source) {
         SetGraphic(nullptr);
-    } else if (auto* p = dynamic_cast<TPicture*>(Source)) {
+    } else if (auto* p = dynamic_cast<TPicture*>(source)) {
         if (p != this) SetGraphic(p->Graphic());
-    } else if (auto* g = dynamic_cast<TGraphic*>(Source)) {
+    } else if (auto* g = dynamic_cast<TGraphic*>(source)) {
         SetGraphic(g);
     } else {
-        TPersistent::Assign(Source);
+        TPersistent::Assign(source);
     }
 }
 
-void TPicture::AssignTo(TPersistent* Dest) {
-    if (auto* g = dynamic_cast<TGraphic*>(Dest)) {
+void TPicture::AssignTo(TPersistent* dest) {
+    if (auto* g = dynamic_cast<TGraphic*>(dest)) {
         if (FGraphic) {
             g->Assign(FGraphic.get());
             return;
         }
     }
-    TPersistent::AssignTo(Dest);
+    TPersistent::AssignTo(dest);
 }
 
 template <typename T> T* TPicture::ForceType() {

@@ -74,7 +74,7 @@ public:
 
     // Copies name, style, colour, charset, pitch and height; when the two fonts have different
     // PixelsPerInch the point size is kept instead of the height.
-    void Assign(TPersistent* Source) override;
+    void Assign(TPersistent* source) override;
 
     const std::string& Name() const { return FName; }
     void SetName(const std::string& value);
@@ -155,7 +155,7 @@ public:
     TPen() = default;
     ~TPen() override;
     std::string ClassName() const override { return "TPen"; }
-    void Assign(TPersistent* Source) override;
+    void Assign(TPersistent* source) override;
 
     TColor Color() const { return FColor; }
     void SetColor(TColor value);
@@ -203,7 +203,7 @@ public:
     TBrush() = default;
     ~TBrush() override;
     std::string ClassName() const override { return "TBrush"; }
-    void Assign(TPersistent* Source) override;
+    void Assign(TPersistent* source) override;
 
     TColor Color() const { return FColor; }
     // A solid colour on a clear brush makes it solid again, as users expect.
@@ -444,7 +444,7 @@ public:
     std::string ClassName() const override { return "TPicture"; }
 
     // Accepts a TPicture, a TGraphic (copied into a new object of its class) or nullptr.
-    void Assign(TPersistent* Source) override;
+    void Assign(TPersistent* source) override;
 
     TGraphic* Graphic() const { return FGraphic.get(); }
     // Stores a copy of value (nullptr empties the picture).
@@ -475,7 +475,7 @@ public:
     TNotifyEvent OnChange;
 
 protected:
-    void AssignTo(TPersistent* Dest) override;
+    void AssignTo(TPersistent* dest) override;
     virtual void Changed(TObject* sender);
 
 private:

@@ -315,16 +315,16 @@ void TIcon::SaveToStream(TStream& stream) {
     stream.WriteString(file);
 }
 
-void TIcon::Assign(TPersistent* Source) {
-    if (Source == this) return;
-    if (auto* src = dynamic_cast<TIcon*>(Source)) {
+void TIcon::Assign(TPersistent* source) {
+    if (source == this) return;
+    if (auto* src = dynamic_cast<TIcon*>(source)) {
         FColor.Assign(&src->FColor);
         FMask.Assign(&src->FMask);
         FAlphaIcon = src->FAlphaIcon;
         Changed(this);
         return;
     }
-    TGraphic::Assign(Source);
+    TGraphic::Assign(source);
 }
 
 // ---- TMetafile --------------------------------------------------------------------------------
@@ -417,9 +417,9 @@ void TMetafile::SaveToStream(TStream& stream) {
     stream.WriteString(FData);
 }
 
-void TMetafile::Assign(TPersistent* Source) {
-    if (Source == this) return;
-    if (auto* src = dynamic_cast<TMetafile*>(Source)) {
+void TMetafile::Assign(TPersistent* source) {
+    if (source == this) return;
+    if (auto* src = dynamic_cast<TMetafile*>(source)) {
         FData = src->FData;
         FWidth = src->FWidth;
         FHeight = src->FHeight;
@@ -428,7 +428,7 @@ void TMetafile::Assign(TPersistent* Source) {
         Changed(this);
         return;
     }
-    TGraphic::Assign(Source);
+    TGraphic::Assign(source);
 }
 
 } // namespace epc

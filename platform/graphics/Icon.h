@@ -24,7 +24,7 @@ public:
     std::string ClassName() const override { return "TIcon"; }
 
     // Only another icon can be assigned.
-    void Assign(TPersistent* Source) override;
+    void Assign(TPersistent* source) override;
 
     int Width() const override { return FColor.Width(); }
     int Height() const override { return FColor.Height(); }
@@ -67,7 +67,7 @@ public:
     std::string ClassName() const override { return "TMetafile"; }
 
     // Only another metafile can be assigned.
-    void Assign(TPersistent* Source) override;
+    void Assign(TPersistent* source) override;
 
     int Width() const override { return FWidth; }
     void SetWidth(int value) override;

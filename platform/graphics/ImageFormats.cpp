@@ -237,9 +237,9 @@ void TJPEGImage::SaveToStream(TStream& stream) {
     stream.WriteString(Data());
 }
 
-void TJPEGImage::Assign(TPersistent* Source) {
-    if (Source == this) return;
-    if (auto* src = dynamic_cast<TJPEGImage*>(Source)) {
+void TJPEGImage::Assign(TPersistent* source) {
+    if (source == this) return;
+    if (auto* src = dynamic_cast<TJPEGImage*>(source)) {
         FImage.Assign(&src->FImage);
         FData = src->Data();
         FDataCurrent = true;
@@ -248,7 +248,7 @@ void TJPEGImage::Assign(TPersistent* Source) {
         Changed(this);
         return;
     }
-    if (auto* g = dynamic_cast<TGraphic*>(Source)) {
+    if (auto* g = dynamic_cast<TGraphic*>(source)) {
         TBitmap pixels;
         pixels.Assign(g);
         pixels.SetPixelFormat(pf24bit);
@@ -258,15 +258,15 @@ void TJPEGImage::Assign(TPersistent* Source) {
         Changed(this);
         return;
     }
-    TGraphic::Assign(Source);
+    TGraphic::Assign(source);
 }
 
-void TJPEGImage::AssignTo(TPersistent* Dest) {
-    if (auto* bmp = dynamic_cast<TBitmap*>(Dest)) {
+void TJPEGImage::AssignTo(TPersistent* dest) {
+    if (auto* bmp = dynamic_cast<TBitmap*>(dest)) {
         bmp->Assign(&FImage);
         return;
     }
-    TGraphic::AssignTo(Dest);
+    TGraphic::AssignTo(dest);
 }
 
 // ---- TGIFImage ----------------------------------------------------------------------------
@@ -321,15 +321,15 @@ void TGIFImage::SaveToStream(TStream& stream) {
     stream.WriteString(FData);
 }
 
-void TGIFImage::Assign(TPersistent* Source) {
-    if (Source == this) return;
-    if (auto* src = dynamic_cast<TGIFImage*>(Source)) {
+void TGIFImage::Assign(TPersistent* source) {
+    if (source == this) return;
+    if (auto* src = dynamic_cast<TGIFImage*>(source)) {
         FImage = src->FImage;
         FData = src->FData;
         Changed(this);
         return;
     }
-    if (auto* bmp = dynamic_cast<TBitmap*>(Source)) {
+    if (auto* bmp = dynamic_cast<TBitmap*>(source)) {
         TDecodedImage image = bmp->ToImage();
         if (bmp->Transparent() && !bmp->Empty()) {
             COLORREF key = ColorToRGB(bmp->TransparentColor());
@@ -344,17 +344,17 @@ void TGIFImage::Assign(TPersistent* Source) {
         SetData(EncodeGif(image));
         return;
     }
-    if (auto* g = dynamic_cast<TGraphic*>(Source)) {
+    if (auto* g = dynamic_cast<TGraphic*>(source)) {
         TBitmap pixels;
         pixels.Assign(g);
         Assign(&pixels);
         return;
     }
-    TGraphic::Assign(Source);
+    TGraphic::Assign(source);
 }
 
-void TGIFImage::AssignTo(TPersistent* Dest) {
-    TGraphic::AssignTo(Dest);
+void TGIFImage::AssignTo(TPersistent* dest) {
+    TGraphic::AssignTo(dest);
 }
 
 } // namespace epc

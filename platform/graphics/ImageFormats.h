@@ -27,7 +27,7 @@ public:
 
     // From a TJPEGImage: a copy. From any other picture: its pixels compressed with
     // CompressionQuality.
-    void Assign(TPersistent* Source) override;
+    void Assign(TPersistent* source) override;
 
     int Width() const override { return FImage.Width(); }
     int Height() const override { return FImage.Height(); }
@@ -51,7 +51,7 @@ public:
     void SaveToStream(TStream& stream) override;
 
 protected:
-    void AssignTo(TPersistent* Dest) override;
+    void AssignTo(TPersistent* dest) override;
 
 private:
     TBitmap FImage;
@@ -68,7 +68,7 @@ public:
     std::string ClassName() const override { return "TGIFImage"; }
 
     // From a TGIFImage: a copy. From any other picture: its pixels encoded as a GIF.
-    void Assign(TPersistent* Source) override;
+    void Assign(TPersistent* source) override;
 
     int Width() const override { return FImage.Width; }
     int Height() const override { return FImage.Height; }
@@ -88,7 +88,7 @@ public:
     void SaveToStream(TStream& stream) override;
 
 protected:
-    void AssignTo(TPersistent* Dest) override;
+    void AssignTo(TPersistent* dest) override;
     void Changed(TObject* sender = nullptr) override;
 
 private:

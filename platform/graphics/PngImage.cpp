@@ -529,9 +529,9 @@ void TPngImage::SaveToStream(TStream& stream) {
     stream.WriteString(bytes);
 }
 
-void TPngImage::Assign(TPersistent* Source) {
-    if (Source == this) return;
-    if (auto* src = dynamic_cast<TPngImage*>(Source)) {
+void TPngImage::Assign(TPersistent* source) {
+    if (source == this) return;
+    if (auto* src = dynamic_cast<TPngImage*>(source)) {
         FHeader = src->FHeader;
         FData = src->FData;
         FAlpha = src->FAlpha;
@@ -544,7 +544,7 @@ void TPngImage::Assign(TPersistent* Source) {
         Changed(this);
         return;
     }
-    if (auto* bmp = dynamic_cast<TBitmap*>(Source)) {
+    if (auto* bmp = dynamic_cast<TBitmap*>(source)) {
         TDecodedImage image = bmp->ToImage();
         image.ColorType = COLOR_RGB;
         image.BitDepth = 8;
@@ -557,11 +557,11 @@ void TPngImage::Assign(TPersistent* Source) {
         LoadFromImage(image);
         return;
     }
-    if (!Source) {
+    if (!source) {
         CreateBlank(COLOR_RGB, 8, 0, 0);
         return;
     }
-    TGraphic::Assign(Source);
+    TGraphic::Assign(source);
 }
 
 } // namespace epc

@@ -48,7 +48,7 @@ public:
 
     // From a TPngImage: an exact copy. From a TBitmap: an RGB image of its pixels, with the
     // bitmap's transparent colour when it is transparent.
-    void Assign(TPersistent* Source) override;
+    void Assign(TPersistent* source) override;
 
     // A new image of the given type, all samples 0 (alpha 0 for types 4 and 6); bit depth 8
     // is the only one kept in memory, other depths are remembered for the header.

@@ -7,6 +7,7 @@
 #include "platform/core/Exceptions.h"
 #include "platform/core/Strings.h"
 #include "platform/streaming/PropertyRegistry.h"
+#include "platform/core/ScopeGuard.h"
 
 namespace epc {
 
@@ -76,19 +77,19 @@ struct ReaderScope {
 
 // ---- TWriter --------------------------------------------------------------------------------
 
-void TWriter::DefineProperty(const std::string& Name, TReaderProc, TWriterProc WriteData,
-                             bool HasData) {
-    if (!HasData || !WriteData) return;
-    WritePropName(Name);
-    WriteData(*this);
+void TWriter::DefineProperty(const std::string& name, TReaderProc, TWriterProc writeData,
+                             bool hasData) {
+    if (!hasData || !writeData) return;
+    WritePropName(name);
+    writeData(*this);
 }
 
-void TWriter::DefineBinaryProperty(const std::string& Name, TStreamProc, TStreamProc WriteData,
-                                   bool HasData) {
-    if (!HasData || !WriteData) return;
-    WritePropName(Name);
+void TWriter::DefineBinaryProperty(const std::string& name, TStreamProc, TStreamProc writeData,
+                                   bool hasData) {
+    if (!hasData || !writeData) return;
+    WritePropName(name);
     TMemoryStream data;
-    WriteData(data);
+    writeData(data);
     WriteBinary(data.DataString());
 }
 
@@ -96,47 +97,47 @@ void TWriter::WriteSignature() {
     Write(FilerSignature, 4);
 }
 
-void TWriter::WriteRootComponent(TComponent* Root) {
+void TWriter::WriteRootComponent(TComponent* rootComponent) {
     WriteSignature();
     Restore<TComponent*> root(FRoot);
-    FRoot = Root;
-    WriteComponent(Root);
+    FRoot = rootComponent;
+    WriteComponent(rootComponent);
 }
 
-void TWriter::WriteComponent(TComponent* Component) {
-    if (!Component) throw EWriteError("Cannot write a nil component");
+void TWriter::WriteComponent(TComponent* component) {
+    if (!component) throw EWriteError("Cannot write a nil component");
     if (FDepth >= MaxFilerDepth) throw EWriteError("Components nested too deep");
     Restore<int> depth(FDepth);
     ++FDepth;
     Restore<TComponent*> root(FRoot);
-    if (!FRoot) FRoot = Component;
+    if (!FRoot) FRoot = component;
     Restore<std::string> path(FPropPath);
     FPropPath.clear();
-    StateScope writing(Component, TComponentStateItem::csWriting);
+    StateScope writing(component, TComponentStateItem::csWriting);
 
-    WriteStr(Component->ClassName());
-    WriteStr(Component->Name());
-    WriteProperties(Component);
+    WriteStr(component->ClassName());
+    WriteStr(component->Name());
+    WriteProperties(component);
     WriteListEnd();
-    Component->GetChildren([this](TComponent* child) { WriteComponent(child); }, FRoot);
+    component->GetChildren([this](TComponent* child) { WriteComponent(child); }, FRoot);
     WriteListEnd();
 }
 
-void TWriter::WriteProperties(TPersistent* Instance) {
-    if (!Instance) return;
+void TWriter::WriteProperties(TPersistent* instance) {
+    if (!instance) return;
     if (FDepth >= MaxFilerDepth) throw EWriteError("Properties nested too deep");
     Restore<int> depth(FDepth);
     ++FDepth;
-    for (const TPropInfo* p : GetPropList(Instance->ClassName()))
-        WriteProperty(Instance, *p);
-    Instance->DefineProperties(this);
+    for (const TPropInfo* p : GetPropList(instance->ClassName()))
+        WriteProperty(instance, *p);
+    instance->DefineProperties(this);
 }
 
-void TWriter::WriteProperty(TPersistent* Instance, const TPropInfo& p) {
-    if (!p.IsStoredProp(Instance)) return;
+void TWriter::WriteProperty(TPersistent* instance, const TPropInfo& p) {
+    if (!p.IsStoredProp(instance)) return;
     if (p.IsOrdinal()) {
         if (!p.GetOrd) return;
-        int64_t v = p.GetOrd(Instance);
+        int64_t v = p.GetOrd(instance);
         if (p.Default && *p.Default == v) return;
         switch (p.Kind) {
         case TTypeKind::tkEnumeration: {
@@ -174,7 +175,7 @@ void TWriter::WriteProperty(TPersistent* Instance, const TPropInfo& p) {
     switch (p.Kind) {
     case TTypeKind::tkString:
         if (p.GetStr) {
-            std::string s = p.GetStr(Instance);
+            std::string s = p.GetStr(instance);
             if (s.empty()) return;
             WritePropName(p.Name);
             WriteString(s);
@@ -182,14 +183,14 @@ void TWriter::WriteProperty(TPersistent* Instance, const TPropInfo& p) {
         break;
     case TTypeKind::tkWString:
         if (p.GetWStr) {
-            std::u16string s = p.GetWStr(Instance);
+            std::u16string s = p.GetWStr(instance);
             if (s.empty()) return;
             WritePropName(p.Name);
             WriteWideString(s);
         }
         break;
     case TTypeKind::tkClass: {
-        TPersistent* obj = p.GetObj ? p.GetObj(Instance) : nullptr;
+        TPersistent* obj = p.GetObj ? p.GetObj(instance) : nullptr;
         if (!obj) return;
         if (p.IsReference) {
             auto* c = dynamic_cast<TComponent*>(obj);
@@ -211,49 +212,49 @@ void TWriter::WriteProperty(TPersistent* Instance, const TPropInfo& p) {
     }
 }
 
-void TWriter::WriteCollection(TCollection* Value) {
+void TWriter::WriteCollection(TCollection* value) {
     WriteValue(TValueType::vaCollection);
-    if (Value) {
+    if (value) {
         Restore<std::string> path(FPropPath);
         FPropPath.clear();
-        for (int i = 0; i < Value->Count(); ++i) {
+        for (int i = 0; i < value->Count(); ++i) {
             WriteListBegin();
-            WriteProperties(Value->Items(i));
+            WriteProperties(value->Items(i));
             WriteListEnd();
         }
     }
     WriteListEnd();
 }
 
-void TWriter::WriteValue(TValueType Value) {
-    uint8_t b = uint8_t(Value);
+void TWriter::WriteValue(TValueType value) {
+    uint8_t b = uint8_t(value);
     Write(&b, 1);
 }
 
-void TWriter::WriteInteger(int64_t Value) {
+void TWriter::WriteInteger(int64_t value) {
     uint8_t buf[9];
     int n;
-    if (Value >= INT8_MIN && Value <= INT8_MAX) {
+    if (value >= INT8_MIN && value <= INT8_MAX) {
         buf[0] = uint8_t(TValueType::vaInt8);
         n = 1;
-    } else if (Value >= INT16_MIN && Value <= INT16_MAX) {
+    } else if (value >= INT16_MIN && value <= INT16_MAX) {
         buf[0] = uint8_t(TValueType::vaInt16);
         n = 2;
-    } else if (Value >= INT32_MIN && Value <= INT32_MAX) {
+    } else if (value >= INT32_MIN && value <= INT32_MAX) {
         buf[0] = uint8_t(TValueType::vaInt32);
         n = 4;
     } else {
         buf[0] = uint8_t(TValueType::vaInt64);
         n = 8;
     }
-    uint64_t u = uint64_t(Value);
+    uint64_t u = uint64_t(value);
     for (int i = 0; i < n; ++i)
         buf[1 + i] = uint8_t(u >> (8 * i));
     Write(buf, 1 + n);
 }
 
-void TWriter::WriteBoolean(bool Value) {
-    WriteValue(Value ? TValueType::vaTrue : TValueType::vaFalse);
+void TWriter::WriteBoolean(bool value) {
+    WriteValue(value ? TValueType::vaTrue : TValueType::vaFalse);
 }
 
 namespace {
@@ -270,67 +271,67 @@ int32_t CheckedLength(size_t n) {
 }
 } // namespace
 
-void TWriter::WriteString(const std::string& Value) {
-    if (Value.size() <= 255) {
+void TWriter::WriteString(const std::string& value) {
+    if (value.size() <= 255) {
         WriteValue(TValueType::vaString);
-        WriteStr(Value);
+        WriteStr(value);
     } else {
         WriteValue(TValueType::vaLString);
-        WriteInt32LE(*this, CheckedLength(Value.size()));
-        Write(Value.data(), int64_t(Value.size()));
+        WriteInt32LE(*this, CheckedLength(value.size()));
+        Write(value.data(), int64_t(value.size()));
     }
 }
 
-void TWriter::WriteWideString(const std::u16string& Value) {
+void TWriter::WriteWideString(const std::u16string& value) {
     WriteValue(TValueType::vaWString);
-    WriteInt32LE(*this, CheckedLength(Value.size()));
-    std::string bytes = WideToBytes(Value);
+    WriteInt32LE(*this, CheckedLength(value.size()));
+    std::string bytes = WideToBytes(value);
     Write(bytes.data(), int64_t(bytes.size()));
 }
 
-void TWriter::WriteUTF8String(const std::string& Value) {
+void TWriter::WriteUTF8String(const std::string& value) {
     WriteValue(TValueType::vaUTF8String);
-    WriteInt32LE(*this, CheckedLength(Value.size()));
-    Write(Value.data(), int64_t(Value.size()));
+    WriteInt32LE(*this, CheckedLength(value.size()));
+    Write(value.data(), int64_t(value.size()));
 }
 
-void TWriter::WriteIdent(const std::string& Ident) {
-    if (SameText(Ident, "False"))
+void TWriter::WriteIdent(const std::string& ident) {
+    if (SameText(ident, "False"))
         WriteValue(TValueType::vaFalse);
-    else if (SameText(Ident, "True"))
+    else if (SameText(ident, "True"))
         WriteValue(TValueType::vaTrue);
-    else if (SameText(Ident, "nil"))
+    else if (SameText(ident, "nil"))
         WriteValue(TValueType::vaNil);
-    else if (SameText(Ident, "Null"))
+    else if (SameText(ident, "Null"))
         WriteValue(TValueType::vaNull);
     else {
         WriteValue(TValueType::vaIdent);
-        WriteStr(Ident);
+        WriteStr(ident);
     }
 }
 
-void TWriter::WriteSet(uint64_t Bits, const std::vector<std::string>& Idents) {
+void TWriter::WriteSet(uint64_t bits, const std::vector<std::string>& idents) {
     WriteValue(TValueType::vaSet);
-    for (size_t i = 0; i < Idents.size() && i < 64; ++i)
-        if (Bits & (uint64_t(1) << i)) WriteStr(Idents[i]);
+    for (size_t i = 0; i < idents.size() && i < 64; ++i)
+        if (bits & (uint64_t(1) << i)) WriteStr(idents[i]);
     WriteStr(std::string());
 }
 
-void TWriter::WriteBinary(const std::string& Bytes) {
+void TWriter::WriteBinary(const std::string& bytes) {
     WriteValue(TValueType::vaBinary);
-    WriteInt32LE(*this, CheckedLength(Bytes.size()));
-    Write(Bytes.data(), int64_t(Bytes.size()));
+    WriteInt32LE(*this, CheckedLength(bytes.size()));
+    Write(bytes.data(), int64_t(bytes.size()));
 }
 
-void TWriter::WriteStr(const std::string& Value) {
-    if (Value.size() > 255) throw EWriteError("Name too long to store: " + Value.substr(0, 32));
-    uint8_t n = uint8_t(Value.size());
+void TWriter::WriteStr(const std::string& value) {
+    if (value.size() > 255) throw EWriteError("Name too long to store: " + value.substr(0, 32));
+    uint8_t n = uint8_t(value.size());
     Write(&n, 1);
-    Write(Value.data(), n);
+    Write(value.data(), n);
 }
 
-void TWriter::WritePropName(const std::string& Name) {
-    WriteStr(FPropPath + Name);
+void TWriter::WritePropName(const std::string& name) {
+    WriteStr(FPropPath + name);
 }
 
 // ---- TReader --------------------------------------------------------------------------------
@@ -340,22 +341,22 @@ void TReader::Enter() {
     ++FDepth;
 }
 
-void TReader::DefineProperty(const std::string& Name, TReaderProc ReadData, TWriterProc, bool) {
-    if (FPropName.empty() || !ReadData || !SameText(Name, FPropName)) return;
+void TReader::DefineProperty(const std::string& name, TReaderProc readData, TWriterProc, bool) {
+    if (FPropName.empty() || !readData || !SameText(name, FPropName)) return;
     FPropName.clear();
-    ReadData(*this);
+    readData(*this);
 }
 
-void TReader::DefineBinaryProperty(const std::string& Name, TStreamProc ReadData, TStreamProc,
+void TReader::DefineBinaryProperty(const std::string& name, TStreamProc readData, TStreamProc,
                                    bool) {
-    if (FPropName.empty() || !ReadData || !SameText(Name, FPropName)) return;
+    if (FPropName.empty() || !readData || !SameText(name, FPropName)) return;
     FPropName.clear();
     TStringStream data(ReadBinary());
-    ReadData(data);
+    readData(data);
 }
 
-void TReader::Read(void* Buffer, int64_t Count) {
-    FStream->ReadBuffer(Buffer, Count);
+void TReader::Read(void* buffer, int64_t count) {
+    FStream->ReadBuffer(buffer, count);
 }
 
 uint8_t TReader::ReadByte() {
@@ -393,8 +394,8 @@ TValueType TReader::NextValue() {
     return TValueType(b);
 }
 
-void TReader::CheckValue(TValueType Value) {
-    if (ReadValue() != Value) {
+void TReader::CheckValue(TValueType value) {
+    if (ReadValue() != value) {
         FStream->Seek(-1, TSeekOrigin::soCurrent);
         InvalidValue();
     }
@@ -595,21 +596,21 @@ void TReader::SkipValue() {
     }
 }
 
-void TReader::ReadProperties(TPersistent* Instance) {
+void TReader::ReadProperties(TPersistent* instance) {
     ReaderScope scope(*this);
     while (!EndOfList())
-        ReadProperty(Instance);
+        ReadProperty(instance);
     ReadListEnd();
 }
 
-void TReader::ReadProperty(TPersistent* Instance) {
+void TReader::ReadProperty(TPersistent* instance) {
     std::string name = ReadStr();
     if (name.empty()) throw EReadError(SInvalidStreamFormat);
     Restore<std::string> errorName(FErrorName);
     std::string context = FErrorName + "." + name;
 
     // Walk a dotted path through the sub-objects; a path that leads nowhere is skipped.
-    TPersistent* obj = Instance;
+    TPersistent* obj = instance;
     size_t start = 0;
     for (size_t dot; obj && (dot = name.find('.', start)) != std::string::npos; start = dot + 1) {
         const TPropInfo* p = GetPropInfo(obj, name.substr(start, dot - start));
@@ -647,26 +648,26 @@ void TReader::ReadProperty(TPersistent* Instance) {
     }
 }
 
-void TReader::ReadPropValue(TPersistent* Instance, const TPropInfo& p) {
+void TReader::ReadPropValue(TPersistent* instance, const TPropInfo& p) {
     TValueType t = NextValue();
     switch (p.Kind) {
     case TTypeKind::tkInteger: {
         if (!IsIntegerKind(t)) InvalidValue();
         int64_t v = ReadInt64();
         if (v < p.MinValue || v > p.MaxValue) InvalidValue();
-        if (p.SetOrd) p.SetOrd(Instance, v);
+        if (p.SetOrd) p.SetOrd(instance, v);
         break;
     }
     case TTypeKind::tkEnumeration: {
         if (t != TValueType::vaIdent) InvalidValue();
         int v = p.Idents ? GetEnumValue(*p.Idents, ReadIdent()) : -1;
         if (v < 0) InvalidValue();
-        if (p.SetOrd) p.SetOrd(Instance, v);
+        if (p.SetOrd) p.SetOrd(instance, v);
         break;
     }
     case TTypeKind::tkBoolean: {
         bool v = ReadBoolean();
-        if (p.SetOrd) p.SetOrd(Instance, v ? 1 : 0);
+        if (p.SetOrd) p.SetOrd(instance, v ? 1 : 0);
         break;
     }
     case TTypeKind::tkSet: {
@@ -675,7 +676,7 @@ void TReader::ReadPropValue(TPersistent* Instance, const TPropInfo& p) {
             int v = p.Idents ? GetEnumValue(*p.Idents, ident) : -1;
             if (v >= 0 && v < 64) bits |= uint64_t(1) << v; // unknown names are skipped
         }
-        if (p.SetOrd) p.SetOrd(Instance, int64_t(bits));
+        if (p.SetOrd) p.SetOrd(instance, int64_t(bits));
         break;
     }
     case TTypeKind::tkColor: {
@@ -691,36 +692,36 @@ void TReader::ReadPropValue(TPersistent* Instance, const TPropInfo& p) {
         } else {
             InvalidValue();
         }
-        if (p.SetOrd) p.SetOrd(Instance, c);
+        if (p.SetOrd) p.SetOrd(instance, c);
         break;
     }
     case TTypeKind::tkString: {
         if (!IsStringKind(t)) InvalidValue();
         std::string s = ReadString();
-        if (p.SetStr) p.SetStr(Instance, s);
+        if (p.SetStr) p.SetStr(instance, s);
         break;
     }
     case TTypeKind::tkWString: {
         if (!IsStringKind(t)) InvalidValue();
         std::u16string s = ReadWideString();
-        if (p.SetWStr) p.SetWStr(Instance, s);
+        if (p.SetWStr) p.SetWStr(instance, s);
         break;
     }
     case TTypeKind::tkClass: {
         if (t == TValueType::vaCollection && !p.IsReference) {
-            auto* coll = dynamic_cast<TCollection*>(p.GetObj ? p.GetObj(Instance) : nullptr);
+            auto* coll = dynamic_cast<TCollection*>(p.GetObj ? p.GetObj(instance) : nullptr);
             if (!coll) InvalidValue();
             ReadCollection(coll);
         } else if (p.IsReference && t == TValueType::vaNil) {
             ReadValue();
-            if (p.SetObj) p.SetObj(Instance, nullptr);
+            if (p.SetObj) p.SetObj(instance, nullptr);
         } else if (p.IsReference && t == TValueType::vaIdent) {
             // Resolved among the root's components; a name not (yet) there is left alone.
             std::string ident = ReadIdent();
             TComponent* target = nullptr;
             if (FRoot)
                 target = SameText(FRoot->Name(), ident) ? FRoot : FRoot->FindComponent(ident);
-            if (target && p.SetObj) p.SetObj(Instance, target);
+            if (target && p.SetObj) p.SetObj(instance, target);
         } else {
             InvalidValue();
         }
@@ -732,46 +733,39 @@ void TReader::ReadPropValue(TPersistent* Instance, const TPropInfo& p) {
     }
 }
 
-void TReader::ReadCollection(TCollection* Collection) {
+void TReader::ReadCollection(TCollection* collection) {
     ReaderScope scope(*this);
     CheckValue(TValueType::vaCollection);
-    Collection->BeginUpdate();
-    try {
-        Collection->Clear();
-        while (!EndOfList()) {
-            if (IsIntegerKind(NextValue())) ReadInt64(); // stored order, not needed
-            ReadListBegin();
-            Restore<std::string> errorName(FErrorName);
-            FErrorName += '[';
-            FErrorName += std::to_string(Collection->Count());
-            FErrorName += ']';
-            ReadProperties(Collection->Add());
-        }
-        ReadListEnd();
-    } catch (...) {
-        Collection->EndUpdate();
-        throw;
+    collection->BeginUpdate();
+    auto endUpdate = Finally([&] { collection->EndUpdate(); });
+    collection->Clear();
+    while (!EndOfList()) {
+        if (IsIntegerKind(NextValue())) ReadInt64(); // stored order, not needed
+        ReadListBegin();
+        Restore<std::string> errorName(FErrorName);
+        FErrorName += '[';
+        FErrorName += std::to_string(collection->Count());
+        FErrorName += ']';
+        ReadProperties(collection->Add());
     }
-    Collection->EndUpdate();
+    ReadListEnd();
 }
 
-TComponent* TReader::ReadRootComponent(TComponent* Root) {
+TComponent* TReader::ReadRootComponent(TComponent* root) {
     ReadSignature();
-    return ReadComponent(Root);
+    return ReadComponent(root);
 }
 
-TComponent* TReader::ReadComponent(TComponent* Component) {
-    if (FRecordDepth > 0) return ReadComponentRecord(Component);
+TComponent* TReader::ReadComponent(TComponent* component) {
+    if (FRecordDepth > 0) return ReadComponentRecord(component);
 
     // The outermost record: it owns the bookkeeping for Loaded and for clean-up on failure.
     TComponent* savedRoot = FRoot;
     FLoaded.clear();
     FCreated.clear();
     FTouched.clear();
-    TComponent* result = nullptr;
-    try {
-        result = ReadComponentRecord(Component);
-    } catch (...) {
+    // On failure: what was only touched leaves the reading states, what was made is freed.
+    auto rollBack = Finally([&] {
         for (TComponent* c : FTouched)
             if (std::find(FCreated.begin(), FCreated.end(), c) == FCreated.end()) {
                 c->ExcludeState(TComponentStateItem::csReading);
@@ -784,8 +778,9 @@ TComponent* TReader::ReadComponent(TComponent* Component) {
         FRoot = savedRoot;
         for (auto it = created.rbegin(); it != created.rend(); ++it)
             FreeComponent(*it);
-        throw;
-    }
+    });
+    TComponent* result = ReadComponentRecord(component);
+    rollBack.Dismiss();
     FRoot = savedRoot;
     std::vector<TComponent*> loaded = std::move(FLoaded);
     FLoaded.clear();
@@ -796,7 +791,7 @@ TComponent* TReader::ReadComponent(TComponent* Component) {
     return result;
 }
 
-TComponent* TReader::ReadComponentRecord(TComponent* Component) {
+TComponent* TReader::ReadComponentRecord(TComponent* component) {
     ReaderScope scope(*this);
     Restore<int> recordDepth(FRecordDepth);
     ++FRecordDepth;
@@ -811,65 +806,65 @@ TComponent* TReader::ReadComponentRecord(TComponent* Component) {
     if (className.empty()) throw EReadError(SInvalidStreamFormat);
     std::string name = ReadStr();
 
-    if (!Component) {
-        if (FRoot && !name.empty()) Component = FRoot->FindComponent(name);
-        if (!Component) {
+    if (!component) {
+        if (FRoot && !name.empty()) component = FRoot->FindComponent(name);
+        if (!component) {
             try {
-                Component = CreateComponentByClassName(className, FRoot ? FRoot : FOwner);
+                component = CreateComponentByClassName(className, FRoot ? FRoot : FOwner);
             } catch (EReadError&) {
                 throw;
             } catch (Exception& e) {
                 throw EReadError(e.Message());
             }
-            if (!Component) throw EReadError(FormatMessage("Class %s not found", className));
-            FCreated.push_back(Component);
+            if (!component) throw EReadError(FormatMessage("Class %s not found", className));
+            FCreated.push_back(component);
         }
     }
-    FTouched.push_back(Component);
-    if (!FRoot) FRoot = Component;
-    Component->IncludeState(TComponentStateItem::csLoading);
-    Component->IncludeState(TComponentStateItem::csReading);
+    FTouched.push_back(component);
+    if (!FRoot) FRoot = component;
+    component->IncludeState(TComponentStateItem::csLoading);
+    component->IncludeState(TComponentStateItem::csReading);
 
-    if (!name.empty() && name != Component->Name()) {
+    if (!name.empty() && name != component->Name()) {
         try {
-            Component->SetName(name);
+            component->SetName(name);
         } catch (Exception& e) {
             throw EReadError("Error reading " + className + ".Name: " + e.Message());
         }
     }
-    if (FParent && FParent != Component && Component->HasParent())
-        Component->SetParentComponent(FParent);
+    if (FParent && FParent != component && component->HasParent())
+        component->SetParentComponent(FParent);
 
     // Records nested in this one, as children or inside its custom properties, belong to it.
     Restore<TComponent*> parent(FParent);
-    FParent = Component;
+    FParent = component;
     {
         Restore<std::string> errorName(FErrorName);
         FErrorName = name.empty() ? className : name;
-        ReadProperties(Component);
+        ReadProperties(component);
     }
     while (!EndOfList())
         ReadComponentRecord(nullptr);
     ReadListEnd();
-    Component->ExcludeState(TComponentStateItem::csReading);
-    if (std::find(FLoaded.begin(), FLoaded.end(), Component) == FLoaded.end())
-        FLoaded.push_back(Component);
-    return Component;
+    component->ExcludeState(TComponentStateItem::csReading);
+    if (std::find(FLoaded.begin(), FLoaded.end(), component) == FLoaded.end())
+        FLoaded.push_back(component);
+    return component;
 }
 
 // ---- stream helpers -------------------------------------------------------------------------
 
-void WriteComponent(TStream& Stream, TComponent* Instance) {
-    TWriter writer(Stream);
-    writer.WriteRootComponent(Instance);
+void WriteComponent(TStream& stream, TComponent* instance) {
+    TWriter writer(stream);
+    writer.WriteRootComponent(instance);
 }
 
-TComponent* ReadComponent(TStream& Stream, TComponent* Instance, TComponent* Owner,
-                          TComponent* Parent) {
-    TReader reader(Stream);
-    reader.SetOwner(Owner);
-    reader.SetParent(Parent);
-    return reader.ReadRootComponent(Instance);
+TComponent* ReadComponent(TStream& stream, TComponent* instance, TComponent* owner,
+                          TComponent* parent) {
+    TReader reader(stream);
+    reader.SetOwner(owner);
+    reader.SetParent(parent);
+    return reader.ReadRootComponent(instance);
 }
 
 } // namespace epc

@@ -60,16 +60,16 @@ using TStreamProc = std::function<void(TStream& Stream)>;
 
 class TFiler : public TObject {
 public:
-    explicit TFiler(TStream& Stream) : FStream(&Stream) {}
+    explicit TFiler(TStream& stream) : FStream(&stream) {}
     std::string ClassName() const override { return "TFiler"; }
 
     // A custom property: the writer calls WriteData when HasData is true; the reader calls
     // ReadData when the stream holds a property of this name.
-    virtual void DefineProperty(const std::string& Name, TReaderProc ReadData,
-                                TWriterProc WriteData, bool HasData) = 0;
+    virtual void DefineProperty(const std::string& name, TReaderProc readData,
+                                TWriterProc writeData, bool hasData) = 0;
     // A custom property whose value is a block of bytes (an int32 length, then the bytes).
-    virtual void DefineBinaryProperty(const std::string& Name, TStreamProc ReadData,
-                                      TStreamProc WriteData, bool HasData) = 0;
+    virtual void DefineBinaryProperty(const std::string& name, TStreamProc readData,
+                                      TStreamProc writeData, bool hasData) = 0;
 
     TStream& Stream() const { return *FStream; }
     // The component the outermost record belongs to.
@@ -83,45 +83,45 @@ protected:
 
 class TWriter : public TFiler {
 public:
-    explicit TWriter(TStream& Stream) : TFiler(Stream) {}
+    explicit TWriter(TStream& stream) : TFiler(stream) {}
     std::string ClassName() const override { return "TWriter"; }
 
-    void DefineProperty(const std::string& Name, TReaderProc ReadData, TWriterProc WriteData,
-                        bool HasData) override;
-    void DefineBinaryProperty(const std::string& Name, TStreamProc ReadData, TStreamProc WriteData,
-                              bool HasData) override;
+    void DefineProperty(const std::string& name, TReaderProc readData, TWriterProc writeData,
+                        bool hasData) override;
+    void DefineBinaryProperty(const std::string& name, TStreamProc readData, TStreamProc writeData,
+                              bool hasData) override;
 
     void WriteSignature();
     // The signature, then the component's record with the component as root.
-    void WriteRootComponent(TComponent* Root);
+    void WriteRootComponent(TComponent* root);
     // One component record (no signature): header, properties, children.
-    void WriteComponent(TComponent* Component);
+    void WriteComponent(TComponent* component);
     // The stored published and custom properties of an object, names prefixed by the current
     // path (a sub-object's properties are written as "Parent.Prop").
-    void WriteProperties(TPersistent* Instance);
-    void WriteCollection(TCollection* Value);
+    void WriteProperties(TPersistent* instance);
+    void WriteCollection(TCollection* value);
 
-    void WriteValue(TValueType Value);
+    void WriteValue(TValueType value);
     void WriteListBegin() { WriteValue(TValueType::vaList); }
     void WriteListEnd() { WriteValue(TValueType::vaNull); }
     // The smallest of int8, int16, int32 (and int64 beyond) that holds the value.
-    void WriteInteger(int64_t Value);
-    void WriteBoolean(bool Value);
+    void WriteInteger(int64_t value);
+    void WriteBoolean(bool value);
     // A byte string: vaString up to 255 bytes, vaLString beyond.
-    void WriteString(const std::string& Value);
-    void WriteWideString(const std::u16string& Value);
-    void WriteUTF8String(const std::string& Value);
-    void WriteIdent(const std::string& Ident);
+    void WriteString(const std::string& value);
+    void WriteWideString(const std::u16string& value);
+    void WriteUTF8String(const std::string& value);
+    void WriteIdent(const std::string& ident);
     // A set as the identifiers of its elements (bit n names idents[n]).
-    void WriteSet(uint64_t Bits, const std::vector<std::string>& Idents);
-    void WriteBinary(const std::string& Bytes);
+    void WriteSet(uint64_t bits, const std::vector<std::string>& idents);
+    void WriteBinary(const std::string& bytes);
     // A length byte and up to 255 bytes, as names are stored.
-    void WriteStr(const std::string& Value);
-    void WritePropName(const std::string& Name);
-    void Write(const void* Buffer, int64_t Count) { FStream->WriteBuffer(Buffer, Count); }
+    void WriteStr(const std::string& value);
+    void WritePropName(const std::string& name);
+    void Write(const void* buffer, int64_t count) { FStream->WriteBuffer(buffer, count); }
 
 private:
-    void WriteProperty(TPersistent* Instance, const TPropInfo& Prop);
+    void WriteProperty(TPersistent* instance, const TPropInfo& prop);
 
     std::string FPropPath;
     int FDepth = 0;
@@ -129,13 +129,13 @@ private:
 
 class TReader : public TFiler {
 public:
-    explicit TReader(TStream& Stream) : TFiler(Stream) {}
+    explicit TReader(TStream& stream) : TFiler(stream) {}
     std::string ClassName() const override { return "TReader"; }
 
-    void DefineProperty(const std::string& Name, TReaderProc ReadData, TWriterProc WriteData,
-                        bool HasData) override;
-    void DefineBinaryProperty(const std::string& Name, TStreamProc ReadData, TStreamProc WriteData,
-                              bool HasData) override;
+    void DefineProperty(const std::string& name, TReaderProc readData, TWriterProc writeData,
+                        bool hasData) override;
+    void DefineBinaryProperty(const std::string& name, TStreamProc readData, TStreamProc writeData,
+                              bool hasData) override;
 
     // Owner of the components the reader creates for top-level records, and the parent given
     // to a component that has one (SetParentComponent). Records nested in a record (children,
@@ -150,18 +150,18 @@ public:
     void ReadSignature();
     // The signature, then a component record read into Root, or into a new component of the
     // stream's class when Root is null.
-    TComponent* ReadRootComponent(TComponent* Root);
+    TComponent* ReadRootComponent(TComponent* root);
     // One component record into Component, or into a new one of the stream's class (which must
     // be registered) when Component is null. Returns the component read.
-    TComponent* ReadComponent(TComponent* Component);
+    TComponent* ReadComponent(TComponent* component);
     // Properties of an object up to the end marker (which is consumed).
-    void ReadProperties(TPersistent* Instance);
-    void ReadCollection(TCollection* Collection);
+    void ReadProperties(TPersistent* instance);
+    void ReadCollection(TCollection* collection);
 
     TValueType ReadValue();
     // The next value kind, without consuming it.
     TValueType NextValue();
-    void CheckValue(TValueType Value);
+    void CheckValue(TValueType value);
     bool EndOfList() { return NextValue() == TValueType::vaNull; }
     void ReadListBegin() { CheckValue(TValueType::vaList); }
     void ReadListEnd() { CheckValue(TValueType::vaNull); }
@@ -182,13 +182,13 @@ public:
     // Discards one value of any kind.
     void SkipValue();
     std::string ReadStr();
-    void Read(void* Buffer, int64_t Count);
+    void Read(void* buffer, int64_t count);
 
 private:
     friend struct ReaderScope;
-    void ReadProperty(TPersistent* Instance);
-    void ReadPropValue(TPersistent* Instance, const TPropInfo& Prop);
-    TComponent* ReadComponentRecord(TComponent* Component);
+    void ReadProperty(TPersistent* instance);
+    void ReadPropValue(TPersistent* instance, const TPropInfo& prop);
+    TComponent* ReadComponentRecord(TComponent* component);
     int32_t ReadLength();
     uint8_t ReadByte();
     void Enter();
@@ -206,8 +206,8 @@ private:
 };
 
 // The stream forms of a component, as one call: the signature and the record.
-void WriteComponent(TStream& Stream, TComponent* Instance);
-TComponent* ReadComponent(TStream& Stream, TComponent* Instance, TComponent* Owner = nullptr,
-                          TComponent* Parent = nullptr);
+void WriteComponent(TStream& stream, TComponent* instance);
+TComponent* ReadComponent(TStream& stream, TComponent* instance, TComponent* owner = nullptr,
+                          TComponent* parent = nullptr);
 
 } // namespace epc

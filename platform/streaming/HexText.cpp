@@ -57,16 +57,16 @@ bool TryHexToBin(std::string_view text, std::string& bytes) {
     return true;
 }
 
-std::string ComponentToHex(TComponent* Instance) {
+std::string ComponentToHex(TComponent* instance) {
     TMemoryStream stream;
-    WriteComponent(stream, Instance);
+    WriteComponent(stream, instance);
     return BinToHex(stream.DataString());
 }
 
-TComponent* HexToComponent(std::string_view text, TComponent* Instance, TComponent* Owner,
-                           TComponent* Parent) {
+TComponent* HexToComponent(std::string_view text, TComponent* instance, TComponent* owner,
+                           TComponent* parent) {
     TStringStream stream(HexToBin(text));
-    return ReadComponent(stream, Instance, Owner, Parent);
+    return ReadComponent(stream, instance, owner, parent);
 }
 
 } // namespace epc

@@ -16,8 +16,8 @@ std::string HexToBin(std::string_view text);
 bool TryHexToBin(std::string_view text, std::string& bytes);
 
 // A component stream (signature and record) as one line of hexadecimal text, and back.
-std::string ComponentToHex(TComponent* Instance);
-TComponent* HexToComponent(std::string_view text, TComponent* Instance, TComponent* Owner = nullptr,
-                           TComponent* Parent = nullptr);
+std::string ComponentToHex(TComponent* instance);
+TComponent* HexToComponent(std::string_view text, TComponent* instance, TComponent* owner = nullptr,
+                           TComponent* parent = nullptr);
 
 } // namespace epc

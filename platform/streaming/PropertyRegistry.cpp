@@ -295,7 +295,7 @@ bool IsClassRegistered(const std::string& className) {
     return it != r.Factories.end() && it->second;
 }
 
-TComponent* CreateComponentByClassName(const std::string& className, TComponent* AOwner) {
+TComponent* CreateComponentByClassName(const std::string& className, TComponent* owner) {
     TComponentFactory factory;
     {
         Registry& r = TheRegistry();
@@ -304,7 +304,7 @@ TComponent* CreateComponentByClassName(const std::string& className, TComponent*
         if (it != r.Factories.end()) factory = it->second;
     }
     if (!factory) throw EClassNotFound(FormatMessage("Class %s not found", className));
-    return factory(AOwner);
+    return factory(owner);
 }
 
 } // namespace epc

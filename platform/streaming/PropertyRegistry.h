@@ -135,7 +135,7 @@ template <class T> void RegisterClass(const std::string& className) {
 void UnRegisterClass(const std::string& className);
 bool IsClassRegistered(const std::string& className);
 // Creates a registered class; raises EClassNotFound "Class %s not found" otherwise.
-TComponent* CreateComponentByClassName(const std::string& className, TComponent* AOwner);
+TComponent* CreateComponentByClassName(const std::string& className, TComponent* owner);
 
 // ---- typed registration ---------------------------------------------------------------------
 

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <map>
 #include <memory>
-#include <set>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/core/Strings.h"
@@ -21,7 +21,8 @@ struct TGlobalBlock {
 namespace {
 
 struct TClipboardState {
-    std::set<HGLOBAL> Blocks;
+    std::unordered_map<HGLOBAL, std::unique_ptr<TGlobalBlock>> Blocks;
+    uintptr_t NextBlock = 0x10000;  // handles count up and are never handed out twice
     int FailAfter = -1;
     std::vector<std::string> Names;  // id 0xC000 + index
     bool Open = false;
@@ -38,7 +39,14 @@ TClipboardState& CB() {
     return state;
 }
 
-bool IsLive(HGLOBAL block) { return block && CB().Blocks.count(block); }
+TGlobalBlock* LiveBlock(HGLOBAL block) {
+    if (!block) return nullptr;
+    auto& blocks = CB().Blocks;
+    auto it = blocks.find(block);
+    return it == blocks.end() ? nullptr : it->second.get();
+}
+
+bool IsLive(HGLOBAL block) { return LiveBlock(block) != nullptr; }
 
 void FreeHandle(uint32_t format, HANDLE h) {
     if (!h) return;
@@ -71,47 +79,57 @@ HGLOBAL BlockOf(const void* bytes, size_t n) {
 
 // ---- Memory blocks ---------------------------------------------------------------------------
 
-HGLOBAL GlobalAlloc(uint32_t flags, size_t bytes) {
+HGLOBAL GlobalAlloc(uint32_t, size_t bytes) {
     auto& s = CB();
     if (s.FailAfter == 0) {
         s.FailAfter = -1;
         return nullptr;
     }
     if (s.FailAfter > 0) --s.FailAfter;
-    auto* block = new TGlobalBlock;
-    block->Data.assign(bytes, 0);  // always zeroed: deterministic contents
-    (void)flags;
-    s.Blocks.insert(block);
+    auto record = std::make_unique<TGlobalBlock>();
+    record->Data.assign(bytes, 0);  // always zeroed: deterministic contents
+    HGLOBAL block = reinterpret_cast<HGLOBAL>(s.NextBlock);
+    s.NextBlock += 16;
+    s.Blocks.emplace(block, std::move(record));
     return block;
 }
 
 HGLOBAL GlobalReAlloc(HGLOBAL block, size_t bytes, uint32_t) {
-    if (!IsLive(block)) return nullptr;
-    block->Data.resize(bytes, 0);
+    TGlobalBlock* record = LiveBlock(block);
+    if (!record) return nullptr;
+    record->Data.resize(bytes, 0);
     return block;
 }
 
 void* GlobalLock(HGLOBAL block) {
-    if (!IsLive(block)) return nullptr;
-    ++block->Locks;
+    TGlobalBlock* record = LiveBlock(block);
+    if (!record) return nullptr;
+    ++record->Locks;
     // A zero-size block still gives a distinct address.
-    if (block->Data.empty()) block->Data.reserve(1);
-    return block->Data.data() ? static_cast<void*>(block->Data.data()) : static_cast<void*>(block);
+    if (record->Data.empty()) record->Data.reserve(1);
+    return record->Data.data() ? static_cast<void*>(record->Data.data())
+                               : static_cast<void*>(record);
 }
 
 BOOL GlobalUnlock(HGLOBAL block) {
-    if (!IsLive(block) || block->Locks == 0) return 0;
-    --block->Locks;
-    return block->Locks > 0;
+    TGlobalBlock* record = LiveBlock(block);
+    if (!record || record->Locks == 0) return 0;
+    --record->Locks;
+    return record->Locks > 0;
 }
 
-size_t GlobalSize(HGLOBAL block) { return IsLive(block) ? block->Data.size() : 0; }
+size_t GlobalSize(HGLOBAL block) {
+    TGlobalBlock* record = LiveBlock(block);
+    return record ? record->Data.size() : 0;
+}
 
 HGLOBAL GlobalFree(HGLOBAL block) {
     if (!block) return nullptr;
-    if (!IsLive(block)) return block;
-    CB().Blocks.erase(block);
-    delete block;
+    auto& blocks = CB().Blocks;
+    auto it = blocks.find(block);
+    if (it == blocks.end()) return block;
+    std::unique_ptr<TGlobalBlock> record = std::move(it->second);
+    blocks.erase(it);
     return nullptr;
 }
 
@@ -203,9 +221,10 @@ HANDLE GetClipboardData(uint32_t format) {
                 from = f;
                 break;
             }
-        if (!IsLive(src)) return nullptr;
-        const uint8_t* bytes = src->Data.data();
-        size_t n = src->Data.size();
+        TGlobalBlock* record = LiveBlock(src);
+        if (!record) return nullptr;
+        const uint8_t* bytes = record->Data.data();
+        size_t n = record->Data.size();
         HGLOBAL out = nullptr;
         if (from == CF_UNICODETEXT) {
             std::u16string w;

@@ -10,8 +10,9 @@
 
 namespace epc {
 
-struct TGlobalBlock;
-using HGLOBAL = TGlobalBlock*;
+// An opaque value, never an address: a freed block's handle never names a later block.
+struct HGLOBAL__;
+using HGLOBAL = HGLOBAL__*;
 using HANDLE = void*;
 
 enum : uint32_t { GMEM_FIXED = 0x0000, GMEM_MOVEABLE = 0x0002, GMEM_ZEROINIT = 0x0040,

@@ -11,8 +11,9 @@ namespace epc {
 // ---- Sending and posting ---------------------------------------------------------------------
 
 LRESULT SendMessage(HWND h, uint32_t msg, WPARAM w, LPARAM l) {
-    if (!LiveWindow(h)) return 0;
-    WNDPROC proc = h->Proc;  // a handler may replace it while running
+    TWindow* window = LiveWindow(h);
+    if (!window) return 0;
+    WNDPROC proc = window->Proc;  // a handler may replace it while running
     if (!proc) return DefWindowProc(h, msg, w, l);
     return proc(h, msg, w, l);
 }
@@ -128,6 +129,7 @@ static void ReportException(std::exception_ptr e) {
         try {
             h(e);
         } catch (...) {
+            // The handler is the last place to report to: its own failure goes nowhere.
         }
     }
 }
@@ -581,7 +583,7 @@ template <typename T> BOOL StoreSetting(void* data, T value) {
 }
 } // namespace
 
-BOOL SystemParametersInfoA(uint32_t action, uint32_t param, void* data, uint32_t) {
+BOOL SystemParametersInfoA(uint32_t action, uint32_t, void* data, uint32_t) {
     auto& m = WM();
     switch (action) {
     case SPI_GETWORKAREA:
@@ -599,7 +601,6 @@ BOOL SystemParametersInfoA(uint32_t action, uint32_t param, void* data, uint32_t
     case SPI_GETKEYBOARDDELAY: return StoreSetting<int>(data, 1);
     case SPI_GETCARETWIDTH: return StoreSetting<uint32_t>(data, 1);
     }
-    (void)param;
     return 0;
 }
 
@@ -743,8 +744,8 @@ static void PostMouse(uint32_t clientMsg, WPARAM extra, bool isDown) {
         target = WindowFromPoint(screen);
         if (!target) return;
         // Input to a disabled window is lost, as it is to a window of a disabled form.
-        for (HWND w = target; w; w = w->Parent)
-            if (w->Style & WS_DISABLED) return;
+        for (HWND w = target; w; w = Win(w).Parent)
+            if (Win(w).Style & WS_DISABLED) return;
         hit = int(SendMessage(target, WM_NCHITTEST, 0, PointToLParam(screen)));
         if (!LiveWindow(target)) return;
         client = hit == HTCLIENT;
@@ -757,7 +758,7 @@ static void PostMouse(uint32_t clientMsg, WPARAM extra, bool isDown) {
                    m.Clock - m.LastDownTime <= GetDoubleClickTime() &&
                    std::abs(screen.X - m.LastDownPos.X) <= cx &&
                    std::abs(screen.Y - m.LastDownPos.Y) <= cy &&
-                   (!client || (target->ClassStyle & CS_DBLCLKS));
+                   (!client || (Win(target).ClassStyle & CS_DBLCLKS));
         if (dbl) {
             msg = clientMsg + 2;  // the DBLCLK form follows DOWN and UP
             m.LastDownValid = false;
@@ -850,7 +851,7 @@ void ResetWindowManagerForTesting() {
         if (!DestroyWindow(m.TopLevel.back())) {
             HWND h = m.TopLevel.back();
             m.TopLevel.pop_back();
-            m.Live.erase(h);
+            RemoveWindow(h);
         }
     while (!m.Queue.empty()) {
         TQueuedMessage q = std::move(m.Queue.front());

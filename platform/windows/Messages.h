@@ -8,8 +8,10 @@
 
 namespace epc {
 
-struct TWindow;
-using HWND = TWindow*;
+// A window handle is an opaque value, never an address: the window manager resolves it through
+// its table, and a handle of a destroyed window never names a later one.
+struct HWND__;
+using HWND = HWND__*;
 using WPARAM = uintptr_t;
 using LPARAM = intptr_t;
 using LRESULT = intptr_t;

@@ -26,7 +26,7 @@ TBarGeometry BarGeometry(const TRect& r, bool vertical, const TScrollBarState& s
 
 static TScrollBarState* Bar(HWND h, int bar) {
     if (!LiveWindow(h) || (bar != SB_HORZ && bar != SB_VERT)) return nullptr;
-    return &h->Bars[size_t(bar)];
+    return &Win(h).Bars[size_t(bar)];
 }
 
 static DWORD BarStyle(int bar) { return bar == SB_VERT ? WS_VSCROLL : WS_HSCROLL; }
@@ -43,10 +43,10 @@ static void ClampBar(TScrollBarState& s) {
 // Shows or hides the bars given by the style bits, re-measuring the frame: the client size
 // changes and the window hears WM_SIZE through WM_WINDOWPOSCHANGED.
 static void SetBarsShown(HWND h, DWORD bits, bool show) {
-    DWORD old = h->Style;
-    if (show) h->Style |= bits;
-    else h->Style &= ~bits;
-    if (h->Style == old) return;
+    DWORD old = Win(h).Style;
+    if (show) Win(h).Style |= bits;
+    else Win(h).Style &= ~bits;
+    if (Win(h).Style == old) return;
     SetWindowPos(h, nullptr, 0, 0, 0, 0,
                  SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
 }
@@ -81,7 +81,7 @@ int SetScrollInfo(HWND h, int bar, const SCROLLINFO* si, BOOL redraw) {
             SetBarsShown(h, BarStyle(bar), false);
         }
     }
-    if (redraw && LiveWindow(h)) h->FramePending = true;
+    if (redraw && LiveWindow(h)) Win(h).FramePending = true;
     return pos;
 }
 
@@ -109,7 +109,7 @@ int SetScrollPos(HWND h, int bar, int pos, BOOL redraw) {
     int old = s->Pos;
     s->Pos = pos;
     ClampBar(*s);
-    if (redraw) h->FramePending = true;
+    if (redraw) Win(h).FramePending = true;
     return old;
 }
 
@@ -146,16 +146,16 @@ BOOL EnableScrollBar(HWND h, int bar, uint32_t arrows) {
     bool changed = false;
     for (int b : {SB_HORZ, SB_VERT}) {
         if (bar != SB_BOTH && bar != b) continue;
-        if (h->Bars[size_t(b)].Arrows != arrows) changed = true;
-        h->Bars[size_t(b)].Arrows = arrows;
+        if (Win(h).Bars[size_t(b)].Arrows != arrows) changed = true;
+        Win(h).Bars[size_t(b)].Arrows = arrows;
     }
-    if (changed) h->FramePending = true;
+    if (changed) Win(h).FramePending = true;
     return changed ? 1 : 0;
 }
 
 bool IsScrollBarVisible(HWND h, int bar) {
     if (!LiveWindow(h)) return false;
-    return (h->Style & BarStyle(bar)) != 0;
+    return (Win(h).Style & BarStyle(bar)) != 0;
 }
 
 uint32_t GetScrollBarArrows(HWND h, int bar) {

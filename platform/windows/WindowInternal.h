@@ -5,7 +5,6 @@
 #include <deque>
 #include <map>
 #include <memory>
-#include <unordered_set>
 
 #include "platform/windows/Window.h"
 
@@ -71,8 +70,17 @@ struct THookRecord {
     bool Alive = true;
 };
 
+// One entry of the window table. A handle packs the entry's index with its generation; the
+// generation moves on when the window goes, so every handle of the old window turns stale.
+struct TWindowSlot {
+    std::unique_ptr<TWindow> Window;
+    uint32_t Generation = 1;
+};
+
 struct TWindowManager {
-    std::unordered_set<HWND> Live;
+    std::vector<TWindowSlot> Slots;
+    std::vector<uint32_t> FreeSlots;
+    int LiveCount = 0;
     std::vector<HWND> TopLevel;  // topmost first
     std::unique_ptr<TWindow> Desktop;
     std::map<std::string, std::pair<WNDPROC, DWORD>> Classes;
@@ -123,7 +131,33 @@ struct TWindowManager {
 };
 
 TWindowManager& WM();
-TWindow* LiveWindow(HWND h);  // null for a dead or null handle
+
+// Handles: the generation in the high half, the slot index plus one in the low half, so no
+// handle is null or HWND_BOTTOM. The desktop has index part 0 and lives outside the table.
+static_assert(sizeof(uintptr_t) == 8, "window handles pack two 32-bit halves");
+inline HWND MakeWindowHandle(uint32_t index, uint32_t generation) {
+    return reinterpret_cast<HWND>((uintptr_t(generation) << 32) | (uintptr_t(index) + 1));
+}
+inline const HWND kDesktopHandle = reinterpret_cast<HWND>(uintptr_t(1) << 32);
+
+inline TWindow* LiveWindow(HWND h) {  // null for a dead, null or desktop handle
+    uintptr_t v = reinterpret_cast<uintptr_t>(h);
+    uint32_t index = uint32_t(v) - 1;  // the desktop's 0 wraps and falls outside the table
+    auto& slots = WM().Slots;
+    if (index >= slots.size()) return nullptr;
+    TWindowSlot& slot = slots[index];
+    return slot.Generation == uint32_t(v >> 32) ? slot.Window.get() : nullptr;
+}
+// The record of a handle the caller knows to be live, or of the desktop.
+TWindow& DesktopOrDeadWindow(HWND h);
+inline TWindow& Win(HWND h) {
+    if (TWindow* w = LiveWindow(h)) return *w;
+    return DesktopOrDeadWindow(h);
+}
+// Enters a new record in the table and returns its handle.
+HWND AddWindow(std::unique_ptr<TWindow> window);
+// Takes a record out of the table; its handle is stale from here on.
+std::unique_ptr<TWindow> RemoveWindow(HWND h);
 
 // Where the parts of a scroll bar lie along it, measured from the bar's start (ScrollBars.cpp).
 struct TBarGeometry {
@@ -137,8 +171,8 @@ struct TBarGeometry {
 TBarGeometry BarGeometry(const TRect& bar, bool vertical, const TScrollBarState& s);
 
 // Paint-side helpers (WindowPaint.cpp).
-void EnsureSurface(TWindow* w);
-void ReleaseSurface(TWindow* w);
+void EnsureSurface(HWND h);
+void ReleaseSurface(HWND h);
 void ForgetWindowDCs(HWND h);  // the window is going; its contexts are left to their owners
 void DefaultNcPaint(HWND h, HDC windowDC);
 bool PaintOneWindow();

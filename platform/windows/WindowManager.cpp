@@ -1,6 +1,8 @@
 // Window records, geometry, activation, focus, capture and the default window procedure.
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 
 #include "platform/windows/Ime.h"
 #include "platform/windows/WindowInternal.h"
@@ -19,29 +21,58 @@ TWindowManager& WM() {
     return manager;
 }
 
-TWindow* LiveWindow(HWND h) {
-    if (!h) return nullptr;
+TWindow& DesktopOrDeadWindow(HWND h) {
+    if (h == kDesktopHandle) return *WM().Desktop;
+    // Every caller checks liveness first; going on would touch some other record.
+    std::fprintf(stderr, "window manager: record of a dead window handle %p asked for\n",
+                 static_cast<void*>(h));
+    std::abort();
+}
+
+HWND AddWindow(std::unique_ptr<TWindow> window) {
     auto& m = WM();
-    return m.Live.count(h) ? h : nullptr;
+    uint32_t index;
+    if (!m.FreeSlots.empty()) {
+        index = m.FreeSlots.back();
+        m.FreeSlots.pop_back();
+    } else {
+        index = uint32_t(m.Slots.size());
+        m.Slots.emplace_back();
+    }
+    m.Slots[index].Window = std::move(window);
+    ++m.LiveCount;
+    return MakeWindowHandle(index, m.Slots[index].Generation);
+}
+
+std::unique_ptr<TWindow> RemoveWindow(HWND h) {
+    if (!LiveWindow(h)) return nullptr;
+    auto& m = WM();
+    uint32_t index = uint32_t(reinterpret_cast<uintptr_t>(h)) - 1;
+    TWindowSlot& slot = m.Slots[index];
+    std::unique_ptr<TWindow> window = std::move(slot.Window);
+    --m.LiveCount;
+    // A slot whose generation would wrap is retired rather than ever handing out an old handle.
+    if (++slot.Generation != UINT32_MAX) m.FreeSlots.push_back(index);
+    return window;
 }
 
 void RegisterWindowClass(const std::string& className, WNDPROC proc, DWORD classStyle) {
     WM().Classes[className] = {std::move(proc), classStyle};
 }
 
-int LiveWindowCount() { return int(WM().Live.size()); }
+int LiveWindowCount() { return WM().LiveCount; }
 
 // ---- Geometry --------------------------------------------------------------------------------
 
 TPoint WindowScreenOrigin(HWND h) {
-    if (!h->Parent) return h->Rect.TopLeft();
-    TPoint p = ClientScreenOrigin(h->Parent);
-    return {p.X + h->Rect.Left, p.Y + h->Rect.Top};
+    if (!Win(h).Parent) return Win(h).Rect.TopLeft();
+    TPoint p = ClientScreenOrigin(Win(h).Parent);
+    return {p.X + Win(h).Rect.Left, p.Y + Win(h).Rect.Top};
 }
 
 TPoint ClientScreenOrigin(HWND h) {
     TPoint p = WindowScreenOrigin(h);
-    return {p.X + h->Client.Left, p.Y + h->Client.Top};
+    return {p.X + Win(h).Client.Left, p.Y + Win(h).Client.Top};
 }
 
 BOOL GetWindowRect(HWND h, RECT* r) {
@@ -52,7 +83,7 @@ BOOL GetWindowRect(HWND h, RECT* r) {
     }
     if (!LiveWindow(h)) return 0;
     TPoint o = WindowScreenOrigin(h);
-    *r = Bounds(o.X, o.Y, h->Rect.Width(), h->Rect.Height());
+    *r = Bounds(o.X, o.Y, Win(h).Rect.Width(), Win(h).Rect.Height());
     return 1;
 }
 
@@ -60,13 +91,13 @@ BOOL GetClientRect(HWND h, RECT* r) {
     if (!r) return 0;
     if (h == GetDesktopWindow()) return GetWindowRect(h, r);
     if (!LiveWindow(h)) return 0;
-    *r = TRect(0, 0, std::max(0, h->Client.Width()), std::max(0, h->Client.Height()));
+    *r = TRect(0, 0, std::max(0, Win(h).Client.Width()), std::max(0, Win(h).Client.Height()));
     return 1;
 }
 
 TPoint GetClientOffset(HWND h) {
     if (!LiveWindow(h)) return {};
-    return h->Client.TopLeft();
+    return Win(h).Client.TopLeft();
 }
 
 BOOL ClientToScreen(HWND h, POINT* p) {
@@ -103,14 +134,14 @@ int MapWindowPoints(HWND from, HWND to, POINT* points, uint32_t count) {
 }
 
 static HWND DeepestChildAt(HWND h, TPoint screen) {
-    for (HWND c : h->Children) {
-        if (!(c->Style & WS_VISIBLE)) continue;
+    for (HWND c : Win(h).Children) {
+        if (!(Win(c).Style & WS_VISIBLE)) continue;
         RECT r;
         GetWindowRect(c, &r);
         if (!r.Contains(screen)) continue;
         // A child is reachable only through its parent's client area.
         TPoint co = ClientScreenOrigin(h);
-        TRect client = Bounds(co.X, co.Y, h->Client.Width(), h->Client.Height());
+        TRect client = Bounds(co.X, co.Y, Win(h).Client.Width(), Win(h).Client.Height());
         if (!client.Contains(screen)) continue;
         return DeepestChildAt(c, screen);
     }
@@ -119,7 +150,7 @@ static HWND DeepestChildAt(HWND h, TPoint screen) {
 
 HWND WindowFromPoint(POINT screen) {
     for (HWND t : WM().TopLevel) {
-        if (!(t->Style & WS_VISIBLE)) continue;
+        if (!(Win(t).Style & WS_VISIBLE)) continue;
         RECT r;
         GetWindowRect(t, &r);
         if (r.Contains(screen)) return DeepestChildAt(t, screen);
@@ -132,29 +163,29 @@ HWND ChildWindowFromPoint(HWND parent, POINT client) {
     TRect cr;
     GetClientRect(parent, &cr);
     if (!cr.Contains(client)) return nullptr;
-    for (HWND c : parent->Children)
-        if (c->Rect.Contains(client)) return c;
+    for (HWND c : Win(parent).Children)
+        if (Win(c).Rect.Contains(client)) return c;
     return parent;
 }
 
 // ---- Window tree -----------------------------------------------------------------------------
 
-HWND GetDesktopWindow() { return WM().Desktop.get(); }
+HWND GetDesktopWindow() { return kDesktopHandle; }
 
 BOOL IsWindow(HWND h) { return LiveWindow(h) ? 1 : 0; }
 
 BOOL IsWindowVisible(HWND h) {
     if (!LiveWindow(h)) return 0;
-    for (HWND w = h; w; w = w->Parent)
-        if (!(w->Style & WS_VISIBLE)) return 0;
+    for (HWND w = h; w; w = Win(w).Parent)
+        if (!(Win(w).Style & WS_VISIBLE)) return 0;
     return 1;
 }
 
-BOOL IsWindowEnabled(HWND h) { return LiveWindow(h) && !(h->Style & WS_DISABLED); }
+BOOL IsWindowEnabled(HWND h) { return LiveWindow(h) && !(Win(h).Style & WS_DISABLED); }
 
 BOOL IsChild(HWND parent, HWND h) {
     if (!LiveWindow(h) || !parent) return 0;
-    for (HWND w = h->Parent; w; w = w->Parent)
+    for (HWND w = Win(h).Parent; w; w = Win(w).Parent)
         if (w == parent) return 1;
     return 0;
 }
@@ -163,12 +194,12 @@ BOOL IsWindowUnicode(HWND h) { return LiveWindow(h) ? 1 : 0; }
 
 HWND GetParent(HWND h) {
     if (!LiveWindow(h)) return nullptr;
-    if (h->Parent) return h->Parent;
-    return (h->Style & WS_POPUP) ? h->Owner : nullptr;
+    if (Win(h).Parent) return Win(h).Parent;
+    return (Win(h).Style & WS_POPUP) ? Win(h).Owner : nullptr;
 }
 
 static std::vector<HWND>& SiblingList(HWND h) {
-    return h->Parent ? h->Parent->Children : WM().TopLevel;
+    return Win(h).Parent ? Win(Win(h).Parent).Children : WM().TopLevel;
 }
 
 static void Unlink(HWND h) {
@@ -180,18 +211,16 @@ HWND SetParent(HWND h, HWND newParent) {
     if (!LiveWindow(h)) return nullptr;
     if (newParent == GetDesktopWindow()) newParent = nullptr;
     if (newParent && !LiveWindow(newParent)) return nullptr;
-    HWND old = h->Parent;
+    HWND old = Win(h).Parent;
     TPoint screen = WindowScreenOrigin(h);
     Unlink(h);
-    h->Parent = newParent;
+    Win(h).Parent = newParent;
     if (newParent) {
-        TPoint co = ClientScreenOrigin(newParent);
-        (void)co;
-        h->Style |= WS_CHILD;
-        h->Style &= ~WS_POPUP;
+        Win(h).Style |= WS_CHILD;
+        Win(h).Style &= ~WS_POPUP;
     } else {
-        h->Style &= ~WS_CHILD;
-        h->Rect = Bounds(screen.X, screen.Y, h->Rect.Width(), h->Rect.Height());
+        Win(h).Style &= ~WS_CHILD;
+        Win(h).Rect = Bounds(screen.X, screen.Y, Win(h).Rect.Width(), Win(h).Rect.Height());
     }
     SiblingList(h).insert(SiblingList(h).begin(), h);
     InvalidateRect(h, nullptr, 1);
@@ -200,21 +229,21 @@ HWND SetParent(HWND h, HWND newParent) {
 
 HWND GetAncestor(HWND h, uint32_t flags) {
     if (!LiveWindow(h)) return nullptr;
-    if (flags == GA_PARENT) return h->Parent ? h->Parent : GetDesktopWindow();
+    if (flags == GA_PARENT) return Win(h).Parent ? Win(h).Parent : GetDesktopWindow();
     HWND w = h;
-    while (w->Parent) w = w->Parent;
+    while (Win(w).Parent) w = Win(w).Parent;
     if (flags == GA_ROOTOWNER)
-        while (w->Owner && LiveWindow(w->Owner)) {
-            w = w->Owner;
-            while (w->Parent) w = w->Parent;
+        while (Win(w).Owner && LiveWindow(Win(w).Owner)) {
+            w = Win(w).Owner;
+            while (Win(w).Parent) w = Win(w).Parent;
         }
     return w;
 }
 
 HWND GetWindow(HWND h, uint32_t relation) {
     if (!LiveWindow(h)) return nullptr;
-    if (relation == GW_CHILD) return h->Children.empty() ? nullptr : h->Children.front();
-    if (relation == GW_OWNER) return h->Owner;
+    if (relation == GW_CHILD) return Win(h).Children.empty() ? nullptr : Win(h).Children.front();
+    if (relation == GW_OWNER) return Win(h).Owner;
     auto& list = SiblingList(h);
     auto it = std::find(list.begin(), list.end(), h);
     switch (relation) {
@@ -233,17 +262,17 @@ HWND GetTopWindow(HWND h) {
 
 std::vector<HWND> GetChildWindows(HWND h) {
     if (!LiveWindow(h)) return {};
-    return h->Children;
+    return Win(h).Children;
 }
 
 std::vector<HWND> GetTopLevelWindows() { return WM().TopLevel; }
 
-WNDPROC GetWindowProc(HWND h) { return LiveWindow(h) ? h->Proc : WNDPROC(); }
+WNDPROC GetWindowProc(HWND h) { return LiveWindow(h) ? Win(h).Proc : WNDPROC(); }
 
 WNDPROC SetWindowProc(HWND h, WNDPROC proc) {
     if (!LiveWindow(h)) return {};
-    WNDPROC old = std::move(h->Proc);
-    h->Proc = std::move(proc);
+    WNDPROC old = std::move(Win(h).Proc);
+    Win(h).Proc = std::move(proc);
     return old;
 }
 
@@ -255,10 +284,10 @@ LRESULT CallWindowProc(const WNDPROC& proc, HWND h, uint32_t msg, WPARAM w, LPAR
 intptr_t GetWindowLong(HWND h, int index) {
     if (!LiveWindow(h)) return 0;
     switch (index) {
-    case GWL_STYLE: return intptr_t(h->Style);
-    case GWL_EXSTYLE: return intptr_t(h->ExStyle);
-    case GWL_USERDATA: return h->UserData;
-    case GWL_ID: return h->Id;
+    case GWL_STYLE: return intptr_t(Win(h).Style);
+    case GWL_EXSTYLE: return intptr_t(Win(h).ExStyle);
+    case GWL_USERDATA: return Win(h).UserData;
+    case GWL_ID: return Win(h).Id;
     }
     return 0;
 }
@@ -268,20 +297,20 @@ intptr_t SetWindowLong(HWND h, int index, intptr_t value) {
     intptr_t old = GetWindowLong(h, index);
     switch (index) {
     case GWL_STYLE: {
-        DWORD visible = h->Style & WS_VISIBLE;
-        h->Style = (DWORD(value) & ~WS_VISIBLE) | visible;
+        DWORD visible = Win(h).Style & WS_VISIBLE;
+        Win(h).Style = (DWORD(value) & ~WS_VISIBLE) | visible;
         break;
     }
-    case GWL_EXSTYLE: h->ExStyle = DWORD(value); break;
-    case GWL_USERDATA: h->UserData = value; break;
-    case GWL_ID: h->Id = value; break;
+    case GWL_EXSTYLE: Win(h).ExStyle = DWORD(value); break;
+    case GWL_USERDATA: Win(h).UserData = value; break;
+    case GWL_ID: Win(h).Id = value; break;
     }
     return old;
 }
 
-std::string GetClassName(HWND h) { return LiveWindow(h) ? h->ClassName : std::string(); }
-DWORD GetClassStyle(HWND h) { return LiveWindow(h) ? h->ClassStyle : 0; }
-std::string GetWindowText(HWND h) { return LiveWindow(h) ? h->Text : std::string(); }
+std::string GetClassName(HWND h) { return LiveWindow(h) ? Win(h).ClassName : std::string(); }
+DWORD GetClassStyle(HWND h) { return LiveWindow(h) ? Win(h).ClassStyle : 0; }
+std::string GetWindowText(HWND h) { return LiveWindow(h) ? Win(h).Text : std::string(); }
 
 BOOL SetWindowText(HWND h, const std::string& text) {
     if (!LiveWindow(h)) return 0;
@@ -294,15 +323,15 @@ static LRESULT CallCbt(int code, WPARAM w, LPARAM l);
 
 void RecalcNonClient(HWND h, bool sendSize) {
     NCCALCSIZE_PARAMS params{};
-    params.rgrc[0] = h->Rect;
+    params.rgrc[0] = Win(h).Rect;
     SendMessage(h, WM_NCCALCSIZE, 1, reinterpret_cast<LPARAM>(&params));
     if (!LiveWindow(h)) return;
     TRect c = params.rgrc[0];
-    OffsetRect(c, -h->Rect.Left, -h->Rect.Top);
+    OffsetRect(c, -Win(h).Rect.Left, -Win(h).Rect.Top);
     if (c.Right < c.Left) c.Right = c.Left;
     if (c.Bottom < c.Top) c.Bottom = c.Top;
-    TRect old = h->Client;
-    h->Client = c;
+    TRect old = Win(h).Client;
+    Win(h).Client = c;
     if (sendSize && (old.Width() != c.Width() || old.Height() != c.Height())) {
         SendMessage(h, WM_SIZE, SIZE_RESTORED, MAKELPARAM(c.Width(), c.Height()));
     }
@@ -313,25 +342,26 @@ HWND CreateWindow(const TWindowCreate& p) {
     HWND parent = p.Parent == GetDesktopWindow() ? nullptr : p.Parent;
     if (parent && !LiveWindow(parent)) return nullptr;
     bool child = (p.Style & WS_CHILD) && parent;
-    auto* w = new TWindow;
-    w->ClassName = p.ClassName;
-    w->Text = p.Caption;
-    w->Style = p.Style & ~WS_VISIBLE;
-    w->ExStyle = p.ExStyle;
-    w->ClassStyle = p.ClassStyle;
-    w->Proc = p.WndProc;
+    auto record = std::make_unique<TWindow>();
+    TWindow& r = *record;
+    r.ClassName = p.ClassName;
+    r.Text = p.Caption;
+    r.Style = p.Style & ~WS_VISIBLE;
+    r.ExStyle = p.ExStyle;
+    r.ClassStyle = p.ClassStyle;
+    r.Proc = p.WndProc;
     auto cls = m.Classes.find(p.ClassName);
     if (cls != m.Classes.end()) {
-        if (!w->Proc) w->Proc = cls->second.first;
-        w->ClassStyle |= cls->second.second;
+        if (!r.Proc) r.Proc = cls->second.first;
+        r.ClassStyle |= cls->second.second;
     }
-    if (child) w->Parent = parent;
-    else w->Owner = parent;
+    if (child) r.Parent = parent;
+    else r.Owner = parent;
     // Bars asked for by style start with Win32's default range.
-    if (p.Style & WS_HSCROLL) w->Bars[SB_HORZ].Max = 100;
-    if (p.Style & WS_VSCROLL) w->Bars[SB_VERT].Max = 100;
-    w->Rect = Bounds(p.X, p.Y, std::max(0, p.Width), std::max(0, p.Height));
-    m.Live.insert(w);
+    if (p.Style & WS_HSCROLL) r.Bars[SB_HORZ].Max = 100;
+    if (p.Style & WS_VSCROLL) r.Bars[SB_VERT].Max = 100;
+    r.Rect = Bounds(p.X, p.Y, std::max(0, p.Width), std::max(0, p.Height));
+    HWND w = AddWindow(std::move(record));
     SiblingList(w).insert(SiblingList(w).begin(), w);
 
     CREATESTRUCT cs{p.Param,  parent,           p.Height,
@@ -351,20 +381,23 @@ HWND CreateWindow(const TWindowCreate& p) {
         return nullptr;
     }
     if (!LiveWindow(w)) return nullptr;
-    SendMessage(w, WM_SIZE, SIZE_RESTORED, MAKELPARAM(w->Client.Width(), w->Client.Height()));
+    SendMessage(w, WM_SIZE, SIZE_RESTORED,
+                MAKELPARAM(Win(w).Client.Width(), Win(w).Client.Height()));
     if (!LiveWindow(w)) return nullptr;
-    SendMessage(w, WM_MOVE, 0, MAKELPARAM(w->Rect.Left + w->Client.Left, w->Rect.Top + w->Client.Top));
+    SendMessage(w, WM_MOVE, 0,
+                MAKELPARAM(Win(w).Rect.Left + Win(w).Client.Left,
+                           Win(w).Rect.Top + Win(w).Client.Top));
     if (!LiveWindow(w)) return nullptr;
-    w->Update = TRect(0, 0, w->Client.Width(), w->Client.Height());
-    w->UpdateErase = true;
-    w->FramePending = true;
+    Win(w).Update = TRect(0, 0, Win(w).Client.Width(), Win(w).Client.Height());
+    Win(w).UpdateErase = true;
+    Win(w).FramePending = true;
     if (p.Style & WS_VISIBLE) ShowWindow(w, SW_SHOW);
     return w;
 }
 
 HWND CreateWindowExA(DWORD exStyle, const char* className, const char* caption, DWORD style,
-                     int x, int y, int width, int height, HWND parent, void* menu,
-                     void* instance, void* param) {
+                     int x, int y, int width, int height, HWND parent, void* /*menu*/,
+                     void* /*instance*/, void* param) {
     TWindowCreate p;
     p.ExStyle = exStyle;
     p.ClassName = className ? className : "";
@@ -376,8 +409,6 @@ HWND CreateWindowExA(DWORD exStyle, const char* className, const char* caption, 
     p.Height = height;
     p.Parent = parent;
     p.Param = param;
-    (void)menu;
-    (void)instance;
     return CreateWindow(p);
 }
 
@@ -406,16 +437,16 @@ static void PurgeWindowState(HWND h) {
 static void SendDestroy(HWND h) {
     SendMessage(h, WM_DESTROY, 0, 0);
     if (!LiveWindow(h)) return;
-    std::vector<HWND> children = h->Children;
+    std::vector<HWND> children = Win(h).Children;
     for (HWND c : children)
         if (LiveWindow(c)) {
-            c->Destroying = true;
+            Win(c).Destroying = true;
             SendDestroy(c);
         }
 }
 
 static void FinishDestroy(HWND h) {
-    std::vector<HWND> children = h->Children;
+    std::vector<HWND> children = Win(h).Children;
     for (HWND c : children)
         if (LiveWindow(c)) FinishDestroy(c);
     if (!LiveWindow(h)) return;
@@ -425,21 +456,20 @@ static void FinishDestroy(HWND h) {
     Unlink(h);
     ReleaseSurface(h);
     ForgetWindowDCs(h);
-    WM().Live.erase(h);
-    delete h;
+    RemoveWindow(h);
 }
 
 static void ActivateWindow(HWND h, bool callHook);
 
 BOOL DestroyWindow(HWND h) {
     auto& m = WM();
-    if (!LiveWindow(h) || h->Destroying) return 0;
+    if (!LiveWindow(h) || Win(h).Destroying) return 0;
     if (CallCbt(HCBT_DESTROYWND, reinterpret_cast<WPARAM>(h), 0) != 0) return 0;
-    h->Destroying = true;
+    Win(h).Destroying = true;
     // Owned top-level windows go first.
     std::vector<HWND> owned;
     for (HWND t : m.TopLevel)
-        if (t->Owner == h) owned.push_back(t);
+        if (Win(t).Owner == h) owned.push_back(t);
     for (HWND o : owned) DestroyWindow(o);
     if (!LiveWindow(h)) return 1;
     bool wasActive = m.Active == h;
@@ -450,13 +480,13 @@ BOOL DestroyWindow(HWND h) {
     }
     if (m.Capture && (m.Capture == h || IsChild(h, m.Capture))) ReleaseCapture();
     if (!LiveWindow(h)) return 1;
-    h->Style &= ~WS_VISIBLE;
+    Win(h).Style &= ~WS_VISIBLE;
     SendDestroy(h);
     if (LiveWindow(h)) FinishDestroy(h);
     if (wasActive) {
         m.Active = nullptr;
         for (HWND t : m.TopLevel)
-            if ((t->Style & WS_VISIBLE) && !(t->Style & WS_DISABLED)) {
+            if ((Win(t).Style & WS_VISIBLE) && !(Win(t).Style & WS_DISABLED)) {
                 ActivateWindow(t, true);
                 break;
             }
@@ -489,20 +519,20 @@ enum : uint32_t { SWP_NOCLIENTSIZE = 0x0800, SWP_NOCLIENTMOVE = 0x1000 };
 BOOL SetWindowPos(HWND h, HWND insertAfter, int x, int y, int cx, int cy, uint32_t flags) {
     if (!LiveWindow(h)) return 0;
     WINDOWPOS pos{h, insertAfter, x, y, cx, cy, flags};
-    if (flags & SWP_NOMOVE) pos.x = h->Rect.Left, pos.y = h->Rect.Top;
-    if (flags & SWP_NOSIZE) pos.cx = h->Rect.Width(), pos.cy = h->Rect.Height();
+    if (flags & SWP_NOMOVE) pos.x = Win(h).Rect.Left, pos.y = Win(h).Rect.Top;
+    if (flags & SWP_NOSIZE) pos.cx = Win(h).Rect.Width(), pos.cy = Win(h).Rect.Height();
     if (!(flags & SWP_NOSENDCHANGING)) {
         SendMessage(h, WM_WINDOWPOSCHANGING, 0, reinterpret_cast<LPARAM>(&pos));
         if (!LiveWindow(h)) return 0;
     }
     pos.cx = std::max(0, pos.cx);
     pos.cy = std::max(0, pos.cy);
-    TRect oldRect = h->Rect;
-    TRect oldClient = h->Client;
+    TRect oldRect = Win(h).Rect;
+    TRect oldClient = Win(h).Client;
     TRect newRect = Bounds(pos.x, pos.y, pos.cx, pos.cy);
     bool moved = newRect.TopLeft() != oldRect.TopLeft();
     bool sized = newRect.Width() != oldRect.Width() || newRect.Height() != oldRect.Height();
-    h->Rect = newRect;
+    Win(h).Rect = newRect;
     if (!(pos.flags & SWP_NOZORDER)) {
         auto& list = SiblingList(h);
         list.erase(std::remove(list.begin(), list.end(), h), list.end());
@@ -516,11 +546,11 @@ BOOL SetWindowPos(HWND h, HWND insertAfter, int x, int y, int cx, int cy, uint32
         RecalcNonClient(h, false);
         if (!LiveWindow(h)) return 0;
     }
-    bool clientSized = h->Client.Width() != oldClient.Width() ||
-                       h->Client.Height() != oldClient.Height();
-    bool clientMoved = moved || h->Client.TopLeft() != oldClient.TopLeft();
+    bool clientSized = Win(h).Client.Width() != oldClient.Width() ||
+                       Win(h).Client.Height() != oldClient.Height();
+    bool clientMoved = moved || Win(h).Client.TopLeft() != oldClient.TopLeft();
     if (!(pos.flags & SWP_NOREDRAW) && (sized || (pos.flags & SWP_FRAMECHANGED))) {
-        h->FramePending = true;
+        Win(h).FramePending = true;
         InvalidateRect(h, nullptr, 1);
     }
     uint32_t done = pos.flags & ~(SWP_NOSIZE | SWP_NOMOVE);
@@ -581,21 +611,21 @@ static void ActivateWindow(HWND h, bool callHook) {
 BOOL ShowWindow(HWND h, int cmd) {
     auto& m = WM();
     if (!LiveWindow(h)) return 0;
-    bool wasVisible = (h->Style & WS_VISIBLE) != 0;
+    bool wasVisible = (Win(h).Style & WS_VISIBLE) != 0;
     if (cmd == SW_HIDE) {
         if (!wasVisible) return 0;
         SendMessage(h, WM_SHOWWINDOW, 0, 0);
         if (!LiveWindow(h)) return 1;
-        h->Style &= ~WS_VISIBLE;
+        Win(h).Style &= ~WS_VISIBLE;
         if (m.Focus && (m.Focus == h || IsChild(h, m.Focus))) {
-            if (h->Parent) SetFocus(h->Parent);
+            if (Win(h).Parent) SetFocus(Win(h).Parent);
             else SetFocus(nullptr);
         }
         if (m.Capture && (m.Capture == h || IsChild(h, m.Capture))) ReleaseCapture();
-        if (!h->Parent && m.Active == h) {
+        if (!Win(h).Parent && m.Active == h) {
             HWND next = nullptr;
             for (HWND t : m.TopLevel)
-                if (t != h && (t->Style & WS_VISIBLE)) {
+                if (t != h && (Win(t).Style & WS_VISIBLE)) {
                     next = t;
                     break;
                 }
@@ -605,14 +635,14 @@ BOOL ShowWindow(HWND h, int cmd) {
                 SendMessage(h, WM_ACTIVATE, WA_INACTIVE, 0);
             }
         }
-        if (h->Parent && LiveWindow(h->Parent)) {
-            TRect r = h->Rect;
-            InvalidateRect(h->Parent, &r, 1);
+        if (Win(h).Parent && LiveWindow(Win(h).Parent)) {
+            TRect r = Win(h).Rect;
+            InvalidateRect(Win(h).Parent, &r, 1);
         }
         return 1;
     }
-    bool activate = !h->Parent && cmd != SW_SHOWNA && cmd != SW_SHOWNOACTIVATE &&
-                    !(h->Style & WS_DISABLED);
+    bool activate = !Win(h).Parent && cmd != SW_SHOWNA && cmd != SW_SHOWNOACTIVATE &&
+                    !(Win(h).Style & WS_DISABLED);
     if (!wasVisible) {
         // The CBT hook hears the activation before the window shows, so it can still move it.
         bool refused = false;
@@ -624,8 +654,8 @@ BOOL ShowWindow(HWND h, int cmd) {
         }
         SendMessage(h, WM_SHOWWINDOW, 1, 0);
         if (!LiveWindow(h)) return 0;
-        h->Style |= WS_VISIBLE;
-        h->FramePending = true;
+        Win(h).Style |= WS_VISIBLE;
+        Win(h).FramePending = true;
         InvalidateRect(h, nullptr, 1);
         if (activate && !refused) ActivateWindow(h, false);
     } else if (activate) {
@@ -636,11 +666,11 @@ BOOL ShowWindow(HWND h, int cmd) {
 
 BOOL EnableWindow(HWND h, BOOL enable) {
     if (!LiveWindow(h)) return 0;
-    bool wasDisabled = (h->Style & WS_DISABLED) != 0;
+    bool wasDisabled = (Win(h).Style & WS_DISABLED) != 0;
     if (bool(enable) == !wasDisabled) return wasDisabled;
-    if (enable) h->Style &= ~WS_DISABLED;
+    if (enable) Win(h).Style &= ~WS_DISABLED;
     else {
-        h->Style |= WS_DISABLED;
+        Win(h).Style |= WS_DISABLED;
         if (WM().Focus == h) SetFocus(nullptr);
         if (WM().Capture == h) ReleaseCapture();
     }
@@ -669,12 +699,12 @@ HWND SetFocus(HWND h) {
     if (h && !LiveWindow(h)) return nullptr;
     HWND old = m.Focus;
     if (h == old) return old;
-    if (h && (h->Style & WS_DISABLED)) return nullptr;
+    if (h && (Win(h).Style & WS_DISABLED)) return nullptr;
     if (CallCbt(HCBT_SETFOCUS, reinterpret_cast<WPARAM>(h), reinterpret_cast<LPARAM>(old)))
         return nullptr;
     if (h) {
         HWND root = GetAncestor(h, GA_ROOT);
-        if (m.Active != root && (root->Style & WS_VISIBLE)) {
+        if (m.Active != root && (Win(root).Style & WS_VISIBLE)) {
             // The root is activated first; its WM_ACTIVATE may already move the focus here.
             ActivateWindow(root, true);
             if (!LiveWindow(h)) return nullptr;
@@ -685,7 +715,7 @@ HWND SetFocus(HWND h) {
     m.Focus = h;
     if (LiveWindow(old)) SendMessage(old, WM_KILLFOCUS, reinterpret_cast<WPARAM>(h), 0);
     if (h && m.Focus == h && LiveWindow(h))
-        SendMessage(h, WM_SETFOCUS, reinterpret_cast<WPARAM>(LiveWindow(old)), 0);
+        SendMessage(h, WM_SETFOCUS, reinterpret_cast<WPARAM>(LiveWindow(old) ? old : nullptr), 0);
     return old;
 }
 
@@ -715,28 +745,32 @@ HWND GetCapture() { return WM().Capture; }
 
 static int FrameWidth(HWND h) {
     int n = 0;
-    DWORD s = h->Style;
+    DWORD s = Win(h).Style;
     if ((s & WS_CAPTION) == WS_CAPTION || (s & WS_DLGFRAME))
         n += (s & WS_THICKFRAME) ? 4 : 3;
     else if (s & WS_THICKFRAME) n += 4;
     else if (s & WS_BORDER) n += 1;
-    if (h->ExStyle & WS_EX_CLIENTEDGE) n += 2;
-    if (h->ExStyle & WS_EX_STATICEDGE) n += 1;
+    if (Win(h).ExStyle & WS_EX_CLIENTEDGE) n += 2;
+    if (Win(h).ExStyle & WS_EX_STATICEDGE) n += 1;
     return n;
 }
 
-static bool HasCaption(HWND h) { return (h->Style & WS_CAPTION) == WS_CAPTION && !h->Parent; }
+static bool HasCaption(HWND h) {
+    const TWindow& w = Win(h);
+    return (w.Style & WS_CAPTION) == WS_CAPTION && !w.Parent;
+}
 
 // The scroll bar rectangles of a window, relative to its window rectangle.
 static void ScrollBarRects(HWND h, TRect& vert, TRect& horz) {
     vert = horz = TRect();
-    TRect c = h->Client;
+    const TWindow& w = Win(h);
+    TRect c = w.Client;
     int sb = GetSystemMetrics(SM_CXVSCROLL);
-    if (h->Style & WS_VSCROLL) {
-        if (h->ExStyle & WS_EX_LEFTSCROLLBAR) vert = TRect(c.Left - sb, c.Top, c.Left, c.Bottom);
+    if (w.Style & WS_VSCROLL) {
+        if (w.ExStyle & WS_EX_LEFTSCROLLBAR) vert = TRect(c.Left - sb, c.Top, c.Left, c.Bottom);
         else vert = TRect(c.Right, c.Top, c.Right + sb, c.Bottom);
     }
-    if (h->Style & WS_HSCROLL) horz = TRect(c.Left, c.Bottom, c.Right, c.Bottom + sb);
+    if (Win(h).Style & WS_HSCROLL) horz = TRect(c.Left, c.Bottom, c.Right, c.Bottom + sb);
 }
 
 static LRESULT DefNcHitTest(HWND h, TPoint screen) {
@@ -744,12 +778,12 @@ static LRESULT DefNcHitTest(HWND h, TPoint screen) {
     GetWindowRect(h, &wr);
     if (!wr.Contains(screen)) return HTNOWHERE;
     TPoint p(screen.X - wr.Left, screen.Y - wr.Top);
-    if (h->Client.Contains(p)) return HTCLIENT;
+    if (Win(h).Client.Contains(p)) return HTCLIENT;
     TRect v, hz;
     ScrollBarRects(h, v, hz);
     if (v.Contains(p)) return HTVSCROLL;
     if (hz.Contains(p)) return HTHSCROLL;
-    if (HasCaption(h) && p.Y < h->Client.Top && p.Y >= FrameWidth(h)) return HTCAPTION;
+    if (HasCaption(h) && p.Y < Win(h).Client.Top && p.Y >= FrameWidth(h)) return HTCAPTION;
     return HTBORDER;
 }
 
@@ -759,7 +793,7 @@ static LRESULT DefNcHitTest(HWND h, TPoint screen) {
 static void TrackThumb(HWND h, bool vertical, const TRect& barInWindow, int grab) {
     int bar = vertical ? SB_VERT : SB_HORZ;
     uint32_t msg = vertical ? WM_VSCROLL : WM_HSCROLL;
-    TScrollBarState& s = h->Bars[size_t(bar)];
+    TScrollBarState& s = Win(h).Bars[size_t(bar)];
     s.Tracking = true;
     s.TrackPos = s.Pos;
     auto& m = WM();
@@ -778,7 +812,7 @@ static void TrackThumb(HWND h, bool vertical, const TRect& barInWindow, int grab
         if (k == WM_MOUSEMOVE || k == WM_NCMOUSEMOVE) {
             RECT wr;
             GetWindowRect(h, &wr);
-            TBarGeometry g = BarGeometry(barInWindow, vertical, h->Bars[size_t(bar)]);
+            TBarGeometry g = BarGeometry(barInWindow, vertical, Win(h).Bars[size_t(bar)]);
             int start = vertical ? wr.Top + barInWindow.Top : wr.Left + barInWindow.Left;
             int at = (vertical ? q.Msg.pt.Y : q.Msg.pt.X) - start - g.TrackStart - grab;
             int64_t range = int64_t(s.Max) - s.Min + 1;
@@ -798,7 +832,7 @@ static void TrackThumb(HWND h, bool vertical, const TRect& barInWindow, int grab
     SendMessage(h, msg, MAKEWPARAM(SB_THUMBPOSITION, final), 0);
     if (!LiveWindow(h)) return;
     SendMessage(h, msg, SB_ENDSCROLL, 0);
-    if (LiveWindow(h)) h->Bars[size_t(bar)].Tracking = false;
+    if (LiveWindow(h)) Win(h).Bars[size_t(bar)].Tracking = false;
 }
 
 static void ScrollBarClick(HWND h, int hit, TPoint screen) {
@@ -810,7 +844,7 @@ static void ScrollBarClick(HWND h, int hit, TPoint screen) {
     bool vertical = hit == HTVSCROLL;
     TRect r = vertical ? v : hz;
     int bar = vertical ? SB_VERT : SB_HORZ;
-    TBarGeometry g = BarGeometry(r, vertical, h->Bars[size_t(bar)]);
+    TBarGeometry g = BarGeometry(r, vertical, Win(h).Bars[size_t(bar)]);
     int length = vertical ? r.Height() : r.Width();
     int at = vertical ? p.Y - r.Top : p.X - r.Left;
     uint32_t code;
@@ -842,11 +876,11 @@ LRESULT DefWindowProc(HWND h, uint32_t msg, WPARAM w, LPARAM l) {
         InflateRect(r, -f, -f);
         if (HasCaption(h)) r.Top += GetSystemMetrics(SM_CYCAPTION);
         int sb = GetSystemMetrics(SM_CXVSCROLL);
-        if ((h->Style & WS_VSCROLL) && r.Width() >= sb) {
-            if (h->ExStyle & WS_EX_LEFTSCROLLBAR) r.Left += sb;
+        if ((Win(h).Style & WS_VSCROLL) && r.Width() >= sb) {
+            if (Win(h).ExStyle & WS_EX_LEFTSCROLLBAR) r.Left += sb;
             else r.Right -= sb;
         }
-        if ((h->Style & WS_HSCROLL) && r.Height() >= sb) r.Bottom -= sb;
+        if ((Win(h).Style & WS_HSCROLL) && r.Height() >= sb) r.Bottom -= sb;
         if (r.Right < r.Left) r.Right = r.Left;
         if (r.Bottom < r.Top) r.Bottom = r.Top;
         return 0;
@@ -875,18 +909,21 @@ LRESULT DefWindowProc(HWND h, uint32_t msg, WPARAM w, LPARAM l) {
         POINT oldOrg;
         GetViewportOrgEx(dc, &oldOrg);
         bool nc = (l & PRF_NONCLIENT) != 0;
-        if (nc) SetViewportOrgEx(dc, oldOrg.X + h->Client.Left, oldOrg.Y + h->Client.Top, nullptr);
+        if (nc) {
+            TPoint offset = Win(h).Client.TopLeft();
+            SetViewportOrgEx(dc, oldOrg.X + offset.X, oldOrg.Y + offset.Y, nullptr);
+        }
         if (l & PRF_ERASEBKGND) SendMessage(h, WM_ERASEBKGND, w, 0);
         if (l & PRF_CLIENT) SendMessage(h, WM_PRINTCLIENT, w, l);
         if (l & PRF_CHILDREN) {
-            std::vector<HWND> kids = h->Children;
+            std::vector<HWND> kids = Win(h).Children;
             for (auto it = kids.rbegin(); it != kids.rend(); ++it) {
                 HWND c = *it;
-                if (!LiveWindow(c) || !(c->Style & WS_VISIBLE)) continue;
+                if (!LiveWindow(c) || !(Win(c).Style & WS_VISIBLE)) continue;
                 POINT org;
                 GetViewportOrgEx(dc, &org);
                 int saved = SaveDC(dc);
-                SetViewportOrgEx(dc, org.X + c->Rect.Left, org.Y + c->Rect.Top, nullptr);
+                SetViewportOrgEx(dc, org.X + Win(c).Rect.Left, org.Y + Win(c).Rect.Top, nullptr);
                 SendMessage(c, WM_PRINT, w, l | PRF_NONCLIENT);
                 RestoreDC(dc, saved);
             }
@@ -896,24 +933,24 @@ LRESULT DefWindowProc(HWND h, uint32_t msg, WPARAM w, LPARAM l) {
     }
     case WM_PRINTCLIENT: return 0;
     case WM_CLOSE: DestroyWindow(h); return 0;
-    case WM_SETTEXT: h->Text = l ? reinterpret_cast<const char*>(l) : ""; return 1;
-    case WM_GETTEXTLENGTH: return LRESULT(h->Text.size());
+    case WM_SETTEXT: Win(h).Text = l ? reinterpret_cast<const char*>(l) : ""; return 1;
+    case WM_GETTEXTLENGTH: return LRESULT(Win(h).Text.size());
     case WM_GETTEXT: {
         if (w == 0 || !l) return 0;
-        size_t n = std::min<size_t>(w - 1, h->Text.size());
+        size_t n = std::min<size_t>(w - 1, Win(h).Text.size());
         auto* buf = reinterpret_cast<char*>(l);
-        std::copy_n(h->Text.data(), n, buf);
+        std::copy_n(Win(h).Text.data(), n, buf);
         buf[n] = 0;
         return LRESULT(n);
     }
     case WM_SETCURSOR: {
-        if (h->Parent && SendMessage(h->Parent, WM_SETCURSOR, w, l)) return 1;
+        if (Win(h).Parent && SendMessage(Win(h).Parent, WM_SETCURSOR, w, l)) return 1;
         if (LOWORD(uintptr_t(l)) == HTCLIENT) SetCursor(LoadCursor(nullptr, IDC_ARROW));
         return 0;
     }
     case WM_MOUSEWHEEL:
     case WM_CONTEXTMENU:
-        if (h->Parent) return SendMessage(h->Parent, msg, w, l);
+        if (Win(h).Parent) return SendMessage(Win(h).Parent, msg, w, l);
         return 0;
     case WM_ACTIVATE:
         if (LOWORD(w) != WA_INACTIVE) {
@@ -922,7 +959,7 @@ LRESULT DefWindowProc(HWND h, uint32_t msg, WPARAM w, LPARAM l) {
         }
         return 0;
     case WM_MOUSEACTIVATE: return 1;
-    case WM_SETREDRAW: h->NoRedraw = w == 0; return 0;
+    case WM_SETREDRAW: Win(h).NoRedraw = w == 0; return 0;
     case WM_CANCELMODE:
         if (GetCapture() == h) ReleaseCapture();
         return 0;
@@ -931,10 +968,11 @@ LRESULT DefWindowProc(HWND h, uint32_t msg, WPARAM w, LPARAM l) {
         if (!pos) return 0;
         if (!(pos->flags & SWP_NOCLIENTMOVE))
             SendMessage(h, WM_MOVE, 0,
-                        MAKELPARAM(h->Rect.Left + h->Client.Left, h->Rect.Top + h->Client.Top));
+                        MAKELPARAM(Win(h).Rect.Left + Win(h).Client.Left,
+                                   Win(h).Rect.Top + Win(h).Client.Top));
         if (LiveWindow(h) && !(pos->flags & SWP_NOCLIENTSIZE))
             SendMessage(h, WM_SIZE, SIZE_RESTORED,
-                        MAKELPARAM(h->Client.Width(), h->Client.Height()));
+                        MAKELPARAM(Win(h).Client.Width(), Win(h).Client.Height()));
         return 0;
     }
     case WM_NCLBUTTONDOWN:

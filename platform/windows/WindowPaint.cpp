@@ -6,6 +6,7 @@
 #include <unordered_map>
 
 #include "platform/windows/WindowInternal.h"
+#include "platform/core/ScopeGuard.h"
 
 namespace epc {
 
@@ -29,7 +30,7 @@ std::unordered_map<HWND, std::vector<HDC>>& WindowDCStacks() {
     return stacks;
 }
 
-TRect ClientBounds(HWND h) { return TRect(0, 0, h->Client.Width(), h->Client.Height()); }
+TRect ClientBounds(HWND h) { return TRect(0, 0, Win(h).Client.Width(), Win(h).Client.Height()); }
 
 void FillSolid(HDC dc, const TRect& r, COLORREF color) {
     HBRUSH b = CreateSolidBrush(color);
@@ -41,9 +42,10 @@ void FillSolid(HDC dc, const TRect& r, COLORREF color) {
 
 // ---- Surfaces and contexts -------------------------------------------------------------------
 
-void EnsureSurface(TWindow* w) {
-    int width = w->Rect.Width(), height = w->Rect.Height();
-    if (w->Surface && w->SurfaceWidth == width && w->SurfaceHeight == height) return;
+void EnsureSurface(HWND w) {
+    TWindow& win = Win(w);
+    int width = win.Rect.Width(), height = win.Rect.Height();
+    if (win.Surface && win.SurfaceWidth == width && win.SurfaceHeight == height) return;
     HBITMAP fresh = nullptr;
     if (width > 0 && height > 0) {
         BITMAPINFO info{};
@@ -62,8 +64,8 @@ void EnsureSurface(TWindow* w) {
                 auto* row = reinterpret_cast<uint32_t*>(dst.Bits + size_t(y) * size_t(dst.Stride));
                 std::fill(row, row + dst.Width, px);
             }
-            if (w->Surface) {
-                TBitmapBits src = GetBitmapBits(w->Surface);
+            if (win.Surface) {
+                TBitmapBits src = GetBitmapBits(win.Surface);
                 int cw = std::min(src.Width, dst.Width), ch = std::min(src.Height, dst.Height);
                 for (int y = 0; y < ch; ++y)
                     std::memcpy(dst.Bits + size_t(y) * size_t(dst.Stride),
@@ -76,46 +78,48 @@ void EnsureSurface(TWindow* w) {
     if (stack != WindowDCStacks().end() && !stack->second.empty() && fresh)
         SelectObject(stack->second.back(), reinterpret_cast<HGDIOBJ>(fresh));
     ReleaseSurface(w);
-    w->Surface = fresh;
-    w->SurfaceWidth = fresh ? width : 0;
-    w->SurfaceHeight = fresh ? height : 0;
+    win.Surface = fresh;
+    win.SurfaceWidth = fresh ? width : 0;
+    win.SurfaceHeight = fresh ? height : 0;
 }
 
 void ForgetWindowDCs(HWND h) { WindowDCStacks().erase(h); }
 
-void ReleaseSurface(TWindow* w) {
+void ReleaseSurface(HWND w) {
     // A context still holding the pixels lets go of them first.
     auto stack = WindowDCStacks().find(w);
-    if (stack != WindowDCStacks().end() && !stack->second.empty() && w->Surface) {
+    if (stack != WindowDCStacks().end() && !stack->second.empty() && Win(w).Surface) {
         HDC top = stack->second.back();
         auto& rec = WindowDCs()[top];
         if (!rec.StandIn) rec.StandIn = CreateCompatibleBitmap(nullptr, 1, 1);
-        if (GetDCBitmap(top) == w->Surface) SelectObject(top, reinterpret_cast<HGDIOBJ>(rec.StandIn));
+        if (GetDCBitmap(top) == Win(w).Surface)
+            SelectObject(top, reinterpret_cast<HGDIOBJ>(rec.StandIn));
     }
-    if (w->Surface) DeleteObject(reinterpret_cast<HGDIOBJ>(w->Surface));
-    w->Surface = nullptr;
-    w->SurfaceWidth = w->SurfaceHeight = 0;
+    if (Win(w).Surface) DeleteObject(reinterpret_cast<HGDIOBJ>(Win(w).Surface));
+    Win(w).Surface = nullptr;
+    Win(w).SurfaceWidth = Win(w).SurfaceHeight = 0;
 }
 
 static HDC MakeWindowDC(HWND h, bool client) {
+    TWindow& win = Win(h);
     EnsureSurface(h);
     HDC dc = CreateCompatibleDC(nullptr);
     if (!dc) return nullptr;
     auto& stack = WindowDCStacks()[h];
-    if (!stack.empty() && h->Surface) {
+    if (!stack.empty() && win.Surface) {
         HDC holder = stack.back();
         auto& rec = WindowDCs()[holder];
         if (!rec.StandIn) rec.StandIn = CreateCompatibleBitmap(nullptr, 1, 1);
-        if (GetDCBitmap(holder) == h->Surface)
+        if (GetDCBitmap(holder) == win.Surface)
             SelectObject(holder, reinterpret_cast<HGDIOBJ>(rec.StandIn));
     }
-    if (h->Surface) SelectObject(dc, reinterpret_cast<HGDIOBJ>(h->Surface));
+    if (win.Surface) SelectObject(dc, reinterpret_cast<HGDIOBJ>(win.Surface));
     stack.push_back(dc);
     if (client) {
-        SetViewportOrgEx(dc, h->Client.Left, h->Client.Top, nullptr);
-        IntersectClipRect(dc, 0, 0, h->Client.Width(), h->Client.Height());
+        SetViewportOrgEx(dc, win.Client.Left, win.Client.Top, nullptr);
+        IntersectClipRect(dc, 0, 0, win.Client.Width(), win.Client.Height());
     } else {
-        IntersectClipRect(dc, 0, 0, h->Rect.Width(), h->Rect.Height());
+        IntersectClipRect(dc, 0, 0, win.Rect.Width(), win.Rect.Height());
     }
     WindowDCs()[dc].Window = h;
     return dc;
@@ -161,10 +165,10 @@ int ReleaseDC(HWND h, HDC dc) {
         stack.erase(std::remove(stack.begin(), stack.end(), dc), stack.end());
         DeleteDC(dc);
         // The previous context takes the pixels back.
-        if (wasHolder && !stack.empty() && LiveWindow(rec.Window) && rec.Window->Surface) {
+        if (wasHolder && !stack.empty() && LiveWindow(rec.Window) && Win(rec.Window).Surface) {
             HDC next = stack.back();
             auto& nextRec = dcs[next];
-            SelectObject(next, reinterpret_cast<HGDIOBJ>(rec.Window->Surface));
+            SelectObject(next, reinterpret_cast<HGDIOBJ>(Win(rec.Window).Surface));
             if (nextRec.StandIn) {
                 DeleteObject(reinterpret_cast<HGDIOBJ>(nextRec.StandIn));
                 nextRec.StandIn = nullptr;
@@ -192,9 +196,9 @@ BOOL InvalidateRect(HWND h, const RECT* r, BOOL erase) {
     TRect add = area;
     if (r && !IntersectRect(add, *r, area)) return 1;
     TRect u;
-    UnionRect(u, h->Update, add);
-    h->Update = u;
-    if (erase) h->UpdateErase = true;
+    UnionRect(u, Win(h).Update, add);
+    Win(h).Update = u;
+    if (erase) Win(h).UpdateErase = true;
     return 1;
 }
 
@@ -207,10 +211,10 @@ BOOL InvalidateRgn(HWND h, HRGN rgn, BOOL erase) {
 
 BOOL ValidateRect(HWND h, const RECT* r) {
     if (!LiveWindow(h)) return 0;
-    TRect& u = h->Update;
+    TRect& u = Win(h).Update;
     if (!r) {
         u = TRect();
-        h->UpdateErase = false;
+        Win(h).UpdateErase = false;
         return 1;
     }
     if (u.IsEmpty()) return 1;
@@ -225,63 +229,61 @@ BOOL ValidateRect(HWND h, const RECT* r) {
     }
     if (u.IsEmpty()) {
         u = TRect();
-        h->UpdateErase = false;
+        Win(h).UpdateErase = false;
     }
     return 1;
 }
 
 BOOL GetUpdateRect(HWND h, RECT* r, BOOL erase) {
     if (!LiveWindow(h)) return 0;
-    if (r) *r = h->Update;
-    if (erase && h->UpdateErase && !h->Update.IsEmpty()) {
+    if (r) *r = Win(h).Update;
+    if (erase && Win(h).UpdateErase && !Win(h).Update.IsEmpty()) {
         HDC dc = GetDC(h);
-        h->UpdateErase = false;
+        Win(h).UpdateErase = false;
         SendMessage(h, WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
         ReleaseDC(h, dc);
     }
-    return LiveWindow(h) && !h->Update.IsEmpty();
+    return LiveWindow(h) && !Win(h).Update.IsEmpty();
 }
 
 // Sends the pending WM_NCPAINT and WM_PAINT of one window.
 static void PaintWindow(HWND h) {
-    if (h->FramePending) {
-        h->FramePending = false;
+    if (Win(h).FramePending) {
+        Win(h).FramePending = false;
         SendMessage(h, WM_NCPAINT, 1, 0);
         if (!LiveWindow(h)) return;
     }
-    if (!h->Update.IsEmpty()) {
-        TRect before = h->Update;
-        try {
-            SendMessage(h, WM_PAINT, 0, 0);
-        } catch (...) {
-            // A failing paint is reported once, not asked for again and again.
-            if (LiveWindow(h) && h->Update == before) ValidateRect(h, nullptr);
-            throw;
-        }
-        // A handler that neither paints nor validates would be asked forever.
-        if (LiveWindow(h) && h->Update == before) ValidateRect(h, nullptr);
+    if (!Win(h).Update.IsEmpty()) {
+        TRect before = Win(h).Update;
+        // A handler that neither paints nor validates would be asked forever, and a failing
+        // paint is reported once, not asked for again and again.
+        auto validate = Finally([&] {
+            if (LiveWindow(h) && Win(h).Update == before) ValidateRect(h, nullptr);
+        });
+        SendMessage(h, WM_PAINT, 0, 0);
     }
 }
 
 BOOL UpdateWindow(HWND h) {
     if (!LiveWindow(h)) return 0;
-    if (IsWindowVisible(h) && !h->NoRedraw) PaintWindow(h);
+    if (IsWindowVisible(h) && !Win(h).NoRedraw) PaintWindow(h);
     return 1;
 }
 
 static bool FindAndPaint(HWND h) {
-    if (!(h->Style & WS_VISIBLE) || h->NoRedraw) return false;
-    if (h->FramePending || !h->Update.IsEmpty()) {
-        if (h->Rect.IsEmpty()) {
-            h->FramePending = false;
-            h->Update = TRect();
-            h->UpdateErase = false;
+    TWindow& win = Win(h);
+    if (!(win.Style & WS_VISIBLE) || win.NoRedraw) return false;
+    if (win.FramePending || !win.Update.IsEmpty()) {
+        if (win.Rect.IsEmpty()) {
+            win.FramePending = false;
+            win.Update = TRect();
+            win.UpdateErase = false;
             return false;
         }
         PaintWindow(h);
         return true;
     }
-    std::vector<HWND> kids = h->Children;
+    std::vector<HWND> kids = win.Children;
     for (auto it = kids.rbegin(); it != kids.rend(); ++it)
         if (LiveWindow(*it) && FindAndPaint(*it)) return true;
     return false;
@@ -299,38 +301,39 @@ void PaintPendingWindows() {
     }
 }
 
-static void RedrawOne(HWND h, const TRect* r, uint32_t flags, bool top) {
+static void RedrawOne(HWND h, const TRect* r, uint32_t flags) {
     if (flags & RDW_INVALIDATE) {
         InvalidateRect(h, r, (flags & RDW_ERASE) ? 1 : 0);
-        if (flags & RDW_FRAME) h->FramePending = true;
+        if (flags & RDW_FRAME) Win(h).FramePending = true;
     }
     if (flags & RDW_VALIDATE) {
         ValidateRect(h, r);
-        if (flags & RDW_NOFRAME) h->FramePending = false;
+        if (flags & RDW_NOFRAME) Win(h).FramePending = false;
     }
-    if (flags & RDW_NOERASE) h->UpdateErase = false;
+    if (flags & RDW_NOERASE) Win(h).UpdateErase = false;
     if ((flags & RDW_ALLCHILDREN) && !(flags & RDW_NOCHILDREN)) {
-        std::vector<HWND> kids = h->Children;
+        std::vector<HWND> kids = Win(h).Children;
         for (HWND c : kids) {
             if (!LiveWindow(c)) continue;
             if (r) {
                 TRect cr;
-                if (!IntersectRect(cr, *r, c->Rect)) continue;
-                OffsetRect(cr, -c->Rect.Left - c->Client.Left, -c->Rect.Top - c->Client.Top);
-                RedrawOne(c, &cr, flags, false);
+                if (!IntersectRect(cr, *r, Win(c).Rect)) continue;
+                const TWindow& child = Win(c);
+                OffsetRect(cr, -child.Rect.Left - child.Client.Left,
+                           -child.Rect.Top - child.Client.Top);
+                RedrawOne(c, &cr, flags);
             } else {
-                RedrawOne(c, nullptr, flags, false);
+                RedrawOne(c, nullptr, flags);
             }
         }
     }
-    (void)top;
 }
 
 static void UpdateTree(HWND h, bool children) {
     if (!LiveWindow(h)) return;
-    if (IsWindowVisible(h) && !h->NoRedraw) PaintWindow(h);
+    if (IsWindowVisible(h) && !Win(h).NoRedraw) PaintWindow(h);
     if (!children || !LiveWindow(h)) return;
-    std::vector<HWND> kids = h->Children;
+    std::vector<HWND> kids = Win(h).Children;
     for (HWND c : kids) UpdateTree(c, true);
 }
 
@@ -343,10 +346,10 @@ BOOL RedrawWindow(HWND h, const RECT* r, HRGN rgn, uint32_t flags) {
         GetRgnBox(rgn, &box);
         area = &box;
     }
-    RedrawOne(h, area, flags, true);
-    if (flags & RDW_ERASENOW && h->UpdateErase && !h->Update.IsEmpty()) {
+    RedrawOne(h, area, flags);
+    if (flags & RDW_ERASENOW && Win(h).UpdateErase && !Win(h).Update.IsEmpty()) {
         HDC dc = GetDC(h);
-        h->UpdateErase = false;
+        Win(h).UpdateErase = false;
         SendMessage(h, WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
         ReleaseDC(h, dc);
     }
@@ -357,21 +360,21 @@ BOOL RedrawWindow(HWND h, const RECT* r, HRGN rgn, uint32_t flags) {
 
 HDC BeginPaint(HWND h, PAINTSTRUCT* ps) {
     if (!LiveWindow(h) || !ps) return nullptr;
-    if (h->FramePending) {
-        h->FramePending = false;
+    if (Win(h).FramePending) {
+        Win(h).FramePending = false;
         SendMessage(h, WM_NCPAINT, 1, 0);
         if (!LiveWindow(h)) return nullptr;
     }
     auto& caret = WM().Caret;
-    h->InPaint = caret.Owner == h && HideCaret(h);
+    Win(h).InPaint = caret.Owner == h && HideCaret(h);
     HDC dc = GetDC(h);
     ps->hdc = dc;
-    ps->rcPaint = h->Update;
+    ps->rcPaint = Win(h).Update;
     IntersectClipRect(dc, ps->rcPaint.Left, ps->rcPaint.Top, ps->rcPaint.Right,
                       ps->rcPaint.Bottom);
-    bool erase = h->UpdateErase;
-    h->Update = TRect();
-    h->UpdateErase = false;
+    bool erase = Win(h).UpdateErase;
+    Win(h).Update = TRect();
+    Win(h).UpdateErase = false;
     ps->fErase = 0;
     if (erase) ps->fErase = SendMessage(h, WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0) == 0;
     return dc;
@@ -379,8 +382,8 @@ HDC BeginPaint(HWND h, PAINTSTRUCT* ps) {
 
 BOOL EndPaint(HWND h, const PAINTSTRUCT* ps) {
     if (ps && ps->hdc) ReleaseDC(h, ps->hdc);
-    if (LiveWindow(h) && h->InPaint) {
-        h->InPaint = false;
+    if (LiveWindow(h) && Win(h).InPaint) {
+        Win(h).InPaint = false;
         ShowCaret(h);
     }
     return 1;
@@ -398,9 +401,9 @@ int ScrollWindowEx(HWND h, int dx, int dy, const RECT* scroll, const RECT* clip,
     TRect dst;
     IntersectRect(dst, sr, cr);
     EnsureSurface(h);
-    if (h->Surface && !dst.IsEmpty() && (dx || dy)) {
-        TBitmapBits bits = GetBitmapBits(h->Surface);
-        int ox = h->Client.Left, oy = h->Client.Top;
+    if (Win(h).Surface && !dst.IsEmpty() && (dx || dy)) {
+        TBitmapBits bits = GetBitmapBits(Win(h).Surface);
+        int ox = Win(h).Client.Left, oy = Win(h).Client.Top;
         // The destination whose source lies inside the scrolled rectangle, moved row by row
         // in the order that reads each row before it is overwritten.
         TRect from = sr;
@@ -428,23 +431,23 @@ int ScrollWindowEx(HWND h, int dx, int dy, const RECT* scroll, const RECT* clip,
     if (dx < 0) UnionRect(exposed, exposed, TRect(std::max(sr.Left, sr.Right + dx), sr.Top, sr.Right, sr.Bottom));
     if (!IntersectRect(exposed, exposed, cr)) exposed = TRect();
     // The pending update area moves with the pixels.
-    if (!h->Update.IsEmpty()) {
-        TRect moved = h->Update;
+    if (!Win(h).Update.IsEmpty()) {
+        TRect moved = Win(h).Update;
         OffsetRect(moved, dx, dy);
         TRect inside;
-        if (IntersectRect(inside, h->Update, sr) && inside == h->Update) {
+        if (IntersectRect(inside, Win(h).Update, sr) && inside == Win(h).Update) {
             IntersectRect(moved, moved, cr);
-            h->Update = moved;
+            Win(h).Update = moved;
         } else {
-            UnionRect(h->Update, h->Update, moved);
-            IntersectRect(h->Update, h->Update, client);
+            UnionRect(Win(h).Update, Win(h).Update, moved);
+            IntersectRect(Win(h).Update, Win(h).Update, client);
         }
     }
     if (flags & SW_SCROLLCHILDREN) {
-        for (HWND c : h->Children) {
+        for (HWND c : Win(h).Children) {
             TRect x;
-            if (scroll && !IntersectRect(x, c->Rect, sr)) continue;
-            SetWindowPos(c, nullptr, c->Rect.Left + dx, c->Rect.Top + dy, 0, 0,
+            if (scroll && !IntersectRect(x, Win(c).Rect, sr)) continue;
+            SetWindowPos(c, nullptr, Win(c).Rect.Left + dx, Win(c).Rect.Top + dy, 0, 0,
                          SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW);
         }
     }
@@ -484,17 +487,17 @@ static void DrawOneBar(HDC dc, const TRect& r, bool vertical, const TScrollBarSt
 }
 
 void DrawScrollBarsInto(HWND h, HDC dc) {
-    TRect c = h->Client;
+    TRect c = Win(h).Client;
     int sb = GetSystemMetrics(SM_CXVSCROLL);
     TRect v, hz;
-    if (h->Style & WS_VSCROLL) {
-        v = (h->ExStyle & WS_EX_LEFTSCROLLBAR) ? TRect(c.Left - sb, c.Top, c.Left, c.Bottom)
+    if (Win(h).Style & WS_VSCROLL) {
+        v = (Win(h).ExStyle & WS_EX_LEFTSCROLLBAR) ? TRect(c.Left - sb, c.Top, c.Left, c.Bottom)
                                                : TRect(c.Right, c.Top, c.Right + sb, c.Bottom);
-        DrawOneBar(dc, v, true, h->Bars[SB_VERT]);
+        DrawOneBar(dc, v, true, Win(h).Bars[SB_VERT]);
     }
-    if (h->Style & WS_HSCROLL) {
+    if (Win(h).Style & WS_HSCROLL) {
         hz = TRect(c.Left, c.Bottom, c.Right, c.Bottom + sb);
-        DrawOneBar(dc, hz, false, h->Bars[SB_HORZ]);
+        DrawOneBar(dc, hz, false, Win(h).Bars[SB_HORZ]);
     }
     if (!v.IsEmpty() && !hz.IsEmpty()) {
         TRect corner = TRect(v.Left, hz.Top, v.Right, hz.Bottom);
@@ -504,9 +507,9 @@ void DrawScrollBarsInto(HWND h, HDC dc) {
 
 void DefaultNcPaint(HWND h, HDC dc) {
     if (!LiveWindow(h) || !dc) return;
-    TRect r(0, 0, h->Rect.Width(), h->Rect.Height());
-    DWORD s = h->Style;
-    bool caption = (s & WS_CAPTION) == WS_CAPTION && !h->Parent;
+    TRect r(0, 0, Win(h).Rect.Width(), Win(h).Rect.Height());
+    DWORD s = Win(h).Style;
+    bool caption = (s & WS_CAPTION) == WS_CAPTION && !Win(h).Parent;
     if (caption || (s & (WS_DLGFRAME | WS_THICKFRAME))) {
         int f = (s & WS_THICKFRAME) ? 4 : 3;
         TRect inner = r;
@@ -529,14 +532,14 @@ void DefaultNcPaint(HWND h, HDC dc) {
             FillSolid(dc, bar, GetSysColor(active ? COLOR_ACTIVECAPTION : COLOR_INACTIVECAPTION));
             TRect line(r.Left, bar.Bottom, r.Right, bar.Bottom + 1);
             FillSolid(dc, line, GetSysColor(COLOR_BTNFACE));
-            if (!h->Text.empty()) {
+            if (!Win(h).Text.empty()) {
                 int saved = SaveDC(dc);
                 SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
                 SetBkMode(dc, TRANSPARENT);
                 SetTextColor(dc, GetSysColor(active ? COLOR_CAPTIONTEXT : COLOR_INACTIVECAPTIONTEXT));
                 TRect tr = bar;
                 tr.Left += 4;
-                DrawTextA(dc, h->Text.c_str(), -1, &tr,
+                DrawTextA(dc, Win(h).Text.c_str(), -1, &tr,
                           DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
                 RestoreDC(dc, saved);
             }
@@ -548,11 +551,11 @@ void DefaultNcPaint(HWND h, HDC dc) {
         DeleteObject(reinterpret_cast<HGDIOBJ>(frame));
         InflateRect(r, -1, -1);
     }
-    if (h->ExStyle & WS_EX_CLIENTEDGE) {
+    if (Win(h).ExStyle & WS_EX_CLIENTEDGE) {
         DrawEdge(dc, &r, EDGE_SUNKEN, BF_RECT);
         InflateRect(r, -2, -2);
     }
-    if (h->ExStyle & WS_EX_STATICEDGE) {
+    if (Win(h).ExStyle & WS_EX_STATICEDGE) {
         DrawEdge(dc, &r, BDR_SUNKENOUTER, BF_RECT);
         InflateRect(r, -1, -1);
     }
@@ -570,11 +573,11 @@ TWindowPixels GetWindowPixels(HWND h) {
     TWindowPixels out;
     if (!LiveWindow(h)) return out;
     EnsureSurface(h);
-    out.Width = h->Rect.Width();
-    out.Height = h->Rect.Height();
+    out.Width = Win(h).Rect.Width();
+    out.Height = Win(h).Rect.Height();
     out.Pixels.assign(size_t(out.Width) * size_t(out.Height), 0);
-    if (!h->Surface) return out;
-    TBitmapBits bits = GetBitmapBits(h->Surface);
+    if (!Win(h).Surface) return out;
+    TBitmapBits bits = GetBitmapBits(Win(h).Surface);
     int w = std::min(out.Width, bits.Width), hh = std::min(out.Height, bits.Height);
     for (int y = 0; y < hh; ++y)
         std::memcpy(&out.Pixels[size_t(y) * size_t(out.Width)],
@@ -585,7 +588,7 @@ TWindowPixels GetWindowPixels(HWND h) {
 HBITMAP GetWindowBitmap(HWND h) {
     if (!LiveWindow(h)) return nullptr;
     EnsureSurface(h);
-    return h->Surface;
+    return Win(h).Surface;
 }
 
 // Draws window c (with its children) into out, whose origin is at screen point origin, clipped
@@ -594,12 +597,12 @@ static void ComposeInto(HWND c, TWindowPixels& out, TPoint origin, TRect clip) {
     EnsureSurface(c);
     TPoint at = WindowScreenOrigin(c);
     int ox = at.X - origin.X, oy = at.Y - origin.Y;
-    TRect area = Bounds(ox, oy, c->Rect.Width(), c->Rect.Height());
+    TRect area = Bounds(ox, oy, Win(c).Rect.Width(), Win(c).Rect.Height());
     TRect vis;
     if (!IntersectRect(vis, area, clip)) return;
-    if (c->Surface) {
+    if (Win(c).Surface) {
         // Straight from the window's pixels, row by row.
-        TBitmapBits bits = GetBitmapBits(c->Surface);
+        TBitmapBits bits = GetBitmapBits(Win(c).Surface);
         TRect inBits;
         if (IntersectRect(inBits, vis, Bounds(ox, oy, bits.Width, bits.Height))) {
             for (int y = inBits.Top; y < inBits.Bottom; ++y)
@@ -609,11 +612,11 @@ static void ComposeInto(HWND c, TWindowPixels& out, TPoint origin, TRect clip) {
                             size_t(inBits.Width()) * 4);
         }
     }
-    TRect clientClip = Bounds(ox + c->Client.Left, oy + c->Client.Top, c->Client.Width(),
-                              c->Client.Height());
+    const TRect& client = Win(c).Client;
+    TRect clientClip = Bounds(ox + client.Left, oy + client.Top, client.Width(), client.Height());
     if (!IntersectRect(clientClip, clientClip, vis)) return;
-    for (auto it = c->Children.rbegin(); it != c->Children.rend(); ++it)
-        if ((*it)->Style & WS_VISIBLE) ComposeInto(*it, out, origin, clientClip);
+    for (auto it = Win(c).Children.rbegin(); it != Win(c).Children.rend(); ++it)
+        if (Win(*it).Style & WS_VISIBLE) ComposeInto(*it, out, origin, clientClip);
 }
 
 static void DrawCaret(HWND root, TWindowPixels& out, TPoint origin) {
@@ -624,8 +627,8 @@ static void DrawCaret(HWND root, TWindowPixels& out, TPoint origin) {
     TPoint c = ClientScreenOrigin(caret.Owner);
     TRect r = Bounds(c.X - origin.X + caret.Pos.X, c.Y - origin.Y + caret.Pos.Y, caret.Width,
                      caret.Height);
-    TRect ownerClient = Bounds(c.X - origin.X, c.Y - origin.Y, caret.Owner->Client.Width(),
-                               caret.Owner->Client.Height());
+    TRect ownerClient = Bounds(c.X - origin.X, c.Y - origin.Y, Win(caret.Owner).Client.Width(),
+                               Win(caret.Owner).Client.Height());
     TRect all(0, 0, out.Width, out.Height);
     if (!IntersectRect(r, r, ownerClient) || !IntersectRect(r, r, all)) return;
     for (int y = r.Top; y < r.Bottom; ++y)
@@ -638,8 +641,8 @@ static void DrawCaret(HWND root, TWindowPixels& out, TPoint origin) {
 TWindowPixels ComposeWindowPixels(HWND h, bool withCaret) {
     TWindowPixels out;
     if (!LiveWindow(h)) return out;
-    out.Width = h->Rect.Width();
-    out.Height = h->Rect.Height();
+    out.Width = Win(h).Rect.Width();
+    out.Height = Win(h).Rect.Height();
     out.Pixels.assign(size_t(out.Width) * size_t(out.Height), 0);
     TPoint origin = WindowScreenOrigin(h);
     ComposeInto(h, out, origin, TRect(0, 0, out.Width, out.Height));
@@ -651,13 +654,13 @@ TWindowPixels ComposeClientPixels(HWND h, bool withCaret) {
     TWindowPixels whole = ComposeWindowPixels(h, withCaret);
     TWindowPixels out;
     if (!LiveWindow(h)) return out;
-    out.Width = h->Client.Width();
-    out.Height = h->Client.Height();
+    out.Width = Win(h).Client.Width();
+    out.Height = Win(h).Client.Height();
     out.Pixels.resize(size_t(out.Width) * size_t(out.Height));
     for (int y = 0; y < out.Height; ++y)
         for (int x = 0; x < out.Width; ++x)
             out.Pixels[size_t(y) * size_t(out.Width) + size_t(x)] =
-                whole.Pixel(x + h->Client.Left, y + h->Client.Top);
+                whole.Pixel(x + Win(h).Client.Left, y + Win(h).Client.Top);
     return out;
 }
 

@@ -2,6 +2,16 @@
 // point. It runs every seed as it is, then a bounded number of mutated inputs made from them with
 // a fixed random seed, so a sanitizer build can run it in CTest. Targets that want valid inputs
 // to start from can define EpcFuzzSeeds.
+//
+// Limits make a slow or greedy input fail the run rather than pass slowly: each input has a time
+// limit (--timeout=seconds; the run fails and saves the input), and under AddressSanitizer
+// one allocation above 256 MB, or a resident size above 2.5 GB, aborts with the sanitizer's
+// report (see __asan_default_options; ASAN_OPTIONS may still override them).
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/time.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdint>
@@ -18,7 +28,47 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
 void EpcFuzzSeeds(std::vector<std::string>& seeds) __attribute__((weak));
 
+// Read by AddressSanitizer before main; ignored in a build without it.
+extern "C" const char* __asan_default_options() {
+    // Our readers bound what they allocate by what the input can hold: small fuzz inputs never
+    // need a quarter of a gigabyte at once.
+    return "max_allocation_size_mb=256:allocator_may_return_null=0:hard_rss_limit_mb=2560";
+}
+
 namespace {
+
+// The input being run, for the time limit's report (read by the signal handler only).
+const uint8_t* volatile gCurrentData = nullptr;
+volatile size_t gCurrentSize = 0;
+volatile int gTimeoutSeconds = 0;
+
+void WriteAll(int fd, const char* text, size_t length) {
+    while (length > 0) {
+        ssize_t written = write(fd, text, length);
+        if (written <= 0) return;
+        text += written;
+        length -= size_t(written);
+    }
+}
+
+void WriteText(int fd, const char* text) { WriteAll(fd, text, std::strlen(text)); }
+
+// Async-signal-safe: only write, open and _exit.
+extern "C" void OnTimeout(int) {
+    WriteText(2, "fuzz: an input ran longer than the time limit; saved as fuzz-timeout-input\n");
+    int fd = open("fuzz-timeout-input", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (fd >= 0) {
+        WriteAll(fd, reinterpret_cast<const char*>(gCurrentData), gCurrentSize);
+        close(fd);
+    }
+    _exit(1);
+}
+
+void ArmTimer(int seconds) {
+    itimerval timer{};
+    timer.it_value.tv_sec = seconds;
+    setitimer(ITIMER_REAL, &timer, nullptr);
+}
 
 std::string ReadFile(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -28,7 +78,13 @@ std::string ReadFile(const std::filesystem::path& path) {
 void RunOne(const std::string& input) {
     // Copy into an exactly sized buffer so the sanitizer sees reads past the end.
     std::vector<uint8_t> buffer(input.begin(), input.end());
+    gCurrentData = buffer.data();
+    gCurrentSize = buffer.size();
+    if (gTimeoutSeconds > 0) ArmTimer(gTimeoutSeconds);
     LLVMFuzzerTestOneInput(buffer.empty() ? nullptr : buffer.data(), buffer.size());
+    if (gTimeoutSeconds > 0) ArmTimer(0);
+    gCurrentData = nullptr;
+    gCurrentSize = 0;
 }
 
 std::string Mutate(const std::vector<std::string>& pool, std::mt19937_64& rng) {
@@ -98,6 +154,7 @@ std::string Mutate(const std::vector<std::string>& pool, std::mt19937_64& rng) {
 int main(int argc, char** argv) {
     long runs = 10000;
     double maxSeconds = 60;
+    int timeoutSeconds = 20;
     std::vector<std::string> pool;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
@@ -105,6 +162,8 @@ int main(int argc, char** argv) {
             runs = std::atol(arg.c_str() + 7);
         } else if (arg.rfind("--max-seconds=", 0) == 0) {
             maxSeconds = std::atof(arg.c_str() + 14);
+        } else if (arg.rfind("--timeout=", 0) == 0) {
+            timeoutSeconds = std::atoi(arg.c_str() + 10);
         } else if (std::filesystem::is_directory(arg)) {
             for (const auto& entry : std::filesystem::directory_iterator(arg))
                 if (entry.is_regular_file()) pool.push_back(ReadFile(entry.path()));
@@ -112,6 +171,12 @@ int main(int argc, char** argv) {
             pool.push_back(ReadFile(arg));
         }
     }
+    gTimeoutSeconds = timeoutSeconds;
+    struct sigaction action {};
+    action.sa_handler = OnTimeout;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGALRM, &action, nullptr);
+
     if (EpcFuzzSeeds) EpcFuzzSeeds(pool);
     pool.push_back(std::string());
 

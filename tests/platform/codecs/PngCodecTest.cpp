@@ -248,6 +248,32 @@ TEST(PngCodec, AbsurdSizesRaiseBeforeAllocating) {
     EXPECT_THROW(Decode(withSize(30000, 30000 / 4)), EInvalidGraphic);
 }
 
+// A chunk whose declared length is far beyond the input: the 41-byte files kept as fuzz inputs.
+// Decoding raises at once; under the fuzz driver's allocation limit it must also allocate
+// nothing by the declared size.
+TEST(PngCodec, ChunksLongerThanTheInputRaise) {
+    std::string head = EncodePng(Gradient(1, 1, true)).substr(0, 33);  // signature and header
+    for (const char* type : {"tEXt", "pCAL", "iCCP", "quUx", "IDAT"}) {
+        std::string s = head + std::string("\x60\x00\x00\x00", 4) + type;
+        ASSERT_EQ(s.size(), 41u);
+        EXPECT_THROW(Decode(s), EInvalidGraphic) << type;
+    }
+    // Chunks that fit are read or skipped as before.
+    std::string good = EncodePng(Gradient(3, 2, true));
+    auto chunk = [](const std::string& type, const std::string& data) {
+        std::string c;
+        for (int i = 0; i < 4; ++i) c += static_cast<char>(data.size() >> (24 - 8 * i));
+        c += type + data;
+        uint32_t crc = static_cast<uint32_t>(
+            crc32(0, reinterpret_cast<const Bytef*>(c.data() + 4), uInt(c.size() - 4)));
+        for (int i = 0; i < 4; ++i) c += static_cast<char>(crc >> (24 - 8 * i));
+        return c;
+    };
+    std::string withText = good.substr(0, 33) + chunk("tEXt", std::string("Title\0a", 7)) +
+                           chunk("quUx", "private") + good.substr(33);
+    EXPECT_EQ(Decode(withText).Pixels, Decode(good).Pixels);
+}
+
 TEST(PngCodec, EncodeRejectsInconsistentImages) {
     TDecodedImage empty;
     EXPECT_THROW(EncodePng(empty), EInvalidGraphic);

@@ -107,6 +107,31 @@ TEST(GdiBlit, StretchNearestMirrorAndHalftoneBoxFilter) {
     EXPECT_TRUE(v == 0 || v == 255);
 }
 
+// Without halftone every destination pixel takes the source pixel under its centre.
+TEST(GdiBlit, NearestShrinkSamplesPixelCentres) {
+    TCanvasFixture src(10, 10), dst(3, 3), mirrored(3, 3);
+    for (int y = 0; y < 10; ++y)
+        for (int x = 0; x < 10; ++x)
+            SetPixel(src.Dc, x, y, RGB(x * 20, y * 20, 0));
+    SetStretchBltMode(dst.Dc, COLORONCOLOR);
+    StretchBlt(dst.Dc, 0, 0, 3, 3, src.Dc, 0, 0, 10, 10, SRCCOPY);
+    // Centres at 10/6, 30/6 and 50/6 source pixels.
+    const int centre[3] = {1, 5, 8};
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 3; ++x)
+            EXPECT_EQ(dst.At(x, y), RGB(centre[x] * 20, centre[y] * 20, 0)) << x << "," << y;
+    // Halving: the second of each pair.
+    TCanvasFixture half(5, 1);
+    StretchBlt(half.Dc, 0, 0, 5, 1, src.Dc, 0, 0, 10, 2, SRCCOPY);
+    for (int x = 0; x < 5; ++x) EXPECT_EQ(half.At(x, 0), RGB((2 * x + 1) * 20, 20, 0)) << x;
+    // Mirrored, the centres mirror too.
+    StretchBlt(mirrored.Dc, 3, 3, -3, -3, src.Dc, 0, 0, 10, 10, SRCCOPY);  // covers 0..2
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 3; ++x)
+            EXPECT_EQ(mirrored.At(x, y), RGB(centre[2 - x] * 20, centre[2 - y] * 20, 0))
+                << x << "," << y;
+}
+
 TEST(GdiBlit, StretchDIBitsReadsEveryDepthAndOrder) {
     TCanvasFixture c(4, 2);
     BITMAPINFO bi{};

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "platform/graphics/Bitmap.h"
+#include "tests/platform/support/AllocationLimit.h"
 
 using namespace epc;
 
@@ -213,6 +214,14 @@ TEST(BitmapStreams, DataPropertyCarriesItsLength) {
     shortData.WriteString("BM");
     shortData.SetPosition(0);
     EXPECT_THROW(c.ReadData(shortData), EReadError);
+
+    // Six bytes declaring nearly 2 GB: refused before anything is allocated for them.
+    TMemoryStream huge;
+    huge.WriteInt32(0x7FFFFFF0);
+    huge.WriteString("BM");
+    huge.SetPosition(0);
+    epc::testing::TAllocationLimit limit(1 << 20);
+    EXPECT_THROW(c.ReadData(huge), EReadError);
 }
 
 TEST(BitmapSurface, DescribesItselfForDeviceIndependentCopies) {

@@ -6,6 +6,7 @@
 
 #include "platform/core/Exceptions.h"
 #include "platform/streaming/HexText.h"
+#include "tests/platform/support/AllocationLimit.h"
 #include "tests/platform/streaming/TestComponents.h"
 
 using namespace epc;
@@ -373,6 +374,31 @@ TEST_F(Streaming, BadStreamsRaiseReadErrors) {
     w.WriteStr("TGhost");
     w.WriteStr("G");
     EXPECT_EQ(message(stream.DataString()), "Class TGhost not found");
+}
+
+// Nine bytes that declare a string of nearly 2 GB: the reader refuses before allocating, so
+// under a 1 MB ceiling it raises its own error rather than running out of memory.
+TEST_F(Streaming, DeclaredLengthsBeyondTheStreamRaiseBeforeAllocating) {
+    auto declaring = [](TValueType kind) {
+        return Bytes({int(kind), 0xF0, 0xFF, 0xFF, 0x7F, 'a', 'b', 'c', 'd'});
+    };
+    TAllocationLimit limit(1 << 20);
+    for (TValueType kind : {TValueType::vaLString, TValueType::vaUTF8String,
+                            TValueType::vaWString, TValueType::vaBinary}) {
+        std::string bytes = declaring(kind);
+        ASSERT_EQ(bytes.size(), 9u);
+        TStringStream a(bytes), b(bytes), c(bytes);
+        if (kind == TValueType::vaBinary) {
+            EXPECT_THROW(TReader(a).ReadBinary(), EReadError);
+        } else {
+            EXPECT_THROW(TReader(a).ReadString(), EReadError) << int(kind);
+            EXPECT_THROW(TReader(b).ReadWideString(), EReadError) << int(kind);
+        }
+        EXPECT_THROW(TReader(c).SkipValue(), EReadError) << int(kind);
+    }
+    // A length that fits what is left is read.
+    TStringStream fits(Bytes({int(TValueType::vaLString), 4, 0, 0, 0, 'a', 'b', 'c', 'd'}));
+    EXPECT_EQ(TReader(fits).ReadString(), "abcd");
 }
 
 TEST_F(Streaming, DeepNestingIsRejectedWithoutExhaustingTheStack) {

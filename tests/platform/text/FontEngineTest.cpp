@@ -199,6 +199,19 @@ TEST(FontStyle, SynthesizedStylesKeepAdvancesAndGlyphsTogether) {
     EXPECT_GT(slanted->Glyph(U'l').Width, regular->Glyph(U'l').Width);
 }
 
+TEST(FontStyle, SemiboldIsWhereSynthesizedBoldStarts) {
+    if (ResolveFontFamily(u"DejaVu Sans Light") != u"DejaVu Sans Light")
+        GTEST_SKIP() << "the extra-light face is not installed";
+    auto regular = AcquireFont(Req(u"DejaVu Sans Light", -16));
+    auto medium = AcquireFont(Req(u"DejaVu Sans Light", -16, 599));
+    auto semibold = AcquireFont(Req(u"DejaVu Sans Light", -16, 600));
+    EXPECT_EQ(medium->Advance(U'o'), regular->Advance(U'o'));
+    EXPECT_TRUE(SameGlyph(medium->Glyph(U'o'), regular->Glyph(U'o')));
+    EXPECT_EQ(semibold->Advance(U'o'), regular->Advance(U'o') + 1);
+    EXPECT_EQ(semibold->Glyph(U'o').Width, regular->Glyph(U'o').Width + 1);
+    EXPECT_EQ(semibold->Metrics().Weight, 600);
+}
+
 TEST(FontGlyph, LettersHaveInkAndBlanksNone) {
     auto f = AcquireFont(Req(u"Arial", -16));
     const TGlyphBitmap& a = f->Glyph(U'A');

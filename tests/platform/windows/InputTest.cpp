@@ -128,6 +128,32 @@ TEST_F(WindowTest, KeysCarryStateAndTranslateToCharacters) {
     EXPECT_EQ(VkKeyScan(u'?'), int16_t(0x1BF));
 }
 
+TEST_F(WindowTest, ControlWithALetterGivesItsControlCharacter) {
+    HWND h = rec.Make(0, 0, 100, 100);
+    SetFocus(h);
+    SimulateKey(VK_CONTROL, true);
+    for (int vk = 'A'; vk <= 'Z'; ++vk) {
+        SimulateKey(vk, true);
+        SimulateKey(vk, false);
+    }
+    SimulateKey(VK_RETURN, true);
+    SimulateKey(VK_RETURN, false);
+    SimulateKey(VK_BACK, true);
+    SimulateKey(VK_BACK, false);
+    // Not a letter: no character under Control.
+    SimulateKey('1', true);
+    SimulateKey('1', false);
+    SimulateKey(VK_CONTROL, false);
+    ProcessMessages();
+    std::vector<WPARAM> got;
+    for (auto& r : rec.Of(WM_CHAR, h)) got.push_back(r.W);
+    std::vector<WPARAM> expected;
+    for (WPARAM c = 1; c <= 26; ++c) expected.push_back(c);
+    expected.push_back(10);
+    expected.push_back(127);
+    EXPECT_EQ(got, expected);
+}
+
 TEST_F(WindowTest, WheelGoesToTheFocusWindowInNotches) {
     HWND top = rec.Make(0, 0, 200, 200);
     HWND child = rec.Make(0, 0, 50, 50, top);

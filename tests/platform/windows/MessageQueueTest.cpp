@@ -1,5 +1,6 @@
 // The queue, sent messages, timers, hooks and message boxes.
 
+#include <set>
 #include <stdexcept>
 
 #include "WindowTestSupport.h"
@@ -61,6 +62,61 @@ TEST_F(WindowTest, PostedObjectIsFreedWhenItsWindowDiesFirst) {
     EXPECT_EQ(*received, "c");
     EXPECT_EQ(freed, 2);
     delete received;
+}
+
+TEST_F(WindowTest, HandleOfADestroyedWindowNeverReachesALaterOne) {
+    rec.Handler = [](HWND, uint32_t msg, WPARAM, LPARAM, LRESULT& r) {
+        if (msg != WM_USER + 1) return false;
+        r = 7;
+        return true;
+    };
+    HWND old = rec.Make(0, 0, 50, 50);
+    HWND oldChild = rec.Make(0, 0, 10, 10, old);
+    ASSERT_TRUE(PostMessage(oldChild, WM_USER + 3, 0, 0));  // still queued when it dies
+    ASSERT_TRUE(DestroyWindow(old));
+    // The windows made next take the records the old ones left.
+    HWND fresh = rec.Make(0, 0, 50, 50);
+    HWND freshChild = rec.Make(0, 0, 10, 10, fresh);
+    EXPECT_NE(fresh, old);
+    EXPECT_NE(fresh, oldChild);
+    EXPECT_NE(freshChild, old);
+    EXPECT_NE(freshChild, oldChild);
+    EXPECT_FALSE(IsWindow(old));
+    EXPECT_FALSE(IsWindow(oldChild));
+    EXPECT_TRUE(IsWindow(fresh));
+    EXPECT_EQ(GetParent(oldChild), nullptr);
+    EXPECT_EQ(GetWindowText(old), "");
+
+    rec.Log.clear();
+    EXPECT_EQ(SendMessage(old, WM_USER + 1, 0, 0), 0);
+    EXPECT_EQ(SendMessage(fresh, WM_USER + 1, 0, 0), 7);
+    int freed = 0;
+    EXPECT_FALSE(PostMessage(old, WM_USER + 2, 0, 0, [&freed](WPARAM, LPARAM) { ++freed; }));
+    EXPECT_FALSE(PostMessage(oldChild, WM_USER + 2, 0, 0));
+    EXPECT_EQ(freed, 1);
+    ProcessMessages();
+    EXPECT_EQ(rec.Count(WM_USER + 2), 0);
+    EXPECT_EQ(rec.Count(WM_USER + 3), 0);
+    EXPECT_EQ(rec.Count(WM_USER + 1), 1);
+    EXPECT_EQ(LiveWindowCount(), 2);
+}
+
+TEST_F(WindowTest, HandlesAreNeverHandedOutTwice) {
+    std::set<HWND> seen{GetDesktopWindow()};
+    for (int i = 0; i < 500; ++i) {
+        HWND h = rec.Make(0, 0, 10, 10);
+        HWND child = rec.Make(0, 0, 5, 5, h);
+        EXPECT_TRUE(seen.insert(h).second);
+        EXPECT_TRUE(seen.insert(child).second);
+        if (i % 3 == 0) DestroyWindow(h);
+        if (i % 50 == 0) ResetWindowManagerForTesting();
+    }
+    for (HWND h : seen) {
+        if (h == GetDesktopWindow() || !IsWindow(h)) continue;
+        DestroyWindow(h);
+    }
+    EXPECT_EQ(LiveWindowCount(), 0);
+    for (HWND h : seen) EXPECT_FALSE(IsWindow(h));
 }
 
 TEST_F(WindowTest, ExceptionInHandlerIsReportedAndThePumpGoesOn) {

@@ -281,6 +281,20 @@ TEST_F(WindowTest, DestroyingAParentDestroysChildrenFirstWithAllMessages) {
     EXPECT_EQ(LiveWindowCount(), 0);
 }
 
+TEST_F(WindowTest, FreedMemoryBlockHandlesStayDead) {
+    HGLOBAL old = GlobalAlloc(GMEM_MOVEABLE, 8);
+    ASSERT_NE(old, nullptr);
+    EXPECT_EQ(GlobalFree(old), nullptr);
+    HGLOBAL fresh = GlobalAlloc(GMEM_MOVEABLE, 8);  // may get the freed record's memory
+    EXPECT_NE(fresh, old);
+    EXPECT_EQ(GlobalSize(old), 0u);
+    EXPECT_EQ(GlobalLock(old), nullptr);
+    EXPECT_EQ(GlobalFree(old), old);  // freeing twice fails
+    EXPECT_EQ(GlobalSize(fresh), 8u);
+    EXPECT_EQ(LiveGlobalBlockCount(), 1);
+    GlobalFree(fresh);
+}
+
 TEST_F(WindowTest, ClipboardFormatsAndRoundTrips) {
     uint32_t rvf = RegisterClipboardFormatA("RichView Format");
     EXPECT_GE(rvf, 0xC000u);
