@@ -25,7 +25,7 @@ void FrameWindowEdge(HWND h, int inset, TColor color) {
 
 // ---- TXPPanel --------------------------------------------------------------------------------
 
-TXPPanel::TXPPanel(TComponent* AOwner) : TCustomPanel(AOwner) {
+TXPPanel::TXPPanel(TComponent* owner) : TCustomPanel(owner) {
     InitThemeLibrary();
 }
 
@@ -33,22 +33,22 @@ TXPPanel::~TXPPanel() {
     FreeThemeLibrary();
 }
 
-void TXPPanel::Dispatch(TMessage& Message) {
+void TXPPanel::Dispatch(TMessage& message) {
     TThemeLibrary* lib = ThemeLibrary();
     if (!UseThemes() || !lib) {
-        TCustomPanel::Dispatch(Message);
+        TCustomPanel::Dispatch(message);
         return;
     }
-    if (Message.Msg == WM_ERASEBKGND) {
+    if (message.Msg == WM_ERASEBKGND) {
         if (!(FParent && FParent->DoubleBuffered()) && lib->DrawThemeParentBackground) {
             RECT r = ClientRect();
-            lib->DrawThemeParentBackground(Handle(), reinterpret_cast<HDC>(Message.WParam), &r);
+            lib->DrawThemeParentBackground(Handle(), reinterpret_cast<HDC>(message.WParam), &r);
         }
-        Message.Result = 1;
+        message.Result = 1;
         return;
     }
-    if (Message.Msg == WM_NCPAINT) {
-        TCustomPanel::Dispatch(Message);
+    if (message.Msg == WM_NCPAINT) {
+        TCustomPanel::Dispatch(message);
         if (FBorderStyle != bsSingle || !lib->OpenThemeData || !lib->DrawThemeBackground) return;
         // The themed edit-box border over the non-client frame.
         HTHEME theme = lib->OpenThemeData(Handle(), u"Edit");
@@ -67,12 +67,12 @@ void TXPPanel::Dispatch(TMessage& Message) {
         if (lib->CloseThemeData) lib->CloseThemeData(theme);
         return;
     }
-    TCustomPanel::Dispatch(Message);
+    TCustomPanel::Dispatch(message);
 }
 
 // ---- TFlatPanel ------------------------------------------------------------------------------
 
-TFlatPanel::TFlatPanel(TComponent* AOwner) : TCustomPanel(AOwner) {}
+TFlatPanel::TFlatPanel(TComponent* owner) : TCustomPanel(owner) {}
 
 void TFlatPanel::Changed(bool frame) {
     if (!HandleAllocated()) return;
@@ -141,15 +141,15 @@ void TFlatPanel::Paint() {
     DrawCaption(r);
 }
 
-void TFlatPanel::WMNCCalcSize(TMessage& Message) {
-    TCustomPanel::Dispatch(Message);
-    if (FBorderStyle == bsSingle || !FShowBottomWhiteLine || !Message.LParam) return;
-    auto* p = reinterpret_cast<NCCALCSIZE_PARAMS*>(Message.LParam);
+void TFlatPanel::WMNCCalcSize(TMessage& message) {
+    TCustomPanel::Dispatch(message);
+    if (FBorderStyle == bsSingle || !FShowBottomWhiteLine || !message.LParam) return;
+    auto* p = reinterpret_cast<NCCALCSIZE_PARAMS*>(message.LParam);
     if (p->rgrc[0].Bottom > p->rgrc[0].Top) p->rgrc[0].Bottom -= 1;
 }
 
-void TFlatPanel::WMNCPaint(TMessage& Message) {
-    TCustomPanel::Dispatch(Message);
+void TFlatPanel::WMNCPaint(TMessage& message) {
+    TCustomPanel::Dispatch(message);
     if (FBorderStyle == bsSingle) {
         if (!Ctl3D()) {
             FrameWindowEdge(Handle(), 0, clBtnShadow);
@@ -171,27 +171,27 @@ void TFlatPanel::WMNCPaint(TMessage& Message) {
     ReleaseDC(Handle(), dc);
 }
 
-void TFlatPanel::Dispatch(TMessage& Message) {
-    switch (Message.Msg) {
+void TFlatPanel::Dispatch(TMessage& message) {
+    switch (message.Msg) {
     case WM_NCCALCSIZE:
-        WMNCCalcSize(Message);
+        WMNCCalcSize(message);
         return;
     case WM_NCPAINT:
-        WMNCPaint(Message);
+        WMNCPaint(message);
         return;
     case WM_ERASEBKGND:
         if (!FEraseBackground) {
-            Message.Result = 1;
+            message.Result = 1;
             return;
         }
         break;
     }
-    TCustomPanel::Dispatch(Message);
+    TCustomPanel::Dispatch(message);
 }
 
 // ---- TFlatScrollBox --------------------------------------------------------------------------
 
-TFlatScrollBox::TFlatScrollBox(TComponent* AOwner) : TScrollingWinControl(AOwner) {
+TFlatScrollBox::TFlatScrollBox(TComponent* owner) : TScrollingWinControl(owner) {
     FControlStyle = TControlStyle{csAcceptsControls, csCaptureMouse, csClickEvents, csSetCaption,
                                   csDoubleClicks};
     SetBounds(0, 0, 185, 41);
@@ -203,25 +203,25 @@ void TFlatScrollBox::SetBorderStyle(TBorderStyle v) {
     if (HandleAllocated()) RecreateWnd();
 }
 
-void TFlatScrollBox::CreateParams(TCreateParams& Params) {
-    TScrollingWinControl::CreateParams(Params);
+void TFlatScrollBox::CreateParams(TCreateParams& params) {
+    TScrollingWinControl::CreateParams(params);
     if (FBorderStyle != bsSingle) return;
     // New-style controls: a sunken client edge in place of the plain border under Ctl3D.
     if (Ctl3D())
-        Params.ExStyle |= WS_EX_CLIENTEDGE;
+        params.ExStyle |= WS_EX_CLIENTEDGE;
     else
-        Params.Style |= WS_BORDER;
+        params.Style |= WS_BORDER;
 }
 
-void TFlatScrollBox::Dispatch(TMessage& Message) {
-    switch (Message.Msg) {
+void TFlatScrollBox::Dispatch(TMessage& message) {
+    switch (message.Msg) {
     case WM_NCPAINT:
-        TScrollingWinControl::Dispatch(Message);
+        TScrollingWinControl::Dispatch(message);
         if (FBorderStyle == bsSingle && !Ctl3D()) FrameWindowEdge(Handle(), 0, clBtnShadow);
         return;
     case CM_CTL3DCHANGED:
         if (FBorderStyle == bsSingle && HandleAllocated()) RecreateWnd();
-        TScrollingWinControl::Dispatch(Message);
+        TScrollingWinControl::Dispatch(message);
         return;
     case WM_HSCROLL:
     case WM_VSCROLL:
@@ -229,7 +229,7 @@ void TFlatScrollBox::Dispatch(TMessage& Message) {
         Invalidate();
         break;
     }
-    TScrollingWinControl::Dispatch(Message);
+    TScrollingWinControl::Dispatch(message);
 }
 
 } // namespace epc

@@ -19,8 +19,8 @@ void THelpBase::CreateHandle() {
     if (!FHandle) throw Exception(SNoHelpWindow);
 }
 
-void THelpBase::HandleMessage(TMessage& Message) {
-    Message.Result = DefWindowProc(FHandle, Message.Msg, Message.WParam, Message.LParam);
+void THelpBase::HandleMessage(TMessage& message) {
+    message.Result = DefWindowProc(FHandle, message.Msg, message.WParam, message.LParam);
 }
 
 } // namespace epc

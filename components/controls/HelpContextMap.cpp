@@ -71,23 +71,23 @@ std::string CanonicalName(const std::string& fileName) {
 
 } // namespace
 
-void THelpContextMap::ParseMapFile(const std::string& FileName, bool IsInclude,
-                                   TContextPairs& Pairs) {
-    std::string key = CanonicalName(FileName);
+void THelpContextMap::ParseMapFile(const std::string& fileName, bool isInclude,
+                                   TContextPairs& pairs) {
+    std::string key = CanonicalName(fileName);
     if (std::find(FParsing.begin(), FParsing.end(), key) != FParsing.end()) return;
-    std::ifstream in(FileName, std::ios::binary);
+    std::ifstream in(fileName, std::ios::binary);
     if (!in) return;
     FParsing.push_back(key);
     auto popParsing = Finally([this] { FParsing.pop_back(); });
 
-    std::filesystem::path folder = std::filesystem::path(FileName).parent_path();
-    bool inMap = IsInclude;
+    std::filesystem::path folder = std::filesystem::path(fileName).parent_path();
+    bool inMap = isInclude;
     std::string raw;
     int lineNumber = 0;
     while (std::getline(in, raw)) {
         ++lineNumber;
         std::string line = Trim(raw);
-        if (!IsInclude && !inMap) {
+        if (!isInclude && !inMap) {
             if (StartsWithText(line, "[MAP]")) inMap = true;
             continue;
         }
@@ -102,7 +102,7 @@ void THelpContextMap::ParseMapFile(const std::string& FileName, bool IsInclude,
                 std::string text = "Include file \"" + name + "\" not found!";
                 MessageBoxA(nullptr, text.c_str(), "Error", MB_OK | MB_ICONERROR);
             } else {
-                ParseMapFile(include.string(), true, Pairs);
+                ParseMapFile(include.string(), true, pairs);
             }
             continue;
         }
@@ -138,19 +138,19 @@ void THelpContextMap::ParseMapFile(const std::string& FileName, bool IsInclude,
         if (name.empty() || value.empty()) continue;
         int32_t context = 0;
         if (!TryStrToInt(value, context))
-            throw EConvertError("'" + value + "' is not a valid integer value (" + FileName +
+            throw EConvertError("'" + value + "' is not a valid integer value (" + fileName +
                                 ", line " + std::to_string(lineNumber) + ")");
         int32_t hash = StrHash(name);
-        if (hash != 0) Pairs.emplace_back(hash, context);
+        if (hash != 0) pairs.emplace_back(hash, context);
     }
 }
 
-void THelpContextMap::StorePairs(TContextPairs& Pairs) {
-    std::stable_sort(Pairs.begin(), Pairs.end(),
+void THelpContextMap::StorePairs(TContextPairs& pairs) {
+    std::stable_sort(pairs.begin(), pairs.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });
     FData.clear();
-    FData.reserve(Pairs.size() * 8);
-    for (const auto& p : Pairs) {
+    FData.reserve(pairs.size() * 8);
+    for (const auto& p : pairs) {
         FData.append(reinterpret_cast<const char*>(&p.first), 4);
         FData.append(reinterpret_cast<const char*>(&p.second), 4);
     }
@@ -174,8 +174,8 @@ void THelpContextMap::SetFileName(const std::string& value) {
     FFileName = value;
 }
 
-int32_t THelpContextMap::LookupContext(const std::string& Name) const {
-    int32_t hash = StrHash(Name);
+int32_t THelpContextMap::LookupContext(const std::string& name) const {
+    int32_t hash = StrHash(name);
     if (hash == 0 || FData.empty()) return 0;
     const char* data = FData.data();
     int lo = 0, hi = Count() - 1;
@@ -195,8 +195,8 @@ int32_t THelpContextMap::LookupContext(const std::string& Name) const {
     return 0;
 }
 
-void THelpContextMap::ReadFileData(TStream& Stream) {
-    std::string bytes = ReadStreamRest(Stream);
+void THelpContextMap::ReadFileData(TStream& stream) {
+    std::string bytes = ReadStreamRest(stream);
     TContextPairs pairs;
     for (size_t i = 0; i + 8 <= bytes.size(); i += 8) {
         int32_t h, c;
@@ -208,13 +208,13 @@ void THelpContextMap::ReadFileData(TStream& Stream) {
     StorePairs(pairs);
 }
 
-void THelpContextMap::WriteFileData(TStream& Stream) {
-    if (!FData.empty()) Stream.Write(FData.data(), int64_t(FData.size()));
+void THelpContextMap::WriteFileData(TStream& stream) {
+    if (!FData.empty()) stream.Write(FData.data(), int64_t(FData.size()));
 }
 
-void THelpContextMap::DefineProperties(TFiler* Filer) {
-    TComponent::DefineProperties(Filer);
-    Filer->DefineBinaryProperty(
+void THelpContextMap::DefineProperties(TFiler* filer) {
+    TComponent::DefineProperties(filer);
+    filer->DefineBinaryProperty(
         "FileData", [this](TStream& s) { ReadFileData(s); },
         [this](TStream& s) { WriteFileData(s); }, !FData.empty());
 }

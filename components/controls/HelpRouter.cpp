@@ -36,9 +36,9 @@ void UnloadHtmlHelp() {
     GHtmlHelpLoaded = false;
 }
 
-std::string CleanTopicID(const std::string& TopicID) {
+std::string CleanTopicID(const std::string& topicId) {
     std::string result;
-    for (char ch : TopicID) {
+    for (char ch : topicId) {
         switch (uint8_t(ch)) {
         case ' ':
         case '%':
@@ -95,7 +95,7 @@ THelpRouter* THelpRouter::Instance() {
     return GRouter;
 }
 
-THelpRouter::THelpRouter(TComponent* AOwner) : TComponent(AOwner) {
+THelpRouter::THelpRouter(TComponent* owner) : TComponent(owner) {
     if (ComponentState().Contains(TComponentStateItem::csDesigning)) return;
     if (GRouter) throw Exception(SMultipleRouters);
     FPreviousHelp = Application->OnHelp;
@@ -142,14 +142,14 @@ bool THelpRouter::ShowHelpContents() {
     return Application->HelpCommand(HELP_TAB, 0);
 }
 
-bool THelpRouter::HelpRouterOnHelp(Word Command, intptr_t Data, bool& CallHelp) {
+bool THelpRouter::HelpRouterOnHelp(Word requested, intptr_t data, bool& callHelp) {
     bool result = false;
-    if (OnHelp) result = OnHelp(Command, Data, CallHelp);
-    if (CallHelp && FPreviousHelp) result = FPreviousHelp(Command, Data, CallHelp);
-    if (!CallHelp) return result;
+    if (OnHelp) result = OnHelp(requested, data, callHelp);
+    if (callHelp && FPreviousHelp) result = FPreviousHelp(requested, data, callHelp);
+    if (!callHelp) return result;
 
     std::string file = HelpFileName();
-    uint32_t command = Command;
+    uint32_t command = requested;
     if (FShowType == stMain) {
         if (command == HELP_CONTEXTPOPUP)
             command = HELP_CONTEXT;
@@ -161,10 +161,10 @@ bool THelpRouter::HelpRouterOnHelp(Word Command, intptr_t Data, bool& CallHelp) 
         (FHelpType == htMixedMode && command != HELP_CONTEXTPOPUP && command != HELP_SETPOPUP_POS);
     if (!html) {
         // Served here: the application must not send it to the engine a second time.
-        CallHelp = false;
+        callHelp = false;
         if (command == 0) return true;
         std::string hlp = ChangeFileExt(file, ".hlp");
-        return WinHelpA(HelpWindow(), hlp.c_str(), command, uintptr_t(Data)) != 0;
+        return WinHelpA(HelpWindow(), hlp.c_str(), command, uintptr_t(data)) != 0;
     }
     // Without HTML Help the application's own handling goes on.
     if (!LoadHtmlHelp()) return result;
@@ -172,7 +172,7 @@ bool THelpRouter::HelpRouterOnHelp(Word Command, intptr_t Data, bool& CallHelp) 
     result = false;
     switch (command) {
     case HELP_CONTEXT:
-        result = HtmlHelpA(nullptr, chm.c_str(), HH_HELP_CONTEXT, uintptr_t(Data)) != nullptr;
+        result = HtmlHelpA(nullptr, chm.c_str(), HH_HELP_CONTEXT, uintptr_t(data)) != nullptr;
         break;
     case HELP_QUIT:
         result = HtmlHelpA(nullptr, nullptr, HH_CLOSE_ALL, 0) != nullptr;
@@ -188,45 +188,45 @@ bool THelpRouter::HelpRouterOnHelp(Word Command, intptr_t Data, bool& CallHelp) 
             GetCursorPos(&cursor);
             pos = cursor;
         }
-        ShowTextPopup(pos.X, pos.Y, std::string(), uint32_t(Data));
+        ShowTextPopup(pos.X, pos.Y, std::string(), uint32_t(data));
         FPopupPos = TPoint(0, 0);
         result = true;
         break;
     }
     case HELP_SETPOPUP_POS:
         FPopupPos =
-            TPoint(int16_t(LOWORD(uintptr_t(Data))), int16_t(LOWORD(uintptr_t(Data) >> 16)));
+            TPoint(int16_t(LOWORD(uintptr_t(data))), int16_t(LOWORD(uintptr_t(data) >> 16)));
         result = true;
         break;
     case HELP_TAB:
-        result = HtmlHelpA(nullptr, chm.c_str(), Data != 0 ? HH_DISPLAY_INDEX : HH_DISPLAY_TOC,
+        result = HtmlHelpA(nullptr, chm.c_str(), data != 0 ? HH_DISPLAY_INDEX : HH_DISPLAY_TOC,
                            0) != nullptr;
         break;
     case HELP_KEY:
     case HELP_PARTIALKEY:
-        result = HtmlHelpA(nullptr, chm.c_str(), HH_DISPLAY_INDEX, uintptr_t(Data)) != nullptr;
+        result = HtmlHelpA(nullptr, chm.c_str(), HH_DISPLAY_INDEX, uintptr_t(data)) != nullptr;
         break;
     default:
         break; // no HTML Help counterpart: nothing shown
     }
-    CallHelp = false;
+    callHelp = false;
     return result;
 }
 
-bool THelpRouter::HelpRouterShowTopic(const std::string& HelpFile, const std::string& TopicID) {
-    std::string file = HelpFile.empty() ? HelpFileName() : HelpFile;
+bool THelpRouter::HelpRouterShowTopic(const std::string& helpFile, const std::string& topicId) {
+    std::string file = helpFile.empty() ? HelpFileName() : helpFile;
     if (FHelpType == htWinhelp) {
         std::string hlp = ChangeFileExt(file, ".hlp");
         if (!WinHelpA(HelpWindow(), hlp.c_str(), HELP_CONTENTS, 0)) return false;
-        std::string macro = "JumpID(\"\",\"" + TopicID + "\")";
+        std::string macro = "JumpID(\"\",\"" + topicId + "\")";
         if (macro.size() > 255) macro.resize(255);
         return WinHelpA(HelpWindow(), hlp.c_str(), HELP_COMMAND,
                         reinterpret_cast<uintptr_t>(macro.c_str())) != 0;
     }
     if (!LoadHtmlHelp()) return false;
     std::string target = ChangeFileExt(file, ".chm");
-    if (!TopicID.empty()) {
-        std::string topic = TopicID;
+    if (!topicId.empty()) {
+        std::string topic = topicId;
         std::string ext = LowerCase(ExtractFileExt(topic)).substr(0, 4);
         if (ext != ".htm") {
             if (FValidateID) topic = CleanTopicID(topic);
@@ -237,14 +237,14 @@ bool THelpRouter::HelpRouterShowTopic(const std::string& HelpFile, const std::st
     return HtmlHelpA(nullptr, target.c_str(), HH_DISPLAY_TOPIC, 0) != nullptr;
 }
 
-bool THelpRouter::ShowTextPopup(int X, int Y, const std::string& Text, uint32_t ContextID) {
+bool THelpRouter::ShowTextPopup(int x, int y, const std::string& text, uint32_t contextId) {
     if (!LoadHtmlHelp()) return false;
     HH_POPUP popup;
-    popup.idString = Text.empty() ? ContextID : 0;
-    popup.pszText = Text.empty() ? nullptr : Text.c_str();
-    popup.pt = TPoint(X, Y);
+    popup.idString = text.empty() ? contextId : 0;
+    popup.pszText = text.empty() ? nullptr : text.c_str();
+    popup.pt = TPoint(x, y);
     popup.pszFont = "MS Sans Serif, 8";
-    if (Text.empty()) {
+    if (text.empty()) {
         if (FCHMPopupTopics.empty()) FCHMPopupTopics = "CSHelp.txt";
         std::string file = ChangeFileExt(HelpFileName(), ".chm") + "::/" + FCHMPopupTopics;
         return HtmlHelpA(HelpWindow(), file.c_str(), HH_DISPLAY_TEXT_POPUP,

@@ -46,9 +46,9 @@ bool IsAccelerator(char16_t ch, const std::string& caption) {
 
 // ---- Hint window -----------------------------------------------------------------------------
 
-void TNewCheckListBoxHintWindow::CreateParams(TCreateParams& Params) {
-    THintWindow::CreateParams(Params);
-    Params.WindowClassStyle |= CS_DROPSHADOW;
+void TNewCheckListBoxHintWindow::CreateParams(TCreateParams& params) {
+    THintWindow::CreateParams(params);
+    params.WindowClassStyle |= CS_DROPSHADOW;
 }
 
 // ---- Accessible object -----------------------------------------------------------------------
@@ -135,7 +135,7 @@ HRESULT TAccObject::get_accState(LONG child, DWORD* state) {
 
 // ---- TNewCheckListBox ------------------------------------------------------------------------
 
-TNewCheckListBox::TNewCheckListBox(TComponent* AOwner) : TCustomListBox(AOwner) {
+TNewCheckListBox::TNewCheckListBox(TComponent* owner) : TCustomListBox(owner) {
     FStyle = lbOwnerDrawVariable;
     TSize boxes = GetSystemBitmapSize(OBM_CHECKBOXES);
     FCheckWidth = boxes.cx / 4;
@@ -154,96 +154,96 @@ TNewCheckListBox::~TNewCheckListBox() {
     FreeThemeLibrary();
 }
 
-TItemState* TNewCheckListBox::GetState(int Index) {
-    auto* state = dynamic_cast<TItemState*>(Items()->Objects(Index));
+TItemState* TNewCheckListBox::GetState(int index) {
+    auto* state = dynamic_cast<TItemState*>(Items()->Objects(index));
     if (!state) {
         FStateList.push_back(std::make_unique<TItemState>());
         state = FStateList.back().get();
-        Items()->SetObjects(Index, state);
+        Items()->SetObjects(index, state);
     }
     return state;
 }
 
-int TNewCheckListBox::AddCheckItem(const std::string& ACaption, const std::string& ASubItem,
-                                   uint8_t ALevel, bool AChecked, bool AEnabled,
-                                   bool AHasInternalChildren, bool ACheckWhenParentChecked,
-                                   TObject* AObject) {
+int TNewCheckListBox::AddCheckItem(const std::string& aCaption, const std::string& aSubItem,
+                                   uint8_t aLevel, bool aChecked, bool aEnabled,
+                                   bool aHasInternalChildren, bool aCheckWhenParentChecked,
+                                   TObject* aObject) {
     if (Count() == 0)
-        ALevel = 0;
+        aLevel = 0;
     else
-        ALevel = uint8_t(std::min<int>(ALevel, GetState(Count() - 1)->Level + 1));
+        aLevel = uint8_t(std::min<int>(aLevel, GetState(Count() - 1)->Level + 1));
     auto state = std::make_unique<TItemState>();
     state->ItemType = itCheck;
-    state->Level = ALevel;
-    state->SubItem = ASubItem;
-    state->Obj = AObject;
-    state->Enabled = AEnabled;
-    state->HasInternalChildren = AHasInternalChildren;
-    state->CheckWhenParentChecked = ACheckWhenParentChecked;
+    state->Level = aLevel;
+    state->SubItem = aSubItem;
+    state->Obj = aObject;
+    state->Enabled = aEnabled;
+    state->HasInternalChildren = aHasInternalChildren;
+    state->CheckWhenParentChecked = aCheckWhenParentChecked;
     TItemState* raw = state.get();
     FStateList.push_back(std::move(state));
-    int index = Items()->AddObject(ACaption, raw);
-    SetChecked(index, AChecked);
+    int index = Items()->AddObject(aCaption, raw);
+    SetChecked(index, aChecked);
     if (FShowLines) UpdateThreads();
     RemeasureItem(index);
     return index;
 }
 
-int TNewCheckListBox::AddGroupItem(const std::string& ACaption, const std::string& ASubItem,
-                                   uint8_t ALevel, TObject* AObject) {
+int TNewCheckListBox::AddGroupItem(const std::string& aCaption, const std::string& aSubItem,
+                                   uint8_t aLevel, TObject* aObject) {
     if (Count() == 0)
-        ALevel = 0;
+        aLevel = 0;
     else
-        ALevel = uint8_t(std::min<int>(ALevel, GetState(Count() - 1)->Level + 1));
+        aLevel = uint8_t(std::min<int>(aLevel, GetState(Count() - 1)->Level + 1));
     auto state = std::make_unique<TItemState>();
     state->ItemType = itGroup;
-    state->Level = ALevel;
-    state->SubItem = ASubItem;
-    state->Obj = AObject;
+    state->Level = aLevel;
+    state->SubItem = aSubItem;
+    state->Obj = aObject;
     state->CheckWhenParentChecked = 1;
     TItemState* raw = state.get();
     FStateList.push_back(std::move(state));
-    int index = Items()->AddObject(ACaption, raw);
+    int index = Items()->AddObject(aCaption, raw);
     if (FShowLines) UpdateThreads();
     RemeasureItem(index);
     return index;
 }
 
-bool TNewCheckListBox::Checked(int Index) {
-    return GetState(Index)->State != cbUnchecked;
+bool TNewCheckListBox::Checked(int index) {
+    return GetState(index)->State != cbUnchecked;
 }
-TCheckBoxState TNewCheckListBox::State(int Index) {
-    return GetState(Index)->State;
+TCheckBoxState TNewCheckListBox::State(int index) {
+    return GetState(index)->State;
 }
-bool TNewCheckListBox::ItemEnabled(int Index) {
-    return GetState(Index)->Enabled != 0;
+bool TNewCheckListBox::ItemEnabled(int index) {
+    return GetState(index)->Enabled != 0;
 }
-TObject* TNewCheckListBox::ItemObject(int Index) {
-    return GetState(Index)->Obj;
+TObject* TNewCheckListBox::ItemObject(int index) {
+    return GetState(index)->Obj;
 }
-uint8_t TNewCheckListBox::ItemLevel(int Index) {
-    return GetState(Index)->Level;
+uint8_t TNewCheckListBox::ItemLevel(int index) {
+    return GetState(index)->Level;
 }
-std::string TNewCheckListBox::SubItem(int Index) {
-    return GetState(Index)->SubItem;
-}
-
-void TNewCheckListBox::SetItemEnabled(int Index, bool AEnabled) {
-    TItemState* s = GetState(Index);
-    if (bool(s->Enabled) == AEnabled) return;
-    s->Enabled = AEnabled;
-    InvalidateItem(Index);
+std::string TNewCheckListBox::SubItem(int index) {
+    return GetState(index)->SubItem;
 }
 
-void TNewCheckListBox::SetItemObject(int Index, TObject* AObject) {
-    GetState(Index)->Obj = AObject;
+void TNewCheckListBox::SetItemEnabled(int index, bool aEnabled) {
+    TItemState* s = GetState(index);
+    if (bool(s->Enabled) == aEnabled) return;
+    s->Enabled = aEnabled;
+    InvalidateItem(index);
 }
 
-void TNewCheckListBox::SetSubItem(int Index, const std::string& ASubItem) {
-    TItemState* s = GetState(Index);
-    if (s->SubItem == ASubItem) return;
-    s->SubItem = ASubItem;
-    RemeasureItem(Index);
+void TNewCheckListBox::SetItemObject(int index, TObject* aObject) {
+    GetState(index)->Obj = aObject;
+}
+
+void TNewCheckListBox::SetSubItem(int index, const std::string& aSubItem) {
+    TItemState* s = GetState(index);
+    if (s->SubItem == aSubItem) return;
+    s->SubItem = aSubItem;
+    RemeasureItem(index);
 }
 
 void TNewCheckListBox::SetFlat(bool v) {
@@ -285,17 +285,17 @@ void TNewCheckListBox::RemeasureAll() {
 
 // ---- Tree structure and propagation ----------------------------------------------------------
 
-int TNewCheckListBox::Parent(int Index) {
-    uint8_t level = GetState(Index)->Level;
-    for (int i = Index - 1; i >= 0; --i)
+int TNewCheckListBox::Parent(int index) {
+    uint8_t level = GetState(index)->Level;
+    for (int i = index - 1; i >= 0; --i)
         if (GetState(i)->Level < level) return i;
     return -1;
 }
 
-std::vector<int> TNewCheckListBox::DirectChildren(int Index) {
+std::vector<int> TNewCheckListBox::DirectChildren(int index) {
     std::vector<int> children;
-    uint8_t level = GetState(Index)->Level;
-    for (int i = Index + 1; i < Count(); ++i) {
+    uint8_t level = GetState(index)->Level;
+    for (int i = index + 1; i < Count(); ++i) {
         uint8_t l = GetState(i)->Level;
         if (l <= level) break;
         if (l == level + 1) children.push_back(i);
@@ -303,65 +303,65 @@ std::vector<int> TNewCheckListBox::DirectChildren(int Index) {
     return children;
 }
 
-TCheckBoxState TNewCheckListBox::CalcState(int Index, bool Wanted) {
+TCheckBoxState TNewCheckListBox::CalcState(int index, bool wanted) {
     bool someChecked = false, someUnchecked = false;
-    for (int c : DirectChildren(Index)) {
+    for (int c : DirectChildren(index)) {
         TItemState* s = GetState(c);
         if (s->ItemType != itCheck) continue;
         if (s->State != cbUnchecked) someChecked = true;
         if (s->State != cbChecked) someUnchecked = true;
     }
-    TItemState* self = GetState(Index);
+    TItemState* self = GetState(index);
     bool isCheck = self->ItemType == itCheck;
-    if (someUnchecked && !someChecked && isCheck && !self->HasInternalChildren) Wanted = false;
-    if (!Wanted && !someChecked) return cbUnchecked;
+    if (someUnchecked && !someChecked && isCheck && !self->HasInternalChildren) wanted = false;
+    if (!wanted && !someChecked) return cbUnchecked;
     if (!someUnchecked) return cbChecked;
     return isCheck ? cbGrayed : cbChecked;
 }
 
-bool TNewCheckListBox::UpdateSubtree(int Index, bool AChecked) {
+bool TNewCheckListBox::UpdateSubtree(int index, bool aChecked) {
     bool changed = false;
-    for (int c : DirectChildren(Index)) {
+    for (int c : DirectChildren(index)) {
         TItemState* s = GetState(c);
         if (!s->Enabled) continue;
-        if (AChecked && !s->CheckWhenParentChecked) continue;
-        if (UpdateSubtree(c, AChecked)) changed = true;
+        if (aChecked && !s->CheckWhenParentChecked) continue;
+        if (UpdateSubtree(c, aChecked)) changed = true;
     }
-    TCheckBoxState state = CalcState(Index, AChecked);
-    if (state != GetState(Index)->State) {
-        SetItemState(Index, state);
+    TCheckBoxState state = CalcState(index, aChecked);
+    if (state != GetState(index)->State) {
+        SetItemState(index, state);
         changed = true;
     }
     return changed;
 }
 
-bool TNewCheckListBox::CheckItem(int Index, bool AChecked) {
-    bool changed = UpdateSubtree(Index, AChecked);
-    for (int p = Parent(Index); p >= 0; p = Parent(p))
+bool TNewCheckListBox::CheckItem(int index, bool aChecked) {
+    bool changed = UpdateSubtree(index, aChecked);
+    for (int p = Parent(index); p >= 0; p = Parent(p))
         SetItemState(p, CalcState(p, GetState(p)->State != cbUnchecked));
     return changed;
 }
 
-void TNewCheckListBox::SetChecked(int Index, bool AChecked) {
-    CheckItem(Index, AChecked);
+void TNewCheckListBox::SetChecked(int index, bool aChecked) {
+    CheckItem(index, aChecked);
 }
 
-void TNewCheckListBox::SetItemState(int Index, TCheckBoxState AState) {
-    TItemState* s = GetState(Index);
-    if (s->State == AState) return;
-    s->State = AState;
-    InvalidateCheck(Index);
+void TNewCheckListBox::SetItemState(int index, TCheckBoxState aState) {
+    TItemState* s = GetState(index);
+    if (s->State == aState) return;
+    s->State = aState;
+    InvalidateCheck(index);
     if (HandleAllocated())
-        NotifyWinEvent(EVENT_OBJECT_STATECHANGE, Handle(), OBJID_CLIENT, LONG(Index + 1));
+        NotifyWinEvent(EVENT_OBJECT_STATECHANGE, Handle(), OBJID_CLIENT, LONG(index + 1));
 }
 
-void TNewCheckListBox::ToggleCheckState(int Index) {
-    TItemState* s = GetState(Index);
+void TNewCheckListBox::ToggleCheckState(int index) {
+    TItemState* s = GetState(index);
     if (s->ItemType != itCheck || !s->Enabled) return;
     if (s->State == cbGrayed) {
-        if (!CheckItem(Index, true)) CheckItem(Index, false);
+        if (!CheckItem(index, true)) CheckItem(index, false);
     } else {
-        CheckItem(Index, s->State == cbUnchecked);
+        CheckItem(index, s->State == cbUnchecked);
     }
     if (OnClickCheck) OnClickCheck(this);
 }
@@ -394,10 +394,10 @@ TCanvas* TNewCheckListBox::TextCanvas() {
     return FMeasureCanvas.get();
 }
 
-TRect TNewCheckListBox::CaptionRect(int Index, const TRect& ItemRect) {
-    TItemState* s = GetState(Index);
+TRect TNewCheckListBox::CaptionRect(int index, const TRect& itemRect) {
+    TItemState* s = GetState(index);
     int indent = s->Level * IndentStep() + (s->ItemType != itGroup ? IndentStep() : 0);
-    int right = ItemRect.Right;
+    int right = itemRect.Right;
     if (s->SubItem.empty()) {
         right -= FOffset;
     } else {
@@ -407,36 +407,36 @@ TRect TNewCheckListBox::CaptionRect(int Index, const TRect& ItemRect) {
     }
     // The caption sits centred in its item (items are at least its height + 4).
     int h = s->MeasuredHeight;
-    int top = ItemRect.Top + std::max(2, (ItemRect.Height() - h) / 2);
-    return TRect(ItemRect.Left + indent, top, std::max(ItemRect.Left + indent, right), top + h);
+    int top = itemRect.Top + std::max(2, (itemRect.Height() - h) / 2);
+    return TRect(itemRect.Left + indent, top, std::max(itemRect.Left + indent, right), top + h);
 }
 
-void TNewCheckListBox::MeasureItem(int Index, int& Height) {
-    TItemState* s = GetState(Index);
-    TRect room = CaptionRect(Index, TRect(0, 0, ClientWidth(), 0));
+void TNewCheckListBox::MeasureItem(int index, int& height) {
+    TItemState* s = GetState(index);
+    TRect room = CaptionRect(index, TRect(0, 0, ClientWidth(), 0));
     RECT r(0, 0, std::max(room.Width(), 0), 0);
     UINT flags = DT_WORDBREAK | DT_CALCRECT;
     if (!FWantTabs || s->ItemType == itGroup) flags |= DT_NOPREFIX;
     TCanvas* c = TextCanvas();
     c->Font()->Assign(Font());
-    std::string caption = Items()->Strings(Index);
+    std::string caption = Items()->Strings(index);
     DrawTextA(c->Handle(), caption.c_str(), -1, &r, flags);
     s->MeasuredHeight = r.Height();
-    Height = s->MeasuredHeight + 4 >= FMinItemHeight ? s->MeasuredHeight + 4 : FMinItemHeight;
-    if (Height % 2 != 0) ++Height;
+    height = s->MeasuredHeight + 4 >= FMinItemHeight ? s->MeasuredHeight + 4 : FMinItemHeight;
+    if (height % 2 != 0) ++height;
 }
 
-void TNewCheckListBox::InvalidateCheck(int Index) {
+void TNewCheckListBox::InvalidateCheck(int index) {
     if (!HandleAllocated()) return;
-    TRect r = ItemRect(Index);
-    TItemState* s = GetState(Index);
+    TRect r = ItemRect(index);
+    TItemState* s = GetState(index);
     r.Left = s->Level * IndentStep();
     r.Right = r.Left + IndentStep();
     InvalidateRect(Handle(), &r, 0);
 }
 
-void TNewCheckListBox::DrawItemLines(TCanvas* c, int Index, const TRect& Rect) {
-    TItemState* s = GetState(Index);
+void TNewCheckListBox::DrawItemLines(TCanvas* c, int index, const TRect& rect) {
+    TItemState* s = GetState(index);
     if (s->Level == 0) return;
     COLORREF color = ColorToRGB(clGrayText);
     HDC dc = c->Handle();
@@ -446,44 +446,44 @@ void TNewCheckListBox::DrawItemLines(TCanvas* c, int Index, const TRect& Rect) {
         for (int y = y1 + ((y1 & 1) ? 1 : 0); y < y2; y += 2)
             SetPixel(dc, x, y, color);
     };
-    int mid = Rect.Top + Rect.Height() / 2;
+    int mid = rect.Top + rect.Height() / 2;
     int parentX = column(s->Level - 1);
-    vline(parentX, Rect.Top, s->IsLastChild ? mid + 1 : Rect.Bottom);
+    vline(parentX, rect.Top, s->IsLastChild ? mid + 1 : rect.Bottom);
     int endX = s->ItemType != itGroup ? s->Level * IndentStep() + FOffset
                                       : s->Level * IndentStep() + FOffset / 2;
     for (int x = parentX + ((parentX & 1) == (mid & 1) ? 0 : 1); x < endX; x += 2)
         SetPixel(dc, x, mid, color);
     for (int k = 1; k < s->Level; ++k)
-        if (s->ThreadCache[size_t(k)]) vline(column(k - 1), Rect.Top, Rect.Bottom);
+        if (s->ThreadCache[size_t(k)]) vline(column(k - 1), rect.Top, rect.Bottom);
 }
 
-void TNewCheckListBox::CNDrawItem(int Index, const TRect& Rect, TOwnerDrawState State) {
+void TNewCheckListBox::CNDrawItem(int index, const TRect& rect, TOwnerDrawState state) {
     TCanvas* c = Canvas();
-    TItemState* s = GetState(Index);
-    bool selected = State.Contains(odSelected);
+    TItemState* s = GetState(index);
+    bool selected = state.Contains(odSelected);
     c->Font()->Assign(Font());
     c->Brush()->SetStyle(bsSolid);
     c->Brush()->SetColor(selected ? clHighlight : Color());
-    c->FillRect(Rect);
-    if (FShowLines) DrawItemLines(c, Index, Rect);
+    c->FillRect(rect);
+    if (FShowLines) DrawItemLines(c, index, rect);
 
     bool enabled = s->Enabled && Enabled();
     if (s->ItemType != itGroup) {
         int x = s->Level * IndentStep() + FOffset;
-        int y = Rect.Top + (Rect.Height() - FCheckHeight) / 2;
+        int y = rect.Top + (rect.Height() - FCheckHeight) / 2;
         RECT box(x, y, x + FCheckWidth, y + FCheckHeight);
         POINT cursor;
         GetCursorPos(&cursor);
         TPoint pt = ScreenToClient(TPoint(cursor.X, cursor.Y));
-        bool pointerOver = ItemAtPos(pt, true) == Index;
-        bool pressedByKey = FSpaceDown && Index == ItemIndex();
-        bool pressedByMouse = FCaptureIndex == Index;
+        bool pointerOver = ItemAtPos(pt, true) == index;
+        bool pressedByKey = FSpaceDown && index == ItemIndex();
+        bool pressedByMouse = FCaptureIndex == index;
         int k = 0;
         if (!enabled)
             k = 3;
         else if (pressedByKey || (pressedByMouse && pointerOver))
             k = 2;
-        else if ((FCaptureIndex < 0 && !FSpaceDown && FLastMouseMoveIndex == Index) ||
+        else if ((FCaptureIndex < 0 && !FSpaceDown && FLastMouseMoveIndex == index) ||
                  (pressedByMouse && !pointerOver))
             k = 1;
         TThemeLibrary* lib = ThemeLibrary();
@@ -504,8 +504,8 @@ void TNewCheckListBox::CNDrawItem(int Index, const TRect& Rect, TOwnerDrawState 
         }
     }
 
-    TRect caption = CaptionRect(Index, Rect);
-    std::string text = Items()->Strings(Index);
+    TRect caption = CaptionRect(index, rect);
+    std::string text = Items()->Strings(index);
     UINT flags = DT_WORDBREAK;
     if (!FWantTabs || s->ItemType == itGroup) flags |= DT_NOPREFIX;
     c->Brush()->SetStyle(bsClear);
@@ -522,12 +522,12 @@ void TNewCheckListBox::CNDrawItem(int Index, const TRect& Rect, TOwnerDrawState 
     RECT r = caption;
     DrawTextA(dc, text.c_str(), -1, &r, flags);
     if (!s->SubItem.empty()) {
-        RECT sub(caption.Right + FOffset, Rect.Top, Rect.Right - FOffset, Rect.Bottom);
+        RECT sub(caption.Right + FOffset, rect.Top, rect.Right - FOffset, rect.Bottom);
         DrawTextA(dc, s->SubItem.c_str(), -1, &sub,
                   DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_RIGHT);
     }
     c->Brush()->SetStyle(bsSolid);
-    if (State.Contains(odFocused)) {
+    if (state.Contains(odFocused)) {
         TRect focus = caption;
         InflateRect(focus, 1, 1);
         c->DrawFocusRect(focus);
@@ -564,32 +564,32 @@ void TNewCheckListBox::DestroyWnd() {
     TCustomListBox::DestroyWnd();
 }
 
-bool TNewCheckListBox::CaptionFits(int Index) {
-    TItemState* s = GetState(Index);
-    TRect room = CaptionRect(Index, ItemRect(Index));
+bool TNewCheckListBox::CaptionFits(int index) {
+    TItemState* s = GetState(index);
+    TRect room = CaptionRect(index, ItemRect(index));
     TCanvas* c = TextCanvas();
     c->Font()->Assign(Font());
     std::string text = FWantTabs && s->ItemType != itGroup
-                           ? StripAccelerators(Items()->Strings(Index))
-                           : Items()->Strings(Index);
+                           ? StripAccelerators(Items()->Strings(index))
+                           : Items()->Strings(index);
     return c->TextWidth(text) <= room.Width();
 }
 
-void TNewCheckListBox::ShowCaptionHint(int Index) {
-    if (Index < 0 || Index >= Count() || CaptionFits(Index)) return;
+void TNewCheckListBox::ShowCaptionHint(int index) {
+    if (index < 0 || index >= Count() || CaptionFits(index)) return;
     if (!FHintWindow) {
         FHintWindow = new TNewCheckListBoxHintWindow(this);
         FHintWindow->SetColor(clInfoBk);
     }
-    std::string text = Items()->Strings(Index);
+    std::string text = Items()->Strings(index);
     if (FWantTabs) text = StripAccelerators(text);
-    TRect item = ItemRect(Index);
-    TRect caption = CaptionRect(Index, item);
+    TRect item = ItemRect(index);
+    TRect caption = CaptionRect(index, item);
     TRect r = FHintWindow->CalcHintRect(Screen->Width(), text, nullptr);
     TPoint origin = ClientToScreen(TPoint(caption.Left - 3, item.Top));
     OffsetRect(r, origin.X, origin.Y);
     FHintWindow->ActivateHint(r, text);
-    FHintIndex = Index;
+    FHintIndex = index;
 }
 
 void TNewCheckListBox::HideCaptionHint() {
@@ -600,15 +600,15 @@ void TNewCheckListBox::HideCaptionHint() {
 
 // ---- Mouse and keyboard ----------------------------------------------------------------------
 
-void TNewCheckListBox::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
-    TCustomListBox::MouseDown(Button, Shift, X, Y);
-    if (Button != mbLeft) return;
-    int i = ItemAtPos(TPoint(X, Y), true);
+void TNewCheckListBox::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
+    TCustomListBox::MouseDown(button, shift, x, y);
+    if (button != mbLeft) return;
+    int i = ItemAtPos(TPoint(x, y), true);
     if (i < 0) return;
     TItemState* s = GetState(i);
     if (s->ItemType != itCheck || !s->Enabled) return;
     if (!FWantTabs) {
-        if (X < (s->Level + 1) * IndentStep()) ToggleCheckState(i);
+        if (x < (s->Level + 1) * IndentStep()) ToggleCheckState(i);
     } else {
         FCaptureIndex = i;
         SetMouseCapture(true);
@@ -616,9 +616,9 @@ void TNewCheckListBox::MouseDown(TMouseButton Button, TShiftState Shift, int X, 
     }
 }
 
-void TNewCheckListBox::MouseMove(TShiftState Shift, int X, int Y) {
-    TCustomListBox::MouseMove(Shift, X, Y);
-    int i = ItemAtPos(TPoint(X, Y), true);
+void TNewCheckListBox::MouseMove(TShiftState shift, int x, int y) {
+    TCustomListBox::MouseMove(shift, x, y);
+    int i = ItemAtPos(TPoint(x, y), true);
     if (i != FLastMouseMoveIndex) {
         if (FLastMouseMoveIndex >= 0 && FLastMouseMoveIndex < Count())
             InvalidateCheck(FLastMouseMoveIndex);
@@ -631,46 +631,46 @@ void TNewCheckListBox::MouseMove(TShiftState Shift, int X, int Y) {
     if (FCaptureIndex >= 0) InvalidateCheck(FCaptureIndex);
 }
 
-void TNewCheckListBox::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) {
-    TCustomListBox::MouseUp(Button, Shift, X, Y);
-    if (Button != mbLeft || FCaptureIndex < 0) return;
+void TNewCheckListBox::MouseUp(TMouseButton button, TShiftState shift, int x, int y) {
+    TCustomListBox::MouseUp(button, shift, x, y);
+    if (button != mbLeft || FCaptureIndex < 0) return;
     int pressed = FCaptureIndex;
     FCaptureIndex = -1;
     SetMouseCapture(false);
     InvalidateCheck(pressed);
-    if (ItemAtPos(TPoint(X, Y), true) == pressed) ToggleCheckState(pressed);
+    if (ItemAtPos(TPoint(x, y), true) == pressed) ToggleCheckState(pressed);
 }
 
-void TNewCheckListBox::KeyDown(Word& Key, TShiftState Shift) {
-    if (Key == VK_SPACE && ItemIndex() >= 0) {
+void TNewCheckListBox::KeyDown(Word& key, TShiftState shift) {
+    if (key == VK_SPACE && ItemIndex() >= 0) {
         if (!FWantTabs) {
             ToggleCheckState(ItemIndex());
         } else if (!FSpaceDown) {
             FSpaceDown = true;
             InvalidateCheck(ItemIndex());
         }
-        Key = 0;
+        key = 0;
         return;
     }
-    TCustomListBox::KeyDown(Key, Shift);
+    TCustomListBox::KeyDown(key, shift);
 }
 
-void TNewCheckListBox::KeyUp(Word& Key, TShiftState Shift) {
-    if (Key == VK_SPACE && FWantTabs && FSpaceDown) {
+void TNewCheckListBox::KeyUp(Word& key, TShiftState shift) {
+    if (key == VK_SPACE && FWantTabs && FSpaceDown) {
         FSpaceDown = false;
         if (ItemIndex() >= 0) {
             InvalidateCheck(ItemIndex());
             ToggleCheckState(ItemIndex());
         }
-        Key = 0;
+        key = 0;
         return;
     }
-    TCustomListBox::KeyUp(Key, Shift);
+    TCustomListBox::KeyUp(key, shift);
 }
 
-void TNewCheckListBox::CMDialogChar(TMessage& Message) {
+void TNewCheckListBox::CMDialogChar(TMessage& message) {
     if (!FWantTabs || !CanFocus()) return;
-    char16_t ch = char16_t(Message.WParam);
+    char16_t ch = char16_t(message.WParam);
     for (int i = 0; i < Count(); ++i) {
         TItemState* s = GetState(i);
         if (s->ItemType == itGroup || !s->Enabled) continue;
@@ -678,13 +678,13 @@ void TNewCheckListBox::CMDialogChar(TMessage& Message) {
         SetFocus();
         SelectByUser(i);
         ToggleCheckState(i);
-        Message.Result = 1;
+        message.Result = 1;
         return;
     }
 }
 
-void TNewCheckListBox::WMSetFocus(TMessage& Message) {
-    TCustomListBox::Dispatch(Message);
+void TNewCheckListBox::WMSetFocus(TMessage& message) {
+    TCustomListBox::Dispatch(message);
     if (!FWantTabs || !(GetKeyState(VK_TAB) & 0x8000)) return;
     // Entered by the keyboard: the first enabled item, or the last one when going backwards.
     bool backwards = (GetKeyState(VK_SHIFT) & 0x8000) != 0;
@@ -698,9 +698,9 @@ void TNewCheckListBox::WMSetFocus(TMessage& Message) {
     }
 }
 
-void TNewCheckListBox::WMGetObject(TMessage& Message) {
-    if (LONG(Message.LParam) != OBJID_CLIENT) {
-        TCustomListBox::Dispatch(Message);
+void TNewCheckListBox::WMGetObject(TMessage& message) {
+    if (LONG(message.LParam) != OBJID_CLIENT) {
+        TCustomListBox::Dispatch(message);
         return;
     }
     if (!FAccObject) {
@@ -711,29 +711,29 @@ void TNewCheckListBox::WMGetObject(TMessage& Message) {
             throw Exception("CreateStdAccessibleObject failed");
         FAccObject = new TAccObject(this, standard);
     }
-    Message.Result = LresultFromObject(IID_IAccessible, Message.WParam, FAccObject);
+    message.Result = LresultFromObject(IID_IAccessible, message.WParam, FAccObject);
 }
 
-void TNewCheckListBox::Dispatch(TMessage& Message) {
-    switch (Message.Msg) {
+void TNewCheckListBox::Dispatch(TMessage& message) {
+    switch (message.Msg) {
     case WM_GETOBJECT:
-        WMGetObject(Message);
+        WMGetObject(message);
         return;
     case CM_DIALOGCHAR:
-        CMDialogChar(Message);
+        CMDialogChar(message);
         return;
     case WM_SETFOCUS:
-        WMSetFocus(Message);
+        WMSetFocus(message);
         return;
     case WM_GETDLGCODE:
-        Message.Result = DLGC_WANTARROWS | DLGC_WANTCHARS | (FWantTabs ? UINT(DLGC_WANTTAB) : 0u);
+        message.Result = DLGC_WANTARROWS | DLGC_WANTCHARS | (FWantTabs ? UINT(DLGC_WANTTAB) : 0u);
         return;
     case WM_THEMECHANGED:
         OpenTheme();
         Invalidate();
         break;
     case WM_TIMER:
-        if (Message.WParam == HintTimerId) {
+        if (message.WParam == HintTimerId) {
             KillTimer(Handle(), HintTimerId);
             ShowCaptionHint(FLastMouseMoveIndex);
             return;
@@ -746,14 +746,14 @@ void TNewCheckListBox::Dispatch(TMessage& Message) {
         HideCaptionHint();
         break;
     case WM_SIZE:
-        TCustomListBox::Dispatch(Message);
+        TCustomListBox::Dispatch(message);
         if (ClientWidth() != FLastMeasuredWidth) {
             FLastMeasuredWidth = ClientWidth();
             RemeasureAll();
         }
         return;
     }
-    TCustomListBox::Dispatch(Message);
+    TCustomListBox::Dispatch(message);
 }
 
 } // namespace epc

@@ -4,18 +4,18 @@
 
 namespace epc {
 
-TPngSpeedButton::TPngSpeedButton(TComponent* AOwner)
-    : TSpeedButton(AOwner), FPngImage(std::make_unique<TPngImage>()) {}
+TPngSpeedButton::TPngSpeedButton(TComponent* owner)
+    : TSpeedButton(owner), FPngImage(std::make_unique<TPngImage>()) {}
 
 TPngSpeedButton::~TPngSpeedButton() = default;
 
-void TPngSpeedButton::CopyPng(TPngImage* Dest, TPngImage* Source) {
-    if (Source && !Source->Empty())
-        Dest->Assign(Source);
+void TPngSpeedButton::CopyPng(TPngImage* dest, TPngImage* source) {
+    if (source && !source->Empty())
+        dest->Assign(source);
     else
-        Dest->CreateBlank(COLOR_RGBALPHA, 8, 0, 0);
-    uint8_t type = Dest->ColorType();
-    if (type == COLOR_RGB || type == COLOR_PALETTE || type == COLOR_RGBALPHA) Dest->RemoveGamma();
+        dest->CreateBlank(COLOR_RGBALPHA, 8, 0, 0);
+    uint8_t type = dest->ColorType();
+    if (type == COLOR_RGB || type == COLOR_PALETTE || type == COLOR_RGBALPHA) dest->RemoveGamma();
 }
 
 void TPngSpeedButton::SetPngImage(TPngImage* value) {
@@ -61,9 +61,9 @@ void TPngSpeedButton::Paint() {
                 Enabled() ? TPngOptions{} : FPngOptions);
 }
 
-void TPngSpeedButton::ActionChange(TBasicAction* Sender, bool CheckDefaults) {
-    TSpeedButton::ActionChange(Sender, CheckDefaults);
-    auto* action = dynamic_cast<TCustomAction*>(Sender);
+void TPngSpeedButton::ActionChange(TBasicAction* sender, bool checkDefaults) {
+    TSpeedButton::ActionChange(sender, checkDefaults);
+    auto* action = dynamic_cast<TCustomAction*>(sender);
     if (!action || !action->ActionList()) return;
     TCustomImageList* images = action->ActionList()->Images();
     int index = action->ImageIndex();
@@ -77,8 +77,8 @@ void TPngSpeedButton::ActionChange(TBasicAction* Sender, bool CheckDefaults) {
     Invalidate();
 }
 
-TPNGImageButton::TPNGImageButton(TComponent* AOwner)
-    : TPngSpeedButton(AOwner), FPngPushedImage(std::make_unique<TPngImage>()) {}
+TPNGImageButton::TPNGImageButton(TComponent* owner)
+    : TPngSpeedButton(owner), FPngPushedImage(std::make_unique<TPngImage>()) {}
 
 TPNGImageButton::~TPNGImageButton() = default;
 

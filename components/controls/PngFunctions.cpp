@@ -45,104 +45,104 @@ void LoadArgb(TPngImage* dest, int width, int height, const uint32_t* pixels) {
 
 } // namespace
 
-void MakeImageBlended(TPngImage* Image, int Amount) {
-    if (!Image || Image->Empty()) return;
-    Amount = std::clamp(Amount, 0, 255);
-    uint8_t type = Image->ColorType();
+void MakeImageBlended(TPngImage* image, int amount) {
+    if (!image || image->Empty()) return;
+    amount = std::clamp(amount, 0, 255);
+    uint8_t type = image->ColorType();
     if (type == COLOR_GRAYSCALE || type == COLOR_PALETTE) {
-        Image->CreateAlpha();
-        for (int y = 0; y < Image->Height(); ++y) {
-            uint8_t* a = Image->AlphaScanline(y);
-            for (int x = 0; x < Image->Width(); ++x)
-                a[x] = a[x] ? uint8_t(Amount) : 0;
+        image->CreateAlpha();
+        for (int y = 0; y < image->Height(); ++y) {
+            uint8_t* a = image->AlphaScanline(y);
+            for (int x = 0; x < image->Width(); ++x)
+                a[x] = a[x] ? uint8_t(amount) : 0;
         }
         return;
     }
-    if (type == COLOR_RGB) Image->CreateAlpha();
-    if (!Image->AlphaScanline(0)) return;
-    for (int y = 0; y < Image->Height(); ++y) {
-        uint8_t* a = Image->AlphaScanline(y);
-        for (int x = 0; x < Image->Width(); ++x)
-            a[x] = Scale(a[x], Amount);
+    if (type == COLOR_RGB) image->CreateAlpha();
+    if (!image->AlphaScanline(0)) return;
+    for (int y = 0; y < image->Height(); ++y) {
+        uint8_t* a = image->AlphaScanline(y);
+        for (int x = 0; x < image->Width(); ++x)
+            a[x] = Scale(a[x], amount);
     }
 }
 
-void MakeImageGrayscale(TPngImage* Image, int Amount) {
-    if (!Image || Image->Empty()) return;
-    Amount = std::clamp(Amount, 0, 255);
-    uint8_t type = Image->ColorType();
+void MakeImageGrayscale(TPngImage* image, int amount) {
+    if (!image || image->Empty()) return;
+    amount = std::clamp(amount, 0, 255);
+    uint8_t type = image->ColorType();
     if (type == COLOR_GRAYSCALE || type == COLOR_GRAYSCALEALPHA) return;
     if (type == COLOR_PALETTE) {
-        for (TPaletteEntry& e : Image->Palette())
-            GrayTriple(e.Red, e.Green, e.Blue, Amount);
-        Image->PaletteChanged();
+        for (TPaletteEntry& e : image->Palette())
+            GrayTriple(e.Red, e.Green, e.Blue, amount);
+        image->PaletteChanged();
         return;
     }
     // A single transparent colour must follow its pixels.
-    bool bit = Image->TransparencyMode() == ptmBit;
-    TColor transparent = bit ? Image->TransparentColor() : clNone;
-    for (int y = 0; y < Image->Height(); ++y) {
-        uint8_t* row = Image->Scanline(y);
-        for (int x = 0; x < Image->Width(); ++x)
-            GrayTriple(row[x * 3 + 2], row[x * 3 + 1], row[x * 3], Amount);
+    bool bit = image->TransparencyMode() == ptmBit;
+    TColor transparent = bit ? image->TransparentColor() : clNone;
+    for (int y = 0; y < image->Height(); ++y) {
+        uint8_t* row = image->Scanline(y);
+        for (int x = 0; x < image->Width(); ++x)
+            GrayTriple(row[x * 3 + 2], row[x * 3 + 1], row[x * 3], amount);
     }
     if (bit && transparent != clNone) {
         uint8_t r = GetRValue(transparent), g = GetGValue(transparent), b = GetBValue(transparent);
-        GrayTriple(r, g, b, Amount);
-        Image->SetTransparentColor(TColor(RGB(r, g, b)));
+        GrayTriple(r, g, b, amount);
+        image->SetTransparentColor(TColor(RGB(r, g, b)));
     }
 }
 
-void DrawPNG(TPngImage* Png, TCanvas* Canvas, const TRect& Rect, TPngOptions Options) {
-    if (!Png || !Canvas || Png->Empty()) return;
-    if (Options.Empty()) {
-        Png->Draw(Canvas, Rect);
+void DrawPNG(TPngImage* png, TCanvas* canvas, const TRect& rect, TPngOptions options) {
+    if (!png || !canvas || png->Empty()) return;
+    if (options.Empty()) {
+        png->Draw(canvas, rect);
         return;
     }
     TPngImage copy;
-    copy.Assign(Png);
-    if (Options.Contains(pngBlendOnDisabled)) MakeImageBlended(&copy, 127);
-    if (Options.Contains(pngGrayscaleOnDisabled)) MakeImageGrayscale(&copy, 255);
-    copy.Draw(Canvas, Rect);
+    copy.Assign(png);
+    if (options.Contains(pngBlendOnDisabled)) MakeImageBlended(&copy, 127);
+    if (options.Contains(pngGrayscaleOnDisabled)) MakeImageGrayscale(&copy, 255);
+    copy.Draw(canvas, rect);
 }
 
-void ConvertToPNG(TBitmap* Source, TBitmap* Mask, TPngImage* Dest, bool InverseMask) {
-    if (!Source || !Dest) return;
-    TDecodedImage colours = Source->ToImage();
-    TDecodedImage mask;
-    if (Mask) mask = Mask->ToImage();
+void ConvertToPNG(TBitmap* source, TBitmap* mask, TPngImage* dest, bool inverseMask) {
+    if (!source || !dest) return;
+    TDecodedImage colours = source->ToImage();
+    TDecodedImage maskImage;
+    if (mask) maskImage = mask->ToImage();
     int w = colours.Width, h = colours.Height;
     std::vector<uint32_t> px(colours.Pixels);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
             uint32_t& p = px[size_t(y) * w + x];
             uint8_t a = 255;
-            if (Mask && x < mask.Width && y < mask.Height) {
+            if (mask && x < maskImage.Width && y < maskImage.Height) {
                 // The low byte of the colour 0x00BBGGRR is red.
-                uint8_t low = uint8_t(mask.Pixels[size_t(y) * mask.Width + x] >> 16);
-                a = InverseMask ? low : uint8_t(255 - low);
+                uint8_t low = uint8_t(maskImage.Pixels[size_t(y) * maskImage.Width + x] >> 16);
+                a = inverseMask ? low : uint8_t(255 - low);
             }
             p = (p & 0xFFFFFF) | uint32_t(a) << 24;
         }
-    LoadArgb(Dest, w, h, px.data());
+    LoadArgb(dest, w, h, px.data());
 }
 
-void ConvertToPNGMasked(TBitmap* Source, TColor MaskColor, TPngImage* Dest) {
-    if (!Source || !Dest) return;
-    TDecodedImage colours = Source->ToImage();
-    COLORREF key = ColorToRGB(MaskColor);
+void ConvertToPNGMasked(TBitmap* source, TColor maskColor, TPngImage* dest) {
+    if (!source || !dest) return;
+    TDecodedImage colours = source->ToImage();
+    COLORREF key = ColorToRGB(maskColor);
     uint32_t keyArgb = (GetRValue(key) << 16) | (GetGValue(key) << 8) | GetBValue(key);
     for (uint32_t& p : colours.Pixels)
         p = (p & 0xFFFFFF) | ((p & 0xFFFFFF) == keyArgb ? 0u : 0xFF000000u);
-    LoadArgb(Dest, colours.Width, colours.Height, colours.Pixels.data());
+    LoadArgb(dest, colours.Width, colours.Height, colours.Pixels.data());
 }
 
-void ConvertIconToPNG(TIcon* Icon, TPngImage* Dest) {
-    if (!Icon || !Dest || Icon->Empty()) return;
-    TDecodedImage colours = Icon->ColorBitmap()->ToImage();
-    bool alpha = Icon->AlphaIcon();
+void ConvertIconToPNG(TIcon* icon, TPngImage* dest) {
+    if (!icon || !dest || icon->Empty()) return;
+    TDecodedImage colours = icon->ColorBitmap()->ToImage();
+    bool alpha = icon->AlphaIcon();
     TDecodedImage mask;
-    if (!alpha && !Icon->MaskBitmap()->Empty()) mask = Icon->MaskBitmap()->ToImage();
+    if (!alpha && !icon->MaskBitmap()->Empty()) mask = icon->MaskBitmap()->ToImage();
     int w = colours.Width, h = colours.Height;
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
@@ -152,26 +152,26 @@ void ConvertIconToPNG(TIcon* Icon, TPngImage* Dest) {
                                (mask.Pixels[size_t(y) * mask.Width + x] & 0xFFFFFF) != 0;
             p = (p & 0xFFFFFF) | (transparent ? 0u : 0xFF000000u);
         }
-    LoadArgb(Dest, w, h, colours.Pixels.data());
+    LoadArgb(dest, w, h, colours.Pixels.data());
 }
 
-void CopyImageFromImageList(TPngImage* Dest, TCustomImageList* ImageList, int Index) {
-    if (!Dest || !ImageList || Index < 0 || Index >= ImageList->Count()) return;
-    if (auto* png = dynamic_cast<TPngImageList*>(ImageList)) {
-        Dest->Assign(png->PngImages()->Items(Index)->PngImage());
+void CopyImageFromImageList(TPngImage* dest, TCustomImageList* imageList, int index) {
+    if (!dest || !imageList || index < 0 || index >= imageList->Count()) return;
+    if (auto* png = dynamic_cast<TPngImageList*>(imageList)) {
+        dest->Assign(png->PngImages()->Items(index)->PngImage());
         return;
     }
-    const uint32_t* pixels = ImageList->ImagePixels(Index);
-    if (pixels) LoadArgb(Dest, ImageList->Width(), ImageList->Height(), pixels);
+    const uint32_t* pixels = imageList->ImagePixels(index);
+    if (pixels) LoadArgb(dest, imageList->Width(), imageList->Height(), pixels);
 }
 
-void CalcButtonLayout(TCanvas* Canvas, TPngImage* Png, const TRect& Client, TPoint Offset,
-                      const std::string& Caption, TButtonLayout Layout, int Margin, int Spacing,
-                      TPoint& GlyphPos, TRect& TextRect, uint32_t BiDiFlags, TButtonState State) {
-    TSize size = Png && !Png->Empty() ? TSize(Png->Width(), Png->Height()) : TSize(0, 0);
-    CalcButtonLayout(Canvas, size, Client, Offset, Caption, Layout, Margin, Spacing, GlyphPos,
-                     TextRect, BiDiFlags);
-    DrawButtonText(Canvas, Caption, TextRect, State, BiDiFlags);
+void CalcButtonLayout(TCanvas* canvas, TPngImage* png, const TRect& client, TPoint offset,
+                      const std::string& caption, TButtonLayout layout, int margin, int spacing,
+                      TPoint& glyphPos, TRect& textRect, uint32_t biDiFlags, TButtonState state) {
+    TSize size = png && !png->Empty() ? TSize(png->Width(), png->Height()) : TSize(0, 0);
+    CalcButtonLayout(canvas, size, client, offset, caption, layout, margin, spacing, glyphPos,
+                     textRect, biDiFlags);
+    DrawButtonText(canvas, caption, textRect, state, biDiFlags);
 }
 
 } // namespace epc

@@ -6,15 +6,15 @@ namespace epc {
 
 // ---- Items -----------------------------------------------------------------------------------
 
-TPngImageCollectionItem::TPngImageCollectionItem(TCollection* Collection)
-    : TCollectionItem(Collection), FPngImage(std::make_unique<TPngImage>()) {}
+TPngImageCollectionItem::TPngImageCollectionItem(TCollection* collection)
+    : TCollectionItem(collection), FPngImage(std::make_unique<TPngImage>()) {}
 
 TPngImageCollectionItem::~TPngImageCollectionItem() = default;
 
-void TPngImageCollectionItem::Assign(TPersistent* Source) {
-    auto* other = dynamic_cast<TPngImageCollectionItem*>(Source);
+void TPngImageCollectionItem::Assign(TPersistent* source) {
+    auto* other = dynamic_cast<TPngImageCollectionItem*>(source);
     if (!other) {
-        TCollectionItem::Assign(Source);
+        TCollectionItem::Assign(source);
         return;
     }
     FPngImage->Assign(other->FPngImage.get());
@@ -37,21 +37,21 @@ void TPngImageCollectionItem::SetBackground(TColor value) {
     Changed(false);
 }
 
-TPngImageCollectionItems::TPngImageCollectionItems(TPersistent* Owner)
+TPngImageCollectionItems::TPngImageCollectionItems(TPersistent* owner)
     : TCollection(
           "TPngImageCollectionItem", [](TCollection* c) { return new TPngImageCollectionItem(c); },
-          Owner) {}
+          owner) {}
 
 // ---- Icons -----------------------------------------------------------------------------------
 
-std::unique_ptr<TIcon> PngToIcon(TPngImage* Png, TColor Background) {
+std::unique_ptr<TIcon> PngToIcon(TPngImage* png, TColor background) {
     auto icon = std::make_unique<TIcon>();
-    if (!Png || Png->Empty()) return icon;
-    TDecodedImage image = Png->ToImage();
+    if (!png || png->Empty()) return icon;
+    TDecodedImage image = png->ToImage();
     int w = image.Width, h = image.Height;
     TBitmap colour(w, h, pf32bit);
     TBitmap mask(w, h, pf1bit);
-    COLORREF bg = Background == clNone ? 0 : ColorToRGB(Background);
+    COLORREF bg = background == clNone ? 0 : ColorToRGB(background);
     uint32_t* out = colour.SurfaceBits();
     for (int y = 0; y < h; ++y) {
         uint8_t* maskRow = mask.ScanLine(y);
@@ -59,7 +59,7 @@ std::unique_ptr<TIcon> PngToIcon(TPngImage* Png, TColor Background) {
             uint32_t p = image.Pixels[size_t(y) * w + x];
             uint32_t a = p >> 24;
             uint32_t& o = out[size_t(y) * w + x];
-            if (Background == clNone) {
+            if (background == clNone) {
                 o = p;
             } else {
                 auto mix = [&](uint32_t c, uint32_t b) {
@@ -83,8 +83,8 @@ std::unique_ptr<TIcon> PngToIcon(TPngImage* Png, TColor Background) {
 
 // ---- The list --------------------------------------------------------------------------------
 
-TPngImageList::TPngImageList(TComponent* AOwner)
-    : TImageList(AOwner), FPngImages(std::make_unique<TPngImageCollectionItems>(this)) {
+TPngImageList::TPngImageList(TComponent* owner)
+    : TImageList(owner), FPngImages(std::make_unique<TPngImageCollectionItems>(this)) {
     FPngImages->OnUpdate = [this](TCollection*, TCollectionItem*) { CollectionChanged(); };
 }
 
@@ -98,9 +98,9 @@ void TPngImageList::CollectionChanged() {
     Change();
 }
 
-void TPngImageList::Assign(TPersistent* Source) {
-    TImageList::Assign(Source);
-    if (auto* other = dynamic_cast<TPngImageList*>(Source); other && other != this) {
+void TPngImageList::Assign(TPersistent* source) {
+    TImageList::Assign(source);
+    if (auto* other = dynamic_cast<TPngImageList*>(source); other && other != this) {
         FEnabledImages = other->FEnabledImages;
         FPngImages->Assign(other->FPngImages.get());
     }
@@ -126,17 +126,17 @@ void TPngImageList::SetPngOptions(TPngOptions value) {
     Rebuild();
 }
 
-void TPngImageList::SetSize(int AWidth, int AHeight) {
+void TPngImageList::SetSize(int aWidth, int aHeight) {
     int oldWidth = Width(), oldHeight = Height();
-    TImageList::SetSize(AWidth, AHeight);
+    TImageList::SetSize(aWidth, aHeight);
     if (Width() != oldWidth || Height() != oldHeight) Clear();
 }
 
-std::unique_ptr<TIcon> TPngImageList::ItemIcon(TPngImageCollectionItem* Item) {
+std::unique_ptr<TIcon> TPngImageList::ItemIcon(TPngImageCollectionItem* item) {
     if (FEnabledImages || FPngOptions.Empty())
-        return PngToIcon(Item->PngImage(), Item->Background());
+        return PngToIcon(item->PngImage(), item->Background());
     TPngImage copy;
-    copy.Assign(Item->PngImage());
+    copy.Assign(item->PngImage());
     if (FPngOptions.Contains(pngBlendOnDisabled)) MakeImageBlended(&copy, 127);
     if (FPngOptions.Contains(pngGrayscaleOnDisabled)) MakeImageGrayscale(&copy, 255);
     return PngToIcon(&copy, clNone);
@@ -158,7 +158,7 @@ void TPngImageList::Rebuild() {
     }
 }
 
-int TPngImageList::AddItem(std::unique_ptr<TPngImage> Png, TColor Background) {
+int TPngImageList::AddItem(std::unique_ptr<TPngImage> png, TColor background) {
     ++FLocked;
     BeginUpdate();
     auto unlock = Finally([this] {
@@ -166,40 +166,40 @@ int TPngImageList::AddItem(std::unique_ptr<TPngImage> Png, TColor Background) {
         EndUpdate();
     });
     TPngImageCollectionItem* item = FPngImages->Add();
-    item->SetBackground(Background);
-    item->SetPngImage(Png.get());
+    item->SetBackground(background);
+    item->SetPngImage(png.get());
     TImageList::AddIcon(ItemIcon(item).get());
     return Count() - 1;
 }
 
-int TPngImageList::AddPng(TPngImage* Png, TColor Background) {
-    if (!Png) return -1;
+int TPngImageList::AddPng(TPngImage* png, TColor background) {
+    if (!png) return -1;
     auto copy = std::make_unique<TPngImage>();
-    copy->Assign(Png);
-    return AddItem(std::move(copy), Background);
+    copy->Assign(png);
+    return AddItem(std::move(copy), background);
 }
 
-int TPngImageList::Add(TBitmap* Image, TBitmap* Mask) {
-    if (!Image) return -1;
+int TPngImageList::Add(TBitmap* image, TBitmap* mask) {
+    if (!image) return -1;
     auto png = std::make_unique<TPngImage>();
-    ConvertToPNG(Image, Mask, png.get());
+    ConvertToPNG(image, mask, png.get());
     return AddItem(std::move(png), clBtnFace);
 }
 
-int TPngImageList::AddIcon(TIcon* Image) {
-    if (!Image) return -1;
+int TPngImageList::AddIcon(TIcon* image) {
+    if (!image) return -1;
     auto png = std::make_unique<TPngImage>();
-    ConvertIconToPNG(Image, png.get());
+    ConvertIconToPNG(image, png.get());
     return AddItem(std::move(png), clBtnFace);
 }
 
-void TPngImageList::AddImages(TCustomImageList* Value) {
-    if (!Value) return;
+void TPngImageList::AddImages(TCustomImageList* value) {
+    if (!value) return;
     // Copied first: the source may be this list.
     std::vector<std::unique_ptr<TPngImage>> pngs;
-    for (int i = 0; i < Value->Count(); ++i) {
+    for (int i = 0; i < value->Count(); ++i) {
         pngs.push_back(std::make_unique<TPngImage>());
-        CopyImageFromImageList(pngs.back().get(), Value, i);
+        CopyImageFromImageList(pngs.back().get(), value, i);
     }
     BeginUpdate();
     auto end = Finally([this] { EndUpdate(); });
@@ -207,10 +207,10 @@ void TPngImageList::AddImages(TCustomImageList* Value) {
         AddItem(std::move(png), clBtnFace);
 }
 
-int TPngImageList::AddMasked(TBitmap* Image, TColor MaskColor) {
-    if (!Image) return -1;
+int TPngImageList::AddMasked(TBitmap* image, TColor maskColor) {
+    if (!image) return -1;
     auto png = std::make_unique<TPngImage>();
-    ConvertToPNGMasked(Image, MaskColor, png.get());
+    ConvertToPNGMasked(image, maskColor, png.get());
     return AddItem(std::move(png), clBtnFace);
 }
 
@@ -225,109 +225,109 @@ void TPngImageList::Clear() {
     TImageList::Clear();
 }
 
-void TPngImageList::Delete(int Index) {
-    if (Index < 0 || Index >= FPngImages->Count()) return;
+void TPngImageList::Delete(int index) {
+    if (index < 0 || index >= FPngImages->Count()) return;
     ++FLocked;
     BeginUpdate();
     auto unlock = Finally([this] {
         --FLocked;
         EndUpdate();
     });
-    FPngImages->Delete(Index);
-    if (Index < Count()) TImageList::Delete(Index);
+    FPngImages->Delete(index);
+    if (index < Count()) TImageList::Delete(index);
 }
 
-void TPngImageList::InsertItem(int Index, std::unique_ptr<TPngImage> Png) {
-    CheckIndex(Index, true);
+void TPngImageList::InsertItem(int index, std::unique_ptr<TPngImage> png) {
+    CheckIndex(index, true);
     ++FLocked;
     BeginUpdate();
     auto unlock = Finally([this] {
         --FLocked;
         EndUpdate();
     });
-    auto* item = static_cast<TPngImageCollectionItem*>(FPngImages->Insert(Index));
-    item->SetPngImage(Png.get());
-    TImageList::InsertIcon(Index, ItemIcon(item).get());
+    auto* item = static_cast<TPngImageCollectionItem*>(FPngImages->Insert(index));
+    item->SetPngImage(png.get());
+    TImageList::InsertIcon(index, ItemIcon(item).get());
 }
 
-void TPngImageList::Insert(int Index, TBitmap* Image, TBitmap* Mask) {
-    if (!Image) return;
+void TPngImageList::Insert(int index, TBitmap* image, TBitmap* mask) {
+    if (!image) return;
     auto png = std::make_unique<TPngImage>();
-    ConvertToPNG(Image, Mask, png.get());
-    InsertItem(Index, std::move(png));
+    ConvertToPNG(image, mask, png.get());
+    InsertItem(index, std::move(png));
 }
 
-void TPngImageList::InsertIcon(int Index, TIcon* Image) {
-    if (!Image) return;
+void TPngImageList::InsertIcon(int index, TIcon* image) {
+    if (!image) return;
     auto png = std::make_unique<TPngImage>();
-    ConvertIconToPNG(Image, png.get());
-    InsertItem(Index, std::move(png));
+    ConvertIconToPNG(image, png.get());
+    InsertItem(index, std::move(png));
 }
 
-void TPngImageList::InsertMasked(int Index, TBitmap* Image, TColor MaskColor) {
-    if (!Image) return;
+void TPngImageList::InsertMasked(int index, TBitmap* image, TColor maskColor) {
+    if (!image) return;
     auto png = std::make_unique<TPngImage>();
-    ConvertToPNGMasked(Image, MaskColor, png.get());
-    InsertItem(Index, std::move(png));
+    ConvertToPNGMasked(image, maskColor, png.get());
+    InsertItem(index, std::move(png));
 }
 
-void TPngImageList::ReplaceItem(int Index, std::unique_ptr<TPngImage> Png) {
-    CheckIndex(Index);
+void TPngImageList::ReplaceItem(int index, std::unique_ptr<TPngImage> png) {
+    CheckIndex(index);
     ++FLocked;
     BeginUpdate();
     auto unlock = Finally([this] {
         --FLocked;
         EndUpdate();
     });
-    TPngImageCollectionItem* item = FPngImages->Items(Index);
-    item->SetPngImage(Png.get());
-    TImageList::ReplaceIcon(Index, ItemIcon(item).get());
+    TPngImageCollectionItem* item = FPngImages->Items(index);
+    item->SetPngImage(png.get());
+    TImageList::ReplaceIcon(index, ItemIcon(item).get());
 }
 
-void TPngImageList::Replace(int Index, TBitmap* Image, TBitmap* Mask) {
-    if (!Image) return;
+void TPngImageList::Replace(int index, TBitmap* image, TBitmap* mask) {
+    if (!image) return;
     auto png = std::make_unique<TPngImage>();
-    ConvertToPNG(Image, Mask, png.get());
-    ReplaceItem(Index, std::move(png));
+    ConvertToPNG(image, mask, png.get());
+    ReplaceItem(index, std::move(png));
 }
 
-void TPngImageList::ReplaceIcon(int Index, TIcon* Image) {
-    if (!Image) return;
+void TPngImageList::ReplaceIcon(int index, TIcon* image) {
+    if (!image) return;
     auto png = std::make_unique<TPngImage>();
-    ConvertIconToPNG(Image, png.get());
-    ReplaceItem(Index, std::move(png));
+    ConvertIconToPNG(image, png.get());
+    ReplaceItem(index, std::move(png));
 }
 
-void TPngImageList::ReplaceMasked(int Index, TBitmap* NewImage, TColor MaskColor) {
-    if (!NewImage) return;
+void TPngImageList::ReplaceMasked(int index, TBitmap* newImage, TColor maskColor) {
+    if (!newImage) return;
     auto png = std::make_unique<TPngImage>();
-    ConvertToPNGMasked(NewImage, MaskColor, png.get());
-    ReplaceItem(Index, std::move(png));
+    ConvertToPNGMasked(newImage, maskColor, png.get());
+    ReplaceItem(index, std::move(png));
 }
 
-void TPngImageList::Move(int CurIndex, int NewIndex) {
-    CheckIndex(CurIndex);
-    CheckIndex(NewIndex);
-    if (CurIndex == NewIndex) return;
+void TPngImageList::Move(int curIndex, int newIndex) {
+    CheckIndex(curIndex);
+    CheckIndex(newIndex);
+    if (curIndex == newIndex) return;
     ++FLocked;
     BeginUpdate();
     auto unlock = Finally([this] {
         --FLocked;
         EndUpdate();
     });
-    FPngImages->Items(CurIndex)->SetIndex(NewIndex);
-    TImageList::Move(CurIndex, NewIndex);
+    FPngImages->Items(curIndex)->SetIndex(newIndex);
+    TImageList::Move(curIndex, newIndex);
 }
 
-void TPngImageList::DoDraw(int Index, TCanvas* Canvas, int X, int Y, TColor Bk, TColor Fg,
-                           TDrawingStyle Style, TImageType ImageType, bool Enabled) {
-    if (ImageType == itImage && Index >= 0 && Index < FPngImages->Count() &&
-        !FPngImages->Items(Index)->PngImage()->Empty()) {
-        DrawPNG(FPngImages->Items(Index)->PngImage(), Canvas,
-                TRect(X, Y, X + Width(), Y + Height()), Enabled ? TPngOptions{} : FPngOptions);
+void TPngImageList::DoDraw(int index, TCanvas* canvas, int x, int y, TColor bk, TColor fg,
+                           TDrawingStyle style, TImageType imageType, bool enabled) {
+    if (imageType == itImage && index >= 0 && index < FPngImages->Count() &&
+        !FPngImages->Items(index)->PngImage()->Empty()) {
+        DrawPNG(FPngImages->Items(index)->PngImage(), canvas,
+                TRect(x, y, x + Width(), y + Height()), enabled ? TPngOptions{} : FPngOptions);
         return;
     }
-    TImageList::DoDraw(Index, Canvas, X, Y, Bk, Fg, Style, ImageType, Enabled);
+    TImageList::DoDraw(index, canvas, x, y, bk, fg, style, imageType, enabled);
 }
 
 } // namespace epc

@@ -6,7 +6,7 @@
 
 namespace epc {
 
-TCustomRadioPanel::TCustomRadioPanel(TComponent* AOwner) : TCustomPanel(AOwner) {
+TCustomRadioPanel::TCustomRadioPanel(TComponent* owner) : TCustomPanel(owner) {
     FBevelInner = bvNone;
     FBevelOuter = bvNone;
     InitThemeLibrary();
@@ -16,18 +16,18 @@ TCustomRadioPanel::~TCustomRadioPanel() {
     FreeThemeLibrary();
 }
 
-TRadioButton* TCustomRadioPanel::AddButton(const std::string& ACaption) {
+TRadioButton* TCustomRadioPanel::AddButton(const std::string& aCaption) {
     auto* button = new TRadioButton(this);
     button->SetVisible(false);
     button->SetTag(1);
     button->SetParent(this);
-    button->SetCaption(ACaption);
+    button->SetCaption(aCaption);
     // The caption's width in the panel's font, measured off screen when there is no window yet.
     TCanvas measure;
     measure.SetOwnedHandle(CreateCompatibleDC(nullptr));
     measure.Font()->Assign(Font());
     button->Font()->Assign(Font());
-    button->SetBounds(button->Left(), button->Top(), measure.TextWidth(ACaption) + 26,
+    button->SetBounds(button->Left(), button->Top(), measure.TextWidth(aCaption) + 26,
                       FButtonHeight);
     button->OnClick = [this, button](TObject*) {
         if (OnButtonClick) OnButtonClick(this, button);
@@ -92,14 +92,14 @@ void TCustomRadioPanel::DrawParentBackground(HDC dc) {
     }
 }
 
-void TCustomRadioPanel::WMEraseBkgndThemed(TMessage& Message) {
-    DrawParentBackground(reinterpret_cast<HDC>(Message.WParam));
-    Message.Result = 1;
+void TCustomRadioPanel::WMEraseBkgndThemed(TMessage& message) {
+    DrawParentBackground(reinterpret_cast<HDC>(message.WParam));
+    message.Result = 1;
 }
 
-void TCustomRadioPanel::WMPaintThemed(TMessage& Message) {
+void TCustomRadioPanel::WMPaintThemed(TMessage& message) {
     PAINTSTRUCT ps;
-    HDC dc = reinterpret_cast<HDC>(Message.WParam);
+    HDC dc = reinterpret_cast<HDC>(message.WParam);
     bool own = !dc;
     if (own) dc = BeginPaint(Handle(), &ps);
     if (!dc) return;
@@ -113,15 +113,15 @@ void TCustomRadioPanel::WMPaintThemed(TMessage& Message) {
     }
     PaintControls(dc, nullptr);
     if (own) EndPaint(Handle(), &ps);
-    Message.Result = 0;
+    message.Result = 0;
 }
 
-void TCustomRadioPanel::Dispatch(TMessage& Message) {
+void TCustomRadioPanel::Dispatch(TMessage& message) {
     if (UseThemes()) {
-        if (Message.Msg == WM_ERASEBKGND) return WMEraseBkgndThemed(Message);
-        if (Message.Msg == WM_PAINT) return WMPaintThemed(Message);
+        if (message.Msg == WM_ERASEBKGND) return WMEraseBkgndThemed(message);
+        if (message.Msg == WM_PAINT) return WMPaintThemed(message);
     }
-    TCustomPanel::Dispatch(Message);
+    TCustomPanel::Dispatch(message);
 }
 
 } // namespace epc

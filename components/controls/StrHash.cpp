@@ -30,9 +30,9 @@ constexpr std::array<int32_t, 256> kTable = MakeTable();
 
 } // namespace
 
-int32_t StrHash(std::string_view Text) {
+int32_t StrHash(std::string_view text) {
     uint32_t h = 0; // unsigned: the product wraps around at 32 bits
-    for (char c : Text)
+    for (char c : text)
         h = h * 43u + uint32_t(kTable[uint8_t(c)]);
     return int32_t(h);
 }

@@ -16,8 +16,8 @@ const TColor kEdgeColor = TColor(RGB(235, 116, 41));
 
 } // namespace
 
-TTiledImage::TTiledImage(TComponent* AOwner)
-    : TGraphicControl(AOwner), FPicture(std::make_unique<TPicture>()),
+TTiledImage::TTiledImage(TComponent* owner)
+    : TGraphicControl(owner), FPicture(std::make_unique<TPicture>()),
       FTileCache(std::make_unique<TBitmap>()), FTopLeftCorner(std::make_unique<TPngImage>()),
       FTopRightCorner(std::make_unique<TPngImage>()),
       FBottomLeftCorner(std::make_unique<TPngImage>()),
@@ -92,19 +92,19 @@ void TTiledImage::UpdateTileCache() {
     FCacheValid = true;
 }
 
-void TTiledImage::CopyParentAligned(TCanvas* Dest, const TRect& Area, TPoint DestOrigin) {
+void TTiledImage::CopyParentAligned(TCanvas* dest, const TRect& area, TPoint destOrigin) {
     int pw = FPicture->Width(), ph = FPicture->Height();
-    if (!FPicture->Graphic() || pw <= 0 || ph <= 0 || Area.IsEmpty()) return;
+    if (!FPicture->Graphic() || pw <= 0 || ph <= 0 || area.IsEmpty()) return;
     UpdateTileCache();
     // Pieces of at most one tile, each copied out of the 2 x 2 cache in one piece.
-    for (int y = Area.Top; y < Area.Bottom;) {
+    for (int y = area.Top; y < area.Bottom;) {
         int sy = FloorMod(Top() + y, ph);
-        int h = std::min(ph, Area.Bottom - y);
-        for (int x = Area.Left; x < Area.Right;) {
+        int h = std::min(ph, area.Bottom - y);
+        for (int x = area.Left; x < area.Right;) {
             int sx = FloorMod(Left() + x, pw);
-            int w = std::min(pw, Area.Right - x);
-            int dx = x - DestOrigin.X, dy = y - DestOrigin.Y;
-            Dest->CopyRect(TRect(dx, dy, dx + w, dy + h), FTileCache->Canvas(),
+            int w = std::min(pw, area.Right - x);
+            int dx = x - destOrigin.X, dy = y - destOrigin.Y;
+            dest->CopyRect(TRect(dx, dy, dx + w, dy + h), FTileCache->Canvas(),
                            TRect(sx, sy, sx + w, sy + h));
             x += w;
         }
@@ -112,17 +112,17 @@ void TTiledImage::CopyParentAligned(TCanvas* Dest, const TRect& Area, TPoint Des
     }
 }
 
-void TTiledImage::PaintParentAligned(TCanvas* Canvas, const TRect& Rect) {
-    CopyParentAligned(Canvas, Rect, TPoint(0, 0));
+void TTiledImage::PaintParentAligned(TCanvas* canvas, const TRect& rect) {
+    CopyParentAligned(canvas, rect, TPoint(0, 0));
 }
 
-void TTiledImage::PaintCornerMask(TBitmap* Mask, int X, int Y) {
-    if (Mask->Empty() || !FPicture->Graphic()) return;
-    TRect target = Bounds(X, Y, Mask->Width(), Mask->Height());
+void TTiledImage::PaintCornerMask(TBitmap* mask, int x, int y) {
+    if (mask->Empty() || !FPicture->Graphic()) return;
+    TRect target = Bounds(x, y, mask->Width(), mask->Height());
     TBitmap piece(target.Width(), target.Height(), pf32bit);
     CopyParentAligned(piece.Canvas(), target, target.TopLeft());
     TPngImage png;
-    ConvertToPNG(&piece, Mask, &png);
+    ConvertToPNG(&piece, mask, &png);
     png.Draw(Canvas(), target);
 }
 

@@ -42,7 +42,7 @@ TWinControl* FocusedControl() {
 
 } // namespace
 
-TWhatsThis::TWhatsThis(TComponent* AOwner) : THelpBase(AOwner) {
+TWhatsThis::TWhatsThis(TComponent* owner) : THelpBase(owner) {
     Instances().push_back(this);
 }
 
@@ -81,13 +81,13 @@ void TWhatsThis::Loaded() {
     if (FActive && !FHooked) InstallHooks();
 }
 
-void TWhatsThis::Notification(TComponent* AComponent, TOperation Operation) {
-    THelpBase::Notification(AComponent, Operation);
-    if (Operation != TOperation::opRemove) return;
-    if (AComponent == FHelpContextMap) FHelpContextMap = nullptr;
-    if (AComponent == FWTMenuItem) FWTMenuItem = nullptr;
-    if (AComponent == FWTToolbarButton) FWTToolbarButton = nullptr;
-    if (AComponent == FPopupControl) FPopupControl = nullptr;
+void TWhatsThis::Notification(TComponent* component, TOperation operation) {
+    THelpBase::Notification(component, operation);
+    if (operation != TOperation::opRemove) return;
+    if (component == FHelpContextMap) FHelpContextMap = nullptr;
+    if (component == FWTMenuItem) FWTMenuItem = nullptr;
+    if (component == FWTToolbarButton) FWTToolbarButton = nullptr;
+    if (component == FPopupControl) FPopupControl = nullptr;
 }
 
 void TWhatsThis::SetActive(bool value) {
@@ -194,21 +194,21 @@ void TWhatsThis::RemoveHooks() {
     if (GCurrent == this) GCurrent = nullptr;
 }
 
-LRESULT TWhatsThis::KeyboardHook(int Code, WPARAM Key, LPARAM KeyData) {
-    if (Code < 0) return CallNextHookEx(FKeyboardHook, Code, Key, KeyData);
-    bool up = (uint32_t(KeyData) >> 31) & 1;
-    bool wasDown = (uint32_t(KeyData) >> 30) & 1;
-    if (Key == VK_SHIFT) {
+LRESULT TWhatsThis::KeyboardHook(int code, WPARAM key, LPARAM keyData) {
+    if (code < 0) return CallNextHookEx(FKeyboardHook, code, key, keyData);
+    bool up = (uint32_t(keyData) >> 31) & 1;
+    bool wasDown = (uint32_t(keyData) >> 30) & 1;
+    if (key == VK_SHIFT) {
         FShiftDown = !up;
-        return CallNextHookEx(FKeyboardHook, Code, Key, KeyData);
+        return CallNextHookEx(FKeyboardHook, code, key, keyData);
     }
     if (!up && !wasDown) {
         bool wasContext = FMode == wmContext;
         if (wasContext) {
             LeaveContextMode();
-            if (Key == VK_ESCAPE) return 1;
+            if (key == VK_ESCAPE) return 1;
         }
-        if (Key == VK_F1) {
+        if (key == VK_F1) {
             bool handled = false;
             if (OnF1KeyDown) OnF1KeyDown(this, handled);
             if (handled) return 1;
@@ -239,7 +239,7 @@ LRESULT TWhatsThis::KeyboardHook(int Code, WPARAM Key, LPARAM KeyData) {
             }
             return 1;
         }
-    } else if (up && Key == VK_APPS && FOptions.Contains(wtUseAppKey) && !FInMenu) {
+    } else if (up && key == VK_APPS && FOptions.Contains(wtUseAppKey) && !FInMenu) {
         if (TWinControl* focused = FocusedControl()) {
             TPoint centre =
                 focused->ClientToScreen(TPoint(focused->Width() / 2, focused->Height() / 2));
@@ -248,15 +248,15 @@ LRESULT TWhatsThis::KeyboardHook(int Code, WPARAM Key, LPARAM KeyData) {
             return 1;
         }
     }
-    return CallNextHookEx(FKeyboardHook, Code, Key, KeyData);
+    return CallNextHookEx(FKeyboardHook, code, key, keyData);
 }
 
-LRESULT TWhatsThis::MouseHook(int Code, WPARAM Msg, LPARAM Data) {
-    if (Code < 0 || !Data) return CallNextHookEx(FMouseHook, Code, Msg, Data);
-    const auto* info = reinterpret_cast<const MOUSEHOOKSTRUCT*>(Data);
+LRESULT TWhatsThis::MouseHook(int code, WPARAM msg, LPARAM data) {
+    if (code < 0 || !data) return CallNextHookEx(FMouseHook, code, msg, data);
+    const auto* info = reinterpret_cast<const MOUSEHOOKSTRUCT*>(data);
     TPoint pt = info->pt;
     bool own = OwnControlOfWindow(info->hwnd) != nullptr;
-    switch (Msg) {
+    switch (msg) {
     case WM_LBUTTONDOWN:
     case WM_NCLBUTTONDOWN:
     case WM_LBUTTONDBLCLK:
@@ -303,12 +303,12 @@ LRESULT TWhatsThis::MouseHook(int Code, WPARAM Msg, LPARAM Data) {
     default:
         break;
     }
-    return CallNextHookEx(FMouseHook, Code, Msg, Data);
+    return CallNextHookEx(FMouseHook, code, msg, data);
 }
 
-LRESULT TWhatsThis::MessageHook(int Code, WPARAM Remove, LPARAM Data) {
-    if (Code >= 0 && Data) {
-        const MSG* msg = reinterpret_cast<const MSG*>(Data);
+LRESULT TWhatsThis::MessageHook(int code, WPARAM remove, LPARAM data) {
+    if (code >= 0 && data) {
+        const MSG* msg = reinterpret_cast<const MSG*>(data);
         switch (msg->message) {
         case WM_ENTERMENULOOP:
             FInMenu = true;
@@ -330,14 +330,14 @@ LRESULT TWhatsThis::MessageHook(int Code, WPARAM Remove, LPARAM Data) {
             break;
         }
     }
-    return CallNextHookEx(FMessageHook, Code, Remove, Data);
+    return CallNextHookEx(FMessageHook, code, remove, data);
 }
 
 // ---- Modes -----------------------------------------------------------------------------------
 
-void TWhatsThis::SetStateShown(bool On) {
-    if (FWTMenuItem) FWTMenuItem->SetChecked(On);
-    if (auto* button = dynamic_cast<TSpeedButton*>(FWTToolbarButton)) button->SetDown(On);
+void TWhatsThis::SetStateShown(bool on) {
+    if (FWTMenuItem) FWTMenuItem->SetChecked(on);
+    if (auto* button = dynamic_cast<TSpeedButton*>(FWTToolbarButton)) button->SetDown(on);
 }
 
 void TWhatsThis::EnterContextMode() {
@@ -365,41 +365,41 @@ void TWhatsThis::ToggleMode(TObject*) {
 
 // ---- Contexts --------------------------------------------------------------------------------
 
-TControl* TWhatsThis::ControlAtPoint(TPoint Screen) {
-    TWinControl* win = OwnControlOfWindow(WindowFromPoint(Screen));
+TControl* TWhatsThis::ControlAtPoint(TPoint screen) {
+    TWinControl* win = OwnControlOfWindow(WindowFromPoint(screen));
     if (!win) return nullptr;
     TControl* control = win;
     // Down through the visible children under the point.
     while (auto* parent = dynamic_cast<TWinControl*>(control)) {
-        TControl* child = parent->ControlAtPos(parent->ScreenToClient(Screen), true, true);
+        TControl* child = parent->ControlAtPos(parent->ScreenToClient(screen), true, true);
         if (!child || !child->Visible()) break;
         control = child;
     }
     return control;
 }
 
-std::string TWhatsThis::NameKey(TControl* Control) const {
-    TCustomForm* form = GetParentForm(Control);
-    if (!form || form == Control || !FHelpContextMap) return Control->Name();
+std::string TWhatsThis::NameKey(TControl* control) const {
+    TCustomForm* form = GetParentForm(control);
+    if (!form || form == control || !FHelpContextMap) return control->Name();
     const std::string& file = FHelpContextMap->FileName();
-    if (EndsWithText(file, ".hpj")) return form->Name() + "." + Control->Name();
-    if (EndsWithText(file, ".hhp")) return form->Name() + "_" + Control->Name();
-    return Control->Name();
+    if (EndsWithText(file, ".hpj")) return form->Name() + "." + control->Name();
+    if (EndsWithText(file, ".hhp")) return form->Name() + "_" + control->Name();
+    return control->Name();
 }
 
-THelpContext TWhatsThis::FocusControlContext(TControl* Control) {
+THelpContext TWhatsThis::FocusControlContext(TControl* control) {
     // A label speaks for the control it focuses (a published "FocusControl" reference).
-    const TPropInfo* info = GetPropInfo(Control, "FocusControl");
+    const TPropInfo* info = GetPropInfo(control, "FocusControl");
     if (!info || info->Kind != TTypeKind::tkClass || !info->GetObj) return 0;
-    auto* focus = dynamic_cast<TWinControl*>(info->GetObj(Control));
+    auto* focus = dynamic_cast<TWinControl*>(info->GetObj(control));
     if (!focus) return 0;
     THelpContext context = focus->HelpContext();
     if (context == 0 && FHelpContextMap) context = FHelpContextMap->LookupContext(NameKey(focus));
     return context;
 }
 
-THelpContext TWhatsThis::GetControlContext(TControl* Control) {
-    for (TControl* c = Control; c; c = c->Parent()) {
+THelpContext TWhatsThis::GetControlContext(TControl* control) {
+    for (TControl* c = control; c; c = c->Parent()) {
         THelpContext context = 0;
         if (OnGetContext) {
             OnGetContext(this, c, context);
@@ -416,55 +416,55 @@ THelpContext TWhatsThis::GetControlContext(TControl* Control) {
     return 0;
 }
 
-void TWhatsThis::ShowHelp(THelpContext Context, TPoint Pos) {
+void TWhatsThis::ShowHelp(THelpContext context, TPoint pos) {
     bool cancel = false;
-    if (OnHelp) OnHelp(this, Context, Pos, cancel);
+    if (OnHelp) OnHelp(this, context, pos, cancel);
     if (cancel) return;
-    if (Context >= 0) {
-        Application->HelpCommand(HELP_SETPOPUP_POS, intptr_t(uint32_t(PointToLParam(Pos))));
-        Application->HelpCommand(HELP_CONTEXTPOPUP, Context);
+    if (context >= 0) {
+        Application->HelpCommand(HELP_SETPOPUP_POS, intptr_t(uint32_t(PointToLParam(pos))));
+        Application->HelpCommand(HELP_CONTEXTPOPUP, context);
     } else {
-        Application->HelpCommand(HELP_CONTEXT, -intptr_t(Context));
+        Application->HelpCommand(HELP_CONTEXT, -intptr_t(context));
     }
 }
 
-void TWhatsThis::ShowContextAt(TPoint Screen) {
+void TWhatsThis::ShowContextAt(TPoint screen) {
     if (FInMenu && FMenuItemUnderCursor) {
-        ShowHelp(FMenuItemUnderCursor->HelpContext(), Screen);
+        ShowHelp(FMenuItemUnderCursor->HelpContext(), screen);
         return;
     }
-    TControl* control = ControlAtPoint(Screen);
+    TControl* control = ControlAtPoint(screen);
     if (!control) return;
-    ShowHelp(GetControlContext(control), Screen);
+    ShowHelp(GetControlContext(control), screen);
 }
 
-void TWhatsThis::ShowRightClickMenu(TControl* Control, TPoint Pos) {
+void TWhatsThis::ShowRightClickMenu(TControl* control, TPoint pos) {
     if (!FPopupMenu) return;
     bool cancel = false;
-    if (OnPopup) OnPopup(this, Control, Pos, cancel);
+    if (OnPopup) OnPopup(this, control, pos, cancel);
     if (cancel) return;
     if (FPopupControl) FPopupControl->RemoveFreeNotification(this);
-    FPopupControl = Control;
+    FPopupControl = control;
     FPopupControl->FreeNotification(this);
-    FPopupPoint = Pos;
-    FPopupMenu->SetPopupComponent(Control);
-    FPopupMenu->Popup(Pos.X, Pos.Y);
+    FPopupPoint = pos;
+    FPopupMenu->SetPopupComponent(control);
+    FPopupMenu->Popup(pos.X, pos.Y);
 }
 
-void TWhatsThis::HandleMessage(TMessage& Message) {
-    switch (Message.Msg) {
+void TWhatsThis::HandleMessage(TMessage& message) {
+    switch (message.Msg) {
     case WM_WT_SHOWPENDING:
-        if (FMode == wmF1Pending) ShowContextAt(LParamToPoint(Message.LParam));
+        if (FMode == wmF1Pending) ShowContextAt(LParamToPoint(message.LParam));
         if (FMode != wmContext) FMode = wmIdle;
         break;
     case WM_WT_SHOWATPOINT:
-        ShowContextAt(LParamToPoint(Message.LParam));
+        ShowContextAt(LParamToPoint(message.LParam));
         break;
     case WM_WT_REMOVEMSGHOOK:
         // The message hook lives as long as the other hooks: menus only post what it follows.
         break;
     default:
-        THelpBase::HandleMessage(Message);
+        THelpBase::HandleMessage(message);
     }
 }
 

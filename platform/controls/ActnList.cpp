@@ -13,9 +13,9 @@ void TCustomActionList::SetImages(TCustomImageList* value) {
     if (FImages) FImages->FreeNotification(this);
 }
 
-void TCustomActionList::Notification(TComponent* AComponent, TOperation Operation) {
-    TComponent::Notification(AComponent, Operation);
-    if (Operation == TOperation::opRemove && AComponent == FImages) FImages = nullptr;
+void TCustomActionList::Notification(TComponent* component, TOperation operation) {
+    TComponent::Notification(component, operation);
+    if (operation == TOperation::opRemove && component == FImages) FImages = nullptr;
 }
 
 TBasicAction::~TBasicAction() = default;
@@ -80,9 +80,9 @@ void TCustomAction::SetImageIndex(int value) {
     Change();
 }
 
-void TCustomAction::Notification(TComponent* AComponent, TOperation Operation) {
-    TBasicAction::Notification(AComponent, Operation);
-    if (Operation == TOperation::opRemove && AComponent == FActionList) FActionList = nullptr;
+void TCustomAction::Notification(TComponent* component, TOperation operation) {
+    TBasicAction::Notification(component, operation);
+    if (operation == TOperation::opRemove && component == FActionList) FActionList = nullptr;
 }
 
 } // namespace epc

@@ -16,11 +16,11 @@ class TBasicAction;
 
 class TCustomActionList : public TComponent {
 public:
-    explicit TCustomActionList(TComponent* AOwner) : TComponent(AOwner) {}
+    explicit TCustomActionList(TComponent* owner) : TComponent(owner) {}
     std::string ClassName() const override { return "TCustomActionList"; }
     TCustomImageList* Images() const { return FImages; }
     void SetImages(TCustomImageList* value);
-    void Notification(TComponent* AComponent, TOperation Operation) override;
+    void Notification(TComponent* component, TOperation operation) override;
 
 private:
     TCustomImageList* FImages = nullptr;
@@ -34,9 +34,9 @@ public:
 
 class TBasicAction : public TComponent {
 public:
-    using TChangeHandler = std::function<void(TBasicAction* Sender)>;
+    using TChangeHandler = std::function<void(TBasicAction* sender)>;
 
-    explicit TBasicAction(TComponent* AOwner) : TComponent(AOwner) {}
+    explicit TBasicAction(TComponent* owner) : TComponent(owner) {}
     ~TBasicAction() override;
     std::string ClassName() const override { return "TBasicAction"; }
 
@@ -72,7 +72,7 @@ public:
     void SetChecked(bool value);
     int ImageIndex() const { return FImageIndex; }
     void SetImageIndex(int value);
-    void Notification(TComponent* AComponent, TOperation Operation) override;
+    void Notification(TComponent* component, TOperation operation) override;
 
 private:
     TCustomActionList* FActionList = nullptr;

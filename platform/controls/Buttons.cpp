@@ -6,97 +6,97 @@
 
 namespace epc {
 
-void CalcButtonLayout(TCanvas* Canvas, TSize GlyphSize, const TRect& Client, TPoint Offset,
-                      const std::string& Caption, TButtonLayout Layout, int Margin, int Spacing,
-                      TPoint& GlyphPos, TRect& TextBounds, uint32_t BiDiFlags) {
-    if (BiDiFlags & DT_RTLREADING) {
-        if (Layout == blGlyphLeft)
-            Layout = blGlyphRight;
-        else if (Layout == blGlyphRight)
-            Layout = blGlyphLeft;
+void CalcButtonLayout(TCanvas* canvas, TSize glyphSize, const TRect& client, TPoint offset,
+                      const std::string& caption, TButtonLayout layout, int margin, int spacing,
+                      TPoint& glyphPos, TRect& textBounds, uint32_t biDiFlags) {
+    if (biDiFlags & DT_RTLREADING) {
+        if (layout == blGlyphLeft)
+            layout = blGlyphRight;
+        else if (layout == blGlyphRight)
+            layout = blGlyphLeft;
     }
-    TPoint clientSize(Client.Width(), Client.Height());
+    TPoint clientSize(client.Width(), client.Height());
     TPoint textSize;
-    if (!Caption.empty() && Canvas) {
+    if (!caption.empty() && canvas) {
         TRect r(0, 0, clientSize.X, 0);
-        DrawTextA(Canvas->Handle(), Caption.c_str(), -1, &r, DT_CALCRECT | BiDiFlags);
-        TextBounds = r;
-        textSize = TPoint(TextBounds.Width(), TextBounds.Height());
+        DrawTextA(canvas->Handle(), caption.c_str(), -1, &r, DT_CALCRECT | biDiFlags);
+        textBounds = r;
+        textSize = TPoint(textBounds.Width(), textBounds.Height());
     } else {
-        TextBounds = TRect(0, 0, 0, 0);
+        textBounds = TRect(0, 0, 0, 0);
     }
-    bool horizontal = Layout == blGlyphLeft || Layout == blGlyphRight;
-    TPoint glyphPos, textPos;
+    bool horizontal = layout == blGlyphLeft || layout == blGlyphRight;
+    TPoint glyphAt, textPos;
     if (horizontal) {
-        glyphPos.Y = (clientSize.Y - GlyphSize.cy + 1) / 2;
+        glyphAt.Y = (clientSize.Y - glyphSize.cy + 1) / 2;
         textPos.Y = (clientSize.Y - textSize.Y + 1) / 2;
     } else {
-        glyphPos.X = (clientSize.X - GlyphSize.cx + 1) / 2;
+        glyphAt.X = (clientSize.X - glyphSize.cx + 1) / 2;
         textPos.X = (clientSize.X - textSize.X + 1) / 2;
     }
     // Spacing only separates two things.
-    if (textSize.X == 0 || GlyphSize.cx == 0) Spacing = 0;
-    if (Margin == -1) {
-        if (Spacing == -1) {
-            int total = horizontal ? GlyphSize.cx + textSize.X : GlyphSize.cy + textSize.Y;
-            Margin = ((horizontal ? clientSize.X : clientSize.Y) - total) / 3;
-            Spacing = Margin;
+    if (textSize.X == 0 || glyphSize.cx == 0) spacing = 0;
+    if (margin == -1) {
+        if (spacing == -1) {
+            int total = horizontal ? glyphSize.cx + textSize.X : glyphSize.cy + textSize.Y;
+            margin = ((horizontal ? clientSize.X : clientSize.Y) - total) / 3;
+            spacing = margin;
         } else {
-            int total = horizontal ? GlyphSize.cx + Spacing + textSize.X
-                                   : GlyphSize.cy + Spacing + textSize.Y;
-            Margin = ((horizontal ? clientSize.X : clientSize.Y) - total + 1) / 2;
+            int total = horizontal ? glyphSize.cx + spacing + textSize.X
+                                   : glyphSize.cy + spacing + textSize.Y;
+            margin = ((horizontal ? clientSize.X : clientSize.Y) - total + 1) / 2;
         }
-    } else if (Spacing == -1) {
-        int rest = horizontal ? clientSize.X - (Margin + GlyphSize.cx)
-                              : clientSize.Y - (Margin + GlyphSize.cy);
-        Spacing = (rest - (horizontal ? textSize.X : textSize.Y)) / 2;
+    } else if (spacing == -1) {
+        int rest = horizontal ? clientSize.X - (margin + glyphSize.cx)
+                              : clientSize.Y - (margin + glyphSize.cy);
+        spacing = (rest - (horizontal ? textSize.X : textSize.Y)) / 2;
     }
-    switch (Layout) {
+    switch (layout) {
     case blGlyphLeft:
-        glyphPos.X = Margin;
-        textPos.X = glyphPos.X + GlyphSize.cx + Spacing;
+        glyphAt.X = margin;
+        textPos.X = glyphAt.X + glyphSize.cx + spacing;
         break;
     case blGlyphRight:
-        glyphPos.X = clientSize.X - Margin - GlyphSize.cx;
-        textPos.X = glyphPos.X - Spacing - textSize.X;
+        glyphAt.X = clientSize.X - margin - glyphSize.cx;
+        textPos.X = glyphAt.X - spacing - textSize.X;
         break;
     case blGlyphTop:
-        glyphPos.Y = Margin;
-        textPos.Y = glyphPos.Y + GlyphSize.cy + Spacing;
+        glyphAt.Y = margin;
+        textPos.Y = glyphAt.Y + glyphSize.cy + spacing;
         break;
     case blGlyphBottom:
-        glyphPos.Y = clientSize.Y - Margin - GlyphSize.cy;
-        textPos.Y = glyphPos.Y - Spacing - textSize.Y;
+        glyphAt.Y = clientSize.Y - margin - glyphSize.cy;
+        textPos.Y = glyphAt.Y - spacing - textSize.Y;
         break;
     }
-    GlyphPos = TPoint(glyphPos.X + Client.Left + Offset.X, glyphPos.Y + Client.Top + Offset.Y);
-    int dx = textPos.X + Client.Left + Offset.X, dy = textPos.Y + Client.Top + Offset.Y;
-    TextBounds = TRect(TextBounds.Left + dx, TextBounds.Top + dy, TextBounds.Right + dx,
-                       TextBounds.Bottom + dy);
+    glyphPos = TPoint(glyphAt.X + client.Left + offset.X, glyphAt.Y + client.Top + offset.Y);
+    int dx = textPos.X + client.Left + offset.X, dy = textPos.Y + client.Top + offset.Y;
+    textBounds = TRect(textBounds.Left + dx, textBounds.Top + dy, textBounds.Right + dx,
+                       textBounds.Bottom + dy);
 }
 
-void DrawButtonText(TCanvas* Canvas, const std::string& Caption, const TRect& TextBounds,
-                    TButtonState State, uint32_t BiDiFlags) {
-    if (!Canvas || Caption.empty()) return;
-    Canvas->Brush()->SetStyle(bsClear);
-    HDC dc = Canvas->Handle();
-    uint32_t flags = DT_CENTER | DT_VCENTER | BiDiFlags;
-    TRect r = TextBounds;
-    if (State == bsDisabled) {
+void DrawButtonText(TCanvas* canvas, const std::string& caption, const TRect& textBounds,
+                    TButtonState state, uint32_t biDiFlags) {
+    if (!canvas || caption.empty()) return;
+    canvas->Brush()->SetStyle(bsClear);
+    HDC dc = canvas->Handle();
+    uint32_t flags = DT_CENTER | DT_VCENTER | biDiFlags;
+    TRect r = textBounds;
+    if (state == bsDisabled) {
         TRect shifted(r.Left + 1, r.Top + 1, r.Right + 1, r.Bottom + 1);
-        Canvas->Font()->SetColor(clBtnHighlight);
-        dc = Canvas->Handle();
-        DrawTextA(dc, Caption.c_str(), -1, &shifted, flags);
-        Canvas->Font()->SetColor(clBtnShadow);
-        dc = Canvas->Handle();
-        DrawTextA(dc, Caption.c_str(), -1, &r, flags);
+        canvas->Font()->SetColor(clBtnHighlight);
+        dc = canvas->Handle();
+        DrawTextA(dc, caption.c_str(), -1, &shifted, flags);
+        canvas->Font()->SetColor(clBtnShadow);
+        dc = canvas->Handle();
+        DrawTextA(dc, caption.c_str(), -1, &r, flags);
     } else {
-        DrawTextA(dc, Caption.c_str(), -1, &r, flags);
+        DrawTextA(dc, caption.c_str(), -1, &r, flags);
     }
 }
 
-TSpeedButton::TSpeedButton(TComponent* AOwner)
-    : TGraphicControl(AOwner), FGlyph(std::make_unique<TBitmap>()) {
+TSpeedButton::TSpeedButton(TComponent* owner)
+    : TGraphicControl(owner), FGlyph(std::make_unique<TBitmap>()) {
     SetBounds(0, 0, 23, 22);
     FControlStyle = TControlStyle{csCaptureMouse, csDoubleClicks};
     FParentColor = true;
@@ -205,7 +205,7 @@ uint32_t TSpeedButton::DrawTextBiDiModeFlags() const {
     return UseRightToLeftReading() ? uint32_t(DT_RTLREADING) : 0u;
 }
 
-TRect TSpeedButton::PaintFrame(TPoint& Offset) {
+TRect TSpeedButton::PaintFrame(TPoint& offset) {
     TCanvas* c = Canvas();
     TRect r(0, 0, Width(), Height());
     if (!Enabled())
@@ -231,11 +231,11 @@ TRect TSpeedButton::PaintFrame(TPoint& Offset) {
         }
         r = TRect(r.Left + 1, r.Top + 1, r.Right - 1, r.Bottom - 1);
     }
-    Offset = pressed ? TPoint(1, 1) : TPoint(0, 0);
+    offset = pressed ? TPoint(1, 1) : TPoint(0, 0);
     return r;
 }
 
-void TSpeedButton::DrawGlyph(TPoint Pos) {
+void TSpeedButton::DrawGlyph(TPoint pos) {
     if (FGlyph->Empty()) return;
     int cell = FGlyph->Width() / FNumGlyphs;
     int index = 0;
@@ -261,7 +261,7 @@ void TSpeedButton::DrawGlyph(TPoint Pos) {
                 if (lum > 192) continue;
                 rgb = clBtnShadow;
             }
-            c->SetPixels(Pos.X + x, Pos.Y + y, rgb);
+            c->SetPixels(pos.X + x, pos.Y + y, rgb);
         }
 }
 
@@ -286,19 +286,19 @@ void TSpeedButton::UpdateExclusive() {
     }
 }
 
-void TSpeedButton::ButtonPressed(TSpeedButton* Sender) {
-    if (Sender->FGroupIndex != FGroupIndex) return;
-    if (Sender->FDown && FDown) {
+void TSpeedButton::ButtonPressed(TSpeedButton* sender) {
+    if (sender->FGroupIndex != FGroupIndex) return;
+    if (sender->FDown && FDown) {
         FDown = false;
         FState = bsUp;
         Invalidate();
     }
-    FAllowAllUp = Sender->FAllowAllUp;
+    FAllowAllUp = sender->FAllowAllUp;
 }
 
-void TSpeedButton::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
-    TGraphicControl::MouseDown(Button, Shift, X, Y);
-    if (Button != mbLeft || !Enabled()) return;
+void TSpeedButton::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
+    TGraphicControl::MouseDown(button, shift, x, y);
+    if (button != mbLeft || !Enabled()) return;
     if (!FDown) {
         FState = bsDown;
         Invalidate();
@@ -306,10 +306,10 @@ void TSpeedButton::MouseDown(TMouseButton Button, TShiftState Shift, int X, int 
     FDragging = true;
 }
 
-void TSpeedButton::MouseMove(TShiftState Shift, int X, int Y) {
-    TGraphicControl::MouseMove(Shift, X, Y);
+void TSpeedButton::MouseMove(TShiftState shift, int x, int y) {
+    TGraphicControl::MouseMove(shift, x, y);
     if (!FDragging) return;
-    bool inside = X >= 0 && X < Width() && Y >= 0 && Y < Height();
+    bool inside = x >= 0 && x < Width() && y >= 0 && y < Height();
     TButtonState newState = FDown ? bsExclusive : bsUp;
     if (inside) newState = FDown ? bsExclusive : bsDown;
     if (newState != FState) {
@@ -318,11 +318,11 @@ void TSpeedButton::MouseMove(TShiftState Shift, int X, int Y) {
     }
 }
 
-void TSpeedButton::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) {
-    TGraphicControl::MouseUp(Button, Shift, X, Y);
+void TSpeedButton::MouseUp(TMouseButton button, TShiftState shift, int x, int y) {
+    TGraphicControl::MouseUp(button, shift, x, y);
     if (!FDragging) return;
     FDragging = false;
-    bool inside = X >= 0 && X < Width() && Y >= 0 && Y < Height();
+    bool inside = x >= 0 && x < Width() && y >= 0 && y < Height();
     if (FGroupIndex == 0) {
         FState = bsUp;
         FMouseInControl = FMouseInControl && inside;
@@ -357,22 +357,22 @@ void TSpeedButton::SetAction(TBasicAction* value) {
     }
 }
 
-void TSpeedButton::ActionChange(TBasicAction* Sender, bool CheckDefaults) {
-    auto* action = dynamic_cast<TCustomAction*>(Sender);
+void TSpeedButton::ActionChange(TBasicAction* sender, bool checkDefaults) {
+    auto* action = dynamic_cast<TCustomAction*>(sender);
     if (!action) return;
-    if (!CheckDefaults || Caption().empty()) SetCaption(action->Caption());
-    if (!CheckDefaults || Enabled()) SetEnabled(action->Enabled());
-    if (!CheckDefaults || Hint().empty()) SetHint(action->Hint());
+    if (!checkDefaults || Caption().empty()) SetCaption(action->Caption());
+    if (!checkDefaults || Enabled()) SetEnabled(action->Enabled());
+    if (!checkDefaults || Hint().empty()) SetHint(action->Hint());
     Invalidate();
 }
 
-void TSpeedButton::Notification(TComponent* AComponent, TOperation Operation) {
-    TGraphicControl::Notification(AComponent, Operation);
-    if (Operation == TOperation::opRemove && AComponent == FAction) FAction = nullptr;
+void TSpeedButton::Notification(TComponent* component, TOperation operation) {
+    TGraphicControl::Notification(component, operation);
+    if (operation == TOperation::opRemove && component == FAction) FAction = nullptr;
 }
 
-void TSpeedButton::Dispatch(TMessage& Message) {
-    switch (Message.Msg) {
+void TSpeedButton::Dispatch(TMessage& message) {
+    switch (message.Msg) {
     case CM_MOUSEENTER:
         if (Enabled() && !FMouseInControl) {
             FMouseInControl = true;
@@ -388,7 +388,7 @@ void TSpeedButton::Dispatch(TMessage& Message) {
     default:
         break;
     }
-    TGraphicControl::Dispatch(Message);
+    TGraphicControl::Dispatch(message);
 }
 
 } // namespace epc

@@ -21,16 +21,16 @@ enum TButtonState : uint8_t { bsUp, bsDisabled, bsDown, bsExclusive };
 // by Offset. Margin -1 centres the pair; Spacing -1 spreads them evenly. Right-to-left flags
 // (DT_RTLREADING in BiDiFlags) swap the left and right layouts. GlyphPos is the glyph's
 // top-left corner, TextBounds the caption's rectangle.
-void CalcButtonLayout(TCanvas* Canvas, TSize GlyphSize, const TRect& Client, TPoint Offset,
-                      const std::string& Caption, TButtonLayout Layout, int Margin, int Spacing,
-                      TPoint& GlyphPos, TRect& TextBounds, uint32_t BiDiFlags);
+void CalcButtonLayout(TCanvas* canvas, TSize glyphSize, const TRect& client, TPoint offset,
+                      const std::string& caption, TButtonLayout layout, int margin, int spacing,
+                      TPoint& glyphPos, TRect& textBounds, uint32_t biDiFlags);
 // The caption in TextBounds: grayed and embossed when State is bsDisabled.
-void DrawButtonText(TCanvas* Canvas, const std::string& Caption, const TRect& TextBounds,
-                    TButtonState State, uint32_t BiDiFlags);
+void DrawButtonText(TCanvas* canvas, const std::string& caption, const TRect& textBounds,
+                    TButtonState state, uint32_t biDiFlags);
 
 class TSpeedButton : public TGraphicControl {
 public:
-    explicit TSpeedButton(TComponent* AOwner);
+    explicit TSpeedButton(TComponent* owner);
     ~TSpeedButton() override;
     std::string ClassName() const override { return "TSpeedButton"; }
 
@@ -65,22 +65,22 @@ public:
     void SetAction(TBasicAction* value);
 
     void Click() override;
-    void Dispatch(TMessage& Message) override;
-    void Notification(TComponent* AComponent, TOperation Operation) override;
+    void Dispatch(TMessage& message) override;
+    void Notification(TComponent* component, TOperation operation) override;
     void SetEnabled(bool v) override;
 
 protected:
     void Paint() override;
     // Frame and face for the current state; returns the rectangle left for glyph and text
     // and the offset of a pressed face.
-    TRect PaintFrame(TPoint& Offset);
+    TRect PaintFrame(TPoint& offset);
     // The glyph cell for the state at Pos.
-    void DrawGlyph(TPoint Pos);
+    void DrawGlyph(TPoint pos);
     // Caption, enabled state, hint and image index taken from the action.
-    virtual void ActionChange(TBasicAction* Sender, bool CheckDefaults);
-    void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
-    void MouseMove(TShiftState Shift, int X, int Y) override;
-    void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+    virtual void ActionChange(TBasicAction* sender, bool checkDefaults);
+    void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
+    void MouseMove(TShiftState shift, int x, int y) override;
+    void MouseUp(TMouseButton button, TShiftState shift, int x, int y) override;
     void UpdateExclusive();
     uint32_t DrawTextBiDiModeFlags() const;
 
@@ -90,7 +90,7 @@ protected:
 
 private:
     void GlyphChanged(TObject*);
-    void ButtonPressed(TSpeedButton* Sender);
+    void ButtonPressed(TSpeedButton* sender);
 
     bool FAllowAllUp = false;
     int FGroupIndex = 0;

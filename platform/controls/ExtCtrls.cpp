@@ -6,26 +6,26 @@
 
 namespace epc {
 
-void Frame3D(TCanvas* Canvas, TRect& Rect, TColor TopColor, TColor BottomColor, int Width) {
-    Canvas->Pen()->SetWidth(1);
-    --Rect.Bottom;
-    --Rect.Right;
-    while (Width-- > 0) {
-        Canvas->Pen()->SetColor(TopColor);
-        Canvas->Polyline({TPoint(Rect.Left, Rect.Bottom), TPoint(Rect.Left, Rect.Top),
-                          TPoint(Rect.Right, Rect.Top)});
-        Canvas->Pen()->SetColor(BottomColor);
-        Canvas->Polyline({TPoint(Rect.Right, Rect.Top), TPoint(Rect.Right, Rect.Bottom),
-                          TPoint(Rect.Left - 1, Rect.Bottom)});
-        InflateRect(Rect, -1, -1);
+void Frame3D(TCanvas* canvas, TRect& rect, TColor topColor, TColor bottomColor, int width) {
+    canvas->Pen()->SetWidth(1);
+    --rect.Bottom;
+    --rect.Right;
+    while (width-- > 0) {
+        canvas->Pen()->SetColor(topColor);
+        canvas->Polyline({TPoint(rect.Left, rect.Bottom), TPoint(rect.Left, rect.Top),
+                          TPoint(rect.Right, rect.Top)});
+        canvas->Pen()->SetColor(bottomColor);
+        canvas->Polyline({TPoint(rect.Right, rect.Top), TPoint(rect.Right, rect.Bottom),
+                          TPoint(rect.Left - 1, rect.Bottom)});
+        InflateRect(rect, -1, -1);
     }
-    ++Rect.Bottom;
-    ++Rect.Right;
+    ++rect.Bottom;
+    ++rect.Right;
 }
 
 // ---- TCustomPanel ----------------------------------------------------------------------------
 
-TCustomPanel::TCustomPanel(TComponent* AOwner) : TCustomControl(AOwner) {
+TCustomPanel::TCustomPanel(TComponent* owner) : TCustomControl(owner) {
     FControlStyle = TControlStyle{csAcceptsControls, csCaptureMouse, csClickEvents, csSetCaption,
                                   csOpaque,          csDoubleClicks, csReplicatable};
     SetBounds(0, 0, 185, 41);
@@ -33,13 +33,13 @@ TCustomPanel::TCustomPanel(TComponent* AOwner) : TCustomControl(AOwner) {
     SetColor(clBtnFace);
 }
 
-void TCustomPanel::CreateParams(TCreateParams& Params) {
-    TCustomControl::CreateParams(Params);
+void TCustomPanel::CreateParams(TCreateParams& params) {
+    TCustomControl::CreateParams(params);
     if (FBorderStyle == bsSingle) {
         if (Ctl3D())
-            Params.ExStyle |= WS_EX_CLIENTEDGE;
+            params.ExStyle |= WS_EX_CLIENTEDGE;
         else
-            Params.Style |= WS_BORDER;
+            params.Style |= WS_BORDER;
     }
 }
 
@@ -83,24 +83,24 @@ void TCustomPanel::SetAlignment(TAlignment v) {
     Invalidate();
 }
 
-void TCustomPanel::AdjustClientRect(TRect& Rect) {
+void TCustomPanel::AdjustClientRect(TRect& rect) {
     int bevel = 0;
     if (FBevelOuter != bvNone) bevel += FBevelWidth;
     if (FBevelInner != bvNone) bevel += FBevelWidth;
-    InflateRect(Rect, -(FBorderWidth + bevel), -(FBorderWidth + bevel));
+    InflateRect(rect, -(FBorderWidth + bevel), -(FBorderWidth + bevel));
 }
 
-void TCustomPanel::DrawCaption(TRect Rect) {
+void TCustomPanel::DrawCaption(TRect rect) {
     TCanvas* c = Canvas();
     c->Brush()->SetStyle(bsClear);
     c->Font()->Assign(Font());
     int h = c->TextHeight(std::string("W"));
-    Rect.Top = (Rect.Top + Rect.Bottom - h) / 2;
-    Rect.Bottom = Rect.Top + h;
+    rect.Top = (rect.Top + rect.Bottom - h) / 2;
+    rect.Bottom = rect.Top + h;
     UINT align = FAlignment == taLeftJustify    ? DT_LEFT
                  : FAlignment == taRightJustify ? DT_RIGHT
                                                 : DT_CENTER;
-    RECT r = Rect;
+    RECT r = rect;
     std::string caption = Caption();
     DrawTextA(c->Handle(), caption.c_str(), -1, &r,
               DT_EXPANDTABS | DT_VCENTER | DT_SINGLELINE | align);
@@ -125,14 +125,14 @@ void TCustomPanel::Paint() {
     DrawCaption(r);
 }
 
-void TCustomPanel::Dispatch(TMessage& Message) {
-    if (Message.Msg == CM_TEXTCHANGED) Invalidate();
-    TCustomControl::Dispatch(Message);
+void TCustomPanel::Dispatch(TMessage& message) {
+    if (message.Msg == CM_TEXTCHANGED) Invalidate();
+    TCustomControl::Dispatch(message);
 }
 
 // ---- TScrollingWinControl --------------------------------------------------------------------
 
-TScrollingWinControl::TScrollingWinControl(TComponent* AOwner) : TWinControl(AOwner) {
+TScrollingWinControl::TScrollingWinControl(TComponent* owner) : TWinControl(owner) {
     FControlStyle.Include(csAcceptsControls);
 }
 
@@ -170,31 +170,31 @@ void TScrollingWinControl::UpdateScrollBars() {
     FUpdatingScrollBars = false;
 }
 
-void TScrollingWinControl::ScrollBy(int DeltaX, int DeltaY) {
-    if (DeltaX == 0 && DeltaY == 0) return;
-    FScrollPos.X -= DeltaX;
-    FScrollPos.Y -= DeltaY;
+void TScrollingWinControl::ScrollBy(int deltaX, int deltaY) {
+    if (deltaX == 0 && deltaY == 0) return;
+    FScrollPos.X -= deltaX;
+    FScrollPos.Y -= deltaY;
     DisableAlign();
     for (int i = 0; i < ControlCount(); ++i) {
         TControl* c = Controls(i);
-        c->SetBounds(c->Left() + DeltaX, c->Top() + DeltaY, c->Width(), c->Height());
+        c->SetBounds(c->Left() + deltaX, c->Top() + deltaY, c->Width(), c->Height());
     }
     EnableAlign();
     Invalidate();
 }
 
-void TScrollingWinControl::AlignControls(TControl* AControl, TRect& Rect) {
-    TWinControl::AlignControls(AControl, Rect);
+void TScrollingWinControl::AlignControls(TControl* aControl, TRect& rect) {
+    TWinControl::AlignControls(aControl, rect);
     UpdateScrollBars();
 }
 
-void TScrollingWinControl::ScrollMessage(int bar, TMessage& Message) {
+void TScrollingWinControl::ScrollMessage(int bar, TMessage& message) {
     RECT client;
     GetClientRect(Handle(), &client);
     int page = bar == SB_HORZ ? client.Width() : client.Height();
     int pos = bar == SB_HORZ ? FScrollPos.X : FScrollPos.Y;
     int target = pos;
-    switch (int(Message.WParam & 0xFFFF)) {
+    switch (int(message.WParam & 0xFFFF)) {
     case SB_LINEUP:
         target -= 8;
         break;
@@ -209,7 +209,7 @@ void TScrollingWinControl::ScrollMessage(int bar, TMessage& Message) {
         break;
     case SB_THUMBPOSITION:
     case SB_THUMBTRACK:
-        target = int((Message.WParam >> 16) & 0xFFFF);
+        target = int((message.WParam >> 16) & 0xFFFF);
         break;
     case SB_TOP:
         target = 0;
@@ -230,27 +230,27 @@ void TScrollingWinControl::ScrollMessage(int bar, TMessage& Message) {
         ScrollBy(0, pos - target);
 }
 
-void TScrollingWinControl::Dispatch(TMessage& Message) {
-    switch (Message.Msg) {
+void TScrollingWinControl::Dispatch(TMessage& message) {
+    switch (message.Msg) {
     case WM_HSCROLL:
-        ScrollMessage(SB_HORZ, Message);
-        Message.Result = 0;
+        ScrollMessage(SB_HORZ, message);
+        message.Result = 0;
         return;
     case WM_VSCROLL:
-        ScrollMessage(SB_VERT, Message);
-        Message.Result = 0;
+        ScrollMessage(SB_VERT, message);
+        message.Result = 0;
         return;
     case WM_SIZE:
-        TWinControl::Dispatch(Message);
+        TWinControl::Dispatch(message);
         UpdateScrollBars();
         return;
     }
-    TWinControl::Dispatch(Message);
+    TWinControl::Dispatch(message);
 }
 
 // ---- TScrollBox ------------------------------------------------------------------------------
 
-TScrollBox::TScrollBox(TComponent* AOwner) : TScrollingWinControl(AOwner) {
+TScrollBox::TScrollBox(TComponent* owner) : TScrollingWinControl(owner) {
     FControlStyle = TControlStyle{csAcceptsControls, csCaptureMouse, csClickEvents, csSetCaption,
                                   csDoubleClicks};
     SetBounds(0, 0, 185, 41);
@@ -262,13 +262,13 @@ void TScrollBox::SetBorderStyle(TBorderStyle v) {
     if (HandleAllocated()) RecreateWnd();
 }
 
-void TScrollBox::CreateParams(TCreateParams& Params) {
-    TScrollingWinControl::CreateParams(Params);
+void TScrollBox::CreateParams(TCreateParams& params) {
+    TScrollingWinControl::CreateParams(params);
     if (FBorderStyle == bsSingle) {
         if (Ctl3D())
-            Params.ExStyle |= WS_EX_CLIENTEDGE;
+            params.ExStyle |= WS_EX_CLIENTEDGE;
         else
-            Params.Style |= WS_BORDER;
+            params.Style |= WS_BORDER;
     }
 }
 

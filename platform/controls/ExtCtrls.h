@@ -16,11 +16,11 @@ using TBorderWidth = int;
 
 // Draws Width nested rectangles, TopColor along the top and left and BottomColor along the
 // bottom and right, and shrinks Rect by Width on every side.
-void Frame3D(TCanvas* Canvas, TRect& Rect, TColor TopColor, TColor BottomColor, int Width);
+void Frame3D(TCanvas* canvas, TRect& rect, TColor topColor, TColor bottomColor, int width);
 
 class TCustomPanel : public TCustomControl {
 public:
-    explicit TCustomPanel(TComponent* AOwner);
+    explicit TCustomPanel(TComponent* owner);
     std::string ClassName() const override { return "TCustomPanel"; }
 
     TBevelCut BevelInner() const { return FBevelInner; }
@@ -38,14 +38,14 @@ public:
     bool FullRepaint() const { return FFullRepaint; }
     void SetFullRepaint(bool v) { FFullRepaint = v; }
 
-    void Dispatch(TMessage& Message) override;
+    void Dispatch(TMessage& message) override;
 
 protected:
-    void CreateParams(TCreateParams& Params) override;
-    void AdjustClientRect(TRect& Rect) override;
+    void CreateParams(TCreateParams& params) override;
+    void AdjustClientRect(TRect& rect) override;
     void Paint() override;
     // The caption drawn single-line, vertically centred, by Alignment, with a clear brush.
-    void DrawCaption(TRect Rect);
+    void DrawCaption(TRect rect);
 
     TBevelCut FBevelInner = bvNone;
     TBevelCut FBevelOuter = bvRaised;
@@ -66,20 +66,20 @@ public:
 // the extent of the children and scrolling moves them.
 class TScrollingWinControl : public TWinControl {
 public:
-    explicit TScrollingWinControl(TComponent* AOwner);
+    explicit TScrollingWinControl(TComponent* owner);
     std::string ClassName() const override { return "TScrollingWinControl"; }
     // The scroll position (how far the children are moved up and left).
     TPoint ScrollPos() const { return FScrollPos; }
     // The extent of the children at scroll position 0.
     TSize ScrollRange();
-    void ScrollBy(int DeltaX, int DeltaY);
+    void ScrollBy(int deltaX, int deltaY);
     void UpdateScrollBars();
-    void Dispatch(TMessage& Message) override;
+    void Dispatch(TMessage& message) override;
 
 protected:
-    void AlignControls(TControl* AControl, TRect& Rect) override;
+    void AlignControls(TControl* aControl, TRect& rect) override;
     // A scroll message of one bar: moves the position and the children.
-    virtual void ScrollMessage(int bar, TMessage& Message);
+    virtual void ScrollMessage(int bar, TMessage& message);
 
     TPoint FScrollPos;
     bool FUpdatingScrollBars = false;
@@ -87,13 +87,13 @@ protected:
 
 class TScrollBox : public TScrollingWinControl {
 public:
-    explicit TScrollBox(TComponent* AOwner);
+    explicit TScrollBox(TComponent* owner);
     std::string ClassName() const override { return "TScrollBox"; }
     TBorderStyle BorderStyle() const { return FBorderStyle; }
     void SetBorderStyle(TBorderStyle v);
 
 protected:
-    void CreateParams(TCreateParams& Params) override;
+    void CreateParams(TCreateParams& params) override;
     TBorderStyle FBorderStyle = bsSingle;
 };
 

@@ -19,15 +19,15 @@ TMenuState& MenuState() {
 
 } // namespace
 
-TShortCut ShortCut(Word Key, TShiftState Shift) {
-    TShortCut result = TShortCut(Key & 0xFF);
-    if (Shift.Contains(ssShift)) result |= scShift;
-    if (Shift.Contains(ssCtrl)) result |= scCtrl;
-    if (Shift.Contains(ssAlt)) result |= scAlt;
+TShortCut ShortCut(Word key, TShiftState shift) {
+    TShortCut result = TShortCut(key & 0xFF);
+    if (shift.Contains(ssShift)) result |= scShift;
+    if (shift.Contains(ssCtrl)) result |= scCtrl;
+    if (shift.Contains(ssAlt)) result |= scAlt;
     return result;
 }
 
-TMenuItem::TMenuItem(TComponent* AOwner) : TComponent(AOwner), FCommand(MenuState().NextCommand++) {
+TMenuItem::TMenuItem(TComponent* owner) : TComponent(owner), FCommand(MenuState().NextCommand++) {
     if (MenuState().NextCommand == 0) MenuState().NextCommand = 1;
 }
 
@@ -52,8 +52,7 @@ void TMenuItem::Click() {
     if (OnClick) OnClick(this);
 }
 
-TMenu::TMenu(TComponent* AOwner)
-    : TComponent(AOwner), FItems(std::make_unique<TMenuItem>(nullptr)) {
+TMenu::TMenu(TComponent* owner) : TComponent(owner), FItems(std::make_unique<TMenuItem>(nullptr)) {
     MenuState().Menus.push_back(this);
 }
 
@@ -63,8 +62,8 @@ TMenu::~TMenu() {
     if (st.Open == this) st.Open = nullptr;
 }
 
-void TPopupMenu::Popup(int X, int Y) {
-    FPopupPoint = TPoint(X, Y);
+void TPopupMenu::Popup(int x, int y) {
+    FPopupPoint = TPoint(x, y);
     if (OnPopup) OnPopup(this);
     MenuState().Open = this;
 }

@@ -15,13 +15,13 @@ namespace epc {
 using TShortCut = uint16_t;
 // A key with scMods in the high byte, as the framework packs shortcuts.
 enum : TShortCut { scShift = 0x2000, scCtrl = 0x4000, scAlt = 0x8000, scNone = 0 };
-TShortCut ShortCut(Word Key, TShiftState Shift);
+TShortCut ShortCut(Word key, TShiftState shift);
 
 class TMenu;
 
 class TMenuItem : public TComponent {
 public:
-    explicit TMenuItem(TComponent* AOwner);
+    explicit TMenuItem(TComponent* owner);
     ~TMenuItem() override;
     std::string ClassName() const override { return "TMenuItem"; }
 
@@ -64,7 +64,7 @@ private:
 
 class TMenu : public TComponent {
 public:
-    explicit TMenu(TComponent* AOwner);
+    explicit TMenu(TComponent* owner);
     ~TMenu() override;
     std::string ClassName() const override { return "TMenu"; }
     TMenuItem* Items() const { return FItems.get(); }
@@ -87,7 +87,7 @@ public:
 
     // Fires OnPopup and records the screen point; the menu stays "open" until an item is
     // clicked or CloseMenu is called.
-    virtual void Popup(int X, int Y);
+    virtual void Popup(int x, int y);
     TPoint PopupPoint() const { return FPopupPoint; }
     TControl* PopupComponent() const { return FPopupComponent; }
     void SetPopupComponent(TControl* value) { FPopupComponent = value; }

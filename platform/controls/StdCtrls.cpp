@@ -72,8 +72,8 @@ int TListBoxStrings::IndexOf(const std::string& s) const {
 
 // ---- TCustomListBox --------------------------------------------------------------------------
 
-TCustomListBox::TCustomListBox(TComponent* AOwner)
-    : TCustomControl(AOwner), FItems(std::make_unique<TListBoxStrings>(this)) {
+TCustomListBox::TCustomListBox(TComponent* owner)
+    : TCustomControl(owner), FItems(std::make_unique<TListBoxStrings>(this)) {
     FControlStyle = TControlStyle{csSetCaption, csDoubleClicks, csOpaque};
     SetBounds(0, 0, 121, 97);
     SetTabStop(true);
@@ -83,14 +83,14 @@ TCustomListBox::TCustomListBox(TComponent* AOwner)
 
 TCustomListBox::~TCustomListBox() = default;
 
-void TCustomListBox::CreateParams(TCreateParams& Params) {
-    TCustomControl::CreateParams(Params);
-    Params.Style |= WS_VSCROLL;
+void TCustomListBox::CreateParams(TCreateParams& params) {
+    TCustomControl::CreateParams(params);
+    params.Style |= WS_VSCROLL;
     if (FBorderStyle == bsSingle) {
         if (Ctl3D())
-            Params.ExStyle |= WS_EX_CLIENTEDGE;
+            params.ExStyle |= WS_EX_CLIENTEDGE;
         else
-            Params.Style |= WS_BORDER;
+            params.Style |= WS_BORDER;
     }
 }
 
@@ -154,7 +154,7 @@ TRect TCustomListBox::ItemRect(int index) {
     return TRect(0, y, width, y + FHeights[size_t(index)]);
 }
 
-int TCustomListBox::ItemAtPos(TPoint pos, bool Existing) {
+int TCustomListBox::ItemAtPos(TPoint pos, bool existing) {
     int width = ClientWidth();
     if (pos.X < 0 || pos.X >= width || pos.Y < 0) return -1;
     int y = 0;
@@ -162,7 +162,7 @@ int TCustomListBox::ItemAtPos(TPoint pos, bool Existing) {
         y += FHeights[size_t(i)];
         if (pos.Y < y) return i;
     }
-    return Existing ? -1 : Count() - 1;
+    return existing ? -1 : Count() - 1;
 }
 
 void TCustomListBox::InvalidateItem(int index) {
@@ -205,30 +205,30 @@ void TCustomListBox::ItemsCleared() {
     Invalidate();
 }
 
-void TCustomListBox::MeasureItem(int Index, int& Height) {
-    if (OnMeasureItem) OnMeasureItem(this, Index, Height);
+void TCustomListBox::MeasureItem(int index, int& height) {
+    if (OnMeasureItem) OnMeasureItem(this, index, height);
 }
 
-void TCustomListBox::DrawItem(int Index, const TRect& Rect, TOwnerDrawState State) {
+void TCustomListBox::DrawItem(int index, const TRect& rect, TOwnerDrawState state) {
     if (OnDrawItem) {
-        OnDrawItem(this, Index, Rect, State);
+        OnDrawItem(this, index, rect, state);
         return;
     }
-    Canvas()->FillRect(Rect);
-    Canvas()->TextOut(Rect.Left + 2, Rect.Top, FItems->Strings(Index));
+    Canvas()->FillRect(rect);
+    Canvas()->TextOut(rect.Left + 2, rect.Top, FItems->Strings(index));
 }
 
-void TCustomListBox::CNDrawItem(int Index, const TRect& Rect, TOwnerDrawState State) {
+void TCustomListBox::CNDrawItem(int index, const TRect& rect, TOwnerDrawState state) {
     TCanvas* c = Canvas();
     c->Font()->Assign(Font());
-    if (State.Contains(odSelected)) {
+    if (state.Contains(odSelected)) {
         c->Brush()->SetColor(clHighlight);
         c->Font()->SetColor(clHighlightText);
     } else {
         c->Brush()->SetColor(Color());
     }
-    DrawItem(Index, Rect, State);
-    if (State.Contains(odFocused)) c->DrawFocusRect(Rect);
+    DrawItem(index, rect, state);
+    if (state.Contains(odFocused)) c->DrawFocusRect(rect);
 }
 
 void TCustomListBox::Paint() {
@@ -300,20 +300,20 @@ void TCustomListBox::SelectByUser(int index) {
     Click();
 }
 
-void TCustomListBox::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
-    if (Button == mbLeft) {
+void TCustomListBox::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
+    if (button == mbLeft) {
         if (CanFocus() && !Focused()) SetFocus();
-        int i = ItemAtPos(TPoint(X, Y), true);
+        int i = ItemAtPos(TPoint(x, y), true);
         if (i >= 0) SelectByUser(i);
     }
-    TCustomControl::MouseDown(Button, Shift, X, Y);
+    TCustomControl::MouseDown(button, shift, x, y);
 }
 
-void TCustomListBox::KeyDown(Word& Key, TShiftState Shift) {
-    TCustomControl::KeyDown(Key, Shift);
+void TCustomListBox::KeyDown(Word& key, TShiftState shift) {
+    TCustomControl::KeyDown(key, shift);
     if (Count() == 0) return;
     int i = FItemIndex;
-    switch (Key) {
+    switch (key) {
     case VK_UP:
         i = std::max(0, i - 1);
         break;
@@ -338,17 +338,17 @@ void TCustomListBox::KeyDown(Word& Key, TShiftState Shift) {
     SelectByUser(i);
 }
 
-void TCustomListBox::Dispatch(TMessage& Message) {
-    switch (Message.Msg) {
+void TCustomListBox::Dispatch(TMessage& message) {
+    switch (message.Msg) {
     case WM_GETDLGCODE:
-        Message.Result = DLGC_WANTARROWS | DLGC_WANTCHARS;
+        message.Result = DLGC_WANTARROWS | DLGC_WANTCHARS;
         return;
     case WM_SETFOCUS:
     case WM_KILLFOCUS:
         InvalidateItem(FItemIndex);
         break;
     case WM_VSCROLL: {
-        int code = int(Message.WParam & 0xFFFF);
+        int code = int(message.WParam & 0xFFFF);
         int top = FTopIndex;
         switch (code) {
         case SB_LINEUP:
@@ -365,7 +365,7 @@ void TCustomListBox::Dispatch(TMessage& Message) {
             break;
         case SB_THUMBPOSITION:
         case SB_THUMBTRACK:
-            top = int((Message.WParam >> 16) & 0xFFFF);
+            top = int((message.WParam >> 16) & 0xFFFF);
             break;
         case SB_TOP:
             top = 0;
@@ -377,20 +377,20 @@ void TCustomListBox::Dispatch(TMessage& Message) {
             break;
         }
         SetTopIndex(top);
-        Message.Result = 0;
+        message.Result = 0;
         return;
     }
     case WM_SIZE:
-        TCustomControl::Dispatch(Message);
+        TCustomControl::Dispatch(message);
         UpdateScrollBar();
         return;
     }
-    TCustomControl::Dispatch(Message);
+    TCustomControl::Dispatch(message);
 }
 
 // ---- TRadioButton ----------------------------------------------------------------------------
 
-TRadioButton::TRadioButton(TComponent* AOwner) : TCustomControl(AOwner) {
+TRadioButton::TRadioButton(TComponent* owner) : TCustomControl(owner) {
     FControlStyle = TControlStyle{csSetCaption, csDoubleClicks, csClickEvents, csCaptureMouse};
     SetBounds(0, 0, 113, 17);
     SetTabStop(true);
@@ -414,12 +414,12 @@ void TRadioButton::Click() {
     if (!FChecked) SetChecked(true);
 }
 
-void TRadioButton::Dispatch(TMessage& Message) {
-    if (Message.Msg == WM_GETDLGCODE) {
-        Message.Result = DLGC_RADIOBUTTON;
+void TRadioButton::Dispatch(TMessage& message) {
+    if (message.Msg == WM_GETDLGCODE) {
+        message.Result = DLGC_RADIOBUTTON;
         return;
     }
-    TCustomControl::Dispatch(Message);
+    TCustomControl::Dispatch(message);
 }
 
 void TRadioButton::Paint() {

@@ -29,8 +29,8 @@ enum TOwnerDrawStateItem : uint8_t {
 };
 using TOwnerDrawState = TSet<TOwnerDrawStateItem>;
 using TDrawItemEvent =
-    std::function<void(TWinControl* Control, int Index, TRect Rect, TOwnerDrawState State)>;
-using TMeasureItemEvent = std::function<void(TWinControl* Control, int Index, int& Height)>;
+    std::function<void(TWinControl* control, int index, TRect rect, TOwnerDrawState state)>;
+using TMeasureItemEvent = std::function<void(TWinControl* control, int index, int& height)>;
 
 // The system check-box bitmap: four columns of states, three rows of kinds.
 enum : int { OBM_CHECKBOXES = 32759 };
@@ -68,7 +68,7 @@ private:
 
 class TCustomListBox : public TCustomControl {
 public:
-    explicit TCustomListBox(TComponent* AOwner);
+    explicit TCustomListBox(TComponent* owner);
     ~TCustomListBox() override;
     std::string ClassName() const override { return "TCustomListBox"; }
 
@@ -93,7 +93,7 @@ public:
     int ItemHeights(int index) const;
     // The item at a client point; -1 when none (or, unless Existing, the last one below the
     // items).
-    int ItemAtPos(TPoint pos, bool Existing);
+    int ItemAtPos(TPoint pos, bool existing);
     // Measures the item again (variable lists) and repaints.
     void RemeasureItem(int index);
     void InvalidateItem(int index);
@@ -101,7 +101,7 @@ public:
     TDrawItemEvent OnDrawItem;
     TMeasureItemEvent OnMeasureItem;
 
-    void Dispatch(TMessage& Message) override;
+    void Dispatch(TMessage& message) override;
 
 protected:
     friend class TListBoxStrings;
@@ -109,14 +109,14 @@ protected:
     virtual void ItemInserted(int index);
     virtual void ItemDeleted(int index);
     virtual void ItemsCleared();
-    virtual void MeasureItem(int Index, int& Height);
-    virtual void DrawItem(int Index, const TRect& Rect, TOwnerDrawState State);
+    virtual void MeasureItem(int index, int& height);
+    virtual void DrawItem(int index, const TRect& rect, TOwnerDrawState state);
     // Prepares the canvas, draws the item and, when it has the focus, its focus rectangle.
-    virtual void CNDrawItem(int Index, const TRect& Rect, TOwnerDrawState State);
-    void CreateParams(TCreateParams& Params) override;
+    virtual void CNDrawItem(int index, const TRect& rect, TOwnerDrawState state);
+    void CreateParams(TCreateParams& params) override;
     void Paint() override;
-    void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
-    void KeyDown(Word& Key, TShiftState Shift) override;
+    void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
+    void KeyDown(Word& key, TShiftState shift) override;
     void Resize() override;
     void InitializeHandle() override;
     void UpdateScrollBar();
@@ -143,7 +143,7 @@ public:
 // A radio button: checking one unchecks the radio buttons beside it (same parent).
 class TRadioButton : public TCustomControl {
 public:
-    explicit TRadioButton(TComponent* AOwner);
+    explicit TRadioButton(TComponent* owner);
     std::string ClassName() const override { return "TRadioButton"; }
     bool Checked() const { return FChecked; }
     // Checking unchecks the siblings and fires OnClick.
@@ -152,7 +152,7 @@ public:
 protected:
     void Paint() override;
     void Click() override;
-    void Dispatch(TMessage& Message) override;
+    void Dispatch(TMessage& message) override;
 
 private:
     bool FChecked = false;

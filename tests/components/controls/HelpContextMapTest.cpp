@@ -187,19 +187,19 @@ class TCaptureFiler : public TFiler {
 public:
     explicit TCaptureFiler(TStream& s) : TFiler(s) {}
     void DefineProperty(const std::string&, TReaderProc, TWriterProc, bool) override {}
-    void DefineBinaryProperty(const std::string& Name, TStreamProc Read, TStreamProc Write,
-                              bool HasData) override {
-        this->Name = Name;
-        this->Read = std::move(Read);
-        this->Write = std::move(Write);
-        this->HasData = HasData;
+    void DefineBinaryProperty(const std::string& name, TStreamProc read, TStreamProc write,
+                              bool hasData) override {
+        this->Name = name;
+        this->Read = std::move(read);
+        this->Write = std::move(write);
+        this->HasData = hasData;
     }
     std::string Name;
     TStreamProc Read, Write;
     bool HasData = false;
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(HelpContextMapTest, StoredDataIsWrittenWhenPresentAndReadBackSorted) {
     TMemoryStream unused;
