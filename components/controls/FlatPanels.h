@@ -11,15 +11,15 @@ namespace epc {
 // A panel that, under themes, shows its parent's background and a themed border.
 class TXPPanel : public TCustomPanel {
 public:
-    explicit TXPPanel(TComponent* AOwner);
+    explicit TXPPanel(TComponent* owner);
     ~TXPPanel() override;
     std::string ClassName() const override { return "TXPPanel"; }
-    void Dispatch(TMessage& Message) override;
+    void Dispatch(TMessage& message) override;
 };
 
 class TFlatPanel : public TCustomPanel {
 public:
-    explicit TFlatPanel(TComponent* AOwner);
+    explicit TFlatPanel(TComponent* owner);
     std::string ClassName() const override { return "TFlatPanel"; }
 
     // Margins inside the client area within which the panel paints.
@@ -38,14 +38,14 @@ public:
     bool ShowBottomWhiteLine() const { return FShowBottomWhiteLine; }
     void SetShowBottomWhiteLine(bool v);
 
-    void Dispatch(TMessage& Message) override;
+    void Dispatch(TMessage& message) override;
 
 protected:
     void Paint() override;
 
 private:
-    void WMNCCalcSize(TMessage& Message);
-    void WMNCPaint(TMessage& Message);
+    void WMNCCalcSize(TMessage& message);
+    void WMNCPaint(TMessage& message);
     void Changed(bool frame);
 
     int FTopBorder = 0;
@@ -58,14 +58,14 @@ private:
 
 class TFlatScrollBox : public TScrollingWinControl {
 public:
-    explicit TFlatScrollBox(TComponent* AOwner);
+    explicit TFlatScrollBox(TComponent* owner);
     std::string ClassName() const override { return "TFlatScrollBox"; }
     TBorderStyle BorderStyle() const { return FBorderStyle; }
     void SetBorderStyle(TBorderStyle v);
-    void Dispatch(TMessage& Message) override;
+    void Dispatch(TMessage& message) override;
 
 protected:
-    void CreateParams(TCreateParams& Params) override;
+    void CreateParams(TCreateParams& params) override;
 
 private:
     TBorderStyle FBorderStyle = bsSingle;

@@ -14,7 +14,7 @@ inline constexpr const char* SNoHelpWindow = "Help component cannot create windo
 
 class THelpBase : public TComponent {
 public:
-    explicit THelpBase(TComponent* AOwner) : TComponent(AOwner) {}
+    explicit THelpBase(TComponent* owner) : TComponent(owner) {}
     ~THelpBase() override;
     std::string ClassName() const override { return "THelpBase"; }
 
@@ -23,7 +23,7 @@ public:
     HWND Handle() const { return FHandle; }
 
 protected:
-    virtual void HandleMessage(TMessage& Message);
+    virtual void HandleMessage(TMessage& message);
     void CreateHandle();
 
 private:

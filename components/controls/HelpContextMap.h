@@ -18,7 +18,7 @@ using TContextPairs = std::vector<std::pair<int32_t, int32_t>>; // (hash, contex
 
 class THelpContextMap : public TComponent {
 public:
-    explicit THelpContextMap(TComponent* AOwner) : TComponent(AOwner) {}
+    explicit THelpContextMap(TComponent* owner) : TComponent(owner) {}
     std::string ClassName() const override { return "THelpContextMap"; }
 
     const std::string& FileName() const { return FFileName; }
@@ -28,7 +28,7 @@ public:
     void SetFileName(const std::string& value);
 
     // The context of a name (0 for an empty name, an empty map or an unknown name).
-    int32_t LookupContext(const std::string& Name) const;
+    int32_t LookupContext(const std::string& name) const;
     int Count() const { return int(FData.size() / 8); }
     // The records, as stored.
     const std::string& Data() const { return FData; }
@@ -37,14 +37,14 @@ public:
     // included file); a file already being parsed further up is not parsed again, so a file
     // including itself cannot recurse. A missing include shows a message box and parsing
     // goes on.
-    void ParseMapFile(const std::string& FileName, bool IsInclude, TContextPairs& Pairs);
+    void ParseMapFile(const std::string& fileName, bool isInclude, TContextPairs& pairs);
 
-    void DefineProperties(TFiler* Filer) override;
+    void DefineProperties(TFiler* filer) override;
 
 private:
-    void StorePairs(TContextPairs& Pairs);
-    void ReadFileData(TStream& Stream);
-    void WriteFileData(TStream& Stream);
+    void StorePairs(TContextPairs& pairs);
+    void ReadFileData(TStream& stream);
+    void WriteFileData(TStream& stream);
 
     std::string FFileName;
     std::string FData;

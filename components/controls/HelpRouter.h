@@ -36,7 +36,7 @@ void UnloadHtmlHelp();
 
 class THelpRouter : public TComponent {
 public:
-    explicit THelpRouter(TComponent* AOwner);
+    explicit THelpRouter(TComponent* owner);
     ~THelpRouter() override;
     std::string ClassName() const override { return "THelpRouter"; }
 
@@ -57,11 +57,11 @@ public:
     HWND HelpWindow() const;
     bool ShowHelpContents();
     // Shows a topic by its text id in HelpFile (empty: HelpFileName).
-    bool HelpRouterShowTopic(const std::string& HelpFile, const std::string& TopicID);
+    bool HelpRouterShowTopic(const std::string& helpFile, const std::string& topicId);
     // An HTML Help popup of Text, or of the topic ContextID when Text is empty.
-    bool ShowTextPopup(int X, int Y, const std::string& Text, uint32_t ContextID);
+    bool ShowTextPopup(int x, int y, const std::string& text, uint32_t contextId);
     // The application's help handler while the router exists.
-    bool HelpRouterOnHelp(Word Command, intptr_t Data, bool& CallHelp);
+    bool HelpRouterOnHelp(Word command, intptr_t data, bool& callHelp);
 
     // The router in existence, if any.
     static THelpRouter* Instance();
@@ -80,6 +80,6 @@ private:
 };
 
 // A topic id made fit to be a file name.
-std::string CleanTopicID(const std::string& TopicID);
+std::string CleanTopicID(const std::string& topicId);
 
 } // namespace epc

@@ -47,7 +47,7 @@ public:
     std::string ClassName() const override { return "TNewCheckListBoxHintWindow"; }
 
 protected:
-    void CreateParams(TCreateParams& Params) override;
+    void CreateParams(TCreateParams& params) override;
 };
 
 // The list's accessible object: answers role, state and value, hands every other query to
@@ -76,27 +76,27 @@ constexpr HRESULT RPC_E_DISCONNECTED = HRESULT(0x80010108);
 
 class TNewCheckListBox : public TCustomListBox {
 public:
-    explicit TNewCheckListBox(TComponent* AOwner);
+    explicit TNewCheckListBox(TComponent* owner);
     ~TNewCheckListBox() override;
     std::string ClassName() const override { return "TNewCheckListBox"; }
 
-    int AddCheckItem(const std::string& ACaption, const std::string& ASubItem, uint8_t ALevel,
-                     bool AChecked, bool AEnabled, bool AHasInternalChildren,
-                     bool ACheckWhenParentChecked, TObject* AObject);
-    int AddGroupItem(const std::string& ACaption, const std::string& ASubItem, uint8_t ALevel,
-                     TObject* AObject);
+    int AddCheckItem(const std::string& aCaption, const std::string& aSubItem, uint8_t aLevel,
+                     bool aChecked, bool aEnabled, bool aHasInternalChildren,
+                     bool aCheckWhenParentChecked, TObject* aObject);
+    int AddGroupItem(const std::string& aCaption, const std::string& aSubItem, uint8_t aLevel,
+                     TObject* aObject);
 
     // Grayed counts as checked.
-    bool Checked(int Index);
-    void SetChecked(int Index, bool AChecked);
-    TCheckBoxState State(int Index);
-    bool ItemEnabled(int Index);
-    void SetItemEnabled(int Index, bool AEnabled);
-    TObject* ItemObject(int Index);
-    void SetItemObject(int Index, TObject* AObject);
-    uint8_t ItemLevel(int Index);
-    std::string SubItem(int Index);
-    void SetSubItem(int Index, const std::string& ASubItem);
+    bool Checked(int index);
+    void SetChecked(int index, bool aChecked);
+    TCheckBoxState State(int index);
+    bool ItemEnabled(int index);
+    void SetItemEnabled(int index, bool aEnabled);
+    TObject* ItemObject(int index);
+    void SetItemObject(int index, TObject* aObject);
+    uint8_t ItemLevel(int index);
+    std::string SubItem(int index);
+    void SetSubItem(int index, const std::string& aSubItem);
 
     bool Flat() const { return FFlat; }
     void SetFlat(bool v);
@@ -114,51 +114,51 @@ public:
     TNotifyEvent OnClickCheck;
 
     // The item's caption rectangle inside an item rectangle (drawing and measuring share it).
-    TRect CaptionRect(int Index, const TRect& ItemRect);
+    TRect CaptionRect(int index, const TRect& itemRect);
     // The hint window showing a clipped caption (null before the first one).
     THintWindow* CaptionHint() const { return FHintWindow; }
     HTHEME Theme() const { return FTheme; }
 
-    void Dispatch(TMessage& Message) override;
+    void Dispatch(TMessage& message) override;
 
 protected:
     friend class TAccObject;
-    TItemState* GetState(int Index);
+    TItemState* GetState(int index);
     // The user's toggle of an enabled check box; fires OnClickCheck.
-    void ToggleCheckState(int Index);
-    int Parent(int Index);
-    std::vector<int> DirectChildren(int Index);
-    TCheckBoxState CalcState(int Index, bool Wanted);
-    bool UpdateSubtree(int Index, bool AChecked);
+    void ToggleCheckState(int index);
+    int Parent(int index);
+    std::vector<int> DirectChildren(int index);
+    TCheckBoxState CalcState(int index, bool wanted);
+    bool UpdateSubtree(int index, bool aChecked);
     // Sets the item and its subtree, then its ancestors; whether the subtree changed.
-    bool CheckItem(int Index, bool AChecked);
-    void SetItemState(int Index, TCheckBoxState AState);
+    bool CheckItem(int index, bool aChecked);
+    void SetItemState(int index, TCheckBoxState aState);
     void UpdateThreads();
     void RemeasureAll();
-    bool CaptionFits(int Index);
-    void ShowCaptionHint(int Index);
+    bool CaptionFits(int index);
+    void ShowCaptionHint(int index);
     void HideCaptionHint();
 
-    void MeasureItem(int Index, int& Height) override;
-    void CNDrawItem(int Index, const TRect& Rect, TOwnerDrawState State) override;
+    void MeasureItem(int index, int& height) override;
+    void CNDrawItem(int index, const TRect& rect, TOwnerDrawState state) override;
     void InitializeHandle() override;
     void DestroyWnd() override;
-    void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
-    void MouseMove(TShiftState Shift, int X, int Y) override;
-    void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) override;
-    void KeyDown(Word& Key, TShiftState Shift) override;
-    void KeyUp(Word& Key, TShiftState Shift) override;
+    void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
+    void MouseMove(TShiftState shift, int x, int y) override;
+    void MouseUp(TMouseButton button, TShiftState shift, int x, int y) override;
+    void KeyDown(Word& key, TShiftState shift) override;
+    void KeyUp(Word& key, TShiftState shift) override;
 
 private:
     TCanvas* TextCanvas();
     int IndentStep() const { return FCheckWidth + 2 * FOffset; }
     void OpenTheme();
     void CloseTheme();
-    void InvalidateCheck(int Index);
-    void DrawItemLines(TCanvas* c, int Index, const TRect& Rect);
-    void WMGetObject(TMessage& Message);
-    void CMDialogChar(TMessage& Message);
-    void WMSetFocus(TMessage& Message);
+    void InvalidateCheck(int index);
+    void DrawItemLines(TCanvas* c, int index, const TRect& rect);
+    void WMGetObject(TMessage& message);
+    void CMDialogChar(TMessage& message);
+    void WMSetFocus(TMessage& message);
 
     std::vector<std::unique_ptr<TItemState>> FStateList;
     std::unique_ptr<TCanvas> FMeasureCanvas;

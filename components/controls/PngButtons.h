@@ -12,7 +12,7 @@ namespace epc {
 
 class TPngSpeedButton : public TSpeedButton {
 public:
-    explicit TPngSpeedButton(TComponent* AOwner);
+    explicit TPngSpeedButton(TComponent* owner);
     ~TPngSpeedButton() override;
     std::string ClassName() const override { return "TPngSpeedButton"; }
 
@@ -28,12 +28,12 @@ public:
 
 protected:
     void Paint() override;
-    void ActionChange(TBasicAction* Sender, bool CheckDefaults) override;
+    void ActionChange(TBasicAction* sender, bool checkDefaults) override;
     // The PNG shown in the current state.
     virtual TPngImage* StateImage() { return FPngImage.get(); }
     // A placeholder glyph of the PNG's size, so that the layout makes room for it.
     void CreatePngGlyph();
-    static void CopyPng(TPngImage* Dest, TPngImage* Source);
+    static void CopyPng(TPngImage* dest, TPngImage* source);
 
 private:
     std::unique_ptr<TPngImage> FPngImage;
@@ -43,7 +43,7 @@ private:
 
 class TPNGImageButton : public TPngSpeedButton {
 public:
-    explicit TPNGImageButton(TComponent* AOwner);
+    explicit TPNGImageButton(TComponent* owner);
     ~TPNGImageButton() override;
     std::string ClassName() const override { return "TPNGImageButton"; }
 

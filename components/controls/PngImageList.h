@@ -18,10 +18,10 @@ namespace epc {
 
 class TPngImageCollectionItem : public TCollectionItem {
 public:
-    explicit TPngImageCollectionItem(TCollection* Collection);
+    explicit TPngImageCollectionItem(TCollection* collection);
     ~TPngImageCollectionItem() override;
     std::string ClassName() const override { return "TPngImageCollectionItem"; }
-    void Assign(TPersistent* Source) override;
+    void Assign(TPersistent* source) override;
 
     TPngImage* PngImage() const { return FPngImage.get(); }
     // Copies the PNG (nil empties it).
@@ -40,7 +40,7 @@ private:
 
 class TPngImageCollectionItems : public TCollection {
 public:
-    explicit TPngImageCollectionItems(TPersistent* Owner);
+    explicit TPngImageCollectionItems(TPersistent* owner);
     std::string ClassName() const override { return "TPngImageCollectionItems"; }
     TPngImageCollectionItem* Items(int index) const {
         return static_cast<TPngImageCollectionItem*>(TCollection::Items(index));
@@ -52,15 +52,15 @@ public:
 
 // The icon of a PNG: colour composed on Background (clNone keeps the PNG's alpha) and a mask
 // that is white exactly where the PNG is transparent (alpha 0, or the transparent colour).
-std::unique_ptr<TIcon> PngToIcon(TPngImage* Png, TColor Background);
+std::unique_ptr<TIcon> PngToIcon(TPngImage* png, TColor background);
 
 class TPngImageList : public TImageList {
 public:
-    explicit TPngImageList(TComponent* AOwner);
+    explicit TPngImageList(TComponent* owner);
     ~TPngImageList() override;
     std::string ClassName() const override { return "TPngImageList"; }
 
-    void Assign(TPersistent* Source) override;
+    void Assign(TPersistent* source) override;
 
     TPngImageCollectionItems* PngImages() const { return FPngImages.get(); }
     void SetPngImages(TPngImageCollectionItems* value);
@@ -70,38 +70,38 @@ public:
     TPngOptions PngOptions() const { return FPngOptions; }
     void SetPngOptions(TPngOptions value);
     // A new size empties the list and its collection.
-    void SetSize(int AWidth, int AHeight) override;
+    void SetSize(int aWidth, int aHeight) override;
 
     // Rebuilds the list's own images from the collection (not while a change is under way).
     virtual void Rebuild();
 
-    int Add(TBitmap* Image, TBitmap* Mask) override;
-    int AddIcon(TIcon* Image) override;
-    void AddImages(TCustomImageList* Value) override;
-    int AddMasked(TBitmap* Image, TColor MaskColor) override;
+    int Add(TBitmap* image, TBitmap* mask) override;
+    int AddIcon(TIcon* image) override;
+    void AddImages(TCustomImageList* value) override;
+    int AddMasked(TBitmap* image, TColor maskColor) override;
     void Clear() override;
-    void Delete(int Index) override;
-    void Insert(int Index, TBitmap* Image, TBitmap* Mask) override;
-    void InsertIcon(int Index, TIcon* Image) override;
-    void InsertMasked(int Index, TBitmap* Image, TColor MaskColor) override;
-    void Move(int CurIndex, int NewIndex) override;
-    void Replace(int Index, TBitmap* Image, TBitmap* Mask) override;
-    void ReplaceIcon(int Index, TIcon* Image) override;
-    void ReplaceMasked(int Index, TBitmap* NewImage, TColor MaskColor) override;
+    void Delete(int index) override;
+    void Insert(int index, TBitmap* image, TBitmap* mask) override;
+    void InsertIcon(int index, TIcon* image) override;
+    void InsertMasked(int index, TBitmap* image, TColor maskColor) override;
+    void Move(int curIndex, int newIndex) override;
+    void Replace(int index, TBitmap* image, TBitmap* mask) override;
+    void ReplaceIcon(int index, TIcon* image) override;
+    void ReplaceMasked(int index, TBitmap* newImage, TColor maskColor) override;
 
     // Adds a PNG as a new item (a copy); the index of the new image.
-    int AddPng(TPngImage* Png, TColor Background = clBtnFace);
+    int AddPng(TPngImage* png, TColor background = clBtnFace);
 
 protected:
-    void DoDraw(int Index, TCanvas* Canvas, int X, int Y, TColor Bk, TColor Fg, TDrawingStyle Style,
-                TImageType ImageType, bool Enabled) override;
+    void DoDraw(int index, TCanvas* canvas, int x, int y, TColor bk, TColor fg, TDrawingStyle style,
+                TImageType imageType, bool enabled) override;
 
 private:
     // The icon the list keeps for an item: its own look, or the disabled look.
-    std::unique_ptr<TIcon> ItemIcon(TPngImageCollectionItem* Item);
-    int AddItem(std::unique_ptr<TPngImage> Png, TColor Background);
-    void InsertItem(int Index, std::unique_ptr<TPngImage> Png);
-    void ReplaceItem(int Index, std::unique_ptr<TPngImage> Png);
+    std::unique_ptr<TIcon> ItemIcon(TPngImageCollectionItem* item);
+    int AddItem(std::unique_ptr<TPngImage> png, TColor background);
+    void InsertItem(int index, std::unique_ptr<TPngImage> png);
+    void ReplaceItem(int index, std::unique_ptr<TPngImage> png);
     void CollectionChanged();
 
     std::unique_ptr<TPngImageCollectionItems> FPngImages;

@@ -10,16 +10,16 @@
 
 namespace epc {
 
-using TRadioPanelButtonClickEvent = std::function<void(TObject* Sender, TRadioButton* Button)>;
+using TRadioPanelButtonClickEvent = std::function<void(TObject* sender, TRadioButton* button)>;
 
 class TCustomRadioPanel : public TCustomPanel {
 public:
-    explicit TCustomRadioPanel(TComponent* AOwner);
+    explicit TCustomRadioPanel(TComponent* owner);
     ~TCustomRadioPanel() override;
     std::string ClassName() const override { return "TCustomRadioPanel"; }
 
     // Makes a radio button owned by the panel, places it in the rows and shows it.
-    TRadioButton* AddButton(const std::string& ACaption);
+    TRadioButton* AddButton(const std::string& aCaption);
     int ButtonCount() const { return int(FButtons.size()); }
     TRadioButton* Buttons(int index) const { return FButtons.at(size_t(index)); }
     int ButtonHeight() const { return FButtonHeight; }
@@ -31,7 +31,7 @@ public:
     // Fired with the panel as the sender when one of its buttons is clicked.
     TRadioPanelButtonClickEvent OnButtonClick;
 
-    void Dispatch(TMessage& Message) override;
+    void Dispatch(TMessage& message) override;
 
 protected:
     void Resize() override;
@@ -40,8 +40,8 @@ protected:
     void DrawParentBackground(HDC dc);
 
 private:
-    void WMEraseBkgndThemed(TMessage& Message);
-    void WMPaintThemed(TMessage& Message);
+    void WMEraseBkgndThemed(TMessage& message);
+    void WMPaintThemed(TMessage& message);
 
     int FButtonHeight = 22;
     std::vector<TRadioButton*> FButtons; // components of the panel

@@ -7,6 +7,6 @@
 
 namespace epc {
 
-int32_t StrHash(std::string_view Text);
+int32_t StrHash(std::string_view text);
 
 } // namespace epc

@@ -13,7 +13,7 @@ namespace epc {
 
 class TTiledImage : public TGraphicControl {
 public:
-    explicit TTiledImage(TComponent* AOwner);
+    explicit TTiledImage(TComponent* owner);
     ~TTiledImage() override;
     std::string ClassName() const override { return "TTiledImage"; }
 
@@ -52,19 +52,19 @@ public:
     void SetBottomRightCornerMask(TBitmap* value) { SetMask(FBottomRightCornerMask.get(), value); }
 
     // Paints the background tile into Rect (control coordinates) in line with the parent.
-    void PaintParentAligned(TCanvas* Canvas, const TRect& Rect);
+    void PaintParentAligned(TCanvas* canvas, const TRect& rect);
 
 protected:
     void Paint() override;
 
 private:
-    void PictureChanged(TObject* Sender);
+    void PictureChanged(TObject* sender);
     void SetPng(TPngImage* target, TPngImage* value);
     void SetMask(TBitmap* target, TBitmap* value);
     void UpdateTileCache();
-    void PaintCornerMask(TBitmap* Mask, int X, int Y);
+    void PaintCornerMask(TBitmap* mask, int x, int y);
     // The tile for Area (control coordinates) into Dest, whose origin lies at DestOrigin.
-    void CopyParentAligned(TCanvas* Dest, const TRect& Area, TPoint DestOrigin);
+    void CopyParentAligned(TCanvas* dest, const TRect& area, TPoint destOrigin);
 
     std::unique_ptr<TPicture> FPicture;
     std::unique_ptr<TBitmap> FTileCache;

@@ -32,15 +32,15 @@ using TWhatsThisOptions = TSet<TWhatsThisOption>;
 
 // Supplies the context of a control (0: none).
 using TWTHelpContextEvent =
-    std::function<void(TObject* Sender, TControl* Control, THelpContext& HelpContext)>;
+    std::function<void(TObject* sender, TControl* control, THelpContext& helpContext)>;
 // Before help for a context is shown at a screen point; Cancel stops it.
 using TWTHelpEvent =
-    std::function<void(TObject* Sender, THelpContext HelpContext, TPoint Pos, bool& Cancel)>;
+    std::function<void(TObject* sender, THelpContext helpContext, TPoint pos, bool& cancel)>;
 // Before the right-click menu shows for a control; Cancel stops it.
 using TWTPopupEvent =
-    std::function<void(TObject* Sender, TControl* Control, TPoint Pos, bool& Cancel)>;
+    std::function<void(TObject* sender, TControl* control, TPoint pos, bool& cancel)>;
 // F1 pressed; Handled stops the component's own handling.
-using TF1KeyDownEvent = std::function<void(TObject* Sender, bool& Handled)>;
+using TF1KeyDownEvent = std::function<void(TObject* sender, bool& handled)>;
 
 // The utility window's messages.
 enum : uint32_t {
@@ -57,7 +57,7 @@ class TWhatsThis : public THelpBase {
 public:
     enum TMode : uint8_t { wmIdle = 0, wmF1Pending = 1, wmContext = 3 };
 
-    explicit TWhatsThis(TComponent* AOwner);
+    explicit TWhatsThis(TComponent* owner);
     ~TWhatsThis() override;
     std::string ClassName() const override { return "TWhatsThis"; }
 
@@ -93,30 +93,30 @@ public:
     TPopupMenu* PopupMenu() const { return FPopupMenu.get(); }
 
     // The context of a control, following the options (0 when it has none).
-    THelpContext GetControlContext(TControl* Control);
+    THelpContext GetControlContext(TControl* control);
     // The control under a screen point (null when none of this application's).
-    static TControl* ControlAtPoint(TPoint Screen);
+    static TControl* ControlAtPoint(TPoint screen);
     // Shows the help of the control (or the menu item) at a screen point.
-    void ShowContextAt(TPoint Screen);
+    void ShowContextAt(TPoint screen);
 
     void Loaded() override;
-    void Notification(TComponent* AComponent, TOperation Operation) override;
+    void Notification(TComponent* component, TOperation operation) override;
 
 protected:
-    void HandleMessage(TMessage& Message) override;
+    void HandleMessage(TMessage& message) override;
 
 private:
     void InstallHooks();
     void RemoveHooks();
-    LRESULT KeyboardHook(int Code, WPARAM Key, LPARAM KeyData);
-    LRESULT MouseHook(int Code, WPARAM Msg, LPARAM Data);
-    LRESULT MessageHook(int Code, WPARAM Remove, LPARAM Data);
-    void ShowHelp(THelpContext Context, TPoint Pos);
-    void ShowRightClickMenu(TControl* Control, TPoint Pos);
-    void ToggleMode(TObject* Sender);
-    void SetStateShown(bool On);
-    std::string NameKey(TControl* Control) const;
-    THelpContext FocusControlContext(TControl* Control);
+    LRESULT KeyboardHook(int code, WPARAM key, LPARAM keyData);
+    LRESULT MouseHook(int code, WPARAM msg, LPARAM data);
+    LRESULT MessageHook(int code, WPARAM remove, LPARAM data);
+    void ShowHelp(THelpContext context, TPoint pos);
+    void ShowRightClickMenu(TControl* control, TPoint pos);
+    void ToggleMode(TObject* sender);
+    void SetStateShown(bool on);
+    std::string NameKey(TControl* control) const;
+    THelpContext FocusControlContext(TControl* control);
 
     bool FActive = true;
     THelpContextMap* FHelpContextMap = nullptr;
