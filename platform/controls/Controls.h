@@ -35,58 +35,96 @@ enum TMouseButton : uint8_t { mbLeft, mbRight, mbMiddle };
 enum TShiftStateItem : uint8_t { ssShift, ssAlt, ssCtrl, ssLeft, ssRight, ssMiddle, ssDouble };
 using TShiftState = TSet<TShiftStateItem>;
 enum TControlStyleItem : uint8_t {
-    csAcceptsControls, csCaptureMouse, csDesignInteractive, csClickEvents, csFramed,
-    csSetCaption, csOpaque, csDoubleClicks, csFixedWidth, csFixedHeight, csNoDesignVisible,
-    csReplicatable, csNoStdEvents, csDisplayDragImage, csReflector, csActionClient, csMenuEvents
+    csAcceptsControls,
+    csCaptureMouse,
+    csDesignInteractive,
+    csClickEvents,
+    csFramed,
+    csSetCaption,
+    csOpaque,
+    csDoubleClicks,
+    csFixedWidth,
+    csFixedHeight,
+    csNoDesignVisible,
+    csReplicatable,
+    csNoStdEvents,
+    csDisplayDragImage,
+    csReflector,
+    csActionClient,
+    csMenuEvents
 };
 using TControlStyle = TSet<TControlStyleItem>;
 enum TControlStateItem : uint8_t {
-    csLButtonDown, csClicked, csPalette, csReadingState, csAlignmentNeeded, csFocusing,
-    csCreating, csPaintCopy, csCustomPaint, csDestroyingHandle, csDocking
+    csLButtonDown,
+    csClicked,
+    csPalette,
+    csReadingState,
+    csAlignmentNeeded,
+    csFocusing,
+    csCreating,
+    csPaintCopy,
+    csCustomPaint,
+    csDestroyingHandle,
+    csDocking
 };
 using TControlState = TSet<TControlStateItem>;
-enum TBiDiMode : uint8_t { bdLeftToRight, bdRightToLeft, bdRightToLeftNoAlign,
-                           bdRightToLeftReadingOnly };
+enum TBiDiMode : uint8_t {
+    bdLeftToRight,
+    bdRightToLeft,
+    bdRightToLeftNoAlign,
+    bdRightToLeftReadingOnly
+};
 enum TDragMode : uint8_t { dmManual, dmAutomatic };
 enum TDragKind : uint8_t { dkDrag, dkDock };
 enum TDragState : uint8_t { dsDragEnter, dsDragLeave, dsDragMove };
-enum TDragMessage : uint8_t { dmDragEnter, dmDragLeave, dmDragMove, dmDragDrop, dmDragCancel,
-                              dmFindTarget };
+enum TDragMessage : uint8_t {
+    dmDragEnter,
+    dmDragLeave,
+    dmDragMove,
+    dmDragDrop,
+    dmDragCancel,
+    dmFindTarget
+};
 // Form border styles; TBorderStyle uses the first two.
-enum TFormBorderStyle : uint8_t { bsNone, bsSingle, bsSizeable, bsDialog, bsToolWindow,
-                                  bsSizeToolWin };
+enum TFormBorderStyle : uint8_t {
+    bsNone,
+    bsSingle,
+    bsSizeable,
+    bsDialog,
+    bsToolWindow,
+    bsSizeToolWin
+};
 using TBorderStyle = TFormBorderStyle;
 
 using TCursor = int16_t;
 constexpr TCursor crDefault = 0, crNone = -1, crArrow = -2, crCross = -3, crIBeam = -4,
-                  crSize = -22, crSizeNESW = -6, crSizeNS = -7, crSizeNWSE = -8,
-                  crSizeWE = -9, crUpArrow = -10, crHourGlass = -11, crDrag = -12,
-                  crNoDrop = -13, crHSplit = -14, crVSplit = -15, crMultiDrag = -16,
-                  crSQLWait = -17, crNo = -18, crAppStart = -19, crHelp = -20,
-                  crHandPoint = -21, crSizeAll = -22;
+                  crSize = -22, crSizeNESW = -6, crSizeNS = -7, crSizeNWSE = -8, crSizeWE = -9,
+                  crUpArrow = -10, crHourGlass = -11, crDrag = -12, crNoDrop = -13, crHSplit = -14,
+                  crVSplit = -15, crMultiDrag = -16, crSQLWait = -17, crNo = -18, crAppStart = -19,
+                  crHelp = -20, crHandPoint = -21, crSizeAll = -22;
 
 using THelpContext = int32_t;
 using TModalResult = int;
-constexpr TModalResult mrNone = 0, mrOk = 1, mrCancel = 2, mrAbort = 3, mrRetry = 4,
-                       mrIgnore = 5, mrYes = 6, mrNo = 7, mrAll = 8;
+constexpr TModalResult mrNone = 0, mrOk = 1, mrCancel = 2, mrAbort = 3, mrRetry = 4, mrIgnore = 5,
+                       mrYes = 6, mrNo = 7, mrAll = 8;
 
 // ---- Events ----------------------------------------------------------------------------------
-using TMouseEvent = std::function<void(TObject* Sender, TMouseButton Button, TShiftState Shift,
-                                       int X, int Y)>;
-using TMouseMoveEvent = std::function<void(TObject* Sender, TShiftState Shift, int X, int Y)>;
-using TKeyEvent = std::function<void(TObject* Sender, Word& Key, TShiftState Shift)>;
-using TKeyPressEvent = std::function<void(TObject* Sender, char16_t& Key)>;
-using TMouseWheelEvent = std::function<void(TObject* Sender, TShiftState Shift, int WheelDelta,
-                                            TPoint MousePos, bool& Handled)>;
+using TMouseEvent =
+    std::function<void(TObject* sender, TMouseButton button, TShiftState shift, int x, int y)>;
+using TMouseMoveEvent = std::function<void(TObject* sender, TShiftState shift, int x, int y)>;
+using TKeyEvent = std::function<void(TObject* sender, Word& key, TShiftState shift)>;
+using TKeyPressEvent = std::function<void(TObject* sender, char16_t& key)>;
+using TMouseWheelEvent = std::function<void(TObject* sender, TShiftState shift, int wheelDelta,
+                                            TPoint mousePos, bool& handled)>;
 using TMouseWheelUpDownEvent =
-    std::function<void(TObject* Sender, TShiftState Shift, TPoint MousePos, bool& Handled)>;
-using TDragOverEvent = std::function<void(TObject* Sender, TObject* Source, int X, int Y,
-                                          TDragState State, bool& Accept)>;
-using TDragDropEvent = std::function<void(TObject* Sender, TObject* Source, int X, int Y)>;
-using TStartDragEvent = std::function<void(TObject* Sender, TDragObject*& DragObject)>;
-using TEndDragEvent = std::function<void(TObject* Sender, TObject* Target, int X, int Y)>;
-using TContextPopupEvent = std::function<void(TObject* Sender, TPoint MousePos, bool& Handled)>;
-using TWndMethod = std::function<void(TMessage& Message)>;
+    std::function<void(TObject* sender, TShiftState shift, TPoint mousePos, bool& handled)>;
+using TDragOverEvent = std::function<void(TObject* sender, TObject* source, int x, int y,
+                                          TDragState state, bool& accept)>;
+using TDragDropEvent = std::function<void(TObject* sender, TObject* source, int x, int y)>;
+using TStartDragEvent = std::function<void(TObject* sender, TDragObject*& dragObject)>;
+using TEndDragEvent = std::function<void(TObject* sender, TObject* target, int x, int y)>;
+using TContextPopupEvent = std::function<void(TObject* sender, TPoint mousePos, bool& handled)>;
+using TWndMethod = std::function<void(TMessage& message)>;
 
 TShiftState KeysToShiftState(WPARAM keys);
 TShiftState KeyDataToShiftState(LPARAM keyData);
@@ -118,9 +156,9 @@ private:
 // ---- Drag objects ----------------------------------------------------------------------------
 // What CM_DRAG carries in its LParam.
 struct TDragRec {
-    TPoint Pos;  // screen coordinates
+    TPoint Pos; // screen coordinates
     TDragObject* Source = nullptr;
-    void* Target = nullptr;  // the target control, or what dmFindTarget answers
+    void* Target = nullptr; // the target control, or what dmFindTarget answers
     bool Docking = false;
 };
 
@@ -135,8 +173,8 @@ public:
     virtual TControl* DragControl() const { return nullptr; }
 
     TObject* DragTarget = nullptr;
-    TPoint DragPos;        // screen
-    TPoint DragTargetPos;  // target client coordinates
+    TPoint DragPos;       // screen
+    TPoint DragTargetPos; // target client coordinates
     HWND DragHandle = nullptr;
     bool Cancelling = false;
     bool Dropped = false;
@@ -397,7 +435,7 @@ protected:
     TPopupMenu* FPopupMenu = nullptr;
     TAlign FAlign = alNone;
     TAnchors FAnchors{akLeft, akTop};
-    TPoint FAnchorRules;  // right and bottom distances kept by akRight / akBottom
+    TPoint FAnchorRules; // right and bottom distances kept by akRight / akBottom
     TSize FOriginalParentSize;
     std::unique_ptr<TSizeConstraints> FConstraints;
     TDragMode FDragMode = dmManual;
@@ -560,7 +598,7 @@ protected:
 
     HWND FHandle = nullptr;
     HWND FParentWindow = nullptr;
-    std::vector<TControl*> FControls;  // z-order: first is bottom
+    std::vector<TControl*> FControls; // z-order: first is bottom
     std::vector<TWinControl*> FTabList;
     bool FTabStop = false;
     std::unique_ptr<TBrush> FBrush;
@@ -569,7 +607,7 @@ protected:
     int FAlignLevel = 0;
     bool FAligning = false;
     bool FInUpdateBounds = false;
-    bool FHadHandle = false;  // recreated with the parent
+    bool FHadHandle = false; // recreated with the parent
 
 private:
     friend class TControl;
@@ -636,7 +674,7 @@ protected:
 };
 
 // Shows a context menu for a control (the menus install it; without one nothing shows).
-using TPopupHandler = std::function<bool(TPopupMenu* menu, TControl* control, int X, int Y)>;
+using TPopupHandler = std::function<bool(TPopupMenu* menu, TControl* control, int x, int y)>;
 void SetPopupHandler(TPopupHandler handler);
 
-}  // namespace epc
+} // namespace epc

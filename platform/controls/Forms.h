@@ -12,13 +12,21 @@
 namespace epc {
 
 enum TCloseAction : uint8_t { caNone, caHide, caFree, caMinimize };
-enum TPosition : uint8_t { poDesigned, poDefault, poDefaultPosOnly, poDefaultSizeOnly,
-                           poScreenCenter, poDesktopCenter, poMainFormCenter, poOwnerFormCenter };
+enum TPosition : uint8_t {
+    poDesigned,
+    poDefault,
+    poDefaultPosOnly,
+    poDefaultSizeOnly,
+    poScreenCenter,
+    poDesktopCenter,
+    poMainFormCenter,
+    poOwnerFormCenter
+};
 enum TFormStyle : uint8_t { fsNormal, fsMDIChild, fsMDIForm, fsStayOnTop };
 enum TWindowState : uint8_t { wsNormal, wsMinimized, wsMaximized };
 
-using TCloseEvent = std::function<void(TObject* Sender, TCloseAction& Action)>;
-using TCloseQueryEvent = std::function<void(TObject* Sender, bool& CanClose)>;
+using TCloseEvent = std::function<void(TObject* sender, TCloseAction& action)>;
+using TCloseQueryEvent = std::function<void(TObject* sender, bool& canClose)>;
 
 class TCustomForm : public TCustomControl {
 public:
@@ -121,29 +129,44 @@ void SetModalHandler(std::function<void(TCustomForm* form)> handler);
 // ---- Hints -----------------------------------------------------------------------------------
 struct THintInfo {
     TControl* HintControl = nullptr;
-    TPoint HintPos;  // screen
+    TPoint HintPos; // screen
     int HintMaxWidth = 0;
     TColor HintColor = clInfoBk;
-    TRect CursorRect;  // client coordinates of HintControl
-    TPoint CursorPos;  // client coordinates of HintControl
+    TRect CursorRect; // client coordinates of HintControl
+    TPoint CursorPos; // client coordinates of HintControl
     int ReshowTimeout = 0;
     int HideTimeout = 0;
     std::string HintStr;
     void* HintData = nullptr;
-    THintWindowClass HintWindowClass;  // empty: the application's hint window class
+    THintWindowClass HintWindowClass; // empty: the application's hint window class
 };
 
 // ---- Help ------------------------------------------------------------------------------------
-enum : uint32_t { HELP_CONTEXT = 0x0001, HELP_QUIT = 0x0002, HELP_INDEX = 0x0003,
-                  HELP_CONTENTS = 0x0003, HELP_HELPONHELP = 0x0004, HELP_SETINDEX = 0x0005,
-                  HELP_SETCONTENTS = 0x0005, HELP_CONTEXTPOPUP = 0x0008,
-                  HELP_FORCEFILE = 0x0009, HELP_CONTEXTMENU = 0x000A, HELP_FINDER = 0x000B,
-                  HELP_WM_HELP = 0x000C, HELP_SETPOPUP_POS = 0x000D, HELP_TCARD = 0x8000,
-                  HELP_TAB = 0x000F, HELP_KEY = 0x0101, HELP_COMMAND = 0x0102,
-                  HELP_PARTIALKEY = 0x0105, HELP_MULTIKEY = 0x0201, HELP_SETWINPOS = 0x0203 };
+enum : uint32_t {
+    HELP_CONTEXT = 0x0001,
+    HELP_QUIT = 0x0002,
+    HELP_INDEX = 0x0003,
+    HELP_CONTENTS = 0x0003,
+    HELP_HELPONHELP = 0x0004,
+    HELP_SETINDEX = 0x0005,
+    HELP_SETCONTENTS = 0x0005,
+    HELP_CONTEXTPOPUP = 0x0008,
+    HELP_FORCEFILE = 0x0009,
+    HELP_CONTEXTMENU = 0x000A,
+    HELP_FINDER = 0x000B,
+    HELP_WM_HELP = 0x000C,
+    HELP_SETPOPUP_POS = 0x000D,
+    HELP_TCARD = 0x8000,
+    HELP_TAB = 0x000F,
+    HELP_KEY = 0x0101,
+    HELP_COMMAND = 0x0102,
+    HELP_PARTIALKEY = 0x0105,
+    HELP_MULTIKEY = 0x0201,
+    HELP_SETWINPOS = 0x0203
+};
 
-using THelpEvent = std::function<bool(Word Command, intptr_t Data, bool& CallHelp)>;
-using TExceptionEvent = std::function<void(TObject* Sender, const std::exception& E)>;
+using THelpEvent = std::function<bool(Word command, intptr_t data, bool& callHelp)>;
+using TExceptionEvent = std::function<void(TObject* sender, const std::exception& e)>;
 
 // One call of the help engine, as recorded.
 struct THelpCall {
@@ -214,8 +237,7 @@ public:
     void HandleException(TObject* sender, std::exception_ptr failure);
     // Forgets a control that is going away (mouse and hint tracking).
     void ControlDestroyed(TControl* control);
-    template <typename T>
-    T* CreateForm() {
+    template <typename T> T* CreateForm() {
         T* form = new T(this);
         RegisterForm(form);
         return form;
@@ -323,8 +345,10 @@ public:
     int WheelScrollLines() const { return 3; }
     HWND Capture() const { return GetCapture(); }
     void SetCapture(HWND h) {
-        if (h) epc::SetCapture(h);
-        else ReleaseCapture();
+        if (h)
+            epc::SetCapture(h);
+        else
+            ReleaseCapture();
     }
 
 private:
@@ -338,4 +362,4 @@ extern TScreen* Screen;
 extern TMouse* Mouse;
 void InitializeForms();
 
-}  // namespace epc
+} // namespace epc

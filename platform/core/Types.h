@@ -18,7 +18,7 @@ public:
     virtual std::string ClassName() const { return "TObject"; }
 };
 
-using TNotifyEvent = std::function<void(TObject* Sender)>;
+using TNotifyEvent = std::function<void(TObject* sender)>;
 
 // Raises EAssertionFailed with the message.
 [[noreturn]] void AssertionFailed(const std::string& message);
@@ -37,4 +37,4 @@ using Byte = uint8_t;
 using Word = uint16_t;
 using Cardinal = uint32_t;
 
-}  // namespace epc
+} // namespace epc

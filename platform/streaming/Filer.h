@@ -54,9 +54,9 @@ inline constexpr char FilerSignature[4] = {'T', 'P', 'F', '0'};
 // sub-objects); deeper input is rejected instead of exhausting the stack.
 inline constexpr int MaxFilerDepth = 64;
 
-using TReaderProc = std::function<void(TReader& Reader)>;
-using TWriterProc = std::function<void(TWriter& Writer)>;
-using TStreamProc = std::function<void(TStream& Stream)>;
+using TReaderProc = std::function<void(TReader& reader)>;
+using TWriterProc = std::function<void(TWriter& writer)>;
+using TStreamProc = std::function<void(TStream& stream)>;
 
 class TFiler : public TObject {
 public:

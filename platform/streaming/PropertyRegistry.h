@@ -125,7 +125,7 @@ int GetEnumValue(const TIdentList& idents, const std::string& name);
 
 // ---- class registry -------------------------------------------------------------------------
 
-using TComponentFactory = std::function<TComponent*(TComponent* AOwner)>;
+using TComponentFactory = std::function<TComponent*(TComponent* owner)>;
 
 // Makes a class creatable from a stream by its name.
 void RegisterClass(const std::string& className, TComponentFactory factory);

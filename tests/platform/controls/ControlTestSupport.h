@@ -15,7 +15,8 @@ namespace epc {
 // A custom control that paints a colour and records its mouse, key and focus events.
 class TProbe : public TCustomControl {
 public:
-    explicit TProbe(TComponent* owner, COLORREF fill = RGB(0, 128, 0)) : TCustomControl(owner), Fill(fill) {
+    explicit TProbe(TComponent* owner, COLORREF fill = RGB(0, 128, 0))
+        : TCustomControl(owner), Fill(fill) {
         SetTabStop(true);
     }
     std::string ClassName() const override { return "TProbe"; }
@@ -30,12 +31,12 @@ public:
         if (OnDestroyed) OnDestroyed();
     }
 
-    void Dispatch(TMessage& Message) override {
-        if (Message.Msg == WM_GETDLGCODE) {
-            Message.Result = DlgCode;
+    void Dispatch(TMessage& message) override {
+        if (message.Msg == WM_GETDLGCODE) {
+            message.Result = DlgCode;
             return;
         }
-        TCustomControl::Dispatch(Message);
+        TCustomControl::Dispatch(message);
     }
 
 protected:
@@ -46,7 +47,8 @@ protected:
     }
     void MouseDown(TMouseButton b, TShiftState s, int x, int y) override {
         Events.push_back("down " + std::to_string(x) + "," + std::to_string(y) +
-                         (s.Contains(ssDouble) ? " double" : "") + (s.Contains(ssShift) ? " shift" : ""));
+                         (s.Contains(ssDouble) ? " double" : "") +
+                         (s.Contains(ssShift) ? " shift" : ""));
         TCustomControl::MouseDown(b, s, x, y);
     }
     void MouseUp(TMouseButton b, TShiftState s, int x, int y) override {
@@ -110,4 +112,4 @@ protected:
     }
 };
 
-}  // namespace epc
+} // namespace epc

@@ -36,9 +36,9 @@ uint32_t At(const TCustomImageList& list, int index, int x = 1, int y = 1) {
 struct TRecordingList : TImageList {
     using TImageList::TImageList;
     int Adds = 0;
-    int Add(TBitmap* Image, TBitmap* Mask) override {
+    int Add(TBitmap* image, TBitmap* mask) override {
         ++Adds;
-        return TImageList::Add(Image, Mask);
+        return TImageList::Add(image, mask);
     }
 };
 

@@ -14,11 +14,11 @@ public:
     std::vector<std::string> Drawn;
 
 protected:
-    void DrawItem(int Index, const TRect& Rect, TOwnerDrawState State) override {
-        Drawn.push_back(std::to_string(Index) + (State.Contains(odSelected) ? " sel" : "") +
-                        (State.Contains(odFocused) ? " focus" : "") + " " +
-                        std::to_string(Rect.Top));
-        TListBox::DrawItem(Index, Rect, State);
+    void DrawItem(int index, const TRect& rect, TOwnerDrawState state) override {
+        Drawn.push_back(std::to_string(index) + (state.Contains(odSelected) ? " sel" : "") +
+                        (state.Contains(odFocused) ? " focus" : "") + " " +
+                        std::to_string(rect.Top));
+        TListBox::DrawItem(index, rect, state);
     }
 };
 

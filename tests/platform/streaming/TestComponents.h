@@ -99,8 +99,8 @@ public:
     std::string Blob;
     bool SeenLoading() const { return FSeenLoading; }
 
-    void DefineProperties(TFiler* Filer) override {
-        Filer->DefineProperty(
+    void DefineProperties(TFiler* filer) override {
+        filer->DefineProperty(
             "Points",
             [this](TReader& r) {
                 Points.clear();
@@ -116,7 +116,7 @@ public:
                 w.WriteListEnd();
             },
             !Points.empty());
-        Filer->DefineBinaryProperty(
+        filer->DefineBinaryProperty(
             "Blob",
             [this](TStream& s) {
                 Blob.assign(size_t(s.Size()), '\0');
@@ -124,7 +124,7 @@ public:
             },
             [this](TStream& s) { s.WriteString(Blob); }, !Blob.empty());
         // An older form of Options: read only, its names mapped onto the current set.
-        Filer->DefineProperty(
+        filer->DefineProperty(
             "OldOptions",
             [this](TReader& r) {
                 FOptions.Clear();
@@ -201,8 +201,8 @@ public:
     std::vector<int> Values;
     int ExtraCount = 0; // claims more records than written
 
-    void DefineProperties(TFiler* Filer) override {
-        Filer->DefineProperty(
+    void DefineProperties(TFiler* filer) override {
+        filer->DefineProperty(
             "C",
             [this](TReader& r) {
                 Values.clear();
