@@ -191,37 +191,15 @@ void TFlatPanel::Dispatch(TMessage& message) {
 
 // ---- TFlatScrollBox --------------------------------------------------------------------------
 
-TFlatScrollBox::TFlatScrollBox(TComponent* owner) : TScrollingWinControl(owner) {
-    FControlStyle = TControlStyle{csAcceptsControls, csCaptureMouse, csClickEvents, csSetCaption,
-                                  csDoubleClicks};
-    SetBounds(0, 0, 185, 41);
-}
-
-void TFlatScrollBox::SetBorderStyle(TBorderStyle v) {
-    if (FBorderStyle == v) return;
-    FBorderStyle = v;
-    if (HandleAllocated()) RecreateWnd();
-}
-
-void TFlatScrollBox::CreateParams(TCreateParams& params) {
-    TScrollingWinControl::CreateParams(params);
-    if (FBorderStyle != bsSingle) return;
-    // New-style controls: a sunken client edge in place of the plain border under Ctl3D.
-    if (Ctl3D())
-        params.ExStyle |= WS_EX_CLIENTEDGE;
-    else
-        params.Style |= WS_BORDER;
-}
-
 void TFlatScrollBox::Dispatch(TMessage& message) {
     switch (message.Msg) {
     case WM_NCPAINT:
-        TScrollingWinControl::Dispatch(message);
+        TScrollBox::Dispatch(message);
         if (FBorderStyle == bsSingle && !Ctl3D()) FrameWindowEdge(Handle(), 0, clBtnShadow);
         return;
     case CM_CTL3DCHANGED:
         if (FBorderStyle == bsSingle && HandleAllocated()) RecreateWnd();
-        TScrollingWinControl::Dispatch(message);
+        TScrollBox::Dispatch(message);
         return;
     case WM_HSCROLL:
     case WM_VSCROLL:
@@ -229,7 +207,7 @@ void TFlatScrollBox::Dispatch(TMessage& message) {
         Invalidate();
         break;
     }
-    TScrollingWinControl::Dispatch(message);
+    TScrollBox::Dispatch(message);
 }
 
 } // namespace epc

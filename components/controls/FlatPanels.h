@@ -56,19 +56,12 @@ private:
     bool FShowBottomWhiteLine = false;
 };
 
-class TFlatScrollBox : public TScrollingWinControl {
+// The framework's scroll box with its single border drawn flat (one pixel) without Ctl3D.
+class TFlatScrollBox : public TScrollBox {
 public:
-    explicit TFlatScrollBox(TComponent* owner);
+    explicit TFlatScrollBox(TComponent* owner) : TScrollBox(owner) {}
     std::string ClassName() const override { return "TFlatScrollBox"; }
-    TBorderStyle BorderStyle() const { return FBorderStyle; }
-    void SetBorderStyle(TBorderStyle v);
     void Dispatch(TMessage& message) override;
-
-protected:
-    void CreateParams(TCreateParams& params) override;
-
-private:
-    TBorderStyle FBorderStyle = bsSingle;
 };
 
 } // namespace epc

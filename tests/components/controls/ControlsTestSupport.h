@@ -12,7 +12,10 @@
 #include <string>
 #include <vector>
 
+#include "components/controls/ThemeBinding.h"
+#include "platform/controls/Forms.h"
 #include "platform/graphics/PngImage.h"
+#include "platform/testing/UserActions.h"
 
 namespace epc::test {
 
@@ -42,5 +45,23 @@ inline void SolidPng(TPngImage& png, int w, int h, uint32_t argb) {
     img.ColorType = 6;
     png.LoadFromImage(img);
 }
+
+// A fresh platform and one borderless form at (100, 100), 400 x 300, for the controls under
+// test; the platform and the theme library are reset again afterwards.
+class FormFixture : public ::testing::Test {
+protected:
+    void SetUp() override {
+        testing::ResetAll();
+        InitializeForms();
+        Form = new TForm(nullptr);
+        Form->SetBorderStyle(bsNone);
+        Form->SetBounds(100, 100, 400, 300);
+    }
+    void TearDown() override {
+        testing::ResetAll();
+        InstallRecordingThemeLibrary(nullptr);
+    }
+    TForm* Form = nullptr;
+};
 
 } // namespace epc::test

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/components/controls/ControlsTestSupport.h"
+
 #include "components/controls/ThemeBinding.h"
 #include "platform/controls/Forms.h"
 #include "platform/testing/UserActions.h"
@@ -9,21 +11,12 @@
 namespace epc {
 namespace {
 
-class FlatPanelsTest : public ::testing::Test {
+class FlatPanelsTest : public epc::test::FormFixture {
 protected:
     void SetUp() override {
-        testing::ResetAll();
-        InitializeForms();
-        Form = new TForm(nullptr);
-        Form->SetBorderStyle(bsNone);
-        Form->SetBounds(50, 50, 400, 300);
+        FormFixture::SetUp();
         Form->SetColor(TColor(RGB(10, 20, 30)));
     }
-    void TearDown() override {
-        testing::ResetAll();
-        InstallRecordingThemeLibrary(nullptr);
-    }
-    TForm* Form = nullptr;
 };
 
 TEST_F(FlatPanelsTest, BottomWhiteLineTakesOnePixelOffTheClientArea) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/components/controls/ControlsTestSupport.h"
+
 #include "platform/controls/Forms.h"
 #include "platform/testing/UserActions.h"
 
@@ -15,24 +17,16 @@ public:
     TItemState* StateOf(int i) { return GetState(i); }
 };
 
-class CheckListTest : public ::testing::Test {
+class CheckListTest : public epc::test::FormFixture {
 protected:
     void SetUp() override {
-        testing::ResetAll();
-        InitializeForms();
-        Form = new TForm(nullptr);
-        Form->SetBorderStyle(bsNone);
-        Form->SetBounds(100, 100, 400, 300);
+        FormFixture::SetUp();
         List = new TTestCheckList(Form);
         List->SetParent(Form);
         List->SetBorderStyle(bsNone);
         List->Font()->SetName("Fixed Metrics Test");
         List->Font()->SetHeight(-10); // 10 pixels high, 5 wide per character
         List->SetBounds(0, 0, 300, 280);
-    }
-    void TearDown() override {
-        testing::ResetAll();
-        InstallRecordingThemeLibrary(nullptr);
     }
     int Step() const { return List->CheckWidth() + 2 * List->Offset(); }
     // A client point on the item's box.
@@ -54,7 +48,6 @@ protected:
         List->AddCheckItem("G1", "", 1, false, true, false, true, nullptr);
         List->AddCheckItem("G2", "", 1, false, true, false, true, nullptr);
     }
-    TForm* Form = nullptr;
     TTestCheckList* List = nullptr;
 };
 

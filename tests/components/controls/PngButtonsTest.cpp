@@ -12,17 +12,7 @@ namespace ui = epc::testing;
 
 namespace {
 
-class PngButtonTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ui::ResetAll();
-        Form = new TForm(nullptr);
-        Form->SetBorderStyle(bsNone);
-        Form->SetBounds(100, 100, 300, 200);
-    }
-    void TearDown() override { ui::ResetAll(); }
-    TForm* Form = nullptr;
-};
+using PngButtonTest = epc::test::FormFixture;
 
 int R(COLORREF c) {
     return GetRValue(c);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/components/controls/ControlsTestSupport.h"
+
 #include "components/controls/ThemeBinding.h"
 #include "platform/controls/Forms.h"
 #include "platform/testing/UserActions.h"
@@ -11,21 +13,11 @@ namespace ui = epc::testing;
 
 namespace {
 
-class QDLSpeedButtonTest : public ::testing::Test {
+class QDLSpeedButtonTest : public epc::test::FormFixture {
 protected:
-    void SetUp() override {
-        ui::ResetAll();
-        form = new TForm(nullptr);
-        form->SetBorderStyle(bsNone);
-        form->SetBounds(100, 100, 200, 120);
-    }
-    void TearDown() override {
-        ui::ResetAll();
-        InstallRecordingThemeLibrary(nullptr);
-    }
     TQDLSpeedButton* MakeButton(TQDLSpeedButtonType type) {
-        auto* button = new TQDLSpeedButton(form);
-        button->SetParent(form);
+        auto* button = new TQDLSpeedButton(Form);
+        button->SetParent(Form);
         button->SetBounds(10, 10, 17, 17);
         button->SetSpeedButtonType(type);
         return button;
@@ -37,7 +29,6 @@ protected:
         EXPECT_EQ(calls.back().Part, SBP_ARROWBTN);
         return calls.back().State;
     }
-    TForm* form = nullptr;
     TRecordingThemeLibrary recorder;
 };
 
@@ -46,13 +37,13 @@ protected:
 TEST_F(QDLSpeedButtonTest, ThemedDownButtonShowsTheDownArrowHotWhileTheMouseIsOver) {
     InstallRecordingThemeLibrary(&recorder);
     TQDLSpeedButton* button = MakeButton(qstDown);
-    ui::ShowForm(form);
+    ui::ShowForm(Form);
     EXPECT_EQ(LastArrowState(), ABS_DOWNNORMAL);
     EXPECT_EQ(recorder.CallsOf("DrawThemeBackground").back().Rect, TRect(0, 0, 17, 17));
     ui::MoveMouse(button, 5, 5);
     ui::Pump();
     EXPECT_EQ(LastArrowState(), ABS_DOWNHOT);
-    ui::MoveMouse(form, 150, 100);
+    ui::MoveMouse(Form, 150, 100);
     ui::Pump();
     EXPECT_EQ(LastArrowState(), ABS_DOWNNORMAL);
     EXPECT_EQ(recorder.OpenThemes, 0); // every theme opened for a paint is closed again
@@ -61,7 +52,7 @@ TEST_F(QDLSpeedButtonTest, ThemedDownButtonShowsTheDownArrowHotWhileTheMouseIsOv
 TEST_F(QDLSpeedButtonTest, ThemedStatesFollowPressedAndDisabled) {
     InstallRecordingThemeLibrary(&recorder);
     TQDLSpeedButton* button = MakeButton(qstUp);
-    ui::ShowForm(form);
+    ui::ShowForm(Form);
     EXPECT_EQ(LastArrowState(), ABS_UPNORMAL);
     ui::MouseDown(button, 5, 5);
     ui::Pump();
@@ -78,10 +69,10 @@ TEST_F(QDLSpeedButtonTest, ThemedStatesFollowPressedAndDisabled) {
 
 TEST_F(QDLSpeedButtonTest, WithoutThemesItPaintsAsAPlainSpeedButton) {
     TQDLSpeedButton* button = MakeButton(qstDown);
-    auto* plain = new TSpeedButton(form);
-    plain->SetParent(form);
+    auto* plain = new TSpeedButton(Form);
+    plain->SetParent(Form);
     plain->SetBounds(40, 10, 17, 17);
-    ui::ShowForm(form);
+    ui::ShowForm(Form);
     for (int y = 0; y < 17; ++y)
         for (int x = 0; x < 17; ++x)
             ASSERT_EQ(ui::PixelAt(button, x, y), ui::PixelAt(plain, x, y)) << x << "," << y;

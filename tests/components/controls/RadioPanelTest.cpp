@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/components/controls/ControlsTestSupport.h"
+
 #include "components/controls/ThemeBinding.h"
 #include "platform/controls/Forms.h"
 #include "platform/testing/UserActions.h"
@@ -9,25 +11,16 @@
 namespace epc {
 namespace {
 
-class RadioPanelTest : public ::testing::Test {
+class RadioPanelTest : public epc::test::FormFixture {
 protected:
     void SetUp() override {
-        testing::ResetAll();
-        InitializeForms();
-        Form = new TForm(nullptr);
-        Form->SetBorderStyle(bsNone);
-        Form->SetBounds(50, 50, 400, 300);
+        FormFixture::SetUp();
         Panel = new TRadioPanel(Form);
         Panel->SetParent(Form);
         Panel->Font()->SetName("Fixed Metrics Test");
         Panel->Font()->SetHeight(-10); // 5 pixels per character
         Panel->SetBounds(0, 0, 200, 100);
     }
-    void TearDown() override {
-        testing::ResetAll();
-        InstallRecordingThemeLibrary(nullptr);
-    }
-    TForm* Form = nullptr;
     TRadioPanel* Panel = nullptr;
 };
 
