@@ -454,9 +454,9 @@ public:
     bool AsText(std::string& result, bool unicode, int lineWidth, TCustomRVData* rvData,
                 int itemNo) const override;
     // The marker is sized by the layout from its text in its level's font (screen pixels).
-    void AdjustToDocWidth(int docWidth, TRVDrawLineInfo* dli, bool noCaching, int& out1,
-                          int& out2, const TRVScreenAndDevice* sad, TCustomRVData* rvData,
-                          TCanvas* canvas, bool canUseDeviceFit) override;
+    void AdjustToDocWidth(int docWidth, TRVDrawLineInfo* dli, bool noCaching, int& out1, int& out2,
+                          const TRVScreenAndDevice* sad, TCustomRVData* rvData, TCanvas* canvas,
+                          bool canUseDeviceFit) override;
     int GetBoxWidth() const override { return FBoxWidth; }
     int GetBoxHeight() const override { return FBoxHeight; }
     int GetDescentValue() const override { return FDescent; }
