@@ -58,6 +58,13 @@ void TRVControlData::DrawFocusFrame(TCanvas* canvas) {
     }
 }
 
+void TRVControlData::MouseUp(bool leftButton, int x, int y) {
+    TCanvas* canvas = GetCanvas();
+    DrawFocusFrame(canvas);
+    TCustomRVFormattedData::MouseUp(leftButton, x, y);
+    DrawFocusFrame(canvas);
+}
+
 void TRVControlData::ActivateFocused() {
     TCustomRVFormattedData* data = FocusedItemData ? FocusedItemData : this;
     if (FocusedItemNo >= 0 && FocusedItemNo < data->ItemCount())

@@ -197,6 +197,12 @@ public:
     // take the keyboard focus: a hotspot, or an embedded control that can be focused; -1.
     int FindNextFocusItem(bool forward, int fromItemNo) const;
 
+    // ---- The mouse, in client coordinates: the left button makes and, with Shift, extends
+    // the selection while selection is allowed.
+    virtual void MouseDown(bool leftButton, bool shift, int x, int y);
+    virtual void MouseMove(int x, int y);
+    virtual void MouseUp(bool leftButton, int x, int y);
+
     // ---- Formatted document.
     void ClearJumps();
     virtual void Clear();

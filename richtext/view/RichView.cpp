@@ -443,6 +443,7 @@ void TCustomRichView::StopAutoScrollTimer() {
 void TCustomRichView::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
     if (!GetInplaceEditor() && !shift.Contains(ssDouble) && CanFocus() && !Focused()) SetFocus();
     TRVScroller::MouseDown(button, shift, x, y);
+    if (FStyle) FRVData->MouseDown(button == mbLeft, shift.Contains(ssShift), x, y);
     if (button == mbLeft) StartAutoScrollTimer();
 }
 
@@ -450,11 +451,13 @@ void TCustomRichView::MouseMove(TShiftState shift, int x, int y) {
     FScrollDX = AutoScrollDirection(x, ClientWidth());
     FScrollDY = AutoScrollDirection(y, ClientHeight());
     TRVScroller::MouseMove(shift, x, y);
+    if (FStyle) FRVData->MouseMove(x, y);
 }
 
 void TCustomRichView::MouseUp(TMouseButton button, TShiftState shift, int x, int y) {
     TRVScroller::MouseUp(button, shift, x, y);
     if (button == mbLeft) StopAutoScrollTimer();
+    if (FStyle) FRVData->MouseUp(button == mbLeft, x, y);
 }
 
 void TCustomRichView::KeyDown(Word& key, TShiftState shift) {
@@ -480,6 +483,12 @@ void TCustomRichView::WMTimer(TMessage& message) {
     if (FScrollDX == 0 && FScrollDY == 0) return;
     if (FScrollDY != 0) ScrollToY(VScrollPos() + FScrollDY);
     if (FScrollDX != 0) SetHScrollPos(HScrollPos() + FScrollDX);
+    if (FStyle && HandleAllocated()) {
+        POINT p;
+        GetCursorPos(&p);
+        epc::ScreenToClient(Handle(), &p);
+        FRVData->MouseMove(p.X, p.Y);
+    }
     SimulateMouseMove();
 }
 

@@ -382,3 +382,86 @@ TEST_F(RichViewTest, RvfRoundTripCarriesItemsLayoutAndColor) {
 
 } // namespace
 } // namespace epc
+
+namespace epc {
+namespace {
+
+TEST_F(RichViewTest, DraggingTheMouseSelectsAndPaintsTheSelectedCharacters) {
+    View->AppendTextParagraph("ABCDEF", 0, 0);
+    View->AppendTextParagraph("GHIJ", 0, 0);
+    Show();
+    // From the left edge of B to the left edge of D: B and C.
+    testing::DragMouse(View, TPoint(16, 10), TPoint(36, 12));
+    EXPECT_TRUE(View->HasSelection());
+    ExpectGlyph(5, 5, clBlack, clWhite);
+    ExpectGlyph(15, 5, Style->SelTextColor, clNavy);
+    ExpectGlyph(25, 5, Style->SelTextColor, clNavy);
+    ExpectGlyph(35, 5, clBlack, clWhite);
+    // Shift and a click extend it from its old start into the next line.
+    testing::Click(View, 26, 30, mbLeft, TShiftState{ssShift});
+    ExpectGlyph(5, 5, clBlack, clWhite);
+    ExpectGlyph(55, 5, Style->SelTextColor, clNavy);
+    ExpectGlyph(5, 25, Style->SelTextColor, clNavy);
+    ExpectGlyph(15, 25, Style->SelTextColor, clNavy);
+    ExpectGlyph(25, 25, clBlack, clWhite);
+    // A plain click collapses it.
+    testing::Click(View, 46, 10);
+    EXPECT_FALSE(View->HasSelection());
+    ExpectGlyph(15, 5, clBlack, clWhite);
+}
+
+std::unique_ptr<TGraphic> Square(TColor color) {
+    auto bmp = std::make_unique<TBitmap>(10, 10, pf24bit);
+    bmp->Canvas()->Brush()->SetColor(color);
+    bmp->Canvas()->FillRect(TRect(0, 0, 10, 10));
+    return bmp;
+}
+
+TEST_F(RichViewTest, TabMovesTheFocusFrameAmongHotspotsAndThenToTheNextControl) {
+    View->AppendTextParagraph("go", 0, 0);
+    View->RVData()->AddHotPicture("first", Square(clGreen), 0, TRVVAlign::rvvaBaseline);
+    View->AppendTextParagraph("and", 0, 0);
+    View->RVData()->AddHotPicture("second", Square(clGreen), 0, TRVVAlign::rvvaBaseline);
+    auto* next = new TRichView(Form);
+    next->SetParent(Form);
+    next->SetBounds(10, 220, 100, 40);
+    Show();
+    View->SetFocus();
+    ASSERT_TRUE(View->Focused());
+    TRichViewRVData* data = View->RVData();
+    EXPECT_EQ(data->FocusedItemNo, -1);
+    testing::PressKey(VK_TAB);
+    EXPECT_EQ(data->FocusedItemNo, 1);
+    EXPECT_TRUE(View->Focused());
+    // The dotted frame lies one pixel outside the picture's drawing item.
+    int x = 0, y = 0;
+    ASSERT_TRUE(View->GetItemClientCoords(1, x, y));
+    bool framed = false;
+    for (int i = x - 1; i <= x + 12 && !framed; ++i)
+        framed = At(i, y - 1) != Rgb(clWhite);
+    EXPECT_TRUE(framed);
+    testing::PressKey(VK_TAB);
+    EXPECT_EQ(data->FocusedItemNo, 3);
+    testing::PressKey(VK_TAB, TShiftState{ssShift});
+    EXPECT_EQ(data->FocusedItemNo, 1);
+    // No frame is left at the old place once the focus moved on.
+    testing::PressKey(VK_TAB);
+    testing::PressKey(VK_TAB);
+    EXPECT_TRUE(next->Focused());
+    EXPECT_EQ(data->FocusedItemNo, -1);
+}
+
+TEST_F(RichViewTest, ResizeThatKeepsTheTextWidthKeepsTheScrollPosition) {
+    View->MinTextWidth = 400; // wider than the view: resizing does not change the text width
+    AddLines(100);
+    Show();
+    View->ScrollToY(300);
+    const int pos = View->VScrollPos();
+    View->SetBounds(10, 10, 250, 180);
+    testing::Pump();
+    EXPECT_EQ(View->VScrollPos(), pos);
+    EXPECT_EQ(View->RVData()->TextWidth, 400);
+}
+
+} // namespace
+} // namespace epc
