@@ -13,8 +13,8 @@
 #include "platform/controls/Forms.h"
 #include "platform/core/Streams.h"
 #include "platform/testing/UserActions.h"
-#include "richtext/view/RichView.h"
 #include "richtext/view/RVRVData.h"
+#include "richtext/view/RichView.h"
 
 namespace {
 
@@ -62,9 +62,9 @@ Viewer MakeViewer(int left) {
 // About Megabytes MB of text in paragraphs of mixed styles.
 void Fill(Viewer& v, int megabytes) {
     std::mt19937 rng(7);
-    const char* words[] = {"the",     "question", "answer", "network",   "configure", "router",
-                           "a",       "of",       "select", "interface", "address",   "which",
-                           "statement", "describes", "protocol", "is",    "correct",   "two"};
+    const char* words[] = {"the",       "question",  "answer",   "network",   "configure", "router",
+                           "a",         "of",        "select",   "interface", "address",   "which",
+                           "statement", "describes", "protocol", "is",        "correct",   "two"};
     const int64_t target = int64_t(megabytes) << 20;
     while (v.Bytes < target) {
         const int para = int(rng() % 3);
@@ -145,7 +145,7 @@ void BM_LoadFormatPaint10MB(benchmark::State& state) {
         Fill(src, 10);
         TMemoryStream out;
         src.View->WriteRvfStream(out, false);
-        rvf.assign(static_cast<const char*>(out.Memory()), size_t(out.Size()));
+        rvf.assign(reinterpret_cast<const char*>(out.Memory()), size_t(out.Size()));
         bytes = src.Bytes;
         delete src.Form;
     }
