@@ -142,14 +142,15 @@ void BM_LoadFormatPaint10MB(benchmark::State& state) {
     static int64_t bytes = 0;
     if (rvf.empty()) {
         Viewer src = MakeViewer(40);
+        std::unique_ptr<TForm> srcForm(src.Form);
         Fill(src, 10);
         TMemoryStream out;
         src.View->WriteRvfStream(out, false);
         rvf.assign(reinterpret_cast<const char*>(out.Memory()), size_t(out.Size()));
         bytes = src.Bytes;
-        delete src.Form;
     }
     Viewer v = MakeViewer(60);
+    std::unique_ptr<TForm> form(v.Form);
     testing::ShowForm(v.Form);
     for (auto _ : state) {
         TMemoryStream in;
@@ -162,7 +163,6 @@ void BM_LoadFormatPaint10MB(benchmark::State& state) {
     }
     state.SetBytesProcessed(state.iterations() * int64_t(rvf.size()));
     state.counters["text_MB"] = double(bytes) / (1 << 20);
-    delete v.Form;
 }
 BENCHMARK(BM_LoadFormatPaint10MB)->Unit(benchmark::kMillisecond)->Iterations(2);
 

@@ -303,6 +303,18 @@ bool TCustomRichView::GetItemIntProperty(int itemNo, int prop, int& value) const
     return FRVData->GetItemExtraIntProperty(itemNo, prop, value);
 }
 
+void TCustomRichView::GetPictureItemInfo(int itemNo, std::string& name, TGraphic*& graphic,
+                                         TRVVAlign& vAlign, TRVTag& tag) const {
+    FRVData->RequireItemClass(itemNo, [](TCustomRVItemInfo* item) {
+        return dynamic_cast<TRVGraphicItemInfo*>(item) != nullptr;
+    });
+    auto* item = static_cast<TRVGraphicItemInfo*>(FRVData->GetItem(itemNo));
+    name = FRVData->GetItemText(itemNo);
+    graphic = item->Image.get();
+    vAlign = item->VAlign;
+    tag = item->Tag;
+}
+
 bool TCustomRichView::GetItemClientCoords(int itemNo, int& x, int& y) const {
     if (!FRVData->GetItemCoords(itemNo, x, y)) return false;
     x -= FRVData->GetHScrollPos();
@@ -493,8 +505,7 @@ void TCustomRichView::WMTimer(TMessage& message) {
 }
 
 void TCustomRichView::WMSize(TMessage& message) {
-    if (FStyle && FRVData->DrawItems.Count() > 0)
-        FRVData->FormatAll(true, false, false, false, Canvas(), 0, false);
+    if (FStyle) FRVData->FormatAll(true, false, false, false, Canvas(), 0, false);
     TRVScroller::Dispatch(message);
 }
 

@@ -157,6 +157,10 @@ public:
     TCustomRVItemInfo* GetItemObject(int itemNo) const;
     std::u16string GetItemTextUnicode(int itemNo) const;
     bool GetItemIntProperty(int itemNo, int prop, int& value) const;
+    // A picture item's name, picture, vertical alignment and tag; raises ERichViewError for
+    // other items.
+    void GetPictureItemInfo(int itemNo, std::string& name, TGraphic*& graphic, TRVVAlign& vAlign,
+                            TRVTag& tag) const;
     // The position of the item's first drawing item in client coordinates; false when it has
     // none.
     bool GetItemClientCoords(int itemNo, int& x, int& y) const;

@@ -185,6 +185,16 @@ TEST_F(RichViewTest, TextBackgroundBorderPictureAndMarkerWhereTheLayoutPutsThem)
     EXPECT_EQ(At(100, 25), clBlue);
     EXPECT_EQ(At(100, 44), clBlue);
     EXPECT_EQ(At(10, 33), clWhite);
+    std::string name;
+    TGraphic* graphic = nullptr;
+    TRVVAlign vAlign = TRVVAlign::rvvaMiddle;
+    TRVTag tag;
+    View->GetPictureItemInfo(2, name, graphic, vAlign, tag);
+    EXPECT_EQ(name, "pic");
+    ASSERT_NE(graphic, nullptr);
+    EXPECT_EQ(graphic->Width(), 20);
+    EXPECT_EQ(vAlign, TRVVAlign::rvvaBaseline);
+    EXPECT_THROW(View->GetPictureItemInfo(0, name, graphic, vAlign, tag), ERichViewError);
     // The picture inside its one-pixel spacing.
     EXPECT_EQ(At(6, 46), clGreen);
     EXPECT_EQ(At(25, 55), clGreen);
@@ -345,7 +355,10 @@ TEST_F(RichViewTest, PostedEventsRunTheViewersHandlers) {
     auto data = std::make_unique<TRVJumpMessageData>();
     data->Id = 5;
     PostMessage(View->Handle(), WM_RVEVENT, 0, reinterpret_cast<LPARAM>(data.release()),
-                [](WPARAM, LPARAM l) { delete reinterpret_cast<TRVMessageData*>(l); });
+                [](WPARAM, LPARAM l) {
+                    std::unique_ptr<TRVMessageData> undelivered(
+                        reinterpret_cast<TRVMessageData*>(l));
+                });
     EXPECT_EQ(jumped, -1);
     testing::Pump();
     EXPECT_EQ(jumped, 5);
