@@ -266,8 +266,8 @@ void TCustomRichView::ResetScrollPositions() {
 }
 
 void TCustomRichView::ResetScrollBars() {
-    if (FRVData && FRVData->ItemCount() > 0) {
-        if (FStyle) FRVData->FormatAll(true, false, false, false, Canvas(), 0, false);
+    if (FRVData && FRVData->ItemCount() > 0 && FStyle) {
+        FRVData->FormatAll(true, false, false, false, Canvas(), 0, false);
         return;
     }
     TRVScroller::ResetScrollBars();

@@ -119,6 +119,9 @@ TEST_F(RichViewTest, WithoutStyleSheetPaintsTheMessageInsteadOfTheDocument) {
             text = At(x, y) != Rgb(clWindow);
     EXPECT_TRUE(text);
     EXPECT_EQ(At(150, 150), Rgb(clWindow)) << View->ClientWidth() << "x" << View->ClientHeight();
+    // Nothing to scroll: no bars.
+    EXPECT_FALSE(IsScrollBarVisible(View->Handle(), SB_VERT));
+    EXPECT_FALSE(IsScrollBarVisible(View->Handle(), SB_HORZ));
     // Once the sheet is there, the document is painted instead.
     Show();
     ExpectGlyph(5, 5, clBlack, clWhite);
@@ -474,6 +477,68 @@ TEST_F(RichViewTest, ResizeThatKeepsTheTextWidthKeepsTheScrollPosition) {
     testing::Pump();
     EXPECT_EQ(View->VScrollPos(), pos);
     EXPECT_EQ(View->RVData()->TextWidth, 400);
+}
+
+} // namespace
+} // namespace epc
+
+namespace epc {
+namespace {
+
+TEST_F(RichViewTest, FixedTilesStayWhileScrolledTilesMoveWithTheDocument) {
+    auto tile = std::make_unique<TBitmap>(4, 4, pf24bit);
+    tile->Canvas()->Brush()->SetColor(clYellow);
+    tile->Canvas()->FillRect(TRect(0, 0, 4, 4));
+    tile->Canvas()->SetPixels(0, 0, clBlue);
+    View->SetBackgroundBitmap(tile.get());
+    View->SetBackgroundStyle(TBackgroundStyle::bsTiled);
+    EXPECT_TRUE(View->FullRedrawOnScroll);
+    AddLines(100);
+    Show();
+    EXPECT_EQ(At(248, 8), Rgb(clBlue));
+    SendMessage(View->Handle(), WM_VSCROLL, SB_LINEDOWN, 0);
+    testing::Pump();
+    EXPECT_EQ(At(248, 8), Rgb(clBlue));
+    EXPECT_EQ(At(248, 7), Rgb(clYellow));
+    View->SetBackgroundStyle(TBackgroundStyle::bsTiledAndScrolled);
+    EXPECT_FALSE(View->FullRedrawOnScroll);
+    SendMessage(View->Handle(), WM_VSCROLL, SB_LINEDOWN, 0);
+    testing::Pump();
+    // Two pixels down the document: the grid's rows now start at 2, 6, 10...
+    EXPECT_EQ(At(248, 6), Rgb(clBlue));
+    EXPECT_EQ(At(248, 8), Rgb(clYellow));
+    // The text moved with it: the third line's glyph row 8 is now at 5 + 40 - 2.
+    ExpectGlyph(5, 43, clBlack, clYellow);
+}
+
+} // namespace
+} // namespace epc
+
+namespace epc {
+namespace {
+
+TEST_F(RichViewTest, ParagraphBeginningAboveTheVisibleAreaIsPaintedWhole) {
+    TParaInfo& boxed = Style->ParaStyles.Add(); // 1
+    boxed.Background.Color = clYellow;
+    boxed.Border.Style = TRVBorderStyle::rvbSingle;
+    boxed.Border.Color = clBlue;
+    AddLines(3);
+    // One paragraph of many wrapped lines (each word takes a line of its own).
+    std::string words;
+    for (int i = 0; i < 30; ++i)
+        words += "abcdefghijklmnopqrstuvwxyz ";
+    View->AppendTextParagraph(words, 0, 1);
+    AddLines(20);
+    Show();
+    const int paraTop = 5 + 3 * 20;
+    EXPECT_EQ(At(200, paraTop), Rgb(clBlue));
+    View->ScrollToY(paraTop + 100);
+    testing::Pump();
+    // The paragraph's top border is out of view; its background and side borders still show.
+    EXPECT_EQ(At(View->ClientWidth() - 10, 50), Rgb(clYellow));
+    EXPECT_EQ(At(5, 50), Rgb(clBlue));
+    EXPECT_EQ(At(View->ClientWidth() - 6, 50), Rgb(clBlue));
+    EXPECT_NE(At(100, 0), Rgb(clBlue));
 }
 
 } // namespace
