@@ -607,6 +607,10 @@ void TCustomRichView::Dispatch(TMessage& message) {
     case WM_ERASEBKGND:
         message.Result = 1;
         return;
+    case CM_MOUSELEAVE:
+        TRVScroller::Dispatch(message);
+        FRVData->LeaveHover(-1);
+        return;
     case WM_DESTROY:
         StopAutoScrollTimer();
         break;

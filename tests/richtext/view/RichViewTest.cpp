@@ -543,3 +543,30 @@ TEST_F(RichViewTest, ParagraphBeginningAboveTheVisibleAreaIsPaintedWhole) {
 
 } // namespace
 } // namespace epc
+
+namespace epc {
+namespace {
+
+TEST_F(RichViewTest, RtfIsReadIntoTheViewAndWrittenFromIt) {
+    TMemoryStream in;
+    in.WriteString("{\\rtf1\\ansi Hello {\\b bold} world\\par second\\par}");
+    in.SetPosition(0);
+    EXPECT_EQ(View->LoadRtfStream(in), 0);
+    EXPECT_GE(View->GetItemCount(), 2);
+    Show();
+    TMemoryStream out;
+    EXPECT_TRUE(View->WriteRtfStream(out, false));
+    const std::string rtf(reinterpret_cast<const char*>(out.Memory()), size_t(out.Size()));
+    EXPECT_EQ(rtf.rfind("{\\rtf", 0), 0u);
+    EXPECT_NE(rtf.find("second"), std::string::npos);
+    // Not RTF: refused, nothing added.
+    const int count = View->GetItemCount();
+    TMemoryStream bad;
+    bad.WriteString("plain text");
+    bad.SetPosition(0);
+    EXPECT_NE(View->LoadRtfStream(bad), 0);
+    EXPECT_EQ(View->GetItemCount(), count);
+}
+
+} // namespace
+} // namespace epc
