@@ -570,3 +570,26 @@ TEST_F(RichViewTest, RtfIsReadIntoTheViewAndWrittenFromIt) {
 
 } // namespace
 } // namespace epc
+
+namespace epc {
+namespace {
+
+TEST_F(RichViewTest, ControlScrolledFarOutOfViewByTheBarComesBack) {
+    auto* panel = new TPanel(nullptr);
+    panel->SetBounds(0, 0, 30, 20);
+    View->RVData()->AddControlItem("panel", TRVComponentPtr(panel), 0, TRVVAlign::rvvaBaseline);
+    AddLines(900); // 18000 pixels
+    Show();
+    ASSERT_EQ(View->VSmallStep(), 1);
+    const int top = panel->Top();
+    SendMessage(View->Handle(), WM_VSCROLL, MAKEWPARAM(SB_THUMBPOSITION, 15000), 0);
+    EXPECT_EQ(View->VScrollPos(), 15000);
+    EXPECT_EQ(panel->Top(), -10000);
+    SendMessage(View->Handle(), WM_VSCROLL, MAKEWPARAM(SB_THUMBPOSITION, 12000), 0);
+    EXPECT_EQ(panel->Top(), -10000);
+    SendMessage(View->Handle(), WM_VSCROLL, SB_TOP, 0);
+    EXPECT_EQ(panel->Top(), top);
+}
+
+} // namespace
+} // namespace epc
