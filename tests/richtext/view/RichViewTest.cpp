@@ -458,13 +458,20 @@ TEST_F(RichViewTest, TabMovesTheFocusFrameAmongHotspotsAndThenToTheNextControl) 
     EXPECT_TRUE(framed);
     testing::PressKey(VK_TAB);
     EXPECT_EQ(data->FocusedItemNo, 3);
+    testing::Pump();
+    // The frame left the first hotspot (drawn twice is gone).
+    for (int i = x - 1; i <= x + 12; ++i)
+        EXPECT_EQ(At(i, y - 1), Rgb(clWhite)) << i;
     testing::PressKey(VK_TAB, TShiftState{ssShift});
     EXPECT_EQ(data->FocusedItemNo, 1);
-    // No frame is left at the old place once the focus moved on.
     testing::PressKey(VK_TAB);
     testing::PressKey(VK_TAB);
     EXPECT_TRUE(next->Focused());
     EXPECT_EQ(data->FocusedItemNo, -1);
+    // Coming back from the other control with Shift+Tab gives the focus to the last hotspot.
+    testing::PressKey(VK_TAB, TShiftState{ssShift});
+    EXPECT_TRUE(View->Focused());
+    EXPECT_EQ(data->FocusedItemNo, 3);
 }
 
 TEST_F(RichViewTest, ResizeThatKeepsTheTextWidthKeepsTheScrollPosition) {
