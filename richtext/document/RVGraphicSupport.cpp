@@ -193,6 +193,51 @@ void TRVStyle::ApplyStyle(TCanvas* canvas, int styleNo, TRVBiDiMode) {
     SetTextCharacterExtra(canvas->Handle(), f.CharSpacing);
 }
 
+namespace {
+
+void ApplyFontInfo(TCanvas* canvas, const TFontInfo& f) {
+    TFont* font = canvas->Font();
+    font->BeginUpdate();
+    font->SetName(f.FontName);
+    font->SetSize(f.Size);
+    font->SetStyle(ToFontStyles(f.Style));
+    font->SetCharset(TFontCharset(f.Charset));
+    font->SetColor(f.Color);
+    font->EndUpdate();
+}
+
+} // namespace
+
+// ---------------------------------------------------------------- list markers
+
+void TRVMarkerItemInfo::AdjustToDocWidth(int, TRVDrawLineInfo*, bool, int&, int&,
+                                         const TRVScreenAndDevice* sad, TCustomRVData* rvData,
+                                         TCanvas* canvas, bool) {
+    FBoxWidth = FBoxHeight = FDescent = 0;
+    TRVListLevel* level = GetLevelInfo(rvData ? rvData->GetRVStyle() : nullptr);
+    if (!canvas || !level) return;
+    ApplyFontInfo(canvas, level->Font);
+    TEXTMETRICW tm{};
+    GetTextMetricsW(canvas->Handle(), &tm);
+    SIZE size{0, 0};
+    GetTextExtentPoint32A(canvas->Handle(), MarkerText.data(), int(MarkerText.size()), &size);
+    // The layout scales screen sizes to its canvas: measured sizes go back to the screen.
+    const int sx = sad ? sad->ScreenPPIX : 1, dx = sad ? sad->DevicePPIX : 1;
+    const int sy = sad ? sad->ScreenPPIY : 1, dy = sad ? sad->DevicePPIY : 1;
+    FBoxWidth = MulDiv(size.cx, sx, dx);
+    FBoxHeight = MulDiv(tm.tmHeight, sy, dy);
+    FDescent = MulDiv(tm.tmDescent, sy, dy);
+}
+
+void TRVMarkerItemInfo::Paint(int x, int y, TCanvas* canvas, int, TRVStyle* style,
+                              TRVDrawLineInfo*) {
+    TRVListLevel* level = GetLevelInfo(style);
+    if (!canvas || !level || MarkerText.empty()) return;
+    ApplyFontInfo(canvas, level->Font);
+    canvas->Brush()->SetStyle(bsClear);
+    canvas->TextOut(x, y, MarkerText);
+}
+
 void TRVStyle::ApplyStyleColor(TCanvas* canvas, int styleNo, TRVTextDrawStates drawState,
                                bool printing, TRVColorMode colorMode) {
     bool doDefault = true;
@@ -201,8 +246,10 @@ void TRVStyle::ApplyStyleColor(TCanvas* canvas, int styleNo, TRVTextDrawStates d
     const TFontInfo& f = TextStyles[styleNo];
     TColor text = f.Color, back = f.BackColor;
     if (drawState.Contains(TRVTextDrawState::rvtsSelected)) {
-        text = SelTextColor;
-        back = SelColor;
+        // Without the focus the selection shows in the unfocused colours.
+        const bool focused = drawState.Contains(TRVTextDrawState::rvtsControlFocused);
+        text = focused ? SelTextColor : InactiveSelTextColor;
+        back = focused ? SelColor : InactiveSelColor;
     } else if (drawState.Contains(TRVTextDrawState::rvtsHover)) {
         if (f.HoverColor != clNone) text = f.HoverColor;
         if (f.HoverBackColor != clNone) back = f.HoverBackColor;
@@ -232,8 +279,11 @@ void TRVStyle::DrawStyleText(const std::string& s, TCanvas* canvas, int itemNo, 
         OnDrawStyleText(this, shown, canvas, itemNo, x, y, width, height, styleNo, rvData,
                         drawState, printing, preview, colorMode, doDefault);
     if (!doDefault || !canvas) return;
-    if (canvas->Brush()->Style() != bsClear) canvas->FillRect(TRect{x, y, x + width, y + height});
-    canvas->Brush()->SetStyle(bsClear);
+    // A run of unknown width (0) is drawn opaque on the brush colour instead.
+    if (canvas->Brush()->Style() != bsClear && width > 0) {
+        canvas->FillRect(TRect{x, y, x + width, y + height});
+        canvas->Brush()->SetStyle(bsClear);
+    }
     if (f.Unicode)
         canvas->TextOut(x, y,
                         BytesToWide(std::string_view(shown).substr(0, shown.size() & ~size_t(1))));

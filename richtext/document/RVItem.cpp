@@ -804,8 +804,10 @@ void TRVMarkerItemInfo::Assign(TPersistent* source) {
 }
 
 bool TRVMarkerItemInfo::GetKindFlag(int kind) const {
-    // A marker begins its paragraph: it never joins the previous item.
-    return kind == rvifCanBeInsideParagraph || kind == rvifNonTextFixedSize;
+    // A marker begins its paragraph: it never joins the previous item. Sizing and painting it
+    // select its level's font into the canvas.
+    return kind == rvifCanBeInsideParagraph || kind == rvifNonTextFixedSize ||
+           kind == rvifChangesCanvasFont;
 }
 
 TRVListLevel* GetMarkerListLevel(TRVStyle* style, int listNo, int level) {

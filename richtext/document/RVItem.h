@@ -453,6 +453,15 @@ public:
     bool ReadRVFHeader(const std::string& extra, TCustomRVData* rvData) override;
     bool AsText(std::string& result, bool unicode, int lineWidth, TCustomRVData* rvData,
                 int itemNo) const override;
+    // The marker is sized by the layout from its text in its level's font (screen pixels).
+    void AdjustToDocWidth(int docWidth, TRVDrawLineInfo* dli, bool noCaching, int& out1, int& out2,
+                          const TRVScreenAndDevice* sad, TCustomRVData* rvData, TCanvas* canvas,
+                          bool canUseDeviceFit) override;
+    int GetBoxWidth() const override { return FBoxWidth; }
+    int GetBoxHeight() const override { return FBoxHeight; }
+    int GetDescentValue() const override { return FDescent; }
+    void Paint(int x, int y, TCanvas* canvas, int state, TRVStyle* style,
+               TRVDrawLineInfo* dli) override;
 
     int32_t ListNo = -1;
     int32_t Level = 0;
@@ -461,6 +470,11 @@ public:
     // Set by renumbering.
     int32_t Counter = 0;
     std::string MarkerText;
+
+private:
+    int32_t FBoxWidth = 0;
+    int32_t FBoxHeight = 0;
+    int32_t FDescent = 0;
 };
 
 TRVListLevel* GetMarkerListLevel(TRVStyle* style, int listNo, int level);

@@ -19,6 +19,7 @@
 namespace epc {
 
 class TCanvas;
+class TControl;
 class TRVBackground;
 struct TDeviceContext;
 
@@ -62,6 +63,14 @@ enum class TRVState {
     rvstMovingFocusByTab,
 };
 using TRVStates = TSet<TRVState>;
+
+// A page break that pagination put inside a document: at an item position, with the item's
+// own extra value (a table row), -1 when none.
+struct TRVSoftPageBreakInfo {
+    int ItemNo = 0;
+    int Offset = 0;
+    int ExtraData = -1;
+};
 
 // The running line state of one layout pass (also used by partial reformatting).
 struct TRVFormatState {
@@ -176,6 +185,23 @@ public:
     }
     // Vertical offset of the content inside the holder's box (a cell's vertical alignment).
     virtual int GetContentVOffset() const { return 0; }
+
+    // ---- Painting. ClipRect is the part of the holder's client area to paint; the canvas's
+    // (0, 0) lies at ClipRect's top-left corner.
+    void PaintDocument(TCanvas* canvas, TRect clipRect);
+    // The control that shows the document, or a viewer it is nested in, has the keyboard focus.
+    virtual bool IsControlFocused() const { return false; }
+    // Page breaks set by pagination; null when there are none.
+    virtual const std::vector<TRVSoftPageBreakInfo>* GetSoftPageBreaks() const { return nullptr; }
+    // The next (or previous) item after FromItemNo (-1: from the start or the end) that can
+    // take the keyboard focus: a hotspot, or an embedded control that can be focused; -1.
+    int FindNextFocusItem(bool forward, int fromItemNo) const;
+
+    // ---- The mouse, in client coordinates: the left button makes and, with Shift, extends
+    // the selection while selection is allowed.
+    virtual void MouseDown(bool leftButton, bool shift, int x, int y);
+    virtual void MouseMove(int x, int y);
+    virtual void MouseUp(bool leftButton, int x, int y);
 
     // ---- Formatted document.
     void ClearJumps();

@@ -80,6 +80,7 @@ public:
     using TRVMarkerItemInfo::TRVMarkerItemInfo;
     int GetBoxWidth() const override { return 20; }
     int GetBoxHeight() const override { return 10; }
+    int GetDescentValue() const override { return 0; }
 };
 
 // A style sheet whose text style 0 is the fixed-metric face at 15 points; more styles and

@@ -1,0 +1,209 @@
+#include "richtext/view/RVControlData.h"
+
+#include <exception>
+
+#include "platform/controls/Controls.h"
+#include "platform/controls/Forms.h"
+#include "platform/core/Exceptions.h"
+#include "platform/core/ScopeGuard.h"
+#include "platform/gdi/Gdi.h"
+#include "richtext/view/RVBackground.h"
+
+namespace epc {
+
+TRVControlData::TRVControlData() = default;
+
+void TRVControlData::ClearFormatting() {
+    if (DrawItems.Count() > 0) {
+        if (TCanvas* c = GetCanvas();
+            c && GetParentControl() && GetParentControl()->HandleAllocated())
+            DrawFocusFrame(c);
+        FocusedItemNo = -1;
+        FocusedItemData = nullptr;
+    }
+    TCustomRVFormattedData::ClearFormatting();
+}
+
+void TRVControlData::Deselect(TCustomRVItemInfo* item, bool redraw) {
+    if (State.Contains(TRVState::rvstChangingSelection)) return;
+    State.Include(TRVState::rvstChangingSelection);
+    TWinControl* control = GetParentControl();
+    if (FocusedItemNo >= 0 && control && control->HandleAllocated()) {
+        DrawFocusFrame(GetCanvas());
+        if (FocusedItemData && FocusedItemNo < FocusedItemData->ItemCount())
+            FocusedItemData->GetItem(FocusedItemNo)->ClearFocus();
+    }
+    FocusedItemNo = -1;
+    FocusedItemData = nullptr;
+    State.Exclude(TRVState::rvstChangingSelection);
+    TCustomRVFormattedData::Deselect(item, redraw);
+}
+
+void TRVControlData::DrawFocusFrame(TCanvas* canvas) {
+    TCustomRVFormattedData* data = FocusedItemData ? FocusedItemData : this;
+    if (!canvas || FocusedItemNo < 0 || FocusedItemNo >= data->ItemCount()) return;
+    if (!data->GetItem(FocusedItemNo)->GetKindFlag(rvifActivatesByKeyboard)) return;
+    int ox = 0, oy = 0;
+    data->GetOriginInRoot(ox, oy);
+    ox -= GetHScrollPos();
+    oy -= GetVScrollPos();
+    canvas->Font()->SetColor(clBlack);
+    canvas->Brush()->SetStyle(bsSolid);
+    for (int i = data->GetFirstDrawItemNo(FocusedItemNo);
+         i >= 0 && i < data->DrawItems.Count() && data->DrawItems[i]->ItemNo == FocusedItemNo;
+         ++i) {
+        const TRVDrawLineInfo* d = data->DrawItems[i];
+        canvas->DrawFocusRect(TRect(d->Left - 1 + ox, d->Top - 1 + oy, d->Left + d->Width + 1 + ox,
+                                    d->Top + d->Height + 1 + oy));
+    }
+}
+
+void TRVControlData::MouseUp(bool leftButton, int x, int y) {
+    TCanvas* canvas = GetCanvas();
+    DrawFocusFrame(canvas);
+    TCustomRVFormattedData::MouseUp(leftButton, x, y);
+    DrawFocusFrame(canvas);
+}
+
+void TRVControlData::ActivateFocused() {
+    TCustomRVFormattedData* data = FocusedItemData ? FocusedItemData : this;
+    if (FocusedItemNo >= 0 && FocusedItemNo < data->ItemCount())
+        data->GetItem(FocusedItemNo)->ActivateByKeyboard(data);
+}
+
+bool TRVControlData::FocusItem(int itemNo) {
+    TCustomRVItemInfo* item = GetItem(itemNo);
+    if (item->GetKindFlag(rvifActivatesByKeyboard)) {
+        FocusedItemNo = itemNo;
+        FocusedItemData = this;
+        const int d = GetFirstDrawItemNo(itemNo);
+        if (d >= 0) {
+            const TRVDrawLineInfo* dli = DrawItems[d];
+            MakeRectVisible(
+                TRect(dli->Left, dli->Top, dli->Left + dli->Width, dli->Top + dli->Height));
+        }
+        return true;
+    }
+    if (auto* ci = dynamic_cast<TRVControlItemInfo*>(item))
+        if (auto* wc = dynamic_cast<TWinControl*>(ci->Control.get())) {
+            FocusedItemNo = -1;
+            FocusedItemData = nullptr;
+            wc->SetFocus();
+            return true;
+        }
+    return false;
+}
+
+void TRVControlData::DoTabNavigation(bool forward) {
+    if (State.Contains(TRVState::rvstMovingFocusByTab)) {
+        State.Exclude(TRVState::rvstMovingFocusByTab);
+        return;
+    }
+    TCanvas* canvas = GetCanvas();
+    DrawFocusFrame(canvas);
+    auto showFrame = Finally([&] { DrawFocusFrame(canvas); });
+    const bool hadHotspot = FocusedItemNo >= 0;
+    const int next = FindNextFocusItem(forward, FocusedItemNo);
+    if (next >= 0) {
+        FocusItem(next);
+        return;
+    }
+    // Nothing more in this direction: the focus leaves the viewer.
+    TWinControl* self = GetFocusControl();
+    TCustomForm* form = self ? GetParentForm(self) : nullptr;
+    TWinControl* target = nullptr;
+    if (form) {
+        std::vector<TWinControl*> order;
+        form->GetTabOrderList(order);
+        const int n = int(order.size());
+        int at = -1;
+        TWinControl* active = form->ActiveControl() ? form->ActiveControl() : self;
+        for (int i = 0; i < n; ++i)
+            if (order[size_t(i)] == active) at = i;
+        for (int step = 1; step <= n && !target; ++step) {
+            TWinControl* c = order[size_t(((at + (forward ? step : -step)) % n + n) % n)];
+            bool inside = false;
+            for (TControl* p = c; p; p = p->Parent())
+                inside = inside || p == self;
+            if (!inside && c->TabStop() && c->CanFocus()) target = c;
+        }
+    }
+    FocusedItemNo = -1;
+    FocusedItemData = nullptr;
+    if (target) {
+        target->SetFocus();
+        return;
+    }
+    // A form with nothing else to focus: round again inside the viewer.
+    if (hadHotspot) {
+        const int again = FindNextFocusItem(forward, -1);
+        if (again >= 0) FocusItem(again);
+    }
+}
+
+void TRVControlData::Paint(TCanvas* canvas) {
+    if (!canvas) return;
+    const TRect clip = canvas->ClipRect();
+    if (clip.IsEmpty()) return;
+    DrawFocusFrame(canvas);
+    HDC screenDC = canvas->Handle();
+    HDC memDC = CreateCompatibleDC(screenDC);
+    HBITMAP bitmap = CreateCompatibleBitmap(screenDC, clip.Width(), clip.Height());
+    HGDIOBJ oldBitmap = SelectObject(memDC, bitmap);
+    HPALETTE palette = GetDocPalette();
+    HPALETTE oldPalette = nullptr;
+    if (palette) {
+        oldPalette = SelectPalette(memDC, palette, 0);
+        RealizePalette(memDC);
+    }
+    std::string error;
+    bool failed = false;
+    {
+        TCanvas memCanvas;
+        memCanvas.SetHandle(memDC);
+        auto release = Finally([&] { memCanvas.SetHandle(nullptr); });
+        PaintBackground(&memCanvas, clip);
+        try {
+            PaintDocument(&memCanvas, clip);
+        } catch (const std::exception& e) {
+            failed = true;
+            error = e.what();
+        }
+    }
+    BitBlt(screenDC, clip.Left, clip.Top, clip.Width(), clip.Height(), memDC, 0, 0, SRCCOPY);
+    if (palette) SelectPalette(memDC, oldPalette, 0);
+    SelectObject(memDC, oldBitmap);
+    DeleteObject(bitmap);
+    DeleteDC(memDC);
+    if (failed) {
+        canvas->Font()->SetName("Arial");
+        canvas->Font()->SetSize(10);
+        canvas->Font()->SetColor(TColor(255));
+        canvas->Font()->SetStyle(TFontStyles());
+        canvas->Brush()->SetStyle(bsSolid);
+        canvas->Brush()->SetColor(clWhite);
+        canvas->TextOut(0, 0, "Error:" + error);
+    }
+    DrawFocusFrame(canvas);
+}
+
+// ---------------------------------------------------------------------------------------------
+
+TCustomRVData* TRVItemFormattedData::GetParentData() const {
+    return Owner ? Owner->GetParentRVData() : nullptr;
+}
+
+TRVStyle* TRVItemFormattedData::GetRVStyle() const {
+    TCustomRVData* parent = GetParentData();
+    return parent ? parent->GetRVStyle() : TCustomRVFormattedData::GetRVStyle();
+}
+
+TRVFlags TRVItemFormattedData::GetFlags() const {
+    return Owner ? Owner->Flags : TRVFlags();
+}
+
+void TRVItemFormattedData::SetFlags(TRVFlags) {
+    throw ERichViewError("This method is not supported for TRVItemFormattedData");
+}
+
+} // namespace epc

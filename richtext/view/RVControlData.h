@@ -1,0 +1,94 @@
+#pragma once
+// Document data bound to what holds it: a window control (keyboard focus among hotspots and
+// embedded controls, painting through an off-screen bitmap), and a document held inside an
+// item (a table cell), which asks its container. TRVDataList is the list through which an
+// item's sub-documents reach their container.
+
+#include <string>
+
+#include "richtext/document/RVClasses.h"
+#include "richtext/view/RVFormattedData.h"
+
+namespace epc {
+
+enum class TRVTabNavigationType { rvtnNone, rvtnTab, rvtnCtrlTab };
+
+class TRVControlData : public TCustomRVFormattedData {
+public:
+    TRVControlData();
+    std::string ClassName() const override { return "TRVControlData"; }
+
+    // The hotspot or control item that has the keyboard focus, and the document (possibly a
+    // nested one) that holds it.
+    int32_t FocusedItemNo = -1;
+    TCustomRVFormattedData* FocusedItemData = nullptr;
+    TRVTabNavigationType TabNavigation = TRVTabNavigationType::rvtnTab;
+    // Added to jump numbers reported to the program.
+    int32_t FirstJumpNo = 0;
+
+    void ClearFormatting() override;
+    void Deselect(TCustomRVItemInfo* item, bool redraw) override;
+    // Toggles the dotted frame around the focused hotspot's drawing items (XOR: drawing it
+    // twice removes it).
+    void DrawFocusFrame(TCanvas* canvas);
+    void MouseUp(bool leftButton, int x, int y) override;
+    // Enter on the focused hotspot.
+    void ActivateFocused();
+    // Tab and Shift+Tab: the next hotspot or control in document order, else the next control
+    // of the form.
+    void DoTabNavigation(bool forward);
+    // Paints the canvas's clip rectangle through an off-screen bitmap; an exception while
+    // painting the document leaves the background and a red "Error:" line, and the next
+    // paint tries again.
+    void Paint(TCanvas* canvas);
+
+protected:
+    // Scrolls so that a rectangle in document coordinates is visible (the holder's part).
+    virtual void MakeRectVisible(const TRect& /*rect*/) {}
+    virtual HPALETTE GetDocPalette() const { return nullptr; }
+    // The window control that shows the document, for focus moves.
+    virtual TWinControl* GetFocusControl() const { return GetParentControl(); }
+
+private:
+    bool FocusItem(int itemNo);
+};
+
+class TRVDataList;
+
+// A document inside an item: asks the list that holds it for its container's answers.
+class TRVItemFormattedData : public TCustomRVFormattedData {
+public:
+    explicit TRVItemFormattedData(TRVDataList* owner) : Owner(owner) {}
+    std::string ClassName() const override { return "TRVItemFormattedData"; }
+
+    TRVDataList* Owner;
+
+    TCustomRVData* GetParentData() const override;
+    TRVStyle* GetRVStyle() const override;
+    TRVFlags GetFlags() const override;
+    // Refused: a cell's flags come from its container ("not supported" error).
+    void SetFlags(TRVFlags value) override;
+    int GetAreaWidth() const override { return 0; }
+    int GetLeftMargin() const override { return 0; }
+    int GetRightMargin() const override { return 0; }
+    int GetTopMargin() const override { return 0; }
+    int GetBottomMargin() const override { return 0; }
+    int GetMinTextWidth() const override { return 0; }
+    int GetMaxTextWidth() const override { return 0; }
+    TRVBackground* GetBackground() const override { return nullptr; }
+    void AdjustVScrollUnits() override {}
+    void SetDocumentSize(int, int) override {}
+    void ScrollTo(int, bool) override {}
+    void HScrollTo(int) override {}
+    int GetVSmallStep() const override { return 0; }
+};
+
+// The sub-documents of an item; knows the document that holds the item.
+class TRVDataList : public TRVList {
+public:
+    virtual TCustomRVFormattedData* GetParentRVData() const { return nullptr; }
+    // The formatting flags of the sub-documents (TrimSpaces and the sub-document bit).
+    TRVFlags Flags{TRVFlag::rvflTrimSpaces, TRVFlag::rvflSubDocument};
+};
+
+} // namespace epc

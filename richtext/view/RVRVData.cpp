@@ -1,0 +1,201 @@
+#include "richtext/view/RVRVData.h"
+
+#include "platform/graphics/Bitmap.h"
+#include "richtext/view/RichView.h"
+
+namespace epc {
+
+namespace {
+
+// Vertical positions reach the scroll bars as 16-bit values: at most this many steps.
+constexpr int kMaxSteps = 32000;
+
+} // namespace
+
+TRichViewRVData::TRichViewRVData(TCustomRichView* richView) : RichView(richView) {}
+
+TRichViewRVData::~TRichViewRVData() {
+    State.Include(TRVState::rvstDestroying);
+    ClearFormatting();
+    // Items go while the marker list they are listed in still exists.
+    ClearAllItems();
+}
+
+TRVStyle* TRichViewRVData::GetRVStyle() const {
+    return RichView->Style();
+}
+TRVOptions TRichViewRVData::GetOptions() const {
+    return RichView->Options;
+}
+TRVFOptions TRichViewRVData::GetRVFOptions() const {
+    return RichView->RVFOptions;
+}
+TRVBiDiMode TRichViewRVData::GetBiDiMode() const {
+    return RichView->GetBiDiMode();
+}
+TWinControl* TRichViewRVData::GetParentControl() const {
+    return RichView;
+}
+std::u16string TRichViewRVData::GetDelimiters() const {
+    return RichView->Delimiters;
+}
+
+TRVMarkerList* TRichViewRVData::GetMarkers(bool allowCreate) {
+    if (!RichView->Flags.Contains(TRVFlag::rvflOwnsMarkers))
+        return TRVControlData::GetMarkers(allowCreate);
+    if (!FMarkers && allowCreate) FMarkers = std::make_unique<TRVMarkerList>();
+    return FMarkers.get();
+}
+
+TRVFlags TRichViewRVData::GetFlags() const {
+    return RichView->Flags;
+}
+void TRichViewRVData::SetFlags(TRVFlags value) {
+    RichView->Flags = value;
+}
+int TRichViewRVData::GetAreaWidth() const {
+    return RichView->AreaWidth();
+}
+int TRichViewRVData::GetLeftMargin() const {
+    return RichView->LeftMargin;
+}
+int TRichViewRVData::GetRightMargin() const {
+    return RichView->RightMargin;
+}
+int TRichViewRVData::GetTopMargin() const {
+    return RichView->TopMargin;
+}
+int TRichViewRVData::GetBottomMargin() const {
+    return RichView->BottomMargin;
+}
+int TRichViewRVData::GetMinTextWidth() const {
+    return RichView->MinTextWidth;
+}
+int TRichViewRVData::GetMaxTextWidth() const {
+    return RichView->MaxTextWidth;
+}
+TRVBackground* TRichViewRVData::GetBackground() const {
+    return RichView->Background();
+}
+
+void TRichViewRVData::AdjustVScrollUnits() {
+    const int h = DocumentHeight;
+    const int step = RichView->VSmallStep();
+    if (h / step <= kMaxSteps) {
+        if (step > 10 && h / 10 <= kMaxSteps) RichView->SetVSmallStep(10);
+        return;
+    }
+    int next = h / kMaxSteps;
+    if (h / next > kMaxSteps) ++next;
+    RichView->SetVSmallStep(next);
+}
+
+void TRichViewRVData::SetDocumentSize(int width, int height) {
+    const int step = RichView->VSmallStep();
+    RichView->UpdateScrollBars(width, (height + step - 1) / step, true, true);
+}
+
+int TRichViewRVData::GetHScrollPos() const {
+    return RichView->HScrollPos();
+}
+int TRichViewRVData::GetVScrollPos() const {
+    return RichView->VScrollPos() * RichView->VSmallStep();
+}
+int TRichViewRVData::GetClientWidth() const {
+    return RichView->ClientWidth();
+}
+int TRichViewRVData::GetClientHeight() const {
+    return RichView->ClientHeight();
+}
+TCanvas* TRichViewRVData::GetCanvas() const {
+    return RichView->Canvas();
+}
+
+void TRichViewRVData::ScrollTo(int y, bool redraw) {
+    if (State.Contains(TRVState::rvstNoScroll)) return;
+    if (redraw)
+        RichView->ScrollToPixelY(y);
+    else
+        RichView->ScrollToPixelYNoRedraw(y);
+}
+
+void TRichViewRVData::HScrollTo(int x) {
+    RichView->SetHScrollPos(x);
+}
+int TRichViewRVData::GetVSmallStep() const {
+    return RichView->VSmallStep();
+}
+TColor TRichViewRVData::GetColor() const {
+    return RichView->EffectiveColor();
+}
+
+void TRichViewRVData::PaintBackground(TCanvas* canvas, const TRect& rect) {
+    RichView->Background()->Draw(canvas, TRect(0, 0, rect.Width(), rect.Height()), false,
+                                 GetColor(), GetClientWidth(), GetClientHeight(), -rect.Left,
+                                 -rect.Top, GetVScrollPos(), GetHScrollPos());
+}
+
+bool TRichViewRVData::IsControlFocused() const {
+    return RichView->IsScrollerFocused();
+}
+
+void TRichViewRVData::Invalidate() {
+    RichView->Invalidate();
+}
+
+void TRichViewRVData::DoSelect() {
+    if (RichView->OnSelect) RichView->OnSelect(RichView);
+}
+
+void TRichViewRVData::DoItemAction(TRVItemAction action, TCustomRVItemInfo* item, std::string& text,
+                                   TCustomRVData* rvData) {
+    TRVControlData::DoItemAction(action, item, text, rvData);
+    if (RichView->OnItemAction) RichView->OnItemAction(RichView, action, item, text, rvData);
+}
+
+void TRichViewRVData::DoControlAction(int action, int itemNo, TComponent* control) {
+    TRVControlData::DoControlAction(action, itemNo, control);
+    if (RichView->OnControlAction) RichView->OnControlAction(RichView, action, itemNo, control);
+}
+
+TCustomImageList* TRichViewRVData::RVFImageListNeeded(int imageListTag) {
+    TCustomImageList* list = nullptr;
+    if (RichView->OnRVFImageListNeeded)
+        RichView->OnRVFImageListNeeded(RichView, imageListTag, list);
+    return list;
+}
+
+std::unique_ptr<TGraphic> TRichViewRVData::RVFPictureNeeded(const std::string& name,
+                                                            const TRVTag& tag) {
+    std::unique_ptr<TGraphic> graphic;
+    if (RichView->OnRVFPictureNeeded) RichView->OnRVFPictureNeeded(RichView, name, tag, graphic);
+    return graphic;
+}
+
+TRVComponentPtr TRichViewRVData::RVFControlNeeded(const std::string& name, const TRVTag& tag) {
+    TRVComponentPtr control;
+    if (RichView->OnRVFControlNeeded) RichView->OnRVFControlNeeded(RichView, name, tag, control);
+    return control;
+}
+
+void TRichViewRVData::RVFBackgroundRead(TColor color, TBackgroundStyle style,
+                                        std::unique_ptr<TGraphic> image) {
+    RichView->SetBackgroundStyle(style);
+    if (image) RichView->Background()->AssignImage(image.get());
+    TRVControlData::RVFBackgroundRead(color, style, nullptr);
+}
+
+void TRichViewRVData::MakeRectVisible(const TRect& rect) {
+    const int top = GetVScrollPos();
+    const int height = GetClientHeight();
+    if (rect.Top < top)
+        ScrollTo(rect.Top, true);
+    else if (rect.Bottom > top + height)
+        ScrollTo(rect.Bottom - height + RichView->VSmallStep() - 1, true);
+}
+
+HPALETTE TRichViewRVData::GetDocPalette() const {
+    return RichView->Palette();
+}
+
+} // namespace epc

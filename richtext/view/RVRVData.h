@@ -1,0 +1,75 @@
+#pragma once
+// The document data of a viewer: every question the formatted document asks goes to the
+// viewer control that owns it.
+
+#include <memory>
+#include <string>
+
+#include "richtext/view/RVControlData.h"
+
+namespace epc {
+
+class TCustomRichView;
+
+class TRichViewRVData : public TRVControlData {
+public:
+    explicit TRichViewRVData(TCustomRichView* richView);
+    ~TRichViewRVData() override;
+    std::string ClassName() const override { return "TRichViewRVData"; }
+
+    TCustomRichView* RichView;
+
+    // ---- Forwarded to the control.
+    TRVStyle* GetRVStyle() const override;
+    TRVOptions GetOptions() const override;
+    TRVFOptions GetRVFOptions() const override;
+    TRVBiDiMode GetBiDiMode() const override;
+    TWinControl* GetParentControl() const override;
+    std::u16string GetDelimiters() const override;
+    TRVMarkerList* GetMarkers(bool allowCreate) override;
+    TRVFlags GetFlags() const override;
+    void SetFlags(TRVFlags value) override;
+    int GetAreaWidth() const override;
+    int GetLeftMargin() const override;
+    int GetRightMargin() const override;
+    int GetTopMargin() const override;
+    int GetBottomMargin() const override;
+    int GetMinTextWidth() const override;
+    int GetMaxTextWidth() const override;
+    TRVBackground* GetBackground() const override;
+    void AdjustVScrollUnits() override;
+    void SetDocumentSize(int width, int height) override;
+    int GetHScrollPos() const override;
+    int GetVScrollPos() const override;
+    int GetClientWidth() const override;
+    int GetClientHeight() const override;
+    TCanvas* GetCanvas() const override;
+    void ScrollTo(int y, bool redraw) override;
+    void HScrollTo(int x) override;
+    int GetVSmallStep() const override;
+    TColor GetColor() const override;
+    void PaintBackground(TCanvas* canvas, const TRect& rect) override;
+    bool IsControlFocused() const override;
+    void Invalidate() override;
+    void DoSelect() override;
+    void DoItemAction(TRVItemAction action, TCustomRVItemInfo* item, std::string& text,
+                      TCustomRVData* rvData) override;
+    void DoControlAction(int action, int itemNo, TComponent* control) override;
+    TCustomImageList* RVFImageListNeeded(int imageListTag) override;
+    std::unique_ptr<TGraphic> RVFPictureNeeded(const std::string& name, const TRVTag& tag) override;
+    TRVComponentPtr RVFControlNeeded(const std::string& name, const TRVTag& tag) override;
+    void RVFBackgroundRead(TColor color, TBackgroundStyle style,
+                           std::unique_ptr<TGraphic> image) override;
+
+    // The list-marker list the document keeps while the control owns its markers.
+    void DestroyMarkers() { FMarkers.reset(); }
+
+protected:
+    void MakeRectVisible(const TRect& rect) override;
+    HPALETTE GetDocPalette() const override;
+
+private:
+    std::unique_ptr<TRVMarkerList> FMarkers;
+};
+
+} // namespace epc

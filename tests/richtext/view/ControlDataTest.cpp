@@ -1,0 +1,62 @@
+#include "richtext/view/RVControlData.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/graphics/Graphics.h"
+
+namespace epc {
+namespace {
+
+class TParentList : public TRVDataList {
+public:
+    TCustomRVFormattedData* Parent = nullptr;
+    TCustomRVFormattedData* GetParentRVData() const override { return Parent; }
+};
+
+// A cell-like document: what the container does not answer comes from the test.
+class TCellData : public TRVItemFormattedData {
+public:
+    using TRVItemFormattedData::TRVItemFormattedData;
+    int GetClientWidth() const override { return 100; }
+    int GetClientHeight() const override { return 100; }
+    TCanvas* GetCanvas() const override { return nullptr; }
+    TColor GetColor() const override { return clNone; }
+};
+
+TEST(ItemFormattedData, FlagsComeFromTheListAndCannotBeSet) {
+    TParentList list;
+    EXPECT_EQ(list.Flags.Bits(), 18u);
+    EXPECT_EQ(list.GetParentRVData(), nullptr);
+    TCellData cell(&list);
+    EXPECT_EQ(cell.GetFlags().Bits(), 18u);
+    list.Flags.Include(TRVFlag::rvflUseJumps);
+    EXPECT_EQ(cell.GetFlags().Bits(), 19u);
+    try {
+        cell.SetFlags(TRVFlags());
+        FAIL() << "setting a cell's flags must raise";
+    } catch (const ERichViewError& e) {
+        EXPECT_STREQ(e.what(), "This method is not supported for TRVItemFormattedData");
+    }
+    EXPECT_EQ(cell.GetAreaWidth() + cell.GetLeftMargin() + cell.GetMaxTextWidth(), 0);
+    EXPECT_EQ(cell.GetVSmallStep(), 0);
+    EXPECT_EQ(cell.GetBackground(), nullptr);
+}
+
+TEST(ItemFormattedData, StyleSheetAndParentComeFromTheContainer) {
+    TRVStyle style(nullptr);
+    TParentList outerList;
+    TCellData outer(&outerList);
+    outer.SetRVStyle(&style);
+    TParentList list;
+    list.Parent = &outer;
+    TCellData cell(&list);
+    EXPECT_EQ(cell.GetParentData(), &outer);
+    EXPECT_EQ(cell.GetRVStyle(), &style);
+    TParentList orphanList;
+    TCellData orphan(&orphanList);
+    EXPECT_EQ(orphan.GetParentData(), nullptr);
+    EXPECT_EQ(orphan.GetRVStyle(), nullptr);
+}
+
+} // namespace
+} // namespace epc

@@ -1,0 +1,602 @@
+#include "richtext/view/RichView.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+#include "platform/controls/ExtCtrls.h"
+#include "platform/controls/Forms.h"
+#include "platform/core/Streams.h"
+#include "platform/graphics/Bitmap.h"
+#include "platform/testing/UserActions.h"
+#include "richtext/view/RVRVData.h"
+
+namespace epc {
+namespace {
+
+// The built-in fixed-metric face at 15 points: cells 10 x 20 pixels, ascent 16; a glyph is a
+// solid box over x 1..8 and rows 1..15 of its cell.
+constexpr const char* kFixed = "Fixed Metrics Test";
+
+class RichViewTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        testing::ResetAll();
+        InitializeForms();
+        Form = new TForm(nullptr);
+        Form->SetBorderStyle(bsNone);
+        Form->SetBounds(50, 50, 400, 300);
+        Style = new TRVStyle(Form);
+        TFontInfo& f = Style->TextStyles[0];
+        f.FontName = kFixed;
+        f.Size = 15;
+        f.Color = clBlack;
+        Style->Color = clWhite;
+        Style->InactiveSelColor = clGray;
+        Style->SelColor = clNavy;
+        View = new TRichView(Form);
+        View->SetName("rvQuestion");
+        View->SetParent(Form);
+        View->SetBounds(10, 10, 300, 200);
+        View->SetBorderStyle(bsNone);
+        View->SetStyle(Style);
+    }
+    void TearDown() override { testing::ResetAll(); }
+
+    void Show() {
+        View->SetStyle(Style);
+        testing::ShowForm(Form);
+        View->Format();
+        testing::Pump();
+    }
+    TColor At(int x, int y) { return TColor(testing::PixelAt(View, x, y)); }
+    static TColor Rgb(TColor c) { return TColor(ColorToRGB(c)); }
+    // The text cell at a client point shows a glyph in the colour (the box's middle) on the
+    // background (the cell's first column).
+    void ExpectGlyph(int cellX, int cellY, TColor text, TColor back) {
+        EXPECT_EQ(At(cellX + 4, cellY + 8), Rgb(text)) << cellX << "," << cellY;
+        EXPECT_EQ(At(cellX, cellY + 8), Rgb(back)) << cellX << "," << cellY;
+    }
+    void AddLines(int count) {
+        for (int i = 0; i < count; ++i)
+            View->AppendTextParagraph("line", 0, 0);
+    }
+
+    TForm* Form = nullptr;
+    TRVStyle* Style = nullptr;
+    TRichView* View = nullptr;
+};
+
+TEST_F(RichViewTest, NewViewerHasItsDefaults) {
+    auto* rv = new TRichView(Form);
+    EXPECT_EQ(rv->Options.Bits(), 32421u);
+    EXPECT_EQ(rv->RVFOptions.Bits(), 67u);
+    EXPECT_EQ(rv->RTFOptions.Bits(), 14u);
+    EXPECT_EQ(rv->Flags.Bits(), 0x010Bu);
+    EXPECT_EQ(rv->LeftMargin + rv->RightMargin + rv->TopMargin + rv->BottomMargin, 20);
+    EXPECT_EQ(rv->MinTextWidth, 0);
+    EXPECT_EQ(rv->MaxTextWidth, 0);
+    EXPECT_EQ(rv->BorderStyle(), bsSingle);
+    EXPECT_EQ(rv->Width(), 100);
+    EXPECT_EQ(rv->Height(), 40);
+    EXPECT_EQ(rv->Color(), clNone);
+    EXPECT_EQ(rv->Cursor(), 0);
+    EXPECT_EQ(rv->Style(), nullptr);
+    EXPECT_EQ(rv->Delimiters, std::u16string(u" .;,:(){}\"/\\"));
+    EXPECT_EQ(rv->BackgroundStyle(), TBackgroundStyle::bsNoBitmap);
+    EXPECT_EQ(rv->GetBiDiMode(), TRVBiDiMode::rvbdUnspecified);
+    EXPECT_EQ(rv->TabNavigation(), TRVTabNavigationType::rvtnTab);
+    EXPECT_EQ(rv->DoInPaletteMode(), TRVPaletteAction::rvpaCreateCopies);
+    EXPECT_EQ(rv->RVFTextStylesReadMode, TRVFReaderStyleMode::rvf_sInsertMerge);
+    EXPECT_EQ(rv->RVFParaStylesReadMode, TRVFReaderStyleMode::rvf_sInsertMerge);
+    EXPECT_EQ(rv->CPEventKind, TCPEventKind::cpeNone);
+    EXPECT_TRUE(rv->Tracking());
+    EXPECT_TRUE(rv->VScrollVisible());
+    EXPECT_TRUE(rv->HScrollVisible());
+    EXPECT_TRUE(rv->UseXPThemes());
+    EXPECT_TRUE(rv->TabStop());
+    EXPECT_TRUE(rv->AllowSelection());
+    EXPECT_FALSE(rv->SingleClick());
+    EXPECT_EQ(rv->WheelStep(), 2);
+    EXPECT_EQ(rv->FirstJumpNo(), 0);
+    EXPECT_EQ(rv->VSmallStep(), 1);
+    EXPECT_FALSE(rv->HasRTFReadProperties());
+    EXPECT_NE(rv->GetRTFReadProperties(), nullptr);
+    EXPECT_TRUE(rv->HasRTFReadProperties());
+    EXPECT_STREQ(rv->RVData()->ClassName().c_str(), "TRichViewRVData");
+}
+
+TEST_F(RichViewTest, WithoutStyleSheetPaintsTheMessageInsteadOfTheDocument) {
+    View->SetStyle(nullptr);
+    View->AppendTextParagraph("text", 0, 0);
+    testing::ShowForm(Form);
+    View->Format();
+    testing::Pump();
+    // The message's first line is drawn at the top left on the window colour.
+    bool text = false;
+    for (int x = 0; x < 100 && !text; ++x)
+        for (int y = 0; y < 12 && !text; ++y)
+            text = At(x, y) != Rgb(clWindow);
+    EXPECT_TRUE(text);
+    EXPECT_EQ(At(150, 150), Rgb(clWindow)) << View->ClientWidth() << "x" << View->ClientHeight();
+    // Nothing to scroll: no bars.
+    EXPECT_FALSE(IsScrollBarVisible(View->Handle(), SB_VERT));
+    EXPECT_FALSE(IsScrollBarVisible(View->Handle(), SB_HORZ));
+    // Once the sheet is there, the document is painted instead.
+    Show();
+    ExpectGlyph(5, 5, clBlack, clWhite);
+}
+
+TEST_F(RichViewTest, PaintErrorShowsTheErrorTextAndTheNextPaintTriesAgain) {
+    View->AppendTextParagraph("text", 0, 0);
+    Style->ParaStyles[0].Background.Color = clYellow;
+    bool fail = true;
+    Style->OnDrawStyleText = [&](TRVStyle*, const std::string&, TCanvas*, int, int, int, int, int,
+                                 int, TCustomRVData*, TRVTextDrawStates, bool, bool, TRVColorMode,
+                                 bool&) {
+        if (fail) throw std::runtime_error("boom");
+    };
+    Show();
+    // The background painted before the failure stays; "Error:boom" is written in red on
+    // white at the top left.
+    bool red = false;
+    for (int x = 0; x < 80 && !red; ++x)
+        for (int y = 0; y < 16 && !red; ++y)
+            red = At(x, y) == TColor(255);
+    EXPECT_TRUE(red);
+    EXPECT_EQ(At(200, 10), clYellow);
+    fail = false;
+    View->Invalidate();
+    testing::Pump();
+    ExpectGlyph(5, 5, clBlack, clYellow);
+    EXPECT_NE(At(1, 1), TColor(255));
+}
+
+TEST_F(RichViewTest, TextBackgroundBorderPictureAndMarkerWhereTheLayoutPutsThem) {
+    TParaInfo& boxed = Style->ParaStyles.Add(); // 1
+    boxed.Background.Color = clYellow;
+    boxed.Border.Style = TRVBorderStyle::rvbSingle;
+    boxed.Border.Color = clBlue;
+    boxed.LeftIndent = 10;
+    TRVListInfo& list = Style->ListStyles.Add();
+    TRVListLevel& level = list.AddLevel();
+    level.ListType = TRVListType::rvlstDecimal;
+    level.FormatString = "%0:s.";
+    level.Font.FontName = kFixed;
+    level.Font.Size = 15;
+    level.Font.Color = clRed;
+    level.LeftIndent = 40;
+    level.MarkerIndent = 0;
+    View->AppendTextParagraph("AB", 0, 0); // y 5
+    View->AppendTextParagraph("CD", 0, 1); // y 25, boxed
+    auto pic = std::make_unique<TBitmap>(20, 10, pf24bit);
+    pic->Canvas()->Brush()->SetColor(clGreen);
+    pic->Canvas()->FillRect(TRect(0, 0, 20, 10));
+    View->AppendPicture("pic", std::move(pic), 0); // y 45
+    View->AppendTextParagraph("item", 0, 0);       // y 57, list paragraph
+    View->ApplyParagraphMarker(3, 0, 0, 1, false);
+    Show();
+    ExpectGlyph(5, 5, clBlack, clWhite);
+    ExpectGlyph(15, 5, clBlack, clWhite);
+    EXPECT_EQ(At(30, 13), clWhite);
+    // The boxed paragraph: its text after the left indent, the yellow background up to the
+    // right margin, the blue border around it.
+    ExpectGlyph(25, 25, clBlack, clYellow);
+    EXPECT_EQ(At(200, 33), clYellow);
+    EXPECT_EQ(At(15, 33), clBlue);
+    EXPECT_EQ(At(294, 33), clBlue);
+    EXPECT_EQ(At(100, 25), clBlue);
+    EXPECT_EQ(At(100, 44), clBlue);
+    EXPECT_EQ(At(10, 33), clWhite);
+    std::string name;
+    TGraphic* graphic = nullptr;
+    TRVVAlign vAlign = TRVVAlign::rvvaMiddle;
+    TRVTag tag;
+    View->GetPictureItemInfo(2, name, graphic, vAlign, tag);
+    EXPECT_EQ(name, "pic");
+    ASSERT_NE(graphic, nullptr);
+    EXPECT_EQ(graphic->Width(), 20);
+    EXPECT_EQ(vAlign, TRVVAlign::rvvaBaseline);
+    EXPECT_THROW(View->GetPictureItemInfo(0, name, graphic, vAlign, tag), ERichViewError);
+    // The picture inside its one-pixel spacing.
+    EXPECT_EQ(At(6, 46), clGreen);
+    EXPECT_EQ(At(25, 55), clGreen);
+    EXPECT_EQ(At(5, 46), clWhite);
+    // The marker "1." in its level's red at the marker indent, the text at the left indent.
+    int y = 0, x = 0;
+    ASSERT_TRUE(View->GetItemClientCoords(4, x, y));
+    EXPECT_EQ(x, 25);
+    ExpectGlyph(5, y, clRed, clWhite);
+    ExpectGlyph(15, y, clRed, clWhite);
+    ExpectGlyph(25, y, clBlack, clWhite);
+}
+
+TEST_F(RichViewTest, PartialSelectionIsDrawnInTheFocusedOrUnfocusedColours) {
+    View->AppendTextParagraph("ABCDEF", 0, 0);
+    Show();
+    View->SetFocus();
+    View->SetSelection(0, 2, 0, 4); // B and C
+    testing::Pump();
+    ExpectGlyph(5, 5, clBlack, clWhite);
+    ExpectGlyph(15, 5, Style->SelTextColor, clNavy);
+    ExpectGlyph(25, 5, Style->SelTextColor, clNavy);
+    ExpectGlyph(35, 5, clBlack, clWhite);
+    // The focus goes: the selection is redrawn in the unfocused colours.
+    epc::SetFocus(nullptr);
+    testing::Pump();
+    ExpectGlyph(15, 5, Style->InactiveSelTextColor, clGray);
+    ExpectGlyph(25, 5, Style->InactiveSelTextColor, clGray);
+    ExpectGlyph(35, 5, clBlack, clWhite);
+    // An end offset of 1 in an item selects nothing of it.
+    View->SetSelection(0, 1, 0, 1);
+    testing::Pump();
+    ExpectGlyph(5, 5, clBlack, clWhite);
+    ExpectGlyph(15, 5, clBlack, clWhite);
+}
+
+TEST_F(RichViewTest, ScrollingByBarMessagesKeysAndWheelMovesByItsSteps) {
+    AddLines(100); // 100 lines of 20 pixels
+    Show();
+    const int page = View->ClientHeight() / View->VSmallStep();
+    EXPECT_EQ(View->VSmallStep(), 1);
+    SendMessage(View->Handle(), WM_VSCROLL, SB_LINEDOWN, 0);
+    EXPECT_EQ(View->VScrollPos(), 1);
+    SendMessage(View->Handle(), WM_VSCROLL, SB_PAGEDOWN, 0);
+    EXPECT_EQ(View->VScrollPos(), 1 + page);
+    SendMessage(View->Handle(), WM_VSCROLL, SB_PAGEUP, 0);
+    SendMessage(View->Handle(), WM_VSCROLL, SB_LINEUP, 0);
+    EXPECT_EQ(View->VScrollPos(), 0);
+    SendMessage(View->Handle(), WM_VSCROLL, MAKEWPARAM(SB_THUMBTRACK, 40), 0);
+    EXPECT_EQ(View->VScrollPos(), 40);
+    testing::Pump();
+    // Scrolled by two lines: the third line's glyph is where the first one was.
+    ExpectGlyph(5, 5 - 40 + 40, clBlack, clWhite);
+    View->SetFocus();
+    testing::PressKey(VK_HOME);
+    EXPECT_EQ(View->VScrollPos(), 0);
+    testing::PressKey(VK_DOWN);
+    EXPECT_EQ(View->VScrollPos(), 1);
+    testing::PressKey(VK_NEXT);
+    EXPECT_EQ(View->VScrollPos(), 1 + page);
+    testing::PressKey(VK_PRIOR);
+    EXPECT_EQ(View->VScrollPos(), 1);
+    testing::PressKey(VK_END);
+    const int docSteps = View->RVData()->DocumentHeight;
+    EXPECT_EQ(View->VScrollPos(), docSteps - page);
+    testing::PressKey(VK_UP);
+    EXPECT_EQ(View->VScrollPos(), docSteps - page - 1);
+    testing::Wheel(View, 1, 20, 20);
+    EXPECT_EQ(View->VScrollPos(), docSteps - page - 3);
+    testing::Wheel(View, -1, 20, 20);
+    EXPECT_EQ(View->VScrollPos(), docSteps - page - 1);
+    // Without the bar the keys still scroll.
+    View->SetVScrollVisible(false);
+    testing::PressKey(VK_HOME);
+    EXPECT_EQ(View->VScrollPos(), 0);
+    testing::PressKey(VK_NEXT);
+    EXPECT_EQ(View->VScrollPos(), page);
+}
+
+TEST_F(RichViewTest, ShortDocumentNeverScrolls) {
+    AddLines(2);
+    Show();
+    SendMessage(View->Handle(), WM_VSCROLL, SB_PAGEDOWN, 0);
+    SendMessage(View->Handle(), WM_VSCROLL, SB_BOTTOM, 0);
+    View->SetFocus();
+    testing::PressKey(VK_END);
+    testing::Wheel(View, -3, 20, 20);
+    EXPECT_EQ(View->VScrollPos(), 0);
+    ExpectGlyph(5, 5, clBlack, clWhite);
+}
+
+TEST_F(RichViewTest, ScrollStepFollowsTheDocumentHeight) {
+    Show();
+    View->SetVSmallStep(0);
+    EXPECT_EQ(View->VSmallStep(), 1);
+    TRichViewRVData* data = View->RVData();
+    data->DocumentHeight = 400000;
+    data->AdjustVScrollUnits();
+    EXPECT_EQ(View->VSmallStep(), 13);
+    // A step that would give more than 32000 steps is refused.
+    View->SetVSmallStep(12);
+    EXPECT_EQ(View->VSmallStep(), 13);
+    data->DocumentHeight = 300;
+    View->SetVSmallStep(20);
+    data->AdjustVScrollUnits();
+    EXPECT_EQ(View->VSmallStep(), 10);
+    View->SetVSmallStep(4);
+    data->AdjustVScrollUnits();
+    EXPECT_EQ(View->VSmallStep(), 4);
+}
+
+TEST_F(RichViewTest, EmbeddedControlsFarOffScreenComeBackExactlyAndKeepTheirTag) {
+    auto* panel = new TPanel(nullptr);
+    panel->SetBounds(0, 0, 30, 20);
+    panel->SetTag(77);
+    AddLines(1);
+    View->RVData()->AddControlItem("panel", TRVComponentPtr(panel), 0, TRVVAlign::rvvaBaseline);
+    Show();
+    const int top = panel->Top();
+    View->MoveEmbeddedControls(0, -15000);
+    EXPECT_EQ(panel->Top(), -10000);
+    View->MoveEmbeddedControls(0, -5000);
+    EXPECT_EQ(panel->Top(), -10000);
+    View->MoveEmbeddedControls(0, 20000);
+    EXPECT_EQ(panel->Top(), top);
+    EXPECT_EQ(panel->Tag(), 77);
+    View->MoveEmbeddedControls(0, 12000);
+    EXPECT_EQ(panel->Top(), 10000);
+    View->MoveEmbeddedControls(0, -12000);
+    EXPECT_EQ(panel->Top(), top);
+}
+
+TEST_F(RichViewTest, HeldMouseBelowTheViewScrollsByTimerTicks) {
+    AddLines(100);
+    Show();
+    testing::MouseDown(View, 50, 50);
+    EXPECT_TRUE(View->AutoScrollTimerRunning());
+    testing::MoveMouse(View, 50, View->ClientHeight() + 30);
+    EXPECT_EQ(View->AutoScrollDY(), 10);
+    testing::Wait(100);
+    EXPECT_EQ(View->VScrollPos(), 10);
+    testing::MoveMouse(View, 50, View->ClientHeight() + 10);
+    EXPECT_EQ(View->AutoScrollDY(), 1);
+    testing::Wait(100);
+    EXPECT_EQ(View->VScrollPos(), 11);
+    testing::MoveMouse(View, 50, -30);
+    EXPECT_EQ(View->AutoScrollDY(), -10);
+    testing::MouseUp(View, 50, -30);
+    EXPECT_FALSE(View->AutoScrollTimerRunning());
+    testing::Wait(300);
+    EXPECT_EQ(View->VScrollPos(), 11);
+}
+
+TEST_F(RichViewTest, PostedEventsRunTheViewersHandlers) {
+    Show();
+    int jumped = -1;
+    View->OnJump = [&](TObject*, int id) { jumped = id; };
+    auto data = std::make_unique<TRVJumpMessageData>();
+    data->Id = 5;
+    PostMessage(View->Handle(), WM_RVEVENT, 0, reinterpret_cast<LPARAM>(data.release()),
+                [](WPARAM, LPARAM l) {
+                    std::unique_ptr<TRVMessageData> undelivered(
+                        reinterpret_cast<TRVMessageData*>(l));
+                });
+    EXPECT_EQ(jumped, -1);
+    testing::Pump();
+    EXPECT_EQ(jumped, 5);
+    EXPECT_EQ(WM_RVEVENT, 1039u);
+}
+
+TEST_F(RichViewTest, RvfRoundTripCarriesItemsLayoutAndColor) {
+    View->LeftMargin = 12;
+    View->MaxTextWidth = 250;
+    View->SetColor(clCream);
+    for (TRVFOption o : {TRVFOption::rvfoSaveLayout, TRVFOption::rvfoLoadLayout,
+                         TRVFOption::rvfoSaveBack, TRVFOption::rvfoLoadBack})
+        View->RVFOptions.Include(o);
+    AddLines(3);
+    Show();
+    TMemoryStream stream;
+    View->WriteRvfStream(stream, false);
+    auto* other = new TRichView(Form);
+    other->SetParent(Form);
+    other->SetStyle(Style);
+    other->RVFOptions = View->RVFOptions;
+    stream.SetPosition(0);
+    ASSERT_TRUE(other->ReadRvfStream(stream));
+    EXPECT_EQ(other->GetItemCount(), 3);
+    EXPECT_EQ(other->LeftMargin, 12);
+    EXPECT_EQ(other->MaxTextWidth, 250);
+    EXPECT_EQ(other->Color(), clCream);
+    // Garbage is refused without a crash.
+    TMemoryStream bad;
+    bad.WriteBuffer("-9 9 zz\r\n", 9);
+    bad.SetPosition(0);
+    EXPECT_FALSE(other->ReadRvfStream(bad));
+}
+
+} // namespace
+} // namespace epc
+
+namespace epc {
+namespace {
+
+TEST_F(RichViewTest, DraggingTheMouseSelectsAndPaintsTheSelectedCharacters) {
+    View->AppendTextParagraph("ABCDEF", 0, 0);
+    View->AppendTextParagraph("GHIJ", 0, 0);
+    Show();
+    // From the left edge of B to the left edge of D: B and C.
+    testing::DragMouse(View, TPoint(16, 10), TPoint(36, 12));
+    EXPECT_TRUE(View->HasSelection());
+    ExpectGlyph(5, 5, clBlack, clWhite);
+    ExpectGlyph(15, 5, Style->SelTextColor, clNavy);
+    ExpectGlyph(25, 5, Style->SelTextColor, clNavy);
+    ExpectGlyph(35, 5, clBlack, clWhite);
+    // Shift and a click extend it from its old start into the next line.
+    testing::Click(View, 26, 30, mbLeft, TShiftState{ssShift});
+    ExpectGlyph(5, 5, clBlack, clWhite);
+    ExpectGlyph(55, 5, Style->SelTextColor, clNavy);
+    ExpectGlyph(5, 25, Style->SelTextColor, clNavy);
+    ExpectGlyph(15, 25, Style->SelTextColor, clNavy);
+    ExpectGlyph(25, 25, clBlack, clWhite);
+    // A plain click collapses it.
+    testing::Click(View, 46, 10);
+    EXPECT_FALSE(View->HasSelection());
+    ExpectGlyph(15, 5, clBlack, clWhite);
+}
+
+std::unique_ptr<TGraphic> Square(TColor color) {
+    auto bmp = std::make_unique<TBitmap>(10, 10, pf24bit);
+    bmp->Canvas()->Brush()->SetColor(color);
+    bmp->Canvas()->FillRect(TRect(0, 0, 10, 10));
+    return bmp;
+}
+
+TEST_F(RichViewTest, TabMovesTheFocusFrameAmongHotspotsAndThenToTheNextControl) {
+    View->AppendTextParagraph("go", 0, 0);
+    View->RVData()->AddHotPicture("first", Square(clGreen), 0, TRVVAlign::rvvaBaseline);
+    View->AppendTextParagraph("and", 0, 0);
+    View->RVData()->AddHotPicture("second", Square(clGreen), 0, TRVVAlign::rvvaBaseline);
+    auto* next = new TRichView(Form);
+    next->SetParent(Form);
+    next->SetBounds(10, 220, 100, 40);
+    Show();
+    View->SetFocus();
+    ASSERT_TRUE(View->Focused());
+    TRichViewRVData* data = View->RVData();
+    EXPECT_EQ(data->FocusedItemNo, -1);
+    testing::PressKey(VK_TAB);
+    EXPECT_EQ(data->FocusedItemNo, 1);
+    EXPECT_TRUE(View->Focused());
+    // The dotted frame lies one pixel outside the picture's drawing item.
+    int x = 0, y = 0;
+    ASSERT_TRUE(View->GetItemClientCoords(1, x, y));
+    bool framed = false;
+    for (int i = x - 1; i <= x + 12 && !framed; ++i)
+        framed = At(i, y - 1) != Rgb(clWhite);
+    EXPECT_TRUE(framed);
+    testing::PressKey(VK_TAB);
+    EXPECT_EQ(data->FocusedItemNo, 3);
+    testing::Pump();
+    // The frame left the first hotspot (drawn twice is gone).
+    for (int i = x - 1; i <= x + 12; ++i)
+        EXPECT_EQ(At(i, y - 1), Rgb(clWhite)) << i;
+    testing::PressKey(VK_TAB, TShiftState{ssShift});
+    EXPECT_EQ(data->FocusedItemNo, 1);
+    testing::PressKey(VK_TAB);
+    testing::PressKey(VK_TAB);
+    EXPECT_TRUE(next->Focused());
+    EXPECT_EQ(data->FocusedItemNo, -1);
+    // Coming back from the other control with Shift+Tab gives the focus to the last hotspot.
+    testing::PressKey(VK_TAB, TShiftState{ssShift});
+    EXPECT_TRUE(View->Focused());
+    EXPECT_EQ(data->FocusedItemNo, 3);
+}
+
+TEST_F(RichViewTest, ResizeThatKeepsTheTextWidthKeepsTheScrollPosition) {
+    View->MinTextWidth = 400; // wider than the view: resizing does not change the text width
+    AddLines(100);
+    Show();
+    View->ScrollToY(300);
+    const int pos = View->VScrollPos();
+    View->SetBounds(10, 10, 250, 180);
+    testing::Pump();
+    EXPECT_EQ(View->VScrollPos(), pos);
+    EXPECT_EQ(View->RVData()->TextWidth, 400);
+}
+
+} // namespace
+} // namespace epc
+
+namespace epc {
+namespace {
+
+TEST_F(RichViewTest, FixedTilesStayWhileScrolledTilesMoveWithTheDocument) {
+    auto tile = std::make_unique<TBitmap>(4, 4, pf24bit);
+    tile->Canvas()->Brush()->SetColor(clYellow);
+    tile->Canvas()->FillRect(TRect(0, 0, 4, 4));
+    tile->Canvas()->SetPixels(0, 0, clBlue);
+    View->SetBackgroundBitmap(tile.get());
+    View->SetBackgroundStyle(TBackgroundStyle::bsTiled);
+    EXPECT_TRUE(View->FullRedrawOnScroll);
+    AddLines(100);
+    Show();
+    EXPECT_EQ(At(248, 8), Rgb(clBlue));
+    SendMessage(View->Handle(), WM_VSCROLL, SB_LINEDOWN, 0);
+    testing::Pump();
+    EXPECT_EQ(At(248, 8), Rgb(clBlue));
+    EXPECT_EQ(At(248, 7), Rgb(clYellow));
+    View->SetBackgroundStyle(TBackgroundStyle::bsTiledAndScrolled);
+    EXPECT_FALSE(View->FullRedrawOnScroll);
+    SendMessage(View->Handle(), WM_VSCROLL, SB_LINEDOWN, 0);
+    testing::Pump();
+    // Two pixels down the document: the grid's rows now start at 2, 6, 10...
+    EXPECT_EQ(At(248, 6), Rgb(clBlue));
+    EXPECT_EQ(At(248, 8), Rgb(clYellow));
+    // The text moved with it: the third line's glyph row 8 is now at 5 + 40 - 2.
+    ExpectGlyph(5, 43, clBlack, clYellow);
+}
+
+} // namespace
+} // namespace epc
+
+namespace epc {
+namespace {
+
+TEST_F(RichViewTest, ParagraphBeginningAboveTheVisibleAreaIsPaintedWhole) {
+    TParaInfo& boxed = Style->ParaStyles.Add(); // 1
+    boxed.Background.Color = clYellow;
+    boxed.Border.Style = TRVBorderStyle::rvbSingle;
+    boxed.Border.Color = clBlue;
+    AddLines(3);
+    // One paragraph of many wrapped lines (each word takes a line of its own).
+    std::string words;
+    for (int i = 0; i < 30; ++i)
+        words += "abcdefghijklmnopqrstuvwxyz ";
+    View->AppendTextParagraph(words, 0, 1);
+    AddLines(20);
+    Show();
+    const int paraTop = 5 + 3 * 20;
+    EXPECT_EQ(At(200, paraTop), Rgb(clBlue));
+    View->ScrollToY(paraTop + 100);
+    testing::Pump();
+    // The paragraph's top border is out of view; its background and side borders still show.
+    EXPECT_EQ(At(View->ClientWidth() - 10, 50), Rgb(clYellow));
+    EXPECT_EQ(At(5, 50), Rgb(clBlue));
+    EXPECT_EQ(At(View->ClientWidth() - 6, 50), Rgb(clBlue));
+    EXPECT_NE(At(100, 0), Rgb(clBlue));
+}
+
+} // namespace
+} // namespace epc
+
+namespace epc {
+namespace {
+
+TEST_F(RichViewTest, RtfIsReadIntoTheViewAndWrittenFromIt) {
+    TMemoryStream in;
+    in.WriteString("{\\rtf1\\ansi Hello {\\b bold} world\\par second\\par}");
+    in.SetPosition(0);
+    EXPECT_EQ(View->LoadRtfStream(in), 0);
+    EXPECT_GE(View->GetItemCount(), 2);
+    Show();
+    TMemoryStream out;
+    EXPECT_TRUE(View->WriteRtfStream(out, false));
+    const std::string rtf(reinterpret_cast<const char*>(out.Memory()), size_t(out.Size()));
+    EXPECT_EQ(rtf.rfind("{\\rtf", 0), 0u);
+    EXPECT_NE(rtf.find("second"), std::string::npos);
+    // Not RTF: refused, nothing added.
+    const int count = View->GetItemCount();
+    TMemoryStream bad;
+    bad.WriteString("plain text");
+    bad.SetPosition(0);
+    EXPECT_NE(View->LoadRtfStream(bad), 0);
+    EXPECT_EQ(View->GetItemCount(), count);
+}
+
+} // namespace
+} // namespace epc
+
+namespace epc {
+namespace {
+
+TEST_F(RichViewTest, ControlScrolledFarOutOfViewByTheBarComesBack) {
+    auto* panel = new TPanel(nullptr);
+    panel->SetBounds(0, 0, 30, 20);
+    View->RVData()->AddControlItem("panel", TRVComponentPtr(panel), 0, TRVVAlign::rvvaBaseline);
+    AddLines(900); // 18000 pixels
+    Show();
+    ASSERT_EQ(View->VSmallStep(), 1);
+    const int top = panel->Top();
+    SendMessage(View->Handle(), WM_VSCROLL, MAKEWPARAM(SB_THUMBPOSITION, 15000), 0);
+    EXPECT_EQ(View->VScrollPos(), 15000);
+    EXPECT_EQ(panel->Top(), -10000);
+    SendMessage(View->Handle(), WM_VSCROLL, MAKEWPARAM(SB_THUMBPOSITION, 12000), 0);
+    EXPECT_EQ(panel->Top(), -10000);
+    SendMessage(View->Handle(), WM_VSCROLL, SB_TOP, 0);
+    EXPECT_EQ(panel->Top(), top);
+}
+
+} // namespace
+} // namespace epc

@@ -1,0 +1,124 @@
+#include "richtext/view/RVScroller.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/controls/Forms.h"
+#include "platform/testing/UserActions.h"
+
+namespace epc {
+namespace {
+
+class ScrollerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        testing::ResetAll();
+        InitializeForms();
+        Form = new TForm(nullptr);
+        Form->SetBorderStyle(bsNone);
+        Form->SetBounds(50, 50, 400, 300);
+        Scroller = new TRVScroller(Form);
+        Scroller->SetParent(Form);
+        Scroller->SetBounds(10, 10, 200, 100);
+        testing::ShowForm(Form);
+    }
+    void TearDown() override {
+        RVScrollBars() = TRVScrollBarEntryPoints();
+        testing::ResetAll();
+    }
+    TForm* Form = nullptr;
+    TRVScroller* Scroller = nullptr;
+};
+
+TEST_F(ScrollerTest, StepBelowOneIsRefused) {
+    Scroller->SetVSmallStep(0);
+    EXPECT_EQ(Scroller->VSmallStep(), 1);
+    Scroller->SetVSmallStep(-4);
+    EXPECT_EQ(Scroller->VSmallStep(), 1);
+    Scroller->SetVSmallStep(5);
+    EXPECT_EQ(Scroller->VSmallStep(), 5);
+}
+
+TEST_F(ScrollerTest, PositionsAreClampedToTheRangeInSteps) {
+    Scroller->SetVSmallStep(2);
+    Scroller->UpdateScrollBars(500, 300, true, true);
+    const int page = Scroller->ClientHeight() / 2;
+    EXPECT_EQ(Scroller->VScrollPage(), page);
+    EXPECT_EQ(Scroller->VScrollMax(), 299);
+    Scroller->SetVScrollPos(1000, true);
+    EXPECT_EQ(Scroller->VScrollPos(), 300 - page);
+    Scroller->SetVScrollPos(-5, false);
+    EXPECT_EQ(Scroller->VScrollPos(), 0);
+    Scroller->SetVScrollVisible(false);
+    Scroller->SetVScrollPos(1000, true);
+    EXPECT_EQ(Scroller->VScrollPos(), 300 - page);
+    EXPECT_FALSE(IsScrollBarVisible(Scroller->Handle(), SB_VERT));
+}
+
+TEST_F(ScrollerTest, HorizontalMessagesMoveByStepPixelsAndPages) {
+    Scroller->SetVSmallStep(3);
+    Scroller->UpdateScrollBars(1000, 10, true, true);
+    const int cw = Scroller->ClientWidth();
+    SendMessage(Scroller->Handle(), WM_HSCROLL, SB_LINERIGHT, 0);
+    EXPECT_EQ(Scroller->HScrollPos(), 3);
+    SendMessage(Scroller->Handle(), WM_HSCROLL, SB_PAGERIGHT, 0);
+    EXPECT_EQ(Scroller->HScrollPos(), 3 + cw);
+    SendMessage(Scroller->Handle(), WM_HSCROLL, SB_RIGHT, 0);
+    EXPECT_EQ(Scroller->HScrollPos(), 1000 - cw);
+    EXPECT_EQ(Scroller->GetHScrollMax(), 1000 - cw);
+    SendMessage(Scroller->Handle(), WM_HSCROLL, SB_LEFT, 0);
+    EXPECT_EQ(Scroller->HScrollPos(), 0);
+    Scroller->SetFocus();
+    testing::PressKey(VK_RIGHT);
+    EXPECT_EQ(Scroller->HScrollPos(), 3);
+    // With keyboard scrolling off the keys leave the document alone.
+    Scroller->KeyboardScroll = false;
+    testing::PressKey(VK_RIGHT);
+    EXPECT_EQ(Scroller->HScrollPos(), 3);
+}
+
+TEST_F(ScrollerTest, ScrolledEventsFireOnlyOnChange) {
+    int vertical = 0, horizontal = 0;
+    Scroller->OnVScrolled = [&](TObject*) { ++vertical; };
+    Scroller->OnHScrolled = [&](TObject*) { ++horizontal; };
+    Scroller->UpdateScrollBars(1000, 1000, true, true);
+    Scroller->ScrollToY(10);
+    Scroller->ScrollToY(10);
+    Scroller->SetHScrollPos(5);
+    EXPECT_EQ(vertical, 1);
+    EXPECT_EQ(horizontal, 1);
+    Scroller->ScrollToPixelY(25);
+    EXPECT_EQ(Scroller->VScrollPos(), 25);
+    Scroller->SetVSmallStep(10);
+    Scroller->ScrollToPixelYNoRedraw(59);
+    EXPECT_EQ(Scroller->VScrollPos(), 5);
+}
+
+TEST_F(ScrollerTest, SingleBorderIsDrawnTheClassicWay) {
+    Scroller->SetBorderStyle(bsSingle);
+    testing::Pump();
+    TWindowPixels px = GetWindowPixels(Scroller->Handle());
+    EXPECT_EQ(px.Color(0, 50), ColorToRGB(clBtnFace));
+    EXPECT_EQ(px.Color(1, 50), ColorToRGB(clBtnShadow));
+    Scroller->SetCtl3D(false);
+    Scroller->Perform(CM_CTL3DCHANGED, 0, 0);
+    testing::Pump();
+    px = GetWindowPixels(Scroller->Handle());
+    EXPECT_EQ(px.Color(0, 50), ColorToRGB(clBtnShadow));
+    EXPECT_EQ(GetWindowLong(Scroller->Handle(), GWL_STYLE) & WS_BORDER, WS_BORDER);
+}
+
+int gSetInfoCalls = 0;
+int CountingSetScrollInfo(HWND h, int bar, const SCROLLINFO* si, BOOL redraw) {
+    ++gSetInfoCalls;
+    return SetScrollInfo(h, bar, si, redraw);
+}
+
+TEST_F(ScrollerTest, ScrollBarEntryPointsCanBeReplaced) {
+    gSetInfoCalls = 0;
+    RVScrollBars().SetScrollInfo = CountingSetScrollInfo;
+    Scroller->UpdateScrollBars(1000, 1000, true, true);
+    EXPECT_EQ(gSetInfoCalls, 2);
+}
+
+} // namespace
+} // namespace epc
