@@ -880,6 +880,7 @@ int RtfReader::ControlWord(std::string_view word, bool hasParam, int param) {
         FLinkPending = false;
         break;
     case Kw::BkmkStart:
+        FlushRun(); // the checkpoint belongs to the item that follows
         FState.Destination = Dest::Bookmark;
         FBookmark.clear();
         break;
@@ -1150,7 +1151,11 @@ int RtfReader::ControlWord(std::string_view word, bool hasParam, int param) {
     case Kw::Cell:
     case Kw::Row:
         if (FProps.TableReader && FProps.TableReader->TableWord(word, hasParam, param)) break;
-        if (kw != Kw::Table && d == Dest::Text) EndParagraph(false);
+        // A row ends its last cell's paragraph only when that is still open.
+        if (d == Dest::Text &&
+            (kw == Kw::Cell ||
+             (kw == Kw::Row && (FIndex > FParaFirst || !FRun.empty() || !FBytes.empty()))))
+            EndParagraph(false);
         break;
     default:
         break;

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 
+#include "platform/controls/ImageList.h"
 #include "platform/core/ScopeGuard.h"
 #include "platform/core/Strings.h"
 #include "platform/graphics/Bitmap.h"
@@ -265,6 +266,12 @@ void RtfDocWriter::TextRun(int i, int first, int so, int last, int eo) {
     TCustomRVItemInfo* item = e.Item.get();
     std::string part = TextPart(FData, i, first, so, last, eo);
     const TFontInfo* f = FStyle ? &FStyle->TextStyles[item->StyleNo] : nullptr;
+    if (part.empty()) {
+        // An empty item gives the paragraph mark its look (outside any group, so that it
+        // holds at \par).
+        if (f) CharFormat(*f), FOut += ' ';
+        return;
+    }
     bool link = f && f->Jump;
     if (link) HyperlinkStart(item->Tag);
     FOut += '{';
@@ -397,6 +404,18 @@ void RtfDocWriter::Write(bool selectionOnly) {
             if (hot) HyperlinkStart(item->Tag);
             Picture(g->Image.get(), g->GetImageWidth(FStyle), g->GetImageHeight(FStyle));
             if (hot) FOut += "}}";
+        } else if (auto* b = dynamic_cast<TRVBulletItemInfo*>(item)) {
+            // An image-list picture goes as a picture of its image; a hotspot as a linked one.
+            if (b->ImageList && b->ImageIndex >= 0 && b->ImageIndex < b->ImageList->Count()) {
+                TBitmap bmp(b->ImageList->Width(), b->ImageList->Height(), pf24bit);
+                bmp.Canvas()->Brush()->SetColor(clWhite);
+                bmp.Canvas()->FillRect(TRect{0, 0, bmp.Width(), bmp.Height()});
+                b->ImageList->Draw(bmp.Canvas(), 0, 0, b->ImageIndex);
+                bool hot = item->StyleNo == rvsHotspot;
+                if (hot) HyperlinkStart(item->Tag);
+                Picture(&bmp, bmp.Width(), bmp.Height());
+                if (hot) FOut += "}}";
+            }
         } else if (auto* m = dynamic_cast<TRVMarkerItemInfo*>(item)) {
             // Readers without lists show the marker text; ours skips it.
             FOut += "{\\listtext";
