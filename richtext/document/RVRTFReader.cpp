@@ -214,6 +214,7 @@ const std::unordered_map<std::string_view, Kw>& Keywords() {
         {"object", Kw::SkipDest},
         {"nonshppict", Kw::SkipDest},
         {"listtext", Kw::SkipDest},
+        {"richviewmarker", Kw::SkipDest},
         {"pntext", Kw::SkipDest},
         {"listtable", Kw::SkipDest},
         {"listoverridetable", Kw::SkipDest},

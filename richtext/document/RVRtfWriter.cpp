@@ -160,7 +160,7 @@ private:
         FOut.clear();
     }
     void CharFormat(const TFontInfo& f);
-    void ParaFormat(int paraNo, bool pageBreak);
+    void ParaFormat(int paraNo, bool pageBreak, const TRVListLevel* level);
     void BorderSide(const char* side, const TRVBorder& b, int offset, TColor color,
                     const char* styleWord);
     void Picture(TGraphic* image, int shownWidth, int shownHeight);
@@ -216,16 +216,24 @@ void RtfDocWriter::BorderSide(const char* side, const TRVBorder& b, int offset, 
     if (offset != 0) AppendInt(FOut, "\\brsp", FCtx.Twips(offset));
 }
 
-void RtfDocWriter::ParaFormat(int paraNo, bool pageBreak) {
+void RtfDocWriter::ParaFormat(int paraNo, bool pageBreak, const TRVListLevel* level) {
     FOut += "\\pard";
     if (FCtx.Level > 0) AppendInt(FOut, "\\intbl\\itap", FCtx.Level);
     if (!FStyle) return;
     const TParaInfo& p = FStyle->ParaStyles[paraNo];
     static const char* const align[] = {"\\ql", "\\qr", "\\qc", "\\qj"};
     FOut += align[int(p.Alignment) & 3];
-    if (p.LeftIndent) AppendInt(FOut, "\\li", FCtx.Twips(p.LeftIndent));
+    if (level) {
+        // A list paragraph is indented by its level: the marker at MarkerIndent, the text
+        // (after the marker's tab) at LeftIndent.
+        AppendInt(FOut, "\\li", FCtx.Twips(level->LeftIndent));
+        AppendInt(FOut, "\\fi", FCtx.Twips(level->MarkerIndent - level->LeftIndent));
+        AppendInt(FOut, "\\tx", FCtx.Twips(level->LeftIndent));
+    } else {
+        if (p.LeftIndent) AppendInt(FOut, "\\li", FCtx.Twips(p.LeftIndent));
+        if (p.FirstIndent) AppendInt(FOut, "\\fi", FCtx.Twips(p.FirstIndent));
+    }
     if (p.RightIndent) AppendInt(FOut, "\\ri", FCtx.Twips(p.RightIndent));
-    if (p.FirstIndent) AppendInt(FOut, "\\fi", FCtx.Twips(p.FirstIndent));
     if (p.SpaceBefore) AppendInt(FOut, "\\sb", FCtx.Twips(p.SpaceBefore));
     if (p.SpaceAfter) AppendInt(FOut, "\\sa", FCtx.Twips(p.SpaceAfter));
     if (p.LineSpacingType == TRVLineSpacingType::rvlsPercent) {
@@ -386,7 +394,9 @@ void RtfDocWriter::Write(bool selectionOnly) {
             if (anyPara && !FCtx.TableJustClosed) FOut += "\\par\r\n";
             FCtx.TableJustClosed = false;
             anyPara = true;
-            ParaFormat(item->ParaNo, item->GetPageBreakBefore());
+            auto* marker = dynamic_cast<TRVMarkerItemInfo*>(item);
+            ParaFormat(item->ParaNo, item->GetPageBreakBefore(),
+                       marker ? marker->GetLevelInfo(FStyle) : nullptr);
         } else if (item->GetLineBreakBefore()) {
             FOut += "\\line";
         }
@@ -417,8 +427,8 @@ void RtfDocWriter::Write(bool selectionOnly) {
                 if (hot) FOut += "}}";
             }
         } else if (auto* m = dynamic_cast<TRVMarkerItemInfo*>(item)) {
-            // Readers without lists show the marker text; ours skips it.
-            FOut += "{\\listtext";
+            // Other readers show the marker text; ours skips the group by its first word.
+            FOut += "{\\richviewmarker";
             if (TRVListLevel* level = m->GetLevelInfo(FStyle)) CharFormat(level->Font);
             FOut += ' ';
             AppendRtfAnsi(FOut, m->MarkerText);
