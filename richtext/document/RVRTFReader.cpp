@@ -189,179 +189,217 @@ enum class Kw : uint8_t {
     Row,
 };
 
-const std::unordered_map<std::string_view, Kw>& Keywords() {
-    static const std::unordered_map<std::string_view, Kw> map = {
-        {"fonttbl", Kw::FontTbl},
-        {"colortbl", Kw::ColorTbl},
-        {"stylesheet", Kw::StyleSheet},
-        {"pict", Kw::Pict},
-        {"shppict", Kw::ShpPict},
-        {"field", Kw::Field},
-        {"fldinst", Kw::FldInst},
-        {"fldrslt", Kw::FldRslt},
-        {"bkmkstart", Kw::BkmkStart},
-        {"info", Kw::SkipDest},
-        {"header", Kw::SkipDest},
-        {"headerl", Kw::SkipDest},
-        {"headerr", Kw::SkipDest},
-        {"headerf", Kw::SkipDest},
-        {"footer", Kw::SkipDest},
-        {"footerl", Kw::SkipDest},
-        {"footerr", Kw::SkipDest},
-        {"footerf", Kw::SkipDest},
-        {"footnote", Kw::SkipDest},
-        {"annotation", Kw::SkipDest},
-        {"object", Kw::SkipDest},
-        {"nonshppict", Kw::SkipDest},
-        {"listtext", Kw::SkipDest},
-        {"richviewmarker", Kw::SkipDest},
-        {"pntext", Kw::SkipDest},
-        {"listtable", Kw::SkipDest},
-        {"listoverridetable", Kw::SkipDest},
-        {"revtbl", Kw::SkipDest},
-        {"rsidtbl", Kw::SkipDest},
-        {"xe", Kw::SkipDest},
-        {"tc", Kw::SkipDest},
-        {"txe", Kw::SkipDest},
-        {"rxe", Kw::SkipDest},
-        {"bkmkend", Kw::SkipDest},
-        {"ftnsep", Kw::SkipDest},
-        {"ftnsepc", Kw::SkipDest},
-        {"aftnsep", Kw::SkipDest},
-        {"aftnsepc", Kw::SkipDest},
-        {"pn", Kw::SkipDest},
-        {"ansi", Kw::Ansi},
-        {"mac", Kw::Mac},
-        {"pc", Kw::Pc},
-        {"pca", Kw::Pca},
-        {"ansicpg", Kw::AnsiCpg},
-        {"deff", Kw::Deff},
-        {"uc", Kw::Uc},
-        {"u", Kw::U},
-        {"bin", Kw::Bin},
-        {"f", Kw::F},
-        {"fcharset", Kw::FCharset},
-        {"cpg", Kw::Cpg},
-        {"s", Kw::S},
-        {"red", Kw::Red},
-        {"green", Kw::Green},
-        {"blue", Kw::Blue},
-        {"par", Kw::Par},
-        {"line", Kw::Line},
-        {"tab", Kw::Tab},
-        {"page", Kw::Page},
-        {"sect", Kw::Sect},
-        {"emdash", Kw::Emdash},
-        {"endash", Kw::Endash},
-        {"bullet", Kw::Bullet},
-        {"lquote", Kw::Lquote},
-        {"rquote", Kw::Rquote},
-        {"ldblquote", Kw::Ldblquote},
-        {"rdblquote", Kw::Rdblquote},
-        {"emspace", Kw::Emspace},
-        {"enspace", Kw::Enspace},
-        {"plain", Kw::Plain},
-        {"b", Kw::B},
-        {"i", Kw::I},
-        {"ul", Kw::Ul},
-        {"uld", Kw::Ul},
-        {"uldb", Kw::Ul},
-        {"uldash", Kw::Ul},
-        {"ulth", Kw::Ul},
-        {"ulw", Kw::Ul},
-        {"ulwave", Kw::Ul},
-        {"uldashd", Kw::Ul},
-        {"ulnone", Kw::UlNone},
-        {"strike", Kw::Strike},
-        {"striked", Kw::Strike},
-        {"caps", Kw::Caps},
-        {"fs", Kw::Fs},
-        {"cf", Kw::Cf},
-        {"highlight", Kw::Highlight},
-        {"cb", Kw::Highlight},
-        {"chcbpat", Kw::Highlight},
-        {"expndtw", Kw::Expndtw},
-        {"expnd", Kw::Expnd},
-        {"pard", Kw::Pard},
-        {"ql", Kw::Ql},
-        {"qr", Kw::Qr},
-        {"qc", Kw::Qc},
-        {"qj", Kw::Qj},
-        {"li", Kw::Li},
-        {"lin", Kw::Li},
-        {"ri", Kw::Ri},
-        {"rin", Kw::Ri},
-        {"fi", Kw::Fi},
-        {"sb", Kw::Sb},
-        {"sa", Kw::Sa},
-        {"sl", Kw::Sl},
-        {"slmult", Kw::SlMult},
-        {"pagebb", Kw::PageBb},
-        {"brdrt", Kw::BrdrT},
-        {"brdrl", Kw::BrdrL},
-        {"brdrb", Kw::BrdrB},
-        {"brdrr", Kw::BrdrR},
-        {"box", Kw::Box},
-        {"brdrs", Kw::BrdrS},
-        {"brdrth", Kw::BrdrS},
-        {"brdrdb", Kw::BrdrDb},
-        {"brdrtriple", Kw::BrdrTriple},
-        {"brdrthtnsg", Kw::BrdrThTnSg},
-        {"brdrtnthsg", Kw::BrdrTnThSg},
-        {"brdrdot", Kw::BrdrOther},
-        {"brdrdash", Kw::BrdrOther},
-        {"brdremboss", Kw::BrdrOther},
-        {"brdrengrave", Kw::BrdrOther},
-        {"brdrsh", Kw::BrdrOther},
-        {"brdrhair", Kw::BrdrOther},
-        {"brdrnone", Kw::BrdrNone},
-        {"brdrnil", Kw::BrdrNone},
-        {"brdrw", Kw::BrdrW},
-        {"brdrcf", Kw::BrdrCf},
-        {"brsp", Kw::BrSp},
-        {"cbpat", Kw::CbPat},
-        {"richviewlsb", Kw::LsbPrivate},
-        {"richviewhr", Kw::HrPrivate},
-        {"richviewhrs", Kw::HrStylePrivate},
-        {"richviewhrw", Kw::HrWidthPrivate},
-        {"richviewhrc", Kw::HrColorPrivate},
-        {"pngblip", Kw::PngBlip},
-        {"jpegblip", Kw::JpegBlip},
-        {"wmetafile", Kw::OtherBlip},
-        {"emfblip", Kw::OtherBlip},
-        {"macpict", Kw::OtherBlip},
-        {"dibitmap", Kw::OtherBlip},
-        {"wbitmap", Kw::OtherBlip},
-        {"pmmetafile", Kw::OtherBlip},
-        {"picw", Kw::PicW},
-        {"pich", Kw::PicH},
-        {"picwgoal", Kw::PicWGoal},
-        {"pichgoal", Kw::PicHGoal},
-        {"picscalex", Kw::PicScaleX},
-        {"picscaley", Kw::PicScaleY},
-        {"trowd", Kw::Table},
-        {"cellx", Kw::Table},
-        {"intbl", Kw::Table},
-        {"itap", Kw::Table},
-        {"trgaph", Kw::Table},
-        {"trleft", Kw::Table},
-        {"trrh", Kw::Table},
-        {"trhdr", Kw::Table},
-        {"trqc", Kw::Table},
-        {"trqr", Kw::Table},
-        {"clvmgf", Kw::Table},
-        {"clvmrg", Kw::Table},
-        {"clmgf", Kw::Table},
-        {"clmrg", Kw::Table},
-        {"clcbpat", Kw::Table},
-        {"clvertalc", Kw::Table},
-        {"clvertalb", Kw::Table},
-        {"cell", Kw::Cell},
-        {"nestcell", Kw::Cell},
-        {"row", Kw::Row},
-        {"nestrow", Kw::Row},
-    };
-    return map;
+uint32_t WordHash(std::string_view s) {
+    uint32_t h = 2166136261u; // FNV-1a: control words are short
+    for (char c : s)
+        h = (h ^ uint8_t(c)) * 16777619u;
+    return h;
+}
+
+struct KeywordEntry {
+    std::string_view Word;
+    Kw Keyword;
+};
+
+constexpr KeywordEntry keywordList[] = {
+    {"fonttbl", Kw::FontTbl},
+    {"colortbl", Kw::ColorTbl},
+    {"stylesheet", Kw::StyleSheet},
+    {"pict", Kw::Pict},
+    {"shppict", Kw::ShpPict},
+    {"field", Kw::Field},
+    {"fldinst", Kw::FldInst},
+    {"fldrslt", Kw::FldRslt},
+    {"bkmkstart", Kw::BkmkStart},
+    {"info", Kw::SkipDest},
+    {"header", Kw::SkipDest},
+    {"headerl", Kw::SkipDest},
+    {"headerr", Kw::SkipDest},
+    {"headerf", Kw::SkipDest},
+    {"footer", Kw::SkipDest},
+    {"footerl", Kw::SkipDest},
+    {"footerr", Kw::SkipDest},
+    {"footerf", Kw::SkipDest},
+    {"footnote", Kw::SkipDest},
+    {"annotation", Kw::SkipDest},
+    {"object", Kw::SkipDest},
+    {"nonshppict", Kw::SkipDest},
+    {"listtext", Kw::SkipDest},
+    {"richviewmarker", Kw::SkipDest},
+    {"pntext", Kw::SkipDest},
+    {"listtable", Kw::SkipDest},
+    {"listoverridetable", Kw::SkipDest},
+    {"revtbl", Kw::SkipDest},
+    {"rsidtbl", Kw::SkipDest},
+    {"xe", Kw::SkipDest},
+    {"tc", Kw::SkipDest},
+    {"txe", Kw::SkipDest},
+    {"rxe", Kw::SkipDest},
+    {"bkmkend", Kw::SkipDest},
+    {"ftnsep", Kw::SkipDest},
+    {"ftnsepc", Kw::SkipDest},
+    {"aftnsep", Kw::SkipDest},
+    {"aftnsepc", Kw::SkipDest},
+    {"pn", Kw::SkipDest},
+    {"ansi", Kw::Ansi},
+    {"mac", Kw::Mac},
+    {"pc", Kw::Pc},
+    {"pca", Kw::Pca},
+    {"ansicpg", Kw::AnsiCpg},
+    {"deff", Kw::Deff},
+    {"uc", Kw::Uc},
+    {"u", Kw::U},
+    {"bin", Kw::Bin},
+    {"f", Kw::F},
+    {"fcharset", Kw::FCharset},
+    {"cpg", Kw::Cpg},
+    {"s", Kw::S},
+    {"red", Kw::Red},
+    {"green", Kw::Green},
+    {"blue", Kw::Blue},
+    {"par", Kw::Par},
+    {"line", Kw::Line},
+    {"tab", Kw::Tab},
+    {"page", Kw::Page},
+    {"sect", Kw::Sect},
+    {"emdash", Kw::Emdash},
+    {"endash", Kw::Endash},
+    {"bullet", Kw::Bullet},
+    {"lquote", Kw::Lquote},
+    {"rquote", Kw::Rquote},
+    {"ldblquote", Kw::Ldblquote},
+    {"rdblquote", Kw::Rdblquote},
+    {"emspace", Kw::Emspace},
+    {"enspace", Kw::Enspace},
+    {"plain", Kw::Plain},
+    {"b", Kw::B},
+    {"i", Kw::I},
+    {"ul", Kw::Ul},
+    {"uld", Kw::Ul},
+    {"uldb", Kw::Ul},
+    {"uldash", Kw::Ul},
+    {"ulth", Kw::Ul},
+    {"ulw", Kw::Ul},
+    {"ulwave", Kw::Ul},
+    {"uldashd", Kw::Ul},
+    {"ulnone", Kw::UlNone},
+    {"strike", Kw::Strike},
+    {"striked", Kw::Strike},
+    {"caps", Kw::Caps},
+    {"fs", Kw::Fs},
+    {"cf", Kw::Cf},
+    {"highlight", Kw::Highlight},
+    {"cb", Kw::Highlight},
+    {"chcbpat", Kw::Highlight},
+    {"expndtw", Kw::Expndtw},
+    {"expnd", Kw::Expnd},
+    {"pard", Kw::Pard},
+    {"ql", Kw::Ql},
+    {"qr", Kw::Qr},
+    {"qc", Kw::Qc},
+    {"qj", Kw::Qj},
+    {"li", Kw::Li},
+    {"lin", Kw::Li},
+    {"ri", Kw::Ri},
+    {"rin", Kw::Ri},
+    {"fi", Kw::Fi},
+    {"sb", Kw::Sb},
+    {"sa", Kw::Sa},
+    {"sl", Kw::Sl},
+    {"slmult", Kw::SlMult},
+    {"pagebb", Kw::PageBb},
+    {"brdrt", Kw::BrdrT},
+    {"brdrl", Kw::BrdrL},
+    {"brdrb", Kw::BrdrB},
+    {"brdrr", Kw::BrdrR},
+    {"box", Kw::Box},
+    {"brdrs", Kw::BrdrS},
+    {"brdrth", Kw::BrdrS},
+    {"brdrdb", Kw::BrdrDb},
+    {"brdrtriple", Kw::BrdrTriple},
+    {"brdrthtnsg", Kw::BrdrThTnSg},
+    {"brdrtnthsg", Kw::BrdrTnThSg},
+    {"brdrdot", Kw::BrdrOther},
+    {"brdrdash", Kw::BrdrOther},
+    {"brdremboss", Kw::BrdrOther},
+    {"brdrengrave", Kw::BrdrOther},
+    {"brdrsh", Kw::BrdrOther},
+    {"brdrhair", Kw::BrdrOther},
+    {"brdrnone", Kw::BrdrNone},
+    {"brdrnil", Kw::BrdrNone},
+    {"brdrw", Kw::BrdrW},
+    {"brdrcf", Kw::BrdrCf},
+    {"brsp", Kw::BrSp},
+    {"cbpat", Kw::CbPat},
+    {"richviewlsb", Kw::LsbPrivate},
+    {"richviewhr", Kw::HrPrivate},
+    {"richviewhrs", Kw::HrStylePrivate},
+    {"richviewhrw", Kw::HrWidthPrivate},
+    {"richviewhrc", Kw::HrColorPrivate},
+    {"pngblip", Kw::PngBlip},
+    {"jpegblip", Kw::JpegBlip},
+    {"wmetafile", Kw::OtherBlip},
+    {"emfblip", Kw::OtherBlip},
+    {"macpict", Kw::OtherBlip},
+    {"dibitmap", Kw::OtherBlip},
+    {"wbitmap", Kw::OtherBlip},
+    {"pmmetafile", Kw::OtherBlip},
+    {"picw", Kw::PicW},
+    {"pich", Kw::PicH},
+    {"picwgoal", Kw::PicWGoal},
+    {"pichgoal", Kw::PicHGoal},
+    {"picscalex", Kw::PicScaleX},
+    {"picscaley", Kw::PicScaleY},
+    {"trowd", Kw::Table},
+    {"cellx", Kw::Table},
+    {"intbl", Kw::Table},
+    {"itap", Kw::Table},
+    {"trgaph", Kw::Table},
+    {"trleft", Kw::Table},
+    {"trrh", Kw::Table},
+    {"trhdr", Kw::Table},
+    {"trqc", Kw::Table},
+    {"trqr", Kw::Table},
+    {"clvmgf", Kw::Table},
+    {"clvmrg", Kw::Table},
+    {"clmgf", Kw::Table},
+    {"clmrg", Kw::Table},
+    {"clcbpat", Kw::Table},
+    {"clvertalc", Kw::Table},
+    {"clvertalb", Kw::Table},
+    {"cell", Kw::Cell},
+    {"nestcell", Kw::Cell},
+    {"row", Kw::Row},
+    {"nestrow", Kw::Row},
+};
+
+// The control words in an open-addressing table: looked up for every word of the input.
+class KeywordTable {
+public:
+    KeywordTable() {
+        for (const KeywordEntry& e : keywordList) {
+            uint32_t i = WordHash(e.Word) & mask;
+            while (!FSlots[i].Word.empty())
+                i = (i + 1) & mask;
+            FSlots[i] = e;
+        }
+    }
+    Kw Find(std::string_view word) const {
+        for (uint32_t i = WordHash(word) & mask;; i = (i + 1) & mask) {
+            const KeywordEntry& e = FSlots[i];
+            if (e.Word.empty()) return Kw::None;
+            if (e.Word == word) return e.Keyword;
+        }
+    }
+
+private:
+    static constexpr uint32_t mask = 1023;
+    KeywordEntry FSlots[mask + 1] = {};
+};
+
+const KeywordTable& Keywords() {
+    static const KeywordTable table;
+    return table;
 }
 
 // The control words a "\*" group may start with that we read; others are skipped whole.
@@ -406,7 +444,16 @@ private:
         auto it = FFontIndex.find(number < 0 ? FDefFont : number);
         return it == FFontIndex.end() ? nullptr : &FFonts[size_t(it->second)];
     }
-    uint32_t CodePageOfFont(int number) const {
+    uint32_t CodePageOfFont(int number) {
+        // Asked for every 8-bit character: the last answer is kept while nothing it depends
+        // on changes.
+        if (number != FCached.Font || FCodePage != FCached.DocCodePage ||
+            FDefFont != FCached.DefFont || FFonts.size() != FCached.FontCount) {
+            FCached = {number, FCodePage, FDefFont, FFonts.size(), FindCodePageOfFont(number)};
+        }
+        return FCached.CodePage;
+    }
+    uint32_t FindCodePageOfFont(int number) const {
         const FontEntry* f = FontOf(number);
         if (!f) return FCodePage;
         if (f->CodePage > 0) return uint32_t(f->CodePage);
@@ -425,6 +472,7 @@ private:
         return true;
     }
 
+    const KeywordTable& FKeywords = Keywords();
     TCustomRVData* FData;
     TRVStyle* FStyle;
     TRVRTFReaderProperties& FProps;
@@ -440,6 +488,13 @@ private:
     int FFontNumber = 0;
     int FDefFont = 0;
     uint32_t FCodePage = 1252;
+    struct {
+        int Font;
+        uint32_t DocCodePage;
+        int DefFont;
+        size_t FontCount;
+        uint32_t CodePage;
+    } FCached{INT_MIN, 0, 0, 0, 0};
 
     std::vector<TColor> FColors;
     int FColorR = 0, FColorG = 0, FColorB = 0;
@@ -523,7 +578,13 @@ int RtfReader::TextStyleFor(const CharProps& c, const std::u16string& text, std:
     if (entry->AnsiStyle >= 0) {
         // An equal 8-bit style takes the text when its code page holds every character.
         bool lost = false;
-        std::string ansi = WideToAnsi(text, FData->CodePageOfStyle(entry->AnsiStyle), &lost);
+        std::string ansi;
+        uint32_t cp = FData->CodePageOfStyle(entry->AnsiStyle);
+        if (cp != CP_SYMBOL &&
+            std::all_of(text.begin(), text.end(), [](char16_t ch) { return ch < 0x80; }))
+            ansi.assign(text.begin(), text.end()); // ASCII is the same in every code page
+        else
+            ansi = WideToAnsi(text, cp, &lost);
         if (!lost) {
             unicode = false;
             stored = std::move(ansi);
@@ -775,9 +836,7 @@ void RtfReader::DestinationEnded(const State& inner) {
 }
 
 int RtfReader::ControlWord(std::string_view word, bool hasParam, int param) {
-    const auto& map = Keywords();
-    auto it = map.find(word);
-    Kw kw = it == map.end() ? Kw::None : it->second;
+    Kw kw = FKeywords.Find(word);
     bool star = FStarPending;
     FStarPending = false;
     if (FState.Destination == Dest::Skip) return rtf_ec_OK;
