@@ -5,6 +5,7 @@
 #include <random>
 
 #include "DocTestUtil.h"
+#include "platform/controls/ImageList.h"
 #include "platform/core/Strings.h"
 #include "platform/graphics/Bitmap.h"
 #include "platform/graphics/PngImage.h"
@@ -379,4 +380,26 @@ TEST(RtfRoundTrip, SelectionOnlyWritesTheSelectedPart) {
     ASSERT_EQ(dst.data.ItemCount(), 2);
     EXPECT_EQ(dst.data.GetItemTextW(0), u"cdef");
     EXPECT_EQ(dst.data.GetItemTextW(1), u"gh");
+}
+
+TEST(RtfRoundTrip, ImageListItemsBecomePictures) {
+    TCustomImageList images(nullptr, 8, 6);
+    TBitmap bmp(8, 6, pf24bit);
+    bmp.Canvas()->Brush()->SetColor(clRed);
+    bmp.Canvas()->FillRect(TRect{0, 0, 8, 6});
+    ASSERT_EQ(images.Add(&bmp, nullptr), 0);
+    Doc src;
+    src.data.AddTextParagraph("a", 0, 0, TRVTag());
+    src.data.AddBullet("bullet", 0, &images, 1, -1);
+    src.data.AddHotspot("hotspot", 0, 0, &images, 1, -1);
+    src.data.AddBullet("no image", 5, &images, 1, -1);
+    Doc dst;
+    ASSERT_EQ(ReadRtf(dst.data, WriteRtf(src.data)), rtf_ec_OK);
+    EXPECT_EQ(Describe(dst.data), "P(al0 li0 ri0 fi0 sb0 sa0 ls0:100 bgnone) [Arial/10/0/none/0000/"
+                                  "caps0/sp0/jump0]'a' PIC8x6 shown 8x6 HOTPIC8x6 shown 8x6");
+    // The picture shows the list's image.
+    auto* pic = static_cast<TRVGraphicItemInfo*>(dst.data.GetItem(1));
+    TBitmap check(8, 6, pf24bit);
+    check.Canvas()->Draw(0, 0, pic->Image.get());
+    EXPECT_EQ(ColorToRGB(check.Canvas()->Pixels(3, 3)), ColorToRGB(clRed));
 }
