@@ -127,7 +127,7 @@ private:
         RVFWriteRaw(FStream, FOut);
         FOut.clear();
     }
-    void OpenPara(int paraNo);
+    void OpenPara(int paraNo, const TRVListLevel* level);
     void ClosePara();
     void Text(int i, const std::string& part);
     void LinkStart(const TRVTag& tag) {
@@ -143,9 +143,17 @@ private:
     bool FEmpty = true; // the open paragraph has shown nothing yet
 };
 
-void HtmlDocWriter::OpenPara(int paraNo) {
+void HtmlDocWriter::OpenPara(int paraNo, const TRVListLevel* level) {
     FOut += "<p";
-    if (FStyle) {
+    if (FStyle && level) {
+        // A list paragraph is indented by its level: the marker at MarkerIndent, the text at
+        // LeftIndent.
+        const TParaInfo& p = FStyle->ParaStyles[paraNo];
+        FOut += std::string(" style=\"text-align: ") + alignNames[int(p.Alignment) & 3] +
+                "; margin: " + Px(p.SpaceBefore) + " " + Px(p.RightIndent) + " " +
+                Px(p.SpaceAfter) + " " + Px(level->LeftIndent) +
+                "; text-indent: " + Px(level->MarkerIndent - level->LeftIndent) + ";\"";
+    } else if (FStyle) {
         if (FCtx.Css) {
             FOut += " class=\"rvps" +
                     std::to_string(std::clamp(paraNo, 0, FStyle->ParaStyles.Count() - 1)) + "\"";
@@ -232,7 +240,8 @@ void HtmlDocWriter::Write(bool selectionOnly) {
         }
         if (!FOpen || i == first || item->StartsParagraph()) {
             ClosePara();
-            OpenPara(item->ParaNo);
+            auto* marker = dynamic_cast<TRVMarkerItemInfo*>(item);
+            OpenPara(item->ParaNo, marker ? marker->GetLevelInfo(FStyle) : nullptr);
         } else if (item->GetLineBreakBefore()) {
             FOut += "<br/>";
         }
@@ -242,8 +251,10 @@ void HtmlDocWriter::Write(bool selectionOnly) {
         if (textItem) {
             Text(i, TextPart(FData, i, first, so, last, eo));
         } else if (auto* m = dynamic_cast<TRVMarkerItemInfo*>(item)) {
-            FOut += "<span class=\"rvmarker\">" +
-                    HtmlEscapeText(Utf16ToUtf8(AnsiToWide(m->MarkerText))) + "</span> ";
+            TRVListLevel* level = m->GetLevelInfo(FStyle);
+            FOut += "<span";
+            if (level) FOut += " style=\"" + FontCss(level->Font) + "\"";
+            FOut += ">" + HtmlEscapeText(Utf16ToUtf8(AnsiToWide(m->MarkerText))) + "</span> ";
             FEmpty = false;
         } else {
             bool hot = item->GetKindFlag(rvifHyperlink) && item->Tag.IsString();
