@@ -295,10 +295,13 @@ TEST(RtfRoundTrip, RandomDocumentsKeepTextParagraphsAndStyles) {
         dst.data.GetRVStyle()->ParaStyles.Clear();
         ASSERT_EQ(ReadRtf(dst.data, rtf), rtf_ec_OK) << "seed " << seed;
         ASSERT_EQ(Describe(src.data), Describe(dst.data)) << "seed " << seed << "\n" << rtf;
-        // And once more: the second generation writes the same document.
+        // From the second generation on, the RTF stays the same.
+        std::string second = WriteRtf(dst.data);
         Doc again;
-        ASSERT_EQ(ReadRtf(again.data, WriteRtf(dst.data)), rtf_ec_OK);
-        ASSERT_EQ(again.data.ItemCount(), dst.data.ItemCount()) << "seed " << seed;
+        again.data.GetRVStyle()->TextStyles.Clear();
+        again.data.GetRVStyle()->ParaStyles.Clear();
+        ASSERT_EQ(ReadRtf(again.data, second), rtf_ec_OK);
+        ASSERT_EQ(WriteRtf(again.data), second) << "seed " << seed;
     }
 }
 

@@ -47,7 +47,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     int index = 1;
     int result = props.ImportRtfStream(&data, in, index);
     if (result != rtf_ec_OK && data.ItemCount() != 2) __builtin_trap();
+    // Whatever was read can be written again.
     TMemoryStream out;
     data.WriteTextToStream(out, "", 10, false, true);
+    data.WriteRtfToStream(out, false, clNone);
+    data.WriteHtmlCssToStream(out, "", "", false);
     return 0;
 }
