@@ -375,7 +375,9 @@ void RtfDocWriter::Picture(TGraphic* image, int shownWidth, int shownHeight) {
 void RtfDocWriter::Write(bool selectionOnly) {
     int first, so, last, eo;
     if (!OutputRange(FData, selectionOnly, first, so, last, eo)) return;
-    bool anyPara = false;
+    // A paragraph is open: the next one (or the end) closes it with \par. A table closes
+    // the paragraph before it itself; after its last row TableJustClosed says so.
+    bool paraOpen = false;
     for (int i = first; i <= last; ++i) {
         const TRVItemEntry& e = FData.Items()[i];
         TCustomRVItemInfo* item = e.Item.get();
@@ -383,17 +385,17 @@ void RtfDocWriter::Write(bool selectionOnly) {
         if (!textItem && OutsideSelection(selectionOnly, i, first, so, last, eo)) continue;
         if (item->IsFullLine() && item->StyleNo != rvsBreak) {
             // A table writes its own rows; it ends the paragraph before it.
-            if (anyPara && !FCtx.TableJustClosed) FOut += "\\par\r\n";
+            if (paraOpen && !FCtx.TableJustClosed) FOut += "\\par\r\n";
             Flush();
             FCtx.TableJustClosed = false;
             item->SaveRTF(FStream, &FData, i, FCtx);
-            anyPara = true;
+            paraOpen = false;
             continue;
         }
         if (i == first || item->StartsParagraph()) {
-            if (anyPara && !FCtx.TableJustClosed) FOut += "\\par\r\n";
+            if (paraOpen && !FCtx.TableJustClosed) FOut += "\\par\r\n";
             FCtx.TableJustClosed = false;
-            anyPara = true;
+            paraOpen = true;
             auto* marker = dynamic_cast<TRVMarkerItemInfo*>(item);
             ParaFormat(item->ParaNo, item->GetPageBreakBefore(),
                        marker ? marker->GetLevelInfo(FStyle) : nullptr);
@@ -436,7 +438,7 @@ void RtfDocWriter::Write(bool selectionOnly) {
         }
         if (FOut.size() > 65536) Flush();
     }
-    if (anyPara && FCtx.Level == 0 && !FCtx.TableJustClosed) FOut += "\\par\r\n";
+    if (paraOpen && FCtx.Level == 0 && !FCtx.TableJustClosed) FOut += "\\par\r\n";
     Flush();
 }
 
