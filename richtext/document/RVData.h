@@ -272,7 +272,8 @@ public:
     bool SaveRtfToFile(const std::string& fileName, bool selectionOnly, TColor color);
     void BuildRtfColorTable(TRVColorList& colors, int& listLevelCount) const;
     // The items as an RTF sub-document (a table cell): paragraphs without the file header, at
-    // a table nesting level (0: the main document); Color is the background behind them.
+    // a table nesting level (0: the main document). Color is the background behind them (the
+    // cell's); RTF text is written the same on any background.
     void WriteRtfSubDocument(TStream& stream, TRVRTFWriteContext& ctx, int level, TColor color,
                              bool selectionOnly = false);
     // The colours items add to the RTF colour table (tables and their cells).

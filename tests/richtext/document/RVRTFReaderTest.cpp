@@ -231,3 +231,19 @@ TEST(RtfImport, PageBreaksAndTableWords) {
     EXPECT_EQ(tables.Words, "trowd cellx intbl cell row ");
     EXPECT_EQ(PlainText(t.data), u"ab");
 }
+
+TEST(RtfImport, WithoutAStyleSheetTheGivenStylesAreUsed) {
+    TRVDocument data;
+    TRVRTFReaderProperties props;
+    props.TextStyleNo = 2;
+    props.ParaStyleNo = 1;
+    TStringStream ss("{\\rtf1 {\\b caf\\'e9}\\par x}");
+    int index = 0;
+    ASSERT_EQ(props.ImportRtfStream(&data, ss, index), rtf_ec_OK);
+    ASSERT_EQ(data.ItemCount(), 2);
+    EXPECT_EQ(data.GetItemStyleNo(0), 2);
+    EXPECT_EQ(data.GetItemParaNo(1), 1);
+    EXPECT_TRUE(data.GetItem(0)->IsUnicode());
+    EXPECT_EQ(data.GetItemTextW(0), u"caf\u00E9");
+    EXPECT_FALSE(props.FullReformat);
+}
