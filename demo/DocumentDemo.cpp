@@ -1,5 +1,6 @@
 // A rich-text document built item by item, saved as RVF (text and binary bodies), plain text,
-// RTF and HTML, plus a simple one-line-per-paragraph preview drawn with the style sheet.
+// RTF and HTML (plain and with CSS), plus a simple one-line-per-paragraph preview drawn with the
+// style sheet.
 
 #include <algorithm>
 #include <string>
@@ -7,6 +8,7 @@
 #include "demo/DemoRegistry.h"
 #include "platform/core/Strings.h"
 #include "platform/graphics/Bitmap.h"
+#include "platform/graphics/ImageFormats.h"
 #include "richtext/document/RVData.h"
 #include "richtext/document/RVGraphicSupport.h"
 
@@ -33,6 +35,12 @@ void BuildStyles(TRVStyle& style) {
     wide.Unicode = true;
     wide.Size = 11;
     wide.Style.Include(TRVFontStyle::rvfsItalic);
+    TFontInfo& russian = style.TextStyles.Add(); // 4: 8-bit text in the Cyrillic code page
+    russian.StyleName = "Russian";
+    russian.FontName = "Times New Roman";
+    russian.Charset = RUSSIAN_CHARSET;
+    russian.Size = 12;
+    russian.Color = clRed;
     TParaInfo& centered = style.ParaStyles.Add(); // 1
     centered.StyleName = "Centered";
     centered.Alignment = TRVAlignment::rvaCenter;
@@ -42,6 +50,11 @@ void BuildStyles(TRVStyle& style) {
     note.Background.Color = clCream;
     note.Border.Style = TRVBorderStyle::rvbSingle;
     note.Border.Color = clGray;
+    TParaInfo& right = style.ParaStyles.Add(); // 3
+    right.StyleName = "Right";
+    right.Alignment = TRVAlignment::rvaRight;
+    right.RightIndent = 32;
+    right.SpaceBefore = 8;
     TRVListInfo& list = style.ListStyles.Add();
     list.StyleName = "Steps";
     TRVListLevel& l0 = list.AddLevel();
@@ -77,6 +90,10 @@ void BuildDocument(TCustomRVData& data) {
                            u"\u03B1\u03B2\u03B3",
                            3, 0, TRVTag());
     data.AddPictureItem("exhibit", MakePicture(), 1, TRVVAlign::rvvaBaseline);
+    data.AddTextParagraph(WideToAnsi(u"\u041E\u0442\u0432\u0435\u0442: ", 1251), 4, 3, TRVTag());
+    auto photo = std::make_unique<TJPEGImage>();
+    photo->Assign(MakePicture().get());
+    data.AddPictureItem("photo", std::move(photo), -1, TRVVAlign::rvvaBaseline);
     const char* steps[] = {"Open the exhibit", "Compare the values", "Check the units",
                            "Choose the answer"};
     for (int i = 0; i < 4; ++i) {
@@ -177,6 +194,8 @@ bool RunDocumentDemo(const std::string& dir) {
     ok &= data.SaveRtfToFile(dir + "/document.rtf", false, clWhite);
     ok &= Write(dir + "/document.html",
                 [&](TStream& s) { data.WriteHtmlToStream(s, dir, "Question 12", false); });
+    ok &= Write(dir + "/document-css.html",
+                [&](TStream& s) { data.WriteHtmlCssToStream(s, dir, "Question 12", false); });
     // The binary file must read back into an equal document.
     TRVDocument again;
     TRVStyle style2(nullptr);

@@ -268,11 +268,23 @@ public:
     virtual bool WriteHtmlToStream(TStream& stream, const std::string& path,
                                    const std::string& title, bool selectionOnly);
     virtual bool WriteHtmlCssToStream(TStream& stream, const std::string& path,
-                                      const std::string& title, bool selectionOnly) {
-        return WriteHtmlToStream(stream, path, title, selectionOnly);
-    }
+                                      const std::string& title, bool selectionOnly);
     bool SaveRtfToFile(const std::string& fileName, bool selectionOnly, TColor color);
     void BuildRtfColorTable(TRVColorList& colors, int& listLevelCount) const;
+    // The items as an RTF sub-document (a table cell): paragraphs without the file header, at
+    // a table nesting level (0: the main document). Color is the background behind them (the
+    // cell's); RTF text is written the same on any background.
+    void WriteRtfSubDocument(TStream& stream, TRVRTFWriteContext& ctx, int level, TColor color,
+                             bool selectionOnly = false);
+    // The colours items add to the RTF colour table (tables and their cells).
+    void FillRtfTables(TRVColorList& colors) const;
+    // Text a table adds to its rows (area 3) and cells (area 2); empty unless OnSaveRTFExtra of
+    // the root document gives one.
+    virtual std::string GetExtraRTFCode(int area, int row, int col);
+    std::function<void(TCustomRVData* sender, int area, int row, int col, std::string& code)>
+        OnSaveRTFExtra;
+    // The items as an HTML sub-document (a table cell) with the writer's state.
+    void WriteHtmlSubDocument(TStream& stream, TRVHTMLWriteContext& ctx, TColor color);
 
     // The paragraph mode of AddTextParagraph's ParaNo -1.
     bool AddParagraphMode = true;

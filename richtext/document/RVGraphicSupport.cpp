@@ -500,7 +500,7 @@ void TRVGraphicItemInfo::SaveHTML(TStream& stream, TCustomRVData* rvData, int it
     std::string html = "<img src=\"" + HtmlAttr(name) + "\" width=\"" +
                        std::to_string(GetImageWidth(nullptr)) + "\" height=\"" +
                        std::to_string(GetImageHeight(nullptr)) + "\" alt=\"" +
-                       HtmlAttr(Utf16ToUtf8(AnsiToWide(alt))) + "\">";
+                       HtmlAttr(Utf16ToUtf8(AnsiToWide(alt))) + "\"/>";
     RVFWriteRaw(stream, html);
 }
 

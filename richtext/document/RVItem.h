@@ -20,6 +20,8 @@ class TCustomRVItemInfo;
 class TCustomImageList;
 class TRVRectItemInfo;
 class TGraphic;
+class TRVRTFWriteContext;
+class TRVHTMLWriteContext;
 
 // The embedded control of a control item: freed the way components are freed.
 struct TRVComponentFree {
@@ -236,9 +238,17 @@ public:
     virtual bool ReadRVFHeader(const std::string& /*extra*/, TCustomRVData* /*rvData*/) {
         return true;
     }
-    virtual void SaveRTF(TStream& /*stream*/, TCustomRVData* /*rvData*/, int /*itemNo*/) {}
+    // RTF of an item the document writer does not write itself (tables): Ctx holds the
+    // colour and font tables, the twips-per-pixel factor, the nesting level and the
+    // "table just closed" state. FillRtfTables adds the colours the item needs beforehand.
+    virtual void SaveRTF(TStream& /*stream*/, TCustomRVData* /*rvData*/, int /*itemNo*/,
+                         TRVRTFWriteContext& /*ctx*/) {}
+    virtual void FillRtfTables(TRVColorList& /*colors*/) const {}
     virtual void SaveHTML(TStream& /*stream*/, TCustomRVData* /*rvData*/, int /*itemNo*/,
                           const std::string& /*path*/) {}
+    // HTML with the writer's state (CSS or plain, the picture folder); the base writes SaveHTML.
+    virtual void SaveHTMLEx(TStream& stream, TCustomRVData* rvData, int itemNo,
+                            TRVHTMLWriteContext& ctx);
     // Plain-text form of a non-text item; False writes nothing.
     virtual bool AsText(std::string& /*result*/, bool /*unicode*/, int /*lineWidth*/,
                         TCustomRVData* /*rvData*/, int /*itemNo*/) const {

@@ -1,10 +1,15 @@
 #include "richtext/document/RVRTFReader.h"
 
 #include <algorithm>
+#include <climits>
+#include <cmath>
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
+#include "platform/core/ScopeGuard.h"
 #include "platform/core/Strings.h"
+#include "platform/graphics/Graphics.h"
 #include "richtext/document/RVUni.h"
 
 namespace epc {
@@ -12,21 +17,53 @@ namespace epc {
 namespace {
 
 constexpr int maxDepth = 256;
+constexpr double twipsPerPixel = 15.0;
+
+int ToPixels(int twips) {
+    return int(std::lround(twips / twipsPerPixel));
+}
 
 struct CharProps {
-    int Font = 0;
+    int Font = -1; // -1: the default font
     int HalfPoints = 24;
     bool Bold = false, Italic = false, Underline = false, Strike = false, Caps = false;
     int ColorIndex = 0;     // 0: automatic
     int HighlightIndex = 0; // 0: none
+    int SpacingTwips = 0;
+    int Link = -1; // index of the hyperlink target
+    friend bool operator==(const CharProps&, const CharProps&) = default;
 };
+
+enum Side : uint8_t { sideNone, sideLeft, sideTop, sideRight, sideBottom };
 
 struct ParaProps {
     TRVAlignment Alignment = TRVAlignment::rvaLeft;
     int LeftTwips = 0, RightTwips = 0, FirstTwips = 0, BeforeTwips = 0, AfterTwips = 0;
+    int LineTwips = 0;
+    bool LineMultiple = false;
+    int SpaceBetween = -1; // pixels between lines, from our own writer
+    bool PageBreakBefore = false;
+    TRVBorderStyle BorderStyle = TRVBorderStyle::rvbNone;
+    int BorderWidthTwips = 0, BorderColor = 0;
+    TRVBooleanRect Sides;
+    TRVRect OffsetTwips;
+    Side CurrentSide = sideNone;
+    int BackIndex = 0;
+    bool Rule = false; // a horizontal rule of our own writer
+    int RuleStyle = 0, RuleWidth = 1, RuleColor = 0;
+    friend bool operator==(const ParaProps&, const ParaProps&) = default;
 };
 
-enum class Dest { Text, FontTable, ColorTable, Skip };
+enum class Dest : uint8_t {
+    Text,
+    FontTable,
+    ColorTable,
+    StyleSheet,
+    Pict,
+    FldInst,
+    Bookmark,
+    Skip
+};
 
 struct State {
     CharProps Char;
@@ -37,380 +74,1354 @@ struct State {
 
 struct FontEntry {
     std::string Name;
-    int Charset = 1;
+    int Charset = DEFAULT_CHARSET;
+    int CodePage = 0;
+};
+
+enum class Kw : uint8_t {
+    None,
+    // destinations
+    FontTbl,
+    ColorTbl,
+    StyleSheet,
+    Pict,
+    ShpPict,
+    Field,
+    FldInst,
+    FldRslt,
+    BkmkStart,
+    SkipDest,
+    // document
+    Ansi,
+    Mac,
+    Pc,
+    Pca,
+    AnsiCpg,
+    Deff,
+    Uc,
+    U,
+    Bin,
+    // font table
+    F,
+    FCharset,
+    Cpg,
+    S,
+    // colours
+    Red,
+    Green,
+    Blue,
+    // breaks and special characters
+    Par,
+    Line,
+    Tab,
+    Page,
+    Sect,
+    Emdash,
+    Endash,
+    Bullet,
+    Lquote,
+    Rquote,
+    Ldblquote,
+    Rdblquote,
+    Emspace,
+    Enspace,
+    // character formatting
+    Plain,
+    B,
+    I,
+    Ul,
+    UlNone,
+    Strike,
+    Caps,
+    Fs,
+    Cf,
+    Highlight,
+    Expndtw,
+    Expnd,
+    // paragraph formatting
+    Pard,
+    Ql,
+    Qr,
+    Qc,
+    Qj,
+    Li,
+    Ri,
+    Fi,
+    Sb,
+    Sa,
+    Sl,
+    SlMult,
+    PageBb,
+    BrdrT,
+    BrdrL,
+    BrdrB,
+    BrdrR,
+    Box,
+    BrdrS,
+    BrdrDb,
+    BrdrTriple,
+    BrdrThTnSg,
+    BrdrTnThSg,
+    BrdrOther,
+    BrdrNone,
+    BrdrW,
+    BrdrCf,
+    BrSp,
+    CbPat,
+    LsbPrivate,
+    HrPrivate,
+    HrStylePrivate,
+    HrWidthPrivate,
+    HrColorPrivate,
+    // pictures
+    PngBlip,
+    JpegBlip,
+    OtherBlip,
+    PicW,
+    PicH,
+    PicWGoal,
+    PicHGoal,
+    PicScaleX,
+    PicScaleY,
+    // tables
+    Table,
+    Cell,
+    Row,
+};
+
+uint32_t WordHash(std::string_view s) {
+    uint32_t h = 2166136261u; // FNV-1a: control words are short
+    for (char c : s)
+        h = (h ^ uint8_t(c)) * 16777619u;
+    return h;
+}
+
+struct KeywordEntry {
+    std::string_view Word;
+    Kw Keyword;
+};
+
+constexpr KeywordEntry keywordList[] = {
+    {"fonttbl", Kw::FontTbl},
+    {"colortbl", Kw::ColorTbl},
+    {"stylesheet", Kw::StyleSheet},
+    {"pict", Kw::Pict},
+    {"shppict", Kw::ShpPict},
+    {"field", Kw::Field},
+    {"fldinst", Kw::FldInst},
+    {"fldrslt", Kw::FldRslt},
+    {"bkmkstart", Kw::BkmkStart},
+    {"info", Kw::SkipDest},
+    {"header", Kw::SkipDest},
+    {"headerl", Kw::SkipDest},
+    {"headerr", Kw::SkipDest},
+    {"headerf", Kw::SkipDest},
+    {"footer", Kw::SkipDest},
+    {"footerl", Kw::SkipDest},
+    {"footerr", Kw::SkipDest},
+    {"footerf", Kw::SkipDest},
+    {"footnote", Kw::SkipDest},
+    {"annotation", Kw::SkipDest},
+    {"object", Kw::SkipDest},
+    {"nonshppict", Kw::SkipDest},
+    {"listtext", Kw::SkipDest},
+    {"richviewmarker", Kw::SkipDest},
+    {"pntext", Kw::SkipDest},
+    {"listtable", Kw::SkipDest},
+    {"listoverridetable", Kw::SkipDest},
+    {"revtbl", Kw::SkipDest},
+    {"rsidtbl", Kw::SkipDest},
+    {"xe", Kw::SkipDest},
+    {"tc", Kw::SkipDest},
+    {"txe", Kw::SkipDest},
+    {"rxe", Kw::SkipDest},
+    {"bkmkend", Kw::SkipDest},
+    {"ftnsep", Kw::SkipDest},
+    {"ftnsepc", Kw::SkipDest},
+    {"aftnsep", Kw::SkipDest},
+    {"aftnsepc", Kw::SkipDest},
+    {"pn", Kw::SkipDest},
+    {"ansi", Kw::Ansi},
+    {"mac", Kw::Mac},
+    {"pc", Kw::Pc},
+    {"pca", Kw::Pca},
+    {"ansicpg", Kw::AnsiCpg},
+    {"deff", Kw::Deff},
+    {"uc", Kw::Uc},
+    {"u", Kw::U},
+    {"bin", Kw::Bin},
+    {"f", Kw::F},
+    {"fcharset", Kw::FCharset},
+    {"cpg", Kw::Cpg},
+    {"s", Kw::S},
+    {"red", Kw::Red},
+    {"green", Kw::Green},
+    {"blue", Kw::Blue},
+    {"par", Kw::Par},
+    {"line", Kw::Line},
+    {"tab", Kw::Tab},
+    {"page", Kw::Page},
+    {"sect", Kw::Sect},
+    {"emdash", Kw::Emdash},
+    {"endash", Kw::Endash},
+    {"bullet", Kw::Bullet},
+    {"lquote", Kw::Lquote},
+    {"rquote", Kw::Rquote},
+    {"ldblquote", Kw::Ldblquote},
+    {"rdblquote", Kw::Rdblquote},
+    {"emspace", Kw::Emspace},
+    {"enspace", Kw::Enspace},
+    {"plain", Kw::Plain},
+    {"b", Kw::B},
+    {"i", Kw::I},
+    {"ul", Kw::Ul},
+    {"uld", Kw::Ul},
+    {"uldb", Kw::Ul},
+    {"uldash", Kw::Ul},
+    {"ulth", Kw::Ul},
+    {"ulw", Kw::Ul},
+    {"ulwave", Kw::Ul},
+    {"uldashd", Kw::Ul},
+    {"ulnone", Kw::UlNone},
+    {"strike", Kw::Strike},
+    {"striked", Kw::Strike},
+    {"caps", Kw::Caps},
+    {"fs", Kw::Fs},
+    {"cf", Kw::Cf},
+    {"highlight", Kw::Highlight},
+    {"cb", Kw::Highlight},
+    {"chcbpat", Kw::Highlight},
+    {"expndtw", Kw::Expndtw},
+    {"expnd", Kw::Expnd},
+    {"pard", Kw::Pard},
+    {"ql", Kw::Ql},
+    {"qr", Kw::Qr},
+    {"qc", Kw::Qc},
+    {"qj", Kw::Qj},
+    {"li", Kw::Li},
+    {"lin", Kw::Li},
+    {"ri", Kw::Ri},
+    {"rin", Kw::Ri},
+    {"fi", Kw::Fi},
+    {"sb", Kw::Sb},
+    {"sa", Kw::Sa},
+    {"sl", Kw::Sl},
+    {"slmult", Kw::SlMult},
+    {"pagebb", Kw::PageBb},
+    {"brdrt", Kw::BrdrT},
+    {"brdrl", Kw::BrdrL},
+    {"brdrb", Kw::BrdrB},
+    {"brdrr", Kw::BrdrR},
+    {"box", Kw::Box},
+    {"brdrs", Kw::BrdrS},
+    {"brdrth", Kw::BrdrS},
+    {"brdrdb", Kw::BrdrDb},
+    {"brdrtriple", Kw::BrdrTriple},
+    {"brdrthtnsg", Kw::BrdrThTnSg},
+    {"brdrtnthsg", Kw::BrdrTnThSg},
+    {"brdrdot", Kw::BrdrOther},
+    {"brdrdash", Kw::BrdrOther},
+    {"brdremboss", Kw::BrdrOther},
+    {"brdrengrave", Kw::BrdrOther},
+    {"brdrsh", Kw::BrdrOther},
+    {"brdrhair", Kw::BrdrOther},
+    {"brdrnone", Kw::BrdrNone},
+    {"brdrnil", Kw::BrdrNone},
+    {"brdrw", Kw::BrdrW},
+    {"brdrcf", Kw::BrdrCf},
+    {"brsp", Kw::BrSp},
+    {"cbpat", Kw::CbPat},
+    {"richviewlsb", Kw::LsbPrivate},
+    {"richviewhr", Kw::HrPrivate},
+    {"richviewhrs", Kw::HrStylePrivate},
+    {"richviewhrw", Kw::HrWidthPrivate},
+    {"richviewhrc", Kw::HrColorPrivate},
+    {"pngblip", Kw::PngBlip},
+    {"jpegblip", Kw::JpegBlip},
+    {"wmetafile", Kw::OtherBlip},
+    {"emfblip", Kw::OtherBlip},
+    {"macpict", Kw::OtherBlip},
+    {"dibitmap", Kw::OtherBlip},
+    {"wbitmap", Kw::OtherBlip},
+    {"pmmetafile", Kw::OtherBlip},
+    {"picw", Kw::PicW},
+    {"pich", Kw::PicH},
+    {"picwgoal", Kw::PicWGoal},
+    {"pichgoal", Kw::PicHGoal},
+    {"picscalex", Kw::PicScaleX},
+    {"picscaley", Kw::PicScaleY},
+    {"trowd", Kw::Table},
+    {"cellx", Kw::Table},
+    {"intbl", Kw::Table},
+    {"itap", Kw::Table},
+    {"trgaph", Kw::Table},
+    {"trleft", Kw::Table},
+    {"trrh", Kw::Table},
+    {"trhdr", Kw::Table},
+    {"trqc", Kw::Table},
+    {"trqr", Kw::Table},
+    {"clvmgf", Kw::Table},
+    {"clvmrg", Kw::Table},
+    {"clmgf", Kw::Table},
+    {"clmrg", Kw::Table},
+    {"clcbpat", Kw::Table},
+    {"clvertalc", Kw::Table},
+    {"clvertalb", Kw::Table},
+    {"cell", Kw::Cell},
+    {"nestcell", Kw::Cell},
+    {"row", Kw::Row},
+    {"nestrow", Kw::Row},
+};
+
+// The control words in an open-addressing table: looked up for every word of the input.
+class KeywordTable {
+public:
+    KeywordTable() {
+        for (const KeywordEntry& e : keywordList) {
+            uint32_t i = WordHash(e.Word) & mask;
+            while (!FSlots[i].Word.empty())
+                i = (i + 1) & mask;
+            FSlots[i] = e;
+        }
+    }
+    Kw Find(std::string_view word) const {
+        for (uint32_t i = WordHash(word) & mask;; i = (i + 1) & mask) {
+            const KeywordEntry& e = FSlots[i];
+            if (e.Word.empty()) return Kw::None;
+            if (e.Word == word) return e.Keyword;
+        }
+    }
+
+private:
+    static constexpr uint32_t mask = 1023;
+    KeywordEntry FSlots[mask + 1] = {};
+};
+
+const KeywordTable& Keywords() {
+    static const KeywordTable table;
+    return table;
+}
+
+// The control words a "\*" group may start with that we read; others are skipped whole.
+bool KnownStarDestination(Kw kw) {
+    return kw == Kw::ShpPict || kw == Kw::FldInst || kw == Kw::BkmkStart || kw == Kw::Pict;
+}
+
+enum class PictKind : uint8_t { None, Png, Jpeg, Other };
+
+struct PictState {
+    PictKind Kind = PictKind::None;
+    std::string Data;
+    int HighNibble = -1;
+    int W = 0, H = 0, GoalW = 0, GoalH = 0, ScaleX = 100, ScaleY = 100;
 };
 
 class RtfReader {
 public:
     RtfReader(TCustomRVData* data, TRVRTFReaderProperties& props, int index)
-        : FData(data), FProps(props), FIndex(index), FStart(index) {}
+        : FData(data), FStyle(data->GetRVStyle()), FProps(props), FIndex(index), FStart(index),
+          FParaFirst(index) {}
 
     int Run(std::string_view rtf);
     int Inserted() const { return FIndex - FStart; }
 
 private:
-    void Flush();
-    void EndParagraph(bool lineOnly);
+    int ControlWord(std::string_view word, bool hasParam, int param);
+    void DestinationEnded(const State& inner);
     void AddChar(char16_t c);
-    void ControlWord(const std::string& word, bool hasParam, long param);
-    int TextStyleFor(const CharProps& c);
+    void AddByte(uint8_t b);
+    void FlushBytes();
+    void FlushRun();
+    void InsertItem(std::string text, std::unique_ptr<TCustomRVItemInfo> item);
+    void EndParagraph(bool lineOnly);
+    bool FinishPicture();
+    void CommitFont();
+    int TextStyleFor(const CharProps& c, const std::u16string& text, std::string& stored,
+                     bool& unicode);
     int ParaStyleFor(const ParaProps& p);
-    TColor ColorAt(int index) const {
-        // Entry 0 is normally the automatic colour (an empty entry).
-        return index >= 0 && index < int(FColors.size()) ? FColors[size_t(index)] : clNone;
+    TFontInfo FontInfoFor(const CharProps& c) const;
+    const FontEntry* FontOf(int number) const {
+        auto it = FFontIndex.find(number < 0 ? FDefFont : number);
+        return it == FFontIndex.end() ? nullptr : &FFonts[size_t(it->second)];
+    }
+    uint32_t CodePageOfFont(int number) {
+        // Asked for every 8-bit character: the last answer is kept while nothing it depends
+        // on changes.
+        if (number != FCached.Font || FCodePage != FCached.DocCodePage ||
+            FDefFont != FCached.DefFont || FFonts.size() != FCached.FontCount) {
+            FCached = {number, FCodePage, FDefFont, FFonts.size(), FindCodePageOfFont(number)};
+        }
+        return FCached.CodePage;
+    }
+    uint32_t FindCodePageOfFont(int number) const {
+        const FontEntry* f = FontOf(number);
+        if (!f) return FCodePage;
+        if (f->CodePage > 0) return uint32_t(f->CodePage);
+        if (f->Charset == DEFAULT_CHARSET) return FCodePage;
+        return CharsetToCodePage(f->Charset);
+    }
+    TColor ColorAt(int index, TColor automatic) const {
+        if (index <= 0 || index >= int(FColors.size())) return automatic;
+        TColor c = FColors[size_t(index)];
+        return c == clNone ? automatic : c;
+    }
+    // Consumes one fallback character after \u; True when the character is to be dropped.
+    bool SkipFallback() {
+        if (FPendingSkip <= 0) return false;
+        --FPendingSkip;
+        return true;
     }
 
+    const KeywordTable& FKeywords = Keywords();
     TCustomRVData* FData;
+    TRVStyle* FStyle;
     TRVRTFReaderProperties& FProps;
     int FIndex, FStart;
     std::vector<State> FStack;
     State FState;
+    bool FStarPending = false;
+    int FPendingSkip = 0;
+
     std::vector<FontEntry> FFonts;
-    std::vector<int> FFontNumbers;
+    std::unordered_map<int, int> FFontIndex;
+    FontEntry FFontBuild;
+    int FFontNumber = 0;
+    int FDefFont = 0;
+    uint32_t FCodePage = 1252;
+    struct {
+        int Font;
+        uint32_t DocCodePage;
+        int DefFont;
+        size_t FontCount;
+        uint32_t CodePage;
+    } FCached{INT_MIN, 0, 0, 0, 0};
+
     std::vector<TColor> FColors;
     int FColorR = 0, FColorG = 0, FColorB = 0;
     bool FColorSet = false;
-    std::string FFontName;
-    int FFontNumber = 0, FFontCharset = 1;
-    uint32_t FCodePage = 1252;
+
+    struct StyleDef {
+        int Number;
+        ParaProps Para;
+    };
+    std::vector<StyleDef> FStyleDefs;
+    int FStyleDefNumber = 0;
+
+    std::string FBytes; // 8-bit text waiting for its code page
+    uint32_t FBytesCodePage = 0;
     std::u16string FRun;
     CharProps FRunChar;
-    bool FParaOpen = false; // the current paragraph has an item
+
+    int FParaFirst;         // the first item of the current paragraph
     bool FNextBR = false;   // the next item starts a line inside the paragraph
+    bool FLineOpen = false; // the current line has an item
     bool FNextPage = false; // the next paragraph starts a page
-    int FPendingSkip = 0;   // fallback characters still to skip after \u
+
+    std::string FFieldInst;
+    bool FLinkPending = false; // a HYPERLINK instruction waits for its field result
+    std::vector<std::string> FLinks;
+    std::string FBookmark;
+    std::string FPendingCheckpoint;
+    bool FHasPendingCheckpoint = false;
+    PictState FPict;
+
+    struct StyleCacheEntry {
+        CharProps Char;
+        int AnsiStyle;    // equal 8-bit style of the sheet, -1 none
+        int UnicodeStyle; // -2 not looked up yet
+    };
+    std::vector<StyleCacheEntry> FTextCache;
+    std::vector<std::pair<ParaProps, int>> FParaCache;
 };
 
-int RtfReader::TextStyleFor(const CharProps& c) {
-    TRVStyle* style = FData->GetRVStyle();
-    if (!style) return FProps.TextStyleNo;
+TFontInfo RtfReader::FontInfoFor(const CharProps& c) const {
     TFontInfo f;
     f.StyleName = "Imported";
-    int fi = -1;
-    for (size_t i = 0; i < FFontNumbers.size(); ++i)
-        if (FFontNumbers[i] == c.Font) fi = int(i);
-    if (fi >= 0) {
-        f.FontName = FFonts[size_t(fi)].Name;
-        f.Charset = FFonts[size_t(fi)].Charset;
+    if (const FontEntry* fe = FontOf(c.Font)) {
+        if (!fe->Name.empty()) f.FontName = fe->Name;
+        f.Charset = fe->Charset;
     }
-    f.Size = std::clamp(c.HalfPoints / 2, 1, 1000);
+    f.Size = std::clamp((c.HalfPoints + 1) / 2, 1, 1638);
     if (c.Bold) f.Style.Include(TRVFontStyle::rvfsBold);
     if (c.Italic) f.Style.Include(TRVFontStyle::rvfsItalic);
     if (c.Underline) f.Style.Include(TRVFontStyle::rvfsUnderline);
     if (c.Strike) f.Style.Include(TRVFontStyle::rvfsStrikeOut);
     f.AllCaps = c.Caps;
-    TColor color = ColorAt(c.ColorIndex);
-    f.Color = color == clNone ? clWindowText : color;
-    f.BackColor = ColorAt(c.HighlightIndex);
-    f.Unicode = true; // imported text keeps every character
-    int i = style->TextStyles.FindSuchStyle(f);
-    if (i >= 0) return i;
-    style->TextStyles.Add() = f;
-    FProps.FullReformat = true;
-    return style->TextStyles.Count() - 1;
+    f.Color = ColorAt(c.ColorIndex, clWindowText);
+    f.BackColor = ColorAt(c.HighlightIndex, clNone);
+    f.CharSpacing = ToPixels(c.SpacingTwips);
+    f.Jump = c.Link >= 0;
+    f.Unicode = true;
+    return f;
+}
+
+int RtfReader::TextStyleFor(const CharProps& c, const std::u16string& text, std::string& stored,
+                            bool& unicode) {
+    unicode = true;
+    if (!FStyle) {
+        stored = WideToBytes(text);
+        return FProps.TextStyleNo;
+    }
+    StyleCacheEntry* entry = nullptr;
+    for (auto& e : FTextCache)
+        if (e.Char == c) entry = &e;
+    if (!entry) {
+        TFontInfo f = FontInfoFor(c);
+        int ansi = -1;
+        for (int i = 0; i < FStyle->TextStyles.Count() && ansi < 0; ++i) {
+            const TFontInfo& s = FStyle->TextStyles[i];
+            if (!s.Unicode && s.IsEqual(f, true)) ansi = i;
+        }
+        FTextCache.push_back(StyleCacheEntry{c, ansi, -2});
+        entry = &FTextCache.back();
+    }
+    if (entry->AnsiStyle >= 0) {
+        // An equal 8-bit style takes the text when its code page holds every character.
+        bool lost = false;
+        std::string ansi;
+        uint32_t cp = FData->CodePageOfStyle(entry->AnsiStyle);
+        if (cp != CP_SYMBOL &&
+            std::all_of(text.begin(), text.end(), [](char16_t ch) { return ch < 0x80; }))
+            ansi.assign(text.begin(), text.end()); // ASCII is the same in every code page
+        else
+            ansi = WideToAnsi(text, cp, &lost);
+        if (!lost) {
+            unicode = false;
+            stored = std::move(ansi);
+            return entry->AnsiStyle;
+        }
+    }
+    stored = WideToBytes(text);
+    if (entry->UnicodeStyle == -2) {
+        TFontInfo f = FontInfoFor(c);
+        int found = -1;
+        for (int i = 0; i < FStyle->TextStyles.Count() && found < 0; ++i) {
+            const TFontInfo& s = FStyle->TextStyles[i];
+            if (s.Unicode && s.IsEqual(f, true)) found = i;
+        }
+        if (found < 0) {
+            FStyle->TextStyles.Add() = f;
+            FProps.FullReformat = true;
+            found = FStyle->TextStyles.Count() - 1;
+        }
+        entry->UnicodeStyle = found;
+    }
+    return entry->UnicodeStyle;
 }
 
 int RtfReader::ParaStyleFor(const ParaProps& p) {
-    TRVStyle* style = FData->GetRVStyle();
-    if (!style) return FProps.ParaStyleNo;
+    if (!FStyle) return FProps.ParaStyleNo;
+    for (auto& [props, no] : FParaCache)
+        if (props == p) return no;
     TParaInfo para;
     para.StyleName = "Imported";
     para.Alignment = p.Alignment;
-    para.LeftIndent = p.LeftTwips / 15;
-    para.RightIndent = p.RightTwips / 15;
-    para.FirstIndent = p.FirstTwips / 15;
-    para.SpaceBefore = p.BeforeTwips / 15;
-    para.SpaceAfter = p.AfterTwips / 15;
-    int i = style->ParaStyles.FindSuchStyle(para);
-    if (i >= 0) return i;
-    style->ParaStyles.Add() = para;
-    FProps.FullReformat = true;
-    return style->ParaStyles.Count() - 1;
+    para.LeftIndent = ToPixels(p.LeftTwips);
+    para.RightIndent = ToPixels(p.RightTwips);
+    para.FirstIndent = ToPixels(p.FirstTwips);
+    para.SpaceBefore = std::max(ToPixels(p.BeforeTwips), 0);
+    para.SpaceAfter = std::max(ToPixels(p.AfterTwips), 0);
+    if (p.SpaceBetween >= 0) {
+        para.LineSpacingType = TRVLineSpacingType::rvlsSpaceBetween;
+        para.LineSpacing = p.SpaceBetween;
+    } else if (p.LineMultiple && p.LineTwips > 0) {
+        para.LineSpacing = std::clamp(int(std::lround(p.LineTwips / 2.4)), 1, 1000);
+    }
+    if (p.BorderStyle != TRVBorderStyle::rvbNone && !p.Rule &&
+        !p.Sides.EqualsValues(false, false, false, false)) {
+        para.Border.Style = p.BorderStyle;
+        para.Border.Width = std::max(ToPixels(p.BorderWidthTwips), 1);
+        para.Border.Color = ColorAt(p.BorderColor, clWindowText);
+        para.Border.VisibleBorders = p.Sides;
+        para.Border.BorderOffsets = {ToPixels(p.OffsetTwips.Left), ToPixels(p.OffsetTwips.Top),
+                                     ToPixels(p.OffsetTwips.Right), ToPixels(p.OffsetTwips.Bottom)};
+    }
+    para.Background.Color = ColorAt(p.BackIndex, clNone);
+    int no = FStyle->ParaStyles.FindSuchStyle(para);
+    if (no < 0) {
+        FStyle->ParaStyles.Add() = para;
+        FProps.FullReformat = true;
+        no = FStyle->ParaStyles.Count() - 1;
+    }
+    FParaCache.emplace_back(p, no);
+    return no;
 }
 
-void RtfReader::Flush() {
-    if (FRun.empty()) return;
-    auto item = std::make_unique<TRVTextItemInfo>(FData);
-    item->StyleNo = TextStyleFor(FRunChar);
-    TRVStyle* style = FData->GetRVStyle();
-    bool unicode = !style || style->TextStyles[item->StyleNo].Unicode;
-    std::string text;
-    if (unicode) {
-        item->ItemOptions |= rvioUnicode;
-        text = WideToBytes(FRun);
-    } else {
-        text = WideToAnsi(FRun, FData->CodePageOfStyle(item->StyleNo));
-    }
-    item->ParaNo = ParaStyleFor(FState.Para);
-    if (FParaOpen) {
+void RtfReader::InsertItem(std::string text, std::unique_ptr<TCustomRVItemInfo> item) {
+    if (FIndex > FParaFirst) {
         if (FNextBR)
             item->SetLineBreakBefore(true);
         else
             item->SetJoinsPrevious(true);
-    } else if (FNextPage) {
-        item->SetPageBreakBefore(true);
     }
     FNextBR = false;
-    FNextPage = false;
-    FParaOpen = true;
-    FData->InsertItemObjectAt(FIndex++, std::move(text), std::move(item));
-    FRun.clear();
+    FLineOpen = true;
+    // The paragraph's own style is set when the paragraph ends.
+    item->ParaNo = 0;
+    FData->InsertItemObjectAt(FIndex, std::move(text), std::move(item));
+    if (FHasPendingCheckpoint) {
+        FData->SetCheckpointInfo(FIndex, FPendingCheckpoint, TRVTag(), false);
+        FHasPendingCheckpoint = false;
+    }
+    ++FIndex;
+}
+
+void RtfReader::FlushBytes() {
+    if (FBytes.empty()) return;
+    std::u16string w;
+    if (FBytesCodePage == CP_SYMBOL) {
+        // Symbol fonts draw their bytes from the private-use area.
+        for (char b : FBytes)
+            w += char16_t(0xF000 + uint8_t(b));
+    } else {
+        w = AnsiToWide(FBytes, FBytesCodePage);
+    }
+    FBytes.clear();
+    for (char16_t c : w)
+        AddChar(c);
+}
+
+void RtfReader::AddByte(uint8_t b) {
+    if (FState.Destination == Dest::FontTable || FState.Destination == Dest::StyleSheet ||
+        FState.Destination == Dest::FldInst || FState.Destination == Dest::Bookmark) {
+        AddChar(char16_t(b)); // names keep their bytes
+        return;
+    }
+    if (FState.Destination != Dest::Text) return;
+    if (SkipFallback()) return;
+    uint32_t cp = CodePageOfFont(FState.Char.Font);
+    if (!FBytes.empty() && cp != FBytesCodePage) FlushBytes();
+    FBytesCodePage = cp;
+    FBytes += char(b);
 }
 
 void RtfReader::AddChar(char16_t c) {
-    if (FState.Destination != Dest::Text) {
-        if (FState.Destination == Dest::FontTable && c != u';')
-            FFontName += char(c < 0x80 ? c : '?');
+    switch (FState.Destination) {
+    case Dest::Text:
+        break;
+    case Dest::FontTable:
+        if (c != u';') FFontBuild.Name += char(c < 0x100 ? c : '?');
+        return;
+    case Dest::FldInst:
+        FFieldInst += char(c < 0x100 ? c : '?');
+        return;
+    case Dest::Bookmark:
+        FBookmark += char(c < 0x100 ? c : '?');
+        return;
+    default:
         return;
     }
-    if (FPendingSkip > 0) {
-        --FPendingSkip;
-        return;
-    }
-    const CharProps& ch = FState.Char;
-    if (!FRun.empty() && (ch.Font != FRunChar.Font || ch.HalfPoints != FRunChar.HalfPoints ||
-                          ch.Bold != FRunChar.Bold || ch.Italic != FRunChar.Italic ||
-                          ch.Underline != FRunChar.Underline || ch.Strike != FRunChar.Strike ||
-                          ch.Caps != FRunChar.Caps || ch.ColorIndex != FRunChar.ColorIndex ||
-                          ch.HighlightIndex != FRunChar.HighlightIndex))
-        Flush();
-    if (FRun.empty()) FRunChar = ch;
+    if (!FRun.empty() && !(FState.Char == FRunChar)) FlushRun();
+    if (FRun.empty()) FRunChar = FState.Char;
     FRun += c;
 }
 
+void RtfReader::FlushRun() {
+    if (!FBytes.empty()) FlushBytes();
+    if (FRun.empty()) return;
+    auto item = std::make_unique<TRVTextItemInfo>(FData);
+    std::string text;
+    bool unicode;
+    item->StyleNo = TextStyleFor(FRunChar, FRun, text, unicode);
+    if (unicode) item->ItemOptions |= rvioUnicode;
+    if (FRunChar.Link >= 0 && FData->TagsArePChars())
+        item->Tag = TRVTag::FromString(FLinks[size_t(FRunChar.Link)]);
+    FRun.clear();
+    InsertItem(std::move(text), std::move(item));
+}
+
 void RtfReader::EndParagraph(bool lineOnly) {
-    if (FRun.empty() && (!FParaOpen || FNextBR)) {
-        // An empty paragraph or line still gets an item to hold it.
-        FRunChar = FState.Char;
-        FRun = u"";
-        auto item = std::make_unique<TRVTextItemInfo>(FData);
-        item->StyleNo = TextStyleFor(FRunChar);
-        TRVStyle* style = FData->GetRVStyle();
-        if (!style || style->TextStyles[item->StyleNo].Unicode) item->ItemOptions |= rvioUnicode;
-        item->ParaNo = ParaStyleFor(FState.Para);
-        if (FParaOpen)
-            item->SetLineBreakBefore(true);
-        else if (FNextPage)
-            item->SetPageBreakBefore(true);
-        FNextPage = false;
-        FData->InsertItemObjectAt(FIndex++, std::string(), std::move(item));
-        FParaOpen = true;
-    } else {
-        Flush();
+    FlushRun();
+    const ParaProps& para = FState.Para;
+    if (!FLineOpen) {
+        if (!lineOnly && para.Rule && FIndex == FParaFirst) {
+            auto brk = std::make_unique<TRVBreakItemInfo>(FData);
+            brk->LineWidth = uint8_t(std::clamp(para.RuleWidth, 1, 255));
+            brk->Style =
+                TRVBreakStyle(std::clamp(para.RuleStyle, 0, int(TRVBreakStyle::rvbsDashed)));
+            brk->Color = para.RuleColor > 0 ? ColorAt(para.RuleColor, clNone) : clNone;
+            InsertItem(std::string(), std::move(brk));
+        } else {
+            // An empty paragraph or line still gets an item to hold it.
+            auto item = std::make_unique<TRVTextItemInfo>(FData);
+            std::string text;
+            bool unicode;
+            item->StyleNo = TextStyleFor(FState.Char, std::u16string(), text, unicode);
+            if (unicode) item->ItemOptions |= rvioUnicode;
+            InsertItem(std::string(), std::move(item));
+        }
     }
     if (lineOnly) {
         FNextBR = true;
-    } else {
-        FParaOpen = false;
-        FNextBR = false;
+        FLineOpen = false;
+        return;
+    }
+    int paraNo = ParaStyleFor(para);
+    for (int i = FParaFirst; i < FIndex; ++i)
+        FData->GetItem(i)->ParaNo = paraNo;
+    if (FIndex > FParaFirst && (para.PageBreakBefore || FNextPage))
+        FData->GetItem(FParaFirst)->SetPageBreakBefore(true);
+    FNextPage = false;
+    FParaFirst = FIndex;
+    FNextBR = false;
+    FLineOpen = false;
+}
+
+bool RtfReader::FinishPicture() {
+    PictState pict = std::move(FPict);
+    FPict = PictState();
+    if (pict.Kind != PictKind::Png && pict.Kind != PictKind::Jpeg) return true;
+    std::unique_ptr<TGraphic> g =
+        CreateGraphicByClassName(pict.Kind == PictKind::Png ? "TPngImage" : "TJPEGImage");
+    if (!g) return true;
+    try {
+        g->LoadFromString(pict.Data);
+    } catch (const std::exception&) {
+        return false;
+    }
+    if (g->Empty()) return false;
+    FlushRun();
+    int w = g->Width(), h = g->Height();
+    bool hot = FState.Char.Link >= 0;
+    auto item = std::make_unique<TRVGraphicItemInfo>(FData);
+    if (hot) {
+        item = std::make_unique<TRVHotGraphicItemInfo>(FData);
+        if (FData->TagsArePChars())
+            item->Tag = TRVTag::FromString(FLinks[size_t(FState.Char.Link)]);
+    }
+    item->SetGraphic(std::move(g));
+    int shownW = pict.GoalW > 0 ? ToPixels(int(int64_t(pict.GoalW) * pict.ScaleX / 100)) : w;
+    int shownH = pict.GoalH > 0 ? ToPixels(int(int64_t(pict.GoalH) * pict.ScaleY / 100)) : h;
+    if (shownW > 0 && shownW != w) item->ImageWidth = shownW;
+    if (shownH > 0 && shownH != h) item->ImageHeight = shownH;
+    InsertItem(std::string(), std::move(item));
+    return true;
+}
+
+void RtfReader::CommitFont() {
+    if (FFontBuild.Name.empty()) return;
+    FFontBuild.Name = Trim(FFontBuild.Name);
+    FFontIndex[FFontNumber] = int(FFonts.size());
+    FFonts.push_back(std::move(FFontBuild));
+    FFontBuild = FontEntry();
+}
+
+void RtfReader::DestinationEnded(const State& inner) {
+    switch (inner.Destination) {
+    case Dest::FldInst: {
+        // HYPERLINK "target": the field result that follows is a link.
+        std::string inst = Trim(FFieldInst);
+        FFieldInst.clear();
+        if (inst.size() >= 9 && UpperCase(inst.substr(0, 9)) == "HYPERLINK") {
+            std::string rest = Trim(inst.substr(9));
+            size_t q = rest.find('"');
+            std::string target = rest;
+            if (q != std::string::npos) {
+                size_t e = rest.find('"', q + 1);
+                target = rest.substr(q + 1, e == std::string::npos ? std::string::npos : e - q - 1);
+            }
+            FLinks.push_back(target);
+            FLinkPending = true;
+        }
+        break;
+    }
+    case Dest::Bookmark:
+        FPendingCheckpoint = FBookmark;
+        FHasPendingCheckpoint = true;
+        FBookmark.clear();
+        break;
+    default:
+        break;
     }
 }
 
-void RtfReader::ControlWord(const std::string& w, bool hasParam, long param) {
-    int p = int(std::clamp<long>(param, -1000000, 1000000));
+int RtfReader::ControlWord(std::string_view word, bool hasParam, int param) {
+    Kw kw = FKeywords.Find(word);
+    bool star = FStarPending;
+    FStarPending = false;
+    if (FState.Destination == Dest::Skip) return rtf_ec_OK;
+    if (star && !KnownStarDestination(kw)) {
+        FState.Destination = Dest::Skip;
+        return rtf_ec_OK;
+    }
+    if (kw != Kw::U && kw != Kw::None && FPendingSkip > 0) {
+        // A control word stands for one fallback character too.
+        --FPendingSkip;
+        return rtf_ec_OK;
+    }
     CharProps& c = FState.Char;
-    ParaProps& para = FState.Para;
+    ParaProps& p = FState.Para;
     bool on = !hasParam || param != 0;
-    if (FState.Destination == Dest::ColorTable) {
-        if (w == "red")
-            FColorR = std::clamp(p, 0, 255), FColorSet = true;
-        else if (w == "green")
-            FColorG = std::clamp(p, 0, 255), FColorSet = true;
-        else if (w == "blue")
-            FColorB = std::clamp(p, 0, 255), FColorSet = true;
-        return;
+    Dest d = FState.Destination;
+    if (d == Dest::ColorTable) {
+        if (kw == Kw::Red) FColorR = std::clamp(param, 0, 255), FColorSet = true;
+        if (kw == Kw::Green) FColorG = std::clamp(param, 0, 255), FColorSet = true;
+        if (kw == Kw::Blue) FColorB = std::clamp(param, 0, 255), FColorSet = true;
+        return rtf_ec_OK;
     }
-    if (FState.Destination == Dest::FontTable) {
-        if (w == "f")
-            FFontNumber = p;
-        else if (w == "fcharset")
-            FFontCharset = std::clamp(p, 0, 255);
-        return;
+    if (d == Dest::FontTable) {
+        if (kw == Kw::F) {
+            CommitFont();
+            FFontNumber = param;
+        } else if (kw == Kw::FCharset) {
+            FFontBuild.Charset = std::clamp(param, 0, 255);
+        } else if (kw == Kw::Cpg) {
+            FFontBuild.CodePage = std::clamp(param, 0, 65535);
+        } else if (kw == Kw::U) {
+            FFontBuild.Name += '?';
+            FPendingSkip = FState.UnicodeSkip;
+        } else if (kw == Kw::SkipDest || kw == Kw::Pict) {
+            FState.Destination = Dest::Skip;
+        }
+        return rtf_ec_OK;
     }
-    if (FState.Destination == Dest::Skip) return;
-    if (w == "fonttbl")
+    if (d == Dest::Pict) {
+        switch (kw) {
+        case Kw::PngBlip:
+            FPict.Kind = PictKind::Png;
+            break;
+        case Kw::JpegBlip:
+            FPict.Kind = PictKind::Jpeg;
+            break;
+        case Kw::OtherBlip:
+            FPict.Kind = PictKind::Other;
+            break;
+        case Kw::PicW:
+            FPict.W = param;
+            break;
+        case Kw::PicH:
+            FPict.H = param;
+            break;
+        case Kw::PicWGoal:
+            FPict.GoalW = std::max(param, 0);
+            break;
+        case Kw::PicHGoal:
+            FPict.GoalH = std::max(param, 0);
+            break;
+        case Kw::PicScaleX:
+            FPict.ScaleX = std::clamp(param, 1, 10000);
+            break;
+        case Kw::PicScaleY:
+            FPict.ScaleY = std::clamp(param, 1, 10000);
+            break;
+        default:
+            break;
+        }
+        return rtf_ec_OK;
+    }
+    switch (kw) {
+    case Kw::FontTbl:
         FState.Destination = Dest::FontTable;
-    else if (w == "colortbl") {
+        break;
+    case Kw::ColorTbl:
         FState.Destination = Dest::ColorTable;
         FColors.clear();
-    } else if (w == "stylesheet" || w == "info" || w == "pict" || w == "header" || w == "footer" ||
-               w == "object" || w == "listtable" || w == "listoverridetable" || w == "fldinst" ||
-               w == "xmlnstbl" || w == "generator" || w == "themedata")
+        break;
+    case Kw::StyleSheet:
+        FState.Destination = Dest::StyleSheet;
+        break;
+    case Kw::Pict:
+        FlushRun();
+        FState.Destination = Dest::Pict;
+        FPict = PictState();
+        break;
+    case Kw::ShpPict:
+        break;
+    case Kw::Field:
+        FFieldInst.clear();
+        FLinkPending = false;
+        break;
+    case Kw::FldInst:
+        FState.Destination = Dest::FldInst;
+        FFieldInst.clear();
+        break;
+    case Kw::FldRslt:
+        if (FLinkPending) c.Link = int(FLinks.size()) - 1;
+        FLinkPending = false;
+        break;
+    case Kw::BkmkStart:
+        FlushRun(); // the checkpoint belongs to the item that follows
+        FState.Destination = Dest::Bookmark;
+        FBookmark.clear();
+        break;
+    case Kw::SkipDest:
         FState.Destination = Dest::Skip;
-    else if (w == "ansicpg")
-        FCodePage = uint32_t(std::clamp(p, 0, 65535));
-    else if (w == "par")
-        EndParagraph(false);
-    else if (w == "line")
-        EndParagraph(true);
-    else if (w == "page") {
-        EndParagraph(false);
-        FNextPage = true;
-    } else if (w == "tab")
-        AddChar(u'\t');
-    else if (w == "emdash")
-        AddChar(0x2014);
-    else if (w == "endash")
-        AddChar(0x2013);
-    else if (w == "bullet")
-        AddChar(0x2022);
-    else if (w == "lquote")
-        AddChar(0x2018);
-    else if (w == "rquote")
-        AddChar(0x2019);
-    else if (w == "ldblquote")
-        AddChar(0x201C);
-    else if (w == "rdblquote")
-        AddChar(0x201D);
-    else if (w == "u") {
-        AddChar(char16_t(uint16_t(int16_t(std::clamp<long>(param, -32768, 65535)))));
+        break;
+    case Kw::Ansi:
+        FCodePage = 1252;
+        break;
+    case Kw::Mac:
+        FCodePage = 10000;
+        break;
+    case Kw::Pc:
+        FCodePage = 437;
+        break;
+    case Kw::Pca:
+        FCodePage = 850;
+        break;
+    case Kw::AnsiCpg:
+        FCodePage = uint32_t(std::clamp(param, 0, 65535));
+        break;
+    case Kw::Deff:
+        FDefFont = param;
+        break;
+    case Kw::Uc:
+        FState.UnicodeSkip = std::clamp(param, 0, 16);
+        break;
+    case Kw::U:
+        FlushBytes();
+        if (d == Dest::Text || d == Dest::FldInst || d == Dest::Bookmark)
+            AddChar(char16_t(uint16_t(param)));
         FPendingSkip = FState.UnicodeSkip;
-    } else if (w == "uc")
-        FState.UnicodeSkip = std::clamp(p, 0, 10);
-    else if (w == "plain")
+        break;
+    case Kw::S:
+        if (d == Dest::StyleSheet) {
+            FStyleDefNumber = param;
+        } else {
+            for (const StyleDef& def : FStyleDefs)
+                if (def.Number == param) p = def.Para;
+        }
+        break;
+    case Kw::Par:
+    case Kw::Sect:
+        if (d == Dest::Text) EndParagraph(false);
+        break;
+    case Kw::Line:
+        if (d == Dest::Text) EndParagraph(true);
+        break;
+    case Kw::Page:
+        if (d == Dest::Text) {
+            // A page break ends the paragraph it is in; right after a paragraph end it only
+            // marks the next paragraph.
+            FlushRun();
+            if (FIndex > FParaFirst) EndParagraph(false);
+            FNextPage = true;
+        }
+        break;
+    case Kw::Tab:
+        AddChar(u'\t');
+        break;
+    case Kw::Emdash:
+        AddChar(0x2014);
+        break;
+    case Kw::Endash:
+        AddChar(0x2013);
+        break;
+    case Kw::Bullet:
+        AddChar(0x2022);
+        break;
+    case Kw::Lquote:
+        AddChar(0x2018);
+        break;
+    case Kw::Rquote:
+        AddChar(0x2019);
+        break;
+    case Kw::Ldblquote:
+        AddChar(0x201C);
+        break;
+    case Kw::Rdblquote:
+        AddChar(0x201D);
+        break;
+    case Kw::Emspace:
+        AddChar(0x2003);
+        break;
+    case Kw::Enspace:
+        AddChar(0x2002);
+        break;
+    case Kw::Plain: {
+        int link = c.Link;
         c = CharProps();
-    else if (w == "b")
+        c.Link = link; // a field result stays a link
+        break;
+    }
+    case Kw::B:
         c.Bold = on;
-    else if (w == "i")
+        break;
+    case Kw::I:
         c.Italic = on;
-    else if (w == "ul")
+        break;
+    case Kw::Ul:
         c.Underline = on;
-    else if (w == "ulnone")
+        break;
+    case Kw::UlNone:
         c.Underline = false;
-    else if (w == "strike")
+        break;
+    case Kw::Strike:
         c.Strike = on;
-    else if (w == "caps")
+        break;
+    case Kw::Caps:
         c.Caps = on;
-    else if (w == "f")
-        c.Font = p;
-    else if (w == "fs")
-        c.HalfPoints = std::clamp(p, 2, 2000);
-    else if (w == "cf")
-        c.ColorIndex = p;
-    else if (w == "highlight" || w == "cb")
-        c.HighlightIndex = p;
-    else if (w == "pard")
-        para = ParaProps();
-    else if (w == "ql")
-        para.Alignment = TRVAlignment::rvaLeft;
-    else if (w == "qr")
-        para.Alignment = TRVAlignment::rvaRight;
-    else if (w == "qc")
-        para.Alignment = TRVAlignment::rvaCenter;
-    else if (w == "qj")
-        para.Alignment = TRVAlignment::rvaJustify;
-    else if (w == "li")
-        para.LeftTwips = p;
-    else if (w == "ri")
-        para.RightTwips = p;
-    else if (w == "fi")
-        para.FirstTwips = p;
-    else if (w == "sb")
-        para.BeforeTwips = p;
-    else if (w == "sa")
-        para.AfterTwips = p;
+        break;
+    case Kw::F:
+        c.Font = param;
+        break;
+    case Kw::Fs:
+        c.HalfPoints = std::clamp(param, 2, 3276);
+        break;
+    case Kw::Cf:
+        c.ColorIndex = param;
+        break;
+    case Kw::Highlight:
+        c.HighlightIndex = param;
+        break;
+    case Kw::Expndtw:
+        c.SpacingTwips = std::clamp(param, -32767, 32767);
+        break;
+    case Kw::Expnd:
+        c.SpacingTwips = std::clamp(param, -6553, 6553) * 5;
+        break;
+    case Kw::Pard:
+        p = ParaProps();
+        break;
+    case Kw::Ql:
+        p.Alignment = TRVAlignment::rvaLeft;
+        break;
+    case Kw::Qr:
+        p.Alignment = TRVAlignment::rvaRight;
+        break;
+    case Kw::Qc:
+        p.Alignment = TRVAlignment::rvaCenter;
+        break;
+    case Kw::Qj:
+        p.Alignment = TRVAlignment::rvaJustify;
+        break;
+    case Kw::Li:
+        p.LeftTwips = std::clamp(param, -1000000, 1000000);
+        break;
+    case Kw::Ri:
+        p.RightTwips = std::clamp(param, -1000000, 1000000);
+        break;
+    case Kw::Fi:
+        p.FirstTwips = std::clamp(param, -1000000, 1000000);
+        break;
+    case Kw::Sb:
+        p.BeforeTwips = std::clamp(param, 0, 1000000);
+        break;
+    case Kw::Sa:
+        p.AfterTwips = std::clamp(param, 0, 1000000);
+        break;
+    case Kw::Sl:
+        p.LineTwips = std::clamp(param, -100000, 100000);
+        break;
+    case Kw::SlMult:
+        p.LineMultiple = on;
+        break;
+    case Kw::LsbPrivate:
+        p.SpaceBetween = std::clamp(param, 0, 10000);
+        break;
+    case Kw::PageBb:
+        p.PageBreakBefore = on;
+        break;
+    case Kw::BrdrT:
+        p.CurrentSide = sideTop;
+        p.Sides.Top = 1;
+        break;
+    case Kw::BrdrL:
+        p.CurrentSide = sideLeft;
+        p.Sides.Left = 1;
+        break;
+    case Kw::BrdrB:
+        p.CurrentSide = sideBottom;
+        p.Sides.Bottom = 1;
+        break;
+    case Kw::BrdrR:
+        p.CurrentSide = sideRight;
+        p.Sides.Right = 1;
+        break;
+    case Kw::Box:
+        p.CurrentSide = sideNone;
+        p.Sides.SetAll(true);
+        break;
+    case Kw::BrdrS:
+    case Kw::BrdrOther:
+        p.BorderStyle = TRVBorderStyle::rvbSingle;
+        break;
+    case Kw::BrdrDb:
+        p.BorderStyle = TRVBorderStyle::rvbDouble;
+        break;
+    case Kw::BrdrTriple:
+        p.BorderStyle = TRVBorderStyle::rvbTriple;
+        break;
+    case Kw::BrdrThTnSg:
+        p.BorderStyle = TRVBorderStyle::rvbThickInside;
+        break;
+    case Kw::BrdrTnThSg:
+        p.BorderStyle = TRVBorderStyle::rvbThickOutside;
+        break;
+    case Kw::BrdrNone:
+        switch (p.CurrentSide) {
+        case sideTop:
+            p.Sides.Top = 0;
+            break;
+        case sideLeft:
+            p.Sides.Left = 0;
+            break;
+        case sideBottom:
+            p.Sides.Bottom = 0;
+            break;
+        case sideRight:
+            p.Sides.Right = 0;
+            break;
+        default:
+            p.Sides.SetAll(false);
+        }
+        break;
+    case Kw::BrdrW:
+        p.BorderWidthTwips = std::clamp(param, 0, 10000);
+        break;
+    case Kw::BrdrCf:
+        p.BorderColor = param;
+        break;
+    case Kw::BrSp: {
+        int v = std::clamp(param, 0, 100000);
+        switch (p.CurrentSide) {
+        case sideTop:
+            p.OffsetTwips.Top = v;
+            break;
+        case sideLeft:
+            p.OffsetTwips.Left = v;
+            break;
+        case sideBottom:
+            p.OffsetTwips.Bottom = v;
+            break;
+        case sideRight:
+            p.OffsetTwips.Right = v;
+            break;
+        default:
+            p.OffsetTwips = {v, v, v, v};
+        }
+        break;
+    }
+    case Kw::CbPat:
+        p.BackIndex = param;
+        break;
+    case Kw::HrPrivate:
+        p.Rule = true;
+        break;
+    case Kw::HrStylePrivate:
+        p.RuleStyle = param;
+        break;
+    case Kw::HrWidthPrivate:
+        p.RuleWidth = param;
+        break;
+    case Kw::HrColorPrivate:
+        p.RuleColor = param;
+        break;
+    case Kw::Table:
+    case Kw::Cell:
+    case Kw::Row:
+        if (FProps.TableReader && FProps.TableReader->TableWord(word, hasParam, param)) break;
+        // A row ends its last cell's paragraph only when that is still open.
+        if (d == Dest::Text &&
+            (kw == Kw::Cell ||
+             (kw == Kw::Row && (FIndex > FParaFirst || !FRun.empty() || !FBytes.empty()))))
+            EndParagraph(false);
+        break;
+    default:
+        break;
+    }
+    return rtf_ec_OK;
+}
+
+bool IsLetter(char ch) {
+    return (ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z');
+}
+
+int HexValue(char ch) {
+    if (ch >= '0' && ch <= '9') return ch - '0';
+    if (ch >= 'a' && ch <= 'f') return ch - 'a' + 10;
+    if (ch >= 'A' && ch <= 'F') return ch - 'A' + 10;
+    return -1;
 }
 
 int RtfReader::Run(std::string_view rtf) {
     size_t i = 0;
-    while (i < rtf.size() && (rtf[i] == ' ' || rtf[i] == '\r' || rtf[i] == '\n'))
+    const size_t n = rtf.size();
+    while (i < n && (rtf[i] == ' ' || rtf[i] == '\r' || rtf[i] == '\n' || rtf[i] == '\t'))
         ++i;
     if (rtf.substr(i, 5) != "{\\rtf") return rtf_ec_NotRtf;
     bool ended = false;
-    for (; i < rtf.size(); ++i) {
+    while (i < n) {
         char ch = rtf[i];
         if (ended) {
             // Only white space and NULs may follow the document's group.
-            if (ch != ' ' && ch != '\r' && ch != '\n' && ch != '\0') return rtf_ec_StackUnderflow;
+            if (ch != ' ' && ch != '\r' && ch != '\n' && ch != '\0' && ch != '\t')
+                return rtf_ec_StackUnderflow;
+            ++i;
             continue;
         }
         if (ch == '{') {
             if (int(FStack.size()) >= maxDepth) return rtf_ec_StackOverflow;
+            FlushBytes();
             FStack.push_back(FState);
+            FStarPending = false;
+            ++i;
         } else if (ch == '}') {
             if (FStack.empty()) return rtf_ec_StackUnderflow;
-            if (FState.Destination == Dest::FontTable && !FFontName.empty()) {
-                FFonts.push_back(FontEntry{Trim(FFontName), FFontCharset});
-                FFontNumbers.push_back(FFontNumber);
-                FFontName.clear();
-            }
-            Dest inner = FState.Destination;
-            FState = FStack.back();
+            FlushBytes();
+            State inner = std::move(FState);
+            FState = std::move(FStack.back());
             FStack.pop_back();
-            if (inner == Dest::FontTable && FState.Destination == Dest::FontTable &&
-                !FFontName.empty()) {
-                FFonts.push_back(FontEntry{Trim(FFontName), FFontCharset});
-                FFontNumbers.push_back(FFontNumber);
-                FFontName.clear();
+            FPendingSkip = 0;
+            FStarPending = false;
+            if (inner.Destination == Dest::FontTable) CommitFont();
+            if (inner.Destination != FState.Destination) {
+                if (inner.Destination == Dest::Pict && !FinishPicture())
+                    return rtf_ec_InvalidPicture;
+                DestinationEnded(inner);
             }
             if (FStack.empty()) ended = true;
+            ++i;
         } else if (ch == '\\') {
-            if (++i >= rtf.size()) return rtf_ec_UnmatchedBrace;
-            char n = rtf[i];
-            if (n == '\\' || n == '{' || n == '}') {
-                AddChar(char16_t(n));
-            } else if (n == '\'') {
-                if (i + 2 >= rtf.size()) return rtf_ec_InvalidHex;
-                std::string byte;
-                if (!HexToBytes(rtf.substr(i + 1, 2), byte)) return rtf_ec_InvalidHex;
-                i += 2;
-                std::u16string w = AnsiToWide(byte, FCodePage);
-                AddChar(w.empty() ? u'?' : w[0]);
-            } else if (n == '*') {
-                FState.Destination = Dest::Skip;
-            } else if (n == '~') {
-                AddChar(0xA0);
-            } else if (n == '-' || n == '_') {
-                if (n == '_') AddChar(u'-');
-            } else if (n == '\r' || n == '\n') {
-                EndParagraph(false);
-            } else if ((n >= 'a' && n <= 'z') || (n >= 'A' && n <= 'Z')) {
-                size_t s = i;
-                while (i < rtf.size() &&
-                       ((rtf[i] >= 'a' && rtf[i] <= 'z') || (rtf[i] >= 'A' && rtf[i] <= 'Z')) &&
-                       i - s < 32)
+            if (++i >= n) return rtf_ec_UnmatchedBrace;
+            char s = rtf[i];
+            if (IsLetter(s)) {
+                size_t ws = i;
+                while (i < n && IsLetter(rtf[i]) && i - ws < 32)
                     ++i;
-                std::string word(rtf.substr(s, i - s));
-                bool hasParam = false;
-                long param = 0;
-                bool neg = false;
-                if (i < rtf.size() && rtf[i] == '-') {
+                std::string_view word = rtf.substr(ws, i - ws);
+                bool neg = false, hasParam = false;
+                if (i < n && rtf[i] == '-') {
                     neg = true;
                     ++i;
                 }
+                int64_t v = 0;
                 size_t ds = i;
-                while (i < rtf.size() && rtf[i] >= '0' && rtf[i] <= '9' && i - ds < 10) {
-                    param = param * 10 + (rtf[i] - '0');
+                while (i < n && rtf[i] >= '0' && rtf[i] <= '9') {
+                    if (i - ds >= 10) return rtf_ec_InvalidParam;
+                    v = v * 10 + (rtf[i] - '0');
                     ++i;
                 }
                 hasParam = i > ds;
-                if (neg) param = -param;
-                // A space ends the word and belongs to it; anything else is read again.
-                if (!(i < rtf.size() && rtf[i] == ' ')) --i;
-                ControlWord(word, hasParam, param);
-                continue;
+                if (neg) v = -v;
+                if (v > INT32_MAX || v < INT32_MIN) return rtf_ec_InvalidParam;
+                // A space ends the word and belongs to it.
+                if (i < n && rtf[i] == ' ') ++i;
+                if (word == "bin") {
+                    // Raw bytes follow: as picture data, or skipped.
+                    size_t len = size_t(std::clamp<int64_t>(v, 0, int64_t(n - i)));
+                    if (FState.Destination == Dest::Pict) FPict.Data.append(rtf.substr(i, len));
+                    i += len;
+                    continue;
+                }
+                if (word != "u" && word != "uc") FlushBytes();
+                int r = ControlWord(word, hasParam, int(v));
+                if (r != rtf_ec_OK) return r;
+            } else if (s == '\'') {
+                if (i + 2 >= n) return rtf_ec_InvalidHex;
+                int hi = HexValue(rtf[i + 1]), lo = HexValue(rtf[i + 2]);
+                if (hi < 0 || lo < 0) return rtf_ec_InvalidHex;
+                i += 3;
+                FStarPending = false;
+                if (FState.Destination != Dest::Skip) AddByte(uint8_t(hi * 16 + lo));
             } else {
-                // An unknown control symbol is ignored.
+                ++i;
+                bool star = s == '*';
+                if (!star) FlushBytes();
+                if (!star && FState.Destination == Dest::Skip) continue;
+                if (!star && SkipFallback()) continue;
+                switch (s) {
+                case '\\':
+                case '{':
+                case '}':
+                    AddChar(char16_t(s));
+                    break;
+                case '*':
+                    FStarPending = true;
+                    break;
+                case '~':
+                    AddChar(0xA0);
+                    break;
+                case '_':
+                    AddChar(0x2011);
+                    break;
+                case '\r':
+                case '\n':
+                    if (FState.Destination == Dest::Text) EndParagraph(false);
+                    break;
+                default:
+                    break; // other control symbols (\- optional hyphen) show nothing
+                }
             }
         } else if (ch == '\r' || ch == '\n') {
-            // Line ends in RTF source mean nothing.
-        } else if (ch == ';' && FState.Destination == Dest::ColorTable) {
-            FColors.push_back(
-                FColorSet ? TColor(RGB(uint8_t(FColorR), uint8_t(FColorG), uint8_t(FColorB)))
-                          : clNone);
-            FColorR = FColorG = FColorB = 0;
-            FColorSet = false;
-        } else if (ch == ';' && FState.Destination == Dest::FontTable) {
-            FFonts.push_back(FontEntry{Trim(FFontName), FFontCharset});
-            FFontNumbers.push_back(FFontNumber);
-            FFontName.clear();
+            ++i; // line ends in RTF source mean nothing
         } else {
-            std::u16string w = AnsiToWide(std::string_view(&ch, 1), FCodePage);
-            AddChar(w.empty() ? u'?' : w[0]);
+            FStarPending = false;
+            Dest d = FState.Destination;
+            if (d == Dest::Skip) {
+                ++i;
+                while (i < n && rtf[i] != '{' && rtf[i] != '}' && rtf[i] != '\\')
+                    ++i;
+                continue;
+            }
+            if (d == Dest::Pict) {
+                int h = HexValue(ch);
+                if (h >= 0) {
+                    if (FPict.HighNibble < 0) {
+                        FPict.HighNibble = h;
+                    } else {
+                        FPict.Data += char(FPict.HighNibble * 16 + h);
+                        FPict.HighNibble = -1;
+                    }
+                }
+                ++i;
+                continue;
+            }
+            if (ch == ';' && d == Dest::ColorTable) {
+                FColors.push_back(
+                    FColorSet ? TColor(RGB(uint8_t(FColorR), uint8_t(FColorG), uint8_t(FColorB)))
+                              : clNone);
+                FColorR = FColorG = FColorB = 0;
+                FColorSet = false;
+                ++i;
+                continue;
+            }
+            if (ch == ';' && d == Dest::FontTable) {
+                CommitFont();
+                ++i;
+                continue;
+            }
+            if (ch == ';' && d == Dest::StyleSheet) {
+                FStyleDefs.push_back(StyleDef{FStyleDefNumber, FState.Para});
+                FStyleDefNumber = 0;
+                ++i;
+                continue;
+            }
+            if (uint8_t(ch) >= 0x80) {
+                AddByte(uint8_t(ch));
+                ++i;
+                continue;
+            }
+            FlushBytes();
+            if (SkipFallback()) {
+                ++i;
+                continue;
+            }
+            if (d != Dest::Text) {
+                if (ch != '\t') AddChar(char16_t(ch));
+                ++i;
+                continue;
+            }
+            // A run of plain characters goes in one piece.
+            if (!FRun.empty() && !(FState.Char == FRunChar)) FlushRun();
+            if (FRun.empty()) FRunChar = FState.Char;
+            size_t e = i;
+            while (e < n) {
+                char t = rtf[e];
+                if (t == '\\' || t == '{' || t == '}' || t == '\r' || t == '\n' ||
+                    uint8_t(t) >= 0x80)
+                    break;
+                ++e;
+            }
+            FRun.reserve(FRun.size() + (e - i));
+            for (size_t k = i; k < e; ++k)
+                if (rtf[k] != '\0') FRun += char16_t(uint8_t(rtf[k]));
+            i = e;
         }
     }
     if (!ended) return rtf_ec_UnmatchedBrace;
-    Flush();
+    FlushRun();
+    if (FIndex > FParaFirst) EndParagraph(false);
     return rtf_ec_OK;
 }
 
@@ -432,21 +1443,16 @@ int TRVRTFReaderProperties::ImportRtfStream(TCustomRVData* data, TStream& stream
     RtfReader reader(data, *this, index);
     int result;
     try {
-        int64_t size = std::max<int64_t>(stream.Size() - stream.Position(), 0);
-        std::string rtf(size_t(size), '\0');
-        if (size > 0) stream.ReadBuffer(rtf.data(), size);
+        std::string rtf = ReadStreamRest(stream);
         result = reader.Run(rtf);
-    } catch (...) {
+    } catch (const std::exception&) {
         result = rtf_ec_UnmatchedBrace;
     }
     if (result != rtf_ec_OK) {
-        try {
-            if (reader.Inserted() > 0) data->DeleteItemRange(index, reader.Inserted());
-            if (style) {
-                style->TextStyles.Assign(*oldText);
-                style->ParaStyles.Assign(*oldPara);
-            }
-        } catch (...) {
+        if (reader.Inserted() > 0) data->DeleteItemRange(index, reader.Inserted());
+        if (style) {
+            style->TextStyles.Assign(*oldText);
+            style->ParaStyles.Assign(*oldPara);
         }
         FullReformat = false;
         return result;

@@ -1,6 +1,10 @@
 #pragma once
-// Reading RTF into a document: text with its character and paragraph formatting, line and
-// page breaks. Pictures, tables and other destinations are skipped.
+// Reading RTF into a document: groups and destinations, font, colour and style tables, 8-bit
+// text through the fonts' code pages, Unicode text, character and paragraph formatting, line
+// and page breaks, hyperlinks, bookmarks and pictures (PNG, JPEG). Table structure goes to a
+// table reader when one is set; without one the text of cells comes in as paragraphs.
+
+#include <string_view>
 
 #include "platform/core/Streams.h"
 #include "richtext/document/RVData.h"
@@ -14,7 +18,19 @@ enum TRVRTFErrorCode : int {
     rtf_ec_StackOverflow = 2,  // groups nested too deep
     rtf_ec_UnmatchedBrace = 3, // the data ended inside a group
     rtf_ec_InvalidHex = 4,
-    rtf_ec_NotRtf = 5, // the data does not start with "{\rtf"
+    rtf_ec_NotRtf = 5,        // the data does not start with "{\rtf"
+    rtf_ec_InvalidParam = 6,  // a numeric parameter beyond 32 bits
+    rtf_ec_InvalidPicture = 7 // picture data that does not decode
+};
+
+// Where tables plug into the reader: it is given every table word (\trowd, \cellx, \cell,
+// \row, \intbl, \itap, \nestcell, \nestrow and the \tr and \cl words) and says whether it took
+// it. Words it leaves are read as the reader does without tables: \cell and \row end a
+// paragraph, the rest are ignored.
+class TRVRTFTableReader {
+public:
+    virtual ~TRVRTFTableReader() = default;
+    virtual bool TableWord(std::string_view word, bool hasParam, int param) = 0;
 };
 
 class TRVRTFReaderProperties {
@@ -25,9 +41,12 @@ public:
     // Set by an import when what was read needs the whole document formatted again (new
     // styles were added to the sheet).
     bool FullReformat = false;
+    // The table reader, when there is one (not owned).
+    TRVRTFTableReader* TableReader = nullptr;
 
-    // Reads RTF into Data at Index (moved past what was inserted). On an error nothing is
-    // inserted and the sheet keeps its styles.
+    // Reads RTF into Data at Index (moved past what was inserted); 0 on success. New text and
+    // paragraph styles are added to the sheet only when no equal style exists. On an error
+    // nothing is inserted and the sheet keeps its styles.
     int ImportRtfStream(TCustomRVData* data, TStream& stream, int& index);
 };
 

@@ -340,7 +340,7 @@ TEST(OtherFormats, RtfAndHtmlCarryTheText) {
     EXPECT_EQ(h.find("<img"), std::string::npos);
     EXPECT_NE(h.find("<title>T&lt;1&gt;</title>"), std::string::npos);
     EXPECT_NE(h.find("caf\xC3\xA9"), std::string::npos);
-    EXPECT_NE(h.find("<hr>"), std::string::npos);
+    EXPECT_NE(h.find("<hr "), std::string::npos);
     TRVColorList colors;
     int levels = 0;
     d.data.BuildRtfColorTable(colors, levels);

@@ -112,3 +112,138 @@ TEST(RtfImport, MalformedInputChangesNothing) {
     int index = 0;
     EXPECT_EQ(Import(d.data, deep, index), rtf_ec_StackOverflow);
 }
+
+TEST(RtfImport, MalformedNumbersAndPicturesFail) {
+    const std::pair<std::string, int> bad[] = {
+        {"{\\rtf1 \\fs99999999999 x}", rtf_ec_InvalidParam},
+        {"{\\rtf1 \\li-3000000000 x}", rtf_ec_InvalidParam},
+        // A picture whose data is cut short, inside balanced groups and at the end.
+        {"{\\rtf1 {\\pict\\pngblip 89504e470d0a1a0a0000}}", rtf_ec_InvalidPicture},
+        {"{\\rtf1 {\\pict\\jpegblip ffd8ffe000104a46}}", rtf_ec_InvalidPicture},
+        {"{\\rtf1 {\\pict\\pngblip 89504e47", rtf_ec_UnmatchedBrace},
+        {"{\\rtf1 {\\pict\\pngblip\\bin999999 89}", rtf_ec_UnmatchedBrace},
+    };
+    for (const auto& [rtf, code] : bad) {
+        Doc d;
+        d.data.AddTextParagraph("keep", 0, 0, TRVTag());
+        int index = 1;
+        EXPECT_EQ(Import(d.data, rtf, index), code) << rtf;
+        EXPECT_EQ(d.data.ItemCount(), 1) << rtf;
+    }
+    // Depth 256 is the limit: one group less reads.
+    std::string ok = "{\\rtf1 " + std::string(255, '{') + "x" + std::string(255, '}') + "}";
+    Doc d;
+    int index = 0;
+    EXPECT_EQ(Import(d.data, ok, index), rtf_ec_OK);
+    EXPECT_EQ(PlainText(d.data), u"x");
+}
+
+TEST(RtfImport, CodePagesOfFontsAndUnicodeFallbacks) {
+    Doc d;
+    int index = 0;
+    // \'hh goes through the code page of the font's charset (or \cpg, or \ansicpg); \uN skips
+    // \ucN fallback characters, an escaped byte counting as one; multi-byte code pages take
+    // byte pairs.
+    ASSERT_EQ(Import(d.data,
+                     "{\\rtf1\\ansi\\ansicpg1250{\\fonttbl{\\f0\\fcharset204 Times;}"
+                     "{\\f1\\fcharset0 Arial;}{\\f2 Default;}{\\f3\\cpg1253 Greek;}"
+                     "{\\f4\\fcharset128 Gothic;}}"
+                     "\\f0\\'cf\\f1\\'e9\\f2\\'9a\\f3\\'e1 \\uc2\\u8364\\'80\\'80|\\uc1\\u8364?|"
+                     "{\\uc0\\u1055}\\u-10179?\\u-8704?\\f4\\'93\\'fa\\par}",
+                     index),
+              rtf_ec_OK);
+    EXPECT_EQ(PlainText(d.data), u"\u041F\u00E9\u0161\u03B1 \u20AC|\u20AC|\u041F\U0001F600\u65E5");
+}
+
+TEST(RtfImport, DestinationsStyleSheetsLinksAndBookmarks) {
+    Doc d;
+    d.data.SetOptions(d.data.GetOptions() | TRVOption::rvoTagsArePChars);
+    int index = 0;
+    ASSERT_EQ(Import(d.data,
+                     "{\\rtf1{\\fonttbl{\\f0{\\*\\panose 02}Arial{\\*\\falt Helv};}}"
+                     "{\\stylesheet{\\s0 Normal;}{\\s5\\qr\\li600 Right;}}"
+                     "{\\info{\\title skipped}}{\\*\\generator skipped;}{\\*\\unknown {nested} x}"
+                     "\\pard\\s5 {\\*\\bkmkstart here}{\\*\\bkmkend here}go "
+                     "{\\field{\\*\\fldinst HYPERLINK \"http://a.b/c\"}{\\fldrslt {\\ul link}}}"
+                     " end{\\listtext 1.\\tab}\\par}",
+                     index),
+              rtf_ec_OK);
+    EXPECT_EQ(PlainText(d.data), u"go link end");
+    ASSERT_EQ(d.data.ItemCount(), 3);
+    const TParaInfo& para = d.style.ParaStyles[d.data.GetItemParaNo(0)];
+    EXPECT_EQ(para.Alignment, TRVAlignment::rvaRight);
+    EXPECT_EQ(para.LeftIndent, 40);
+    EXPECT_EQ(d.style.TextStyles[d.data.GetItemStyleNo(0)].FontName, "Arial");
+    ASSERT_NE(d.data.GetItemCheckpointObject(0), nullptr);
+    EXPECT_EQ(d.data.GetItemCheckpointObject(0)->Name, "here");
+    const TFontInfo& link = d.style.TextStyles[d.data.GetItemStyleNo(1)];
+    EXPECT_TRUE(link.Jump);
+    EXPECT_TRUE(link.Style.Contains(TRVFontStyle::rvfsUnderline));
+    EXPECT_EQ(d.data.ReadItemTag(1).Text(), "http://a.b/c");
+    EXPECT_FALSE(d.style.TextStyles[d.data.GetItemStyleNo(2)].Jump);
+}
+
+TEST(RtfImport, EqualStylesAreNotAddedTwice) {
+    Doc d;
+    int index = 0;
+    const std::string rtf = "{\\rtf1{\\fonttbl{\\f0 Arial;}}\\f0\\fs20 a{\\b b}\\par\\pard c\\par}";
+    ASSERT_EQ(Import(d.data, rtf, index), rtf_ec_OK);
+    int textStyles = d.style.TextStyles.Count();
+    int paraStyles = d.style.ParaStyles.Count();
+    TRVRTFReaderProperties props;
+    ASSERT_EQ(Import(d.data, rtf, index, &props), rtf_ec_OK);
+    EXPECT_EQ(d.style.TextStyles.Count(), textStyles);
+    EXPECT_EQ(d.style.ParaStyles.Count(), paraStyles);
+    EXPECT_FALSE(props.FullReformat);
+    // The plain 8-bit style of the sheet takes the text: Arial 10 in the window text colour.
+    EXPECT_EQ(d.data.GetItemStyleNo(0), 0);
+    EXPECT_FALSE(d.data.GetItem(0)->IsUnicode());
+}
+
+TEST(RtfImport, PageBreaksAndTableWords) {
+    Doc d;
+    int index = 0;
+    ASSERT_EQ(
+        Import(d.data,
+               "{\\rtf1 one\\par\\page two\\page three\\par"
+               "\\trowd\\cellx1000\\cellx2000\\pard\\intbl a\\cell b\\cell\\row\\pard after\\par}",
+               index),
+        rtf_ec_OK);
+    EXPECT_EQ(PlainText(d.data), u"one\r\ntwo\r\nthree\r\na\r\nb\r\nafter");
+    EXPECT_TRUE(d.data.GetPageBreakBefore(1));
+    EXPECT_TRUE(d.data.GetPageBreakBefore(2));
+    EXPECT_FALSE(d.data.GetPageBreakBefore(3));
+
+    // A table reader takes the table words it wants.
+    struct Tables : TRVRTFTableReader {
+        std::string Words;
+        bool TableWord(std::string_view word, bool, int) override {
+            Words += std::string(word) + " ";
+            return word == "cell";
+        }
+    } tables;
+    Doc t;
+    TRVRTFReaderProperties props;
+    props.TableReader = &tables;
+    index = 0;
+    ASSERT_EQ(Import(t.data, "{\\rtf1\\trowd\\cellx100\\intbl a\\cell b\\row}", index, &props),
+              rtf_ec_OK);
+    EXPECT_EQ(tables.Words, "trowd cellx intbl cell row ");
+    EXPECT_EQ(PlainText(t.data), u"ab");
+}
+
+TEST(RtfImport, WithoutAStyleSheetTheGivenStylesAreUsed) {
+    TRVDocument data;
+    TRVRTFReaderProperties props;
+    props.TextStyleNo = 2;
+    props.ParaStyleNo = 1;
+    TStringStream ss("{\\rtf1 {\\b caf\\'e9}\\par x}");
+    int index = 0;
+    ASSERT_EQ(props.ImportRtfStream(&data, ss, index), rtf_ec_OK);
+    ASSERT_EQ(data.ItemCount(), 2);
+    EXPECT_EQ(data.GetItemStyleNo(0), 2);
+    EXPECT_EQ(data.GetItemParaNo(1), 1);
+    EXPECT_TRUE(data.GetItem(0)->IsUnicode());
+    EXPECT_EQ(data.GetItemTextW(0), u"caf\u00E9");
+    EXPECT_FALSE(props.FullReformat);
+}

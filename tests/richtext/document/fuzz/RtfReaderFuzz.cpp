@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/graphics/Bitmap.h"
 #include "richtext/document/RVRTFReader.h"
 
 using namespace epc;
@@ -15,10 +16,19 @@ void EpcFuzzSeeds(std::vector<std::string>& seeds) {
         "\\pard\\qj\\li200\\fi-100\\sb60 Text {\\b\\i\\ul\\fs30\\cf2\\highlight1 styled}"
         " \\'e9\\u1055?\\uc0\\u1056 \\line next\\par{\\*\\unknown skipped}"
         "{\\pict\\pngblip 89504e47}\\page last\\tab\\emdash\\par}");
+    seeds.push_back(
+        "{\\rtf1\\ansicpg1251\\deff1{\\fonttbl{\\f0{\\*\\panose 0}Arial;}{\\f1\\cpg932 G;}}"
+        "{\\stylesheet{\\s1\\qc\\brdrb\\brdrs\\brdrw15 H;}}\\s1\\f1\\'93\\'fa"
+        "{\\field{\\*\\fldinst HYPERLINK \"u\"}{\\fldrslt{\\ul l}}}{\\*\\bkmkstart b}"
+        "\\trowd\\cellx100\\intbl c\\cell\\row\\pard\\pagebb\\richviewhr\\par"
+        "{\\*\\shppict{\\pict\\pngblip\\picwgoal30\\bin4 \x89PNG}}\\sl360\\slmult1 x\\par}");
     TRVStyle style(nullptr);
     TRVDocument data;
     data.SetRVStyle(&style);
     data.AddTextParagraph("Hello", 0, 0, TRVTag());
+    data.AddPictureItem("p", std::make_unique<TBitmap>(2, 2, pf24bit), 0, TRVVAlign::rvvaBaseline);
+    data.AddTextParagraph("link", 0, -1, TRVTag());
+    data.SetCheckpointInfo(1, "cp", TRVTag(), false);
     data.AddTextParagraphW(u"\u00E9t\u00E9", 0, 0, TRVTag());
     data.AddBreak();
     TMemoryStream ms;
@@ -37,7 +47,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     int index = 1;
     int result = props.ImportRtfStream(&data, in, index);
     if (result != rtf_ec_OK && data.ItemCount() != 2) __builtin_trap();
+    // Whatever was read can be written again.
     TMemoryStream out;
     data.WriteTextToStream(out, "", 10, false, true);
+    data.WriteRtfToStream(out, false, clNone);
+    data.WriteHtmlCssToStream(out, "", "", false);
     return 0;
 }

@@ -1,0 +1,153 @@
+// Reading and writing a 10 MB RTF document against reading and writing the same document as
+// RVF. Target: RTF reading within 3x of RVF reading (counter "rtf_over_rvf" of ReadRatio,
+// both measured in the same run).
+
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <string>
+
+#include "richtext/document/RVRTFReader.h"
+
+using namespace epc;
+
+namespace {
+
+struct Fixture {
+    TRVStyle style{nullptr};
+    TRVDocument doc;
+    std::string rtf, rvf;
+
+    Fixture() {
+        style.TextStyles.Add().Style.Include(TRVFontStyle::rvfsBold);
+        TFontInfo& wide = style.TextStyles.Add();
+        wide.Unicode = true;
+        wide.Color = clNavy;
+        TFontInfo& cyr = style.TextStyles.Add();
+        cyr.Charset = RUSSIAN_CHARSET;
+        cyr.FontName = "Times New Roman";
+        style.ParaStyles.Add().LeftIndent = 20;
+        style.ParaStyles[1].Alignment = TRVAlignment::rvaCenter;
+        doc.SetRVStyle(&style);
+        // Paragraphs needed for 10 MB of RTF, estimated from a small document of the same make.
+        Fill(1000);
+        size_t small = Rtf().size();
+        doc.ClearAllItems();
+        Fill(int(10.0 * 1024 * 1024 / (double(small) / 1000)) + 1);
+        rtf = Rtf();
+        TMemoryStream ms;
+        doc.SaveToRvfStream(ms, false);
+        rvf = ms.DataString();
+    }
+
+    void Fill(int paragraphs) {
+        const std::string words =
+            "The quick brown fox jumps over the lazy dog while the exam clock keeps ticking ";
+        const std::u16string wide = u"Unicode text \u00E9\u00E8\u00EA \u041F\u0440\u0438 ";
+        const std::string cyrillic = "\xCF\xF0\xE8\xE2\xE5\xF2 ";
+        for (int i = 0; i < paragraphs; ++i) {
+            doc.AddTextParagraph(words + std::to_string(i), 0, i % 2, TRVTag());
+            doc.AddTextParagraph("bold part", 1, -1, TRVTag());
+            doc.AddTextParagraphW(wide, 2, -1, TRVTag());
+            doc.AddTextParagraph(cyrillic, 3, -1, TRVTag());
+            if (i % 50 == 0) doc.AddBreak();
+        }
+    }
+
+    std::string Rtf() {
+        TMemoryStream ms;
+        doc.WriteRtfToStream(ms, false, clNone);
+        return ms.DataString();
+    }
+};
+
+Fixture& Data() {
+    static Fixture f;
+    return f;
+}
+
+// Reads into a document with a copy of the sheet, as a paste into a viewer does.
+size_t ReadRtfOnce(const std::string& rtf) {
+    TRVStyle style(nullptr);
+    style.TextStyles.Assign(Data().style.TextStyles);
+    style.ParaStyles.Assign(Data().style.ParaStyles);
+    TRVDocument doc;
+    doc.SetRVStyle(&style);
+    TStringStream in(rtf);
+    TRVRTFReaderProperties props;
+    int index = 0;
+    if (props.ImportRtfStream(&doc, in, index) != rtf_ec_OK) return 0;
+    return size_t(doc.ItemCount());
+}
+
+size_t ReadRvfOnce(const std::string& rvf) {
+    TRVStyle style(nullptr);
+    style.TextStyles.Assign(Data().style.TextStyles);
+    style.ParaStyles.Assign(Data().style.ParaStyles);
+    TRVDocument doc;
+    doc.SetRVStyle(&style);
+    TStringStream in(rvf);
+    if (!doc.LoadFromRvfStream(in)) return 0;
+    return size_t(doc.ItemCount());
+}
+
+void ReadRtf(benchmark::State& state) {
+    const std::string& rtf = Data().rtf;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(ReadRtfOnce(rtf));
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(rtf.size()));
+}
+
+void ReadRvf(benchmark::State& state) {
+    const std::string& rvf = Data().rvf;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(ReadRvfOnce(rvf));
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(rvf.size()));
+}
+
+void WriteRtf(benchmark::State& state) {
+    for (auto _ : state) {
+        TMemoryStream ms;
+        Data().doc.WriteRtfToStream(ms, false, clNone);
+        benchmark::DoNotOptimize(ms.Size());
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(Data().rtf.size()));
+}
+
+void WriteRvf(benchmark::State& state) {
+    for (auto _ : state) {
+        TMemoryStream ms;
+        Data().doc.SaveToRvfStream(ms, false);
+        benchmark::DoNotOptimize(ms.Size());
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(Data().rvf.size()));
+}
+
+// Both readers on the same document in each iteration; the counter is the time ratio.
+void ReadRatio(benchmark::State& state) {
+    using Clock = std::chrono::steady_clock;
+    double rtfSeconds = 0, rvfSeconds = 0;
+    for (auto _ : state) {
+        auto t0 = Clock::now();
+        size_t a = ReadRtfOnce(Data().rtf);
+        auto t1 = Clock::now();
+        size_t b = ReadRvfOnce(Data().rvf);
+        auto t2 = Clock::now();
+        if (a != b) state.SkipWithError("the two readers gave different documents");
+        rtfSeconds += std::chrono::duration<double>(t1 - t0).count();
+        rvfSeconds += std::chrono::duration<double>(t2 - t1).count();
+    }
+    state.counters["rtf_over_rvf"] = rvfSeconds > 0 ? rtfSeconds / rvfSeconds : 0;
+    state.counters["rtf_mb"] = double(Data().rtf.size()) / (1024 * 1024);
+    state.counters["rvf_mb"] = double(Data().rvf.size()) / (1024 * 1024);
+}
+
+} // namespace
+
+BENCHMARK(ReadRtf)->Unit(benchmark::kMillisecond);
+BENCHMARK(ReadRvf)->Unit(benchmark::kMillisecond);
+BENCHMARK(WriteRtf)->Unit(benchmark::kMillisecond);
+BENCHMARK(WriteRvf)->Unit(benchmark::kMillisecond);
+BENCHMARK(ReadRatio)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+BENCHMARK_MAIN();
