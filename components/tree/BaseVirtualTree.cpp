@@ -34,6 +34,10 @@ TBaseVirtualTree::TBaseVirtualTree(TComponent* owner) : TCustomControl(owner) {
     FScrollBarOptions = std::make_unique<TScrollBarOptions>(this);
     FColors = std::make_unique<TVTColors>(this);
     FClipboardFormats = std::make_unique<TClipboardFormats>(this);
+    FHeader = GetHeaderClass()(this);
+    FDragImage = std::make_unique<TVTDragImage>(this);
+    FDragImage->SetTransparency(200);
+    FDragImage->SetFade(true);
     FBackground = std::make_unique<TPicture>();
     FBackground->OnChange = [this](TObject*) { RequestRepaint(); };
     for (TChangeLink* link : {&FImageChangeLink, &FStateChangeLink, &FCustomCheckChangeLink})
@@ -75,6 +79,8 @@ TBaseVirtualTree::~TBaseVirtualTree() {
     }
     InterruptValidation();
     ClearNodes();
+    FDragImage.reset();
+    FHeader.reset();
     FClipboardFormats.reset();
     FBackground.reset();
     FColors.reset();

@@ -1478,6 +1478,18 @@ PVirtualNode TBaseVirtualTree::NodeAtPointEx(int /*x*/, int y, bool relative, in
 }
 
 int TBaseVirtualTree::NodeTop(PVirtualNode node) {
+    if (node && node != FRoot.get() && IsNodeFullyVisible(node)) {
+        // The rows above a fully visible node: every visible earlier sibling with its shown
+        // subtree (its total height), and every ancestor's own row, level by level.
+        FlushTotals();
+        int64_t top = 0;
+        for (PVirtualNode run = node; run != FRoot.get(); run = run->Parent) {
+            for (PVirtualNode sibling = run->PrevSibling; sibling; sibling = sibling->PrevSibling)
+                if (Has(sibling, nsVisible)) top += sibling->TotalHeight;
+            if (run->Parent != FRoot.get()) top += run->Parent->NodeHeight;
+        }
+        return int(top);
+    }
     int64_t top = 0;
     for (PVirtualNode run = GetFirstVisibleNoInit(); run && run != node;
          run = GetNextVisibleNoInit(run))
