@@ -98,7 +98,11 @@ void TBaseVirtualTree::UpdateVerticalScrollBar(bool doRepaint) {
     SCROLLINFO si;
     si.fMask = SIF_ALL;
     if (range > ClientHeight() || FScrollBarOptions->AlwaysVisible()) {
-        if (FScrollBarOptions->AlwaysVisible()) si.fMask |= SIF_DISABLENOSCROLL;
+        if (FScrollBarOptions->AlwaysVisible()) {
+            // Shown (disabled when nothing is to scroll) even while everything fits.
+            si.fMask |= SIF_DISABLENOSCROLL;
+            ShowScrollBar(h, SB_VERT, true);
+        }
         si.nMax = range;
         si.nPage = uint32_t(ClientHeight() + 1);
         si.nPos = -FOffsetY;
@@ -120,7 +124,11 @@ void TBaseVirtualTree::UpdateHorizontalScrollBar(bool doRepaint) {
     SCROLLINFO si;
     si.fMask = SIF_ALL;
     if (range > ClientWidth() || FScrollBarOptions->AlwaysVisible()) {
-        if (FScrollBarOptions->AlwaysVisible()) si.fMask |= SIF_DISABLENOSCROLL;
+        if (FScrollBarOptions->AlwaysVisible()) {
+            // Shown (disabled when nothing is to scroll) even while everything fits.
+            si.fMask |= SIF_DISABLENOSCROLL;
+            ShowScrollBar(h, SB_HORZ, true);
+        }
         si.nMax = range;
         si.nPage = uint32_t(ClientWidth() + 1);
         si.nPos = -FOffsetX;

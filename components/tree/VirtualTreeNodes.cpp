@@ -176,7 +176,8 @@ void TBaseVirtualTree::FlushTotals() {
         // collapsed meanwhile dropped the node's share already.
         if (height != 0 && Has(node, nsVisible) && Has(parent, nsExpanded)) {
             parent->TotalHeight = Cardinal(int64_t(parent->TotalHeight) + height);
-            if (parent != FRoot.get() && Has(parent, nsVisible) && Has(parent->Parent, nsExpanded)) {
+            if (parent != FRoot.get() && Has(parent, nsVisible) &&
+                Has(parent->Parent, nsExpanded)) {
                 parent->FPendingHeight += height;
                 QueuePending(parent);
             }
@@ -501,7 +502,8 @@ PVirtualNode TBaseVirtualTree::InsertNodeAt(PVirtualNode node, TVTNodeAttachMode
         if (FOptions->AutoOptions().Contains(toAutoSort) && FSortColumn > InvalidColumn) {
             PVirtualNode sortParent =
                 (mode == M::amInsertBefore || mode == M::amInsertAfter) ? node->Parent : node;
-            SortTree(sortParent == FRoot.get() ? nullptr : sortParent, FSortColumn, FSortDirection, true);
+            SortTree(sortParent == FRoot.get() ? nullptr : sortParent, FSortColumn, FSortDirection,
+                     true);
         }
         UpdateScrollBars(true);
         InvalidateToBottom(mode == M::amInsertBefore ? result : node);
@@ -860,6 +862,15 @@ void TBaseVirtualTree::ToggleNodeImpl(PVirtualNode node, int fullyVisibleHint,
         }
         if (fullyVisible) FVisibleCount += CountVisibleChildren(node);
         DoExpanded(node);
+        if (fullyVisible && !walkSumsHeights && !IsUpdating() &&
+            FOptions->AutoOptions().Contains(toAutoScrollOnExpand)) {
+            // As much of the new subtree as fits comes into view, the node itself staying.
+            const int top = NodeTop(node) + FOffsetY;
+            const int bottom = top + int(node->TotalHeight);
+            if (bottom > ClientHeight() && top > 0)
+                DoSetOffsetXY(TPoint(FOffsetX, FOffsetY - std::min(top, bottom - ClientHeight())),
+                              DefaultScrollUpdateFlags);
+        }
     }
     if (!IsUpdating()) {
         InvalidatePositionCache();
@@ -1154,7 +1165,8 @@ PVirtualNode TBaseVirtualTree::GetLastChildNoInit(PVirtualNode node) const {
 
 PVirtualNode TBaseVirtualTree::GetLastChild(PVirtualNode node) {
     if (!node) node = FRoot.get();
-    if (node != FRoot.get() && Has(node, nsHasChildren) && node->ChildCount == 0) InitChildren(node);
+    if (node != FRoot.get() && Has(node, nsHasChildren) && node->ChildCount == 0)
+        InitChildren(node);
     PVirtualNode result = node->LastChild;
     if (result && !Has(result, nsInitialized)) InitNode(result);
     return result;
