@@ -660,6 +660,8 @@ public:
 
     // ---- Header --------------------------------------------------------------------------------
     TVTHeader* Header() const { return FHeader.get(); }
+    // The picture of the dragged nodes (transparency 200, fading).
+    TVTDragImage* DragImage() const { return FDragImage.get(); }
     void SetHeader(TVTHeader* value) { FHeader->Assign(value); }
     // The header or its columns changed: repaint, and with UpdateScrollBars the ranges too.
     void HeaderChanged(bool updateScrollBars);
