@@ -550,7 +550,7 @@ void TBaseVirtualTree::RenderToCanvas(TCanvas* target, TRect window, TPoint targ
                     if (info.StateImage.Index >= 0) PaintImage(info, info.StateImage, FStateImages);
                     if (info.NormalImage.Index >= 0) PaintImage(info, info.NormalImage, FImages);
                     canvas->Font()->Assign(Font());
-                    if (selected && isMain) canvas->Font()->SetColor(clHighlightText);
+                    if (selected && isMain && focused) canvas->Font()->SetColor(clHighlightText);
                     DoPaintNode(info);
                     if (OnAfterCellPaint) OnAfterCellPaint(this, canvas, node, c, info.CellRect);
                 }
