@@ -358,6 +358,8 @@ public:
     Cardinal TotalInternalDataSize() const { return FTotalInternalDataSize; }
     // Size in bytes of one node record (fixed part, internal data, user data).
     size_t NodeRecordSize() const;
+    // Bytes the tree's node records take in their slabs.
+    size_t NodeStorageBytes() const { return FNodePool.SlabBytes(); }
 
     // Reserves Size bytes (rounded up to pointer alignment) in every node record for a
     // descendant class and returns their offset within the record's data part.

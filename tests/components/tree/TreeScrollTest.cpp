@@ -182,6 +182,57 @@ TEST(TreeSortingByColumn, OneLevelOrTheWholeSubtree) {
     EXPECT_EQ(tree.GetFirstChild(a)->Index, 0u);
 }
 
+TEST(TreeSortingByColumn, LongSiblingListsStayStable) {
+    // Long enough for the sorted stretches to be merged several at a time.
+    for (int count : {4096, 4097, 70001}) {
+        TBaseVirtualTree tree(nullptr);
+        tree.SetNodeDataSize(2 * sizeof(int));
+        tree.SetRootNodeCount(Cardinal(count));
+        std::mt19937 random(count);
+        int order = 0;
+        for (PVirtualNode n = tree.GetFirstNoInit(); n; n = n->NextSibling) {
+            tree.NodeData<int>(n)[0] = int(random() % 13);
+            tree.NodeData<int>(n)[1] = order++;
+        }
+        tree.OnCompareNodes = [](TBaseVirtualTree* t, PVirtualNode x, PVirtualNode y, TColumnIndex,
+                                 int& result) {
+            result = t->NodeData<int>(x)[0] - t->NodeData<int>(y)[0];
+        };
+        for (TSortDirection direction :
+             {TSortDirection::sdAscending, TSortDirection::sdDescending}) {
+            // Restore the first order, then sort.
+            tree.OnCompareNodes = [](TBaseVirtualTree* t, PVirtualNode x, PVirtualNode y,
+                                     TColumnIndex, int& result) {
+                result = t->NodeData<int>(x)[1] - t->NodeData<int>(y)[1];
+            };
+            tree.SortTree(nullptr, 0, TSortDirection::sdAscending, false);
+            tree.OnCompareNodes = [](TBaseVirtualTree* t, PVirtualNode x, PVirtualNode y,
+                                     TColumnIndex, int& result) {
+                result = t->NodeData<int>(x)[0] - t->NodeData<int>(y)[0];
+            };
+            tree.SortTree(nullptr, 0, direction, false);
+            const int sign = direction == TSortDirection::sdAscending ? 1 : -1;
+            Cardinal index = 0;
+            PVirtualNode previous = nullptr;
+            for (PVirtualNode n = tree.GetFirstNoInit(); n; n = n->NextSibling) {
+                ASSERT_EQ(n->Index, index++);
+                ASSERT_EQ(n->PrevSibling, previous);
+                if (previous) {
+                    const int* a = tree.NodeData<int>(previous);
+                    const int* b = tree.NodeData<int>(n);
+                    ASSERT_LE(sign * a[0], sign * b[0]);
+                    if (a[0] == b[0]) {
+                        ASSERT_LT(a[1], b[1]) << count;
+                    }
+                }
+                previous = n;
+            }
+            EXPECT_EQ(index, Cardinal(count));
+            EXPECT_EQ(tree.GetLastChildNoInit(nullptr), previous);
+        }
+    }
+}
+
 TEST(TreeSelectionRanges, ToggleAndSelectAll) {
     TBaseVirtualTree tree(nullptr);
     tree.SetRootNodeCount(6);
