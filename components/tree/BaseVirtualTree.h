@@ -758,6 +758,8 @@ public:
     bool IsIterating() const { return FStates.Contains(TVirtualTreeState::tsIterating); }
 
 protected:
+    // Paints the update rectangle of the client area through RenderToCanvas.
+    void Paint() override;
     // Invalidates the window when it exists and the tree is not loading.
     void RequestRepaint();
     void StopTimer(UINT_PTR id);

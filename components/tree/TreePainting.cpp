@@ -325,6 +325,21 @@ void TBaseVirtualTree::DoPaintDropMark(TCanvas* canvas, PVirtualNode, const TRec
     canvas->Brush()->SetColor(oldColor);
 }
 
+void TBaseVirtualTree::Paint() {
+    TCanvas* canvas = Canvas();
+    TRect update = canvas->ClipRect();
+    const TRect client(0, 0, ClientWidth(), ClientHeight());
+    if (update.IsEmpty()) update = client;
+    update.Left = std::max(update.Left, 0);
+    update.Top = std::max(update.Top, 0);
+    update.Right = std::min(update.Right, client.Right);
+    update.Bottom = std::min(update.Bottom, client.Bottom);
+    if (update.IsEmpty()) return;
+    TRect window = update;
+    OffsetRect(window, -FOffsetX, -FOffsetY);
+    RenderToCanvas(canvas, window, TPoint(update.Left, update.Top), DefaultRenderOptions);
+}
+
 // ---- RenderToCanvas -------------------------------------------------------------------------
 
 void TBaseVirtualTree::RenderToCanvas(TCanvas* target, TRect window, TPoint targetPoint,

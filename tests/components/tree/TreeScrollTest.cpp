@@ -130,6 +130,21 @@ TEST_F(ScrollFixture, ExpandingScrollsTheNewSubtreeIntoView) {
     EXPECT_LT(tree->OffsetY(), 0);
 }
 
+TEST_F(ScrollFixture, TheWindowPaintsTheScrolledRows) {
+    tree->SetColor(clWhite);
+    tree->TreeOptions()->SetPaintOptions(tree->TreeOptions()->PaintOptions() |
+                                         toShowHorzGridLines);
+    tree->SetRootNodeCount(40);
+    tree->DoSetOffsetXY(TPoint(0, -5 * 18 - 3), tree->DefaultScrollUpdateFlags);
+    tree->Invalidate();
+    epc::testing::Pump();
+    const COLORREF grid = ColorToRGB(tree->Colors()->GridLineColor());
+    // Grid lines at the bottom of every row, moved up by the offset.
+    EXPECT_EQ(epc::testing::PixelAt(tree, 150, 18 - 3 - 1), grid);
+    EXPECT_EQ(epc::testing::PixelAt(tree, 150, 2 * 18 - 3 - 1), grid);
+    EXPECT_EQ(epc::testing::PixelAt(tree, 150, 18 - 3), RGB(255, 255, 255));
+}
+
 TEST(TreeScrollGeometry, NodeTopAgreesWithTheWalk) {
     TBaseVirtualTree tree(nullptr);
     std::mt19937 random(7);
