@@ -641,6 +641,19 @@ void TBaseVirtualTree::WndProc(TMessage& message) {
             return;
         }
         break;
+    case WM_SIZE:
+        TCustomControl::WndProc(message);
+        // The auto-size column follows the client width (not while the tree is busy).
+        if (FHeader && FHeader->Options().Contains(hoAutoResize) &&
+            !FStates.Contains(TVirtualTreeState::tsToggling) &&
+            !FStates.Contains(TVirtualTreeState::tsPainting)) {
+            FHeader->AdjustAutoSize(NoColumn, true);
+            FHeader->Invalidate();
+        }
+        return;
+    case WM_KILLFOCUS:
+        if (FHeader && FHeader->State() == TVTHeader::TState::Dragging) FHeader->CancelMouseWork();
+        break;
     default:
         break;
     }

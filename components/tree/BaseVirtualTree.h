@@ -149,6 +149,15 @@ using TVTHeaderPaintEvent =
     std::function<void(TVTHeader*, TCanvas* canvas, TVirtualTreeColumn* column, const TRect& r,
                        bool hover, bool pressed, bool dropMark)>;
 using TVTGetHeaderCursorEvent = std::function<void(TVTHeader*, TCursor& cursor)>;
+using TVTHeaderClickEvent = std::function<void(TVTHeader*, TColumnIndex column, TMouseButton button,
+                                               TShiftState shift, int x, int y)>;
+using TVTHeaderDraggingEvent = std::function<void(TVTHeader*, TColumnIndex column, bool& allowed)>;
+using TVTHeaderDraggedEvent = std::function<void(TVTHeader*, TColumnIndex column, int oldPosition)>;
+using TVTHeaderDraggedOutEvent =
+    std::function<void(TVTHeader*, TColumnIndex column, TPoint dropPosition)>;
+using TVTHeaderMouseEvent =
+    std::function<void(TVTHeader*, TMouseButton button, TShiftState shift, int x, int y)>;
+using TVTHeaderMouseMoveEvent = std::function<void(TVTHeader*, TShiftState shift, int x, int y)>;
 
 // Paint options of one RenderToCanvas call (a byte of these bits).
 constexpr uint8_t poBackground = 0x01;
@@ -672,11 +681,29 @@ public:
                               bool hover, bool pressed, bool dropMark);
     virtual void DoColumnResize(TColumnIndex column);
     virtual void DoGetHeaderCursor(TCursor& cursor);
+    virtual void DoHeaderClick(TColumnIndex column, TMouseButton button, TShiftState shift, int x,
+                               int y);
+    virtual void DoHeaderDblClick(TColumnIndex column, TMouseButton button, TShiftState shift,
+                                  int x, int y);
+    virtual bool DoHeaderDragging(TColumnIndex column);
+    virtual void DoHeaderDragged(TColumnIndex column, int oldPosition);
+    virtual void DoHeaderDraggedOut(TColumnIndex column, TPoint dropPosition);
+    virtual void DoHeaderMouseDown(TMouseButton button, TShiftState shift, int x, int y);
+    virtual void DoHeaderMouseMove(TShiftState shift, int x, int y);
+    virtual void DoHeaderMouseUp(TMouseButton button, TShiftState shift, int x, int y);
     // Widest content of the visible nodes in a column, margins included.
     int GetMaxColumnWidth(TColumnIndex column);
     TVTHeaderNotifyEvent OnColumnResize;
     TVTHeaderPaintEvent OnHeaderDraw;
     TVTGetHeaderCursorEvent OnGetHeaderCursor;
+    TVTHeaderClickEvent OnHeaderClick;
+    TVTHeaderClickEvent OnHeaderDblClick;
+    TVTHeaderDraggingEvent OnHeaderDragging;
+    TVTHeaderDraggedEvent OnHeaderDragged;
+    TVTHeaderDraggedOutEvent OnHeaderDraggedOut;
+    TVTHeaderMouseEvent OnHeaderMouseDown;
+    TVTHeaderMouseMoveEvent OnHeaderMouseMove;
+    TVTHeaderMouseEvent OnHeaderMouseUp;
 
     // ---- Painting ------------------------------------------------------------------------------
     // Paints the rows that meet Window (tree coordinates) into Target with Window's top-left

@@ -62,6 +62,42 @@ void TBaseVirtualTree::DoGetHeaderCursor(TCursor& cursor) {
     if (OnGetHeaderCursor) OnGetHeaderCursor(FHeader.get(), cursor);
 }
 
+void TBaseVirtualTree::DoHeaderClick(TColumnIndex column, TMouseButton button, TShiftState shift,
+                                     int x, int y) {
+    if (OnHeaderClick) OnHeaderClick(FHeader.get(), column, button, shift, x, y);
+}
+
+void TBaseVirtualTree::DoHeaderDblClick(TColumnIndex column, TMouseButton button, TShiftState shift,
+                                        int x, int y) {
+    if (OnHeaderDblClick) OnHeaderDblClick(FHeader.get(), column, button, shift, x, y);
+}
+
+bool TBaseVirtualTree::DoHeaderDragging(TColumnIndex column) {
+    bool allowed = true;
+    if (OnHeaderDragging) OnHeaderDragging(FHeader.get(), column, allowed);
+    return allowed;
+}
+
+void TBaseVirtualTree::DoHeaderDragged(TColumnIndex column, int oldPosition) {
+    if (OnHeaderDragged) OnHeaderDragged(FHeader.get(), column, oldPosition);
+}
+
+void TBaseVirtualTree::DoHeaderDraggedOut(TColumnIndex column, TPoint dropPosition) {
+    if (OnHeaderDraggedOut) OnHeaderDraggedOut(FHeader.get(), column, dropPosition);
+}
+
+void TBaseVirtualTree::DoHeaderMouseDown(TMouseButton button, TShiftState shift, int x, int y) {
+    if (OnHeaderMouseDown) OnHeaderMouseDown(FHeader.get(), button, shift, x, y);
+}
+
+void TBaseVirtualTree::DoHeaderMouseMove(TShiftState shift, int x, int y) {
+    if (OnHeaderMouseMove) OnHeaderMouseMove(FHeader.get(), shift, x, y);
+}
+
+void TBaseVirtualTree::DoHeaderMouseUp(TMouseButton button, TShiftState shift, int x, int y) {
+    if (OnHeaderMouseUp) OnHeaderMouseUp(FHeader.get(), button, shift, x, y);
+}
+
 int TBaseVirtualTree::GetMaxColumnWidth(TColumnIndex column) {
     const bool main = column == MainColumn();
     const auto paint = FOptions->PaintOptions();

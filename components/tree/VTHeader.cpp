@@ -5,10 +5,12 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <thread>
 
 #include "components/tree/BaseVirtualTree.h"
+#include "components/tree/TreeUnit.h"
 #include "components/tree/VTHintWindow.h"
 #include "platform/core/ScopeGuard.h"
 #include "platform/core/Strings.h"
@@ -500,10 +502,14 @@ void TVirtualTreeColumns::PaintHeader(TCanvas* canvas, const TRect& r, int horiz
         if (c->FAlignment == taRightJustify) format |= DT_RIGHT;
         if (c->FAlignment == taCenter) format |= DT_CENTER;
         if (c->FBiDiMode != bdLeftToRight) format |= DT_RTLREADING;
-        SetBkMode(dc, TRANSPARENT);
-        SetTextColor(dc, ColorToRGB(FHeader->Font()->Color()));
+        // The canvas selects its font into the context when the context is asked for.
+        canvas->Font()->Assign(FHeader->Font());
+        HDC textDc = canvas->Handle();
+        SetBkMode(textDc, TRANSPARENT);
+        SetTextColor(textDc, ColorToRGB(FHeader->Font()->Color()));
         RECT text = content;
-        if (!c->FText.empty()) DrawTextW(dc, c->FText.data(), int(c->FText.size()), &text, format);
+        if (!c->FText.empty())
+            DrawTextW(textDc, c->FText.data(), int(c->FText.size()), &text, format);
     }
     if (right < r.Right) {
         canvas->Brush()->SetColor(FHeader->Background());
@@ -666,6 +672,164 @@ void TVTHeader::AdjustAutoSize(TColumnIndex currentIndex, bool force) {
 void TVTHeader::ColumnResized(TColumnIndex column) {
     FOwner->DoColumnResize(column);
     FOwner->HeaderChanged(true);
+}
+
+// ---- Mouse work ---------------------------------------------------------------------------
+
+TColumnIndex TVTHeader::SplitColumn(TPoint p) const {
+    if (!FOptions.Contains(hoColumnResize) || p.Y < 0 || p.Y >= FHeight) return NoColumn;
+    const int x = p.X - FOwner->OffsetX();
+    // The last column whose edge is near wins, so a zero-width column can still be widened.
+    TColumnIndex result = NoColumn;
+    for (TColumnIndex index : FColumns->GetVisibleColumns()) {
+        TVirtualTreeColumn* c = FColumns->Items(index);
+        const int edge = c->Left() + c->Width();
+        if (c->Options().Contains(coResizable) && x >= edge - HeaderSplitZone &&
+            x <= edge + HeaderSplitZone)
+            result = index;
+    }
+    return result;
+}
+
+TCursor TVTHeader::CursorAt(TPoint p) {
+    TCursor cursor = SplitColumn(p) != NoColumn ? TCursor(crHeaderSplit) : crDefault;
+    FOwner->DoGetHeaderCursor(cursor);
+    return cursor;
+}
+
+bool TVTHeader::MouseDown(TPoint p, TShiftState shift) {
+    if (!IsVisible() || p.Y < 0 || p.Y >= FHeight) return false;
+    FOwner->DoHeaderMouseDown(mbLeft, shift, p.X, p.Y);
+    FDownPoint = p;
+    const TColumnIndex split = SplitColumn(p);
+    if (split != NoColumn) {
+        FState = TState::Tracking;
+        FTrackColumn = split;
+        FTrackStartWidth = FColumns->Items(split)->Width();
+        return true;
+    }
+    const TColumnIndex column = FColumns->ColumnFromPosition(p.X - FOwner->OffsetX());
+    if (column == NoColumn) return true;
+    const TVTColumnOptions options = FColumns->Items(column)->Options();
+    if (!options.Contains(coEnabled)) return true;
+    FTrackColumn = column;
+    if (FOptions.Contains(hoDrag) && options.Contains(coDraggable))
+        FState = TState::DragPending;
+    else
+        FState = options.Contains(coAllowClick) ? TState::ClickPending : TState::Idle;
+    if (options.Contains(coAllowClick)) {
+        FColumns->DownIndex = column;
+        Invalidate(column);
+    }
+    return true;
+}
+
+void TVTHeader::MouseMove(TPoint p, TShiftState shift) {
+    FOwner->DoHeaderMouseMove(shift, p.X, p.Y);
+    const int x = p.X - FOwner->OffsetX();
+    switch (FState) {
+    case TState::Tracking:
+        FColumns->Items(FTrackColumn)->SetWidth(FTrackStartWidth + p.X - FDownPoint.X);
+        return;
+    case TState::DragPending:
+        if (std::abs(p.X - FDownPoint.X) < HeaderDragThreshold &&
+            std::abs(p.Y - FDownPoint.Y) < HeaderDragThreshold)
+            return;
+        if (!FOwner->DoHeaderDragging(FTrackColumn)) {
+            FState = FColumns->DownIndex == FTrackColumn ? TState::ClickPending : TState::Idle;
+            return;
+        }
+        FState = TState::Dragging;
+        FColumns->DownIndex = NoColumn;
+        {
+            // The dragged column's button is the picture that follows the mouse.
+            TVirtualTreeColumn* c = FColumns->Items(FTrackColumn);
+            TBitmap picture(std::max(1, c->Width()), std::max(1, FHeight), pf32bit);
+            FColumns->PaintHeader(picture.Canvas(), TRect(0, 0, picture.Width(), FHeight),
+                                  -c->Left());
+            FDragImage->PrepareDrag(
+                &picture, TPoint(c->Left() + FOwner->OffsetX(), 0),
+                TPoint(FDownPoint.X - c->Left() - FOwner->OffsetX(), FDownPoint.Y));
+            FDragImage->ShowDragImage();
+        }
+        [[fallthrough]];
+    case TState::Dragging: {
+        FDragImage->DragTo(p);
+        const TColumnIndex target =
+            p.Y >= 0 && p.Y < FHeight ? FColumns->ColumnFromPosition(x) : NoColumn;
+        if (target != FColumns->DropTarget) {
+            FColumns->DropTarget = target;
+            Invalidate();
+        }
+        return;
+    }
+    default:
+        break;
+    }
+    // Hot tracking.
+    const TColumnIndex hot = p.Y >= 0 && p.Y < FHeight ? FColumns->ColumnFromPosition(x) : NoColumn;
+    if (hot != FColumns->HoverIndex) {
+        FColumns->HoverIndex = hot;
+        if (FOptions.Contains(hoHotTrack)) Invalidate();
+    }
+}
+
+void TVTHeader::MouseUp(TPoint p, TShiftState shift) {
+    FOwner->DoHeaderMouseUp(mbLeft, shift, p.X, p.Y);
+    const TState state = FState;
+    const TColumnIndex column = FTrackColumn;
+    FState = TState::Idle;
+    FTrackColumn = NoColumn;
+    const TColumnIndex under = p.Y >= 0 && p.Y < FHeight
+                                   ? FColumns->ColumnFromPosition(p.X - FOwner->OffsetX())
+                                   : NoColumn;
+    switch (state) {
+    case TState::ClickPending:
+    case TState::DragPending:
+        FColumns->DownIndex = NoColumn;
+        Invalidate();
+        if (under == column && FColumns->IsValidColumn(column) &&
+            FColumns->Items(column)->Options().Contains(coAllowClick))
+            FOwner->DoHeaderClick(column, mbLeft, shift, p.X, p.Y);
+        break;
+    case TState::Dragging: {
+        FDragImage->EndDrag();
+        FColumns->DropTarget = NoColumn;
+        if (p.Y < 0 || p.Y >= FHeight) {
+            FOwner->DoHeaderDraggedOut(column, p);
+        } else if (under != NoColumn && under != column) {
+            TVirtualTreeColumn* c = FColumns->Items(column);
+            const int oldPosition = int(c->Position());
+            c->SetPosition(FColumns->Items(under)->Position());
+            FOwner->DoHeaderDragged(column, oldPosition);
+        }
+        Invalidate();
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+bool TVTHeader::DoubleClick(TPoint p, TShiftState shift) {
+    if (!IsVisible() || p.Y < 0 || p.Y >= FHeight) return false;
+    const TColumnIndex split = SplitColumn(p);
+    if (split != NoColumn && FOptions.Contains(hoDblClickResize)) {
+        FColumns->AnimatedResize(split, FOwner->GetMaxColumnWidth(split));
+        return true;
+    }
+    const TColumnIndex column = FColumns->ColumnFromPosition(p.X - FOwner->OffsetX());
+    FOwner->DoHeaderDblClick(column, mbLeft, shift, p.X, p.Y);
+    return true;
+}
+
+void TVTHeader::CancelMouseWork() {
+    if (FState == TState::Dragging) FDragImage->EndDrag();
+    FState = TState::Idle;
+    FTrackColumn = NoColumn;
+    FColumns->DownIndex = NoColumn;
+    FColumns->DropTarget = NoColumn;
+    Invalidate();
 }
 
 void TVTHeader::Assign(TPersistent* source) {

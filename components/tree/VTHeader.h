@@ -244,6 +244,24 @@ public:
     // Fired after a column's width changed (the tree's column-resize notification).
     void ColumnResized(TColumnIndex column);
 
+    // ---- Mouse work in the header (points in header coordinates) ----------------------------
+    enum class TState : uint8_t { Idle, ClickPending, Tracking, DragPending, Dragging };
+    TState State() const { return FState; }
+    // The resizable column whose right edge lies within the split zone around P.X.
+    TColumnIndex SplitColumn(TPoint p) const;
+    // The cursor over P: the split cursor over a split with hoColumnResize.
+    TCursor CursorAt(TPoint p);
+    // A left-button press starts a column click, a resize (on a split) or a column drag;
+    // moves and the release carry them on and end them. Each returns whether the header took
+    // the mouse.
+    bool MouseDown(TPoint p, TShiftState shift);
+    void MouseMove(TPoint p, TShiftState shift);
+    void MouseUp(TPoint p, TShiftState shift);
+    // A double click on a split fits that column to its content (hoDblClickResize).
+    bool DoubleClick(TPoint p, TShiftState shift);
+    // Escape or losing the focus while dragging: the drag is given up.
+    void CancelMouseWork();
+
 private:
     friend class TVirtualTreeColumns;
     friend class TVirtualTreeColumn;
@@ -260,6 +278,15 @@ private:
     TColumnIndex FMainColumn = NoColumn;
     std::unique_ptr<TVTDragImage> FDragImage;
     bool FLoading = false;
+    TState FState = TState::Idle;
+    TPoint FDownPoint;
+    TColumnIndex FTrackColumn = NoColumn;
+    int FTrackStartWidth = 0;
 };
+
+// Pixels on each side of a column's right edge where the mouse resizes it.
+constexpr int HeaderSplitZone = 3;
+// Pixels the mouse moves with the button down before a column drag starts.
+constexpr int HeaderDragThreshold = 4;
 
 } // namespace epc

@@ -286,3 +286,98 @@ TEST(TreeHeaderStream, BadStreamRaisesAndLeavesHeader) {
         expectUnchanged();
     }
 }
+
+TEST(TreeHeaderMouse, ClickResizeAndDrag) {
+    TBaseVirtualTree tree(nullptr);
+    TVTHeader* header = tree.Header();
+    header->SetOptions(header->Options() | hoVisible | hoDblClickResize);
+    auto* columns = header->Columns();
+    for (int w : {50, 60, 70})
+        columns->Add()->SetWidth(w);
+    std::vector<TColumnIndex> clicks;
+    tree.OnHeaderClick = [&](TVTHeader*, TColumnIndex column, TMouseButton, TShiftState, int, int) {
+        clicks.push_back(column);
+    };
+    int draggedOld = -1;
+    tree.OnHeaderDragged = [&](TVTHeader*, TColumnIndex, int oldPosition) {
+        draggedOld = oldPosition;
+    };
+
+    // A click: pressed and released over the same column.
+    EXPECT_TRUE(header->MouseDown(TPoint(70, 5), {}));
+    EXPECT_EQ(columns->DownIndex, 1);
+    header->MouseUp(TPoint(72, 6), {});
+    EXPECT_EQ(clicks, (std::vector<TColumnIndex>{1}));
+    EXPECT_EQ(columns->DownIndex, NoColumn);
+    // Released over another column: no click.
+    header->MouseDown(TPoint(70, 5), {});
+    header->MouseUp(TPoint(71, 30), {});
+    EXPECT_EQ(clicks.size(), 1u);
+    // Below the header the press is not the header's.
+    EXPECT_FALSE(header->MouseDown(TPoint(70, 40), {}));
+
+    // The split cursor and a resize at the right edge of column 0 (x 50).
+    EXPECT_EQ(header->CursorAt(TPoint(52, 5)), crHeaderSplit);
+    EXPECT_EQ(header->CursorAt(TPoint(30, 5)), crDefault);
+    header->MouseDown(TPoint(49, 5), {});
+    EXPECT_EQ(header->State(), TVTHeader::TState::Tracking);
+    header->MouseMove(TPoint(79, 5), {});
+    header->MouseUp(TPoint(79, 5), {});
+    EXPECT_EQ(columns->Items(0)->Width(), 80);
+    EXPECT_EQ(columns->Items(1)->Left(), 80);
+    EXPECT_TRUE(clicks.size() == 1u);
+
+    // A drag of column 2 onto column 0 moves it to the front.
+    header->MouseDown(TPoint(160, 5), {});
+    header->MouseMove(TPoint(162, 5), {});
+    EXPECT_EQ(header->State(), TVTHeader::TState::DragPending);
+    header->MouseMove(TPoint(20, 5), {});
+    EXPECT_EQ(header->State(), TVTHeader::TState::Dragging);
+    EXPECT_EQ(columns->DropTarget, 0);
+    header->MouseUp(TPoint(20, 5), {});
+    EXPECT_EQ(columns->PositionToIndex(), (std::vector<TColumnIndex>{2, 0, 1}));
+    EXPECT_EQ(draggedOld, 2);
+    EXPECT_EQ(clicks.size(), 1u);
+
+    // A refused drag stays a click; Escape gives a drag up.
+    tree.OnHeaderDragging = [](TVTHeader*, TColumnIndex, bool& allowed) { allowed = false; };
+    header->MouseDown(TPoint(90, 5), {});
+    header->MouseMove(TPoint(10, 5), {});
+    EXPECT_EQ(header->State(), TVTHeader::TState::ClickPending);
+    header->CancelMouseWork();
+    EXPECT_EQ(header->State(), TVTHeader::TState::Idle);
+    EXPECT_EQ(columns->PositionToIndex(), (std::vector<TColumnIndex>{2, 0, 1}));
+}
+
+TEST(TreeHeaderPaint, ButtonsCaptionsAndBackground) {
+    TBaseVirtualTree tree(nullptr);
+    TVTHeader* header = tree.Header();
+    header->Font()->SetName("Fixed Metrics Test");
+    header->Font()->SetHeight(-16);
+    header->Font()->SetColor(clBlack);
+    header->SetBackground(clSilver);
+    header->SetHeight(20);
+    for (int w : {60, 40})
+        header->Columns()->Add()->SetWidth(w);
+    header->Columns()->Items(0)->SetText(u"ab");
+    TBitmap b(150, 20, pf32bit);
+    header->Columns()->PaintHeader(b.Canvas(), TRect(0, 0, 150, 20), 0);
+    auto at = [&](int x, int y) {
+        const uint32_t p = reinterpret_cast<uint32_t*>(b.ScanLine(y))[x];
+        return RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
+    };
+    const COLORREF face = ColorToRGB(clSilver);
+    // Raised edges: light top-left, dark bottom-right; the face inside.
+    EXPECT_NE(at(0, 10), face);
+    EXPECT_NE(at(59, 10), face);
+    EXPECT_EQ(at(30, 10), face);
+    // The caption starts at the margin: its first glyph cell covers x 4..11.
+    int ink = 0;
+    for (int x = 4; x < 20; ++x)
+        for (int y = 2; y < 18; ++y)
+            ink += at(x, y) == RGB(0, 0, 0);
+    EXPECT_GT(ink, 10);
+    // Right of the last column: the background colour.
+    EXPECT_EQ(at(130, 10), face);
+    EXPECT_EQ(at(130, 0), face);
+}
