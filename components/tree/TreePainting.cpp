@@ -323,12 +323,27 @@ void TBaseVirtualTree::PaintTreeLines(const TVTPaintInfo& paintInfo, int vAlignm
 }
 
 void TBaseVirtualTree::PaintSelectionRectangle(TCanvas* canvas, int windowLeft,
-                                               const TRect& selectionRect, const TRect&) {
-    TRect r = selectionRect;
+                                               const TRect& selectionRect,
+                                               const TRect& targetRect) {
+    TRect r = OrderRect(selectionRect);
     OffsetRect(r, -windowLeft, 0);
     if (FDrawSelectionMode == TVTDrawSelectionMode::smDottedRectangle) {
         canvas->DrawFocusRect(r);
         return;
+    }
+    // The inside is blended toward the blend colour by the blend factor, then framed.
+    const TRect inside(std::max(r.Left, targetRect.Left), std::max(r.Top, targetRect.Top),
+                       std::min(r.Right, targetRect.Right), std::min(r.Bottom, targetRect.Bottom));
+    if (inside.Right > inside.Left && inside.Bottom > inside.Top) {
+        const int w = inside.Width(), h = inside.Height();
+        TBitmap work(w, h, pf32bit);
+        HDC dc = canvas->Handle();
+        BitBlt(work.Canvas()->Handle(), 0, 0, w, h, dc, inside.Left, inside.Top, SRCCOPY);
+        const uint32_t color = PixelOf(FColors->SelectionRectangleBlendColor());
+        for (int y = 0; y < h; ++y)
+            AlphaBlendLineMasterAndColor(reinterpret_cast<uint32_t*>(work.ScanLine(y)), w,
+                                         FSelectionBlendFactor, color);
+        BitBlt(dc, inside.Left, inside.Top, w, h, work.Canvas()->Handle(), 0, 0, SRCCOPY);
     }
     canvas->Brush()->SetColor(FColors->SelectionRectangleBorderColor());
     canvas->FrameRect(r);

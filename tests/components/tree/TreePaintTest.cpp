@@ -217,3 +217,24 @@ TEST(TreePaint, DropMark) {
     f.Render(DefaultRenderOptions & ~poDropMark);
     EXPECT_NE(At(f.bitmap, 100, 18 + 15), mark);
 }
+
+TEST(TreePaint, SelectionRectangleOverTheRows) {
+    Fixture f;
+    f.tree.SetSelectionRectangle(TRect(100, 5, 150, 30));
+    f.Render(poGridLines);
+    // Dotted: the frame's edges are drawn, the inside is left alone.
+    int dots = 0;
+    for (int y = 5; y < 30; ++y)
+        dots += At(f.bitmap, 100, y) != White;
+    EXPECT_GE(dots, 8);
+    EXPECT_EQ(At(f.bitmap, 125, 20), White);
+    // Blended: the inside moves toward the blend colour, the frame takes the border colour.
+    f.tree.SetDrawSelectionMode(TVTDrawSelectionMode::smBlendedRectangle);
+    f.tree.Colors()->SetColor(TVTColors::SelectionRectangleBlendColorIndex, clBlack);
+    f.tree.SetSelectionBlendFactor(128);
+    f.Render(poGridLines);
+    EXPECT_EQ(At(f.bitmap, 125, 20), RGB(127, 127, 127));
+    EXPECT_EQ(At(f.bitmap, 125, 29), ColorToRGB(f.tree.Colors()->SelectionRectangleBorderColor()));
+    EXPECT_EQ(At(f.bitmap, 99, 20), White);
+    EXPECT_EQ(At(f.bitmap, 160, 20), White);
+}
