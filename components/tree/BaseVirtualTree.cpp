@@ -106,11 +106,27 @@ void TBaseVirtualTree::RequestRepaint() {
 }
 
 void TBaseVirtualTree::InvalidateNode(PVirtualNode node) {
-    if (node && HandleAllocated()) RequestRepaint();
+    // The node's full-width row, when it is shown at all.
+    if (!node || node == FRoot.get() || !HandleAllocated() || IsUpdating() || Loading()) return;
+    if (!IsNodeFullyVisible(node)) return;
+    const int top = NodeTop(node) + FOffsetY;
+    const RECT r{0, top, std::max(ClientWidth(), RangeX()), top + int(node->NodeHeight)};
+    ++FRepaintRequests;
+    InvalidateRect(Handle(), &r, false);
 }
 
 void TBaseVirtualTree::InvalidateToBottom(PVirtualNode node) {
-    if (HandleAllocated() && !IsUpdating()) RequestRepaint();
+    if (!HandleAllocated() || IsUpdating() || Loading()) return;
+    if (!node || node == FRoot.get()) {
+        RequestRepaint();
+        return;
+    }
+    if (!IsNodeFullyVisible(node)) return;
+    const int top = NodeTop(node) + FOffsetY;
+    if (top >= ClientHeight()) return;
+    const RECT r{0, std::max(0, top), std::max(ClientWidth(), RangeX()), ClientHeight()};
+    ++FRepaintRequests;
+    InvalidateRect(Handle(), &r, false);
 }
 
 void TBaseVirtualTree::InvalidatePositionCache() {

@@ -132,8 +132,7 @@ TEST_F(ScrollFixture, ExpandingScrollsTheNewSubtreeIntoView) {
 
 TEST_F(ScrollFixture, TheWindowPaintsTheScrolledRows) {
     tree->SetColor(clWhite);
-    tree->TreeOptions()->SetPaintOptions(tree->TreeOptions()->PaintOptions() |
-                                         toShowHorzGridLines);
+    tree->TreeOptions()->SetPaintOptions(tree->TreeOptions()->PaintOptions() | toShowHorzGridLines);
     tree->SetRootNodeCount(40);
     tree->DoSetOffsetXY(TPoint(0, -5 * 18 - 3), tree->DefaultScrollUpdateFlags);
     tree->Invalidate();
@@ -143,6 +142,30 @@ TEST_F(ScrollFixture, TheWindowPaintsTheScrolledRows) {
     EXPECT_EQ(epc::testing::PixelAt(tree, 150, 18 - 3 - 1), grid);
     EXPECT_EQ(epc::testing::PixelAt(tree, 150, 2 * 18 - 3 - 1), grid);
     EXPECT_EQ(epc::testing::PixelAt(tree, 150, 18 - 3), RGB(255, 255, 255));
+}
+
+TEST_F(ScrollFixture, InvalidationCoversTheNodesRows) {
+    tree->SetRootNodeCount(40);
+    tree->DoSetOffsetXY(TPoint(0, -18), tree->DefaultScrollUpdateFlags);
+    epc::testing::Pump();
+    HWND h = tree->Handle();
+    RECT r{};
+    ASSERT_FALSE(GetUpdateRect(h, &r, false));
+    PVirtualNode third = tree->GetNext(tree->GetNext(tree->GetFirst()));
+    tree->InvalidateNode(third);
+    ASSERT_TRUE(GetUpdateRect(h, &r, false));
+    EXPECT_EQ(r, TRect(0, 18, tree->ClientWidth(), 36));
+    epc::testing::Pump();
+    tree->InvalidateToBottom(third);
+    GetUpdateRect(h, &r, false);
+    EXPECT_EQ(r, TRect(0, 18, tree->ClientWidth(), tree->ClientHeight()));
+    epc::testing::Pump();
+    // A node under a collapsed parent has no row to redraw.
+    PVirtualNode child = tree->AddChild(third);
+    epc::testing::Pump();
+    tree->InvalidateNode(child);
+    tree->InvalidateToBottom(child);
+    EXPECT_FALSE(GetUpdateRect(h, &r, false));
 }
 
 TEST(TreeScrollGeometry, NodeTopAgreesWithTheWalk) {
