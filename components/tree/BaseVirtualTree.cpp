@@ -34,6 +34,10 @@ TBaseVirtualTree::TBaseVirtualTree(TComponent* owner) : TCustomControl(owner) {
     FScrollBarOptions = std::make_unique<TScrollBarOptions>(this);
     FColors = std::make_unique<TVTColors>(this);
     FClipboardFormats = std::make_unique<TClipboardFormats>(this);
+    FHeader = GetHeaderClass()(this);
+    FDragImage = std::make_unique<TVTDragImage>(this);
+    FDragImage->SetTransparency(200);
+    FDragImage->SetFade(true);
     FBackground = std::make_unique<TPicture>();
     FBackground->OnChange = [this](TObject*) { RequestRepaint(); };
     for (TChangeLink* link : {&FImageChangeLink, &FStateChangeLink, &FCustomCheckChangeLink})
@@ -75,6 +79,8 @@ TBaseVirtualTree::~TBaseVirtualTree() {
     }
     InterruptValidation();
     ClearNodes();
+    FDragImage.reset();
+    FHeader.reset();
     FClipboardFormats.reset();
     FBackground.reset();
     FColors.reset();
@@ -100,11 +106,27 @@ void TBaseVirtualTree::RequestRepaint() {
 }
 
 void TBaseVirtualTree::InvalidateNode(PVirtualNode node) {
-    if (node && HandleAllocated()) RequestRepaint();
+    // The node's full-width row, when it is shown at all.
+    if (!node || node == FRoot.get() || !HandleAllocated() || IsUpdating() || Loading()) return;
+    if (!IsNodeFullyVisible(node)) return;
+    const int top = NodeTop(node) + FOffsetY;
+    const RECT r{0, top, std::max(ClientWidth(), RangeX()), top + int(node->NodeHeight)};
+    ++FRepaintRequests;
+    InvalidateRect(Handle(), &r, false);
 }
 
 void TBaseVirtualTree::InvalidateToBottom(PVirtualNode node) {
-    if (HandleAllocated() && !IsUpdating()) RequestRepaint();
+    if (!HandleAllocated() || IsUpdating() || Loading()) return;
+    if (!node || node == FRoot.get()) {
+        RequestRepaint();
+        return;
+    }
+    if (!IsNodeFullyVisible(node)) return;
+    const int top = NodeTop(node) + FOffsetY;
+    if (top >= ClientHeight()) return;
+    const RECT r{0, std::max(0, top), std::max(ClientWidth(), RangeX()), ClientHeight()};
+    ++FRepaintRequests;
+    InvalidateRect(Handle(), &r, false);
 }
 
 void TBaseVirtualTree::InvalidatePositionCache() {
@@ -634,6 +656,19 @@ void TBaseVirtualTree::WndProc(TMessage& message) {
             StructureChangeTimerElapsed();
             return;
         }
+        break;
+    case WM_SIZE:
+        TCustomControl::WndProc(message);
+        // The auto-size column follows the client width (not while the tree is busy).
+        if (FHeader && FHeader->Options().Contains(hoAutoResize) &&
+            !FStates.Contains(TVirtualTreeState::tsToggling) &&
+            !FStates.Contains(TVirtualTreeState::tsPainting)) {
+            FHeader->AdjustAutoSize(NoColumn, true);
+            FHeader->Invalidate();
+        }
+        return;
+    case WM_KILLFOCUS:
+        if (FHeader && FHeader->State() == TVTHeader::TState::Dragging) FHeader->CancelMouseWork();
         break;
     default:
         break;

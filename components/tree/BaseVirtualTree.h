@@ -18,6 +18,8 @@
 
 #include "components/tree/NodePool.h"
 #include "components/tree/TreeUnit.h"
+#include "components/tree/VTHeader.h"
+#include "components/tree/VTHintWindow.h"
 #include "components/tree/VirtualTreeOptions.h"
 #include "components/tree/VirtualTreeTypes.h"
 #include "platform/controls/Controls.h"
@@ -142,6 +144,72 @@ using TVTPopupEvent = std::function<void(TBaseVirtualTree*, PVirtualNode node, T
                                          TPoint p, bool& askParent, TPopupMenu*& popupMenu)>;
 using TVTBackgroundPaintEvent =
     std::function<void(TBaseVirtualTree*, TCanvas* targetCanvas, TRect r, bool& handled)>;
+using TVTHeaderNotifyEvent = std::function<void(TVTHeader*, TColumnIndex column)>;
+using TVTHeaderPaintEvent =
+    std::function<void(TVTHeader*, TCanvas* canvas, TVirtualTreeColumn* column, const TRect& r,
+                       bool hover, bool pressed, bool dropMark)>;
+using TVTGetHeaderCursorEvent = std::function<void(TVTHeader*, TCursor& cursor)>;
+using TVTHeaderClickEvent = std::function<void(TVTHeader*, TColumnIndex column, TMouseButton button,
+                                               TShiftState shift, int x, int y)>;
+using TVTHeaderDraggingEvent = std::function<void(TVTHeader*, TColumnIndex column, bool& allowed)>;
+using TVTHeaderDraggedEvent = std::function<void(TVTHeader*, TColumnIndex column, int oldPosition)>;
+using TVTHeaderDraggedOutEvent =
+    std::function<void(TVTHeader*, TColumnIndex column, TPoint dropPosition)>;
+using TVTHeaderMouseEvent =
+    std::function<void(TVTHeader*, TMouseButton button, TShiftState shift, int x, int y)>;
+using TVTHeaderMouseMoveEvent = std::function<void(TVTHeader*, TShiftState shift, int x, int y)>;
+
+// Paint options of one RenderToCanvas call (a byte of these bits).
+constexpr uint8_t poBackground = 0x01;
+constexpr uint8_t poColumnColor = 0x02;
+constexpr uint8_t poFocusRect = 0x04;
+constexpr uint8_t poSelection = 0x08;
+constexpr uint8_t poDropMark = 0x10;
+constexpr uint8_t poGridLines = 0x20;
+constexpr uint8_t poMainColumnOnly = 0x40;
+constexpr uint8_t poSelectedOnly = 0x80;
+// What the control's own paint handler asks for.
+constexpr uint8_t DefaultRenderOptions = 0x3F;
+
+enum class TVTDropMode : uint8_t { dmNowhere, dmAbove, dmOnNode, dmBelow };
+
+struct TVTImageInfo {
+    int Index = -1;
+    bool Ghosted = false;
+    TPoint Position;
+};
+
+// One cell as the node painter sees it (row coordinates: the row starts at 0).
+struct TVTPaintInfo {
+    TCanvas* Canvas = nullptr;
+    uint8_t PaintOptions = 0;
+    PVirtualNode Node = nullptr;
+    TColumnIndex Column = NoColumn;
+    int Position = 0;
+    TRect CellRect;
+    TRect ContentRect;
+    int NodeWidth = 0;
+    TAlignment Alignment = taLeftJustify;
+    TBiDiMode BidiMode = bdLeftToRight;
+    TPoint BrushOrigin;
+    TVTImageInfo CheckImage;
+    TVTImageInfo StateImage;
+    TVTImageInfo NormalImage;
+};
+
+enum class TItemEraseAction : uint8_t { eaColor, eaDefault, eaNone };
+using TVTBeforeItemPaintEvent =
+    std::function<void(TBaseVirtualTree*, TCanvas* canvas, PVirtualNode node, const TRect& itemRect,
+                       bool& customDraw)>;
+using TVTAfterItemPaintEvent = std::function<void(TBaseVirtualTree*, TCanvas* canvas,
+                                                  PVirtualNode node, const TRect& itemRect)>;
+using TVTBeforeItemEraseEvent =
+    std::function<void(TBaseVirtualTree*, TCanvas* canvas, PVirtualNode node, const TRect& itemRect,
+                       TColor& itemColor, TItemEraseAction& eraseAction)>;
+using TVTAfterItemEraseEvent = TVTAfterItemPaintEvent;
+using TVTCellPaintEvent = std::function<void(TBaseVirtualTree*, TCanvas* canvas, PVirtualNode node,
+                                             TColumnIndex column, const TRect& cellRect)>;
+
 using TVTEditChangingEvent =
     std::function<void(TBaseVirtualTree*, PVirtualNode node, TColumnIndex column, bool& allowed)>;
 
@@ -299,6 +367,8 @@ public:
     Cardinal TotalInternalDataSize() const { return FTotalInternalDataSize; }
     // Size in bytes of one node record (fixed part, internal data, user data).
     size_t NodeRecordSize() const;
+    // Bytes the tree's node records take in their slabs.
+    size_t NodeStorageBytes() const { return FNodePool.SlabBytes(); }
 
     // Reserves Size bytes (rounded up to pointer alignment) in every node record for a
     // descendant class and returns their offset within the record's data part.
@@ -581,10 +651,9 @@ public:
     // The font and the text rectangle of a node's text (base: the tree's font, no rectangle).
     virtual void GetTextInfo(PVirtualNode node, TColumnIndex column, TFont* font, TRect& r,
                              std::u16string& text);
-    // Class references of the header and its columns. This system's trees keep the header
-    // hidden and make neither, so the base answers empty references.
-    virtual TVirtualTreeColumnClass GetColumnClass() const { return nullptr; }
-    virtual TVTHeaderClass GetHeaderClass() const { return nullptr; }
+    // Class references of the header and its columns.
+    virtual TVirtualTreeColumnClass GetColumnClass() const;
+    virtual TVTHeaderClass GetHeaderClass() const;
     // Options object a tree of this class uses.
     virtual std::unique_ptr<TCustomVirtualTreeOptions> GetOptionsClass();
     // Drop effect (the platform's DROPEFFECT_* bits) from the source, the modifier keys and the
@@ -600,24 +669,124 @@ public:
     void ScrollBarsChanged();
     void ColorsChanged(int index);
 
+    // ---- Header --------------------------------------------------------------------------------
+    TVTHeader* Header() const { return FHeader.get(); }
+    // The picture of the dragged nodes (transparency 200, fading).
+    TVTDragImage* DragImage() const { return FDragImage.get(); }
+    void SetHeader(TVTHeader* value) { FHeader->Assign(value); }
+    // The header or its columns changed: repaint, and with UpdateScrollBars the ranges too.
+    void HeaderChanged(bool updateScrollBars);
+    // Owner-drawn header columns (hoOwnerDraw with OnHeaderDraw); true when the event drew.
+    virtual bool DoHeaderDraw(TCanvas* canvas, TVirtualTreeColumn* column, const TRect& r,
+                              bool hover, bool pressed, bool dropMark);
+    virtual void DoColumnResize(TColumnIndex column);
+    virtual void DoGetHeaderCursor(TCursor& cursor);
+    virtual void DoHeaderClick(TColumnIndex column, TMouseButton button, TShiftState shift, int x,
+                               int y);
+    virtual void DoHeaderDblClick(TColumnIndex column, TMouseButton button, TShiftState shift,
+                                  int x, int y);
+    virtual bool DoHeaderDragging(TColumnIndex column);
+    virtual void DoHeaderDragged(TColumnIndex column, int oldPosition);
+    virtual void DoHeaderDraggedOut(TColumnIndex column, TPoint dropPosition);
+    virtual void DoHeaderMouseDown(TMouseButton button, TShiftState shift, int x, int y);
+    virtual void DoHeaderMouseMove(TShiftState shift, int x, int y);
+    virtual void DoHeaderMouseUp(TMouseButton button, TShiftState shift, int x, int y);
+    // Widest content of the visible nodes in a column, margins included.
+    int GetMaxColumnWidth(TColumnIndex column);
+    TVTHeaderNotifyEvent OnColumnResize;
+    TVTHeaderPaintEvent OnHeaderDraw;
+    TVTGetHeaderCursorEvent OnGetHeaderCursor;
+    TVTHeaderClickEvent OnHeaderClick;
+    TVTHeaderClickEvent OnHeaderDblClick;
+    TVTHeaderDraggingEvent OnHeaderDragging;
+    TVTHeaderDraggedEvent OnHeaderDragged;
+    TVTHeaderDraggedOutEvent OnHeaderDraggedOut;
+    TVTHeaderMouseEvent OnHeaderMouseDown;
+    TVTHeaderMouseMoveEvent OnHeaderMouseMove;
+    TVTHeaderMouseEvent OnHeaderMouseUp;
+
+    // ---- Painting ------------------------------------------------------------------------------
+    // Paints the rows that meet Window (tree coordinates) into Target with Window's top-left
+    // corner at TargetPoint, one row at a time through a reused row bitmap.
+    void RenderToCanvas(TCanvas* target, TRect window, TPoint targetPoint, uint8_t paintOptions);
+    // (0, 0, larger of client width and horizontal range, larger of client height and
+    // vertical range).
+    TRect TreeExtent();
+    // A node's rectangle in client coordinates; empty when an ancestor is hidden or collapsed.
+    TRect DisplayRect(PVirtualNode node, TColumnIndex column, bool textOnly,
+                      bool unclipped = false);
+    void InvalidateColumn(TColumnIndex column);
+    // The widest node extent seen so far (painting and the header widen it).
+    int RangeX() const;
+    int RangeY();
+    TVTDropMode DropMode() const { return FDropMode; }
+    void SetDropTarget(PVirtualNode node, TVTDropMode mode);
+    // Rows of the last RenderToCanvas call (tests and benchmarks read it).
+    int LastPaintedRows() const { return FLastPaintedRows; }
+
+    virtual void PaintCheckImage(const TVTPaintInfo& paintInfo);
+    virtual void PaintImage(const TVTPaintInfo& paintInfo, const TVTImageInfo& image,
+                            TCustomImageList* images);
+    virtual void PaintNodeButton(TCanvas* canvas, PVirtualNode node, const TRect& r, int buttonX,
+                                 int buttonY);
+    virtual void PaintTreeLines(const TVTPaintInfo& paintInfo, int vAlignment, int indentSize,
+                                const std::vector<TVTLineType>& lineImage);
+    virtual void PaintSelectionRectangle(TCanvas* canvas, int windowLeft,
+                                         const TRect& selectionRect, const TRect& targetRect);
+    virtual void DoPaintNode(TVTPaintInfo& paintInfo);
+    virtual void DoPaintDropMark(TCanvas* canvas, PVirtualNode node, const TRect& r);
+    virtual void DrawDottedHLine(const TVTPaintInfo& paintInfo, int left, int right, int top);
+    virtual void DrawDottedVLine(const TVTPaintInfo& paintInfo, int top, int bottom, int left);
+    // Selection rectangle being drawn with the mouse (tree coordinates; empty when none).
+    void SetSelectionRectangle(const TRect& r) { FSelectRect = r; }
+
+    TVTBeforeItemPaintEvent OnBeforeItemPaint;
+    TVTAfterItemPaintEvent OnAfterItemPaint;
+    TVTBeforeItemEraseEvent OnBeforeItemErase;
+    TVTAfterItemEraseEvent OnAfterItemErase;
+    TVTCellPaintEvent OnBeforeCellPaint;
+    TVTCellPaintEvent OnAfterCellPaint;
+
     // ---- Window work -------------------------------------------------------------------------
-    // Row invalidation and scrolling belong to the painting and scrolling layers; until they
-    // refine them, a node's rows are redrawn by invalidating the whole client area.
     virtual void InvalidateNode(PVirtualNode node);
     virtual void InvalidateToBottom(PVirtualNode node);
-    virtual void UpdateScrollBars(bool doRepaint) {}
     void RedrawWindowWithFrame();
-    virtual bool ScrollIntoView(PVirtualNode node, bool center, bool horizontally) { return false; }
     virtual void InvalidatePositionCache();
-    // The column carrying the tree structure (no column while there is no header).
-    virtual TColumnIndex MainColumn() const { return NoColumn; }
+    // The column carrying the tree structure (no column while the header has none).
+    virtual TColumnIndex MainColumn() const;
     // Number of repaints requested (tests and the window layer read it).
     int RepaintRequests() const { return FRepaintRequests; }
+
+    // ---- Scrolling -----------------------------------------------------------------------------
+    // Brings the node's row (and with Horizontally its text) into the client area; true when
+    // an offset changed.
+    virtual bool ScrollIntoView(PVirtualNode node, bool center, bool horizontally = false);
+    // Options of DoSetOffsetXY.
+    static constexpr uint32_t suoRepaintHeader = 0x01;
+    static constexpr uint32_t suoRepaintScrollBars = 0x02;
+    static constexpr uint32_t suoScrollClientArea = 0x04;
+    static constexpr uint32_t suoUpdateNCArea = 0x08;
+    static constexpr uint32_t DefaultScrollUpdateFlags = 0x0F;
+    virtual bool DoSetOffsetXY(TPoint value, uint32_t options, const TRect* clipRect = nullptr);
+    virtual void UpdateScrollBars(bool doRepaint);
+    void UpdateHorizontalScrollBar(bool doRepaint);
+    void UpdateVerticalScrollBar(bool doRepaint);
+    // Fires first in UpdateScrollBars.
+    TNotifyEvent OnUpdateScrollBars;
+    void ToggleSelection(PVirtualNode startNode, PVirtualNode endNode);
+    void ValidateNode(PVirtualNode node, bool recursive);
+    void ValidateChildren(PVirtualNode node, bool recursive);
+    void ReinitNode(PVirtualNode node, bool recursive);
+    void ReinitChildren(PVirtualNode node, bool recursive);
+    void ResetNode(PVirtualNode node);
+    void RepaintNode(PVirtualNode node);
 
     // Kept by tests to see the worker registrations.
     bool IsIterating() const { return FStates.Contains(TVirtualTreeState::tsIterating); }
 
 protected:
+    // Paints the update rectangle of the client area through RenderToCanvas.
+    void Paint() override;
     // Invalidates the window when it exists and the tree is not loading.
     void RequestRepaint();
     void StopTimer(UINT_PTR id);
@@ -712,6 +881,12 @@ private:
     TColumnIndex FSortColumn = NoColumn;
     TSortDirection FSortDirection = TSortDirection::sdAscending;
 
+    std::unique_ptr<TVTHeader> FHeader;
+    TVTDropMode FDropMode = TVTDropMode::dmNowhere;
+    TRect FSelectRect;
+    int FRangeX = 0;
+    int FLastPaintedRows = 0;
+    std::unique_ptr<TVTDragImage> FDragImage;
     std::unique_ptr<TCustomVirtualTreeOptions> FOptions;
     std::unique_ptr<TScrollBarOptions> FScrollBarOptions;
     std::unique_ptr<TVTColors> FColors;

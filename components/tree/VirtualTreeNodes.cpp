@@ -176,7 +176,8 @@ void TBaseVirtualTree::FlushTotals() {
         // collapsed meanwhile dropped the node's share already.
         if (height != 0 && Has(node, nsVisible) && Has(parent, nsExpanded)) {
             parent->TotalHeight = Cardinal(int64_t(parent->TotalHeight) + height);
-            if (parent != FRoot.get() && Has(parent, nsVisible) && Has(parent->Parent, nsExpanded)) {
+            if (parent != FRoot.get() && Has(parent, nsVisible) &&
+                Has(parent->Parent, nsExpanded)) {
                 parent->FPendingHeight += height;
                 QueuePending(parent);
             }
@@ -501,7 +502,8 @@ PVirtualNode TBaseVirtualTree::InsertNodeAt(PVirtualNode node, TVTNodeAttachMode
         if (FOptions->AutoOptions().Contains(toAutoSort) && FSortColumn > InvalidColumn) {
             PVirtualNode sortParent =
                 (mode == M::amInsertBefore || mode == M::amInsertAfter) ? node->Parent : node;
-            SortTree(sortParent == FRoot.get() ? nullptr : sortParent, FSortColumn, FSortDirection, true);
+            SortTree(sortParent == FRoot.get() ? nullptr : sortParent, FSortColumn, FSortDirection,
+                     true);
         }
         UpdateScrollBars(true);
         InvalidateToBottom(mode == M::amInsertBefore ? result : node);
@@ -860,6 +862,15 @@ void TBaseVirtualTree::ToggleNodeImpl(PVirtualNode node, int fullyVisibleHint,
         }
         if (fullyVisible) FVisibleCount += CountVisibleChildren(node);
         DoExpanded(node);
+        if (fullyVisible && !walkSumsHeights && !IsUpdating() &&
+            FOptions->AutoOptions().Contains(toAutoScrollOnExpand)) {
+            // As much of the new subtree as fits comes into view, the node itself staying.
+            const int top = NodeTop(node) + FOffsetY;
+            const int bottom = top + int(node->TotalHeight);
+            if (bottom > ClientHeight() && top > 0)
+                DoSetOffsetXY(TPoint(FOffsetX, FOffsetY - std::min(top, bottom - ClientHeight())),
+                              DefaultScrollUpdateFlags);
+        }
     }
     if (!IsUpdating()) {
         InvalidatePositionCache();
@@ -997,28 +1008,98 @@ void TBaseVirtualTree::CollapseAll(PVirtualNode node) {
 
 void TBaseVirtualTree::MergeSortSiblings(PVirtualNode parent, TColumnIndex column,
                                          TSortDirection direction) {
+    const size_t count = parent->ChildCount;
     std::vector<PVirtualNode> nodes;
-    nodes.reserve(parent->ChildCount);
+    nodes.reserve(count);
     for (PVirtualNode run = parent->FirstChild; run; run = run->NextSibling)
         nodes.push_back(run);
     const bool ascending = direction == TSortDirection::sdAscending;
-    // Stable: equal nodes keep their order in both directions.
-    std::stable_sort(nodes.begin(), nodes.end(), [&](PVirtualNode a, PVirtualNode b) {
-        int r = DoCompare(a, b, column);
-        return ascending ? r < 0 : r > 0;
-    });
+    // The second run's head goes first only when it compares strictly before the first run's
+    // head, so equal nodes keep their order in both directions.
+    auto secondFirst = [&](PVirtualNode a, PVirtualNode b) {
+        const int r = DoCompare(a, b, column);
+        return ascending ? r > 0 : r < 0;
+    };
+    // A stable merge sort in two stages. Siblings are made one after another, so short stretches
+    // of the list lie close together in memory: each stretch of LocalWidth nodes is sorted
+    // where it lies. The sorted stretches point all over memory in a big tree; they are merged
+    // sixteen at a time through a winner tree, so every node is read in few passes for the same
+    // n log2 n comparisons, and the records a few places ahead in the run that moved are
+    // fetched early.
+    constexpr int MaxWays = 16;
+    constexpr size_t LocalWidth = 4096;
+    constexpr size_t Ahead = 4;
+    auto prefetch = []([[maybe_unused]] PVirtualNode node) {
+#if defined(__GNUC__)
+        __builtin_prefetch(node);
+        __builtin_prefetch(reinterpret_cast<const char*>(node) + 64);
+#endif
+    };
+    const size_t n = nodes.size();
+    std::vector<PVirtualNode> buffer(n > LocalWidth ? n : 0);
+    std::vector<PVirtualNode>* from = &nodes;
+    std::vector<PVirtualNode>* to = &buffer;
+    for (size_t lo = 0; lo < n; lo += LocalWidth)
+        std::stable_sort(nodes.begin() + std::ptrdiff_t(lo),
+                         nodes.begin() + std::ptrdiff_t(std::min(lo + LocalWidth, n)),
+                         [&](PVirtualNode a, PVirtualNode b) { return secondFirst(b, a); });
+    for (size_t width = LocalWidth; width < n; width *= MaxWays) {
+        const std::vector<PVirtualNode>& src = *from;
+        std::vector<PVirtualNode>& dst = *to;
+        for (size_t lo = 0; lo < n; lo += MaxWays * width) {
+            // Leaves for the runs this group has, rounded up to a power of two.
+            const size_t runs = std::min(size_t(MaxWays), (n - lo + width - 1) / width);
+            int leaves = 1;
+            while (size_t(leaves) < runs)
+                leaves *= 2;
+            size_t pos[MaxWays], end[MaxWays];
+            for (int r = 0; r < leaves; ++r) {
+                pos[r] = std::min(lo + size_t(r) * width, n);
+                end[r] = std::min(pos[r] + width, n);
+            }
+            const size_t hi = end[leaves - 1];
+            if (leaves == 1) {
+                std::copy(src.begin() + std::ptrdiff_t(lo), src.begin() + std::ptrdiff_t(hi),
+                          dst.begin() + std::ptrdiff_t(lo));
+                continue;
+            }
+            // The run whose head goes first; on a tie the run further left wins, which keeps
+            // equal nodes in their order.
+            auto better = [&](int a, int b) {
+                if (pos[a] == end[a]) return b;
+                if (pos[b] == end[b]) return a;
+                return secondFirst(src[pos[a]], src[pos[b]]) ? b : a;
+            };
+            int winner[2 * MaxWays];
+            for (int r = 0; r < leaves; ++r)
+                winner[leaves + r] = r;
+            for (int node = leaves - 1; node >= 1; --node)
+                winner[node] = better(winner[2 * node], winner[2 * node + 1]);
+            for (size_t k = lo; k < hi; ++k) {
+                const int w = winner[1];
+                dst[k] = src[pos[w]++];
+                if (pos[w] + Ahead < end[w]) prefetch(src[pos[w] + Ahead]);
+                for (int node = (leaves + w) / 2; node >= 1; node /= 2)
+                    winner[node] = better(winner[2 * node], winner[2 * node + 1]);
+            }
+        }
+        std::swap(from, to);
+    }
+    const std::vector<PVirtualNode>& sorted = *from;
     PVirtualNode previous = nullptr;
     Cardinal index = 0;
-    for (PVirtualNode n : nodes) {
-        n->Index = index++;
-        n->PrevSibling = previous;
-        if (previous) previous->NextSibling = n;
-        previous = n;
+    for (size_t i = 0; i < sorted.size(); ++i) {
+        PVirtualNode node = sorted[i];
+        if (i + Ahead < sorted.size()) prefetch(sorted[i + Ahead]);
+        node->Index = index++;
+        node->PrevSibling = previous;
+        if (previous) previous->NextSibling = node;
+        previous = node;
     }
-    if (!nodes.empty()) {
-        nodes.back()->NextSibling = nullptr;
-        parent->FirstChild = nodes.front();
-        parent->LastChild = nodes.back();
+    if (!sorted.empty()) {
+        sorted.back()->NextSibling = nullptr;
+        parent->FirstChild = sorted.front();
+        parent->LastChild = sorted.back();
     }
 }
 
@@ -1154,7 +1235,8 @@ PVirtualNode TBaseVirtualTree::GetLastChildNoInit(PVirtualNode node) const {
 
 PVirtualNode TBaseVirtualTree::GetLastChild(PVirtualNode node) {
     if (!node) node = FRoot.get();
-    if (node != FRoot.get() && Has(node, nsHasChildren) && node->ChildCount == 0) InitChildren(node);
+    if (node != FRoot.get() && Has(node, nsHasChildren) && node->ChildCount == 0)
+        InitChildren(node);
     PVirtualNode result = node->LastChild;
     if (result && !Has(result, nsInitialized)) InitNode(result);
     return result;
@@ -1478,6 +1560,18 @@ PVirtualNode TBaseVirtualTree::NodeAtPointEx(int /*x*/, int y, bool relative, in
 }
 
 int TBaseVirtualTree::NodeTop(PVirtualNode node) {
+    if (node && node != FRoot.get() && IsNodeFullyVisible(node)) {
+        // The rows above a fully visible node: every visible earlier sibling with its shown
+        // subtree (its total height), and every ancestor's own row, level by level.
+        FlushTotals();
+        int64_t top = 0;
+        for (PVirtualNode run = node; run != FRoot.get(); run = run->Parent) {
+            for (PVirtualNode sibling = run->PrevSibling; sibling; sibling = sibling->PrevSibling)
+                if (Has(sibling, nsVisible)) top += sibling->TotalHeight;
+            if (run->Parent != FRoot.get()) top += run->Parent->NodeHeight;
+        }
+        return int(top);
+    }
     int64_t top = 0;
     for (PVirtualNode run = GetFirstVisibleNoInit(); run && run != node;
          run = GetNextVisibleNoInit(run))

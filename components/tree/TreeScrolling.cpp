@@ -1,0 +1,223 @@
+// Scrolling (offsets, scroll bars, scrolling a node into view), the selection toggle and the
+// validation and re-initialisation of nodes.
+
+#include <algorithm>
+
+#include "components/tree/BaseVirtualTree.h"
+#include "platform/windows/Window.h"
+
+namespace epc {
+
+using namespace tree_options;
+
+namespace {
+bool Has(PVirtualNode node, TVirtualNodeState state) {
+    return node->States.Contains(state);
+}
+} // namespace
+
+bool TBaseVirtualTree::ScrollIntoView(PVirtualNode node, bool center, bool horizontally) {
+    if (!node || node == FRoot.get()) return false;
+    const TRect r = DisplayRect(node, NoColumn, false);
+    if (r.IsEmpty()) return false;
+    // The client height already leaves out a shown horizontal scroll bar.
+    const int clientHeight = ClientHeight();
+    const int clientWidth = ClientWidth();
+    int newY = FOffsetY;
+    if (center) {
+        newY = FOffsetY + clientHeight / 2 - r.Top;
+    } else if (r.Top < 0) {
+        newY = FOffsetY - r.Top;
+    } else if (r.Bottom > clientHeight) {
+        newY = FOffsetY - (r.Bottom - clientHeight);
+    }
+    int newX = FOffsetX;
+    if (horizontally) {
+        const TColumnIndex column = FHeader->UseColumns() ? MainColumn() : NoColumn;
+        TRect text = DisplayRect(node, column, true, true);
+        if (column >= 0) OffsetRect(text, FOffsetX, 0);
+        if (center) {
+            newX = FOffsetX + clientWidth / 2 - (text.Left + text.Right) / 2;
+        } else if (text.Right > clientWidth) {
+            newX = FOffsetX - std::min(text.Right - clientWidth, text.Left);
+        } else if (text.Left < 0) {
+            newX = FOffsetX - text.Left;
+        }
+    }
+    return DoSetOffsetXY(TPoint(newX, newY), DefaultScrollUpdateFlags);
+}
+
+bool TBaseVirtualTree::DoSetOffsetXY(TPoint value, uint32_t options, const TRect* clipRect) {
+    const int minX = std::min(0, ClientWidth() - RangeX());
+    const int minY = std::min(0, ClientHeight() - RangeY());
+    value.X = std::clamp(value.X, minX, 0);
+    value.Y = std::clamp(value.Y, minY, 0);
+    const int deltaX = value.X - FOffsetX;
+    const int deltaY = value.Y - FOffsetY;
+    if (deltaX == 0 && deltaY == 0) return false;
+    FOffsetX = value.X;
+    FOffsetY = value.Y;
+    const bool hideDragImage = !IsUpdating() && FDragImage && FDragImage->Visible();
+    if (hideDragImage) FDragImage->HideDragImage();
+    if (HandleAllocated()) {
+        if (options & suoScrollClientArea) {
+            if (FOptions->PaintOptions().Contains(toShowBackground) && FBackground->Width() > 0) {
+                RequestRepaint();
+            } else {
+                RECT clip{};
+                if (clipRect) clip = *clipRect;
+                ScrollWindow(Handle(), deltaX, deltaY, nullptr, clipRect ? &clip : nullptr);
+            }
+        }
+        if (options & suoUpdateNCArea) {
+            UpdateScrollBars((options & suoRepaintScrollBars) != 0);
+            if ((options & suoRepaintHeader) && deltaX != 0) FHeader->Invalidate();
+        }
+    }
+    if (hideDragImage) FDragImage->ShowDragImage();
+    DoScroll(deltaX, deltaY);
+    return true;
+}
+
+void TBaseVirtualTree::UpdateScrollBars(bool doRepaint) {
+    if (!HandleAllocated()) return;
+    if (OnUpdateScrollBars) OnUpdateScrollBars(this);
+    UpdateHorizontalScrollBar(doRepaint);
+    UpdateVerticalScrollBar(doRepaint);
+}
+
+void TBaseVirtualTree::UpdateVerticalScrollBar(bool doRepaint) {
+    if (!HandleAllocated()) return;
+    HWND h = Handle();
+    const int range = RangeY();
+    const TScrollStyle bars = FScrollBarOptions->ScrollBars();
+    if (bars != TScrollStyle::ssVertical && bars != TScrollStyle::ssBoth) {
+        ShowScrollBar(h, SB_VERT, false);
+        return;
+    }
+    SCROLLINFO si;
+    si.fMask = SIF_ALL;
+    if (range > ClientHeight() || FScrollBarOptions->AlwaysVisible()) {
+        if (FScrollBarOptions->AlwaysVisible()) {
+            // Shown (disabled when nothing is to scroll) even while everything fits.
+            si.fMask |= SIF_DISABLENOSCROLL;
+            ShowScrollBar(h, SB_VERT, true);
+        }
+        si.nMax = range;
+        si.nPage = uint32_t(ClientHeight() + 1);
+        si.nPos = -FOffsetY;
+    }
+    SetScrollInfo(h, SB_VERT, &si, doRepaint);
+    DoSetOffsetXY(TPoint(FOffsetX, -GetScrollPos(h, SB_VERT)),
+                  DefaultScrollUpdateFlags & ~suoUpdateNCArea);
+}
+
+void TBaseVirtualTree::UpdateHorizontalScrollBar(bool doRepaint) {
+    if (!HandleAllocated()) return;
+    HWND h = Handle();
+    const int range = RangeX();
+    const TScrollStyle bars = FScrollBarOptions->ScrollBars();
+    if (bars != TScrollStyle::ssHorizontal && bars != TScrollStyle::ssBoth) {
+        ShowScrollBar(h, SB_HORZ, false);
+        return;
+    }
+    SCROLLINFO si;
+    si.fMask = SIF_ALL;
+    if (range > ClientWidth() || FScrollBarOptions->AlwaysVisible()) {
+        if (FScrollBarOptions->AlwaysVisible()) {
+            // Shown (disabled when nothing is to scroll) even while everything fits.
+            si.fMask |= SIF_DISABLENOSCROLL;
+            ShowScrollBar(h, SB_HORZ, true);
+        }
+        si.nMax = range;
+        si.nPage = uint32_t(ClientWidth() + 1);
+        si.nPos = -FOffsetX;
+    }
+    SetScrollInfo(h, SB_HORZ, &si, doRepaint);
+    DoSetOffsetXY(TPoint(-GetScrollPos(h, SB_HORZ), FOffsetY),
+                  DefaultScrollUpdateFlags & ~suoUpdateNCArea);
+}
+
+// ---- Selection ------------------------------------------------------------------------------
+
+void TBaseVirtualTree::ToggleSelection(PVirtualNode startNode, PVirtualNode endNode) {
+    Assert(endNode != nullptr, "EndNode must not be nil!");
+    if (!startNode) startNode = GetFirstVisible();
+    if (!startNode) return;
+    if (CompareNodePositions(startNode, endNode) > 0) std::swap(startNode, endNode);
+    std::vector<PVirtualNode> add;
+    std::vector<PVirtualNode> remove;
+    for (PVirtualNode run = startNode; run; run = GetNextVisible(run)) {
+        (Has(run, nsSelected) ? remove : add).push_back(run);
+        if (run == endNode) break;
+    }
+    for (PVirtualNode n : remove)
+        RemoveFromSelection(n);
+    InternalAddToSelection(add, false);
+    RequestRepaint();
+}
+
+// ---- Validation and re-initialisation -------------------------------------------------------
+
+void TBaseVirtualTree::ValidateNode(PVirtualNode node, bool recursive) {
+    if (!node || node == FRoot.get()) {
+        ValidateChildren(nullptr, recursive);
+        return;
+    }
+    if (!Has(node, nsInitialized)) InitNode(node);
+    if (recursive) ValidateChildren(node, true);
+}
+
+void TBaseVirtualTree::ValidateChildren(PVirtualNode node, bool recursive) {
+    if (!node) node = FRoot.get();
+    std::vector<PVirtualNode> pending{node};
+    while (!pending.empty()) {
+        PVirtualNode current = pending.back();
+        pending.pop_back();
+        if (current != FRoot.get() && Has(current, nsHasChildren) && current->ChildCount == 0)
+            InitChildren(current);
+        for (PVirtualNode run = current->FirstChild; run; run = run->NextSibling) {
+            if (!Has(run, nsInitialized)) InitNode(run);
+            if (recursive && (run->FirstChild || Has(run, nsHasChildren))) pending.push_back(run);
+        }
+    }
+}
+
+void TBaseVirtualTree::ReinitNode(PVirtualNode node, bool recursive) {
+    if (node && node != FRoot.get()) {
+        node->States.Exclude(nsChecking);
+        node->States.Exclude(nsCutOrCopy);
+        node->States.Exclude(nsDeleting);
+        if (Has(node, nsInitialized)) {
+            TVirtualNodeInitStates initStates;
+            DoInitNode(node->Parent == FRoot.get() ? nullptr : node->Parent, node, initStates);
+        }
+    }
+    if (recursive) ReinitChildren(node, true);
+}
+
+void TBaseVirtualTree::ReinitChildren(PVirtualNode node, bool recursive) {
+    if (!node) node = FRoot.get();
+    for (PVirtualNode run = node->FirstChild; run; run = run->NextSibling)
+        ReinitNode(run, recursive);
+}
+
+void TBaseVirtualTree::ResetNode(PVirtualNode node) {
+    if (!node || node == FRoot.get()) {
+        ClearNodes();
+        return;
+    }
+    DoCancelEdit();
+    DoReset(node);
+    DeleteChildren(node);
+    for (TVirtualNodeState s :
+         {nsInitialized, nsChecking, nsCutOrCopy, nsDeleting, nsExpanded, nsHasChildren})
+        node->States.Exclude(s);
+    InvalidateNode(node);
+}
+
+void TBaseVirtualTree::RepaintNode(PVirtualNode node) {
+    if (node && HandleAllocated() && !IsUpdating()) RequestRepaint();
+}
+
+} // namespace epc

@@ -1,0 +1,133 @@
+#include <gtest/gtest.h>
+
+#include "components/tree/BaseVirtualTree.h"
+#include "platform/controls/Forms.h"
+
+using namespace epc;
+
+namespace {
+
+uint32_t Pixel(TBitmap& b, int x, int y) {
+    return reinterpret_cast<uint32_t*>(b.ScanLine(y))[x] & 0xFFFFFF;
+}
+int Green(TBitmap& b, int x, int y) {
+    return int((Pixel(b, x, y) >> 8) & 0xFF);
+}
+
+void Fill(TBitmap& b, TColor color) {
+    b.Canvas()->Brush()->SetColor(color);
+    b.Canvas()->FillRect(TRect(0, 0, b.Width(), b.Height()));
+}
+
+} // namespace
+
+TEST(TreeHint, ShadowStripsDarkenTowardTheHint) {
+    TBitmap b(30, 20, pf32bit);
+    Fill(b, clWhite);
+    DrawHintShadow(b, TRect(0, 0, 30, 20));
+    // Right strips, outermost first: alpha 5, 10, 20, 35, 50 toward black.
+    const int expected[5] = {205, 220, 235, 245, 250};
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(Green(b, 25 + i, 10), expected[i]) << i;
+        EXPECT_EQ(Green(b, 12, 15 + i), expected[i]) << i;
+    }
+    // The shadow starts 5 pixels in from the top right and the bottom left corner.
+    EXPECT_EQ(Green(b, 29, 4), 255);
+    EXPECT_EQ(Green(b, 4, 19), 255);
+    EXPECT_EQ(Green(b, 24, 10), 255);
+    // The corner is darkened by the right strips only.
+    EXPECT_EQ(Green(b, 29, 19), 250);
+}
+
+TEST(TreeHint, PlainHintRectangleAndDrawing) {
+    TBaseVirtualTree tree(nullptr);
+    TVirtualTreeHintWindow hint(nullptr);
+    EXPECT_TRUE(TVirtualTreeHintWindow::HintWindowExists());
+    TVTHintData data;
+    data.Tree = &tree;
+    const TRect r = hint.CalcHintRect(300, "abc", &data);
+    // The same text measured in the screen's hint font.
+    TBitmap probe(10, 10, pf32bit);
+    if (Screen) probe.Canvas()->Font()->Assign(Screen->HintFont());
+    RECT m{0, 0, 300, 0};
+    DrawTextW(probe.Canvas()->Handle(), u"abc", 3, &m, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
+    EXPECT_EQ(r.Width(), m.Width() + 2 * tree.TextMargin() + 2 + HintShadowSize);
+    EXPECT_EQ(r.Height(), m.Height() + 6 + HintShadowSize);
+    EXPECT_EQ(hint.HintData().HintText, u"abc");
+
+    TBitmap target(r.Width(), r.Height(), pf32bit);
+    Fill(target, clWhite);
+    hint.DrawHint(target);
+    EXPECT_EQ(Pixel(target, 0, 0), 0u); // black frame
+    const COLORREF info = ColorToRGB(clInfoBk);
+    const uint32_t infoPixel =
+        (uint32_t(GetRValue(info)) << 16) | (uint32_t(GetGValue(info)) << 8) | GetBValue(info);
+    EXPECT_EQ(Pixel(target, 1, r.Height() - HintShadowSize - 2), infoPixel);
+    EXPECT_LT(Green(target, r.Width() - HintShadowSize, r.Height() / 2 + 3), 255);
+}
+
+TEST(TreeHint, HintTextFromTheTreeWhenEmpty) {
+    TBaseVirtualTree tree(nullptr);
+    tree.SetHint("from the tree");
+    PVirtualNode node = tree.AddChild(nullptr);
+    TVirtualTreeHintWindow hint(nullptr);
+    TVTHintData data;
+    data.Tree = &tree;
+    data.Node = node;
+    hint.CalcHintRect(300, "", &data);
+    EXPECT_EQ(hint.HintData().HintText, u"from the tree");
+}
+
+TEST(TreeDragImage, BlendsMovesAndRestores) {
+    TBaseVirtualTree tree(nullptr);
+    EXPECT_EQ(tree.DragImage()->Transparency(), 200);
+    EXPECT_TRUE(tree.DragImage()->Fade());
+    TBitmap screen(100, 100, pf32bit);
+    Fill(screen, clWhite);
+    TBitmap picture(10, 10, pf32bit);
+    Fill(picture, clRed);
+    TVTDragImage image(&tree);
+    EXPECT_EQ(image.Transparency(), 128);
+    image.SetSurface(screen.Canvas()->Handle());
+    image.PrepareDrag(&picture, TPoint(5, 5), TPoint(2, 2));
+    EXPECT_FALSE(image.Visible());
+    image.ShowDragImage();
+    EXPECT_TRUE(image.Visible());
+    // Red over white at alpha 128: green half way down.
+    EXPECT_EQ(Green(screen, 7, 7), 127);
+    EXPECT_EQ(Green(screen, 15, 15), 255);
+    EXPECT_TRUE(image.DragTo(TPoint(52, 52)));
+    EXPECT_EQ(image.ImagePosition(), TPoint(50, 50));
+    EXPECT_EQ(Green(screen, 7, 7), 255); // the old place is restored
+    EXPECT_EQ(Green(screen, 55, 55), 127);
+    // A small move overlapping the old place leaves no trail.
+    EXPECT_TRUE(image.DragTo(TPoint(55, 52)));
+    EXPECT_EQ(Green(screen, 50, 55), 255);
+    EXPECT_EQ(Green(screen, 58, 55), 127);
+    EXPECT_FALSE(image.DragTo(TPoint(55, 52)));
+    image.EndDrag();
+    EXPECT_FALSE(image.Visible());
+    for (int y = 0; y < 100; y += 3)
+        for (int x = 0; x < 100; x += 3)
+            ASSERT_EQ(Green(screen, x, y), 255) << x << "," << y;
+}
+
+TEST(TreeDragImage, ColourKeyAndFade) {
+    TBaseVirtualTree tree(nullptr);
+    TBitmap screen(40, 40, pf32bit);
+    Fill(screen, clWhite);
+    TBitmap picture(20, 20, pf32bit);
+    Fill(picture, clBlue);
+    picture.Canvas()->Brush()->SetColor(clRed);
+    picture.Canvas()->FillRect(TRect(0, 0, 20, 4));
+    TVTDragImage image(&tree);
+    image.SetSurface(screen.Canvas()->Handle());
+    image.SetTransparency(255);
+    image.SetColorKey(clRed);
+    image.SetFade(true);
+    image.PrepareDrag(&picture, TPoint(0, 0), TPoint(0, 0));
+    image.ShowDragImage();
+    EXPECT_EQ(Green(screen, 10, 2), 255);                   // keyed out
+    EXPECT_LT(Green(screen, 10, 10), Green(screen, 1, 19)); // stronger at the centre
+    EXPECT_LT(Green(screen, 10, 10), 100);
+}
