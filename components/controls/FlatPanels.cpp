@@ -119,26 +119,12 @@ void TFlatPanel::SetShowBottomWhiteLine(bool v) {
 }
 
 void TFlatPanel::Paint() {
-    TCanvas* c = Canvas();
     TRect r = ClientRect();
     r.Left += FLeftBorder;
     r.Top += FTopBorder;
     r.Right -= FRightBorder;
     r.Bottom -= FBottomBorder;
-    auto bevel = [&](TBevelCut cut) {
-        if (cut == bvNone) return;
-        TColor top = cut == bvLowered ? clBtnShadow : clBtnHighlight;
-        TColor bottom = cut == bvLowered ? clBtnHighlight : clBtnShadow;
-        if (cut == bvSpace) top = bottom = Color();
-        Frame3D(c, r, top, bottom, FBevelWidth);
-    };
-    bevel(FBevelOuter);
-    Frame3D(c, r, Color(), Color(), FBorderWidth);
-    bevel(FBevelInner);
-    c->Brush()->SetStyle(bsSolid);
-    c->Brush()->SetColor(Color());
-    c->FillRect(r);
-    DrawCaption(r);
+    PaintPanel(r);
 }
 
 void TFlatPanel::WMNCCalcSize(TMessage& message) {

@@ -107,8 +107,11 @@ void TCustomPanel::DrawCaption(TRect rect) {
 }
 
 void TCustomPanel::Paint() {
+    PaintPanel(ClientRect());
+}
+
+void TCustomPanel::PaintPanel(TRect r) {
     TCanvas* c = Canvas();
-    TRect r = ClientRect();
     auto bevel = [&](TBevelCut cut) {
         if (cut == bvNone) return;
         TColor top = cut == bvLowered ? clBtnShadow : clBtnHighlight;

@@ -44,6 +44,8 @@ protected:
     void CreateParams(TCreateParams& params) override;
     void AdjustClientRect(TRect& rect) override;
     void Paint() override;
+    // Bevels, border, face and caption within r (the client rectangle, or less of it).
+    void PaintPanel(TRect r);
     // The caption drawn single-line, vertically centred, by Alignment, with a clear brush.
     void DrawCaption(TRect rect);
 
