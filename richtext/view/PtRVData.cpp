@@ -196,10 +196,9 @@ void TCustomPrintableRVData::DrawItemsOnPage(int pageNo, TCanvas* canvas, bool p
                     TBitmap piece;
                     piece.SetSize(w, h);
                     piece.Canvas()->Draw(0, -imgTop, &bmp);
-                    DrawGraphicForDevice(canvas, left + d->Left, y, &piece, PrnSad, d->Width,
-                                         height);
+                    DrawGraphicForDevice(canvas, left + d->Left, y, &piece, PrnSad, w, h);
                 } else {
-                    DrawGraphicForDevice(canvas, left + d->Left, y, &bmp, PrnSad, d->Width, height);
+                    DrawGraphicForDevice(canvas, left + d->Left, y, &bmp, PrnSad, w, h);
                 }
                 continue;
             }
@@ -458,7 +457,7 @@ void TCustomMainPtblRVData::DrawPage(int pageNo, TCanvas* canvas, bool preview, 
         back->Draw(bmp.Canvas(), TRect(0, 0, w, h), false,
                    color == clNone ? clWhite : PrintableBackColor(color, ColorMode), w, h, 0, 0, 0,
                    0);
-        DrawGraphicForDevice(canvas, area.Left, area.Top, &bmp, PrnSad, FWidth, FHeight);
+        DrawGraphicForDevice(canvas, area.Left, area.Top, &bmp, PrnSad, w, h);
     } else if (!TransparentBackground && GetColor() != clNone) {
         canvas->Brush()->SetStyle(bsSolid);
         canvas->Brush()->SetColor(PrintableBackColor(GetColor(), ColorMode));
