@@ -191,8 +191,8 @@ void TCustomRichView::DropFormatting() {
 }
 
 void TCustomRichView::AddItemsSharer(TRVItemsSharer* sharer) {
-    if (sharer && std::find(FItemsSharers.begin(), FItemsSharers.end(), sharer) ==
-                      FItemsSharers.end())
+    if (sharer &&
+        std::find(FItemsSharers.begin(), FItemsSharers.end(), sharer) == FItemsSharers.end())
         FItemsSharers.push_back(sharer);
 }
 

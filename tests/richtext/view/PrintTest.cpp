@@ -73,6 +73,8 @@ struct PrintFixture : ::testing::Test {
     void AddPicture(int height, int minPart) {
         auto bmp = std::make_unique<TBitmap>();
         bmp->SetSize(40, height);
+        bmp->Canvas()->Brush()->SetColor(clBlack);
+        bmp->Canvas()->FillRect(TRect(0, 0, 40, height));
         Source->AppendPicture("pic", std::move(bmp), 0);
         auto* item =
             static_cast<TRVRectItemInfo*>(Source->GetItemObject(Source->GetItemCount() - 1));
@@ -336,6 +338,93 @@ TEST_F(PrintFixture, MirroredMarginsSwapOnEvenPages) {
     sheets.clear();
     Print->PrintDocument("plain");
     EXPECT_EQ(areas[1].Left, 38);
+}
+
+// A picture cut over three pages: each page shows its part at the top of the print area, the
+// part's height and no more, at the picture's own size.
+TEST_F(PrintFixture, SplitPicturePartsPrintAtTheirPlaces) {
+    Print->SetLeftMarginMM(10); // 38 px
+    Lines(2);
+    AddPicture(450, 30);
+    ASSERT_EQ(Format(), 3);
+    Print->PrintDocument("picture");
+    if (!testing::HaveTool("pdftoppm")) GTEST_SKIP() << "pdftoppm not installed";
+    const int expectedTop[] = {40, 0, 0};
+    const int expectedBottom[] = {199, 199, 89};
+    for (int page = 1; page <= 3; ++page) {
+        testing::TGrayPage img;
+        ASSERT_TRUE(testing::RenderPdfPage(Printer().FileName, page, 96, img));
+        int l, t, r, b;
+        // Two columns of the picture: the text of page 1 leaves a gap at x = 58.
+        int top = -1, bottom = -1;
+        for (int y = 0; y < img.Height; ++y)
+            if (img.At(38 + 20, y) < 64 && img.At(38 + 2, y) < 64) {
+                if (top < 0) top = y;
+                bottom = y;
+            }
+        EXPECT_NEAR(top, expectedTop[page - 1], 1) << page;
+        EXPECT_NEAR(bottom, expectedBottom[page - 1], 1) << page;
+        if (page == 1) continue;  // the text lines share page 1
+        ASSERT_TRUE(img.InkBox(l, t, r, b, 64));
+        EXPECT_NEAR(l, 38, 1) << page;
+        EXPECT_NEAR(r, 38 + 39, 1) << page;
+    }
+}
+
+// On a printer of twice the screen's resolution a picture keeps its size on paper.
+TEST_F(PrintFixture, PicturesKeepTheirSizeOnPaper) {
+    Printer().SetResolution(192);
+    AddPicture(50, 0);
+    ASSERT_EQ(Format(), 1);
+    EXPECT_EQ(Data()->DrawItems[0]->Height, 100);
+    Print->PrintDocument("picture size");
+    if (!testing::HaveTool("pdftoppm")) GTEST_SKIP() << "pdftoppm not installed";
+    testing::TGrayPage img;
+    ASSERT_TRUE(testing::RenderPdfPage(Printer().FileName, 1, 96, img));
+    int l, t, r, b;
+    ASSERT_TRUE(img.InkBox(l, t, r, b, 64));
+    EXPECT_NEAR(l, 0, 1);
+    EXPECT_NEAR(t, 0, 1);
+    EXPECT_NEAR(r, 39, 1);
+    EXPECT_NEAR(b, 49, 1);
+}
+
+// Header and footer documents print on every page, above and below the body text.
+TEST_F(PrintFixture, HeaderAndFooterPrintOnEveryPage) {
+    Printer().SetPaperSizeMM(100, 100); // 378 x 378 px
+    TRVStyle style(nullptr);
+    style.TextStyles.GetItem(0).FontName = "Arial";
+    style.TextStyles.GetItem(0).Size = 10;
+    TRichView header(nullptr), footer(nullptr);
+    header.SetStyle(&style);
+    footer.SetStyle(&style);
+    header.AppendTextParagraph("Top line", 0, 0);
+    footer.AppendTextParagraph("Bottom line", 0, 0);
+    Source->SetStyle(&style);
+    for (int i = 0; i < 40; ++i)
+        Source->AppendTextParagraph("Body " + std::to_string(i), 0, 0);
+    Print->SetTopMarginMM(20);
+    Print->SetBottomMarginMM(20);
+    Print->SetHeader(&header);
+    Print->SetFooter(&footer);
+    int pages = Format();
+    ASSERT_GE(pages, 2);
+    Print->PrintDocument("with header");
+    if (!testing::HaveTool("pdftotext")) GTEST_SKIP() << "pdftotext not installed";
+    for (int page = 1; page <= pages; ++page) {
+        std::string text =
+            testing::RunTool("pdftotext -f " + std::to_string(page) + " -l " +
+                             std::to_string(page) + " '" + Printer().FileName + "' -");
+        auto top = text.find("Top line");
+        auto body = text.find("Body ");
+        auto bottom = text.find("Bottom line");
+        ASSERT_NE(top, std::string::npos) << page;
+        ASSERT_NE(bottom, std::string::npos) << page;
+        EXPECT_LT(top, body) << page;
+        EXPECT_LT(body, bottom) << page;
+    }
+    Print->Clear();
+    Source->Clear();
 }
 
 // A report on A4 at 150 dpi in a real face: the PDF has its pages, its text in order, and the
