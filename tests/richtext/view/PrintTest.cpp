@@ -7,6 +7,7 @@
 
 #include "platform/graphics/Bitmap.h"
 #include "platform/printing/Printers.h"
+#include "richtext/document/RVUni.h"
 #include "richtext/view/PtblRV.h"
 #include "tests/platform/printing/PrintToolSupport.h"
 #include "tests/richtext/view/TestRVData.h"
@@ -364,7 +365,7 @@ TEST_F(PrintFixture, SplitPicturePartsPrintAtTheirPlaces) {
             }
         EXPECT_NEAR(top, expectedTop[page - 1], 1) << page;
         EXPECT_NEAR(bottom, expectedBottom[page - 1], 1) << page;
-        if (page == 1) continue;  // the text lines share page 1
+        if (page == 1) continue; // the text lines share page 1
         ASSERT_TRUE(img.InkBox(l, t, r, b, 64));
         EXPECT_NEAR(l, 38, 1) << page;
         EXPECT_NEAR(r, 38 + 39, 1) << page;
@@ -387,6 +388,27 @@ TEST_F(PrintFixture, PicturesKeepTheirSizeOnPaper) {
     EXPECT_NEAR(t, 0, 1);
     EXPECT_NEAR(r, 39, 1);
     EXPECT_NEAR(b, 49, 1);
+}
+
+// The page background follows the colour mode, and a transparent background leaves the sheet.
+TEST_F(PrintFixture, BackgroundColourFollowsTheColourMode) {
+    Lines(1);
+    Source->SetColor(TColor(0x0000FF)); // red
+    Format();
+    auto backAt = [&](TRVColorMode mode, bool transparent) {
+        Print->SetColorMode(mode);
+        Print->SetTransparentBackground(transparent);
+        TBitmap sheet;
+        sheet.SetSize(Printer().PageWidth(), Printer().PageHeight());
+        sheet.Canvas()->Brush()->SetColor(clWhite);
+        sheet.Canvas()->FillRect(TRect(0, 0, sheet.Width(), sheet.Height()));
+        Print->rv()->DrawPage(1, sheet.Canvas(), false, false);
+        return sheet.Canvas()->Pixels(300, 150);
+    };
+    EXPECT_EQ(backAt(TRVColorMode::rvcmColor, false), TColor(0x0000FF));
+    EXPECT_EQ(backAt(TRVColorMode::rvcmPrinterColor, false), TColor(0x0000FF));
+    EXPECT_EQ(backAt(TRVColorMode::rvcmGrayScale, false), ColorToGray(TColor(0x0000FF)));
+    EXPECT_EQ(backAt(TRVColorMode::rvcmColor, true), clWhite);
 }
 
 // Header and footer documents print on every page, above and below the body text.
