@@ -23,6 +23,7 @@ struct PrinterFixture : ::testing::Test {
     }
     void TearDown() override {
         Printer().Abort();
+        Printer().PngPages = false;
         Printer().SetPaperSizeMM(210, 297);
         Printer().SetResolution(600);
     }
@@ -157,4 +158,18 @@ TEST_F(PrinterFixture, DrawingLandsWhereItWasDrawn) {
             ASSERT_GT(page.At(x, y), 192) << x << "," << y;
     std::string text = RunTool("pdftotext '" + Printer().FileName + "' -");
     EXPECT_NE(text.find("Measured"), std::string::npos);
+}
+
+TEST_F(PrinterFixture, PngPagesGoNextToThePdf) {
+    Printer().FileName = File("pages.pdf");
+    std::filesystem::remove(OutDir() + "/pages-1.png");
+    std::filesystem::remove(OutDir() + "/pages-2.png");
+    Printer().PngPages = true;
+    Printer().BeginDoc();
+    WriteLine(Printer().Canvas(), 100, u"One");
+    Printer().NewPage();
+    Printer().EndDoc();
+    EXPECT_TRUE(std::filesystem::exists(OutDir() + "/pages-1.png"));
+    EXPECT_TRUE(std::filesystem::exists(OutDir() + "/pages-2.png"));
+    EXPECT_FALSE(std::filesystem::exists(OutDir() + "/pages-3.png"));
 }
