@@ -187,6 +187,7 @@ struct TGdiBitmap : TGdiObject {
     std::vector<uint32_t> Shadow;
     bool ShadowValid = false;
     bool ShadowDirty = false;
+    bool Touched = false;      // set by every write through Pixels()
 
     uint32_t* Pixels();        // 32-bit view for drawing (marks the shadow dirty)
     const uint32_t* PixelsForRead();

@@ -12,6 +12,8 @@
 
 namespace epc {
 
+class TDrawSink;
+
 // Measuring goes through a direct table for the common code points, filled on first use.
 inline int32_t TGdiFont::Advance(char32_t ch) {
     if (ch < kDirectAdvances) {
@@ -54,6 +56,7 @@ struct TDeviceContext {
     int PhysWidth = 0, PhysHeight = 0, PhysOffX = 0, PhysOffY = 0;
     HBITMAP OwnBitmap = nullptr; // the default or own surface, deleted with the context
     int64_t StylePos = 0;        // position in the pen's dash pattern along a path
+    TDrawSink* Sink = nullptr;   // printer pages: vector drawing (GdiSink.h)
 
     // Visible rectangles in device units: the clip within the surface.
     const std::vector<TRect>& Visible();

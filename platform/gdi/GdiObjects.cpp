@@ -165,6 +165,7 @@ const uint32_t* TGdiBitmap::PixelsForRead() {
 }
 
 uint32_t* TGdiBitmap::Pixels() {
+    Touched = true;
     if (Bpp == 32) return reinterpret_cast<uint32_t*>(Data.data());
     PixelsForRead();
     ShadowDirty = true;
@@ -808,6 +809,17 @@ int GetDeviceCaps(HDC dc, int index) {
     default:
         return 0;
     }
+}
+
+void SetDCDrawSink(HDC dc, TDrawSink* sink) {
+    if (dc) dc->Sink = sink;
+}
+
+bool TakeDCRasterTouched(HDC dc) {
+    if (!dc || !dc->S.Bitmap) return false;
+    bool touched = dc->S.Bitmap->Touched;
+    dc->S.Bitmap->Touched = false;
+    return touched;
 }
 
 void SetDCPrinterInfo(HDC dc, int physicalWidth, int physicalHeight, int offsetX, int offsetY) {

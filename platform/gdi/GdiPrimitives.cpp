@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "platform/gdi/GdiInternal.h"
+#include "platform/gdi/GdiSink.h"
 
 namespace epc {
 
@@ -123,6 +124,9 @@ void FillDeviceRect(HDC dc, const TRect& rc, const TPaint& paint) {
     if (rc.IsEmpty()) return;
     const std::vector<TRect>& vis = dc->Visible();
     if (vis.empty()) return;
+    if (dc->Sink && !paint.Pattern && paint.Rop2 == R2_COPYPEN &&
+        dc->Sink->SolidRect(rc, paint.Color, vis))
+        return;
     TGdiBitmap* bmp = dc->S.Bitmap;
     uint32_t* bits = bmp->Pixels();
     int stride = bmp->PixelStride();

@@ -7,6 +7,7 @@
 
 #include "platform/core/Strings.h"
 #include "platform/gdi/GdiInternal.h"
+#include "platform/gdi/GdiSink.h"
 
 namespace epc {
 
@@ -172,7 +173,27 @@ BOOL ExtTextOutW(HDC dc, int x, int y, UINT options, const RECT* r, const char16
     if (n == 0) return 1;
     uint32_t color = ToPixel(ResolveColor(dc->S.TextColor));
     int pen = left;
-    for (int i = 0; i < n;) {
+    bool sunk = false;
+    if (dc->Sink) {
+        std::u32string cps;
+        std::vector<int> penX;
+        for (int i = 0; i < n;) {
+            int units;
+            char32_t cp = CodePointAt(text, n, i, units);
+            cps.push_back(cp);
+            penX.push_back(pen);
+            if (dx) {
+                for (int k = 0; k < units; ++k)
+                    pen += dx[i + k];
+            } else {
+                pen += font->Advance(cp) + extra;
+            }
+            i += units;
+        }
+        pen = left;
+        sunk = dc->Sink->Text(cps, penX, baseline, face, color, clip, dc->Visible());
+    }
+    for (int i = 0; i < n && !sunk;) {
         int units;
         char32_t cp = CodePointAt(text, n, i, units);
         const TGlyphBitmap& g = face.Glyph(cp);

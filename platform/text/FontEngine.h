@@ -84,6 +84,17 @@ struct TGlyphBitmap {
     const uint8_t* Coverage = nullptr;  // Height rows of Pitch bytes, 0..255
 };
 
+// Where an outline face comes from, for output that embeds the face itself (PDF): the file
+// and face index, the pixel sizes it is scaled to, and what is synthesized.
+struct TFontFaceSource {
+    std::string File;
+    int32_t Index = 0;
+    int32_t XEm = 0;
+    int32_t Em = 0;
+    bool SynthBold = false;
+    bool SynthItalic = false;
+};
+
 class TFontInstance {
 public:
     virtual ~TFontInstance() = default;
@@ -95,6 +106,8 @@ public:
     // The family actually used (after fontconfig substitution).
     virtual std::u16string FamilyName() const = 0;
     virtual const TFontRequest& Request() const = 0;
+    // False for faces with no file behind them (the built-in face, remapped symbol codes).
+    virtual bool FaceSource(TFontFaceSource& /*out*/) const { return false; }
 };
 
 // A shared, cached instance for a request; never null (falls back to a default face).

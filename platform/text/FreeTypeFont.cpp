@@ -216,6 +216,17 @@ public:
     std::u16string FamilyName() const override { return FLocation.Family; }
     const TFontRequest& Request() const override { return FRequest; }
 
+    bool FaceSource(TFontFaceSource& out) const override {
+        if (FLocation.SymbolEncoding) return false;
+        out.File = FLocation.File;
+        out.Index = FLocation.Index;
+        out.XEm = FXEm;
+        out.Em = FEm;
+        out.SynthBold = FSynthBold;
+        out.SynthItalic = FSynthItalic;
+        return true;
+    }
+
 private:
     struct TResolved {
         FT_Face Face = nullptr;

@@ -190,7 +190,22 @@ void TCustomRichView::DropFormatting() {
     FRVData->ClearFormatting();
 }
 
+void TCustomRichView::AddItemsSharer(TRVItemsSharer* sharer) {
+    if (sharer &&
+        std::find(FItemsSharers.begin(), FItemsSharers.end(), sharer) == FItemsSharers.end())
+        FItemsSharers.push_back(sharer);
+}
+
+void TCustomRichView::RemoveItemsSharer(TRVItemsSharer* sharer) {
+    std::erase(FItemsSharers, sharer);
+}
+
 void TCustomRichView::Clear() {
+    // Sharers let go first: they may hold drawing items made from these items.
+    std::vector<TRVItemsSharer*> sharers;
+    sharers.swap(FItemsSharers);
+    for (TRVItemsSharer* sharer : sharers)
+        sharer->SharedItemsDropped(this);
     DropFormatting();
     FRVData->Clear();
 }

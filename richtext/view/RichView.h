@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "richtext/document/RVRTFReader.h"
 #include "richtext/view/RVBackground.h"
@@ -84,6 +85,14 @@ using TRVReadHyperlinkEvent = std::function<void(TCustomRichView* sender, const 
                                                  const std::string& extras, int& styleNo,
                                                  TRVTag& tag, std::string& itemName)>;
 
+// Something that uses a viewer's items without owning them (a print component): told before
+// the viewer clears or frees them.
+class TRVItemsSharer {
+public:
+    virtual ~TRVItemsSharer() = default;
+    virtual void SharedItemsDropped(TCustomRichView* source) = 0;
+};
+
 class TCustomRichView : public TRVScroller {
 public:
     explicit TCustomRichView(TComponent* owner);
@@ -138,6 +147,8 @@ public:
                                bool& useStartFrom) const;
     void DeleteItemRange(int first, int count);
     virtual void Clear();
+    void AddItemsSharer(TRVItemsSharer* sharer);
+    void RemoveItemsSharer(TRVItemsSharer* sharer);
     // Clears and shows the empty document at once.
     virtual void ClearDocument();
 
@@ -256,6 +267,7 @@ private:
     int FScrollDX = 0, FScrollDY = 0;
     bool FTimerRunning = false;
     bool FDestroying = false;
+    std::vector<TRVItemsSharer*> FItemsSharers;
 };
 
 // The viewer with its properties published; no behaviour of its own.

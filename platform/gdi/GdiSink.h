@@ -1,0 +1,37 @@
+#pragma once
+// A receiver for the drawing of a context that is not only pixels (our addition): a printer
+// page hands solid fills and text to it as vector drawing and keeps the pixel surface for the
+// calls that have no vector form. Coordinates are device units, after the origins; clipping is
+// the context's visible rectangles at the time of the call.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/core/Geometry.h"
+#include "platform/gdi/Gdi.h"
+
+namespace epc {
+
+class TFontInstance;
+
+class TDrawSink {
+public:
+    virtual ~TDrawSink() = default;
+    // A solid, copy-mode fill (pixel 0xAARRGGBB); true when the sink drew it.
+    virtual bool SolidRect(const TRect& rect, uint32_t color,
+                           const std::vector<TRect>& visible) = 0;
+    // A text run with its pen positions (one per code point, device x) on a baseline; clip is
+    // the ETO_CLIPPED rectangle or null. True when the sink drew it; otherwise the glyphs go
+    // to the pixel surface.
+    virtual bool Text(const std::u32string& codePoints, const std::vector<int>& penX, int baseline,
+                      TFontInstance& face, uint32_t color, const TRect* clip,
+                      const std::vector<TRect>& visible) = 0;
+};
+
+// Attaches a sink to a context (null detaches); the caller keeps it alive while attached.
+void SetDCDrawSink(HDC dc, TDrawSink* sink);
+// Whether drawing has reached the context's pixels since the last call (and resets that).
+bool TakeDCRasterTouched(HDC dc);
+
+} // namespace epc

@@ -1,0 +1,499 @@
+// Printing: pagination, page drawing and print jobs. Measured with the fixed-metric face on a
+// 96 dpi printer (no scaling: 20-pixel lines) whose print area is 200 pixels high: ten lines.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "platform/graphics/Bitmap.h"
+#include "platform/printing/Printers.h"
+#include "richtext/document/RVUni.h"
+#include "richtext/view/PtblRV.h"
+#include "tests/platform/printing/PrintToolSupport.h"
+#include "tests/richtext/view/TestRVData.h"
+
+namespace epc::test {
+namespace {
+
+struct PrintFixture : ::testing::Test {
+    std::unique_ptr<TRVStyle> Style = MakeFixedStyle();
+    std::unique_ptr<TRichView> Source;
+    std::unique_ptr<TRVPrint> Print;
+    std::vector<std::pair<int, TRVPrintingStep>> Formatting, Sending;
+
+    void SetUp() override {
+        Printer().SetResolution(96);
+        // 100 mm wide (378 px), 52.9 mm high (200 px).
+        Printer().SetPaperSizeMM(100, 52.9);
+        Printer().SetCopies(1);
+        Printer().SetDriverCopies(false);
+        Printer().ClearJobs();
+        Printer().FileName = testing::OutDir() + "/view-print.pdf";
+        std::filesystem::remove(Printer().FileName);
+        Source = std::make_unique<TRichView>(nullptr);
+        Source->LeftMargin = Source->RightMargin = Source->TopMargin = Source->BottomMargin = 0;
+        Source->SetStyle(Style.get());
+        Print = std::make_unique<TRVPrint>(nullptr);
+        Print->SetLeftMarginMM(0);
+        Print->SetRightMarginMM(0);
+        Print->SetTopMarginMM(0);
+        Print->SetBottomMarginMM(0);
+        Print->OnFormatting = [this](TCustomRichView*, int page, TRVPrintingStep step) {
+            Formatting.push_back({page, step});
+        };
+        Print->OnSendingToPrinter = [this](TCustomRichView*, int page, TRVPrintingStep step) {
+            Sending.push_back({page, step});
+        };
+    }
+    void TearDown() override {
+        Printer().Abort();
+        Print.reset();
+        Source.reset();
+        Printer().SetPaperSizeMM(210, 297);
+        Printer().SetResolution(600);
+    }
+    void Lines(int count, int paraNo = 0) {
+        for (int i = 0; i < count; ++i)
+            Source->AppendTextParagraph("line" + std::to_string(i), 0, paraNo);
+    }
+    int Format() {
+        Print->TakeDocumentFrom(Source.get());
+        return Print->FormatPages();
+    }
+    TCustomMainPtblRVData* Data() { return Print->rv()->PrintData(); }
+    const TRVPageInfo& Page(int n) { return *Data()->Pages[size_t(n - 1)]; }
+    std::vector<int> SentPages() const {
+        std::vector<int> pages;
+        for (auto& [page, step] : Sending)
+            if (step == TRVPrintingStep::rvpsProceeding) pages.push_back(page);
+        return pages;
+    }
+    int AddTallStyle(int pixels) { // a text style whose lines are that many pixels high
+        return AddFixedTextStyle(*Style, pixels * 72 / 96);
+    }
+    void AddPicture(int height, int minPart) {
+        auto bmp = std::make_unique<TBitmap>();
+        bmp->SetSize(40, height);
+        bmp->Canvas()->Brush()->SetColor(clBlack);
+        bmp->Canvas()->FillRect(TRect(0, 0, 40, height));
+        Source->AppendPicture("pic", std::move(bmp), 0);
+        auto* item =
+            static_cast<TRVRectItemInfo*>(Source->GetItemObject(Source->GetItemCount() - 1));
+        item->Spacing = 0;
+        item->MinHeightOnPage = minPart;
+    }
+};
+
+TEST_F(PrintFixture, DefaultsAfterCreation) {
+    TRVPrint print(nullptr);
+    EXPECT_EQ(print.LeftMarginMM(), 20);
+    EXPECT_EQ(print.BottomMarginMM(), 20);
+    EXPECT_EQ(print.HeaderYMM(), 10);
+    EXPECT_EQ(print.FooterYMM(), 10);
+    EXPECT_TRUE(print.PreviewCorrection);
+    EXPECT_EQ(print.ColorMode(), TRVColorMode::rvcmPrinterColor);
+    EXPECT_FALSE(print.rv()->Options.Contains(TRVOption::rvoAllowSelection));
+    EXPECT_TRUE(print.rv()->Options.Contains(TRVOption::rvoShowPageBreaks));
+    EXPECT_FALSE(print.rv()->Visible());
+    EXPECT_EQ(print.rv()->RVPrint, &print);
+}
+
+TEST_F(PrintFixture, EmptyDocumentHasNoPagesIsFinishedAndStartsNoJob) {
+    EXPECT_EQ(Format(), 0);
+    ASSERT_FALSE(Formatting.empty());
+    EXPECT_EQ(Formatting.back(), std::make_pair(0, TRVPrintingStep::rvpsFinished));
+    Print->PrintDocument("empty");
+    EXPECT_TRUE(Printer().Jobs().empty());
+    EXPECT_TRUE(Sending.empty());
+    EXPECT_FALSE(std::filesystem::exists(Printer().FileName));
+}
+
+TEST_F(PrintFixture, LinesFillPagesOfTenLines) {
+    Lines(25);
+    ASSERT_EQ(Format(), 3);
+    EXPECT_EQ(Page(2).StartDrawItemNo, 10);
+    EXPECT_EQ(Page(2).StartY, 200);
+    EXPECT_EQ(Page(3).StartDrawItemNo, 20);
+    EXPECT_EQ(Print->EndAt, 100);
+    EXPECT_EQ(Formatting.front(), std::make_pair(0, TRVPrintingStep::rvpsStarting));
+    EXPECT_EQ(Formatting.back(), std::make_pair(3, TRVPrintingStep::rvpsFinished));
+    EXPECT_TRUE(Print->PagesFormatted());
+    int first, last, part;
+    Data()->GetDrawItemsRange(2, first, last, part);
+    EXPECT_EQ(first, 10);
+    EXPECT_EQ(last, 19);
+    EXPECT_EQ(part, 0);
+}
+
+TEST_F(PrintFixture, FormattingAgainGivesTheSamePagesAndANewCounter) {
+    Lines(15);
+    Format();
+    int id = Print->FormattingID();
+    int second = Print->FormatPages();
+    EXPECT_EQ(second, 2);
+    EXPECT_EQ(Page(2).StartDrawItemNo, 10);
+    EXPECT_EQ(Print->FormattingID(), id + 1);
+}
+
+TEST_F(PrintFixture, PageBreakBeforeStartsAPageUnlessThePageBeginsWithIt) {
+    Lines(13);
+    Source->GetItemObject(3)->SetPageBreakBefore(true);
+    Source->GetItemObject(4)->SetPageBreakBefore(false);
+    Source->GetItemObject(13 - 1)->SetPageBreakBefore(false);
+    ASSERT_EQ(Format(), 2);
+    EXPECT_EQ(Page(2).StartDrawItemNo, 3);
+    Print->Clear();
+    Source->GetItemObject(0)->SetPageBreakBefore(true); // the first page begins with it
+    EXPECT_EQ(Format(), 2);
+}
+
+TEST_F(PrintFixture, TheSpaceBeforeAParagraphMovesWithItsLine) {
+    int spaced = AddPara(*Style);
+    Style->ParaStyles.GetItem(spaced).SpaceBefore = 7;
+    Lines(9);                                        // 0 .. 180
+    Source->AppendTextParagraph("moved", 0, spaced); // 187 .. 207: past the page
+    Source->AppendTextParagraph("next", 0, 0);
+    ASSERT_EQ(Format(), 2);
+    const int movedTop = Data()->DrawItems[9]->Top;
+    EXPECT_EQ(movedTop, 187);
+    EXPECT_EQ(Page(2).StartDrawItemNo, 9);
+    EXPECT_EQ(Page(2).StartY, movedTop - 7);
+}
+
+TEST_F(PrintFixture, ALineTallerThanAPageStaysOnItsPage) {
+    int tall = AddTallStyle(300);
+    Source->AppendTextParagraph("a", 0, 0);
+    Source->AppendTextParagraph("T", tall, 0);
+    Source->AppendTextParagraph("b", 0, 0);
+    ASSERT_EQ(Format(), 3);
+    EXPECT_EQ(Page(2).StartDrawItemNo, 1);
+    EXPECT_EQ(Page(3).StartDrawItemNo, 2);
+}
+
+TEST_F(PrintFixture, ATallLastLineEndsTheDocumentOnItsPage) {
+    int tall = AddTallStyle(300);
+    Source->AppendTextParagraph("a", 0, 0);
+    Source->AppendTextParagraph("T", tall, 0);
+    ASSERT_EQ(Format(), 2);
+    EXPECT_EQ(Page(2).StartDrawItemNo, 1);
+    Print->Clear();
+    Source->Clear();
+    Source->AppendTextParagraph("T", tall, 0);
+    EXPECT_EQ(Format(), 1);
+}
+
+TEST_F(PrintFixture, APictureWithoutMinimumPartIsNotCut) {
+    Lines(2);
+    AddPicture(450, 0);
+    Lines(1);
+    ASSERT_EQ(Format(), 3);
+    EXPECT_EQ(Page(2).StartDrawItemNo, 2);
+    EXPECT_EQ(Page(2).StartPart, 0);
+    EXPECT_EQ(Page(3).StartDrawItemNo, 3);
+}
+
+TEST_F(PrintFixture, APictureWithMinimumPartContinuesOnTheNextPages) {
+    Lines(2); // 40 pixels: 160 left on page 1
+    AddPicture(450, 30);
+    Lines(1);
+    ASSERT_EQ(Format(), 3);
+    auto* info = dynamic_cast<TRVMultiDrawItemInfo*>(Data()->DrawItems[2]);
+    ASSERT_NE(info, nullptr);
+    ASSERT_EQ(info->PartsList.Count(), 3);
+    auto part = [&](int k) { return static_cast<TRVImagePrintPart*>(info->PartsList.Items(k)); };
+    EXPECT_EQ(part(0)->Height, 160);
+    EXPECT_EQ(part(1)->Height, 200);
+    EXPECT_EQ(part(1)->ImgTop, 160);
+    EXPECT_EQ(part(2)->Height, 90);
+    EXPECT_EQ(Page(2).StartDrawItemNo, 2);
+    EXPECT_EQ(Page(2).StartPart, 2);
+    EXPECT_EQ(Page(3).StartPart, 3);
+    // The line after the picture follows its last part on page 3.
+    int first, last, p;
+    Data()->GetDrawItemsRange(3, first, last, p);
+    EXPECT_EQ(first, 2);
+    EXPECT_EQ(last, 3);
+    Data()->GetDrawItemsRange(1, first, last, p);
+    EXPECT_EQ(last, 2); // shared with page 2
+    EXPECT_EQ(Data()->GetPageTop2(3) + 90, Data()->DrawItems[3]->Top);
+}
+
+TEST_F(PrintFixture, CopiesAndCollationWithoutDriverCopies) {
+    Lines(15);
+    Format();
+    Printer().SetCopies(2);
+    Print->PrintDocument("collated", 3, true);
+    EXPECT_EQ(SentPages(), (std::vector<int>{1, 2, 1, 2, 1, 2}));
+    EXPECT_EQ(Printer().Jobs().back().Pages, 6);
+    EXPECT_EQ(Printer().Jobs().back().Copies, 1);
+    EXPECT_EQ(Printer().Copies(), 2); // given back
+    Sending.clear();
+    Print->PrintDocument("uncollated", 3, false);
+    EXPECT_EQ(SentPages(), (std::vector<int>{1, 1, 1, 2, 2, 2}));
+    EXPECT_EQ(Sending.front().second, TRVPrintingStep::rvpsStarting);
+    EXPECT_EQ(Sending.back().second, TRVPrintingStep::rvpsFinished);
+}
+
+TEST_F(PrintFixture, DriverCopiesMakeOnePassAndCopiesBelowOnePrintOne) {
+    Lines(15);
+    Format();
+    Printer().SetDriverCopies(true);
+    Print->PrintDocument("driver", 3, true);
+    EXPECT_EQ(SentPages(), (std::vector<int>{1, 2}));
+    EXPECT_EQ(Printer().Jobs().back().Copies, 3);
+    EXPECT_EQ(Printer().Copies(), 1);
+    Printer().SetDriverCopies(false);
+    Sending.clear();
+    Print->PrintDocument("none", 0, true);
+    EXPECT_EQ(SentPages(), (std::vector<int>{1, 2}));
+    Sending.clear();
+    Print->PrintDocument("negative", -4, false);
+    EXPECT_EQ(SentPages(), (std::vector<int>{1, 2}));
+}
+
+TEST_F(PrintFixture, APageThatFailsToDrawAbortsTheJob) {
+    Lines(15);
+    Format();
+    Printer().SetCopies(4);
+    Print->OnPagePrepaint = [](TRVPrint*, int pageNo, TCanvas*, bool, const TRect&, const TRect&) {
+        if (pageNo == 2) throw Exception("out of paper");
+    };
+    EXPECT_THROW(Print->PrintDocument("failing", 2, true), Exception);
+    EXPECT_FALSE(Printer().Printing());
+    EXPECT_TRUE(Printer().Jobs().back().Aborted);
+    EXPECT_FALSE(std::filesystem::exists(Printer().FileName));
+    EXPECT_EQ(Printer().Copies(), 4);
+}
+
+TEST_F(PrintFixture, InvalidPagesAndMissingStyleRaise) {
+    Lines(3);
+    Format();
+    TBitmap bmp;
+    bmp.SetSize(10, 10);
+    try {
+        Print->rv()->DrawPage(2, bmp.Canvas(), false, false);
+        FAIL();
+    } catch (const ERichViewError& e) {
+        EXPECT_STREQ(e.what(), "Invalid page number is specified for printing");
+    }
+    EXPECT_THROW(Print->rv()->PrintPages(0, 1, "t", 1, false), ERichViewError);
+    Print->rv()->SetStyle(nullptr);
+    try {
+        Print->rv()->DrawPage(1, bmp.Canvas(), false, false);
+        FAIL();
+    } catch (const ERichViewError& e) {
+        EXPECT_STREQ(e.what(), "Style of printable TRichView component is not assigned");
+    }
+}
+
+TEST_F(PrintFixture, ClearingTheSourceDropsTheSharedItems) {
+    Lines(15);
+    Format();
+    Source->Clear();
+    EXPECT_EQ(Print->rv()->GetItemCount(), 0);
+    EXPECT_EQ(Print->PagesCount(), 0);
+    EXPECT_FALSE(Print->PagesFormatted());
+    EXPECT_EQ(Print->FormatPages(), 0);
+}
+
+TEST_F(PrintFixture, FreeingTheSourceFirstLeavesNothingDangling) {
+    Lines(15);
+    Format();
+    Source.reset();
+    EXPECT_EQ(Print->FormatPages(), 0);
+    Print->PrintDocument("gone");
+    EXPECT_TRUE(Printer().Jobs().empty());
+}
+
+TEST_F(PrintFixture, ClearingThePrintComponentLeavesTheSourceItsDocument) {
+    Lines(3);
+    Format();
+    Print->Clear();
+    EXPECT_EQ(Source->GetItemCount(), 3);
+    EXPECT_EQ(Print->rv()->GetItemCount(), 0);
+    EXPECT_FALSE(Print->PagesFormatted());
+    Source->Clear(); // no longer watched: nothing to tell
+}
+
+TEST_F(PrintFixture, MirroredMarginsSwapOnEvenPages) {
+    Lines(25);
+    Print->SetLeftMarginMM(10);  // 38 px
+    Print->SetRightMarginMM(30); // 113 px
+    Print->SetMirrorMargins(true);
+    Format();
+    std::vector<TRect> areas, sheets;
+    Print->OnPagePrepaint = [&](TRVPrint*, int, TCanvas*, bool, const TRect& page,
+                                const TRect& area) {
+        areas.push_back(area);
+        sheets.push_back(page);
+    };
+    Print->PrintDocument("mirrored");
+    ASSERT_EQ(areas.size(), size_t(Print->PagesCount()));
+    EXPECT_EQ(areas[0].Left, 38);
+    EXPECT_EQ(areas[1].Left, 113);
+    EXPECT_EQ(areas[2].Left, 38);
+    EXPECT_EQ(areas[0].Width(), areas[1].Width());
+    EXPECT_EQ(sheets[1], TRect(0, 0, Printer().PageWidth(), Printer().PageHeight()));
+    Print->SetMirrorMargins(false);
+    areas.clear();
+    sheets.clear();
+    Print->PrintDocument("plain");
+    EXPECT_EQ(areas[1].Left, 38);
+}
+
+// A picture cut over three pages: each page shows its part at the top of the print area, the
+// part's height and no more, at the picture's own size.
+TEST_F(PrintFixture, SplitPicturePartsPrintAtTheirPlaces) {
+    Print->SetLeftMarginMM(10); // 38 px
+    Lines(2);
+    AddPicture(450, 30);
+    ASSERT_EQ(Format(), 3);
+    Print->PrintDocument("picture");
+    if (!testing::HaveTool("pdftoppm")) GTEST_SKIP() << "pdftoppm not installed";
+    const int expectedTop[] = {40, 0, 0};
+    const int expectedBottom[] = {199, 199, 89};
+    for (int page = 1; page <= 3; ++page) {
+        testing::TGrayPage img;
+        ASSERT_TRUE(testing::RenderPdfPage(Printer().FileName, page, 96, img));
+        int l, t, r, b;
+        // Two columns of the picture: the text of page 1 leaves a gap at x = 58.
+        int top = -1, bottom = -1;
+        for (int y = 0; y < img.Height; ++y)
+            if (img.At(38 + 20, y) < 64 && img.At(38 + 2, y) < 64) {
+                if (top < 0) top = y;
+                bottom = y;
+            }
+        EXPECT_NEAR(top, expectedTop[page - 1], 1) << page;
+        EXPECT_NEAR(bottom, expectedBottom[page - 1], 1) << page;
+        if (page == 1) continue; // the text lines share page 1
+        ASSERT_TRUE(img.InkBox(l, t, r, b, 64));
+        EXPECT_NEAR(l, 38, 1) << page;
+        EXPECT_NEAR(r, 38 + 39, 1) << page;
+    }
+}
+
+// On a printer of twice the screen's resolution a picture keeps its size on paper.
+TEST_F(PrintFixture, PicturesKeepTheirSizeOnPaper) {
+    Printer().SetResolution(192);
+    AddPicture(50, 0);
+    ASSERT_EQ(Format(), 1);
+    EXPECT_EQ(Data()->DrawItems[0]->Height, 100);
+    Print->PrintDocument("picture size");
+    if (!testing::HaveTool("pdftoppm")) GTEST_SKIP() << "pdftoppm not installed";
+    testing::TGrayPage img;
+    ASSERT_TRUE(testing::RenderPdfPage(Printer().FileName, 1, 96, img));
+    int l, t, r, b;
+    ASSERT_TRUE(img.InkBox(l, t, r, b, 64));
+    EXPECT_NEAR(l, 0, 1);
+    EXPECT_NEAR(t, 0, 1);
+    EXPECT_NEAR(r, 39, 1);
+    EXPECT_NEAR(b, 49, 1);
+}
+
+// The page background follows the colour mode, and a transparent background leaves the sheet.
+TEST_F(PrintFixture, BackgroundColourFollowsTheColourMode) {
+    Lines(1);
+    Source->SetColor(TColor(0x0000FF)); // red
+    Format();
+    auto backAt = [&](TRVColorMode mode, bool transparent) {
+        Print->SetColorMode(mode);
+        Print->SetTransparentBackground(transparent);
+        TBitmap sheet;
+        sheet.SetSize(Printer().PageWidth(), Printer().PageHeight());
+        sheet.Canvas()->Brush()->SetColor(clWhite);
+        sheet.Canvas()->FillRect(TRect(0, 0, sheet.Width(), sheet.Height()));
+        Print->rv()->DrawPage(1, sheet.Canvas(), false, false);
+        return sheet.Canvas()->Pixels(300, 150);
+    };
+    EXPECT_EQ(backAt(TRVColorMode::rvcmColor, false), TColor(0x0000FF));
+    EXPECT_EQ(backAt(TRVColorMode::rvcmPrinterColor, false), TColor(0x0000FF));
+    EXPECT_EQ(backAt(TRVColorMode::rvcmGrayScale, false), ColorToGray(TColor(0x0000FF)));
+    EXPECT_EQ(backAt(TRVColorMode::rvcmColor, true), clWhite);
+}
+
+// Header and footer documents print on every page, above and below the body text.
+TEST_F(PrintFixture, HeaderAndFooterPrintOnEveryPage) {
+    Printer().SetPaperSizeMM(100, 100); // 378 x 378 px
+    TRVStyle style(nullptr);
+    style.TextStyles.GetItem(0).FontName = "Arial";
+    style.TextStyles.GetItem(0).Size = 10;
+    TRichView header(nullptr), footer(nullptr);
+    header.SetStyle(&style);
+    footer.SetStyle(&style);
+    header.AppendTextParagraph("Top line", 0, 0);
+    footer.AppendTextParagraph("Bottom line", 0, 0);
+    Source->SetStyle(&style);
+    for (int i = 0; i < 40; ++i)
+        Source->AppendTextParagraph("Body " + std::to_string(i), 0, 0);
+    Print->SetTopMarginMM(20);
+    Print->SetBottomMarginMM(20);
+    Print->SetHeader(&header);
+    Print->SetFooter(&footer);
+    int pages = Format();
+    ASSERT_GE(pages, 2);
+    Print->PrintDocument("with header");
+    if (!testing::HaveTool("pdftotext")) GTEST_SKIP() << "pdftotext not installed";
+    for (int page = 1; page <= pages; ++page) {
+        std::string text =
+            testing::RunTool("pdftotext -f " + std::to_string(page) + " -l " +
+                             std::to_string(page) + " '" + Printer().FileName + "' -");
+        auto top = text.find("Top line");
+        auto body = text.find("Body ");
+        auto bottom = text.find("Bottom line");
+        ASSERT_NE(top, std::string::npos) << page;
+        ASSERT_NE(bottom, std::string::npos) << page;
+        EXPECT_LT(top, body) << page;
+        EXPECT_LT(body, bottom) << page;
+    }
+    Print->Clear();
+    Source->Clear();
+}
+
+// A report on A4 at 150 dpi in a real face: the PDF has its pages, its text in order, and the
+// ink of every page lies inside the margins the component was given.
+TEST_F(PrintFixture, ReportPdfKeepsItsTextInOrderInsideTheMargins) {
+    Printer().SetResolution(150);
+    Printer().SetPaperSizeMM(210, 297);
+    TRVStyle style(nullptr);
+    style.TextStyles.GetItem(0).FontName = "Arial";
+    style.TextStyles.GetItem(0).Size = 12;
+    Source->SetStyle(&style);
+    for (int i = 1; i <= 120; ++i)
+        Source->AppendTextParagraph("Paragraph " + std::to_string(i) +
+                                        " of the printed report with enough words to wrap.",
+                                    0, 0);
+    Print->SetLeftMarginMM(25);
+    Print->SetRightMarginMM(20);
+    Print->SetTopMarginMM(30);
+    Print->SetBottomMarginMM(20);
+    int pages = Format();
+    ASSERT_GE(pages, 3);
+    Print->PrintDocument("report");
+    ASSERT_TRUE(std::filesystem::exists(Printer().FileName));
+    EXPECT_EQ(Printer().Jobs().back().Pages, pages);
+    if (!testing::HaveTool("pdftotext") || !testing::HaveTool("pdftoppm"))
+        GTEST_SKIP() << "poppler tools not installed";
+    EXPECT_EQ(testing::PdfPageCount(Printer().FileName), pages);
+    std::string text = testing::RunTool("pdftotext '" + Printer().FileName + "' -");
+    size_t at = 0;
+    for (int i = 1; i <= 120; ++i) {
+        size_t next = text.find("Paragraph " + std::to_string(i) + " ", at);
+        ASSERT_NE(next, std::string::npos) << i;
+        at = next;
+    }
+    const int dpi = 150;
+    for (int page = 1; page <= pages; ++page) {
+        testing::TGrayPage img;
+        ASSERT_TRUE(testing::RenderPdfPage(Printer().FileName, page, dpi, img));
+        int l, t, r, b;
+        ASSERT_TRUE(img.InkBox(l, t, r, b));
+        EXPECT_GE(l, 25 * dpi * 10 / 254) << page;
+        EXPECT_GE(t, 30 * dpi * 10 / 254) << page;
+        EXPECT_LE(r, img.Width - 20 * dpi * 10 / 254) << page;
+        EXPECT_LE(b, img.Height - 20 * dpi * 10 / 254) << page;
+    }
+    Source->Clear();
+}
+
+} // namespace
+} // namespace epc::test
