@@ -611,7 +611,7 @@ void TCustomRVData::RvfWriteRecords(TStream& stream, int first, int last, int st
     ctx.RVData = this;
     ctx.Binary = binary;
     ctx.UseStyleNames = useNames;
-    bool firstWritten = true;
+    bool firstWritten = true, afterMarker = false;
     std::string rec;
     for (int i = first; i <= last; ++i) {
         const TRVItemEntry& e = (*FItems)[i];
@@ -629,8 +629,12 @@ void TCustomRVData::RvfWriteRecords(TStream& stream, int first, int last, int st
             RVFWriteLine(stream, RVFEscapeLine(cp->Name));
         }
         uint8_t options = item->ItemOptions & 0x0F;
-        if (firstWritten) options &= uint8_t(~(rvioSameAsPrev | rvioBR));
+        // Written as the reader places them: the first record starts a paragraph, and so does a
+        // whole-line item unless it follows a list marker.
+        if (firstWritten || (!isText && item->IsFullLine() && !afterMarker))
+            options &= uint8_t(~(rvioSameAsPrev | rvioBR));
         firstWritten = false;
+        afterMarker = item->StyleNo == rvsListMarker;
         if (!isText) {
             item->SaveRVF(stream, ctx, e.Text, item->ParaNo, options & ~rvioUnicode);
             continue;
@@ -1020,6 +1024,12 @@ private:
     bool ItemTextStyle(long long stored, int& styleNo);
     bool ItemParagraph(const Token& stored, int& paraNo);
     void AddItem(std::string text, std::unique_ptr<TCustomRVItemInfo> item);
+    bool FollowsMarker() const {
+        const TCustomRVItemInfo* prev = !FItems.empty() ? FItems.back().Item.get()
+                                        : FStartIndex > 0 ? FData.GetItem(FStartIndex - 1)
+                                                          : nullptr;
+        return prev && prev->StyleNo == rvsListMarker;
+    }
 
     TCustomRVData& FData;
     RvfInput& FIn;
@@ -1283,9 +1293,11 @@ bool TRvfReader::ReadOwnLines(const Header& h, TCustomRVItemInfo& item, std::str
 }
 
 void TRvfReader::AddItem(std::string text, std::unique_ptr<TCustomRVItemInfo> item) {
-    // The first item of a document starts a paragraph; text items never take a whole line,
-    // other kinds say so themselves.
-    if (FStartIndex + int(FItems.size()) == 0 || (item->StyleNo < 0 && item->IsFullLine()))
+    // The first item of a document starts a paragraph. So does an item that takes a whole line
+    // (text items never do; other kinds say so themselves), unless a list marker starts its
+    // paragraph.
+    if (FStartIndex + int(FItems.size()) == 0 ||
+        (item->StyleNo < 0 && item->IsFullLine() && !FollowsMarker()))
         item->ItemOptions &= uint8_t(~(rvioSameAsPrev | rvioBR));
     if (FCheckpoint) {
         item->Checkpoint = FCheckpoint.release();
@@ -1308,6 +1320,7 @@ void TRvfReader::Commit(int& index, int& firstItem, int& lastItem, bool& fullRef
     FText.Commit();
     FPara.Commit();
     FLists.Commit();
+    FData.Items().Entries().reserve(size_t(FData.ItemCount()) + FItems.size());
     for (PendingItem& p : FItems) {
         FData.InsertItemObjectAt(FStartIndex + inserted, std::move(p.Text), p.Item.get());
         p.Item.release();
