@@ -294,7 +294,11 @@ bool HexToBytes(std::string_view hex, std::string& bytes) {
 }
 
 std::string RVFParaNoToString(int paraNo, TRVStyle* style, bool useStyleNames) {
-    if (useStyleNames && style && paraNo >= 0) return RVFQuote(style->ParaStyles[paraNo].StyleName);
+    if (useStyleNames && style && paraNo >= 0 && paraNo < style->ParaStyles.Count()) {
+        // A name an earlier style also has would be read as that style.
+        const std::string& name = style->ParaStyles[paraNo].StyleName;
+        if (style->ParaStyles.FindStyleWithName(name) == paraNo) return RVFQuote(name);
+    }
     return std::to_string(paraNo);
 }
 
@@ -1310,9 +1314,10 @@ void TRvfReader::Commit(int& index, int& firstItem, int& lastItem, bool& fullRef
     // Markers are numbered once, after the whole pass.
     FData.BeginMarkersUpdate();
     auto renumber = Finally([this] { FData.EndMarkersUpdate(); });
-    int inserted = 0;
+    const int countBefore = FData.ItemCount();
     auto rollback = Finally([&] {
-        if (inserted > 0) FData.DeleteItemRange(FStartIndex, inserted);
+        if (int added = FData.ItemCount() - countBefore; added > 0)
+            FData.DeleteItemRange(FStartIndex, added);
         FText.Restore();
         FPara.Restore();
         FLists.Restore();
@@ -1320,12 +1325,17 @@ void TRvfReader::Commit(int& index, int& firstItem, int& lastItem, bool& fullRef
     FText.Commit();
     FPara.Commit();
     FLists.Commit();
-    FData.Items().Entries().reserve(size_t(FData.ItemCount()) + FItems.size());
+    FData.Items().Entries().reserve(size_t(countBefore) + FItems.size());
     for (PendingItem& p : FItems) {
-        FData.InsertItemObjectAt(FStartIndex + inserted, std::move(p.Text), p.Item.get());
-        p.Item.release();
-        ++inserted;
+        const int count = FData.ItemCount();
+        // The list owns an item once it holds it, even when a notification after that raises.
+        auto handOver = Finally([&] {
+            if (FData.ItemCount() > count) p.Item.release();
+        });
+        FData.InsertItemObjectAt(FStartIndex + count - countBefore, std::move(p.Text),
+                                 p.Item.get());
     }
+    const int inserted = FData.ItemCount() - countBefore;
     if (FHasLayout) FData.RVFLayoutRead(FLayout);
     if (FHasBackground) FData.RVFBackgroundRead(FBackColor, FBackStyle, FBackImage.release());
     rollback.Dismiss();
