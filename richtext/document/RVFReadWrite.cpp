@@ -50,6 +50,7 @@
 #include <cstring>
 #include <map>
 #include <memory>
+#include <optional>
 
 #include "platform/core/ScopeGuard.h"
 #include "platform/core/Strings.h"
@@ -894,9 +895,10 @@ bool ParseTag(const Token& t, bool tagsArePChars, TRVTag& tag) {
     return true;
 }
 
-int MapIndex(const std::vector<int>& map, int v) {
-    if (map.empty() || v < 0) return v;
-    return v < int(map.size()) ? map[size_t(v)] : -1;
+// Stored index -> sheet index; no map keeps indexes as stored.
+int MapIndex(const std::optional<std::vector<int>>& map, int v) {
+    if (!map || v < 0) return v;
+    return v < int(map->size()) ? (*map)[size_t(v)] : -1;
 }
 
 // One style table of the sheet as a read pass sees it: the sheet's own until a stored table
@@ -932,7 +934,7 @@ public:
     void Restore() {
         if (FCommitted) FSheet->Assign(*FCopy);
     }
-    std::vector<int> Map; // stored index -> table index while inserting; empty: kept as stored
+    std::optional<std::vector<int>> Map; // set by a table read while inserting
 
 private:
     Table* FSheet;
@@ -1184,13 +1186,14 @@ bool TRvfReader::ReadListStyles(const Header& h) {
 template <typename Table>
 bool TRvfReader::TakeTable(PassTable<Table>& pass, std::unique_ptr<Table> table) {
     if (!pass.HasSheet()) return true;
-    pass.Map.clear();
+    pass.Map.reset();
     if (FLoading) {
         if (pass.MaxUsed() >= table->Count()) return false;
         pass.Replace(std::move(table));
         return true;
     }
     Table& dest = pass.Edit();
+    pass.Map.emplace();
     for (int i = 0; i < table->Count(); ++i) {
         int j = dest.FindSuchStyle((*table)[i]);
         if (j < 0) {
@@ -1198,7 +1201,7 @@ bool TRvfReader::TakeTable(PassTable<Table>& pass, std::unique_ptr<Table> table)
             j = dest.Count() - 1;
             FFullReformat = true;
         }
-        pass.Map.push_back(j);
+        pass.Map->push_back(j);
     }
     return true;
 }

@@ -121,6 +121,12 @@ TEST(RvfStyleTables, LateEmptyTableFailsTheLoadAndChangesNothing) {
         EXPECT_EQ(d.data.GetItemText(0), "link");
         EXPECT_LT(d.data.GetItemStyleNo(0), d.style.TextStyles.Count());
     }
+    // After an empty stored table no stored style is left for an inserted item to be.
+    Doc d;
+    d.data.AddTextParagraph("keep", 0, 0, TRVTag());
+    EXPECT_FALSE(Insert(d.data, "-2 0 textstyles 0 0 0 \r\n1 1 0 0 0 0 \r\nx\r\n"));
+    EXPECT_FALSE(Insert(d.data, "-2 0 parastyles 0 0 0 \r\n1 1 0 0 0 0 \r\nx\r\n"));
+    EXPECT_EQ(d.data.ItemCount(), 1);
 }
 
 TEST(RvfStyleTables, ATableAfterTheItemsMustKeepEveryStyleTheyUse) {
