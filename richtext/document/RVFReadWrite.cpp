@@ -96,7 +96,7 @@ void AppendEscaped(std::string& out, const std::string& s, char quote) {
         }
     }
 }
-}  // namespace
+} // namespace
 
 std::string RVFEscapeLine(const std::string& s) {
     if (s.find('\\') == std::string::npos && s.find('\r') == std::string::npos &&
@@ -980,8 +980,8 @@ struct PendingItem {
 class TRvfReader {
 public:
     TRvfReader(TCustomRVData& data, RvfInput& input, int index, bool loading)
-        : FData(data), FIn(input), FStartIndex(index), FLoading(loading),
-          FStyle(data.GetRVStyle()), FText(FStyle ? &FStyle->TextStyles : nullptr),
+        : FData(data), FIn(input), FStartIndex(index), FLoading(loading), FStyle(data.GetRVStyle()),
+          FText(FStyle ? &FStyle->TextStyles : nullptr),
           FPara(FStyle ? &FStyle->ParaStyles : nullptr),
           FLists(FStyle ? &FStyle->ListStyles : nullptr), FOptions(data.GetRVFOptions()),
           FTagsArePChars(data.TagsArePChars()),
@@ -1031,7 +1031,7 @@ private:
     bool ItemParagraph(const Token& stored, int& paraNo);
     void AddItem(std::string text, std::unique_ptr<TCustomRVItemInfo> item);
     bool FollowsMarker() const {
-        const TCustomRVItemInfo* prev = !FItems.empty() ? FItems.back().Item.get()
+        const TCustomRVItemInfo* prev = !FItems.empty()   ? FItems.back().Item.get()
                                         : FStartIndex > 0 ? FData.GetItem(FStartIndex - 1)
                                                           : nullptr;
         return prev && prev->StyleNo == rvsListMarker;
@@ -1077,11 +1077,9 @@ bool TRvfReader::ReadDocumentRecord(const Header& h) {
 
 bool TRvfReader::ReadCheckpoint(const Header& h) {
     std::string_view line;
-    if (h.LineCount != 1 || (h.Extra != "0" && h.Extra != "1") || !FIn.ReadLine(line))
-        return false;
+    if (h.LineCount != 1 || (h.Extra != "0" && h.Extra != "1") || !FIn.ReadLine(line)) return false;
     auto cp = std::make_unique<TRVCPInfo>();
-    if (!RVFUnescapeLine(line, cp->Name) || !ParseTag(h.Tag, FTagsArePChars, cp->Tag))
-        return false;
+    if (!RVFUnescapeLine(line, cp->Name) || !ParseTag(h.Tag, FTagsArePChars, cp->Tag)) return false;
     cp->RaiseEvent = h.Extra == "1";
     FCheckpoint = std::move(cp);
     return true;
@@ -1256,8 +1254,7 @@ bool TRvfReader::ReadItemRecord(const Header& h) {
     item->ItemOptions = uint8_t(h.Options);
     if (!ParseTag(h.Tag, FTagsArePChars, item->Tag)) return false;
     std::string text;
-    if (!(styleNo >= 0 ? ReadTextBody(h, *item, text) : ReadOwnLines(h, *item, text)))
-        return false;
+    if (!(styleNo >= 0 ? ReadTextBody(h, *item, text) : ReadOwnLines(h, *item, text))) return false;
     AddItem(std::move(text), std::move(item));
     return true;
 }

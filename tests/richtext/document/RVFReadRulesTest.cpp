@@ -15,9 +15,10 @@ using namespace epc;
 using namespace std::string_literals;
 
 // Present in sanitizer builds only: calls back on every allocation.
-extern "C" int __sanitizer_install_malloc_and_free_hooks(
-    void (*mallocHook)(const volatile void*, size_t),
-    void (*freeHook)(const volatile void*)) __attribute__((weak));
+extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*mallocHook)(const volatile void*,
+                                                                            size_t),
+                                                         void (*freeHook)(const volatile void*))
+    __attribute__((weak));
 
 namespace {
 
@@ -80,23 +81,23 @@ public:
         static const bool installed = __sanitizer_install_malloc_and_free_hooks &&
                                       __sanitizer_install_malloc_and_free_hooks(OnMalloc, OnFree);
         Available = installed;
-        Largest = 0;
-        Watching = true;
+        FLargest = 0;
+        FWatching = true;
     }
-    ~LargestAllocation() { Watching = false; }
-    size_t Bytes() const { return Largest; }
+    ~LargestAllocation() { FWatching = false; }
+    size_t Bytes() const { return FLargest; }
     bool Available = false;
 
 private:
     static void OnMalloc(const volatile void*, size_t size) {
-        if (!Watching) return;
-        size_t seen = Largest;
-        while (size > seen && !Largest.compare_exchange_weak(seen, size)) {
+        if (!FWatching) return;
+        size_t seen = FLargest;
+        while (size > seen && !FLargest.compare_exchange_weak(seen, size)) {
         }
     }
     static void OnFree(const volatile void*) {}
-    static inline std::atomic<bool> Watching{false};
-    static inline std::atomic<size_t> Largest{0};
+    static inline std::atomic<bool> FWatching{false};
+    static inline std::atomic<size_t> FLargest{0};
 };
 
 } // namespace
@@ -157,13 +158,13 @@ TEST(RvfStyleTables, ATableAfterTheItemsMustKeepEveryStyleTheyUse) {
 
 TEST(RvfStyleTables, TablesCutShortOrBrokenFailAndLeaveTheSheet) {
     const std::vector<std::string> bad = {
-        "-2 3 textstyles 0 0 0 \r\ntext\r\ntext\r\n",            // fewer lines than declared
-        "-2 2 textstyles 0 0 0 \r\ntext\r\npara\r\n",            // a line of another table
-        "-2 1 textstyles 0 0 0 \r\ntext size=big\r\n",           // not a number
-        "-2 1 textstyles 0 0 0 \r\ntext name=unquoted\r\n",      // names are quoted
-        "-2 1 parastyles 0 0 0 \r\npara left\r\n",               // no value
-        "-2 2 liststyles 0 0 0 \r\nlist levels=1\r\nlist\r\n",   // a list where a level belongs
-        "-2 1 layout 0 0 0 \r\nlayout min=-1\r\n",               // out of range
+        "-2 3 textstyles 0 0 0 \r\ntext\r\ntext\r\n",          // fewer lines than declared
+        "-2 2 textstyles 0 0 0 \r\ntext\r\npara\r\n",          // a line of another table
+        "-2 1 textstyles 0 0 0 \r\ntext size=big\r\n",         // not a number
+        "-2 1 textstyles 0 0 0 \r\ntext name=unquoted\r\n",    // names are quoted
+        "-2 1 parastyles 0 0 0 \r\npara left\r\n",             // no value
+        "-2 2 liststyles 0 0 0 \r\nlist levels=1\r\nlist\r\n", // a list where a level belongs
+        "-2 1 layout 0 0 0 \r\nlayout min=-1\r\n",             // out of range
     };
     for (const std::string& input : bad) {
         Doc d;
@@ -241,12 +242,12 @@ TEST(RvfCommit, ARaisingHandlerLeavesTheDocumentAndSheetAsTheyWere) {
 
 TEST(RvfSizes, DeclaredSizesNeverOutgrowTheInput) {
     const std::vector<std::string> inputs = {
-        "0 1 0 0 2 0 \r\n\xFF\xFF\xFF\x7F"s,                                  // text body
-        "-3 3 0 0 2 0 0 1 0 0 0 0 0\r\nn\r\nTBitmap\r\n\xFF\xFF\xFF\x7F"s,     // picture body
-        "-5 3 0 0 2 0 0 1 0 0 0 0 0\r\nn\r\nTControl\r\n\xFF\xFF\xFF\x7F"s,    // control body
-        "-2 2 background 0 2 0 0 1\r\nTBitmap\r\n\xFF\xFF\xFF\x7F"s,          // background
-        "-2 2147483647 textstyles 0 0 0 \r\ntext\r\n",                        // line count
-        "-2 2147483647 liststyles 0 0 0 \r\nlist levels=255\r\nlevel\r\n",   // level count
+        "0 1 0 0 2 0 \r\n\xFF\xFF\xFF\x7F"s,                                // text body
+        "-3 3 0 0 2 0 0 1 0 0 0 0 0\r\nn\r\nTBitmap\r\n\xFF\xFF\xFF\x7F"s,  // picture body
+        "-5 3 0 0 2 0 0 1 0 0 0 0 0\r\nn\r\nTControl\r\n\xFF\xFF\xFF\x7F"s, // control body
+        "-2 2 background 0 2 0 0 1\r\nTBitmap\r\n\xFF\xFF\xFF\x7F"s,        // background
+        "-2 2147483647 textstyles 0 0 0 \r\ntext\r\n",                      // line count
+        "-2 2147483647 liststyles 0 0 0 \r\nlist levels=255\r\nlevel\r\n",  // level count
         "-2 2147483647 unknown 0 0 0 \r\n\r\n",
         "-3 2147483647 0 0 1 0 0 1 0 0 0 0 0\r\nn\r\n",
         "0 2147483647 0 0 0 0 \r\nx\r\n",
@@ -291,7 +292,7 @@ TEST(RvfSelection, TheFirstSavedRecordCarriesNoLineBreakFlags) {
         data.SetRVFOptions(TRVFOptions{});
         data.AddTextParagraph("para", 0, 0, TRVTag());
         data.AddPictureItem("pic", nullptr, -1, TRVVAlign::rvvaBaseline); // joins "para"
-        data.AddTextParagraph("joined", 1, -1, TRVTag());                  // joins the picture
+        data.AddTextParagraph("joined", 1, -1, TRVTag());                 // joins the picture
         data.AddTextParagraph("broken", 0, 0, TRVTag());
         data.SetItemLineBreakBefore(3, true);
         ASSERT_TRUE(data.GetItem(1)->GetJoinsPrevious());
@@ -307,7 +308,10 @@ TEST(RvfSelection, TheFirstSavedRecordCarriesNoLineBreakFlags) {
         for (int field = 0; field < 3; ++field)
             sp = rvf.find(' ', sp) + 1;
         EXPECT_EQ(rvf[sp], '0') << rvf; // the option bits of the first record
-        EXPECT_EQ(rvf.rfind(startNo == 1 && startOffs == 0 ? "-3 " : startNo == 3 ? "0 " : "1 ", 0),
+        EXPECT_EQ(rvf.rfind(startNo == 1 && startOffs == 0 ? "-3 "
+                            : startNo == 3                 ? "0 "
+                                                           : "1 ",
+                            0),
                   0u)
             << rvf;
     }

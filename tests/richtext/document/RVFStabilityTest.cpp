@@ -127,9 +127,9 @@ public:
                               TColor(Int(INT32_MIN, INT32_MAX)));
                 break;
             case 5: {
-                TGraphic* picture = Chance(30) ? doctest::MakeBitmap(Int(1, 3), Int(1, 3),
-                                                                     TColor(Int(0, 0xFFFFFF)))
-                                               : nullptr;
+                TGraphic* picture =
+                    Chance(30) ? doctest::MakeBitmap(Int(1, 3), Int(1, 3), TColor(Int(0, 0xFFFFFF)))
+                               : nullptr;
                 if (Chance(50))
                     data.AddPictureItem(Bytes(6), picture, para, TRVVAlign(Int(0, 4)),
                                         Tag(stringTags));
@@ -147,8 +147,7 @@ public:
                                     Tag(stringTags));
                 break;
             case 7:
-                data.AddControlItem(Bytes(5), nullptr, para, TRVVAlign(Int(0, 4)),
-                                    Tag(stringTags));
+                data.AddControlItem(Bytes(5), nullptr, para, TRVVAlign(Int(0, 4)), Tag(stringTags));
                 break;
             default:
                 if (data.ItemCount() > 0 && style.ListStyles.Count() > 0)
@@ -192,8 +191,7 @@ private:
 // A document with a fixed selection.
 class TSelectedDocument : public TRVDocument {
 public:
-    void GetSelectionBounds(int& startNo, int& startOffs, int& endNo,
-                            int& endOffs) const override {
+    void GetSelectionBounds(int& startNo, int& startOffs, int& endNo, int& endOffs) const override {
         startNo = StartNo;
         startOffs = StartOffs;
         endNo = EndNo;
