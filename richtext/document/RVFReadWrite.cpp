@@ -757,6 +757,7 @@ class RvfInput {
 public:
     RvfInput(const char* data, size_t size) : FBase(data), FSize(size) {}
     bool AtEnd() const { return FPos >= FSize; }
+    size_t Size() const { return FSize; }
     bool ReadLine(std::string_view& line) {
         if (AtEnd()) return false;
         const void* nl = std::memchr(FBase + FPos, '\n', FSize - FPos);
@@ -856,7 +857,8 @@ struct Header {
     return ScanInt(s, pos, v, lo, hi) && pos == s.size();
 }
 
-bool ParseHeader(std::string_view line, Header& h) {
+// Inlined into the record loop: it runs once per record.
+[[gnu::always_inline]] inline bool ParseHeader(std::string_view line, Header& h) {
     size_t pos = 0;
     if (!ScanInt(line, pos, h.StyleNo, INT32_MIN, INT32_MAX)) return false;
     if (!SkipSpace(line, pos) || !ScanInt(line, pos, h.LineCount, 0, INT32_MAX)) return false;
@@ -968,19 +970,15 @@ struct GraphicFree {
     }
 };
 
-// An item read and checked, waiting for the commit.
-struct PendingItem {
-    std::string Text;
-    std::unique_ptr<TCustomRVItemInfo> Item;
-};
-
-// Reads one pass of records into temporaries: items, style tables, background, layout and the
-// document-end checkpoint. Each record kind has its reader; a reader answers false for input
-// that is not RVF. Nothing reaches the document or its sheet before Commit.
+// Reads one pass of records. Each record kind has its reader; a reader answers false for input
+// that is not RVF. Items go into the document as they are read (a second walk over them would
+// cost a sixth of the load time); style tables, background, layout and the document-end
+// checkpoint wait in temporaries for Commit. Rollback takes a failed pass back out.
 class TRvfReader {
 public:
     TRvfReader(TCustomRVData& data, RvfInput& input, int index, bool loading)
-        : FData(data), FIn(input), FStartIndex(index), FLoading(loading), FStyle(data.GetRVStyle()),
+        : FData(data), FIn(input), FStartIndex(index), FCountBefore(data.ItemCount()),
+          FLoading(loading), FStyle(data.GetRVStyle()),
           FText(FStyle ? &FStyle->TextStyles : nullptr),
           FPara(FStyle ? &FStyle->ParaStyles : nullptr),
           FLists(FStyle ? &FStyle->ListStyles : nullptr), FOptions(data.GetRVFOptions()),
@@ -997,9 +995,16 @@ public:
         return true;
     }
 
-    // Puts everything read into the document and its sheet; an exception on the way (a handler
-    // of the insertion notifications may raise) takes it all back out.
+    // Puts the tables into the sheet and the document records into the document.
     void Commit(int& index, int& firstItem, int& lastItem, bool& fullReformat);
+    // Leaves the document and the sheet as they were before the pass.
+    void Rollback() {
+        if (int added = FData.ItemCount() - FCountBefore; added > 0)
+            FData.DeleteItemRange(FStartIndex, added);
+        FText.Restore();
+        FPara.Restore();
+        FLists.Restore();
+    }
 
 private:
     bool ReadRecord(const Header& h) {
@@ -1029,17 +1034,17 @@ private:
     bool MapMarkerList(TRVMarkerItemInfo& marker);
     bool ItemTextStyle(long long stored, int& styleNo);
     bool ItemParagraph(const Token& stored, int& paraNo);
-    void AddItem(std::string text, std::unique_ptr<TCustomRVItemInfo> item);
+    void AddItem(std::string&& text, std::unique_ptr<TCustomRVItemInfo> item);
+    int Inserted() const { return FData.ItemCount() - FCountBefore; }
     bool FollowsMarker() const {
-        const TCustomRVItemInfo* prev = !FItems.empty()   ? FItems.back().Item.get()
-                                        : FStartIndex > 0 ? FData.GetItem(FStartIndex - 1)
-                                                          : nullptr;
-        return prev && prev->StyleNo == rvsListMarker;
+        int prev = FStartIndex + Inserted() - 1;
+        return prev >= 0 && FData.GetItem(prev)->StyleNo == rvsListMarker;
     }
 
     TCustomRVData& FData;
     RvfInput& FIn;
     const int FStartIndex;
+    const int FCountBefore;
     const bool FLoading;
     TRVStyle* FStyle;
     PassTable<TFontInfos> FText;
@@ -1049,7 +1054,6 @@ private:
     bool FTagsArePChars;
     bool FConvStyles;
     bool FFullReformat = false;
-    std::vector<PendingItem> FItems;
     // A checkpoint waits for the next item; after the last one it marks the document end.
     std::unique_ptr<TRVCPInfo> FCheckpoint;
     bool FHasBackground = false;
@@ -1296,51 +1300,32 @@ bool TRvfReader::ReadOwnLines(const Header& h, TCustomRVItemInfo& item, std::str
     return true;
 }
 
-void TRvfReader::AddItem(std::string text, std::unique_ptr<TCustomRVItemInfo> item) {
+void TRvfReader::AddItem(std::string&& text, std::unique_ptr<TCustomRVItemInfo> item) {
     // The first item of a document starts a paragraph. So does an item that takes a whole line
     // (text items never do; other kinds say so themselves), unless a list marker starts its
     // paragraph.
-    if (FStartIndex + int(FItems.size()) == 0 ||
-        (item->StyleNo < 0 && item->IsFullLine() && !FollowsMarker()))
+    const int at = FStartIndex + Inserted();
+    if (at == 0 || (item->StyleNo < 0 && item->IsFullLine() && !FollowsMarker()))
         item->ItemOptions &= uint8_t(~(rvioSameAsPrev | rvioBR));
     if (FCheckpoint) {
         item->Checkpoint = FCheckpoint.release();
         item->Checkpoint->ItemInfo = item.get();
     }
-    FItems.push_back(PendingItem{std::move(text), std::move(item)});
+    // The list owns the item once it holds it, even when a notification after that raises.
+    const int count = FData.ItemCount();
+    auto handOver = Finally([&] {
+        if (FData.ItemCount() > count) item.release();
+    });
+    FData.InsertItemObjectAt(at, std::move(text), item.get());
 }
 
 void TRvfReader::Commit(int& index, int& firstItem, int& lastItem, bool& fullReformat) {
-    // Markers are numbered once, after the whole pass.
-    FData.BeginMarkersUpdate();
-    auto renumber = Finally([this] { FData.EndMarkersUpdate(); });
-    const int countBefore = FData.ItemCount();
-    auto rollback = Finally([&] {
-        if (int added = FData.ItemCount() - countBefore; added > 0)
-            FData.DeleteItemRange(FStartIndex, added);
-        FText.Restore();
-        FPara.Restore();
-        FLists.Restore();
-    });
     FText.Commit();
     FPara.Commit();
     FLists.Commit();
-    FData.Items().Entries().reserve(size_t(countBefore) + FItems.size());
-    for (PendingItem& p : FItems) {
-        const int count = FData.ItemCount();
-        // The list owns an item once it holds it, even when a notification after that raises.
-        auto handOver = Finally([&] {
-            if (FData.ItemCount() > count) p.Item.release();
-        });
-        FData.InsertItemObjectAt(FStartIndex + count - countBefore, std::move(p.Text),
-                                 p.Item.get());
-    }
-    const int inserted = FData.ItemCount() - countBefore;
     if (FHasLayout) FData.RVFLayoutRead(FLayout);
     if (FHasBackground) FData.RVFBackgroundRead(FBackColor, FBackStyle, FBackImage.release());
-    rollback.Dismiss();
-    FItems.clear();
-
+    const int inserted = Inserted();
     // A checkpoint after the last item marks the end of the document.
     if (FCheckpoint && FStartIndex + inserted == FData.ItemCount() && !FData.NotAddedCP) {
         FData.NotAddedCP = FCheckpoint.release();
@@ -1391,9 +1376,14 @@ bool TCustomRVData::RvfReadLoop(TStream& stream, int& index, int& firstItem, int
             base = copy.data();
         }
         RvfInput in(base, size_t(size));
+        // Markers are numbered once, after the whole pass.
+        BeginMarkersUpdate();
+        auto renumber = Finally([this] { EndMarkersUpdate(); });
         TRvfReader reader(*this, in, index, loading);
+        auto rollback = Finally([&reader] { reader.Rollback(); });
         if (!reader.ReadAll()) return false;
         reader.Commit(index, firstItem, lastItem, fullReformat);
+        rollback.Dismiss();
         return true;
     } catch (const Exception&) {
         // What streams, pictures and controls raise on data they cannot take.

@@ -4,21 +4,15 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <new>
 
 #include "DocTestUtil.h"
+#include "LargestAllocation.h"
 #include "platform/core/Strings.h"
 #include "richtext/document/RVData.h"
 
 using namespace epc;
 using namespace std::string_literals;
-
-// Present in sanitizer builds only: calls back on every allocation.
-extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*mallocHook)(const volatile void*,
-                                                                            size_t),
-                                                         void (*freeHook)(const volatile void*))
-    __attribute__((weak));
 
 namespace {
 
@@ -73,32 +67,6 @@ std::string Base64Decode(const std::string& in) {
     }
     return out;
 }
-
-// The largest single allocation while the scope lives (sanitizer builds; 0 elsewhere).
-class LargestAllocation {
-public:
-    LargestAllocation() {
-        static const bool installed = __sanitizer_install_malloc_and_free_hooks &&
-                                      __sanitizer_install_malloc_and_free_hooks(OnMalloc, OnFree);
-        Available = installed;
-        FLargest = 0;
-        FWatching = true;
-    }
-    ~LargestAllocation() { FWatching = false; }
-    size_t Bytes() const { return FLargest; }
-    bool Available = false;
-
-private:
-    static void OnMalloc(const volatile void*, size_t size) {
-        if (!FWatching) return;
-        size_t seen = FLargest;
-        while (size > seen && !FLargest.compare_exchange_weak(seen, size)) {
-        }
-    }
-    static void OnFree(const volatile void*) {}
-    static inline std::atomic<bool> FWatching{false};
-    static inline std::atomic<size_t> FLargest{0};
-};
 
 } // namespace
 
@@ -253,20 +221,20 @@ TEST(RvfSizes, DeclaredSizesNeverOutgrowTheInput) {
         "0 2147483647 0 0 0 0 \r\nx\r\n",
     };
     {
-        LargestAllocation largest;
+        doctest::LargestAllocation largest;
         std::string big(size_t(2) << 20, 'x');
         EXPECT_TRUE(!largest.Available || largest.Bytes() >= big.size());
     }
     for (const std::string& input : inputs) {
         Doc d;
-        LargestAllocation largest;
+        doctest::LargestAllocation largest;
         EXPECT_FALSE(Load(d.data, input)) << input;
         EXPECT_FALSE(Insert(d.data, input, 0)) << input;
         EXPECT_LT(largest.Bytes(), size_t(1) << 20) << input;
     }
     // Stored pictures read on their own check their length against the stream as well.
     TStringStream picture("\xFF\xFF\xFF\x7F"s + "abc");
-    LargestAllocation largest;
+    doctest::LargestAllocation largest;
     EXPECT_THROW(RVFLoadPictureBinary(picture, "TBitmap"), EReadError);
     EXPECT_LT(largest.Bytes(), size_t(1) << 20);
 }
