@@ -757,8 +757,7 @@ class RvfInput {
 public:
     RvfInput(const char* data, size_t size) : FBase(data), FSize(size) {}
     bool AtEnd() const { return FPos >= FSize; }
-    size_t Size() const { return FSize; }
-    bool ReadLine(std::string_view& line) {
+    [[gnu::always_inline]] bool ReadLine(std::string_view& line) {
         if (AtEnd()) return false;
         const void* nl = std::memchr(FBase + FPos, '\n', FSize - FPos);
         size_t end = nl ? size_t(static_cast<const char*>(nl) - FBase) : FSize;
@@ -1035,7 +1034,7 @@ private:
     bool ItemTextStyle(long long stored, int& styleNo);
     bool ItemParagraph(const Token& stored, int& paraNo);
     void AddItem(std::string&& text, std::unique_ptr<TCustomRVItemInfo> item);
-    int Inserted() const { return FData.ItemCount() - FCountBefore; }
+    int Inserted() const { return FInserted; }
     bool FollowsMarker() const {
         int prev = FStartIndex + Inserted() - 1;
         return prev >= 0 && FData.GetItem(prev)->StyleNo == rvsListMarker;
@@ -1045,6 +1044,7 @@ private:
     RvfInput& FIn;
     const int FStartIndex;
     const int FCountBefore;
+    int FInserted = 0;
     const bool FLoading;
     TRVStyle* FStyle;
     PassTable<TFontInfos> FText;
@@ -1312,11 +1312,13 @@ void TRvfReader::AddItem(std::string&& text, std::unique_ptr<TCustomRVItemInfo> 
         item->Checkpoint->ItemInfo = item.get();
     }
     // The list owns the item once it holds it, even when a notification after that raises.
-    const int count = FData.ItemCount();
+    TCustomRVItemInfo* raw = item.get();
     auto handOver = Finally([&] {
-        if (FData.ItemCount() > count) item.release();
+        if (item && FData.ItemCount() > FCountBefore + FInserted) item.release();
     });
-    FData.InsertItemObjectAt(at, std::move(text), item.get());
+    FData.InsertItemObjectAt(at, std::move(text), raw);
+    item.release();
+    ++FInserted;
 }
 
 void TRvfReader::Commit(int& index, int& firstItem, int& lastItem, bool& fullReformat) {

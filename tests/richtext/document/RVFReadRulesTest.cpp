@@ -284,3 +284,29 @@ TEST(RvfSelection, TheFirstSavedRecordCarriesNoLineBreakFlags) {
             << rvf;
     }
 }
+
+// A list marker set on a paragraph that is a break joins the break to the marker; the stored
+// document keeps the two together instead of splitting them on the way back.
+TEST(RvfPlacement, AWholeLineItemAfterAListMarkerStaysInItsParagraph) {
+    for (bool binary : {false, true}) {
+        Doc src;
+        if (binary) src.data.SetRVFOptions(src.data.GetRVFOptions() | TRVFOption::rvfoSaveBinary);
+        src.data.AddTextParagraph("text", 0, 0, TRVTag());
+        src.data.AddBreak();
+        src.data.SetParagraphMarker(1, 0, 0, 1, false);
+        src.data.AddBreak();
+        src.data.SetItemJoinsPrevious(3, true); // joined to a break, not to a marker
+        ASSERT_EQ(src.data.GetItemStyleNo(1), rvsListMarker);
+        ASSERT_TRUE(src.data.GetItem(2)->GetJoinsPrevious());
+        TMemoryStream ms;
+        src.data.SaveToRvfStream(ms, false);
+        Doc dst;
+        dst.data.SetRVFOptions(src.data.GetRVFOptions());
+        ASSERT_TRUE(Load(dst.data, ms.DataString()));
+        EXPECT_TRUE(dst.data.GetItem(2)->GetJoinsPrevious());
+        EXPECT_FALSE(dst.data.GetItem(3)->GetJoinsPrevious());
+        TMemoryStream again;
+        dst.data.SaveToRvfStream(again, false);
+        EXPECT_EQ(again.DataString(), ms.DataString());
+    }
+}
