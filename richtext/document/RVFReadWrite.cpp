@@ -44,6 +44,13 @@
 //   layout       1 line of key=value fields.
 //   background   Extra "Color Style"; 2 lines: picture class name, picture data.
 // Unknown document records are skipped; unknown item kinds fail the load.
+//
+// Reading. The first record and every whole-line item start a paragraph, except a whole-line
+// item right after a list marker, which stays in the marker's paragraph; the writer stores the
+// option bits the same way, so a saved document loads and saves to the same bytes. A style
+// table must be read whole; loading replaces the sheet's tables, and one that arrives after
+// items must still hold every style they use. No declared length or count sizes memory before
+// the bytes are there. A pass that fails leaves the document and the sheet as they were.
 
 #include <algorithm>
 #include <charconv>
