@@ -44,13 +44,22 @@
 //   layout       1 line of key=value fields.
 //   background   Extra "Color Style"; 2 lines: picture class name, picture data.
 // Unknown document records are skipped; unknown item kinds fail the load.
+//
+// Reading. The first record and every whole-line item start a paragraph, except a whole-line
+// item right after a list marker, which stays in the marker's paragraph; the writer stores the
+// option bits the same way, so a saved document loads and saves to the same bytes. A style
+// table must be read whole; loading replaces the sheet's tables, and one that arrives after
+// items must still hold every style they use. No declared length or count sizes memory before
+// the bytes are there. A pass that fails leaves the document and the sheet as they were.
 
 #include <algorithm>
 #include <charconv>
 #include <cstring>
 #include <map>
 #include <memory>
+#include <optional>
 
+#include "platform/core/ScopeGuard.h"
 #include "platform/core/Strings.h"
 #include "platform/graphics/Graphics.h"
 #include "richtext/document/RVData.h"
@@ -96,7 +105,7 @@ void AppendEscaped(std::string& out, const std::string& s, char quote) {
         }
     }
 }
-}  // namespace
+} // namespace
 
 std::string RVFEscapeLine(const std::string& s) {
     if (s.find('\\') == std::string::npos && s.find('\r') == std::string::npos &&
@@ -295,7 +304,11 @@ bool HexToBytes(std::string_view hex, std::string& bytes) {
 }
 
 std::string RVFParaNoToString(int paraNo, TRVStyle* style, bool useStyleNames) {
-    if (useStyleNames && style && paraNo >= 0) return RVFQuote(style->ParaStyles[paraNo].StyleName);
+    if (useStyleNames && style && paraNo >= 0 && paraNo < style->ParaStyles.Count()) {
+        // A name an earlier style also has would be read as that style.
+        const std::string& name = style->ParaStyles[paraNo].StyleName;
+        if (style->ParaStyles.FindStyleWithName(name) == paraNo) return RVFQuote(name);
+    }
     return std::to_string(paraNo);
 }
 
@@ -360,18 +373,19 @@ namespace {
 
 using FieldMap = std::map<std::string, Token>;
 
-bool ParseFields(const std::string& line, std::string& kind, FieldMap& fields) {
+// Token views point into the line, which outlives the map.
+bool ParseFields(std::string_view line, std::string& kind, FieldMap& fields) {
     fields.clear();
     size_t pos = 0;
     size_t e = line.find(' ');
-    kind = line.substr(0, e);
-    if (e == std::string::npos) return !kind.empty();
+    kind.assign(line.substr(0, e));
+    if (e == std::string_view::npos) return !kind.empty();
     pos = e;
     while (pos < line.size()) {
         if (!SkipSpace(line, pos)) return false;
         size_t eq = line.find('=', pos);
-        if (eq == std::string::npos || eq == pos) return false;
-        std::string key = line.substr(pos, eq - pos);
+        if (eq == std::string_view::npos || eq == pos) return false;
+        std::string key(line.substr(pos, eq - pos));
         if (key.find(' ') != std::string::npos) return false;
         pos = eq + 1;
         Token t;
@@ -610,7 +624,7 @@ void TCustomRVData::RvfWriteRecords(TStream& stream, int first, int last, int st
     ctx.RVData = this;
     ctx.Binary = binary;
     ctx.UseStyleNames = useNames;
-    bool firstWritten = true;
+    bool firstWritten = true, afterMarker = false;
     std::string rec;
     for (int i = first; i <= last; ++i) {
         const TRVItemEntry& e = (*FItems)[i];
@@ -628,8 +642,12 @@ void TCustomRVData::RvfWriteRecords(TStream& stream, int first, int last, int st
             RVFWriteLine(stream, RVFEscapeLine(cp->Name));
         }
         uint8_t options = item->ItemOptions & 0x0F;
-        if (firstWritten) options &= uint8_t(~(rvioSameAsPrev | rvioBR));
+        // Written as the reader places them: the first record starts a paragraph, and so does a
+        // whole-line item unless it follows a list marker.
+        if (firstWritten || (!isText && item->IsFullLine() && !afterMarker))
+            options &= uint8_t(~(rvioSameAsPrev | rvioBR));
         firstWritten = false;
+        afterMarker = item->StyleNo == rvsListMarker;
         if (!isText) {
             item->SaveRVF(stream, ctx, e.Text, item->ParaNo, options & ~rvioUnicode);
             continue;
@@ -745,7 +763,7 @@ class RvfInput {
 public:
     RvfInput(const char* data, size_t size) : FBase(data), FSize(size) {}
     bool AtEnd() const { return FPos >= FSize; }
-    bool ReadLine(std::string_view& line) {
+    [[gnu::always_inline]] bool ReadLine(std::string_view& line) {
         if (AtEnd()) return false;
         const void* nl = std::memchr(FBase + FPos, '\n', FSize - FPos);
         size_t end = nl ? size_t(static_cast<const char*>(nl) - FBase) : FSize;
@@ -844,7 +862,8 @@ struct Header {
     return ScanInt(s, pos, v, lo, hi) && pos == s.size();
 }
 
-bool ParseHeader(std::string_view line, Header& h) {
+// Inlined into the record loop: it runs once per record.
+[[gnu::always_inline]] inline bool ParseHeader(std::string_view line, Header& h) {
     size_t pos = 0;
     if (!ScanInt(line, pos, h.StyleNo, INT32_MIN, INT32_MAX)) return false;
     if (!SkipSpace(line, pos) || !ScanInt(line, pos, h.LineCount, 0, INT32_MAX)) return false;
@@ -883,18 +902,442 @@ bool ParseTag(const Token& t, bool tagsArePChars, TRVTag& tag) {
     return true;
 }
 
-// Everything one read pass changes, so that a failed pass can be undone.
-struct ReadPass {
-    TRVStyle* Style = nullptr;
-    std::unique_ptr<TFontInfos> OldText;
-    std::unique_ptr<TParaInfos> OldPara;
-    std::unique_ptr<TRVListInfos> OldLists;
-    std::vector<int> TextMap, ParaMap, ListMap; // empty: indexes kept
+// Stored index -> sheet index; no map keeps indexes as stored.
+int MapIndex(const std::optional<std::vector<int>>& map, int v) {
+    if (!map || v < 0) return v;
+    return v < int(map->size()) ? (*map)[size_t(v)] : -1;
+}
+
+// One style table of the sheet as a read pass sees it: the sheet's own until a stored table
+// arrives, then a copy that only the commit puts into the sheet.
+template <typename Table> class PassTable {
+public:
+    explicit PassTable(Table* sheet) : FSheet(sheet) {}
+    bool HasSheet() const { return FSheet != nullptr; }
+    const Table& Current() const { return FCopy ? *FCopy : *FSheet; }
+    // Whether items may point to the index (without a sheet there is nothing to check).
+    bool Holds(int index) const { return index >= 0 && (!FSheet || index < Current().Count()); }
+    // Notes an index an item of the pass points to; a later table must keep it.
+    void Use(int index) { FMaxUsed = std::max(FMaxUsed, index); }
+    int MaxUsed() const { return FMaxUsed; }
+    // The pass's own copy, made from the sheet on first use.
+    Table& Edit() {
+        if (!FCopy) {
+            FCopy = std::make_unique<Table>();
+            FCopy->Assign(*FSheet);
+        }
+        return *FCopy;
+    }
+    void Replace(std::unique_ptr<Table> table) { FCopy = std::move(table); }
+    // Puts the pass's table into the sheet, keeping the sheet's for Restore.
+    void Commit() {
+        if (!FCopy) return;
+        auto old = std::make_unique<Table>();
+        old->Assign(*FSheet);
+        FSheet->Assign(*FCopy);
+        FCopy = std::move(old);
+        FCommitted = true;
+    }
+    void Restore() {
+        if (FCommitted) FSheet->Assign(*FCopy);
+    }
+    std::optional<std::vector<int>> Map; // set by a table read while inserting
+
+private:
+    Table* FSheet;
+    std::unique_ptr<Table> FCopy;
+    int FMaxUsed = -1;
+    bool FCommitted = false;
 };
 
-int MapIndex(const std::vector<int>& map, int v) {
-    if (map.empty() || v < 0) return v;
-    return v < int(map.size()) ? map[size_t(v)] : -1;
+void CopyListStyle(const TRVListInfo& source, TRVListInfo& dest) {
+    dest.StyleName = source.StyleName;
+    dest.OneLevelPreview = source.OneLevelPreview;
+    dest.Levels.clear();
+    for (const auto& level : source.Levels)
+        dest.Levels.push_back(std::make_unique<TRVListLevel>(*level));
+}
+
+void AppendStyle(TFontInfos& table, const TFontInfo& style) {
+    table.Add() = style;
+}
+void AppendStyle(TParaInfos& table, const TParaInfo& style) {
+    table.Add() = style;
+}
+void AppendStyle(TRVListInfos& table, const TRVListInfo& style) {
+    CopyListStyle(style, table.Add());
+}
+
+// Pictures are freed through the graphic hooks: this layer does not see their classes.
+
+// Reads one pass of records. Each record kind has its reader; a reader answers false for input
+// that is not RVF. Items go into the document as they are read (a second walk over them would
+// cost a sixth of the load time); style tables, background, layout and the document-end
+// checkpoint wait in temporaries for Commit. Rollback takes a failed pass back out.
+class TRvfReader {
+public:
+    TRvfReader(TCustomRVData& data, RvfInput& input, int index, bool loading)
+        : FData(data), FIn(input), FStartIndex(index), FCountBefore(data.ItemCount()),
+          FLoading(loading), FStyle(data.GetRVStyle()),
+          FText(FStyle ? &FStyle->TextStyles : nullptr),
+          FPara(FStyle ? &FStyle->ParaStyles : nullptr),
+          FLists(FStyle ? &FStyle->ListStyles : nullptr), FOptions(data.GetRVFOptions()),
+          FTagsArePChars(data.TagsArePChars()),
+          FConvStyles(FOptions.Contains(TRVFOption::rvfoConvUnknownStylesToZero)) {}
+
+    bool ReadAll() {
+        std::string_view line;
+        Header h;
+        while (FIn.ReadLine(line)) {
+            if (line.empty() && FIn.AtEnd()) break;
+            if (!ParseHeader(line, h) || !ReadRecord(h)) return false;
+        }
+        return true;
+    }
+
+    // Puts the tables into the sheet and the document records into the document.
+    void Commit(int& index, int& firstItem, int& lastItem, bool& fullReformat);
+    // Leaves the document and the sheet as they were before the pass.
+    void Rollback() {
+        if (int added = FData.ItemCount() - FCountBefore; added > 0)
+            FData.DeleteItemRange(FStartIndex, added);
+        FText.Restore();
+        FPara.Restore();
+        FLists.Restore();
+    }
+
+private:
+    bool ReadRecord(const Header& h) {
+        return h.StyleNo == -2 ? ReadDocumentRecord(h) : ReadItemRecord(h);
+    }
+
+    // ---- document records
+    bool ReadDocumentRecord(const Header& h);
+    bool ReadCheckpoint(const Header& h);
+    bool ReadBackground(const Header& h);
+    bool ReadLayoutRecord(const Header& h);
+    bool ReadTextStyles(const Header& h);
+    bool ReadParaStyles(const Header& h);
+    bool ReadListStyles(const Header& h);
+    template <typename Table> bool TakeTable(PassTable<Table>& pass, std::unique_ptr<Table> table);
+    bool SkipLines(const Header& h) {
+        std::string_view line;
+        for (long long k = 0; k < h.LineCount; ++k)
+            if (!FIn.ReadLine(line)) return false;
+        return true;
+    }
+
+    // ---- item records
+    bool ReadItemRecord(const Header& h);
+    bool ReadTextBody(const Header& h, TCustomRVItemInfo& item, std::string& text);
+    bool ReadOwnLines(const Header& h, TCustomRVItemInfo& item, std::string& text);
+    bool MapMarkerList(TRVMarkerItemInfo& marker);
+    bool ItemTextStyle(long long stored, int& styleNo);
+    bool ItemParagraph(const Token& stored, int& paraNo);
+    void AddItem(std::string&& text, std::unique_ptr<TCustomRVItemInfo> item);
+    int Inserted() const { return FInserted; }
+    bool FollowsMarker() const {
+        int prev = FStartIndex + Inserted() - 1;
+        return prev >= 0 && FData.GetItem(prev)->StyleNo == rvsListMarker;
+    }
+
+    TCustomRVData& FData;
+    RvfInput& FIn;
+    const int FStartIndex;
+    const int FCountBefore;
+    int FInserted = 0;
+    const bool FLoading;
+    TRVStyle* FStyle;
+    PassTable<TFontInfos> FText;
+    PassTable<TParaInfos> FPara;
+    PassTable<TRVListInfos> FLists;
+    TRVFOptions FOptions;
+    bool FTagsArePChars;
+    bool FConvStyles;
+    bool FFullReformat = false;
+    // A checkpoint waits for the next item; after the last one it marks the document end.
+    std::unique_ptr<TRVCPInfo> FCheckpoint;
+    bool FHasBackground = false;
+    TColor FBackColor = clNone;
+    TBackgroundStyle FBackStyle = TBackgroundStyle::bsNoBitmap;
+    std::unique_ptr<TGraphic> FBackImage;
+    bool FHasLayout = false;
+    TRVLayoutInfo FLayout;
+    std::string FExtra, FLine;
+};
+
+// ---- document records
+
+bool TRvfReader::ReadDocumentRecord(const Header& h) {
+    const std::string_view kind = h.Para.Str();
+    if (kind == "checkpoint") return ReadCheckpoint(h);
+    if (kind == "textstyles") return ReadTextStyles(h);
+    if (kind == "parastyles") return ReadParaStyles(h);
+    if (kind == "liststyles") return ReadListStyles(h);
+    if (kind == "layout") return ReadLayoutRecord(h);
+    if (kind == "background") return ReadBackground(h);
+    // Document records of unknown kinds are skipped.
+    return SkipLines(h);
+}
+
+bool TRvfReader::ReadCheckpoint(const Header& h) {
+    std::string_view line;
+    if (h.LineCount != 1 || (h.Extra != "0" && h.Extra != "1") || !FIn.ReadLine(line)) return false;
+    auto cp = std::make_unique<TRVCPInfo>();
+    if (!RVFUnescapeLine(line, cp->Name) || !ParseTag(h.Tag, FTagsArePChars, cp->Tag)) return false;
+    cp->RaiseEvent = h.Extra == "1";
+    FCheckpoint = std::move(cp);
+    return true;
+}
+
+bool TRvfReader::ReadBackground(const Header& h) {
+    std::string_view line;
+    std::string cls, body;
+    if (h.LineCount != 2 || !FIn.ReadLine(line) || !RVFUnescapeLine(line, cls)) return false;
+    if (h.Mode == 2 ? !FIn.ReadBinary(body) : !(FIn.ReadLine(line) && HexToBytes(line, body)))
+        return false;
+    long long color = clNone, backStyle = 0;
+    size_t sp = h.Extra.find(' ');
+    if (sp == std::string_view::npos || !ParseInt(h.Extra.substr(0, sp), color) ||
+        !ParseInt(h.Extra.substr(sp + 1), backStyle, 0, int(TBackgroundStyle::bsBottomRight)))
+        return false;
+    if (!FLoading || !FOptions.Contains(TRVFOption::rvfoLoadBack)) return true;
+    FBackImage.reset();
+    if (!body.empty()) {
+        TMemoryStream ms;
+        ms.WriteString(body);
+        ms.SetPosition(0);
+        try {
+            FBackImage = RVLoadGraphicStream(cls, ms);
+        } catch (const Exception&) {
+            // A picture that cannot be decoded leaves the background plain.
+        }
+    }
+    FHasBackground = true;
+    FBackColor = TColor(color);
+    FBackStyle = TBackgroundStyle(backStyle);
+    return true;
+}
+
+bool TRvfReader::ReadLayoutRecord(const Header& h) {
+    std::string_view line;
+    FieldMap fields;
+    std::string kind;
+    TRVLayoutInfo layout;
+    if (h.LineCount != 1 || !FIn.ReadLine(line) || !ParseFields(line, kind, fields) ||
+        kind != "layout" || !ReadLayout(fields, layout))
+        return false;
+    if (FLoading && FOptions.Contains(TRVFOption::rvfoLoadLayout)) {
+        FLayout = layout;
+        FHasLayout = true;
+    }
+    return true;
+}
+
+bool TRvfReader::ReadTextStyles(const Header& h) {
+    auto table = std::make_unique<TFontInfos>();
+    std::string_view line;
+    std::string kind;
+    FieldMap fields;
+    for (long long k = 0; k < h.LineCount; ++k)
+        if (!FIn.ReadLine(line) || !ParseFields(line, kind, fields) || kind != "text" ||
+            !ReadTextStyle(fields, table->Add()))
+            return false;
+    return TakeTable(FText, std::move(table));
+}
+
+bool TRvfReader::ReadParaStyles(const Header& h) {
+    auto table = std::make_unique<TParaInfos>();
+    std::string_view line;
+    std::string kind;
+    FieldMap fields;
+    for (long long k = 0; k < h.LineCount; ++k)
+        if (!FIn.ReadLine(line) || !ParseFields(line, kind, fields) || kind != "para" ||
+            !ReadParaStyle(fields, table->Add()))
+            return false;
+    return TakeTable(FPara, std::move(table));
+}
+
+bool TRvfReader::ReadListStyles(const Header& h) {
+    auto table = std::make_unique<TRVListInfos>();
+    std::string_view line;
+    std::string kind;
+    FieldMap fields;
+    long long left = h.LineCount;
+    while (left > 0) {
+        if (!FIn.ReadLine(line) || !ParseFields(line, kind, fields) || kind != "list") return false;
+        --left;
+        TRVListInfo& list = table->Add();
+        FieldReader r{fields};
+        int32_t levels = 0;
+        r.Str("name", list.StyleName);
+        r.Int("levels", levels, 0, 255);
+        r.Bool("preview", list.OneLevelPreview);
+        // The level lines are counted in the record's lines.
+        if (!r.Ok || levels > left) return false;
+        for (int32_t v = 0; v < levels; ++v, --left)
+            if (!FIn.ReadLine(line) || !ParseFields(line, kind, fields) || kind != "level" ||
+                !ReadLevel(fields, list.AddLevel()))
+                return false;
+    }
+    return TakeTable(FLists, std::move(table));
+}
+
+// A whole stored table: loading replaces the sheet's, which must then still hold every style
+// the items read so far point to; inserting maps the stored styles onto equal ones of the
+// sheet and adds the missing ones.
+template <typename Table>
+bool TRvfReader::TakeTable(PassTable<Table>& pass, std::unique_ptr<Table> table) {
+    if (!pass.HasSheet()) return true;
+    pass.Map.reset();
+    if (FLoading) {
+        if (pass.MaxUsed() >= table->Count()) return false;
+        pass.Replace(std::move(table));
+        return true;
+    }
+    Table& dest = pass.Edit();
+    pass.Map.emplace();
+    for (int i = 0; i < table->Count(); ++i) {
+        int j = dest.FindSuchStyle((*table)[i]);
+        if (j < 0) {
+            AppendStyle(dest, (*table)[i]);
+            j = dest.Count() - 1;
+            FFullReformat = true;
+        }
+        pass.Map->push_back(j);
+    }
+    return true;
+}
+
+// ---- item records
+
+bool TRvfReader::ItemTextStyle(long long stored, int& styleNo) {
+    styleNo = MapIndex(FText.Map, int(stored));
+    if (!FText.Holds(styleNo)) {
+        if (!FConvStyles || !FText.Holds(0)) return false;
+        styleNo = 0;
+    }
+    FText.Use(styleNo);
+    return true;
+}
+
+bool TRvfReader::ItemParagraph(const Token& stored, int& paraNo) {
+    if (stored.Quoted) {
+        paraNo = FPara.HasSheet() ? FPara.Current().FindStyleWithName(stored.Unquoted) : -1;
+    } else {
+        long long p;
+        if (!TokenInt(stored.View, p, -1, INT32_MAX)) return false;
+        paraNo = MapIndex(FPara.Map, int(p));
+    }
+    if (!FPara.Holds(paraNo)) {
+        if (!FConvStyles || !FPara.Holds(0)) return false;
+        paraNo = 0;
+    }
+    FPara.Use(paraNo);
+    return true;
+}
+
+bool TRvfReader::MapMarkerList(TRVMarkerItemInfo& marker) {
+    if (marker.ListNo < 0) return true;
+    int listNo = MapIndex(FLists.Map, marker.ListNo);
+    if (!FLists.Holds(listNo)) {
+        if (!FConvStyles) return false;
+        listNo = -1;
+    }
+    marker.ListNo = listNo;
+    if (listNo >= 0) FLists.Use(listNo);
+    return true;
+}
+
+bool TRvfReader::ReadItemRecord(const Header& h) {
+    int styleNo = int(h.StyleNo);
+    if (styleNo >= 0 && !ItemTextStyle(h.StyleNo, styleNo)) return false;
+    std::unique_ptr<TCustomRVItemInfo> item(CreateRichViewItem(styleNo, &FData));
+    int paraNo;
+    if (!item || !ItemParagraph(h.Para, paraNo)) return false;
+    item->ParaNo = paraNo;
+    item->ItemOptions = uint8_t(h.Options);
+    if (!ParseTag(h.Tag, FTagsArePChars, item->Tag)) return false;
+    std::string text;
+    if (!(styleNo >= 0 ? ReadTextBody(h, *item, text) : ReadOwnLines(h, *item, text))) return false;
+    AddItem(std::move(text), std::move(item));
+    return true;
+}
+
+// Text: one line of escaped bytes, hex, or a binary block.
+bool TRvfReader::ReadTextBody(const Header& h, TCustomRVItemInfo& item, std::string& text) {
+    if (h.LineCount != 1 || !h.Extra.empty()) return false;
+    if (h.Mode == 2) {
+        if (!FIn.ReadBinary(text)) return false;
+    } else {
+        std::string_view line;
+        if (!FIn.ReadLine(line) ||
+            !(h.Mode == 1 ? HexToBytes(line, text) : RVFUnescapeLine(line, text)))
+            return false;
+    }
+    return !item.IsUnicode() || text.size() % 2 == 0;
+}
+
+// Every other kind (breaks, pictures, controls, bullets, hotspots, markers, registered kinds)
+// reads its header fields and lines itself.
+bool TRvfReader::ReadOwnLines(const Header& h, TCustomRVItemInfo& item, std::string& text) {
+    item.ItemOptions &= uint8_t(~rvioUnicode);
+    FExtra.assign(h.Extra.data(), h.Extra.size());
+    if (!item.ReadRVFHeader(FExtra, &FData)) return false;
+    if (item.StyleNo == rvsListMarker && !MapMarkerList(static_cast<TRVMarkerItemInfo&>(item)))
+        return false;
+    TRVFReadMode mode = TRVFReadMode::rmText;
+    TRVFReadState state = TRVFReadState::rstData;
+    const int lineCount = int(h.LineCount);
+    for (int k = 0; k < lineCount && state != TRVFReadState::rstItemFinished; ++k) {
+        // The last line of a binary or hex record is its body.
+        if (k == lineCount - 1 && lineCount > 1 && h.Mode != 0)
+            mode = h.Mode == 2 ? TRVFReadMode::rmBinary : TRVFReadMode::rmHex;
+        bool got = mode == TRVFReadMode::rmBinary ? FIn.ReadBinary(FLine) : FIn.ReadLine(FLine);
+        if (!got || !item.ReadRVFLine(FLine, &FData, k, lineCount, text, mode, state)) return false;
+        if (mode == TRVFReadMode::rmHex) mode = TRVFReadMode::rmText;
+    }
+    if (item.IsFullLine() || item.GetSubRVData(0)) FFullReformat = true;
+    return true;
+}
+
+void TRvfReader::AddItem(std::string&& text, std::unique_ptr<TCustomRVItemInfo> item) {
+    // The first item of a document starts a paragraph. So does an item that takes a whole line
+    // (text items never do; other kinds say so themselves), unless a list marker starts its
+    // paragraph.
+    const int at = FStartIndex + Inserted();
+    if (at == 0 || (item->StyleNo < 0 && item->IsFullLine() && !FollowsMarker()))
+        item->ItemOptions &= uint8_t(~(rvioSameAsPrev | rvioBR));
+    if (FCheckpoint) {
+        FCheckpoint->ItemInfo = item.get();
+        item->Checkpoint = std::move(FCheckpoint);
+    }
+    // The list owns the item from here on, also when a notification after the insertion raises:
+    // the roll-back counts what the list holds.
+    FData.InsertItemObjectAt(at, std::move(text), std::move(item));
+    ++FInserted;
+}
+
+void TRvfReader::Commit(int& index, int& firstItem, int& lastItem, bool& fullReformat) {
+    FText.Commit();
+    FPara.Commit();
+    FLists.Commit();
+    if (FHasLayout) FData.RVFLayoutRead(FLayout);
+    if (FHasBackground) FData.RVFBackgroundRead(FBackColor, FBackStyle, std::move(FBackImage));
+    const int inserted = Inserted();
+    // A checkpoint after the last item marks the end of the document.
+    if (FCheckpoint && FStartIndex + inserted == FData.ItemCount() && !FData.NotAddedCP)
+        FData.TakeDocumentEndCheckpoint(std::move(FCheckpoint));
+    index = FStartIndex + inserted;
+    fullReformat = FFullReformat;
+    if (inserted > 0) {
+        firstItem = FStartIndex;
+        lastItem = FStartIndex + inserted - 1;
+        // The item after the inserted range may now follow a different paragraph.
+        if (lastItem + 1 < FData.ItemCount() && FData.GetItem(lastItem + 1)->GetJoinsPrevious() &&
+            FData.GetItem(lastItem)->IsFullLine())
+            FData.GetItem(lastItem + 1)->SetJoinsPrevious(false);
+    }
 }
 
 } // namespace
@@ -916,395 +1359,33 @@ bool TCustomRVData::RvfReadLoop(TStream& stream, int& index, int& firstItem, int
     fullReformat = false;
     if (SharesItems()) return false;
     index = std::clamp(index, 0, ItemCount());
-    const int startIndex = index;
-    ReadPass pass;
-    pass.Style = GetRVStyle();
-    int inserted = 0;
-    TRVCPInfo* pendingCP = nullptr;
-    bool ok = true;
-    // Markers are numbered once, after the whole pass.
-    struct MarkersBracket {
-        TCustomRVData* D;
-        explicit MarkersBracket(TCustomRVData* d) : D(d) { D->BeginMarkersUpdate(); }
-        ~MarkersBracket() { D->EndMarkersUpdate(); }
-    } markersBracket(this);
     try {
-        int64_t size = stream.Size() - stream.Position();
-        std::string data;
+        // Memory streams are read in place; others are read whole first.
+        int64_t size = std::max<int64_t>(stream.Size() - stream.Position(), 0);
+        std::string copy;
         const char* base;
         if (auto* ms = dynamic_cast<TMemoryStream*>(&stream)) {
             base = reinterpret_cast<const char*>(ms->Memory()) + ms->Position();
             ms->Seek(0, TSeekOrigin::soEnd);
         } else {
-            if (size > 0) {
-                data.resize(size_t(size));
-                stream.ReadBuffer(data.data(), size);
-            }
-            base = data.data();
+            copy.resize(size_t(size));
+            if (size > 0) stream.ReadBuffer(copy.data(), size);
+            base = copy.data();
         }
-        RvfInput in(base, size_t(std::max<int64_t>(size, 0)));
-        TRVFOptions rvfo = GetRVFOptions();
-        bool pchars = TagsArePChars();
-        bool convStyles = rvfo.Contains(TRVFOption::rvfoConvUnknownStylesToZero);
-        std::string line, extra;
-        std::string_view view;
-        Header h;
-        std::unique_ptr<TRVCPInfo> cpHolder;
-        auto stylesChangeable = [&]() { return pass.Style != nullptr; };
-        while (ok && in.ReadLine(view)) {
-            if (view.empty() && in.AtEnd()) break;
-            if (!ParseHeader(view, h)) {
-                ok = false;
-                break;
-            }
-            if (h.StyleNo == -2) {
-                // Document records.
-                const std::string kind(h.Para.Str());
-                std::vector<std::string> lines;
-                std::string l;
-                if (kind == "background") {
-                    if (h.LineCount != 2 || !in.ReadLine(l)) {
-                        ok = false;
-                        break;
-                    }
-                    std::string cls, body;
-                    if (!RVFUnescapeLine(l, cls)) {
-                        ok = false;
-                        break;
-                    }
-                    if (h.Mode == 2 ? !in.ReadBinary(body)
-                                    : !(in.ReadLine(l) && HexToBytes(l, body))) {
-                        ok = false;
-                        break;
-                    }
-                    long long color = clNone, bstyle = 0;
-                    size_t sp = h.Extra.find(' ');
-                    if (sp == std::string_view::npos || !ParseInt(h.Extra.substr(0, sp), color) ||
-                        !ParseInt(h.Extra.substr(sp + 1), bstyle, 0,
-                                  int(TBackgroundStyle::bsBottomRight))) {
-                        ok = false;
-                        break;
-                    }
-                    if (loading && rvfo.Contains(TRVFOption::rvfoLoadBack)) {
-                        std::unique_ptr<TGraphic> g;
-                        if (!body.empty()) {
-                            TMemoryStream ms;
-                            ms.WriteString(body);
-                            ms.SetPosition(0);
-                            try {
-                                g = RVLoadGraphicStream(cls, ms);
-                            } catch (const std::exception&) {
-                                g = nullptr;
-                            }
-                        }
-                        RVFBackgroundRead(TColor(color), TBackgroundStyle(bstyle), std::move(g));
-                    }
-                    continue;
-                }
-                for (long long k = 0; k < h.LineCount; ++k) {
-                    if (!in.ReadLine(l)) {
-                        ok = false;
-                        break;
-                    }
-                    lines.push_back(l);
-                }
-                if (!ok) break;
-                if (kind == "checkpoint") {
-                    if (lines.size() != 1 || (h.Extra != "0" && h.Extra != "1")) {
-                        ok = false;
-                        break;
-                    }
-                    cpHolder = std::make_unique<TRVCPInfo>();
-                    if (!RVFUnescapeLine(lines[0], cpHolder->Name) ||
-                        !ParseTag(h.Tag, pchars, cpHolder->Tag)) {
-                        ok = false;
-                        break;
-                    }
-                    cpHolder->RaiseEvent = h.Extra == "1";
-                } else if (kind == "textstyles" || kind == "parastyles") {
-                    bool text = kind == "textstyles";
-                    FieldMap fields;
-                    std::string lk;
-                    std::vector<int>& map = text ? pass.TextMap : pass.ParaMap;
-                    if (!stylesChangeable()) continue;
-                    TFontInfos newText;
-                    TParaInfos newPara;
-                    for (const std::string& sl : lines) {
-                        if (!ParseFields(sl, lk, fields) || lk != (text ? "text" : "para")) {
-                            ok = false;
-                            break;
-                        }
-                        if (text ? !ReadTextStyle(fields, newText.Add())
-                                 : !ReadParaStyle(fields, newPara.Add())) {
-                            ok = false;
-                            break;
-                        }
-                    }
-                    if (!ok) break;
-                    map.clear();
-                    if (loading) {
-                        // Loading replaces the tables; a failed load brings the old ones back.
-                        if (text) {
-                            if (!pass.OldText) {
-                                pass.OldText = std::make_unique<TFontInfos>();
-                                pass.OldText->Assign(pass.Style->TextStyles);
-                            }
-                            pass.Style->TextStyles.Assign(newText);
-                        } else {
-                            if (!pass.OldPara) {
-                                pass.OldPara = std::make_unique<TParaInfos>();
-                                pass.OldPara->Assign(pass.Style->ParaStyles);
-                            }
-                            pass.Style->ParaStyles.Assign(newPara);
-                        }
-                    } else {
-                        // Inserting maps the stored styles onto equal ones of the sheet.
-                        if (!pass.OldText) {
-                            pass.OldText = std::make_unique<TFontInfos>();
-                            pass.OldText->Assign(pass.Style->TextStyles);
-                            pass.OldPara = std::make_unique<TParaInfos>();
-                            pass.OldPara->Assign(pass.Style->ParaStyles);
-                        }
-                        if (text) {
-                            for (int i = 0; i < newText.Count(); ++i) {
-                                int j = pass.Style->TextStyles.FindSuchStyle(newText[i]);
-                                if (j < 0) {
-                                    pass.Style->TextStyles.Add() = newText[i];
-                                    j = pass.Style->TextStyles.Count() - 1;
-                                    fullReformat = true;
-                                }
-                                map.push_back(j);
-                            }
-                        } else {
-                            for (int i = 0; i < newPara.Count(); ++i) {
-                                int j = pass.Style->ParaStyles.FindSuchStyle(newPara[i]);
-                                if (j < 0) {
-                                    pass.Style->ParaStyles.Add() = newPara[i];
-                                    j = pass.Style->ParaStyles.Count() - 1;
-                                    fullReformat = true;
-                                }
-                                map.push_back(j);
-                            }
-                        }
-                    }
-                } else if (kind == "liststyles") {
-                    if (!stylesChangeable()) continue;
-                    TRVListInfos newLists;
-                    FieldMap fields;
-                    std::string lk;
-                    size_t k = 0;
-                    while (k < lines.size()) {
-                        if (!ParseFields(lines[k], lk, fields) || lk != "list") {
-                            ok = false;
-                            break;
-                        }
-                        TRVListInfo& li = newLists.Add();
-                        FieldReader r{fields};
-                        int32_t levels = 0;
-                        r.Str("name", li.StyleName);
-                        r.Int("levels", levels, 0, 255);
-                        r.Bool("preview", li.OneLevelPreview);
-                        if (!r.Ok || size_t(levels) > lines.size() - k - 1) {
-                            ok = false;
-                            break;
-                        }
-                        ++k;
-                        for (int32_t v = 0; v < levels; ++v, ++k) {
-                            if (!ParseFields(lines[k], lk, fields) || lk != "level" ||
-                                !ReadLevel(fields, li.AddLevel())) {
-                                ok = false;
-                                break;
-                            }
-                        }
-                        if (!ok) break;
-                    }
-                    if (!ok) break;
-                    if (!pass.OldLists) {
-                        pass.OldLists = std::make_unique<TRVListInfos>();
-                        pass.OldLists->Assign(pass.Style->ListStyles);
-                    }
-                    pass.ListMap.clear();
-                    if (loading) {
-                        pass.Style->ListStyles.Assign(newLists);
-                    } else {
-                        for (int i = 0; i < newLists.Count(); ++i) {
-                            int j = pass.Style->ListStyles.FindSuchStyle(newLists[i]);
-                            if (j < 0) {
-                                TRVListInfos one;
-                                pass.Style->ListStyles.Add();
-                                j = pass.Style->ListStyles.Count() - 1;
-                                TRVListInfo& dst = pass.Style->ListStyles[j];
-                                dst.StyleName = newLists[i].StyleName;
-                                dst.OneLevelPreview = newLists[i].OneLevelPreview;
-                                for (const auto& lvl : newLists[i].Levels)
-                                    dst.Levels.push_back(std::make_unique<TRVListLevel>(*lvl));
-                                fullReformat = true;
-                            }
-                            pass.ListMap.push_back(j);
-                        }
-                    }
-                } else if (kind == "layout") {
-                    FieldMap fields;
-                    std::string lk;
-                    TRVLayoutInfo layout;
-                    if (lines.size() != 1 || !ParseFields(lines[0], lk, fields) || lk != "layout" ||
-                        !ReadLayout(fields, layout)) {
-                        ok = false;
-                        break;
-                    }
-                    if (loading && rvfo.Contains(TRVFOption::rvfoLoadLayout)) RVFLayoutRead(layout);
-                }
-                // Other document records are skipped.
-                continue;
-            }
-
-            // Item records.
-            TRVStyle* style = pass.Style;
-            int styleNo = int(h.StyleNo);
-            if (styleNo >= 0) {
-                styleNo = MapIndex(pass.TextMap, styleNo);
-                if (styleNo < 0 || (style && styleNo >= style->TextStyles.Count())) {
-                    if (!convStyles) {
-                        ok = false;
-                        break;
-                    }
-                    styleNo = 0;
-                }
-            }
-            std::unique_ptr<TCustomRVItemInfo> item = CreateRichViewItem(styleNo, this);
-            if (!item) {
-                ok = false;
-                break;
-            }
-            // Paragraph.
-            int paraNo;
-            if (h.Para.Quoted) {
-                paraNo = style ? style->ParaStyles.FindStyleWithName(h.Para.Unquoted) : -1;
-            } else {
-                long long p;
-                if (!TokenInt(h.Para.View, p, -1, INT32_MAX)) {
-                    ok = false;
-                    break;
-                }
-                paraNo = MapIndex(pass.ParaMap, int(p));
-            }
-            if (paraNo < 0 || (style && paraNo >= style->ParaStyles.Count())) {
-                if (!convStyles) {
-                    ok = false;
-                    break;
-                }
-                paraNo = 0;
-            }
-            item->ParaNo = paraNo;
-            item->ItemOptions = uint8_t(h.Options);
-            if (!ParseTag(h.Tag, pchars, item->Tag)) {
-                ok = false;
-                break;
-            }
-            std::string text;
-            if (styleNo >= 0) {
-                if (h.LineCount != 1 || !h.Extra.empty()) {
-                    ok = false;
-                    break;
-                }
-                if (h.Mode == 2) {
-                    ok = in.ReadBinary(text);
-                } else {
-                    ok = in.ReadLine(view) &&
-                         (h.Mode == 1 ? HexToBytes(view, text) : RVFUnescapeLine(view, text));
-                }
-                if (!ok) break;
-                if (item->IsUnicode() && text.size() % 2) {
-                    ok = false;
-                    break;
-                }
-            } else {
-                item->ItemOptions &= uint8_t(~rvioUnicode);
-                extra.assign(h.Extra.data(), h.Extra.size());
-                if (!item->ReadRVFHeader(extra, this)) {
-                    ok = false;
-                    break;
-                }
-                if (item->StyleNo == rvsListMarker) {
-                    auto* m = static_cast<TRVMarkerItemInfo*>(item.get());
-                    if (m->ListNo >= 0) {
-                        int mapped = MapIndex(pass.ListMap, m->ListNo);
-                        if (mapped < 0 || (style && mapped >= style->ListStyles.Count())) {
-                            if (!convStyles) {
-                                ok = false;
-                                break;
-                            }
-                            mapped = -1;
-                        }
-                        m->ListNo = mapped;
-                    }
-                }
-                TRVFReadMode mode = TRVFReadMode::rmText;
-                TRVFReadState state = TRVFReadState::rstData;
-                int lineCount = int(h.LineCount);
-                for (int k = 0; k < lineCount && state != TRVFReadState::rstItemFinished; ++k) {
-                    // The last line of a binary record is its body.
-                    if (h.Mode == 2 && k == lineCount - 1 && lineCount > 1)
-                        mode = TRVFReadMode::rmBinary;
-                    else if (h.Mode == 1 && k == lineCount - 1 && lineCount > 1)
-                        mode = TRVFReadMode::rmHex;
-                    bool got =
-                        mode == TRVFReadMode::rmBinary ? in.ReadBinary(line) : in.ReadLine(line);
-                    if (!got || !item->ReadRVFLine(line, this, k, lineCount, text, mode, state)) {
-                        ok = false;
-                        break;
-                    }
-                    if (mode == TRVFReadMode::rmHex) mode = TRVFReadMode::rmText;
-                }
-                if (!ok) break;
-                if (item->IsFullLine() || item->GetSubRVData(0)) fullReformat = true;
-            }
-            // Text items never take a whole line; other kinds say so themselves.
-            if (index == 0 || (styleNo < 0 && item->IsFullLine()))
-                item->ItemOptions &= uint8_t(~(rvioSameAsPrev | rvioBR));
-            if (cpHolder) {
-                item->Checkpoint = std::move(cpHolder);
-                item->Checkpoint->ItemInfo = item.get();
-            }
-            InsertItemObjectAt(index, std::move(text), std::move(item));
-            ++index;
-            ++inserted;
-        }
-        if (ok && cpHolder) {
-            // A checkpoint after the last item marks the end of the document.
-            if (index == ItemCount() && !NotAddedCP) {
-                pendingCP = cpHolder.get();
-                TakeDocumentEndCheckpoint(std::move(cpHolder));
-            }
-        }
-    } catch (...) {
-        ok = false;
-    }
-    if (!ok) {
-        // Undo the pass: the document and the sheet are as they were.
-        try {
-            if (inserted > 0) DeleteItemRange(startIndex, inserted);
-            if (pendingCP) DisposeCheckpoint(NotAddedCP, false, true);
-            if (pass.Style) {
-                if (pass.OldText) pass.Style->TextStyles.Assign(*pass.OldText);
-                if (pass.OldPara) pass.Style->ParaStyles.Assign(*pass.OldPara);
-                if (pass.OldLists) pass.Style->ListStyles.Assign(*pass.OldLists);
-            }
-            RenumberMarkers();
-        } catch (...) {
-        }
-        index = startIndex;
+        RvfInput in(base, size_t(size));
+        // Markers are numbered once, after the whole pass.
+        BeginMarkersUpdate();
+        auto renumber = Finally([this] { EndMarkersUpdate(); });
+        TRvfReader reader(*this, in, index, loading);
+        auto rollback = Finally([&reader] { reader.Rollback(); });
+        if (!reader.ReadAll()) return false;
+        reader.Commit(index, firstItem, lastItem, fullReformat);
+        rollback.Dismiss();
+        return true;
+    } catch (const Exception&) {
+        // What streams, pictures and controls raise on data they cannot take.
         return false;
     }
-    if (inserted > 0) {
-        firstItem = startIndex;
-        lastItem = startIndex + inserted - 1;
-        // The item after the inserted range may now follow a different paragraph.
-        if (lastItem + 1 < ItemCount() && GetItem(lastItem + 1)->GetJoinsPrevious() &&
-            GetItem(lastItem)->IsFullLine())
-            GetItem(lastItem + 1)->SetJoinsPrevious(false);
-    }
-    return true;
 }
 
 } // namespace epc

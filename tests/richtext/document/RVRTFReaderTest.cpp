@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "DocTestUtil.h"
+#include "LargestAllocation.h"
 #include "platform/core/Strings.h"
 #include "richtext/document/RVRTFReader.h"
 
@@ -246,4 +247,23 @@ TEST(RtfImport, WithoutAStyleSheetTheGivenStylesAreUsed) {
     EXPECT_TRUE(data.GetItem(0)->IsUnicode());
     EXPECT_EQ(data.GetItemTextW(0), u"caf\u00E9");
     EXPECT_FALSE(props.FullReformat);
+}
+
+// Binary blocks, picture sizes and parameters of any declared size leave the reader's memory
+// bounded by the input.
+TEST(RtfImport, DeclaredSizesDriveNoAllocation) {
+    const char* inputs[] = {
+        "{\\rtf1 \\bin2147483647 ab}",
+        "{\\rtf1 {\\pict\\picw2147483647\\pich2147483647\\bin999999999 00}x}",
+        "{\\rtf1 \\uc2147483647\\u2147483647 x\\fs2147483647 y\\f99999999 z}",
+        "{\\rtf1 {\\colortbl\\red999999999;}\\cf2147483647 x\\li-2147483648\\par}",
+    };
+    for (const char* rtf : inputs) {
+        Doc d;
+        int index = 0;
+        doctest::LargestAllocation largest;
+        // Cut-short blocks may be refused; either way memory stays bounded by the input.
+        Import(d.data, rtf, index);
+        EXPECT_LT(largest.Bytes(), size_t(1) << 20) << rtf;
+    }
 }

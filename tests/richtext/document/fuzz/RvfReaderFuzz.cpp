@@ -1,6 +1,6 @@
 // Feeds arbitrary bytes to the RVF reader, both loading and inserting into a document, with
 // numeric and string tags. The reader must return false or succeed, never crash or leak, and
-// a document that loaded must save and load again.
+// a document that loaded must save and load again, and save to the same bytes.
 
 #include <cstdint>
 #include <string>
@@ -45,6 +45,18 @@ void BuildSeedDocument(TCustomRVData& data, bool stringTags) {
     data.SetDocumentEndCheckpoint("end", tag(5), false);
 }
 
+// No item points past a table of the sheet.
+void CheckStyles(const TCustomRVData& data, const TRVStyle& style) {
+    for (int i = 0; i < data.ItemCount(); ++i) {
+        const TCustomRVItemInfo* item = data.GetItem(i);
+        if (item->StyleNo >= style.TextStyles.Count() || item->ParaNo < 0 ||
+            item->ParaNo >= style.ParaStyles.Count())
+            __builtin_trap();
+        if (auto* m = dynamic_cast<const TRVMarkerItemInfo*>(item))
+            if (m->ListNo >= style.ListStyles.Count()) __builtin_trap();
+    }
+}
+
 } // namespace
 
 void EpcFuzzSeeds(std::vector<std::string>& seeds) {
@@ -77,6 +89,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
         if (variant) data.SetOptions(TRVOptions{TRVOption::rvoTagsArePChars});
         TStringStream in(input);
         if (data.LoadFromRvfStream(in)) {
+            CheckStyles(data, style);
             TMemoryStream out;
             data.SaveToRvfStream(out, false);
             TRVDocument again;
@@ -84,17 +97,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
             again.SetOptions(data.GetOptions());
             out.SetPosition(0);
             if (!again.LoadFromRvfStream(out)) __builtin_trap();
+            // And saving what loaded gives the same bytes again.
+            TMemoryStream second;
+            again.SaveToRvfStream(second, false);
+            if (second.DataString() != out.DataString()) __builtin_trap();
             TMemoryStream text;
             data.WriteTextToStream(text, "", 20, false, variant == 1);
         }
-        // Inserting into the middle of an existing document.
-        data.ClearAllItems();
-        data.AddTextParagraph("a", 0, 0, TRVTag());
-        data.AddTextParagraph("b", 0, 0, TRVTag());
+        // Inserting into the middle of an existing document (whose sheet no load replaced).
+        TRVStyle insertStyle(nullptr);
+        FillSheet(insertStyle);
+        TRVDocument target;
+        target.SetRVStyle(&insertStyle);
+        target.SetOptions(data.GetOptions());
+        target.AddTextParagraph("a", 0, 0, TRVTag());
+        target.AddTextParagraph("b", 0, 0, TRVTag());
         TStringStream in2(input);
         int index = 1, first, last;
         bool full;
-        data.RvfReadLoop(in2, index, first, last, full);
+        if (target.RvfReadLoop(in2, index, first, last, full)) CheckStyles(target, insertStyle);
     }
     return 0;
 }
