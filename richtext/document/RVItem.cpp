@@ -412,7 +412,7 @@ template <typename Ptr, typename Load> Ptr LoadBody(const std::string& body, Loa
     ms.SetPosition(0);
     try {
         return load(ms);
-    } catch (const std::exception&) {
+    } catch (const Exception&) {
         return nullptr;
     }
 }

@@ -776,7 +776,7 @@ bool RtfReader::FinishPicture() {
     if (!g) return true;
     try {
         g->LoadFromString(pict.Data);
-    } catch (const std::exception&) {
+    } catch (const Exception&) {
         return false;
     }
     if (g->Empty()) return false;
