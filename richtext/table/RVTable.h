@@ -6,6 +6,8 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/core/Set.h"
 #include "richtext/document/RVClasses.h"
@@ -403,7 +405,8 @@ private:
                         TRVTableItemFormattingInfo& fi) const;
     void PlaceColumns(TRVTableItemFormattingInfo& fi, bool force);
     void PlaceRows(TRVTableItemFormattingInfo& fi);
-    void FitSpanningRows(TRVTableItemFormattingInfo& fi);
+    void FitSpanningRows(TRVTableItemFormattingInfo& fi,
+                         const std::vector<std::pair<int, int>>& spans);
     void PaintCell(TRVTableCellData* cell, int row, int col, int x, int y, TCanvas* canvas,
                    const TRect& clip, bool selected, TColor selColor, bool showGrid);
     void DrawRules(int x, int y, TCanvas* canvas, const TRect& clip);

@@ -147,13 +147,52 @@ void TRVTableItemInfo::FormatForDocWidth(int docWidth, TCanvas* canvas, bool for
     }
     const int n = ColCount();
     const int pad2 = SX(2 * CellPadding());
+    // One pass over the cells in storage order gathers what the column passes need: large
+    // tables are laid out in time proportional to their size, not to their size times the
+    // number of passes through memory.
+    std::vector<int> minWidths(size_t(n), 0), bestWidths(size_t(n), 0), percents(size_t(n), 0);
+    std::vector<bool> hasPercent(size_t(n), false), own(size_t(n), false),
+        fixedEnd(size_t(n), false);
+    std::vector<std::pair<int, int>> hSpans, vSpans;
+    bool anyPercent = false;
+    for (int r = 0; r < RowCount(); ++r) {
+        const TRVTableRow* row = Rows.GetRow(r);
+        for (int c = 0; c < n; ++c) {
+            TRVTableCellData* cell = row->Cell(c);
+            if (!cell) continue;
+            const size_t k = size_t(c);
+            own[k] = true;
+            if (cell->BestWidth < 0) anyPercent = true;
+            if (cell->BestWidth > 0) fixedEnd[size_t(c + cell->ColSpan - 1)] = true;
+            if (cell->ColSpan < 2) {
+                minWidths[k] = std::max(minWidths[k], cell->GetMinWidth(FSad, canvas));
+                if (cell->BestWidth < 0) {
+                    hasPercent[k] = true;
+                    percents[k] = std::max(percents[k], int(-cell->BestWidth));
+                } else {
+                    bestWidths[k] = std::max(bestWidths[k], int(cell->BestWidth));
+                }
+            } else {
+                hSpans.emplace_back(r, c);
+            }
+            if (cell->RowSpan > 1) vSpans.emplace_back(r, c);
+        }
+    }
+    auto colBestWidth = [&](int c) { return hasPercent[size_t(c)] ? 0 : bestWidths[size_t(c)]; };
+    auto colPercentWidth = [&](int c, int tableWidth) {
+        return int(int64_t(percents[size_t(c)]) * tableWidth / 100);
+    };
+    bool allFixed = !anyPercent;
+    for (int c = 0; c < n; ++c)
+        allFixed = allFixed && own[size_t(c)] && fixedEnd[size_t(c)];
+
     bool fixedMode = false;
     int target;
     if (BestWidth() > 0)
         target = SX(BestWidth());
     else if (BestWidth() < 0)
         target = int(int64_t(-BestWidth()) * docWidth / 100);
-    else if (AreAllColumnsFixed()) {
+    else if (allFixed) {
         fixedMode = true;
         target = 0;
     } else
@@ -171,16 +210,13 @@ void TRVTableItemInfo::FormatForDocWidth(int docWidth, TCanvas* canvas, bool for
     std::vector<int> state(size_t(n), 0);
     int minSum = 0;
     for (int c = 0; c < n; ++c) {
-        const int w = Rows.GetColMinWidth(c, FSad, canvas);
-        fi.ColWidths.AddValue(w);
-        minSum += w;
+        fi.ColWidths.AddValue(minWidths[size_t(c)]);
+        minSum += minWidths[size_t(c)];
     }
     int spare = 0;
-    for (int r = 0; r < RowCount(); ++r)
-        for (int c = 0; c < n; ++c)
-            if (TRVTableCellData* cell = Rows.GetRow(r)->Cell(c); cell && cell->ColSpan > 1)
-                minSum += FitSpanningCell(r, c, cell->GetMinWidth(FSad, canvas), true, 2, state,
-                                          spare, fixedMode, fi);
+    for (auto [r, c] : hSpans)
+        minSum += FitSpanningCell(r, c, Rows.GetRow(r)->Cell(c)->GetMinWidth(FSad, canvas), true, 2,
+                                  state, spare, fixedMode, fi);
 
     if (!fixedMode && minSum >= room) {
         fi.Width = fi.Width - room + minSum;
@@ -192,7 +228,7 @@ void TRVTableItemInfo::FormatForDocWidth(int docWidth, TCanvas* canvas, bool for
             std::vector<int> p(size_t(n), 0);
             int64_t total = 0;
             for (int c = 0; c < n; ++c) {
-                const int pw = Rows.GetColPercentWidth(c, columnsWidth);
+                const int pw = colPercentWidth(c, columnsWidth);
                 if (pw > 0) p[size_t(c)] = std::max(pw - pad2, 0);
                 total += p[size_t(c)];
             }
@@ -213,24 +249,24 @@ void TRVTableItemInfo::FormatForDocWidth(int docWidth, TCanvas* canvas, bool for
                     }
                 }
             }
-            for (int r = 0; r < RowCount() && spare > 0; ++r)
-                for (int c = 0; c < n; ++c) {
-                    TRVTableCellData* cell = Rows.GetRow(r)->Cell(c);
-                    if (!cell || cell->ColSpan < 2 || cell->BestWidth >= 0) continue;
-                    const int needed = MulDiv(-cell->BestWidth, columnsWidth, 100) - pad2;
-                    FitSpanningCell(r, c, needed, false, 2, state, spare, false, fi);
-                    for (int k = c; k < c + cell->ColSpan; ++k)
-                        if (state[size_t(k)] == 0) {
-                            state[size_t(k)] = 2;
-                            ++assigned;
-                        }
-                }
+            for (auto [r, c] : hSpans) {
+                if (spare <= 0) break;
+                TRVTableCellData* cell = Rows.GetRow(r)->Cell(c);
+                if (cell->BestWidth >= 0) continue;
+                const int needed = MulDiv(-cell->BestWidth, columnsWidth, 100) - pad2;
+                FitSpanningCell(r, c, needed, false, 2, state, spare, false, fi);
+                for (int k = c; k < c + cell->ColSpan; ++k)
+                    if (state[size_t(k)] == 0) {
+                        state[size_t(k)] = 2;
+                        ++assigned;
+                    }
+            }
         }
         // Pixel columns.
         if (fixedMode || spare >= 1)
             for (int c = 0; c < n; ++c) {
                 if (state[size_t(c)] != 0) continue;
-                int w = SX(Rows.GetColBestWidth(c));
+                int w = SX(colBestWidth(c));
                 if (w > 0) {
                     state[size_t(c)] = 1;
                     ++assigned;
@@ -248,18 +284,18 @@ void TRVTableItemInfo::FormatForDocWidth(int docWidth, TCanvas* canvas, bool for
                     }
                 }
             }
-        for (int r = 0; r < RowCount() && (fixedMode || spare > 0); ++r)
-            for (int c = 0; c < n; ++c) {
-                TRVTableCellData* cell = Rows.GetRow(r)->Cell(c);
-                if (!cell || cell->ColSpan < 2 || cell->BestWidth <= 0) continue;
-                FitSpanningCell(r, c, SX(cell->BestWidth), false, 1, state, spare, fixedMode, fi);
-                for (int k = c; k < c + cell->ColSpan; ++k)
-                    if (state[size_t(k)] == 0) {
-                        state[size_t(k)] = 1;
-                        ++assigned;
-                        ++pixelColumns;
-                    }
-            }
+        for (auto [r, c] : hSpans) {
+            if (!fixedMode && spare <= 0) break;
+            TRVTableCellData* cell = Rows.GetRow(r)->Cell(c);
+            if (cell->BestWidth <= 0) continue;
+            FitSpanningCell(r, c, SX(cell->BestWidth), false, 1, state, spare, fixedMode, fi);
+            for (int k = c; k < c + cell->ColSpan; ++k)
+                if (state[size_t(k)] == 0) {
+                    state[size_t(k)] = 1;
+                    ++assigned;
+                    ++pixelColumns;
+                }
+        }
         if (fixedMode) {
             int sum = 0;
             for (int c = 0; c < n; ++c)
@@ -279,8 +315,8 @@ void TRVTableItemInfo::FormatForDocWidth(int docWidth, TCanvas* canvas, bool for
                 int64_t total = 0;
                 for (int c = 0; c < n; ++c) {
                     if (pixelColumns > 0 ? state[size_t(c)] == 2 : state[size_t(c)] != 2) continue;
-                    int64_t w = pixelColumns > 0 ? Rows.GetColBestWidth(c)
-                                                 : Rows.GetColPercentWidth(c, columnsWidth) - pad2;
+                    int64_t w = pixelColumns > 0 ? colBestWidth(c)
+                                                 : colPercentWidth(c, columnsWidth) - pad2;
                     weight[size_t(c)] = std::max<int64_t>(w, 1);
                     total += weight[size_t(c)];
                 }
@@ -295,18 +331,14 @@ void TRVTableItemInfo::FormatForDocWidth(int docWidth, TCanvas* canvas, bool for
             }
         }
     }
+    // Cells are formatted for their widths, and each row then knows its height.
     PlaceColumns(fi, force);
-
-    // Row heights.
     const int rowCount = RowCount();
     fi.Height = SY(2 * (rowCount * CellPadding() + BorderWidth() + BorderVSpacing()) +
                    (rowCount - 1) * CellVSpacing() + rowCount * 2 * CellBorderWidth());
-    for (int r = 0; r < rowCount; ++r) {
-        const int h = SY(Rows.GetRow(r)->GetHeight());
-        fi.RowHeights.AddValue(h);
-        fi.Height += h;
-    }
-    FitSpanningRows(fi);
+    for (int r = 0; r < rowCount; ++r)
+        fi.Height += fi.RowHeights[r];
+    FitSpanningRows(fi, vSpans);
     PlaceRows(fi);
 }
 
@@ -321,7 +353,7 @@ void TRVTableItemInfo::PlaceColumns(TRVTableItemFormattingInfo& fi, bool force) 
         rest -= g;
         x += g + fi.ColWidths[c];
     }
-    for (int r = 0; r < RowCount(); ++r)
+    for (int r = 0; r < RowCount(); ++r) {
         for (int c = 0; c < n; ++c) {
             TRVTableCellData* cell = Rows.GetRow(r)->Cell(c);
             if (!cell) continue;
@@ -332,54 +364,55 @@ void TRVTableItemInfo::PlaceColumns(TRVTableItemFormattingInfo& fi, bool force) 
             cell->Width = w;
             cell->FormatAll(false, force, false, false, FCanvas, 0, true);
         }
+        fi.RowHeights.AddValue(SY(Rows.GetRow(r)->GetHeight()));
+    }
 }
 
-void TRVTableItemInfo::FitSpanningRows(TRVTableItemFormattingInfo& fi) {
+void TRVTableItemInfo::FitSpanningRows(TRVTableItemFormattingInfo& fi,
+                                       const std::vector<std::pair<int, int>>& spans) {
     const int rowCount = RowCount(), n = ColCount();
     const int step = SY(CellVSpacing() + 2 * CellPadding() + 2 * CellBorderWidth());
-    for (int r = 0; r < rowCount; ++r)
-        for (int c = 0; c < n; ++c) {
-            TRVTableCellData* cell = Rows.GetRow(r)->Cell(c);
-            if (!cell || cell->RowSpan < 2) continue;
-            const int last = std::min(r + int(cell->RowSpan), rowCount);
-            const int needed = SY(cell->GetNeededHeight() + 2 * CellPadding());
-            int available = SY(-CellVSpacing() - 2 * CellBorderWidth());
-            for (int k = r; k < last; ++k)
-                available += fi.RowHeights[k] + step;
-            if (available >= needed) continue;
-            int extra = needed - available;
-            fi.Height += extra;
-            // Rows held by cells of their own that end inside the span keep their height, as
-            // long as some covered row is free to grow.
-            std::vector<bool> share(size_t(last - r), true);
-            bool anyFree = false;
-            for (int k = r; k < last; ++k) {
-                bool own = false;
-                for (int cc = 0; cc < n && !own; ++cc) {
-                    TRVTableCellData* other = Rows.GetRow(k)->Cell(cc);
-                    own = other && other != cell && k + other->RowSpan <= last;
-                }
-                share[size_t(k - r)] = !own;
-                anyFree = anyFree || !own;
+    for (auto [r, c] : spans) {
+        TRVTableCellData* cell = Rows.GetRow(r)->Cell(c);
+        const int last = std::min(r + int(cell->RowSpan), rowCount);
+        const int needed = SY(cell->GetNeededHeight() + 2 * CellPadding());
+        int available = SY(-CellVSpacing() - 2 * CellBorderWidth());
+        for (int k = r; k < last; ++k)
+            available += fi.RowHeights[k] + step;
+        if (available >= needed) continue;
+        int extra = needed - available;
+        fi.Height += extra;
+        // Rows held by cells of their own that end inside the span keep their height, as
+        // long as some covered row is free to grow.
+        std::vector<bool> share(size_t(last - r), true);
+        bool anyFree = false;
+        for (int k = r; k < last; ++k) {
+            bool own = false;
+            for (int cc = 0; cc < n && !own; ++cc) {
+                TRVTableCellData* other = Rows.GetRow(k)->Cell(cc);
+                own = other && other != cell && k + other->RowSpan <= last;
             }
-            int64_t weight = 0;
-            for (int k = r; k < last; ++k) {
-                if (!anyFree) share[size_t(k - r)] = true;
-                if (share[size_t(k - r)]) weight += fi.RowHeights[k];
-            }
-            for (int k = r; k < last && extra > 0; ++k) {
-                if (!share[size_t(k - r)]) continue;
-                const int h = fi.RowHeights[k];
-                int add;
-                if (weight > 0)
-                    add = MulDiv(h, extra, int(weight));
-                else
-                    add = extra; // no weights: the first sharing row takes it
-                fi.RowHeights.SetValue(k, h + add);
-                extra -= add;
-                weight -= h;
-            }
+            share[size_t(k - r)] = !own;
+            anyFree = anyFree || !own;
         }
+        int64_t weight = 0;
+        for (int k = r; k < last; ++k) {
+            if (!anyFree) share[size_t(k - r)] = true;
+            if (share[size_t(k - r)]) weight += fi.RowHeights[k];
+        }
+        for (int k = r; k < last && extra > 0; ++k) {
+            if (!share[size_t(k - r)]) continue;
+            const int h = fi.RowHeights[k];
+            int add;
+            if (weight > 0)
+                add = MulDiv(h, extra, int(weight));
+            else
+                add = extra; // no weights: the first sharing row takes it
+            fi.RowHeights.SetValue(k, h + add);
+            extra -= add;
+            weight -= h;
+        }
+    }
 }
 
 void TRVTableItemInfo::PlaceRows(TRVTableItemFormattingInfo& fi) {
