@@ -124,14 +124,19 @@ void TRVTableItemInfo::DrawRules(int x, int y, TCanvas* canvas, const TRect& cli
     auto vRule = [&](int centre, int top, int bottom, int w) {
         top = std::max(top, clip.Top - 1);
         bottom = std::min(bottom, clip.Bottom);
-        for (int i = 0; i < w; ++i)
-            VLine(canvas, centre - w / 2 + i, top, bottom, VRuleColor());
+        // Only the lines inside the clip rectangle: a huge width costs nothing.
+        const int first = std::max(centre - w / 2, clip.Left - 1);
+        const int last = std::min(centre - w / 2 + w - 1, clip.Right);
+        for (int lx = first; lx <= last; ++lx)
+            VLine(canvas, lx, top, bottom, VRuleColor());
     };
     auto hRule = [&](int centre, int left, int right, int w) {
         left = std::max(left, clip.Left - 1);
         right = std::min(right, clip.Right);
-        for (int i = 0; i < w; ++i)
-            HLine(canvas, left, right, centre - w / 2 + i, HRuleColor());
+        const int first = std::max(centre - w / 2, clip.Top - 1);
+        const int last = std::min(centre - w / 2 + w - 1, clip.Bottom);
+        for (int ly = first; ly <= last; ++ly)
+            HLine(canvas, left, right, ly, HRuleColor());
     };
     if (vRules) {
         const int w = SX(VRuleWidth());

@@ -204,3 +204,51 @@ TEST(TableFormat, EmptyGrid) {
 
 } // namespace
 } // namespace epc
+
+namespace epc {
+namespace {
+
+TEST(TableColours, CellColourFallsBackToTableParagraphAndDocument) {
+    TableDoc t;
+    t.Add(1, 2);
+    t.Table->GetCell(0, 0)->Color = clRed;
+    EXPECT_EQ(t.Table->GetCellColor(t.Table->GetCell(0, 0)), clRed);
+    EXPECT_EQ(t.Table->GetCellColor(t.Table->GetCell(0, 1)), clWindow); // the table's
+    t.Table->SetColor(clNone);
+    EXPECT_EQ(t.Table->GetCellColor(t.Table->GetCell(0, 1)), clWindow); // the document's
+    EXPECT_TRUE(t.Table->CellHasNoColor(t.Table->GetCell(0, 1)));
+    EXPECT_FALSE(t.Table->CellHasNoColor(t.Table->GetCell(0, 0)));
+    t.Style->ParaStyles.GetItem(0).Background.Color = clYellow;
+    EXPECT_EQ(t.Table->GetCellColor(t.Table->GetCell(0, 1)), clYellow);
+    EXPECT_EQ(t.Table->GetTableColor(false), clYellow);
+}
+
+TEST(TableRows, SpanBands) {
+    TableDoc t;
+    t.Add(5, 2);
+    t.Table->MergeCells(1, 0, 1, 2, true);
+    t.Table->MergeCells(2, 1, 1, 2, true);
+    EXPECT_EQ(t.Table->GetSpanBandStart(3), 1);
+    EXPECT_EQ(t.Table->GetSpanBandEnd(1), 3);
+    EXPECT_EQ(t.Table->GetSpanBandEnd(0), 0);
+    EXPECT_EQ(t.Table->GetSpanBandStart(4), 4);
+}
+
+TEST(TableCells, MinWidthAndEmptiness) {
+    TableDoc t;
+    t.Add(1, 1);
+    TRVTableCellData* cell = t.Table->GetCell(0, 0);
+    t.Style->ParaStyles.GetItem(0).LeftIndent = 7;
+    t.Style->ParaStyles.GetItem(0).RightIndent = 3;
+    EXPECT_EQ(cell->GetMinWidth(nullptr, t.Doc.GetCanvas()), 10); // indents of the empty item
+    cell->ClearAllItems();
+    EXPECT_EQ(cell->GetMinWidth(nullptr, t.Doc.GetCanvas()), 0);
+    EXPECT_TRUE(cell->IsEmpty(true));
+    cell->AddTextParagraph("", 0, 0, TRVTag());
+    cell->GetItem(0)->ParaNo = 1;
+    EXPECT_TRUE(cell->IsEmpty(false));
+    EXPECT_FALSE(cell->IsEmpty(true));
+}
+
+} // namespace
+} // namespace epc
