@@ -148,8 +148,9 @@ TRVOptions TRVTableCellData::GetOptions() const {
 }
 
 void TRVTableCellData::GetOriginInRoot(int& x, int& y) const {
+    // The vertical alignment shift is the content offset, asked for separately.
     x = Left;
-    y = Top + GetVAlignOffset();
+    y = Top;
     TRVTableItemInfo* table = GetTable();
     if (!table) return;
     const int padding = table->CellPadding();

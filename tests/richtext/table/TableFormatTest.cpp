@@ -252,3 +252,34 @@ TEST(TableCells, MinWidthAndEmptiness) {
 
 } // namespace
 } // namespace epc
+
+namespace epc {
+namespace {
+
+TEST(TableHitTest, PointInACellFindsTheCellDocument) {
+    TableDoc t;
+    t.Doc.ClientWidth = 200;
+    t.Doc.TopMargin = 10;
+    t.Add(1, 2);
+    SetText(t.Table->GetCell(0, 1), {"abc"});
+    t.Table->GetCell(0, 1)->BestHeight = 60;
+    t.Table->GetCell(0, 1)->VAlign = rvcBottom;
+    t.Doc.Format(false);
+    TRVTableCellData* cell = t.Table->GetCell(0, 1);
+    int ox, oy;
+    cell->GetOriginInRoot(ox, oy);
+    EXPECT_EQ(ox, cell->Left + 1);
+    EXPECT_EQ(oy, 10 + cell->Top + 1);
+    // The text sits at the bottom of the 60-pixel content area.
+    const int textTop = oy + cell->GetContentVOffset();
+    EXPECT_EQ(cell->GetContentVOffset(), 40);
+    TCustomRVFormattedData* hit = nullptr;
+    int itemNo = -1, offs = -1;
+    ASSERT_TRUE(t.Doc.GetItemAtPointEx(ox + 15, textTop + 5, hit, itemNo, offs));
+    EXPECT_EQ(hit, cell);
+    EXPECT_EQ(itemNo, 0);
+    EXPECT_EQ(offs, 2);
+}
+
+} // namespace
+} // namespace epc
