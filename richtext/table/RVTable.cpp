@@ -1,0 +1,577 @@
+#include "richtext/table/RVTable.h"
+
+#include <algorithm>
+
+#include "platform/core/Arithmetic.h"
+#include "platform/graphics/Graphics.h"
+#include "richtext/view/RVFormattedData.h"
+
+namespace epc {
+
+TPenStyle RVTableGridPenStyle = psDot;
+
+namespace {
+
+std::unique_ptr<TCustomRVItemInfo> NewEmptyTextItem(TCustomRVData* data) {
+    auto item = std::make_unique<TRVTextItemInfo>(data);
+    item->StyleNo = 0;
+    item->ParaNo = 0;
+    return item;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Cell.
+
+TRVTableCellData::TRVTableCellData(TRVTableRow* row) : TRVItemFormattedData(row) {
+    ResetContent();
+}
+
+TRVTableCellData::~TRVTableCellData() = default;
+
+void TRVTableCellData::ResetContent() {
+    Clear();
+    ClearAllItems();
+    AppendItem(std::string(), NewEmptyTextItem(this));
+}
+
+TRVTableRow* TRVTableCellData::Row() const {
+    return static_cast<TRVTableRow*>(Owner);
+}
+
+TRVTableItemInfo* TRVTableCellData::GetTable() const {
+    TRVTableRow* row = Row();
+    return row && row->Rows ? row->Rows->Table : nullptr;
+}
+
+TCustomRVData* TRVTableCellData::GetParentData() const {
+    TRVTableItemInfo* table = GetTable();
+    return table ? table->GetRVData() : nullptr;
+}
+
+void TRVTableCellData::SetBackgroundImage(TGraphic* value) {
+    if (value && !value->Empty()) {
+        if (!FBackground) FBackground = std::make_unique<TRVBackground>(false);
+        FBackground->AssignImage(value);
+    } else {
+        FBackground.reset();
+    }
+}
+
+void TRVTableCellData::SetBackgroundStyle(TRVItemBackgroundStyle value) {
+    FBackgroundStyle = value;
+}
+
+int TRVTableCellData::GetNeededHeight() const {
+    return std::max(DocumentHeight, BestHeight);
+}
+
+int TRVTableCellData::GetMinWidth(const TRVScreenAndDevice* sad, TCanvas* canvas) {
+    if (ItemCount() == 0) return 0;
+    if (ItemCount() == 1 && GetItemStyleNo(0) >= 0 && GetItemText(0).empty()) {
+        TRVStyle* style = GetRVStyle();
+        if (!style) return 0;
+        const TParaInfo& para = style->ParaStyles.GetItem(GetItemParaNo(0));
+        int w = para.FirstIndent + para.LeftIndent + para.RightIndent;
+        if (sad) w = MulDiv(w, sad->DevicePPIX, sad->ScreenPPIX);
+        return w;
+    }
+    int w = CalcDocumentMinWidth(canvas, sad);
+    return w == 0 ? 10 : w;
+}
+
+bool TRVTableCellData::IsEmpty(bool strict) const {
+    if (ItemCount() == 0) return true;
+    if (ItemCount() != 1 || GetItemStyleNo(0) < 0 || !GetItemText(0).empty()) return false;
+    return !strict || (GetItemStyleNo(0) == 0 && GetItemParaNo(0) == 0);
+}
+
+void TRVTableCellData::AssignAttributes(const TRVTableCellData& source, bool withSizes,
+                                        int rowDivisor, int colDivisor) {
+    Color = source.Color;
+    BorderColor = source.BorderColor;
+    BorderLightColor = source.BorderLightColor;
+    VisibleBorders = source.VisibleBorders;
+    VAlign = source.VAlign;
+    SetBackgroundImage(source.BackgroundImage());
+    FBackgroundStyle = source.FBackgroundStyle;
+    if (withSizes) {
+        BestWidth = colDivisor != 0 ? source.BestWidth / colDivisor : source.BestWidth;
+        BestHeight = rowDivisor != 0 ? source.BestHeight / rowDivisor : source.BestHeight;
+    }
+}
+
+TRVCellVAlign TRVTableCellData::GetEffectiveVAlign() const {
+    if (VAlign != rvcVDefault) return VAlign;
+    TRVTableRow* row = Row();
+    if (row && row->VAlign != rvcVDefault) return row->VAlign;
+    return rvcMiddle;
+}
+
+int TRVTableCellData::GetVAlignOffset() const {
+    TRVTableItemInfo* table = GetTable();
+    const int padding = table ? table->CellPadding() : 0;
+    switch (GetEffectiveVAlign()) {
+    case rvcMiddle:
+        return (Height - DocumentHeight) / 2 - padding;
+    case rvcBottom:
+        return Height - DocumentHeight - 2 * padding;
+    default:
+        return 0;
+    }
+}
+
+int TRVTableCellData::GetClientWidth() const {
+    TRVTableItemInfo* table = GetTable();
+    return Width - 2 * (table ? table->SX(table->CellPadding()) : 0);
+}
+
+int TRVTableCellData::GetClientHeight() const {
+    TRVTableItemInfo* table = GetTable();
+    return Height - 2 * (table ? table->SY(table->CellPadding()) : 0);
+}
+
+TCanvas* TRVTableCellData::GetCanvas() const {
+    TRVTableItemInfo* table = GetTable();
+    if (table && table->FormatCanvas()) return table->FormatCanvas();
+    if (auto* parent = dynamic_cast<TCustomRVFormattedData*>(GetParentData()))
+        return parent->GetCanvas();
+    return nullptr;
+}
+
+TRVOptions TRVTableCellData::GetOptions() const {
+    TCustomRVData* parent = GetParentData();
+    TRVOptions options = parent ? parent->GetOptions() : TCustomRVFormattedData::GetOptions();
+    options.Exclude(TRVOption::rvoClientTextWidth);
+    return options;
+}
+
+void TRVTableCellData::GetOriginInRoot(int& x, int& y) const {
+    // The vertical alignment shift is the content offset, asked for separately.
+    x = Left;
+    y = Top;
+    TRVTableItemInfo* table = GetTable();
+    if (!table) return;
+    const int padding = table->CellPadding();
+    x += padding;
+    y += padding;
+    auto* parent = dynamic_cast<TCustomRVFormattedData*>(GetParentData());
+    const int itemNo = table->GetItemNo();
+    if (parent && itemNo >= 0) {
+        const int d = parent->GetFirstDrawItemNo(itemNo);
+        if (d >= 0 && d < parent->DrawItems.Count()) {
+            x += parent->DrawItems[d]->Left;
+            y += parent->DrawItems[d]->Top;
+        }
+        int px = 0, py = 0;
+        parent->GetOriginInRoot(px, py);
+        x += px;
+        y += py;
+    }
+}
+
+void TRVTableCellData::DoItemAction(TRVItemAction action, TCustomRVItemInfo* item,
+                                    std::string& text, TCustomRVData* rvData) {
+    if (TCustomRVData* parent = GetParentData())
+        parent->DoItemAction(action, item, text, rvData);
+    else
+        TCustomRVData::DoItemAction(action, item, text, rvData);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Row.
+
+TRVTableRow::TRVTableRow(int colCount, TRVTableRows* rows) : Rows(rows) {
+    for (int i = 0; i < colCount; ++i)
+        AddCell();
+}
+
+TCustomRVFormattedData* TRVTableRow::GetParentRVData() const {
+    if (!Rows || !Rows->Table) return nullptr;
+    return dynamic_cast<TCustomRVFormattedData*>(Rows->Table->GetRVData());
+}
+
+TRVTableCellData* TRVTableRow::AddCell() {
+    auto cell = std::make_unique<TRVTableCellData>(this);
+    TRVTableCellData* result = cell.get();
+    Add(std::move(cell));
+    return result;
+}
+
+TRVTableCellData* TRVTableRow::InsertCell(int col) {
+    auto cell = std::make_unique<TRVTableCellData>(this);
+    TRVTableCellData* result = cell.get();
+    Insert(col, std::move(cell));
+    return result;
+}
+
+void TRVTableRow::PutCell(int col, std::unique_ptr<TRVTableCellData> cell) {
+    cell->Owner = this;
+    DeleteAndFree(col);
+    Insert(col, std::move(cell));
+}
+
+std::unique_ptr<TRVTableCellData> TRVTableRow::TakeCell(int col) {
+    std::unique_ptr<TObject> object = DeleteWithoutFree(col);
+    Insert(col, nullptr);
+    auto* cell = static_cast<TRVTableCellData*>(object.release());
+    if (cell) cell->Owner = nullptr;
+    return std::unique_ptr<TRVTableCellData>(cell);
+}
+
+int TRVTableRow::GetBestHeight() const {
+    int h = 0;
+    for (int c = 0; c < Count(); ++c)
+        if (TRVTableCellData* cell = Cell(c); cell && cell->RowSpan < 2)
+            h = std::max(h, int(cell->BestHeight));
+    return h;
+}
+
+int TRVTableRow::GetHeight() const {
+    int h = 0;
+    for (int c = 0; c < Count(); ++c)
+        if (TRVTableCellData* cell = Cell(c); cell && cell->RowSpan < 2)
+            h = std::max(h, cell->GetNeededHeight());
+    return h == 0 ? 10 : h;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Grid.
+
+TRVTableRows::TRVTableRows(int rowCount, int colCount, TRVTableItemInfo* table) : Table(table) {
+    Reset(rowCount, colCount);
+}
+
+void TRVTableRows::Reset(int rowCount, int colCount) {
+    if (rowCount < 0 || colCount < 0) throw ERichViewError(errRVTableIndex);
+    Clear();
+    for (int r = 0; r < rowCount; ++r)
+        Add(std::make_unique<TRVTableRow>(colCount, this));
+}
+
+TRVTableRow* TRVTableRows::AddRow() {
+    auto row = std::make_unique<TRVTableRow>(GetColCount(), this);
+    TRVTableRow* result = row.get();
+    Add(std::move(row));
+    return result;
+}
+
+void TRVTableRows::CheckPosition(int row, int col) const {
+    if (row < 0 || row >= RowCount() || col < 0 || col >= GetColCount())
+        throw ERichViewError(errRVTableIndex);
+}
+
+TRVTableCellData* TRVTableRows::GetCell(int row, int col) const {
+    CheckPosition(row, col);
+    return GetRow(row)->Cell(col);
+}
+
+TRVTableCellData* TRVTableRows::GetMainCell(int row, int col, int& mainRow, int& mainCol) const {
+    CheckPosition(row, col);
+    for (int r = row; r >= 0; --r) {
+        const TRVTableRow* rowList = GetRow(r);
+        for (int c = col; c >= 0; --c) {
+            TRVTableCellData* cell = rowList->Cell(c);
+            if (!cell) continue;
+            if (c + cell->ColSpan > col && r + cell->RowSpan > row) {
+                mainRow = r;
+                mainCol = c;
+                return cell;
+            }
+            break;
+        }
+    }
+    mainRow = -1;
+    mainCol = -1;
+    return nullptr;
+}
+
+int TRVTableRows::GetColMinWidth(int col, const TRVScreenAndDevice* sad, TCanvas* canvas) const {
+    int w = 0;
+    for (int r = 0; r < RowCount(); ++r)
+        if (TRVTableCellData* cell = GetRow(r)->Cell(col); cell && cell->ColSpan < 2)
+            w = std::max(w, cell->GetMinWidth(sad, canvas));
+    return w;
+}
+
+int TRVTableRows::GetColBestWidth(int col) const {
+    int w = 0;
+    for (int r = 0; r < RowCount(); ++r)
+        if (TRVTableCellData* cell = GetRow(r)->Cell(col); cell && cell->ColSpan < 2) {
+            if (cell->BestWidth < 0) return 0;
+            w = std::max(w, int(cell->BestWidth));
+        }
+    return w;
+}
+
+int TRVTableRows::GetColPercentWidth(int col, int tableWidth) const {
+    int w = 0;
+    for (int r = 0; r < RowCount(); ++r)
+        if (TRVTableCellData* cell = GetRow(r)->Cell(col);
+            cell && cell->ColSpan < 2 && cell->BestWidth < 0)
+            w = std::max(w, int(int64_t(-cell->BestWidth) * tableWidth / 100));
+    return w;
+}
+
+bool TRVTableRows::IsPercentColumn(int col) const {
+    for (int r = 0; r < RowCount(); ++r) {
+        const TRVTableRow* row = GetRow(r);
+        for (int c = 0; c <= col; ++c) {
+            TRVTableCellData* cell = row->Cell(c);
+            if (!cell || cell->BestWidth >= 0) continue;
+            if (c == col && cell->ColSpan < 2) return true;
+            if (cell->ColSpan > 1 && c + cell->ColSpan - 1 == col) return true;
+        }
+    }
+    return false;
+}
+
+int TRVTableRows::GetMergedBestWidth(int topRow, int leftCol, int rowCount, int colCount) const {
+    int best = 0;
+    for (int r = topRow; r < topRow + rowCount; ++r) {
+        int sum = 0;
+        for (int c = leftCol; c < leftCol + colCount; ++c) {
+            TRVTableCellData* cell = GetRow(r)->Cell(c);
+            if (!cell) continue;
+            const int w = cell->BestWidth;
+            if (w > 0) {
+                if (sum >= 0) sum += w;
+            } else if (w < 0) {
+                sum = sum > 0 ? w : sum + w;
+            }
+        }
+        if (r == topRow)
+            best = sum;
+        else if (sum < 0)
+            best = best < 0 ? std::min(best, sum) : sum;
+        else if (best >= 0)
+            best = std::max(best, sum);
+    }
+    return best;
+}
+
+bool TRVTableRows::MergeAllowed(int topRow, int leftCol, int colSpan, int rowSpan,
+                                bool allowMergeRC) const {
+    const int bottom = topRow + rowSpan, right = leftCol + colSpan;
+    TRVTableCellData* topLeft = GetRow(topRow)->Cell(leftCol);
+    bool other = false;
+    for (int r = topRow; r < bottom; ++r)
+        for (int c = leftCol; c < right; ++c) {
+            int mr, mc;
+            TRVTableCellData* cell = GetMainCell(r, c, mr, mc);
+            if (!cell || mr < topRow || mc < leftCol || mr + cell->RowSpan > bottom ||
+                mc + cell->ColSpan > right)
+                return false;
+            if (cell != topLeft) other = true;
+        }
+    if (allowMergeRC) return other;
+    for (int c = leftCol + 1; c < right && colSpan > 1; ++c) {
+        bool has = false;
+        for (int r = 0; r < RowCount() && !has; ++r)
+            if ((r < topRow || r >= bottom) && GetRow(r)->Cell(c)) has = true;
+        if (!has) return false;
+    }
+    for (int r = topRow + 1; r < bottom && rowSpan > 1; ++r) {
+        bool has = false;
+        for (int c = 0; c < GetColCount() && !has; ++c)
+            if ((c < leftCol || c >= right) && GetRow(r)->Cell(c)) has = true;
+        if (!has) return false;
+    }
+    return other;
+}
+
+void TRVTableRows::MergeCellRange(int topRow, int leftCol, int colSpan, int rowSpan,
+                                  bool allowMergeRC, bool bestWidth) {
+    CheckPosition(topRow, leftCol);
+    rowSpan = std::min(rowSpan, RowCount() - topRow);
+    colSpan = std::min(colSpan, GetColCount() - leftCol);
+    if (rowSpan < 2 && colSpan < 2) return;
+    if (rowSpan < 1 || colSpan < 1) throw ERichViewError(errRVTableMerge);
+    TRVTableCellData* survivor = GetRow(topRow)->Cell(leftCol);
+    if (!survivor || (survivor->RowSpan >= rowSpan && survivor->ColSpan >= colSpan)) return;
+    if (!MergeAllowed(topRow, leftCol, colSpan, rowSpan, allowMergeRC)) {
+        if (Table && Table->GetRVData()) Table->GetRVData()->BeepIfUseSound();
+        return;
+    }
+    if (bestWidth) survivor->BestWidth = GetMergedBestWidth(topRow, leftCol, rowSpan, colSpan);
+    for (int r = topRow; r < topRow + rowSpan; ++r)
+        for (int c = leftCol; c < leftCol + colSpan; ++c) {
+            TRVTableCellData* cell = GetRow(r)->Cell(c);
+            if (!cell || cell == survivor) continue;
+            if (!cell->IsEmpty(false)) survivor->MoveItemsFrom(*cell);
+            GetRow(r)->TakeCell(c);
+        }
+    survivor->ColSpan = colSpan;
+    survivor->RowSpan = rowSpan;
+    if (Table) Table->SetChangedFlag();
+}
+
+void TRVTableRows::SplitCellAtColumn(int row, int cellCol, int splitCol, bool adjustWidths) {
+    CheckPosition(row, cellCol);
+    TRVTableCellData* cell = GetRow(row)->Cell(cellCol);
+    if (!cell || splitCol <= cellCol || splitCol >= cellCol + cell->ColSpan)
+        throw ERichViewError(errRVTableIndex);
+    const int oldSpan = cell->ColSpan;
+    auto added = std::make_unique<TRVTableCellData>(nullptr);
+    added->AssignAttributes(*cell, false, 1, 1);
+    added->RowSpan = cell->RowSpan;
+    added->ColSpan = cellCol + oldSpan - splitCol;
+    added->BestWidth = cell->BestWidth * added->ColSpan / oldSpan;
+    if (adjustWidths) cell->BestWidth = cell->BestWidth * (oldSpan - added->ColSpan) / oldSpan;
+    cell->ColSpan -= added->ColSpan;
+    GetRow(row)->PutCell(splitCol, std::move(added));
+    if (Table) Table->SetChangedFlag();
+}
+
+void TRVTableRows::InsertRows(int index, int count, int copyIndex, bool copySizes) {
+    const int rowCount = RowCount(), colCount = GetColCount();
+    if (index < 0 || index > rowCount || count < 1 || copyIndex < -1 || copyIndex >= rowCount)
+        throw ERichViewError(errRVTableIndex);
+    std::vector<bool> marked(size_t(colCount), false);
+    if (index > 0 && index < rowCount)
+        for (int r = 0; r < index; ++r)
+            for (int c = 0; c < colCount; ++c) {
+                TRVTableCellData* cell = GetRow(r)->Cell(c);
+                if (!cell || r + cell->RowSpan <= index) continue;
+                cell->RowSpan += count;
+                for (int k = c; k < c + cell->ColSpan; ++k)
+                    marked[size_t(k)] = true;
+            }
+    for (int i = 0; i < count; ++i)
+        Insert(index + i, std::make_unique<TRVTableRow>(colCount, this));
+    if (copyIndex >= index) copyIndex += count;
+    for (int c = 0; c < colCount;) {
+        if (marked[size_t(c)]) {
+            for (int r = index; r < index + count; ++r)
+                GetRow(r)->TakeCell(c);
+            ++c;
+            continue;
+        }
+        TRVTableCellData* source = copyIndex >= 0 ? GetRow(copyIndex)->Cell(c) : nullptr;
+        if (!source) {
+            ++c;
+            continue;
+        }
+        // A spread never reaches into columns a vertical span already covers.
+        int span = 1;
+        while (span < source->ColSpan && c + span < colCount && !marked[size_t(c + span)])
+            ++span;
+        for (int r = index; r < index + count; ++r) {
+            TRVTableCellData* cell = GetRow(r)->Cell(c);
+            cell->AssignAttributes(*source, false, 1, 1);
+            cell->ColSpan = span;
+            for (int k = c + 1; k < c + span; ++k)
+                GetRow(r)->TakeCell(k);
+        }
+        if (copySizes)
+            source->BestHeight = source->BestHeight * source->RowSpan / (source->RowSpan + count);
+        c += span;
+    }
+    if (Table) Table->SetChangedFlag();
+}
+
+void TRVTableRows::InsertCols(int index, int count, int copyIndex, bool copySizes) {
+    const int rowCount = RowCount(), colCount = GetColCount();
+    if (index < 0 || index > colCount || count < 1 || copyIndex < -1 || copyIndex >= colCount)
+        throw ERichViewError(errRVTableIndex);
+    std::vector<bool> marked(size_t(rowCount), false);
+    for (int r = 0; r < rowCount; ++r)
+        for (int c = 0; c < index; ++c) {
+            TRVTableCellData* cell = GetRow(r)->Cell(c);
+            if (!cell || c + cell->ColSpan <= index) continue;
+            cell->ColSpan += count;
+            for (int k = r; k < r + cell->RowSpan; ++k)
+                marked[size_t(k)] = true;
+        }
+    for (int r = 0; r < rowCount; ++r)
+        for (int i = 0; i < count; ++i) {
+            if (marked[size_t(r)])
+                GetRow(r)->InsertNil(index + i);
+            else
+                GetRow(r)->InsertCell(index + i);
+        }
+    if (copyIndex >= index) copyIndex += count;
+    for (int r = 0; r < rowCount;) {
+        TRVTableCellData* source =
+            !marked[size_t(r)] && copyIndex >= 0 ? GetRow(r)->Cell(copyIndex) : nullptr;
+        if (!source) {
+            ++r;
+            continue;
+        }
+        int span = 1;
+        while (span < source->RowSpan && r + span < rowCount && !marked[size_t(r + span)])
+            ++span;
+        for (int c = index; c < index + count; ++c) {
+            TRVTableCellData* cell = GetRow(r)->Cell(c);
+            cell->AssignAttributes(*source, false, 1, 1);
+            cell->RowSpan = span;
+            for (int k = r + 1; k < r + span; ++k)
+                GetRow(k)->TakeCell(c);
+        }
+        if (copySizes)
+            source->BestWidth = source->BestWidth * source->ColSpan / (source->ColSpan + count);
+        r += span;
+    }
+    if (Table) Table->SetChangedFlag();
+}
+
+void TRVTableRows::DeleteRows(int index, int count) {
+    const int rowCount = RowCount(), colCount = GetColCount();
+    if (index < 0 || index >= rowCount || count < 1 || (index == 0 && count > rowCount))
+        throw ERichViewError(errRVTableIndex);
+    count = std::min(count, rowCount - index);
+    const int end = index + count;
+    for (int r = 0; r < end; ++r)
+        for (int c = 0; c < colCount; ++c) {
+            TRVTableCellData* cell = GetRow(r)->Cell(c);
+            if (!cell || r + cell->RowSpan <= index) continue;
+            const int cellEnd = r + cell->RowSpan;
+            if (r < index) {
+                cell->RowSpan = (index - r) + std::max(0, cellEnd - end);
+            } else if (cellEnd > end) {
+                // The part below the deleted rows lives on as the same cell.
+                std::unique_ptr<TRVTableCellData> moved = GetRow(r)->TakeCell(c);
+                moved->RowSpan = cellEnd - end;
+                GetRow(end)->PutCell(c, std::move(moved));
+            }
+        }
+    for (int i = 0; i < count; ++i)
+        DeleteAndFree(index);
+    if (Table) Table->SetChangedFlag();
+}
+
+void TRVTableRows::DeleteCols(int index, int count, bool adjustWidths) {
+    const int rowCount = RowCount(), colCount = GetColCount();
+    if (index < 0 || index >= colCount || count < 1 || (index == 0 && count > colCount))
+        throw ERichViewError(errRVTableIndex);
+    count = std::min(count, colCount - index);
+    const int end = index + count;
+    for (int r = 0; r < rowCount; ++r)
+        for (int c = index; c < end; ++c)
+            if (TRVTableCellData* cell = GetRow(r)->Cell(c); cell && c + cell->ColSpan > end)
+                SplitCellAtColumn(r, c, end, adjustWidths);
+    for (int r = 0; r < rowCount; ++r)
+        for (int c = 0; c < index; ++c) {
+            TRVTableCellData* cell = GetRow(r)->Cell(c);
+            if (!cell || c + cell->ColSpan <= index) continue;
+            const int kept = (index - c) + std::max(0, c + cell->ColSpan - end);
+            if (adjustWidths) cell->BestWidth = cell->BestWidth * kept / cell->ColSpan;
+            cell->ColSpan = kept;
+        }
+    for (int r = 0; r < rowCount; ++r)
+        for (int i = 0; i < count; ++i)
+            GetRow(r)->DeleteAndFree(index);
+    if (Table) Table->SetChangedFlag();
+}
+
+void TRVTableRows::ClearCells(const TRVIntegerList& rows, const TRVIntegerList& cols) {
+    if (rows.Count() != cols.Count()) throw ERichViewError(errRVTableIndex);
+    for (int i = 0; i < rows.Count(); ++i)
+        CheckPosition(rows[i], cols[i]);
+    for (int i = 0; i < rows.Count(); ++i)
+        if (TRVTableCellData* cell = GetRow(rows[i])->Cell(cols[i])) cell->ResetContent();
+    if (Table) Table->SetChangedFlag();
+}
+
+} // namespace epc

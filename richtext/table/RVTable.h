@@ -1,0 +1,436 @@
+#pragma once
+// Tables: cells (formatted sub-documents), rows, the grid with its spans and edits, and the
+// table item that a document holds, with its look, layout and painting.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/core/Set.h"
+#include "richtext/document/RVClasses.h"
+#include "richtext/document/RVItem.h"
+#include "richtext/edit/RVUndo.h"
+#include "richtext/view/RVBackground.h"
+#include "richtext/view/RVControlData.h"
+
+namespace epc {
+
+class TRVTableItemInfo;
+class TRVTableRow;
+class TRVTableRows;
+
+inline constexpr const char* errRVTableMerge = "Parameters for cell merging are not correct";
+inline constexpr const char* errRVTableIndex = "Invalid row or column index";
+
+enum TRVTableBorderStyle : uint8_t {
+    rvtbRaised,
+    rvtbLowered,
+    rvtbColor,
+    rvtbRaisedColor,
+    rvtbLoweredColor
+};
+enum class TRVTableOption {
+    rvtoEditing,
+    rvtoRowSizing,
+    rvtoColSizing,
+    rvtoRowSelect,
+    rvtoColSelect,
+    rvtoRTFSaveCellPixelBestWidth,
+    rvtoRTFAllowAutofit,
+    rvtoHideGridLines,
+    rvtoOverlappingCorners,
+    rvtoCellBelowBorders
+};
+using TRVTableOptions = TSet<TRVTableOption>;
+enum class TRVTablePrintOption { rvtoHalftoneBorders, rvtoRowsSplit, rvtoWhiteBackground };
+using TRVTablePrintOptions = TSet<TRVTablePrintOption>;
+enum TRVCellVAlign : uint8_t { rvcTop, rvcMiddle, rvcBottom, rvcVDefault };
+enum TRVItemBackgroundStyle : uint8_t { rvbsColor, rvbsStretched, rvbsTiled, rvbsCentered };
+
+// The pen style of grid lines; psClear switches them off.
+extern TPenStyle RVTableGridPenStyle;
+
+// One cell: a document of its own placed in the table's box.
+class TRVTableCellData : public TRVItemFormattedData {
+public:
+    explicit TRVTableCellData(TRVTableRow* row);
+    ~TRVTableCellData() override;
+    std::string ClassName() const override { return "TRVTableCellData"; }
+
+    TColor Color = clNone;
+    TRVCellVAlign VAlign = rvcVDefault;
+    int32_t BestWidth = 0; // > 0 pixels, < 0 minus a percentage, 0 automatic
+    int32_t BestHeight = 0;
+    int32_t RowSpan = 1;
+    int32_t ColSpan = 1;
+    // Geometry of the last layout, relative to the table's top-left corner.
+    int32_t Left = 0, Top = 0, Width = 0, Height = 0;
+    TRVBooleanRect VisibleBorders{true};
+    TColor BorderColor = clNone;
+    TColor BorderLightColor = clNone;
+
+    TRVTableRow* Row() const;
+    TRVTableItemInfo* GetTable() const;
+    bool IsTransparent() const { return Color == clNone; }
+    void SetColor(TColor value) { Color = value; }
+    void SetBestWidth(int32_t value) { BestWidth = value; }
+    void SetBestHeight(int32_t value) { BestHeight = value; }
+    void SetVisibleBorders(bool left, bool top, bool right, bool bottom) {
+        VisibleBorders.SetValues(left, top, right, bottom);
+    }
+    TGraphic* BackgroundImage() const { return FBackground ? FBackground->GetImage() : nullptr; }
+    void SetBackgroundImage(TGraphic* value);
+    TRVItemBackgroundStyle BackgroundStyle() const { return FBackgroundStyle; }
+    void SetBackgroundStyle(TRVItemBackgroundStyle value);
+    TRVBackground* CellBackground() const { return FBackground.get(); }
+
+    int GetNeededHeight() const;
+    int GetMinWidth(const TRVScreenAndDevice* sad, TCanvas* canvas);
+    bool IsEmpty(bool strict) const;
+    void AssignAttributes(const TRVTableCellData& source, bool withSizes, int rowDivisor,
+                          int colDivisor);
+    TRVCellVAlign GetEffectiveVAlign() const;
+    int GetVAlignOffset() const;
+    // Makes the cell hold one empty text item (style 0, paragraph 0).
+    void ResetContent();
+
+    // ---- What the document layer asks.
+    int GetClientWidth() const override;
+    int GetClientHeight() const override;
+    TCanvas* GetCanvas() const override;
+    TColor GetColor() const override { return clNone; }
+    TRVOptions GetOptions() const override;
+    int GetHScrollPos() const override { return -FPaintX; }
+    int GetVScrollPos() const override { return -FPaintY; }
+    void GetOriginInRoot(int& x, int& y) const override;
+    int GetContentVOffset() const override { return GetVAlignOffset(); }
+    void DoItemAction(TRVItemAction action, TCustomRVItemInfo* item, std::string& text,
+                      TCustomRVData* rvData) override;
+    TCustomRVData* GetParentData() const override;
+
+    // Where the canvas shows the cell document's (0, 0) while it is painted.
+    void SetPaintOrigin(int x, int y) {
+        FPaintX = x;
+        FPaintY = y;
+    }
+
+private:
+    std::unique_ptr<TRVBackground> FBackground;
+    TRVItemBackgroundStyle FBackgroundStyle = rvbsColor;
+    int FPaintX = 0, FPaintY = 0;
+};
+
+// One grid row: one entry per column, null where a spanning cell covers the position.
+class TRVTableRow : public TObject, public TRVDataList {
+public:
+    TRVTableRow(int colCount, TRVTableRows* rows);
+    TRVTableRows* Rows;
+    TRVCellVAlign VAlign = rvcTop;
+
+    TCustomRVFormattedData* GetParentRVData() const override;
+    TRVTableCellData* Cell(int col) const { return static_cast<TRVTableCellData*>(Items(col)); }
+    TRVTableCellData* AddCell();
+    TRVTableCellData* InsertCell(int col);
+    void InsertNil(int col) { Insert(col, nullptr); }
+    // Puts Cell at an entry (which must be null) and binds it to this row.
+    void PutCell(int col, std::unique_ptr<TRVTableCellData> cell);
+    std::unique_ptr<TRVTableCellData> TakeCell(int col);
+    int GetBestHeight() const;
+    int GetHeight() const;
+};
+
+// The grid.
+class TRVTableRows : public TRVList {
+public:
+    TRVTableRows(int rowCount, int colCount, TRVTableItemInfo* table);
+    TRVTableItemInfo* Table;
+
+    int RowCount() const { return Count(); }
+    int GetColCount() const { return Count() == 0 ? 0 : GetRow(0)->Count(); }
+    bool IsEmpty() const { return Count() == 0 || GetRow(0)->Count() == 0; }
+    TRVTableRow* GetRow(int r) const { return static_cast<TRVTableRow*>(Items(r)); }
+    void Reset(int rowCount, int colCount);
+    TRVTableRow* AddRow();
+    // The entry at a position (null where covered); bad positions raise.
+    TRVTableCellData* GetCell(int row, int col) const;
+    // The cell covering a position; bad positions raise.
+    TRVTableCellData* GetMainCell(int row, int col, int& mainRow, int& mainCol) const;
+
+    int GetColMinWidth(int col, const TRVScreenAndDevice* sad, TCanvas* canvas) const;
+    int GetColBestWidth(int col) const;
+    int GetColPercentWidth(int col, int tableWidth) const;
+    bool IsPercentColumn(int col) const;
+    int GetMergedBestWidth(int topRow, int leftCol, int rowCount, int colCount) const;
+
+    // Grid edits. Counts and indices are checked: no edit leaves overlapping spans or spans
+    // beyond the grid.
+    void MergeCellRange(int topRow, int leftCol, int colSpan, int rowSpan, bool allowMergeRC,
+                        bool bestWidth);
+    void SplitCellAtColumn(int row, int cellCol, int splitCol, bool adjustWidths);
+    void InsertRows(int index, int count, int copyIndex, bool copySizes);
+    void InsertCols(int index, int count, int copyIndex, bool copySizes);
+    void DeleteRows(int index, int count);
+    void DeleteCols(int index, int count, bool adjustWidths);
+    void ClearCells(const TRVIntegerList& rows, const TRVIntegerList& cols);
+
+private:
+    void CheckPosition(int row, int col) const;
+    bool MergeAllowed(int topRow, int leftCol, int colSpan, int rowSpan, bool allowMergeRC) const;
+};
+
+// The layout of a table.
+class TRVTableItemFormattingInfo {
+public:
+    TRVIntegerList ColWidths, ColStarts, RowHeights, RowStarts;
+    int32_t Width = 0;
+    int32_t Height = 0;
+    void Clear() {
+        ColWidths.Clear();
+        ColStarts.Clear();
+        RowHeights.Clear();
+        RowStarts.Clear();
+    }
+};
+
+using TRVTableDrawBorderEvent = std::function<void(
+    TRVTableItemInfo* sender, TCanvas* canvas, int left, int top, int right, int bottom, int width,
+    TColor lightColor, TColor color, TColor backgroundColor, TRVTableBorderStyle style,
+    bool printing, const TRVBooleanRect* visibleBorders, int row, int col, bool& doDefault)>;
+
+// Table state bits.
+enum : uint16_t {
+    rvtsInserted = 0x01,
+    rvtsEditMode = 0x02,
+    rvtsChanged = 0x04,
+    rvtsPaddingChanged = 0x08,
+    rvtsLoading = 0x40,
+};
+
+class TRVTableItemInfo : public TRVFullLineItemInfo {
+public:
+    explicit TRVTableItemInfo(TCustomRVData* rvData);
+    TRVTableItemInfo(int rowCount, int colCount, TCustomRVData* rvData);
+    static std::unique_ptr<TRVTableItemInfo> CreateSized(int rowCount, TCustomRVData* rvData,
+                                                         int colCount);
+    ~TRVTableItemInfo() override;
+    std::string ClassName() const override { return "TRVTableItemInfo"; }
+    std::unique_ptr<TCustomRVItemInfo> NewInstance(TCustomRVData* rvData) const override;
+
+    int RowCount() const { return Rows.RowCount(); }
+    int ColCount() const { return Rows.GetColCount(); }
+    TRVTableCellData* GetCell(int row, int col) const { return Rows.GetCell(row, col); }
+    // The document that holds the table (null while it holds none).
+    TCustomRVData* GetRVData() const { return FRVData; }
+
+    // ---- Look (published properties).
+    TRVTableOptions Options{TRVTableOption::rvtoEditing, TRVTableOption::rvtoRowSizing,
+                            TRVTableOption::rvtoColSizing, TRVTableOption::rvtoRowSelect,
+                            TRVTableOption::rvtoColSelect};
+    TRVTablePrintOptions PrintOptions{TRVTablePrintOption::rvtoHalftoneBorders,
+                                      TRVTablePrintOption::rvtoRowsSplit};
+    std::string TextRowSeparator = "\r\n";
+    std::string TextColSeparator = "\r\n";
+#define EPC_TABLE_PROPERTY(type, name, def)                                                        \
+    type name() const {                                                                            \
+        return F##name;                                                                            \
+    }                                                                                              \
+    void Set##name(type value) {                                                                   \
+        SetIntProperty(#name, value, F##name);                                                     \
+    }                                                                                              \
+                                                                                                   \
+private:                                                                                           \
+    type F##name = def;                                                                            \
+                                                                                                   \
+public:
+    EPC_TABLE_PROPERTY(int32_t, BestWidth, 0)
+    EPC_TABLE_PROPERTY(TColor, Color, clWindow)
+    EPC_TABLE_PROPERTY(int32_t, HeadingRowCount, 0)
+    EPC_TABLE_PROPERTY(int32_t, BorderWidth, 0)
+    EPC_TABLE_PROPERTY(TColor, BorderColor, clWindowText)
+    EPC_TABLE_PROPERTY(TColor, BorderLightColor, clBtnHighlight)
+    EPC_TABLE_PROPERTY(int32_t, BorderVSpacing, 2)
+    EPC_TABLE_PROPERTY(int32_t, BorderHSpacing, 2)
+    EPC_TABLE_PROPERTY(int32_t, CellBorderWidth, 0)
+    EPC_TABLE_PROPERTY(TColor, CellBorderColor, clWindowText)
+    EPC_TABLE_PROPERTY(TColor, CellBorderLightColor, clBtnHighlight)
+    EPC_TABLE_PROPERTY(int32_t, CellPadding, 1)
+    EPC_TABLE_PROPERTY(int32_t, VRuleWidth, 0)
+    EPC_TABLE_PROPERTY(TColor, VRuleColor, clWindowText)
+    EPC_TABLE_PROPERTY(int32_t, HRuleWidth, 0)
+    EPC_TABLE_PROPERTY(TColor, HRuleColor, clWindowText)
+    EPC_TABLE_PROPERTY(int32_t, CellVSpacing, 2)
+    EPC_TABLE_PROPERTY(int32_t, CellHSpacing, 2)
+#undef EPC_TABLE_PROPERTY
+    TRVTableBorderStyle BorderStyle() const {
+        return FBorderStyle;
+    }
+    void SetBorderStyle(TRVTableBorderStyle value);
+    TRVTableBorderStyle CellBorderStyle() const {
+        return FCellBorderStyle;
+    }
+    void SetCellBorderStyle(TRVTableBorderStyle value);
+    bool VOutermostRule() const {
+        return FVOutermostRule;
+    }
+    void SetVOutermostRule(bool value);
+    bool HOutermostRule() const {
+        return FHOutermostRule;
+    }
+    void SetHOutermostRule(bool value);
+    TGraphic* BackgroundImage() const {
+        return FBackground ? FBackground->GetImage() : nullptr;
+    }
+    void SetBackgroundImage(TGraphic* value);
+    TRVItemBackgroundStyle BackgroundStyle() const {
+        return FBackgroundStyle;
+    }
+    void SetBackgroundStyle(TRVItemBackgroundStyle value);
+    // Sets a published integer property by name (the path undo records take).
+    bool SetPropertyByName(const std::string& name, int32_t value);
+
+    std::function<void(TRVTableItemInfo* sender, int row, int col, bool automatic, bool& allowEdit)>
+        OnCellEditing;
+    std::function<void(TRVTableItemInfo* sender, int row, int col, bool clearing)> OnCellEndEdit;
+    TRVTableDrawBorderEvent OnDrawBorder;
+
+    uint16_t StateBits = rvtsLoading;
+    bool NeedsLayout = true;
+
+    // ---- Cell properties and operations.
+    void SetCellIntProperty(int itemNo, const std::string& name, bool affectsWidth,
+                            bool affectsHeight, int row, int col, int32_t value);
+    void SetCellBestWidth(int32_t value, int row, int col);
+    void SetCellBestHeight(int32_t value, int row, int col);
+    void SetCellVisibleBorders(int itemNo, bool left, bool top, bool right, bool bottom, int row,
+                               int col);
+    void SetCellBackgroundImage(TGraphic* graphic, int row, int col);
+    void AssignCellAttributes(int row, int col, int rowCount, int colCount, bool withSizes,
+                              const TRVTableCellData& source);
+    void MergeCells(int topRow, int leftCol, int colSpan, int rowSpan, bool allowMergeRC);
+    void InsertTableRows(int index, int count, int copyIndex);
+    void InsertColumns(int index, int count, int copyIndex);
+    void DeleteRows(int index, int count);
+    void DeleteColumns(int index, int count, bool adjustWidths);
+    bool HeadingRowsValid() const;
+    TColor GetCellColor(const TRVTableCellData* cell) const;
+    TColor GetTableColor(bool useDocumentColor) const;
+    bool CellHasNoColor(const TRVTableCellData* cell) const;
+    bool GetCellPosition(const TRVTableCellData* cell, int& row, int& col) const;
+    bool GetNeighbourCell(int row, int col, int& newCol, int& newRow, int direction) const;
+    int GetSpanBandStart(int row) const;
+    int GetSpanBandEnd(int row) const;
+    std::string GetTableAsText(bool unicode);
+    int GetItemNo() const;
+    void SetChangedFlag() {
+        StateBits |= rvtsChanged;
+        NeedsLayout = true;
+    }
+    // Grid edits report their undo records here; outside an editing document nothing is
+    // recorded and the record is dropped.
+    void AddUndoRecord(std::unique_ptr<TRVUndoInfo> record);
+    // The undo list edits of this table go to; null outside an editing document.
+    TRVUndoList* GetEditUndoList() const {
+        return nullptr;
+    }
+
+    // ---- Layout.
+    int GetMinWidth(const TRVScreenAndDevice* sad, TCanvas* canvas,
+                    TCustomRVData* rvData) const override;
+    void AdjustToDocWidth(int docWidth, TRVDrawLineInfo* dli, bool noCaching, int& out1, int& out2,
+                          const TRVScreenAndDevice* sad, TCustomRVData* rvData, TCanvas* canvas,
+                          bool canUseDeviceFit) override;
+    void FormatForDocWidth(int docWidth, TCanvas* canvas, bool force);
+    int GetBoxWidth() const override {
+        return FFormatting.Width;
+    }
+    int GetBoxHeight() const override {
+        return FFormatting.Height;
+    }
+    int GetFormattedWidth() const {
+        return FFormatting.Width;
+    }
+    int GetFormattedHeight() const {
+        return FFormatting.Height;
+    }
+    const TRVTableItemFormattingInfo& Formatting() const {
+        return FFormatting;
+    }
+    int GetExtraWidth() const;
+    bool AreAllColumnsFixed() const;
+    TCanvas* FormatCanvas() const {
+        return FCanvas;
+    }
+
+    // ---- Painting.
+    void PaintFullWidth(int left, int right, int top, TCanvas* canvas, int state, TRVStyle* style,
+                        const TRect& clipRect, TRVDrawLineInfo* dli) override;
+    // Paints the table with its top-left corner at canvas (X, Y); Clip in canvas pixels.
+    void PaintAt(int x, int y, TCanvas* canvas, const TRect& clip, bool selected, TColor selColor);
+    void DrawBorder(TCanvas* canvas, int left, int top, int right, int bottom, int width,
+                    TColor lightColor, TColor color, TColor backgroundColor,
+                    TRVTableBorderStyle style, bool printing, bool showGrid,
+                    const TRVBooleanRect* visibleBorders, int row, int col, TRVColorMode colorMode,
+                    const TRect& clip);
+    bool ShowsGridLines() const;
+
+    // ---- Item operations.
+    bool GetKindFlag(int kind) const override;
+    bool GetStateFlag(int kind) const override;
+    void SetPosition(int x, int y) override;
+    TCustomRVData* GetSubRVData(int index) const override;
+    TCustomRVData* GetSubDocumentAtPoint(int x, int y) override;
+    void NotifyInserted(TCustomRVData* rvData, int itemNo) override;
+    void Inserted(TCustomRVData* rvData, int itemNo) override;
+    void AfterLoading(int format) override;
+    void MarkStylesInUse(TRVIntegerList& usedText, TRVIntegerList& usedPara,
+                         TRVIntegerList& usedList) const override;
+    void RenumberStyles(const TRVIntegerList& textMap, const TRVIntegerList& paraMap,
+                        const TRVIntegerList& listMap) override;
+    bool AsText(std::string& result, bool unicode, int lineWidth, TCustomRVData* rvData,
+                int itemNo) const override;
+
+    // Horizontal and vertical scaling while formatting for a device (identity on screen).
+    int SX(int v) const;
+    int SY(int v) const;
+
+private:
+    void InitTable();
+    void SetIntProperty(const char* name, int32_t value, int32_t& field);
+    bool UsesUndo() const;
+    int FitSpanningCell(int row, int col, int needed, bool minMode, int highestState,
+                        std::vector<int>& state, int& spare, bool fixedMode,
+                        TRVTableItemFormattingInfo& fi) const;
+    void PlaceColumns(TRVTableItemFormattingInfo& fi, bool force);
+    void PlaceRows(TRVTableItemFormattingInfo& fi);
+    void FitSpanningRows(TRVTableItemFormattingInfo& fi,
+                         const std::vector<std::pair<int, int>>& spans);
+    void PaintCell(TRVTableCellData* cell, int row, int col, int x, int y, TCanvas* canvas,
+                   const TRect& clip, bool selected, TColor selColor, bool showGrid);
+    void DrawRules(int x, int y, TCanvas* canvas, const TRect& clip);
+
+    TRVTableBorderStyle FBorderStyle = rvtbRaised;
+    TRVTableBorderStyle FCellBorderStyle = rvtbLowered;
+    bool FVOutermostRule = false;
+    bool FHOutermostRule = false;
+    std::unique_ptr<TRVBackground> FBackground;
+    TRVItemBackgroundStyle FBackgroundStyle = rvbsColor;
+    TRVTableItemFormattingInfo FFormatting;
+    const TRVScreenAndDevice* FSad = nullptr;
+    TCustomRVData* FRVData = nullptr;
+    TCanvas* FCanvas = nullptr;
+    int FLastDocWidth = -1;
+    mutable int FItemNo = -1;
+    int FX = 0, FY = 0; // position in the containing document
+
+public:
+    // The grid; declared last, so that its cells are built when the table's fields are set.
+    TRVTableRows Rows;
+};
+
+// Registers the table class (StyleNo -60) in the item-class registry; done once at start-up.
+void RegisterTableItemClass();
+
+} // namespace epc

@@ -1,0 +1,531 @@
+#include <algorithm>
+
+#include "platform/core/Arithmetic.h"
+#include "platform/core/ScopeGuard.h"
+#include "platform/core/Streams.h"
+#include "platform/graphics/Graphics.h"
+#include "richtext/table/RVTable.h"
+#include "richtext/view/RVFormattedData.h"
+
+namespace epc {
+
+TRVTableItemInfo::TRVTableItemInfo(TCustomRVData* rvData)
+    : TRVFullLineItemInfo(rvData), Rows(1, 1, this) {
+    InitTable();
+}
+
+TRVTableItemInfo::TRVTableItemInfo(int rowCount, int colCount, TCustomRVData* rvData)
+    : TRVFullLineItemInfo(rvData), Rows(rowCount, colCount, this) {
+    InitTable();
+}
+
+std::unique_ptr<TRVTableItemInfo> TRVTableItemInfo::CreateSized(int rowCount, TCustomRVData* rvData,
+                                                                int colCount) {
+    return std::make_unique<TRVTableItemInfo>(rowCount, colCount, rvData);
+}
+
+TRVTableItemInfo::~TRVTableItemInfo() {
+    if (auto* formatted = dynamic_cast<TCustomRVFormattedData*>(FRVData))
+        if (formatted->ChosenItem == this) formatted->ChosenItem = nullptr;
+}
+
+void TRVTableItemInfo::InitTable() {
+    StyleNo = rvsTable;
+    StateBits = rvtsLoading;
+    NeedsLayout = true;
+}
+
+std::unique_ptr<TCustomRVItemInfo> TRVTableItemInfo::NewInstance(TCustomRVData* rvData) const {
+    return std::make_unique<TRVTableItemInfo>(rvData);
+}
+
+void RegisterTableItemClass() {
+    RegisterRichViewItemType(rvsTable, "TRVTableItemInfo", [](TCustomRVData* rvData) {
+        return std::unique_ptr<TCustomRVItemInfo>(std::make_unique<TRVTableItemInfo>(rvData));
+    });
+}
+
+namespace {
+// Stored documents may hold tables before any table is built in code.
+const bool TableClassRegistered = (RegisterTableItemClass(), true);
+} // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Properties.
+
+bool TRVTableItemInfo::UsesUndo() const {
+    return (StateBits & rvtsInserted) && (StateBits & rvtsEditMode) && GetEditUndoList();
+}
+
+void TRVTableItemInfo::SetIntProperty(const char* /*name*/, int32_t value, int32_t& field) {
+    if (field == value) return;
+    // Recording the change for undo comes with the editing document; until then every table
+    // takes the plain store.
+    field = value;
+    SetChangedFlag();
+}
+
+void TRVTableItemInfo::SetBorderStyle(TRVTableBorderStyle value) {
+    if (FBorderStyle == value) return;
+    FBorderStyle = value;
+    SetChangedFlag();
+}
+
+void TRVTableItemInfo::SetCellBorderStyle(TRVTableBorderStyle value) {
+    if (FCellBorderStyle == value) return;
+    FCellBorderStyle = value;
+    SetChangedFlag();
+}
+
+void TRVTableItemInfo::SetVOutermostRule(bool value) {
+    if (FVOutermostRule == value) return;
+    FVOutermostRule = value;
+    SetChangedFlag();
+}
+
+void TRVTableItemInfo::SetHOutermostRule(bool value) {
+    if (FHOutermostRule == value) return;
+    FHOutermostRule = value;
+    SetChangedFlag();
+}
+
+void TRVTableItemInfo::SetBackgroundImage(TGraphic* value) {
+    if (value == BackgroundImage()) return;
+    if (value && !value->Empty()) {
+        if (!FBackground) FBackground = std::make_unique<TRVBackground>(false);
+        FBackground->AssignImage(value);
+    } else {
+        FBackground.reset();
+    }
+    SetChangedFlag();
+}
+
+void TRVTableItemInfo::SetBackgroundStyle(TRVItemBackgroundStyle value) {
+    if (FBackgroundStyle == value) return;
+    FBackgroundStyle = value;
+    SetChangedFlag();
+}
+
+bool TRVTableItemInfo::SetPropertyByName(const std::string& name, int32_t value) {
+    struct Entry {
+        const char* Name;
+        int32_t TRVTableItemInfo::*Field;
+    };
+    static const Entry entries[] = {
+        {"BestWidth", &TRVTableItemInfo::FBestWidth},
+        {"Color", &TRVTableItemInfo::FColor},
+        {"HeadingRowCount", &TRVTableItemInfo::FHeadingRowCount},
+        {"BorderWidth", &TRVTableItemInfo::FBorderWidth},
+        {"BorderColor", &TRVTableItemInfo::FBorderColor},
+        {"BorderLightColor", &TRVTableItemInfo::FBorderLightColor},
+        {"BorderVSpacing", &TRVTableItemInfo::FBorderVSpacing},
+        {"BorderHSpacing", &TRVTableItemInfo::FBorderHSpacing},
+        {"CellBorderWidth", &TRVTableItemInfo::FCellBorderWidth},
+        {"CellBorderColor", &TRVTableItemInfo::FCellBorderColor},
+        {"CellBorderLightColor", &TRVTableItemInfo::FCellBorderLightColor},
+        {"CellPadding", &TRVTableItemInfo::FCellPadding},
+        {"VRuleWidth", &TRVTableItemInfo::FVRuleWidth},
+        {"VRuleColor", &TRVTableItemInfo::FVRuleColor},
+        {"HRuleWidth", &TRVTableItemInfo::FHRuleWidth},
+        {"HRuleColor", &TRVTableItemInfo::FHRuleColor},
+        {"CellVSpacing", &TRVTableItemInfo::FCellVSpacing},
+        {"CellHSpacing", &TRVTableItemInfo::FCellHSpacing},
+    };
+    for (const Entry& e : entries)
+        if (name == e.Name) {
+            SetIntProperty(e.Name, value, this->*e.Field);
+            return true;
+        }
+    if (name == "BorderStyle" || name == "CellBorderStyle") {
+        if (value < rvtbRaised || value > rvtbLoweredColor) return false;
+        if (name == "BorderStyle")
+            SetBorderStyle(TRVTableBorderStyle(value));
+        else
+            SetCellBorderStyle(TRVTableBorderStyle(value));
+        return true;
+    }
+    if (name == "VOutermostRule") {
+        SetVOutermostRule(value != 0);
+        return true;
+    }
+    if (name == "HOutermostRule") {
+        SetHOutermostRule(value != 0);
+        return true;
+    }
+    if (name == "BackgroundStyle") {
+        if (value < rvbsColor || value > rvbsCentered) return false;
+        SetBackgroundStyle(TRVItemBackgroundStyle(value));
+        return true;
+    }
+    return false;
+}
+
+void TRVTableItemInfo::SetCellIntProperty(int /*itemNo*/, const std::string& name,
+                                          bool /*affectsWidth*/, bool /*affectsHeight*/, int row,
+                                          int col, int32_t value) {
+    TRVTableCellData* cell = Rows.GetCell(row, col);
+    if (!cell) throw ERichViewError(errRVTableIndex);
+    if (name == "Color")
+        cell->SetColor(value);
+    else if (name == "BorderColor")
+        cell->BorderColor = value;
+    else if (name == "BorderLightColor")
+        cell->BorderLightColor = value;
+    else if (name == "BestWidth")
+        cell->SetBestWidth(value);
+    else if (name == "BestHeight")
+        cell->SetBestHeight(std::max(value, 0));
+    else if (name == "VAlign" && value >= rvcTop && value <= rvcVDefault)
+        cell->VAlign = TRVCellVAlign(value);
+    else if (name == "BackgroundStyle" && value >= rvbsColor && value <= rvbsCentered)
+        cell->SetBackgroundStyle(TRVItemBackgroundStyle(value));
+    else
+        return;
+    SetChangedFlag();
+}
+
+void TRVTableItemInfo::SetCellBestWidth(int32_t value, int row, int col) {
+    SetCellIntProperty(-1, "BestWidth", true, true, row, col, value);
+}
+
+void TRVTableItemInfo::SetCellBestHeight(int32_t value, int row, int col) {
+    SetCellIntProperty(-1, "BestHeight", false, true, row, col, value);
+}
+
+void TRVTableItemInfo::SetCellVisibleBorders(int /*itemNo*/, bool left, bool top, bool right,
+                                             bool bottom, int row, int col) {
+    TRVTableCellData* cell = Rows.GetCell(row, col);
+    if (!cell) throw ERichViewError(errRVTableIndex);
+    if (cell->VisibleBorders.EqualsValues(left, top, right, bottom)) return;
+    cell->SetVisibleBorders(left, top, right, bottom);
+    SetChangedFlag();
+}
+
+void TRVTableItemInfo::SetCellBackgroundImage(TGraphic* graphic, int row, int col) {
+    TRVTableCellData* cell = Rows.GetCell(row, col);
+    if (!cell) throw ERichViewError(errRVTableIndex);
+    if (cell->BackgroundImage() == graphic) return;
+    cell->SetBackgroundImage(graphic);
+    SetChangedFlag();
+}
+
+void TRVTableItemInfo::AssignCellAttributes(int row, int col, int rowCount, int colCount,
+                                            bool withSizes, const TRVTableCellData& source) {
+    TRVTableCellData* cell = Rows.GetCell(row, col);
+    if (!cell) throw ERichViewError(errRVTableIndex);
+    cell->AssignAttributes(source, withSizes, rowCount, colCount);
+    SetChangedFlag();
+}
+
+void TRVTableItemInfo::MergeCells(int topRow, int leftCol, int colSpan, int rowSpan,
+                                  bool allowMergeRC) {
+    TRVUndoList* undo = GetEditUndoList();
+    if (undo) undo->BeginUndoGroup(rvuModifyItem, std::string(), -1, -1);
+    auto endGroup = Finally([&] {
+        if (undo) undo->RemoveEmptyLastGroup();
+    });
+    Rows.MergeCellRange(topRow, leftCol, colSpan, rowSpan, allowMergeRC, true);
+    SetChangedFlag();
+}
+
+void TRVTableItemInfo::AddUndoRecord(std::unique_ptr<TRVUndoInfo> record) {
+    TRVUndoList* undo = GetEditUndoList();
+    if (undo && undo->LastGroup()) undo->AddInfo(std::move(record));
+}
+
+void TRVTableItemInfo::InsertTableRows(int index, int count, int copyIndex) {
+    const int itemNo = GetItemNo();
+    AddUndoRecord(std::make_unique<TRVUndoModifyItemTerminator>(itemNo, true));
+    Rows.InsertRows(index, count, copyIndex, false);
+    AddUndoRecord(std::make_unique<TRVUndoModifyItemTerminator>(itemNo, false));
+    SetChangedFlag();
+}
+
+void TRVTableItemInfo::InsertColumns(int index, int count, int copyIndex) {
+    const int itemNo = GetItemNo();
+    AddUndoRecord(std::make_unique<TRVUndoModifyItemTerminator>(itemNo, true));
+    Rows.InsertCols(index, count, copyIndex, false);
+    AddUndoRecord(std::make_unique<TRVUndoModifyItemTerminator>(itemNo, false));
+    SetChangedFlag();
+}
+
+void TRVTableItemInfo::DeleteRows(int index, int count) {
+    if (Rows.IsEmpty()) throw ERichViewError(errRVTableIndex);
+    const int itemNo = GetItemNo();
+    AddUndoRecord(std::make_unique<TRVUndoModifyItemTerminator>(itemNo, true));
+    Rows.DeleteRows(index, count);
+    AddUndoRecord(std::make_unique<TRVUndoModifyItemTerminator>(itemNo, false));
+    SetChangedFlag();
+}
+
+void TRVTableItemInfo::DeleteColumns(int index, int count, bool adjustWidths) {
+    if (Rows.IsEmpty()) throw ERichViewError(errRVTableIndex);
+    const int itemNo = GetItemNo();
+    AddUndoRecord(std::make_unique<TRVUndoModifyItemTerminator>(itemNo, true));
+    Rows.DeleteCols(index, count, adjustWidths);
+    AddUndoRecord(std::make_unique<TRVUndoModifyItemTerminator>(itemNo, false));
+    SetChangedFlag();
+}
+
+bool TRVTableItemInfo::HeadingRowsValid() const {
+    const int n = std::min(HeadingRowCount(), RowCount());
+    if (n <= 0) return false;
+    const TRVTableRow* row = Rows.GetRow(n - 1);
+    for (int c = 0; c < row->Count(); ++c)
+        if (TRVTableCellData* cell = row->Cell(c); cell && cell->RowSpan > 1) return false;
+    // Cells of earlier heading rows may not reach below the headings either.
+    for (int r = 0; r < n - 1; ++r)
+        for (int c = 0; c < Rows.GetRow(r)->Count(); ++c)
+            if (TRVTableCellData* cell = Rows.GetRow(r)->Cell(c); cell && r + cell->RowSpan > n)
+                return false;
+    return true;
+}
+
+TColor TRVTableItemInfo::GetTableColor(bool useDocumentColor) const {
+    if (Color() != clNone) return Color();
+    TRVStyle* style = FRVData ? FRVData->GetRVStyle() : nullptr;
+    if (style) {
+        const TColor para = style->ParaStyles.GetItem(ParaNo).Background.Color;
+        if (para != clNone) return para;
+    }
+    if (useDocumentColor)
+        if (auto* formatted = dynamic_cast<TCustomRVFormattedData*>(FRVData))
+            return formatted->GetColor();
+    return clNone;
+}
+
+TColor TRVTableItemInfo::GetCellColor(const TRVTableCellData* cell) const {
+    if (cell && cell->Color != clNone) return cell->Color;
+    return GetTableColor(true);
+}
+
+bool TRVTableItemInfo::CellHasNoColor(const TRVTableCellData* cell) const {
+    if (cell && cell->Color != clNone) return false;
+    return GetTableColor(false) == clNone;
+}
+
+bool TRVTableItemInfo::GetCellPosition(const TRVTableCellData* cell, int& row, int& col) const {
+    for (int r = 0; r < RowCount(); ++r)
+        for (int c = 0; c < Rows.GetRow(r)->Count(); ++c)
+            if (Rows.GetRow(r)->Cell(c) == cell && cell) {
+                row = r;
+                col = c;
+                return true;
+            }
+    row = -1;
+    col = -1;
+    return false;
+}
+
+bool TRVTableItemInfo::GetNeighbourCell(int row, int col, int& newCol, int& newRow,
+                                        int direction) const {
+    if (Rows.IsEmpty() || row < 0 || row >= RowCount() || col < 0 || col >= ColCount())
+        return false;
+    int mr, mc;
+    TRVTableCellData* cell = Rows.GetMainCell(row, col, mr, mc);
+    if (!cell) return false;
+    auto next = [&](int r, int c, int step) {
+        // Reading order, skipping covered positions.
+        for (;;) {
+            c += step;
+            if (c >= ColCount()) {
+                c = 0;
+                ++r;
+            } else if (c < 0) {
+                c = ColCount() - 1;
+                --r;
+            }
+            if (r < 0 || r >= RowCount()) return false;
+            if (Rows.GetRow(r)->Cell(c)) {
+                newRow = r;
+                newCol = c;
+                return true;
+            }
+        }
+    };
+    switch (direction) {
+    case 0:
+        if (mc > 0) {
+            Rows.GetMainCell(mr, mc - 1, newRow, newCol);
+            return true;
+        }
+        return next(mr, mc, -1);
+    case 1:
+        if (mr == 0) return false;
+        Rows.GetMainCell(mr - 1, mc, newRow, newCol);
+        return true;
+    case 2:
+        if (mc + cell->ColSpan < ColCount()) {
+            Rows.GetMainCell(mr, mc + cell->ColSpan, newRow, newCol);
+            return true;
+        }
+        return next(mr, mc, 1);
+    case 3:
+        if (mr + cell->RowSpan >= RowCount()) return false;
+        Rows.GetMainCell(mr + cell->RowSpan, mc, newRow, newCol);
+        return true;
+    case 6:
+        return next(mr, mc, 1);
+    case 7:
+        return next(mr, mc, -1);
+    default:
+        return false;
+    }
+}
+
+int TRVTableItemInfo::GetSpanBandEnd(int row) const {
+    int end = row;
+    for (int r = row; r <= end && r < RowCount(); ++r)
+        for (int c = 0; c < Rows.GetRow(r)->Count(); ++c)
+            if (TRVTableCellData* cell = Rows.GetRow(r)->Cell(c))
+                end = std::max(end, std::min(r + int(cell->RowSpan), RowCount()) - 1);
+    return end;
+}
+
+int TRVTableItemInfo::GetSpanBandStart(int row) const {
+    int start = row;
+    bool grown = true;
+    while (grown) {
+        grown = false;
+        for (int r = 0; r < start; ++r)
+            for (int c = 0; c < Rows.GetRow(r)->Count(); ++c)
+                if (TRVTableCellData* cell = Rows.GetRow(r)->Cell(c);
+                    cell && r + cell->RowSpan > start) {
+                    start = r;
+                    grown = true;
+                }
+    }
+    return start;
+}
+
+std::string TRVTableItemInfo::GetTableAsText(bool unicode) {
+    std::string result;
+    auto sep = [&](const std::string& s) {
+        if (!unicode) return s;
+        std::string w;
+        for (char ch : s) {
+            w.push_back(ch);
+            w.push_back('\0');
+        }
+        return w;
+    };
+    for (int r = 0; r < RowCount(); ++r) {
+        bool first = true;
+        for (int c = 0; c < ColCount(); ++c) {
+            TRVTableCellData* cell = Rows.GetRow(r)->Cell(c);
+            if (!cell) continue;
+            if (!first) result += sep(TextColSeparator);
+            first = false;
+            TMemoryStream stream;
+            cell->WriteTextToStream(stream, std::string(), 80, false, unicode);
+            std::string text = stream.DataString();
+            // The cell's own final line end gives way to the separators.
+            const std::string end = sep("\r\n");
+            while (text.size() >= end.size() &&
+                   text.compare(text.size() - end.size(), end.size(), end) == 0)
+                text.resize(text.size() - end.size());
+            result += text;
+        }
+        result += sep(TextRowSeparator);
+    }
+    return result;
+}
+
+int TRVTableItemInfo::GetItemNo() const {
+    if (!FRVData) return -1;
+    if (FItemNo >= 0 && FItemNo < FRVData->ItemCount() && FRVData->GetItem(FItemNo) == this)
+        return FItemNo;
+    FItemNo = FRVData->FindItemIndex(this);
+    return FItemNo;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Item operations.
+
+bool TRVTableItemInfo::GetKindFlag(int kind) const {
+    if (kind == rvifChangesCanvasFont || kind == rvifCanChangeSize || kind == rvifHasSubDocuments)
+        return true;
+    return TRVFullLineItemInfo::GetKindFlag(kind);
+}
+
+bool TRVTableItemInfo::GetStateFlag(int kind) const {
+    if (kind == rvisCanUseDeviceFit) return false;
+    return TRVFullLineItemInfo::GetStateFlag(kind);
+}
+
+void TRVTableItemInfo::SetPosition(int x, int y) {
+    FX = x;
+    FY = y;
+}
+
+TCustomRVData* TRVTableItemInfo::GetSubRVData(int index) const {
+    int n = 0;
+    for (int r = 0; r < RowCount(); ++r)
+        for (int c = 0; c < Rows.GetRow(r)->Count(); ++c)
+            if (TRVTableCellData* cell = Rows.GetRow(r)->Cell(c)) {
+                if (n == index) return cell;
+                ++n;
+            }
+    return nullptr;
+}
+
+TCustomRVData* TRVTableItemInfo::GetSubDocumentAtPoint(int x, int y) {
+    for (int r = 0; r < RowCount(); ++r)
+        for (int c = 0; c < Rows.GetRow(r)->Count(); ++c)
+            if (TRVTableCellData* cell = Rows.GetRow(r)->Cell(c);
+                cell && x >= cell->Left && x < cell->Left + cell->Width && y >= cell->Top &&
+                y < cell->Top + cell->Height)
+                return cell;
+    return nullptr;
+}
+
+void TRVTableItemInfo::NotifyInserted(TCustomRVData* rvData, int itemNo) {
+    Inserted(rvData, itemNo);
+    TRVFullLineItemInfo::NotifyInserted(rvData, itemNo);
+}
+
+void TRVTableItemInfo::Inserted(TCustomRVData* rvData, int itemNo) {
+    FRVData = rvData;
+    FItemNo = itemNo;
+    StateBits &= uint16_t(~(rvtsInserted | rvtsEditMode));
+    if (rvData) StateBits |= rvtsInserted;
+    for (int r = 0; r < RowCount(); ++r)
+        for (int c = 0; c < Rows.GetRow(r)->Count(); ++c)
+            if (TRVTableCellData* cell = Rows.GetRow(r)->Cell(c)) {
+                cell->Owner = Rows.GetRow(r);
+                if (cell->ItemCount() == 0) cell->ResetContent();
+            }
+    NeedsLayout = true;
+}
+
+void TRVTableItemInfo::AfterLoading(int format) {
+    if (!(StateBits & rvtsLoading)) return;
+    for (int r = 0; r < RowCount(); ++r)
+        for (int c = 0; c < Rows.GetRow(r)->Count(); ++c)
+            if (TRVTableCellData* cell = Rows.GetRow(r)->Cell(c))
+                for (int i = 0; i < cell->ItemCount(); ++i)
+                    cell->GetItem(i)->AfterLoading(format);
+    StateBits &= uint16_t(~rvtsLoading);
+}
+
+void TRVTableItemInfo::MarkStylesInUse(TRVIntegerList& usedText, TRVIntegerList& usedPara,
+                                       TRVIntegerList& usedList) const {
+    TRVFullLineItemInfo::MarkStylesInUse(usedText, usedPara, usedList);
+    for (int i = 0; TCustomRVData* cell = GetSubRVData(i); ++i)
+        cell->CollectUsedStyles(usedText, usedPara, usedList);
+}
+
+void TRVTableItemInfo::RenumberStyles(const TRVIntegerList& textMap, const TRVIntegerList& paraMap,
+                                      const TRVIntegerList& listMap) {
+    TRVFullLineItemInfo::RenumberStyles(textMap, paraMap, listMap);
+    for (int i = 0; TCustomRVData* cell = GetSubRVData(i); ++i)
+        cell->RenumberStyles(textMap, paraMap, listMap);
+}
+
+bool TRVTableItemInfo::AsText(std::string& result, bool unicode, int /*lineWidth*/,
+                              TCustomRVData* /*rvData*/, int /*itemNo*/) const {
+    result = const_cast<TRVTableItemInfo*>(this)->GetTableAsText(unicode);
+    return true;
+}
+
+} // namespace epc
