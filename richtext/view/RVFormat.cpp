@@ -220,6 +220,7 @@ void TCustomRVFormattedData::FormatAll(bool keepPosition, bool force, bool noCac
         FFmt.ParaStart = 0;
         if (!onlyTail) {
             ClearFormatting();
+            NextJumpNo = GetFirstJumpNo();
             FFmt.BaseLine = SY(GetTopMargin());
         } else {
             firstItem = LastFormattedItemNo + 1;
@@ -297,15 +298,19 @@ void TCustomRVFormattedData::FormatAll(bool keepPosition, bool force, bool noCac
 // Lines.
 
 int TCustomRVFormattedData::NextDrawItemIndex() const {
+    if (State.Contains(TRVState::rvstFormattingPart)) return FPartInsertAt;
     return DrawItems.GapCount > 0 ? DrawItems.GapStart : DrawItems.Count();
 }
 
 void TCustomRVFormattedData::AddDrawItem(std::unique_ptr<TRVDrawLineInfo> dli) {
     DrawItems.Insert(NextDrawItemIndex(), std::move(dli));
+    if (State.Contains(TRVState::rvstFormattingPart)) ++FPartInsertAt;
 }
 
 void TCustomRVFormattedData::AddJump(const TRVDrawLineInfo& dli, int drawItemNo, int id,
                                      int cursor) {
+    // A partial reformat rebuilds the whole list afterwards.
+    if (State.Contains(TRVState::rvstFormattingPart)) return;
     auto jump = std::make_unique<TRVJumpInfo>();
     jump->RVData = this;
     jump->Left = dli.Left;
@@ -520,6 +525,7 @@ void TCustomRVFormattedData::StartNewLine(int itemNo, bool paraStart) {
                     for (size_t j = Jumps.size(); j-- > 0 && Jumps[j]->DrawItemNo >= last;)
                         if (Jumps[j]->DrawItemNo == last) Jumps.erase(Jumps.begin() + long(j));
                     DrawItems.Delete(last);
+                    if (State.Contains(TRVState::rvstFormattingPart)) --FPartInsertAt;
                 } else {
                     --d->Length;
                     int prevStyle = FFmt.LastTextStyle;
@@ -686,7 +692,8 @@ void TCustomRVFormattedData::FormatFullLineItem(int itemNo) {
     const int left = dli->Left, top = dli->Top;
     FFmt.X = dli->Width;
     AddDrawItem(std::move(dli));
-    if (GetFlags().Contains(TRVFlag::rvflUseJumps)) item->BuildJumps(left, top, NextJumpNo);
+    if (GetFlags().Contains(TRVFlag::rvflUseJumps) && !State.Contains(TRVState::rvstFormattingPart))
+        item->BuildJumps(left, top, NextJumpNo);
 }
 
 void TCustomRVFormattedData::FormatRectItem(int itemNo) {
