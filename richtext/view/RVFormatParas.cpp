@@ -150,6 +150,8 @@ void TCustomRVFormattedData::FormatParas(int firstDrawItemNo, int lastDrawItemNo
         else
             FormatItem(i, *text, 0, GetTextCharLength(*text, item->ItemOptions));
     }
+    // The line is ended as the next paragraph's start would end it.
+    if (lastItem + 1 < ItemCount() && !GetItem(lastItem + 1)->IsFullLine()) TrimLineEnd();
     FinishLine(true);
     const int newLast = FPartInsertAt - 1;
     const int bottom = FFmt.BaseLine + FFmt.Descent + FFmt.Extra;

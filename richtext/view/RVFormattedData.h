@@ -302,6 +302,8 @@ public:
     void FormatJustifiedItem(int itemNo, const std::string& text);
     void FinishLine(bool lastOfParagraph);
     void StartNewLine(int itemNo, bool lineBreak);
+    // Drops a space left at the end of the open line (when spaces are trimmed).
+    void TrimLineEnd();
     void FormatRectItem(int itemNo);
     void RaiseLineBaseline(int newAscent);
     int CountFittingCharsA(const char* text, int len, int width, bool noWrap, int& measuredWidth);
