@@ -387,7 +387,7 @@ private:
     // Document coordinates of a client point of the outermost holder.
     void ClientToDoc(int x, int y, int& dx, int& dy);
     int FDrawItemUnderMouse = -1;
-    int FLastHoverId = -1;   // the jump number last reported to the hover event
+    int FLastHoverId = -1;        // the jump number last reported to the hover event
     int FMouseX = 0, FMouseY = 0; // the last client point of a press or move
     int FPressedJump = -1;
     TCustomRVFormattedData* FCaptureRVData = nullptr; // a nested document that took the press
