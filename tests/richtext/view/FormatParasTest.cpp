@@ -279,5 +279,43 @@ TEST(ScrollRectVisible, TallRectangleWhoseTopIsAtTheTopLeavesTheViewAlone) {
     EXPECT_EQ(d.HScrollPos, 300 - 50);
 }
 
+class TCheckpointData : public TTestRVData {
+public:
+    using TTestRVData::TTestRVData;
+    TCPEventKind Kind = TCPEventKind::cpeWhenVisible;
+    std::vector<TRVCPInfo*> Reported;
+    TCPEventKind GetCPEventKind() const override { return Kind; }
+    void DoCheckpointVisible(TRVCPInfo* cp) override { Reported.push_back(cp); }
+};
+
+TEST(VisibleCheckpoint, WhenVisibleReportsNoneOnceTheNextCheckpointLiesBelowTheView) {
+    auto style = MakeFixedStyle();
+    TCheckpointData d(style.get());
+    d.ClientHeight = 100;
+    for (int i = 0; i < 20; ++i)
+        d.AddTextParagraph("line", 0, 0, TRVTag());
+    TRVCPInfo* a = d.SetCheckpointInfo(2, "a", TRVTag(), true);  // top 40
+    d.SetCheckpointInfo(4, "quiet", TRVTag(), false);            // never counts
+    TRVCPInfo* b = d.SetCheckpointInfo(10, "b", TRVTag(), true); // top 200
+    d.Format(false);
+    d.UpdateVisibleCheckpoint();
+    EXPECT_EQ(d.Reported, (std::vector<TRVCPInfo*>{a}));
+    d.VScrollPos = 60; // a above, b below the view
+    d.UpdateVisibleCheckpoint();
+    EXPECT_EQ(d.Reported, (std::vector<TRVCPInfo*>{a, nullptr}));
+    d.VScrollPos = 150;
+    d.UpdateVisibleCheckpoint();
+    EXPECT_EQ(d.Reported.back(), b);
+    // As section starts: the checkpoint above stays current while the next is below.
+    d.Kind = TCPEventKind::cpeAsSectionStart;
+    d.VScrollPos = 60;
+    d.UpdateVisibleCheckpoint();
+    EXPECT_EQ(d.Reported.back(), a);
+    const size_t n = d.Reported.size();
+    d.VScrollPos = 70;
+    d.UpdateVisibleCheckpoint();
+    EXPECT_EQ(d.Reported.size(), n);
+}
+
 } // namespace
 } // namespace epc::test

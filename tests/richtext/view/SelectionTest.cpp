@@ -228,6 +228,38 @@ TEST(SelectionXor, FeedbackIsErasedBeforeItMovesAndWhenTheDrawerChanges) {
     EXPECT_FALSE(d.XorFeedbackShown());
 }
 
+// ---- What the editor builds on.
+
+class TSeamData : public test::TTestRVData {
+public:
+    using TTestRVData::TTestRVData;
+    std::vector<std::vector<int>> Clicked, Adjusted;
+    int Painted = 0;
+    void SelectClickedItem(int d, int offs, bool shift) override {
+        Clicked.push_back({d, offs, shift ? 1 : 0});
+        TTestRVData::SelectClickedItem(d, offs, shift);
+    }
+    void AdjustRememberedItemIndices(int first, int delta) override {
+        Adjusted.push_back({first, delta});
+    }
+    void PaintOverItems(TCanvas*, int, int) override { ++Painted; }
+};
+
+TEST(SelectionSeams, ClicksGoThroughSelectClickedItemAndPaintingLeavesASlotAfterTheItems) {
+    auto style = test::MakeFixedStyle();
+    TSeamData d(style.get());
+    d.SetOptions(d.GetOptions() | TRVOption::rvoAllowSelection);
+    d.AddTextParagraph("abc", 0, 0, TRVTag());
+    d.Format(false);
+    d.MouseDown(mbLeft, TShiftState{ssShift}, 12, 5);
+    d.MouseUp(mbLeft, TShiftState{ssShift}, 12, 5);
+    EXPECT_EQ(d.Clicked, (std::vector<std::vector<int>>{{0, 2, 1}}));
+    d.AdjustItemIndicesInRoot(3, -2);
+    EXPECT_EQ(d.Adjusted, (std::vector<std::vector<int>>{{3, -2}}));
+    d.PaintDocument(d.GetCanvas(), TRect(0, 0, 50, 50));
+    EXPECT_EQ(d.Painted, 1);
+}
+
 // ---- Copying.
 
 std::string Block(uint32_t format) {
