@@ -174,17 +174,22 @@ void TCustomRVFormattedData::FormatParas(int firstDrawItemNo, int lastDrawItemNo
             newNextTop += SY(style->ParaStyles.GetItem(0).SpaceBefore);
         const int shift = newNextTop - oldNextTop;
         if (itemCountChange != 0 || countChange != 0 || shift != 0) {
-            for (int i = newLast + 1; i < DrawItems.Count(); ++i) {
+            const int count = DrawItems.Count();
+            for (int i = newLast + 1; i < count; ++i) {
                 TRVDrawLineInfo* d = DrawItems[i];
                 d->Top += shift;
                 d->ItemNo += itemCountChange;
-                if (!SharesItems() && (i == 0 || DrawItems[i - 1]->ItemNo != d->ItemNo))
-                    GetItem(d->ItemNo)->DrawItemNo = i;
             }
+            // Items below record their first drawing items only when the numbers moved.
+            if (countChange != 0 && !SharesItems())
+                for (int i = newLast + 1; i < count; ++i)
+                    if (DrawItems[i - 1]->ItemNo != DrawItems[i]->ItemNo)
+                        GetItem(DrawItems[i]->ItemNo)->DrawItemNo = i;
             DocumentHeight += shift;
         }
     }
-    if (GetFlags().Contains(TRVFlag::rvflUseJumps)) {
+    if (GetFlags().Contains(TRVFlag::rvflUseJumps) &&
+        (!Jumps.empty() || RangeHasJumps(firstDrawItemNo, newLast))) {
         ClearJumps();
         NextJumpNo = GetFirstJumpNo() + BuildJumpList(GetFirstJumpNo());
     }
@@ -194,9 +199,18 @@ void TCustomRVFormattedData::FormatParas(int firstDrawItemNo, int lastDrawItemNo
         SetDocumentSize(TextWidth + FFmt.LM + FFmt.RM, DocumentHeight);
         SkipFormatting = 0;
     }
-    ScrollControlsVisible();
+    ScrollControlsVisible(firstItem);
     LastFormattedItemNo = ItemCount() - 1;
     Invalidate();
+}
+
+bool TCustomRVFormattedData::RangeHasJumps(int firstDrawItemNo, int lastDrawItemNo) const {
+    TRVStyle* style = GetRVStyle();
+    for (int i = firstDrawItemNo; i <= lastDrawItemNo; ++i) {
+        const TCustomRVItemInfo* item = GetItem(DrawItems[i]->ItemNo);
+        if (item->StyleNo >= 0 ? style->TextStyles.GetItem(item->StyleNo).Jump : true) return true;
+    }
+    return false;
 }
 
 int TCustomRVFormattedData::BuildJumpList(int firstJumpNo,

@@ -109,12 +109,12 @@ void TCustomRVFormattedData::UpdateJumpPositions() {
     }
 }
 
-void TCustomRVFormattedData::ScrollControlsVisible() {
+void TCustomRVFormattedData::ScrollControlsVisible(int fromItemNo) {
     if (GetFlags().Contains(TRVFlag::rvflNoControlMoves) || !GetParentControl() ||
         State.Contains(TRVState::rvstNoControlMoves) || State.Contains(TRVState::rvstDestroying))
         return;
     int h = GetHScrollPos(), v = GetVScrollPos();
-    for (int i = 0; i < ItemCount(); ++i) {
+    for (int i = std::max(fromItemNo, 0); i < ItemCount(); ++i) {
         TCustomRVItemInfo* item = GetItem(i);
         if (item->StyleNo >= 0 || item->DrawItemNo < 0 || item->DrawItemNo >= DrawItems.Count())
             continue;

@@ -295,7 +295,8 @@ public:
     int GetOffsAfterDrawItem(int drawItemNo) const;
     void Format(bool noCaching) { FormatAll(false, true, noCaching, false, GetCanvas(), 0, false); }
     void UpdateJumpPositions();
-    void ScrollControlsVisible();
+    // Items before FromItemNo are left where they are.
+    void ScrollControlsVisible(int fromItemNo = 0);
 
     // ---- Line breaking (one pass keeps its line state in FFmt).
     void FormatItem(int itemNo, const std::string& text, int startChar, int charCount);
@@ -384,6 +385,8 @@ private:
     void UpdateDrawItemUnderMouse(int x, int y);
     void ClearHover();
     int JumpAtPoint(int x, int y) const;
+    // Whether drawing items of a range may hold hyperlink areas (non-text items may add some).
+    bool RangeHasJumps(int firstDrawItemNo, int lastDrawItemNo) const;
     // Document coordinates of a client point of the outermost holder.
     void ClientToDoc(int x, int y, int& dx, int& dy);
     int FDrawItemUnderMouse = -1;
