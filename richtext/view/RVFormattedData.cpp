@@ -40,6 +40,7 @@ void TCustomRVFormattedData::ClearFormatting() {
     NextJumpNo = 0;
     ChosenRVData = nullptr;
     ChosenItem = nullptr;
+    FCaptureRVData = nullptr;
     LastDIMovedAbove = -1;
     State.Exclude(TRVState::rvstMakingSelection);
     State.Exclude(TRVState::rvstDrawHover);
@@ -51,6 +52,9 @@ void TCustomRVFormattedData::ClearFormatting() {
 
 void TCustomRVFormattedData::ClearJumps() {
     Jumps.clear();
+    // The hovered document may be a nested one that is going away: only forget it.
+    HoverRVData = nullptr;
+    FLastHoverId = -1;
     LastJumpMovedAbove = -1;
     LastDIMovedAbove = -1;
     State.Exclude(TRVState::rvstDrawHover);

@@ -591,6 +591,11 @@ void TCustomRVFormattedData::CopyToClipboard(TColor color, TRVBackground* backgr
 void TCustomRVFormattedData::DeleteItemRange(int first, int count) {
     if (!State.Contains(TRVState::rvstDestroying) && !State.Contains(TRVState::rvstClearing))
         Deselect(nullptr, true);
+    // Nested documents of the deleted items may be the hovered or the pressed one.
+    if (HoverRVData && HoverRVData != this) HoverRVData->LeaveHover(-1);
+    HoverRVData = nullptr;
+    FCaptureRVData = nullptr;
+    if (ChosenItem) DeselectSubItem();
     TCustomRVData::DeleteItemRange(first, count);
 }
 
