@@ -82,15 +82,22 @@ void TCustomRVFormattedData::FormatParas(int firstDrawItemNo, int lastDrawItemNo
     ClampItemIndex(firstItem);
     ClampItemIndex(lastItem);
 
-    // Where the range begins: below the line before it (with its extra spacing).
+    // Where the range begins: its first line's top less the spacing between the paragraphs.
+    // (The bottoms of the line above fall short of it by the font's external leading.)
     int top = SY(GetTopMargin());
     if (firstDrawItemNo > 0) {
         int ls, le;
-        GetScreenLineBounds(firstDrawItemNo - 1, ls, le);
-        for (int i = ls; i < firstDrawItemNo; ++i) {
-            const TRVDrawLineInfo* d = DrawItems[i];
-            top = std::max(top, d->Top + d->Height + d->ExtraSpaceBelow);
-        }
+        GetScreenLineBounds(firstDrawItemNo, ls, le);
+        int lineTop = INT_MAX;
+        for (int i = firstDrawItemNo; i <= le; ++i)
+            lineTop = std::min(lineTop, DrawItems[i]->Top);
+        const int oldFirstItem = DrawItems[firstDrawItemNo]->ItemNo;
+        int spacing = SY(style->ParaStyles.GetItem(GetItemParaNo(firstItem)).SpaceBefore);
+        if (oldFirstItem > 0)
+            spacing += SY(style->ParaStyles.GetItem(GetItemParaNo(firstItem - 1)).SpaceAfter);
+        if (GetItemStyleNo(firstItem) == rvsBreak)
+            spacing += SY(style->ParaStyles.GetItem(0).SpaceBefore);
+        top = lineTop - spacing;
     }
     // Where the content after the range began.
     int oldNextTop = -1;

@@ -14,7 +14,7 @@ namespace {
 
 struct TDocSpec {
     std::unique_ptr<TRVStyle> Style;
-    int Small = 0, Wide = 0, Link = 0;
+    int Small = 0, Wide = 0, Link = 0, Serif = 0;
 };
 
 TDocSpec MakeStyle(uint32_t seed) {
@@ -26,6 +26,9 @@ TDocSpec MakeStyle(uint32_t seed) {
     s.Style->TextStyles.GetItem(s.Wide).Unicode = true;
     s.Link = AddFixedTextStyle(*s.Style, 15);
     s.Style->TextStyles.GetItem(s.Link).Jump = true;
+    // A face with external leading: lines are taller than their drawing items.
+    s.Serif = AddFixedTextStyle(*s.Style, 11);
+    s.Style->TextStyles.GetItem(s.Serif).FontName = "Times New Roman";
     const TRVAlignment aligns[] = {TRVAlignment::rvaLeft, TRVAlignment::rvaRight,
                                    TRVAlignment::rvaCenter, TRVAlignment::rvaJustify};
     for (TRVAlignment a : aligns) {
@@ -75,8 +78,8 @@ void FillDocument(TTestRVData& d, const TDocSpec& spec, uint32_t seed, int parag
                     w += (rng() % 3 == 0 && c != ' ') ? u'\u6f22' : char16_t(c);
                 d.AddTextParagraphW(w, spec.Wide, para, TRVTag());
             } else {
-                const int styles[] = {0, spec.Small, spec.Link};
-                d.AddTextParagraph(RandomWords(rng, 50), styles[rng() % 3], para, TRVTag());
+                const int styles[] = {0, spec.Small, spec.Link, spec.Serif};
+                d.AddTextParagraph(RandomWords(rng, 50), styles[rng() % 4], para, TRVTag());
             }
         }
     }
