@@ -216,6 +216,9 @@ public:
     // ---- Selection.
     // An end on a list marker moves to the start of the following item.
     void SetSelection(int startItemNo, int startOffs, int endItemNo, int endOffs);
+    // Selects between two drawing positions, drops inner selections and scrolls the end into
+    // view.
+    void SelectDrawRange(int firstDrawItemNo, int firstOffs, int lastDrawItemNo, int lastOffs);
     bool SelectionExists(bool reset, bool usePartial);
     // The picture when the selection covers exactly one non-text item, else null.
     TGraphic* GetSelectedImage() const;

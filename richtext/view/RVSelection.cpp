@@ -149,6 +149,22 @@ void TCustomRVFormattedData::SetSelection(int startItemNo, int startOffs, int en
     Invalidate();
 }
 
+void TCustomRVFormattedData::SelectDrawRange(int firstDrawItemNo, int firstOffs, int lastDrawItemNo,
+                                             int lastOffs) {
+    BeforeSelectionChange();
+    FirstDrawItemNo = firstDrawItemNo;
+    FirstOffs = firstOffs;
+    LastDrawItemNo = lastDrawItemNo;
+    LastOffs = lastOffs;
+    DeselectSubItem();
+    if (lastDrawItemNo >= 0 && lastDrawItemNo < DrawItems.Count()) {
+        const TRVDrawLineInfo* d = DrawItems[lastDrawItemNo];
+        ScrollRectVisible(d->Left, d->Top, d->Width, d->Height);
+    }
+    Invalidate();
+    DoSelect();
+}
+
 TCustomRVFormattedData* TCustomRVFormattedData::GetActiveSubData() const {
     return ChosenItem && ChosenRVData && ChosenRVData != this ? ChosenRVData : nullptr;
 }

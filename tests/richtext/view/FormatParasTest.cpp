@@ -282,6 +282,22 @@ TEST(ScrollRectVisible, TallRectangleWhoseTopIsAtTheTopLeavesTheViewAlone) {
     EXPECT_EQ(d.HScrollPos, 300 - 50);
 }
 
+TEST(ScrollRectVisible, SelectingADrawRangeScrollsItsEndIntoView) {
+    auto style = MakeFixedStyle();
+    TTestRVData d(style.get());
+    d.ClientHeight = 100;
+    for (int i = 0; i < 20; ++i)
+        d.AddTextParagraph("line", 0, 0, TRVTag());
+    d.Format(false);
+    d.SelectDrawRange(2, 1, 12, 3);
+    EXPECT_EQ(d.VScrollPos, 12 * 20 + 20 - 100 + 10);
+    int si, so, ei, eo;
+    d.GetSelectionBounds(si, so, ei, eo, true);
+    EXPECT_EQ(si, 2);
+    EXPECT_EQ(ei, 12);
+    EXPECT_EQ(eo, 3);
+}
+
 class TCheckpointData : public TTestRVData {
 public:
     using TTestRVData::TTestRVData;
