@@ -1,6 +1,7 @@
 // The viewer on a form: painting one screen of a long document (its cost should not depend on
-// the document's length), scrolling by one page, and loading a 10 MB RVF file into a viewer,
-// formatting it and painting the first screen, end to end.
+// the document's length), scrolling by one page, loading a 10 MB RVF file into a viewer,
+// formatting it and painting the first screen, end to end, and re-laying out one edited
+// paragraph against formatting the whole document.
 
 #include <benchmark/benchmark.h>
 
@@ -165,6 +166,37 @@ void BM_LoadFormatPaint10MB(benchmark::State& state) {
     state.counters["text_MB"] = double(bytes) / (1 << 20);
 }
 BENCHMARK(BM_LoadFormatPaint10MB)->Unit(benchmark::kMillisecond)->Iterations(2);
+
+// One paragraph in the middle of an 8 MB document edited and re-laid out, against formatting
+// the whole document; the counter gives the whole format's time over the partial one's (the
+// target is at least 100).
+void BM_FormatEditedParagraph(benchmark::State& state) {
+    Viewer* v = Shown(8);
+    TRichViewRVData* data = v->View->RVData();
+    const int itemNo = data->ItemCount() / 2;
+    const std::string texts[2] = {data->GetItemText(itemNo),
+                                  data->GetItemText(itemNo) + "the answer is correct "};
+    int turn = 0;
+    double partial = 0;
+    for (auto _ : state) {
+        auto start = std::chrono::steady_clock::now();
+        data->SetItemText(itemNo, texts[++turn % 2]);
+        int first = data->GetFirstDrawItemNo(itemNo), last = first;
+        while (last + 1 < data->DrawItems.Count() && data->DrawItems[last + 1]->ItemNo == itemNo)
+            ++last;
+        data->FormatParasOfDrawRange(first, last, 0);
+        partial += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    }
+    auto start = std::chrono::steady_clock::now();
+    v->View->Format();
+    const double whole =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    partial /= double(state.iterations());
+    state.counters["partial_us"] = partial * 1e6;
+    state.counters["whole_ms"] = whole * 1e3;
+    state.counters["ratio_whole_to_partial"] = whole / partial;
+}
+BENCHMARK(BM_FormatEditedParagraph)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 

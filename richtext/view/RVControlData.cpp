@@ -58,10 +58,10 @@ void TRVControlData::DrawFocusFrame(TCanvas* canvas) {
     }
 }
 
-void TRVControlData::MouseUp(bool leftButton, int x, int y) {
+void TRVControlData::MouseUp(TMouseButton button, TShiftState shift, int x, int y) {
     TCanvas* canvas = GetCanvas();
     DrawFocusFrame(canvas);
-    TCustomRVFormattedData::MouseUp(leftButton, x, y);
+    TCustomRVFormattedData::MouseUp(button, shift, x, y);
     DrawFocusFrame(canvas);
 }
 

@@ -31,7 +31,8 @@ public:
     // Toggles the dotted frame around the focused hotspot's drawing items (XOR: drawing it
     // twice removes it).
     void DrawFocusFrame(TCanvas* canvas);
-    void MouseUp(bool leftButton, int x, int y) override;
+    void MouseUp(TMouseButton button, TShiftState shift, int x, int y) override;
+    int GetFirstJumpNo() const override { return FirstJumpNo; }
     // Enter on the focused hotspot.
     void ActivateFocused();
     // Tab and Shift+Tab: the next hotspot or control in document order, else the next control

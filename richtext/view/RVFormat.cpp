@@ -220,6 +220,7 @@ void TCustomRVFormattedData::FormatAll(bool keepPosition, bool force, bool noCac
         FFmt.ParaStart = 0;
         if (!onlyTail) {
             ClearFormatting();
+            NextJumpNo = GetFirstJumpNo();
             FFmt.BaseLine = SY(GetTopMargin());
         } else {
             firstItem = LastFormattedItemNo + 1;
@@ -297,15 +298,19 @@ void TCustomRVFormattedData::FormatAll(bool keepPosition, bool force, bool noCac
 // Lines.
 
 int TCustomRVFormattedData::NextDrawItemIndex() const {
+    if (State.Contains(TRVState::rvstFormattingPart)) return FPartInsertAt;
     return DrawItems.GapCount > 0 ? DrawItems.GapStart : DrawItems.Count();
 }
 
 void TCustomRVFormattedData::AddDrawItem(std::unique_ptr<TRVDrawLineInfo> dli) {
     DrawItems.Insert(NextDrawItemIndex(), std::move(dli));
+    if (State.Contains(TRVState::rvstFormattingPart)) ++FPartInsertAt;
 }
 
 void TCustomRVFormattedData::AddJump(const TRVDrawLineInfo& dli, int drawItemNo, int id,
                                      int cursor) {
+    // A partial reformat rebuilds the whole list afterwards.
+    if (State.Contains(TRVState::rvstFormattingPart)) return;
     auto jump = std::make_unique<TRVJumpInfo>();
     jump->RVData = this;
     jump->Left = dli.Left;
@@ -432,6 +437,49 @@ void TCustomRVFormattedData::FinishLine(bool lastOfParagraph) {
     }
 }
 
+void TCustomRVFormattedData::TrimLineEnd() {
+    TRVStyle* style = GetRVStyle();
+    // A space left at the end of a wrapped line is not shown. A line start is protected only
+    // where the space is all it holds.
+    if (GetFlags().Contains(TRVFlag::rvflTrimSpaces) && FFmt.LineOpen && !FFmt.TrimmedThisLine) {
+        FFmt.TrimmedThisLine = true;
+        int last = NextDrawItemIndex() - 1;
+        if (last >= FFmt.LineFirstDrawItem && last >= 0) {
+            TRVDrawLineInfo* d = DrawItems[last];
+            int styleNo = GetItemStyleNo(d->ItemNo);
+            if (styleNo >= 0 && d->Length > 0 &&
+                IsSpaceCharAt(GetItemText(d->ItemNo), d->Offs + d->Length - 1,
+                              ReadItemOptionBits(d->ItemNo)) &&
+                !(d->Length == 1 && IsLineStartForTrim(last))) {
+                if (d->Length == 1 && last > 0 && DrawItems[last - 1]->ItemNo == d->ItemNo) {
+                    // Its hyperlink area, if any, is among the last ones.
+                    for (size_t j = Jumps.size(); j-- > 0 && Jumps[j]->DrawItemNo >= last;)
+                        if (Jumps[j]->DrawItemNo == last) Jumps.erase(Jumps.begin() + long(j));
+                    DrawItems.Delete(last);
+                    if (State.Contains(TRVState::rvstFormattingPart)) --FPartInsertAt;
+                } else {
+                    --d->Length;
+                    int prevStyle = FFmt.LastTextStyle;
+                    SelectTextStyle(styleNo, d->ItemNo);
+                    std::string part = DrawItems.GetDrawItemText(last, this);
+                    if (style->TextStyles.GetItem(styleNo).AllCaps)
+                        part = ApplyAllCaps(part, GetItem(d->ItemNo)->IsUnicode(), true,
+                                            CodePageOfStyle(styleNo));
+                    if (GetItem(d->ItemNo)->IsUnicode()) {
+                        std::u16string wide;
+                        BytesToWideBuf(part, wide);
+                        d->Width = Measure(FFmt.DC, wide.data(), int(wide.size()));
+                    } else {
+                        d->Width = Measure(FFmt.DC, part.data(), int(part.size()));
+                    }
+                    if (prevStyle >= 0 && prevStyle != styleNo)
+                        SelectTextStyle(prevStyle, d->ItemNo);
+                }
+            }
+        }
+    }
+}
+
 bool TCustomRVFormattedData::DrawItemBeginsWithSpace(int drawItemNo) const {
     const TRVDrawLineInfo* d = DrawItems[drawItemNo];
     if (d->Length <= 0 || GetItemStyleNo(d->ItemNo) < 0) return false;
@@ -503,44 +551,7 @@ int TCustomRVFormattedData::GetItemIndentsSum(int itemNo, int& paraStartItemNo) 
 
 void TCustomRVFormattedData::StartNewLine(int itemNo, bool paraStart) {
     TRVStyle* style = GetRVStyle();
-    // A space left at the end of a wrapped line is not shown. A line start is protected only
-    // where the space is all it holds.
-    if (GetFlags().Contains(TRVFlag::rvflTrimSpaces) && FFmt.LineOpen && !FFmt.TrimmedThisLine) {
-        FFmt.TrimmedThisLine = true;
-        int last = NextDrawItemIndex() - 1;
-        if (last >= FFmt.LineFirstDrawItem && last >= 0) {
-            TRVDrawLineInfo* d = DrawItems[last];
-            int styleNo = GetItemStyleNo(d->ItemNo);
-            if (styleNo >= 0 && d->Length > 0 &&
-                IsSpaceCharAt(GetItemText(d->ItemNo), d->Offs + d->Length - 1,
-                              ReadItemOptionBits(d->ItemNo)) &&
-                !(d->Length == 1 && IsLineStartForTrim(last))) {
-                if (d->Length == 1 && last > 0 && DrawItems[last - 1]->ItemNo == d->ItemNo) {
-                    // Its hyperlink area, if any, is among the last ones.
-                    for (size_t j = Jumps.size(); j-- > 0 && Jumps[j]->DrawItemNo >= last;)
-                        if (Jumps[j]->DrawItemNo == last) Jumps.erase(Jumps.begin() + long(j));
-                    DrawItems.Delete(last);
-                } else {
-                    --d->Length;
-                    int prevStyle = FFmt.LastTextStyle;
-                    SelectTextStyle(styleNo, d->ItemNo);
-                    std::string part = DrawItems.GetDrawItemText(last, this);
-                    if (style->TextStyles.GetItem(styleNo).AllCaps)
-                        part = ApplyAllCaps(part, GetItem(d->ItemNo)->IsUnicode(), true,
-                                            CodePageOfStyle(styleNo));
-                    if (GetItem(d->ItemNo)->IsUnicode()) {
-                        std::u16string wide;
-                        BytesToWideBuf(part, wide);
-                        d->Width = Measure(FFmt.DC, wide.data(), int(wide.size()));
-                    } else {
-                        d->Width = Measure(FFmt.DC, part.data(), int(part.size()));
-                    }
-                    if (prevStyle >= 0 && prevStyle != styleNo)
-                        SelectTextStyle(prevStyle, d->ItemNo);
-                }
-            }
-        }
-    }
+    TrimLineEnd();
     FinishLine(paraStart);
     const TParaInfo& para = style->ParaStyles.GetItem(GetItemParaNo(itemNo));
     int left = 0, right = 0;
@@ -686,7 +697,8 @@ void TCustomRVFormattedData::FormatFullLineItem(int itemNo) {
     const int left = dli->Left, top = dli->Top;
     FFmt.X = dli->Width;
     AddDrawItem(std::move(dli));
-    if (GetFlags().Contains(TRVFlag::rvflUseJumps)) item->BuildJumps(left, top, NextJumpNo);
+    if (GetFlags().Contains(TRVFlag::rvflUseJumps) && !State.Contains(TRVState::rvstFormattingPart))
+        item->BuildJumps(left, top, NextJumpNo);
 }
 
 void TCustomRVFormattedData::FormatRectItem(int itemNo) {

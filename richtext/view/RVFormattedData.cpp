@@ -40,6 +40,7 @@ void TCustomRVFormattedData::ClearFormatting() {
     NextJumpNo = 0;
     ChosenRVData = nullptr;
     ChosenItem = nullptr;
+    FCaptureRVData = nullptr;
     LastDIMovedAbove = -1;
     State.Exclude(TRVState::rvstMakingSelection);
     State.Exclude(TRVState::rvstDrawHover);
@@ -51,6 +52,9 @@ void TCustomRVFormattedData::ClearFormatting() {
 
 void TCustomRVFormattedData::ClearJumps() {
     Jumps.clear();
+    // The hovered document may be a nested one that is going away: only forget it.
+    HoverRVData = nullptr;
+    FLastHoverId = -1;
     LastJumpMovedAbove = -1;
     LastDIMovedAbove = -1;
     State.Exclude(TRVState::rvstDrawHover);
@@ -109,12 +113,12 @@ void TCustomRVFormattedData::UpdateJumpPositions() {
     }
 }
 
-void TCustomRVFormattedData::ScrollControlsVisible() {
+void TCustomRVFormattedData::ScrollControlsVisible(int fromItemNo) {
     if (GetFlags().Contains(TRVFlag::rvflNoControlMoves) || !GetParentControl() ||
         State.Contains(TRVState::rvstNoControlMoves) || State.Contains(TRVState::rvstDestroying))
         return;
     int h = GetHScrollPos(), v = GetVScrollPos();
-    for (int i = 0; i < ItemCount(); ++i) {
+    for (int i = std::max(fromItemNo, 0); i < ItemCount(); ++i) {
         TCustomRVItemInfo* item = GetItem(i);
         if (item->StyleNo >= 0 || item->DrawItemNo < 0 || item->DrawItemNo >= DrawItems.Count())
             continue;

@@ -6,10 +6,12 @@
 // scrolling through the pure virtual operations.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "platform/controls/Controls.h"
 #include "platform/core/Set.h"
 #include "richtext/document/RVData.h"
 #include "richtext/document/RVItem.h"
@@ -42,6 +44,9 @@ inline constexpr TRVFlags RVDefaultViewerFlags{TRVFlag::rvflUseJumps, TRVFlag::r
                                                TRVFlag::rvflUseExternalLeading,
                                                TRVFlag::rvflOwnsMarkers};
 static_assert(RVDefaultViewerFlags.Bits() == 0x010B);
+
+// When the viewer reports checkpoints.
+enum class TCPEventKind { cpeNone, cpeAsSectionStart, cpeWhenVisible };
 
 // State flags of a formatted document. The two lowest refer to drawing items and are dropped
 // with the formatting.
@@ -165,7 +170,7 @@ public:
     virtual void ScrollTo(int y, bool redraw) = 0;
     virtual void HScrollTo(int x) = 0;
     virtual int GetVSmallStep() const = 0;
-    virtual void ToggleXorFeedback(int /*x*/, int /*y*/) {}
+    virtual void ToggleXorFeedback(int x, int y);
     virtual void ClearFormatting();
     virtual void FormatAll(bool keepPosition, bool force, bool noCaching, bool onlyTail,
                            TCanvas* canvas, int depth, bool noScroll);
@@ -197,11 +202,92 @@ public:
     // take the keyboard focus: a hotspot, or an embedded control that can be focused; -1.
     int FindNextFocusItem(bool forward, int fromItemNo) const;
 
-    // ---- The mouse, in client coordinates: the left button makes and, with Shift, extends
-    // the selection while selection is allowed.
-    virtual void MouseDown(bool leftButton, bool shift, int x, int y);
-    virtual void MouseMove(int x, int y);
-    virtual void MouseUp(bool leftButton, int x, int y);
+    // ---- The mouse, in client coordinates of this document's holder.
+    virtual void MouseDown(TMouseButton button, TShiftState shift, int x, int y);
+    virtual void MouseMove(TShiftState shift, int x, int y);
+    virtual void MouseUp(TMouseButton button, TShiftState shift, int x, int y);
+    virtual void DblClick();
+    // Sets the selection end (and, without Shift or without a selection, its start) at a
+    // drawing position; the editor moves its caret here as well.
+    virtual void SelectClickedItem(int drawItemNo, int offs, bool shift);
+    // The item that holds the active inner selection loses it.
+    virtual void DeselectSubItem();
+
+    // ---- Selection.
+    // An end on a list marker moves to the start of the following item.
+    void SetSelection(int startItemNo, int startOffs, int endItemNo, int endOffs);
+    // Selects between two drawing positions, drops inner selections and scrolls the end into
+    // view.
+    void SelectDrawRange(int firstDrawItemNo, int firstOffs, int lastDrawItemNo, int lastOffs);
+    bool SelectionExists(bool reset, bool usePartial);
+    // The picture when the selection covers exactly one non-text item, else null.
+    TGraphic* GetSelectedImage() const;
+    // The selection as plain text; UTF-16LE bytes when Unicode.
+    std::string GetSelectionText(bool unicode);
+    // The nested document that holds the active inner selection, or null.
+    TCustomRVFormattedData* GetActiveSubData() const;
+    // Invalidates the hyperlink areas of a jump, widened by 5 pixels.
+    void RedrawJump(int jumpNo);
+    // Puts the selection on the clipboard in the formats the options ask for.
+    void CopyToClipboard(TColor color, TRVBackground* background);
+
+    // ---- XOR feedback drawn at the mouse (drop marks of the editor); Owner identifies who
+    // set the drawer.
+    using TRVXorDrawer = std::function<void(TCustomRVFormattedData* rvData, int x, int y)>;
+    void SetXorDrawer(TRVXorDrawer drawer, const void* owner);
+    void ClearXorDrawer(const void* owner);
+    bool XorDrawerAssigned() const { return bool(FXorDrawer); }
+    void DrawXorFeedbackAt(int x, int y);
+    void HideXorFeedback();
+    bool XorFeedbackShown() const { return FXorShown; }
+
+    // ---- Events and requests answered by the outermost document (a cell asks its viewer's).
+    virtual void DoRVMouseDown(TMouseButton button, TShiftState shift, int itemNo, int x, int y);
+    virtual void DoRVMouseUp(TMouseButton button, TShiftState shift, int itemNo, int x, int y);
+    virtual void DoRVDblClick(const std::string& clickedWord, int styleNo);
+    virtual bool HasRVDblClick() const;
+    virtual bool HasRVRightClick() const;
+    virtual void DoRVRightClick(const std::string& clickedWord, int styleNo, int x, int y);
+    virtual void DoJump(int id);
+    // The jump under the mouse changed (-1: none).
+    virtual void DoJumpHover(int id);
+    virtual void DoCopy();
+    virtual bool HasCopyHandler() const;
+    // A hyperlink's cursor while the mouse is over it; -1 gives the control its own again.
+    virtual void SetJumpCursor(int cursor);
+    virtual void InvalidateRect(const TRect& rect);
+    virtual void UpdateControl();
+    virtual void FocusControl();
+    virtual void ClientToScreen(TPoint& p) const;
+    virtual void ScreenToClient(TPoint& p) const;
+    // The formatted document at the root of the nesting.
+    TCustomRVFormattedData* GetRootFormattedData();
+    // The document that shows the hovered hyperlink (kept by the root).
+    TCustomRVFormattedData* HoverRVData = nullptr;
+
+    // ---- Partial reformatting after edits.
+    void ExpandDrawRangeToParas(int& firstDrawItemNo, int& lastDrawItemNo) const;
+    void FormatParasOfDrawRange(int firstDrawItemNo, int lastDrawItemNo, int itemCountChange);
+    void FormatParas(int firstDrawItemNo, int lastDrawItemNo, bool noCaching, int itemCountChange);
+    // Rebuilds a jump list (this document's own when none is given); returns how many jump
+    // numbers were used.
+    int BuildJumpList(int firstJumpNo, std::vector<std::unique_ptr<TRVJumpInfo>>* list = nullptr);
+    // The first jump number of this document (given by its container).
+    virtual int GetFirstJumpNo() const { return 0; }
+    void UpdateVisibleCheckpoint();
+    TRVCPInfo* CurrentCheckpoint = nullptr;
+    virtual TCPEventKind GetCPEventKind() const { return TCPEventKind::cpeNone; }
+    virtual void DoCheckpointVisible(TRVCPInfo* /*cp*/) {}
+    // Scrolls so that a rectangle of document coordinates comes into view.
+    void ScrollRectVisible(int x, int y, int width, int height);
+    bool GetItemClientCoords(int itemNo, int& left, int& top) const;
+    // Items FirstItemNo.. lost Count items (negative) or gained them: the root's editing data
+    // shifts the item numbers it remembers.
+    void AdjustItemIndicesInRoot(int firstItemNo, int delta);
+    virtual void AdjustRememberedItemIndices(int /*firstItemNo*/, int /*delta*/) {}
+    // Painting slot after the drawing items: an item resizer draws its handles here.
+    virtual void PaintOverItems(TCanvas* /*canvas*/, int /*xOffset*/, int /*yOffset*/) {}
+    void DeleteItemRange(int first, int count) override;
 
     // ---- Formatted document.
     void ClearJumps();
@@ -212,13 +298,16 @@ public:
     int GetOffsAfterDrawItem(int drawItemNo) const;
     void Format(bool noCaching) { FormatAll(false, true, noCaching, false, GetCanvas(), 0, false); }
     void UpdateJumpPositions();
-    void ScrollControlsVisible();
+    // Items before FromItemNo are left where they are.
+    void ScrollControlsVisible(int fromItemNo = 0);
 
     // ---- Line breaking (one pass keeps its line state in FFmt).
     void FormatItem(int itemNo, const std::string& text, int startChar, int charCount);
     void FormatJustifiedItem(int itemNo, const std::string& text);
     void FinishLine(bool lastOfParagraph);
     void StartNewLine(int itemNo, bool lineBreak);
+    // Drops a space left at the end of the open line (when spaces are trimmed).
+    void TrimLineEnd();
     void FormatRectItem(int itemNo);
     void RaiseLineBaseline(int newAscent);
     int CountFittingCharsA(const char* text, int len, int width, bool noWrap, int& measuredWidth);
@@ -291,10 +380,27 @@ private:
     void AddJump(const TRVDrawLineInfo& dli, int drawItemNo, int id, int cursor);
     void FormatFullLineItem(int itemNo);
     int NextDrawItemIndex() const;
+    int FPartInsertAt = 0; // where a partial reformat puts its next drawing item
     bool DrawItemBeginsWithSpace(int drawItemNo) const;
     bool NextItemContinuesLine(int itemNo) const;
     int CalcParaMinWidthRange(int firstItemNo, int lastItemNo, TCanvas* canvas,
                               const TRVScreenAndDevice* sad);
+    void UpdateDrawItemUnderMouse(int x, int y);
+    void ClearHover();
+    int JumpAtPoint(int x, int y) const;
+    // Whether drawing items of a range may hold hyperlink areas (non-text items may add some).
+    bool RangeHasJumps(int firstDrawItemNo, int lastDrawItemNo) const;
+    // Document coordinates of a client point of the outermost holder.
+    void ClientToDoc(int x, int y, int& dx, int& dy);
+    int FDrawItemUnderMouse = -1;
+    int FLastHoverId = -1;        // the jump number last reported to the hover event
+    int FMouseX = 0, FMouseY = 0; // the last client point of a press or move
+    int FPressedJump = -1;
+    TCustomRVFormattedData* FCaptureRVData = nullptr; // a nested document that took the press
+    TRVXorDrawer FXorDrawer;
+    const void* FXorOwner = nullptr;
+    int FXorX = 0, FXorY = 0;
+    bool FXorShown = false;
     int FMinWidthStyle = -1; // text style selected while measuring minimum widths
     std::u16string FWideBuf;
     std::vector<int> FExtents;

@@ -41,51 +41,6 @@ int TCustomRVFormattedData::FindNextFocusItem(bool forward, int fromItemNo) cons
     return -1;
 }
 
-void TCustomRVFormattedData::MouseDown(bool leftButton, bool shift, int x, int y) {
-    if (!leftButton || !GetOptions().Contains(TRVOption::rvoAllowSelection)) return;
-    if (State.Contains(TRVState::rvstIgnoreNextMouseUp)) return;
-    int dno = -1, doffs = -1;
-    FindDrawItemAtPoint(x + GetHScrollPos(), y + GetVScrollPos(), dno, doffs, false);
-    BeforeSelectionChange();
-    LastDrawItemNo = dno;
-    LastOffs = doffs;
-    if (!shift || FirstDrawItemNo < 0) {
-        FirstDrawItemNo = dno;
-        FirstOffs = doffs;
-    }
-    if (dno < 0)
-        State.Exclude(TRVState::rvstMakingSelection);
-    else
-        State.Include(TRVState::rvstMakingSelection);
-    DoSelect();
-    Invalidate();
-}
-
-void TCustomRVFormattedData::MouseMove(int x, int y) {
-    if (!State.Contains(TRVState::rvstMakingSelection)) return;
-    int dno = -1, doffs = -1;
-    FindDrawItemAtPoint(x + GetHScrollPos(), y + GetVScrollPos(), dno, doffs, false);
-    if (dno < 0 || (dno == LastDrawItemNo && doffs == LastOffs)) return;
-    LastDrawItemNo = dno;
-    LastOffs = doffs;
-    DoSelect();
-    Invalidate();
-}
-
-void TCustomRVFormattedData::MouseUp(bool leftButton, int x, int y) {
-    State.Exclude(TRVState::rvstIgnoreNextMouseUp);
-    if (!leftButton || !State.Contains(TRVState::rvstMakingSelection)) return;
-    int dno = -1, doffs = -1;
-    FindDrawItemAtPoint(x + GetHScrollPos(), y + GetVScrollPos(), dno, doffs, false);
-    if (dno >= 0) {
-        LastDrawItemNo = dno;
-        LastOffs = doffs;
-    }
-    State.Exclude(TRVState::rvstMakingSelection);
-    DoSelect();
-    Invalidate();
-}
-
 void TCustomRVFormattedData::PaintDocument(TCanvas* canvas, TRect clipRect) {
     TRVStyle* style = GetRVStyle();
     if (!canvas || !style) return;
@@ -292,6 +247,7 @@ void TCustomRVFormattedData::PaintDocument(TCanvas* canvas, TRect clipRect) {
                 }
             }
         }
+        PaintOverItems(canvas, xOff, yOff);
         if (NotAddedCP && options.Contains(TRVOption::rvoShowCheckpoints))
             style->DrawCheckpoint(canvas, -1, DocumentHeight - yOff, -1, xOff,
                                   NotAddedCP->RaiseEvent, control);

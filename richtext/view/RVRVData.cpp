@@ -186,12 +186,79 @@ void TRichViewRVData::RVFBackgroundRead(TColor color, TBackgroundStyle style,
 }
 
 void TRichViewRVData::MakeRectVisible(const TRect& rect) {
-    const int top = GetVScrollPos();
-    const int height = GetClientHeight();
-    if (rect.Top < top)
-        ScrollTo(rect.Top, true);
-    else if (rect.Bottom > top + height)
-        ScrollTo(rect.Bottom - height + RichView->VSmallStep() - 1, true);
+    ScrollRectVisible(rect.Left, rect.Top, rect.Width(), rect.Height());
+}
+
+void TRichViewRVData::DoRVMouseDown(TMouseButton button, TShiftState shift, int itemNo, int x,
+                                    int y) {
+    if (RichView->OnRVMouseDown) RichView->OnRVMouseDown(RichView, button, shift, itemNo, x, y);
+}
+void TRichViewRVData::DoRVMouseUp(TMouseButton button, TShiftState shift, int itemNo, int x,
+                                  int y) {
+    if (RichView->OnRVMouseUp) RichView->OnRVMouseUp(RichView, button, shift, itemNo, x, y);
+}
+void TRichViewRVData::DoRVDblClick(const std::string& clickedWord, int styleNo) {
+    if (RichView->OnRVDblClick) RichView->OnRVDblClick(RichView, clickedWord, styleNo);
+}
+bool TRichViewRVData::HasRVDblClick() const {
+    return bool(RichView->OnRVDblClick);
+}
+bool TRichViewRVData::HasRVRightClick() const {
+    return bool(RichView->OnRVRightClick);
+}
+void TRichViewRVData::DoRVRightClick(const std::string& clickedWord, int styleNo, int x, int y) {
+    if (RichView->OnRVRightClick) RichView->OnRVRightClick(RichView, clickedWord, styleNo, x, y);
+}
+void TRichViewRVData::DoJump(int id) {
+    if (RichView->OnJump) RichView->OnJump(RichView, id);
+}
+void TRichViewRVData::DoJumpHover(int id) {
+    if (RichView->OnRVMouseMove) RichView->OnRVMouseMove(RichView, id);
+}
+void TRichViewRVData::DoCopy() {
+    if (RichView->OnCopy) RichView->OnCopy(RichView);
+}
+bool TRichViewRVData::HasCopyHandler() const {
+    return bool(RichView->OnCopy);
+}
+
+void TRichViewRVData::SetJumpCursor(int cursor) {
+    if (cursor < 0) {
+        if (!FJumpCursorShown) return;
+        FJumpCursorShown = false;
+        RichView->SetCursor(FOwnCursor);
+        return;
+    }
+    if (!FJumpCursorShown) {
+        FOwnCursor = RichView->Cursor();
+        FJumpCursorShown = true;
+    }
+    RichView->SetCursor(TCursor(cursor));
+}
+
+void TRichViewRVData::InvalidateRect(const TRect& rect) {
+    if (!RichView->HandleAllocated()) return;
+    RECT r{rect.Left, rect.Top, rect.Right, rect.Bottom};
+    epc::InvalidateRect(RichView->Handle(), &r, false);
+}
+void TRichViewRVData::UpdateControl() {
+    RichView->Update();
+}
+void TRichViewRVData::FocusControl() {
+    if (RichView->CanFocus() && !RichView->Focused() && !RichView->GetInplaceEditor())
+        RichView->SetFocus();
+}
+void TRichViewRVData::ClientToScreen(TPoint& p) const {
+    p = RichView->ClientToScreen(p);
+}
+void TRichViewRVData::ScreenToClient(TPoint& p) const {
+    p = RichView->ScreenToClient(p);
+}
+TCPEventKind TRichViewRVData::GetCPEventKind() const {
+    return RichView->CPEventKind;
+}
+void TRichViewRVData::DoCheckpointVisible(TRVCPInfo* cp) {
+    if (RichView->OnCheckpointVisible) RichView->OnCheckpointVisible(RichView, cp);
 }
 
 HPALETTE TRichViewRVData::GetDocPalette() const {

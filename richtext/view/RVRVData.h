@@ -61,6 +61,25 @@ public:
     void RVFBackgroundRead(TColor color, TBackgroundStyle style,
                            std::unique_ptr<TGraphic> image) override;
 
+    void DoRVMouseDown(TMouseButton button, TShiftState shift, int itemNo, int x, int y) override;
+    void DoRVMouseUp(TMouseButton button, TShiftState shift, int itemNo, int x, int y) override;
+    void DoRVDblClick(const std::string& clickedWord, int styleNo) override;
+    bool HasRVDblClick() const override;
+    bool HasRVRightClick() const override;
+    void DoRVRightClick(const std::string& clickedWord, int styleNo, int x, int y) override;
+    void DoJump(int id) override;
+    void DoJumpHover(int id) override;
+    void DoCopy() override;
+    bool HasCopyHandler() const override;
+    void SetJumpCursor(int cursor) override;
+    void InvalidateRect(const TRect& rect) override;
+    void UpdateControl() override;
+    void FocusControl() override;
+    void ClientToScreen(TPoint& p) const override;
+    void ScreenToClient(TPoint& p) const override;
+    TCPEventKind GetCPEventKind() const override;
+    void DoCheckpointVisible(TRVCPInfo* cp) override;
+
     // The list-marker list the document keeps while the control owns its markers.
     void DestroyMarkers() { FMarkers.reset(); }
 
@@ -70,6 +89,8 @@ protected:
 
 private:
     std::unique_ptr<TRVMarkerList> FMarkers;
+    bool FJumpCursorShown = false;
+    TCursor FOwnCursor = crDefault; // the control's cursor while a hyperlink's is shown
 };
 
 } // namespace epc

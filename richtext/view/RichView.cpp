@@ -470,7 +470,7 @@ void TCustomRichView::StopAutoScrollTimer() {
 void TCustomRichView::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
     if (!GetInplaceEditor() && !shift.Contains(ssDouble) && CanFocus() && !Focused()) SetFocus();
     TRVScroller::MouseDown(button, shift, x, y);
-    if (FStyle) FRVData->MouseDown(button == mbLeft, shift.Contains(ssShift), x, y);
+    if (FStyle) FRVData->MouseDown(button, shift, x, y);
     if (button == mbLeft) StartAutoScrollTimer();
 }
 
@@ -478,13 +478,34 @@ void TCustomRichView::MouseMove(TShiftState shift, int x, int y) {
     FScrollDX = AutoScrollDirection(x, ClientWidth());
     FScrollDY = AutoScrollDirection(y, ClientHeight());
     TRVScroller::MouseMove(shift, x, y);
-    if (FStyle) FRVData->MouseMove(x, y);
+    if (FStyle) FRVData->MouseMove(shift, x, y);
 }
 
 void TCustomRichView::MouseUp(TMouseButton button, TShiftState shift, int x, int y) {
     TRVScroller::MouseUp(button, shift, x, y);
     if (button == mbLeft) StopAutoScrollTimer();
-    if (FStyle) FRVData->MouseUp(button == mbLeft, x, y);
+    if (FStyle) FRVData->MouseUp(button, shift, x, y);
+}
+
+void TCustomRichView::DblClick() {
+    TRVScroller::DblClick();
+    if (FStyle) FRVData->DblClick();
+}
+
+void TCustomRichView::CopyToClipboard() {
+    FRVData->CopyToClipboard(EffectiveColor(), FBackground.get());
+}
+
+std::string TCustomRichView::GetSelText() {
+    return FRVData->GetSelectionText(false);
+}
+
+TGraphic* TCustomRichView::GetSelectedImage() const {
+    return FRVData->GetSelectedImage();
+}
+
+void TCustomRichView::WMCopy(TMessage& /*message*/) {
+    if (FStyle) CopyToClipboard();
 }
 
 void TCustomRichView::KeyDown(Word& key, TShiftState shift) {
@@ -514,7 +535,7 @@ void TCustomRichView::WMTimer(TMessage& message) {
         POINT p;
         GetCursorPos(&p);
         epc::ScreenToClient(Handle(), &p);
-        FRVData->MouseMove(p.X, p.Y);
+        FRVData->MouseMove(TShiftState(), p.X, p.Y);
     }
     SimulateMouseMove();
 }
@@ -608,6 +629,9 @@ void TCustomRichView::Dispatch(TMessage& message) {
         return;
     case WM_TIMER:
         WMTimer(message);
+        return;
+    case WM_COPY:
+        WMCopy(message);
         return;
     case WM_GETDLGCODE:
         WMGetDlgCode(message);

@@ -20,7 +20,6 @@ namespace epc {
 class TCustomRichView;
 class TRichViewRVData;
 
-enum class TCPEventKind { cpeNone, cpeAsSectionStart, cpeWhenVisible };
 enum class TRVFReaderStyleMode { rvf_sIgnore, rvf_sInsertMap, rvf_sInsertMerge };
 enum class TRVRTFOption {
     rvrtfSaveStyleSheet,
@@ -180,6 +179,10 @@ public:
     void SetSelection(int startItemNo, int startOffs, int endItemNo, int endOffs);
     void SelectAll();
     void ClearSelection();
+    // Puts the selection on the clipboard in the formats the auto-copy options ask for.
+    void CopyToClipboard();
+    std::string GetSelText();
+    TGraphic* GetSelectedImage() const;
     bool HasSelection() const;
 
     // ---- RVF and RTF.
@@ -243,6 +246,7 @@ protected:
     void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
     void MouseMove(TShiftState shift, int x, int y) override;
     void MouseUp(TMouseButton button, TShiftState shift, int x, int y) override;
+    void DblClick() override;
     void KeyDown(Word& key, TShiftState shift) override;
     void AfterVScroll() override;
     void AfterHScroll() override;
@@ -259,6 +263,7 @@ private:
     void WMTimer(TMessage& message);
     void WMGetDlgCode(TMessage& message);
     void WMSetFocus(TMessage& message);
+    void WMCopy(TMessage& message);
     void InvalidateIfSelectionColorsDiffer();
     std::unique_ptr<TRichViewRVData> FRVData;
     std::unique_ptr<TRVBackground> FBackground;

@@ -1,0 +1,327 @@
+// Re-laying out the paragraphs an edit touched, and the walks over drawing items that follow
+// layout or scrolling: the hyperlink list, the visible checkpoint, scrolling into view.
+
+#include <algorithm>
+#include <climits>
+
+#include "platform/core/ScopeGuard.h"
+#include "richtext/document/RVUni.h"
+#include "richtext/view/RVFormattedData.h"
+
+namespace epc {
+
+namespace {
+
+// The first item of the paragraph that holds an item (line breaks continue a paragraph).
+int ParaStartOf(const TCustomRVData& data, int itemNo) {
+    while (itemNo > 0 && !data.GetItem(itemNo)->StartsParagraph())
+        --itemNo;
+    return itemNo;
+}
+
+// The last item of the paragraph that holds an item.
+int ParaEndOf(const TCustomRVData& data, int itemNo) {
+    while (itemNo + 1 < data.ItemCount() && !data.GetItem(itemNo + 1)->StartsParagraph())
+        ++itemNo;
+    return itemNo;
+}
+
+} // namespace
+
+void TCustomRVFormattedData::ExpandDrawRangeToParas(int& firstDrawItemNo,
+                                                    int& lastDrawItemNo) const {
+    const int n = DrawItems.Count();
+    if (n == 0) return;
+    firstDrawItemNo = std::clamp(firstDrawItemNo, 0, n - 1);
+    lastDrawItemNo = std::clamp(lastDrawItemNo, firstDrawItemNo, n - 1);
+    int first = ParaStartOf(*this, DrawItems[firstDrawItemNo]->ItemNo);
+    if (first > 0) first = ParaStartOf(*this, first - 1);
+    int last = ParaEndOf(*this, DrawItems[lastDrawItemNo]->ItemNo);
+    if (last + 1 < ItemCount()) last = ParaEndOf(*this, last + 1);
+    while (firstDrawItemNo > 0 && DrawItems[firstDrawItemNo - 1]->ItemNo >= first)
+        --firstDrawItemNo;
+    while (lastDrawItemNo + 1 < n && DrawItems[lastDrawItemNo + 1]->ItemNo <= last)
+        ++lastDrawItemNo;
+}
+
+void TCustomRVFormattedData::FormatParasOfDrawRange(int firstDrawItemNo, int lastDrawItemNo,
+                                                    int itemCountChange) {
+    const int n = DrawItems.Count();
+    if (n == 0 || ItemCount() == 0) return;
+    firstDrawItemNo = std::clamp(firstDrawItemNo, 0, n - 1);
+    lastDrawItemNo = std::clamp(lastDrawItemNo, firstDrawItemNo, n - 1);
+    // Items before the edit keep their numbers; the drawing items after it still carry the
+    // numbers from before, so the end is found among the items as they are now.
+    int firstItem = std::min(DrawItems[firstDrawItemNo]->ItemNo, ItemCount() - 1);
+    firstItem = ParaStartOf(*this, firstItem);
+    if (firstItem > 0) firstItem = ParaStartOf(*this, firstItem - 1);
+    int lastItem =
+        std::clamp(DrawItems[lastDrawItemNo]->ItemNo + itemCountChange, firstItem, ItemCount() - 1);
+    lastItem = ParaEndOf(*this, lastItem);
+    if (lastItem + 1 < ItemCount()) lastItem = ParaEndOf(*this, lastItem + 1);
+    while (firstDrawItemNo > 0 && DrawItems[firstDrawItemNo - 1]->ItemNo >= firstItem)
+        --firstDrawItemNo;
+    while (lastDrawItemNo + 1 < n &&
+           DrawItems[lastDrawItemNo + 1]->ItemNo + itemCountChange <= lastItem)
+        ++lastDrawItemNo;
+    FormatParas(firstDrawItemNo, lastDrawItemNo, false, itemCountChange);
+}
+
+void TCustomRVFormattedData::FormatParas(int firstDrawItemNo, int lastDrawItemNo, bool noCaching,
+                                         int itemCountChange) {
+    TRVStyle* style = GetRVStyle();
+    TCanvas* canvas = GetCanvas();
+    const int oldCount = DrawItems.Count();
+    if (!style || !canvas || oldCount == 0 || ItemCount() == 0 ||
+        State.Contains(TRVState::rvstFormattingInProgress))
+        return;
+    firstDrawItemNo = std::clamp(firstDrawItemNo, 0, oldCount - 1);
+    lastDrawItemNo = std::clamp(lastDrawItemNo, firstDrawItemNo, oldCount - 1);
+    int firstItem = DrawItems[firstDrawItemNo]->ItemNo;
+    int lastItem = std::max(DrawItems[lastDrawItemNo]->ItemNo + itemCountChange, firstItem);
+    ClampItemIndex(firstItem);
+    ClampItemIndex(lastItem);
+
+    // Where the range begins: its first line's top less the spacing between the paragraphs.
+    // (The bottoms of the line above fall short of it by the font's external leading.)
+    int top = SY(GetTopMargin());
+    if (firstDrawItemNo > 0) {
+        int ls, le;
+        GetScreenLineBounds(firstDrawItemNo, ls, le);
+        int lineTop = INT_MAX;
+        for (int i = firstDrawItemNo; i <= le; ++i)
+            lineTop = std::min(lineTop, DrawItems[i]->Top);
+        const int oldFirstItem = DrawItems[firstDrawItemNo]->ItemNo;
+        int spacing = SY(style->ParaStyles.GetItem(GetItemParaNo(firstItem)).SpaceBefore);
+        if (oldFirstItem > 0)
+            spacing += SY(style->ParaStyles.GetItem(GetItemParaNo(firstItem - 1)).SpaceAfter);
+        if (GetItemStyleNo(firstItem) == rvsBreak)
+            spacing += SY(style->ParaStyles.GetItem(0).SpaceBefore);
+        top = lineTop - spacing;
+    }
+    // Where the content after the range began.
+    int oldNextTop = -1;
+    if (lastDrawItemNo + 1 < oldCount) {
+        int ls, le;
+        GetScreenLineBounds(lastDrawItemNo + 1, ls, le);
+        oldNextTop = INT_MAX;
+        for (int i = lastDrawItemNo + 1; i <= le; ++i)
+            oldNextTop = std::min(oldNextTop, DrawItems[i]->Top);
+    }
+
+    State.Include(TRVState::rvstFormattingPart);
+    State.Include(TRVState::rvstFormattingInProgress);
+    auto done = Finally([&] {
+        DrawItems.CloseGap();
+        State.Exclude(TRVState::rvstFormattingPart);
+        State.Exclude(TRVState::rvstFormattingInProgress);
+    });
+    DrawItems.SetGap(firstDrawItemNo, lastDrawItemNo);
+    FPartInsertAt = firstDrawItemNo;
+
+    GetScaling(canvas, FFmt.Sad);
+    FFmt.Canvas = canvas;
+    FFmt.DC = canvas->Handle();
+    FFmt.LM = SX(GetLeftMargin());
+    FFmt.RM = SX(GetRightMargin());
+    FFmt.NoCaching = noCaching;
+    FFmt.X = 0;
+    FFmt.BaseLine = top;
+    FFmt.Ascent = FFmt.Descent = FFmt.Extra = 0;
+    FFmt.LastTextStyle = -1;
+    FFmt.AtParaStart = true;
+    FFmt.SkipSpace = false;
+    FFmt.LineOpen = false;
+    FFmt.LineFinished = true;
+    FFmt.ForceNewLine = false;
+    FFmt.AvailWidth = TextWidth;
+    FFmt.LineLeft = FFmt.LM;
+    FFmt.ParaStart = firstItem;
+    FFmt.LineFirstDrawItem = firstDrawItemNo;
+
+    for (int i = firstItem; i <= lastItem; ++i) {
+        TCustomRVItemInfo* item = GetItem(i);
+        if (item->StartsParagraph()) FFmt.ParaStart = i;
+        if (item->StyleNo < 0) {
+            FormatItem(i, GetItemText(i), 0, 0);
+            continue;
+        }
+        const std::string* text = &GetItemText(i);
+        std::string caps;
+        if (style->TextStyles.GetItem(item->StyleNo).AllCaps) {
+            caps = GetDisplayText(i);
+            text = &caps;
+        }
+        if (style->ParaStyles.GetItem(item->ParaNo).Alignment == TRVAlignment::rvaJustify)
+            FormatJustifiedItem(i, *text);
+        else
+            FormatItem(i, *text, 0, GetTextCharLength(*text, item->ItemOptions));
+    }
+    // The line is ended as the next paragraph's start would end it.
+    if (lastItem + 1 < ItemCount() && !GetItem(lastItem + 1)->IsFullLine()) TrimLineEnd();
+    FinishLine(true);
+    const int newLast = FPartInsertAt - 1;
+    const int bottom = FFmt.BaseLine + FFmt.Descent + FFmt.Extra;
+    FFmt.LastTextStyle = -1;
+    DrawItems.CloseGap();
+    State.Exclude(TRVState::rvstFormattingPart);
+
+    const int lastParaSpaceAfter =
+        SY(style->ParaStyles.GetItem(GetItemParaNo(lastItem)).SpaceAfter);
+    const int oldDocumentHeight = DocumentHeight;
+    const int countChange = DrawItems.Count() - oldCount;
+    if (lastItem + 1 >= ItemCount() || newLast + 1 >= DrawItems.Count()) {
+        DocumentHeight = SY(GetBottomMargin()) + bottom + lastParaSpaceAfter;
+    } else {
+        // The next line begins below the spacing between the two paragraphs.
+        const int next = lastItem + 1;
+        int newNextTop = bottom + lastParaSpaceAfter +
+                         SY(style->ParaStyles.GetItem(GetItemParaNo(next)).SpaceBefore);
+        if (GetItemStyleNo(next) == rvsBreak)
+            newNextTop += SY(style->ParaStyles.GetItem(0).SpaceBefore);
+        const int shift = newNextTop - oldNextTop;
+        if (itemCountChange != 0 || countChange != 0 || shift != 0) {
+            const int count = DrawItems.Count();
+            for (int i = newLast + 1; i < count; ++i) {
+                TRVDrawLineInfo* d = DrawItems[i];
+                d->Top += shift;
+                d->ItemNo += itemCountChange;
+            }
+            // Items below record their first drawing items only when the numbers moved.
+            if (countChange != 0 && !SharesItems())
+                for (int i = newLast + 1; i < count; ++i)
+                    if (DrawItems[i - 1]->ItemNo != DrawItems[i]->ItemNo)
+                        GetItem(DrawItems[i]->ItemNo)->DrawItemNo = i;
+            DocumentHeight += shift;
+        }
+    }
+    if (GetFlags().Contains(TRVFlag::rvflUseJumps) &&
+        (!Jumps.empty() || RangeHasJumps(firstDrawItemNo, newLast))) {
+        ClearJumps();
+        NextJumpNo = GetFirstJumpNo() + BuildJumpList(GetFirstJumpNo());
+    }
+    if (DocumentHeight != oldDocumentHeight) {
+        AdjustVScrollUnits();
+        SkipFormatting = 1;
+        SetDocumentSize(TextWidth + FFmt.LM + FFmt.RM, DocumentHeight);
+        SkipFormatting = 0;
+    }
+    ScrollControlsVisible(firstItem);
+    LastFormattedItemNo = ItemCount() - 1;
+    Invalidate();
+}
+
+bool TCustomRVFormattedData::RangeHasJumps(int firstDrawItemNo, int lastDrawItemNo) const {
+    TRVStyle* style = GetRVStyle();
+    for (int i = firstDrawItemNo; i <= lastDrawItemNo; ++i) {
+        const TCustomRVItemInfo* item = GetItem(DrawItems[i]->ItemNo);
+        if (item->StyleNo >= 0 ? style->TextStyles.GetItem(item->StyleNo).Jump : true) return true;
+    }
+    return false;
+}
+
+int TCustomRVFormattedData::BuildJumpList(int firstJumpNo,
+                                          std::vector<std::unique_ptr<TRVJumpInfo>>* list) {
+    if (!list) list = &Jumps;
+    list->clear();
+    TRVStyle* style = GetRVStyle();
+    if (!style) return 0;
+    int ox = 0, oy = 0;
+    GetOriginInRoot(ox, oy);
+    int next = firstJumpNo;
+    for (int i = 0; i < DrawItems.Count(); ++i) {
+        const TRVDrawLineInfo* d = DrawItems[i];
+        TCustomRVItemInfo* item = GetItem(d->ItemNo);
+        // Several drawing items of one item share its number.
+        const bool firstOfItem = i == 0 || DrawItems[i - 1]->ItemNo != d->ItemNo;
+        const bool isLink = item->StyleNo >= 0 ? style->TextStyles.GetItem(item->StyleNo).Jump
+                                               : item->GetKindFlag(rvifHyperlink);
+        if (isLink) {
+            if (firstOfItem) item->JumpID = next++;
+            auto jump = std::make_unique<TRVJumpInfo>();
+            jump->RVData = this;
+            jump->Left = d->Left + ox;
+            jump->Top = d->Top + oy;
+            jump->Width = d->Width;
+            jump->Height = d->Height;
+            jump->DrawItemNo = i;
+            jump->Id = item->JumpID;
+            jump->Cursor =
+                int16_t(item->StyleNo >= 0 ? style->TextStyles.GetItem(item->StyleNo).JumpCursor
+                                           : item->GetHyperlinkCursor(style));
+            list->push_back(std::move(jump));
+        } else if (item->StyleNo < 0 && firstOfItem && list == &Jumps) {
+            // Items with documents inside (tables) add their documents' jumps.
+            item->BuildJumps(d->Left, d->Top, next);
+        }
+    }
+    return next - firstJumpNo;
+}
+
+void TCustomRVFormattedData::UpdateVisibleCheckpoint() {
+    const TCPEventKind kind = GetCPEventKind();
+    if (kind == TCPEventKind::cpeNone) return;
+    const int top = GetVScrollPos();
+    const int bottom = top + GetClientHeight();
+    auto yOf = [&](TRVCPInfo* cp, int& y) {
+        const int itemNo = GetCheckpointItemNo(cp);
+        const int d = GetFirstDrawItemNo(itemNo);
+        if (d < 0) return false;
+        y = DrawItems[d]->Top;
+        return true;
+    };
+    TRVCPInfo* found = nullptr;
+    TRVCPInfo* before = nullptr; // the last raise-event checkpoint above the one found
+    int foundY = 0;
+    for (TRVCPInfo* cp = FirstCP; cp; cp = cp->Next) {
+        if (!cp->RaiseEvent) continue;
+        int y;
+        if (!yOf(cp, y)) return;
+        if (y >= top) {
+            found = cp;
+            foundY = y;
+            break;
+        }
+        before = cp;
+    }
+    TRVCPInfo* current = CurrentCheckpoint;
+    if (kind == TCPEventKind::cpeAsSectionStart) {
+        if (found) {
+            if (foundY < bottom)
+                current = found;
+            else if (before)
+                current = before;
+        } else {
+            if (before) current = before;
+            if (NotAddedCP && NotAddedCP->RaiseEvent && bottom >= DocumentHeight)
+                current = NotAddedCP;
+        }
+    } else {
+        current = found && foundY < bottom ? found : nullptr;
+    }
+    if (current != CurrentCheckpoint) {
+        CurrentCheckpoint = current;
+        DoCheckpointVisible(current);
+    }
+}
+
+void TCustomRVFormattedData::ScrollRectVisible(int x, int y, int width, int height) {
+    const int h = GetHScrollPos(), v = GetVScrollPos();
+    const int w = GetClientWidth(), c = GetClientHeight();
+    const int s = GetVSmallStep();
+    if (x < h || x + width > h + w) HScrollTo(x - w / 4);
+    if (y + height > v + c - 2 * s && y < v + s && y >= v) return;
+    if (y + height <= v + c && y < v)
+        ScrollTo(y, true);
+    else if (y + height > v + c)
+        ScrollTo(y + height - c + s, true);
+}
+
+bool TCustomRVFormattedData::GetItemClientCoords(int itemNo, int& left, int& top) const {
+    if (!GetItemCoords(itemNo, left, top)) return false;
+    left -= GetHScrollPos();
+    top -= GetVScrollPos();
+    return true;
+}
+
+} // namespace epc

@@ -1,0 +1,622 @@
+// Mouse handling of a formatted document: the drawing item and hyperlink under the mouse,
+// making and extending the selection, word selection, the viewer's mouse events, XOR
+// feedback, and copying the selection to the clipboard.
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/controls/Clipbrd.h"
+#include "platform/core/Exceptions.h"
+#include "platform/core/ScopeGuard.h"
+#include "platform/core/Streams.h"
+#include "richtext/view/RVBackground.h"
+#include "richtext/view/RVFormattedData.h"
+
+namespace epc {
+
+namespace {
+
+constexpr int kJumpRedrawMargin = 5;
+
+bool HasHoverLook(const TFontInfo& font) {
+    return font.HoverColor != clNone || font.HoverBackColor != clNone;
+}
+
+// A memory block of the clipboard filled with bytes; the clipboard owns it afterwards.
+void PutBlock(TClipboard* clipboard, uint32_t format, const void* data, size_t size) {
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_DDESHARE, size);
+    if (!block) throw ERichViewError("No memory");
+    void* p = GlobalLock(block);
+    if (size > 0) std::memcpy(p, data, size);
+    GlobalUnlock(block);
+    clipboard->SetAsHandle(format, block);
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Forwarders: a nested document asks the outermost one.
+
+TCustomRVFormattedData* TCustomRVFormattedData::GetRootFormattedData() {
+    auto* root = dynamic_cast<TCustomRVFormattedData*>(GetRootData());
+    return root ? root : this;
+}
+
+#define RV_FORWARD_TO_ROOT(call)                                                                   \
+    do {                                                                                           \
+        TCustomRVFormattedData* root = GetRootFormattedData();                                     \
+        if (root != this) return root->call;                                                       \
+    } while (false)
+
+void TCustomRVFormattedData::DoRVMouseDown(TMouseButton button, TShiftState shift, int itemNo,
+                                           int x, int y) {
+    RV_FORWARD_TO_ROOT(DoRVMouseDown(button, shift, itemNo, x, y));
+}
+void TCustomRVFormattedData::DoRVMouseUp(TMouseButton button, TShiftState shift, int itemNo, int x,
+                                         int y) {
+    RV_FORWARD_TO_ROOT(DoRVMouseUp(button, shift, itemNo, x, y));
+}
+void TCustomRVFormattedData::DoRVDblClick(const std::string& clickedWord, int styleNo) {
+    RV_FORWARD_TO_ROOT(DoRVDblClick(clickedWord, styleNo));
+}
+bool TCustomRVFormattedData::HasRVDblClick() const {
+    auto* self = const_cast<TCustomRVFormattedData*>(this);
+    TCustomRVFormattedData* root = self->GetRootFormattedData();
+    return root != this && root->HasRVDblClick();
+}
+bool TCustomRVFormattedData::HasRVRightClick() const {
+    auto* self = const_cast<TCustomRVFormattedData*>(this);
+    TCustomRVFormattedData* root = self->GetRootFormattedData();
+    return root != this && root->HasRVRightClick();
+}
+void TCustomRVFormattedData::DoRVRightClick(const std::string& clickedWord, int styleNo, int x,
+                                            int y) {
+    RV_FORWARD_TO_ROOT(DoRVRightClick(clickedWord, styleNo, x, y));
+}
+void TCustomRVFormattedData::DoJump(int id) {
+    RV_FORWARD_TO_ROOT(DoJump(id));
+}
+void TCustomRVFormattedData::DoJumpHover(int id) {
+    RV_FORWARD_TO_ROOT(DoJumpHover(id));
+}
+void TCustomRVFormattedData::DoCopy() {
+    RV_FORWARD_TO_ROOT(DoCopy());
+}
+bool TCustomRVFormattedData::HasCopyHandler() const {
+    auto* self = const_cast<TCustomRVFormattedData*>(this);
+    TCustomRVFormattedData* root = self->GetRootFormattedData();
+    return root != this && root->HasCopyHandler();
+}
+void TCustomRVFormattedData::SetJumpCursor(int cursor) {
+    RV_FORWARD_TO_ROOT(SetJumpCursor(cursor));
+}
+void TCustomRVFormattedData::InvalidateRect(const TRect& rect) {
+    TCustomRVFormattedData* root = GetRootFormattedData();
+    if (root != this) {
+        root->InvalidateRect(rect);
+        return;
+    }
+    Invalidate();
+}
+void TCustomRVFormattedData::UpdateControl() {
+    RV_FORWARD_TO_ROOT(UpdateControl());
+}
+void TCustomRVFormattedData::FocusControl() {
+    RV_FORWARD_TO_ROOT(FocusControl());
+}
+void TCustomRVFormattedData::ClientToScreen(TPoint& p) const {
+    auto* self = const_cast<TCustomRVFormattedData*>(this);
+    TCustomRVFormattedData* root = self->GetRootFormattedData();
+    if (root != this) root->ClientToScreen(p);
+}
+void TCustomRVFormattedData::ScreenToClient(TPoint& p) const {
+    auto* self = const_cast<TCustomRVFormattedData*>(this);
+    TCustomRVFormattedData* root = self->GetRootFormattedData();
+    if (root != this) root->ScreenToClient(p);
+}
+
+#undef RV_FORWARD_TO_ROOT
+
+void TCustomRVFormattedData::ClientToDoc(int x, int y, int& dx, int& dy) {
+    TCustomRVFormattedData* root = GetRootFormattedData();
+    if (root == this) {
+        dx = x + GetHScrollPos();
+        dy = y + GetVScrollPos();
+        return;
+    }
+    int ox = 0, oy = 0;
+    GetOriginInRoot(ox, oy);
+    dx = x + root->GetHScrollPos() - ox;
+    dy = y + root->GetVScrollPos() - oy - GetContentVOffset();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Selection.
+
+void TCustomRVFormattedData::SetSelection(int startItemNo, int startOffs, int endItemNo,
+                                          int endOffs) {
+    auto skipMarker = [&](int& itemNo, int& offs) {
+        if (itemNo >= 0 && itemNo + 1 < ItemCount() && GetItemStyleNo(itemNo) == rvsListMarker) {
+            ++itemNo;
+            offs = ItemStartOffset(itemNo);
+        }
+    };
+    skipMarker(startItemNo, startOffs);
+    skipMarker(endItemNo, endOffs);
+    BeforeSelectionChange();
+    SetSelectionBounds(startItemNo, endItemNo, startOffs, endOffs);
+    DoSelect();
+    Invalidate();
+}
+
+void TCustomRVFormattedData::SelectDrawRange(int firstDrawItemNo, int firstOffs, int lastDrawItemNo,
+                                             int lastOffs) {
+    BeforeSelectionChange();
+    FirstDrawItemNo = firstDrawItemNo;
+    FirstOffs = firstOffs;
+    LastDrawItemNo = lastDrawItemNo;
+    LastOffs = lastOffs;
+    DeselectSubItem();
+    if (lastDrawItemNo >= 0 && lastDrawItemNo < DrawItems.Count()) {
+        const TRVDrawLineInfo* d = DrawItems[lastDrawItemNo];
+        ScrollRectVisible(d->Left, d->Top, d->Width, d->Height);
+    }
+    Invalidate();
+    DoSelect();
+}
+
+TCustomRVFormattedData* TCustomRVFormattedData::GetActiveSubData() const {
+    return ChosenItem && ChosenRVData && ChosenRVData != this ? ChosenRVData : nullptr;
+}
+
+bool TCustomRVFormattedData::SelectionExists(bool reset, bool usePartial) {
+    if (TCustomRVFormattedData* sub = GetActiveSubData())
+        if (usePartial && sub->SelectionExists(reset, usePartial)) return true;
+    int si, so, ei, eo;
+    GetSelectionBounds(si, so, ei, eo, true);
+    bool exists = si >= 0 && ei >= 0 && !(si == ei && so == eo);
+    // The end of one item and the start of the next are the same place.
+    if (exists && ei == si + 1 && so == ItemEndOffset(si) && eo == ItemStartOffset(ei))
+        exists = false;
+    if (!exists && reset && FirstDrawItemNo >= 0) Deselect(nullptr, false);
+    return exists;
+}
+
+TGraphic* TCustomRVFormattedData::GetSelectedImage() const {
+    int s, a, e, b;
+    GetSelectionBounds(s, a, e, b, true);
+    if (s < 0 || e < 0) return nullptr;
+    auto atStart = [&](int item, int offs) { return offs <= ItemStartOffset(item); };
+    auto atEnd = [&](int item, int offs) { return offs >= ItemEndOffset(item); };
+    int found = -1;
+    if (e == s) {
+        if (atStart(s, a) && atEnd(s, b)) found = s;
+    } else if (e == s + 1) {
+        if (atStart(s, a) && atStart(e, b))
+            found = s;
+        else if (atEnd(s, a) && atEnd(e, b))
+            found = e;
+    } else if (e == s + 2) {
+        if (atEnd(s, a) && atStart(e, b)) found = s + 1;
+    }
+    if (found < 0 || GetItemStyleNo(found) >= 0) return nullptr;
+    return GetItem(found)->GetGraphic();
+}
+
+std::string TCustomRVFormattedData::GetSelectionText(bool unicode) {
+    if (TCustomRVFormattedData* sub = GetActiveSubData()) return sub->GetSelectionText(unicode);
+    if (!SelectionExists(false, false)) return std::string();
+    TMemoryStream stream;
+    try {
+        if (!WriteTextToStream(stream, std::string(), 80, true, unicode)) return std::string();
+    } catch (const Exception&) {
+        return std::string();
+    }
+    return stream.DataString();
+}
+
+void TCustomRVFormattedData::SelectClickedItem(int drawItemNo, int offs, bool shift) {
+    BeforeSelectionChange();
+    LastDrawItemNo = drawItemNo;
+    LastOffs = offs;
+    if (!shift || FirstDrawItemNo < 0) {
+        FirstDrawItemNo = drawItemNo;
+        FirstOffs = offs;
+    }
+}
+
+void TCustomRVFormattedData::DeselectSubItem() {
+    if (TCustomRVFormattedData* sub = GetActiveSubData()) sub->Deselect(nullptr, true);
+    SetActiveSubItem(nullptr);
+    ChosenRVData = nullptr;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Hyperlinks.
+
+int TCustomRVFormattedData::JumpAtPoint(int x, int y) const {
+    for (size_t i = 0; i < Jumps.size(); ++i) {
+        const TRVJumpInfo& j = *Jumps[i];
+        if (PointInBox(x, y, j.Left, j.Top, j.Width, j.Height)) return int(i);
+    }
+    return -1;
+}
+
+void TCustomRVFormattedData::RedrawJump(int jumpNo) {
+    TRVStyle* style = GetRVStyle();
+    TCustomRVFormattedData* root = GetRootFormattedData();
+    const int h = root->GetHScrollPos(), v = root->GetVScrollPos();
+    if (style && style->FullRedraw) {
+        root->Invalidate();
+    } else {
+        for (const auto& j : root->Jumps)
+            if (j->Id == jumpNo)
+                root->InvalidateRect(TRect(j->Left - kJumpRedrawMargin - h,
+                                           j->Top - kJumpRedrawMargin - v,
+                                           j->Left + j->Width + kJumpRedrawMargin - h,
+                                           j->Top + j->Height + kJumpRedrawMargin - v));
+    }
+    root->UpdateControl();
+}
+
+void TCustomRVFormattedData::ClearHover() {
+    TCustomRVFormattedData* owner = HoverRVData;
+    if (!owner) return;
+    const int id = owner->LastJumpMovedAbove;
+    const bool shown = owner->State.Contains(TRVState::rvstDrawHover);
+    owner->State.Exclude(TRVState::rvstDrawHover);
+    owner->LastJumpMovedAbove = -1;
+    owner->LastDIMovedAbove = -1;
+    HoverRVData = nullptr;
+    if (shown && id >= 0) RedrawJump(id);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Mouse.
+
+void TCustomRVFormattedData::UpdateDrawItemUnderMouse(int x, int y) {
+    if (FDrawItemUnderMouse >= 0 && FDrawItemUnderMouse < DrawItems.Count()) {
+        const TRVDrawLineInfo* d = DrawItems[FDrawItemUnderMouse];
+        if (PointInBox(x, y, d->Left, d->Top, d->Width, d->Height)) return;
+    }
+    FDrawItemUnderMouse = FindDrawItemContaining(x, y);
+}
+
+void TCustomRVFormattedData::MouseMove(TShiftState shift, int x, int y) {
+    HideXorFeedback();
+    FMouseX = x;
+    FMouseY = y;
+    int dx, dy;
+    ClientToDoc(x, y, dx, dy);
+    UpdateDrawItemUnderMouse(dx, dy);
+    if (FCaptureRVData) {
+        FCaptureRVData->MouseMove(shift, x, y);
+        DrawXorFeedbackAt(x, y);
+        return;
+    }
+    if (State.Contains(TRVState::rvstMakingSelection)) {
+        int dno = -1, doffs = -1;
+        FindDrawItemAtPoint(dx, dy, dno, doffs, false);
+        if (dno >= 0 && (dno != LastDrawItemNo || doffs != LastOffs)) {
+            BeforeSelectionChange();
+            LastDrawItemNo = dno;
+            LastOffs = doffs;
+            DoSelect();
+            Invalidate();
+        }
+    }
+    bool jumpTook = false;
+    if (GetFlags().Contains(TRVFlag::rvflUseJumps)) {
+        const int j = JumpAtPoint(dx, dy);
+        if (j >= 0) {
+            jumpTook = true;
+            const TRVJumpInfo& jump = *Jumps[size_t(j)];
+            SetJumpCursor(jump.Cursor);
+            if (jump.Id != FLastHoverId) {
+                FLastHoverId = jump.Id;
+                DoJumpHover(jump.Id);
+            }
+            auto* owner = dynamic_cast<TCustomRVFormattedData*>(jump.RVData);
+            if (!owner) owner = this;
+            if (HoverRVData && (HoverRVData != owner || HoverRVData->LastJumpMovedAbove != jump.Id))
+                ClearHover();
+            if (HoverRVData != owner) {
+                HoverRVData = owner;
+                owner->LastJumpMovedAbove = jump.Id;
+                owner->LastDIMovedAbove = jump.DrawItemNo;
+                bool look = true;
+                if (jump.DrawItemNo >= 0 && jump.DrawItemNo < owner->DrawItems.Count()) {
+                    const int styleNo =
+                        owner->GetItemStyleNo(owner->DrawItems[jump.DrawItemNo]->ItemNo);
+                    TRVStyle* style = GetRVStyle();
+                    if (styleNo >= 0)
+                        look = style && HasHoverLook(style->TextStyles.GetItem(styleNo));
+                }
+                if (look) {
+                    owner->State.Include(TRVState::rvstDrawHover);
+                    RedrawJump(jump.Id);
+                }
+            }
+        } else {
+            ClearHover();
+            if (FLastHoverId != -1) {
+                FLastHoverId = -1;
+                DoJumpHover(-1);
+            }
+        }
+    }
+    if (!jumpTook) {
+        TCustomRVFormattedData* sub = nullptr;
+        if (FDrawItemUnderMouse >= 0) {
+            const TRVDrawLineInfo* d = DrawItems[FDrawItemUnderMouse];
+            TCustomRVItemInfo* item = GetItem(d->ItemNo);
+            if (item->StyleNo < 0)
+                sub = dynamic_cast<TCustomRVFormattedData*>(
+                    item->GetSubDocumentAtPoint(dx - d->Left, dy - d->Top));
+        }
+        if (sub && sub != this)
+            sub->MouseMove(shift, x, y);
+        else
+            SetJumpCursor(-1);
+    }
+    DrawXorFeedbackAt(x, y);
+}
+
+void TCustomRVFormattedData::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
+    FMouseX = x;
+    FMouseY = y;
+    int dx, dy;
+    ClientToDoc(x, y, dx, dy);
+    UpdateDrawItemUnderMouse(dx, dy);
+    const int pressed = FDrawItemUnderMouse;
+    const int itemNo = pressed >= 0 ? DrawItems[pressed]->ItemNo : -1;
+    FCaptureRVData = nullptr;
+    TCustomRVItemInfo* item = itemNo >= 0 ? GetItem(itemNo) : nullptr;
+    if (!item || item != ChosenItem) {
+        DeselectSubItem();
+        FocusControl();
+    }
+    if (item && item->StyleNo < 0) {
+        const TRVDrawLineInfo* d = DrawItems[pressed];
+        auto* sub = dynamic_cast<TCustomRVFormattedData*>(
+            item->GetSubDocumentAtPoint(dx - d->Left, dy - d->Top));
+        if (sub && sub != this) {
+            // The nested document takes the press and the moves until the release.
+            Deselect(nullptr, false);
+            SetActiveSubItem(item);
+            ChosenRVData = sub;
+            FCaptureRVData = sub;
+            sub->MouseDown(button, shift, x, y);
+        }
+    }
+    DoRVMouseDown(button, shift, itemNo, x, y);
+    if (button == mbLeft) {
+        const int j = JumpAtPoint(dx, dy);
+        FPressedJump = j >= 0 ? Jumps[size_t(j)]->Id : -1;
+    }
+    if (button == mbLeft && !FCaptureRVData && !State.Contains(TRVState::rvstIgnoreNextMouseUp)) {
+        const TRVOptions options = GetOptions();
+        if (options.Contains(TRVOption::rvoSingleClick) && HasRVDblClick()) {
+            TCustomRVFormattedData* data = nullptr;
+            int ino = -1, offs = 0, styleNo = 0, wordOffs = 0;
+            std::string word;
+            if (GetItemAtPointEx(x, y, data, ino, offs, &word, &wordOffs, &styleNo))
+                DoRVDblClick(word, styleNo);
+        }
+        if (options.Contains(TRVOption::rvoAllowSelection)) {
+            int dno = -1, doffs = -1;
+            FindDrawItemAtPoint(dx, dy, dno, doffs, false);
+            SelectClickedItem(dno, doffs, shift.Contains(ssShift));
+            if (LastDrawItemNo < 0)
+                State.Exclude(TRVState::rvstMakingSelection);
+            else
+                State.Include(TRVState::rvstMakingSelection);
+            DoSelect();
+            Invalidate();
+        }
+    }
+    if (FCaptureRVData) {
+        FirstDrawItemNo = LastDrawItemNo = pressed;
+        FirstOffs = LastOffs = 1;
+    }
+}
+
+void TCustomRVFormattedData::MouseUp(TMouseButton button, TShiftState shift, int x, int y) {
+    const bool hadSelection = SelectionExists(false, false);
+    int dx, dy;
+    ClientToDoc(x, y, dx, dy);
+    if (!FCaptureRVData) {
+        State.Exclude(TRVState::rvstIgnoreNextMouseUp);
+        if (State.Contains(TRVState::rvstMakingSelection) && button == mbLeft) {
+            int dno = -1, doffs = -1;
+            FindDrawItemAtPoint(dx, dy, dno, doffs, false);
+            if (dno >= 0) {
+                LastDrawItemNo = dno;
+                LastOffs = doffs;
+            }
+            State.Exclude(TRVState::rvstMakingSelection);
+            DoSelect();
+            Invalidate();
+        }
+    } else {
+        FCaptureRVData->MouseUp(button, shift, x, y);
+    }
+    if (button == mbRight && GetOptions().Contains(TRVOption::rvoRClickDeselects) &&
+        !FCaptureRVData) {
+        int dno = -1, doffs = -1;
+        FindDrawItemAtPoint(dx, dy, dno, doffs, false);
+        if (dno >= 0) {
+            int ino, io;
+            DrawItemToItemPos(dno, doffs, ino, io);
+            int si, so, ei, eo;
+            GetSelectionBounds(si, so, ei, eo, true);
+            const bool before = si < 0 || ino < si || (ino == si && io < so);
+            const bool after = ei < 0 || ino > ei || (ino == ei && io > eo);
+            if (before || after) {
+                BeforeSelectionChange();
+                FirstDrawItemNo = LastDrawItemNo = dno;
+                FirstOffs = LastOffs = doffs;
+                DoSelect();
+                Invalidate();
+            }
+        }
+    }
+    UpdateDrawItemUnderMouse(dx, dy);
+    const int itemNo = FDrawItemUnderMouse >= 0 ? DrawItems[FDrawItemUnderMouse]->ItemNo : -1;
+    DoRVMouseUp(button, shift, itemNo, x, y);
+    if (button == mbRight && HasRVRightClick() && itemNo >= 0) {
+        TCustomRVFormattedData* data = nullptr;
+        int ino = -1, offs = 0, styleNo = 0, wordOffs = 0;
+        std::string word;
+        if (GetItemAtPointEx(x, y, data, ino, offs, &word, &wordOffs, &styleNo))
+            DoRVRightClick(word, styleNo, x, y);
+    }
+    if (button == mbLeft && FPressedJump >= 0 && !hadSelection) {
+        const int j = JumpAtPoint(dx, dy);
+        if (j >= 0 && Jumps[size_t(j)]->Id == FPressedJump) DoJump(FPressedJump);
+    }
+    if (button == mbLeft) FPressedJump = -1;
+    FCaptureRVData = nullptr;
+}
+
+void TCustomRVFormattedData::DblClick() {
+    const TRVOptions options = GetOptions();
+    TCustomRVFormattedData* data = nullptr;
+    int itemNo = -1, offs = 0, styleNo = 0, wordOffs = 0;
+    std::string word;
+    const bool hit =
+        GetItemAtPointEx(FMouseX, FMouseY, data, itemNo, offs, &word, &wordOffs, &styleNo);
+    if (options.Contains(TRVOption::rvoDblClickSelectsWord) &&
+        options.Contains(TRVOption::rvoAllowSelection)) {
+        if (hit && data && itemNo >= 0) {
+            if (data->GetItemStyleNo(itemNo) >= 0) {
+                const int len =
+                    data->GetItem(itemNo)->IsUnicode() ? int(word.size() / 2) : int(word.size());
+                data->BeforeSelectionChange();
+                data->SetSelectionBounds(itemNo, itemNo, wordOffs, wordOffs + len);
+            } else {
+                data->BeforeSelectionChange();
+                data->SetSelectionBounds(itemNo, itemNo, 0, 1);
+            }
+            data->State.Exclude(TRVState::rvstMakingSelection);
+            State.Exclude(TRVState::rvstMakingSelection);
+            State.Include(TRVState::rvstIgnoreNextMouseUp);
+            data->DoSelect();
+            data->Invalidate();
+            Invalidate();
+        }
+        DoRVDblClick(word, styleNo);
+        return;
+    }
+    if (HasRVDblClick()) DoRVDblClick(word, styleNo);
+}
+
+// ---------------------------------------------------------------------------------------------
+// XOR feedback.
+
+void TCustomRVFormattedData::SetXorDrawer(TRVXorDrawer drawer, const void* owner) {
+    HideXorFeedback();
+    FXorDrawer = std::move(drawer);
+    FXorOwner = owner;
+}
+
+void TCustomRVFormattedData::ClearXorDrawer(const void* owner) {
+    if (!FXorDrawer || owner != FXorOwner) return;
+    if (!State.Contains(TRVState::rvstDestroying)) HideXorFeedback();
+    FXorDrawer = nullptr;
+    FXorOwner = nullptr;
+    FXorShown = false;
+}
+
+void TCustomRVFormattedData::ToggleXorFeedback(int x, int y) {
+    if (!FXorDrawer) return;
+    FXorDrawer(this, x, y);
+    FXorShown = !FXorShown;
+}
+
+void TCustomRVFormattedData::DrawXorFeedbackAt(int x, int y) {
+    if (!FXorDrawer) return;
+    HideXorFeedback();
+    FXorX = x;
+    FXorY = y;
+    ToggleXorFeedback(x, y);
+}
+
+void TCustomRVFormattedData::HideXorFeedback() {
+    if (FXorShown) ToggleXorFeedback(FXorX, FXorY);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Copying.
+
+void TCustomRVFormattedData::CopyToClipboard(TColor color, TRVBackground* background) {
+    if (TCustomRVFormattedData* sub = GetActiveSubData()) {
+        sub->CopyToClipboard(color, background);
+        return;
+    }
+    const TRVOptions options = GetOptions();
+    const bool any = options.Contains(TRVOption::rvoAutoCopyText) ||
+                     options.Contains(TRVOption::rvoAutoCopyRVF) ||
+                     options.Contains(TRVOption::rvoAutoCopyUnicodeText) ||
+                     options.Contains(TRVOption::rvoAutoCopyRTF) ||
+                     options.Contains(TRVOption::rvoAutoCopyImage) || HasCopyHandler();
+    if (!any || !SelectionExists(false, false)) return;
+    TClipboard* clipboard = Clipboard();
+    clipboard->Open();
+    // A writer that fails leaves what was placed before; the clipboard is closed regardless.
+    auto close = Finally([&] { clipboard->Close(); });
+    clipboard->Clear();
+    DoCopy();
+    if (options.Contains(TRVOption::rvoAutoCopyRVF)) {
+        TMemoryStream stream;
+        const int32_t placeholder = 0;
+        stream.Write(&placeholder, 4);
+        SaveToRvfStream(stream, true, color,
+                        background ? background->GetStyle() : TBackgroundStyle::bsNoBitmap,
+                        background ? background->Picture() : nullptr);
+        const uint32_t n = uint32_t(stream.Size() - 4);
+        uint8_t* p = stream.Memory();
+        p[0] = uint8_t(n);
+        p[1] = uint8_t(n >> 8);
+        p[2] = uint8_t(n >> 16);
+        p[3] = uint8_t(n >> 24);
+        PutBlock(clipboard, RegisterClipboardFormatA("RichView Format"), stream.Memory(),
+                 size_t(stream.Size()));
+    }
+    // The system derives the ANSI text from the Unicode one when both are asked for.
+    if (options.Contains(TRVOption::rvoAutoCopyText) &&
+        !options.Contains(TRVOption::rvoAutoCopyUnicodeText))
+        clipboard->SetAsText(GetSelectionText(false));
+    if (options.Contains(TRVOption::rvoAutoCopyImage))
+        if (TGraphic* graphic = GetSelectedImage()) clipboard->Assign(graphic);
+    if (options.Contains(TRVOption::rvoAutoCopyUnicodeText)) {
+        std::string text = GetSelectionText(true);
+        text.append(2, '\0');
+        PutBlock(clipboard, CF_UNICODETEXT, text.data(), text.size());
+    }
+    if (options.Contains(TRVOption::rvoAutoCopyRTF)) {
+        TMemoryStream stream;
+        WriteRtfToStream(stream, true, color);
+        PutBlock(clipboard, RegisterClipboardFormatA("Rich Text Format"), stream.Memory(),
+                 size_t(stream.Size()));
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+
+void TCustomRVFormattedData::DeleteItemRange(int first, int count) {
+    if (!State.Contains(TRVState::rvstDestroying) && !State.Contains(TRVState::rvstClearing))
+        Deselect(nullptr, true);
+    // Nested documents of the deleted items may be the hovered or the pressed one.
+    if (HoverRVData && HoverRVData != this) HoverRVData->LeaveHover(-1);
+    HoverRVData = nullptr;
+    FCaptureRVData = nullptr;
+    if (ChosenItem) DeselectSubItem();
+    TCustomRVData::DeleteItemRange(first, count);
+}
+
+void TCustomRVFormattedData::AdjustItemIndicesInRoot(int firstItemNo, int delta) {
+    GetRootFormattedData()->AdjustRememberedItemIndices(firstItemNo, delta);
+}
+
+} // namespace epc
