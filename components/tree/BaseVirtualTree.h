@@ -441,6 +441,22 @@ public:
     TSortDirection SortDirection() const { return FSortDirection; }
     void SetSortDirection(TSortDirection value) { FSortDirection = value; }
 
+    // ---- Streaming ---------------------------------------------------------------------------
+    // Writes the header (version 2) and the node chunks of Node, or of every top-level node for
+    // nil.
+    void SaveToStream(TStream& stream, PVirtualNode node = nullptr);
+    // Replaces the tree's nodes with the stream's. Load errors raise EVirtualTreeError; the
+    // nodes read before the failure stay, with exact totals.
+    void LoadFromStream(TStream& stream);
+    void LoadFromFile(const std::string& fileName);
+    void WriteNode(TStream& stream, PVirtualNode node);
+    virtual void WriteChunks(TStream& stream, PVirtualNode node);
+    virtual void ReadNode(TStream& stream, int version, PVirtualNode node);
+    virtual bool ReadChunk(TStream& stream, int version, PVirtualNode node, int chunkId,
+                           int chunkSize);
+    virtual void SkipNode(TStream& stream);
+    void FinishChunkHeader(TStream& stream, int64_t startPos, int64_t endPos);
+
     // ---- Walkers -----------------------------------------------------------------------------
     PVirtualNode GetFirst();
     PVirtualNode GetFirstNoInit() const;
@@ -828,6 +844,13 @@ private:
     void ImageListChange(TObject* sender);
     friend class TWorkerThread;
     friend struct TEagerTotals;
+
+    void ReadNodeChunks(TStream& stream, int version, PVirtualNode node, int64_t end);
+    void FinishLoadedSubtree(PVirtualNode top, std::vector<PVirtualNode>& selected);
+    // Where the chunk being read ends (the stream's size outside any chunk), and the nesting
+    // depth of the node being read.
+    int64_t FReadLimit = 0;
+    int FReadDepth = 0;
 
     TNodePool FNodePool; // before everything that may hold nodes, so it goes last
     TBorderStyle FBorderStyle = bsSingle;
