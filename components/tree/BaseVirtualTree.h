@@ -441,6 +441,57 @@ public:
     TSortDirection SortDirection() const { return FSortDirection; }
     void SetSortDirection(TSortDirection value) { FSortDirection = value; }
 
+    // ---- Mouse and keyboard ------------------------------------------------------------------
+    // Hit positions: where a point lies relative to the client area, and within a node's row.
+    static constexpr uint32_t hiAbove = 0x0001;
+    static constexpr uint32_t hiBelow = 0x0002;
+    static constexpr uint32_t hiNowhere = 0x0004;
+    static constexpr uint32_t hiOnItem = 0x0008;
+    static constexpr uint32_t hiOnItemButton = 0x0010;
+    static constexpr uint32_t hiOnItemCheckbox = 0x0020;
+    static constexpr uint32_t hiOnItemIndent = 0x0040;
+    static constexpr uint32_t hiOnItemLabel = 0x0080;
+    static constexpr uint32_t hiOnItemLeft = 0x0100;
+    static constexpr uint32_t hiOnItemRight = 0x0200;
+    static constexpr uint32_t hiOnNormalIcon = 0x0400;
+    static constexpr uint32_t hiOnStateIcon = 0x0800;
+    static constexpr uint32_t hiToLeft = 0x1000;
+    static constexpr uint32_t hiToRight = 0x2000;
+    struct THitInfo {
+        PVirtualNode HitNode = nullptr;
+        uint32_t HitPositions = 0;
+        TColumnIndex HitColumn = NoColumn;
+    };
+    // X and Y in client coordinates; with Relative the scroll offsets are taken out.
+    THitInfo HitTestAt(int x, int y, bool relative);
+    void HandleMouseDown(TMouseButton button, TShiftState shift, int x, int y, const THitInfo& hit);
+    void HandleMouseUp(TMouseButton button, TShiftState shift, int x, int y, const THitInfo& hit);
+    void HandleMouseDblClick(TMouseButton button, TShiftState shift, const THitInfo& hit);
+    void HandleHotTrack(int x, int y);
+    // One auto-scroll step (timer 4).
+    void DoTimerScroll();
+    void StartWheelPanning(TPoint position);
+    void StopWheelPanning();
+    // One key of an incremental search: a character, or backspace (8).
+    void IncrementalSearchKey(char16_t ch);
+    const std::u16string& SearchBuffer() const { return FSearchBuffer; }
+    void SimulateMouseUp();
+    // Scroll directions of the auto-scroll step.
+    static constexpr uint8_t sdLeft = 0x01;
+    static constexpr uint8_t sdUp = 0x02;
+    static constexpr uint8_t sdRight = 0x04;
+    static constexpr uint8_t sdDown = 0x08;
+    uint8_t ScrollDirections() const { return FScrollDirections; }
+    // Window timer ids of the mouse and keyboard work.
+    static constexpr UINT_PTR ExpandTimer = 1;
+    static constexpr UINT_PTR EditTimer = 2;
+    static constexpr UINT_PTR HeaderTimer = 3;
+    static constexpr UINT_PTR ScrollTimer = 4;
+    static constexpr UINT_PTR SearchTimer = 7;
+    // The allowed effects (DROPEFFECT_* bits) of DragOperations; an empty set allows all.
+    uint32_t GetDragOperations() const;
+    void KeyDown(Word& key, TShiftState shift) override;
+
     // ---- Streaming ---------------------------------------------------------------------------
     // Writes the header (version 2) and the node chunks of Node, or of every top-level node for
     // nil.
@@ -844,6 +895,25 @@ private:
     void ImageListChange(TObject* sender);
     friend class TWorkerThread;
     friend struct TEagerTotals;
+
+    bool HandleHeaderMessage(TMessage& message);
+    void HandleKeyUp(Word key);
+    void FocusByKey(PVirtualNode newNode, Word key, TShiftState shift);
+    void HandleScrollMessage(TMessage& message, bool vertical);
+    void HandleMouseWheel(TMessage& message);
+    void HandleMouseMoveMessage(TShiftState shift, int x, int y);
+    uint8_t DetermineScrollDirections(TPoint p) const;
+    void StopMouseTimers();
+    PVirtualNode SearchStep(PVirtualNode node, bool forward);
+    PVirtualNode FCheckNode = nullptr;
+    TCheckState FPendingCheckState = csUncheckedNormal;
+    PVirtualNode FLastSearchNode = nullptr;
+    TPoint FPanningOrigin;
+    uint8_t FScrollDirections = 0;
+    TPoint FDownPoint;
+    TPoint FDrawSelStart;
+    PVirtualNode FDownNode = nullptr;
+    bool FScrollTimerRunning = false;
 
     void ReadNodeChunks(TStream& stream, int version, PVirtualNode node, int64_t end);
     void FinishLoadedSubtree(PVirtualNode top, std::vector<PVirtualNode>& selected);
