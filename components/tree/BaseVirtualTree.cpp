@@ -2,6 +2,7 @@
 // notification, line images and button glyphs of the tree.
 
 #include "components/tree/BaseVirtualTree.h"
+#include "components/tree/VTDataTransfer.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -78,6 +79,19 @@ TBaseVirtualTree::~TBaseVirtualTree() {
         }
     }
     InterruptValidation();
+    // Data the tree put on the clipboard is rendered now, while the nodes still exist; the
+    // object stays (others may hold it) but no longer reaches the tree.
+    if (auto* data = static_cast<TVTDataObject*>(FClipboardDataObject)) {
+        data->AddRef();
+        DoStateChange({TVirtualTreeState::tsClipboardFlushing});
+        if (OleIsCurrentClipboard(data) == S_OK) OleFlushClipboard();
+        data->DetachOwner();
+        FClipboardDataObject = nullptr;
+        data->Release();
+    }
+    if (FDropRegistered && HandleAllocated()) RevokeDragDrop(Handle());
+    FDropRegistered = false;
+    FDragManager.reset();
     ClearNodes();
     FDragImage.reset();
     FHeader.reset();
@@ -634,9 +648,7 @@ void TBaseVirtualTree::WndProc(TMessage& message) {
     if (HandleAllocated() && HandleHeaderMessage(message)) return;
     using S = TVirtualTreeState;
     const bool designing = FComponentState.Contains(TComponentStateItem::csDesigning);
-    auto clientPoint = [&] {
-        return LParamToPoint(message.LParam);
-    };
+    auto clientPoint = [&] { return LParamToPoint(message.LParam); };
     switch (message.Msg) {
     case WM_LBUTTONDOWN:
     case WM_RBUTTONDOWN:
@@ -693,7 +705,8 @@ void TBaseVirtualTree::WndProc(TMessage& message) {
                               : message.Msg == WM_RBUTTONDBLCLK ? mbRight
                                                                 : mbMiddle;
         if (button == mbRight && !FOptions->SelectionOptions().Contains(toRightClickSelect)) return;
-        if (button == mbMiddle && !FOptions->SelectionOptions().Contains(toMiddleClickSelect)) return;
+        if (button == mbMiddle && !FOptions->SelectionOptions().Contains(toMiddleClickSelect))
+            return;
         HandleMouseDblClick(button, KeysToShiftState(message.WParam), HitTestAt(p.X, p.Y, true));
         return;
     }
@@ -719,7 +732,8 @@ void TBaseVirtualTree::WndProc(TMessage& message) {
         }
         break;
     case WM_GETDLGCODE:
-        message.Result = DLGC_WANTARROWS | DLGC_WANTCHARS | (FWantTabs ? uint32_t(DLGC_WANTTAB) : 0u);
+        message.Result =
+            DLGC_WANTARROWS | DLGC_WANTCHARS | (FWantTabs ? uint32_t(DLGC_WANTTAB) : 0u);
         return;
     case WM_ERASEBKGND:
         message.Result = 1;

@@ -95,6 +95,10 @@ using TVirtualTreeStates = TSet<TVirtualTreeState>;
 
 class TBaseVirtualTree;
 class TVTHeader;
+class TVTDragManager;
+class IDataObject;
+struct FORMATETC;
+struct STGMEDIUM;
 class TVirtualTreeColumn;
 class TVirtualTreeColumns;
 
@@ -137,6 +141,24 @@ using TVTIncrementalSearchEvent = std::function<void(
 using TVTNodeCopyingEvent =
     std::function<void(TBaseVirtualTree*, PVirtualNode node, PVirtualNode target, bool& allowed)>;
 using TVTNodeMovingEvent = TVTNodeCopyingEvent;
+enum class TVTDropMode : uint8_t;
+// What a drag over the tree asks: the source (a control, the source tree, or nil for OLE data
+// from elsewhere), the keys, the drag state, the client point and the drop mode; Effect holds
+// the suggested DROPEFFECT_* bits and may be changed.
+using TVTDragOverEvent =
+    std::function<void(TBaseVirtualTree*, TObject* source, TShiftState shift, TDragState state,
+                       TPoint pt, TVTDropMode mode, uint32_t& effect, bool& accept)>;
+// A drop: the source as above; for OLE drags the data object and its format ids.
+using TVTDragDropEvent =
+    std::function<void(TBaseVirtualTree*, TObject* source, IDataObject* dataObject,
+                       const std::vector<uint32_t>& formats, TShiftState shift, TPoint pt,
+                       uint32_t& effect, TVTDropMode mode)>;
+using TVTDragAllowedEvent =
+    std::function<void(TBaseVirtualTree*, PVirtualNode node, TColumnIndex column, bool& allowed)>;
+using TVTRenderOLEDataEvent =
+    std::function<void(TBaseVirtualTree*, const FORMATETC& format, STGMEDIUM& medium,
+                       bool forClipboard, int32_t& result)>;
+using TVTCreateDataObjectEvent = std::function<void(TBaseVirtualTree*, IDataObject*& dataObject)>;
 using TVTSaveNodeEvent = std::function<void(TBaseVirtualTree*, PVirtualNode node, TStream& stream)>;
 using TVTKeyActionEvent =
     std::function<void(TBaseVirtualTree*, Word& charCode, TShiftState& shift, bool& doDefault)>;
@@ -491,6 +513,60 @@ public:
     // The allowed effects (DROPEFFECT_* bits) of DragOperations; an empty set allows all.
     uint32_t GetDragOperations() const;
     void KeyDown(Word& key, TShiftState shift) override;
+
+    // ---- Drag and drop, clipboard, moving and copying ---------------------------------------
+    // With dtVCL the framework's drag; with dtOLE an OLE drag of the selected nodes (at once
+    // with Immediate, else once the mouse moves past the threshold).
+    void BeginDrag(bool immediate, int threshold = -1);
+    // The drop-target side of both drag kinds. Source: see TVTDragOverEvent.
+    bool TreeDragOver(TObject* source, TShiftState shift, TDragState state, TPoint pt,
+                      uint32_t& effect);
+    void TreeDragLeave();
+    void TreeDragDrop(TObject* source, IDataObject* dataObject, TShiftState shift, TPoint pt,
+                      uint32_t& effect);
+    bool DragOver(TObject* source, int x, int y, TDragState state) override;
+    void DragDrop(TObject* source, int x, int y) override;
+    void DoStartDrag(TDragObject*& dragObject) override;
+    void DoEndDrag(TObject* target, int x, int y) override;
+    virtual bool DoDragOver(TObject* source, TShiftState shift, TDragState state, TPoint pt,
+                            TVTDropMode mode, uint32_t& effect);
+    virtual void DoDragDrop(TObject* source, IDataObject* dataObject,
+                            const std::vector<uint32_t>& formats, TShiftState shift, TPoint pt,
+                            uint32_t& effect, TVTDropMode mode);
+    virtual bool DoDragAllowed(PVirtualNode node, TColumnIndex column);
+    void CopyToClipboard();
+    void CutToClipboard();
+    // False when the clipboard holds nothing the tree can take.
+    bool PasteFromClipboard();
+    void CancelCutOrCopy();
+    void DeleteCutNodes();
+    // The source tree of this process named by the data object's reference, or nil.
+    static TBaseVirtualTree* GetTreeFromDataObject(IDataObject* dataObject);
+    bool ProcessOLEData(TBaseVirtualTree* source, IDataObject* dataObject, PVirtualNode targetNode,
+                        TVTNodeAttachMode mode, bool optimizedMove);
+    void MoveNodeTo(PVirtualNode source, TBaseVirtualTree* targetTree, PVirtualNode target,
+                    TVTNodeAttachMode mode, bool childrenOnly);
+    // Copies the subtree (or its children) with its user data; returns the first new node.
+    PVirtualNode CopyNodeTo(PVirtualNode source, TBaseVirtualTree* targetTree, PVirtualNode target,
+                            TVTNodeAttachMode mode, bool childrenOnly);
+    virtual int32_t RenderOLEData(const FORMATETC& format, STGMEDIUM& medium, bool forClipboard);
+    virtual void GetNativeClipboardFormats(std::vector<FORMATETC>& formats);
+    // The selected nodes (or, with CutCopySet, those marked for cut or copy), top level only, in
+    // tree order, each as a node chunk.
+    void WriteSelectionToStream(TStream& stream, bool cutCopySet);
+    // Reads a stream written by SaveToStream as new nodes at Target by Mode; the new top-level
+    // nodes in order.
+    std::vector<PVirtualNode> InsertFromStream(TStream& stream, PVirtualNode target,
+                                               TVTNodeAttachMode mode);
+    TVTDragManager* DragManager();
+    // The data object the tree placed on the clipboard (nil when the clipboard moved on).
+    IDataObject* ClipboardDataObject() const { return FClipboardDataObject; }
+    void ClipboardDataObjectGone(IDataObject* dataObject);
+    TVTDragOverEvent OnDragOver;
+    TVTDragDropEvent OnDragDrop;
+    TVTDragAllowedEvent OnDragAllowed;
+    TVTRenderOLEDataEvent OnRenderOLEData;
+    TVTCreateDataObjectEvent OnCreateDataObject;
 
     // ---- Streaming ---------------------------------------------------------------------------
     // Writes the header (version 2) and the node chunks of Node, or of every top-level node for
@@ -852,6 +928,9 @@ public:
     bool IsIterating() const { return FStates.Contains(TVirtualTreeState::tsIterating); }
 
 protected:
+    // The window registers the drag manager as its OLE drop target with toAcceptOLEDrop.
+    void CreateWnd() override;
+    void DestroyWnd() override;
     // Paints the update rectangle of the client area through RenderToCanvas.
     void Paint() override;
     // Invalidates the window when it exists and the tree is not loading.
@@ -896,6 +975,17 @@ private:
     friend class TWorkerThread;
     friend struct TEagerTotals;
 
+    // The tree's reference to its drag manager (reference counted like every COM object).
+    struct TReleaseDragManager {
+        void operator()(TVTDragManager* manager) const noexcept;
+    };
+    std::unique_ptr<TVTDragManager, TReleaseDragManager> FDragManager;
+    // Observed only: the clipboard holds the reference.
+    IDataObject* FClipboardDataObject = nullptr;
+    uint32_t FDropEffect = 0;
+    bool FDropRegistered = false;
+    std::vector<PVirtualNode> InsertNodes(TStream& stream, PVirtualNode target,
+                                          TVTNodeAttachMode mode);
     bool HandleHeaderMessage(TMessage& message);
     void HandleKeyUp(Word key);
     void FocusByKey(PVirtualNode newNode, Word key, TShiftState shift);

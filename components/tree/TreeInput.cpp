@@ -6,8 +6,8 @@
 #include <cstdlib>
 
 #include "components/tree/BaseVirtualTree.h"
-#include "platform/windows/DataTransfer.h"
 #include "platform/controls/Forms.h"
+#include "platform/windows/DataTransfer.h"
 #include "platform/windows/Window.h"
 
 namespace epc {

@@ -181,6 +181,29 @@ void TBaseVirtualTree::LoadFromFile(const std::string& fileName) {
 void TBaseVirtualTree::LoadFromStream(TStream& stream) {
     if (IsReadOnly()) return;
     Clear();
+    InsertNodes(stream, FRoot.get(), TVTNodeAttachMode::amAddChildLast);
+    DoNodeCopied(nullptr);
+}
+
+std::vector<PVirtualNode> TBaseVirtualTree::InsertFromStream(TStream& stream, PVirtualNode target,
+                                                             TVTNodeAttachMode mode) {
+    if (IsReadOnly()) return {};
+    std::vector<PVirtualNode> added = InsertNodes(stream, target, mode);
+    for (PVirtualNode node : added)
+        DoNodeCopied(node);
+    return added;
+}
+
+std::vector<PVirtualNode> TBaseVirtualTree::InsertNodes(TStream& stream, PVirtualNode target,
+                                                        TVTNodeAttachMode mode) {
+    using M = TVTNodeAttachMode;
+    std::vector<PVirtualNode> added;
+    if (mode == M::amNoWhere) return added;
+    if (!target) target = FRoot.get();
+    if (target == FRoot.get()) {
+        if (mode == M::amInsertBefore) mode = M::amAddChildFirst;
+        if (mode == M::amInsertAfter) mode = M::amAddChildLast;
+    }
     const int64_t size = stream.Size();
     uint8_t header[12];
     if (stream.Read(header, 12) != 12) NotEnoughData();
@@ -197,9 +220,14 @@ void TBaseVirtualTree::LoadFromStream(TStream& stream) {
         ReadExact(stream, bytes, 4);
         count = GetU32(bytes);
     }
+    if ((mode == M::amAddChildFirst || mode == M::amAddChildLast) && target != FRoot.get() &&
+        !target->States.Contains(nsInitialized))
+        InitNode(target);
     FReadLimit = size;
     FReadDepth = 0;
     const bool multiSelect = FOptions->SelectionOptions().Contains(toMultiSelect);
+    PVirtualNode parent =
+        (mode == M::amAddChildFirst || mode == M::amAddChildLast) ? target : target->Parent;
     while (count > 0 && stream.Position() < size) {
         --count;
         // The anchor is checked before the node is made, so no node exists without its chunk.
@@ -207,16 +235,22 @@ void TBaseVirtualTree::LoadFromStream(TStream& stream) {
         ReadAnchor(stream, size);
         stream.SetPosition(pos);
         PVirtualNode node = MakeNewNode();
-        node->Parent = FRoot.get();
+        node->Parent = parent;
         std::vector<PVirtualNode> selected;
         auto link = Finally([&] {
             FinishLoadedSubtree(node, selected);
-            LinkNode(node, FRoot.get(), TVTNodeAttachMode::amAddChildLast);
+            LinkNode(node, target, mode);
+            added.push_back(node);
+            // The next node follows this one.
+            if (mode == M::amInsertAfter || mode == M::amAddChildFirst) {
+                target = node;
+                mode = M::amInsertAfter;
+            }
             if (multiSelect && !selected.empty()) InternalAddToSelection(selected, false);
         });
         ReadNode(stream, version, node);
     }
-    DoNodeCopied(nullptr);
+    return added;
 }
 
 void TBaseVirtualTree::ReadNode(TStream& stream, int version, PVirtualNode node) {

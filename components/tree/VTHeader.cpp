@@ -13,7 +13,6 @@
 #include "components/tree/TreeUnit.h"
 #include "components/tree/VTHintWindow.h"
 #include "platform/core/ScopeGuard.h"
-#include "platform/windows/Window.h"
 #include "platform/core/Strings.h"
 #include "platform/windows/Window.h"
 
