@@ -440,7 +440,6 @@ void LoadTree(benchmark::State& state) {
         source.SaveToStream(stream);
     }
     const size_t bytes = size_t(stream.Size());
-    std::vector<uint8_t> copy(bytes);
     double load = 0, copying = 0;
     for (auto _ : state) {
         state.PauseTiming();
@@ -454,13 +453,13 @@ void LoadTree(benchmark::State& state) {
         state.PauseTiming();
         if (tree->TotalCount() != Cardinal(n)) state.SkipWithError("wrong node count");
         tree.reset();
-        // The same bytes copied, with the destination as fresh as the tree's records were.
-        std::vector<uint8_t> target(bytes);
+        // The same bytes copied, into memory as fresh as the tree's records were.
+        std::unique_ptr<uint8_t[]> target(new uint8_t[bytes]);
         auto copyStart = std::chrono::steady_clock::now();
-        std::memcpy(target.data(), stream.Memory(), bytes);
+        std::memcpy(target.get(), stream.Memory(), bytes);
         copying +=
             std::chrono::duration<double>(std::chrono::steady_clock::now() - copyStart).count();
-        benchmark::DoNotOptimize(target.data());
+        benchmark::DoNotOptimize(target.get());
         state.ResumeTiming();
     }
     SetPerNode(state, load / double(state.iterations()), n);

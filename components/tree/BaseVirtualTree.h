@@ -1005,7 +1005,7 @@ private:
     PVirtualNode FDownNode = nullptr;
     bool FScrollTimerRunning = false;
 
-    void ReadNodeChunks(TStream& stream, int version, PVirtualNode node, int64_t end);
+    void ReadNodeChunks(TStream& stream, int version, PVirtualNode node, int64_t pos, int64_t end);
     void FinishLoadedSubtree(PVirtualNode top, std::vector<PVirtualNode>& selected);
     // Where the chunk being read ends (the stream's size outside any chunk), and the nesting
     // depth of the node being read.

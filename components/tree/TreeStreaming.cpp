@@ -67,8 +67,8 @@ void ReadExact(TStream& stream, void* buffer, int64_t count) {
 }
 
 // Reads a chunk header that must lie, with the bytes it announces, before Limit.
-void ReadChunkHeader(TStream& stream, int64_t limit, int& id, int& size) {
-    int64_t pos = stream.Position();
+// Pos is the stream's position, known to the caller (asking the stream costs a call per field).
+void ReadChunkHeader(TStream& stream, int64_t pos, int64_t limit, int& id, int& size) {
     if (limit - pos < ChunkHeaderSize) NotEnoughData();
     uint8_t header[ChunkHeaderSize];
     ReadExact(stream, header, ChunkHeaderSize);
@@ -78,13 +78,13 @@ void ReadChunkHeader(TStream& stream, int64_t limit, int& id, int& size) {
 }
 
 // Reads the anchor of a node chunk (id 1) that has to start here.
-int64_t ReadAnchor(TStream& stream, int64_t limit) {
-    if (limit - stream.Position() < ChunkHeaderSize) AnchorMissing();
+int64_t ReadAnchor(TStream& stream, int64_t pos, int64_t limit) {
+    if (limit - pos < ChunkHeaderSize) AnchorMissing();
     int id = 0;
     int size = 0;
-    ReadChunkHeader(stream, limit, id, size);
+    ReadChunkHeader(stream, pos, limit, id, size);
     if (id != NodeChunk) AnchorMissing();
-    return stream.Position() + size;
+    return pos + ChunkHeaderSize + size;
 }
 
 void WriteChunkHeader(TStream& stream, int id, int size) {
@@ -232,7 +232,7 @@ std::vector<PVirtualNode> TBaseVirtualTree::InsertNodes(TStream& stream, PVirtua
         --count;
         // The anchor is checked before the node is made, so no node exists without its chunk.
         int64_t pos = stream.Position();
-        ReadAnchor(stream, size);
+        ReadAnchor(stream, pos, size);
         stream.SetPosition(pos);
         PVirtualNode node = MakeNewNode();
         node->Parent = parent;
@@ -254,11 +254,12 @@ std::vector<PVirtualNode> TBaseVirtualTree::InsertNodes(TStream& stream, PVirtua
 }
 
 void TBaseVirtualTree::ReadNode(TStream& stream, int version, PVirtualNode node) {
-    int64_t end = ReadAnchor(stream, FReadLimit);
-    ReadNodeChunks(stream, version, node, end);
+    const int64_t pos = stream.Position();
+    int64_t end = ReadAnchor(stream, pos, FReadLimit);
+    ReadNodeChunks(stream, version, node, pos + ChunkHeaderSize, end);
 }
 
-void TBaseVirtualTree::ReadNodeChunks(TStream& stream, int version, PVirtualNode node,
+void TBaseVirtualTree::ReadNodeChunks(TStream& stream, int version, PVirtualNode node, int64_t pos,
                                       int64_t end) {
     ++FReadDepth;
     int64_t outerLimit = FReadLimit;
@@ -266,16 +267,17 @@ void TBaseVirtualTree::ReadNodeChunks(TStream& stream, int version, PVirtualNode
         --FReadDepth;
         FReadLimit = outerLimit;
     });
-    while (stream.Position() < end) {
+    while (pos < end) {
         FReadLimit = end;
         // Bytes too few for one more chunk are stray data, not a chunk cut short.
-        if (end - stream.Position() < ChunkHeaderSize) UnexpectedData();
+        if (end - pos < ChunkHeaderSize) UnexpectedData();
         int id = 0;
         int size = 0;
-        ReadChunkHeader(stream, end, id, size);
+        ReadChunkHeader(stream, pos, end, id, size);
         ReadChunk(stream, version, node, id, size);
+        pos = stream.Position();
     }
-    if (stream.Position() != end) UnexpectedData();
+    if (pos != end) UnexpectedData();
 }
 
 bool TBaseVirtualTree::ReadChunk(TStream& stream, int version, PVirtualNode node, int chunkId,
@@ -306,9 +308,10 @@ bool TBaseVirtualTree::ReadChunk(TStream& stream, int version, PVirtualNode node
         node->Align = rest[0];
         node->CheckState = rest[1] <= csMixedPressed ? TCheckState(rest[1]) : csUncheckedNormal;
         node->CheckType = rest[2] <= ctButton ? TCheckType(rest[2]) : ctNone;
+        int64_t pos = start + baseSize;
         for (uint32_t i = 0; i < childCount; ++i) {
             if (FReadDepth >= MaxLoadDepth) AnchorMissing();
-            int64_t childEnd = ReadAnchor(stream, end);
+            int64_t childEnd = ReadAnchor(stream, pos, end);
             PVirtualNode child = MakeNewNode();
             // Linked by hand: the totals of the whole subtree are summed once it is read.
             child->Parent = node;
@@ -320,16 +323,18 @@ bool TBaseVirtualTree::ReadChunk(TStream& stream, int version, PVirtualNode node
                 node->FirstChild = child;
             node->LastChild = child;
             ++node->ChildCount;
-            ReadNodeChunks(stream, version, child, childEnd);
+            ReadNodeChunks(stream, version, child, pos + ChunkHeaderSize, childEnd);
+            pos = childEnd;
         }
-        if (stream.Position() != end) UnexpectedData();
+        if (pos != end) UnexpectedData();
         return true;
     }
     case UserChunk: {
         if (chunkSize <= 0) return false;
         DoLoadUserData(node, stream);
-        const bool read = stream.Position() != start;
-        if (stream.Position() != end) stream.SetPosition(end);
+        const int64_t after = stream.Position();
+        if (after != end) stream.SetPosition(end);
+        const bool read = after != start;
         return read;
     }
     default:
@@ -339,7 +344,7 @@ bool TBaseVirtualTree::ReadChunk(TStream& stream, int version, PVirtualNode node
 }
 
 void TBaseVirtualTree::SkipNode(TStream& stream) {
-    int64_t end = ReadAnchor(stream, stream.Size());
+    int64_t end = ReadAnchor(stream, stream.Position(), stream.Size());
     stream.SetPosition(end);
 }
 
