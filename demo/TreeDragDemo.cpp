@@ -91,6 +91,9 @@ bool RenderTreeDrag(const std::string& dir) {
     right->Add(floor1, 9);
     right->ExpandAll();
 
+    left->OnDragAllowed = [](TBaseVirtualTree*, PVirtualNode, TColumnIndex, bool& allowed) {
+        allowed = true;
+    };
     // The right tree takes nodes of the left one and puts them under the node they fall on.
     right->OnDragOver = [left](TBaseVirtualTree*, TObject* source, TShiftState, TDragState, TPoint,
                                TVTDropMode, uint32_t&, bool& accept) { accept = source == left; };

@@ -827,6 +827,19 @@ void TBaseVirtualTree::WndProc(TMessage& message) {
     case CM_BASE + 2000:
         message.Result = 1;
         return;
+    case WM_COPY:
+        CopyToClipboard();
+        return;
+    case WM_CUT:
+        CutToClipboard();
+        return;
+    case WM_PASTE:
+        PasteFromClipboard();
+        return;
+    case WM_NCDESTROY:
+        StopTimer(ChangeTimer);
+        StopTimer(StructureChangeTimer);
+        break;
     case WM_SIZE:
         TCustomControl::WndProc(message);
         // The auto-size column follows the client width (not while the tree is busy).

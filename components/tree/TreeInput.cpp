@@ -606,7 +606,7 @@ void TBaseVirtualTree::HandleMouseDown(TMouseButton button, TShiftState shift, i
         if (button == mbLeft) {
             if (DragMode() == dmAutomatic) {
                 BeginDrag(true);
-            } else {
+            } else if (DoDragAllowed(node, hit.HitColumn)) {
                 DoStateChange(
                     {FDragType == TVTDragType::dtOLE ? S::tsOLEDragPending : S::tsVCLDragPending});
             }

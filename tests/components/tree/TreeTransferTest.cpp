@@ -234,10 +234,10 @@ TEST_F(TransferFixture, CutAndPasteMovesWithinAndBetweenTrees) {
     // Between trees: the nodes go to the other tree and leave the source.
     a->ClearSelection();
     a->AddToSelection(a2);
-    a->CutToClipboard();
+    a->Perform(WM_CUT, 0, 0);
     b->SetFocusedNode(b1);
     b->SetDefaultPasteMode(M::amAddChildLast);
-    EXPECT_TRUE(b->PasteFromClipboard());
+    b->Perform(WM_PASTE, 0, 0);
     EXPECT_EQ(Shape(b), (std::vector<int32_t>{100, 2, -1}));
     EXPECT_EQ(Shape(a), (std::vector<int32_t>{1, 11, 12, -1}));
     CheckTotals(*a);
@@ -334,6 +334,7 @@ TEST_F(TransferFixture, FrameworkDragMovesANodeBetweenTrees) {
 
 TEST_F(TransferFixture, OleDragCopiesAndTheSourceDeletesOnMove) {
     ASSERT_EQ(a->DragType(), TVTDragType::dtOLE);
+    a->OnDragAllowed = [](T*, PVirtualNode, TColumnIndex, bool& allowed) { allowed = true; };
     int drops = 0;
     b->OnDragDrop = [&](T* target, TObject* source, IDataObject* data,
                         const std::vector<uint32_t>& formats, TShiftState, TPoint, uint32_t& effect,
@@ -352,4 +353,16 @@ TEST_F(TransferFixture, OleDragCopiesAndTheSourceDeletesOnMove) {
     EXPECT_FALSE(a->TreeStates().Contains(TVirtualTreeState::tsOLEDragging));
     CheckTotals(*a);
     CheckTotals(*b);
+}
+
+TEST_F(TransferFixture, NoDragWithoutPermission) {
+    // The base tree lets no node be dragged unless OnDragAllowed says so.
+    a->SetDragType(TVTDragType::dtVCL);
+    int drops = 0;
+    b->OnDragDrop = [&](T*, TObject*, IDataObject*, const std::vector<uint32_t>&, TShiftState,
+                        TPoint, uint32_t&, TVTDropMode) { ++drops; };
+    ua::DragMouse(a, TPoint(26, 18 + 9), InA(b, a, TPoint(26, 9)), 6);
+    EXPECT_EQ(drops, 0);
+    EXPECT_FALSE(a->Dragging());
+    EXPECT_FALSE(a->TreeStates().Contains(TVirtualTreeState::tsVCLDragging));
 }
