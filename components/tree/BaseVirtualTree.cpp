@@ -827,6 +827,13 @@ void TBaseVirtualTree::WndProc(TMessage& message) {
     case CM_BASE + 2000:
         message.Result = 1;
         return;
+    case CM_HINTSHOW:
+        HandleHintShow(message);
+        return;
+    case CM_HINTSHOWPAUSE:
+        if (FHintMode == TVTHintMode::hmTooltip && message.LParam)
+            *reinterpret_cast<int*>(message.LParam) = 0;
+        return;
     case WM_COPY:
         CopyToClipboard();
         return;

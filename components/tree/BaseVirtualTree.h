@@ -987,6 +987,8 @@ private:
     std::vector<PVirtualNode> InsertNodes(TStream& stream, PVirtualNode target,
                                           TVTNodeAttachMode mode);
     bool HandleHeaderMessage(TMessage& message);
+    void HandleHintShow(TMessage& message);
+    TVTHintData FHintData;
     void HandleKeyUp(Word key);
     void FocusByKey(PVirtualNode newNode, Word key, TShiftState shift);
     void HandleScrollMessage(TMessage& message, bool vertical);

@@ -7,6 +7,7 @@
 
 #include "components/tree/BaseVirtualTree.h"
 #include "platform/controls/Forms.h"
+#include "platform/core/Strings.h"
 #include "platform/windows/DataTransfer.h"
 #include "platform/windows/Window.h"
 
@@ -133,6 +134,70 @@ bool TBaseVirtualTree::HandleHeaderMessage(TMessage& message) {
     default:
         return false;
     }
+}
+
+// ---- Hints
+// --------------------------------------------------------------------------------------------
+
+void TBaseVirtualTree::HandleHintShow(TMessage& message) {
+    auto* info = reinterpret_cast<THintInfo*>(message.LParam);
+    message.Result = 1;
+    if (!info || GetCapture() ||
+        FStates.ContainsAny({S::tsEditing, S::tsOLEDragging, S::tsVCLDragging}))
+        return;
+    const TPoint p = info->CursorPos;
+    FHintData = TVTHintData();
+    FHintData.Tree = this;
+    std::string text;
+    if (p.Y < 0) {
+        // Over the header: the column's own hint.
+        if (!FHeader || !FHeader->IsVisible() || !FHeader->Options().Contains(hoShowHint) ||
+            !FHeader->UseColumns())
+            return;
+        TColumnIndex column = FHeader->Columns()->ColumnFromPosition(p.X - FOffsetX);
+        if (column < 0) return;
+        text = Utf16ToUtf8(FHeader->Columns()->Items(column)->Hint());
+        info->CursorRect = TRect(0, -FHeader->Height(), ClientWidth(), 0);
+    } else {
+        THitInfo hit = HitTestAt(p.X, p.Y, true);
+        PVirtualNode node = hit.HitNode;
+        FHintData.Node = node;
+        FHintData.Column = hit.HitColumn;
+        if (node) {
+            int top = NodeTop(node) + FOffsetY;
+            info->CursorRect = TRect(0, top, ClientWidth(), top + int(NodeHeight(node)));
+        }
+        switch (FHintMode) {
+        case TVTHintMode::hmDefault:
+            text = Hint();
+            break;
+        case TVTHintMode::hmHint:
+        case TVTHintMode::hmHintAndDefault:
+            if (node) text = DoGetNodeHint(node, hit.HitColumn);
+            if (text.empty() && FHintMode == TVTHintMode::hmHintAndDefault) text = Hint();
+            break;
+        case TVTHintMode::hmTooltip: {
+            if (!node) return;
+            // Only a text that its cell or the client area cuts is shown in full.
+            int top = NodeTop(node) + FOffsetY;
+            TRect content = NodeContentRect(node, top);
+            const int right = content.Right + FOffsetX;
+            if (right <= ClientWidth()) return;
+            text = DoGetNodeTooltip(node, hit.HitColumn);
+            FHintData.HintRect =
+                TRect(content.Left + FOffsetX - 2, top, right + 2, top + int(NodeHeight(node)));
+            break;
+        }
+        }
+    }
+    if (text.empty()) return;
+    FHintData.HintText = Utf8ToUtf16(text);
+    info->HintStr = text;
+    info->HintData = &FHintData;
+    info->HintWindowClass = [](TComponent* owner) -> THintWindow* {
+        return new TVirtualTreeHintWindow(owner);
+    };
+    message.Result = 0;
 }
 
 // ---- Keyboard

@@ -323,3 +323,43 @@ TEST_F(InputFixture, HeaderTakesTheNonClientMouse) {
     ua::DragMouse(tree, TPoint(120, -5), TPoint(150, -5));
     EXPECT_EQ(header->Columns()->Items(0)->Width(), 150);
 }
+
+TEST_F(InputFixture, HintModesChooseTheText) {
+    tree->SetHint("the tree");
+    auto ask = [&](TPoint p) {
+        THintInfo info;
+        info.HintControl = tree;
+        info.CursorPos = p;
+        LRESULT shown = tree->Perform(CM_HINTSHOW, 0, reinterpret_cast<LPARAM>(&info));
+        return shown == 0 ? info.HintStr : std::string("(none)");
+    };
+    EXPECT_EQ(ask(TPoint(26, 27)), "the tree"); // hmDefault
+    tree->SetHintMode(TVTHintMode::hmHint);
+    EXPECT_EQ(ask(TPoint(26, 27)), "the tree"); // the node's hint defaults to the control's
+    struct HintTree : T {
+        using T::T;
+        std::string DoGetNodeHint(PVirtualNode node, TColumnIndex) override {
+            return node->Index == 1 ? "second" : "";
+        }
+    };
+    auto* own = new HintTree(form);
+    own->SetParent(form);
+    own->SetBounds(0, 0, 300, 200);
+    own->SetRootNodeCount(3);
+    own->SetHint("control");
+    own->SetHintMode(TVTHintMode::hmHint);
+    auto askOwn = [&](TPoint p) {
+        THintInfo info;
+        info.CursorPos = p;
+        return own->Perform(CM_HINTSHOW, 0, reinterpret_cast<LPARAM>(&info)) == 0
+                   ? info.HintStr
+                   : std::string("(none)");
+    };
+    EXPECT_EQ(askOwn(TPoint(26, 27)), "second");
+    EXPECT_EQ(askOwn(TPoint(26, 9)), "(none)");
+    own->SetHintMode(TVTHintMode::hmHintAndDefault);
+    EXPECT_EQ(askOwn(TPoint(26, 9)), "control");
+    // Tooltips only for texts the client area cuts: these labels are narrow.
+    own->SetHintMode(TVTHintMode::hmTooltip);
+    EXPECT_EQ(askOwn(TPoint(26, 27)), "(none)");
+}
