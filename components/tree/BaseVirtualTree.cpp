@@ -2,6 +2,7 @@
 // notification, line images and button glyphs of the tree.
 
 #include "components/tree/BaseVirtualTree.h"
+#include "components/tree/VTDataTransfer.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -78,6 +79,19 @@ TBaseVirtualTree::~TBaseVirtualTree() {
         }
     }
     InterruptValidation();
+    // Data the tree put on the clipboard is rendered now, while the nodes still exist; the
+    // object stays (others may hold it) but no longer reaches the tree.
+    if (auto* data = static_cast<TVTDataObject*>(FClipboardDataObject)) {
+        data->AddRef();
+        DoStateChange({TVirtualTreeState::tsClipboardFlushing});
+        if (OleIsCurrentClipboard(data) == S_OK) OleFlushClipboard();
+        data->DetachOwner();
+        FClipboardDataObject = nullptr;
+        data->Release();
+    }
+    if (FDropRegistered && HandleAllocated()) RevokeDragDrop(Handle());
+    FDropRegistered = false;
+    FDragManager.reset();
     ClearNodes();
     FDragImage.reset();
     FHeader.reset();
@@ -630,32 +644,208 @@ bool TBaseVirtualTree::CanFocus() {
 }
 
 void TBaseVirtualTree::WndProc(TMessage& message) {
-    // An in-place editor and a drag manager see messages first once the editing and data
-    // transfer layers provide them; the header handles its own messages in the header layer.
+    // The header sees the messages of the non-client area, and the mouse while it tracks it.
+    if (HandleAllocated() && HandleHeaderMessage(message)) return;
+    using S = TVirtualTreeState;
+    const bool designing = FComponentState.Contains(TComponentStateItem::csDesigning);
+    auto clientPoint = [&] { return LParamToPoint(message.LParam); };
     switch (message.Msg) {
     case WM_LBUTTONDOWN:
-    case WM_LBUTTONDBLCLK:
-        if (DragMode() == dmAutomatic &&
-            !FComponentState.Contains(TComponentStateItem::csDesigning) && !Dragging()) {
-            BeginDrag(false);
-            return;
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN: {
+        if (designing) break;
+        TCustomControl::WndProc(message);
+        TPoint p = clientPoint();
+        TShiftState shift = KeysToShiftState(message.WParam);
+        if (message.Msg == WM_MBUTTONDOWN) {
+            if (FStates.Contains(S::tsWheelPanning)) {
+                StopWheelPanning();
+                return;
+            }
+            if (FOptions->MiscOptions().Contains(toWheelPanning) &&
+                (int(RootTotalHeight()) > ClientHeight() || RangeX() > ClientWidth())) {
+                StartWheelPanning(p);
+                return;
+            }
+            if (!FOptions->SelectionOptions().Contains(toMiddleClickSelect)) return;
         }
-        break;
+        if (message.Msg == WM_RBUTTONDOWN &&
+            !FOptions->SelectionOptions().Contains(toRightClickSelect))
+            return;
+        TMouseButton button = message.Msg == WM_LBUTTONDOWN   ? mbLeft
+                              : message.Msg == WM_RBUTTONDOWN ? mbRight
+                                                              : mbMiddle;
+        HandleMouseDown(button, shift, p.X, p.Y, HitTestAt(p.X, p.Y, true));
+        return;
+    }
+    case WM_LBUTTONUP:
+    case WM_RBUTTONUP:
+    case WM_MBUTTONUP: {
+        if (designing) break;
+        TPoint p = clientPoint();
+        TMouseButton button = message.Msg == WM_LBUTTONUP   ? mbLeft
+                              : message.Msg == WM_RBUTTONUP ? mbRight
+                                                            : mbMiddle;
+        const bool held = FStates.Contains(button == mbLeft    ? S::tsLeftButtonDown
+                                           : button == mbRight ? S::tsRightButtonDown
+                                                               : S::tsMiddleButtonDown);
+        if (held)
+            HandleMouseUp(button, KeysToShiftState(message.WParam), p.X, p.Y,
+                          HitTestAt(p.X, p.Y, true));
+        TCustomControl::WndProc(message);
+        return;
+    }
+    case WM_LBUTTONDBLCLK:
+    case WM_RBUTTONDBLCLK:
+    case WM_MBUTTONDBLCLK: {
+        if (designing) break;
+        TCustomControl::WndProc(message);
+        TPoint p = clientPoint();
+        TMouseButton button = message.Msg == WM_LBUTTONDBLCLK   ? mbLeft
+                              : message.Msg == WM_RBUTTONDBLCLK ? mbRight
+                                                                : mbMiddle;
+        if (button == mbRight && !FOptions->SelectionOptions().Contains(toRightClickSelect)) return;
+        if (button == mbMiddle && !FOptions->SelectionOptions().Contains(toMiddleClickSelect))
+            return;
+        HandleMouseDblClick(button, KeysToShiftState(message.WParam), HitTestAt(p.X, p.Y, true));
+        return;
+    }
+    case WM_MOUSEMOVE: {
+        TCustomControl::WndProc(message);
+        TPoint p = clientPoint();
+        HandleMouseMoveMessage(KeysToShiftState(message.WParam), p.X, p.Y);
+        return;
+    }
     case WM_NCLBUTTONDOWN:
     case WM_NCRBUTTONDOWN:
     case WM_NCMBUTTONDOWN:
         // Button presses on the frame do nothing here.
         return;
+    case WM_KEYUP:
+        HandleKeyUp(Word(message.WParam));
+        break;
+    case WM_CHAR:
+        if (FStates.Contains(S::tsIncrementalSearchPending)) {
+            DoStateChange({}, {S::tsIncrementalSearchPending});
+            IncrementalSearchKey(char16_t(message.WParam));
+            return;
+        }
+        break;
+    case WM_GETDLGCODE:
+        message.Result =
+            DLGC_WANTARROWS | DLGC_WANTCHARS | (FWantTabs ? uint32_t(DLGC_WANTTAB) : 0u);
+        return;
+    case WM_ERASEBKGND:
+        message.Result = 1;
+        return;
+    case WM_HSCROLL:
+    case WM_VSCROLL:
+        HandleScrollMessage(message, message.Msg == WM_VSCROLL);
+        return;
+    case CM_MOUSEWHEEL:
+        HandleMouseWheel(message);
+        return;
+    case WM_CANCELMODE:
+        StopMouseTimers();
+        break;
     case WM_TIMER:
-        // The delayed change notifications; the other timers belong to the message layer.
-        if (message.WParam == ChangeTimer) {
+        switch (message.WParam) {
+        case ChangeTimer:
             ChangeTimerElapsed();
             return;
-        }
-        if (message.WParam == StructureChangeTimer) {
+        case StructureChangeTimer:
             StructureChangeTimerElapsed();
             return;
+        case ExpandTimer:
+            StopTimer(ExpandTimer);
+            if (FDropTargetNode && FDropTargetNode->States.Contains(nsHasChildren) &&
+                !FDropTargetNode->States.Contains(nsExpanded)) {
+                if (FDragImage) FDragImage->HideDragImage();
+                ToggleNode(FDropTargetNode);
+                Update();
+                if (FDragImage) FDragImage->ShowDragImage();
+            }
+            return;
+        case EditTimer:
+            StopTimer(EditTimer);
+            DoStateChange({}, {S::tsEditPending});
+            return;
+        case ScrollTimer:
+            if (FStates.Contains(S::tsScrollPending)) {
+                DoStateChange({S::tsScrolling}, {S::tsScrollPending, S::tsHint});
+                SetTimer(Handle(), ScrollTimer, FAutoScrollInterval);
+            }
+            DoTimerScroll();
+            return;
+        case SearchTimer:
+            StopTimer(SearchTimer);
+            DoStateChange({}, {S::tsIncrementalSearching});
+            FSearchBuffer.clear();
+            return;
+        default:
+            break;
         }
+        break;
+    case WM_SETFOCUS:
+        TCustomControl::WndProc(message);
+        if (SelectedCount() > 0 || !FOptions->PaintOptions().Contains(toGhostedIfUnfocused))
+            RequestRepaint();
+        return;
+    case WM_KILLFOCUS:
+        if (FHeader && FHeader->State() == TVTHeader::TState::Dragging) FHeader->CancelMouseWork();
+        StopMouseTimers();
+        if (SelectedCount() > 0 || !FOptions->PaintOptions().Contains(toGhostedIfUnfocused))
+            RequestRepaint();
+        else
+            InvalidateNode(FFocusedNode);
+        break;
+    case CM_MOUSELEAVE:
+        if (FScrollTimerRunning && !FStates.Contains(S::tsWheelPanning)) {
+            StopTimer(ScrollTimer);
+            FScrollTimerRunning = false;
+        }
+        if (FCurrentHotNode) {
+            PVirtualNode old = FCurrentHotNode;
+            FCurrentHotNode = nullptr;
+            InvalidateNode(old);
+            DoHotChange(old, nullptr);
+        }
+        break;
+    case WM_APP + 32: {
+        // Two four-bit masks of states to enter and to leave.
+        auto states = [](WPARAM bits) {
+            TVirtualTreeStates result;
+            if (bits & 1) result.Include(S::tsClearPending);
+            if (bits & 2) result.Include(S::tsEditPending);
+            if (bits & 4) result.Include(S::tsScrollPending);
+            if (bits & 8) result.Include(S::tsIncrementalSearchPending);
+            return result;
+        };
+        DoStateChange(states(message.WParam & 0xF), states(message.LParam & 0xF));
+        return;
+    }
+    case CM_BASE + 2000:
+        message.Result = 1;
+        return;
+    case CM_HINTSHOW:
+        HandleHintShow(message);
+        return;
+    case CM_HINTSHOWPAUSE:
+        if (FHintMode == TVTHintMode::hmTooltip && message.LParam)
+            *reinterpret_cast<int*>(message.LParam) = 0;
+        return;
+    case WM_COPY:
+        CopyToClipboard();
+        return;
+    case WM_CUT:
+        CutToClipboard();
+        return;
+    case WM_PASTE:
+        PasteFromClipboard();
+        return;
+    case WM_NCDESTROY:
+        StopTimer(ChangeTimer);
+        StopTimer(StructureChangeTimer);
         break;
     case WM_SIZE:
         TCustomControl::WndProc(message);
@@ -667,9 +857,6 @@ void TBaseVirtualTree::WndProc(TMessage& message) {
             FHeader->Invalidate();
         }
         return;
-    case WM_KILLFOCUS:
-        if (FHeader && FHeader->State() == TVTHeader::TState::Dragging) FHeader->CancelMouseWork();
-        break;
     default:
         break;
     }

@@ -95,6 +95,10 @@ using TVirtualTreeStates = TSet<TVirtualTreeState>;
 
 class TBaseVirtualTree;
 class TVTHeader;
+class TVTDragManager;
+class IDataObject;
+struct FORMATETC;
+struct STGMEDIUM;
 class TVirtualTreeColumn;
 class TVirtualTreeColumns;
 
@@ -137,6 +141,24 @@ using TVTIncrementalSearchEvent = std::function<void(
 using TVTNodeCopyingEvent =
     std::function<void(TBaseVirtualTree*, PVirtualNode node, PVirtualNode target, bool& allowed)>;
 using TVTNodeMovingEvent = TVTNodeCopyingEvent;
+enum class TVTDropMode : uint8_t;
+// What a drag over the tree asks: the source (a control, the source tree, or nil for OLE data
+// from elsewhere), the keys, the drag state, the client point and the drop mode; Effect holds
+// the suggested DROPEFFECT_* bits and may be changed.
+using TVTDragOverEvent =
+    std::function<void(TBaseVirtualTree*, TObject* source, TShiftState shift, TDragState state,
+                       TPoint pt, TVTDropMode mode, uint32_t& effect, bool& accept)>;
+// A drop: the source as above; for OLE drags the data object and its format ids.
+using TVTDragDropEvent =
+    std::function<void(TBaseVirtualTree*, TObject* source, IDataObject* dataObject,
+                       const std::vector<uint32_t>& formats, TShiftState shift, TPoint pt,
+                       uint32_t& effect, TVTDropMode mode)>;
+using TVTDragAllowedEvent =
+    std::function<void(TBaseVirtualTree*, PVirtualNode node, TColumnIndex column, bool& allowed)>;
+using TVTRenderOLEDataEvent =
+    std::function<void(TBaseVirtualTree*, const FORMATETC& format, STGMEDIUM& medium,
+                       bool forClipboard, int32_t& result)>;
+using TVTCreateDataObjectEvent = std::function<void(TBaseVirtualTree*, IDataObject*& dataObject)>;
 using TVTSaveNodeEvent = std::function<void(TBaseVirtualTree*, PVirtualNode node, TStream& stream)>;
 using TVTKeyActionEvent =
     std::function<void(TBaseVirtualTree*, Word& charCode, TShiftState& shift, bool& doDefault)>;
@@ -440,6 +462,127 @@ public:
     void SetSortColumn(TColumnIndex value) { FSortColumn = value; }
     TSortDirection SortDirection() const { return FSortDirection; }
     void SetSortDirection(TSortDirection value) { FSortDirection = value; }
+
+    // ---- Mouse and keyboard ------------------------------------------------------------------
+    // Hit positions: where a point lies relative to the client area, and within a node's row.
+    static constexpr uint32_t hiAbove = 0x0001;
+    static constexpr uint32_t hiBelow = 0x0002;
+    static constexpr uint32_t hiNowhere = 0x0004;
+    static constexpr uint32_t hiOnItem = 0x0008;
+    static constexpr uint32_t hiOnItemButton = 0x0010;
+    static constexpr uint32_t hiOnItemCheckbox = 0x0020;
+    static constexpr uint32_t hiOnItemIndent = 0x0040;
+    static constexpr uint32_t hiOnItemLabel = 0x0080;
+    static constexpr uint32_t hiOnItemLeft = 0x0100;
+    static constexpr uint32_t hiOnItemRight = 0x0200;
+    static constexpr uint32_t hiOnNormalIcon = 0x0400;
+    static constexpr uint32_t hiOnStateIcon = 0x0800;
+    static constexpr uint32_t hiToLeft = 0x1000;
+    static constexpr uint32_t hiToRight = 0x2000;
+    struct THitInfo {
+        PVirtualNode HitNode = nullptr;
+        uint32_t HitPositions = 0;
+        TColumnIndex HitColumn = NoColumn;
+    };
+    // X and Y in client coordinates; with Relative the scroll offsets are taken out.
+    THitInfo HitTestAt(int x, int y, bool relative);
+    void HandleMouseDown(TMouseButton button, TShiftState shift, int x, int y, const THitInfo& hit);
+    void HandleMouseUp(TMouseButton button, TShiftState shift, int x, int y, const THitInfo& hit);
+    void HandleMouseDblClick(TMouseButton button, TShiftState shift, const THitInfo& hit);
+    void HandleHotTrack(int x, int y);
+    // One auto-scroll step (timer 4).
+    void DoTimerScroll();
+    void StartWheelPanning(TPoint position);
+    void StopWheelPanning();
+    // One key of an incremental search: a character, or backspace (8).
+    void IncrementalSearchKey(char16_t ch);
+    const std::u16string& SearchBuffer() const { return FSearchBuffer; }
+    void SimulateMouseUp();
+    // Scroll directions of the auto-scroll step.
+    static constexpr uint8_t sdLeft = 0x01;
+    static constexpr uint8_t sdUp = 0x02;
+    static constexpr uint8_t sdRight = 0x04;
+    static constexpr uint8_t sdDown = 0x08;
+    uint8_t ScrollDirections() const { return FScrollDirections; }
+    // Window timer ids of the mouse and keyboard work.
+    static constexpr UINT_PTR ExpandTimer = 1;
+    static constexpr UINT_PTR EditTimer = 2;
+    static constexpr UINT_PTR HeaderTimer = 3;
+    static constexpr UINT_PTR ScrollTimer = 4;
+    static constexpr UINT_PTR SearchTimer = 7;
+    // The allowed effects (DROPEFFECT_* bits) of DragOperations; an empty set allows all.
+    uint32_t GetDragOperations() const;
+    void KeyDown(Word& key, TShiftState shift) override;
+
+    // ---- Drag and drop, clipboard, moving and copying ---------------------------------------
+    // With dtVCL the framework's drag; with dtOLE an OLE drag of the selected nodes (at once
+    // with Immediate, else once the mouse moves past the threshold).
+    void BeginDrag(bool immediate, int threshold = -1);
+    // The drop-target side of both drag kinds. Source: see TVTDragOverEvent.
+    bool TreeDragOver(TObject* source, TShiftState shift, TDragState state, TPoint pt,
+                      uint32_t& effect);
+    void TreeDragLeave();
+    void TreeDragDrop(TObject* source, IDataObject* dataObject, TShiftState shift, TPoint pt,
+                      uint32_t& effect);
+    bool DragOver(TObject* source, int x, int y, TDragState state) override;
+    void DragDrop(TObject* source, int x, int y) override;
+    void DoStartDrag(TDragObject*& dragObject) override;
+    void DoEndDrag(TObject* target, int x, int y) override;
+    virtual bool DoDragOver(TObject* source, TShiftState shift, TDragState state, TPoint pt,
+                            TVTDropMode mode, uint32_t& effect);
+    virtual void DoDragDrop(TObject* source, IDataObject* dataObject,
+                            const std::vector<uint32_t>& formats, TShiftState shift, TPoint pt,
+                            uint32_t& effect, TVTDropMode mode);
+    virtual bool DoDragAllowed(PVirtualNode node, TColumnIndex column);
+    void CopyToClipboard();
+    void CutToClipboard();
+    // False when the clipboard holds nothing the tree can take.
+    bool PasteFromClipboard();
+    void CancelCutOrCopy();
+    void DeleteCutNodes();
+    // The source tree of this process named by the data object's reference, or nil.
+    static TBaseVirtualTree* GetTreeFromDataObject(IDataObject* dataObject);
+    bool ProcessOLEData(TBaseVirtualTree* source, IDataObject* dataObject, PVirtualNode targetNode,
+                        TVTNodeAttachMode mode, bool optimizedMove);
+    void MoveNodeTo(PVirtualNode source, TBaseVirtualTree* targetTree, PVirtualNode target,
+                    TVTNodeAttachMode mode, bool childrenOnly);
+    // Copies the subtree (or its children) with its user data; returns the first new node.
+    PVirtualNode CopyNodeTo(PVirtualNode source, TBaseVirtualTree* targetTree, PVirtualNode target,
+                            TVTNodeAttachMode mode, bool childrenOnly);
+    virtual int32_t RenderOLEData(const FORMATETC& format, STGMEDIUM& medium, bool forClipboard);
+    virtual void GetNativeClipboardFormats(std::vector<FORMATETC>& formats);
+    // The selected nodes (or, with CutCopySet, those marked for cut or copy), top level only, in
+    // tree order, each as a node chunk.
+    void WriteSelectionToStream(TStream& stream, bool cutCopySet);
+    // Reads a stream written by SaveToStream as new nodes at Target by Mode; the new top-level
+    // nodes in order.
+    std::vector<PVirtualNode> InsertFromStream(TStream& stream, PVirtualNode target,
+                                               TVTNodeAttachMode mode);
+    TVTDragManager* DragManager();
+    // The data object the tree placed on the clipboard (nil when the clipboard moved on).
+    IDataObject* ClipboardDataObject() const { return FClipboardDataObject; }
+    void ClipboardDataObjectGone(IDataObject* dataObject);
+    TVTDragOverEvent OnDragOver;
+    TVTDragDropEvent OnDragDrop;
+    TVTDragAllowedEvent OnDragAllowed;
+    TVTRenderOLEDataEvent OnRenderOLEData;
+    TVTCreateDataObjectEvent OnCreateDataObject;
+
+    // ---- Streaming ---------------------------------------------------------------------------
+    // Writes the header (version 2) and the node chunks of Node, or of every top-level node for
+    // nil.
+    void SaveToStream(TStream& stream, PVirtualNode node = nullptr);
+    // Replaces the tree's nodes with the stream's. Load errors raise EVirtualTreeError; the
+    // nodes read before the failure stay, with exact totals.
+    void LoadFromStream(TStream& stream);
+    void LoadFromFile(const std::string& fileName);
+    void WriteNode(TStream& stream, PVirtualNode node);
+    virtual void WriteChunks(TStream& stream, PVirtualNode node);
+    virtual void ReadNode(TStream& stream, int version, PVirtualNode node);
+    virtual bool ReadChunk(TStream& stream, int version, PVirtualNode node, int chunkId,
+                           int chunkSize);
+    virtual void SkipNode(TStream& stream);
+    void FinishChunkHeader(TStream& stream, int64_t startPos, int64_t endPos);
 
     // ---- Walkers -----------------------------------------------------------------------------
     PVirtualNode GetFirst();
@@ -785,6 +928,9 @@ public:
     bool IsIterating() const { return FStates.Contains(TVirtualTreeState::tsIterating); }
 
 protected:
+    // The window registers the drag manager as its OLE drop target with toAcceptOLEDrop.
+    void CreateWnd() override;
+    void DestroyWnd() override;
     // Paints the update rectangle of the client area through RenderToCanvas.
     void Paint() override;
     // Invalidates the window when it exists and the tree is not loading.
@@ -828,6 +974,45 @@ private:
     void ImageListChange(TObject* sender);
     friend class TWorkerThread;
     friend struct TEagerTotals;
+
+    // The tree's reference to its drag manager (reference counted like every COM object).
+    struct TReleaseDragManager {
+        void operator()(TVTDragManager* manager) const noexcept;
+    };
+    std::unique_ptr<TVTDragManager, TReleaseDragManager> FDragManager;
+    // Observed only: the clipboard holds the reference.
+    IDataObject* FClipboardDataObject = nullptr;
+    uint32_t FDropEffect = 0;
+    bool FDropRegistered = false;
+    std::vector<PVirtualNode> InsertNodes(TStream& stream, PVirtualNode target,
+                                          TVTNodeAttachMode mode);
+    bool HandleHeaderMessage(TMessage& message);
+    void HandleHintShow(TMessage& message);
+    TVTHintData FHintData;
+    void HandleKeyUp(Word key);
+    void FocusByKey(PVirtualNode newNode, Word key, TShiftState shift);
+    void HandleScrollMessage(TMessage& message, bool vertical);
+    void HandleMouseWheel(TMessage& message);
+    void HandleMouseMoveMessage(TShiftState shift, int x, int y);
+    uint8_t DetermineScrollDirections(TPoint p) const;
+    void StopMouseTimers();
+    PVirtualNode SearchStep(PVirtualNode node, bool forward);
+    PVirtualNode FCheckNode = nullptr;
+    TCheckState FPendingCheckState = csUncheckedNormal;
+    PVirtualNode FLastSearchNode = nullptr;
+    TPoint FPanningOrigin;
+    uint8_t FScrollDirections = 0;
+    TPoint FDownPoint;
+    TPoint FDrawSelStart;
+    PVirtualNode FDownNode = nullptr;
+    bool FScrollTimerRunning = false;
+
+    void ReadNodeChunks(TStream& stream, int version, PVirtualNode node, int64_t pos, int64_t end);
+    void FinishLoadedSubtree(PVirtualNode top, std::vector<PVirtualNode>& selected);
+    // Where the chunk being read ends (the stream's size outside any chunk), and the nesting
+    // depth of the node being read.
+    int64_t FReadLimit = 0;
+    int FReadDepth = 0;
 
     TNodePool FNodePool; // before everything that may hold nodes, so it goes last
     TBorderStyle FBorderStyle = bsSingle;

@@ -551,7 +551,14 @@ void TVTHeader::SetOptions(TVTHeaderOptions value) {
         AdjustAutoSize(NoColumn, true);
         FOwner->UpdateScrollBars(value.Contains(hoAutoResize));
     }
-    if (old.Contains(hoVisible) != value.Contains(hoVisible)) FOwner->RedrawWindowWithFrame();
+    if (old.Contains(hoVisible) != value.Contains(hoVisible)) {
+        // The client area starts below a visible header: the frame is measured again.
+        if (FOwner->HandleAllocated())
+            SetWindowPos(FOwner->Handle(), nullptr, 0, 0, 0, 0,
+                         SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER |
+                             SWP_NOACTIVATE);
+        FOwner->RedrawWindowWithFrame();
+    }
     Invalidate();
     FOwner->HeaderChanged(false);
 }

@@ -53,12 +53,14 @@ TEST_F(WindowFixture, RepaintsOnlyWithAWindow) {
     EXPECT_EQ(tree->RepaintRequests(), 0);
     epc::testing::ShowForm(form);
     tree->HandleNeeded();
+    // Taking the focus repaints too.
+    const int shown = tree->RepaintRequests();
     tree->SetMargin(8);
-    EXPECT_EQ(tree->RepaintRequests(), 1);
+    EXPECT_EQ(tree->RepaintRequests(), shown + 1);
     // While loading, setters only store.
     tree->IncludeState(TComponentStateItem::csLoading);
     tree->SetMargin(9);
-    EXPECT_EQ(tree->RepaintRequests(), 1);
+    EXPECT_EQ(tree->RepaintRequests(), shown + 1);
     tree->ExcludeState(TComponentStateItem::csLoading);
 }
 

@@ -1,0 +1,801 @@
+// Data transfer of the tree: the OLE data object, its format enumerator and the drag manager;
+// the tree's drag source and drop target sides for OLE and framework drags; cut, copy and
+// paste through the clipboard; moving and copying subtrees within and between trees.
+
+#include <algorithm>
+#include <cstring>
+
+#include "components/tree/BaseVirtualTree.h"
+#include "components/tree/VTDataTransfer.h"
+#include "platform/core/ScopeGuard.h"
+#include "platform/core/Threads.h"
+
+namespace epc {
+
+using namespace tree_options;
+using S = TVirtualTreeState;
+
+namespace {
+
+constexpr HRESULT OLE_E_NOCONNECTION = HRESULT(0x80040004);
+
+HGLOBAL CopyGlobal(HGLOBAL source) {
+    size_t size = GlobalSize(source);
+    HGLOBAL copy = GlobalAlloc(GMEM_MOVEABLE, size);
+    if (!copy) return nullptr;
+    void* from = GlobalLock(source);
+    void* to = GlobalLock(copy);
+    if (from && to && size) std::memcpy(to, from, size);
+    GlobalUnlock(copy);
+    GlobalUnlock(source);
+    return copy;
+}
+
+HGLOBAL StreamToGlobal(TMemoryStream& stream) {
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, size_t(stream.Size()));
+    if (!block) return nullptr;
+    if (void* p = GlobalLock(block)) {
+        if (stream.Size() > 0) std::memcpy(p, stream.Memory(), size_t(stream.Size()));
+        GlobalUnlock(block);
+    }
+    return block;
+}
+
+TShiftState KeyStateToShift(DWORD keyState) {
+    TShiftState shift;
+    if (keyState & MK_SHIFT) shift.Include(ssShift);
+    if (keyState & MK_CONTROL) shift.Include(ssCtrl);
+    if (keyState & MK_LBUTTON) shift.Include(ssLeft);
+    if (keyState & MK_RBUTTON) shift.Include(ssRight);
+    return shift;
+}
+
+void WriteHeader(TStream& stream, uint32_t count) {
+    const uint8_t header[16] = {0x45,
+                                0x20,
+                                0x56,
+                                0x00,
+                                0x54,
+                                0x00,
+                                2,
+                                0,
+                                0x20,
+                                0,
+                                0x46,
+                                0x20,
+                                uint8_t(count),
+                                uint8_t(count >> 8),
+                                uint8_t(count >> 16),
+                                uint8_t(count >> 24)};
+    stream.WriteBuffer(header, 16);
+}
+
+} // namespace
+
+// ---- Format enumerator
+// ---------------------------------------------------------------------------------
+
+TEnumFormatEtc::TEnumFormatEtc(TBaseVirtualTree* tree, std::vector<FORMATETC> formats, size_t index)
+    : FTree(tree), FFormats(std::move(formats)), FIndex(index) {}
+
+HRESULT TEnumFormatEtc::QueryInterface(const IID& iid, void** object) {
+    return QueryFor(iid, object, {IID_IEnumFORMATETC});
+}
+
+HRESULT TEnumFormatEtc::Next(ULONG count, FORMATETC* out, ULONG* fetched) {
+    ULONG copied = 0;
+    while (copied < count && FIndex < FFormats.size()) {
+        if (out) out[copied] = FFormats[FIndex];
+        ++copied;
+        ++FIndex;
+    }
+    if (fetched) *fetched = copied;
+    return copied == count ? S_OK : S_FALSE;
+}
+
+HRESULT TEnumFormatEtc::Skip(ULONG count) {
+    if (FIndex + count > FFormats.size()) return S_FALSE;
+    FIndex += count;
+    return S_OK;
+}
+
+HRESULT TEnumFormatEtc::Reset() {
+    FIndex = 0;
+    return S_OK;
+}
+
+HRESULT TEnumFormatEtc::Clone(IEnumFORMATETC** out) {
+    if (!out) return E_POINTER;
+    *out = new TEnumFormatEtc(FTree, FFormats, FIndex);
+    return S_OK;
+}
+
+// ---- Data object
+// ---------------------------------------------------------------------------------------
+
+TVTDataObject::TVTDataObject(TBaseVirtualTree* owner, bool forClipboard)
+    : FOwner(owner), FForClipboard(forClipboard) {
+    if (FOwner) FOwner->GetNativeClipboardFormats(FFormats);
+}
+
+TVTDataObject::~TVTDataObject() {
+    if (FForClipboard && FOwner) FOwner->ClipboardDataObjectGone(this);
+    for (auto& stored : FStored)
+        ReleaseStgMedium(&stored.Medium);
+}
+
+HRESULT TVTDataObject::QueryInterface(const IID& iid, void** object) {
+    return QueryFor(iid, object, {IID_IDataObject});
+}
+
+HRESULT TVTDataObject::GetData(FORMATETC* format, STGMEDIUM* medium) {
+    if (!format || !medium) return E_POINTER;
+    const TTreeUnitState& unit = TreeUnitState();
+    if (format->cfFormat == unit.CF_VTREFERENCE) {
+        if (!FOwner || FOwner->TreeStates().Contains(S::tsClipboardFlushing)) return E_FAIL;
+        HGLOBAL block =
+            GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT | GMEM_DDESHARE, TreeReferenceSize);
+        if (!block) return E_OUTOFMEMORY;
+        auto* p = static_cast<uint8_t*>(GlobalLock(block));
+        const uint32_t pid = GetCurrentProcessId();
+        const TBaseVirtualTree* tree = FOwner;
+        std::memcpy(p, &pid, 4);
+        std::memcpy(p + 4, &tree, sizeof tree);
+        GlobalUnlock(block);
+        medium->tymed = TYMED_HGLOBAL;
+        medium->hGlobal = block;
+        medium->pUnkForRelease = nullptr;
+        return S_OK;
+    }
+    if (QueryGetData(format) != S_OK) return DV_E_FORMATETC;
+    for (auto& stored : FStored)
+        if (stored.Format == format->cfFormat && stored.Medium.tymed == TYMED_HGLOBAL) {
+            HGLOBAL copy = CopyGlobal(stored.Medium.hGlobal);
+            if (!copy) return E_OUTOFMEMORY;
+            medium->tymed = TYMED_HGLOBAL;
+            medium->hGlobal = copy;
+            medium->pUnkForRelease = nullptr;
+            return S_OK;
+        }
+    if (!FOwner) return E_FAIL;
+    return FOwner->RenderOLEData(*format, *medium, FForClipboard);
+}
+
+HRESULT TVTDataObject::GetDataHere(FORMATETC*, STGMEDIUM*) {
+    return E_NOTIMPL;
+}
+
+HRESULT TVTDataObject::QueryGetData(FORMATETC* format) {
+    if (!format) return E_POINTER;
+    if (FFormats.empty()) return DV_E_FORMATETC;
+    HRESULT result = DV_E_FORMATETC;
+    for (const FORMATETC& f : FFormats) {
+        if (f.cfFormat != format->cfFormat) continue;
+        if (!(f.tymed & format->tymed))
+            result = DV_E_TYMED;
+        else if (f.dwAspect != format->dwAspect)
+            result = DV_E_DVASPECT;
+        else if (f.lindex != format->lindex)
+            result = DV_E_LINDEX;
+        else
+            return S_OK;
+    }
+    return result;
+}
+
+HRESULT TVTDataObject::GetCanonicalFormatEtc(FORMATETC*, FORMATETC* out) {
+    if (out) out->ptd = nullptr;
+    return DATA_S_SAMEFORMATETC;
+}
+
+HRESULT TVTDataObject::SetData(FORMATETC* format, STGMEDIUM* medium, BOOL release) {
+    if (!format || !medium) return E_POINTER;
+    auto it = std::find_if(FStored.begin(), FStored.end(),
+                           [&](const TStoredMedium& m) { return m.Format == format->cfFormat; });
+    if (it == FStored.end()) {
+        FFormats.push_back(*format);
+        FStored.push_back({format->cfFormat, STGMEDIUM()});
+        it = FStored.end() - 1;
+    } else {
+        ReleaseStgMedium(&it->Medium);
+        it->Medium = STGMEDIUM();
+    }
+    if (release) {
+        it->Medium = *medium;
+        return S_OK;
+    }
+    it->Medium.tymed = medium->tymed;
+    if (medium->tymed == TYMED_HGLOBAL) {
+        it->Medium.hGlobal = CopyGlobal(medium->hGlobal);
+        if (!it->Medium.hGlobal) {
+            it->Medium.tymed = TYMED_NULL;
+            return E_OUTOFMEMORY;
+        }
+    } else {
+        it->Medium = *medium;
+        if (it->Medium.pUnkForRelease) it->Medium.pUnkForRelease->AddRef();
+    }
+    return S_OK;
+}
+
+HRESULT TVTDataObject::EnumFormatEtc(DWORD direction, IEnumFORMATETC** out) {
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    if (direction == DATADIR_GET) {
+        *out = new TEnumFormatEtc(FOwner, FFormats);
+        return S_OK;
+    }
+    return OLE_S_USEREG;
+}
+
+HRESULT TVTDataObject::DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) {
+    return OLE_E_ADVISENOTSUPPORTED;
+}
+
+HRESULT TVTDataObject::DUnadvise(DWORD) {
+    return E_NOTIMPL;
+}
+
+HRESULT TVTDataObject::EnumDAdvise(IEnumSTATDATA** out) {
+    if (out) *out = nullptr;
+    return OLE_E_NOCONNECTION;
+}
+
+// ---- Drag manager
+// --------------------------------------------------------------------------------------
+
+TVTDragManager::TVTDragManager(TBaseVirtualTree* owner) : FOwner(owner) {
+    void* helper = nullptr;
+    if (SUCCEEDED(CoCreateInstance(CLSID_DragDropHelper, nullptr, CLSCTX_INPROC_SERVER,
+                                   IID_IDropTargetHelper, &helper)))
+        FDropTargetHelper = static_cast<IUnknown*>(helper);
+}
+
+TVTDragManager::~TVTDragManager() {
+    SetDataObject(nullptr);
+    if (FDropTargetHelper) FDropTargetHelper->Release();
+}
+
+HRESULT TVTDragManager::QueryInterface(const IID& iid, void** object) {
+    if (!object) return E_POINTER;
+    if (iid == IID_IDropSource) {
+        *object = static_cast<IDropSource*>(this);
+        AddRef();
+        return S_OK;
+    }
+    return QueryFor(iid, object, {IID_IDropTarget});
+}
+
+void TVTDragManager::SetDataObject(IDataObject* data) {
+    if (data) data->AddRef();
+    if (FDataObject) FDataObject->Release();
+    FDataObject = data;
+}
+
+IDataObject* TVTDragManager::DataObject() {
+    if (FDataObject) {
+        FDataObject->AddRef();
+        return FDataObject;
+    }
+    IDataObject* result = nullptr;
+    if (FOwner && FOwner->OnCreateDataObject) FOwner->OnCreateDataObject(FOwner, result);
+    if (!result) result = new TVTDataObject(FOwner, false);
+    return result;
+}
+
+HRESULT TVTDragManager::DragEnter(IDataObject* data, DWORD keyState, POINT pt, DWORD* effect) {
+    SetDataObject(data);
+    FIsDropTarget = true;
+    UINT full = 0;
+    SystemParametersInfoA(SPI_GETDRAGFULLWINDOWS, 0, &full, 0);
+    FFullDragging = full != 0;
+    FDragSource = TBaseVirtualTree::GetTreeFromDataObject(data);
+    if (!FOwner || !effect) return S_OK;
+    uint32_t e = *effect;
+    FOwner->TreeDragOver(FDragSource, KeyStateToShift(keyState), dsDragEnter,
+                         FOwner->ScreenToClient(pt), e);
+    *effect = e;
+    return S_OK;
+}
+
+HRESULT TVTDragManager::DragOver(DWORD keyState, POINT pt, DWORD* effect) {
+    if (!FOwner || !effect) return S_OK;
+    uint32_t e = *effect;
+    FOwner->TreeDragOver(FDragSource, KeyStateToShift(keyState), dsDragMove,
+                         FOwner->ScreenToClient(pt), e);
+    *effect = e;
+    return S_OK;
+}
+
+HRESULT TVTDragManager::DragLeave() {
+    if (FOwner) FOwner->TreeDragLeave();
+    FIsDropTarget = false;
+    FDragSource = nullptr;
+    SetDataObject(nullptr);
+    return S_OK;
+}
+
+HRESULT TVTDragManager::Drop(IDataObject* data, DWORD keyState, POINT pt, DWORD* effect) {
+    if (FOwner && effect) {
+        uint32_t e = *effect;
+        FOwner->TreeDragDrop(FDragSource, data, KeyStateToShift(keyState),
+                             FOwner->ScreenToClient(pt), e);
+        *effect = e;
+    }
+    FIsDropTarget = false;
+    FDragSource = nullptr;
+    SetDataObject(nullptr);
+    return S_OK;
+}
+
+HRESULT TVTDragManager::QueryContinueDrag(BOOL escapePressed, DWORD keyState) {
+    const bool left = keyState & MK_LBUTTON;
+    const bool right = keyState & MK_RBUTTON;
+    if (escapePressed || (left && right)) return DRAGDROP_S_CANCEL;
+    if (left || right) return S_OK;
+    return DRAGDROP_S_DROP;
+}
+
+HRESULT TVTDragManager::GiveFeedback(DWORD) {
+    return DRAGDROP_S_USEDEFAULTCURSORS;
+}
+
+void TVTDragManager::ForceDragLeave() {
+    FIsDropTarget = false;
+}
+
+void TBaseVirtualTree::TReleaseDragManager::operator()(TVTDragManager* manager) const noexcept {
+    manager->OwnerGone();
+    manager->Release();
+}
+
+// ---- The tree's side
+// -----------------------------------------------------------------------------------
+
+TVTDragManager* TBaseVirtualTree::DragManager() {
+    if (!FDragManager) FDragManager.reset(new TVTDragManager(this));
+    return FDragManager.get();
+}
+
+void TBaseVirtualTree::CreateWnd() {
+    TCustomControl::CreateWnd();
+    if (FOptions->MiscOptions().Contains(toAcceptOLEDrop) &&
+        !FComponentState.Contains(TComponentStateItem::csDesigning) && !FDropRegistered) {
+        FDropRegistered = SUCCEEDED(RegisterDragDrop(Handle(), DragManager()));
+    }
+}
+
+void TBaseVirtualTree::DestroyWnd() {
+    if (FDropRegistered && HandleAllocated()) RevokeDragDrop(Handle());
+    FDropRegistered = false;
+    TCustomControl::DestroyWnd();
+}
+
+void TBaseVirtualTree::GetNativeClipboardFormats(std::vector<FORMATETC>& formats) {
+    std::vector<std::string> wanted;
+    if (FClipboardFormats)
+        for (int i = 0; i < FClipboardFormats->Count(); ++i)
+            wanted.push_back(FClipboardFormats->Strings(i));
+    for (const std::string& name : TClipboardFormatList::EnumerateFormats(this)) {
+        if (!wanted.empty() && name != "Virtual Tree Data" &&
+            std::find(wanted.begin(), wanted.end(), name) == wanted.end())
+            continue;
+        const TClipboardFormatEntry* entry = TClipboardFormatList::FindFormat(name);
+        if (!entry) continue;
+        FORMATETC f;
+        f.cfFormat = CLIPFORMAT(entry->Format);
+        formats.push_back(f);
+    }
+}
+
+void TBaseVirtualTree::WriteSelectionToStream(TStream& stream, bool cutCopySet) {
+    for (PVirtualNode node : cutCopySet ? SortedCutCopySet(true) : SortedSelection(true))
+        WriteNode(stream, node);
+}
+
+int32_t TBaseVirtualTree::RenderOLEData(const FORMATETC& format, STGMEDIUM& medium,
+                                        bool forClipboard) {
+    if (format.cfFormat == TreeUnitState().CF_VIRTUALTREE) {
+        if (!(format.tymed & TYMED_HGLOBAL)) return DV_E_TYMED;
+        const bool cutCopy =
+            forClipboard && FStates.ContainsAny({S::tsCutPending, S::tsCopyPending});
+        TMemoryStream stream;
+        WriteHeader(stream, Cardinal(cutCopy ? SortedCutCopySet(true).size()
+                                             : SortedSelection(true).size()));
+        WriteSelectionToStream(stream, cutCopy);
+        HGLOBAL block = StreamToGlobal(stream);
+        if (!block) return E_OUTOFMEMORY;
+        medium.tymed = TYMED_HGLOBAL;
+        medium.hGlobal = block;
+        medium.pUnkForRelease = nullptr;
+        return S_OK;
+    }
+    int32_t result = E_FAIL;
+    if (OnRenderOLEData) OnRenderOLEData(this, format, medium, forClipboard, result);
+    return result;
+}
+
+TBaseVirtualTree* TBaseVirtualTree::GetTreeFromDataObject(IDataObject* dataObject) {
+    if (!dataObject) return nullptr;
+    FORMATETC format;
+    format.cfFormat = CLIPFORMAT(TreeUnitState().CF_VTREFERENCE);
+    STGMEDIUM medium;
+    if (FAILED(dataObject->GetData(&format, &medium))) return nullptr;
+    TBaseVirtualTree* result = nullptr;
+    if (medium.tymed == TYMED_HGLOBAL && medium.hGlobal &&
+        GlobalSize(medium.hGlobal) >= TreeReferenceSize) {
+        if (auto* p = static_cast<const uint8_t*>(GlobalLock(medium.hGlobal))) {
+            uint32_t pid = 0;
+            std::memcpy(&pid, p, 4);
+            if (pid == GetCurrentProcessId()) std::memcpy(&result, p + 4, sizeof result);
+            GlobalUnlock(medium.hGlobal);
+        }
+    }
+    ReleaseStgMedium(&medium);
+    return result;
+}
+
+// ---- Clipboard
+// -----------------------------------------------------------------------------------------
+
+void TBaseVirtualTree::ClipboardDataObjectGone(IDataObject* dataObject) {
+    if (dataObject != FClipboardDataObject) return;
+    FClipboardDataObject = nullptr;
+    if (!FStates.Contains(S::tsClipboardFlushing)) CancelCutOrCopy();
+}
+
+void TBaseVirtualTree::CopyToClipboard() {
+    if (SelectedCount() == 0) return;
+    CancelCutOrCopy();
+    auto* data = new TVTDataObject(this, true);
+    auto release = Finally([&] { data->Release(); });
+    // Marked first: the clipboard may ask for the data at once.
+    for (PVirtualNode node : SortedSelection(false))
+        if (!node->States.Contains(nsDisabled)) node->States.Include(nsCutOrCopy);
+    DoStateChange({S::tsCopyPending}, {S::tsCutPending});
+    FClipboardDataObject = data;
+    if (FAILED(OleSetClipboard(data))) {
+        FClipboardDataObject = nullptr;
+        CancelCutOrCopy();
+        return;
+    }
+    RequestRepaint();
+}
+
+void TBaseVirtualTree::CutToClipboard() {
+    if (SelectedCount() == 0 || IsReadOnly()) return;
+    CancelCutOrCopy();
+    auto* data = new TVTDataObject(this, true);
+    auto release = Finally([&] { data->Release(); });
+    for (PVirtualNode node : SortedSelection(false))
+        if (!node->States.Contains(nsDisabled)) node->States.Include(nsCutOrCopy);
+    DoStateChange({S::tsCutPending}, {S::tsCopyPending});
+    FClipboardDataObject = data;
+    if (FAILED(OleSetClipboard(data))) {
+        FClipboardDataObject = nullptr;
+        CancelCutOrCopy();
+        return;
+    }
+    RequestRepaint();
+}
+
+bool TBaseVirtualTree::PasteFromClipboard() {
+    if (IsReadOnly()) return false;
+    IDataObject* data = nullptr;
+    if (FAILED(OleGetClipboard(&data)) || !data)
+        ShowError("Clipboard operation failed.", hcTFClipboardFailed);
+    auto release = Finally([&] { data->Release(); });
+    TBaseVirtualTree* source = GetTreeFromDataObject(data);
+    const bool cut = source && source->FStates.Contains(S::tsCutPending);
+    bool result = ProcessOLEData(source, data, FFocusedNode, FDefaultPasteMode, cut);
+    if (result && cut) {
+        if (source != this)
+            source->DeleteCutNodes();
+        else
+            CancelCutOrCopy();
+        // A cut is pasted once.
+        OleSetClipboard(nullptr);
+    }
+    return result;
+}
+
+void TBaseVirtualTree::CancelCutOrCopy() {
+    if (!FStates.ContainsAny({S::tsCutPending, S::tsCopyPending})) return;
+    for (PVirtualNode run = GetFirstNoInit(); run; run = GetNextNoInit(run))
+        run->States.Exclude(nsCutOrCopy);
+    DoStateChange({}, {S::tsCutPending, S::tsCopyPending});
+    RequestRepaint();
+}
+
+void TBaseVirtualTree::DeleteCutNodes() {
+    if (!FStates.Contains(S::tsCutPending)) return;
+    std::vector<PVirtualNode> cut = SortedCutCopySet(true);
+    BeginUpdate();
+    auto end = Finally([&] { EndUpdate(); });
+    for (PVirtualNode node : cut)
+        DeleteNode(node, true);
+    DoStateChange({}, {S::tsCutPending});
+}
+
+bool TBaseVirtualTree::ProcessOLEData(TBaseVirtualTree* source, IDataObject* dataObject,
+                                      PVirtualNode targetNode, TVTNodeAttachMode mode,
+                                      bool optimizedMove) {
+    using M = TVTNodeAttachMode;
+    if (optimizedMove && source == this) {
+        std::vector<PVirtualNode> nodes =
+            FStates.Contains(S::tsCutPending) ? SortedCutCopySet(true) : SortedSelection(true);
+        if (nodes.empty()) return false;
+        BeginUpdate();
+        auto end = Finally([&] { EndUpdate(); });
+        for (PVirtualNode node : nodes) {
+            if (targetNode && (targetNode == node || HasAsAncestor(targetNode, node))) continue;
+            MoveNodeTo(node, this, targetNode, mode, false);
+            if (mode == M::amInsertAfter || mode == M::amAddChildFirst) {
+                targetNode = node;
+                mode = M::amInsertAfter;
+            }
+        }
+        return true;
+    }
+    if (!dataObject) return false;
+    FORMATETC format;
+    format.cfFormat = CLIPFORMAT(TreeUnitState().CF_VIRTUALTREE);
+    STGMEDIUM medium;
+    if (FAILED(dataObject->GetData(&format, &medium))) return false;
+    auto release = Finally([&] { ReleaseStgMedium(&medium); });
+    if (medium.tymed != TYMED_HGLOBAL || !medium.hGlobal) return false;
+    TMemoryStream stream;
+    if (const void* p = GlobalLock(medium.hGlobal)) {
+        stream.WriteBuffer(p, int64_t(GlobalSize(medium.hGlobal)));
+        GlobalUnlock(medium.hGlobal);
+    }
+    stream.SetPosition(0);
+    BeginUpdate();
+    auto end = Finally([&] { EndUpdate(); });
+    return !InsertFromStream(stream, targetNode, mode).empty();
+}
+
+void TBaseVirtualTree::MoveNodeTo(PVirtualNode source, TBaseVirtualTree* targetTree,
+                                  PVirtualNode target, TVTNodeAttachMode mode, bool childrenOnly) {
+    using M = TVTNodeAttachMode;
+    if (!source || source == FRoot.get() || !targetTree || targetTree->IsReadOnly()) return;
+    Assert(TreeFromNode(source) == this, "The source tree must contain the source node.");
+    if (!target) {
+        target = targetTree->RootNode();
+        mode = M::amAddChildLast;
+    }
+    if (mode == M::amNoWhere) return;
+    if (target == targetTree->RootNode()) {
+        if (mode == M::amInsertBefore) mode = M::amAddChildFirst;
+        if (mode == M::amInsertAfter) mode = M::amAddChildLast;
+    }
+    if (targetTree == this && (target == source || HasAsAncestor(target, source)))
+        ShowError("Target node cannot be a child node of the node to be moved.",
+                  hcTFWrongMoveError);
+    std::vector<PVirtualNode> nodes;
+    if (childrenOnly) {
+        for (PVirtualNode c = source->FirstChild; c; c = c->NextSibling)
+            nodes.push_back(c);
+    } else {
+        nodes.push_back(source);
+    }
+    BeginUpdate();
+    auto endSource = Finally([&] { EndUpdate(); });
+    targetTree->BeginUpdate();
+    auto endTarget = Finally([&] { targetTree->EndUpdate(); });
+    for (PVirtualNode node : nodes) {
+        PVirtualNode newParent =
+            (mode == M::amAddChildFirst || mode == M::amAddChildLast) ? target : target->Parent;
+        if (!targetTree->DoNodeMoving(node, newParent)) continue;
+        PVirtualNode moved = node;
+        if (targetTree == this) {
+            if ((mode == M::amAddChildFirst || mode == M::amAddChildLast) &&
+                target != FRoot.get() && !target->States.Contains(nsInitialized))
+                InitNode(target);
+            UnlinkNode(node, true, true);
+            LinkNode(node, target, mode);
+        } else {
+            TMemoryStream stream;
+            SaveToStream(stream, node);
+            stream.SetPosition(0);
+            std::vector<PVirtualNode> added = targetTree->InsertNodes(stream, target, mode);
+            DeleteNode(node, true);
+            if (added.empty()) continue;
+            moved = added.front();
+        }
+        targetTree->DoNodeMoved(moved);
+        if (mode == M::amInsertAfter || mode == M::amAddChildFirst) {
+            target = moved;
+            mode = M::amInsertAfter;
+        }
+    }
+    targetTree->InvalidatePositionCache();
+    targetTree->StructureChange(nullptr, TChangeReason::crNodeMoved);
+}
+
+PVirtualNode TBaseVirtualTree::CopyNodeTo(PVirtualNode source, TBaseVirtualTree* targetTree,
+                                          PVirtualNode target, TVTNodeAttachMode mode,
+                                          bool childrenOnly) {
+    using M = TVTNodeAttachMode;
+    if (!source || source == FRoot.get() || !targetTree || targetTree->IsReadOnly()) return nullptr;
+    Assert(TreeFromNode(source) == this, "The source tree must contain the source node.");
+    if (!target) {
+        target = targetTree->RootNode();
+        mode = M::amAddChildLast;
+    }
+    PVirtualNode newParent = (mode == M::amAddChildFirst || mode == M::amAddChildLast ||
+                              target == targetTree->RootNode())
+                                 ? target
+                                 : target->Parent;
+    if (!targetTree->DoNodeCopying(source, newParent)) return nullptr;
+    // Written whole first, so a copy into its own subtree reads a finished stream.
+    TMemoryStream stream;
+    if (childrenOnly) {
+        WriteHeader(stream, source->ChildCount);
+        for (PVirtualNode c = source->FirstChild; c; c = c->NextSibling)
+            WriteNode(stream, c);
+    } else {
+        SaveToStream(stream, source);
+    }
+    stream.SetPosition(0);
+    targetTree->BeginUpdate();
+    auto end = Finally([&] { targetTree->EndUpdate(); });
+    std::vector<PVirtualNode> added = targetTree->InsertFromStream(stream, target, mode);
+    targetTree->StructureChange(nullptr, TChangeReason::crNodeCopied);
+    return added.empty() ? nullptr : added.front();
+}
+
+// ---- Dragging
+// ------------------------------------------------------------------------------------------
+
+bool TBaseVirtualTree::DoDragAllowed(PVirtualNode node, TColumnIndex column) {
+    bool allowed = false;
+    if (OnDragAllowed) OnDragAllowed(this, node, column, allowed);
+    return allowed;
+}
+
+bool TBaseVirtualTree::DoDragOver(TObject* source, TShiftState shift, TDragState state, TPoint pt,
+                                  TVTDropMode mode, uint32_t& effect) {
+    bool accept = true;
+    if (OnDragOver) OnDragOver(this, source, shift, state, pt, mode, effect, accept);
+    return accept;
+}
+
+void TBaseVirtualTree::DoDragDrop(TObject* source, IDataObject* dataObject,
+                                  const std::vector<uint32_t>& formats, TShiftState shift,
+                                  TPoint pt, uint32_t& effect, TVTDropMode mode) {
+    if (OnDragDrop) OnDragDrop(this, source, dataObject, formats, shift, pt, effect, mode);
+}
+
+void TBaseVirtualTree::BeginDrag(bool immediate, int threshold) {
+    if (FDragType == TVTDragType::dtVCL) {
+        DoStateChange({S::tsVCLDragPending});
+        TControl::BeginDrag(immediate, threshold);
+        return;
+    }
+    if (FStates.ContainsAny({S::tsEditing, S::tsOLEDragging})) return;
+    if (!immediate) {
+        DoStateChange({S::tsOLEDragPending});
+        return;
+    }
+    DoStateChange({S::tsOLEDragging}, {S::tsOLEDragPending, S::tsClearPending});
+    IDataObject* data = DragManager()->DataObject();
+    auto done = Finally([&] {
+        data->Release();
+        DoStateChange({}, {S::tsOLEDragging, S::tsLeftButtonDown});
+        SetMouseCapture(false);
+    });
+    DWORD effect = DROPEFFECT_NONE;
+    HRESULT result = epc::DoDragDrop(data, DragManager(), GetDragOperations(), &effect);
+    if (result == DRAGDROP_S_DROP && effect == DROPEFFECT_MOVE &&
+        FOptions->AutoOptions().Contains(toAutoDeleteMovedNodes)) {
+        BeginUpdate();
+        auto end = Finally([&] { EndUpdate(); });
+        RemoveSelectedNodes();
+    }
+}
+
+void TBaseVirtualTree::DoStartDrag(TDragObject*& dragObject) {
+    TCustomControl::DoStartDrag(dragObject);
+    DoStateChange({S::tsVCLDragging}, {S::tsVCLDragPending});
+}
+
+void TBaseVirtualTree::DoEndDrag(TObject* target, int x, int y) {
+    TCustomControl::DoEndDrag(target, x, y);
+    // The framework took the button-up: the mouse states end with the drag.
+    DoStateChange({S::tsVCLDragFinished},
+                  {S::tsVCLDragging, S::tsVCLDragPending, S::tsLeftButtonDown, S::tsClearPending});
+}
+
+bool TBaseVirtualTree::DragOver(TObject* source, int x, int y, TDragState state) {
+    if (state == dsDragEnter) DoStateChange({S::tsVCLDragging});
+    uint32_t effect = DROPEFFECT_COPY | DROPEFFECT_MOVE;
+    bool accept = TreeDragOver(source, GetShiftState(), state, TPoint(x, y), effect);
+    FDropEffect = effect;
+    if (state == dsDragLeave) DoStateChange({}, {S::tsVCLDragging});
+    return accept;
+}
+
+void TBaseVirtualTree::DragDrop(TObject* source, int x, int y) {
+    uint32_t effect = FDropEffect;
+    TreeDragDrop(source, nullptr, GetShiftState(), TPoint(x, y), effect);
+}
+
+bool TBaseVirtualTree::TreeDragOver(TObject* source, TShiftState shift, TDragState state, TPoint pt,
+                                    uint32_t& effect) {
+    if (state == dsDragLeave) {
+        TreeDragLeave();
+        DoDragOver(source, shift, state, pt, TVTDropMode::dmNowhere, effect);
+        return false;
+    }
+    THitInfo hit = HitTestAt(pt.X, pt.Y, true);
+    PVirtualNode node = hit.HitNode;
+    TVTDropMode mode = TVTDropMode::dmNowhere;
+    if (node) {
+        mode = TVTDropMode::dmOnNode;
+        // Beside the label (indent, margin, right of it) a drop mark goes between rows.
+        if (FOptions->PaintOptions().Contains(toShowDropmark) &&
+            (hit.HitPositions & (hiOnItemIndent | hiOnItemLeft | hiOnItemRight))) {
+            int top = NodeTop(node) + FOffsetY;
+            mode = pt.Y < top + int(NodeHeight(node)) / 2 ? TVTDropMode::dmAbove
+                                                          : TVTDropMode::dmBelow;
+        }
+    }
+    if (node != FDropTargetNode) {
+        InvalidateNode(FDropTargetNode);
+        FDropTargetNode = node;
+        InvalidateNode(node);
+        StopTimer(ExpandTimer);
+        if (node && FOptions->AutoOptions().Contains(toAutoDropExpand) &&
+            node->States.Contains(nsHasChildren) && !node->States.Contains(nsExpanded) &&
+            HandleAllocated())
+            SetTimer(Handle(), ExpandTimer, FAutoExpandDelay);
+    }
+    if (mode != FDropMode) InvalidateNode(node);
+    FDropMode = mode;
+    const uint8_t dirs = DetermineScrollDirections(pt);
+    if (dirs && FOptions->AutoOptions().Contains(toAutoScroll) && !FScrollTimerRunning &&
+        HandleAllocated()) {
+        FScrollDirections = dirs;
+        DoStateChange({S::tsScrollPending});
+        SetTimer(Handle(), ScrollTimer, FAutoScrollDelay);
+        FScrollTimerRunning = true;
+    }
+    effect = SuggestDropEffect(source, shift.Contains(ssShift), shift.Contains(ssCtrl), pt, effect);
+    bool accept = DoDragOver(source, shift, state, pt, mode, effect);
+    if (!accept) effect = DROPEFFECT_NONE;
+    return accept;
+}
+
+void TBaseVirtualTree::TreeDragLeave() {
+    StopTimer(ExpandTimer);
+    if (FScrollTimerRunning) {
+        StopTimer(ScrollTimer);
+        FScrollTimerRunning = false;
+        DoStateChange({}, {S::tsScrollPending, S::tsScrolling});
+    }
+    InvalidateNode(FDropTargetNode);
+    FDropTargetNode = nullptr;
+    FDropMode = TVTDropMode::dmNowhere;
+}
+
+void TBaseVirtualTree::TreeDragDrop(TObject* source, IDataObject* dataObject, TShiftState shift,
+                                    TPoint pt, uint32_t& effect) {
+    StopTimer(ExpandTimer);
+    std::vector<uint32_t> formats;
+    if (dataObject) {
+        IEnumFORMATETC* enumerator = nullptr;
+        if (SUCCEEDED(dataObject->EnumFormatEtc(DATADIR_GET, &enumerator)) && enumerator) {
+            FORMATETC f;
+            ULONG fetched = 0;
+            while (enumerator->Next(1, &f, &fetched) == S_OK && fetched == 1)
+                formats.push_back(f.cfFormat);
+            enumerator->Release();
+        }
+    }
+    DoDragDrop(source, dataObject, formats, shift, pt, effect, FDropMode);
+    TreeDragLeave();
+    if (FScrollTimerRunning) StopTimer(ScrollTimer);
+}
+
+} // namespace epc

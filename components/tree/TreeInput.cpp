@@ -1,0 +1,1011 @@
+// The tree's input: window messages of the keyboard, the scroll bars, the wheel and the header
+// in the non-client area; the mouse turned into focus, selection, expansion, check and drag
+// actions; hot tracking, auto scrolling, wheel panning, incremental search and the timers.
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "components/tree/BaseVirtualTree.h"
+#include "platform/controls/Forms.h"
+#include "platform/core/Strings.h"
+#include "platform/windows/DataTransfer.h"
+#include "platform/windows/Window.h"
+
+namespace epc {
+
+using namespace tree_options;
+using S = TVirtualTreeState;
+
+namespace {
+
+inline bool Has(PVirtualNode n, TVirtualNodeState s) {
+    return n && n->States.Contains(s);
+}
+
+// Pixels the mouse moves with a button down before a drag starts.
+constexpr int DragThreshold = 5;
+// Dead zone around the wheel-panning origin.
+constexpr int PanningDeadZone = 8;
+constexpr uint32_t ToggleArea = 0x0C90;
+
+} // namespace
+
+// ---- Header in the non-client area
+// ----------------------------------------------------------------
+
+bool TBaseVirtualTree::HandleHeaderMessage(TMessage& message) {
+    if (!FHeader) return false;
+    const bool visible = FHeader->IsVisible();
+    const int height = FHeader->Height();
+    // Header coordinates of a screen point (the header sits above the client area).
+    auto headerPoint = [&](LPARAM l) {
+        TPoint p = ScreenToClient(LParamToPoint(l));
+        return TPoint(p.X, p.Y + height);
+    };
+    switch (message.Msg) {
+    case WM_NCCALCSIZE:
+        TCustomControl::WndProc(message);
+        if (visible) {
+            auto* params = reinterpret_cast<NCCALCSIZE_PARAMS*>(message.LParam);
+            if (params) params->rgrc[0].Top += height;
+        }
+        return true;
+    case WM_NCHITTEST: {
+        TCustomControl::WndProc(message);
+        if (!visible || FComponentState.Contains(TComponentStateItem::csDesigning)) return true;
+        TPoint p = headerPoint(message.LParam);
+        if (p.Y >= 0 && p.Y < height && FHeader->InHeader(p)) message.Result = HTBORDER;
+        return true;
+    }
+    case WM_NCPAINT: {
+        TCustomControl::WndProc(message);
+        if (!visible || !HandleAllocated()) return true;
+        HDC dc = GetWindowDC(Handle());
+        if (!dc) return true;
+        TRect window;
+        GetWindowRect(Handle(), &window);
+        TPoint origin = ClientToScreen(TPoint(0, 0));
+        const int left = origin.X - window.Left;
+        const int top = origin.Y - window.Top - height;
+        TBitmap picture;
+        picture.SetSize(std::max(1, ClientWidth()), height);
+        FHeader->Columns()->PaintHeader(picture.Canvas(), TRect(0, 0, ClientWidth(), height),
+                                        -FOffsetX);
+        BitBlt(dc, left, top, ClientWidth(), height, picture.Canvas()->Handle(), 0, 0, SRCCOPY);
+        ReleaseDC(Handle(), dc);
+        return true;
+    }
+    case WM_NCLBUTTONDOWN:
+        if (visible && message.WParam == HTBORDER) {
+            TPoint p = headerPoint(message.LParam);
+            if (FHeader->MouseDown(p, GetShiftState())) SetMouseCapture(true);
+            message.Result = 0;
+            return true;
+        }
+        return false;
+    case WM_NCLBUTTONDBLCLK:
+        if (visible && message.WParam == HTBORDER) {
+            FHeader->DoubleClick(headerPoint(message.LParam), GetShiftState());
+            return true;
+        }
+        return false;
+    case WM_NCLBUTTONUP:
+        if (FHeader->State() != TVTHeader::TState::Idle) {
+            FHeader->MouseUp(headerPoint(message.LParam), GetShiftState());
+            SetMouseCapture(false);
+            return true;
+        }
+        return false;
+    case WM_NCMOUSEMOVE:
+        if ((visible && message.WParam == HTBORDER) ||
+            FHeader->State() != TVTHeader::TState::Idle) {
+            FHeader->MouseMove(headerPoint(message.LParam), GetShiftState());
+            return true;
+        }
+        return false;
+    case WM_MOUSEMOVE:
+    case WM_LBUTTONUP:
+        // While the header tracks the mouse it has the capture and every move and the release.
+        if (FHeader->State() != TVTHeader::TState::Idle) {
+            TPoint p = LParamToPoint(message.LParam);
+            p.Y += height;
+            if (message.Msg == WM_MOUSEMOVE) {
+                FHeader->MouseMove(p, KeysToShiftState(message.WParam));
+            } else {
+                FHeader->MouseUp(p, KeysToShiftState(message.WParam));
+                SetMouseCapture(false);
+            }
+            return true;
+        }
+        return false;
+    case WM_SETCURSOR:
+        if (visible && LOWORD(message.LParam) == HTBORDER) {
+            TPoint screen;
+            GetCursorPos(&screen);
+            TPoint p = headerPoint(PointToLParam(screen));
+            TCursor cursor = FHeader->CursorAt(p);
+            if (cursor != crDefault) {
+                epc::SetCursor(Screen->Cursors(cursor));
+                message.Result = 1;
+                return true;
+            }
+        }
+        return false;
+    default:
+        return false;
+    }
+}
+
+// ---- Hints
+// --------------------------------------------------------------------------------------------
+
+void TBaseVirtualTree::HandleHintShow(TMessage& message) {
+    auto* info = reinterpret_cast<THintInfo*>(message.LParam);
+    message.Result = 1;
+    if (!info || GetCapture() ||
+        FStates.ContainsAny({S::tsEditing, S::tsOLEDragging, S::tsVCLDragging}))
+        return;
+    const TPoint p = info->CursorPos;
+    FHintData = TVTHintData();
+    FHintData.Tree = this;
+    std::string text;
+    if (p.Y < 0) {
+        // Over the header: the column's own hint.
+        if (!FHeader || !FHeader->IsVisible() || !FHeader->Options().Contains(hoShowHint) ||
+            !FHeader->UseColumns())
+            return;
+        TColumnIndex column = FHeader->Columns()->ColumnFromPosition(p.X - FOffsetX);
+        if (column < 0) return;
+        text = Utf16ToUtf8(FHeader->Columns()->Items(column)->Hint());
+        info->CursorRect = TRect(0, -FHeader->Height(), ClientWidth(), 0);
+    } else {
+        THitInfo hit = HitTestAt(p.X, p.Y, true);
+        PVirtualNode node = hit.HitNode;
+        FHintData.Node = node;
+        FHintData.Column = hit.HitColumn;
+        if (node) {
+            int top = NodeTop(node) + FOffsetY;
+            info->CursorRect = TRect(0, top, ClientWidth(), top + int(NodeHeight(node)));
+        }
+        switch (FHintMode) {
+        case TVTHintMode::hmDefault:
+            text = Hint();
+            break;
+        case TVTHintMode::hmHint:
+        case TVTHintMode::hmHintAndDefault:
+            if (node) text = DoGetNodeHint(node, hit.HitColumn);
+            if (text.empty() && FHintMode == TVTHintMode::hmHintAndDefault) text = Hint();
+            break;
+        case TVTHintMode::hmTooltip: {
+            if (!node) return;
+            // Only a text that its cell or the client area cuts is shown in full.
+            int top = NodeTop(node) + FOffsetY;
+            TRect content = NodeContentRect(node, top);
+            const int right = content.Right + FOffsetX;
+            if (right <= ClientWidth()) return;
+            text = DoGetNodeTooltip(node, hit.HitColumn);
+            FHintData.HintRect =
+                TRect(content.Left + FOffsetX - 2, top, right + 2, top + int(NodeHeight(node)));
+            break;
+        }
+        }
+    }
+    if (text.empty()) return;
+    FHintData.HintText = Utf8ToUtf16(text);
+    info->HintStr = text;
+    info->HintData = &FHintData;
+    info->HintWindowClass = [](TComponent* owner) -> THintWindow* {
+        return new TVirtualTreeHintWindow(owner);
+    };
+    message.Result = 0;
+}
+
+// ---- Keyboard
+// ------------------------------------------------------------------------------------------
+
+void TBaseVirtualTree::KeyDown(Word& key, TShiftState shift) {
+    TCustomControl::KeyDown(key, shift);
+    if (key == 0) return;
+    Word code = key;
+    if (!DoKeyAction(code, shift)) return;
+    key = code;
+
+    if (FStates.Contains(S::tsKeyCheckPending) && key != VK_SPACE) {
+        DoStateChange({}, {S::tsKeyCheckPending});
+        if (FCheckNode) {
+            FCheckNode->CheckState = NormalCheckState(FCheckNode->CheckState);
+            InvalidateNode(FCheckNode);
+        }
+        FCheckNode = nullptr;
+    }
+
+    const bool shiftDown = shift.Contains(ssShift);
+    const bool ctrl = shift.Contains(ssCtrl);
+    const bool alt = shift.Contains(ssAlt);
+    // The main keyboard's '*', '+', '-' and '/' act as the keypad keys.
+    if (key < VK_NUMPAD0 || key > VK_DIVIDE) {
+        switch (KeyToChar(key, shiftDown)) {
+        case u'*':
+            key = VK_MULTIPLY;
+            break;
+        case u'+':
+            key = VK_ADD;
+            break;
+        case u'-':
+            key = VK_SUBTRACT;
+            break;
+        case u'/':
+            key = VK_DIVIDE;
+            break;
+        default:
+            break;
+        }
+    }
+    const auto misc = FOptions->MiscOptions();
+    const auto sel = FOptions->SelectionOptions();
+    PVirtualNode node = FFocusedNode;
+    PVirtualNode newNode = nullptr;
+    bool navigation = false;
+    const int clientHeight = ClientHeight();
+    auto scrollBy = [&](int dx, int dy) {
+        DoSetOffsetXY(TPoint(FOffsetX + dx, FOffsetY + dy), DefaultScrollUpdateFlags);
+    };
+
+    if (key == VK_BACK && FStates.Contains(S::tsIncrementalSearching)) {
+        IncrementalSearchKey(8);
+        return;
+    }
+    switch (key) {
+    case VK_BACK:
+        navigation = true;
+        if (node && node->Parent != FRoot.get()) newNode = node->Parent;
+        break;
+    case VK_PRIOR:
+    case VK_NEXT: {
+        navigation = true;
+        const bool forward = key == VK_NEXT;
+        if (ctrl) {
+            scrollBy(0, forward ? -clientHeight : clientHeight);
+            navigation = false;
+            break;
+        }
+        if (!node) {
+            newNode = forward ? GetLastVisible() : GetFirstVisible();
+            break;
+        }
+        int sum = 0;
+        newNode = node;
+        while (sum < clientHeight) {
+            PVirtualNode next = forward ? GetNextVisible(newNode) : GetPreviousVisible(newNode);
+            if (!next) break;
+            newNode = next;
+            sum += int(NodeHeight(next));
+        }
+        break;
+    }
+    case VK_HOME:
+    case VK_END: {
+        navigation = true;
+        const bool home = key == VK_HOME;
+        if (ctrl && !misc.Contains(toGridExtensions) && !shiftDown) {
+            PVirtualNode target = home ? GetFirstVisible() : GetLastVisible();
+            if (target) ScrollIntoView(target, false);
+            SetOffsetX(home ? 0 : std::min(0, ClientWidth() - RangeX()));
+            navigation = false;
+            break;
+        }
+        newNode = home ? GetFirstVisible() : GetLastVisible();
+        break;
+    }
+    case VK_LEFT:
+    case VK_RIGHT: {
+        const bool left = key == VK_LEFT;
+        if (ctrl) {
+            scrollBy(left ? int(FIndent) : -int(FIndent), 0);
+            break;
+        }
+        if (!node) break;
+        if (left) {
+            if (Has(node, nsExpanded) && Has(node, nsHasChildren)) {
+                ToggleNode(node);
+            } else if (node->Parent != FRoot.get()) {
+                navigation = true;
+                newNode = node->Parent;
+            }
+        } else {
+            if (!Has(node, nsExpanded) && Has(node, nsHasChildren)) {
+                ToggleNode(node);
+            } else {
+                navigation = true;
+                newNode = GetFirstVisibleChild(node);
+            }
+        }
+        break;
+    }
+    case VK_UP:
+    case VK_DOWN: {
+        const bool up = key == VK_UP;
+        if (ctrl) {
+            scrollBy(0, up ? int(FDefaultNodeHeight) : -int(FDefaultNodeHeight));
+            break;
+        }
+        navigation = true;
+        if (FStates.Contains(S::tsEditing)) DoEndEdit();
+        if (FFocusedColumn == NoColumn) FFocusedColumn = MainColumn();
+        if (node)
+            newNode = up ? GetPreviousVisible(node) : GetNextVisible(node);
+        else
+            newNode = up ? GetLastVisible() : GetFirstVisible();
+        if (!newNode && node) InvalidateNode(node);
+        break;
+    }
+    case VK_ADD:
+        if (!ctrl) {
+            if (node && !Has(node, nsExpanded)) ToggleNode(node);
+        } else if (!shiftDown) {
+            if (FHeader) FHeader->AutoFitColumns(false);
+        } else {
+            ExpandAll();
+        }
+        break;
+    case VK_SUBTRACT:
+        if (!ctrl) {
+            if (node && Has(node, nsExpanded)) ToggleNode(node);
+        } else if (!shiftDown) {
+            if (FHeader) FHeader->RestoreColumns();
+        } else {
+            CollapseAll();
+        }
+        break;
+    case VK_MULTIPLY:
+        if (node) ExpandAll(node);
+        break;
+    case VK_DIVIDE:
+        if (node) CollapseAll(node);
+        break;
+    case VK_ESCAPE:
+        if (FStates.ContainsAny(
+                {S::tsOLEDragPending, S::tsVCLDragPending, S::tsOLEDragging, S::tsVCLDragging})) {
+            DoStateChange(
+                {}, {S::tsOLEDragPending, S::tsVCLDragPending, S::tsOLEDragging, S::tsVCLDragging});
+            RequestRepaint();
+        } else if (FStates.Contains(S::tsEditing)) {
+            DoCancelEdit();
+        }
+        break;
+    case VK_SPACE:
+        if (misc.Contains(toCheckSupport) && node && node->CheckType != ctNone &&
+            !Has(node, nsDisabled) &&
+            !FStates.ContainsAny(
+                {S::tsLeftButtonDown, S::tsRightButtonDown, S::tsMiddleButtonDown})) {
+            TCheckState current = NormalCheckState(node->CheckState);
+            TCheckState next = csMixedNormal;
+            switch (node->CheckType) {
+            case ctTriStateCheckBox:
+            case ctCheckBox:
+                next = current == csCheckedNormal ? csUncheckedNormal : csCheckedNormal;
+                break;
+            case ctRadioButton:
+                next = csCheckedNormal;
+                break;
+            case ctButton:
+                next = csUncheckedNormal;
+                break;
+            default:
+                break;
+            }
+            if (DoChecking(node, next)) {
+                FCheckNode = node;
+                FPendingCheckState = next;
+                node->CheckState = TCheckState(current | 1);
+                DoStateChange({S::tsKeyCheckPending});
+                InvalidateNode(node);
+            }
+        }
+        break;
+    default:
+        if ((key == 'A' || key == 'a') && ctrl && !alt) {
+            if (sel.Contains(toMultiSelect)) SelectAll(true);
+        } else if (key == VK_F2 && shift.Empty()) {
+            if (node && DoCanEdit(node, FFocusedColumn)) DoStateChange({S::tsEditPending});
+        } else if (key >= 32 && !ctrl && !alt &&
+                   FIncrementalSearch != TVTIncrementalSearch::isNone) {
+            DoStateChange({S::tsIncrementalSearchPending});
+        }
+        break;
+    }
+    if (navigation && newNode) FocusByKey(newNode, key, shift);
+}
+
+void TBaseVirtualTree::FocusByKey(PVirtualNode newNode, Word key, TShiftState shift) {
+    const auto sel = FOptions->SelectionOptions();
+    const bool multi = sel.Contains(toMultiSelect);
+    const bool shiftDown = shift.Contains(ssShift);
+    const bool anyModifier = shift.ContainsAny({ssShift, ssCtrl, ssAlt});
+    PVirtualNode old = FFocusedNode;
+    DoFocusNode(newNode, true);
+    if (FFocusedNode != newNode) return;
+    if (!FRangeAnchor) FRangeAnchor = GetFirstSelected() ? GetFirstSelected() : GetFirstNoInit();
+    if (shiftDown && multi && key != VK_BACK && key != VK_TAB) {
+        // Extending: everything between the anchor and the new focus, nothing else.
+        SelectNodes(FRangeAnchor, newNode, false);
+        RequestRepaint();
+        Change(newNode);
+        return;
+    }
+    const bool reset = !anyModifier || !multi || key == VK_BACK || key == VK_TAB ||
+                       (FOptions->MiscOptions().Contains(toGridExtensions) && anyModifier);
+    if (reset && (SelectedCount() > 1 || old != newNode)) ClearSelection();
+    FRangeAnchor = newNode;
+    FLastSelectionLevel = int(NodeLevel(newNode));
+    AddToSelection(newNode);
+}
+
+void TBaseVirtualTree::HandleKeyUp(Word key) {
+    if (key != VK_SPACE || !FStates.Contains(S::tsKeyCheckPending)) return;
+    DoStateChange({}, {S::tsKeyCheckPending});
+    PVirtualNode node = FCheckNode;
+    FCheckNode = nullptr;
+    if (!node) return;
+    node->CheckState = NormalCheckState(node->CheckState);
+    if (node == FFocusedNode && node->CheckState != FPendingCheckState &&
+        DoSetCheckState(node, FPendingCheckState))
+        DoChecked(node);
+    InvalidateNode(node);
+}
+
+// ---- Scroll bars and the wheel
+// -------------------------------------------------------------------------------
+
+void TBaseVirtualTree::HandleScrollMessage(TMessage& message, bool vertical) {
+    const int code = LOWORD(message.WParam);
+    const int line =
+        vertical ? FScrollBarOptions->VerticalIncrement : FScrollBarOptions->HorizontalIncrement;
+    const int page = vertical ? ClientHeight() : ClientWidth();
+    int offset = vertical ? FOffsetY : FOffsetX;
+    switch (code) {
+    case SB_LINEUP:
+        offset += line;
+        break;
+    case SB_LINEDOWN:
+        offset -= line;
+        break;
+    case SB_PAGEUP:
+        offset += page;
+        break;
+    case SB_PAGEDOWN:
+        offset -= page;
+        break;
+    case SB_THUMBPOSITION:
+    case SB_THUMBTRACK: {
+        SCROLLINFO info{};
+        info.cbSize = sizeof info;
+        info.fMask = SIF_TRACKPOS;
+        GetScrollInfo(Handle(), vertical ? SB_VERT : SB_HORZ, &info);
+        offset = -info.nTrackPos;
+        DoStateChange({S::tsScrolling});
+        break;
+    }
+    case SB_TOP:
+        offset = 0;
+        break;
+    case SB_BOTTOM:
+        offset = vertical ? -int(RootTotalHeight()) : -RangeX();
+        break;
+    case SB_ENDSCROLL:
+        DoStateChange({}, {S::tsScrolling});
+        UpdateScrollBars(true);
+        RedrawWindowWithFrame();
+        return;
+    default:
+        return;
+    }
+    if (vertical)
+        DoSetOffsetXY(TPoint(FOffsetX, offset), DefaultScrollUpdateFlags);
+    else
+        DoSetOffsetXY(TPoint(offset, FOffsetY), DefaultScrollUpdateFlags);
+}
+
+void TBaseVirtualTree::HandleMouseWheel(TMessage& message) {
+    StopWheelPanning();
+    const TShiftState shift = TShiftState::FromBits(LOWORD(message.WParam));
+    const int delta = int16_t(HIWORD(message.WParam));
+    const bool ctrl = shift.Contains(ssCtrl);
+    message.Result = 1;
+    if (int(RootTotalHeight()) > ClientHeight()) {
+        int rows = 0;
+        if (ctrl) {
+            rows = ClientHeight() / int(std::max<Cardinal>(1, FDefaultNodeHeight));
+        } else {
+            UINT lines = 3;
+            SystemParametersInfoA(SPI_GETWHEELSCROLLLINES, 0, &lines, 0);
+            rows = int(lines);
+        }
+        const int dy = delta * rows * int(FDefaultNodeHeight) / 120;
+        DoSetOffsetXY(TPoint(FOffsetX, FOffsetY + dy), DefaultScrollUpdateFlags);
+    } else {
+        const int step = ctrl ? ClientWidth() : 1;
+        const int dx = delta * step * int(FIndent) / 120;
+        DoSetOffsetXY(TPoint(FOffsetX + dx, FOffsetY), DefaultScrollUpdateFlags);
+    }
+}
+
+// ---- Hit test
+// ------------------------------------------------------------------------------------------
+
+TBaseVirtualTree::THitInfo TBaseVirtualTree::HitTestAt(int x, int y, bool relative) {
+    THitInfo hit;
+    if (x < 0) hit.HitPositions |= hiToLeft;
+    if (x > std::max(ClientWidth(), RangeX())) hit.HitPositions |= hiToRight;
+    if (y < 0) hit.HitPositions |= hiAbove;
+    if (y > std::max(ClientHeight(), int(RootTotalHeight()))) hit.HitPositions |= hiBelow;
+    if (hit.HitPositions != 0) return hit;
+    if (relative) {
+        x -= FOffsetX;
+        y -= FOffsetY;
+    }
+    int nodeTop = 0;
+    PVirtualNode node = NodeAtPointEx(x, y, false, nodeTop);
+    if (FHeader && FHeader->UseColumns()) hit.HitColumn = FHeader->Columns()->ColumnFromPosition(x);
+    if (!node) {
+        hit.HitPositions = hiNowhere;
+        return hit;
+    }
+    if (!Has(node, nsInitialized)) InitNode(node);
+    hit.HitNode = node;
+    hit.HitPositions = hiOnItem;
+    const auto paint = FOptions->PaintOptions();
+    const int level = int(NodeLevel(node)) + (paint.Contains(toShowRoot) ? 1 : 0);
+    const int indent = level * int(FIndent);
+    if (x < indent) {
+        hit.HitPositions |= hiOnItemIndent;
+        if (paint.Contains(toShowButtons) && Has(node, nsHasChildren) && x >= indent - int(FIndent))
+            hit.HitPositions |= hiOnItemButton;
+        return hit;
+    }
+    int pos = indent + FMargin;
+    if (x < pos) {
+        hit.HitPositions |= hiOnItemLeft;
+        return hit;
+    }
+    if (FOptions->MiscOptions().Contains(toCheckSupport) && FCheckImages &&
+        node->CheckType != ctNone) {
+        pos += FCheckImages->Width() + 2;
+        if (x < pos) {
+            hit.HitPositions |= hiOnItemCheckbox;
+            return hit;
+        }
+    }
+    bool ghosted = false;
+    if (GetImageIndex(node, TVTImageKind::ikState, MainColumn(), ghosted) >= 0) {
+        pos += FStateImages->Width() + 2;
+        if (x < pos) {
+            hit.HitPositions |= hiOnStateIcon;
+            return hit;
+        }
+    }
+    if (GetImageIndex(node, TVTImageKind::ikNormal, MainColumn(), ghosted) >= 0) {
+        pos += FImages->Width() + 2;
+        if (x < pos) {
+            hit.HitPositions |= hiOnNormalIcon;
+            return hit;
+        }
+    }
+    const int width = DoGetNodeWidth(node, MainColumn());
+    if (x < pos + width + FTextMargin * 2 || width <= 0)
+        hit.HitPositions |= x < pos + width + FTextMargin * 2 ? hiOnItemLabel : hiOnItemRight;
+    else
+        hit.HitPositions |= hiOnItemRight;
+    return hit;
+}
+
+// ---- Mouse
+// ---------------------------------------------------------------------------------------------
+
+uint32_t TBaseVirtualTree::GetDragOperations() const {
+    uint32_t effects = 0;
+    if (FDragOperations.Contains(TDragOperation::doCopy)) effects |= DROPEFFECT_COPY;
+    if (FDragOperations.Contains(TDragOperation::doMove)) effects |= DROPEFFECT_MOVE;
+    if (FDragOperations.Contains(TDragOperation::doLink)) effects |= DROPEFFECT_LINK;
+    return effects ? effects : DROPEFFECT_COPY | DROPEFFECT_MOVE | DROPEFFECT_LINK;
+}
+
+void TBaseVirtualTree::HandleMouseDown(TMouseButton button, TShiftState shift, int x, int y,
+                                       const THitInfo& hit) {
+    if (FStates.Contains(S::tsWheelPanning)) {
+        StopWheelPanning();
+        return;
+    }
+    if (CanFocus() && !Focused()) SetFocus();
+    SetMouseCapture(true);
+    if (FStates.Contains(S::tsEditing)) DoEndEdit();
+    DoStateChange({button == mbLeft    ? S::tsLeftButtonDown
+                   : button == mbRight ? S::tsRightButtonDown
+                                       : S::tsMiddleButtonDown});
+    FDownPoint = TPoint(x, y);
+    FDownNode = hit.HitNode;
+    const bool shiftDown = shift.Contains(ssShift);
+    const bool ctrl = shift.Contains(ssCtrl);
+    const auto sel = FOptions->SelectionOptions();
+    const bool multi = sel.Contains(toMultiSelect);
+    PVirtualNode node = hit.HitNode;
+
+    if (node && (hit.HitPositions & hiOnItemButton)) {
+        ToggleNode(node);
+        return;
+    }
+    if (node && (hit.HitPositions & hiOnItemCheckbox) &&
+        FOptions->MiscOptions().Contains(toCheckSupport)) {
+        if (!Has(node, nsDisabled)) {
+            FCheckNode = node;
+            node->CheckState = TCheckState(node->CheckState | 1);
+            DoStateChange({S::tsMouseCheckPending});
+            InvalidateNode(node);
+        }
+        return;
+    }
+    const bool onContent =
+        node && ((hit.HitPositions & (hiOnItemLabel | hiOnNormalIcon | hiOnStateIcon)) ||
+                 sel.Contains(toFullRowSelect));
+    if (onContent) {
+        PVirtualNode lastFocused = FFocusedNode;
+        const bool wasSelected = Has(node, nsSelected);
+        if (!shiftDown && !ctrl) {
+            // A click on a selected node keeps a multiple selection until the button goes up,
+            // so that it can be dragged as a whole.
+            if (wasSelected && multi && SelectedCount() > 1)
+                DoStateChange({S::tsClearPending});
+            else
+                ClearSelection();
+        }
+        DoFocusNode(node, true);
+        if (FFocusedNode == node) {
+            if (ctrl && multi) {
+                DoStateChange({S::tsToggleFocusedSelection});
+                FRangeAnchor = node;
+            } else {
+                HandleClickSelection(lastFocused, node, shiftDown && multi, false);
+                if (!shiftDown) FRangeAnchor = node;
+            }
+        }
+        if (button == mbLeft) {
+            if (DragMode() == dmAutomatic) {
+                BeginDrag(true);
+            } else if (DoDragAllowed(node, hit.HitColumn)) {
+                DoStateChange(
+                    {FDragType == TVTDragType::dtOLE ? S::tsOLEDragPending : S::tsVCLDragPending});
+            }
+        }
+        return;
+    }
+    if (button == mbLeft && multi) {
+        if (!ctrl && !shiftDown) ClearSelection();
+        FDrawSelStart = TPoint(x - FOffsetX, y - FOffsetY);
+        FSelectRect = TRect(FDrawSelStart.X, FDrawSelStart.Y, FDrawSelStart.X, FDrawSelStart.Y);
+        DoStateChange({S::tsDrawSelPending});
+    }
+}
+
+void TBaseVirtualTree::HandleMouseMoveMessage(TShiftState shift, int x, int y) {
+    if (FOptions->PaintOptions().Contains(toHotTrack) || OnHotChange) HandleHotTrack(x, y);
+    if (FStates.Contains(S::tsWheelPanning)) {
+        FScrollDirections = DetermineScrollDirections(TPoint(x, y));
+        return;
+    }
+    if (FStates.ContainsAny({S::tsOLEDragPending, S::tsVCLDragPending}) &&
+        FStates.Contains(S::tsLeftButtonDown) &&
+        (std::abs(x - FDownPoint.X) >= DragThreshold ||
+         std::abs(y - FDownPoint.Y) >= DragThreshold)) {
+        DoStateChange({}, {S::tsOLEDragPending, S::tsVCLDragPending, S::tsClearPending});
+        // The pressed node goes with the drag even when the button has not been released.
+        BeginDrag(true);
+        return;
+    }
+    if (FStates.ContainsAny({S::tsDrawSelPending, S::tsDrawSelecting})) {
+        DoStateChange({S::tsDrawSelecting}, {S::tsDrawSelPending});
+        TRect old = FSelectRect;
+        TPoint p(x - FOffsetX, y - FOffsetY);
+        TRect now(std::min(FDrawSelStart.X, p.X), std::min(FDrawSelStart.Y, p.Y),
+                  std::max(FDrawSelStart.X, p.X), std::max(FDrawSelStart.Y, p.Y));
+        FSelectRect = now;
+        HandleDrawSelection(old, now, shift.Contains(ssCtrl));
+        RequestRepaint();
+        uint8_t dirs = DetermineScrollDirections(TPoint(x, y));
+        if (dirs && FOptions->AutoOptions().Contains(toAutoScroll) && !FScrollTimerRunning &&
+            HandleAllocated()) {
+            FScrollDirections = dirs;
+            DoStateChange({S::tsScrollPending});
+            SetTimer(Handle(), ScrollTimer, FAutoScrollDelay);
+            FScrollTimerRunning = true;
+        }
+    }
+}
+
+void TBaseVirtualTree::HandleMouseUp(TMouseButton button, TShiftState, int, int,
+                                     const THitInfo& hit) {
+    SetMouseCapture(false);
+    if (FScrollTimerRunning) {
+        StopTimer(ScrollTimer);
+        FScrollTimerRunning = false;
+        DoStateChange({}, {S::tsScrollPending, S::tsScrolling});
+    }
+    if (FStates.ContainsAny({S::tsDrawSelPending, S::tsDrawSelecting})) {
+        DoStateChange({}, {S::tsDrawSelPending, S::tsDrawSelecting});
+        FSelectRect = TRect();
+        RequestRepaint();
+    }
+    if (FStates.Contains(S::tsClearPending)) {
+        // The click went up without a drag: only the clicked node stays selected.
+        DoStateChange({}, {S::tsClearPending});
+        PVirtualNode keep = FFocusedNode;
+        ClearSelection();
+        if (keep) AddToSelection(keep);
+    }
+    if (FStates.Contains(S::tsToggleFocusedSelection)) {
+        DoStateChange({}, {S::tsToggleFocusedSelection});
+        if (FFocusedNode && hit.HitNode == FFocusedNode) {
+            if (Has(FFocusedNode, nsSelected))
+                RemoveFromSelection(FFocusedNode);
+            else
+                AddToSelection(FFocusedNode);
+            InvalidateNode(FFocusedNode);
+        }
+    }
+    if (FStates.Contains(S::tsMouseCheckPending)) {
+        DoStateChange({}, {S::tsMouseCheckPending});
+        PVirtualNode node = FCheckNode;
+        FCheckNode = nullptr;
+        if (node) {
+            node->CheckState = NormalCheckState(node->CheckState);
+            if (hit.HitNode == node && (hit.HitPositions & hiOnItemCheckbox)) {
+                TCheckState next = csCheckedNormal;
+                switch (node->CheckType) {
+                case ctTriStateCheckBox:
+                case ctCheckBox:
+                    next =
+                        node->CheckState == csCheckedNormal ? csUncheckedNormal : csCheckedNormal;
+                    break;
+                case ctRadioButton:
+                    next = csCheckedNormal;
+                    break;
+                case ctButton:
+                    next = csUncheckedNormal;
+                    break;
+                default:
+                    break;
+                }
+                SetCheckState(node, next);
+            }
+            InvalidateNode(node);
+        }
+    }
+    DoStateChange({}, {S::tsOLEDragPending, S::tsVCLDragPending,
+                       button == mbLeft    ? S::tsLeftButtonDown
+                       : button == mbRight ? S::tsRightButtonDown
+                                           : S::tsMiddleButtonDown});
+    FDownNode = nullptr;
+}
+
+void TBaseVirtualTree::HandleMouseDblClick(TMouseButton, TShiftState, const THitInfo& hit) {
+    DoStateChange({}, {S::tsClearPending, S::tsToggleFocusedSelection, S::tsOLEDragPending,
+                       S::tsVCLDragPending, S::tsDrawSelPending});
+    PVirtualNode node = hit.HitNode;
+    if (!node) return;
+    if (hit.HitPositions & hiOnItemCheckbox) {
+        TCheckState next = NormalCheckState(node->CheckState) == csCheckedNormal ? csUncheckedNormal
+                                                                                 : csCheckedNormal;
+        SetCheckState(node, next);
+        return;
+    }
+    if (hit.HitPositions & hiOnItemButton) {
+        ToggleNode(node);
+        return;
+    }
+    if (FOptions->MiscOptions().Contains(toToggleOnDblClick) &&
+        ((hit.HitPositions & ToggleArea) || FOptions->SelectionOptions().Contains(toFullRowSelect)))
+        ToggleNode(node);
+}
+
+void TBaseVirtualTree::HandleHotTrack(int x, int y) {
+    THitInfo hit = HitTestAt(x, y, true);
+    PVirtualNode node = hit.HitNode;
+    if (node == FCurrentHotNode) return;
+    PVirtualNode old = FCurrentHotNode;
+    FCurrentHotNode = node;
+    InvalidateNode(old);
+    InvalidateNode(node);
+    DoHotChange(old, node);
+}
+
+void TBaseVirtualTree::SimulateMouseUp() {
+    TPoint p;
+    GetCursorPos(&p);
+    LPARAM l = PointToLParam(ScreenToClient(p));
+    if (FStates.Contains(S::tsLeftButtonDown)) Perform(WM_LBUTTONUP, 0, l);
+    if (FStates.Contains(S::tsRightButtonDown)) Perform(WM_RBUTTONUP, 0, l);
+    if (FStates.Contains(S::tsMiddleButtonDown)) Perform(WM_MBUTTONUP, 0, l);
+    DoStateChange({}, {S::tsLeftButtonDown, S::tsRightButtonDown, S::tsMiddleButtonDown});
+}
+
+// ---- Auto scrolling and wheel panning
+// -------------------------------------------------------------------------
+
+uint8_t TBaseVirtualTree::DetermineScrollDirections(TPoint p) const {
+    uint8_t dirs = 0;
+    const int clientWidth = const_cast<TBaseVirtualTree*>(this)->ClientWidth();
+    const int clientHeight = const_cast<TBaseVirtualTree*>(this)->ClientHeight();
+    const int rangeY = int(const_cast<TBaseVirtualTree*>(this)->RootTotalHeight());
+    const int rangeX = RangeX();
+    if (FStates.Contains(S::tsWheelPanning)) {
+        if (p.X < FPanningOrigin.X - PanningDeadZone) dirs |= sdLeft;
+        if (p.X > FPanningOrigin.X + PanningDeadZone) dirs |= sdRight;
+        if (p.Y < FPanningOrigin.Y - PanningDeadZone) dirs |= sdUp;
+        if (p.Y > FPanningOrigin.Y + PanningDeadZone) dirs |= sdDown;
+        return dirs;
+    }
+    const int edge = int(FDefaultNodeHeight);
+    if (p.Y < edge && FOffsetY < 0) dirs |= sdUp;
+    if (p.Y >= clientHeight - edge && clientHeight - FOffsetY < rangeY) dirs |= sdDown;
+    if (p.X < edge && FOffsetX < 0) dirs |= sdLeft;
+    if (p.X >= clientWidth - edge && clientWidth - FOffsetX < rangeX) dirs |= sdRight;
+    return dirs;
+}
+
+void TBaseVirtualTree::DoTimerScroll() {
+    TPoint screen;
+    GetCursorPos(&screen);
+    const TPoint cursor = ScreenToClient(screen);
+    const int clientWidth = ClientWidth();
+    const int clientHeight = ClientHeight();
+    const bool inside =
+        cursor.X >= 0 && cursor.Y >= 0 && cursor.X < clientWidth && cursor.Y < clientHeight;
+    int dx = 0;
+    int dy = 0;
+    const int vStep = std::min<int>(FScrollBarOptions->VerticalIncrement, clientHeight);
+    const int hStep = FScrollBarOptions->HorizontalIncrement;
+    const bool panning = FStates.Contains(S::tsWheelPanning);
+    if (FScrollDirections & sdUp)
+        dy = panning ? FPanningOrigin.Y - cursor.Y - PanningDeadZone
+                     : (inside ? vStep : vStep * std::max(1, int(-cursor.Y)));
+    if (FScrollDirections & sdDown)
+        dy = -(panning ? cursor.Y - FPanningOrigin.Y - PanningDeadZone
+                       : (inside ? vStep : vStep * std::max(1, int(cursor.Y) - clientHeight)));
+    if (FScrollDirections & sdLeft)
+        dx = panning ? FPanningOrigin.X - cursor.X - PanningDeadZone
+                     : (inside ? hStep : hStep * std::max(1, int(-cursor.X)));
+    if (FScrollDirections & sdRight)
+        dx = -(panning ? cursor.X - FPanningOrigin.X - PanningDeadZone
+                       : (inside ? hStep : hStep * std::max(1, int(cursor.X) - clientWidth)));
+    const TRect oldSelect = FSelectRect;
+    DoSetOffsetXY(TPoint(FOffsetX + dx, FOffsetY + dy), DefaultScrollUpdateFlags);
+    // Directions that reached their end leave the set.
+    const int rangeY = int(RootTotalHeight());
+    if (FOffsetY >= 0) FScrollDirections &= uint8_t(~sdUp);
+    if (clientHeight - FOffsetY >= rangeY) FScrollDirections &= uint8_t(~sdDown);
+    if (FOffsetX >= 0) FScrollDirections &= uint8_t(~sdLeft);
+    if (clientWidth - FOffsetX >= RangeX()) FScrollDirections &= uint8_t(~sdRight);
+    if (FStates.Contains(S::tsDrawSelecting)) {
+        TPoint p(int(cursor.X) - FOffsetX, int(cursor.Y) - FOffsetY);
+        TRect now(std::min(FDrawSelStart.X, p.X), std::min(FDrawSelStart.Y, p.Y),
+                  std::max(FDrawSelStart.X, p.X), std::max(FDrawSelStart.Y, p.Y));
+        FSelectRect = now;
+        HandleDrawSelection(oldSelect, now, GetShiftState().Contains(ssCtrl));
+        RequestRepaint();
+    }
+    if (HandleAllocated()) Update();
+    if (FScrollDirections == 0 && !panning) {
+        DoStateChange({}, {S::tsScrolling, S::tsScrollPending});
+        StopTimer(ScrollTimer);
+        FScrollTimerRunning = false;
+    }
+}
+
+void TBaseVirtualTree::StartWheelPanning(TPoint position) {
+    FPanningOrigin = position;
+    FScrollDirections = 0;
+    DoStateChange({S::tsWheelPanning});
+    SetMouseCapture(true);
+    if (HandleAllocated()) {
+        SetTimer(Handle(), ScrollTimer, 20);
+        FScrollTimerRunning = true;
+    }
+}
+
+void TBaseVirtualTree::StopWheelPanning() {
+    if (!FStates.Contains(S::tsWheelPanning)) return;
+    DoStateChange({}, {S::tsWheelPanning, S::tsScrolling});
+    StopTimer(ScrollTimer);
+    FScrollTimerRunning = false;
+    FScrollDirections = 0;
+    SetMouseCapture(false);
+}
+
+void TBaseVirtualTree::StopMouseTimers() {
+    StopWheelPanning();
+    for (UINT_PTR id : {ExpandTimer, EditTimer, HeaderTimer, ScrollTimer, SearchTimer})
+        StopTimer(id);
+    FScrollTimerRunning = false;
+    FSearchBuffer.clear();
+    DoStateChange({}, {S::tsScrollPending, S::tsScrolling, S::tsEditPending,
+                       S::tsIncrementalSearching, S::tsIncrementalSearchPending,
+                       S::tsDrawSelPending, S::tsDrawSelecting, S::tsOLEDragPending,
+                       S::tsVCLDragPending, S::tsClearPending, S::tsToggleFocusedSelection});
+}
+
+// ---- Incremental search
+// --------------------------------------------------------------------------------
+
+PVirtualNode TBaseVirtualTree::SearchStep(PVirtualNode node, bool forward) {
+    switch (FIncrementalSearch) {
+    case TVTIncrementalSearch::isVisibleOnly: {
+        PVirtualNode next =
+            node ? (forward ? GetNextVisible(node) : GetPreviousVisible(node)) : nullptr;
+        return next ? next : (forward ? GetFirstVisible() : GetLastVisible());
+    }
+    case TVTIncrementalSearch::isInitializedOnly: {
+        PVirtualNode next = node;
+        do {
+            next = next ? (forward ? GetNextNoInit(next) : GetPreviousNoInit(next)) : nullptr;
+            if (!next) next = forward ? GetFirstNoInit() : GetLastNoInit();
+        } while (next && next != node && !Has(next, nsInitialized));
+        return next;
+    }
+    default: {
+        PVirtualNode next = node ? (forward ? GetNext(node) : GetPrevious(node)) : nullptr;
+        return next ? next : (forward ? GetFirst() : GetLast());
+    }
+    }
+}
+
+void TBaseVirtualTree::IncrementalSearchKey(char16_t ch) {
+    if (FIncrementalSearch == TVTIncrementalSearch::isNone) return;
+    StopTimer(SearchTimer);
+    if (ch == 8) {
+        if (FSearchBuffer.size() <= 1) {
+            FSearchBuffer.clear();
+            DoStateChange({}, {S::tsIncrementalSearching});
+            return;
+        }
+        FSearchBuffer.pop_back();
+    } else {
+        FSearchBuffer.push_back(ch);
+    }
+    DoStateChange({S::tsIncrementalSearching});
+    if (HandleAllocated()) SetTimer(Handle(), SearchTimer, FSearchTimeout);
+
+    const bool forward = FSearchDirection == TVTSearchDirection::sdForward;
+    PVirtualNode start = nullptr;
+    switch (FSearchStart) {
+    case TVTSearchStart::ssAlwaysStartOver:
+        break;
+    case TVTSearchStart::ssLastHit:
+        start = FLastSearchNode;
+        break;
+    case TVTSearchStart::ssFocusedNode:
+        start = FFocusedNode;
+        break;
+    }
+    if (!start) start = SearchStep(nullptr, forward);
+    if (!start) return;
+    if (FIncrementalSearch == TVTIncrementalSearch::isVisibleOnly && !IsNodeFullyVisible(start))
+        start = SearchStep(nullptr, forward);
+    // One full round at most: a text that matches nothing leaves the focus where it was.
+    PVirtualNode run = start;
+    do {
+        if (DoIncrementalSearch(run, FSearchBuffer) == 0) {
+            FLastSearchNode = run;
+            if (run != FFocusedNode) {
+                ClearSelection();
+                DoFocusNode(run, true);
+                if (FFocusedNode == run) {
+                    AddToSelection(run);
+                    FRangeAnchor = run;
+                }
+            }
+            return;
+        }
+        run = SearchStep(run, forward);
+    } while (run && run != start);
+}
+
+} // namespace epc

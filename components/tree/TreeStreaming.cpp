@@ -1,0 +1,396 @@
+// Writing nodes to a stream and reading them back: a 12-byte header (plus a node count in
+// version 2) followed by nested chunks. The reader checks every count and size it reads
+// against the bytes that are really there, so a damaged stream raises a load error instead of
+// building nodes it does not hold.
+
+#include <algorithm>
+#include <cstring>
+
+#include "components/tree/BaseVirtualTree.h"
+#include "platform/core/ScopeGuard.h"
+
+namespace epc {
+
+using namespace tree_options;
+
+namespace {
+
+struct TUpdateLock {
+    explicit TUpdateLock(TBaseVirtualTree& tree) : Tree(tree) { Tree.LockUpdates(); }
+    ~TUpdateLock() { Tree.UnlockUpdates(); }
+    TBaseVirtualTree& Tree;
+};
+
+constexpr uint8_t Magic[6] = {0x45, 0x20, 0x56, 0x00, 0x54, 0x00};
+constexpr uint8_t Tail[2] = {0x46, 0x20};
+constexpr int NodeChunk = 1;
+constexpr int BaseChunk = 2;
+constexpr int UserChunk = 4;
+constexpr int ChunkHeaderSize = 8;
+// Count, height, states byte, align, check state, check type and one unused byte.
+constexpr int BaseChunkSize1 = 13;
+constexpr int BaseChunkSize2 = 17;
+// States that never travel: checking, cut or copy, deleting, owns initial data.
+constexpr uint16_t SavedStatesMask = 0xFDE9;
+// Each level of nesting is a call level of the reader; deeper streams are refused rather
+// than run out of stack.
+constexpr int MaxLoadDepth = 2048;
+
+inline bool Has(PVirtualNode n, TVirtualNodeState s) {
+    return n->States.Contains(s);
+}
+
+void PutU32(uint8_t* p, uint32_t v) {
+    for (int i = 0; i < 4; ++i)
+        p[i] = uint8_t(v >> (8 * i));
+}
+
+uint32_t GetU32(const uint8_t* p) {
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+
+[[noreturn]] void NotEnoughData() {
+    ShowError("Unable to load tree structure, not enough data available.", hcTFStreamTooSmall);
+}
+
+[[noreturn]] void AnchorMissing() {
+    ShowError("Stream data corrupt. A node's anchor chunk is missing.", hcTFCorruptStream1);
+}
+
+[[noreturn]] void UnexpectedData() {
+    ShowError("Stream data corrupt. Unexpected data after node's end position.",
+              hcTFCorruptStream2);
+}
+
+void ReadExact(TStream& stream, void* buffer, int64_t count) {
+    if (stream.Read(buffer, count) != count) NotEnoughData();
+}
+
+// Reads a chunk header that must lie, with the bytes it announces, before Limit.
+// Pos is the stream's position, known to the caller (asking the stream costs a call per field).
+void ReadChunkHeader(TStream& stream, int64_t pos, int64_t limit, int& id, int& size) {
+    if (limit - pos < ChunkHeaderSize) NotEnoughData();
+    uint8_t header[ChunkHeaderSize];
+    ReadExact(stream, header, ChunkHeaderSize);
+    id = int32_t(GetU32(header));
+    size = int32_t(GetU32(header + 4));
+    if (size < 0 || size > limit - pos - ChunkHeaderSize) NotEnoughData();
+}
+
+// Reads the anchor of a node chunk (id 1) that has to start here.
+int64_t ReadAnchor(TStream& stream, int64_t pos, int64_t limit) {
+    if (limit - pos < ChunkHeaderSize) AnchorMissing();
+    int id = 0;
+    int size = 0;
+    ReadChunkHeader(stream, pos, limit, id, size);
+    if (id != NodeChunk) AnchorMissing();
+    return pos + ChunkHeaderSize + size;
+}
+
+void WriteChunkHeader(TStream& stream, int id, int size) {
+    uint8_t header[ChunkHeaderSize];
+    PutU32(header, uint32_t(id));
+    PutU32(header + 4, uint32_t(size));
+    stream.WriteBuffer(header, ChunkHeaderSize);
+}
+
+} // namespace
+
+// ---- Writing
+// -------------------------------------------------------------------------------------------
+
+void TBaseVirtualTree::SaveToStream(TStream& stream, PVirtualNode node) {
+    uint8_t header[16];
+    std::memcpy(header, Magic, 6);
+    header[6] = 2;
+    header[7] = 0;
+    header[8] = 0x20;
+    header[9] = 0;
+    std::memcpy(header + 10, Tail, 2);
+    if (node && node != FRoot.get()) {
+        PutU32(header + 12, 1);
+        stream.WriteBuffer(header, 16);
+        WriteNode(stream, node);
+        return;
+    }
+    PutU32(header + 12, FRoot->ChildCount);
+    stream.WriteBuffer(header, 16);
+    for (PVirtualNode run = FRoot->FirstChild; run; run = run->NextSibling)
+        WriteNode(stream, run);
+}
+
+void TBaseVirtualTree::FinishChunkHeader(TStream& stream, int64_t startPos, int64_t endPos) {
+    uint8_t size[4];
+    PutU32(size, uint32_t(endPos - startPos - ChunkHeaderSize));
+    stream.SetPosition(startPos + 4);
+    stream.WriteBuffer(size, 4);
+    stream.SetPosition(endPos);
+}
+
+void TBaseVirtualTree::WriteNode(TStream& stream, PVirtualNode node) {
+    if (FOptions->MiscOptions().Contains(toInitOnSave)) {
+        if (!Has(node, nsInitialized)) InitNode(node);
+        if (Has(node, nsHasChildren) && node->ChildCount == 0) InitChildren(node);
+    }
+    int64_t start = stream.Position();
+    WriteChunkHeader(stream, NodeChunk, 0);
+    WriteChunks(stream, node);
+    FinishChunkHeader(stream, start, stream.Position());
+}
+
+void TBaseVirtualTree::WriteChunks(TStream& stream, PVirtualNode node) {
+    const bool withChildren = Has(node, nsInitialized);
+    int64_t start = stream.Position();
+    uint8_t base[ChunkHeaderSize + BaseChunkSize2] = {};
+    PutU32(base, BaseChunk);
+    // The count says how many child chunks follow, so a reader can check them.
+    PutU32(base + 8, withChildren ? node->ChildCount : 0);
+    PutU32(base + 12, node->NodeHeight);
+    const uint16_t states = uint16_t(node->States.Bits & SavedStatesMask);
+    base[16] = uint8_t(states);
+    base[17] = uint8_t(states >> 8);
+    base[18] = node->Align;
+    base[19] = node->CheckState;
+    base[20] = node->CheckType;
+    stream.WriteBuffer(base, sizeof base);
+    if (withChildren)
+        for (PVirtualNode run = node->FirstChild; run; run = run->NextSibling)
+            WriteNode(stream, run);
+    FinishChunkHeader(stream, start, stream.Position());
+
+    int64_t userStart = stream.Position();
+    WriteChunkHeader(stream, UserChunk, 0);
+    DoSaveUserData(node, stream);
+    int64_t userEnd = stream.Position();
+    if (userEnd == userStart + ChunkHeaderSize) {
+        stream.SetSize(stream.Size() - ChunkHeaderSize);
+        stream.SetPosition(userStart);
+    } else {
+        FinishChunkHeader(stream, userStart, userEnd);
+    }
+}
+
+// ---- Reading
+// -------------------------------------------------------------------------------------------
+
+void TBaseVirtualTree::LoadFromFile(const std::string& fileName) {
+    TFileStream stream(fileName, fmOpenRead | fmShareDenyWrite);
+    LoadFromStream(stream);
+}
+
+void TBaseVirtualTree::LoadFromStream(TStream& stream) {
+    if (IsReadOnly()) return;
+    Clear();
+    InsertNodes(stream, FRoot.get(), TVTNodeAttachMode::amAddChildLast);
+    DoNodeCopied(nullptr);
+}
+
+std::vector<PVirtualNode> TBaseVirtualTree::InsertFromStream(TStream& stream, PVirtualNode target,
+                                                             TVTNodeAttachMode mode) {
+    if (IsReadOnly()) return {};
+    std::vector<PVirtualNode> added = InsertNodes(stream, target, mode);
+    for (PVirtualNode node : added)
+        DoNodeCopied(node);
+    return added;
+}
+
+std::vector<PVirtualNode> TBaseVirtualTree::InsertNodes(TStream& stream, PVirtualNode target,
+                                                        TVTNodeAttachMode mode) {
+    using M = TVTNodeAttachMode;
+    std::vector<PVirtualNode> added;
+    if (mode == M::amNoWhere) return added;
+    if (!target) target = FRoot.get();
+    if (target == FRoot.get()) {
+        if (mode == M::amInsertBefore) mode = M::amAddChildFirst;
+        if (mode == M::amInsertAfter) mode = M::amAddChildLast;
+    }
+    const int64_t size = stream.Size();
+    uint8_t header[12];
+    if (stream.Read(header, 12) != 12) NotEnoughData();
+    if (std::memcmp(header, Magic, 6) != 0 || std::memcmp(header + 10, Tail, 2) != 0)
+        ShowError("Unable to load tree structure, the format is wrong.", hcTFWrongStreamFormat);
+    const int version = header[6] | header[7] << 8;
+    if (version != 1 && version != 2)
+        ShowError("Unable to load tree structure, the version is unknown.", hcTFWrongStreamVersion);
+
+    TUpdateLock lock(*this);
+    uint64_t count = UINT64_MAX;
+    if (version == 2) {
+        uint8_t bytes[4];
+        ReadExact(stream, bytes, 4);
+        count = GetU32(bytes);
+    }
+    if ((mode == M::amAddChildFirst || mode == M::amAddChildLast) && target != FRoot.get() &&
+        !target->States.Contains(nsInitialized))
+        InitNode(target);
+    FReadLimit = size;
+    FReadDepth = 0;
+    const bool multiSelect = FOptions->SelectionOptions().Contains(toMultiSelect);
+    PVirtualNode parent =
+        (mode == M::amAddChildFirst || mode == M::amAddChildLast) ? target : target->Parent;
+    while (count > 0 && stream.Position() < size) {
+        --count;
+        // The anchor is checked before the node is made, so no node exists without its chunk.
+        int64_t pos = stream.Position();
+        ReadAnchor(stream, pos, size);
+        stream.SetPosition(pos);
+        PVirtualNode node = MakeNewNode();
+        node->Parent = parent;
+        std::vector<PVirtualNode> selected;
+        auto link = Finally([&] {
+            FinishLoadedSubtree(node, selected);
+            LinkNode(node, target, mode);
+            added.push_back(node);
+            // The next node follows this one.
+            if (mode == M::amInsertAfter || mode == M::amAddChildFirst) {
+                target = node;
+                mode = M::amInsertAfter;
+            }
+            if (multiSelect && !selected.empty()) InternalAddToSelection(selected, false);
+        });
+        ReadNode(stream, version, node);
+    }
+    return added;
+}
+
+void TBaseVirtualTree::ReadNode(TStream& stream, int version, PVirtualNode node) {
+    const int64_t pos = stream.Position();
+    int64_t end = ReadAnchor(stream, pos, FReadLimit);
+    ReadNodeChunks(stream, version, node, pos + ChunkHeaderSize, end);
+}
+
+void TBaseVirtualTree::ReadNodeChunks(TStream& stream, int version, PVirtualNode node, int64_t pos,
+                                      int64_t end) {
+    ++FReadDepth;
+    int64_t outerLimit = FReadLimit;
+    auto restore = Finally([&] {
+        --FReadDepth;
+        FReadLimit = outerLimit;
+    });
+    while (pos < end) {
+        FReadLimit = end;
+        // Bytes too few for one more chunk are stray data, not a chunk cut short.
+        if (end - pos < ChunkHeaderSize) UnexpectedData();
+        int id = 0;
+        int size = 0;
+        ReadChunkHeader(stream, pos, end, id, size);
+        ReadChunk(stream, version, node, id, size);
+        pos = stream.Position();
+    }
+    if (pos != end) UnexpectedData();
+}
+
+bool TBaseVirtualTree::ReadChunk(TStream& stream, int version, PVirtualNode node, int chunkId,
+                                 int chunkSize) {
+    const int64_t start = stream.Position();
+    const int64_t end = start + chunkSize;
+    if (end > FReadLimit) NotEnoughData();
+    switch (chunkId) {
+    case BaseChunk: {
+        const int baseSize = version == 1 ? BaseChunkSize1 : BaseChunkSize2;
+        if (chunkSize < baseSize) NotEnoughData();
+        uint8_t base[BaseChunkSize2];
+        ReadExact(stream, base, baseSize);
+        const uint32_t childCount = GetU32(base);
+        node->NodeHeight = Word(std::min<uint32_t>(GetU32(base + 4), 0xFFFF));
+        const uint8_t* rest = base + 8;
+        if (version == 1) {
+            node->States = (rest[0] & 0x80) ? TVirtualNodeStates{nsSelected, nsVisible}
+                                            : TVirtualNodeStates{nsVisible};
+            ++rest;
+        } else {
+            node->States.Bits = uint16_t((rest[0] | rest[1] << 8) & SavedStatesMask);
+            // Transient or derived flags are rebuilt, never taken from the stream.
+            node->States.Exclude(nsClearing);
+            node->States.Exclude(nsAllChildrenHidden);
+            rest += 2;
+        }
+        node->Align = rest[0];
+        node->CheckState = rest[1] <= csMixedPressed ? TCheckState(rest[1]) : csUncheckedNormal;
+        node->CheckType = rest[2] <= ctButton ? TCheckType(rest[2]) : ctNone;
+        int64_t pos = start + baseSize;
+        for (uint32_t i = 0; i < childCount; ++i) {
+            if (FReadDepth >= MaxLoadDepth) AnchorMissing();
+            int64_t childEnd = ReadAnchor(stream, pos, end);
+            PVirtualNode child = MakeNewNode();
+            // Linked by hand: the totals of the whole subtree are summed once it is read.
+            child->Parent = node;
+            child->Index = node->ChildCount;
+            child->PrevSibling = node->LastChild;
+            if (node->LastChild)
+                node->LastChild->NextSibling = child;
+            else
+                node->FirstChild = child;
+            node->LastChild = child;
+            ++node->ChildCount;
+            ReadNodeChunks(stream, version, child, pos + ChunkHeaderSize, childEnd);
+            pos = childEnd;
+        }
+        if (pos != end) UnexpectedData();
+        return true;
+    }
+    case UserChunk: {
+        if (chunkSize <= 0) return false;
+        DoLoadUserData(node, stream);
+        const int64_t after = stream.Position();
+        if (after != end) stream.SetPosition(end);
+        const bool read = after != start;
+        return read;
+    }
+    default:
+        stream.SetPosition(end);
+        return false;
+    }
+}
+
+void TBaseVirtualTree::SkipNode(TStream& stream) {
+    int64_t end = ReadAnchor(stream, stream.Position(), stream.Size());
+    stream.SetPosition(end);
+}
+
+void TBaseVirtualTree::FinishLoadedSubtree(PVirtualNode top, std::vector<PVirtualNode>& selected) {
+    // Post-order without recursion: a node's totals are summed once all its children have
+    // theirs.
+    auto finish = [&](PVirtualNode node) {
+        Cardinal count = 1;
+        Cardinal height = node->NodeHeight;
+        bool anyVisible = false;
+        const bool expanded = Has(node, nsExpanded);
+        for (PVirtualNode c = node->FirstChild; c; c = c->NextSibling) {
+            count += c->TotalCount;
+            if (Has(c, nsVisible)) {
+                anyVisible = true;
+                if (expanded) height += c->TotalHeight;
+            }
+        }
+        node->TotalCount = count;
+        node->TotalHeight = height;
+        if (node->ChildCount > 0) {
+            node->States.Include(nsHasChildren);
+            node->States.Set(nsAllChildrenHidden, !anyVisible);
+        }
+        if (Has(node, nsSelected)) {
+            // Selection goes through the tree's own list, which skips nodes already marked.
+            node->States.Exclude(nsSelected);
+            selected.push_back(node);
+        }
+    };
+    PVirtualNode run = top;
+    while (true) {
+        if (run->FirstChild) {
+            run = run->FirstChild;
+            continue;
+        }
+        while (true) {
+            finish(run);
+            if (run == top) return;
+            if (run->NextSibling) {
+                run = run->NextSibling;
+                break;
+            }
+            run = run->Parent;
+        }
+    }
+}
+
+} // namespace epc

@@ -1,0 +1,365 @@
+// Keys, mouse, wheel and timers reach the tree as a person gives them: through window messages
+// made by the platform's testing helpers.
+
+#include <gtest/gtest.h>
+
+#include "TreeTestSupport.h"
+#include "platform/controls/Forms.h"
+#include "platform/testing/UserActions.h"
+#include "platform/windows/Window.h"
+
+using namespace epc;
+using namespace epc::tree_options;
+namespace ua = epc::testing;
+using T = TBaseVirtualTree;
+
+namespace {
+
+struct InputFixture : ::testing::Test {
+    void SetUp() override {
+        ua::ResetAll();
+        form = new TForm(nullptr);
+        form->SetBorderStyle(bsNone);
+        form->SetBounds(100, 100, 300, 200);
+        tree = new TBaseVirtualTree(form);
+        tree->SetParent(form);
+        tree->SetBorderStyle(bsNone);
+        tree->SetBounds(0, 0, 300, 200);
+        // Five top-level nodes; the first has three children.
+        tree->SetRootNodeCount(5);
+        first = tree->GetFirst();
+        tree->SetChildCount(first, 3);
+        ua::ShowForm(form);
+        tree->SetFocus();
+        ua::Pump();
+    }
+    void TearDown() override {
+        FreeComponent(form);
+        ua::ResetAll();
+    }
+    PVirtualNode Top(int i) {
+        PVirtualNode n = tree->GetFirstNoInit();
+        while (i-- > 0)
+            n = n->NextSibling;
+        return n;
+    }
+    // A point on the label of the visible row.
+    TPoint RowLabel(int row, int level = 1) {
+        return TPoint(level * int(tree->Indent()) + tree->Margin() + 6, row * 18 + 9);
+    }
+    TForm* form = nullptr;
+    T* tree = nullptr;
+    PVirtualNode first = nullptr;
+};
+
+} // namespace
+
+TEST_F(InputFixture, ArrowsMoveTheFocusAndCtrlArrowsScroll) {
+    ua::PressKey(VK_DOWN);
+    EXPECT_EQ(tree->FocusedNode(), first);
+    EXPECT_TRUE(tree->Selected(first));
+    ua::PressKey(VK_DOWN);
+    EXPECT_EQ(tree->FocusedNode(), Top(1));
+    EXPECT_FALSE(tree->Selected(first));
+    EXPECT_EQ(tree->SelectedCount(), 1u);
+    ua::PressKey(VK_UP);
+    EXPECT_EQ(tree->FocusedNode(), first);
+    // Right expands, Right again goes to the first child, Left to the parent, Left collapses.
+    ua::PressKey(VK_RIGHT);
+    EXPECT_TRUE(tree->Expanded(first));
+    ua::PressKey(VK_RIGHT);
+    EXPECT_EQ(tree->FocusedNode(), first->FirstChild);
+    ua::PressKey(VK_BACK);
+    EXPECT_EQ(tree->FocusedNode(), first);
+    ua::PressKey(VK_LEFT);
+    EXPECT_FALSE(tree->Expanded(first));
+    ua::PressKey(VK_END);
+    EXPECT_EQ(tree->FocusedNode(), Top(4));
+
+    // Ctrl+Down scrolls by exactly one default row height and leaves the focus.
+    tree->SetRootNodeCount(40);
+    ua::PressKey(VK_HOME);
+    PVirtualNode focused = tree->FocusedNode();
+    ua::PressKey(VK_DOWN, {ssCtrl});
+    EXPECT_EQ(tree->OffsetY(), -int(tree->DefaultNodeHeight()));
+    EXPECT_EQ(tree->FocusedNode(), focused);
+    ua::PressKey(VK_UP, {ssCtrl});
+    EXPECT_EQ(tree->OffsetY(), 0);
+}
+
+TEST_F(InputFixture, ShiftExtendsTheSelectionWithMultiSelect) {
+    auto* o = tree->TreeOptions();
+    o->SetSelectionOptions(o->SelectionOptions() | toMultiSelect);
+    ua::PressKey(VK_DOWN);
+    ua::PressKey(VK_DOWN, {ssShift});
+    ua::PressKey(VK_DOWN, {ssShift});
+    EXPECT_EQ(tree->SelectedCount(), 3u);
+    ua::PressKey(VK_UP, {ssShift});
+    EXPECT_EQ(tree->SelectedCount(), 2u);
+    ua::PressKey(VK_DOWN);
+    EXPECT_EQ(tree->SelectedCount(), 1u);
+    ua::PressKey('A', {ssCtrl});
+    EXPECT_EQ(tree->SelectedCount(), 5u);
+}
+
+TEST_F(InputFixture, PlusAndMinusOfTheMainKeyboardActAsKeypadKeys) {
+    ua::PressKey(VK_DOWN);
+    ua::TypeText(u"+");
+    EXPECT_TRUE(tree->Expanded(first));
+    ua::TypeText(u"-");
+    EXPECT_FALSE(tree->Expanded(first));
+    ua::PressKey(VK_ADD);
+    EXPECT_TRUE(tree->Expanded(first));
+    ua::PressKey(VK_DIVIDE);
+    EXPECT_FALSE(tree->Expanded(first));
+}
+
+TEST_F(InputFixture, SpaceTogglesTheCheckOnReleaseAndEscapeCancels) {
+    auto* o = tree->TreeOptions();
+    o->SetMiscOptions(o->MiscOptions() | toCheckSupport);
+    tree->SetCheckType(first, ctCheckBox);
+    int checked = 0;
+    tree->OnChecked = [&](T*, PVirtualNode) { ++checked; };
+    ua::PressKey(VK_DOWN);
+    ua::KeyDown(VK_SPACE);
+    ua::Pump();
+    EXPECT_EQ(tree->CheckState(first), csUncheckedPressed);
+    ua::KeyUp(VK_SPACE);
+    ua::Pump();
+    EXPECT_EQ(tree->CheckState(first), csCheckedNormal);
+    EXPECT_EQ(checked, 1);
+    // Escape between press and release leaves the state as it was.
+    ua::KeyDown(VK_SPACE);
+    ua::Pump();
+    ua::PressKey(VK_ESCAPE);
+    ua::KeyUp(VK_SPACE);
+    ua::Pump();
+    EXPECT_EQ(tree->CheckState(first), csCheckedNormal);
+    EXPECT_EQ(checked, 1);
+    // A refusal leaves it too.
+    tree->OnChecking = [](T*, PVirtualNode, TCheckState&, bool& allowed) { allowed = false; };
+    ua::PressKey(VK_SPACE);
+    EXPECT_EQ(tree->CheckState(first), csCheckedNormal);
+}
+
+TEST_F(InputFixture, WheelNotchScrollsThreeRows) {
+    tree->SetRootNodeCount(60);
+    UINT lines = 0;
+    SystemParametersInfoA(SPI_GETWHEELSCROLLLINES, 0, &lines, 0);
+    ASSERT_EQ(lines, 3u);
+    ua::Wheel(tree, -1, 20, 20);
+    EXPECT_EQ(tree->OffsetY(), -3 * int(tree->DefaultNodeHeight()));
+    ua::Wheel(tree, 1, 20, 20);
+    EXPECT_EQ(tree->OffsetY(), 0);
+    // Ctrl: a page of rows per notch.
+    ua::KeyDown(VK_CONTROL);
+    ua::Wheel(tree, -1, 20, 20);
+    ua::KeyUp(VK_CONTROL);
+    EXPECT_EQ(tree->OffsetY(), -(tree->ClientHeight() / 18) * 18);
+}
+
+TEST_F(InputFixture, DialogCodeAndScrollBarMessages) {
+    EXPECT_EQ(tree->Perform(WM_GETDLGCODE, 0, 0), LRESULT(DLGC_WANTARROWS | DLGC_WANTCHARS));
+    tree->SetWantTabs(true);
+    EXPECT_EQ(tree->Perform(WM_GETDLGCODE, 0, 0) & DLGC_WANTTAB, LRESULT(DLGC_WANTTAB));
+    tree->SetRootNodeCount(60);
+    tree->Perform(WM_VSCROLL, SB_LINEDOWN, 0);
+    EXPECT_EQ(tree->OffsetY(), -20);
+    tree->Perform(WM_VSCROLL, SB_PAGEDOWN, 0);
+    EXPECT_EQ(tree->OffsetY(), -20 - tree->ClientHeight());
+    tree->Perform(WM_VSCROLL, SB_BOTTOM, 0);
+    EXPECT_EQ(tree->OffsetY(), tree->ClientHeight() - 60 * 18);
+    tree->Perform(WM_VSCROLL, SB_TOP, 0);
+    EXPECT_EQ(tree->OffsetY(), 0);
+    EXPECT_EQ(tree->Perform(CM_BASE + 2000, 0, 0), 1);
+}
+
+TEST_F(InputFixture, IncrementalSearchFindsAndStopsAfterOneRound) {
+    const std::u16string names[] = {u"alpha", u"beta", u"gamma", u"bravo", u"delta"};
+    tree->SetIncrementalSearch(TVTIncrementalSearch::isAll);
+    int asked = 0;
+    tree->OnIncrementalSearch = [&](T*, PVirtualNode n, const std::u16string& text, int& result) {
+        ++asked;
+        result = n->Parent == tree->RootNode() && names[n->Index].starts_with(text) ? 0 : 1;
+    };
+    ua::TypeText(u"b");
+    EXPECT_EQ(tree->FocusedNode(), Top(1));
+    ua::TypeText(u"r");
+    EXPECT_EQ(tree->FocusedNode(), Top(3));
+    // Nothing matches "brz": one round over the eight nodes, and the focus stays.
+    asked = 0;
+    ua::TypeText(u"z");
+    EXPECT_EQ(tree->FocusedNode(), Top(3));
+    EXPECT_EQ(asked, 8);
+    // Backspace takes the last character back.
+    ua::PressKey(VK_BACK);
+    EXPECT_EQ(tree->SearchBuffer(), u"br");
+    // The search ends after its timeout.
+    ua::Wait(tree->IncrementalSearchTimeout() + 10);
+    EXPECT_TRUE(tree->SearchBuffer().empty());
+    ua::TypeText(u"d");
+    EXPECT_EQ(tree->FocusedNode(), Top(4));
+}
+
+TEST_F(InputFixture, HitTestPositions) {
+    T::THitInfo hit = tree->HitTestAt(20, 5 * 18 + 4, true);
+    EXPECT_EQ(hit.HitPositions, T::hiNowhere);
+    EXPECT_EQ(hit.HitNode, nullptr);
+    hit = tree->HitTestAt(-3, 5, true);
+    EXPECT_EQ(hit.HitPositions, T::hiToLeft);
+    EXPECT_EQ(hit.HitNode, nullptr);
+    hit = tree->HitTestAt(5, -3, true);
+    EXPECT_EQ(hit.HitPositions, T::hiAbove);
+    hit = tree->HitTestAt(9, 9, true);
+    EXPECT_EQ(hit.HitNode, first);
+    EXPECT_EQ(hit.HitPositions, T::hiOnItem | T::hiOnItemIndent | T::hiOnItemButton);
+    hit = tree->HitTestAt(9, 18 + 9, true); // second node has no children: indent only
+    EXPECT_EQ(hit.HitPositions, T::hiOnItem | T::hiOnItemIndent);
+    TPoint label = RowLabel(0);
+    hit = tree->HitTestAt(label.X, label.Y, true);
+    EXPECT_TRUE(hit.HitPositions & T::hiOnItemLabel);
+}
+
+TEST_F(InputFixture, ClicksFocusSelectToggleAndCheck) {
+    auto* o = tree->TreeOptions();
+    o->SetSelectionOptions(o->SelectionOptions() | toMultiSelect);
+    TPoint p = RowLabel(1);
+    ua::Click(tree, p.X, p.Y);
+    EXPECT_EQ(tree->FocusedNode(), Top(1));
+    EXPECT_TRUE(tree->Selected(Top(1)));
+    // Ctrl toggles another node in, and out again.
+    TPoint q = RowLabel(3);
+    ua::Click(tree, q.X, q.Y, mbLeft, {ssCtrl});
+    EXPECT_EQ(tree->SelectedCount(), 2u);
+    ua::Wait(1000); // not a double click
+    ua::Click(tree, q.X, q.Y, mbLeft, {ssCtrl});
+    EXPECT_EQ(tree->SelectedCount(), 1u);
+    // Shift selects the range.
+    ua::Wait(1000);
+    ua::Click(tree, p.X, p.Y, mbLeft, {ssShift});
+    EXPECT_EQ(tree->SelectedCount(), 3u);
+    // A click on the button toggles; a double click on the label too with toToggleOnDblClick.
+    ua::Click(tree, 9, 9);
+    EXPECT_TRUE(tree->Expanded(first));
+    o->SetMiscOptions(o->MiscOptions() | toToggleOnDblClick | toCheckSupport);
+    TPoint l = RowLabel(0);
+    ua::DoubleClick(tree, l.X, l.Y);
+    EXPECT_FALSE(tree->Expanded(first));
+    // A click on empty space clears the selection.
+    ua::Click(tree, 100, 190);
+    EXPECT_EQ(tree->SelectedCount(), 0u);
+}
+
+TEST_F(InputFixture, CheckBoxClickAppliesOnReleaseOverTheBox) {
+    auto* o = tree->TreeOptions();
+    o->SetMiscOptions(o->MiscOptions() | toCheckSupport);
+    tree->SetCheckType(Top(1), ctCheckBox);
+    const int boxX = tree->Indent() + tree->Margin() + 3;
+    ua::MouseDown(tree, boxX, 18 + 9);
+    EXPECT_EQ(tree->CheckState(Top(1)), csUncheckedPressed);
+    ua::MouseUp(tree, boxX, 18 + 9);
+    EXPECT_EQ(tree->CheckState(Top(1)), csCheckedNormal);
+    // Released elsewhere: the pressed form reverts.
+    ua::Wait(1000);
+    ua::MouseDown(tree, boxX, 18 + 9);
+    ua::MouseUp(tree, 200, 18 * 3 + 9);
+    EXPECT_EQ(tree->CheckState(Top(1)), csCheckedNormal);
+}
+
+TEST_F(InputFixture, HotTrackingFollowsTheMouse) {
+    auto* o = tree->TreeOptions();
+    o->SetPaintOptions(o->PaintOptions() | toHotTrack);
+    std::vector<PVirtualNode> hot;
+    tree->OnHotChange = [&](T*, PVirtualNode, PVirtualNode n) { hot.push_back(n); };
+    ua::MoveMouse(tree, 40, 18 * 2 + 5);
+    EXPECT_EQ(tree->HotNode(), Top(2));
+    ua::MoveMouse(tree, 45, 18 * 2 + 8);
+    ua::MoveMouse(tree, 40, 18 * 4 + 5);
+    EXPECT_EQ(hot, (std::vector<PVirtualNode>{Top(2), Top(4)}));
+    ua::MoveMouse(form, 10, 10);
+    ua::MoveMouse(tree, 40, 18 * 10);
+    EXPECT_EQ(tree->HotNode(), nullptr);
+}
+
+TEST_F(InputFixture, AutoScrollStopsAtTheTopByItself) {
+    tree->SetRootNodeCount(60);
+    tree->SetOffsetY(-36);
+    auto* o = tree->TreeOptions();
+    o->SetSelectionOptions(o->SelectionOptions() | toMultiSelect);
+    o->SetAutoOptions(o->AutoOptions() | toAutoScroll);
+    tree->SetAutoScrollDelay(10);
+    // A rubber band from empty space dragged to the top edge.
+    ua::MouseDown(tree, 250, 100);
+    ua::MoveMouse(tree, 250, 60);
+    ua::MoveMouse(tree, 250, 3);
+    EXPECT_EQ(tree->ScrollDirections(), T::sdUp);
+    ua::Wait(200);
+    EXPECT_EQ(tree->OffsetY(), 0);
+    EXPECT_EQ(tree->ScrollDirections(), 0);
+    EXPECT_FALSE(tree->TreeStates().Contains(TVirtualTreeState::tsScrolling));
+    ua::MouseUp(tree, 250, 3);
+}
+
+TEST_F(InputFixture, HeaderTakesTheNonClientMouse) {
+    TVTHeader* header = tree->Header();
+    header->Columns()->Add()->SetWidth(120);
+    header->Columns()->Add()->SetWidth(100);
+    header->SetOptions(header->Options() | hoVisible);
+    ua::Pump();
+    EXPECT_EQ(tree->ClientHeight(), 200 - header->Height());
+    int downs = 0;
+    tree->OnHeaderMouseDown = [&](TVTHeader*, TMouseButton, TShiftState, int, int y) {
+        ++downs;
+        EXPECT_GE(y, 0);
+    };
+    TColumnIndex clicked = NoColumn;
+    tree->OnHeaderClick = [&](TVTHeader*, TColumnIndex c, TMouseButton, TShiftState, int, int) {
+        clicked = c;
+    };
+    ua::Click(tree, 150, -5);
+    EXPECT_EQ(downs, 1);
+    EXPECT_EQ(clicked, 1);
+    // Dragging the split between the columns resizes the first.
+    ua::DragMouse(tree, TPoint(120, -5), TPoint(150, -5));
+    EXPECT_EQ(header->Columns()->Items(0)->Width(), 150);
+}
+
+TEST_F(InputFixture, HintModesChooseTheText) {
+    tree->SetHint("the tree");
+    auto ask = [&](TPoint p) {
+        THintInfo info;
+        info.HintControl = tree;
+        info.CursorPos = p;
+        LRESULT shown = tree->Perform(CM_HINTSHOW, 0, reinterpret_cast<LPARAM>(&info));
+        return shown == 0 ? info.HintStr : std::string("(none)");
+    };
+    EXPECT_EQ(ask(TPoint(26, 27)), "the tree"); // hmDefault
+    tree->SetHintMode(TVTHintMode::hmHint);
+    EXPECT_EQ(ask(TPoint(26, 27)), "the tree"); // the node's hint defaults to the control's
+    struct HintTree : T {
+        using T::T;
+        std::string DoGetNodeHint(PVirtualNode node, TColumnIndex) override {
+            return node->Index == 1 ? "second" : "";
+        }
+    };
+    auto* own = new HintTree(form);
+    own->SetParent(form);
+    own->SetBounds(0, 0, 300, 200);
+    own->SetRootNodeCount(3);
+    own->SetHint("control");
+    own->SetHintMode(TVTHintMode::hmHint);
+    auto askOwn = [&](TPoint p) {
+        THintInfo info;
+        info.CursorPos = p;
+        return own->Perform(CM_HINTSHOW, 0, reinterpret_cast<LPARAM>(&info)) == 0
+                   ? info.HintStr
+                   : std::string("(none)");
+    };
+    EXPECT_EQ(askOwn(TPoint(26, 27)), "second");
+    EXPECT_EQ(askOwn(TPoint(26, 9)), "(none)");
+    own->SetHintMode(TVTHintMode::hmHintAndDefault);
+    EXPECT_EQ(askOwn(TPoint(26, 9)), "control");
+    // Tooltips only for texts the client area cuts: these labels are narrow.
+    own->SetHintMode(TVTHintMode::hmTooltip);
+    EXPECT_EQ(askOwn(TPoint(26, 27)), "(none)");
+}

@@ -1,0 +1,283 @@
+#include <cstring>
+#include <random>
+
+#include "TreeTestSupport.h"
+
+using namespace epc;
+using namespace epc::tree_options;
+using epc::testing::CheckTotals;
+
+namespace {
+
+// A tree whose nodes carry one int32 of user data, saved and loaded by the node events.
+struct StreamTree : TBaseVirtualTree {
+    StreamTree() : TBaseVirtualTree(nullptr) {
+        SetNodeDataSize(4);
+        OnSaveNode = [](TBaseVirtualTree* t, PVirtualNode n, TStream& s) {
+            int32_t v = *t->NodeData<int32_t>(n);
+            if (v != 0) s.WriteInt32(v);
+        };
+        OnLoadNode = [](TBaseVirtualTree* t, PVirtualNode n, TStream& s) {
+            *t->NodeData<int32_t>(n) = s.ReadInt32();
+        };
+        auto* o = TreeOptions();
+        o->SetSelectionOptions(o->SelectionOptions() | toMultiSelect);
+    }
+};
+
+void BuildRandom(StreamTree& tree, std::mt19937& rng, int count) {
+    std::vector<PVirtualNode> nodes;
+    for (int i = 0; i < count; ++i) {
+        PVirtualNode parent =
+            nodes.empty() || rng() % 4 == 0 ? nullptr : nodes[rng() % nodes.size()];
+        PVirtualNode n = tree.AddChild(parent);
+        tree.InitNode(n);
+        *tree.NodeData<int32_t>(n) = rng() % 3 == 0 ? 0 : int32_t(rng());
+        tree.SetNodeHeight(n, 10 + rng() % 40);
+        n->Align = uint8_t(rng());
+        n->CheckType = TCheckType(rng() % 5);
+        n->CheckState = TCheckState(rng() % 6);
+        nodes.push_back(n);
+    }
+    for (PVirtualNode n : nodes) {
+        if (rng() % 2) tree.SetExpanded(n, true);
+        if (rng() % 7 == 0) tree.SetVisible(n, false);
+        if (rng() % 5 == 0) tree.AddToSelection(n);
+    }
+}
+
+void ExpectSame(TBaseVirtualTree& a, PVirtualNode na, TBaseVirtualTree& b, PVirtualNode nb) {
+    ASSERT_EQ(na->ChildCount, nb->ChildCount);
+    if (na != a.RootNode()) {
+        EXPECT_EQ(na->NodeHeight, nb->NodeHeight);
+        EXPECT_EQ(na->States.Bits & 0xFDE9, nb->States.Bits & 0xFDE9);
+        EXPECT_EQ(na->Align, nb->Align);
+        EXPECT_EQ(na->CheckState, nb->CheckState);
+        EXPECT_EQ(na->CheckType, nb->CheckType);
+        EXPECT_EQ(na->TotalHeight, nb->TotalHeight);
+        EXPECT_EQ(*a.NodeData<int32_t>(na), *b.NodeData<int32_t>(nb));
+    }
+    for (PVirtualNode ca = na->FirstChild, cb = nb->FirstChild; ca;
+         ca = ca->NextSibling, cb = cb->NextSibling) {
+        EXPECT_EQ(ca->Index, cb->Index);
+        ExpectSame(a, ca, b, cb);
+    }
+}
+
+std::string Saved(TBaseVirtualTree& tree, PVirtualNode node = nullptr) {
+    TMemoryStream s;
+    tree.SaveToStream(s, node);
+    return s.DataString();
+}
+
+int LoadError(TBaseVirtualTree& tree, const std::string& bytes, std::string* message = nullptr) {
+    TStringStream s(bytes);
+    try {
+        tree.LoadFromStream(s);
+    } catch (const EVirtualTreeError& e) {
+        if (message) *message = e.Message();
+        return e.HelpContext();
+    }
+    return 0;
+}
+
+void Put32(std::string& s, size_t at, uint32_t v) {
+    for (int i = 0; i < 4; ++i)
+        s[at + size_t(i)] = char(v >> (8 * i));
+}
+
+} // namespace
+
+TEST(TreeStream, RandomTreesRoundTrip) {
+    for (unsigned seed = 1; seed <= 12; ++seed) {
+        std::mt19937 rng(seed);
+        StreamTree a;
+        BuildRandom(a, rng, int(rng() % 300));
+        std::string bytes = Saved(a);
+        StreamTree b;
+        TStringStream in(bytes);
+        b.LoadFromStream(in);
+        EXPECT_EQ(b.TotalCount(), a.TotalCount());
+        EXPECT_EQ(b.RootTotalHeight(), a.RootTotalHeight());
+        EXPECT_EQ(b.VisibleCount(), a.VisibleCount());
+        EXPECT_EQ(b.SelectedCount(), a.SelectedCount());
+        ExpectSame(a, a.RootNode(), b, b.RootNode());
+        EXPECT_EQ(CheckTotals(b), b.VisibleCount());
+        EXPECT_EQ(Saved(b), bytes) << "seed " << seed;
+    }
+}
+
+TEST(TreeStream, EmptyTreeAndAbsentUserChunk) {
+    StreamTree tree;
+    std::string empty = Saved(tree);
+    EXPECT_EQ(empty, std::string("\x45\x20\x56\x00\x54\x00\x02\x00\x20\x00\x46\x20\0\0\0\0", 16));
+    PVirtualNode n = tree.AddChild(nullptr);
+    tree.InitNode(n);
+    // No user data: node chunk = anchor + base chunk header + 17 bytes, nothing else.
+    EXPECT_EQ(Saved(tree).size(), 16u + 8 + 8 + 17);
+    *tree.NodeData<int32_t>(n) = 7;
+    EXPECT_EQ(Saved(tree).size(), 16u + 8 + 8 + 17 + 8 + 4);
+    // One node alone: count 1.
+    std::string one = Saved(tree, n);
+    EXPECT_EQ(uint8_t(one[12]), 1);
+}
+
+TEST(TreeStream, SelectionWithoutMultiSelectIsDropped) {
+    StreamTree a;
+    PVirtualNode n = a.AddChild(nullptr);
+    a.AddToSelection(n);
+    std::string bytes = Saved(a);
+    StreamTree b;
+    auto* o = b.TreeOptions();
+    o->SetSelectionOptions(o->SelectionOptions() - toMultiSelect);
+    TStringStream in(bytes);
+    b.LoadFromStream(in);
+    EXPECT_EQ(b.SelectedCount(), 0u);
+    EXPECT_FALSE(b.GetFirst()->States.Contains(nsSelected));
+}
+
+TEST(TreeStream, HeaderErrors) {
+    StreamTree tree;
+    std::string good = Saved(tree);
+    EXPECT_EQ(LoadError(tree, good.substr(0, 11)), hcTFStreamTooSmall);
+    std::string bad = good;
+    bad[0] = 'X';
+    EXPECT_EQ(LoadError(tree, bad), hcTFWrongStreamFormat);
+    bad = good;
+    bad[11] = 0;
+    EXPECT_EQ(LoadError(tree, bad), hcTFWrongStreamFormat);
+    bad = good;
+    bad[8] = 'z'; // written, never compared
+    EXPECT_EQ(LoadError(tree, bad), 0);
+    bad = good;
+    bad[6] = 3;
+    std::string msg;
+    EXPECT_EQ(LoadError(tree, bad, &msg), hcTFWrongStreamVersion);
+    EXPECT_EQ(msg, "Unable to load tree structure, the version is unknown.");
+    bad[6] = 0;
+    EXPECT_EQ(LoadError(tree, bad), hcTFWrongStreamVersion);
+}
+
+TEST(TreeStream, DamagedChunksKeepWhatWasRead) {
+    StreamTree a;
+    PVirtualNode p = a.AddChild(nullptr);
+    a.AddChild(p);
+    a.AddChild(p);
+    a.AddChild(nullptr);
+    std::string good = Saved(a); // p(anchor @16, base @24, data @32, kids @49..), second top
+    StreamTree b;
+
+    // The parent claims three children but holds two: the anchor of the third is missing.
+    std::string bad = good;
+    Put32(bad, 32, 3);
+    std::string msg;
+    EXPECT_EQ(LoadError(b, bad, &msg), hcTFCorruptStream1);
+    EXPECT_EQ(msg, "Stream data corrupt. A node's anchor chunk is missing.");
+    EXPECT_EQ(b.TotalCount(), 3u); // p with its two children stay, nothing made for the third
+    EXPECT_EQ(CheckTotals(b), b.VisibleCount());
+
+    // A count of four billion children never builds more nodes than the bytes hold.
+    Put32(bad, 32, 0xFFFFFFFFu);
+    EXPECT_EQ(LoadError(b, bad), hcTFCorruptStream1);
+    EXPECT_EQ(b.TotalCount(), 3u);
+
+    // Fewer children than chunks: the rest of the base chunk is unexpected.
+    bad = good;
+    Put32(bad, 32, 1);
+    EXPECT_EQ(LoadError(b, bad), hcTFCorruptStream2);
+    EXPECT_EQ(b.TotalCount(), 2u);
+    CheckTotals(b);
+
+    // A node chunk size running past the stream.
+    bad = good;
+    Put32(bad, 20, 100000);
+    EXPECT_EQ(LoadError(b, bad), hcTFStreamTooSmall);
+    EXPECT_EQ(b.TotalCount(), 0u);
+
+    // A base chunk running past its node chunk.
+    bad = good;
+    Put32(bad, 28, uint32_t(good.size()));
+    EXPECT_EQ(LoadError(b, bad), hcTFStreamTooSmall);
+
+    // A negative size.
+    bad = good;
+    Put32(bad, 20, 0xFFFFFFF0u);
+    EXPECT_EQ(LoadError(b, bad), hcTFStreamTooSmall);
+
+    // Anchor id wrong.
+    bad = good;
+    Put32(bad, 16, 9);
+    EXPECT_EQ(LoadError(b, bad), hcTFCorruptStream1);
+    EXPECT_EQ(b.TotalCount(), 0u);
+
+    // A truncated stream keeps the complete top-level nodes.
+    EXPECT_EQ(LoadError(b, good.substr(0, good.size() - 3)), hcTFStreamTooSmall);
+    EXPECT_EQ(b.TotalCount(), 3u);
+    CheckTotals(b);
+}
+
+TEST(TreeStream, ExtraBytesInNodeChunkAndUnknownChunks) {
+    StreamTree a;
+    a.AddChild(nullptr);
+    std::string good = Saved(a);
+    // Grow the node chunk by three stray bytes.
+    std::string bad = good + "abc";
+    Put32(bad, 20, uint32_t(good.size() - 24 + 3));
+    StreamTree b;
+    std::string msg;
+    EXPECT_EQ(LoadError(b, bad, &msg), hcTFCorruptStream2);
+    EXPECT_EQ(msg, "Stream data corrupt. Unexpected data after node's end position.");
+    EXPECT_EQ(b.TotalCount(), 1u);
+    // An unknown chunk of 3 bytes is skipped.
+    std::string unknown = good + std::string("\x63\0\0\0\x03\0\0\0xyz", 11);
+    Put32(unknown, 20, uint32_t(good.size() - 24 + 11));
+    EXPECT_EQ(LoadError(b, unknown), 0);
+    EXPECT_EQ(b.TotalCount(), 1u);
+}
+
+TEST(TreeStream, VersionOneReadsSelectedAndVisible) {
+    // Version 1: no count; base chunks of 13 bytes with a states byte.
+    std::string s("\x45\x20\x56\x00\x54\x00\x01\x00\x20\x00\x46\x20", 12);
+    auto node = [](uint8_t states, uint32_t height) {
+        std::string n("\x01\0\0\0\x15\0\0\0\x02\0\0\0\x0D\0\0\0", 16);
+        n += std::string("\0\0\0\0", 4);
+        n += char(height) + std::string("\0\0\0", 3);
+        n += char(states);
+        n += std::string("\x32\x02\x02\0", 4); // the 13th byte is unused
+        return n;
+    };
+    s += node(0x80, 30) + node(0x00, 40);
+    StreamTree b;
+    TStringStream in(s);
+    b.LoadFromStream(in);
+    ASSERT_EQ(b.TotalCount(), 2u);
+    PVirtualNode first = b.GetFirstNoInit();
+    EXPECT_TRUE(first->States.Contains(nsSelected));
+    EXPECT_EQ(first->NodeHeight, 30);
+    EXPECT_EQ(first->CheckState, csCheckedNormal);
+    EXPECT_FALSE(first->NextSibling->States.Contains(nsSelected));
+    EXPECT_EQ(b.RootTotalHeight(), 70u);
+    EXPECT_EQ(b.SelectedCount(), 1u);
+}
+
+TEST(TreeStream, DeepNestingIsRefused) {
+    // 5000 levels, each node chunk holding the next one.
+    const int depth = 5000;
+    // Built from the inside out.
+    std::string inner;
+    for (int i = depth - 1; i >= 0; --i) {
+        std::string data(17, '\0');
+        Put32(data, 0, inner.empty() ? 0 : 1);
+        Put32(data, 4, 16);
+        data[8] = char(0x81);
+        std::string base = std::string("\x02\0\0\0\0\0\0\0", 8) + data + inner;
+        Put32(base, 4, uint32_t(base.size() - 8));
+        inner = std::string("\x01\0\0\0\0\0\0\0", 8) + base;
+        Put32(inner, 4, uint32_t(inner.size() - 8));
+    }
+    std::string s("\x45\x20\x56\x00\x54\x00\x02\x00\x20\x00\x46\x20\x01\0\0\0", 16);
+    StreamTree b;
+    EXPECT_EQ(LoadError(b, s + inner), hcTFCorruptStream1);
+    EXPECT_EQ(b.TotalCount(), 2048u);
+    CheckTotals(b);
+}

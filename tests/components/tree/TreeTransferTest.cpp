@@ -1,0 +1,368 @@
+// Data objects, the clipboard, moving and copying nodes, and drags between two trees made with
+// the mouse.
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "TreeTestSupport.h"
+#include "components/tree/VTDataTransfer.h"
+#include "platform/controls/Forms.h"
+#include "platform/core/Threads.h"
+#include "platform/testing/UserActions.h"
+
+using namespace epc;
+using namespace epc::tree_options;
+namespace ua = epc::testing;
+using epc::testing::CheckTotals;
+using T = TBaseVirtualTree;
+using M = TVTNodeAttachMode;
+
+namespace {
+
+// Nodes carry an int32 tag, saved and loaded with them.
+void Prepare(T* tree) {
+    tree->SetNodeDataSize(4);
+    tree->OnSaveNode = [](T* t, PVirtualNode n, TStream& s) {
+        s.WriteInt32(*t->NodeData<int32_t>(n));
+    };
+    tree->OnLoadNode = [](T* t, PVirtualNode n, TStream& s) {
+        *t->NodeData<int32_t>(n) = s.ReadInt32();
+    };
+}
+
+PVirtualNode Add(T* tree, PVirtualNode parent, int32_t tag) {
+    PVirtualNode n = tree->AddChild(parent);
+    *tree->NodeData<int32_t>(n) = tag;
+    return n;
+}
+
+// Tags of the tree in order, children after their parent, -1 closing each child list.
+std::vector<int32_t> Shape(T* tree, PVirtualNode parent = nullptr) {
+    std::vector<int32_t> out;
+    if (!parent) parent = tree->RootNode();
+    for (PVirtualNode c = parent->FirstChild; c; c = c->NextSibling) {
+        out.push_back(*tree->NodeData<int32_t>(c));
+        if (c->FirstChild) {
+            auto sub = Shape(tree, c);
+            out.insert(out.end(), sub.begin(), sub.end());
+            out.push_back(-1);
+        }
+    }
+    return out;
+}
+
+struct TransferFixture : ::testing::Test {
+    void SetUp() override {
+        ua::ResetAll();
+        form = new TForm(nullptr);
+        form->SetBorderStyle(bsNone);
+        form->SetBounds(50, 50, 420, 200);
+        a = new T(form);
+        b = new T(form);
+        for (T* t : {a, b}) {
+            t->SetParent(form);
+            t->SetBorderStyle(bsNone);
+            Prepare(t);
+        }
+        a->SetBounds(0, 0, 200, 200);
+        b->SetBounds(220, 0, 200, 200);
+        a1 = Add(a, nullptr, 1);
+        Add(a, a1, 11);
+        Add(a, a1, 12);
+        a2 = Add(a, nullptr, 2);
+        b1 = Add(b, nullptr, 100);
+        ua::ShowForm(form);
+    }
+    void TearDown() override {
+        FreeComponent(form);
+        ua::ResetAll();
+    }
+    TForm* form = nullptr;
+    T* a = nullptr;
+    T* b = nullptr;
+    PVirtualNode a1 = nullptr, a2 = nullptr, b1 = nullptr;
+};
+
+// A point of one control in the client coordinates of another.
+TPoint InA(TControl* of, TControl* in, TPoint p) {
+    TPoint s = ua::ScreenPoint(of, p);
+    TPoint o = ua::ScreenPoint(in, TPoint(0, 0));
+    return TPoint(s.X - o.X, s.Y - o.Y);
+}
+
+// An OLE drag by the mouse: the press and the first move past the threshold go through the
+// window, the drag loop then takes the rest of the way and the release from the driver.
+void OleDragMouse(TControl* from, TPoint start, TControl* over, TPoint end) {
+    ua::MoveMouse(from, start.X, start.Y);
+    ua::MouseDown(from, start.X, start.Y);
+    const TPoint target = ua::ScreenPoint(over, end);
+    std::vector<std::function<void()>> script;
+    for (int i = 1; i <= 4; ++i) {
+        TPoint s = ua::ScreenPoint(from, TPoint(start.X + 8, start.Y));
+        TPoint p(s.X + (target.X - s.X) * i / 4, s.Y + (target.Y - s.Y) * i / 4);
+        script.push_back([p] { SimulateMouseMove(p); });
+    }
+    script.push_back([target] { SimulateMouseButton(TMouseButtonId::Left, false, target); });
+    size_t next = 0;
+    SetDragDropDriver([&] {
+        if (next >= script.size()) return false;
+        script[next++]();
+        return true;
+    });
+    ua::MoveMouse(from, start.X + 8, start.Y);
+    SetDragDropDriver(nullptr);
+    ua::Pump();
+}
+
+} // namespace
+
+TEST_F(TransferFixture, ReferenceBlockHoldsTheWholePointer) {
+    auto* data = new TVTDataObject(a, false);
+    FORMATETC f;
+    f.cfFormat = CLIPFORMAT(TreeUnitState().CF_VTREFERENCE);
+    STGMEDIUM m;
+    ASSERT_EQ(data->GetData(&f, &m), S_OK);
+    EXPECT_EQ(GlobalSize(m.hGlobal), 4 + sizeof(void*));
+    T* stored = nullptr;
+    std::memcpy(&stored, static_cast<uint8_t*>(GlobalLock(m.hGlobal)) + 4, sizeof stored);
+    GlobalUnlock(m.hGlobal);
+    EXPECT_EQ(stored, a);
+    ReleaseStgMedium(&m);
+    EXPECT_EQ(T::GetTreeFromDataObject(data), a);
+    data->Release();
+
+    // Another process's reference is not followed; a short block neither.
+    auto* foreign = new TVTDataObject(nullptr, false);
+    for (size_t size : {TreeReferenceSize, size_t(8)}) {
+        HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size);
+        auto* p = static_cast<uint8_t*>(GlobalLock(block));
+        uint32_t pid = size == 8 ? GetCurrentProcessId() : GetCurrentProcessId() + 1;
+        std::memcpy(p, &pid, 4);
+        std::memcpy(p + 4, &a, std::min(size - 4, sizeof a));
+        GlobalUnlock(block);
+        STGMEDIUM given;
+        given.tymed = TYMED_HGLOBAL;
+        given.hGlobal = block;
+        foreign->SetData(&f, &given, BOOL(1));
+        EXPECT_EQ(T::GetTreeFromDataObject(foreign), nullptr);
+    }
+    foreign->Release();
+}
+
+TEST_F(TransferFixture, DataObjectAnswersQueriesAndEnumerates) {
+    auto* data = new TVTDataObject(a, false);
+    FORMATETC f;
+    f.cfFormat = CLIPFORMAT(TreeUnitState().CF_VIRTUALTREE);
+    EXPECT_EQ(data->QueryGetData(&f), S_OK);
+    FORMATETC g = f;
+    g.tymed = TYMED_ISTREAM;
+    EXPECT_EQ(data->QueryGetData(&g), DV_E_TYMED);
+    g = f;
+    g.dwAspect = DVASPECT_ICON;
+    EXPECT_EQ(data->QueryGetData(&g), DV_E_DVASPECT);
+    g = f;
+    g.lindex = 3;
+    EXPECT_EQ(data->QueryGetData(&g), DV_E_LINDEX);
+    g.cfFormat = 0x7777;
+    EXPECT_EQ(data->QueryGetData(&g), DV_E_FORMATETC);
+    EXPECT_EQ(data->GetDataHere(&f, nullptr), E_NOTIMPL);
+
+    IEnumFORMATETC* e = nullptr;
+    ASSERT_EQ(data->EnumFormatEtc(DATADIR_GET, &e), S_OK);
+    FORMATETC got[4];
+    ULONG n = 0;
+    EXPECT_EQ(e->Next(4, got, &n), S_FALSE);
+    ASSERT_EQ(n, 1u);
+    EXPECT_EQ(got[0].cfFormat, f.cfFormat);
+    EXPECT_EQ(e->Skip(1), S_FALSE);
+    e->Reset();
+    EXPECT_EQ(e->Skip(1), S_OK);
+    IEnumFORMATETC* c = nullptr;
+    e->Clone(&c);
+    EXPECT_EQ(c->Next(1, got, &n), S_FALSE);
+    c->Release();
+    e->Release();
+    EXPECT_EQ(data->EnumFormatEtc(DATADIR_SET, &e), OLE_S_USEREG);
+
+    // The tree renders its selected subtrees in the stream format.
+    a->AddToSelection(a1);
+    STGMEDIUM m;
+    ASSERT_EQ(data->GetData(&f, &m), S_OK);
+    TMemoryStream s;
+    s.WriteBuffer(GlobalLock(m.hGlobal), int64_t(GlobalSize(m.hGlobal)));
+    GlobalUnlock(m.hGlobal);
+    ReleaseStgMedium(&m);
+    s.SetPosition(0);
+    b->LoadFromStream(s);
+    EXPECT_EQ(Shape(b), (std::vector<int32_t>{1, 11, 12, -1}));
+    data->Release();
+}
+
+TEST_F(TransferFixture, CopyPasteBetweenTreesAndCopyWithNothingSelected) {
+    a->CopyToClipboard();
+    EXPECT_EQ(CountClipboardFormats(), 0); // nothing selected: the clipboard stays as it was
+    EXPECT_FALSE(a->TreeStates().Contains(TVirtualTreeState::tsCopyPending));
+
+    a->AddToSelection(a1);
+    a->CopyToClipboard();
+    EXPECT_TRUE(a->TreeStates().Contains(TVirtualTreeState::tsCopyPending));
+    EXPECT_TRUE(a1->States.Contains(nsCutOrCopy));
+    b->SetFocusedNode(b1);
+    b->SetDefaultPasteMode(M::amInsertAfter);
+    EXPECT_TRUE(b->PasteFromClipboard());
+    EXPECT_EQ(Shape(b), (std::vector<int32_t>{100, 1, 11, 12, -1}));
+    EXPECT_EQ(Shape(a), (std::vector<int32_t>{1, 11, 12, -1, 2}));
+    CheckTotals(*b);
+    // Copying again elsewhere ends the first copy's marks.
+    b->AddToSelection(b1);
+    b->CopyToClipboard();
+    EXPECT_FALSE(a1->States.Contains(nsCutOrCopy));
+    EXPECT_FALSE(a->TreeStates().Contains(TVirtualTreeState::tsCopyPending));
+}
+
+TEST_F(TransferFixture, CutAndPasteMovesWithinAndBetweenTrees) {
+    // Within one tree: the cut node moves after the focused one and leaves its old place.
+    a->AddToSelection(a1);
+    a->CutToClipboard();
+    a->SetFocusedNode(a2);
+    a->SetDefaultPasteMode(M::amInsertAfter);
+    EXPECT_TRUE(a->PasteFromClipboard());
+    EXPECT_EQ(Shape(a), (std::vector<int32_t>{2, 1, 11, 12, -1}));
+    EXPECT_EQ(a->TotalCount(), 4u);
+    CheckTotals(*a);
+    // Between trees: the nodes go to the other tree and leave the source.
+    a->ClearSelection();
+    a->AddToSelection(a2);
+    a->Perform(WM_CUT, 0, 0);
+    b->SetFocusedNode(b1);
+    b->SetDefaultPasteMode(M::amAddChildLast);
+    b->Perform(WM_PASTE, 0, 0);
+    EXPECT_EQ(Shape(b), (std::vector<int32_t>{100, 2, -1}));
+    EXPECT_EQ(Shape(a), (std::vector<int32_t>{1, 11, 12, -1}));
+    CheckTotals(*a);
+    CheckTotals(*b);
+}
+
+TEST_F(TransferFixture, DataOfAnotherProcessComesThroughTheStreamOnly) {
+    // An object holding only "Virtual Tree Data", as a foreign process offers it.
+    TMemoryStream s;
+    a->SaveToStream(s, a1);
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, size_t(s.Size()));
+    std::memcpy(GlobalLock(block), s.Memory(), size_t(s.Size()));
+    GlobalUnlock(block);
+    auto* foreign = new TVTDataObject(nullptr, false);
+    FORMATETC f;
+    f.cfFormat = CLIPFORMAT(TreeUnitState().CF_VIRTUALTREE);
+    STGMEDIUM m;
+    m.tymed = TYMED_HGLOBAL;
+    m.hGlobal = block;
+    foreign->SetData(&f, &m, BOOL(1));
+    EXPECT_EQ(T::GetTreeFromDataObject(foreign), nullptr);
+    EXPECT_TRUE(b->ProcessOLEData(nullptr, foreign, nullptr, M::amAddChildLast, true));
+    EXPECT_EQ(Shape(b), (std::vector<int32_t>{100, 1, 11, 12, -1}));
+    EXPECT_EQ(Shape(a), (std::vector<int32_t>{1, 11, 12, -1, 2})); // the source keeps its nodes
+    foreign->Release();
+}
+
+TEST_F(TransferFixture, MoveAndCopyNodes) {
+    // Within the tree.
+    a->MoveNodeTo(a2, a, a1, M::amAddChildFirst, false);
+    EXPECT_EQ(Shape(a), (std::vector<int32_t>{1, 2, 11, 12, -1}));
+    CheckTotals(*a);
+    try {
+        a->MoveNodeTo(a1, a, a1->FirstChild, M::amInsertAfter, false);
+        ADD_FAILURE();
+    } catch (const EVirtualTreeError& e) {
+        EXPECT_EQ(e.HelpContext(), hcTFWrongMoveError);
+        EXPECT_EQ(e.Message(), "Target node cannot be a child node of the node to be moved.");
+    }
+    // Children only into the other tree, refusing one.
+    b->OnNodeMoving = [&](T*, PVirtualNode n, PVirtualNode, bool& allowed) {
+        allowed = *a->NodeData<int32_t>(n) != 11;
+    };
+    int moved = 0;
+    b->OnNodeMoved = [&](T*, PVirtualNode) { ++moved; };
+    a->MoveNodeTo(a1, b, b1, M::amInsertBefore, true);
+    EXPECT_EQ(Shape(b), (std::vector<int32_t>{2, 12, 100}));
+    EXPECT_EQ(Shape(a), (std::vector<int32_t>{1, 11, -1}));
+    EXPECT_EQ(moved, 2);
+    CheckTotals(*a);
+    CheckTotals(*b);
+    // Copies keep the source and carry the user data.
+    PVirtualNode copy = a->CopyNodeTo(a1, b, nullptr, M::amAddChildLast, false);
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(*b->NodeData<int32_t>(copy), 1);
+    EXPECT_EQ(Shape(b), (std::vector<int32_t>{2, 12, 100, 1, 11, -1}));
+    EXPECT_EQ(Shape(a), (std::vector<int32_t>{1, 11, -1}));
+    // A copy into its own subtree reads the finished stream once.
+    a->CopyNodeTo(a1, a, a1->FirstChild, M::amAddChildLast, false);
+    EXPECT_EQ(Shape(a), (std::vector<int32_t>{1, 11, 1, 11, -1, -1, -1}));
+    CheckTotals(*a);
+}
+
+TEST_F(TransferFixture, FrameworkDragMovesANodeBetweenTrees) {
+    a->SetDragType(TVTDragType::dtVCL);
+    a->OnDragAllowed = [](T*, PVirtualNode, TColumnIndex, bool& allowed) { allowed = true; };
+    TVTDropMode lastMode = TVTDropMode::dmNowhere;
+    b->OnDragOver = [&](T*, TObject* source, TShiftState, TDragState, TPoint, TVTDropMode mode,
+                        uint32_t&, bool& accept) {
+        lastMode = mode;
+        accept = source == a;
+    };
+    b->OnDragDrop = [&](T* target, TObject* source, IDataObject* data, const std::vector<uint32_t>&,
+                        TShiftState, TPoint, uint32_t&, TVTDropMode mode) {
+        EXPECT_EQ(data, nullptr);
+        auto* from = dynamic_cast<T*>(source);
+        ASSERT_NE(from, nullptr);
+        from->MoveNodeTo(from->FocusedNode(), target, target->DropTargetNode(),
+                         mode == TVTDropMode::dmOnNode ? M::amAddChildLast : M::amInsertAfter,
+                         false);
+    };
+    // Press on a2's label (second row; a base tree's label is the text margins wide), drag
+    // onto b1's label.
+    ua::DragMouse(a, TPoint(26, 18 + 9), InA(b, a, TPoint(26, 9)), 6);
+    EXPECT_EQ(lastMode, TVTDropMode::dmOnNode);
+    EXPECT_EQ(Shape(b), (std::vector<int32_t>{100, 2, -1}));
+    EXPECT_EQ(Shape(a), (std::vector<int32_t>{1, 11, 12, -1}));
+    const auto ole =
+        TVirtualTreeStates{TVirtualTreeState::tsOLEDragging, TVirtualTreeState::tsOLEDragPending};
+    EXPECT_FALSE(a->TreeStates().ContainsAny(ole));
+    EXPECT_FALSE(a->TreeStates().Contains(TVirtualTreeState::tsLeftButtonDown));
+    EXPECT_EQ(b->DropTargetNode(), nullptr);
+}
+
+TEST_F(TransferFixture, OleDragCopiesAndTheSourceDeletesOnMove) {
+    ASSERT_EQ(a->DragType(), TVTDragType::dtOLE);
+    a->OnDragAllowed = [](T*, PVirtualNode, TColumnIndex, bool& allowed) { allowed = true; };
+    int drops = 0;
+    b->OnDragDrop = [&](T* target, TObject* source, IDataObject* data,
+                        const std::vector<uint32_t>& formats, TShiftState, TPoint, uint32_t& effect,
+                        TVTDropMode) {
+        ++drops;
+        EXPECT_EQ(source, a);
+        EXPECT_FALSE(formats.empty());
+        target->ProcessOLEData(dynamic_cast<T*>(source), data, target->DropTargetNode(),
+                               M::amInsertBefore, false);
+        effect = DROPEFFECT_MOVE;
+    };
+    OleDragMouse(a, TPoint(26, 9), b, TPoint(26, 9));
+    EXPECT_EQ(drops, 1);
+    EXPECT_EQ(Shape(b), (std::vector<int32_t>{1, 11, 12, -1, 100}));
+    EXPECT_EQ(Shape(a), (std::vector<int32_t>{2})); // moved: auto-deleted at the source
+    EXPECT_FALSE(a->TreeStates().Contains(TVirtualTreeState::tsOLEDragging));
+    CheckTotals(*a);
+    CheckTotals(*b);
+}
+
+TEST_F(TransferFixture, NoDragWithoutPermission) {
+    // The base tree lets no node be dragged unless OnDragAllowed says so.
+    a->SetDragType(TVTDragType::dtVCL);
+    int drops = 0;
+    b->OnDragDrop = [&](T*, TObject*, IDataObject*, const std::vector<uint32_t>&, TShiftState,
+                        TPoint, uint32_t&, TVTDropMode) { ++drops; };
+    ua::DragMouse(a, TPoint(26, 18 + 9), InA(b, a, TPoint(26, 9)), 6);
+    EXPECT_EQ(drops, 0);
+    EXPECT_FALSE(a->Dragging());
+    EXPECT_FALSE(a->TreeStates().Contains(TVirtualTreeState::tsVCLDragging));
+}

@@ -1,0 +1,97 @@
+// Tree streams read from arbitrary bytes: a load either succeeds or raises the tree's load
+// error, the nodes it keeps have exact totals, and what it kept saves and loads back alike.
+
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "components/tree/BaseVirtualTree.h"
+#include "platform/core/Exceptions.h"
+
+using namespace epc;
+
+namespace {
+
+struct FuzzTree : TBaseVirtualTree {
+    FuzzTree() : TBaseVirtualTree(nullptr) {
+        SetNodeDataSize(4);
+        OnSaveNode = [](TBaseVirtualTree* t, PVirtualNode n, TStream& s) {
+            int32_t v = *t->NodeData<int32_t>(n);
+            if (v != 0) s.WriteInt32(v);
+        };
+        OnLoadNode = [](TBaseVirtualTree* t, PVirtualNode n, TStream& s) {
+            int32_t v = 0;
+            if (s.Read(&v, 4) == 4) *t->NodeData<int32_t>(n) = v;
+        };
+        auto* o = TreeOptions();
+        o->SetSelectionOptions(o->SelectionOptions() | tree_options::toMultiSelect);
+    }
+};
+
+struct Sums {
+    Cardinal Count;
+    Cardinal Height;
+};
+
+// Recounts the totals of a subtree without recursion and stops the run when a stored one
+// disagrees.
+Sums Check(PVirtualNode top) {
+    std::vector<std::pair<PVirtualNode, Sums>> stack{{top, {1, top->NodeHeight}}};
+    PVirtualNode run = top->FirstChild;
+    while (true) {
+        if (run) {
+            stack.push_back({run, {1, run->NodeHeight}});
+            run = run->FirstChild;
+            continue;
+        }
+        auto [node, sums] = stack.back();
+        stack.pop_back();
+        if (node->TotalCount != sums.Count || node->TotalHeight != sums.Height) std::abort();
+        if (stack.empty()) return sums;
+        auto& parent = stack.back();
+        parent.second.Count += sums.Count;
+        if (parent.first->States.Contains(nsExpanded) && node->States.Contains(nsVisible))
+            parent.second.Height += sums.Height;
+        run = node->NextSibling;
+    }
+}
+
+std::string Save(TBaseVirtualTree& tree) {
+    TMemoryStream s;
+    tree.SaveToStream(s);
+    return s.DataString();
+}
+
+} // namespace
+
+void EpcFuzzSeeds(std::vector<std::string>& seeds) {
+    FuzzTree tree;
+    PVirtualNode a = tree.AddChild(nullptr);
+    PVirtualNode b = tree.AddChild(a);
+    tree.AddChild(b);
+    tree.AddChild(a);
+    tree.SetExpanded(a, true);
+    *tree.NodeData<int32_t>(b) = 77;
+    tree.AddToSelection(b);
+    tree.AddChild(nullptr);
+    seeds.push_back(Save(tree));
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    FuzzTree tree;
+    TStringStream stream(std::string(reinterpret_cast<const char*>(data), size));
+    try {
+        tree.LoadFromStream(stream);
+    } catch (const EVirtualTreeError&) {
+    }
+    tree.FlushTotals();
+    Check(tree.RootNode());
+    if (tree.TotalCount() > size / 8) std::abort();
+    std::string saved = Save(tree);
+    FuzzTree copy;
+    TStringStream again(saved);
+    copy.LoadFromStream(again);
+    if (copy.TotalCount() != tree.TotalCount() || Save(copy) != saved) std::abort();
+    return 0;
+}
