@@ -390,9 +390,23 @@ void StrokePath(HDC dc, const TPoint* pts, int count, bool closed) {
     int n = closed ? count + 1 : count;
     if (pen.Width <= 1) {
         TRect box = VisibleBox(dc, 0);
+        // A vector sink takes solid axis-aligned segments as the thin rectangles they are, so
+        // rules and borders print as vectors.
+        bool vectorRules = dc->Sink && !pen.Dashes && !paint.Pattern && paint.Rop2 == R2_COPYPEN;
         for (int i = 0; i + 1 < n; ++i) {
             const TPoint& a = pts[i];
             const TPoint& b = pts[(i + 1) % count];
+            if (vectorRules && (a.X == b.X || a.Y == b.Y) && !(a == b)) {
+                // The pixels from a up to, not including, b.
+                TRect r = a.Y == b.Y ? (a.X < b.X ? TRect(a.X, a.Y, b.X, a.Y + 1)
+                                                  : TRect(b.X + 1, a.Y, a.X + 1, a.Y + 1))
+                                     : (a.Y < b.Y ? TRect(a.X, a.Y, a.X + 1, b.Y)
+                                                  : TRect(a.X, b.Y + 1, a.X + 1, a.Y + 1));
+                FillDeviceRect(dc, r, paint);
+                dc->StylePos +=
+                    std::max(std::abs(int64_t(b.X) - a.X), std::abs(int64_t(b.Y) - a.Y));
+                continue;
+            }
             int64_t base = dc->StylePos;
             dc->StylePos += WalkLine(a.X, a.Y, b.X, b.Y, box, [&](int x, int y, int64_t step) {
                 if (DashOn(pen, base + step)) PlotPixel(dc, x, y, paint);

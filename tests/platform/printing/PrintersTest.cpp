@@ -173,3 +173,26 @@ TEST_F(PrinterFixture, PngPagesGoNextToThePdf) {
     EXPECT_TRUE(std::filesystem::exists(OutDir() + "/pages-2.png"));
     EXPECT_FALSE(std::filesystem::exists(OutDir() + "/pages-3.png"));
 }
+
+TEST_F(PrinterFixture, ThinSolidRulesPrintAsVectors) {
+    Printer().FileName = File("rules.pdf");
+    Printer().BeginDoc();
+    TCanvas* c = Printer().Canvas();
+    c->Pen()->SetColor(clBlack);
+    c->Pen()->SetWidth(1);
+    c->MoveTo(100, 200); // right to left and bottom to top: the same pixels as a rectangle
+    c->LineTo(40, 200);
+    c->MoveTo(300, 500);
+    c->LineTo(300, 100);
+    Printer().EndDoc();
+    if (!HaveTool("pdfimages") || !HaveTool("pdftoppm")) GTEST_SKIP() << "poppler not installed";
+    // No picture on the page: both rules went out as vector fills.
+    std::string list = RunTool("pdfimages -list '" + Printer().FileName + "'");
+    EXPECT_EQ(list.find("image"), list.rfind("image")) << list; // the header's "image" only
+    TGrayPage page;
+    ASSERT_TRUE(RenderPdfPage(Printer().FileName, 1, 150, page));
+    EXPECT_LT(page.At(70, 200), 96);
+    EXPECT_GT(page.At(70, 204), 192);
+    EXPECT_LT(page.At(300, 300), 96);
+    EXPECT_GT(page.At(304, 300), 192);
+}
