@@ -233,24 +233,7 @@ void TCustomRVFormattedData::FormatAll(bool keepPosition, bool force, bool noCac
         FFmt.LineFirstDrawItem = DrawItems.Count();
         DrawItems.Reserve(DrawItems.Count() + (ItemCount() - firstItem) * 2);
 
-        for (int i = firstItem; i < ItemCount(); ++i) {
-            TCustomRVItemInfo* item = GetItem(i);
-            if (item->StartsParagraph()) FFmt.ParaStart = i;
-            if (item->StyleNo < 0) {
-                FormatItem(i, GetItemText(i), 0, 0);
-                continue;
-            }
-            const std::string* text = &GetItemText(i);
-            std::string caps;
-            if (style->TextStyles.GetItem(item->StyleNo).AllCaps) {
-                caps = GetDisplayText(i);
-                text = &caps;
-            }
-            if (style->ParaStyles.GetItem(item->ParaNo).Alignment == TRVAlignment::rvaJustify)
-                FormatJustifiedItem(i, *text);
-            else
-                FormatItem(i, *text, 0, GetTextCharLength(*text, item->ItemOptions));
-        }
+        FormatItemRange(firstItem, ItemCount() - 1);
         if (!State.Contains(TRVState::rvstDocumentContinues)) FinishLine(true);
 
         DocumentHeight = SY(GetBottomMargin()) + FFmt.BaseLine + FFmt.Descent + FFmt.Extra;
@@ -593,6 +576,28 @@ void TCustomRVFormattedData::SelectTextStyle(int styleNo, int itemNo) {
     if (GetFlags().Contains(TRVFlag::rvflUseExternalLeading))
         FFmt.TextAscent += tm.tmExternalLeading;
     FFmt.TextDescent = tm.tmDescent - FFmt.VShift;
+}
+
+void TCustomRVFormattedData::FormatItemRange(int firstItem, int lastItem) {
+    TRVStyle* style = GetRVStyle();
+    for (int i = firstItem; i <= lastItem; ++i) {
+        TCustomRVItemInfo* item = GetItem(i);
+        if (item->StartsParagraph()) FFmt.ParaStart = i;
+        if (item->StyleNo < 0) {
+            FormatItem(i, GetItemText(i), 0, 0);
+            continue;
+        }
+        const std::string* text = &GetItemText(i);
+        std::string caps;
+        if (style->TextStyles.GetItem(item->StyleNo).AllCaps) {
+            caps = GetDisplayText(i);
+            text = &caps;
+        }
+        if (style->ParaStyles.GetItem(item->ParaNo).Alignment == TRVAlignment::rvaJustify)
+            FormatJustifiedItem(i, *text);
+        else
+            FormatItem(i, *text, 0, GetTextCharLength(*text, item->ItemOptions));
+    }
 }
 
 void TCustomRVFormattedData::FormatItem(int itemNo, const std::string& text, int startChar,

@@ -139,24 +139,7 @@ void TCustomRVFormattedData::FormatParas(int firstDrawItemNo, int lastDrawItemNo
     FFmt.ParaStart = firstItem;
     FFmt.LineFirstDrawItem = firstDrawItemNo;
 
-    for (int i = firstItem; i <= lastItem; ++i) {
-        TCustomRVItemInfo* item = GetItem(i);
-        if (item->StartsParagraph()) FFmt.ParaStart = i;
-        if (item->StyleNo < 0) {
-            FormatItem(i, GetItemText(i), 0, 0);
-            continue;
-        }
-        const std::string* text = &GetItemText(i);
-        std::string caps;
-        if (style->TextStyles.GetItem(item->StyleNo).AllCaps) {
-            caps = GetDisplayText(i);
-            text = &caps;
-        }
-        if (style->ParaStyles.GetItem(item->ParaNo).Alignment == TRVAlignment::rvaJustify)
-            FormatJustifiedItem(i, *text);
-        else
-            FormatItem(i, *text, 0, GetTextCharLength(*text, item->ItemOptions));
-    }
+    FormatItemRange(firstItem, lastItem);
     // The line is ended as the next paragraph's start would end it.
     if (lastItem + 1 < ItemCount() && !GetItem(lastItem + 1)->IsFullLine()) TrimLineEnd();
     FinishLine(true);

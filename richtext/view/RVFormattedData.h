@@ -303,6 +303,8 @@ public:
 
     // ---- Line breaking (one pass keeps its line state in FFmt).
     void FormatItem(int itemNo, const std::string& text, int startChar, int charCount);
+    // Breaks items firstItem..lastItem into drawing items, continuing the current line state.
+    void FormatItemRange(int firstItem, int lastItem);
     void FormatJustifiedItem(int itemNo, const std::string& text);
     void FinishLine(bool lastOfParagraph);
     void StartNewLine(int itemNo, bool lineBreak);
