@@ -962,6 +962,7 @@ protected:
     void MergeSortSiblings(PVirtualNode parent, TColumnIndex column, TSortDirection direction);
 
 private:
+    void PutSelectionOnClipboard(bool cut);
     void QueuePending(PVirtualNode node);
     bool DeferTotals() const { return FUpdateCount > 0 && FEagerTotals == 0; }
     void ForgetNode(PVirtualNode node);

@@ -444,15 +444,18 @@ void TBaseVirtualTree::ClipboardDataObjectGone(IDataObject* dataObject) {
     if (!FStates.Contains(S::tsClipboardFlushing)) CancelCutOrCopy();
 }
 
-void TBaseVirtualTree::CopyToClipboard() {
-    if (SelectedCount() == 0) return;
+// Marks the selection cut or copied and offers it on the clipboard.
+void TBaseVirtualTree::PutSelectionOnClipboard(bool cut) {
     CancelCutOrCopy();
     auto* data = new TVTDataObject(this, true);
     auto release = Finally([&] { data->Release(); });
     // Marked first: the clipboard may ask for the data at once.
     for (PVirtualNode node : SortedSelection(false))
         if (!node->States.Contains(nsDisabled)) node->States.Include(nsCutOrCopy);
-    DoStateChange({S::tsCopyPending}, {S::tsCutPending});
+    if (cut)
+        DoStateChange({S::tsCutPending}, {S::tsCopyPending});
+    else
+        DoStateChange({S::tsCopyPending}, {S::tsCutPending});
     FClipboardDataObject = data;
     if (FAILED(OleSetClipboard(data))) {
         FClipboardDataObject = nullptr;
@@ -462,21 +465,14 @@ void TBaseVirtualTree::CopyToClipboard() {
     RequestRepaint();
 }
 
+void TBaseVirtualTree::CopyToClipboard() {
+    if (SelectedCount() == 0) return;
+    PutSelectionOnClipboard(false);
+}
+
 void TBaseVirtualTree::CutToClipboard() {
     if (SelectedCount() == 0 || IsReadOnly()) return;
-    CancelCutOrCopy();
-    auto* data = new TVTDataObject(this, true);
-    auto release = Finally([&] { data->Release(); });
-    for (PVirtualNode node : SortedSelection(false))
-        if (!node->States.Contains(nsDisabled)) node->States.Include(nsCutOrCopy);
-    DoStateChange({S::tsCutPending}, {S::tsCopyPending});
-    FClipboardDataObject = data;
-    if (FAILED(OleSetClipboard(data))) {
-        FClipboardDataObject = nullptr;
-        CancelCutOrCopy();
-        return;
-    }
-    RequestRepaint();
+    PutSelectionOnClipboard(true);
 }
 
 bool TBaseVirtualTree::PasteFromClipboard() {
