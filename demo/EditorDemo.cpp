@@ -46,8 +46,8 @@ bool RenderEditor(const std::string& dir) {
     testing::PressKey(VK_RIGHT, {ssCtrl, ssShift});
     testing::PressKey(VK_UP, {ssShift});
     testing::Pump();
-    const bool ok = testing::SavePng(ComposeWindowPixels(form->Handle(), true),
-                                     dir + "/editor-selection.png");
+    const bool ok =
+        testing::SavePng(ComposeWindowPixels(form->Handle(), true), dir + "/editor-selection.png");
     testing::ResetAll();
     return ok;
 }
