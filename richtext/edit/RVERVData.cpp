@@ -366,6 +366,24 @@ void TRVEditRVData::SelectClickedItem(int drawItemNo, int offs, bool shift) {
     ShowCaret(false, false, false);
 }
 
+void TRVEditRVData::MouseUp(TMouseButton button, TShiftState shift, int x, int y) {
+    const bool selecting = State.Contains(TRVState::rvstMakingSelection) && button == mbLeft;
+    TRichViewRVData::MouseUp(button, shift, x, y);
+    if (selecting) CaretToSelectionEnd();
+}
+
+void TRVEditRVData::CaretToSelectionEnd() {
+    if (LastDrawItemNo < 0 || LastDrawItemNo >= DrawItems.Count()) return;
+    int drawItemNo = LastDrawItemNo, offs = LastOffs;
+    if (GetItemStyleNo(DrawItems[drawItemNo]->ItemNo) == rvsListMarker &&
+        drawItemNo + 1 < DrawItems.Count()) {
+        ++drawItemNo;
+        offs = IsDrawItemText(drawItemNo) ? 1 : 0;
+    }
+    RebuildAt(drawItemNo, offs);
+    ShowCaret(false, false, false);
+}
+
 // ---------------------------------------------------------------------------------------------
 // Undo recording.
 

@@ -81,6 +81,9 @@ public:
     // Puts the caret at an item position, skipping a list marker, and shows it.
     void PlaceCaretAt(int itemNo, int offs);
     void SelectClickedItem(int drawItemNo, int offs, bool shift) override;
+    void MouseUp(TMouseButton button, TShiftState shift, int x, int y) override;
+    // After a mouse selection the caret stands at the selection's end.
+    void CaretToSelectionEnd();
 
     // ---- Caret movement.
     void GoLineStart(bool document);

@@ -233,9 +233,50 @@ TEST_F(EditTest, ShiftArrowsExtendTheSelectionAndPlainArrowsDropIt) {
     Press(VK_RIGHT);
     EXPECT_FALSE(Edit->HasSelection());
     EXPECT_EQ(CaretPos(), (V{1, 2}));
-    // A click puts the caret where it lands.
+    // A click puts the caret where it lands; after a drag it stands at the selection's end.
     testing::Click(Edit, 5 + 10 * 3, 15);
     EXPECT_EQ(CaretPos(), (V{0, 4}));
+    testing::DragMouse(Edit, {5 + 10 * 4, 15}, {5 + 10 * 1, 35});
+    EXPECT_EQ(Sel(), (V{0, 5, 1, 2}));
+    EXPECT_EQ(CaretPos(), (V{1, 2}));
+    Press(VK_RIGHT, {ssShift});
+    EXPECT_EQ(Sel(), (V{0, 5, 1, 3}));
+}
+
+TEST_F(EditTest, TheCurrentStylesFollowTheCaretAndAClearedDocumentStartsOver) {
+    TFontInfo& bold = Style->TextStyles.Add();
+    bold.FontName = kFixed;
+    bold.Size = 15;
+    TFontInfo& sticky = Style->TextStyles.Add(); // the caret keeps the style it had
+    sticky.FontName = kFixed;
+    sticky.Size = 15;
+    sticky.Protection.Include(TRVProtectOption::rvprDoNotAutoSwitch);
+    Style->ParaStyles.Add();
+    Edit->AppendTextParagraph("ab", 0, 0);
+    Edit->AppendTextParagraph("cd", 1, 1);
+    Edit->AppendTextParagraph("ef", 2, 0);
+    int textEvents = 0, paraEvents = 0;
+    Edit->OnCurTextStyleChanged = [&](TObject*) { ++textEvents; };
+    Edit->OnCurParaStyleChanged = [&](TObject*) { ++paraEvents; };
+    Show();
+    Press(VK_DOWN);
+    EXPECT_EQ(Edit->CurTextStyleNo(), 1);
+    EXPECT_EQ(Edit->CurParaStyleNo(), 1);
+    EXPECT_EQ(textEvents, 1);
+    EXPECT_EQ(paraEvents, 1);
+    Press(VK_RIGHT); // same styles: no events
+    EXPECT_EQ(textEvents, 1);
+    Press(VK_DOWN);
+    EXPECT_EQ(Edit->CurTextStyleNo(), 1);
+    EXPECT_EQ(Edit->CurParaStyleNo(), 0);
+
+    Edit->ClearDocument();
+    EXPECT_EQ(Edit->CurTextStyleNo(), 0);
+    EXPECT_EQ(Edit->CurParaStyleNo(), 0);
+    EXPECT_FALSE(Edit->Modified);
+    EXPECT_EQ(Data()->CaretDrawItemNo, -1);
+    EXPECT_EQ(Edit->CaretItemIndex(), 0); // an empty item appears on the next caret query
+    EXPECT_EQ(Edit->GetItemCount(), 1);
 }
 
 TEST_F(EditTest, PagesThroughALongDocumentAndAScratchEditorWithNoHeight) {
