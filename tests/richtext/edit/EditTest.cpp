@@ -12,6 +12,7 @@
 #include "platform/controls/Forms.h"
 #include "platform/core/Exceptions.h"
 #include "platform/core/Streams.h"
+#include "platform/graphics/Bitmap.h"
 #include "platform/testing/UserActions.h"
 #include "richtext/edit/RVEdit.h"
 
@@ -143,6 +144,25 @@ TEST_F(EditTest, CaretStopsOfALineAndThePlatformCaret) {
     other->SetFocus();
     testing::Pump();
     EXPECT_FALSE(testing::Caret().Shown());
+}
+
+TEST_F(EditTest, StopsAroundAPictureAndATallCaretIsCut) {
+    Edit->AppendTextParagraph("ab", 0, 0);
+    Edit->AppendPicture("tall", std::make_unique<TBitmap>(30, 1200), -1);
+    Show();
+    Press(VK_END);
+    ASSERT_EQ(Data()->CharEnds.size(), 4u); // a, b, the picture's left (shared) and its right
+    const TRVCharPos& after = Data()->CharEnds[3];
+    EXPECT_EQ(after.Offset, 1);
+    EXPECT_EQ(after.MoveCaret, 2); // drawn a pixel right of the picture
+    const TRVDrawLineInfo* picture = Data()->DrawItems[after.DrawItemNo];
+    EXPECT_EQ(after.X, picture->Left + picture->Width);
+    EXPECT_EQ(CaretPos(), (V{1, 1}));
+    EXPECT_EQ(testing::Caret().Height, 1000);
+    EXPECT_EQ(Data()->GetCaretPoint().X, after.X + 1);
+    Press(VK_LEFT);
+    EXPECT_EQ(CaretPos(), (V{0, 3})); // the stop between the text and the picture
+    EXPECT_EQ(Data()->CharEnds[2].MoveCaret, 1);
 }
 
 TEST_F(EditTest, AnEmptyDocumentGetsOneEmptyItemWithOneStop) {
