@@ -406,6 +406,40 @@ TEST_F(EditTest, PasteTakesTheFirstAvailableFormatInOrder) {
     EXPECT_EQ(Edit->Perform(EM_CANPASTE, CF_TEXT, 0), 0);
 }
 
+TEST_F(EditTest, AFormatThatKeepsThePositionKeepsTheCaret) {
+    Edit->AppendTextParagraph("abcdefgh ijklmnop", 0, 0);
+    Show();
+    for (int i = 0; i < 12; ++i)
+        Press(VK_RIGHT);
+    EXPECT_EQ(CaretPos(), (V{0, 13}));
+    Edit->SetBounds(10, 10, 120, 200); // the line wraps: the caret keeps its character
+    testing::Pump();
+    EXPECT_EQ(CaretPos(), (V{0, 13}));
+    EXPECT_EQ(Data()->CharEnds[size_t(Data()->CaretOffs)].X, 5 + 10 * 3);
+    Edit->Format(); // a fresh format starts at the top
+    EXPECT_EQ(CaretPos(), (V{0, 1}));
+}
+
+TEST_F(EditTest, AnInvisibleScratchEditorWalksItsItems) {
+    // Hosted by a form but never shown, and no higher than a pixel.
+    auto* hidden = new TRichViewEdit(Form);
+    TRichViewEdit& scratch = *hidden;
+    scratch.SetParent(Form);
+    scratch.SetVisible(false);
+    scratch.SetBounds(0, 0, 200, 1);
+    scratch.SetStyle(Style);
+    scratch.AppendTextParagraph("one two", 0, 0);
+    scratch.AppendTextParagraph("three", 0, 0);
+    scratch.Format();
+    EXPECT_EQ(scratch.CaretItemIndex(), 0);
+    scratch.EditData()->GoLineEnd(true);
+    EXPECT_EQ(scratch.CaretItemIndex(), 1);
+    EXPECT_EQ(scratch.CaretItemOffset(), 6);
+    scratch.EditData()->GoPageUp();
+    EXPECT_EQ(scratch.CaretItemIndex(), 0);
+    EXPECT_FALSE(testing::Caret().Shown());
+}
+
 TEST(EditClipboardBlocks, ReadsStayInsideTheBlock) {
     std::string rvf;
     EXPECT_FALSE(ReadRVFClipboardBlock(std::string("\x01\x00", 2), rvf));
