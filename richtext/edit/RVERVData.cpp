@@ -1,0 +1,430 @@
+// The editor's document data: caret stops, caret placement, caret movement and undo routing.
+
+#include "richtext/edit/RVERVData.h"
+
+#include <algorithm>
+#include <climits>
+
+#include "platform/core/ScopeGuard.h"
+#include "platform/gdi/Gdi.h"
+#include "platform/windows/Window.h"
+#include "richtext/document/RVUni.h"
+#include "richtext/edit/RVEdit.h"
+
+namespace epc {
+
+namespace {
+
+constexpr int kCaretWidth = 1;
+constexpr int kMaxCaretHeight = 1000;
+
+bool IsTrailUnit(char16_t c) {
+    return c >= 0xDC00 && c <= 0xDFFF;
+}
+
+} // namespace
+
+std::u16string LEBytesToWide(const std::string& bytes) {
+    std::u16string wide(bytes.size() / 2, u'\0');
+    for (size_t i = 0; i < wide.size(); ++i)
+        wide[i] = char16_t(uint8_t(bytes[2 * i]) | (uint8_t(bytes[2 * i + 1]) << 8));
+    return wide;
+}
+
+TRVEditRVData::TRVEditRVData(TCustomRichView* richView)
+    : TRichViewRVData(richView), UndoList(std::make_unique<TRVUndoList>(this)),
+      RedoList(std::make_unique<TRVUndoList>(this)) {}
+
+TRVEditRVData::~TRVEditRVData() {
+    FDestroying = true;
+}
+
+TCustomRichViewEdit* TRVEditRVData::Editor() const {
+    return static_cast<TCustomRichViewEdit*>(RichView);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Life cycle.
+
+void TRVEditRVData::ClearFormatting() {
+    CharEnds.clear();
+    CaretDrawItemNo = -1;
+    CaretOffs = -1;
+    TRichViewRVData::ClearFormatting();
+}
+
+void TRVEditRVData::ClearDocument() {
+    Clear();
+    Editor()->Modified = false;
+    UndoList->Clear();
+    RedoList->Clear();
+    SavedTextStyleNo = 0;
+    Editor()->SetCurParaStyleNo(0);
+    Editor()->SetCurTextStyleNo(0);
+    FTakeStylesOnNextFormat = true;
+}
+
+void TRVEditRVData::EnsureNotEmpty() {
+    if (ItemCount() != 0 || !GetRVStyle()) return;
+    AddTextParagraphNoTag("", CurTextStyleNo, CurParaStyleNo);
+    Format(false);
+    if (DrawItems.Count() > 0 && CaretDrawItemNo < 0) {
+        CaretDrawItemNo = 0;
+        BuildCaretLine(-1);
+    }
+}
+
+void TRVEditRVData::FormatAll(bool keepPosition, bool force, bool noCaching, bool onlyTail,
+                              TCanvas* canvas, int depth, bool noScroll) {
+    EnsureNotEmpty();
+    if (SkipFormatting != 0) {
+        TRichViewRVData::FormatAll(keepPosition, force, noCaching, onlyTail, canvas, depth,
+                                   noScroll);
+        return;
+    }
+    const bool keep = GetRVStyle() && !FDestroying && keepPosition && CaretDrawItemNo >= 0 &&
+                      CaretOffs >= 0 && CaretOffs < int(CharEnds.size());
+    int itemNo = -1, itemOffs = 0;
+    if (keep)
+        DrawItemToItemPos(CharEnds[size_t(CaretOffs)].DrawItemNo,
+                          CharEnds[size_t(CaretOffs)].Offset, itemNo, itemOffs);
+    TRichViewRVData::FormatAll(keepPosition, force, noCaching, onlyTail, canvas, depth, noScroll);
+    int drawItemNo = -1, drawOffs = 0;
+    if (keep && itemNo >= 0 && itemNo < ItemCount())
+        ItemToDrawItemPos(itemNo, itemOffs, drawItemNo, drawOffs);
+    if (drawItemNo >= 0) {
+        RebuildAt(drawItemNo, drawOffs);
+    } else if (DrawItems.Count() > 0) {
+        const int first = SkipMarkerForward(0);
+        RebuildAt(first, GetItemStyleNo(DrawItems[first]->ItemNo) >= 0 ? 1 : 0);
+    } else {
+        CaretDrawItemNo = -1;
+        CaretOffs = -1;
+        CharEnds.clear();
+    }
+    ShowCaret(false, false, !FTakeStylesOnNextFormat);
+    FTakeStylesOnNextFormat = false;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Caret stops.
+
+int TRVEditRVData::SkipMarkerForward(int drawItemNo) const {
+    if (drawItemNo >= 0 && drawItemNo + 1 < DrawItems.Count() &&
+        GetItemStyleNo(DrawItems[drawItemNo]->ItemNo) == rvsListMarker)
+        return drawItemNo + 1;
+    return drawItemNo;
+}
+
+void TRVEditRVData::RebuildAt(int drawItemNo, int offs) {
+    CaretDrawItemNo = drawItemNo;
+    BuildCaretLine(offs - 2);
+}
+
+void TRVEditRVData::BuildCaretLine(int offsetCode) {
+    CharEnds.clear();
+    if (CaretDrawItemNo < 0 || CaretDrawItemNo >= DrawItems.Count()) {
+        CaretDrawItemNo = -1;
+        CaretOffs = -1;
+        return;
+    }
+    int first, last;
+    GetScreenLineBounds(CaretDrawItemNo, first, last);
+    if (GetItemStyleNo(DrawItems[first]->ItemNo) == rvsListMarker && first < last) {
+        if (CaretDrawItemNo == first) {
+            CaretDrawItemNo = first + 1;
+            offsetCode = IsDrawItemText(first + 1) ? -1 : -2;
+        }
+        ++first;
+    }
+    // Found and not found are kept apart: any index may be a real stop on a long line.
+    int caretStop = -1;
+    for (int d = first; d <= last; ++d)
+        AddMeasuredStops(d, d == first, offsetCode, caretStop);
+    CaretOffs = caretStop;
+}
+
+void TRVEditRVData::AddMeasuredStops(int drawItemNo, bool lineStart, int offsetCode,
+                                     int& caretStop) {
+    const TRVDrawLineInfo* d = DrawItems[drawItemNo];
+    const int itemNo = d->ItemNo;
+    const int styleNo = GetItemStyleNo(itemNo);
+    const bool isText = styleNo >= 0;
+    const bool rtl = GetParaBiDiMode(GetItemParaNo(itemNo)) == TRVBiDiMode::rvbdRightToLeft;
+    const bool isCaret = drawItemNo == CaretDrawItemNo;
+    const int L = d->Left, W = d->Width, S = d->SpaceBefore;
+    auto add = [this](int x, int offset, int shift) {
+        TRVCharPos cp;
+        cp.X = x;
+        cp.DrawItemNo = -1;
+        cp.Offset = offset;
+        cp.MoveCaret = shift;
+        CharEnds.push_back(cp);
+    };
+    if (lineStart && (!isText || d->Length > 0)) {
+        if (!isText && rtl)
+            add(L + W, 0, 2);
+        else
+            add(L, isText ? 1 : 0, 1);
+        CharEnds.back().DrawItemNo = drawItemNo;
+        if (isCaret && offsetCode <= (isText ? -1 : -2)) caretStop = int(CharEnds.size()) - 1;
+    }
+    int len = 0;
+    if (isText && d->Length > 0) {
+        TRVStyle* style = GetRVStyle();
+        TCanvas* canvas = GetCanvas();
+        std::string text = DrawItems.GetDrawItemText(drawItemNo, this);
+        const bool unicode = GetItem(itemNo)->IsUnicode();
+        if (style->TextStyles.GetItem(styleNo).AllCaps)
+            text = ApplyAllCaps(text, unicode, true, CodePageOfStyle(styleNo));
+        std::u16string wide;
+        if (unicode) wide = LEBytesToWide(text);
+        len = unicode ? int(wide.size()) : int(text.size());
+        std::vector<int> ext(size_t(std::max(len, 1)), 0);
+        if (canvas && len > 0) {
+            style->ApplyStyle(canvas, styleNo, GetItemBiDiMode(itemNo));
+            FFmt.LastTextStyle = -1;
+            SIZE sz;
+            // No cap on the extent: a trimmed trailing space has width 0, and a cap derived
+            // from the width would leave the later stops unmeasured.
+            if (unicode)
+                GetTextExtentExPointW(canvas->Handle(), wide.data(), len, INT_MAX, nullptr,
+                                      ext.data(), &sz);
+            else
+                GetTextExtentExPointA(canvas->Handle(), text.data(), len, INT_MAX, nullptr,
+                                      ext.data(), &sz);
+        }
+        bool pending = false;
+        for (int k = 0; k <= len - 2; ++k) {
+            if (unicode && IsTrailUnit(wide[size_t(k + 1)])) {
+                if (isCaret && offsetCode == k) pending = true;
+                continue;
+            }
+            add(ext[size_t(k)] + L + S, k + 2, 1);
+            CharEnds.back().DrawItemNo = drawItemNo;
+            if (isCaret && (offsetCode == k || pending)) caretStop = int(CharEnds.size()) - 1;
+            pending = false;
+        }
+    }
+    if (!isText && rtl)
+        add(L, 1, 1);
+    else
+        add(L + W, GetOffsAfterDrawItem(drawItemNo), isText ? 1 : 2);
+    CharEnds.back().DrawItemNo = drawItemNo;
+    const bool pastInner = isText ? offsetCode > len - 2 : offsetCode > -2;
+    const bool nextStart = drawItemNo + 1 == CaretDrawItemNo && offsetCode < 0;
+    if ((isCaret && pastInner) || nextStart) caretStop = int(CharEnds.size()) - 1;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Caret placement.
+
+void TRVEditRVData::HideCaret() {
+    TCustomRichViewEdit* editor = Editor();
+    if (CaretHeight != 0 && editor->HandleAllocated() && editor->Focused()) {
+        epc::HideCaret(editor->Handle());
+        DestroyCaret();
+    }
+    CaretHeight = 0;
+}
+
+void TRVEditRVData::ShowCaret(bool scrollIntoView, bool /*recheckResizer*/, bool keepStyles) {
+    if (FDestroying || State.Contains(TRVState::rvstFormattingInProgress) ||
+        State.Contains(TRVState::rvstDestroying))
+        return;
+    TCustomRichViewEdit* editor = Editor();
+    int newHeight = 0, caretX = 0;
+    const TRVDrawLineInfo* d = nullptr;
+    if (CaretDrawItemNo >= 0) {
+        if (CaretOffs < 0 || CaretOffs >= int(CharEnds.size())) {
+            const int first = DrawItems.Count() > 0 ? SkipMarkerForward(0) : -1;
+            CaretDrawItemNo = first;
+            if (first >= 0) BuildCaretLine(IsDrawItemText(first) ? -1 : -2);
+            throw ERichViewError(errRVInvalidCaret);
+        }
+        const TRVCharPos& cp = CharEnds[size_t(CaretOffs)];
+        CaretDrawItemNo = cp.DrawItemNo;
+        d = DrawItems[CaretDrawItemNo];
+        newHeight = std::min(d->Height + 2, kMaxCaretHeight);
+        caretX = cp.X - 1 + cp.MoveCaret;
+    }
+    const bool focused = editor->HandleAllocated() && editor->Focused();
+    if (CaretHeight != 0 && focused) DestroyCaret();
+    const bool hidden =
+        editor->ReadOnly() && editor->EditorOptions.Contains(TRVEditorOption::rvoHideReadOnlyCaret);
+    if (newHeight != 0 && !hidden && focused) {
+        CreateCaret(editor->Handle(), nullptr, kCaretWidth, newHeight);
+        SetCaretPos(caretX - GetHScrollPos() - kCaretWidth / 2,
+                    d->Top + d->Height - GetVScrollPos() - newHeight);
+        epc::ShowCaret(editor->Handle());
+    }
+    CaretHeight = newHeight;
+    if (d) {
+        const int itemNo = d->ItemNo;
+        if (!keepStyles) editor->SetCurParaStyleNo(GetItemParaNo(itemNo));
+        const int styleNo = GetItemStyleNo(itemNo);
+        if (styleNo >= 0 && !keepStyles) {
+            if (GetRVStyle()->TextStyles.GetItem(styleNo).Protection.Contains(
+                    TRVProtectOption::rvprDoNotAutoSwitch)) {
+                editor->SetCurTextStyleNo(SavedTextStyleNo);
+            } else {
+                SavedTextStyleNo = styleNo;
+                editor->SetCurTextStyleNo(styleNo);
+            }
+        }
+        if (scrollIntoView && CaretHeight != 0)
+            ScrollRectVisible(caretX - 5, d->Top + d->Height - CaretHeight - 5, 10,
+                              CaretHeight + 10);
+    }
+    editor->DoCaretMove();
+}
+
+int TRVEditRVData::CaretItemIndex() {
+    EnsureNotEmpty();
+    if (CaretDrawItemNo < 0 || CaretDrawItemNo >= DrawItems.Count()) return -1;
+    return DrawItems[CaretDrawItemNo]->ItemNo;
+}
+
+int TRVEditRVData::CaretItemOffset() const {
+    if (CaretDrawItemNo < 0 || CaretOffs < 0 || CaretOffs >= int(CharEnds.size())) return -1;
+    const TRVCharPos& cp = CharEnds[size_t(CaretOffs)];
+    const TRVDrawLineInfo* d = DrawItems[cp.DrawItemNo];
+    if (GetItemStyleNo(d->ItemNo) < 0) return cp.Offset;
+    return d->Offs + cp.Offset - 1;
+}
+
+void TRVEditRVData::GetCaretItemPos(bool forward, int& itemNo, int& offs) {
+    itemNo = CaretItemIndex();
+    offs = CaretItemOffset();
+    if (itemNo < 0) return;
+    if (forward && offs >= ItemEndOffset(itemNo) && itemNo + 1 < ItemCount()) {
+        ++itemNo;
+        offs = ItemStartOffset(itemNo);
+    } else if (!forward && offs <= ItemStartOffset(itemNo) && itemNo > 0) {
+        --itemNo;
+        offs = ItemEndOffset(itemNo);
+    }
+}
+
+void TRVEditRVData::GetSelectionOrCaret(bool normalize, int& startNo, int& startOffs, int& endNo,
+                                        int& endOffs) {
+    if (SelectionExists(false, false)) {
+        GetSelectionBounds(startNo, startOffs, endNo, endOffs, normalize);
+        return;
+    }
+    startNo = endNo = CaretItemIndex();
+    startOffs = endOffs = CaretItemOffset();
+}
+
+void TRVEditRVData::GetSelStartOrCaret(int& drawItemNo, int& offs) const {
+    drawItemNo = FirstDrawItemNo;
+    offs = FirstOffs;
+    if (drawItemNo == -1 && CaretOffs >= 0 && CaretOffs < int(CharEnds.size())) {
+        drawItemNo = CharEnds[size_t(CaretOffs)].DrawItemNo;
+        offs = CharEnds[size_t(CaretOffs)].Offset;
+    }
+}
+
+void TRVEditRVData::SetSelectionAnchorAtCaret() {
+    if (SelectionExists(false, false) || CaretOffs < 0 || CaretOffs >= int(CharEnds.size())) return;
+    FirstDrawItemNo = LastDrawItemNo = CharEnds[size_t(CaretOffs)].DrawItemNo;
+    FirstOffs = LastOffs = CharEnds[size_t(CaretOffs)].Offset;
+}
+
+void TRVEditRVData::ExtendSelectionToCaret() {
+    if (CaretOffs < 0 || CaretOffs >= int(CharEnds.size())) return;
+    LastDrawItemNo = CharEnds[size_t(CaretOffs)].DrawItemNo;
+    LastOffs = CharEnds[size_t(CaretOffs)].Offset;
+    Invalidate();
+    DoSelect();
+}
+
+TPoint TRVEditRVData::GetCaretPoint() const {
+    if (CaretOffs < 0 || CaretOffs >= int(CharEnds.size())) return TPoint{0, 0};
+    const TRVCharPos& cp = CharEnds[size_t(CaretOffs)];
+    return TPoint{cp.X - 1 + cp.MoveCaret - GetHScrollPos(),
+                  DrawItems[cp.DrawItemNo]->Top - 1 - GetVScrollPos()};
+}
+
+void TRVEditRVData::PlaceCaretAt(int itemNo, int offs) {
+    int drawItemNo, drawOffs;
+    ItemToDrawItemPos(itemNo, offs, drawItemNo, drawOffs);
+    if (drawItemNo < 0) return;
+    if (GetItemStyleNo(DrawItems[drawItemNo]->ItemNo) == rvsListMarker &&
+        drawItemNo + 1 < DrawItems.Count()) {
+        ++drawItemNo;
+        drawOffs = IsDrawItemText(drawItemNo) ? 1 : 0;
+    }
+    RebuildAt(drawItemNo, drawOffs);
+    ShowCaret(false, false, false);
+}
+
+void TRVEditRVData::SelectClickedItem(int drawItemNo, int offs, bool shift) {
+    TRichViewRVData::SelectClickedItem(drawItemNo, offs, shift);
+    if (drawItemNo < 0 || drawItemNo >= DrawItems.Count()) return;
+    RebuildAt(drawItemNo, offs);
+    ShowCaret(false, false, false);
+}
+
+void TRVEditRVData::MouseUp(TMouseButton button, TShiftState shift, int x, int y) {
+    const bool selecting = State.Contains(TRVState::rvstMakingSelection) && button == mbLeft;
+    TRichViewRVData::MouseUp(button, shift, x, y);
+    if (selecting) CaretToSelectionEnd();
+}
+
+void TRVEditRVData::CaretToSelectionEnd() {
+    if (LastDrawItemNo < 0 || LastDrawItemNo >= DrawItems.Count()) return;
+    int drawItemNo = LastDrawItemNo, offs = LastOffs;
+    if (GetItemStyleNo(DrawItems[drawItemNo]->ItemNo) == rvsListMarker &&
+        drawItemNo + 1 < DrawItems.Count()) {
+        ++drawItemNo;
+        offs = IsDrawItemText(drawItemNo) ? 1 : 0;
+    }
+    RebuildAt(drawItemNo, offs);
+    ShowCaret(false, false, false);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Undo recording.
+
+TRVUndoList* TRVEditRVData::GetUndoList() const {
+    switch (UndoDest) {
+    case rvudUndo:
+        return UndoList.get();
+    case rvudRedo:
+        return RedoList.get();
+    default:
+        return nullptr;
+    }
+}
+
+bool TRVEditRVData::BeginUndoSequence(uint8_t action, const std::string& caption) {
+    UndoDest = rvudUndo;
+    int itemNo = -1, offs = -1;
+    if (CaretDrawItemNo >= 0) GetCaretItemPos(true, itemNo, offs);
+    // A group of its own, never the previous operation's.
+    const int level = UndoList->GroupModeLevel;
+    UndoList->GroupModeLevel = 0;
+    const bool opened = UndoList->BeginUndoGroup(action, caption, itemNo, offs);
+    UndoList->GroupModeLevel = level;
+    if (!opened) UndoDest = rvudNone;
+    return opened;
+}
+
+void TRVEditRVData::EndUndoSequence() {
+    UndoDest = rvudNone;
+}
+
+void TRVEditRVData::Undo() {
+    UndoDest = rvudRedo;
+    auto reset = epc::Finally([this] { UndoDest = rvudNone; });
+    UndoList->Undo(this, RedoList.get());
+}
+
+void TRVEditRVData::Redo() {
+    UndoDest = rvudUndo;
+    auto reset = epc::Finally([this] { UndoDest = rvudNone; });
+    RedoList->Redo(this, UndoList.get());
+}
+
+} // namespace epc

@@ -1,0 +1,460 @@
+// The editor control: keys, messages, clipboard routing, undo and redo.
+
+#include "richtext/edit/RVEdit.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/controls/Clipbrd.h"
+#include "platform/core/Exceptions.h"
+#include "platform/core/Streams.h"
+
+namespace epc {
+
+namespace {
+
+constexpr const char* kRVFFormatName = "RichView Format";
+constexpr const char* kRTFFormatName = "Rich Text Format";
+constexpr const char* kHTMLFormatName = "HTML Format";
+
+uint32_t RVFFormat() {
+    return RegisterClipboardFormatA(kRVFFormatName);
+}
+uint32_t RTFFormat() {
+    return RegisterClipboardFormatA(kRTFFormatName);
+}
+
+bool StartsWithNoCase(const std::string& s, const char* prefix) {
+    const size_t n = std::strlen(prefix);
+    if (s.size() < n) return false;
+    for (size_t i = 0; i < n; ++i)
+        if (std::tolower(uint8_t(s[i])) != std::tolower(uint8_t(prefix[i]))) return false;
+    return true;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Clipboard blocks.
+
+bool ReadRVFClipboardBlock(const std::string& block, std::string& rvf) {
+    rvf.clear();
+    if (block.size() < 4) return false;
+    const int32_t length =
+        int32_t(uint32_t(uint8_t(block[0])) | (uint32_t(uint8_t(block[1])) << 8) |
+                (uint32_t(uint8_t(block[2])) << 16) | (uint32_t(uint8_t(block[3])) << 24));
+    if (length < 0) return false;
+    // The declared length is never trusted beyond what the block holds.
+    rvf = block.substr(4, std::min(size_t(length), block.size() - 4));
+    return true;
+}
+
+std::u16string ReadUnicodeClipboardBlock(const std::string& block) {
+    std::u16string text = LEBytesToWide(block);
+    const size_t nul = text.find(u'\0');
+    if (nul != std::u16string::npos) text.resize(nul);
+    return text;
+}
+
+std::string HtmlClipboardBasePath(const std::string& block) {
+    static const std::string kKey = "SourceURL:";
+    const size_t at = block.find(kKey);
+    if (at == std::string::npos) return {};
+    const size_t from = at + kKey.size();
+    size_t to = block.find_first_of(std::string("\0\n\r", 3), from);
+    if (to == std::string::npos) to = block.size();
+    // Text of the block is kept as bytes: the system's ANSI page is UTF-8.
+    std::string path = block.substr(from, to - from);
+    bool http = false;
+    if (StartsWithNoCase(path, "file://")) {
+        path.erase(0, 7);
+    } else if (StartsWithNoCase(path, "http://")) {
+        path.erase(0, 7);
+        http = true;
+    }
+    std::replace(path.begin(), path.end(), '/', '\\');
+    const size_t cut = path.find_last_of("\\:");
+    path = cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
+    if (http) {
+        std::replace(path.begin(), path.end(), '\\', '/');
+        path = "http://" + path;
+    }
+    return path;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Construction.
+
+TCustomRichViewEdit::TCustomRichViewEdit(TComponent* owner) : TCustomRichView(owner) {
+    // The base constructor made a viewer's data: the editor's own class replaces it.
+    CreateData();
+    // A saved form carries the editor's only accepted value, so it loads again.
+    EditData()->TabNavigation = TRVTabNavigationType::rvtnNone;
+    // The caret keys move the caret instead of scrolling the view.
+    KeyboardScroll = false;
+    SetCursor(crIBeam);
+    EditorOptions = TRVEditorOptions{TRVEditorOption::rvoClearTagOnStyleApp};
+    SetUndoLimit(-1);
+}
+
+TCustomRichViewEdit::~TCustomRichViewEdit() = default;
+
+std::unique_ptr<TRichViewRVData> TCustomRichViewEdit::GetDataClass() {
+    return std::make_unique<TRVEditRVData>(this);
+}
+
+TCustomRichViewEdit* TCustomRichViewEdit::GetTopEditor() {
+    return this;
+}
+
+void TCustomRichViewEdit::SetReadOnly(bool value) {
+    if (FReadOnly == value) return;
+    FReadOnly = value;
+    if (EditorOptions.Contains(TRVEditorOption::rvoHideReadOnlyCaret) && Style() &&
+        EditData()->CaretDrawItemNo >= 0) {
+        if (value)
+            EditData()->HideCaret();
+        else
+            EditData()->ShowCaret(false, false, true);
+    }
+}
+
+void TCustomRichViewEdit::SetUndoLimit(int value) {
+    EditData()->UndoList->Limit = value;
+    EditData()->RedoList->Limit = value;
+}
+
+void TCustomRichViewEdit::SetTabNavigation(TRVTabNavigationType value) {
+    if (value != TRVTabNavigationType::rvtnNone) throw ERichViewError(errRVNotSupportedInEditor);
+    EditData()->TabNavigation = value;
+}
+
+void TCustomRichViewEdit::SetCurTextStyleNo(int value, bool force) {
+    if (value == EditData()->CurTextStyleNo && !force) return;
+    EditData()->CurTextStyleNo = value;
+    if (OnCurTextStyleChanged) OnCurTextStyleChanged(this);
+}
+
+void TCustomRichViewEdit::SetCurParaStyleNo(int value, bool force) {
+    if (value == EditData()->CurParaStyleNo && !force) return;
+    EditData()->CurParaStyleNo = value;
+    if (OnCurParaStyleChanged) OnCurParaStyleChanged(this);
+}
+
+void TCustomRichViewEdit::ClearDocument() {
+    EditData()->ClearDocument();
+    TCustomRichView::ClearDocument();
+}
+
+void TCustomRichViewEdit::DoCaretMove() {
+    if (OnCaretMove) OnCaretMove(this);
+}
+
+void TCustomRichViewEdit::AssignEditorEvents(const TCustomRichViewEdit& source) {
+    OnStyleConversion = source.OnStyleConversion;
+    OnParaStyleConversion = source.OnParaStyleConversion;
+    OnCaretGetOut = source.OnCaretGetOut;
+    OnChanging = source.OnChanging;
+    OnChange = source.OnChange;
+    OnCaretMove = source.OnCaretMove;
+    OnCurParaStyleChanged = source.OnCurParaStyleChanged;
+    OnCurTextStyleChanged = source.OnCurTextStyleChanged;
+    OnPaste = source.OnPaste;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Changes.
+
+bool TCustomRichViewEdit::BeforeChange(bool /*quiet*/) {
+    bool result = Style() != nullptr && !ReadOnly();
+    if (result && ChangeLock <= 0 && OnChanging) OnChanging(this, result);
+    if (!result) EditData()->BeepIfUseSound();
+    return result;
+}
+
+void TCustomRichViewEdit::NotifyChange(bool clearRedo) {
+    Modified = true;
+    if (clearRedo) EditData()->RedoList->Clear();
+    if (ChangeLock <= 0 && OnChange) OnChange(this);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Undo and redo.
+
+bool TCustomRichViewEdit::CanUndo() {
+    return EditData()->UndoList->Count() > 0;
+}
+
+bool TCustomRichViewEdit::CanRedo() {
+    return EditData()->RedoList->Count() > 0;
+}
+
+void TCustomRichViewEdit::Undo() {
+    if (ReadOnly() || !CanUndo()) return;
+    EditData()->Undo();
+    NotifyChange(false);
+}
+
+void TCustomRichViewEdit::Redo() {
+    if (ReadOnly() || !CanRedo()) return;
+    EditData()->Redo();
+    NotifyChange(false);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Clipboard.
+
+bool TCustomRichViewEdit::CanPaste() {
+    return IsClipboardFormatAvailable(CF_TEXT) || IsClipboardFormatAvailable(CF_UNICODETEXT) ||
+           IsClipboardFormatAvailable(CF_BITMAP) || IsClipboardFormatAvailable(CF_METAFILEPICT) ||
+           IsClipboardFormatAvailable(RTFFormat()) || IsClipboardFormatAvailable(RVFFormat());
+}
+
+TRVPasteFormat TCustomRichViewEdit::GetPasteFormat() {
+    if (IsClipboardFormatAvailable(RVFFormat())) return TRVPasteFormat::RVF;
+    if (IsClipboardFormatAvailable(RTFFormat())) return TRVPasteFormat::RTF;
+    if (IsClipboardFormatAvailable(CF_UNICODETEXT)) {
+        int itemNo = CaretItemIndex();
+        const int styleNo = itemNo >= 0 ? EditData()->GetItemStyleNo(itemNo) : -1;
+        const bool unicodeStyle =
+            styleNo >= 0 && Style() && Style()->TextStyles.GetItem(styleNo).Unicode;
+        if (!unicodeStyle && IsClipboardFormatAvailable(CF_TEXT)) return TRVPasteFormat::Text;
+        return TRVPasteFormat::UnicodeText;
+    }
+    if (IsClipboardFormatAvailable(CF_TEXT)) return TRVPasteFormat::Text;
+    if (IsClipboardFormatAvailable(CF_BITMAP)) return TRVPasteFormat::Bitmap;
+    if (IsClipboardFormatAvailable(CF_METAFILEPICT)) return TRVPasteFormat::Metafile;
+    return TRVPasteFormat::None;
+}
+
+void TCustomRichViewEdit::Paste() {
+    if (!BeforeChange(false)) return;
+    if (OnPaste) {
+        bool doDefault = true;
+        OnPaste(this, doDefault);
+        if (!doDefault) return;
+    }
+    TClipboard* clipboard = Clipboard();
+    switch (GetPasteFormat()) {
+    case TRVPasteFormat::RVF: {
+        std::string rvf;
+        if (!ReadRVFClipboardBlock(clipboard->GetBuffer(RVFFormat()), rvf)) return;
+        TMemoryStream stream;
+        stream.Write(rvf.data(), int64_t(rvf.size()));
+        stream.SetPosition(0);
+        InsertRVFFromStream(stream);
+        break;
+    }
+    case TRVPasteFormat::RTF: {
+        const std::string rtf = clipboard->GetBuffer(RTFFormat());
+        std::string basePath;
+        const uint32_t html = RegisterClipboardFormatA(kHTMLFormatName);
+        if (IsClipboardFormatAvailable(html))
+            basePath = HtmlClipboardBasePath(clipboard->GetBuffer(html));
+        TMemoryStream stream;
+        stream.Write(rtf.data(), int64_t(rtf.size()));
+        stream.SetPosition(0);
+        InsertRTFFromStream(stream, basePath);
+        break;
+    }
+    case TRVPasteFormat::UnicodeText:
+        InsertTextW(ReadUnicodeClipboardBlock(clipboard->GetBuffer(CF_UNICODETEXT)));
+        break;
+    case TRVPasteFormat::Text:
+        InsertText(clipboard->AsText());
+        break;
+    case TRVPasteFormat::Bitmap:
+    case TRVPasteFormat::Metafile:
+        PastePicture(GetPasteFormat());
+        break;
+    case TRVPasteFormat::None:
+        break;
+    }
+}
+
+bool TCustomRichViewEdit::InsertRVFFromStream(TStream& /*stream*/) {
+    return false;
+}
+bool TCustomRichViewEdit::InsertRTFFromStream(TStream& /*stream*/,
+                                              const std::string& /*basePath*/) {
+    return false;
+}
+void TCustomRichViewEdit::InsertTextW(const std::u16string& /*text*/) {}
+void TCustomRichViewEdit::InsertText(const std::string& /*text*/) {}
+void TCustomRichViewEdit::PastePicture(TRVPasteFormat /*format*/) {}
+
+void TCustomRichViewEdit::CutToClipboard() {
+    if (!BeforeChange(false) || !HasSelection()) return;
+    CopyToClipboard();
+    CutSelection();
+    NotifyChange(true);
+}
+
+int TCustomRichViewEdit::CanPasteFormat(uint32_t format) {
+    if (ReadOnly()) return 0;
+    if (format == 0) return CanPaste() ? 1 : 0;
+    return IsClipboardFormatAvailable(format) ? 1 : 0;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Keys and messages.
+
+bool TCustomRichViewEdit::MoveCaretByKey(Word key, TShiftState shift) {
+    TRVEditRVData* data = EditData();
+    const bool ctrl = shift.Contains(ssCtrl);
+    const bool selecting = shift.Contains(ssShift);
+    if (selecting) data->SetSelectionAnchorAtCaret();
+    const int oldDrawItemNo = data->CaretDrawItemNo, oldStop = data->CaretOffs;
+    const bool rtl = GetBiDiMode() == TRVBiDiMode::rvbdRightToLeft;
+    if (rtl && (key == VK_LEFT || key == VK_RIGHT)) key = key == VK_LEFT ? VK_RIGHT : VK_LEFT;
+    switch (key) {
+    case VK_HOME:
+        data->GoLineStart(ctrl);
+        break;
+    case VK_END:
+        data->GoLineEnd(ctrl);
+        break;
+    case VK_LEFT:
+        data->GoLeft(ctrl, selecting);
+        break;
+    case VK_RIGHT:
+        data->GoRight(ctrl, selecting);
+        break;
+    case VK_UP:
+        data->GoLineUp(selecting);
+        break;
+    case VK_DOWN:
+        data->GoLineDown(selecting);
+        break;
+    case VK_PRIOR:
+        data->GoPageUp();
+        break;
+    case VK_NEXT:
+        data->GoPageDown();
+        break;
+    default:
+        return false;
+    }
+    if (selecting) {
+        data->ExtendSelectionToCaret();
+    } else if (data->SelectionExists(false, false)) {
+        data->Deselect(nullptr, true);
+        data->DoSelect();
+    }
+    if (data->CaretDrawItemNo == oldDrawItemNo && data->CaretOffs == oldStop && OnCaretGetOut) {
+        switch (key) {
+        case VK_LEFT:
+            OnCaretGetOut(this, TRVGetOutDirection::rvdLeft);
+            break;
+        case VK_RIGHT:
+            OnCaretGetOut(this, TRVGetOutDirection::rvdRight);
+            break;
+        case VK_UP:
+            OnCaretGetOut(this, TRVGetOutDirection::rvdUp);
+            break;
+        case VK_DOWN:
+            OnCaretGetOut(this, TRVGetOutDirection::rvdDown);
+            break;
+        default:
+            break;
+        }
+    }
+    return true;
+}
+
+void TCustomRichViewEdit::KeyDown(Word& key, TShiftState shift) {
+    TCustomRichView::KeyDown(key, shift);
+    if (key == 0) return;
+    if (key == VK_RETURN && EditorOptions.Contains(TRVEditorOption::rvoDoNotWantReturns)) {
+        key = 0;
+        return;
+    }
+    const bool undoKey =
+        (key == 'Z' && shift.Contains(ssCtrl)) || (key == VK_BACK && shift.Contains(ssAlt));
+    if (undoKey) {
+        if (shift.Contains(ssShift))
+            Redo();
+        else
+            Undo();
+        key = 0;
+        return;
+    }
+    if (!Style() || EditData()->CaretDrawItemNo < 0) return;
+    if (MoveCaretByKey(key, shift)) key = 0;
+}
+
+void TCustomRichViewEdit::KeyPress(char16_t& key) {
+    TCustomRichView::KeyPress(key);
+    if (ReadOnly()) {
+        key = 0;
+        return;
+    }
+    if (key == u'\r' && EditorOptions.Contains(TRVEditorOption::rvoDoNotWantReturns)) key = 0;
+}
+
+void TCustomRichViewEdit::WMGetDlgCode(TMessage& message) {
+    message.Result = DLGC_WANTARROWS | DLGC_WANTCHARS;
+    if (!EditorOptions.Contains(TRVEditorOption::rvoDoNotWantReturns))
+        message.Result |= DLGC_WANTALLKEYS;
+    if (EditorOptions.Contains(TRVEditorOption::rvoWantTabs)) message.Result |= DLGC_WANTTAB;
+}
+
+void TCustomRichViewEdit::Dispatch(TMessage& message) {
+    switch (message.Msg) {
+    case WM_GETDLGCODE:
+        WMGetDlgCode(message);
+        return;
+    case WM_SETFOCUS:
+        TCustomRichView::Dispatch(message);
+        if (Style()) EditData()->ShowCaret(false, false, true);
+        return;
+    case WM_KILLFOCUS:
+        if (EditData()->CaretHeight != 0) {
+            epc::HideCaret(Handle());
+            DestroyCaret();
+            EditData()->CaretHeight = 0;
+        }
+        TCustomRichView::Dispatch(message);
+        return;
+    case WM_CUT:
+        CutToClipboard();
+        return;
+    case WM_PASTE:
+        Paste();
+        return;
+    case WM_CLEAR:
+        return;
+    case WM_UNDO:
+    case EM_UNDO:
+        message.Result = CanUndo() ? 1 : 0;
+        Undo();
+        return;
+    case EM_REDO:
+        message.Result = CanRedo() ? 1 : 0;
+        Redo();
+        return;
+    case EM_CANUNDO:
+        message.Result = CanUndo() ? 1 : 0;
+        return;
+    case EM_CANREDO:
+        message.Result = CanRedo() ? 1 : 0;
+        return;
+    case EM_CANPASTE:
+        message.Result = CanPasteFormat(uint32_t(message.WParam));
+        return;
+    case WM_SYSCHAR:
+        if (message.WParam == VK_BACK && UndoLimit() != 0) return;
+        break;
+    case WM_RVUNDOFROMINPLACE:
+        Undo();
+        return;
+    case WM_RVREDOFROMINPLACE:
+        Redo();
+        return;
+    default:
+        break;
+    }
+    TCustomRichView::Dispatch(message);
+}
+
+} // namespace epc

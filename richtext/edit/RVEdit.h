@@ -1,0 +1,142 @@
+#pragma once
+// The editor control: the viewer with a caret, caret keys, clipboard editing, undo and redo,
+// and events around every change.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "richtext/edit/RVERVData.h"
+#include "richtext/view/RichView.h"
+
+namespace epc {
+
+inline constexpr const char* errRVNotSupportedInEditor = "Not supported in editor";
+
+// The editor's own private messages: close the cell editor, then undo (redo).
+inline constexpr uint32_t WM_RVUNDOFROMINPLACE = WM_USER + 13;
+inline constexpr uint32_t WM_RVREDOFROMINPLACE = WM_USER + 14;
+
+enum class TRVEditorOption {
+    rvoClearTagOnStyleApp,
+    rvoCtrlJumps,
+    rvoDoNotWantReturns,
+    rvoDoNotWantShiftReturns,
+    rvoWantTabs,
+    rvoAutoSwitchLang,
+    rvoHideReadOnlyCaret,
+    rvoNoImageResize
+};
+using TRVEditorOptions = TSet<TRVEditorOption>;
+
+// Where the caret tried to leave the document.
+enum class TRVGetOutDirection { rvdLeft, rvdUp, rvdRight, rvdDown, rvdTop, rvdBottom };
+
+// The clipboard format a paste takes.
+enum class TRVPasteFormat { None, RVF, RTF, UnicodeText, Text, Bitmap, Metafile };
+
+// ---- Reading clipboard blocks; every read stays inside the block.
+// "RichView Format": an int32 length and that many bytes of RVF. A negative length is refused
+// (false); a length past the block is cut to what the block holds.
+bool ReadRVFClipboardBlock(const std::string& block, std::string& rvf);
+// UTF-16 text cut at its first NUL (or at the block's end).
+std::u16string ReadUnicodeClipboardBlock(const std::string& block);
+// The folder of "SourceURL:" in an "HTML Format" block, as a base path for pictures of pasted
+// RTF; empty when there is none.
+std::string HtmlClipboardBasePath(const std::string& block);
+
+class TCustomRichViewEdit : public TCustomRichView {
+public:
+    explicit TCustomRichViewEdit(TComponent* owner);
+    ~TCustomRichViewEdit() override;
+    std::string ClassName() const override { return "TCustomRichViewEdit"; }
+
+    TRVEditRVData* EditData() const { return static_cast<TRVEditRVData*>(RVData()); }
+    // The innermost editor of a chain of in-place editors (this one while none is open).
+    TCustomRichViewEdit* GetTopEditor();
+
+    // ---- Properties.
+    TRVEditorOptions EditorOptions{TRVEditorOption::rvoClearTagOnStyleApp};
+    bool ReadOnly() const { return GetReadOnly(); }
+    virtual bool GetReadOnly() const { return FReadOnly; }
+    virtual void SetReadOnly(bool value);
+    int UndoLimit() const { return EditData()->UndoList->Limit; }
+    void SetUndoLimit(int value);
+    bool Modified = false;
+    // Any value but none raises "Not supported in editor".
+    void SetTabNavigation(TRVTabNavigationType value);
+    int CurTextStyleNo() const { return EditData()->CurTextStyleNo; }
+    int CurParaStyleNo() const { return EditData()->CurParaStyleNo; }
+    void SetCurTextStyleNo(int value, bool force = false);
+    void SetCurParaStyleNo(int value, bool force = false);
+    int CaretItemIndex() { return EditData()->CaretItemIndex(); }
+    int CaretItemOffset() const { return EditData()->CaretItemOffset(); }
+    void ClearDocument() override;
+
+    // ---- Changes.
+    // While positive, OnChanging and OnChange stay quiet.
+    int32_t ChangeLock = 0;
+    virtual bool BeforeChange(bool quiet);
+    virtual void NotifyChange(bool clearRedo);
+
+    // ---- Undo and redo.
+    bool CanUndo();
+    bool CanRedo();
+    virtual void Undo();
+    virtual void Redo();
+
+    // ---- Clipboard.
+    virtual bool CanPaste();
+    // The format Paste would take, in its order of preference.
+    TRVPasteFormat GetPasteFormat();
+    virtual void Paste();
+    // Copies the selection and deletes it as one undoable step.
+    void CutToClipboard();
+
+    // ---- Events.
+    std::function<void(TCustomRichViewEdit* sender, TRVGetOutDirection direction)> OnCaretGetOut;
+    TNotifyEvent OnChange;
+    std::function<void(TCustomRichViewEdit* sender, bool& canEdit)> OnChanging;
+    TNotifyEvent OnCaretMove;
+    TNotifyEvent OnCurParaStyleChanged;
+    TNotifyEvent OnCurTextStyleChanged;
+    std::function<void(TCustomRichViewEdit* sender, bool& doDefault)> OnPaste;
+    using TRVStyleConversionEvent =
+        std::function<void(TCustomRichViewEdit* sender, int styleNo, int userData,
+                           bool appliedToText, int& newStyleNo)>;
+    TRVStyleConversionEvent OnParaStyleConversion;
+    TRVStyleConversionEvent OnStyleConversion;
+    void AssignEditorEvents(const TCustomRichViewEdit& source);
+
+    void DoCaretMove();
+    void Dispatch(TMessage& message) override;
+
+protected:
+    std::unique_ptr<TRichViewRVData> GetDataClass() override;
+    void KeyDown(Word& key, TShiftState shift) override;
+    void KeyPress(char16_t& key) override;
+    // Insertion at the caret, supplied by the insertion layer; the editor only routes pastes.
+    virtual bool InsertRVFFromStream(TStream& stream);
+    virtual bool InsertRTFFromStream(TStream& stream, const std::string& basePath);
+    virtual void InsertTextW(const std::u16string& text);
+    virtual void InsertText(const std::string& text);
+    virtual void PastePicture(TRVPasteFormat format);
+    // Deletes the selection as an undoable step.
+    virtual void CutSelection() {}
+
+private:
+    bool MoveCaretByKey(Word key, TShiftState shift);
+    void WMGetDlgCode(TMessage& message);
+    int CanPasteFormat(uint32_t format);
+    bool FReadOnly = false;
+};
+
+// The editor with its properties published; no behaviour of its own.
+class TRichViewEdit : public TCustomRichViewEdit {
+public:
+    using TCustomRichViewEdit::TCustomRichViewEdit;
+    std::string ClassName() const override { return "TRichViewEdit"; }
+};
+
+} // namespace epc
