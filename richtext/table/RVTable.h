@@ -110,6 +110,13 @@ public:
     void DoItemAction(TRVItemAction action, TCustomRVItemInfo* item, std::string& text,
                       TCustomRVData* rvData) override;
     TCustomRVData* GetParentData() const override;
+    // The containing document's options, less style tables, layout and background: a cell's
+    // stored contents are items only.
+    TRVFOptions GetRVFOptions() const override;
+
+    // Stream forms of the visible borders (a set of Left, Top, Right, Bottom).
+    uint8_t GetVisibleBordersBits() const;
+    void SetVisibleBordersBits(uint8_t bits);
 
     // Where the canvas shows the cell document's (0, 0) while it is painted.
     void SetPaintOrigin(int x, int y) {
@@ -391,6 +398,16 @@ public:
                         const TRVIntegerList& listMap) override;
     bool AsText(std::string& result, bool unicode, int lineWidth, TCustomRVData* rvData,
                 int itemNo) const override;
+
+    // ---- Storage (RVF record and component stream).
+    void SaveRVF(TStream& stream, const TRVSaveContext& ctx, const std::string& name, int paraNo,
+                 uint8_t options) override;
+    bool ReadRVFLine(const std::string& s, TCustomRVData* rvData, int lineNo, int lineCount,
+                     std::string& name, TRVFReadMode& mode, TRVFReadState& state) override;
+    void DefineProperties(TFiler* filer) override;
+    // The rows the next save writes (all rows unless a page part is being saved).
+    int SaveFirstRow = 0;
+    int SaveRowCount = -1;
 
     // Horizontal and vertical scaling while formatting for a device (identity on screen).
     int SX(int v) const;
