@@ -405,6 +405,13 @@ public:
     bool ReadRVFLine(const std::string& s, TCustomRVData* rvData, int lineNo, int lineCount,
                      std::string& name, TRVFReadMode& mode, TRVFReadState& state) override;
     void DefineProperties(TFiler* filer) override;
+
+    // ---- RTF and HTML.
+    void FillRtfTables(TRVColorList& colors) const override;
+    void SaveRTF(TStream& stream, TCustomRVData* rvData, int itemNo,
+                 TRVRTFWriteContext& ctx) override;
+    void SaveHTMLEx(TStream& stream, TCustomRVData* rvData, int itemNo,
+                    TRVHTMLWriteContext& ctx) override;
     // The rows the next save writes (all rows unless a page part is being saved).
     int SaveFirstRow = 0;
     int SaveRowCount = -1;
