@@ -9,7 +9,9 @@
 #include <string>
 
 #include "platform/core/Streams.h"
+#include "richtext/document/RVRTFReader.h"
 #include "richtext/table/RVTable.h"
+#include "richtext/table/RVTableRTFReader.h"
 #include "tests/richtext/view/TestRVData.h"
 
 namespace epc {
@@ -121,6 +123,65 @@ TEST(TableRtf, NestedTableUsesNestWordsAndLevelTwo) {
     EXPECT_EQ(Count(rtf, "\\nestrow}"), 1);
     EXPECT_EQ(Count(rtf, "\\row}"), 1);
     EXPECT_EQ(Count(rtf, "{"), Count(rtf, "}"));
+}
+
+std::string CellText(TRVTableCellData* cell) {
+    std::string s;
+    for (int i = 0; i < cell->ItemCount(); ++i)
+        s += cell->GetItemText(i) + "|";
+    return s;
+}
+
+std::string Grid(TRVTableItemInfo* t) {
+    std::string s = std::to_string(t->RowCount()) + "x" + std::to_string(t->ColCount()) + " w" +
+                    std::to_string(t->BestWidth()) + " h" + std::to_string(t->HeadingRowCount());
+    for (int r = 0; r < t->RowCount(); ++r) {
+        s += "\n";
+        for (int c = 0; c < t->ColCount(); ++c)
+            if (TRVTableCellData* cell = t->GetCell(r, c))
+                s += "[" + std::to_string(cell->ColSpan) + "," + std::to_string(cell->RowSpan) +
+                     " " + std::to_string(cell->BestWidth) + "," +
+                     std::to_string(cell->BestHeight) + " va" + std::to_string(cell->VAlign) + " " +
+                     CellText(cell) + "]";
+            else
+                s += "-";
+    }
+    return s;
+}
+
+TEST(TableRtf, RoundTripThroughOurReader) {
+    Doc d;
+    d.Data.AddTextParagraph("before", 0, 0, TRVTag());
+    TRVTableItemInfo* t = d.AddTable(3, 3);
+    d.Data.AddTextParagraph("after", 0, 0, TRVTag());
+    t->MergeCells(0, 0, 3, 1, true);
+    t->MergeCells(1, 1, 2, 2, true);
+    t->SetBestWidth(-90);
+    t->SetHeadingRowCount(1);
+    SetText(t->GetCell(0, 0), "Title");
+    SetText(t->GetCell(1, 0), "a");
+    SetText(t->GetCell(2, 0), "b");
+    SetText(t->GetCell(1, 1), "big");
+    t->GetCell(1, 0)->BestWidth = 30;
+    t->GetCell(2, 0)->BestHeight = 12;
+    t->GetCell(2, 0)->VAlign = rvcBottom;
+    const std::string rtf = d.Rtf();
+    Doc e;
+    TRVTableRTFReader tables(&e.Data);
+    TRVRTFReaderProperties props;
+    props.TableReader = &tables;
+    TMemoryStream ms;
+    ms.WriteString(rtf);
+    ms.SetPosition(0);
+    int index = 0;
+    ASSERT_EQ(props.ImportRtfStream(&e.Data, ms, index), 0);
+    tables.Finish();
+    ASSERT_EQ(e.Data.ItemCount(), 3) << rtf;
+    EXPECT_EQ(e.Data.GetItemText(0), "before");
+    EXPECT_EQ(e.Data.GetItemText(2), "after");
+    auto* got = dynamic_cast<TRVTableItemInfo*>(e.Data.GetItem(1));
+    ASSERT_TRUE(got);
+    EXPECT_EQ(Grid(got), Grid(t)) << rtf;
 }
 
 class Page {
