@@ -7,6 +7,7 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "platform/core/Streams.h"
 #include "richtext/document/RVRTFReader.h"
@@ -247,5 +248,37 @@ TEST(TableHtml, PlainAndCssPagesAreWellFormedWithSpansColoursAndEmptyCells) {
     }
 }
 
+} // namespace
+} // namespace epc
+
+namespace epc {
+namespace {
+// Writes a sample table as RTF and HTML into /tmp for opening in other programs by hand
+// (--gtest_also_run_disabled_tests).
+TEST(TableSamples, DISABLED_WriteFiles) {
+    Doc d;
+    d.Data.AddTextParagraph("Score report", 0, 0, TRVTag());
+    TRVTableItemInfo* t = d.AddTable(3, 3);
+    t->MergeCells(0, 0, 3, 1, true);
+    t->MergeCells(1, 2, 1, 2, true);
+    t->SetBestWidth(-80);
+    t->SetCellBorderWidth(1);
+    t->SetCellBorderStyle(rvtbColor);
+    SetText(t->GetCell(0, 0), "Title");
+    SetText(t->GetCell(1, 0), "Alice");
+    SetText(t->GetCell(1, 1), "90");
+    SetText(t->GetCell(1, 2), "tall");
+    SetText(t->GetCell(2, 0), "Bob");
+    SetText(t->GetCell(2, 1), "75");
+    t->GetCell(1, 1)->Color = clYellow;
+    t->GetCell(2, 1)->Color = clAqua;
+    d.Data.AddTextParagraph("end", 0, 0, TRVTag());
+    for (auto [name, text] : {std::pair{"/tmp/tb2-table.rtf", d.Rtf()},
+                              std::pair{"/tmp/tb2-table.html", d.Html(false)},
+                              std::pair{"/tmp/tb2-table-css.html", d.Html(true)}}) {
+        TFileStream fs(name, fmCreate);
+        fs.WriteBuffer(text.data(), int64_t(text.size()));
+    }
+}
 } // namespace
 } // namespace epc
