@@ -416,6 +416,31 @@ public:
     int SaveFirstRow = 0;
     int SaveRowCount = -1;
 
+    // ---- Hit testing and cell selection (coordinates relative to the table's top-left).
+    bool GetCellAt(int x, int y, int& row, int& col);
+    // Border under a point: 0 the outer left (top) border, ColCount (RowCount) the outer right
+    // (bottom) one, k the gap before column (row) k; -1 none.
+    int GetColBorderAt(int x) const;
+    int GetRowBorderAt(int y) const;
+    // The column (row) a point lies in: the last one starting at or before it; -1 before the
+    // first.
+    int GetColAt(int x) const;
+    int GetRowAt(int y) const;
+    void Select(int startRow, int startCol, int rowOffs, int colOffs);
+    void SelectCols(int startCol, int count);
+    void SelectRows(int startRow, int count);
+    void Deselect();
+    bool HasCellSelection() const {
+        return FCellsSelected && FSelStartRow >= 0;
+    }
+    bool GetNormalizedSelectionBounds(int& topRow, int& leftCol, int& rowCount,
+                                      int& colCount) const;
+    bool IsCellSelected(int row, int col) const;
+    bool FireCellEditing(int row, int col, bool automatic);
+    // The best width a percentage column gets when dragged to NewWidth pixels; the old one when
+    // the table has no content width to measure against.
+    int PercentWidthAfterResize(int newWidth, int oldBestWidth) const;
+
     // Horizontal and vertical scaling while formatting for a device (identity on screen).
     int SX(int v) const;
     int SY(int v) const;
@@ -448,6 +473,9 @@ private:
     int FLastDocWidth = -1;
     mutable int FItemNo = -1;
     int FX = 0, FY = 0; // position in the containing document
+    int FSelStartRow = -1, FSelStartCol = -1, FSelRowOffs = 0, FSelColOffs = 0;
+    bool FCellsSelected = false;
+    int FLastHitRow = -1, FLastHitCol = -1;
 
 public:
     // The grid; declared last, so that its cells are built when the table's fields are set.
