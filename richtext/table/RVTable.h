@@ -482,6 +482,38 @@ public:
     TRVTableRows Rows;
 };
 
+// One page part of a printed table: a run of rows (the repeated heading rows come on top).
+class TRVTablePrintPart : public TRVMultiDrawItemPart {
+public:
+    std::string ClassName() const override { return "TRVTablePrintPart"; }
+    int32_t FirstRow = 0;
+    int32_t RowCount = 0;
+};
+
+// The print record of a table: its page parts, split between rows from the table's print
+// layout (its formatting record at the printer's resolution).
+class TRVTablePrintInfo : public TRVMultiDrawItemInfo {
+public:
+    explicit TRVTablePrintInfo(TRVTableItemInfo* table);
+    std::string ClassName() const override { return "TRVTablePrintInfo"; }
+    // Rows are split only with rvtoRowsSplit.
+    bool CanSplit() const override;
+    bool FitsFirstPart(int height) const override;
+    bool SplitAt(int height) override;
+    // Heading rows printed on top of every part: HeadingRowCount cut to the rows, none when
+    // they span below themselves or take every row.
+    int RepeatedHeadingRows() const;
+    // The height of a part of rows [First, First + Count) with the repeated headings.
+    int PartHeight(int first, int count) const;
+    TRVTablePrintPart* Part(int index) const;
+    TRVTableItemInfo* Table() const { return FTable; }
+
+private:
+    // The pager starts with one part of the whole height; it becomes a part of all body rows.
+    void EnsureRowParts();
+    TRVTableItemInfo* FTable;
+};
+
 // Registers the table class (StyleNo -60) in the item-class registry; done once at start-up.
 void RegisterTableItemClass();
 
