@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/core/Streams.h"
+#include "platform/graphics/Bitmap.h"
 #include "platform/streaming/Filer.h"
 #include "richtext/document/RVFReadWrite.h"
 #include "richtext/table/RVTable.h"
@@ -337,6 +338,33 @@ TEST(TableRvf, CellStylesComeFromTheStoredStyleTables) {
     TRVTableItemInfo* g = f.AddTable(1, 1);
     TRVFOptions o = g->GetCell(0, 0)->GetRVFOptions();
     EXPECT_FALSE(o.Contains(TRVFOption::rvfoSaveTextStyles));
+}
+
+TEST(TableRvf, BackgroundPictureRoundTripsAndOnlyRegisteredClassesLoad) {
+    Doc d;
+    TRVTableItemInfo* t = d.AddTable(1, 1);
+    TBitmap bmp(4, 3, pf24bit);
+    bmp.Canvas()->SetPixels(1, 1, clRed);
+    t->SetBackgroundImage(&bmp);
+    Doc e;
+    ASSERT_TRUE(e.Load(d.Save(true)));
+    ASSERT_TRUE(e.Table(0)->BackgroundImage());
+    EXPECT_EQ(e.Table(0)->BackgroundImage()->Width(), 4);
+    // The same stream naming a class that is no registered picture class.
+    std::string body = TableBody([](TWriter& w) {
+        w.WriteListBegin();
+        w.WriteInteger(0);
+        w.WriteListEnd();
+        w.WritePropName("T.BackgroundImg");
+        TMemoryStream data;
+        const std::string cls = "TRVTableSW";
+        data.WriteInt32(int32_t(cls.size()));
+        data.WriteBuffer(cls.data(), int64_t(cls.size()));
+        w.WriteBinary(
+            std::string(reinterpret_cast<const char*>(data.Memory()), size_t(data.Size())));
+    });
+    Doc f;
+    EXPECT_FALSE(f.Load(DocWithBody(body)));
 }
 
 TEST(TableRvf, BodyThatIsNotHexFails) {
