@@ -983,7 +983,16 @@ public:
           FPara(FStyle ? &FStyle->ParaStyles : nullptr),
           FLists(FStyle ? &FStyle->ListStyles : nullptr), FOptions(data.GetRVFOptions()),
           FTagsArePChars(data.TagsArePChars()),
-          FConvStyles(FOptions.Contains(TRVFOption::rvfoConvUnknownStylesToZero)) {}
+          FConvStyles(FOptions.Contains(TRVFOption::rvfoConvUnknownStylesToZero)) {
+        // A pass that starts while another reads one of its items is a sub-document of that
+        // item (a table cell): its items take the outer pass's styles, so that they are mapped,
+        // checked against and kept by the style tables the outer pass reads.
+        if (ActiveReader && ActiveReader->FStyle == FStyle) FOuter = ActiveReader;
+        ActiveReader = this;
+    }
+    ~TRvfReader() { ActiveReader = FPrevActive; }
+    TRvfReader(const TRvfReader&) = delete;
+    TRvfReader& operator=(const TRvfReader&) = delete;
 
     bool ReadAll() {
         std::string_view line;
@@ -1057,6 +1066,9 @@ private:
     bool FFullReformat = false;
     // A checkpoint waits for the next item; after the last one it marks the document end.
     std::unique_ptr<TRVCPInfo> FCheckpoint;
+    static thread_local TRvfReader* ActiveReader;
+    TRvfReader* FPrevActive = ActiveReader;
+    TRvfReader* FOuter = nullptr;
     bool FHasBackground = false;
     TColor FBackColor = clNone;
     TBackgroundStyle FBackStyle = TBackgroundStyle::bsNoBitmap;
@@ -1135,6 +1147,7 @@ bool TRvfReader::ReadLayoutRecord(const Header& h) {
 }
 
 bool TRvfReader::ReadTextStyles(const Header& h) {
+    if (FOuter) return false; // sub-documents share the outer sheet
     auto table = std::make_unique<TFontInfos>();
     std::string_view line;
     std::string kind;
@@ -1147,6 +1160,7 @@ bool TRvfReader::ReadTextStyles(const Header& h) {
 }
 
 bool TRvfReader::ReadParaStyles(const Header& h) {
+    if (FOuter) return false; // sub-documents share the outer sheet
     auto table = std::make_unique<TParaInfos>();
     std::string_view line;
     std::string kind;
@@ -1159,6 +1173,7 @@ bool TRvfReader::ReadParaStyles(const Header& h) {
 }
 
 bool TRvfReader::ReadListStyles(const Header& h) {
+    if (FOuter) return false; // sub-documents share the outer sheet
     auto table = std::make_unique<TRVListInfos>();
     std::string_view line;
     std::string kind;
@@ -1212,6 +1227,7 @@ bool TRvfReader::TakeTable(PassTable<Table>& pass, std::unique_ptr<Table> table)
 // ---- item records
 
 bool TRvfReader::ItemTextStyle(long long stored, int& styleNo) {
+    if (FOuter) return FOuter->ItemTextStyle(stored, styleNo);
     styleNo = MapIndex(FText.Map, int(stored));
     if (!FText.Holds(styleNo)) {
         if (!FConvStyles || !FText.Holds(0)) return false;
@@ -1222,6 +1238,7 @@ bool TRvfReader::ItemTextStyle(long long stored, int& styleNo) {
 }
 
 bool TRvfReader::ItemParagraph(const Token& stored, int& paraNo) {
+    if (FOuter) return FOuter->ItemParagraph(stored, paraNo);
     if (stored.Quoted) {
         paraNo = FPara.HasSheet() ? FPara.Current().FindStyleWithName(stored.Unquoted) : -1;
     } else {
@@ -1238,6 +1255,7 @@ bool TRvfReader::ItemParagraph(const Token& stored, int& paraNo) {
 }
 
 bool TRvfReader::MapMarkerList(TRVMarkerItemInfo& marker) {
+    if (FOuter) return FOuter->MapMarkerList(marker);
     if (marker.ListNo < 0) return true;
     int listNo = MapIndex(FLists.Map, marker.ListNo);
     if (!FLists.Holds(listNo)) {
@@ -1339,6 +1357,8 @@ void TRvfReader::Commit(int& index, int& firstItem, int& lastItem, bool& fullRef
             FData.GetItem(lastItem + 1)->SetJoinsPrevious(false);
     }
 }
+
+thread_local TRvfReader* TRvfReader::ActiveReader = nullptr;
 
 } // namespace
 

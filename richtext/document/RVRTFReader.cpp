@@ -370,6 +370,9 @@ constexpr KeywordEntry keywordList[] = {
     {"cell", Kw::Cell},
     {"nestcell", Kw::Cell},
     {"row", Kw::Row},
+    {"richviewtbw", Kw::Table},
+    {"richviewcbw", Kw::Table},
+    {"richviewcbh", Kw::Table},
     {"nestrow", Kw::Row},
 };
 

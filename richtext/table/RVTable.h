@@ -110,6 +110,13 @@ public:
     void DoItemAction(TRVItemAction action, TCustomRVItemInfo* item, std::string& text,
                       TCustomRVData* rvData) override;
     TCustomRVData* GetParentData() const override;
+    // The containing document's options, less style tables, layout and background: a cell's
+    // stored contents are items only.
+    TRVFOptions GetRVFOptions() const override;
+
+    // Stream forms of the visible borders (a set of Left, Top, Right, Bottom).
+    uint8_t GetVisibleBordersBits() const;
+    void SetVisibleBordersBits(uint8_t bits);
 
     // Where the canvas shows the cell document's (0, 0) while it is painted.
     void SetPaintOrigin(int x, int y) {
@@ -392,6 +399,48 @@ public:
     bool AsText(std::string& result, bool unicode, int lineWidth, TCustomRVData* rvData,
                 int itemNo) const override;
 
+    // ---- Storage (RVF record and component stream).
+    void SaveRVF(TStream& stream, const TRVSaveContext& ctx, const std::string& name, int paraNo,
+                 uint8_t options) override;
+    bool ReadRVFLine(const std::string& s, TCustomRVData* rvData, int lineNo, int lineCount,
+                     std::string& name, TRVFReadMode& mode, TRVFReadState& state) override;
+    void DefineProperties(TFiler* filer) override;
+
+    // ---- RTF and HTML.
+    void FillRtfTables(TRVColorList& colors) const override;
+    void SaveRTF(TStream& stream, TCustomRVData* rvData, int itemNo,
+                 TRVRTFWriteContext& ctx) override;
+    void SaveHTMLEx(TStream& stream, TCustomRVData* rvData, int itemNo,
+                    TRVHTMLWriteContext& ctx) override;
+    // The rows the next save writes (all rows unless a page part is being saved).
+    int SaveFirstRow = 0;
+    int SaveRowCount = -1;
+
+    // ---- Hit testing and cell selection (coordinates relative to the table's top-left).
+    bool GetCellAt(int x, int y, int& row, int& col);
+    // Border under a point: 0 the outer left (top) border, ColCount (RowCount) the outer right
+    // (bottom) one, k the gap before column (row) k; -1 none.
+    int GetColBorderAt(int x) const;
+    int GetRowBorderAt(int y) const;
+    // The column (row) a point lies in: the last one starting at or before it; -1 before the
+    // first.
+    int GetColAt(int x) const;
+    int GetRowAt(int y) const;
+    void Select(int startRow, int startCol, int rowOffs, int colOffs);
+    void SelectCols(int startCol, int count);
+    void SelectRows(int startRow, int count);
+    void Deselect();
+    bool HasCellSelection() const {
+        return FCellsSelected && FSelStartRow >= 0;
+    }
+    bool GetNormalizedSelectionBounds(int& topRow, int& leftCol, int& rowCount,
+                                      int& colCount) const;
+    bool IsCellSelected(int row, int col) const;
+    bool FireCellEditing(int row, int col, bool automatic);
+    // The best width a percentage column gets when dragged to NewWidth pixels; the old one when
+    // the table has no content width to measure against.
+    int PercentWidthAfterResize(int newWidth, int oldBestWidth) const;
+
     // Horizontal and vertical scaling while formatting for a device (identity on screen).
     int SX(int v) const;
     int SY(int v) const;
@@ -424,10 +473,45 @@ private:
     int FLastDocWidth = -1;
     mutable int FItemNo = -1;
     int FX = 0, FY = 0; // position in the containing document
+    int FSelStartRow = -1, FSelStartCol = -1, FSelRowOffs = 0, FSelColOffs = 0;
+    bool FCellsSelected = false;
+    int FLastHitRow = -1, FLastHitCol = -1;
 
 public:
     // The grid; declared last, so that its cells are built when the table's fields are set.
     TRVTableRows Rows;
+};
+
+// One page part of a printed table: a run of rows (the repeated heading rows come on top).
+class TRVTablePrintPart : public TRVMultiDrawItemPart {
+public:
+    std::string ClassName() const override { return "TRVTablePrintPart"; }
+    int32_t FirstRow = 0;
+    int32_t RowCount = 0;
+};
+
+// The print record of a table: its page parts, split between rows from the table's print
+// layout (its formatting record at the printer's resolution).
+class TRVTablePrintInfo : public TRVMultiDrawItemInfo {
+public:
+    explicit TRVTablePrintInfo(TRVTableItemInfo* table);
+    std::string ClassName() const override { return "TRVTablePrintInfo"; }
+    // Rows are split only with rvtoRowsSplit.
+    bool CanSplit() const override;
+    bool FitsFirstPart(int height) const override;
+    bool SplitAt(int height) override;
+    // Heading rows printed on top of every part: HeadingRowCount cut to the rows, none when
+    // they span below themselves or take every row.
+    int RepeatedHeadingRows() const;
+    // The height of a part of rows [First, First + Count) with the repeated headings.
+    int PartHeight(int first, int count) const;
+    TRVTablePrintPart* Part(int index) const;
+    TRVTableItemInfo* Table() const { return FTable; }
+
+private:
+    // The pager starts with one part of the whole height; it becomes a part of all body rows.
+    void EnsureRowParts();
+    TRVTableItemInfo* FTable;
 };
 
 // Registers the table class (StyleNo -60) in the item-class registry; done once at start-up.

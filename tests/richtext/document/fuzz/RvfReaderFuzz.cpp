@@ -8,6 +8,7 @@
 
 #include "platform/graphics/Bitmap.h"
 #include "richtext/document/RVData.h"
+#include "richtext/table/RVTable.h"
 
 using namespace epc;
 
@@ -41,6 +42,22 @@ void BuildSeedDocument(TCustomRVData& data, bool stringTags) {
     data.AddBullet("b", 2, nullptr, 5, -1);
     data.AddHotspot("h", 1, 2, nullptr, 5, -1);
     data.AddControlItem("c", nullptr, 0, TRVVAlign::rvvaBaseline);
+    // A table with a merged title row, a spanning column, a nested table and row alignments.
+    auto table = TRVTableItemInfo::CreateSized(3, &data, 3);
+    TRVTableItemInfo* t = table.get();
+    data.AppendItem(std::string(), std::move(table));
+    t->Inserted(&data, data.ItemCount() - 1);
+    t->Rows.MergeCellRange(0, 0, 3, 1, true, false);
+    t->Rows.MergeCellRange(1, 2, 1, 2, true, false);
+    t->Rows.GetRow(2)->VAlign = rvcBottom;
+    t->GetCell(0, 0)->ClearAllItems();
+    t->GetCell(0, 0)->AddTextParagraph("title", 2, 1, tag(6));
+    t->GetCell(1, 1)->Color = clYellow;
+    auto inner = TRVTableItemInfo::CreateSized(1, t->GetCell(2, 0), 2);
+    TRVTableItemInfo* in = inner.get();
+    t->GetCell(2, 0)->ClearAllItems();
+    t->GetCell(2, 0)->AppendItem(std::string(), std::move(inner));
+    in->Inserted(t->GetCell(2, 0), 0);
     data.SetCheckpointInfo(0, "start", tag(4), true);
     data.SetDocumentEndCheckpoint("end", tag(5), false);
 }
@@ -75,6 +92,12 @@ void EpcFuzzSeeds(std::vector<std::string>& seeds) {
         TRVLayoutInfo layout;
         TMemoryStream ms;
         data.SaveToRvfStream(ms, false, clWhite, TBackgroundStyle::bsNoBitmap, nullptr, &layout);
+        // The seeds must load, or the tables in them would never be reached.
+        TRVDocument check;
+        check.SetRVStyle(&style);
+        check.SetOptions(data.GetOptions());
+        ms.SetPosition(0);
+        if (!check.LoadFromRvfStream(ms) || check.ItemCount() != data.ItemCount()) __builtin_trap();
         seeds.push_back(ms.DataString());
     }
 }

@@ -1,0 +1,376 @@
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <random>
+#include <string>
+
+#include "platform/core/Streams.h"
+#include "platform/graphics/Bitmap.h"
+#include "platform/streaming/Filer.h"
+#include "richtext/document/RVFReadWrite.h"
+#include "richtext/table/RVTable.h"
+#include "tests/richtext/view/TestRVData.h"
+
+namespace epc {
+namespace {
+
+using test::MakeFixedStyle;
+using test::TTestRVData;
+
+struct Doc {
+    std::unique_ptr<TRVStyle> Style = MakeFixedStyle();
+    TTestRVData Data{Style.get()};
+
+    TRVTableItemInfo* AddTable(int rows, int cols) {
+        auto table = TRVTableItemInfo::CreateSized(rows, &Data, cols);
+        TRVTableItemInfo* result = table.get();
+        Data.AppendItem(std::string(), std::move(table));
+        result->Inserted(&Data, Data.ItemCount() - 1);
+        return result;
+    }
+    std::string Save(bool binary) {
+        TRVFOptions o = Data.GetRVFOptions();
+        if (binary)
+            o.Include(TRVFOption::rvfoSaveBinary);
+        else
+            o.Exclude(TRVFOption::rvfoSaveBinary);
+        Data.SetRVFOptions(o);
+        TMemoryStream ms;
+        Data.SaveToRvfStream(ms, false);
+        return std::string(reinterpret_cast<const char*>(ms.Memory()), size_t(ms.Size()));
+    }
+    bool Load(const std::string& bytes) {
+        TMemoryStream ms;
+        ms.WriteString(bytes);
+        ms.SetPosition(0);
+        return Data.LoadFromRvfStream(ms);
+    }
+    TRVTableItemInfo* Table(int i) { return dynamic_cast<TRVTableItemInfo*>(Data.GetItem(i)); }
+};
+
+void SetText(TRVTableCellData* cell, const std::string& text) {
+    cell->ClearAllItems();
+    cell->AddTextParagraph(text, 0, 0, TRVTag());
+}
+
+std::string CellText(TRVTableCellData* cell) {
+    std::string s;
+    for (int i = 0; i < cell->ItemCount(); ++i)
+        s += cell->GetItemText(i) + "|";
+    return s;
+}
+
+// The grid, spans, cell properties and contents of two tables, as one comparable text.
+std::string Describe(TRVTableItemInfo* t) {
+    std::string s = std::to_string(t->RowCount()) + "x" + std::to_string(t->ColCount()) + " w" +
+                    std::to_string(t->BestWidth()) + " c" + std::to_string(t->Color()) + " h" +
+                    std::to_string(t->HeadingRowCount()) + " bs" +
+                    std::to_string(int(t->BorderStyle())) + " o" +
+                    std::to_string(t->Options.Bits()) + "\n";
+    for (int r = 0; r < t->RowCount(); ++r) {
+        s += "row va" + std::to_string(int(t->Rows.GetRow(r)->VAlign)) + ":";
+        for (int c = 0; c < t->ColCount(); ++c) {
+            TRVTableCellData* cell = t->GetCell(r, c);
+            if (!cell) {
+                s += " -";
+                continue;
+            }
+            s += " [" + std::to_string(cell->ColSpan) + "," + std::to_string(cell->RowSpan) +
+                 " col" + std::to_string(cell->Color) + " bw" + std::to_string(cell->BestWidth) +
+                 " va" + std::to_string(int(cell->VAlign)) + " vb" +
+                 std::to_string(int(cell->GetVisibleBordersBits())) + " " + CellText(cell) + "]";
+        }
+        s += "\n";
+    }
+    return s;
+}
+
+TEST(TableRvf, TitleRowMergeWritesOneRecordAndReadsBackInBothModes) {
+    for (bool binary : {false, true}) {
+        Doc d;
+        TRVTableItemInfo* t = d.AddTable(2, 2);
+        t->MergeCells(0, 0, 2, 1, true);
+        SetText(t->GetCell(0, 0), "Title");
+        SetText(t->GetCell(1, 0), "a");
+        SetText(t->GetCell(1, 1), "b");
+        t->GetCell(1, 1)->Color = clRed;
+        t->GetCell(1, 0)->SetVisibleBorders(true, false, true, false);
+        t->SetBorderStyle(rvtbColor);
+        t->SetBestWidth(-80);
+        const std::string before = Describe(t);
+        const std::string saved = d.Save(binary);
+        Doc e;
+        ASSERT_TRUE(e.Load(saved)) << binary;
+        ASSERT_EQ(e.Data.ItemCount(), 1);
+        ASSERT_TRUE(e.Table(0));
+        EXPECT_EQ(Describe(e.Table(0)), before);
+        EXPECT_EQ(e.Table(0)->GetCell(0, 1), nullptr);
+        EXPECT_EQ(e.Table(0)->GetCell(0, 0)->ColSpan, 2);
+    }
+}
+
+TEST(TableRvf, RowVAlignWrittenOnlyWhenSomeRowHasOne) {
+    Doc d;
+    TRVTableItemInfo* t = d.AddTable(2, 1);
+    EXPECT_EQ(d.Save(true).find("RowVAlign"), std::string::npos);
+    t->Rows.GetRow(1)->VAlign = rvcBottom;
+    const std::string saved = d.Save(true);
+    EXPECT_NE(saved.find("RowVAlign"), std::string::npos);
+    Doc e;
+    ASSERT_TRUE(e.Load(saved));
+    EXPECT_EQ(e.Table(0)->Rows.GetRow(1)->VAlign, rvcBottom);
+    EXPECT_EQ(e.Table(0)->Rows.GetRow(0)->VAlign, rvcTop);
+}
+
+TEST(TableRvf, EmptyTableRoundTrips) {
+    Doc d;
+    TRVTableItemInfo* t = d.AddTable(1, 1);
+    t->Rows.Reset(0, 0);
+    Doc e;
+    ASSERT_TRUE(e.Load(d.Save(false)));
+    ASSERT_TRUE(e.Table(0));
+    EXPECT_EQ(e.Table(0)->RowCount(), 0);
+}
+
+// Stored merges that the strict merge check would refuse (a merged 1x2, a fully merged 2x2)
+// come back as stored.
+TEST(TableRvf, StoredSpansRestoredWithoutPermissionCheck) {
+    for (int shape = 0; shape < 2; ++shape) {
+        Doc d;
+        TRVTableItemInfo* t = shape == 0 ? d.AddTable(1, 2) : d.AddTable(2, 2);
+        t->Rows.MergeCellRange(0, 0, 2, shape == 0 ? 1 : 2, true, false);
+        const std::string before = Describe(t);
+        Doc e;
+        ASSERT_TRUE(e.Load(d.Save(false))) << shape;
+        EXPECT_EQ(Describe(e.Table(0)), before);
+    }
+}
+
+TEST(TableRvf, RandomTablesWithSpansRoundTrip) {
+    std::mt19937 rng(12345);
+    for (int round = 0; round < 60; ++round) {
+        Doc d;
+        const int rows = 1 + int(rng() % 5), cols = 1 + int(rng() % 5);
+        TRVTableItemInfo* t = d.AddTable(rows, cols);
+        for (int k = 0; k < 4; ++k) {
+            const int r = int(rng() % rows), c = int(rng() % cols);
+            const int cs = 1 + int(rng() % (cols - c)), rs = 1 + int(rng() % (rows - r));
+            try {
+                t->Rows.MergeCellRange(r, c, cs, rs, true, false);
+            } catch (const Exception&) {
+            }
+        }
+        for (int r = 0; r < rows; ++r) {
+            t->Rows.GetRow(r)->VAlign = TRVCellVAlign(rng() % 4);
+            for (int c = 0; c < cols; ++c)
+                if (TRVTableCellData* cell = t->GetCell(r, c)) {
+                    SetText(cell, "r" + std::to_string(r) + "c" + std::to_string(c));
+                    cell->Color = TColor(rng() % 0xFFFFFF);
+                    cell->BestWidth = int(rng() % 200) - 100;
+                    cell->VAlign = TRVCellVAlign(rng() % 4);
+                    cell->SetVisibleBordersBits(uint8_t(rng() % 16));
+                }
+        }
+        t->SetHeadingRowCount(int(rng() % 3));
+        t->SetColor(TColor(rng() % 0xFFFFFF));
+        const std::string before = Describe(t);
+        const bool binary = round % 2 == 0;
+        Doc e;
+        ASSERT_TRUE(e.Load(d.Save(binary))) << round;
+        ASSERT_TRUE(e.Table(0)) << round;
+        EXPECT_EQ(Describe(e.Table(0)), before) << round;
+    }
+}
+
+// A nested table lives in a cell's contents and comes back there.
+TEST(TableRvf, NestedTableRoundTrips) {
+    Doc d;
+    TRVTableItemInfo* t = d.AddTable(1, 2);
+    auto inner = TRVTableItemInfo::CreateSized(2, t->GetCell(0, 1), 2);
+    SetText(inner->GetCell(1, 1), "deep");
+    TRVTableCellData* host = t->GetCell(0, 1);
+    host->ClearAllItems();
+    TRVTableItemInfo* innerPtr = inner.get();
+    host->AppendItem(std::string(), std::move(inner));
+    innerPtr->Inserted(host, 0);
+    Doc e;
+    ASSERT_TRUE(e.Load(d.Save(false)));
+    auto* got = dynamic_cast<TRVTableItemInfo*>(e.Table(0)->GetCell(0, 1)->GetItem(0));
+    ASSERT_TRUE(got);
+    EXPECT_EQ(CellText(got->GetCell(1, 1)), "deep|");
+}
+
+// Builds the component stream of a table by hand, to feed the reader what no writer makes.
+std::string TableBody(const std::function<void(TWriter&)>& cells) {
+    TMemoryStream ms;
+    TWriter w(ms);
+    w.WriteSignature();
+    w.WriteStr("TRVTableSW");
+    w.WriteStr("");
+    w.WritePropName("C");
+    cells(w);
+    w.WriteListEnd(); // properties
+    w.WriteListEnd(); // children
+    return std::string(reinterpret_cast<const char*>(ms.Memory()), size_t(ms.Size()));
+}
+
+std::string DocWithBody(const std::string& body) {
+    return RVFItemHeader(rvsTable, 3, "0", 0, 0, "0", "") + "\r\n\r\n1\r\n" + BytesToHex(body) +
+           "\r\n";
+}
+
+void WriteCell(TWriter& w, int colSpan, int rowSpan) {
+    w.WriteInteger(colSpan);
+    w.WriteInteger(rowSpan);
+    w.WriteStr("TD");
+    w.WriteStr("");
+    w.WriteListEnd();
+    w.WriteListEnd();
+}
+
+TEST(TableRvf, HandMadeBodyIsAcceptedWhenSound) {
+    Doc e;
+    ASSERT_TRUE(e.Load(DocWithBody(TableBody([](TWriter& w) {
+        w.WriteListBegin();
+        w.WriteInteger(2);
+        w.WriteInteger(2);
+        w.WriteListBegin();
+        WriteCell(w, 2, 1);
+        WriteCell(w, 1, 1);
+        WriteCell(w, 1, 1);
+        w.WriteListEnd();
+        w.WriteListEnd();
+    }))));
+    EXPECT_EQ(e.Table(0)->GetCell(0, 0)->ColSpan, 2);
+}
+
+TEST(TableRvf, BadCellListsFailAndLeaveTheDocumentUnchanged) {
+    struct Case {
+        const char* Name;
+        std::function<void(TWriter&)> Cells;
+    };
+    auto grid = [](int rows, int cols, std::function<void(TWriter&)> body) {
+        return [=](TWriter& w) {
+            w.WriteListBegin();
+            w.WriteInteger(rows);
+            if (rows != 0) w.WriteInteger(cols);
+            w.WriteListBegin();
+            body(w);
+            w.WriteListEnd();
+            w.WriteListEnd();
+        };
+    };
+    const Case cases[] = {
+        {"short list", grid(1, 2, [](TWriter& w) { WriteCell(w, 1, 1); })},
+        {"long list", grid(1, 1,
+                           [](TWriter& w) {
+                               WriteCell(w, 1, 1);
+                               WriteCell(w, 1, 1);
+                           })},
+        {"span beyond columns", grid(1, 2, [](TWriter& w) { WriteCell(w, 3, 1); })},
+        {"span beyond rows", grid(1, 1, [](TWriter& w) { WriteCell(w, 1, 2); })},
+        {"zero span", grid(1, 1, [](TWriter& w) { WriteCell(w, 0, 1); })},
+        {"overlapping spans", grid(2, 2,
+                                   [](TWriter& w) {
+                                       WriteCell(w, 1, 1);
+                                       WriteCell(w, 1, 2);
+                                       WriteCell(w, 2, 1);
+                                   })},
+        {"negative rows", grid(-1, 1, [](TWriter&) {})},
+        {"zero columns", grid(1, 0, [](TWriter&) {})},
+        {"huge grid", grid(1000000, 1000000, [](TWriter& w) { WriteCell(w, 1, 1); })},
+    };
+    for (const Case& c : cases) {
+        Doc e;
+        e.Data.AddTextParagraph("keep", 0, 0, TRVTag());
+        TMemoryStream ms;
+        ms.WriteString(DocWithBody(TableBody(c.Cells)));
+        ms.SetPosition(0);
+        int index = 1, first = -1, last = -1;
+        bool full = false;
+        EXPECT_FALSE(e.Data.RvfReadLoop(ms, index, first, last, full)) << c.Name;
+        ASSERT_EQ(e.Data.ItemCount(), 1) << c.Name;
+        EXPECT_EQ(e.Data.GetItemText(0), "keep") << c.Name;
+    }
+}
+
+TEST(TableRvf, RowVAlignMustHoldOneKnownValuePerRow) {
+    for (int variant = 0; variant < 3; ++variant) {
+        std::string body = TableBody([&](TWriter& w) {
+            w.WriteListBegin();
+            w.WriteInteger(2);
+            w.WriteInteger(1);
+            w.WriteListBegin();
+            WriteCell(w, 1, 1);
+            WriteCell(w, 1, 1);
+            w.WriteListEnd();
+            w.WriteListEnd();
+            w.WritePropName("RowVAlign");
+            w.WriteListBegin();
+            w.WriteInteger(variant == 2 ? 9 : 1);
+            if (variant != 0) w.WriteInteger(2);
+            if (variant == 1) w.WriteInteger(2);
+            w.WriteListEnd();
+        });
+        Doc e;
+        EXPECT_FALSE(e.Load(DocWithBody(body))) << variant;
+    }
+}
+
+// Cells take the styles the stored document brings, not only those of the loading sheet.
+TEST(TableRvf, CellStylesComeFromTheStoredStyleTables) {
+    Doc d;
+    const int extra = d.Style->TextStyles.Count() + 1;
+    d.Style->TextStyles.Add().Style.Include(TRVFontStyle::rvfsBold);
+    d.Style->TextStyles.Add().Style.Include(TRVFontStyle::rvfsItalic);
+    TRVTableItemInfo* t = d.AddTable(1, 1);
+    t->GetCell(0, 0)->ClearAllItems();
+    t->GetCell(0, 0)->AddTextParagraph("styled", extra, 0, TRVTag());
+    const std::string saved = d.Save(false);
+    Doc e;
+    ASSERT_LT(e.Style->TextStyles.Count(), extra + 1);
+    ASSERT_TRUE(e.Load(saved));
+    EXPECT_EQ(e.Style->TextStyles.Count(), extra + 1);
+    EXPECT_EQ(e.Table(0)->GetCell(0, 0)->GetItem(0)->StyleNo, extra);
+    // A cell may not bring style tables of its own.
+    Doc f;
+    TRVTableItemInfo* g = f.AddTable(1, 1);
+    TRVFOptions o = g->GetCell(0, 0)->GetRVFOptions();
+    EXPECT_FALSE(o.Contains(TRVFOption::rvfoSaveTextStyles));
+}
+
+TEST(TableRvf, BackgroundPictureRoundTripsAndOnlyRegisteredClassesLoad) {
+    Doc d;
+    TRVTableItemInfo* t = d.AddTable(1, 1);
+    TBitmap bmp(4, 3, pf24bit);
+    bmp.Canvas()->SetPixels(1, 1, clRed);
+    t->SetBackgroundImage(&bmp);
+    Doc e;
+    ASSERT_TRUE(e.Load(d.Save(true)));
+    ASSERT_TRUE(e.Table(0)->BackgroundImage());
+    EXPECT_EQ(e.Table(0)->BackgroundImage()->Width(), 4);
+    // The same stream naming a class that is no registered picture class.
+    std::string body = TableBody([](TWriter& w) {
+        w.WriteListBegin();
+        w.WriteInteger(0);
+        w.WriteListEnd();
+        w.WritePropName("T.BackgroundImg");
+        TMemoryStream data;
+        const std::string cls = "TRVTableSW";
+        data.WriteInt32(int32_t(cls.size()));
+        data.WriteBuffer(cls.data(), int64_t(cls.size()));
+        w.WriteBinary(
+            std::string(reinterpret_cast<const char*>(data.Memory()), size_t(data.Size())));
+    });
+    Doc f;
+    EXPECT_FALSE(f.Load(DocWithBody(body)));
+}
+
+TEST(TableRvf, BodyThatIsNotHexFails) {
+    Doc e;
+    EXPECT_FALSE(e.Load(RVFItemHeader(rvsTable, 3, "0", 0, 0, "0", "") + "\r\n\r\n1\r\nzz\r\n"));
+}
+
+} // namespace
+} // namespace epc
