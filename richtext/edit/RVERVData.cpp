@@ -107,6 +107,43 @@ void TRVEditRVData::FormatAll(bool keepPosition, bool force, bool noCaching, boo
 }
 
 // ---------------------------------------------------------------------------------------------
+// Styles.
+
+void TRVEditRVData::CollectUsedStyles(TRVIntegerList& usedText, TRVIntegerList& usedPara,
+                                      TRVIntegerList& usedList) const {
+    TRichViewRVData::CollectUsedStyles(usedText, usedPara, usedList);
+    // The next typed text and the next paragraph take these styles: they must survive.
+    if (CurTextStyleNo >= 0 && CurTextStyleNo < usedText.Count())
+        usedText.SetValue(CurTextStyleNo, 1);
+    if (CurParaStyleNo >= 0 && CurParaStyleNo < usedPara.Count())
+        usedPara.SetValue(CurParaStyleNo, 1);
+}
+
+void TRVEditRVData::RenumberStyles(const TRVIntegerList& textMap, const TRVIntegerList& paraMap,
+                                   const TRVIntegerList& listMap) {
+    // A map entry is the number of deleted styles before the index plus one; 0 marks a deleted
+    // style.
+    auto renumber = [](int& styleNo, const TRVIntegerList& map) {
+        if (styleNo >= 0 && styleNo < map.Count()) styleNo -= map[styleNo] - 1;
+    };
+    if (SavedTextStyleNo >= 0 && SavedTextStyleNo < textMap.Count() &&
+        textMap[SavedTextStyleNo] == 0)
+        SavedTextStyleNo = 0;
+    else
+        renumber(SavedTextStyleNo, textMap);
+    SavedTextStyleNo = std::max(SavedTextStyleNo, 0);
+    int textStyle = CurTextStyleNo, paraStyle = CurParaStyleNo;
+    renumber(textStyle, textMap);
+    renumber(paraStyle, paraMap);
+    CurTextStyleNo = textStyle;
+    CurParaStyleNo = paraStyle;
+    // The numbers changed even when the styles did not: tell the listeners.
+    Editor()->SetCurTextStyleNo(textStyle, true);
+    Editor()->SetCurParaStyleNo(paraStyle, true);
+    TRichViewRVData::RenumberStyles(textMap, paraMap, listMap);
+}
+
+// ---------------------------------------------------------------------------------------------
 // Caret stops.
 
 int TRVEditRVData::SkipMarkerForward(int drawItemNo) const {

@@ -64,6 +64,12 @@ public:
     void FormatAll(bool keepPosition, bool force, bool noCaching, bool onlyTail, TCanvas* canvas,
                    int depth, bool noScroll) override;
 
+    // ---- Styles: the current styles count as used and follow a renumbering.
+    void CollectUsedStyles(TRVIntegerList& usedText, TRVIntegerList& usedPara,
+                           TRVIntegerList& usedList) const override;
+    void RenumberStyles(const TRVIntegerList& textMap, const TRVIntegerList& paraMap,
+                        const TRVIntegerList& listMap) override;
+
     // ---- The caret.
     // Offset code: the caret's offset in the caret drawing item minus 2.
     void BuildCaretLine(int offsetCode);

@@ -537,3 +537,56 @@ TEST_F(EditTest, UndoRoutingAndTheUndoModeResetAfterEveryOperation) {
 
 } // namespace
 } // namespace epc
+
+namespace epc {
+namespace {
+
+TEST_F(EditTest, TheCurrentStylesCountAsUsedAndFollowARenumbering) {
+    for (int i = 0; i < 3; ++i) {
+        TFontInfo& f = Style->TextStyles.Add();
+        f.FontName = kFixed;
+        f.Size = 15;
+    }
+    Style->ParaStyles.Add();
+    Style->ParaStyles.Add();
+    Edit->AppendTextParagraph("a", 1, 0);
+    Show();
+    Edit->SetCurTextStyleNo(3);
+    Edit->SetCurParaStyleNo(2);
+    Data()->SavedTextStyleNo = 3;
+    TRVIntegerList usedText = TRVIntegerList::CreateFilled(Style->TextStyles.Count(), 0);
+    TRVIntegerList usedPara = TRVIntegerList::CreateFilled(Style->ParaStyles.Count(), 0);
+    TRVIntegerList usedList;
+    Data()->CollectUsedStyles(usedText, usedPara, usedList);
+    EXPECT_EQ(usedText.Values(), (std::vector<int32_t>{0, 1, 0, 1}));
+    EXPECT_EQ(usedPara.Values(), (std::vector<int32_t>{1, 0, 1}));
+
+    int textEvents = 0, paraEvents = 0;
+    Edit->OnCurTextStyleChanged = [&](TObject*) { ++textEvents; };
+    Edit->OnCurParaStyleChanged = [&](TObject*) { ++paraEvents; };
+    // Text styles 0 and 2 and paragraph style 1 go: each entry is deleted-before + 1.
+    TRVIntegerList textMap, paraMap, listMap;
+    for (int v : {1, 2, 2, 3})
+        textMap.AddValue(v);
+    for (int v : {1, 1, 2})
+        paraMap.AddValue(v);
+    Data()->RenumberStyles(textMap, paraMap, listMap);
+    EXPECT_EQ(Edit->CurTextStyleNo(), 1);
+    EXPECT_EQ(Edit->CurParaStyleNo(), 1);
+    EXPECT_EQ(Data()->SavedTextStyleNo, 1);
+    EXPECT_EQ(Data()->GetItemStyleNo(0), 0);
+    // Announced even though a listener could not tell from the old value.
+    EXPECT_EQ(textEvents, 1);
+    EXPECT_EQ(paraEvents, 1);
+
+    // A saved style whose entry marks it as gone falls back to style 0.
+    Data()->SavedTextStyleNo = 1;
+    TRVIntegerList goneMap;
+    for (int v : {1, 0})
+        goneMap.AddValue(v);
+    Data()->RenumberStyles(goneMap, paraMap, listMap);
+    EXPECT_EQ(Data()->SavedTextStyleNo, 0);
+}
+
+} // namespace
+} // namespace epc
