@@ -144,6 +144,49 @@ void TRVEditRVData::RenumberStyles(const TRVIntegerList& textMap, const TRVInteg
 }
 
 // ---------------------------------------------------------------------------------------------
+// Selection by character positions.
+
+void TRVEditRVData::CharPosToItemPos(int charPos, int& itemNo, int& offs) const {
+    itemNo = -1;
+    offs = 0;
+    int pos = std::max(charPos, 0);
+    for (int i = 0; i < ItemCount(); ++i) {
+        const int styleNo = GetItemStyleNo(i);
+        if (styleNo == rvsListMarker) continue;
+        // A break before the item is one position; the item starts after it.
+        if (itemNo >= 0 && !GetItem(i)->GetJoinsPrevious()) {
+            if (pos == 0) return;
+            --pos;
+        }
+        itemNo = i;
+        const int first = ItemStartOffset(i);
+        const int count = ItemEndOffset(i) - first;
+        if (pos <= count) {
+            offs = first + pos;
+            return;
+        }
+        pos -= count;
+        offs = ItemEndOffset(i);
+    }
+}
+
+void TRVEditRVData::SelectRange(int start, int length, bool backwards) {
+    if (ItemCount() == 0 || DrawItems.Count() == 0) return;
+    start = std::max(start, 0);
+    length = std::max(length, 0);
+    const int end = length > INT_MAX - start ? INT_MAX : start + length;
+    int startNo, startOffs, endNo, endOffs;
+    CharPosToItemPos(start, startNo, startOffs);
+    CharPosToItemPos(end, endNo, endOffs);
+    if (startNo < 0 || endNo < 0) return;
+    if (backwards)
+        SetSelection(endNo, endOffs, startNo, startOffs);
+    else
+        SetSelection(startNo, startOffs, endNo, endOffs);
+    Invalidate();
+}
+
+// ---------------------------------------------------------------------------------------------
 // Caret stops.
 
 int TRVEditRVData::SkipMarkerForward(int drawItemNo) const {

@@ -84,6 +84,13 @@ public:
     void SetSelectionAnchorAtCaret();
     void ExtendSelectionToCaret();
     TPoint GetCaretPoint() const;
+    // Selects Length characters from the character position Start, counted through the
+    // document with one position per character, per non-text item and per line or paragraph
+    // break; with Backwards the selection runs from the far end back to Start. Positions past
+    // the end are cut to it.
+    void SelectRange(int start, int length, bool backwards);
+    // The item position of a character position, as SelectRange counts them.
+    void CharPosToItemPos(int charPos, int& itemNo, int& offs) const;
     // Puts the caret at an item position, skipping a list marker, and shows it.
     void PlaceCaretAt(int itemNo, int offs);
     void SelectClickedItem(int drawItemNo, int offs, bool shift) override;

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -586,6 +587,30 @@ TEST_F(EditTest, TheCurrentStylesCountAsUsedAndFollowARenumbering) {
         goneMap.AddValue(v);
     Data()->RenumberStyles(goneMap, paraMap, listMap);
     EXPECT_EQ(Data()->SavedTextStyleNo, 0);
+}
+
+TEST_F(EditTest, SelectRangeCountsCharactersAndBreaks) {
+    Edit->AppendTextParagraph("hello", 0, 0);
+    Edit->AppendTextParagraph("world", 0, 0);
+    Show();
+    // Three characters in, five long: "lo", the break and "wo".
+    Data()->SelectRange(3, 5, false);
+    EXPECT_EQ(Sel(), (V{0, 4, 1, 3}));
+    int si, so, ei, eo;
+    Data()->GetSelectionBounds(si, so, ei, eo, false);
+    EXPECT_EQ((V{si, so, ei, eo}), (V{0, 4, 1, 3}));
+    // Backwards the same range starts at the far end.
+    Data()->SelectRange(3, 5, true);
+    Data()->GetSelectionBounds(si, so, ei, eo, false);
+    EXPECT_EQ((V{si, so, ei, eo}), (V{1, 3, 0, 4}));
+    // The break itself: the end of the first paragraph to the start of the second.
+    Data()->SelectRange(5, 1, false);
+    EXPECT_EQ(Sel(), (V{0, 6, 1, 1}));
+    // Past the end is cut to the end; a huge length does not overflow.
+    Data()->SelectRange(6, 1000, false);
+    EXPECT_EQ(Sel(), (V{1, 1, 1, 6}));
+    Data()->SelectRange(2, INT_MAX, false);
+    EXPECT_EQ(Sel(), (V{0, 3, 1, 6}));
 }
 
 } // namespace
