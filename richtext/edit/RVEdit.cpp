@@ -165,10 +165,16 @@ void TCustomRichViewEdit::AssignEditorEvents(const TCustomRichViewEdit& source) 
 // ---------------------------------------------------------------------------------------------
 // Changes.
 
-bool TCustomRichViewEdit::BeforeChange(bool /*quiet*/) {
+bool TCustomRichViewEdit::BeforeChange(bool quiet) {
     bool result = Style() != nullptr && !ReadOnly();
-    if (result && ChangeLock <= 0 && OnChanging) OnChanging(this, result);
-    if (!result) EditData()->BeepIfUseSound();
+    // Inside a modification that already asked (it holds the undo grouping), a step of it is
+    // not asked about again.
+    const bool modifying = EditData()->UndoList->GroupModeLevel > 0;
+    if (result && !(modifying && !quiet) && ChangeLock <= 0 && OnChanging) OnChanging(this, result);
+    if (result)
+        CaretItemIndex(); // the caret's item exists before anything changes
+    else
+        EditData()->BeepIfUseSound();
     return result;
 }
 

@@ -613,5 +613,36 @@ TEST_F(EditTest, SelectRangeCountsCharactersAndBreaks) {
     EXPECT_EQ(Sel(), (V{0, 3, 1, 6}));
 }
 
+TEST_F(EditTest, AModificationInProgressIsNotAskedAboutAgain) {
+    Edit->AppendTextParagraph("abc", 0, 0);
+    Show();
+    int asked = 0;
+    bool allow = false;
+    Edit->OnChanging = [&](TCustomRichViewEdit*, bool& canEdit) {
+        ++asked;
+        canEdit = allow;
+    };
+    TClipboard* cb = Clipboard();
+    cb->Open();
+    cb->SetAsText("plain");
+    cb->Close();
+    Edit->Perform(WM_PASTE, 0, 0);
+    EXPECT_EQ(asked, 1);
+    EXPECT_TRUE(Edit->Inserted.empty());
+    // A step of a modification that holds the grouping goes ahead unasked...
+    Data()->UndoList->GroupModeLevel = 1;
+    Edit->Perform(WM_PASTE, 0, 0);
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(Edit->Inserted, (std::vector<std::string>{"a:plain"}));
+    // ...a quiet question is still put to the handler...
+    EXPECT_FALSE(Edit->BeforeChange(true));
+    EXPECT_EQ(asked, 2);
+    // ...and read-only refuses whatever is in progress.
+    Edit->SetReadOnly(true);
+    EXPECT_FALSE(Edit->BeforeChange(false));
+    EXPECT_EQ(asked, 2);
+    Data()->UndoList->GroupModeLevel = 0;
+}
+
 } // namespace
 } // namespace epc
