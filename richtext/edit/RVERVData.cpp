@@ -464,6 +464,21 @@ void TRVEditRVData::CaretToSelectionEnd() {
     ShowCaret(false, false, false);
 }
 
+bool TRVEditRVData::CancelByEscape() {
+    if (State.Contains(TRVState::rvstMakingSelection)) {
+        State.Exclude(TRVState::rvstMakingSelection);
+        DoSelect();
+        Invalidate();
+        CaretToSelectionEnd();
+        return true;
+    }
+    if (XorFeedbackShown()) {
+        HideXorFeedback();
+        return true;
+    }
+    return false;
+}
+
 // ---------------------------------------------------------------------------------------------
 // Undo recording.
 

@@ -97,6 +97,9 @@ public:
     void MouseUp(TMouseButton button, TShiftState shift, int x, int y) override;
     // After a mouse selection the caret stands at the selection's end.
     void CaretToSelectionEnd();
+    // Esc: ends a mouse selection in progress where it stands, or takes away drop feedback;
+    // false when there was nothing to cancel.
+    bool CancelByEscape();
 
     // ---- Caret movement.
     void GoLineStart(bool document);

@@ -385,6 +385,10 @@ void TCustomRichViewEdit::KeyDown(Word& key, TShiftState shift) {
         key = 0;
         return;
     }
+    if (key == VK_ESCAPE) {
+        if (EditData()->CancelByEscape()) key = 0;
+        return;
+    }
     if (!Style() || EditData()->CaretDrawItemNo < 0) return;
     if (MoveCaretByKey(key, shift)) key = 0;
 }

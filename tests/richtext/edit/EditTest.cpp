@@ -644,5 +644,26 @@ TEST_F(EditTest, AModificationInProgressIsNotAskedAboutAgain) {
     Data()->UndoList->GroupModeLevel = 0;
 }
 
+TEST_F(EditTest, EscEndsAMouseSelectionWhereItStands) {
+    Edit->AppendTextParagraph("hello world", 0, 0);
+    Show();
+    EXPECT_FALSE(Data()->CancelByEscape()); // nothing to cancel
+    // Cells are 10 pixels wide from x = 5: press before "e", drag to before "o".
+    testing::MouseDown(Edit, 16, 10);
+    testing::MoveMouse(Edit, 46, 10);
+    EXPECT_EQ(Sel(), (V{0, 2, 0, 5}));
+    Press(VK_ESCAPE);
+    EXPECT_FALSE(Data()->State.Contains(TRVState::rvstMakingSelection));
+    EXPECT_EQ(CaretPos(), (V{0, 5}));
+    // The mouse no longer drags the selection, nor does its release.
+    testing::MoveMouse(Edit, 96, 10);
+    testing::MouseUp(Edit, 96, 10);
+    EXPECT_EQ(Sel(), (V{0, 2, 0, 5}));
+    EXPECT_EQ(CaretPos(), (V{0, 5}));
+    // The next press selects afresh.
+    testing::Click(Edit, 26, 10);
+    EXPECT_EQ(CaretPos(), (V{0, 3}));
+}
+
 } // namespace
 } // namespace epc
