@@ -340,23 +340,83 @@ void TRVEditRVData::ShowCaret(bool scrollIntoView, bool /*recheckResizer*/, bool
     }
     CaretHeight = newHeight;
     if (d) {
-        const int itemNo = d->ItemNo;
-        if (!keepStyles) editor->SetCurParaStyleNo(GetItemParaNo(itemNo));
-        const int styleNo = GetItemStyleNo(itemNo);
-        if (styleNo >= 0 && !keepStyles) {
-            if (GetRVStyle()->TextStyles.GetItem(styleNo).Protection.Contains(
-                    TRVProtectOption::rvprDoNotAutoSwitch)) {
-                editor->SetCurTextStyleNo(SavedTextStyleNo);
-            } else {
-                SavedTextStyleNo = styleNo;
-                editor->SetCurTextStyleNo(styleNo);
-            }
-        }
+        FollowCaretItem(keepStyles);
         if (scrollIntoView && CaretHeight != 0)
             ScrollRectVisible(caretX - 5, d->Top + d->Height - CaretHeight - 5, 10,
                               CaretHeight + 10);
     }
     editor->DoCaretMove();
+}
+
+void TRVEditRVData::FollowCaretItem(bool keepStyles) {
+    if (CaretDrawItemNo < 0 || CaretDrawItemNo >= DrawItems.Count()) return;
+    TCustomRichViewEdit* editor = Editor();
+    const TRVDrawLineInfo* d = DrawItems[CaretDrawItemNo];
+    int itemNo = d->ItemNo;
+    if (!keepStyles) editor->SetCurParaStyleNo(GetItemParaNo(itemNo));
+    // A selection made backwards that ends after a drawing item stands, for typing, in the
+    // item the line continues with.
+    int styleDrawItemNo = CaretDrawItemNo;
+    if (SelectionRunsBackwards() && LastDrawItemNo >= 0 && LastDrawItemNo + 1 < DrawItems.Count() &&
+        LastOffs == GetOffsAfterDrawItem(LastDrawItemNo) &&
+        GetItem(DrawItems[LastDrawItemNo + 1]->ItemNo)->GetJoinsPrevious()) {
+        styleDrawItemNo = LastDrawItemNo + 1;
+        itemNo = DrawItems[styleDrawItemNo]->ItemNo;
+    }
+    const int styleNo = GetItemStyleNo(itemNo);
+    if (styleNo >= 0 && !keepStyles) {
+        if (GetRVStyle()->TextStyles.GetItem(styleNo).Protection.Contains(
+                TRVProtectOption::rvprDoNotAutoSwitch)) {
+            editor->SetCurTextStyleNo(SavedTextStyleNo);
+        } else {
+            SavedTextStyleNo = styleNo;
+            editor->SetCurTextStyleNo(styleNo);
+        }
+    }
+    TrackHotJump(styleDrawItemNo, itemNo);
+}
+
+bool TRVEditRVData::SelectionRunsBackwards() const {
+    if (FirstDrawItemNo < 0 || LastDrawItemNo < 0) return false;
+    return FirstDrawItemNo > LastDrawItemNo ||
+           (FirstDrawItemNo == LastDrawItemNo && FirstOffs > LastOffs);
+}
+
+void TRVEditRVData::TrackHotJump(int drawItemNo, int itemNo) {
+    const TCustomRVItemInfo* item = GetItem(itemNo);
+    const int styleNo = item->StyleNo;
+    const bool link =
+        styleNo >= 0 ? GetRVStyle()->TextStyles.GetItem(styleNo).Jump : item->IsHyperlink();
+    if (link) {
+        // The link under the caret is drawn as the hovered one.
+        LastJumpMovedAbove = item->JumpID;
+        LastDIMovedAbove = drawItemNo;
+        State.Include(TRVState::rvstDrawHover);
+        Invalidate();
+    } else if (LastJumpMovedAbove != -1 || State.Contains(TRVState::rvstDrawHover)) {
+        LastJumpMovedAbove = -1;
+        LastDIMovedAbove = -1;
+        State.Exclude(TRVState::rvstDrawHover);
+        Invalidate();
+    }
+}
+
+void TRVEditRVData::BuildJumps(bool forced) {
+    // A read-only editor keeps the jumps it formatted with, as a viewer does.
+    if (Editor()->ReadOnly() && !forced) return;
+    TRichViewRVData::ClearJumps();
+    LastJumpMovedAbove = -1;
+    NextJumpNo = GetFirstJumpNo() + BuildJumpList(GetFirstJumpNo());
+    JumpsBuilt = true;
+    Invalidate();
+}
+
+void TRVEditRVData::ClearJumps() {
+    if (Editor()->ReadOnly() || !JumpsBuilt) return;
+    TRichViewRVData::ClearJumps();
+    JumpsBuilt = false;
+    ShowCaret(false, false, true);
+    Invalidate();
 }
 
 int TRVEditRVData::CaretItemIndex() {
@@ -417,6 +477,8 @@ void TRVEditRVData::ExtendSelectionToCaret() {
     LastOffs = CharEnds[size_t(CaretOffs)].Offset;
     Invalidate();
     DoSelect();
+    // The direction of the selection decides which item the caret types into.
+    FollowCaretItem(false);
 }
 
 TPoint TRVEditRVData::GetCaretPoint() const {

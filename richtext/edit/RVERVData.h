@@ -101,6 +101,12 @@ public:
     // false when there was nothing to cancel.
     bool CancelByEscape();
 
+    // ---- Hyperlinks of an editor: built on request (the editor's own jump list), cleared
+    // again unless the editor is read-only.
+    void BuildJumps(bool forced);
+    void ClearJumps();
+    bool JumpsBuilt = false;
+
     // ---- Caret movement.
     void GoLineStart(bool document);
     void GoLineEnd(bool document);
@@ -123,6 +129,11 @@ public:
     void Redo();
 
 private:
+    bool SelectionRunsBackwards() const;
+    // The current styles and the hot link follow the item under the caret.
+    void FollowCaretItem(bool keepStyles);
+    // The hyperlink under the caret is the hot one; leaving links clears it.
+    void TrackHotJump(int drawItemNo, int itemNo);
     void AddMeasuredStops(int drawItemNo, bool lineStart, int offsetCode, int& caretStop);
     void RebuildAt(int drawItemNo, int offs);
     int SkipMarkerForward(int drawItemNo) const;

@@ -665,5 +665,82 @@ TEST_F(EditTest, EscEndsAMouseSelectionWhereItStands) {
     EXPECT_EQ(CaretPos(), (V{0, 3}));
 }
 
+class EditLinkTest : public EditTest {
+protected:
+    void SetUp() override {
+        EditTest::SetUp();
+        TFontInfo& link = Style->TextStyles.Add();
+        link.FontName = kFixed;
+        link.Size = 15;
+        link.Jump = true;
+        Data()->AddTextParagraph("ab", 0, 0, TRVTag());
+        Data()->AddTextParagraph("link", 1, -1, TRVTag()); // on the same line
+        Data()->AddTextParagraph("cd", 0, 0, TRVTag());
+        Show();
+    }
+    int HotJump() { return Data()->LastJumpMovedAbove; }
+};
+
+TEST_F(EditLinkTest, TheLinkUnderTheCaretIsTheHotOne) {
+    const int linkId = Data()->GetItem(1)->JumpID;
+    ASSERT_GE(linkId, 0);
+    EXPECT_EQ(HotJump(), -1);
+    Press(VK_END);
+    Press(VK_HOME);
+    Press(VK_RIGHT);
+    Press(VK_RIGHT); // after "ab": still the plain item
+    EXPECT_EQ(HotJump(), -1);
+    Press(VK_RIGHT); // inside the link
+    EXPECT_EQ(HotJump(), linkId);
+    EXPECT_EQ(Data()->LastDIMovedAbove, 1);
+    EXPECT_TRUE(Data()->State.Contains(TRVState::rvstDrawHover));
+    EXPECT_EQ(Edit->CurTextStyleNo(), 1);
+    Press(VK_DOWN); // off the link: no hot one
+    EXPECT_EQ(HotJump(), -1);
+    EXPECT_FALSE(Data()->State.Contains(TRVState::rvstDrawHover));
+    EXPECT_EQ(Edit->CurTextStyleNo(), 0);
+}
+
+TEST_F(EditLinkTest, ABackwardSelectionEndingBeforeALinkTakesTheLink) {
+    Press(VK_RIGHT);
+    Press(VK_RIGHT);
+    Press(VK_RIGHT);
+    Press(VK_RIGHT); // after "l"
+    Press(VK_LEFT, {ssShift});
+    Press(VK_LEFT, {ssShift}); // the caret stands after "ab", the selection runs back to it
+    EXPECT_EQ(CaretPos(), (V{0, 3}));
+    EXPECT_EQ(Edit->CurTextStyleNo(), 1);
+    EXPECT_EQ(HotJump(), Data()->GetItem(1)->JumpID);
+    // Without a selection the same place belongs to the plain text.
+    Press(VK_LEFT);
+    Press(VK_RIGHT);
+    EXPECT_EQ(CaretPos(), (V{0, 3}));
+    EXPECT_EQ(Edit->CurTextStyleNo(), 0);
+    EXPECT_EQ(HotJump(), -1);
+}
+
+TEST_F(EditLinkTest, JumpsAreBuiltOnRequestAndClearedUnlessReadOnly) {
+    Data()->ClearJumps(); // never built on request: left alone
+    EXPECT_EQ(Data()->Jumps.size(), 1u);
+    Data()->BuildJumps(false);
+    EXPECT_TRUE(Data()->JumpsBuilt);
+    ASSERT_EQ(Data()->Jumps.size(), 1u);
+    EXPECT_EQ(Data()->Jumps[0]->DrawItemNo, 1);
+    Data()->ClearJumps();
+    EXPECT_FALSE(Data()->JumpsBuilt);
+    EXPECT_TRUE(Data()->Jumps.empty());
+    EXPECT_TRUE(testing::Caret().Shown());
+
+    // Read-only: a request is ignored unless forced, and built jumps stay.
+    Edit->SetReadOnly(true);
+    Data()->BuildJumps(false);
+    EXPECT_FALSE(Data()->JumpsBuilt);
+    EXPECT_TRUE(Data()->Jumps.empty());
+    Data()->BuildJumps(true);
+    EXPECT_EQ(Data()->Jumps.size(), 1u);
+    Data()->ClearJumps();
+    EXPECT_EQ(Data()->Jumps.size(), 1u);
+}
+
 } // namespace
 } // namespace epc
