@@ -15,6 +15,7 @@
 #include "platform/core/Streams.h"
 #include "platform/graphics/Bitmap.h"
 #include "platform/testing/UserActions.h"
+#include "platform/windows/Ime.h"
 #include "richtext/edit/RVEdit.h"
 
 namespace epc {
@@ -740,6 +741,46 @@ TEST_F(EditLinkTest, JumpsAreBuiltOnRequestAndClearedUnlessReadOnly) {
     EXPECT_EQ(Data()->Jumps.size(), 1u);
     Data()->ClearJumps();
     EXPECT_EQ(Data()->Jumps.size(), 1u);
+}
+
+TEST_F(EditTest, AnInputMethodComposesAtTheCaretAndItsResultIsInserted) {
+    Edit->AppendTextParagraph("hello", 0, 0);
+    Show();
+    Press(VK_RIGHT);
+    Press(VK_RIGHT);
+    SimulateImeComposition(u"xy");
+    const TPoint caret = Data()->GetCaretPoint();
+    EXPECT_EQ(LastCompositionWindow().dwStyle, DWORD(CFS_POINT));
+    EXPECT_EQ(LastCompositionWindow().ptCurrentPos.X, caret.X);
+    EXPECT_EQ(LastCompositionWindow().ptCurrentPos.Y, caret.Y);
+    EXPECT_EQ(std::u16string(LastCompositionFont().lfFaceName), u"Fixed Metrics Test");
+    // The result comes once, as UTF-16 text, not again as characters.
+    EXPECT_EQ(Edit->Inserted, (std::vector<std::string>{"w:xy"}));
+    Edit->SetReadOnly(true);
+    SimulateImeComposition(u"z");
+    EXPECT_EQ(Edit->Inserted.size(), 1u);
+}
+
+TEST_F(EditTest, ANewInputLanguageSwitchesTheCharsetOfTheCurrentStyle) {
+    Edit->AppendTextParagraph("hello", 0, 0);
+    Show();
+    Edit->Perform(WM_INPUTLANGCHANGE, RUSSIAN_CHARSET, 0);
+    EXPECT_EQ(Edit->CurTextStyleNo(), 0); // only with the option
+    Edit->EditorOptions.Include(TRVEditorOption::rvoAutoSwitchLang);
+    int events = 0;
+    Edit->OnCurTextStyleChanged = [&](TObject*) { ++events; };
+    Edit->Perform(WM_INPUTLANGCHANGE, RUSSIAN_CHARSET, 0);
+    ASSERT_EQ(Style->TextStyles.Count(), 2);
+    EXPECT_EQ(Edit->CurTextStyleNo(), 1);
+    EXPECT_EQ(Style->TextStyles[1].Charset, RUSSIAN_CHARSET);
+    EXPECT_EQ(Style->TextStyles[1].FontName, kFixed);
+    EXPECT_EQ(events, 1);
+    // Back and forth: the existing styles are found, none is added.
+    Edit->Perform(WM_INPUTLANGCHANGE, Style->TextStyles[0].Charset, 0);
+    EXPECT_EQ(Edit->CurTextStyleNo(), 0);
+    Edit->Perform(WM_INPUTLANGCHANGE, RUSSIAN_CHARSET, 0);
+    EXPECT_EQ(Edit->CurTextStyleNo(), 1);
+    EXPECT_EQ(Style->TextStyles.Count(), 2);
 }
 
 } // namespace
