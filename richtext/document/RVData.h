@@ -244,8 +244,8 @@ public:
     // ---- Styles.
     virtual void CollectUsedStyles(TRVIntegerList& usedText, TRVIntegerList& usedPara,
                                    TRVIntegerList& usedList) const;
-    void RenumberStyles(const TRVIntegerList& textMap, const TRVIntegerList& paraMap,
-                        const TRVIntegerList& listMap);
+    virtual void RenumberStyles(const TRVIntegerList& textMap, const TRVIntegerList& paraMap,
+                                const TRVIntegerList& listMap);
 
     // ---- RVF.
     bool LoadFromRvfStream(TStream& stream);

@@ -107,6 +107,86 @@ void TRVEditRVData::FormatAll(bool keepPosition, bool force, bool noCaching, boo
 }
 
 // ---------------------------------------------------------------------------------------------
+// Styles.
+
+void TRVEditRVData::CollectUsedStyles(TRVIntegerList& usedText, TRVIntegerList& usedPara,
+                                      TRVIntegerList& usedList) const {
+    TRichViewRVData::CollectUsedStyles(usedText, usedPara, usedList);
+    // The next typed text and the next paragraph take these styles: they must survive.
+    if (CurTextStyleNo >= 0 && CurTextStyleNo < usedText.Count())
+        usedText.SetValue(CurTextStyleNo, 1);
+    if (CurParaStyleNo >= 0 && CurParaStyleNo < usedPara.Count())
+        usedPara.SetValue(CurParaStyleNo, 1);
+}
+
+void TRVEditRVData::RenumberStyles(const TRVIntegerList& textMap, const TRVIntegerList& paraMap,
+                                   const TRVIntegerList& listMap) {
+    // A map entry is the number of deleted styles before the index plus one; 0 marks a deleted
+    // style.
+    auto renumber = [](int& styleNo, const TRVIntegerList& map) {
+        if (styleNo >= 0 && styleNo < map.Count()) styleNo -= map[styleNo] - 1;
+    };
+    if (SavedTextStyleNo >= 0 && SavedTextStyleNo < textMap.Count() &&
+        textMap[SavedTextStyleNo] == 0)
+        SavedTextStyleNo = 0;
+    else
+        renumber(SavedTextStyleNo, textMap);
+    SavedTextStyleNo = std::max(SavedTextStyleNo, 0);
+    int textStyle = CurTextStyleNo, paraStyle = CurParaStyleNo;
+    renumber(textStyle, textMap);
+    renumber(paraStyle, paraMap);
+    CurTextStyleNo = textStyle;
+    CurParaStyleNo = paraStyle;
+    // The numbers changed even when the styles did not: tell the listeners.
+    Editor()->SetCurTextStyleNo(textStyle, true);
+    Editor()->SetCurParaStyleNo(paraStyle, true);
+    TRichViewRVData::RenumberStyles(textMap, paraMap, listMap);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Selection by character positions.
+
+void TRVEditRVData::CharPosToItemPos(int charPos, int& itemNo, int& offs) const {
+    itemNo = -1;
+    offs = 0;
+    int pos = std::max(charPos, 0);
+    for (int i = 0; i < ItemCount(); ++i) {
+        const int styleNo = GetItemStyleNo(i);
+        if (styleNo == rvsListMarker) continue;
+        // A break before the item is one position; the item starts after it.
+        if (itemNo >= 0 && !GetItem(i)->GetJoinsPrevious()) {
+            if (pos == 0) return;
+            --pos;
+        }
+        itemNo = i;
+        const int first = ItemStartOffset(i);
+        const int count = ItemEndOffset(i) - first;
+        if (pos <= count) {
+            offs = first + pos;
+            return;
+        }
+        pos -= count;
+        offs = ItemEndOffset(i);
+    }
+}
+
+void TRVEditRVData::SelectRange(int start, int length, bool backwards) {
+    if (ItemCount() == 0 || DrawItems.Count() == 0) return;
+    start = std::max(start, 0);
+    length = std::max(length, 0);
+    const int end = length > INT_MAX - start ? INT_MAX : start + length;
+    int startNo, startOffs, endNo, endOffs;
+    CharPosToItemPos(start, startNo, startOffs);
+    CharPosToItemPos(end, endNo, endOffs);
+    if (startNo < 0 || endNo < 0) return;
+    if (backwards)
+        SetSelection(endNo, endOffs, startNo, startOffs);
+    else
+        SetSelection(startNo, startOffs, endNo, endOffs);
+    Invalidate();
+}
+
+// ---------------------------------------------------------------------------------------------
 // Caret stops.
 
 int TRVEditRVData::SkipMarkerForward(int drawItemNo) const {
@@ -260,23 +340,83 @@ void TRVEditRVData::ShowCaret(bool scrollIntoView, bool /*recheckResizer*/, bool
     }
     CaretHeight = newHeight;
     if (d) {
-        const int itemNo = d->ItemNo;
-        if (!keepStyles) editor->SetCurParaStyleNo(GetItemParaNo(itemNo));
-        const int styleNo = GetItemStyleNo(itemNo);
-        if (styleNo >= 0 && !keepStyles) {
-            if (GetRVStyle()->TextStyles.GetItem(styleNo).Protection.Contains(
-                    TRVProtectOption::rvprDoNotAutoSwitch)) {
-                editor->SetCurTextStyleNo(SavedTextStyleNo);
-            } else {
-                SavedTextStyleNo = styleNo;
-                editor->SetCurTextStyleNo(styleNo);
-            }
-        }
+        FollowCaretItem(keepStyles);
         if (scrollIntoView && CaretHeight != 0)
             ScrollRectVisible(caretX - 5, d->Top + d->Height - CaretHeight - 5, 10,
                               CaretHeight + 10);
     }
     editor->DoCaretMove();
+}
+
+void TRVEditRVData::FollowCaretItem(bool keepStyles) {
+    if (CaretDrawItemNo < 0 || CaretDrawItemNo >= DrawItems.Count()) return;
+    TCustomRichViewEdit* editor = Editor();
+    const TRVDrawLineInfo* d = DrawItems[CaretDrawItemNo];
+    int itemNo = d->ItemNo;
+    if (!keepStyles) editor->SetCurParaStyleNo(GetItemParaNo(itemNo));
+    // A selection made backwards that ends after a drawing item stands, for typing, in the
+    // item the line continues with.
+    int styleDrawItemNo = CaretDrawItemNo;
+    if (SelectionRunsBackwards() && LastDrawItemNo >= 0 && LastDrawItemNo + 1 < DrawItems.Count() &&
+        LastOffs == GetOffsAfterDrawItem(LastDrawItemNo) &&
+        GetItem(DrawItems[LastDrawItemNo + 1]->ItemNo)->GetJoinsPrevious()) {
+        styleDrawItemNo = LastDrawItemNo + 1;
+        itemNo = DrawItems[styleDrawItemNo]->ItemNo;
+    }
+    const int styleNo = GetItemStyleNo(itemNo);
+    if (styleNo >= 0 && !keepStyles) {
+        if (GetRVStyle()->TextStyles.GetItem(styleNo).Protection.Contains(
+                TRVProtectOption::rvprDoNotAutoSwitch)) {
+            editor->SetCurTextStyleNo(SavedTextStyleNo);
+        } else {
+            SavedTextStyleNo = styleNo;
+            editor->SetCurTextStyleNo(styleNo);
+        }
+    }
+    TrackHotJump(styleDrawItemNo, itemNo);
+}
+
+bool TRVEditRVData::SelectionRunsBackwards() const {
+    if (FirstDrawItemNo < 0 || LastDrawItemNo < 0) return false;
+    return FirstDrawItemNo > LastDrawItemNo ||
+           (FirstDrawItemNo == LastDrawItemNo && FirstOffs > LastOffs);
+}
+
+void TRVEditRVData::TrackHotJump(int drawItemNo, int itemNo) {
+    const TCustomRVItemInfo* item = GetItem(itemNo);
+    const int styleNo = item->StyleNo;
+    const bool link =
+        styleNo >= 0 ? GetRVStyle()->TextStyles.GetItem(styleNo).Jump : item->IsHyperlink();
+    if (link) {
+        // The link under the caret is drawn as the hovered one.
+        LastJumpMovedAbove = item->JumpID;
+        LastDIMovedAbove = drawItemNo;
+        State.Include(TRVState::rvstDrawHover);
+        Invalidate();
+    } else if (LastJumpMovedAbove != -1 || State.Contains(TRVState::rvstDrawHover)) {
+        LastJumpMovedAbove = -1;
+        LastDIMovedAbove = -1;
+        State.Exclude(TRVState::rvstDrawHover);
+        Invalidate();
+    }
+}
+
+void TRVEditRVData::BuildJumps(bool forced) {
+    // A read-only editor keeps the jumps it formatted with, as a viewer does.
+    if (Editor()->ReadOnly() && !forced) return;
+    TRichViewRVData::ClearJumps();
+    LastJumpMovedAbove = -1;
+    NextJumpNo = GetFirstJumpNo() + BuildJumpList(GetFirstJumpNo());
+    JumpsBuilt = true;
+    Invalidate();
+}
+
+void TRVEditRVData::ClearJumps() {
+    if (Editor()->ReadOnly() || !JumpsBuilt) return;
+    TRichViewRVData::ClearJumps();
+    JumpsBuilt = false;
+    ShowCaret(false, false, true);
+    Invalidate();
 }
 
 int TRVEditRVData::CaretItemIndex() {
@@ -337,6 +477,8 @@ void TRVEditRVData::ExtendSelectionToCaret() {
     LastOffs = CharEnds[size_t(CaretOffs)].Offset;
     Invalidate();
     DoSelect();
+    // The direction of the selection decides which item the caret types into.
+    FollowCaretItem(false);
 }
 
 TPoint TRVEditRVData::GetCaretPoint() const {
@@ -382,6 +524,21 @@ void TRVEditRVData::CaretToSelectionEnd() {
     }
     RebuildAt(drawItemNo, offs);
     ShowCaret(false, false, false);
+}
+
+bool TRVEditRVData::CancelByEscape() {
+    if (State.Contains(TRVState::rvstMakingSelection)) {
+        State.Exclude(TRVState::rvstMakingSelection);
+        DoSelect();
+        Invalidate();
+        CaretToSelectionEnd();
+        return true;
+    }
+    if (XorFeedbackShown()) {
+        HideXorFeedback();
+        return true;
+    }
+    return false;
 }
 
 // ---------------------------------------------------------------------------------------------

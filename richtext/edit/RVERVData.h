@@ -64,6 +64,12 @@ public:
     void FormatAll(bool keepPosition, bool force, bool noCaching, bool onlyTail, TCanvas* canvas,
                    int depth, bool noScroll) override;
 
+    // ---- Styles: the current styles count as used and follow a renumbering.
+    void CollectUsedStyles(TRVIntegerList& usedText, TRVIntegerList& usedPara,
+                           TRVIntegerList& usedList) const override;
+    void RenumberStyles(const TRVIntegerList& textMap, const TRVIntegerList& paraMap,
+                        const TRVIntegerList& listMap) override;
+
     // ---- The caret.
     // Offset code: the caret's offset in the caret drawing item minus 2.
     void BuildCaretLine(int offsetCode);
@@ -78,12 +84,28 @@ public:
     void SetSelectionAnchorAtCaret();
     void ExtendSelectionToCaret();
     TPoint GetCaretPoint() const;
+    // Selects Length characters from the character position Start, counted through the
+    // document with one position per character, per non-text item and per line or paragraph
+    // break; with Backwards the selection runs from the far end back to Start. Positions past
+    // the end are cut to it.
+    void SelectRange(int start, int length, bool backwards);
+    // The item position of a character position, as SelectRange counts them.
+    void CharPosToItemPos(int charPos, int& itemNo, int& offs) const;
     // Puts the caret at an item position, skipping a list marker, and shows it.
     void PlaceCaretAt(int itemNo, int offs);
     void SelectClickedItem(int drawItemNo, int offs, bool shift) override;
     void MouseUp(TMouseButton button, TShiftState shift, int x, int y) override;
     // After a mouse selection the caret stands at the selection's end.
     void CaretToSelectionEnd();
+    // Esc: ends a mouse selection in progress where it stands, or takes away drop feedback;
+    // false when there was nothing to cancel.
+    bool CancelByEscape();
+
+    // ---- Hyperlinks of an editor: built on request (the editor's own jump list), cleared
+    // again unless the editor is read-only.
+    void BuildJumps(bool forced);
+    void ClearJumps();
+    bool JumpsBuilt = false;
 
     // ---- Caret movement.
     void GoLineStart(bool document);
@@ -107,6 +129,11 @@ public:
     void Redo();
 
 private:
+    bool SelectionRunsBackwards() const;
+    // The current styles and the hot link follow the item under the caret.
+    void FollowCaretItem(bool keepStyles);
+    // The hyperlink under the caret is the hot one; leaving links clears it.
+    void TrackHotJump(int drawItemNo, int itemNo);
     void AddMeasuredStops(int drawItemNo, bool lineStart, int offsetCode, int& caretStop);
     void RebuildAt(int drawItemNo, int offs);
     int SkipMarkerForward(int drawItemNo) const;

@@ -7,7 +7,9 @@
 
 #include "platform/controls/Clipbrd.h"
 #include "platform/core/Exceptions.h"
+#include "platform/core/ScopeGuard.h"
 #include "platform/core/Streams.h"
+#include "platform/windows/Ime.h"
 
 namespace epc {
 
@@ -165,10 +167,16 @@ void TCustomRichViewEdit::AssignEditorEvents(const TCustomRichViewEdit& source) 
 // ---------------------------------------------------------------------------------------------
 // Changes.
 
-bool TCustomRichViewEdit::BeforeChange(bool /*quiet*/) {
+bool TCustomRichViewEdit::BeforeChange(bool quiet) {
     bool result = Style() != nullptr && !ReadOnly();
-    if (result && ChangeLock <= 0 && OnChanging) OnChanging(this, result);
-    if (!result) EditData()->BeepIfUseSound();
+    // Inside a modification that already asked (it holds the undo grouping), a step of it is
+    // not asked about again.
+    const bool modifying = EditData()->UndoList->GroupModeLevel > 0;
+    if (result && !(modifying && !quiet) && ChangeLock <= 0 && OnChanging) OnChanging(this, result);
+    if (result)
+        CaretItemIndex(); // the caret's item exists before anything changes
+    else
+        EditData()->BeepIfUseSound();
     return result;
 }
 
@@ -379,6 +387,10 @@ void TCustomRichViewEdit::KeyDown(Word& key, TShiftState shift) {
         key = 0;
         return;
     }
+    if (key == VK_ESCAPE) {
+        if (EditData()->CancelByEscape()) key = 0;
+        return;
+    }
     if (!Style() || EditData()->CaretDrawItemNo < 0) return;
     if (MoveCaretByKey(key, shift)) key = 0;
 }
@@ -397,6 +409,60 @@ void TCustomRichViewEdit::WMGetDlgCode(TMessage& message) {
     if (!EditorOptions.Contains(TRVEditorOption::rvoDoNotWantReturns))
         message.Result |= DLGC_WANTALLKEYS;
     if (EditorOptions.Contains(TRVEditorOption::rvoWantTabs)) message.Result |= DLGC_WANTTAB;
+}
+
+void TCustomRichViewEdit::PlaceComposition() {
+    TRVEditRVData* data = EditData();
+    if (!Style() || !HandleAllocated() || data->CaretDrawItemNo < 0) return;
+    HIMC context = ImmGetContext(Handle());
+    if (!context) return;
+    auto release = epc::Finally([&] { ImmReleaseContext(Handle(), context); });
+    COMPOSITIONFORM form;
+    form.dwStyle = CFS_POINT;
+    form.ptCurrentPos = data->GetCaretPoint();
+    ImmSetCompositionWindow(context, &form);
+    const int styleNo = CurTextStyleNo();
+    if (TCanvas* canvas = data->GetCanvas();
+        canvas && styleNo >= 0 && styleNo < Style()->TextStyles.Count()) {
+        Style()->ApplyStyle(canvas, styleNo, GetBiDiMode());
+        const LOGFONTW font = canvas->Font()->LogFont();
+        ImmSetCompositionFontW(context, &font);
+    }
+}
+
+void TCustomRichViewEdit::WMImeComposition(TMessage& message) {
+    if ((DWORD(message.LParam) & GCS_RESULTSTR) == 0 || !HandleAllocated()) {
+        PlaceComposition();
+        return;
+    }
+    HIMC context = ImmGetContext(Handle());
+    if (!context) return;
+    auto release = epc::Finally([&] { ImmReleaseContext(Handle(), context); });
+    const LONG size = ImmGetCompositionStringW(context, GCS_RESULTSTR, nullptr, 0);
+    if (size <= 0) return;
+    std::u16string text(size_t(size) / 2, u'\0');
+    const LONG got =
+        ImmGetCompositionStringW(context, GCS_RESULTSTR, text.data(), DWORD(text.size() * 2));
+    text.resize(size_t(std::clamp<LONG>(got, 0, LONG(text.size() * 2))) / 2);
+    if (!text.empty() && !ReadOnly()) InsertTextW(text);
+}
+
+void TCustomRichViewEdit::WMInputLangChange(TMessage& message) {
+    if (!EditorOptions.Contains(TRVEditorOption::rvoAutoSwitchLang) || !Style()) return;
+    TFontInfos& styles = Style()->TextStyles;
+    const int current = CurTextStyleNo();
+    if (current < 0 || current >= styles.Count()) return;
+    const int charset = int(uint8_t(message.WParam));
+    if (styles.GetItem(current).Charset == charset) return;
+    int styleNo = styles.FindStyleWithCharset(current, charset);
+    if (styleNo < 0) {
+        // No style of that charset yet: one like the current, in the new charset.
+        TFontInfo copy = styles.GetItem(current);
+        copy.Charset = charset;
+        styles.Add() = copy;
+        styleNo = styles.Count() - 1;
+    }
+    SetCurTextStyleNo(styleNo);
 }
 
 void TCustomRichViewEdit::Dispatch(TMessage& message) {
@@ -424,6 +490,15 @@ void TCustomRichViewEdit::Dispatch(TMessage& message) {
         return;
     case WM_CLEAR:
         return;
+    case WM_IME_STARTCOMPOSITION:
+        PlaceComposition();
+        break;
+    case WM_IME_COMPOSITION:
+        WMImeComposition(message);
+        return;
+    case WM_INPUTLANGCHANGE:
+        WMInputLangChange(message);
+        break;
     case WM_UNDO:
     case EM_UNDO:
         message.Result = CanUndo() ? 1 : 0;

@@ -128,6 +128,11 @@ protected:
 private:
     bool MoveCaretByKey(Word key, TShiftState shift);
     void WMGetDlgCode(TMessage& message);
+    // The input method composes at the caret, in the caret's font.
+    void PlaceComposition();
+    void WMImeComposition(TMessage& message);
+    // The current text style takes the charset of a new input language.
+    void WMInputLangChange(TMessage& message);
     int CanPasteFormat(uint32_t format);
     bool FReadOnly = false;
 };

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "platform/core/Streams.h"
 #include "platform/graphics/Bitmap.h"
 #include "platform/testing/UserActions.h"
+#include "platform/windows/Ime.h"
 #include "richtext/edit/RVEdit.h"
 
 namespace epc {
@@ -533,6 +535,252 @@ TEST_F(EditTest, UndoRoutingAndTheUndoModeResetAfterEveryOperation) {
     EXPECT_FALSE(d->BeginUndoSequence(15, "none"));
     EXPECT_EQ(d->GetUndoList(), nullptr);
     EXPECT_FALSE(Edit->CanUndo());
+}
+
+} // namespace
+} // namespace epc
+
+namespace epc {
+namespace {
+
+TEST_F(EditTest, TheCurrentStylesCountAsUsedAndFollowARenumbering) {
+    for (int i = 0; i < 3; ++i) {
+        TFontInfo& f = Style->TextStyles.Add();
+        f.FontName = kFixed;
+        f.Size = 15;
+    }
+    Style->ParaStyles.Add();
+    Style->ParaStyles.Add();
+    Edit->AppendTextParagraph("a", 1, 0);
+    Show();
+    Edit->SetCurTextStyleNo(3);
+    Edit->SetCurParaStyleNo(2);
+    Data()->SavedTextStyleNo = 3;
+    TRVIntegerList usedText = TRVIntegerList::CreateFilled(Style->TextStyles.Count(), 0);
+    TRVIntegerList usedPara = TRVIntegerList::CreateFilled(Style->ParaStyles.Count(), 0);
+    TRVIntegerList usedList;
+    Data()->CollectUsedStyles(usedText, usedPara, usedList);
+    EXPECT_EQ(usedText.Values(), (std::vector<int32_t>{0, 1, 0, 1}));
+    EXPECT_EQ(usedPara.Values(), (std::vector<int32_t>{1, 0, 1}));
+
+    int textEvents = 0, paraEvents = 0;
+    Edit->OnCurTextStyleChanged = [&](TObject*) { ++textEvents; };
+    Edit->OnCurParaStyleChanged = [&](TObject*) { ++paraEvents; };
+    // Text styles 0 and 2 and paragraph style 1 go: each entry is deleted-before + 1.
+    TRVIntegerList textMap, paraMap, listMap;
+    for (int v : {1, 2, 2, 3})
+        textMap.AddValue(v);
+    for (int v : {1, 1, 2})
+        paraMap.AddValue(v);
+    Data()->RenumberStyles(textMap, paraMap, listMap);
+    EXPECT_EQ(Edit->CurTextStyleNo(), 1);
+    EXPECT_EQ(Edit->CurParaStyleNo(), 1);
+    EXPECT_EQ(Data()->SavedTextStyleNo, 1);
+    EXPECT_EQ(Data()->GetItemStyleNo(0), 0);
+    // Announced even though a listener could not tell from the old value.
+    EXPECT_EQ(textEvents, 1);
+    EXPECT_EQ(paraEvents, 1);
+
+    // A saved style whose entry marks it as gone falls back to style 0.
+    Data()->SavedTextStyleNo = 1;
+    TRVIntegerList goneMap;
+    for (int v : {1, 0})
+        goneMap.AddValue(v);
+    Data()->RenumberStyles(goneMap, paraMap, listMap);
+    EXPECT_EQ(Data()->SavedTextStyleNo, 0);
+}
+
+TEST_F(EditTest, SelectRangeCountsCharactersAndBreaks) {
+    Edit->AppendTextParagraph("hello", 0, 0);
+    Edit->AppendTextParagraph("world", 0, 0);
+    Show();
+    // Three characters in, five long: "lo", the break and "wo".
+    Data()->SelectRange(3, 5, false);
+    EXPECT_EQ(Sel(), (V{0, 4, 1, 3}));
+    int si, so, ei, eo;
+    Data()->GetSelectionBounds(si, so, ei, eo, false);
+    EXPECT_EQ((V{si, so, ei, eo}), (V{0, 4, 1, 3}));
+    // Backwards the same range starts at the far end.
+    Data()->SelectRange(3, 5, true);
+    Data()->GetSelectionBounds(si, so, ei, eo, false);
+    EXPECT_EQ((V{si, so, ei, eo}), (V{1, 3, 0, 4}));
+    // The break itself: the end of the first paragraph to the start of the second.
+    Data()->SelectRange(5, 1, false);
+    EXPECT_EQ(Sel(), (V{0, 6, 1, 1}));
+    // Past the end is cut to the end; a huge length does not overflow.
+    Data()->SelectRange(6, 1000, false);
+    EXPECT_EQ(Sel(), (V{1, 1, 1, 6}));
+    Data()->SelectRange(2, INT_MAX, false);
+    EXPECT_EQ(Sel(), (V{0, 3, 1, 6}));
+}
+
+TEST_F(EditTest, AModificationInProgressIsNotAskedAboutAgain) {
+    Edit->AppendTextParagraph("abc", 0, 0);
+    Show();
+    int asked = 0;
+    bool allow = false;
+    Edit->OnChanging = [&](TCustomRichViewEdit*, bool& canEdit) {
+        ++asked;
+        canEdit = allow;
+    };
+    TClipboard* cb = Clipboard();
+    cb->Open();
+    cb->SetAsText("plain");
+    cb->Close();
+    Edit->Perform(WM_PASTE, 0, 0);
+    EXPECT_EQ(asked, 1);
+    EXPECT_TRUE(Edit->Inserted.empty());
+    // A step of a modification that holds the grouping goes ahead unasked...
+    Data()->UndoList->GroupModeLevel = 1;
+    Edit->Perform(WM_PASTE, 0, 0);
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(Edit->Inserted, (std::vector<std::string>{"a:plain"}));
+    // ...a quiet question is still put to the handler...
+    EXPECT_FALSE(Edit->BeforeChange(true));
+    EXPECT_EQ(asked, 2);
+    // ...and read-only refuses whatever is in progress.
+    Edit->SetReadOnly(true);
+    EXPECT_FALSE(Edit->BeforeChange(false));
+    EXPECT_EQ(asked, 2);
+    Data()->UndoList->GroupModeLevel = 0;
+}
+
+TEST_F(EditTest, EscEndsAMouseSelectionWhereItStands) {
+    Edit->AppendTextParagraph("hello world", 0, 0);
+    Show();
+    EXPECT_FALSE(Data()->CancelByEscape()); // nothing to cancel
+    // Cells are 10 pixels wide from x = 5: press before "e", drag to before "o".
+    testing::MouseDown(Edit, 16, 10);
+    testing::MoveMouse(Edit, 46, 10);
+    EXPECT_EQ(Sel(), (V{0, 2, 0, 5}));
+    Press(VK_ESCAPE);
+    EXPECT_FALSE(Data()->State.Contains(TRVState::rvstMakingSelection));
+    EXPECT_EQ(CaretPos(), (V{0, 5}));
+    // The mouse no longer drags the selection, nor does its release.
+    testing::MoveMouse(Edit, 96, 10);
+    testing::MouseUp(Edit, 96, 10);
+    EXPECT_EQ(Sel(), (V{0, 2, 0, 5}));
+    EXPECT_EQ(CaretPos(), (V{0, 5}));
+    // The next press selects afresh.
+    testing::Click(Edit, 26, 10);
+    EXPECT_EQ(CaretPos(), (V{0, 3}));
+}
+
+class EditLinkTest : public EditTest {
+protected:
+    void SetUp() override {
+        EditTest::SetUp();
+        TFontInfo& link = Style->TextStyles.Add();
+        link.FontName = kFixed;
+        link.Size = 15;
+        link.Jump = true;
+        Data()->AddTextParagraph("ab", 0, 0, TRVTag());
+        Data()->AddTextParagraph("link", 1, -1, TRVTag()); // on the same line
+        Data()->AddTextParagraph("cd", 0, 0, TRVTag());
+        Show();
+    }
+    int HotJump() { return Data()->LastJumpMovedAbove; }
+};
+
+TEST_F(EditLinkTest, TheLinkUnderTheCaretIsTheHotOne) {
+    const int linkId = Data()->GetItem(1)->JumpID;
+    ASSERT_GE(linkId, 0);
+    EXPECT_EQ(HotJump(), -1);
+    Press(VK_END);
+    Press(VK_HOME);
+    Press(VK_RIGHT);
+    Press(VK_RIGHT); // after "ab": still the plain item
+    EXPECT_EQ(HotJump(), -1);
+    Press(VK_RIGHT); // inside the link
+    EXPECT_EQ(HotJump(), linkId);
+    EXPECT_EQ(Data()->LastDIMovedAbove, 1);
+    EXPECT_TRUE(Data()->State.Contains(TRVState::rvstDrawHover));
+    EXPECT_EQ(Edit->CurTextStyleNo(), 1);
+    Press(VK_DOWN); // off the link: no hot one
+    EXPECT_EQ(HotJump(), -1);
+    EXPECT_FALSE(Data()->State.Contains(TRVState::rvstDrawHover));
+    EXPECT_EQ(Edit->CurTextStyleNo(), 0);
+}
+
+TEST_F(EditLinkTest, ABackwardSelectionEndingBeforeALinkTakesTheLink) {
+    Press(VK_RIGHT);
+    Press(VK_RIGHT);
+    Press(VK_RIGHT);
+    Press(VK_RIGHT); // after "l"
+    Press(VK_LEFT, {ssShift});
+    Press(VK_LEFT, {ssShift}); // the caret stands after "ab", the selection runs back to it
+    EXPECT_EQ(CaretPos(), (V{0, 3}));
+    EXPECT_EQ(Edit->CurTextStyleNo(), 1);
+    EXPECT_EQ(HotJump(), Data()->GetItem(1)->JumpID);
+    // Without a selection the same place belongs to the plain text.
+    Press(VK_LEFT);
+    Press(VK_RIGHT);
+    EXPECT_EQ(CaretPos(), (V{0, 3}));
+    EXPECT_EQ(Edit->CurTextStyleNo(), 0);
+    EXPECT_EQ(HotJump(), -1);
+}
+
+TEST_F(EditLinkTest, JumpsAreBuiltOnRequestAndClearedUnlessReadOnly) {
+    Data()->ClearJumps(); // never built on request: left alone
+    EXPECT_EQ(Data()->Jumps.size(), 1u);
+    Data()->BuildJumps(false);
+    EXPECT_TRUE(Data()->JumpsBuilt);
+    ASSERT_EQ(Data()->Jumps.size(), 1u);
+    EXPECT_EQ(Data()->Jumps[0]->DrawItemNo, 1);
+    Data()->ClearJumps();
+    EXPECT_FALSE(Data()->JumpsBuilt);
+    EXPECT_TRUE(Data()->Jumps.empty());
+    EXPECT_TRUE(testing::Caret().Shown());
+
+    // Read-only: a request is ignored unless forced, and built jumps stay.
+    Edit->SetReadOnly(true);
+    Data()->BuildJumps(false);
+    EXPECT_FALSE(Data()->JumpsBuilt);
+    EXPECT_TRUE(Data()->Jumps.empty());
+    Data()->BuildJumps(true);
+    EXPECT_EQ(Data()->Jumps.size(), 1u);
+    Data()->ClearJumps();
+    EXPECT_EQ(Data()->Jumps.size(), 1u);
+}
+
+TEST_F(EditTest, AnInputMethodComposesAtTheCaretAndItsResultIsInserted) {
+    Edit->AppendTextParagraph("hello", 0, 0);
+    Show();
+    Press(VK_RIGHT);
+    Press(VK_RIGHT);
+    SimulateImeComposition(u"xy");
+    const TPoint caret = Data()->GetCaretPoint();
+    EXPECT_EQ(LastCompositionWindow().dwStyle, DWORD(CFS_POINT));
+    EXPECT_EQ(LastCompositionWindow().ptCurrentPos.X, caret.X);
+    EXPECT_EQ(LastCompositionWindow().ptCurrentPos.Y, caret.Y);
+    EXPECT_EQ(std::u16string(LastCompositionFont().lfFaceName), u"Fixed Metrics Test");
+    // The result comes once, as UTF-16 text, not again as characters.
+    EXPECT_EQ(Edit->Inserted, (std::vector<std::string>{"w:xy"}));
+    Edit->SetReadOnly(true);
+    SimulateImeComposition(u"z");
+    EXPECT_EQ(Edit->Inserted.size(), 1u);
+}
+
+TEST_F(EditTest, ANewInputLanguageSwitchesTheCharsetOfTheCurrentStyle) {
+    Edit->AppendTextParagraph("hello", 0, 0);
+    Show();
+    Edit->Perform(WM_INPUTLANGCHANGE, RUSSIAN_CHARSET, 0);
+    EXPECT_EQ(Edit->CurTextStyleNo(), 0); // only with the option
+    Edit->EditorOptions.Include(TRVEditorOption::rvoAutoSwitchLang);
+    int events = 0;
+    Edit->OnCurTextStyleChanged = [&](TObject*) { ++events; };
+    Edit->Perform(WM_INPUTLANGCHANGE, RUSSIAN_CHARSET, 0);
+    ASSERT_EQ(Style->TextStyles.Count(), 2);
+    EXPECT_EQ(Edit->CurTextStyleNo(), 1);
+    EXPECT_EQ(Style->TextStyles[1].Charset, RUSSIAN_CHARSET);
+    EXPECT_EQ(Style->TextStyles[1].FontName, kFixed);
+    EXPECT_EQ(events, 1);
+    // Back and forth: the existing styles are found, none is added.
+    Edit->Perform(WM_INPUTLANGCHANGE, Style->TextStyles[0].Charset, 0);
+    EXPECT_EQ(Edit->CurTextStyleNo(), 0);
+    Edit->Perform(WM_INPUTLANGCHANGE, RUSSIAN_CHARSET, 0);
+    EXPECT_EQ(Edit->CurTextStyleNo(), 1);
+    EXPECT_EQ(Style->TextStyles.Count(), 2);
 }
 
 } // namespace
