@@ -165,7 +165,12 @@ TEST(TableRvf, RandomTablesWithSpansRoundTrip) {
             t->Rows.GetRow(r)->VAlign = TRVCellVAlign(rng() % 4);
             for (int c = 0; c < cols; ++c)
                 if (TRVTableCellData* cell = t->GetCell(r, c)) {
-                    SetText(cell, "r" + std::to_string(r) + "c" + std::to_string(c));
+                    // Appended piece by piece: GCC 12 warns falsely on a chain of + here.
+                    std::string text = "r";
+                    text += std::to_string(r);
+                    text += 'c';
+                    text += std::to_string(c);
+                    SetText(cell, text);
                     cell->Color = TColor(rng() % 0xFFFFFF);
                     cell->BestWidth = int(rng() % 200) - 100;
                     cell->VAlign = TRVCellVAlign(rng() % 4);
