@@ -18,6 +18,8 @@
 
 namespace epc {
 
+class TRVTablePrintInfo;
+
 class TRVTableItemInfo;
 class TRVTableRow;
 class TRVTableRows;
@@ -387,6 +389,15 @@ public:
     bool GetKindFlag(int kind) const override;
     bool GetStateFlag(int kind) const override;
     void SetPosition(int x, int y) override;
+    // ---- Printing: a print record that may split between rows, and the painting of a part.
+    std::unique_ptr<TRVDrawLineInfo> CreatePrintingDrawItem(TCustomRVData* rvData,
+                                                            const TRVScreenAndDevice* sad) override;
+    void Print(TCanvas* canvas, int x, int y, bool preview, bool correction,
+               const TRVScreenAndDevice* sad, TRVColorMode colorMode, int part,
+               TRVDrawLineInfo* dli, TCustomRVData* rvData) override;
+    // Paints the rows of a page part (all rows for a part beyond the list) in layout pixels
+    // with the part's top-left at canvas (X, Y); the repeated heading rows come first.
+    void PaintPrintPart(TCanvas* canvas, int x, int y, const TRVTablePrintInfo& info, int part);
     TCustomRVData* GetSubRVData(int index) const override;
     TCustomRVData* GetSubDocumentAtPoint(int x, int y) override;
     void NotifyInserted(TCustomRVData* rvData, int itemNo) override;
@@ -507,6 +518,13 @@ public:
     int PartHeight(int first, int count) const;
     TRVTablePrintPart* Part(int index) const;
     TRVTableItemInfo* Table() const { return FTable; }
+    // The first and the last-plus-one row a part prints, headings aside.
+    void PartRows(int part, int& first, int& count) const;
+    // Layout y where the band of a row begins (RowCount: the table's bottom).
+    int RowBandTop(int row) const;
+    // The table is laid out in screen pixels; the printer's pixels per screen pixel.
+    TRVScreenAndDevice Sad;
+    int ToDevice(int v) const;
 
 private:
     // The pager starts with one part of the whole height; it becomes a part of all body rows.
