@@ -144,5 +144,47 @@ TEST_F(TablePrinting, HeadingRowsBeyondTheRowCountAreCutAndNothingLoops) {
     EXPECT_EQ(Count(all, "r29\n"), 1);
 }
 
+// The empty right cell is painted black; returns the number of its dark pixels on page 1.
+int DarkCellPixels(const std::string& file, int dpi) {
+    testing::TGrayPage img;
+    if (!testing::RenderPdfPage(file, 1, dpi, img)) return -1;
+    int dark = 0;
+    for (int y = 0; y < img.Height; ++y)
+        for (int x = img.Width / 2; x < img.Width; ++x)
+            if (img.At(x, y) < 64) ++dark;
+    return dark;
+}
+
+TEST_F(TablePrinting, EmptyCellsPrintTheirBackgrounds) {
+    Build(2, true);
+    for (int r = 0; r < 2; ++r) {
+        Table->GetCell(r, 0)->BestWidth = 150;
+        Table->GetCell(r, 1)->BestWidth = 150;
+        Table->GetCell(r, 1)->Color = clBlack;
+    }
+    ASSERT_TRUE(Table->GetCell(1, 1)->IsEmpty(true));
+    ASSERT_EQ(Format(), 1);
+    Print->PrintDocument("table");
+    if (!testing::HaveTool("pdftoppm")) GTEST_SKIP() << "pdftoppm not installed";
+    // Two cells about 150 by 15 pixels each, all dark.
+    EXPECT_GT(DarkCellPixels(Printer().FileName, 96), 2 * 140 * 12);
+}
+
+TEST_F(TablePrinting, OnAFinerPrinterTheTableKeepsItsSizeOnPaper) {
+    Printer().SetResolution(192);
+    Build(2, true);
+    for (int r = 0; r < 2; ++r) {
+        Table->GetCell(r, 0)->BestWidth = 150;
+        Table->GetCell(r, 1)->BestWidth = 150;
+        Table->GetCell(r, 1)->Color = clBlack;
+    }
+    ASSERT_EQ(Format(), 1);
+    Print->PrintDocument("table");
+    if (!testing::HaveTool("pdftoppm")) GTEST_SKIP() << "pdftoppm not installed";
+    const int dark = DarkCellPixels(Printer().FileName, 96);
+    EXPECT_GT(dark, 2 * 140 * 12);
+    EXPECT_LT(dark, 2 * 160 * 20);
+}
+
 } // namespace
 } // namespace epc
