@@ -218,7 +218,11 @@ enum : uint16_t {
     rvtsLoading = 0x40,
 };
 
-class TRVTableItemInfo : public TRVFullLineItemInfo {
+// The row- and column-selection cursors over the table's left and top border zones.
+constexpr int crRVTableRowSelect = 104;
+constexpr int crRVTableColSelect = 105;
+
+class TRVTableItemInfo : public TRVFullLineItemInfo, public TRVMouseItem {
 public:
     explicit TRVTableItemInfo(TCustomRVData* rvData);
     TRVTableItemInfo(int rowCount, int colCount, TCustomRVData* rvData);
@@ -448,6 +452,14 @@ public:
                                       int& colCount) const;
     bool IsCellSelected(int row, int col) const;
     bool FireCellEditing(int row, int col, bool automatic);
+    // ---- The mouse over the table (points relative to its top-left corner).
+    bool ItemMouseDown(TCustomRVFormattedData* rvData, TMouseButton button, TShiftState shift,
+                       int x, int y, TPoint client) override;
+    void ItemMouseMove(TCustomRVFormattedData* rvData, TShiftState shift, int x, int y,
+                       TPoint client) override;
+    void ItemMouseUp(TCustomRVFormattedData* rvData, TMouseButton button, TShiftState shift, int x,
+                     int y, TPoint client) override;
+    bool ItemCursorAt(int x, int y, int& cursor) const override;
     // The best width a percentage column gets when dragged to NewWidth pixels; the old one when
     // the table has no content width to measure against.
     int PercentWidthAfterResize(int newWidth, int oldBestWidth) const;
@@ -487,6 +499,8 @@ private:
     int FSelStartRow = -1, FSelStartCol = -1, FSelRowOffs = 0, FSelColOffs = 0;
     bool FCellsSelected = false;
     int FLastHitRow = -1, FLastHitCol = -1;
+    // The cell whose document took a press while a cell selection may be dragged from it.
+    int FPressRow = -1, FPressCol = -1;
 
 public:
     // The grid; declared last, so that its cells are built when the table's fields are set.
