@@ -641,6 +641,7 @@ void TCustomRVFormattedData::DeleteItemRange(int first, int count) {
     if (HoverRVData && HoverRVData != this) HoverRVData->LeaveHover(-1);
     HoverRVData = nullptr;
     FCaptureRVData = nullptr;
+    FMouseItem = nullptr;
     if (ChosenItem) DeselectSubItem();
     TCustomRVData::DeleteItemRange(first, count);
 }

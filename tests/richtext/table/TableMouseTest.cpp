@@ -108,5 +108,16 @@ TEST_F(TableMouse, AReadOnlyViewerNeverShowsSizingCursorsAndOptionsTurnSelection
     EXPECT_EQ(Bounds(), "none");
 }
 
+TEST_F(TableMouse, ClearingTheViewerWhileTheButtonIsHeldForgetsThePressedTable) {
+    const TPoint at = CellMiddle(1, 1);
+    testing::MouseDown(View, at.X, at.Y);
+    View->Clear();
+    View->AppendTextParagraph("after", 0, 0);
+    View->Format();
+    testing::MoveMouse(View, at.X + 30, at.Y + 10);
+    testing::MouseUp(View, at.X + 30, at.Y + 10);
+    EXPECT_EQ(View->GetItemCount(), 1);
+}
+
 } // namespace
 } // namespace epc
