@@ -1213,6 +1213,7 @@ int RtfReader::ControlWord(std::string_view word, bool hasParam, int param) {
     case Kw::Table:
     case Kw::Cell:
     case Kw::Row:
+        if (FProps.TableReader) FProps.TableReader->Colors = &FColors;
         if (FProps.TableReader && FProps.TableReader->TableWord(word, hasParam, param)) break;
         // A row ends its last cell's paragraph only when that is still open.
         if (d == Dest::Text &&

@@ -5,6 +5,7 @@
 // table reader when one is set; without one the text of cells comes in as paragraphs.
 
 #include <string_view>
+#include <vector>
 
 #include "platform/core/Streams.h"
 #include "richtext/document/RVData.h"
@@ -31,6 +32,9 @@ class TRVRTFTableReader {
 public:
     virtual ~TRVRTFTableReader() = default;
     virtual bool TableWord(std::string_view word, bool hasParam, int param) = 0;
+    // The document's colour table while table words are read (index 0 is the automatic
+    // colour); set by the reader.
+    const std::vector<TColor>* Colors = nullptr;
 };
 
 class TRVRTFReaderProperties {

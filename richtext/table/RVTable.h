@@ -18,6 +18,8 @@
 
 namespace epc {
 
+class TRVTablePrintInfo;
+
 class TRVTableItemInfo;
 class TRVTableRow;
 class TRVTableRows;
@@ -216,7 +218,11 @@ enum : uint16_t {
     rvtsLoading = 0x40,
 };
 
-class TRVTableItemInfo : public TRVFullLineItemInfo {
+// The row- and column-selection cursors over the table's left and top border zones.
+constexpr int crRVTableRowSelect = 104;
+constexpr int crRVTableColSelect = 105;
+
+class TRVTableItemInfo : public TRVFullLineItemInfo, public TRVMouseItem {
 public:
     explicit TRVTableItemInfo(TCustomRVData* rvData);
     TRVTableItemInfo(int rowCount, int colCount, TCustomRVData* rvData);
@@ -387,6 +393,15 @@ public:
     bool GetKindFlag(int kind) const override;
     bool GetStateFlag(int kind) const override;
     void SetPosition(int x, int y) override;
+    // ---- Printing: a print record that may split between rows, and the painting of a part.
+    std::unique_ptr<TRVDrawLineInfo> CreatePrintingDrawItem(TCustomRVData* rvData,
+                                                            const TRVScreenAndDevice* sad) override;
+    void Print(TCanvas* canvas, int x, int y, bool preview, bool correction,
+               const TRVScreenAndDevice* sad, TRVColorMode colorMode, int part,
+               TRVDrawLineInfo* dli, TCustomRVData* rvData) override;
+    // Paints the rows of a page part (all rows for a part beyond the list) in layout pixels
+    // with the part's top-left at canvas (X, Y); the repeated heading rows come first.
+    void PaintPrintPart(TCanvas* canvas, int x, int y, const TRVTablePrintInfo& info, int part);
     TCustomRVData* GetSubRVData(int index) const override;
     TCustomRVData* GetSubDocumentAtPoint(int x, int y) override;
     void NotifyInserted(TCustomRVData* rvData, int itemNo) override;
@@ -437,6 +452,14 @@ public:
                                       int& colCount) const;
     bool IsCellSelected(int row, int col) const;
     bool FireCellEditing(int row, int col, bool automatic);
+    // ---- The mouse over the table (points relative to its top-left corner).
+    bool ItemMouseDown(TCustomRVFormattedData* rvData, TMouseButton button, TShiftState shift,
+                       int x, int y, TPoint client) override;
+    void ItemMouseMove(TCustomRVFormattedData* rvData, TShiftState shift, int x, int y,
+                       TPoint client) override;
+    void ItemMouseUp(TCustomRVFormattedData* rvData, TMouseButton button, TShiftState shift, int x,
+                     int y, TPoint client) override;
+    bool ItemCursorAt(int x, int y, int& cursor) const override;
     // The best width a percentage column gets when dragged to NewWidth pixels; the old one when
     // the table has no content width to measure against.
     int PercentWidthAfterResize(int newWidth, int oldBestWidth) const;
@@ -476,6 +499,8 @@ private:
     int FSelStartRow = -1, FSelStartCol = -1, FSelRowOffs = 0, FSelColOffs = 0;
     bool FCellsSelected = false;
     int FLastHitRow = -1, FLastHitCol = -1;
+    // The cell whose document took a press while a cell selection may be dragged from it.
+    int FPressRow = -1, FPressCol = -1;
 
 public:
     // The grid; declared last, so that its cells are built when the table's fields are set.
@@ -507,6 +532,13 @@ public:
     int PartHeight(int first, int count) const;
     TRVTablePrintPart* Part(int index) const;
     TRVTableItemInfo* Table() const { return FTable; }
+    // The first and the last-plus-one row a part prints, headings aside.
+    void PartRows(int part, int& first, int& count) const;
+    // Layout y where the band of a row begins (RowCount: the table's bottom).
+    int RowBandTop(int row) const;
+    // The table is laid out in screen pixels; the printer's pixels per screen pixel.
+    TRVScreenAndDevice Sad;
+    int ToDevice(int v) const;
 
 private:
     // The pager starts with one part of the whole height; it becomes a part of all body rows.

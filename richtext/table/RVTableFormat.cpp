@@ -4,6 +4,7 @@
 
 #include "platform/core/Arithmetic.h"
 #include "platform/core/ScopeGuard.h"
+#include "platform/graphics/Bitmap.h"
 #include "richtext/table/RVTable.h"
 
 namespace epc {
@@ -122,10 +123,27 @@ int TRVTableItemInfo::GetMinWidth(const TRVScreenAndDevice* sad, TCanvas* canvas
     return result;
 }
 
-void TRVTableItemInfo::AdjustToDocWidth(int docWidth, TRVDrawLineInfo* /*dli*/, bool noCaching,
+void TRVTableItemInfo::AdjustToDocWidth(int docWidth, TRVDrawLineInfo* dli, bool noCaching,
                                         int& /*out1*/, int& /*out2*/,
                                         const TRVScreenAndDevice* /*sad*/, TCustomRVData* rvData,
                                         TCanvas* canvas, bool /*canUseDeviceFit*/) {
+    if (auto* info = dynamic_cast<TRVTablePrintInfo*>(dli)) {
+        // Printing lays the shared table out in screen pixels for the printed width, measured
+        // on the printer when it has the screen's resolution, else on a screen-like picture.
+        const TRVScreenAndDevice& s = info->Sad;
+        const int width = MulDiv(docWidth, s.ScreenPPIX, std::max(s.DevicePPIX, 1));
+        TBitmap screenLike;
+        TCanvas* measure = canvas;
+        if (s.DevicePPIX != s.ScreenPPIX || s.DevicePPIY != s.ScreenPPIY || !canvas) {
+            screenLike.SetSize(1, 1);
+            measure = screenLike.Canvas();
+        }
+        FormatForDocWidth(width, measure, true);
+        info->PartsList.Clear();
+        // The screen layout was made for another width: the viewer lays it out again.
+        NeedsLayout = true;
+        return;
+    }
     if (rvData && rvData != FRVData) Inserted(rvData, rvData->FindItemIndex(this));
     FormatForDocWidth(docWidth, canvas, noCaching);
 }

@@ -1,6 +1,7 @@
 // Hit testing inside a laid-out table and the rectangle of selected cells.
 
 #include <algorithm>
+#include <utility>
 
 #include "richtext/table/RVTable.h"
 
@@ -162,6 +163,79 @@ int TRVTableItemInfo::PercentWidthAfterResize(int newWidth, int oldBestWidth) co
     const int content = FFormatting.Width - GetExtraWidth() - SX(2 * CellPadding()) * ColCount();
     if (content <= 0) return oldBestWidth;
     return std::min(-(std::max(newWidth, 0) * 100) / content, -1);
+}
+
+// ---------------------------------------------------------------- mouse
+
+bool TRVTableItemInfo::ItemCursorAt(int x, int y, int& cursor) const {
+    if (Rows.IsEmpty() || x < 0 || y < 0 || x >= FFormatting.Width || y >= FFormatting.Height)
+        return false;
+    const bool editing = (StateBits & rvtsEditMode) != 0;
+    const int colBorder = GetColBorderAt(x);
+    const int rowBorder = GetRowBorderAt(y);
+    if (colBorder == 0 && Options.Contains(TRVTableOption::rvtoRowSelect))
+        cursor = crRVTableRowSelect;
+    else if (colBorder > 0 && editing && Options.Contains(TRVTableOption::rvtoColSizing))
+        cursor = crHSplit;
+    else if (rowBorder == 0 && Options.Contains(TRVTableOption::rvtoColSelect))
+        cursor = crRVTableColSelect;
+    else if (rowBorder > 0 && editing && Options.Contains(TRVTableOption::rvtoRowSizing))
+        cursor = crVSplit;
+    else
+        return false;
+    return true;
+}
+
+bool TRVTableItemInfo::ItemMouseDown(TCustomRVFormattedData* rvData, TMouseButton button,
+                                     TShiftState shift, int x, int y, TPoint client) {
+    FPressRow = FPressCol = -1;
+    if (Rows.IsEmpty() || button != mbLeft) return false;
+    const bool selectable = rvData->GetOptions().Contains(TRVOption::rvoAllowSelection);
+    int row, col;
+    if (GetCellAt(x, y, row, col)) {
+        if (!selectable) return false;
+        // A cell selection may start here; the press goes on to the cell's document.
+        Deselect();
+        FPressRow = row;
+        FPressCol = col;
+        if (TRVTableCellData* cell = Rows.GetRow(row)->Cell(col))
+            cell->MouseDown(button, shift, client.X, client.Y);
+        rvData->Invalidate();
+        return true;
+    }
+    if (!selectable) return false;
+    if (GetColBorderAt(x) == 0 && Options.Contains(TRVTableOption::rvtoRowSelect)) {
+        SelectRows(std::max(GetRowAt(y), 0), 1);
+    } else if (GetRowBorderAt(y) == 0 && Options.Contains(TRVTableOption::rvtoColSelect)) {
+        SelectCols(std::max(GetColAt(x), 0), 1);
+    } else {
+        return false;
+    }
+    rvData->Invalidate();
+    return true;
+}
+
+void TRVTableItemInfo::ItemMouseMove(TCustomRVFormattedData* rvData, TShiftState shift, int x,
+                                     int y, TPoint client) {
+    if (FPressRow < 0 || FPressRow >= RowCount() || FPressCol >= ColCount()) return;
+    int row, col;
+    if (GetCellAt(x, y, row, col) && (row != FPressRow || col != FPressCol)) {
+        // The far corner follows the cell under the mouse.
+        Select(FPressRow, FPressCol, row - FPressRow, col - FPressCol);
+        rvData->Invalidate();
+        return;
+    }
+    if (HasCellSelection()) return;
+    if (TRVTableCellData* cell = Rows.GetRow(FPressRow)->Cell(FPressCol))
+        cell->MouseMove(shift, client.X, client.Y);
+}
+
+void TRVTableItemInfo::ItemMouseUp(TCustomRVFormattedData*, TMouseButton button, TShiftState shift,
+                                   int, int, TPoint client) {
+    const int row = std::exchange(FPressRow, -1), col = std::exchange(FPressCol, -1);
+    if (row < 0 || row >= RowCount() || col >= ColCount() || HasCellSelection()) return;
+    if (TRVTableCellData* cell = Rows.GetRow(row)->Cell(col))
+        cell->MouseUp(button, shift, client.X, client.Y);
 }
 
 } // namespace epc

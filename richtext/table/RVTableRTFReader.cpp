@@ -62,7 +62,11 @@ bool TRVTableRTFReader::TableWord(std::string_view word, bool hasParam, int para
         FDef.VAlign = rvcMiddle;
     else if (word == "clvertalb")
         FDef.VAlign = rvcBottom;
-    else if (word == "richviewcbw" && hasParam)
+    else if (word == "clcbpat" && hasParam) {
+        // Index 0 is the automatic colour: the cell stays transparent.
+        if (Colors && param > 0 && size_t(param) < Colors->size())
+            FDef.Color = (*Colors)[size_t(param)];
+    } else if (word == "richviewcbw" && hasParam)
         FDef.BestWidth = param;
     else if (word == "richviewcbh" && hasParam)
         FDef.BestHeight = param;
@@ -115,6 +119,7 @@ void TRVTableRTFReader::Finish() {
                 cell->BestWidth = d->BestWidth;
                 cell->BestHeight = d->BestHeight;
                 cell->VAlign = TRVCellVAlign(d->VAlign);
+                cell->Color = d->Color;
                 // The contents move from the document into the cell.
                 if (d->First >= tr.Start && d->End <= tr.End && d->First < d->End) {
                     cell->ClearAllItems();

@@ -24,7 +24,8 @@ private:
     struct CellDef {
         bool HMerge = false, HFirst = false, VMerge = false, VFirst = false;
         int BestWidth = 0, BestHeight = 0, VAlign = 3; // rvcVDefault
-        int First = -1, End = -1;                      // item range of the cell's contents
+        TColor Color = clNone;
+        int First = -1, End = -1; // item range of the cell's contents
     };
     struct RowRead {
         std::vector<CellDef> Cells;

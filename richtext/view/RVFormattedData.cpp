@@ -41,6 +41,7 @@ void TCustomRVFormattedData::ClearFormatting() {
     ChosenRVData = nullptr;
     ChosenItem = nullptr;
     FCaptureRVData = nullptr;
+    FMouseItem = nullptr;
     LastDIMovedAbove = -1;
     State.Exclude(TRVState::rvstMakingSelection);
     State.Exclude(TRVState::rvstDrawHover);

@@ -108,6 +108,24 @@ struct TRVFormatState {
     bool NoCaching = false;
 };
 
+class TCustomRVFormattedData;
+
+// An item that handles the mouse over itself (a table: its border zones and cell rectangles).
+// Points are relative to the item's top-left corner; Client is the same point in the control.
+class TRVMouseItem {
+public:
+    virtual ~TRVMouseItem() = default;
+    // True when the item takes the press: the moves and the release then come to it too.
+    virtual bool ItemMouseDown(TCustomRVFormattedData* rvData, TMouseButton button,
+                               TShiftState shift, int x, int y, TPoint client) = 0;
+    virtual void ItemMouseMove(TCustomRVFormattedData* rvData, TShiftState shift, int x, int y,
+                               TPoint client) = 0;
+    virtual void ItemMouseUp(TCustomRVFormattedData* rvData, TMouseButton button, TShiftState shift,
+                             int x, int y, TPoint client) = 0;
+    // The cursor over a point while no button is held; False leaves the point to the document.
+    virtual bool ItemCursorAt(int x, int y, int& cursor) const = 0;
+};
+
 class TCustomRVFormattedData : public TCustomRVData {
 public:
     TCustomRVFormattedData();
@@ -399,6 +417,8 @@ private:
     int FMouseX = 0, FMouseY = 0; // the last client point of a press or move
     int FPressedJump = -1;
     TCustomRVFormattedData* FCaptureRVData = nullptr; // a nested document that took the press
+    TRVMouseItem* FMouseItem = nullptr;               // an item that took the press
+    int FMouseItemDrawNo = -1;
     TRVXorDrawer FXorDrawer;
     const void* FXorOwner = nullptr;
     int FXorX = 0, FXorY = 0;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "platform/controls/Clipbrd.h"
 #include "platform/core/Exceptions.h"
@@ -289,6 +290,11 @@ void TCustomRVFormattedData::MouseMove(TShiftState shift, int x, int y) {
     int dx, dy;
     ClientToDoc(x, y, dx, dy);
     UpdateDrawItemUnderMouse(dx, dy);
+    if (FMouseItem && FMouseItemDrawNo >= 0 && FMouseItemDrawNo < DrawItems.Count()) {
+        const TRVDrawLineInfo* d = DrawItems[FMouseItemDrawNo];
+        FMouseItem->ItemMouseMove(this, shift, dx - d->Left, dy - d->Top, TPoint(x, y));
+        return;
+    }
     if (FCaptureRVData) {
         FCaptureRVData->MouseMove(shift, x, y);
         DrawXorFeedbackAt(x, y);
@@ -347,14 +353,20 @@ void TCustomRVFormattedData::MouseMove(TShiftState shift, int x, int y) {
     }
     if (!jumpTook) {
         TCustomRVFormattedData* sub = nullptr;
+        int itemCursor = 0;
+        bool itemSetsCursor = false;
         if (FDrawItemUnderMouse >= 0) {
             const TRVDrawLineInfo* d = DrawItems[FDrawItemUnderMouse];
             TCustomRVItemInfo* item = GetItem(d->ItemNo);
-            if (item->StyleNo < 0)
+            if (auto* mouseItem = dynamic_cast<TRVMouseItem*>(item))
+                itemSetsCursor = mouseItem->ItemCursorAt(dx - d->Left, dy - d->Top, itemCursor);
+            if (item->StyleNo < 0 && !itemSetsCursor)
                 sub = dynamic_cast<TCustomRVFormattedData*>(
                     item->GetSubDocumentAtPoint(dx - d->Left, dy - d->Top));
         }
-        if (sub && sub != this)
+        if (itemSetsCursor)
+            SetJumpCursor(itemCursor);
+        else if (sub && sub != this)
             sub->MouseMove(shift, x, y);
         else
             SetJumpCursor(-1);
@@ -375,6 +387,17 @@ void TCustomRVFormattedData::MouseDown(TMouseButton button, TShiftState shift, i
     if (!item || item != ChosenItem) {
         DeselectSubItem();
         FocusControl();
+    }
+    FMouseItem = nullptr;
+    if (auto* mouseItem = item && item->StyleNo < 0 ? dynamic_cast<TRVMouseItem*>(item) : nullptr) {
+        const TRVDrawLineInfo* d = DrawItems[pressed];
+        if (mouseItem->ItemMouseDown(this, button, shift, dx - d->Left, dy - d->Top,
+                                     TPoint(x, y))) {
+            FMouseItem = mouseItem;
+            FMouseItemDrawNo = pressed;
+            DoRVMouseDown(button, shift, itemNo, x, y);
+            return;
+        }
     }
     if (item && item->StyleNo < 0) {
         const TRVDrawLineInfo* d = DrawItems[pressed];
@@ -425,6 +448,13 @@ void TCustomRVFormattedData::MouseUp(TMouseButton button, TShiftState shift, int
     const bool hadSelection = SelectionExists(false, false);
     int dx, dy;
     ClientToDoc(x, y, dx, dy);
+    if (TRVMouseItem* mouseItem = std::exchange(FMouseItem, nullptr)) {
+        if (FMouseItemDrawNo >= 0 && FMouseItemDrawNo < DrawItems.Count()) {
+            const TRVDrawLineInfo* d = DrawItems[FMouseItemDrawNo];
+            mouseItem->ItemMouseUp(this, button, shift, dx - d->Left, dy - d->Top, TPoint(x, y));
+        }
+        return;
+    }
     if (!FCaptureRVData) {
         State.Exclude(TRVState::rvstIgnoreNextMouseUp);
         if (State.Contains(TRVState::rvstMakingSelection) && button == mbLeft) {
@@ -611,6 +641,7 @@ void TCustomRVFormattedData::DeleteItemRange(int first, int count) {
     if (HoverRVData && HoverRVData != this) HoverRVData->LeaveHover(-1);
     HoverRVData = nullptr;
     FCaptureRVData = nullptr;
+    FMouseItem = nullptr;
     if (ChosenItem) DeselectSubItem();
     TCustomRVData::DeleteItemRange(first, count);
 }

@@ -166,6 +166,8 @@ TEST(TableRtf, RoundTripThroughOurReader) {
     t->GetCell(1, 0)->BestWidth = 30;
     t->GetCell(2, 0)->BestHeight = 12;
     t->GetCell(2, 0)->VAlign = rvcBottom;
+    t->GetCell(1, 1)->Color = TColor(0x3366CC);
+    t->GetCell(2, 0)->Color = clWhite;
     const std::string rtf = d.Rtf();
     Doc e;
     TRVTableRTFReader tables(&e.Data);
@@ -183,6 +185,11 @@ TEST(TableRtf, RoundTripThroughOurReader) {
     auto* got = dynamic_cast<TRVTableItemInfo*>(e.Data.GetItem(1));
     ASSERT_TRUE(got);
     EXPECT_EQ(Grid(got), Grid(t)) << rtf;
+    // Cell colours come back through the colour table; uncoloured cells were written with the
+    // colour they show (the document's).
+    EXPECT_EQ(got->GetCell(1, 1)->Color, TColor(0x3366CC));
+    EXPECT_EQ(got->GetCell(2, 0)->Color, clWhite);
+    EXPECT_EQ(got->GetCell(1, 0)->Color, TColor(ColorToRGB(t->GetCellColor(t->GetCell(1, 0)))));
 }
 
 class Page {
@@ -273,9 +280,9 @@ TEST(TableSamples, DISABLED_WriteFiles) {
     t->GetCell(1, 1)->Color = clYellow;
     t->GetCell(2, 1)->Color = clAqua;
     d.Data.AddTextParagraph("end", 0, 0, TRVTag());
-    for (auto [name, text] : {std::pair{"/tmp/tb2-table.rtf", d.Rtf()},
-                              std::pair{"/tmp/tb2-table.html", d.Html(false)},
-                              std::pair{"/tmp/tb2-table-css.html", d.Html(true)}}) {
+    for (auto [name, text] :
+         {std::pair{"/tmp/tb2-table.rtf", d.Rtf()}, std::pair{"/tmp/tb2-table.html", d.Html(false)},
+          std::pair{"/tmp/tb2-table-css.html", d.Html(true)}}) {
         TFileStream fs(name, fmCreate);
         fs.WriteBuffer(text.data(), int64_t(text.size()));
     }

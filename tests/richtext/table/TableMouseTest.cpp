@@ -1,0 +1,123 @@
+// The mouse over a table in a viewer, through window messages: the row- and column-selection
+// cursors and clicks on the border zones, and cell rectangles selected by dragging.
+
+#include <gtest/gtest.h>
+
+#include "platform/controls/Forms.h"
+#include "platform/testing/UserActions.h"
+#include "richtext/table/RVTable.h"
+#include "richtext/view/RVRVData.h"
+#include "richtext/view/RichView.h"
+
+namespace epc {
+namespace {
+
+class TableMouse : public ::testing::Test {
+protected:
+    void SetUp() override {
+        testing::ResetAll();
+        InitializeForms();
+        Form = new TForm(nullptr);
+        Form->SetBorderStyle(bsNone);
+        Form->SetBounds(50, 50, 400, 300);
+        Style = new TRVStyle(Form);
+        View = new TRichView(Form);
+        View->SetParent(Form);
+        View->SetBounds(10, 10, 360, 260);
+        View->SetBorderStyle(bsNone);
+        View->SetStyle(Style);
+        auto table = TRVTableItemInfo::CreateSized(3, View->RVData(), 3);
+        Table = table.get();
+        Table->SetBorderWidth(4);
+        Table->SetBorderHSpacing(2);
+        Table->SetBorderVSpacing(2);
+        for (int r = 0; r < 3; ++r)
+            for (int c = 0; c < 3; ++c)
+                Table->GetCell(r, c)->BestWidth = 80;
+        View->AppendItem(std::string(), std::move(table));
+        testing::ShowForm(Form);
+        View->Format();
+        testing::Pump();
+        const TRVDrawLineInfo* d = View->RVData()->DrawItems[0];
+        X0 = d->Left - View->HScrollPos();
+        Y0 = d->Top - View->VScrollPos();
+    }
+    void TearDown() override { testing::ResetAll(); }
+    // The client point at the middle of a cell.
+    TPoint CellMiddle(int row, int col) const {
+        TRVTableCellData* cell = Table->GetCell(row, col);
+        return TPoint(X0 + cell->Left + cell->Width / 2, Y0 + cell->Top + cell->Height / 2);
+    }
+    std::string Bounds() const {
+        int top, left, rows, cols;
+        if (!Table->GetNormalizedSelectionBounds(top, left, rows, cols)) return "none";
+        return std::to_string(top) + "," + std::to_string(left) + " " + std::to_string(rows) + "x" +
+               std::to_string(cols);
+    }
+
+    TForm* Form = nullptr;
+    TRVStyle* Style = nullptr;
+    TRichView* View = nullptr;
+    TRVTableItemInfo* Table = nullptr;
+    int X0 = 0, Y0 = 0;
+};
+
+TEST_F(TableMouse, DraggingAcrossCellsSelectsTheirRectangle) {
+    const TPoint from = CellMiddle(0, 0), to = CellMiddle(1, 2);
+    testing::DragMouse(View, from, to);
+    EXPECT_EQ(Bounds(), "0,0 2x3");
+    EXPECT_TRUE(Table->IsCellSelected(1, 1));
+    EXPECT_FALSE(Table->IsCellSelected(2, 0));
+    // A click inside one cell selects no cells.
+    testing::Click(View, CellMiddle(2, 2).X, CellMiddle(2, 2).Y);
+    EXPECT_EQ(Bounds(), "none");
+}
+
+TEST_F(TableMouse, DraggingOverMergedCellsWidensTheRectangle) {
+    Table->MergeCells(1, 1, 2, 2, true);
+    View->Format();
+    testing::DragMouse(View, CellMiddle(0, 0), CellMiddle(1, 1));
+    EXPECT_EQ(Bounds(), "0,0 3x3");
+}
+
+TEST_F(TableMouse, BorderZonesSelectRowsAndColumnsAndShowTheirCursors) {
+    const TPoint row1 = CellMiddle(1, 1);
+    // The left border zone: x within the outer border's tolerance.
+    testing::MoveMouse(View, X0 + 1, row1.Y);
+    EXPECT_EQ(int(View->Cursor()), crRVTableRowSelect);
+    testing::Click(View, X0 + 1, row1.Y);
+    EXPECT_EQ(Bounds(), "1,0 1x3");
+    testing::MoveMouse(View, CellMiddle(0, 2).X, Y0 + 1);
+    EXPECT_EQ(int(View->Cursor()), crRVTableColSelect);
+    testing::Click(View, CellMiddle(0, 2).X, Y0 + 1);
+    EXPECT_EQ(Bounds(), "0,2 3x1");
+    // Over a cell the document's own cursor comes back.
+    testing::MoveMouse(View, row1.X, row1.Y);
+    EXPECT_NE(int(View->Cursor()), crRVTableRowSelect);
+    EXPECT_NE(int(View->Cursor()), crRVTableColSelect);
+}
+
+TEST_F(TableMouse, AReadOnlyViewerNeverShowsSizingCursorsAndOptionsTurnSelectionOff) {
+    const int gapX = X0 + Table->GetCell(0, 1)->Left - 1;
+    testing::MoveMouse(View, gapX, CellMiddle(1, 1).Y);
+    EXPECT_NE(int(View->Cursor()), int(crHSplit));
+    Table->Options.Exclude(TRVTableOption::rvtoRowSelect);
+    testing::MoveMouse(View, X0 + 1, CellMiddle(1, 1).Y);
+    EXPECT_NE(int(View->Cursor()), crRVTableRowSelect);
+    testing::Click(View, X0 + 1, CellMiddle(1, 1).Y);
+    EXPECT_EQ(Bounds(), "none");
+}
+
+TEST_F(TableMouse, ClearingTheViewerWhileTheButtonIsHeldForgetsThePressedTable) {
+    const TPoint at = CellMiddle(1, 1);
+    testing::MouseDown(View, at.X, at.Y);
+    View->Clear();
+    View->AppendTextParagraph("after", 0, 0);
+    View->Format();
+    testing::MoveMouse(View, at.X + 30, at.Y + 10);
+    testing::MouseUp(View, at.X + 30, at.Y + 10);
+    EXPECT_EQ(View->GetItemCount(), 1);
+}
+
+} // namespace
+} // namespace epc
