@@ -12,14 +12,14 @@
 namespace epc::test {
 namespace {
 
-struct TDocSpec {
+struct TDocSetup {
     std::unique_ptr<TRVStyle> Style;
     int Small = 0, Wide = 0, Link = 0, Serif = 0;
 };
 
-TDocSpec MakeStyle(uint32_t seed) {
+TDocSetup MakeStyle(uint32_t seed) {
     std::mt19937 rng(seed);
-    TDocSpec s;
+    TDocSetup s;
     s.Style = MakeFixedStyle();
     s.Small = AddFixedTextStyle(*s.Style, 9);
     s.Wide = AddFixedTextStyle(*s.Style, 24);
@@ -55,14 +55,14 @@ std::string RandomWords(std::mt19937& rng, int maxLen) {
     return s;
 }
 
-void FillDocument(TTestRVData& d, const TDocSpec& spec, uint32_t seed, int paragraphs) {
+void FillDocument(TTestRVData& d, const TDocSetup& setup, uint32_t seed, int paragraphs) {
     std::mt19937 rng(seed);
     d.LeftMargin = int(rng() % 8);
     d.RightMargin = int(rng() % 8);
     d.TopMargin = int(rng() % 8);
     d.BottomMargin = int(rng() % 8);
     d.ClientWidth = 120 + int(rng() % 300);
-    const int paras = spec.Style->ParaStyles.Count();
+    const int paras = setup.Style->ParaStyles.Count();
     for (int p = 0; p < paragraphs; ++p) {
         const int items = 1 + int(rng() % 4);
         for (int i = 0; i < items; ++i) {
@@ -76,9 +76,9 @@ void FillDocument(TTestRVData& d, const TDocSpec& spec, uint32_t seed, int parag
                 std::u16string w;
                 for (char c : RandomWords(rng, 30))
                     w += (rng() % 3 == 0 && c != ' ') ? u'\u6f22' : char16_t(c);
-                d.AddTextParagraphW(w, spec.Wide, para, TRVTag());
+                d.AddTextParagraphW(w, setup.Wide, para, TRVTag());
             } else {
-                const int styles[] = {0, spec.Small, spec.Link, spec.Serif};
+                const int styles[] = {0, setup.Small, setup.Link, setup.Serif};
                 d.AddTextParagraph(RandomWords(rng, 50), styles[rng() % 4], para, TRVTag());
             }
         }
@@ -157,13 +157,13 @@ TEST(FormatParas, RandomEditsOfAFewParagraphsLayOutAsAFullFormatDoes) {
     int compared = 0;
     for (uint32_t round = 0; round < 300; ++round) {
         SCOPED_TRACE("round " + std::to_string(round));
-        TDocSpec spec = MakeStyle(round);
+        TDocSetup setup = MakeStyle(round);
         const int paragraphs = 3 + int(round % 9);
-        TTestRVData partial(spec.Style.get());
-        FillDocument(partial, spec, round * 7 + 1, paragraphs);
+        TTestRVData partial(setup.Style.get());
+        FillDocument(partial, setup, round * 7 + 1, paragraphs);
         partial.Format(false);
-        TTestRVData full(spec.Style.get());
-        FillDocument(full, spec, round * 7 + 1, paragraphs);
+        TTestRVData full(setup.Style.get());
+        FillDocument(full, setup, round * 7 + 1, paragraphs);
 
         // One or two edits (the second in a neighbouring paragraph's item, when there is one).
         const int edits = 1 + int(round % 2);
