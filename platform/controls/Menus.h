@@ -38,7 +38,7 @@ public:
     // Unique in the process, as WM_MENUSELECT and WM_COMMAND carry it.
     Word Command() const { return FCommand; }
 
-    // Sub-items: owned by this item.
+    // The sub-items.
     int Count() const { return int(FItems.size()); }
     TMenuItem* Items(int index) const { return FItems.at(size_t(index)).get(); }
     TMenuItem* Parent() const { return FParent; }
