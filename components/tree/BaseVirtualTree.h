@@ -1014,6 +1014,11 @@ private:
     // depth of the node being read.
     int64_t FReadLimit = 0;
     int FReadDepth = 0;
+    // The stream being read when it is a plain memory stream: its bytes are then taken in
+    // place rather than through a call per field.
+    TMemoryStream* FReadMemory = nullptr;
+    // FReadMemory when Stream is that one, else null.
+    TMemoryStream* ReadingInPlace(TStream& stream) const;
 
     TNodePool FNodePool; // before everything that may hold nodes, so it goes last
     TBorderStyle FBorderStyle = bsSingle;
