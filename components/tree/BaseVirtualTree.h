@@ -1002,6 +1002,9 @@ private:
     TCheckState FPendingCheckState = csUncheckedNormal;
     PVirtualNode FLastSearchNode = nullptr;
     TPoint FPanningOrigin;
+    HCURSOR FCursorBeforePanning = nullptr;
+    // Shows the direction cursor for the mouse at P (client coordinates) while panning.
+    void ShowPanningCursor(TPoint p);
     uint8_t FScrollDirections = 0;
     TPoint FDownPoint;
     TPoint FDrawSelStart;

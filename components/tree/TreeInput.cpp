@@ -26,6 +26,23 @@ inline bool Has(PVirtualNode n, TVirtualNodeState s) {
 constexpr int DragThreshold = 5;
 // Dead zone around the wheel-panning origin.
 constexpr int PanningDeadZone = 8;
+
+// The wheel-panning cursor: inside the dead zone the picture of the directions that can scroll,
+// beyond it the compass direction of the mouse from the origin.
+const char* PanningCursorName(TPoint origin, TPoint p, bool horizontal, bool vertical) {
+    const int dx = p.X - origin.X;
+    const int dy = p.Y - origin.Y;
+    const bool north = dy < -PanningDeadZone;
+    const bool south = dy > PanningDeadZone;
+    const bool west = dx < -PanningDeadZone;
+    const bool east = dx > PanningDeadZone;
+    if (north) return east ? "VT_MOVENE" : west ? "VT_MOVENW" : "VT_MOVEN";
+    if (south) return east ? "VT_MOVESE" : west ? "VT_MOVESW" : "VT_MOVES";
+    if (east) return "VT_MOVEE";
+    if (west) return "VT_MOVEW";
+    if (horizontal && vertical) return "VT_MOVEALL";
+    return horizontal ? "VT_MOVEEW" : "VT_MOVENS";
+}
 constexpr uint32_t ToggleArea = 0x0C90;
 
 } // namespace
@@ -119,6 +136,13 @@ bool TBaseVirtualTree::HandleHeaderMessage(TMessage& message) {
         }
         return false;
     case WM_SETCURSOR:
+        if (FStates.Contains(S::tsWheelPanning)) {
+            TPoint screen;
+            GetCursorPos(&screen);
+            ShowPanningCursor(ScreenToClient(screen));
+            message.Result = 1;
+            return true;
+        }
         if (visible && LOWORD(message.LParam) == HTBORDER) {
             TPoint screen;
             GetCursorPos(&screen);
@@ -690,6 +714,7 @@ void TBaseVirtualTree::HandleMouseMoveMessage(TShiftState shift, int x, int y) {
     if (FOptions->PaintOptions().Contains(toHotTrack) || OnHotChange) HandleHotTrack(x, y);
     if (FStates.Contains(S::tsWheelPanning)) {
         FScrollDirections = DetermineScrollDirections(TPoint(x, y));
+        ShowPanningCursor(TPoint(x, y));
         return;
     }
     if (FStates.ContainsAny({S::tsOLEDragPending, S::tsVCLDragPending}) &&
@@ -905,6 +930,8 @@ void TBaseVirtualTree::StartWheelPanning(TPoint position) {
     FScrollDirections = 0;
     DoStateChange({S::tsWheelPanning});
     SetMouseCapture(true);
+    FCursorBeforePanning = GetCursor();
+    ShowPanningCursor(position);
     if (HandleAllocated()) {
         SetTimer(Handle(), ScrollTimer, 20);
         FScrollTimerRunning = true;
@@ -918,6 +945,17 @@ void TBaseVirtualTree::StopWheelPanning() {
     FScrollTimerRunning = false;
     FScrollDirections = 0;
     SetMouseCapture(false);
+    if (FCursorBeforePanning) epc::SetCursor(FCursorBeforePanning);
+    FCursorBeforePanning = nullptr;
+}
+
+void TBaseVirtualTree::ShowPanningCursor(TPoint p) {
+    const bool horizontal = RangeX() > ClientWidth();
+    const bool vertical = int(RootTotalHeight()) > ClientHeight();
+    // The pictures come from the program's resources; without them the cursor stays.
+    if (HCURSOR cursor =
+            LoadCursorA(nullptr, PanningCursorName(FPanningOrigin, p, horizontal, vertical)))
+        epc::SetCursor(cursor);
 }
 
 void TBaseVirtualTree::StopMouseTimers() {

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "TreeTestSupport.h"
 #include "platform/controls/Forms.h"
 #include "platform/testing/UserActions.h"
@@ -362,4 +364,41 @@ TEST_F(InputFixture, HintModesChooseTheText) {
     // Tooltips only for texts the client area cuts: these labels are narrow.
     own->SetHintMode(TVTHintMode::hmTooltip);
     EXPECT_EQ(askOwn(TPoint(26, 27)), "(none)");
+}
+
+TEST_F(InputFixture, WheelPanningShowsTheDirectionCursors) {
+    // The program supplies the pictures under their resource names.
+    std::map<HCURSOR, std::string> names;
+    for (const char* name :
+         {"VT_MOVEALL", "VT_MOVEEW", "VT_MOVENS", "VT_MOVEN", "VT_MOVES", "VT_MOVEE", "VT_MOVEW",
+          "VT_MOVENE", "VT_MOVENW", "VT_MOVESE", "VT_MOVESW"})
+        names[RegisterCursorImage(name, 1, 1, TPoint(0, 0), {0xFF000000u})] = name;
+    auto shown = [&] {
+        auto it = names.find(GetCursor());
+        return it == names.end() ? std::string("other") : it->second;
+    };
+    const HCURSOR before = LoadCursor(nullptr, IDC_ARROW);
+    epc::SetCursor(before);
+    tree->SetRootNodeCount(60); // taller than the window, not wider
+    ua::MouseDown(tree, 150, 100, mbMiddle);
+    ASSERT_TRUE(tree->TreeStates().Contains(TVirtualTreeState::tsWheelPanning));
+    EXPECT_EQ(shown(), "VT_MOVENS");
+    // Within eight pixels nothing changes; beyond them the compass direction.
+    ua::MoveMouse(tree, 158, 92);
+    EXPECT_EQ(shown(), "VT_MOVENS");
+    ua::MoveMouse(tree, 150, 91);
+    EXPECT_EQ(shown(), "VT_MOVEN");
+    ua::MoveMouse(tree, 159, 109);
+    EXPECT_EQ(shown(), "VT_MOVESE");
+    ua::MoveMouse(tree, 141, 109);
+    EXPECT_EQ(shown(), "VT_MOVESW");
+    ua::MoveMouse(tree, 141, 100);
+    EXPECT_EQ(shown(), "VT_MOVEW");
+    ua::MoveMouse(tree, 159, 91);
+    EXPECT_EQ(shown(), "VT_MOVENE");
+    // A second press ends panning and gives the cursor back.
+    ua::MouseDown(tree, 159, 91, mbMiddle);
+    EXPECT_FALSE(tree->TreeStates().Contains(TVirtualTreeState::tsWheelPanning));
+    EXPECT_EQ(GetCursor(), before);
+    ua::MouseUp(tree, 159, 91, mbMiddle);
 }
