@@ -284,6 +284,40 @@ void TBaseVirtualTree::KeyDown(Word& key, TShiftState shift) {
         navigation = true;
         if (node && node->Parent != FRoot.get()) newNode = node->Parent;
         break;
+    case VK_TAB: {
+        TVirtualTreeColumns* columns = FHeader ? FHeader->Columns() : nullptr;
+        if (!sel.Contains(toExtendedFocus) || !columns ||
+            !columns->IsValidColumn(columns->GetFirstVisibleColumn()))
+            break;
+        navigation = true;
+        const bool back = shiftDown;
+        PVirtualNode run = node ? node : (back ? GetLastVisible() : GetFirstVisible());
+        TColumnIndex column = node ? FFocusedColumn : InvalidColumn;
+        // Every row is passed at most once, so a handler refusing every cell ends the walk.
+        while (run) {
+            if (columns->IsValidColumn(column))
+                column = back ? columns->GetPreviousVisibleColumn(column)
+                              : columns->GetNextVisibleColumn(column);
+            else
+                column = back ? columns->GetLastVisibleColumn() : columns->GetFirstVisibleColumn();
+            if (!columns->IsValidColumn(column)) {
+                // The row is exhausted: on to the neighbouring visible node's columns.
+                run = back ? GetPreviousVisible(run) : GetNextVisible(run);
+                continue;
+            }
+            if (!DoFocusChanging(FFocusedNode, run, FFocusedColumn, column)) continue;
+            DoCancelEdit();
+            FFocusedColumn = column;
+            if (run != FFocusedNode) {
+                newNode = run;
+            } else {
+                InvalidateNode(run);
+                DoFocusChange(run, column);
+            }
+            break;
+        }
+        break;
+    }
     case VK_PRIOR:
     case VK_NEXT: {
         navigation = true;

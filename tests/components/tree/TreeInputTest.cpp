@@ -402,3 +402,37 @@ TEST_F(InputFixture, WheelPanningShowsTheDirectionCursors) {
     EXPECT_EQ(GetCursor(), before);
     ua::MouseUp(tree, 159, 91, mbMiddle);
 }
+
+TEST_F(InputFixture, TabMovesTheFocusOverTheColumnsAndRows) {
+    auto* columns = tree->Header()->Columns();
+    for (int i = 0; i < 3; ++i)
+        columns->Add();
+    tree->SetWantTabs(true);
+    auto* o = tree->TreeOptions();
+    o->SetSelectionOptions(o->SelectionOptions() | toExtendedFocus);
+    tree->SetFocusedNode(Top(1));
+    tree->SetFocusedColumn(0);
+    ua::PressKey(VK_TAB);
+    EXPECT_EQ(tree->FocusedColumn(), 1);
+    ua::PressKey(VK_TAB);
+    EXPECT_EQ(tree->FocusedColumn(), 2);
+    // The row is exhausted: the next visible node's first column.
+    ua::PressKey(VK_TAB);
+    EXPECT_EQ(tree->FocusedNode(), Top(2));
+    EXPECT_EQ(tree->FocusedColumn(), 0);
+    ua::PressKey(VK_TAB, {ssShift});
+    EXPECT_EQ(tree->FocusedNode(), Top(1));
+    EXPECT_EQ(tree->FocusedColumn(), 2);
+    // A refused cell is passed over.
+    tree->OnFocusChanging = [](T*, PVirtualNode, PVirtualNode, TColumnIndex, TColumnIndex column,
+                               bool& allowed) { allowed = column != 1; };
+    ua::PressKey(VK_TAB, {ssShift});
+    EXPECT_EQ(tree->FocusedColumn(), 0);
+    EXPECT_EQ(tree->FocusedNode(), Top(1));
+    // Refusing everything leaves the focus where it is.
+    tree->OnFocusChanging = [](T*, PVirtualNode, PVirtualNode, TColumnIndex, TColumnIndex,
+                               bool& allowed) { allowed = false; };
+    ua::PressKey(VK_TAB);
+    EXPECT_EQ(tree->FocusedNode(), Top(1));
+    EXPECT_EQ(tree->FocusedColumn(), 0);
+}
