@@ -162,6 +162,9 @@ using TVTCreateDataObjectEvent = std::function<void(TBaseVirtualTree*, IDataObje
 using TVTSaveNodeEvent = std::function<void(TBaseVirtualTree*, PVirtualNode node, TStream& stream)>;
 using TVTKeyActionEvent =
     std::function<void(TBaseVirtualTree*, Word& charCode, TShiftState& shift, bool& doDefault)>;
+// Asked for the help context of a node and column; leaving 0 asks again for the parent.
+using TVTHelpContextEvent = std::function<void(TBaseVirtualTree*, PVirtualNode node,
+                                               TColumnIndex column, THelpContext& context)>;
 using TVTPopupEvent = std::function<void(TBaseVirtualTree*, PVirtualNode node, TColumnIndex column,
                                          TPoint p, bool& askParent, TPopupMenu*& popupMenu)>;
 using TVTBackgroundPaintEvent =
@@ -740,6 +743,7 @@ public:
     TVTEditChangingEvent OnEditing;
     TVTKeyActionEvent OnKeyAction;
     TVTPopupEvent OnGetPopupMenu;
+    TVTHelpContextEvent OnGetHelpContext;
     TVTBackgroundPaintEvent OnPaintBackground;
 
     // ---- Dispatchers (each fires its event; the default answer when none is assigned) --------

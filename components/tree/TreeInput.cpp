@@ -464,6 +464,17 @@ void TBaseVirtualTree::KeyDown(Word& key, TShiftState shift) {
     default:
         if ((key == 'A' || key == 'a') && ctrl && !alt) {
             if (sel.Contains(toMultiSelect)) SelectAll(true);
+        } else if (key == VK_F1) {
+            THelpContext context = 0;
+            if (OnGetHelpContext) {
+                for (PVirtualNode run = node; run && run != FRoot.get() && context == 0;
+                     run = run->Parent)
+                    OnGetHelpContext(this, run, FFocusedColumn, context);
+            } else {
+                for (TControl* control = this; control && context == 0; control = control->Parent())
+                    context = control->HelpContext();
+            }
+            if (context != 0 && Application) Application->HelpContext(context);
         } else if (key == VK_F2 && shift.Empty()) {
             if (node && DoCanEdit(node, FFocusedColumn)) DoStateChange({S::tsEditPending});
         } else if (key >= 32 && !ctrl && !alt &&

@@ -7,6 +7,7 @@
 
 #include "TreeTestSupport.h"
 #include "platform/controls/Forms.h"
+#include "platform/core/ScopeGuard.h"
 #include "platform/testing/UserActions.h"
 #include "platform/windows/Window.h"
 
@@ -435,4 +436,31 @@ TEST_F(InputFixture, TabMovesTheFocusOverTheColumnsAndRows) {
     ua::PressKey(VK_TAB);
     EXPECT_EQ(tree->FocusedNode(), Top(1));
     EXPECT_EQ(tree->FocusedColumn(), 0);
+}
+
+TEST_F(InputFixture, F1AsksTheNodeThenItsAncestorsThenTheControls) {
+    std::vector<intptr_t> opened;
+    Application->OnHelp = [&](Word, intptr_t data, bool& callHelp) {
+        opened.push_back(data);
+        callHelp = false;
+        return true;
+    };
+    auto restore = Finally([] { Application->OnHelp = nullptr; });
+    tree->SetExpanded(first, true);
+    tree->SetFocusedNode(first->FirstChild);
+    std::vector<PVirtualNode> asked;
+    tree->OnGetHelpContext = [&](T*, PVirtualNode n, TColumnIndex, THelpContext& context) {
+        asked.push_back(n);
+        if (n == first) context = 42;
+    };
+    ua::PressKey(VK_F1);
+    EXPECT_EQ(asked, (std::vector<PVirtualNode>{first->FirstChild, first}));
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_EQ(opened[0], 42);
+    // Without the handler the first non-zero context of the tree and its parents.
+    tree->OnGetHelpContext = nullptr;
+    form->SetHelpContext(55);
+    ua::PressKey(VK_F1);
+    ASSERT_EQ(opened.size(), 2u);
+    EXPECT_EQ(opened[1], 55);
 }
