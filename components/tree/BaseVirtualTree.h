@@ -419,7 +419,12 @@ public:
     void UnlockUpdates();
     void BeginUpdate() { LockUpdates(); }
     void EndUpdate() { UnlockUpdates(); }
-    void* NodeUserData(PVirtualNode node) const;
+    // Inline: load and save handlers ask for it once per node.
+    void* NodeUserData(PVirtualNode node) const {
+        Assert(FNodeDataSize >= 1, "NodeDataSize not initialized.");
+        if (!node || node == FRoot.get()) return nullptr;
+        return node->Data() + FTotalInternalDataSize;
+    }
     template <typename T> T* NodeData(PVirtualNode node) const {
         return static_cast<T*>(NodeUserData(node));
     }
