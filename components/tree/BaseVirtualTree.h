@@ -162,6 +162,9 @@ using TVTCreateDataObjectEvent = std::function<void(TBaseVirtualTree*, IDataObje
 using TVTSaveNodeEvent = std::function<void(TBaseVirtualTree*, PVirtualNode node, TStream& stream)>;
 using TVTKeyActionEvent =
     std::function<void(TBaseVirtualTree*, Word& charCode, TShiftState& shift, bool& doDefault)>;
+// Asked for the help context of a node and column; leaving 0 asks again for the parent.
+using TVTHelpContextEvent = std::function<void(TBaseVirtualTree*, PVirtualNode node,
+                                               TColumnIndex column, THelpContext& context)>;
 using TVTPopupEvent = std::function<void(TBaseVirtualTree*, PVirtualNode node, TColumnIndex column,
                                          TPoint p, bool& askParent, TPopupMenu*& popupMenu)>;
 using TVTBackgroundPaintEvent =
@@ -416,7 +419,12 @@ public:
     void UnlockUpdates();
     void BeginUpdate() { LockUpdates(); }
     void EndUpdate() { UnlockUpdates(); }
-    void* NodeUserData(PVirtualNode node) const;
+    // Inline: load and save handlers ask for it once per node.
+    void* NodeUserData(PVirtualNode node) const {
+        Assert(FNodeDataSize >= 1, "NodeDataSize not initialized.");
+        if (!node || node == FRoot.get()) return nullptr;
+        return node->Data() + FTotalInternalDataSize;
+    }
     template <typename T> T* NodeData(PVirtualNode node) const {
         return static_cast<T*>(NodeUserData(node));
     }
@@ -740,6 +748,7 @@ public:
     TVTEditChangingEvent OnEditing;
     TVTKeyActionEvent OnKeyAction;
     TVTPopupEvent OnGetPopupMenu;
+    TVTHelpContextEvent OnGetHelpContext;
     TVTBackgroundPaintEvent OnPaintBackground;
 
     // ---- Dispatchers (each fires its event; the default answer when none is assigned) --------
@@ -1002,6 +1011,9 @@ private:
     TCheckState FPendingCheckState = csUncheckedNormal;
     PVirtualNode FLastSearchNode = nullptr;
     TPoint FPanningOrigin;
+    HCURSOR FCursorBeforePanning = nullptr;
+    // Shows the direction cursor for the mouse at P (client coordinates) while panning.
+    void ShowPanningCursor(TPoint p);
     uint8_t FScrollDirections = 0;
     TPoint FDownPoint;
     TPoint FDrawSelStart;
@@ -1014,6 +1026,11 @@ private:
     // depth of the node being read.
     int64_t FReadLimit = 0;
     int FReadDepth = 0;
+    // The stream being read when it is a plain memory stream: its bytes are then taken in
+    // place rather than through a call per field.
+    TMemoryStream* FReadMemory = nullptr;
+    // FReadMemory when Stream is that one, else null.
+    TMemoryStream* ReadingInPlace(TStream& stream) const;
 
     TNodePool FNodePool; // before everything that may hold nodes, so it goes last
     TBorderStyle FBorderStyle = bsSingle;

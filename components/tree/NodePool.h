@@ -53,6 +53,7 @@ private:
     std::vector<TSlab> FSlabs;
     char* FNext = nullptr; // next never-used record of the newest slab
     char* FEnd = nullptr;
+    char* FZeroed = nullptr;   // never-used records of the newest slab are zero below this
     void* FFreeList = nullptr; // given-back records, linked through their first bytes
     size_t FLive = 0;          // slab records handed out
     size_t FSlabBytes = 0;

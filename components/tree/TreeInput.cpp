@@ -26,6 +26,23 @@ inline bool Has(PVirtualNode n, TVirtualNodeState s) {
 constexpr int DragThreshold = 5;
 // Dead zone around the wheel-panning origin.
 constexpr int PanningDeadZone = 8;
+
+// The wheel-panning cursor: inside the dead zone the picture of the directions that can scroll,
+// beyond it the compass direction of the mouse from the origin.
+const char* PanningCursorName(TPoint origin, TPoint p, bool horizontal, bool vertical) {
+    const int dx = p.X - origin.X;
+    const int dy = p.Y - origin.Y;
+    const bool north = dy < -PanningDeadZone;
+    const bool south = dy > PanningDeadZone;
+    const bool west = dx < -PanningDeadZone;
+    const bool east = dx > PanningDeadZone;
+    if (north) return east ? "VT_MOVENE" : west ? "VT_MOVENW" : "VT_MOVEN";
+    if (south) return east ? "VT_MOVESE" : west ? "VT_MOVESW" : "VT_MOVES";
+    if (east) return "VT_MOVEE";
+    if (west) return "VT_MOVEW";
+    if (horizontal && vertical) return "VT_MOVEALL";
+    return horizontal ? "VT_MOVEEW" : "VT_MOVENS";
+}
 constexpr uint32_t ToggleArea = 0x0C90;
 
 } // namespace
@@ -119,6 +136,13 @@ bool TBaseVirtualTree::HandleHeaderMessage(TMessage& message) {
         }
         return false;
     case WM_SETCURSOR:
+        if (FStates.Contains(S::tsWheelPanning)) {
+            TPoint screen;
+            GetCursorPos(&screen);
+            ShowPanningCursor(ScreenToClient(screen));
+            message.Result = 1;
+            return true;
+        }
         if (visible && LOWORD(message.LParam) == HTBORDER) {
             TPoint screen;
             GetCursorPos(&screen);
@@ -260,6 +284,40 @@ void TBaseVirtualTree::KeyDown(Word& key, TShiftState shift) {
         navigation = true;
         if (node && node->Parent != FRoot.get()) newNode = node->Parent;
         break;
+    case VK_TAB: {
+        TVirtualTreeColumns* columns = FHeader ? FHeader->Columns() : nullptr;
+        if (!sel.Contains(toExtendedFocus) || !columns ||
+            !columns->IsValidColumn(columns->GetFirstVisibleColumn()))
+            break;
+        navigation = true;
+        const bool back = shiftDown;
+        PVirtualNode run = node ? node : (back ? GetLastVisible() : GetFirstVisible());
+        TColumnIndex column = node ? FFocusedColumn : InvalidColumn;
+        // Every row is passed at most once, so a handler refusing every cell ends the walk.
+        while (run) {
+            if (columns->IsValidColumn(column))
+                column = back ? columns->GetPreviousVisibleColumn(column)
+                              : columns->GetNextVisibleColumn(column);
+            else
+                column = back ? columns->GetLastVisibleColumn() : columns->GetFirstVisibleColumn();
+            if (!columns->IsValidColumn(column)) {
+                // The row is exhausted: on to the neighbouring visible node's columns.
+                run = back ? GetPreviousVisible(run) : GetNextVisible(run);
+                continue;
+            }
+            if (!DoFocusChanging(FFocusedNode, run, FFocusedColumn, column)) continue;
+            DoCancelEdit();
+            FFocusedColumn = column;
+            if (run != FFocusedNode) {
+                newNode = run;
+            } else {
+                InvalidateNode(run);
+                DoFocusChange(run, column);
+            }
+            break;
+        }
+        break;
+    }
     case VK_PRIOR:
     case VK_NEXT: {
         navigation = true;
@@ -406,6 +464,17 @@ void TBaseVirtualTree::KeyDown(Word& key, TShiftState shift) {
     default:
         if ((key == 'A' || key == 'a') && ctrl && !alt) {
             if (sel.Contains(toMultiSelect)) SelectAll(true);
+        } else if (key == VK_F1) {
+            THelpContext context = 0;
+            if (OnGetHelpContext) {
+                for (PVirtualNode run = node; run && run != FRoot.get() && context == 0;
+                     run = run->Parent)
+                    OnGetHelpContext(this, run, FFocusedColumn, context);
+            } else {
+                for (TControl* control = this; control && context == 0; control = control->Parent())
+                    context = control->HelpContext();
+            }
+            if (context != 0 && Application) Application->HelpContext(context);
         } else if (key == VK_F2 && shift.Empty()) {
             if (node && DoCanEdit(node, FFocusedColumn)) DoStateChange({S::tsEditPending});
         } else if (key >= 32 && !ctrl && !alt &&
@@ -690,6 +759,7 @@ void TBaseVirtualTree::HandleMouseMoveMessage(TShiftState shift, int x, int y) {
     if (FOptions->PaintOptions().Contains(toHotTrack) || OnHotChange) HandleHotTrack(x, y);
     if (FStates.Contains(S::tsWheelPanning)) {
         FScrollDirections = DetermineScrollDirections(TPoint(x, y));
+        ShowPanningCursor(TPoint(x, y));
         return;
     }
     if (FStates.ContainsAny({S::tsOLEDragPending, S::tsVCLDragPending}) &&
@@ -905,6 +975,8 @@ void TBaseVirtualTree::StartWheelPanning(TPoint position) {
     FScrollDirections = 0;
     DoStateChange({S::tsWheelPanning});
     SetMouseCapture(true);
+    FCursorBeforePanning = GetCursor();
+    ShowPanningCursor(position);
     if (HandleAllocated()) {
         SetTimer(Handle(), ScrollTimer, 20);
         FScrollTimerRunning = true;
@@ -918,6 +990,17 @@ void TBaseVirtualTree::StopWheelPanning() {
     FScrollTimerRunning = false;
     FScrollDirections = 0;
     SetMouseCapture(false);
+    if (FCursorBeforePanning) epc::SetCursor(FCursorBeforePanning);
+    FCursorBeforePanning = nullptr;
+}
+
+void TBaseVirtualTree::ShowPanningCursor(TPoint p) {
+    const bool horizontal = RangeX() > ClientWidth();
+    const bool vertical = int(RootTotalHeight()) > ClientHeight();
+    // The pictures come from the program's resources; without them the cursor stays.
+    if (HCURSOR cursor =
+            LoadCursorA(nullptr, PanningCursorName(FPanningOrigin, p, horizontal, vertical)))
+        epc::SetCursor(cursor);
 }
 
 void TBaseVirtualTree::StopMouseTimers() {

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <typeinfo>
 
 #include "components/tree/BaseVirtualTree.h"
 #include "platform/core/ScopeGuard.h"
@@ -62,27 +63,51 @@ uint32_t GetU32(const uint8_t* p) {
               hcTFCorruptStream2);
 }
 
-void ReadExact(TStream& stream, void* buffer, int64_t count) {
+// Reading goes through these: a plain memory stream (Memory non-null) is read in place, with
+// direct rather than virtual calls; any other stream through its own operations.
+int64_t Tell(TStream& stream, TMemoryStream* memory) {
+    return memory ? memory->TMemoryStream::Seek(0, TSeekOrigin::soCurrent) : stream.Position();
+}
+
+void MoveTo(TStream& stream, TMemoryStream* memory, int64_t pos) {
+    if (memory)
+        memory->TMemoryStream::Seek(pos, TSeekOrigin::soBeginning);
+    else
+        stream.SetPosition(pos);
+}
+
+// Count bytes at Pos, the stream's position. A memory stream's bytes are used where they lie
+// and its position is left alone (Pos + Count is where it would be; the caller moves the stream
+// there before anything else reads from it); other streams read into Buffer.
+const uint8_t* ReadAt(TStream& stream, TMemoryStream* memory, int64_t pos, uint8_t* buffer,
+                      int64_t count) {
+    if (memory) {
+        // The size is asked each time: a load handler may have changed the stream.
+        if (pos < 0 || count > memory->TMemoryStream::Size() - pos) NotEnoughData();
+        return memory->Memory() + pos;
+    }
     if (stream.Read(buffer, count) != count) NotEnoughData();
+    return buffer;
 }
 
 // Reads a chunk header that must lie, with the bytes it announces, before Limit.
 // Pos is the stream's position, known to the caller (asking the stream costs a call per field).
-void ReadChunkHeader(TStream& stream, int64_t pos, int64_t limit, int& id, int& size) {
+void ReadChunkHeader(TStream& stream, TMemoryStream* memory, int64_t pos, int64_t limit, int& id,
+                     int& size) {
     if (limit - pos < ChunkHeaderSize) NotEnoughData();
-    uint8_t header[ChunkHeaderSize];
-    ReadExact(stream, header, ChunkHeaderSize);
+    uint8_t buffer[ChunkHeaderSize];
+    const uint8_t* header = ReadAt(stream, memory, pos, buffer, ChunkHeaderSize);
     id = int32_t(GetU32(header));
     size = int32_t(GetU32(header + 4));
     if (size < 0 || size > limit - pos - ChunkHeaderSize) NotEnoughData();
 }
 
 // Reads the anchor of a node chunk (id 1) that has to start here.
-int64_t ReadAnchor(TStream& stream, int64_t pos, int64_t limit) {
+int64_t ReadAnchor(TStream& stream, TMemoryStream* memory, int64_t pos, int64_t limit) {
     if (limit - pos < ChunkHeaderSize) AnchorMissing();
     int id = 0;
     int size = 0;
-    ReadChunkHeader(stream, pos, limit, id, size);
+    ReadChunkHeader(stream, memory, pos, limit, id, size);
     if (id != NodeChunk) AnchorMissing();
     return pos + ChunkHeaderSize + size;
 }
@@ -217,7 +242,7 @@ std::vector<PVirtualNode> TBaseVirtualTree::InsertNodes(TStream& stream, PVirtua
     uint64_t count = UINT64_MAX;
     if (version == 2) {
         uint8_t bytes[4];
-        ReadExact(stream, bytes, 4);
+        ReadAt(stream, nullptr, 12, bytes, 4);
         count = GetU32(bytes);
     }
     if ((mode == M::amAddChildFirst || mode == M::amAddChildLast) && target != FRoot.get() &&
@@ -225,15 +250,22 @@ std::vector<PVirtualNode> TBaseVirtualTree::InsertNodes(TStream& stream, PVirtua
         InitNode(target);
     FReadLimit = size;
     FReadDepth = 0;
+    // Only streams known not to change how they read are read in place.
+    const std::type_info& kind = typeid(stream);
+    TMemoryStream* memory = kind == typeid(TMemoryStream) || kind == typeid(TStringStream)
+                                ? static_cast<TMemoryStream*>(&stream)
+                                : nullptr;
+    FReadMemory = memory;
+    auto forget = Finally([this] { FReadMemory = nullptr; });
     const bool multiSelect = FOptions->SelectionOptions().Contains(toMultiSelect);
     PVirtualNode parent =
         (mode == M::amAddChildFirst || mode == M::amAddChildLast) ? target : target->Parent;
-    while (count > 0 && stream.Position() < size) {
+    while (count > 0 && Tell(stream, memory) < size) {
         --count;
         // The anchor is checked before the node is made, so no node exists without its chunk.
-        int64_t pos = stream.Position();
-        ReadAnchor(stream, pos, size);
-        stream.SetPosition(pos);
+        int64_t pos = Tell(stream, memory);
+        ReadAnchor(stream, memory, pos, size);
+        MoveTo(stream, memory, pos);
         PVirtualNode node = MakeNewNode();
         node->Parent = parent;
         std::vector<PVirtualNode> selected;
@@ -254,13 +286,17 @@ std::vector<PVirtualNode> TBaseVirtualTree::InsertNodes(TStream& stream, PVirtua
 }
 
 void TBaseVirtualTree::ReadNode(TStream& stream, int version, PVirtualNode node) {
-    const int64_t pos = stream.Position();
-    int64_t end = ReadAnchor(stream, pos, FReadLimit);
+    TMemoryStream* memory = ReadingInPlace(stream);
+    const int64_t pos = Tell(stream, memory);
+    int64_t end = ReadAnchor(stream, memory, pos, FReadLimit);
+    // An empty node chunk reads nothing more: the stream has to be past its anchor already.
+    if (memory) MoveTo(stream, memory, pos + ChunkHeaderSize);
     ReadNodeChunks(stream, version, node, pos + ChunkHeaderSize, end);
 }
 
 void TBaseVirtualTree::ReadNodeChunks(TStream& stream, int version, PVirtualNode node, int64_t pos,
                                       int64_t end) {
+    TMemoryStream* memory = ReadingInPlace(stream);
     ++FReadDepth;
     int64_t outerLimit = FReadLimit;
     auto restore = Finally([&] {
@@ -273,24 +309,26 @@ void TBaseVirtualTree::ReadNodeChunks(TStream& stream, int version, PVirtualNode
         if (end - pos < ChunkHeaderSize) UnexpectedData();
         int id = 0;
         int size = 0;
-        ReadChunkHeader(stream, pos, end, id, size);
+        ReadChunkHeader(stream, memory, pos, end, id, size);
+        if (memory) MoveTo(stream, memory, pos + ChunkHeaderSize);
         ReadChunk(stream, version, node, id, size);
-        pos = stream.Position();
+        pos = Tell(stream, memory);
     }
     if (pos != end) UnexpectedData();
 }
 
 bool TBaseVirtualTree::ReadChunk(TStream& stream, int version, PVirtualNode node, int chunkId,
                                  int chunkSize) {
-    const int64_t start = stream.Position();
+    TMemoryStream* memory = ReadingInPlace(stream);
+    const int64_t start = Tell(stream, memory);
     const int64_t end = start + chunkSize;
     if (end > FReadLimit) NotEnoughData();
     switch (chunkId) {
     case BaseChunk: {
         const int baseSize = version == 1 ? BaseChunkSize1 : BaseChunkSize2;
         if (chunkSize < baseSize) NotEnoughData();
-        uint8_t base[BaseChunkSize2];
-        ReadExact(stream, base, baseSize);
+        uint8_t buffer[BaseChunkSize2];
+        const uint8_t* base = ReadAt(stream, memory, start, buffer, baseSize);
         const uint32_t childCount = GetU32(base);
         node->NodeHeight = Word(std::min<uint32_t>(GetU32(base + 4), 0xFFFF));
         const uint8_t* rest = base + 8;
@@ -311,7 +349,7 @@ bool TBaseVirtualTree::ReadChunk(TStream& stream, int version, PVirtualNode node
         int64_t pos = start + baseSize;
         for (uint32_t i = 0; i < childCount; ++i) {
             if (FReadDepth >= MaxLoadDepth) AnchorMissing();
-            int64_t childEnd = ReadAnchor(stream, pos, end);
+            int64_t childEnd = ReadAnchor(stream, memory, pos, end);
             PVirtualNode child = MakeNewNode();
             // Linked by hand: the totals of the whole subtree are summed once it is read.
             child->Parent = node;
@@ -327,24 +365,29 @@ bool TBaseVirtualTree::ReadChunk(TStream& stream, int version, PVirtualNode node
             pos = childEnd;
         }
         if (pos != end) UnexpectedData();
+        if (memory) MoveTo(stream, memory, end);
         return true;
     }
     case UserChunk: {
         if (chunkSize <= 0) return false;
         DoLoadUserData(node, stream);
-        const int64_t after = stream.Position();
-        if (after != end) stream.SetPosition(end);
+        const int64_t after = Tell(stream, memory);
+        if (after != end) MoveTo(stream, memory, end);
         const bool read = after != start;
         return read;
     }
     default:
-        stream.SetPosition(end);
+        MoveTo(stream, memory, end);
         return false;
     }
 }
 
+TMemoryStream* TBaseVirtualTree::ReadingInPlace(TStream& stream) const {
+    return FReadMemory && static_cast<TStream*>(FReadMemory) == &stream ? FReadMemory : nullptr;
+}
+
 void TBaseVirtualTree::SkipNode(TStream& stream) {
-    int64_t end = ReadAnchor(stream, stream.Position(), stream.Size());
+    int64_t end = ReadAnchor(stream, nullptr, stream.Position(), stream.Size());
     stream.SetPosition(end);
 }
 

@@ -90,12 +90,6 @@ Cardinal TBaseVirtualTree::AllocateInternalDataArea(Cardinal size) {
     return offset;
 }
 
-void* TBaseVirtualTree::NodeUserData(PVirtualNode node) const {
-    Assert(FNodeDataSize >= 1, "NodeDataSize not initialized.");
-    if (!node || node == FRoot.get()) return nullptr;
-    return node->Data() + FTotalInternalDataSize;
-}
-
 // ---- Running totals
 // ----------------------------------------------------------------------------------
 

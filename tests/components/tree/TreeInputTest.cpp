@@ -3,8 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "TreeTestSupport.h"
 #include "platform/controls/Forms.h"
+#include "platform/core/ScopeGuard.h"
 #include "platform/testing/UserActions.h"
 #include "platform/windows/Window.h"
 
@@ -362,4 +365,102 @@ TEST_F(InputFixture, HintModesChooseTheText) {
     // Tooltips only for texts the client area cuts: these labels are narrow.
     own->SetHintMode(TVTHintMode::hmTooltip);
     EXPECT_EQ(askOwn(TPoint(26, 27)), "(none)");
+}
+
+TEST_F(InputFixture, WheelPanningShowsTheDirectionCursors) {
+    // The program supplies the pictures under their resource names.
+    std::map<HCURSOR, std::string> names;
+    for (const char* name :
+         {"VT_MOVEALL", "VT_MOVEEW", "VT_MOVENS", "VT_MOVEN", "VT_MOVES", "VT_MOVEE", "VT_MOVEW",
+          "VT_MOVENE", "VT_MOVENW", "VT_MOVESE", "VT_MOVESW"})
+        names[RegisterCursorImage(name, 1, 1, TPoint(0, 0), {0xFF000000u})] = name;
+    auto shown = [&] {
+        auto it = names.find(GetCursor());
+        return it == names.end() ? std::string("other") : it->second;
+    };
+    const HCURSOR before = LoadCursor(nullptr, IDC_ARROW);
+    epc::SetCursor(before);
+    tree->SetRootNodeCount(60); // taller than the window, not wider
+    ua::MouseDown(tree, 150, 100, mbMiddle);
+    ASSERT_TRUE(tree->TreeStates().Contains(TVirtualTreeState::tsWheelPanning));
+    EXPECT_EQ(shown(), "VT_MOVENS");
+    // Within eight pixels nothing changes; beyond them the compass direction.
+    ua::MoveMouse(tree, 158, 92);
+    EXPECT_EQ(shown(), "VT_MOVENS");
+    ua::MoveMouse(tree, 150, 91);
+    EXPECT_EQ(shown(), "VT_MOVEN");
+    ua::MoveMouse(tree, 159, 109);
+    EXPECT_EQ(shown(), "VT_MOVESE");
+    ua::MoveMouse(tree, 141, 109);
+    EXPECT_EQ(shown(), "VT_MOVESW");
+    ua::MoveMouse(tree, 141, 100);
+    EXPECT_EQ(shown(), "VT_MOVEW");
+    ua::MoveMouse(tree, 159, 91);
+    EXPECT_EQ(shown(), "VT_MOVENE");
+    // A second press ends panning and gives the cursor back.
+    ua::MouseDown(tree, 159, 91, mbMiddle);
+    EXPECT_FALSE(tree->TreeStates().Contains(TVirtualTreeState::tsWheelPanning));
+    EXPECT_EQ(GetCursor(), before);
+    ua::MouseUp(tree, 159, 91, mbMiddle);
+}
+
+TEST_F(InputFixture, TabMovesTheFocusOverTheColumnsAndRows) {
+    auto* columns = tree->Header()->Columns();
+    for (int i = 0; i < 3; ++i)
+        columns->Add();
+    tree->SetWantTabs(true);
+    auto* o = tree->TreeOptions();
+    o->SetSelectionOptions(o->SelectionOptions() | toExtendedFocus);
+    tree->SetFocusedNode(Top(1));
+    tree->SetFocusedColumn(0);
+    ua::PressKey(VK_TAB);
+    EXPECT_EQ(tree->FocusedColumn(), 1);
+    ua::PressKey(VK_TAB);
+    EXPECT_EQ(tree->FocusedColumn(), 2);
+    // The row is exhausted: the next visible node's first column.
+    ua::PressKey(VK_TAB);
+    EXPECT_EQ(tree->FocusedNode(), Top(2));
+    EXPECT_EQ(tree->FocusedColumn(), 0);
+    ua::PressKey(VK_TAB, {ssShift});
+    EXPECT_EQ(tree->FocusedNode(), Top(1));
+    EXPECT_EQ(tree->FocusedColumn(), 2);
+    // A refused cell is passed over.
+    tree->OnFocusChanging = [](T*, PVirtualNode, PVirtualNode, TColumnIndex, TColumnIndex column,
+                               bool& allowed) { allowed = column != 1; };
+    ua::PressKey(VK_TAB, {ssShift});
+    EXPECT_EQ(tree->FocusedColumn(), 0);
+    EXPECT_EQ(tree->FocusedNode(), Top(1));
+    // Refusing everything leaves the focus where it is.
+    tree->OnFocusChanging = [](T*, PVirtualNode, PVirtualNode, TColumnIndex, TColumnIndex,
+                               bool& allowed) { allowed = false; };
+    ua::PressKey(VK_TAB);
+    EXPECT_EQ(tree->FocusedNode(), Top(1));
+    EXPECT_EQ(tree->FocusedColumn(), 0);
+}
+
+TEST_F(InputFixture, F1AsksTheNodeThenItsAncestorsThenTheControls) {
+    std::vector<intptr_t> opened;
+    Application->OnHelp = [&](Word, intptr_t data, bool& callHelp) {
+        opened.push_back(data);
+        callHelp = false;
+        return true;
+    };
+    auto restore = Finally([] { Application->OnHelp = nullptr; });
+    tree->SetExpanded(first, true);
+    tree->SetFocusedNode(first->FirstChild);
+    std::vector<PVirtualNode> asked;
+    tree->OnGetHelpContext = [&](T*, PVirtualNode n, TColumnIndex, THelpContext& context) {
+        asked.push_back(n);
+        if (n == first) context = 42;
+    };
+    ua::PressKey(VK_F1);
+    EXPECT_EQ(asked, (std::vector<PVirtualNode>{first->FirstChild, first}));
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_EQ(opened[0], 42);
+    // Without the handler the first non-zero context of the tree and its parents.
+    tree->OnGetHelpContext = nullptr;
+    form->SetHelpContext(55);
+    ua::PressKey(VK_F1);
+    ASSERT_EQ(opened.size(), 2u);
+    EXPECT_EQ(opened[1], 55);
 }

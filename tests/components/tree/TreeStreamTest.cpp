@@ -81,6 +81,60 @@ int LoadError(TBaseVirtualTree& tree, const std::string& bytes, std::string* mes
     return 0;
 }
 
+// A stream that is not a memory stream: the tree reads it through its operations only.
+class TPlainStream : public TStream {
+public:
+    explicit TPlainStream(std::string bytes) : FBytes(std::move(bytes)) {}
+    int64_t Read(void* buffer, int64_t count) override { return FInner.Read(buffer, count); }
+    int64_t Write(const void* buffer, int64_t count) override {
+        return FInner.Write(buffer, count);
+    }
+    int64_t Seek(int64_t offset, TSeekOrigin origin) override {
+        return FInner.Seek(offset, origin);
+    }
+
+private:
+    std::string FBytes;
+    TStringStream FInner{FBytes};
+};
+
+struct TLoadOutcome {
+    int Error;
+    Cardinal Count;
+    std::string Saved;
+    int64_t Position;
+};
+
+TLoadOutcome LoadThrough(TStream& stream) {
+    StreamTree tree;
+    TLoadOutcome outcome{0, 0, {}, 0};
+    try {
+        tree.LoadFromStream(stream);
+    } catch (const EVirtualTreeError& e) {
+        outcome.Error = e.HelpContext();
+    }
+    CheckTotals(tree);
+    outcome.Count = tree.TotalCount();
+    outcome.Saved = Saved(tree);
+    outcome.Position = outcome.Error == 0 ? stream.Position() : -1;
+    return outcome;
+}
+
+// Loads the bytes from a memory stream (read in place) and from a plain stream; both must end
+// alike.
+void ExpectLoadsAlike(const std::string& bytes, int error, Cardinal count) {
+    TStringStream memory(bytes);
+    TPlainStream plain(bytes);
+    TLoadOutcome a = LoadThrough(memory);
+    TLoadOutcome b = LoadThrough(plain);
+    EXPECT_EQ(a.Error, error);
+    EXPECT_EQ(a.Count, count);
+    EXPECT_EQ(b.Error, a.Error);
+    EXPECT_EQ(b.Count, a.Count);
+    EXPECT_EQ(b.Saved, a.Saved);
+    EXPECT_EQ(b.Position, a.Position);
+}
+
 void Put32(std::string& s, size_t at, uint32_t v) {
     for (int i = 0; i < 4; ++i)
         s[at + size_t(i)] = char(v >> (8 * i));
@@ -280,4 +334,80 @@ TEST(TreeStream, DeepNestingIsRefused) {
     EXPECT_EQ(LoadError(b, s + inner), hcTFCorruptStream1);
     EXPECT_EQ(b.TotalCount(), 2048u);
     CheckTotals(b);
+}
+
+TEST(TreeStream, MemoryAndOtherStreamsLoadAlike) {
+    StreamTree a;
+    std::mt19937 rng(7);
+    BuildRandom(a, rng, 60);
+    std::string good = Saved(a);
+    ExpectLoadsAlike(good, 0, a.TotalCount());
+    // Cut at every length in steps: what was read before the cut stays, alike in both.
+    for (size_t cut = 0; cut < good.size(); cut += 37) {
+        TStringStream memory(good.substr(0, cut));
+        TPlainStream plain(good.substr(0, cut));
+        TLoadOutcome x = LoadThrough(memory);
+        TLoadOutcome y = LoadThrough(plain);
+        EXPECT_EQ(x.Error, y.Error) << cut;
+        EXPECT_EQ(x.Count, y.Count) << cut;
+        EXPECT_EQ(x.Saved, y.Saved) << cut;
+    }
+    // Damaged counts and sizes.
+    StreamTree small;
+    PVirtualNode p = small.AddChild(nullptr);
+    small.AddChild(p);
+    small.AddChild(p);
+    std::string two = Saved(small);
+    std::string bad = two;
+    Put32(bad, 32, 3);
+    ExpectLoadsAlike(bad, hcTFCorruptStream1, 3);
+    bad = two;
+    Put32(bad, 32, 1);
+    ExpectLoadsAlike(bad, hcTFCorruptStream2, 2);
+    bad = two;
+    Put32(bad, 28, uint32_t(two.size()));
+    ExpectLoadsAlike(bad, hcTFStreamTooSmall, 1);
+}
+
+TEST(TreeStream, EmptyNodeChunksAreNodesWithDefaults) {
+    // Version 1 has no count: the reader must move past each empty chunk, not read it again.
+    std::string v1("\x45\x20\x56\x00\x54\x00\x01\x00\x20\x00\x46\x20", 12);
+    const std::string empty("\x01\0\0\0\0\0\0\0", 8);
+    ExpectLoadsAlike(v1 + empty + empty, 0, 2);
+    std::string v2("\x45\x20\x56\x00\x54\x00\x02\x00\x20\x00\x46\x20\x02\0\0\0", 16);
+    ExpectLoadsAlike(v2 + empty + empty, 0, 2);
+    // An empty child chunk inside a base chunk.
+    std::string data(17, '\0');
+    Put32(data, 0, 1);
+    Put32(data, 4, 16);
+    std::string base = std::string("\x02\0\0\0\x19\0\0\0", 8) + data + empty;
+    std::string node = std::string("\x01\0\0\0\0\0\0\0", 8) + base;
+    Put32(node, 4, uint32_t(base.size()));
+    v2[12] = 1;
+    ExpectLoadsAlike(v2 + node, 0, 2);
+}
+
+TEST(TreeStream, LoadHandlerReadingPastItsChunk) {
+    // A handler that reads more than its chunk holds: the reader goes on at the chunk's end.
+    StreamTree a;
+    PVirtualNode p = a.AddChild(nullptr);
+    *a.NodeData<int32_t>(p) = 5;
+    *a.NodeData<int32_t>(a.AddChild(nullptr)) = 6;
+    std::string good = Saved(a);
+    for (int kind = 0; kind < 2; ++kind) {
+        StreamTree b;
+        b.OnLoadNode = [](TBaseVirtualTree* t, PVirtualNode n, TStream& s) {
+            uint8_t bytes[12];
+            int64_t got = s.Read(bytes, 12);
+            ASSERT_GE(got, 4);
+            std::memcpy(t->NodeData<int32_t>(n), bytes, 4);
+        };
+        TStringStream memory(good);
+        TPlainStream plain(good);
+        TStream& in = kind == 0 ? static_cast<TStream&>(memory) : plain;
+        b.LoadFromStream(in);
+        ASSERT_EQ(b.TotalCount(), 2u);
+        EXPECT_EQ(*b.NodeData<int32_t>(b.GetFirstNoInit()), 5);
+        EXPECT_EQ(*b.NodeData<int32_t>(b.GetFirstNoInit()->NextSibling), 6);
+    }
 }

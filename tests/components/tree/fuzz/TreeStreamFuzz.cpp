@@ -57,6 +57,22 @@ Sums Check(PVirtualNode top) {
     }
 }
 
+// Not a memory stream: the tree reads it through its operations, not in place.
+class TPlainStream : public TStream {
+public:
+    explicit TPlainStream(const std::string& bytes) : FInner(bytes) {}
+    int64_t Read(void* buffer, int64_t count) override { return FInner.Read(buffer, count); }
+    int64_t Write(const void* buffer, int64_t count) override {
+        return FInner.Write(buffer, count);
+    }
+    int64_t Seek(int64_t offset, TSeekOrigin origin) override {
+        return FInner.Seek(offset, origin);
+    }
+
+private:
+    TStringStream FInner;
+};
+
 std::string Save(TBaseVirtualTree& tree) {
     TMemoryStream s;
     tree.SaveToStream(s);
@@ -89,6 +105,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Check(tree.RootNode());
     if (tree.TotalCount() > size / 8) std::abort();
     std::string saved = Save(tree);
+    // Read in place or through the stream's operations, the same bytes give the same nodes.
+    FuzzTree other;
+    TPlainStream plain(std::string(reinterpret_cast<const char*>(data), size));
+    try {
+        other.LoadFromStream(plain);
+    } catch (const EVirtualTreeError&) {
+    }
+    if (Save(other) != saved) std::abort();
     FuzzTree copy;
     TStringStream again(saved);
     copy.LoadFromStream(again);
