@@ -17,6 +17,7 @@
 #include "platform/testing/UserActions.h"
 #include "platform/windows/Ime.h"
 #include "richtext/edit/RVEdit.h"
+#include "tests/richtext/view/ViewTestSupport.h"
 
 namespace epc {
 namespace {
@@ -53,11 +54,7 @@ class TNopRecord : public TRVUndoInfo {};
 class EditTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        testing::ResetAll();
-        InitializeForms();
-        Form = new TForm(nullptr);
-        Form->SetBorderStyle(bsNone);
-        Form->SetBounds(50, 50, 400, 300);
+        Form = test::NewTestForm();
         Style = new TRVStyle(Form);
         TFontInfo& f = Style->TextStyles[0];
         f.FontName = kFixed;

@@ -8,6 +8,7 @@
 #include "richtext/table/RVTable.h"
 #include "richtext/view/RVRVData.h"
 #include "richtext/view/RichView.h"
+#include "tests/richtext/view/ViewTestSupport.h"
 
 namespace epc {
 namespace {
@@ -15,11 +16,7 @@ namespace {
 class TableMouse : public ::testing::Test {
 protected:
     void SetUp() override {
-        testing::ResetAll();
-        InitializeForms();
-        Form = new TForm(nullptr);
-        Form->SetBorderStyle(bsNone);
-        Form->SetBounds(50, 50, 400, 300);
+        Form = test::NewTestForm();
         Style = new TRVStyle(Form);
         View = new TRichView(Form);
         View->SetParent(Form);

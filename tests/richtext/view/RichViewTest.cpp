@@ -10,6 +10,7 @@
 #include "platform/graphics/Bitmap.h"
 #include "platform/testing/UserActions.h"
 #include "richtext/view/RVRVData.h"
+#include "tests/richtext/view/ViewTestSupport.h"
 
 namespace epc {
 namespace {
@@ -21,11 +22,7 @@ constexpr const char* kFixed = "Fixed Metrics Test";
 class RichViewTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        testing::ResetAll();
-        InitializeForms();
-        Form = new TForm(nullptr);
-        Form->SetBorderStyle(bsNone);
-        Form->SetBounds(50, 50, 400, 300);
+        Form = test::NewTestForm();
         Style = new TRVStyle(Form);
         TFontInfo& f = Style->TextStyles[0];
         f.FontName = kFixed;

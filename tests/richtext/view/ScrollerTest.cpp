@@ -4,6 +4,7 @@
 
 #include "platform/controls/Forms.h"
 #include "platform/testing/UserActions.h"
+#include "tests/richtext/view/ViewTestSupport.h"
 
 namespace epc {
 namespace {
@@ -11,11 +12,7 @@ namespace {
 class ScrollerTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        testing::ResetAll();
-        InitializeForms();
-        Form = new TForm(nullptr);
-        Form->SetBorderStyle(bsNone);
-        Form->SetBounds(50, 50, 400, 300);
+        Form = test::NewTestForm();
         Scroller = new TRVScroller(Form);
         Scroller->SetParent(Form);
         Scroller->SetBounds(10, 10, 200, 100);

@@ -15,6 +15,7 @@
 #include "richtext/view/RichView.h"
 
 #include "tests/richtext/view/TestRVData.h"
+#include "tests/richtext/view/ViewTestSupport.h"
 
 namespace epc {
 namespace {
@@ -31,11 +32,7 @@ int LineY(int line) {
 class SelectionTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        testing::ResetAll();
-        InitializeForms();
-        Form = new TForm(nullptr);
-        Form->SetBorderStyle(bsNone);
-        Form->SetBounds(50, 50, 400, 300);
+        Form = test::NewTestForm();
         Style = new TRVStyle(Form);
         TFontInfo& f = Style->TextStyles[0];
         f.FontName = kFixed;

@@ -1,0 +1,19 @@
+#pragma once
+// The form the viewer, editor and table tests put their controls on.
+
+#include "platform/controls/Forms.h"
+#include "platform/testing/UserActions.h"
+
+namespace epc::test {
+
+// A fresh platform and one borderless form at (50, 50), 400 x 300.
+inline TForm* NewTestForm() {
+    testing::ResetAll();
+    InitializeForms();
+    auto* form = new TForm(nullptr);
+    form->SetBorderStyle(bsNone);
+    form->SetBounds(50, 50, 400, 300);
+    return form;
+}
+
+} // namespace epc::test
