@@ -18,6 +18,22 @@ using S = TVirtualTreeState;
 
 namespace {
 
+// The state a click or the space key gives a check image of the type: boxes toggle, radio
+// buttons check, buttons spring back; other types take `otherwise`.
+TCheckState ToggledCheckState(TCheckType type, TCheckState current, TCheckState otherwise) {
+    switch (type) {
+    case ctTriStateCheckBox:
+    case ctCheckBox:
+        return current == csCheckedNormal ? csUncheckedNormal : csCheckedNormal;
+    case ctRadioButton:
+        return csCheckedNormal;
+    case ctButton:
+        return csUncheckedNormal;
+    default:
+        return otherwise;
+    }
+}
+
 inline bool Has(PVirtualNode n, TVirtualNodeState s) {
     return n && n->States.Contains(s);
 }
@@ -437,21 +453,7 @@ void TBaseVirtualTree::KeyDown(Word& key, TShiftState shift) {
             !FStates.ContainsAny(
                 {S::tsLeftButtonDown, S::tsRightButtonDown, S::tsMiddleButtonDown})) {
             TCheckState current = NormalCheckState(node->CheckState);
-            TCheckState next = csMixedNormal;
-            switch (node->CheckType) {
-            case ctTriStateCheckBox:
-            case ctCheckBox:
-                next = current == csCheckedNormal ? csUncheckedNormal : csCheckedNormal;
-                break;
-            case ctRadioButton:
-                next = csCheckedNormal;
-                break;
-            case ctButton:
-                next = csUncheckedNormal;
-                break;
-            default:
-                break;
-            }
+            TCheckState next = ToggledCheckState(node->CheckType, current, csMixedNormal);
             if (DoChecking(node, next)) {
                 FCheckNode = node;
                 FPendingCheckState = next;
@@ -828,22 +830,8 @@ void TBaseVirtualTree::HandleMouseUp(TMouseButton button, TShiftState, int, int,
         if (node) {
             node->CheckState = NormalCheckState(node->CheckState);
             if (hit.HitNode == node && (hit.HitPositions & hiOnItemCheckbox)) {
-                TCheckState next = csCheckedNormal;
-                switch (node->CheckType) {
-                case ctTriStateCheckBox:
-                case ctCheckBox:
-                    next =
-                        node->CheckState == csCheckedNormal ? csUncheckedNormal : csCheckedNormal;
-                    break;
-                case ctRadioButton:
-                    next = csCheckedNormal;
-                    break;
-                case ctButton:
-                    next = csUncheckedNormal;
-                    break;
-                default:
-                    break;
-                }
+                TCheckState next =
+                    ToggledCheckState(node->CheckType, node->CheckState, csCheckedNormal);
                 SetCheckState(node, next);
             }
             InvalidateNode(node);
