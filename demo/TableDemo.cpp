@@ -5,6 +5,7 @@
 #include <string>
 
 #include "demo/DemoRegistry.h"
+#include "demo/DemoViewer.h"
 #include "platform/controls/Forms.h"
 #include "platform/testing/UserActions.h"
 #include "richtext/table/RVTable.h"
@@ -119,21 +120,8 @@ void BuildReport(TRichView& view) {
 }
 
 bool RenderScoreReport(const std::string& dir) {
-    testing::ResetAll();
-    InitializeForms();
-    auto* form = Application->CreateForm<TForm>();
-    form->SetCaption("Exam history - score report");
-    form->SetBounds(40, 40, 560, 430);
-    auto* style = new TRVStyle(form);
-    BuildStyles(*style);
-    auto* view = new TRichView(form);
-    view->SetName("rvReport");
-    view->SetParent(form);
-    view->SetAlign(alClient);
-    view->SetStyle(style);
-    view->LeftMargin = 10;
-    view->RightMargin = 10;
-    view->TopMargin = 8;
+    auto [form, view] =
+        demo::NewViewerForm("Exam history - score report", 560, 430, "rvReport", BuildStyles);
     BuildReport(*view);
     testing::ShowForm(form);
     view->Format();

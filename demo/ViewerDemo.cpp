@@ -5,6 +5,7 @@
 #include <string>
 
 #include "demo/DemoRegistry.h"
+#include "demo/DemoViewer.h"
 #include "platform/controls/Forms.h"
 #include "platform/graphics/Bitmap.h"
 #include "platform/testing/UserActions.h"
@@ -110,21 +111,8 @@ void BuildQuestion(TRichView& view) {
 }
 
 bool RenderViewer(const std::string& dir) {
-    testing::ResetAll();
-    InitializeForms();
-    auto* form = Application->CreateForm<TForm>();
-    form->SetCaption("Exam player - question view");
-    form->SetBounds(40, 40, 480, 400);
-    auto* style = new TRVStyle(form);
-    BuildStyles(*style);
-    auto* view = new TRichView(form);
-    view->SetName("rvQuestion");
-    view->SetParent(form);
-    view->SetAlign(alClient);
-    view->SetStyle(style);
-    view->LeftMargin = 10;
-    view->RightMargin = 10;
-    view->TopMargin = 8;
+    auto [form, view] =
+        demo::NewViewerForm("Exam player - question view", 480, 400, "rvQuestion", BuildStyles);
     view->BottomMargin = 3;
     BuildQuestion(*view);
     testing::ShowForm(form);
