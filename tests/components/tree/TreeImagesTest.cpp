@@ -6,6 +6,7 @@
 #include "platform/controls/Forms.h"
 #include "platform/controls/ImageList.h"
 #include "platform/testing/UserActions.h"
+#include "tests/components/tree/TreeTestSupport.h"
 
 using namespace epc;
 using K = TCheckImageKind;
@@ -103,10 +104,7 @@ TImageList* MakeList(TComponent* owner, int size, int count) {
 
 struct TreeImageFixture : ::testing::Test {
     void SetUp() override {
-        epc::testing::ResetAll();
-        form = new TForm(nullptr);
-        form->SetBorderStyle(bsNone);
-        form->SetBounds(100, 100, 300, 200);
+        form = epc::testing::NewTreeForm();
         tree = new TWideTree(form);
         tree->SetParent(form);
     }

@@ -20,10 +20,7 @@ namespace {
 
 struct InputFixture : ::testing::Test {
     void SetUp() override {
-        ua::ResetAll();
-        form = new TForm(nullptr);
-        form->SetBorderStyle(bsNone);
-        form->SetBounds(100, 100, 300, 200);
+        form = epc::testing::NewTreeForm();
         tree = new TBaseVirtualTree(form);
         tree->SetParent(form);
         tree->SetBorderStyle(bsNone);

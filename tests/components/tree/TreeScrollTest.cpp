@@ -6,6 +6,7 @@
 #include "platform/controls/Forms.h"
 #include "platform/testing/UserActions.h"
 #include "platform/windows/Window.h"
+#include "tests/components/tree/TreeTestSupport.h"
 
 using namespace epc;
 using namespace epc::tree_options;
@@ -14,10 +15,7 @@ namespace {
 
 struct ScrollFixture : ::testing::Test {
     void SetUp() override {
-        epc::testing::ResetAll();
-        form = new TForm(nullptr);
-        form->SetBorderStyle(bsNone);
-        form->SetBounds(100, 100, 300, 200);
+        form = epc::testing::NewTreeForm();
         tree = new TBaseVirtualTree(form);
         tree->SetBorderStyle(bsNone);
         tree->SetParent(form);

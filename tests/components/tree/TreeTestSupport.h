@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "components/tree/BaseVirtualTree.h"
+#include "platform/controls/Forms.h"
+#include "platform/testing/UserActions.h"
 
 namespace epc::testing {
 
@@ -49,6 +51,15 @@ inline std::vector<Cardinal> ChildIndices(PVirtualNode parent) {
     for (PVirtualNode c = parent->FirstChild; c; c = c->NextSibling)
         result.push_back(c->Index);
     return result;
+}
+
+// A fresh platform and one borderless form at (100, 100), 300 x 200, for the tree under test.
+inline TForm* NewTreeForm() {
+    ResetAll();
+    auto* form = new TForm(nullptr);
+    form->SetBorderStyle(bsNone);
+    form->SetBounds(100, 100, 300, 200);
+    return form;
 }
 
 } // namespace epc::testing

@@ -3,6 +3,7 @@
 #include "components/tree/BaseVirtualTree.h"
 #include "platform/controls/Forms.h"
 #include "platform/testing/UserActions.h"
+#include "tests/components/tree/TreeTestSupport.h"
 
 using namespace epc;
 using namespace epc::tree_options;
@@ -11,10 +12,7 @@ namespace {
 
 struct WindowFixture : ::testing::Test {
     void SetUp() override {
-        epc::testing::ResetAll();
-        form = new TForm(nullptr);
-        form->SetBorderStyle(bsNone);
-        form->SetBounds(100, 100, 300, 200);
+        form = epc::testing::NewTreeForm();
         tree = new TBaseVirtualTree(form);
         tree->SetParent(form);
     }
