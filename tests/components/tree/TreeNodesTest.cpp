@@ -1,6 +1,8 @@
+#include <chrono>
 #include <filesystem>
 #include <iterator>
 #include <random>
+#include <thread>
 
 #include "TreeTestSupport.h"
 #include "components/tree/WorkerThread.h"
@@ -451,6 +453,10 @@ TEST(TreeWorker, StartsNoThreadWhileIdle) {
         TWorkerThread::Instance()->AddTree(&tree);
         EXPECT_TRUE(TWorkerThread::Instance()->Started());
     }
+    // The last tree ends the worker and joins its thread; the kernel may list the finished
+    // thread a moment longer.
+    for (int i = 0; i < 200 && ThreadCount() != before; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
     EXPECT_EQ(ThreadCount(), before);
 }
 
