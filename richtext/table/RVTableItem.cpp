@@ -4,6 +4,7 @@
 #include "platform/core/ScopeGuard.h"
 #include "platform/core/Streams.h"
 #include "platform/graphics/Graphics.h"
+#include "richtext/edit/RVERVData.h"
 #include "richtext/table/RVTable.h"
 #include "richtext/view/RVFormattedData.h"
 
@@ -489,6 +490,7 @@ void TRVTableItemInfo::Inserted(TCustomRVData* rvData, int itemNo) {
     FItemNo = itemNo;
     StateBits &= uint16_t(~(rvtsInserted | rvtsEditMode));
     if (rvData) StateBits |= rvtsInserted;
+    if (rvData && dynamic_cast<TRVEditRVData*>(rvData->GetRootData())) StateBits |= rvtsEditMode;
     for (int r = 0; r < RowCount(); ++r)
         for (int c = 0; c < Rows.GetRow(r)->Count(); ++c)
             if (TRVTableCellData* cell = Rows.GetRow(r)->Cell(c)) {
