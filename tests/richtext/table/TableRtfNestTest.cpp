@@ -126,6 +126,9 @@ TEST(TableRtfNested, TablesInCellsRoundTripThroughOurWriterAndReader) {
     ASSERT_EQ(expected, "before T2x2[o00|above T2x2[T1x2[d00|d01]|n01/2x1:n10 n11|-] middle "
                         "T1x1[m00] below^/o10^|o11] after");
     const std::string rtf = d.Rtf();
+    // A cell that ends with a table ends with a paragraph of the cell's own level.
+    EXPECT_NE(rtf.find("\\nonesttables\\par}}\r\n\\pard\\intbl\\itap2\\nestcell"),
+              std::string::npos);
     Doc e;
     ASSERT_EQ(e.Read(rtf), 0);
     EXPECT_EQ(Describe(&e.Data), expected) << rtf;
@@ -168,6 +171,14 @@ TEST(TableRtfNested, RowDefinitionsAfterTheirCellsAndTheNoNestingFallback) {
     Doc d;
     ASSERT_EQ(d.Read(rtf), 0);
     EXPECT_EQ(Describe(&d.Data), "lead T1x2[A|top T2x2[x|y/2x1:z|-] end] tail");
+    // Definitions may also open the nested row, with its cells inside the same group.
+    Doc e;
+    ASSERT_EQ(e.Read("{\\rtf1\\trowd\\cellx3000\\pard\\intbl\\itap1 top\\par"
+                     "{\\*\\nesttableprops\\trowd\\itap2\\cellx100\\cellx200"
+                     "\\pard\\intbl\\itap2{{p\\nestcell}{q\\nestcell}}\\nestrow}"
+                     "\\pard\\intbl\\itap1\\cell\\row}"),
+              0);
+    EXPECT_EQ(Describe(&e.Data), "T1x1[top T1x2[p|q]]");
 }
 
 TEST(TableRtfNested, DamagedNestingNeverBreaksTheImport) {
