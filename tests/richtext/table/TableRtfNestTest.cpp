@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <random>
 #include <string>
 #include <utility>
 
@@ -151,6 +152,74 @@ TEST(TableRtfNested, TablesInCellsRoundTripThroughOurWriterAndReader) {
     EXPECT_EQ(text, "before o00 above d00 d01 n01 n10 n11 middle m00 below o10 o11 after ");
 }
 
+// Sizes, alignment and colours of every cell, nested tables included.
+std::string Attributes(TCustomRVData* data) {
+    std::string s;
+    for (int i = 0; i < data->ItemCount(); ++i)
+        if (auto* t = dynamic_cast<TRVTableItemInfo*>(data->GetItem(i))) {
+            s +=
+                "{w" + std::to_string(t->BestWidth()) + " h" + std::to_string(t->HeadingRowCount());
+            for (int r = 0; r < t->RowCount(); ++r)
+                for (int c = 0; c < t->ColCount(); ++c)
+                    if (TRVTableCellData* cell = t->GetCell(r, c))
+                        s += " " + std::to_string(cell->BestWidth) + "," +
+                             std::to_string(cell->BestHeight) + "," +
+                             std::to_string(int(cell->GetEffectiveVAlign())) + "," +
+                             std::to_string(int(cell->Color)) + Attributes(cell);
+            s += "}";
+        }
+    return s;
+}
+
+TRVTableItemInfo* RandomTable(std::mt19937& rng, TCustomRVData* into, int depth) {
+    const int rows = 1 + int(rng() % 4), cols = 1 + int(rng() % 4);
+    TRVTableItemInfo* t = Doc::AddTable(into, rows, cols);
+    for (int k = 0; k < 3; ++k) {
+        const int r = int(rng() % rows), c = int(rng() % cols);
+        const int cs = 1 + int(rng() % (cols - c)), rs = 1 + int(rng() % (rows - r));
+        try {
+            t->Rows.MergeCellRange(r, c, cs, rs, true, false);
+        } catch (const Exception&) {
+        }
+    }
+    for (int r = 0; r < rows; ++r)
+        for (int c = 0; c < cols; ++c)
+            if (TRVTableCellData* cell = t->GetCell(r, c)) {
+                cell->ClearAllItems();
+                std::string text = "x";
+                text += std::to_string(depth);
+                text += std::to_string(r);
+                text += std::to_string(c);
+                Doc::Text(cell, text);
+                cell->Color = rng() % 2 ? TColor(rng() % 0xFFFFFF) : clWhite;
+                cell->BestWidth = int(rng() % 200) - 100;
+                cell->BestHeight = int(rng() % 3) * 7;
+                cell->VAlign = TRVCellVAlign(1 + rng() % 2);
+                if (depth < 3 && rng() % 4 == 0) {
+                    RandomTable(rng, cell, depth + 1);
+                    if (rng() % 2) Doc::Text(cell, "after");
+                }
+            }
+    t->SetHeadingRowCount(int(rng() % (rows + 1)));
+    t->SetBestWidth(int(rng() % 3) * 150 - 150);
+    return t;
+}
+
+TEST(TableRtfNested, RandomNestedTablesWithSpansRoundTrip) {
+    std::mt19937 rng(2468);
+    for (int round = 0; round < 40; ++round) {
+        Doc d;
+        Doc::Text(&d.Data, "top");
+        RandomTable(rng, &d.Data, 1);
+        Doc::Text(&d.Data, "end");
+        const std::string rtf = d.Rtf();
+        Doc e;
+        ASSERT_EQ(e.Read(rtf), 0) << round;
+        ASSERT_EQ(Describe(&e.Data), Describe(&d.Data)) << round << rtf;
+        EXPECT_EQ(Attributes(&e.Data), Attributes(&d.Data)) << round << rtf;
+    }
+}
+
 TEST(TableRtfNested, RowDefinitionsAfterTheirCellsAndTheNoNestingFallback) {
     // Nested rows define their cells at their end; the fallback group is for readers that do
     // not nest and must not add a paragraph.
@@ -171,14 +240,16 @@ TEST(TableRtfNested, RowDefinitionsAfterTheirCellsAndTheNoNestingFallback) {
     Doc d;
     ASSERT_EQ(d.Read(rtf), 0);
     EXPECT_EQ(Describe(&d.Data), "lead T1x2[A|top T2x2[x|y/2x1:z|-] end] tail");
-    // Definitions may also open the nested row, with its cells inside the same group.
+    // Definitions may also open the nested row, with its cells inside the same group; a cell
+    // may end right after the table it holds.
     Doc e;
     ASSERT_EQ(e.Read("{\\rtf1\\trowd\\cellx3000\\pard\\intbl\\itap1 top\\par"
                      "{\\*\\nesttableprops\\trowd\\itap2\\cellx100\\cellx200"
-                     "\\pard\\intbl\\itap2{{p\\nestcell}{q\\nestcell}}\\nestrow}"
-                     "\\pard\\intbl\\itap1\\cell\\row}"),
+                     "\\pard\\intbl\\itap2{{{\\*\\nesttableprops\\trowd\\itap3\\cellx50"
+                     "\\pard\\intbl\\itap3{{deep\\nestcell}}\\nestrow}\\nestcell}"
+                     "{q\\nestcell}}\\nestrow}\\pard\\intbl\\itap1\\cell\\row}"),
               0);
-    EXPECT_EQ(Describe(&e.Data), "T1x1[top T1x2[p|q]]");
+    EXPECT_EQ(Describe(&e.Data), "T1x1[top T1x2[T1x1[deep]|q]]");
 }
 
 TEST(TableRtfNested, DamagedNestingNeverBreaksTheImport) {
