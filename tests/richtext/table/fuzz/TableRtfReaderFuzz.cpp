@@ -65,6 +65,15 @@ std::string WriteNested() {
 
 void EpcFuzzSeeds(std::vector<std::string>& seeds) {
     seeds.push_back(WriteNested());
+    // Nested words without any table, levels far beyond any real document, rows without
+    // definitions and a nested table never closed.
+    seeds.push_back("{\\rtf1 a\\nestcell b\\nestrow c\\itap5 d\\par}");
+    seeds.push_back("{\\rtf1\\trowd\\cellx100\\pard\\intbl\\itap2000000000 x\\nestcell"
+                    "\\nestrow\\cell\\row}");
+    seeds.push_back("{\\rtf1\\trowd\\cellx100\\pard\\intbl\\itap-7 x\\cell\\row}");
+    seeds.push_back("{\\rtf1\\trowd\\cellx100\\pard\\intbl a\\cell\\pard\\intbl\\itap2 b"
+                    "\\nestcell{\\*\\nesttableprops\\trowd\\cellx50\\nestrow}\\pard\\intbl"
+                    "\\itap3 c\\nestcell\\row}");
     seeds.push_back("{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}\\trowd\\clmgf\\cellx3000\\clmrg"
                     "\\cellx6000\\pard\\intbl A\\cell\\cell\\row\\trowd\\cellx3000\\cellx6000"
                     "\\pard\\intbl\\itap1 top\\par\\pard\\intbl\\itap2 x\\nestcell y\\nestcell"
