@@ -1,6 +1,7 @@
 // Hit testing inside a laid-out table and the rectangle of selected cells.
 
 #include <algorithm>
+#include <memory>
 #include <utility>
 
 #include "platform/core/ScopeGuard.h"
@@ -293,7 +294,6 @@ void TRVTableItemInfo::ItemMouseUp(TCustomRVFormattedData* rvData, TMouseButton 
         const int pos = ResizePosition(FResizingCols ? x : y);
         const bool cols = FResizingCols, keepNext = !FResizeShift;
         EndResize(rvData);
-        if (border > (cols ? ColCount() : RowCount())) return; // the grid shrank meanwhile
         if (cols)
             FinishColResize(rvData, border, pos, keepNext);
         else
@@ -325,7 +325,9 @@ void TRVTableItemInfo::StartResize(TCustomRVFormattedData* rvData, bool cols, in
     FResizeLimit = cols ? fi.ColStarts[border - 1] : fi.RowStarts[border - 1];
     TCustomRVFormattedData* root = rvData->GetRootFormattedData();
     root->SetXorDrawer(
-        [cols](TCustomRVFormattedData* data, int lineX, int lineY) {
+        [cols, alive = std::weak_ptr<const bool>(FAlive)](TCustomRVFormattedData* data, int lineX,
+                                                          int lineY) {
+            if (alive.expired()) return; // the table went while the button was held
             if (TCanvas* canvas = data->GetCanvas())
                 InvertDottedLine(canvas, cols, cols ? lineX : lineY,
                                  cols ? data->GetClientHeight() : data->GetClientWidth());

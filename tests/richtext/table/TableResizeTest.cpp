@@ -219,6 +219,22 @@ TEST_F(TableResize, TheFeedbackLineIsInvertedWhileDraggingAndGoneAfterwards) {
     EXPECT_FALSE(root->XorDrawerAssigned());
 }
 
+TEST_F(TableResize, ClearingTheEditorDuringADragLeavesNoFeedbackBehind) {
+    const int x = ColBorderX(1), y = MidY();
+    const TPoint at = At(x + 30, y);
+    testing::MouseDown(Edit, At(x, y).X, At(x, y).Y);
+    testing::MoveMouse(Edit, at.X, at.Y);
+    Edit->Clear();
+    Edit->AppendTextParagraph("after", 0, 0);
+    Edit->Format();
+    testing::Pump();
+    const COLORREF clean = testing::PixelAt(Edit, at.X + 20, 8);
+    testing::MoveMouse(Edit, at.X + 20, at.Y);
+    EXPECT_EQ(testing::PixelAt(Edit, at.X + 20, 8), clean);
+    testing::MouseUp(Edit, at.X + 20, at.Y);
+    EXPECT_EQ(Edit->GetItemCount(), 1);
+}
+
 TEST_F(TableResize, ABusyCellEditorStopsTheDragWithAMessage) {
     Table->Busy = true;
     DragCol(1, 20);
