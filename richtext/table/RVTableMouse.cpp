@@ -417,13 +417,26 @@ void TRVTableItemInfo::FinishRowResize(TCustomRVFormattedData* rvData, int borde
 
 void TRVTableItemInfo::FormatAfterResize(TCustomRVFormattedData* rvData) {
     SetChangedFlag();
-    const int itemNo = GetItemNo();
-    for (int i = 0; i < rvData->DrawItems.Count(); ++i)
-        if (rvData->DrawItems[i]->ItemNo == itemNo) {
-            rvData->FormatParasOfDrawRange(i, i, 0);
+    // A table in a cell changes the tables around it too: the document that holds the
+    // outermost one is formatted again from there.
+    TRVTableItemInfo* table = this;
+    TCustomRVFormattedData* data = rvData;
+    while (auto* cell = dynamic_cast<TRVTableCellData*>(data)) {
+        TRVTableItemInfo* outer = cell->GetTable();
+        auto* outerData =
+            outer ? dynamic_cast<TCustomRVFormattedData*>(outer->GetRVData()) : nullptr;
+        if (!outerData) break;
+        outer->SetChangedFlag();
+        table = outer;
+        data = outerData;
+    }
+    const int itemNo = table->GetItemNo();
+    for (int i = 0; i < data->DrawItems.Count(); ++i)
+        if (data->DrawItems[i]->ItemNo == itemNo) {
+            data->FormatParasOfDrawRange(i, i, 0);
             break;
         }
-    rvData->Invalidate();
+    data->Invalidate();
 }
 
 } // namespace epc
