@@ -297,6 +297,8 @@ private:
     void ReformatInserted(bool fullReformat, int firstDrawItemNo, int lastDrawItemNo,
                           int itemCountChange, int firstItemNo, int lastItemNo);
     void PlaceCaretAfterInsert(int itemNo, bool caretBefore);
+    // An empty text item that the next text item continues (they join into one).
+    bool EmptyTextRunsOn(int itemNo) const;
     bool InsertLines(std::vector<TRVInsertLine>& lines, bool caretBefore);
     void FinishInsertion(int first, int last, int firstDraw, int lastDraw, int countBefore,
                          bool caretBefore, bool fullReformat);

@@ -271,6 +271,13 @@ void TRVEditRVData::GetParagraphItemRangeOf(int& first, int& last) const {
         ++last;
 }
 
+bool TRVEditRVData::EmptyTextRunsOn(int itemNo) const {
+    return itemNo >= 0 && itemNo + 1 < ItemCount() && GetItemStyleNo(itemNo) >= 0 &&
+           GetItemStyleNo(itemNo + 1) >= 0 && GetItemText(itemNo).empty() &&
+           GetItem(itemNo + 1)->GetJoinsPrevious() &&
+           !ItemHasProtection(itemNo + 1, TRVProtectOption::rvprConcateProtect);
+}
+
 void TRVEditRVData::PlaceCaretAfterInsert(int itemNo, bool caretBefore) {
     if (itemNo < 0 || itemNo >= ItemCount() || DrawItems.Count() == 0) return;
     const int offs = caretBefore ? ItemStartOffset(itemNo) : ItemEndOffset(itemNo);
@@ -475,8 +482,20 @@ void TRVEditRVData::FinishInsertion(int first, int last, int firstDraw, int last
     // 2. Join the ends with their neighbours of the same style.
     int caretItemNo = caretBefore ? first : last;
     int caretOffs = caretBefore ? ItemStartOffset(first) : ItemEndOffset(last);
-    if (CanMergeTextItems(last, last + 1)) MergeTextItemsUndoable(last, fullReformat);
-    if (first > 0 && CanMergeTextItems(first - 1, first)) {
+    if (CanMergeTextItems(last, last + 1) || EmptyTextRunsOn(last))
+        MergeTextItemsUndoable(last, fullReformat);
+    if (first < last && first > 0 && GetItemText(first).empty() &&
+        GetItem(first)->GetJoinsPrevious()) {
+        // Text that begins with a break leaves nothing of its first line.
+        DeleteItemUndoable(first, fullReformat);
+        if (caretItemNo == first) {
+            caretItemNo = first - 1;
+            caretOffs = ItemEndOffset(first - 1);
+        } else {
+            --caretItemNo;
+        }
+        --last;
+    } else if (first > 0 && CanMergeTextItems(first - 1, first)) {
         const int headLength = GetItemCharCount(first - 1);
         MergeTextItemsUndoable(first - 1, fullReformat);
         if (caretItemNo == first) caretOffs += headLength;
