@@ -217,9 +217,6 @@ public:
     // Puts back exactly the line options (joins, line break, page break) of an item.
     void RestoreLineOptionsUndoable(int itemNo, uint8_t options, uint8_t recordKind);
 
-    // Undoes the last group of From, recording the reverse into To.
-    void ReplayLastGroup(TRVUndoList& from, TRVUndoList& to, uint8_t mode);
-
     // ---- Resizing the one selected picture or control with the mouse.
     std::unique_ptr<TRVItemResizer> Resizer;
     // Drops the resizer and makes one when exactly one resizable item is selected.
@@ -311,6 +308,8 @@ private:
     bool FResizeFrameShown = false;
     int FClickDrawItemNo = -1; // the drawing item under the last left press
     bool SelectClickedResizable();
+    // Undoes the last group of From, recording the reverse into To.
+    void ReplayLastGroup(TRVUndoList& from, TRVUndoList& to, uint8_t mode);
     bool SelectionRunsBackwards() const;
     // The current styles and the hot link follow the item under the caret.
     void FollowCaretItem(bool keepStyles);

@@ -40,6 +40,13 @@ bool TCustomRichViewEdit::BeginInsert() {
     return true;
 }
 
+bool TCustomRichViewEdit::DeleteSelectionForInsert() {
+    // Deleting a selection belongs to the deletion operations; until they exist, insertion
+    // goes in front of a selection and the selection stays.
+    EditData()->Deselect(nullptr, true);
+    return true;
+}
+
 void TCustomRichViewEdit::EndInsert(bool inserted) {
     TRVEditRVData* data = EditData();
     data->ChangeUndoGroupLevel(false);

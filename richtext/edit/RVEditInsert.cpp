@@ -5,6 +5,7 @@
 #include "richtext/edit/RVERVData.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "platform/core/Exceptions.h"
 #include "platform/core/ScopeGuard.h"
@@ -108,6 +109,20 @@ void TRVEditRVData::ReformatInserted(bool fullReformat, int firstDrawItemNo, int
     }
     FormatAll(true, true, false, false, GetCanvas(), 0, false);
     Invalidate();
+}
+
+void TRVEditRVData::DropLastUndoGroup() {
+    if (UndoList->Count() == 0) return;
+    const int caretItemNo = UndoList->LastGroup()->CaretItemNo;
+    const int caretOffs = UndoList->LastGroup()->CaretOffs;
+    // Replayed into no list, so nothing of it stays anywhere.
+    UndoDest = rvudNone;
+    const int level = std::exchange(UndoList->GroupModeLevel, 0);
+    auto restore = epc::Finally([&] { UndoList->GroupModeLevel = level; });
+    UndoList->Undo(this, nullptr);
+    if (DrawItems.Count() > 0 && caretItemNo >= 0 && caretItemNo < ItemCount())
+        PlaceCaretAt(caretItemNo, std::clamp(caretOffs, ItemStartOffset(caretItemNo),
+                                             ItemEndOffset(caretItemNo)));
 }
 
 // ---------------------------------------------------------------------------------------------

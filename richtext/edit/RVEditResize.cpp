@@ -176,6 +176,23 @@ bool TRVEditRVData::CancelResize() {
     return true;
 }
 
+void TRVEditRVData::MoveCaretToItem(bool fullReformat, int itemNo, int offs) {
+    if (itemNo < 0 || itemNo >= ItemCount() || !GetCanvas()) return;
+    const int drawItemNo = GetFirstDrawItemNo(itemNo);
+    if (fullReformat || drawItemNo < 0 || drawItemNo >= DrawItems.Count()) {
+        FormatAll(true, true, false, false, GetCanvas(), 0, false);
+    } else {
+        int first = drawItemNo, last = drawItemNo;
+        if (CaretDrawItemNo >= 0 && CaretDrawItemNo < DrawItems.Count()) {
+            first = std::min(first, CaretDrawItemNo);
+            last = std::max(last, CaretDrawItemNo);
+        }
+        FormatParasOfDrawRange(first, last, 0);
+    }
+    Invalidate();
+    if (DrawItems.Count() > 0) PlaceCaretAt(itemNo, offs);
+}
+
 void TRVEditRVData::NoteParaMinWidth(int itemNo, int& width) {
     width = CalcParaMinWidth(GetParagraphStartItem(itemNo), nullptr, nullptr);
 }
