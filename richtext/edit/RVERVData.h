@@ -306,6 +306,8 @@ private:
     // The one resizable item the selection covers whole, or -1.
     int ResizableSelectedItem() const;
     bool FResizeFrameShown = false;
+    bool FHandleCursorShown = false;
+    TCursor FCursorBeforeHandle = crDefault;
     int FClickDrawItemNo = -1; // the drawing item under the last left press
     bool SelectClickedResizable();
     // Undoes the last group of From, recording the reverse into To.

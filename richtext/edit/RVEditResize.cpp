@@ -124,10 +124,18 @@ void TRVEditRVData::MouseMove(TShiftState shift, int x, int y) {
     if (Resizer) {
         const int handle = Resizer->GetHandleAt(x + GetHScrollPos(), y + GetVScrollPos());
         if (handle != TRVItemResizer::rvrhNone) {
-            SetJumpCursor(TRVItemResizer::GetCursor(handle));
-            UpdateControl();
+            // The control's own cursor comes back when the mouse leaves the handles.
+            if (!FHandleCursorShown) {
+                FCursorBeforeHandle = RichView->Cursor();
+                FHandleCursorShown = true;
+            }
+            RichView->SetCursor(TRVItemResizer::GetCursor(handle));
             return;
         }
+    }
+    if (FHandleCursorShown) {
+        FHandleCursorShown = false;
+        RichView->SetCursor(FCursorBeforeHandle);
     }
     TRichViewRVData::MouseMove(shift, x, y);
 }
