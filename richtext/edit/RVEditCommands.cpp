@@ -41,10 +41,7 @@ bool TCustomRichViewEdit::BeginInsert() {
 }
 
 bool TCustomRichViewEdit::DeleteSelectionForInsert() {
-    // Deleting a selection belongs to the deletion operations; until they exist, insertion
-    // goes in front of a selection and the selection stays.
-    EditData()->Deselect(nullptr, true);
-    return true;
+    return EditData()->DeleteSelection();
 }
 
 void TCustomRichViewEdit::EndInsert(bool inserted) {
