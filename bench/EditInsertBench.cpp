@@ -48,8 +48,8 @@ Editors& Get() {
     // The source: paragraphs of plain and bold runs, written as RTF until it passes 1 MB.
     TRichViewEdit* source = NewEditor(e);
     for (int i = 0; i < 9000; ++i) {
-        source->AppendTextParagraph("Paragraph " + std::to_string(i) + " of the question text, ",
-                                    0, 0);
+        source->AppendTextParagraph("Paragraph " + std::to_string(i) + " of the question text, ", 0,
+                                    0);
         source->AppendTextParagraph("with a bold part", 1, -1);
         source->AppendTextParagraph(" and the rest of its words after it.", 0, -1);
     }

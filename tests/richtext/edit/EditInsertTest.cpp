@@ -285,6 +285,19 @@ TEST_F(EditInsertTest, RvfGoesInsideTheLineAndCountsAsOneUndoStep) {
     EXPECT_EQ(Items(), (S{"|ab", "+IN@1", "+cd"}));
 }
 
+TEST_F(EditInsertTest, InsertionReplacesTheSelectionInOneUndoStep) {
+    Edit->AppendTextParagraph("abcd", 0, 0);
+    Show();
+    const std::string before = DocRvf();
+    Select(1, 2);
+    Edit->InsertText("XYZ");
+    EXPECT_EQ(Items(), (S{"|aXYZd"}));
+    EXPECT_EQ(CaretPos(), (V{0, 5}));
+    Edit->Undo();
+    EXPECT_EQ(DocRvf(), before);
+    EXPECT_FALSE(Edit->CanUndo());
+}
+
 TEST_F(EditInsertTest, FailedRvfAndRtfLeaveTheDocumentAndUndoAlone) {
     Edit->AppendTextParagraph("abcd", 0, 0);
     Show();
