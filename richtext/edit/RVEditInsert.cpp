@@ -456,9 +456,12 @@ bool TRVEditRVData::InsertLines(std::vector<TRVInsertLine>& lines, bool caretBef
     }
     // A paragraph of a list continues the list: each new paragraph gets a copy of its marker.
     const TCustomRVItemInfo* listMarker = nullptr;
+    std::string markerText;
     if (const int paraStart = GetParagraphStartItem(first);
-        GetItemStyleNo(paraStart) == rvsListMarker)
+        GetItemStyleNo(paraStart) == rvsListMarker) {
         listMarker = GetItem(paraStart);
+        markerText = GetItemText(paraStart);
+    }
     const int paraNo = GetItemParaNo(first);
     int last = first;
     for (size_t i = 1; i < lines.size(); ++i) {
@@ -467,8 +470,7 @@ bool TRVEditRVData::InsertLines(std::vector<TRVInsertLine>& lines, bool caretBef
             auto copy = CreateItemCopy(listMarker, this, TagsArePChars());
             copy->ItemOptions = line.PageBreak ? rvioPageBreakBefore : 0;
             copy->ParaNo = paraNo;
-            std::string markerText = GetItemText(FindItemIndex(listMarker));
-            InsertItemObjectAt(++last, std::move(markerText), std::move(copy));
+            InsertItemObjectAt(++last, markerText, std::move(copy));
         }
         auto item = NewTextItem(styleNo, paraNo);
         if (!line.NewParagraph)
