@@ -97,18 +97,10 @@ void TRVEditRVData::NoteCaretParaRange(int& firstDrawItemNo, int& lastDrawItemNo
 }
 
 void TRVEditRVData::ReformatInserted(bool fullReformat, int firstDrawItemNo, int lastDrawItemNo,
-                                     int itemCountChange, int firstItemNo, int lastItemNo) {
-    bool full = fullReformat || firstDrawItemNo < 0 || DrawItems.Count() == 0;
-    // Content wider than the document's minimum width widens the document.
-    if (!full && firstItemNo >= 0 && lastItemNo >= firstItemNo && lastItemNo < ItemCount() &&
-        CalcParasMinWidth(firstItemNo, lastItemNo, nullptr, nullptr) > MinWidth)
-        full = true;
-    if (!full) {
-        FormatParasOfDrawRange(firstDrawItemNo, lastDrawItemNo, itemCountChange);
-        return;
-    }
-    FormatAll(true, true, false, false, GetCanvas(), 0, false);
-    Invalidate();
+                                     int itemCountChange, int caretItemNo, int caretOffs) {
+    if (DrawItems.Count() == 0 && ItemCount() > 0 && GetCanvas()) fullReformat = true;
+    FinishEdit(firstDrawItemNo, lastDrawItemNo, ItemCount() - itemCountChange, fullReformat,
+               caretItemNo, caretOffs);
 }
 
 void TRVEditRVData::DropLastUndoGroup() {
@@ -293,12 +285,6 @@ bool TRVEditRVData::EmptyTextRunsOn(int itemNo) const {
            !ItemHasProtection(itemNo + 1, TRVProtectOption::rvprConcateProtect);
 }
 
-void TRVEditRVData::PlaceCaretAfterInsert(int itemNo, bool caretBefore) {
-    if (itemNo < 0 || itemNo >= ItemCount() || DrawItems.Count() == 0) return;
-    const int offs = caretBefore ? ItemStartOffset(itemNo) : ItemEndOffset(itemNo);
-    PlaceCaretAt(itemNo, offs);
-}
-
 bool TRVEditRVData::InsertItem(std::unique_ptr<TCustomRVItemInfo> item, std::string text,
                                bool caretBefore) {
     if (!item) return false;
@@ -317,8 +303,8 @@ bool TRVEditRVData::InsertItem(std::unique_ptr<TCustomRVItemInfo> item, std::str
         BeepIfUseSound();
         return false;
     }
-    ReformatInserted(full, firstDraw, lastDraw, ItemCount() - countBefore, index, index);
-    PlaceCaretAfterInsert(index, caretBefore);
+    ReformatInserted(full, firstDraw, lastDraw, ItemCount() - countBefore, index,
+                     caretBefore ? ItemStartOffset(index) : ItemEndOffset(index));
     MarkChanged();
     return true;
 }
@@ -522,9 +508,8 @@ void TRVEditRVData::FinishInsertion(int first, int last, int firstDraw, int last
     }
     ClampItemIndex(caretItemNo);
     // 3. Re-format, 4. the caret.
-    ReformatInserted(fullReformat, firstDraw, lastDraw, ItemCount() - countBefore, first,
-                     std::min(last, ItemCount() - 1));
-    if (DrawItems.Count() > 0) PlaceCaretAt(caretItemNo, caretOffs);
+    ReformatInserted(fullReformat, firstDraw, lastDraw, ItemCount() - countBefore, caretItemNo,
+                     caretOffs);
     MarkChanged();
 }
 
@@ -637,10 +622,8 @@ void TRVEditRVData::FinishDocumentInsertion(const TRVDocInsertPoint& p, int firs
     int caretItemNo = last;
     int caretOffs = ItemEndOffset(last);
     MergeInsertedRange(first, last, caretItemNo, caretOffs, full);
-    ReformatInserted(full, firstDraw, lastDraw, ItemCount() - countBefore, first,
-                     std::min(last, ItemCount() - 1));
     ClampItemIndex(caretItemNo);
-    if (DrawItems.Count() > 0) PlaceCaretAt(caretItemNo, caretOffs);
+    ReformatInserted(full, firstDraw, lastDraw, ItemCount() - countBefore, caretItemNo, caretOffs);
     MarkChanged();
 }
 

@@ -185,20 +185,14 @@ bool TRVEditRVData::CancelResize() {
 }
 
 void TRVEditRVData::MoveCaretToItem(bool fullReformat, int itemNo, int offs) {
-    if (itemNo < 0 || itemNo >= ItemCount() || !GetCanvas()) return;
-    const int drawItemNo = GetFirstDrawItemNo(itemNo);
-    if (fullReformat || drawItemNo < 0 || drawItemNo >= DrawItems.Count()) {
-        FormatAll(true, true, false, false, GetCanvas(), 0, false);
-    } else {
-        int first = drawItemNo, last = drawItemNo;
-        if (CaretDrawItemNo >= 0 && CaretDrawItemNo < DrawItems.Count()) {
-            first = std::min(first, CaretDrawItemNo);
-            last = std::max(last, CaretDrawItemNo);
-        }
-        FormatParasOfDrawRange(first, last, 0);
+    if (itemNo < 0 || itemNo >= ItemCount()) return;
+    int first = GetFirstDrawItemNo(itemNo), last = first;
+    if (CaretDrawItemNo >= 0 && CaretDrawItemNo < DrawItems.Count() && first >= 0) {
+        first = std::min(first, CaretDrawItemNo);
+        last = std::max(last, CaretDrawItemNo);
     }
+    ReformatInserted(fullReformat, first, last, 0, itemNo, offs);
     Invalidate();
-    if (DrawItems.Count() > 0) PlaceCaretAt(itemNo, offs);
 }
 
 void TRVEditRVData::NoteParaMinWidth(int itemNo, int& width) {

@@ -19,6 +19,13 @@ constexpr uint8_t kTextStyleAction = 9;
 
 } // namespace
 
+bool TRVEditRVData::ParasAreWidest(int firstItemNo, int lastItemNo) {
+    // Restyled text may have been what made the document as wide as it is.
+    int first = firstItemNo, last = lastItemNo;
+    GetParagraphItemRangeOf(first, last);
+    return CalcParasMinWidth(first, last, nullptr, nullptr) >= MinWidth;
+}
+
 int TRVEditRVData::ConvertTextStyle(int styleNo, int userValue, bool appliedToText) {
     TCustomRichViewEdit* editor = Editor();
     int newStyleNo = styleNo;
@@ -132,9 +139,9 @@ void TRVEditRVData::ApplyTextStyleConversion(int userValue) {
             BeginUndoAction(kTextStyleAction, true);
             int firstDraw, lastDraw;
             NoteCaretParaRange(firstDraw, lastDraw);
+            const bool full = ParasAreWidest(caretItemNo, caretItemNo);
             RestyleTextItem(caretItemNo, newCurrent);
-            ReformatInserted(false, firstDraw, lastDraw, 0, -1, -1);
-            PlaceCaretAt(caretItemNo, 1);
+            ReformatInserted(full, firstDraw, lastDraw, 0, caretItemNo, 1);
             editor->SetCurTextStyleNo(newCurrent);
             MarkChanged();
         }
@@ -148,6 +155,7 @@ void TRVEditRVData::ApplyTextStyleConversion(int userValue) {
     int firstDraw = GetFirstDrawItemNo(startNo), lastDraw = GetFirstDrawItemNo(endNo);
     ExpandDrawRangeToParas(firstDraw, lastDraw);
     const int countBefore = ItemCount();
+    const bool full = ParasAreWidest(startNo, endNo);
     const bool keepTag = !editor->EditorOptions.Contains(TRVEditorOption::rvoClearTagOnStyleApp);
     // The selection's ends follow their items (found again by object once all cuts are done).
     TCustomRVItemInfo* startItem = GetItem(startNo);
@@ -194,7 +202,7 @@ void TRVEditRVData::ApplyTextStyleConversion(int userValue) {
     }
     int newStart = FindItemIndex(startItem), newEnd = FindItemIndex(endItem);
     MergeAroundRange(newStart, newStartOffs, newEnd, newEndOffs);
-    ReformatInserted(false, firstDraw, lastDraw, ItemCount() - countBefore, newStart, newEnd);
+    ReformatInserted(full, firstDraw, lastDraw, ItemCount() - countBefore, newEnd, newEndOffs);
     SetSelection(newStart, newStartOffs, newEnd, newEndOffs);
     CaretToSelectionEnd();
     editor->SetCurTextStyleNo(newCurrent);
@@ -228,9 +236,11 @@ void TRVEditRVData::ApplyParaStyleConversion(bool convert, int value) {
     } else {
         SetParaStyleRangeUndoable(first, last, value, full);
     }
-    ReformatInserted(full, firstDraw, lastDraw, 0, -1, -1);
-    if (startNo != endNo || startOffs != endOffs) SetSelection(startNo, startOffs, endNo, endOffs);
-    PlaceCaretAt(endNo, endOffs);
+    ReformatInserted(full, firstDraw, lastDraw, 0, endNo, endOffs);
+    if (startNo != endNo || startOffs != endOffs) {
+        SetSelection(startNo, startOffs, endNo, endOffs);
+        CaretToSelectionEnd();
+    }
     MarkChanged();
 }
 
