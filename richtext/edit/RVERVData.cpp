@@ -606,6 +606,7 @@ void TRVEditRVData::ReplayLastGroup(TRVUndoList& from, TRVUndoList& to, uint8_t 
     caretItemNo = std::clamp(caretItemNo, 0, ItemCount() - 1);
     caretOffs = std::clamp(caretOffs, ItemStartOffset(caretItemNo), ItemEndOffset(caretItemNo));
     PlaceCaretAt(caretItemNo, caretOffs);
+    Invalidate();
 }
 
 } // namespace epc

@@ -197,6 +197,7 @@ void TRVEditRVData::FinishEdit(int firstDrawItemNo, int lastDrawItemNo, int item
     caretOffs = std::clamp(caretOffs, ItemStartOffset(caretItemNo), ItemEndOffset(caretItemNo));
     PlaceCaretAt(caretItemNo, caretOffs);
     ShowCaret(true, false, false);
+    Invalidate();
 }
 
 // ---------------------------------------------------------------------------------------------
