@@ -368,6 +368,13 @@ TEST_F(EditInsertTest, PasteKeysInsertRvfRtfAndUnicodeText) {
     clipboard->Close();
     testing::PressKey('V', {ssCtrl});
     EXPECT_EQ(Data()->GetItemTextW(Data()->ItemCount() - 1), u"V");
+    // A bitmap becomes a picture.
+    TBitmap bitmap(6, 4);
+    clipboard->Assign(&bitmap);
+    testing::PressKey('V', {ssCtrl});
+    const int last = Data()->ItemCount() - 1;
+    ASSERT_EQ(Data()->GetItemStyleNo(last), rvsPicture);
+    EXPECT_EQ(Data()->GetItem(last)->GetImageWidth(Style), 6);
 }
 
 } // namespace
