@@ -20,6 +20,8 @@ class TRVUndoModifyItemIntProperties;
 
 // UTF-16LE item bytes as characters (an odd last byte is dropped).
 std::u16string LEBytesToWide(const std::string& bytes);
+// Characters as UTF-16LE item bytes.
+std::string WideToLEBytes(const std::u16string& text);
 
 inline constexpr const char* errRVInvalidCaret =
     "Invalid caret position. Please contact the developer, if you can reproduce this problem";

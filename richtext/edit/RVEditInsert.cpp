@@ -17,10 +17,12 @@ namespace epc {
 
 namespace {
 
-// Group kind of insertions.
-constexpr uint8_t kInsertAction = 2;
+bool IsFullLineItem(const TCustomRVItemInfo* item) {
+    return !item->GetKindFlag(rvifCanBeInsideParagraph);
+}
 
-// UTF-16 characters as item bytes (UTF-16LE).
+} // namespace
+
 std::string WideToLEBytes(const std::u16string& text) {
     std::string bytes(text.size() * 2, '\0');
     for (size_t i = 0; i < text.size(); ++i) {
@@ -29,12 +31,6 @@ std::string WideToLEBytes(const std::u16string& text) {
     }
     return bytes;
 }
-
-bool IsFullLineItem(const TCustomRVItemInfo* item) {
-    return !item->GetKindFlag(rvifCanBeInsideParagraph);
-}
-
-} // namespace
 
 // ---------------------------------------------------------------------------------------------
 // Questions about the caret and the item list.
@@ -293,7 +289,7 @@ bool TRVEditRVData::InsertItem(std::unique_ptr<TCustomRVItemInfo> item, std::str
         return false;
     }
     if (item->StyleNo != rvsBreak) item->ParaNo = CurParaStyleNo;
-    BeginUndoAction(kInsertAction, true);
+    BeginUndoAction(rvutInsert, true);
     int firstDraw, lastDraw;
     NoteCaretParaRange(firstDraw, lastDraw);
     const int countBefore = ItemCount();
@@ -429,7 +425,7 @@ bool TRVEditRVData::InsertLines(std::vector<TRVInsertLine>& lines, bool caretBef
         BeepIfUseSound();
         return false;
     }
-    BeginUndoAction(kInsertAction, true);
+    BeginUndoAction(rvutInsert, true);
     int firstDraw, lastDraw;
     NoteCaretParaRange(firstDraw, lastDraw);
     const int countBefore = ItemCount();
@@ -668,7 +664,7 @@ bool TRVEditRVData::InsertRVFFromStream(TStream& stream) {
     TRVDocInsertPoint p;
     FindDocumentInsertionPoint(p);
     if (!CheckDocumentInsertion(p)) return false;
-    BeginUndoAction(kInsertAction, true);
+    BeginUndoAction(rvutInsert, true);
     int firstDraw, lastDraw;
     NoteCaretParaRange(firstDraw, lastDraw);
     const int countBefore = ItemCount();
@@ -691,7 +687,7 @@ bool TRVEditRVData::InsertRTFFromStream(TStream& stream) {
     TRVDocInsertPoint p;
     FindDocumentInsertionPoint(p);
     if (!CheckDocumentInsertion(p)) return false;
-    BeginUndoAction(kInsertAction, true);
+    BeginUndoAction(rvutInsert, true);
     int firstDraw, lastDraw;
     NoteCaretParaRange(firstDraw, lastDraw);
     const int countBefore = ItemCount();

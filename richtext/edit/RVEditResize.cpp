@@ -17,8 +17,6 @@ namespace {
 // handles of a picture sit on its border.
 constexpr uint8_t kControlHandleMode = 0;
 constexpr uint8_t kPictureHandleMode = 2;
-// Group kind of item property changes.
-constexpr uint8_t kModifyItemAction = 13;
 // Extra integer properties of a picture item: its shown width and height.
 constexpr int kImageWidthProp = 3;
 constexpr int kImageHeightProp = 4;
@@ -216,7 +214,7 @@ void TRVEditRVData::ResizeItem(int itemNo, int width, int height) {
     height = std::max(height, 1);
     // A refused change leaves the item and the undo list alone.
     if (!Editor()->BeforeChange(false)) return;
-    BeginUndoAction(kModifyItemAction, true);
+    BeginUndoAction(rvutModifyItem, true);
     ChangeUndoGroupLevel(true);
     auto lower = epc::Finally([this] { ChangeUndoGroupLevel(false); });
     if (item->GetStateFlag(rvisHasControl)) {

@@ -11,14 +11,6 @@
 
 namespace epc {
 
-namespace {
-
-// Group kinds of the two commands.
-constexpr uint8_t kParaStyleAction = 3;
-constexpr uint8_t kTextStyleAction = 9;
-
-} // namespace
-
 bool TRVEditRVData::ParasAreWidest(int firstItemNo, int lastItemNo) {
     // Restyled text may have been what made the document as wide as it is.
     int first = firstItemNo, last = lastItemNo;
@@ -136,7 +128,7 @@ void TRVEditRVData::ApplyTextStyleConversion(int userValue) {
         if (caretItemNo >= 0 && GetItemStyleNo(caretItemNo) >= 0 &&
             GetItemText(caretItemNo).empty() && GetItemStyleNo(caretItemNo) != newCurrent &&
             !ItemHasProtection(caretItemNo, TRVProtectOption::rvprStyleProtect)) {
-            BeginUndoAction(kTextStyleAction, true);
+            BeginUndoAction(rvutStyleNo, true);
             int firstDraw, lastDraw;
             NoteCaretParaRange(firstDraw, lastDraw);
             const bool full = ParasAreWidest(caretItemNo, caretItemNo);
@@ -151,7 +143,7 @@ void TRVEditRVData::ApplyTextStyleConversion(int userValue) {
     int startNo, startOffs, endNo, endOffs;
     GetSelectionBounds(startNo, startOffs, endNo, endOffs, true);
     if (startNo < 0 || endNo < 0) return;
-    BeginUndoAction(kTextStyleAction, true);
+    BeginUndoAction(rvutStyleNo, true);
     int firstDraw = GetFirstDrawItemNo(startNo), lastDraw = GetFirstDrawItemNo(endNo);
     ExpandDrawRangeToParas(firstDraw, lastDraw);
     const int countBefore = ItemCount();
@@ -218,7 +210,7 @@ void TRVEditRVData::ApplyParaStyleConversion(bool convert, int value) {
     if (!convert && (value < 0 || value >= style->ParaStyles.Count())) return;
     int first = startNo, last = endNo;
     GetParagraphItemRangeOf(first, last);
-    BeginUndoAction(kParaStyleAction, true);
+    BeginUndoAction(rvutPara, true);
     int firstDraw = GetFirstDrawItemNo(first), lastDraw = GetFirstDrawItemNo(last);
     ExpandDrawRangeToParas(firstDraw, lastDraw);
     bool full = false;
