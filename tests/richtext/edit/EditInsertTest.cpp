@@ -298,6 +298,19 @@ TEST_F(EditInsertTest, InsertionReplacesTheSelectionInOneUndoStep) {
     EXPECT_FALSE(Edit->CanUndo());
 }
 
+TEST_F(EditInsertTest, ADocumentTakesThePlaceOfAnEmptyLine) {
+    Edit->AppendTextParagraph("top", 0, 0);
+    Edit->AppendTextParagraph("", 0, 0);
+    Show();
+    Data()->PlaceCaretAt(1, 1);
+    ASSERT_TRUE(InsertRtfText("{\\rtf1\\ansi A\\par B}"));
+    ASSERT_EQ(Items().size(), 3u);
+    EXPECT_EQ(Items()[1].substr(0, 2), "|A");
+    EXPECT_EQ(Items()[2].substr(0, 2), "|B");
+    Edit->Undo();
+    EXPECT_EQ(Items(), (S{"|top", "|"}));
+}
+
 TEST_F(EditInsertTest, FailedRvfAndRtfLeaveTheDocumentAndUndoAlone) {
     Edit->AppendTextParagraph("abcd", 0, 0);
     Show();
