@@ -84,6 +84,12 @@ void PrepareTypingStep(TBenchEditor& editor, int count) {
     editor.Edit->Format();
 }
 
+// Whether the typed characters are gone again.
+bool TypingUndone(TBenchEditor& editor) {
+    const TRVEditRVData& data = *editor.Data;
+    return data.GetItemText(data.ItemCount() - 1).size() == 53 && !editor.Edit->CanUndo();
+}
+
 double UndoSeconds(TBenchEditor& editor, int count) {
     PrepareTypingStep(editor, count);
     const auto from = Clock::now();
@@ -101,6 +107,7 @@ void BM_UndoTypingStep(benchmark::State& state) {
         state.ResumeTiming();
         editor.Edit->Undo();
     }
+    if (!TypingUndone(editor)) state.SkipWithError("the typing step was not undone");
     state.SetItemsProcessed(state.iterations() * count);
 }
 BENCHMARK(BM_UndoTypingStep)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
@@ -114,6 +121,7 @@ void BM_UndoTypingGrowth(benchmark::State& state) {
         small += UndoSeconds(editor, 1000);
         large += UndoSeconds(editor, 10000);
     }
+    if (!TypingUndone(editor)) state.SkipWithError("the typing step was not undone");
     state.counters["ratio_10000_to_1000"] = large / small;
     state.counters["target"] = 11;
 }
@@ -145,8 +153,10 @@ void BM_TypeCharacter(benchmark::State& state) {
     TBenchEditor* editor = DocumentEditor(int(state.range(0)));
     TRVEditRVData& data = *editor->Data;
     data.PlaceCaretAt(data.ItemCount() - 2, 1);
+    int typed = 0;
+    // Words, not one growing word: a word wider than the window widens the whole document.
     for (auto _ : state)
-        data.InsertTyped("x");
+        data.InsertTyped(++typed % 6 == 0 ? " " : "x");
 }
 BENCHMARK(BM_TypeCharacter)->Arg(1)->Arg(8)->Unit(benchmark::kMicrosecond);
 
