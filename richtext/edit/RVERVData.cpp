@@ -50,7 +50,14 @@ void TRVEditRVData::ClearFormatting() {
     CharEnds.clear();
     CaretDrawItemNo = -1;
     CaretOffs = -1;
+    Resizer.reset();
     TRichViewRVData::ClearFormatting();
+}
+
+void TRVEditRVData::Clear() {
+    TRichViewRVData::Clear();
+    UndoList->Clear();
+    RedoList->Clear();
 }
 
 void TRVEditRVData::ClearDocument() {
@@ -89,6 +96,7 @@ void TRVEditRVData::FormatAll(bool keepPosition, bool force, bool noCaching, boo
         DrawItemToItemPos(CharEnds[size_t(CaretOffs)].DrawItemNo,
                           CharEnds[size_t(CaretOffs)].Offset, itemNo, itemOffs);
     TRichViewRVData::FormatAll(keepPosition, force, noCaching, onlyTail, canvas, depth, noScroll);
+    FLayoutClientWidth = GetClientWidth();
     int drawItemNo = -1, drawOffs = 0;
     if (keep && itemNo >= 0 && itemNo < ItemCount())
         ItemToDrawItemPos(itemNo, itemOffs, drawItemNo, drawOffs);
@@ -102,6 +110,7 @@ void TRVEditRVData::FormatAll(bool keepPosition, bool force, bool noCaching, boo
         CaretOffs = -1;
         CharEnds.clear();
     }
+    UpdateResizer();
     ShowCaret(false, false, !FTakeStylesOnNextFormat);
     FTakeStylesOnNextFormat = false;
 }
@@ -308,11 +317,12 @@ void TRVEditRVData::HideCaret() {
     CaretHeight = 0;
 }
 
-void TRVEditRVData::ShowCaret(bool scrollIntoView, bool /*recheckResizer*/, bool keepStyles) {
+void TRVEditRVData::ShowCaret(bool scrollIntoView, bool recheckResizer, bool keepStyles) {
     if (FDestroying || State.Contains(TRVState::rvstFormattingInProgress) ||
         State.Contains(TRVState::rvstDestroying))
         return;
     TCustomRichViewEdit* editor = Editor();
+    if (recheckResizer || Resizer) RecheckResizer();
     int newHeight = 0, caretX = 0;
     const TRVDrawLineInfo* d = nullptr;
     if (CaretDrawItemNo >= 0) {
@@ -330,8 +340,10 @@ void TRVEditRVData::ShowCaret(bool scrollIntoView, bool /*recheckResizer*/, bool
     }
     const bool focused = editor->HandleAllocated() && editor->Focused();
     if (CaretHeight != 0 && focused) DestroyCaret();
-    const bool hidden =
-        editor->ReadOnly() && editor->EditorOptions.Contains(TRVEditorOption::rvoHideReadOnlyCaret);
+    // A selected picture or control shows its handles instead of a caret.
+    const bool hidden = Resizer != nullptr ||
+                        (editor->ReadOnly() &&
+                         editor->EditorOptions.Contains(TRVEditorOption::rvoHideReadOnlyCaret));
     if (newHeight != 0 && !hidden && focused) {
         CreateCaret(editor->Handle(), nullptr, kCaretWidth, newHeight);
         SetCaretPos(caretX - GetHScrollPos() - kCaretWidth / 2,
@@ -508,12 +520,6 @@ void TRVEditRVData::SelectClickedItem(int drawItemNo, int offs, bool shift) {
     ShowCaret(false, false, false);
 }
 
-void TRVEditRVData::MouseUp(TMouseButton button, TShiftState shift, int x, int y) {
-    const bool selecting = State.Contains(TRVState::rvstMakingSelection) && button == mbLeft;
-    TRichViewRVData::MouseUp(button, shift, x, y);
-    if (selecting) CaretToSelectionEnd();
-}
-
 void TRVEditRVData::CaretToSelectionEnd() {
     if (LastDrawItemNo < 0 || LastDrawItemNo >= DrawItems.Count()) return;
     int drawItemNo = LastDrawItemNo, offs = LastOffs;
@@ -523,10 +529,12 @@ void TRVEditRVData::CaretToSelectionEnd() {
         offs = IsDrawItemText(drawItemNo) ? 1 : 0;
     }
     RebuildAt(drawItemNo, offs);
+    UpdateResizer();
     ShowCaret(false, false, false);
 }
 
 bool TRVEditRVData::CancelByEscape() {
+    if (CancelResize()) return true;
     if (State.Contains(TRVState::rvstMakingSelection)) {
         State.Exclude(TRVState::rvstMakingSelection);
         DoSelect();
@@ -573,15 +581,32 @@ void TRVEditRVData::EndUndoSequence() {
 }
 
 void TRVEditRVData::Undo() {
-    UndoDest = rvudRedo;
-    auto reset = epc::Finally([this] { UndoDest = rvudNone; });
-    UndoList->Undo(this, RedoList.get());
+    ReplayLastGroup(*UndoList, *RedoList, rvudRedo);
 }
 
 void TRVEditRVData::Redo() {
-    UndoDest = rvudUndo;
+    ReplayLastGroup(*RedoList, *UndoList, rvudUndo);
+}
+
+void TRVEditRVData::ReplayLastGroup(TRVUndoList& from, TRVUndoList& to, uint8_t mode) {
+    int caretItemNo = -1, caretOffs = 0;
+    if (const TRVUndoInfos* group = from.LastGroup()) {
+        caretItemNo = group->CaretItemNo;
+        caretOffs = group->CaretOffs;
+    }
+    UndoDest = mode;
     auto reset = epc::Finally([this] { UndoDest = rvudNone; });
-    RedoList->Redo(this, UndoList.get());
+    from.Undo(this, &to);
+    if (!GetCanvas()) {
+        // Without a canvas nothing lays the items out again: drawing items would be stale.
+        ClearFormatting();
+        return;
+    }
+    if (DrawItems.Count() == 0 || ItemCount() == 0) return;
+    caretItemNo = std::clamp(caretItemNo, 0, ItemCount() - 1);
+    caretOffs = std::clamp(caretOffs, ItemStartOffset(caretItemNo), ItemEndOffset(caretItemNo));
+    PlaceCaretAt(caretItemNo, caretOffs);
+    Invalidate();
 }
 
 } // namespace epc

@@ -7,15 +7,21 @@
 #include <string>
 #include <vector>
 
+#include "richtext/edit/RVItemResizer.h"
 #include "richtext/edit/RVUndo.h"
 #include "richtext/view/RVRVData.h"
 
 namespace epc {
 
 class TCustomRichViewEdit;
+class TRVIntPropertyHolder;
+class TRVUndoModifyItemIntProperty;
+class TRVUndoModifyItemIntProperties;
 
 // UTF-16LE item bytes as characters (an odd last byte is dropped).
 std::u16string LEBytesToWide(const std::string& bytes);
+// Characters as UTF-16LE item bytes.
+std::string WideToLEBytes(const std::u16string& text);
 
 inline constexpr const char* errRVInvalidCaret =
     "Invalid caret position. Please contact the developer, if you can reproduce this problem";
@@ -38,6 +44,25 @@ struct TRVCharPos {
 // Where changes are recorded.
 enum : uint8_t { rvudNone = 0, rvudUndo = 1, rvudRedo = 2 };
 
+// One line of text to insert, in the encoding of the target text style.
+struct TRVInsertLine {
+    std::string Text;
+    bool NewParagraph = false; // false: a new line inside the paragraph (the first line: none)
+    bool PageBreak = false;
+};
+
+// Where a document (RVF, RTF) goes at the caret, and what happens to the caret's item.
+struct TRVDocInsertPoint {
+    int Index = 0; // the insertion index
+    bool AtLineStart = false;
+    bool ParaReadOnly = false;
+    int SplitItem = -1; // a text item cut at the caret, its tail following the content
+    int SplitOffs = 0;
+    int EmptyItem = -1; // an empty text item at the caret, replaced by the content
+    int Tail = -1;      // the item that continued the caret's line at the insertion index
+    bool TailJoined = false;
+};
+
 class TRVEditRVData : public TRichViewRVData {
 public:
     explicit TRVEditRVData(TCustomRichView* richView);
@@ -59,6 +84,8 @@ public:
 
     // ---- Life cycle.
     void ClearFormatting() override;
+    // Clearing the items forgets every step that referred to them.
+    void Clear() override;
     void ClearDocument();
     void EnsureNotEmpty();
     void FormatAll(bool keepPosition, bool force, bool noCaching, bool onlyTail, TCanvas* canvas,
@@ -128,7 +155,203 @@ public:
     void Undo();
     void Redo();
 
+    // ---- Undoable edit primitives. Each records its reverse into the active list (when there
+    // is one) before it changes the document; those that can change the document's minimum
+    // width set FullReformat (they never clear it).
+    // The list changes are recorded into now: the undo list (none when its limit is 0), the
+    // redo list while undoing, or none.
+    TRVUndoList* GetActiveUndoList() const;
+    // Opens a group in the undo list at the caret; recording follows the result.
+    void BeginUndoAction(uint8_t kind, bool finalize);
+    void BeginUndoCustomAction(uint8_t kind, const std::string& caption, bool finalize);
+    void BeginRedoAction(uint8_t kind, const std::string& caption);
+    // While the level is 1 or more, new actions join the current group.
+    void ChangeUndoGroupLevel(bool raise);
+    // Every editing operation ends with this: the editor is told of the change.
+    void MarkChanged();
+
+    void DeleteItemUndoable(int itemNo, bool& fullReformat);
+    void DeleteItemsUndoable(int first, int last, bool& fullReformat);
+    // Count -1: to the end of the text; 0: nothing.
+    void DeleteSubstringUndoable(int itemNo, int offs, int count);
+    // Text in the item's encoding, inserted before the character at Offs.
+    void InsertSubstringUndoable(int itemNo, int offs, const std::string& text);
+    void ChangeTextUndoable(int itemNo, const std::string& text);
+    // Reattach: the item comes back from an undo record.
+    void InsertItemUndoable(int index, const std::string& text,
+                            std::unique_ptr<TCustomRVItemInfo> item, bool reattach,
+                            bool& fullReformat);
+    void InsertItemsUndoable(int index, std::vector<TRVItemEntry> items, bool reattach,
+                             bool& fullReformat);
+    // Only the record of inserted items, for items already put into the list.
+    void AddInsertItemsUndo(int index, int count);
+    void SetParaStyleRangeUndoable(int first, int last, int paraNo, bool& fullReformat);
+    void SetParaStylesFromListUndoable(int first, const std::vector<int32_t>& paraNos,
+                                       bool& fullReformat);
+    // ParaNo -1: a new paragraph start keeps the item's paragraph style.
+    void SetJoinsPreviousUndoable(int itemNo, bool join, int paraNo, bool& fullReformat);
+    void SetLineBreakUndoable(int itemNo, bool value, bool& fullReformat);
+    void SetPageBreakUndoable(int itemNo, bool value);
+    void SetStyleNoUndoable(int itemNo, int styleNo);
+    // TakeOver: the tag is used as given, else copied.
+    void SetTagUndoable(int itemNo, const TRVTag& tag, bool takeOver);
+    // ItemNo -1: the document-end checkpoint.
+    void AddCheckpointUndoable(int itemNo, std::unique_ptr<TRVCPInfo> checkpoint);
+    void DeleteCheckpointUndoable(int itemNo);
+    void ResizeControlUndoable(int itemNo, int width, int height, bool moveCaret);
+    void ApplyControlSize(int itemNo, int width, int height, bool moveCaret);
+    void SetExtraIntPropertyUndoable(int itemNo, int prop, int value);
+    // Record null: the base record class. Target null: the item itself. The record, when one
+    // was made, is returned (owned by the active list).
+    TRVUndoModifyItemIntProperty*
+    SetItemIntPropertyUndoable(std::unique_ptr<TRVUndoModifyItemIntProperty> record, int itemNo,
+                               TRVIntPropertyHolder* target, const std::string& name, int value,
+                               bool affectsWidth, bool affectsHeight);
+    TRVUndoModifyItemIntProperties*
+    SetItemIntPropertiesUndoable(std::unique_ptr<TRVUndoModifyItemIntProperties> record, int itemNo,
+                                 TRVIntPropertyHolder* target, bool affectsWidth,
+                                 bool affectsHeight,
+                                 const std::vector<std::pair<std::string, int>>& values);
+    void AddModifyItemTerminatorUndo(int itemNo, bool opening);
+    void AddReformatRange(int first, int last, bool flag);
+    // Joins item ItemNo + 1 into ItemNo.
+    void MergeTextItemsUndoable(int itemNo, bool& fullReformat);
+    // The control whose bounds the editor itself is setting (its resize notice is ignored).
+    TControl* ResizingControl = nullptr;
+    // Puts back exactly the line options (joins, line break, page break) of an item.
+    void RestoreLineOptionsUndoable(int itemNo, uint8_t options, uint8_t recordKind);
+
+    // ---- Resizing the one selected picture or control with the mouse.
+    std::unique_ptr<TRVItemResizer> Resizer;
+    // Drops the resizer and makes one when exactly one resizable item is selected.
+    void UpdateResizer();
+    // Keeps the resizer only while its drawing item still shows its item.
+    void RecheckResizer();
+    // X and Y in client coordinates.
+    bool ResizerHit(int x, int y) const;
+    void PaintOverItems(TCanvas* canvas, int xOffset, int yOffset) override;
+    void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
+    void MouseMove(TShiftState shift, int x, int y) override;
+    void ToggleXorFeedback(int x, int y) override;
+    // Escape during a drag: the item keeps its size; false when no drag ran.
+    bool CancelResize();
+    // Sizes include the border spacing; one undo step.
+    void ResizeItem(int itemNo, int width, int height);
+    // The minimum width of the item's paragraph, noted before the item's size changes.
+    void NoteParaMinWidth(int itemNo, int& width);
+    // Re-formats after an item's size changed (the whole document when the paragraph's
+    // minimum width may change the document's) and puts the caret after the item.
+    void ReformatAfterItemResize(int itemNo, int oldWidth);
+    // Re-formats (the whole document, or the paragraphs around the caret and the item) and
+    // puts the caret at an item position.
+    void MoveCaretToItem(bool fullReformat, int itemNo, int offs);
+    // Takes back the last undo group without recording anything (a refused insertion).
+    void DropLastUndoGroup();
+
+    // ---- Inserting at the caret. Each operation is one undo step, re-formats what it changed
+    // and puts the caret behind what it inserted (in front with CaretBefore).
+    // Places Item (taken in any case) at the caret; false when refused. Index gets the new
+    // item's index; FullReformat is set when the document's minimum width may change.
+    bool InsertItemAtCaret(std::unique_ptr<TCustomRVItemInfo> item, std::string text, int& index,
+                           bool& fullReformat);
+    bool InsertItem(std::unique_ptr<TCustomRVItemInfo> item, std::string text, bool caretBefore);
+    bool InsertNewTextItem(const std::string& text, int styleNo);
+    // Text cut into paragraphs and lines, in the current text style.
+    bool InsertTextA(const std::string& text, bool caretBefore);
+    // UTF-16LE bytes; an odd length raises "Can't perform Unicode operation".
+    bool InsertTextW(const std::string& utf16, bool caretBefore);
+    // False when the stream cannot be read: the document stays as it was.
+    bool InsertRVFFromStream(TStream& stream);
+    bool InsertRTFFromStream(TStream& stream);
+    // Joins an inserted range with its neighbours and inside; the range and the caret
+    // position follow the joins.
+    void MergeInsertedRange(int& first, int& last, int& caretItemNo, int& caretOffs,
+                            bool& fullReformat);
+
+    // ---- Applying styles. The text style of the selection through the editor's
+    // OnStyleConversion (without a selection: the current text style, and an empty item at the
+    // caret); the paragraph style of the paragraphs the selection touches, converted through
+    // OnParaStyleConversion or set to Value.
+    void ApplyTextStyleConversion(int userValue);
+    void ApplyParaStyleConversion(bool convert, int value);
+    // Joins mergeable neighbours from the item before Start to End; the ends follow.
+    void MergeAroundRange(int& startNo, int& startOffs, int& endNo, int& endOffs);
+
+    // ---- Deleting, typing and Enter. Each checks protections, records one undo step,
+    // re-lays out the touched paragraphs and tells the editor; a refusal beeps and changes
+    // nothing (false).
+    bool CanDeleteSelection();
+    bool DeleteSelection();
+    bool BackspaceKey(bool word);
+    bool DeleteKey(bool word);
+    // Text in the current text style's encoding (UTF-16LE for a Unicode style).
+    bool InsertTyped(const std::string& text);
+    // A typed ANSI character.
+    bool KeyPressChar(char key);
+    bool EnterKey(bool lineBreak);
+    // Whether the caret stands at the start (end) of its paragraph; a list marker before the
+    // caret's item counts as the paragraph's start.
+    bool CaretAtParaStart();
+    bool CaretAtParaEnd();
+    // A new text item like the given one: style, Unicode flag and a copy of the tag.
+    std::unique_ptr<TCustomRVItemInfo> CreateTextItemLike(int itemNo);
+    // A copy of the list marker that starts the paragraph of ItemNo, or null.
+    std::unique_ptr<TCustomRVItemInfo> CopyParagraphMarker(int itemNo);
+
 private:
+    int ConvertTextStyle(int styleNo, int userValue, bool appliedToText);
+    // Text of one style in the encoding of another.
+    std::string TextInStyle(const std::string& text, int fromStyleNo, int toStyleNo) const;
+    void RestyleTextItem(int itemNo, int styleNo);
+    std::unique_ptr<TCustomRVItemInfo> NewTextPart(int itemNo, int styleNo, bool keepTag) const;
+    // The characters before Offs become a new item in front; returns the old item's index.
+    int SplitOffHead(int itemNo, int offs, int styleNo, bool keepTag);
+    // The characters from Offs on become a new item behind.
+    void SplitOffTail(int itemNo, int offs, int styleNo, bool keepTag);
+    bool ParaIsReadOnly(int paraNo) const;
+    bool ItemHasProtection(int itemNo, TRVProtectOption option) const;
+    // Nothing may go between two sticking items (after AfterItemNo; -1: before the first).
+    bool InsertionSticks(int afterItemNo) const;
+    std::unique_ptr<TCustomRVItemInfo> NewTextItemLike(int itemNo) const;
+    std::unique_ptr<TCustomRVItemInfo> NewTextItem(int styleNo, int paraNo) const;
+    void GetParagraphItemRangeOf(int& first, int& last) const;
+    void NoteCaretParaRange(int& firstDrawItemNo, int& lastDrawItemNo) const;
+    // Lays out the paragraphs of a drawing range noted before an edit (or the whole document)
+    // and puts the caret at an item position.
+    void ReformatInserted(bool fullReformat, int firstDrawItemNo, int lastDrawItemNo,
+                          int itemCountChange, int caretItemNo, int caretOffs);
+    // Whether the paragraphs of an item range are as wide as the document's minimum width.
+    bool ParasAreWidest(int firstItemNo, int lastItemNo);
+    // An empty text item that the next text item continues (they join into one).
+    bool EmptyTextRunsOn(int itemNo) const;
+    bool InsertLines(std::vector<TRVInsertLine>& lines, bool caretBefore);
+    void FinishInsertion(int first, int last, int firstDraw, int lastDraw, int countBefore,
+                         bool caretBefore, bool fullReformat);
+    void FindDocumentInsertionPoint(TRVDocInsertPoint& p);
+    bool CheckDocumentInsertion(const TRVDocInsertPoint& p);
+    void FinishDocumentInsertion(const TRVDocInsertPoint& p, int first, int last, int firstDraw,
+                                 int lastDraw, int countBefore, bool fullReformat);
+    // The one resizable item the selection covers whole, or -1.
+    int ResizableSelectedItem() const;
+    bool FResizeFrameShown = false;
+    bool FHandleCursorShown = false;
+    TCursor FCursorBeforeHandle = crDefault;
+    int FClickDrawItemNo = -1; // the drawing item under the last left press
+    bool SelectClickedResizable();
+    // Backspace at an item position (the caret's, or where Delete put it).
+    bool BackspaceAt(int itemNo, int offs, bool word, int& caretItemNo, int& caretOffs,
+                     bool& fullReformat);
+    bool ItemProtected(int itemNo, TRVProtectOption option) const;
+    bool ItemParaReadOnly(int itemNo) const;
+    bool CanMergeAcrossStart(int first, int second) const;
+    // An empty text item in the current text style.
+    std::unique_ptr<TCustomRVItemInfo> NewEmptyTextItem(int paraNo);
+    // Lays out again the paragraphs of a drawing range noted before an edit (the whole
+    // document when Full), then puts the caret at an item position.
+    void FinishEdit(int firstDrawItemNo, int lastDrawItemNo, int itemCountBefore, bool full,
+                    int caretItemNo, int caretOffs);
+    // Undoes the last group of From, recording the reverse into To.
+    void ReplayLastGroup(TRVUndoList& from, TRVUndoList& to, uint8_t mode);
     bool SelectionRunsBackwards() const;
     // The current styles and the hot link follow the item under the caret.
     void FollowCaretItem(bool keepStyles);
@@ -140,6 +363,8 @@ private:
     void MoveToDrawItemAtY(int y, bool before);
     void MovePageTo(int drawItemNo, int offs, int oldLineFirst);
     bool FDestroying = false;
+    // The client width the last full format broke the lines for.
+    int FLayoutClientWidth = -1;
     bool FTakeStylesOnNextFormat = false;
 };
 

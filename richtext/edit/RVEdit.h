@@ -33,6 +33,10 @@ using TRVEditorOptions = TSet<TRVEditorOption>;
 // Where the caret tried to leave the document.
 enum class TRVGetOutDirection { rvdLeft, rvdUp, rvdRight, rvdDown, rvdTop, rvdBottom };
 
+// The kind of step Undo (Redo) would take back; both kinds of typing groups read as typing.
+enum class TRVUndoType { None, Delete, Insert, ParaStyle, Typing, TextStyle, ModifyItem, Custom };
+TRVUndoType UndoTypeOfAction(uint8_t action);
+
 // The clipboard format a paste takes.
 enum class TRVPasteFormat { None, RVF, RTF, UnicodeText, Text, Bitmap, Metafile };
 
@@ -85,6 +89,11 @@ public:
     bool CanRedo();
     virtual void Undo();
     virtual void Redo();
+    TRVUndoType UndoAction();
+    TRVUndoType RedoAction();
+    // The caption a custom step was given (empty for the editor's own steps).
+    std::string UndoName();
+    std::string RedoName();
 
     // ---- Clipboard.
     virtual bool CanPaste();
@@ -112,18 +121,32 @@ public:
     void DoCaretMove();
     void Dispatch(TMessage& message) override;
 
-protected:
-    std::unique_ptr<TRichViewRVData> GetDataClass() override;
-    void KeyDown(Word& key, TShiftState shift) override;
-    void KeyPress(char16_t& key) override;
-    // Insertion at the caret, supplied by the insertion layer; the editor only routes pastes.
+    // ---- Inserting at the caret, each one undo step in place of the selection. The stream
+    // readers answer whether the stream was read (false leaves the document as it was).
     virtual bool InsertRVFFromStream(TStream& stream);
     virtual bool InsertRTFFromStream(TStream& stream, const std::string& basePath);
     virtual void InsertTextW(const std::u16string& text);
     virtual void InsertText(const std::string& text);
-    virtual void PastePicture(TRVPasteFormat format);
+    bool InsertRVFFromFile(const std::string& fileName);
+    bool InsertRTFFromFile(const std::string& fileName);
+    // The item is taken in any case; false when it was not inserted.
+    bool InsertItem(std::unique_ptr<TCustomRVItemInfo> item, const std::string& name);
+    bool InsertPicture(const std::string& name, std::unique_ptr<TGraphic> graphic,
+                       TRVVAlign vAlign);
+
+    // ---- Styles of the selection.
+    void ApplyParaStyleToSelection(int paraNo);
+    // Through OnStyleConversion / OnParaStyleConversion; nothing without the event.
+    void ConvertSelectionTextStyles(int userData);
+    void ConvertSelectionParaStyles(int userData);
+
+protected:
+    std::unique_ptr<TRichViewRVData> GetDataClass() override;
+    void KeyDown(Word& key, TShiftState shift) override;
+    void KeyPress(char16_t& key) override;
     // Deletes the selection as an undoable step.
-    virtual void CutSelection() {}
+    virtual void CutSelection();
+    virtual void PastePicture(TRVPasteFormat format);
 
 private:
     bool MoveCaretByKey(Word key, TShiftState shift);
@@ -134,6 +157,11 @@ private:
     // The current text style takes the charset of a new input language.
     void WMInputLangChange(TMessage& message);
     int CanPasteFormat(uint32_t format);
+    // Opens an insertion step (the selection deleted in it); false when refused.
+    bool BeginInsert();
+    void EndInsert(bool inserted);
+    bool DeleteSelectionForInsert();
+    int FInsertGroupsBefore = 0;
     bool FReadOnly = false;
 };
 
