@@ -94,6 +94,7 @@ enum class TVirtualTreeState : uint8_t {
 using TVirtualTreeStates = TSet<TVirtualTreeState>;
 
 class TBaseVirtualTree;
+class TTreeReadView;
 class TVTHeader;
 class TVTDragManager;
 class IDataObject;
@@ -1026,11 +1027,11 @@ private:
     // depth of the node being read.
     int64_t FReadLimit = 0;
     int FReadDepth = 0;
-    // The stream being read when it is a plain memory stream: its bytes are then taken in
-    // place rather than through a call per field.
-    TMemoryStream* FReadMemory = nullptr;
-    // FReadMemory when Stream is that one, else null.
-    TMemoryStream* ReadingInPlace(TStream& stream) const;
+    // Stands in for a plain memory stream while it is read: its bytes are taken in place
+    // rather than through a call per field.
+    TTreeReadView* FReadView = nullptr;
+    // FReadView when Stream is that one, else null.
+    TTreeReadView* ReadingInPlace(TStream& stream) const;
 
     TNodePool FNodePool; // before everything that may hold nodes, so it goes last
     TBorderStyle FBorderStyle = bsSingle;
