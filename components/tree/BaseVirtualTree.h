@@ -1030,6 +1030,8 @@ private:
     // Stands in for a plain memory stream while it is read: its bytes are taken in place
     // rather than through a call per field.
     TTreeReadView* FReadView = nullptr;
+    // Where loaded nodes marked selected go while a stream is inserted.
+    std::vector<PVirtualNode>* FLoadSelection = nullptr;
     // FReadView when Stream is that one, else null.
     TTreeReadView* ReadingInPlace(TStream& stream) const;
 

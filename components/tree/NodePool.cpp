@@ -11,14 +11,6 @@
 #include "platform/core/Exceptions.h"
 #include "platform/core/ScopeGuard.h"
 
-#if defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define EPC_POOL_ASAN 1
-#endif
-#endif
-#if defined(__SANITIZE_ADDRESS__) && !defined(EPC_POOL_ASAN)
-#define EPC_POOL_ASAN 1
-#endif
 #ifdef EPC_POOL_ASAN
 #include <sanitizer/asan_interface.h>
 #endif
@@ -189,9 +181,8 @@ void TNodePool::AddSlab() {
     FZeroed = FNext;
 }
 
-void* TNodePool::Allocate(size_t size, size_t zeroFrom) {
-    const size_t stride =
-        (std::max<size_t>(size, sizeof(void*)) + sizeof(void*) - 1) / sizeof(void*) * sizeof(void*);
+void* TNodePool::AllocateSlow(size_t size, size_t zeroFrom) {
+    const size_t stride = StrideFor(size);
     if (FLive == 0 && stride != FStride) {
         // Nothing of the slabs is in use: start over with the new record size.
         FreeSlabs();

@@ -72,15 +72,27 @@ uint32_t GetU32(const uint8_t* p) {
 // calls. Handlers that change the stream they read from are followed (Follow).
 class TTreeReadView final : public TStream {
 public:
-    explicit TTreeReadView(TMemoryStream& source) : FSource(source) {
-        Follow();
+    explicit TTreeReadView(TMemoryStream& source)
+        : FSource(source), FData(source.Memory()), FSize(source.TMemoryStream::Size()) {
         FPosition = source.TMemoryStream::Seek(0, TSeekOrigin::soCurrent);
     }
 
     int64_t Read(void* buffer, int64_t count) override {
         if (count <= 0 || FPosition >= FSize) return 0;
         const int64_t n = std::min(count, FSize - FPosition);
-        std::memcpy(buffer, FData + FPosition, size_t(n));
+        const uint8_t* from = FData + FPosition;
+        // Load handlers mostly read a few bytes at a time: those are copied without a call,
+        // as two words that may overlap.
+        auto* to = static_cast<uint8_t*>(buffer);
+        if (n >= 4 && n <= 8) {
+            uint32_t head, tail;
+            std::memcpy(&head, from, 4);
+            std::memcpy(&tail, from + n - 4, 4);
+            std::memcpy(to, &head, 4);
+            std::memcpy(to + n - 4, &tail, 4);
+        } else {
+            std::memcpy(to, from, size_t(n));
+        }
         FPosition += n;
         return n;
     }
@@ -103,6 +115,7 @@ public:
         return FData + pos;
     }
     void Follow() {
+        if (FSource.Memory() == FData && FSource.TMemoryStream::Size() == FSize) return;
         FData = FSource.Memory();
         FSize = FSource.TMemoryStream::Size();
     }
@@ -168,6 +181,32 @@ void WriteChunkHeader(TStream& stream, int id, int size) {
     PutU32(header, uint32_t(id));
     PutU32(header + 4, uint32_t(size));
     stream.WriteBuffer(header, ChunkHeaderSize);
+}
+
+// A loaded node whose children have their totals: its own totals, the flags that follow from
+// its children, and its selection moved to Selected (when given) for the tree's list.
+void FinishLoadedNode(PVirtualNode node, std::vector<PVirtualNode>* selected) {
+    Cardinal count = 1;
+    Cardinal height = node->NodeHeight;
+    bool anyVisible = false;
+    const bool expanded = Has(node, nsExpanded);
+    for (PVirtualNode c = node->FirstChild; c; c = c->NextSibling) {
+        count += c->TotalCount;
+        if (Has(c, nsVisible)) {
+            anyVisible = true;
+            if (expanded) height += c->TotalHeight;
+        }
+    }
+    node->TotalCount = count;
+    node->TotalHeight = height;
+    if (node->ChildCount > 0) {
+        node->States.Include(nsHasChildren);
+        node->States.Set(nsAllChildrenHidden, !anyVisible);
+    }
+    if (selected && Has(node, nsSelected)) {
+        node->States.Exclude(nsSelected);
+        selected->push_back(node);
+    }
 }
 
 } // namespace
@@ -310,6 +349,7 @@ std::vector<PVirtualNode> TBaseVirtualTree::InsertNodes(TStream& stream, PVirtua
     FReadView = view ? &*view : nullptr;
     auto forget = Finally([&] {
         FReadView = nullptr;
+        FLoadSelection = nullptr;
         if (view) view->Finish();
     });
 
@@ -332,6 +372,7 @@ std::vector<PVirtualNode> TBaseVirtualTree::InsertNodes(TStream& stream, PVirtua
     Cardinal addedRows = 0;
     bool anyVisible = false;
     std::vector<PVirtualNode> selected;
+    FLoadSelection = &selected;
     auto commit = Finally([&] {
         if (added.empty()) return;
         ++FStructureVersion;
@@ -354,8 +395,11 @@ std::vector<PVirtualNode> TBaseVirtualTree::InsertNodes(TStream& stream, PVirtua
         MoveTo(in, FReadView, pos);
         PVirtualNode node = MakeNewNode();
         node->Parent = parent;
+        // Each node is finished as its chunks end; after a failure the partly read subtree is
+        // finished here.
+        bool complete = false;
         auto link = Finally([&] {
-            FinishLoadedSubtree(node, selected);
+            if (!complete) FinishLoadedSubtree(node, selected);
             node->Index = after ? after->Index + 1 : 0;
             node->PrevSibling = after;
             node->NextSibling = after ? after->NextSibling : parent->FirstChild;
@@ -379,6 +423,7 @@ std::vector<PVirtualNode> TBaseVirtualTree::InsertNodes(TStream& stream, PVirtua
             }
         });
         ReadNode(in, version, node);
+        complete = true;
     }
     return added;
 }
@@ -414,6 +459,7 @@ void TBaseVirtualTree::ReadNodeChunks(TStream& stream, int version, PVirtualNode
         pos = Tell(stream, view);
     }
     if (pos != end) UnexpectedData();
+    FinishLoadedNode(node, FLoadSelection);
 }
 
 bool TBaseVirtualTree::ReadChunk(TStream& stream, int version, PVirtualNode node, int chunkId,
@@ -492,30 +538,6 @@ void TBaseVirtualTree::SkipNode(TStream& stream) {
 void TBaseVirtualTree::FinishLoadedSubtree(PVirtualNode top, std::vector<PVirtualNode>& selected) {
     // Post-order without recursion: a node's totals are summed once all its children have
     // theirs.
-    auto finish = [&](PVirtualNode node) {
-        Cardinal count = 1;
-        Cardinal height = node->NodeHeight;
-        bool anyVisible = false;
-        const bool expanded = Has(node, nsExpanded);
-        for (PVirtualNode c = node->FirstChild; c; c = c->NextSibling) {
-            count += c->TotalCount;
-            if (Has(c, nsVisible)) {
-                anyVisible = true;
-                if (expanded) height += c->TotalHeight;
-            }
-        }
-        node->TotalCount = count;
-        node->TotalHeight = height;
-        if (node->ChildCount > 0) {
-            node->States.Include(nsHasChildren);
-            node->States.Set(nsAllChildrenHidden, !anyVisible);
-        }
-        if (Has(node, nsSelected)) {
-            // Selection goes through the tree's own list, which skips nodes already marked.
-            node->States.Exclude(nsSelected);
-            selected.push_back(node);
-        }
-    };
     PVirtualNode run = top;
     while (true) {
         if (run->FirstChild) {
@@ -523,7 +545,7 @@ void TBaseVirtualTree::FinishLoadedSubtree(PVirtualNode top, std::vector<PVirtua
             continue;
         }
         while (true) {
-            finish(run);
+            FinishLoadedNode(run, &selected);
             if (run == top) return;
             if (run->NextSibling) {
                 run = run->NextSibling;
