@@ -11,10 +11,6 @@
 #include "platform/core/Exceptions.h"
 #include "platform/core/ScopeGuard.h"
 
-#ifdef EPC_POOL_ASAN
-#include <sanitizer/asan_interface.h>
-#endif
-
 namespace epc {
 
 namespace {

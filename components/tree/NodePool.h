@@ -20,6 +20,9 @@
 #if defined(__SANITIZE_ADDRESS__) && !defined(EPC_POOL_ASAN)
 #define EPC_POOL_ASAN 1
 #endif
+#ifdef EPC_POOL_ASAN
+#include <sanitizer/asan_interface.h>
+#endif
 
 namespace epc {
 
@@ -39,15 +42,18 @@ public:
     // The first ZeroFrom bytes (a multiple of the pointer size) are left as they are for a
     // caller that sets them all anyway: filling them twice costs a pass over the memory.
     void* Allocate(size_t size, size_t zeroFrom = 0) {
-#ifndef EPC_POOL_ASAN
         // The common case without a call: the next never-used record of the newest slab, at
         // the current size, with only its tail to clear.
-        if (zeroFrom > 0 && zeroFrom < FStride && FNext != FEnd && FNext >= FZeroed && !FFreeList &&
-            StrideFor(size) == FStride) {
+        if (zeroFrom > 0 && zeroFrom <= FStride && FNext != FEnd && FNext >= FZeroed &&
+            !FFreeList && StrideFor(size) == FStride) {
             char* record = FNext;
             char* const end = record + FStride;
             FNext = FZeroed = end;
             ++FLive;
+#ifdef EPC_POOL_ASAN
+            // Records not handed out are fenced off for the address checker.
+            ASAN_UNPOISON_MEMORY_REGION(record, FStride);
+#endif
             // Tails are a word or two: stored in place rather than through a call.
             for (char* p = record + zeroFrom; p != end; p += sizeof(void*)) {
                 void* const zero = nullptr;
@@ -55,7 +61,6 @@ public:
             }
             return record;
         }
-#endif
         return AllocateSlow(size, zeroFrom);
     }
     // Gives back a record got from Allocate.
