@@ -1015,6 +1015,10 @@ private:
     HCURSOR FCursorBeforePanning = nullptr;
     // Shows the direction cursor for the mouse at P (client coordinates) while panning.
     void ShowPanningCursor(TPoint p);
+    // The indicator window of wheel panning and the picture it shows (by resource name).
+    HWND FPanningWindow = nullptr;
+    void ShowPanningWindow(TPoint position);
+    std::shared_ptr<TBitmap> LoadPanningCursorRegion(const char* name);
     uint8_t FScrollDirections = 0;
     TPoint FDownPoint;
     TPoint FDrawSelStart;
