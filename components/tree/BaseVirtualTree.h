@@ -759,6 +759,8 @@ public:
     virtual void DoGetCursor(TCursor& cursor);
     virtual bool DoKeyAction(Word& charCode, TShiftState& shift);
     virtual TPopupMenu* DoGetPopupMenu(PVirtualNode node, TColumnIndex column, TPoint position);
+    // Shows the menu DoGetPopupMenu finds at Position (client coordinates).
+    virtual void DoPopupMenu(PVirtualNode node, TColumnIndex column, TPoint position);
     virtual bool DoPaintBackground(TCanvas* canvas, const TRect& r);
     virtual int DoGetImageIndex(PVirtualNode node, TVTImageKind kind, TColumnIndex column,
                                 bool& ghosted, int& index);

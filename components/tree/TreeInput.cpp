@@ -457,6 +457,16 @@ void TBaseVirtualTree::KeyDown(Word& key, TShiftState shift) {
             DoCancelEdit();
         }
         break;
+    case VK_APPS:
+        if (node) {
+            // The middle of the node's text, cut at the column or the client area, and of its
+            // row.
+            TRect text = DisplayRect(node, FFocusedColumn, true);
+            text.Right = std::min(text.Right, ClientWidth());
+            DoPopupMenu(node, FFocusedColumn,
+                        TPoint((text.Left + text.Right) / 2, (text.Top + text.Bottom) / 2));
+        }
+        break;
     case VK_SPACE:
         if (misc.Contains(toCheckSupport) && node && node->CheckType != ctNone &&
             !Has(node, nsDisabled) &&

@@ -7,6 +7,7 @@
 
 #include "TreeTestSupport.h"
 #include "platform/controls/Forms.h"
+#include "platform/controls/Menus.h"
 #include "platform/core/ScopeGuard.h"
 #include "platform/testing/UserActions.h"
 #include "platform/windows/Window.h"
@@ -457,6 +458,54 @@ TEST_F(InputFixture, WheelPanningIndicatorScrollsUntilAClickKeyOrFocusLoss) {
         ua::Wait(100);
         EXPECT_EQ(tree->OffsetY(), offset) << ending;
     }
+}
+
+TEST_F(InputFixture, ContextMenuKeyPopsTheNodesMenuUpAtItsText) {
+    // Node texts wider than the window: the point is the middle of the part that shows.
+    struct TWide : TBaseVirtualTree {
+        using TBaseVirtualTree::TBaseVirtualTree;
+        int DoGetNodeWidth(PVirtualNode, TColumnIndex) override { return 1000; }
+    };
+    auto* wide = new TWide(form);
+    wide->SetParent(form);
+    wide->SetBorderStyle(bsNone);
+    wide->SetBounds(0, 0, 300, 200);
+    wide->SetRootNodeCount(5);
+    wide->SetChildCount(wide->GetFirst(), 2);
+    wide->SetFocus();
+    TPopupMenu menu(form);
+    std::vector<PVirtualNode> asked;
+    wide->OnGetPopupMenu = [&](TBaseVirtualTree*, PVirtualNode node, TColumnIndex, TPoint,
+                               bool& askParent, TPopupMenu*& popup) {
+        asked.push_back(node);
+        // Children have none of their own: their parent's menu shows.
+        if (node->Parent == wide->RootNode()) popup = &menu;
+        askParent = true;
+    };
+    PVirtualNode parent = wide->GetFirst();
+    wide->SetExpanded(parent, true);
+    PVirtualNode child = parent->FirstChild->NextSibling;
+    wide->SetFocusedNode(child);
+    ua::Pump();
+    ua::PressKey(VK_APPS);
+    ASSERT_EQ(OpenPopupMenu(), &menu);
+    EXPECT_EQ(asked, (std::vector<PVirtualNode>{child, parent}));
+    const int left = wide->DisplayRect(child, NoColumn, true).Left;
+    ASSERT_GT(left, 0);
+    // The third row (36 to 54), the text from its indent to the window's right edge.
+    EXPECT_EQ(menu.PopupPoint(), ua::ScreenPoint(wide, TPoint((left + 300) / 2, 45)));
+    EXPECT_EQ(menu.PopupComponent(), wide);
+    CloseMenu();
+    // Without a menu from the event nothing opens, and without a focused node nothing is asked.
+    wide->OnGetPopupMenu = nullptr;
+    ua::PressKey(VK_APPS);
+    EXPECT_EQ(OpenPopupMenu(), nullptr);
+    wide->SetFocusedNode(nullptr);
+    asked.clear();
+    wide->OnGetPopupMenu = [&](TBaseVirtualTree*, PVirtualNode node, TColumnIndex, TPoint, bool&,
+                               TPopupMenu*&) { asked.push_back(node); };
+    ua::PressKey(VK_APPS);
+    EXPECT_TRUE(asked.empty());
 }
 
 TEST_F(InputFixture, TabMovesTheFocusOverTheColumnsAndRows) {
