@@ -338,6 +338,11 @@ std::vector<PVirtualNode> TBaseVirtualTree::InsertNodes(TStream& stream, PVirtua
     const bool asChildren = mode == M::amAddChildFirst || mode == M::amAddChildLast;
     if (asChildren && target != FRoot.get() && !target->States.Contains(nsInitialized))
         InitNode(target);
+    // A load handler may insert another stream: the outer reading goes on as it was after.
+    const int64_t outerLimit = FReadLimit;
+    const int outerDepth = FReadDepth;
+    TTreeReadView* const outerView = FReadView;
+    std::vector<PVirtualNode>* const outerSelection = FLoadSelection;
     FReadLimit = size;
     FReadDepth = 0;
     // Only streams known not to change how they read are read in place.
@@ -348,8 +353,10 @@ std::vector<PVirtualNode> TBaseVirtualTree::InsertNodes(TStream& stream, PVirtua
     TStream& in = view ? static_cast<TStream&>(*view) : stream;
     FReadView = view ? &*view : nullptr;
     auto forget = Finally([&] {
-        FReadView = nullptr;
-        FLoadSelection = nullptr;
+        FReadLimit = outerLimit;
+        FReadDepth = outerDepth;
+        FReadView = outerView;
+        FLoadSelection = outerSelection;
         if (view) view->Finish();
     });
 
@@ -510,7 +517,7 @@ bool TBaseVirtualTree::ReadChunk(TStream& stream, int version, PVirtualNode node
             pos = childEnd;
         }
         if (pos != end) UnexpectedData();
-        MoveTo(stream, view, end);
+        if (view) view->MoveTo(end);
         return true;
     }
     case UserChunk: {

@@ -540,3 +540,29 @@ TEST(TreeStream, LoadHandlerSeesTheStreamAndMayGrowIt) {
     EXPECT_EQ(ChildTags(b, b.RootNode()), (std::vector<int32_t>{1, 4, 5}));
     EXPECT_EQ(ChildTags(b, first), (std::vector<int32_t>{2, 3}));
 }
+
+TEST(TreeStream, LoadHandlerInsertingAnotherStream) {
+    // While the first node loads, its handler adds a stream of one node at the end; the outer
+    // load then goes on as before, its selection included.
+    StreamTree single;
+    *single.NodeData<int32_t>(single.AddChild(nullptr)) = 42;
+    const std::string inner = Saved(single);
+    const std::string outer = ThreeNodes();
+    StreamTree b;
+    bool inserted = false;
+    b.OnLoadNode = [&](TBaseVirtualTree* t, PVirtualNode n, TStream& s) {
+        *t->NodeData<int32_t>(n) = s.ReadInt32();
+        if (inserted) return;
+        inserted = true;
+        TStringStream more(inner);
+        t->InsertFromStream(more, nullptr, TVTNodeAttachMode::amAddChildLast);
+    };
+    TStringStream in(outer);
+    b.LoadFromStream(in);
+    EXPECT_EQ(ChildTags(b, b.RootNode()), (std::vector<int32_t>{1, 4, 5, 42}));
+    EXPECT_EQ(ChildIndices(b.RootNode()), (std::vector<Cardinal>{0, 1, 2, 3}));
+    EXPECT_EQ(b.TotalCount(), 6u);
+    EXPECT_EQ(CheckTotals(b), b.VisibleCount());
+    ASSERT_EQ(b.SelectedCount(), 1u);
+    EXPECT_EQ(*b.NodeData<int32_t>(b.GetFirstSelected()), 5);
+}
