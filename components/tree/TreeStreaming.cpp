@@ -69,7 +69,8 @@ uint32_t GetU32(const uint8_t* p) {
 // A read-only window on the bytes of a plain memory stream, with the stream's positions. While
 // such a stream is loaded, the chunk readers and the load handlers get this in its place: they
 // read it as any stream, and the reader's own reads of a few bytes are plain loads rather than
-// calls. Handlers that change the stream they read from are followed (Follow).
+// calls. Handlers that change the stream they read from are followed (Follow): the view's own
+// operations and the reader after every chunk look at the stream's bytes anew.
 class TTreeReadView final : public TStream {
 public:
     explicit TTreeReadView(TMemoryStream& source)
@@ -78,6 +79,7 @@ public:
     }
 
     int64_t Read(void* buffer, int64_t count) override {
+        Follow();
         if (count <= 0 || FPosition >= FSize) return 0;
         const int64_t n = std::min(count, FSize - FPosition);
         const uint8_t* from = FData + FPosition;
@@ -99,13 +101,17 @@ public:
     // Loading never writes to the stream it reads.
     int64_t Write(const void*, int64_t) override { return 0; }
     int64_t Seek(int64_t offset, TSeekOrigin origin) override {
+        Follow();
         const int64_t base = origin == TSeekOrigin::soBeginning ? 0
                              : origin == TSeekOrigin::soCurrent ? FPosition
                                                                 : FSize;
         FPosition = std::max<int64_t>(0, base + offset);
         return FPosition;
     }
-    int64_t Size() override { return FSize; }
+    int64_t Size() override {
+        Follow();
+        return FSize;
+    }
 
     int64_t Tell() const { return FPosition; }
     void MoveTo(int64_t pos) { FPosition = pos; }

@@ -522,11 +522,11 @@ TEST(TreeStream, LoadHandlerSeesTheStreamAndMayGrowIt) {
     b.OnLoadNode = [&](TBaseVirtualTree* t, PVirtualNode n, TStream& s) {
         EXPECT_GE(s.Size(), int64_t(bytes.size()));
         positions.push_back(s.Position());
-        *t->NodeData<int32_t>(n) = s.ReadInt32();
-        // Grows the stream it reads from far past its reserve.
+        // Grows the stream it reads from far past its reserve, then reads.
         in.Seek(0, TSeekOrigin::soEnd);
         std::string padding(size_t(1) << 16, 'x');
         in.WriteString(padding);
+        *t->NodeData<int32_t>(n) = s.ReadInt32();
     };
     b.LoadFromStream(in);
     ASSERT_EQ(b.TotalCount(), 5u);
