@@ -94,6 +94,7 @@ enum class TVirtualTreeState : uint8_t {
 using TVirtualTreeStates = TSet<TVirtualTreeState>;
 
 class TBaseVirtualTree;
+class TTreeReadView;
 class TVTHeader;
 class TVTDragManager;
 class IDataObject;
@@ -758,6 +759,8 @@ public:
     virtual void DoGetCursor(TCursor& cursor);
     virtual bool DoKeyAction(Word& charCode, TShiftState& shift);
     virtual TPopupMenu* DoGetPopupMenu(PVirtualNode node, TColumnIndex column, TPoint position);
+    // Shows the menu DoGetPopupMenu finds at Position (client coordinates).
+    virtual void DoPopupMenu(PVirtualNode node, TColumnIndex column, TPoint position);
     virtual bool DoPaintBackground(TCanvas* canvas, const TRect& r);
     virtual int DoGetImageIndex(PVirtualNode node, TVTImageKind kind, TColumnIndex column,
                                 bool& ghosted, int& index);
@@ -1014,6 +1017,10 @@ private:
     HCURSOR FCursorBeforePanning = nullptr;
     // Shows the direction cursor for the mouse at P (client coordinates) while panning.
     void ShowPanningCursor(TPoint p);
+    // The indicator window of wheel panning and the picture it shows (by resource name).
+    HWND FPanningWindow = nullptr;
+    void ShowPanningWindow(TPoint position);
+    std::shared_ptr<TBitmap> LoadPanningCursorRegion(const char* name);
     uint8_t FScrollDirections = 0;
     TPoint FDownPoint;
     TPoint FDrawSelStart;
@@ -1026,11 +1033,13 @@ private:
     // depth of the node being read.
     int64_t FReadLimit = 0;
     int FReadDepth = 0;
-    // The stream being read when it is a plain memory stream: its bytes are then taken in
-    // place rather than through a call per field.
-    TMemoryStream* FReadMemory = nullptr;
-    // FReadMemory when Stream is that one, else null.
-    TMemoryStream* ReadingInPlace(TStream& stream) const;
+    // Stands in for a plain memory stream while it is read: its bytes are taken in place
+    // rather than through a call per field.
+    TTreeReadView* FReadView = nullptr;
+    // Where loaded nodes marked selected go while a stream is inserted.
+    std::vector<PVirtualNode>* FLoadSelection = nullptr;
+    // FReadView when Stream is that one, else null.
+    TTreeReadView* ReadingInPlace(TStream& stream) const;
 
     TNodePool FNodePool; // before everything that may hold nodes, so it goes last
     TBorderStyle FBorderStyle = bsSingle;

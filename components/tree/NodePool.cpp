@@ -11,18 +11,6 @@
 #include "platform/core/Exceptions.h"
 #include "platform/core/ScopeGuard.h"
 
-#if defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define EPC_POOL_ASAN 1
-#endif
-#endif
-#if defined(__SANITIZE_ADDRESS__) && !defined(EPC_POOL_ASAN)
-#define EPC_POOL_ASAN 1
-#endif
-#ifdef EPC_POOL_ASAN
-#include <sanitizer/asan_interface.h>
-#endif
-
 namespace epc {
 
 namespace {
@@ -189,9 +177,8 @@ void TNodePool::AddSlab() {
     FZeroed = FNext;
 }
 
-void* TNodePool::Allocate(size_t size) {
-    const size_t stride =
-        (std::max<size_t>(size, sizeof(void*)) + sizeof(void*) - 1) / sizeof(void*) * sizeof(void*);
+void* TNodePool::AllocateSlow(size_t size, size_t zeroFrom) {
+    const size_t stride = StrideFor(size);
     if (FLive == 0 && stride != FStride) {
         // Nothing of the slabs is in use: start over with the new record size.
         FreeSlabs();
@@ -205,24 +192,32 @@ void* TNodePool::Allocate(size_t size) {
         release.Dismiss();
         return record;
     }
-    void* record;
+    zeroFrom = std::min(zeroFrom, FStride);
+    char* record;
     if (FFreeList) {
-        record = FFreeList;
+        record = static_cast<char*>(FFreeList);
         Unpoison(record, FStride);
-        FFreeList = *static_cast<void**>(record);
-        std::memset(record, 0, FStride);
+        FFreeList = *static_cast<void**>(FFreeList);
+        std::memset(record + zeroFrom, 0, FStride - zeroFrom);
     } else {
         if (FNext == FEnd) AddSlab();
         record = FNext;
         FNext += FStride;
-        while (FNext > FZeroed) {
-            const size_t bytes = std::min<size_t>(ZeroAheadBytes, size_t(FEnd - FZeroed));
-            Unpoison(FZeroed, bytes);
-            std::memset(FZeroed, 0, bytes);
-            Poison(FZeroed, bytes);
-            FZeroed += bytes;
+        const bool zeroTail = zeroFrom > 0 && record >= FZeroed;
+        if (zeroTail) {
+            // Its own bytes only; the records before it are all handed out.
+            FZeroed = FNext;
+        } else {
+            while (FNext > FZeroed) {
+                const size_t bytes = std::min<size_t>(ZeroAheadBytes, size_t(FEnd - FZeroed));
+                Unpoison(FZeroed, bytes);
+                std::memset(FZeroed, 0, bytes);
+                Poison(FZeroed, bytes);
+                FZeroed += bytes;
+            }
         }
         Unpoison(record, FStride);
+        if (zeroTail) std::memset(record + zeroFrom, 0, FStride - zeroFrom);
     }
     ++FLive;
     return record;

@@ -366,6 +366,7 @@ void TBaseVirtualTree::CreateWnd() {
 }
 
 void TBaseVirtualTree::DestroyWnd() {
+    StopWheelPanning();
     if (FDropRegistered && HandleAllocated()) RevokeDragDrop(Handle());
     FDropRegistered = false;
     TCustomControl::DestroyWnd();

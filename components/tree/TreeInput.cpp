@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "components/tree/BaseVirtualTree.h"
+#include "components/tree/CheckImages.h"
 #include "platform/controls/Forms.h"
 #include "platform/core/Strings.h"
 #include "platform/windows/DataTransfer.h"
@@ -42,6 +43,9 @@ inline bool Has(PVirtualNode n, TVirtualNodeState s) {
 constexpr int DragThreshold = 5;
 // Dead zone around the wheel-panning origin.
 constexpr int PanningDeadZone = 8;
+// The wheel-panning indicator: a square window centred on the origin, of this class.
+constexpr int PanningWindowSize = 32;
+constexpr const char* PanningWindowClass = "TPanningIndicator";
 
 // The wheel-panning cursor: inside the dead zone the picture of the directions that can scroll,
 // beyond it the compass direction of the mouse from the origin.
@@ -246,6 +250,12 @@ void TBaseVirtualTree::HandleHintShow(TMessage& message) {
 void TBaseVirtualTree::KeyDown(Word& key, TShiftState shift) {
     TCustomControl::KeyDown(key, shift);
     if (key == 0) return;
+    // A key ends wheel panning, as a click does, and does nothing else.
+    if (FStates.Contains(S::tsWheelPanning)) {
+        StopWheelPanning();
+        key = 0;
+        return;
+    }
     Word code = key;
     if (!DoKeyAction(code, shift)) return;
     key = code;
@@ -445,6 +455,16 @@ void TBaseVirtualTree::KeyDown(Word& key, TShiftState shift) {
             RequestRepaint();
         } else if (FStates.Contains(S::tsEditing)) {
             DoCancelEdit();
+        }
+        break;
+    case VK_APPS:
+        if (node) {
+            // The middle of the node's text, cut at the column or the client area, and of its
+            // row.
+            TRect text = DisplayRect(node, FFocusedColumn, true);
+            text.Right = std::min(text.Right, ClientWidth());
+            DoPopupMenu(node, FFocusedColumn,
+                        TPoint((text.Left + text.Right) / 2, (text.Top + text.Bottom) / 2));
         }
         break;
     case VK_SPACE:
@@ -961,6 +981,7 @@ void TBaseVirtualTree::DoTimerScroll() {
 void TBaseVirtualTree::StartWheelPanning(TPoint position) {
     FPanningOrigin = position;
     FScrollDirections = 0;
+    if (HandleAllocated()) ShowPanningWindow(position);
     DoStateChange({S::tsWheelPanning});
     SetMouseCapture(true);
     FCursorBeforePanning = GetCursor();
@@ -977,9 +998,71 @@ void TBaseVirtualTree::StopWheelPanning() {
     StopTimer(ScrollTimer);
     FScrollTimerRunning = false;
     FScrollDirections = 0;
+    if (FPanningWindow && IsWindow(FPanningWindow)) DestroyWindow(FPanningWindow);
+    FPanningWindow = nullptr;
     SetMouseCapture(false);
     if (FCursorBeforePanning) epc::SetCursor(FCursorBeforePanning);
     FCursorBeforePanning = nullptr;
+}
+
+std::shared_ptr<TBitmap> TBaseVirtualTree::LoadPanningCursorRegion(const char* name) {
+    // The picture's opaque pixels over the tree's colour: the window shows the outline only,
+    // as far as a rectangular window can.
+    TBitmap* source = TreeCursorImage(name);
+    auto picture = std::make_shared<TBitmap>(PanningWindowSize, PanningWindowSize, pf32bit);
+    picture->Canvas()->Brush()->SetColor(Color());
+    picture->Canvas()->FillRect(TRect(0, 0, PanningWindowSize, PanningWindowSize));
+    bool opaque = false;
+    if (source && source->Width() >= PanningWindowSize && source->Height() >= PanningWindowSize) {
+        for (int y = 0; y < PanningWindowSize; ++y) {
+            const auto* from = reinterpret_cast<const uint32_t*>(source->ScanLine(y));
+            auto* to = reinterpret_cast<uint32_t*>(picture->ScanLine(y));
+            for (int x = 0; x < PanningWindowSize; ++x)
+                if (from[x] >> 24) {
+                    to[x] = from[x];
+                    opaque = true;
+                }
+        }
+    }
+    if (!opaque) ShowError("Invalid wheel panning image.", 0);
+    return picture;
+}
+
+void TBaseVirtualTree::ShowPanningWindow(TPoint position) {
+    const bool horizontal = RangeX() > ClientWidth();
+    const bool vertical = int(RootTotalHeight()) > ClientHeight();
+    std::shared_ptr<TBitmap> picture = LoadPanningCursorRegion(horizontal && vertical ? "VT_MOVEALL"
+                                                               : horizontal           ? "VT_MOVEEW"
+                                                                            : "VT_MOVENS");
+    [[maybe_unused]] static const bool registered = [] {
+        // The mouse goes to the tree below, which holds the capture while panning anyway.
+        RegisterWindowClass(PanningWindowClass, [](HWND h, uint32_t msg, WPARAM w, LPARAM l) {
+            return msg == WM_NCHITTEST ? LRESULT(HTTRANSPARENT) : DefWindowProc(h, msg, w, l);
+        });
+        return true;
+    }();
+    TWindowCreate params;
+    params.ClassName = PanningWindowClass;
+    params.ExStyle = WS_EX_TOOLWINDOW;
+    params.Style = WS_CHILD | WS_VISIBLE;
+    params.X = position.X - PanningWindowSize / 2;
+    params.Y = position.Y - PanningWindowSize / 2;
+    params.Width = params.Height = PanningWindowSize;
+    params.Parent = Handle();
+    // The window keeps its picture for as long as it lives.
+    params.WndProc = [picture](HWND h, uint32_t msg, WPARAM w, LPARAM l) -> LRESULT {
+        if (msg == WM_PAINT) {
+            PAINTSTRUCT ps;
+            HDC dc = BeginPaint(h, &ps);
+            BitBlt(dc, 0, 0, PanningWindowSize, PanningWindowSize, picture->Canvas()->Handle(), 0,
+                   0, SRCCOPY);
+            EndPaint(h, &ps);
+            return 0;
+        }
+        if (msg == WM_ERASEBKGND) return 1;
+        return msg == WM_NCHITTEST ? LRESULT(HTTRANSPARENT) : DefWindowProc(h, msg, w, l);
+    };
+    FPanningWindow = CreateWindow(params);
 }
 
 void TBaseVirtualTree::ShowPanningCursor(TPoint p) {

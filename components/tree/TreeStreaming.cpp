@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #include <typeinfo>
 
 #include "components/tree/BaseVirtualTree.h"
@@ -63,51 +64,120 @@ uint32_t GetU32(const uint8_t* p) {
               hcTFCorruptStream2);
 }
 
-// Reading goes through these: a plain memory stream (Memory non-null) is read in place, with
-// direct rather than virtual calls; any other stream through its own operations.
-int64_t Tell(TStream& stream, TMemoryStream* memory) {
-    return memory ? memory->TMemoryStream::Seek(0, TSeekOrigin::soCurrent) : stream.Position();
+} // namespace
+
+// A read-only window on the bytes of a plain memory stream, with the stream's positions. While
+// such a stream is loaded, the chunk readers and the load handlers get this in its place: they
+// read it as any stream, and the reader's own reads of a few bytes are plain loads rather than
+// calls. Handlers that change the stream they read from are followed (Follow): the view's own
+// operations and the reader after every chunk look at the stream's bytes anew.
+class TTreeReadView final : public TStream {
+public:
+    explicit TTreeReadView(TMemoryStream& source)
+        : FSource(source), FData(source.Memory()), FSize(source.TMemoryStream::Size()) {
+        FPosition = source.TMemoryStream::Seek(0, TSeekOrigin::soCurrent);
+    }
+
+    int64_t Read(void* buffer, int64_t count) override {
+        Follow();
+        if (count <= 0 || FPosition >= FSize) return 0;
+        const int64_t n = std::min(count, FSize - FPosition);
+        const uint8_t* from = FData + FPosition;
+        // Load handlers mostly read a few bytes at a time: those are copied without a call,
+        // as two words that may overlap.
+        auto* to = static_cast<uint8_t*>(buffer);
+        if (n >= 4 && n <= 8) {
+            uint32_t head, tail;
+            std::memcpy(&head, from, 4);
+            std::memcpy(&tail, from + n - 4, 4);
+            std::memcpy(to, &head, 4);
+            std::memcpy(to + n - 4, &tail, 4);
+        } else {
+            std::memcpy(to, from, size_t(n));
+        }
+        FPosition += n;
+        return n;
+    }
+    // Loading never writes to the stream it reads.
+    int64_t Write(const void*, int64_t) override { return 0; }
+    int64_t Seek(int64_t offset, TSeekOrigin origin) override {
+        Follow();
+        const int64_t base = origin == TSeekOrigin::soBeginning ? 0
+                             : origin == TSeekOrigin::soCurrent ? FPosition
+                                                                : FSize;
+        FPosition = std::max<int64_t>(0, base + offset);
+        return FPosition;
+    }
+    int64_t Size() override {
+        Follow();
+        return FSize;
+    }
+
+    int64_t Tell() const { return FPosition; }
+    void MoveTo(int64_t pos) { FPosition = pos; }
+    // Count bytes at Pos, checked against the bytes there.
+    const uint8_t* At(int64_t pos, int64_t count) const {
+        if (pos < 0 || count > FSize - pos) NotEnoughData();
+        return FData + pos;
+    }
+    void Follow() {
+        if (FSource.Memory() == FData && FSource.TMemoryStream::Size() == FSize) return;
+        FData = FSource.Memory();
+        FSize = FSource.TMemoryStream::Size();
+    }
+    // Hands the position back to the stream.
+    void Finish() { FSource.TMemoryStream::Seek(FPosition, TSeekOrigin::soBeginning); }
+
+private:
+    TMemoryStream& FSource;
+    const uint8_t* FData = nullptr;
+    int64_t FSize = 0;
+    int64_t FPosition = 0;
+};
+
+namespace {
+
+// Reading goes through these: a memory stream's view (non-null) directly, any other stream
+// through its own operations.
+int64_t Tell(TStream& stream, TTreeReadView* view) {
+    return view ? view->Tell() : stream.Position();
 }
 
-void MoveTo(TStream& stream, TMemoryStream* memory, int64_t pos) {
-    if (memory)
-        memory->TMemoryStream::Seek(pos, TSeekOrigin::soBeginning);
+void MoveTo(TStream& stream, TTreeReadView* view, int64_t pos) {
+    if (view)
+        view->MoveTo(pos);
     else
         stream.SetPosition(pos);
 }
 
-// Count bytes at Pos, the stream's position. A memory stream's bytes are used where they lie
-// and its position is left alone (Pos + Count is where it would be; the caller moves the stream
-// there before anything else reads from it); other streams read into Buffer.
-const uint8_t* ReadAt(TStream& stream, TMemoryStream* memory, int64_t pos, uint8_t* buffer,
+// Count bytes at Pos, the stream's position. A view's bytes are used where they lie and its
+// position is left alone (Pos + Count is where it would be; the caller moves it there before
+// anything else reads from it); other streams read into Buffer.
+const uint8_t* ReadAt(TStream& stream, TTreeReadView* view, int64_t pos, uint8_t* buffer,
                       int64_t count) {
-    if (memory) {
-        // The size is asked each time: a load handler may have changed the stream.
-        if (pos < 0 || count > memory->TMemoryStream::Size() - pos) NotEnoughData();
-        return memory->Memory() + pos;
-    }
+    if (view) return view->At(pos, count);
     if (stream.Read(buffer, count) != count) NotEnoughData();
     return buffer;
 }
 
 // Reads a chunk header that must lie, with the bytes it announces, before Limit.
 // Pos is the stream's position, known to the caller (asking the stream costs a call per field).
-void ReadChunkHeader(TStream& stream, TMemoryStream* memory, int64_t pos, int64_t limit, int& id,
+void ReadChunkHeader(TStream& stream, TTreeReadView* view, int64_t pos, int64_t limit, int& id,
                      int& size) {
     if (limit - pos < ChunkHeaderSize) NotEnoughData();
     uint8_t buffer[ChunkHeaderSize];
-    const uint8_t* header = ReadAt(stream, memory, pos, buffer, ChunkHeaderSize);
+    const uint8_t* header = ReadAt(stream, view, pos, buffer, ChunkHeaderSize);
     id = int32_t(GetU32(header));
     size = int32_t(GetU32(header + 4));
     if (size < 0 || size > limit - pos - ChunkHeaderSize) NotEnoughData();
 }
 
 // Reads the anchor of a node chunk (id 1) that has to start here.
-int64_t ReadAnchor(TStream& stream, TMemoryStream* memory, int64_t pos, int64_t limit) {
+int64_t ReadAnchor(TStream& stream, TTreeReadView* view, int64_t pos, int64_t limit) {
     if (limit - pos < ChunkHeaderSize) AnchorMissing();
     int id = 0;
     int size = 0;
-    ReadChunkHeader(stream, memory, pos, limit, id, size);
+    ReadChunkHeader(stream, view, pos, limit, id, size);
     if (id != NodeChunk) AnchorMissing();
     return pos + ChunkHeaderSize + size;
 }
@@ -117,6 +187,32 @@ void WriteChunkHeader(TStream& stream, int id, int size) {
     PutU32(header, uint32_t(id));
     PutU32(header + 4, uint32_t(size));
     stream.WriteBuffer(header, ChunkHeaderSize);
+}
+
+// A loaded node whose children have their totals: its own totals, the flags that follow from
+// its children, and its selection moved to Selected (when given) for the tree's list.
+void FinishLoadedNode(PVirtualNode node, std::vector<PVirtualNode>* selected) {
+    Cardinal count = 1;
+    Cardinal height = node->NodeHeight;
+    bool anyVisible = false;
+    const bool expanded = Has(node, nsExpanded);
+    for (PVirtualNode c = node->FirstChild; c; c = c->NextSibling) {
+        count += c->TotalCount;
+        if (Has(c, nsVisible)) {
+            anyVisible = true;
+            if (expanded) height += c->TotalHeight;
+        }
+    }
+    node->TotalCount = count;
+    node->TotalHeight = height;
+    if (node->ChildCount > 0) {
+        node->States.Include(nsHasChildren);
+        node->States.Set(nsAllChildrenHidden, !anyVisible);
+    }
+    if (selected && Has(node, nsSelected)) {
+        node->States.Exclude(nsSelected);
+        selected->push_back(node);
+    }
 }
 
 } // namespace
@@ -245,58 +341,118 @@ std::vector<PVirtualNode> TBaseVirtualTree::InsertNodes(TStream& stream, PVirtua
         ReadAt(stream, nullptr, 12, bytes, 4);
         count = GetU32(bytes);
     }
-    if ((mode == M::amAddChildFirst || mode == M::amAddChildLast) && target != FRoot.get() &&
-        !target->States.Contains(nsInitialized))
+    const bool asChildren = mode == M::amAddChildFirst || mode == M::amAddChildLast;
+    if (asChildren && target != FRoot.get() && !target->States.Contains(nsInitialized))
         InitNode(target);
+    // A load handler may insert another stream: the outer reading goes on as it was after.
+    const int64_t outerLimit = FReadLimit;
+    const int outerDepth = FReadDepth;
+    TTreeReadView* const outerView = FReadView;
+    std::vector<PVirtualNode>* const outerSelection = FLoadSelection;
     FReadLimit = size;
     FReadDepth = 0;
     // Only streams known not to change how they read are read in place.
     const std::type_info& kind = typeid(stream);
-    TMemoryStream* memory = kind == typeid(TMemoryStream) || kind == typeid(TStringStream)
-                                ? static_cast<TMemoryStream*>(&stream)
-                                : nullptr;
-    FReadMemory = memory;
-    auto forget = Finally([this] { FReadMemory = nullptr; });
-    const bool multiSelect = FOptions->SelectionOptions().Contains(toMultiSelect);
-    PVirtualNode parent =
-        (mode == M::amAddChildFirst || mode == M::amAddChildLast) ? target : target->Parent;
-    while (count > 0 && Tell(stream, memory) < size) {
+    std::optional<TTreeReadView> view;
+    if (kind == typeid(TMemoryStream) || kind == typeid(TStringStream))
+        view.emplace(static_cast<TMemoryStream&>(stream));
+    TStream& in = view ? static_cast<TStream&>(*view) : stream;
+    FReadView = view ? &*view : nullptr;
+    auto forget = Finally([&] {
+        FReadLimit = outerLimit;
+        FReadDepth = outerDepth;
+        FReadView = outerView;
+        FLoadSelection = outerSelection;
+        if (view) view->Finish();
+    });
+
+    // The new nodes are spliced in one after another behind After; what they add to the
+    // parent's totals, its shown rows and the selection is handed over once, at the end (also
+    // when reading fails, for the nodes read so far).
+    PVirtualNode parent = asChildren ? target : target->Parent;
+    PVirtualNode after = mode == M::amAddChildLast    ? target->LastChild
+                         : mode == M::amAddChildFirst ? nullptr
+                         : mode == M::amInsertBefore  ? target->PrevSibling
+                                                      : target;
+    bool rowsShown = true;
+    for (PVirtualNode run = parent; run != FRoot.get(); run = run->Parent)
+        if (!Has(run, nsExpanded) || !Has(run, nsVisible)) {
+            rowsShown = false;
+            break;
+        }
+    int64_t addedCount = 0;
+    int64_t addedHeight = 0;
+    Cardinal addedRows = 0;
+    bool anyVisible = false;
+    std::vector<PVirtualNode> selected;
+    FLoadSelection = &selected;
+    auto commit = Finally([&] {
+        if (added.empty()) return;
+        ++FStructureVersion;
+        parent->States.Include(nsHasChildren);
+        if (anyVisible) parent->States.Exclude(nsAllChildrenHidden);
+        Cardinal index = after->Index;
+        for (PVirtualNode run = after->NextSibling; run; run = run->NextSibling)
+            run->Index = ++index;
+        AdjustTotalCount(parent, int(addedCount), true);
+        if (Has(parent, nsExpanded)) AdjustTotalHeight(parent, int(addedHeight), true);
+        if (rowsShown) FVisibleCount += addedRows;
+        if (FOptions->SelectionOptions().Contains(toMultiSelect) && !selected.empty())
+            InternalAddToSelection(selected, false);
+    });
+    while (count > 0 && Tell(in, FReadView) < size) {
         --count;
         // The anchor is checked before the node is made, so no node exists without its chunk.
-        int64_t pos = Tell(stream, memory);
-        ReadAnchor(stream, memory, pos, size);
-        MoveTo(stream, memory, pos);
+        int64_t pos = Tell(in, FReadView);
+        ReadAnchor(in, FReadView, pos, size);
+        MoveTo(in, FReadView, pos);
         PVirtualNode node = MakeNewNode();
         node->Parent = parent;
-        std::vector<PVirtualNode> selected;
+        // Each node is finished as its chunks end; after a failure the partly read subtree is
+        // finished here.
+        bool complete = false;
         auto link = Finally([&] {
-            FinishLoadedSubtree(node, selected);
-            LinkNode(node, target, mode);
+            if (!complete) FinishLoadedSubtree(node, selected);
+            node->Index = after ? after->Index + 1 : 0;
+            node->PrevSibling = after;
+            node->NextSibling = after ? after->NextSibling : parent->FirstChild;
+            if (node->NextSibling)
+                node->NextSibling->PrevSibling = node;
+            else
+                parent->LastChild = node;
+            if (after)
+                after->NextSibling = node;
+            else
+                parent->FirstChild = node;
+            ++parent->ChildCount;
+            after = node;
             added.push_back(node);
-            // The next node follows this one.
-            if (mode == M::amInsertAfter || mode == M::amAddChildFirst) {
-                target = node;
-                mode = M::amInsertAfter;
+            addedCount += node->TotalCount;
+            if (Has(node, nsVisible)) {
+                anyVisible = true;
+                addedHeight += node->TotalHeight;
+                if (rowsShown)
+                    addedRows += 1 + (Has(node, nsExpanded) ? CountVisibleChildren(node) : 0);
             }
-            if (multiSelect && !selected.empty()) InternalAddToSelection(selected, false);
         });
-        ReadNode(stream, version, node);
+        ReadNode(in, version, node);
+        complete = true;
     }
     return added;
 }
 
 void TBaseVirtualTree::ReadNode(TStream& stream, int version, PVirtualNode node) {
-    TMemoryStream* memory = ReadingInPlace(stream);
-    const int64_t pos = Tell(stream, memory);
-    int64_t end = ReadAnchor(stream, memory, pos, FReadLimit);
+    TTreeReadView* view = ReadingInPlace(stream);
+    const int64_t pos = Tell(stream, view);
+    int64_t end = ReadAnchor(stream, view, pos, FReadLimit);
     // An empty node chunk reads nothing more: the stream has to be past its anchor already.
-    if (memory) MoveTo(stream, memory, pos + ChunkHeaderSize);
+    if (view) view->MoveTo(pos + ChunkHeaderSize);
     ReadNodeChunks(stream, version, node, pos + ChunkHeaderSize, end);
 }
 
 void TBaseVirtualTree::ReadNodeChunks(TStream& stream, int version, PVirtualNode node, int64_t pos,
                                       int64_t end) {
-    TMemoryStream* memory = ReadingInPlace(stream);
+    TTreeReadView* view = ReadingInPlace(stream);
     ++FReadDepth;
     int64_t outerLimit = FReadLimit;
     auto restore = Finally([&] {
@@ -309,18 +465,20 @@ void TBaseVirtualTree::ReadNodeChunks(TStream& stream, int version, PVirtualNode
         if (end - pos < ChunkHeaderSize) UnexpectedData();
         int id = 0;
         int size = 0;
-        ReadChunkHeader(stream, memory, pos, end, id, size);
-        if (memory) MoveTo(stream, memory, pos + ChunkHeaderSize);
+        ReadChunkHeader(stream, view, pos, end, id, size);
+        if (view) view->MoveTo(pos + ChunkHeaderSize);
         ReadChunk(stream, version, node, id, size);
-        pos = Tell(stream, memory);
+        if (view) view->Follow();
+        pos = Tell(stream, view);
     }
     if (pos != end) UnexpectedData();
+    FinishLoadedNode(node, FLoadSelection);
 }
 
 bool TBaseVirtualTree::ReadChunk(TStream& stream, int version, PVirtualNode node, int chunkId,
                                  int chunkSize) {
-    TMemoryStream* memory = ReadingInPlace(stream);
-    const int64_t start = Tell(stream, memory);
+    TTreeReadView* view = ReadingInPlace(stream);
+    const int64_t start = Tell(stream, view);
     const int64_t end = start + chunkSize;
     if (end > FReadLimit) NotEnoughData();
     switch (chunkId) {
@@ -328,7 +486,7 @@ bool TBaseVirtualTree::ReadChunk(TStream& stream, int version, PVirtualNode node
         const int baseSize = version == 1 ? BaseChunkSize1 : BaseChunkSize2;
         if (chunkSize < baseSize) NotEnoughData();
         uint8_t buffer[BaseChunkSize2];
-        const uint8_t* base = ReadAt(stream, memory, start, buffer, baseSize);
+        const uint8_t* base = ReadAt(stream, view, start, buffer, baseSize);
         const uint32_t childCount = GetU32(base);
         node->NodeHeight = Word(std::min<uint32_t>(GetU32(base + 4), 0xFFFF));
         const uint8_t* rest = base + 8;
@@ -349,7 +507,7 @@ bool TBaseVirtualTree::ReadChunk(TStream& stream, int version, PVirtualNode node
         int64_t pos = start + baseSize;
         for (uint32_t i = 0; i < childCount; ++i) {
             if (FReadDepth >= MaxLoadDepth) AnchorMissing();
-            int64_t childEnd = ReadAnchor(stream, memory, pos, end);
+            int64_t childEnd = ReadAnchor(stream, view, pos, end);
             PVirtualNode child = MakeNewNode();
             // Linked by hand: the totals of the whole subtree are summed once it is read.
             child->Parent = node;
@@ -365,25 +523,24 @@ bool TBaseVirtualTree::ReadChunk(TStream& stream, int version, PVirtualNode node
             pos = childEnd;
         }
         if (pos != end) UnexpectedData();
-        if (memory) MoveTo(stream, memory, end);
+        if (view) view->MoveTo(end);
         return true;
     }
     case UserChunk: {
         if (chunkSize <= 0) return false;
         DoLoadUserData(node, stream);
-        const int64_t after = Tell(stream, memory);
-        if (after != end) MoveTo(stream, memory, end);
-        const bool read = after != start;
-        return read;
+        const int64_t after = Tell(stream, view);
+        if (after != end) MoveTo(stream, view, end);
+        return after != start;
     }
     default:
-        MoveTo(stream, memory, end);
+        MoveTo(stream, view, end);
         return false;
     }
 }
 
-TMemoryStream* TBaseVirtualTree::ReadingInPlace(TStream& stream) const {
-    return FReadMemory && static_cast<TStream*>(FReadMemory) == &stream ? FReadMemory : nullptr;
+TTreeReadView* TBaseVirtualTree::ReadingInPlace(TStream& stream) const {
+    return FReadView && static_cast<TStream*>(FReadView) == &stream ? FReadView : nullptr;
 }
 
 void TBaseVirtualTree::SkipNode(TStream& stream) {
@@ -394,30 +551,6 @@ void TBaseVirtualTree::SkipNode(TStream& stream) {
 void TBaseVirtualTree::FinishLoadedSubtree(PVirtualNode top, std::vector<PVirtualNode>& selected) {
     // Post-order without recursion: a node's totals are summed once all its children have
     // theirs.
-    auto finish = [&](PVirtualNode node) {
-        Cardinal count = 1;
-        Cardinal height = node->NodeHeight;
-        bool anyVisible = false;
-        const bool expanded = Has(node, nsExpanded);
-        for (PVirtualNode c = node->FirstChild; c; c = c->NextSibling) {
-            count += c->TotalCount;
-            if (Has(c, nsVisible)) {
-                anyVisible = true;
-                if (expanded) height += c->TotalHeight;
-            }
-        }
-        node->TotalCount = count;
-        node->TotalHeight = height;
-        if (node->ChildCount > 0) {
-            node->States.Include(nsHasChildren);
-            node->States.Set(nsAllChildrenHidden, !anyVisible);
-        }
-        if (Has(node, nsSelected)) {
-            // Selection goes through the tree's own list, which skips nodes already marked.
-            node->States.Exclude(nsSelected);
-            selected.push_back(node);
-        }
-    };
     PVirtualNode run = top;
     while (true) {
         if (run->FirstChild) {
@@ -425,7 +558,7 @@ void TBaseVirtualTree::FinishLoadedSubtree(PVirtualNode top, std::vector<PVirtua
             continue;
         }
         while (true) {
-            finish(run);
+            FinishLoadedNode(run, &selected);
             if (run == top) return;
             if (run->NextSibling) {
                 run = run->NextSibling;

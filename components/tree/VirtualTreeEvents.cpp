@@ -1,6 +1,7 @@
 // The tree's event dispatchers, each with its default answer, and the small class hooks.
 
 #include "components/tree/BaseVirtualTree.h"
+#include "platform/controls/Menus.h"
 #include "platform/windows/DataTransfer.h"
 
 namespace epc {
@@ -78,6 +79,15 @@ TPopupMenu* TBaseVirtualTree::DoGetPopupMenu(PVirtualNode node, TColumnIndex col
         if (menu || !askParent) break;
     }
     return menu;
+}
+
+void TBaseVirtualTree::DoPopupMenu(PVirtualNode node, TColumnIndex column, TPoint position) {
+    TPopupMenu* menu = DoGetPopupMenu(node, column, position);
+    if (!menu) return;
+    DoStateChange({}, {TVirtualTreeState::tsRightButtonDown});
+    const TPoint screen = ClientToScreen(position);
+    menu->SetPopupComponent(this);
+    menu->Popup(screen.X, screen.Y);
 }
 
 bool TBaseVirtualTree::HasPopupMenu(PVirtualNode node, TColumnIndex column, TPoint pos) {

@@ -56,8 +56,8 @@ PVirtualNode TBaseVirtualTree::MakeNewNode() {
         int size = DoGetNodeDataSize();
         FNodeDataSize = std::max(size, -1);
     }
-    // Zero-filled, like every record before its fields are set.
-    void* memory = FNodePool.Allocate(NodeRecordSize());
+    // The data areas zero-filled; the node's own fields are all set here.
+    void* memory = FNodePool.Allocate(NodeRecordSize(), TreeNodeSize);
     PVirtualNode node = new (memory) TVirtualNode();
     node->NodeHeight = Word(FDefaultNodeHeight);
     node->TotalCount = 1;

@@ -100,3 +100,38 @@ TEST(NodePool, FullSizeSlabsGoToTheReserveAndComeBack) {
     }
     EXPECT_LE(TNodePool::ReservedSlabs(), TNodePool::ReservedSlabsMax);
 }
+
+TEST(NodePool, RecordsWhoseCallerSetsTheHead) {
+    // Records from reserved slabs hold old bytes; only the part past the head is cleared.
+    {
+        TNodePool dirty;
+        std::vector<void*> records;
+        for (int i = 0; i < 40000; ++i) {
+            records.push_back(dirty.Allocate(80));
+            std::memset(records.back(), 0x5A, 80);
+        }
+        for (void* r : records)
+            dirty.Free(r);
+    }
+    TNodePool pool;
+    std::vector<char*> heads;
+    for (int i = 0; i < 30000; ++i) {
+        auto* r = static_cast<char*>(pool.Allocate(80, 64));
+        ASSERT_TRUE(AllZero(r + 64, 16)) << i;
+        std::memset(r, 0x11, 64);
+        heads.push_back(r);
+    }
+    // Fully zeroed records after those leave the handed-out ones alone.
+    for (int i = 0; i < 2000; ++i) {
+        void* r = pool.Allocate(80);
+        ASSERT_TRUE(AllZero(r, 80)) << i;
+    }
+    for (char* r : heads)
+        ASSERT_EQ(r[0], 0x11);
+    // A given-back record comes again with its tail cleared.
+    std::memset(heads[5], 0x22, 80);
+    pool.Free(heads[5]);
+    auto* again = static_cast<char*>(pool.Allocate(80, 64));
+    EXPECT_EQ(again, heads[5]);
+    EXPECT_TRUE(AllZero(again + 64, 16));
+}

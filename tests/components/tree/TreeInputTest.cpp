@@ -7,6 +7,7 @@
 
 #include "TreeTestSupport.h"
 #include "platform/controls/Forms.h"
+#include "platform/controls/Menus.h"
 #include "platform/core/ScopeGuard.h"
 #include "platform/testing/UserActions.h"
 #include "platform/windows/Window.h"
@@ -399,6 +400,112 @@ TEST_F(InputFixture, WheelPanningShowsTheDirectionCursors) {
     EXPECT_FALSE(tree->TreeStates().Contains(TVirtualTreeState::tsWheelPanning));
     EXPECT_EQ(GetCursor(), before);
     ua::MouseUp(tree, 159, 91, mbMiddle);
+}
+
+TEST_F(InputFixture, WheelPanningIndicatorScrollsUntilAClickKeyOrFocusLoss) {
+    auto* other = new TBaseVirtualTree(form);
+    other->SetParent(form);
+    other->SetBounds(0, 190, 20, 10);
+    tree->SetRootNodeCount(60); // taller than the window, not wider
+    auto panning = [&] { return tree->TreeStates().Contains(TVirtualTreeState::tsWheelPanning); };
+    auto indicators = [&] {
+        std::vector<HWND> found;
+        for (HWND h : GetChildWindows(tree->Handle()))
+            if (GetClassName(h) == "TPanningIndicator") found.push_back(h);
+        return found;
+    };
+    for (int ending = 0; ending < 3; ++ending) {
+        tree->SetFocus();
+        tree->SetFocusedNode(Top(2));
+        tree->SetOffsetY(0);
+        ua::Wait(1000); // not a double click
+        ua::MouseDown(tree, 150, 100, mbMiddle);
+        ua::MouseUp(tree, 150, 100, mbMiddle);
+        ASSERT_TRUE(panning()) << ending;
+        const std::vector<HWND> shown = indicators();
+        ASSERT_EQ(shown.size(), 1u);
+        // A 32 x 32 window centred on the press point.
+        RECT r;
+        GetWindowRect(shown[0], &r);
+        const TPoint origin = ua::ScreenPoint(tree, TPoint(150, 100));
+        EXPECT_EQ(r, TRect(origin.X - 16, origin.Y - 16, origin.X + 16, origin.Y + 16));
+        // It shows the picture's outline (the middle dot) over the tree's colour.
+        TWindowPixels pixels = ua::ClientPixels(tree);
+        EXPECT_EQ(pixels.Color(149, 99), RGB(0, 0, 0));
+        EXPECT_EQ(pixels.Color(134, 84), ColorToRGB(tree->Color()));
+        // Held below the origin, the mouse scrolls the tree down on the timer.
+        ua::MoveMouse(tree, 150, 140);
+        ua::Wait(100);
+        EXPECT_LT(tree->OffsetY(), 0);
+        switch (ending) {
+        case 0:
+            ua::Click(tree, 150, 140);
+            break;
+        case 1:
+            ua::PressKey(VK_DOWN);
+            // The key only ended panning.
+            EXPECT_EQ(tree->FocusedNode(), Top(2));
+            break;
+        default:
+            other->SetFocus();
+            ua::Pump();
+        }
+        EXPECT_FALSE(panning()) << ending;
+        EXPECT_TRUE(indicators().empty()) << ending;
+        EXPECT_EQ(GetCapture(), nullptr) << ending;
+        // No more scrolling once it ended.
+        const int offset = tree->OffsetY();
+        ua::Wait(100);
+        EXPECT_EQ(tree->OffsetY(), offset) << ending;
+    }
+}
+
+TEST_F(InputFixture, ContextMenuKeyPopsTheNodesMenuUpAtItsText) {
+    // Node texts wider than the window: the point is the middle of the part that shows.
+    struct TWide : TBaseVirtualTree {
+        using TBaseVirtualTree::TBaseVirtualTree;
+        int DoGetNodeWidth(PVirtualNode, TColumnIndex) override { return 1000; }
+    };
+    auto* wide = new TWide(form);
+    wide->SetParent(form);
+    wide->SetBorderStyle(bsNone);
+    wide->SetBounds(0, 0, 300, 200);
+    wide->SetRootNodeCount(5);
+    wide->SetChildCount(wide->GetFirst(), 2);
+    wide->SetFocus();
+    TPopupMenu menu(form);
+    std::vector<PVirtualNode> asked;
+    wide->OnGetPopupMenu = [&](TBaseVirtualTree*, PVirtualNode node, TColumnIndex, TPoint,
+                               bool& askParent, TPopupMenu*& popup) {
+        asked.push_back(node);
+        // Children have none of their own: their parent's menu shows.
+        if (node->Parent == wide->RootNode()) popup = &menu;
+        askParent = true;
+    };
+    PVirtualNode parent = wide->GetFirst();
+    wide->SetExpanded(parent, true);
+    PVirtualNode child = parent->FirstChild->NextSibling;
+    wide->SetFocusedNode(child);
+    ua::Pump();
+    ua::PressKey(VK_APPS);
+    ASSERT_EQ(OpenPopupMenu(), &menu);
+    EXPECT_EQ(asked, (std::vector<PVirtualNode>{child, parent}));
+    const int left = wide->DisplayRect(child, NoColumn, true).Left;
+    ASSERT_GT(left, 0);
+    // The third row (36 to 54), the text from its indent to the window's right edge.
+    EXPECT_EQ(menu.PopupPoint(), ua::ScreenPoint(wide, TPoint((left + 300) / 2, 45)));
+    EXPECT_EQ(menu.PopupComponent(), wide);
+    CloseMenu();
+    // Without a menu from the event nothing opens, and without a focused node nothing is asked.
+    wide->OnGetPopupMenu = nullptr;
+    ua::PressKey(VK_APPS);
+    EXPECT_EQ(OpenPopupMenu(), nullptr);
+    wide->SetFocusedNode(nullptr);
+    asked.clear();
+    wide->OnGetPopupMenu = [&](TBaseVirtualTree*, PVirtualNode node, TColumnIndex, TPoint, bool&,
+                               TPopupMenu*&) { asked.push_back(node); };
+    ua::PressKey(VK_APPS);
+    EXPECT_TRUE(asked.empty());
 }
 
 TEST_F(InputFixture, TabMovesTheFocusOverTheColumnsAndRows) {

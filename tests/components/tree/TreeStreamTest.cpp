@@ -6,6 +6,7 @@
 using namespace epc;
 using namespace epc::tree_options;
 using epc::testing::CheckTotals;
+using epc::testing::ChildIndices;
 
 namespace {
 
@@ -138,6 +139,13 @@ void ExpectLoadsAlike(const std::string& bytes, int error, Cardinal count) {
 void Put32(std::string& s, size_t at, uint32_t v) {
     for (int i = 0; i < 4; ++i)
         s[at + size_t(i)] = char(v >> (8 * i));
+}
+
+uint32_t GetU32Of(const std::string& s, size_t at) {
+    uint32_t v = 0;
+    for (int i = 0; i < 4; ++i)
+        v |= uint32_t(uint8_t(s[at + size_t(i)])) << (8 * i);
+    return v;
 }
 
 } // namespace
@@ -410,4 +418,151 @@ TEST(TreeStream, LoadHandlerReadingPastItsChunk) {
         EXPECT_EQ(*b.NodeData<int32_t>(b.GetFirstNoInit()), 5);
         EXPECT_EQ(*b.NodeData<int32_t>(b.GetFirstNoInit()->NextSibling), 6);
     }
+}
+
+namespace {
+
+// Three top-level nodes: the first with two children (expanded), the second hidden, the third
+// selected; user data 1 to 5.
+std::string ThreeNodes() {
+    StreamTree a;
+    PVirtualNode p = a.AddChild(nullptr);
+    *a.NodeData<int32_t>(p) = 1;
+    *a.NodeData<int32_t>(a.AddChild(p)) = 2;
+    *a.NodeData<int32_t>(a.AddChild(p)) = 3;
+    a.SetExpanded(p, true);
+    PVirtualNode hidden = a.AddChild(nullptr);
+    *a.NodeData<int32_t>(hidden) = 4;
+    a.SetVisible(hidden, false);
+    PVirtualNode chosen = a.AddChild(nullptr);
+    *a.NodeData<int32_t>(chosen) = 5;
+    a.AddToSelection(chosen);
+    return Saved(a);
+}
+
+std::vector<int32_t> ChildTags(StreamTree& tree, PVirtualNode parent) {
+    std::vector<int32_t> tags;
+    for (PVirtualNode c = parent->FirstChild; c; c = c->NextSibling)
+        tags.push_back(*tree.NodeData<int32_t>(c));
+    return tags;
+}
+
+} // namespace
+
+TEST(TreeStream, InsertingAmongSiblingsKeepsIndicesTotalsAndRows) {
+    using M = TVTNodeAttachMode;
+    const std::string bytes = ThreeNodes();
+    struct Case {
+        M Mode;
+        bool AtSibling;
+        std::vector<int32_t> Order;
+    };
+    const Case cases[] = {
+        {M::amInsertBefore, true, {10, 1, 4, 5, 11, 12}},
+        {M::amInsertAfter, true, {10, 11, 1, 4, 5, 12}},
+        {M::amAddChildFirst, false, {1, 4, 5, 10, 11, 12}},
+        {M::amAddChildLast, false, {10, 11, 12, 1, 4, 5}},
+    };
+    for (const Case& c : cases)
+        for (int shown = 0; shown < 3; ++shown) {
+            // The parent expanded, collapsed, or expanded under a collapsed one.
+            StreamTree b;
+            PVirtualNode top = b.AddChild(nullptr);
+            PVirtualNode parent = b.AddChild(top);
+            for (int32_t tag = 10; tag <= 12; ++tag)
+                *b.NodeData<int32_t>(b.AddChild(parent)) = tag;
+            *b.NodeData<int32_t>(parent) = 99;
+            b.SetExpanded(top, shown != 2);
+            b.SetExpanded(parent, shown != 1);
+            PVirtualNode target = c.AtSibling ? parent->FirstChild->NextSibling : parent;
+            TStringStream in(bytes);
+            std::vector<PVirtualNode> added = b.InsertFromStream(in, target, c.Mode);
+            ASSERT_EQ(added.size(), 3u);
+            EXPECT_EQ(ChildTags(b, parent), c.Order) << int(c.Mode) << " " << shown;
+            EXPECT_EQ(ChildIndices(parent), (std::vector<Cardinal>{0, 1, 2, 3, 4, 5}));
+            EXPECT_EQ(parent->ChildCount, 6u);
+            EXPECT_EQ(b.TotalCount(), 2u + 3 + 5);
+            EXPECT_EQ(CheckTotals(b), b.VisibleCount()) << int(c.Mode) << " " << shown;
+            EXPECT_EQ(b.SelectedCount(), 1u);
+            EXPECT_EQ(*b.NodeData<int32_t>(b.GetFirstSelected()), 5);
+            EXPECT_FALSE(parent->States.Contains(nsAllChildrenHidden));
+        }
+}
+
+TEST(TreeStream, FailedInsertBeforeSiblingsLeavesThemNumbered) {
+    // The third top-level node's anchor is damaged: the first two stay, ahead of the sibling.
+    std::string bytes = ThreeNodes();
+    StreamTree probe;
+    TStringStream whole(bytes);
+    probe.LoadFromStream(whole);
+    const size_t third =
+        bytes.size() - (Saved(probe, probe.GetLastChildNoInit(nullptr)).size() - 16);
+    Put32(bytes, third, 7);
+    StreamTree b;
+    PVirtualNode parent = b.AddChild(nullptr);
+    for (int32_t tag = 10; tag <= 11; ++tag)
+        *b.NodeData<int32_t>(b.AddChild(parent)) = tag;
+    b.SetExpanded(parent, true);
+    TStringStream in(bytes);
+    EXPECT_THROW(b.InsertFromStream(in, parent->LastChild, TVTNodeAttachMode::amInsertBefore),
+                 EVirtualTreeError);
+    EXPECT_EQ(ChildTags(b, parent), (std::vector<int32_t>{10, 1, 4, 11}));
+    EXPECT_EQ(ChildIndices(parent), (std::vector<Cardinal>{0, 1, 2, 3}));
+    EXPECT_EQ(b.TotalCount(), 1u + 4 + 2);
+    EXPECT_EQ(CheckTotals(b), b.VisibleCount());
+}
+
+TEST(TreeStream, LoadHandlerSeesTheStreamAndMayGrowIt) {
+    // Handlers get the chunk at the stream's position with the stream's size; one that makes the
+    // stream move its bytes elsewhere does not leave the reader on the old ones.
+    const std::string bytes = ThreeNodes();
+    TStringStream in(bytes);
+    StreamTree b;
+    std::vector<int64_t> positions;
+    b.OnLoadNode = [&](TBaseVirtualTree* t, PVirtualNode n, TStream& s) {
+        EXPECT_GE(s.Size(), int64_t(bytes.size()));
+        positions.push_back(s.Position());
+        // Grows the stream it reads from far past its reserve, then reads.
+        in.Seek(0, TSeekOrigin::soEnd);
+        std::string padding(size_t(1) << 16, 'x');
+        in.WriteString(padding);
+        *t->NodeData<int32_t>(n) = s.ReadInt32();
+    };
+    b.LoadFromStream(in);
+    ASSERT_EQ(b.TotalCount(), 5u);
+    EXPECT_EQ(positions.size(), 5u);
+    // Each time a user data chunk of four bytes starts there.
+    for (int64_t p : positions) {
+        EXPECT_EQ(GetU32Of(bytes, size_t(p) - 8), 4u) << p;
+        EXPECT_EQ(GetU32Of(bytes, size_t(p) - 4), 4u) << p;
+    }
+    PVirtualNode first = b.GetFirstNoInit();
+    EXPECT_EQ(ChildTags(b, b.RootNode()), (std::vector<int32_t>{1, 4, 5}));
+    EXPECT_EQ(ChildTags(b, first), (std::vector<int32_t>{2, 3}));
+}
+
+TEST(TreeStream, LoadHandlerInsertingAnotherStream) {
+    // While the first node loads, its handler adds a stream of one node at the end; the outer
+    // load then goes on as before, its selection included.
+    StreamTree single;
+    *single.NodeData<int32_t>(single.AddChild(nullptr)) = 42;
+    const std::string inner = Saved(single);
+    const std::string outer = ThreeNodes();
+    StreamTree b;
+    bool inserted = false;
+    b.OnLoadNode = [&](TBaseVirtualTree* t, PVirtualNode n, TStream& s) {
+        *t->NodeData<int32_t>(n) = s.ReadInt32();
+        if (inserted) return;
+        inserted = true;
+        TStringStream more(inner);
+        t->InsertFromStream(more, nullptr, TVTNodeAttachMode::amAddChildLast);
+    };
+    TStringStream in(outer);
+    b.LoadFromStream(in);
+    EXPECT_EQ(ChildTags(b, b.RootNode()), (std::vector<int32_t>{1, 4, 5, 42}));
+    EXPECT_EQ(ChildIndices(b.RootNode()), (std::vector<Cardinal>{0, 1, 2, 3}));
+    EXPECT_EQ(b.TotalCount(), 6u);
+    EXPECT_EQ(CheckTotals(b), b.VisibleCount());
+    ASSERT_EQ(b.SelectedCount(), 1u);
+    EXPECT_EQ(*b.NodeData<int32_t>(b.GetFirstSelected()), 5);
 }
