@@ -392,6 +392,8 @@ public:
     Cardinal TotalInternalDataSize() const { return FTotalInternalDataSize; }
     // Size in bytes of one node record (fixed part, internal data, user data).
     size_t NodeRecordSize() const;
+    // Changes whenever expansion, visibility or the node structure change.
+    uint64_t StructureVersion() const { return FStructureVersion; }
     // Bytes the tree's node records take in their slabs.
     size_t NodeStorageBytes() const { return FNodePool.SlabBytes(); }
 
@@ -968,6 +970,9 @@ protected:
     bool ChangeFocus(PVirtualNode node, bool ask);
     void SetRootNodeCountInternal(Cardinal value);
     void AdjustCoordinatesByIndent(int& left) const;
+    // Bytes reserved for the user data of each node; a descendant whose record is larger than
+    // the NodeDataSize it publishes asks for more.
+    virtual size_t UserDataCapacity(size_t nodeDataSize) const { return nodeDataSize; }
     void MergeSortSiblings(PVirtualNode parent, TColumnIndex column, TSortDirection direction);
 
 private:
