@@ -83,9 +83,8 @@ TEST(TreeViewEx, AmpersandIsMeasuredAsItIsDrawn) {
     TTestTree tree;
     tree.Add(nullptr, "x");
     const int chars = tree.LineChars();
-    // One character too many for a line, unless the "&" were taken for a prefix.
-    std::string text = std::string(size_t(chars / 2), 'a') + "&" +
-                       std::string(size_t(chars - chars / 2), 'b') + " c";
+    // Both words fit on one line only when the "&" is taken for a prefix and not drawn.
+    std::string text = "a&bc " + std::string(size_t(chars - 4), 'd');
     PVirtualNode node = tree.Add(nullptr, text);
     tree.UpdateNodeHeights();
     EXPECT_EQ(tree.NodeHeight(node), 2 * 16u + 4);
