@@ -246,6 +246,29 @@ struct TButtonGlyph {
     uint32_t Pixel(int x, int y) const { return Pixels[size_t(y * Size + x)]; }
 };
 
+// An in-place editor of node texts as the tree drives it: prepared for a node and column,
+// placed over the node's text, shown, and then ended (keeping the new text) or cancelled.
+class IVTEditLink {
+public:
+    virtual ~IVTEditLink() = default;
+    // Shows and focuses the editor.
+    virtual bool BeginEdit() = 0;
+    virtual bool CancelEdit() = 0;
+    // Hands a changed text to the tree; false keeps the edit running.
+    virtual bool EndEdit() = 0;
+    virtual TRect GetBounds() = 0;
+    // Makes the editor for the node and column; false when it cannot edit there.
+    virtual bool PrepareEdit(TBaseVirtualTree* tree, PVirtualNode node, TColumnIndex column) = 0;
+    virtual void ProcessMessage(TMessage& message) = 0;
+    virtual void SetBounds(TRect r) = 0;
+};
+using TVTCreateEditorEvent =
+    std::function<void(TBaseVirtualTree*, PVirtualNode node, TColumnIndex column,
+                       std::unique_ptr<IVTEditLink>& editLink)>;
+using TVTEditCancelEvent = std::function<void(TBaseVirtualTree*, TColumnIndex column)>;
+using TVTEditChangeEvent =
+    std::function<void(TBaseVirtualTree*, PVirtualNode node, TColumnIndex column)>;
+
 class TBaseVirtualTree : public TCustomControl {
 public:
     explicit TBaseVirtualTree(TComponent* owner);
@@ -797,8 +820,16 @@ public:
     virtual bool DoFocusChanging(PVirtualNode oldNode, PVirtualNode newNode, TColumnIndex oldColumn,
                                  TColumnIndex newColumn);
     virtual bool DoCanEdit(PVirtualNode node, TColumnIndex column);
-    virtual void DoCancelEdit() {}
-    virtual bool DoEndEdit() { return true; }
+    // Cancels the edit under way (true when it was cancelled or none was under way).
+    virtual bool DoCancelEdit();
+    // Ends the edit under way; false when the edit link refuses, which keeps it running.
+    virtual bool DoEndEdit();
+    // Starts editing the focused node in the edit column.
+    virtual void DoEdit();
+    // The edit link for a node and column: OnCreateEditor's; raises when there is none.
+    virtual std::unique_ptr<IVTEditLink> DoCreateEditor(PVirtualNode node, TColumnIndex column);
+    virtual void DoEdited(PVirtualNode node, TColumnIndex column);
+    virtual void DoEditCancelled(TColumnIndex column);
 
     // Image index of a node's check box (-1 without a check type).
     virtual int GetCheckImage(PVirtualNode node);
@@ -822,6 +853,21 @@ public:
     void OptionsMiscChanged(TVTMiscOptions oldOptions, TVTMiscOptions newOptions);
     void ScrollBarsChanged();
     void ColorsChanged(int index);
+
+    // ---- In-place editing ----------------------------------------------------------------------
+    // Starts editing Node (which becomes the focused node) in Column; true when an edit is
+    // under way afterwards.
+    bool EditNode(PVirtualNode node, TColumnIndex column);
+    bool EndEditNode();
+    bool CancelEditNode();
+    bool IsEditing() const { return FStates.Contains(TVirtualTreeState::tsEditing); }
+    // Places the editor over the focused node's text (the whole row for a multi-line node).
+    void UpdateEditBounds();
+    IVTEditLink* EditLink() const { return FEditLink.get(); }
+    TColumnIndex EditColumn() const { return FEditColumn; }
+    TVTCreateEditorEvent OnCreateEditor;
+    TVTEditChangeEvent OnEdited;
+    TVTEditCancelEvent OnEditCancelled;
 
     // ---- Header --------------------------------------------------------------------------------
     TVTHeader* Header() const { return FHeader.get(); }
@@ -970,6 +1016,14 @@ protected:
     bool ChangeFocus(PVirtualNode node, bool ask);
     void SetRootNodeCountInternal(Cardinal value);
     void AdjustCoordinatesByIndent(int& left) const;
+    // Puts the options object of the tree's own class in place, keeping the settings: the
+    // class query cannot reach a descendant from the base constructor, so the descendant's
+    // constructor calls this.
+    void UseOptionsClass() {
+        std::unique_ptr<TCustomVirtualTreeOptions> options = GetOptionsClass();
+        options->Assign(FOptions.get());
+        FOptions = std::move(options);
+    }
     // Bytes reserved for the user data of each node; a descendant whose record is larger than
     // the NodeDataSize it publishes asks for more.
     virtual size_t UserDataCapacity(size_t nodeDataSize) const { return nodeDataSize; }
@@ -1038,6 +1092,11 @@ private:
     TMemoryStream* ReadingInPlace(TStream& stream) const;
 
     TNodePool FNodePool; // before everything that may hold nodes, so it goes last
+    // The link of the edit under way, and the one of the last edit: an editor ends from inside
+    // its own key handling, so it is freed only when the next edit starts or the tree goes.
+    std::unique_ptr<IVTEditLink> FEditLink;
+    std::unique_ptr<IVTEditLink> FEndedEditLink;
+    TColumnIndex FEditColumn = NoColumn;
     TBorderStyle FBorderStyle = bsSingle;
 
     Cardinal FDefaultNodeHeight = 18;

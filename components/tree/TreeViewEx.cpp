@@ -62,6 +62,14 @@ TCustomTreeViewEx::~TCustomTreeViewEx() {
         NodeRecord(run)->Text.Release();
 }
 
+TTreeViewEx::TTreeViewEx(TComponent* owner) : TCustomTreeViewEx(owner) {
+    UseOptionsClass();
+}
+
+TVirtualTreeOptions* TTreeViewEx::TreeOptions() const {
+    return static_cast<TVirtualTreeOptions*>(TCustomTreeViewEx::TreeOptions());
+}
+
 std::unique_ptr<TCustomVirtualTreeOptions> TTreeViewEx::GetOptionsClass() {
     return std::make_unique<TVirtualTreeOptions>(this);
 }

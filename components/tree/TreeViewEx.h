@@ -131,8 +131,11 @@ private:
 
 class TTreeViewEx : public TCustomTreeViewEx {
 public:
-    using TCustomTreeViewEx::TCustomTreeViewEx;
+    explicit TTreeViewEx(TComponent* owner);
     std::string ClassName() const override { return "TTreeViewEx"; }
+    // The options object, which is of the published class.
+    TVirtualTreeOptions* TreeOptions() const;
+    void SetTreeOptions(TCustomVirtualTreeOptions* value) { TreeOptions()->Assign(value); }
     std::unique_ptr<TCustomVirtualTreeOptions> GetOptionsClass() override;
 };
 

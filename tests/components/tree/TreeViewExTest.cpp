@@ -47,6 +47,7 @@ TEST(TreeViewEx, StartsWithItsOwnDefaults) {
     EXPECT_TRUE(tree.TreeOptions()->AutoOptions().Contains(toDisableAutoscrollOnFocus));
     EXPECT_FALSE(tree.TreeOptions()->MiscOptions().Contains(toAcceptOLEDrop));
     EXPECT_FALSE(tree.TreeOptions()->PaintOptions().Contains(toShowDropmark));
+    EXPECT_EQ(tree.TreeOptions()->ClassName(), "TVirtualTreeOptions");
     // The record behind the published 20 bytes is the real one.
     EXPECT_GE(tree.NodeRecordSize(), TreeNodeSize + sizeof(TTreeViewExNodeData));
 }
