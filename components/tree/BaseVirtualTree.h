@@ -235,6 +235,13 @@ using TVTAfterItemEraseEvent = TVTAfterItemPaintEvent;
 using TVTCellPaintEvent = std::function<void(TBaseVirtualTree*, TCanvas* canvas, PVirtualNode node,
                                              TColumnIndex column, const TRect& cellRect)>;
 
+// Painting and measuring of nodes left to the tree's user (the draw tree, the word-wrapping
+// tree).
+using TVTDrawNodeEvent = std::function<void(TBaseVirtualTree*, const TVTPaintInfo& paintInfo)>;
+using TVTGetNodeWidthEvent =
+    std::function<void(TBaseVirtualTree*, TCanvas* hintCanvas, PVirtualNode node,
+                       TColumnIndex column, int& nodeWidth)>;
+
 using TVTEditChangingEvent =
     std::function<void(TBaseVirtualTree*, PVirtualNode node, TColumnIndex column, bool& allowed)>;
 

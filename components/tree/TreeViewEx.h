@@ -59,11 +59,6 @@ struct TTreeViewExNodeData {
 };
 constexpr int TreeViewExNodeDataSize = 20;
 
-using TVTDrawNodeEvent = std::function<void(TBaseVirtualTree*, const TVTPaintInfo& paintInfo)>;
-using TVTGetNodeWidthEvent =
-    std::function<void(TBaseVirtualTree*, TCanvas* hintCanvas, PVirtualNode node,
-                       TColumnIndex column, int& nodeWidth)>;
-
 // The grey of striped rows.
 constexpr TColor StripeColor = TColor(0xE7E7E7);
 
