@@ -70,8 +70,7 @@ void TVTEdit::Change() {
 void TVTEdit::AutoAdjustSize() {
     if (!Parent() || !HandleAllocated()) return;
     const std::string text = Text();
-    HDC dc = Canvas()->Handle();
-    Canvas()->Font()->Assign(Font());
+    HDC dc = MeasureCanvas()->Handle();
     SIZE size{};
     GetTextExtentPoint32A(dc, text.c_str(), int(text.size()), &size);
     const int wanted = size.cx + LeftMargin() + RightMargin() + 2 * (Width() - ClientWidth()) + 4;

@@ -539,16 +539,21 @@ void TCustomEdit::Change() {
     if (OnChange) OnChange(this);
 }
 
+TCanvas* TCustomEdit::MeasureCanvas() {
+    if (!FMeasure) FMeasure = std::make_unique<TBitmap>(1, 1, pf32bit);
+    TCanvas* canvas = FMeasure->Canvas();
+    canvas->Font()->Assign(Font());
+    return canvas;
+}
+
 int TCustomEdit::TextWidth() {
-    Canvas()->Font()->Assign(Font());
-    return Canvas()->TextWidth(FWideText);
+    return MeasureCanvas()->TextWidth(FWideText);
 }
 
 // X of the boundary before character Index, in client coordinates.
 int TCustomEdit::CharX(int index) {
-    Canvas()->Font()->Assign(Font());
     return FLeftMargin + 1 - FScrollX +
-           Canvas()->TextWidth(FWideText.substr(0, size_t(std::max(0, index))));
+           MeasureCanvas()->TextWidth(FWideText.substr(0, size_t(std::max(0, index))));
 }
 
 void TCustomEdit::MoveCaret(int position, bool extend) {
@@ -567,8 +572,7 @@ void TCustomEdit::UpdateCaret() {
     if (x > right) FScrollX += x - right;
     else if (x < FLeftMargin + 1) FScrollX = std::max(0, FScrollX - (FLeftMargin + 1 - x));
     if (GetFocus() != Handle()) return;
-    Canvas()->Font()->Assign(Font());
-    const int height = Canvas()->TextHeight(std::u16string(u"Ag"));
+    const int height = MeasureCanvas()->TextHeight(std::u16string(u"Ag"));
     if (!FHasCaret) {
         CreateCaret(Handle(), nullptr, 1, height);
         ShowCaret(Handle());

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/controls/Controls.h"
+#include "platform/graphics/Bitmap.h"
 
 namespace epc {
 
@@ -212,10 +213,14 @@ protected:
     virtual void Change();
     // Where the caret goes and whether Shift drags the selection along.
     void MoveCaret(int position, bool extend);
+    // A canvas with the edit's font for measuring at any time (the control's own canvas is
+    // for painting).
+    TCanvas* MeasureCanvas();
 
 private:
     int CharX(int index);
     void UpdateCaret();
+    std::unique_ptr<TBitmap> FMeasure;
     std::u16string FWideText;
     int FAnchor = 0;
     int FCaret = 0;
