@@ -158,25 +158,42 @@ void TCustomTreeViewEx::MeasureNodeHeight(PVirtualNode node, TRect r) {
 
 void TCustomTreeViewEx::UpdateNodeHeights() {
     if (!AutoNodeHeight || NodeDataSize() < TreeViewExNodeDataSize) return;
+    FHeightsPending = false;
     LockUpdates();
     auto unlock = Finally([&] { UnlockUpdates(); });
     for (PVirtualNode run = GetFirst(); run; run = GetNext(run))
         MeasureNodeHeight(run, NodeTextRect(run));
 }
 
+void TCustomTreeViewEx::HeightsChanged() {
+    if (!AutoNodeHeight) return;
+    // Expanding a whole tree toggles every parent inside one lock: one pass at its end does.
+    if (IsUpdating())
+        FHeightsPending = true;
+    else
+        UpdateNodeHeights();
+}
+
+void TCustomTreeViewEx::DoUpdating(TVTUpdateState state) {
+    TBaseVirtualTree::DoUpdating(state);
+    if (state != TVTUpdateState::usEnd || !FHeightsPending) return;
+    FHeightsPending = false;
+    UpdateNodeHeights();
+}
+
 void TCustomTreeViewEx::DoExpanded(PVirtualNode node) {
     TBaseVirtualTree::DoExpanded(node);
-    UpdateNodeHeights();
+    HeightsChanged();
 }
 
 void TCustomTreeViewEx::DoCollapsed(PVirtualNode node) {
     TBaseVirtualTree::DoCollapsed(node);
-    UpdateNodeHeights();
+    HeightsChanged();
 }
 
 void TCustomTreeViewEx::Resize() {
     TBaseVirtualTree::Resize();
-    UpdateNodeHeights();
+    HeightsChanged();
 }
 
 int TCustomTreeViewEx::NodeWidthOn(TCanvas* canvas, PVirtualNode node, TColumnIndex column) {
@@ -317,6 +334,15 @@ bool TCustomTreeViewEx::DoDragOver(TObject* source, TShiftState shift, TDragStat
 }
 
 // ---- Frame ------------------------------------------------------------------------------------
+
+void TCustomTreeViewEx::CreateParams(TCreateParams& params) {
+    TBaseVirtualTree::CreateParams(params);
+    if (BorderStyle() != bsSingle) return;
+    if (Ctl3D())
+        params.ExStyle |= WS_EX_CLIENTEDGE;
+    else
+        params.Style |= WS_BORDER;
+}
 
 void TCustomTreeViewEx::WndProc(TMessage& message) {
     TBaseVirtualTree::WndProc(message);

@@ -99,6 +99,7 @@ public:
     bool DoDragOver(TObject* source, TShiftState shift, TDragState state, TPoint pt,
                     TVTDropMode mode, uint32_t& effect) override;
     void DoExpanded(PVirtualNode node) override;
+    void DoUpdating(TVTUpdateState state) override;
     int DoGetNodeWidth(PVirtualNode node, TColumnIndex column) override;
     // The wrapped width measured on a given canvas (nil: the tree's measuring canvas).
     int NodeWidthOn(TCanvas* canvas, PVirtualNode node, TColumnIndex column);
@@ -109,14 +110,19 @@ public:
 
 protected:
     void Resize() override;
+    // A single border is a sunken edge with 3-D look, else a one-pixel frame.
+    void CreateParams(TCreateParams& params) override;
     size_t UserDataCapacity(size_t nodeDataSize) const override;
 
 private:
     // Row parity of a painted node: its index among the visible nodes.
     uint8_t StripeOf(PVirtualNode node);
     TCanvas* MeasureCanvas();
+    // Heights follow expansion and size at once, or, inside an update lock, once at its end.
+    void HeightsChanged();
 
     uint8_t FTreeMode = 0;
+    bool FHeightsPending = false;
     TBitmap FMeasure{1, 1, pf32bit};
     // The last row whose visible index was worked out, valid while the structure is unchanged.
     PVirtualNode FStripeNode = nullptr;

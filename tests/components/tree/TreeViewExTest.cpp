@@ -72,12 +72,31 @@ TEST(TreeViewEx, HeightsFollowTheWrappedText) {
     EXPECT_GT(tree.DoGetNodeWidth(longWord, NoColumn), tree.NodeTextRect(longWord).Width());
     epc::testing::CheckTotals(tree);
 
+    // Resizing remeasures, unless the views switched measuring off around a bulk fill.
     tree.AutoNodeHeight = false;
     tree.SetWidth(400);
     EXPECT_EQ(tree.NodeHeight(three), 3 * 16u + 4);
-    tree.AutoNodeHeight = true;
     tree.UpdateNodeHeights();
+    EXPECT_EQ(tree.NodeHeight(three), 3 * 16u + 4);
+    tree.AutoNodeHeight = true;
+    tree.SetWidth(401);
     EXPECT_LT(tree.NodeHeight(three), 3 * 16u + 4);
+}
+
+TEST(TreeViewEx, FlatFrameWithoutThreeDLook) {
+    TForm* form = epc::testing::NewTreeForm();
+    auto* tree = new TTestTree;
+    tree->SetParent(form);
+    tree->SetCtl3D(false);
+    tree->SetBounds(10, 10, 150, 100);
+    epc::testing::ShowForm(form);
+    const TWindowPixels pixels = epc::testing::WindowPixels(tree);
+    const COLORREF shadow = ColorToRGB(clBtnShadow);
+    EXPECT_EQ(pixels.Color(0, 0), shadow);
+    EXPECT_EQ(pixels.Color(149, 50), shadow);
+    EXPECT_EQ(pixels.Color(75, 99), shadow);
+    FreeComponent(form);
+    epc::testing::ResetAll();
 }
 
 TEST(TreeViewEx, AmpersandIsMeasuredAsItIsDrawn) {
@@ -116,6 +135,16 @@ TEST(TreeViewEx, ExpandingAndCollapsingRemeasure) {
     tree.SetNodeHeight(child, 5);
     tree.SetExpanded(parent, false);
     // Hidden nodes are measured too, at the indentation they will show with.
+    EXPECT_EQ(tree.NodeHeight(child), 16u + 4);
+    epc::testing::CheckTotals(tree);
+    // Inside an update lock the heights follow once, when it ends.
+    tree.LockUpdates();
+    tree.SetNodeHeight(child, 5);
+    tree.ExpandAll();
+    tree.SetExpanded(parent, false);
+    tree.SetExpanded(parent, true);
+    EXPECT_EQ(tree.NodeHeight(child), 5u);
+    tree.UnlockUpdates();
     EXPECT_EQ(tree.NodeHeight(child), 16u + 4);
     epc::testing::CheckTotals(tree);
 }
