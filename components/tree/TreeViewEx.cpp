@@ -3,6 +3,8 @@
 #include "components/tree/TreeViewEx.h"
 
 #include <algorithm>
+#include <cstddef>
+#include <cstring>
 
 #include "platform/core/ScopeGuard.h"
 #include "platform/windows/Window.h"
@@ -20,18 +22,17 @@ TNodeText& TNodeText::operator=(const TNodeText& other) {
     return *this;
 }
 
-const std::string& TNodeText::Str() const {
-    static const std::string empty;
-    return FBlock ? FBlock->Value : empty;
-}
-
 void TNodeText::Release() {
-    if (FBlock && --FBlock->Refs == 0) delete FBlock;
+    if (FBlock && --FBlock->Refs == 0) ::operator delete(FBlock);
     FBlock = nullptr;
 }
 
-void TNodeText::Assign(const std::string& text) {
-    auto* block = new TBlock{1, text};
+void TNodeText::Assign(std::string_view text) {
+    auto* block = static_cast<TBlock*>(::operator new(offsetof(TBlock, Chars) + text.size() + 1));
+    block->Refs = 1;
+    block->Length = text.size();
+    if (!text.empty()) std::memcpy(block->Chars, text.data(), text.size());
+    block->Chars[text.size()] = '\0';
     Release();
     FBlock = block;
 }
@@ -145,12 +146,15 @@ TRect TCustomTreeViewEx::NodeTextRect(PVirtualNode node) {
 
 void TCustomTreeViewEx::MeasureNodeHeight(PVirtualNode node, TRect r) {
     TCanvas* canvas = MeasureCanvas();
-    const int sample = canvas->TextHeight(std::string("abcdmABCDM"));
+    MeasureOn(canvas, canvas->TextHeight(std::string("abcdmABCDM")), node, r);
+}
+
+void TCustomTreeViewEx::MeasureOn(TCanvas* canvas, int sample, PVirtualNode node, TRect r) {
     const TTreeViewExNodeData* data = NodeRecord(node);
-    const std::string& text = data ? data->Text.Str() : std::string();
+    const char* text = data ? data->Text.CStr() : "";
     // The same flags as painting: an "&" is a plain character in both.
     RECT rect = r;
-    DrawTextExA(canvas->Handle(), text.c_str(), -1, &rect,
+    DrawTextExA(canvas->Handle(), text, -1, &rect,
                 DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX, nullptr);
     const int height = std::max(rect.Bottom - rect.Top + 4, sample);
     SetNodeHeight(node, Cardinal(height));
@@ -161,8 +165,10 @@ void TCustomTreeViewEx::UpdateNodeHeights() {
     FHeightsPending = false;
     LockUpdates();
     auto unlock = Finally([&] { UnlockUpdates(); });
+    TCanvas* canvas = MeasureCanvas();
+    const int sample = canvas->TextHeight(std::string("abcdmABCDM"));
     for (PVirtualNode run = GetFirst(); run; run = GetNext(run))
-        MeasureNodeHeight(run, NodeTextRect(run));
+        MeasureOn(canvas, sample, run, NodeTextRect(run));
 }
 
 void TCustomTreeViewEx::HeightsChanged() {
@@ -201,9 +207,8 @@ int TCustomTreeViewEx::NodeWidthOn(TCanvas* canvas, PVirtualNode node, TColumnIn
     else canvas->Font()->Assign(Font());
     RECT r = NodeTextRect(node);
     const TTreeViewExNodeData* data = NodeRecord(node);
-    const std::string& text = data ? data->Text.Str() : std::string();
-    DrawTextExA(canvas->Handle(), text.c_str(), -1, &r, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX,
-                nullptr);
+    DrawTextExA(canvas->Handle(), data ? data->Text.CStr() : "", -1, &r,
+                DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX, nullptr);
     int width = r.Right - r.Left + 2;
     if (OnGetNodeWidth) OnGetNodeWidth(this, canvas, node, column, width);
     return width;
@@ -305,7 +310,7 @@ void TCustomTreeViewEx::DoPaintNode(TVTPaintInfo& paintInfo) {
     RECT text(r.Left + 1, 1, r.Right - 1, height - 1);
     SetBkMode(canvas->Handle(), TRANSPARENT);
     canvas->Brush()->SetStyle(bsClear);
-    DrawTextA(canvas->Handle(), data->Text.Str().c_str(), -1, &text, DT_WORDBREAK | DT_NOPREFIX);
+    DrawTextA(canvas->Handle(), data->Text.CStr(), -1, &text, DT_WORDBREAK | DT_NOPREFIX);
     canvas->Brush()->SetStyle(bsSolid);
     if (OnDrawNode) OnDrawNode(this, paintInfo);
 }

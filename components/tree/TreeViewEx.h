@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "components/tree/BaseVirtualTree.h"
 #include "platform/graphics/Bitmap.h"
@@ -15,24 +16,29 @@
 namespace epc {
 
 // A node caption shared by reference count. A zero-filled handle is an empty text, so a node
-// record that was never filled in (its bytes start zeroed) is valid as it is.
+// record that was never filled in (its bytes start zeroed) is valid as it is. The count and
+// the characters share one block, so reading a caption follows one pointer.
 class TNodeText {
 public:
     TNodeText() = default;
-    TNodeText(const std::string& text) { Assign(text); }
+    TNodeText(std::string_view text) { Assign(text); }
     TNodeText(const TNodeText& other) : FBlock(other.FBlock) {
         if (FBlock) ++FBlock->Refs;
     }
     TNodeText& operator=(const TNodeText& other);
-    TNodeText& operator=(const std::string& text) {
+    TNodeText& operator=(std::string_view text) {
         Assign(text);
         return *this;
     }
     ~TNodeText() { Release(); }
 
-    const std::string& Str() const;
-    operator const std::string&() const { return Str(); }
-    bool Empty() const { return !FBlock || FBlock->Value.empty(); }
+    std::string_view View() const {
+        return FBlock ? std::string_view(FBlock->Chars, FBlock->Length) : std::string_view();
+    }
+    std::string Str() const { return std::string(View()); }
+    // The characters with a terminating zero.
+    const char* CStr() const { return FBlock ? FBlock->Chars : ""; }
+    bool Empty() const { return !FBlock || FBlock->Length == 0; }
     // Drops the text (what freeing the node does).
     void Release();
     // Number of records sharing the text (0 for the empty text).
@@ -41,9 +47,10 @@ public:
 private:
     struct TBlock {
         int Refs;
-        std::string Value;
+        size_t Length;
+        char Chars[1]; // Length characters and a zero
     };
-    void Assign(const std::string& text);
+    void Assign(std::string_view text);
     TBlock* FBlock = nullptr;
 };
 
@@ -118,6 +125,8 @@ private:
     // Row parity of a painted node: its index among the visible nodes.
     uint8_t StripeOf(PVirtualNode node);
     TCanvas* MeasureCanvas();
+    // MeasureNodeHeight on a prepared canvas, with the sample height worked out once.
+    void MeasureOn(TCanvas* canvas, int sample, PVirtualNode node, TRect r);
     // Heights follow expansion and size at once, or, inside an update lock, once at its end.
     void HeightsChanged();
 
