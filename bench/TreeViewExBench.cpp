@@ -39,9 +39,9 @@ double Fill(TTreeViewEx& tree, int64_t n, double* measuring = nullptr) {
     tree.AutoNodeHeight = false;
     PVirtualNode parent = nullptr;
     for (int64_t i = 0; i < n; ++i) {
-        PVirtualNode node = tree.AddTextNode(i % 10 == 0 ? nullptr : parent,
-                                             TVTNodeAttachMode::amAddChildLast, TwoSentences,
-                                             int(i), false, true, -1, false);
+        PVirtualNode node =
+            tree.AddTextNode(i % 10 == 0 ? nullptr : parent, TVTNodeAttachMode::amAddChildLast,
+                             TwoSentences, int(i), false, true, -1, false);
         if (i % 10 == 0) parent = node;
     }
     tree.AutoNodeHeight = true;
@@ -55,8 +55,7 @@ double Fill(TTreeViewEx& tree, int64_t n, double* measuring = nullptr) {
 
 double PaintFirstScreen(TTreeViewEx& tree, TBitmap& target) {
     const auto start = std::chrono::steady_clock::now();
-    tree.RenderToCanvas(target.Canvas(), TRect(0, 0, 300, 400), TPoint(0, 0),
-                        DefaultRenderOptions);
+    tree.RenderToCanvas(target.Canvas(), TRect(0, 0, 300, 400), TPoint(0, 0), DefaultRenderOptions);
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 

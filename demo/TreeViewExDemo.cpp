@@ -1,6 +1,7 @@
 // The word-wrapping tree: long node texts wrapped to the window, rows striped in visible order,
 // the focused node highlighted; then the same nodes as an answer drawing (a hidden tree 300
 // pixels wide, as tall as its content) and as a plain list.
+// The tree has no window here, so the selection shows in its unfocused colours.
 
 #include <string>
 
@@ -25,8 +26,8 @@ void Label(TCanvas* c, int x, int y, const std::u16string& text) {
 
 void Fill(TTreeViewEx& tree) {
     auto add = [&](PVirtualNode parent, const std::string& text) {
-        return tree.AddTextNode(parent, TVTNodeAttachMode::amAddChildLast, text, 0, false, true,
-                                -1, false);
+        return tree.AddTextNode(parent, TVTNodeAttachMode::amAddChildLast, text, 0, false, true, -1,
+                                false);
     };
     tree.LockUpdates();
     tree.AutoNodeHeight = false;
@@ -52,9 +53,11 @@ void Fill(TTreeViewEx& tree) {
 bool RenderTreeViewEx(const std::string& dir) {
     TTreeViewEx tree(nullptr);
     tree.SetColor(clWhite);
-    tree.SetBounds(0, 0, 420, 400);
+    tree.SetBounds(0, 0, 420, 290);
     Fill(tree);
-    tree.SetFocusedNode(tree.GetNext(tree.GetFirst()));
+    PVirtualNode focused = tree.GetNext(tree.GetFirst());
+    tree.AddToSelection(focused);
+    tree.SetFocusedNode(focused);
     const TRect extent = tree.TreeExtent();
 
     TTreeViewEx answer(nullptr);
@@ -74,8 +77,8 @@ bool RenderTreeViewEx(const std::string& dir) {
     TRect listExtent = list.TreeExtent();
     listExtent.Bottom += 2;
 
-    const int height = 30 + extent.Height() + 40 + std::max(answerExtent.Height(),
-                                                            listExtent.Height()) + 20;
+    const int height =
+        30 + extent.Height() + 40 + std::max(answerExtent.Height(), listExtent.Height()) + 20;
     TBitmap page(20 + 420 + 20 + 300 + 20, height, pf24bit);
     TCanvas* c = page.Canvas();
     c->Brush()->SetColor(TColor(0xF0F0F0));

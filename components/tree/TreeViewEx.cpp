@@ -154,8 +154,8 @@ void TCustomTreeViewEx::MeasureOn(TCanvas* canvas, int sample, PVirtualNode node
     const char* text = data ? data->Text.CStr() : "";
     // The same flags as painting: an "&" is a plain character in both.
     RECT rect = r;
-    DrawTextExA(canvas->Handle(), text, -1, &rect,
-                DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX, nullptr);
+    DrawTextExA(canvas->Handle(), text, -1, &rect, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX,
+                nullptr);
     const int height = std::max(rect.Bottom - rect.Top + 4, sample);
     SetNodeHeight(node, Cardinal(height));
 }
@@ -203,8 +203,10 @@ void TCustomTreeViewEx::Resize() {
 }
 
 int TCustomTreeViewEx::NodeWidthOn(TCanvas* canvas, PVirtualNode node, TColumnIndex column) {
-    if (!canvas) canvas = MeasureCanvas();
-    else canvas->Font()->Assign(Font());
+    if (!canvas)
+        canvas = MeasureCanvas();
+    else
+        canvas->Font()->Assign(Font());
     RECT r = NodeTextRect(node);
     const TTreeViewExNodeData* data = NodeRecord(node);
     DrawTextExA(canvas->Handle(), data ? data->Text.CStr() : "", -1, &r,

@@ -10,9 +10,9 @@
 
 namespace epc {
 
-using TVTDrawHintEvent = std::function<void(TBaseVirtualTree*, TCanvas* hintCanvas,
-                                            PVirtualNode node, const TRect& r,
-                                            TColumnIndex column)>;
+using TVTDrawHintEvent =
+    std::function<void(TBaseVirtualTree*, TCanvas* hintCanvas, PVirtualNode node, const TRect& r,
+                       TColumnIndex column)>;
 
 class TCustomVirtualDrawTree : public TBaseVirtualTree {
 public:

@@ -35,12 +35,24 @@ std::string HtmlEscape(const std::u16string& text) {
     std::string out;
     for (char c : Utf16ToUtf8(text)) {
         switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        case '\'': out += "&#39;"; break;
-        default: out += c; break;
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        case '\'':
+            out += "&#39;";
+            break;
+        default:
+            out += c;
+            break;
         }
     }
     return out;
@@ -185,8 +197,8 @@ void TCustomVirtualStringTree::DoNewText(PVirtualNode node, TColumnIndex column,
     InvalidateNode(node);
 }
 
-void TCustomVirtualStringTree::DoPaintText(PVirtualNode node, TCanvas* canvas,
-                                           TColumnIndex column, TVSTTextType textType) {
+void TCustomVirtualStringTree::DoPaintText(PVirtualNode node, TCanvas* canvas, TColumnIndex column,
+                                           TVSTTextType textType) {
     if (OnPaintText) OnPaintText(this, canvas, node, column, textType);
 }
 
@@ -251,9 +263,12 @@ void TCustomVirtualStringTree::DoPaintNode(TVTPaintInfo& paintInfo) {
     const int textWidth = DoTextWidth(canvas, node, column, text);
     if (textWidth > r.Width()) text = DoShortenString(canvas, node, column, text, r.Width());
     UINT flags = DT_NOPREFIX;
-    flags |= node->States.Contains(nsMultiline) ? UINT(DT_WORDBREAK) : UINT(DT_SINGLELINE | DT_VCENTER);
-    if (paintInfo.Alignment == taRightJustify) flags |= DT_RIGHT;
-    else if (paintInfo.Alignment == taCenter) flags |= DT_CENTER;
+    flags |=
+        node->States.Contains(nsMultiline) ? UINT(DT_WORDBREAK) : UINT(DT_SINGLELINE | DT_VCENTER);
+    if (paintInfo.Alignment == taRightJustify)
+        flags |= DT_RIGHT;
+    else if (paintInfo.Alignment == taCenter)
+        flags |= DT_CENTER;
     SetBkMode(canvas->Handle(), TRANSPARENT);
     RECT textRect = r;
     DrawTextW(canvas->Handle(), text.c_str(), -1, &textRect, flags);
@@ -364,8 +379,8 @@ bool TCustomVirtualStringTree::ReadChunk(TStream& stream, int version, PVirtualN
 
 // ---- Exports ----------------------------------------------------------------------------------
 
-template <typename Proc> void TCustomVirtualStringTree::ForEachSource(TVSTTextSourceType source,
-                                                                      Proc proc) {
+template <typename Proc>
+void TCustomVirtualStringTree::ForEachSource(TVSTTextSourceType source, Proc proc) {
     switch (source) {
     case TVSTTextSourceType::tstAll:
         for (PVirtualNode run = GetFirst(); run; run = GetNext(run))
@@ -411,8 +426,7 @@ std::u16string TCustomVirtualStringTree::ContentToUnicode(TVSTTextSourceType sou
     ForEachSource(source, [&](PVirtualNode node) {
         for (size_t i = 0; i < columns.size(); ++i) {
             if (i > 0) result += separator;
-            if (columns[i] == main || columns[i] == NoColumn)
-                result.append(NodeLevel(node), u'\t');
+            if (columns[i] == main || columns[i] == NoColumn) result.append(NodeLevel(node), u'\t');
             result += quoted(Text(node, columns[i]));
         }
         result += u"\r\n";
@@ -432,9 +446,8 @@ std::string TCustomVirtualStringTree::ContentToHTML(TVSTTextSourceType source,
     const bool useColumns = Header()->UseColumns();
     const auto paint = TreeOptions()->PaintOptions();
     const char* cellClass =
-        paint.Contains(toShowHorzGridLines) || paint.Contains(toShowVertGridLines)
-            ? "normalborder"
-            : "noborder";
+        paint.Contains(toShowHorzGridLines) || paint.Contains(toShowVertGridLines) ? "normalborder"
+                                                                                   : "noborder";
     std::vector<PVirtualNode> nodes;
     ForEachSource(source, [&](PVirtualNode node) { nodes.push_back(node); });
     Cardinal maxLevel = 0;
@@ -442,8 +455,9 @@ std::string TCustomVirtualStringTree::ContentToHTML(TVSTTextSourceType source,
         maxLevel = std::max(maxLevel, NodeLevel(node));
 
     std::string html = "<style type=\"text/css\">\r\n";
-    html += ".default{font-family: '" + Font()->Name() + "'; font-size: " +
-            std::to_string(Font()->Size()) + "pt; color: " + HtmlColor(Font()->Color()) + ";}\r\n";
+    html += ".default{font-family: '" + Font()->Name() +
+            "'; font-size: " + std::to_string(Font()->Size()) +
+            "pt; color: " + HtmlColor(Font()->Color()) + ";}\r\n";
     html += ".header{font-family: '" + Header()->Font()->Name() +
             "'; background-color: " + HtmlColor(clBtnFace) + ";}\r\n";
     html += ".noborder{border-style: none;}\r\n";
@@ -454,16 +468,15 @@ std::string TCustomVirtualStringTree::ContentToHTML(TVSTTextSourceType source,
             HtmlColor(Color()) + "\" cellspacing=\"0\" cellpadding=\"2\">\r\n";
     if (!caption.empty()) html += "<caption>" + HtmlEscape(caption) + "</caption>\r\n";
     if (useColumns) {
-        html += "<tr class=\"header\" style=\"height: " + std::to_string(Header()->Height()) +
-                "px;\">";
+        html +=
+            "<tr class=\"header\" style=\"height: " + std::to_string(Header()->Height()) + "px;\">";
         for (TColumnIndex c : columns) {
             TVirtualTreeColumn* column = Header()->Columns()->Items(c);
             html += "<th";
             if (c == main) html += " colspan=\"" + std::to_string(maxLevel + 1) + "\"";
             html += " height=\"" + std::to_string(Header()->Height()) + "\" align=\"" +
                     HtmlAlign(column->Alignment()) + "\" width=\"" +
-                    std::to_string(column->Width()) + "\">" + HtmlEscape(column->Text()) +
-                    "</th>";
+                    std::to_string(column->Width()) + "\">" + HtmlEscape(column->Text()) + "</th>";
         }
         html += "</tr>\r\n";
     }
@@ -568,7 +581,8 @@ std::string TCustomVirtualStringTree::ContentToRTF(TVSTTextSourceType source) {
             // Paragraph and character settings start afresh in every cell.
             body += alignment == taRightJustify ? "\\qr" : alignment == taCenter ? "\\qc" : "\\ql";
             if (c == main || c == NoColumn)
-                body += "\\li" + std::to_string(int(NodeLevel(node)) * int(Indent()) * TwipsPerPixel);
+                body +=
+                    "\\li" + std::to_string(int(NodeLevel(node)) * int(Indent()) * TwipsPerPixel);
             else
                 body += "\\li0";
             body += "\\plain\\f" + std::to_string(fontIndex(font->Name()));

@@ -51,9 +51,8 @@ using TVSTGetTextEvent =
                        TVSTTextType textType, std::u16string& cellText)>;
 using TVSTNewTextEvent = std::function<void(TBaseVirtualTree*, PVirtualNode node,
                                             TColumnIndex column, const std::u16string& newText)>;
-using TVTPaintText = std::function<void(TBaseVirtualTree*, TCanvas* targetCanvas,
-                                        PVirtualNode node, TColumnIndex column,
-                                        TVSTTextType textType)>;
+using TVTPaintText = std::function<void(TBaseVirtualTree*, TCanvas* targetCanvas, PVirtualNode node,
+                                        TColumnIndex column, TVSTTextType textType)>;
 using TVSTShortenStringEvent = std::function<void(
     TBaseVirtualTree*, TCanvas* targetCanvas, PVirtualNode node, TColumnIndex column,
     const std::u16string& s, int textSpace, std::u16string& result, bool& done)>;
@@ -113,14 +112,12 @@ public:
     std::unique_ptr<TCustomVirtualTreeOptions> GetOptionsClass() override;
 
     // Dispatchers of the string tree's events.
-    virtual std::u16string DoGetText(PVirtualNode node, TColumnIndex column,
-                                     TVSTTextType textType);
+    virtual std::u16string DoGetText(PVirtualNode node, TColumnIndex column, TVSTTextType textType);
     virtual void DoNewText(PVirtualNode node, TColumnIndex column, const std::u16string& text);
     virtual void DoPaintText(PVirtualNode node, TCanvas* canvas, TColumnIndex column,
                              TVSTTextType textType);
-    virtual std::u16string DoShortenString(TCanvas* canvas, PVirtualNode node,
-                                           TColumnIndex column, const std::u16string& s,
-                                           int width);
+    virtual std::u16string DoShortenString(TCanvas* canvas, PVirtualNode node, TColumnIndex column,
+                                           const std::u16string& s, int width);
     virtual int DoTextWidth(TCanvas* canvas, PVirtualNode node, TColumnIndex column,
                             const std::u16string& text);
 

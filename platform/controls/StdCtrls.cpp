@@ -569,8 +569,10 @@ void TCustomEdit::UpdateCaret() {
     // Keep the caret inside the text area by scrolling the text sideways.
     const int right = ClientWidth() - FRightMargin - 1;
     int x = CharX(FCaret);
-    if (x > right) FScrollX += x - right;
-    else if (x < FLeftMargin + 1) FScrollX = std::max(0, FScrollX - (FLeftMargin + 1 - x));
+    if (x > right)
+        FScrollX += x - right;
+    else if (x < FLeftMargin + 1)
+        FScrollX = std::max(0, FScrollX - (FLeftMargin + 1 - x));
     if (GetFocus() != Handle()) return;
     const int height = MeasureCanvas()->TextHeight(std::u16string(u"Ag"));
     if (!FHasCaret) {
@@ -587,12 +589,16 @@ void TCustomEdit::KeyDown(Word& key, TShiftState shift) {
     const int length = int(FWideText.size());
     switch (key) {
     case VK_LEFT:
-        if (!extend && SelLength() > 0) MoveCaret(SelStart(), false);
-        else MoveCaret(int(CharPrevW(FWideText, size_t(FCaret))), extend);
+        if (!extend && SelLength() > 0)
+            MoveCaret(SelStart(), false);
+        else
+            MoveCaret(int(CharPrevW(FWideText, size_t(FCaret))), extend);
         break;
     case VK_RIGHT:
-        if (!extend && SelLength() > 0) MoveCaret(SelStart() + SelLength(), false);
-        else MoveCaret(int(CharNextW(FWideText, size_t(FCaret))), extend);
+        if (!extend && SelLength() > 0)
+            MoveCaret(SelStart() + SelLength(), false);
+        else
+            MoveCaret(int(CharNextW(FWideText, size_t(FCaret))), extend);
         break;
     case VK_HOME:
         MoveCaret(0, extend);

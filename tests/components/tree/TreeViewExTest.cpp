@@ -266,8 +266,8 @@ TEST(TreeViewExDrag, DropsFollowTheModeAndTheRecords) {
     EXPECT_TRUE(over(below));
     EXPECT_TRUE(over(int(tree.NodeHeight(accepting)) + 5));
     // The handler has the last word.
-    tree.OnDragOver = [](TBaseVirtualTree*, TObject*, TShiftState, TDragState, TPoint,
-                         TVTDropMode, uint32_t&, bool& accept) { accept = false; };
+    tree.OnDragOver = [](TBaseVirtualTree*, TObject*, TShiftState, TDragState, TPoint, TVTDropMode,
+                         uint32_t&, bool& accept) { accept = false; };
     EXPECT_FALSE(over(5));
 }
 

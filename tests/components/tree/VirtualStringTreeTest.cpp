@@ -80,8 +80,8 @@ public:
     TParsed(const std::string& text, bool xml) {
         xmlSetStructuredErrorFunc(&Errors, CountError);
         if (xml)
-            FDoc = xmlReadMemory(text.data(), int(text.size()), "tree.xml", nullptr,
-                                 XML_PARSE_NONET);
+            FDoc =
+                xmlReadMemory(text.data(), int(text.size()), "tree.xml", nullptr, XML_PARSE_NONET);
         else
             FDoc = htmlReadMemory(text.data(), int(text.size()), "tree.html", "UTF-8",
                                   HTML_PARSE_NONET);
@@ -134,8 +134,7 @@ TEST(StringTree, ContentToTextIndentsLevelsAndTakesTheSource) {
     t.tree.TreeOptions()->SetSelectionOptions({toMultiSelect});
     t.tree.SetSelected(t.a11, true);
     t.tree.SetSelected(t.b, true);
-    EXPECT_EQ(t.tree.ContentToUnicode(TVSTTextSourceType::tstSelected, u","),
-              u"\t\ta11\r\nb\r\n");
+    EXPECT_EQ(t.tree.ContentToUnicode(TVSTTextSourceType::tstSelected, u","), u"\t\ta11\r\nb\r\n");
     t.tree.SetExpanded(t.a1, false);
     EXPECT_EQ(t.tree.ContentToText(TVSTTextSourceType::tstVisible, "\t"), "a\r\n\ta1\r\nb\r\n");
 }
@@ -176,19 +175,19 @@ TEST(StringTree, HtmlExportIsWellFormedAndKeepsTheTexts) {
     EXPECT_EQ(xml.Values("//tr[3]/td").size(), 3u);
     EXPECT_EQ(xml.Values("//tr[3]/td[3]"), std::vector<std::string>{"a11"});
     EXPECT_EQ(xml.Values("//tr[1]/td[@colspan='3']").size(), 1u);
-    EXPECT_EQ(xml.Values("//tr[4]/td"),
-              std::vector<std::string>{"<b> & \xC3\xA9\xF0\x9F\x98\x80"});
-    EXPECT_NE(fragment.find("style='{font: italic bold 12pt \"Fixed Metrics Test\";color:#000000}'"),
-              std::string::npos)
+    EXPECT_EQ(xml.Values("//tr[4]/td"), std::vector<std::string>{"<b> & \xC3\xA9\xF0\x9F\x98\x80"});
+    EXPECT_NE(
+        fragment.find("style='{font: italic bold 12pt \"Fixed Metrics Test\";color:#000000}'"),
+        std::string::npos)
         << fragment;
 
     const std::string page = TCustomVirtualStringTree::MakeClipboardHTML(fragment);
     auto offset = [&](const std::string& name) {
         return size_t(std::stoul(page.substr(page.find(name) + name.size(), 8)));
     };
-    EXPECT_EQ(page.substr(offset("StartFragment:"),
-                          offset("EndFragment:") - offset("StartFragment:")),
-              fragment);
+    EXPECT_EQ(
+        page.substr(offset("StartFragment:"), offset("EndFragment:") - offset("StartFragment:")),
+        fragment);
     EXPECT_EQ(page.substr(offset("StartHTML:"), 9), "<!DOCTYPE");
     EXPECT_EQ(offset("EndHTML:"), page.size());
     TParsed html(page.substr(offset("StartHTML:")), false);
@@ -425,8 +424,7 @@ TEST(DrawTree, PaintingAndWidthsComeFromTheEvents) {
                              int& width) { width = canvas ? 42 : -1; };
     EXPECT_EQ(tree.DoGetNodeWidth(tree.GetFirst(), NoColumn), 42);
     TBitmap bitmap(200, 100, pf32bit);
-    tree.RenderToCanvas(bitmap.Canvas(), TRect(0, 0, 200, 100), TPoint(0, 0),
-                        DefaultRenderOptions);
+    tree.RenderToCanvas(bitmap.Canvas(), TRect(0, 0, 200, 100), TPoint(0, 0), DefaultRenderOptions);
     EXPECT_EQ(drawn, 3);
 }
 
