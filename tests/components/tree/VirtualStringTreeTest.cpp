@@ -127,6 +127,29 @@ TEST(StringTree, DefaultTextAndWidthFollowTheText) {
     EXPECT_EQ(tree.DoGetNodeWidth(node, NoColumn), 2 * 8 + 2 * tree.TextMargin());
 }
 
+TEST(StringTree, PaintTextHandlersSetTheFontTextsAreMeasuredAndShortenedWith) {
+    TTextsTree tree;
+    PVirtualNode node = tree.Add(nullptr, u"a rather long text for a narrow tree");
+    tree.OnPaintText = [](TBaseVirtualTree*, TCanvas* canvas, PVirtualNode, TColumnIndex,
+                          TVSTTextType) { canvas->Font()->SetHeight(-32); };
+    // Characters of the 32-pixel face are 16 pixels wide.
+    EXPECT_EQ(tree.DoGetNodeWidth(node, NoColumn), 36 * 16 + 2 * tree.TextMargin());
+    EXPECT_TRUE(tree.FontChanged());
+    int space = -1;
+    std::u16string shortened;
+    tree.OnShortenString = [&](TBaseVirtualTree*, TCanvas*, PVirtualNode, TColumnIndex,
+                               const std::u16string& s, int textSpace, std::u16string& result,
+                               bool& done) {
+        space = textSpace;
+        result = s.substr(0, 3) + u"...";
+        done = true;
+    };
+    TBitmap bitmap(300, 60, pf32bit);
+    tree.RenderToCanvas(bitmap.Canvas(), TRect(0, 0, 300, 60), TPoint(0, 0), DefaultRenderOptions);
+    const TRect content = tree.NodeContentRect(node, 0);
+    EXPECT_EQ(space, 300 - content.Left - 2 * tree.TextMargin());
+}
+
 TEST(StringTree, ContentToTextIndentsLevelsAndTakesTheSource) {
     TSmallTree t;
     EXPECT_EQ(t.tree.ContentToText(TVSTTextSourceType::tstAll, "\t"),

@@ -73,6 +73,18 @@ TEST_F(ControlTest, EditSelectsWithShiftAndTypingReplacesTheSelection) {
     EXPECT_EQ(edit->WideText(), u"");
 }
 
+TEST_F(ControlTest, EditClickPutsTheCaretAtTheNearestBoundary) {
+    TForm* form = MakeForm();
+    TEdit* edit = MakeEdit(form, u"abcdef");
+    // Characters are 8 pixels wide and start one pixel in.
+    testing::Click(edit, 1 + 2 * 8 + 3, 10);
+    EXPECT_EQ(edit->CaretPos(), 2);
+    testing::Click(edit, 1 + 2 * 8 + 5, 10);
+    EXPECT_EQ(edit->CaretPos(), 3);
+    testing::Click(edit, 140, 10);
+    EXPECT_EQ(edit->CaretPos(), 6);
+}
+
 TEST_F(ControlTest, EditLeavesEnterAndEscapeToItsOwner) {
     TForm* form = MakeForm();
     TEdit* edit = MakeEdit(form, u"text");
