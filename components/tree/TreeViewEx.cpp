@@ -58,7 +58,7 @@ TCustomTreeViewEx::TCustomTreeViewEx(TComponent* owner) : TBaseVirtualTree(owner
 
 TCustomTreeViewEx::~TCustomTreeViewEx() {
     // The base class frees the records after this class is gone, so the texts go now.
-    if (NodeDataSize() < TreeViewExNodeDataSize) return;
+    if (!FRecordsHoldTexts) return;
     for (PVirtualNode run = GetFirstNoInit(); run; run = GetNextNoInit(run))
         NodeRecord(run)->Text.Release();
 }
@@ -76,7 +76,8 @@ std::unique_ptr<TCustomVirtualTreeOptions> TTreeViewEx::GetOptionsClass() {
 }
 
 size_t TCustomTreeViewEx::UserDataCapacity(size_t nodeDataSize) const {
-    if (nodeDataSize < size_t(TreeViewExNodeDataSize)) return nodeDataSize;
+    FRecordsHoldTexts = nodeDataSize >= size_t(TreeViewExNodeDataSize);
+    if (!FRecordsHoldTexts) return nodeDataSize;
     return std::max(nodeDataSize, sizeof(TTreeViewExNodeData));
 }
 
@@ -107,7 +108,7 @@ PVirtualNode TCustomTreeViewEx::AddTextNode(PVirtualNode parent, TVTNodeAttachMo
 void TCustomTreeViewEx::DoFreeNode(PVirtualNode node) {
     // Whatever way the node goes (deleted, cleared, replaced by a load), its text goes too,
     // initialised or not.
-    if (NodeDataSize() >= TreeViewExNodeDataSize) NodeRecord(node)->Text.Release();
+    if (FRecordsHoldTexts) NodeRecord(node)->Text.Release();
     TBaseVirtualTree::DoFreeNode(node);
 }
 

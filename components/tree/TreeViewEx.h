@@ -132,6 +132,10 @@ private:
 
     uint8_t FTreeMode = 0;
     bool FHeightsPending = false;
+    // Whether the node records were made with room for the full record. Records are all made
+    // under one NodeDataSize (changing it replaces every node), and when it shrinks the old
+    // records are freed after the new size is already set, so their texts go by this.
+    mutable bool FRecordsHoldTexts = false;
     TBitmap FMeasure{1, 1, pf32bit};
     // The last row whose visible index was worked out, valid while the structure is unchanged.
     PVirtualNode FStripeNode = nullptr;

@@ -178,6 +178,13 @@ TEST(TreeViewEx, TextsAreFreedWithTheirNodes) {
     tree->LoadFromStream(stream);
     EXPECT_EQ(replaced.RefCount(), 1);
 
+    // Shrinking the data size replaces the nodes after the new size is set.
+    PVirtualNode shrunk = tree->Add(nullptr, "shrunk");
+    TNodeText replacedBySize = tree->NodeRecord(shrunk)->Text;
+    tree->SetNodeDataSize(12);
+    EXPECT_EQ(replacedBySize.RefCount(), 1);
+    tree->SetNodeDataSize(20);
+
     PVirtualNode last = tree->Add(nullptr, "destroyed");
     TNodeText destroyed = tree->NodeRecord(last)->Text;
     tree.reset();
