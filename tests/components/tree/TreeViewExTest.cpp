@@ -34,22 +34,17 @@ std::string Repeat(const std::string& word, int count) {
     return s;
 }
 
-TEST(TreeViewEx, StartsWithItsOwnDefaults) {
+TEST(TreeViewEx, RecordStorageIsSizedFromTheRecord) {
     TTreeViewEx tree(nullptr);
-    EXPECT_EQ(tree.Font()->Name(), "Arial");
-    EXPECT_EQ(tree.Font()->Size(), 10);
-    EXPECT_EQ(tree.Indent(), 23u);
     EXPECT_EQ(tree.NodeDataSize(), 20);
-    EXPECT_EQ(tree.MinNodeTextWidth, 80);
-    EXPECT_TRUE(tree.AutoNodeHeight);
-    EXPECT_TRUE(tree.NodeDropsOnly);
-    EXPECT_EQ(tree.DragType(), TVTDragType::dtVCL);
-    EXPECT_TRUE(tree.TreeOptions()->AutoOptions().Contains(toDisableAutoscrollOnFocus));
-    EXPECT_FALSE(tree.TreeOptions()->MiscOptions().Contains(toAcceptOLEDrop));
-    EXPECT_FALSE(tree.TreeOptions()->PaintOptions().Contains(toShowDropmark));
-    EXPECT_EQ(tree.TreeOptions()->ClassName(), "TVirtualTreeOptions");
-    // The record behind the published 20 bytes is the real one.
     EXPECT_GE(tree.NodeRecordSize(), TreeNodeSize + sizeof(TTreeViewExNodeData));
+    EXPECT_EQ(tree.TreeOptions()->ClassName(), "TVirtualTreeOptions");
+    PVirtualNode node = tree.AddTextNode(nullptr, TVTNodeAttachMode::amAddChildLast, "text", 7,
+                                         true, true, 3, false);
+    const TTreeViewExNodeData* data = tree.NodeRecord(node);
+    EXPECT_EQ(data->Tag, 7);
+    EXPECT_EQ(data->ImageIndex, 3);
+    EXPECT_EQ(data->Text.View(), "text");
 }
 
 TEST(TreeViewEx, HeightsFollowTheWrappedText) {

@@ -258,18 +258,17 @@ TEST(StringTree, RtfExportHasOneTableRowPerNode) {
     }
 }
 
-TEST(StringTree, ClipboardTextIsTheSelectionWithTabs) {
+TEST(StringTree, CopyingPutsTheSelectedTextsOnTheClipboard) {
+    ua::ResetAll();
     TSmallTree t;
     t.tree.SetSelected(t.a1, true);
+    t.tree.CopyToClipboard();
+    EXPECT_EQ(ua::ClipboardText(), "\ta1\r\n");
+    ua::ResetAll();
     FORMATETC format;
     format.cfFormat = 13; // CF_UNICODETEXT
-    STGMEDIUM medium;
-    ASSERT_EQ(t.tree.RenderOLEData(format, medium, true), S_OK);
-    const auto* text = static_cast<const char16_t*>(GlobalLock(medium.hGlobal));
-    EXPECT_EQ(std::u16string(text), u"\ta1\r\n");
-    GlobalUnlock(medium.hGlobal);
-    ReleaseStgMedium(&medium);
     format.tymed = TYMED_ISTREAM;
+    STGMEDIUM medium;
     EXPECT_EQ(t.tree.RenderOLEData(format, medium, true), DV_E_TYMED);
 }
 
