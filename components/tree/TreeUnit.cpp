@@ -101,7 +101,7 @@ const TClipboardFormatEntry* TClipboardFormatList::FindFormat(const std::string&
 }
 
 const TClipboardFormatEntry* TClipboardFormatList::FindFormatFor(const std::string& description,
-                                                                  const TBaseVirtualTree* tree) {
+                                                                 const TBaseVirtualTree* tree) {
     auto& reg = Registry();
     std::lock_guard<std::mutex> guard(reg.Lock);
     for (auto& e : reg.Entries)
