@@ -498,8 +498,14 @@ std::string TCustomVirtualStringTree::ContentToHTML(TVSTTextSourceType source,
             if (font->Style().Contains(fsUnderline)) style += " underline";
             if (font->Style().Contains(fsItalic)) style += " italic";
             if (font->Style().Contains(fsBold)) style += " bold";
-            style += " " + std::to_string(font->Size()) + "pt \"" + font->Name() + "\";";
-            style += "color:" + HtmlColor(font->Color()) + "}";
+            // Appended piece by piece: GCC 12 warns wrongly about a literal + to_string chain.
+            style += ' ';
+            style += std::to_string(font->Size());
+            style += "pt \"";
+            style += font->Name();
+            style += "\";color:";
+            style += HtmlColor(font->Color());
+            style += '}';
             html += "<td class=\"" + std::string(cellClass) + "\"";
             if (isMain && maxLevel > level)
                 html += " colspan=\"" + std::to_string(maxLevel - level + 1) + "\"";
