@@ -769,6 +769,7 @@ void TBaseVirtualTree::WndProc(TMessage& message) {
         case EditTimer:
             StopTimer(EditTimer);
             DoStateChange({}, {S::tsEditPending});
+            if (FFocusedNode) DoEdit();
             return;
         case ScrollTimer:
             if (FStates.Contains(S::tsScrollPending)) {

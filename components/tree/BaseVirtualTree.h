@@ -236,6 +236,13 @@ using TVTAfterItemEraseEvent = TVTAfterItemPaintEvent;
 using TVTCellPaintEvent = std::function<void(TBaseVirtualTree*, TCanvas* canvas, PVirtualNode node,
                                              TColumnIndex column, const TRect& cellRect)>;
 
+// Painting and measuring of nodes left to the tree's user (the draw tree, the word-wrapping
+// tree).
+using TVTDrawNodeEvent = std::function<void(TBaseVirtualTree*, const TVTPaintInfo& paintInfo)>;
+using TVTGetNodeWidthEvent =
+    std::function<void(TBaseVirtualTree*, TCanvas* hintCanvas, PVirtualNode node,
+                       TColumnIndex column, int& nodeWidth)>;
+
 using TVTEditChangingEvent =
     std::function<void(TBaseVirtualTree*, PVirtualNode node, TColumnIndex column, bool& allowed)>;
 
@@ -246,6 +253,29 @@ struct TButtonGlyph {
     std::array<uint32_t, Size * Size> Pixels{};
     uint32_t Pixel(int x, int y) const { return Pixels[size_t(y * Size + x)]; }
 };
+
+// An in-place editor of node texts as the tree drives it: prepared for a node and column,
+// placed over the node's text, shown, and then ended (keeping the new text) or cancelled.
+class IVTEditLink {
+public:
+    virtual ~IVTEditLink() = default;
+    // Shows and focuses the editor.
+    virtual bool BeginEdit() = 0;
+    virtual bool CancelEdit() = 0;
+    // Hands a changed text to the tree; false keeps the edit running.
+    virtual bool EndEdit() = 0;
+    virtual TRect GetBounds() = 0;
+    // Makes the editor for the node and column; false when it cannot edit there.
+    virtual bool PrepareEdit(TBaseVirtualTree* tree, PVirtualNode node, TColumnIndex column) = 0;
+    virtual void ProcessMessage(TMessage& message) = 0;
+    virtual void SetBounds(TRect r) = 0;
+};
+using TVTCreateEditorEvent =
+    std::function<void(TBaseVirtualTree*, PVirtualNode node, TColumnIndex column,
+                       std::unique_ptr<IVTEditLink>& editLink)>;
+using TVTEditCancelEvent = std::function<void(TBaseVirtualTree*, TColumnIndex column)>;
+using TVTEditChangeEvent =
+    std::function<void(TBaseVirtualTree*, PVirtualNode node, TColumnIndex column)>;
 
 class TBaseVirtualTree : public TCustomControl {
 public:
@@ -393,6 +423,8 @@ public:
     Cardinal TotalInternalDataSize() const { return FTotalInternalDataSize; }
     // Size in bytes of one node record (fixed part, internal data, user data).
     size_t NodeRecordSize() const;
+    // Changes whenever expansion, visibility or the node structure change.
+    uint64_t StructureVersion() const { return FStructureVersion; }
     // Bytes the tree's node records take in their slabs.
     size_t NodeStorageBytes() const { return FNodePool.SlabBytes(); }
 
@@ -798,8 +830,16 @@ public:
     virtual bool DoFocusChanging(PVirtualNode oldNode, PVirtualNode newNode, TColumnIndex oldColumn,
                                  TColumnIndex newColumn);
     virtual bool DoCanEdit(PVirtualNode node, TColumnIndex column);
-    virtual void DoCancelEdit() {}
-    virtual bool DoEndEdit() { return true; }
+    // Cancels the edit under way (true when it was cancelled or none was under way).
+    virtual bool DoCancelEdit();
+    // Ends the edit under way; false when the edit link refuses, which keeps it running.
+    virtual bool DoEndEdit();
+    // Starts editing the focused node in the edit column.
+    virtual void DoEdit();
+    // The edit link for a node and column: OnCreateEditor's; raises when there is none.
+    virtual std::unique_ptr<IVTEditLink> DoCreateEditor(PVirtualNode node, TColumnIndex column);
+    virtual void DoEdited(PVirtualNode node, TColumnIndex column);
+    virtual void DoEditCancelled(TColumnIndex column);
 
     // Image index of a node's check box (-1 without a check type).
     virtual int GetCheckImage(PVirtualNode node);
@@ -823,6 +863,21 @@ public:
     void OptionsMiscChanged(TVTMiscOptions oldOptions, TVTMiscOptions newOptions);
     void ScrollBarsChanged();
     void ColorsChanged(int index);
+
+    // ---- In-place editing ----------------------------------------------------------------------
+    // Starts editing Node (which becomes the focused node) in Column; true when an edit is
+    // under way afterwards.
+    bool EditNode(PVirtualNode node, TColumnIndex column);
+    bool EndEditNode();
+    bool CancelEditNode();
+    bool IsEditing() const { return FStates.Contains(TVirtualTreeState::tsEditing); }
+    // Places the editor over the focused node's text (the whole row for a multi-line node).
+    void UpdateEditBounds();
+    IVTEditLink* EditLink() const { return FEditLink.get(); }
+    TColumnIndex EditColumn() const { return FEditColumn; }
+    TVTCreateEditorEvent OnCreateEditor;
+    TVTEditChangeEvent OnEdited;
+    TVTEditCancelEvent OnEditCancelled;
 
     // ---- Header --------------------------------------------------------------------------------
     TVTHeader* Header() const { return FHeader.get(); }
@@ -971,6 +1026,17 @@ protected:
     bool ChangeFocus(PVirtualNode node, bool ask);
     void SetRootNodeCountInternal(Cardinal value);
     void AdjustCoordinatesByIndent(int& left) const;
+    // Puts the options object of the tree's own class in place, keeping the settings: the
+    // class query cannot reach a descendant from the base constructor, so the descendant's
+    // constructor calls this.
+    void UseOptionsClass() {
+        std::unique_ptr<TCustomVirtualTreeOptions> options = GetOptionsClass();
+        options->Assign(FOptions.get());
+        FOptions = std::move(options);
+    }
+    // Bytes reserved for the user data of each node; a descendant whose record is larger than
+    // the NodeDataSize it publishes asks for more.
+    virtual size_t UserDataCapacity(size_t nodeDataSize) const { return nodeDataSize; }
     void MergeSortSiblings(PVirtualNode parent, TColumnIndex column, TSortDirection direction);
 
 private:
@@ -1042,6 +1108,11 @@ private:
     TTreeReadView* ReadingInPlace(TStream& stream) const;
 
     TNodePool FNodePool; // before everything that may hold nodes, so it goes last
+    // The link of the edit under way, and the one of the last edit: an editor ends from inside
+    // its own key handling, so it is freed only when the next edit starts or the tree goes.
+    std::unique_ptr<IVTEditLink> FEditLink;
+    std::unique_ptr<IVTEditLink> FEndedEditLink;
+    TColumnIndex FEditColumn = NoColumn;
     TBorderStyle FBorderStyle = bsSingle;
 
     Cardinal FDefaultNodeHeight = 18;

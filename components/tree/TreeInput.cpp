@@ -498,7 +498,7 @@ void TBaseVirtualTree::KeyDown(Word& key, TShiftState shift) {
             }
             if (context != 0 && Application) Application->HelpContext(context);
         } else if (key == VK_F2 && shift.Empty()) {
-            if (node && DoCanEdit(node, FFocusedColumn)) DoStateChange({S::tsEditPending});
+            if (node && DoCanEdit(node, FFocusedColumn)) EditNode(node, FFocusedColumn);
         } else if (key >= 32 && !ctrl && !alt &&
                    FIncrementalSearch != TVTIncrementalSearch::isNone) {
             DoStateChange({S::tsIncrementalSearchPending});

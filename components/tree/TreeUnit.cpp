@@ -100,6 +100,24 @@ const TClipboardFormatEntry* TClipboardFormatList::FindFormat(const std::string&
     return nullptr;
 }
 
+const TClipboardFormatEntry* TClipboardFormatList::FindFormatFor(const std::string& description,
+                                                                 const TBaseVirtualTree* tree) {
+    auto& reg = Registry();
+    std::lock_guard<std::mutex> guard(reg.Lock);
+    for (auto& e : reg.Entries)
+        if (e.Description == description && e.AppliesTo && e.AppliesTo(tree)) return &e;
+    return nullptr;
+}
+
+bool TClipboardFormatList::HasFormatFor(const std::string& description,
+                                        const std::string& treeClassName) {
+    auto& reg = Registry();
+    std::lock_guard<std::mutex> guard(reg.Lock);
+    for (auto& e : reg.Entries)
+        if (e.Description == description && e.TreeClassName == treeClassName) return true;
+    return false;
+}
+
 const TClipboardFormatEntry* TClipboardFormatList::FindFormat(uint32_t format) {
     auto& reg = Registry();
     std::lock_guard<std::mutex> guard(reg.Lock);

@@ -84,7 +84,7 @@ public:
     // The formats the string tree class T offers; its unit calls this once at start-up.
     template <typename T>
     static void AddStringTreeFormats(const TTreeUnitState& unit, const std::string& className) {
-        if (FindFormat("CSV")) return;
+        if (HasFormatFor("CSV", className)) return;
         Add<T>("HTML Format", unit.CF_HTML, 80, className);
         Add<T>("Rich Text Format Without Objects", unit.CF_VRTFNOOBJS, 84, className);
         Add<T>("Rich Text Format", unit.CF_VRTF, 85, className);
@@ -93,6 +93,12 @@ public:
         Add<T>("Plain text", 1, 100, className);   // CF_TEXT
     }
     static const TClipboardFormatEntry* FindFormat(const std::string& description);
+    // The entry of that description registered for the tree's class (several classes may
+    // register the same names), or nil.
+    static const TClipboardFormatEntry* FindFormatFor(const std::string& description,
+                                                      const TBaseVirtualTree* tree);
+    // Whether a format of that description is registered for the named tree class.
+    static bool HasFormatFor(const std::string& description, const std::string& treeClassName);
     static const TClipboardFormatEntry* FindFormat(uint32_t format);
     // Descriptions registered for the tree's class, by priority.
     static std::vector<std::string> EnumerateFormats(const TBaseVirtualTree* tree);

@@ -47,7 +47,7 @@ struct TUpdateLock {
 size_t TBaseVirtualTree::NodeRecordSize() const {
     size_t user = 0;
     if (!FComponentState.Contains(TComponentStateItem::csDesigning) && FNodeDataSize > 0)
-        user = size_t(FNodeDataSize);
+        user = UserDataCapacity(size_t(FNodeDataSize));
     return TreeNodeSize + FTotalInternalDataSize + user;
 }
 

@@ -125,14 +125,12 @@ TClipboardFormats::TClipboardFormats(TBaseVirtualTree* owner) : FOwner(owner) {
 }
 
 int TClipboardFormats::Add(const std::string& s) {
-    const TClipboardFormatEntry* entry = TClipboardFormatList::FindFormat(s);
-    if (!entry || !FOwner || !entry->AppliesTo || !entry->AppliesTo(FOwner)) return -1;
+    if (!FOwner || !TClipboardFormatList::FindFormatFor(s, FOwner)) return -1;
     return TStringList::Add(s);
 }
 
 void TClipboardFormats::Insert(int index, const std::string& s) {
-    const TClipboardFormatEntry* entry = TClipboardFormatList::FindFormat(s);
-    if (!entry || !FOwner || !entry->AppliesTo || !entry->AppliesTo(FOwner)) return;
+    if (!FOwner || !TClipboardFormatList::FindFormatFor(s, FOwner)) return;
     // A sorted list places the name itself.
     if (Sorted())
         TStringList::Add(s);

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "platform/controls/Forms.h"
+#include "platform/core/Strings.h"
 
 namespace epc {
 
@@ -443,6 +444,264 @@ void TRadioButton::Paint() {
                   DT_SINGLELINE | DT_VCENTER | DT_LEFT | DT_CALCRECT);
         c->DrawFocusRect(TRect(fr.Left - 1, fr.Top, fr.Right + 1, fr.Bottom));
     }
+}
+
+// ---- TCustomEdit -------------------------------------------------------------------------------
+
+TCustomEdit::TCustomEdit(TComponent* owner) : TCustomControl(owner) {
+    FControlStyle = TControlStyle{csCaptureMouse, csDoubleClicks, csOpaque};
+    SetBounds(0, 0, 121, 21);
+    SetTabStop(true);
+    SetParentColor(false);
+    SetColor(clWindow);
+}
+
+TCustomEdit::~TCustomEdit() {
+    if (FHasCaret) DestroyCaret();
+}
+
+std::string TCustomEdit::GetText() const {
+    return WideToAnsi(FWideText);
+}
+
+void TCustomEdit::SetTextBuf(const std::string& value) {
+    SetWideText(AnsiToWide(value));
+}
+
+void TCustomEdit::SetWideText(const std::u16string& value) {
+    const bool changed = value != FWideText;
+    FWideText = value;
+    FAnchor = FCaret = 0;
+    FScrollX = 0;
+    FModified = false;
+    Invalidate();
+    UpdateCaret();
+    if (changed) Change();
+}
+
+void TCustomEdit::SetSelStart(int value) {
+    MoveCaret(value, false);
+}
+
+void TCustomEdit::SetSelLength(int value) {
+    const int start = SelStart();
+    FAnchor = start;
+    FCaret = std::clamp(start + value, 0, int(FWideText.size()));
+    Invalidate();
+    UpdateCaret();
+}
+
+void TCustomEdit::SelectAll() {
+    FAnchor = 0;
+    FCaret = int(FWideText.size());
+    Invalidate();
+    UpdateCaret();
+}
+
+std::u16string TCustomEdit::SelText() const {
+    return FWideText.substr(size_t(SelStart()), size_t(SelLength()));
+}
+
+void TCustomEdit::SetSelText(const std::u16string& text) {
+    const int start = SelStart();
+    FWideText.replace(size_t(start), size_t(SelLength()), text);
+    FAnchor = FCaret = start + int(text.size());
+    FModified = true;
+    Invalidate();
+    UpdateCaret();
+    Change();
+}
+
+void TCustomEdit::SetMargins(int left, int right) {
+    FLeftMargin = std::max(0, left);
+    FRightMargin = std::max(0, right);
+    Invalidate();
+    UpdateCaret();
+}
+
+void TCustomEdit::SetBorderStyle(TBorderStyle value) {
+    if (FBorderStyle == value) return;
+    FBorderStyle = value;
+    if (HandleAllocated()) RecreateWnd();
+}
+
+void TCustomEdit::CreateParams(TCreateParams& params) {
+    TCustomControl::CreateParams(params);
+    if (FBorderStyle == bsSingle) {
+        if (Ctl3D())
+            params.ExStyle |= WS_EX_CLIENTEDGE;
+        else
+            params.Style |= WS_BORDER;
+    }
+}
+
+void TCustomEdit::Change() {
+    if (OnChange) OnChange(this);
+}
+
+TCanvas* TCustomEdit::MeasureCanvas() {
+    if (!FMeasure) FMeasure = std::make_unique<TBitmap>(1, 1, pf32bit);
+    TCanvas* canvas = FMeasure->Canvas();
+    canvas->Font()->Assign(Font());
+    return canvas;
+}
+
+int TCustomEdit::TextWidth() {
+    return MeasureCanvas()->TextWidth(FWideText);
+}
+
+// X of the boundary before character Index, in client coordinates.
+int TCustomEdit::CharX(int index) {
+    return FLeftMargin + 1 - FScrollX +
+           MeasureCanvas()->TextWidth(FWideText.substr(0, size_t(std::max(0, index))));
+}
+
+void TCustomEdit::MoveCaret(int position, bool extend) {
+    position = std::clamp(position, 0, int(FWideText.size()));
+    FCaret = position;
+    if (!extend) FAnchor = position;
+    Invalidate();
+    UpdateCaret();
+}
+
+void TCustomEdit::UpdateCaret() {
+    if (!HandleAllocated()) return;
+    // Keep the caret inside the text area by scrolling the text sideways.
+    const int right = ClientWidth() - FRightMargin - 1;
+    int x = CharX(FCaret);
+    if (x > right)
+        FScrollX += x - right;
+    else if (x < FLeftMargin + 1)
+        FScrollX = std::max(0, FScrollX - (FLeftMargin + 1 - x));
+    if (GetFocus() != Handle()) return;
+    const int height = MeasureCanvas()->TextHeight(std::u16string(u"Ag"));
+    if (!FHasCaret) {
+        CreateCaret(Handle(), nullptr, 1, height);
+        ShowCaret(Handle());
+        FHasCaret = true;
+    }
+    SetCaretPos(CharX(FCaret), std::max(0, (ClientHeight() - height) / 2));
+}
+
+void TCustomEdit::KeyDown(Word& key, TShiftState shift) {
+    TCustomControl::KeyDown(key, shift);
+    const bool extend = shift.Contains(ssShift);
+    const int length = int(FWideText.size());
+    switch (key) {
+    case VK_LEFT:
+        if (!extend && SelLength() > 0)
+            MoveCaret(SelStart(), false);
+        else
+            MoveCaret(int(CharPrevW(FWideText, size_t(FCaret))), extend);
+        break;
+    case VK_RIGHT:
+        if (!extend && SelLength() > 0)
+            MoveCaret(SelStart() + SelLength(), false);
+        else
+            MoveCaret(int(CharNextW(FWideText, size_t(FCaret))), extend);
+        break;
+    case VK_HOME:
+        MoveCaret(0, extend);
+        break;
+    case VK_END:
+        MoveCaret(length, extend);
+        break;
+    case VK_DELETE:
+        if (SelLength() == 0) {
+            if (FCaret >= length) break;
+            FAnchor = int(CharNextW(FWideText, size_t(FCaret)));
+        }
+        SetSelText(u"");
+        break;
+    case VK_BACK:
+        if (SelLength() == 0) {
+            if (FCaret == 0) break;
+            FAnchor = int(CharPrevW(FWideText, size_t(FCaret)));
+        }
+        SetSelText(u"");
+        break;
+    default:
+        return;
+    }
+    key = 0;
+}
+
+void TCustomEdit::KeyPress(char16_t& key) {
+    TCustomControl::KeyPress(key);
+    // Control characters (Backspace, Enter, Escape, Tab) type nothing.
+    if (key < 32 || key == 127) return;
+    SetSelText(std::u16string(1, key));
+    key = 0;
+}
+
+void TCustomEdit::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
+    if (CanFocus() && !Focused()) SetFocus();
+    if (button == mbLeft) {
+        // The boundary nearest to the click.
+        int best = 0, bestDistance = std::abs(CharX(0) - x);
+        for (size_t i = CharNextW(FWideText, 0); i <= FWideText.size() && !FWideText.empty();
+             i = CharNextW(FWideText, i)) {
+            const int distance = std::abs(CharX(int(i)) - x);
+            if (distance < bestDistance) {
+                best = int(i);
+                bestDistance = distance;
+            }
+            if (i == FWideText.size()) break;
+        }
+        MoveCaret(best, shift.Contains(ssShift));
+    }
+    TCustomControl::MouseDown(button, shift, x, y);
+}
+
+void TCustomEdit::Paint() {
+    TCanvas* c = Canvas();
+    const TRect client = ClientRect();
+    c->Brush()->SetColor(Enabled() ? Color() : clBtnFace);
+    c->Brush()->SetStyle(bsSolid);
+    c->FillRect(client);
+    c->Font()->Assign(Font());
+    if (!Enabled()) c->Font()->SetColor(clGrayText);
+    const int height = c->TextHeight(std::u16string(u"Ag"));
+    const int top = std::max(0, (client.Height() - height) / 2);
+    const TRect area(FLeftMargin + 1, 0, client.Right - FRightMargin, client.Bottom);
+    c->Brush()->SetStyle(bsClear);
+    c->TextRect(area, CharX(0), top, FWideText);
+    if (SelLength() > 0 && Focused()) {
+        TRect sel(std::max(area.Left, CharX(SelStart())), top,
+                  std::min(area.Right, CharX(SelStart() + SelLength())), top + height);
+        c->Brush()->SetStyle(bsSolid);
+        c->Brush()->SetColor(clHighlight);
+        c->Font()->SetColor(clHighlightText);
+        c->TextRect(sel, CharX(SelStart()), top, SelText());
+    }
+    c->Brush()->SetStyle(bsSolid);
+}
+
+void TCustomEdit::Dispatch(TMessage& message) {
+    switch (message.Msg) {
+    case WM_GETDLGCODE:
+        message.Result = DLGC_WANTARROWS | DLGC_WANTCHARS;
+        return;
+    case WM_SETFOCUS:
+        TCustomControl::Dispatch(message);
+        UpdateCaret();
+        Invalidate();
+        return;
+    case WM_KILLFOCUS:
+        if (FHasCaret) {
+            DestroyCaret();
+            FHasCaret = false;
+        }
+        Invalidate();
+        break;
+    case WM_SIZE:
+        TCustomControl::Dispatch(message);
+        UpdateCaret();
+        return;
+    default:
+        break;
+    }
+    TCustomControl::Dispatch(message);
 }
 
 } // namespace epc

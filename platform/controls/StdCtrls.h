@@ -1,13 +1,16 @@
 #pragma once
 // Standard controls drawn by the framework itself: the list box (plain or owner-drawn with
-// fixed or variable item heights, items with objects) and the radio button.
+// fixed or variable item heights, items with objects), the radio button and a single-line edit.
 
+#include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "platform/controls/Controls.h"
+#include "platform/graphics/Bitmap.h"
 
 namespace epc {
 
@@ -156,6 +159,83 @@ protected:
 
 private:
     bool FChecked = false;
+};
+
+// A single-line edit: wide text, a selection with the caret at its moving end, and the keys
+// of plain typing (characters, Backspace, Delete, Left, Right, Home, End, Shift to select).
+// Enter, Escape and the other keys are left to descendants and to the OnKeyDown handler. The
+// framework's Text is the ANSI form of the same text.
+class TCustomEdit : public TCustomControl {
+public:
+    explicit TCustomEdit(TComponent* owner);
+    ~TCustomEdit() override;
+    std::string ClassName() const override { return "TCustomEdit"; }
+
+    const std::u16string& WideText() const { return FWideText; }
+    // Replaces the text, puts the caret at its start and clears Modified.
+    void SetWideText(const std::u16string& value);
+    // Start of the selection and its length (the caret sits at its end that moves).
+    int SelStart() const { return std::min(FAnchor, FCaret); }
+    int SelLength() const { return std::abs(FCaret - FAnchor); }
+    // Collapses the selection and moves the caret to Value (clamped to the text).
+    void SetSelStart(int value);
+    // Extends the selection from SelStart by Value characters.
+    void SetSelLength(int value);
+    void SelectAll();
+    std::u16string SelText() const;
+    // Replaces the selection with Text (typing does this), the caret after it.
+    void SetSelText(const std::u16string& text);
+    int CaretPos() const { return FCaret; }
+    // True once the user changed the text since it was last set.
+    bool Modified() const { return FModified; }
+    void SetModified(bool value) { FModified = value; }
+    // Inner margins in pixels left and right of the text.
+    int LeftMargin() const { return FLeftMargin; }
+    int RightMargin() const { return FRightMargin; }
+    void SetMargins(int left, int right);
+    TBorderStyle BorderStyle() const { return FBorderStyle; }
+    void SetBorderStyle(TBorderStyle value);
+    // Width of the whole text in the edit's font.
+    int TextWidth();
+
+    TNotifyEvent OnChange;
+
+    void Dispatch(TMessage& message) override;
+
+protected:
+    std::string GetText() const override;
+    void SetTextBuf(const std::string& value) override;
+    void CreateParams(TCreateParams& params) override;
+    void Paint() override;
+    void KeyDown(Word& key, TShiftState shift) override;
+    void KeyPress(char16_t& key) override;
+    void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
+    virtual void Change();
+    // Where the caret goes and whether Shift drags the selection along.
+    void MoveCaret(int position, bool extend);
+    // A canvas with the edit's font for measuring at any time (the control's own canvas is
+    // for painting).
+    TCanvas* MeasureCanvas();
+
+private:
+    int CharX(int index);
+    void UpdateCaret();
+    std::unique_ptr<TBitmap> FMeasure;
+    std::u16string FWideText;
+    int FAnchor = 0;
+    int FCaret = 0;
+    int FScrollX = 0;
+    bool FModified = false;
+    bool FHasCaret = false;
+    int FLeftMargin = 0;
+    int FRightMargin = 0;
+    TBorderStyle FBorderStyle = bsSingle;
+};
+
+class TEdit : public TCustomEdit {
+public:
+    using TCustomEdit::TCustomEdit;
+    std::string ClassName() const override { return "TEdit"; }
 };
 
 } // namespace epc

@@ -1,0 +1,26 @@
+// The draw tree: node painting, width and hints come from its events.
+
+#include "components/tree/VirtualDrawTree.h"
+
+namespace epc {
+
+void TCustomVirtualDrawTree::DoPaintNode(TVTPaintInfo& paintInfo) {
+    if (OnDrawNode) OnDrawNode(this, paintInfo);
+}
+
+int TCustomVirtualDrawTree::DoGetNodeWidth(PVirtualNode node, TColumnIndex column) {
+    int width = 0;
+    if (OnGetNodeWidth) {
+        TCanvas* canvas = FMeasure.Canvas();
+        canvas->Font()->Assign(Font());
+        OnGetNodeWidth(this, canvas, node, column, width);
+    }
+    return width;
+}
+
+void TCustomVirtualDrawTree::DoDrawHint(TCanvas* canvas, PVirtualNode node, const TRect& r,
+                                        TColumnIndex column) {
+    if (OnDrawHint) OnDrawHint(this, canvas, node, r, column);
+}
+
+} // namespace epc

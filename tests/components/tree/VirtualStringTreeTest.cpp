@@ -1,0 +1,453 @@
+// The string tree: texts, exports (text, HTML read back with libxml2, RTF), streamed captions,
+// the clipboard text, incremental search and editing in place through keys; and the draw tree.
+
+#include <gtest/gtest.h>
+
+#include <libxml/HTMLparser.h>
+#include <libxml/parser.h>
+#include <libxml/xpath.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+
+#include "TreeTestSupport.h"
+#include "components/tree/VTEditors.h"
+#include "components/tree/VirtualDrawTree.h"
+#include "components/tree/VirtualStringTree.h"
+#include "platform/core/Strings.h"
+#include "platform/windows/Clipboard.h"
+#include "platform/windows/DataTransfer.h"
+
+using namespace epc;
+using namespace epc::tree_options;
+namespace ua = epc::testing;
+
+namespace {
+
+// A string tree whose texts live in a map by node and column.
+class TTextsTree : public TVirtualStringTree {
+public:
+    explicit TTextsTree(TComponent* owner = nullptr) : TVirtualStringTree(owner) {
+        Font()->SetName("Fixed Metrics Test");
+        Font()->SetHeight(-16);
+        SetColor(clWhite);
+        SetBounds(0, 0, 300, 200);
+        OnGetText = [this](TBaseVirtualTree*, PVirtualNode node, TColumnIndex column,
+                           TVSTTextType type, std::u16string& text) {
+            if (type != TVSTTextType::ttNormal) return;
+            auto at = Texts.find({node, column});
+            if (at != Texts.end()) text = at->second;
+        };
+        OnNewText = [this](TBaseVirtualTree*, PVirtualNode node, TColumnIndex column,
+                           const std::u16string& text) {
+            Texts[{node, column}] = text;
+            NewTexts.push_back(text);
+        };
+    }
+    PVirtualNode Add(PVirtualNode parent, const std::u16string& text) {
+        PVirtualNode node = AddChild(parent);
+        Texts[{node, NoColumn}] = text;
+        return node;
+    }
+    std::map<std::pair<PVirtualNode, TColumnIndex>, std::u16string> Texts;
+    std::vector<std::u16string> NewTexts;
+};
+
+// a (a1 (a11)), b
+struct TSmallTree {
+    TTextsTree tree;
+    PVirtualNode a, a1, a11, b;
+    TSmallTree() {
+        a = tree.Add(nullptr, u"a");
+        a1 = tree.Add(a, u"a1");
+        a11 = tree.Add(a1, u"a11");
+        b = tree.Add(nullptr, u"b");
+        tree.ExpandAll();
+    }
+};
+
+void CountError(void* errors, xmlErrorPtr) {
+    ++*static_cast<int*>(errors);
+}
+
+// A parsed document and the strings an XPath expression selects in it.
+class TParsed {
+public:
+    TParsed(const std::string& text, bool xml) {
+        xmlSetStructuredErrorFunc(&Errors, CountError);
+        if (xml)
+            FDoc =
+                xmlReadMemory(text.data(), int(text.size()), "tree.xml", nullptr, XML_PARSE_NONET);
+        else
+            FDoc = htmlReadMemory(text.data(), int(text.size()), "tree.html", "UTF-8",
+                                  HTML_PARSE_NONET);
+        xmlSetStructuredErrorFunc(nullptr, nullptr);
+    }
+    ~TParsed() {
+        if (FDoc) xmlFreeDoc(FDoc);
+    }
+    std::vector<std::string> Values(const char* xpath) const {
+        std::vector<std::string> out;
+        if (!FDoc) return out;
+        xmlXPathContextPtr ctx = xmlXPathNewContext(FDoc);
+        xmlXPathObjectPtr result = xmlXPathEvalExpression(BAD_CAST xpath, ctx);
+        if (result && result->nodesetval)
+            for (int i = 0; i < result->nodesetval->nodeNr; ++i) {
+                xmlChar* s = xmlNodeGetContent(result->nodesetval->nodeTab[i]);
+                out.emplace_back(s ? reinterpret_cast<const char*>(s) : "");
+                xmlFree(s);
+            }
+        xmlXPathFreeObject(result);
+        xmlXPathFreeContext(ctx);
+        return out;
+    }
+    bool Parsed() const { return FDoc != nullptr; }
+    int Errors = 0;
+
+private:
+    xmlDocPtr FDoc = nullptr;
+};
+
+// ---- Texts and exports ------------------------------------------------------------------------
+
+TEST(StringTree, DefaultTextAndWidthFollowTheText) {
+    TTextsTree tree;
+    PVirtualNode node = tree.AddChild(nullptr);
+    EXPECT_EQ(tree.Text(node, NoColumn), u"Node");
+    EXPECT_EQ(tree.DoGetNodeWidth(node, NoColumn), 4 * 8 + 2 * tree.TextMargin());
+    // A new text is measured afresh.
+    tree.SetText(node, NoColumn, u"longer text");
+    EXPECT_EQ(tree.DoGetNodeWidth(node, NoColumn), 11 * 8 + 2 * tree.TextMargin());
+    tree.Texts[{node, NoColumn}] = u"ab";
+    tree.InvalidateNode(node);
+    EXPECT_EQ(tree.DoGetNodeWidth(node, NoColumn), 2 * 8 + 2 * tree.TextMargin());
+}
+
+TEST(StringTree, PaintTextHandlersSetTheFontTextsAreMeasuredAndShortenedWith) {
+    TTextsTree tree;
+    PVirtualNode node = tree.Add(nullptr, u"a rather long text for a narrow tree");
+    tree.OnPaintText = [](TBaseVirtualTree*, TCanvas* canvas, PVirtualNode, TColumnIndex,
+                          TVSTTextType) { canvas->Font()->SetHeight(-32); };
+    // Characters of the 32-pixel face are 16 pixels wide.
+    EXPECT_EQ(tree.DoGetNodeWidth(node, NoColumn), 36 * 16 + 2 * tree.TextMargin());
+    EXPECT_TRUE(tree.FontChanged());
+    int space = -1;
+    std::u16string shortened;
+    tree.OnShortenString = [&](TBaseVirtualTree*, TCanvas*, PVirtualNode, TColumnIndex,
+                               const std::u16string& s, int textSpace, std::u16string& result,
+                               bool& done) {
+        space = textSpace;
+        result = s.substr(0, 3) + u"...";
+        done = true;
+    };
+    TBitmap bitmap(300, 60, pf32bit);
+    tree.RenderToCanvas(bitmap.Canvas(), TRect(0, 0, 300, 60), TPoint(0, 0), DefaultRenderOptions);
+    const TRect content = tree.NodeContentRect(node, 0);
+    EXPECT_EQ(space, 300 - content.Left - 2 * tree.TextMargin());
+}
+
+TEST(StringTree, ContentToTextIndentsLevelsAndTakesTheSource) {
+    TSmallTree t;
+    EXPECT_EQ(t.tree.ContentToText(TVSTTextSourceType::tstAll, "\t"),
+              "a\r\n\ta1\r\n\t\ta11\r\nb\r\n");
+    t.tree.TreeOptions()->SetSelectionOptions({toMultiSelect});
+    t.tree.SetSelected(t.a11, true);
+    t.tree.SetSelected(t.b, true);
+    EXPECT_EQ(t.tree.ContentToUnicode(TVSTTextSourceType::tstSelected, u","), u"\t\ta11\r\nb\r\n");
+    t.tree.SetExpanded(t.a1, false);
+    EXPECT_EQ(t.tree.ContentToText(TVSTTextSourceType::tstVisible, "\t"), "a\r\n\ta1\r\nb\r\n");
+}
+
+TEST(StringTree, ContentToTextJoinsColumnsInPositionOrderAndQuotes) {
+    TTextsTree tree;
+    TVTHeader* header = tree.Header();
+    header->Columns()->Add()->SetText(u"Name");
+    header->Columns()->Add()->SetText(u"Size");
+    header->Columns()->Add()->SetText(u"Hidden");
+    header->Columns()->Items(2)->SetOptions(header->Columns()->Items(2)->Options() - coVisible);
+    header->Columns()->Items(1)->SetPosition(0);
+    PVirtualNode parent = tree.AddChild(nullptr);
+    PVirtualNode child = tree.AddChild(parent);
+    tree.Texts[{parent, 0}] = u"top";
+    tree.Texts[{parent, 1}] = u"1,5";
+    tree.Texts[{child, 0}] = u"say \"hi\"";
+    tree.Texts[{child, 1}] = u"2";
+    EXPECT_EQ(tree.ContentToUnicode(TVSTTextSourceType::tstAll, u","),
+              u"\"1,5\",top\r\n2,\t\"say \"\"hi\"\"\"\r\n");
+}
+
+TEST(StringTree, HtmlExportIsWellFormedAndKeepsTheTexts) {
+    TSmallTree t;
+    t.tree.Texts[{t.b, NoColumn}] = u"<b> & \u00e9\U0001F600";
+    t.tree.OnPaintText = [&](TBaseVirtualTree*, TCanvas* canvas, PVirtualNode node, TColumnIndex,
+                             TVSTTextType) {
+        if (node == t.a) canvas->Font()->SetStyle({fsBold, fsItalic});
+    };
+    const std::string fragment = t.tree.ContentToHTML(TVSTTextSourceType::tstAll, u"Tree");
+    // The strict parser, told what the HTML entity stands for.
+    TParsed xml("<!DOCTYPE div [<!ENTITY nbsp \"&#160;\">]><div>" + fragment + "</div>", true);
+    ASSERT_TRUE(xml.Parsed()) << fragment;
+    EXPECT_EQ(xml.Errors, 0) << fragment;
+    EXPECT_EQ(xml.Values("//caption"), std::vector<std::string>{"Tree"});
+    EXPECT_EQ(xml.Values("//tr").size(), 4u);
+    // Cells of the deepest node: two indentation cells, then its text.
+    EXPECT_EQ(xml.Values("//tr[3]/td").size(), 3u);
+    EXPECT_EQ(xml.Values("//tr[3]/td[3]"), std::vector<std::string>{"a11"});
+    EXPECT_EQ(xml.Values("//tr[1]/td[@colspan='3']").size(), 1u);
+    EXPECT_EQ(xml.Values("//tr[4]/td"), std::vector<std::string>{"<b> & \xC3\xA9\xF0\x9F\x98\x80"});
+    EXPECT_NE(
+        fragment.find("style='{font: italic bold 12pt \"Fixed Metrics Test\";color:#000000}'"),
+        std::string::npos)
+        << fragment;
+
+    const std::string page = TCustomVirtualStringTree::MakeClipboardHTML(fragment);
+    auto offset = [&](const std::string& name) {
+        return size_t(std::stoul(page.substr(page.find(name) + name.size(), 8)));
+    };
+    EXPECT_EQ(
+        page.substr(offset("StartFragment:"), offset("EndFragment:") - offset("StartFragment:")),
+        fragment);
+    EXPECT_EQ(page.substr(offset("StartHTML:"), 9), "<!DOCTYPE");
+    EXPECT_EQ(offset("EndHTML:"), page.size());
+    TParsed html(page.substr(offset("StartHTML:")), false);
+    EXPECT_EQ(html.Errors, 0) << page;
+    EXPECT_EQ(html.Values("//td").back(), "<b> & \xC3\xA9\xF0\x9F\x98\x80");
+}
+
+TEST(StringTree, RtfExportHasOneTableRowPerNode) {
+    TSmallTree t;
+    t.tree.Texts[{t.b, NoColumn}] = u"{x}\\ \u00e9\u4e2d";
+    t.tree.OnPaintText = [&](TBaseVirtualTree*, TCanvas* canvas, PVirtualNode node, TColumnIndex,
+                             TVSTTextType) {
+        if (node == t.a1) {
+            canvas->Font()->SetStyle({fsBold});
+            canvas->Font()->SetColor(clRed);
+        }
+    };
+    const std::string rtf = t.tree.ContentToRTF(TVSTTextSourceType::tstAll);
+    EXPECT_EQ(rtf.rfind("{\\rtf1\\ansi\\ansicpg1252\\deff0\\deflang1043{\\fonttbl", 0), 0u);
+    EXPECT_NE(rtf.find("{\\colortbl;\\red0\\green0\\blue0;\\red255\\green0\\blue0;}"),
+              std::string::npos)
+        << rtf;
+    size_t rows = 0;
+    for (size_t at = rtf.find("\\row"); at != std::string::npos; at = rtf.find("\\row", at + 1))
+        ++rows;
+    EXPECT_EQ(rows, 4u);
+    EXPECT_NE(rtf.find("\\b\\fs24\\cf2 a1\\cell"), std::string::npos) << rtf;
+    EXPECT_NE(rtf.find(" \\{x\\}\\\\ \\u233?\\u20013?\\cell"), std::string::npos) << rtf;
+    EXPECT_EQ(rtf.substr(rtf.size() - 10), "\\pard\\par}");
+    int depth = 0;
+    for (size_t i = 0; i < rtf.size(); ++i) {
+        if (rtf[i] == '\\') {
+            ++i;
+        } else if (rtf[i] == '{') {
+            ++depth;
+        } else if (rtf[i] == '}') {
+            ASSERT_GE(--depth, 0);
+        }
+    }
+    EXPECT_EQ(depth, 0);
+    // Kept for opening in a word processor by hand (in the build's output folder).
+    if (const char* out = std::getenv("EPC_TEST_OUT")) {
+        std::filesystem::create_directories(out);
+        std::ofstream(std::string(out) + "/tree-export.rtf", std::ios::binary) << rtf;
+    }
+}
+
+TEST(StringTree, CopyingPutsTheSelectedTextsOnTheClipboard) {
+    ua::ResetAll();
+    TSmallTree t;
+    t.tree.SetSelected(t.a1, true);
+    t.tree.CopyToClipboard();
+    EXPECT_EQ(ua::ClipboardText(), "\ta1\r\n");
+    ua::ResetAll();
+    FORMATETC format;
+    format.cfFormat = 13; // CF_UNICODETEXT
+    format.tymed = TYMED_ISTREAM;
+    STGMEDIUM medium;
+    EXPECT_EQ(t.tree.RenderOLEData(format, medium, true), DV_E_TYMED);
+}
+
+TEST(StringTree, IncrementalSearchMatchesTheTextStart) {
+    TSmallTree t;
+    EXPECT_EQ(t.tree.DoIncrementalSearch(t.a11, u"A1"), 0);
+    EXPECT_EQ(t.tree.DoIncrementalSearch(t.a1, u"a11"), 1);
+    EXPECT_EQ(t.tree.DoIncrementalSearch(t.b, u"a"), 1);
+}
+
+// ---- Streaming --------------------------------------------------------------------------------
+
+TEST(StringTree, CaptionsTravelWithTheNodes) {
+    TSmallTree t;
+    TMemoryStream stream;
+    t.tree.SaveToStream(stream);
+    TTextsTree copy;
+    stream.SetPosition(0);
+    copy.LoadFromStream(stream);
+    EXPECT_EQ(copy.NewTexts.size(), 4u);
+    copy.ExpandAll();
+    EXPECT_EQ(copy.ContentToText(TVSTTextSourceType::tstAll, "\t"),
+              "a\r\n\ta1\r\n\t\ta11\r\nb\r\n");
+
+    // Without the option no caption chunk is written.
+    TMemoryStream bare;
+    t.tree.TreeOptions()->SetStringOptions({});
+    t.tree.SaveToStream(bare);
+    EXPECT_LT(bare.Size(), stream.Size());
+}
+
+TEST(StringTree, CorruptCaptionChunkRaisesInsteadOfReadingPastIt) {
+    TTextsTree tree;
+    tree.Add(nullptr, u"abc");
+    TMemoryStream stream;
+    tree.SaveToStream(stream);
+    // The caption's character count is the last field before its three characters.
+    std::vector<uint8_t> bytes(size_t(stream.Size()));
+    std::memcpy(bytes.data(), stream.Memory(), bytes.size());
+    const uint8_t pattern[] = {3, 0, 0, 0, 'a', 0, 'b', 0, 'c', 0};
+    auto at = std::search(bytes.begin(), bytes.end(), std::begin(pattern), std::end(pattern));
+    ASSERT_NE(at, bytes.end());
+    at[1] = 0xFF;
+    at[2] = 0xFF;
+    TMemoryStream bad;
+    bad.WriteBuffer(bytes.data(), int64_t(bytes.size()));
+    bad.SetPosition(0);
+    TTextsTree target;
+    EXPECT_THROW(target.LoadFromStream(bad), EVirtualTreeError);
+    EXPECT_TRUE(target.NewTexts.empty());
+}
+
+// ---- Editing in place -------------------------------------------------------------------------
+
+struct TEditFixture {
+    TForm* form = ua::NewTreeForm();
+    TTextsTree* tree = new TTextsTree(form);
+    PVirtualNode first, second;
+    std::vector<std::string> events;
+    TEditFixture() {
+        tree->SetParent(form);
+        tree->SetBorderStyle(bsNone);
+        tree->TreeOptions()->SetMiscOptions(tree->TreeOptions()->MiscOptions() | toEditable);
+        first = tree->Add(nullptr, u"first");
+        second = tree->Add(nullptr, u"second");
+        tree->OnEdited = [this](TBaseVirtualTree*, PVirtualNode, TColumnIndex) {
+            events.push_back("edited");
+        };
+        tree->OnEditCancelled = [this](TBaseVirtualTree*, TColumnIndex) {
+            events.push_back("cancelled");
+        };
+        ua::ShowForm(form);
+        tree->SetFocus();
+        tree->SetFocusedNode(first);
+        ua::Pump();
+    }
+    ~TEditFixture() {
+        FreeComponent(form);
+        ua::ResetAll();
+    }
+    TVTEdit* Edit() {
+        auto* link = dynamic_cast<TStringEditLink*>(tree->EditLink());
+        return link ? link->Edit() : nullptr;
+    }
+};
+
+TEST(StringTreeEditing, F2TypingAndEnterSetTheNewText) {
+    TEditFixture f;
+    ua::PressKey(VK_F2);
+    ASSERT_TRUE(f.tree->IsEditing());
+    ASSERT_NE(f.Edit(), nullptr);
+    EXPECT_TRUE(f.Edit()->Focused());
+    EXPECT_EQ(f.Edit()->SelText(), u"first");
+    // The editor lies over the node's text.
+    const TRect text = f.tree->DisplayRect(f.first, NoColumn, true, true);
+    EXPECT_EQ(f.Edit()->Left(), text.Left);
+    EXPECT_GE(f.Edit()->Width(), text.Width());
+    ua::TypeText(u"renamed");
+    ua::PressKey(VK_LEFT);
+    ua::PressKey(VK_UP); // Left again in a one-line node
+    ua::PressKey(VK_BACK);
+    ua::PressKey(VK_RETURN);
+    EXPECT_FALSE(f.tree->IsEditing());
+    EXPECT_EQ(f.tree->NewTexts, std::vector<std::u16string>{u"renaed"});
+    EXPECT_EQ(f.tree->Text(f.first, NoColumn), u"renaed");
+    EXPECT_EQ(f.events, std::vector<std::string>{"edited"});
+    EXPECT_TRUE(f.tree->Focused());
+}
+
+TEST(StringTreeEditing, EscapeCancelsAndKeepsTheText) {
+    TEditFixture f;
+    ASSERT_TRUE(f.tree->EditNode(f.second, NoColumn));
+    EXPECT_EQ(f.tree->FocusedNode(), f.second);
+    ua::TypeText(u"thrown away");
+    ua::PressKey(VK_ESCAPE);
+    EXPECT_FALSE(f.tree->IsEditing());
+    EXPECT_TRUE(f.tree->NewTexts.empty());
+    EXPECT_EQ(f.tree->Text(f.second, NoColumn), u"second");
+    EXPECT_EQ(f.events, std::vector<std::string>{"cancelled"});
+    EXPECT_TRUE(f.tree->Focused());
+    // An unchanged text is not handed back on Enter.
+    ASSERT_TRUE(f.tree->EditNode(f.second, NoColumn));
+    ua::PressKey(VK_RETURN);
+    EXPECT_TRUE(f.tree->NewTexts.empty());
+}
+
+TEST(StringTreeEditing, MultilineNodesEndOnlyWithCtrlEnter) {
+    TEditFixture f;
+    f.first->States.Include(nsMultiline);
+    ASSERT_TRUE(f.tree->EditNode(f.first, NoColumn));
+    ua::PressKey(VK_END);
+    ua::TypeText(u"!");
+    ua::PressKey(VK_RETURN);
+    EXPECT_TRUE(f.tree->IsEditing());
+    ua::PressKey(VK_RETURN, {ssCtrl});
+    EXPECT_FALSE(f.tree->IsEditing());
+    EXPECT_EQ(f.tree->NewTexts, std::vector<std::u16string>{u"first!"});
+}
+
+TEST(StringTreeEditing, RefusedOrStructureChangesEndTheEdit) {
+    TEditFixture f;
+    f.tree->TreeOptions()->SetMiscOptions(f.tree->TreeOptions()->MiscOptions() - toEditable);
+    EXPECT_FALSE(f.tree->EditNode(f.first, NoColumn));
+    ua::PressKey(VK_F2);
+    EXPECT_FALSE(f.tree->IsEditing());
+    f.tree->TreeOptions()->SetMiscOptions(f.tree->TreeOptions()->MiscOptions() | toEditable);
+    EXPECT_THROW(f.tree->EditNode(f.first, 0), EAssertionFailed);
+    ASSERT_TRUE(f.tree->EditNode(f.first, NoColumn));
+    // Adding a node cancels the edit under way.
+    f.tree->Add(nullptr, u"third");
+    EXPECT_FALSE(f.tree->IsEditing());
+    EXPECT_EQ(f.events, std::vector<std::string>{"cancelled"});
+    // A handler's own link is used; without one the tree insists on a link.
+    TBaseVirtualTree plain(nullptr);
+    plain.TreeOptions()->SetMiscOptions(plain.TreeOptions()->MiscOptions() | toEditable);
+    plain.SetNodeDataSize(0);
+    PVirtualNode node = plain.AddChild(nullptr);
+    EXPECT_THROW(plain.EditNode(node, NoColumn), EVirtualTreeError);
+}
+
+// ---- Draw tree --------------------------------------------------------------------------------
+
+TEST(DrawTree, PaintingAndWidthsComeFromTheEvents) {
+    TVirtualDrawTree tree(nullptr);
+    tree.SetBounds(0, 0, 200, 100);
+    tree.SetNodeDataSize(0);
+    tree.SetRootNodeCount(3);
+    int drawn = 0;
+    tree.OnDrawNode = [&](TBaseVirtualTree*, const TVTPaintInfo& info) {
+        ++drawn;
+        EXPECT_NE(info.Canvas, nullptr);
+    };
+    EXPECT_EQ(tree.DoGetNodeWidth(tree.GetFirst(), NoColumn), 0);
+    tree.OnGetNodeWidth = [](TBaseVirtualTree*, TCanvas* canvas, PVirtualNode, TColumnIndex,
+                             int& width) { width = canvas ? 42 : -1; };
+    EXPECT_EQ(tree.DoGetNodeWidth(tree.GetFirst(), NoColumn), 42);
+    TBitmap bitmap(200, 100, pf32bit);
+    tree.RenderToCanvas(bitmap.Canvas(), TRect(0, 0, 200, 100), TPoint(0, 0), DefaultRenderOptions);
+    EXPECT_EQ(drawn, 3);
+}
+
+} // namespace
