@@ -19,6 +19,12 @@
 namespace epc {
 
 class TRVTablePrintInfo;
+class TRVTableInplaceEdit;
+class TCustomRichViewEdit;
+// Frees a cell editor (defined with the editor, so that the table needs only its name).
+struct TRVTableInplaceEditDeleter {
+    void operator()(TRVTableInplaceEdit* editor) const;
+};
 
 class TRVTableItemInfo;
 class TRVTableRow;
@@ -187,6 +193,9 @@ public:
 
 private:
     void CheckPosition(int row, int col) const;
+    // Span and size changes of the grid edits: undoable through the table.
+    void SetSpan(bool rowSpan, int row, int col, int value);
+    void SetCellInt(int row, int col, const char* name, int32_t value);
     bool MergeAllowed(int topRow, int leftCol, int colSpan, int rowSpan, bool allowMergeRC) const;
 };
 
@@ -344,10 +353,56 @@ public:
     // Grid edits report their undo records here; outside an editing document nothing is
     // recorded and the record is dropped.
     void AddUndoRecord(std::unique_ptr<TRVUndoInfo> record);
-    // The undo list edits of this table go to; null outside an editing document.
-    TRVUndoList* GetEditUndoList() const {
-        return nullptr;
+    // The undo list edits of this table go to; null outside an editing document and in one
+    // that is not recording.
+    TRVUndoList* GetEditUndoList() const;
+    // While a record replays, the table's records go to its reverse list (null: nowhere).
+    void SetUndoTarget(TRVUndoList* list, bool set) {
+        FUndoTarget = list;
+        FUndoTargetSet = set;
     }
+    bool UndoTargetSet() const {
+        return FUndoTargetSet;
+    }
+    // Opens a table step (group kind 13) in an editing document that is not recording yet;
+    // true when it opened one, which EndTableUndo then closes.
+    bool BeginTableUndo();
+    void EndTableUndo(bool began);
+    // Setters of the table in an editing document take this path.
+    void SetTablePropertyUndoable(const std::string& name, int32_t value, bool affectsWidth,
+                                  bool affectsHeight);
+    // Row -1: the table's own picture.
+    void SetBackgroundImageUndoable(TGraphic* graphic, int row, int col);
+    void AssignCellAttributesUndoable(int itemNo, int row, int col, int rowCount, int colCount,
+                                      bool withSizes, const TRVTableCellData& source);
+
+    // ---- In-place cell editing.
+    TRVTableInplaceEdit* InplaceEditor() const {
+        return FInplaceEditor.get();
+    }
+    void GetEditedCell(int& row, int& col) const;
+    bool IsEditor(const TControl* control) const;
+    // Opens the editor over cell (Row, Col); false when it did not open.
+    bool OpenCellEditor(int itemNo, int row, int col, bool noEvent, bool click, bool caretAtEnd,
+                        bool caretAtStart);
+    void CloseCellEditor(bool clearing);
+    void DestroyCellEditor(bool keepContent);
+    void FinalizeCellUndo();
+    void SaveEditorState();
+    void RestoreEditorState();
+    void ChooseCell(int row, int col);
+    void EditCell(int row, int col);
+    void GetChosenCell(int& row, int& col) const {
+        row = FChosenRow;
+        col = FChosenCol;
+    }
+    // The cell editor asks to move: 0-3 and 6-7 to a neighbour cell, 4 (5) before (after) the
+    // table, or to close.
+    void MoveFromCellEditor(int direction);
+    // An invisible editor sharing the table's style sheet, for style operations on cells.
+    std::unique_ptr<TCustomRichViewEdit> CreateHiddenEditor();
+    bool CanDeleteSelectedCellsContents() const;
+    void DeleteSelectedCellsContents();
 
     // ---- Layout.
     int GetMinWidth(const TRVScreenAndDevice* sad, TCanvas* canvas,
@@ -505,6 +560,20 @@ private:
 public:
     // The grid; declared last, so that its cells are built when the table's fields are set.
     TRVTableRows Rows;
+
+private:
+    // After the grid, so that the editor (holding a cell's items) goes before the cells.
+    std::unique_ptr<TRVTableInplaceEdit, TRVTableInplaceEditDeleter> FInplaceEditor;
+    int FEditedRow = -1, FEditedCol = -1;
+    int FChosenRow = -1, FChosenCol = -1;
+    TRVUndoList* FUndoTarget = nullptr;
+    bool FUndoTargetSet = false;
+    bool FInResizeHandler = false;
+    int FEditorMinWidth = -1;
+    // The editor saved around border resizing: its cell and selection.
+    bool FEditorSaved = false;
+    int FSavedRow = -1, FSavedCol = -1;
+    int FSavedSel[4] = {-1, -1, -1, -1};
 };
 
 // One page part of a printed table: a run of rows (the repeated heading rows come on top).
