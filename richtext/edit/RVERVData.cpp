@@ -573,15 +573,31 @@ void TRVEditRVData::EndUndoSequence() {
 }
 
 void TRVEditRVData::Undo() {
-    UndoDest = rvudRedo;
-    auto reset = epc::Finally([this] { UndoDest = rvudNone; });
-    UndoList->Undo(this, RedoList.get());
+    ReplayLastGroup(*UndoList, *RedoList, rvudRedo);
 }
 
 void TRVEditRVData::Redo() {
-    UndoDest = rvudUndo;
+    ReplayLastGroup(*RedoList, *UndoList, rvudUndo);
+}
+
+void TRVEditRVData::ReplayLastGroup(TRVUndoList& from, TRVUndoList& to, uint8_t mode) {
+    int caretItemNo = -1, caretOffs = 0;
+    if (const TRVUndoInfos* group = from.LastGroup()) {
+        caretItemNo = group->CaretItemNo;
+        caretOffs = group->CaretOffs;
+    }
+    UndoDest = mode;
     auto reset = epc::Finally([this] { UndoDest = rvudNone; });
-    RedoList->Redo(this, UndoList.get());
+    from.Undo(this, &to);
+    if (!GetCanvas()) {
+        // Without a canvas nothing lays the items out again: drawing items would be stale.
+        ClearFormatting();
+        return;
+    }
+    if (DrawItems.Count() == 0 || ItemCount() == 0) return;
+    caretItemNo = std::clamp(caretItemNo, 0, ItemCount() - 1);
+    caretOffs = std::clamp(caretOffs, ItemStartOffset(caretItemNo), ItemEndOffset(caretItemNo));
+    PlaceCaretAt(caretItemNo, caretOffs);
 }
 
 } // namespace epc

@@ -13,6 +13,9 @@
 namespace epc {
 
 class TCustomRichViewEdit;
+class TRVIntPropertyHolder;
+class TRVUndoModifyItemIntProperty;
+class TRVUndoModifyItemIntProperties;
 
 // UTF-16LE item bytes as characters (an odd last byte is dropped).
 std::u16string LEBytesToWide(const std::string& bytes);
@@ -128,7 +131,75 @@ public:
     void Undo();
     void Redo();
 
+    // ---- Undoable edit primitives. Each records its reverse into the active list (when there
+    // is one) before it changes the document; those that can change the document's minimum
+    // width set FullReformat (they never clear it).
+    // The list changes are recorded into now: the undo list (none when its limit is 0), the
+    // redo list while undoing, or none.
+    TRVUndoList* GetActiveUndoList() const;
+    // Opens a group in the undo list at the caret; recording follows the result.
+    void BeginUndoAction(uint8_t kind, bool finalize);
+    void BeginUndoCustomAction(uint8_t kind, const std::string& caption, bool finalize);
+    void BeginRedoAction(uint8_t kind, const std::string& caption);
+    // While the level is 1 or more, new actions join the current group.
+    void ChangeUndoGroupLevel(bool raise);
+    // Every editing operation ends with this: the editor is told of the change.
+    void MarkChanged();
+
+    void DeleteItemUndoable(int itemNo, bool& fullReformat);
+    void DeleteItemsUndoable(int first, int last, bool& fullReformat);
+    // Count -1: to the end of the text; 0: nothing.
+    void DeleteSubstringUndoable(int itemNo, int offs, int count);
+    // Text in the item's encoding, inserted before the character at Offs.
+    void InsertSubstringUndoable(int itemNo, int offs, const std::string& text);
+    void ChangeTextUndoable(int itemNo, const std::string& text);
+    // Reattach: the item comes back from an undo record.
+    void InsertItemUndoable(int index, const std::string& text,
+                            std::unique_ptr<TCustomRVItemInfo> item, bool reattach,
+                            bool& fullReformat);
+    void InsertItemsUndoable(int index, std::vector<TRVItemEntry> items, bool reattach,
+                             bool& fullReformat);
+    // Only the record of inserted items, for items already put into the list.
+    void AddInsertItemsUndo(int index, int count);
+    void SetParaStyleRangeUndoable(int first, int last, int paraNo, bool& fullReformat);
+    void SetParaStylesFromListUndoable(int first, const std::vector<int32_t>& paraNos,
+                                       bool& fullReformat);
+    // ParaNo -1: a new paragraph start keeps the item's paragraph style.
+    void SetJoinsPreviousUndoable(int itemNo, bool join, int paraNo, bool& fullReformat);
+    void SetLineBreakUndoable(int itemNo, bool value, bool& fullReformat);
+    void SetPageBreakUndoable(int itemNo, bool value);
+    void SetStyleNoUndoable(int itemNo, int styleNo);
+    // TakeOver: the tag is used as given, else copied.
+    void SetTagUndoable(int itemNo, const TRVTag& tag, bool takeOver);
+    // ItemNo -1: the document-end checkpoint.
+    void AddCheckpointUndoable(int itemNo, std::unique_ptr<TRVCPInfo> checkpoint);
+    void DeleteCheckpointUndoable(int itemNo);
+    void ResizeControlUndoable(int itemNo, int width, int height, bool moveCaret);
+    void ApplyControlSize(int itemNo, int width, int height, bool moveCaret);
+    void SetExtraIntPropertyUndoable(int itemNo, int prop, int value);
+    // Record null: the base record class. Target null: the item itself. The record, when one
+    // was made, is returned (owned by the active list).
+    TRVUndoModifyItemIntProperty*
+    SetItemIntPropertyUndoable(std::unique_ptr<TRVUndoModifyItemIntProperty> record, int itemNo,
+                               TRVIntPropertyHolder* target, const std::string& name, int value,
+                               bool affectsWidth, bool affectsHeight);
+    TRVUndoModifyItemIntProperties*
+    SetItemIntPropertiesUndoable(std::unique_ptr<TRVUndoModifyItemIntProperties> record, int itemNo,
+                                 TRVIntPropertyHolder* target, bool affectsWidth,
+                                 bool affectsHeight,
+                                 const std::vector<std::pair<std::string, int>>& values);
+    void AddModifyItemTerminatorUndo(int itemNo, bool opening);
+    void AddReformatRange(int first, int last, bool flag);
+    // Joins item ItemNo + 1 into ItemNo.
+    void MergeTextItemsUndoable(int itemNo, bool& fullReformat);
+    // The control whose bounds the editor itself is setting (its resize notice is ignored).
+    TControl* ResizingControl = nullptr;
+    // Puts back exactly the line options (joins, line break, page break) of an item.
+    void RestoreLineOptionsUndoable(int itemNo, uint8_t options, uint8_t recordKind);
+
 private:
+    // Undoes the last group of From, recording the reverse into To.
+    void ReplayLastGroup(TRVUndoList& from, TRVUndoList& to, uint8_t mode);
     bool SelectionRunsBackwards() const;
     // The current styles and the hot link follow the item under the caret.
     void FollowCaretItem(bool keepStyles);

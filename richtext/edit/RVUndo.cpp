@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "richtext/document/RVUni.h"
+#include "richtext/edit/RVUndoRecords.h"
 #include "richtext/view/RVFormattedData.h"
 
 namespace epc {
@@ -89,6 +91,60 @@ std::unique_ptr<TRVUndoInfos> TRVUndoList::ExtractGroup(int i) {
 
 void TRVUndoList::RemoveEmptyLastGroup() {
     if (GroupModeLevel < 1 && !FGroups.empty() && FGroups.back()->Count() == 0) FGroups.pop_back();
+}
+
+void TRVUndoList::AddTyping(int itemNo, int offset, bool unicode) {
+    if (Limit == 0) return;
+    if (!FGroups.empty() && FGroups.back()->Count() == 0) FGroups.pop_back();
+    if (TRVUndoInfos* last = LastGroup(); last && last->Count() > 0)
+        if (auto* typing = dynamic_cast<TRVUndoTypingInfo*>(last->Items(0));
+            typing && typing->ItemNo == itemNo && typing->Offs + typing->Length == offset) {
+            ++typing->Length;
+            ++last->Counter;
+            return;
+        }
+    auto group = std::make_unique<TRVUndoInfos>();
+    group->Action = rvutTypingRun;
+    group->CaretItemNo = itemNo;
+    group->CaretOffs = offset;
+    auto record = std::make_unique<TRVUndoTypingInfo>();
+    record->List = this;
+    record->ItemNo = itemNo;
+    record->Offs = offset;
+    record->Length = 1;
+    record->Unicode = unicode;
+    group->Add(std::move(record));
+    group->Counter = 1;
+    FGroups.push_back(std::move(group));
+    ApplyLimit();
+}
+
+void TRVUndoList::AddUntyping(const std::string& text, int itemNo, int offset, bool unicode) {
+    if (Limit == 0 || text.empty()) return;
+    if (!FGroups.empty() && FGroups.back()->Count() == 0) FGroups.pop_back();
+    if (TRVUndoInfos* last = LastGroup(); last && last->Count() > 0)
+        if (auto* untyping = dynamic_cast<TRVRedoTypingInfo*>(last->Items(0));
+            untyping && untyping->ItemNo == itemNo && untyping->Unicode == unicode &&
+            untyping->Offs - GetTextCharLength(untyping->Text, unicode ? rvioUnicode : 0) ==
+                offset) {
+            // The new characters stood before the ones already removed.
+            untyping->Text = text + untyping->Text;
+            --last->Counter;
+            return;
+        }
+    auto group = std::make_unique<TRVUndoInfos>();
+    group->Action = rvutTypingRun;
+    group->CaretItemNo = itemNo;
+    group->CaretOffs = offset;
+    auto record = std::make_unique<TRVRedoTypingInfo>();
+    record->List = this;
+    record->ItemNo = itemNo;
+    record->Offs = offset;
+    record->Text = text;
+    record->Unicode = unicode;
+    group->Add(std::move(record));
+    FGroups.push_back(std::move(group));
+    ApplyLimit();
 }
 
 void TRVUndoList::Undo(TCustomRVData* rvData, TRVUndoList* reverse) {

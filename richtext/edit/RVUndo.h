@@ -21,9 +21,42 @@ inline constexpr const char* errRVUndoEmptyBuffer = "Undo buffer is empty";
 // Kinds of change (one byte); several record classes share a kind, so decisions are made on
 // the record's class, never on this number.
 enum : uint8_t {
+    rvuReformat = 0,
+    rvuDeleteItem = 1,
+    rvuDeleteItems = 2,
+    rvuDeleteSubstring = 3,
+    rvuInsertItem = 4,
+    rvuInsertItems = 5,
+    rvuInsertSubstring = 6,
+    rvuNewLine = 7,
+    rvuBR = 8,
+    rvuPara = 9,
+    rvuPageBreak = 10,
     rvuTyping = 11,
+    rvuTag = 12,
+    rvuStyleNo = 13,
+    rvuCheckpoint = 14,
     rvuModifyItem = 15,
+    rvuChangeText = 16,
 };
+
+// Kinds of a group (one user-visible step).
+enum : uint8_t {
+    rvutDelete = 1,
+    rvutInsert = 2,
+    rvutPara = 3,
+    // Typing and Enter.
+    rvutTyping = 4,
+    // The group a run of typed characters (or a run of Backspace and Delete) coalesces into.
+    rvutTypingRun = 7,
+    rvutStyleNo = 9,
+    rvutModifyItem = 13,
+};
+
+// Both kinds of typing groups read as typing to the user.
+inline bool IsTypingGroupAction(uint8_t action) {
+    return action == rvutTyping || action == rvutTypingRun;
+}
 
 class TRVUndoInfo : public TObject {
 public:
@@ -97,6 +130,12 @@ public:
     void AddGroup(std::unique_ptr<TRVUndoInfos> group);
     std::unique_ptr<TRVUndoInfos> ExtractGroup(int i);
     void RemoveEmptyLastGroup();
+    // One typed character at Offset of a text item: it extends the last group's typing record
+    // when it follows that record's characters, else it starts a new typing group.
+    void AddTyping(int itemNo, int offset, bool unicode);
+    // Characters removed by Backspace ending at Offset (the caret before the deletion); they join
+    // the last group's record when they end where its characters began.
+    void AddUntyping(const std::string& text, int itemNo, int offset, bool unicode);
     uint8_t CurrentAction() const { return FGroups.empty() ? 0 : FGroups.back()->Action; }
     // Replays the last group; the reverse group is opened in Reverse (may be null).
     void Undo(TCustomRVData* rvData, TRVUndoList* reverse);

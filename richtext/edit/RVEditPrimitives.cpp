@@ -1,0 +1,687 @@
+// The undoable edit primitives of the editing document: every change of an editor's items goes
+// through them, and each one records its reverse before it changes anything.
+
+#include <algorithm>
+
+#include "platform/controls/Controls.h"
+#include "platform/core/Exceptions.h"
+#include "platform/core/ScopeGuard.h"
+#include "richtext/document/RVUni.h"
+#include "richtext/edit/RVERVData.h"
+#include "richtext/edit/RVEdit.h"
+#include "richtext/edit/RVUndoRecords.h"
+
+namespace epc {
+
+namespace {
+
+constexpr const char* errRVUndoError = "Undo error";
+constexpr const char* errRVCheckpoint = "Checkpoint error";
+constexpr uint8_t kLineBits = rvioSameAsPrev | rvioBR | rvioPageBreakBefore;
+
+// Whether the paragraphs of First..Last may decide the document's minimum width: before a
+// change when they reach it (they may have been the widest), after one when they pass it.
+bool WidthMatters(TRVEditRVData& data, int first, int last, bool after) {
+    if (data.MinWidth < 0 || !data.GetCanvas() || data.DrawItems.Count() == 0 ||
+        data.ItemCount() == 0 || first > last)
+        return false;
+    const int width = data.CalcParasMinWidth(first, last, nullptr, nullptr);
+    return after ? width > data.MinWidth : width >= data.MinWidth;
+}
+
+// The last item of the paragraph part that continues after ItemNo (ItemNo when none does).
+int ParaPartEnd(const TCustomRVData& data, int itemNo) {
+    while (itemNo + 1 < data.ItemCount() && !data.GetItem(itemNo + 1)->StartsParagraph())
+        ++itemNo;
+    return itemNo;
+}
+
+bool ParaHasOption(const TCustomRVData& data, int paraNo, TRVParaOption option) {
+    TRVStyle* style = data.GetRVStyle();
+    return style && paraNo >= 0 && paraNo < style->ParaStyles.Count() &&
+           style->ParaStyles.GetItem(paraNo).Options.Contains(option);
+}
+
+void TextChanged(TRVEditRVData& data, int itemNo) {
+    TRVItemEntry& entry = data.Items()[itemNo];
+    data.DoItemAction(rviaTextModifying, entry.Item.get(), entry.Text, &data);
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Where changes are recorded.
+
+TRVUndoList* TRVEditRVData::GetActiveUndoList() const {
+    switch (UndoDest) {
+    case rvudUndo:
+        return UndoList->Limit == 0 ? nullptr : UndoList.get();
+    case rvudRedo:
+        return RedoList.get();
+    default:
+        return nullptr;
+    }
+}
+
+void TRVEditRVData::BeginUndoAction(uint8_t kind, bool finalize) {
+    BeginUndoCustomAction(kind, std::string(), finalize);
+}
+
+void TRVEditRVData::BeginUndoCustomAction(uint8_t kind, const std::string& caption,
+                                          bool /*finalize*/) {
+    int itemNo = -1, offs = -1;
+    if (CaretDrawItemNo >= 0 && CaretDrawItemNo < DrawItems.Count()) {
+        itemNo = CaretItemIndex();
+        offs = CaretItemOffset();
+    }
+    UndoDest = UndoList->BeginUndoGroup(kind, caption, itemNo, offs) ? rvudUndo : rvudNone;
+}
+
+void TRVEditRVData::BeginRedoAction(uint8_t kind, const std::string& caption) {
+    int itemNo = -1, offs = -1;
+    if (CaretDrawItemNo >= 0 && CaretDrawItemNo < DrawItems.Count()) {
+        itemNo = CaretItemIndex();
+        offs = CaretItemOffset();
+    }
+    UndoDest = RedoList->BeginUndoGroup(kind, caption, itemNo, offs) ? rvudRedo : rvudNone;
+}
+
+void TRVEditRVData::ChangeUndoGroupLevel(bool raise) {
+    if (raise)
+        ++UndoList->GroupModeLevel;
+    else if (UndoList->GroupModeLevel > 0)
+        --UndoList->GroupModeLevel;
+}
+
+void TRVEditRVData::MarkChanged() {
+    Editor()->Modified = true;
+    Editor()->NotifyChange(true);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Items.
+
+void TRVEditRVData::DeleteItemUndoable(int itemNo, bool& fullReformat) {
+    DeleteItemsUndoable(itemNo, itemNo, fullReformat);
+}
+
+void TRVEditRVData::DeleteItemsUndoable(int first, int last, bool& fullReformat) {
+    if (first > last) return;
+    CheckItemIndex(first);
+    CheckItemIndex(last);
+    for (int i = first; i <= last; ++i)
+        if (GetItem(i)->Checkpoint) DeleteCheckpointUndoable(i);
+    if (WidthMatters(*this, first, last, false)) fullReformat = true;
+    // The item that becomes the first of the document starts its paragraph; recorded so that
+    // undo gives it back its old line options.
+    if (first == 0 && last + 1 < ItemCount()) {
+        const uint8_t options = GetItem(last + 1)->ItemOptions;
+        if (options & (rvioSameAsPrev | rvioBR))
+            RestoreLineOptionsUndoable(last + 1, uint8_t(options & ~(rvioSameAsPrev | rvioBR)),
+                                       rvuNewLine);
+    }
+    auto takeOut = [this](int i) {
+        TRVItemEntry& entry = Items()[i];
+        TCustomRVItemInfo* item = entry.Item.get();
+        item->MoveToUndo(this);
+        if (item->StyleNo == rvsListMarker)
+            RemoveMarkerFromList(static_cast<TRVMarkerItemInfo*>(item));
+        return TRVItemEntry{entry.Text, std::move(entry.Item)};
+    };
+    if (TRVUndoList* list = GetActiveUndoList()) {
+        // The record joins the list before it takes the items: a refused record frees nothing
+        // that the document still lists.
+        if (first == last) {
+            auto record = std::make_unique<TRVUndoDeleteItemInfo>();
+            record->Action = rvuDeleteItem;
+            record->ItemNo = first;
+            TRVUndoDeleteItemInfo* raw = record.get();
+            list->AddInfo(std::move(record));
+            TRVItemEntry entry = takeOut(first);
+            raw->Text = std::move(entry.Text);
+            raw->Item = std::move(entry.Item);
+        } else {
+            auto record = std::make_unique<TRVUndoDeleteItemsInfo>();
+            record->Action = rvuDeleteItems;
+            record->StartItemNo = first;
+            TRVUndoDeleteItemsInfo* raw = record.get();
+            list->AddInfo(std::move(record));
+            for (int i = first; i <= last; ++i)
+                raw->List.push_back(takeOut(i));
+        }
+    } else {
+        for (int i = first; i <= last; ++i)
+            ReleaseItemAt(i);
+    }
+    DeleteItemRange(first, last - first + 1);
+}
+
+void TRVEditRVData::InsertItemUndoable(int index, const std::string& text,
+                                       std::unique_ptr<TCustomRVItemInfo> item, bool reattach,
+                                       bool& fullReformat) {
+    std::vector<TRVItemEntry> items;
+    items.push_back(TRVItemEntry{text, std::move(item)});
+    index = std::clamp(index, 0, ItemCount());
+    // A paragraph-starting item put before the rest of a paragraph takes that rest over.
+    TCustomRVItemInfo* raw = items[0].Item.get();
+    if (index == 0) raw->ItemOptions = uint8_t(raw->ItemOptions & ~(rvioSameAsPrev | rvioBR));
+    int partEnd = -1;
+    if (raw->StartsParagraph() && index < ItemCount() && !GetItem(index)->StartsParagraph())
+        partEnd = ParaPartEnd(*this, index) + 1;
+    std::unique_ptr<TRVCPInfo> checkpoint = std::move(raw->Checkpoint);
+    if (TRVUndoList* list = GetActiveUndoList()) {
+        auto record = std::make_unique<TRVUndoInsertItemInfo>();
+        record->Action = rvuInsertItem;
+        record->ItemNo = index;
+        record->LastAffectedItemNo = partEnd;
+        list->AddInfo(std::move(record));
+    }
+    InsertItemObjectAt(index, std::move(items[0].Text), std::move(items[0].Item));
+    if (reattach) raw->AttachToDocument(this);
+    if (partEnd >= 0) SetParaStyleRangeUndoable(index + 1, partEnd, raw->ParaNo, fullReformat);
+    if (checkpoint) {
+        checkpoint->ItemInfo = nullptr;
+        AddCheckpointUndoable(index, std::move(checkpoint));
+    }
+    if (WidthMatters(*this, index, index, true)) fullReformat = true;
+}
+
+void TRVEditRVData::InsertItemsUndoable(int index, std::vector<TRVItemEntry> items, bool reattach,
+                                        bool& fullReformat) {
+    if (items.empty()) return;
+    index = std::clamp(index, 0, ItemCount());
+    const int count = int(items.size());
+    AddInsertItemsUndo(index, count);
+    TCustomRVItemInfo* first = items[0].Item.get();
+    if (index == 0) first->ItemOptions = uint8_t(first->ItemOptions & ~(rvioSameAsPrev | rvioBR));
+    std::vector<std::unique_ptr<TRVCPInfo>> checkpoints(items.size());
+    for (int i = 0; i < count; ++i) {
+        TCustomRVItemInfo* raw = items[size_t(i)].Item.get();
+        checkpoints[size_t(i)] = std::move(raw->Checkpoint);
+        InsertItemObjectAt(index + i, std::move(items[size_t(i)].Text),
+                           std::move(items[size_t(i)].Item));
+        if (reattach) raw->AttachToDocument(this);
+    }
+    // Once for the whole run: the checkpoints come back, and the paragraph part after the run
+    // takes the paragraph style of the run's last item.
+    for (int i = 0; i < count; ++i)
+        if (checkpoints[size_t(i)]) {
+            checkpoints[size_t(i)]->ItemInfo = nullptr;
+            AddCheckpointUndoable(index + i, std::move(checkpoints[size_t(i)]));
+        }
+    const int after = index + count;
+    if (after < ItemCount() && !GetItem(after)->StartsParagraph())
+        SetParaStyleRangeUndoable(after, ParaPartEnd(*this, after), GetItem(after - 1)->ParaNo,
+                                  fullReformat);
+    if (WidthMatters(*this, index, after - 1, true)) fullReformat = true;
+}
+
+void TRVEditRVData::AddInsertItemsUndo(int index, int count) {
+    if (TRVUndoList* list = GetActiveUndoList()) {
+        auto record = std::make_unique<TRVUndoInsertItemsInfo>();
+        record->Action = rvuInsertItems;
+        record->ItemNo = index;
+        record->Count = count;
+        list->AddInfo(std::move(record));
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Text.
+
+void TRVEditRVData::DeleteSubstringUndoable(int itemNo, int offs, int count) {
+    if (count == 0) return;
+    CheckItemIndex(itemNo);
+    TRVItemEntry& entry = Items()[itemNo];
+    if (entry.Item->StyleNo < 0) return;
+    const uint8_t options = entry.Item->ItemOptions;
+    const int length = GetTextCharLength(entry.Text, options);
+    offs = std::max(offs, 1);
+    if (count < 0) count = length - offs + 1;
+    count = std::min(count, length - offs + 1);
+    if (count <= 0) return;
+    if (TRVUndoList* list = GetActiveUndoList()) {
+        auto record = std::make_unique<TRVUndoDeleteSubstringInfo>();
+        record->Action = rvuDeleteSubstring;
+        record->ItemNo = itemNo;
+        record->Offs = offs;
+        record->Text = CopyItemTextChars(entry.Text, options, offs, count);
+        list->AddInfo(std::move(record));
+    }
+    DeleteTextChars(entry.Text, options, offs, count);
+    TextChanged(*this, itemNo);
+}
+
+void TRVEditRVData::InsertSubstringUndoable(int itemNo, int offs, const std::string& text) {
+    if (text.empty()) return;
+    if (itemNo < 0 || itemNo >= ItemCount() || GetItemStyleNo(itemNo) < 0)
+        throw Exception(errRVUndoError);
+    TRVItemEntry& entry = Items()[itemNo];
+    const uint8_t options = entry.Item->ItemOptions;
+    offs = std::clamp(offs, 1, GetTextCharLength(entry.Text, options) + 1);
+    if (TRVUndoList* list = GetActiveUndoList()) {
+        auto record = std::make_unique<TRVUndoInsertSubstringInfo>();
+        record->Action = rvuInsertSubstring;
+        record->ItemNo = itemNo;
+        record->Offs = offs;
+        record->Length = GetTextCharLength(text, options);
+        list->AddInfo(std::move(record));
+    }
+    InsertTextChars(entry.Text, options, offs, text);
+    TextChanged(*this, itemNo);
+}
+
+void TRVEditRVData::ChangeTextUndoable(int itemNo, const std::string& text) {
+    CheckItemIndex(itemNo);
+    TRVItemEntry& entry = Items()[itemNo];
+    if (entry.Text == text) return;
+    if (TRVUndoList* list = GetActiveUndoList()) {
+        auto record = std::make_unique<TRVUndoChangeTextInfo>();
+        record->Action = rvuChangeText;
+        record->ItemNo = itemNo;
+        record->Text = entry.Text;
+        list->AddInfo(std::move(record));
+    }
+    entry.Text = text;
+    TextChanged(*this, itemNo);
+}
+
+void TRVEditRVData::MergeTextItemsUndoable(int itemNo, bool& fullReformat) {
+    CheckItemIndex(itemNo);
+    CheckItemIndex(itemNo + 1);
+    TCustomRVItemInfo* first = GetItem(itemNo);
+    TCustomRVItemInfo* second = GetItem(itemNo + 1);
+    const bool tagsArePChars = TagsArePChars();
+    if (first->IsUnicode() != second->IsUnicode() && !GetItemText(itemNo + 1).empty()) {
+        // The texts cannot share one encoding: the first item gives way to the second.
+        if (first->StartsParagraph())
+            SetJoinsPreviousUndoable(itemNo + 1, false, first->ParaNo, fullReformat);
+        else if (first->GetLineBreakBefore())
+            SetLineBreakUndoable(itemNo + 1, true, fullReformat);
+        if (first->GetPageBreakBefore()) SetPageBreakUndoable(itemNo + 1, true);
+        if (first->Checkpoint && !second->Checkpoint)
+            AddCheckpointUndoable(itemNo + 1,
+                                  TRVCPInfo::CreateCopy(*first->Checkpoint, tagsArePChars));
+        DeleteItemUndoable(itemNo, fullReformat);
+        return;
+    }
+    int takeStyle = -1;
+    if (GetItemText(itemNo).empty()) {
+        SetTagUndoable(itemNo, second->Tag, false);
+        takeStyle = second->StyleNo;
+    }
+    InsertSubstringUndoable(itemNo, GetItemCharCount(itemNo) + 1, GetItemText(itemNo + 1));
+    if (second->Checkpoint && !first->Checkpoint)
+        AddCheckpointUndoable(itemNo, TRVCPInfo::CreateCopy(*second->Checkpoint, tagsArePChars));
+    DeleteItemUndoable(itemNo + 1, fullReformat);
+    if (takeStyle >= 0) SetStyleNoUndoable(itemNo, takeStyle);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Paragraph styles and line options.
+
+void TRVEditRVData::SetParaStyleRangeUndoable(int first, int last, int paraNo, bool& fullReformat) {
+    if (ItemCount() == 0) return;
+    ClampItemIndex(first);
+    ClampItemIndex(last);
+    if (first > last) return;
+    if (WidthMatters(*this, first, last, false)) fullReformat = true;
+    std::vector<int32_t> old;
+    old.reserve(size_t(last - first + 1));
+    for (int i = first; i <= last; ++i)
+        old.push_back(GetItem(i)->ParaNo);
+    bool changed = false;
+    for (int i = first; i <= last; ++i) {
+        TCustomRVItemInfo* item = GetItem(i);
+        if (item->ParaNo == paraNo) continue;
+        if (ParaHasOption(*this, item->ParaNo, TRVParaOption::rvpaoStyleProtect)) {
+            // A protected paragraph changes only where it continues one that already changed.
+            const bool continues = item->GetJoinsPrevious() || item->GetLineBreakBefore();
+            if (i == 0 || !continues || GetItem(i - 1)->ParaNo != paraNo) continue;
+        }
+        if (!changed) {
+            changed = true;
+            if (TRVUndoList* list = GetActiveUndoList()) {
+                auto record = std::make_unique<TRVUndoParaListInfo>();
+                record->Action = rvuPara;
+                record->StartItemNo = first;
+                record->List = old;
+                list->AddInfo(std::move(record));
+            }
+        }
+        item->ParaNo = paraNo;
+    }
+    if (changed && WidthMatters(*this, first, last, true)) fullReformat = true;
+}
+
+void TRVEditRVData::SetParaStylesFromListUndoable(int first, const std::vector<int32_t>& paraNos,
+                                                  bool& fullReformat) {
+    if (paraNos.empty()) return;
+    CheckItemIndex(first);
+    const int last = std::min(first + int(paraNos.size()) - 1, ItemCount() - 1);
+    if (WidthMatters(*this, first, last, false)) fullReformat = true;
+    // Every old style is kept: the items of the range may have had different ones.
+    if (TRVUndoList* list = GetActiveUndoList()) {
+        auto record = std::make_unique<TRVUndoParaListInfo>();
+        record->Action = rvuPara;
+        record->StartItemNo = first;
+        for (int i = first; i <= last; ++i)
+            record->List.push_back(GetItem(i)->ParaNo);
+        list->AddInfo(std::move(record));
+    }
+    for (int i = first; i <= last; ++i)
+        GetItem(i)->ParaNo = paraNos[size_t(i - first)];
+    if (WidthMatters(*this, first, last, true)) fullReformat = true;
+}
+
+void TRVEditRVData::RestoreLineOptionsUndoable(int itemNo, uint8_t options, uint8_t recordKind) {
+    TCustomRVItemInfo* item = GetItem(itemNo);
+    const uint8_t old = item->ItemOptions;
+    if ((old & kLineBits) == (options & kLineBits)) return;
+    if (TRVUndoList* list = GetActiveUndoList()) {
+        std::unique_ptr<TRVUndoLineOptionsInfo> record;
+        if (recordKind == rvuBR) {
+            auto br = std::make_unique<TRVUndoBRInfo>();
+            br->OldBR = (old & rvioBR) != 0;
+            record = std::move(br);
+        } else if (recordKind == rvuPageBreak) {
+            auto pb = std::make_unique<TRVUndoPageBreakInfo>();
+            pb->OldPageBreak = (old & rvioPageBreakBefore) != 0;
+            record = std::move(pb);
+        } else {
+            auto nl = std::make_unique<TRVUndoNewLineInfo>();
+            nl->OldJoinsPrevious = (old & rvioSameAsPrev) != 0;
+            nl->OldParaNo = item->ParaNo;
+            record = std::move(nl);
+            recordKind = rvuNewLine;
+        }
+        record->Action = recordKind;
+        record->ItemNo = itemNo;
+        record->OldOptions = old;
+        list->AddInfo(std::move(record));
+    }
+    item->ItemOptions = uint8_t((old & ~kLineBits) | (options & kLineBits));
+}
+
+void TRVEditRVData::SetJoinsPreviousUndoable(int itemNo, bool join, int paraNo,
+                                             bool& fullReformat) {
+    TCustomRVItemInfo* item = GetItem(itemNo);
+    if (item->IsFullLine()) return;
+    if (join == item->GetJoinsPrevious()) return;
+    if (join && itemNo == 0) return;
+    if (join) {
+        if (item->GetLineBreakBefore()) SetLineBreakUndoable(itemNo, false, fullReformat);
+        if (item->GetPageBreakBefore()) SetPageBreakUndoable(itemNo, false);
+    }
+    if (WidthMatters(*this, itemNo, itemNo, false)) fullReformat = true;
+    const int partEnd = ParaPartEnd(*this, itemNo);
+    if (TRVUndoList* list = GetActiveUndoList()) {
+        auto record = std::make_unique<TRVUndoNewLineInfo>();
+        record->Action = rvuNewLine;
+        record->ItemNo = itemNo;
+        record->OldOptions = item->ItemOptions;
+        record->OldJoinsPrevious = item->GetJoinsPrevious();
+        record->OldParaNo = item->ParaNo;
+        record->LastAffectedItemNo = partEnd > itemNo ? partEnd : -1;
+        list->AddInfo(std::move(record));
+    }
+    if (!join && paraNo >= 0)
+        SetParaStyleRangeUndoable(itemNo, partEnd, paraNo, fullReformat);
+    else if (join)
+        SetParaStyleRangeUndoable(itemNo, partEnd, GetItem(itemNo - 1)->ParaNo, fullReformat);
+    item->SetJoinsPrevious(join);
+    if (WidthMatters(*this, itemNo, itemNo, true)) fullReformat = true;
+}
+
+void TRVEditRVData::SetLineBreakUndoable(int itemNo, bool value, bool& fullReformat) {
+    TCustomRVItemInfo* item = GetItem(itemNo);
+    if (item->GetLineBreakBefore() == value) return;
+    if (value && (item->IsFullLine() || itemNo == 0)) return;
+    if (WidthMatters(*this, itemNo, itemNo, false)) fullReformat = true;
+    uint8_t options = uint8_t(item->ItemOptions & ~(rvioBR | rvioSameAsPrev));
+    if (value) options = uint8_t((options | rvioBR) & ~rvioPageBreakBefore);
+    RestoreLineOptionsUndoable(itemNo, options, rvuBR);
+    if (WidthMatters(*this, itemNo, itemNo, true)) fullReformat = true;
+}
+
+void TRVEditRVData::SetPageBreakUndoable(int itemNo, bool value) {
+    CheckItemIndex(itemNo);
+    // The text after a list marker keeps its page break on the marker.
+    if (itemNo > 0 && GetItemStyleNo(itemNo - 1) == rvsListMarker &&
+        !GetItem(itemNo)->StartsParagraph())
+        --itemNo;
+    TCustomRVItemInfo* item = GetItem(itemNo);
+    if (item->GetPageBreakBefore() == value) return;
+    if (value && !item->StartsParagraph()) return;
+    const uint8_t options = value ? uint8_t(item->ItemOptions | rvioPageBreakBefore)
+                                  : uint8_t(item->ItemOptions & ~rvioPageBreakBefore);
+    RestoreLineOptionsUndoable(itemNo, options, rvuPageBreak);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Styles, tags, checkpoints, properties.
+
+void TRVEditRVData::SetStyleNoUndoable(int itemNo, int styleNo) {
+    TCustomRVItemInfo* item = GetItem(itemNo);
+    if (item->StyleNo < 0 || styleNo < 0 || item->StyleNo == styleNo) return;
+    if (TRVUndoList* list = GetActiveUndoList()) {
+        auto record = std::make_unique<TRVUndoStyleNoInfo>();
+        record->Action = rvuStyleNo;
+        record->ItemNo = itemNo;
+        record->OldStyleNo = item->StyleNo;
+        list->AddInfo(std::move(record));
+    }
+    if (TRVStyle* style = GetRVStyle();
+        style && styleNo < style->TextStyles.Count() && item->StyleNo < style->TextStyles.Count()) {
+        const bool wasUnicode = style->TextStyles.GetItem(item->StyleNo).Unicode;
+        const bool unicode = style->TextStyles.GetItem(styleNo).Unicode;
+        if (unicode && !wasUnicode) item->ItemOptions |= rvioUnicode;
+        if (!unicode && wasUnicode) item->ItemOptions = uint8_t(item->ItemOptions & ~rvioUnicode);
+    }
+    item->StyleNo = styleNo;
+}
+
+void TRVEditRVData::SetTagUndoable(int itemNo, const TRVTag& tag, bool takeOver) {
+    TCustomRVItemInfo* item = GetItem(itemNo);
+    if (item->Tag == tag) return;
+    if (TRVUndoList* list = GetActiveUndoList()) {
+        auto record = std::make_unique<TRVUndoTagInfo>();
+        record->Action = rvuTag;
+        record->ItemNo = itemNo;
+        record->OldTag = CopyTagValue(item->Tag, TagsArePChars());
+        record->TagsArePChars = TagsArePChars();
+        list->AddInfo(std::move(record));
+    }
+    item->Tag = takeOver ? tag : CopyTagValue(tag, TagsArePChars());
+}
+
+void TRVEditRVData::AddCheckpointUndoable(int itemNo, std::unique_ptr<TRVCPInfo> checkpoint) {
+    TCustomRVItemInfo* item = itemNo < 0 ? nullptr : GetItem(itemNo);
+    if (item ? item->Checkpoint != nullptr : NotAddedCP != nullptr)
+        throw ERichViewError(errRVCheckpoint);
+    if (!checkpoint) return;
+    if (TRVUndoList* list = GetActiveUndoList()) {
+        auto record = std::make_unique<TRVUndoAddCPInfo>();
+        record->Action = rvuCheckpoint;
+        record->ItemNo = itemNo;
+        list->AddInfo(std::move(record));
+    }
+    checkpoint->Prev = checkpoint->Next = nullptr;
+    if (!item) {
+        checkpoint->ItemInfo = nullptr;
+        TakeDocumentEndCheckpoint(std::move(checkpoint));
+        return;
+    }
+    checkpoint->ItemInfo = item;
+    TRVCPInfo* raw = checkpoint.get();
+    item->Checkpoint = std::move(checkpoint);
+    ++CPCount;
+    LinkCheckpointInOrder(raw);
+}
+
+void TRVEditRVData::DeleteCheckpointUndoable(int itemNo) {
+    TCustomRVItemInfo* item = itemNo < 0 ? nullptr : GetItem(itemNo);
+    TRVCPInfo* checkpoint = item ? item->Checkpoint.get() : NotAddedCP;
+    if (!checkpoint) throw ERichViewError(errRVCheckpoint);
+    TRVUndoList* list = GetActiveUndoList();
+    if (!list) {
+        DisposeCheckpoint(checkpoint, item != nullptr, true);
+        return;
+    }
+    auto record = std::make_unique<TRVUndoDeleteCPInfo>();
+    record->Action = rvuCheckpoint;
+    record->ItemNo = itemNo;
+    record->TagsArePChars = TagsArePChars();
+    TRVUndoDeleteCPInfo* raw = record.get();
+    list->AddInfo(std::move(record));
+    if (item) {
+        DetachCheckpoint(checkpoint, true);
+        raw->Checkpoint = std::move(item->Checkpoint);
+    } else {
+        // The document keeps its end checkpoint to itself: the record keeps an equal one.
+        raw->Checkpoint = TRVCPInfo::CreateCopy(*checkpoint, TagsArePChars());
+        DisposeCheckpoint(checkpoint, false, true);
+    }
+    raw->Checkpoint->ItemInfo = nullptr;
+}
+
+namespace {
+
+bool ControlSize(TRVControlItemInfo* item, int& width, int& height) {
+    if (auto* control = dynamic_cast<TControl*>(item->Control.get())) {
+        width = control->Width();
+        height = control->Height();
+    } else {
+        width = item->Width;
+        height = item->Height;
+    }
+    return true;
+}
+
+} // namespace
+
+void TRVEditRVData::ResizeControlUndoable(int itemNo, int width, int height, bool moveCaret) {
+    RequireItemClass(itemNo, [](TCustomRVItemInfo* i) {
+        return dynamic_cast<TRVControlItemInfo*>(i) != nullptr;
+    });
+    auto* item = static_cast<TRVControlItemInfo*>(GetItem(itemNo));
+    int oldWidth = 0, oldHeight = 0;
+    ControlSize(item, oldWidth, oldHeight);
+    if (oldWidth == width && oldHeight == height) return;
+    if (TRVUndoList* list = GetActiveUndoList()) {
+        auto record = std::make_unique<TRVUndoResizeInfo>();
+        record->Action = rvuModifyItem;
+        record->ItemNo = itemNo;
+        record->OldWidth = oldWidth;
+        record->OldHeight = oldHeight;
+        list->AddInfo(std::move(record));
+    }
+    ApplyControlSize(itemNo, width, height, moveCaret);
+}
+
+void TRVEditRVData::ApplyControlSize(int itemNo, int width, int height, bool moveCaret) {
+    RequireItemClass(itemNo, [](TCustomRVItemInfo* i) {
+        return dynamic_cast<TRVControlItemInfo*>(i) != nullptr;
+    });
+    auto* item = static_cast<TRVControlItemInfo*>(GetItem(itemNo));
+    int oldWidth = 0, oldHeight = 0;
+    ControlSize(item, oldWidth, oldHeight);
+    if (oldWidth != width || oldHeight != height) {
+        if (auto* control = dynamic_cast<TControl*>(item->Control.get())) {
+            ResizingControl = control;
+            auto done = Finally([this] { ResizingControl = nullptr; });
+            control->SetBounds(control->Left(), control->Top(), width, height);
+        }
+        item->Width = width;
+        item->Height = height;
+    }
+    if (moveCaret && GetCanvas()) {
+        Format(false);
+        PlaceCaretAt(itemNo, 1);
+        Invalidate();
+    }
+}
+
+void TRVEditRVData::SetExtraIntPropertyUndoable(int itemNo, int prop, int value) {
+    TCustomRVItemInfo* item = GetItem(itemNo);
+    int old = 0;
+    if (!item->GetExtraIntProperty(prop, old) || old == value) return;
+    if (TRVUndoList* list = GetActiveUndoList()) {
+        auto record = std::make_unique<TRVUndoExtraIntProperty>();
+        record->Action = rvuModifyItem;
+        record->ItemNo = itemNo;
+        record->Prop = prop;
+        record->OldValue = old;
+        list->AddInfo(std::move(record));
+    }
+    item->SetExtraIntProperty(prop, value);
+}
+
+TRVUndoModifyItemIntProperty* TRVEditRVData::SetItemIntPropertyUndoable(
+    std::unique_ptr<TRVUndoModifyItemIntProperty> record, int itemNo, TRVIntPropertyHolder* target,
+    const std::string& name, int value, bool affectsWidth, bool affectsHeight) {
+    TCustomRVItemInfo* item = GetItem(itemNo);
+    TRVIntPropertyHolder* holder = target ? target : dynamic_cast<TRVIntPropertyHolder*>(item);
+    int old = 0;
+    if (!holder || !holder->GetIntProperty(name, old) || old == value) return nullptr;
+    TRVUndoModifyItemIntProperty* result = nullptr;
+    if (TRVUndoList* list = GetActiveUndoList()) {
+        if (!record) record = std::make_unique<TRVUndoModifyItemIntProperty>();
+        record->Action = rvuModifyItem;
+        record->ItemNo = itemNo;
+        record->Target = target;
+        record->PropertyName = name;
+        record->OldValue = old;
+        record->AffectsWidth = affectsWidth;
+        record->AffectsHeight = affectsHeight;
+        result = record.get();
+        list->AddInfo(std::move(record));
+    }
+    item->BeforeUndoChangeProperty();
+    auto done = Finally([item] { item->AfterUndoChangeProperty(); });
+    holder->SetIntProperty(name, value);
+    return result;
+}
+
+TRVUndoModifyItemIntProperties* TRVEditRVData::SetItemIntPropertiesUndoable(
+    std::unique_ptr<TRVUndoModifyItemIntProperties> record, int itemNo,
+    TRVIntPropertyHolder* target, bool affectsWidth, bool affectsHeight,
+    const std::vector<std::pair<std::string, int>>& values) {
+    TCustomRVItemInfo* item = GetItem(itemNo);
+    TRVIntPropertyHolder* holder = target ? target : dynamic_cast<TRVIntPropertyHolder*>(item);
+    if (!holder) return nullptr;
+    TRVUndoModifyItemIntProperties* result = nullptr;
+    if (TRVUndoList* list = GetActiveUndoList()) {
+        if (!record) record = std::make_unique<TRVUndoModifyItemIntProperties>();
+        record->Action = rvuModifyItem;
+        record->ItemNo = itemNo;
+        record->Target = target;
+        record->AffectsWidth = affectsWidth;
+        record->AffectsHeight = affectsHeight;
+        result = record.get();
+        list->AddInfo(std::move(record));
+    }
+    item->BeforeUndoChangeProperty();
+    auto done = Finally([item] { item->AfterUndoChangeProperty(); });
+    for (auto it = values.rbegin(); it != values.rend(); ++it) {
+        int old = 0;
+        if (!holder->GetIntProperty(it->first, old) || old == it->second) continue;
+        if (result) result->OldValues.emplace_back(it->first, old);
+        holder->SetIntProperty(it->first, it->second);
+    }
+    return result;
+}
+
+void TRVEditRVData::AddModifyItemTerminatorUndo(int itemNo, bool opening) {
+    if (TRVUndoList* list = GetActiveUndoList())
+        list->AddInfo(std::make_unique<TRVUndoModifyItemTerminator>(itemNo, opening));
+}
+
+void TRVEditRVData::AddReformatRange(int first, int last, bool flag) {
+    if (TRVUndoList* list = GetActiveUndoList()) {
+        auto record = std::make_unique<TRVUndoReformateRange>(first, last, flag);
+        list->AddInfo(std::move(record));
+    }
+}
+
+} // namespace epc
