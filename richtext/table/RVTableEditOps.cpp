@@ -13,9 +13,6 @@ namespace epc {
 
 namespace {
 
-// Group kind of item and table property changes.
-constexpr uint8_t kItemModifyGroup = 13;
-
 TCustomRichViewEdit* EditorOf(TCustomRVData* data) {
     auto* rvData = dynamic_cast<TRichViewRVData*>(data);
     return rvData ? dynamic_cast<TCustomRichViewEdit*>(rvData->RichView) : nullptr;
@@ -39,7 +36,7 @@ TRVUndoList* TRVTableItemInfo::GetEditUndoList() const {
     if (FUndoTargetSet) return FUndoTarget;
     if (!(StateBits & rvtsInserted)) return nullptr;
     auto* data = dynamic_cast<TRVEditRVData*>(FRVData);
-    TRVUndoList* list = data ? data->GetUndoList() : nullptr;
+    TRVUndoList* list = data ? data->GetActiveUndoList() : nullptr;
     return list && list->LastGroup() ? list : nullptr;
 }
 
@@ -47,7 +44,8 @@ bool TRVTableItemInfo::BeginTableUndo() {
     auto* data = dynamic_cast<TRVEditRVData*>(FRVData);
     if (!data || FUndoTargetSet || data->UndoDest != rvudNone) return false;
     FinalizeCellUndo();
-    return data->BeginUndoSequence(kItemModifyGroup, std::string());
+    data->BeginUndoAction(rvutModifyItem, true);
+    return data->UndoDest != rvudNone;
 }
 
 void TRVTableItemInfo::EndTableUndo(bool began) {
@@ -56,8 +54,7 @@ void TRVTableItemInfo::EndTableUndo(bool began) {
     data->EndUndoSequence();
     const bool changed = data->UndoList->LastGroup() && data->UndoList->LastGroup()->Count() > 0;
     data->UndoList->RemoveEmptyLastGroup();
-    if (!changed) return;
-    if (TCustomRichViewEdit* editor = EditorOf(data)) editor->NotifyChange(true);
+    if (changed && data->Editor()) data->MarkChanged();
 }
 
 void TRVTableItemInfo::SetTablePropertyUndoable(const std::string& name, int32_t value,
@@ -254,7 +251,7 @@ void TRVTableItemInfo::FinalizeCellUndo() {
         TRVUndoList* to = redo ? data->RedoList.get() : data->UndoList.get();
         const int level = to->GroupModeLevel;
         to->GroupModeLevel = 0;
-        const bool opened = to->BeginUndoGroup(kItemModifyGroup, std::string(), itemNo, 0);
+        const bool opened = to->BeginUndoGroup(rvutModifyItem, std::string(), itemNo, 0);
         to->GroupModeLevel = level;
         if (!opened) {
             from->Clear();

@@ -1,0 +1,176 @@
+// The cell editor of a table in an editor: opening, typing, moving with Tab and the arrows,
+// closing, and undo shared with the editor that holds the table.
+
+#include <gtest/gtest.h>
+
+#include "platform/testing/UserActions.h"
+#include "richtext/table/RVTableUndo.h"
+#include "tests/richtext/table/TableEditSupport.h"
+
+namespace epc {
+namespace {
+
+class TableInplace : public test::TableEditFixture {
+protected:
+    // Types Text at the caret of the open cell editor as one undoable step.
+    void TypeInCell(const std::string& text) {
+        TRVTableInplaceEdit* editor = Table->InplaceEditor();
+        ASSERT_TRUE(editor);
+        TRVEditRVData* data = editor->EditData();
+        const int itemNo = editor->CaretItemIndex();
+        const int offs = editor->CaretItemOffset();
+        data->BeginUndoAction(rvutTyping, true);
+        data->InsertSubstringUndoable(itemNo, offs, text);
+        data->EndUndoSequence();
+        data->MarkChanged();
+        editor->Format();
+    }
+    std::string Edited() {
+        int row, col;
+        Table->GetEditedCell(row, col);
+        return std::to_string(row) + "," + std::to_string(col);
+    }
+};
+
+TEST_F(TableInplace, TypingInAnEmptyCellAndClosingLeavesOneItemAndOneOuterStep) {
+    Table->GetCell(1, 1)->ResetContent();
+    ASSERT_TRUE(Table->OpenCellEditor(-1, 1, 1, false, true, false, true));
+    EXPECT_EQ(Edit->GetInplaceEditor(), Table->InplaceEditor());
+    EXPECT_EQ(Table->GetCell(1, 1)->ItemCount(), 0); // the items live in the editor
+    TypeInCell("abc");
+    Edit->DestroyInplaceEditor();
+    EXPECT_FALSE(Table->InplaceEditor());
+    EXPECT_FALSE(Edit->GetInplaceEditor());
+    ASSERT_EQ(Table->GetCell(1, 1)->ItemCount(), 1);
+    EXPECT_EQ(CellText(1, 1), "abc");
+    ASSERT_EQ(Groups(), 1);
+    TRVUndoInfos* group = Data()->UndoList->LastGroup();
+    ASSERT_EQ(group->Count(), 1);
+    EXPECT_EQ(group->Items(0)->ClassName(), "TRVUndoCellModify");
+}
+
+TEST_F(TableInplace, TheOuterStepIsUndoneAndRedoneByTheReopenedCellEditor) {
+    ASSERT_TRUE(Table->OpenCellEditor(-1, 0, 2, false, false, true, false));
+    TypeInCell("xy");
+    Edit->DestroyInplaceEditor();
+    const std::string typed = Rvf();
+    EXPECT_EQ(CellText(0, 2), "0,2xy");
+    // The record reopens the editor on its cell and posts it the step to undo.
+    Undo();
+    EXPECT_EQ(Edited(), "0,2");
+    Edit->DestroyInplaceEditor();
+    EXPECT_EQ(CellText(0, 2), "0,2");
+    EXPECT_EQ(Groups(), 0);
+    ASSERT_TRUE(Edit->CanRedo());
+    Redo();
+    Edit->DestroyInplaceEditor();
+    EXPECT_EQ(CellText(0, 2), "0,2xy");
+    EXPECT_EQ(Rvf(), typed);
+    EXPECT_EQ(Groups(), 1);
+}
+
+TEST_F(TableInplace, EachPrivateMessageIsPerformedByItsReceiver) {
+    ASSERT_TRUE(Table->OpenCellEditor(-1, 0, 0, false, false, true, false));
+    TypeInCell("!");
+    TRVTableInplaceEdit* editor = Table->InplaceEditor();
+    PostMessage(editor->Handle(), WM_RVINPLACEUNDO, 0, 0);
+    testing::Pump();
+    EXPECT_EQ(editor->EditData()->GetItemText(0), "0,0");
+    PostMessage(editor->Handle(), WM_RVINPLACEREDO, 0, 0);
+    testing::Pump();
+    EXPECT_EQ(editor->EditData()->GetItemText(0), "0,0!");
+    // Moves carry the direction; a plain close has a value of its own.
+    PostMessage(editor->Handle(), WM_RVINPLACEMOVE, rvimDown, 0);
+    testing::Pump();
+    EXPECT_EQ(Edited(), "1,0");
+    PostMessage(Table->InplaceEditor()->Handle(), WM_RVINPLACEMOVE, rvimRight, 0);
+    testing::Pump();
+    EXPECT_EQ(Edited(), "1,1");
+    PostMessage(Table->InplaceEditor()->Handle(), WM_RVINPLACEMOVE, rvimClose, 0);
+    testing::Pump();
+    EXPECT_EQ(Edited(), "-1,-1");
+    EXPECT_EQ(CellText(0, 0), "0,0!");
+    // The editor closes its cell editor before undoing its own step, which reopens the editor
+    // where the step was made.
+    ASSERT_TRUE(Table->OpenCellEditor(-1, 2, 2, false, false, true, false));
+    PostMessage(Edit->Handle(), WM_RVUNDOFROMINPLACE, 0, 0);
+    testing::Pump();
+    EXPECT_EQ(Edited(), "0,0");
+    EXPECT_EQ(Table->InplaceEditor()->EditData()->GetItemText(0), "0,0");
+}
+
+TEST_F(TableInplace, UndoInACellEditorWithNothingToUndoUndoesTheOuterStep) {
+    Table->SetBorderWidth(3);
+    ASSERT_EQ(Groups(), 1);
+    ASSERT_TRUE(Table->OpenCellEditor(-1, 1, 0, false, false, true, false));
+    EXPECT_TRUE(Edit->CanUndo());
+    EXPECT_FALSE(Table->InplaceEditor()->CanUndo());
+    testing::PressKey('Z', TShiftState{ssCtrl});
+    testing::Pump();
+    EXPECT_EQ(Table->BorderWidth(), 0);
+    EXPECT_FALSE(Table->InplaceEditor());
+    EXPECT_EQ(Groups(), 0);
+}
+
+TEST_F(TableInplace, TabAndShiftTabMoveBetweenCellsAndLeaveTheTableAfterTheLast) {
+    Table->MergeCells(1, 0, 2, 1, true);
+    Edit->Format();
+    ASSERT_TRUE(Table->OpenCellEditor(-1, 0, 2, false, false, true, false));
+    testing::PressKey(VK_TAB);
+    EXPECT_EQ(Edited(), "1,0");
+    // The merged cell covers (1, 1): the next cell is (1, 2).
+    testing::PressKey(VK_TAB);
+    EXPECT_EQ(Edited(), "1,2");
+    testing::PressKey(VK_TAB, TShiftState{ssShift});
+    EXPECT_EQ(Edited(), "1,0");
+    testing::PressKey(VK_TAB);
+    testing::PressKey(VK_TAB);
+    testing::PressKey(VK_TAB);
+    EXPECT_EQ(Edited(), "2,1");
+    testing::PressKey(VK_TAB);
+    EXPECT_EQ(Edited(), "2,2");
+    // No cell after the last: the caret goes after the table.
+    testing::PressKey(VK_TAB);
+    EXPECT_FALSE(Table->InplaceEditor());
+    EXPECT_EQ(Edit->CaretItemIndex(), Table->GetItemNo());
+    EXPECT_EQ(Edit->CaretItemOffset(), 1);
+    EXPECT_EQ(CellText(2, 2), "2,2"); // no tab character was typed
+}
+
+TEST_F(TableInplace, ArrowsLeaveTheCellForTheNeighbourOrTheTable) {
+    ASSERT_TRUE(Table->OpenCellEditor(-1, 0, 0, false, false, true, false));
+    testing::PressKey(VK_RIGHT);
+    EXPECT_EQ(Edited(), "0,1");
+    testing::PressKey(VK_DOWN);
+    EXPECT_EQ(Edited(), "1,1");
+    testing::PressKey(VK_UP);
+    testing::PressKey(VK_UP);
+    EXPECT_FALSE(Table->InplaceEditor());
+    EXPECT_EQ(Edit->CaretItemIndex(), Table->GetItemNo());
+    EXPECT_EQ(Edit->CaretItemOffset(), 0);
+}
+
+TEST_F(TableInplace, ARefusedCellIsNotEditedAndOutsideAnEditorNothingOpens) {
+    int asked = 0;
+    Table->OnCellEditing = [&](TRVTableItemInfo*, int row, int, bool, bool& allow) {
+        ++asked;
+        allow = row != 1;
+    };
+    const std::string before = Rvf();
+    EXPECT_FALSE(Table->OpenCellEditor(-1, 1, 1, false, true, false, false));
+    EXPECT_FALSE(Table->InplaceEditor());
+    EXPECT_EQ(Rvf(), before);
+    Table->ChooseCell(0, 1);
+    EXPECT_EQ(Edited(), "0,1");
+    EXPECT_EQ(asked, 2);
+    // Tab into a refused row moves no further.
+    PostMessage(Table->InplaceEditor()->Handle(), WM_RVINPLACEMOVE, rvimDown, 0);
+    testing::Pump();
+    EXPECT_EQ(Edited(), "-1,-1");
+
+    TRVTableItemInfo loose(2, 2, nullptr);
+    EXPECT_FALSE(loose.OpenCellEditor(-1, 0, 0, true, false, false, false));
+}
+
+} // namespace
+} // namespace epc
