@@ -34,8 +34,7 @@ protected:
             for (int c = 0; c < 3; ++c) {
                 TRVTableCellData* cell = Table->GetCell(r, c);
                 cell->Clear();
-                cell->AddTextParagraph(std::to_string(r) + "," + std::to_string(c), 0, 0,
-                                       TRVTag());
+                cell->AddTextParagraph(std::to_string(r) + "," + std::to_string(c), 0, 0, TRVTag());
             }
         Edit->AppendItem(std::string(), std::move(table));
         Edit->RVData()->AddTextParagraph("after", 0, 0, TRVTag());

@@ -1,0 +1,207 @@
+// Table edits in an editor undone and redone: merges, splits, inserted and deleted rows and
+// columns, cleared cells and properties give back the same RVF bytes each way, and cells that
+// left the grid come back as the same objects. A table outside an editor records nothing.
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <random>
+#include <vector>
+
+#include "richtext/table/RVTableUndo.h"
+#include "tests/richtext/table/TableEditSupport.h"
+
+namespace epc {
+namespace {
+
+class TableUndo : public test::TableEditFixture {
+protected:
+    // Runs Change as one step; undo gives back the bytes before it, redo those after it.
+    void ExpectUndoRedo(const std::function<void()>& change) {
+        const std::string before = Rvf();
+        const int groups = Groups();
+        change();
+        const std::string after = Rvf();
+        ASSERT_NE(after, before);
+        ASSERT_EQ(Groups(), groups + 1);
+        Undo();
+        EXPECT_EQ(Rvf(), before);
+        Redo();
+        EXPECT_EQ(Rvf(), after);
+        Undo();
+        EXPECT_EQ(Rvf(), before);
+        Redo();
+    }
+    TRVTableCellData* Cell(int row, int col) { return Table->GetCell(row, col); }
+};
+
+TEST_F(TableUndo, UndoingAMergeGivesBackTheSameCellsWithTheirOwnTexts) {
+    TRVTableCellData* const away[] = {Cell(0, 1), Cell(1, 0), Cell(1, 1)};
+    ExpectUndoRedo([&] { Table->MergeCells(0, 0, 2, 2, false); });
+    EXPECT_EQ(CellText(0, 0), "0,0|0,1|1,0|1,1");
+    EXPECT_EQ(CellText(1, 1), "-");
+    Undo();
+    EXPECT_EQ(Cell(0, 1), away[0]);
+    EXPECT_EQ(Cell(1, 0), away[1]);
+    EXPECT_EQ(Cell(1, 1), away[2]);
+    EXPECT_EQ(CellText(0, 0), "0,0");
+    EXPECT_EQ(CellText(1, 1), "1,1");
+    EXPECT_EQ(Cell(0, 0)->ColSpan, 1);
+    Redo();
+    EXPECT_EQ(Cell(0, 0)->RowSpan, 2);
+    EXPECT_EQ(CellText(0, 0), "0,0|0,1|1,0|1,1");
+}
+
+TEST_F(TableUndo, MergesSplitsAndRowAndColumnEditsRoundTrip) {
+    Table->GetCell(0, 1)->BestWidth = 90;
+    Table->GetCell(2, 2)->Color = clRed;
+    ExpectUndoRedo([&] { Table->MergeCells(0, 1, 2, 1, false); });
+    SCOPED_TRACE("after the merge");
+    // Deleting column 1 splits the cell that spans columns 1 and 2.
+    ExpectUndoRedo([&] { Table->DeleteColumns(1, 1, true); });
+    ExpectUndoRedo([&] { Table->MergeCells(1, 0, 1, 2, false); });
+    // Inserting rows inside the vertical span makes the cell taller.
+    ExpectUndoRedo([&] { Table->InsertTableRows(2, 2, 0); });
+    EXPECT_EQ(Cell(1, 0)->RowSpan, 4);
+    ExpectUndoRedo([&] { Table->InsertColumns(1, 2, 1); });
+    // Deleting rows through the tall cell keeps its part below the deleted rows.
+    ExpectUndoRedo([&] { Table->DeleteRows(0, 2); });
+    ExpectUndoRedo([&] { Table->DeleteRows(1, 1); });
+}
+
+TEST_F(TableUndo, DeletedColumnsComeBackAsTheSameCells) {
+    std::vector<TRVTableCellData*> gone;
+    for (int r = 0; r < 3; ++r)
+        for (int c = 1; c < 3; ++c)
+            gone.push_back(Cell(r, c));
+    Table->DeleteColumns(1, 2, false);
+    ASSERT_EQ(Table->ColCount(), 1);
+    Undo();
+    ASSERT_EQ(Table->ColCount(), 3);
+    size_t i = 0;
+    for (int r = 0; r < 3; ++r)
+        for (int c = 1; c < 3; ++c)
+            EXPECT_EQ(Cell(r, c), gone[i++]) << r << "," << c;
+    EXPECT_EQ(CellText(2, 2), "2,2");
+    EXPECT_EQ(Cell(2, 2)->GetTable(), Table);
+}
+
+TEST_F(TableUndo, PropertiesBordersAndClearedCellsRoundTrip) {
+    ExpectUndoRedo([&] { Table->SetBorderWidth(4); });
+    ExpectUndoRedo([&] { Table->SetBorderStyle(rvtbColor); });
+    ExpectUndoRedo([&] { Table->SetCellBestWidth(120, 1, 2); });
+    ExpectUndoRedo([&] { Table->SetCellIntProperty(-1, "VAlign", false, false, 0, 0, rvcBottom); });
+    ExpectUndoRedo([&] { Table->SetCellVisibleBorders(-1, false, true, false, true, 2, 0); });
+    TRVTableCellData* kept = Cell(1, 1);
+    ExpectUndoRedo([&] {
+        Table->SelectRows(1, 1);
+        Table->DeleteSelectedCellsContents();
+    });
+    Undo();
+    EXPECT_EQ(Cell(1, 1), kept);
+    EXPECT_EQ(CellText(1, 1), "1,1");
+    // A step that changes nothing leaves no group.
+    const int groups = Groups();
+    Table->SetBorderWidth(4);
+    Table->MergeCells(0, 0, 1, 1, false);
+    EXPECT_EQ(Groups(), groups);
+}
+
+TEST_F(TableUndo, ATableOutsideAnEditorRecordsNothing) {
+    TRichView* view = new TRichView(Form);
+    view->SetParent(Form);
+    view->SetStyle(Style);
+    auto owned = TRVTableItemInfo::CreateSized(2, view->RVData(), 2);
+    TRVTableItemInfo* table = owned.get();
+    view->AppendItem(std::string(), std::move(owned));
+    table->MergeCells(0, 0, 2, 1, true);
+    table->SetBorderWidth(2);
+    table->InsertTableRows(1, 1, 0);
+    EXPECT_EQ(table->GetCell(0, 0)->ColSpan, 2);
+    EXPECT_EQ(table->BorderWidth(), 2);
+    EXPECT_EQ(table->RowCount(), 3);
+    EXPECT_FALSE(table->GetEditUndoList());
+    // Nor does a table built in code before it joins a document.
+    TRVTableItemInfo loose(2, 2, nullptr);
+    loose.SetCellBestHeight(30, 1, 1);
+    loose.DeleteColumns(0, 1, false);
+    EXPECT_EQ(loose.GetCell(1, 0)->BestHeight, 30);
+    EXPECT_EQ(Groups(), 0);
+}
+
+TEST_F(TableUndo, UndoLimitZeroRecordsNothing) {
+    Edit->SetUndoLimit(0);
+    Table->MergeCells(0, 0, 3, 1, false);
+    Table->SetCellPadding(3);
+    EXPECT_EQ(Groups(), 0);
+    EXPECT_EQ(Table->CellPadding(), 3);
+    EXPECT_EQ(Cell(0, 0)->ColSpan, 3);
+}
+
+// Random table edits, each one step; undoing all of them gives back every earlier state's
+// bytes in turn, and redoing all of them every later state's.
+TEST_F(TableUndo, RandomEditScriptsUndoAndRedoToTheSameBytes) {
+    for (unsigned seed = 1; seed <= 12; ++seed) {
+        SetUp();
+        std::mt19937 random(seed);
+        auto pick = [&](int lo, int hi) {
+            return lo + int(random() % unsigned(std::max(hi - lo + 1, 1)));
+        };
+        std::vector<std::string> states{Rvf()};
+        for (int step = 0; step < 14; ++step) {
+            const int rows = Table->RowCount(), cols = Table->ColCount();
+            const int groups = Groups();
+            switch (pick(0, 8)) {
+            case 0:
+                Table->MergeCells(pick(0, rows - 1), pick(0, cols - 1), pick(1, 3), pick(1, 3),
+                                  pick(0, 1) == 1);
+                break;
+            case 1:
+                Table->InsertTableRows(pick(0, rows), pick(1, 2), pick(-1, rows - 1));
+                break;
+            case 2:
+                Table->InsertColumns(pick(0, cols), pick(1, 2), pick(-1, cols - 1));
+                break;
+            case 3:
+                if (rows > 1) Table->DeleteRows(pick(1, rows - 1), pick(1, 2));
+                break;
+            case 4:
+                if (cols > 1) Table->DeleteColumns(pick(1, cols - 1), pick(1, 2), pick(0, 1));
+                break;
+            case 5: {
+                const int r = pick(0, rows - 1), c = pick(0, cols - 1);
+                if (Table->GetCell(r, c)) Table->SetCellBestWidth(pick(-50, 150), r, c);
+                break;
+            }
+            case 6:
+                Table->SetCellHSpacing(pick(0, 5));
+                break;
+            case 7:
+                Table->SelectRows(pick(0, rows - 1), 1);
+                Table->DeleteSelectedCellsContents();
+                break;
+            default: {
+                const int r = pick(0, rows - 1), c = pick(0, cols - 1);
+                if (Table->GetCell(r, c))
+                    Table->SetCellVisibleBorders(-1, pick(0, 1), true, pick(0, 1), true, r, c);
+                break;
+            }
+            }
+            Edit->Format();
+            if (Groups() > groups) states.push_back(Rvf());
+        }
+        ASSERT_EQ(size_t(Groups()) + 1, states.size()) << seed;
+        for (size_t i = states.size() - 1; i > 0; --i) {
+            Undo();
+            ASSERT_EQ(Rvf(), states[i - 1]) << "seed " << seed << " undo to " << i - 1;
+        }
+        for (size_t i = 1; i < states.size(); ++i) {
+            Redo();
+            ASSERT_EQ(Rvf(), states[i]) << "seed " << seed << " redo to " << i;
+        }
+        TearDown();
+    }
+}
+
+} // namespace
+} // namespace epc
