@@ -51,6 +51,18 @@ protected:
         Data()->SaveToRvfStream(stream, false);
         return stream.DataString();
     }
+    // The RVF bytes and the grid: stored documents cut spans at the grid's edge, the grid
+    // itself does not.
+    std::string State() {
+        std::string s = Rvf() + "\n";
+        for (int r = 0; r < Table->RowCount(); ++r)
+            for (int c = 0; c < Table->ColCount(); ++c) {
+                const TRVTableCellData* cell = Table->GetCell(r, c);
+                s += cell ? std::to_string(cell->RowSpan) + "x" + std::to_string(cell->ColSpan) : "-";
+                s += c + 1 < Table->ColCount() ? " " : "\n";
+            }
+        return s;
+    }
     // The texts of a cell's items joined by "|"; "-" for a covered position.
     std::string CellText(int row, int col) {
         TRVTableCellData* cell = Table->GetCell(row, col);

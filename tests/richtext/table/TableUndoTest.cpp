@@ -1,5 +1,5 @@
 // Table edits in an editor undone and redone: merges, splits, inserted and deleted rows and
-// columns, cleared cells and properties give back the same RVF bytes each way, and cells that
+// columns, cleared cells and properties give back the same RVF bytes and grid each way, and cells that
 // left the grid come back as the same objects. A table outside an editor records nothing.
 
 #include <gtest/gtest.h>
@@ -18,18 +18,18 @@ class TableUndo : public test::TableEditFixture {
 protected:
     // Runs Change as one step; undo gives back the bytes before it, redo those after it.
     void ExpectUndoRedo(const std::function<void()>& change) {
-        const std::string before = Rvf();
+        const std::string before = State();
         const int groups = Groups();
         change();
-        const std::string after = Rvf();
+        const std::string after = State();
         ASSERT_NE(after, before);
         ASSERT_EQ(Groups(), groups + 1);
         Undo();
-        EXPECT_EQ(Rvf(), before);
+        EXPECT_EQ(State(), before);
         Redo();
-        EXPECT_EQ(Rvf(), after);
+        EXPECT_EQ(State(), after);
         Undo();
-        EXPECT_EQ(Rvf(), before);
+        EXPECT_EQ(State(), before);
         Redo();
     }
     TRVTableCellData* Cell(int row, int col) { return Table->GetCell(row, col); }
@@ -147,7 +147,7 @@ TEST_F(TableUndo, RandomEditScriptsUndoAndRedoToTheSameBytes) {
         auto pick = [&](int lo, int hi) {
             return lo + int(random() % unsigned(std::max(hi - lo + 1, 1)));
         };
-        std::vector<std::string> states{Rvf()};
+        std::vector<std::string> states{State()};
         for (int step = 0; step < 14; ++step) {
             const int rows = Table->RowCount(), cols = Table->ColCount();
             const int groups = Groups();
@@ -188,16 +188,16 @@ TEST_F(TableUndo, RandomEditScriptsUndoAndRedoToTheSameBytes) {
             }
             }
             Edit->Format();
-            if (Groups() > groups) states.push_back(Rvf());
+            if (Groups() > groups) states.push_back(State());
         }
         ASSERT_EQ(size_t(Groups()) + 1, states.size()) << seed;
         for (size_t i = states.size() - 1; i > 0; --i) {
             Undo();
-            ASSERT_EQ(Rvf(), states[i - 1]) << "seed " << seed << " undo to " << i - 1;
+            ASSERT_EQ(State(), states[i - 1]) << "seed " << seed << " undo to " << i - 1;
         }
         for (size_t i = 1; i < states.size(); ++i) {
             Redo();
-            ASSERT_EQ(Rvf(), states[i]) << "seed " << seed << " redo to " << i;
+            ASSERT_EQ(State(), states[i]) << "seed " << seed << " redo to " << i;
         }
         TearDown();
     }
