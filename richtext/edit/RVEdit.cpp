@@ -113,7 +113,7 @@ TCustomRichViewEdit* TCustomRichViewEdit::GetTopEditor() {
 }
 
 void TCustomRichViewEdit::SetInplaceEditor(TCustomRichViewEdit* editor,
-                                           std::function<void()> closer) {
+                                           std::function<void(bool close)> closer) {
     FInplaceEditor = editor;
     FInplaceCloser = editor ? std::move(closer) : nullptr;
 }
@@ -121,8 +121,12 @@ void TCustomRichViewEdit::SetInplaceEditor(TCustomRichViewEdit* editor,
 void TCustomRichViewEdit::DestroyInplaceEditor() {
     if (!FInplaceEditor || !FInplaceCloser) return;
     // The closer clears the reference; a copy keeps it alive while it runs.
-    std::function<void()> closer = FInplaceCloser;
-    closer();
+    std::function<void(bool)> closer = FInplaceCloser;
+    closer(true);
+}
+
+void TCustomRichViewEdit::FinalizeInplaceUndo() {
+    if (FInplaceEditor && FInplaceCloser) FInplaceCloser(false);
 }
 
 void TCustomRichViewEdit::SetReadOnly(bool value) {

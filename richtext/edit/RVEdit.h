@@ -56,7 +56,10 @@ public:
     TRVScroller* GetInplaceEditor() const override { return FInplaceEditor; }
     TCustomRichViewEdit* InplaceEdit() const { return FInplaceEditor; }
     void DestroyInplaceEditor() override;
-    void SetInplaceEditor(TCustomRichViewEdit* editor, std::function<void()> closer);
+    // Hands the cell editor's undo and redo steps over to this editor's lists.
+    void FinalizeInplaceUndo();
+    // Closer (true) closes the cell editor; Closer (false) only hands its steps over.
+    void SetInplaceEditor(TCustomRichViewEdit* editor, std::function<void(bool close)> closer);
 
     // ---- Properties.
     TRVEditorOptions EditorOptions{TRVEditorOption::rvoClearTagOnStyleApp};
@@ -138,7 +141,7 @@ private:
     int CanPasteFormat(uint32_t format);
     bool FReadOnly = false;
     TCustomRichViewEdit* FInplaceEditor = nullptr;
-    std::function<void()> FInplaceCloser;
+    std::function<void(bool close)> FInplaceCloser;
 };
 
 // The editor with its properties published; no behaviour of its own.

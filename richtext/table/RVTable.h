@@ -388,6 +388,10 @@ public:
     void CloseCellEditor(bool clearing);
     void DestroyCellEditor(bool keepContent);
     void FinalizeCellUndo();
+    // Puts the cell editor over its cell, the table's top-left at client (X, Y).
+    void PlaceCellEditor(int x, int y);
+    // A table that moves into an undo record closes its cell editor and stops recording.
+    void MoveToUndo(TCustomRVData* rvData) override;
     void SaveEditorState();
     void RestoreEditorState();
     void ChooseCell(int row, int col);

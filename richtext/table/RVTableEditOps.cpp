@@ -174,25 +174,25 @@ bool TRVTableItemInfo::OpenCellEditor(int itemNo, int row, int col, bool noEvent
     editor->SetParentData(data);
     editor->SetColor(GetCellColor(cell));
     editor->SetParent(outer);
-    int x = 0, y = 0;
-    const int d = data->GetFirstDrawItemNo(itemNo);
-    if (d >= 0 && d < data->DrawItems.Count()) {
-        x = data->DrawItems[d]->Left - outer->HScrollPos();
-        y = data->DrawItems[d]->Top - outer->VScrollPos() * outer->VSmallStep();
-    }
-    const int offset = std::max(cell->GetVAlignOffset(), 0);
-    editor->SetBounds(x + cell->Left, y + cell->Top + offset, std::max(cell->Width, 1),
-                      std::max(cell->Height - offset, 1));
     editor->SetCell(row, col, this, CellPadding());
+    FEditedRow = row;
+    FEditedCol = col;
+    const int d = data->GetFirstDrawItemNo(itemNo);
+    if (d >= 0 && d < data->DrawItems.Count())
+        PlaceCellEditor(data->DrawItems[d]->Left - outer->HScrollPos(),
+                        data->DrawItems[d]->Top - outer->VScrollPos() * outer->VSmallStep());
     TRVEditRVData* inner = editor->EditData();
     inner->ClearAllItems();
     inner->MoveItemsFrom(*cell);
     cell->ClearFormatting();
     if (inner->ItemCount() == 0)
         inner->AppendItem(std::string(), std::make_unique<TRVTextItemInfo>(inner));
-    FEditedRow = row;
-    FEditedCol = col;
-    outer->SetInplaceEditor(editor, [this] { DestroyCellEditor(true); });
+    outer->SetInplaceEditor(editor, [this](bool close) {
+        if (close)
+            DestroyCellEditor(true);
+        else
+            FinalizeCellUndo();
+    });
     editor->Show();
     editor->Format();
     if (caretAtEnd || caretAtStart) {
@@ -204,6 +204,23 @@ bool TRVTableItemInfo::OpenCellEditor(int itemNo, int row, int col, bool noEvent
     }
     if (editor->HandleAllocated() && outer->Visible() && editor->CanFocus()) editor->SetFocus();
     return true;
+}
+
+void TRVTableItemInfo::PlaceCellEditor(int x, int y) {
+    if (!FInplaceEditor || FEditedRow < 0 || FEditedRow >= RowCount() || FEditedCol < 0 ||
+        FEditedCol >= ColCount())
+        return;
+    TRVTableCellData* cell = Rows.GetRow(FEditedRow)->Cell(FEditedCol);
+    if (!cell) return;
+    const int offset = std::max(cell->GetVAlignOffset(), 0);
+    FInplaceEditor->SetBounds(x + cell->Left, y + cell->Top + offset, std::max(int(cell->Width), 1),
+                              std::max(cell->Height - offset, 1));
+}
+
+void TRVTableItemInfo::MoveToUndo(TCustomRVData* rvData) {
+    DestroyCellEditor(true);
+    StateBits &= uint16_t(~rvtsInserted);
+    TRVFullLineItemInfo::MoveToUndo(rvData);
 }
 
 void TRVTableItemInfo::CloseCellEditor(bool clearing) {

@@ -501,6 +501,7 @@ bool TRVTableItemInfo::GetStateFlag(int kind) const {
 void TRVTableItemInfo::SetPosition(int x, int y) {
     FX = x;
     FY = y;
+    if (FInplaceEditor) PlaceCellEditor(x, y);
 }
 
 TCustomRVData* TRVTableItemInfo::GetSubRVData(int index) const {

@@ -58,7 +58,8 @@ protected:
         for (int r = 0; r < Table->RowCount(); ++r)
             for (int c = 0; c < Table->ColCount(); ++c) {
                 const TRVTableCellData* cell = Table->GetCell(r, c);
-                s += cell ? std::to_string(cell->RowSpan) + "x" + std::to_string(cell->ColSpan) : "-";
+                s += cell ? std::to_string(cell->RowSpan) + "x" + std::to_string(cell->ColSpan)
+                          : "-";
                 s += c + 1 < Table->ColCount() ? " " : "\n";
             }
         return s;

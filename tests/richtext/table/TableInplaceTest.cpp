@@ -172,5 +172,77 @@ TEST_F(TableInplace, ARefusedCellIsNotEditedAndOutsideAnEditorNothingOpens) {
     EXPECT_FALSE(loose.OpenCellEditor(-1, 0, 0, true, false, false, false));
 }
 
+TEST_F(TableInplace, ScrollingAndNewLayoutsKeepTheEditorOverItsCell) {
+    for (int i = 0; i < 30; ++i)
+        Edit->RVData()->AddTextParagraph("line", 0, 0, TRVTag());
+    Edit->Format();
+    ASSERT_TRUE(Table->OpenCellEditor(-1, 2, 1, false, false, true, false));
+    TControl* editor = Table->InplaceEditor();
+    const TRVTableCellData* cell = Table->GetCell(2, 1);
+    const TRVDrawLineInfo* d = Data()->DrawItems[Data()->GetFirstDrawItemNo(Table->GetItemNo())];
+    EXPECT_EQ(editor->Left(), d->Left + cell->Left);
+    const int top = editor->Top();
+    Edit->ScrollToPixelY(40);
+    testing::Pump();
+    EXPECT_EQ(editor->Top(), top - Edit->VScrollPos() * Edit->VSmallStep());
+    Edit->ScrollToPixelY(0);
+    Edit->TopMargin += 25;
+    Edit->Format();
+    EXPECT_EQ(editor->Top(), top + 25);
+}
+
+TEST_F(TableInplace, TheEditorStateIsNotSavedWhileTheEditorIsBusy) {
+    ASSERT_TRUE(Table->OpenCellEditor(-1, 1, 2, false, false, true, false));
+    TypeInCell("z");
+    int refused = 0;
+    Table->InplaceEditor()->OnChange = [&](TObject*) {
+        try {
+            Table->SaveEditorState();
+        } catch (const ERVTableInplaceError& e) {
+            EXPECT_STREQ(e.what(), "Cannot destroy cell inplace editor at this time");
+            ++refused;
+        }
+    };
+    PostMessage(Table->InplaceEditor()->Handle(), WM_RVINPLACEUNDO, 0, 0);
+    testing::Pump();
+    EXPECT_EQ(refused, 1);
+    EXPECT_EQ(Edited(), "1,2");
+    // Saved outside the editor's own handling: it goes, and comes back on the same cell
+    // without asking again.
+    int asked = 0;
+    Table->OnCellEditing = [&](TRVTableItemInfo*, int, int, bool, bool&) { ++asked; };
+    Table->InplaceEditor()->OnChange = nullptr;
+    Table->SaveEditorState();
+    EXPECT_FALSE(Table->InplaceEditor());
+    EXPECT_EQ(CellText(1, 2), "1,2");
+    Table->RestoreEditorState();
+    EXPECT_EQ(Edited(), "1,2");
+    EXPECT_EQ(asked, 0);
+}
+
+TEST_F(TableInplace, ATableThatLeavesTheDocumentTakesItsCellEditorAlong) {
+    ASSERT_TRUE(Table->OpenCellEditor(-1, 0, 1, false, false, true, false));
+    TypeInCell("q");
+    const int itemNo = Table->GetItemNo();
+    bool full = false;
+    Data()->BeginUndoAction(rvutDelete, true);
+    Data()->DeleteItemUndoable(itemNo, full);
+    Data()->EndUndoSequence();
+    EXPECT_FALSE(Edit->GetInplaceEditor());
+    EXPECT_EQ(Table->GetCell(0, 1)->GetItemText(0), "0,1q");
+    Edit->Format();
+    Undo();
+    ASSERT_EQ(Data()->GetItem(itemNo), Table);
+    EXPECT_EQ(CellText(0, 1), "0,1q");
+    // The typing, handed over before the deletion, is undone after it, in its cell editor.
+    Undo();
+    EXPECT_EQ(Edited(), "0,1");
+    EXPECT_EQ(Table->InplaceEditor()->EditData()->GetItemText(0), "0,1");
+    // Back in the document, the table records again.
+    Table->SetCellPadding(4);
+    EXPECT_EQ(Table->CellPadding(), 4);
+    EXPECT_EQ(Data()->UndoList->LastGroup()->Items(0)->ClassName(), "TRVUndoModifyCellIntProperty");
+}
+
 } // namespace
 } // namespace epc

@@ -1,6 +1,6 @@
 // Table edits in an editor undone and redone: merges, splits, inserted and deleted rows and
-// columns, cleared cells and properties give back the same RVF bytes and grid each way, and cells that
-// left the grid come back as the same objects. A table outside an editor records nothing.
+// columns, cleared cells and properties give back the same RVF bytes and grid each way, and cells
+// that left the grid come back as the same objects. A table outside an editor records nothing.
 
 #include <gtest/gtest.h>
 
