@@ -197,7 +197,40 @@ public:
     // Puts back exactly the line options (joins, line break, page break) of an item.
     void RestoreLineOptionsUndoable(int itemNo, uint8_t options, uint8_t recordKind);
 
+    // ---- Deleting, typing and Enter. Each checks protections, records one undo step,
+    // re-lays out the touched paragraphs and tells the editor; a refusal beeps and changes
+    // nothing (false).
+    bool CanDeleteSelection();
+    bool DeleteSelection();
+    bool BackspaceKey(bool word);
+    bool DeleteKey(bool word);
+    // Text in the current text style's encoding (UTF-16LE for a Unicode style).
+    bool InsertTyped(const std::string& text);
+    // A typed ANSI character.
+    bool KeyPressChar(char key);
+    bool EnterKey(bool lineBreak);
+    // Whether the caret stands at the start (end) of its paragraph; a list marker before the
+    // caret's item counts as the paragraph's start.
+    bool CaretAtParaStart();
+    bool CaretAtParaEnd();
+    // A new text item like the given one: style, Unicode flag and a copy of the tag.
+    std::unique_ptr<TCustomRVItemInfo> CreateTextItemLike(int itemNo);
+    // A copy of the list marker that starts the paragraph of ItemNo, or null.
+    std::unique_ptr<TCustomRVItemInfo> CopyParagraphMarker(int itemNo);
+
 private:
+    // Backspace at an item position (the caret's, or where Delete put it).
+    bool BackspaceAt(int itemNo, int offs, bool word, int& caretItemNo, int& caretOffs,
+                     bool& fullReformat);
+    bool ItemProtected(int itemNo, TRVProtectOption option) const;
+    bool ItemParaReadOnly(int itemNo) const;
+    bool CanMergeAcrossStart(int first, int second) const;
+    // An empty text item in the current text style.
+    std::unique_ptr<TCustomRVItemInfo> NewEmptyTextItem(int paraNo);
+    // Lays out again the paragraphs of a drawing range noted before an edit (the whole
+    // document when Full), then puts the caret at an item position.
+    void FinishEdit(int firstDrawItemNo, int lastDrawItemNo, int itemCountBefore, bool full,
+                    int caretItemNo, int caretOffs);
     // Undoes the last group of From, recording the reverse into To.
     void ReplayLastGroup(TRVUndoList& from, TRVUndoList& to, uint8_t mode);
     bool SelectionRunsBackwards() const;

@@ -10,6 +10,7 @@
 #include "platform/core/ScopeGuard.h"
 #include "platform/core/Streams.h"
 #include "platform/windows/Ime.h"
+#include "richtext/document/RVUni.h"
 
 namespace epc {
 
@@ -219,6 +220,46 @@ bool TCustomRichViewEdit::CanRedo() {
     return EditData()->RedoList->Count() > 0;
 }
 
+TRVUndoType UndoTypeOfAction(uint8_t action) {
+    switch (action) {
+    case 0:
+        return TRVUndoType::None;
+    case rvutDelete:
+        return TRVUndoType::Delete;
+    case rvutInsert:
+        return TRVUndoType::Insert;
+    case rvutPara:
+        return TRVUndoType::ParaStyle;
+    case rvutTyping:
+    case rvutTypingRun:
+        return TRVUndoType::Typing;
+    case rvutStyleNo:
+        return TRVUndoType::TextStyle;
+    case rvutModifyItem:
+        return TRVUndoType::ModifyItem;
+    default:
+        return TRVUndoType::Custom;
+    }
+}
+
+TRVUndoType TCustomRichViewEdit::UndoAction() {
+    return UndoTypeOfAction(EditData()->UndoList->CurrentAction());
+}
+
+TRVUndoType TCustomRichViewEdit::RedoAction() {
+    return UndoTypeOfAction(EditData()->RedoList->CurrentAction());
+}
+
+std::string TCustomRichViewEdit::UndoName() {
+    const TRVUndoInfos* group = EditData()->UndoList->LastGroup();
+    return group ? group->Caption : std::string();
+}
+
+std::string TCustomRichViewEdit::RedoName() {
+    const TRVUndoInfos* group = EditData()->RedoList->LastGroup();
+    return group ? group->Caption : std::string();
+}
+
 void TCustomRichViewEdit::Undo() {
     if (ReadOnly()) return;
     if (FInplaceEditor) {
@@ -332,6 +373,10 @@ void TCustomRichViewEdit::InsertTextW(const std::u16string& /*text*/) {}
 void TCustomRichViewEdit::InsertText(const std::string& /*text*/) {}
 void TCustomRichViewEdit::PastePicture(TRVPasteFormat /*format*/) {}
 
+void TCustomRichViewEdit::CutSelection() {
+    EditData()->DeleteSelection();
+}
+
 void TCustomRichViewEdit::CutToClipboard() {
     if (!BeforeChange(false) || !HasSelection()) return;
     CopyToClipboard();
@@ -433,6 +478,25 @@ void TCustomRichViewEdit::KeyDown(Word& key, TShiftState shift) {
         return;
     }
     if (!Style() || EditData()->CaretDrawItemNo < 0) return;
+    if ((key == VK_RETURN || key == VK_BACK || key == VK_DELETE) && !shift.Contains(ssAlt)) {
+        const Word pressed = key;
+        key = 0;
+        if (!BeforeChange(false)) return;
+        TRVEditRVData* data = EditData();
+        const bool selection = data->SelectionExists(false, false);
+        if (pressed == VK_RETURN) {
+            if (selection && !data->DeleteSelection()) return;
+            data->EnterKey(shift.Contains(ssShift) &&
+                           !EditorOptions.Contains(TRVEditorOption::rvoDoNotWantShiftReturns));
+        } else if (selection) {
+            data->DeleteSelection();
+        } else if (pressed == VK_BACK) {
+            data->BackspaceKey(shift.Contains(ssCtrl));
+        } else {
+            data->DeleteKey(shift.Contains(ssCtrl));
+        }
+        return;
+    }
     if (MoveCaretByKey(key, shift)) key = 0;
 }
 
@@ -443,6 +507,20 @@ void TCustomRichViewEdit::KeyPress(char16_t& key) {
         return;
     }
     if (key == u'\r' && EditorOptions.Contains(TRVEditorOption::rvoDoNotWantReturns)) key = 0;
+    if (key == 0 || (key < 32 && key != u'\t') || key == 127) return;
+    TRVEditRVData* data = EditData();
+    if (!Style() || data->CaretDrawItemNo < 0) return;
+    const char16_t typed = key;
+    key = 0;
+    if (!BeforeChange(false)) return;
+    // The character in the encoding of the style it is typed in.
+    const int styleNo = std::clamp(data->CurTextStyleNo, 0, Style()->TextStyles.Count() - 1);
+    std::string text{char(typed & 0xFF), char(typed >> 8)};
+    if (!Style()->TextStyles.GetItem(styleNo).Unicode) {
+        text = UnicodeToAnsiCP(text, data->CodePageOfStyle(styleNo));
+        if (text.empty()) return;
+    }
+    data->InsertTyped(text);
 }
 
 void TCustomRichViewEdit::WMGetDlgCode(TMessage& message) {

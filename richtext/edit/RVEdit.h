@@ -29,6 +29,10 @@ using TRVEditorOptions = TSet<TRVEditorOption>;
 // Where the caret tried to leave the document.
 enum class TRVGetOutDirection { rvdLeft, rvdUp, rvdRight, rvdDown, rvdTop, rvdBottom };
 
+// The kind of step Undo (Redo) would take back; both kinds of typing groups read as typing.
+enum class TRVUndoType { None, Delete, Insert, ParaStyle, Typing, TextStyle, ModifyItem, Custom };
+TRVUndoType UndoTypeOfAction(uint8_t action);
+
 // The clipboard format a paste takes.
 enum class TRVPasteFormat { None, RVF, RTF, UnicodeText, Text, Bitmap, Metafile };
 
@@ -90,6 +94,11 @@ public:
     bool CanRedo();
     virtual void Undo();
     virtual void Redo();
+    TRVUndoType UndoAction();
+    TRVUndoType RedoAction();
+    // The caption a custom step was given (empty for the editor's own steps).
+    std::string UndoName();
+    std::string RedoName();
 
     // ---- Clipboard.
     virtual bool CanPaste();
@@ -128,7 +137,7 @@ protected:
     virtual void InsertText(const std::string& text);
     virtual void PastePicture(TRVPasteFormat format);
     // Deletes the selection as an undoable step.
-    virtual void CutSelection() {}
+    virtual void CutSelection();
 
 private:
     bool MoveCaretByKey(Word key, TShiftState shift);

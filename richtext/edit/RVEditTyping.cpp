@@ -1,0 +1,807 @@
+// Deleting, typing and Enter in the editing document, built on the undoable primitives.
+
+#include <algorithm>
+
+#include "platform/core/ScopeGuard.h"
+#include "richtext/document/RVUni.h"
+#include "richtext/edit/RVERVData.h"
+#include "richtext/edit/RVEdit.h"
+#include "richtext/edit/RVUndoRecords.h"
+
+namespace epc {
+
+namespace {
+
+constexpr uint8_t kStartBits = rvioSameAsPrev | rvioBR;
+constexpr uint8_t kLineBits = rvioSameAsPrev | rvioBR | rvioPageBreakBefore;
+
+bool IsSpaceAt(const TCustomRVData& data, int itemNo, int offs) {
+    return IsSpaceCharAt(data.GetItemText(itemNo), offs, data.GetItem(itemNo)->ItemOptions);
+}
+
+// The nearest word start before Offs: a position whose left neighbour is a space and whose
+// right neighbour is not; 1 when there is none.
+int PrevWordStart(const TCustomRVData& data, int itemNo, int offs) {
+    const int length = data.ItemEndOffset(itemNo) - 1;
+    for (int p = offs - 1; p > 1; --p)
+        if (IsSpaceAt(data, itemNo, p - 1) && (p > length || !IsSpaceAt(data, itemNo, p))) return p;
+    return 1;
+}
+
+// The nearest word start after Offs, or the end of the text.
+int NextWordStart(const TCustomRVData& data, int itemNo, int offs) {
+    const int end = data.ItemEndOffset(itemNo);
+    for (int p = offs + 1; p < end; ++p)
+        if (IsSpaceAt(data, itemNo, p - 1) && !IsSpaceAt(data, itemNo, p)) return p;
+    return end;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Questions.
+
+bool TRVEditRVData::ItemProtected(int itemNo, TRVProtectOption option) const {
+    const TCustomRVItemInfo* item = GetItem(itemNo);
+    TRVStyle* style = GetRVStyle();
+    // Non-text items answer only delete protection, and hold none of their own here.
+    if (item->StyleNo < 0 || !style || item->StyleNo >= style->TextStyles.Count()) return false;
+    return style->TextStyles.GetItem(item->StyleNo).Protection.Contains(option);
+}
+
+bool TRVEditRVData::ItemParaReadOnly(int itemNo) const {
+    TRVStyle* style = GetRVStyle();
+    const int paraNo = GetItemParaNo(itemNo);
+    return style && paraNo >= 0 && paraNo < style->ParaStyles.Count() &&
+           style->ParaStyles.GetItem(paraNo).Options.Contains(TRVParaOption::rvpaoReadOnly);
+}
+
+bool TRVEditRVData::CanMergeAcrossStart(int first, int second) const {
+    const TCustomRVItemInfo* a = GetItem(first);
+    const TCustomRVItemInfo* b = GetItem(second);
+    return a->StyleNo >= 0 && a->StyleNo == b->StyleNo && a->IsUnicode() == b->IsUnicode() &&
+           a->Tag == b->Tag && !b->Checkpoint &&
+           !ItemProtected(first, TRVProtectOption::rvprConcateProtect);
+}
+
+std::unique_ptr<TCustomRVItemInfo> TRVEditRVData::NewEmptyTextItem(int paraNo) {
+    auto item = std::make_unique<TRVTextItemInfo>(this);
+    int styleNo = CurTextStyleNo;
+    TRVStyle* style = GetRVStyle();
+    if (!style || styleNo < 0 || styleNo >= style->TextStyles.Count()) styleNo = 0;
+    item->StyleNo = styleNo;
+    item->ParaNo = paraNo;
+    if (style && style->TextStyles.GetItem(styleNo).Unicode) item->ItemOptions |= rvioUnicode;
+    return item;
+}
+
+std::unique_ptr<TCustomRVItemInfo> TRVEditRVData::CreateTextItemLike(int itemNo) {
+    const TCustomRVItemInfo* source = GetItem(itemNo);
+    auto item = std::make_unique<TRVTextItemInfo>(this);
+    item->StyleNo = source->StyleNo;
+    item->ParaNo = source->ParaNo;
+    item->ItemOptions = uint8_t(source->ItemOptions & rvioUnicode);
+    item->Tag = CopyTagValue(source->Tag, TagsArePChars());
+    return item;
+}
+
+std::unique_ptr<TCustomRVItemInfo> TRVEditRVData::CopyParagraphMarker(int itemNo) {
+    const int start = GetParagraphStartItem(itemNo);
+    if (GetItemStyleNo(start) != rvsListMarker) return nullptr;
+    auto copy = CreateItemCopy(GetItem(start), this, TagsArePChars());
+    copy->Checkpoint.reset();
+    copy->ItemOptions = uint8_t(copy->ItemOptions & ~kLineBits);
+    // The copy continues the list instead of restarting it.
+    static_cast<TRVMarkerItemInfo*>(copy.get())->Reset = false;
+    return copy;
+}
+
+bool TRVEditRVData::CaretAtParaStart() {
+    const int itemNo = CaretItemIndex();
+    if (itemNo < 0 || CaretItemOffset() != ItemStartOffset(itemNo)) return false;
+    const TCustomRVItemInfo* item = GetItem(itemNo);
+    if (item->StartsParagraph()) return true;
+    return item->GetJoinsPrevious() && itemNo > 0 && GetItemStyleNo(itemNo - 1) == rvsListMarker &&
+           GetItem(itemNo - 1)->StartsParagraph();
+}
+
+bool TRVEditRVData::CaretAtParaEnd() {
+    const int itemNo = CaretItemIndex();
+    if (itemNo < 0 || CaretItemOffset() != ItemEndOffset(itemNo)) return false;
+    return itemNo + 1 >= ItemCount() || GetItem(itemNo + 1)->StartsParagraph();
+}
+
+bool TRVEditRVData::CanDeleteSelection() {
+    if (!SelectionExists(false, false)) return true;
+    int sNo, sOffs, eNo, eOffs;
+    GetSelectionBounds(sNo, sOffs, eNo, eOffs, true);
+    if (sNo < 0 || eNo < 0) return true;
+    for (int i = sNo + 1; i < eNo; ++i)
+        if (ItemProtected(i, TRVProtectOption::rvprDeleteProtect)) return false;
+    auto endAllowed = [&](int itemNo, int from, int to) {
+        if (GetItemStyleNo(itemNo) < 0)
+            return from == to || !ItemProtected(itemNo, TRVProtectOption::rvprDeleteProtect);
+        if (from == to) return true;
+        const bool whole = from <= ItemStartOffset(itemNo) && to >= ItemEndOffset(itemNo);
+        if (whole) return !ItemProtected(itemNo, TRVProtectOption::rvprDeleteProtect);
+        return !ItemProtected(itemNo, TRVProtectOption::rvprModifyProtect);
+    };
+    if (sNo == eNo) {
+        if (!endAllowed(sNo, sOffs, eOffs)) return false;
+    } else if (!endAllowed(sNo, sOffs, ItemEndOffset(sNo)) ||
+               !endAllowed(eNo, ItemStartOffset(eNo), eOffs)) {
+        return false;
+    }
+    // A read-only paragraph goes only as a whole.
+    if (ItemParaReadOnly(sNo)) {
+        const int start = GetParagraphStartItem(sNo);
+        if (sNo != start || sOffs > ItemStartOffset(sNo)) return false;
+        if (sNo == eNo && sOffs == eOffs) return false;
+    }
+    if (ItemParaReadOnly(eNo)) {
+        const bool lastOfPara = eNo + 1 >= ItemCount() || GetItem(eNo + 1)->StartsParagraph();
+        if (!lastOfPara || eOffs < ItemEndOffset(eNo)) return false;
+    }
+    TRVStyle* style = GetRVStyle();
+    return !(
+        style && CurParaStyleNo >= 0 && CurParaStyleNo < style->ParaStyles.Count() &&
+        style->ParaStyles.GetItem(CurParaStyleNo).Options.Contains(TRVParaOption::rvpaoReadOnly));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Layout after an edit.
+
+void TRVEditRVData::FinishEdit(int firstDrawItemNo, int lastDrawItemNo, int itemCountBefore,
+                               bool full, int caretItemNo, int caretOffs) {
+    if (ItemCount() == 0) return;
+    if (!GetCanvas()) {
+        // Nothing can lay the items out: drawing items made before the edit must not stay.
+        ClearFormatting();
+        return;
+    }
+    const int change = ItemCount() - itemCountBefore;
+    // Numbering text of later list paragraphs may have changed width with any new or removed
+    // paragraph.
+    const bool lists = change != 0 && GetMarkers(false) && GetMarkers(false)->Count() > 0;
+    if (full || lists || DrawItems.Count() == 0 || firstDrawItemNo < 0) {
+        Format(false);
+    } else {
+        FormatParasOfDrawRange(firstDrawItemNo, lastDrawItemNo, change);
+        // A paragraph that grew wider than the document asks for the whole document again.
+        const int first =
+            std::clamp(DrawItems[std::min(firstDrawItemNo, DrawItems.Count() - 1)]->ItemNo, 0,
+                       ItemCount() - 1);
+        const int last = std::clamp(caretItemNo, first, ItemCount() - 1);
+        if (CalcParasMinWidth(first, last, nullptr, nullptr) > MinWidth) Format(false);
+    }
+    caretItemNo = std::clamp(caretItemNo, 0, ItemCount() - 1);
+    caretOffs = std::clamp(caretOffs, ItemStartOffset(caretItemNo), ItemEndOffset(caretItemNo));
+    PlaceCaretAt(caretItemNo, caretOffs);
+    ShowCaret(true, false, false);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Deleting the selection.
+
+bool TRVEditRVData::DeleteSelection() {
+    if (!SelectionExists(false, false)) return true;
+    if (!CanDeleteSelection() || GetActiveSubData()) {
+        BeepIfUseSound();
+        return false;
+    }
+    BeginUndoAction(rvutDelete, true);
+    auto endGroup = Finally([this] {
+        UndoList->RemoveEmptyLastGroup();
+        UndoDest = rvudNone;
+    });
+    int d1, o1, d2, o2;
+    GetSelectionDrawBounds(d1, o1, d2, o2, true);
+    int sNo, sOffs, eNo, eOffs;
+    GetSelectionBounds(sNo, sOffs, eNo, eOffs, true);
+    Deselect(nullptr, false);
+    ExpandDrawRangeToParas(d1, d2);
+    const int countBefore = ItemCount();
+    const int firstPara = GetItemParaNo(sNo);
+    // Ends on a list marker move off it; ends at an item edge inside a line move into the
+    // neighbour that is actually cut.
+    if (GetItemStyleNo(sNo) == rvsListMarker && sNo < eNo) {
+        ++sNo;
+        sOffs = ItemStartOffset(sNo);
+    }
+    if (GetItemStyleNo(eNo) == rvsListMarker && eNo > sNo) {
+        --eNo;
+        eOffs = ItemEndOffset(eNo);
+    }
+    if (sNo < eNo && sOffs >= ItemEndOffset(sNo) && GetItem(sNo + 1)->GetJoinsPrevious()) {
+        ++sNo;
+        sOffs = ItemStartOffset(sNo);
+    }
+    if (sNo < eNo && eOffs <= ItemStartOffset(eNo) && GetItem(eNo)->GetJoinsPrevious()) {
+        --eNo;
+        eOffs = ItemEndOffset(eNo);
+    }
+    bool full = false;
+    int caretNo = sNo, caretOffs = sOffs;
+    // Deletes item I whole; the item after it takes over a line or paragraph start.
+    auto deleteWhole = [&](int i) {
+        const TCustomRVItemInfo* item = GetItem(i);
+        const bool startsLine = !item->GetJoinsPrevious();
+        const bool nextJoins = i + 1 < ItemCount() && GetItem(i + 1)->GetJoinsPrevious();
+        if (startsLine && !nextJoins) {
+            // Alone on its line: an empty text item keeps the line.
+            auto empty = NewEmptyTextItem(item->ParaNo);
+            empty->ItemOptions = uint8_t(empty->ItemOptions | (item->ItemOptions & kLineBits));
+            InsertItemUndoable(i, std::string(), std::move(empty), false, full);
+            RestoreLineOptionsUndoable(i + 1, rvioSameAsPrev, rvuNewLine);
+            DeleteItemUndoable(i + 1, full);
+            return false;
+        }
+        if (startsLine && nextJoins)
+            RestoreLineOptionsUndoable(i + 1, uint8_t(item->ItemOptions & kLineBits), rvuNewLine);
+        DeleteItemUndoable(i, full);
+        return true;
+    };
+    if (sNo == eNo) {
+        const bool text = GetItemStyleNo(sNo) >= 0;
+        if (text && !(sOffs <= ItemStartOffset(sNo) && eOffs >= ItemEndOffset(sNo) &&
+                      GetItem(sNo)->GetJoinsPrevious())) {
+            DeleteSubstringUndoable(sNo, sOffs, eOffs - sOffs);
+        } else if (sOffs < eOffs) {
+            if (deleteWhole(sNo)) {
+                caretNo = sNo - 1;
+                caretOffs = sNo > 0 ? ItemEndOffset(sNo - 1) : 0;
+                if (sNo < ItemCount() && !GetItem(sNo)->GetJoinsPrevious()) {
+                    caretNo = sNo;
+                    caretOffs = ItemStartOffset(sNo);
+                }
+            } else {
+                caretOffs = ItemStartOffset(sNo);
+            }
+        }
+    } else {
+        int left = sNo; // the item left of the cut
+        bool firstGone = false;
+        uint8_t firstBits = 0;
+        if (GetItemStyleNo(sNo) >= 0) {
+            DeleteSubstringUndoable(sNo, sOffs, -1);
+        } else if (sOffs == 0) {
+            firstBits = uint8_t(GetItem(sNo)->ItemOptions & kLineBits);
+            DeleteItemUndoable(sNo, full);
+            firstGone = true;
+            --eNo;
+            left = sNo - 1;
+        }
+        const int middleFirst = firstGone ? sNo : sNo + 1;
+        if (eNo - 1 >= middleFirst) {
+            DeleteItemsUndoable(middleFirst, eNo - 1, full);
+            eNo = middleFirst;
+        }
+        // The head of the last item.
+        int right = eNo;
+        if (GetItemStyleNo(eNo) >= 0) {
+            DeleteSubstringUndoable(eNo, 1, eOffs - 1);
+        } else if (eOffs >= 1) {
+            const uint8_t bits = uint8_t(GetItem(eNo)->ItemOptions & kLineBits);
+            DeleteItemUndoable(eNo, full);
+            right = eNo < ItemCount() && GetItem(eNo)->GetJoinsPrevious() ? eNo : -1;
+            if (right >= 0) RestoreLineOptionsUndoable(right, bits, rvuNewLine);
+        }
+        // The rest of the last item continues the line before the cut.
+        if (right >= 0 && right < ItemCount() && !GetItem(right)->GetJoinsPrevious()) {
+            if (firstGone) {
+                RestoreLineOptionsUndoable(right, firstBits, rvuNewLine);
+            } else if (right > 0 && !GetItem(right - 1)->IsFullLine() &&
+                       !ItemProtected(right, TRVProtectOption::rvprParaStartProtect)) {
+                SetJoinsPreviousUndoable(right, true, -1, full);
+            }
+        }
+        if (left >= 0) {
+            caretNo = left;
+            caretOffs = ItemEndOffset(left);
+        } else {
+            caretNo = 0;
+            caretOffs = ItemStartOffset(0);
+        }
+    }
+    if (ItemCount() == 0) {
+        InsertItemUndoable(0, std::string(), NewEmptyTextItem(firstPara), false, full);
+        caretNo = 0;
+        caretOffs = 1;
+    }
+    caretNo = std::clamp(caretNo, 0, ItemCount() - 1);
+    if (caretNo + 1 < ItemCount() && CanMergeTextItems(caretNo, caretNo + 1) &&
+        caretOffs >= ItemEndOffset(caretNo)) {
+        MergeTextItemsUndoable(caretNo, full);
+    }
+    // The paragraph that now holds the caret takes the style of the first selected item.
+    int paraFirst = caretNo, paraLast = caretNo;
+    GetParagraphItemRange(paraFirst, paraLast);
+    SetParaStyleRangeUndoable(paraFirst, paraLast, firstPara, full);
+    FinishEdit(d1, d2, countBefore, full, caretNo, caretOffs);
+    MarkChanged();
+    DoSelect();
+    return true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Backspace and Delete.
+
+bool TRVEditRVData::BackspaceKey(bool word) {
+    if (CaretDrawItemNo < 0 || CaretOffs < 0 || CaretOffs >= int(CharEnds.size())) return false;
+    CaretDrawItemNo = CharEnds[size_t(CaretOffs)].DrawItemNo;
+    int itemNo = CaretItemIndex(), offs = CaretItemOffset();
+    if (itemNo < 0) return false;
+    int d1 = CaretDrawItemNo, d2 = CaretDrawItemNo;
+    ExpandDrawRangeToParas(d1, d2);
+    const int countBefore = ItemCount();
+    int caretNo = itemNo, caretOffs = offs;
+    bool full = false;
+    BeginUndoAction(rvutDelete, true);
+    bool done;
+    {
+        auto endGroup = Finally([this] {
+            UndoList->RemoveEmptyLastGroup();
+            UndoDest = rvudNone;
+        });
+        done = BackspaceAt(itemNo, offs, word, caretNo, caretOffs, full);
+    }
+    if (!done) return false;
+    FinishEdit(d1, d2, countBefore, full, caretNo, caretOffs);
+    MarkChanged();
+    return true;
+}
+
+bool TRVEditRVData::BackspaceAt(int itemNo, int offs, bool word, int& caretNo, int& caretOffs,
+                                bool& full) {
+    auto refuse = [this] {
+        BeepIfUseSound();
+        return false;
+    };
+    if (ItemParaReadOnly(itemNo)) return refuse();
+    TCustomRVItemInfo* item = GetItem(itemNo);
+    // At the start of an item that continues the line, Backspace works on the item before.
+    if (offs <= ItemStartOffset(itemNo) && item->GetJoinsPrevious() && itemNo > 0 &&
+        GetItemStyleNo(itemNo - 1) != rvsListMarker) {
+        --itemNo;
+        offs = ItemEndOffset(itemNo);
+        item = GetItem(itemNo);
+    }
+    const bool atStart = offs <= ItemStartOffset(itemNo);
+    if (atStart) {
+        if (itemNo == 0 && !item->GetPageBreakBefore()) return false;
+        if (item->GetPageBreakBefore() || (itemNo > 0 && item->GetJoinsPrevious() &&
+                                           GetItemStyleNo(itemNo - 1) == rvsListMarker &&
+                                           GetItem(itemNo - 1)->GetPageBreakBefore())) {
+            SetPageBreakUndoable(itemNo, false);
+            caretNo = itemNo;
+            caretOffs = offs;
+            Invalidate();
+            return true;
+        }
+        TCustomRVItemInfo* prev = GetItem(itemNo - 1);
+        const bool empty = item->StyleNo >= 0 && GetItemText(itemNo).empty();
+        const bool prevEmpty = prev->StyleNo >= 0 && GetItemText(itemNo - 1).empty();
+        if ((item->IsFullLine() || prev->IsFullLine()) && !empty && !prevEmpty) {
+            // Next to a break or a table the caret only moves left.
+            caretNo = itemNo - 1;
+            caretOffs = ItemEndOffset(itemNo - 1);
+            return true;
+        }
+        if (prev->StyleNo == rvsListMarker) {
+            // The paragraph leaves its list.
+            if (ItemProtected(itemNo - 1, TRVProtectOption::rvprDeleteProtect)) return refuse();
+            RestoreLineOptionsUndoable(itemNo, uint8_t(prev->ItemOptions & kLineBits), rvuNewLine);
+            DeleteItemUndoable(itemNo - 1, full);
+            caretNo = itemNo - 1;
+            caretOffs = offs;
+            return true;
+        }
+        if (prevEmpty) {
+            if (ItemProtected(itemNo - 1, TRVProtectOption::rvprDeleteProtect) ||
+                ItemParaReadOnly(itemNo - 1))
+                return refuse();
+            // The item takes over the start of the paragraph or line the empty item began.
+            if (!prev->GetJoinsPrevious())
+                RestoreLineOptionsUndoable(itemNo, uint8_t(prev->ItemOptions & kLineBits),
+                                           rvuNewLine);
+            DeleteItemUndoable(itemNo - 1, full);
+            caretNo = itemNo - 1;
+            caretOffs = offs;
+            return true;
+        }
+        const bool readOnly = ItemParaReadOnly(itemNo - 1);
+        if (empty) {
+            if (ItemProtected(itemNo, TRVProtectOption::rvprDeleteProtect) || readOnly)
+                return refuse();
+            if (itemNo + 1 < ItemCount() && GetItem(itemNo + 1)->GetJoinsPrevious())
+                RestoreLineOptionsUndoable(itemNo + 1, uint8_t(item->ItemOptions & kLineBits),
+                                           rvuNewLine);
+            DeleteItemUndoable(itemNo, full);
+            caretNo = itemNo - 1;
+            caretOffs = ItemEndOffset(itemNo - 1);
+            return true;
+        }
+        if (readOnly || ItemProtected(itemNo, TRVProtectOption::rvprParaStartProtect))
+            return refuse();
+        caretNo = itemNo - 1;
+        caretOffs = ItemEndOffset(itemNo - 1);
+        const bool merge = CanMergeAcrossStart(itemNo - 1, itemNo);
+        SetJoinsPreviousUndoable(itemNo, true, -1, full);
+        if (merge && CanMergeTextItems(itemNo - 1, itemNo))
+            MergeTextItemsUndoable(itemNo - 1, full);
+        return true;
+    }
+    if (item->StyleNo >= 0) {
+        if (ItemProtected(itemNo, TRVProtectOption::rvprModifyProtect)) return refuse();
+        const int from =
+            word ? PrevWordStart(*this, itemNo, offs) : GetPrevCharOffset(itemNo, offs);
+        DeleteSubstringUndoable(itemNo, from, offs - from);
+        caretNo = itemNo;
+        caretOffs = from;
+        return true;
+    }
+    // After a non-text item.
+    if (!item->GetJoinsPrevious()) {
+        // It begins a line: an empty text item keeps the line, the paragraph and what the item
+        // carried.
+        auto empty = NewEmptyTextItem(item->ParaNo);
+        empty->ItemOptions = uint8_t(empty->ItemOptions | (item->ItemOptions & kLineBits));
+        empty->Tag = CopyTagValue(item->Tag, TagsArePChars());
+        if (item->Checkpoint)
+            empty->Checkpoint = TRVCPInfo::CreateCopy(*item->Checkpoint, TagsArePChars());
+        InsertItemUndoable(itemNo, std::string(), std::move(empty), false, full);
+        RestoreLineOptionsUndoable(itemNo + 1, rvioSameAsPrev, rvuNewLine);
+        DeleteItemUndoable(itemNo + 1, full);
+        caretNo = itemNo;
+        caretOffs = 1;
+        return true;
+    }
+    DeleteItemUndoable(itemNo, full);
+    caretNo = itemNo - 1;
+    caretOffs = ItemEndOffset(itemNo - 1);
+    if (itemNo < ItemCount() && CanMergeTextItems(itemNo - 1, itemNo))
+        MergeTextItemsUndoable(itemNo - 1, full);
+    return true;
+}
+
+bool TRVEditRVData::DeleteKey(bool word) {
+    if (CaretDrawItemNo < 0 || CaretOffs < 0 || CaretOffs >= int(CharEnds.size())) return false;
+    int itemNo = CaretItemIndex(), offs = CaretItemOffset();
+    if (itemNo < 0) return false;
+    int d1 = CaretDrawItemNo, d2 = CaretDrawItemNo;
+    ExpandDrawRangeToParas(d1, d2);
+    const int countBefore = ItemCount();
+    // At the end of an item that the next one continues, Delete works on the next item.
+    if (offs >= ItemEndOffset(itemNo) && itemNo + 1 < ItemCount() &&
+        GetItem(itemNo + 1)->GetJoinsPrevious()) {
+        ++itemNo;
+        offs = ItemStartOffset(itemNo);
+    }
+    const bool atEnd = offs >= ItemEndOffset(itemNo);
+    int caretNo = itemNo, caretOffs = offs;
+    bool full = false;
+    auto refuse = [this] {
+        BeepIfUseSound();
+        return false;
+    };
+    if (atEnd && itemNo + 1 >= ItemCount()) {
+        // At the document's end only an empty last item goes.
+        if (GetItemStyleNo(itemNo) >= 0 && GetItemText(itemNo).empty() && itemNo > 0)
+            return BackspaceKey(false);
+        return false;
+    }
+    BeginUndoAction(rvutDelete, true);
+    auto endGroup = Finally([this] {
+        UndoList->RemoveEmptyLastGroup();
+        UndoDest = rvudNone;
+    });
+    if (atEnd) {
+        // The next paragraph (or line) is pulled up.
+        int next = itemNo + 1;
+        TCustomRVItemInfo* item = GetItem(itemNo);
+        if (ItemParaReadOnly(itemNo) || ItemParaReadOnly(next)) return refuse();
+        if (GetItemStyleNo(next) == rvsListMarker) {
+            if (next + 1 < ItemCount() && GetItem(next + 1)->GetJoinsPrevious())
+                RestoreLineOptionsUndoable(
+                    next + 1, uint8_t(GetItem(next)->ItemOptions & kLineBits), rvuNewLine);
+            DeleteItemUndoable(next, full);
+            if (next >= ItemCount()) {
+                FinishEdit(d1, d2, countBefore, full, caretNo, caretOffs);
+                MarkChanged();
+                return true;
+            }
+        }
+        TCustomRVItemInfo* nextItem = GetItem(next);
+        const bool empty = item->StyleNo >= 0 && GetItemText(itemNo).empty();
+        const bool nextEmpty = nextItem->StyleNo >= 0 && GetItemText(next).empty();
+        if (empty && !item->IsFullLine()) {
+            if (ItemProtected(itemNo, TRVProtectOption::rvprDeleteProtect)) return refuse();
+            // The next item takes over this item's start.
+            RestoreLineOptionsUndoable(next, uint8_t(item->ItemOptions & kLineBits), rvuNewLine);
+            SetParaStyleRangeUndoable(next, next, item->ParaNo, full);
+            DeleteItemUndoable(itemNo, full);
+            caretNo = itemNo;
+            caretOffs = ItemStartOffset(itemNo);
+        } else if (nextEmpty) {
+            if (ItemProtected(next, TRVProtectOption::rvprDeleteProtect)) return refuse();
+            if (next + 1 < ItemCount() && GetItem(next + 1)->GetJoinsPrevious())
+                RestoreLineOptionsUndoable(next + 1, uint8_t(nextItem->ItemOptions & kLineBits),
+                                           rvuNewLine);
+            DeleteItemUndoable(next, full);
+        } else if (nextItem->IsFullLine() || item->IsFullLine()) {
+            // A break or table cannot share a line: a break after the caret goes instead.
+            if (!nextItem->IsFullLine() || nextItem->GetSubRVData(0)) return refuse();
+            DeleteItemUndoable(next, full);
+        } else {
+            if (ItemProtected(next, TRVProtectOption::rvprParaStartProtect)) return refuse();
+            const bool merge = CanMergeAcrossStart(itemNo, next);
+            SetJoinsPreviousUndoable(next, true, -1, full);
+            if (merge && CanMergeTextItems(itemNo, next)) MergeTextItemsUndoable(itemNo, full);
+        }
+        FinishEdit(d1, d2, countBefore, full, caretNo, caretOffs);
+        MarkChanged();
+        return true;
+    }
+    // Inside the line: what is after the caret is deleted with Backspace's rules.
+    int at = offs;
+    if (GetItemStyleNo(itemNo) >= 0) {
+        at = word ? NextWordStart(*this, itemNo, offs) : GetNextCharOffset(itemNo, offs);
+        at = std::min(at, ItemEndOffset(itemNo));
+        if (ItemProtected(itemNo, TRVProtectOption::rvprModifyProtect)) return refuse();
+        if (ItemParaReadOnly(itemNo)) return refuse();
+        DeleteSubstringUndoable(itemNo, offs, at - offs);
+    } else if (!BackspaceAt(itemNo, ItemEndOffset(itemNo), word, caretNo, caretOffs, full)) {
+        return false;
+    }
+    FinishEdit(d1, d2, countBefore, full, caretNo, caretOffs);
+    MarkChanged();
+    return true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Typing.
+
+bool TRVEditRVData::KeyPressChar(char key) {
+    std::string text(1, key);
+    TRVStyle* style = GetRVStyle();
+    if (style && CurTextStyleNo >= 0 && CurTextStyleNo < style->TextStyles.Count() &&
+        style->TextStyles.GetItem(CurTextStyleNo).Unicode) {
+        text = AnsiToUnicodeKeyboard(text);
+        if (text.empty()) return false;
+    }
+    return InsertTyped(text);
+}
+
+bool TRVEditRVData::InsertTyped(const std::string& text) {
+    TRVStyle* style = GetRVStyle();
+    if (!style || GetActiveSubData() || !CanDeleteSelection()) {
+        BeepIfUseSound();
+        return false;
+    }
+    if (text.empty()) return false;
+    if (SelectionExists(false, false) && !DeleteSelection()) return false;
+    int itemNo = CaretItemIndex(), offs = CaretItemOffset();
+    if (itemNo < 0) return false;
+    if (ItemParaReadOnly(itemNo)) {
+        BeepIfUseSound();
+        return false;
+    }
+    const int styleNo = std::clamp(CurTextStyleNo, 0, style->TextStyles.Count() - 1);
+    const bool unicode = style->TextStyles.GetItem(styleNo).Unicode;
+    const int length = int(unicode ? text.size() / 2 : text.size());
+    if (length == 0) return false;
+    int d1 = CaretDrawItemNo, d2 = CaretDrawItemNo;
+    ExpandDrawRangeToParas(d1, d2);
+    const int countBefore = ItemCount();
+    auto atEdge = [&] { return offs <= ItemStartOffset(itemNo) || offs >= ItemEndOffset(itemNo); };
+    bool newItem = false;
+    if (GetItemStyleNo(itemNo) != styleNo) {
+        if (offs >= ItemEndOffset(itemNo) && itemNo + 1 < ItemCount() &&
+            GetItem(itemNo + 1)->GetJoinsPrevious() && GetItemStyleNo(itemNo + 1) == styleNo &&
+            !ItemProtected(itemNo + 1, TRVProtectOption::rvprConcateProtect) &&
+            !ItemProtected(itemNo + 1, TRVProtectOption::rvprModifyProtect)) {
+            ++itemNo;
+            offs = ItemStartOffset(itemNo);
+        } else {
+            newItem = true;
+        }
+    } else if (ItemProtected(itemNo, TRVProtectOption::rvprConcateProtect)) {
+        newItem = true;
+    } else if (ItemProtected(itemNo, TRVProtectOption::rvprModifyProtect)) {
+        if (!atEdge()) {
+            BeepIfUseSound();
+            return false;
+        }
+        newItem = true;
+    }
+    // An empty item simply takes the typed text in the current style.
+    if (newItem && GetItemStyleNo(itemNo) >= 0 && GetItemText(itemNo).empty() &&
+        !ItemProtected(itemNo, TRVProtectOption::rvprModifyProtect) &&
+        GetItem(itemNo)->IsUnicode() == unicode) {
+        BeginUndoAction(rvutTyping, true);
+        auto endGroup = Finally([this] { UndoDest = rvudNone; });
+        SetStyleNoUndoable(itemNo, styleNo);
+        InsertSubstringUndoable(itemNo, 1, text);
+        FinishEdit(d1, d2, countBefore, false, itemNo, 1 + length);
+        MarkChanged();
+        return true;
+    }
+    if (newItem) {
+        // A new item in the current style at the caret; a text item is cut in two around it.
+        BeginUndoAction(rvutInsert, true);
+        auto endGroup = Finally([this] { UndoDest = rvudNone; });
+        bool full = false;
+        auto item = NewEmptyTextItem(GetItemParaNo(itemNo));
+        int at = itemNo + 1;
+        if (offs <= ItemStartOffset(itemNo)) {
+            at = itemNo;
+            item->ItemOptions =
+                uint8_t(item->ItemOptions | (GetItem(itemNo)->ItemOptions & kLineBits));
+            item->ParaNo = GetItemParaNo(itemNo);
+            if (GetItemStyleNo(itemNo) == rvsListMarker) at = itemNo + 1;
+        }
+        if (at == itemNo + 1) {
+            item->ItemOptions |= rvioSameAsPrev;
+            if (GetItemStyleNo(itemNo) >= 0 && offs < ItemEndOffset(itemNo)) {
+                auto tail = CreateTextItemLike(itemNo);
+                tail->ItemOptions |= rvioSameAsPrev;
+                const std::string rest =
+                    CopyItemTextChars(GetItemText(itemNo), GetItem(itemNo)->ItemOptions, offs,
+                                      ItemEndOffset(itemNo) - offs);
+                DeleteSubstringUndoable(itemNo, offs, -1);
+                InsertItemUndoable(itemNo + 1, rest, std::move(tail), false, full);
+            }
+            InsertItemUndoable(at, text, std::move(item), false, full);
+        } else {
+            InsertItemUndoable(at, text, std::move(item), false, full);
+            RestoreLineOptionsUndoable(at + 1, rvioSameAsPrev, rvuNewLine);
+        }
+        FinishEdit(d1, d2, countBefore, full, at, 1 + length);
+        MarkChanged();
+        return true;
+    }
+    TRVItemEntry& entry = Items()[itemNo];
+    if (length < 2) {
+        if (UndoList->Limit != 0) UndoList->AddTyping(itemNo, offs, entry.Item->IsUnicode());
+        InsertTextChars(entry.Text, entry.Item->ItemOptions, offs, text);
+        DoItemAction(rviaTextModifying, entry.Item.get(), entry.Text, this);
+    } else {
+        BeginUndoAction(rvutTyping, true);
+        auto endGroup = Finally([this] { UndoDest = rvudNone; });
+        InsertSubstringUndoable(itemNo, offs, text);
+    }
+    FinishEdit(d1, d2, countBefore, false, itemNo, offs + length);
+    MarkChanged();
+    return true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Enter.
+
+bool TRVEditRVData::EnterKey(bool lineBreak) {
+    TRVStyle* style = GetRVStyle();
+    int itemNo = CaretItemIndex(), offs = CaretItemOffset();
+    if (!style || itemNo < 0) return false;
+    auto refuse = [this] {
+        BeepIfUseSound();
+        return false;
+    };
+    const int paraNo = GetItemParaNo(itemNo);
+    if (paraNo >= 0 && paraNo < style->ParaStyles.Count() &&
+        style->ParaStyles.GetItem(paraNo).Options.Contains(TRVParaOption::rvpaoDoNotWantReturns))
+        return refuse();
+    const bool atEnd = CaretAtParaEnd();
+    const bool atStart = !atEnd && CaretAtParaStart();
+    if (!atStart && !atEnd && ItemParaReadOnly(itemNo)) return refuse();
+    if ((atStart || atEnd) && ItemProtected(itemNo, TRVProtectOption::rvprParaStartProtect))
+        return refuse();
+    int d1 = CaretDrawItemNo, d2 = CaretDrawItemNo;
+    ExpandDrawRangeToParas(d1, d2);
+    const int countBefore = ItemCount();
+    BeginUndoAction(rvutTyping, true);
+    auto endGroup = Finally([this] {
+        UndoList->RemoveEmptyLastGroup();
+        UndoDest = rvudNone;
+    });
+    bool full = false;
+    TCustomRVItemInfo* item = GetItem(itemNo);
+    int caretNo = itemNo, caretOffs = offs;
+    if (atStart || atEnd) {
+        const int curStyle = std::clamp(CurTextStyleNo, 0, style->TextStyles.Count() - 1);
+        if (atEnd && item->StyleNo == curStyle &&
+            style->TextStyles.GetItem(curStyle).NextStyleNo != -1)
+            Editor()->SetCurTextStyleNo(style->TextStyles.GetItem(curStyle).NextStyleNo);
+        const bool nextHasBreak =
+            itemNo + 1 < ItemCount() && GetItem(itemNo + 1)->GetLineBreakBefore();
+        if (!lineBreak && !nextHasBreak) {
+            const TParaInfo& para = style->ParaStyles.GetItem(paraNo);
+            if (para.Options.Contains(TRVParaOption::rvpaoReadOnly) ||
+                (atEnd && para.NextParaNo != -1))
+                Editor()->SetCurParaStyleNo(std::max(para.NextParaNo, 0));
+        }
+        int newStyle = std::clamp(CurTextStyleNo, 0, style->TextStyles.Count() - 1);
+        if (style->TextStyles.GetItem(newStyle).Protection.Contains(
+                TRVProtectOption::rvprModifyProtect))
+            newStyle = 0;
+        auto fresh = std::make_unique<TRVTextItemInfo>(this);
+        fresh->StyleNo = newStyle;
+        if (style->TextStyles.GetItem(newStyle).Unicode) fresh->ItemOptions |= rvioUnicode;
+        fresh->ParaNo =
+            lineBreak ? paraNo : std::clamp(CurParaStyleNo, 0, style->ParaStyles.Count() - 1);
+        if (item->StyleNo == newStyle) fresh->Tag = CopyTagValue(item->Tag, TagsArePChars());
+        if (atEnd) {
+            int at = itemNo + 1;
+            if (lineBreak) {
+                fresh->ItemOptions |= rvioBR;
+            } else if (auto marker = CopyParagraphMarker(itemNo)) {
+                marker->ParaNo = fresh->ParaNo;
+                InsertItemUndoable(at, std::string(), std::move(marker), false, full);
+                ++at;
+                fresh->ItemOptions |= rvioSameAsPrev;
+            }
+            InsertItemUndoable(at, std::string(), std::move(fresh), false, full);
+            caretNo = at;
+            caretOffs = 1;
+        } else {
+            // At the paragraph's start the new item goes before it (before its list marker).
+            int at = itemNo;
+            if (!lineBreak && item->GetJoinsPrevious() && itemNo > 0 &&
+                GetItemStyleNo(itemNo - 1) == rvsListMarker)
+                at = itemNo - 1;
+            const uint8_t bits = uint8_t(GetItem(at)->ItemOptions & kLineBits);
+            fresh->ItemOptions = uint8_t(fresh->ItemOptions | bits);
+            if (lineBreak) fresh->ParaNo = GetItemParaNo(at);
+            InsertItemUndoable(at, std::string(), std::move(fresh), false, full);
+            RestoreLineOptionsUndoable(at + 1, lineBreak ? uint8_t(rvioBR) : uint8_t(0),
+                                       rvuNewLine);
+            caretNo = itemNo + 1;
+            caretOffs = ItemStartOffset(caretNo);
+        }
+    } else {
+        // Inside the paragraph: the rest of it (from the caret on) starts the new paragraph
+        // or line.
+        int starter = -1;
+        if (offs <= ItemStartOffset(itemNo)) {
+            starter = itemNo;
+        } else if (offs >= ItemEndOffset(itemNo)) {
+            starter = itemNo + 1;
+        } else {
+            if (ItemProtected(itemNo, TRVProtectOption::rvprParaStartProtect) ||
+                ItemProtected(itemNo, TRVProtectOption::rvprModifyProtect))
+                return refuse();
+            auto tail = CreateTextItemLike(itemNo);
+            tail->ItemOptions |= rvioSameAsPrev;
+            const std::string rest = CopyItemTextChars(GetItemText(itemNo), item->ItemOptions, offs,
+                                                       ItemEndOffset(itemNo) - offs);
+            DeleteSubstringUndoable(itemNo, offs, -1);
+            InsertItemUndoable(itemNo + 1, rest, std::move(tail), false, full);
+            starter = itemNo + 1;
+        }
+        if (ItemProtected(starter, TRVProtectOption::rvprParaStartProtect)) return refuse();
+        if (lineBreak) {
+            if (GetItem(starter)->GetLineBreakBefore()) {
+                // Already a line start: an empty line is put before it.
+                auto fresh = CreateTextItemLike(starter);
+                fresh->ItemOptions |= rvioBR;
+                InsertItemUndoable(starter, std::string(), std::move(fresh), false, full);
+                ++starter;
+            } else {
+                SetLineBreakUndoable(starter, true, full);
+            }
+        } else if (auto marker = CopyParagraphMarker(starter)) {
+            marker->ParaNo = GetItemParaNo(starter);
+            InsertItemUndoable(starter, std::string(), std::move(marker), false, full);
+            ++starter;
+            RestoreLineOptionsUndoable(starter, rvioSameAsPrev, rvuNewLine);
+        } else {
+            RestoreLineOptionsUndoable(starter, 0, rvuNewLine);
+        }
+        caretNo = starter;
+        caretOffs = ItemStartOffset(starter);
+    }
+    FinishEdit(d1, d2, countBefore, full, caretNo, caretOffs);
+    MarkChanged();
+    return true;
+}
+
+} // namespace epc
