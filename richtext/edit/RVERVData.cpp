@@ -50,6 +50,7 @@ void TRVEditRVData::ClearFormatting() {
     CharEnds.clear();
     CaretDrawItemNo = -1;
     CaretOffs = -1;
+    Resizer.reset();
     TRichViewRVData::ClearFormatting();
 }
 
@@ -102,6 +103,7 @@ void TRVEditRVData::FormatAll(bool keepPosition, bool force, bool noCaching, boo
         CaretOffs = -1;
         CharEnds.clear();
     }
+    UpdateResizer();
     ShowCaret(false, false, !FTakeStylesOnNextFormat);
     FTakeStylesOnNextFormat = false;
 }
@@ -308,11 +310,12 @@ void TRVEditRVData::HideCaret() {
     CaretHeight = 0;
 }
 
-void TRVEditRVData::ShowCaret(bool scrollIntoView, bool /*recheckResizer*/, bool keepStyles) {
+void TRVEditRVData::ShowCaret(bool scrollIntoView, bool recheckResizer, bool keepStyles) {
     if (FDestroying || State.Contains(TRVState::rvstFormattingInProgress) ||
         State.Contains(TRVState::rvstDestroying))
         return;
     TCustomRichViewEdit* editor = Editor();
+    if (recheckResizer || Resizer) RecheckResizer();
     int newHeight = 0, caretX = 0;
     const TRVDrawLineInfo* d = nullptr;
     if (CaretDrawItemNo >= 0) {
@@ -330,8 +333,10 @@ void TRVEditRVData::ShowCaret(bool scrollIntoView, bool /*recheckResizer*/, bool
     }
     const bool focused = editor->HandleAllocated() && editor->Focused();
     if (CaretHeight != 0 && focused) DestroyCaret();
-    const bool hidden =
-        editor->ReadOnly() && editor->EditorOptions.Contains(TRVEditorOption::rvoHideReadOnlyCaret);
+    // A selected picture or control shows its handles instead of a caret.
+    const bool hidden = Resizer != nullptr ||
+                        (editor->ReadOnly() &&
+                         editor->EditorOptions.Contains(TRVEditorOption::rvoHideReadOnlyCaret));
     if (newHeight != 0 && !hidden && focused) {
         CreateCaret(editor->Handle(), nullptr, kCaretWidth, newHeight);
         SetCaretPos(caretX - GetHScrollPos() - kCaretWidth / 2,
@@ -508,12 +513,6 @@ void TRVEditRVData::SelectClickedItem(int drawItemNo, int offs, bool shift) {
     ShowCaret(false, false, false);
 }
 
-void TRVEditRVData::MouseUp(TMouseButton button, TShiftState shift, int x, int y) {
-    const bool selecting = State.Contains(TRVState::rvstMakingSelection) && button == mbLeft;
-    TRichViewRVData::MouseUp(button, shift, x, y);
-    if (selecting) CaretToSelectionEnd();
-}
-
 void TRVEditRVData::CaretToSelectionEnd() {
     if (LastDrawItemNo < 0 || LastDrawItemNo >= DrawItems.Count()) return;
     int drawItemNo = LastDrawItemNo, offs = LastOffs;
@@ -523,10 +522,12 @@ void TRVEditRVData::CaretToSelectionEnd() {
         offs = IsDrawItemText(drawItemNo) ? 1 : 0;
     }
     RebuildAt(drawItemNo, offs);
+    UpdateResizer();
     ShowCaret(false, false, false);
 }
 
 bool TRVEditRVData::CancelByEscape() {
+    if (CancelResize()) return true;
     if (State.Contains(TRVState::rvstMakingSelection)) {
         State.Exclude(TRVState::rvstMakingSelection);
         DoSelect();

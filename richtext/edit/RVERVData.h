@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "richtext/edit/RVItemResizer.h"
 #include "richtext/edit/RVUndo.h"
 #include "richtext/view/RVRVData.h"
 
@@ -40,6 +41,25 @@ struct TRVCharPos {
 
 // Where changes are recorded.
 enum : uint8_t { rvudNone = 0, rvudUndo = 1, rvudRedo = 2 };
+
+// One line of text to insert, in the encoding of the target text style.
+struct TRVInsertLine {
+    std::string Text;
+    bool NewParagraph = false; // false: a new line inside the paragraph (the first line: none)
+    bool PageBreak = false;
+};
+
+// Where a document (RVF, RTF) goes at the caret, and what happens to the caret's item.
+struct TRVDocInsertPoint {
+    int Index = 0; // the insertion index
+    bool AtLineStart = false;
+    bool ParaReadOnly = false;
+    int SplitItem = -1; // a text item cut at the caret, its tail following the content
+    int SplitOffs = 0;
+    int EmptyItem = -1; // an empty text item at the caret, replaced by the content
+    int Tail = -1;      // the item that continued the caret's line at the insertion index
+    bool TailJoined = false;
+};
 
 class TRVEditRVData : public TRichViewRVData {
 public:
@@ -197,6 +217,62 @@ public:
     // Puts back exactly the line options (joins, line break, page break) of an item.
     void RestoreLineOptionsUndoable(int itemNo, uint8_t options, uint8_t recordKind);
 
+    // ---- Resizing the one selected picture or control with the mouse.
+    std::unique_ptr<TRVItemResizer> Resizer;
+    // Drops the resizer and makes one when exactly one resizable item is selected.
+    void UpdateResizer();
+    // Keeps the resizer only while its drawing item still shows its item.
+    void RecheckResizer();
+    // X and Y in client coordinates.
+    bool ResizerHit(int x, int y) const;
+    void PaintOverItems(TCanvas* canvas, int xOffset, int yOffset) override;
+    void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
+    void MouseMove(TShiftState shift, int x, int y) override;
+    void ToggleXorFeedback(int x, int y) override;
+    // Escape during a drag: the item keeps its size; false when no drag ran.
+    bool CancelResize();
+    // Sizes include the border spacing; one undo step.
+    void ResizeItem(int itemNo, int width, int height);
+    // The minimum width of the item's paragraph, noted before the item's size changes.
+    void NoteParaMinWidth(int itemNo, int& width);
+    // Re-formats after an item's size changed (the whole document when the paragraph's
+    // minimum width may change the document's) and puts the caret after the item.
+    void ReformatAfterItemResize(int itemNo, int oldWidth);
+    // Re-formats (the whole document, or the paragraphs around the caret and the item) and
+    // puts the caret at an item position.
+    void MoveCaretToItem(bool fullReformat, int itemNo, int offs);
+    // Takes back the last undo group without recording anything (a refused insertion).
+    void DropLastUndoGroup();
+
+    // ---- Inserting at the caret. Each operation is one undo step, re-formats what it changed
+    // and puts the caret behind what it inserted (in front with CaretBefore).
+    // Places Item (taken in any case) at the caret; false when refused. Index gets the new
+    // item's index; FullReformat is set when the document's minimum width may change.
+    bool InsertItemAtCaret(std::unique_ptr<TCustomRVItemInfo> item, std::string text, int& index,
+                           bool& fullReformat);
+    bool InsertItem(std::unique_ptr<TCustomRVItemInfo> item, std::string text, bool caretBefore);
+    bool InsertNewTextItem(const std::string& text, int styleNo);
+    // Text cut into paragraphs and lines, in the current text style.
+    bool InsertTextA(const std::string& text, bool caretBefore);
+    // UTF-16LE bytes; an odd length raises "Can't perform Unicode operation".
+    bool InsertTextW(const std::string& utf16, bool caretBefore);
+    // False when the stream cannot be read: the document stays as it was.
+    bool InsertRVFFromStream(TStream& stream);
+    bool InsertRTFFromStream(TStream& stream);
+    // Joins an inserted range with its neighbours and inside; the range and the caret
+    // position follow the joins.
+    void MergeInsertedRange(int& first, int& last, int& caretItemNo, int& caretOffs,
+                            bool& fullReformat);
+
+    // ---- Applying styles. The text style of the selection through the editor's
+    // OnStyleConversion (without a selection: the current text style, and an empty item at the
+    // caret); the paragraph style of the paragraphs the selection touches, converted through
+    // OnParaStyleConversion or set to Value.
+    void ApplyTextStyleConversion(int userValue);
+    void ApplyParaStyleConversion(bool convert, int value);
+    // Joins mergeable neighbours from the item before Start to End; the ends follow.
+    void MergeAroundRange(int& startNo, int& startOffs, int& endNo, int& endOffs);
+
     // ---- Deleting, typing and Enter. Each checks protections, records one undo step,
     // re-lays out the touched paragraphs and tells the editor; a refusal beeps and changes
     // nothing (false).
@@ -219,6 +295,42 @@ public:
     std::unique_ptr<TCustomRVItemInfo> CopyParagraphMarker(int itemNo);
 
 private:
+    int ConvertTextStyle(int styleNo, int userValue, bool appliedToText);
+    // Text of one style in the encoding of another.
+    std::string TextInStyle(const std::string& text, int fromStyleNo, int toStyleNo) const;
+    void RestyleTextItem(int itemNo, int styleNo);
+    std::unique_ptr<TCustomRVItemInfo> NewTextPart(int itemNo, int styleNo, bool keepTag) const;
+    // The characters before Offs become a new item in front; returns the old item's index.
+    int SplitOffHead(int itemNo, int offs, int styleNo, bool keepTag);
+    // The characters from Offs on become a new item behind.
+    void SplitOffTail(int itemNo, int offs, int styleNo, bool keepTag);
+    bool ParaIsReadOnly(int paraNo) const;
+    bool ItemHasProtection(int itemNo, TRVProtectOption option) const;
+    // Nothing may go between two sticking items (after AfterItemNo; -1: before the first).
+    bool InsertionSticks(int afterItemNo) const;
+    std::unique_ptr<TCustomRVItemInfo> NewTextItemLike(int itemNo) const;
+    std::unique_ptr<TCustomRVItemInfo> NewTextItem(int styleNo, int paraNo) const;
+    void GetParagraphItemRangeOf(int& first, int& last) const;
+    void NoteCaretParaRange(int& firstDrawItemNo, int& lastDrawItemNo) const;
+    void ReformatInserted(bool fullReformat, int firstDrawItemNo, int lastDrawItemNo,
+                          int itemCountChange, int firstItemNo, int lastItemNo);
+    void PlaceCaretAfterInsert(int itemNo, bool caretBefore);
+    // An empty text item that the next text item continues (they join into one).
+    bool EmptyTextRunsOn(int itemNo) const;
+    bool InsertLines(std::vector<TRVInsertLine>& lines, bool caretBefore);
+    void FinishInsertion(int first, int last, int firstDraw, int lastDraw, int countBefore,
+                         bool caretBefore, bool fullReformat);
+    void FindDocumentInsertionPoint(TRVDocInsertPoint& p);
+    bool CheckDocumentInsertion(const TRVDocInsertPoint& p);
+    void FinishDocumentInsertion(const TRVDocInsertPoint& p, int first, int last, int firstDraw,
+                                 int lastDraw, int countBefore, bool fullReformat);
+    // The one resizable item the selection covers whole, or -1.
+    int ResizableSelectedItem() const;
+    bool FResizeFrameShown = false;
+    bool FHandleCursorShown = false;
+    TCursor FCursorBeforeHandle = crDefault;
+    int FClickDrawItemNo = -1; // the drawing item under the last left press
+    bool SelectClickedResizable();
     // Backspace at an item position (the caret's, or where Delete put it).
     bool BackspaceAt(int itemNo, int offs, bool word, int& caretItemNo, int& caretOffs,
                      bool& fullReformat);

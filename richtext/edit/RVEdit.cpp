@@ -362,17 +362,6 @@ void TCustomRichViewEdit::Paste() {
     }
 }
 
-bool TCustomRichViewEdit::InsertRVFFromStream(TStream& /*stream*/) {
-    return false;
-}
-bool TCustomRichViewEdit::InsertRTFFromStream(TStream& /*stream*/,
-                                              const std::string& /*basePath*/) {
-    return false;
-}
-void TCustomRichViewEdit::InsertTextW(const std::u16string& /*text*/) {}
-void TCustomRichViewEdit::InsertText(const std::string& /*text*/) {}
-void TCustomRichViewEdit::PastePicture(TRVPasteFormat /*format*/) {}
-
 void TCustomRichViewEdit::CutSelection() {
     EditData()->DeleteSelection();
 }
@@ -470,6 +459,12 @@ void TCustomRichViewEdit::KeyDown(Word& key, TShiftState shift) {
             Redo();
         else
             Undo();
+        key = 0;
+        return;
+    }
+    if ((key == 'V' && shift == TShiftState{ssCtrl}) ||
+        (key == VK_INSERT && shift == TShiftState{ssShift})) {
+        Paste();
         key = 0;
         return;
     }

@@ -126,18 +126,32 @@ public:
     void DoCaretMove();
     void Dispatch(TMessage& message) override;
 
-protected:
-    std::unique_ptr<TRichViewRVData> GetDataClass() override;
-    void KeyDown(Word& key, TShiftState shift) override;
-    void KeyPress(char16_t& key) override;
-    // Insertion at the caret, supplied by the insertion layer; the editor only routes pastes.
+    // ---- Inserting at the caret, each one undo step in place of the selection. The stream
+    // readers answer whether the stream was read (false leaves the document as it was).
     virtual bool InsertRVFFromStream(TStream& stream);
     virtual bool InsertRTFFromStream(TStream& stream, const std::string& basePath);
     virtual void InsertTextW(const std::u16string& text);
     virtual void InsertText(const std::string& text);
-    virtual void PastePicture(TRVPasteFormat format);
+    bool InsertRVFFromFile(const std::string& fileName);
+    bool InsertRTFFromFile(const std::string& fileName);
+    // The item is taken in any case; false when it was not inserted.
+    bool InsertItem(std::unique_ptr<TCustomRVItemInfo> item, const std::string& name);
+    bool InsertPicture(const std::string& name, std::unique_ptr<TGraphic> graphic,
+                       TRVVAlign vAlign);
+
+    // ---- Styles of the selection.
+    void ApplyParaStyleToSelection(int paraNo);
+    // Through OnStyleConversion / OnParaStyleConversion; nothing without the event.
+    void ConvertSelectionTextStyles(int userData);
+    void ConvertSelectionParaStyles(int userData);
+
+protected:
+    std::unique_ptr<TRichViewRVData> GetDataClass() override;
+    void KeyDown(Word& key, TShiftState shift) override;
+    void KeyPress(char16_t& key) override;
     // Deletes the selection as an undoable step.
     virtual void CutSelection();
+    virtual void PastePicture(TRVPasteFormat format);
 
 private:
     bool MoveCaretByKey(Word key, TShiftState shift);
@@ -148,6 +162,11 @@ private:
     // The current text style takes the charset of a new input language.
     void WMInputLangChange(TMessage& message);
     int CanPasteFormat(uint32_t format);
+    // Opens an insertion step (the selection deleted in it); false when refused.
+    bool BeginInsert();
+    void EndInsert(bool inserted);
+    bool DeleteSelectionForInsert();
+    int FInsertGroupsBefore = 0;
     bool FReadOnly = false;
     TCustomRichViewEdit* FInplaceEditor = nullptr;
     std::function<void(bool close)> FInplaceCloser;

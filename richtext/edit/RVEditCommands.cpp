@@ -1,0 +1,150 @@
+// The editor's insertion and style commands: each asks the change check, opens one undo step
+// (deleting the selection inside it), runs the document's operation and reports the change.
+
+#include "richtext/edit/RVEdit.h"
+
+#include "platform/controls/Clipbrd.h"
+#include "platform/core/Exceptions.h"
+#include "platform/core/ScopeGuard.h"
+#include "platform/graphics/Bitmap.h"
+
+namespace epc {
+
+namespace {
+
+constexpr uint8_t kInsertAction = 2;
+constexpr uint8_t kParaStyleAction = 3;
+
+// UTF-16 characters as item bytes (UTF-16LE).
+std::string WideToItemBytes(const std::u16string& text) {
+    std::string bytes(text.size() * 2, '\0');
+    for (size_t i = 0; i < text.size(); ++i) {
+        bytes[2 * i] = char(text[i] & 0xFF);
+        bytes[2 * i + 1] = char(text[i] >> 8);
+    }
+    return bytes;
+}
+
+} // namespace
+
+bool TCustomRichViewEdit::BeginInsert() {
+    if (!Style() || !BeforeChange(false)) return false;
+    TRVEditRVData* data = EditData();
+    FInsertGroupsBefore = data->UndoList->Count();
+    data->BeginUndoAction(kInsertAction, true);
+    data->ChangeUndoGroupLevel(true);
+    if (data->SelectionExists(false, false) && !DeleteSelectionForInsert()) {
+        EndInsert(false);
+        return false;
+    }
+    return true;
+}
+
+bool TCustomRichViewEdit::DeleteSelectionForInsert() {
+    return EditData()->DeleteSelection();
+}
+
+void TCustomRichViewEdit::EndInsert(bool inserted) {
+    TRVEditRVData* data = EditData();
+    data->ChangeUndoGroupLevel(false);
+    // A refused insertion takes back what the step did before it (the deleted selection).
+    if (!inserted && data->UndoList->Count() > FInsertGroupsBefore) data->DropLastUndoGroup();
+}
+
+bool TCustomRichViewEdit::InsertItem(std::unique_ptr<TCustomRVItemInfo> item,
+                                     const std::string& name) {
+    if (!BeginInsert()) return false;
+    bool ok = false;
+    auto end = epc::Finally([&] { EndInsert(ok); });
+    ok = EditData()->InsertItem(std::move(item), name, false);
+    return ok;
+}
+
+bool TCustomRichViewEdit::InsertPicture(const std::string& name, std::unique_ptr<TGraphic> graphic,
+                                        TRVVAlign vAlign) {
+    if (!graphic) return false;
+    return InsertItem(TRVGraphicItemInfo::CreateWithGraphic(EditData(), std::move(graphic), vAlign),
+                      name);
+}
+
+void TCustomRichViewEdit::InsertText(const std::string& text) {
+    if (!BeginInsert()) return;
+    bool ok = false;
+    auto end = epc::Finally([&] { EndInsert(ok); });
+    ok = EditData()->InsertTextA(text, false);
+}
+
+void TCustomRichViewEdit::InsertTextW(const std::u16string& text) {
+    if (!BeginInsert()) return;
+    bool ok = false;
+    auto end = epc::Finally([&] { EndInsert(ok); });
+    ok = EditData()->InsertTextW(WideToItemBytes(text), false);
+}
+
+bool TCustomRichViewEdit::InsertRVFFromStream(TStream& stream) {
+    if (!BeginInsert()) return false;
+    bool ok = false;
+    auto end = epc::Finally([&] { EndInsert(ok); });
+    ok = EditData()->InsertRVFFromStream(stream);
+    return ok;
+}
+
+bool TCustomRichViewEdit::InsertRTFFromStream(TStream& stream, const std::string& /*basePath*/) {
+    if (!BeginInsert()) return false;
+    bool ok = false;
+    auto end = epc::Finally([&] { EndInsert(ok); });
+    ok = EditData()->InsertRTFFromStream(stream);
+    return ok;
+}
+
+bool TCustomRichViewEdit::InsertRVFFromFile(const std::string& fileName) {
+    std::unique_ptr<TFileStream> stream;
+    try {
+        stream = std::make_unique<TFileStream>(fileName, fmOpenRead | fmShareDenyNone);
+    } catch (const Exception&) {
+        return false;
+    }
+    return InsertRVFFromStream(*stream);
+}
+
+bool TCustomRichViewEdit::InsertRTFFromFile(const std::string& fileName) {
+    std::unique_ptr<TFileStream> stream;
+    try {
+        stream = std::make_unique<TFileStream>(fileName, fmOpenRead | fmShareDenyNone);
+    } catch (const Exception&) {
+        return false;
+    }
+    return InsertRTFFromStream(*stream, std::string());
+}
+
+void TCustomRichViewEdit::PastePicture(TRVPasteFormat format) {
+    if (format != TRVPasteFormat::Bitmap) return;
+    auto bitmap = std::make_unique<TBitmap>();
+    bitmap->Assign(Clipboard());
+    if (bitmap->Empty()) return;
+    InsertPicture("", std::move(bitmap), TRVVAlign::rvvaBaseline);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Styles.
+
+void TCustomRichViewEdit::ApplyParaStyleToSelection(int paraNo) {
+    if (!Style() || !BeforeChange(false)) return;
+    TRVEditRVData* data = EditData();
+    data->BeginUndoAction(kParaStyleAction, true);
+    data->ApplyParaStyleConversion(false, paraNo);
+}
+
+void TCustomRichViewEdit::ConvertSelectionTextStyles(int userData) {
+    if (!OnStyleConversion || !Style() || !BeforeChange(false)) return;
+    EditData()->ApplyTextStyleConversion(userData);
+}
+
+void TCustomRichViewEdit::ConvertSelectionParaStyles(int userData) {
+    if (!OnParaStyleConversion || !Style() || !BeforeChange(false)) return;
+    TRVEditRVData* data = EditData();
+    data->BeginUndoAction(kParaStyleAction, true);
+    data->ApplyParaStyleConversion(true, userData);
+}
+
+} // namespace epc
