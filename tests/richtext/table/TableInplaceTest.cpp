@@ -36,8 +36,10 @@ TEST_F(TableInplace, TypingInAnEmptyCellAndClosingLeavesOneItemAndOneOuterStep) 
     Table->GetCell(1, 1)->ResetContent();
     ASSERT_TRUE(Table->OpenCellEditor(-1, 1, 1, false, true, false, true));
     EXPECT_EQ(Edit->GetInplaceEditor(), Table->InplaceEditor());
+    EXPECT_EQ(Edit->GetTopEditor(), Table->InplaceEditor());
     EXPECT_EQ(Table->GetCell(1, 1)->ItemCount(), 0); // the items live in the editor
-    TypeInCell("abc");
+    testing::TypeText("abc");
+    EXPECT_EQ(Table->InplaceEditor()->EditData()->GetItemText(0), "abc");
     Edit->DestroyInplaceEditor();
     EXPECT_FALSE(Table->InplaceEditor());
     EXPECT_FALSE(Edit->GetInplaceEditor());
