@@ -405,6 +405,18 @@ public:
     void MoveFromCellEditor(int direction);
     // An invisible editor sharing the table's style sheet, for style operations on cells.
     std::unique_ptr<TCustomRichViewEdit> CreateHiddenEditor();
+    // Mode 0 converts the text styles of every selected cell, 1 gives them paragraph style
+    // Value, 2 converts their paragraph styles; cells refused by OnCellEditing are skipped.
+    void ApplyToSelectedCells(int mode, int value);
+    void ApplyStyleConversionToCells(int userData) {
+        ApplyToSelectedCells(0, userData);
+    }
+    void ApplyParaStyleToCells(int paraNo) {
+        ApplyToSelectedCells(1, paraNo);
+    }
+    void ApplyParaStyleConversionToCells(int userData) {
+        ApplyToSelectedCells(2, userData);
+    }
     bool CanDeleteSelectedCellsContents() const;
     void DeleteSelectedCellsContents();
 

@@ -364,6 +364,62 @@ std::unique_ptr<TCustomRichViewEdit> TRVTableItemInfo::CreateHiddenEditor() {
     return editor;
 }
 
+void TRVTableItemInfo::ApplyToSelectedCells(int mode, int value) {
+    if (!Options.Contains(TRVTableOption::rvtoEditing) || !HasCellSelection()) return;
+    if (FInplaceEditor) DestroyCellEditor(true);
+    const bool began = UsesUndo() && BeginTableUndo();
+    auto end = Finally([&] { EndTableUndo(began); });
+    std::unique_ptr<TCustomRichViewEdit> hidden = CreateHiddenEditor();
+    std::unique_ptr<TRVUndoMultiCellsModify> record;
+    if (GetEditUndoList()) record = std::make_unique<TRVUndoMultiCellsModify>(GetItemNo(), nullptr);
+    if (TCustomRichViewEdit* outer = EditorOf(FRVData)) {
+        if (mode == 0) hidden->OnStyleConversion = outer->OnStyleConversion;
+        if (mode == 2) hidden->OnParaStyleConversion = outer->OnParaStyleConversion;
+    }
+    TRVEditRVData* data = hidden->EditData();
+    for (int r = 0; r < RowCount(); ++r)
+        for (int c = 0; c < ColCount(); ++c) {
+            TRVTableCellData* cell = Rows.GetRow(r)->Cell(c);
+            if (!cell || !IsCellSelected(r, c) || !FireCellEditing(r, c, false)) continue;
+            data->ClearAllItems();
+            data->MoveItemsFrom(*cell);
+            cell->ClearFormatting();
+            // The items go back into the cell whatever the operation does.
+            auto giveBack = Finally([&] {
+                data->ClearFormatting();
+                cell->MoveItemsFrom(*data);
+            });
+            hidden->Format();
+            data->SelectAll();
+            switch (mode) {
+            case 0:
+                hidden->ConvertSelectionTextStyles(value);
+                break;
+            case 1:
+                hidden->ApplyParaStyleToSelection(value);
+                break;
+            case 2:
+                hidden->ConvertSelectionParaStyles(value);
+                break;
+            default:
+                break;
+            }
+            data->UndoList->RemoveEmptyLastGroup();
+            const int groups = data->UndoList->Count();
+            if (groups == 0) continue;
+            SetChangedFlag();
+            if (record) {
+                record->Rows.AddValue(r);
+                record->Cols.AddValue(c);
+                record->Counts.AddValue(groups);
+                while (data->UndoList->Count() > 0)
+                    record->UndoList.AddGroup(data->UndoList->ExtractGroup(0));
+            }
+            data->UndoList->Clear();
+        }
+    if (record && record->Rows.Count() > 0) AddUndoRecord(std::move(record));
+}
+
 bool TRVTableItemInfo::CanDeleteSelectedCellsContents() const {
     if (!Options.Contains(TRVTableOption::rvtoEditing) || !HasCellSelection()) return false;
     if (!FRVData ||
@@ -434,7 +490,6 @@ void TRVUndoMultiCellsModify::Undo(TCustomRVData* rvData, TRVUndoList* reverse) 
         inverse->IsRedo = !IsRedo;
     }
     TRVEditRVData* data = hidden->EditData();
-    int group = 0;
     for (int i = 0; i < Rows.Count() && i < Cols.Count() && i < Counts.Count(); ++i) {
         TRVTableCellData* cell = table->GetCell(Rows[i], Cols[i]);
         if (!cell) continue;
@@ -443,9 +498,9 @@ void TRVUndoMultiCellsModify::Undo(TCustomRVData* rvData, TRVUndoList* reverse) 
         cell->ClearFormatting();
         hidden->Format();
         TRVUndoList* list = IsRedo ? data->RedoList.get() : data->UndoList.get();
-        for (int k = 0; k < Counts[i] && group < UndoList.Count(); ++k)
+        for (int k = 0; k < Counts[i] && UndoList.Count() > 0; ++k)
             list->AddGroup(UndoList.ExtractGroup(0));
-        for (int k = 0; k < Counts[i]; ++k) {
+        while (list->Count() > 0) {
             if (IsRedo)
                 data->Redo();
             else

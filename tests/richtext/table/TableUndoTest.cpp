@@ -107,6 +107,32 @@ TEST_F(TableUndo, PropertiesBordersAndClearedCellsRoundTrip) {
     EXPECT_EQ(Groups(), groups);
 }
 
+TEST_F(TableUndo, StylesAppliedToSelectedCellsAreOneStepForTheChangedCellsOnly) {
+    Style->ParaStyles.Add().LeftIndent = 20;
+    Table->GetCell(0, 2)->GetItem(0)->ParaNo = 1;
+    Table->OnCellEditing = [](TRVTableItemInfo*, int, int col, bool, bool& allow) {
+        allow = col != 1;
+    };
+    Table->SelectRows(0, 1);
+    ExpectUndoRedo([&] { Table->ApplyParaStyleToCells(1); });
+    EXPECT_EQ(Cell(0, 0)->GetItemParaNo(0), 1);
+    EXPECT_EQ(Cell(0, 1)->GetItemParaNo(0), 0); // refused
+    auto* record = dynamic_cast<TRVUndoMultiCellsModify*>(Data()->UndoList->LastGroup()->Items(0));
+    ASSERT_TRUE(record);
+    // (0, 2) had the style already: nothing of it was recorded.
+    EXPECT_EQ(record->Rows.Count(), 1);
+    Undo();
+    EXPECT_EQ(Cell(0, 0)->GetItemParaNo(0), 0);
+    EXPECT_EQ(Cell(0, 2)->GetItemParaNo(0), 1);
+    // Clearing the selected cells is refused when one holds text protected from deletion.
+    EXPECT_TRUE(Table->CanDeleteSelectedCellsContents());
+    TFontInfo& locked = Style->TextStyles.Add();
+    locked = Style->TextStyles[0];
+    locked.Protection.Include(TRVProtectOption::rvprDeleteProtect);
+    Cell(0, 1)->GetItem(0)->StyleNo = 1;
+    EXPECT_FALSE(Table->CanDeleteSelectedCellsContents());
+}
+
 TEST_F(TableUndo, ATableOutsideAnEditorRecordsNothing) {
     TRichView* view = new TRichView(Form);
     view->SetParent(Form);
