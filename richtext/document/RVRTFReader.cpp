@@ -5,6 +5,7 @@
 #include <cmath>
 #include <memory>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "platform/core/ScopeGuard.h"
@@ -185,6 +186,7 @@ enum class Kw : uint8_t {
     PicScaleY,
     // tables
     Table,
+    NestTableProps,
     Cell,
     Row,
 };
@@ -374,6 +376,8 @@ constexpr KeywordEntry keywordList[] = {
     {"richviewcbw", Kw::Table},
     {"richviewcbh", Kw::Table},
     {"nestrow", Kw::Row},
+    {"nesttableprops", Kw::NestTableProps},
+    {"nonesttables", Kw::SkipDest},
 };
 
 // The control words in an open-addressing table: looked up for every word of the input.
@@ -407,7 +411,8 @@ const KeywordTable& Keywords() {
 
 // The control words a "\*" group may start with that we read; others are skipped whole.
 bool KnownStarDestination(Kw kw) {
-    return kw == Kw::ShpPict || kw == Kw::FldInst || kw == Kw::BkmkStart || kw == Kw::Pict;
+    return kw == Kw::ShpPict || kw == Kw::FldInst || kw == Kw::BkmkStart || kw == Kw::Pict ||
+           kw == Kw::NestTableProps;
 }
 
 enum class PictKind : uint8_t { None, Png, Jpeg, Other };
@@ -1213,8 +1218,16 @@ int RtfReader::ControlWord(std::string_view word, bool hasParam, int param) {
     case Kw::Table:
     case Kw::Cell:
     case Kw::Row:
-        if (FProps.TableReader) FProps.TableReader->Colors = &FColors;
-        if (FProps.TableReader && FProps.TableReader->TableWord(word, hasParam, param)) break;
+        if (TRVRTFTableReader* tables = FProps.TableReader) {
+            tables->Colors = &FColors;
+            const bool took = tables->TableWord(word, hasParam, param);
+            // Items that became one table lie before the reading position.
+            if (const int n = std::exchange(tables->ItemsTaken, 0); n != 0) {
+                FIndex = std::clamp(FIndex - n, FStart, FData->ItemCount());
+                FParaFirst = std::clamp(FParaFirst - n, FStart, FIndex);
+            }
+            if (took) break;
+        }
         // A row ends its last cell's paragraph only when that is still open.
         if (d == Dest::Text &&
             (kw == Kw::Cell ||

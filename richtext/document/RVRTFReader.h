@@ -27,7 +27,8 @@ enum TRVRTFErrorCode : int {
 // Where tables plug into the reader: it is given every table word (\trowd, \cellx, \cell,
 // \row, \intbl, \itap, \nestcell, \nestrow and the \tr and \cl words) and says whether it took
 // it. Words it leaves are read as the reader does without tables: \cell and \row end a
-// paragraph, the rest are ignored.
+// paragraph, the rest are ignored. The words of a "\*\nesttableprops" group are read like any
+// other; a "\nonesttables" group, the text for readers without nested tables, is skipped.
 class TRVRTFTableReader {
 public:
     virtual ~TRVRTFTableReader() = default;
@@ -35,6 +36,9 @@ public:
     // The document's colour table while table words are read (index 0 is the automatic
     // colour); set by the reader.
     const std::vector<TColor>* Colors = nullptr;
+    // Items a word took out of the document before the reading position (cells' items that
+    // became one table); the reader moves its position back by as many.
+    int ItemsTaken = 0;
 };
 
 class TRVRTFReaderProperties {

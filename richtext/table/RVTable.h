@@ -32,6 +32,11 @@ class TRVTableRows;
 
 inline constexpr const char* errRVTableMerge = "Parameters for cell merging are not correct";
 inline constexpr const char* errRVTableIndex = "Invalid row or column index";
+inline constexpr const char* errRVTableInplaceBusy =
+    "Cannot destroy cell inplace editor at this time";
+
+// The cell editor cannot step aside while it is busy.
+EPC_EXCEPTION_CLASS(ERVTableInplaceError, ERichViewError)
 
 enum TRVTableBorderStyle : uint8_t {
     rvtbRaised,
@@ -534,13 +539,35 @@ public:
     // The best width a percentage column gets when dragged to NewWidth pixels; the old one when
     // the table has no content width to measure against.
     int PercentWidthAfterResize(int newWidth, int oldBestWidth) const;
+    // The end of a border drag in an editor: the border before column (row) Border - 1 was let
+    // go at Pos (table coordinates, not before the column's (row's) start). Cell best sizes
+    // change through the cell property setters and the document is formatted again.
+    void FinishColResize(TCustomRVFormattedData* rvData, int border, int pos, bool keepNext);
+    void FinishRowResize(TCustomRVFormattedData* rvData, int border, int pos);
+    bool IsResizing() const {
+        return FResizeBorder >= 0;
+    }
 
     // Horizontal and vertical scaling while formatting for a device (identity on screen).
     int SX(int v) const;
     int SY(int v) const;
 
+protected:
+    // An open cell editor steps aside while a border is dragged (ERVTableInplaceError when it
+    // cannot) and comes back afterwards.
+    virtual void SaveEditorState();
+    virtual void RestoreEditorState();
+
 private:
     void InitTable();
+    void StartResize(TCustomRVFormattedData* rvData, bool cols, int border, int offset,
+                     TShiftState shift);
+    // Where the dragged border stands for a mouse coordinate (table coordinates).
+    int ResizePosition(int v) const;
+    void EndResize(TCustomRVFormattedData* rvData);
+    // The one path of the cell size changes a border drag makes.
+    void SetCellSizeAfterResize(bool width, int row, int col, int32_t value);
+    void FormatAfterResize(TCustomRVFormattedData* rvData);
     void SetIntProperty(const char* name, int32_t value, int32_t& field);
     bool UsesUndo() const;
     int FitSpanningCell(int row, int col, int needed, bool minMode, int highestState,
@@ -572,6 +599,13 @@ private:
     int FLastHitRow = -1, FLastHitCol = -1;
     // The cell whose document took a press while a cell selection may be dragged from it.
     int FPressRow = -1, FPressCol = -1;
+    // The border being dragged (-1 none), the mouse's offset from it, the lowest position it
+    // may take, whether it is a column border, and whether Shift was held at the press.
+    int FResizeBorder = -1;
+    int FResizeOffset = 0;
+    int FResizeLimit = 0;
+    bool FResizingCols = false;
+    bool FResizeShift = false;
 
 public:
     // The grid; declared last, so that its cells are built when the table's fields are set.

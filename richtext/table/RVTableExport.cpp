@@ -155,8 +155,7 @@ void TRVTableItemInfo::SaveRTF(TStream& stream, TCustomRVData* rvData, int /*ite
     }
     const int rowCount = RowCount(), colCount = ColCount();
     for (int r = 0; r < rowCount; ++r) {
-        std::string out = nested ? "{\\*\\nesttableprops" : "{";
-        out +=
+        std::string out =
             "\\trowd" + align +
             Fmt("\\trgaph%d", Half(ctx, 2 * (CellPadding() + CellBorderWidth()) + CellHSpacing())) +
             "\\trleft0" + Fmt("\\itap%d", level + 1);
@@ -233,16 +232,24 @@ void TRVTableItemInfo::SaveRTF(TStream& stream, TCustomRVData* rvData, int /*ite
             out += Fmt("\\cellx%d", int(std::nearbyint(right * ctx.TwipsPerPixel +
                                                        CellHSpacing() * ctx.TwipsPerPixel / 2)));
         }
-        out += Fmt("\\pard\\intbl\\itap%d{", level + 1);
-        RVFWriteRaw(stream, out);
+        const std::string cellPara = Fmt("\\pard\\intbl\\itap%d", level + 1);
+        // A nested row gives its definition after its cells, in the group readers without
+        // nested tables skip, followed by what those readers show instead.
+        RVFWriteRaw(stream, nested ? "{" + cellPara + "{" : "{" + out + cellPara + "{");
         for (int c = 0; c < colCount; ++c) {
             RVFWriteRaw(stream, "{");
             if (TRVTableCellData* cell = Rows.GetRow(r)->Cell(c))
                 cell->WriteRtfSubDocument(stream, ctx, level + 1, GetCellColor(cell));
+            // A cell that ends with a table ends with a paragraph of its own level.
+            if (ctx.TableJustClosed) RVFWriteRaw(stream, cellPara);
             ctx.TableJustClosed = false;
             RVFWriteRaw(stream, "\\" + nest + "cell}");
         }
-        RVFWriteRaw(stream, Fmt("}\\pard\\intbl\\itap%d", level + 1) + "\\" + nest + "row}\r\n");
+        if (nested)
+            RVFWriteRaw(stream, "}" + cellPara + "{\\*\\nesttableprops" + out +
+                                    "\\nestrow}{\\nonesttables\\par}}\r\n");
+        else
+            RVFWriteRaw(stream, "}" + cellPara + "\\row}\r\n");
     }
     ctx.Level = level;
     ctx.TableJustClosed = true;

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "platform/core/ScopeGuard.h"
+#include "platform/graphics/Graphics.h"
 #include "richtext/table/RVTable.h"
 
 namespace epc {
@@ -27,6 +29,29 @@ int LastStartAtOrBefore(const TRVIntegerList& starts, int v) {
         result = i;
     }
     return result;
+}
+
+// A one-pixel dotted line of inverted pixels: dots at 0, 2 and 4 of every 8 pixels, so that
+// drawing it twice leaves the screen as it was.
+void InvertDottedLine(TCanvas* canvas, bool vertical, int at, int length) {
+    canvas->Pen()->SetStyle(psSolid);
+    canvas->Pen()->SetWidth(1);
+    canvas->Pen()->SetMode(pmNot);
+    for (int v = 0; v < length; v += 8)
+        for (int d = 0; d <= 4 && v + d < length; d += 2)
+            if (vertical) {
+                canvas->MoveTo(at, v + d);
+                canvas->LineTo(at, v + d + 1);
+            } else {
+                canvas->MoveTo(v + d, at);
+                canvas->LineTo(v + d + 1, at);
+            }
+    canvas->Pen()->SetMode(pmCopy);
+}
+
+// The centre of border K (1..Count) of a laid-out band of columns or rows.
+int BorderCentre(const TRVIntegerList& starts, int extent, int k, int inner, int outer) {
+    return k < starts.Count() ? starts[k] - (inner + 1) / 2 : extent - outer / 2;
 }
 } // namespace
 
@@ -203,6 +228,27 @@ bool TRVTableItemInfo::ItemMouseDown(TCustomRVFormattedData* rvData, TMouseButto
         rvData->Invalidate();
         return true;
     }
+    if (StateBits & rvtsEditMode) {
+        const TRVTableItemFormattingInfo& fi = FFormatting;
+        const int colBorder = GetColBorderAt(x);
+        if (colBorder > 0 && Options.Contains(TRVTableOption::rvtoColSizing)) {
+            const int centre = BorderCentre(
+                fi.ColStarts, fi.Width, colBorder, SX(2 * CellBorderWidth() + CellHSpacing()),
+                SX(BorderWidth() + BorderHSpacing() + CellBorderWidth()));
+            StartResize(rvData, true, colBorder, x - centre, shift);
+            ItemMouseMove(rvData, shift, x, y, client);
+            return true;
+        }
+        const int rowBorder = GetRowBorderAt(y);
+        if (rowBorder > 0 && Options.Contains(TRVTableOption::rvtoRowSizing)) {
+            const int centre = BorderCentre(
+                fi.RowStarts, fi.Height, rowBorder, SY(2 * CellBorderWidth() + CellVSpacing()),
+                SY(BorderWidth() + BorderVSpacing() + CellBorderWidth()));
+            StartResize(rvData, false, rowBorder, y - centre, shift);
+            ItemMouseMove(rvData, shift, x, y, client);
+            return true;
+        }
+    }
     if (!selectable) return false;
     if (GetColBorderAt(x) == 0 && Options.Contains(TRVTableOption::rvtoRowSelect)) {
         SelectRows(std::max(GetRowAt(y), 0), 1);
@@ -217,6 +263,16 @@ bool TRVTableItemInfo::ItemMouseDown(TCustomRVFormattedData* rvData, TMouseButto
 
 void TRVTableItemInfo::ItemMouseMove(TCustomRVFormattedData* rvData, TShiftState shift, int x,
                                      int y, TPoint client) {
+    if (IsResizing()) {
+        // The line follows the mouse in the control's coordinates.
+        const int pos = ResizePosition(FResizingCols ? x : y);
+        TCustomRVFormattedData* root = rvData->GetRootFormattedData();
+        if (FResizingCols)
+            root->DrawXorFeedbackAt(client.X - x + pos, 0);
+        else
+            root->DrawXorFeedbackAt(0, client.Y - y + pos);
+        return;
+    }
     if (FPressRow < 0 || FPressRow >= RowCount() || FPressCol >= ColCount()) return;
     int row, col;
     if (GetCellAt(x, y, row, col) && (row != FPressRow || col != FPressCol)) {
@@ -230,12 +286,142 @@ void TRVTableItemInfo::ItemMouseMove(TCustomRVFormattedData* rvData, TShiftState
         cell->MouseMove(shift, client.X, client.Y);
 }
 
-void TRVTableItemInfo::ItemMouseUp(TCustomRVFormattedData*, TMouseButton button, TShiftState shift,
-                                   int, int, TPoint client) {
+void TRVTableItemInfo::ItemMouseUp(TCustomRVFormattedData* rvData, TMouseButton button,
+                                   TShiftState shift, int x, int y, TPoint client) {
+    if (IsResizing()) {
+        const int border = FResizeBorder;
+        const int pos = ResizePosition(FResizingCols ? x : y);
+        const bool cols = FResizingCols, keepNext = !FResizeShift;
+        EndResize(rvData);
+        if (border > (cols ? ColCount() : RowCount())) return; // the grid shrank meanwhile
+        if (cols)
+            FinishColResize(rvData, border, pos, keepNext);
+        else
+            FinishRowResize(rvData, border, pos);
+        RestoreEditorState();
+        return;
+    }
     const int row = std::exchange(FPressRow, -1), col = std::exchange(FPressCol, -1);
     if (row < 0 || row >= RowCount() || col >= ColCount() || HasCellSelection()) return;
     if (TRVTableCellData* cell = Rows.GetRow(row)->Cell(col))
         cell->MouseUp(button, shift, client.X, client.Y);
+}
+
+// ---------------------------------------------------------------- border resizing
+
+void TRVTableItemInfo::SaveEditorState() {}
+
+void TRVTableItemInfo::RestoreEditorState() {}
+
+void TRVTableItemInfo::StartResize(TCustomRVFormattedData* rvData, bool cols, int border,
+                                   int offset, TShiftState shift) {
+    // The editor goes first: when it cannot, nothing of the drag is left behind.
+    SaveEditorState();
+    FResizeBorder = border;
+    FResizeOffset = offset;
+    FResizingCols = cols;
+    FResizeShift = shift.Contains(ssShift);
+    const TRVTableItemFormattingInfo& fi = FFormatting;
+    FResizeLimit = cols ? fi.ColStarts[border - 1] : fi.RowStarts[border - 1];
+    TCustomRVFormattedData* root = rvData->GetRootFormattedData();
+    root->SetXorDrawer(
+        [cols](TCustomRVFormattedData* data, int lineX, int lineY) {
+            if (TCanvas* canvas = data->GetCanvas())
+                InvertDottedLine(canvas, cols, cols ? lineX : lineY,
+                                 cols ? data->GetClientHeight() : data->GetClientWidth());
+        },
+        this);
+}
+
+int TRVTableItemInfo::ResizePosition(int v) const {
+    return std::max(v - FResizeOffset, FResizeLimit);
+}
+
+void TRVTableItemInfo::EndResize(TCustomRVFormattedData* rvData) {
+    FResizeBorder = -1;
+    rvData->GetRootFormattedData()->ClearXorDrawer(this);
+}
+
+void TRVTableItemInfo::SetCellSizeAfterResize(bool width, int row, int col, int32_t value) {
+    if (width)
+        SetCellBestWidth(value, row, col);
+    else
+        SetCellBestHeight(value, row, col);
+}
+
+void TRVTableItemInfo::FinishColResize(TCustomRVFormattedData* rvData, int border, int pos,
+                                       bool keepNext) {
+    const TRVTableItemFormattingInfo& fi = FFormatting;
+    const int n = ColCount();
+    if (border < 1 || border > n || fi.ColStarts.Count() != n || fi.ColWidths.Count() != n) return;
+    const int col = border - 1;
+    const int halfGap = border < n
+                            ? SX(CellHSpacing()) / 2 + SX(CellBorderWidth())
+                            : (SX(BorderWidth() + BorderHSpacing() + CellBorderWidth()) + 1) / 2;
+    const int newWidth = std::max(pos - fi.ColStarts[col] - SX(2 * CellPadding()) - halfGap, 0);
+    const int oldWidth = fi.ColWidths[col];
+    const bool percent = Rows.IsPercentColumn(col);
+    const bool next = keepNext && !percent && border < n && !Rows.IsPercentColumn(border);
+    const int nextWidth = next ? std::max(fi.ColWidths[border] + oldWidth - newWidth, 0) : 0;
+    const int itemNo = GetItemNo();
+    AddUndoRecord(std::make_unique<TRVUndoModifyItemTerminator>(itemNo, true));
+    {
+        auto close = Finally(
+            [&] { AddUndoRecord(std::make_unique<TRVUndoModifyItemTerminator>(itemNo, false)); });
+        for (int r = 0; r < RowCount(); ++r) {
+            const TRVTableRow* row = Rows.GetRow(r);
+            if (TRVTableCellData* cell = row->Cell(col); cell && cell->ColSpan == 1)
+                SetCellSizeAfterResize(true, r, col,
+                                       percent ? PercentWidthAfterResize(newWidth, cell->BestWidth)
+                                               : newWidth);
+            if (TRVTableCellData* cell = next ? row->Cell(border) : nullptr;
+                cell && cell->ColSpan == 1)
+                SetCellSizeAfterResize(true, r, border, nextWidth);
+        }
+    }
+    FormatAfterResize(rvData);
+}
+
+void TRVTableItemInfo::FinishRowResize(TCustomRVFormattedData* rvData, int border, int pos) {
+    const TRVTableItemFormattingInfo& fi = FFormatting;
+    const int m = RowCount();
+    if (border < 1 || border > m || fi.RowStarts.Count() != m || fi.RowHeights.Count() != m) return;
+    const int rowNo = border - 1;
+    const int pad2 = SY(2 * CellPadding());
+    const int halfGap = border < m
+                            ? SY(CellVSpacing()) / 2 + SY(CellBorderWidth())
+                            : (SY(BorderWidth() + BorderVSpacing() + CellBorderWidth()) + 1) / 2;
+    const int newHeight = std::max(pos - fi.RowStarts[rowNo] - pad2 - halfGap, 0);
+    const int change = newHeight - fi.RowHeights[rowNo];
+    const int itemNo = GetItemNo();
+    AddUndoRecord(std::make_unique<TRVUndoModifyItemTerminator>(itemNo, true));
+    {
+        auto close = Finally(
+            [&] { AddUndoRecord(std::make_unique<TRVUndoModifyItemTerminator>(itemNo, false)); });
+        for (int c = 0; c < ColCount(); ++c) {
+            if (TRVTableCellData* cell = Rows.GetRow(rowNo)->Cell(c)) {
+                if (cell->RowSpan == 1) SetCellSizeAfterResize(false, rowNo, c, newHeight);
+                continue;
+            }
+            // A cell spanning down into the row and ending in it grows or shrinks with it.
+            int mainRow, mainCol;
+            TRVTableCellData* cell = Rows.GetMainCell(rowNo, c, mainRow, mainCol);
+            if (!cell || mainCol != c || mainRow + cell->RowSpan - 1 != rowNo) continue;
+            SetCellSizeAfterResize(false, mainRow, c, std::max(cell->Height - pad2 + change, 0));
+        }
+    }
+    FormatAfterResize(rvData);
+}
+
+void TRVTableItemInfo::FormatAfterResize(TCustomRVFormattedData* rvData) {
+    SetChangedFlag();
+    const int itemNo = GetItemNo();
+    for (int i = 0; i < rvData->DrawItems.Count(); ++i)
+        if (rvData->DrawItems[i]->ItemNo == itemNo) {
+            rvData->FormatParasOfDrawRange(i, i, 0);
+            break;
+        }
+    rvData->Invalidate();
 }
 
 } // namespace epc

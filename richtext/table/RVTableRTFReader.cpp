@@ -1,6 +1,8 @@
 #include "richtext/table/RVTableRTFReader.h"
 
+#include <algorithm>
 #include <memory>
+#include <utility>
 
 #include "richtext/document/RVData.h"
 #include "richtext/table/RVTable.h"
@@ -8,45 +10,121 @@
 namespace epc {
 
 namespace {
-// Cells per row and rows per table an import builds; more is not a table we wrote.
+// Cells per row and nesting levels an import builds; more is not a table we wrote.
 constexpr int MaxColumns = 1000;
+constexpr int MaxLevels = 32;
 } // namespace
 
-// The paragraph a \cell ends is inserted after the word is seen: the cell's items end where
-// the document stands at the next table word.
-void TRVTableRTFReader::ResolvePending() {
-    if (!FPending) return;
-    FPending = false;
-    const int end = FData->ItemCount();
-    if (FCellNo < int(FRow.Cells.size())) {
-        FRow.Cells[size_t(FCellNo)].First = FCellStart;
-        FRow.Cells[size_t(FCellNo)].End = end;
-    }
-    ++FCellNo;
-    FCellStart = end;
+TRVTableRTFReader::Level& TRVTableRTFReader::At(int level) {
+    level = std::clamp(level, 1, MaxLevels);
+    if (FLevels.size() <= size_t(level)) FLevels.resize(size_t(level) + 1);
+    return FLevels[size_t(level)];
 }
 
-TRVTableRTFReader::TableRead* TRVTableRTFReader::OpenTable() {
-    // A row that starts where the last table ended continues it.
-    if (!FTables.empty() && FTables.back().End == FRowStart) return &FTables.back();
-    FTables.emplace_back();
-    FTables.back().Start = FTables.back().End = FRowStart;
-    return &FTables.back();
+// The paragraph a \cell ends is inserted after the word is seen: the cell's items end where
+// the document stands at the next table word. Tables read inside the cell are built first, so
+// that the range holds them as single items.
+void TRVTableRTFReader::ResolvePending() {
+    if (FPendingLevel == 0) return;
+    const int level = std::exchange(FPendingLevel, 0);
+    BuildTablesBelow(level);
+    Level& lv = At(level);
+    int end = FData->ItemCount();
+    // A cell that ends right after a table it holds ends with an empty paragraph: the cell's
+    // end mark, not part of its contents.
+    if (end - 2 >= std::max(lv.CellStart, 0) && FData->GetItemStyleNo(end - 1) >= 0 &&
+        FData->GetItemText(end - 1).empty() && FData->GetItem(end - 1)->StartsParagraph() &&
+        dynamic_cast<TRVTableItemInfo*>(FData->GetItem(end - 2))) {
+        FData->DeleteItemRange(end - 1, 1);
+        ++ItemsTaken;
+        --end;
+    }
+    if (lv.Filled.size() < size_t(MaxColumns)) lv.Filled.emplace_back(lv.CellStart, end);
+    lv.CellStart = end;
+}
+
+void TRVTableRTFReader::StartRowIfIdle(int level) {
+    Level& lv = At(level);
+    if (!lv.Filled.empty()) return;
+    lv.CellStart = lv.RowStart = FData->ItemCount();
+}
+
+void TRVTableRTFReader::EnterLevel(int level) {
+    level = std::clamp(level, 0, MaxLevels);
+    for (int l = FLevel + 1; l <= level; ++l)
+        StartRowIfIdle(l);
+    FLevel = level;
+}
+
+TRVTableRTFReader::RowRead& TRVTableRTFReader::DefRow() {
+    if (FDefLevel == 0) {
+        FDefLevel = std::max(FLevel, 1);
+        Level& lv = At(FDefLevel);
+        lv.Def = RowRead();
+        lv.TableWidth = 0;
+        // A definition that comes before the row's cells starts the row.
+        StartRowIfIdle(FDefLevel);
+    }
+    return At(FDefLevel).Def;
+}
+
+void TRVTableRTFReader::EndRow(int level) {
+    BuildTablesBelow(level);
+    Level& lv = At(level);
+    RowRead row = lv.Def;
+    const size_t filled = std::min(row.Cells.size(), lv.Filled.size());
+    for (size_t i = 0; i < filled; ++i) {
+        row.Cells[i].First = lv.Filled[i].first;
+        row.Cells[i].End = lv.Filled[i].second;
+    }
+    const int end = FData->ItemCount();
+    if (!row.Cells.empty() && lv.RowStart >= 0) {
+        // A row that starts where the last table of its level ended continues it.
+        if (lv.Tables.empty() || lv.Tables.back().End != lv.RowStart) {
+            lv.Tables.emplace_back();
+            lv.Tables.back().Start = lv.RowStart;
+        }
+        TableRead& t = lv.Tables.back();
+        t.BestWidth = lv.TableWidth;
+        t.Rows.push_back(std::move(row));
+        t.End = end;
+    }
+    lv.Filled.clear();
+    lv.CellStart = lv.RowStart = end;
+}
+
+void TRVTableRTFReader::BuildTablesBelow(int level) {
+    for (int l = int(FLevels.size()) - 1; l > level; --l) {
+        Level& lv = FLevels[size_t(l)];
+        // Last table first: the item positions of the earlier ones stay valid.
+        for (auto it = lv.Tables.rbegin(); it != lv.Tables.rend(); ++it)
+            BuildTable(*it);
+        lv.Tables.clear();
+        lv.Filled.clear();
+        lv.CellStart = lv.RowStart = -1;
+    }
 }
 
 bool TRVTableRTFReader::TableWord(std::string_view word, bool hasParam, int param) {
     ResolvePending();
     if (word == "trowd") {
-        FRow = RowRead();
+        FSeenRow = true;
         FDef = CellDef();
-        FCellNo = 0;
-        FCellStart = FRowStart = FData->ItemCount();
-        FInRow = true;
+        FDefLevel = 0;
         return true;
     }
-    if (!FInRow) return false;
+    if (!FSeenRow) return false;
+    if (word == "itap") {
+        EnterLevel(hasParam ? param : 1);
+        return true;
+    }
+    if (word == "intbl") {
+        if (FLevel == 0) EnterLevel(1);
+        return true;
+    }
     if (word == "cellx") {
-        if (FRow.Cells.size() < size_t(MaxColumns)) FRow.Cells.push_back(FDef);
+        RowRead& def = DefRow();
+        if (def.Cells.size() < size_t(MaxColumns)) def.Cells.push_back(FDef);
         FDef = CellDef();
         return true;
     }
@@ -70,90 +148,102 @@ bool TRVTableRTFReader::TableWord(std::string_view word, bool hasParam, int para
         FDef.BestWidth = param;
     else if (word == "richviewcbh" && hasParam)
         FDef.BestHeight = param;
-    else if (word == "richviewtbw" && hasParam)
-        FTableWidth = param;
-    else if (word == "trhdr")
-        FRow.Heading = true;
-    else if (word == "cell") {
-        FPending = true;
+    else if (word == "richviewtbw" && hasParam) {
+        DefRow();
+        At(FDefLevel).TableWidth = param;
+    } else if (word == "trhdr")
+        DefRow().Heading = true;
+    else if (word == "cell" || word == "nestcell") {
+        // A cell ends at level 1, a nested cell at the paragraph's own (deeper) level.
+        const int level = word == "cell" ? 1 : std::clamp(FLevel, 2, MaxLevels);
+        if (level == 1) FLevel = 1;
+        FPendingLevel = level;
         return false; // the reader ends the cell's paragraph
-    } else if (word == "row") {
-        FInRow = false;
-        if (FRow.Cells.empty()) return true;
-        TableRead* t = OpenTable();
-        t->BestWidth = FTableWidth;
-        t->Rows.push_back(FRow);
-        t->End = FData->ItemCount();
-        FCellStart = t->End;
+    } else if (word == "row" || word == "nestrow") {
+        const int level = word == "row" ? 1 : std::clamp(FLevel, 2, MaxLevels);
+        EndRow(level);
+        // What follows a row belongs to the level around it unless it says otherwise: a cell
+        // may end right after a table it holds.
+        FLevel = level - 1;
         return true;
     }
     return false;
 }
 
+void TRVTableRTFReader::BuildTable(const TableRead& tr) {
+    size_t cols = 0;
+    for (const RowRead& row : tr.Rows)
+        cols = std::max(cols, row.Cells.size());
+    const int rowCount = int(tr.Rows.size()), colCount = int(cols);
+    if (rowCount == 0 || colCount == 0 || tr.Start < 0 || tr.End > FData->ItemCount() ||
+        tr.Start > tr.End)
+        return;
+    auto table = TRVTableItemInfo::CreateSized(rowCount, FData, colCount);
+    table->SetBestWidth(tr.BestWidth);
+    int heading = 0;
+    while (heading < rowCount && tr.Rows[size_t(heading)].Heading)
+        ++heading;
+    table->SetHeadingRowCount(heading);
+    TRVTableRows& rows = table->Rows;
+    auto def = [&](int r, int c) -> const CellDef* {
+        const auto& cells = tr.Rows[size_t(r)].Cells;
+        return size_t(c) < cells.size() ? &cells[size_t(c)] : nullptr;
+    };
+    for (int r = 0; r < rowCount; ++r)
+        for (int c = 0; c < colCount; ++c) {
+            TRVTableCellData* cell = rows.GetRow(r)->Cell(c);
+            const CellDef* d = def(r, c);
+            if (!cell || !d) continue;
+            cell->BestWidth = d->BestWidth;
+            cell->BestHeight = d->BestHeight;
+            cell->VAlign = TRVCellVAlign(d->VAlign);
+            cell->Color = d->Color;
+            // The contents move from the document into the cell.
+            if (d->First >= tr.Start && d->End <= tr.End && d->First < d->End) {
+                cell->ClearAllItems();
+                for (int i = d->First; i < d->End; ++i) {
+                    TRVItemEntry& e = FData->Items()[i];
+                    if (!e.Item) continue;
+                    cell->AppendItem(e.Text, std::move(e.Item));
+                    // A table built from a nested level now lives in the cell.
+                    const int at = cell->ItemCount() - 1;
+                    if (auto* nested = dynamic_cast<TRVTableItemInfo*>(cell->GetItem(at)))
+                        nested->Inserted(cell, at);
+                }
+            }
+            if (d->HMerge || d->VMerge) continue;
+            // Spans: merged positions to the right and below.
+            int colSpan = 1, rowSpan = 1;
+            while (c + colSpan < colCount && def(r, c + colSpan) && def(r, c + colSpan)->HMerge &&
+                   !def(r, c + colSpan)->VMerge)
+                ++colSpan;
+            while (r + rowSpan < rowCount && def(r + rowSpan, c) && def(r + rowSpan, c)->VMerge)
+                ++rowSpan;
+            bool free = true;
+            for (int rr = r; rr < r + rowSpan && free; ++rr)
+                for (int cc = c; cc < c + colSpan; ++cc)
+                    if (!rows.GetRow(rr)->Cell(cc)) free = false;
+            if (!free || (colSpan == 1 && rowSpan == 1)) continue;
+            for (int rr = r; rr < r + rowSpan; ++rr)
+                for (int cc = c; cc < c + colSpan; ++cc)
+                    if (rr != r || cc != c) rows.GetRow(rr)->TakeCell(cc);
+            cell->ColSpan = colSpan;
+            cell->RowSpan = rowSpan;
+        }
+    // Covered positions' contents (empty in what we write) go with the replaced range.
+    FData->DeleteItemRange(tr.Start, tr.End - tr.Start);
+    TRVTableItemInfo* t = table.get();
+    FData->InsertItemObjectAt(tr.Start, std::string(), std::move(table));
+    t->Inserted(FData, tr.Start);
+    ItemsTaken += tr.End - tr.Start - 1;
+}
+
 void TRVTableRTFReader::Finish() {
     ResolvePending();
-    // Last table first: the item positions of the earlier ones stay valid.
-    for (auto it = FTables.rbegin(); it != FTables.rend(); ++it) {
-        TableRead& tr = *it;
-        size_t cols = 0;
-        for (const RowRead& row : tr.Rows)
-            cols = std::max(cols, row.Cells.size());
-        const int rowCount = int(tr.Rows.size()), colCount = int(cols);
-        if (tr.Start < 0 || tr.End > FData->ItemCount() || tr.Start > tr.End) continue;
-        auto table = TRVTableItemInfo::CreateSized(rowCount, FData, colCount);
-        table->SetBestWidth(tr.BestWidth);
-        int heading = 0;
-        while (heading < rowCount && tr.Rows[size_t(heading)].Heading)
-            ++heading;
-        table->SetHeadingRowCount(heading);
-        TRVTableRows& rows = table->Rows;
-        auto def = [&](int r, int c) -> const CellDef* {
-            const auto& cells = tr.Rows[size_t(r)].Cells;
-            return size_t(c) < cells.size() ? &cells[size_t(c)] : nullptr;
-        };
-        for (int r = 0; r < rowCount; ++r)
-            for (int c = 0; c < colCount; ++c) {
-                TRVTableCellData* cell = rows.GetRow(r)->Cell(c);
-                const CellDef* d = def(r, c);
-                if (!cell || !d) continue;
-                cell->BestWidth = d->BestWidth;
-                cell->BestHeight = d->BestHeight;
-                cell->VAlign = TRVCellVAlign(d->VAlign);
-                cell->Color = d->Color;
-                // The contents move from the document into the cell.
-                if (d->First >= tr.Start && d->End <= tr.End && d->First < d->End) {
-                    cell->ClearAllItems();
-                    for (int i = d->First; i < d->End; ++i) {
-                        TRVItemEntry& e = FData->Items()[i];
-                        if (e.Item) cell->AppendItem(e.Text, std::move(e.Item));
-                    }
-                }
-                if (d->HMerge || d->VMerge) continue;
-                // Spans: merged positions to the right and below.
-                int colSpan = 1, rowSpan = 1;
-                while (c + colSpan < colCount && def(r, c + colSpan) &&
-                       def(r, c + colSpan)->HMerge && !def(r, c + colSpan)->VMerge)
-                    ++colSpan;
-                while (r + rowSpan < rowCount && def(r + rowSpan, c) && def(r + rowSpan, c)->VMerge)
-                    ++rowSpan;
-                bool free = true;
-                for (int rr = r; rr < r + rowSpan && free; ++rr)
-                    for (int cc = c; cc < c + colSpan; ++cc)
-                        if (!rows.GetRow(rr)->Cell(cc)) free = false;
-                if (!free || (colSpan == 1 && rowSpan == 1)) continue;
-                for (int rr = r; rr < r + rowSpan; ++rr)
-                    for (int cc = c; cc < c + colSpan; ++cc)
-                        if (rr != r || cc != c) rows.GetRow(rr)->TakeCell(cc);
-                cell->ColSpan = colSpan;
-                cell->RowSpan = rowSpan;
-            }
-        // Covered positions' contents (empty in what we write) go with the replaced range.
-        FData->DeleteItemRange(tr.Start, tr.End - tr.Start);
-        TRVTableItemInfo* t = table.get();
-        FData->InsertItemObjectAt(tr.Start, std::string(), std::move(table));
-        t->Inserted(FData, tr.Start);
-    }
-    FTables.clear();
+    BuildTablesBelow(0);
+    ItemsTaken = 0;
+    FLevels.clear();
+    FLevel = FDefLevel = 0;
 }
 
 } // namespace epc

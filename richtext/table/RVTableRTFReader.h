@@ -1,9 +1,11 @@
 #pragma once
 // Builds tables from the table words of an RTF import: rows, cells, horizontal and vertical
-// merges, heading rows, vertical alignment and the private width words our writer adds. Cells of
-// tables nested in cells are read as paragraphs of the outer cell.
+// merges, heading rows, vertical alignment, the private width words our writer adds, and tables
+// nested in cells (\itap levels, \nestcell, \nestrow, row definitions in \nesttableprops, which
+// come before a row's cells or after them).
 
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "richtext/document/RVRTFReader.h"
@@ -36,19 +38,36 @@ private:
         int BestWidth = 0;
         std::vector<RowRead> Rows;
     };
+    // What is read at one nesting level: 1 for the document's own tables, 2 for tables in
+    // their cells, and so on.
+    struct Level {
+        RowRead Def; // the row definition last read for this level
+        int TableWidth = 0;
+        std::vector<std::pair<int, int>> Filled; // item ranges of the row's cells read so far
+        int CellStart = -1, RowStart = -1;
+        std::vector<TableRead> Tables; // read and not yet built
+    };
+    Level& At(int level);
     void ResolvePending();
-    TableRead* OpenTable();
+    // The paragraphs read from now on lie at Level; a level entered with no cell read yet
+    // starts its row here.
+    void EnterLevel(int level);
+    void StartRowIfIdle(int level);
+    // The row definition being read (its level is fixed by its first word that needs one).
+    RowRead& DefRow();
+    void EndRow(int level);
+    // Builds the tables read at levels deeper than Level, deepest first; each takes the place
+    // of its items.
+    void BuildTablesBelow(int level);
+    void BuildTable(const TableRead& tr);
 
     TCustomRVData* FData;
-    std::vector<TableRead> FTables;
-    RowRead FRow; // the row being defined and filled
-    CellDef FDef; // the cell definition before its \cellx
-    int FTableWidth = 0;
-    int FCellNo = 0;       // the next cell of FRow to fill
-    int FCellStart = -1;   // where the next cell's items start
-    int FRowStart = -1;    // where the row's items start
-    bool FPending = false; // a \cell waits for its paragraph to end
-    bool FInRow = false;
+    std::vector<Level> FLevels; // index 0 unused
+    CellDef FDef;               // the cell definition before its \cellx
+    int FDefLevel = 0;          // level of the row definition being read; 0 until known
+    int FLevel = 0;             // nesting level of the paragraph being read
+    int FPendingLevel = 0;      // a cell of this level waits for its paragraph to end
+    bool FSeenRow = false;
 };
 
 } // namespace epc

@@ -223,7 +223,7 @@ bool TRichViewRVData::HasCopyHandler() const {
 }
 
 void TRichViewRVData::SetJumpCursor(int cursor) {
-    if (cursor < 0) {
+    if (cursor == -1) {
         if (!FJumpCursorShown) return;
         FJumpCursorShown = false;
         RichView->SetCursor(FOwnCursor);

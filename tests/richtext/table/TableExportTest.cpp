@@ -124,6 +124,9 @@ TEST(TableRtf, NestedTableUsesNestWordsAndLevelTwo) {
     EXPECT_EQ(Count(rtf, "\\nestrow}"), 1);
     EXPECT_EQ(Count(rtf, "\\row}"), 1);
     EXPECT_EQ(Count(rtf, "{"), Count(rtf, "}"));
+    // The nested row is defined after its cells; readers without nesting get a paragraph.
+    EXPECT_LT(rtf.find("deep"), rtf.find("{\\*\\nesttableprops"));
+    EXPECT_EQ(Count(rtf, "\\nestrow}{\\nonesttables\\par}"), 1);
 }
 
 std::string CellText(TRVTableCellData* cell) {
