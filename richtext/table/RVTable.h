@@ -397,8 +397,10 @@ public:
     void PlaceCellEditor(int x, int y);
     // A table that moves into an undo record closes its cell editor and stops recording.
     void MoveToUndo(TCustomRVData* rvData) override;
-    void SaveEditorState();
-    void RestoreEditorState();
+    // An open cell editor steps aside while a border is dragged (ERVTableInplaceError when it
+    // cannot) and comes back afterwards.
+    virtual void SaveEditorState();
+    virtual void RestoreEditorState();
     void ChooseCell(int row, int col);
     void EditCell(int row, int col);
     void GetChosenCell(int& row, int& col) const {
@@ -551,12 +553,6 @@ public:
     // Horizontal and vertical scaling while formatting for a device (identity on screen).
     int SX(int v) const;
     int SY(int v) const;
-
-protected:
-    // An open cell editor steps aside while a border is dragged (ERVTableInplaceError when it
-    // cannot) and comes back afterwards.
-    virtual void SaveEditorState();
-    virtual void RestoreEditorState();
 
 private:
     void InitTable();

@@ -10,10 +10,6 @@
 
 namespace epc {
 
-EPC_EXCEPTION_CLASS(ERVTableInplaceError, Exception)
-inline constexpr const char* errRVTableInplaceBusy =
-    "Cannot destroy cell inplace editor at this time";
-
 class TRVTableInplaceEdit : public TRichViewEdit {
 public:
     explicit TRVTableInplaceEdit(TComponent* owner);

@@ -309,10 +309,6 @@ void TRVTableItemInfo::ItemMouseUp(TCustomRVFormattedData* rvData, TMouseButton 
 
 // ---------------------------------------------------------------- border resizing
 
-void TRVTableItemInfo::SaveEditorState() {}
-
-void TRVTableItemInfo::RestoreEditorState() {}
-
 void TRVTableItemInfo::StartResize(TCustomRVFormattedData* rvData, bool cols, int border,
                                    int offset, TShiftState shift) {
     // The editor goes first: when it cannot, nothing of the drag is left behind.
@@ -363,6 +359,9 @@ void TRVTableItemInfo::FinishColResize(TCustomRVFormattedData* rvData, int borde
     const bool percent = Rows.IsPercentColumn(col);
     const bool next = keepNext && !percent && border < n && !Rows.IsPercentColumn(border);
     const int nextWidth = next ? std::max(fi.ColWidths[border] + oldWidth - newWidth, 0) : 0;
+    // One step: the bracket and every cell's new size.
+    const bool began = UsesUndo() && BeginTableUndo();
+    auto endStep = Finally([&] { EndTableUndo(began); });
     const int itemNo = GetItemNo();
     AddUndoRecord(std::make_unique<TRVUndoModifyItemTerminator>(itemNo, true));
     {
@@ -393,6 +392,9 @@ void TRVTableItemInfo::FinishRowResize(TCustomRVFormattedData* rvData, int borde
                             : (SY(BorderWidth() + BorderVSpacing() + CellBorderWidth()) + 1) / 2;
     const int newHeight = std::max(pos - fi.RowStarts[rowNo] - pad2 - halfGap, 0);
     const int change = newHeight - fi.RowHeights[rowNo];
+    // One step: the bracket and every cell's new size.
+    const bool began = UsesUndo() && BeginTableUndo();
+    auto endStep = Finally([&] { EndTableUndo(began); });
     const int itemNo = GetItemNo();
     AddUndoRecord(std::make_unique<TRVUndoModifyItemTerminator>(itemNo, true));
     {

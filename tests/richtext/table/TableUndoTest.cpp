@@ -133,6 +133,15 @@ TEST_F(TableUndo, StylesAppliedToSelectedCellsAreOneStepForTheChangedCellsOnly) 
     EXPECT_FALSE(Table->CanDeleteSelectedCellsContents());
 }
 
+TEST_F(TableUndo, ABorderDragIsOneStep) {
+    const TRVTableItemFormattingInfo& fi = Table->Formatting();
+    const int pos = fi.ColStarts[1] + 20;
+    ExpectUndoRedo([&] { Table->FinishColResize(Data(), 1, pos, true); });
+    EXPECT_GT(Cell(0, 0)->BestWidth, 0);
+    EXPECT_GT(Cell(2, 1)->BestWidth, 0);
+    ExpectUndoRedo([&] { Table->FinishRowResize(Data(), 2, fi.RowStarts[1] + 40); });
+}
+
 TEST_F(TableUndo, ATableOutsideAnEditorRecordsNothing) {
     TRichView* view = new TRichView(Form);
     view->SetParent(Form);
