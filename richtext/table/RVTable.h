@@ -395,6 +395,8 @@ public:
     void FinalizeCellUndo();
     // Puts the cell editor over its cell, the table's top-left at client (X, Y).
     void PlaceCellEditor(int x, int y);
+    // A press (release) at a client point of the containing control, for the cell editor.
+    void PassPressToCellEditor(TMouseButton button, TShiftState shift, TPoint client, bool down);
     // A table that moves into an undo record closes its cell editor and stops recording.
     void MoveToUndo(TCustomRVData* rvData) override;
     // An open cell editor steps aside while a border is dragged (ERVTableInplaceError when it
@@ -614,8 +616,7 @@ private:
     int FChosenRow = -1, FChosenCol = -1;
     TRVUndoList* FUndoTarget = nullptr;
     bool FUndoTargetSet = false;
-    bool FInResizeHandler = false;
-    int FEditorMinWidth = -1;
+    bool FEditorPressed = false;
     // The editor saved around border resizing: its cell and selection.
     bool FEditorSaved = false;
     int FSavedRow = -1, FSavedCol = -1;

@@ -217,6 +217,18 @@ void TRVTableItemInfo::PlaceCellEditor(int x, int y) {
                               std::max(cell->Height - offset, 1));
 }
 
+void TRVTableItemInfo::PassPressToCellEditor(TMouseButton button, TShiftState shift, TPoint client,
+                                             bool down) {
+    FEditorPressed = down && FInplaceEditor;
+    if (!FInplaceEditor) return;
+    TRVEditRVData* inner = FInplaceEditor->EditData();
+    const int x = client.X - FInplaceEditor->Left(), y = client.Y - FInplaceEditor->Top();
+    if (down)
+        inner->MouseDown(button, shift, x, y);
+    else
+        inner->MouseUp(button, shift, x, y);
+}
+
 void TRVTableItemInfo::MoveToUndo(TCustomRVData* rvData) {
     DestroyCellEditor(true);
     StateBits &= uint16_t(~rvtsInserted);

@@ -218,6 +218,12 @@ bool TRVTableItemInfo::ItemMouseDown(TCustomRVFormattedData* rvData, TMouseButto
     const bool selectable = rvData->GetOptions().Contains(TRVOption::rvoAllowSelection);
     int row, col;
     if (GetCellAt(x, y, row, col)) {
+        if ((StateBits & rvtsEditMode) && Options.Contains(TRVTableOption::rvtoEditing) &&
+            OpenCellEditor(-1, row, col, false, true, false, false)) {
+            // The press places the caret in the cell's editor.
+            PassPressToCellEditor(button, shift, client, true);
+            return true;
+        }
         if (!selectable) return false;
         // A cell selection may start here; the press goes on to the cell's document.
         Deselect();
@@ -299,6 +305,10 @@ void TRVTableItemInfo::ItemMouseUp(TCustomRVFormattedData* rvData, TMouseButton 
         else
             FinishRowResize(rvData, border, pos);
         RestoreEditorState();
+        return;
+    }
+    if (FEditorPressed) {
+        PassPressToCellEditor(button, shift, client, false);
         return;
     }
     const int row = std::exchange(FPressRow, -1), col = std::exchange(FPressCol, -1);

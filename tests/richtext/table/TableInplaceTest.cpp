@@ -246,5 +246,24 @@ TEST_F(TableInplace, ATableThatLeavesTheDocumentTakesItsCellEditorAlong) {
     EXPECT_EQ(Data()->UndoList->LastGroup()->Items(0)->ClassName(), "TRVUndoModifyCellIntProperty");
 }
 
+TEST_F(TableInplace, AClickOnACellOpensTheEditorThereWithTheCaretAtTheClick) {
+    const TRVDrawLineInfo* d = Data()->DrawItems[Data()->GetFirstDrawItemNo(Table->GetItemNo())];
+    auto at = [&](int row, int col, int dx) {
+        const TRVTableCellData* cell = Table->GetCell(row, col);
+        return TPoint(d->Left + cell->Left + (dx < 0 ? cell->Width + dx : dx),
+                      d->Top + cell->Top + cell->Height / 2);
+    };
+    testing::Click(Edit, at(1, 2, -4).X, at(1, 2, -4).Y);
+    EXPECT_EQ(Edited(), "1,2");
+    TRVTableInplaceEdit* editor = Table->InplaceEditor();
+    // Far right of the text: the caret stands after "1,2".
+    EXPECT_EQ(editor->CaretItemOffset(), 4);
+    testing::TypeText("!");
+    testing::Click(Edit, at(0, 0, 2).X, at(0, 0, 2).Y);
+    EXPECT_EQ(Edited(), "0,0");
+    EXPECT_EQ(CellText(1, 2), "1,2!");
+    EXPECT_EQ(Table->InplaceEditor()->CaretItemOffset(), 1);
+}
+
 } // namespace
 } // namespace epc
