@@ -156,6 +156,50 @@ bool TRVTableItemInfo::IsEditor(const TControl* control) const {
     return control && control == FInplaceEditor.get();
 }
 
+namespace {
+
+// The cell editor's mouse events, double clicks and jumps reach the editor that holds the
+// table once the cell editor's own message is over, at that editor's client coordinates.
+void ForwardCellEditorEvents(TRVTableInplaceEdit& editor, TCustomRichViewEdit& outer) {
+    TRVTableInplaceEdit* cellEditor = &editor;
+    TCustomRichViewEdit* target = &outer;
+    auto post = [target](std::unique_ptr<TRVMessageData> message) {
+        if (!target->HandleAllocated()) return;
+        PostMessage(target->Handle(), WM_RVEVENT, 0, reinterpret_cast<LPARAM>(message.release()),
+                    [](WPARAM, LPARAM l) {
+                        std::unique_ptr<TRVMessageData> dropped(
+                            reinterpret_cast<TRVMessageData*>(l));
+                    });
+    };
+    auto mouse = [post, cellEditor](bool down) {
+        return [post, cellEditor, down](TCustomRichView*, TMouseButton button, TShiftState shift,
+                                        int, int x, int y) {
+            auto message = std::make_unique<TRVMouseUpDownMessageData>(down);
+            message->Button = button;
+            message->Shift = shift;
+            message->ItemNo = cellEditor->Table() ? cellEditor->Table()->GetItemNo() : -1;
+            message->X = x + cellEditor->Left();
+            message->Y = y + cellEditor->Top();
+            post(std::move(message));
+        };
+    };
+    editor.OnRVMouseDown = mouse(true);
+    editor.OnRVMouseUp = mouse(false);
+    editor.OnRVDblClick = [post](TCustomRichView*, const std::string& word, int styleNo) {
+        auto message = std::make_unique<TRVDblClickMessageData>();
+        message->ClickedWord = word;
+        message->StyleNo = styleNo;
+        post(std::move(message));
+    };
+    editor.OnJump = [post](TObject*, int id) {
+        auto message = std::make_unique<TRVJumpMessageData>();
+        message->Id = id;
+        post(std::move(message));
+    };
+}
+
+} // namespace
+
 bool TRVTableItemInfo::OpenCellEditor(int itemNo, int row, int col, bool noEvent, bool click,
                                       bool caretAtEnd, bool caretAtStart) {
     auto* data = dynamic_cast<TRVEditRVData*>(FRVData);
@@ -175,6 +219,7 @@ bool TRVTableItemInfo::OpenCellEditor(int itemNo, int row, int col, bool noEvent
     editor->SetColor(GetCellColor(cell));
     editor->SetParent(outer);
     editor->SetCell(row, col, this, CellPadding());
+    ForwardCellEditorEvents(*editor, *outer);
     FEditedRow = row;
     FEditedCol = col;
     const int d = data->GetFirstDrawItemNo(itemNo);

@@ -247,8 +247,9 @@ TEST_F(TableInplace, ATableThatLeavesTheDocumentTakesItsCellEditorAlong) {
 }
 
 TEST_F(TableInplace, AClickOnACellOpensTheEditorThereWithTheCaretAtTheClick) {
-    const TRVDrawLineInfo* d = Data()->DrawItems[Data()->GetFirstDrawItemNo(Table->GetItemNo())];
     auto at = [&](int row, int col, int dx) {
+        const TRVDrawLineInfo* d =
+            Data()->DrawItems[Data()->GetFirstDrawItemNo(Table->GetItemNo())];
         const TRVTableCellData* cell = Table->GetCell(row, col);
         return TPoint(d->Left + cell->Left + (dx < 0 ? cell->Width + dx : dx),
                       d->Top + cell->Top + cell->Height / 2);
@@ -263,6 +264,19 @@ TEST_F(TableInplace, AClickOnACellOpensTheEditorThereWithTheCaretAtTheClick) {
     EXPECT_EQ(Edited(), "0,0");
     EXPECT_EQ(CellText(1, 2), "1,2!");
     EXPECT_EQ(Table->InplaceEditor()->CaretItemOffset(), 1);
+    // A press inside the cell editor reaches the outer editor's event at its own coordinates.
+    std::vector<TPoint> downs;
+    Edit->OnRVMouseDown = [&](TCustomRichView* sender, TMouseButton, TShiftState, int itemNo, int x,
+                              int y) {
+        EXPECT_EQ(sender, Edit);
+        EXPECT_EQ(itemNo, Table->GetItemNo());
+        downs.push_back(TPoint(x, y));
+    };
+    const TPoint inside = at(0, 0, 6);
+    testing::Click(Edit, inside.X, inside.Y);
+    ASSERT_EQ(downs.size(), 1u);
+    EXPECT_EQ(downs[0].X, inside.X);
+    EXPECT_EQ(downs[0].Y, inside.Y);
 }
 
 } // namespace
