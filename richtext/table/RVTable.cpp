@@ -65,10 +65,19 @@ void TRVTableCellData::SetBackgroundStyle(TRVItemBackgroundStyle value) {
 }
 
 int TRVTableCellData::GetNeededHeight() const {
+    // While edited, the cell's items live in the cell editor.
+    int height = 0, minWidth = 0;
+    if (TRVTableItemInfo* table = GetTable();
+        table && table->GetEditedCellSize(this, height, minWidth))
+        return std::max(height, int(BestHeight));
     return std::max(DocumentHeight, BestHeight);
 }
 
 int TRVTableCellData::GetMinWidth(const TRVScreenAndDevice* sad, TCanvas* canvas) {
+    int height = 0, minWidth = 0;
+    if (TRVTableItemInfo* table = GetTable();
+        !sad && table && table->GetEditedCellSize(this, height, minWidth))
+        return minWidth;
     if (ItemCount() == 0) return 0;
     if (ItemCount() == 1 && GetItemStyleNo(0) >= 0 && GetItemText(0).empty()) {
         TRVStyle* style = GetRVStyle();

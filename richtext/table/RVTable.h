@@ -395,6 +395,11 @@ public:
     void FinalizeCellUndo();
     // Puts the cell editor over its cell, the table's top-left at client (X, Y).
     void PlaceCellEditor(int x, int y);
+    // The content height and minimum width of a cell while the cell editor holds its items;
+    // false for any other cell.
+    bool GetEditedCellSize(const TRVTableCellData* cell, int& height, int& minWidth) const;
+    // The cell editor changed: the table is laid out again when its needs changed.
+    void CellEditorChanged();
     // A press (release) at a client point of the containing control, for the cell editor.
     void PassPressToCellEditor(TMouseButton button, TShiftState shift, TPoint client, bool down);
     // A table that moves into an undo record closes its cell editor and stops recording.
@@ -617,6 +622,7 @@ private:
     TRVUndoList* FUndoTarget = nullptr;
     bool FUndoTargetSet = false;
     bool FEditorPressed = false;
+    int FEditorHeight = -1, FEditorMinWidth = -1;
     // The editor saved around border resizing: its cell and selection.
     bool FEditorSaved = false;
     int FSavedRow = -1, FSavedCol = -1;

@@ -240,6 +240,7 @@ bool TRVTableItemInfo::OpenCellEditor(int itemNo, int row, int col, bool noEvent
     });
     editor->Show();
     editor->Format();
+    FEditorHeight = FEditorMinWidth = -1;
     if (caretAtEnd || caretAtStart) {
         const int last = inner->ItemCount() - 1;
         if (caretAtEnd)
@@ -272,6 +273,43 @@ void TRVTableItemInfo::PassPressToCellEditor(TMouseButton button, TShiftState sh
         inner->MouseDown(button, shift, x, y);
     else
         inner->MouseUp(button, shift, x, y);
+}
+
+bool TRVTableItemInfo::GetEditedCellSize(const TRVTableCellData* cell, int& height,
+                                         int& minWidth) const {
+    if (!FInplaceEditor || !cell || FEditedRow < 0 || FEditedRow >= RowCount() || FEditedCol < 0 ||
+        FEditedCol >= ColCount() || Rows.GetRow(FEditedRow)->Cell(FEditedCol) != cell)
+        return false;
+    TRVEditRVData* inner = FInplaceEditor->EditData();
+    // The editor's document has the padding as its margins.
+    height = std::max(inner->DocumentHeight - 2 * CellPadding(), 0);
+    minWidth =
+        inner->DrawItems.Count() > 0 ? inner->CalcDocumentMinWidth(inner->GetCanvas(), nullptr) : 0;
+    return true;
+}
+
+void TRVTableItemInfo::CellEditorChanged() {
+    SetChangedFlag();
+    int height = 0, minWidth = 0;
+    if (!FInplaceEditor || FEditedRow < 0 || FEditedRow >= RowCount() || FEditedCol < 0 ||
+        FEditedCol >= ColCount() ||
+        !GetEditedCellSize(Rows.GetRow(FEditedRow)->Cell(FEditedCol), height, minWidth))
+        return;
+    if (height == FEditorHeight && minWidth == FEditorMinWidth) return;
+    FEditorHeight = height;
+    FEditorMinWidth = minWidth;
+    auto* data = dynamic_cast<TCustomRVFormattedData*>(FRVData);
+    TCustomRichViewEdit* outer = EditorOf(FRVData);
+    const int itemNo = GetItemNo();
+    if (!data || !outer || !data->GetCanvas() || itemNo < 0) return;
+    const int d = data->GetFirstDrawItemNo(itemNo);
+    if (d < 0 || d >= data->DrawItems.Count()) return;
+    data->FormatParasOfDrawRange(d, d, 0);
+    const int e = data->GetFirstDrawItemNo(itemNo);
+    if (e >= 0 && e < data->DrawItems.Count())
+        PlaceCellEditor(data->DrawItems[e]->Left - outer->HScrollPos(),
+                        data->DrawItems[e]->Top - outer->VScrollPos() * outer->VSmallStep());
+    data->Invalidate();
 }
 
 void TRVTableItemInfo::MoveToUndo(TCustomRVData* rvData) {

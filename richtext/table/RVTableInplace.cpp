@@ -75,7 +75,7 @@ bool TRVTableInplaceEdit::BeforeChange(bool /*quiet*/) {
 
 void TRVTableInplaceEdit::NotifyChange(bool clearRedo) {
     TRichViewEdit::NotifyChange(clearRedo);
-    if (FTable) FTable->SetChangedFlag();
+    if (FTable) FTable->CellEditorChanged();
 }
 
 void TRVTableInplaceEdit::Undo() {

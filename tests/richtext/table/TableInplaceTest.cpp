@@ -279,5 +279,19 @@ TEST_F(TableInplace, AClickOnACellOpensTheEditorThereWithTheCaretAtTheClick) {
     EXPECT_EQ(downs[0].Y, inside.Y);
 }
 
+TEST_F(TableInplace, NewLinesInTheCellEditorMakeItsRowAndTheEditorTaller) {
+    ASSERT_TRUE(Table->OpenCellEditor(-1, 1, 0, false, false, true, false));
+    const int row = Table->Formatting().RowHeights[1];
+    const int height = Table->InplaceEditor()->Height();
+    testing::PressKey(VK_RETURN);
+    testing::TypeText("x");
+    testing::PressKey(VK_RETURN);
+    EXPECT_GT(Table->Formatting().RowHeights[1], row);
+    EXPECT_EQ(Table->InplaceEditor()->Height() - height, Table->Formatting().RowHeights[1] - row);
+    EXPECT_EQ(Table->Formatting().RowHeights[0], Table->Formatting().RowHeights[2]);
+    Edit->DestroyInplaceEditor();
+    EXPECT_EQ(Table->GetCell(1, 0)->ItemCount(), 3);
+}
+
 } // namespace
 } // namespace epc
