@@ -312,6 +312,22 @@ void TRVTableItemInfo::CellEditorChanged() {
     data->Invalidate();
 }
 
+void RVTableCellEditorFollows(TRVTableItemInfo& table, const std::string& name, int row, int col) {
+    TRVTableInplaceEdit* editor = table.InplaceEditor();
+    if (!editor) return;
+    int editedRow, editedCol;
+    table.GetEditedCell(editedRow, editedCol);
+    if (name == "CellPadding" && row < 0) {
+        const int padding = table.CellPadding();
+        editor->LeftMargin = editor->RightMargin = editor->TopMargin = editor->BottomMargin =
+            padding;
+        editor->Format();
+        table.CellEditorChanged();
+    } else if (name == "Color" && (row < 0 || (row == editedRow && col == editedCol))) {
+        editor->SetColor(table.GetCellColor(table.GetCell(editedRow, editedCol)));
+    }
+}
+
 void TRVTableItemInfo::MoveToUndo(TCustomRVData* rvData) {
     DestroyCellEditor(true);
     StateBits &= uint16_t(~rvtsInserted);

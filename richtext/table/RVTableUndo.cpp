@@ -228,6 +228,7 @@ void RVTableSetIntProperty(TRVTableItemInfo& table, int row, int col, const std:
         table.SetPropertyByName(name, value);
     }
     table.SetChangedFlag();
+    RVTableCellEditorFollows(table, name, row, col);
 }
 
 void TRVUndoTableInfo::Undo(TCustomRVData* rvData, TRVUndoList* reverse) {

@@ -268,6 +268,9 @@ void RVTableSetIntProperty(TRVTableItemInfo& table, int row, int col, const std:
 bool RVTableGetIntProperty(const TRVTableItemInfo& table, int row, int col, const std::string& name,
                            int32_t& value);
 
+// An open cell editor takes a new padding or colour at once.
+void RVTableCellEditorFollows(TRVTableItemInfo& table, const std::string& name, int row, int col);
+
 // How a table property's change reaches the layout.
 bool RVTablePropertyAffectsWidth(const std::string& name);
 bool RVTablePropertyAffectsHeight(const std::string& name);

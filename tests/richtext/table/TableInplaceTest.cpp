@@ -293,5 +293,24 @@ TEST_F(TableInplace, NewLinesInTheCellEditorMakeItsRowAndTheEditorTaller) {
     EXPECT_EQ(Table->GetCell(1, 0)->ItemCount(), 3);
 }
 
+TEST_F(TableInplace, TheEditorTakesTheCellColourAndTheTablePaddingAtOnce) {
+    Table->SetColor(clYellow);
+    Table->SetCellIntProperty(-1, "Color", false, false, 2, 2, clAqua);
+    ASSERT_TRUE(Table->OpenCellEditor(-1, 2, 2, false, false, true, false));
+    TRVTableInplaceEdit* editor = Table->InplaceEditor();
+    EXPECT_EQ(editor->Color(), clAqua);
+    Table->SetCellIntProperty(-1, "Color", false, false, 2, 2, clNone);
+    EXPECT_EQ(editor->Color(), clYellow);
+    Table->SetCellPadding(6);
+    EXPECT_EQ(editor->LeftMargin, 6);
+    EXPECT_EQ(editor->BottomMargin, 6);
+    // The editor's limit follows the outer one: no history in the cell without one outside.
+    EXPECT_EQ(editor->UndoLimit(), -1);
+    Edit->DestroyInplaceEditor();
+    Edit->SetUndoLimit(0);
+    ASSERT_TRUE(Table->OpenCellEditor(-1, 2, 2, false, false, true, false));
+    EXPECT_EQ(Table->InplaceEditor()->UndoLimit(), 0);
+}
+
 } // namespace
 } // namespace epc
