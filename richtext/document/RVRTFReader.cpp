@@ -1220,6 +1220,7 @@ int RtfReader::ControlWord(std::string_view word, bool hasParam, int param) {
     case Kw::Row:
         if (TRVRTFTableReader* tables = FProps.TableReader) {
             tables->Colors = &FColors;
+            tables->ItemPosition = FIndex;
             const bool took = tables->TableWord(word, hasParam, param);
             // Items that became one table lie before the reading position.
             if (const int n = std::exchange(tables->ItemsTaken, 0); n != 0) {

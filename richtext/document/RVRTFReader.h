@@ -39,6 +39,8 @@ public:
     // Items a word took out of the document before the reading position (cells' items that
     // became one table); the reader moves its position back by as many.
     int ItemsTaken = 0;
+    // Where the reader inserts its next item; set by the reader before every word.
+    int ItemPosition = 0;
 };
 
 class TRVRTFReaderProperties {

@@ -609,6 +609,9 @@ private:
     int FResizeLimit = 0;
     bool FResizingCols = false;
     bool FResizeShift = false;
+    // Outlives the table only in the feedback drawer it leaves with its document, which then
+    // draws nothing.
+    std::shared_ptr<const bool> FAlive = std::make_shared<const bool>(true);
 
 public:
     // The grid; declared last, so that its cells are built when the table's fields are set.

@@ -240,7 +240,8 @@ void TRVTableItemInfo::SaveRTF(TStream& stream, TCustomRVData* rvData, int /*ite
             RVFWriteRaw(stream, "{");
             if (TRVTableCellData* cell = Rows.GetRow(r)->Cell(c))
                 cell->WriteRtfSubDocument(stream, ctx, level + 1, GetCellColor(cell));
-            // A cell that ends with a table ends with a paragraph of its own level.
+            // A cell that ends with a table ends with a paragraph of its own level, its end
+            // mark (readers drop it again; an empty paragraph after such a table goes with it).
             if (ctx.TableJustClosed) RVFWriteRaw(stream, cellPara);
             ctx.TableJustClosed = false;
             RVFWriteRaw(stream, "\\" + nest + "cell}");

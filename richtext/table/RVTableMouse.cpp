@@ -1,6 +1,7 @@
 // Hit testing inside a laid-out table and the rectangle of selected cells.
 
 #include <algorithm>
+#include <memory>
 #include <utility>
 
 #include "platform/core/ScopeGuard.h"
@@ -299,7 +300,6 @@ void TRVTableItemInfo::ItemMouseUp(TCustomRVFormattedData* rvData, TMouseButton 
         const int pos = ResizePosition(FResizingCols ? x : y);
         const bool cols = FResizingCols, keepNext = !FResizeShift;
         EndResize(rvData);
-        if (border > (cols ? ColCount() : RowCount())) return; // the grid shrank meanwhile
         if (cols)
             FinishColResize(rvData, border, pos, keepNext);
         else
@@ -331,7 +331,9 @@ void TRVTableItemInfo::StartResize(TCustomRVFormattedData* rvData, bool cols, in
     FResizeLimit = cols ? fi.ColStarts[border - 1] : fi.RowStarts[border - 1];
     TCustomRVFormattedData* root = rvData->GetRootFormattedData();
     root->SetXorDrawer(
-        [cols](TCustomRVFormattedData* data, int lineX, int lineY) {
+        [cols, alive = std::weak_ptr<const bool>(FAlive)](TCustomRVFormattedData* data, int lineX,
+                                                          int lineY) {
+            if (alive.expired()) return; // the table went while the button was held
             if (TCanvas* canvas = data->GetCanvas())
                 InvertDottedLine(canvas, cols, cols ? lineX : lineY,
                                  cols ? data->GetClientHeight() : data->GetClientWidth());
@@ -427,13 +429,26 @@ void TRVTableItemInfo::FinishRowResize(TCustomRVFormattedData* rvData, int borde
 
 void TRVTableItemInfo::FormatAfterResize(TCustomRVFormattedData* rvData) {
     SetChangedFlag();
-    const int itemNo = GetItemNo();
-    for (int i = 0; i < rvData->DrawItems.Count(); ++i)
-        if (rvData->DrawItems[i]->ItemNo == itemNo) {
-            rvData->FormatParasOfDrawRange(i, i, 0);
+    // A table in a cell changes the tables around it too: the document that holds the
+    // outermost one is formatted again from there.
+    TRVTableItemInfo* table = this;
+    TCustomRVFormattedData* data = rvData;
+    while (auto* cell = dynamic_cast<TRVTableCellData*>(data)) {
+        TRVTableItemInfo* outer = cell->GetTable();
+        auto* outerData =
+            outer ? dynamic_cast<TCustomRVFormattedData*>(outer->GetRVData()) : nullptr;
+        if (!outerData) break;
+        outer->SetChangedFlag();
+        table = outer;
+        data = outerData;
+    }
+    const int itemNo = table->GetItemNo();
+    for (int i = 0; i < data->DrawItems.Count(); ++i)
+        if (data->DrawItems[i]->ItemNo == itemNo) {
+            data->FormatParasOfDrawRange(i, i, 0);
             break;
         }
-    rvData->Invalidate();
+    data->Invalidate();
 }
 
 } // namespace epc

@@ -15,6 +15,11 @@ constexpr int MaxColumns = 1000;
 constexpr int MaxLevels = 32;
 } // namespace
 
+int TRVTableRTFReader::Here() const {
+    // Items this word took are not yet accounted for in the reader's position.
+    return std::clamp(ItemPosition - ItemsTaken, 0, FData->ItemCount());
+}
+
 TRVTableRTFReader::Level& TRVTableRTFReader::At(int level) {
     level = std::clamp(level, 1, MaxLevels);
     if (FLevels.size() <= size_t(level)) FLevels.resize(size_t(level) + 1);
@@ -29,7 +34,7 @@ void TRVTableRTFReader::ResolvePending() {
     const int level = std::exchange(FPendingLevel, 0);
     BuildTablesBelow(level);
     Level& lv = At(level);
-    int end = FData->ItemCount();
+    int end = Here();
     // A cell that ends right after a table it holds ends with an empty paragraph: the cell's
     // end mark, not part of its contents.
     if (end - 2 >= std::max(lv.CellStart, 0) && FData->GetItemStyleNo(end - 1) >= 0 &&
@@ -46,7 +51,7 @@ void TRVTableRTFReader::ResolvePending() {
 void TRVTableRTFReader::StartRowIfIdle(int level) {
     Level& lv = At(level);
     if (!lv.Filled.empty()) return;
-    lv.CellStart = lv.RowStart = FData->ItemCount();
+    lv.CellStart = lv.RowStart = Here();
 }
 
 void TRVTableRTFReader::EnterLevel(int level) {
@@ -77,7 +82,7 @@ void TRVTableRTFReader::EndRow(int level) {
         row.Cells[i].First = lv.Filled[i].first;
         row.Cells[i].End = lv.Filled[i].second;
     }
-    const int end = FData->ItemCount();
+    const int end = Here();
     if (!row.Cells.empty() && lv.RowStart >= 0) {
         // A row that starts where the last table of its level ended continues it.
         if (lv.Tables.empty() || lv.Tables.back().End != lv.RowStart) {
@@ -239,7 +244,8 @@ void TRVTableRTFReader::BuildTable(const TableRead& tr) {
 }
 
 void TRVTableRTFReader::Finish() {
-    ResolvePending();
+    // A cell still waiting for its end belongs to no row.
+    FPendingLevel = 0;
     BuildTablesBelow(0);
     ItemsTaken = 0;
     FLevels.clear();

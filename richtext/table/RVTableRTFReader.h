@@ -16,7 +16,7 @@ class TCustomRVData;
 
 class TRVTableRTFReader : public TRVRTFTableReader {
 public:
-    // Reads into Data, which the import appends to.
+    // Reads into Data at the reader's position.
     explicit TRVTableRTFReader(TCustomRVData* data) : FData(data) {}
     bool TableWord(std::string_view word, bool hasParam, int param) override;
     // After a successful import: replaces the items of each table read by the table.
@@ -47,6 +47,8 @@ private:
         int CellStart = -1, RowStart = -1;
         std::vector<TableRead> Tables; // read and not yet built
     };
+    // Where the reader inserts next.
+    int Here() const;
     Level& At(int level);
     void ResolvePending();
     // The paragraphs read from now on lie at Level; a level entered with no cell read yet

@@ -219,6 +219,49 @@ TEST_F(TableResize, TheFeedbackLineIsInvertedWhileDraggingAndGoneAfterwards) {
     EXPECT_FALSE(root->XorDrawerAssigned());
 }
 
+TEST_F(TableResize, ATableInACellIsResizedAndTheTableAroundItFollows) {
+    TRVTableCellData* host = Table->GetCell(1, 1);
+    host->ClearAllItems();
+    auto nested = TRVTableItemInfo::CreateSized(1, host, 2);
+    TRVTableItemInfo* inner = nested.get();
+    host->AppendItem(std::string(), std::move(nested));
+    inner->SetCellHSpacing(2);
+    for (int c = 0; c < 2; ++c)
+        inner->GetCell(0, c)->BestWidth = 30;
+    for (int r = 0; r < 3; ++r)
+        Table->GetCell(r, 1)->BestWidth = 1; // the outer column follows its contents
+    Edit->Format();
+    const int outerWidth = Table->GetFormattedWidth();
+    const TRVTableItemFormattingInfo fi = inner->Formatting();
+    // Client coordinates of the inner gap: the outer cell's origin plus the inner table's.
+    const TRVDrawLineInfo* d = host->DrawItems[0];
+    const TPoint gap = At(host->Left + d->Left + fi.ColStarts[1] - 2, host->Top + d->Top + 5);
+    testing::MoveMouse(Edit, gap.X, gap.Y);
+    EXPECT_EQ(int(Edit->Cursor()), int(crHSplit));
+    testing::MouseDown(Edit, gap.X, gap.Y, mbLeft, TShiftState{ssShift});
+    testing::MoveMouse(Edit, gap.X + 10, gap.Y);
+    testing::MouseUp(Edit, gap.X + 25, gap.Y, mbLeft, TShiftState{ssShift});
+    EXPECT_EQ(inner->GetCell(0, 0)->BestWidth, 55);
+    EXPECT_EQ(inner->GetFormattedWidth(), fi.Width + 25);
+    EXPECT_EQ(Table->GetFormattedWidth(), outerWidth + 25);
+}
+
+TEST_F(TableResize, ClearingTheEditorDuringADragLeavesNoFeedbackBehind) {
+    const int x = ColBorderX(1), y = MidY();
+    const TPoint at = At(x + 30, y);
+    testing::MouseDown(Edit, At(x, y).X, At(x, y).Y);
+    testing::MoveMouse(Edit, at.X, at.Y);
+    Edit->Clear();
+    Edit->AppendTextParagraph("after", 0, 0);
+    Edit->Format();
+    testing::Pump();
+    const COLORREF clean = testing::PixelAt(Edit, at.X + 20, 8);
+    testing::MoveMouse(Edit, at.X + 20, at.Y);
+    EXPECT_EQ(testing::PixelAt(Edit, at.X + 20, 8), clean);
+    testing::MouseUp(Edit, at.X + 20, at.Y);
+    EXPECT_EQ(Edit->GetItemCount(), 1);
+}
+
 TEST_F(TableResize, ABusyCellEditorStopsTheDragWithAMessage) {
     Table->Busy = true;
     DragCol(1, 20);

@@ -36,15 +36,15 @@ struct Doc {
         EXPECT_TRUE(Data.WriteRtfToStream(ms, false, clWhite));
         return std::string(reinterpret_cast<const char*>(ms.Memory()), size_t(ms.Size()));
     }
-    // Imports RTF with tables; the import's result code.
-    int Read(const std::string& rtf) {
+    // Imports RTF with tables at an item index (the end by default); the import's result code.
+    int Read(const std::string& rtf, int index = -1) {
         TRVTableRTFReader tables(&Data);
         TRVRTFReaderProperties props;
         props.TableReader = &tables;
         TMemoryStream ms;
         ms.WriteString(rtf);
         ms.SetPosition(0);
-        int index = 0;
+        if (index < 0) index = Data.ItemCount();
         const int result = props.ImportRtfStream(&Data, ms, index);
         if (result == 0) tables.Finish();
         return result;
@@ -138,6 +138,12 @@ TEST(TableRtfNested, TablesInCellsRoundTripThroughOurWriterAndReader) {
     auto* inner = dynamic_cast<TRVTableItemInfo*>(outer->GetCell(0, 1)->GetItem(1));
     ASSERT_TRUE(inner);
     EXPECT_EQ(inner->GetCell(0, 1)->Color, TColor(0x00CC66));
+    // Read between two paragraphs of a document, as a paste does.
+    Doc f;
+    Doc::Text(&f.Data, "first");
+    Doc::Text(&f.Data, "last");
+    ASSERT_EQ(f.Read(rtf, 1), 0);
+    EXPECT_EQ(Describe(&f.Data), "first " + expected + " last");
     // Without a table reader the cells' text still comes in, nested cells included.
     Doc plain;
     TRVRTFReaderProperties props;

@@ -1,5 +1,5 @@
-// Feeds arbitrary bytes to the RTF reader with tables, nested ones included, appending to a small
-// document; whatever it builds must hold together and write out again.
+// Feeds arbitrary bytes to the RTF reader with tables, nested ones included, reading into the
+// middle of a small document; whatever it builds must hold together and write out again.
 
 #include <cstdint>
 #include <string>
@@ -88,18 +88,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     TRVDocument data;
     data.SetRVStyle(&style);
     data.AddTextParagraph("a", 0, 0, TRVTag());
+    data.AddTextParagraph("b", 0, 0, TRVTag());
     TStringStream in(std::string(reinterpret_cast<const char*>(bytes), size));
     TRVTableRTFReader tables(&data);
     TRVRTFReaderProperties props;
     props.TableReader = &tables;
-    int index = data.ItemCount();
+    // Between the two paragraphs, as a paste reads.
+    int index = 1;
     const int result = props.ImportRtfStream(&data, in, index);
     if (result != rtf_ec_OK) {
-        if (data.ItemCount() != 1) __builtin_trap();
+        if (data.ItemCount() != 2) __builtin_trap();
         return 0;
     }
     tables.Finish();
-    if (data.ItemCount() < 1 || data.GetItemText(0) != "a") __builtin_trap();
+    const int n = data.ItemCount();
+    if (n < 2 || data.GetItemText(0) != "a" || data.GetItemText(n - 1) != "b") __builtin_trap();
     CheckTables(&data);
     TMemoryStream out;
     data.WriteRtfToStream(out, false, clNone);
