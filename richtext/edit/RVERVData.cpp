@@ -54,6 +54,12 @@ void TRVEditRVData::ClearFormatting() {
     TRichViewRVData::ClearFormatting();
 }
 
+void TRVEditRVData::Clear() {
+    TRichViewRVData::Clear();
+    UndoList->Clear();
+    RedoList->Clear();
+}
+
 void TRVEditRVData::ClearDocument() {
     Clear();
     Editor()->Modified = false;
@@ -90,6 +96,7 @@ void TRVEditRVData::FormatAll(bool keepPosition, bool force, bool noCaching, boo
         DrawItemToItemPos(CharEnds[size_t(CaretOffs)].DrawItemNo,
                           CharEnds[size_t(CaretOffs)].Offset, itemNo, itemOffs);
     TRichViewRVData::FormatAll(keepPosition, force, noCaching, onlyTail, canvas, depth, noScroll);
+    FLayoutClientWidth = GetClientWidth();
     int drawItemNo = -1, drawOffs = 0;
     if (keep && itemNo >= 0 && itemNo < ItemCount())
         ItemToDrawItemPos(itemNo, itemOffs, drawItemNo, drawOffs);
@@ -599,6 +606,7 @@ void TRVEditRVData::ReplayLastGroup(TRVUndoList& from, TRVUndoList& to, uint8_t 
     caretItemNo = std::clamp(caretItemNo, 0, ItemCount() - 1);
     caretOffs = std::clamp(caretOffs, ItemStartOffset(caretItemNo), ItemEndOffset(caretItemNo));
     PlaceCaretAt(caretItemNo, caretOffs);
+    Invalidate();
 }
 
 } // namespace epc

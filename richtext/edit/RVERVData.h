@@ -82,6 +82,8 @@ public:
 
     // ---- Life cycle.
     void ClearFormatting() override;
+    // Clearing the items forgets every step that referred to them.
+    void Clear() override;
     void ClearDocument();
     void EnsureNotEmpty();
     void FormatAll(bool keepPosition, bool force, bool noCaching, bool onlyTail, TCanvas* canvas,
@@ -356,6 +358,8 @@ private:
     void MoveToDrawItemAtY(int y, bool before);
     void MovePageTo(int drawItemNo, int offs, int oldLineFirst);
     bool FDestroying = false;
+    // The client width the last full format broke the lines for.
+    int FLayoutClientWidth = -1;
     bool FTakeStylesOnNextFormat = false;
 };
 

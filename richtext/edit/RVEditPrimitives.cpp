@@ -167,8 +167,11 @@ void TRVEditRVData::InsertItemUndoable(int index, const std::string& text,
     // A paragraph-starting item put before the rest of a paragraph takes that rest over.
     TCustomRVItemInfo* raw = items[0].Item.get();
     if (index == 0) raw->ItemOptions = uint8_t(raw->ItemOptions & ~(rvioSameAsPrev | rvioBR));
+    // An item coming back from an undo record finds its neighbours as they were: they keep the
+    // styles they have (they may never have matched).
     int partEnd = -1;
-    if (raw->StartsParagraph() && index < ItemCount() && !GetItem(index)->StartsParagraph())
+    if (!reattach && raw->StartsParagraph() && index < ItemCount() &&
+        !GetItem(index)->StartsParagraph())
         partEnd = ParaPartEnd(*this, index) + 1;
     std::unique_ptr<TRVCPInfo> checkpoint = std::move(raw->Checkpoint);
     if (TRVUndoList* list = GetActiveUndoList()) {
@@ -212,7 +215,7 @@ void TRVEditRVData::InsertItemsUndoable(int index, std::vector<TRVItemEntry> ite
             AddCheckpointUndoable(index + i, std::move(checkpoints[size_t(i)]));
         }
     const int after = index + count;
-    if (after < ItemCount() && !GetItem(after)->StartsParagraph())
+    if (!reattach && after < ItemCount() && !GetItem(after)->StartsParagraph())
         SetParaStyleRangeUndoable(after, ParaPartEnd(*this, after), GetItem(after - 1)->ParaNo,
                                   fullReformat);
     if (WidthMatters(*this, index, after - 1, true)) fullReformat = true;

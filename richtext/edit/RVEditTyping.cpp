@@ -36,6 +36,19 @@ int NextWordStart(const TCustomRVData& data, int itemNo, int offs) {
     return end;
 }
 
+// Whether the paragraphs of a drawing range may be what makes the document wider than its
+// window: an edit there may narrow the document, which only a full format finds out.
+bool MayBeWidest(TRVEditRVData& data, int firstDrawItemNo, int lastDrawItemNo) {
+    const int count = data.DrawItems.Count();
+    if (count == 0 || !data.GetCanvas() || firstDrawItemNo < 0) return false;
+    const int base = std::max(data.GetClientWidth() - data.GetLeftMargin() - data.GetRightMargin(),
+                              data.GetMinTextWidth());
+    if (data.MinWidth <= base) return false;
+    const int first = data.DrawItems[std::clamp(firstDrawItemNo, 0, count - 1)]->ItemNo;
+    const int last = data.DrawItems[std::clamp(lastDrawItemNo, 0, count - 1)]->ItemNo;
+    return data.CalcParasMinWidth(first, last, nullptr, nullptr) >= data.MinWidth;
+}
+
 } // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -167,17 +180,24 @@ void TRVEditRVData::FinishEdit(int firstDrawItemNo, int lastDrawItemNo, int item
         Format(false);
     } else {
         FormatParasOfDrawRange(firstDrawItemNo, lastDrawItemNo, change);
+        // A scroll bar that came or went with the new height changes the width every line
+        // was broken for.
+        // (A format that ended with the scroll bar gone may have kept the narrower width.)
+        if (GetClientWidth() != FLayoutClientWidth ||
+            GetClientWidth() - GetLeftMargin() - GetRightMargin() > MinWidth)
+            full = true;
         // A paragraph that grew wider than the document asks for the whole document again.
         const int first =
             std::clamp(DrawItems[std::min(firstDrawItemNo, DrawItems.Count() - 1)]->ItemNo, 0,
                        ItemCount() - 1);
         const int last = std::clamp(caretItemNo, first, ItemCount() - 1);
-        if (CalcParasMinWidth(first, last, nullptr, nullptr) > MinWidth) Format(false);
+        if (full || CalcParasMinWidth(first, last, nullptr, nullptr) > MinWidth) Format(false);
     }
     caretItemNo = std::clamp(caretItemNo, 0, ItemCount() - 1);
     caretOffs = std::clamp(caretOffs, ItemStartOffset(caretItemNo), ItemEndOffset(caretItemNo));
     PlaceCaretAt(caretItemNo, caretOffs);
     ShowCaret(true, false, false);
+    Invalidate();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -204,6 +224,7 @@ bool TRVEditRVData::DeleteSelection() {
     const int firstPara = GetItemParaNo(sNo);
     // Ends on a list marker move off it; ends at an item edge inside a line move into the
     // neighbour that is actually cut.
+    bool full = MayBeWidest(*this, d1, d2);
     if (GetItemStyleNo(sNo) == rvsListMarker && sNo < eNo) {
         ++sNo;
         sOffs = ItemStartOffset(sNo);
@@ -220,7 +241,6 @@ bool TRVEditRVData::DeleteSelection() {
         --eNo;
         eOffs = ItemEndOffset(eNo);
     }
-    bool full = false;
     int caretNo = sNo, caretOffs = sOffs;
     // Deletes item I whole; the item after it takes over a line or paragraph start.
     auto deleteWhole = [&](int i) {
@@ -300,7 +320,7 @@ bool TRVEditRVData::DeleteSelection() {
             caretOffs = ItemEndOffset(left);
         } else {
             caretNo = 0;
-            caretOffs = ItemStartOffset(0);
+            caretOffs = 0; // the start of whatever is first now
         }
     }
     if (ItemCount() == 0) {
@@ -335,7 +355,7 @@ bool TRVEditRVData::BackspaceKey(bool word) {
     ExpandDrawRangeToParas(d1, d2);
     const int countBefore = ItemCount();
     int caretNo = itemNo, caretOffs = offs;
-    bool full = false;
+    bool full = MayBeWidest(*this, d1, d2);
     BeginUndoAction(rvutDelete, true);
     bool done;
     {
@@ -479,7 +499,7 @@ bool TRVEditRVData::DeleteKey(bool word) {
     }
     const bool atEnd = offs >= ItemEndOffset(itemNo);
     int caretNo = itemNo, caretOffs = offs;
-    bool full = false;
+    bool full = MayBeWidest(*this, d1, d2);
     auto refuse = [this] {
         BeepIfUseSound();
         return false;
@@ -593,6 +613,7 @@ bool TRVEditRVData::InsertTyped(const std::string& text) {
     int d1 = CaretDrawItemNo, d2 = CaretDrawItemNo;
     ExpandDrawRangeToParas(d1, d2);
     const int countBefore = ItemCount();
+    const bool widest = MayBeWidest(*this, d1, d2);
     auto atEdge = [&] { return offs <= ItemStartOffset(itemNo) || offs >= ItemEndOffset(itemNo); };
     bool newItem = false;
     if (GetItemStyleNo(itemNo) != styleNo) {
@@ -622,7 +643,7 @@ bool TRVEditRVData::InsertTyped(const std::string& text) {
         auto endGroup = Finally([this] { UndoDest = rvudNone; });
         SetStyleNoUndoable(itemNo, styleNo);
         InsertSubstringUndoable(itemNo, 1, text);
-        FinishEdit(d1, d2, countBefore, false, itemNo, 1 + length);
+        FinishEdit(d1, d2, countBefore, widest, itemNo, 1 + length);
         MarkChanged();
         return true;
     }
@@ -630,7 +651,7 @@ bool TRVEditRVData::InsertTyped(const std::string& text) {
         // A new item in the current style at the caret; a text item is cut in two around it.
         BeginUndoAction(rvutInsert, true);
         auto endGroup = Finally([this] { UndoDest = rvudNone; });
-        bool full = false;
+        bool full = widest;
         auto item = NewEmptyTextItem(GetItemParaNo(itemNo));
         int at = itemNo + 1;
         if (offs <= ItemStartOffset(itemNo)) {
@@ -670,7 +691,7 @@ bool TRVEditRVData::InsertTyped(const std::string& text) {
         auto endGroup = Finally([this] { UndoDest = rvudNone; });
         InsertSubstringUndoable(itemNo, offs, text);
     }
-    FinishEdit(d1, d2, countBefore, false, itemNo, offs + length);
+    FinishEdit(d1, d2, countBefore, widest, itemNo, offs + length);
     MarkChanged();
     return true;
 }
@@ -703,7 +724,7 @@ bool TRVEditRVData::EnterKey(bool lineBreak) {
         UndoList->RemoveEmptyLastGroup();
         UndoDest = rvudNone;
     });
-    bool full = false;
+    bool full = MayBeWidest(*this, d1, d2);
     TCustomRVItemInfo* item = GetItem(itemNo);
     int caretNo = itemNo, caretOffs = offs;
     if (atStart || atEnd) {

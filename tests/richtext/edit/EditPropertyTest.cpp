@@ -1,0 +1,191 @@
+// Random edit scripts on random documents: after every step the partial layout equals a full
+// format of the same document; undoing everything gives back the original bytes and redoing
+// everything the edited ones.
+
+#include <random>
+
+#include "tests/richtext/edit/EditTestSupport.h"
+
+namespace epc::test {
+namespace {
+
+struct TLayoutItem {
+    int ItemNo, Offs, Length, Left, Top, Width, Height;
+    bool operator==(const TLayoutItem&) const = default;
+};
+
+class EditScripts : public EditFixture {
+protected:
+    void SetUp() override {
+        EditFixture::SetUp();
+        TFontInfo& big = Style->TextStyles.Add();
+        big = Style->TextStyles[0];
+        big.Size = 24;
+        BigStyle = Style->TextStyles.Count() - 1;
+        testing::ShowForm(Form);
+        Edit->SetFocus();
+    }
+
+    std::string Words(std::mt19937& rng, int maxLen) {
+        std::string s;
+        const int len = int(rng() % uint32_t(maxLen));
+        for (int k = 0; k < len; ++k)
+            s += rng() % 5 == 0 ? ' ' : char('a' + rng() % 26);
+        return s;
+    }
+
+    void MakeDocument(std::mt19937& rng) {
+        Edit->Clear();
+        TRVEditRVData* d = Data();
+        const int paragraphs = 2 + int(rng() % 6);
+        for (int p = 0; p < paragraphs; ++p) {
+            const int items = 1 + int(rng() % 3);
+            for (int i = 0; i < items; ++i) {
+                const int para = i == 0 ? int(rng() % 2) : -1;
+                const int kind = int(rng() % 12);
+                if (kind == 0 && i == 0 && p > 0) {
+                    d->AddBreak();
+                    break;
+                }
+                if (kind == 1) {
+                    d->AddBullet("b", 0, nullptr, 0, para);
+                    continue;
+                }
+                const int styles[] = {0, 1, BigStyle, 0};
+                d->AddTextParagraph(Words(rng, 40), styles[rng() % 4], para, TRVTag());
+            }
+        }
+        Edit->Format();
+    }
+
+    std::vector<TLayoutItem> Layout() {
+        std::vector<TLayoutItem> items;
+        for (int i = 0; i < Data()->DrawItems.Count(); ++i) {
+            const TRVDrawLineInfo* x = Data()->DrawItems[i];
+            items.push_back({x->ItemNo, x->Offs, x->Length, x->Left, x->Top, x->Width, x->Height});
+        }
+        return items;
+    }
+
+    // The layout left by the edit equals a full format; the caret stays where it was.
+    void ExpectFullLayout() {
+        const std::vector<TLayoutItem> partial = Layout();
+        const int height = Data()->DocumentHeight;
+        const int minWidth = Data()->MinWidth;
+        const int itemNo = Edit->CaretItemIndex(), offs = Edit->CaretItemOffset();
+        Data()->Format(false);
+        ++Compared;
+        // Near the height where the scroll bar comes and goes, a full format keeps whichever
+        // width it started from; lines broken for the other width are not a fault of the edit.
+        const int window = Data()->GetClientWidth() - 10;
+        const bool windowWidths = std::abs(minWidth - window) <= kScrollBar &&
+                                  std::abs(Data()->MinWidth - window) <= kScrollBar;
+        if (minWidth != Data()->MinWidth && windowWidths) {
+            --Compared;
+        } else {
+            ASSERT_EQ(partial, Layout());
+            ASSERT_EQ(height, Data()->DocumentHeight);
+        }
+        if (itemNo >= 0 && itemNo < Data()->ItemCount()) Data()->PlaceCaretAt(itemNo, offs);
+    }
+
+    void RandomStep(std::mt19937& rng) {
+        TRVEditRVData* d = Data();
+        const int itemNo = int(rng() % uint32_t(d->ItemCount()));
+        const int start = d->ItemStartOffset(itemNo), end = d->ItemEndOffset(itemNo);
+        const int offs = start + int(rng() % uint32_t(end - start + 1));
+        switch (rng() % 10) {
+        case 0:
+            d->PlaceCaretAt(itemNo, offs);
+            Type(std::string(1, char('a' + rng() % 26)) + (rng() % 2 ? " " : ""));
+            break;
+        case 1:
+            d->PlaceCaretAt(itemNo, offs);
+            Key(VK_BACK, rng() % 4 == 0 ? TShiftState{ssCtrl} : TShiftState{});
+            break;
+        case 2:
+            d->PlaceCaretAt(itemNo, offs);
+            Key(VK_DELETE, rng() % 4 == 0 ? TShiftState{ssCtrl} : TShiftState{});
+            break;
+        case 3:
+            d->PlaceCaretAt(itemNo, offs);
+            Key(VK_RETURN);
+            break;
+        case 4:
+            d->PlaceCaretAt(itemNo, offs);
+            Key(VK_RETURN, {ssShift});
+            break;
+        case 5: {
+            const int other = int(rng() % uint32_t(d->ItemCount()));
+            const int a = std::min(itemNo, other), b = std::max(itemNo, other);
+            d->SetSelection(a, a == itemNo ? offs : d->ItemStartOffset(a), b,
+                            d->ItemEndOffset(b) - int(rng() % 2));
+            Key(rng() % 2 ? VK_DELETE : VK_BACK);
+            break;
+        }
+        case 6: {
+            // A text style change, as style application makes it.
+            if (d->GetItemStyleNo(itemNo) < 0 || d->GetItem(itemNo)->IsUnicode()) break;
+            d->BeginUndoAction(rvutStyleNo, true);
+            d->SetStyleNoUndoable(itemNo, d->GetItemStyleNo(itemNo) == 0 ? BigStyle : 0);
+            d->EndUndoSequence();
+            d->Format(false);
+            d->MarkChanged();
+            break;
+        }
+        case 7: {
+            bool full = false;
+            int first = itemNo, last = itemNo;
+            d->GetParagraphItemRange(first, last);
+            d->BeginUndoAction(rvutPara, true);
+            d->SetParaStyleRangeUndoable(first, last, int(rng() % 2), full);
+            d->EndUndoSequence();
+            d->Format(false);
+            d->MarkChanged();
+            break;
+        }
+        default:
+            d->PlaceCaretAt(itemNo, offs);
+            Type(Words(rng, 6));
+            break;
+        }
+    }
+
+    static constexpr int kScrollBar = 17;
+    int BigStyle = 0;
+    int Compared = 0;
+};
+
+TEST_F(EditScripts, RandomEditsLayOutAsAFullFormatAndUndoAndRedoCompletely) {
+    for (uint32_t round = 0; round < 60; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        std::mt19937 rng(round);
+        MakeDocument(rng);
+        const std::string original = Rvf();
+        const int steps = 10 + int(round % 30);
+        for (int step = 0; step < steps; ++step) {
+            SCOPED_TRACE("step " + std::to_string(step));
+            RandomStep(rng);
+            ASSERT_GT(Data()->ItemCount(), 0);
+            ExpectFullLayout();
+            if (HasFailure()) return;
+        }
+        const std::string edited = Rvf();
+        int undone = 0;
+        while (Edit->CanUndo()) {
+            Edit->Undo();
+            ExpectFullLayout();
+            if (HasFailure()) return;
+            ++undone;
+        }
+        ASSERT_EQ(Rvf(), original);
+        while (Edit->CanRedo())
+            Edit->Redo();
+        ASSERT_EQ(Rvf(), edited);
+        EXPECT_GT(undone, 0);
+    }
+    EXPECT_GT(Compared, 1000);
+}
+
+} // namespace
+} // namespace epc::test
