@@ -20,6 +20,8 @@ class TRVUndoModifyItemIntProperties;
 
 // UTF-16LE item bytes as characters (an odd last byte is dropped).
 std::u16string LEBytesToWide(const std::string& bytes);
+// Characters as UTF-16LE item bytes.
+std::string WideToLEBytes(const std::u16string& text);
 
 inline constexpr const char* errRVInvalidCaret =
     "Invalid caret position. Please contact the developer, if you can reproduce this problem";
@@ -314,9 +316,12 @@ private:
     std::unique_ptr<TCustomRVItemInfo> NewTextItem(int styleNo, int paraNo) const;
     void GetParagraphItemRangeOf(int& first, int& last) const;
     void NoteCaretParaRange(int& firstDrawItemNo, int& lastDrawItemNo) const;
+    // Lays out the paragraphs of a drawing range noted before an edit (or the whole document)
+    // and puts the caret at an item position.
     void ReformatInserted(bool fullReformat, int firstDrawItemNo, int lastDrawItemNo,
-                          int itemCountChange, int firstItemNo, int lastItemNo);
-    void PlaceCaretAfterInsert(int itemNo, bool caretBefore);
+                          int itemCountChange, int caretItemNo, int caretOffs);
+    // Whether the paragraphs of an item range are as wide as the document's minimum width.
+    bool ParasAreWidest(int firstItemNo, int lastItemNo);
     // An empty text item that the next text item continues (they join into one).
     bool EmptyTextRunsOn(int itemNo) const;
     bool InsertLines(std::vector<TRVInsertLine>& lines, bool caretBefore);

@@ -10,28 +10,13 @@
 
 namespace epc {
 
-namespace {
-
-constexpr uint8_t kInsertAction = 2;
-constexpr uint8_t kParaStyleAction = 3;
-
-// UTF-16 characters as item bytes (UTF-16LE).
-std::string WideToItemBytes(const std::u16string& text) {
-    std::string bytes(text.size() * 2, '\0');
-    for (size_t i = 0; i < text.size(); ++i) {
-        bytes[2 * i] = char(text[i] & 0xFF);
-        bytes[2 * i + 1] = char(text[i] >> 8);
-    }
-    return bytes;
-}
-
-} // namespace
+namespace {} // namespace
 
 bool TCustomRichViewEdit::BeginInsert() {
     if (!Style() || !BeforeChange(false)) return false;
     TRVEditRVData* data = EditData();
     FInsertGroupsBefore = data->UndoList->Count();
-    data->BeginUndoAction(kInsertAction, true);
+    data->BeginUndoAction(rvutInsert, true);
     data->ChangeUndoGroupLevel(true);
     if (data->SelectionExists(false, false) && !DeleteSelectionForInsert()) {
         EndInsert(false);
@@ -78,7 +63,7 @@ void TCustomRichViewEdit::InsertTextW(const std::u16string& text) {
     if (!BeginInsert()) return;
     bool ok = false;
     auto end = epc::Finally([&] { EndInsert(ok); });
-    ok = EditData()->InsertTextW(WideToItemBytes(text), false);
+    ok = EditData()->InsertTextW(WideToLEBytes(text), false);
 }
 
 bool TCustomRichViewEdit::InsertRVFFromStream(TStream& stream) {
@@ -131,7 +116,7 @@ void TCustomRichViewEdit::PastePicture(TRVPasteFormat format) {
 void TCustomRichViewEdit::ApplyParaStyleToSelection(int paraNo) {
     if (!Style() || !BeforeChange(false)) return;
     TRVEditRVData* data = EditData();
-    data->BeginUndoAction(kParaStyleAction, true);
+    data->BeginUndoAction(rvutPara, true);
     data->ApplyParaStyleConversion(false, paraNo);
 }
 
@@ -143,7 +128,7 @@ void TCustomRichViewEdit::ConvertSelectionTextStyles(int userData) {
 void TCustomRichViewEdit::ConvertSelectionParaStyles(int userData) {
     if (!OnParaStyleConversion || !Style() || !BeforeChange(false)) return;
     TRVEditRVData* data = EditData();
-    data->BeginUndoAction(kParaStyleAction, true);
+    data->BeginUndoAction(rvutPara, true);
     data->ApplyParaStyleConversion(true, userData);
 }
 

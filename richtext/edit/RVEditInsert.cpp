@@ -17,10 +17,12 @@ namespace epc {
 
 namespace {
 
-// Group kind of insertions.
-constexpr uint8_t kInsertAction = 2;
+bool IsFullLineItem(const TCustomRVItemInfo* item) {
+    return !item->GetKindFlag(rvifCanBeInsideParagraph);
+}
 
-// UTF-16 characters as item bytes (UTF-16LE).
+} // namespace
+
 std::string WideToLEBytes(const std::u16string& text) {
     std::string bytes(text.size() * 2, '\0');
     for (size_t i = 0; i < text.size(); ++i) {
@@ -29,12 +31,6 @@ std::string WideToLEBytes(const std::u16string& text) {
     }
     return bytes;
 }
-
-bool IsFullLineItem(const TCustomRVItemInfo* item) {
-    return !item->GetKindFlag(rvifCanBeInsideParagraph);
-}
-
-} // namespace
 
 // ---------------------------------------------------------------------------------------------
 // Questions about the caret and the item list.
@@ -97,18 +93,10 @@ void TRVEditRVData::NoteCaretParaRange(int& firstDrawItemNo, int& lastDrawItemNo
 }
 
 void TRVEditRVData::ReformatInserted(bool fullReformat, int firstDrawItemNo, int lastDrawItemNo,
-                                     int itemCountChange, int firstItemNo, int lastItemNo) {
-    bool full = fullReformat || firstDrawItemNo < 0 || DrawItems.Count() == 0;
-    // Content wider than the document's minimum width widens the document.
-    if (!full && firstItemNo >= 0 && lastItemNo >= firstItemNo && lastItemNo < ItemCount() &&
-        CalcParasMinWidth(firstItemNo, lastItemNo, nullptr, nullptr) > MinWidth)
-        full = true;
-    if (!full) {
-        FormatParasOfDrawRange(firstDrawItemNo, lastDrawItemNo, itemCountChange);
-        return;
-    }
-    FormatAll(true, true, false, false, GetCanvas(), 0, false);
-    Invalidate();
+                                     int itemCountChange, int caretItemNo, int caretOffs) {
+    if (DrawItems.Count() == 0 && ItemCount() > 0 && GetCanvas()) fullReformat = true;
+    FinishEdit(firstDrawItemNo, lastDrawItemNo, ItemCount() - itemCountChange, fullReformat,
+               caretItemNo, caretOffs);
 }
 
 void TRVEditRVData::DropLastUndoGroup() {
@@ -293,12 +281,6 @@ bool TRVEditRVData::EmptyTextRunsOn(int itemNo) const {
            !ItemHasProtection(itemNo + 1, TRVProtectOption::rvprConcateProtect);
 }
 
-void TRVEditRVData::PlaceCaretAfterInsert(int itemNo, bool caretBefore) {
-    if (itemNo < 0 || itemNo >= ItemCount() || DrawItems.Count() == 0) return;
-    const int offs = caretBefore ? ItemStartOffset(itemNo) : ItemEndOffset(itemNo);
-    PlaceCaretAt(itemNo, offs);
-}
-
 bool TRVEditRVData::InsertItem(std::unique_ptr<TCustomRVItemInfo> item, std::string text,
                                bool caretBefore) {
     if (!item) return false;
@@ -307,7 +289,7 @@ bool TRVEditRVData::InsertItem(std::unique_ptr<TCustomRVItemInfo> item, std::str
         return false;
     }
     if (item->StyleNo != rvsBreak) item->ParaNo = CurParaStyleNo;
-    BeginUndoAction(kInsertAction, true);
+    BeginUndoAction(rvutInsert, true);
     int firstDraw, lastDraw;
     NoteCaretParaRange(firstDraw, lastDraw);
     const int countBefore = ItemCount();
@@ -317,8 +299,8 @@ bool TRVEditRVData::InsertItem(std::unique_ptr<TCustomRVItemInfo> item, std::str
         BeepIfUseSound();
         return false;
     }
-    ReformatInserted(full, firstDraw, lastDraw, ItemCount() - countBefore, index, index);
-    PlaceCaretAfterInsert(index, caretBefore);
+    ReformatInserted(full, firstDraw, lastDraw, ItemCount() - countBefore, index,
+                     caretBefore ? ItemStartOffset(index) : ItemEndOffset(index));
     MarkChanged();
     return true;
 }
@@ -443,7 +425,7 @@ bool TRVEditRVData::InsertLines(std::vector<TRVInsertLine>& lines, bool caretBef
         BeepIfUseSound();
         return false;
     }
-    BeginUndoAction(kInsertAction, true);
+    BeginUndoAction(rvutInsert, true);
     int firstDraw, lastDraw;
     NoteCaretParaRange(firstDraw, lastDraw);
     const int countBefore = ItemCount();
@@ -456,9 +438,12 @@ bool TRVEditRVData::InsertLines(std::vector<TRVInsertLine>& lines, bool caretBef
     }
     // A paragraph of a list continues the list: each new paragraph gets a copy of its marker.
     const TCustomRVItemInfo* listMarker = nullptr;
+    std::string markerText;
     if (const int paraStart = GetParagraphStartItem(first);
-        GetItemStyleNo(paraStart) == rvsListMarker)
+        GetItemStyleNo(paraStart) == rvsListMarker) {
         listMarker = GetItem(paraStart);
+        markerText = GetItemText(paraStart);
+    }
     const int paraNo = GetItemParaNo(first);
     int last = first;
     for (size_t i = 1; i < lines.size(); ++i) {
@@ -467,8 +452,7 @@ bool TRVEditRVData::InsertLines(std::vector<TRVInsertLine>& lines, bool caretBef
             auto copy = CreateItemCopy(listMarker, this, TagsArePChars());
             copy->ItemOptions = line.PageBreak ? rvioPageBreakBefore : 0;
             copy->ParaNo = paraNo;
-            std::string markerText = GetItemText(FindItemIndex(listMarker));
-            InsertItemObjectAt(++last, std::move(markerText), std::move(copy));
+            InsertItemObjectAt(++last, markerText, std::move(copy));
         }
         auto item = NewTextItem(styleNo, paraNo);
         if (!line.NewParagraph)
@@ -520,9 +504,8 @@ void TRVEditRVData::FinishInsertion(int first, int last, int firstDraw, int last
     }
     ClampItemIndex(caretItemNo);
     // 3. Re-format, 4. the caret.
-    ReformatInserted(fullReformat, firstDraw, lastDraw, ItemCount() - countBefore, first,
-                     std::min(last, ItemCount() - 1));
-    if (DrawItems.Count() > 0) PlaceCaretAt(caretItemNo, caretOffs);
+    ReformatInserted(fullReformat, firstDraw, lastDraw, ItemCount() - countBefore, caretItemNo,
+                     caretOffs);
     MarkChanged();
 }
 
@@ -635,10 +618,8 @@ void TRVEditRVData::FinishDocumentInsertion(const TRVDocInsertPoint& p, int firs
     int caretItemNo = last;
     int caretOffs = ItemEndOffset(last);
     MergeInsertedRange(first, last, caretItemNo, caretOffs, full);
-    ReformatInserted(full, firstDraw, lastDraw, ItemCount() - countBefore, first,
-                     std::min(last, ItemCount() - 1));
     ClampItemIndex(caretItemNo);
-    if (DrawItems.Count() > 0) PlaceCaretAt(caretItemNo, caretOffs);
+    ReformatInserted(full, firstDraw, lastDraw, ItemCount() - countBefore, caretItemNo, caretOffs);
     MarkChanged();
 }
 
@@ -683,7 +664,7 @@ bool TRVEditRVData::InsertRVFFromStream(TStream& stream) {
     TRVDocInsertPoint p;
     FindDocumentInsertionPoint(p);
     if (!CheckDocumentInsertion(p)) return false;
-    BeginUndoAction(kInsertAction, true);
+    BeginUndoAction(rvutInsert, true);
     int firstDraw, lastDraw;
     NoteCaretParaRange(firstDraw, lastDraw);
     const int countBefore = ItemCount();
@@ -706,7 +687,7 @@ bool TRVEditRVData::InsertRTFFromStream(TStream& stream) {
     TRVDocInsertPoint p;
     FindDocumentInsertionPoint(p);
     if (!CheckDocumentInsertion(p)) return false;
-    BeginUndoAction(kInsertAction, true);
+    BeginUndoAction(rvutInsert, true);
     int firstDraw, lastDraw;
     NoteCaretParaRange(firstDraw, lastDraw);
     const int countBefore = ItemCount();

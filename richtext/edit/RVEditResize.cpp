@@ -17,8 +17,6 @@ namespace {
 // handles of a picture sit on its border.
 constexpr uint8_t kControlHandleMode = 0;
 constexpr uint8_t kPictureHandleMode = 2;
-// Group kind of item property changes.
-constexpr uint8_t kModifyItemAction = 13;
 // Extra integer properties of a picture item: its shown width and height.
 constexpr int kImageWidthProp = 3;
 constexpr int kImageHeightProp = 4;
@@ -185,20 +183,14 @@ bool TRVEditRVData::CancelResize() {
 }
 
 void TRVEditRVData::MoveCaretToItem(bool fullReformat, int itemNo, int offs) {
-    if (itemNo < 0 || itemNo >= ItemCount() || !GetCanvas()) return;
-    const int drawItemNo = GetFirstDrawItemNo(itemNo);
-    if (fullReformat || drawItemNo < 0 || drawItemNo >= DrawItems.Count()) {
-        FormatAll(true, true, false, false, GetCanvas(), 0, false);
-    } else {
-        int first = drawItemNo, last = drawItemNo;
-        if (CaretDrawItemNo >= 0 && CaretDrawItemNo < DrawItems.Count()) {
-            first = std::min(first, CaretDrawItemNo);
-            last = std::max(last, CaretDrawItemNo);
-        }
-        FormatParasOfDrawRange(first, last, 0);
+    if (itemNo < 0 || itemNo >= ItemCount()) return;
+    int first = GetFirstDrawItemNo(itemNo), last = first;
+    if (CaretDrawItemNo >= 0 && CaretDrawItemNo < DrawItems.Count() && first >= 0) {
+        first = std::min(first, CaretDrawItemNo);
+        last = std::max(last, CaretDrawItemNo);
     }
+    ReformatInserted(fullReformat, first, last, 0, itemNo, offs);
     Invalidate();
-    if (DrawItems.Count() > 0) PlaceCaretAt(itemNo, offs);
 }
 
 void TRVEditRVData::NoteParaMinWidth(int itemNo, int& width) {
@@ -222,7 +214,7 @@ void TRVEditRVData::ResizeItem(int itemNo, int width, int height) {
     height = std::max(height, 1);
     // A refused change leaves the item and the undo list alone.
     if (!Editor()->BeforeChange(false)) return;
-    BeginUndoAction(kModifyItemAction, true);
+    BeginUndoAction(rvutModifyItem, true);
     ChangeUndoGroupLevel(true);
     auto lower = epc::Finally([this] { ChangeUndoGroupLevel(false); });
     if (item->GetStateFlag(rvisHasControl)) {

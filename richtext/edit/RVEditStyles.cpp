@@ -11,13 +11,12 @@
 
 namespace epc {
 
-namespace {
-
-// Group kinds of the two commands.
-constexpr uint8_t kParaStyleAction = 3;
-constexpr uint8_t kTextStyleAction = 9;
-
-} // namespace
+bool TRVEditRVData::ParasAreWidest(int firstItemNo, int lastItemNo) {
+    // Restyled text may have been what made the document as wide as it is.
+    int first = firstItemNo, last = lastItemNo;
+    GetParagraphItemRangeOf(first, last);
+    return CalcParasMinWidth(first, last, nullptr, nullptr) >= MinWidth;
+}
 
 int TRVEditRVData::ConvertTextStyle(int styleNo, int userValue, bool appliedToText) {
     TCustomRichViewEdit* editor = Editor();
@@ -129,12 +128,12 @@ void TRVEditRVData::ApplyTextStyleConversion(int userValue) {
         if (caretItemNo >= 0 && GetItemStyleNo(caretItemNo) >= 0 &&
             GetItemText(caretItemNo).empty() && GetItemStyleNo(caretItemNo) != newCurrent &&
             !ItemHasProtection(caretItemNo, TRVProtectOption::rvprStyleProtect)) {
-            BeginUndoAction(kTextStyleAction, true);
+            BeginUndoAction(rvutStyleNo, true);
             int firstDraw, lastDraw;
             NoteCaretParaRange(firstDraw, lastDraw);
+            const bool full = ParasAreWidest(caretItemNo, caretItemNo);
             RestyleTextItem(caretItemNo, newCurrent);
-            ReformatInserted(false, firstDraw, lastDraw, 0, -1, -1);
-            PlaceCaretAt(caretItemNo, 1);
+            ReformatInserted(full, firstDraw, lastDraw, 0, caretItemNo, 1);
             editor->SetCurTextStyleNo(newCurrent);
             MarkChanged();
         }
@@ -144,10 +143,11 @@ void TRVEditRVData::ApplyTextStyleConversion(int userValue) {
     int startNo, startOffs, endNo, endOffs;
     GetSelectionBounds(startNo, startOffs, endNo, endOffs, true);
     if (startNo < 0 || endNo < 0) return;
-    BeginUndoAction(kTextStyleAction, true);
+    BeginUndoAction(rvutStyleNo, true);
     int firstDraw = GetFirstDrawItemNo(startNo), lastDraw = GetFirstDrawItemNo(endNo);
     ExpandDrawRangeToParas(firstDraw, lastDraw);
     const int countBefore = ItemCount();
+    const bool full = ParasAreWidest(startNo, endNo);
     const bool keepTag = !editor->EditorOptions.Contains(TRVEditorOption::rvoClearTagOnStyleApp);
     // The selection's ends follow their items (found again by object once all cuts are done).
     TCustomRVItemInfo* startItem = GetItem(startNo);
@@ -194,7 +194,7 @@ void TRVEditRVData::ApplyTextStyleConversion(int userValue) {
     }
     int newStart = FindItemIndex(startItem), newEnd = FindItemIndex(endItem);
     MergeAroundRange(newStart, newStartOffs, newEnd, newEndOffs);
-    ReformatInserted(false, firstDraw, lastDraw, ItemCount() - countBefore, newStart, newEnd);
+    ReformatInserted(full, firstDraw, lastDraw, ItemCount() - countBefore, newEnd, newEndOffs);
     SetSelection(newStart, newStartOffs, newEnd, newEndOffs);
     CaretToSelectionEnd();
     editor->SetCurTextStyleNo(newCurrent);
@@ -210,7 +210,7 @@ void TRVEditRVData::ApplyParaStyleConversion(bool convert, int value) {
     if (!convert && (value < 0 || value >= style->ParaStyles.Count())) return;
     int first = startNo, last = endNo;
     GetParagraphItemRangeOf(first, last);
-    BeginUndoAction(kParaStyleAction, true);
+    BeginUndoAction(rvutPara, true);
     int firstDraw = GetFirstDrawItemNo(first), lastDraw = GetFirstDrawItemNo(last);
     ExpandDrawRangeToParas(firstDraw, lastDraw);
     bool full = false;
@@ -228,9 +228,11 @@ void TRVEditRVData::ApplyParaStyleConversion(bool convert, int value) {
     } else {
         SetParaStyleRangeUndoable(first, last, value, full);
     }
-    ReformatInserted(full, firstDraw, lastDraw, 0, -1, -1);
-    if (startNo != endNo || startOffs != endOffs) SetSelection(startNo, startOffs, endNo, endOffs);
-    PlaceCaretAt(endNo, endOffs);
+    ReformatInserted(full, firstDraw, lastDraw, 0, endNo, endOffs);
+    if (startNo != endNo || startOffs != endOffs) {
+        SetSelection(startNo, startOffs, endNo, endOffs);
+        CaretToSelectionEnd();
+    }
     MarkChanged();
 }
 

@@ -285,6 +285,32 @@ TEST_F(EditInsertTest, RvfGoesInsideTheLineAndCountsAsOneUndoStep) {
     EXPECT_EQ(Items(), (S{"|ab", "+IN@1", "+cd"}));
 }
 
+TEST_F(EditInsertTest, InsertionReplacesTheSelectionInOneUndoStep) {
+    Edit->AppendTextParagraph("abcd", 0, 0);
+    Show();
+    const std::string before = DocRvf();
+    Select(1, 2);
+    Edit->InsertText("XYZ");
+    EXPECT_EQ(Items(), (S{"|aXYZd"}));
+    EXPECT_EQ(CaretPos(), (V{0, 5}));
+    Edit->Undo();
+    EXPECT_EQ(DocRvf(), before);
+    EXPECT_FALSE(Edit->CanUndo());
+}
+
+TEST_F(EditInsertTest, ADocumentTakesThePlaceOfAnEmptyLine) {
+    Edit->AppendTextParagraph("top", 0, 0);
+    Edit->AppendTextParagraph("", 0, 0);
+    Show();
+    Data()->PlaceCaretAt(1, 1);
+    ASSERT_TRUE(InsertRtfText("{\\rtf1\\ansi A\\par B}"));
+    ASSERT_EQ(Items().size(), 3u);
+    EXPECT_EQ(Items()[1].substr(0, 2), "|A");
+    EXPECT_EQ(Items()[2].substr(0, 2), "|B");
+    Edit->Undo();
+    EXPECT_EQ(Items(), (S{"|top", "|"}));
+}
+
 TEST_F(EditInsertTest, FailedRvfAndRtfLeaveTheDocumentAndUndoAlone) {
     Edit->AppendTextParagraph("abcd", 0, 0);
     Show();
@@ -355,6 +381,13 @@ TEST_F(EditInsertTest, PasteKeysInsertRvfRtfAndUnicodeText) {
     clipboard->Close();
     testing::PressKey('V', {ssCtrl});
     EXPECT_EQ(Data()->GetItemTextW(Data()->ItemCount() - 1), u"V");
+    // A bitmap becomes a picture.
+    TBitmap bitmap(6, 4);
+    clipboard->Assign(&bitmap);
+    testing::PressKey('V', {ssCtrl});
+    const int last = Data()->ItemCount() - 1;
+    ASSERT_EQ(Data()->GetItemStyleNo(last), rvsPicture);
+    EXPECT_EQ(Data()->GetItem(last)->GetImageWidth(Style), 6);
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "platform/controls/ExtCtrls.h"
 #include "platform/controls/Forms.h"
 #include "platform/graphics/Bitmap.h"
 #include "platform/testing/UserActions.h"
@@ -177,6 +178,31 @@ TEST_F(EditResizeTest, HandlesAreHitInAScrolledView) {
     testing::DragMouse(Edit, h, TPoint{h.X + 20, h.Y});
     EXPECT_EQ(Width(), 60);
     EXPECT_TRUE(Edit->CanUndo());
+}
+
+TEST_F(EditResizeTest, AControlIsResizedWithHandlesOutsideIt) {
+    Edit->AppendTextParagraph("ab", 0, 0);
+    auto* panel = new TPanel(nullptr);
+    panel->SetBounds(0, 0, 30, 20);
+    Data()->AddControlItem("panel", TRVComponentPtr(panel), -1, TRVVAlign::rvvaBaseline);
+    PictureNo = 1;
+    testing::ShowForm(Form);
+    Edit->Format();
+    Edit->SetFocus();
+    testing::Pump();
+    Data()->SelectRange(2, 1, false);
+    Data()->CaretToSelectionEnd();
+    ASSERT_NE(Data()->Resizer, nullptr);
+    EXPECT_TRUE(Data()->Resizer->IsControl);
+    const TRVDrawLineInfo* d = Data()->DrawItems[Data()->GetFirstDrawItemNo(1)];
+    // The bottom-right handle stands 3 pixels outside the control's box.
+    EXPECT_EQ(Data()->Resizer->HandlePos(2).X, d->Left + d->Width + 3);
+    const TPoint h = At(5);
+    testing::DragMouse(Edit, h, TPoint{h.X + 10, h.Y});
+    EXPECT_EQ(panel->Width(), 40);
+    EXPECT_EQ(panel->Height(), 20);
+    Edit->Undo();
+    EXPECT_EQ(panel->Width(), 30);
 }
 
 } // namespace

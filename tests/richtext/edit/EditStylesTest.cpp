@@ -65,7 +65,8 @@ protected:
     }
     std::vector<int> Paras() {
         std::vector<int> out;
-        for (int i = 0; i < Data()->ItemCount(); ++i) out.push_back(Data()->GetItemParaNo(i));
+        for (int i = 0; i < Data()->ItemCount(); ++i)
+            out.push_back(Data()->GetItemParaNo(i));
         return out;
     }
     void Select(int start, int length) {
