@@ -425,7 +425,10 @@ void TRVTableRows::MergeCellRange(int topRow, int leftCol, int colSpan, int rowS
             TRVTableCellData* cell = GetRow(r)->Cell(c);
             if (!cell || cell == survivor) continue;
             const int given = cell->IsEmpty(false) ? 0 : cell->ItemCount();
-            if (given > 0) survivor->MoveItemsFrom(*cell);
+            if (given > 0) {
+                survivor->MoveItemsFrom(*cell);
+                RVRebindItems(*survivor);
+            }
             std::unique_ptr<TRVTableCellData> taken = GetRow(r)->TakeCell(c);
             if (record) {
                 // Kept with its place and the number of items it gave, to come back on undo.

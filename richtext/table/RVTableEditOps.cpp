@@ -229,6 +229,7 @@ bool TRVTableItemInfo::OpenCellEditor(int itemNo, int row, int col, bool noEvent
     TRVEditRVData* inner = editor->EditData();
     inner->ClearAllItems();
     inner->MoveItemsFrom(*cell);
+    RVRebindItems(*inner);
     cell->ClearFormatting();
     if (inner->ItemCount() == 0)
         inner->AppendItem(std::string(), std::make_unique<TRVTextItemInfo>(inner));
@@ -349,6 +350,7 @@ void TRVTableItemInfo::CloseCellEditor(bool clearing) {
         cell->ClearAllItems();
         cell->MoveItemsFrom(*inner);
         if (cell->ItemCount() == 0) cell->ResetContent();
+        RVRebindItems(*cell);
     }
     // The editor goes first: its items are the cell's again.
     FInplaceEditor.reset();
@@ -494,11 +496,13 @@ void TRVTableItemInfo::ApplyToSelectedCells(int mode, int value) {
             if (!cell || !IsCellSelected(r, c) || !FireCellEditing(r, c, false)) continue;
             data->ClearAllItems();
             data->MoveItemsFrom(*cell);
+            RVRebindItems(*data);
             cell->ClearFormatting();
             // The items go back into the cell whatever the operation does.
             auto giveBack = Finally([&] {
                 data->ClearFormatting();
                 cell->MoveItemsFrom(*data);
+                RVRebindItems(*cell);
             });
             hidden->Format();
             data->SelectAll();
@@ -606,6 +610,7 @@ void TRVUndoMultiCellsModify::Undo(TCustomRVData* rvData, TRVUndoList* reverse) 
         if (!cell) continue;
         data->ClearAllItems();
         data->MoveItemsFrom(*cell);
+        RVRebindItems(*data);
         cell->ClearFormatting();
         hidden->Format();
         TRVUndoList* list = IsRedo ? data->RedoList.get() : data->UndoList.get();
@@ -628,6 +633,7 @@ void TRVUndoMultiCellsModify::Undo(TCustomRVData* rvData, TRVUndoList* reverse) 
         produced->Clear();
         data->ClearFormatting();
         cell->MoveItemsFrom(*data);
+        RVRebindItems(*cell);
     }
     table->SetChangedFlag();
     if (inverse) reverse->AddInfo(std::move(inverse));

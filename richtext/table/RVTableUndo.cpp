@@ -69,6 +69,7 @@ void MoveTailItems(TRVTableCellData& source, TRVTableCellData& target, int count
     from.erase(from.begin() + std::ptrdiff_t(first), from.end());
     source.ClearFormatting();
     target.ClearFormatting();
+    RVRebindItems(target);
 }
 
 void SetCellField(TRVTableCellData& cell, const std::string& name, int32_t value) {
@@ -115,6 +116,11 @@ private:
 TRVTableItemInfo* RVTableAtItem(TCustomRVData* rvData, int itemNo) {
     if (!rvData || itemNo < 0 || itemNo >= rvData->ItemCount()) return nullptr;
     return dynamic_cast<TRVTableItemInfo*>(rvData->GetItem(itemNo));
+}
+
+void RVRebindItems(TCustomRVData& data) {
+    for (int i = 0; i < data.ItemCount(); ++i)
+        data.GetItem(i)->Inserted(&data, i);
 }
 
 void RVTableCellToUndo(TRVTableCellData& cell) {

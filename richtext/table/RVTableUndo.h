@@ -275,6 +275,10 @@ void RVTableCellEditorFollows(TRVTableItemInfo& table, const std::string& name, 
 bool RVTablePropertyAffectsWidth(const std::string& name);
 bool RVTablePropertyAffectsHeight(const std::string& name);
 
+// Items that moved into Data from another document are told where they are now (a table
+// keeps the document that holds it).
+void RVRebindItems(TCustomRVData& data);
+
 // A detached cell: its items are told they leave the document; reattaching tells them again.
 void RVTableCellToUndo(TRVTableCellData& cell);
 void RVTableCellFromUndo(TRVTableCellData& cell, TRVTableRow* row);
