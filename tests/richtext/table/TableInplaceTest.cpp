@@ -107,6 +107,9 @@ TEST_F(TableInplace, UndoInACellEditorWithNothingToUndoUndoesTheOuterStep) {
     ASSERT_TRUE(Table->OpenCellEditor(-1, 1, 0, false, false, true, false));
     EXPECT_TRUE(Edit->CanUndo());
     EXPECT_FALSE(Table->InplaceEditor()->CanUndo());
+    // The cell editor's undo messages are answered by the editor holding the table.
+    EXPECT_EQ(SendMessage(Table->InplaceEditor()->Handle(), EM_CANUNDO, 0, 0), 1);
+    EXPECT_EQ(SendMessage(Table->InplaceEditor()->Handle(), EM_CANREDO, 0, 0), 0);
     testing::PressKey('Z', TShiftState{ssCtrl});
     testing::Pump();
     EXPECT_EQ(Table->BorderWidth(), 0);
