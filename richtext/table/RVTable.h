@@ -13,6 +13,7 @@
 #include "richtext/document/RVClasses.h"
 #include "richtext/document/RVItem.h"
 #include "richtext/edit/RVUndo.h"
+#include "richtext/edit/RVUndoRecords.h"
 #include "richtext/view/RVBackground.h"
 #include "richtext/view/RVControlData.h"
 
@@ -67,7 +68,7 @@ enum TRVItemBackgroundStyle : uint8_t { rvbsColor, rvbsStretched, rvbsTiled, rvb
 extern TPenStyle RVTableGridPenStyle;
 
 // One cell: a document of its own placed in the table's box.
-class TRVTableCellData : public TRVItemFormattedData {
+class TRVTableCellData : public TRVItemFormattedData, public TRVIntPropertyHolder {
 public:
     explicit TRVTableCellData(TRVTableRow* row);
     ~TRVTableCellData() override;
@@ -109,6 +110,9 @@ public:
     int GetVAlignOffset() const;
     // Makes the cell hold one empty text item (style 0, paragraph 0).
     void ResetContent();
+    // The published integer properties by name (the path undo records take).
+    bool GetIntProperty(const std::string& name, int& value) const override;
+    bool SetIntProperty(const std::string& name, int value) override;
 
     // ---- What the document layer asks.
     int GetClientWidth() const override;
@@ -236,7 +240,9 @@ enum : uint16_t {
 constexpr int crRVTableRowSelect = 104;
 constexpr int crRVTableColSelect = 105;
 
-class TRVTableItemInfo : public TRVFullLineItemInfo, public TRVMouseItem {
+class TRVTableItemInfo : public TRVFullLineItemInfo,
+                         public TRVMouseItem,
+                         public TRVIntPropertyHolder {
 public:
     explicit TRVTableItemInfo(TCustomRVData* rvData);
     TRVTableItemInfo(int rowCount, int colCount, TCustomRVData* rvData);
@@ -317,6 +323,9 @@ public:
     void SetBackgroundStyle(TRVItemBackgroundStyle value);
     // Sets a published integer property by name (the path undo records take).
     bool SetPropertyByName(const std::string& name, int32_t value);
+    // The same for undo records: a plain store that records nothing.
+    bool GetIntProperty(const std::string& name, int& value) const override;
+    bool SetIntProperty(const std::string& name, int value) override;
 
     std::function<void(TRVTableItemInfo* sender, int row, int col, bool automatic, bool& allowEdit)>
         OnCellEditing;

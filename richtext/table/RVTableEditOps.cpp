@@ -116,7 +116,7 @@ void TRVTableItemInfo::AssignCellAttributesUndoable(int itemNo, int row, int col
                           source.VisibleBorders.Right, source.VisibleBorders.Bottom, row, col);
     if (cell->BackgroundImage() != source.BackgroundImage())
         SetBackgroundImageUndoable(source.BackgroundImage(), row, col);
-    std::vector<std::pair<std::string, int32_t>> values = {
+    std::vector<std::pair<std::string, int>> values = {
         {"Color", source.Color},
         {"BorderColor", source.BorderColor},
         {"BorderLightColor", source.BorderLightColor},
@@ -127,19 +127,16 @@ void TRVTableItemInfo::AssignCellAttributesUndoable(int itemNo, int row, int col
         values.emplace_back("BestHeight",
                             rowCount ? source.BestHeight / rowCount : source.BestHeight);
     }
-    // One record with the old values; the values are then set all at once.
-    auto record = std::make_unique<TRVUndoModifyCellIntProperties>();
-    record->Action = rvuModifyItem;
-    record->ItemNo = GetItemNo();
-    record->AffectsWidth = record->AffectsHeight = true;
-    record->Row = row;
-    record->Col = col;
-    for (const auto& [name, value] : values) {
-        int32_t old = 0;
-        RVTableGetIntProperty(*this, row, col, name, old);
-        record->OldValues.emplace_back(name, old);
+    // One record with the old values of them all.
+    auto* data = static_cast<TRVEditRVData*>(FRVData);
+    if (GetEditUndoList()) {
+        if (auto* record = data->SetItemIntPropertiesUndoable(
+                std::make_unique<TRVUndoModifyCellIntProperties>(row, col), GetItemNo(), cell, true,
+                true, values))
+            record->Target = nullptr;
+        SetChangedFlag();
+        return;
     }
-    if (GetEditUndoList()) AddUndoRecord(std::move(record));
     cell->AssignAttributes(source, withSizes, rowCount, colCount);
     SetChangedFlag();
 }

@@ -4,6 +4,7 @@
 
 #include "platform/core/ScopeGuard.h"
 #include "richtext/document/RVGraphicSupport.h"
+#include "richtext/edit/RVERVData.h"
 
 namespace epc {
 
@@ -145,23 +146,9 @@ bool RVTableGetIntProperty(const TRVTableItemInfo& table, int row, int col, cons
         if (row >= table.Rows.RowCount() || col < 0 || col >= table.Rows.GetColCount())
             return false;
         const TRVTableCellData* cell = table.Rows.GetRow(row)->Cell(col);
-        if (!cell) return false;
-        if (name == "Color")
-            value = cell->Color;
-        else if (name == "BorderColor")
-            value = cell->BorderColor;
-        else if (name == "BorderLightColor")
-            value = cell->BorderLightColor;
-        else if (name == "BestWidth")
-            value = cell->BestWidth;
-        else if (name == "BestHeight")
-            value = cell->BestHeight;
-        else if (name == "VAlign")
-            value = cell->VAlign;
-        else if (name == "BackgroundStyle")
-            value = cell->BackgroundStyle();
-        else
-            return false;
+        int v = 0;
+        if (!cell || !cell->GetIntProperty(name, v)) return false;
+        value = v;
         return true;
     }
     struct Entry {
@@ -210,29 +197,24 @@ bool RVTableGetIntProperty(const TRVTableItemInfo& table, int row, int col, cons
 
 void RVTableSetIntProperty(TRVTableItemInfo& table, int row, int col, const std::string& name,
                            int32_t value, bool affectsWidth, bool affectsHeight) {
-    int32_t old = 0;
-    if (row >= 0) CellAt(table, row, col);
-    if (!RVTableGetIntProperty(table, row, col, name, old) || old == value) return;
+    TRVIntPropertyHolder* holder = &table;
+    if (row >= 0) holder = CellAt(table, row, col);
+    int old = 0;
+    if (!holder->GetIntProperty(name, old) || old == value) return;
     if (row >= 0 && !ValidCellValue(name, value)) return;
-    if (Recording(table)) {
-        auto record = NewRecord<TRVUndoModifyCellIntProperty>(table, false);
-        record->Row = row;
-        record->Col = col;
-        record->PropName = name;
-        record->OldValue = old;
-        record->AffectsWidth = affectsWidth;
-        record->AffectsHeight = affectsHeight;
-        table.AddUndoRecord(std::move(record));
-    }
-    if (row >= 0) {
-        SetCellField(*CellAt(table, row, col), name, value);
-    } else {
-        // The setter called by name stores the field instead of taking this path again.
-        const uint16_t inserted = table.StateBits & rvtsInserted;
-        table.StateBits &= uint16_t(~rvtsInserted);
-        auto restore = Finally([&] { table.StateBits |= inserted; });
-        table.SetPropertyByName(name, value);
-    }
+    auto* data = dynamic_cast<TRVEditRVData*>(table.GetRVData());
+    if (data && Recording(table)) {
+        // The table's own properties take the item's record; a cell's record finds its cell by
+        // row and column, never by a reference to it.
+        if (row < 0)
+            data->SetItemIntPropertyUndoable(nullptr, table.GetItemNo(), nullptr, name, value,
+                                             affectsWidth, affectsHeight);
+        else if (auto* record = data->SetItemIntPropertyUndoable(
+                     std::make_unique<TRVUndoModifyCellIntProperty>(row, col), table.GetItemNo(),
+                     holder, name, value, affectsWidth, affectsHeight))
+            record->Target = nullptr;
+    } else
+        holder->SetIntProperty(name, value);
     table.SetChangedFlag();
     RVTableCellEditorFollows(table, name, row, col);
 }
@@ -245,22 +227,85 @@ void TRVUndoTableInfo::Undo(TCustomRVData* rvData, TRVUndoList* reverse) {
     table->SetChangedFlag();
 }
 
-void TRVUndoModifyCellIntProperty::Replay(TRVTableItemInfo& table) {
-    RVTableSetIntProperty(table, Row, Col, PropName, OldValue, AffectsWidth, AffectsHeight);
+namespace {
+
+TRVIntPropertyHolder* HolderAt(TRVEditRVData& data, int itemNo, int row, int col) {
+    TRVTableItemInfo* table = RVTableAtItem(&data, itemNo);
+    if (!table || row < 0) return table;
+    if (row >= table->RowCount() || col < 0 || col >= table->ColCount()) return nullptr;
+    return table->Rows.GetRow(row)->Cell(col);
 }
 
-void TRVUndoModifyCellIntProperties::Replay(TRVTableItemInfo& table) {
-    TRVTableCellData* cell = CellAt(table, Row, Col);
-    auto inverse = NewRecord<TRVUndoModifyCellIntProperties>(table, false);
-    inverse->Row = Row;
-    inverse->Col = Col;
-    for (const auto& [name, value] : OldValues) {
-        int32_t current = 0;
-        if (!RVTableGetIntProperty(table, Row, Col, name, current)) continue;
-        inverse->OldValues.emplace_back(name, current);
-        SetCellField(*cell, name, value);
+} // namespace
+
+TRVIntPropertyHolder* TRVUndoModifyCellIntProperty::GetTarget(TRVEditRVData& data) {
+    return HolderAt(data, ItemNo, Row, Col);
+}
+
+std::unique_ptr<TRVUndoModifyItemIntProperty> TRVUndoModifyCellIntProperty::CreateReverse() const {
+    return std::make_unique<TRVUndoModifyCellIntProperty>(Row, Col);
+}
+
+TRVIntPropertyHolder* TRVUndoModifyCellIntProperties::GetTarget(TRVEditRVData& data) {
+    return HolderAt(data, ItemNo, Row, Col);
+}
+
+std::unique_ptr<TRVUndoModifyItemIntProperties>
+TRVUndoModifyCellIntProperties::CreateReverse() const {
+    return std::make_unique<TRVUndoModifyCellIntProperties>(Row, Col);
+}
+
+bool TRVTableCellData::GetIntProperty(const std::string& name, int& value) const {
+    if (name == "Color")
+        value = Color;
+    else if (name == "BorderColor")
+        value = BorderColor;
+    else if (name == "BorderLightColor")
+        value = BorderLightColor;
+    else if (name == "BestWidth")
+        value = BestWidth;
+    else if (name == "BestHeight")
+        value = BestHeight;
+    else if (name == "VAlign")
+        value = VAlign;
+    else if (name == "BackgroundStyle")
+        value = BackgroundStyle();
+    else
+        return false;
+    return true;
+}
+
+bool TRVTableCellData::SetIntProperty(const std::string& name, int value) {
+    int old = 0;
+    if (!GetIntProperty(name, old) || !ValidCellValue(name, value)) return false;
+    SetCellField(*this, name, value);
+    if (TRVTableItemInfo* table = GetTable()) {
+        table->SetChangedFlag();
+        int row, col;
+        if (table->GetCellPosition(this, row, col))
+            RVTableCellEditorFollows(*table, name, row, col);
     }
-    table.AddUndoRecord(std::move(inverse));
+    return true;
+}
+
+bool TRVTableItemInfo::GetIntProperty(const std::string& name, int& value) const {
+    int32_t v = 0;
+    if (!RVTableGetIntProperty(*this, -1, -1, name, v)) return false;
+    value = v;
+    return true;
+}
+
+bool TRVTableItemInfo::SetIntProperty(const std::string& name, int value) {
+    // The setter called by name stores the field instead of recording again.
+    const uint16_t inserted = StateBits & rvtsInserted;
+    StateBits &= uint16_t(~rvtsInserted);
+    auto restore = Finally([&] { StateBits |= inserted; });
+    const bool known = SetPropertyByName(name, value);
+    if (known) {
+        SetChangedFlag();
+        RVTableCellEditorFollows(*this, name, -1, -1);
+    }
+    return known;
 }
 
 void TRVUndoModifyCellVisibleBorders::Replay(TRVTableItemInfo& table) {

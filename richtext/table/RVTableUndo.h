@@ -32,25 +32,24 @@ protected:
     virtual void Replay(TRVTableItemInfo& table) = 0;
 };
 
-class TRVUndoModifyCellIntProperty : public TRVUndoTableInfo {
+// A property of a cell (a negative row: of the table) set back by name; the cell is found at
+// its row and column when the record replays.
+class TRVUndoModifyCellIntProperty : public TRVUndoModifyItemIntProperty {
 public:
+    TRVUndoModifyCellIntProperty(int row, int col) : Row(row), Col(col) {}
     std::string ClassName() const override { return "TRVUndoModifyCellIntProperty"; }
-    int32_t Row = -1, Col = -1; // a negative row: the table itself
-    std::string PropName;
-    int32_t OldValue = 0;
-
-protected:
-    void Replay(TRVTableItemInfo& table) override;
+    int32_t Row, Col;
+    TRVIntPropertyHolder* GetTarget(TRVEditRVData& data) override;
+    std::unique_ptr<TRVUndoModifyItemIntProperty> CreateReverse() const override;
 };
 
-class TRVUndoModifyCellIntProperties : public TRVUndoTableInfo {
+class TRVUndoModifyCellIntProperties : public TRVUndoModifyItemIntProperties {
 public:
+    TRVUndoModifyCellIntProperties(int row, int col) : Row(row), Col(col) {}
     std::string ClassName() const override { return "TRVUndoModifyCellIntProperties"; }
-    int32_t Row = -1, Col = -1;
-    std::vector<std::pair<std::string, int32_t>> OldValues;
-
-protected:
-    void Replay(TRVTableItemInfo& table) override;
+    int32_t Row, Col;
+    TRVIntPropertyHolder* GetTarget(TRVEditRVData& data) override;
+    std::unique_ptr<TRVUndoModifyItemIntProperties> CreateReverse() const override;
 };
 
 class TRVUndoModifyCellVisibleBorders : public TRVUndoTableInfo {

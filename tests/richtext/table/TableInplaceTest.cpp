@@ -246,7 +246,7 @@ TEST_F(TableInplace, ATableThatLeavesTheDocumentTakesItsCellEditorAlong) {
     // Back in the document, the table records again.
     Table->SetCellPadding(4);
     EXPECT_EQ(Table->CellPadding(), 4);
-    EXPECT_EQ(Data()->UndoList->LastGroup()->Items(0)->ClassName(), "TRVUndoModifyCellIntProperty");
+    EXPECT_EQ(Data()->UndoList->LastGroup()->Items(0)->ClassName(), "TRVUndoModifyItemIntProperty");
 }
 
 TEST_F(TableInplace, AClickOnACellOpensTheEditorThereWithTheCaretAtTheClick) {
