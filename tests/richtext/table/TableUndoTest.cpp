@@ -8,6 +8,7 @@
 #include <random>
 #include <vector>
 
+#include "platform/graphics/Bitmap.h"
 #include "richtext/table/RVTableUndo.h"
 #include "tests/richtext/table/TableEditSupport.h"
 
@@ -140,6 +141,34 @@ TEST_F(TableUndo, ABorderDragIsOneStep) {
     EXPECT_GT(Cell(0, 0)->BestWidth, 0);
     EXPECT_GT(Cell(2, 1)->BestWidth, 0);
     ExpectUndoRedo([&] { Table->FinishRowResize(Data(), 2, fi.RowStarts[1] + 40); });
+}
+
+TEST_F(TableUndo, PicturesAndCopiedAttributesRoundTrip) {
+    TBitmap picture(4, 3, pf24bit);
+    ExpectUndoRedo([&] { Table->SetBackgroundImage(&picture); });
+    ASSERT_TRUE(Table->BackgroundImage());
+    EXPECT_EQ(Table->BackgroundImage()->Width(), 4);
+    // Cell pictures are not part of the stored bytes: the cell itself is checked.
+    const int groups = Groups();
+    Table->SetCellBackgroundImage(&picture, 1, 1);
+    EXPECT_EQ(Groups(), groups + 1);
+    Undo();
+    EXPECT_FALSE(Cell(1, 1)->BackgroundImage());
+    Redo();
+    ASSERT_TRUE(Cell(1, 1)->BackgroundImage());
+    TRVTableCellData& source = *Cell(1, 1);
+    source.Color = clRed;
+    source.BestWidth = 90;
+    source.VisibleBorders.SetValues(false, true, false, true);
+    ExpectUndoRedo([&] { Table->AssignCellAttributesUndoable(-1, 2, 1, 1, 3, true, source); });
+    EXPECT_EQ(Cell(2, 1)->Color, clRed);
+    EXPECT_EQ(Cell(2, 1)->BestWidth, 30);
+    EXPECT_FALSE(Cell(2, 1)->VisibleBorders.Left);
+    EXPECT_TRUE(Cell(2, 1)->BackgroundImage());
+    Undo();
+    EXPECT_EQ(Cell(2, 1)->Color, clNone);
+    EXPECT_TRUE(Cell(2, 1)->VisibleBorders.Left);
+    EXPECT_FALSE(Cell(2, 1)->BackgroundImage());
 }
 
 TEST_F(TableUndo, ATableOutsideAnEditorRecordsNothing) {
