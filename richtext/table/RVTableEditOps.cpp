@@ -236,6 +236,7 @@ bool TRVTableItemInfo::OpenCellEditor(int itemNo, int row, int col, bool noEvent
         else
             FinalizeCellUndo();
     });
+    if (click) editor->SetClickTime(GetMessageTime());
     editor->Show();
     editor->Format();
     FEditorHeight = FEditorMinWidth = -1;

@@ -1,5 +1,7 @@
 #include "richtext/table/RVTableInplace.h"
 
+#include <utility>
+
 #include "richtext/view/RVRVData.h"
 
 namespace epc {
@@ -117,6 +119,12 @@ void TRVTableInplaceEdit::Dispatch(TMessage& message) {
         TRichViewEdit::Dispatch(message);
         message.Result |= DLGC_WANTTAB;
         return;
+    case WM_LBUTTONDOWN:
+        // With the press that opened the editor, this one makes a double click.
+        if (std::exchange(FClicked, false) &&
+            uint32_t(GetMessageTime() - FClickTime) <= GetDoubleClickTime())
+            message.Msg = WM_LBUTTONDBLCLK;
+        break;
     case WM_RVINPLACEMOVE:
         // The table may free this editor: nothing of it is touched afterwards.
         if (FTable) FTable->MoveFromCellEditor(int(message.WParam));

@@ -26,6 +26,11 @@ public:
     int Row() const { return FRow; }
     int Col() const { return FCol; }
     bool Busy() const { return FBusy; }
+    // The press that opened the editor: a press soon after it is a double click.
+    void SetClickTime(LONG time) {
+        FClickTime = time;
+        FClicked = true;
+    }
     bool Closing = false;
     bool Oversized = false;
 
@@ -49,6 +54,8 @@ private:
     bool FBusy = false;
     bool FSelectedLook = false;
     TColor FSavedColor = clNone;
+    LONG FClickTime = 0;
+    bool FClicked = false;
 };
 
 } // namespace epc

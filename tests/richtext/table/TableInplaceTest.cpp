@@ -282,6 +282,25 @@ TEST_F(TableInplace, AClickOnACellOpensTheEditorThereWithTheCaretAtTheClick) {
     EXPECT_EQ(downs[0].Y, inside.Y);
 }
 
+TEST_F(TableInplace, TheClickThatOpenedTheEditorAndTheNextOneMakeADoubleClick) {
+    std::vector<std::string> words;
+    Edit->OnRVDblClick = [&](TCustomRichView*, const std::string& word, int) {
+        words.push_back(word);
+    };
+    const TRVTableCellData* cell = Table->GetCell(2, 0);
+    const TRVDrawLineInfo* d = Data()->DrawItems[Data()->GetFirstDrawItemNo(Table->GetItemNo())];
+    const TPoint at(d->Left + cell->Left + 4, d->Top + cell->Top + cell->Height / 2);
+    testing::Click(Edit, at.X, at.Y);
+    ASSERT_EQ(Edited(), "2,0");
+    testing::Click(Edit, at.X, at.Y);
+    ASSERT_EQ(words.size(), 1u);
+    EXPECT_EQ(words[0].substr(0, 1), "2");
+    // Later presses are single ones again.
+    testing::Wait(GetDoubleClickTime() + 50);
+    testing::Click(Edit, at.X, at.Y);
+    EXPECT_EQ(words.size(), 1u);
+}
+
 TEST_F(TableInplace, NewLinesInTheCellEditorMakeItsRowAndTheEditorTaller) {
     ASSERT_TRUE(Table->OpenCellEditor(-1, 1, 0, false, false, true, false));
     const int row = Table->Formatting().RowHeights[1];
