@@ -205,6 +205,7 @@ TEST_F(TableUndo, UndoLimitZeroRecordsNothing) {
 // Random table edits, each one step; undoing all of them gives back every earlier state's
 // bytes in turn, and redoing all of them every later state's.
 TEST_F(TableUndo, RandomEditScriptsUndoAndRedoToTheSameBytes) {
+    int typedSteps = 0;
     for (unsigned seed = 1; seed <= 12; ++seed) {
         SetUp();
         std::mt19937 random(seed);
@@ -215,7 +216,7 @@ TEST_F(TableUndo, RandomEditScriptsUndoAndRedoToTheSameBytes) {
         for (int step = 0; step < 14; ++step) {
             const int rows = Table->RowCount(), cols = Table->ColCount();
             const int groups = Groups();
-            switch (pick(0, 8)) {
+            switch (pick(0, 9)) {
             case 0:
                 Table->MergeCells(pick(0, rows - 1), pick(0, cols - 1), pick(1, 3), pick(1, 3),
                                   pick(0, 1) == 1);
@@ -244,12 +245,22 @@ TEST_F(TableUndo, RandomEditScriptsUndoAndRedoToTheSameBytes) {
                 Table->SelectRows(pick(0, rows - 1), 1);
                 Table->DeleteSelectedCellsContents();
                 break;
-            default: {
+            case 8: {
                 const int r = pick(0, rows - 1), c = pick(0, cols - 1);
                 if (Table->GetCell(r, c))
                     Table->SetCellVisibleBorders(-1, pick(0, 1), true, pick(0, 1), true, r, c);
                 break;
             }
+            default:
+                // Typing in a cell's editor, handed over as one step when the editor closes.
+                if (Table->OpenCellEditor(-1, pick(0, rows - 1), pick(0, cols - 1), false, true,
+                                          pick(0, 1) == 1, false)) {
+                    testing::TypeText(std::string(size_t(pick(1, 3)), char('a' + pick(0, 25))));
+                    Edit->DestroyInplaceEditor();
+                    EXPECT_EQ(Groups(), groups + 1);
+                    ++typedSteps;
+                }
+                break;
             }
             Edit->Format();
             if (Groups() > groups) states.push_back(State());
@@ -257,14 +268,18 @@ TEST_F(TableUndo, RandomEditScriptsUndoAndRedoToTheSameBytes) {
         ASSERT_EQ(size_t(Groups()) + 1, states.size()) << seed;
         for (size_t i = states.size() - 1; i > 0; --i) {
             Undo();
+            // A cell's step is undone in its reopened editor; closing it gives the items back.
+            Edit->DestroyInplaceEditor();
             ASSERT_EQ(State(), states[i - 1]) << "seed " << seed << " undo to " << i - 1;
         }
         for (size_t i = 1; i < states.size(); ++i) {
             Redo();
+            Edit->DestroyInplaceEditor();
             ASSERT_EQ(State(), states[i]) << "seed " << seed << " redo to " << i;
         }
         TearDown();
     }
+    EXPECT_GT(typedSteps, 5);
 }
 
 } // namespace
