@@ -41,7 +41,7 @@ struct TRVCharPos {
 // Where changes are recorded.
 enum : uint8_t { rvudNone = 0, rvudUndo = 1, rvudRedo = 2 };
 
-class TRVEditRVData : public TRichViewRVData {
+class TRVEditRVData : public TRichViewRVData, public TRVUndoReformatter {
 public:
     explicit TRVEditRVData(TCustomRichView* richView);
     ~TRVEditRVData() override;
@@ -132,6 +132,7 @@ public:
     void EndUndoSequence();
     void Undo();
     void Redo();
+    void ReformatAfterUndo(int first, int last, int itemCountChange, bool full) override;
 
     // ---- Undoable edit primitives. Each records its reverse into the active list (when there
     // is one) before it changes the document; those that can change the document's minimum

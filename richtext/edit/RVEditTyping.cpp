@@ -200,6 +200,55 @@ void TRVEditRVData::FinishEdit(int firstDrawItemNo, int lastDrawItemNo, int item
     Invalidate();
 }
 
+void TRVEditRVData::ReformatAfterUndo(int first, int last, int itemCountChange, bool full) {
+    if (!GetCanvas()) return; // the replay drops the stale drawing items
+    const int count = ItemCount();
+    const int oldCount = count - itemCountChange;
+    const int draws = DrawItems.Count();
+    const TRVMarkerList* markers = GetMarkers(false);
+    const bool lists = itemCountChange != 0 && markers && markers->Count() > 0;
+    const int base =
+        std::max(GetClientWidth() - GetLeftMargin() - GetRightMargin(), GetMinTextWidth());
+    // A document wider than its window may have been narrowed: only a full format tells.
+    if (full || lists || first < 0 || count == 0 || oldCount <= 0 || draws == 0 ||
+        MinWidth > base) {
+        Format(false);
+        return;
+    }
+    // The drawing items still carry the numbers from before the replay: items before First
+    // kept theirs, items after Last moved by the count change.
+    const int oldFirst = std::clamp(first - 1, 0, oldCount - 1);
+    const int oldLast = std::clamp(std::max(last - itemCountChange, first), oldFirst, oldCount - 1);
+    int d1 = 0, d2 = draws - 1;
+    {
+        int lo = 0, hi = draws - 1;
+        while (lo < hi) {
+            const int mid = (lo + hi) / 2;
+            if (DrawItems[mid]->ItemNo < oldFirst)
+                lo = mid + 1;
+            else
+                hi = mid;
+        }
+        d1 = lo;
+        lo = d1;
+        hi = draws - 1;
+        while (lo < hi) {
+            const int mid = (lo + hi + 1) / 2;
+            if (DrawItems[mid]->ItemNo > oldLast)
+                hi = mid - 1;
+            else
+                lo = mid;
+        }
+        d2 = lo;
+    }
+    FormatParasOfDrawRange(d1, d2, itemCountChange);
+    if (GetClientWidth() != FLayoutClientWidth ||
+        GetClientWidth() - GetLeftMargin() - GetRightMargin() > MinWidth ||
+        CalcParasMinWidth(std::clamp(first, 0, count - 1), std::clamp(last, 0, count - 1), nullptr,
+                          nullptr) > MinWidth)
+        Format(false);
+}
+
 // ---------------------------------------------------------------------------------------------
 // Deleting the selection.
 
