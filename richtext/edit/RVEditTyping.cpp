@@ -657,6 +657,11 @@ bool TRVEditRVData::InsertTyped(const std::string& text) {
     }
     const int styleNo = std::clamp(CurTextStyleNo, 0, style->TextStyles.Count() - 1);
     const bool unicode = style->TextStyles.GetItem(styleNo).Unicode;
+    // UTF-16 text comes in whole code units.
+    if (unicode && text.size() % 2 != 0) {
+        BeepIfUseSound();
+        return false;
+    }
     const int length = int(unicode ? text.size() / 2 : text.size());
     if (length == 0) return false;
     int d1 = CaretDrawItemNo, d2 = CaretDrawItemNo;
