@@ -220,6 +220,11 @@ public:
     std::unique_ptr<TCustomRVItemInfo> CreateTextItemLike(int itemNo);
     // A copy of the list marker that starts the paragraph of ItemNo, or null.
     std::unique_ptr<TCustomRVItemInfo> CopyParagraphMarker(int itemNo);
+    // After an edit: lays out again the paragraphs of a drawing range noted before it (the
+    // whole document when Full, when the window width or the document's minimum width changed,
+    // or when list numbering may have moved), then puts the caret at an item position.
+    void FinishEdit(int firstDrawItemNo, int lastDrawItemNo, int itemCountBefore, bool full,
+                    int caretItemNo, int caretOffs);
 
 private:
     // Backspace at an item position (the caret's, or where Delete put it).
@@ -230,10 +235,6 @@ private:
     bool CanMergeAcrossStart(int first, int second) const;
     // An empty text item in the current text style.
     std::unique_ptr<TCustomRVItemInfo> NewEmptyTextItem(int paraNo);
-    // Lays out again the paragraphs of a drawing range noted before an edit (the whole
-    // document when Full), then puts the caret at an item position.
-    void FinishEdit(int firstDrawItemNo, int lastDrawItemNo, int itemCountBefore, bool full,
-                    int caretItemNo, int caretOffs);
     // Undoes the last group of From, recording the reverse into To.
     void ReplayLastGroup(TRVUndoList& from, TRVUndoList& to, uint8_t mode);
     bool SelectionRunsBackwards() const;
