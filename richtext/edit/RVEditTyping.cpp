@@ -565,47 +565,67 @@ bool TRVEditRVData::DeleteKey(bool word) {
         UndoDest = rvudNone;
     });
     if (atEnd) {
-        // The next paragraph (or line) is pulled up.
-        int next = itemNo + 1;
+        // The next paragraph (or line) is pulled up; every check comes before any change.
         TCustomRVItemInfo* item = GetItem(itemNo);
-        if (ItemParaReadOnly(itemNo) || ItemParaReadOnly(next)) return refuse();
-        if (GetItemStyleNo(next) == rvsListMarker) {
-            if (next + 1 < ItemCount() && GetItem(next + 1)->GetJoinsPrevious())
-                RestoreLineOptionsUndoable(
-                    next + 1, uint8_t(GetItem(next)->ItemOptions & kLineBits), rvuNewLine);
-            DeleteItemUndoable(next, full);
-            if (next >= ItemCount()) {
-                FinishEdit(d1, d2, countBefore, full, caretNo, caretOffs);
-                MarkChanged();
-                return true;
-            }
+        if (ItemParaReadOnly(itemNo) || ItemParaReadOnly(itemNo + 1)) return refuse();
+        const bool marker = GetItemStyleNo(itemNo + 1) == rvsListMarker;
+        // The item that comes up: the one after a list marker, which goes first.
+        const int next = marker ? itemNo + 2 : itemNo + 1;
+        if (marker && (next >= ItemCount() || !GetItem(next)->GetJoinsPrevious())) {
+            DeleteItemUndoable(itemNo + 1, full);
+            FinishEdit(d1, d2, countBefore, full, caretNo, caretOffs);
+            MarkChanged();
+            return true;
         }
-        TCustomRVItemInfo* nextItem = GetItem(next);
+        const TCustomRVItemInfo* nextItem = GetItem(next);
         const bool empty = item->StyleNo >= 0 && GetItemText(itemNo).empty();
         const bool nextEmpty = nextItem->StyleNo >= 0 && GetItemText(next).empty();
+        enum { DeleteThis, DeleteNext, DeleteBreak, Join } action;
         if (empty && !item->IsFullLine()) {
             if (ItemProtected(itemNo, TRVProtectOption::rvprDeleteProtect)) return refuse();
-            // The next item takes over this item's start.
-            RestoreLineOptionsUndoable(next, uint8_t(item->ItemOptions & kLineBits), rvuNewLine);
-            SetParaStyleRangeUndoable(next, next, item->ParaNo, full);
-            DeleteItemUndoable(itemNo, full);
-            caretNo = itemNo;
-            caretOffs = ItemStartOffset(itemNo);
+            action = DeleteThis;
         } else if (nextEmpty) {
             if (ItemProtected(next, TRVProtectOption::rvprDeleteProtect)) return refuse();
-            if (next + 1 < ItemCount() && GetItem(next + 1)->GetJoinsPrevious())
-                RestoreLineOptionsUndoable(next + 1, uint8_t(nextItem->ItemOptions & kLineBits),
-                                           rvuNewLine);
-            DeleteItemUndoable(next, full);
+            action = DeleteNext;
         } else if (nextItem->IsFullLine() || item->IsFullLine()) {
             // A break or table cannot share a line: a break after the caret goes instead.
             if (!nextItem->IsFullLine() || nextItem->GetSubRVData(0)) return refuse();
-            DeleteItemUndoable(next, full);
+            action = DeleteBreak;
         } else {
             if (ItemProtected(next, TRVProtectOption::rvprParaStartProtect)) return refuse();
-            const bool merge = CanMergeAcrossStart(itemNo, next);
-            SetJoinsPreviousUndoable(next, true, -1, full);
-            if (merge && CanMergeTextItems(itemNo, next)) MergeTextItemsUndoable(itemNo, full);
+            action = Join;
+        }
+        if (marker) {
+            // The paragraph leaves its list: the item after the marker takes its start.
+            RestoreLineOptionsUndoable(next, uint8_t(GetItem(itemNo + 1)->ItemOptions & kLineBits),
+                                       rvuNewLine);
+            DeleteItemUndoable(itemNo + 1, full);
+        }
+        const int n = itemNo + 1;
+        switch (action) {
+        case DeleteThis:
+            // The next item takes over this item's start.
+            RestoreLineOptionsUndoable(n, uint8_t(item->ItemOptions & kLineBits), rvuNewLine);
+            SetParaStyleRangeUndoable(n, n, item->ParaNo, full);
+            DeleteItemUndoable(itemNo, full);
+            caretNo = itemNo;
+            caretOffs = ItemStartOffset(itemNo);
+            break;
+        case DeleteNext:
+            if (n + 1 < ItemCount() && GetItem(n + 1)->GetJoinsPrevious())
+                RestoreLineOptionsUndoable(n + 1, uint8_t(GetItem(n)->ItemOptions & kLineBits),
+                                           rvuNewLine);
+            DeleteItemUndoable(n, full);
+            break;
+        case DeleteBreak:
+            DeleteItemUndoable(n, full);
+            break;
+        case Join: {
+            const bool merge = CanMergeAcrossStart(itemNo, n);
+            SetJoinsPreviousUndoable(n, true, -1, full);
+            if (merge && CanMergeTextItems(itemNo, n)) MergeTextItemsUndoable(itemNo, full);
+            break;
+        }
         }
         FinishEdit(d1, d2, countBefore, full, caretNo, caretOffs);
         MarkChanged();
