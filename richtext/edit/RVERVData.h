@@ -63,7 +63,7 @@ struct TRVDocInsertPoint {
     bool TailJoined = false;
 };
 
-class TRVEditRVData : public TRichViewRVData {
+class TRVEditRVData : public TRichViewRVData, public TRVUndoReformatter {
 public:
     explicit TRVEditRVData(TCustomRichView* richView);
     ~TRVEditRVData() override;
@@ -154,6 +154,7 @@ public:
     void EndUndoSequence();
     void Undo();
     void Redo();
+    void ReformatAfterUndo(int first, int last, int itemCountChange, bool full) override;
 
     // ---- Undoable edit primitives. Each records its reverse into the active list (when there
     // is one) before it changes the document; those that can change the document's minimum
@@ -297,6 +298,11 @@ public:
     std::unique_ptr<TCustomRVItemInfo> CreateTextItemLike(int itemNo);
     // A copy of the list marker that starts the paragraph of ItemNo, or null.
     std::unique_ptr<TCustomRVItemInfo> CopyParagraphMarker(int itemNo);
+    // After an edit: lays out again the paragraphs of a drawing range noted before it (the
+    // whole document when Full, when the window width or the document's minimum width changed,
+    // or when list numbering may have moved), then puts the caret at an item position.
+    void FinishEdit(int firstDrawItemNo, int lastDrawItemNo, int itemCountBefore, bool full,
+                    int caretItemNo, int caretOffs);
 
 private:
     int ConvertTextStyle(int styleNo, int userValue, bool appliedToText);
@@ -346,10 +352,6 @@ private:
     bool CanMergeAcrossStart(int first, int second) const;
     // An empty text item in the current text style.
     std::unique_ptr<TCustomRVItemInfo> NewEmptyTextItem(int paraNo);
-    // Lays out again the paragraphs of a drawing range noted before an edit (the whole
-    // document when Full), then puts the caret at an item position.
-    void FinishEdit(int firstDrawItemNo, int lastDrawItemNo, int itemCountBefore, bool full,
-                    int caretItemNo, int caretOffs);
     // Undoes the last group of From, recording the reverse into To.
     void ReplayLastGroup(TRVUndoList& from, TRVUndoList& to, uint8_t mode);
     bool SelectionRunsBackwards() const;

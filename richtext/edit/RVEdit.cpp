@@ -100,14 +100,34 @@ TCustomRichViewEdit::TCustomRichViewEdit(TComponent* owner) : TCustomRichView(ow
     SetUndoLimit(-1);
 }
 
-TCustomRichViewEdit::~TCustomRichViewEdit() = default;
+TCustomRichViewEdit::~TCustomRichViewEdit() {
+    // The cell editor gives its items back while this editor is still whole.
+    DestroyInplaceEditor();
+}
 
 std::unique_ptr<TRichViewRVData> TCustomRichViewEdit::GetDataClass() {
     return std::make_unique<TRVEditRVData>(this);
 }
 
 TCustomRichViewEdit* TCustomRichViewEdit::GetTopEditor() {
-    return this;
+    return FInplaceEditor ? FInplaceEditor->GetTopEditor() : this;
+}
+
+void TCustomRichViewEdit::SetInplaceEditor(TCustomRichViewEdit* editor,
+                                           std::function<void(bool close)> closer) {
+    FInplaceEditor = editor;
+    FInplaceCloser = editor ? std::move(closer) : nullptr;
+}
+
+void TCustomRichViewEdit::DestroyInplaceEditor() {
+    if (!FInplaceEditor || !FInplaceCloser) return;
+    // The closer clears the reference; a copy keeps it alive while it runs.
+    std::function<void(bool)> closer = FInplaceCloser;
+    closer(true);
+}
+
+void TCustomRichViewEdit::FinalizeInplaceUndo() {
+    if (FInplaceEditor && FInplaceCloser) FInplaceCloser(false);
 }
 
 void TCustomRichViewEdit::SetReadOnly(bool value) {
@@ -191,10 +211,12 @@ void TCustomRichViewEdit::NotifyChange(bool clearRedo) {
 // Undo and redo.
 
 bool TCustomRichViewEdit::CanUndo() {
+    if (FInplaceEditor && FInplaceEditor->CanUndo()) return true;
     return EditData()->UndoList->Count() > 0;
 }
 
 bool TCustomRichViewEdit::CanRedo() {
+    if (FInplaceEditor && FInplaceEditor->CanRedo()) return true;
     return EditData()->RedoList->Count() > 0;
 }
 
@@ -239,13 +261,32 @@ std::string TCustomRichViewEdit::RedoName() {
 }
 
 void TCustomRichViewEdit::Undo() {
-    if (ReadOnly() || !CanUndo()) return;
+    if (ReadOnly()) return;
+    if (FInplaceEditor) {
+        if (FInplaceEditor->CanUndo()) {
+            FInplaceEditor->Undo();
+        } else if (EditData()->UndoList->Count() > 0) {
+            // Our own step, once the cell editor has gone (it may be running this call).
+            if (HandleAllocated()) PostMessage(Handle(), WM_RVUNDOFROMINPLACE, 0, 0);
+        }
+        return;
+    }
+    if (!CanUndo()) return;
     EditData()->Undo();
     NotifyChange(false);
 }
 
 void TCustomRichViewEdit::Redo() {
-    if (ReadOnly() || !CanRedo()) return;
+    if (ReadOnly()) return;
+    if (FInplaceEditor) {
+        if (FInplaceEditor->CanRedo()) {
+            FInplaceEditor->Redo();
+        } else if (EditData()->RedoList->Count() > 0) {
+            if (HandleAllocated()) PostMessage(Handle(), WM_RVREDOFROMINPLACE, 0, 0);
+        }
+        return;
+    }
+    if (!CanRedo()) return;
     EditData()->Redo();
     NotifyChange(false);
 }
@@ -594,9 +635,11 @@ void TCustomRichViewEdit::Dispatch(TMessage& message) {
         if (message.WParam == VK_BACK && UndoLimit() != 0) return;
         break;
     case WM_RVUNDOFROMINPLACE:
+        DestroyInplaceEditor();
         Undo();
         return;
     case WM_RVREDOFROMINPLACE:
+        DestroyInplaceEditor();
         Redo();
         return;
     default:

@@ -14,10 +14,6 @@ namespace epc {
 
 inline constexpr const char* errRVNotSupportedInEditor = "Not supported in editor";
 
-// The editor's own private messages: close the cell editor, then undo (redo).
-inline constexpr uint32_t WM_RVUNDOFROMINPLACE = WM_USER + 13;
-inline constexpr uint32_t WM_RVREDOFROMINPLACE = WM_USER + 14;
-
 enum class TRVEditorOption {
     rvoClearTagOnStyleApp,
     rvoCtrlJumps,
@@ -59,6 +55,15 @@ public:
     TRVEditRVData* EditData() const { return static_cast<TRVEditRVData*>(RVData()); }
     // The innermost editor of a chain of in-place editors (this one while none is open).
     TCustomRichViewEdit* GetTopEditor();
+    // The cell editor a table of this document opened over it, and how to close it; the
+    // table sets both and clears them when the cell editor goes.
+    TRVScroller* GetInplaceEditor() const override { return FInplaceEditor; }
+    TCustomRichViewEdit* InplaceEdit() const { return FInplaceEditor; }
+    void DestroyInplaceEditor() override;
+    // Hands the cell editor's undo and redo steps over to this editor's lists.
+    void FinalizeInplaceUndo();
+    // Closer (true) closes the cell editor; Closer (false) only hands its steps over.
+    void SetInplaceEditor(TCustomRichViewEdit* editor, std::function<void(bool close)> closer);
 
     // ---- Properties.
     TRVEditorOptions EditorOptions{TRVEditorOption::rvoClearTagOnStyleApp};
@@ -163,6 +168,8 @@ private:
     bool DeleteSelectionForInsert();
     int FInsertGroupsBefore = 0;
     bool FReadOnly = false;
+    TCustomRichViewEdit* FInplaceEditor = nullptr;
+    std::function<void(bool close)> FInplaceCloser;
 };
 
 // The editor with its properties published; no behaviour of its own.

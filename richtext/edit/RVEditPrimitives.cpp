@@ -68,7 +68,9 @@ void TRVEditRVData::BeginUndoAction(uint8_t kind, bool finalize) {
 }
 
 void TRVEditRVData::BeginUndoCustomAction(uint8_t kind, const std::string& caption,
-                                          bool /*finalize*/) {
+                                          bool finalize) {
+    // The steps of an open cell editor go first, so that they are undone after this one.
+    if (finalize && Editor()) Editor()->FinalizeInplaceUndo();
     int itemNo = -1, offs = -1;
     if (CaretDrawItemNo >= 0 && CaretDrawItemNo < DrawItems.Count()) {
         itemNo = CaretItemIndex();

@@ -200,6 +200,55 @@ void TRVEditRVData::FinishEdit(int firstDrawItemNo, int lastDrawItemNo, int item
     Invalidate();
 }
 
+void TRVEditRVData::ReformatAfterUndo(int first, int last, int itemCountChange, bool full) {
+    if (!GetCanvas()) return; // the replay drops the stale drawing items
+    const int count = ItemCount();
+    const int oldCount = count - itemCountChange;
+    const int draws = DrawItems.Count();
+    const TRVMarkerList* markers = GetMarkers(false);
+    const bool lists = itemCountChange != 0 && markers && markers->Count() > 0;
+    const int base =
+        std::max(GetClientWidth() - GetLeftMargin() - GetRightMargin(), GetMinTextWidth());
+    // A document wider than its window may have been narrowed: only a full format tells.
+    if (full || lists || first < 0 || count == 0 || oldCount <= 0 || draws == 0 ||
+        MinWidth > base) {
+        Format(false);
+        return;
+    }
+    // The drawing items still carry the numbers from before the replay: items before First
+    // kept theirs, items after Last moved by the count change.
+    const int oldFirst = std::clamp(first - 1, 0, oldCount - 1);
+    const int oldLast = std::clamp(std::max(last - itemCountChange, first), oldFirst, oldCount - 1);
+    int d1 = 0, d2 = draws - 1;
+    {
+        int lo = 0, hi = draws - 1;
+        while (lo < hi) {
+            const int mid = (lo + hi) / 2;
+            if (DrawItems[mid]->ItemNo < oldFirst)
+                lo = mid + 1;
+            else
+                hi = mid;
+        }
+        d1 = lo;
+        lo = d1;
+        hi = draws - 1;
+        while (lo < hi) {
+            const int mid = (lo + hi + 1) / 2;
+            if (DrawItems[mid]->ItemNo > oldLast)
+                hi = mid - 1;
+            else
+                lo = mid;
+        }
+        d2 = lo;
+    }
+    FormatParasOfDrawRange(d1, d2, itemCountChange);
+    if (GetClientWidth() != FLayoutClientWidth ||
+        GetClientWidth() - GetLeftMargin() - GetRightMargin() > MinWidth ||
+        CalcParasMinWidth(std::clamp(first, 0, count - 1), std::clamp(last, 0, count - 1), nullptr,
+                          nullptr) > MinWidth)
+        Format(false);
+}
+
 // ---------------------------------------------------------------------------------------------
 // Deleting the selection.
 
@@ -516,47 +565,67 @@ bool TRVEditRVData::DeleteKey(bool word) {
         UndoDest = rvudNone;
     });
     if (atEnd) {
-        // The next paragraph (or line) is pulled up.
-        int next = itemNo + 1;
+        // The next paragraph (or line) is pulled up; every check comes before any change.
         TCustomRVItemInfo* item = GetItem(itemNo);
-        if (ItemParaReadOnly(itemNo) || ItemParaReadOnly(next)) return refuse();
-        if (GetItemStyleNo(next) == rvsListMarker) {
-            if (next + 1 < ItemCount() && GetItem(next + 1)->GetJoinsPrevious())
-                RestoreLineOptionsUndoable(
-                    next + 1, uint8_t(GetItem(next)->ItemOptions & kLineBits), rvuNewLine);
-            DeleteItemUndoable(next, full);
-            if (next >= ItemCount()) {
-                FinishEdit(d1, d2, countBefore, full, caretNo, caretOffs);
-                MarkChanged();
-                return true;
-            }
+        if (ItemParaReadOnly(itemNo) || ItemParaReadOnly(itemNo + 1)) return refuse();
+        const bool marker = GetItemStyleNo(itemNo + 1) == rvsListMarker;
+        // The item that comes up: the one after a list marker, which goes first.
+        const int next = marker ? itemNo + 2 : itemNo + 1;
+        if (marker && (next >= ItemCount() || !GetItem(next)->GetJoinsPrevious())) {
+            DeleteItemUndoable(itemNo + 1, full);
+            FinishEdit(d1, d2, countBefore, full, caretNo, caretOffs);
+            MarkChanged();
+            return true;
         }
-        TCustomRVItemInfo* nextItem = GetItem(next);
+        const TCustomRVItemInfo* nextItem = GetItem(next);
         const bool empty = item->StyleNo >= 0 && GetItemText(itemNo).empty();
         const bool nextEmpty = nextItem->StyleNo >= 0 && GetItemText(next).empty();
+        enum { DeleteThis, DeleteNext, DeleteBreak, Join } action;
         if (empty && !item->IsFullLine()) {
             if (ItemProtected(itemNo, TRVProtectOption::rvprDeleteProtect)) return refuse();
-            // The next item takes over this item's start.
-            RestoreLineOptionsUndoable(next, uint8_t(item->ItemOptions & kLineBits), rvuNewLine);
-            SetParaStyleRangeUndoable(next, next, item->ParaNo, full);
-            DeleteItemUndoable(itemNo, full);
-            caretNo = itemNo;
-            caretOffs = ItemStartOffset(itemNo);
+            action = DeleteThis;
         } else if (nextEmpty) {
             if (ItemProtected(next, TRVProtectOption::rvprDeleteProtect)) return refuse();
-            if (next + 1 < ItemCount() && GetItem(next + 1)->GetJoinsPrevious())
-                RestoreLineOptionsUndoable(next + 1, uint8_t(nextItem->ItemOptions & kLineBits),
-                                           rvuNewLine);
-            DeleteItemUndoable(next, full);
+            action = DeleteNext;
         } else if (nextItem->IsFullLine() || item->IsFullLine()) {
             // A break or table cannot share a line: a break after the caret goes instead.
             if (!nextItem->IsFullLine() || nextItem->GetSubRVData(0)) return refuse();
-            DeleteItemUndoable(next, full);
+            action = DeleteBreak;
         } else {
             if (ItemProtected(next, TRVProtectOption::rvprParaStartProtect)) return refuse();
-            const bool merge = CanMergeAcrossStart(itemNo, next);
-            SetJoinsPreviousUndoable(next, true, -1, full);
-            if (merge && CanMergeTextItems(itemNo, next)) MergeTextItemsUndoable(itemNo, full);
+            action = Join;
+        }
+        if (marker) {
+            // The paragraph leaves its list: the item after the marker takes its start.
+            RestoreLineOptionsUndoable(next, uint8_t(GetItem(itemNo + 1)->ItemOptions & kLineBits),
+                                       rvuNewLine);
+            DeleteItemUndoable(itemNo + 1, full);
+        }
+        const int n = itemNo + 1;
+        switch (action) {
+        case DeleteThis:
+            // The next item takes over this item's start.
+            RestoreLineOptionsUndoable(n, uint8_t(item->ItemOptions & kLineBits), rvuNewLine);
+            SetParaStyleRangeUndoable(n, n, item->ParaNo, full);
+            DeleteItemUndoable(itemNo, full);
+            caretNo = itemNo;
+            caretOffs = ItemStartOffset(itemNo);
+            break;
+        case DeleteNext:
+            if (n + 1 < ItemCount() && GetItem(n + 1)->GetJoinsPrevious())
+                RestoreLineOptionsUndoable(n + 1, uint8_t(GetItem(n)->ItemOptions & kLineBits),
+                                           rvuNewLine);
+            DeleteItemUndoable(n, full);
+            break;
+        case DeleteBreak:
+            DeleteItemUndoable(n, full);
+            break;
+        case Join: {
+            const bool merge = CanMergeAcrossStart(itemNo, n);
+            SetJoinsPreviousUndoable(n, true, -1, full);
+            if (merge && CanMergeTextItems(itemNo, n)) MergeTextItemsUndoable(itemNo, full);
+            break;
+        }
         }
         FinishEdit(d1, d2, countBefore, full, caretNo, caretOffs);
         MarkChanged();
@@ -608,6 +677,11 @@ bool TRVEditRVData::InsertTyped(const std::string& text) {
     }
     const int styleNo = std::clamp(CurTextStyleNo, 0, style->TextStyles.Count() - 1);
     const bool unicode = style->TextStyles.GetItem(styleNo).Unicode;
+    // UTF-16 text comes in whole code units.
+    if (unicode && text.size() % 2 != 0) {
+        BeepIfUseSound();
+        return false;
+    }
     const int length = int(unicode ? text.size() / 2 : text.size());
     if (length == 0) return false;
     int d1 = CaretDrawItemNo, d2 = CaretDrawItemNo;

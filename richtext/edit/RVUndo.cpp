@@ -17,14 +17,16 @@ std::unique_ptr<TRVUndoInfo> TRVUndoInfos::Extract(int i) {
 void TRVUndoInfos::Undo(TCustomRVData* rvData, TRVUndoList* reverse, bool reformat) {
     int first = -1, last = -1;
     bool full = false, anyLayout = false;
+    const int countBefore = rvData->ItemCount();
     for (int i = Count() - 1; i >= 0; --i) {
         TRVUndoInfo* record = Items(i);
         if (record->RequiresFullReformat(rvData)) full = true;
         if (!record->ChangesOnlyFlags() || record->RequiresFormat()) anyLayout = true;
         int a = -1, b = -1;
         record->GetAffectedItemRange(a, b);
-        record->Undo(rvData, reverse);
+        // Asked before the replay: a record hands what it holds back to the document.
         const int added = record->ItemsAdded();
+        record->Undo(rvData, reverse);
         if (a >= 0) {
             // Ranges met earlier lie after the records that now shift them.
             if (first >= 0 && first >= a) first += added;
@@ -35,8 +37,10 @@ void TRVUndoInfos::Undo(TCustomRVData* rvData, TRVUndoList* reverse, bool reform
         }
     }
     if (!reformat || !(anyLayout || full)) return;
-    // Partial reformatting of the affected range comes with the editor; laying out the whole
-    // document is always correct.
+    if (auto* reformatter = dynamic_cast<TRVUndoReformatter*>(rvData)) {
+        reformatter->ReformatAfterUndo(first, last, rvData->ItemCount() - countBefore, full);
+        return;
+    }
     if (auto* formatted = dynamic_cast<TCustomRVFormattedData*>(rvData))
         if (formatted->GetCanvas()) formatted->Format(false);
 }

@@ -84,6 +84,14 @@ public:
     virtual int TypedLeft() const { return 0; }
 };
 
+// A document that lays out again only what a replayed group changed: items First .. Last as
+// numbered now (-1: unknown), ItemCountChange items more than before; Full asks for everything.
+class TRVUndoReformatter {
+public:
+    virtual ~TRVUndoReformatter() = default;
+    virtual void ReformatAfterUndo(int first, int last, int itemCountChange, bool full) = 0;
+};
+
 // One group of records: one user-visible step.
 class TRVUndoInfos : public TObject {
 public:

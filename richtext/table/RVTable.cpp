@@ -4,6 +4,7 @@
 
 #include "platform/core/Arithmetic.h"
 #include "platform/graphics/Graphics.h"
+#include "richtext/table/RVTableUndo.h"
 #include "richtext/view/RVFormattedData.h"
 
 namespace epc {
@@ -64,10 +65,19 @@ void TRVTableCellData::SetBackgroundStyle(TRVItemBackgroundStyle value) {
 }
 
 int TRVTableCellData::GetNeededHeight() const {
+    // While edited, the cell's items live in the cell editor.
+    int height = 0, minWidth = 0;
+    if (TRVTableItemInfo* table = GetTable();
+        table && table->GetEditedCellSize(this, height, minWidth))
+        return std::max(height, int(BestHeight));
     return std::max(DocumentHeight, BestHeight);
 }
 
 int TRVTableCellData::GetMinWidth(const TRVScreenAndDevice* sad, TCanvas* canvas) {
+    int height = 0, minWidth = 0;
+    if (TRVTableItemInfo* table = GetTable();
+        !sad && table && table->GetEditedCellSize(this, height, minWidth))
+        return minWidth;
     if (ItemCount() == 0) return 0;
     if (ItemCount() == 1 && GetItemStyleNo(0) >= 0 && GetItemText(0).empty()) {
         TRVStyle* style = GetRVStyle();
@@ -394,16 +404,46 @@ void TRVTableRows::MergeCellRange(int topRow, int leftCol, int colSpan, int rowS
         if (Table && Table->GetRVData()) Table->GetRVData()->BeepIfUseSound();
         return;
     }
+    std::unique_ptr<TRVUndoMerge> record;
+    if (Table && Table->GetEditUndoList()) {
+        record = std::make_unique<TRVUndoMerge>();
+        record->Action = rvuModifyItem;
+        record->ItemNo = Table->GetItemNo();
+        record->AffectsWidth = record->AffectsHeight = true;
+        record->TopRow = topRow;
+        record->LeftCol = leftCol;
+        record->OldColSpan = survivor->ColSpan;
+        record->OldRowSpan = survivor->RowSpan;
+        record->NewColSpan = colSpan;
+        record->NewRowSpan = rowSpan;
+        record->OldBestWidth = survivor->BestWidth;
+        record->MergedBestWidth = bestWidth;
+    }
     if (bestWidth) survivor->BestWidth = GetMergedBestWidth(topRow, leftCol, rowSpan, colSpan);
     for (int r = topRow; r < topRow + rowSpan; ++r)
         for (int c = leftCol; c < leftCol + colSpan; ++c) {
             TRVTableCellData* cell = GetRow(r)->Cell(c);
             if (!cell || cell == survivor) continue;
-            if (!cell->IsEmpty(false)) survivor->MoveItemsFrom(*cell);
-            GetRow(r)->TakeCell(c);
+            const int given = cell->IsEmpty(false) ? 0 : cell->ItemCount();
+            if (given > 0) {
+                survivor->MoveItemsFrom(*cell);
+                RVRebindItems(*survivor);
+            }
+            std::unique_ptr<TRVTableCellData> taken = GetRow(r)->TakeCell(c);
+            if (record) {
+                // Kept with its place and the number of items it gave, to come back on undo.
+                RVTableCellToUndo(*taken);
+                auto item = std::make_unique<TRVUndoMergeItem>();
+                item->Row = r;
+                item->Col = c;
+                item->ItemCount = given;
+                item->Cell = std::move(taken);
+                record->Items.push_back(std::move(item));
+            }
         }
     survivor->ColSpan = colSpan;
     survivor->RowSpan = rowSpan;
+    if (record) Table->AddUndoRecord(std::move(record));
     if (Table) Table->SetChangedFlag();
 }
 
@@ -413,6 +453,18 @@ void TRVTableRows::SplitCellAtColumn(int row, int cellCol, int splitCol, bool ad
     if (!cell || splitCol <= cellCol || splitCol >= cellCol + cell->ColSpan)
         throw ERichViewError(errRVTableIndex);
     const int oldSpan = cell->ColSpan;
+    if (Table && Table->GetEditUndoList()) {
+        auto record = std::make_unique<TRVUndoCellSpitVert>();
+        record->Action = rvuModifyItem;
+        record->ItemNo = Table->GetItemNo();
+        record->AffectsWidth = record->AffectsHeight = true;
+        record->Row = row;
+        record->Col = cellCol;
+        record->SplitCol = splitCol;
+        record->AdjustWidths = adjustWidths;
+        record->OldBestWidth = cell->BestWidth;
+        Table->AddUndoRecord(std::move(record));
+    }
     auto added = std::make_unique<TRVTableCellData>(nullptr);
     added->AssignAttributes(*cell, false, 1, 1);
     added->RowSpan = cell->RowSpan;
@@ -434,17 +486,23 @@ void TRVTableRows::InsertRows(int index, int count, int copyIndex, bool copySize
             for (int c = 0; c < colCount; ++c) {
                 TRVTableCellData* cell = GetRow(r)->Cell(c);
                 if (!cell || r + cell->RowSpan <= index) continue;
-                cell->RowSpan += count;
+                SetSpan(true, r, c, cell->RowSpan + count);
                 for (int k = c; k < c + cell->ColSpan; ++k)
                     marked[size_t(k)] = true;
             }
-    for (int i = 0; i < count; ++i)
-        Insert(index + i, std::make_unique<TRVTableRow>(colCount, this));
+    if (Table)
+        RVTableInsertRows(*Table, index, count);
+    else
+        for (int i = 0; i < count; ++i)
+            Insert(index + i, std::make_unique<TRVTableRow>(colCount, this));
     if (copyIndex >= index) copyIndex += count;
     for (int c = 0; c < colCount;) {
         if (marked[size_t(c)]) {
-            for (int r = index; r < index + count; ++r)
-                GetRow(r)->TakeCell(c);
+            if (Table)
+                RVTableFreeCells(*Table, index, c, count, 1);
+            else
+                for (int r = index; r < index + count; ++r)
+                    GetRow(r)->TakeCell(c);
             ++c;
             continue;
         }
@@ -460,12 +518,18 @@ void TRVTableRows::InsertRows(int index, int count, int copyIndex, bool copySize
         for (int r = index; r < index + count; ++r) {
             TRVTableCellData* cell = GetRow(r)->Cell(c);
             cell->AssignAttributes(*source, false, 1, 1);
+            if (span < 2) continue;
+            if (Table) {
+                RVTableSpreadOverEmptyCells(*Table, r, c, span);
+                continue;
+            }
             cell->ColSpan = span;
             for (int k = c + 1; k < c + span; ++k)
                 GetRow(r)->TakeCell(k);
         }
         if (copySizes)
-            source->BestHeight = source->BestHeight * source->RowSpan / (source->RowSpan + count);
+            SetCellInt(copyIndex, c, "BestHeight",
+                       source->BestHeight * source->RowSpan / (source->RowSpan + count));
         c += span;
     }
     if (Table) Table->SetChangedFlag();
@@ -480,17 +544,24 @@ void TRVTableRows::InsertCols(int index, int count, int copyIndex, bool copySize
         for (int c = 0; c < index; ++c) {
             TRVTableCellData* cell = GetRow(r)->Cell(c);
             if (!cell || c + cell->ColSpan <= index) continue;
-            cell->ColSpan += count;
+            SetSpan(false, r, c, cell->ColSpan + count);
             for (int k = r; k < r + cell->RowSpan; ++k)
                 marked[size_t(k)] = true;
         }
-    for (int r = 0; r < rowCount; ++r)
+    for (int r = 0; r < rowCount; ++r) {
+        if (marked[size_t(r)] && Table) {
+            RVTableInsertEmptyPositions(*Table, r, index, 1, count);
+            continue;
+        }
         for (int i = 0; i < count; ++i) {
             if (marked[size_t(r)])
                 GetRow(r)->InsertNil(index + i);
+            else if (Table)
+                RVTableInsertCell(*Table, r, index + i);
             else
                 GetRow(r)->InsertCell(index + i);
         }
+    }
     if (copyIndex >= index) copyIndex += count;
     for (int r = 0; r < rowCount;) {
         TRVTableCellData* source =
@@ -505,12 +576,18 @@ void TRVTableRows::InsertCols(int index, int count, int copyIndex, bool copySize
         for (int c = index; c < index + count; ++c) {
             TRVTableCellData* cell = GetRow(r)->Cell(c);
             cell->AssignAttributes(*source, false, 1, 1);
-            cell->RowSpan = span;
+            if (span < 2) continue;
+            SetSpan(true, r, c, span);
+            if (Table) {
+                RVTableFreeCells(*Table, r + 1, c, span - 1, 1);
+                continue;
+            }
             for (int k = r + 1; k < r + span; ++k)
                 GetRow(k)->TakeCell(c);
         }
         if (copySizes)
-            source->BestWidth = source->BestWidth * source->ColSpan / (source->ColSpan + count);
+            SetCellInt(r, copyIndex, "BestWidth",
+                       source->BestWidth * source->ColSpan / (source->ColSpan + count));
         r += span;
     }
     if (Table) Table->SetChangedFlag();
@@ -528,16 +605,22 @@ void TRVTableRows::DeleteRows(int index, int count) {
             if (!cell || r + cell->RowSpan <= index) continue;
             const int cellEnd = r + cell->RowSpan;
             if (r < index) {
-                cell->RowSpan = (index - r) + std::max(0, cellEnd - end);
+                SetSpan(true, r, c, (index - r) + std::max(0, cellEnd - end));
             } else if (cellEnd > end) {
                 // The part below the deleted rows lives on as the same cell.
-                std::unique_ptr<TRVTableCellData> moved = GetRow(r)->TakeCell(c);
-                moved->RowSpan = cellEnd - end;
-                GetRow(end)->PutCell(c, std::move(moved));
+                SetSpan(true, r, c, cellEnd - end);
+                if (Table) {
+                    RVTableMoveCell(*Table, r, end, c);
+                    continue;
+                }
+                GetRow(end)->PutCell(c, GetRow(r)->TakeCell(c));
             }
         }
-    for (int i = 0; i < count; ++i)
-        DeleteAndFree(index);
+    if (Table)
+        RVTableDeleteRowEntries(*Table, index, count);
+    else
+        for (int i = 0; i < count; ++i)
+            DeleteAndFree(index);
     if (Table) Table->SetChangedFlag();
 }
 
@@ -556,12 +639,15 @@ void TRVTableRows::DeleteCols(int index, int count, bool adjustWidths) {
             TRVTableCellData* cell = GetRow(r)->Cell(c);
             if (!cell || c + cell->ColSpan <= index) continue;
             const int kept = (index - c) + std::max(0, c + cell->ColSpan - end);
-            if (adjustWidths) cell->BestWidth = cell->BestWidth * kept / cell->ColSpan;
-            cell->ColSpan = kept;
+            if (adjustWidths) SetCellInt(r, c, "BestWidth", cell->BestWidth * kept / cell->ColSpan);
+            SetSpan(false, r, c, kept);
         }
-    for (int r = 0; r < rowCount; ++r)
-        for (int i = 0; i < count; ++i)
-            GetRow(r)->DeleteAndFree(index);
+    if (Table)
+        RVTableDeleteColEntries(*Table, index, count);
+    else
+        for (int r = 0; r < rowCount; ++r)
+            for (int i = 0; i < count; ++i)
+                GetRow(r)->DeleteAndFree(index);
     if (Table) Table->SetChangedFlag();
 }
 
@@ -569,9 +655,31 @@ void TRVTableRows::ClearCells(const TRVIntegerList& rows, const TRVIntegerList& 
     if (rows.Count() != cols.Count()) throw ERichViewError(errRVTableIndex);
     for (int i = 0; i < rows.Count(); ++i)
         CheckPosition(rows[i], cols[i]);
+    if (Table) {
+        RVTableClearCells(*Table, rows, cols);
+        Table->SetChangedFlag();
+        return;
+    }
     for (int i = 0; i < rows.Count(); ++i)
         if (TRVTableCellData* cell = GetRow(rows[i])->Cell(cols[i])) cell->ResetContent();
-    if (Table) Table->SetChangedFlag();
+}
+
+void TRVTableRows::SetSpan(bool rowSpan, int row, int col, int value) {
+    if (Table) {
+        RVTableSetSpan(*Table, rowSpan, row, col, value);
+        return;
+    }
+    TRVTableCellData* cell = GetCell(row, col);
+    (rowSpan ? cell->RowSpan : cell->ColSpan) = value;
+}
+
+void TRVTableRows::SetCellInt(int row, int col, const char* name, int32_t value) {
+    if (Table) {
+        RVTableSetIntProperty(*Table, row, col, name, value, true, true);
+        return;
+    }
+    TRVTableCellData* cell = GetCell(row, col);
+    (std::string(name) == "BestHeight" ? cell->BestHeight : cell->BestWidth) = value;
 }
 
 } // namespace epc

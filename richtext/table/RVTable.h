@@ -13,12 +13,19 @@
 #include "richtext/document/RVClasses.h"
 #include "richtext/document/RVItem.h"
 #include "richtext/edit/RVUndo.h"
+#include "richtext/edit/RVUndoRecords.h"
 #include "richtext/view/RVBackground.h"
 #include "richtext/view/RVControlData.h"
 
 namespace epc {
 
 class TRVTablePrintInfo;
+class TRVTableInplaceEdit;
+class TCustomRichViewEdit;
+// Frees a cell editor (defined with the editor, so that the table needs only its name).
+struct TRVTableInplaceEditDeleter {
+    void operator()(TRVTableInplaceEdit* editor) const;
+};
 
 class TRVTableItemInfo;
 class TRVTableRow;
@@ -61,7 +68,7 @@ enum TRVItemBackgroundStyle : uint8_t { rvbsColor, rvbsStretched, rvbsTiled, rvb
 extern TPenStyle RVTableGridPenStyle;
 
 // One cell: a document of its own placed in the table's box.
-class TRVTableCellData : public TRVItemFormattedData {
+class TRVTableCellData : public TRVItemFormattedData, public TRVIntPropertyHolder {
 public:
     explicit TRVTableCellData(TRVTableRow* row);
     ~TRVTableCellData() override;
@@ -103,6 +110,9 @@ public:
     int GetVAlignOffset() const;
     // Makes the cell hold one empty text item (style 0, paragraph 0).
     void ResetContent();
+    // The published integer properties by name (the path undo records take).
+    bool GetIntProperty(const std::string& name, int& value) const override;
+    bool SetIntProperty(const std::string& name, int value) override;
 
     // ---- What the document layer asks.
     int GetClientWidth() const override;
@@ -192,6 +202,9 @@ public:
 
 private:
     void CheckPosition(int row, int col) const;
+    // Span and size changes of the grid edits: undoable through the table.
+    void SetSpan(bool rowSpan, int row, int col, int value);
+    void SetCellInt(int row, int col, const char* name, int32_t value);
     bool MergeAllowed(int topRow, int leftCol, int colSpan, int rowSpan, bool allowMergeRC) const;
 };
 
@@ -227,7 +240,9 @@ enum : uint16_t {
 constexpr int crRVTableRowSelect = 104;
 constexpr int crRVTableColSelect = 105;
 
-class TRVTableItemInfo : public TRVFullLineItemInfo, public TRVMouseItem {
+class TRVTableItemInfo : public TRVFullLineItemInfo,
+                         public TRVMouseItem,
+                         public TRVIntPropertyHolder {
 public:
     explicit TRVTableItemInfo(TCustomRVData* rvData);
     TRVTableItemInfo(int rowCount, int colCount, TCustomRVData* rvData);
@@ -308,6 +323,9 @@ public:
     void SetBackgroundStyle(TRVItemBackgroundStyle value);
     // Sets a published integer property by name (the path undo records take).
     bool SetPropertyByName(const std::string& name, int32_t value);
+    // The same for undo records: a plain store that records nothing.
+    bool GetIntProperty(const std::string& name, int& value) const override;
+    bool SetIntProperty(const std::string& name, int value) override;
 
     std::function<void(TRVTableItemInfo* sender, int row, int col, bool automatic, bool& allowEdit)>
         OnCellEditing;
@@ -349,10 +367,81 @@ public:
     // Grid edits report their undo records here; outside an editing document nothing is
     // recorded and the record is dropped.
     void AddUndoRecord(std::unique_ptr<TRVUndoInfo> record);
-    // The undo list edits of this table go to; null outside an editing document.
-    TRVUndoList* GetEditUndoList() const {
-        return nullptr;
+    // The undo list edits of this table go to; null outside an editing document and in one
+    // that is not recording.
+    TRVUndoList* GetEditUndoList() const;
+    // While a record replays, the table's records go to its reverse list (null: nowhere).
+    void SetUndoTarget(TRVUndoList* list, bool set) {
+        FUndoTarget = list;
+        FUndoTargetSet = set;
     }
+    bool UndoTargetSet() const {
+        return FUndoTargetSet;
+    }
+    // Opens a table step (group kind 13) in an editing document that is not recording yet;
+    // true when it opened one, which EndTableUndo then closes.
+    bool BeginTableUndo();
+    void EndTableUndo(bool began);
+    // Setters of the table in an editing document take this path.
+    void SetTablePropertyUndoable(const std::string& name, int32_t value, bool affectsWidth,
+                                  bool affectsHeight);
+    // Row -1: the table's own picture.
+    void SetBackgroundImageUndoable(TGraphic* graphic, int row, int col);
+    void AssignCellAttributesUndoable(int itemNo, int row, int col, int rowCount, int colCount,
+                                      bool withSizes, const TRVTableCellData& source);
+
+    // ---- In-place cell editing.
+    TRVTableInplaceEdit* InplaceEditor() const {
+        return FInplaceEditor.get();
+    }
+    void GetEditedCell(int& row, int& col) const;
+    bool IsEditor(const TControl* control) const;
+    // Opens the editor over cell (Row, Col); false when it did not open.
+    bool OpenCellEditor(int itemNo, int row, int col, bool noEvent, bool click, bool caretAtEnd,
+                        bool caretAtStart);
+    void CloseCellEditor(bool clearing);
+    void DestroyCellEditor(bool keepContent);
+    void FinalizeCellUndo();
+    // Puts the cell editor over its cell, the table's top-left at client (X, Y).
+    void PlaceCellEditor(int x, int y);
+    // The content height and minimum width of a cell while the cell editor holds its items;
+    // false for any other cell.
+    bool GetEditedCellSize(const TRVTableCellData* cell, int& height, int& minWidth) const;
+    // The cell editor changed: the table is laid out again when its needs changed.
+    void CellEditorChanged();
+    // A press (release) at a client point of the containing control, for the cell editor.
+    void PassPressToCellEditor(TMouseButton button, TShiftState shift, TPoint client, bool down);
+    // A table that moves into an undo record closes its cell editor and stops recording.
+    void MoveToUndo(TCustomRVData* rvData) override;
+    // An open cell editor steps aside while a border is dragged (ERVTableInplaceError when it
+    // cannot) and comes back afterwards.
+    virtual void SaveEditorState();
+    virtual void RestoreEditorState();
+    void ChooseCell(int row, int col);
+    void EditCell(int row, int col);
+    void GetChosenCell(int& row, int& col) const {
+        row = FChosenRow;
+        col = FChosenCol;
+    }
+    // The cell editor asks to move: 0-3 and 6-7 to a neighbour cell, 4 (5) before (after) the
+    // table, or to close.
+    void MoveFromCellEditor(int direction);
+    // An invisible editor sharing the table's style sheet, for style operations on cells.
+    std::unique_ptr<TCustomRichViewEdit> CreateHiddenEditor();
+    // Mode 0 converts the text styles of every selected cell, 1 gives them paragraph style
+    // Value, 2 converts their paragraph styles; cells refused by OnCellEditing are skipped.
+    void ApplyToSelectedCells(int mode, int value);
+    void ApplyStyleConversionToCells(int userData) {
+        ApplyToSelectedCells(0, userData);
+    }
+    void ApplyParaStyleToCells(int paraNo) {
+        ApplyToSelectedCells(1, paraNo);
+    }
+    void ApplyParaStyleConversionToCells(int userData) {
+        ApplyToSelectedCells(2, userData);
+    }
+    bool CanDeleteSelectedCellsContents() const;
+    void DeleteSelectedCellsContents();
 
     // ---- Layout.
     int GetMinWidth(const TRVScreenAndDevice* sad, TCanvas* canvas,
@@ -481,12 +570,6 @@ public:
     int SX(int v) const;
     int SY(int v) const;
 
-protected:
-    // An open cell editor steps aside while a border is dragged (ERVTableInplaceError when it
-    // cannot) and comes back afterwards.
-    virtual void SaveEditorState();
-    virtual void RestoreEditorState();
-
 private:
     void InitTable();
     void StartResize(TCustomRVFormattedData* rvData, bool cols, int border, int offset,
@@ -542,6 +625,20 @@ private:
 public:
     // The grid; declared last, so that its cells are built when the table's fields are set.
     TRVTableRows Rows;
+
+private:
+    // After the grid, so that the editor (holding a cell's items) goes before the cells.
+    std::unique_ptr<TRVTableInplaceEdit, TRVTableInplaceEditDeleter> FInplaceEditor;
+    int FEditedRow = -1, FEditedCol = -1;
+    int FChosenRow = -1, FChosenCol = -1;
+    TRVUndoList* FUndoTarget = nullptr;
+    bool FUndoTargetSet = false;
+    bool FEditorPressed = false;
+    int FEditorHeight = -1, FEditorMinWidth = -1;
+    // The editor saved around border resizing: its cell and selection.
+    bool FEditorSaved = false;
+    int FSavedRow = -1, FSavedCol = -1;
+    int FSavedSel[4] = {-1, -1, -1, -1};
 };
 
 // One page part of a printed table: a run of rows (the repeated heading rows come on top).

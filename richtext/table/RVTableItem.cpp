@@ -6,6 +6,7 @@
 #include "platform/graphics/Graphics.h"
 #include "richtext/edit/RVERVData.h"
 #include "richtext/table/RVTable.h"
+#include "richtext/table/RVTableUndo.h"
 #include "richtext/view/RVFormattedData.h"
 
 namespace epc {
@@ -55,43 +56,67 @@ const bool TableClassRegistered = (RegisterTableItemClass(), true);
 // Properties.
 
 bool TRVTableItemInfo::UsesUndo() const {
-    return (StateBits & rvtsInserted) && (StateBits & rvtsEditMode) && GetEditUndoList();
+    return (StateBits & rvtsInserted) && (StateBits & rvtsEditMode) &&
+           dynamic_cast<TRVEditRVData*>(FRVData);
 }
 
-void TRVTableItemInfo::SetIntProperty(const char* /*name*/, int32_t value, int32_t& field) {
+void TRVTableItemInfo::SetIntProperty(const char* name, int32_t value, int32_t& field) {
     if (field == value) return;
-    // Recording the change for undo comes with the editing document; until then every table
-    // takes the plain store.
+    if (UsesUndo()) {
+        SetTablePropertyUndoable(name, value, RVTablePropertyAffectsWidth(name),
+                                 RVTablePropertyAffectsHeight(name));
+        return;
+    }
     field = value;
     SetChangedFlag();
 }
 
 void TRVTableItemInfo::SetBorderStyle(TRVTableBorderStyle value) {
     if (FBorderStyle == value) return;
+    if (UsesUndo()) {
+        SetTablePropertyUndoable("BorderStyle", value, false, false);
+        return;
+    }
     FBorderStyle = value;
     SetChangedFlag();
 }
 
 void TRVTableItemInfo::SetCellBorderStyle(TRVTableBorderStyle value) {
     if (FCellBorderStyle == value) return;
+    if (UsesUndo()) {
+        SetTablePropertyUndoable("CellBorderStyle", value, false, false);
+        return;
+    }
     FCellBorderStyle = value;
     SetChangedFlag();
 }
 
 void TRVTableItemInfo::SetVOutermostRule(bool value) {
     if (FVOutermostRule == value) return;
+    if (UsesUndo()) {
+        SetTablePropertyUndoable("VOutermostRule", value, false, false);
+        return;
+    }
     FVOutermostRule = value;
     SetChangedFlag();
 }
 
 void TRVTableItemInfo::SetHOutermostRule(bool value) {
     if (FHOutermostRule == value) return;
+    if (UsesUndo()) {
+        SetTablePropertyUndoable("HOutermostRule", value, false, false);
+        return;
+    }
     FHOutermostRule = value;
     SetChangedFlag();
 }
 
 void TRVTableItemInfo::SetBackgroundImage(TGraphic* value) {
     if (value == BackgroundImage()) return;
+    if (UsesUndo()) {
+        SetBackgroundImageUndoable(value, -1, -1);
+        return;
+    }
     if (value && !value->Empty()) {
         if (!FBackground) FBackground = std::make_unique<TRVBackground>(false);
         FBackground->AssignImage(value);
@@ -103,6 +128,10 @@ void TRVTableItemInfo::SetBackgroundImage(TGraphic* value) {
 
 void TRVTableItemInfo::SetBackgroundStyle(TRVItemBackgroundStyle value) {
     if (FBackgroundStyle == value) return;
+    if (UsesUndo()) {
+        SetTablePropertyUndoable("BackgroundStyle", value, false, false);
+        return;
+    }
     FBackgroundStyle = value;
     SetChangedFlag();
 }
@@ -162,27 +191,14 @@ bool TRVTableItemInfo::SetPropertyByName(const std::string& name, int32_t value)
 }
 
 void TRVTableItemInfo::SetCellIntProperty(int /*itemNo*/, const std::string& name,
-                                          bool /*affectsWidth*/, bool /*affectsHeight*/, int row,
-                                          int col, int32_t value) {
+                                          bool affectsWidth, bool affectsHeight, int row, int col,
+                                          int32_t value) {
     TRVTableCellData* cell = Rows.GetCell(row, col);
     if (!cell) throw ERichViewError(errRVTableIndex);
-    if (name == "Color")
-        cell->SetColor(value);
-    else if (name == "BorderColor")
-        cell->BorderColor = value;
-    else if (name == "BorderLightColor")
-        cell->BorderLightColor = value;
-    else if (name == "BestWidth")
-        cell->SetBestWidth(value);
-    else if (name == "BestHeight")
-        cell->SetBestHeight(std::max(value, 0));
-    else if (name == "VAlign" && value >= rvcTop && value <= rvcVDefault)
-        cell->VAlign = TRVCellVAlign(value);
-    else if (name == "BackgroundStyle" && value >= rvbsColor && value <= rvbsCentered)
-        cell->SetBackgroundStyle(TRVItemBackgroundStyle(value));
-    else
-        return;
-    SetChangedFlag();
+    if (name == "BestHeight") value = std::max(value, 0);
+    const bool began = UsesUndo() && BeginTableUndo();
+    auto end = Finally([&] { EndTableUndo(began); });
+    RVTableSetIntProperty(*this, row, col, name, value, affectsWidth, affectsHeight);
 }
 
 void TRVTableItemInfo::SetCellBestWidth(int32_t value, int row, int col) {
@@ -198,6 +214,20 @@ void TRVTableItemInfo::SetCellVisibleBorders(int /*itemNo*/, bool left, bool top
     TRVTableCellData* cell = Rows.GetCell(row, col);
     if (!cell) throw ERichViewError(errRVTableIndex);
     if (cell->VisibleBorders.EqualsValues(left, top, right, bottom)) return;
+    const bool began = UsesUndo() && BeginTableUndo();
+    auto end = Finally([&] { EndTableUndo(began); });
+    if (GetEditUndoList()) {
+        auto record = std::make_unique<TRVUndoModifyCellVisibleBorders>();
+        record->Action = rvuModifyItem;
+        record->ItemNo = GetItemNo();
+        record->Row = row;
+        record->Col = col;
+        record->Left = cell->VisibleBorders.Left;
+        record->Top = cell->VisibleBorders.Top;
+        record->Right = cell->VisibleBorders.Right;
+        record->Bottom = cell->VisibleBorders.Bottom;
+        AddUndoRecord(std::move(record));
+    }
     cell->SetVisibleBorders(left, top, right, bottom);
     SetChangedFlag();
 }
@@ -206,6 +236,10 @@ void TRVTableItemInfo::SetCellBackgroundImage(TGraphic* graphic, int row, int co
     TRVTableCellData* cell = Rows.GetCell(row, col);
     if (!cell) throw ERichViewError(errRVTableIndex);
     if (cell->BackgroundImage() == graphic) return;
+    if (UsesUndo()) {
+        SetBackgroundImageUndoable(graphic, row, col);
+        return;
+    }
     cell->SetBackgroundImage(graphic);
     SetChangedFlag();
 }
@@ -220,11 +254,9 @@ void TRVTableItemInfo::AssignCellAttributes(int row, int col, int rowCount, int 
 
 void TRVTableItemInfo::MergeCells(int topRow, int leftCol, int colSpan, int rowSpan,
                                   bool allowMergeRC) {
-    TRVUndoList* undo = GetEditUndoList();
-    if (undo) undo->BeginUndoGroup(rvuModifyItem, std::string(), -1, -1);
-    auto endGroup = Finally([&] {
-        if (undo) undo->RemoveEmptyLastGroup();
-    });
+    if (FInplaceEditor) DestroyCellEditor(true);
+    const bool began = UsesUndo() && BeginTableUndo();
+    auto endGroup = Finally([&] { EndTableUndo(began); });
     Rows.MergeCellRange(topRow, leftCol, colSpan, rowSpan, allowMergeRC, true);
     SetChangedFlag();
 }
@@ -235,6 +267,9 @@ void TRVTableItemInfo::AddUndoRecord(std::unique_ptr<TRVUndoInfo> record) {
 }
 
 void TRVTableItemInfo::InsertTableRows(int index, int count, int copyIndex) {
+    if (FInplaceEditor) DestroyCellEditor(true);
+    const bool began = UsesUndo() && BeginTableUndo();
+    auto endGroup = Finally([&] { EndTableUndo(began); });
     const int itemNo = GetItemNo();
     AddUndoRecord(std::make_unique<TRVUndoModifyItemTerminator>(itemNo, true));
     Rows.InsertRows(index, count, copyIndex, false);
@@ -243,6 +278,9 @@ void TRVTableItemInfo::InsertTableRows(int index, int count, int copyIndex) {
 }
 
 void TRVTableItemInfo::InsertColumns(int index, int count, int copyIndex) {
+    if (FInplaceEditor) DestroyCellEditor(true);
+    const bool began = UsesUndo() && BeginTableUndo();
+    auto endGroup = Finally([&] { EndTableUndo(began); });
     const int itemNo = GetItemNo();
     AddUndoRecord(std::make_unique<TRVUndoModifyItemTerminator>(itemNo, true));
     Rows.InsertCols(index, count, copyIndex, false);
@@ -252,6 +290,9 @@ void TRVTableItemInfo::InsertColumns(int index, int count, int copyIndex) {
 
 void TRVTableItemInfo::DeleteRows(int index, int count) {
     if (Rows.IsEmpty()) throw ERichViewError(errRVTableIndex);
+    if (FInplaceEditor) DestroyCellEditor(true);
+    const bool began = UsesUndo() && BeginTableUndo();
+    auto endGroup = Finally([&] { EndTableUndo(began); });
     const int itemNo = GetItemNo();
     AddUndoRecord(std::make_unique<TRVUndoModifyItemTerminator>(itemNo, true));
     Rows.DeleteRows(index, count);
@@ -261,6 +302,9 @@ void TRVTableItemInfo::DeleteRows(int index, int count) {
 
 void TRVTableItemInfo::DeleteColumns(int index, int count, bool adjustWidths) {
     if (Rows.IsEmpty()) throw ERichViewError(errRVTableIndex);
+    if (FInplaceEditor) DestroyCellEditor(true);
+    const bool began = UsesUndo() && BeginTableUndo();
+    auto endGroup = Finally([&] { EndTableUndo(began); });
     const int itemNo = GetItemNo();
     AddUndoRecord(std::make_unique<TRVUndoModifyItemTerminator>(itemNo, true));
     Rows.DeleteCols(index, count, adjustWidths);
@@ -457,6 +501,7 @@ bool TRVTableItemInfo::GetStateFlag(int kind) const {
 void TRVTableItemInfo::SetPosition(int x, int y) {
     FX = x;
     FY = y;
+    if (FInplaceEditor) PlaceCellEditor(x, y);
 }
 
 TCustomRVData* TRVTableItemInfo::GetSubRVData(int index) const {

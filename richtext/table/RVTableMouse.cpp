@@ -219,6 +219,12 @@ bool TRVTableItemInfo::ItemMouseDown(TCustomRVFormattedData* rvData, TMouseButto
     const bool selectable = rvData->GetOptions().Contains(TRVOption::rvoAllowSelection);
     int row, col;
     if (GetCellAt(x, y, row, col)) {
+        if ((StateBits & rvtsEditMode) && Options.Contains(TRVTableOption::rvtoEditing) &&
+            OpenCellEditor(-1, row, col, false, true, false, false)) {
+            // The press places the caret in the cell's editor.
+            PassPressToCellEditor(button, shift, client, true);
+            return true;
+        }
         if (!selectable) return false;
         // A cell selection may start here; the press goes on to the cell's document.
         Deselect();
@@ -301,6 +307,10 @@ void TRVTableItemInfo::ItemMouseUp(TCustomRVFormattedData* rvData, TMouseButton 
         RestoreEditorState();
         return;
     }
+    if (FEditorPressed) {
+        PassPressToCellEditor(button, shift, client, false);
+        return;
+    }
     const int row = std::exchange(FPressRow, -1), col = std::exchange(FPressCol, -1);
     if (row < 0 || row >= RowCount() || col >= ColCount() || HasCellSelection()) return;
     if (TRVTableCellData* cell = Rows.GetRow(row)->Cell(col))
@@ -308,10 +318,6 @@ void TRVTableItemInfo::ItemMouseUp(TCustomRVFormattedData* rvData, TMouseButton 
 }
 
 // ---------------------------------------------------------------- border resizing
-
-void TRVTableItemInfo::SaveEditorState() {}
-
-void TRVTableItemInfo::RestoreEditorState() {}
 
 void TRVTableItemInfo::StartResize(TCustomRVFormattedData* rvData, bool cols, int border,
                                    int offset, TShiftState shift) {
@@ -365,6 +371,9 @@ void TRVTableItemInfo::FinishColResize(TCustomRVFormattedData* rvData, int borde
     const bool percent = Rows.IsPercentColumn(col);
     const bool next = keepNext && !percent && border < n && !Rows.IsPercentColumn(border);
     const int nextWidth = next ? std::max(fi.ColWidths[border] + oldWidth - newWidth, 0) : 0;
+    // One step: the bracket and every cell's new size.
+    const bool began = UsesUndo() && BeginTableUndo();
+    auto endStep = Finally([&] { EndTableUndo(began); });
     const int itemNo = GetItemNo();
     AddUndoRecord(std::make_unique<TRVUndoModifyItemTerminator>(itemNo, true));
     {
@@ -395,6 +404,9 @@ void TRVTableItemInfo::FinishRowResize(TCustomRVFormattedData* rvData, int borde
                             : (SY(BorderWidth() + BorderVSpacing() + CellBorderWidth()) + 1) / 2;
     const int newHeight = std::max(pos - fi.RowStarts[rowNo] - pad2 - halfGap, 0);
     const int change = newHeight - fi.RowHeights[rowNo];
+    // One step: the bracket and every cell's new size.
+    const bool began = UsesUndo() && BeginTableUndo();
+    auto endStep = Finally([&] { EndTableUndo(began); });
     const int itemNo = GetItemNo();
     AddUndoRecord(std::make_unique<TRVUndoModifyItemTerminator>(itemNo, true));
     {

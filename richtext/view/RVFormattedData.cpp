@@ -228,7 +228,8 @@ int TCustomRVFormattedData::FindFirstDrawItemAtY(int y, int mode) const {
         else
             lo = mid + 1;
     }
-    int i = lo;
+    // A document of one drawing item has no candidate after the first.
+    int i = std::min(lo, n - 1);
     if (mode == 1) {
         // Painting starts a line earlier: tall items of earlier lines may reach down here.
         int j = i;

@@ -22,6 +22,9 @@ protected:
         big = Style->TextStyles[0];
         big.Size = 24;
         BigStyle = Style->TextStyles.Count() - 1;
+        TRVListInfo& list = Style->ListStyles.Add();
+        list.AddLevel().ListType = TRVListType::rvlstDecimal;
+        list.Levels[0]->FormatString = "%0:s.";
         testing::ShowForm(Form);
         Edit->SetFocus();
     }
@@ -34,6 +37,9 @@ protected:
         return s;
     }
 
+    // Paragraphs in every paragraph style (read-only and protected ones among them) of text in
+    // every text style (protected ones among them), bullets and breaks; some paragraphs are
+    // list items.
     void MakeDocument(std::mt19937& rng) {
         Edit->Clear();
         TRVEditRVData* d = Data();
@@ -41,7 +47,7 @@ protected:
         for (int p = 0; p < paragraphs; ++p) {
             const int items = 1 + int(rng() % 3);
             for (int i = 0; i < items; ++i) {
-                const int para = i == 0 ? int(rng() % 2) : -1;
+                const int para = i == 0 ? int(rng() % 5) : -1;
                 const int kind = int(rng() % 12);
                 if (kind == 0 && i == 0 && p > 0) {
                     d->AddBreak();
@@ -51,10 +57,15 @@ protected:
                     d->AddBullet("b", 0, nullptr, 0, para);
                     continue;
                 }
-                const int styles[] = {0, 1, BigStyle, 0};
-                d->AddTextParagraph(Words(rng, 40), styles[rng() % 4], para, TRVTag());
+                const int styles[] = {0, 1, BigStyle, 0, 2, 3, 4, 5, 6};
+                d->AddTextParagraph(Words(rng, 40), styles[rng() % 9], para, TRVTag());
             }
         }
+        for (int i = 0; i < d->ItemCount(); ++i)
+            if (d->GetItem(i)->StartsParagraph() && d->GetItemStyleNo(i) >= 0 && rng() % 3 == 0) {
+                d->SetParagraphMarker(i, 0, 0, 1, false);
+                ++i;
+            }
         Edit->Format();
     }
 

@@ -255,6 +255,19 @@ TEST_F(Typing, WithoutUndoNothingCanBeUndone) {
     EXPECT_FALSE(Edit->CanUndo());
 }
 
+TEST_F(Typing, ClearingTheDocumentForgetsItsSteps) {
+    Load({"text"});
+    CaretAt(0, 5);
+    Type("ab");
+    UndoKey();
+    Type("c");
+    UndoKey();
+    ASSERT_TRUE(Edit->CanRedo());
+    Edit->Clear();
+    EXPECT_FALSE(Edit->CanUndo());
+    EXPECT_FALSE(Edit->CanRedo());
+}
+
 TEST_F(Typing, AReadOnlyEditorTakesNoKeys) {
     Load({"text"});
     Edit->SetReadOnly(true);

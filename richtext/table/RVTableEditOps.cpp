@@ -1,0 +1,640 @@
+// The table in an editing document: undoable property changes, the cell editor's opening,
+// moving and closing, and the hand-over of its undo records to the containing document.
+
+#include <algorithm>
+
+#include "platform/core/ScopeGuard.h"
+#include "richtext/document/RVGraphicSupport.h"
+#include "richtext/table/RVTableInplace.h"
+#include "richtext/table/RVTableUndo.h"
+#include "richtext/view/RVRVData.h"
+
+namespace epc {
+
+namespace {
+
+TCustomRichViewEdit* EditorOf(TCustomRVData* data) {
+    auto* rvData = dynamic_cast<TRichViewRVData*>(data);
+    return rvData ? dynamic_cast<TCustomRichViewEdit*>(rvData->RichView) : nullptr;
+}
+
+} // namespace
+
+bool RVTablePropertyAffectsWidth(const std::string& name) {
+    return name == "BestWidth" || name == "BorderWidth" || name == "BorderHSpacing" ||
+           name == "CellBorderWidth" || name == "CellPadding" || name == "CellHSpacing";
+}
+
+bool RVTablePropertyAffectsHeight(const std::string& name) {
+    return RVTablePropertyAffectsWidth(name) || name == "BorderVSpacing" || name == "CellVSpacing";
+}
+
+// ---------------------------------------------------------------------------------------------
+// Recording.
+
+TRVUndoList* TRVTableItemInfo::GetEditUndoList() const {
+    if (FUndoTargetSet) return FUndoTarget;
+    if (!(StateBits & rvtsInserted)) return nullptr;
+    auto* data = dynamic_cast<TRVEditRVData*>(FRVData);
+    TRVUndoList* list = data ? data->GetActiveUndoList() : nullptr;
+    return list && list->LastGroup() ? list : nullptr;
+}
+
+bool TRVTableItemInfo::BeginTableUndo() {
+    auto* data = dynamic_cast<TRVEditRVData*>(FRVData);
+    if (!data || FUndoTargetSet || data->UndoDest != rvudNone) return false;
+    FinalizeCellUndo();
+    data->BeginUndoAction(rvutModifyItem, true);
+    return data->UndoDest != rvudNone;
+}
+
+void TRVTableItemInfo::EndTableUndo(bool began) {
+    if (!began) return;
+    auto* data = static_cast<TRVEditRVData*>(FRVData);
+    data->EndUndoSequence();
+    const bool changed = data->UndoList->LastGroup() && data->UndoList->LastGroup()->Count() > 0;
+    data->UndoList->RemoveEmptyLastGroup();
+    if (changed && data->Editor()) data->MarkChanged();
+}
+
+void TRVTableItemInfo::SetTablePropertyUndoable(const std::string& name, int32_t value,
+                                                bool affectsWidth, bool affectsHeight) {
+    if (UsesUndo()) {
+        const bool began = BeginTableUndo();
+        auto end = Finally([&] { EndTableUndo(began); });
+        RVTableSetIntProperty(*this, -1, -1, name, value, affectsWidth, affectsHeight);
+        if (auto* formatted = dynamic_cast<TCustomRVFormattedData*>(FRVData))
+            formatted->Invalidate();
+        return;
+    }
+    const uint16_t inserted = StateBits & rvtsInserted;
+    StateBits &= uint16_t(~rvtsInserted);
+    auto restore = Finally([&] { StateBits |= inserted; });
+    SetPropertyByName(name, value);
+    SetChangedFlag();
+}
+
+void TRVTableItemInfo::SetBackgroundImageUndoable(TGraphic* graphic, int row, int col) {
+    const bool began = BeginTableUndo();
+    auto end = Finally([&] { EndTableUndo(began); });
+    TRVTableCellData* cell = row >= 0 ? Rows.GetCell(row, col) : nullptr;
+    if (row >= 0 && !cell) throw ERichViewError(errRVTableIndex);
+    if (GetEditUndoList()) {
+        auto record = std::make_unique<TRVUndoModifyBackgroundImage>();
+        record->Action = rvuModifyItem;
+        record->ItemNo = GetItemNo();
+        record->Row = row;
+        record->Col = col;
+        if (TGraphic* current = cell ? cell->BackgroundImage() : BackgroundImage())
+            record->OldImage = RVCopyGraphic(*current);
+        AddUndoRecord(std::move(record));
+    }
+    if (cell) {
+        cell->SetBackgroundImage(graphic);
+    } else {
+        const uint16_t inserted = StateBits & rvtsInserted;
+        StateBits &= uint16_t(~rvtsInserted);
+        auto restore = Finally([&] { StateBits |= inserted; });
+        SetBackgroundImage(graphic);
+    }
+    SetChangedFlag();
+}
+
+void TRVTableItemInfo::AssignCellAttributesUndoable(int itemNo, int row, int col, int rowCount,
+                                                    int colCount, bool withSizes,
+                                                    const TRVTableCellData& source) {
+    TRVTableCellData* cell = Rows.GetCell(row, col);
+    if (!cell) throw ERichViewError(errRVTableIndex);
+    if (!UsesUndo()) {
+        cell->AssignAttributes(source, withSizes, rowCount, colCount);
+        SetChangedFlag();
+        return;
+    }
+    const bool began = BeginTableUndo();
+    auto end = Finally([&] { EndTableUndo(began); });
+    SetCellVisibleBorders(itemNo, source.VisibleBorders.Left, source.VisibleBorders.Top,
+                          source.VisibleBorders.Right, source.VisibleBorders.Bottom, row, col);
+    if (cell->BackgroundImage() != source.BackgroundImage())
+        SetBackgroundImageUndoable(source.BackgroundImage(), row, col);
+    std::vector<std::pair<std::string, int>> values = {
+        {"Color", source.Color},
+        {"BorderColor", source.BorderColor},
+        {"BorderLightColor", source.BorderLightColor},
+        {"VAlign", source.VAlign},
+        {"BackgroundStyle", source.BackgroundStyle()}};
+    if (withSizes) {
+        values.emplace_back("BestWidth", colCount ? source.BestWidth / colCount : source.BestWidth);
+        values.emplace_back("BestHeight",
+                            rowCount ? source.BestHeight / rowCount : source.BestHeight);
+    }
+    // One record with the old values of them all.
+    auto* data = static_cast<TRVEditRVData*>(FRVData);
+    if (GetEditUndoList()) {
+        if (auto* record = data->SetItemIntPropertiesUndoable(
+                std::make_unique<TRVUndoModifyCellIntProperties>(row, col), GetItemNo(), cell, true,
+                true, values))
+            record->Target = nullptr;
+        SetChangedFlag();
+        return;
+    }
+    cell->AssignAttributes(source, withSizes, rowCount, colCount);
+    SetChangedFlag();
+}
+
+// ---------------------------------------------------------------------------------------------
+// The cell editor.
+
+void TRVTableItemInfo::GetEditedCell(int& row, int& col) const {
+    row = FInplaceEditor ? FEditedRow : -1;
+    col = FInplaceEditor ? FEditedCol : -1;
+}
+
+bool TRVTableItemInfo::IsEditor(const TControl* control) const {
+    return control && control == FInplaceEditor.get();
+}
+
+namespace {
+
+// The cell editor's mouse events, double clicks and jumps reach the editor that holds the
+// table once the cell editor's own message is over, at that editor's client coordinates.
+void ForwardCellEditorEvents(TRVTableInplaceEdit& editor, TCustomRichViewEdit& outer) {
+    TRVTableInplaceEdit* cellEditor = &editor;
+    TCustomRichViewEdit* target = &outer;
+    auto post = [target](std::unique_ptr<TRVMessageData> message) {
+        if (!target->HandleAllocated()) return;
+        PostMessage(target->Handle(), WM_RVEVENT, 0, reinterpret_cast<LPARAM>(message.release()),
+                    [](WPARAM, LPARAM l) {
+                        std::unique_ptr<TRVMessageData> dropped(
+                            reinterpret_cast<TRVMessageData*>(l));
+                    });
+    };
+    auto mouse = [post, cellEditor](bool down) {
+        return [post, cellEditor, down](TCustomRichView*, TMouseButton button, TShiftState shift,
+                                        int, int x, int y) {
+            auto message = std::make_unique<TRVMouseUpDownMessageData>(down);
+            message->Button = button;
+            message->Shift = shift;
+            message->ItemNo = cellEditor->Table() ? cellEditor->Table()->GetItemNo() : -1;
+            message->X = x + cellEditor->Left();
+            message->Y = y + cellEditor->Top();
+            post(std::move(message));
+        };
+    };
+    editor.OnRVMouseDown = mouse(true);
+    editor.OnRVMouseUp = mouse(false);
+    editor.OnRVDblClick = [post](TCustomRichView*, const std::string& word, int styleNo) {
+        auto message = std::make_unique<TRVDblClickMessageData>();
+        message->ClickedWord = word;
+        message->StyleNo = styleNo;
+        post(std::move(message));
+    };
+    editor.OnJump = [post](TObject*, int id) {
+        auto message = std::make_unique<TRVJumpMessageData>();
+        message->Id = id;
+        post(std::move(message));
+    };
+}
+
+} // namespace
+
+bool TRVTableItemInfo::OpenCellEditor(int itemNo, int row, int col, bool noEvent, bool click,
+                                      bool caretAtEnd, bool caretAtStart) {
+    auto* data = dynamic_cast<TRVEditRVData*>(FRVData);
+    TCustomRichViewEdit* outer = EditorOf(FRVData);
+    if (!data || !outer || !(StateBits & rvtsInserted)) return false;
+    if (row < 0 || row >= RowCount() || col < 0 || col >= ColCount()) return false;
+    TRVTableCellData* cell = Rows.GetRow(row)->Cell(col);
+    if (!cell) return false;
+    if (!noEvent && !FireCellEditing(row, col, click)) return false;
+    if (FInplaceEditor) DestroyCellEditor(true);
+    Deselect();
+    if (itemNo < 0) itemNo = GetItemNo();
+
+    FInplaceEditor.reset(new TRVTableInplaceEdit(nullptr));
+    TRVTableInplaceEdit* editor = FInplaceEditor.get();
+    editor->SetParentData(data);
+    editor->SetColor(GetCellColor(cell));
+    editor->SetParent(outer);
+    editor->SetCell(row, col, this, CellPadding());
+    ForwardCellEditorEvents(*editor, *outer);
+    FEditedRow = row;
+    FEditedCol = col;
+    const int d = data->GetFirstDrawItemNo(itemNo);
+    if (d >= 0 && d < data->DrawItems.Count())
+        PlaceCellEditor(data->DrawItems[d]->Left - outer->HScrollPos(),
+                        data->DrawItems[d]->Top - outer->VScrollPos() * outer->VSmallStep());
+    TRVEditRVData* inner = editor->EditData();
+    inner->ClearAllItems();
+    inner->MoveItemsFrom(*cell);
+    RVRebindItems(*inner);
+    cell->ClearFormatting();
+    if (inner->ItemCount() == 0)
+        inner->AppendItem(std::string(), std::make_unique<TRVTextItemInfo>(inner));
+    outer->SetInplaceEditor(editor, [this](bool close) {
+        if (close)
+            DestroyCellEditor(true);
+        else
+            FinalizeCellUndo();
+    });
+    if (click) editor->SetClickTime(GetMessageTime());
+    editor->Show();
+    editor->Format();
+    FEditorHeight = FEditorMinWidth = -1;
+    if (caretAtEnd || caretAtStart) {
+        const int last = inner->ItemCount() - 1;
+        if (caretAtEnd)
+            inner->PlaceCaretAt(last, inner->ItemEndOffset(last));
+        else
+            inner->PlaceCaretAt(0, inner->GetItemStyleNo(0) >= 0 ? 1 : 0);
+    }
+    if (editor->HandleAllocated() && outer->Visible() && editor->CanFocus()) editor->SetFocus();
+    return true;
+}
+
+void TRVTableItemInfo::PlaceCellEditor(int x, int y) {
+    if (!FInplaceEditor || FEditedRow < 0 || FEditedRow >= RowCount() || FEditedCol < 0 ||
+        FEditedCol >= ColCount())
+        return;
+    TRVTableCellData* cell = Rows.GetRow(FEditedRow)->Cell(FEditedCol);
+    if (!cell) return;
+    const int offset = std::max(cell->GetVAlignOffset(), 0);
+    FInplaceEditor->SetBounds(x + cell->Left, y + cell->Top + offset, std::max(int(cell->Width), 1),
+                              std::max(cell->Height - offset, 1));
+}
+
+void TRVTableItemInfo::PassPressToCellEditor(TMouseButton button, TShiftState shift, TPoint client,
+                                             bool down) {
+    FEditorPressed = down && FInplaceEditor;
+    if (!FInplaceEditor) return;
+    TRVEditRVData* inner = FInplaceEditor->EditData();
+    const int x = client.X - FInplaceEditor->Left(), y = client.Y - FInplaceEditor->Top();
+    if (down)
+        inner->MouseDown(button, shift, x, y);
+    else
+        inner->MouseUp(button, shift, x, y);
+}
+
+bool TRVTableItemInfo::GetEditedCellSize(const TRVTableCellData* cell, int& height,
+                                         int& minWidth) const {
+    if (!FInplaceEditor || !cell || FEditedRow < 0 || FEditedRow >= RowCount() || FEditedCol < 0 ||
+        FEditedCol >= ColCount() || Rows.GetRow(FEditedRow)->Cell(FEditedCol) != cell)
+        return false;
+    TRVEditRVData* inner = FInplaceEditor->EditData();
+    // The editor's document has the padding as its margins.
+    height = std::max(inner->DocumentHeight - 2 * CellPadding(), 0);
+    minWidth =
+        inner->DrawItems.Count() > 0 ? inner->CalcDocumentMinWidth(inner->GetCanvas(), nullptr) : 0;
+    return true;
+}
+
+void TRVTableItemInfo::CellEditorChanged() {
+    SetChangedFlag();
+    int height = 0, minWidth = 0;
+    if (!FInplaceEditor || FEditedRow < 0 || FEditedRow >= RowCount() || FEditedCol < 0 ||
+        FEditedCol >= ColCount() ||
+        !GetEditedCellSize(Rows.GetRow(FEditedRow)->Cell(FEditedCol), height, minWidth))
+        return;
+    if (height == FEditorHeight && minWidth == FEditorMinWidth) return;
+    FEditorHeight = height;
+    FEditorMinWidth = minWidth;
+    auto* data = dynamic_cast<TCustomRVFormattedData*>(FRVData);
+    TCustomRichViewEdit* outer = EditorOf(FRVData);
+    const int itemNo = GetItemNo();
+    if (!data || !outer || !data->GetCanvas() || itemNo < 0) return;
+    const int d = data->GetFirstDrawItemNo(itemNo);
+    if (d < 0 || d >= data->DrawItems.Count()) return;
+    data->FormatParasOfDrawRange(d, d, 0);
+    const int e = data->GetFirstDrawItemNo(itemNo);
+    if (e >= 0 && e < data->DrawItems.Count())
+        PlaceCellEditor(data->DrawItems[e]->Left - outer->HScrollPos(),
+                        data->DrawItems[e]->Top - outer->VScrollPos() * outer->VSmallStep());
+    data->Invalidate();
+}
+
+void RVTableCellEditorFollows(TRVTableItemInfo& table, const std::string& name, int row, int col) {
+    TRVTableInplaceEdit* editor = table.InplaceEditor();
+    if (!editor) return;
+    int editedRow, editedCol;
+    table.GetEditedCell(editedRow, editedCol);
+    if (name == "CellPadding" && row < 0) {
+        const int padding = table.CellPadding();
+        editor->LeftMargin = editor->RightMargin = editor->TopMargin = editor->BottomMargin =
+            padding;
+        editor->Format();
+        table.CellEditorChanged();
+    } else if (name == "Color" && (row < 0 || (row == editedRow && col == editedCol))) {
+        editor->SetColor(table.GetCellColor(table.GetCell(editedRow, editedCol)));
+    }
+}
+
+void TRVTableItemInfo::MoveToUndo(TCustomRVData* rvData) {
+    DestroyCellEditor(true);
+    StateBits &= uint16_t(~rvtsInserted);
+    TRVFullLineItemInfo::MoveToUndo(rvData);
+}
+
+void TRVTableItemInfo::CloseCellEditor(bool clearing) {
+    if (!FInplaceEditor) return;
+    TCustomRichViewEdit* outer = FInplaceEditor->Outer();
+    if (outer && (outer->Destroying() || !outer->HandleAllocated())) clearing = true;
+    FinalizeCellUndo();
+    const int row = FEditedRow, col = FEditedCol;
+    TRVTableCellData* cell = row >= 0 && row < RowCount() && col >= 0 && col < ColCount()
+                                 ? Rows.GetRow(row)->Cell(col)
+                                 : nullptr;
+    TRVEditRVData* inner = FInplaceEditor->EditData();
+    inner->ClearFormatting();
+    if (cell) {
+        cell->ClearAllItems();
+        cell->MoveItemsFrom(*inner);
+        if (cell->ItemCount() == 0) cell->ResetContent();
+        RVRebindItems(*cell);
+    }
+    // The editor goes first: its items are the cell's again.
+    FInplaceEditor.reset();
+    FEditedRow = FEditedCol = -1;
+    SetChangedFlag();
+    if (!clearing)
+        if (auto* formatted = dynamic_cast<TCustomRVFormattedData*>(FRVData)) {
+            if (formatted->GetCanvas()) formatted->Format(false);
+            formatted->Invalidate();
+        }
+    if (OnCellEndEdit) OnCellEndEdit(this, row, col, clearing);
+}
+
+void TRVTableItemInfo::DestroyCellEditor(bool keepContent) {
+    if (!FInplaceEditor || FInplaceEditor->Closing) return;
+    FInplaceEditor->Closing = true;
+    CloseCellEditor(!keepContent);
+}
+
+void TRVTableItemInfo::FinalizeCellUndo() {
+    auto* data = dynamic_cast<TRVEditRVData*>(FRVData);
+    if (!FInplaceEditor || !data) return;
+    TRVEditRVData* inner = FInplaceEditor->EditData();
+    const int itemNo = GetItemNo();
+    for (bool redo : {false, true}) {
+        TRVUndoList* from = redo ? inner->RedoList.get() : inner->UndoList.get();
+        if (from->Count() == 0) continue;
+        TRVUndoList* to = redo ? data->RedoList.get() : data->UndoList.get();
+        const int level = to->GroupModeLevel;
+        to->GroupModeLevel = 0;
+        const bool opened = to->BeginUndoGroup(rvutModifyItem, std::string(), itemNo, 0);
+        to->GroupModeLevel = level;
+        if (!opened) {
+            from->Clear();
+            continue;
+        }
+        auto record = std::make_unique<TRVUndoCellModify>(itemNo, nullptr);
+        record->IsRedo = redo;
+        record->Row = FEditedRow;
+        record->Col = FEditedCol;
+        inner->GetSelectionBounds(record->SelStartNo, record->SelStartOffs, record->SelEndNo,
+                                  record->SelEndOffs, true);
+        while (from->Count() > 0)
+            record->UndoList.AddGroup(from->ExtractGroup(0));
+        to->AddInfo(std::move(record));
+    }
+}
+
+void TRVTableItemInfo::SaveEditorState() {
+    if (!FInplaceEditor) return;
+    if (FInplaceEditor->Busy()) throw ERVTableInplaceError(errRVTableInplaceBusy);
+    FInplaceEditor->EditData()->GetSelectionBounds(FSavedSel[0], FSavedSel[1], FSavedSel[2],
+                                                   FSavedSel[3], true);
+    FSavedRow = FEditedRow;
+    FSavedCol = FEditedCol;
+    FEditorSaved = true;
+    DestroyCellEditor(true);
+}
+
+void TRVTableItemInfo::RestoreEditorState() {
+    if (!FEditorSaved) return;
+    FEditorSaved = false;
+    if (!OpenCellEditor(-1, FSavedRow, FSavedCol, true, false, false, false)) return;
+    TRVEditRVData* inner = FInplaceEditor->EditData();
+    if (FSavedSel[0] >= 0 && FSavedSel[0] < inner->ItemCount() && FSavedSel[2] >= 0 &&
+        FSavedSel[2] < inner->ItemCount())
+        inner->SetSelectionBounds(FSavedSel[0], FSavedSel[2], FSavedSel[1], FSavedSel[3]);
+    FInplaceEditor->Invalidate();
+}
+
+void TRVTableItemInfo::ChooseCell(int row, int col) {
+    if (row < 0 || row >= RowCount() || col < 0 || col >= ColCount()) return;
+    int mr, mc;
+    if (!Rows.GetMainCell(row, col, mr, mc)) return;
+    if (FChosenRow == mr && FChosenCol == mc && FInplaceEditor) return;
+    FChosenRow = mr;
+    FChosenCol = mc;
+    if ((StateBits & rvtsInserted) && (StateBits & rvtsEditMode)) EditCell(mr, mc);
+}
+
+void TRVTableItemInfo::EditCell(int row, int col) {
+    if (auto* parentCell = dynamic_cast<TRVTableCellData*>(FRVData)) {
+        // A table inside a cell is edited once its own cell is.
+        TRVTableItemInfo* parent = parentCell->GetTable();
+        int r, c;
+        if (!parent || !parent->GetCellPosition(parentCell, r, c))
+            throw ERichViewError("Internal error");
+        parent->EditCell(r, c);
+        return;
+    }
+    OpenCellEditor(-1, row, col, false, false, false, true);
+}
+
+void TRVTableItemInfo::MoveFromCellEditor(int direction) {
+    if (!FInplaceEditor) return;
+    auto* data = dynamic_cast<TRVEditRVData*>(FRVData);
+    TCustomRichViewEdit* outer = FInplaceEditor->Outer();
+    const int row = FEditedRow, col = FEditedCol, itemNo = GetItemNo();
+    int newRow = -1, newCol = -1;
+    if (direction != rvimClose && direction != rvimBeforeTable && direction != rvimAfterTable &&
+        GetNeighbourCell(row, col, newCol, newRow, direction)) {
+        const bool atEnd = direction == rvimLeft || direction == rvimUp || direction == rvimPrev;
+        if (OpenCellEditor(itemNo, newRow, newCol, false, false, atEnd, !atEnd)) return;
+    }
+    DestroyCellEditor(true);
+    if (direction == rvimClose || !data || itemNo < 0) return;
+    const bool before = direction == rvimBeforeTable || direction == rvimLeft ||
+                        direction == rvimUp || direction == rvimPrev;
+    if (data->DrawItems.Count() > 0) data->PlaceCaretAt(itemNo, before ? 0 : 1);
+    if (outer && outer->HandleAllocated() && outer->CanFocus()) outer->SetFocus();
+}
+
+std::unique_ptr<TCustomRichViewEdit> TRVTableItemInfo::CreateHiddenEditor() {
+    auto editor = std::make_unique<TCustomRichViewEdit>(nullptr);
+    editor->SetVisible(false);
+    if (TCustomRichViewEdit* outer = EditorOf(FRVData)) {
+        editor->SetParent(outer);
+        editor->EditorOptions = outer->EditorOptions;
+        editor->SetStyle(outer->Style());
+        editor->SetUndoLimit(outer->UndoLimit() != 0 ? -1 : 0);
+    } else if (FRVData) {
+        editor->SetStyle(FRVData->GetRVStyle());
+    }
+    return editor;
+}
+
+void TRVTableItemInfo::ApplyToSelectedCells(int mode, int value) {
+    if (!Options.Contains(TRVTableOption::rvtoEditing) || !HasCellSelection()) return;
+    if (FInplaceEditor) DestroyCellEditor(true);
+    const bool began = UsesUndo() && BeginTableUndo();
+    auto end = Finally([&] { EndTableUndo(began); });
+    std::unique_ptr<TCustomRichViewEdit> hidden = CreateHiddenEditor();
+    std::unique_ptr<TRVUndoMultiCellsModify> record;
+    if (GetEditUndoList()) record = std::make_unique<TRVUndoMultiCellsModify>(GetItemNo(), nullptr);
+    if (TCustomRichViewEdit* outer = EditorOf(FRVData)) {
+        if (mode == 0) hidden->OnStyleConversion = outer->OnStyleConversion;
+        if (mode == 2) hidden->OnParaStyleConversion = outer->OnParaStyleConversion;
+    }
+    TRVEditRVData* data = hidden->EditData();
+    for (int r = 0; r < RowCount(); ++r)
+        for (int c = 0; c < ColCount(); ++c) {
+            TRVTableCellData* cell = Rows.GetRow(r)->Cell(c);
+            if (!cell || !IsCellSelected(r, c) || !FireCellEditing(r, c, false)) continue;
+            data->ClearAllItems();
+            data->MoveItemsFrom(*cell);
+            RVRebindItems(*data);
+            cell->ClearFormatting();
+            // The items go back into the cell whatever the operation does.
+            auto giveBack = Finally([&] {
+                data->ClearFormatting();
+                cell->MoveItemsFrom(*data);
+                RVRebindItems(*cell);
+            });
+            hidden->Format();
+            data->SelectAll();
+            switch (mode) {
+            case 0:
+                hidden->ConvertSelectionTextStyles(value);
+                break;
+            case 1:
+                hidden->ApplyParaStyleToSelection(value);
+                break;
+            case 2:
+                hidden->ConvertSelectionParaStyles(value);
+                break;
+            default:
+                break;
+            }
+            data->UndoList->RemoveEmptyLastGroup();
+            const int groups = data->UndoList->Count();
+            if (groups == 0) continue;
+            SetChangedFlag();
+            if (record) {
+                record->Rows.AddValue(r);
+                record->Cols.AddValue(c);
+                record->Counts.AddValue(groups);
+                while (data->UndoList->Count() > 0)
+                    record->UndoList.AddGroup(data->UndoList->ExtractGroup(0));
+            }
+            data->UndoList->Clear();
+        }
+    if (record && record->Rows.Count() > 0) AddUndoRecord(std::move(record));
+}
+
+bool TRVTableItemInfo::CanDeleteSelectedCellsContents() const {
+    if (!Options.Contains(TRVTableOption::rvtoEditing) || !HasCellSelection()) return false;
+    if (!FRVData ||
+        !dynamic_cast<TRVEditRVData*>(const_cast<TCustomRVData*>(FRVData)->GetRootData()))
+        return false;
+    TRVStyle* style = FRVData->GetRVStyle();
+    for (int r = 0; r < RowCount(); ++r)
+        for (int c = 0; c < ColCount(); ++c) {
+            TRVTableCellData* cell = Rows.GetRow(r)->Cell(c);
+            if (!cell || !IsCellSelected(r, c)) continue;
+            for (int i = 0; i < cell->ItemCount(); ++i) {
+                const int styleNo = cell->GetItemStyleNo(i);
+                if (styleNo >= 0 && style && styleNo < style->TextStyles.Count() &&
+                    style->TextStyles.GetItem(styleNo).Protection.Contains(
+                        TRVProtectOption::rvprDeleteProtect))
+                    return false;
+            }
+        }
+    return true;
+}
+
+void TRVTableItemInfo::DeleteSelectedCellsContents() {
+    TRVIntegerList rows, cols;
+    for (int r = 0; r < RowCount(); ++r)
+        for (int c = 0; c < ColCount(); ++c)
+            if (Rows.GetRow(r)->Cell(c) && IsCellSelected(r, c) && FireCellEditing(r, c, false)) {
+                rows.AddValue(r);
+                cols.AddValue(c);
+            }
+    if (rows.Count() == 0) return;
+    if (FInplaceEditor) DestroyCellEditor(true);
+    const bool began = UsesUndo() && BeginTableUndo();
+    auto end = Finally([&] { EndTableUndo(began); });
+    Rows.ClearCells(rows, cols);
+    SetChangedFlag();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Replaying the cell editor's steps.
+
+void TRVUndoCellModify::Undo(TCustomRVData* rvData, TRVUndoList* /*reverse*/) {
+    TRVTableItemInfo* table = RVTableAtItem(rvData, ItemNo);
+    if (!table || UndoList.Count() == 0) return;
+    int row, col;
+    table->GetEditedCell(row, col);
+    if (row != Row || col != Col)
+        if (!table->OpenCellEditor(ItemNo, Row, Col, true, false, false, false)) return;
+    TRVTableInplaceEdit* editor = table->InplaceEditor();
+    TRVEditRVData* inner = editor->EditData();
+    TRVUndoList* into = IsRedo ? inner->RedoList.get() : inner->UndoList.get();
+    while (UndoList.Count() > 0)
+        into->AddGroup(UndoList.ExtractGroup(0));
+    if (SelStartNo >= 0 && SelStartNo < inner->ItemCount() && SelEndNo >= 0 &&
+        SelEndNo < inner->ItemCount() && inner->DrawItems.Count() > 0)
+        inner->SetSelectionBounds(SelStartNo, SelEndNo, SelStartOffs, SelEndOffs);
+    // The editor replays the step itself, once this replay is over.
+    if (editor->HandleAllocated())
+        PostMessage(editor->Handle(), IsRedo ? WM_RVINPLACEREDO : WM_RVINPLACEUNDO, 0, 0);
+}
+
+void TRVUndoMultiCellsModify::Undo(TCustomRVData* rvData, TRVUndoList* reverse) {
+    TRVTableItemInfo* table = RVTableAtItem(rvData, ItemNo);
+    if (!table) return;
+    std::unique_ptr<TCustomRichViewEdit> hidden = table->CreateHiddenEditor();
+    std::unique_ptr<TRVUndoMultiCellsModify> inverse;
+    if (reverse && reverse->LastGroup()) {
+        inverse = std::make_unique<TRVUndoMultiCellsModify>(ItemNo, nullptr);
+        inverse->IsRedo = !IsRedo;
+    }
+    TRVEditRVData* data = hidden->EditData();
+    for (int i = 0; i < Rows.Count() && i < Cols.Count() && i < Counts.Count(); ++i) {
+        TRVTableCellData* cell = table->GetCell(Rows[i], Cols[i]);
+        if (!cell) continue;
+        data->ClearAllItems();
+        data->MoveItemsFrom(*cell);
+        RVRebindItems(*data);
+        cell->ClearFormatting();
+        hidden->Format();
+        TRVUndoList* list = IsRedo ? data->RedoList.get() : data->UndoList.get();
+        for (int k = 0; k < Counts[i] && UndoList.Count() > 0; ++k)
+            list->AddGroup(UndoList.ExtractGroup(0));
+        while (list->Count() > 0) {
+            if (IsRedo)
+                data->Redo();
+            else
+                data->Undo();
+        }
+        TRVUndoList* produced = IsRedo ? data->UndoList.get() : data->RedoList.get();
+        if (inverse && produced->Count() > 0) {
+            inverse->Rows.AddValue(Rows[i]);
+            inverse->Cols.AddValue(Cols[i]);
+            inverse->Counts.AddValue(produced->Count());
+            while (produced->Count() > 0)
+                inverse->UndoList.AddGroup(produced->ExtractGroup(0));
+        }
+        produced->Clear();
+        data->ClearFormatting();
+        cell->MoveItemsFrom(*data);
+        RVRebindItems(*cell);
+    }
+    table->SetChangedFlag();
+    if (inverse) reverse->AddInfo(std::move(inverse));
+}
+
+} // namespace epc

@@ -1,0 +1,164 @@
+#include "richtext/table/RVTableInplace.h"
+
+#include <utility>
+
+#include "richtext/view/RVRVData.h"
+
+namespace epc {
+
+void TRVTableInplaceEditDeleter::operator()(TRVTableInplaceEdit* editor) const {
+    if (editor) FreeComponent(editor);
+}
+
+TRVTableInplaceEdit::TRVTableInplaceEdit(TComponent* owner) : TRichViewEdit(owner) {
+    SetBorderStyle(bsNone);
+    SetVisible(false);
+    SetVScrollVisible(false);
+    SetHScrollVisible(false);
+    // Arrows that cannot move further take the caret out of the cell.
+    OnCaretGetOut = [this](TCustomRichViewEdit*, TRVGetOutDirection direction) {
+        if (HandleAllocated()) PostMessage(Handle(), WM_RVINPLACEMOVE, WPARAM(direction), 0);
+    };
+}
+
+TRVTableInplaceEdit::~TRVTableInplaceEdit() {
+    Closing = true;
+    if (FOuter && FOuter->InplaceEdit() == this) FOuter->SetInplaceEditor(nullptr, nullptr);
+}
+
+void TRVTableInplaceEdit::SetParentData(TCustomRVData* data) {
+    FParentData = data;
+    auto* rvData = dynamic_cast<TRichViewRVData*>(data);
+    FOuter = rvData ? dynamic_cast<TCustomRichViewEdit*>(rvData->RichView) : nullptr;
+    if (!FOuter) return;
+    Options = FOuter->Options;
+    RVFOptions = FOuter->RVFOptions;
+    RTFOptions = FOuter->RTFOptions;
+    EditorOptions = FOuter->EditorOptions;
+    SetStyle(FOuter->Style());
+    // One history for both editors: the cell's steps join the outer one when editing ends.
+    SetUndoLimit(FOuter->UndoLimit() != 0 ? -1 : 0);
+}
+
+void TRVTableInplaceEdit::SetCell(int row, int col, TRVTableItemInfo* table, int margin) {
+    FRow = row;
+    FCol = col;
+    FTable = table;
+    FItemNo = table ? table->GetItemNo() : -1;
+    LeftMargin = RightMargin = TopMargin = BottomMargin = margin;
+}
+
+void TRVTableInplaceEdit::SetSelectedLook(bool selected) {
+    if (selected == FSelectedLook) return;
+    FSelectedLook = selected;
+    if (selected) {
+        FSavedColor = Color();
+        if (Style()) SetColor(Style()->SelColor);
+    } else {
+        SetColor(FSavedColor);
+    }
+    if (Style() && EditData()->CaretDrawItemNo >= 0) EditData()->ShowCaret(false, false, true);
+}
+
+bool TRVTableInplaceEdit::GetReadOnly() const {
+    return FOuter ? FOuter->GetReadOnly() : TRichViewEdit::GetReadOnly();
+}
+
+void TRVTableInplaceEdit::SetReadOnly(bool value) {
+    if (FOuter)
+        FOuter->SetReadOnly(value);
+    else
+        TRichViewEdit::SetReadOnly(value);
+}
+
+bool TRVTableInplaceEdit::BeforeChange(bool /*quiet*/) {
+    return FOuter && Style() && FOuter->BeforeChange(true);
+}
+
+void TRVTableInplaceEdit::NotifyChange(bool clearRedo) {
+    TRichViewEdit::NotifyChange(clearRedo);
+    if (FTable) FTable->CellEditorChanged();
+}
+
+void TRVTableInplaceEdit::Undo() {
+    if (!CanUndo() && FOuter)
+        FOuter->Undo();
+    else
+        TRichViewEdit::Undo();
+}
+
+void TRVTableInplaceEdit::Redo() {
+    if (!CanRedo() && FOuter)
+        FOuter->Redo();
+    else
+        TRichViewEdit::Redo();
+}
+
+void TRVTableInplaceEdit::KeyDown(Word& key, TShiftState shift) {
+    if (key == VK_TAB && !shift.Contains(ssCtrl)) {
+        if (HandleAllocated())
+            PostMessage(Handle(), WM_RVINPLACEMOVE, shift.Contains(ssShift) ? rvimPrev : rvimNext,
+                        0);
+        key = 0;
+        return;
+    }
+    TRichViewEdit::KeyDown(key, shift);
+}
+
+void TRVTableInplaceEdit::KeyPress(char16_t& key) {
+    if (key == u'\t' && !(GetKeyState(VK_CONTROL) < 0)) {
+        key = 0;
+        return;
+    }
+    TRichViewEdit::KeyPress(key);
+}
+
+void TRVTableInplaceEdit::Dispatch(TMessage& message) {
+    switch (message.Msg) {
+    case WM_GETDLGCODE:
+        TRichViewEdit::Dispatch(message);
+        message.Result |= DLGC_WANTTAB;
+        return;
+    case WM_LBUTTONDOWN:
+        // With the press that opened the editor, this one makes a double click.
+        if (std::exchange(FClicked, false) &&
+            uint32_t(GetMessageTime() - FClickTime) <= GetDoubleClickTime())
+            message.Msg = WM_LBUTTONDBLCLK;
+        break;
+    case WM_RVINPLACEMOVE:
+        // The table may free this editor: nothing of it is touched afterwards.
+        if (FTable) FTable->MoveFromCellEditor(int(message.WParam));
+        return;
+    case WM_RVINPLACEUNDO:
+    case WM_RVINPLACEREDO: {
+        FBusy = true;
+        const bool undo = message.Msg == WM_RVINPLACEUNDO;
+        if (undo ? CanUndo() : CanRedo()) {
+            TRichViewEdit* self = this;
+            if (undo)
+                self->TRichViewEdit::Undo();
+            else
+                self->TRichViewEdit::Redo();
+        }
+        FBusy = false;
+        return;
+    }
+    case WM_UNDO:
+    case EM_UNDO:
+    case EM_REDO:
+    case EM_CANUNDO:
+    case EM_CANREDO:
+        // One history: the outer editor answers and routes back to this one.
+        if (FOuter && FOuter->HandleAllocated()) {
+            message.Result =
+                SendMessage(FOuter->Handle(), message.Msg, message.WParam, message.LParam);
+            return;
+        }
+        break;
+    default:
+        break;
+    }
+    TRichViewEdit::Dispatch(message);
+}
+
+} // namespace epc

@@ -1,0 +1,61 @@
+#pragma once
+// The editor a table lays over the cell being edited: the cell's items live in it while the
+// cell is edited. Its keys, undo and redo are routed so that it and the editor holding the
+// table act as one.
+
+#include <cstdint>
+
+#include "richtext/edit/RVEdit.h"
+#include "richtext/table/RVTable.h"
+
+namespace epc {
+
+class TRVTableInplaceEdit : public TRichViewEdit {
+public:
+    explicit TRVTableInplaceEdit(TComponent* owner);
+    ~TRVTableInplaceEdit() override;
+    std::string ClassName() const override { return "TRVTableInplaceEdit"; }
+
+    // Takes the settings of the editor that holds the table.
+    void SetParentData(TCustomRVData* data);
+    void SetCell(int row, int col, TRVTableItemInfo* table, int margin);
+    void SetSelectedLook(bool selected);
+
+    TRVTableItemInfo* Table() const { return FTable; }
+    TCustomRichViewEdit* Outer() const { return FOuter; }
+    int Row() const { return FRow; }
+    int Col() const { return FCol; }
+    bool Busy() const { return FBusy; }
+    // The press that opened the editor: a press soon after it is a double click.
+    void SetClickTime(LONG time) {
+        FClickTime = time;
+        FClicked = true;
+    }
+    bool Closing = false;
+    bool Oversized = false;
+
+    bool GetReadOnly() const override;
+    void SetReadOnly(bool value) override;
+    bool BeforeChange(bool quiet) override;
+    void NotifyChange(bool clearRedo) override;
+    void Undo() override;
+    void Redo() override;
+    void Dispatch(TMessage& message) override;
+
+protected:
+    void KeyDown(Word& key, TShiftState shift) override;
+    void KeyPress(char16_t& key) override;
+
+private:
+    TCustomRVData* FParentData = nullptr;
+    TCustomRichViewEdit* FOuter = nullptr;
+    TRVTableItemInfo* FTable = nullptr;
+    int FRow = -1, FCol = -1, FItemNo = -1;
+    bool FBusy = false;
+    bool FSelectedLook = false;
+    TColor FSavedColor = clNone;
+    LONG FClickTime = 0;
+    bool FClicked = false;
+};
+
+} // namespace epc

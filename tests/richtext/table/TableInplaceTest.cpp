@@ -1,0 +1,338 @@
+// The cell editor of a table in an editor: opening, typing, moving with Tab and the arrows,
+// closing, and undo shared with the editor that holds the table.
+
+#include <gtest/gtest.h>
+
+#include "platform/testing/UserActions.h"
+#include "richtext/table/RVTableUndo.h"
+#include "tests/richtext/table/TableEditSupport.h"
+
+namespace epc {
+namespace {
+
+class TableInplace : public test::TableEditFixture {
+protected:
+    // Types Text at the caret of the open cell editor as one undoable step.
+    void TypeInCell(const std::string& text) {
+        TRVTableInplaceEdit* editor = Table->InplaceEditor();
+        ASSERT_TRUE(editor);
+        TRVEditRVData* data = editor->EditData();
+        const int itemNo = editor->CaretItemIndex();
+        const int offs = editor->CaretItemOffset();
+        data->BeginUndoAction(rvutTyping, true);
+        data->InsertSubstringUndoable(itemNo, offs, text);
+        data->EndUndoSequence();
+        data->MarkChanged();
+        editor->Format();
+    }
+    std::string Edited() {
+        int row, col;
+        Table->GetEditedCell(row, col);
+        return std::to_string(row) + "," + std::to_string(col);
+    }
+};
+
+TEST_F(TableInplace, TypingInAnEmptyCellAndClosingLeavesOneItemAndOneOuterStep) {
+    Table->GetCell(1, 1)->ResetContent();
+    ASSERT_TRUE(Table->OpenCellEditor(-1, 1, 1, false, true, false, true));
+    EXPECT_EQ(Edit->GetInplaceEditor(), Table->InplaceEditor());
+    EXPECT_EQ(Edit->GetTopEditor(), Table->InplaceEditor());
+    EXPECT_EQ(Table->GetCell(1, 1)->ItemCount(), 0); // the items live in the editor
+    testing::TypeText("abc");
+    EXPECT_EQ(Table->InplaceEditor()->EditData()->GetItemText(0), "abc");
+    Edit->DestroyInplaceEditor();
+    EXPECT_FALSE(Table->InplaceEditor());
+    EXPECT_FALSE(Edit->GetInplaceEditor());
+    ASSERT_EQ(Table->GetCell(1, 1)->ItemCount(), 1);
+    EXPECT_EQ(CellText(1, 1), "abc");
+    ASSERT_EQ(Groups(), 1);
+    TRVUndoInfos* group = Data()->UndoList->LastGroup();
+    ASSERT_EQ(group->Count(), 1);
+    EXPECT_EQ(group->Items(0)->ClassName(), "TRVUndoCellModify");
+}
+
+TEST_F(TableInplace, TheOuterStepIsUndoneAndRedoneByTheReopenedCellEditor) {
+    ASSERT_TRUE(Table->OpenCellEditor(-1, 0, 2, false, false, true, false));
+    TypeInCell("xy");
+    Edit->DestroyInplaceEditor();
+    const std::string typed = Rvf();
+    EXPECT_EQ(CellText(0, 2), "0,2xy");
+    // The record reopens the editor on its cell and posts it the step to undo.
+    Undo();
+    EXPECT_EQ(Edited(), "0,2");
+    Edit->DestroyInplaceEditor();
+    EXPECT_EQ(CellText(0, 2), "0,2");
+    EXPECT_EQ(Groups(), 0);
+    ASSERT_TRUE(Edit->CanRedo());
+    Redo();
+    Edit->DestroyInplaceEditor();
+    EXPECT_EQ(CellText(0, 2), "0,2xy");
+    EXPECT_EQ(Rvf(), typed);
+    EXPECT_EQ(Groups(), 1);
+}
+
+TEST_F(TableInplace, EachPrivateMessageIsPerformedByItsReceiver) {
+    ASSERT_TRUE(Table->OpenCellEditor(-1, 0, 0, false, false, true, false));
+    TypeInCell("!");
+    TRVTableInplaceEdit* editor = Table->InplaceEditor();
+    PostMessage(editor->Handle(), WM_RVINPLACEUNDO, 0, 0);
+    testing::Pump();
+    EXPECT_EQ(editor->EditData()->GetItemText(0), "0,0");
+    PostMessage(editor->Handle(), WM_RVINPLACEREDO, 0, 0);
+    testing::Pump();
+    EXPECT_EQ(editor->EditData()->GetItemText(0), "0,0!");
+    // Moves carry the direction; a plain close has a value of its own.
+    PostMessage(editor->Handle(), WM_RVINPLACEMOVE, rvimDown, 0);
+    testing::Pump();
+    EXPECT_EQ(Edited(), "1,0");
+    PostMessage(Table->InplaceEditor()->Handle(), WM_RVINPLACEMOVE, rvimRight, 0);
+    testing::Pump();
+    EXPECT_EQ(Edited(), "1,1");
+    PostMessage(Table->InplaceEditor()->Handle(), WM_RVINPLACEMOVE, rvimClose, 0);
+    testing::Pump();
+    EXPECT_EQ(Edited(), "-1,-1");
+    EXPECT_EQ(CellText(0, 0), "0,0!");
+    // The editor closes its cell editor before undoing its own step, which reopens the editor
+    // where the step was made.
+    ASSERT_TRUE(Table->OpenCellEditor(-1, 2, 2, false, false, true, false));
+    PostMessage(Edit->Handle(), WM_RVUNDOFROMINPLACE, 0, 0);
+    testing::Pump();
+    EXPECT_EQ(Edited(), "0,0");
+    EXPECT_EQ(Table->InplaceEditor()->EditData()->GetItemText(0), "0,0");
+}
+
+TEST_F(TableInplace, UndoInACellEditorWithNothingToUndoUndoesTheOuterStep) {
+    Table->SetBorderWidth(3);
+    ASSERT_EQ(Groups(), 1);
+    ASSERT_TRUE(Table->OpenCellEditor(-1, 1, 0, false, false, true, false));
+    EXPECT_TRUE(Edit->CanUndo());
+    EXPECT_FALSE(Table->InplaceEditor()->CanUndo());
+    // The cell editor's undo messages are answered by the editor holding the table.
+    EXPECT_EQ(SendMessage(Table->InplaceEditor()->Handle(), EM_CANUNDO, 0, 0), 1);
+    EXPECT_EQ(SendMessage(Table->InplaceEditor()->Handle(), EM_CANREDO, 0, 0), 0);
+    testing::PressKey('Z', TShiftState{ssCtrl});
+    testing::Pump();
+    EXPECT_EQ(Table->BorderWidth(), 0);
+    EXPECT_FALSE(Table->InplaceEditor());
+    EXPECT_EQ(Groups(), 0);
+}
+
+TEST_F(TableInplace, TabAndShiftTabMoveBetweenCellsAndLeaveTheTableAfterTheLast) {
+    Table->MergeCells(1, 0, 2, 1, true);
+    Edit->Format();
+    ASSERT_TRUE(Table->OpenCellEditor(-1, 0, 2, false, false, true, false));
+    testing::PressKey(VK_TAB);
+    EXPECT_EQ(Edited(), "1,0");
+    // The merged cell covers (1, 1): the next cell is (1, 2).
+    testing::PressKey(VK_TAB);
+    EXPECT_EQ(Edited(), "1,2");
+    testing::PressKey(VK_TAB, TShiftState{ssShift});
+    EXPECT_EQ(Edited(), "1,0");
+    testing::PressKey(VK_TAB);
+    testing::PressKey(VK_TAB);
+    testing::PressKey(VK_TAB);
+    EXPECT_EQ(Edited(), "2,1");
+    testing::PressKey(VK_TAB);
+    EXPECT_EQ(Edited(), "2,2");
+    // No cell after the last: the caret goes after the table.
+    testing::PressKey(VK_TAB);
+    EXPECT_FALSE(Table->InplaceEditor());
+    EXPECT_EQ(Edit->CaretItemIndex(), Table->GetItemNo());
+    EXPECT_EQ(Edit->CaretItemOffset(), 1);
+    EXPECT_EQ(CellText(2, 2), "2,2"); // no tab character was typed
+}
+
+TEST_F(TableInplace, ArrowsLeaveTheCellForTheNeighbourOrTheTable) {
+    ASSERT_TRUE(Table->OpenCellEditor(-1, 0, 0, false, false, true, false));
+    testing::PressKey(VK_RIGHT);
+    EXPECT_EQ(Edited(), "0,1");
+    testing::PressKey(VK_DOWN);
+    EXPECT_EQ(Edited(), "1,1");
+    testing::PressKey(VK_UP);
+    testing::PressKey(VK_UP);
+    EXPECT_FALSE(Table->InplaceEditor());
+    EXPECT_EQ(Edit->CaretItemIndex(), Table->GetItemNo());
+    EXPECT_EQ(Edit->CaretItemOffset(), 0);
+}
+
+TEST_F(TableInplace, ARefusedCellIsNotEditedAndOutsideAnEditorNothingOpens) {
+    int asked = 0;
+    Table->OnCellEditing = [&](TRVTableItemInfo*, int row, int, bool, bool& allow) {
+        ++asked;
+        allow = row != 1;
+    };
+    const std::string before = Rvf();
+    EXPECT_FALSE(Table->OpenCellEditor(-1, 1, 1, false, true, false, false));
+    EXPECT_FALSE(Table->InplaceEditor());
+    EXPECT_EQ(Rvf(), before);
+    Table->ChooseCell(0, 1);
+    EXPECT_EQ(Edited(), "0,1");
+    EXPECT_EQ(asked, 2);
+    // Tab into a refused row moves no further.
+    PostMessage(Table->InplaceEditor()->Handle(), WM_RVINPLACEMOVE, rvimDown, 0);
+    testing::Pump();
+    EXPECT_EQ(Edited(), "-1,-1");
+
+    TRVTableItemInfo loose(2, 2, nullptr);
+    EXPECT_FALSE(loose.OpenCellEditor(-1, 0, 0, true, false, false, false));
+}
+
+TEST_F(TableInplace, ScrollingAndNewLayoutsKeepTheEditorOverItsCell) {
+    for (int i = 0; i < 30; ++i)
+        Edit->RVData()->AddTextParagraph("line", 0, 0, TRVTag());
+    Edit->Format();
+    ASSERT_TRUE(Table->OpenCellEditor(-1, 2, 1, false, false, true, false));
+    TControl* editor = Table->InplaceEditor();
+    const TRVTableCellData* cell = Table->GetCell(2, 1);
+    const TRVDrawLineInfo* d = Data()->DrawItems[Data()->GetFirstDrawItemNo(Table->GetItemNo())];
+    EXPECT_EQ(editor->Left(), d->Left + cell->Left);
+    const int top = editor->Top();
+    Edit->ScrollToPixelY(40);
+    testing::Pump();
+    EXPECT_EQ(editor->Top(), top - Edit->VScrollPos() * Edit->VSmallStep());
+    Edit->ScrollToPixelY(0);
+    Edit->TopMargin += 25;
+    Edit->Format();
+    EXPECT_EQ(editor->Top(), top + 25);
+}
+
+TEST_F(TableInplace, TheEditorStateIsNotSavedWhileTheEditorIsBusy) {
+    ASSERT_TRUE(Table->OpenCellEditor(-1, 1, 2, false, false, true, false));
+    TypeInCell("z");
+    int refused = 0;
+    Table->InplaceEditor()->OnChange = [&](TObject*) {
+        try {
+            Table->SaveEditorState();
+        } catch (const ERVTableInplaceError& e) {
+            EXPECT_STREQ(e.what(), "Cannot destroy cell inplace editor at this time");
+            ++refused;
+        }
+    };
+    PostMessage(Table->InplaceEditor()->Handle(), WM_RVINPLACEUNDO, 0, 0);
+    testing::Pump();
+    EXPECT_EQ(refused, 1);
+    EXPECT_EQ(Edited(), "1,2");
+    // Saved outside the editor's own handling: it goes, and comes back on the same cell
+    // without asking again.
+    int asked = 0;
+    Table->OnCellEditing = [&](TRVTableItemInfo*, int, int, bool, bool&) { ++asked; };
+    Table->InplaceEditor()->OnChange = nullptr;
+    Table->SaveEditorState();
+    EXPECT_FALSE(Table->InplaceEditor());
+    EXPECT_EQ(CellText(1, 2), "1,2");
+    Table->RestoreEditorState();
+    EXPECT_EQ(Edited(), "1,2");
+    EXPECT_EQ(asked, 0);
+}
+
+TEST_F(TableInplace, ATableThatLeavesTheDocumentTakesItsCellEditorAlong) {
+    ASSERT_TRUE(Table->OpenCellEditor(-1, 0, 1, false, false, true, false));
+    TypeInCell("q");
+    const int itemNo = Table->GetItemNo();
+    bool full = false;
+    Data()->BeginUndoAction(rvutDelete, true);
+    Data()->DeleteItemUndoable(itemNo, full);
+    Data()->EndUndoSequence();
+    EXPECT_FALSE(Edit->GetInplaceEditor());
+    EXPECT_EQ(Table->GetCell(0, 1)->GetItemText(0), "0,1q");
+    Edit->Format();
+    Undo();
+    ASSERT_EQ(Data()->GetItem(itemNo), Table);
+    EXPECT_EQ(CellText(0, 1), "0,1q");
+    // The typing, handed over before the deletion, is undone after it, in its cell editor.
+    Undo();
+    EXPECT_EQ(Edited(), "0,1");
+    EXPECT_EQ(Table->InplaceEditor()->EditData()->GetItemText(0), "0,1");
+    // Back in the document, the table records again.
+    Table->SetCellPadding(4);
+    EXPECT_EQ(Table->CellPadding(), 4);
+    EXPECT_EQ(Data()->UndoList->LastGroup()->Items(0)->ClassName(), "TRVUndoModifyItemIntProperty");
+}
+
+TEST_F(TableInplace, AClickOnACellOpensTheEditorThereWithTheCaretAtTheClick) {
+    auto at = [&](int row, int col, int dx) {
+        const TRVDrawLineInfo* d =
+            Data()->DrawItems[Data()->GetFirstDrawItemNo(Table->GetItemNo())];
+        const TRVTableCellData* cell = Table->GetCell(row, col);
+        return TPoint(d->Left + cell->Left + (dx < 0 ? cell->Width + dx : dx),
+                      d->Top + cell->Top + cell->Height / 2);
+    };
+    testing::Click(Edit, at(1, 2, -4).X, at(1, 2, -4).Y);
+    EXPECT_EQ(Edited(), "1,2");
+    TRVTableInplaceEdit* editor = Table->InplaceEditor();
+    // Far right of the text: the caret stands after "1,2".
+    EXPECT_EQ(editor->CaretItemOffset(), 4);
+    testing::TypeText("!");
+    testing::Click(Edit, at(0, 0, 2).X, at(0, 0, 2).Y);
+    EXPECT_EQ(Edited(), "0,0");
+    EXPECT_EQ(CellText(1, 2), "1,2!");
+    EXPECT_EQ(Table->InplaceEditor()->CaretItemOffset(), 1);
+    // A press inside the cell editor reaches the outer editor's event at its own coordinates.
+    std::vector<TPoint> downs;
+    Edit->OnRVMouseDown = [&](TCustomRichView* sender, TMouseButton, TShiftState, int itemNo, int x,
+                              int y) {
+        EXPECT_EQ(sender, Edit);
+        EXPECT_EQ(itemNo, Table->GetItemNo());
+        downs.push_back(TPoint(x, y));
+    };
+    const TPoint inside = at(0, 0, 6);
+    testing::Click(Edit, inside.X, inside.Y);
+    ASSERT_EQ(downs.size(), 1u);
+    EXPECT_EQ(downs[0].X, inside.X);
+    EXPECT_EQ(downs[0].Y, inside.Y);
+}
+
+TEST_F(TableInplace, TheClickThatOpenedTheEditorAndTheNextOneMakeADoubleClick) {
+    std::vector<std::string> words;
+    Edit->OnRVDblClick = [&](TCustomRichView*, const std::string& word, int) {
+        words.push_back(word);
+    };
+    const TRVTableCellData* cell = Table->GetCell(2, 0);
+    const TRVDrawLineInfo* d = Data()->DrawItems[Data()->GetFirstDrawItemNo(Table->GetItemNo())];
+    const TPoint at(d->Left + cell->Left + 4, d->Top + cell->Top + cell->Height / 2);
+    testing::Click(Edit, at.X, at.Y);
+    ASSERT_EQ(Edited(), "2,0");
+    testing::Click(Edit, at.X, at.Y);
+    ASSERT_EQ(words.size(), 1u);
+    EXPECT_EQ(words[0].substr(0, 1), "2");
+    // Later presses are single ones again.
+    testing::Wait(GetDoubleClickTime() + 50);
+    testing::Click(Edit, at.X, at.Y);
+    EXPECT_EQ(words.size(), 1u);
+}
+
+TEST_F(TableInplace, NewLinesInTheCellEditorMakeItsRowAndTheEditorTaller) {
+    ASSERT_TRUE(Table->OpenCellEditor(-1, 1, 0, false, false, true, false));
+    const int row = Table->Formatting().RowHeights[1];
+    const int height = Table->InplaceEditor()->Height();
+    testing::PressKey(VK_RETURN);
+    testing::TypeText("x");
+    testing::PressKey(VK_RETURN);
+    EXPECT_GT(Table->Formatting().RowHeights[1], row);
+    EXPECT_EQ(Table->InplaceEditor()->Height() - height, Table->Formatting().RowHeights[1] - row);
+    EXPECT_EQ(Table->Formatting().RowHeights[0], Table->Formatting().RowHeights[2]);
+    Edit->DestroyInplaceEditor();
+    EXPECT_EQ(Table->GetCell(1, 0)->ItemCount(), 3);
+}
+
+TEST_F(TableInplace, TheEditorTakesTheCellColourAndTheTablePaddingAtOnce) {
+    Table->SetColor(clYellow);
+    Table->SetCellIntProperty(-1, "Color", false, false, 2, 2, clAqua);
+    ASSERT_TRUE(Table->OpenCellEditor(-1, 2, 2, false, false, true, false));
+    TRVTableInplaceEdit* editor = Table->InplaceEditor();
+    EXPECT_EQ(editor->Color(), clAqua);
+    Table->SetCellIntProperty(-1, "Color", false, false, 2, 2, clNone);
+    EXPECT_EQ(editor->Color(), clYellow);
+    Table->SetCellPadding(6);
+    EXPECT_EQ(editor->LeftMargin, 6);
+    EXPECT_EQ(editor->BottomMargin, 6);
+    // The editor's limit follows the outer one: no history in the cell without one outside.
+    EXPECT_EQ(editor->UndoLimit(), -1);
+    Edit->DestroyInplaceEditor();
+    Edit->SetUndoLimit(0);
+    ASSERT_TRUE(Table->OpenCellEditor(-1, 2, 2, false, false, true, false));
+    EXPECT_EQ(Table->InplaceEditor()->UndoLimit(), 0);
+}
+
+} // namespace
+} // namespace epc
