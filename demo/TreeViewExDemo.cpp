@@ -1,13 +1,15 @@
 // The word-wrapping tree: long node texts wrapped to the window, rows striped in visible order,
 // the focused node highlighted; then the same nodes as an answer drawing (a hidden tree 300
 // pixels wide, as tall as its content) and as a plain list.
-// The tree has no window here, so the selection shows in its unfocused colours.
+// The first tree sits focused on a shown form, so its selection shows in the focused colours.
 
 #include <string>
 
 #include "components/tree/TreeViewEx.h"
 #include "demo/DemoRegistry.h"
+#include "platform/controls/Forms.h"
 #include "platform/graphics/Bitmap.h"
+#include "platform/testing/UserActions.h"
 
 namespace {
 
@@ -51,10 +53,18 @@ void Fill(TTreeViewEx& tree) {
 }
 
 bool RenderTreeViewEx(const std::string& dir) {
-    TTreeViewEx tree(nullptr);
+    testing::ResetAll();
+    auto* form = new TForm(nullptr);
+    form->SetBorderStyle(bsNone);
+    form->SetBounds(40, 40, 440, 310);
+    auto* shown = new TTreeViewEx(form);
+    shown->SetParent(form);
+    TTreeViewEx& tree = *shown;
     tree.SetColor(clWhite);
     tree.SetBounds(0, 0, 420, 290);
     Fill(tree);
+    testing::ShowForm(form);
+    tree.SetFocus();
     PVirtualNode focused = tree.GetNext(tree.GetFirst());
     tree.AddToSelection(focused);
     tree.SetFocusedNode(focused);
@@ -98,6 +108,8 @@ bool RenderTreeViewEx(const std::string& dir) {
     c->Draw(10, y, &drawing);
     list.RenderToCanvas(c, listExtent, TPoint(330, y), poGridLines);
     page.SaveToPngFile(dir + "/tree-wrapping.png");
+    FreeComponent(form);
+    testing::ResetAll();
     return true;
 }
 
