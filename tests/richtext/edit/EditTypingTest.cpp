@@ -179,6 +179,27 @@ TEST_F(Typing, LaterNumbersThatGrowWiderAreLaidOutAgain) {
     EXPECT_EQ(edited, layout());
 }
 
+TEST_F(Typing, LinesAreBrokenAgainWhenTheScrollBarComes) {
+    // Lines that just fit the window's width; new lines bring the scroll bar, and the lines no
+    // longer fit beside it.
+    Load(std::vector<std::string>(4, "abcdefghi abcdefghi abcdefghi abcdef"));
+    ASSERT_EQ(Data()->DrawItems.Count(), 4);
+    CaretAt(3, 37);
+    for (int i = 0; i < 10; ++i)
+        Key(VK_RETURN);
+    auto layout = [this] {
+        std::vector<int> v;
+        for (int i = 0; i < Data()->DrawItems.Count(); ++i)
+            v.insert(v.end(), {Data()->DrawItems[i]->ItemNo, Data()->DrawItems[i]->Length,
+                               Data()->DrawItems[i]->Top});
+        return v;
+    };
+    const std::vector<int> edited = layout();
+    EXPECT_EQ(Data()->DrawItems.Count(), 4 * 2 + 10);
+    Data()->Format(false);
+    EXPECT_EQ(edited, layout());
+}
+
 TEST_F(Typing, TypingNextToAConcateProtectedItemMakesANewItem) {
     Data()->AddTextParagraph("locked", 4, 0, TRVTag());
     Show();
