@@ -294,6 +294,10 @@ public:
     // caret's item counts as the paragraph's start.
     bool CaretAtParaStart();
     bool CaretAtParaEnd();
+    // Lays out again the list paragraphs from the first list marker at or after FirstItemNo to
+    // the last marker of a text-numbered list: their numbers may have changed width. False when
+    // the whole document must be formatted instead.
+    bool UpdateNumberedLists(int firstItemNo);
     // A new text item like the given one: style, Unicode flag and a copy of the tag.
     std::unique_ptr<TCustomRVItemInfo> CreateTextItemLike(int itemNo);
     // A copy of the list marker that starts the paragraph of ItemNo, or null.

@@ -173,13 +173,16 @@ void TRVEditRVData::FinishEdit(int firstDrawItemNo, int lastDrawItemNo, int item
         return;
     }
     const int change = ItemCount() - itemCountBefore;
-    // Numbering text of later list paragraphs may have changed width with any new or removed
-    // paragraph.
-    const bool lists = change != 0 && GetMarkers(false) && GetMarkers(false)->Count() > 0;
-    if (full || lists || DrawItems.Count() == 0 || firstDrawItemNo < 0) {
+    if (full || DrawItems.Count() == 0 || firstDrawItemNo < 0) {
         Format(false);
     } else {
+        const int editFirst =
+            std::clamp(DrawItems[std::min(firstDrawItemNo, DrawItems.Count() - 1)]->ItemNo, 0,
+                       ItemCount() - 1);
         FormatParasOfDrawRange(firstDrawItemNo, lastDrawItemNo, change);
+        // Numbering text of later list paragraphs may have changed width with any new or
+        // removed paragraph.
+        if (change != 0 && !UpdateNumberedLists(editFirst)) full = true;
         // A scroll bar that came or went with the new height changes the width every line
         // was broken for.
         // (A format that ended with the scroll bar gone may have kept the narrower width.)
@@ -205,13 +208,10 @@ void TRVEditRVData::ReformatAfterUndo(int first, int last, int itemCountChange, 
     const int count = ItemCount();
     const int oldCount = count - itemCountChange;
     const int draws = DrawItems.Count();
-    const TRVMarkerList* markers = GetMarkers(false);
-    const bool lists = itemCountChange != 0 && markers && markers->Count() > 0;
     const int base =
         std::max(GetClientWidth() - GetLeftMargin() - GetRightMargin(), GetMinTextWidth());
     // A document wider than its window may have been narrowed: only a full format tells.
-    if (full || lists || first < 0 || count == 0 || oldCount <= 0 || draws == 0 ||
-        MinWidth > base) {
+    if (full || first < 0 || count == 0 || oldCount <= 0 || draws == 0 || MinWidth > base) {
         Format(false);
         return;
     }
@@ -242,11 +242,35 @@ void TRVEditRVData::ReformatAfterUndo(int first, int last, int itemCountChange, 
         d2 = lo;
     }
     FormatParasOfDrawRange(d1, d2, itemCountChange);
-    if (GetClientWidth() != FLayoutClientWidth ||
+    if ((itemCountChange != 0 && !UpdateNumberedLists(std::clamp(first - 1, 0, count - 1))) ||
+        GetClientWidth() != FLayoutClientWidth ||
         GetClientWidth() - GetLeftMargin() - GetRightMargin() > MinWidth ||
         CalcParasMinWidth(std::clamp(first, 0, count - 1), std::clamp(last, 0, count - 1), nullptr,
                           nullptr) > MinWidth)
         Format(false);
+}
+
+bool TRVEditRVData::UpdateNumberedLists(int firstItemNo) {
+    TRVMarkerList* markers = GetMarkers(false);
+    TRVStyle* style = GetRVStyle();
+    if (!markers || markers->Count() == 0 || !style) return true;
+    // Only numbers written as text change width; bullets and pictures keep theirs.
+    int lastMarker = -1;
+    for (int m = markers->Count() - 1; m >= 0 && lastMarker < 0; --m) {
+        const int listNo = (*markers)[m]->ListNo;
+        if (listNo >= 0 && listNo < style->ListStyles.Count() &&
+            style->ListStyles.GetItem(listNo).HasTextNumberedLevels())
+            lastMarker = FindItemIndex((*markers)[m]);
+    }
+    int first = std::max(firstItemNo, 0);
+    while (first <= lastMarker && GetItemStyleNo(first) != rvsListMarker)
+        ++first;
+    if (lastMarker < 0 || first > lastMarker) return true;
+    const int d1 = GetFirstDrawItemNo(first);
+    const int d2 = GetFirstDrawItemNo(lastMarker);
+    if (d1 < 0 || d2 < 0) return false;
+    FormatParasOfDrawRange(d1, d2, 0);
+    return CalcParasMinWidth(first, lastMarker, nullptr, nullptr) <= MinWidth;
 }
 
 // ---------------------------------------------------------------------------------------------

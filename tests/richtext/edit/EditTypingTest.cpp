@@ -156,6 +156,50 @@ TEST_F(Typing, BackspaceAfterAListMarkerTakesTheParagraphOutOfTheList) {
     EXPECT_EQ(Data()->GetItemStyleNo(3), rvsListMarker);
 }
 
+TEST_F(Typing, LaterNumbersThatGrowWiderAreLaidOutAgain) {
+    TRVListInfo& list = Style->ListStyles.Add();
+    list.AddLevel().ListType = TRVListType::rvlstDecimal;
+    list.Levels[0]->FormatString = "%0:s.";
+    Load(std::vector<std::string>(9, "item text"));
+    for (int i = 8; i >= 0; --i)
+        Data()->SetParagraphMarker(i, 0, 0, 1, false);
+    Edit->Format();
+    // A new list paragraph after the first turns "9." into "10.".
+    CaretAt(1, 5);
+    Key(VK_RETURN);
+    ASSERT_EQ(Data()->ItemCount(), 20);
+    auto layout = [this] {
+        std::vector<int> v;
+        for (int i = 0; i < Data()->DrawItems.Count(); ++i)
+            v.insert(v.end(), {Data()->DrawItems[i]->Left, Data()->DrawItems[i]->Width});
+        return v;
+    };
+    const std::vector<int> edited = layout();
+    Data()->Format(false);
+    EXPECT_EQ(edited, layout());
+}
+
+TEST_F(Typing, LinesAreBrokenAgainWhenTheScrollBarComes) {
+    // Lines that just fit the window's width; new lines bring the scroll bar, and the lines no
+    // longer fit beside it.
+    Load(std::vector<std::string>(4, "abcdefghi abcdefghi abcdefghi abcdef"));
+    ASSERT_EQ(Data()->DrawItems.Count(), 4);
+    CaretAt(3, 37);
+    for (int i = 0; i < 10; ++i)
+        Key(VK_RETURN);
+    auto layout = [this] {
+        std::vector<int> v;
+        for (int i = 0; i < Data()->DrawItems.Count(); ++i)
+            v.insert(v.end(), {Data()->DrawItems[i]->ItemNo, Data()->DrawItems[i]->Length,
+                               Data()->DrawItems[i]->Top});
+        return v;
+    };
+    const std::vector<int> edited = layout();
+    EXPECT_EQ(Data()->DrawItems.Count(), 4 * 2 + 10);
+    Data()->Format(false);
+    EXPECT_EQ(edited, layout());
+}
+
 TEST_F(Typing, TypingNextToAConcateProtectedItemMakesANewItem) {
     Data()->AddTextParagraph("locked", 4, 0, TRVTag());
     Show();
