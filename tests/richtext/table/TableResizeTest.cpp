@@ -86,8 +86,10 @@ protected:
     }
     std::string ColWidths() const {
         std::string s;
-        for (int c = 0; c < Table->ColCount(); ++c)
-            s += (c ? " " : "") + std::to_string(Table->Formatting().ColWidths[c]);
+        for (int c = 0; c < Table->ColCount(); ++c) {
+            if (c) s += ' ';
+            s += std::to_string(Table->Formatting().ColWidths[c]);
+        }
         return s;
     }
 
