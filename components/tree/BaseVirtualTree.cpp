@@ -825,6 +825,9 @@ void TBaseVirtualTree::WndProc(TMessage& message) {
         DoStateChange(states(message.WParam & 0xF), states(message.LParam & 0xF));
         return;
     }
+    case ReleaseEditLinkMessage:
+        if (!FStates.Contains(S::tsEditing)) FEndedEditLink.reset();
+        return;
     case CM_BASE + 2000:
         message.Result = 1;
         return;
