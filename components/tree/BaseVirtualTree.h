@@ -988,7 +988,7 @@ public:
     void ToggleSelection(PVirtualNode startNode, PVirtualNode endNode);
     void ValidateNode(PVirtualNode node, bool recursive);
     void ValidateChildren(PVirtualNode node, bool recursive);
-    void ReinitNode(PVirtualNode node, bool recursive);
+    virtual void ReinitNode(PVirtualNode node, bool recursive);
     void ReinitChildren(PVirtualNode node, bool recursive);
     void ResetNode(PVirtualNode node);
     void RepaintNode(PVirtualNode node);
