@@ -13,6 +13,7 @@
 #include "platform/controls/Forms.h"
 #include "platform/core/Arithmetic.h"
 #include "platform/core/ScopeGuard.h"
+#include "platform/core/Strings.h"
 #include "platform/windows/Window.h"
 
 namespace epc {
@@ -727,7 +728,12 @@ void TBaseVirtualTree::WndProc(TMessage& message) {
     case WM_CHAR:
         if (FStates.Contains(S::tsIncrementalSearchPending)) {
             DoStateChange({}, {S::tsIncrementalSearchPending});
-            IncrementalSearchKey(char16_t(message.WParam));
+            // Typed characters reach the search as the keyboard layout's code page has them.
+            const uint32_t codePage = GetKeyboardLayoutCodePage();
+            const std::u16string typed = AnsiToWide(
+                WideToAnsi(std::u16string(1, char16_t(message.WParam)), codePage), codePage);
+            for (char16_t ch : typed)
+                IncrementalSearchKey(ch);
             return;
         }
         break;
@@ -825,6 +831,9 @@ void TBaseVirtualTree::WndProc(TMessage& message) {
         DoStateChange(states(message.WParam & 0xF), states(message.LParam & 0xF));
         return;
     }
+    case ReleaseEditLinkMessage:
+        if (!FStates.Contains(S::tsEditing)) FEndedEditLink.reset();
+        return;
     case CM_BASE + 2000:
         message.Result = 1;
         return;

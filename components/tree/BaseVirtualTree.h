@@ -551,6 +551,8 @@ public:
     static constexpr UINT_PTR HeaderTimer = 3;
     static constexpr UINT_PTR ScrollTimer = 4;
     static constexpr UINT_PTR SearchTimer = 7;
+    // Posted by the end and the cancel of an edit.
+    static constexpr uint32_t ReleaseEditLinkMessage = WM_APP + 31;
     // The allowed effects (DROPEFFECT_* bits) of DragOperations; an empty set allows all.
     uint32_t GetDragOperations() const;
     void KeyDown(Word& key, TShiftState shift) override;
@@ -986,7 +988,7 @@ public:
     void ToggleSelection(PVirtualNode startNode, PVirtualNode endNode);
     void ValidateNode(PVirtualNode node, bool recursive);
     void ValidateChildren(PVirtualNode node, bool recursive);
-    void ReinitNode(PVirtualNode node, bool recursive);
+    virtual void ReinitNode(PVirtualNode node, bool recursive);
     void ReinitChildren(PVirtualNode node, bool recursive);
     void ResetNode(PVirtualNode node);
     void RepaintNode(PVirtualNode node);

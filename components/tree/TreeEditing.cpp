@@ -54,7 +54,10 @@ bool TBaseVirtualTree::DoEndEdit() {
     if (!IsEditing() || !FEditLink) return true;
     if (!FEditLink->EndEdit()) return false;
     DoStateChange({}, {S::tsEditing});
+    // The link may still be on the call stack (its editor's key handler ends the edit): it is
+    // released by a message once the stack has unwound.
     FEndedEditLink = std::move(FEditLink);
+    if (HandleAllocated()) PostMessage(Handle(), ReleaseEditLinkMessage, 0, 0);
     DoEdited(FFocusedNode, FEditColumn);
     return true;
 }
@@ -67,6 +70,8 @@ bool TBaseVirtualTree::DoCancelEdit() {
     DoStateChange({}, {S::tsEditing});
     FEndedEditLink = std::move(FEditLink);
     DoEditCancelled(FEditColumn);
+    if (HandleAllocated() && !ComponentState().Contains(TComponentStateItem::csDestroying))
+        PostMessage(Handle(), ReleaseEditLinkMessage, 0, 0);
     return true;
 }
 

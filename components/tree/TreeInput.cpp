@@ -750,6 +750,11 @@ void TBaseVirtualTree::HandleMouseDown(TMouseButton button, TShiftState shift, i
                 ClearSelection();
         }
         DoFocusNode(node, true);
+        // A second plain click on the label of the focused node asks for an edit; the button
+        // going up over the same node decides.
+        if (button == mbLeft && !shiftDown && !ctrl && node == lastFocused &&
+            FFocusedNode == node && (hit.HitPositions & hiOnItemLabel))
+            DoStateChange({S::tsEditPending});
         if (FFocusedNode == node) {
             if (ctrl && multi) {
                 DoStateChange({S::tsToggleFocusedSelection});
@@ -788,7 +793,8 @@ void TBaseVirtualTree::HandleMouseMoveMessage(TShiftState shift, int x, int y) {
         FStates.Contains(S::tsLeftButtonDown) &&
         (std::abs(x - FDownPoint.X) >= DragThreshold ||
          std::abs(y - FDownPoint.Y) >= DragThreshold)) {
-        DoStateChange({}, {S::tsOLEDragPending, S::tsVCLDragPending, S::tsClearPending});
+        DoStateChange(
+            {}, {S::tsOLEDragPending, S::tsVCLDragPending, S::tsClearPending, S::tsEditPending});
         // The pressed node goes with the drag even when the button has not been released.
         BeginDrag(true);
         return;
@@ -857,6 +863,17 @@ void TBaseVirtualTree::HandleMouseUp(TMouseButton button, TShiftState, int, int,
             InvalidateNode(node);
         }
     }
+    if (FStates.Contains(S::tsEditPending) && !FStates.Contains(S::tsEditing)) {
+        // The timer gives a double click the chance to cancel the edit.
+        if (button == mbLeft && FFocusedNode && hit.HitNode == FFocusedNode &&
+            (hit.HitPositions & hiOnItemLabel) && DoCanEdit(FFocusedNode, FFocusedColumn) &&
+            HandleAllocated()) {
+            FEditColumn = FFocusedColumn;
+            SetTimer(Handle(), EditTimer, FEditDelay);
+        } else {
+            DoStateChange({}, {S::tsEditPending});
+        }
+    }
     DoStateChange({}, {S::tsOLEDragPending, S::tsVCLDragPending,
                        button == mbLeft    ? S::tsLeftButtonDown
                        : button == mbRight ? S::tsRightButtonDown
@@ -865,8 +882,9 @@ void TBaseVirtualTree::HandleMouseUp(TMouseButton button, TShiftState, int, int,
 }
 
 void TBaseVirtualTree::HandleMouseDblClick(TMouseButton, TShiftState, const THitInfo& hit) {
+    StopTimer(EditTimer);
     DoStateChange({}, {S::tsClearPending, S::tsToggleFocusedSelection, S::tsOLEDragPending,
-                       S::tsVCLDragPending, S::tsDrawSelPending});
+                       S::tsVCLDragPending, S::tsDrawSelPending, S::tsEditPending});
     PVirtualNode node = hit.HitNode;
     if (!node) return;
     if (hit.HitPositions & hiOnItemCheckbox) {

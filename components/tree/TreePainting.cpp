@@ -497,7 +497,14 @@ void TBaseVirtualTree::RenderToCanvas(TCanvas* target, TRect window, TPoint targ
                 }
                 if (OnAfterItemErase) OnAfterItemErase(this, canvas, node, itemRect);
 
-                const bool selected = (paintOptions & poSelection) && Has(node, nsSelected);
+                // The drop target takes its own colours when the drop goes onto it (or it is
+                // selected anyway); the focused node is highlighted like a selected one, so that
+                // a node painter can rely on a highlight behind the focused node's text.
+                const bool dropTarget =
+                    (paintOptions & poSelection) && node == FDropTargetNode &&
+                    (FDropMode == TVTDropMode::dmOnNode || Has(node, nsSelected));
+                const bool selected = (paintOptions & poSelection) &&
+                                      (dropTarget || Has(node, nsSelected) || node == FFocusedNode);
                 bool lineImageReady = false;
                 for (TColumnIndex c : cells) {
                     TVTPaintInfo info;
@@ -601,9 +608,11 @@ void TBaseVirtualTree::RenderToCanvas(TCanvas* target, TRect window, TPoint targ
                         labelRect =
                             TRect(info.CellRect.Left, 0, info.CellRect.Right, labelRect.Bottom);
                     if (selected && (isMain || selection.Contains(toFullRowSelect))) {
-                        canvas->Brush()->SetColor(selectionColor);
+                        canvas->Brush()->SetColor(dropTarget ? FColors->DropTargetColor()
+                                                             : selectionColor);
                         canvas->FillRect(labelRect);
-                        canvas->Brush()->SetColor(selectionBorder);
+                        canvas->Brush()->SetColor(dropTarget ? FColors->DropTargetBorderColor()
+                                                             : selectionBorder);
                         canvas->FrameRect(labelRect);
                     }
                     if ((paintOptions & poFocusRect) && node == FFocusedNode &&
@@ -616,7 +625,8 @@ void TBaseVirtualTree::RenderToCanvas(TCanvas* target, TRect window, TPoint targ
                     if (info.StateImage.Index >= 0) PaintImage(info, info.StateImage, FStateImages);
                     if (info.NormalImage.Index >= 0) PaintImage(info, info.NormalImage, FImages);
                     canvas->Font()->Assign(Font());
-                    if (selected && isMain && focused) canvas->Font()->SetColor(clHighlightText);
+                    if (selected && isMain && (focused || dropTarget))
+                        canvas->Font()->SetColor(clHighlightText);
                     DoPaintNode(info);
                     if (OnAfterCellPaint) OnAfterCellPaint(this, canvas, node, c, info.CellRect);
                 }

@@ -8,6 +8,7 @@
 
 #include "components/tree/BaseVirtualTree.h"
 #include "components/tree/TreeUnit.h"
+#include "components/tree/VirtualDrawTree.h"
 #include "platform/controls/Forms.h"
 #include "platform/windows/Messages.h"
 #include "platform/windows/Window.h"
@@ -162,6 +163,13 @@ void TVirtualTreeHintWindow::DrawHint(TBitmap& target) {
     canvas->FillRect(body);
     canvas->Brush()->SetColor(clBlack);
     canvas->FrameRect(body);
+    // A draw tree paints its node hints itself.
+    if (auto* drawTree = dynamic_cast<TCustomVirtualDrawTree*>(FHintData.Tree);
+        drawTree && FHintData.Node) {
+        drawTree->DoDrawHint(canvas, FHintData.Node, body, FHintData.Column);
+        DrawHintShadow(target, TRect(0, 0, w, h));
+        return;
+    }
     if (FDrawBuffer->Canvas()->Font()) canvas->Font()->Assign(FDrawBuffer->Canvas()->Font());
     canvas->Font()->SetColor(clInfoText);
     HDC dc = canvas->Handle();

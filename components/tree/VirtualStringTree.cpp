@@ -313,10 +313,7 @@ std::string TCustomVirtualStringTree::DoGetNodeTooltip(PVirtualNode node, TColum
 
 int TCustomVirtualStringTree::DoIncrementalSearch(PVirtualNode node, const std::u16string& text) {
     if (OnIncrementalSearch) return TBaseVirtualTree::DoIncrementalSearch(node, text);
-    // Typed letters match whatever their case.
-    const std::u16string nodeText = Text(node, FocusedColumn());
-    if (nodeText.size() < text.size()) return 1;
-    return WideUpperCase(nodeText.substr(0, text.size())) == WideUpperCase(text) ? 0 : 1;
+    return Text(node, FocusedColumn()).starts_with(text) ? 0 : 1;
 }
 
 std::unique_ptr<IVTEditLink> TCustomVirtualStringTree::DoCreateEditor(PVirtualNode node,

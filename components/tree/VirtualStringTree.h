@@ -106,7 +106,7 @@ public:
                    int chunkSize) override;
     int32_t RenderOLEData(const FORMATETC& format, STGMEDIUM& medium, bool forClipboard) override;
     void InvalidateNode(PVirtualNode node) override;
-    void ReinitNode(PVirtualNode node, bool recursive);
+    void ReinitNode(PVirtualNode node, bool recursive) override;
     void GetTextInfo(PVirtualNode node, TColumnIndex column, TFont* font, TRect& r,
                      std::u16string& text) override;
     std::unique_ptr<TCustomVirtualTreeOptions> GetOptionsClass() override;

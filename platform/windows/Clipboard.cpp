@@ -278,7 +278,8 @@ void ResetClipboardForTesting() {
     ClearSynthesized();
     s.Open = false;
     s.OpenWindow = s.Owner = nullptr;
-    s.Names.clear();
+    // Registered format names stay for the session, as the system keeps them: components cache
+    // the numbers they were given.
     s.FailAfter = -1;
 }
 

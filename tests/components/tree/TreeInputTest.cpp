@@ -568,3 +568,81 @@ TEST_F(InputFixture, F1AsksTheNodeThenItsAncestorsThenTheControls) {
     ASSERT_EQ(opened.size(), 2u);
     EXPECT_EQ(opened[1], 55);
 }
+
+namespace {
+
+// A link without an editor window that counts its edits and its own lifetime.
+struct TCountingLink : IVTEditLink {
+    explicit TCountingLink(int& alive) : Alive(alive) { ++Alive; }
+    ~TCountingLink() override { --Alive; }
+    bool BeginEdit() override { return true; }
+    bool CancelEdit() override { return true; }
+    bool EndEdit() override { return true; }
+    TRect GetBounds() override { return {}; }
+    bool PrepareEdit(TBaseVirtualTree*, PVirtualNode, TColumnIndex) override { return true; }
+    void ProcessMessage(TMessage&) override {}
+    void SetBounds(TRect) override {}
+    int& Alive;
+};
+
+} // namespace
+
+TEST_F(InputFixture, SecondClickOnTheFocusedLabelEditsAfterTheDelay) {
+    auto* o = tree->TreeOptions();
+    o->SetMiscOptions(o->MiscOptions() | toEditable);
+    tree->SetEditDelay(500);
+    int alive = 0;
+    tree->OnCreateEditor = [&](TBaseVirtualTree*, PVirtualNode, TColumnIndex,
+                               std::unique_ptr<IVTEditLink>& link) {
+        link = std::make_unique<TCountingLink>(alive);
+    };
+    bool allow = true;
+    tree->OnEditing = [&](TBaseVirtualTree*, PVirtualNode, TColumnIndex, bool& allowed) {
+        allowed = allow;
+    };
+    const TPoint p = RowLabel(1);
+    // The first click only focuses.
+    ua::Click(tree, p.X, p.Y);
+    ASSERT_EQ(tree->FocusedNode(), Top(1));
+    ua::Wait(1000);
+    EXPECT_FALSE(tree->IsEditing());
+    // The second one edits, but only once the delay has passed.
+    ua::Click(tree, p.X, p.Y);
+    ua::Wait(400);
+    EXPECT_FALSE(tree->IsEditing());
+    ua::Wait(200);
+    EXPECT_TRUE(tree->IsEditing());
+    EXPECT_EQ(alive, 1);
+    // The ended link is released by a message once the edit is over.
+    ASSERT_TRUE(tree->EndEditNode());
+    EXPECT_FALSE(tree->IsEditing());
+    ua::Pump();
+    EXPECT_EQ(alive, 0);
+
+    // Refused by the edit-allowed notification: no edit.
+    allow = false;
+    ua::Wait(1000);
+    ua::Click(tree, p.X, p.Y);
+    ua::Wait(1000);
+    EXPECT_FALSE(tree->IsEditing());
+    // A click on another node, or outside the label of the focused one, does not edit either.
+    allow = true;
+    const TPoint q = RowLabel(2);
+    ua::Click(tree, q.X, q.Y);
+    ua::Wait(1000);
+    EXPECT_FALSE(tree->IsEditing());
+    ua::Click(tree, 280, q.Y);
+    ua::Wait(1000);
+    EXPECT_FALSE(tree->IsEditing());
+    // A double click on the focused node toggles rather than edits.
+    ua::DoubleClick(tree, q.X, q.Y);
+    ua::Wait(1000);
+    EXPECT_FALSE(tree->IsEditing());
+    // A cancelled edit releases its link too.
+    ua::Click(tree, q.X, q.Y);
+    ua::Wait(1000);
+    ASSERT_TRUE(tree->IsEditing());
+    EXPECT_TRUE(tree->CancelEditNode());
+    ua::Pump();
+    EXPECT_EQ(alive, 0);
+}

@@ -238,3 +238,26 @@ TEST(TreePaint, SelectionRectangleOverTheRows) {
     EXPECT_EQ(At(f.bitmap, 99, 20), White);
     EXPECT_EQ(At(f.bitmap, 160, 20), White);
 }
+
+TEST(TreePaint, DropTargetTakesItsColoursWhenDroppedOn) {
+    Fixture f;
+    f.tree.Colors()->SetDropTargetColor(clRed);
+    f.tree.Colors()->SetDropTargetBorderColor(clRed);
+    const COLORREF red = RGB(255, 0, 0);
+    // B's label starts at x 20 + 4 (margin) in row 2.
+    f.tree.SetDropTarget(f.b, TVTDropMode::dmOnNode);
+    f.Render(DefaultRenderOptions);
+    EXPECT_EQ(At(f.bitmap, 22, 36 + 3), red);
+    // Above or below an unselected node only the drop mark shows, not the node colours.
+    f.tree.SetDropTarget(f.b, TVTDropMode::dmAbove);
+    f.Render(DefaultRenderOptions);
+    EXPECT_NE(At(f.bitmap, 22, 36 + 12), red);
+    // A selected drop target keeps the drop colours in any mode.
+    f.tree.AddToSelection(f.b);
+    f.Render(DefaultRenderOptions);
+    EXPECT_EQ(At(f.bitmap, 22, 36 + 12), red);
+    // The answer drawing's options show none of it.
+    f.tree.SetDropTarget(f.b, TVTDropMode::dmOnNode);
+    f.Render(poGridLines);
+    EXPECT_EQ(At(f.bitmap, 22, 36 + 3), White);
+}

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "components/tree/TreeUnit.h"
+#include "platform/testing/UserActions.h"
+#include "platform/windows/Clipboard.h"
 
 using namespace epc;
 
@@ -76,4 +78,8 @@ TEST(TreeUnit, InitialisationRegistersFormats) {
     ASSERT_NE(TClipboardFormatList::FindFormat("Virtual Tree Data"), nullptr);
     EXPECT_EQ(TClipboardFormatList::FindFormat("Virtual Tree Data")->Priority, 50);
     EXPECT_EQ(RegisterTreeClipboardFormat("Virtual Tree Reference"), unit.CF_VTREFERENCE);
+    // The numbers are the session's: a reset of the test platform keeps them, as the system does.
+    epc::testing::ResetAll();
+    EXPECT_EQ(RegisterTreeClipboardFormat("Virtual Tree Data"), unit.CF_VIRTUALTREE);
+    EXPECT_EQ(GetClipboardFormatName(unit.CF_CSV), "CSV");
 }

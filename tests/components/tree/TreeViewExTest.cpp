@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "TreeTestSupport.h"
 #include "components/tree/TreeViewEx.h"
+#include "platform/core/ScopeGuard.h"
 #include "platform/core/Streams.h"
 
 using namespace epc;
@@ -12,7 +15,7 @@ namespace {
 // A word-wrapping tree in the fixed-metric face: 16 pixels a line, 8 a character.
 class TTestTree : public TTreeViewEx {
 public:
-    TTestTree() : TTreeViewEx(nullptr) {
+    explicit TTestTree(TComponent* owner = nullptr) : TTreeViewEx(owner) {
         Font()->SetName("Fixed Metrics Test");
         Font()->SetHeight(-16);
         SetColor(clWhite);
@@ -242,6 +245,55 @@ TEST(TreeViewExStripes, PartialRepaintAfterCollapseAboveTakesTheRowParity) {
     // The next window on, without a change in between, continues the count.
     f.Render(f.tree.NodeTop(f.e));
     EXPECT_EQ(f.Stripe(f.e), 0);
+}
+
+// The focused node and the drop target get white text from the node painter; the base painter
+// puts the highlight behind it, so the text shows on a white row.
+TEST(TreeViewExStripes, FocusedNodeAndDropTargetTextsShowOnWhiteRows) {
+    TForm* form = epc::testing::NewTreeForm();
+    auto freeForm = Finally([form] {
+        FreeComponent(form);
+        epc::testing::ResetAll();
+    });
+    auto* tree = new TTestTree(form);
+    tree->SetParent(form);
+    PVirtualNode a = tree->Add(nullptr, "focused");
+    tree->Add(nullptr, "striped");
+    PVirtualNode c = tree->Add(nullptr, "dropped on");
+    tree->UpdateNodeHeights();
+    epc::testing::ShowForm(form);
+    tree->SetFocus();
+    ASSERT_TRUE(tree->Focused());
+    TBitmap bitmap(200, 300, pf32bit);
+    auto coloursIn = [&](PVirtualNode node) {
+        const TRect r = tree->NodeTextRect(node);
+        const int top = tree->NodeTop(node);
+        std::set<uint32_t> colours;
+        // The first letters, clear of the focus rectangle's dots.
+        for (int y = top + 3; y < top + int(tree->NodeHeight(node)) - 3; ++y)
+            for (int x = r.Left + 2; x < r.Left + 40; ++x)
+                colours.insert(reinterpret_cast<uint32_t*>(bitmap.ScanLine(y))[x] & 0xFFFFFF);
+        return colours.size();
+    };
+    auto render = [&] {
+        tree->RenderToCanvas(bitmap.Canvas(), TRect(0, 0, 200, 300), TPoint(0, 0),
+                             DefaultRenderOptions);
+    };
+    // Neither is selected: the texts are drawn on the highlight, not white on white.
+    tree->SetFocusedNode(a);
+    tree->SetDropTarget(c, TVTDropMode::dmOnNode);
+    ASSERT_FALSE(tree->Selected(a));
+    render();
+    EXPECT_GE(coloursIn(a), 2u);
+    EXPECT_GE(coloursIn(c), 2u);
+    // Without the focus the drop target still shows.
+    tree->SetFocusedNode(nullptr);
+    auto* other = new TTestTree(form);
+    other->SetParent(form);
+    other->SetFocus();
+    ASSERT_FALSE(tree->Focused());
+    render();
+    EXPECT_GE(coloursIn(c), 2u);
 }
 
 // ---- Dragging ---------------------------------------------------------------------------------

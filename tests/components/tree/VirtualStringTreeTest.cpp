@@ -18,6 +18,7 @@
 #include "components/tree/VTEditors.h"
 #include "components/tree/VirtualDrawTree.h"
 #include "components/tree/VirtualStringTree.h"
+#include "platform/core/ScopeGuard.h"
 #include "platform/core/Strings.h"
 #include "platform/windows/Clipboard.h"
 #include "platform/windows/DataTransfer.h"
@@ -125,6 +126,16 @@ TEST(StringTree, DefaultTextAndWidthFollowTheText) {
     tree.Texts[{node, NoColumn}] = u"ab";
     tree.InvalidateNode(node);
     EXPECT_EQ(tree.DoGetNodeWidth(node, NoColumn), 2 * 8 + 2 * tree.TextMargin());
+    // Reinitialising forgets the width too, also when asked through the base tree, and for the
+    // children of a recursive call.
+    PVirtualNode child = tree.Add(node, u"abc");
+    EXPECT_EQ(tree.DoGetNodeWidth(child, NoColumn), 3 * 8 + 2 * tree.TextMargin());
+    tree.Texts[{node, NoColumn}] = u"abcd";
+    tree.Texts[{child, NoColumn}] = u"a";
+    TBaseVirtualTree& base = tree;
+    base.ReinitNode(node, true);
+    EXPECT_EQ(tree.DoGetNodeWidth(node, NoColumn), 4 * 8 + 2 * tree.TextMargin());
+    EXPECT_EQ(tree.DoGetNodeWidth(child, NoColumn), 1 * 8 + 2 * tree.TextMargin());
 }
 
 TEST(StringTree, PaintTextHandlersSetTheFontTextsAreMeasuredAndShortenedWith) {
@@ -274,9 +285,49 @@ TEST(StringTree, CopyingPutsTheSelectedTextsOnTheClipboard) {
 
 TEST(StringTree, IncrementalSearchMatchesTheTextStart) {
     TSmallTree t;
-    EXPECT_EQ(t.tree.DoIncrementalSearch(t.a11, u"A1"), 0);
+    EXPECT_EQ(t.tree.DoIncrementalSearch(t.a11, u"a1"), 0);
+    EXPECT_EQ(t.tree.DoIncrementalSearch(t.a11, u"a11"), 0);
+    EXPECT_EQ(t.tree.DoIncrementalSearch(t.a11, u"A1"), 1); // the case counts
     EXPECT_EQ(t.tree.DoIncrementalSearch(t.a1, u"a11"), 1);
     EXPECT_EQ(t.tree.DoIncrementalSearch(t.b, u"a"), 1);
+}
+
+TEST(StringTree, TypedSearchGoesThroughTheKeyboardCodePage) {
+    TForm* form = ua::NewTreeForm();
+    auto restore = Finally([form] {
+        FreeComponent(form);
+        SetKeyboardLayoutCodePageForTesting(0);
+        ua::ResetAll();
+    });
+    auto* tree = new TTextsTree(form);
+    tree->SetParent(form);
+    tree->SetIncrementalSearch(TVTIncrementalSearch::isAll);
+    PVirtualNode alpha = tree->Add(nullptr, u"alpha");
+    PVirtualNode upper = tree->Add(nullptr, u"Beta");
+    PVirtualNode cyrillic = tree->Add(nullptr, u"\u0431\u0435\u0442\u0430");
+    ua::ShowForm(form);
+    tree->SetFocus();
+    tree->SetFocusedNode(alpha);
+    ua::TypeText(u"b");
+    EXPECT_EQ(tree->FocusedNode(), alpha); // "Beta" starts with a capital
+    ua::Wait(tree->IncrementalSearchTimeout() + 10);
+    ua::TypeText(u"B");
+    EXPECT_EQ(tree->FocusedNode(), upper);
+    // A Cyrillic letter (from a letter key of a Cyrillic layout) is found under a Cyrillic layout,
+    // and is no letter under a Western one.
+    auto typeCyrillic = [&] {
+        SendMessage(tree->Handle(), WM_KEYDOWN, 'D', 1);
+        SendMessage(tree->Handle(), WM_CHAR, 0x0431, 1);
+    };
+    ua::Wait(tree->IncrementalSearchTimeout() + 10);
+    SetKeyboardLayoutCodePageForTesting(1252);
+    typeCyrillic();
+    EXPECT_EQ(tree->FocusedNode(), upper);
+    EXPECT_EQ(tree->SearchBuffer(), u"?");
+    ua::Wait(tree->IncrementalSearchTimeout() + 10);
+    SetKeyboardLayoutCodePageForTesting(1251);
+    typeCyrillic();
+    EXPECT_EQ(tree->FocusedNode(), cyrillic);
 }
 
 // ---- Streaming --------------------------------------------------------------------------------
@@ -448,6 +499,32 @@ TEST(DrawTree, PaintingAndWidthsComeFromTheEvents) {
     TBitmap bitmap(200, 100, pf32bit);
     tree.RenderToCanvas(bitmap.Canvas(), TRect(0, 0, 200, 100), TPoint(0, 0), DefaultRenderOptions);
     EXPECT_EQ(drawn, 3);
+}
+
+TEST(DrawTree, HintsArePaintedByTheEvent) {
+    TVirtualDrawTree tree(nullptr);
+    tree.SetNodeDataSize(0);
+    PVirtualNode node = tree.AddChild(nullptr);
+    TVirtualTreeHintWindow hint(nullptr);
+    TVTHintData data;
+    data.Tree = &tree;
+    data.Node = node;
+    const TRect r = hint.CalcHintRect(300, "text", &data);
+    TBitmap target(r.Width(), r.Height(), pf32bit);
+    int calls = 0;
+    tree.OnDrawHint = [&](TBaseVirtualTree* sender, TCanvas* canvas, PVirtualNode hinted,
+                          const TRect& area, TColumnIndex column) {
+        ++calls;
+        EXPECT_EQ(sender, &tree);
+        EXPECT_EQ(hinted, node);
+        EXPECT_EQ(column, NoColumn);
+        EXPECT_EQ(area.Right, r.Width() - HintShadowSize);
+        canvas->Brush()->SetColor(clRed);
+        canvas->FillRect(TRect(2, 2, 6, 6));
+    };
+    hint.DrawHint(target);
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(reinterpret_cast<uint32_t*>(target.ScanLine(3))[3] & 0xFFFFFF, 0xFF0000u);
 }
 
 } // namespace
