@@ -448,16 +448,17 @@ TEST(TreeWorker, StartsNoThreadWhileIdle) {
         tree.InvalidatePositionCache();
         ASSERT_NE(TWorkerThread::Instance(), nullptr);
         EXPECT_FALSE(TWorkerThread::Instance()->Started());
-        EXPECT_EQ(ThreadCount(), before);
+        // At most: a thread another test left behind may end meanwhile.
+        EXPECT_LE(ThreadCount(), before);
         // Queued work starts the thread; its body returns at once.
         TWorkerThread::Instance()->AddTree(&tree);
         EXPECT_TRUE(TWorkerThread::Instance()->Started());
     }
     // The last tree ends the worker and joins its thread; the kernel may list the finished
-    // thread a moment longer.
-    for (int i = 0; i < 200 && ThreadCount() != before; ++i)
+    // thread a moment longer, and a busy machine may take a while to reap it.
+    for (int i = 0; i < 1000 && ThreadCount() > before; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    EXPECT_EQ(ThreadCount(), before);
+    EXPECT_LE(ThreadCount(), before);
 }
 
 TEST(TreeWorker, SharedWhileTreesLive) {
