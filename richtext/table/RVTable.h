@@ -130,6 +130,8 @@ public:
     // The containing document's options, less style tables, layout and background: a cell's
     // stored contents are items only.
     TRVFOptions GetRVFOptions() const override;
+    // The background picture travels beside the published properties.
+    void DefineProperties(TFiler* filer) override;
 
     // Stream forms of the visible borders (a set of Left, Top, Right, Bottom).
     uint8_t GetVisibleBordersBits() const;
