@@ -413,14 +413,22 @@ public:
     void CellEditorChanged();
     // A press (release) at a client point of the containing control, for the cell editor.
     void PassPressToCellEditor(TMouseButton button, TShiftState shift, TPoint client, bool down);
-    // A table that moves into an undo record closes its cell editor and stops recording.
+    // A table that moves into an undo record closes its cell editor, stops recording and
+    // takes its cells out of the document; coming back gives them the document again.
     void MoveToUndo(TCustomRVData* rvData) override;
+    void AttachToDocument(TCustomRVData* rvData) override;
     // An open cell editor steps aside while a border is dragged (ERVTableInplaceError when it
     // cannot) and comes back afterwards.
     virtual void SaveEditorState();
     virtual void RestoreEditorState();
     void ChooseCell(int row, int col);
-    void EditCell(int row, int col);
+    void EditCell(int row, int col, bool caretAtEnd = false);
+    // The caret keys move into the table: Mode 0 edits the first cell, 1 the last one, 2 (3)
+    // the cell of row 0 (of the last row) under X. False when no cell editor opened.
+    bool EnterTableByCaret(int mode, int x);
+    bool AcceptCaret(int direction, int x) override {
+        return EnterTableByCaret(direction, x);
+    }
     void GetChosenCell(int& row, int& col) const {
         row = FChosenRow;
         col = FChosenCol;
@@ -633,6 +641,11 @@ private:
     std::unique_ptr<TRVTableInplaceEdit, TRVTableInplaceEditDeleter> FInplaceEditor;
     int FEditedRow = -1, FEditedCol = -1;
     int FChosenRow = -1, FChosenCol = -1;
+    // Chooses the main cell at (Row, Col) and edits it in an editing document; true when its
+    // editor is open.
+    bool ChooseAndEditCell(int row, int col, bool caretAtEnd);
+    // Tells the containing document that the table holds its active sub-document (or no more).
+    void ShowAsActiveSubDocument(bool active);
     TRVUndoList* FUndoTarget = nullptr;
     bool FUndoTargetSet = false;
     bool FEditorPressed = false;
