@@ -130,6 +130,9 @@ public:
     // The containing document's options, less style tables, layout and background: a cell's
     // stored contents are items only.
     TRVFOptions GetRVFOptions() const override;
+    // Hyperlinks of the cell are numbered on from those before the table.
+    int32_t FirstJumpNo = 0;
+    int GetFirstJumpNo() const override { return FirstJumpNo; }
     // The background picture travels beside the published properties.
     void DefineProperties(TFiler* filer) override;
 
@@ -429,6 +432,9 @@ public:
     bool AcceptCaret(int direction, int x) override {
         return EnterTableByCaret(direction, x);
     }
+    // Numbers the hyperlinks of the cells (of the cell editor for the edited cell) on from
+    // JumpNo, in reading order, and adds the cells' ones to the document's list.
+    void BuildJumps(int left, int top, int& jumpNo) override;
     void GetChosenCell(int& row, int& col) const {
         row = FChosenRow;
         col = FChosenCol;

@@ -516,6 +516,44 @@ void TRVTableItemInfo::EditCell(int row, int col, bool caretAtEnd) {
     OpenCellEditor(-1, row, col, false, false, caretAtEnd, !caretAtEnd);
 }
 
+namespace {
+
+// The cell editor numbered from another first jump: its jumps and its items' numbers move along.
+void ShiftJumpNumbers(TCustomRVFormattedData& data, int shift) {
+    if (shift == 0) return;
+    for (auto& jump : data.Jumps)
+        jump->Id += shift;
+    data.NextJumpNo += shift;
+    for (int i = 0; i < data.ItemCount(); ++i)
+        if (TCustomRVItemInfo* item = data.GetItem(i); item->JumpID >= 0) item->JumpID += shift;
+}
+
+} // namespace
+
+void TRVTableItemInfo::BuildJumps(int /*left*/, int /*top*/, int& jumpNo) {
+    auto* owner = dynamic_cast<TCustomRVFormattedData*>(FRVData);
+    for (int r = 0; r < RowCount(); ++r)
+        for (int c = 0; c < ColCount(); ++c) {
+            TRVTableCellData* cell = Rows.GetRow(r)->Cell(c);
+            if (!cell) continue;
+            if (FInplaceEditor && r == FEditedRow && c == FEditedCol) {
+                // The cell editor keeps its own hyperlinks, numbered from here.
+                TRVEditRVData* inner = FInplaceEditor->EditData();
+                ShiftJumpNumbers(*inner, jumpNo - inner->FirstJumpNo);
+                inner->FirstJumpNo = jumpNo;
+                jumpNo = std::max(jumpNo, int(inner->NextJumpNo));
+                continue;
+            }
+            // The other cells' hyperlinks join the document's list, at root coordinates.
+            cell->FirstJumpNo = jumpNo;
+            if (!owner || cell->DrawItems.Count() == 0) continue;
+            std::vector<std::unique_ptr<TRVJumpInfo>> jumps;
+            jumpNo += cell->BuildJumpList(jumpNo, &jumps);
+            for (auto& jump : jumps)
+                owner->Jumps.push_back(std::move(jump));
+        }
+}
+
 bool TRVTableItemInfo::EnterTableByCaret(int mode, int x) {
     if (Rows.IsEmpty() || !Options.Contains(TRVTableOption::rvtoEditing)) return false;
     int row = 0, col = 0;
