@@ -63,6 +63,8 @@ enum class TRVTablePrintOption { rvtoHalftoneBorders, rvtoRowsSplit, rvtoWhiteBa
 using TRVTablePrintOptions = TSet<TRVTablePrintOption>;
 enum TRVCellVAlign : uint8_t { rvcTop, rvcMiddle, rvcBottom, rvcVDefault };
 enum TRVItemBackgroundStyle : uint8_t { rvbsColor, rvbsStretched, rvbsTiled, rvbsCentered };
+// How a background object lays out the picture of a cell or table of that style.
+TBackgroundStyle RVCellBackgroundStyle(TRVItemBackgroundStyle style);
 
 // The pen style of grid lines; psClear switches them off.
 extern TPenStyle RVTableGridPenStyle;

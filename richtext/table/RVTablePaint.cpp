@@ -30,7 +30,9 @@ bool SameRGB(TColor a, TColor b) {
     return ColorToRGB(a) == ColorToRGB(b);
 }
 
-TBackgroundStyle ToBackgroundStyle(TRVItemBackgroundStyle style) {
+} // namespace
+
+TBackgroundStyle RVCellBackgroundStyle(TRVItemBackgroundStyle style) {
     switch (style) {
     case rvbsStretched:
         return TBackgroundStyle::bsStretched;
@@ -42,8 +44,6 @@ TBackgroundStyle ToBackgroundStyle(TRVItemBackgroundStyle style) {
         return TBackgroundStyle::bsNoBitmap;
     }
 }
-
-} // namespace
 
 bool TRVTableItemInfo::ShowsGridLines() const {
     return (StateBits & rvtsEditMode) && !Options.Contains(TRVTableOption::rvtoHideGridLines);
@@ -70,7 +70,7 @@ void TRVTableItemInfo::PaintAt(int x, int y, TCanvas* canvas, const TRect& clip,
     if (!IntersectRect(visible, box, clip)) return;
     // 1. Background.
     if (FBackground) {
-        FBackground->SetStyle(ToBackgroundStyle(FBackgroundStyle));
+        FBackground->SetStyle(RVCellBackgroundStyle(FBackgroundStyle));
         FBackground->Draw(canvas, visible, true, Color(), fi.Width, fi.Height, x, y, 0, 0);
     } else if (Color() != clNone) {
         canvas->Brush()->SetStyle(bsSolid);
@@ -188,7 +188,7 @@ void TRVTableItemInfo::PaintCell(TRVTableCellData* cell, int row, int col, int x
     const TColor fill = selected ? selColor : cell->Color;
     TRect fillRect = Options.Contains(TRVTableOption::rvtoCellBelowBorders) ? outer : rect;
     if (cell->CellBackground() && !selected) {
-        cell->CellBackground()->SetStyle(ToBackgroundStyle(cell->BackgroundStyle()));
+        cell->CellBackground()->SetStyle(RVCellBackgroundStyle(cell->BackgroundStyle()));
         TRect area;
         if (IntersectRect(area, fillRect, clip))
             cell->CellBackground()->Draw(canvas, area, true, fill, fillRect.Width(),

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/graphics/Bitmap.h"
 #include "platform/testing/UserActions.h"
 #include "richtext/table/RVTableUndo.h"
 #include "tests/richtext/table/TableEditSupport.h"
@@ -496,6 +497,38 @@ TEST_F(TableInplace, ATableMovedToUndoTakesItsCellsOutOfTheDocument) {
     EXPECT_EQ(nested->GetRVData(), host);
     EXPECT_GT(nested->GetCell(0, 0)->DrawItems.Count(), 0);
     EXPECT_EQ(Rvf(), before);
+}
+
+TEST_F(TableInplace, TheCellEditorShowsTheCellsBackgroundPicture) {
+    TBitmap red(4, 4, pf24bit);
+    red.Canvas()->Brush()->SetColor(clRed);
+    red.Canvas()->FillRect(TRect(0, 0, 4, 4));
+    TRVTableCellData* cell = Table->GetCell(1, 1);
+    cell->SetBackgroundImage(&red);
+    cell->SetBackgroundStyle(rvbsStretched);
+    cell->Color = clLime;
+    Edit->Format();
+    ASSERT_TRUE(Table->OpenCellEditor(-1, 1, 1, false, false, true, false));
+    TRVTableInplaceEdit* editor = Table->InplaceEditor();
+    EXPECT_EQ(editor->EditData()->ClassName(), "TRVTableInplaceRVData");
+    EXPECT_EQ(editor->EditData()->GetBackground(), cell->CellBackground());
+    editor->Invalidate();
+    testing::Pump();
+    const int x = editor->Width() - 3, y = editor->Height() / 2;
+    EXPECT_EQ(testing::PixelAt(editor, x, y), COLORREF(ColorToRGB(clRed)));
+    // The selected look paints the selection colour instead.
+    editor->SetSelectedLook(true);
+    editor->Invalidate();
+    testing::Pump();
+    EXPECT_NE(testing::PixelAt(editor, x, y), COLORREF(ColorToRGB(clRed)));
+    // Without a picture the editor has the cell's colour.
+    editor->SetSelectedLook(false);
+    Edit->DestroyInplaceEditor();
+    cell->SetBackgroundImage(nullptr);
+    ASSERT_TRUE(Table->OpenCellEditor(-1, 1, 1, false, false, true, false));
+    Table->InplaceEditor()->Invalidate();
+    testing::Pump();
+    EXPECT_EQ(testing::PixelAt(Table->InplaceEditor(), x, y), COLORREF(ColorToRGB(clLime)));
 }
 
 } // namespace
