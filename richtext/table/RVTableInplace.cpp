@@ -14,11 +14,6 @@ void TRVTableInplaceEditDeleter::operator()(TRVTableInplaceEdit* editor) const {
 TRVTableInplaceRVData::TRVTableInplaceRVData(TRVTableInplaceEdit* editor)
     : TRVEditRVData(editor), FEditor(editor) {}
 
-void TRVTableInplaceRVData::SetDocumentSize(int width, int height) {
-    DocumentSizeChanged = true;
-    TRVEditRVData::SetDocumentSize(width, height);
-}
-
 TRVBackground* TRVTableInplaceRVData::CellPicture() const {
     TRVTableItemInfo* table = FEditor->Table();
     if (!table || FEditor->SelectedLook()) return nullptr;

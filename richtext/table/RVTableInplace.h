@@ -14,15 +14,12 @@ namespace epc {
 
 class TRVTableInplaceEdit;
 
-// The cell editor's document: it shows the edited cell's background and notes every change of
-// its size.
+// The cell editor's document: it shows the edited cell's background.
 class TRVTableInplaceRVData : public TRVEditRVData {
 public:
     explicit TRVTableInplaceRVData(TRVTableInplaceEdit* editor);
     std::string ClassName() const override { return "TRVTableInplaceRVData"; }
 
-    bool DocumentSizeChanged = false;
-    void SetDocumentSize(int width, int height) override;
     TRVBackground* GetBackground() const override;
     void PaintBackground(TCanvas* canvas, const TRect& rect) override;
 

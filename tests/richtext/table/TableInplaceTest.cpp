@@ -420,6 +420,7 @@ TEST_F(TableInplace, TheChosenCellIsTheDocumentsActiveSubDocumentWhileEdited) {
     int row, col;
     Table->GetChosenCell(row, col);
     EXPECT_EQ(row * 10 + col, 12);
+    EXPECT_EQ(Data()->ChosenRVData, Table->InplaceEditor()->EditData());
     // Moving on keeps it so; closing leaves nothing selected that a key would replace.
     testing::PressKey(VK_TAB);
     EXPECT_EQ(Data()->GetActiveSubData(), Table->InplaceEditor()->EditData());
@@ -427,6 +428,13 @@ TEST_F(TableInplace, TheChosenCellIsTheDocumentsActiveSubDocumentWhileEdited) {
     EXPECT_EQ(Data()->ChosenItem, nullptr);
     EXPECT_EQ(Data()->GetActiveSubData(), nullptr);
     EXPECT_FALSE(Data()->SelectionExists(false, false));
+    // Clearing the document frees the table with its editor open: nothing is left pointing
+    // at the editor's document.
+    Table->ChooseCell(0, 0);
+    ASSERT_TRUE(Table->InplaceEditor());
+    Edit->Clear();
+    EXPECT_EQ(Data()->ChosenRVData, nullptr);
+    Edit->Format();
 }
 
 TEST_F(TableInplace, ClicksAndDropsInTheCellEditorReachTheOuterEditor) {
