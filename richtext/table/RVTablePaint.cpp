@@ -55,7 +55,8 @@ void TRVTableItemInfo::PaintFullWidth(int left, int /*right*/, int top, TCanvas*
     int x = left;
     if (auto* formatted = dynamic_cast<TCustomRVFormattedData*>(FRVData); formatted && dli)
         x += dli->Left - formatted->GetLeftMargin();
-    const bool selected = (state & 1) != 0;
+    // A table holding the document's active sub-document is selected only as its container.
+    const bool selected = (state & 1) != 0 && (state & 2) == 0;
     TColor selColor = clHighlight;
     if (style) selColor = style->SelColor;
     PaintAt(x, top, canvas, TRect(0, 0, clipRect.Width(), clipRect.Height()), selected, selColor);

@@ -421,6 +421,14 @@ TEST_F(TableInplace, TheChosenCellIsTheDocumentsActiveSubDocumentWhileEdited) {
     Table->GetChosenCell(row, col);
     EXPECT_EQ(row * 10 + col, 12);
     EXPECT_EQ(Data()->ChosenRVData, Table->InplaceEditor()->EditData());
+    // Selected as the container of the edited cell, the table does not paint as selected.
+    Edit->Invalidate();
+    testing::Pump();
+    const TRVDrawLineInfo* d = Data()->DrawItems[Data()->GetFirstDrawItemNo(itemNo)];
+    const TRVTableCellData* other = Table->GetCell(2, 0);
+    EXPECT_NE(testing::PixelAt(Edit, d->Left + other->Left + other->Width - 2,
+                               d->Top + other->Top + other->Height / 2),
+              COLORREF(ColorToRGB(Style->SelColor)));
     // Moving on keeps it so; closing leaves nothing selected that a key would replace.
     testing::PressKey(VK_TAB);
     EXPECT_EQ(Data()->GetActiveSubData(), Table->InplaceEditor()->EditData());
