@@ -201,6 +201,10 @@ public:
     virtual void BuildJumps(int /*left*/, int /*top*/, int& /*jumpNo*/) {}
     virtual void ClearFocus() {}
     virtual bool ActivateByKeyboard(TCustomRVData* /*rvData*/) { return false; }
+    // The caret keys offer the caret to an item they would step over: Direction 0 right, 1 left,
+    // 2 down, 3 up; X from the item's left edge. True when the item took it (a table opens a
+    // cell for editing).
+    virtual bool AcceptCaret(int /*direction*/, int /*x*/) { return false; }
     virtual int GetSoftPageBreakExtraOffset() const { return 0; }
     // Sub-documents held by the item (cells); nullptr past the last.
     virtual TCustomRVData* GetSubRVData(int /*index*/) const { return nullptr; }

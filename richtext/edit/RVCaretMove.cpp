@@ -47,7 +47,7 @@ void TRVEditRVData::GoLineEnd(bool document) {
     ShowCaret(false, false, false);
 }
 
-void TRVEditRVData::GoLeft(bool word, bool /*selecting*/) {
+void TRVEditRVData::GoLeft(bool word, bool selecting) {
     if (CaretDrawItemNo < 0 || CaretOffs < 0) return;
     if (CaretOffs == 0) {
         int first, last;
@@ -61,6 +61,7 @@ void TRVEditRVData::GoLeft(bool word, bool /*selecting*/) {
     const TRVCharPos& cp = CharEnds[size_t(CaretOffs)];
     const TRVDrawLineInfo* d = DrawItems[cp.DrawItemNo];
     const int itemNo = d->ItemNo;
+    if (!word && !selecting && GetItem(itemNo)->AcceptCaret(1, 0)) return;
     if (word && GetItemStyleNo(itemNo) >= 0 && cp.Offset > 1) {
         const std::u16string text = ItemChars(*this, itemNo);
         const int from = d->Offs + cp.Offset - 1;
@@ -80,7 +81,7 @@ void TRVEditRVData::GoLeft(bool word, bool /*selecting*/) {
     ShowCaret(false, false, false);
 }
 
-void TRVEditRVData::GoRight(bool word, bool /*selecting*/) {
+void TRVEditRVData::GoRight(bool word, bool selecting) {
     if (CaretDrawItemNo < 0 || CaretOffs < 0) return;
     if (IsCaretAtLineEnd()) {
         int first, last;
@@ -89,6 +90,8 @@ void TRVEditRVData::GoRight(bool word, bool /*selecting*/) {
         const int next = SkipMarkerForward(last + 1);
         RebuildAt(next, IsDrawItemText(next) ? 1 : 0);
     } else {
+        const int next = CharEnds[size_t(CaretOffs) + 1].DrawItemNo;
+        if (!word && !selecting && GetItem(DrawItems[next]->ItemNo)->AcceptCaret(0, 0)) return;
         ++CaretOffs;
         CaretDrawItemNo = CharEnds[size_t(CaretOffs)].DrawItemNo;
     }
@@ -115,11 +118,16 @@ void TRVEditRVData::GoRight(bool word, bool /*selecting*/) {
     ShowCaret(false, false, false);
 }
 
-void TRVEditRVData::MoveToDrawItemAtY(int y, bool /*before*/) {
+void TRVEditRVData::MoveToDrawItemAtY(int y, bool before) {
     const int x = CharEnds[size_t(CaretOffs)].X;
     int drawItemNo, offs;
     FindDrawItemAtPoint(x, y, drawItemNo, offs, false);
     if (drawItemNo < 0) return;
+    // Straight above or below the caret, the item may take the caret itself.
+    const TRVDrawLineInfo* d = DrawItems[drawItemNo];
+    if (x >= d->Left && x < d->Left + d->Width &&
+        GetItem(d->ItemNo)->AcceptCaret(before ? 3 : 2, x - d->Left))
+        return;
     RebuildAt(drawItemNo, offs);
     ShowCaret(false, false, false);
 }

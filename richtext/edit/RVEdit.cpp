@@ -388,6 +388,7 @@ bool TCustomRichViewEdit::MoveCaretByKey(Word key, TShiftState shift) {
     const bool selecting = shift.Contains(ssShift);
     if (selecting) data->SetSelectionAnchorAtCaret();
     const int oldDrawItemNo = data->CaretDrawItemNo, oldStop = data->CaretOffs;
+    const bool hadInplaceEditor = GetInplaceEditor() != nullptr;
     const bool rtl = GetBiDiMode() == TRVBiDiMode::rvbdRightToLeft;
     if (rtl && (key == VK_LEFT || key == VK_RIGHT)) key = key == VK_LEFT ? VK_RIGHT : VK_LEFT;
     switch (key) {
@@ -418,6 +419,8 @@ bool TCustomRichViewEdit::MoveCaretByKey(Word key, TShiftState shift) {
     default:
         return false;
     }
+    // An item took the caret into an editor of its own (a table cell).
+    if (!hadInplaceEditor && GetInplaceEditor()) return true;
     if (selecting) {
         data->ExtendSelectionToCaret();
     } else if (data->SelectionExists(false, false)) {

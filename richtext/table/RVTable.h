@@ -63,6 +63,8 @@ enum class TRVTablePrintOption { rvtoHalftoneBorders, rvtoRowsSplit, rvtoWhiteBa
 using TRVTablePrintOptions = TSet<TRVTablePrintOption>;
 enum TRVCellVAlign : uint8_t { rvcTop, rvcMiddle, rvcBottom, rvcVDefault };
 enum TRVItemBackgroundStyle : uint8_t { rvbsColor, rvbsStretched, rvbsTiled, rvbsCentered };
+// How a background object lays out the picture of a cell or table of that style.
+TBackgroundStyle RVCellBackgroundStyle(TRVItemBackgroundStyle style);
 
 // The pen style of grid lines; psClear switches them off.
 extern TPenStyle RVTableGridPenStyle;
@@ -130,6 +132,11 @@ public:
     // The containing document's options, less style tables, layout and background: a cell's
     // stored contents are items only.
     TRVFOptions GetRVFOptions() const override;
+    // Hyperlinks of the cell are numbered on from those before the table.
+    int32_t FirstJumpNo = 0;
+    int GetFirstJumpNo() const override { return FirstJumpNo; }
+    // The background picture travels beside the published properties.
+    void DefineProperties(TFiler* filer) override;
 
     // Stream forms of the visible borders (a set of Left, Top, Right, Bottom).
     uint8_t GetVisibleBordersBits() const;
@@ -411,14 +418,25 @@ public:
     void CellEditorChanged();
     // A press (release) at a client point of the containing control, for the cell editor.
     void PassPressToCellEditor(TMouseButton button, TShiftState shift, TPoint client, bool down);
-    // A table that moves into an undo record closes its cell editor and stops recording.
+    // A table that moves into an undo record closes its cell editor, stops recording and
+    // takes its cells out of the document; coming back gives them the document again.
     void MoveToUndo(TCustomRVData* rvData) override;
+    void AttachToDocument(TCustomRVData* rvData) override;
     // An open cell editor steps aside while a border is dragged (ERVTableInplaceError when it
     // cannot) and comes back afterwards.
     virtual void SaveEditorState();
     virtual void RestoreEditorState();
     void ChooseCell(int row, int col);
-    void EditCell(int row, int col);
+    void EditCell(int row, int col, bool caretAtEnd = false);
+    // The caret keys move into the table: Mode 0 edits the first cell, 1 the last one, 2 (3)
+    // the cell of row 0 (of the last row) under X. False when no cell editor opened.
+    bool EnterTableByCaret(int mode, int x);
+    bool AcceptCaret(int direction, int x) override {
+        return EnterTableByCaret(direction, x);
+    }
+    // Numbers the hyperlinks of the cells (of the cell editor for the edited cell) on from
+    // JumpNo, in reading order, and adds the cells' ones to the document's list.
+    void BuildJumps(int left, int top, int& jumpNo) override;
     void GetChosenCell(int& row, int& col) const {
         row = FChosenRow;
         col = FChosenCol;
@@ -631,6 +649,11 @@ private:
     std::unique_ptr<TRVTableInplaceEdit, TRVTableInplaceEditDeleter> FInplaceEditor;
     int FEditedRow = -1, FEditedCol = -1;
     int FChosenRow = -1, FChosenCol = -1;
+    // Chooses the main cell at (Row, Col) and edits it in an editing document; true when its
+    // editor is open.
+    bool ChooseAndEditCell(int row, int col, bool caretAtEnd);
+    // Tells the containing document that the table holds its active sub-document (or no more).
+    void ShowAsActiveSubDocument(bool active);
     TRVUndoList* FUndoTarget = nullptr;
     bool FUndoTargetSet = false;
     bool FEditorPressed = false;

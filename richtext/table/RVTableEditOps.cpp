@@ -193,6 +193,23 @@ void ForwardCellEditorEvents(TRVTableInplaceEdit& editor, TCustomRichViewEdit& o
         message->Id = id;
         post(std::move(message));
     };
+    editor.OnClick = [post](TObject*) { post(std::make_unique<TRVClickMessageData>(false)); };
+    // Dragging over the cell asks the outer editor, which decides what it accepts.
+    editor.OnDragOver = [target, cellEditor](TObject*, TObject* source, int x, int y,
+                                             TDragState state, bool& accept) {
+        accept = target->DragOver(source, x + cellEditor->Left(), y + cellEditor->Top(), state);
+    };
+    auto dnd = [post, cellEditor](bool endDrag) {
+        return [post, cellEditor, endDrag](TObject*, TObject* obj, int x, int y) {
+            auto message = std::make_unique<TRVDNDMessageData>(endDrag);
+            message->Obj = obj;
+            message->X = x + cellEditor->Left();
+            message->Y = y + cellEditor->Top();
+            post(std::move(message));
+        };
+    };
+    editor.OnDragDrop = dnd(false);
+    editor.OnEndDrag = dnd(true);
 }
 
 } // namespace
@@ -247,6 +264,9 @@ bool TRVTableItemInfo::OpenCellEditor(int itemNo, int row, int col, bool noEvent
         else
             inner->PlaceCaretAt(0, inner->GetItemStyleNo(0) >= 0 ? 1 : 0);
     }
+    FChosenRow = row;
+    FChosenCol = col;
+    ShowAsActiveSubDocument(true);
     if (editor->HandleAllocated() && outer->Visible() && editor->CanFocus()) editor->SetFocus();
     return true;
 }
@@ -329,8 +349,29 @@ void RVTableCellEditorFollows(TRVTableItemInfo& table, const std::string& name, 
 
 void TRVTableItemInfo::MoveToUndo(TCustomRVData* rvData) {
     DestroyCellEditor(true);
+    ShowAsActiveSubDocument(false);
     StateBits &= uint16_t(~rvtsInserted);
     TRVFullLineItemInfo::MoveToUndo(rvData);
+    for (int r = 0; r < RowCount(); ++r)
+        for (int c = 0; c < ColCount(); ++c)
+            if (TRVTableCellData* cell = Rows.GetRow(r)->Cell(c)) {
+                for (int i = 0; i < cell->ItemCount(); ++i)
+                    cell->GetItem(i)->MoveToUndo(cell);
+                cell->ClearFormatting();
+            }
+    // Out of the document: the cells report to nobody until the table comes back.
+    FRVData = nullptr;
+    FChosenRow = FChosenCol = -1;
+}
+
+void TRVTableItemInfo::AttachToDocument(TCustomRVData* rvData) {
+    if (rvData) FRVData = rvData;
+    for (int r = 0; r < RowCount(); ++r)
+        for (int c = 0; c < ColCount(); ++c)
+            if (TRVTableCellData* cell = Rows.GetRow(r)->Cell(c))
+                for (int i = 0; i < cell->ItemCount(); ++i)
+                    cell->GetItem(i)->AttachToDocument(cell);
+    NeedsLayout = true;
 }
 
 void TRVTableItemInfo::CloseCellEditor(bool clearing) {
@@ -350,6 +391,7 @@ void TRVTableItemInfo::CloseCellEditor(bool clearing) {
         if (cell->ItemCount() == 0) cell->ResetContent();
         RVRebindItems(*cell);
     }
+    ShowAsActiveSubDocument(false);
     // The editor goes first: its items are the cell's again.
     FInplaceEditor.reset();
     FEditedRow = FEditedCol = -1;
@@ -420,16 +462,48 @@ void TRVTableItemInfo::RestoreEditorState() {
 }
 
 void TRVTableItemInfo::ChooseCell(int row, int col) {
-    if (row < 0 || row >= RowCount() || col < 0 || col >= ColCount()) return;
-    int mr, mc;
-    if (!Rows.GetMainCell(row, col, mr, mc)) return;
-    if (FChosenRow == mr && FChosenCol == mc && FInplaceEditor) return;
-    FChosenRow = mr;
-    FChosenCol = mc;
-    if ((StateBits & rvtsInserted) && (StateBits & rvtsEditMode)) EditCell(mr, mc);
+    ChooseAndEditCell(row, col, false);
 }
 
-void TRVTableItemInfo::EditCell(int row, int col) {
+bool TRVTableItemInfo::ChooseAndEditCell(int row, int col, bool caretAtEnd) {
+    if (row < 0 || row >= RowCount() || col < 0 || col >= ColCount()) return false;
+    int mr, mc;
+    if (!Rows.GetMainCell(row, col, mr, mc)) return false;
+    if (FChosenRow == mr && FChosenCol == mc && FInplaceEditor) return true;
+    // In an editing document the cell is chosen once its editor opens.
+    if ((StateBits & rvtsInserted) && (StateBits & rvtsEditMode)) {
+        EditCell(mr, mc, caretAtEnd);
+        return FInplaceEditor != nullptr;
+    }
+    FChosenRow = mr;
+    FChosenCol = mc;
+    ShowAsActiveSubDocument(true);
+    return false;
+}
+
+void TRVTableItemInfo::ShowAsActiveSubDocument(bool active) {
+    auto* formatted = dynamic_cast<TCustomRVFormattedData*>(FRVData);
+    if (!formatted) return;
+    const int itemNo = GetItemNo();
+    if (!active) {
+        if (formatted->ChosenItem != this) return;
+        formatted->SetActiveSubItem(nullptr);
+        formatted->ChosenRVData = nullptr;
+        // The table selected as a whole would be replaced by the next key typed outside it.
+        int si, so, ei, eo;
+        formatted->GetSelectionBounds(si, so, ei, eo, true);
+        if (itemNo >= 0 && si == itemNo && ei == itemNo && so == 0 && eo == 1)
+            formatted->Deselect(nullptr, false);
+        return;
+    }
+    if (itemNo < 0) return;
+    if (formatted->GetFirstDrawItemNo(itemNo) >= 0)
+        formatted->SetSelectionBounds(itemNo, itemNo, 0, 1);
+    formatted->SetActiveSubItem(this);
+    formatted->ChosenRVData = FInplaceEditor ? FInplaceEditor->EditData() : nullptr;
+}
+
+void TRVTableItemInfo::EditCell(int row, int col, bool caretAtEnd) {
     if (auto* parentCell = dynamic_cast<TRVTableCellData*>(FRVData)) {
         // A table inside a cell is edited once its own cell is.
         TRVTableItemInfo* parent = parentCell->GetTable();
@@ -439,7 +513,67 @@ void TRVTableItemInfo::EditCell(int row, int col) {
         parent->EditCell(r, c);
         return;
     }
-    OpenCellEditor(-1, row, col, false, false, false, true);
+    OpenCellEditor(-1, row, col, false, false, caretAtEnd, !caretAtEnd);
+}
+
+namespace {
+
+// The cell editor numbered from another first jump: its jumps and its items' numbers move along.
+void ShiftJumpNumbers(TCustomRVFormattedData& data, int shift) {
+    if (shift == 0) return;
+    for (auto& jump : data.Jumps)
+        jump->Id += shift;
+    data.NextJumpNo += shift;
+    for (int i = 0; i < data.ItemCount(); ++i)
+        if (TCustomRVItemInfo* item = data.GetItem(i); item->JumpID >= 0) item->JumpID += shift;
+}
+
+} // namespace
+
+void TRVTableItemInfo::BuildJumps(int /*left*/, int /*top*/, int& jumpNo) {
+    auto* owner = dynamic_cast<TCustomRVFormattedData*>(FRVData);
+    for (int r = 0; r < RowCount(); ++r)
+        for (int c = 0; c < ColCount(); ++c) {
+            TRVTableCellData* cell = Rows.GetRow(r)->Cell(c);
+            if (!cell) continue;
+            if (FInplaceEditor && r == FEditedRow && c == FEditedCol) {
+                // The cell editor keeps its own hyperlinks, numbered from here.
+                TRVEditRVData* inner = FInplaceEditor->EditData();
+                ShiftJumpNumbers(*inner, jumpNo - inner->FirstJumpNo);
+                inner->FirstJumpNo = jumpNo;
+                jumpNo = std::max(jumpNo, int(inner->NextJumpNo));
+                continue;
+            }
+            // The other cells' hyperlinks join the document's list, at root coordinates.
+            cell->FirstJumpNo = jumpNo;
+            if (!owner || cell->DrawItems.Count() == 0) continue;
+            std::vector<std::unique_ptr<TRVJumpInfo>> jumps;
+            jumpNo += cell->BuildJumpList(jumpNo, &jumps);
+            for (auto& jump : jumps)
+                owner->Jumps.push_back(std::move(jump));
+        }
+}
+
+bool TRVTableItemInfo::EnterTableByCaret(int mode, int x) {
+    if (Rows.IsEmpty() || !Options.Contains(TRVTableOption::rvtoEditing)) return false;
+    int row = 0, col = 0;
+    switch (mode) {
+    case 0:
+        break;
+    case 1:
+        row = RowCount() - 1;
+        col = ColCount() - 1;
+        break;
+    case 2:
+    case 3:
+        row = mode == 2 ? 0 : RowCount() - 1;
+        col = GetColAt(x);
+        if (col < 0) return false;
+        break;
+    default:
+        return false;
+    }
+    return ChooseAndEditCell(row, col, mode == 1 || mode == 3);
 }
 
 void TRVTableItemInfo::MoveFromCellEditor(int direction) {

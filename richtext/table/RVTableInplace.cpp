@@ -1,5 +1,6 @@
 #include "richtext/table/RVTableInplace.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "richtext/view/RVRVData.h"
@@ -10,7 +11,40 @@ void TRVTableInplaceEditDeleter::operator()(TRVTableInplaceEdit* editor) const {
     if (editor) FreeComponent(editor);
 }
 
+TRVTableInplaceRVData::TRVTableInplaceRVData(TRVTableInplaceEdit* editor)
+    : TRVEditRVData(editor), FEditor(editor) {}
+
+TRVBackground* TRVTableInplaceRVData::CellPicture() const {
+    TRVTableItemInfo* table = FEditor->Table();
+    if (!table || FEditor->SelectedLook()) return nullptr;
+    TRVTableCellData* cell = table->GetCell(FEditor->Row(), FEditor->Col());
+    return cell && cell->BackgroundImage() ? cell->CellBackground() : nullptr;
+}
+
+TRVBackground* TRVTableInplaceRVData::GetBackground() const {
+    TRVBackground* picture = CellPicture();
+    return picture ? picture : TRVEditRVData::GetBackground();
+}
+
+void TRVTableInplaceRVData::PaintBackground(TCanvas* canvas, const TRect& rect) {
+    TRVBackground* picture = CellPicture();
+    if (!picture) {
+        TRVEditRVData::PaintBackground(canvas, rect);
+        return;
+    }
+    // The picture covers the whole cell; the editor starts below the cell's alignment shift.
+    TRVTableCellData* cell = FEditor->Table()->GetCell(FEditor->Row(), FEditor->Col());
+    const int shift = std::max(cell->GetVAlignOffset(), 0);
+    picture->SetStyle(RVCellBackgroundStyle(cell->BackgroundStyle()));
+    picture->Draw(canvas, TRect(0, 0, rect.Width(), rect.Height()), false, GetColor(), cell->Width,
+                  cell->Height, -rect.Left, -rect.Top - shift, 0, 0);
+}
+
 TRVTableInplaceEdit::TRVTableInplaceEdit(TComponent* owner) : TRichViewEdit(owner) {
+    // The editor's document is replaced by the cell editor's own, with the editor's settings.
+    CreateData();
+    EditData()->TabNavigation = TRVTabNavigationType::rvtnNone;
+    SetUndoLimit(-1);
     SetBorderStyle(bsNone);
     SetVisible(false);
     SetVScrollVisible(false);
@@ -24,6 +58,10 @@ TRVTableInplaceEdit::TRVTableInplaceEdit(TComponent* owner) : TRichViewEdit(owne
 TRVTableInplaceEdit::~TRVTableInplaceEdit() {
     Closing = true;
     if (FOuter && FOuter->InplaceEdit() == this) FOuter->SetInplaceEditor(nullptr, nullptr);
+}
+
+std::unique_ptr<TRichViewRVData> TRVTableInplaceEdit::GetDataClass() {
+    return std::make_unique<TRVTableInplaceRVData>(this);
 }
 
 void TRVTableInplaceEdit::SetParentData(TCustomRVData* data) {

@@ -4,11 +4,30 @@
 // table act as one.
 
 #include <cstdint>
+#include <memory>
+#include <string>
 
 #include "richtext/edit/RVEdit.h"
 #include "richtext/table/RVTable.h"
 
 namespace epc {
+
+class TRVTableInplaceEdit;
+
+// The cell editor's document: it shows the edited cell's background.
+class TRVTableInplaceRVData : public TRVEditRVData {
+public:
+    explicit TRVTableInplaceRVData(TRVTableInplaceEdit* editor);
+    std::string ClassName() const override { return "TRVTableInplaceRVData"; }
+
+    TRVBackground* GetBackground() const override;
+    void PaintBackground(TCanvas* canvas, const TRect& rect) override;
+
+private:
+    // The cell's background when it has a picture and the editor does not look selected.
+    TRVBackground* CellPicture() const;
+    TRVTableInplaceEdit* FEditor;
+};
 
 class TRVTableInplaceEdit : public TRichViewEdit {
 public:
@@ -26,6 +45,7 @@ public:
     int Row() const { return FRow; }
     int Col() const { return FCol; }
     bool Busy() const { return FBusy; }
+    bool SelectedLook() const { return FSelectedLook; }
     // The press that opened the editor: a press soon after it is a double click.
     void SetClickTime(LONG time) {
         FClickTime = time;
@@ -43,6 +63,7 @@ public:
     void Dispatch(TMessage& message) override;
 
 protected:
+    std::unique_ptr<TRichViewRVData> GetDataClass() override;
     void KeyDown(Word& key, TShiftState shift) override;
     void KeyPress(char16_t& key) override;
 

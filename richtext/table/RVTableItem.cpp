@@ -28,7 +28,11 @@ std::unique_ptr<TRVTableItemInfo> TRVTableItemInfo::CreateSized(int rowCount, TC
 
 TRVTableItemInfo::~TRVTableItemInfo() {
     if (auto* formatted = dynamic_cast<TCustomRVFormattedData*>(FRVData))
-        if (formatted->ChosenItem == this) formatted->ChosenItem = nullptr;
+        if (formatted->ChosenItem == this) {
+            // The chosen sub-document may be the cell editor's, which goes with the table.
+            formatted->ChosenItem = nullptr;
+            formatted->ChosenRVData = nullptr;
+        }
 }
 
 void TRVTableItemInfo::InitTable() {

@@ -30,7 +30,9 @@ bool SameRGB(TColor a, TColor b) {
     return ColorToRGB(a) == ColorToRGB(b);
 }
 
-TBackgroundStyle ToBackgroundStyle(TRVItemBackgroundStyle style) {
+} // namespace
+
+TBackgroundStyle RVCellBackgroundStyle(TRVItemBackgroundStyle style) {
     switch (style) {
     case rvbsStretched:
         return TBackgroundStyle::bsStretched;
@@ -43,8 +45,6 @@ TBackgroundStyle ToBackgroundStyle(TRVItemBackgroundStyle style) {
     }
 }
 
-} // namespace
-
 bool TRVTableItemInfo::ShowsGridLines() const {
     return (StateBits & rvtsEditMode) && !Options.Contains(TRVTableOption::rvtoHideGridLines);
 }
@@ -55,7 +55,8 @@ void TRVTableItemInfo::PaintFullWidth(int left, int /*right*/, int top, TCanvas*
     int x = left;
     if (auto* formatted = dynamic_cast<TCustomRVFormattedData*>(FRVData); formatted && dli)
         x += dli->Left - formatted->GetLeftMargin();
-    const bool selected = (state & 1) != 0;
+    // A table holding the document's active sub-document is selected only as its container.
+    const bool selected = (state & 1) != 0 && (state & 2) == 0;
     TColor selColor = clHighlight;
     if (style) selColor = style->SelColor;
     PaintAt(x, top, canvas, TRect(0, 0, clipRect.Width(), clipRect.Height()), selected, selColor);
@@ -70,7 +71,7 @@ void TRVTableItemInfo::PaintAt(int x, int y, TCanvas* canvas, const TRect& clip,
     if (!IntersectRect(visible, box, clip)) return;
     // 1. Background.
     if (FBackground) {
-        FBackground->SetStyle(ToBackgroundStyle(FBackgroundStyle));
+        FBackground->SetStyle(RVCellBackgroundStyle(FBackgroundStyle));
         FBackground->Draw(canvas, visible, true, Color(), fi.Width, fi.Height, x, y, 0, 0);
     } else if (Color() != clNone) {
         canvas->Brush()->SetStyle(bsSolid);
@@ -188,7 +189,7 @@ void TRVTableItemInfo::PaintCell(TRVTableCellData* cell, int row, int col, int x
     const TColor fill = selected ? selColor : cell->Color;
     TRect fillRect = Options.Contains(TRVTableOption::rvtoCellBelowBorders) ? outer : rect;
     if (cell->CellBackground() && !selected) {
-        cell->CellBackground()->SetStyle(ToBackgroundStyle(cell->BackgroundStyle()));
+        cell->CellBackground()->SetStyle(RVCellBackgroundStyle(cell->BackgroundStyle()));
         TRect area;
         if (IntersectRect(area, fillRect, clip))
             cell->CellBackground()->Draw(canvas, area, true, fill, fillRect.Width(),

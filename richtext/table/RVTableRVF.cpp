@@ -278,6 +278,28 @@ const bool TableClassesRegistered = [] {
     return true;
 }();
 
+void WritePictureClass(TStream& s, TGraphic& graphic) {
+    const std::string cls = graphic.ClassName();
+    s.WriteInt32(int32_t(cls.size()));
+    s.WriteBuffer(cls.data(), int64_t(cls.size()));
+}
+
+// The stored class name of a picture; only registered picture classes are accepted.
+std::string ReadPictureClass(TStream& s) {
+    const int32_t len = s.ReadInt32();
+    if (len <= 0 || len > 255 || len > s.Size() - s.Position()) throw EReadError(SReadError);
+    std::string cls(size_t(len), '\0');
+    s.ReadBuffer(cls.data(), len);
+    if (!IsGraphicClassRegistered(cls)) throw EReadError(SReadError);
+    return cls;
+}
+
+std::unique_ptr<TGraphic> CreatePictureOfStoredClass(TStream& s) {
+    std::unique_ptr<TGraphic> graphic = CreateGraphicByClassName(ReadPictureClass(s));
+    if (!graphic) throw EReadError(SReadError);
+    return graphic;
+}
+
 std::string SaveTableStream(TRVTableItemInfo* table) {
     TRVTableSW sw(nullptr);
     sw.SetTable(table);
@@ -316,24 +338,33 @@ void TRVTableItemInfo::DefineProperties(TFiler* filer) {
     filer->DefineBinaryProperty(
         "BackgroundImg",
         [this](TStream& s) {
-            // A class name, then the picture's own data; only registered picture classes.
-            const int32_t len = s.ReadInt32();
-            if (len <= 0 || len > 255 || len > s.Size() - s.Position())
-                throw EReadError(SReadError);
-            std::string cls(size_t(len), '\0');
-            s.ReadBuffer(cls.data(), len);
-            if (!IsGraphicClassRegistered(cls)) throw EReadError(SReadError);
-            std::unique_ptr<TGraphic> graphic = CreateGraphicByClassName(cls);
-            if (!graphic) throw EReadError(SReadError);
+            std::unique_ptr<TGraphic> graphic = CreatePictureOfStoredClass(s);
             graphic->LoadFromStream(s);
             SetBackgroundImage(graphic.get());
         },
         [this](TStream& s) {
             TGraphic* g = BackgroundImage();
-            const std::string cls = g->ClassName();
-            s.WriteInt32(int32_t(cls.size()));
-            s.WriteBuffer(cls.data(), int64_t(cls.size()));
+            WritePictureClass(s, *g);
             g->SaveToStream(s);
+        },
+        BackgroundImage() && !BackgroundImage()->Empty());
+}
+
+// A cell's picture: its class name, then the picture body with its length.
+void TRVTableCellData::DefineProperties(TFiler* filer) {
+    TRVItemFormattedData::DefineProperties(filer);
+    filer->DefineBinaryProperty(
+        "BackgroundImg",
+        [this](TStream& s) {
+            const std::string cls = ReadPictureClass(s);
+            std::unique_ptr<TGraphic> graphic = RVFLoadPictureBinary(s, cls);
+            if (!graphic || s.Position() != s.Size()) throw EReadError(SReadError);
+            SetBackgroundImage(graphic.get());
+        },
+        [this](TStream& s) {
+            TGraphic* g = BackgroundImage();
+            WritePictureClass(s, *g);
+            RVFSavePictureBinary(s, g);
         },
         BackgroundImage() && !BackgroundImage()->Empty());
 }

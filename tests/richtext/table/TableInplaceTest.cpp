@@ -3,6 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "platform/graphics/Bitmap.h"
 #include "platform/testing/UserActions.h"
 #include "richtext/table/RVTableUndo.h"
 #include "tests/richtext/table/TableEditSupport.h"
@@ -332,6 +337,214 @@ TEST_F(TableInplace, TheEditorTakesTheCellColourAndTheTablePaddingAtOnce) {
     Edit->SetUndoLimit(0);
     ASSERT_TRUE(Table->OpenCellEditor(-1, 2, 2, false, false, true, false));
     EXPECT_EQ(Table->InplaceEditor()->UndoLimit(), 0);
+}
+
+TEST_F(TableInplace, CaretKeysStepIntoTheTableThroughItsOuterCells) {
+    const int itemNo = Table->GetItemNo();
+    Data()->PlaceCaretAt(0, Data()->ItemEndOffset(0));
+    // From the end of the paragraph before, the first step reaches the table's line.
+    testing::PressKey(VK_RIGHT);
+    EXPECT_FALSE(Table->InplaceEditor());
+    EXPECT_EQ(Edit->CaretItemIndex(), itemNo);
+    EXPECT_EQ(Edit->CaretItemOffset(), 0);
+    testing::PressKey(VK_RIGHT);
+    ASSERT_EQ(Edited(), "0,0");
+    EXPECT_EQ(Table->InplaceEditor()->CaretItemOffset(), 1);
+    EXPECT_EQ(Edit->GetTopEditor(), Table->InplaceEditor());
+    Edit->DestroyInplaceEditor();
+    Edit->SetFocus();
+    // From after the table, Left enters the last cell with the caret at its end.
+    Data()->PlaceCaretAt(itemNo, 1);
+    testing::PressKey(VK_LEFT);
+    ASSERT_EQ(Edited(), "2,2");
+    EXPECT_EQ(Table->InplaceEditor()->CaretItemOffset(), 4);
+    Edit->DestroyInplaceEditor();
+    Edit->SetFocus();
+    // Shift extends the selection over the table instead.
+    Data()->PlaceCaretAt(itemNo, 1);
+    testing::PressKey(VK_LEFT, TShiftState{ssShift});
+    EXPECT_FALSE(Table->InplaceEditor());
+    // Without editing, or refused, the caret passes over the table.
+    Table->Options.Exclude(TRVTableOption::rvtoEditing);
+    Data()->PlaceCaretAt(itemNo, 0);
+    testing::PressKey(VK_RIGHT);
+    EXPECT_FALSE(Table->InplaceEditor());
+    EXPECT_EQ(Edit->CaretItemOffset(), 1);
+    Table->Options.Include(TRVTableOption::rvtoEditing);
+    Table->OnCellEditing = [](TRVTableItemInfo*, int, int, bool, bool& allow) { allow = false; };
+    testing::PressKey(VK_LEFT);
+    EXPECT_FALSE(Table->InplaceEditor());
+    EXPECT_EQ(Edit->CaretItemOffset(), 0);
+}
+
+TEST_F(TableInplace, UpAndDownEnterTheCellUnderTheCaret) {
+    Table->MergeCells(2, 0, 2, 1, true);
+    Table->SetBestWidth(100);
+    Edit->Format();
+    const TRVDrawLineInfo* d = Data()->DrawItems[Data()->GetFirstDrawItemNo(Table->GetItemNo())];
+    const int left = d->Left;
+    // A caret position in "before" over the second column.
+    int offs = 1;
+    for (; offs <= 7; ++offs) {
+        Data()->PlaceCaretAt(0, offs);
+        if (Table->GetColAt(Data()->CharEnds[size_t(Data()->CaretOffs)].X - left) == 1) break;
+    }
+    ASSERT_LE(offs, 7);
+    testing::PressKey(VK_DOWN);
+    ASSERT_EQ(Edited(), "0,1");
+    EXPECT_EQ(Table->InplaceEditor()->CaretItemOffset(), 1);
+    Edit->DestroyInplaceEditor();
+    Edit->SetFocus();
+    // Up from the paragraph after: the last row, whose merged cell covers that column.
+    Edit->SetFocus();
+    Data()->PlaceCaretAt(Table->GetItemNo() + 1, offs);
+    testing::PressKey(VK_UP);
+    ASSERT_EQ(Edited(), "2,0");
+    EXPECT_EQ(Table->InplaceEditor()->CaretItemOffset(), 4);
+    EXPECT_FALSE(Table->EnterTableByCaret(2, -1)); // left of the first column
+    EXPECT_FALSE(Table->EnterTableByCaret(4, 0));
+}
+
+TEST_F(TableInplace, TheChosenCellIsTheDocumentsActiveSubDocumentWhileEdited) {
+    const int itemNo = Table->GetItemNo();
+    Table->ChooseCell(1, 2);
+    ASSERT_EQ(Edited(), "1,2");
+    EXPECT_EQ(Data()->ChosenItem, Table);
+    EXPECT_EQ(Data()->GetActiveSubData(), Table->InplaceEditor()->EditData());
+    int si, so, ei, eo;
+    Data()->GetSelectionBounds(si, so, ei, eo, true);
+    EXPECT_EQ(si, itemNo);
+    EXPECT_EQ(ei, itemNo);
+    EXPECT_EQ(so, 0);
+    EXPECT_EQ(eo, 1);
+    int row, col;
+    Table->GetChosenCell(row, col);
+    EXPECT_EQ(row * 10 + col, 12);
+    EXPECT_EQ(Data()->ChosenRVData, Table->InplaceEditor()->EditData());
+    // Selected as the container of the edited cell, the table does not paint as selected.
+    Edit->Invalidate();
+    testing::Pump();
+    const TRVDrawLineInfo* d = Data()->DrawItems[Data()->GetFirstDrawItemNo(itemNo)];
+    const TRVTableCellData* other = Table->GetCell(2, 0);
+    EXPECT_NE(testing::PixelAt(Edit, d->Left + other->Left + other->Width - 2,
+                               d->Top + other->Top + other->Height / 2),
+              COLORREF(ColorToRGB(Style->SelColor)));
+    // Moving on keeps it so; closing leaves nothing selected that a key would replace.
+    testing::PressKey(VK_TAB);
+    EXPECT_EQ(Data()->GetActiveSubData(), Table->InplaceEditor()->EditData());
+    Edit->DestroyInplaceEditor();
+    EXPECT_EQ(Data()->ChosenItem, nullptr);
+    EXPECT_EQ(Data()->GetActiveSubData(), nullptr);
+    EXPECT_FALSE(Data()->SelectionExists(false, false));
+    // Clearing the document frees the table with its editor open: nothing is left pointing
+    // at the editor's document.
+    Table->ChooseCell(0, 0);
+    ASSERT_TRUE(Table->InplaceEditor());
+    Edit->Clear();
+    EXPECT_EQ(Data()->ChosenRVData, nullptr);
+    Edit->Format();
+}
+
+TEST_F(TableInplace, ClicksAndDropsInTheCellEditorReachTheOuterEditor) {
+    int clicks = 0;
+    Edit->OnClick = [&](TObject* sender) {
+        EXPECT_EQ(sender, Edit);
+        ++clicks;
+    };
+    std::vector<std::string> drops;
+    TObject source;
+    Edit->OnDragOver = [&](TObject*, TObject* src, int, int, TDragState, bool& accept) {
+        accept = src == &source;
+    };
+    Edit->OnDragDrop = [&](TObject*, TObject* src, int x, int y) {
+        EXPECT_EQ(src, &source);
+        drops.push_back("drop " + std::to_string(x) + "," + std::to_string(y));
+    };
+    Edit->OnEndDrag = [&](TObject*, TObject*, int x, int y) {
+        drops.push_back("end " + std::to_string(x) + "," + std::to_string(y));
+    };
+    ASSERT_TRUE(Table->OpenCellEditor(-1, 1, 1, false, false, true, false));
+    TRVTableInplaceEdit* editor = Table->InplaceEditor();
+    testing::Click(editor, 3, 3);
+    testing::Pump();
+    EXPECT_EQ(clicks, 1);
+    EXPECT_TRUE(editor->DragOver(&source, 2, 2, dsDragMove));
+    EXPECT_FALSE(editor->DragOver(editor, 2, 2, dsDragMove));
+    editor->DragDrop(&source, 2, 3);
+    editor->DoEndDrag(nullptr, 4, 5);
+    testing::Pump();
+    const int x = editor->Left(), y = editor->Top();
+    EXPECT_EQ(drops, (std::vector<std::string>{
+                         "drop " + std::to_string(x + 2) + "," + std::to_string(y + 3),
+                         "end " + std::to_string(x + 4) + "," + std::to_string(y + 5)}));
+}
+
+TEST_F(TableInplace, ATableMovedToUndoTakesItsCellsOutOfTheDocument) {
+    TRVTableCellData* host = Table->GetCell(1, 1);
+    auto owned = TRVTableItemInfo::CreateSized(1, host, 1);
+    TRVTableItemInfo* nested = owned.get();
+    host->AppendItem(std::string(), std::move(owned));
+    Edit->Format();
+    const std::string before = Rvf();
+    std::vector<TCustomRVItemInfo*> moved;
+    Data()->OnItemAction = [&](TCustomRVData*, TRVItemAction a, TCustomRVItemInfo* item,
+                               std::string&, TCustomRVData*) {
+        if (a == rviaMovingToUndoList) moved.push_back(item);
+    };
+    const int itemNo = Table->GetItemNo();
+    bool full = false;
+    Data()->BeginUndoAction(rvutDelete, true);
+    Data()->DeleteItemUndoable(itemNo, full);
+    Data()->EndUndoSequence();
+    Data()->OnItemAction = nullptr;
+    // The table, its nine texts, the nested table and its text.
+    ASSERT_EQ(moved.size(), 12u);
+    EXPECT_NE(std::find(moved.begin(), moved.end(), Table->GetCell(2, 2)->GetItem(0)), moved.end());
+    EXPECT_NE(std::find(moved.begin(), moved.end(), nested->GetCell(0, 0)->GetItem(0)),
+              moved.end());
+    EXPECT_EQ(Table->GetRVData(), nullptr);
+    EXPECT_EQ(host->GetParentData(), nullptr);
+    EXPECT_EQ(host->DrawItems.Count(), 0);
+    EXPECT_EQ(nested->GetRVData(), nullptr);
+    Edit->Format();
+    Undo();
+    ASSERT_EQ(Data()->GetItem(itemNo), Table);
+    EXPECT_EQ(Table->GetRVData(), Data());
+    EXPECT_EQ(nested->GetRVData(), host);
+    EXPECT_GT(nested->GetCell(0, 0)->DrawItems.Count(), 0);
+    EXPECT_EQ(Rvf(), before);
+}
+
+TEST_F(TableInplace, TheCellEditorShowsTheCellsBackgroundPicture) {
+    TBitmap red(4, 4, pf24bit);
+    red.Canvas()->Brush()->SetColor(clRed);
+    red.Canvas()->FillRect(TRect(0, 0, 4, 4));
+    TRVTableCellData* cell = Table->GetCell(1, 1);
+    cell->SetBackgroundImage(&red);
+    cell->SetBackgroundStyle(rvbsStretched);
+    cell->Color = clLime;
+    Edit->Format();
+    ASSERT_TRUE(Table->OpenCellEditor(-1, 1, 1, false, false, true, false));
+    TRVTableInplaceEdit* editor = Table->InplaceEditor();
+    EXPECT_EQ(editor->EditData()->ClassName(), "TRVTableInplaceRVData");
+    EXPECT_EQ(editor->EditData()->GetBackground(), cell->CellBackground());
+    editor->Invalidate();
+    testing::Pump();
+    const int x = editor->Width() - 3, y = editor->Height() / 2;
+    EXPECT_EQ(testing::PixelAt(editor, x, y), COLORREF(ColorToRGB(clRed)));
+    // The selected look paints the selection colour instead.
+    editor->SetSelectedLook(true);
+    editor->Invalidate();
+    testing::Pump();
+    EXPECT_NE(testing::PixelAt(editor, x, y), COLORREF(ColorToRGB(clRed)));
+    // Without a picture the editor has the cell's colour.
+    editor->SetSelectedLook(false);
+    Edit->DestroyInplaceEditor();
+    cell->SetBackgroundImage(nullptr);
+    ASSERT_TRUE(Table->OpenCellEditor(-1, 1, 1, false, false, true, false));
+    Table->InplaceEditor()->Invalidate();
+    testing::Pump();
+    EXPECT_EQ(testing::PixelAt(Table->InplaceEditor(), x, y), COLORREF(ColorToRGB(clLime)));
 }
 
 } // namespace

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "platform/controls/Forms.h"
 #include "platform/testing/UserActions.h"
 #include "richtext/table/RVTable.h"
@@ -114,6 +116,50 @@ TEST_F(TableMouse, ClearingTheViewerWhileTheButtonIsHeldForgetsThePressedTable) 
     testing::MoveMouse(View, at.X + 30, at.Y + 10);
     testing::MouseUp(View, at.X + 30, at.Y + 10);
     EXPECT_EQ(View->GetItemCount(), 1);
+}
+
+TEST_F(TableMouse, HyperlinksInCellsAreNumberedOnFromTheDocumentAndClicked) {
+    TFontInfo& link = Style->TextStyles.Add();
+    link.Jump = true;
+    const int linkStyle = Style->TextStyles.Count() - 1;
+    TRVTableCellData* first = Table->GetCell(0, 2);
+    TRVTableCellData* second = Table->GetCell(1, 0);
+    for (TRVTableCellData* cell : {first, second}) {
+        cell->ClearAllItems();
+        cell->AddTextParagraph("link", linkStyle, 0, TRVTag());
+        cell->AddTextParagraph("more", linkStyle, -1, TRVTag());
+    }
+    View->RVData()->AddTextParagraph("after", linkStyle, 0, TRVTag());
+    View->Options.Exclude(TRVOption::rvoAllowSelection);
+    // The document's list holds the cells' hyperlinks, in reading order, then its own.
+    auto jumps = [&] {
+        std::string s;
+        for (auto& jump : View->RVData()->Jumps) {
+            const TCustomRVData* owner = jump->RVData;
+            s += std::to_string(jump->Id) + (owner == first            ? "a "
+                                             : owner == second         ? "b "
+                                             : owner == View->RVData() ? "d "
+                                                                       : "? ");
+        }
+        return s;
+    };
+    View->Format();
+    testing::Pump();
+    EXPECT_EQ(jumps(), "0a 1a 2b 3b 4d ");
+    EXPECT_EQ(second->GetItem(1)->JumpID, 3);
+    View->Format();
+    EXPECT_EQ(jumps(), "0a 1a 2b 3b 4d ");
+    // A click on the second cell's first link reports its number.
+    std::vector<int> clicked;
+    View->OnJump = [&](TObject*, int id) { clicked.push_back(id); };
+    const TRVJumpInfo* target = nullptr;
+    for (auto& jump : View->RVData()->Jumps)
+        if (jump->Id == 2) target = jump.get();
+    ASSERT_TRUE(target);
+    testing::Click(View, target->Left + 2 - View->HScrollPos(),
+                   target->Top + target->Height / 2 - View->VScrollPos());
+    testing::Pump();
+    EXPECT_EQ(clicked, std::vector<int>{2});
 }
 
 } // namespace

@@ -372,6 +372,41 @@ TEST(TableRvf, BackgroundPictureRoundTripsAndOnlyRegisteredClassesLoad) {
     EXPECT_FALSE(f.Load(DocWithBody(body)));
 }
 
+TEST(TableRvf, CellPicturesRoundTripAndOnlyRegisteredClassesLoad) {
+    Doc d;
+    TRVTableItemInfo* t = d.AddTable(2, 2);
+    TBitmap bmp(5, 2, pf24bit);
+    bmp.Canvas()->SetPixels(1, 1, clRed);
+    t->GetCell(1, 0)->SetBackgroundImage(&bmp);
+    t->GetCell(1, 0)->SetBackgroundStyle(rvbsTiled);
+    for (bool binary : {false, true}) {
+        Doc e;
+        ASSERT_TRUE(e.Load(d.Save(binary)));
+        TGraphic* g = e.Table(0)->GetCell(1, 0)->BackgroundImage();
+        ASSERT_TRUE(g);
+        EXPECT_EQ(g->Width(), 5);
+        EXPECT_EQ(e.Table(0)->GetCell(1, 0)->BackgroundStyle(), rvbsTiled);
+        EXPECT_FALSE(e.Table(0)->GetCell(0, 0)->BackgroundImage());
+        EXPECT_EQ(e.Save(binary), d.Save(binary));
+    }
+    const std::string saved = d.Save(true);
+    const size_t at = saved.find(bmp.ClassName());
+    ASSERT_NE(at, std::string::npos);
+    // Another name of the same length, and a class name longer than what follows it.
+    std::string unknown = saved;
+    unknown[at + 1] = 'X';
+    Doc e;
+    EXPECT_FALSE(e.Load(unknown));
+    EXPECT_EQ(e.Data.ItemCount(), 0);
+    std::string longName = saved;
+    longName[at - 4] = char(200);
+    EXPECT_FALSE(e.Load(longName));
+    // A picture body cut short.
+    std::string cut = saved;
+    cut[at + bmp.ClassName().size()] = char(0x7f);
+    EXPECT_FALSE(e.Load(cut));
+}
+
 TEST(TableRvf, BodyThatIsNotHexFails) {
     Doc e;
     EXPECT_FALSE(e.Load(RVFItemHeader(rvsTable, 3, "0", 0, 0, "0", "") + "\r\n\r\n1\r\nzz\r\n"));

@@ -53,6 +53,9 @@ void BuildSeedDocument(TCustomRVData& data, bool stringTags) {
     t->GetCell(0, 0)->ClearAllItems();
     t->GetCell(0, 0)->AddTextParagraph("title", 2, 1, tag(6));
     t->GetCell(1, 1)->Color = clYellow;
+    TBitmap cellPicture(2, 2, pf24bit);
+    cellPicture.Canvas()->SetPixels(0, 1, clBlue);
+    t->GetCell(1, 1)->SetBackgroundImage(&cellPicture);
     auto inner = TRVTableItemInfo::CreateSized(1, t->GetCell(2, 0), 2);
     TRVTableItemInfo* in = inner.get();
     t->GetCell(2, 0)->ClearAllItems();
