@@ -335,6 +335,9 @@ private:
     // An empty text item that the next text item continues (they join into one).
     bool EmptyTextRunsOn(int itemNo) const;
     bool InsertLines(std::vector<TRVInsertLine>& lines, bool caretBefore);
+    // Expands the tabs of Lines (UTF-16 bytes when Wide, else ANSI) and brings them to the
+    // encoding of the current text style before inserting them.
+    bool InsertLinesInStyleEncoding(std::vector<TRVInsertLine>& lines, bool wide, bool caretBefore);
     void FinishInsertion(int first, int last, int firstDraw, int lastDraw, int countBefore,
                          bool caretBefore, bool fullReformat);
     void FindDocumentInsertionPoint(TRVDocInsertPoint& p);

@@ -389,16 +389,7 @@ bool TRVEditRVData::InsertTextA(const std::string& text, bool caretBefore) {
         return true;
     }
     std::vector<TRVInsertLine> lines = SplitAnsiLines(text);
-    TRVStyle* style = GetRVStyle();
-    if (!style) return false;
-    const int styleNo = CurTextStyleNo;
-    const bool unicode = style->TextStyles.GetItem(styleNo).Unicode;
-    const uint32_t codePage = CodePageOfStyle(styleNo);
-    for (TRVInsertLine& line : lines) {
-        line.Text = ExpandTabsA(line.Text, style->SpacesInTab);
-        if (unicode) line.Text = AnsiToUnicodeCP(line.Text, codePage);
-    }
-    return InsertLines(lines, caretBefore);
+    return InsertLinesInStyleEncoding(lines, false, caretBefore);
 }
 
 bool TRVEditRVData::InsertTextW(const std::string& utf16, bool caretBefore) {
@@ -408,14 +399,24 @@ bool TRVEditRVData::InsertTextW(const std::string& utf16, bool caretBefore) {
         return true;
     }
     std::vector<TRVInsertLine> lines = SplitWideLines(LEBytesToWide(utf16));
+    return InsertLinesInStyleEncoding(lines, true, caretBefore);
+}
+
+bool TRVEditRVData::InsertLinesInStyleEncoding(std::vector<TRVInsertLine>& lines, bool wide,
+                                               bool caretBefore) {
     TRVStyle* style = GetRVStyle();
     if (!style) return false;
     const int styleNo = CurTextStyleNo;
     const bool unicode = style->TextStyles.GetItem(styleNo).Unicode;
     const uint32_t codePage = CodePageOfStyle(styleNo);
     for (TRVInsertLine& line : lines) {
-        line.Text = ExpandTabsW(line.Text, style->SpacesInTab);
-        if (!unicode) line.Text = UnicodeToAnsiCP(line.Text, codePage);
+        if (wide) {
+            line.Text = ExpandTabsW(line.Text, style->SpacesInTab);
+            if (!unicode) line.Text = UnicodeToAnsiCP(line.Text, codePage);
+        } else {
+            line.Text = ExpandTabsA(line.Text, style->SpacesInTab);
+            if (unicode) line.Text = AnsiToUnicodeCP(line.Text, codePage);
+        }
     }
     return InsertLines(lines, caretBefore);
 }

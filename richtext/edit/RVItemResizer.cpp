@@ -20,29 +20,28 @@ constexpr int kMinDragSize = 2;
 constexpr int kOutX[kHandleCount] = {-1, 1, 1, -1, 0, 1, 0, -1};
 constexpr int kOutY[kHandleCount] = {-1, -1, 1, 1, -1, 0, 1, 0};
 
+// Handles outside 0..7 count as the last one (the left side).
+int ValidHandle(int handle) {
+    return handle >= 0 && handle < kHandleCount ? handle : kHandleCount - 1;
+}
+
 struct TMovedEdges {
     bool Left, Top, Right, Bottom;
 };
 
 TMovedEdges EdgesOf(int handle) {
-    switch (handle) {
-    case 0:
-        return {true, true, false, false};
-    case 1:
-        return {false, true, true, false};
-    case 2:
-        return {false, false, true, true};
-    case 3:
-        return {true, false, false, true};
-    case 4:
-        return {false, true, false, false};
-    case 5:
-        return {false, false, true, false};
-    case 6:
-        return {false, false, false, true};
-    default:
-        return {true, false, false, false};
-    }
+    const int h = ValidHandle(handle);
+    TMovedEdges edges{};
+    edges.Left = kOutX[h] < 0;
+    edges.Right = kOutX[h] > 0;
+    edges.Top = kOutY[h] < 0;
+    edges.Bottom = kOutY[h] > 0;
+    return edges;
+}
+
+// Where a handle sits along one axis of Size, by its outward direction.
+int AnchorAlong(int out, int size) {
+    return out < 0 ? 0 : out > 0 ? size : size / 2;
 }
 
 // Grows (or shrinks) one axis by Delta: at the moved edge, or half on each side.
@@ -65,24 +64,8 @@ TRVItemResizer::TRVItemResizer(TRVDrawLineInfo* drawItem, TCustomRVItemInfo* ite
       FItemNo(itemNo), FMode(mode) {}
 
 TPoint TRVItemResizer::HandleAnchor(int handle) const {
-    switch (handle) {
-    case 0:
-        return {0, 0};
-    case 1:
-        return {Width, 0};
-    case 2:
-        return {Width, Height};
-    case 3:
-        return {0, Height};
-    case 4:
-        return {Width / 2, 0};
-    case 5:
-        return {Width, Height / 2};
-    case 6:
-        return {Width / 2, Height};
-    default:
-        return {0, Height / 2};
-    }
+    const int h = ValidHandle(handle);
+    return {AnchorAlong(kOutX[h], Width), AnchorAlong(kOutY[h], Height)};
 }
 
 TPoint TRVItemResizer::HandlePos(int handle) const {
