@@ -661,7 +661,7 @@ void TRVEditRVData::MergeInsertedRange(int& first, int& last, int& caretItemNo, 
     }
 }
 
-bool TRVEditRVData::InsertRVFFromStream(TStream& stream) {
+bool TRVEditRVData::InsertDocumentAtCaret(const TRVDocumentReader& read) {
     TRVDocInsertPoint p;
     FindDocumentInsertionPoint(p);
     if (!CheckDocumentInsertion(p)) return false;
@@ -669,11 +669,10 @@ bool TRVEditRVData::InsertRVFFromStream(TStream& stream) {
     int firstDraw, lastDraw;
     NoteCaretParaRange(firstDraw, lastDraw);
     const int countBefore = ItemCount();
-    int index = p.Index, first = -1, last = -1;
+    int first = -1, last = -1;
     bool full = false;
-    const bool ok = RvfReadLoop(stream, index, first, last, full);
-    if (!ok) {
-        // The reader took back what it inserted.
+    if (!read(p.Index, first, last, full)) {
+        // The reader took back what it inserted and the styles it added.
         BeepIfUseSound();
         return false;
     }
@@ -682,27 +681,22 @@ bool TRVEditRVData::InsertRVFFromStream(TStream& stream) {
     return true;
 }
 
+bool TRVEditRVData::InsertRVFFromStream(TStream& stream) {
+    return InsertDocumentAtCaret([&](int index, int& first, int& last, bool& full) {
+        return RvfReadLoop(stream, index, first, last, full);
+    });
+}
+
 bool TRVEditRVData::InsertRTFFromStream(TStream& stream) {
     TRVRTFReaderProperties* properties = Editor()->GetRTFReadProperties();
     if (!properties) return false;
-    TRVDocInsertPoint p;
-    FindDocumentInsertionPoint(p);
-    if (!CheckDocumentInsertion(p)) return false;
-    BeginUndoAction(rvutInsert, true);
-    int firstDraw, lastDraw;
-    NoteCaretParaRange(firstDraw, lastDraw);
-    const int countBefore = ItemCount();
-    int index = p.Index;
-    const int result = properties->ImportRtfStream(this, stream, index);
-    if (result != rtf_ec_OK) {
-        // The reader took back what it inserted and the styles it added.
-        BeepIfUseSound();
-        return false;
-    }
-    if (index <= p.Index) return true;
-    FinishDocumentInsertion(p, p.Index, index - 1, firstDraw, lastDraw, countBefore,
-                            properties->FullReformat);
-    return true;
+    return InsertDocumentAtCaret([&](int index, int& first, int& last, bool& full) {
+        first = index;
+        if (properties->ImportRtfStream(this, stream, index) != rtf_ec_OK) return false;
+        last = index - 1;
+        full = properties->FullReformat;
+        return true;
+    });
 }
 
 } // namespace epc
