@@ -518,7 +518,12 @@ void TRVEditRVData::DeleteCheckpointUndoable(int itemNo) {
 
 namespace {
 
-bool ControlSize(TRVControlItemInfo* item, int& width, int& height) {
+// The control item at ItemNo (any other item is an error) and its current size.
+TRVControlItemInfo* ControlItemAt(TRVEditRVData& data, int itemNo, int& width, int& height) {
+    data.RequireItemClass(itemNo, [](TCustomRVItemInfo* i) {
+        return dynamic_cast<TRVControlItemInfo*>(i) != nullptr;
+    });
+    auto* item = static_cast<TRVControlItemInfo*>(data.GetItem(itemNo));
     if (auto* control = dynamic_cast<TControl*>(item->Control.get())) {
         width = control->Width();
         height = control->Height();
@@ -526,18 +531,14 @@ bool ControlSize(TRVControlItemInfo* item, int& width, int& height) {
         width = item->Width;
         height = item->Height;
     }
-    return true;
+    return item;
 }
 
 } // namespace
 
 void TRVEditRVData::ResizeControlUndoable(int itemNo, int width, int height, bool moveCaret) {
-    RequireItemClass(itemNo, [](TCustomRVItemInfo* i) {
-        return dynamic_cast<TRVControlItemInfo*>(i) != nullptr;
-    });
-    auto* item = static_cast<TRVControlItemInfo*>(GetItem(itemNo));
     int oldWidth = 0, oldHeight = 0;
-    ControlSize(item, oldWidth, oldHeight);
+    ControlItemAt(*this, itemNo, oldWidth, oldHeight);
     if (oldWidth == width && oldHeight == height) return;
     AddUndoRecord<TRVUndoResizeInfo>(*this, rvuModifyItem, itemNo, [&](auto& r) {
         r.OldWidth = oldWidth;
@@ -547,12 +548,8 @@ void TRVEditRVData::ResizeControlUndoable(int itemNo, int width, int height, boo
 }
 
 void TRVEditRVData::ApplyControlSize(int itemNo, int width, int height, bool moveCaret) {
-    RequireItemClass(itemNo, [](TCustomRVItemInfo* i) {
-        return dynamic_cast<TRVControlItemInfo*>(i) != nullptr;
-    });
-    auto* item = static_cast<TRVControlItemInfo*>(GetItem(itemNo));
     int oldWidth = 0, oldHeight = 0;
-    ControlSize(item, oldWidth, oldHeight);
+    TRVControlItemInfo* item = ControlItemAt(*this, itemNo, oldWidth, oldHeight);
     if (oldWidth != width || oldHeight != height) {
         if (auto* control = dynamic_cast<TControl*>(item->Control.get())) {
             ResizingControl = control;

@@ -2,6 +2,7 @@
 
 #include "richtext/edit/RVItemResizer.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
@@ -42,6 +43,23 @@ TMovedEdges EdgesOf(int handle) {
 // Where a handle sits along one axis of Size, by its outward direction.
 int AnchorAlong(int out, int size) {
     return out < 0 ? 0 : out > 0 ? size : size / 2;
+}
+
+// One axis of the drag rectangle: the moved edge (Low or High) stays kMinDragSize from the other.
+void KeepApart(bool lowMoves, bool highMoves, int& low, int& high) {
+    if (lowMoves && low > high - kMinDragSize) low = high - kMinDragSize;
+    if (highMoves && high < low + kMinDragSize) high = low + kMinDragSize;
+}
+
+// One axis: the edge opposite the moved one mirrors it about the middle of 0..Size.
+void Mirror(bool lowMoves, bool highMoves, int size, int& low, int& high) {
+    if (lowMoves) {
+        low = std::min(low, (size - kMinDragSize) / 2);
+        high = size - low;
+    } else if (highMoves) {
+        high = std::max(high, size - (size - kMinDragSize) / 2);
+        low = size - high;
+    }
 }
 
 // Grows (or shrinks) one axis by Delta: at the moved edge, or half on each side.
@@ -159,27 +177,12 @@ void TRVItemResizer::AdjustDragRect(TShiftState shift) {
     const TMovedEdges moved = EdgesOf(FHandle);
     const bool symmetric = shift.Contains(ssCtrl);
     // 1. The moved edge keeps its distance from the opposite one.
-    if (moved.Left && FDragLeft > FDragRight - kMinDragSize) FDragLeft = FDragRight - kMinDragSize;
-    if (moved.Right && FDragRight < FDragLeft + kMinDragSize) FDragRight = FDragLeft + kMinDragSize;
-    if (moved.Top && FDragTop > FDragBottom - kMinDragSize) FDragTop = FDragBottom - kMinDragSize;
-    if (moved.Bottom && FDragBottom < FDragTop + kMinDragSize)
-        FDragBottom = FDragTop + kMinDragSize;
+    KeepApart(moved.Left, moved.Right, FDragLeft, FDragRight);
+    KeepApart(moved.Top, moved.Bottom, FDragTop, FDragBottom);
     // 2. With Ctrl the opposite edge mirrors the moved one about the starting size.
     if (symmetric) {
-        if (moved.Left) {
-            FDragLeft = std::min(FDragLeft, (Width - kMinDragSize) / 2);
-            FDragRight = Width - FDragLeft;
-        } else if (moved.Right) {
-            FDragRight = std::max(FDragRight, Width - (Width - kMinDragSize) / 2);
-            FDragLeft = Width - FDragRight;
-        }
-        if (moved.Top) {
-            FDragTop = std::min(FDragTop, (Height - kMinDragSize) / 2);
-            FDragBottom = Height - FDragTop;
-        } else if (moved.Bottom) {
-            FDragBottom = std::max(FDragBottom, Height - (Height - kMinDragSize) / 2);
-            FDragTop = Height - FDragBottom;
-        }
+        Mirror(moved.Left, moved.Right, Width, FDragLeft, FDragRight);
+        Mirror(moved.Top, moved.Bottom, Height, FDragTop, FDragBottom);
     }
     // 3. Corner handles always keep the proportions, side handles with Shift; the sizes
     // compared are those of the content inside the border spacing.
