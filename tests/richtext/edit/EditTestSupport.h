@@ -141,6 +141,8 @@ protected:
         }
         return s;
     }
+    // The caret, under the name the typing and table tests know it by.
+    std::vector<int> Caret() { return CaretPos(); }
     void Key(Word key, TShiftState shift = {}) { testing::PressKey(key, shift); }
     void Type(const std::string& text) { testing::TypeText(text); }
 };

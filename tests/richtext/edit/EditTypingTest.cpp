@@ -29,7 +29,7 @@ TEST_F(Typing, TypedCharactersFormOneStepAndUndoAndRedoByKeys) {
     CaretAt(0, 6);
     Type(" abc");
     EXPECT_EQ(Text(), "Hello abc");
-    EXPECT_EQ(CaretPos(), (V{0, 10}));
+    EXPECT_EQ(Caret(), (V{0, 10}));
     ASSERT_EQ(Data()->UndoList->Count(), 1);
     EXPECT_EQ(Edit->UndoAction(), TRVUndoType::Typing);
     // Typing elsewhere is a step of its own.
@@ -56,7 +56,7 @@ TEST_F(Typing, EnterIsATypingStepToo) {
     CaretAt(0, 6);
     Key(VK_RETURN);
     EXPECT_EQ(Text(), "Hello\n world");
-    EXPECT_EQ(CaretPos(), (V{1, 1}));
+    EXPECT_EQ(Caret(), (V{1, 1}));
     EXPECT_EQ(Edit->UndoAction(), TRVUndoType::Typing);
     EXPECT_EQ(UndoTypeOfAction(rvutTyping), UndoTypeOfAction(rvutTypingRun));
     UndoKey();
@@ -77,7 +77,7 @@ TEST_F(Typing, EnterAndShiftEnterAtTheEdgesAndInside) {
     CaretAt(0, 1);
     Key(VK_RETURN);
     EXPECT_EQ(Text(), "\nab\nc/d");
-    EXPECT_EQ(CaretPos(), (V{1, 1}));
+    EXPECT_EQ(Caret(), (V{1, 1}));
     // Between two items of a line the second one starts the new paragraph.
     CaretAt(3, 1);
     Key(VK_BACK);
@@ -97,7 +97,7 @@ TEST_F(Typing, BackspaceAndDeleteJoinParagraphsAndMergeTheirText) {
     Key(VK_BACK);
     EXPECT_EQ(Text(), "onetwo\n");
     EXPECT_EQ(Data()->ItemCount(), 2);
-    EXPECT_EQ(CaretPos(), (V{0, 4}));
+    EXPECT_EQ(Caret(), (V{0, 4}));
     Key(VK_DELETE);
     EXPECT_EQ(Text(), "onewo\n");
     Key(VK_END, {ssCtrl});
@@ -148,7 +148,7 @@ TEST_F(Typing, BackspaceAfterAListMarkerTakesTheParagraphOutOfTheList) {
     CaretAt(2, 4);
     Key(VK_RETURN);
     EXPECT_EQ(Data()->GetItemStyleNo(3), rvsListMarker);
-    EXPECT_EQ(CaretPos(), (V{4, 1}));
+    EXPECT_EQ(Caret(), (V{4, 1}));
     Key(VK_BACK);
     EXPECT_EQ(Data()->ItemCount(), 4);
     EXPECT_TRUE(Data()->GetItem(3)->StartsParagraph());
@@ -285,7 +285,7 @@ TEST_F(Typing, DeletingTheSelection) {
     Data()->SetSelection(1, 2, 1, 5);
     Key(VK_BACK);
     EXPECT_EQ(Text(), "first line\nsnd\nthird line");
-    EXPECT_EQ(CaretPos(), (V{1, 2}));
+    EXPECT_EQ(Caret(), (V{1, 2}));
 }
 
 TEST_F(Typing, WithoutUndoNothingCanBeUndone) {
