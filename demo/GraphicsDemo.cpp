@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "demo/DemoLabel.h"
 #include "demo/DemoRegistry.h"
 #include "platform/graphics/Bitmap.h"
 #include "platform/graphics/Graphics.h"
@@ -15,12 +16,9 @@ namespace {
 
 using namespace epc;
 
+// Leaves the brush clear for the texts that follow.
 void Caption(TCanvas* c, int x, int y, const std::string& text) {
-    c->Font()->SetName("Arial");
-    c->Font()->SetSize(9);
-    c->Font()->SetStyle({fsBold});
-    c->Font()->SetColor(clNavy);
-    c->Brush()->SetStyle(bsClear);
+    demo::UseLabelFont(c);
     c->TextOut(x, y, text);
 }
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "components/tree/BaseVirtualTree.h"
+#include "demo/DemoLabel.h"
 #include "demo/DemoRegistry.h"
 #include "platform/controls/ImageList.h"
 #include "platform/graphics/Bitmap.h"
@@ -87,16 +88,6 @@ std::unique_ptr<TImageList> MakeImages() {
     return list;
 }
 
-void Label(TCanvas* c, int x, int y, const std::u16string& text) {
-    c->Font()->SetName("Arial");
-    c->Font()->SetSize(9);
-    c->Font()->SetStyle({fsBold});
-    c->Font()->SetColor(clNavy);
-    c->Brush()->SetStyle(bsClear);
-    c->TextOut(x, y, text);
-    c->Brush()->SetStyle(bsSolid);
-}
-
 bool RenderTree(const std::string& dir) {
     TDemoTree tree;
     auto images = MakeImages();
@@ -150,18 +141,18 @@ bool RenderTree(const std::string& dir) {
     c->Brush()->SetColor(TColor(0xF0F0F0));
     c->FillRect(TRect(0, 0, page.Width(), page.Height()));
     int y = 8;
-    Label(c, 10, y, u"Tree with a header, check boxes, images and a selection");
+    demo::DrawLabel(c, 10, y, u"Tree with a header, check boxes, images and a selection");
     y += 20;
     header->Columns()->PaintHeader(c, TRect(10, y, 10 + width, y + 20), 0);
     y += 20;
     tree.RenderToCanvas(c, TRect(0, 0, width, treeHeight), TPoint(10, y), DefaultRenderOptions);
     y += treeHeight + 12;
-    Label(c, 10, y, u"The same tree as an answer drawing (grid lines only)");
+    demo::DrawLabel(c, 10, y, u"The same tree as an answer drawing (grid lines only)");
     y += 20;
     tree.RenderToCanvas(c, TRect(0, 0, width, treeHeight), TPoint(10, y), poGridLines);
     y += treeHeight + 12;
 
-    Label(c, 10, y, u"A hint and a drag image");
+    demo::DrawLabel(c, 10, y, u"A hint and a drag image");
     y += 20;
     tree.RenderToCanvas(c, TRect(0, 0, width, 100), TPoint(10, y), DefaultRenderOptions);
     TVirtualTreeHintWindow hint(nullptr);

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "components/tree/TreeViewEx.h"
+#include "demo/DemoLabel.h"
 #include "demo/DemoRegistry.h"
 #include "platform/controls/Forms.h"
 #include "platform/graphics/Bitmap.h"
@@ -15,16 +16,6 @@ namespace {
 
 using namespace epc;
 using namespace epc::tree_options;
-
-void Label(TCanvas* c, int x, int y, const std::u16string& text) {
-    c->Font()->SetName("Arial");
-    c->Font()->SetSize(9);
-    c->Font()->SetStyle({fsBold});
-    c->Font()->SetColor(clNavy);
-    c->Brush()->SetStyle(bsClear);
-    c->TextOut(x, y, text);
-    c->Brush()->SetStyle(bsSolid);
-}
 
 void Fill(TTreeViewEx& tree) {
     auto add = [&](PVirtualNode parent, const std::string& text) {
@@ -94,12 +85,12 @@ bool RenderTreeViewEx(const std::string& dir) {
     c->Brush()->SetColor(TColor(0xF0F0F0));
     c->FillRect(TRect(0, 0, page.Width(), page.Height()));
     int y = 8;
-    Label(c, 10, y, u"Word-wrapping tree: long texts, striped rows, the focused node");
+    demo::DrawLabel(c, 10, y, u"Word-wrapping tree: long texts, striped rows, the focused node");
     y += 20;
     tree.RenderToCanvas(c, extent, TPoint(10, y), DefaultRenderOptions);
     y += extent.Height() + 16;
-    Label(c, 10, y, u"As an answer drawing (300 pixels wide)");
-    Label(c, 330, y, u"As a list");
+    demo::DrawLabel(c, 10, y, u"As an answer drawing (300 pixels wide)");
+    demo::DrawLabel(c, 330, y, u"As a list");
     y += 20;
     TBitmap drawing(301, answerExtent.Height() + 1, pf24bit);
     drawing.Canvas()->Brush()->SetColor(clWhite);

@@ -545,6 +545,8 @@ public:
 
 protected:
     virtual void CreateParams(TCreateParams& params);
+    // A single border: the sunken client edge on a 3D control, else a frame line.
+    void AddBorderStyle(TCreateParams& params, TBorderStyle style) const;
     virtual void CreateWnd();
     virtual void CreateWindowHandle(const TCreateParams& params);
     virtual void DestroyWnd();

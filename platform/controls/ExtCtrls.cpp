@@ -35,12 +35,7 @@ TCustomPanel::TCustomPanel(TComponent* owner) : TCustomControl(owner) {
 
 void TCustomPanel::CreateParams(TCreateParams& params) {
     TCustomControl::CreateParams(params);
-    if (FBorderStyle == bsSingle) {
-        if (Ctl3D())
-            params.ExStyle |= WS_EX_CLIENTEDGE;
-        else
-            params.Style |= WS_BORDER;
-    }
+    AddBorderStyle(params, FBorderStyle);
 }
 
 void TCustomPanel::SetBevelInner(TBevelCut v) {
@@ -267,12 +262,7 @@ void TScrollBox::SetBorderStyle(TBorderStyle v) {
 
 void TScrollBox::CreateParams(TCreateParams& params) {
     TScrollingWinControl::CreateParams(params);
-    if (FBorderStyle == bsSingle) {
-        if (Ctl3D())
-            params.ExStyle |= WS_EX_CLIENTEDGE;
-        else
-            params.Style |= WS_BORDER;
-    }
+    AddBorderStyle(params, FBorderStyle);
 }
 
 } // namespace epc

@@ -87,12 +87,7 @@ TCustomListBox::~TCustomListBox() = default;
 void TCustomListBox::CreateParams(TCreateParams& params) {
     TCustomControl::CreateParams(params);
     params.Style |= WS_VSCROLL;
-    if (FBorderStyle == bsSingle) {
-        if (Ctl3D())
-            params.ExStyle |= WS_EX_CLIENTEDGE;
-        else
-            params.Style |= WS_BORDER;
-    }
+    AddBorderStyle(params, FBorderStyle);
 }
 
 void TCustomListBox::SetStyle(TListBoxStyle v) {
@@ -527,12 +522,7 @@ void TCustomEdit::SetBorderStyle(TBorderStyle value) {
 
 void TCustomEdit::CreateParams(TCreateParams& params) {
     TCustomControl::CreateParams(params);
-    if (FBorderStyle == bsSingle) {
-        if (Ctl3D())
-            params.ExStyle |= WS_EX_CLIENTEDGE;
-        else
-            params.Style |= WS_BORDER;
-    }
+    AddBorderStyle(params, FBorderStyle);
 }
 
 void TCustomEdit::Change() {

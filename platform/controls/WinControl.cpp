@@ -104,6 +104,14 @@ void TWinControl::CreateParams(TCreateParams& params) {
     if (FControlStyle.Contains(csDoubleClicks)) params.WindowClassStyle |= CS_DBLCLKS;
 }
 
+void TWinControl::AddBorderStyle(TCreateParams& params, TBorderStyle style) const {
+    if (style != bsSingle) return;
+    if (Ctl3D())
+        params.ExStyle |= WS_EX_CLIENTEDGE;
+    else
+        params.Style |= WS_BORDER;
+}
+
 void TWinControl::CreateWnd() {
     TCreateParams params;
     CreateParams(params);

@@ -3,6 +3,7 @@
 // stops of its screen line, the current text and paragraph styles, and the undo and redo lists.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -335,10 +336,19 @@ private:
     // An empty text item that the next text item continues (they join into one).
     bool EmptyTextRunsOn(int itemNo) const;
     bool InsertLines(std::vector<TRVInsertLine>& lines, bool caretBefore);
+    // Expands the tabs of Lines (UTF-16 bytes when Wide, else ANSI) and brings them to the
+    // encoding of the current text style before inserting them.
+    bool InsertLinesInStyleEncoding(std::vector<TRVInsertLine>& lines, bool wide, bool caretBefore);
     void FinishInsertion(int first, int last, int firstDraw, int lastDraw, int countBefore,
                          bool caretBefore, bool fullReformat);
     void FindDocumentInsertionPoint(TRVDocInsertPoint& p);
     bool CheckDocumentInsertion(const TRVDocInsertPoint& p);
+    // Reads a document into the items at Index; gives the range of the new items and whether
+    // the whole document must be formatted again; false when it failed (and took back what it
+    // inserted).
+    using TRVDocumentReader = std::function<bool(int index, int& first, int& last, bool& full)>;
+    // Inserts what Read reads at the caret as one undo step.
+    bool InsertDocumentAtCaret(const TRVDocumentReader& read);
     void FinishDocumentInsertion(const TRVDocInsertPoint& p, int first, int last, int firstDraw,
                                  int lastDraw, int countBefore, bool fullReformat);
     // The one resizable item the selection covers whole, or -1.

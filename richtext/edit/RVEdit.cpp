@@ -261,33 +261,34 @@ std::string TCustomRichViewEdit::RedoName() {
 }
 
 void TCustomRichViewEdit::Undo() {
-    if (ReadOnly()) return;
-    if (FInplaceEditor) {
-        if (FInplaceEditor->CanUndo()) {
-            FInplaceEditor->Undo();
-        } else if (EditData()->UndoList->Count() > 0) {
-            // Our own step, once the cell editor has gone (it may be running this call).
-            if (HandleAllocated()) PostMessage(Handle(), WM_RVUNDOFROMINPLACE, 0, 0);
-        }
-        return;
-    }
-    if (!CanUndo()) return;
-    EditData()->Undo();
-    NotifyChange(false);
+    ReplayStep(false);
 }
 
 void TCustomRichViewEdit::Redo() {
+    ReplayStep(true);
+}
+
+void TCustomRichViewEdit::ReplayStep(bool redo) {
     if (ReadOnly()) return;
+    TRVEditRVData* data = EditData();
     if (FInplaceEditor) {
-        if (FInplaceEditor->CanRedo()) {
-            FInplaceEditor->Redo();
-        } else if (EditData()->RedoList->Count() > 0) {
-            if (HandleAllocated()) PostMessage(Handle(), WM_RVREDOFROMINPLACE, 0, 0);
+        if (redo ? FInplaceEditor->CanRedo() : FInplaceEditor->CanUndo()) {
+            if (redo)
+                FInplaceEditor->Redo();
+            else
+                FInplaceEditor->Undo();
+        } else if ((redo ? data->RedoList : data->UndoList)->Count() > 0) {
+            // Our own step, once the cell editor has gone (it may be running this call).
+            if (HandleAllocated())
+                PostMessage(Handle(), redo ? WM_RVREDOFROMINPLACE : WM_RVUNDOFROMINPLACE, 0, 0);
         }
         return;
     }
-    if (!CanRedo()) return;
-    EditData()->Redo();
+    if (!(redo ? CanRedo() : CanUndo())) return;
+    if (redo)
+        data->Redo();
+    else
+        data->Undo();
     NotifyChange(false);
 }
 

@@ -165,6 +165,10 @@ private:
     // Opens an insertion step (the selection deleted in it); false when refused.
     bool BeginInsert();
     void EndInsert(bool inserted);
+    // Runs Insert inside one insertion step; a refused or failed insertion takes the step back.
+    bool RunInsertion(const std::function<bool(TRVEditRVData&)>& insert);
+    // Undo (Redo with Redo): an open cell editor replays its own steps first.
+    void ReplayStep(bool redo);
     bool DeleteSelectionForInsert();
     int FInsertGroupsBefore = 0;
     bool FReadOnly = false;

@@ -10,7 +10,18 @@
 
 namespace epc {
 
-namespace {} // namespace
+namespace {
+
+// Null when the file cannot be opened.
+std::unique_ptr<TFileStream> OpenForReading(const std::string& fileName) {
+    try {
+        return std::make_unique<TFileStream>(fileName, fmOpenRead | fmShareDenyNone);
+    } catch (const Exception&) {
+        return nullptr;
+    }
+}
+
+} // namespace
 
 bool TCustomRichViewEdit::BeginInsert() {
     if (!Style() || !BeforeChange(false)) return false;
@@ -36,13 +47,18 @@ void TCustomRichViewEdit::EndInsert(bool inserted) {
     if (!inserted && data->UndoList->Count() > FInsertGroupsBefore) data->DropLastUndoGroup();
 }
 
-bool TCustomRichViewEdit::InsertItem(std::unique_ptr<TCustomRVItemInfo> item,
-                                     const std::string& name) {
+bool TCustomRichViewEdit::RunInsertion(const std::function<bool(TRVEditRVData&)>& insert) {
     if (!BeginInsert()) return false;
     bool ok = false;
     auto end = epc::Finally([&] { EndInsert(ok); });
-    ok = EditData()->InsertItem(std::move(item), name, false);
+    ok = insert(*EditData());
     return ok;
+}
+
+bool TCustomRichViewEdit::InsertItem(std::unique_ptr<TCustomRVItemInfo> item,
+                                     const std::string& name) {
+    return RunInsertion(
+        [&](TRVEditRVData& data) { return data.InsertItem(std::move(item), name, false); });
 }
 
 bool TCustomRichViewEdit::InsertPicture(const std::string& name, std::unique_ptr<TGraphic> graphic,
@@ -53,53 +69,29 @@ bool TCustomRichViewEdit::InsertPicture(const std::string& name, std::unique_ptr
 }
 
 void TCustomRichViewEdit::InsertText(const std::string& text) {
-    if (!BeginInsert()) return;
-    bool ok = false;
-    auto end = epc::Finally([&] { EndInsert(ok); });
-    ok = EditData()->InsertTextA(text, false);
+    RunInsertion([&](TRVEditRVData& data) { return data.InsertTextA(text, false); });
 }
 
 void TCustomRichViewEdit::InsertTextW(const std::u16string& text) {
-    if (!BeginInsert()) return;
-    bool ok = false;
-    auto end = epc::Finally([&] { EndInsert(ok); });
-    ok = EditData()->InsertTextW(WideToLEBytes(text), false);
+    RunInsertion([&](TRVEditRVData& data) { return data.InsertTextW(WideToLEBytes(text), false); });
 }
 
 bool TCustomRichViewEdit::InsertRVFFromStream(TStream& stream) {
-    if (!BeginInsert()) return false;
-    bool ok = false;
-    auto end = epc::Finally([&] { EndInsert(ok); });
-    ok = EditData()->InsertRVFFromStream(stream);
-    return ok;
+    return RunInsertion([&](TRVEditRVData& data) { return data.InsertRVFFromStream(stream); });
 }
 
 bool TCustomRichViewEdit::InsertRTFFromStream(TStream& stream, const std::string& /*basePath*/) {
-    if (!BeginInsert()) return false;
-    bool ok = false;
-    auto end = epc::Finally([&] { EndInsert(ok); });
-    ok = EditData()->InsertRTFFromStream(stream);
-    return ok;
+    return RunInsertion([&](TRVEditRVData& data) { return data.InsertRTFFromStream(stream); });
 }
 
 bool TCustomRichViewEdit::InsertRVFFromFile(const std::string& fileName) {
-    std::unique_ptr<TFileStream> stream;
-    try {
-        stream = std::make_unique<TFileStream>(fileName, fmOpenRead | fmShareDenyNone);
-    } catch (const Exception&) {
-        return false;
-    }
-    return InsertRVFFromStream(*stream);
+    std::unique_ptr<TFileStream> stream = OpenForReading(fileName);
+    return stream && InsertRVFFromStream(*stream);
 }
 
 bool TCustomRichViewEdit::InsertRTFFromFile(const std::string& fileName) {
-    std::unique_ptr<TFileStream> stream;
-    try {
-        stream = std::make_unique<TFileStream>(fileName, fmOpenRead | fmShareDenyNone);
-    } catch (const Exception&) {
-        return false;
-    }
-    return InsertRTFFromStream(*stream, std::string());
+    std::unique_ptr<TFileStream> stream = OpenForReading(fileName);
+    return stream && InsertRTFFromStream(*stream, std::string());
 }
 
 void TCustomRichViewEdit::PastePicture(TRVPasteFormat format) {

@@ -389,16 +389,7 @@ bool TRVEditRVData::InsertTextA(const std::string& text, bool caretBefore) {
         return true;
     }
     std::vector<TRVInsertLine> lines = SplitAnsiLines(text);
-    TRVStyle* style = GetRVStyle();
-    if (!style) return false;
-    const int styleNo = CurTextStyleNo;
-    const bool unicode = style->TextStyles.GetItem(styleNo).Unicode;
-    const uint32_t codePage = CodePageOfStyle(styleNo);
-    for (TRVInsertLine& line : lines) {
-        line.Text = ExpandTabsA(line.Text, style->SpacesInTab);
-        if (unicode) line.Text = AnsiToUnicodeCP(line.Text, codePage);
-    }
-    return InsertLines(lines, caretBefore);
+    return InsertLinesInStyleEncoding(lines, false, caretBefore);
 }
 
 bool TRVEditRVData::InsertTextW(const std::string& utf16, bool caretBefore) {
@@ -408,14 +399,24 @@ bool TRVEditRVData::InsertTextW(const std::string& utf16, bool caretBefore) {
         return true;
     }
     std::vector<TRVInsertLine> lines = SplitWideLines(LEBytesToWide(utf16));
+    return InsertLinesInStyleEncoding(lines, true, caretBefore);
+}
+
+bool TRVEditRVData::InsertLinesInStyleEncoding(std::vector<TRVInsertLine>& lines, bool wide,
+                                               bool caretBefore) {
     TRVStyle* style = GetRVStyle();
     if (!style) return false;
     const int styleNo = CurTextStyleNo;
     const bool unicode = style->TextStyles.GetItem(styleNo).Unicode;
     const uint32_t codePage = CodePageOfStyle(styleNo);
     for (TRVInsertLine& line : lines) {
-        line.Text = ExpandTabsW(line.Text, style->SpacesInTab);
-        if (!unicode) line.Text = UnicodeToAnsiCP(line.Text, codePage);
+        if (wide) {
+            line.Text = ExpandTabsW(line.Text, style->SpacesInTab);
+            if (!unicode) line.Text = UnicodeToAnsiCP(line.Text, codePage);
+        } else {
+            line.Text = ExpandTabsA(line.Text, style->SpacesInTab);
+            if (unicode) line.Text = AnsiToUnicodeCP(line.Text, codePage);
+        }
     }
     return InsertLines(lines, caretBefore);
 }
@@ -660,7 +661,7 @@ void TRVEditRVData::MergeInsertedRange(int& first, int& last, int& caretItemNo, 
     }
 }
 
-bool TRVEditRVData::InsertRVFFromStream(TStream& stream) {
+bool TRVEditRVData::InsertDocumentAtCaret(const TRVDocumentReader& read) {
     TRVDocInsertPoint p;
     FindDocumentInsertionPoint(p);
     if (!CheckDocumentInsertion(p)) return false;
@@ -668,11 +669,10 @@ bool TRVEditRVData::InsertRVFFromStream(TStream& stream) {
     int firstDraw, lastDraw;
     NoteCaretParaRange(firstDraw, lastDraw);
     const int countBefore = ItemCount();
-    int index = p.Index, first = -1, last = -1;
+    int first = -1, last = -1;
     bool full = false;
-    const bool ok = RvfReadLoop(stream, index, first, last, full);
-    if (!ok) {
-        // The reader took back what it inserted.
+    if (!read(p.Index, first, last, full)) {
+        // The reader took back what it inserted and the styles it added.
         BeepIfUseSound();
         return false;
     }
@@ -681,27 +681,22 @@ bool TRVEditRVData::InsertRVFFromStream(TStream& stream) {
     return true;
 }
 
+bool TRVEditRVData::InsertRVFFromStream(TStream& stream) {
+    return InsertDocumentAtCaret([&](int index, int& first, int& last, bool& full) {
+        return RvfReadLoop(stream, index, first, last, full);
+    });
+}
+
 bool TRVEditRVData::InsertRTFFromStream(TStream& stream) {
     TRVRTFReaderProperties* properties = Editor()->GetRTFReadProperties();
     if (!properties) return false;
-    TRVDocInsertPoint p;
-    FindDocumentInsertionPoint(p);
-    if (!CheckDocumentInsertion(p)) return false;
-    BeginUndoAction(rvutInsert, true);
-    int firstDraw, lastDraw;
-    NoteCaretParaRange(firstDraw, lastDraw);
-    const int countBefore = ItemCount();
-    int index = p.Index;
-    const int result = properties->ImportRtfStream(this, stream, index);
-    if (result != rtf_ec_OK) {
-        // The reader took back what it inserted and the styles it added.
-        BeepIfUseSound();
-        return false;
-    }
-    if (index <= p.Index) return true;
-    FinishDocumentInsertion(p, p.Index, index - 1, firstDraw, lastDraw, countBefore,
-                            properties->FullReformat);
-    return true;
+    return InsertDocumentAtCaret([&](int index, int& first, int& last, bool& full) {
+        first = index;
+        if (properties->ImportRtfStream(this, stream, index) != rtf_ec_OK) return false;
+        last = index - 1;
+        full = properties->FullReformat;
+        return true;
+    });
 }
 
 } // namespace epc

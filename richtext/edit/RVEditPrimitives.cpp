@@ -2,6 +2,7 @@
 // through them, and each one records its reverse before it changes anything.
 
 #include <algorithm>
+#include <type_traits>
 
 #include "platform/controls/Controls.h"
 #include "platform/core/Exceptions.h"
@@ -47,6 +48,35 @@ void TextChanged(TRVEditRVData& data, int itemNo) {
     data.DoItemAction(rviaTextModifying, entry.Item.get(), entry.Text, &data);
 }
 
+// Puts Record (a new R when null) into the active undo list when there is one, with its kind,
+// its item (StartItemNo for range records) and what Fill sets; returns it, or null when nothing
+// is recorded. The record joins the list before the change it reverses is made.
+template <class R, class Fill>
+R* AddUndoRecord(TRVEditRVData& data, std::unique_ptr<R> record, uint8_t action, int itemNo,
+                 Fill fill) {
+    TRVUndoList* list = data.GetActiveUndoList();
+    if (!list) return nullptr;
+    if (!record) record = std::make_unique<R>();
+    record->Action = action;
+    if constexpr (std::is_base_of_v<TRVUndoItemNoInfo, R>)
+        record->ItemNo = itemNo;
+    else
+        record->StartItemNo = itemNo;
+    fill(*record);
+    R* raw = record.get();
+    list->AddInfo(std::move(record));
+    return raw;
+}
+
+template <class R, class Fill>
+R* AddUndoRecord(TRVEditRVData& data, uint8_t action, int itemNo, Fill fill) {
+    return AddUndoRecord(data, std::unique_ptr<R>(), action, itemNo, fill);
+}
+
+template <class R> R* AddUndoRecord(TRVEditRVData& data, uint8_t action, int itemNo) {
+    return AddUndoRecord<R>(data, action, itemNo, [](R&) {});
+}
+
 } // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -67,8 +97,7 @@ void TRVEditRVData::BeginUndoAction(uint8_t kind, bool finalize) {
     BeginUndoCustomAction(kind, std::string(), finalize);
 }
 
-void TRVEditRVData::BeginUndoCustomAction(uint8_t kind, const std::string& caption,
-                                          bool finalize) {
+void TRVEditRVData::BeginUndoCustomAction(uint8_t kind, const std::string& caption, bool finalize) {
     // The steps of an open cell editor go first, so that they are undone after this one.
     if (finalize && Editor()) Editor()->FinalizeInplaceUndo();
     int itemNo = -1, offs = -1;
@@ -130,24 +159,16 @@ void TRVEditRVData::DeleteItemsUndoable(int first, int last, bool& fullReformat)
             RemoveMarkerFromList(static_cast<TRVMarkerItemInfo*>(item));
         return TRVItemEntry{entry.Text, std::move(entry.Item)};
     };
-    if (TRVUndoList* list = GetActiveUndoList()) {
+    if (GetActiveUndoList()) {
         // The record joins the list before it takes the items: a refused record frees nothing
         // that the document still lists.
         if (first == last) {
-            auto record = std::make_unique<TRVUndoDeleteItemInfo>();
-            record->Action = rvuDeleteItem;
-            record->ItemNo = first;
-            TRVUndoDeleteItemInfo* raw = record.get();
-            list->AddInfo(std::move(record));
+            auto* raw = AddUndoRecord<TRVUndoDeleteItemInfo>(*this, rvuDeleteItem, first);
             TRVItemEntry entry = takeOut(first);
             raw->Text = std::move(entry.Text);
             raw->Item = std::move(entry.Item);
         } else {
-            auto record = std::make_unique<TRVUndoDeleteItemsInfo>();
-            record->Action = rvuDeleteItems;
-            record->StartItemNo = first;
-            TRVUndoDeleteItemsInfo* raw = record.get();
-            list->AddInfo(std::move(record));
+            auto* raw = AddUndoRecord<TRVUndoDeleteItemsInfo>(*this, rvuDeleteItems, first);
             for (int i = first; i <= last; ++i)
                 raw->List.push_back(takeOut(i));
         }
@@ -174,13 +195,8 @@ void TRVEditRVData::InsertItemUndoable(int index, const std::string& text,
         !GetItem(index)->StartsParagraph())
         partEnd = ParaPartEnd(*this, index) + 1;
     std::unique_ptr<TRVCPInfo> checkpoint = std::move(raw->Checkpoint);
-    if (TRVUndoList* list = GetActiveUndoList()) {
-        auto record = std::make_unique<TRVUndoInsertItemInfo>();
-        record->Action = rvuInsertItem;
-        record->ItemNo = index;
-        record->LastAffectedItemNo = partEnd;
-        list->AddInfo(std::move(record));
-    }
+    AddUndoRecord<TRVUndoInsertItemInfo>(*this, rvuInsertItem, index,
+                                         [&](auto& r) { r.LastAffectedItemNo = partEnd; });
     InsertItemObjectAt(index, std::move(items[0].Text), std::move(items[0].Item));
     if (reattach) raw->AttachToDocument(this);
     if (partEnd >= 0) SetParaStyleRangeUndoable(index + 1, partEnd, raw->ParaNo, fullReformat);
@@ -222,13 +238,8 @@ void TRVEditRVData::InsertItemsUndoable(int index, std::vector<TRVItemEntry> ite
 }
 
 void TRVEditRVData::AddInsertItemsUndo(int index, int count) {
-    if (TRVUndoList* list = GetActiveUndoList()) {
-        auto record = std::make_unique<TRVUndoInsertItemsInfo>();
-        record->Action = rvuInsertItems;
-        record->ItemNo = index;
-        record->Count = count;
-        list->AddInfo(std::move(record));
-    }
+    AddUndoRecord<TRVUndoInsertItemsInfo>(*this, rvuInsertItems, index,
+                                          [&](auto& r) { r.Count = count; });
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -245,14 +256,10 @@ void TRVEditRVData::DeleteSubstringUndoable(int itemNo, int offs, int count) {
     if (count < 0) count = length - offs + 1;
     count = std::min(count, length - offs + 1);
     if (count <= 0) return;
-    if (TRVUndoList* list = GetActiveUndoList()) {
-        auto record = std::make_unique<TRVUndoDeleteSubstringInfo>();
-        record->Action = rvuDeleteSubstring;
-        record->ItemNo = itemNo;
-        record->Offs = offs;
-        record->Text = CopyItemTextChars(entry.Text, options, offs, count);
-        list->AddInfo(std::move(record));
-    }
+    AddUndoRecord<TRVUndoDeleteSubstringInfo>(*this, rvuDeleteSubstring, itemNo, [&](auto& r) {
+        r.Offs = offs;
+        r.Text = CopyItemTextChars(entry.Text, options, offs, count);
+    });
     DeleteTextChars(entry.Text, options, offs, count);
     TextChanged(*this, itemNo);
 }
@@ -264,14 +271,10 @@ void TRVEditRVData::InsertSubstringUndoable(int itemNo, int offs, const std::str
     TRVItemEntry& entry = Items()[itemNo];
     const uint8_t options = entry.Item->ItemOptions;
     offs = std::clamp(offs, 1, GetTextCharLength(entry.Text, options) + 1);
-    if (TRVUndoList* list = GetActiveUndoList()) {
-        auto record = std::make_unique<TRVUndoInsertSubstringInfo>();
-        record->Action = rvuInsertSubstring;
-        record->ItemNo = itemNo;
-        record->Offs = offs;
-        record->Length = GetTextCharLength(text, options);
-        list->AddInfo(std::move(record));
-    }
+    AddUndoRecord<TRVUndoInsertSubstringInfo>(*this, rvuInsertSubstring, itemNo, [&](auto& r) {
+        r.Offs = offs;
+        r.Length = GetTextCharLength(text, options);
+    });
     InsertTextChars(entry.Text, options, offs, text);
     TextChanged(*this, itemNo);
 }
@@ -280,13 +283,8 @@ void TRVEditRVData::ChangeTextUndoable(int itemNo, const std::string& text) {
     CheckItemIndex(itemNo);
     TRVItemEntry& entry = Items()[itemNo];
     if (entry.Text == text) return;
-    if (TRVUndoList* list = GetActiveUndoList()) {
-        auto record = std::make_unique<TRVUndoChangeTextInfo>();
-        record->Action = rvuChangeText;
-        record->ItemNo = itemNo;
-        record->Text = entry.Text;
-        list->AddInfo(std::move(record));
-    }
+    AddUndoRecord<TRVUndoChangeTextInfo>(*this, rvuChangeText, itemNo,
+                                         [&](auto& r) { r.Text = entry.Text; });
     entry.Text = text;
     TextChanged(*this, itemNo);
 }
@@ -346,13 +344,8 @@ void TRVEditRVData::SetParaStyleRangeUndoable(int first, int last, int paraNo, b
         }
         if (!changed) {
             changed = true;
-            if (TRVUndoList* list = GetActiveUndoList()) {
-                auto record = std::make_unique<TRVUndoParaListInfo>();
-                record->Action = rvuPara;
-                record->StartItemNo = first;
-                record->List = old;
-                list->AddInfo(std::move(record));
-            }
+            AddUndoRecord<TRVUndoParaListInfo>(*this, rvuPara, first,
+                                               [&](auto& r) { r.List = old; });
         }
         item->ParaNo = paraNo;
     }
@@ -366,14 +359,10 @@ void TRVEditRVData::SetParaStylesFromListUndoable(int first, const std::vector<i
     const int last = std::min(first + int(paraNos.size()) - 1, ItemCount() - 1);
     if (WidthMatters(*this, first, last, false)) fullReformat = true;
     // Every old style is kept: the items of the range may have had different ones.
-    if (TRVUndoList* list = GetActiveUndoList()) {
-        auto record = std::make_unique<TRVUndoParaListInfo>();
-        record->Action = rvuPara;
-        record->StartItemNo = first;
+    AddUndoRecord<TRVUndoParaListInfo>(*this, rvuPara, first, [&](auto& r) {
         for (int i = first; i <= last; ++i)
-            record->List.push_back(GetItem(i)->ParaNo);
-        list->AddInfo(std::move(record));
-    }
+            r.List.push_back(GetItem(i)->ParaNo);
+    });
     for (int i = first; i <= last; ++i)
         GetItem(i)->ParaNo = paraNos[size_t(i - first)];
     if (WidthMatters(*this, first, last, true)) fullReformat = true;
@@ -420,16 +409,12 @@ void TRVEditRVData::SetJoinsPreviousUndoable(int itemNo, bool join, int paraNo,
     }
     if (WidthMatters(*this, itemNo, itemNo, false)) fullReformat = true;
     const int partEnd = ParaPartEnd(*this, itemNo);
-    if (TRVUndoList* list = GetActiveUndoList()) {
-        auto record = std::make_unique<TRVUndoNewLineInfo>();
-        record->Action = rvuNewLine;
-        record->ItemNo = itemNo;
-        record->OldOptions = item->ItemOptions;
-        record->OldJoinsPrevious = item->GetJoinsPrevious();
-        record->OldParaNo = item->ParaNo;
-        record->LastAffectedItemNo = partEnd > itemNo ? partEnd : -1;
-        list->AddInfo(std::move(record));
-    }
+    AddUndoRecord<TRVUndoNewLineInfo>(*this, rvuNewLine, itemNo, [&](auto& r) {
+        r.OldOptions = item->ItemOptions;
+        r.OldJoinsPrevious = item->GetJoinsPrevious();
+        r.OldParaNo = item->ParaNo;
+        r.LastAffectedItemNo = partEnd > itemNo ? partEnd : -1;
+    });
     if (!join && paraNo >= 0)
         SetParaStyleRangeUndoable(itemNo, partEnd, paraNo, fullReformat);
     else if (join)
@@ -469,13 +454,8 @@ void TRVEditRVData::SetPageBreakUndoable(int itemNo, bool value) {
 void TRVEditRVData::SetStyleNoUndoable(int itemNo, int styleNo) {
     TCustomRVItemInfo* item = GetItem(itemNo);
     if (item->StyleNo < 0 || styleNo < 0 || item->StyleNo == styleNo) return;
-    if (TRVUndoList* list = GetActiveUndoList()) {
-        auto record = std::make_unique<TRVUndoStyleNoInfo>();
-        record->Action = rvuStyleNo;
-        record->ItemNo = itemNo;
-        record->OldStyleNo = item->StyleNo;
-        list->AddInfo(std::move(record));
-    }
+    AddUndoRecord<TRVUndoStyleNoInfo>(*this, rvuStyleNo, itemNo,
+                                      [&](auto& r) { r.OldStyleNo = item->StyleNo; });
     if (TRVStyle* style = GetRVStyle();
         style && styleNo < style->TextStyles.Count() && item->StyleNo < style->TextStyles.Count()) {
         const bool wasUnicode = style->TextStyles.GetItem(item->StyleNo).Unicode;
@@ -489,14 +469,10 @@ void TRVEditRVData::SetStyleNoUndoable(int itemNo, int styleNo) {
 void TRVEditRVData::SetTagUndoable(int itemNo, const TRVTag& tag, bool takeOver) {
     TCustomRVItemInfo* item = GetItem(itemNo);
     if (item->Tag == tag) return;
-    if (TRVUndoList* list = GetActiveUndoList()) {
-        auto record = std::make_unique<TRVUndoTagInfo>();
-        record->Action = rvuTag;
-        record->ItemNo = itemNo;
-        record->OldTag = CopyTagValue(item->Tag, TagsArePChars());
-        record->TagsArePChars = TagsArePChars();
-        list->AddInfo(std::move(record));
-    }
+    AddUndoRecord<TRVUndoTagInfo>(*this, rvuTag, itemNo, [&](auto& r) {
+        r.OldTag = CopyTagValue(item->Tag, TagsArePChars());
+        r.TagsArePChars = TagsArePChars();
+    });
     item->Tag = takeOver ? tag : CopyTagValue(tag, TagsArePChars());
 }
 
@@ -505,12 +481,7 @@ void TRVEditRVData::AddCheckpointUndoable(int itemNo, std::unique_ptr<TRVCPInfo>
     if (item ? item->Checkpoint != nullptr : NotAddedCP != nullptr)
         throw ERichViewError(errRVCheckpoint);
     if (!checkpoint) return;
-    if (TRVUndoList* list = GetActiveUndoList()) {
-        auto record = std::make_unique<TRVUndoAddCPInfo>();
-        record->Action = rvuCheckpoint;
-        record->ItemNo = itemNo;
-        list->AddInfo(std::move(record));
-    }
+    AddUndoRecord<TRVUndoAddCPInfo>(*this, rvuCheckpoint, itemNo);
     checkpoint->Prev = checkpoint->Next = nullptr;
     if (!item) {
         checkpoint->ItemInfo = nullptr;
@@ -528,17 +499,12 @@ void TRVEditRVData::DeleteCheckpointUndoable(int itemNo) {
     TCustomRVItemInfo* item = itemNo < 0 ? nullptr : GetItem(itemNo);
     TRVCPInfo* checkpoint = item ? item->Checkpoint.get() : NotAddedCP;
     if (!checkpoint) throw ERichViewError(errRVCheckpoint);
-    TRVUndoList* list = GetActiveUndoList();
-    if (!list) {
+    auto* raw = AddUndoRecord<TRVUndoDeleteCPInfo>(
+        *this, rvuCheckpoint, itemNo, [&](auto& r) { r.TagsArePChars = TagsArePChars(); });
+    if (!raw) {
         DisposeCheckpoint(checkpoint, item != nullptr, true);
         return;
     }
-    auto record = std::make_unique<TRVUndoDeleteCPInfo>();
-    record->Action = rvuCheckpoint;
-    record->ItemNo = itemNo;
-    record->TagsArePChars = TagsArePChars();
-    TRVUndoDeleteCPInfo* raw = record.get();
-    list->AddInfo(std::move(record));
     if (item) {
         DetachCheckpoint(checkpoint, true);
         raw->Checkpoint = std::move(item->Checkpoint);
@@ -552,7 +518,12 @@ void TRVEditRVData::DeleteCheckpointUndoable(int itemNo) {
 
 namespace {
 
-bool ControlSize(TRVControlItemInfo* item, int& width, int& height) {
+// The control item at ItemNo (any other item is an error) and its current size.
+TRVControlItemInfo* ControlItemAt(TRVEditRVData& data, int itemNo, int& width, int& height) {
+    data.RequireItemClass(itemNo, [](TCustomRVItemInfo* i) {
+        return dynamic_cast<TRVControlItemInfo*>(i) != nullptr;
+    });
+    auto* item = static_cast<TRVControlItemInfo*>(data.GetItem(itemNo));
     if (auto* control = dynamic_cast<TControl*>(item->Control.get())) {
         width = control->Width();
         height = control->Height();
@@ -560,37 +531,25 @@ bool ControlSize(TRVControlItemInfo* item, int& width, int& height) {
         width = item->Width;
         height = item->Height;
     }
-    return true;
+    return item;
 }
 
 } // namespace
 
 void TRVEditRVData::ResizeControlUndoable(int itemNo, int width, int height, bool moveCaret) {
-    RequireItemClass(itemNo, [](TCustomRVItemInfo* i) {
-        return dynamic_cast<TRVControlItemInfo*>(i) != nullptr;
-    });
-    auto* item = static_cast<TRVControlItemInfo*>(GetItem(itemNo));
     int oldWidth = 0, oldHeight = 0;
-    ControlSize(item, oldWidth, oldHeight);
+    ControlItemAt(*this, itemNo, oldWidth, oldHeight);
     if (oldWidth == width && oldHeight == height) return;
-    if (TRVUndoList* list = GetActiveUndoList()) {
-        auto record = std::make_unique<TRVUndoResizeInfo>();
-        record->Action = rvuModifyItem;
-        record->ItemNo = itemNo;
-        record->OldWidth = oldWidth;
-        record->OldHeight = oldHeight;
-        list->AddInfo(std::move(record));
-    }
+    AddUndoRecord<TRVUndoResizeInfo>(*this, rvuModifyItem, itemNo, [&](auto& r) {
+        r.OldWidth = oldWidth;
+        r.OldHeight = oldHeight;
+    });
     ApplyControlSize(itemNo, width, height, moveCaret);
 }
 
 void TRVEditRVData::ApplyControlSize(int itemNo, int width, int height, bool moveCaret) {
-    RequireItemClass(itemNo, [](TCustomRVItemInfo* i) {
-        return dynamic_cast<TRVControlItemInfo*>(i) != nullptr;
-    });
-    auto* item = static_cast<TRVControlItemInfo*>(GetItem(itemNo));
     int oldWidth = 0, oldHeight = 0;
-    ControlSize(item, oldWidth, oldHeight);
+    TRVControlItemInfo* item = ControlItemAt(*this, itemNo, oldWidth, oldHeight);
     if (oldWidth != width || oldHeight != height) {
         if (auto* control = dynamic_cast<TControl*>(item->Control.get())) {
             ResizingControl = control;
@@ -611,14 +570,10 @@ void TRVEditRVData::SetExtraIntPropertyUndoable(int itemNo, int prop, int value)
     TCustomRVItemInfo* item = GetItem(itemNo);
     int old = 0;
     if (!item->GetExtraIntProperty(prop, old) || old == value) return;
-    if (TRVUndoList* list = GetActiveUndoList()) {
-        auto record = std::make_unique<TRVUndoExtraIntProperty>();
-        record->Action = rvuModifyItem;
-        record->ItemNo = itemNo;
-        record->Prop = prop;
-        record->OldValue = old;
-        list->AddInfo(std::move(record));
-    }
+    AddUndoRecord<TRVUndoExtraIntProperty>(*this, rvuModifyItem, itemNo, [&](auto& r) {
+        r.Prop = prop;
+        r.OldValue = old;
+    });
     item->SetExtraIntProperty(prop, value);
 }
 
@@ -629,19 +584,13 @@ TRVUndoModifyItemIntProperty* TRVEditRVData::SetItemIntPropertyUndoable(
     TRVIntPropertyHolder* holder = target ? target : dynamic_cast<TRVIntPropertyHolder*>(item);
     int old = 0;
     if (!holder || !holder->GetIntProperty(name, old) || old == value) return nullptr;
-    TRVUndoModifyItemIntProperty* result = nullptr;
-    if (TRVUndoList* list = GetActiveUndoList()) {
-        if (!record) record = std::make_unique<TRVUndoModifyItemIntProperty>();
-        record->Action = rvuModifyItem;
-        record->ItemNo = itemNo;
-        record->Target = target;
-        record->PropertyName = name;
-        record->OldValue = old;
-        record->AffectsWidth = affectsWidth;
-        record->AffectsHeight = affectsHeight;
-        result = record.get();
-        list->AddInfo(std::move(record));
-    }
+    auto* result = AddUndoRecord(*this, std::move(record), rvuModifyItem, itemNo, [&](auto& r) {
+        r.Target = target;
+        r.PropertyName = name;
+        r.OldValue = old;
+        r.AffectsWidth = affectsWidth;
+        r.AffectsHeight = affectsHeight;
+    });
     item->BeforeUndoChangeProperty();
     auto done = Finally([item] { item->AfterUndoChangeProperty(); });
     holder->SetIntProperty(name, value);
@@ -655,17 +604,11 @@ TRVUndoModifyItemIntProperties* TRVEditRVData::SetItemIntPropertiesUndoable(
     TCustomRVItemInfo* item = GetItem(itemNo);
     TRVIntPropertyHolder* holder = target ? target : dynamic_cast<TRVIntPropertyHolder*>(item);
     if (!holder) return nullptr;
-    TRVUndoModifyItemIntProperties* result = nullptr;
-    if (TRVUndoList* list = GetActiveUndoList()) {
-        if (!record) record = std::make_unique<TRVUndoModifyItemIntProperties>();
-        record->Action = rvuModifyItem;
-        record->ItemNo = itemNo;
-        record->Target = target;
-        record->AffectsWidth = affectsWidth;
-        record->AffectsHeight = affectsHeight;
-        result = record.get();
-        list->AddInfo(std::move(record));
-    }
+    auto* result = AddUndoRecord(*this, std::move(record), rvuModifyItem, itemNo, [&](auto& r) {
+        r.Target = target;
+        r.AffectsWidth = affectsWidth;
+        r.AffectsHeight = affectsHeight;
+    });
     item->BeforeUndoChangeProperty();
     auto done = Finally([item] { item->AfterUndoChangeProperty(); });
     for (auto it = values.rbegin(); it != values.rend(); ++it) {

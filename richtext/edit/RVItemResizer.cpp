@@ -2,6 +2,7 @@
 
 #include "richtext/edit/RVItemResizer.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
@@ -20,28 +21,44 @@ constexpr int kMinDragSize = 2;
 constexpr int kOutX[kHandleCount] = {-1, 1, 1, -1, 0, 1, 0, -1};
 constexpr int kOutY[kHandleCount] = {-1, -1, 1, 1, -1, 0, 1, 0};
 
+// Handles outside 0..7 count as the last one (the left side).
+int ValidHandle(int handle) {
+    return handle >= 0 && handle < kHandleCount ? handle : kHandleCount - 1;
+}
+
 struct TMovedEdges {
     bool Left, Top, Right, Bottom;
 };
 
 TMovedEdges EdgesOf(int handle) {
-    switch (handle) {
-    case 0:
-        return {true, true, false, false};
-    case 1:
-        return {false, true, true, false};
-    case 2:
-        return {false, false, true, true};
-    case 3:
-        return {true, false, false, true};
-    case 4:
-        return {false, true, false, false};
-    case 5:
-        return {false, false, true, false};
-    case 6:
-        return {false, false, false, true};
-    default:
-        return {true, false, false, false};
+    const int h = ValidHandle(handle);
+    TMovedEdges edges{};
+    edges.Left = kOutX[h] < 0;
+    edges.Right = kOutX[h] > 0;
+    edges.Top = kOutY[h] < 0;
+    edges.Bottom = kOutY[h] > 0;
+    return edges;
+}
+
+// Where a handle sits along one axis of Size, by its outward direction.
+int AnchorAlong(int out, int size) {
+    return out < 0 ? 0 : out > 0 ? size : size / 2;
+}
+
+// One axis of the drag rectangle: the moved edge (Low or High) stays kMinDragSize from the other.
+void KeepApart(bool lowMoves, bool highMoves, int& low, int& high) {
+    if (lowMoves && low > high - kMinDragSize) low = high - kMinDragSize;
+    if (highMoves && high < low + kMinDragSize) high = low + kMinDragSize;
+}
+
+// One axis: the edge opposite the moved one mirrors it about the middle of 0..Size.
+void Mirror(bool lowMoves, bool highMoves, int size, int& low, int& high) {
+    if (lowMoves) {
+        low = std::min(low, (size - kMinDragSize) / 2);
+        high = size - low;
+    } else if (highMoves) {
+        high = std::max(high, size - (size - kMinDragSize) / 2);
+        low = size - high;
     }
 }
 
@@ -65,24 +82,8 @@ TRVItemResizer::TRVItemResizer(TRVDrawLineInfo* drawItem, TCustomRVItemInfo* ite
       FItemNo(itemNo), FMode(mode) {}
 
 TPoint TRVItemResizer::HandleAnchor(int handle) const {
-    switch (handle) {
-    case 0:
-        return {0, 0};
-    case 1:
-        return {Width, 0};
-    case 2:
-        return {Width, Height};
-    case 3:
-        return {0, Height};
-    case 4:
-        return {Width / 2, 0};
-    case 5:
-        return {Width, Height / 2};
-    case 6:
-        return {Width / 2, Height};
-    default:
-        return {0, Height / 2};
-    }
+    const int h = ValidHandle(handle);
+    return {AnchorAlong(kOutX[h], Width), AnchorAlong(kOutY[h], Height)};
 }
 
 TPoint TRVItemResizer::HandlePos(int handle) const {
@@ -176,27 +177,12 @@ void TRVItemResizer::AdjustDragRect(TShiftState shift) {
     const TMovedEdges moved = EdgesOf(FHandle);
     const bool symmetric = shift.Contains(ssCtrl);
     // 1. The moved edge keeps its distance from the opposite one.
-    if (moved.Left && FDragLeft > FDragRight - kMinDragSize) FDragLeft = FDragRight - kMinDragSize;
-    if (moved.Right && FDragRight < FDragLeft + kMinDragSize) FDragRight = FDragLeft + kMinDragSize;
-    if (moved.Top && FDragTop > FDragBottom - kMinDragSize) FDragTop = FDragBottom - kMinDragSize;
-    if (moved.Bottom && FDragBottom < FDragTop + kMinDragSize)
-        FDragBottom = FDragTop + kMinDragSize;
+    KeepApart(moved.Left, moved.Right, FDragLeft, FDragRight);
+    KeepApart(moved.Top, moved.Bottom, FDragTop, FDragBottom);
     // 2. With Ctrl the opposite edge mirrors the moved one about the starting size.
     if (symmetric) {
-        if (moved.Left) {
-            FDragLeft = std::min(FDragLeft, (Width - kMinDragSize) / 2);
-            FDragRight = Width - FDragLeft;
-        } else if (moved.Right) {
-            FDragRight = std::max(FDragRight, Width - (Width - kMinDragSize) / 2);
-            FDragLeft = Width - FDragRight;
-        }
-        if (moved.Top) {
-            FDragTop = std::min(FDragTop, (Height - kMinDragSize) / 2);
-            FDragBottom = Height - FDragTop;
-        } else if (moved.Bottom) {
-            FDragBottom = std::max(FDragBottom, Height - (Height - kMinDragSize) / 2);
-            FDragTop = Height - FDragBottom;
-        }
+        Mirror(moved.Left, moved.Right, Width, FDragLeft, FDragRight);
+        Mirror(moved.Top, moved.Bottom, Height, FDragTop, FDragBottom);
     }
     // 3. Corner handles always keep the proportions, side handles with Shift; the sizes
     // compared are those of the content inside the border spacing.

@@ -97,6 +97,26 @@ void TRVUndoList::RemoveEmptyLastGroup() {
     if (GroupModeLevel < 1 && !FGroups.empty() && FGroups.back()->Count() == 0) FGroups.pop_back();
 }
 
+namespace {
+
+// A typing group of its own for Record, which starts at (ItemNo, Offset).
+template <class R>
+std::unique_ptr<TRVUndoInfos> TypingGroup(std::unique_ptr<R> record, TRVUndoList* list, int itemNo,
+                                          int offset, bool unicode) {
+    auto group = std::make_unique<TRVUndoInfos>();
+    group->Action = rvutTypingRun;
+    group->CaretItemNo = itemNo;
+    group->CaretOffs = offset;
+    record->List = list;
+    record->ItemNo = itemNo;
+    record->Offs = offset;
+    record->Unicode = unicode;
+    group->Add(std::move(record));
+    return group;
+}
+
+} // namespace
+
 void TRVUndoList::AddTyping(int itemNo, int offset, bool unicode) {
     if (Limit == 0) return;
     if (!FGroups.empty() && FGroups.back()->Count() == 0) FGroups.pop_back();
@@ -107,17 +127,9 @@ void TRVUndoList::AddTyping(int itemNo, int offset, bool unicode) {
             ++last->Counter;
             return;
         }
-    auto group = std::make_unique<TRVUndoInfos>();
-    group->Action = rvutTypingRun;
-    group->CaretItemNo = itemNo;
-    group->CaretOffs = offset;
     auto record = std::make_unique<TRVUndoTypingInfo>();
-    record->List = this;
-    record->ItemNo = itemNo;
-    record->Offs = offset;
     record->Length = 1;
-    record->Unicode = unicode;
-    group->Add(std::move(record));
+    auto group = TypingGroup(std::move(record), this, itemNo, offset, unicode);
     group->Counter = 1;
     FGroups.push_back(std::move(group));
     ApplyLimit();
@@ -136,18 +148,9 @@ void TRVUndoList::AddUntyping(const std::string& text, int itemNo, int offset, b
             --last->Counter;
             return;
         }
-    auto group = std::make_unique<TRVUndoInfos>();
-    group->Action = rvutTypingRun;
-    group->CaretItemNo = itemNo;
-    group->CaretOffs = offset;
     auto record = std::make_unique<TRVRedoTypingInfo>();
-    record->List = this;
-    record->ItemNo = itemNo;
-    record->Offs = offset;
     record->Text = text;
-    record->Unicode = unicode;
-    group->Add(std::move(record));
-    FGroups.push_back(std::move(group));
+    FGroups.push_back(TypingGroup(std::move(record), this, itemNo, offset, unicode));
     ApplyLimit();
 }
 

@@ -38,12 +38,7 @@ void TRVScroller::SetVSmallStep(int value) {
 
 void TRVScroller::CreateParams(TCreateParams& params) {
     TCustomControl::CreateParams(params);
-    if (FBorderStyle == bsSingle) {
-        if (Ctl3D())
-            params.ExStyle |= WS_EX_CLIENTEDGE;
-        else
-            params.Style |= WS_BORDER;
-    }
+    AddBorderStyle(params, FBorderStyle);
     if (FRVBiDiMode == TRVBiDiMode::rvbdRightToLeft) params.ExStyle |= WS_EX_LEFTSCROLLBAR;
     params.Style |= WS_CLIPCHILDREN | WS_VSCROLL | WS_HSCROLL;
 }

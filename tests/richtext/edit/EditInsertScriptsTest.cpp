@@ -10,14 +10,10 @@
 namespace epc::test {
 namespace {
 
-class EditInsertScripts : public EditFixture {
+class EditInsertScripts : public EditScriptFixture {
 protected:
     void SetUp() override {
-        EditFixture::SetUp();
-        TFontInfo& big = Style->TextStyles.Add();
-        big = Style->TextStyles[0];
-        big.Size = 24;
-        BigStyle = Style->TextStyles.Count() - 1;
+        EditScriptFixture::SetUp();
         // Text style conversion flips between the plain and the big style.
         Edit->OnStyleConversion = [this](TCustomRichViewEdit*, int styleNo, int, bool,
                                          int& newStyleNo) {
@@ -33,14 +29,6 @@ protected:
         Fragment = stream.DataString();
         testing::ShowForm(Form);
         Edit->SetFocus();
-    }
-
-    std::string Words(std::mt19937& rng, int maxLen) {
-        std::string s;
-        const int len = int(rng() % uint32_t(maxLen));
-        for (int k = 0; k < len; ++k)
-            s += rng() % 5 == 0 ? ' ' : char('a' + rng() % 26);
-        return s;
     }
 
     void MakeDocument(std::mt19937& rng) {
@@ -79,43 +67,11 @@ protected:
         return s;
     }
 
-    void ExpectFullLayout() {
-        std::vector<std::vector<int>> partial;
-        auto layout = [this] {
-            std::vector<std::vector<int>> items;
-            for (int i = 0; i < Data()->DrawItems.Count(); ++i) {
-                const TRVDrawLineInfo* x = Data()->DrawItems[i];
-                items.push_back(
-                    {x->ItemNo, x->Offs, x->Length, x->Left, x->Top, x->Width, x->Height});
-            }
-            return items;
-        };
-        partial = layout();
-        const int height = Data()->DocumentHeight;
-        const int minWidth = Data()->MinWidth;
-        const int itemNo = Edit->CaretItemIndex(), offs = Edit->CaretItemOffset();
-        Data()->Format(false);
-        // Near the width where the scroll bar comes and goes, a full format keeps whichever
-        // width it started from.
-        const int window = Data()->GetClientWidth() - 10;
-        const bool windowWidths = std::abs(minWidth - window) <= kScrollBar &&
-                                  std::abs(Data()->MinWidth - window) <= kScrollBar;
-        if (minWidth == Data()->MinWidth || !windowWidths) {
-            ++Compared;
-            ASSERT_EQ(partial, layout());
-            ASSERT_EQ(height, Data()->DocumentHeight);
-        }
-        if (itemNo >= 0 && itemNo < Data()->ItemCount()) Data()->PlaceCaretAt(itemNo, offs);
-    }
-
     void InsertStream(const std::string& bytes, bool rtf) {
-        TMemoryStream stream;
-        stream.Write(bytes.data(), int64_t(bytes.size()));
-        stream.SetPosition(0);
         if (rtf)
-            Edit->InsertRTFFromStream(stream, "");
+            InsertRtfText(bytes);
         else
-            Edit->InsertRVFFromStream(stream);
+            InsertRvfBytes(bytes);
     }
 
     void RandomStep(std::mt19937& rng) {
@@ -174,9 +130,6 @@ protected:
         }
     }
 
-    static constexpr int kScrollBar = 17;
-    int BigStyle = 0;
-    int Compared = 0;
     std::string Fragment;
 };
 

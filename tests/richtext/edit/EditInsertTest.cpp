@@ -15,12 +15,10 @@
 #include "platform/graphics/Bitmap.h"
 #include "platform/testing/UserActions.h"
 #include "richtext/edit/RVEdit.h"
-#include "tests/richtext/view/ViewTestSupport.h"
+#include "tests/richtext/edit/EditTestSupport.h"
 
 namespace epc {
 namespace {
-
-constexpr const char* kFixed = "Fixed Metrics Test";
 
 // Fixtures of this folder (made by a word processor from the .html beside them).
 std::string DataFile(const std::string& name) {
@@ -30,36 +28,16 @@ std::string DataFile(const std::string& name) {
     return dir + name;
 }
 
-class EditInsertTest : public ::testing::Test {
+class EditInsertTest : public test::EditorOnFormFixture<> {
 protected:
     void SetUp() override {
-        Form = test::NewTestForm();
-        Style = new TRVStyle(Form);
-        Style->TextStyles[0].FontName = kFixed;
-        Style->TextStyles[0].Size = 15;
+        EditorOnFormFixture::SetUp();
         // Style 1: bold; style 2: Unicode.
-        TFontInfo& bold = Style->TextStyles.Add();
-        bold = Style->TextStyles[0];
-        bold.Style = TRVFontStyles{TRVFontStyle::rvfsBold};
-        TFontInfo& wide = Style->TextStyles.Add();
-        wide = Style->TextStyles[0];
-        wide.Unicode = true;
+        AddTextStyle([](TFontInfo& f) { f.Style = TRVFontStyles{TRVFontStyle::rvfsBold}; });
+        AddTextStyle([](TFontInfo& f) { f.Unicode = true; });
         Style->ParaStyles.Add().Alignment = TRVAlignment::rvaCenter;
-        Edit = new TRichViewEdit(Form);
-        Edit->SetParent(Form);
-        Edit->SetBounds(10, 10, 400, 200);
-        Edit->SetBorderStyle(bsNone);
-        Edit->SetStyle(Style);
+        AddEditor(10, 10, 400, 200);
     }
-    void TearDown() override { testing::ResetAll(); }
-    void Show() {
-        testing::ShowForm(Form);
-        Edit->Format();
-        Edit->SetFocus();
-        testing::Pump();
-    }
-    TRVEditRVData* Data() { return Edit->EditData(); }
-    std::vector<int> CaretPos() { return {Edit->CaretItemIndex(), Edit->CaretItemOffset()}; }
     // The items as "<line state><text>": '|' starts a paragraph, '/' a line, '+' joins, '^'
     // a paragraph with a page break; pictures are "[pic]", breaks "[br]", markers "[#]".
     std::vector<std::string> Items() {
@@ -91,32 +69,7 @@ protected:
         Data()->CharPosToItemPos(charPos, itemNo, offs);
         Data()->PlaceCaretAt(itemNo, offs);
     }
-    void Select(int start, int length) {
-        Data()->SelectRange(start, length, false);
-        Data()->CaretToSelectionEnd();
-    }
-    static std::string Rvf(TCustomRichViewEdit* source) {
-        TMemoryStream stream;
-        source->WriteRvfStream(stream, false);
-        return std::string(reinterpret_cast<const char*>(stream.Memory()), size_t(stream.Size()));
-    }
-    std::string DocRvf() { return Rvf(Edit); }
-    bool InsertRvfBytes(const std::string& bytes) {
-        TMemoryStream stream;
-        stream.Write(bytes.data(), int64_t(bytes.size()));
-        stream.SetPosition(0);
-        return Edit->InsertRVFFromStream(stream);
-    }
-    bool InsertRtfText(const std::string& rtf) {
-        TMemoryStream stream;
-        stream.Write(rtf.data(), int64_t(rtf.size()));
-        stream.SetPosition(0);
-        return Edit->InsertRTFFromStream(stream, "");
-    }
-
-    TForm* Form = nullptr;
-    TRVStyle* Style = nullptr;
-    TRichViewEdit* Edit = nullptr;
+    std::string DocRvf() { return RvfOf(Edit); }
 };
 
 using S = std::vector<std::string>;
@@ -270,7 +223,7 @@ TEST_F(EditInsertTest, RvfGoesInsideTheLineAndCountsAsOneUndoStep) {
     auto* source = new TRichViewEdit(Form);
     source->SetStyle(Style);
     source->AppendTextParagraph("IN", 1, 0);
-    const std::string fragment = Rvf(source);
+    const std::string fragment = RvfOf(source);
     Edit->AppendTextParagraph("abcd", 0, 0);
     Show();
     const std::string before = DocRvf();
@@ -369,7 +322,7 @@ TEST_F(EditInsertTest, PasteKeysInsertRvfRtfAndUnicodeText) {
     auto* source = new TRichViewEdit(Form);
     source->SetStyle(Style);
     source->AppendTextParagraph("V", 0, 0);
-    const std::string rvf = Rvf(source);
+    const std::string rvf = RvfOf(source);
     std::string block(4, '\0');
     const uint32_t n = uint32_t(rvf.size());
     for (int k = 0; k < 4; ++k)

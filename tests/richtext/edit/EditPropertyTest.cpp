@@ -9,32 +9,15 @@
 namespace epc::test {
 namespace {
 
-struct TLayoutItem {
-    int ItemNo, Offs, Length, Left, Top, Width, Height;
-    bool operator==(const TLayoutItem&) const = default;
-};
-
-class EditScripts : public EditFixture {
+class EditScripts : public EditScriptFixture {
 protected:
     void SetUp() override {
-        EditFixture::SetUp();
-        TFontInfo& big = Style->TextStyles.Add();
-        big = Style->TextStyles[0];
-        big.Size = 24;
-        BigStyle = Style->TextStyles.Count() - 1;
+        EditScriptFixture::SetUp();
         TRVListInfo& list = Style->ListStyles.Add();
         list.AddLevel().ListType = TRVListType::rvlstDecimal;
         list.Levels[0]->FormatString = "%0:s.";
         testing::ShowForm(Form);
         Edit->SetFocus();
-    }
-
-    std::string Words(std::mt19937& rng, int maxLen) {
-        std::string s;
-        const int len = int(rng() % uint32_t(maxLen));
-        for (int k = 0; k < len; ++k)
-            s += rng() % 5 == 0 ? ' ' : char('a' + rng() % 26);
-        return s;
     }
 
     // Paragraphs in every paragraph style (read-only and protected ones among them) of text in
@@ -67,37 +50,6 @@ protected:
                 ++i;
             }
         Edit->Format();
-    }
-
-    std::vector<TLayoutItem> Layout() {
-        std::vector<TLayoutItem> items;
-        for (int i = 0; i < Data()->DrawItems.Count(); ++i) {
-            const TRVDrawLineInfo* x = Data()->DrawItems[i];
-            items.push_back({x->ItemNo, x->Offs, x->Length, x->Left, x->Top, x->Width, x->Height});
-        }
-        return items;
-    }
-
-    // The layout left by the edit equals a full format; the caret stays where it was.
-    void ExpectFullLayout() {
-        const std::vector<TLayoutItem> partial = Layout();
-        const int height = Data()->DocumentHeight;
-        const int minWidth = Data()->MinWidth;
-        const int itemNo = Edit->CaretItemIndex(), offs = Edit->CaretItemOffset();
-        Data()->Format(false);
-        ++Compared;
-        // Near the height where the scroll bar comes and goes, a full format keeps whichever
-        // width it started from; lines broken for the other width are not a fault of the edit.
-        const int window = Data()->GetClientWidth() - 10;
-        const bool windowWidths = std::abs(minWidth - window) <= kScrollBar &&
-                                  std::abs(Data()->MinWidth - window) <= kScrollBar;
-        if (minWidth != Data()->MinWidth && windowWidths) {
-            --Compared;
-        } else {
-            ASSERT_EQ(partial, Layout());
-            ASSERT_EQ(height, Data()->DocumentHeight);
-        }
-        if (itemNo >= 0 && itemNo < Data()->ItemCount()) Data()->PlaceCaretAt(itemNo, offs);
     }
 
     void RandomStep(std::mt19937& rng) {
@@ -161,10 +113,6 @@ protected:
             break;
         }
     }
-
-    static constexpr int kScrollBar = 17;
-    int BigStyle = 0;
-    int Compared = 0;
 };
 
 TEST_F(EditScripts, RandomEditsLayOutAsAFullFormatAndUndoAndRedoCompletely) {

@@ -11,25 +11,17 @@
 #include "platform/graphics/Bitmap.h"
 #include "platform/testing/UserActions.h"
 #include "richtext/edit/RVEdit.h"
-#include "tests/richtext/view/ViewTestSupport.h"
+#include "tests/richtext/edit/EditTestSupport.h"
 
 namespace epc {
 namespace {
 
-class EditResizeTest : public ::testing::Test {
+class EditResizeTest : public test::EditorOnFormFixture<> {
 protected:
     void SetUp() override {
-        Form = test::NewTestForm();
-        Style = new TRVStyle(Form);
-        Style->TextStyles[0].FontName = "Fixed Metrics Test";
-        Style->TextStyles[0].Size = 15;
-        Edit = new TRichViewEdit(Form);
-        Edit->SetParent(Form);
-        Edit->SetBounds(10, 10, 400, 200);
-        Edit->SetBorderStyle(bsNone);
-        Edit->SetStyle(Style);
+        EditorOnFormFixture::SetUp();
+        AddEditor(10, 10, 400, 200);
     }
-    void TearDown() override { testing::ResetAll(); }
     // Text, then a 40 x 20 picture (42 x 22 with its one-pixel spacing) at item PictureNo.
     void Build(int paragraphsBefore = 0) {
         for (int i = 0; i < paragraphsBefore; ++i)
@@ -37,12 +29,8 @@ protected:
         Edit->AppendTextParagraph("ab", 0, 0);
         PictureNo = Edit->GetItemCount();
         Edit->AppendPicture("p", std::make_unique<TBitmap>(40, 20), -1);
-        testing::ShowForm(Form);
-        Edit->Format();
-        Edit->SetFocus();
-        testing::Pump();
+        Show();
     }
-    TRVEditRVData* Data() { return Edit->EditData(); }
     TRVGraphicItemInfo* Picture() {
         return static_cast<TRVGraphicItemInfo*>(Data()->GetItem(PictureNo));
     }
@@ -65,9 +53,6 @@ protected:
     int Width() { return Picture()->GetImageWidth(Style); }
     int Height() { return Picture()->GetImageHeight(Style); }
 
-    TForm* Form = nullptr;
-    TRVStyle* Style = nullptr;
-    TRichViewEdit* Edit = nullptr;
     int PictureNo = -1;
 };
 

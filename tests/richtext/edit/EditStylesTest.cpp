@@ -10,31 +10,20 @@
 #include "platform/controls/Forms.h"
 #include "platform/testing/UserActions.h"
 #include "richtext/edit/RVEdit.h"
-#include "tests/richtext/view/ViewTestSupport.h"
+#include "tests/richtext/edit/EditTestSupport.h"
 
 namespace epc {
 namespace {
 
-class EditStylesTest : public ::testing::Test {
+class EditStylesTest : public test::EditorOnFormFixture<> {
 protected:
     void SetUp() override {
-        Form = test::NewTestForm();
-        Style = new TRVStyle(Form);
-        Style->TextStyles[0].FontName = "Fixed Metrics Test";
-        Style->TextStyles[0].Size = 15;
-        TFontInfo& bold = Style->TextStyles.Add();
-        bold = Style->TextStyles[0];
-        bold.Style = TRVFontStyles{TRVFontStyle::rvfsBold};
-        TFontInfo& wide = Style->TextStyles.Add();
-        wide = Style->TextStyles[0];
-        wide.Unicode = true;
+        EditorOnFormFixture::SetUp();
+        AddTextStyle([](TFontInfo& f) { f.Style = TRVFontStyles{TRVFontStyle::rvfsBold}; });
+        AddTextStyle([](TFontInfo& f) { f.Unicode = true; });
         Style->ParaStyles.Add().Alignment = TRVAlignment::rvaCenter;               // 1
         Style->ParaStyles.Add().Options.Include(TRVParaOption::rvpaoStyleProtect); // 2
-        Edit = new TRichViewEdit(Form);
-        Edit->SetParent(Form);
-        Edit->SetBounds(10, 10, 400, 200);
-        Edit->SetBorderStyle(bsNone);
-        Edit->SetStyle(Style);
+        AddEditor(10, 10, 400, 200);
         // The user value is the style to apply.
         Edit->OnStyleConversion = [this](TCustomRichViewEdit*, int, int userData, bool applied,
                                          int& newStyleNo) {
@@ -44,14 +33,6 @@ protected:
         Edit->OnParaStyleConversion = [](TCustomRichViewEdit*, int styleNo, int userData, bool,
                                          int& newStyleNo) { newStyleNo = styleNo + userData; };
     }
-    void TearDown() override { testing::ResetAll(); }
-    void Show() {
-        testing::ShowForm(Form);
-        Edit->Format();
-        Edit->SetFocus();
-        testing::Pump();
-    }
-    TRVEditRVData* Data() { return Edit->EditData(); }
     // Items as "text@style" ("|" before an item that starts a paragraph).
     std::vector<std::string> Items() {
         std::vector<std::string> out;
@@ -69,24 +50,8 @@ protected:
             out.push_back(Data()->GetItemParaNo(i));
         return out;
     }
-    void Select(int start, int length) {
-        Data()->SelectRange(start, length, false);
-        Data()->CaretToSelectionEnd();
-    }
-    std::vector<int> Sel() {
-        int si, so, ei, eo;
-        Data()->GetSelectionBounds(si, so, ei, eo, true);
-        return {si, so, ei, eo};
-    }
-    std::string Rvf() {
-        TMemoryStream stream;
-        Edit->WriteRvfStream(stream, false);
-        return std::string(reinterpret_cast<const char*>(stream.Memory()), size_t(stream.Size()));
-    }
+    std::string Rvf() { return RvfOf(Edit); }
 
-    TForm* Form = nullptr;
-    TRVStyle* Style = nullptr;
-    TRichViewEdit* Edit = nullptr;
     std::vector<bool> Calls;
 };
 

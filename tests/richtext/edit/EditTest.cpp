@@ -17,13 +17,13 @@
 #include "platform/testing/UserActions.h"
 #include "platform/windows/Ime.h"
 #include "richtext/edit/RVEdit.h"
-#include "tests/richtext/view/ViewTestSupport.h"
+#include "tests/richtext/edit/EditTestSupport.h"
 
 namespace epc {
 namespace {
 
 // Cells of the fixed face are 10 x 20 pixels; text starts at the 5-pixel margin.
-constexpr const char* kFixed = "Fixed Metrics Test";
+using test::kFixedFace;
 
 // Records what a paste hands to the insertion layer.
 class TRecordingEdit : public TRichViewEdit {
@@ -51,43 +51,17 @@ protected:
 // A change record that does nothing when replayed.
 class TNopRecord : public TRVUndoInfo {};
 
-class EditTest : public ::testing::Test {
+class EditTest : public test::EditorOnFormFixture<TRecordingEdit> {
 protected:
     void SetUp() override {
-        Form = test::NewTestForm();
-        Style = new TRVStyle(Form);
-        TFontInfo& f = Style->TextStyles[0];
-        f.FontName = kFixed;
-        f.Size = 15;
-        Edit = new TRecordingEdit(Form);
-        Edit->SetParent(Form);
-        Edit->SetBounds(10, 10, 300, 200);
-        Edit->SetBorderStyle(bsNone);
-        Edit->SetStyle(Style);
+        EditorOnFormFixture::SetUp();
+        AddEditor(10, 10, 300, 200);
         Edit->OnCaretGetOut = [this](TCustomRichViewEdit*, TRVGetOutDirection d) {
             GetOuts.push_back(d);
         };
     }
-    void TearDown() override { testing::ResetAll(); }
-    void Show() {
-        testing::ShowForm(Form);
-        Edit->Format();
-        Edit->SetFocus();
-        testing::Pump();
-    }
-    TRVEditRVData* Data() { return Edit->EditData(); }
-    // Caret as (item, offset).
-    std::vector<int> CaretPos() { return {Edit->CaretItemIndex(), Edit->CaretItemOffset()}; }
-    std::vector<int> Sel() {
-        int si, so, ei, eo;
-        Data()->GetSelectionBounds(si, so, ei, eo, true);
-        return {si, so, ei, eo};
-    }
     void Press(Word key, TShiftState shift = {}) { testing::PressKey(key, shift); }
 
-    TForm* Form = nullptr;
-    TRVStyle* Style = nullptr;
-    TRecordingEdit* Edit = nullptr;
     std::vector<TRVGetOutDirection> GetOuts;
 };
 
@@ -264,10 +238,10 @@ TEST_F(EditTest, ShiftArrowsExtendTheSelectionAndPlainArrowsDropIt) {
 
 TEST_F(EditTest, TheCurrentStylesFollowTheCaretAndAClearedDocumentStartsOver) {
     TFontInfo& bold = Style->TextStyles.Add();
-    bold.FontName = kFixed;
+    bold.FontName = kFixedFace;
     bold.Size = 15;
     TFontInfo& sticky = Style->TextStyles.Add(); // the caret keeps the style it had
-    sticky.FontName = kFixed;
+    sticky.FontName = kFixedFace;
     sticky.Size = 15;
     sticky.Protection.Include(TRVProtectOption::rvprDoNotAutoSwitch);
     Style->ParaStyles.Add();
@@ -543,7 +517,7 @@ namespace {
 TEST_F(EditTest, TheCurrentStylesCountAsUsedAndFollowARenumbering) {
     for (int i = 0; i < 3; ++i) {
         TFontInfo& f = Style->TextStyles.Add();
-        f.FontName = kFixed;
+        f.FontName = kFixedFace;
         f.Size = 15;
     }
     Style->ParaStyles.Add();
@@ -668,7 +642,7 @@ protected:
     void SetUp() override {
         EditTest::SetUp();
         TFontInfo& link = Style->TextStyles.Add();
-        link.FontName = kFixed;
+        link.FontName = kFixedFace;
         link.Size = 15;
         link.Jump = true;
         Data()->AddTextParagraph("ab", 0, 0, TRVTag());
@@ -770,7 +744,7 @@ TEST_F(EditTest, ANewInputLanguageSwitchesTheCharsetOfTheCurrentStyle) {
     ASSERT_EQ(Style->TextStyles.Count(), 2);
     EXPECT_EQ(Edit->CurTextStyleNo(), 1);
     EXPECT_EQ(Style->TextStyles[1].Charset, RUSSIAN_CHARSET);
-    EXPECT_EQ(Style->TextStyles[1].FontName, kFixed);
+    EXPECT_EQ(Style->TextStyles[1].FontName, kFixedFace);
     EXPECT_EQ(events, 1);
     // Back and forth: the existing styles are found, none is added.
     Edit->Perform(WM_INPUTLANGCHANGE, Style->TextStyles[0].Charset, 0);
