@@ -629,6 +629,8 @@ private:
     int FLastHitRow = -1, FLastHitCol = -1;
     // The cell whose document took a press while a cell selection may be dragged from it.
     int FPressRow = -1, FPressCol = -1;
+    // The hyperlink number under that press, -1 none: a release on it without a drag jumps.
+    int FPressedJump = -1;
     // The border being dragged (-1 none), the mouse's offset from it, the lowest position it
     // may take, whether it is a column border, and whether Shift was held at the press.
     int FResizeBorder = -1;

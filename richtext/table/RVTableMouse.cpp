@@ -50,6 +50,16 @@ void InvertDottedLine(TCanvas* canvas, bool vertical, int at, int length) {
     canvas->Pen()->SetMode(pmCopy);
 }
 
+// The number of the hyperlink under a client point, -1 none. The cells' hyperlinks are listed
+// by the document that holds the table, at the outermost document's coordinates.
+int JumpIdAt(TCustomRVFormattedData* rvData, TPoint client) {
+    TCustomRVFormattedData* root = rvData->GetRootFormattedData();
+    const int x = client.X + root->GetHScrollPos(), y = client.Y + root->GetVScrollPos();
+    for (const auto& jump : rvData->Jumps)
+        if (PointInBox(x, y, jump->Left, jump->Top, jump->Width, jump->Height)) return jump->Id;
+    return -1;
+}
+
 // The centre of border K (1..Count) of a laid-out band of columns or rows.
 int BorderCentre(const TRVIntegerList& starts, int extent, int k, int inner, int outer) {
     return k < starts.Count() ? starts[k] - (inner + 1) / 2 : extent - outer / 2;
@@ -214,7 +224,7 @@ bool TRVTableItemInfo::ItemCursorAt(int x, int y, int& cursor) const {
 
 bool TRVTableItemInfo::ItemMouseDown(TCustomRVFormattedData* rvData, TMouseButton button,
                                      TShiftState shift, int x, int y, TPoint client) {
-    FPressRow = FPressCol = -1;
+    FPressRow = FPressCol = FPressedJump = -1;
     if (Rows.IsEmpty() || button != mbLeft) return false;
     const bool selectable = rvData->GetOptions().Contains(TRVOption::rvoAllowSelection);
     int row, col;
@@ -230,6 +240,7 @@ bool TRVTableItemInfo::ItemMouseDown(TCustomRVFormattedData* rvData, TMouseButto
         Deselect();
         FPressRow = row;
         FPressCol = col;
+        FPressedJump = JumpIdAt(rvData, client);
         if (TRVTableCellData* cell = Rows.GetRow(row)->Cell(col))
             cell->MouseDown(button, shift, client.X, client.Y);
         rvData->Invalidate();
@@ -312,9 +323,18 @@ void TRVTableItemInfo::ItemMouseUp(TCustomRVFormattedData* rvData, TMouseButton 
         return;
     }
     const int row = std::exchange(FPressRow, -1), col = std::exchange(FPressCol, -1);
+    const int pressedJump = std::exchange(FPressedJump, -1);
     if (row < 0 || row >= RowCount() || col >= ColCount() || HasCellSelection()) return;
-    if (TRVTableCellData* cell = Rows.GetRow(row)->Cell(col))
-        cell->MouseUp(button, shift, client.X, client.Y);
+    TRVTableCellData* cell = Rows.GetRow(row)->Cell(col);
+    if (!cell) return;
+    // A click, not a drag that selected text inside the cell. Decided before the release goes
+    // on: its handlers may take the table away, while the outermost document stays.
+    const bool click = button == mbLeft && pressedJump >= 0 &&
+                       !cell->SelectionExists(false, false) &&
+                       JumpIdAt(rvData, client) == pressedJump;
+    TCustomRVFormattedData* root = rvData->GetRootFormattedData();
+    cell->MouseUp(button, shift, client.X, client.Y);
+    if (click) root->DoJump(pressedJump);
 }
 
 // ---------------------------------------------------------------- border resizing

@@ -162,5 +162,83 @@ TEST_F(TableMouse, HyperlinksInCellsAreNumberedOnFromTheDocumentAndClicked) {
     EXPECT_EQ(clicked, std::vector<int>{2});
 }
 
+// A viewer that allows selection: the table takes the press for cell selection, yet a click on a
+// hyperlink in a cell still jumps.
+class TableMouseLinks : public TableMouse {
+protected:
+    void SetUp() override {
+        TableMouse::SetUp();
+        TFontInfo& link = Style->TextStyles.Add();
+        link.Jump = true;
+        const int linkStyle = Style->TextStyles.Count() - 1;
+        TRVTableCellData* cell = Table->GetCell(1, 0);
+        cell->ClearAllItems();
+        cell->AddTextParagraph("link", linkStyle, 0, TRVTag());
+        cell->AddTextParagraph("more", linkStyle, -1, TRVTag()); // on the same line
+        ASSERT_TRUE(View->Options.Contains(TRVOption::rvoAllowSelection));
+        View->Format();
+        testing::Pump();
+        View->OnJump = [this](TObject*, int id) { Jumped.push_back(id); };
+    }
+    // A client point inside hyperlink ID, DX pixels from its left edge.
+    TPoint OnLink(int id, int dx = 2) const {
+        for (auto& jump : View->RVData()->Jumps)
+            if (jump->Id == id)
+                return TPoint(jump->Left + dx - View->HScrollPos(),
+                              jump->Top + jump->Height / 2 - View->VScrollPos());
+        ADD_FAILURE() << "no hyperlink " << id;
+        return TPoint();
+    }
+    int LinkWidth(int id) const {
+        for (auto& jump : View->RVData()->Jumps)
+            if (jump->Id == id) return jump->Width;
+        return 0;
+    }
+
+    std::vector<int> Jumped;
+};
+
+TEST_F(TableMouseLinks, AClickOnAHyperlinkInACellJumpsOnceWithItsNumber) {
+    const TPoint link = OnLink(0), more = OnLink(1);
+    testing::Click(View, link.X, link.Y);
+    testing::Pump();
+    EXPECT_EQ(Jumped, std::vector<int>{0});
+    EXPECT_EQ(Bounds(), "none");
+    testing::Click(View, more.X, more.Y);
+    testing::Pump();
+    EXPECT_EQ(Jumped, (std::vector<int>{0, 1}));
+    Jumped.clear();
+    // The press and the release in the cell but right of its hyperlinks.
+    const TPoint plain = OnLink(1, LinkWidth(1) + 6);
+    ASSERT_LT(plain.X, CellMiddle(1, 1).X - Table->GetCell(1, 1)->Width / 2);
+    testing::Click(View, plain.X, plain.Y);
+    testing::Pump();
+    EXPECT_EQ(Jumped, std::vector<int>{});
+}
+
+TEST_F(TableMouseLinks, DraggingFromAHyperlinkSelectsAndNeverJumps) {
+    const TPoint link = OnLink(0);
+    // Into another cell: the cells are selected.
+    testing::DragMouse(View, link, CellMiddle(2, 1));
+    testing::Pump();
+    EXPECT_EQ(Bounds(), "1,0 2x2");
+    EXPECT_EQ(Jumped, std::vector<int>{});
+    // Out to another cell and back onto the hyperlink: still a cell selection, not a click.
+    testing::MoveMouse(View, link.X, link.Y);
+    testing::MouseDown(View, link.X, link.Y);
+    testing::MoveMouse(View, CellMiddle(1, 1).X, CellMiddle(1, 1).Y);
+    testing::MoveMouse(View, link.X, link.Y);
+    testing::MouseUp(View, link.X, link.Y);
+    testing::Pump();
+    EXPECT_EQ(Bounds(), "1,0 1x2");
+    EXPECT_EQ(Jumped, std::vector<int>{});
+    // Along the hyperlink's own text: the drag selects text in the cell.
+    testing::DragMouse(View, link, OnLink(0, LinkWidth(0) - 1));
+    testing::Pump();
+    EXPECT_EQ(Bounds(), "none");
+    EXPECT_TRUE(Table->GetCell(1, 0)->SelectionExists(false, false));
+    EXPECT_EQ(Jumped, std::vector<int>{});
+}
+
 } // namespace
 } // namespace epc
