@@ -221,11 +221,8 @@ void TRVTableItemInfo::SetCellVisibleBorders(int /*itemNo*/, bool left, bool top
     const bool began = UsesUndo() && BeginTableUndo();
     auto end = Finally([&] { EndTableUndo(began); });
     if (GetEditUndoList()) {
-        auto record = std::make_unique<TRVUndoModifyCellVisibleBorders>();
-        record->Action = rvuModifyItem;
-        record->ItemNo = GetItemNo();
-        record->Row = row;
-        record->Col = col;
+        auto record = RVNewTableRecord<TRVUndoModifyCellVisibleBorders>(
+            *this, false, TRVTableCellPlace{row, col});
         record->Left = cell->VisibleBorders.Left;
         record->Top = cell->VisibleBorders.Top;
         record->Right = cell->VisibleBorders.Right;
