@@ -362,6 +362,19 @@ void TRVTableItemInfo::SetCellSizeAfterResize(bool width, int row, int col, int3
         SetCellBestHeight(value, row, col);
 }
 
+template <class F> void TRVTableItemInfo::RunResizeStep(TCustomRVFormattedData* rvData, F body) {
+    const bool began = UsesUndo() && BeginTableUndo();
+    auto endStep = Finally([&] { EndTableUndo(began); });
+    const int itemNo = GetItemNo();
+    AddUndoRecord(std::make_unique<TRVUndoModifyItemTerminator>(itemNo, true));
+    {
+        auto close = Finally(
+            [&] { AddUndoRecord(std::make_unique<TRVUndoModifyItemTerminator>(itemNo, false)); });
+        body();
+    }
+    FormatAfterResize(rvData);
+}
+
 void TRVTableItemInfo::FinishColResize(TCustomRVFormattedData* rvData, int border, int pos,
                                        bool keepNext) {
     const TRVTableItemFormattingInfo& fi = FFormatting;
@@ -376,14 +389,7 @@ void TRVTableItemInfo::FinishColResize(TCustomRVFormattedData* rvData, int borde
     const bool percent = Rows.IsPercentColumn(col);
     const bool next = keepNext && !percent && border < n && !Rows.IsPercentColumn(border);
     const int nextWidth = next ? std::max(fi.ColWidths[border] + oldWidth - newWidth, 0) : 0;
-    // One step: the bracket and every cell's new size.
-    const bool began = UsesUndo() && BeginTableUndo();
-    auto endStep = Finally([&] { EndTableUndo(began); });
-    const int itemNo = GetItemNo();
-    AddUndoRecord(std::make_unique<TRVUndoModifyItemTerminator>(itemNo, true));
-    {
-        auto close = Finally(
-            [&] { AddUndoRecord(std::make_unique<TRVUndoModifyItemTerminator>(itemNo, false)); });
+    RunResizeStep(rvData, [&] {
         for (int r = 0; r < RowCount(); ++r) {
             const TRVTableRow* row = Rows.GetRow(r);
             if (TRVTableCellData* cell = row->Cell(col); cell && cell->ColSpan == 1)
@@ -394,8 +400,7 @@ void TRVTableItemInfo::FinishColResize(TCustomRVFormattedData* rvData, int borde
                 cell && cell->ColSpan == 1)
                 SetCellSizeAfterResize(true, r, border, nextWidth);
         }
-    }
-    FormatAfterResize(rvData);
+    });
 }
 
 void TRVTableItemInfo::FinishRowResize(TCustomRVFormattedData* rvData, int border, int pos) {
@@ -409,14 +414,7 @@ void TRVTableItemInfo::FinishRowResize(TCustomRVFormattedData* rvData, int borde
                             : (SY(BorderWidth() + BorderVSpacing() + CellBorderWidth()) + 1) / 2;
     const int newHeight = std::max(pos - fi.RowStarts[rowNo] - pad2 - halfGap, 0);
     const int change = newHeight - fi.RowHeights[rowNo];
-    // One step: the bracket and every cell's new size.
-    const bool began = UsesUndo() && BeginTableUndo();
-    auto endStep = Finally([&] { EndTableUndo(began); });
-    const int itemNo = GetItemNo();
-    AddUndoRecord(std::make_unique<TRVUndoModifyItemTerminator>(itemNo, true));
-    {
-        auto close = Finally(
-            [&] { AddUndoRecord(std::make_unique<TRVUndoModifyItemTerminator>(itemNo, false)); });
+    RunResizeStep(rvData, [&] {
         for (int c = 0; c < ColCount(); ++c) {
             if (TRVTableCellData* cell = Rows.GetRow(rowNo)->Cell(c)) {
                 if (cell->RowSpan == 1) SetCellSizeAfterResize(false, rowNo, c, newHeight);
@@ -428,8 +426,7 @@ void TRVTableItemInfo::FinishRowResize(TCustomRVFormattedData* rvData, int borde
             if (!cell || mainCol != c || mainRow + cell->RowSpan - 1 != rowNo) continue;
             SetCellSizeAfterResize(false, mainRow, c, std::max(cell->Height - pad2 + change, 0));
         }
-    }
-    FormatAfterResize(rvData);
+    });
 }
 
 void TRVTableItemInfo::FormatAfterResize(TCustomRVFormattedData* rvData) {
