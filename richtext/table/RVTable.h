@@ -602,6 +602,8 @@ private:
     template <class F> void RunResizeStep(TCustomRVFormattedData* rvData, F body);
     void FormatAfterResize(TCustomRVFormattedData* rvData);
     void SetIntProperty(const char* name, int32_t value, int32_t& field);
+    // The field of a plain integer property by its name; null for the others.
+    static int32_t TRVTableItemInfo::*IntFieldByName(const std::string& name);
     bool UsesUndo() const;
     int FitSpanningCell(int row, int col, int needed, bool minMode, int highestState,
                         std::vector<int>& state, int& spare, bool fixedMode,

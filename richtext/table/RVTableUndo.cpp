@@ -138,56 +138,15 @@ void RVTableCellFromUndo(TRVTableCellData& cell, TRVTableRow* row) {
 
 bool RVTableGetIntProperty(const TRVTableItemInfo& table, int row, int col, const std::string& name,
                            int32_t& value) {
+    const TRVIntPropertyHolder* holder = &table;
     if (row >= 0) {
         if (row >= table.Rows.RowCount() || col < 0 || col >= table.Rows.GetColCount())
             return false;
-        const TRVTableCellData* cell = table.Rows.GetRow(row)->Cell(col);
-        int v = 0;
-        if (!cell || !cell->GetIntProperty(name, v)) return false;
-        value = v;
-        return true;
+        holder = table.Rows.GetRow(row)->Cell(col);
     }
-    struct Entry {
-        const char* Name;
-        int32_t (TRVTableItemInfo::*Get)() const;
-    };
-    static const Entry entries[] = {
-        {"BestWidth", &TRVTableItemInfo::BestWidth},
-        {"Color", &TRVTableItemInfo::Color},
-        {"HeadingRowCount", &TRVTableItemInfo::HeadingRowCount},
-        {"BorderWidth", &TRVTableItemInfo::BorderWidth},
-        {"BorderColor", &TRVTableItemInfo::BorderColor},
-        {"BorderLightColor", &TRVTableItemInfo::BorderLightColor},
-        {"BorderVSpacing", &TRVTableItemInfo::BorderVSpacing},
-        {"BorderHSpacing", &TRVTableItemInfo::BorderHSpacing},
-        {"CellBorderWidth", &TRVTableItemInfo::CellBorderWidth},
-        {"CellBorderColor", &TRVTableItemInfo::CellBorderColor},
-        {"CellBorderLightColor", &TRVTableItemInfo::CellBorderLightColor},
-        {"CellPadding", &TRVTableItemInfo::CellPadding},
-        {"VRuleWidth", &TRVTableItemInfo::VRuleWidth},
-        {"VRuleColor", &TRVTableItemInfo::VRuleColor},
-        {"HRuleWidth", &TRVTableItemInfo::HRuleWidth},
-        {"HRuleColor", &TRVTableItemInfo::HRuleColor},
-        {"CellVSpacing", &TRVTableItemInfo::CellVSpacing},
-        {"CellHSpacing", &TRVTableItemInfo::CellHSpacing},
-    };
-    for (const Entry& e : entries)
-        if (name == e.Name) {
-            value = (table.*e.Get)();
-            return true;
-        }
-    if (name == "BorderStyle")
-        value = table.BorderStyle();
-    else if (name == "CellBorderStyle")
-        value = table.CellBorderStyle();
-    else if (name == "VOutermostRule")
-        value = table.VOutermostRule();
-    else if (name == "HOutermostRule")
-        value = table.HOutermostRule();
-    else if (name == "BackgroundStyle")
-        value = table.BackgroundStyle();
-    else
-        return false;
+    int v = 0;
+    if (!holder || !holder->GetIntProperty(name, v)) return false;
+    value = v;
     return true;
 }
 
@@ -285,9 +244,20 @@ bool TRVTableCellData::SetIntProperty(const std::string& name, int value) {
 }
 
 bool TRVTableItemInfo::GetIntProperty(const std::string& name, int& value) const {
-    int32_t v = 0;
-    if (!RVTableGetIntProperty(*this, -1, -1, name, v)) return false;
-    value = v;
+    if (int32_t TRVTableItemInfo::*field = IntFieldByName(name))
+        value = this->*field;
+    else if (name == "BorderStyle")
+        value = BorderStyle();
+    else if (name == "CellBorderStyle")
+        value = CellBorderStyle();
+    else if (name == "VOutermostRule")
+        value = VOutermostRule();
+    else if (name == "HOutermostRule")
+        value = HOutermostRule();
+    else if (name == "BackgroundStyle")
+        value = BackgroundStyle();
+    else
+        return false;
     return true;
 }
 
