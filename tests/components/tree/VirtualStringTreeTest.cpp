@@ -33,10 +33,7 @@ namespace {
 class TTextsTree : public TVirtualStringTree {
 public:
     explicit TTextsTree(TComponent* owner = nullptr) : TVirtualStringTree(owner) {
-        Font()->SetName("Fixed Metrics Test");
-        Font()->SetHeight(-16);
-        SetColor(clWhite);
-        SetBounds(0, 0, 300, 200);
+        ua::UseFixedFace(*this, 300, 200);
         OnGetText = [this](TBaseVirtualTree*, PVirtualNode node, TColumnIndex column,
                            TVSTTextType type, std::u16string& text) {
             if (type != TVSTTextType::ttNormal) return;
