@@ -378,22 +378,24 @@ bool TCustomVirtualStringTree::ReadChunk(TStream& stream, int version, PVirtualN
 
 template <typename Proc>
 void TCustomVirtualStringTree::ForEachSource(TVSTTextSourceType source, Proc proc) {
+    using TStep = PVirtualNode (TBaseVirtualTree::*)(PVirtualNode);
+    auto walk = [&](PVirtualNode first, TStep next) {
+        for (PVirtualNode run = first; run; run = (this->*next)(run))
+            proc(run);
+    };
     switch (source) {
     case TVSTTextSourceType::tstAll:
-        for (PVirtualNode run = GetFirst(); run; run = GetNext(run))
-            proc(run);
+        walk(GetFirst(), &TBaseVirtualTree::GetNext);
         break;
     case TVSTTextSourceType::tstInitialized:
-        for (PVirtualNode run = GetFirstInitialized(); run; run = GetNextInitialized(run))
-            proc(run);
+        walk(GetFirstInitialized(), &TBaseVirtualTree::GetNextInitialized);
         break;
     case TVSTTextSourceType::tstSelected:
         for (PVirtualNode run : SortedSelection(false))
             proc(run);
         break;
     case TVSTTextSourceType::tstVisible:
-        for (PVirtualNode run = GetFirstVisible(); run; run = GetNextVisible(run))
-            proc(run);
+        walk(GetFirstVisible(), &TBaseVirtualTree::GetNextVisible);
         break;
     }
 }

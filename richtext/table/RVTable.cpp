@@ -406,18 +406,11 @@ void TRVTableRows::MergeCellRange(int topRow, int leftCol, int colSpan, int rowS
     }
     std::unique_ptr<TRVUndoMerge> record;
     if (Table && Table->GetEditUndoList()) {
-        record = std::make_unique<TRVUndoMerge>();
-        record->Action = rvuModifyItem;
-        record->ItemNo = Table->GetItemNo();
-        record->AffectsWidth = record->AffectsHeight = true;
-        record->TopRow = topRow;
-        record->LeftCol = leftCol;
+        record = RVNewTableRecord<TRVUndoMerge>(
+            *Table, false, TRVTableMergeArgs{topRow, leftCol, colSpan, rowSpan, bestWidth});
         record->OldColSpan = survivor->ColSpan;
         record->OldRowSpan = survivor->RowSpan;
-        record->NewColSpan = colSpan;
-        record->NewRowSpan = rowSpan;
         record->OldBestWidth = survivor->BestWidth;
-        record->MergedBestWidth = bestWidth;
     }
     if (bestWidth) survivor->BestWidth = GetMergedBestWidth(topRow, leftCol, rowSpan, colSpan);
     for (int r = topRow; r < topRow + rowSpan; ++r)
@@ -454,16 +447,9 @@ void TRVTableRows::SplitCellAtColumn(int row, int cellCol, int splitCol, bool ad
         throw ERichViewError(errRVTableIndex);
     const int oldSpan = cell->ColSpan;
     if (Table && Table->GetEditUndoList()) {
-        auto record = std::make_unique<TRVUndoCellSpitVert>();
-        record->Action = rvuModifyItem;
-        record->ItemNo = Table->GetItemNo();
-        record->AffectsWidth = record->AffectsHeight = true;
-        record->Row = row;
-        record->Col = cellCol;
-        record->SplitCol = splitCol;
-        record->AdjustWidths = adjustWidths;
-        record->OldBestWidth = cell->BestWidth;
-        Table->AddUndoRecord(std::move(record));
+        Table->AddUndoRecord(RVNewTableRecord<TRVUndoCellSpitVert>(
+            *Table, false,
+            TRVTableSplitArgs{row, cellCol, splitCol, adjustWidths, cell->BestWidth}));
     }
     auto added = std::make_unique<TRVTableCellData>(nullptr);
     added->AssignAttributes(*cell, false, 1, 1);

@@ -597,8 +597,13 @@ private:
     void EndResize(TCustomRVFormattedData* rvData);
     // The one path of the cell size changes a border drag makes.
     void SetCellSizeAfterResize(bool width, int row, int col, int32_t value);
+    // Runs Body as one undo step, its records between an opening and a closing item bracket,
+    // and formats the document again before the step ends.
+    template <class F> void RunResizeStep(TCustomRVFormattedData* rvData, F body);
     void FormatAfterResize(TCustomRVFormattedData* rvData);
     void SetIntProperty(const char* name, int32_t value, int32_t& field);
+    // The field of a plain integer property by its name; null for the others.
+    static int32_t TRVTableItemInfo::*IntFieldByName(const std::string& name);
     bool UsesUndo() const;
     int FitSpanningCell(int row, int col, int needed, bool minMode, int highestState,
                         std::vector<int>& state, int& spare, bool fixedMode,

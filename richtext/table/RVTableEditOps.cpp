@@ -80,11 +80,8 @@ void TRVTableItemInfo::SetBackgroundImageUndoable(TGraphic* graphic, int row, in
     TRVTableCellData* cell = row >= 0 ? Rows.GetCell(row, col) : nullptr;
     if (row >= 0 && !cell) throw ERichViewError(errRVTableIndex);
     if (GetEditUndoList()) {
-        auto record = std::make_unique<TRVUndoModifyBackgroundImage>();
-        record->Action = rvuModifyItem;
-        record->ItemNo = GetItemNo();
-        record->Row = row;
-        record->Col = col;
+        auto record = RVNewTableRecord<TRVUndoModifyBackgroundImage>(*this, false,
+                                                                     TRVTableCellPlace{row, col});
         if (TGraphic* current = cell ? cell->BackgroundImage() : BackgroundImage())
             record->OldImage = RVCopyGraphic(*current);
         AddUndoRecord(std::move(record));

@@ -140,7 +140,7 @@ void TRVTableItemInfo::SetBackgroundStyle(TRVItemBackgroundStyle value) {
     SetChangedFlag();
 }
 
-bool TRVTableItemInfo::SetPropertyByName(const std::string& name, int32_t value) {
+int32_t TRVTableItemInfo::*TRVTableItemInfo::IntFieldByName(const std::string& name) {
     struct Entry {
         const char* Name;
         int32_t TRVTableItemInfo::*Field;
@@ -166,10 +166,15 @@ bool TRVTableItemInfo::SetPropertyByName(const std::string& name, int32_t value)
         {"CellHSpacing", &TRVTableItemInfo::FCellHSpacing},
     };
     for (const Entry& e : entries)
-        if (name == e.Name) {
-            SetIntProperty(e.Name, value, this->*e.Field);
-            return true;
-        }
+        if (name == e.Name) return e.Field;
+    return nullptr;
+}
+
+bool TRVTableItemInfo::SetPropertyByName(const std::string& name, int32_t value) {
+    if (int32_t TRVTableItemInfo::*field = IntFieldByName(name)) {
+        SetIntProperty(name.c_str(), value, this->*field);
+        return true;
+    }
     if (name == "BorderStyle" || name == "CellBorderStyle") {
         if (value < rvtbRaised || value > rvtbLoweredColor) return false;
         if (name == "BorderStyle")
@@ -221,11 +226,8 @@ void TRVTableItemInfo::SetCellVisibleBorders(int /*itemNo*/, bool left, bool top
     const bool began = UsesUndo() && BeginTableUndo();
     auto end = Finally([&] { EndTableUndo(began); });
     if (GetEditUndoList()) {
-        auto record = std::make_unique<TRVUndoModifyCellVisibleBorders>();
-        record->Action = rvuModifyItem;
-        record->ItemNo = GetItemNo();
-        record->Row = row;
-        record->Col = col;
+        auto record = RVNewTableRecord<TRVUndoModifyCellVisibleBorders>(
+            *this, false, TRVTableCellPlace{row, col});
         record->Left = cell->VisibleBorders.Left;
         record->Top = cell->VisibleBorders.Top;
         record->Right = cell->VisibleBorders.Right;

@@ -60,9 +60,41 @@ int JumpIdAt(TCustomRVFormattedData* rvData, TPoint client) {
     return -1;
 }
 
-// The centre of border K (1..Count) of a laid-out band of columns or rows.
-int BorderCentre(const TRVIntegerList& starts, int extent, int k, int inner, int outer) {
-    return k < starts.Count() ? starts[k] - (inner + 1) / 2 : extent - outer / 2;
+// The laid-out columns (or rows) of a table: how many, where each starts, the whole extent and
+// the scaled thickness of the borders between them (inner) and at the edges (outer).
+struct TBorderBand {
+    int Count;
+    const TRVIntegerList& Starts;
+    int Extent, Inner, Outer;
+};
+
+TBorderBand Band(const TRVTableItemInfo& table, bool cols) {
+    const TRVTableItemFormattingInfo& fi = table.Formatting();
+    const int cellBorder = table.CellBorderWidth();
+    if (cols)
+        return {table.ColCount(), fi.ColStarts, fi.Width,
+                table.SX(2 * cellBorder + table.CellHSpacing()),
+                table.SX(table.BorderWidth() + table.BorderHSpacing() + cellBorder)};
+    return {table.RowCount(), fi.RowStarts, fi.Height,
+            table.SY(2 * cellBorder + table.CellVSpacing()),
+            table.SY(table.BorderWidth() + table.BorderVSpacing() + cellBorder)};
+}
+
+// The border (0..Count) of a band at V; -1 for none.
+int BorderAt(const TBorderBand& band, int v) {
+    const int n = band.Count;
+    if (n == 0 || band.Starts.Count() != n) return -1;
+    if (NearBorder(v, band.Outer / 2, band.Outer)) return 0;
+    for (int k = 1; k < n; ++k)
+        if (NearBorder(v, band.Starts[k] - (band.Inner + 1) / 2, band.Inner)) return k;
+    if (NearBorder(v, band.Extent - band.Outer / 2, band.Outer)) return n;
+    return -1;
+}
+
+// The centre of border K (1..Count) of a band.
+int BorderCentre(const TBorderBand& band, int k) {
+    return k < band.Starts.Count() ? band.Starts[k] - (band.Inner + 1) / 2
+                                   : band.Extent - band.Outer / 2;
 }
 } // namespace
 
@@ -86,29 +118,11 @@ bool TRVTableItemInfo::GetCellAt(int x, int y, int& row, int& col) {
 }
 
 int TRVTableItemInfo::GetColBorderAt(int x) const {
-    const TRVTableItemFormattingInfo& fi = FFormatting;
-    const int n = ColCount();
-    if (n == 0 || fi.ColStarts.Count() != n) return -1;
-    const int outer = SX(BorderWidth() + BorderHSpacing() + CellBorderWidth());
-    if (NearBorder(x, outer / 2, outer)) return 0;
-    const int inner = SX(2 * CellBorderWidth() + CellHSpacing());
-    for (int k = 1; k < n; ++k)
-        if (NearBorder(x, fi.ColStarts[k] - (inner + 1) / 2, inner)) return k;
-    if (NearBorder(x, fi.Width - outer / 2, outer)) return n;
-    return -1;
+    return BorderAt(Band(*this, true), x);
 }
 
 int TRVTableItemInfo::GetRowBorderAt(int y) const {
-    const TRVTableItemFormattingInfo& fi = FFormatting;
-    const int n = RowCount();
-    if (n == 0 || fi.RowStarts.Count() != n) return -1;
-    const int outer = SY(BorderWidth() + BorderVSpacing() + CellBorderWidth());
-    if (NearBorder(y, outer / 2, outer)) return 0;
-    const int inner = SY(2 * CellBorderWidth() + CellVSpacing());
-    for (int k = 1; k < n; ++k)
-        if (NearBorder(y, fi.RowStarts[k] - (inner + 1) / 2, inner)) return k;
-    if (NearBorder(y, fi.Height - outer / 2, outer)) return n;
-    return -1;
+    return BorderAt(Band(*this, false), y);
 }
 
 int TRVTableItemInfo::GetColAt(int x) const {
@@ -247,22 +261,13 @@ bool TRVTableItemInfo::ItemMouseDown(TCustomRVFormattedData* rvData, TMouseButto
         return true;
     }
     if (StateBits & rvtsEditMode) {
-        const TRVTableItemFormattingInfo& fi = FFormatting;
+        // A column border takes the press before a row border.
         const int colBorder = GetColBorderAt(x);
-        if (colBorder > 0 && Options.Contains(TRVTableOption::rvtoColSizing)) {
-            const int centre = BorderCentre(
-                fi.ColStarts, fi.Width, colBorder, SX(2 * CellBorderWidth() + CellHSpacing()),
-                SX(BorderWidth() + BorderHSpacing() + CellBorderWidth()));
-            StartResize(rvData, true, colBorder, x - centre, shift);
-            ItemMouseMove(rvData, shift, x, y, client);
-            return true;
-        }
-        const int rowBorder = GetRowBorderAt(y);
-        if (rowBorder > 0 && Options.Contains(TRVTableOption::rvtoRowSizing)) {
-            const int centre = BorderCentre(
-                fi.RowStarts, fi.Height, rowBorder, SY(2 * CellBorderWidth() + CellVSpacing()),
-                SY(BorderWidth() + BorderVSpacing() + CellBorderWidth()));
-            StartResize(rvData, false, rowBorder, y - centre, shift);
+        const bool cols = colBorder > 0 && Options.Contains(TRVTableOption::rvtoColSizing);
+        const int border = cols ? colBorder : GetRowBorderAt(y);
+        if (cols || (border > 0 && Options.Contains(TRVTableOption::rvtoRowSizing))) {
+            const int centre = BorderCentre(Band(*this, cols), border);
+            StartResize(rvData, cols, border, (cols ? x : y) - centre, shift);
             ItemMouseMove(rvData, shift, x, y, client);
             return true;
         }
@@ -377,6 +382,19 @@ void TRVTableItemInfo::SetCellSizeAfterResize(bool width, int row, int col, int3
         SetCellBestHeight(value, row, col);
 }
 
+template <class F> void TRVTableItemInfo::RunResizeStep(TCustomRVFormattedData* rvData, F body) {
+    const bool began = UsesUndo() && BeginTableUndo();
+    auto endStep = Finally([&] { EndTableUndo(began); });
+    const int itemNo = GetItemNo();
+    AddUndoRecord(std::make_unique<TRVUndoModifyItemTerminator>(itemNo, true));
+    {
+        auto close = Finally(
+            [&] { AddUndoRecord(std::make_unique<TRVUndoModifyItemTerminator>(itemNo, false)); });
+        body();
+    }
+    FormatAfterResize(rvData);
+}
+
 void TRVTableItemInfo::FinishColResize(TCustomRVFormattedData* rvData, int border, int pos,
                                        bool keepNext) {
     const TRVTableItemFormattingInfo& fi = FFormatting;
@@ -391,14 +409,7 @@ void TRVTableItemInfo::FinishColResize(TCustomRVFormattedData* rvData, int borde
     const bool percent = Rows.IsPercentColumn(col);
     const bool next = keepNext && !percent && border < n && !Rows.IsPercentColumn(border);
     const int nextWidth = next ? std::max(fi.ColWidths[border] + oldWidth - newWidth, 0) : 0;
-    // One step: the bracket and every cell's new size.
-    const bool began = UsesUndo() && BeginTableUndo();
-    auto endStep = Finally([&] { EndTableUndo(began); });
-    const int itemNo = GetItemNo();
-    AddUndoRecord(std::make_unique<TRVUndoModifyItemTerminator>(itemNo, true));
-    {
-        auto close = Finally(
-            [&] { AddUndoRecord(std::make_unique<TRVUndoModifyItemTerminator>(itemNo, false)); });
+    RunResizeStep(rvData, [&] {
         for (int r = 0; r < RowCount(); ++r) {
             const TRVTableRow* row = Rows.GetRow(r);
             if (TRVTableCellData* cell = row->Cell(col); cell && cell->ColSpan == 1)
@@ -409,8 +420,7 @@ void TRVTableItemInfo::FinishColResize(TCustomRVFormattedData* rvData, int borde
                 cell && cell->ColSpan == 1)
                 SetCellSizeAfterResize(true, r, border, nextWidth);
         }
-    }
-    FormatAfterResize(rvData);
+    });
 }
 
 void TRVTableItemInfo::FinishRowResize(TCustomRVFormattedData* rvData, int border, int pos) {
@@ -424,14 +434,7 @@ void TRVTableItemInfo::FinishRowResize(TCustomRVFormattedData* rvData, int borde
                             : (SY(BorderWidth() + BorderVSpacing() + CellBorderWidth()) + 1) / 2;
     const int newHeight = std::max(pos - fi.RowStarts[rowNo] - pad2 - halfGap, 0);
     const int change = newHeight - fi.RowHeights[rowNo];
-    // One step: the bracket and every cell's new size.
-    const bool began = UsesUndo() && BeginTableUndo();
-    auto endStep = Finally([&] { EndTableUndo(began); });
-    const int itemNo = GetItemNo();
-    AddUndoRecord(std::make_unique<TRVUndoModifyItemTerminator>(itemNo, true));
-    {
-        auto close = Finally(
-            [&] { AddUndoRecord(std::make_unique<TRVUndoModifyItemTerminator>(itemNo, false)); });
+    RunResizeStep(rvData, [&] {
         for (int c = 0; c < ColCount(); ++c) {
             if (TRVTableCellData* cell = Rows.GetRow(rowNo)->Cell(c)) {
                 if (cell->RowSpan == 1) SetCellSizeAfterResize(false, rowNo, c, newHeight);
@@ -443,8 +446,7 @@ void TRVTableItemInfo::FinishRowResize(TCustomRVFormattedData* rvData, int borde
             if (!cell || mainCol != c || mainRow + cell->RowSpan - 1 != rowNo) continue;
             SetCellSizeAfterResize(false, mainRow, c, std::max(cell->Height - pad2 + change, 0));
         }
-    }
-    FormatAfterResize(rvData);
+    });
 }
 
 void TRVTableItemInfo::FormatAfterResize(TCustomRVFormattedData* rvData) {

@@ -10,18 +10,14 @@ namespace epc {
 
 namespace {
 
-template <class T> std::unique_ptr<T> NewRecord(TRVTableItemInfo& table, bool forward) {
-    auto record = std::make_unique<T>();
-    record->Action = rvuModifyItem;
-    record->ItemNo = table.GetItemNo();
-    record->AffectsWidth = true;
-    record->AffectsHeight = true;
-    record->Forward = forward;
-    return record;
-}
-
 bool Recording(const TRVTableItemInfo& table) {
     return table.GetEditUndoList() != nullptr;
+}
+
+// Adds a record of type T carrying Fields, when the table records undo.
+template <class T, class Fields>
+void Record(TRVTableItemInfo& table, bool forward, const Fields& fields) {
+    if (Recording(table)) table.AddUndoRecord(RVNewTableRecord<T>(table, forward, fields));
 }
 
 TRVTableRow* RowAt(TRVTableItemInfo& table, int row) {
@@ -142,56 +138,15 @@ void RVTableCellFromUndo(TRVTableCellData& cell, TRVTableRow* row) {
 
 bool RVTableGetIntProperty(const TRVTableItemInfo& table, int row, int col, const std::string& name,
                            int32_t& value) {
+    const TRVIntPropertyHolder* holder = &table;
     if (row >= 0) {
         if (row >= table.Rows.RowCount() || col < 0 || col >= table.Rows.GetColCount())
             return false;
-        const TRVTableCellData* cell = table.Rows.GetRow(row)->Cell(col);
-        int v = 0;
-        if (!cell || !cell->GetIntProperty(name, v)) return false;
-        value = v;
-        return true;
+        holder = table.Rows.GetRow(row)->Cell(col);
     }
-    struct Entry {
-        const char* Name;
-        int32_t (TRVTableItemInfo::*Get)() const;
-    };
-    static const Entry entries[] = {
-        {"BestWidth", &TRVTableItemInfo::BestWidth},
-        {"Color", &TRVTableItemInfo::Color},
-        {"HeadingRowCount", &TRVTableItemInfo::HeadingRowCount},
-        {"BorderWidth", &TRVTableItemInfo::BorderWidth},
-        {"BorderColor", &TRVTableItemInfo::BorderColor},
-        {"BorderLightColor", &TRVTableItemInfo::BorderLightColor},
-        {"BorderVSpacing", &TRVTableItemInfo::BorderVSpacing},
-        {"BorderHSpacing", &TRVTableItemInfo::BorderHSpacing},
-        {"CellBorderWidth", &TRVTableItemInfo::CellBorderWidth},
-        {"CellBorderColor", &TRVTableItemInfo::CellBorderColor},
-        {"CellBorderLightColor", &TRVTableItemInfo::CellBorderLightColor},
-        {"CellPadding", &TRVTableItemInfo::CellPadding},
-        {"VRuleWidth", &TRVTableItemInfo::VRuleWidth},
-        {"VRuleColor", &TRVTableItemInfo::VRuleColor},
-        {"HRuleWidth", &TRVTableItemInfo::HRuleWidth},
-        {"HRuleColor", &TRVTableItemInfo::HRuleColor},
-        {"CellVSpacing", &TRVTableItemInfo::CellVSpacing},
-        {"CellHSpacing", &TRVTableItemInfo::CellHSpacing},
-    };
-    for (const Entry& e : entries)
-        if (name == e.Name) {
-            value = (table.*e.Get)();
-            return true;
-        }
-    if (name == "BorderStyle")
-        value = table.BorderStyle();
-    else if (name == "CellBorderStyle")
-        value = table.CellBorderStyle();
-    else if (name == "VOutermostRule")
-        value = table.VOutermostRule();
-    else if (name == "HOutermostRule")
-        value = table.HOutermostRule();
-    else if (name == "BackgroundStyle")
-        value = table.BackgroundStyle();
-    else
-        return false;
+    int v = 0;
+    if (!holder || !holder->GetIntProperty(name, v)) return false;
+    value = v;
     return true;
 }
 
@@ -289,9 +244,20 @@ bool TRVTableCellData::SetIntProperty(const std::string& name, int value) {
 }
 
 bool TRVTableItemInfo::GetIntProperty(const std::string& name, int& value) const {
-    int32_t v = 0;
-    if (!RVTableGetIntProperty(*this, -1, -1, name, v)) return false;
-    value = v;
+    if (int32_t TRVTableItemInfo::*field = IntFieldByName(name))
+        value = this->*field;
+    else if (name == "BorderStyle")
+        value = BorderStyle();
+    else if (name == "CellBorderStyle")
+        value = CellBorderStyle();
+    else if (name == "VOutermostRule")
+        value = VOutermostRule();
+    else if (name == "HOutermostRule")
+        value = HOutermostRule();
+    else if (name == "BackgroundStyle")
+        value = BackgroundStyle();
+    else
+        return false;
     return true;
 }
 
@@ -313,9 +279,7 @@ void TRVUndoModifyCellVisibleBorders::Replay(TRVTableItemInfo& table) {
 }
 
 void TRVUndoModifyBackgroundImage::Replay(TRVTableItemInfo& table) {
-    auto inverse = NewRecord<TRVUndoModifyBackgroundImage>(table, false);
-    inverse->Row = Row;
-    inverse->Col = Col;
+    auto inverse = RVNewTableRecord<TRVUndoModifyBackgroundImage>(table, false, Args());
     if (Row < 0) {
         if (TGraphic* current = table.BackgroundImage())
             inverse->OldImage = RVCopyGraphic(*current);
@@ -339,14 +303,7 @@ void RVTableSetSpan(TRVTableItemInfo& table, bool rowSpan, int row, int col, int
     TRVTableCellData* cell = CellAt(table, row, col);
     int32_t& span = rowSpan ? cell->RowSpan : cell->ColSpan;
     if (span == value) return;
-    if (Recording(table)) {
-        auto record = NewRecord<TRVUndoSpan>(table, false);
-        record->IsRowSpan = rowSpan;
-        record->Row = row;
-        record->Col = col;
-        record->OldSpan = span;
-        table.AddUndoRecord(std::move(record));
-    }
+    Record<TRVUndoSpan>(table, false, TRVTableSpanArgs{rowSpan, row, col, span});
     span = value;
 }
 
@@ -355,12 +312,7 @@ void TRVUndoSpan::Replay(TRVTableItemInfo& table) {
 }
 
 void RVTableInsertRows(TRVTableItemInfo& table, int index, int count) {
-    if (Recording(table)) {
-        auto record = NewRecord<TRVUndoInsertTableRows>(table, false);
-        record->Index = index;
-        record->Count = count;
-        table.AddUndoRecord(std::move(record));
-    }
+    Record<TRVUndoInsertTableRows>(table, false, TRVTableLineRange{index, count});
     const int colCount = table.Rows.GetColCount();
     for (int i = 0; i < count; ++i)
         table.Rows.Insert(index + i, std::make_unique<TRVTableRow>(colCount, &table.Rows));
@@ -374,9 +326,8 @@ void RVTableDeleteRowEntries(TRVTableItemInfo& table, int index, int count) {
             table.Rows.DeleteAndFree(index);
         return;
     }
-    auto record = NewRecord<TRVUndoInsertTableRows>(table, true);
-    record->Index = index;
-    record->Count = count;
+    auto record =
+        RVNewTableRecord<TRVUndoInsertTableRows>(table, true, TRVTableLineRange{index, count});
     for (int i = 0; i < count; ++i) {
         auto* row = static_cast<TRVTableRow*>(table.Rows.GetRow(index));
         for (int c = 0; c < row->Count(); ++c)
@@ -399,9 +350,7 @@ void TRVUndoInsertTableRows::Replay(TRVTableItemInfo& table) {
         return;
     }
     if (Index < 0 || Index > table.Rows.RowCount()) throw ERichViewError(errRVTableIndex);
-    auto record = NewRecord<TRVUndoInsertTableRows>(table, false);
-    record->Index = Index;
-    record->Count = int(KeptRows.size());
+    const TRVTableLineRange inserted{Index, int32_t(KeptRows.size())};
     for (size_t i = 0; i < KeptRows.size(); ++i) {
         auto* row = static_cast<TRVTableRow*>(KeptRows[i].get());
         table.Rows.Insert(Index + int(i), std::move(KeptRows[i]));
@@ -409,18 +358,13 @@ void TRVUndoInsertTableRows::Replay(TRVTableItemInfo& table) {
             if (TRVTableCellData* cell = row->Cell(c)) RVTableCellFromUndo(*cell, row);
     }
     KeptRows.clear();
-    if (Recording(table)) table.AddUndoRecord(std::move(record));
+    Record<TRVUndoInsertTableRows>(table, false, inserted);
 }
 
 void RVTableInsertCell(TRVTableItemInfo& table, int row, int col) {
     TRVTableRow* r = RowAt(table, row);
     if (col < 0 || col > r->Count()) throw ERichViewError(errRVTableIndex);
-    if (Recording(table)) {
-        auto record = NewRecord<TRVUndoInsertTableCell>(table, false);
-        record->Row = row;
-        record->Col = col;
-        table.AddUndoRecord(std::move(record));
-    }
+    Record<TRVUndoInsertTableCell>(table, false, TRVTableCellPlace{row, col});
     r->InsertCell(col);
 }
 
@@ -431,9 +375,7 @@ void TRVUndoInsertTableCell::Replay(TRVTableItemInfo& table) {
         std::unique_ptr<TRVTableCellData> cell = TakeEntry(r, Col);
         if (!Recording(table)) return;
         if (cell) RVTableCellToUndo(*cell);
-        auto inverse = NewRecord<TRVUndoInsertTableCell>(table, true);
-        inverse->Row = Row;
-        inverse->Col = Col;
+        auto inverse = RVNewTableRecord<TRVUndoInsertTableCell>(table, true, Args());
         inverse->KeptCell = std::move(cell);
         table.AddUndoRecord(std::move(inverse));
         return;
@@ -444,25 +386,13 @@ void TRVUndoInsertTableCell::Replay(TRVTableItemInfo& table) {
     }
     if (Col < 0 || Col > r->Count()) throw ERichViewError(errRVTableIndex);
     InsertEntry(r, Col, std::move(KeptCell));
-    if (Recording(table)) {
-        auto inverse = NewRecord<TRVUndoInsertTableCell>(table, false);
-        inverse->Row = Row;
-        inverse->Col = Col;
-        table.AddUndoRecord(std::move(inverse));
-    }
+    Record<TRVUndoInsertTableCell>(table, false, Args());
 }
 
 void RVTableInsertEmptyPositions(TRVTableItemInfo& table, int row, int col, int rowCount,
                                  int colCount) {
     if (rowCount <= 0 || colCount <= 0) return;
-    if (Recording(table)) {
-        auto record = NewRecord<TRVUndoInsertEmptyCell>(table, false);
-        record->Row = row;
-        record->Col = col;
-        record->RowCount = rowCount;
-        record->ColCount = colCount;
-        table.AddUndoRecord(std::move(record));
-    }
+    Record<TRVUndoInsertEmptyCell>(table, false, TRVTableCellArea{row, col, rowCount, colCount});
     for (int r = row; r < row + rowCount; ++r)
         for (int i = 0; i < colCount; ++i)
             RowAt(table, r)->InsertNil(col);
@@ -479,26 +409,12 @@ void TRVUndoInsertEmptyCell::Replay(TRVTableItemInfo& table) {
         for (int i = 0; i < ColCount; ++i)
             row->DeleteAndFree(Col);
     }
-    if (Recording(table)) {
-        auto inverse = NewRecord<TRVUndoInsertEmptyCell>(table, true);
-        inverse->Row = Row;
-        inverse->Col = Col;
-        inverse->RowCount = RowCount;
-        inverse->ColCount = ColCount;
-        table.AddUndoRecord(std::move(inverse));
-    }
+    Record<TRVUndoInsertEmptyCell>(table, true, Args());
 }
 
 void RVTableFreeCells(TRVTableItemInfo& table, int row, int col, int rowCount, int colCount) {
     if (rowCount <= 0 || colCount <= 0) return;
-    if (Recording(table)) {
-        auto record = NewRecord<TRVUndoFreeEmptyCell>(table, false);
-        record->Row = row;
-        record->Col = col;
-        record->RowCount = rowCount;
-        record->ColCount = colCount;
-        table.AddUndoRecord(std::move(record));
-    }
+    Record<TRVUndoFreeEmptyCell>(table, false, TRVTableCellArea{row, col, rowCount, colCount});
     for (int r = row; r < row + rowCount; ++r)
         for (int c = col; c < col + colCount; ++c)
             RowAt(table, r)->TakeCell(c);
@@ -516,25 +432,12 @@ void TRVUndoFreeEmptyCell::Replay(TRVTableItemInfo& table) {
             row->PutCell(c, std::make_unique<TRVTableCellData>(row));
         }
     }
-    if (Recording(table)) {
-        auto inverse = NewRecord<TRVUndoFreeEmptyCell>(table, true);
-        inverse->Row = Row;
-        inverse->Col = Col;
-        inverse->RowCount = RowCount;
-        inverse->ColCount = ColCount;
-        table.AddUndoRecord(std::move(inverse));
-    }
+    Record<TRVUndoFreeEmptyCell>(table, true, Args());
 }
 
 void RVTableSpreadOverEmptyCells(TRVTableItemInfo& table, int row, int col, int span) {
     TRVTableCellData* cell = CellAt(table, row, col);
-    if (Recording(table)) {
-        auto record = NewRecord<TRVUndoSpreadOverEmptyCells>(table, false);
-        record->Row = row;
-        record->Col = col;
-        record->Span = span;
-        table.AddUndoRecord(std::move(record));
-    }
+    Record<TRVUndoSpreadOverEmptyCells>(table, false, TRVTableSpreadArgs{row, col, span});
     cell->ColSpan = span;
     for (int c = col + 1; c < col + span; ++c)
         RowAt(table, row)->TakeCell(c);
@@ -551,13 +454,7 @@ void TRVUndoSpreadOverEmptyCells::Replay(TRVTableItemInfo& table) {
     cell->ColSpan = 1;
     for (int c = Col + 1; c < Col + Span; ++c)
         row->PutCell(c, std::make_unique<TRVTableCellData>(row));
-    if (Recording(table)) {
-        auto inverse = NewRecord<TRVUndoSpreadOverEmptyCells>(table, true);
-        inverse->Row = Row;
-        inverse->Col = Col;
-        inverse->Span = Span;
-        table.AddUndoRecord(std::move(inverse));
-    }
+    Record<TRVUndoSpreadOverEmptyCells>(table, true, Args());
 }
 
 void TRVUndoCellSpitVert::Replay(TRVTableItemInfo& table) {
@@ -571,28 +468,16 @@ void TRVUndoCellSpitVert::Replay(TRVTableItemInfo& table) {
     left->ColSpan += right->ColSpan;
     left->BestWidth = OldBestWidth;
     RowAt(table, Row)->TakeCell(SplitCol);
-    if (Recording(table)) {
-        auto inverse = NewRecord<TRVUndoCellSpitVert>(table, true);
-        inverse->Row = Row;
-        inverse->Col = Col;
-        inverse->SplitCol = SplitCol;
-        inverse->AdjustWidths = AdjustWidths;
-        inverse->OldBestWidth = newBestWidth;
-        table.AddUndoRecord(std::move(inverse));
-    }
+    TRVTableSplitArgs split = Args();
+    split.OldBestWidth = newBestWidth;
+    Record<TRVUndoCellSpitVert>(table, true, split);
 }
 
 void RVTableMoveCell(TRVTableItemInfo& table, int fromRow, int toRow, int col) {
     CellAt(table, fromRow, col);
     TRVTableRow* target = RowAt(table, toRow);
     if (col >= target->Count() || target->Cell(col)) throw ERichViewError(errRVTableIndex);
-    if (Recording(table)) {
-        auto record = NewRecord<TRVUndoMoveCell>(table, false);
-        record->FromRow = fromRow;
-        record->ToRow = toRow;
-        record->Col = col;
-        table.AddUndoRecord(std::move(record));
-    }
+    Record<TRVUndoMoveCell>(table, false, TRVTableMoveArgs{fromRow, toRow, col});
     target->PutCell(col, RowAt(table, fromRow)->TakeCell(col));
 }
 
@@ -611,9 +496,8 @@ void RVTableDeleteColEntries(TRVTableItemInfo& table, int index, int count) {
                 table.Rows.GetRow(r)->DeleteAndFree(index);
         return;
     }
-    auto record = NewRecord<TRVUndoDeleteCols>(table, false);
-    record->Index = index;
-    record->Count = count;
+    auto record =
+        RVNewTableRecord<TRVUndoDeleteCols>(table, false, TRVTableLineRange{index, count});
     for (int r = 0; r < rowCount; ++r)
         for (int i = 0; i < count; ++i) {
             std::unique_ptr<TRVTableCellData> cell = TakeEntry(table.Rows.GetRow(r), index);
@@ -637,12 +521,7 @@ void TRVUndoDeleteCols::Replay(TRVTableItemInfo& table) {
             InsertEntry(row, Index + i, std::move(Cells[size_t(r * Count + i)]));
     }
     Cells.clear();
-    if (Recording(table)) {
-        auto inverse = NewRecord<TRVUndoDeleteCols>(table, true);
-        inverse->Index = Index;
-        inverse->Count = Count;
-        table.AddUndoRecord(std::move(inverse));
-    }
+    Record<TRVUndoDeleteCols>(table, true, Args());
 }
 
 void RVTableClearCells(TRVTableItemInfo& table, const TRVIntegerList& rows,
@@ -655,9 +534,7 @@ void RVTableClearCells(TRVTableItemInfo& table, const TRVIntegerList& rows,
             CellAt(table, rows[i], cols[i])->ResetContent();
         return;
     }
-    auto record = NewRecord<TRVUndoCellsClear>(table, false);
-    record->Rows = rows;
-    record->Cols = cols;
+    auto record = RVNewTableRecord<TRVUndoCellsClear>(table, false, TRVTableCellList{rows, cols});
     for (int i = 0; i < rows.Count(); ++i) {
         TRVTableRow* row = RowAt(table, rows[i]);
         std::unique_ptr<TRVTableCellData> old = row->TakeCell(cols[i]);
@@ -692,12 +569,7 @@ void TRVUndoCellsClear::Replay(TRVTableItemInfo& table) {
         RVTableCellFromUndo(*cell, row);
     }
     Cells.clear();
-    if (Recording(table)) {
-        auto inverse = NewRecord<TRVUndoCellsClear>(table, true);
-        inverse->Rows = Rows;
-        inverse->Cols = Cols;
-        table.AddUndoRecord(std::move(inverse));
-    }
+    Record<TRVUndoCellsClear>(table, true, Args());
 }
 
 void TRVUndoMerge::Replay(TRVTableItemInfo& table) {
@@ -720,15 +592,7 @@ void TRVUndoMerge::Replay(TRVTableItemInfo& table) {
     survivor->ColSpan = OldColSpan;
     survivor->RowSpan = OldRowSpan;
     survivor->BestWidth = OldBestWidth;
-    if (Recording(table)) {
-        auto inverse = NewRecord<TRVUndoMerge>(table, true);
-        inverse->TopRow = TopRow;
-        inverse->LeftCol = LeftCol;
-        inverse->NewColSpan = NewColSpan;
-        inverse->NewRowSpan = NewRowSpan;
-        inverse->MergedBestWidth = MergedBestWidth;
-        table.AddUndoRecord(std::move(inverse));
-    }
+    Record<TRVUndoMerge>(table, true, Args());
 }
 
 } // namespace epc

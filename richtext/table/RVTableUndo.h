@@ -52,20 +52,78 @@ public:
     std::unique_ptr<TRVUndoModifyItemIntProperties> CreateReverse() const override;
 };
 
-class TRVUndoModifyCellVisibleBorders : public TRVUndoTableInfo {
+// The fields a grid record shares with its reverse; the reverse is made from a copy of them.
+struct TRVTableCellPlace {
+    int32_t Row = 0, Col = 0;
+};
+struct TRVTableCellArea {
+    int32_t Row = 0, Col = 0, RowCount = 0, ColCount = 0;
+};
+struct TRVTableLineRange {
+    int32_t Index = 0, Count = 0;
+};
+struct TRVTableSpreadArgs {
+    int32_t Row = 0, Col = 0, Span = 1;
+};
+struct TRVTableSpanArgs {
+    bool IsRowSpan = false;
+    int32_t Row = 0, Col = 0, OldSpan = 1;
+};
+struct TRVTableSplitArgs {
+    int32_t Row = 0, Col = 0, SplitCol = 0;
+    bool AdjustWidths = false;
+    int32_t OldBestWidth = 0;
+};
+struct TRVTableMoveArgs {
+    int32_t FromRow = 0, ToRow = 0, Col = 0;
+};
+struct TRVTableCellList {
+    TRVIntegerList Rows, Cols;
+};
+struct TRVTableMergeArgs {
+    int32_t TopRow = 0, LeftCol = 0, NewColSpan = 1, NewRowSpan = 1;
+    bool MergedBestWidth = false;
+};
+
+// A table record whose fields are the group Fields.
+template <class Fields> class TRVUndoTableStep : public TRVUndoTableInfo, public Fields {
+public:
+    const Fields& Args() const { return *this; }
+};
+
+// A new record of type T for Table, of the given direction (the table's item index set).
+template <class T>
+std::unique_ptr<T> RVNewTableRecord(const TRVTableItemInfo& table, bool forward) {
+    auto record = std::make_unique<T>();
+    record->Action = rvuModifyItem;
+    record->ItemNo = table.GetItemNo();
+    record->AffectsWidth = true;
+    record->AffectsHeight = true;
+    record->Forward = forward;
+    return record;
+}
+
+template <class T, class Fields>
+std::unique_ptr<T> RVNewTableRecord(const TRVTableItemInfo& table, bool forward,
+                                    const Fields& fields) {
+    auto record = RVNewTableRecord<T>(table, forward);
+    static_cast<Fields&>(*record) = fields;
+    return record;
+}
+
+class TRVUndoModifyCellVisibleBorders : public TRVUndoTableStep<TRVTableCellPlace> {
 public:
     std::string ClassName() const override { return "TRVUndoModifyCellVisibleBorders"; }
-    int32_t Row = -1, Col = -1;
     bool Left = true, Top = true, Right = true, Bottom = true;
 
 protected:
     void Replay(TRVTableItemInfo& table) override;
 };
 
-class TRVUndoModifyBackgroundImage : public TRVUndoTableInfo {
+// A negative Row: the table's own picture.
+class TRVUndoModifyBackgroundImage : public TRVUndoTableStep<TRVTableCellPlace> {
 public:
     std::string ClassName() const override { return "TRVUndoModifyBackgroundImage"; }
-    int32_t Row = -1, Col = -1; // negative: the table's own picture
     std::unique_ptr<TGraphic> OldImage;
 
 protected:
@@ -74,10 +132,9 @@ protected:
 
 // Rows Index .. Index + Count - 1 were inserted; reversing deletes them (keeping the rows),
 // making the change again puts the kept rows back.
-class TRVUndoInsertTableRows : public TRVUndoTableInfo {
+class TRVUndoInsertTableRows : public TRVUndoTableStep<TRVTableLineRange> {
 public:
     std::string ClassName() const override { return "TRVUndoInsertTableRows"; }
-    int32_t Index = 0, Count = 0;
     std::vector<std::unique_ptr<TObject>> KeptRows;
 
 protected:
@@ -85,10 +142,9 @@ protected:
 };
 
 // A new cell entry at (Row, Col).
-class TRVUndoInsertTableCell : public TRVUndoTableInfo {
+class TRVUndoInsertTableCell : public TRVUndoTableStep<TRVTableCellPlace> {
 public:
     std::string ClassName() const override { return "TRVUndoInsertTableCell"; }
-    int32_t Row = 0, Col = 0;
     std::unique_ptr<TRVTableCellData> KeptCell;
 
 protected:
@@ -96,51 +152,43 @@ protected:
 };
 
 // The cell at (Row, Col) took ColSpan Span over the empty cells after it.
-class TRVUndoSpreadOverEmptyCells : public TRVUndoTableInfo {
+class TRVUndoSpreadOverEmptyCells : public TRVUndoTableStep<TRVTableSpreadArgs> {
 public:
     std::string ClassName() const override { return "TRVUndoSpreadOverEmptyCells"; }
-    int32_t Row = 0, Col = 0, Span = 1;
 
 protected:
     void Replay(TRVTableItemInfo& table) override;
 };
 
-class TRVUndoSpan : public TRVUndoTableInfo {
+class TRVUndoSpan : public TRVUndoTableStep<TRVTableSpanArgs> {
 public:
     std::string ClassName() const override { return "TRVUndoSpan"; }
-    bool IsRowSpan = false;
-    int32_t Row = 0, Col = 0, OldSpan = 1;
 
 protected:
     void Replay(TRVTableItemInfo& table) override;
 };
 
 // The cells of a rectangle were freed (their positions are covered).
-class TRVUndoFreeEmptyCell : public TRVUndoTableInfo {
+class TRVUndoFreeEmptyCell : public TRVUndoTableStep<TRVTableCellArea> {
 public:
     std::string ClassName() const override { return "TRVUndoFreeEmptyCell"; }
-    int32_t Row = 0, Col = 0, RowCount = 0, ColCount = 0;
 
 protected:
     void Replay(TRVTableItemInfo& table) override;
 };
 
 // Covered positions were inserted into the rows of a rectangle.
-class TRVUndoInsertEmptyCell : public TRVUndoTableInfo {
+class TRVUndoInsertEmptyCell : public TRVUndoTableStep<TRVTableCellArea> {
 public:
     std::string ClassName() const override { return "TRVUndoInsertEmptyCell"; }
-    int32_t Row = 0, Col = 0, RowCount = 0, ColCount = 0;
 
 protected:
     void Replay(TRVTableItemInfo& table) override;
 };
 
-class TRVUndoCellSpitVert : public TRVUndoTableInfo {
+class TRVUndoCellSpitVert : public TRVUndoTableStep<TRVTableSplitArgs> {
 public:
     std::string ClassName() const override { return "TRVUndoCellSpitVert"; }
-    int32_t Row = 0, Col = 0, SplitCol = 0;
-    bool AdjustWidths = false;
-    int32_t OldBestWidth = 0;
 
 protected:
     void Replay(TRVTableItemInfo& table) override;
@@ -148,17 +196,16 @@ protected:
 
 // A cell that moved between rows (row deletion keeps the part of a tall cell below the
 // deleted rows).
-class TRVUndoMoveCell : public TRVUndoTableInfo {
+class TRVUndoMoveCell : public TRVUndoTableStep<TRVTableMoveArgs> {
 public:
     std::string ClassName() const override { return "TRVUndoMoveCell"; }
-    int32_t FromRow = 0, ToRow = 0, Col = 0;
 
 protected:
     void Replay(TRVTableItemInfo& table) override;
 };
 
 // Detached cells, owned by the record until they go back into the grid.
-class TCustomRVUndoWithCells : public TRVUndoTableInfo {
+template <class Fields> class TCustomRVUndoWithCells : public TRVUndoTableStep<Fields> {
 public:
     std::string ClassName() const override { return "TCustomRVUndoWithCells"; }
     std::vector<std::unique_ptr<TRVTableCellData>> Cells;
@@ -166,20 +213,18 @@ public:
 
 // Columns Index .. Index + Count - 1 were removed; Cells holds Count entries per row, row by
 // row (null for covered positions).
-class TRVUndoDeleteCols : public TCustomRVUndoWithCells {
+class TRVUndoDeleteCols : public TCustomRVUndoWithCells<TRVTableLineRange> {
 public:
     std::string ClassName() const override { return "TRVUndoDeleteCols"; }
-    int32_t Index = 0, Count = 0;
 
 protected:
     void Replay(TRVTableItemInfo& table) override;
 };
 
 // The listed cells were replaced by empty ones with the same attributes; Cells holds the old.
-class TRVUndoCellsClear : public TCustomRVUndoWithCells {
+class TRVUndoCellsClear : public TCustomRVUndoWithCells<TRVTableCellList> {
 public:
     std::string ClassName() const override { return "TRVUndoCellsClear"; }
-    TRVIntegerList Rows, Cols;
 
 protected:
     void Replay(TRVTableItemInfo& table) override;
@@ -194,13 +239,10 @@ public:
     int32_t ItemCount = 0;
 };
 
-class TRVUndoMerge : public TRVUndoTableInfo {
+class TRVUndoMerge : public TRVUndoTableStep<TRVTableMergeArgs> {
 public:
     std::string ClassName() const override { return "TRVUndoMerge"; }
-    int32_t TopRow = 0, LeftCol = 0;
-    int32_t OldColSpan = 1, OldRowSpan = 1, NewColSpan = 1, NewRowSpan = 1;
-    int32_t OldBestWidth = 0;
-    bool MergedBestWidth = false;
+    int32_t OldColSpan = 1, OldRowSpan = 1, OldBestWidth = 0;
     std::vector<std::unique_ptr<TRVUndoMergeItem>> Items;
 
 protected:

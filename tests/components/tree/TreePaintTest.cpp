@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "TreeTestSupport.h"
 #include "components/tree/BaseVirtualTree.h"
 #include "components/tree/CheckImages.h"
 
@@ -12,10 +13,7 @@ namespace {
 class TTextTree : public TBaseVirtualTree {
 public:
     explicit TTextTree() : TBaseVirtualTree(nullptr) {
-        Font()->SetName("Fixed Metrics Test");
-        Font()->SetHeight(-16);
-        SetColor(clWhite);
-        SetBounds(0, 0, 200, 100);
+        epc::testing::UseFixedFace(*this, 200, 100);
     }
     int DoGetNodeWidth(PVirtualNode, TColumnIndex) override { return 16; }
     void DoPaintNode(TVTPaintInfo& info) override {

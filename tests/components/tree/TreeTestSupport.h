@@ -9,6 +9,14 @@
 
 namespace epc::testing {
 
+// The fixed-metric face (8 pixels a character, 16 a line) on white, at (0, 0) in the given size.
+inline void UseFixedFace(TBaseVirtualTree& tree, int width, int height) {
+    tree.Font()->SetName("Fixed Metrics Test");
+    tree.Font()->SetHeight(-16);
+    tree.SetColor(clWhite);
+    tree.SetBounds(0, 0, width, height);
+}
+
 struct TTotals {
     Cardinal Count = 0;
     Cardinal Height = 0;

@@ -16,10 +16,7 @@ namespace {
 class TTestTree : public TTreeViewEx {
 public:
     explicit TTestTree(TComponent* owner = nullptr) : TTreeViewEx(owner) {
-        Font()->SetName("Fixed Metrics Test");
-        Font()->SetHeight(-16);
-        SetColor(clWhite);
-        SetBounds(0, 0, 200, 300);
+        epc::testing::UseFixedFace(*this, 200, 300);
     }
     PVirtualNode Add(PVirtualNode parent, const std::string& text, bool acceptsDrop = false,
                      bool notDraggable = false) {

@@ -22,6 +22,7 @@
 #include "platform/core/Strings.h"
 #include "platform/windows/Clipboard.h"
 #include "platform/windows/DataTransfer.h"
+#include "tests/platform/support/XPathQuery.h"
 
 using namespace epc;
 using namespace epc::tree_options;
@@ -33,10 +34,7 @@ namespace {
 class TTextsTree : public TVirtualStringTree {
 public:
     explicit TTextsTree(TComponent* owner = nullptr) : TVirtualStringTree(owner) {
-        Font()->SetName("Fixed Metrics Test");
-        Font()->SetHeight(-16);
-        SetColor(clWhite);
-        SetBounds(0, 0, 300, 200);
+        ua::UseFixedFace(*this, 300, 200);
         OnGetText = [this](TBaseVirtualTree*, PVirtualNode node, TColumnIndex column,
                            TVSTTextType type, std::u16string& text) {
             if (type != TVSTTextType::ttNormal) return;
@@ -92,19 +90,7 @@ public:
         if (FDoc) xmlFreeDoc(FDoc);
     }
     std::vector<std::string> Values(const char* xpath) const {
-        std::vector<std::string> out;
-        if (!FDoc) return out;
-        xmlXPathContextPtr ctx = xmlXPathNewContext(FDoc);
-        xmlXPathObjectPtr result = xmlXPathEvalExpression(BAD_CAST xpath, ctx);
-        if (result && result->nodesetval)
-            for (int i = 0; i < result->nodesetval->nodeNr; ++i) {
-                xmlChar* s = xmlNodeGetContent(result->nodesetval->nodeTab[i]);
-                out.emplace_back(s ? reinterpret_cast<const char*>(s) : "");
-                xmlFree(s);
-            }
-        xmlXPathFreeObject(result);
-        xmlXPathFreeContext(ctx);
-        return out;
+        return epc::test::XPathValues(FDoc, xpath);
     }
     bool Parsed() const { return FDoc != nullptr; }
     int Errors = 0;

@@ -11,6 +11,7 @@
 #include "platform/core/Strings.h"
 #include "platform/graphics/Graphics.h"
 #include "richtext/document/RVHtmlWriter.h"
+#include "tests/platform/support/XPathQuery.h"
 
 using namespace epc;
 
@@ -51,18 +52,7 @@ public:
     bool Parsed() const { return FDoc != nullptr; }
     // The string values of the nodes an XPath expression selects.
     std::vector<std::string> Values(const char* xpath) const {
-        std::vector<std::string> out;
-        xmlXPathContextPtr ctx = xmlXPathNewContext(FDoc);
-        xmlXPathObjectPtr result = xmlXPathEvalExpression(BAD_CAST xpath, ctx);
-        if (result && result->nodesetval)
-            for (int i = 0; i < result->nodesetval->nodeNr; ++i) {
-                xmlChar* s = xmlNodeGetContent(result->nodesetval->nodeTab[i]);
-                out.emplace_back(s ? reinterpret_cast<const char*>(s) : "");
-                xmlFree(s);
-            }
-        xmlXPathFreeObject(result);
-        xmlXPathFreeContext(ctx);
-        return out;
+        return epc::test::XPathValues(FDoc, xpath);
     }
     std::string Value(const char* xpath) const {
         auto v = Values(xpath);

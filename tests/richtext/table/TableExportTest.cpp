@@ -13,6 +13,7 @@
 #include "richtext/document/RVRTFReader.h"
 #include "richtext/table/RVTable.h"
 #include "richtext/table/RVTableRTFReader.h"
+#include "tests/platform/support/XPathQuery.h"
 #include "tests/richtext/view/TestRVData.h"
 
 namespace epc {
@@ -208,14 +209,7 @@ public:
     }
     Page(const Page&) = delete;
     Page& operator=(const Page&) = delete;
-    int Nodes(const char* xpath) const {
-        xmlXPathContextPtr ctx = xmlXPathNewContext(FDoc);
-        xmlXPathObjectPtr result = xmlXPathEvalExpression(BAD_CAST xpath, ctx);
-        int n = result && result->nodesetval ? result->nodesetval->nodeNr : 0;
-        xmlXPathFreeObject(result);
-        xmlXPathFreeContext(ctx);
-        return n;
-    }
+    int Nodes(const char* xpath) const { return test::XPathCount(FDoc, xpath); }
     bool Parsed() const { return FDoc != nullptr; }
     int Errors = 0;
 

@@ -5,43 +5,27 @@
 
 #include <vector>
 
-#include "platform/controls/Forms.h"
-#include "platform/testing/UserActions.h"
-#include "richtext/table/RVTable.h"
 #include "richtext/view/RVRVData.h"
 #include "richtext/view/RichView.h"
-#include "tests/richtext/view/ViewTestSupport.h"
+#include "tests/richtext/table/TableHostSupport.h"
 
 namespace epc {
 namespace {
 
-class TableMouse : public ::testing::Test {
+class TableMouse : public test::TableHostFixture {
 protected:
     void SetUp() override {
-        Form = test::NewTestForm();
-        Style = new TRVStyle(Form);
-        View = new TRichView(Form);
-        View->SetParent(Form);
-        View->SetBounds(10, 10, 360, 260);
-        View->SetBorderStyle(bsNone);
-        View->SetStyle(Style);
+        View = NewHost<TRichView>(360, 260);
         auto table = TRVTableItemInfo::CreateSized(3, View->RVData(), 3);
         Table = table.get();
         Table->SetBorderWidth(4);
         Table->SetBorderHSpacing(2);
         Table->SetBorderVSpacing(2);
-        for (int r = 0; r < 3; ++r)
-            for (int c = 0; c < 3; ++c)
-                Table->GetCell(r, c)->BestWidth = 80;
-        View->AppendItem(std::string(), std::move(table));
-        testing::ShowForm(Form);
-        View->Format();
-        testing::Pump();
+        ShowTable(View, std::move(table));
         const TRVDrawLineInfo* d = View->RVData()->DrawItems[0];
         X0 = d->Left - View->HScrollPos();
         Y0 = d->Top - View->VScrollPos();
     }
-    void TearDown() override { testing::ResetAll(); }
     // The client point at the middle of a cell.
     TPoint CellMiddle(int row, int col) const {
         TRVTableCellData* cell = Table->GetCell(row, col);
@@ -54,8 +38,6 @@ protected:
                std::to_string(cols);
     }
 
-    TForm* Form = nullptr;
-    TRVStyle* Style = nullptr;
     TRichView* View = nullptr;
     TRVTableItemInfo* Table = nullptr;
     int X0 = 0, Y0 = 0;

@@ -4,12 +4,9 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/controls/Forms.h"
-#include "platform/testing/UserActions.h"
 #include "richtext/edit/RVEdit.h"
-#include "richtext/table/RVTable.h"
 #include "richtext/view/RVRVData.h"
-#include "tests/richtext/view/ViewTestSupport.h"
+#include "tests/richtext/table/TableHostSupport.h"
 
 namespace epc {
 namespace {
@@ -29,30 +26,17 @@ protected:
     void RestoreEditorState() override { ++Restored; }
 };
 
-class TableResize : public ::testing::Test {
+class TableResize : public test::TableHostFixture {
 protected:
     void SetUp() override {
-        Form = test::NewTestForm();
-        Style = new TRVStyle(Form);
-        Edit = new TRichViewEdit(Form);
-        Edit->SetParent(Form);
-        Edit->SetBounds(10, 10, 380, 280);
-        Edit->SetBorderStyle(bsNone);
-        Edit->SetStyle(Style);
+        Edit = NewHost<TRichViewEdit>(380, 280);
         auto table = std::make_unique<TEditorSeamTable>(3, 3, Edit->RVData());
         Table = table.get();
         Table->SetBorderWidth(1);
         Table->SetCellBorderWidth(1);
         Table->SetCellHSpacing(3);
-        for (int r = 0; r < 3; ++r)
-            for (int c = 0; c < 3; ++c)
-                Table->GetCell(r, c)->BestWidth = 80;
-        Edit->AppendItem(std::string(), std::move(table));
-        testing::ShowForm(Form);
-        Edit->Format();
-        testing::Pump();
+        ShowTable(Edit, std::move(table));
     }
-    void TearDown() override { testing::ResetAll(); }
 
     // Client coordinates of a table point.
     TPoint At(int x, int y) const {
@@ -93,8 +77,6 @@ protected:
         return s;
     }
 
-    TForm* Form = nullptr;
-    TRVStyle* Style = nullptr;
     TRichViewEdit* Edit = nullptr;
     TEditorSeamTable* Table = nullptr;
 };

@@ -12,6 +12,7 @@
 #include "richtext/document/RVRTFReader.h"
 #include "richtext/table/RVTable.h"
 #include "richtext/table/RVTableRTFReader.h"
+#include "tests/richtext/table/TableRandomSupport.h"
 #include "tests/richtext/view/TestRVData.h"
 
 namespace epc {
@@ -180,14 +181,7 @@ std::string Attributes(TCustomRVData* data) {
 TRVTableItemInfo* RandomTable(std::mt19937& rng, TCustomRVData* into, int depth) {
     const int rows = 1 + int(rng() % 4), cols = 1 + int(rng() % 4);
     TRVTableItemInfo* t = Doc::AddTable(into, rows, cols);
-    for (int k = 0; k < 3; ++k) {
-        const int r = int(rng() % rows), c = int(rng() % cols);
-        const int cs = 1 + int(rng() % (cols - c)), rs = 1 + int(rng() % (rows - r));
-        try {
-            t->Rows.MergeCellRange(r, c, cs, rs, true, false);
-        } catch (const Exception&) {
-        }
-    }
+    test::MergeRandomly(rng, *t, rows, cols, 3);
     for (int r = 0; r < rows; ++r)
         for (int c = 0; c < cols; ++c)
             if (TRVTableCellData* cell = t->GetCell(r, c)) {

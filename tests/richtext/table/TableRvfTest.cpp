@@ -10,6 +10,7 @@
 #include "platform/streaming/Filer.h"
 #include "richtext/document/RVFReadWrite.h"
 #include "richtext/table/RVTable.h"
+#include "tests/richtext/table/TableRandomSupport.h"
 #include "tests/richtext/view/TestRVData.h"
 
 namespace epc {
@@ -153,14 +154,7 @@ TEST(TableRvf, RandomTablesWithSpansRoundTrip) {
         Doc d;
         const int rows = 1 + int(rng() % 5), cols = 1 + int(rng() % 5);
         TRVTableItemInfo* t = d.AddTable(rows, cols);
-        for (int k = 0; k < 4; ++k) {
-            const int r = int(rng() % rows), c = int(rng() % cols);
-            const int cs = 1 + int(rng() % (cols - c)), rs = 1 + int(rng() % (rows - r));
-            try {
-                t->Rows.MergeCellRange(r, c, cs, rs, true, false);
-            } catch (const Exception&) {
-            }
-        }
+        test::MergeRandomly(rng, *t, rows, cols, 4);
         for (int r = 0; r < rows; ++r) {
             t->Rows.GetRow(r)->VAlign = TRVCellVAlign(rng() % 4);
             for (int c = 0; c < cols; ++c)
