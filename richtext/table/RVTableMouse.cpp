@@ -50,13 +50,18 @@ void InvertDottedLine(TCanvas* canvas, bool vertical, int at, int length) {
     canvas->Pen()->SetMode(pmCopy);
 }
 
-// The number of the hyperlink under a client point, -1 none. The cells' hyperlinks are listed
-// by the document that holds the table, at the outermost document's coordinates.
-int JumpIdAt(TCustomRVFormattedData* rvData, TPoint client) {
+// The number of the hyperlink of TABLE's own cells under a client point, -1 none. Hyperlinks at
+// any depth are listed by the outermost document, at its coordinates; those of tables nested in
+// the cells are left to those tables, so that a click jumps once.
+int JumpIdAt(const TRVTableItemInfo& table, TCustomRVFormattedData* rvData, TPoint client) {
     TCustomRVFormattedData* root = rvData->GetRootFormattedData();
     const int x = client.X + root->GetHScrollPos(), y = client.Y + root->GetVScrollPos();
-    for (const auto& jump : rvData->Jumps)
-        if (PointInBox(x, y, jump->Left, jump->Top, jump->Width, jump->Height)) return jump->Id;
+    int row = 0, col = 0;
+    for (const auto& jump : root->Jumps)
+        if (PointInBox(x, y, jump->Left, jump->Top, jump->Width, jump->Height)) {
+            const auto* cell = dynamic_cast<const TRVTableCellData*>(jump->RVData);
+            return cell && table.GetCellPosition(cell, row, col) ? jump->Id : -1;
+        }
     return -1;
 }
 
@@ -240,7 +245,7 @@ bool TRVTableItemInfo::ItemMouseDown(TCustomRVFormattedData* rvData, TMouseButto
         Deselect();
         FPressRow = row;
         FPressCol = col;
-        FPressedJump = JumpIdAt(rvData, client);
+        FPressedJump = JumpIdAt(*this, rvData, client);
         if (TRVTableCellData* cell = Rows.GetRow(row)->Cell(col))
             cell->MouseDown(button, shift, client.X, client.Y);
         rvData->Invalidate();
@@ -331,7 +336,7 @@ void TRVTableItemInfo::ItemMouseUp(TCustomRVFormattedData* rvData, TMouseButton 
     // on: its handlers may take the table away, while the outermost document stays.
     const bool click = button == mbLeft && pressedJump >= 0 &&
                        !cell->SelectionExists(false, false) &&
-                       JumpIdAt(rvData, client) == pressedJump;
+                       JumpIdAt(*this, rvData, client) == pressedJump;
     TCustomRVFormattedData* root = rvData->GetRootFormattedData();
     cell->MouseUp(button, shift, client.X, client.Y);
     if (click) root->DoJump(pressedJump);

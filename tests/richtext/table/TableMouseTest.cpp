@@ -162,6 +162,57 @@ TEST_F(TableMouse, HyperlinksInCellsAreNumberedOnFromTheDocumentAndClicked) {
     EXPECT_EQ(clicked, std::vector<int>{2});
 }
 
+// A table in a cell: its hyperlinks join the outermost document's list, numbered on in reading
+// order, and a click on one jumps whether the viewer allows selection or not.
+TEST_F(TableMouse, HyperlinksOfATableInACellJoinTheDocumentsListAndAreClicked) {
+    TFontInfo& link = Style->TextStyles.Add();
+    link.Jump = true;
+    const int linkStyle = Style->TextStyles.Count() - 1;
+    TRVTableCellData* outer = Table->GetCell(1, 1);
+    outer->ClearAllItems();
+    outer->AddTextParagraph("before", linkStyle, 0, TRVTag());
+    auto nested = TRVTableItemInfo::CreateSized(1, outer, 2);
+    TRVTableItemInfo* inner = nested.get();
+    for (int c = 0; c < 2; ++c) {
+        inner->GetCell(0, c)->BestWidth = 30;
+        inner->GetCell(0, c)->ClearAllItems();
+    }
+    inner->GetCell(0, 1)->AddTextParagraph("in", linkStyle, 0, TRVTag());
+    outer->AppendItem(std::string(), std::move(nested));
+    inner->Inserted(outer, 1);
+    outer->AddTextParagraph("after", linkStyle, 0, TRVTag());
+    View->RVData()->AddTextParagraph("end", linkStyle, 0, TRVTag());
+    View->Format();
+    testing::Pump();
+    auto ids = [&] {
+        std::string s;
+        for (auto& jump : View->RVData()->Jumps)
+            s += std::to_string(jump->Id) + (jump->RVData == inner->GetCell(0, 1) ? "n " : " ");
+        return s;
+    };
+    EXPECT_EQ(ids(), "0 1n 2 3 ");
+    View->Format();
+    EXPECT_EQ(ids(), "0 1n 2 3 ");
+    std::vector<int> clicked;
+    View->OnJump = [&](TObject*, int id) { clicked.push_back(id); };
+    auto clickOn = [&](int id) {
+        for (auto& jump : View->RVData()->Jumps)
+            if (jump->Id == id) {
+                testing::Click(View, jump->Left + 2 - View->HScrollPos(),
+                               jump->Top + jump->Height / 2 - View->VScrollPos());
+                testing::Pump();
+                return;
+            }
+        ADD_FAILURE() << "no hyperlink " << id;
+    };
+    clickOn(1);
+    EXPECT_EQ(clicked, std::vector<int>{1});
+    View->Options.Exclude(TRVOption::rvoAllowSelection);
+    clickOn(1);
+    clickOn(2);
+    EXPECT_EQ(clicked, (std::vector<int>{1, 1, 2}));
+}
+
 // A viewer that allows selection: the table takes the press for cell selection, yet a click on a
 // hyperlink in a cell still jumps.
 class TableMouseLinks : public TableMouse {
