@@ -162,6 +162,36 @@ TEST_F(TableMouse, HyperlinksInCellsAreNumberedOnFromTheDocumentAndClicked) {
     EXPECT_EQ(clicked, std::vector<int>{2});
 }
 
+// The cell's document takes only presses inside the cell less its padding; a press in the
+// padding still starts a cell selection there.
+TEST_F(TableMouse, APressInACellsPaddingStaysWithTheTable) {
+    const int padding = 8;
+    Table->SetCellPadding(padding);
+    TRVTableCellData* cell = Table->GetCell(1, 0);
+    cell->ClearAllItems();
+    cell->AddTextParagraph("words", 0, 0, TRVTag());
+    View->Format();
+    testing::Pump();
+    const int y = CellMiddle(1, 0).Y, left = X0 + cell->Left;
+    const TPoint textEnd(left + padding + cell->Width / 2, CellMiddle(1, 0).Y);
+    ASSERT_LT(textEnd.X, left + cell->Width - padding);
+    // A drag from the first point of the content along the text selects text.
+    testing::DragMouse(View, TPoint(left + padding, y), textEnd);
+    testing::Pump();
+    EXPECT_TRUE(cell->SelectionExists(false, false));
+    // One from the padding selects nothing in the cell.
+    cell->Deselect(nullptr, true);
+    testing::DragMouse(View, TPoint(left + padding - 1, y), textEnd);
+    testing::Pump();
+    EXPECT_FALSE(cell->SelectionExists(false, false));
+    EXPECT_EQ(Bounds(), "none");
+    // Below the text, in the bottom padding, a drag into the next cell selects both.
+    testing::DragMouse(View, TPoint(left + 2, Y0 + cell->Top + cell->Height - padding),
+                       CellMiddle(1, 1));
+    testing::Pump();
+    EXPECT_EQ(Bounds(), "1,0 1x2");
+}
+
 // A table in a cell: its hyperlinks join the outermost document's list, numbered on in reading
 // order, and a click on one jumps whether the viewer allows selection or not.
 TEST_F(TableMouse, HyperlinksOfATableInACellJoinTheDocumentsListAndAreClicked) {
