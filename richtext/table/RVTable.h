@@ -563,6 +563,9 @@ public:
     bool GetNormalizedSelectionBounds(int& topRow, int& leftCol, int& rowCount,
                                       int& colCount) const;
     bool IsCellSelected(int row, int col) const;
+    // Makes the cell the start of a cell selection with no extent yet; false when the document
+    // allows no selection or there is no such cell.
+    bool BeginCellSelection(int row, int col);
     bool FireCellEditing(int row, int col, bool automatic);
     // ---- The mouse over the table (points relative to its top-left corner).
     bool ItemMouseDown(TCustomRVFormattedData* rvData, TMouseButton button, TShiftState shift,
@@ -634,6 +637,8 @@ private:
     int FLastHitRow = -1, FLastHitCol = -1;
     // The cell whose document took a press while a cell selection may be dragged from it.
     int FPressRow = -1, FPressCol = -1;
+    // Whether that cell's document took the press (it lay inside the cell less its padding).
+    bool FPressTaken = false;
     // The hyperlink number under that press, -1 none: a release on it without a drag jumps.
     int FPressedJump = -1;
     // The border being dragged (-1 none), the mouse's offset from it, the lowest position it

@@ -16,6 +16,14 @@ bool Inside(const TRVTableCellData* cell, int x, int y) {
            y <= cell->Top + cell->Height - 2;
 }
 
+// Inside the cell less the table's padding on each side: only there does the cell's document
+// take the mouse.
+bool InsideContent(const TRVTableItemInfo& table, const TRVTableCellData* cell, int x, int y) {
+    const int px = table.SX(table.CellPadding()), py = table.SY(table.CellPadding());
+    return x >= cell->Left + px && x < cell->Left + cell->Width - px && y >= cell->Top + py &&
+           y < cell->Top + cell->Height - py;
+}
+
 // A border of thickness T centred at C is hit within max(T / 2, 2).
 bool NearBorder(int v, int centre, int thickness) {
     return std::abs(v - centre) <= std::max(thickness / 2, 2);
@@ -50,13 +58,18 @@ void InvertDottedLine(TCanvas* canvas, bool vertical, int at, int length) {
     canvas->Pen()->SetMode(pmCopy);
 }
 
-// The number of the hyperlink under a client point, -1 none. The cells' hyperlinks are listed
-// by the document that holds the table, at the outermost document's coordinates.
-int JumpIdAt(TCustomRVFormattedData* rvData, TPoint client) {
+// The number of the hyperlink of TABLE's own cells under a client point, -1 none. Hyperlinks at
+// any depth are listed by the outermost document, at its coordinates; those of tables nested in
+// the cells are left to those tables, so that a click jumps once.
+int JumpIdAt(const TRVTableItemInfo& table, TCustomRVFormattedData* rvData, TPoint client) {
     TCustomRVFormattedData* root = rvData->GetRootFormattedData();
     const int x = client.X + root->GetHScrollPos(), y = client.Y + root->GetVScrollPos();
-    for (const auto& jump : rvData->Jumps)
-        if (PointInBox(x, y, jump->Left, jump->Top, jump->Width, jump->Height)) return jump->Id;
+    int row = 0, col = 0;
+    for (const auto& jump : root->Jumps)
+        if (PointInBox(x, y, jump->Left, jump->Top, jump->Width, jump->Height)) {
+            const auto* cell = dynamic_cast<const TRVTableCellData*>(jump->RVData);
+            return cell && table.GetCellPosition(cell, row, col) ? jump->Id : -1;
+        }
     return -1;
 }
 
@@ -154,6 +167,18 @@ void TRVTableItemInfo::SelectRows(int startRow, int count) {
     Select(startRow, 0, count - 1, ColCount() - 1);
 }
 
+bool TRVTableItemInfo::BeginCellSelection(int row, int col) {
+    auto* owner = dynamic_cast<TCustomRVFormattedData*>(FRVData);
+    if (!owner || !owner->GetOptions().Contains(TRVOption::rvoAllowSelection) || row < 0 ||
+        col < 0 || row >= RowCount() || col >= ColCount())
+        return false;
+    FSelStartRow = row;
+    FSelStartCol = col;
+    FSelRowOffs = FSelColOffs = 0;
+    owner->Invalidate();
+    return true;
+}
+
 void TRVTableItemInfo::Deselect() {
     FCellsSelected = false;
     FSelStartRow = FSelStartCol = -1;
@@ -239,6 +264,7 @@ bool TRVTableItemInfo::ItemCursorAt(int x, int y, int& cursor) const {
 bool TRVTableItemInfo::ItemMouseDown(TCustomRVFormattedData* rvData, TMouseButton button,
                                      TShiftState shift, int x, int y, TPoint client) {
     FPressRow = FPressCol = FPressedJump = -1;
+    FPressTaken = false;
     if (Rows.IsEmpty() || button != mbLeft) return false;
     const bool selectable = rvData->GetOptions().Contains(TRVOption::rvoAllowSelection);
     int row, col;
@@ -250,14 +276,18 @@ bool TRVTableItemInfo::ItemMouseDown(TCustomRVFormattedData* rvData, TMouseButto
             return true;
         }
         if (!selectable) return false;
-        // A cell selection may start here; the press goes on to the cell's document.
+        // A cell selection starts here; the press goes on to the cell's document unless it lies
+        // in the cell's padding.
         Deselect();
+        if (!BeginCellSelection(row, col)) return false;
         FPressRow = row;
         FPressCol = col;
-        FPressedJump = JumpIdAt(rvData, client);
-        if (TRVTableCellData* cell = Rows.GetRow(row)->Cell(col))
+        TRVTableCellData* cell = Rows.GetRow(row)->Cell(col);
+        FPressTaken = cell && InsideContent(*this, cell, x, y);
+        if (FPressTaken) {
+            FPressedJump = JumpIdAt(*this, rvData, client);
             cell->MouseDown(button, shift, client.X, client.Y);
-        rvData->Invalidate();
+        }
         return true;
     }
     if (StateBits & rvtsEditMode) {
@@ -304,7 +334,7 @@ void TRVTableItemInfo::ItemMouseMove(TCustomRVFormattedData* rvData, TShiftState
         rvData->Invalidate();
         return;
     }
-    if (HasCellSelection()) return;
+    if (HasCellSelection() || !FPressTaken) return;
     if (TRVTableCellData* cell = Rows.GetRow(FPressRow)->Cell(FPressCol))
         cell->MouseMove(shift, client.X, client.Y);
 }
@@ -329,14 +359,23 @@ void TRVTableItemInfo::ItemMouseUp(TCustomRVFormattedData* rvData, TMouseButton 
     }
     const int row = std::exchange(FPressRow, -1), col = std::exchange(FPressCol, -1);
     const int pressedJump = std::exchange(FPressedJump, -1);
+    const bool taken = std::exchange(FPressTaken, false);
     if (row < 0 || row >= RowCount() || col >= ColCount() || HasCellSelection()) return;
-    TRVTableCellData* cell = Rows.GetRow(row)->Cell(col);
+    // The release goes to the document that took the press, else to the one under the mouse
+    // when it lies inside that cell's content.
+    TRVTableCellData* cell = nullptr;
+    if (taken) {
+        cell = Rows.GetRow(row)->Cell(col);
+    } else if (int r, c; GetCellAt(x, y, r, c)) {
+        cell = Rows.GetRow(r)->Cell(c);
+        if (cell && !InsideContent(*this, cell, x, y)) cell = nullptr;
+    }
     if (!cell) return;
     // A click, not a drag that selected text inside the cell. Decided before the release goes
     // on: its handlers may take the table away, while the outermost document stays.
     const bool click = button == mbLeft && pressedJump >= 0 &&
                        !cell->SelectionExists(false, false) &&
-                       JumpIdAt(rvData, client) == pressedJump;
+                       JumpIdAt(*this, rvData, client) == pressedJump;
     TCustomRVFormattedData* root = rvData->GetRootFormattedData();
     cell->MouseUp(button, shift, client.X, client.Y);
     if (click) root->DoJump(pressedJump);

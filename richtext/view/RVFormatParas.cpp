@@ -233,9 +233,18 @@ int TCustomRVFormattedData::BuildJumpList(int firstJumpNo,
                 int16_t(item->StyleNo >= 0 ? style->TextStyles.GetItem(item->StyleNo).JumpCursor
                                            : item->GetHyperlinkCursor(style));
             list->push_back(std::move(jump));
-        } else if (item->StyleNo < 0 && firstOfItem && list == &Jumps) {
-            // Items with documents inside (tables) add their documents' jumps.
+        } else if (item->StyleNo < 0 && firstOfItem) {
+            // Items with documents inside (tables) add their documents' jumps to this
+            // document's own list; a list filled for an enclosing document takes them from there,
+            // so that hyperlinks at any depth reach the outermost list in reading order.
+            const size_t before = Jumps.size();
             item->BuildJumps(d->Left, d->Top, next);
+            if (list != &Jumps && Jumps.size() > before) {
+                auto from = Jumps.begin() + long(before);
+                list->insert(list->end(), std::make_move_iterator(from),
+                             std::make_move_iterator(Jumps.end()));
+                Jumps.erase(from, Jumps.end());
+            }
         }
     }
     return next - firstJumpNo;

@@ -144,6 +144,87 @@ TEST_F(TableMouse, HyperlinksInCellsAreNumberedOnFromTheDocumentAndClicked) {
     EXPECT_EQ(clicked, std::vector<int>{2});
 }
 
+// The cell's document takes only presses inside the cell less its padding; a press in the
+// padding still starts a cell selection there.
+TEST_F(TableMouse, APressInACellsPaddingStaysWithTheTable) {
+    const int padding = 8;
+    Table->SetCellPadding(padding);
+    TRVTableCellData* cell = Table->GetCell(1, 0);
+    cell->ClearAllItems();
+    cell->AddTextParagraph("words", 0, 0, TRVTag());
+    View->Format();
+    testing::Pump();
+    const int y = CellMiddle(1, 0).Y, left = X0 + cell->Left;
+    const TPoint textEnd(left + padding + cell->Width / 2, CellMiddle(1, 0).Y);
+    ASSERT_LT(textEnd.X, left + cell->Width - padding);
+    // A drag from the first point of the content along the text selects text.
+    testing::DragMouse(View, TPoint(left + padding, y), textEnd);
+    testing::Pump();
+    EXPECT_TRUE(cell->SelectionExists(false, false));
+    // One from the padding selects nothing in the cell.
+    cell->Deselect(nullptr, true);
+    testing::DragMouse(View, TPoint(left + padding - 1, y), textEnd);
+    testing::Pump();
+    EXPECT_FALSE(cell->SelectionExists(false, false));
+    EXPECT_EQ(Bounds(), "none");
+    // Below the text, in the bottom padding, a drag into the next cell selects both.
+    testing::DragMouse(View, TPoint(left + 2, Y0 + cell->Top + cell->Height - padding),
+                       CellMiddle(1, 1));
+    testing::Pump();
+    EXPECT_EQ(Bounds(), "1,0 1x2");
+}
+
+// A table in a cell: its hyperlinks join the outermost document's list, numbered on in reading
+// order, and a click on one jumps whether the viewer allows selection or not.
+TEST_F(TableMouse, HyperlinksOfATableInACellJoinTheDocumentsListAndAreClicked) {
+    TFontInfo& link = Style->TextStyles.Add();
+    link.Jump = true;
+    const int linkStyle = Style->TextStyles.Count() - 1;
+    TRVTableCellData* outer = Table->GetCell(1, 1);
+    outer->ClearAllItems();
+    outer->AddTextParagraph("before", linkStyle, 0, TRVTag());
+    auto nested = TRVTableItemInfo::CreateSized(1, outer, 2);
+    TRVTableItemInfo* inner = nested.get();
+    for (int c = 0; c < 2; ++c) {
+        inner->GetCell(0, c)->BestWidth = 30;
+        inner->GetCell(0, c)->ClearAllItems();
+    }
+    inner->GetCell(0, 1)->AddTextParagraph("in", linkStyle, 0, TRVTag());
+    outer->AppendItem(std::string(), std::move(nested));
+    inner->Inserted(outer, 1);
+    outer->AddTextParagraph("after", linkStyle, 0, TRVTag());
+    View->RVData()->AddTextParagraph("end", linkStyle, 0, TRVTag());
+    View->Format();
+    testing::Pump();
+    auto ids = [&] {
+        std::string s;
+        for (auto& jump : View->RVData()->Jumps)
+            s += std::to_string(jump->Id) + (jump->RVData == inner->GetCell(0, 1) ? "n " : " ");
+        return s;
+    };
+    EXPECT_EQ(ids(), "0 1n 2 3 ");
+    View->Format();
+    EXPECT_EQ(ids(), "0 1n 2 3 ");
+    std::vector<int> clicked;
+    View->OnJump = [&](TObject*, int id) { clicked.push_back(id); };
+    auto clickOn = [&](int id) {
+        for (auto& jump : View->RVData()->Jumps)
+            if (jump->Id == id) {
+                testing::Click(View, jump->Left + 2 - View->HScrollPos(),
+                               jump->Top + jump->Height / 2 - View->VScrollPos());
+                testing::Pump();
+                return;
+            }
+        ADD_FAILURE() << "no hyperlink " << id;
+    };
+    clickOn(1);
+    EXPECT_EQ(clicked, std::vector<int>{1});
+    View->Options.Exclude(TRVOption::rvoAllowSelection);
+    clickOn(1);
+    clickOn(2);
+    EXPECT_EQ(clicked, (std::vector<int>{1, 1, 2}));
+}
+
 // A viewer that allows selection: the table takes the press for cell selection, yet a click on a
 // hyperlink in a cell still jumps.
 class TableMouseLinks : public TableMouse {
