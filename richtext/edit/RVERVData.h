@@ -204,7 +204,7 @@ public:
     void ApplyControlSize(int itemNo, int width, int height, bool moveCaret);
     void SetExtraIntPropertyUndoable(int itemNo, int prop, int value);
     // Record null: the base record class. Target null: the item itself. The record, when one
-    // was made, is returned (owned by the active list).
+    // was made, is returned; the active list keeps it.
     TRVUndoModifyItemIntProperty*
     SetItemIntPropertyUndoable(std::unique_ptr<TRVUndoModifyItemIntProperty> record, int itemNo,
                                TRVIntPropertyHolder* target, const std::string& name, int value,

@@ -204,7 +204,7 @@ protected:
     void Replay(TRVTableItemInfo& table) override;
 };
 
-// Detached cells, owned by the record until they go back into the grid.
+// Detached cells: the record keeps them until they go back into the grid.
 template <class Fields> class TCustomRVUndoWithCells : public TRVUndoTableStep<Fields> {
 public:
     std::string ClassName() const override { return "TCustomRVUndoWithCells"; }
