@@ -604,7 +604,8 @@ private:
     // and formats the document again before the step ends.
     template <class F> void RunResizeStep(TCustomRVFormattedData* rvData, F body);
     void FormatAfterResize(TCustomRVFormattedData* rvData);
-    void SetIntProperty(const char* name, int32_t value, int32_t& field);
+    // Sets Field, through an undoable step inside an editor.
+    template <class T> void SetIntProperty(const char* name, T value, T& field);
     // The field of a plain integer property by its name; null for the others.
     static int32_t TRVTableItemInfo::*IntFieldByName(const std::string& name);
     bool UsesUndo() const;

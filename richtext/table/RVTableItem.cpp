@@ -64,55 +64,33 @@ bool TRVTableItemInfo::UsesUndo() const {
            dynamic_cast<TRVEditRVData*>(FRVData);
 }
 
-void TRVTableItemInfo::SetIntProperty(const char* name, int32_t value, int32_t& field) {
+template <class T> void TRVTableItemInfo::SetIntProperty(const char* name, T value, T& field) {
     if (field == value) return;
     if (UsesUndo()) {
-        SetTablePropertyUndoable(name, value, RVTablePropertyAffectsWidth(name),
+        SetTablePropertyUndoable(name, int(value), RVTablePropertyAffectsWidth(name),
                                  RVTablePropertyAffectsHeight(name));
         return;
     }
     field = value;
     SetChangedFlag();
 }
+// The published integer setters are inline in the header.
+template void TRVTableItemInfo::SetIntProperty<int32_t>(const char*, int32_t, int32_t&);
 
 void TRVTableItemInfo::SetBorderStyle(TRVTableBorderStyle value) {
-    if (FBorderStyle == value) return;
-    if (UsesUndo()) {
-        SetTablePropertyUndoable("BorderStyle", value, false, false);
-        return;
-    }
-    FBorderStyle = value;
-    SetChangedFlag();
+    SetIntProperty("BorderStyle", value, FBorderStyle);
 }
 
 void TRVTableItemInfo::SetCellBorderStyle(TRVTableBorderStyle value) {
-    if (FCellBorderStyle == value) return;
-    if (UsesUndo()) {
-        SetTablePropertyUndoable("CellBorderStyle", value, false, false);
-        return;
-    }
-    FCellBorderStyle = value;
-    SetChangedFlag();
+    SetIntProperty("CellBorderStyle", value, FCellBorderStyle);
 }
 
 void TRVTableItemInfo::SetVOutermostRule(bool value) {
-    if (FVOutermostRule == value) return;
-    if (UsesUndo()) {
-        SetTablePropertyUndoable("VOutermostRule", value, false, false);
-        return;
-    }
-    FVOutermostRule = value;
-    SetChangedFlag();
+    SetIntProperty("VOutermostRule", value, FVOutermostRule);
 }
 
 void TRVTableItemInfo::SetHOutermostRule(bool value) {
-    if (FHOutermostRule == value) return;
-    if (UsesUndo()) {
-        SetTablePropertyUndoable("HOutermostRule", value, false, false);
-        return;
-    }
-    FHOutermostRule = value;
-    SetChangedFlag();
+    SetIntProperty("HOutermostRule", value, FHOutermostRule);
 }
 
 void TRVTableItemInfo::SetBackgroundImage(TGraphic* value) {
@@ -131,13 +109,7 @@ void TRVTableItemInfo::SetBackgroundImage(TGraphic* value) {
 }
 
 void TRVTableItemInfo::SetBackgroundStyle(TRVItemBackgroundStyle value) {
-    if (FBackgroundStyle == value) return;
-    if (UsesUndo()) {
-        SetTablePropertyUndoable("BackgroundStyle", value, false, false);
-        return;
-    }
-    FBackgroundStyle = value;
-    SetChangedFlag();
+    SetIntProperty("BackgroundStyle", value, FBackgroundStyle);
 }
 
 int32_t TRVTableItemInfo::*TRVTableItemInfo::IntFieldByName(const std::string& name) {
