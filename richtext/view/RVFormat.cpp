@@ -207,17 +207,7 @@ void TCustomRVFormattedData::FormatAll(bool keepPosition, bool force, bool noCac
             FirstOffs = LastOffs = 0;
         }
         int firstItem = 0;
-        FFmt.X = 0;
-        FFmt.Ascent = FFmt.Descent = FFmt.Extra = 0;
-        FFmt.LastTextStyle = -1;
-        FFmt.AtParaStart = true;
-        FFmt.SkipSpace = false;
-        FFmt.LineOpen = false;
-        FFmt.LineFinished = true;
-        FFmt.ForceNewLine = false;
-        FFmt.AvailWidth = TextWidth;
-        FFmt.LineLeft = FFmt.LM;
-        FFmt.ParaStart = 0;
+        FFmt.StartParagraphLine(0, TextWidth);
         if (!onlyTail) {
             ClearFormatting();
             NextJumpNo = GetFirstJumpNo();

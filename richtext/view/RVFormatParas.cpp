@@ -125,18 +125,8 @@ void TCustomRVFormattedData::FormatParas(int firstDrawItemNo, int lastDrawItemNo
     FFmt.LM = SX(GetLeftMargin());
     FFmt.RM = SX(GetRightMargin());
     FFmt.NoCaching = noCaching;
-    FFmt.X = 0;
     FFmt.BaseLine = top;
-    FFmt.Ascent = FFmt.Descent = FFmt.Extra = 0;
-    FFmt.LastTextStyle = -1;
-    FFmt.AtParaStart = true;
-    FFmt.SkipSpace = false;
-    FFmt.LineOpen = false;
-    FFmt.LineFinished = true;
-    FFmt.ForceNewLine = false;
-    FFmt.AvailWidth = TextWidth;
-    FFmt.LineLeft = FFmt.LM;
-    FFmt.ParaStart = firstItem;
+    FFmt.StartParagraphLine(firstItem, TextWidth);
     FFmt.LineFirstDrawItem = firstDrawItemNo;
 
     FormatItemRange(firstItem, lastItem);

@@ -106,6 +106,21 @@ struct TRVFormatState {
     bool LineFinished = true;  // FinishLine ran for the current line
     bool ForceNewLine = false; // the next item begins a line whatever its options say
     bool NoCaching = false;
+
+    // A fresh line at the start of paragraph ParaStart, with the whole text width free.
+    void StartParagraphLine(int paraStart, int availWidth) {
+        X = 0;
+        Ascent = Descent = Extra = 0;
+        LastTextStyle = -1;
+        AtParaStart = true;
+        SkipSpace = false;
+        LineOpen = false;
+        LineFinished = true;
+        ForceNewLine = false;
+        AvailWidth = availWidth;
+        LineLeft = LM;
+        ParaStart = paraStart;
+    }
 };
 
 class TCustomRVFormattedData;
