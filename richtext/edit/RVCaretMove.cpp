@@ -21,6 +21,14 @@ bool IsWordStart(const std::u16string& text, int p) {
     return text[size_t(p - 2)] == u' ' && text[size_t(p - 1)] != u' ';
 }
 
+// The caret stop at an offset of a drawing item; -1 when its line has none there (a word
+// ends on another line, or a stop stands for several code units).
+int FindStop(const std::vector<TRVCharPos>& stops, int drawItemNo, int offset) {
+    for (size_t i = 0; i < stops.size(); ++i)
+        if (stops[i].DrawItemNo == drawItemNo && stops[i].Offset == offset) return int(i);
+    return -1;
+}
+
 } // namespace
 
 void TRVEditRVData::GoLineStart(bool document) {
@@ -68,12 +76,12 @@ void TRVEditRVData::GoLeft(bool word, bool selecting) {
         int target = from - 1;
         while (target > 1 && !IsWordStart(text, target))
             --target;
-        const int count = from - target;
-        if (count > CaretOffs) {
+        const int stop = FindStop(CharEnds, cp.DrawItemNo, target - d->Offs + 1);
+        if (stop < 0) {
             PlaceCaretAt(itemNo, target);
             return;
         }
-        CaretOffs -= count;
+        CaretOffs = stop;
     } else {
         --CaretOffs;
     }
@@ -105,9 +113,9 @@ void TRVEditRVData::GoRight(bool word, bool selecting) {
             int target = from;
             while (target <= int(text.size()) && !IsWordStart(text, target))
                 ++target;
-            const int count = target - from;
-            if (CaretOffs + count < int(CharEnds.size())) {
-                CaretOffs += count;
+            const int stop = FindStop(CharEnds, cp.DrawItemNo, target - d->Offs + 1);
+            if (stop >= 0) {
+                CaretOffs = stop;
                 CaretDrawItemNo = CharEnds[size_t(CaretOffs)].DrawItemNo;
             } else {
                 PlaceCaretAt(itemNo, target);

@@ -18,10 +18,6 @@ namespace {
 constexpr int kCaretWidth = 1;
 constexpr int kMaxCaretHeight = 1000;
 
-bool IsTrailUnit(char16_t c) {
-    return c >= 0xDC00 && c <= 0xDFFF;
-}
-
 } // namespace
 
 std::u16string LEBytesToWide(const std::string& bytes) {
@@ -259,6 +255,7 @@ void TRVEditRVData::AddMeasuredStops(int drawItemNo, bool lineStart, int offsetC
         if (isCaret && offsetCode <= (isText ? -1 : -2)) caretStop = int(CharEnds.size()) - 1;
     }
     int len = 0;
+    bool pending = false; // the caret's code lies inside a character crossed at once
     if (isText && d->Length > 0) {
         TRVStyle* style = GetRVStyle();
         TCanvas* canvas = GetCanvas();
@@ -283,9 +280,16 @@ void TRVEditRVData::AddMeasuredStops(int drawItemNo, bool lineStart, int offsetC
                 GetTextExtentExPointA(canvas->Handle(), text.data(), len, INT_MAX, nullptr,
                                       ext.data(), &sz);
         }
-        bool pending = false;
+        // Stops only between whole characters: a surrogate pair or a letter with its marks
+        // is crossed at once.
+        std::vector<bool> charStart;
+        if (unicode) {
+            charStart.assign(size_t(len) + 1, false);
+            for (size_t i = 0; i < size_t(len); i = CharNextW(wide, i))
+                charStart[i] = true;
+        }
         for (int k = 0; k <= len - 2; ++k) {
-            if (unicode && IsTrailUnit(wide[size_t(k + 1)])) {
+            if (unicode && !charStart[size_t(k + 1)]) {
                 if (isCaret && offsetCode == k) pending = true;
                 continue;
             }
@@ -302,7 +306,7 @@ void TRVEditRVData::AddMeasuredStops(int drawItemNo, bool lineStart, int offsetC
     CharEnds.back().DrawItemNo = drawItemNo;
     const bool pastInner = isText ? offsetCode > len - 2 : offsetCode > -2;
     const bool nextStart = drawItemNo + 1 == CaretDrawItemNo && offsetCode < 0;
-    if ((isCaret && pastInner) || nextStart) caretStop = int(CharEnds.size()) - 1;
+    if ((isCaret && (pastInner || pending)) || nextStart) caretStop = int(CharEnds.size()) - 1;
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -270,6 +270,69 @@ TEST_F(Typing, EnterAtTheEndSwitchesToTheNextStyle) {
     EXPECT_EQ(Data()->GetItemParaNo(1), 1);
 }
 
+TEST_F(Typing, EnterAtTheStartKeepsTheStylesForTheLineBelow) {
+    Data()->AddTextParagraph("Title", 6, 0, TRVTag());
+    Style->ParaStyles.GetItem(0).NextParaNo = 1;
+    Show();
+    CaretAt(0, 1);
+    Key(VK_RETURN);
+    EXPECT_EQ(Text(), "\nTitle");
+    EXPECT_EQ(Edit->CurTextStyleNo(), 6);
+    EXPECT_EQ(Edit->CurParaStyleNo(), 0);
+    EXPECT_EQ(Data()->GetItemParaNo(1), 0);
+    EXPECT_EQ(Caret(), (V{1, 1}));
+}
+
+// A letter with its combining marks is one character for the caret and for deletion.
+TEST_F(Typing, CombiningMarksAreCrossedAndDeletedWithTheirLetter) {
+    // x, e + acute, a + dot below + circumflex, y
+    Data()->AddTextParagraphW(u"xe\u0301a\u0323\u0302y", 1, 0, TRVTag());
+    Show();
+    CaretAt(0, 1);
+    std::vector<V> right;
+    for (int i = 0; i < 4; ++i) {
+        Key(VK_RIGHT);
+        right.push_back(Caret());
+    }
+    EXPECT_EQ(right, (std::vector<V>{{0, 2}, {0, 4}, {0, 7}, {0, 8}}));
+    std::vector<V> left;
+    for (int i = 0; i < 3; ++i) {
+        Key(VK_LEFT);
+        left.push_back(Caret());
+    }
+    EXPECT_EQ(left, (std::vector<V>{{0, 7}, {0, 4}, {0, 2}}));
+    // A position inside a character puts the caret behind the whole character.
+    CaretAt(0, 5);
+    EXPECT_EQ(Data()->CharEnds[size_t(Data()->CaretOffs)].Offset, 7);
+
+    CaretAt(0, 2);
+    Key(VK_DELETE);
+    EXPECT_EQ(Data()->GetItemTextW(0), u"xa\u0323\u0302y");
+    Key(VK_DELETE);
+    EXPECT_EQ(Data()->GetItemTextW(0), u"xy");
+    UndoKey();
+    UndoKey();
+    CaretAt(0, 7);
+    Key(VK_BACK);
+    EXPECT_EQ(Data()->GetItemTextW(0), u"xe\u0301y");
+    EXPECT_EQ(Caret(), (V{0, 4}));
+    // Word steps land on stops that exist.
+    CaretAt(0, 1);
+    Key(VK_END);
+    Key(VK_LEFT, {ssCtrl});
+    EXPECT_EQ(Caret(), (V{0, 1}));
+}
+
+TEST_F(Typing, ClearingTheDocumentClearsTheModifiedFlag) {
+    Load({"text"});
+    EXPECT_FALSE(Edit->Modified);
+    CaretAt(0, 5);
+    Type("a");
+    ASSERT_TRUE(Edit->Modified);
+    Edit->ClearDocument();
+    EXPECT_FALSE(Edit->Modified);
+}
+
 TEST_F(Typing, DeletingTheSelection) {
     Load({"first line", "second", "third line"});
     Data()->SetSelection(0, 7, 2, 7);
