@@ -42,6 +42,10 @@ struct TRVCharPos {
     }
 };
 
+// Extra integer properties of a picture item: its shown width and height.
+inline constexpr int kImageWidthProp = 3;
+inline constexpr int kImageHeightProp = 4;
+
 // Where changes are recorded.
 enum : uint8_t { rvudNone = 0, rvudUndo = 1, rvudRedo = 2 };
 

@@ -59,6 +59,38 @@ std::u16string ReadUnicodeClipboardBlock(const std::string& block) {
     return text;
 }
 
+std::unique_ptr<TMetafile> ReadMetafileClipboardBlock(const std::string& block) {
+    constexpr uint32_t kPlaceableKey = 0x9AC6CDD7;
+    constexpr int kTwipsPerInch = 1440;
+    constexpr size_t kPlaceableHeaderSize = 22;
+    std::string bytes = block;
+    auto u16At = [&bytes](size_t at) {
+        return uint16_t(uint8_t(bytes[at]) | (uint8_t(bytes[at + 1]) << 8));
+    };
+    auto setU16At = [&bytes](size_t at, uint16_t value) {
+        bytes[at] = char(value & 0xFF);
+        bytes[at + 1] = char(value >> 8);
+    };
+    const bool placeable = bytes.size() >= kPlaceableHeaderSize &&
+                           (uint32_t(u16At(0)) | (uint32_t(u16At(2)) << 16)) == kPlaceableKey;
+    if (placeable && u16At(14) == 0) {
+        setU16At(14, kTwipsPerInch);
+        // The header's checksum is the XOR of its first ten words.
+        uint16_t sum = 0;
+        for (size_t at = 0; at < 20; at += 2)
+            sum ^= u16At(at);
+        setU16At(20, sum);
+    }
+    auto metafile = std::make_unique<TMetafile>();
+    try {
+        metafile->LoadFromString(bytes);
+    } catch (const EInvalidGraphic&) {
+        return nullptr;
+    }
+    if (!metafile->Enhanced() && metafile->Inch() == 0) metafile->SetInch(kTwipsPerInch);
+    return metafile;
+}
+
 std::string HtmlClipboardBasePath(const std::string& block) {
     static const std::string kKey = "SourceURL:";
     const size_t at = block.find(kKey);

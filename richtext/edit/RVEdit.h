@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/graphics/Icon.h"
 #include "richtext/edit/RVERVData.h"
 #include "richtext/view/RichView.h"
 
@@ -45,6 +46,9 @@ std::u16string ReadUnicodeClipboardBlock(const std::string& block);
 // The folder of "SourceURL:" in an "HTML Format" block, as a base path for pictures of pasted
 // RTF; empty when there is none.
 std::string HtmlClipboardBasePath(const std::string& block);
+// A metafile from its clipboard bytes; a Windows metafile that gives no resolution is taken at
+// 1440 units per inch. Null when the bytes are no metafile.
+std::unique_ptr<TMetafile> ReadMetafileClipboardBlock(const std::string& block);
 
 class TCustomRichViewEdit : public TCustomRichView {
 public:

@@ -95,6 +95,19 @@ bool TCustomRichViewEdit::InsertRTFFromFile(const std::string& fileName) {
 }
 
 void TCustomRichViewEdit::PastePicture(TRVPasteFormat format) {
+    if (format == TRVPasteFormat::Metafile) {
+        std::unique_ptr<TMetafile> metafile =
+            ReadMetafileClipboardBlock(Clipboard()->GetBuffer(CF_METAFILEPICT));
+        if (!metafile) return;
+        const int width = metafile->Width(), height = metafile->Height();
+        auto item = TRVGraphicItemInfo::CreateWithGraphic(EditData(), std::move(metafile),
+                                                          TRVVAlign::rvvaBaseline);
+        // The picture is shown at the size the metafile stores.
+        item->SetExtraIntProperty(kImageWidthProp, width);
+        item->SetExtraIntProperty(kImageHeightProp, height);
+        InsertItem(std::move(item), "");
+        return;
+    }
     if (format != TRVPasteFormat::Bitmap) return;
     auto bitmap = std::make_unique<TBitmap>();
     bitmap->Assign(Clipboard());

@@ -17,9 +17,6 @@ namespace {
 // handles of a picture sit on its border.
 constexpr uint8_t kControlHandleMode = 0;
 constexpr uint8_t kPictureHandleMode = 2;
-// Extra integer properties of a picture item: its shown width and height.
-constexpr int kImageWidthProp = 3;
-constexpr int kImageHeightProp = 4;
 
 } // namespace
 

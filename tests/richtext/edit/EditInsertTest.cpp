@@ -343,5 +343,60 @@ TEST_F(EditInsertTest, PasteKeysInsertRvfRtfAndUnicodeText) {
     EXPECT_EQ(Data()->GetItem(last)->GetImageWidth(Style), 6);
 }
 
+// A placeable Windows metafile of Right x Bottom units at Inch units per inch (0: none given).
+std::string PlaceableMetafile(uint16_t right, uint16_t bottom, uint16_t inch) {
+    std::string m;
+    auto word = [&m](uint16_t v) {
+        m += char(v & 0xFF);
+        m += char(v >> 8);
+    };
+    for (int v : {0xCDD7, 0x9AC6, 0, 0, 0, int(right), int(bottom), int(inch), 0, 0, 0})
+        word(uint16_t(v));
+    // Header: type 1, 9 words, version 0x300, size 12 words, no objects, biggest record 3; then
+    // the end record.
+    for (int v : {1, 9, 0x300, 12, 0, 0, 3, 0, 0, 3, 0, 0})
+        word(uint16_t(v));
+    return m;
+}
+
+TEST_F(EditInsertTest, AMetafileOnTheClipboardPastesAtItsStoredSize) {
+    Edit->AppendTextParagraph("ab", 0, 0);
+    Show();
+    const std::string before = DocRvf();
+    TClipboard* clipboard = Clipboard();
+    clipboard->Clear();
+    const std::string wmf = PlaceableMetafile(1440, 720, 0); // 1 x 0.5 inch at 1440 a inch
+    clipboard->SetBuffer(CF_METAFILEPICT, wmf.data(), wmf.size());
+    ASSERT_EQ(Edit->GetPasteFormat(), TRVPasteFormat::Metafile);
+    CaretAt(1);
+    testing::PressKey('V', {ssCtrl});
+    ASSERT_EQ(Items(), (S{"|a", "+[pic]", "+b"}));
+    int width = 0, height = 0;
+    EXPECT_TRUE(Data()->GetItemExtraIntProperty(1, kImageWidthProp, width));
+    EXPECT_TRUE(Data()->GetItemExtraIntProperty(1, kImageHeightProp, height));
+    EXPECT_EQ((V{width, height}), (V{96, 48}));
+    EXPECT_EQ(Data()->GetItem(1)->GetImageWidth(Style), 96);
+    auto* graphic = static_cast<TRVGraphicItemInfo*>(Data()->GetItem(1))->Image.get();
+    ASSERT_TRUE(dynamic_cast<TMetafile*>(graphic));
+    EXPECT_EQ(static_cast<TMetafile*>(graphic)->Inch(), 1440);
+    testing::PressKey('Z', {ssCtrl});
+    EXPECT_EQ(DocRvf(), before);
+
+    // A resolution of its own is kept; bytes that are no metafile paste nothing.
+    clipboard->Clear();
+    const std::string wide = PlaceableMetafile(576, 576, 576);
+    clipboard->SetBuffer(CF_METAFILEPICT, wide.data(), wide.size());
+    CaretAt(2);
+    testing::PressKey('V', {ssCtrl});
+    ASSERT_EQ(Data()->ItemCount(), 2);
+    EXPECT_EQ(Data()->GetItem(1)->GetImageWidth(Style), 96);
+    testing::PressKey('Z', {ssCtrl});
+    clipboard->Clear();
+    clipboard->SetBuffer(CF_METAFILEPICT, "junk", 4);
+    testing::PressKey('V', {ssCtrl});
+    EXPECT_EQ(DocRvf(), before);
+    EXPECT_FALSE(ReadMetafileClipboardBlock(wmf.substr(0, 30)));
+}
+
 } // namespace
 } // namespace epc
