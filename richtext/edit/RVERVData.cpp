@@ -524,6 +524,22 @@ void TRVEditRVData::SelectClickedItem(int drawItemNo, int offs, bool shift) {
     ShowCaret(false, false, false);
 }
 
+void TRVEditRVData::SetActiveSubItem(TCustomRVItemInfo* item) {
+    const bool changed = item != ChosenItem;
+    TRichViewRVData::SetActiveSubItem(item);
+    if (changed && !FDeselectingSubItem) Editor()->DoCaretMove();
+}
+
+void TRVEditRVData::DeselectSubItem() {
+    const bool wasActive = ChosenItem != nullptr;
+    {
+        FDeselectingSubItem = true;
+        auto done = Finally([this] { FDeselectingSubItem = false; });
+        TRichViewRVData::DeselectSubItem();
+    }
+    if (wasActive) Editor()->DoCaretMove();
+}
+
 void TRVEditRVData::CaretToSelectionEnd() {
     if (LastDrawItemNo < 0 || LastDrawItemNo >= DrawItems.Count()) return;
     int drawItemNo = LastDrawItemNo, offs = LastOffs;

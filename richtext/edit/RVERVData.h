@@ -126,6 +126,9 @@ public:
     // Puts the caret at an item position, skipping a list marker, and shows it.
     void PlaceCaretAt(int itemNo, int offs);
     void SelectClickedItem(int drawItemNo, int offs, bool shift) override;
+    // The caret moves into or out of an item edited in place: the editor is told.
+    void SetActiveSubItem(TCustomRVItemInfo* item) override;
+    void DeselectSubItem() override;
     void MouseUp(TMouseButton button, TShiftState shift, int x, int y) override;
     // After a mouse selection the caret stands at the selection's end.
     void CaretToSelectionEnd();
@@ -383,6 +386,7 @@ private:
     void MoveToDrawItemAtY(int y, bool before);
     void MovePageTo(int drawItemNo, int offs, int oldLineFirst);
     bool FDestroying = false;
+    bool FDeselectingSubItem = false; // the deselection tells the editor once, at its end
     // The client width the last full format broke the lines for.
     int FLayoutClientWidth = -1;
     bool FTakeStylesOnNextFormat = false;

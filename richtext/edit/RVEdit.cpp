@@ -415,6 +415,45 @@ int TCustomRichViewEdit::CanPasteFormat(uint32_t format) {
 // ---------------------------------------------------------------------------------------------
 // Keys and messages.
 
+void TCustomRichViewEdit::FireCaretGetOut(Word key, bool ctrl) {
+    TRVEditRVData* data = EditData();
+    // A key that stays put inside the document (Home at a later line's start) leaves nothing.
+    int first = 0, last = -1;
+    if (data->CaretDrawItemNo >= 0) data->GetScreenLineBounds(data->CaretDrawItemNo, first, last);
+    const bool onFirstLine = first == 0, onLastLine = last == data->DrawItems.Count() - 1;
+    const bool atStart = data->IsCaretAtLineStart() && onFirstLine;
+    const bool atEnd = data->IsCaretAtLineEnd() && onLastLine;
+    using D = TRVGetOutDirection;
+    switch (key) {
+    case VK_LEFT:
+        OnCaretGetOut(this, D::rvdLeft);
+        break;
+    case VK_RIGHT:
+        OnCaretGetOut(this, D::rvdRight);
+        break;
+    case VK_UP:
+        OnCaretGetOut(this, D::rvdUp);
+        break;
+    case VK_DOWN:
+        OnCaretGetOut(this, D::rvdDown);
+        break;
+    case VK_HOME:
+        if (atStart) OnCaretGetOut(this, ctrl ? D::rvdTop : D::rvdLeft);
+        break;
+    case VK_END:
+        if (atEnd) OnCaretGetOut(this, ctrl ? D::rvdBottom : D::rvdRight);
+        break;
+    case VK_PRIOR:
+        if (onFirstLine) OnCaretGetOut(this, D::rvdTop);
+        break;
+    case VK_NEXT:
+        if (onLastLine) OnCaretGetOut(this, D::rvdBottom);
+        break;
+    default:
+        break;
+    }
+}
+
 bool TCustomRichViewEdit::MoveCaretByKey(Word key, TShiftState shift) {
     TRVEditRVData* data = EditData();
     const bool ctrl = shift.Contains(ssCtrl);
@@ -460,24 +499,8 @@ bool TCustomRichViewEdit::MoveCaretByKey(Word key, TShiftState shift) {
         data->Deselect(nullptr, true);
         data->DoSelect();
     }
-    if (data->CaretDrawItemNo == oldDrawItemNo && data->CaretOffs == oldStop && OnCaretGetOut) {
-        switch (key) {
-        case VK_LEFT:
-            OnCaretGetOut(this, TRVGetOutDirection::rvdLeft);
-            break;
-        case VK_RIGHT:
-            OnCaretGetOut(this, TRVGetOutDirection::rvdRight);
-            break;
-        case VK_UP:
-            OnCaretGetOut(this, TRVGetOutDirection::rvdUp);
-            break;
-        case VK_DOWN:
-            OnCaretGetOut(this, TRVGetOutDirection::rvdDown);
-            break;
-        default:
-            break;
-        }
-    }
+    if (data->CaretDrawItemNo == oldDrawItemNo && data->CaretOffs == oldStop && OnCaretGetOut)
+        FireCaretGetOut(key, ctrl);
     return true;
 }
 

@@ -159,6 +159,8 @@ protected:
 
 private:
     bool MoveCaretByKey(Word key, TShiftState shift);
+    // OnCaretGetOut for a caret key that could not move the caret.
+    void FireCaretGetOut(Word key, bool ctrl);
     void WMGetDlgCode(TMessage& message);
     // The input method composes at the caret, in the caret's font.
     void PlaceComposition();

@@ -210,6 +210,51 @@ TEST_F(EditTest, MovesAcrossLinesParagraphsAndTheDocumentEnds) {
     EXPECT_EQ(CaretPos(), (V{0, 1}));
 }
 
+TEST_F(EditTest, HomeEndAndPageKeysReportLeavingOnlyAtTheDocumentEnds) {
+    Edit->AppendTextParagraph("abc", 0, 0);
+    Edit->AppendTextParagraph("de", 0, 0);
+    Show();
+    using D = TRVGetOutDirection;
+    Press(VK_HOME, {ssCtrl});
+    Press(VK_HOME);
+    Press(VK_PRIOR);
+    EXPECT_EQ(GetOuts, (std::vector<D>{D::rvdTop, D::rvdLeft, D::rvdTop}));
+    GetOuts.clear();
+    Press(VK_RIGHT);
+    Press(VK_PRIOR); // moves to the start
+    Press(VK_END);   // moves
+    Press(VK_END);   // stays, but a later line follows
+    Press(VK_DOWN);
+    Press(VK_HOME);
+    Press(VK_HOME); // a later line's start
+    EXPECT_TRUE(GetOuts.empty());
+    GetOuts.clear();
+    Press(VK_END, {ssCtrl});
+    Press(VK_END, {ssCtrl});
+    Press(VK_END);
+    Press(VK_NEXT);
+    Press(VK_UP);
+    Press(VK_NEXT); // moves to the last line
+    EXPECT_EQ(GetOuts, (std::vector<D>{D::rvdBottom, D::rvdRight, D::rvdBottom}));
+}
+
+TEST_F(EditTest, ChoosingAndLeavingAnItemEditedInPlaceMovesTheCaret) {
+    Edit->AppendTextParagraph("abc", 0, 0);
+    Edit->AppendPicture("p", std::make_unique<TBitmap>(4, 4), 0, TRVVAlign::rvvaBaseline);
+    Show();
+    int moves = 0;
+    Edit->OnCaretMove = [&](TObject*) { ++moves; };
+    TCustomRVItemInfo* picture = Data()->GetItem(1);
+    Data()->SetActiveSubItem(picture);
+    Data()->SetActiveSubItem(picture);
+    EXPECT_EQ(moves, 1);
+    Data()->DeselectSubItem();
+    EXPECT_EQ(moves, 2);
+    EXPECT_EQ(Data()->ChosenItem, nullptr);
+    Data()->DeselectSubItem(); // nothing was active
+    EXPECT_EQ(moves, 2);
+}
+
 TEST_F(EditTest, ShiftArrowsExtendTheSelectionAndPlainArrowsDropIt) {
     Edit->AppendTextParagraph("abcdef", 0, 0);
     Edit->AppendTextParagraph("ghi", 0, 0);
