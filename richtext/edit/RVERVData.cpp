@@ -435,6 +435,32 @@ void TRVEditRVData::ClearJumps() {
     Invalidate();
 }
 
+bool TRVEditRVData::WriteWithJumps(const std::function<bool()>& write) {
+    if (!GetFlags().Contains(WritersBuildJumps)) return write();
+    BuildJumps(true);
+    auto drop = Finally([this] { ClearJumps(); });
+    return write();
+}
+
+bool TRVEditRVData::WriteRtfToStream(TStream& stream, bool selectionOnly, TColor color) {
+    return WriteWithJumps(
+        [&] { return TRichViewRVData::WriteRtfToStream(stream, selectionOnly, color); });
+}
+
+bool TRVEditRVData::WriteHtmlToStream(TStream& stream, const std::string& path,
+                                      const std::string& title, bool selectionOnly) {
+    return WriteWithJumps([&] {
+        return TRichViewRVData::WriteHtmlToStream(stream, path, title, selectionOnly);
+    });
+}
+
+bool TRVEditRVData::WriteHtmlCssToStream(TStream& stream, const std::string& path,
+                                         const std::string& title, bool selectionOnly) {
+    return WriteWithJumps([&] {
+        return TRichViewRVData::WriteHtmlCssToStream(stream, path, title, selectionOnly);
+    });
+}
+
 int TRVEditRVData::CaretItemIndex() {
     EnsureNotEmpty();
     if (CaretDrawItemNo < 0 || CaretDrawItemNo >= DrawItems.Count()) return -1;

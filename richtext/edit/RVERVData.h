@@ -141,6 +141,14 @@ public:
     void BuildJumps(bool forced);
     void ClearJumps();
     bool JumpsBuilt = false;
+    // With the flag below in the flags word, the writers see the jump list: it is built before
+    // and dropped after each RTF or HTML export.
+    static constexpr TRVFlag WritersBuildJumps = TRVFlag::rvflReserved7;
+    bool WriteRtfToStream(TStream& stream, bool selectionOnly, TColor color) override;
+    bool WriteHtmlToStream(TStream& stream, const std::string& path, const std::string& title,
+                           bool selectionOnly) override;
+    bool WriteHtmlCssToStream(TStream& stream, const std::string& path, const std::string& title,
+                              bool selectionOnly) override;
 
     // ---- Caret movement.
     void GoLineStart(bool document);
@@ -385,6 +393,7 @@ private:
     int SkipMarkerForward(int drawItemNo) const;
     void MoveToDrawItemAtY(int y, bool before);
     void MovePageTo(int drawItemNo, int offs, int oldLineFirst);
+    bool WriteWithJumps(const std::function<bool()>& write);
     bool FDestroying = false;
     bool FDeselectingSubItem = false; // the deselection tells the editor once, at its end
     // The client width the last full format broke the lines for.

@@ -759,6 +759,32 @@ TEST_F(EditLinkTest, JumpsAreBuiltOnRequestAndClearedUnlessReadOnly) {
     EXPECT_EQ(Data()->Jumps.size(), 1u);
 }
 
+TEST_F(EditLinkTest, WritersBuildAndDropTheJumpsOnlyWhenTheFlagAsks) {
+    auto rtf = [this] {
+        TMemoryStream stream;
+        EXPECT_TRUE(Data()->WriteRtfToStream(stream, false, clNone));
+        return stream.DataString();
+    };
+    auto html = [this] {
+        TMemoryStream stream;
+        EXPECT_TRUE(Data()->WriteHtmlToStream(stream, "", "t", false));
+        return stream.DataString();
+    };
+    const std::string plainRtf = rtf(), plainHtml = html();
+    EXPECT_EQ(Data()->Jumps.size(), 1u); // the formatted jumps stay
+    Edit->Flags.Include(TRVEditRVData::WritersBuildJumps);
+    EXPECT_EQ(rtf(), plainRtf);
+    EXPECT_TRUE(Data()->Jumps.empty()); // built for the writer, dropped after it
+    EXPECT_FALSE(Data()->JumpsBuilt);
+    EXPECT_EQ(html(), plainHtml);
+    EXPECT_TRUE(Data()->Jumps.empty());
+    // A read-only editor keeps what the writer built.
+    Edit->SetReadOnly(true);
+    TMemoryStream css;
+    EXPECT_TRUE(Data()->WriteHtmlCssToStream(css, "", "t", false));
+    EXPECT_EQ(Data()->Jumps.size(), 1u);
+}
+
 TEST_F(EditTest, AnInputMethodComposesAtTheCaretAndItsResultIsInserted) {
     Edit->AppendTextParagraph("hello", 0, 0);
     Show();
