@@ -272,6 +272,11 @@ public:
     bool InsertItemAtCaret(std::unique_ptr<TCustomRVItemInfo> item, std::string text, int& index,
                            bool& fullReformat);
     bool InsertItem(std::unique_ptr<TCustomRVItemInfo> item, std::string text, bool caretBefore);
+    // AtCaret: placed at the caret as InsertItemAtCaret does (a refusal beeps); else the plain
+    // list insertion at Index.
+    using TRichViewRVData::InsertItemObjectAt;
+    bool InsertItemObjectAt(int index, std::string text, std::unique_ptr<TCustomRVItemInfo> item,
+                            bool atCaret);
     bool InsertNewTextItem(const std::string& text, int styleNo);
     // Text cut into paragraphs and lines, in the current text style.
     bool InsertTextA(const std::string& text, bool caretBefore);

@@ -116,6 +116,17 @@ void TRVEditRVData::DropLastUndoGroup() {
 // ---------------------------------------------------------------------------------------------
 // One item.
 
+bool TRVEditRVData::InsertItemObjectAt(int index, std::string text,
+                                       std::unique_ptr<TCustomRVItemInfo> item, bool atCaret) {
+    if (!atCaret) return InsertItemObjectAt(index, std::move(text), std::move(item));
+    int insertedIndex;
+    bool fullReformat = false;
+    if (InsertItemAtCaret(std::move(item), std::move(text), insertedIndex, fullReformat))
+        return true;
+    BeepIfUseSound();
+    return false;
+}
+
 bool TRVEditRVData::InsertItemAtCaret(std::unique_ptr<TCustomRVItemInfo> item, std::string text,
                                       int& insertedIndex, bool& fullReformat) {
     insertedIndex = -1;

@@ -196,6 +196,28 @@ TEST_F(EditInsertTest, ReadOnlyParagraphsAndStickingItemsRefuseInsertion) {
     EXPECT_FALSE(Edit->CanUndo());
 }
 
+TEST_F(EditInsertTest, AnItemObjectGoesToTheCaretOnlyWhenAsked) {
+    Style->ParaStyles.Add().Options.Include(TRVParaOption::rvpaoReadOnly);
+    Edit->AppendTextParagraph("ab", 0, 0);
+    Edit->AppendTextParagraph("locked", 0, 2);
+    Show();
+    CaretAt(1);
+    auto picture = [this] {
+        return TRVGraphicItemInfo::CreateWithGraphic(Data(), std::make_unique<TBitmap>(4, 4),
+                                                     TRVVAlign::rvvaBaseline);
+    };
+    EXPECT_TRUE(Data()->InsertItemObjectAt(0, "", picture(), true));
+    EXPECT_EQ(Items(), (S{"|a", "+[pic]", "+b", "|locked"}));
+    EXPECT_TRUE(Data()->InsertItemObjectAt(0, "", picture(), false));
+    EXPECT_EQ(Items().front(), "|[pic]");
+    Edit->Format();
+    Data()->PlaceCaretAt(4, 2);
+    const int beeps = testing::Beeps();
+    EXPECT_FALSE(Data()->InsertItemObjectAt(0, "", picture(), true));
+    EXPECT_EQ(testing::Beeps(), beeps + 1);
+    EXPECT_EQ(Data()->ItemCount(), 5);
+}
+
 TEST_F(EditInsertTest, CaretBeforeKeepsTheCaretInFrontOfTheInsertion) {
     Edit->AppendTextParagraph("ab", 0, 0);
     Show();
