@@ -308,6 +308,9 @@ public:
     bool DeleteKey(bool word);
     // Text in the current text style's encoding (UTF-16LE for a Unicode style).
     bool InsertTyped(const std::string& text);
+    // An empty item that receives typed text first takes the current paragraph style (its
+    // paragraph with it), undoably.
+    void TakeCurrentParaStyle(int itemNo, bool& fullReformat);
     // A typed ANSI character.
     bool KeyPressChar(char key);
     bool EnterKey(bool lineBreak);

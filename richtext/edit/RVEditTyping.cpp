@@ -685,6 +685,14 @@ bool TRVEditRVData::KeyPressChar(char key) {
     return InsertTyped(text);
 }
 
+void TRVEditRVData::TakeCurrentParaStyle(int itemNo, bool& fullReformat) {
+    const int paraNo = std::clamp(CurParaStyleNo, 0, GetRVStyle()->ParaStyles.Count() - 1);
+    if (GetItemParaNo(itemNo) == paraNo) return;
+    int first = itemNo, last = itemNo;
+    GetParagraphItemRange(first, last);
+    SetParaStyleRangeUndoable(first, last, paraNo, fullReformat);
+}
+
 bool TRVEditRVData::InsertTyped(const std::string& text) {
     TRVStyle* style = GetRVStyle();
     if (!style || GetActiveSubData() || !CanDeleteSelection()) {
@@ -739,9 +747,11 @@ bool TRVEditRVData::InsertTyped(const std::string& text) {
         GetItem(itemNo)->IsUnicode() == unicode) {
         BeginUndoAction(rvutTyping, true);
         auto endGroup = Finally([this] { UndoDest = rvudNone; });
+        bool full = widest;
+        TakeCurrentParaStyle(itemNo, full);
         SetStyleNoUndoable(itemNo, styleNo);
         InsertSubstringUndoable(itemNo, 1, text);
-        FinishEdit(d1, d2, countBefore, widest, itemNo, 1 + length);
+        FinishEdit(d1, d2, countBefore, full, itemNo, 1 + length);
         MarkChanged();
         return true;
     }
@@ -776,6 +786,17 @@ bool TRVEditRVData::InsertTyped(const std::string& text) {
             RestoreLineOptionsUndoable(at + 1, rvioSameAsPrev, rvuNewLine);
         }
         FinishEdit(d1, d2, countBefore, full, at, 1 + length);
+        MarkChanged();
+        return true;
+    }
+    if (GetItemText(itemNo).empty() &&
+        GetItemParaNo(itemNo) != std::clamp(CurParaStyleNo, 0, style->ParaStyles.Count() - 1)) {
+        BeginUndoAction(rvutTyping, true);
+        auto endGroup = Finally([this] { UndoDest = rvudNone; });
+        bool full = widest;
+        TakeCurrentParaStyle(itemNo, full);
+        InsertSubstringUndoable(itemNo, offs, text);
+        FinishEdit(d1, d2, countBefore, full, itemNo, offs + length);
         MarkChanged();
         return true;
     }

@@ -333,6 +333,32 @@ TEST_F(Typing, ClearingTheDocumentClearsTheModifiedFlag) {
     EXPECT_FALSE(Edit->Modified);
 }
 
+TEST_F(Typing, AnEmptyItemTakesTheCurrentParagraphStyleWithItsFirstCharacter) {
+    Load({"", "next"});
+    const std::string original = Rvf();
+    CaretAt(0, 1);
+    Edit->SetCurParaStyleNo(1);
+    Type("a");
+    EXPECT_EQ(Data()->GetItemParaNo(0), 1);
+    EXPECT_EQ(Data()->GetItemParaNo(1), 0);
+    Type("b"); // text already there: the paragraph keeps its style
+    Edit->SetCurParaStyleNo(0);
+    Type("c");
+    EXPECT_EQ(Text(), "abc\nnext");
+    EXPECT_EQ(Data()->GetItemParaNo(0), 1);
+    while (Edit->CanUndo())
+        UndoKey();
+    EXPECT_EQ(Rvf(), original);
+    // Typed in another text style the empty item takes both styles.
+    CaretAt(0, 1);
+    Edit->SetCurTextStyleNo(6);
+    Edit->SetCurParaStyleNo(1);
+    Type("x");
+    EXPECT_EQ((V{Data()->GetItemStyleNo(0), Data()->GetItemParaNo(0)}), (V{6, 1}));
+    UndoKey();
+    EXPECT_EQ(Rvf(), original);
+}
+
 TEST_F(Typing, DeletingTheSelection) {
     Load({"first line", "second", "third line"});
     Data()->SetSelection(0, 7, 2, 7);
