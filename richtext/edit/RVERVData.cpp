@@ -640,9 +640,12 @@ void TRVEditRVData::ReplayLastGroup(TRVUndoList& from, TRVUndoList& to, uint8_t 
         caretItemNo = group->CaretItemNo;
         caretOffs = group->CaretOffs;
     }
+    // The reverse step starts where the caret stands now, as a new step would.
+    int nowItemNo, nowOffs;
+    GetUndoGroupCaret(nowItemNo, nowOffs);
     UndoDest = mode;
     auto reset = epc::Finally([this] { UndoDest = rvudNone; });
-    from.Undo(this, &to);
+    from.Undo(this, &to, nowItemNo, nowOffs);
     if (!GetCanvas()) {
         // Without a canvas nothing lays the items out again: drawing items would be stale.
         ClearFormatting();

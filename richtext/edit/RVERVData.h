@@ -182,6 +182,8 @@ public:
     void BeginUndoAction(uint8_t kind, bool finalize);
     void BeginUndoCustomAction(uint8_t kind, const std::string& caption, bool finalize);
     void BeginRedoAction(uint8_t kind, const std::string& caption);
+    // The caret as an item position for a new group (-1, -1 without a caret).
+    void GetUndoGroupCaret(int& itemNo, int& offs);
     // While the level is 1 or more, new actions join the current group.
     void ChangeUndoGroupLevel(bool raise);
     // Every editing operation ends with this: the editor is told of the change.

@@ -108,12 +108,18 @@ void TRVEditRVData::BeginUndoCustomAction(uint8_t kind, const std::string& capti
     UndoDest = UndoList->BeginUndoGroup(kind, caption, itemNo, offs) ? rvudUndo : rvudNone;
 }
 
-void TRVEditRVData::BeginRedoAction(uint8_t kind, const std::string& caption) {
-    int itemNo = -1, offs = -1;
+void TRVEditRVData::GetUndoGroupCaret(int& itemNo, int& offs) {
+    itemNo = -1;
+    offs = -1;
     if (CaretDrawItemNo >= 0 && CaretDrawItemNo < DrawItems.Count()) {
         itemNo = CaretItemIndex();
         offs = CaretItemOffset();
     }
+}
+
+void TRVEditRVData::BeginRedoAction(uint8_t kind, const std::string& caption) {
+    int itemNo, offs;
+    GetUndoGroupCaret(itemNo, offs);
     UndoDest = RedoList->BeginUndoGroup(kind, caption, itemNo, offs) ? rvudRedo : rvudNone;
 }
 

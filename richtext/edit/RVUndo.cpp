@@ -156,12 +156,16 @@ void TRVUndoList::AddUntyping(const std::string& text, int itemNo, int offset, b
 
 void TRVUndoList::Undo(TCustomRVData* rvData, TRVUndoList* reverse) {
     if (FGroups.empty()) throw ERichViewError(errRVUndoEmptyBuffer);
+    Undo(rvData, reverse, FGroups.back()->CaretItemNo, FGroups.back()->CaretOffs);
+}
+
+void TRVUndoList::Undo(TCustomRVData* rvData, TRVUndoList* reverse, int caretItemNo,
+                       int caretOffs) {
+    if (FGroups.empty()) throw ERichViewError(errRVUndoEmptyBuffer);
     // The group leaves the list before it runs: a replayed step can never be replayed again.
     std::unique_ptr<TRVUndoInfos> group = std::move(FGroups.back());
     FGroups.pop_back();
-    if (reverse)
-        reverse->BeginUndoGroup(group->Action, group->Caption, group->CaretItemNo,
-                                group->CaretOffs);
+    if (reverse) reverse->BeginUndoGroup(group->Action, group->Caption, caretItemNo, caretOffs);
     group->Undo(rvData, reverse, GroupModeLevel < 1);
     if (reverse) reverse->RemoveEmptyLastGroup();
     // Only a typing group with typed characters left stays for the next step.

@@ -145,8 +145,11 @@ public:
     // the last group's record when they end where its characters began.
     void AddUntyping(const std::string& text, int itemNo, int offset, bool unicode);
     uint8_t CurrentAction() const { return FGroups.empty() ? 0 : FGroups.back()->Action; }
-    // Replays the last group; the reverse group is opened in Reverse (may be null).
+    // Replays the last group; the reverse group is opened in Reverse (may be null) at the
+    // group's own caret position, or at the one given (where the caret stands when the step is
+    // taken back).
     void Undo(TCustomRVData* rvData, TRVUndoList* reverse);
+    void Undo(TCustomRVData* rvData, TRVUndoList* reverse, int caretItemNo, int caretOffs);
     void Redo(TCustomRVData* rvData, TRVUndoList* reverse) { Undo(rvData, reverse); }
 
 private:

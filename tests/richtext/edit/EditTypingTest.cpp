@@ -39,12 +39,15 @@ TEST_F(Typing, TypedCharactersFormOneStepAndUndoAndRedoByKeys) {
     const std::string edited = Rvf();
     UndoKey();
     EXPECT_EQ(Text(), "Hello abc");
+    EXPECT_EQ(Caret(), (V{0, 1})); // where the step began
     UndoKey();
     EXPECT_EQ(Rvf(), original);
+    EXPECT_EQ(Caret(), (V{0, 6}));
     EXPECT_FALSE(Edit->CanUndo());
     RedoKey();
     RedoKey();
     EXPECT_EQ(Rvf(), edited);
+    EXPECT_EQ(Caret(), (V{0, 2})); // where the caret stood when the step was undone
     // A new change forgets what could be redone.
     UndoKey();
     Type("x");
