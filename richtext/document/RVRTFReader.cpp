@@ -71,6 +71,7 @@ struct State {
     ParaProps Para;
     Dest Destination = Dest::Text;
     int UnicodeSkip = 1;
+    bool DropPictures = false; // the result of a field whose picture was included from a file
 };
 
 struct FontEntry {
@@ -443,6 +444,9 @@ private:
     void InsertItem(std::string text, std::unique_ptr<TCustomRVItemInfo> item);
     void EndParagraph(bool lineOnly);
     bool FinishPicture();
+    void InsertPicture(std::unique_ptr<TGraphic> g, int goalW, int goalH);
+    // INCLUDEPICTURE "name": the picture file, relative names taken from the base path.
+    void IncludePicture(const std::string& arguments);
     void CommitFont();
     int TextStyleFor(const CharProps& c, const std::u16string& text, std::string& stored,
                      bool& unicode);
@@ -527,6 +531,7 @@ private:
 
     std::string FFieldInst;
     bool FLinkPending = false; // a HYPERLINK instruction waits for its field result
+    bool FPictureIncluded = false; // an INCLUDEPICTURE file was read: its result is a stand-in
     std::vector<std::string> FLinks;
     std::string FBookmark;
     std::string FPendingCheckpoint;
@@ -788,6 +793,43 @@ bool RtfReader::FinishPicture() {
         return false;
     }
     if (g->Empty()) return false;
+    if (FState.DropPictures) return true;
+    InsertPicture(std::move(g), pict.GoalW > 0 ? int(int64_t(pict.GoalW) * pict.ScaleX / 100) : 0,
+                  pict.GoalH > 0 ? int(int64_t(pict.GoalH) * pict.ScaleY / 100) : 0);
+    return true;
+}
+
+void RtfReader::IncludePicture(const std::string& arguments) {
+    std::string name = Trim(arguments);
+    if (!name.empty() && name[0] == '"') {
+        const size_t end = name.find('"', 1);
+        name = name.substr(1, end == std::string::npos ? std::string::npos : end - 1);
+    } else {
+        name = name.substr(0, name.find(' '));
+    }
+    // Backslashes are doubled inside a field instruction.
+    for (size_t at = name.find("\\\\"); at != std::string::npos; at = name.find("\\\\", at + 1))
+        name.erase(at, 1);
+    if (name.empty()) return;
+    const bool absolute = name[0] == '\\' || name[0] == '/' || name.find(':') != std::string::npos;
+    if (!absolute) name = FProps.BasePath + name;
+    // File names of this platform separate folders with '/'.
+    std::replace(name.begin(), name.end(), '\\', '/');
+    TPicture picture;
+    try {
+        picture.LoadFromFile(name);
+    } catch (const Exception&) {
+        return; // the field's result keeps its stand-in picture
+    }
+    if (!picture.Graphic() || picture.Graphic()->Empty()) return;
+    std::unique_ptr<TGraphic> g = CreateGraphicByClassName(picture.Graphic()->ClassName());
+    if (!g) return;
+    g->Assign(picture.Graphic());
+    InsertPicture(std::move(g), 0, 0);
+    FPictureIncluded = true;
+}
+
+void RtfReader::InsertPicture(std::unique_ptr<TGraphic> g, int goalW, int goalH) {
     FlushRun();
     int w = g->Width(), h = g->Height();
     bool hot = FState.Char.Link >= 0;
@@ -798,12 +840,11 @@ bool RtfReader::FinishPicture() {
             item->Tag = TRVTag::FromString(FLinks[size_t(FState.Char.Link)]);
     }
     item->SetGraphic(std::move(g));
-    int shownW = pict.GoalW > 0 ? ToPixels(int(int64_t(pict.GoalW) * pict.ScaleX / 100)) : w;
-    int shownH = pict.GoalH > 0 ? ToPixels(int(int64_t(pict.GoalH) * pict.ScaleY / 100)) : h;
+    int shownW = goalW > 0 ? ToPixels(goalW) : w;
+    int shownH = goalH > 0 ? ToPixels(goalH) : h;
     if (shownW > 0 && shownW != w) item->ImageWidth = shownW;
     if (shownH > 0 && shownH != h) item->ImageHeight = shownH;
     InsertItem(std::string(), std::move(item));
-    return true;
 }
 
 void RtfReader::CommitFont() {
@@ -830,6 +871,8 @@ void RtfReader::DestinationEnded(const State& inner) {
             }
             FLinks.push_back(target);
             FLinkPending = true;
+        } else if (inst.size() >= 14 && UpperCase(inst.substr(0, 14)) == "INCLUDEPICTURE") {
+            IncludePicture(inst.substr(14));
         }
         break;
     }
@@ -938,6 +981,7 @@ int RtfReader::ControlWord(std::string_view word, bool hasParam, int param) {
     case Kw::Field:
         FFieldInst.clear();
         FLinkPending = false;
+        FPictureIncluded = false;
         break;
     case Kw::FldInst:
         FState.Destination = Dest::FldInst;
@@ -946,6 +990,8 @@ int RtfReader::ControlWord(std::string_view word, bool hasParam, int param) {
     case Kw::FldRslt:
         if (FLinkPending) c.Link = int(FLinks.size()) - 1;
         FLinkPending = false;
+        if (FPictureIncluded) FState.DropPictures = true;
+        FPictureIncluded = false;
         break;
     case Kw::BkmkStart:
         FlushRun(); // the checkpoint belongs to the item that follows

@@ -51,6 +51,9 @@ public:
     // Set by an import when what was read needs the whole document formatted again (new
     // styles were added to the sheet).
     bool FullReformat = false;
+    // The folder that pictures a field includes by a relative file name are taken from
+    // (ending with its separator; empty: the names are used as they are).
+    std::string BasePath;
     // The table reader, when there is one (not owned).
     TRVRTFTableReader* TableReader = nullptr;
 

@@ -80,7 +80,13 @@ bool TCustomRichViewEdit::InsertRVFFromStream(TStream& stream) {
     return RunInsertion([&](TRVEditRVData& data) { return data.InsertRVFFromStream(stream); });
 }
 
-bool TCustomRichViewEdit::InsertRTFFromStream(TStream& stream, const std::string& /*basePath*/) {
+bool TCustomRichViewEdit::InsertRTFFromStream(TStream& stream, const std::string& basePath) {
+    TRVRTFReaderProperties* properties = GetRTFReadProperties();
+    if (!properties) return false;
+    // The path serves this one reading.
+    const std::string oldBasePath = properties->BasePath;
+    properties->BasePath = basePath;
+    auto restore = Finally([&] { properties->BasePath = oldBasePath; });
     return RunInsertion([&](TRVEditRVData& data) { return data.InsertRTFFromStream(stream); });
 }
 

@@ -1,6 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <filesystem>
+
 #include "DocTestUtil.h"
+#include "platform/graphics/Bitmap.h"
+#include "platform/graphics/PngImage.h"
 #include "LargestAllocation.h"
 #include "platform/core/Strings.h"
 #include "richtext/document/RVRTFReader.h"
@@ -266,4 +271,58 @@ TEST(RtfImport, DeclaredSizesDriveNoAllocation) {
         Import(d.data, rtf, index);
         EXPECT_LT(largest.Bytes(), size_t(1) << 20) << rtf;
     }
+}
+
+// A field that includes a picture file takes it from the base path; the picture that stands in
+// for it in the field's result is then dropped, and kept when the file cannot be read.
+TEST(RtfImport, IncludedPicturesAreReadRelativeToTheBasePath) {
+    const auto dir = std::filesystem::temp_directory_path() / "epc_rtf_include_test";
+    std::filesystem::create_directories(dir);
+    TBitmap(5, 3).SaveToFile((dir / "pic.bmp").string());
+    TPngImage png;
+    TBitmap standIn(2, 2);
+    png.Assign(&standIn);
+    TMemoryStream pngBytes;
+    png.SaveToStream(pngBytes);
+    std::string hex;
+    for (char c : pngBytes.DataString()) {
+        char two[3];
+        std::snprintf(two, sizeof two, "%02x", unsigned(uint8_t(c)));
+        hex += two;
+    }
+    auto rtfFor = [&hex](const std::string& name) {
+        return "{\\rtf1 a{\\field{\\*\\fldinst INCLUDEPICTURE \"" + name +
+               "\" \\\\d}{\\fldrslt {\\pict\\pngblip " + hex + "}}}b}";
+    };
+    auto widths = [](TRVDocument& data) {
+        std::vector<int> out;
+        for (int i = 0; i < data.ItemCount(); ++i)
+            out.push_back(data.GetItemStyleNo(i) == rvsPicture
+                              ? static_cast<TRVGraphicItemInfo*>(data.GetItem(i))->Image->Width()
+                              : -1);
+        return out;
+    };
+    TRVRTFReaderProperties props;
+    props.BasePath = dir.string() + "/";
+    {
+        Doc d;
+        int index = 0;
+        ASSERT_EQ(Import(d.data, rtfFor("pic.bmp"), index, &props), rtf_ec_OK);
+        EXPECT_EQ(widths(d.data), (std::vector<int>{-1, 5, -1}));
+    }
+    {
+        Doc d; // a missing file: the stand-in stays
+        int index = 0;
+        ASSERT_EQ(Import(d.data, rtfFor("none.bmp"), index, &props), rtf_ec_OK);
+        EXPECT_EQ(widths(d.data), (std::vector<int>{-1, 2, -1}));
+    }
+    {
+        Doc d; // an absolute name ignores the base path; doubled backslashes are single
+        int index = 0;
+        props.BasePath = "\\\\elsewhere\\\\";
+        std::string name = dir.string() + "/pic.bmp";
+        ASSERT_EQ(Import(d.data, rtfFor(name), index, &props), rtf_ec_OK);
+        EXPECT_EQ(widths(d.data), (std::vector<int>{-1, 5, -1}));
+    }
+    std::filesystem::remove_all(dir);
 }
