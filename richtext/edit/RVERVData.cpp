@@ -449,16 +449,14 @@ bool TRVEditRVData::WriteRtfToStream(TStream& stream, bool selectionOnly, TColor
 
 bool TRVEditRVData::WriteHtmlToStream(TStream& stream, const std::string& path,
                                       const std::string& title, bool selectionOnly) {
-    return WriteWithJumps([&] {
-        return TRichViewRVData::WriteHtmlToStream(stream, path, title, selectionOnly);
-    });
+    return WriteWithJumps(
+        [&] { return TRichViewRVData::WriteHtmlToStream(stream, path, title, selectionOnly); });
 }
 
 bool TRVEditRVData::WriteHtmlCssToStream(TStream& stream, const std::string& path,
                                          const std::string& title, bool selectionOnly) {
-    return WriteWithJumps([&] {
-        return TRichViewRVData::WriteHtmlCssToStream(stream, path, title, selectionOnly);
-    });
+    return WriteWithJumps(
+        [&] { return TRichViewRVData::WriteHtmlCssToStream(stream, path, title, selectionOnly); });
 }
 
 int TRVEditRVData::CaretItemIndex() {

@@ -4,10 +4,10 @@
 #include <filesystem>
 
 #include "DocTestUtil.h"
-#include "platform/graphics/Bitmap.h"
-#include "platform/graphics/PngImage.h"
 #include "LargestAllocation.h"
 #include "platform/core/Strings.h"
+#include "platform/graphics/Bitmap.h"
+#include "platform/graphics/PngImage.h"
 #include "richtext/document/RVRTFReader.h"
 
 using namespace epc;
