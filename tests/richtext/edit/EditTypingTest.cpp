@@ -290,6 +290,7 @@ TEST_F(Typing, EnterAtTheStartKeepsTheStylesForTheLineBelow) {
 TEST_F(Typing, CombiningMarksAreCrossedAndDeletedWithTheirLetter) {
     // x, e + acute, a + dot below + circumflex, y
     Data()->AddTextParagraphW(u"xe\u0301a\u0323\u0302y", 1, 0, TRVTag());
+    Data()->AddTextParagraphW(u"ze\u0301", 1, 0, TRVTag());
     Show();
     CaretAt(0, 1);
     std::vector<V> right;
@@ -307,6 +308,9 @@ TEST_F(Typing, CombiningMarksAreCrossedAndDeletedWithTheirLetter) {
     // A position inside a character puts the caret behind the whole character.
     CaretAt(0, 5);
     EXPECT_EQ(Data()->CharEnds[size_t(Data()->CaretOffs)].Offset, 7);
+    CaretAt(1, 3); // inside the last character of an item
+    ASSERT_GE(Data()->CaretOffs, 0);
+    EXPECT_EQ(Data()->CharEnds[size_t(Data()->CaretOffs)].Offset, 4);
 
     CaretAt(0, 2);
     Key(VK_DELETE);
