@@ -120,6 +120,8 @@ public:
     HTHEME Theme() const { return FTheme; }
 
     void Dispatch(TMessage& message) override;
+    // Stores every item's state after the items ("ItemStates").
+    void DefineProperties(TFiler* filer) override;
 
 protected:
     friend class TAccObject;
