@@ -354,8 +354,9 @@ void TNewCheckListBox::SetItemState(int index, TCheckBoxState aState) {
     if (s->State == aState) return;
     s->State = aState;
     InvalidateCheck(index);
-    if (HandleAllocated())
-        NotifyWinEvent(EVENT_OBJECT_STATECHANGE, Handle(), OBJID_CLIENT, LONG(index + 1));
+    const TAccessibilityLibrary& acc = AccessibilityLibrary();
+    if (HandleAllocated() && acc.NotifyWinEvent)
+        acc.NotifyWinEvent(EVENT_OBJECT_STATECHANGE, Handle(), OBJID_CLIENT, LONG(index + 1));
 }
 
 void TNewCheckListBox::ToggleCheckState(int index) {
@@ -702,19 +703,21 @@ void TNewCheckListBox::WMSetFocus(TMessage& message) {
 }
 
 void TNewCheckListBox::WMGetObject(TMessage& message) {
-    if (LONG(message.LParam) != OBJID_CLIENT) {
+    // Without the accessibility library the window answers as any other does: no object.
+    if (LONG(message.LParam) != OBJID_CLIENT || !AccessibilityAvailable()) {
         TCustomListBox::Dispatch(message);
         return;
     }
+    const TAccessibilityLibrary& acc = AccessibilityLibrary();
     if (!FAccObject) {
         IAccessible* standard = nullptr;
-        if (FAILED(CreateStdAccessibleObject(Handle(), OBJID_CLIENT, IID_IAccessible,
-                                             reinterpret_cast<void**>(&standard))) ||
+        if (FAILED(acc.CreateStdAccessibleObject(Handle(), OBJID_CLIENT, IID_IAccessible,
+                                                 reinterpret_cast<void**>(&standard))) ||
             !standard)
             throw Exception("CreateStdAccessibleObject failed");
         FAccObject = new TAccObject(this, standard);
     }
-    message.Result = LresultFromObject(IID_IAccessible, message.WParam, FAccObject);
+    message.Result = acc.LresultFromObject(IID_IAccessible, message.WParam, FAccObject);
 }
 
 void TNewCheckListBox::Dispatch(TMessage& message) {

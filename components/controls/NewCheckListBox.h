@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "components/controls/AccessibilityBinding.h"
 #include "components/controls/ThemeBinding.h"
 #include "platform/controls/HintWindow.h"
 #include "platform/controls/StdCtrls.h"
