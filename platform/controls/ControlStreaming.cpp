@@ -284,6 +284,19 @@ void RegisterControls() {
         .Enum("ImageType", &I::ImageType, &I::SetImageType, {"itImage", "itMask"}, itImage);
     RegisterPublishedClass("TImageList", "TCustomImageList");
 
+    // The framework's plain controls, creatable by name.
+    PublishCommon("TPanel", "TCustomPanel", PanelControlProperties());
+    RegisterClass<TPanel>("TPanel");
+    PublishCommon("TListBox", "TCustomListBox",
+                  {"Align", "Anchors", "Color", "Ctl3D", "Enabled", "Font", "ParentColor",
+                   "ParentCtl3D", "ParentFont", "ParentShowHint", "PopupMenu", "ShowHint",
+                   "TabOrder", "TabStop", "Visible", "OnClick", "OnDblClick", "OnEnter",
+                   "OnExit", "OnKeyDown", "OnKeyPress", "OnKeyUp", "OnMouseDown", "OnMouseMove",
+                   "OnMouseUp"});
+    RegisterClass<TListBox>("TListBox");
+    PublishCommon("TSpeedButton", "TGraphicControl", SpeedButtonControlProperties());
+    RegisterClass<TSpeedButton>("TSpeedButton");
+
     using F = TCustomForm;
     TPublished<F>("TCustomForm", "TCustomControl")
         .Enum("BorderStyle", &F::BorderStyle, &F::SetBorderStyle, BorderStyleIdents(), bsSizeable);
