@@ -214,15 +214,15 @@ namespace {
         .Integer("RightBorder", &F::RightBorder, &F::SetRightBorder, 0)
         .Integer("BottomBorder", &F::BottomBorder, &F::SetBottomBorder, 0)
         .Boolean("EraseBackground", &F::EraseBackground, &F::SetEraseBackground, true)
-        .Boolean("ShowBottomWhiteLine", &F::ShowBottomWhiteLine, &F::SetShowBottomWhiteLine,
-                 false);
+        .Boolean("ShowBottomWhiteLine", &F::ShowBottomWhiteLine, &F::SetShowBottomWhiteLine, false);
     RegisterClass<F>("TFlatPanel");
 
     PublishControlProperties("TFlatScrollBox", "TScrollBox",
-                             {"Align", "Anchors", "Color", "Constraints", "Ctl3D", "Enabled",
-                              "Font", "ParentColor", "ParentCtl3D", "ParentFont",
-                              "ParentShowHint", "PopupMenu", "ShowHint", "TabOrder", "TabStop",
-                              "Visible", "OnClick", "OnEnter", "OnExit", "OnResize"});
+                             {"Align",       "Anchors",    "Color",          "Constraints",
+                              "Ctl3D",       "Enabled",    "Font",           "ParentColor",
+                              "ParentCtl3D", "ParentFont", "ParentShowHint", "PopupMenu",
+                              "ShowHint",    "TabOrder",   "TabStop",        "Visible",
+                              "OnClick",     "OnEnter",    "OnExit",         "OnResize"});
     RegisterClass<TFlatScrollBox>("TFlatScrollBox");
     return true;
 }();

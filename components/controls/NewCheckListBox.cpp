@@ -859,12 +859,11 @@ namespace {
     using L = TNewCheckListBox;
     PublishControlProperties(
         "TNewCheckListBox", "TCustomListBox",
-        {"Align",        "Anchors",        "Color",       "Ctl3D",      "DragCursor",
-         "DragMode",     "Enabled",        "Font",        "ParentColor", "ParentCtl3D",
-         "ParentFont",   "ParentShowHint", "PopupMenu",   "ShowHint",   "TabOrder",
-         "Visible",      "OnClick",        "OnClickCheck", "OnDblClick", "OnDragDrop",
-         "OnDragOver",   "OnEndDrag",      "OnEnter",     "OnExit",     "OnKeyDown",
-         "OnKeyPress",   "OnKeyUp",        "OnMouseDown", "OnMouseMove", "OnMouseUp",
+        {"Align",      "Anchors",    "Color",       "Ctl3D",       "DragCursor",  "DragMode",
+         "Enabled",    "Font",       "ParentColor", "ParentCtl3D", "ParentFont",  "ParentShowHint",
+         "PopupMenu",  "ShowHint",   "TabOrder",    "Visible",     "OnClick",     "OnClickCheck",
+         "OnDblClick", "OnDragDrop", "OnDragOver",  "OnEndDrag",   "OnEnter",     "OnExit",
+         "OnKeyDown",  "OnKeyPress", "OnKeyUp",     "OnMouseDown", "OnMouseMove", "OnMouseUp",
          "OnStartDrag"});
     TPublished<L>("TNewCheckListBox", "TCustomListBox")
         .Boolean("Flat", &L::Flat, &L::SetFlat, false)

@@ -66,8 +66,8 @@ namespace {
     using B = TQDLSpeedButton;
     PublishControlProperties("TQDLSpeedButton", "TSpeedButton", SpeedButtonControlProperties());
     TPublished<B>("TQDLSpeedButton", "TSpeedButton")
-        .Enum("SpeedButtonType", &B::SpeedButtonType, &B::SetSpeedButtonType,
-              {"qstUp", "qstDown"}, qstUp);
+        .Enum("SpeedButtonType", &B::SpeedButtonType, &B::SetSpeedButtonType, {"qstUp", "qstDown"},
+              qstUp);
     RegisterClass<B>("TQDLSpeedButton");
     return true;
 }();

@@ -36,7 +36,8 @@ std::unique_ptr<TThemeLibrary> BindThemeLibrary(std::unique_ptr<TLibraryModule> 
     BindEntryPoint(m, "DrawThemeEdge", lib->DrawThemeEdge);
     BindEntryPoint(m, "DrawThemeIcon", lib->DrawThemeIcon);
     BindEntryPoint(m, "IsThemePartDefined", lib->IsThemePartDefined);
-    BindEntryPoint(m, "IsThemeBackgroundPartiallyTransparent", lib->IsThemeBackgroundPartiallyTransparent);
+    BindEntryPoint(m, "IsThemeBackgroundPartiallyTransparent",
+                   lib->IsThemeBackgroundPartiallyTransparent);
     BindEntryPoint(m, "GetThemeColor", lib->GetThemeColor);
     BindEntryPoint(m, "GetThemeMetric", lib->GetThemeMetric);
     BindEntryPoint(m, "GetThemeString", lib->GetThemeString);
@@ -144,7 +145,7 @@ std::unique_ptr<TLibraryModule> TRecordingThemeLibrary::MakeLibrary() {
         return S_OK;
     };
     lib.DrawThemeBackground = [this, themes](HTHEME theme, HDC dc, int part, int state,
-                                              const RECT* rect, const RECT*) -> HRESULT {
+                                             const RECT* rect, const RECT*) -> HRESULT {
         auto it = themes->find(theme);
         if (it == themes->end() || !rect) return E_INVALIDARG;
         Calls.push_back(

@@ -72,8 +72,7 @@ struct TThemeLibrary {
         GetThemeMetric;
     std::function<HRESULT(HTHEME theme, int part, int state, int prop, std::u16string* value)>
         GetThemeString;
-    std::function<HRESULT(HTHEME theme, int part, int state, int prop, BOOL* value)>
-        GetThemeBool;
+    std::function<HRESULT(HTHEME theme, int part, int state, int prop, BOOL* value)> GetThemeBool;
     std::function<HRESULT(HTHEME theme, int part, int state, int prop, int* value)> GetThemeInt;
     std::function<HRESULT(HTHEME theme, int part, int state, int prop, int* value)>
         GetThemeEnumValue;

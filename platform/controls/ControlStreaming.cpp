@@ -35,10 +35,10 @@ const std::map<std::string, TPublishOne>& CommonProperties() {
     static const std::map<std::string, TPublishOne> table = {
         {"Align",
          [on](const std::string& n) {
-             on(n).Enum("Align", &C::Align, &C::SetAlign,
-                        {"alNone", "alTop", "alBottom", "alLeft", "alRight", "alClient",
-                         "alCustom"},
-                        alNone);
+             on(n).Enum(
+                 "Align", &C::Align, &C::SetAlign,
+                 {"alNone", "alTop", "alBottom", "alLeft", "alRight", "alClient", "alCustom"},
+                 alNone);
          }},
         {"Anchors",
          [on](const std::string& n) {
@@ -53,7 +53,8 @@ const std::map<std::string, TPublishOne>& CommonProperties() {
                          "bdRightToLeftReadingOnly"},
                         bdLeftToRight);
          }},
-        {"Caption", [on](const std::string& n) { on(n).String("Caption", &C::Caption, &C::SetCaption); }},
+        {"Caption",
+         [on](const std::string& n) { on(n).String("Caption", &C::Caption, &C::SetCaption); }},
         {"Color",
          [on](const std::string& n) {
              on(n).Color("Color", &C::Color, &C::SetColor).StoredIf([](C& c) {
@@ -69,7 +70,9 @@ const std::map<std::string, TPublishOne>& CommonProperties() {
              });
          }},
         {"Cursor",
-         [on](const std::string& n) { on(n).Integer("Cursor", &C::Cursor, &C::SetCursor, crDefault); }},
+         [on](const std::string& n) {
+             on(n).Integer("Cursor", &C::Cursor, &C::SetCursor, crDefault);
+         }},
         {"DragCursor",
          [on](const std::string& n) {
              on(n).Integer("DragCursor", &C::DragCursor, &C::SetDragCursor, crDrag);
@@ -84,7 +87,9 @@ const std::map<std::string, TPublishOne>& CommonProperties() {
                         dmManual);
          }},
         {"Enabled",
-         [on](const std::string& n) { on(n).Boolean("Enabled", &C::Enabled, &C::SetEnabled, true); }},
+         [on](const std::string& n) {
+             on(n).Boolean("Enabled", &C::Enabled, &C::SetEnabled, true);
+         }},
         {"Font",
          [on](const std::string& n) {
              on(n).Object("Font", &C::Font).StoredIf([](C& c) { return !c.ParentFont(); });
@@ -107,7 +112,9 @@ const std::map<std::string, TPublishOne>& CommonProperties() {
              on(n).Boolean("ParentCtl3D", &C::ParentCtl3D, &C::SetParentCtl3D);
          }},
         {"ParentFont",
-         [on](const std::string& n) { on(n).Boolean("ParentFont", &C::ParentFont, &C::SetParentFont); }},
+         [on](const std::string& n) {
+             on(n).Boolean("ParentFont", &C::ParentFont, &C::SetParentFont);
+         }},
         {"ParentShowHint",
          [on](const std::string& n) {
              on(n).Boolean("ParentShowHint", &C::ParentShowHint, &C::SetParentShowHint);
@@ -131,7 +138,9 @@ const std::map<std::string, TPublishOne>& CommonProperties() {
              TPublished<W>(n, "").Boolean("TabStop", &W::TabStop, &W::SetTabStop);
          }},
         {"Visible",
-         [on](const std::string& n) { on(n).Boolean("Visible", &C::Visible, &C::SetVisible, true); }},
+         [on](const std::string& n) {
+             on(n).Boolean("Visible", &C::Visible, &C::SetVisible, true);
+         }},
     };
     return table;
 }
@@ -189,8 +198,7 @@ void DefinePictureData(TPersistent* instance, TFiler* filer) {
     if (!picture) return;
     filer->DefineBinaryProperty(
         "Data", [picture](TStream& stream) { picture->ReadData(stream); },
-        [picture](TStream& stream) { picture->WriteData(stream); },
-        picture->Graphic() != nullptr);
+        [picture](TStream& stream) { picture->WriteData(stream); }, picture->Graphic() != nullptr);
 }
 
 void RegisterGraphics() {
@@ -204,8 +212,8 @@ void RegisterGraphics() {
         .Set("Style", &TFont::Style, &TFont::SetStyle,
              {"fsBold", "fsItalic", "fsUnderline", "fsStrikeOut"});
     RegisterPublishedClass("TGraphic", "TPersistent");
-    for (const char* name : {"TBitmap", "TIcon", "TMetafile", "TPngImage", "TJPEGImage",
-                             "TGIFImage"})
+    for (const char* name :
+         {"TBitmap", "TIcon", "TMetafile", "TPngImage", "TJPEGImage", "TGIFImage"})
         RegisterPublishedClass(name, "TGraphic");
     RegisterDefineProperties("TGraphic", DefineGraphicData);
     RegisterPublishedClass("TPicture", "TPersistent");
@@ -288,11 +296,11 @@ void RegisterControls() {
     PublishCommon("TPanel", "TCustomPanel", PanelControlProperties());
     RegisterClass<TPanel>("TPanel");
     PublishCommon("TListBox", "TCustomListBox",
-                  {"Align", "Anchors", "Color", "Ctl3D", "Enabled", "Font", "ParentColor",
-                   "ParentCtl3D", "ParentFont", "ParentShowHint", "PopupMenu", "ShowHint",
-                   "TabOrder", "TabStop", "Visible", "OnClick", "OnDblClick", "OnEnter",
-                   "OnExit", "OnKeyDown", "OnKeyPress", "OnKeyUp", "OnMouseDown", "OnMouseMove",
-                   "OnMouseUp"});
+                  {"Align",      "Anchors",     "Color",       "Ctl3D",       "Enabled",
+                   "Font",       "ParentColor", "ParentCtl3D", "ParentFont",  "ParentShowHint",
+                   "PopupMenu",  "ShowHint",    "TabOrder",    "TabStop",     "Visible",
+                   "OnClick",    "OnDblClick",  "OnEnter",     "OnExit",      "OnKeyDown",
+                   "OnKeyPress", "OnKeyUp",     "OnMouseDown", "OnMouseMove", "OnMouseUp"});
     RegisterClass<TListBox>("TListBox");
     PublishCommon("TSpeedButton", "TGraphicControl", SpeedButtonControlProperties());
     RegisterClass<TSpeedButton>("TSpeedButton");
@@ -316,21 +324,20 @@ void RegisterControlProperties() {
 
 const std::vector<const char*>& PanelControlProperties() {
     static const std::vector<const char*> names = {
-        "Align",       "Anchors",        "Caption",     "Color",       "Constraints",
-        "Ctl3D",       "DragCursor",     "DragMode",    "Enabled",     "Font",
-        "ParentColor", "ParentCtl3D",    "ParentFont",  "ParentShowHint", "PopupMenu",
-        "ShowHint",    "TabOrder",       "TabStop",     "Visible",     "OnClick",
-        "OnDblClick",  "OnDragDrop",     "OnDragOver",  "OnEndDrag",   "OnEnter",
-        "OnExit",      "OnMouseDown",    "OnMouseMove", "OnMouseUp",   "OnResize",
+        "Align",      "Anchors",        "Caption",     "Color",       "Constraints", "Ctl3D",
+        "DragCursor", "DragMode",       "Enabled",     "Font",        "ParentColor", "ParentCtl3D",
+        "ParentFont", "ParentShowHint", "PopupMenu",   "ShowHint",    "TabOrder",    "TabStop",
+        "Visible",    "OnClick",        "OnDblClick",  "OnDragDrop",  "OnDragOver",  "OnEndDrag",
+        "OnEnter",    "OnExit",         "OnMouseDown", "OnMouseMove", "OnMouseUp",   "OnResize",
         "OnStartDrag"};
     return names;
 }
 
 const std::vector<const char*>& SpeedButtonControlProperties() {
     static const std::vector<const char*> names = {
-        "Align",       "Anchors",     "Caption",    "Constraints", "Enabled",   "Font",
-        "Hint",        "ParentFont",  "ParentShowHint", "PopupMenu", "ShowHint", "Visible",
-        "OnClick",     "OnDblClick",  "OnMouseDown", "OnMouseMove", "OnMouseUp"};
+        "Align",   "Anchors",    "Caption",        "Constraints", "Enabled",  "Font",
+        "Hint",    "ParentFont", "ParentShowHint", "PopupMenu",   "ShowHint", "Visible",
+        "OnClick", "OnDblClick", "OnMouseDown",    "OnMouseMove", "OnMouseUp"};
     return names;
 }
 

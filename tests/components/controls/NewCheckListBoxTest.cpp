@@ -516,7 +516,8 @@ TEST_F(CheckListTest, WithoutTheAccessibilityEntryPointsThereIsNoObjectAndNoEven
     AddFamily();
     testing::ShowForm(Form);
     // Each of the three entry points missing in turn.
-    for (const char* missing : {"CreateStdAccessibleObject", "LresultFromObject", "NotifyWinEvent"}) {
+    for (const char* missing :
+         {"CreateStdAccessibleObject", "LresultFromObject", "NotifyWinEvent"}) {
         SetAccessibilityLibraryLoader([missing](const std::string& fileName) {
             auto module = PlatformAccessibilityLibrary(fileName);
             if (module) module->EntryPoints.erase(missing);
