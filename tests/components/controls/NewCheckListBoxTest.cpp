@@ -512,6 +512,18 @@ TEST_F(CheckListTest, WithoutTheThemeLibraryOrItsEntryPointsTheBoxesAreClassic) 
     FreeComponent(themed); // before the recorder goes
 }
 
+// The role of the object a client gets for the window's client area.
+LONG ClientObjectRole(HWND window) {
+    IAccessible* acc = nullptr;
+    if (FAILED(AccessibleObjectFromWindow(window, DWORD(OBJID_CLIENT), IID_IAccessible,
+                                          reinterpret_cast<void**>(&acc))))
+        return -1;
+    LONG role = 0;
+    acc->get_accRole(CHILDID_SELF, &role);
+    acc->Release();
+    return role;
+}
+
 TEST_F(CheckListTest, WithoutTheAccessibilityEntryPointsThereIsNoObjectAndNoEvent) {
     AddFamily();
     testing::ShowForm(Form);
@@ -535,14 +547,9 @@ TEST_F(CheckListTest, WithoutTheAccessibilityEntryPointsThereIsNoObjectAndNoEven
                       S_OK);
             own->Release();
         }
-        IAccessible* acc = nullptr;
-        ASSERT_EQ(AccessibleObjectFromWindow(List->Handle(), DWORD(OBJID_CLIENT), IID_IAccessible,
-                                             reinterpret_cast<void**>(&acc)),
-                  S_OK);
-        LONG role = 0;
-        acc->get_accRole(CHILDID_SELF, &role);
-        EXPECT_EQ(role, objects ? ROLE_SYSTEM_OUTLINE : ROLE_SYSTEM_CLIENT) << missing;
-        acc->Release();
+        EXPECT_EQ(ClientObjectRole(List->Handle()),
+                  objects ? ROLE_SYSTEM_OUTLINE : ROLE_SYSTEM_CLIENT)
+            << missing;
         ClearWinEventLog();
         List->SetChecked(0, !List->Checked(0));
         EXPECT_EQ(WinEventLog().empty(), entry == "NotifyWinEvent") << missing;

@@ -68,15 +68,21 @@ protected:
     }
 };
 
+// A control of the form, named and placed.
+template <class T> T* Place(TForm* form, const std::string& name, TRect bounds) {
+    auto* control = new T(form);
+    control->SetName(name);
+    control->SetParent(form);
+    control->SetBoundsRect(bounds);
+    return control;
+}
+
 // A form with every stored control of the program.
 void BuildForm(TForm* form) {
     form->SetName("SkinForm");
     form->SetColor(TColor(RGB(200, 210, 220)));
 
-    auto* list = new TNewCheckListBox(form);
-    list->SetName("clbSections");
-    list->SetParent(form);
-    list->SetBounds(4, 4, 180, 150);
+    auto* list = Place<TNewCheckListBox>(form, "clbSections", Bounds(4, 4, 180, 150));
     list->SetFlat(true);
     list->SetOffset(3);
     list->AddGroupItem("Exam", "", 0, nullptr);
@@ -86,20 +92,14 @@ void BuildForm(TForm* form) {
     list->AddCheckItem("Security", "8", 1, true, false, false, true, nullptr);
     list->AddCheckItem("Storage", "", 1, false, true, true, true, nullptr);
 
-    auto* radios = new TRadioPanel(form);
-    radios->SetName("pnlChoices");
-    radios->SetParent(form);
-    radios->SetBounds(190, 4, 120, 40);
+    auto* radios = Place<TRadioPanel>(form, "pnlChoices", Bounds(190, 4, 120, 40));
     radios->SetTopOffset(3);
     radios->SetBottomMargin(2);
     radios->AddButton("Alpha");
     radios->AddButton("Beta")->SetChecked(true);
     radios->AddButton("Gamma");
 
-    auto* flat = new TFlatPanel(form);
-    flat->SetName("pnlFlat");
-    flat->SetParent(form);
-    flat->SetBounds(190, 90, 100, 40);
+    auto* flat = Place<TFlatPanel>(form, "pnlFlat", Bounds(190, 90, 100, 40));
     flat->SetCaption("Flat");
     flat->SetLeftBorder(3);
     flat->SetTopBorder(2);
@@ -107,32 +107,20 @@ void BuildForm(TForm* form) {
     flat->SetShowBottomWhiteLine(true);
     flat->SetColor(TColor(RGB(240, 230, 140)));
 
-    auto* xp = new TXPPanel(form);
-    xp->SetName("pnlXP");
-    xp->SetParent(form);
-    xp->SetBounds(190, 134, 100, 24);
+    auto* xp = Place<TXPPanel>(form, "pnlXP", Bounds(190, 134, 100, 24));
     xp->SetBorderStyle(bsSingle);
     xp->SetCaption("XP");
 
-    auto* box = new TFlatScrollBox(form);
-    box->SetName("sbFlat");
-    box->SetParent(form);
-    box->SetBounds(300, 90, 90, 60);
+    auto* box = Place<TFlatScrollBox>(form, "sbFlat", Bounds(300, 90, 90, 60));
     box->SetCtl3D(false);
 
-    auto* arrow = new TQDLSpeedButton(form);
-    arrow->SetName("cmdDown");
-    arrow->SetParent(form);
-    arrow->SetBounds(300, 160, 20, 20);
+    auto* arrow = Place<TQDLSpeedButton>(form, "cmdDown", Bounds(300, 160, 20, 20));
     arrow->SetSpeedButtonType(qstDown);
     arrow->SetCaption("v");
 
     TPngImage png;
     RampPng(png, 16, 16, 0x4080C0);
-    auto* pngButton = new TPngSpeedButton(form);
-    pngButton->SetName("cmdPng");
-    pngButton->SetParent(form);
-    pngButton->SetBounds(4, 160, 90, 26);
+    auto* pngButton = Place<TPngSpeedButton>(form, "cmdPng", Bounds(4, 160, 90, 26));
     pngButton->SetCaption("Open");
     pngButton->SetPngImage(&png);
     pngButton->SetEnabled(false);
@@ -140,10 +128,7 @@ void BuildForm(TForm* form) {
 
     TPngImage pushed;
     RampPng(pushed, 12, 12, 0x20E010);
-    auto* imageButton = new TPNGImageButton(form);
-    imageButton->SetName("cmdImage");
-    imageButton->SetParent(form);
-    imageButton->SetBounds(100, 160, 90, 26);
+    auto* imageButton = Place<TPNGImageButton>(form, "cmdImage", Bounds(100, 160, 90, 26));
     imageButton->SetGroupIndex(1);
     imageButton->SetAllowAllUp(true);
     imageButton->SetDown(true);
@@ -153,10 +138,7 @@ void BuildForm(TForm* form) {
     TPngImage tile, corner;
     RampPng(tile, 7, 5, 0x99CC33);
     RampPng(corner, 6, 6, 0x1133EE);
-    auto* skin = new TTiledImage(form);
-    skin->SetName("imgSkin");
-    skin->SetParent(form);
-    skin->SetBounds(4, 190, 200, 100);
+    auto* skin = Place<TTiledImage>(form, "imgSkin", Bounds(4, 190, 200, 100));
     skin->Picture()->SetGraphic(&tile);
     skin->SetTopLeftCorner(&corner);
     skin->SetBottomRightCorner(&corner);
