@@ -3,6 +3,8 @@
 #include "components/controls/FlatPanels.h"
 
 #include "components/controls/ThemeBinding.h"
+#include "platform/controls/ControlStreaming.h"
+#include "platform/streaming/PropertyRegistry.h"
 
 namespace epc {
 
@@ -195,5 +197,36 @@ void TFlatScrollBox::Dispatch(TMessage& message) {
     }
     TScrollBox::Dispatch(message);
 }
+
+// ---- Stream form ---------------------------------------------------------------------------
+
+namespace {
+
+[[maybe_unused]] const bool FlatPanelsRegistered = [] {
+    PublishControlProperties("TXPPanel", "TCustomPanel", PanelControlProperties());
+    RegisterClass<TXPPanel>("TXPPanel");
+
+    using F = TFlatPanel;
+    PublishControlProperties("TFlatPanel", "TCustomPanel", PanelControlProperties());
+    TPublished<F>("TFlatPanel", "TCustomPanel")
+        .Integer("TopBorder", &F::TopBorder, &F::SetTopBorder, 0)
+        .Integer("LeftBorder", &F::LeftBorder, &F::SetLeftBorder, 0)
+        .Integer("RightBorder", &F::RightBorder, &F::SetRightBorder, 0)
+        .Integer("BottomBorder", &F::BottomBorder, &F::SetBottomBorder, 0)
+        .Boolean("EraseBackground", &F::EraseBackground, &F::SetEraseBackground, true)
+        .Boolean("ShowBottomWhiteLine", &F::ShowBottomWhiteLine, &F::SetShowBottomWhiteLine, false);
+    RegisterClass<F>("TFlatPanel");
+
+    PublishControlProperties("TFlatScrollBox", "TScrollBox",
+                             {"Align",       "Anchors",    "Color",          "Constraints",
+                              "Ctl3D",       "Enabled",    "Font",           "ParentColor",
+                              "ParentCtl3D", "ParentFont", "ParentShowHint", "PopupMenu",
+                              "ShowHint",    "TabOrder",   "TabStop",        "Visible",
+                              "OnClick",     "OnEnter",    "OnExit",         "OnResize"});
+    RegisterClass<TFlatScrollBox>("TFlatScrollBox");
+    return true;
+}();
+
+} // namespace
 
 } // namespace epc

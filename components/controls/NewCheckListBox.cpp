@@ -4,7 +4,10 @@
 
 #include <algorithm>
 
+#include "platform/controls/ControlStreaming.h"
 #include "platform/controls/Forms.h"
+#include "platform/streaming/Filer.h"
+#include "platform/streaming/PropertyRegistry.h"
 
 namespace epc {
 
@@ -351,8 +354,9 @@ void TNewCheckListBox::SetItemState(int index, TCheckBoxState aState) {
     if (s->State == aState) return;
     s->State = aState;
     InvalidateCheck(index);
-    if (HandleAllocated())
-        NotifyWinEvent(EVENT_OBJECT_STATECHANGE, Handle(), OBJID_CLIENT, LONG(index + 1));
+    const TAccessibilityLibrary& acc = AccessibilityLibrary();
+    if (HandleAllocated() && acc.NotifyWinEvent)
+        acc.NotifyWinEvent(EVENT_OBJECT_STATECHANGE, Handle(), OBJID_CLIENT, LONG(index + 1));
 }
 
 void TNewCheckListBox::ToggleCheckState(int index) {
@@ -699,19 +703,21 @@ void TNewCheckListBox::WMSetFocus(TMessage& message) {
 }
 
 void TNewCheckListBox::WMGetObject(TMessage& message) {
-    if (LONG(message.LParam) != OBJID_CLIENT) {
+    // Without the accessibility library the window answers as any other does: no object.
+    if (LONG(message.LParam) != OBJID_CLIENT || !AccessibilityAvailable()) {
         TCustomListBox::Dispatch(message);
         return;
     }
+    const TAccessibilityLibrary& acc = AccessibilityLibrary();
     if (!FAccObject) {
         IAccessible* standard = nullptr;
-        if (FAILED(CreateStdAccessibleObject(Handle(), OBJID_CLIENT, IID_IAccessible,
-                                             reinterpret_cast<void**>(&standard))) ||
+        if (FAILED(acc.CreateStdAccessibleObject(Handle(), OBJID_CLIENT, IID_IAccessible,
+                                                 reinterpret_cast<void**>(&standard))) ||
             !standard)
             throw Exception("CreateStdAccessibleObject failed");
         FAccObject = new TAccObject(this, standard);
     }
-    message.Result = LresultFromObject(IID_IAccessible, message.WParam, FAccObject);
+    message.Result = acc.LresultFromObject(IID_IAccessible, message.WParam, FAccObject);
 }
 
 void TNewCheckListBox::Dispatch(TMessage& message) {
@@ -755,5 +761,120 @@ void TNewCheckListBox::Dispatch(TMessage& message) {
     }
     TCustomListBox::Dispatch(message);
 }
+
+// ---- Stream form ---------------------------------------------------------------------------
+
+namespace {
+
+// One item's state as stored: the captions travel as the list's items, the states beside them
+// in a collection of these.
+class TItemStateRecord : public TCollectionItem {
+public:
+    using TCollectionItem::TCollectionItem;
+    std::string ClassName() const override { return "TNewCheckListItemState"; }
+    TItemType ItemType = itGroup;
+    int Level = 0;
+    TCheckBoxState State = cbUnchecked;
+    bool Enabled = true;
+    bool HasInternalChildren = false;
+    bool CheckWhenParentChecked = false;
+    std::string SubItem;
+};
+
+TCollection MakeStateRecords() {
+    return TCollection("TNewCheckListItemState",
+                       [](TCollection* c) { return new TItemStateRecord(c); });
+}
+
+} // namespace
+
+void TNewCheckListBox::DefineProperties(TFiler* filer) {
+    TCustomListBox::DefineProperties(filer);
+    filer->DefineProperty(
+        "ItemStates",
+        [this](TReader& reader) {
+            TCollection records = MakeStateRecords();
+            reader.ReadCollection(&records);
+            if (records.Count() > Count()) throw EReadError("Invalid property value");
+            for (int i = 0; i < records.Count(); ++i) {
+                auto* r = static_cast<TItemStateRecord*>(records.Items(i));
+                TItemState* s = GetState(i);
+                s->ItemType = r->ItemType;
+                // The level rule of adding holds for stored items too.
+                int maxLevel = i == 0 ? 0 : GetState(i - 1)->Level + 1;
+                s->Level = uint8_t(std::clamp(r->Level, 0, maxLevel));
+                s->State = r->State;
+                s->Enabled = r->Enabled;
+                s->HasInternalChildren = r->HasInternalChildren;
+                s->CheckWhenParentChecked = r->CheckWhenParentChecked;
+                s->SubItem = r->SubItem;
+            }
+            if (FShowLines) UpdateThreads();
+            RemeasureAll();
+        },
+        [this](TWriter& writer) {
+            TCollection records = MakeStateRecords();
+            for (int i = 0; i < Count(); ++i) {
+                auto* r = static_cast<TItemStateRecord*>(records.Add());
+                TItemState* s = GetState(i);
+                r->ItemType = s->ItemType;
+                r->Level = s->Level;
+                r->State = s->State;
+                r->Enabled = s->Enabled != 0;
+                r->HasInternalChildren = s->HasInternalChildren != 0;
+                r->CheckWhenParentChecked = s->CheckWhenParentChecked != 0;
+                r->SubItem = s->SubItem;
+            }
+            writer.WriteCollection(&records);
+        },
+        Count() > 0);
+}
+
+namespace {
+
+// Forms holding a check list create it by name and read its items back with their states.
+[[maybe_unused]] const bool NewCheckListBoxRegistered = [] {
+    using R = TItemStateRecord;
+    TPublished<R>("TNewCheckListItemState", "TCollectionItem")
+        .Enum(
+            "ItemType", [](R& r) { return r.ItemType; }, [](R& r, TItemType v) { r.ItemType = v; },
+            {"itGroup", "itCheck", "itRadio"})
+        .Integer(
+            "Level", [](R& r) { return r.Level; }, [](R& r, int v) { r.Level = v; }, 0)
+        .Enum(
+            "State", [](R& r) { return r.State; }, [](R& r, TCheckBoxState v) { r.State = v; },
+            {"cbUnchecked", "cbChecked", "cbGrayed"}, cbUnchecked)
+        .Boolean(
+            "Enabled", [](R& r) { return r.Enabled; }, [](R& r, bool v) { r.Enabled = v; }, true)
+        .Boolean(
+            "HasInternalChildren", [](R& r) { return r.HasInternalChildren; },
+            [](R& r, bool v) { r.HasInternalChildren = v; }, false)
+        .Boolean(
+            "CheckWhenParentChecked", [](R& r) { return r.CheckWhenParentChecked; },
+            [](R& r, bool v) { r.CheckWhenParentChecked = v; }, false)
+        .String(
+            "SubItem", [](R& r) { return r.SubItem; },
+            [](R& r, const std::string& v) { r.SubItem = v; });
+
+    using L = TNewCheckListBox;
+    PublishControlProperties(
+        "TNewCheckListBox", "TCustomListBox",
+        {"Align",      "Anchors",    "Color",       "Ctl3D",       "DragCursor",  "DragMode",
+         "Enabled",    "Font",       "ParentColor", "ParentCtl3D", "ParentFont",  "ParentShowHint",
+         "PopupMenu",  "ShowHint",   "TabOrder",    "Visible",     "OnClick",     "OnClickCheck",
+         "OnDblClick", "OnDragDrop", "OnDragOver",  "OnEndDrag",   "OnEnter",     "OnExit",
+         "OnKeyDown",  "OnKeyPress", "OnKeyUp",     "OnMouseDown", "OnMouseMove", "OnMouseUp",
+         "OnStartDrag"});
+    TPublished<L>("TNewCheckListBox", "TCustomListBox")
+        .Boolean("Flat", &L::Flat, &L::SetFlat, false)
+        .Integer("MinItemHeight", &L::MinItemHeight, &L::SetMinItemHeight, 16)
+        .Integer("Offset", &L::Offset, &L::SetOffset, 4)
+        .Boolean("ShowLines", &L::ShowLines, &L::SetShowLines, true)
+        .Boolean("WantTabs", &L::WantTabs, &L::SetWantTabs, false);
+    RegisterClass<L>("TNewCheckListBox");
+    return true;
+}();
+
+} // namespace
 
 } // namespace epc

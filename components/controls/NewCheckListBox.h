@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "components/controls/AccessibilityBinding.h"
 #include "components/controls/ThemeBinding.h"
 #include "platform/controls/HintWindow.h"
 #include "platform/controls/StdCtrls.h"
@@ -120,6 +121,8 @@ public:
     HTHEME Theme() const { return FTheme; }
 
     void Dispatch(TMessage& message) override;
+    // Stores every item's state after the items ("ItemStates").
+    void DefineProperties(TFiler* filer) override;
 
 protected:
     friend class TAccObject;

@@ -1,6 +1,8 @@
 #include "components/controls/PngButtons.h"
 
+#include "platform/controls/ControlStreaming.h"
 #include "platform/controls/ImageList.h"
+#include "platform/streaming/PropertyRegistry.h"
 
 namespace epc {
 
@@ -34,6 +36,8 @@ void TPngSpeedButton::SetPngOptions(TPngOptions value) {
 
 void TPngSpeedButton::Loaded() {
     TSpeedButton::Loaded();
+    // A stored PNG is read straight into the button's own: it loses its gamma here.
+    CopyPng(FPngImage.get(), FPngImage.get());
     CreatePngGlyph();
 }
 
@@ -82,6 +86,11 @@ TPNGImageButton::TPNGImageButton(TComponent* owner)
 
 TPNGImageButton::~TPNGImageButton() = default;
 
+void TPNGImageButton::Loaded() {
+    CopyPng(FPngPushedImage.get(), FPngPushedImage.get());
+    TPngSpeedButton::Loaded();
+}
+
 void TPNGImageButton::SetPngPushedImage(TPngImage* value) {
     CopyPng(FPngPushedImage.get(), value);
     Invalidate();
@@ -90,5 +99,30 @@ void TPNGImageButton::SetPngPushedImage(TPngImage* value) {
 TPngImage* TPNGImageButton::StateImage() {
     return FState == bsDown ? FPngPushedImage.get() : PngImage();
 }
+
+namespace {
+
+[[maybe_unused]] const bool PngButtonsRegistered = [] {
+    using B = TPngSpeedButton;
+    PublishControlProperties("TPngSpeedButton", "TSpeedButton", SpeedButtonControlProperties());
+    TPublished<B>("TPngSpeedButton", "TSpeedButton")
+        // The glyph is a placeholder made from the PNG.
+        .Object("Glyph", &B::Glyph)
+        .Stored(false)
+        .Object("PngImage", &B::PngImage)
+        .StoredIf([](B& b) { return !b.ImageFromAction(); })
+        .Set("PngOptions", &B::PngOptions, &B::SetPngOptions,
+             {"pngBlendOnDisabled", "pngGrayscaleOnDisabled"},
+             int64_t(TPngOptions{pngBlendOnDisabled}.Bits()));
+    RegisterClass<B>("TPngSpeedButton");
+
+    using I = TPNGImageButton;
+    TPublished<I>("TPNGImageButton", "TPngSpeedButton")
+        .Object("PngPushedImage", &I::PngPushedImage);
+    RegisterClass<I>("TPNGImageButton");
+    return true;
+}();
+
+} // namespace
 
 } // namespace epc

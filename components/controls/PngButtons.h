@@ -50,6 +50,8 @@ public:
     TPngImage* PngPushedImage() const { return FPngPushedImage.get(); }
     void SetPngPushedImage(TPngImage* value);
 
+    void Loaded() override;
+
 protected:
     TPngImage* StateImage() override;
 

@@ -1,6 +1,9 @@
 #include "components/controls/PngImageList.h"
 
+#include "platform/controls/ControlStreaming.h"
 #include "platform/core/ScopeGuard.h"
+#include "platform/streaming/Filer.h"
+#include "platform/streaming/PropertyRegistry.h"
 
 namespace epc {
 
@@ -133,6 +136,7 @@ void TPngImageList::SetSize(int aWidth, int aHeight) {
 }
 
 std::unique_ptr<TIcon> TPngImageList::ItemIcon(TPngImageCollectionItem* item) {
+    if (item->PngImage()->Empty()) return std::make_unique<TIcon>();
     if (FEnabledImages || FPngOptions.Empty())
         return PngToIcon(item->PngImage(), item->Background());
     TPngImage copy;
@@ -151,11 +155,9 @@ void TPngImageList::Rebuild() {
         EndUpdate();
     });
     TImageList::Clear();
-    for (int i = 0; i < FPngImages->Count(); ++i) {
-        TPngImageCollectionItem* item = FPngImages->Items(i);
-        if (item->PngImage()->Empty()) continue;
-        TImageList::AddIcon(ItemIcon(item).get());
-    }
+    // An item without a PNG keeps an empty image, so that indices stay those of the items.
+    for (int i = 0; i < FPngImages->Count(); ++i)
+        TImageList::AddIcon(ItemIcon(FPngImages->Items(i)).get());
 }
 
 int TPngImageList::AddItem(std::unique_ptr<TPngImage> png, TColor background) {
@@ -329,5 +331,48 @@ void TPngImageList::DoDraw(int index, TCanvas* canvas, int x, int y, TColor bk, 
     }
     TImageList::DoDraw(index, canvas, x, y, bk, fg, style, imageType, enabled);
 }
+
+// ---- Stream form ---------------------------------------------------------------------------
+
+void TPngImageList::DefineProperties(TFiler* filer) {
+    TImageList::DefineProperties(filer);
+    filer->DefineProperty(
+        "Left", [this](TReader& reader) { FDesignPosition.X = reader.ReadInteger(); },
+        [this](TWriter& writer) { writer.WriteInteger(FDesignPosition.X); }, true);
+    filer->DefineProperty(
+        "Top", [this](TReader& reader) { FDesignPosition.Y = reader.ReadInteger(); },
+        [this](TWriter& writer) { writer.WriteInteger(FDesignPosition.Y); }, true);
+}
+
+void TPngImageList::Loaded() {
+    TImageList::Loaded();
+    // The native images come from the PNGs as they were stored.
+    Rebuild();
+}
+
+namespace {
+
+// Forms hold PNG image lists with their images as PNG data.
+[[maybe_unused]] const bool PngImageListRegistered = [] {
+    RegisterControlProperties();
+    using I = TPngImageCollectionItem;
+    TPublished<I>("TPngImageCollectionItem", "TCollectionItem")
+        .Object("PngImage", &I::PngImage)
+        .String("Name", &I::Name, &I::SetName)
+        .Color("Background", &I::Background, &I::SetBackground);
+    RegisterPublishedClass("TPngImageCollectionItems", "TCollection");
+
+    using L = TPngImageList;
+    TPublished<L>("TPngImageList", "TImageList")
+        .Boolean("EnabledImages", &L::EnabledImages, &L::SetEnabledImages, true)
+        .Set("PngOptions", &L::PngOptions, &L::SetPngOptions,
+             {"pngBlendOnDisabled", "pngGrayscaleOnDisabled"},
+             int64_t(TPngOptions{pngBlendOnDisabled}.Bits()))
+        .Object("PngImages", &L::PngImages);
+    RegisterClass<L>("TPngImageList");
+    return true;
+}();
+
+} // namespace
 
 } // namespace epc

@@ -92,6 +92,12 @@ public:
     // Adds a PNG as a new item (a copy); the index of the new image.
     int AddPng(TPngImage* png, TColor background = clBtnFace);
 
+    // Where the designer showed the list on its form, stored as "Left" and "Top".
+    TPoint DesignPosition() const { return FDesignPosition; }
+    void SetDesignPosition(TPoint value) { FDesignPosition = value; }
+    void DefineProperties(TFiler* filer) override;
+    void Loaded() override;
+
 protected:
     void DoDraw(int index, TCanvas* canvas, int x, int y, TColor bk, TColor fg, TDrawingStyle style,
                 TImageType imageType, bool enabled) override;
@@ -108,6 +114,7 @@ private:
     bool FEnabledImages = true;
     TPngOptions FPngOptions{pngBlendOnDisabled};
     int FLocked = 0;
+    TPoint FDesignPosition;
 };
 
 } // namespace epc

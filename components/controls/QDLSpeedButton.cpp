@@ -1,6 +1,8 @@
 #include "components/controls/QDLSpeedButton.h"
 
 #include "components/controls/ThemeBinding.h"
+#include "platform/controls/ControlStreaming.h"
+#include "platform/streaming/PropertyRegistry.h"
 
 namespace epc {
 
@@ -57,5 +59,19 @@ void TQDLSpeedButton::Paint() {
                              nullptr);
     if (lib->CloseThemeData) lib->CloseThemeData(theme);
 }
+
+namespace {
+
+[[maybe_unused]] const bool QDLSpeedButtonRegistered = [] {
+    using B = TQDLSpeedButton;
+    PublishControlProperties("TQDLSpeedButton", "TSpeedButton", SpeedButtonControlProperties());
+    TPublished<B>("TQDLSpeedButton", "TSpeedButton")
+        .Enum("SpeedButtonType", &B::SpeedButtonType, &B::SetSpeedButtonType, {"qstUp", "qstDown"},
+              qstUp);
+    RegisterClass<B>("TQDLSpeedButton");
+    return true;
+}();
+
+} // namespace
 
 } // namespace epc

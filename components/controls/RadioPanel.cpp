@@ -3,6 +3,9 @@
 #include "components/controls/RadioPanel.h"
 
 #include "components/controls/ThemeBinding.h"
+#include "platform/controls/ControlStreaming.h"
+#include "platform/streaming/Filer.h"
+#include "platform/streaming/PropertyRegistry.h"
 
 namespace epc {
 
@@ -123,5 +126,73 @@ void TCustomRadioPanel::Dispatch(TMessage& message) {
     }
     TCustomPanel::Dispatch(message);
 }
+
+// ---- Stream form ---------------------------------------------------------------------------
+
+namespace {
+
+class TRadioButtonRecord : public TCollectionItem {
+public:
+    using TCollectionItem::TCollectionItem;
+    std::string ClassName() const override { return "TRadioPanelButton"; }
+    std::string Caption;
+    bool Checked = false;
+};
+
+TCollection MakeButtonRecords() {
+    return TCollection("TRadioPanelButton",
+                       [](TCollection* c) { return new TRadioButtonRecord(c); });
+}
+
+} // namespace
+
+void TCustomRadioPanel::DefineProperties(TFiler* filer) {
+    TCustomPanel::DefineProperties(filer);
+    filer->DefineProperty(
+        "Buttons",
+        [this](TReader& reader) {
+            TCollection records = MakeButtonRecords();
+            reader.ReadCollection(&records);
+            for (int i = 0; i < records.Count(); ++i) {
+                auto* r = static_cast<TRadioButtonRecord*>(records.Items(i));
+                TRadioButton* button = AddButton(r->Caption);
+                if (r->Checked) button->SetChecked(true);
+            }
+        },
+        [this](TWriter& writer) {
+            TCollection records = MakeButtonRecords();
+            for (TRadioButton* button : FButtons) {
+                auto* r = static_cast<TRadioButtonRecord*>(records.Add());
+                r->Caption = button->Caption();
+                r->Checked = button->Checked();
+            }
+            writer.WriteCollection(&records);
+        },
+        !FButtons.empty());
+}
+
+namespace {
+
+[[maybe_unused]] const bool RadioPanelRegistered = [] {
+    using R = TRadioButtonRecord;
+    TPublished<R>("TRadioPanelButton", "TCollectionItem")
+        .String(
+            "Caption", [](R& r) { return r.Caption; },
+            [](R& r, const std::string& v) { r.Caption = v; })
+        .Boolean(
+            "Checked", [](R& r) { return r.Checked; }, [](R& r, bool v) { r.Checked = v; }, false);
+
+    using P = TCustomRadioPanel;
+    TPublished<P>("TCustomRadioPanel", "TCustomPanel")
+        .Integer("ButtonHeight", &P::ButtonHeight, &P::SetButtonHeight, 22)
+        .Integer("TopOffset", &P::TopOffset, &P::SetTopOffset, 0)
+        .Integer("BottomMargin", &P::BottomMargin, &P::SetBottomMargin, 0)
+        .Event("OnButtonClick");
+    PublishControlProperties("TRadioPanel", "TCustomRadioPanel", PanelControlProperties());
+    RegisterClass<TRadioPanel>("TRadioPanel");
+    return true;
+}();
+
+} // namespace
 
 } // namespace epc

@@ -32,6 +32,9 @@ public:
     TRadioPanelButtonClickEvent OnButtonClick;
 
     void Dispatch(TMessage& message) override;
+    // The buttons made at run time are stored with the panel ("Buttons": caption and checked
+    // state of each) and made again when it is read.
+    void DefineProperties(TFiler* filer) override;
 
 protected:
     void Resize() override;

@@ -1,8 +1,10 @@
 #include "components/controls/TiledImage.h"
 
 #include "components/controls/PngFunctions.h"
+#include "platform/controls/ControlStreaming.h"
 #include "platform/controls/Forms.h"
 #include "platform/core/ScopeGuard.h"
+#include "platform/streaming/PropertyRegistry.h"
 
 namespace epc {
 
@@ -169,5 +171,30 @@ void TTiledImage::Paint() {
     if (!FBottomLeftCorner->Empty() && !FBottomRightCorner->Empty())
         c->FillRect(TRect(FBottomLeftCorner->Width(), h - lw, w - FBottomRightCorner->Width(), h));
 }
+
+namespace {
+
+[[maybe_unused]] const bool TiledImageRegistered = [] {
+    using T = TTiledImage;
+    PublishControlProperties("TTiledImage", "TGraphicControl",
+                             {"Align", "Anchors", "ParentShowHint", "Visible"});
+    TPublished<T>("TTiledImage", "TGraphicControl")
+        .Object("Picture", &T::Picture)
+        .Object("TopLeftCorner", &T::TopLeftCorner)
+        .Object("TopRightCorner", &T::TopRightCorner)
+        .Object("BottomLeftCorner", &T::BottomLeftCorner)
+        .Object("BottomRightCorner", &T::BottomRightCorner)
+        .Object("VerticalLine", &T::VerticalLine)
+        .Object("HorizontalLine", &T::HorizontalLine)
+        .Object("TopLeftCornerMask", &T::TopLeftCornerMask)
+        .Object("TopRightCornerMask", &T::TopRightCornerMask)
+        .Object("BottomLeftCornerMask", &T::BottomLeftCornerMask)
+        .Object("BottomRightCornerMask", &T::BottomRightCornerMask)
+        .Integer("BackgroundItem", &T::BackgroundItem, &T::SetBackgroundItem, 0);
+    RegisterClass<T>("TTiledImage");
+    return true;
+}();
+
+} // namespace
 
 } // namespace epc

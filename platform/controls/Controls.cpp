@@ -4,9 +4,15 @@
 
 #include <algorithm>
 
+#include "platform/controls/ControlStreaming.h"
 #include "platform/controls/Forms.h"
 
 namespace epc {
+
+namespace {
+// Every program with controls can store them in component streams.
+[[maybe_unused]] const bool ControlPropertiesRegistered = (RegisterControlProperties(), true);
+} // namespace
 
 // ---- Shift states ----------------------------------------------------------------------------
 

@@ -223,7 +223,8 @@ public:
 
     TWinControl* Parent() const { return FParent; }
     virtual void SetParent(TWinControl* parent);
-    bool HasParent() const override { return FParent != nullptr; }
+    // Controls are placed in a parent (stream readers give them the record they are read in).
+    bool HasParent() const override { return true; }
     TComponent* GetParentComponent() const override;
     void SetParentComponent(TComponent* value) override;
 

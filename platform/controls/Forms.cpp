@@ -112,6 +112,15 @@ void TCustomForm::Paint() {
     if (OnPaint) OnPaint(this);
 }
 
+void TCustomForm::GetChildren(const std::function<void(TComponent*)>& proc, TComponent* root) {
+    if (root == this)
+        for (int i = 0; i < ComponentCount(); ++i) {
+            auto* control = dynamic_cast<TControl*>(Components(i));
+            if (!control || !control->Parent()) proc(Components(i));
+        }
+    TCustomControl::GetChildren(proc, root);
+}
+
 void TCustomForm::SetVisible(bool v) {
     if (FVisible == v) return;
     if (v) {

@@ -74,6 +74,9 @@ public:
     void SetFocus() override;
     bool CanFocus() override { return Visible() && Enabled(); }
     void SetVisible(bool v) override;
+    // Stored children: the form's components that are not placed controls (image lists,
+    // menus), then its controls.
+    void GetChildren(const std::function<void(TComponent*)>& proc, TComponent* root) override;
 
     TNotifyEvent OnActivate;
     TNotifyEvent OnDeactivate;

@@ -44,9 +44,10 @@ class TCustomListBox;
 
 // The items of a list box: strings with an object each. Indices outside the list raise
 // EListError "List index out of bounds (%d)".
-class TListBoxStrings {
+class TListBoxStrings : public TPersistent {
 public:
     explicit TListBoxStrings(TCustomListBox* listBox) : FListBox(listBox) {}
+    std::string ClassName() const override { return "TListBoxStrings"; }
     int Count() const { return int(FItems.size()); }
     const std::string& Strings(int index) const;
     void SetStrings(int index, const std::string& s);

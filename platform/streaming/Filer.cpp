@@ -131,6 +131,7 @@ void TWriter::WriteProperties(TPersistent* instance) {
     for (const TPropInfo* p : GetPropList(instance->ClassName()))
         WriteProperty(instance, *p);
     instance->DefineProperties(this);
+    CallRegisteredDefineProperties(instance, this);
 }
 
 void TWriter::WriteProperty(TPersistent* instance, const TPropInfo& p) {
@@ -634,6 +635,7 @@ void TReader::ReadProperty(TPersistent* instance) {
         } else {
             FPropName = last;
             obj->DefineProperties(this);
+            if (!FPropName.empty()) CallRegisteredDefineProperties(obj, this);
             if (!FPropName.empty()) { // nobody claimed it: an unknown property
                 FPropName.clear();
                 SkipValue();

@@ -13,6 +13,7 @@ struct Registry {
     std::mutex Lock;
     std::map<std::string, std::unique_ptr<TClassInfo>> Classes; // key: upper-cased name
     std::map<std::string, TComponentFactory> Factories;
+    std::map<std::string, TDefinePropertiesProc> DefineProcs; // key: upper-cased class name
 
     Registry() {
         // The framework's own base classes, so that every chain of parents ends here.
@@ -272,6 +273,32 @@ int GetEnumValue(const TIdentList& idents, const std::string& name) {
     for (size_t i = 0; i < idents.size(); ++i)
         if (SameText(idents[i], name)) return int(i);
     return -1;
+}
+
+// ---- custom properties of classes below the streaming layer ---------------------------------
+
+void RegisterDefineProperties(const std::string& className, TDefinePropertiesProc proc) {
+    Registry& r = TheRegistry();
+    std::lock_guard<std::mutex> guard(r.Lock);
+    r.DefineProcs[UpperCase(className)] = std::move(proc);
+}
+
+void CallRegisteredDefineProperties(TPersistent* instance, TFiler* filer) {
+    if (!instance) return;
+    std::vector<TDefinePropertiesProc> procs;
+    {
+        Registry& r = TheRegistry();
+        std::lock_guard<std::mutex> guard(r.Lock);
+        std::string name = instance->ClassName();
+        for (int depth = 0; !name.empty() && depth < MaxClassDepth; ++depth) {
+            auto it = r.DefineProcs.find(UpperCase(name));
+            if (it != r.DefineProcs.end() && it->second) procs.push_back(it->second);
+            const TClassInfo* ci = r.Find(name);
+            name = ci ? ci->ParentName : std::string();
+        }
+    }
+    for (auto& proc : procs)
+        proc(instance, filer);
 }
 
 // ---- class registry ---------------------------------------------------------------------------

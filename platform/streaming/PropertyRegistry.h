@@ -123,6 +123,17 @@ TPersistent* GetObjectProp(TPersistent* instance, const std::string& propName);
 std::string GetEnumName(const TIdentList& idents, int64_t value);
 int GetEnumValue(const TIdentList& idents, const std::string& name);
 
+// ---- custom properties of classes below the streaming layer ---------------------------------
+
+class TFiler;
+// A class's extra stream properties (a picture's "Data", a string list's "Strings") for classes
+// that cannot override DefineProperties because they live below this layer.
+using TDefinePropertiesProc = std::function<void(TPersistent* instance, TFiler* filer)>;
+// Registered for a class, the proc also serves every class registered as derived from it.
+void RegisterDefineProperties(const std::string& className, TDefinePropertiesProc proc);
+// Calls the procs registered for the instance's class and its ancestors, nearest first.
+void CallRegisteredDefineProperties(TPersistent* instance, TFiler* filer);
+
 // ---- class registry -------------------------------------------------------------------------
 
 using TComponentFactory = std::function<TComponent*(TComponent* owner)>;

@@ -457,6 +457,107 @@ TEST_F(CheckListTest, ClippedCaptionShowsItsHintAfterThePause) {
     EXPECT_FALSE(List->CaptionHint()->IsHintShowing());
 }
 
+// A check list showing one item in each state, made after the theme library is bound.
+TTestCheckList* MakeStatesList(TForm* form) {
+    auto* list = new TTestCheckList(form);
+    list->SetParent(form);
+    list->SetBorderStyle(bsNone);
+    list->SetBounds(0, 0, 200, 120);
+    list->AddCheckItem("parent", "", 0, true, true, false, true, nullptr);
+    list->AddCheckItem("on", "", 1, true, true, false, true, nullptr);
+    list->AddCheckItem("off", "", 1, false, true, false, false, nullptr);
+    list->AddCheckItem("disabled", "", 0, true, false, false, true, nullptr);
+    return list;
+}
+
+TEST_F(CheckListTest, WithoutTheThemeLibraryOrItsEntryPointsTheBoxesAreClassic) {
+    FreeComponent(List);
+    List = nullptr;
+    // The picture without any theme library.
+    InstallRecordingThemeLibrary(nullptr);
+    TTestCheckList* plain = MakeStatesList(Form);
+    testing::ShowForm(Form);
+    TWindowPixels classic = testing::ClientPixels(plain);
+    EXPECT_EQ(plain->Theme(), nullptr);
+    FreeComponent(plain);
+
+    // A library lacking an entry point the boxes need draws the same classic picture.
+    for (const char* missing : {"DrawThemeBackground", "OpenThemeData", "IsThemeActive"}) {
+        TRecordingThemeLibrary theme;
+        theme.Missing = {missing};
+        InstallRecordingThemeLibrary(&theme);
+        TTestCheckList* list = MakeStatesList(Form);
+        list->Invalidate();
+        testing::Pump();
+        EXPECT_TRUE(theme.CallsOf("DrawThemeBackground").empty()) << missing;
+        EXPECT_TRUE(testing::ClientPixels(list).Pixels == classic.Pixels) << missing;
+        FreeComponent(list);
+        EXPECT_EQ(theme.OpenThemes, 0);
+    }
+
+    // With every entry point the theme draws, with the part and state numbers of each box.
+    TRecordingThemeLibrary theme;
+    InstallRecordingThemeLibrary(&theme);
+    TTestCheckList* themed = MakeStatesList(Form);
+    themed->Invalidate();
+    testing::Pump();
+    std::vector<std::pair<int, int>> drawn;
+    for (const TThemeCall& c : theme.CallsOf("DrawThemeBackground"))
+        drawn.push_back({c.Part, c.State});
+    ASSERT_GE(drawn.size(), 4u);
+    drawn.erase(drawn.begin(), drawn.end() - 4);
+    // Grayed parent 9, checked 5, unchecked 1, checked and disabled 5 + 3.
+    EXPECT_EQ(drawn, (std::vector<std::pair<int, int>>{{3, 9}, {3, 5}, {3, 1}, {3, 8}}));
+    EXPECT_FALSE(testing::ClientPixels(themed).Pixels == classic.Pixels);
+    FreeComponent(themed); // before the recorder goes
+}
+
+// The role of the object a client gets for the window's client area.
+LONG ClientObjectRole(HWND window) {
+    IAccessible* acc = nullptr;
+    if (FAILED(AccessibleObjectFromWindow(window, DWORD(OBJID_CLIENT), IID_IAccessible,
+                                          reinterpret_cast<void**>(&acc))))
+        return -1;
+    LONG role = 0;
+    acc->get_accRole(CHILDID_SELF, &role);
+    acc->Release();
+    return role;
+}
+
+TEST_F(CheckListTest, WithoutTheAccessibilityEntryPointsThereIsNoObjectAndNoEvent) {
+    AddFamily();
+    testing::ShowForm(Form);
+    // Each of the three entry points missing in turn.
+    for (const char* missing :
+         {"CreateStdAccessibleObject", "LresultFromObject", "NotifyWinEvent"}) {
+        SetAccessibilityLibraryLoader([missing](const std::string& fileName) {
+            auto module = PlatformAccessibilityLibrary(fileName);
+            if (module) module->EntryPoints.erase(missing);
+            return module;
+        });
+        std::string entry = missing;
+        bool objects = entry == "NotifyWinEvent";
+        EXPECT_EQ(AccessibilityAvailable(), objects) << missing;
+        LRESULT answer = SendMessage(List->Handle(), WM_GETOBJECT, 0, LPARAM(LONG(OBJID_CLIENT)));
+        EXPECT_EQ(answer > 0, objects) << missing;
+        // A client asking gets the list's own object, or else the window's standard one.
+        if (answer > 0) {
+            IAccessible* own = nullptr;
+            ASSERT_EQ(ObjectFromLresult(answer, IID_IAccessible, 0, reinterpret_cast<void**>(&own)),
+                      S_OK);
+            own->Release();
+        }
+        EXPECT_EQ(ClientObjectRole(List->Handle()),
+                  objects ? ROLE_SYSTEM_OUTLINE : ROLE_SYSTEM_CLIENT)
+            << missing;
+        ClearWinEventLog();
+        List->SetChecked(0, !List->Checked(0));
+        EXPECT_EQ(WinEventLog().empty(), entry == "NotifyWinEvent") << missing;
+    }
+    SetAccessibilityLibraryLoader({});
+    EXPECT_TRUE(AccessibilityAvailable());
+}
+
 TEST_F(CheckListTest, IndexOutsideTheListIsTheListError) {
     AddFamily();
     EXPECT_THROW(List->Checked(6), EListError);

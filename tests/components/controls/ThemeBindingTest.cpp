@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <string>
+
 namespace epc {
 namespace {
 
@@ -22,13 +25,16 @@ TEST_F(ThemeBindingTest, AbsentLibraryMeansClassicDrawing) {
 TEST_F(ThemeBindingTest, LoadedOnceAndFreedWhenTheCountReachesZero) {
     int loads = 0;
     TRecordingThemeLibrary recorder;
-    SetThemeLibraryLoader([&] {
+    std::string asked;
+    SetThemeLibraryLoader([&](const std::string& fileName) {
         ++loads;
+        asked = fileName;
         return recorder.MakeLibrary();
     });
     EXPECT_TRUE(InitThemeLibrary());
     EXPECT_TRUE(InitThemeLibrary());
     EXPECT_EQ(loads, 1);
+    EXPECT_EQ(asked, "uxtheme.dll");
     EXPECT_TRUE(UseThemes());
     FreeThemeLibrary();
     EXPECT_NE(ThemeLibrary(), nullptr);
@@ -53,9 +59,38 @@ TEST_F(ThemeBindingTest, ThemesNeedTheAppAndTheSystemThemedAndBothEntryPoints) {
     EXPECT_FALSE(UseThemes());
     recorder.Active = true;
     EXPECT_TRUE(UseThemes());
-    ThemeLibrary()->IsAppThemed = nullptr; // a library without the entry point
+    FreeThemeLibrary();
+    // A library without one of the two entry points is never themed.
+    for (const char* missing : {"IsAppThemed", "IsThemeActive"}) {
+        recorder.Missing = {missing};
+        ASSERT_TRUE(InitThemeLibrary());
+        EXPECT_FALSE(UseThemes()) << missing;
+        FreeThemeLibrary();
+    }
+}
+
+TEST_F(ThemeBindingTest, EntryPointsAreLookedUpByNameAndSignature) {
+    // A library with a few entry points, one of them of another signature.
+    SetThemeLibraryLoader([](const std::string&) {
+        auto module = std::make_unique<TLibraryModule>();
+        module->EntryPoints["GetThemeSysSize"] =
+            std::function<int(HTHEME, int)>([](HTHEME, int id) { return id * 2; });
+        module->EntryPoints["GetThemeSysColor"] = std::function<int(int)>([](int) { return 1; });
+        module->EntryPoints["EnableTheming"] =
+            std::function<HRESULT(BOOL)>([](BOOL) { return S_OK; });
+        return module;
+    });
+    ASSERT_TRUE(InitThemeLibrary());
+    TThemeLibrary* lib = ThemeLibrary();
+    ASSERT_TRUE(lib->GetThemeSysSize);
+    EXPECT_EQ(lib->GetThemeSysSize(nullptr, 21), 42);
+    EXPECT_TRUE(lib->EnableTheming);
+    EXPECT_FALSE(lib->GetThemeSysColor); // found, but not of its signature
+    EXPECT_FALSE(lib->OpenThemeData);    // not there at all
+    EXPECT_FALSE(lib->DrawThemeText);
     EXPECT_FALSE(UseThemes());
     FreeThemeLibrary();
+    EXPECT_EQ(ThemeLibrary(), nullptr);
 }
 
 TEST_F(ThemeBindingTest, RecorderKeepsPartsStatesAndOpenThemes) {

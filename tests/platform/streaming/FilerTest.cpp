@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <memory>
 
 #include "platform/core/Exceptions.h"
@@ -285,6 +286,41 @@ TEST_F(Streaming, ChildrenAreCreatedOwnedParentedAndLoadedBeforeTheirParent) {
     TStringStream again(s);
     ReadComponent(again, r);
     EXPECT_EQ(r->ComponentCount(), 2);
+}
+
+TEST_F(Streaming, RegisteredCustomPropertiesServeTheClassAndItsDescendants) {
+    // Notes kept outside the objects, stored as "Note" by a proc registered for the class.
+    static std::map<TPersistent*, int> notes;
+    notes.clear();
+    RegisterDefineProperties("TTestWidget", [](TPersistent* instance, TFiler* filer) {
+        filer->DefineProperty(
+            "Note", [instance](TReader& r) { notes[instance] = r.ReadInteger(); },
+            [instance](TWriter& w) { w.WriteInteger(notes[instance]); },
+            notes.count(instance) != 0);
+    });
+    TTestWidget root(nullptr);
+    root.SetName("Root");
+    root.Points = {5}; // the class's own custom property comes first
+    auto* panel = new TTestPanel(&root);
+    panel->SetName("P");
+    panel->SetParentComponent(&root);
+    notes[&root] = 300;
+    notes[panel] = -2;
+    std::string s = Save(&root);
+    EXPECT_LT(s.find("Points"), s.find("Note"));
+
+    notes.clear();
+    TStringStream in(s);
+    std::unique_ptr<TComponent> made(ReadComponent(in, nullptr));
+    ASSERT_NE(made, nullptr);
+    EXPECT_EQ(notes[made.get()], 300);
+    EXPECT_EQ(notes[made->FindComponent("P")], -2);
+    // Without a registration the property is unknown and skipped.
+    RegisterDefineProperties("TTestWidget", nullptr);
+    notes.clear();
+    TTestWidget plain(nullptr);
+    Load(s, &plain);
+    EXPECT_TRUE(notes.empty());
 }
 
 TEST_F(Streaming, CollectionReplacesTheItemsItHeld) {

@@ -1,0 +1,323 @@
+// Forms holding the program's controls, written to component streams and read into new forms.
+
+#include <gtest/gtest.h>
+
+#include <png.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "tests/components/controls/ControlsTestSupport.h"
+
+#include "components/controls/FlatPanels.h"
+#include "components/controls/NewCheckListBox.h"
+#include "components/controls/PngButtons.h"
+#include "components/controls/PngImageList.h"
+#include "components/controls/QDLSpeedButton.h"
+#include "components/controls/RadioPanel.h"
+#include "components/controls/TiledImage.h"
+#include "platform/streaming/Filer.h"
+#include "platform/streaming/PropertyRegistry.h"
+
+namespace epc {
+namespace {
+
+// An RGBA PNG with a diagonal colour ramp and alpha falling off to the right.
+void RampPng(TPngImage& png, int w, int h, uint32_t seed) {
+    TDecodedImage img;
+    img.Width = w;
+    img.Height = h;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            uint32_t a = x == 0 ? 0 : uint32_t(255 - x * 200 / w);
+            uint32_t r = (seed + uint32_t(x * 17)) & 0xFF, g = (seed * 3 + uint32_t(y * 23)) & 0xFF;
+            img.Pixels.push_back(a << 24 | r << 16 | g << 8 | ((seed >> 8) & 0xFF));
+        }
+    img.HasAlpha = true;
+    img.ColorType = 6;
+    png.LoadFromImage(img);
+}
+
+// The pixels libpng makes of stored PNG bytes, as 0xAARRGGBB.
+std::vector<uint32_t> DecodeWithLibpng(const std::string& bytes, int& width, int& height) {
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_memory(&image, bytes.data(), bytes.size())) return {};
+    image.format = PNG_FORMAT_BGRA;
+    std::vector<uint32_t> pixels(size_t(image.width) * image.height);
+    if (!png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr)) return {};
+    width = int(image.width);
+    height = int(image.height);
+    return pixels;
+}
+
+class StoredFormsTest : public epc::test::FormFixture {
+protected:
+    // The form's stream, read into a new form (freed with the platform, as the fixture's is).
+    TForm* ReadBack(const std::string& bytes) {
+        auto* copy = new TForm(nullptr);
+        TStringStream in(bytes);
+        ReadComponent(in, copy);
+        return copy;
+    }
+    static std::string Write(TComponent* root) {
+        TMemoryStream out;
+        WriteComponent(out, root);
+        return out.DataString();
+    }
+};
+
+// A control of the form, named and placed.
+template <class T> T* Place(TForm* form, const std::string& name, TRect bounds) {
+    auto* control = new T(form);
+    control->SetName(name);
+    control->SetParent(form);
+    control->SetBoundsRect(bounds);
+    return control;
+}
+
+// A form with every stored control of the program.
+void BuildForm(TForm* form) {
+    form->SetName("SkinForm");
+    form->SetColor(TColor(RGB(200, 210, 220)));
+
+    auto* list = Place<TNewCheckListBox>(form, "clbSections", Bounds(4, 4, 180, 150));
+    list->SetFlat(true);
+    list->SetOffset(3);
+    list->AddGroupItem("Exam", "", 0, nullptr);
+    list->AddCheckItem("Networking", "12", 1, false, true, false, true, nullptr);
+    list->AddCheckItem("Routing", "", 2, true, true, false, true, nullptr);
+    list->AddCheckItem("Switching", "", 2, false, true, false, false, nullptr);
+    list->AddCheckItem("Security", "8", 1, true, false, false, true, nullptr);
+    list->AddCheckItem("Storage", "", 1, false, true, true, true, nullptr);
+
+    auto* radios = Place<TRadioPanel>(form, "pnlChoices", Bounds(190, 4, 120, 40));
+    radios->SetTopOffset(3);
+    radios->SetBottomMargin(2);
+    radios->AddButton("Alpha");
+    radios->AddButton("Beta")->SetChecked(true);
+    radios->AddButton("Gamma");
+
+    auto* flat = Place<TFlatPanel>(form, "pnlFlat", Bounds(190, 90, 100, 40));
+    flat->SetCaption("Flat");
+    flat->SetLeftBorder(3);
+    flat->SetTopBorder(2);
+    flat->SetBevelInner(bvLowered);
+    flat->SetShowBottomWhiteLine(true);
+    flat->SetColor(TColor(RGB(240, 230, 140)));
+
+    auto* xp = Place<TXPPanel>(form, "pnlXP", Bounds(190, 134, 100, 24));
+    xp->SetBorderStyle(bsSingle);
+    xp->SetCaption("XP");
+
+    auto* box = Place<TFlatScrollBox>(form, "sbFlat", Bounds(300, 90, 90, 60));
+    box->SetCtl3D(false);
+
+    auto* arrow = Place<TQDLSpeedButton>(form, "cmdDown", Bounds(300, 160, 20, 20));
+    arrow->SetSpeedButtonType(qstDown);
+    arrow->SetCaption("v");
+
+    TPngImage png;
+    RampPng(png, 16, 16, 0x4080C0);
+    auto* pngButton = Place<TPngSpeedButton>(form, "cmdPng", Bounds(4, 160, 90, 26));
+    pngButton->SetCaption("Open");
+    pngButton->SetPngImage(&png);
+    pngButton->SetEnabled(false);
+    pngButton->SetPngOptions({pngBlendOnDisabled, pngGrayscaleOnDisabled});
+
+    TPngImage pushed;
+    RampPng(pushed, 12, 12, 0x20E010);
+    auto* imageButton = Place<TPNGImageButton>(form, "cmdImage", Bounds(100, 160, 90, 26));
+    imageButton->SetGroupIndex(1);
+    imageButton->SetAllowAllUp(true);
+    imageButton->SetDown(true);
+    imageButton->SetPngImage(&png);
+    imageButton->SetPngPushedImage(&pushed);
+
+    TPngImage tile, corner;
+    RampPng(tile, 7, 5, 0x99CC33);
+    RampPng(corner, 6, 6, 0x1133EE);
+    auto* skin = Place<TTiledImage>(form, "imgSkin", Bounds(4, 190, 200, 100));
+    skin->Picture()->SetGraphic(&tile);
+    skin->SetTopLeftCorner(&corner);
+    skin->SetBottomRightCorner(&corner);
+    TBitmap mask;
+    mask.SetMonochrome(true);
+    mask.SetSize(6, 6);
+    mask.Canvas()->Brush()->SetColor(clWhite);
+    mask.Canvas()->FillRect(TRect(0, 0, 6, 6));
+    mask.Canvas()->Brush()->SetColor(clBlack);
+    mask.Canvas()->FillRect(TRect(0, 0, 3, 3));
+    skin->SetTopRightCornerMask(&mask);
+
+    auto* images = new TPngImageList(form);
+    images->SetName("ilToolbar");
+    images->SetSize(20, 20);
+    images->SetDesignPosition(TPoint(312, 48));
+    images->SetPngOptions({pngGrayscaleOnDisabled});
+    for (int size : {20, 16, 9}) {
+        TPngImage p;
+        RampPng(p, size, size, uint32_t(size * 0x0A0B0C));
+        images->AddPng(&p, size == 16 ? clNone : clBtnFace);
+    }
+    images->PngImages()->Items(1)->SetName("open");
+    images->PngImages()->Add(); // an item without a PNG
+    TPngImage last;
+    RampPng(last, 20, 20, 0x7F1020);
+    images->AddPng(&last, TColor(RGB(255, 255, 0)));
+}
+
+TEST_F(StoredFormsTest, FormReadBackPaintsPixelForPixel) {
+    BuildForm(Form);
+    testing::ShowForm(Form);
+    std::string bytes = Write(Form);
+    ASSERT_EQ(bytes.compare(0, 4, "TPF0"), 0);
+
+    TForm* copy = ReadBack(bytes);
+    copy->SetBorderStyle(bsNone);
+    testing::ShowForm(copy, 100, 100);
+    TWindowPixels before = testing::ClientPixels(Form);
+    TWindowPixels after = testing::ClientPixels(copy);
+    ASSERT_EQ(before.Width, after.Width);
+    ASSERT_EQ(before.Height, after.Height);
+    int differing = 0;
+    for (size_t i = 0; i < before.Pixels.size(); ++i)
+        if (before.Pixels[i] != after.Pixels[i]) ++differing;
+    if (differing) {
+        auto dir = epc::test::ScratchFolder();
+        testing::SavePng(before, (dir / "before.png").string());
+        testing::SavePng(after, (dir / "after.png").string());
+    }
+    EXPECT_EQ(differing, 0);
+    // The stream written from the copy is the same stream.
+    EXPECT_TRUE(Write(copy) == bytes);
+}
+
+TEST_F(StoredFormsTest, CheckListItemsKeepTheirStates) {
+    BuildForm(Form);
+    TForm* copy = ReadBack(Write(Form));
+    auto* list = dynamic_cast<TNewCheckListBox*>(copy->FindComponent("clbSections"));
+    ASSERT_NE(list, nullptr);
+    ASSERT_EQ(list->Count(), 6);
+    EXPECT_TRUE(list->Flat());
+    EXPECT_EQ(list->Offset(), 3);
+    EXPECT_EQ(list->Items()->Strings(3), "Switching");
+    EXPECT_EQ(list->ItemLevel(3), 2);
+    EXPECT_EQ(list->State(1), cbGrayed);
+    EXPECT_EQ(list->State(2), cbChecked);
+    EXPECT_EQ(list->State(4), cbChecked);
+    EXPECT_FALSE(list->ItemEnabled(4));
+    EXPECT_EQ(list->SubItem(1), "12");
+    // The tree still propagates: checking the grayed branch checks what follows it.
+    list->SetChecked(3, true);
+    EXPECT_EQ(list->State(1), cbChecked);
+    // Radio buttons come back with the checked one.
+    auto* radios = dynamic_cast<TRadioPanel*>(copy->FindComponent("pnlChoices"));
+    ASSERT_NE(radios, nullptr);
+    ASSERT_EQ(radios->ButtonCount(), 3);
+    EXPECT_TRUE(radios->Buttons(1)->Checked());
+    EXPECT_FALSE(radios->Buttons(0)->Checked());
+    EXPECT_EQ(radios->TopOffset(), 3);
+}
+
+TEST_F(StoredFormsTest, StoredLevelsKeepTheLevelRule) {
+    auto* list = new TNewCheckListBox(Form);
+    list->SetName("clb");
+    list->SetParent(Form);
+    list->AddGroupItem("a", "", 0, nullptr);
+    list->AddCheckItem("b", "", 1, false, true, false, true, nullptr);
+    std::string bytes = Write(list);
+    // Level 1 of the second item becomes 9 in the stream: read back it is clamped to 1.
+    size_t at = bytes.find("Level");
+    ASSERT_NE(at, std::string::npos);
+    ASSERT_EQ(bytes[at + 5], char(TValueType::vaInt8));
+    bytes[at + 6] = 9;
+    TNewCheckListBox copy(nullptr);
+    TStringStream in(bytes);
+    ReadComponent(in, &copy);
+    EXPECT_EQ(copy.ItemLevel(1), 1);
+}
+
+TEST_F(StoredFormsTest, ImageListStoresPngDataThatLibpngDecodes) {
+    BuildForm(Form);
+    auto* images = dynamic_cast<TPngImageList*>(Form->FindComponent("ilToolbar"));
+    std::string bytes = Write(Form);
+    // Every stored PNG image is a complete PNG file of the item's pixels.
+    size_t at = 0;
+    int found = 0;
+    for (int i = 0; i < images->PngImages()->Count(); ++i) {
+        TPngImage* png = images->PngImages()->Items(i)->PngImage();
+        if (png->Empty()) continue;
+        at = bytes.find("PngImage.Data", at);
+        ASSERT_NE(at, std::string::npos) << i;
+        at += 13;
+        ASSERT_EQ(bytes[at], char(TValueType::vaBinary));
+        uint32_t n = uint8_t(bytes[at + 1]) | uint8_t(bytes[at + 2]) << 8 |
+                     uint8_t(bytes[at + 3]) << 16 | uint32_t(uint8_t(bytes[at + 4])) << 24;
+        int w = 0, h = 0;
+        std::vector<uint32_t> decoded = DecodeWithLibpng(bytes.substr(at + 5, n), w, h);
+        ASSERT_EQ(w, png->Width());
+        ASSERT_EQ(h, png->Height());
+        EXPECT_EQ(decoded, png->ToImage().Pixels) << i;
+        ++found;
+    }
+    EXPECT_EQ(found, 4);
+
+    TForm* copy = ReadBack(bytes);
+    auto* loaded = dynamic_cast<TPngImageList*>(copy->FindComponent("ilToolbar"));
+    ASSERT_NE(loaded, nullptr);
+    EXPECT_EQ(loaded->DesignPosition(), TPoint(312, 48));
+    EXPECT_EQ(loaded->Width(), 20);
+    EXPECT_EQ(loaded->PngOptions(), TPngOptions{pngGrayscaleOnDisabled});
+    ASSERT_EQ(loaded->PngImages()->Count(), 5);
+    ASSERT_EQ(loaded->Count(), 5);
+    EXPECT_EQ(loaded->PngImages()->Items(1)->Name(), "open");
+    EXPECT_EQ(loaded->PngImages()->Items(1)->Background(), clNone);
+    EXPECT_EQ(loaded->PngImages()->Items(4)->Background(), TColor(RGB(255, 255, 0)));
+    EXPECT_TRUE(loaded->PngImages()->Items(3)->PngImage()->Empty());
+    for (int i = 0; i < 5; ++i) {
+        std::vector<uint32_t> a(images->ImagePixels(i), images->ImagePixels(i) + 400);
+        std::vector<uint32_t> b(loaded->ImagePixels(i), loaded->ImagePixels(i) + 400);
+        EXPECT_EQ(a, b) << i;
+    }
+}
+
+TEST_F(StoredFormsTest, RebuildKeepsAnEmptyImageForAnItemWithoutPng) {
+    TPngImageList images(nullptr);
+    TPngImage red, blue;
+    epc::test::SolidPng(red, 16, 16, 0xFFFF0000);
+    epc::test::SolidPng(blue, 16, 16, 0xFF0000FF);
+    images.AddPng(&red);
+    images.PngImages()->Add();
+    images.AddPng(&blue);
+    images.Rebuild();
+    ASSERT_EQ(images.Count(), 3);
+    EXPECT_EQ(images.ImagePixels(1)[0], 0u);
+    EXPECT_EQ(images.ImagePixels(2)[0], 0xFF0000FFu);
+    // Deleting the middle item removes its own (empty) image, not the blue one.
+    images.Delete(1);
+    ASSERT_EQ(images.Count(), 2);
+    EXPECT_EQ(images.ImagePixels(1)[0], 0xFF0000FFu);
+}
+
+TEST_F(StoredFormsTest, MalformedPngInAStoredListIsALoadError) {
+    BuildForm(Form);
+    std::string bytes = Write(Form);
+    size_t at = bytes.find("PngImage.Data");
+    ASSERT_NE(at, std::string::npos);
+    at += 13 + 5; // the value kind and the length
+    std::string broken = bytes;
+    broken[at + 20] ^= 0x55; // inside the header chunk: its check sum fails
+    try {
+        ReadBack(broken);
+        FAIL() << "a broken PNG loaded";
+    } catch (const EReadError& e) {
+        EXPECT_NE(e.Message().find("PngImage.Data"), std::string::npos) << e.Message();
+    }
+    // Cut inside the PNG: the stream ends before the value's length.
+    EXPECT_THROW(ReadBack(bytes.substr(0, at + 40)), EReadError);
+}
+
+} // namespace
+} // namespace epc
