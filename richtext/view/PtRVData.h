@@ -88,6 +88,9 @@ protected:
     // Height of the part of a split drawing item shown on a page (whole height otherwise).
     int PartHeight(int drawItemNo, int partIndex) const;
     void DrawItemsOnPage(int pageNo, TCanvas* canvas, bool preview, bool correction);
+    bool PrintItemToBitmap(TCustomRVItemInfo* item, TBitmap* bmp, bool preview,
+                           TRVColorMode colorMode);
+    virtual TCustomRVPrint* GetPrintComponent() const { return nullptr; }
 };
 
 class TCustomMainPtblRVData : public TCustomPrintableRVData {
@@ -104,6 +107,7 @@ public:
     int PageNoBeingDrawn = 0;
 
     TCustomRVPrint* PrintComponent() const;
+    TCustomRVPrint* GetPrintComponent() const override { return PrintComponent(); }
     int PageCount() const { return int(Pages.size()); }
     // Lays the document out on the printer and breaks it into pages; the page count.
     int FormatPages();
@@ -195,6 +199,7 @@ public:
     void GetDrawItemsRange(int, int& first, int& last, int& part) const override;
     TRVColorMode GetColorMode() const override { return FMain->GetColorMode(); }
     TColor GetColor() const override { return Color; }
+    TCustomRVPrint* GetPrintComponent() const override { return FMain->GetPrintComponent(); }
 
 private:
     TCustomMainPtblRVData* FMain;

@@ -145,6 +145,7 @@ void TCustomRVPrint::ForgetSources() {
 
 void TCustomRVPrint::Clear() {
     ForgetSources();
+    FBodySource = FHeaderSource = FFooterSource = nullptr;
     if (FRV) {
         auto* data = dynamic_cast<TPrintableRVData*>(FRV->PrintData());
         if (data) {
@@ -156,10 +157,30 @@ void TCustomRVPrint::Clear() {
     FPagesFormatted = false;
 }
 
-// The source clears or frees the items the printable documents use: drop them first.
+// The source clears or frees the items the printable documents use: drop them first. A
+// header or footer source takes only its part along; the body's pages stay as they are.
 void TCustomRVPrint::SharedItemsDropped(TCustomRichView* source) {
     std::erase(FSources, source);
-    Clear();
+    if (!source) return;
+    if (source == FBodySource) {
+        Clear();
+        return;
+    }
+    auto* data = FRV ? dynamic_cast<TPrintableRVData*>(FRV->PrintData()) : nullptr;
+    if (source == FHeaderSource) {
+        if (data) data->Header.reset();
+        FHeaderSource = nullptr;
+    }
+    if (source == FFooterSource) {
+        if (data) data->Footer.reset();
+        FFooterSource = nullptr;
+    }
+}
+
+void TCustomRVPrint::SourceReplaced(TCustomRichView* old) {
+    if (!old || old == FBodySource || old == FHeaderSource || old == FFooterSource) return;
+    old->RemoveItemsSharer(this);
+    std::erase(FSources, old);
 }
 
 // ---------------------------------------------------------------- TRVPrint
@@ -206,6 +227,9 @@ void TRVPrint::TakeDocumentFrom(TCustomRichView* source) {
                                 : source->BackgroundStyle());
     FRV->SetColor(source->Color());
     FRV->SetBiDiMode(source->GetBiDiMode());
+    TCustomRichView* old = FBodySource;
+    FBodySource = source;
+    SourceReplaced(old);
     WatchSource(source);
     FPagesFormatted = false;
 }
@@ -213,6 +237,9 @@ void TRVPrint::TakeDocumentFrom(TCustomRichView* source) {
 void TRVPrint::SetHeader(TCustomRichView* source) {
     auto* data = static_cast<TPrintableRVData*>(FRV->PrintData());
     data->Header.reset();
+    TCustomRichView* old = FHeaderSource;
+    FHeaderSource = source;
+    SourceReplaced(old);
     if (!source) return;
     data->Header = std::make_unique<TRectPtblRVData>(FRV.get(), data, *source->RVData());
     WatchSource(source);
@@ -221,6 +248,9 @@ void TRVPrint::SetHeader(TCustomRichView* source) {
 void TRVPrint::SetFooter(TCustomRichView* source) {
     auto* data = static_cast<TPrintableRVData*>(FRV->PrintData());
     data->Footer.reset();
+    TCustomRichView* old = FFooterSource;
+    FFooterSource = source;
+    SourceReplaced(old);
     if (!source) return;
     data->Footer = std::make_unique<TRectPtblRVData>(FRV.get(), data, *source->RVData());
     WatchSource(source);
