@@ -2,6 +2,7 @@
 // and printing through a bitmap of their box.
 
 #include "platform/controls/Controls.h"
+#include "platform/controls/Forms.h"
 #include "platform/controls/ImageList.h"
 #include "platform/graphics/Bitmap.h"
 #include "richtext/document/RVItem.h"
@@ -11,6 +12,16 @@ namespace epc {
 namespace {
 
 constexpr int kItemHover = 4; // draw-state bit of an item under the mouse
+
+// A control paints through its window: it needs one, or a form above it that can make one.
+bool CanPaintControl(TWinControl* control) {
+    TWinControl* top = control;
+    for (TWinControl* p = control; p; p = p->Parent()) {
+        if (p->HandleAllocated()) return true;
+        top = p;
+    }
+    return dynamic_cast<TCustomForm*>(top) != nullptr;
+}
 
 } // namespace
 
@@ -34,7 +45,7 @@ int TRVHotspotItemInfo::ImageIndexFor(int state) const {
 bool TRVControlItemInfo::PrintToBitmap(TGraphic* bkgnd, bool, TRVStyle*, TRVColorMode) {
     auto* bmp = dynamic_cast<TBitmap*>(bkgnd);
     auto* control = dynamic_cast<TWinControl*>(Control.get());
-    if (!bmp || !control) return false;
+    if (!bmp || !control || !CanPaintControl(control)) return false;
     control->PaintTo(bmp->Canvas()->Handle(), Spacing, Spacing);
     return true;
 }

@@ -456,6 +456,36 @@ void TCustomMainPtblRVData::GetDrawItemsRange(int pageNo, int& first, int& last,
     }
 }
 
+bool TCustomMainPtblRVData::GetLayoutPair(int& first, int& second) const {
+    first = LayoutPair1;
+    second = LayoutPair2;
+    return GetFlags().Contains(TRVFlag::rvflCanUseDeviceFit);
+}
+
+bool TCustomMainPtblRVData::GetCurrentPageRange(int& first, int& firstPart, int& last,
+                                                int& lastPart) const {
+    first = last = -1;
+    firstPart = lastPart = 0;
+    if (PageNoBeingDrawn < 1 || PageNoBeingDrawn > PageCount()) return false;
+    GetDrawItemsRange(PageNoBeingDrawn, first, last, firstPart);
+    // A page that ends inside a split item holds the part before the next page's one.
+    if (PageNoBeingDrawn < PageCount()) {
+        const TRVPageInfo& next = *Pages[size_t(PageNoBeingDrawn)];
+        if (next.StartPart > 1 && next.StartDrawItemNo == last) lastPart = next.StartPart - 1;
+    }
+    return true;
+}
+
+void TCustomMainPtblRVData::GetSelectionRange(TRVSelectionRangeKind kind, int& first,
+                                              int& last) const {
+    if (kind != TRVSelectionRangeKind::rvsrkCurrentPage) {
+        TCustomPrintableRVData::GetSelectionRange(kind, first, last);
+        return;
+    }
+    int firstPart, lastPart;
+    GetCurrentPageRange(first, firstPart, last, lastPart);
+}
+
 void TCustomMainPtblRVData::DrawPage(int pageNo, TCanvas* canvas, bool preview, bool correction) {
     CheckPageNo(pageNo);
     TRVStyle* style = GetRVStyle();

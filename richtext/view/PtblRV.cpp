@@ -90,6 +90,23 @@ void TCustomPrintableRV::PrintPages(int firstPage, int lastPage, const std::stri
     notify(0, TRVPrintingStep::rvpsFinished);
 }
 
+void TCustomPrintableRV::ApplyLayoutInfo(const TRVLayoutInfo& layout) {
+    TCustomRichView::ApplyLayoutInfo(layout);
+    TCustomMainPtblRVData* data = PrintData();
+    data->LayoutPair1 = layout.UsePair ? layout.Pair1 : -1;
+    data->LayoutPair2 = layout.UsePair ? layout.Pair2 : -1;
+    TRVFlags flags = data->GetFlags();
+    if (layout.UsePair)
+        flags.Include(TRVFlag::rvflCanUseDeviceFit);
+    else
+        flags.Exclude(TRVFlag::rvflCanUseDeviceFit);
+    if (layout.Flag7)
+        flags.Include(TRVFlag::rvflReserved7);
+    else
+        flags.Exclude(TRVFlag::rvflReserved7);
+    data->SetFlags(flags);
+}
+
 TPrintableRV::TPrintableRV(TComponent* owner) : TCustomPrintableRV(owner) {}
 
 std::unique_ptr<TRichViewRVData> TPrintableRV::GetDataClass() {
@@ -107,7 +124,24 @@ TCustomRVPrint::~TCustomRVPrint() {
 
 void TCustomRVPrint::CreateRV() {
     FRV = CreatePrintableRV();
-    if (FRV) FRV->RVPrint = this;
+    if (!FRV) return;
+    FRV->RVPrint = this;
+    // The hidden viewer lives on the owner's window; a window that frees its children first
+    // tells this component (Notification), which then lets go of it.
+    auto* parent = dynamic_cast<TWinControl*>(Owner());
+    if (parent && !ComponentState().Contains(TComponentStateItem::csDesigning)) {
+        FRV->FreeNotification(this);
+        FRV->SetParent(parent);
+    }
+}
+
+void TCustomRVPrint::Notification(TComponent* component, TOperation operation) {
+    TComponent::Notification(component, operation);
+    if (operation == TOperation::opRemove && FRV && component == FRV.get()) {
+        ForgetSources();
+        FBodySource = FHeaderSource = FFooterSource = nullptr;
+        (void)FRV.release(); // its parent window is freeing it
+    }
 }
 
 bool TCustomRVPrint::TransparentBackground() const {
@@ -128,6 +162,7 @@ void TCustomRVPrint::SetColorMode(TRVColorMode value) {
 
 void TCustomRVPrint::Loaded() {
     TComponent::Loaded();
+    if (FRV) FRV->UpdatePalette();
 }
 
 void TCustomRVPrint::WatchSource(TCustomRichView* source) {

@@ -31,6 +31,7 @@ public:
     void PrintPages(int firstPage, int lastPage, const std::string& title, int copies,
                     bool collate);
     void DrawPage(int pageNo, TCanvas* canvas, bool preview, bool correction);
+    void ApplyLayoutInfo(const TRVLayoutInfo& layout) override;
 
 protected:
     std::unique_ptr<TRichViewRVData> GetDataClass() override;
@@ -80,6 +81,7 @@ public:
     void Clear();
     void Loaded() override;
     void SharedItemsDropped(TCustomRichView* source) override;
+    void Notification(TComponent* component, TOperation operation) override;
 
 protected:
     virtual std::unique_ptr<TCustomPrintableRV> CreatePrintableRV() { return nullptr; }
