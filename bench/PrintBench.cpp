@@ -31,18 +31,27 @@ struct Document {
 };
 
 // About 45 lines of 11-point text fill a page; a paragraph takes three lines.
-std::unique_ptr<Document> MakeDocument(int paragraphs) {
+std::unique_ptr<Document> NewDocument() {
     auto doc = std::make_unique<Document>();
     doc->Style->TextStyles[0].FontName = "Arial";
     doc->Style->TextStyles[0].Size = 11;
     doc->View->SetStyle(doc->Style.get());
+    return doc;
+}
+
+void AppendParagraph(Document& doc, int i) {
+    doc.View->AppendTextParagraph(
+        "Paragraph " + std::to_string(i) +
+            " of a long printed report: its words wrap over a few lines of the page, so "
+            "that the pages hold whole lines and now and then a line moves to the next "
+            "page with the space before its paragraph.",
+        0, 0);
+}
+
+std::unique_ptr<Document> MakeDocument(int paragraphs) {
+    auto doc = NewDocument();
     for (int i = 0; i < paragraphs; ++i) {
-        doc->View->AppendTextParagraph(
-            "Paragraph " + std::to_string(i) +
-                " of a long printed report: its words wrap over a few lines of the page, so "
-                "that the pages hold whole lines and now and then a line moves to the next "
-                "page with the space before its paragraph.",
-            0, 0);
+        AppendParagraph(*doc, i);
         if (i % 50 == 49)
             doc->View->GetItemObject(doc->View->GetItemCount() - 1)->SetPageBreakBefore(true);
         if (i % 10 == 5) {
@@ -90,17 +99,9 @@ BENCHMARK(BM_Paginate100And1000Pages)->Unit(benchmark::kMillisecond)->Iterations
 // to convert the same document saved as RTF (its start-up, measured on a one-line document,
 // taken off). The office suite runs once, when soffice is on the path.
 std::unique_ptr<Document> MakeTextDocument(int paragraphs) {
-    auto doc = std::make_unique<Document>();
-    doc->Style->TextStyles[0].FontName = "Arial";
-    doc->Style->TextStyles[0].Size = 11;
-    doc->View->SetStyle(doc->Style.get());
+    auto doc = NewDocument();
     for (int i = 0; i < paragraphs; ++i)
-        doc->View->AppendTextParagraph(
-            "Paragraph " + std::to_string(i) +
-                " of a long printed report: its words wrap over a few lines of the page, so "
-                "that the pages hold whole lines and now and then a line moves to the next "
-                "page with the space before its paragraph.",
-            0, 0);
+        AppendParagraph(*doc, i);
     doc->Print->TakeDocumentFrom(doc->View.get());
     return doc;
 }

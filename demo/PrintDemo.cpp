@@ -137,23 +137,19 @@ void BuildItemStyles(TRVStyle& style) {
     heading = style.TextStyles[0];
     heading.Size = 14;
     heading.Style.Include(TRVFontStyle::rvfsBold);
-    TRVListInfo& numbered = style.ListStyles.Add(); // 0
-    TRVListLevel& n = numbered.AddLevel();
-    n.ListType = TRVListType::rvlstDecimal;
-    n.FormatString = "%0:s.";
-    n.LeftIndent = 24;
-    n.FirstIndent = -16;
-    n.Font.FontName = "Arial";
-    n.Font.Size = 11;
-    TRVListInfo& bulleted = style.ListStyles.Add(); // 1
-    TRVListLevel& b = bulleted.AddLevel();
-    b.ListType = TRVListType::rvlstBullet;
-    b.FormatString = "\x95";
-    b.LeftIndent = 24;
-    b.FirstIndent = -16;
-    b.Font.FontName = "Arial";
-    b.Font.Size = 11;
-    b.Font.Color = clNavy;
+    // List 0 numbers its paragraphs, list 1 puts a navy bullet before them.
+    auto addList = [&](TRVListType type, const char* format, TColor colour) {
+        TRVListLevel& level = style.ListStyles.Add().AddLevel();
+        level.ListType = type;
+        level.FormatString = format;
+        level.LeftIndent = 24;
+        level.FirstIndent = -16;
+        level.Font.FontName = "Arial";
+        level.Font.Size = 11;
+        level.Font.Color = colour;
+    };
+    addList(TRVListType::rvlstDecimal, "%0:s.", clBlack);
+    addList(TRVListType::rvlstBullet, "\x95", clNavy);
 }
 
 // Two 16-pixel pictures: a green disc and a red square (the owner frees the list).
@@ -207,7 +203,8 @@ void BuildEveryItemKind(TRichView& view, TCustomImageList* images) {
 }
 
 bool PrintEveryItemKind(const std::string& outDir) {
-    auto [form, view] = demo::NewViewerForm("Every item kind", 520, 640, "rvItems", BuildItemStyles);
+    auto [form, view] =
+        demo::NewViewerForm("Every item kind", 520, 640, "rvItems", BuildItemStyles);
     BuildEveryItemKind(*view, MakeImages(form));
     testing::ShowForm(form);
     view->Format();
