@@ -6,9 +6,14 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/graphics/Bitmap.h"
 #include "platform/printing/Printers.h"
@@ -26,18 +31,27 @@ struct Document {
 };
 
 // About 45 lines of 11-point text fill a page; a paragraph takes three lines.
-std::unique_ptr<Document> MakeDocument(int paragraphs) {
+std::unique_ptr<Document> NewDocument() {
     auto doc = std::make_unique<Document>();
     doc->Style->TextStyles[0].FontName = "Arial";
     doc->Style->TextStyles[0].Size = 11;
     doc->View->SetStyle(doc->Style.get());
+    return doc;
+}
+
+void AppendParagraph(Document& doc, int i) {
+    doc.View->AppendTextParagraph(
+        "Paragraph " + std::to_string(i) +
+            " of a long printed report: its words wrap over a few lines of the page, so "
+            "that the pages hold whole lines and now and then a line moves to the next "
+            "page with the space before its paragraph.",
+        0, 0);
+}
+
+std::unique_ptr<Document> MakeDocument(int paragraphs) {
+    auto doc = NewDocument();
     for (int i = 0; i < paragraphs; ++i) {
-        doc->View->AppendTextParagraph(
-            "Paragraph " + std::to_string(i) +
-                " of a long printed report: its words wrap over a few lines of the page, so "
-                "that the pages hold whole lines and now and then a line moves to the next "
-                "page with the space before its paragraph.",
-            0, 0);
+        AppendParagraph(*doc, i);
         if (i % 50 == 49)
             doc->View->GetItemObject(doc->View->GetItemCount() - 1)->SetPageBreakBefore(true);
         if (i % 10 == 5) {
@@ -80,6 +94,75 @@ void BM_Paginate100And1000Pages(benchmark::State& state) {
     state.counters["ratio_1000_to_100"] = largeTime / smallTime;
 }
 BENCHMARK(BM_Paginate100And1000Pages)->Unit(benchmark::kMillisecond)->Iterations(10);
+
+// Printing a 100-page text document to PDF, per page, next to the time the office suite takes
+// to convert the same document saved as RTF (its start-up, measured on a one-line document,
+// taken off). The office suite runs once, when soffice is on the path.
+std::unique_ptr<Document> MakeTextDocument(int paragraphs) {
+    auto doc = NewDocument();
+    for (int i = 0; i < paragraphs; ++i)
+        AppendParagraph(*doc, i);
+    doc->Print->TakeDocumentFrom(doc->View.get());
+    return doc;
+}
+
+double SecondsOf(const std::string& command) {
+    auto start = std::chrono::steady_clock::now();
+    if (std::system(command.c_str()) != 0) return -1;
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+double OfficeSecondsPerPage(Document& doc, const std::string& dir) {
+    if (std::system("command -v soffice >/dev/null 2>&1") != 0) return -1;
+    const std::string full = dir + "/print100.rtf", empty = dir + "/print1.rtf";
+    doc.View->RVData()->SaveRtfToFile(full, false, clWhite);
+    TRVStyle style(nullptr);
+    TRichView one(nullptr);
+    one.SetStyle(&style);
+    one.AppendTextParagraph("One line.", 0, 0);
+    one.RVData()->SaveRtfToFile(empty, false, clWhite);
+    const std::string run = "soffice -env:UserInstallation=file://" + dir +
+                            "/lo --headless --convert-to pdf --outdir " + dir + " ";
+    SecondsOf(run + empty + " >/dev/null 2>&1"); // the profile is made on the first run
+    double startUp = 1e9, whole = 1e9;
+    for (int k = 0; k < 3; ++k) {
+        startUp = std::min(startUp, SecondsOf(run + empty + " >/dev/null 2>&1"));
+        whole = std::min(whole, SecondsOf(run + full + " >/dev/null 2>&1"));
+    }
+    if (startUp < 0 || whole < 0) return -1;
+    return (whole - startUp) / std::max(doc.Pages, 1);
+}
+
+void BM_Print100PagesToPdf(benchmark::State& state) {
+    Printer().SetPaperSizeMM(210, 297);
+    Printer().SetResolution(600);
+    const std::string dir = (std::filesystem::temp_directory_path() / "epc-printbench").string();
+    std::filesystem::create_directories(dir);
+    Printer().FileName = dir + "/print100.pdf";
+    auto probe = MakeTextDocument(1000);
+    probe->Pages = probe->Print->FormatPages();
+    const int paragraphs = (1000 * 100 + probe->Pages / 2) / std::max(probe->Pages, 1);
+    probe.reset();
+    auto doc = MakeTextDocument(paragraphs);
+    doc->Pages = doc->Print->FormatPages();
+    std::vector<double> times;
+    for (auto _ : state) {
+        auto start = std::chrono::steady_clock::now();
+        doc->Print->PrintDocument("bench");
+        times.push_back(
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    }
+    std::sort(times.begin(), times.end());
+    const double perPage = times[times.size() / 2] / std::max(doc->Pages, 1);
+    state.counters["pages"] = doc->Pages;
+    state.counters["ms_per_page"] = perPage * 1e3;
+    const double office = OfficeSecondsPerPage(*doc, dir);
+    if (office > 0) {
+        state.counters["office_ms_per_page"] = office * 1e3;
+        state.counters["ratio_to_office"] = perPage / office;
+    }
+}
+BENCHMARK(BM_Print100PagesToPdf)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 } // namespace
 

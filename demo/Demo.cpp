@@ -80,9 +80,12 @@ DemoSection::DemoSection(const char* name, DemoFunction run) { Sections()[name] 
 
 int main(int argc, char** argv) {
     std::string dir = argc > 1 ? argv[1] : "out";
+    // An optional second argument runs only the sections whose names begin with it.
+    std::string only = argc > 2 ? argv[2] : "";
     std::filesystem::create_directories(dir);
     int failures = 0;
     for (const auto& [name, run] : demo::Sections()) {
+        if (name.compare(0, only.size(), only) != 0) continue;
         bool ok = false;
         try {
             ok = run(dir);

@@ -1,13 +1,20 @@
 // A score report printed the way the exam window prints it: the report viewer goes to a print
 // component with a 10 mm top margin, a header and a footer, and its pages become a PDF on A4 at
-// 600 dpi: headings, paragraphs, a chart picture, a hard page break and a boxed note.
+// 600 dpi: headings, paragraphs, a chart picture, a hard page break and a boxed note. A second
+// document holds every kind of item (rules, a numbered and a bulleted list, image-list bullets
+// and a hotspot, a picture and an embedded panel); it is shown in a window and printed, so the
+// page can be held against the screen.
 
 #include <cstdio>
 #include <string>
 
 #include "demo/DemoRegistry.h"
+#include "demo/DemoViewer.h"
+#include "platform/controls/ExtCtrls.h"
+#include "platform/controls/ImageList.h"
 #include "platform/graphics/Bitmap.h"
 #include "platform/printing/Printers.h"
+#include "platform/windows/Window.h"
 #include "richtext/view/PtblRV.h"
 
 namespace {
@@ -122,6 +129,103 @@ bool PrintReport(const std::string& outDir) {
     return pages >= 3 && !printer.Jobs().empty() && printer.Jobs().back().Completed;
 }
 
+void BuildItemStyles(TRVStyle& style) {
+    style.Color = clWhite;
+    style.TextStyles[0].FontName = "Arial";
+    style.TextStyles[0].Size = 11;
+    TFontInfo& heading = style.TextStyles.Add(); // 1
+    heading = style.TextStyles[0];
+    heading.Size = 14;
+    heading.Style.Include(TRVFontStyle::rvfsBold);
+    // List 0 numbers its paragraphs, list 1 puts a navy bullet before them.
+    auto addList = [&](TRVListType type, const char* format, TColor colour) {
+        TRVListLevel& level = style.ListStyles.Add().AddLevel();
+        level.ListType = type;
+        level.FormatString = format;
+        level.LeftIndent = 24;
+        level.FirstIndent = -16;
+        level.Font.FontName = "Arial";
+        level.Font.Size = 11;
+        level.Font.Color = colour;
+    };
+    addList(TRVListType::rvlstDecimal, "%0:s.", clBlack);
+    addList(TRVListType::rvlstBullet, "\x95", clNavy);
+}
+
+// Two 16-pixel pictures: a green disc and a red square (the owner frees the list).
+TImageList* MakeImages(TComponent* owner) {
+    auto* list = new TImageList(owner);
+    list->SetWidth(16);
+    list->SetHeight(16);
+    for (TColor colour : {clGreen, clRed}) {
+        TBitmap image(16, 16, pf24bit);
+        image.Canvas()->Brush()->SetColor(clWhite);
+        image.Canvas()->FillRect(TRect(0, 0, 16, 16));
+        image.Canvas()->Brush()->SetColor(colour);
+        image.Canvas()->Pen()->SetColor(colour);
+        if (colour == clGreen)
+            image.Canvas()->Ellipse(1, 1, 15, 15);
+        else
+            image.Canvas()->FillRect(TRect(2, 2, 14, 14));
+        list->Add(&image, nullptr);
+    }
+    return list;
+}
+
+void BuildEveryItemKind(TRichView& view, TCustomImageList* images) {
+    TCustomRVData* data = view.RVData();
+    view.AppendTextParagraph("Every kind of item", 1, 0);
+    view.AppendTextParagraph("A paragraph of plain text above a solid rule.", 0, 0);
+    view.AppendBreakLine(2, TRVBreakStyle::rvbsLine, clNavy);
+    view.AppendTextParagraph("Steps to follow:", 0, 0);
+    for (const char* step : {"Read the question", "Choose an answer", "Check the explanation"}) {
+        view.AppendTextParagraph(step, 0, 0);
+        data->SetParagraphMarker(data->ItemCount() - 1, 0, 0, 1, false);
+    }
+    view.AppendBreakLine(1, TRVBreakStyle::rvbsDotted, clNone);
+    view.AppendTextParagraph("Remember:", 0, 0);
+    for (const char* point : {"Time is limited", "Every question counts"}) {
+        view.AppendTextParagraph(point, 0, 0);
+        data->SetParagraphMarker(data->ItemCount() - 1, 1, 0, 1, false);
+    }
+    view.AppendTextParagraph("Image-list bullet ", 0, 0);
+    data->AddBullet("bullet", 0, images, 0, -1);
+    view.AppendTextParagraph(" and a hotspot ", 0, -1);
+    data->AddHotspot("hotspot", 1, 0, images, 0, -1);
+    view.AppendTextParagraph(" on one line.", 0, -1);
+    view.AppendPicture("chart", MakeChart(), 0);
+    auto* panel = new TPanel(nullptr);
+    panel->SetBounds(0, 0, 120, 32);
+    panel->SetCaption("Embedded panel");
+    data->AddControlItem("panel", TRVComponentPtr(panel), 0, TRVVAlign::rvvaBaseline);
+    view.AppendBreakLine(1, TRVBreakStyle::rvbsRectangle, clMaroon);
+    view.AppendTextParagraph("The end of the document.", 0, 0);
+}
+
+bool PrintEveryItemKind(const std::string& outDir) {
+    auto [form, view] =
+        demo::NewViewerForm("Every item kind", 520, 640, "rvItems", BuildItemStyles);
+    BuildEveryItemKind(*view, MakeImages(form));
+    testing::ShowForm(form);
+    view->Format();
+    testing::Pump();
+    bool ok = testing::SavePng(ComposeWindowPixels(form->Handle()), outDir + "/items-screen.png");
+
+    TPrinter& printer = Printer();
+    printer.SetPaperSizeMM(210, 297);
+    printer.SetResolution(600);
+    printer.FileName = outDir + "/items.pdf";
+    TRVPrint print(nullptr);
+    print.TakeDocumentFrom(view);
+    int pages = print.FormatPages();
+    print.PrintDocument("Every item kind", 1, true);
+    print.Clear();
+    testing::ResetAll();
+    std::printf("items: %d page(s) to %s\n", pages, printer.FileName.c_str());
+    return ok && pages == 1 && printer.Jobs().back().Completed;
+}
+
 } // namespace
 
 demo::DemoSection printSection("07-print", PrintReport);
+demo::DemoSection printItemsSection("07-print-items", PrintEveryItemKind);

@@ -188,8 +188,10 @@ struct TGdiBitmap : TGdiObject {
     bool ShadowValid = false;
     bool ShadowDirty = false;
     bool Touched = false;      // set by every write through Pixels()
+    TRect TouchedBox;          // what the writes since the last take may have changed
 
     uint32_t* Pixels();        // 32-bit view for drawing (marks the shadow dirty)
+    uint32_t* Pixels(const TRect& area); // the same for writes that stay inside Area
     const uint32_t* PixelsForRead();
     int PixelStride() const { return Bpp == 32 ? Stride / 4 : Width; }
     void SyncBits();           // writes a dirty shadow back and forgets it

@@ -233,7 +233,7 @@ void Transfer(HDC dst, const TStretch& st, const TSourceView& src, bool halftone
     for (const TRect& v : vis)
         UnionRect(area, area, v);
     if (!IntersectRect(area, area, st.Dst)) return;
-    uint32_t* bits = bmp->Pixels();
+    uint32_t* bits = bmp->Pixels(area);
     int stride = bmp->PixelStride();
     int w = st.Dst.Width(), h = st.Dst.Height();
     auto srcRow = [&](int sy) { return src.Bits + ptrdiff_t(sy) * src.Stride; };
@@ -330,12 +330,12 @@ BOOL RopTransfer(HDC dst, const TStretch& st, TSourceView src, DWORD rop, bool h
     if (code == 0xCC && conv.Mode == 0 && st.Identity()) {
         TGdiBitmap* bmp = dst->S.Bitmap;
         if (!bmp) return 0;
-        uint32_t* bits = bmp->Pixels();
-        int stride = bmp->PixelStride();
         TRect srcOnDst(st.Dst.Left - st.SrcX, st.Dst.Top - st.SrcY,
                        st.Dst.Left - st.SrcX + src.Width, st.Dst.Top - st.SrcY + src.Height);
         TRect area;
         if (!IntersectRect(area, st.Dst, srcOnDst)) return 1;
+        uint32_t* bits = bmp->Pixels(area);
+        int stride = bmp->PixelStride();
         for (const TRect& v : dst->Visible()) {
             TRect r;
             if (!IntersectRect(r, v, area)) continue;

@@ -165,7 +165,12 @@ const uint32_t* TGdiBitmap::PixelsForRead() {
 }
 
 uint32_t* TGdiBitmap::Pixels() {
+    return Pixels(TRect(0, 0, Width, Height));
+}
+
+uint32_t* TGdiBitmap::Pixels(const TRect& area) {
     Touched = true;
+    UnionRect(TouchedBox, TouchedBox, area);
     if (Bpp == 32) return reinterpret_cast<uint32_t*>(Data.data());
     PixelsForRead();
     ShadowDirty = true;
@@ -815,10 +820,16 @@ void SetDCDrawSink(HDC dc, TDrawSink* sink) {
     if (dc) dc->Sink = sink;
 }
 
-bool TakeDCRasterTouched(HDC dc) {
+bool TakeDCRasterTouched(HDC dc, TRect* area) {
     if (!dc || !dc->S.Bitmap) return false;
-    bool touched = dc->S.Bitmap->Touched;
-    dc->S.Bitmap->Touched = false;
+    TGdiBitmap* bmp = dc->S.Bitmap;
+    bool touched = bmp->Touched;
+    if (area) {
+        *area = TRect();
+        if (touched) IntersectRect(*area, bmp->TouchedBox, TRect(0, 0, bmp->Width, bmp->Height));
+    }
+    bmp->Touched = false;
+    bmp->TouchedBox = TRect();
     return touched;
 }
 

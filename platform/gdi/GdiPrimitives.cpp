@@ -92,7 +92,9 @@ void FillSpan(HDC dc, int y, int x0, int x1, const TPaint& paint) {
         if (y >= r.Bottom) continue;
         int a = std::max(x0, r.Left), b = std::min(x1, r.Right);
         if (a >= b) continue;
-        if (!row) row = dc->S.Bitmap->Pixels() + size_t(y) * dc->S.Bitmap->PixelStride();
+        if (!row)
+            row = dc->S.Bitmap->Pixels(TRect(x0, y, x1, y + 1)) +
+                  size_t(y) * dc->S.Bitmap->PixelStride();
         RawSpan(row, y, a, b, paint);
     }
 }
@@ -128,7 +130,7 @@ void FillDeviceRect(HDC dc, const TRect& rc, const TPaint& paint) {
         dc->Sink->SolidRect(rc, paint.Color, vis))
         return;
     TGdiBitmap* bmp = dc->S.Bitmap;
-    uint32_t* bits = bmp->Pixels();
+    uint32_t* bits = bmp->Pixels(rc);
     int stride = bmp->PixelStride();
     for (const TRect& v : vis) {
         TRect r;

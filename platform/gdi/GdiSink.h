@@ -31,7 +31,8 @@ public:
 
 // Attaches a sink to a context (null detaches); the caller keeps it alive while attached.
 void SetDCDrawSink(HDC dc, TDrawSink* sink);
-// Whether drawing has reached the context's pixels since the last call (and resets that).
-bool TakeDCRasterTouched(HDC dc);
+// Whether drawing has reached the context's pixels since the last call (and resets that);
+// Area, when given, receives the surface rectangle those writes stayed inside.
+bool TakeDCRasterTouched(HDC dc, TRect* area = nullptr);
 
 } // namespace epc

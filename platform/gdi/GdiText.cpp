@@ -83,7 +83,7 @@ void BlendMask(HDC dc, int x, int y, const TGlyphBitmap& g, uint32_t color, cons
         if (v.Top >= box.Bottom) break;
         TRect r;
         if (!IntersectRect(r, v, box)) continue;
-        if (!bits) bits = bmp->Pixels();
+        if (!bits) bits = bmp->Pixels(box);
         for (int yy = r.Top; yy < r.Bottom; ++yy) {
             const uint8_t* cov = g.Coverage + size_t(yy - y) * g.Pitch - x;
             uint32_t* row = bits + size_t(yy) * stride;

@@ -182,10 +182,8 @@ private:
         cairo_rectangle_t extents{0, 0, double(FWidth), double(FHeight)};
         FRecording = cairo_recording_surface_create(CAIRO_CONTENT_COLOR_ALPHA, &extents);
         FCr = cairo_create(FRecording);
-        // A fresh sheet: transparent pixels, so that only what is drawn becomes an image.
-        TBitmapBits bits = GetBitmapBits(GetDCBitmap(FDC));
-        for (int y = 0; y < bits.Height; ++y)
-            std::memset(bits.Bits + size_t(y) * bits.Stride, 0, size_t(bits.Width) * 4);
+        // The pixel surface stays transparent between images (each flush clears what it
+        // took), so a fresh sheet costs nothing: only what is drawn becomes an image.
         TakeDCRasterTouched(FDC);
     }
 
@@ -224,18 +222,24 @@ private:
 
     // Places what reached the pixels since the last vector drawing as an image of the area
     // it covers, so that the page keeps the order of the calls.
+    // Only the area the writes stayed inside is looked at and cleared again.
     void FlushRaster() {
-        if (!TakeDCRasterTouched(FDC)) return;
+        TRect touched;
+        if (!TakeDCRasterTouched(FDC, &touched) || touched.IsEmpty()) return;
         TBitmapBits bits = GetBitmapBits(GetDCBitmap(FDC));
         TakeDCRasterTouched(FDC);
-        int top = -1, bottom = -1, left = bits.Width, right = 0;
-        for (int y = 0; y < bits.Height; ++y) {
-            auto* row = reinterpret_cast<const uint32_t*>(bits.Bits + size_t(y) * bits.Stride);
-            int x0 = 0;
-            while (x0 < bits.Width && (row[x0] >> 24) == 0)
+        int top = -1, bottom = -1, left = touched.Right, right = touched.Left;
+        for (int y = touched.Top; y < touched.Bottom; ++y) {
+            auto* row = reinterpret_cast<uint32_t*>(bits.Bits + size_t(y) * bits.Stride);
+            int x0 = touched.Left;
+            while (x0 < touched.Right && (row[x0] >> 24) == 0)
                 ++x0;
-            if (x0 == bits.Width) continue;
-            int x1 = bits.Width;
+            if (x0 == touched.Right) {
+                // Nothing visible, but what was written there must not reach the next image.
+                std::memset(row + touched.Left, 0, size_t(touched.Width()) * 4);
+                continue;
+            }
+            int x1 = touched.Right;
             while ((row[x1 - 1] >> 24) == 0)
                 --x1;
             if (top < 0) top = y;
@@ -264,6 +268,12 @@ private:
                 }
                 row[left + x] = 0;
             }
+        }
+        // Invisible pixels of the touched area outside the image are cleared too.
+        for (int y = top; y < bottom; ++y) {
+            auto* row = reinterpret_cast<uint32_t*>(bits.Bits + size_t(y) * bits.Stride);
+            std::memset(row + touched.Left, 0, size_t(left - touched.Left) * 4);
+            std::memset(row + right, 0, size_t(touched.Right - right) * 4);
         }
         cairo_surface_mark_dirty(image);
         cairo_save(FCr);

@@ -98,7 +98,7 @@ public:
     virtual TRVMarkerList* GetMarkers(bool allowCreate);
     // Whole document in the base: StartNo, StartOffs, EndNo, EndOffs.
     virtual void GetSelectionBounds(int& startNo, int& startOffs, int& endNo, int& endOffs) const;
-    void GetSelectionRange(TRVSelectionRangeKind kind, int& first, int& last) const;
+    virtual void GetSelectionRange(TRVSelectionRangeKind kind, int& first, int& last) const;
     bool TagsArePChars() const { return GetOptions().Contains(TRVOption::rvoTagsArePChars); }
 
     // Notifications (the base fires the events below).

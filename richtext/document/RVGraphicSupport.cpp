@@ -238,6 +238,18 @@ void TRVMarkerItemInfo::Paint(int x, int y, TCanvas* canvas, int, TRVStyle* styl
     canvas->TextOut(x, y, MarkerText);
 }
 
+// The layout measured the marker on the printer canvas: its font gives the printer's size.
+void TRVMarkerItemInfo::Print(TCanvas* canvas, int x, int y, bool, bool, const TRVScreenAndDevice*,
+                              TRVColorMode colorMode, int, TRVDrawLineInfo*,
+                              TCustomRVData* rvData) {
+    TRVListLevel* level = GetLevelInfo(rvData ? rvData->GetRVStyle() : nullptr);
+    if (!canvas || !level || MarkerText.empty()) return;
+    ApplyFontInfo(canvas, level->Font);
+    canvas->Font()->SetColor(ApplyColorModeToTextColor(level->Font.Color, colorMode));
+    canvas->Brush()->SetStyle(bsClear);
+    canvas->TextOut(x, y, MarkerText);
+}
+
 void TRVStyle::ApplyStyleColor(TCanvas* canvas, int styleNo, TRVTextDrawStates drawState,
                                bool printing, TRVColorMode colorMode) {
     bool doDefault = true;
@@ -436,6 +448,54 @@ void TRVBreakItemInfo::PaintFullWidth(int left, int right, int top, TCanvas* can
     }
     canvas->Pen()->SetStyle(psSolid);
     canvas->Pen()->SetWidth(1);
+}
+
+void TRVBreakItemInfo::Print(TCanvas* canvas, int x, int y, bool, bool,
+                             const TRVScreenAndDevice* sad, TRVColorMode colorMode, int,
+                             TRVDrawLineInfo* dli, TCustomRVData* rvData) {
+    if (!canvas || !dli || dli->Width <= 0) return;
+    TRVStyle* style = rvData ? rvData->GetRVStyle() : nullptr;
+    TColor color = Color;
+    if (color == clNone) color = style ? style->TextStyles[0].Color : clWindowText;
+    const int screen = sad ? std::max(sad->ScreenPPIY, 1) : 1;
+    const int device = sad ? sad->DevicePPIY : 1;
+    // One screen pixel and the line's width on the printer.
+    const int unit = std::max(MulDiv(1, device, screen), 1);
+    const int w = std::max(MulDiv(std::max<int>(LineWidth, 1), device, screen), 1);
+    const int left = x, right = x + dli->Width;
+    const int mid = y + dli->Height / 2;
+    canvas->Brush()->SetStyle(bsSolid);
+    auto block = [&](int l, int t, int r, int b, TColor c) {
+        canvas->Brush()->SetColor(ApplyColorModeToTextColor(c, colorMode));
+        canvas->FillRect(TRect(l, t, std::min(r, right), b));
+    };
+    const int top = mid - (w - 1) / 2;
+    switch (Style) {
+    case TRVBreakStyle::rvbsRectangle: {
+        const int t = mid - w, b = mid + w + unit;
+        block(left, t, right, t + unit, color);
+        block(left, b - unit, right, b, color);
+        block(left, t, left + unit, b, color);
+        block(right - unit, t, right, b, color);
+        break;
+    }
+    case TRVBreakStyle::rvbs3d:
+        block(left, mid, right, mid + unit, clBtnShadow);
+        block(left, mid + unit, right, mid + 2 * unit, clBtnHighlight);
+        break;
+    case TRVBreakStyle::rvbsDotted:
+    case TRVBreakStyle::rvbsDashed: {
+        // Dots as long as the line is wide; dashes three times that, with the same gaps.
+        const int dot = std::max(w, unit);
+        const int on = Style == TRVBreakStyle::rvbsDotted ? dot : 3 * dot;
+        for (int at = left; at < right; at += on + dot)
+            block(at, top, at + on, top + w, color);
+        break;
+    }
+    default:
+        block(left, top, right, top + w, color);
+    }
+    canvas->Brush()->SetStyle(bsClear);
 }
 
 void TRVGraphicItemInfo::Paint(int x, int y, TCanvas* canvas, int state, TRVStyle* style,

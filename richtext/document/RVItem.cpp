@@ -449,7 +449,7 @@ void TRVControlItemInfo::Assign(TPersistent* source) {
 
 bool TRVControlItemInfo::GetKindFlag(int kind) const {
     return kind == rvifCanBeInsideParagraph || kind == rvifCanBeJoinedWithPrev ||
-           kind == rvifCanChangeSize || kind == rvifNonTextFixedSize;
+           kind == rvifCanChangeSize || kind == rvifNonTextFixedSize || kind == rvifPrintsToBitmap;
 }
 
 bool TRVControlItemInfo::GetStateFlag(int kind) const {
@@ -703,7 +703,7 @@ void TRVBulletItemInfo::Assign(TPersistent* source) {
 
 bool TRVBulletItemInfo::GetKindFlag(int kind) const {
     return kind == rvifCanBeInsideParagraph || kind == rvifCanBeJoinedWithPrev ||
-           kind == rvifNonTextFixedSize;
+           kind == rvifNonTextFixedSize || kind == rvifPrintsToBitmap;
 }
 
 int TRVBulletItemInfo::GetBoxWidth() const {

@@ -294,6 +294,10 @@ public:
     bool GetKindFlag(int kind) const override;
     void PaintFullWidth(int left, int right, int top, TCanvas* canvas, int state, TRVStyle* style,
                         const TRect& clipRect, TRVDrawLineInfo* dli) override;
+    // The rule across the drawing item's width, in solid blocks so that it stays a vector.
+    void Print(TCanvas* canvas, int x, int y, bool preview, bool correction,
+               const TRVScreenAndDevice* sad, TRVColorMode colorMode, int part,
+               TRVDrawLineInfo* dli, TCustomRVData* rvData) override;
     std::string GetRVFExtraHeader() const override;
     bool ReadRVFHeader(const std::string& extra, TCustomRVData* rvData) override;
     bool AsText(std::string& result, bool unicode, int lineWidth, TCustomRVData* rvData,
@@ -334,6 +338,9 @@ public:
     bool GetStateFlag(int kind) const override;
     int GetBoxWidth() const override;
     int GetBoxHeight() const override;
+    // What the control paints, inside the border spacing.
+    bool PrintToBitmap(TGraphic* bkgnd, bool preview, TRVStyle* style,
+                       TRVColorMode colorMode) override;
     // Moves the embedded control (inside the border spacing).
     void SetPosition(int x, int y) override;
     // Makes the control a child of the document's window, when both exist.
@@ -422,10 +429,16 @@ public:
     bool GetKindFlag(int kind) const override;
     int GetBoxWidth() const override;
     int GetBoxHeight() const override;
+    void Paint(int x, int y, TCanvas* canvas, int state, TRVStyle* style,
+               TRVDrawLineInfo* dli) override;
+    bool PrintToBitmap(TGraphic* bkgnd, bool preview, TRVStyle* style,
+                       TRVColorMode colorMode) override;
     std::string GetRVFExtraHeader() const override;
     bool ReadRVFHeader(const std::string& extra, TCustomRVData* rvData) override;
     bool GetExtraIntProperty(int prop, int& value) const override;
     bool SetExtraIntProperty(int prop, int value) override;
+    // The image shown in a draw state.
+    virtual int ImageIndexFor(int /*state*/) const { return ImageIndex; }
 
     TCustomImageList* ImageList = nullptr;
     int32_t ImageListTag = 0; // identifies the list in stored documents
@@ -444,6 +457,7 @@ public:
     bool GetKindFlag(int kind) const override;
     std::string GetRVFExtraHeader() const override;
     bool ReadRVFHeader(const std::string& extra, TCustomRVData* rvData) override;
+    int ImageIndexFor(int state) const override;
 
     int32_t HotImageIndex = 0;
 };
@@ -476,6 +490,9 @@ public:
     int GetDescentValue() const override { return FDescent; }
     void Paint(int x, int y, TCanvas* canvas, int state, TRVStyle* style,
                TRVDrawLineInfo* dli) override;
+    void Print(TCanvas* canvas, int x, int y, bool preview, bool correction,
+               const TRVScreenAndDevice* sad, TRVColorMode colorMode, int part,
+               TRVDrawLineInfo* dli, TCustomRVData* rvData) override;
 
     int32_t ListNo = -1;
     int32_t Level = 0;

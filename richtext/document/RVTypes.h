@@ -167,7 +167,8 @@ enum class TRVTextDrawState {
 using TRVTextDrawStates = TSet<TRVTextDrawState>;
 
 // Flags of the selection range queries.
-enum class TRVSelectionRangeKind { rvsrkWhole, rvsrkSelection };
+// rvsrkCurrentPage: the drawing items of the page a printed document is drawing.
+enum class TRVSelectionRangeKind { rvsrkWhole, rvsrkSelection, rvsrkCurrentPage };
 
 // A tag: a number, or a string when the document's tags are strings. Copies are independent.
 class TRVTag {
@@ -241,6 +242,12 @@ struct TRVLayoutInfo {
     int32_t LeftMargin = 5, RightMargin = 5, TopMargin = 5, BottomMargin = 5;
     int32_t MinTextWidth = 0, MaxTextWidth = 0;
     TRVBiDiMode BiDiMode = TRVBiDiMode::rvbdUnspecified;
+    // Optional, for a printable viewer (not stored): with UsePair set its document answers the
+    // pair query with Pair1 and Pair2 and its line breaker may measure on the device; Flag7
+    // sets the document's seventh formatting flag.
+    bool UsePair = false;
+    int32_t Pair1 = -1, Pair2 = -1;
+    bool Flag7 = false;
     friend bool operator==(const TRVLayoutInfo&, const TRVLayoutInfo&) = default;
 };
 

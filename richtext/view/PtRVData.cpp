@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/controls/Controls.h"
 #include "platform/core/Arithmetic.h"
 #include "platform/graphics/Bitmap.h"
 #include "platform/graphics/Graphics.h"
@@ -176,9 +177,9 @@ void TCustomPrintableRVData::DrawItemsOnPage(int pageNo, TCanvas* canvas, bool p
         const int styleNo = item->StyleNo;
         if (styleNo < 0) {
             lastTextStyle = -1;
-            TGraphic* graphic = item->GetGraphic();
-            if (graphic && !graphic->Empty()) {
-                // Pictures print through a bitmap of their screen size, scaled to the printer.
+            if (item->GetKindFlag(rvifPrintsToBitmap)) {
+                // Pictures, image-list pictures and controls print through a bitmap of their
+                // screen size, scaled to the printer.
                 int w = MulDiv(d->Width, sad.ScreenPPIX, std::max(sad.DevicePPIX, 1));
                 int h = MulDiv(height, sad.ScreenPPIY, std::max(sad.DevicePPIY, 1));
                 int wholeH = MulDiv(d->Height, sad.ScreenPPIY, std::max(sad.DevicePPIY, 1));
@@ -186,7 +187,7 @@ void TCustomPrintableRVData::DrawItemsOnPage(int pageNo, TCanvas* canvas, bool p
                 TBitmap bmp;
                 bmp.SetSize(w, wholeH);
                 DrawBackToBitmap(d->Left, d->Top, &bmp, GetItemParaNo(itemNo));
-                if (!item->PrintToBitmap(&bmp, preview, style, colorMode)) continue;
+                if (!PrintItemToBitmap(item, &bmp, preview, colorMode)) continue;
                 int imgTop = 0;
                 if (auto* multi = dynamic_cast<TRVMultiImagePrintInfo*>(d);
                     multi && partIndex < multi->PartsList.Count())
@@ -226,6 +227,23 @@ void TCustomPrintableRVData::DrawItemsOnPage(int pageNo, TCanvas* canvas, bool p
                              GetItemBiDiMode(itemNo));
     }
     SetTextCharacterExtra(canvas->Handle(), 0);
+}
+
+// A control prints the picture the program gives for it, else what it paints.
+bool TCustomPrintableRVData::PrintItemToBitmap(TCustomRVItemInfo* item, TBitmap* bmp, bool preview,
+                                               TRVColorMode colorMode) {
+    auto* ci = dynamic_cast<TRVControlItemInfo*>(item);
+    TCustomRVPrint* print = GetPrintComponent();
+    if (ci && ci->Control && print && print->OnPrintComponent) {
+        std::unique_ptr<TBitmap> image;
+        if (auto* control = dynamic_cast<TControl*>(ci->Control.get()))
+            print->OnPrintComponent(print, control, image);
+        if (image) {
+            bmp->Canvas()->Draw(ci->Spacing, ci->Spacing, image.get());
+            return true;
+        }
+    }
+    return item->PrintToBitmap(bmp, preview, GetRVStyle(), colorMode);
 }
 
 // ---------------------------------------------------------------- TCustomMainPtblRVData
@@ -436,6 +454,36 @@ void TCustomMainPtblRVData::GetDrawItemsRange(int pageNo, int& first, int& last,
     } else {
         last = DrawItems.Count() - 1;
     }
+}
+
+bool TCustomMainPtblRVData::GetLayoutPair(int& first, int& second) const {
+    first = LayoutPair1;
+    second = LayoutPair2;
+    return GetFlags().Contains(TRVFlag::rvflCanUseDeviceFit);
+}
+
+bool TCustomMainPtblRVData::GetCurrentPageRange(int& first, int& firstPart, int& last,
+                                                int& lastPart) const {
+    first = last = -1;
+    firstPart = lastPart = 0;
+    if (PageNoBeingDrawn < 1 || PageNoBeingDrawn > PageCount()) return false;
+    GetDrawItemsRange(PageNoBeingDrawn, first, last, firstPart);
+    // A page that ends inside a split item holds the part before the next page's one.
+    if (PageNoBeingDrawn < PageCount()) {
+        const TRVPageInfo& next = *Pages[size_t(PageNoBeingDrawn)];
+        if (next.StartPart > 1 && next.StartDrawItemNo == last) lastPart = next.StartPart - 1;
+    }
+    return true;
+}
+
+void TCustomMainPtblRVData::GetSelectionRange(TRVSelectionRangeKind kind, int& first,
+                                              int& last) const {
+    if (kind != TRVSelectionRangeKind::rvsrkCurrentPage) {
+        TCustomPrintableRVData::GetSelectionRange(kind, first, last);
+        return;
+    }
+    int firstPart, lastPart;
+    GetCurrentPageRange(first, firstPart, last, lastPart);
 }
 
 void TCustomMainPtblRVData::DrawPage(int pageNo, TCanvas* canvas, bool preview, bool correction) {

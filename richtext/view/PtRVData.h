@@ -88,6 +88,9 @@ protected:
     // Height of the part of a split drawing item shown on a page (whole height otherwise).
     int PartHeight(int drawItemNo, int partIndex) const;
     void DrawItemsOnPage(int pageNo, TCanvas* canvas, bool preview, bool correction);
+    bool PrintItemToBitmap(TCustomRVItemInfo* item, TBitmap* bmp, bool preview,
+                           TRVColorMode colorMode);
+    virtual TCustomRVPrint* GetPrintComponent() const { return nullptr; }
 };
 
 class TCustomMainPtblRVData : public TCustomPrintableRVData {
@@ -102,8 +105,13 @@ public:
     int TmpTMPix = 0, TmpBMPix = 0;
     int PrnTMPix = 0, PrnBMPix = 0;
     int PageNoBeingDrawn = 0;
+    // The pair a layout record gave (-1 each without one).
+    int LayoutPair1 = -1, LayoutPair2 = -1;
+    // The pair query: true with the layout record's pair while device fitting is on.
+    bool GetLayoutPair(int& first, int& second) const;
 
     TCustomRVPrint* PrintComponent() const;
+    TCustomRVPrint* GetPrintComponent() const override { return PrintComponent(); }
     int PageCount() const { return int(Pages.size()); }
     // Lays the document out on the printer and breaks it into pages; the page count.
     int FormatPages();
@@ -116,6 +124,10 @@ public:
     int GetPageTop(int pageNo) const override;
     int GetPageTop2(int pageNo) const override;
     void GetDrawItemsRange(int pageNo, int& first, int& last, int& part) const override;
+    // The drawing items of the page being drawn, and the parts of split items at either end
+    // (0 where the item is whole on the page); false when no page is being drawn.
+    bool GetCurrentPageRange(int& first, int& firstPart, int& last, int& lastPart) const;
+    void GetSelectionRange(TRVSelectionRangeKind kind, int& first, int& last) const override;
     void CheckPageNo(int pageNo) const override;
     TRVColorMode GetColorMode() const override { return ColorMode; }
     void DrawPage(int pageNo, TCanvas* canvas, bool preview, bool correction) override;
@@ -195,6 +207,7 @@ public:
     void GetDrawItemsRange(int, int& first, int& last, int& part) const override;
     TRVColorMode GetColorMode() const override { return FMain->GetColorMode(); }
     TColor GetColor() const override { return Color; }
+    TCustomRVPrint* GetPrintComponent() const override { return FMain->GetPrintComponent(); }
 
 private:
     TCustomMainPtblRVData* FMain;

@@ -90,6 +90,23 @@ void TCustomPrintableRV::PrintPages(int firstPage, int lastPage, const std::stri
     notify(0, TRVPrintingStep::rvpsFinished);
 }
 
+void TCustomPrintableRV::ApplyLayoutInfo(const TRVLayoutInfo& layout) {
+    TCustomRichView::ApplyLayoutInfo(layout);
+    TCustomMainPtblRVData* data = PrintData();
+    data->LayoutPair1 = layout.UsePair ? layout.Pair1 : -1;
+    data->LayoutPair2 = layout.UsePair ? layout.Pair2 : -1;
+    TRVFlags flags = data->GetFlags();
+    if (layout.UsePair)
+        flags.Include(TRVFlag::rvflCanUseDeviceFit);
+    else
+        flags.Exclude(TRVFlag::rvflCanUseDeviceFit);
+    if (layout.Flag7)
+        flags.Include(TRVFlag::rvflReserved7);
+    else
+        flags.Exclude(TRVFlag::rvflReserved7);
+    data->SetFlags(flags);
+}
+
 TPrintableRV::TPrintableRV(TComponent* owner) : TCustomPrintableRV(owner) {}
 
 std::unique_ptr<TRichViewRVData> TPrintableRV::GetDataClass() {
@@ -107,7 +124,24 @@ TCustomRVPrint::~TCustomRVPrint() {
 
 void TCustomRVPrint::CreateRV() {
     FRV = CreatePrintableRV();
-    if (FRV) FRV->RVPrint = this;
+    if (!FRV) return;
+    FRV->RVPrint = this;
+    // The hidden viewer lives on the owner's window; a window that frees its children first
+    // tells this component (Notification), which then lets go of it.
+    auto* parent = dynamic_cast<TWinControl*>(Owner());
+    if (parent && !ComponentState().Contains(TComponentStateItem::csDesigning)) {
+        FRV->FreeNotification(this);
+        FRV->SetParent(parent);
+    }
+}
+
+void TCustomRVPrint::Notification(TComponent* component, TOperation operation) {
+    TComponent::Notification(component, operation);
+    if (operation == TOperation::opRemove && FRV && component == FRV.get()) {
+        ForgetSources();
+        FBodySource = FHeaderSource = FFooterSource = nullptr;
+        (void)FRV.release(); // its parent window is freeing it
+    }
 }
 
 bool TCustomRVPrint::TransparentBackground() const {
@@ -128,6 +162,7 @@ void TCustomRVPrint::SetColorMode(TRVColorMode value) {
 
 void TCustomRVPrint::Loaded() {
     TComponent::Loaded();
+    if (FRV) FRV->UpdatePalette();
 }
 
 void TCustomRVPrint::WatchSource(TCustomRichView* source) {
@@ -145,6 +180,7 @@ void TCustomRVPrint::ForgetSources() {
 
 void TCustomRVPrint::Clear() {
     ForgetSources();
+    FBodySource = FHeaderSource = FFooterSource = nullptr;
     if (FRV) {
         auto* data = dynamic_cast<TPrintableRVData*>(FRV->PrintData());
         if (data) {
@@ -156,10 +192,30 @@ void TCustomRVPrint::Clear() {
     FPagesFormatted = false;
 }
 
-// The source clears or frees the items the printable documents use: drop them first.
+// The source clears or frees the items the printable documents use: drop them first. A
+// header or footer source takes only its part along; the body's pages stay as they are.
 void TCustomRVPrint::SharedItemsDropped(TCustomRichView* source) {
     std::erase(FSources, source);
-    Clear();
+    if (!source) return;
+    if (source == FBodySource) {
+        Clear();
+        return;
+    }
+    auto* data = FRV ? dynamic_cast<TPrintableRVData*>(FRV->PrintData()) : nullptr;
+    if (source == FHeaderSource) {
+        if (data) data->Header.reset();
+        FHeaderSource = nullptr;
+    }
+    if (source == FFooterSource) {
+        if (data) data->Footer.reset();
+        FFooterSource = nullptr;
+    }
+}
+
+void TCustomRVPrint::SourceReplaced(TCustomRichView* old) {
+    if (!old || old == FBodySource || old == FHeaderSource || old == FFooterSource) return;
+    old->RemoveItemsSharer(this);
+    std::erase(FSources, old);
 }
 
 // ---------------------------------------------------------------- TRVPrint
@@ -206,6 +262,9 @@ void TRVPrint::TakeDocumentFrom(TCustomRichView* source) {
                                 : source->BackgroundStyle());
     FRV->SetColor(source->Color());
     FRV->SetBiDiMode(source->GetBiDiMode());
+    TCustomRichView* old = FBodySource;
+    FBodySource = source;
+    SourceReplaced(old);
     WatchSource(source);
     FPagesFormatted = false;
 }
@@ -213,6 +272,9 @@ void TRVPrint::TakeDocumentFrom(TCustomRichView* source) {
 void TRVPrint::SetHeader(TCustomRichView* source) {
     auto* data = static_cast<TPrintableRVData*>(FRV->PrintData());
     data->Header.reset();
+    TCustomRichView* old = FHeaderSource;
+    FHeaderSource = source;
+    SourceReplaced(old);
     if (!source) return;
     data->Header = std::make_unique<TRectPtblRVData>(FRV.get(), data, *source->RVData());
     WatchSource(source);
@@ -221,6 +283,9 @@ void TRVPrint::SetHeader(TCustomRichView* source) {
 void TRVPrint::SetFooter(TCustomRichView* source) {
     auto* data = static_cast<TPrintableRVData*>(FRV->PrintData());
     data->Footer.reset();
+    TCustomRichView* old = FFooterSource;
+    FFooterSource = source;
+    SourceReplaced(old);
     if (!source) return;
     data->Footer = std::make_unique<TRectPtblRVData>(FRV.get(), data, *source->RVData());
     WatchSource(source);

@@ -31,6 +31,7 @@ public:
     void PrintPages(int firstPage, int lastPage, const std::string& title, int copies,
                     bool collate);
     void DrawPage(int pageNo, TCanvas* canvas, bool preview, bool correction);
+    void ApplyLayoutInfo(const TRVLayoutInfo& layout) override;
 
 protected:
     std::unique_ptr<TRichViewRVData> GetDataClass() override;
@@ -45,8 +46,9 @@ protected:
     std::unique_ptr<TRichViewRVData> GetDataClass() override;
 };
 
-using TRVPrintComponentEvent =
-    std::function<void(TCustomRVPrint* sender, TControl* printMe, TBitmap*& componentImage)>;
+// The handler gives the picture to print for an embedded control (none: what it paints).
+using TRVPrintComponentEvent = std::function<void(TCustomRVPrint* sender, TControl* printMe,
+                                                  std::unique_ptr<TBitmap>& componentImage)>;
 using TRVPagePrepaintEvent =
     std::function<void(TRVPrint* sender, int pageNo, TCanvas* canvas, bool preview,
                        const TRect& pageRect, const TRect& printAreaRect)>;
@@ -79,6 +81,7 @@ public:
     void Clear();
     void Loaded() override;
     void SharedItemsDropped(TCustomRichView* source) override;
+    void Notification(TComponent* component, TOperation operation) override;
 
 protected:
     virtual std::unique_ptr<TCustomPrintableRV> CreatePrintableRV() { return nullptr; }
@@ -86,11 +89,17 @@ protected:
     void CreateRV();
     void WatchSource(TCustomRichView* source);
     void ForgetSources();
+    // Stops watching a viewer no part comes from any more.
+    void SourceReplaced(TCustomRichView* old);
 
     std::unique_ptr<TCustomPrintableRV> FRV;
     bool FPagesFormatted = false;
     int FFormattingID = 0;
     std::vector<TCustomRichView*> FSources;
+    // The viewers the body, the header and the footer share their items with.
+    TCustomRichView* FBodySource = nullptr;
+    TCustomRichView* FHeaderSource = nullptr;
+    TCustomRichView* FFooterSource = nullptr;
 
     friend class TCustomPrintableRV;
 };

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <sstream>
 
 #include "platform/graphics/Graphics.h"
 #include "tests/platform/printing/PrintToolSupport.h"
@@ -195,4 +196,51 @@ TEST_F(PrinterFixture, ThinSolidRulesPrintAsVectors) {
     EXPECT_GT(page.At(70, 204), 192);
     EXPECT_LT(page.At(300, 300), 96);
     EXPECT_GT(page.At(304, 300), 192);
+}
+
+// Pixels drawn on a page become an image of the area drawn only, and never reach the next
+// page: the page surface is cleared where it was written, not as a whole.
+TEST_F(PrinterFixture, RasterDrawingBecomesImagesOfTheAreaDrawnOnly) {
+    Printer().FileName = File("raster.pdf");
+    Printer().BeginDoc();
+    TCanvas* c = Printer().Canvas();
+    c->Pen()->SetColor(clBlack);
+    c->Pen()->SetWidth(5); // a wide pen has no vector form here
+    c->MoveTo(100, 100);
+    c->LineTo(200, 100);
+    WriteLine(c, 300, u"Between");
+    c->MoveTo(100, 500);
+    c->LineTo(140, 500);
+    Printer().NewPage();
+    c = Printer().Canvas();
+    c->Pen()->SetColor(clBlack);
+    c->Pen()->SetWidth(5);
+    c->MoveTo(300, 700);
+    c->LineTo(300, 760);
+    Printer().EndDoc();
+    if (!HaveTool("pdfimages") || !HaveTool("pdftoppm")) GTEST_SKIP() << "poppler not installed";
+    // Page, width and height of every image: each as small as its line.
+    std::string list = RunTool("pdfimages -list '" + Printer().FileName + "' | tail -n +3");
+    std::vector<std::vector<int>> images;
+    std::istringstream rows(list);
+    for (std::string line; std::getline(rows, line);) {
+        std::istringstream f(line);
+        int page, num, w, h;
+        std::string type;
+        if (f >> page >> num >> type >> w >> h && type == "image") images.push_back({page, w, h});
+    }
+    ASSERT_EQ(images.size(), 3u) << list;
+    EXPECT_EQ(images[0][0], 1);
+    EXPECT_LE(images[0][1], 110);
+    EXPECT_LE(images[0][2], 8);
+    EXPECT_EQ(images[1][0], 1);
+    EXPECT_LE(images[1][1], 50);
+    EXPECT_EQ(images[2][0], 2);
+    EXPECT_LE(images[2][1], 8);
+    EXPECT_LE(images[2][2], 70);
+    TGrayPage page;
+    ASSERT_TRUE(RenderPdfPage(Printer().FileName, 2, 150, page));
+    EXPECT_GT(page.At(150, 100), 192); // page 1's lines stayed on page 1
+    EXPECT_GT(page.At(120, 500), 192);
+    EXPECT_LT(page.At(300, 730), 96);
 }

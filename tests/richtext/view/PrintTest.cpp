@@ -5,8 +5,12 @@
 
 #include <filesystem>
 
+#include "platform/controls/ExtCtrls.h"
+#include "platform/controls/Forms.h"
+#include "platform/controls/ImageList.h"
 #include "platform/graphics/Bitmap.h"
 #include "platform/printing/Printers.h"
+#include "platform/testing/UserActions.h"
 #include "richtext/document/RVUni.h"
 #include "richtext/view/PtblRV.h"
 #include "tests/platform/printing/PrintToolSupport.h"
@@ -493,6 +497,210 @@ TEST_F(PrintFixture, ReportPdfKeepsItsTextInOrderInsideTheMargins) {
         EXPECT_LE(b, img.Height - 20 * dpi * 10 / 254) << page;
     }
     Source->Clear();
+}
+
+// ---- Every kind of item on the page
+
+// A 16-pixel black square: the picture of image-list bullets and hotspots.
+std::unique_ptr<TImageList> BlackSquares() {
+    auto list = std::make_unique<TImageList>(nullptr);
+    list->SetWidth(16);
+    list->SetHeight(16);
+    TBitmap image(16, 16, pf24bit);
+    image.Canvas()->Brush()->SetColor(clBlack);
+    image.Canvas()->FillRect(TRect(0, 0, 16, 16));
+    list->Add(&image, nullptr);
+    return list;
+}
+
+int DrawItemOf(TCustomMainPtblRVData* data, int itemNo) {
+    for (int i = 0; i < data->DrawItems.Count(); ++i)
+        if (data->DrawItems[i]->ItemNo == itemNo) return i;
+    return -1;
+}
+
+// A rule spans the print area's width at the middle of its line, list numbers and bullets
+// print as text, and image-list pictures print where the layout put them.
+TEST_F(PrintFixture, RulesMarkersAndImageListPicturesPrintWhereTheyAreLaidOut) {
+    Printer().SetPaperSizeMM(100, 100);
+    Source->RightMargin = 20; // the rule ends 20 pixels before the paper's edge
+    Style->TextStyles.GetItem(0).FontName = "Arial";
+    TRVListInfo& numbered = Style->ListStyles.Add();
+    TRVListLevel& level = numbered.AddLevel();
+    level.ListType = TRVListType::rvlstDecimal;
+    level.FormatString = "%0:s.";
+    level.Font.FontName = "Arial";
+    auto images = BlackSquares();
+    TCustomRVData* data = Source->RVData();
+    Lines(1);
+    Source->AppendBreakLine(3, TRVBreakStyle::rvbsLine, clBlack);
+    for (const char* step : {"First step", "Second step"}) {
+        Source->AppendTextParagraph(step, 0, 0);
+        data->SetParagraphMarker(data->ItemCount() - 1, 0, 0, 1, false);
+    }
+    Source->AppendTextParagraph("x", 0, 0);
+    data->AddBullet("bullet", 0, images.get(), 0, -1);
+    Source->AppendTextParagraph("      ", 0, -1);
+    data->AddHotspot("hotspot", 0, 0, images.get(), 0, -1);
+    ASSERT_EQ(Format(), 1);
+    Print->PrintDocument("items");
+    if (!testing::HaveTool("pdftoppm") || !testing::HaveTool("pdftotext"))
+        GTEST_SKIP() << "poppler tools not installed";
+    const std::string text = testing::RunTool("pdftotext '" + Printer().FileName + "' -");
+    EXPECT_NE(text.find("1."), std::string::npos) << text;
+    EXPECT_NE(text.find("2."), std::string::npos) << text;
+    EXPECT_LT(text.find("1."), text.find("First step"));
+    testing::TGrayPage img;
+    ASSERT_TRUE(testing::RenderPdfPage(Printer().FileName, 1, 96, img));
+    const TRVDrawLineInfo* rule = Data()->DrawItems[DrawItemOf(Data(), 1)];
+    const int y = rule->Top + rule->Height / 2;
+    for (int x : {rule->Left, rule->Left + rule->Width / 2, rule->Left + rule->Width - 1})
+        EXPECT_LT(img.At(x, y), 96) << x;
+    EXPECT_GT(img.At(rule->Left + rule->Width + 2, y), 192);
+    EXPECT_GT(img.At(rule->Left + rule->Width / 2, rule->Top), 192);
+    for (int itemNo : {data->ItemCount() - 3, data->ItemCount() - 1}) {
+        const TRVDrawLineInfo* d = Data()->DrawItems[DrawItemOf(Data(), itemNo)];
+        EXPECT_LT(img.At(d->Left + d->Width / 2, d->Top + d->Height / 2), 64) << itemNo;
+        EXPECT_GT(img.At(d->Left + d->Width + 3, d->Top + d->Height / 2), 192) << itemNo;
+    }
+    Source->Clear();
+}
+
+// An embedded control prints the picture OnPrintComponent gives; a control that cannot paint
+// (no window and no form to make one) prints nothing and stops nothing.
+TEST_F(PrintFixture, EmbeddedControlsPrintThePictureTheEventGives) {
+    auto* panel = new TPanel(nullptr);
+    panel->SetBounds(0, 0, 60, 30);
+    panel->SetColor(clBlack);
+    Source->RVData()->AddControlItem("panel", TRVComponentPtr(panel), 0, TRVVAlign::rvvaBaseline);
+    ASSERT_EQ(Format(), 1);
+    const TRVDrawLineInfo* d = Data()->DrawItems[0];
+    auto centre = [&] {
+        TBitmap sheet;
+        sheet.SetSize(Printer().PageWidth(), Printer().PageHeight());
+        sheet.Canvas()->Brush()->SetColor(clWhite);
+        sheet.Canvas()->FillRect(TRect(0, 0, sheet.Width(), sheet.Height()));
+        Print->rv()->DrawPage(1, sheet.Canvas(), false, false);
+        return sheet.Canvas()->Pixels(d->Left + d->Width / 2, d->Top + d->Height / 2);
+    };
+    EXPECT_EQ(centre(), clWhite);
+    TControl* asked = nullptr;
+    Print->OnPrintComponent = [&](TCustomRVPrint*, TControl* control,
+                                  std::unique_ptr<TBitmap>& image) {
+        asked = control;
+        image = std::make_unique<TBitmap>(60, 30, pf24bit);
+        image->Canvas()->Brush()->SetColor(clRed);
+        image->Canvas()->FillRect(TRect(0, 0, 60, 30));
+    };
+    EXPECT_EQ(centre(), clRed);
+    EXPECT_EQ(asked, panel);
+    Print->OnPrintComponent = [](TCustomRVPrint*, TControl*, std::unique_ptr<TBitmap>&) {};
+    EXPECT_EQ(centre(), clWhite);
+    Print->PrintDocument("control");
+    EXPECT_TRUE(Printer().Jobs().back().Completed);
+    Source->Clear();
+}
+
+// Freeing the viewer a header came from drops the header only: the body still prints.
+TEST_F(PrintFixture, FreeingTheHeaderSourceDropsOnlyTheHeader) {
+    Lines(3);
+    auto header = std::make_unique<TRichView>(nullptr);
+    header->SetStyle(Style.get());
+    header->AppendTextParagraph("head", 0, 0);
+    auto footer = std::make_unique<TRichView>(nullptr);
+    footer->SetStyle(Style.get());
+    footer->AppendTextParagraph("foot", 0, 0);
+    Print->SetHeader(header.get());
+    Print->SetFooter(footer.get());
+    ASSERT_EQ(Format(), 1);
+    auto* data = static_cast<TPrintableRVData*>(Data());
+    header.reset();
+    EXPECT_FALSE(data->Header);
+    EXPECT_TRUE(data->Footer);
+    EXPECT_TRUE(Print->PagesFormatted());
+    ASSERT_EQ(Print->PagesCount(), 1);
+    EXPECT_EQ(Data()->ItemCount(), 3);
+    footer->Clear();
+    EXPECT_FALSE(data->Footer);
+    Print->PrintDocument("body only");
+    EXPECT_TRUE(Printer().Jobs().back().Completed);
+    // The body's source still counts: freeing it empties the job.
+    Source.reset();
+    EXPECT_EQ(Data()->ItemCount(), 0);
+    EXPECT_FALSE(Print->PagesFormatted());
+}
+
+// While a page is drawn, the 'current page' range gives its drawing items, with the parts of
+// a picture split over pages at either end.
+TEST_F(PrintFixture, CurrentPageRangeFollowsThePageBeingDrawn) {
+    Lines(2);
+    AddPicture(450, 30);
+    Lines(1);
+    ASSERT_EQ(Format(), 3);
+    struct Seen {
+        int First, FirstPart, Last, LastPart, RangeFirst, RangeLast;
+    };
+    std::vector<Seen> seen;
+    Print->OnPagePrepaint = [&](TRVPrint*, int, TCanvas*, bool, const TRect&, const TRect&) {
+        Seen s{};
+        Data()->GetCurrentPageRange(s.First, s.FirstPart, s.Last, s.LastPart);
+        Data()->GetSelectionRange(TRVSelectionRangeKind::rvsrkCurrentPage, s.RangeFirst,
+                                  s.RangeLast);
+        seen.push_back(s);
+    };
+    Print->PrintDocument("ranges");
+    ASSERT_EQ(seen.size(), 3u);
+    // Drawing items: two lines, the picture (2) and the last line (3).
+    EXPECT_EQ((std::vector<int>{seen[0].First, seen[0].FirstPart, seen[0].Last, seen[0].LastPart}),
+              (std::vector<int>{0, 0, 2, 1}));
+    EXPECT_EQ((std::vector<int>{seen[1].First, seen[1].FirstPart, seen[1].Last, seen[1].LastPart}),
+              (std::vector<int>{2, 2, 2, 2}));
+    EXPECT_EQ((std::vector<int>{seen[2].First, seen[2].FirstPart, seen[2].Last, seen[2].LastPart}),
+              (std::vector<int>{2, 3, 3, 0}));
+    EXPECT_EQ(seen[2].RangeFirst, 2);
+    EXPECT_EQ(seen[2].RangeLast, 3);
+    int first = 0, firstPart = 0, last = 0, lastPart = 0;
+    Print->Clear();
+    EXPECT_FALSE(Data()->GetCurrentPageRange(first, firstPart, last, lastPart));
+}
+
+// A layout record's optional pair reaches the printable document only with its flag.
+TEST_F(PrintFixture, LayoutRecordPairAndFlagsReachThePrintableDocument) {
+    TRVLayoutInfo layout;
+    layout.LeftMargin = 7;
+    layout.UsePair = true;
+    layout.Pair1 = 3;
+    layout.Pair2 = 4;
+    layout.Flag7 = true;
+    Print->rv()->ApplyLayoutInfo(layout);
+    int a = 0, b = 0;
+    EXPECT_EQ(Print->rv()->LeftMargin, 7);
+    EXPECT_TRUE(Data()->GetLayoutPair(a, b));
+    EXPECT_EQ(a, 3);
+    EXPECT_EQ(b, 4);
+    EXPECT_TRUE(Data()->GetFlags().Contains(TRVFlag::rvflReserved7));
+    layout.UsePair = false;
+    layout.Flag7 = false;
+    Print->rv()->ApplyLayoutInfo(layout);
+    EXPECT_FALSE(Data()->GetLayoutPair(a, b));
+    EXPECT_EQ(a, -1);
+    EXPECT_EQ(b, -1);
+    EXPECT_FALSE(Data()->GetFlags().Contains(TRVFlag::rvflCanUseDeviceFit));
+    EXPECT_FALSE(Data()->GetFlags().Contains(TRVFlag::rvflReserved7));
+}
+
+// On a form, the hidden viewer is a child of the form; freeing the form frees both once.
+TEST_F(PrintFixture, ThePrintableViewerLivesOnItsOwnersWindow) {
+    testing::ResetAll();
+    InitializeForms();
+    auto* form = Application->CreateForm<TForm>();
+    auto* print = new TRVPrint(form);
+    EXPECT_EQ(print->rv()->Parent(), form);
+    EXPECT_FALSE(print->rv()->Visible());
+    print->TakeDocumentFrom(Source.get());
+    print->Loaded();
+    FreeComponent(form);
+    testing::ResetAll();
 }
 
 } // namespace
