@@ -539,9 +539,26 @@ void TMetafileCanvas::Figure(std::vector<TSub> subs, bool fill, bool stroke, con
             epc::RoundRect(FDC, r.Left, r.Top, r.Right, r.Bottom, ew, eh);
         return;
     }
+    // Programs draw thin outlines as fills a pixel or less across, which pixel centres can
+    // miss altogether: such a fill is outlined in its own colour so that the line shows.
+    bool sliver = false;
+    if (fill && !stroke && S.Brush.Style == BS_SOLID && !S.Brush.Pattern) {
+        double x0 = 1e300, y0 = 1e300, x1 = -1e300, y1 = -1e300;
+        for (const TSub& s : subs)
+            for (const TMfPoint& p : s.Pts) {
+                x0 = std::min(x0, p.X);
+                x1 = std::max(x1, p.X);
+                y0 = std::min(y0, p.Y);
+                y1 = std::max(y1, p.Y);
+            }
+        sliver = x1 - x0 < 2 || y1 - y0 < 2;
+    }
     if (closed && subs.size() == 1) {
         TSelection sel(FDC);
-        sel.Use(stroke ? GdiObj(MakePen()) : GetStockObject(NULL_PEN), stroke);
+        if (sliver)
+            sel.Use(GdiObj(CreatePen(PS_SOLID, 1, S.Brush.Color)), true);
+        else
+            sel.Use(stroke ? GdiObj(MakePen()) : GetStockObject(NULL_PEN), stroke);
         HBRUSH brush = fill ? MakeBrush(S.Brush) : nullptr;
         sel.Use(brush ? GdiObj(brush) : GetStockObject(NULL_BRUSH), brush != nullptr);
         std::vector<TPoint> pts = ToInts(subs.front().Pts, false);

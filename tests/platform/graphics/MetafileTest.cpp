@@ -364,6 +364,17 @@ TEST(MetafileFigures, PiesFollowTheArcDirectionAndHolesStayOpen) {
         EXPECT_FALSE(Red(*ring, 5, 5));
     }
 
+    // An outline drawn as a fill narrower than a pixel still shows.
+    TEmfBuilder thin(100, 100);
+    RedFill(thin) // 50.6 to 50.9 pixels across: no pixel centre inside
+        .Rec(EMR_SETMAPMODE, {8})
+        .Rec(EMR_SETWINDOWEXTEX, {1000, 1000})
+        .Rec(EMR_SETVIEWPORTEXTEX, {100, 100})
+        .Rec(EMR_POLYGON16, {0, 0, 100, 100, 4, (100 << 16) | 506, (100 << 16) | 509,
+                             (900 << 16) | 509, (900 << 16) | 506});
+    auto sliver = Play(thin.Done(), 100, 100);
+    EXPECT_TRUE(Red(*sliver, 50, 50) || Red(*sliver, 51, 50));
+
     // A path closed and filled.
     TEmfBuilder t(100, 100);
     RedFill(t)
