@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "platform/gdi/GdiSink.h"
 #include "platform/graphics/GdiHandles.h"
@@ -85,6 +86,15 @@ std::vector<TPoint> ToInts(const std::vector<TMfPoint>& pts, bool close) {
 }
 
 } // namespace
+
+std::vector<uint32_t> AlignedDibBits(const BITMAPINFO& info, const uint8_t* bits) {
+    const BITMAPINFOHEADER& h = info.bmiHeader;
+    size_t stride = (size_t(h.biWidth) * h.biBitCount + 31) / 32 * 4;
+    size_t bytes = stride * size_t(std::abs(int64_t(h.biHeight)));
+    std::vector<uint32_t> out((bytes + 3) / 4);
+    if (bytes) std::memcpy(out.data(), bits, bytes);
+    return out;
+}
 
 TMfXform TMfXform::Then(const TMfXform& b) const {
     TMfXform r;
@@ -931,12 +941,26 @@ void TMetafileCanvas::DrawBits(TRect box, int sx, int sy, int sw, int sh, const 
     box = TRect(std::min(box.Left, box.Right), std::min(box.Top, box.Bottom),
                 std::max(box.Left, box.Right), std::max(box.Top, box.Bottom));
     if (box.IsEmpty() || sw <= 0 || sh <= 0) return;
+    // Only the part of the source inside the image is drawn, onto its share of the box.
+    int64_t iw = info.bmiHeader.biWidth, ih = std::abs(int64_t(info.bmiHeader.biHeight));
+    int64_t x0 = std::max<int64_t>(sx, 0), y0 = std::max<int64_t>(sy, 0);
+    int64_t x1 = std::min<int64_t>(int64_t(sx) + sw, iw), y1 = std::min<int64_t>(int64_t(sy) + sh, ih);
+    if (x1 <= x0 || y1 <= y0) return;
+    double fx = double(box.Width()) / sw, fy = double(box.Height()) / sh;
+    box = TRect(Round(box.Left + (x0 - sx) * fx), Round(box.Top + (y0 - sy) * fy),
+                Round(box.Left + (x1 - sx) * fx), Round(box.Top + (y1 - sy) * fy));
+    if (box.IsEmpty()) return;
+    sx = int(x0);
+    sy = int(y0);
+    sw = int(x1 - x0);
+    sh = int(y1 - y0);
     SetStretchBltMode(FDC, S.StretchMode == HALFTONE ? HALFTONE : COLORONCOLOR);
     TSelection sel(FDC);
     HBRUSH b = MakeBrush(S.Brush);
     sel.Use(b ? GdiObj(b) : GetStockObject(NULL_BRUSH), b != nullptr);
-    StretchDIBits(FDC, box.Left, box.Top, box.Width(), box.Height(), sx, sy, sw, sh, bits, &info,
-                  DIB_RGB_COLORS, rop);
+    std::vector<uint32_t> aligned = AlignedDibBits(info, bits);
+    StretchDIBits(FDC, box.Left, box.Top, box.Width(), box.Height(), sx, sy, sw, sh,
+                  aligned.data(), &info, DIB_RGB_COLORS, rop);
 }
 
 } // namespace epc

@@ -58,6 +58,10 @@ struct TMfObject {
     std::vector<TRect> Region;  // logical units
 };
 
+// A DIB's bits copied to 32-bit aligned storage: records place them at any even offset, and
+// the bitmap routines read whole pixels.
+std::vector<uint32_t> AlignedDibBits(const BITMAPINFO& info, const uint8_t* bits);
+
 enum : int { MM_LOMETRIC = 2, MM_HIMETRIC = 3, MM_LOENGLISH = 4, MM_HIENGLISH = 5,
              MM_TWIPS = 6, MM_ISOTROPIC = 7, MM_ANISOTROPIC = 8 };
 

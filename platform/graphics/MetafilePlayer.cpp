@@ -114,7 +114,8 @@ std::shared_ptr<std::vector<uint32_t>> PatternOf(const BITMAPINFO& info,
     HDC dc = CreateCompatibleDC(nullptr);
     HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(bmp));
     int w = info.bmiHeader.biWidth, h = std::abs(info.bmiHeader.biHeight);
-    SetDIBitsToDevice(dc, 0, 0, DWORD(w), DWORD(h), 0, 0, 0, UINT(h), bits, &info,
+    std::vector<uint32_t> aligned = AlignedDibBits(info, bits);
+    SetDIBitsToDevice(dc, 0, 0, DWORD(w), DWORD(h), 0, 0, 0, UINT(h), aligned.data(), &info,
                       DIB_RGB_COLORS);
     auto out = std::make_shared<std::vector<uint32_t>>(64);
     for (int y = 0; y < 8; ++y)

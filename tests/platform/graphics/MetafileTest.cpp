@@ -108,26 +108,47 @@ double DarkMissing(TBitmap& a, TBitmap& b, int reach) {
     return count ? double(missing) / count : 1.0;
 }
 
+// A reference rendering on white.
+std::unique_ptr<TBitmap> Reference(const std::string& name) {
+    TPngImage png;
+    png.LoadFromFile(DataFile(name));
+    auto ref = std::make_unique<TBitmap>(png.Width(), png.Height(), pf24bit);
+    ref->Canvas()->Brush()->SetColor(clWhite);
+    ref->Canvas()->FillRect(Rect(0, 0, png.Width(), png.Height()));
+    ref->Canvas()->Draw(0, 0, &png);
+    return ref;
+}
+
 TEST(MetafileFixtures, DrawShapesTextAndBitmapWhereTheExportingProgramDoes) {
-    TPngImage reference;
-    reference.LoadFromFile(DataFile("shapes.png"));
-    TBitmap ref(reference.Width(), reference.Height(), pf24bit);
-    ref.Canvas()->Draw(0, 0, &reference);
-    for (const char* name : {"shapes.wmf", "shapes.emf"}) {
-        SCOPED_TRACE(name);
+    // Each drawing program's export against its own rendering of the same drawing, over the
+    // rows given (the second program renders its bitmap differently from what it exports).
+    struct TCase {
+        const char* File;
+        const char* Reference;
+        int Rows;
+    };
+    for (const TCase& c : {TCase{"shapes.wmf", "shapes.png", 1000},
+                           TCase{"shapes.emf", "shapes.png", 1000},
+                           TCase{"shapes-inkscape.emf", "shapes-inkscape.png", 160},
+                           TCase{"shapes-inkscape.wmf", "shapes-inkscape.png", 160}}) {
+        SCOPED_TRACE(c.File);
+        auto ref = Reference(c.Reference);
         TMetafile meta;
-        meta.LoadFromString(ReadFile(name));
-        EXPECT_NEAR(meta.Width(), reference.Width(), 1);
-        EXPECT_NEAR(meta.Height(), reference.Height(), 1);
-        TBitmap out(reference.Width(), reference.Height(), pf24bit);
+        meta.LoadFromString(ReadFile(c.File));
+        EXPECT_NEAR(meta.Width(), ref->Width(), 1);
+        EXPECT_NEAR(meta.Height(), ref->Height(), 5);
+        TBitmap out(meta.Width(), meta.Height(), pf24bit);
         out.Canvas()->Brush()->SetColor(clWhite);
         out.Canvas()->FillRect(Rect(0, 0, out.Width(), out.Height()));
         out.Canvas()->StretchDraw(Rect(0, 0, out.Width(), out.Height()), &meta);
-        SaveOut(out, std::string(name) + ".png");
-        EXPECT_LT(Misplaced(out, ref, 3, 48), 0.02);
-        EXPECT_LT(Misplaced(ref, out, 3, 48), 0.02);
-        EXPECT_LT(DarkMissing(out, ref, 3), 0.02);
-        EXPECT_LT(DarkMissing(ref, out, 3), 0.02);
+        SaveOut(out, std::string(c.File) + ".png");
+        int rows = std::min(c.Rows, ref->Height());
+        ref->SetHeight(rows);
+        out.SetHeight(rows);
+        EXPECT_LT(Misplaced(out, *ref, 3, 48), 0.02);
+        EXPECT_LT(Misplaced(*ref, out, 3, 48), 0.02);
+        EXPECT_LT(DarkMissing(out, *ref, 3), 0.02);
+        EXPECT_LT(DarkMissing(*ref, out, 3), 0.02);
     }
 }
 
