@@ -428,6 +428,7 @@ void TMetafileCanvas::SelectClipPath(int mode) {
 
 void TMetafileCanvas::BeginPath() {
     FPath.clear();
+    FPathWidened = false;
     FPathOpen = true;
 }
 
@@ -444,6 +445,17 @@ void TMetafileCanvas::FillPath(bool fill, bool stroke) {
     std::vector<TSub> subs = std::move(FPath);
     FPath.clear();
     FPathOpen = false;
+    if (FPathWidened && fill) {
+        // Filling a widened path paints the band the pen would cover, in the brush's colour.
+        FPathWidened = false;
+        TMfPen pen = S.Pen;
+        S.Pen.Style = S.Brush.Style == BS_NULL ? PS_NULL : PS_SOLID;
+        S.Pen.Color = S.Brush.Color;
+        Figure(std::move(subs), false, true);
+        S.Pen = pen;
+        return;
+    }
+    FPathWidened = false;
     if (fill)
         for (TSub& s : subs)
             s.Closed = true;

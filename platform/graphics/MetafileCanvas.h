@@ -124,11 +124,13 @@ public:
     void ExcludeClip(double l, double t, double r, double b);
     void SelectClipRects(const std::vector<TRect>& rects, bool reference, int mode);
     void OffsetClip(double dx, double dy);
+    void ResetClip() { SetClip(nullptr); }
     void SelectClipPath(int mode);
 
     // ---- Paths
     void BeginPath();
     void EndPath() { FPathOpen = false; }
+    void WidenPath() { FPathWidened = true; }
     void AbortPath();
     void CloseFigure();
     void FillPath(bool fill, bool stroke);
@@ -194,6 +196,7 @@ private:
     TMfXform FXform, FRefXform;
     std::vector<TState> FStack;
     bool FPathOpen = false;
+    bool FPathWidened = false;
     std::vector<TSub> FPath;
 };
 

@@ -151,7 +151,7 @@ enum : uint32_t {
     EMR_ROUNDRECT = 44, EMR_ARC = 45, EMR_CHORD = 46, EMR_PIE = 47, EMR_CREATEPALETTE = 49,
     EMR_LINETO = 54, EMR_ARCTO = 55, EMR_SETARCDIRECTION = 57, EMR_BEGINPATH = 59,
     EMR_ENDPATH = 60, EMR_CLOSEFIGURE = 61, EMR_FILLPATH = 62, EMR_STROKEANDFILLPATH = 63,
-    EMR_STROKEPATH = 64, EMR_SELECTCLIPPATH = 67, EMR_ABORTPATH = 68, EMR_FILLRGN = 71,
+    EMR_STROKEPATH = 64, EMR_WIDENPATH = 66, EMR_SELECTCLIPPATH = 67, EMR_ABORTPATH = 68, EMR_FILLRGN = 71,
     EMR_INVERTRGN = 73, EMR_PAINTRGN = 74, EMR_EXTSELECTCLIPRGN = 75, EMR_BITBLT = 76,
     EMR_STRETCHBLT = 77, EMR_SETDIBITSTODEVICE = 80, EMR_STRETCHDIBITS = 81,
     EMR_EXTCREATEFONTINDIRECTW = 82, EMR_EXTTEXTOUTA = 83, EMR_EXTTEXTOUTW = 84,
@@ -503,7 +503,7 @@ private:
             int mode = r.I32(12);
             if (!r.Ok()) break;
             if (cb == 0) {
-                if (mode == RGN_COPY) C.SelectClipRects({}, true, -1);
+                if (mode == RGN_COPY) C.ResetClip();
                 break;
             }
             auto rects = RegionRects(r, 16, cb);
@@ -656,6 +656,9 @@ private:
             break;
         case EMR_STROKEANDFILLPATH:
             C.FillPath(true, true);
+            break;
+        case EMR_WIDENPATH:
+            C.WidenPath();
             break;
         case EMR_SELECTCLIPPATH:
             C.SelectClipPath(r.I32(8));
@@ -1092,7 +1095,7 @@ private:
             if (o && o->Kind == TMfObject::okRegion)
                 C.SelectClipRects(o->Region, false, RGN_COPY);
             else if (r.Ok())
-                C.SelectClipRects({}, false, -1);
+                C.ResetClip();
             break;
         }
         case META_FILLREGION:

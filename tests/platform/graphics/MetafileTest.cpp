@@ -440,6 +440,15 @@ TEST(MetafileClipping, ClipsSaveRestoreAndTheDestinationBound) {
     out.Canvas()->Brush()->SetColor(clBlue);
     out.Canvas()->FillRect(Rect(0, 0, 300, 300));
     EXPECT_EQ(out.Canvas()->Pixels(250, 250), clBlue);
+
+    // An empty region copied in removes the clip.
+    TEmfBuilder r(100, 100);
+    RedFill(r)
+        .Rec(EMR_INTERSECTCLIPRECT, {0, 0, 50, 50})
+        .Rec(75, {0, RGN_COPY})
+        .Rec(EMR_RECTANGLE, {0, 0, 100, 100});
+    auto reset = Play(r.Done(), 100, 100);
+    EXPECT_TRUE(Red(*reset, 80, 80));
 }
 
 TEST(MetafileBitmaps, StretchedBitmapsKeepTheirRowOrder) {
