@@ -33,8 +33,8 @@ TMfRegion Own(HRGN rgn) {
 
 TMfRegion RectsRegion(const std::vector<TRect>& rects) {
     TMfRegion acc = Own(CreateRectRgn(0, 0, 0, 0));
-    // Many rectangles are merged one by one; past a few thousand their box stands for them.
-    if (rects.size() > 4096) {
+    // Rectangles are merged one by one; past a thousand their box stands for them.
+    if (rects.size() > 1024) {
         TRect box;
         for (const TRect& r : rects)
             UnionRect(box, box, r);
@@ -475,7 +475,10 @@ TMetafileCanvas::TSub& TMetafileCanvas::CurrentSub() {
 int TMetafileCanvas::PenDeviceWidth() {
     if (S.Pen.Cosmetic || S.Pen.Width <= 1) return 1;
     double w = S.Pen.Width * (ScaleX() + ScaleY()) / 2;
-    return std::clamp(Round(w), 1, 4096);
+    // A pen wider than the picture paints no more of it, and wide pens cost their width
+    // squared along every line.
+    int most = std::clamp(std::max(FDest.Width(), FDest.Height()), 1, 1024);
+    return std::clamp(Round(w), 1, most);
 }
 
 HPEN TMetafileCanvas::MakePen() {
