@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "platform/core/ScopeGuard.h"
 #include "platform/gdi/GdiSink.h"
 #include "platform/graphics/GdiHandles.h"
 
@@ -66,9 +67,9 @@ public:
     }
     TSelection(const TSelection&) = delete;
     TSelection& operator=(const TSelection&) = delete;
-    void Use(HGDIOBJ object, bool owned) {
+    void Use(HGDIOBJ object, bool made) {
         if (!object) return;
-        FItems.emplace_back(SelectObject(FDC, object), owned ? object : nullptr);
+        FItems.emplace_back(SelectObject(FDC, object), made ? object : nullptr);
     }
 
 private:
@@ -111,15 +112,14 @@ TMfXform TMfXform::Then(const TMfXform& b) const {
 
 TMetafileCanvas::TMetafileCanvas(HDC dc, const TRect& dest) : FDC(dc), FDest(dest) {
     FSaved = epc::SaveDC(dc);
-    FOuterClip = CreateRectRgn(0, 0, 0, 0);
-    FHadOuterClip = GetClipRgn(dc, FOuterClip) == 1;
+    FOuterClip = Own(CreateRectRgn(0, 0, 0, 0));
+    FHadOuterClip = GetClipRgn(dc, FOuterClip.get()) == 1;
     S.Font.Log.lfHeight = -16;
     ApplyClip();
 }
 
 TMetafileCanvas::~TMetafileCanvas() {
     epc::RestoreDC(FDC, FSaved);
-    DeleteObject(GdiObj(FOuterClip));
 }
 
 void TMetafileCanvas::SetReferenceFrame(double left, double top, double width, double height,
@@ -313,7 +313,7 @@ TRect TMetafileCanvas::MapBox(double l, double t, double r, double b) {
 // ---- Clipping ---------------------------------------------------------------------------
 
 void TMetafileCanvas::ApplyClip() {
-    SelectClipRgn(FDC, FHadOuterClip ? FOuterClip : nullptr);
+    SelectClipRgn(FDC, FHadOuterClip ? FOuterClip.get() : nullptr);
     IntersectClipRect(FDC, FDest.Left, FDest.Top, FDest.Right, FDest.Bottom);
     if (!S.Clip) return;
     // Regions given to the context count from its viewport origin, not its window origin.
@@ -498,9 +498,8 @@ HBRUSH TMetafileCanvas::MakeBrush(const TMfBrush& brush) {
     }
     if (brush.Pattern && brush.Pattern->size() == 64) {
         HBITMAP bmp = CreateBitmap(8, 8, 1, 32, brush.Pattern->data());
-        HBRUSH b = CreatePatternBrush(bmp);
-        DeleteObject(GdiObj(bmp));
-        return b;
+        auto release = Finally([&] { DeleteObject(GdiObj(bmp)); });
+        return CreatePatternBrush(bmp);
     }
     return CreateSolidBrush(brush.Color);
 }
@@ -821,12 +820,12 @@ void TMetafileCanvas::SetPixel(double x, double y, COLORREF color) {
 void TMetafileCanvas::FillRects(const std::vector<TRect>& rects, const TMfBrush& brush) {
     HBRUSH b = MakeBrush(brush);
     if (!b) return;
+    auto release = Finally([&] { DeleteObject(GdiObj(b)); });
     SetBkColor(FDC, S.BkColor);
     for (const TRect& r : rects) {
         TRect box = MapBox(r.Left, r.Top, r.Right, r.Bottom);
         FillRect(FDC, &box, b);
     }
-    DeleteObject(GdiObj(b));
 }
 
 void TMetafileCanvas::InvertRects(const std::vector<TRect>& rects) {
@@ -855,9 +854,10 @@ void TMetafileCanvas::PatBlt(double x, double y, double w, double h, DWORD rop) 
         bool path = FPathOpen;
         FPathOpen = false;
         if (!VectorFigure(subs, true, false)) {
+            TSelection sel(FDC);
             HBRUSH b = MakeBrush(S.Brush);
+            sel.Use(GdiObj(b), true);
             FillRect(FDC, &box, b);
-            DeleteObject(GdiObj(b));
         }
         FPathOpen = path;
         S.Pen = pen;

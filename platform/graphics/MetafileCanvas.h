@@ -188,7 +188,7 @@ private:
     HDC FDC;
     TRect FDest;
     int FSaved = 0;
-    HRGN FOuterClip = nullptr;  // the caller's clip, restored with each change
+    TMfRegion FOuterClip;  // the caller's clip, restored with each change
     bool FHadOuterClip = false;
     bool FWindowMapping = false;
     double FRefX = 0, FRefY = 0, FRefW = 1, FRefH = 1, FPxPerMMX = 1, FPxPerMMY = 1;

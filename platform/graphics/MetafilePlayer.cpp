@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "platform/core/ScopeGuard.h"
 #include "platform/core/Strings.h"
 #include "platform/graphics/MetafileCanvas.h"
 
@@ -113,6 +114,11 @@ std::shared_ptr<std::vector<uint32_t>> PatternOf(const BITMAPINFO& info,
     if (!bmp) return nullptr;
     HDC dc = CreateCompatibleDC(nullptr);
     HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(bmp));
+    auto release = Finally([&] {
+        SelectObject(dc, old);
+        DeleteDC(dc);
+        DeleteObject(reinterpret_cast<HGDIOBJ>(bmp));
+    });
     int w = info.bmiHeader.biWidth, h = std::abs(info.bmiHeader.biHeight);
     std::vector<uint32_t> aligned = AlignedDibBits(info, bits);
     SetDIBitsToDevice(dc, 0, 0, DWORD(w), DWORD(h), 0, 0, 0, UINT(h), aligned.data(), &info,
@@ -124,9 +130,6 @@ std::shared_ptr<std::vector<uint32_t>> PatternOf(const BITMAPINFO& info,
             (*out)[size_t(y) * 8 + size_t(x)] =
                 0xFF000000u | ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF);
         }
-    SelectObject(dc, old);
-    DeleteDC(dc);
-    DeleteObject(reinterpret_cast<HGDIOBJ>(bmp));
     return out;
 }
 
@@ -1038,11 +1041,7 @@ private:
             const uint8_t* bits = nullptr;
             if (function == META_DIBCREATEPATTERNBRUSH && r.U16(2) == DIB_RGB_COLORS &&
                 InlineDib(r, 4, info, bits)) {
-                HBITMAP probe = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, nullptr, nullptr, 0);
-                if (probe) {
-                    DeleteObject(reinterpret_cast<HGDIOBJ>(probe));
-                    o.Brush.Pattern = PatternOf(info, bits);
-                }
+                o.Brush.Pattern = PatternOf(info, bits);
             }
             if (!o.Brush.Pattern) o.Brush.Color = 0x808080;
             Add(o);
