@@ -67,7 +67,8 @@ bool PrintExhibit(const std::string& dir) {
     int dpi = printer.Resolution();
     int margin = dpi / 2, width = printer.PageWidth() - 2 * margin;
     int height = MulDiv(width, meta->Height(), meta->Width());
-    printer.Canvas()->StretchDraw(Rect(margin, margin, margin + width, margin + height), meta.get());
+    printer.Canvas()->StretchDraw(Rect(margin, margin, margin + width, margin + height),
+                                  meta.get());
     printer.EndDoc();
     std::printf("metafile: exhibit to %s\n", printer.FileName.c_str());
     return printer.Jobs().back().Completed;

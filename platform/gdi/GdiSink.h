@@ -26,7 +26,7 @@ struct TVectorFigure {
     bool Closed = true;
     bool Fill = false;
     bool Winding = false;
-    uint32_t FillColor = 0;  // 0xAARRGGBB
+    uint32_t FillColor = 0; // 0xAARRGGBB
     bool Stroke = false;
     uint32_t StrokeColor = 0;
     double StrokeWidth = 1;

@@ -342,8 +342,7 @@ void TMetafileCanvas::ExcludeClip(double l, double t, double r, double b) {
     SetClip(Combine(ClipBase(), Own(CreateRectRgnIndirect(MapBox(l, t, r, b))), RGN_DIFF));
 }
 
-void TMetafileCanvas::SelectClipRects(const std::vector<TRect>& rects, bool reference,
-                                      int mode) {
+void TMetafileCanvas::SelectClipRects(const std::vector<TRect>& rects, bool reference, int mode) {
     std::vector<TRect> mapped;
     mapped.reserve(rects.size());
     for (const TRect& r : rects) {
@@ -535,9 +534,9 @@ void TMetafileCanvas::Figure(std::vector<TSub> subs, bool fill, bool stroke, con
             FPath.push_back(std::move(s));
         return;
     }
-    subs.erase(std::remove_if(subs.begin(), subs.end(),
-                              [](const TSub& s) { return s.Pts.size() < 2; }),
-               subs.end());
+    subs.erase(
+        std::remove_if(subs.begin(), subs.end(), [](const TSub& s) { return s.Pts.size() < 2; }),
+        subs.end());
     if (subs.empty()) return;
     bool closed = subs.front().Closed;
     fill = fill && closed && S.Brush.Style != BS_NULL;
@@ -741,8 +740,8 @@ void TMetafileCanvas::RoundRect(double l, double t, double r, double b, double w
     std::vector<TSub> subs;
     subs.push_back(std::move(sub));
     UpdateXform();
-    Figure(std::move(subs), true, true, axisAligned ? &box : nullptr, 2,
-           Round(ew * ScaleX()), Round(eh * ScaleY()));
+    Figure(std::move(subs), true, true, axisAligned ? &box : nullptr, 2, Round(ew * ScaleX()),
+           Round(eh * ScaleY()));
 }
 
 std::vector<TMfPoint> TMetafileCanvas::EllipsePoints(double l, double t, double r, double b,
@@ -799,7 +798,8 @@ void TMetafileCanvas::Arc(int kind, double l, double t, double r, double b, doub
 void TMetafileCanvas::AngleArc(double x, double y, double radius, double start, double sweep) {
     double a0 = start * kPi / 180, sw = std::clamp(sweep, -3600.0, 3600.0) * kPi / 180;
     std::vector<TMfPoint> pts{Map(S.Cur.X, S.Cur.Y)};
-    std::vector<TMfPoint> arc = EllipsePoints(x - radius, y - radius, x + radius, y + radius, a0, sw);
+    std::vector<TMfPoint> arc =
+        EllipsePoints(x - radius, y - radius, x + radius, y + radius, a0, sw);
     pts.insert(pts.end(), arc.begin(), arc.end());
     S.Cur = {x + radius * std::cos(a0 + sw), y - radius * std::sin(a0 + sw)};
     if (FPathOpen) {
@@ -937,8 +937,8 @@ void TMetafileCanvas::Text(double x, double y, UINT options, const TRect* rect,
     }
 }
 
-void TMetafileCanvas::Bitmap(double x, double y, double w, double h, int sx, int sy, int sw,
-                             int sh, const BITMAPINFO& info, const uint8_t* bits, DWORD rop) {
+void TMetafileCanvas::Bitmap(double x, double y, double w, double h, int sx, int sy, int sw, int sh,
+                             const BITMAPINFO& info, const uint8_t* bits, DWORD rop) {
     DrawBits(MapBox(x, y, x + w, y + h), sx, sy, sw, sh, info, bits, rop);
 }
 
@@ -959,7 +959,8 @@ void TMetafileCanvas::DrawBits(TRect box, int sx, int sy, int sw, int sh, const 
     // Only the part of the source inside the image is drawn, onto its share of the box.
     int64_t iw = info.bmiHeader.biWidth, ih = std::abs(int64_t(info.bmiHeader.biHeight));
     int64_t x0 = std::max<int64_t>(sx, 0), y0 = std::max<int64_t>(sy, 0);
-    int64_t x1 = std::min<int64_t>(int64_t(sx) + sw, iw), y1 = std::min<int64_t>(int64_t(sy) + sh, ih);
+    int64_t x1 = std::min<int64_t>(int64_t(sx) + sw, iw),
+            y1 = std::min<int64_t>(int64_t(sy) + sh, ih);
     if (x1 <= x0 || y1 <= y0) return;
     double fx = double(box.Width()) / sw, fy = double(box.Height()) / sh;
     box = TRect(Round(box.Left + (x0 - sx) * fx), Round(box.Top + (y0 - sy) * fy),
@@ -974,8 +975,8 @@ void TMetafileCanvas::DrawBits(TRect box, int sx, int sy, int sw, int sh, const 
     HBRUSH b = MakeBrush(S.Brush);
     sel.Use(b ? GdiObj(b) : GetStockObject(NULL_BRUSH), b != nullptr);
     std::vector<uint32_t> aligned = AlignedDibBits(info, bits);
-    StretchDIBits(FDC, box.Left, box.Top, box.Width(), box.Height(), sx, sy, sw, sh,
-                  aligned.data(), &info, DIB_RGB_COLORS, rop);
+    StretchDIBits(FDC, box.Left, box.Top, box.Width(), box.Height(), sx, sy, sw, sh, aligned.data(),
+                  &info, DIB_RGB_COLORS, rop);
 }
 
 } // namespace epc

@@ -29,8 +29,8 @@ struct TMfXform {
 };
 
 struct TMfPen {
-    int Style = PS_SOLID;  // low four bits of the pen style
-    double Width = 0;      // logical units; 0 and cosmetic pens are one pixel wide
+    int Style = PS_SOLID; // low four bits of the pen style
+    double Width = 0;     // logical units; 0 and cosmetic pens are one pixel wide
     bool Cosmetic = false;
     COLORREF Color = 0;
 };
@@ -39,7 +39,7 @@ struct TMfBrush {
     int Style = BS_SOLID;
     COLORREF Color = 0xFFFFFF;
     int Hatch = 0;
-    std::shared_ptr<std::vector<uint32_t>> Pattern;  // 8x8 pixels of a pattern brush
+    std::shared_ptr<std::vector<uint32_t>> Pattern; // 8x8 pixels of a pattern brush
 };
 
 struct TMfFont {
@@ -55,15 +55,22 @@ struct TMfObject {
     TMfPen Pen;
     TMfBrush Brush;
     TMfFont Font;
-    std::vector<TRect> Region;  // logical units
+    std::vector<TRect> Region; // logical units
 };
 
 // A DIB's bits copied to 32-bit aligned storage: records place them at any even offset, and
 // the bitmap routines read whole pixels.
 std::vector<uint32_t> AlignedDibBits(const BITMAPINFO& info, const uint8_t* bits);
 
-enum : int { MM_LOMETRIC = 2, MM_HIMETRIC = 3, MM_LOENGLISH = 4, MM_HIENGLISH = 5,
-             MM_TWIPS = 6, MM_ISOTROPIC = 7, MM_ANISOTROPIC = 8 };
+enum : int {
+    MM_LOMETRIC = 2,
+    MM_HIMETRIC = 3,
+    MM_LOENGLISH = 4,
+    MM_HIENGLISH = 5,
+    MM_TWIPS = 6,
+    MM_ISOTROPIC = 7,
+    MM_ANISOTROPIC = 8
+};
 
 class TMetafileCanvas {
 public:
@@ -98,13 +105,13 @@ public:
         int MapMode = MM_TEXT;
         TMfPoint WinOrg, WinExt{1, 1}, VpOrg, VpExt{1, 1};
         TMfXform World;
-        TMfPoint Cur;  // logical
+        TMfPoint Cur; // logical
         bool ArcClockwise = false;
-        TMfRegion Clip;  // destination units; null: only the destination bounds
+        TMfRegion Clip; // destination units; null: only the destination bounds
     };
     TState S;
     void SaveDC();
-    void RestoreDC(int which);  // negative: relative to the latest
+    void RestoreDC(int which); // negative: relative to the latest
     void Dirty() { FXformValid = false; }
 
     // Object table.
@@ -114,10 +121,10 @@ public:
 
     // ---- Mapping
     TMfPoint Map(double x, double y);
-    TMfPoint MapRef(double x, double y);  // reference-device units (clip regions)
+    TMfPoint MapRef(double x, double y); // reference-device units (clip regions)
     double ScaleX();
     double ScaleY();
-    TRect MapBox(double l, double t, double r, double b);  // device rectangle, ordered
+    TRect MapBox(double l, double t, double r, double b); // device rectangle, ordered
 
     // ---- Clipping (logical rectangles; regions in reference-device units)
     void IntersectClip(double l, double t, double r, double b);
@@ -150,7 +157,7 @@ public:
              double ye);
     void AngleArc(double x, double y, double radius, double start, double sweep);
     void SetPixel(double x, double y, COLORREF color);
-    void FillRects(const std::vector<TRect>& rects, const TMfBrush& brush);  // logical
+    void FillRects(const std::vector<TRect>& rects, const TMfBrush& brush); // logical
     void InvertRects(const std::vector<TRect>& rects);
     void PatBlt(double x, double y, double w, double h, DWORD rop);
     // dx: logical advances (empty: measured).
@@ -165,7 +172,7 @@ public:
 
 private:
     struct TSub {
-        std::vector<TMfPoint> Pts;  // destination units
+        std::vector<TMfPoint> Pts; // destination units
         bool Closed = false;
     };
     void UpdateXform();
@@ -188,7 +195,7 @@ private:
     HDC FDC;
     TRect FDest;
     int FSaved = 0;
-    TMfRegion FOuterClip;  // the caller's clip, restored with each change
+    TMfRegion FOuterClip; // the caller's clip, restored with each change
     bool FHadOuterClip = false;
     bool FWindowMapping = false;
     double FRefX = 0, FRefY = 0, FRefW = 1, FRefH = 1, FPxPerMMX = 1, FPxPerMMY = 1;

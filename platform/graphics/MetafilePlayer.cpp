@@ -87,8 +87,7 @@ bool ReadDib(TReader& r, size_t offBmi, size_t cbBmi, size_t offBits, size_t cbB
         return false;
     }
     int bpp = h.biBitCount;
-    if (h.biCompression != BI_RGB || h.biWidth <= 0 || h.biHeight == 0 ||
-        h.biHeight == INT32_MIN ||
+    if (h.biCompression != BI_RGB || h.biWidth <= 0 || h.biHeight == 0 || h.biHeight == INT32_MIN ||
         (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 16 && bpp != 24 && bpp != 32))
         return false;
     size_t colors = bpp <= 8 ? (h.biClrUsed ? std::min<size_t>(h.biClrUsed, size_t(1) << bpp)
@@ -107,8 +106,7 @@ bool ReadDib(TReader& r, size_t offBmi, size_t cbBmi, size_t offBits, size_t cbB
     return r.Ok();
 }
 
-std::shared_ptr<std::vector<uint32_t>> PatternOf(const BITMAPINFO& info,
-                                                        const uint8_t* bits) {
+std::shared_ptr<std::vector<uint32_t>> PatternOf(const BITMAPINFO& info, const uint8_t* bits) {
     // The top-left 8x8 pixels of the pattern, tiled when it is smaller.
     HBITMAP bmp = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, nullptr, nullptr, 0);
     if (!bmp) return nullptr;
@@ -140,27 +138,83 @@ COLORREF Color(uint32_t v) {
 // ---- Enhanced metafiles -----------------------------------------------------------------
 
 enum : uint32_t {
-    EMR_HEADER = 1, EMR_POLYBEZIER = 2, EMR_POLYGON = 3, EMR_POLYLINE = 4, EMR_POLYBEZIERTO = 5,
-    EMR_POLYLINETO = 6, EMR_POLYPOLYLINE = 7, EMR_POLYPOLYGON = 8, EMR_SETWINDOWEXTEX = 9,
-    EMR_SETWINDOWORGEX = 10, EMR_SETVIEWPORTEXTEX = 11, EMR_SETVIEWPORTORGEX = 12,
-    EMR_EOF = 14, EMR_SETPIXELV = 15, EMR_SETMAPMODE = 17, EMR_SETBKMODE = 18,
-    EMR_SETPOLYFILLMODE = 19, EMR_SETROP2 = 20, EMR_SETSTRETCHBLTMODE = 21,
-    EMR_SETTEXTALIGN = 22, EMR_SETTEXTCOLOR = 24, EMR_SETBKCOLOR = 25, EMR_OFFSETCLIPRGN = 26,
-    EMR_MOVETOEX = 27, EMR_EXCLUDECLIPRECT = 29, EMR_INTERSECTCLIPRECT = 30,
-    EMR_SCALEVIEWPORTEXTEX = 31, EMR_SCALEWINDOWEXTEX = 32, EMR_SAVEDC = 33,
-    EMR_RESTOREDC = 34, EMR_SETWORLDTRANSFORM = 35, EMR_MODIFYWORLDTRANSFORM = 36,
-    EMR_SELECTOBJECT = 37, EMR_CREATEPEN = 38, EMR_CREATEBRUSHINDIRECT = 39,
-    EMR_DELETEOBJECT = 40, EMR_ANGLEARC = 41, EMR_ELLIPSE = 42, EMR_RECTANGLE = 43,
-    EMR_ROUNDRECT = 44, EMR_ARC = 45, EMR_CHORD = 46, EMR_PIE = 47, EMR_CREATEPALETTE = 49,
-    EMR_LINETO = 54, EMR_ARCTO = 55, EMR_SETARCDIRECTION = 57, EMR_BEGINPATH = 59,
-    EMR_ENDPATH = 60, EMR_CLOSEFIGURE = 61, EMR_FILLPATH = 62, EMR_STROKEANDFILLPATH = 63,
-    EMR_STROKEPATH = 64, EMR_WIDENPATH = 66, EMR_SELECTCLIPPATH = 67, EMR_ABORTPATH = 68, EMR_FILLRGN = 71,
-    EMR_INVERTRGN = 73, EMR_PAINTRGN = 74, EMR_EXTSELECTCLIPRGN = 75, EMR_BITBLT = 76,
-    EMR_STRETCHBLT = 77, EMR_SETDIBITSTODEVICE = 80, EMR_STRETCHDIBITS = 81,
-    EMR_EXTCREATEFONTINDIRECTW = 82, EMR_EXTTEXTOUTA = 83, EMR_EXTTEXTOUTW = 84,
-    EMR_POLYBEZIER16 = 85, EMR_POLYGON16 = 86, EMR_POLYLINE16 = 87, EMR_POLYBEZIERTO16 = 88,
-    EMR_POLYLINETO16 = 89, EMR_POLYPOLYLINE16 = 90, EMR_POLYPOLYGON16 = 91,
-    EMR_POLYDRAW16 = 92, EMR_CREATEMONOBRUSH = 93, EMR_CREATEDIBPATTERNBRUSHPT = 94,
+    EMR_HEADER = 1,
+    EMR_POLYBEZIER = 2,
+    EMR_POLYGON = 3,
+    EMR_POLYLINE = 4,
+    EMR_POLYBEZIERTO = 5,
+    EMR_POLYLINETO = 6,
+    EMR_POLYPOLYLINE = 7,
+    EMR_POLYPOLYGON = 8,
+    EMR_SETWINDOWEXTEX = 9,
+    EMR_SETWINDOWORGEX = 10,
+    EMR_SETVIEWPORTEXTEX = 11,
+    EMR_SETVIEWPORTORGEX = 12,
+    EMR_EOF = 14,
+    EMR_SETPIXELV = 15,
+    EMR_SETMAPMODE = 17,
+    EMR_SETBKMODE = 18,
+    EMR_SETPOLYFILLMODE = 19,
+    EMR_SETROP2 = 20,
+    EMR_SETSTRETCHBLTMODE = 21,
+    EMR_SETTEXTALIGN = 22,
+    EMR_SETTEXTCOLOR = 24,
+    EMR_SETBKCOLOR = 25,
+    EMR_OFFSETCLIPRGN = 26,
+    EMR_MOVETOEX = 27,
+    EMR_EXCLUDECLIPRECT = 29,
+    EMR_INTERSECTCLIPRECT = 30,
+    EMR_SCALEVIEWPORTEXTEX = 31,
+    EMR_SCALEWINDOWEXTEX = 32,
+    EMR_SAVEDC = 33,
+    EMR_RESTOREDC = 34,
+    EMR_SETWORLDTRANSFORM = 35,
+    EMR_MODIFYWORLDTRANSFORM = 36,
+    EMR_SELECTOBJECT = 37,
+    EMR_CREATEPEN = 38,
+    EMR_CREATEBRUSHINDIRECT = 39,
+    EMR_DELETEOBJECT = 40,
+    EMR_ANGLEARC = 41,
+    EMR_ELLIPSE = 42,
+    EMR_RECTANGLE = 43,
+    EMR_ROUNDRECT = 44,
+    EMR_ARC = 45,
+    EMR_CHORD = 46,
+    EMR_PIE = 47,
+    EMR_CREATEPALETTE = 49,
+    EMR_LINETO = 54,
+    EMR_ARCTO = 55,
+    EMR_SETARCDIRECTION = 57,
+    EMR_BEGINPATH = 59,
+    EMR_ENDPATH = 60,
+    EMR_CLOSEFIGURE = 61,
+    EMR_FILLPATH = 62,
+    EMR_STROKEANDFILLPATH = 63,
+    EMR_STROKEPATH = 64,
+    EMR_WIDENPATH = 66,
+    EMR_SELECTCLIPPATH = 67,
+    EMR_ABORTPATH = 68,
+    EMR_FILLRGN = 71,
+    EMR_INVERTRGN = 73,
+    EMR_PAINTRGN = 74,
+    EMR_EXTSELECTCLIPRGN = 75,
+    EMR_BITBLT = 76,
+    EMR_STRETCHBLT = 77,
+    EMR_SETDIBITSTODEVICE = 80,
+    EMR_STRETCHDIBITS = 81,
+    EMR_EXTCREATEFONTINDIRECTW = 82,
+    EMR_EXTTEXTOUTA = 83,
+    EMR_EXTTEXTOUTW = 84,
+    EMR_POLYBEZIER16 = 85,
+    EMR_POLYGON16 = 86,
+    EMR_POLYLINE16 = 87,
+    EMR_POLYBEZIERTO16 = 88,
+    EMR_POLYLINETO16 = 89,
+    EMR_POLYPOLYLINE16 = 90,
+    EMR_POLYPOLYGON16 = 91,
+    EMR_POLYDRAW16 = 92,
+    EMR_CREATEMONOBRUSH = 93,
+    EMR_CREATEDIBPATTERNBRUSHPT = 94,
     EMR_EXTCREATEPEN = 95
 };
 
@@ -237,7 +291,7 @@ private:
         for (uint32_t i = 0; i < polys; ++i) {
             uint32_t n = r.U32(32 + size_t(i) * 4);
             if (n > all.size() - used) {
-                r.Need(r.Size(), 1);  // counts beyond the points: malformed
+                r.Need(r.Size(), 1); // counts beyond the points: malformed
                 return {};
             }
             rings.emplace_back(all.begin() + long(used), all.begin() + long(used + n));
@@ -374,8 +428,7 @@ private:
         case EMR_POLYPOLYGON16: {
             bool small = type == EMR_POLYPOLYLINE16 || type == EMR_POLYPOLYGON16;
             auto rings = PolyPoints(r, small);
-            if (r.Ok())
-                C.PolyPoly(rings, type == EMR_POLYPOLYGON || type == EMR_POLYPOLYGON16);
+            if (r.Ok()) C.PolyPoly(rings, type == EMR_POLYPOLYGON || type == EMR_POLYPOLYGON16);
             break;
         }
         case EMR_POLYDRAW16: {
@@ -721,24 +774,58 @@ private:
 // ---- Windows metafiles ------------------------------------------------------------------
 
 enum : uint16_t {
-    META_EOF = 0x0000, META_SETBKCOLOR = 0x0201, META_SETBKMODE = 0x0102,
-    META_SETMAPMODE = 0x0103, META_SETROP2 = 0x0104, META_SETPOLYFILLMODE = 0x0106,
-    META_SETSTRETCHBLTMODE = 0x0107, META_SETTEXTCHAREXTRA = 0x0108,
-    META_SETTEXTCOLOR = 0x0209, META_SETWINDOWORG = 0x020B, META_SETWINDOWEXT = 0x020C,
-    META_OFFSETWINDOWORG = 0x020F, META_SCALEWINDOWEXT = 0x0410, META_LINETO = 0x0213,
-    META_MOVETO = 0x0214, META_EXCLUDECLIPRECT = 0x0415, META_INTERSECTCLIPRECT = 0x0416,
-    META_ARC = 0x0817, META_ELLIPSE = 0x0418, META_PIE = 0x081A, META_RECTANGLE = 0x041B,
-    META_ROUNDRECT = 0x061C, META_PATBLT = 0x061D, META_SAVEDC = 0x001E,
-    META_SETPIXEL = 0x041F, META_OFFSETCLIPRGN = 0x0220, META_TEXTOUT = 0x0521,
-    META_POLYGON = 0x0324, META_POLYLINE = 0x0325, META_RESTOREDC = 0x0127,
-    META_FILLREGION = 0x0228, META_FRAMEREGION = 0x0429, META_INVERTREGION = 0x012A,
-    META_PAINTREGION = 0x012B, META_SELECTCLIPREGION = 0x012C, META_SELECTOBJECT = 0x012D,
-    META_SETTEXTALIGN = 0x012E, META_CHORD = 0x0830, META_EXTTEXTOUT = 0x0A32,
-    META_SETDIBTODEV = 0x0D33, META_POLYPOLYGON = 0x0538, META_DIBBITBLT = 0x0940,
-    META_DIBSTRETCHBLT = 0x0B41, META_DIBCREATEPATTERNBRUSH = 0x0142, META_STRETCHDIB = 0x0F43,
-    META_DELETEOBJECT = 0x01F0, META_CREATEPALETTE = 0x00F7, META_CREATEPATTERNBRUSH = 0x01F9,
-    META_CREATEPENINDIRECT = 0x02FA, META_CREATEFONTINDIRECT = 0x02FB,
-    META_CREATEBRUSHINDIRECT = 0x02FC, META_CREATEREGION = 0x06FF
+    META_EOF = 0x0000,
+    META_SETBKCOLOR = 0x0201,
+    META_SETBKMODE = 0x0102,
+    META_SETMAPMODE = 0x0103,
+    META_SETROP2 = 0x0104,
+    META_SETPOLYFILLMODE = 0x0106,
+    META_SETSTRETCHBLTMODE = 0x0107,
+    META_SETTEXTCHAREXTRA = 0x0108,
+    META_SETTEXTCOLOR = 0x0209,
+    META_SETWINDOWORG = 0x020B,
+    META_SETWINDOWEXT = 0x020C,
+    META_OFFSETWINDOWORG = 0x020F,
+    META_SCALEWINDOWEXT = 0x0410,
+    META_LINETO = 0x0213,
+    META_MOVETO = 0x0214,
+    META_EXCLUDECLIPRECT = 0x0415,
+    META_INTERSECTCLIPRECT = 0x0416,
+    META_ARC = 0x0817,
+    META_ELLIPSE = 0x0418,
+    META_PIE = 0x081A,
+    META_RECTANGLE = 0x041B,
+    META_ROUNDRECT = 0x061C,
+    META_PATBLT = 0x061D,
+    META_SAVEDC = 0x001E,
+    META_SETPIXEL = 0x041F,
+    META_OFFSETCLIPRGN = 0x0220,
+    META_TEXTOUT = 0x0521,
+    META_POLYGON = 0x0324,
+    META_POLYLINE = 0x0325,
+    META_RESTOREDC = 0x0127,
+    META_FILLREGION = 0x0228,
+    META_FRAMEREGION = 0x0429,
+    META_INVERTREGION = 0x012A,
+    META_PAINTREGION = 0x012B,
+    META_SELECTCLIPREGION = 0x012C,
+    META_SELECTOBJECT = 0x012D,
+    META_SETTEXTALIGN = 0x012E,
+    META_CHORD = 0x0830,
+    META_EXTTEXTOUT = 0x0A32,
+    META_SETDIBTODEV = 0x0D33,
+    META_POLYPOLYGON = 0x0538,
+    META_DIBBITBLT = 0x0940,
+    META_DIBSTRETCHBLT = 0x0B41,
+    META_DIBCREATEPATTERNBRUSH = 0x0142,
+    META_STRETCHDIB = 0x0F43,
+    META_DELETEOBJECT = 0x01F0,
+    META_CREATEPALETTE = 0x00F7,
+    META_CREATEPATTERNBRUSH = 0x01F9,
+    META_CREATEPENINDIRECT = 0x02FA,
+    META_CREATEFONTINDIRECT = 0x02FB,
+    META_CREATEBRUSHINDIRECT = 0x02FC,
+    META_CREATEREGION = 0x06FF
 };
 
 class TWmfPlayer {
@@ -813,9 +900,8 @@ private:
         int bpp = headerSize == 12 ? r.U16(off + 10) : r.U16(off + 14);
         uint32_t used = headerSize == 12 ? 0 : r.U32(off + 32);
         if (!r.Ok() || bpp <= 0 || bpp > 32) return false;
-        size_t colors = bpp <= 8 ? (used ? std::min<size_t>(used, size_t(1) << bpp)
-                                         : size_t(1) << bpp)
-                                 : 0;
+        size_t colors =
+            bpp <= 8 ? (used ? std::min<size_t>(used, size_t(1) << bpp) : size_t(1) << bpp) : 0;
         size_t bmi = headerSize + colors * colorSize;
         if (headerSize > r.Size() || bmi > r.Size() - off) return false;
         return ReadDib(r, off, bmi, off + bmi, r.Size() - off - bmi, DIB_RGB_COLORS, info, bits);

@@ -127,10 +127,10 @@ TEST(MetafileFixtures, DrawShapesTextAndBitmapWhereTheExportingProgramDoes) {
         const char* Reference;
         int Rows;
     };
-    for (const TCase& c : {TCase{"shapes.wmf", "shapes.png", 1000},
-                           TCase{"shapes.emf", "shapes.png", 1000},
-                           TCase{"shapes-inkscape.emf", "shapes-inkscape.png", 160},
-                           TCase{"shapes-inkscape.wmf", "shapes-inkscape.png", 160}}) {
+    for (const TCase& c :
+         {TCase{"shapes.wmf", "shapes.png", 1000}, TCase{"shapes.emf", "shapes.png", 1000},
+          TCase{"shapes-inkscape.emf", "shapes-inkscape.png", 160},
+          TCase{"shapes-inkscape.wmf", "shapes-inkscape.png", 160}}) {
         SCOPED_TRACE(c.File);
         auto ref = Reference(c.Reference);
         TMetafile meta;
@@ -255,16 +255,38 @@ private:
 };
 
 // Record numbers used below.
-enum : uint32_t { EMR_POLYGON16 = 86, EMR_SETWINDOWEXTEX = 9, EMR_SETWINDOWORGEX = 10,
-                  EMR_SETVIEWPORTEXTEX = 11, EMR_SETMAPMODE = 17, EMR_SETWORLDTRANSFORM = 35,
-                  EMR_SELECTOBJECT = 37, EMR_CREATEPEN = 38, EMR_CREATEBRUSHINDIRECT = 39,
-                  EMR_DELETEOBJECT = 40, EMR_RECTANGLE = 43, EMR_PIE = 47,
-                  EMR_SETARCDIRECTION = 57, EMR_SAVEDC = 33, EMR_RESTOREDC = 34,
-                  EMR_INTERSECTCLIPRECT = 30, EMR_EXCLUDECLIPRECT = 29, EMR_BEGINPATH = 59,
-                  EMR_ENDPATH = 60, EMR_FILLPATH = 62, EMR_MOVETOEX = 27, EMR_LINETO = 54,
-                  EMR_CLOSEFIGURE = 61, EMR_POLYPOLYGON16 = 91, EMR_SETPOLYFILLMODE = 19,
-                  EMR_STRETCHDIBITS = 81, EMR_EXTCREATEFONTINDIRECTW = 82,
-                  EMR_EXTTEXTOUTW = 84, EMR_SETTEXTALIGN = 22, EMR_SETBKMODE = 18 };
+enum : uint32_t {
+    EMR_POLYGON16 = 86,
+    EMR_SETWINDOWEXTEX = 9,
+    EMR_SETWINDOWORGEX = 10,
+    EMR_SETVIEWPORTEXTEX = 11,
+    EMR_SETMAPMODE = 17,
+    EMR_SETWORLDTRANSFORM = 35,
+    EMR_SELECTOBJECT = 37,
+    EMR_CREATEPEN = 38,
+    EMR_CREATEBRUSHINDIRECT = 39,
+    EMR_DELETEOBJECT = 40,
+    EMR_RECTANGLE = 43,
+    EMR_PIE = 47,
+    EMR_SETARCDIRECTION = 57,
+    EMR_SAVEDC = 33,
+    EMR_RESTOREDC = 34,
+    EMR_INTERSECTCLIPRECT = 30,
+    EMR_EXCLUDECLIPRECT = 29,
+    EMR_BEGINPATH = 59,
+    EMR_ENDPATH = 60,
+    EMR_FILLPATH = 62,
+    EMR_MOVETOEX = 27,
+    EMR_LINETO = 54,
+    EMR_CLOSEFIGURE = 61,
+    EMR_POLYPOLYGON16 = 91,
+    EMR_SETPOLYFILLMODE = 19,
+    EMR_STRETCHDIBITS = 81,
+    EMR_EXTCREATEFONTINDIRECTW = 82,
+    EMR_EXTTEXTOUTW = 84,
+    EMR_SETTEXTALIGN = 22,
+    EMR_SETBKMODE = 18
+};
 constexpr int64_t kNullPen = 0x80000000LL | 8;
 
 // A red solid brush in handle 1 and the null pen, selected.
@@ -330,20 +352,19 @@ TEST(MetafileObjects, WindowsMetafileTakesTheLowestFreeSlotAndTheWindowMapping) 
     // Window 0..50 onto a 100-pixel picture. Pen in slot 0, red brush in 1; the pen is
     // deleted, so the blue brush made next is slot 0.
     TWmfBuilder b(50, 50);
-    std::string data =
-        b.Rec(0x020B, {0, 0})
-            .Rec(0x020C, {50, 50})
-            .Rec(0x02FA, {PS_NULL, 0, 0, 0, 0})
-            .Rec(0x02FC, {BS_SOLID, 0x00FF, 0x0000, 0})
-            .Rec(0x01F0, {0})
-            .Rec(0x02FC, {BS_SOLID, 0x0000, 0x00FF, 0})
-            .Rec(0x02FA, {PS_NULL, 0, 0, 0, 0})
-            .Rec(0x012D, {2})
-            .Rec(0x012D, {0})
-            .Rec(0x041B, {25, 25, 0, 0}) // rectangle: bottom, right, top, left
-            .Rec(0x012D, {1})
-            .Rec(0x041B, {50, 50, 25, 25})
-            .Done();
+    std::string data = b.Rec(0x020B, {0, 0})
+                           .Rec(0x020C, {50, 50})
+                           .Rec(0x02FA, {PS_NULL, 0, 0, 0, 0})
+                           .Rec(0x02FC, {BS_SOLID, 0x00FF, 0x0000, 0})
+                           .Rec(0x01F0, {0})
+                           .Rec(0x02FC, {BS_SOLID, 0x0000, 0x00FF, 0})
+                           .Rec(0x02FA, {PS_NULL, 0, 0, 0, 0})
+                           .Rec(0x012D, {2})
+                           .Rec(0x012D, {0})
+                           .Rec(0x041B, {25, 25, 0, 0}) // rectangle: bottom, right, top, left
+                           .Rec(0x012D, {1})
+                           .Rec(0x041B, {50, 50, 25, 25})
+                           .Done();
     auto out = Play(data, 100, 100);
     EXPECT_EQ(out->Canvas()->Pixels(10, 10), clBlue);
     EXPECT_EQ(out->Canvas()->Pixels(48, 48), clBlue);
@@ -375,9 +396,8 @@ TEST(MetafileFigures, PiesFollowTheArcDirectionAndHolesStayOpen) {
         auto pt = [](int x, int y) { return int64_t(uint16_t(x)) | (int64_t(uint16_t(y)) << 16); };
         RedFill(p)
             .Rec(EMR_SETPOLYFILLMODE, {rule})
-            .Rec(EMR_POLYPOLYGON16, {0, 0, 100, 100, 2, 8, 4, 4, pt(10, 10), pt(90, 10),
-                                     pt(90, 90), pt(10, 90), pt(30, 30), pt(30, 70), pt(70, 70),
-                                     pt(70, 30)});
+            .Rec(EMR_POLYPOLYGON16, {0, 0, 100, 100, 2, 8, 4, 4, pt(10, 10), pt(90, 10), pt(90, 90),
+                                     pt(10, 90), pt(30, 30), pt(30, 70), pt(70, 70), pt(70, 30)});
         auto ring = Play(p.Done(), 100, 100);
         EXPECT_TRUE(Red(*ring, 20, 50));
         EXPECT_TRUE(Red(*ring, 80, 50));
@@ -502,9 +522,9 @@ std::string TextMetafile(uint32_t align, int spacing) {
     Put32(text, 0);
     Put32(text, 100); // reference point
     Put32(text, 30);
-    Put32(text, 2);   // characters
-    Put32(text, 76);  // string offset
-    Put32(text, 0);   // options
+    Put32(text, 2);  // characters
+    Put32(text, 76); // string offset
+    Put32(text, 0);  // options
     for (int v : {0, 0, 0, 0})
         Put32(text, v);
     Put32(text, 80); // dx offset
