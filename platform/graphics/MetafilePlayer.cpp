@@ -1286,12 +1286,12 @@ bool ReadMetafileSize(std::string_view data, TMetafileSize& size) {
         return true;
     }
     if (data.size() >= 22 + 18 && h.U32(0) == kPlaceableKey) {
-        // A bounding box in units of Inch per inch.
+        // A bounding box in units of Inch per inch (1440 when the header gives none).
         int16_t l = h.I16(6), t = h.I16(8), r = h.I16(10), b = h.I16(12);
         size.Inch = h.U16(14);
-        if (size.Inch == 0) return false;
-        size.Width = std::max(0, int(std::lround((int(r) - l) * 96.0 / size.Inch)));
-        size.Height = std::max(0, int(std::lround((int(b) - t) * 96.0 / size.Inch)));
+        double inch = size.Inch ? size.Inch : 1440;
+        size.Width = std::max(0, int(std::lround((int(r) - l) * 96.0 / inch)));
+        size.Height = std::max(0, int(std::lround((int(b) - t) * 96.0 / inch)));
         return true;
     }
     if (data.size() >= 18 && (h.U16(0) == 1 || h.U16(0) == 2) && h.U16(2) == 9) {

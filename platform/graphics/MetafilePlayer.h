@@ -19,8 +19,9 @@ struct TMetafileSize {
     bool Enhanced = false;
 };
 
-// False when the data is not a metafile or its header is unusable. A plain Windows metafile
-// has no size of its own: it is taken from its window extent at 1440 units per inch.
+// False when the data is not a metafile or its header is unusable. A Windows metafile without a
+// resolution is taken at 1440 units per inch; a plain one has no size of its own, so its
+// window extent gives it.
 bool ReadMetafileSize(std::string_view data, TMetafileSize& size);
 
 // Plays the records into dest (logical units of dc), clipped to dest. The context's state is

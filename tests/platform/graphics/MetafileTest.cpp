@@ -568,7 +568,13 @@ TEST(MetafileSize, PlainWindowsMetafilesTakeTheirWindowAt1440PerInch) {
     EXPECT_EQ(meta.Inch(), 0);
     EXPECT_EQ(meta.Width(), 96);
     EXPECT_EQ(meta.Height(), 48);
+    // A placeable header without a resolution: its box is taken at 1440 per inch too.
+    TWmfBuilder p(2880, 1440, 0);
     TMetafileSize size;
+    ASSERT_TRUE(ReadMetafileSize(p.Done(), size));
+    EXPECT_EQ(size.Inch, 0);
+    EXPECT_EQ(size.Width, 192);
+    EXPECT_EQ(size.Height, 96);
     EXPECT_FALSE(ReadMetafileSize("", size));
     EXPECT_FALSE(ReadMetafileSize(std::string(100, '\1'), size));
 }
