@@ -937,9 +937,10 @@ void TMetafileCanvas::Text(double x, double y, UINT options, const TRect* rect,
     }
 }
 
-void TMetafileCanvas::Bitmap(double x, double y, double w, double h, int sx, int sy, int sw, int sh,
-                             const BITMAPINFO& info, const uint8_t* bits, DWORD rop) {
-    DrawBits(MapBox(x, y, x + w, y + h), sx, sy, sw, sh, info, bits, rop);
+void TMetafileCanvas::Bitmap(double x, double y, double w, double h, int sx, int sy, int sw,
+                             int sh, const BITMAPINFO& info, const uint8_t* bits,
+                             const TBitsMode& mode) {
+    DrawBits(MapBox(x, y, x + w, y + h), sx, sy, sw, sh, info, bits, mode);
 }
 
 void TMetafileCanvas::DeviceBitmap(double x, double y, int sx, int sy, int sw, int sh,
@@ -948,11 +949,11 @@ void TMetafileCanvas::DeviceBitmap(double x, double y, int sx, int sy, int sw, i
     TMfPoint at = Map(x, y);
     DrawBits(TRect(Round(at.X), Round(at.Y), Round(at.X + sw * FRefXform.M11),
                    Round(at.Y + sh * FRefXform.M22)),
-             sx, sy, sw, sh, info, bits, SRCCOPY);
+             sx, sy, sw, sh, info, bits, TBitsMode());
 }
 
 void TMetafileCanvas::DrawBits(TRect box, int sx, int sy, int sw, int sh, const BITMAPINFO& info,
-                               const uint8_t* bits, DWORD rop) {
+                               const uint8_t* bits, const TBitsMode& mode) {
     box = TRect(std::min(box.Left, box.Right), std::min(box.Top, box.Bottom),
                 std::max(box.Left, box.Right), std::max(box.Top, box.Bottom));
     if (box.IsEmpty() || sw <= 0 || sh <= 0) return;
@@ -970,13 +971,73 @@ void TMetafileCanvas::DrawBits(TRect box, int sx, int sy, int sw, int sh, const 
     sy = int(y0);
     sw = int(x1 - x0);
     sh = int(y1 - y0);
-    SetStretchBltMode(FDC, S.StretchMode == HALFTONE ? HALFTONE : COLORONCOLOR);
-    TSelection sel(FDC);
-    HBRUSH b = MakeBrush(S.Brush);
-    sel.Use(b ? GdiObj(b) : GetStockObject(NULL_BRUSH), b != nullptr);
     std::vector<uint32_t> aligned = AlignedDibBits(info, bits);
-    StretchDIBits(FDC, box.Left, box.Top, box.Width(), box.Height(), sx, sy, sw, sh, aligned.data(),
-                  &info, DIB_RGB_COLORS, rop);
+    if (mode.Kind == TBitsMode::bmRop) {
+        SetStretchBltMode(FDC, S.StretchMode == HALFTONE ? HALFTONE : COLORONCOLOR);
+        TSelection sel(FDC);
+        HBRUSH b = MakeBrush(S.Brush);
+        sel.Use(b ? GdiObj(b) : GetStockObject(NULL_BRUSH), b != nullptr);
+        StretchDIBits(FDC, box.Left, box.Top, box.Width(), box.Height(), sx,
+                      DibRowFromTop(info, sy, sh), sw, sh, aligned.data(), &info, DIB_RGB_COLORS,
+                      mode.Rop);
+        return;
+    }
+    // Blending and transparency work from a context: the image goes into a top-down 32-bit
+    // section, keeping the alpha of a 32-bit source.
+    BITMAPINFO top{};
+    top.bmiHeader.biWidth = int(iw);
+    top.bmiHeader.biHeight = -int(ih);
+    top.bmiHeader.biBitCount = 32;
+    void* dst = nullptr;
+    HBITMAP section = CreateDIBSection(nullptr, &top, DIB_RGB_COLORS, &dst, nullptr, 0);
+    if (!section || !dst) return;
+    HDC mem = CreateCompatibleDC(FDC);
+    HGDIOBJ old = SelectObject(mem, GdiObj(section));
+    auto release = Finally([&] {
+        SelectObject(mem, old);
+        DeleteDC(mem);
+        DeleteObject(GdiObj(section));
+    });
+    BLENDFUNCTION blend = mode.Blend;
+    if (info.bmiHeader.biBitCount == 32) {
+        TBitmapBits out = GetBitmapBits(section);
+        auto* src = reinterpret_cast<const uint8_t*>(aligned.data());
+        for (int64_t row = 0; row < ih; ++row)
+            std::memcpy(out.Bits + size_t(row) * out.Stride,
+                        src + size_t(DibRowFromTop(info, int(row), 1)) * size_t(iw) * 4,
+                        size_t(iw) * 4);
+    } else {
+        SetDIBitsToDevice(mem, 0, 0, DWORD(iw), DWORD(ih), 0, 0, 0, UINT(ih), aligned.data(),
+                          &info, DIB_RGB_COLORS);
+        blend.AlphaFormat = 0;
+    }
+    if (mode.Kind == TBitsMode::bmBlend)
+        AlphaBlend(FDC, box.Left, box.Top, box.Width(), box.Height(), mem, sx, sy, sw, sh, blend);
+    else
+        TransparentBlt(FDC, box.Left, box.Top, box.Width(), box.Height(), mem, sx, sy, sw, sh,
+                       mode.Transparent);
+}
+
+void TMetafileCanvas::GradientRect(double l, double t, double r, double b, COLORREF from,
+                                   COLORREF to, bool vertical) {
+    TRect box = MapBox(l, t, r, b);
+    if (box.IsEmpty()) return;
+    // Bands of one colour, at most one a pixel and 256 in all.
+    int extent = vertical ? box.Height() : box.Width();
+    int bands = std::clamp(extent, 1, 256);
+    for (int i = 0; i < bands; ++i) {
+        auto mix = [&](int shift) {
+            int a = int((from >> shift) & 0xFF), z = int((to >> shift) & 0xFF);
+            return COLORREF(a + (z - a) * (2 * i + 1) / (2 * bands)) << shift;
+        };
+        COLORREF c = mix(0) | mix(8) | mix(16);
+        int64_t p0 = int64_t(extent) * i / bands, p1 = int64_t(extent) * (i + 1) / bands;
+        TRect band = vertical ? TRect(box.Left, box.Top + int(p0), box.Right, box.Top + int(p1))
+                              : TRect(box.Left + int(p0), box.Top, box.Left + int(p1), box.Bottom);
+        HBRUSH brush = CreateSolidBrush(c);
+        auto release = Finally([&] { DeleteObject(GdiObj(brush)); });
+        FillRect(FDC, &band, brush);
+    }
 }
 
 } // namespace epc

@@ -61,6 +61,10 @@ struct TMfObject {
 // A DIB's bits copied to 32-bit aligned storage: records place them at any even offset, and
 // the bitmap routines read whole pixels.
 std::vector<uint32_t> AlignedDibBits(const BITMAPINFO& info, const uint8_t* bits);
+// A row of a DIB counted from its top from one counted in the DIB's own order, and back.
+inline int DibRowFromTop(const BITMAPINFO& info, int y, int rows) {
+    return info.bmiHeader.biHeight > 0 ? info.bmiHeader.biHeight - y - rows : y;
+}
 
 enum : int {
     MM_LOMETRIC = 2,
@@ -163,9 +167,22 @@ public:
     // dx: logical advances (empty: measured).
     void Text(double x, double y, UINT options, const TRect* rect, const std::u16string& text,
               const std::vector<double>& dx);
-    // A device-independent bitmap stretched into a logical rectangle.
+    // How a bitmap meets what lies under it: a raster operation, blending by alpha, or
+    // leaving out one colour.
+    struct TBitsMode {
+        enum TKind { bmRop, bmBlend, bmTransparent } Kind = bmRop;
+        DWORD Rop = SRCCOPY;
+        BLENDFUNCTION Blend;
+        COLORREF Transparent = 0;
+    };
+    // A device-independent bitmap stretched into a logical rectangle. The source rectangle
+    // counts its rows from the top of the image.
     void Bitmap(double x, double y, double w, double h, int sx, int sy, int sw, int sh,
-                const BITMAPINFO& info, const uint8_t* bits, DWORD rop);
+                const BITMAPINFO& info, const uint8_t* bits, const TBitsMode& mode);
+    // Colours running across a rectangle (vertical: from top to bottom), and a triangle in
+    // the mean of its corners' colours.
+    void GradientRect(double l, double t, double r, double b, COLORREF from, COLORREF to,
+                      bool vertical);
     // The same unstretched: its pixels are the reference device's, placed at a logical point.
     void DeviceBitmap(double x, double y, int sx, int sy, int sw, int sh, const BITMAPINFO& info,
                       const uint8_t* bits);
@@ -190,7 +207,7 @@ private:
     int PenDeviceWidth();
     TSub& CurrentSub();
     void DrawBits(TRect box, int sx, int sy, int sw, int sh, const BITMAPINFO& info,
-                  const uint8_t* bits, DWORD rop);
+                  const uint8_t* bits, const TBitsMode& mode);
 
     HDC FDC;
     TRect FDest;

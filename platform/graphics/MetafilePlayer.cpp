@@ -101,7 +101,7 @@ bool ReadDib(TReader& r, size_t offBmi, size_t cbBmi, size_t offBits, size_t cbB
     }
     uint64_t rows = uint64_t(std::abs(int64_t(h.biHeight)));
     uint64_t stride = (uint64_t(h.biWidth) * bpp + 31) / 32 * 4;
-    if (stride * rows > cbBits || uint64_t(h.biWidth) * rows > (uint64_t(1) << 26)) return false;
+    if (stride * rows > cbBits || uint64_t(h.biWidth) * rows > (uint64_t(1) << 24)) return false;
     bits = r.Data() + offBits;
     return r.Ok();
 }
@@ -133,6 +133,12 @@ std::shared_ptr<std::vector<uint32_t>> PatternOf(const BITMAPINFO& info, const u
 
 COLORREF Color(uint32_t v) {
     return v & 0xFFFFFF;
+}
+
+TMetafileCanvas::TBitsMode Rop(DWORD rop) {
+    TMetafileCanvas::TBitsMode mode;
+    mode.Rop = rop;
+    return mode;
 }
 
 // ---- Enhanced metafiles -----------------------------------------------------------------
@@ -215,7 +221,8 @@ enum : uint32_t {
     EMR_POLYDRAW16 = 92,
     EMR_CREATEMONOBRUSH = 93,
     EMR_CREATEDIBPATTERNBRUSHPT = 94,
-    EMR_EXTCREATEPEN = 95
+    EMR_EXTCREATEPEN = 95, EMR_ALPHABLEND = 114, EMR_TRANSPARENTBLT = 116,
+    EMR_GRADIENTFILL = 118
 };
 
 constexpr uint32_t ETO_GLYPH_INDEX = 0x10;
@@ -348,27 +355,83 @@ private:
         C.Text(x, y, options, (options & ETO_NO_RECT) ? nullptr : &rect, text, dx);
     }
 
+    // BitBlt, StretchBlt, AlphaBlend and TransparentBlt share one layout; their source is a
+    // context, so its rows count from the top.
     void Blit(TReader& r, uint32_t type) {
         double x = r.I32(24), y = r.I32(28), w = r.I32(32), h = r.I32(36);
-        DWORD rop = r.U32(40);
+        TMetafileCanvas::TBitsMode mode;
+        uint32_t op = r.U32(40);
         int sx = r.I32(44), sy = r.I32(48);
-        size_t base = 100;
         int sw = int(w), sh = int(h);
-        if (type == EMR_STRETCHBLT) {
+        if (type != EMR_BITBLT) {
             sw = r.I32(100);
             sh = r.I32(104);
         }
         uint32_t usage = r.U32(80), offBmi = r.U32(84), cbBmi = r.U32(88), offBits = r.U32(92),
                  cbBits = r.U32(96);
-        if (!r.Ok() || !r.Has(0, base)) return;
+        if (!r.Ok()) return;
+        if (type == EMR_ALPHABLEND) {
+            mode.Kind = TMetafileCanvas::TBitsMode::bmBlend;
+            mode.Blend.BlendOp = uint8_t(op & 0xFF);
+            mode.Blend.BlendFlags = uint8_t((op >> 8) & 0xFF);
+            mode.Blend.SourceConstantAlpha = uint8_t((op >> 16) & 0xFF);
+            mode.Blend.AlphaFormat = uint8_t((op >> 24) & 0xFF);
+        } else if (type == EMR_TRANSPARENTBLT) {
+            mode.Kind = TMetafileCanvas::TBitsMode::bmTransparent;
+            mode.Transparent = Color(op);
+        } else {
+            mode.Rop = op;
+        }
         if (cbBmi == 0) {
-            C.PatBlt(x, y, w, h, rop);
+            if (mode.Kind == TMetafileCanvas::TBitsMode::bmRop) C.PatBlt(x, y, w, h, op);
             return;
         }
         BITMAPINFO info;
         const uint8_t* bits = nullptr;
         if (!ReadDib(r, offBmi, cbBmi, offBits, cbBits, usage, info, bits)) return;
-        C.Bitmap(x, y, w, h, sx, sy, sw, sh, info, bits, rop);
+        C.Bitmap(x, y, w, h, sx, sy, sw, sh, info, bits, mode);
+    }
+
+    void Gradient(TReader& r) {
+        uint32_t vertices = r.U32(24), shapes = r.U32(28), mode = r.U32(32);
+        if (!r.Need(36, size_t(vertices) * 16)) return;
+        size_t at = 36 + size_t(vertices) * 16;
+        size_t each = mode == 2 ? 12 : 8;
+        if (!r.Need(at, size_t(shapes) * each)) return;
+        auto vertex = [&](uint32_t i, double& x, double& y, COLORREF& c) {
+            size_t v = 36 + size_t(i) * 16;
+            x = r.I32(v);
+            y = r.I32(v + 4);
+            c = RGB(r.U16(v + 8) >> 8, r.U16(v + 10) >> 8, r.U16(v + 12) >> 8);
+        };
+        for (uint32_t k = 0; k < shapes; ++k) {
+            uint32_t a = r.U32(at + k * each), b = r.U32(at + k * each + 4);
+            uint32_t c = mode == 2 ? r.U32(at + k * each + 8) : 0;
+            if (a >= vertices || b >= vertices || c >= vertices) continue;
+            double x0, y0, x1, y1, x2, y2;
+            COLORREF c0, c1, c2;
+            vertex(a, x0, y0, c0);
+            vertex(b, x1, y1, c1);
+            if (mode == 2) {
+                vertex(c, x2, y2, c2);
+                auto mean = [&](int shift) {
+                    return COLORREF((((c0 >> shift) & 0xFF) + ((c1 >> shift) & 0xFF) +
+                                     ((c2 >> shift) & 0xFF)) /
+                                    3)
+                           << shift;
+                };
+                TMfBrush brush = C.S.Brush;
+                TMfPen pen = C.S.Pen;
+                C.S.Brush = TMfBrush();
+                C.S.Brush.Color = mean(0) | mean(8) | mean(16);
+                C.S.Pen.Style = PS_NULL;
+                C.Poly({{x0, y0}, {x1, y1}, {x2, y2}}, true);
+                C.S.Brush = brush;
+                C.S.Pen = pen;
+            } else if (mode <= 1) {
+                C.GradientRect(x0, y0, x1, y1, c0, c1, mode == 1);
+            }
+        }
     }
 
     void StretchDib(TReader& r) {
@@ -381,7 +444,7 @@ private:
         BITMAPINFO info;
         const uint8_t* bits = nullptr;
         if (!r.Ok() || !ReadDib(r, offBmi, cbBmi, offBits, cbBits, usage, info, bits)) return;
-        C.Bitmap(x, y, w, h, sx, sy, sw, sh, info, bits, rop);
+        C.Bitmap(x, y, w, h, sx, DibRowFromTop(info, sy, sh), sw, sh, info, bits, Rop(rop));
     }
 
     void SetDIBitsToDevice(TReader& r) {
@@ -394,7 +457,7 @@ private:
         if (!r.Ok() || !ReadDib(r, offBmi, cbBmi, offBits, cbBits, usage, info, bits)) return;
         // Only whole images: the bits of a band are not placed.
         if (start != 0 || int64_t(scans) != std::abs(int64_t(info.bmiHeader.biHeight))) return;
-        C.DeviceBitmap(x, y, sx, sy, sw, sh, info, bits);
+        C.DeviceBitmap(x, y, sx, DibRowFromTop(info, sy, sh), sw, sh, info, bits);
     }
 
     void Record(uint32_t type, TReader& r) {
@@ -747,7 +810,12 @@ private:
         }
         case EMR_BITBLT:
         case EMR_STRETCHBLT:
+        case EMR_ALPHABLEND:
+        case EMR_TRANSPARENTBLT:
             Blit(r, type);
+            break;
+        case EMR_GRADIENTFILL:
+            Gradient(r);
             break;
         case EMR_STRETCHDIBITS:
             StretchDib(r);
@@ -1225,7 +1293,7 @@ private:
             if (noBitmap) {
                 C.PatBlt(x, y, w, h, rop);
             } else if (InlineDib(r, 16, info, bits)) {
-                C.Bitmap(x, y, w, h, sx, sy, int(w), int(h), info, bits, rop);
+                C.Bitmap(x, y, w, h, sx, sy, int(w), int(h), info, bits, Rop(rop));
             }
             return;
         }
@@ -1238,7 +1306,7 @@ private:
             if (noBitmap) {
                 C.PatBlt(x, y, w, h, rop);
             } else if (InlineDib(r, 20, info, bits)) {
-                C.Bitmap(x, y, w, h, sx, sy, sw, sh, info, bits, rop);
+                C.Bitmap(x, y, w, h, sx, sy, sw, sh, info, bits, Rop(rop));
             }
             return;
         }
@@ -1248,7 +1316,8 @@ private:
             int sh = r.I16(6), sw = r.I16(8), sy = r.I16(10), sx = r.I16(12);
             double h = r.I16(14), w = r.I16(16), y = r.I16(18), x = r.I16(20);
             if (r.Ok() && usage == DIB_RGB_COLORS && InlineDib(r, 22, info, bits))
-                C.Bitmap(x, y, w, h, sx, sy, sw, sh, info, bits, rop);
+                C.Bitmap(x, y, w, h, sx, DibRowFromTop(info, sy, sh), sw, sh, info, bits,
+                         Rop(rop));
             return;
         }
         case META_SETDIBTODEV: {
@@ -1258,7 +1327,7 @@ private:
             double y = r.I16(14), x = r.I16(16);
             if (!r.Ok() || usage != DIB_RGB_COLORS || !InlineDib(r, 18, info, bits)) return;
             if (startScan != 0 || scans != std::abs(info.bmiHeader.biHeight)) return;
-            C.Bitmap(x, y, w, h, sx, sy, w, h, info, bits, SRCCOPY);
+            C.Bitmap(x, y, w, h, sx, DibRowFromTop(info, sy, h), w, h, info, bits, Rop(SRCCOPY));
             return;
         }
         default:

@@ -493,6 +493,78 @@ TEST(MetafileBitmaps, StretchedBitmapsKeepTheirRowOrder) {
     EXPECT_EQ(out->Canvas()->Pixels(75, 75), clLime);
 }
 
+// A 2 x 2 bottom-up 32-bit DIB: header, then the bottom row (blue, green) and the top row
+// (red, white).
+std::string TwoByTwo() {
+    std::string dib;
+    for (int v : {40, 2, 2})
+        Put32(dib, v);
+    Put16(dib, 1);
+    Put16(dib, 32);
+    for (int i = 0; i < 6; ++i)
+        Put32(dib, 0);
+    for (uint32_t px : {0x0000FFu, 0x00FF00u, 0xFF0000u, 0xFFFFFFu})
+        Put32(dib, px);
+    return dib;
+}
+
+// The body of a stretching blit record (StretchBlt, AlphaBlend, TransparentBlt) of the 2 x 2
+// DIB: destination and source rectangles and the operation word.
+std::string BlitBody(int x, int y, int w, int h, uint32_t op, int sx, int sy, int sw, int sh) {
+    std::string body;
+    for (int64_t v : std::initializer_list<int64_t>{0, 0, 99, 99, x, y, w, h, op, sx, sy})
+        Put32(body, v);
+    for (int i = 0; i < 6; ++i)
+        Put32(body, i == 0 || i == 3 ? 0x3F800000 : 0); // identity transform
+    for (int v : {0, 0, 108, 40, 148, 16, sw, sh})
+        Put32(body, v);
+    return body + TwoByTwo();
+}
+
+TEST(MetafileBitmaps, BlitsCountSourceRowsFromTheTopAndBlendOrLeaveOutColours) {
+    // StretchBlt takes the source's top-left pixel; StretchDIBits counts rows from the bottom.
+    std::string dib;
+    for (int v : {0, 0, 99, 99, 50, 0, 0, 0, 1, 1, 80, 40, 120, 16, 0, 0x00CC0020, 50, 50})
+        Put32(dib, v);
+    TEmfBuilder b(100, 100);
+    b.Raw(77, BlitBody(0, 0, 50, 50, 0x00CC0020, 0, 0, 1, 1)).Raw(81, dib + TwoByTwo());
+    auto rows = Play(b.Done(), 100, 100);
+    EXPECT_EQ(rows->Canvas()->Pixels(25, 25), clRed);
+    EXPECT_EQ(rows->Canvas()->Pixels(75, 25), clBlue);
+
+    // Half of each source pixel over white.
+    TEmfBuilder a(100, 100);
+    a.Raw(114, BlitBody(0, 0, 100, 100, 128 << 16, 0, 0, 2, 2));
+    auto half = Play(a.Done(), 100, 100);
+    TRgb pink = Rgb(half->Canvas()->Pixels(25, 25));
+    EXPECT_NEAR(pink.R, 255, 2);
+    EXPECT_NEAR(pink.G, 127, 3);
+    EXPECT_NEAR(pink.B, 127, 3);
+
+    // White left out over a red square.
+    TEmfBuilder t(100, 100);
+    RedFill(t)
+        .Rec(EMR_RECTANGLE, {0, 0, 101, 101})
+        .Raw(116, BlitBody(0, 0, 100, 100, 0xFFFFFF, 0, 0, 2, 2));
+    auto keyed = Play(t.Done(), 100, 100);
+    EXPECT_EQ(keyed->Canvas()->Pixels(25, 25), clRed);
+    EXPECT_EQ(keyed->Canvas()->Pixels(75, 25), clRed);
+    EXPECT_EQ(keyed->Canvas()->Pixels(25, 75), clBlue);
+    EXPECT_EQ(keyed->Canvas()->Pixels(75, 75), clLime);
+}
+
+TEST(MetafileFigures, GradientsRunAcrossTheirRectangle) {
+    // Two vertices, black at the left and white at the right, and one rectangle.
+    TEmfBuilder g(100, 100);
+    g.Rec(118, {0, 0, 99, 99, 2, 1, 0, 0, 0, 0, 0, 100, 100, 0xFF00FF00LL, 0xFF00FF00LL, 0, 1});
+    auto out = Play(g.Done(), 100, 100);
+    int left = Rgb(out->Canvas()->Pixels(5, 50)).G, mid = Rgb(out->Canvas()->Pixels(50, 50)).G,
+        right = Rgb(out->Canvas()->Pixels(95, 50)).G;
+    EXPECT_LT(left, 20);
+    EXPECT_NEAR(mid, 128, 8);
+    EXPECT_GT(right, 235);
+}
+
 // The columns holding dark pixels of a bitmap.
 std::pair<int, int> InkColumns(TBitmap& b) {
     int lo = b.Width(), hi = -1;
