@@ -665,16 +665,9 @@ void TMetafileCanvas::PolyPoly(const std::vector<std::vector<TMfPoint>>& rings, 
 
 void TMetafileCanvas::BezierTo(const std::vector<TMfPoint>& pts, bool fromCurrent) {
     // Control points in threes after a start point: the current position, or the first point.
-    std::vector<TMfPoint> mapped;
-    size_t first = 0;
-    if (fromCurrent) {
-        mapped.push_back(Map(S.Cur.X, S.Cur.Y));
-    } else {
-        if (pts.empty()) return;
-        mapped.push_back(Map(pts[0].X, pts[0].Y));
-        first = 1;
-    }
-    std::vector<TMfPoint> flat{mapped.front()};
+    if (!fromCurrent && pts.empty()) return;
+    size_t first = fromCurrent ? 0 : 1;
+    std::vector<TMfPoint> flat{fromCurrent ? Map(S.Cur.X, S.Cur.Y) : Map(pts[0].X, pts[0].Y)};
     for (size_t i = first; i + 2 < pts.size(); i += 3) {
         TMfPoint p0 = flat.back(), c1 = Map(pts[i].X, pts[i].Y),
                  c2 = Map(pts[i + 1].X, pts[i + 1].Y), p3 = Map(pts[i + 2].X, pts[i + 2].Y);
@@ -687,7 +680,8 @@ void TMetafileCanvas::BezierTo(const std::vector<TMfPoint>& pts, bool fromCurren
             flat.push_back({a * p0.X + b * c1.X + c * c2.X + d * p3.X,
                             a * p0.Y + b * c1.Y + c * c2.Y + d * p3.Y});
         }
-        S.Cur = pts[i + 2];
+        // Only the form that starts at the current position moves it.
+        if (fromCurrent) S.Cur = pts[i + 2];
     }
     if (FPathOpen) {
         if (fromCurrent) {
