@@ -4,6 +4,7 @@
 // paths, and figures, text and bitmaps drawn in logical units. The record readers of
 // MetafilePlayer.cpp drive it. Figures go to a vector sink when the context has one.
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -63,7 +64,9 @@ struct TMfObject {
 std::vector<uint32_t> AlignedDibBits(const BITMAPINFO& info, const uint8_t* bits);
 // A row of a DIB counted from its top from one counted in the DIB's own order, and back.
 inline int DibRowFromTop(const BITMAPINFO& info, int y, int rows) {
-    return info.bmiHeader.biHeight > 0 ? info.bmiHeader.biHeight - y - rows : y;
+    if (info.bmiHeader.biHeight <= 0) return y;
+    int64_t top = int64_t(info.bmiHeader.biHeight) - y - rows;
+    return int(std::clamp<int64_t>(top, INT32_MIN, INT32_MAX));
 }
 
 enum : int {
