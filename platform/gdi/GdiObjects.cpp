@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "platform/gdi/GdiInternal.h"
+#include "platform/gdi/GdiSink.h"
 
 namespace epc {
 
@@ -818,6 +819,16 @@ int GetDeviceCaps(HDC dc, int index) {
 
 void SetDCDrawSink(HDC dc, TDrawSink* sink) {
     if (dc) dc->Sink = sink;
+}
+
+bool DrawDCFigure(HDC dc, TVectorFigure figure) {
+    if (!dc || !dc->Sink) return false;
+    for (auto& ring : figure.Rings)
+        for (auto& p : ring) {
+            p.X += dc->DX();
+            p.Y += dc->DY();
+        }
+    return dc->Sink->Figure(figure, dc->Visible());
 }
 
 bool TakeDCRasterTouched(HDC dc, TRect* area) {

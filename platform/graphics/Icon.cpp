@@ -6,6 +6,7 @@
 
 #include "platform/core/Arithmetic.h"
 #include "platform/graphics/GdiHandles.h"
+#include "platform/graphics/MetafilePlayer.h"
 
 namespace epc {
 
@@ -19,9 +20,6 @@ uint32_t U32(const uint8_t* p) {
 }
 int32_t I32(const uint8_t* p) {
     return int32_t(U32(p));
-}
-int16_t I16(const uint8_t* p) {
-    return int16_t(U16(p));
 }
 
 void Put16(std::string& s, uint16_t v) {
@@ -360,56 +358,18 @@ void TMetafile::SetInch(int value) {
 
 void TMetafile::Draw(TCanvas* canvas, const TRect& rect) {
     if (!canvas || Empty() || rect.IsEmpty()) return;
-    HDC dc = canvas->Handle();
-    int saved = SaveDC(dc);
-    HBRUSH frame = CreateSolidBrush(ColorToRGB(clGray));
-    HPEN pen = CreatePen(PS_SOLID, 1, ColorToRGB(clSilver));
-    SelectObject(dc, GdiObj(pen));
-    SetROP2(dc, R2_COPYPEN);
-    MoveToEx(dc, rect.Left + 1, rect.Top + 1, nullptr);
-    LineTo(dc, rect.Right - 1, rect.Bottom - 1);
-    MoveToEx(dc, rect.Right - 2, rect.Top + 1, nullptr);
-    LineTo(dc, rect.Left, rect.Bottom - 1);
-    FrameRect(dc, &rect, frame);
-    RestoreDC(dc, saved);
-    DeleteObject(GdiObj(pen));
-    DeleteObject(GdiObj(frame));
+    PlayMetafile(canvas->Handle(), FData, rect);
 }
-
-// The largest frame accepted: ten metres, in hundredths of a millimetre.
-constexpr int64_t kMaxFrame = 1000000;
 
 void TMetafile::LoadFromStream(TStream& stream) {
     std::string data = ReadStreamRest(stream);
-    auto* p = reinterpret_cast<const uint8_t*>(data.data());
-    size_t size = data.size();
-    int width = 0, height = 0, inch = 0;
-    bool enhanced = false;
-    if (size >= 88 && U32(p) == 1 && U32(p + 40) == 0x464D4520) {
-        // Enhanced metafile: the frame is in hundredths of a millimetre.
-        int64_t w = int64_t(I32(p + 32)) - I32(p + 24), h = int64_t(I32(p + 36)) - I32(p + 28);
-        if (w < 0 || h < 0 || w > kMaxFrame || h > kMaxFrame)
-            throw EInvalidGraphic(SInvalidMetafile);
-        width = MulDivSafe(int(w), ScreenPixelsPerInch, 2540);
-        height = MulDivSafe(int(h), ScreenPixelsPerInch, 2540);
-        enhanced = true;
-    } else if (size >= 22 + 18 && U32(p) == 0x9AC6CDD7) {
-        // Placeable Windows metafile: a bounding box in units of Inch per inch.
-        int16_t l = I16(p + 6), t = I16(p + 8), r = I16(p + 10), b = I16(p + 12);
-        inch = U16(p + 14);
-        if (inch == 0) throw EInvalidGraphic(SInvalidMetafile);
-        width = MulDivSafe(int(r) - l, ScreenPixelsPerInch, inch);
-        height = MulDivSafe(int(b) - t, ScreenPixelsPerInch, inch);
-    } else if (size >= 18 && (U16(p) == 1 || U16(p) == 2) && U16(p + 2) == 9) {
-        // A plain Windows metafile carries no size.
-    } else {
-        throw EInvalidGraphic(SInvalidMetafile);
-    }
+    TMetafileSize size;
+    if (!ReadMetafileSize(data, size)) throw EInvalidGraphic(SInvalidMetafile);
     FData = std::move(data);
-    FWidth = width;
-    FHeight = height;
-    FInch = inch;
-    FEnhanced = enhanced;
+    FWidth = size.Width;
+    FHeight = size.Height;
+    FInch = size.Inch;
+    FEnhanced = size.Enhanced;
     Changed(this);
 }
 

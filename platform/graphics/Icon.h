@@ -1,8 +1,8 @@
 #pragma once
 // Icons and metafiles as pictures. An icon is a colour bitmap with a mask (white: transparent)
 // or, for an alpha icon, with its own alpha channel; it loads and saves the icon file format.
-// A metafile is held as its bytes only: it knows its size and resolution from its header and
-// draws a placeholder frame, since there is no metafile player here.
+// A metafile is held as its bytes: it knows its size and resolution from its header and draws
+// by playing its records (MetafilePlayer.h).
 
 #include <cstdint>
 #include <memory>
@@ -76,7 +76,8 @@ public:
     bool Empty() const override { return FData.empty(); }
     bool Transparent() const override { return true; }
 
-    // Units per inch of a placeable metafile (0 when the header gives none).
+    // Units per inch of a placeable metafile (0 when the header gives none; a plain Windows
+    // metafile is then sized from its window extent at 1440 units per inch).
     int Inch() const { return FInch; }
     void SetInch(int value);
     // Size in hundredths of a millimetre.
@@ -85,7 +86,7 @@ public:
     bool Enhanced() const { return FEnhanced; }
     const std::string& Data() const { return FData; }
 
-    // A placeholder: a gray frame with its diagonals.
+    // Plays the records scaled into rect.
     void Draw(TCanvas* canvas, const TRect& rect) override;
     // Accepts enhanced metafiles and (placeable) Windows metafiles; anything else raises
     // EInvalidGraphic "Metafile is not valid".

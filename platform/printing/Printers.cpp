@@ -5,6 +5,7 @@
 #include <cairo.h>
 #include <fontconfig/fontconfig.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -174,6 +175,37 @@ public:
         }
         cairo_restore(FCr);
         cairo_scaled_font_destroy(scaled);
+        return true;
+    }
+
+    bool Figure(const TVectorFigure& figure, const std::vector<TRect>& visible) override {
+        FlushRaster();
+        cairo_save(FCr);
+        for (const TRect& v : visible)
+            cairo_rectangle(FCr, v.Left, v.Top, v.Width(), v.Height());
+        cairo_clip(FCr);
+        for (const auto& ring : figure.Rings) {
+            if (ring.empty()) continue;
+            cairo_move_to(FCr, ring[0].X, ring[0].Y);
+            for (size_t i = 1; i < ring.size(); ++i)
+                cairo_line_to(FCr, ring[i].X, ring[i].Y);
+            if (figure.Closed) cairo_close_path(FCr);
+        }
+        if (figure.Fill) {
+            cairo_set_fill_rule(FCr, figure.Winding ? CAIRO_FILL_RULE_WINDING
+                                                    : CAIRO_FILL_RULE_EVEN_ODD);
+            SetColor(figure.FillColor);
+            cairo_fill_preserve(FCr);
+        }
+        if (figure.Stroke) {
+            cairo_set_line_width(FCr, std::max(figure.StrokeWidth, 1.0));
+            cairo_set_line_join(FCr, CAIRO_LINE_JOIN_ROUND);
+            cairo_set_line_cap(FCr, CAIRO_LINE_CAP_ROUND);
+            SetColor(figure.StrokeColor);
+            cairo_stroke_preserve(FCr);
+        }
+        cairo_new_path(FCr);
+        cairo_restore(FCr);
         return true;
     }
 

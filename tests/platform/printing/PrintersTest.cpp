@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <sstream>
 
+#include "platform/core/Arithmetic.h"
 #include "platform/graphics/Graphics.h"
 #include "tests/platform/printing/PrintToolSupport.h"
 
@@ -243,4 +245,46 @@ TEST_F(PrinterFixture, RasterDrawingBecomesImagesOfTheAreaDrawnOnly) {
     EXPECT_GT(page.At(150, 100), 192); // page 1's lines stayed on page 1
     EXPECT_GT(page.At(120, 500), 192);
     EXPECT_LT(page.At(300, 730), 96);
+}
+
+namespace {
+
+std::string MetafileFixture(const std::string& name) {
+    const char* root = std::getenv("EPC_TEST_DATA");
+    std::string dir = root ? std::string(root) + "/../platform/graphics/data/"
+                           : std::string(__FILE__).substr(0, std::string(__FILE__).rfind('/')) +
+                                 "/../graphics/data/";
+    return dir + name;
+}
+
+} // namespace
+
+TEST_F(PrinterFixture, MetafilesPrintAsVectorsWithTheirBitmapsAsImages) {
+    Printer().FileName = File("metafiles.pdf");
+    Printer().BeginDoc();
+    for (const char* name : {"shapes.emf", "shapes.wmf"}) {
+        TPicture picture;
+        picture.LoadFromFile(MetafileFixture(name));
+        // The picture at its size, at the top left of the page.
+        int w = MulDiv(picture.Width(), 150, 96), h = MulDiv(picture.Height(), 150, 96);
+        Printer().Canvas()->StretchDraw(Rect(0, 0, w, h), picture.Graphic());
+        if (std::string(name) == "shapes.emf") Printer().NewPage();
+    }
+    Printer().EndDoc();
+    if (!HaveTool("pdfimages") || !HaveTool("pdftotext") || !HaveTool("pdftoppm"))
+        GTEST_SKIP() << "poppler not installed";
+    // One image a page: the bitmap the pictures hold. Shapes and lines are vectors.
+    std::string list = RunTool("pdfimages -list '" + Printer().FileName + "'");
+    EXPECT_EQ(std::count(list.begin(), list.end(), '\n'), 2 + 2) << list;
+    std::string text = RunTool("pdftotext '" + Printer().FileName + "' -");
+    EXPECT_EQ(std::count(text.begin(), text.end(), 'E'), 2) << text;
+    EXPECT_NE(text.find("Exam 42"), std::string::npos) << text;
+    EXPECT_NE(text.find("Bold"), std::string::npos) << text;
+    for (int page : {1, 2}) {
+        TGrayPage gray;
+        ASSERT_TRUE(RenderPdfPage(Printer().FileName, page, 150, gray));
+        // Inside the blue rectangle, and the white between it and the red ellipse.
+        EXPECT_LT(gray.At(60, 40), 160);
+        EXPECT_GT(gray.At(175, 47), 224);
+    }
 }
