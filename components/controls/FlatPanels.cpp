@@ -2,7 +2,7 @@
 
 #include "components/controls/FlatPanels.h"
 
-#include "components/controls/ThemeBinding.h"
+#include "platform/windows/ThemeBinding.h"
 
 namespace epc {
 

@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "components/controls/ThemeBinding.h"
 #include "platform/controls/HintWindow.h"
 #include "platform/controls/StdCtrls.h"
 #include "platform/windows/Accessibility.h"
+#include "platform/windows/ThemeBinding.h"
 
 namespace epc {
 

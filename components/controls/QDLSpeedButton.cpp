@@ -1,6 +1,6 @@
 #include "components/controls/QDLSpeedButton.h"
 
-#include "components/controls/ThemeBinding.h"
+#include "platform/windows/ThemeBinding.h"
 
 namespace epc {
 

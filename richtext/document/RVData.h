@@ -105,6 +105,8 @@ public:
     virtual void DoItemAction(TRVItemAction action, TCustomRVItemInfo* item, std::string& text,
                               TCustomRVData* rvData);
     virtual void DoControlAction(int action, int itemNo, TComponent* control);
+    // A hyperlink was activated (clicked, or Enter on a focused hotspot); Id is its jump number.
+    virtual void DoJump(int /*id*/) {}
     // RVF requests: an image list by its stored tag; a picture or control that has no body.
     virtual TCustomImageList* RVFImageListNeeded(int imageListTag);
     virtual std::unique_ptr<TGraphic> RVFPictureNeeded(const std::string& name, const TRVTag& tag);

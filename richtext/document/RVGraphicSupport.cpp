@@ -270,7 +270,7 @@ void TRVStyle::ApplyStyleColor(TCanvas* canvas, int styleNo, TRVTextDrawStates d
 void TRVStyle::DrawStyleText(const std::string& s, TCanvas* canvas, int itemNo, int x, int y,
                              int width, int height, int styleNo, TCustomRVData* rvData,
                              TRVTextDrawStates drawState, bool printing, bool preview,
-                             TRVColorMode colorMode, TRVBiDiMode) {
+                             TRVColorMode colorMode, TRVBiDiMode, int spaceBefore) {
     const TFontInfo& f = TextStyles[styleNo];
     uint32_t cp = rvData ? rvData->CodePageOfStyle(styleNo) : DefCodePage;
     std::string shown = ApplyAllCaps(s, f.Unicode, f.AllCaps, cp);
@@ -279,11 +279,15 @@ void TRVStyle::DrawStyleText(const std::string& s, TCanvas* canvas, int itemNo, 
         OnDrawStyleText(this, shown, canvas, itemNo, x, y, width, height, styleNo, rvData,
                         drawState, printing, preview, colorMode, doDefault);
     if (!doDefault || !canvas) return;
-    // A run of unknown width (0) is drawn opaque on the brush colour instead.
+    // A run of unknown width (0) is drawn opaque on the brush colour instead; the justification
+    // space in front of it is filled all the same.
     if (canvas->Brush()->Style() != bsClear && width > 0) {
         canvas->FillRect(TRect{x, y, x + width, y + height});
         canvas->Brush()->SetStyle(bsClear);
+    } else if (canvas->Brush()->Style() != bsClear && spaceBefore > 0) {
+        canvas->FillRect(TRect{x, y, x + spaceBefore, y + height});
     }
+    x += spaceBefore;
     if (f.Unicode)
         canvas->TextOut(x, y,
                         BytesToWide(std::string_view(shown).substr(0, shown.size() & ~size_t(1))));

@@ -410,6 +410,8 @@ public:
     std::string ClassName() const override { return "TRVHotGraphicItemInfo"; }
     std::unique_ptr<TCustomRVItemInfo> NewInstance(TCustomRVData* rvData) const override;
     bool GetKindFlag(int kind) const override;
+    // Enter on the focused picture jumps as a click does.
+    bool ActivateByKeyboard(TCustomRVData* rvData) override;
 };
 
 // A picture from an image list.
@@ -444,6 +446,7 @@ public:
     bool GetKindFlag(int kind) const override;
     std::string GetRVFExtraHeader() const override;
     bool ReadRVFHeader(const std::string& extra, TCustomRVData* rvData) override;
+    bool ActivateByKeyboard(TCustomRVData* rvData) override;
 
     int32_t HotImageIndex = 0;
 };

@@ -235,6 +235,9 @@ public:
 
     void Dispatch(TMessage& message) override;
     void Notification(TComponent* component, TOperation operation) override;
+    // With Tab navigation the viewer comes again after its embedded controls, so that Tab
+    // from the last of them returns to the viewer's hotspots.
+    void GetTabOrderList(std::vector<TWinControl*>& list) override;
 
 protected:
     // The class of the document data (the editor supplies its own); derived constructors call
@@ -254,8 +257,9 @@ protected:
     void ResetScrollBars() override;
     virtual void ApplyLayoutInfo(const TRVLayoutInfo& layout);
     virtual void HandlePostedEvent(TRVMessageData& data);
-    // The mouse is reported again where it is (after scrolling).
-    virtual void SimulateMouseMove() {}
+    // The mouse is reported again where it is (after scrolling), so that the hover look and
+    // the cursor follow the content that moved under it.
+    virtual void SimulateMouseMove();
 
 private:
     void BackgroundChanged();
@@ -264,6 +268,9 @@ private:
     void WMGetDlgCode(TMessage& message);
     void WMSetFocus(TMessage& message);
     void WMCopy(TMessage& message);
+    void WMContextMenu(TMessage& message);
+    // The viewer whose in-place editor this control is, or null.
+    TCustomRichView* OuterViewer() const;
     void InvalidateIfSelectionColorsDiffer();
     std::unique_ptr<TRichViewRVData> FRVData;
     std::unique_ptr<TRVBackground> FBackground;

@@ -49,6 +49,8 @@ int ThemeLibraryRefCount();
 // Theme part and state numbers the controls use.
 enum : int { BP_RADIOBUTTON = 2, BP_CHECKBOX = 3 };
 enum : int { SBP_ARROWBTN = 1 };
+enum : int { EP_EDITTEXT = 1 };
+enum : int { ETS_NORMAL = 1 };
 enum : int {
     ABS_UPNORMAL = 1,
     ABS_UPHOT = 2,
