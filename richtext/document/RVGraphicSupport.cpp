@@ -10,6 +10,7 @@
 #include "platform/graphics/Graphics.h"
 #include "richtext/document/RVData.h"
 #include "richtext/document/RVGraphicSupport.h"
+#include "richtext/document/RVHtmlWriter.h"
 #include "richtext/document/RVUni.h"
 
 namespace epc {
@@ -498,10 +499,26 @@ void TRVGraphicItemInfo::SaveHTML(TStream& stream, TCustomRVData* rvData, int it
     } catch (const std::exception&) {
         return; // no file, no reference to it
     }
+    WriteImgElement(stream, name, rvData, itemNo);
+}
+
+void TRVGraphicItemInfo::SaveHTMLEx(TStream& stream, TCustomRVData* rvData, int itemNo,
+                                    TRVHTMLWriteContext& ctx) {
+    std::string location;
+    if (rvData && !rvData->HTMLSaveImage(rvData, itemNo, ctx.Path, ctx.Background, location)) {
+        // The program saved the picture itself.
+        if (!location.empty()) WriteImgElement(stream, location, rvData, itemNo);
+        return;
+    }
+    SaveHTML(stream, rvData, itemNo, ctx.Path);
+}
+
+void TRVGraphicItemInfo::WriteImgElement(TStream& stream, const std::string& src,
+                                         TCustomRVData* rvData, int itemNo) const {
     std::string alt = rvData && itemNo >= 0 && itemNo < rvData->ItemCount()
                           ? rvData->GetItemText(itemNo)
                           : std::string();
-    std::string html = "<img src=\"" + HtmlAttr(name) + "\" width=\"" +
+    std::string html = "<img src=\"" + HtmlAttr(src) + "\" width=\"" +
                        std::to_string(GetImageWidth(nullptr)) + "\" height=\"" +
                        std::to_string(GetImageHeight(nullptr)) + "\" alt=\"" +
                        HtmlAttr(Utf16ToUtf8(AnsiToWide(alt))) + "\"/>";

@@ -477,6 +477,8 @@ void TCustomRichView::CopyEventHandlersFrom(const TCustomRichView& other) {
     OnRVDblClick = other.OnRVDblClick;
     OnRVRightClick = other.OnRVRightClick;
     OnURLNeeded = other.OnURLNeeded;
+    OnSaveComponentToFile = other.OnSaveComponentToFile;
+    OnHTMLSaveImage = other.OnHTMLSaveImage;
     OnRVFImageListNeeded = other.OnRVFImageListNeeded;
     OnRVFControlNeeded = other.OnRVFControlNeeded;
     OnRVFPictureNeeded = other.OnRVFPictureNeeded;

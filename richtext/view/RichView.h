@@ -222,7 +222,22 @@ public:
         OnRVFControlNeeded;
     std::function<void(TCustomRichView* sender, int imageListTag, TCustomImageList*& imageList)>
         OnRVFImageListNeeded;
+    // The address written into HTML for the hyperlink with jump number Id (starts empty).
     std::function<void(TCustomRichView* sender, int id, std::string& url)> OnURLNeeded;
+    // A picture about to be saved beside an HTML page: clearing DoDefault keeps the writer from
+    // saving it; Location is then what the page refers to.
+    std::function<void(TCustomRichView* sender, TCustomRVData* rvData, int itemNo,
+                       const std::string& path, TColor backgroundColor, std::string& location,
+                       bool& doDefault)>
+        OnHTMLSaveImage;
+    // What an embedded control becomes in a plain-text, HTML or RTF file (starts empty).
+    std::function<void(TCustomRichView* sender, const std::string& path, TPersistent* saveMe,
+                       TRVSaveFormat saveFormat, std::string& outStr)>
+        OnSaveComponentToFile;
+    // Code added to an area of an HTML page (starts empty).
+    std::function<void(TCustomRichView* sender, TRVHTMLSaveArea area, bool css,
+                       std::string& htmlCode)>
+        OnSaveHTMLExtra;
     // For the in-place editor: the viewer's handlers go along.
     void CopyEventHandlersFrom(const TCustomRichView& other);
 

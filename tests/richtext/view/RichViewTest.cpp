@@ -569,8 +569,6 @@ TEST_F(ScrolledViewTest, ContentScrolledUnderAStillMouseTakesOverTheHover) {
     EXPECT_EQ(hover, (std::vector<int>{0, -1}));
     EXPECT_FALSE(data->State.Contains(TRVState::rvstDrawHover));
     EXPECT_EQ(View->Cursor(), crDefault);
-    testing::Pump();
-    ExpectGlyph(5, 5 - 20 + 20, clBlack, clWhite);
     ScrollTo(80); // the second link comes under the mouse
     EXPECT_EQ(hover, (std::vector<int>{0, -1, 1}));
     EXPECT_TRUE(data->State.Contains(TRVState::rvstDrawHover));
@@ -779,6 +777,114 @@ TEST_F(RichViewTest, XorFeedbackIsTakenOffAroundThePaint) {
     EXPECT_EQ(calls, (std::vector<std::string>{"xor 7,9", "paint", "xor 7,9"}));
     EXPECT_TRUE(View->RVData()->XorFeedbackShown());
     View->RVData()->ClearXorDrawer(this);
+}
+
+// ---- Requests of the readers and writers -----------------------------------------------------
+
+class WriterEventsTest : public ScrolledViewTest {
+protected:
+    std::string Html(const std::string& path) {
+        TMemoryStream stream;
+        EXPECT_TRUE(View->RVData()->WriteHtmlToStream(stream, path, "t", false));
+        return std::string(reinterpret_cast<const char*>(stream.Memory()), size_t(stream.Size()));
+    }
+};
+
+TEST_F(WriterEventsTest, RtfLinksAskTheProgramAndPicturesInThemBecomeHot) {
+    View->Options.Include(TRVOption::rvoTagsArePChars);
+    struct Read {
+        std::string Target, Extras;
+        int StyleNo;
+    };
+    std::vector<Read> reads;
+    View->OnReadHyperlink = [&](TCustomRichView*, const std::string& target,
+                                const std::string& extras, int& styleNo, TRVTag& tag,
+                                std::string&) {
+        reads.push_back({target, extras, styleNo});
+        if (target == "http://text") tag = TRVTag::FromString("changed");
+        if (target == "http://plain") styleNo = rvsPicture; // the program keeps it a picture
+    };
+    TStringStream text("{\\rtf1\\ansi{\\field{\\*\\fldinst HYPERLINK \"http://text\" \\\\o \"tip\"}"
+                       "{\\fldrslt click}}\\par}");
+    ASSERT_EQ(View->LoadRtfStream(text), 0);
+    ASSERT_EQ(reads.size(), 1u);
+    EXPECT_EQ(reads[0].Target, "http://text");
+    EXPECT_EQ(reads[0].Extras, "\\o \"tip\"");
+    EXPECT_GE(reads[0].StyleNo, 0);
+    EXPECT_EQ(View->GetItemTag(0).Text(), "changed");
+    // Pictures in links, written by a viewer and read back.
+    TRichView source(Form);
+    source.SetStyle(Style);
+    source.Options.Include(TRVOption::rvoTagsArePChars);
+    source.RVData()->AddHotPicture("hot", Square(clGreen), 0, TRVVAlign::rvvaBaseline,
+                                   TRVTag::FromString("http://hot"));
+    source.RVData()->AddHotPicture("plain", Square(clGreen), 0, TRVVAlign::rvvaBaseline,
+                                   TRVTag::FromString("http://plain"));
+    TMemoryStream rtf;
+    ASSERT_TRUE(source.WriteRtfStream(rtf, false));
+    rtf.SetPosition(0);
+    const int first = View->GetItemCount();
+    ASSERT_EQ(View->LoadRtfStream(rtf), 0);
+    ASSERT_EQ(reads.size(), 3u);
+    EXPECT_EQ(reads[1].StyleNo, rvsHotPicture);
+    EXPECT_EQ(View->GetItemStyleNo(first), rvsHotPicture);
+    EXPECT_EQ(View->GetItemTag(first).Text(), "http://hot");
+    EXPECT_EQ(View->GetItemStyleNo(first + 1), rvsPicture);
+}
+
+TEST_F(WriterEventsTest, HtmlAsksForAddressesExtrasControlsAndPictures) {
+    View->Options.Include(TRVOption::rvoTagsArePChars);
+    View->AppendTextParagraph("link", 1, 0, TRVTag::FromString("tag-address"));
+    View->RVData()->AddHotPicture("pic", Square(clGreen), 0, TRVVAlign::rvvaBaseline);
+    auto* panel = new TPanel(nullptr);
+    View->RVData()->AddControlItem("panel", TRVComponentPtr(panel), 0, TRVVAlign::rvvaBaseline);
+    Show();
+    // Without handlers the string tag is the address and nothing is added.
+    std::string html = Html("");
+    EXPECT_NE(html.find("<a href=\"tag-address\">"), std::string::npos);
+    EXPECT_EQ(html.find("<img"), std::string::npos); // no folder for the picture
+    View->OnURLNeeded = [](TCustomRichView*, int id, std::string& url) {
+        url = "u" + std::to_string(id);
+    };
+    View->OnSaveHTMLExtra = [](TCustomRichView*, TRVHTMLSaveArea area, bool, std::string& code) {
+        code = "[" + std::to_string(int(area)) + "]";
+    };
+    std::vector<TRVSaveFormat> formats;
+    View->OnSaveComponentToFile = [&](TCustomRichView*, const std::string&, TPersistent* saveMe,
+                                      TRVSaveFormat format, std::string& out) {
+        formats.push_back(format);
+        if (saveMe == panel) out = "{panel}";
+    };
+    View->OnHTMLSaveImage = [](TCustomRichView*, TCustomRVData*, int itemNo, const std::string&,
+                               TColor, std::string& location, bool& doDefault) {
+        location = "pics/" + std::to_string(itemNo) + ".png";
+        doDefault = false;
+    };
+    html = Html("");
+    EXPECT_NE(html.find("<a href=\"u0\">"), std::string::npos);
+    EXPECT_NE(html.find("<a href=\"u1\"><img src=\"pics/1.png\""), std::string::npos);
+    EXPECT_NE(html.find("{panel}"), std::string::npos);
+    const size_t head = html.find("[0]</head>"), attr = html.find("<body [1]>");
+    const size_t body = html.find("[2]"), end = html.find("[3]</body>");
+    ASSERT_NE(head, std::string::npos);
+    ASSERT_NE(attr, std::string::npos);
+    ASSERT_NE(end, std::string::npos);
+    EXPECT_LT(head, attr);
+    EXPECT_LT(attr, body);
+    EXPECT_LT(body, end);
+    // Plain text and RTF ask for the control too.
+    TMemoryStream text;
+    ASSERT_TRUE(View->RVData()->WriteTextToStream(text, "", 80, false, false));
+    EXPECT_NE(std::string(reinterpret_cast<const char*>(text.Memory()), size_t(text.Size()))
+                  .find("{panel}"),
+              std::string::npos);
+    TMemoryStream rtf;
+    ASSERT_TRUE(View->WriteRtfStream(rtf, false));
+    EXPECT_NE(std::string(reinterpret_cast<const char*>(rtf.Memory()), size_t(rtf.Size()))
+                  .find("{panel}"),
+              std::string::npos);
+    EXPECT_EQ(formats, (std::vector<TRVSaveFormat>{TRVSaveFormat::rvsfHTML, TRVSaveFormat::rvsfText,
+                                                   TRVSaveFormat::rvsfRTF}));
 }
 
 // ---- Justified selection ----------------------------------------------------------------------

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "platform/controls/Forms.h"
 #include "platform/testing/UserActions.h"
 #include "tests/richtext/view/ViewTestSupport.h"
@@ -102,6 +104,57 @@ TEST_F(ScrollerTest, SingleBorderIsDrawnTheClassicWay) {
     px = GetWindowPixels(Scroller->Handle());
     EXPECT_EQ(px.Color(0, 50), ColorToRGB(clBtnShadow));
     EXPECT_EQ(GetWindowLong(Scroller->Handle(), GWL_STYLE) & WS_BORDER, WS_BORDER);
+}
+
+TEST_F(ScrollerTest, SingleBorderIsDrawnByTheEditThemeWhileThemesAreOn) {
+    TRecordingThemeLibrary themes;
+    InstallRecordingThemeLibrary(&themes);
+    auto* themed = new TRVScroller(Form);
+    themed->SetParent(Form);
+    themed->SetBounds(10, 120, 200, 100);
+    themed->SetBorderStyle(bsSingle);
+    testing::Pump();
+    ASSERT_NE(themed->Theme(), nullptr);
+    ASSERT_FALSE(themes.CallsOf("OpenThemeData").empty());
+    EXPECT_EQ(themes.CallsOf("OpenThemeData").back().ClassList, u"Edit");
+    themes.Calls.clear();
+    SendMessage(themed->Handle(), WM_NCPAINT, 1, 0);
+    const auto draws = themes.CallsOf("DrawThemeBackground");
+    ASSERT_EQ(draws.size(), 1u);
+    EXPECT_EQ(draws[0].Part, EP_EDITTEXT);
+    EXPECT_EQ(draws[0].State, ETS_NORMAL);
+    EXPECT_EQ(draws[0].Rect, TRect(0, 0, 200, 100));
+    // The recording theme frames the element in blue; the client area is left alone.
+    TWindowPixels px = GetWindowPixels(themed->Handle());
+    EXPECT_EQ(px.Color(0, 50), RGB(0, 84, 227));
+    EXPECT_NE(px.Color(1, 50), RGB(0, 84, 227));
+    // Switched off: the theme is closed and the classic frame comes back.
+    themed->SetUseXPThemes(false);
+    EXPECT_EQ(themed->Theme(), nullptr);
+    EXPECT_EQ(themes.OpenThemes, 0);
+    SendMessage(themed->Handle(), WM_NCPAINT, 1, 0);
+    px = GetWindowPixels(themed->Handle());
+    EXPECT_EQ(px.Color(0, 50), ColorToRGB(clBtnFace));
+    themed->SetUseXPThemes(true);
+    EXPECT_NE(themed->Theme(), nullptr);
+    // The system turns themes off.
+    themes.Active = false;
+    SendMessage(themed->Handle(), WM_THEMECHANGED, 0, 0);
+    EXPECT_EQ(themed->Theme(), nullptr);
+    EXPECT_EQ(themes.OpenThemes, 0);
+    delete themed;
+    InstallRecordingThemeLibrary(nullptr);
+}
+
+TEST(ScrollerPalette, ColourCubeHasSixLevelsOfEachChannel) {
+    const std::vector<TColor> cube = RVColorCube();
+    ASSERT_EQ(cube.size(), 216u);
+    EXPECT_EQ(cube[0], TColor(RGB(0, 0, 0)));
+    EXPECT_EQ(cube[1], TColor(RGB(0, 0, 51)));
+    EXPECT_EQ(cube[6], TColor(RGB(0, 51, 0)));
+    EXPECT_EQ(cube[36], TColor(RGB(51, 0, 0)));
+    EXPECT_EQ(cube[215], TColor(RGB(255, 255, 255)));
+    EXPECT_EQ(std::set<TColor>(cube.begin(), cube.end()).size(), 216u);
 }
 
 int gSetInfoCalls = 0;
