@@ -316,7 +316,8 @@ void TRVScroller::SetChosen(TCustomRVData* rvData, TCustomRVItemInfo* item) {
     // Stored first: ending the old one's editing may ask who is chosen now.
     FChosenRVData = rvData;
     FChosenItem = item;
-    if (old && oldItem && old->ChosenItem == oldItem) old->DeselectSubItem();
+    if (!oldItem) return;
+    if (old && old->ChosenItem == oldItem) old->DeselectSubItem();
     DestroyInplaceEditor();
 }
 

@@ -6,6 +6,7 @@
 
 #include "platform/controls/Forms.h"
 #include "platform/testing/UserActions.h"
+#include "tests/richtext/view/TestRVData.h"
 #include "tests/richtext/view/ViewTestSupport.h"
 
 namespace epc {
@@ -155,6 +156,67 @@ TEST(ScrollerPalette, ColourCubeHasSixLevelsOfEachChannel) {
     EXPECT_EQ(cube[36], TColor(RGB(51, 0, 0)));
     EXPECT_EQ(cube[215], TColor(RGB(255, 255, 255)));
     EXPECT_EQ(std::set<TColor>(cube.begin(), cube.end()).size(), 216u);
+}
+
+// A scroller whose cell editing is counted.
+class TEditingScroller : public TRVScroller {
+public:
+    using TRVScroller::TRVScroller;
+    void DestroyInplaceEditor() override { ++EditingEnded; }
+    int EditingEnded = 0;
+};
+
+TEST(ScrollerChosen, ChoosingAnotherItemDeselectsTheOldOneAndEndsItsEditing) {
+    TForm* form = test::NewTestForm();
+    auto* scroller = new TEditingScroller(form);
+    TRVStyle style(nullptr);
+    test::TTestRVData a(&style), b(&style);
+    a.AddTextParagraph("one", 0, 0, TRVTag());
+    b.AddTextParagraph("two", 0, 0, TRVTag());
+    TCustomRVItemInfo* item = a.GetItem(0);
+    a.SetActiveSubItem(item);
+    scroller->SetChosen(&a, item);
+    EXPECT_EQ(scroller->ChosenRVData(), &a);
+    EXPECT_EQ(a.ChosenItem, item);
+    EXPECT_EQ(scroller->EditingEnded, 0); // nothing was chosen before
+    scroller->SetChosen(&a, item);
+    EXPECT_EQ(scroller->EditingEnded, 0);
+    scroller->SetChosen(&b, b.GetItem(0));
+    EXPECT_EQ(scroller->ChosenItem(), b.GetItem(0));
+    EXPECT_EQ(a.ChosenItem, nullptr);
+    EXPECT_EQ(scroller->EditingEnded, 1);
+    scroller->SetChosen(nullptr, nullptr);
+    EXPECT_EQ(scroller->EditingEnded, 2);
+    testing::ResetAll();
+}
+
+// A scroller that shows another one as its in-place editor.
+class TOuterScroller : public TRVScroller {
+public:
+    using TRVScroller::TRVScroller;
+    TRVScroller* GetInplaceEditor() const override { return Inner; }
+    TRVScroller* Inner = nullptr;
+};
+
+TEST_F(ScrollerTest, FocusGoesOnToTheCellEditorUnlessAnEnclosingScrollerIsGoing) {
+    auto* host = new TRVScroller(Form);
+    host->SetParent(Form);
+    host->SetBounds(10, 120, 200, 150);
+    auto* outer = new TOuterScroller(Form);
+    outer->SetParent(host);
+    outer->SetBounds(5, 5, 150, 100);
+    auto* inner = new TRVScroller(Form);
+    inner->SetParent(outer);
+    inner->SetBounds(5, 5, 50, 30);
+    outer->Inner = inner;
+    testing::Pump();
+    outer->SetFocus();
+    EXPECT_TRUE(inner->Focused());
+    Scroller->SetFocus();
+    host->BeginDestroy();
+    outer->SetFocus();
+    EXPECT_TRUE(outer->Focused());
+    EXPECT_FALSE(inner->Focused());
 }
 
 int gSetInfoCalls = 0;
