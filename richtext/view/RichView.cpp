@@ -305,11 +305,7 @@ void TCustomRichView::SimulateMouseMove() {
     epc::ScreenToClient(Handle(), &p);
     if (p.X < 0 || p.Y < 0 || p.X >= ClientWidth() || p.Y >= ClientHeight()) return;
     if (WindowFromPoint(ClientToScreen(TPoint(p.X, p.Y))) != Handle()) return;
-    TShiftState shift;
-    if (GetKeyState(VK_SHIFT) & 0x8000) shift.Include(ssShift);
-    if (GetKeyState(VK_CONTROL) & 0x8000) shift.Include(ssCtrl);
-    if (GetKeyState(VK_LBUTTON) & 0x8000) shift.Include(ssLeft);
-    FRVData->MouseMove(shift, p.X, p.Y);
+    FRVData->MouseMove(GetShiftState(), p.X, p.Y);
 }
 
 void TCustomRichView::ResetScrollPositions() {
@@ -566,13 +562,7 @@ void TCustomRichView::WMContextMenu(TMessage& message) {
         }
     } else if (HandleAllocated()) {
         // An embedded control under the mouse keeps its own menu (or none).
-        const TPoint client = ScreenToClient(screen);
-        for (int i = 0; i < ControlCount(); ++i) {
-            TControl* c = Controls(i);
-            if (c->Visible() && client.X >= c->Left() && client.X < c->Left() + c->Width() &&
-                client.Y >= c->Top() && client.Y < c->Top() + c->Height())
-                return;
-        }
+        if (ControlAtPos(ScreenToClient(screen), true, true)) return;
     }
     TRVScroller::Dispatch(message);
 }

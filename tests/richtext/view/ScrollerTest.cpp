@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <set>
 
 #include "platform/controls/Forms.h"
@@ -23,6 +24,7 @@ protected:
     }
     void TearDown() override {
         RVScrollBars() = TRVScrollBarEntryPoints();
+        InstallRecordingThemeLibrary(nullptr);
         testing::ResetAll();
     }
     TForm* Form = nullptr;
@@ -110,7 +112,8 @@ TEST_F(ScrollerTest, SingleBorderIsDrawnTheClassicWay) {
 TEST_F(ScrollerTest, SingleBorderIsDrawnByTheEditThemeWhileThemesAreOn) {
     TRecordingThemeLibrary themes;
     InstallRecordingThemeLibrary(&themes);
-    auto* themed = new TRVScroller(Form);
+    // Gone before the recording library it holds a theme of.
+    auto themed = std::make_unique<TRVScroller>(nullptr);
     themed->SetParent(Form);
     themed->SetBounds(10, 120, 200, 100);
     themed->SetBorderStyle(bsSingle);
@@ -136,14 +139,15 @@ TEST_F(ScrollerTest, SingleBorderIsDrawnByTheEditThemeWhileThemesAreOn) {
     SendMessage(themed->Handle(), WM_NCPAINT, 1, 0);
     px = GetWindowPixels(themed->Handle());
     EXPECT_EQ(px.Color(0, 50), ColorToRGB(clBtnFace));
-    themed->SetUseXPThemes(true);
-    EXPECT_NE(themed->Theme(), nullptr);
-    // The system turns themes off.
+    // Switched on while the system has themes off: still classic, until they come on.
     themes.Active = false;
-    SendMessage(themed->Handle(), WM_THEMECHANGED, 0, 0);
+    themed->SetUseXPThemes(true);
     EXPECT_EQ(themed->Theme(), nullptr);
+    themes.Active = true;
+    SendMessage(themed->Handle(), WM_THEMECHANGED, 0, 0);
+    EXPECT_NE(themed->Theme(), nullptr);
+    themed.reset();
     EXPECT_EQ(themes.OpenThemes, 0);
-    delete themed;
     InstallRecordingThemeLibrary(nullptr);
 }
 
