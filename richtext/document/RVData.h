@@ -77,7 +77,7 @@ public:
 };
 
 // The kind of file an embedded control is written into.
-enum class TRVSaveFormat { rvsfText, rvsfHTML, rvsfRTF, rvsfRVF };
+enum class TRVSaveFormat { rvsfText, rvsfHTML, rvsfRTF };
 // Places of an HTML page where a program may add code of its own: inside the head, as
 // attributes of the body tag, at the start of the body and before its end.
 enum class TRVHTMLSaveArea { rvhaHead, rvhaBodyAttribute, rvhaBody, rvhaEnd };
