@@ -6,7 +6,7 @@
 
 #include <functional>
 
-#include "components/controls/LibraryBinding.h"
+#include "platform/windows/LibraryBinding.h"
 #include "platform/windows/Accessibility.h"
 
 namespace epc {

@@ -10,10 +10,11 @@
 #include <vector>
 
 #include "components/controls/AccessibilityBinding.h"
-#include "components/controls/ThemeBinding.h"
+#include "platform/windows/ThemeBinding.h"
 #include "platform/controls/HintWindow.h"
 #include "platform/controls/StdCtrls.h"
 #include "platform/windows/Accessibility.h"
+#include "platform/windows/ThemeBinding.h"
 
 namespace epc {
 

@@ -1,6 +1,6 @@
 #include "components/controls/QDLSpeedButton.h"
 
-#include "components/controls/ThemeBinding.h"
+#include "platform/windows/ThemeBinding.h"
 #include "platform/controls/ControlStreaming.h"
 #include "platform/streaming/PropertyRegistry.h"
 

@@ -2,7 +2,7 @@
 
 #include "components/controls/RadioPanel.h"
 
-#include "components/controls/ThemeBinding.h"
+#include "platform/windows/ThemeBinding.h"
 #include "platform/controls/ControlStreaming.h"
 #include "platform/streaming/Filer.h"
 #include "platform/streaming/PropertyRegistry.h"

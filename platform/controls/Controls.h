@@ -502,7 +502,7 @@ public:
     int TabOrder() const;
     void SetTabOrder(int v);
     // The windowed children in tab order, depth first.
-    void GetTabOrderList(std::vector<TWinControl*>& list);
+    virtual void GetTabOrderList(std::vector<TWinControl*>& list);
     virtual bool CanFocus();
     virtual void SetFocus();
     virtual bool Focused();

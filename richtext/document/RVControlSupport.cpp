@@ -6,6 +6,7 @@
 #include "platform/streaming/HexText.h"
 #include "platform/streaming/PropertyRegistry.h"
 #include "richtext/document/RVData.h"
+#include "richtext/document/RVUni.h"
 
 namespace epc {
 
@@ -49,6 +50,15 @@ void TRVControlItemInfo::SetPosition(int x, int y) {
     Top = y + Spacing;
     if (auto* c = dynamic_cast<TControl*>(Control.get()))
         if (c->Left() != Left || c->Top() != Top) c->SetBounds(Left, Top, c->Width(), c->Height());
+}
+
+bool TRVControlItemInfo::AsText(std::string& result, bool unicode, int, TCustomRVData* rvData,
+                                int) const {
+    if (!rvData) return false;
+    result = rvData->SaveComponentToFile(std::string(), Control.get(), TRVSaveFormat::rvsfText);
+    if (result.empty()) return false;
+    if (unicode) result = AnsiToUnicodeCP(result, 0);
+    return true;
 }
 
 void TRVControlItemInfo::ParentControl(TCustomRVData* rvData) {

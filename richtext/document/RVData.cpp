@@ -946,6 +946,37 @@ void TCustomRVData::BuildRtfColorTable(TRVColorList& colors, int& listLevelCount
     }
 }
 
+void TCustomRVData::ReadHyperlink(const std::string& target, const std::string& extras,
+                                  int& styleNo, TRVTag& tag, std::string& itemName) {
+    if (styleNo == rvsBullet) styleNo = rvsHotspot;
+    if (styleNo == rvsPicture) styleNo = rvsHotPicture;
+    TCustomRVData* root = GetRootData();
+    if (root && root != this) root->ReadHyperlink(target, extras, styleNo, tag, itemName);
+}
+
+bool TCustomRVData::URLNeeded(int id, std::string& url) {
+    TCustomRVData* root = GetRootData();
+    return root && root != this && root->URLNeeded(id, url);
+}
+
+bool TCustomRVData::HTMLSaveImage(TCustomRVData* rvData, int itemNo, const std::string& path,
+                                  TColor background, std::string& location) {
+    TCustomRVData* root = GetRootData();
+    return !root || root == this || root->HTMLSaveImage(rvData, itemNo, path, background, location);
+}
+
+std::string TCustomRVData::SaveComponentToFile(const std::string& path, TPersistent* component,
+                                               TRVSaveFormat format) {
+    TCustomRVData* root = GetRootData();
+    return root && root != this ? root->SaveComponentToFile(path, component, format)
+                                : std::string();
+}
+
+std::string TCustomRVData::GetExtraHTMLCode(TRVHTMLSaveArea area, bool css) {
+    TCustomRVData* root = GetRootData();
+    return root && root != this ? root->GetExtraHTMLCode(area, css) : std::string();
+}
+
 std::string TCustomRVData::NextHtmlImageName(const std::string& extension) {
     return "rvimg" + std::to_string(++FHtmlImageCounter) + extension;
 }

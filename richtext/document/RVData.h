@@ -76,6 +76,12 @@ public:
                               int prop) = 0;
 };
 
+// The kind of file an embedded control is written into.
+enum class TRVSaveFormat { rvsfText, rvsfHTML, rvsfRTF };
+// Places of an HTML page where a program may add code of its own: inside the head, as
+// attributes of the body tag, at the start of the body and before its end.
+enum class TRVHTMLSaveArea { rvhaHead, rvhaBodyAttribute, rvhaBody, rvhaEnd };
+
 class TCustomRVData : public TPersistent {
 public:
     TCustomRVData();
@@ -105,6 +111,27 @@ public:
     virtual void DoItemAction(TRVItemAction action, TCustomRVItemInfo* item, std::string& text,
                               TCustomRVData* rvData);
     virtual void DoControlAction(int action, int itemNo, TComponent* control);
+    // A hyperlink was activated (clicked, or Enter on a focused hotspot); Id is its jump number.
+    virtual void DoJump(int /*id*/) {}
+
+    // Requests of the readers and writers, answered by the program (a viewer's events); a
+    // nested document asks the root document.
+    // A hyperlink read from RTF, before its item is made: the item's style number (a bullet
+    // becomes a hotspot, a picture a hot picture), tag and name may change.
+    virtual void ReadHyperlink(const std::string& target, const std::string& extras, int& styleNo,
+                               TRVTag& tag, std::string& itemName);
+    // The address of the hyperlink with jump number Id in HTML; False when the program gives
+    // none (the item's string tag is written then).
+    virtual bool URLNeeded(int id, std::string& url);
+    // A picture of RVData's item about to be written beside an HTML page: False when the program
+    // saved it itself, Location then being what the page refers to.
+    virtual bool HTMLSaveImage(TCustomRVData* rvData, int itemNo, const std::string& path,
+                               TColor background, std::string& location);
+    // What stands for an embedded control in a file of the given kind (empty: nothing).
+    virtual std::string SaveComponentToFile(const std::string& path, TPersistent* component,
+                                            TRVSaveFormat format);
+    // Code the program adds to an area of an HTML page.
+    virtual std::string GetExtraHTMLCode(TRVHTMLSaveArea area, bool css);
     // RVF requests: an image list by its stored tag; a picture or control that has no body.
     virtual TCustomImageList* RVFImageListNeeded(int imageListTag);
     virtual std::unique_ptr<TGraphic> RVFPictureNeeded(const std::string& name, const TRVTag& tag);

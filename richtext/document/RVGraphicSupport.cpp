@@ -10,6 +10,7 @@
 #include "platform/graphics/Graphics.h"
 #include "richtext/document/RVData.h"
 #include "richtext/document/RVGraphicSupport.h"
+#include "richtext/document/RVHtmlWriter.h"
 #include "richtext/document/RVUni.h"
 
 namespace epc {
@@ -282,7 +283,7 @@ void TRVStyle::ApplyStyleColor(TCanvas* canvas, int styleNo, TRVTextDrawStates d
 void TRVStyle::DrawStyleText(const std::string& s, TCanvas* canvas, int itemNo, int x, int y,
                              int width, int height, int styleNo, TCustomRVData* rvData,
                              TRVTextDrawStates drawState, bool printing, bool preview,
-                             TRVColorMode colorMode, TRVBiDiMode) {
+                             TRVColorMode colorMode, TRVBiDiMode, int spaceBefore) {
     const TFontInfo& f = TextStyles[styleNo];
     uint32_t cp = rvData ? rvData->CodePageOfStyle(styleNo) : DefCodePage;
     std::string shown = ApplyAllCaps(s, f.Unicode, f.AllCaps, cp);
@@ -291,11 +292,15 @@ void TRVStyle::DrawStyleText(const std::string& s, TCanvas* canvas, int itemNo, 
         OnDrawStyleText(this, shown, canvas, itemNo, x, y, width, height, styleNo, rvData,
                         drawState, printing, preview, colorMode, doDefault);
     if (!doDefault || !canvas) return;
-    // A run of unknown width (0) is drawn opaque on the brush colour instead.
+    // A run of unknown width (0) is drawn opaque on the brush colour instead; the justification
+    // space in front of it is filled all the same.
     if (canvas->Brush()->Style() != bsClear && width > 0) {
         canvas->FillRect(TRect{x, y, x + width, y + height});
         canvas->Brush()->SetStyle(bsClear);
+    } else if (canvas->Brush()->Style() != bsClear && spaceBefore > 0) {
+        canvas->FillRect(TRect{x, y, x + spaceBefore, y + height});
     }
+    x += spaceBefore;
     if (f.Unicode)
         canvas->TextOut(x, y,
                         BytesToWide(std::string_view(shown).substr(0, shown.size() & ~size_t(1))));
@@ -554,10 +559,26 @@ void TRVGraphicItemInfo::SaveHTML(TStream& stream, TCustomRVData* rvData, int it
     } catch (const std::exception&) {
         return; // no file, no reference to it
     }
+    WriteImgElement(stream, name, rvData, itemNo);
+}
+
+void TRVGraphicItemInfo::SaveHTMLEx(TStream& stream, TCustomRVData* rvData, int itemNo,
+                                    TRVHTMLWriteContext& ctx) {
+    std::string location;
+    if (rvData && !rvData->HTMLSaveImage(rvData, itemNo, ctx.Path, ctx.Background, location)) {
+        // The program saved the picture itself.
+        if (!location.empty()) WriteImgElement(stream, location, rvData, itemNo);
+        return;
+    }
+    SaveHTML(stream, rvData, itemNo, ctx.Path);
+}
+
+void TRVGraphicItemInfo::WriteImgElement(TStream& stream, const std::string& src,
+                                         TCustomRVData* rvData, int itemNo) const {
     std::string alt = rvData && itemNo >= 0 && itemNo < rvData->ItemCount()
                           ? rvData->GetItemText(itemNo)
                           : std::string();
-    std::string html = "<img src=\"" + HtmlAttr(name) + "\" width=\"" +
+    std::string html = "<img src=\"" + HtmlAttr(src) + "\" width=\"" +
                        std::to_string(GetImageWidth(nullptr)) + "\" height=\"" +
                        std::to_string(GetImageHeight(nullptr)) + "\" alt=\"" +
                        HtmlAttr(Utf16ToUtf8(AnsiToWide(alt))) + "\"/>";

@@ -130,9 +130,14 @@ private:
     void OpenPara(int paraNo, const TRVListLevel* level);
     void ClosePara();
     void Text(int i, const std::string& part);
-    void LinkStart(const TRVTag& tag) {
-        FOut += "<a href=\"" + HtmlEscapeText(tag.IsString() ? tag.Text() : std::string()) + "\">";
+    // The program may give the address; else the item's string tag is the address. False when
+    // neither gives one.
+    bool LinkAddress(const TCustomRVItemInfo& item, std::string& url) {
+        if (FData.URLNeeded(item.JumpID, url)) return true;
+        url = item.Tag.IsString() ? item.Tag.Text() : std::string();
+        return item.Tag.IsString();
     }
+    void LinkStart(const std::string& url) { FOut += "<a href=\"" + HtmlEscapeText(url) + "\">"; }
 
     TCustomRVData& FData;
     TStream& FStream;
@@ -189,7 +194,11 @@ void HtmlDocWriter::Text(int i, const std::string& part) {
         return;
     }
     const TFontInfo& f = FStyle->TextStyles[item->StyleNo];
-    if (f.Jump) LinkStart(item->Tag);
+    if (f.Jump) {
+        std::string url;
+        LinkAddress(*item, url);
+        LinkStart(url);
+    }
     if (FCtx.Css) {
         FOut += "<span class=\"rvts" + std::to_string(item->StyleNo) + "\">" + utf8 + "</span>";
     } else {
@@ -256,9 +265,13 @@ void HtmlDocWriter::Write(bool selectionOnly) {
             if (level) FOut += " style=\"" + FontCss(level->Font) + "\"";
             FOut += ">" + HtmlEscapeText(Utf16ToUtf8(AnsiToWide(m->MarkerText))) + "</span> ";
             FEmpty = false;
+        } else if (auto* c = dynamic_cast<TRVControlItemInfo*>(item)) {
+            FOut += FData.SaveComponentToFile(FCtx.Path, c->Control.get(), TRVSaveFormat::rvsfHTML);
+            FEmpty = false;
         } else {
-            bool hot = item->GetKindFlag(rvifHyperlink) && item->Tag.IsString();
-            if (hot) LinkStart(item->Tag);
+            std::string url;
+            bool hot = item->GetKindFlag(rvifHyperlink) && LinkAddress(*item, url);
+            if (hot) LinkStart(url);
             Flush();
             item->SaveHTMLEx(FStream, &FData, i, FCtx);
             if (hot) FOut += "</a>";
@@ -285,14 +298,19 @@ bool WriteHtmlPage(TCustomRVData& data, TStream& stream, const std::string& path
             head += ".rvps" + std::to_string(i) + " { " + ParaCss(style->ParaStyles[i]) + " }\r\n";
         head += "</style>\r\n";
     }
-    head += "</head>\r\n<body>\r\n";
+    head += data.GetExtraHTMLCode(TRVHTMLSaveArea::rvhaHead, css);
+    const std::string bodyAttributes =
+        data.GetExtraHTMLCode(TRVHTMLSaveArea::rvhaBodyAttribute, css);
+    head += "</head>\r\n<body" + (bodyAttributes.empty() ? std::string() : " " + bodyAttributes) +
+            ">\r\n" + data.GetExtraHTMLCode(TRVHTMLSaveArea::rvhaBody, css);
     try {
         RVFWriteRaw(stream, head);
         TRVHTMLWriteContext ctx;
         ctx.Path = path;
         ctx.Css = css;
         HtmlDocWriter(data, stream, ctx).Write(selectionOnly);
-        RVFWriteRaw(stream, "</body>\r\n</html>\r\n");
+        RVFWriteRaw(stream, data.GetExtraHTMLCode(TRVHTMLSaveArea::rvhaEnd, css) +
+                                "</body>\r\n</html>\r\n");
     } catch (const std::exception&) {
         return false;
     }

@@ -667,6 +667,17 @@ bool TRVGraphicItemInfo::ReadRVFLine(const std::string& s, TCustomRVData* rvData
     }
 }
 
+namespace {
+
+// Enter on a focused hyperlink item jumps with its number, as a click on it does.
+bool JumpByKeyboard(const TCustomRVItemInfo& item, TCustomRVData* rvData) {
+    if (!rvData || item.JumpID < 0) return false;
+    rvData->DoJump(item.JumpID);
+    return true;
+}
+
+} // namespace
+
 TRVHotGraphicItemInfo::TRVHotGraphicItemInfo(TCustomRVData* rvData) : TRVGraphicItemInfo(rvData) {
     StyleNo = rvsHotPicture;
 }
@@ -678,6 +689,10 @@ std::unique_ptr<TCustomRVItemInfo> TRVHotGraphicItemInfo::NewInstance(TCustomRVD
 bool TRVHotGraphicItemInfo::GetKindFlag(int kind) const {
     return kind == rvifHyperlink || kind == rvifActivatesByKeyboard ||
            TRVGraphicItemInfo::GetKindFlag(kind);
+}
+
+bool TRVHotGraphicItemInfo::ActivateByKeyboard(TCustomRVData* rvData) {
+    return JumpByKeyboard(*this, rvData);
 }
 
 // ---------------------------------------------------------------- bullets and hotspots
@@ -757,6 +772,10 @@ void TRVHotspotItemInfo::Assign(TPersistent* source) {
 bool TRVHotspotItemInfo::GetKindFlag(int kind) const {
     return kind == rvifHyperlink || kind == rvifActivatesByKeyboard ||
            TRVBulletItemInfo::GetKindFlag(kind);
+}
+
+bool TRVHotspotItemInfo::ActivateByKeyboard(TCustomRVData* rvData) {
+    return JumpByKeyboard(*this, rvData);
 }
 
 std::string TRVHotspotItemInfo::GetRVFExtraHeader() const {

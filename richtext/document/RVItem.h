@@ -354,6 +354,9 @@ public:
                      std::string& name, TRVFReadMode& mode, TRVFReadState& state) override;
     std::string GetRVFExtraHeader() const override;
     bool ReadRVFHeader(const std::string& extra, TCustomRVData* rvData) override;
+    // In plain text the control is what the document's program gives for it.
+    bool AsText(std::string& result, bool unicode, int lineWidth, TCustomRVData* rvData,
+                int itemNo) const override;
 
     TRVComponentPtr Control;
     // The size when the item holds no visual control (read from RVF, or not a control).
@@ -400,6 +403,9 @@ public:
     // Writes the picture as a file into Path and an <img> element referring to it.
     void SaveHTML(TStream& stream, TCustomRVData* rvData, int itemNo,
                   const std::string& path) override;
+    // The document may save the picture itself and say where it went.
+    void SaveHTMLEx(TStream& stream, TCustomRVData* rvData, int itemNo,
+                    TRVHTMLWriteContext& ctx) override;
     void SetGraphic(std::unique_ptr<TGraphic> graphic); // frees the old one
 
     std::unique_ptr<TGraphic> Image;
@@ -408,6 +414,8 @@ public:
     int32_t ImageHeight = 0;
 
 private:
+    void WriteImgElement(TStream& stream, const std::string& src, TCustomRVData* rvData,
+                         int itemNo) const;
     std::string FPendingClass; // picture class read from RVF, before its body
 };
 
@@ -417,6 +425,8 @@ public:
     std::string ClassName() const override { return "TRVHotGraphicItemInfo"; }
     std::unique_ptr<TCustomRVItemInfo> NewInstance(TCustomRVData* rvData) const override;
     bool GetKindFlag(int kind) const override;
+    // Enter on the focused picture jumps as a click does.
+    bool ActivateByKeyboard(TCustomRVData* rvData) override;
 };
 
 // A picture from an image list.
@@ -458,6 +468,7 @@ public:
     std::string GetRVFExtraHeader() const override;
     bool ReadRVFHeader(const std::string& extra, TCustomRVData* rvData) override;
     int ImageIndexFor(int state) const override;
+    bool ActivateByKeyboard(TCustomRVData* rvData) override;
 
     int32_t HotImageIndex = 0;
 };

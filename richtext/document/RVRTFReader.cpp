@@ -441,6 +441,8 @@ private:
     void AddByte(uint8_t b);
     void FlushBytes();
     void FlushRun();
+    // The document may change the style number, tag and name of a link's item before it is made.
+    void ReadLink(int link, int& styleNo, TRVTag& tag, std::string& name);
     void InsertItem(std::string text, std::unique_ptr<TCustomRVItemInfo> item);
     void EndParagraph(bool lineOnly);
     bool FinishPicture();
@@ -533,6 +535,7 @@ private:
     bool FLinkPending = false; // a HYPERLINK instruction waits for its field result
     bool FPictureIncluded = false; // an INCLUDEPICTURE file was read: its result is a stand-in
     std::vector<std::string> FLinks;
+    std::vector<std::string> FLinkExtras; // the field's switches after each target
     std::string FBookmark;
     std::string FPendingCheckpoint;
     bool FHasPendingCheckpoint = false;
@@ -737,8 +740,16 @@ void RtfReader::FlushRun() {
     bool unicode;
     item->StyleNo = TextStyleFor(FRunChar, FRun, text, unicode);
     if (unicode) item->ItemOptions |= rvioUnicode;
-    if (FRunChar.Link >= 0 && FData->TagsArePChars())
-        item->Tag = TRVTag::FromString(FLinks[size_t(FRunChar.Link)]);
+    if (FRunChar.Link >= 0) {
+        std::string name = text; // offered to the document; the text stays as read
+        int styleNo = item->StyleNo;
+        ReadLink(FRunChar.Link, styleNo, item->Tag, name);
+        // Another text style is taken only when it exists and stores text the same way.
+        TRVStyle* sheet = FData->GetRVStyle();
+        if (styleNo >= 0 && sheet && styleNo < sheet->TextStyles.Count() &&
+            sheet->TextStyles[styleNo].Unicode == sheet->TextStyles[item->StyleNo].Unicode)
+            item->StyleNo = styleNo;
+    }
     FRun.clear();
     InsertItem(std::move(text), std::move(item));
 }
@@ -832,19 +843,29 @@ void RtfReader::IncludePicture(const std::string& arguments) {
 void RtfReader::InsertPicture(std::unique_ptr<TGraphic> g, int goalW, int goalH) {
     FlushRun();
     int w = g->Width(), h = g->Height();
-    bool hot = FState.Char.Link >= 0;
-    auto item = std::make_unique<TRVGraphicItemInfo>(FData);
-    if (hot) {
+    // A picture in a link becomes a hot picture unless the document says otherwise.
+    int styleNo = rvsPicture;
+    TRVTag tag;
+    std::string name;
+    if (FState.Char.Link >= 0) ReadLink(FState.Char.Link, styleNo, tag, name);
+    std::unique_ptr<TRVGraphicItemInfo> item;
+    if (styleNo == rvsHotPicture)
         item = std::make_unique<TRVHotGraphicItemInfo>(FData);
-        if (FData->TagsArePChars())
-            item->Tag = TRVTag::FromString(FLinks[size_t(FState.Char.Link)]);
-    }
+    else
+        item = std::make_unique<TRVGraphicItemInfo>(FData);
+    item->Tag = tag;
     item->SetGraphic(std::move(g));
     int shownW = goalW > 0 ? ToPixels(goalW) : w;
     int shownH = goalH > 0 ? ToPixels(goalH) : h;
     if (shownW > 0 && shownW != w) item->ImageWidth = shownW;
     if (shownH > 0 && shownH != h) item->ImageHeight = shownH;
-    InsertItem(std::string(), std::move(item));
+    InsertItem(std::move(name), std::move(item));
+}
+
+void RtfReader::ReadLink(int link, int& styleNo, TRVTag& tag, std::string& name) {
+    const std::string& target = FLinks[size_t(link)];
+    if (FData->TagsArePChars()) tag = TRVTag::FromString(target);
+    FData->ReadHyperlink(target, FLinkExtras[size_t(link)], styleNo, tag, name);
 }
 
 void RtfReader::CommitFont() {
@@ -865,11 +886,14 @@ void RtfReader::DestinationEnded(const State& inner) {
             std::string rest = Trim(inst.substr(9));
             size_t q = rest.find('"');
             std::string target = rest;
+            std::string extras;
             if (q != std::string::npos) {
                 size_t e = rest.find('"', q + 1);
                 target = rest.substr(q + 1, e == std::string::npos ? std::string::npos : e - q - 1);
+                if (e != std::string::npos) extras = Trim(rest.substr(e + 1));
             }
             FLinks.push_back(target);
+            FLinkExtras.push_back(extras);
             FLinkPending = true;
         } else if (inst.size() >= 14 && UpperCase(inst.substr(0, 14)) == "INCLUDEPICTURE") {
             IncludePicture(inst.substr(14));

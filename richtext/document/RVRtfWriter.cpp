@@ -428,6 +428,10 @@ void RtfDocWriter::Write(bool selectionOnly) {
                 Picture(&bmp, bmp.Width(), bmp.Height());
                 if (hot) FOut += "}}";
             }
+        } else if (auto* c = dynamic_cast<TRVControlItemInfo*>(item)) {
+            // A control has no RTF of its own: the program may give some.
+            FOut +=
+                FData.SaveComponentToFile(std::string(), c->Control.get(), TRVSaveFormat::rvsfRTF);
         } else if (auto* m = dynamic_cast<TRVMarkerItemInfo*>(item)) {
             // Other readers show the marker text; ours skips the group by its first word.
             FOut += "{\\richviewmarker";

@@ -257,9 +257,12 @@ public:
     void ApplyStyle(TCanvas* canvas, int styleNo, TRVBiDiMode bidiMode);
     void ApplyStyleColor(TCanvas* canvas, int styleNo, TRVTextDrawStates drawState, bool printing,
                          TRVColorMode colorMode);
+    // SpaceBefore: space that justification put in front of the text; the text is drawn after
+    // it while the background covers it too.
     void DrawStyleText(const std::string& s, TCanvas* canvas, int itemNo, int x, int y, int width,
                        int height, int styleNo, TCustomRVData* rvData, TRVTextDrawStates drawState,
-                       bool printing, bool preview, TRVColorMode colorMode, TRVBiDiMode bidiMode);
+                       bool printing, bool preview, TRVColorMode colorMode, TRVBiDiMode bidiMode,
+                       int spaceBefore = 0);
     void DrawTextBack(TCanvas* canvas, int itemNo, int styleNo, TCustomRVData* rvData, int left,
                       int top, int width, int height, TRVTextDrawStates drawState);
     void DrawParaBack(TCanvas* canvas, int paraNo, const TRect& rect, bool printing,

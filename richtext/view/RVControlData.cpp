@@ -206,4 +206,13 @@ void TRVItemFormattedData::SetFlags(TRVFlags) {
     throw ERichViewError("This method is not supported for TRVItemFormattedData");
 }
 
+void TRVItemFormattedData::ScrollRectVisible(int x, int y, int width, int height) {
+    TCustomRVFormattedData* parent = Owner ? Owner->GetParentRVData() : nullptr;
+    if (!parent) return;
+    int ox = 0, oy = 0, px = 0, py = 0;
+    GetOriginInRoot(ox, oy);
+    parent->GetOriginInRoot(px, py);
+    parent->ScrollRectVisible(x + ox - px, y + oy - py, width, height);
+}
+
 } // namespace epc

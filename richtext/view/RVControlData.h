@@ -82,6 +82,8 @@ public:
     void ScrollTo(int, bool) override {}
     void HScrollTo(int) override {}
     int GetVSmallStep() const override { return 0; }
+    // The container scrolls: the rectangle goes to it in its own coordinates.
+    void ScrollRectVisible(int x, int y, int width, int height) override;
 };
 
 // The sub-documents of an item; knows the document that holds the item.

@@ -272,6 +272,8 @@ public:
     bool XorDrawerAssigned() const { return bool(FXorDrawer); }
     void DrawXorFeedbackAt(int x, int y);
     void HideXorFeedback();
+    // Draws the feedback again at its last point after HideXorFeedback.
+    void ShowXorFeedback();
     bool XorFeedbackShown() const { return FXorShown; }
 
     // ---- Events and requests answered by the outermost document (a cell asks its viewer's).
@@ -281,7 +283,7 @@ public:
     virtual bool HasRVDblClick() const;
     virtual bool HasRVRightClick() const;
     virtual void DoRVRightClick(const std::string& clickedWord, int styleNo, int x, int y);
-    virtual void DoJump(int id);
+    void DoJump(int id) override;
     // The jump under the mouse changed (-1: none).
     virtual void DoJumpHover(int id);
     virtual void DoCopy();
@@ -312,7 +314,7 @@ public:
     virtual TCPEventKind GetCPEventKind() const { return TCPEventKind::cpeNone; }
     virtual void DoCheckpointVisible(TRVCPInfo* /*cp*/) {}
     // Scrolls so that a rectangle of document coordinates comes into view.
-    void ScrollRectVisible(int x, int y, int width, int height);
+    virtual void ScrollRectVisible(int x, int y, int width, int height);
     bool GetItemClientCoords(int itemNo, int& left, int& top) const;
     // Items FirstItemNo.. lost Count items (negative) or gained them: the root's editing data
     // shifts the item numbers it remembers.

@@ -213,10 +213,9 @@ void TCustomRVFormattedData::PaintDocument(TCanvas* canvas, TRect clipRect) {
                     if (start + runLen - 1 == len) st.Include(TRVTextDrawState::rvtsDrawItemEnd);
                 }
                 style->ApplyStyleColor(canvas, styleNo, st, false, TRVColorMode::rvcmColor);
-                style->DrawStyleText(s, canvas, itemNo, x + spaceBefore - xOff, d->Top - yOff,
-                                     std::max(width - spaceBefore, 0), d->Height, styleNo, this, st,
-                                     false, false, TRVColorMode::rvcmColor,
-                                     GetItemBiDiMode(itemNo));
+                style->DrawStyleText(s, canvas, itemNo, x - xOff, d->Top - yOff, width, d->Height,
+                                     styleNo, this, st, false, false, TRVColorMode::rvcmColor,
+                                     GetItemBiDiMode(itemNo), spaceBefore);
             };
             const bool inRange = startNo >= 0 && i >= startNo && i <= endNo;
             const bool partial =
@@ -237,13 +236,16 @@ void TCustomRVFormattedData::PaintDocument(TCanvas* canvas, TRect clipRect) {
                     const std::string before = ApplyAllCaps(
                         text.substr(0, size_t(selStart - 1) * cw), unicode, font.AllCaps, cp);
                     const int x = d->Left + GetTextWidth(canvas, before, unicode);
+                    // A run at the drawing item's start covers the justification space in
+                    // front of it; a later one lies behind that space.
+                    const int space = selStart == 1 ? d->SpaceBefore : 0;
                     const int width =
                         events ? GetTextWidth(canvas, ApplyAllCaps(part, unicode, font.AllCaps, cp),
-                                              unicode)
+                                              unicode) +
+                                     space
                                : 0;
-                    const int shift = selStart == 1 ? 0 : d->SpaceBefore;
-                    run(true, x + shift, width + (selStart == 1 ? d->SpaceBefore : 0), selStart,
-                        selEnd - selStart + 1, part, selStart == 1 ? d->SpaceBefore : 0);
+                    run(true, x + d->SpaceBefore - space, width, selStart, selEnd - selStart + 1,
+                        part, space);
                 }
             }
         }

@@ -261,6 +261,43 @@ void TRichViewRVData::DoCheckpointVisible(TRVCPInfo* cp) {
     if (RichView->OnCheckpointVisible) RichView->OnCheckpointVisible(RichView, cp);
 }
 
+void TRichViewRVData::ReadHyperlink(const std::string& target, const std::string& extras,
+                                    int& styleNo, TRVTag& tag, std::string& itemName) {
+    TRVControlData::ReadHyperlink(target, extras, styleNo, tag, itemName);
+    if (RichView->OnReadHyperlink)
+        RichView->OnReadHyperlink(RichView, target, extras, styleNo, tag, itemName);
+}
+
+bool TRichViewRVData::URLNeeded(int id, std::string& url) {
+    if (!RichView->OnURLNeeded) return false;
+    url.clear();
+    RichView->OnURLNeeded(RichView, id, url);
+    return true;
+}
+
+bool TRichViewRVData::HTMLSaveImage(TCustomRVData* rvData, int itemNo, const std::string& path,
+                                    TColor background, std::string& location) {
+    bool doDefault = true;
+    location.clear();
+    if (RichView->OnHTMLSaveImage)
+        RichView->OnHTMLSaveImage(RichView, rvData, itemNo, path, background, location, doDefault);
+    return doDefault;
+}
+
+std::string TRichViewRVData::SaveComponentToFile(const std::string& path, TPersistent* component,
+                                                 TRVSaveFormat format) {
+    std::string out;
+    if (RichView->OnSaveComponentToFile)
+        RichView->OnSaveComponentToFile(RichView, path, component, format, out);
+    return out;
+}
+
+std::string TRichViewRVData::GetExtraHTMLCode(TRVHTMLSaveArea area, bool css) {
+    std::string code;
+    if (RichView->OnSaveHTMLExtra) RichView->OnSaveHTMLExtra(RichView, area, css, code);
+    return code;
+}
+
 HPALETTE TRichViewRVData::GetDocPalette() const {
     return RichView->Palette();
 }

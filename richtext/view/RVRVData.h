@@ -79,6 +79,14 @@ public:
     void ScreenToClient(TPoint& p) const override;
     TCPEventKind GetCPEventKind() const override;
     void DoCheckpointVisible(TRVCPInfo* cp) override;
+    void ReadHyperlink(const std::string& target, const std::string& extras, int& styleNo,
+                       TRVTag& tag, std::string& itemName) override;
+    bool URLNeeded(int id, std::string& url) override;
+    bool HTMLSaveImage(TCustomRVData* rvData, int itemNo, const std::string& path,
+                       TColor background, std::string& location) override;
+    std::string SaveComponentToFile(const std::string& path, TPersistent* component,
+                                    TRVSaveFormat format) override;
+    std::string GetExtraHTMLCode(TRVHTMLSaveArea area, bool css) override;
 
     // The list-marker list the document keeps while the control owns its markers.
     void DestroyMarkers() { FMarkers.reset(); }

@@ -4,6 +4,7 @@
 
 #include "platform/controls/Forms.h"
 #include "platform/gdi/Gdi.h"
+#include "richtext/view/RVFormattedData.h"
 
 namespace epc {
 
@@ -26,7 +27,19 @@ TRVScroller::TRVScroller(TComponent* owner) : TCustomControl(owner) {
     FControlStyle.Include(csOpaque);
 }
 
+std::vector<TColor> RVColorCube() {
+    std::vector<TColor> colors;
+    colors.reserve(216);
+    for (int r = 0; r < 6; ++r)
+        for (int g = 0; g < 6; ++g)
+            for (int b = 0; b < 6; ++b)
+                colors.push_back(TColor(RGB(uint8_t(r * 51), uint8_t(g * 51), uint8_t(b * 51))));
+    return colors;
+}
+
 TRVScroller::~TRVScroller() {
+    CloseTheme();
+    if (FThemeLibrary) FreeThemeLibrary();
     if (FPalette) DeleteObject(FPalette);
 }
 
@@ -57,12 +70,22 @@ void TRVScroller::DestroyWnd() {
 }
 
 void TRVScroller::OpenTheme() {
-    // Without the theme library the border is drawn the classic way.
-    FThemed = false;
+    CloseTheme();
+    if (!FThemeLibrary) {
+        InitThemeLibrary();
+        FThemeLibrary = true;
+    }
+    // Without the theme library, or with themes off, the border is drawn the classic way.
+    TThemeLibrary* lib = ThemeLibrary();
+    if (FUseXPThemes && HandleAllocated() && UseThemes() && lib->OpenThemeData)
+        FTheme = lib->OpenThemeData(Handle(), u"Edit");
 }
 
 void TRVScroller::CloseTheme() {
-    FThemed = false;
+    if (!FTheme) return;
+    TThemeLibrary* lib = ThemeLibrary();
+    if (lib && lib->CloseThemeData) lib->CloseThemeData(FTheme);
+    FTheme = nullptr;
 }
 
 void TRVScroller::SetUseXPThemes(bool value) {
@@ -81,12 +104,16 @@ void TRVScroller::UpdatePalette() {
         DeleteObject(FPalette);
         FPalette = nullptr;
     }
-    if (FDoInPaletteMode == TRVPaletteAction::rvpaDoNothing) return;
+    FPaletteColors.clear();
+    if (FDoInPaletteMode == TRVPaletteAction::rvpaDoNothing ||
+        ComponentState().Contains(TComponentStateItem::csDesigning))
+        return;
     HDC dc = GetDC(nullptr);
     const bool paletteDisplay = (GetDeviceCaps(dc, RASTERCAPS) & kRcPalette) != 0;
     ReleaseDC(nullptr, dc);
-    // On a palette display the 216-colour cube of the halftone palette is used.
-    if (paletteDisplay) FPalette = CreateHalftonePalette(nullptr);
+    if (!paletteDisplay) return;
+    FPaletteColors = RVColorCube();
+    FPalette = CreateHalftonePalette(nullptr);
 }
 
 void TRVScroller::SetDoInPaletteMode(TRVPaletteAction value) {
@@ -283,8 +310,21 @@ void TRVScroller::ResetScrollBars() {
 }
 
 void TRVScroller::SetChosen(TCustomRVData* rvData, TCustomRVItemInfo* item) {
+    if (FChosenRVData == rvData && FChosenItem == item) return;
+    auto* old = dynamic_cast<TCustomRVFormattedData*>(FChosenRVData);
+    TCustomRVItemInfo* oldItem = FChosenItem;
+    // Stored first: ending the old one's editing may ask who is chosen now.
     FChosenRVData = rvData;
     FChosenItem = item;
+    if (!oldItem) return;
+    if (old && old->ChosenItem == oldItem) old->DeselectSubItem();
+    DestroyInplaceEditor();
+}
+
+bool TRVScroller::EnclosingScrollerDestroying() const {
+    for (const TControl* c = this; c; c = c->Parent())
+        if (dynamic_cast<const TRVScroller*>(c) && c->Destroying()) return true;
+    return false;
 }
 
 void TRVScroller::ActivateInParentForm() {
@@ -411,10 +451,22 @@ void TRVScroller::WMHScroll(TMessage& message) {
 
 void TRVScroller::WMNCPaint(TMessage& message) {
     TCustomControl::Dispatch(message);
-    if (FBorderStyle != bsSingle || !HandleAllocated() || FThemed) return;
+    if (FBorderStyle != bsSingle || !HandleAllocated()) return;
     HDC dc = GetWindowDC(Handle());
     if (!dc) return;
     RECT r{0, 0, Width(), Height()};
+    TThemeLibrary* lib = FTheme ? ThemeLibrary() : nullptr;
+    if (lib && lib->DrawThemeBackground) {
+        // Only the frame: the client area and the bars inside it keep their pixels.
+        RECT wr;
+        GetWindowRect(Handle(), &wr);
+        const TPoint origin = ClientToScreen(TPoint(0, 0));
+        const int bx = origin.X - wr.Left, by = origin.Y - wr.Top;
+        ExcludeClipRect(dc, bx, by, Width() - bx, Height() - by);
+        lib->DrawThemeBackground(FTheme, dc, EP_EDITTEXT, ETS_NORMAL, &r, nullptr);
+        ReleaseDC(Handle(), dc);
+        return;
+    }
     HBRUSH shadow = CreateSolidBrush(ColorToRGB(clBtnShadow));
     if (Ctl3D()) {
         HBRUSH face = CreateSolidBrush(ColorToRGB(clBtnFace));
@@ -446,7 +498,7 @@ void TRVScroller::Dispatch(TMessage& message) {
     case WM_SETFOCUS:
         TCustomControl::Dispatch(message);
         if (TRVScroller* editor = GetInplaceEditor())
-            if (editor->HandleAllocated()) editor->SetFocus();
+            if (editor->HandleAllocated() && !EnclosingScrollerDestroying()) editor->SetFocus();
         return;
     case CM_CTL3DCHANGED:
         if (FBorderStyle == bsSingle && HandleAllocated()) RecreateWnd();

@@ -8,7 +8,10 @@
 #include <functional>
 #include <unordered_map>
 
+#include <vector>
+
 #include "platform/controls/Controls.h"
+#include "platform/windows/ThemeBinding.h"
 #include "richtext/document/RVTypes.h"
 
 namespace epc {
@@ -34,6 +37,10 @@ struct TRVScrollBarEntryPoints {
     BOOL (*EnableScrollBar)(HWND, int, uint32_t) = epc::EnableScrollBar;
 };
 TRVScrollBarEntryPoints& RVScrollBars();
+
+// The colour table of the palette used on palette-based displays: the 216 colours whose red,
+// green and blue each take one of 0, 51, 102, 153, 204, 255 (blue varying fastest).
+std::vector<TColor> RVColorCube();
 
 class TRVScroller : public TCustomControl {
 public:
@@ -98,12 +105,18 @@ public:
     virtual TRVScroller* GetInplaceEditor() const { return nullptr; }
     virtual void DestroyInplaceEditor() {}
     void ActivateInParentForm();
+    // This scroller or one it lies in is being destroyed (focus must not move into it).
+    bool EnclosingScrollerDestroying() const;
     // The scroller, or through nested scrollers its in-place editor, has the focus.
     bool IsScrollerFocused();
 
-    // The palette of palette-based displays (null on true-colour screens).
+    // The palette of palette-based displays and its colour table (null and empty on
+    // true-colour screens).
     HPALETTE Palette() const { return FPalette; }
+    const std::vector<TColor>& PaletteColors() const { return FPaletteColors; }
     void UpdatePalette();
+    // The theme the border is drawn with; null when drawn the classic way.
+    HTHEME Theme() const { return FTheme; }
 
     std::function<void(TObject* sender)> OnVScrolled;
     std::function<void(TObject* sender)> OnHScrolled;
@@ -149,8 +162,10 @@ private:
     TRVBiDiMode FRVBiDiMode = TRVBiDiMode::rvbdUnspecified;
     TRVPaletteAction FDoInPaletteMode = TRVPaletteAction::rvpaCreateCopies;
     bool FUpdatingScrollBars = false;
-    bool FThemed = false;
+    HTHEME FTheme = nullptr;
+    bool FThemeLibrary = false; // the theme library was initialised by this scroller
     HPALETTE FPalette = nullptr;
+    std::vector<TColor> FPaletteColors;
     TCustomRVData* FChosenRVData = nullptr;
     TCustomRVItemInfo* FChosenItem = nullptr;
     // Unclamped client y of each embedded control and the Top it was given; a control whose

@@ -576,6 +576,10 @@ void TCustomRVFormattedData::HideXorFeedback() {
     if (FXorShown) ToggleXorFeedback(FXorX, FXorY);
 }
 
+void TCustomRVFormattedData::ShowXorFeedback() {
+    if (FXorDrawer && !FXorShown) ToggleXorFeedback(FXorX, FXorY);
+}
+
 // ---------------------------------------------------------------------------------------------
 // Copying.
 

@@ -232,8 +232,23 @@ void TCustomRichView::FormatAll() {
     FRVData->FormatAll(false, true, true, false, Canvas(), 0, false);
 }
 
+TCustomRichView* TCustomRichView::OuterViewer() const {
+    auto* outer = dynamic_cast<TCustomRichView*>(Parent());
+    return outer && outer->GetInplaceEditor() == this ? outer : nullptr;
+}
+
 void TCustomRichView::RepaintWithOuter(bool now) {
     if (now) Repaint();
+    // A background that does not move with the text is shared with the viewer around a cell
+    // editor: that viewer shows it too.
+    TRVBackground* background = FRVData->GetBackground();
+    if (!background || !background->ScrollRequiresFullRedraw()) return;
+    if (TCustomRichView* outer = OuterViewer()) {
+        if (now)
+            outer->Repaint();
+        else
+            outer->Invalidate();
+    }
 }
 
 void TCustomRichView::Loaded() {
@@ -259,13 +274,19 @@ void TCustomRichView::Paint() {
         DrawTextA(canvas->Handle(), text.c_str(), int(text.size()), &r, DT_WORDBREAK);
         return;
     }
+    // The XOR feedback is taken off before the pixels under it are painted anew.
+    const bool xorShown = FRVData->XorFeedbackShown();
+    if (xorShown) FRVData->HideXorFeedback();
     FRVData->Paint(canvas);
     if (OnPaint) OnPaint(this, canvas, false);
+    if (xorShown) FRVData->ShowXorFeedback();
 }
 
 void TCustomRichView::AfterVScroll() {
     TRVScroller::AfterVScroll();
     SimulateMouseMove();
+    if (CPEventKind != TCPEventKind::cpeNone && OnCheckpointVisible)
+        FRVData->UpdateVisibleCheckpoint();
     RepaintWithOuter(false);
 }
 
@@ -273,6 +294,18 @@ void TCustomRichView::AfterHScroll() {
     TRVScroller::AfterHScroll();
     SimulateMouseMove();
     RepaintWithOuter(false);
+}
+
+void TCustomRichView::SimulateMouseMove() {
+    if (!FStyle || !HandleAllocated() || FDestroying ||
+        FRVData->State.Contains(TRVState::rvstFormattingInProgress))
+        return;
+    POINT p;
+    GetCursorPos(&p);
+    epc::ScreenToClient(Handle(), &p);
+    if (p.X < 0 || p.Y < 0 || p.X >= ClientWidth() || p.Y >= ClientHeight()) return;
+    if (WindowFromPoint(ClientToScreen(TPoint(p.X, p.Y))) != Handle()) return;
+    FRVData->MouseMove(GetShiftState(), p.X, p.Y);
 }
 
 void TCustomRichView::ResetScrollPositions() {
@@ -440,6 +473,8 @@ void TCustomRichView::CopyEventHandlersFrom(const TCustomRichView& other) {
     OnRVDblClick = other.OnRVDblClick;
     OnRVRightClick = other.OnRVRightClick;
     OnURLNeeded = other.OnURLNeeded;
+    OnSaveComponentToFile = other.OnSaveComponentToFile;
+    OnHTMLSaveImage = other.OnHTMLSaveImage;
     OnRVFImageListNeeded = other.OnRVFImageListNeeded;
     OnRVFControlNeeded = other.OnRVFControlNeeded;
     OnRVFPictureNeeded = other.OnRVFPictureNeeded;
@@ -505,7 +540,36 @@ TGraphic* TCustomRichView::GetSelectedImage() const {
 }
 
 void TCustomRichView::WMCopy(TMessage& /*message*/) {
+    // While a cell is edited in place, its editor holds the selection to copy.
+    if (TRVScroller* editor = GetInplaceEditor()) {
+        if (editor->HandleAllocated()) PostMessage(editor->Handle(), WM_COPY, 0, 0);
+        return;
+    }
     if (FStyle) CopyToClipboard();
+}
+
+void TCustomRichView::WMContextMenu(TMessage& message) {
+    const TPoint screen = LParamToPoint(message.LParam);
+    if (screen.X == -1 && screen.Y == -1) {
+        // Asked for by keyboard inside a cell editor: the outermost viewer shows its menu.
+        TCustomRichView* outer = OuterViewer();
+        if (outer) {
+            while (TCustomRichView* next = outer->OuterViewer())
+                outer = next;
+            message.Result =
+                outer->Perform(WM_CONTEXTMENU, WPARAM(outer->Handle()), message.LParam);
+            return;
+        }
+    } else if (HandleAllocated()) {
+        // An embedded control under the mouse keeps its own menu (or none).
+        if (ControlAtPos(ScreenToClient(screen), true, true)) return;
+    }
+    TRVScroller::Dispatch(message);
+}
+
+void TCustomRichView::GetTabOrderList(std::vector<TWinControl*>& list) {
+    TRVScroller::GetTabOrderList(list);
+    if (FRVData->TabNavigation != TRVTabNavigationType::rvtnNone) list.push_back(this);
 }
 
 void TCustomRichView::KeyDown(Word& key, TShiftState shift) {
@@ -632,6 +696,9 @@ void TCustomRichView::Dispatch(TMessage& message) {
         return;
     case WM_COPY:
         WMCopy(message);
+        return;
+    case WM_CONTEXTMENU:
+        WMContextMenu(message);
         return;
     case WM_GETDLGCODE:
         WMGetDlgCode(message);

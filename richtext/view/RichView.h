@@ -222,7 +222,22 @@ public:
         OnRVFControlNeeded;
     std::function<void(TCustomRichView* sender, int imageListTag, TCustomImageList*& imageList)>
         OnRVFImageListNeeded;
+    // The address written into HTML for the hyperlink with jump number Id (starts empty).
     std::function<void(TCustomRichView* sender, int id, std::string& url)> OnURLNeeded;
+    // A picture about to be saved beside an HTML page: clearing DoDefault keeps the writer from
+    // saving it; Location is then what the page refers to.
+    std::function<void(TCustomRichView* sender, TCustomRVData* rvData, int itemNo,
+                       const std::string& path, TColor backgroundColor, std::string& location,
+                       bool& doDefault)>
+        OnHTMLSaveImage;
+    // What an embedded control becomes in a plain-text, HTML or RTF file (starts empty).
+    std::function<void(TCustomRichView* sender, const std::string& path, TPersistent* saveMe,
+                       TRVSaveFormat saveFormat, std::string& outStr)>
+        OnSaveComponentToFile;
+    // Code added to an area of an HTML page (starts empty).
+    std::function<void(TCustomRichView* sender, TRVHTMLSaveArea area, bool css,
+                       std::string& htmlCode)>
+        OnSaveHTMLExtra;
     // For the in-place editor: the viewer's handlers go along.
     void CopyEventHandlersFrom(const TCustomRichView& other);
 
@@ -235,6 +250,9 @@ public:
 
     void Dispatch(TMessage& message) override;
     void Notification(TComponent* component, TOperation operation) override;
+    // With Tab navigation the viewer comes again after its embedded controls, so that Tab
+    // from the last of them returns to the viewer's hotspots.
+    void GetTabOrderList(std::vector<TWinControl*>& list) override;
 
 protected:
     // The class of the document data (the editor supplies its own); derived constructors call
@@ -254,8 +272,9 @@ protected:
     void ResetScrollBars() override;
     virtual void ApplyLayoutInfo(const TRVLayoutInfo& layout);
     virtual void HandlePostedEvent(TRVMessageData& data);
-    // The mouse is reported again where it is (after scrolling).
-    virtual void SimulateMouseMove() {}
+    // The mouse is reported again where it is (after scrolling), so that the hover look and
+    // the cursor follow the content that moved under it.
+    virtual void SimulateMouseMove();
 
 private:
     void BackgroundChanged();
@@ -264,6 +283,9 @@ private:
     void WMGetDlgCode(TMessage& message);
     void WMSetFocus(TMessage& message);
     void WMCopy(TMessage& message);
+    void WMContextMenu(TMessage& message);
+    // The viewer whose in-place editor this control is, or null.
+    TCustomRichView* OuterViewer() const;
     void InvalidateIfSelectionColorsDiffer();
     std::unique_ptr<TRichViewRVData> FRVData;
     std::unique_ptr<TRVBackground> FBackground;

@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "components/controls/ThemeBinding.h"
 #include "platform/controls/Forms.h"
 #include "platform/graphics/PngImage.h"
 #include "platform/testing/UserActions.h"
+#include "platform/windows/ThemeBinding.h"
 
 namespace epc::test {
 

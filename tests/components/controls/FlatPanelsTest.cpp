@@ -4,9 +4,9 @@
 
 #include "tests/components/controls/ControlsTestSupport.h"
 
-#include "components/controls/ThemeBinding.h"
 #include "platform/controls/Forms.h"
 #include "platform/testing/UserActions.h"
+#include "platform/windows/ThemeBinding.h"
 
 namespace epc {
 namespace {

@@ -23,6 +23,44 @@ public:
     TColor GetColor() const override { return clNone; }
 };
 
+// A cell placed at (X, Y) of the outermost document that records what it is asked to show.
+class TPlacedCell : public TCellData {
+public:
+    using TCellData::TCellData;
+    void GetOriginInRoot(int& x, int& y) const override {
+        x = X;
+        y = Y;
+    }
+    void ScrollRectVisible(int x, int y, int width, int height) override {
+        if (Record)
+            Asked = TRect(x, y, x + width, y + height);
+        else
+            TCellData::ScrollRectVisible(x, y, width, height);
+    }
+    int X = 0, Y = 0;
+    bool Record = false;
+    TRect Asked;
+};
+
+TEST(ItemFormattedData, RectangleToShowGoesToTheContainerInItsOwnCoordinates) {
+    TParentList outerList;
+    TPlacedCell outer(&outerList);
+    outer.X = 10;
+    outer.Y = 100;
+    outer.Record = true;
+    TParentList list;
+    list.Parent = &outer;
+    TPlacedCell cell(&list);
+    cell.X = 15;
+    cell.Y = 130;
+    cell.ScrollRectVisible(2, 3, 4, 5);
+    EXPECT_EQ(outer.Asked, TRect(7, 33, 11, 38));
+    // A cell outside any container has nobody to ask.
+    TParentList orphanList;
+    TPlacedCell orphan(&orphanList);
+    orphan.ScrollRectVisible(2, 3, 4, 5);
+}
+
 TEST(ItemFormattedData, FlagsComeFromTheListAndCannotBeSet) {
     TParentList list;
     EXPECT_EQ(list.Flags.Bits(), 18u);

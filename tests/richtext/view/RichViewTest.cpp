@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <stdexcept>
 
 #include "platform/controls/ExtCtrls.h"
@@ -469,6 +470,461 @@ TEST_F(RichViewTest, TabMovesTheFocusFrameAmongHotspotsAndThenToTheNextControl) 
     testing::PressKey(VK_TAB, TShiftState{ssShift});
     EXPECT_TRUE(View->Focused());
     EXPECT_EQ(data->FocusedItemNo, 3);
+}
+
+// ---- Scrolling: checkpoints, hover, bounds ---------------------------------------------------
+
+class ScrolledViewTest : public RichViewTest {
+protected:
+    void SetUp() override {
+        RichViewTest::SetUp();
+        TFontInfo& link = Style->TextStyles.Add(); // 1: a hyperlink with a hover look
+        link.FontName = kFixed;
+        link.Size = 15;
+        link.Jump = true;
+        link.HoverColor = clRed;
+        View->OnCheckpointVisible = [this](TCustomRichView*, TRVCPInfo* cp) { Seen.push_back(cp); };
+    }
+    void ScrollTo(int pos) {
+        SendMessage(View->Handle(), WM_VSCROLL, MAKEWPARAM(SB_THUMBPOSITION, pos), 0);
+    }
+    // Line I of 20-pixel lines starts at the top margin (5) + 20 I.
+    TRVCPInfo* CheckpointAt(int itemNo) {
+        return View->RVData()->SetCheckpointInfo(itemNo, "cp" + std::to_string(itemNo), TRVTag(),
+                                                 true);
+    }
+    std::vector<TRVCPInfo*> Seen;
+};
+
+TEST_F(ScrolledViewTest, WhenVisibleReportsTheCheckpointInViewAndNoneWhenTheNextLiesBelow) {
+    AddLines(100);
+    TRVCPInfo* cp20 = CheckpointAt(20); // y 405
+    TRVCPInfo* cp40 = CheckpointAt(40); // y 805
+    View->RVData()->SetCheckpointInfo(30, "quiet", TRVTag(), false);
+    View->CPEventKind = TCPEventKind::cpeWhenVisible;
+    Show();
+    const int h = View->ClientHeight();
+    ASSERT_EQ(View->VSmallStep(), 1);
+    ScrollTo(405 - h + 1); // cp20's top on the last visible row
+    ASSERT_EQ(Seen.size(), 1u);
+    EXPECT_EQ(Seen.back(), cp20);
+    ScrollTo(405); // at the visible top it still counts
+    EXPECT_EQ(Seen.size(), 1u);
+    ScrollTo(406); // the next raise-event checkpoint lies below the view
+    ASSERT_EQ(Seen.size(), 2u);
+    EXPECT_EQ(Seen.back(), nullptr);
+    ScrollTo(805 - h); // cp40 just below the last visible row
+    EXPECT_EQ(Seen.size(), 2u);
+    ScrollTo(805 - h + 1);
+    ASSERT_EQ(Seen.size(), 3u);
+    EXPECT_EQ(Seen.back(), cp40);
+    // Without checkpoint events nothing is reported.
+    View->CPEventKind = TCPEventKind::cpeNone;
+    ScrollTo(0);
+    EXPECT_EQ(Seen.size(), 3u);
+}
+
+TEST_F(ScrolledViewTest, SectionStartKeepsThePreviousCheckpointAndEndsWithTheDocumentEnd) {
+    AddLines(100);
+    TRVCPInfo* cp20 = CheckpointAt(20);
+    TRVCPInfo* cp40 = CheckpointAt(40);
+    View->RVData()->SetDocumentEndCheckpoint("end", TRVTag(), true);
+    View->CPEventKind = TCPEventKind::cpeAsSectionStart;
+    Show();
+    const int h = View->ClientHeight();
+    ScrollTo(300);
+    ASSERT_EQ(Seen.size(), 1u);
+    EXPECT_EQ(Seen.back(), cp20);
+    ScrollTo(410); // cp40 is below: the section of cp20 goes on
+    EXPECT_EQ(Seen.size(), 1u);
+    ScrollTo(805 - h + 1);
+    ASSERT_EQ(Seen.size(), 2u);
+    EXPECT_EQ(Seen.back(), cp40);
+    // Above the first checkpoint there is nothing before it: no change.
+    ScrollTo(0);
+    EXPECT_EQ(Seen.size(), 2u);
+    SendMessage(View->Handle(), WM_VSCROLL, SB_BOTTOM, 0);
+    ASSERT_EQ(Seen.size(), 3u);
+    EXPECT_EQ(Seen.back(), View->RVData()->NotAddedCP);
+    // One step above the bottom the document end is not reached: the last one before it.
+    SendMessage(View->Handle(), WM_VSCROLL, SB_LINEUP, 0);
+    ASSERT_EQ(Seen.size(), 4u);
+    EXPECT_EQ(Seen.back(), cp40);
+}
+
+TEST_F(ScrolledViewTest, ContentScrolledUnderAStillMouseTakesOverTheHover) {
+    std::vector<int> hover;
+    View->OnRVMouseMove = [&](TObject*, int id) { hover.push_back(id); };
+    View->AppendTextParagraph("link", 1, 0);
+    AddLines(3);
+    View->AppendTextParagraph("other", 1, 0);
+    AddLines(50);
+    Show();
+    TRichViewRVData* data = View->RVData();
+    testing::MoveMouse(View, 15, 15);
+    ASSERT_EQ(hover, std::vector<int>{0});
+    EXPECT_TRUE(data->State.Contains(TRVState::rvstDrawHover));
+    EXPECT_EQ(View->Cursor(), Style->TextStyles[1].JumpCursor);
+    ScrollTo(20); // a plain line under the mouse now
+    EXPECT_EQ(hover, (std::vector<int>{0, -1}));
+    EXPECT_FALSE(data->State.Contains(TRVState::rvstDrawHover));
+    EXPECT_EQ(View->Cursor(), crDefault);
+    ScrollTo(80); // the second link comes under the mouse
+    EXPECT_EQ(hover, (std::vector<int>{0, -1, 1}));
+    EXPECT_TRUE(data->State.Contains(TRVState::rvstDrawHover));
+    // A mouse outside the view leaves the hover alone while scrolling.
+    testing::MoveMouse(Form, 350, 280);
+    const size_t n = hover.size();
+    ScrollTo(0);
+    EXPECT_EQ(hover.size(), n);
+}
+
+TEST_F(ScrolledViewTest, BottomPositionIsClampedAgainWhenTheBarsAreUpdated) {
+    AddLines(100);
+    Show();
+    const int page = View->VScrollPage();
+    const int steps = View->DocHeightSteps();
+    const int width = View->AreaWidth();
+    SendMessage(View->Handle(), WM_VSCROLL, SB_BOTTOM, 0);
+    EXPECT_EQ(View->VScrollPos(), steps - page);
+    SendMessage(View->Handle(), WM_VSCROLL, SB_LINEDOWN, 0);
+    EXPECT_EQ(View->VScrollPos(), steps - page);
+    // The same document again: the last page stays where it is.
+    View->UpdateScrollBars(width, steps, true, true);
+    EXPECT_EQ(View->VScrollPos(), steps - page);
+    // One step shorter: the position follows by exactly one.
+    View->UpdateScrollBars(width, steps - 1, true, true);
+    EXPECT_EQ(View->VScrollPos(), steps - 1 - page);
+    View->UpdateScrollBars(width, steps, true, true);
+    EXPECT_EQ(View->VScrollPos(), steps - 1 - page);
+    // Shorter than the page: never below 0.
+    View->UpdateScrollBars(width, page - 1, true, true);
+    EXPECT_EQ(View->VScrollPos(), 0);
+    View->UpdateScrollBars(width, page + 1, true, true);
+    EXPECT_EQ(View->VScrollPos(), 0);
+    // A taller window at the bottom shows more of the end, not past it.
+    View->UpdateScrollBars(width, steps, true, true);
+    SendMessage(View->Handle(), WM_VSCROLL, SB_BOTTOM, 0);
+    View->SetBounds(View->Left(), View->Top(), View->Width(), View->Height() + 20);
+    testing::Pump();
+    EXPECT_EQ(View->VScrollPage(), page + 20);
+    EXPECT_EQ(View->VScrollPos(), steps - page - 20);
+}
+
+TEST_F(ScrolledViewTest, AutoScrollBandsChangeAtTheirExactEdges) {
+    AddLines(100);
+    Show();
+    testing::MouseDown(View, 50, 50);
+    const int w = View->ClientWidth(), h = View->ClientHeight();
+    const std::vector<std::pair<int, int>> bands = {
+        {-21, -10}, {-20, -1}, {-1, -1}, {0, 0}, {h - 1, 0}, {h, 1}, {h + 19, 1}, {h + 20, 10}};
+    for (auto [y, dir] : bands) {
+        testing::MoveMouse(View, 50, y);
+        EXPECT_EQ(View->AutoScrollDY(), dir) << y;
+        EXPECT_EQ(View->AutoScrollDX(), 0) << y;
+    }
+    for (auto [x, dir] : std::vector<std::pair<int, int>>{
+             {-21, -10}, {-20, -1}, {0, 0}, {w - 1, 0}, {w, 1}, {w + 19, 1}, {w + 20, 10}}) {
+        testing::MoveMouse(View, x, 50);
+        EXPECT_EQ(View->AutoScrollDX(), dir) << x;
+    }
+    testing::MouseUp(View, 50, 50);
+}
+
+// ---- Keyboard activation, context menu, tab order
+// ------------------------------------------------
+
+TEST_F(RichViewTest, TabToAHotPictureAndEnterJumpsAsAClickDoes) {
+    std::vector<int> jumps;
+    View->OnJump = [&](TObject*, int id) { jumps.push_back(id); };
+    View->SetFirstJumpNo(100);
+    View->AppendTextParagraph("go", 0, 0);
+    View->RVData()->AddHotPicture("first", Square(clGreen), 0, TRVVAlign::rvvaBaseline);
+    View->AppendTextParagraph("and", 0, 0);
+    View->RVData()->AddHotPicture("second", Square(clGreen), 0, TRVVAlign::rvvaBaseline);
+    Show();
+    View->SetFocus();
+    testing::PressKey(VK_RETURN); // nothing focused yet
+    EXPECT_TRUE(jumps.empty());
+    testing::PressKey(VK_TAB);
+    testing::PressKey(VK_TAB);
+    ASSERT_EQ(View->RVData()->FocusedItemNo, 3);
+    testing::PressKey(VK_RETURN);
+    int x = 0, y = 0;
+    ASSERT_TRUE(View->GetItemClientCoords(3, x, y));
+    testing::Click(View, x + 5, y + 5);
+    ASSERT_EQ(jumps.size(), 2u);
+    EXPECT_EQ(jumps[0], jumps[1]);
+    ASSERT_TRUE(View->GetItemClientCoords(1, x, y));
+    testing::Click(View, x + 5, y + 5);
+    ASSERT_EQ(jumps.size(), 3u);
+    EXPECT_NE(jumps[2], jumps[0]);
+}
+
+// A viewer that shows another one as its in-place editor.
+class TOuterView : public TRichView {
+public:
+    using TRichView::TRichView;
+    TRVScroller* GetInplaceEditor() const override { return Inner; }
+    TCustomRichView* Inner = nullptr;
+};
+
+class NestedViewTest : public RichViewTest {
+protected:
+    void SetUp() override {
+        RichViewTest::SetUp();
+        Outer = new TOuterView(Form);
+        Outer->SetParent(Form);
+        Outer->SetBounds(10, 220, 300, 70);
+        Outer->SetBorderStyle(bsNone);
+        Outer->SetStyle(Style);
+        Outer->AppendTextParagraph("outer", 0, 0);
+        View->SetParent(Outer);
+        View->SetBounds(5, 5, 200, 40);
+        Outer->Inner = View;
+    }
+    TOuterView* Outer = nullptr;
+};
+
+TEST_F(NestedViewTest, KeyboardMenuOfACellEditorGoesToTheOutermostViewer) {
+    int outerMenus = 0, innerMenus = 0;
+    Outer->OnContextPopup = [&](TObject*, TPoint, bool& handled) {
+        ++outerMenus;
+        handled = true;
+    };
+    View->OnContextPopup = [&](TObject*, TPoint, bool& handled) {
+        ++innerMenus;
+        handled = true;
+    };
+    View->AppendTextParagraph("inner", 0, 0);
+    Show();
+    Outer->Format();
+    SendMessage(View->Handle(), WM_CONTEXTMENU, WPARAM(View->Handle()), MAKELPARAM(-1, -1));
+    EXPECT_EQ(outerMenus, 1);
+    EXPECT_EQ(innerMenus, 0);
+    const TPoint p = testing::ScreenPoint(View, {10, 10});
+    SendMessage(View->Handle(), WM_CONTEXTMENU, WPARAM(View->Handle()), MAKELPARAM(p.X, p.Y));
+    EXPECT_EQ(innerMenus, 1);
+    EXPECT_EQ(outerMenus, 1);
+}
+
+TEST_F(NestedViewTest, CopyGoesToTheCellEditorAndItsFixedBackgroundRepaintsTheOuterViewer) {
+    View->AppendTextParagraph("inner text", 0, 0);
+    AddLines(20);
+    Show();
+    Outer->Format();
+    View->SetSelection(0, 1, 0, 6);
+    SendMessage(Outer->Handle(), WM_COPY, 0, 0);
+    testing::Pump();
+    EXPECT_EQ(testing::ClipboardText(), "inner");
+    int outerPaints = 0;
+    Outer->OnPaint = [&](TCustomRichView*, TCanvas*, bool) { ++outerPaints; };
+    SendMessage(View->Handle(), WM_VSCROLL, SB_LINEDOWN, 0);
+    testing::Pump();
+    EXPECT_EQ(outerPaints, 0); // a plain background moves with the text
+    TBitmap tile(8, 8, pf24bit);
+    View->SetBackgroundBitmap(&tile);
+    View->SetBackgroundStyle(TBackgroundStyle::bsTiled);
+    testing::Pump();
+    outerPaints = 0;
+    SendMessage(View->Handle(), WM_VSCROLL, SB_LINEDOWN, 0);
+    testing::Pump();
+    EXPECT_EQ(outerPaints, 1);
+}
+
+TEST_F(RichViewTest, EmbeddedControlKeepsItsOwnContextMenuAndTabReturnsToTheViewer) {
+    int menus = 0;
+    View->OnContextPopup = [&](TObject*, TPoint, bool& handled) {
+        ++menus;
+        handled = true;
+    };
+    auto* panel = new TPanel(nullptr);
+    panel->SetBounds(0, 0, 40, 20);
+    View->AppendTextParagraph("text", 0, 0);
+    View->RVData()->AddControlItem("panel", TRVComponentPtr(panel), 0, TRVVAlign::rvvaBaseline);
+    Show();
+    TPoint p = testing::ScreenPoint(panel, {5, 5});
+    SendMessage(View->Handle(), WM_CONTEXTMENU, WPARAM(View->Handle()), MAKELPARAM(p.X, p.Y));
+    EXPECT_EQ(menus, 0);
+    p = testing::ScreenPoint(View, {5, 5});
+    SendMessage(View->Handle(), WM_CONTEXTMENU, WPARAM(View->Handle()), MAKELPARAM(p.X, p.Y));
+    EXPECT_EQ(menus, 1);
+    std::vector<TWinControl*> order;
+    Form->GetTabOrderList(order);
+    EXPECT_EQ(std::count(order.begin(), order.end(), View), 2);
+    ASSERT_FALSE(order.empty());
+    EXPECT_EQ(order.back(), View);
+    order.clear();
+    View->SetTabNavigation(TRVTabNavigationType::rvtnNone);
+    Form->GetTabOrderList(order);
+    EXPECT_EQ(std::count(order.begin(), order.end(), View), 1);
+}
+
+TEST_F(RichViewTest, XorFeedbackIsTakenOffAroundThePaint) {
+    View->AppendTextParagraph("text", 0, 0);
+    Show();
+    std::vector<std::string> calls;
+    View->RVData()->SetXorDrawer(
+        [&](TCustomRVFormattedData*, int x, int y) {
+            calls.push_back("xor " + std::to_string(x) + "," + std::to_string(y));
+        },
+        this);
+    View->OnPaint = [&](TCustomRichView*, TCanvas*, bool) { calls.push_back("paint"); };
+    View->RVData()->DrawXorFeedbackAt(7, 9);
+    calls.clear();
+    View->Invalidate();
+    testing::Pump();
+    EXPECT_EQ(calls, (std::vector<std::string>{"xor 7,9", "paint", "xor 7,9"}));
+    EXPECT_TRUE(View->RVData()->XorFeedbackShown());
+    View->RVData()->ClearXorDrawer(this);
+}
+
+// ---- Requests of the readers and writers -----------------------------------------------------
+
+class WriterEventsTest : public ScrolledViewTest {
+protected:
+    std::string Html(const std::string& path) {
+        TMemoryStream stream;
+        EXPECT_TRUE(View->RVData()->WriteHtmlToStream(stream, path, "t", false));
+        return std::string(reinterpret_cast<const char*>(stream.Memory()), size_t(stream.Size()));
+    }
+};
+
+TEST_F(WriterEventsTest, RtfLinksAskTheProgramAndPicturesInThemBecomeHot) {
+    View->Options.Include(TRVOption::rvoTagsArePChars);
+    struct Read {
+        std::string Target, Extras;
+        int StyleNo;
+    };
+    std::vector<Read> reads;
+    View->OnReadHyperlink = [&](TCustomRichView*, const std::string& target,
+                                const std::string& extras, int& styleNo, TRVTag& tag,
+                                std::string&) {
+        reads.push_back({target, extras, styleNo});
+        if (target == "http://text") tag = TRVTag::FromString("changed");
+        if (target == "http://plain") styleNo = rvsPicture; // the program keeps it a picture
+    };
+    TStringStream text("{\\rtf1\\ansi{\\field{\\*\\fldinst HYPERLINK \"http://text\" \\\\o \"tip\"}"
+                       "{\\fldrslt click}}\\par}");
+    ASSERT_EQ(View->LoadRtfStream(text), 0);
+    ASSERT_EQ(reads.size(), 1u);
+    EXPECT_EQ(reads[0].Target, "http://text");
+    EXPECT_EQ(reads[0].Extras, "\\o \"tip\"");
+    EXPECT_GE(reads[0].StyleNo, 0);
+    EXPECT_EQ(View->GetItemTag(0).Text(), "changed");
+    // Pictures in links, written by a viewer and read back.
+    TRichView source(Form);
+    source.SetStyle(Style);
+    source.Options.Include(TRVOption::rvoTagsArePChars);
+    source.RVData()->AddHotPicture("hot", Square(clGreen), 0, TRVVAlign::rvvaBaseline,
+                                   TRVTag::FromString("http://hot"));
+    source.RVData()->AddHotPicture("plain", Square(clGreen), 0, TRVVAlign::rvvaBaseline,
+                                   TRVTag::FromString("http://plain"));
+    TMemoryStream rtf;
+    ASSERT_TRUE(source.WriteRtfStream(rtf, false));
+    rtf.SetPosition(0);
+    const int first = View->GetItemCount();
+    ASSERT_EQ(View->LoadRtfStream(rtf), 0);
+    ASSERT_EQ(reads.size(), 3u);
+    EXPECT_EQ(reads[1].StyleNo, rvsHotPicture);
+    EXPECT_EQ(View->GetItemStyleNo(first), rvsHotPicture);
+    EXPECT_EQ(View->GetItemTag(first).Text(), "http://hot");
+    EXPECT_EQ(View->GetItemStyleNo(first + 1), rvsPicture);
+}
+
+TEST_F(WriterEventsTest, HtmlAsksForAddressesExtrasControlsAndPictures) {
+    View->Options.Include(TRVOption::rvoTagsArePChars);
+    View->AppendTextParagraph("link", 1, 0, TRVTag::FromString("tag-address"));
+    View->RVData()->AddHotPicture("pic", Square(clGreen), 0, TRVVAlign::rvvaBaseline);
+    auto* panel = new TPanel(nullptr);
+    View->RVData()->AddControlItem("panel", TRVComponentPtr(panel), 0, TRVVAlign::rvvaBaseline);
+    Show();
+    // Without handlers the string tag is the address and nothing is added.
+    std::string html = Html("");
+    EXPECT_NE(html.find("<a href=\"tag-address\">"), std::string::npos);
+    EXPECT_EQ(html.find("<img"), std::string::npos); // no folder for the picture
+    View->OnURLNeeded = [](TCustomRichView*, int id, std::string& url) {
+        url = "u" + std::to_string(id);
+    };
+    View->OnSaveHTMLExtra = [](TCustomRichView*, TRVHTMLSaveArea area, bool, std::string& code) {
+        code = "[" + std::to_string(int(area)) + "]";
+    };
+    std::vector<TRVSaveFormat> formats;
+    View->OnSaveComponentToFile = [&](TCustomRichView*, const std::string&, TPersistent* saveMe,
+                                      TRVSaveFormat format, std::string& out) {
+        formats.push_back(format);
+        if (saveMe == panel) out = "{panel}";
+    };
+    View->OnHTMLSaveImage = [](TCustomRichView*, TCustomRVData*, int itemNo, const std::string&,
+                               TColor, std::string& location, bool& doDefault) {
+        location = "pics/" + std::to_string(itemNo) + ".png";
+        doDefault = false;
+    };
+    html = Html("");
+    EXPECT_NE(html.find("<a href=\"u0\">"), std::string::npos);
+    EXPECT_NE(html.find("<a href=\"u1\"><img src=\"pics/1.png\""), std::string::npos);
+    EXPECT_NE(html.find("{panel}"), std::string::npos);
+    const size_t head = html.find("[0]</head>"), attr = html.find("<body [1]>");
+    const size_t body = html.find("[2]"), end = html.find("[3]</body>");
+    ASSERT_NE(head, std::string::npos);
+    ASSERT_NE(attr, std::string::npos);
+    ASSERT_NE(end, std::string::npos);
+    EXPECT_LT(head, attr);
+    EXPECT_LT(attr, body);
+    EXPECT_LT(body, end);
+    // Plain text and RTF ask for the control too.
+    TMemoryStream text;
+    ASSERT_TRUE(View->RVData()->WriteTextToStream(text, "", 80, false, false));
+    EXPECT_NE(std::string(reinterpret_cast<const char*>(text.Memory()), size_t(text.Size()))
+                  .find("{panel}"),
+              std::string::npos);
+    TMemoryStream rtf;
+    ASSERT_TRUE(View->WriteRtfStream(rtf, false));
+    EXPECT_NE(std::string(reinterpret_cast<const char*>(rtf.Memory()), size_t(rtf.Size()))
+                  .find("{panel}"),
+              std::string::npos);
+    EXPECT_EQ(formats, (std::vector<TRVSaveFormat>{TRVSaveFormat::rvsfHTML, TRVSaveFormat::rvsfText,
+                                                   TRVSaveFormat::rvsfRTF}));
+}
+
+// ---- Justified selection ----------------------------------------------------------------------
+
+TEST_F(RichViewTest, SelectedJustifiedLineIsOneContinuousSelection) {
+    TParaInfo& justified = Style->ParaStyles.Add();
+    justified.Alignment = TRVAlignment::rvaJustify;
+    View->AppendTextParagraph("abc de fgh ij klm no pqr st uvw xy zab cd efg hi jkl mn", 0, 1);
+    Show();
+    TRichViewRVData* data = View->RVData();
+    // The first line's drawing items, stretched to the right edge.
+    int last = 0;
+    while (last + 1 < data->DrawItems.Count() && !data->DrawItems[last + 1]->FromNewLine)
+        ++last;
+    ASSERT_GT(last, 1);
+    int spread = 0;
+    for (int i = 0; i <= last; ++i)
+        spread += data->DrawItems[i]->SpaceBefore;
+    ASSERT_GT(spread, 0); // the line really was justified
+    const int left = data->DrawItems[0]->Left;
+    const int right = data->DrawItems[last]->Left + data->DrawItems[last]->Width;
+    View->SetFocus();
+    View->SetSelection(0, 1, 0, 1 + int(View->GetItemTextUnicode(0).size()));
+    testing::Pump();
+    // Row 18 of the line lies below every glyph: only the selection colour shows there.
+    TWindowPixels px = testing::ClientPixels(View);
+    for (int x = left; x < right; ++x)
+        ASSERT_EQ(TColor(px.Color(x, 5 + 18)), Rgb(clNavy)) << x;
+    // Selected from the second word's first letter: the justification gap and the space in
+    // front of the letter stay unselected, the letter's cell is selected from its first pixel.
+    View->SetSelection(0, 5, 0, 1 + int(View->GetItemTextUnicode(0).size()));
+    testing::Pump();
+    const TRVDrawLineInfo* second = data->DrawItems[1];
+    const int letter = second->Left + second->SpaceBefore + 10;
+    EXPECT_EQ(At(left + 1, 5 + 18), Rgb(clWhite));
+    EXPECT_EQ(At(second->Left, 5 + 18), Rgb(clWhite));
+    EXPECT_EQ(At(letter - 1, 5 + 18), Rgb(clWhite));
+    px = testing::ClientPixels(View);
+    for (int x = letter; x < right; ++x)
+        ASSERT_EQ(TColor(px.Color(x, 5 + 18)), Rgb(clNavy)) << x;
 }
 
 TEST_F(RichViewTest, ResizeThatKeepsTheTextWidthKeepsTheScrollPosition) {

@@ -2,8 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <set>
+
 #include "platform/controls/Forms.h"
 #include "platform/testing/UserActions.h"
+#include "tests/richtext/view/TestRVData.h"
 #include "tests/richtext/view/ViewTestSupport.h"
 
 namespace epc {
@@ -20,6 +24,7 @@ protected:
     }
     void TearDown() override {
         RVScrollBars() = TRVScrollBarEntryPoints();
+        InstallRecordingThemeLibrary(nullptr);
         testing::ResetAll();
     }
     TForm* Form = nullptr;
@@ -102,6 +107,120 @@ TEST_F(ScrollerTest, SingleBorderIsDrawnTheClassicWay) {
     px = GetWindowPixels(Scroller->Handle());
     EXPECT_EQ(px.Color(0, 50), ColorToRGB(clBtnShadow));
     EXPECT_EQ(GetWindowLong(Scroller->Handle(), GWL_STYLE) & WS_BORDER, WS_BORDER);
+}
+
+TEST_F(ScrollerTest, SingleBorderIsDrawnByTheEditThemeWhileThemesAreOn) {
+    TRecordingThemeLibrary themes;
+    InstallRecordingThemeLibrary(&themes);
+    // Gone before the recording library it holds a theme of.
+    auto themed = std::make_unique<TRVScroller>(nullptr);
+    themed->SetParent(Form);
+    themed->SetBounds(10, 120, 200, 100);
+    themed->SetBorderStyle(bsSingle);
+    testing::Pump();
+    ASSERT_NE(themed->Theme(), nullptr);
+    ASSERT_FALSE(themes.CallsOf("OpenThemeData").empty());
+    EXPECT_EQ(themes.CallsOf("OpenThemeData").back().ClassList, u"Edit");
+    themes.Calls.clear();
+    SendMessage(themed->Handle(), WM_NCPAINT, 1, 0);
+    const auto draws = themes.CallsOf("DrawThemeBackground");
+    ASSERT_EQ(draws.size(), 1u);
+    EXPECT_EQ(draws[0].Part, EP_EDITTEXT);
+    EXPECT_EQ(draws[0].State, ETS_NORMAL);
+    EXPECT_EQ(draws[0].Rect, TRect(0, 0, 200, 100));
+    // The recording theme frames the element in blue; the client area is left alone.
+    TWindowPixels px = GetWindowPixels(themed->Handle());
+    EXPECT_EQ(px.Color(0, 50), RGB(0, 84, 227));
+    EXPECT_NE(px.Color(1, 50), RGB(0, 84, 227));
+    // Switched off: the theme is closed and the classic frame comes back.
+    themed->SetUseXPThemes(false);
+    EXPECT_EQ(themed->Theme(), nullptr);
+    EXPECT_EQ(themes.OpenThemes, 0);
+    SendMessage(themed->Handle(), WM_NCPAINT, 1, 0);
+    px = GetWindowPixels(themed->Handle());
+    EXPECT_EQ(px.Color(0, 50), ColorToRGB(clBtnFace));
+    // Switched on while the system has themes off: still classic, until they come on.
+    themes.Active = false;
+    themed->SetUseXPThemes(true);
+    EXPECT_EQ(themed->Theme(), nullptr);
+    themes.Active = true;
+    SendMessage(themed->Handle(), WM_THEMECHANGED, 0, 0);
+    EXPECT_NE(themed->Theme(), nullptr);
+    themed.reset();
+    EXPECT_EQ(themes.OpenThemes, 0);
+    InstallRecordingThemeLibrary(nullptr);
+}
+
+TEST(ScrollerPalette, ColourCubeHasSixLevelsOfEachChannel) {
+    const std::vector<TColor> cube = RVColorCube();
+    ASSERT_EQ(cube.size(), 216u);
+    EXPECT_EQ(cube[0], TColor(RGB(0, 0, 0)));
+    EXPECT_EQ(cube[1], TColor(RGB(0, 0, 51)));
+    EXPECT_EQ(cube[6], TColor(RGB(0, 51, 0)));
+    EXPECT_EQ(cube[36], TColor(RGB(51, 0, 0)));
+    EXPECT_EQ(cube[215], TColor(RGB(255, 255, 255)));
+    EXPECT_EQ(std::set<TColor>(cube.begin(), cube.end()).size(), 216u);
+}
+
+// A scroller whose cell editing is counted.
+class TEditingScroller : public TRVScroller {
+public:
+    using TRVScroller::TRVScroller;
+    void DestroyInplaceEditor() override { ++EditingEnded; }
+    int EditingEnded = 0;
+};
+
+TEST(ScrollerChosen, ChoosingAnotherItemDeselectsTheOldOneAndEndsItsEditing) {
+    TForm* form = test::NewTestForm();
+    auto* scroller = new TEditingScroller(form);
+    TRVStyle style(nullptr);
+    test::TTestRVData a(&style), b(&style);
+    a.AddTextParagraph("one", 0, 0, TRVTag());
+    b.AddTextParagraph("two", 0, 0, TRVTag());
+    TCustomRVItemInfo* item = a.GetItem(0);
+    a.SetActiveSubItem(item);
+    scroller->SetChosen(&a, item);
+    EXPECT_EQ(scroller->ChosenRVData(), &a);
+    EXPECT_EQ(a.ChosenItem, item);
+    EXPECT_EQ(scroller->EditingEnded, 0); // nothing was chosen before
+    scroller->SetChosen(&a, item);
+    EXPECT_EQ(scroller->EditingEnded, 0);
+    scroller->SetChosen(&b, b.GetItem(0));
+    EXPECT_EQ(scroller->ChosenItem(), b.GetItem(0));
+    EXPECT_EQ(a.ChosenItem, nullptr);
+    EXPECT_EQ(scroller->EditingEnded, 1);
+    scroller->SetChosen(nullptr, nullptr);
+    EXPECT_EQ(scroller->EditingEnded, 2);
+    testing::ResetAll();
+}
+
+// A scroller that shows another one as its in-place editor.
+class TOuterScroller : public TRVScroller {
+public:
+    using TRVScroller::TRVScroller;
+    TRVScroller* GetInplaceEditor() const override { return Inner; }
+    TRVScroller* Inner = nullptr;
+};
+
+TEST_F(ScrollerTest, FocusGoesOnToTheCellEditorUnlessAnEnclosingScrollerIsGoing) {
+    auto* host = new TRVScroller(Form);
+    host->SetParent(Form);
+    host->SetBounds(10, 120, 200, 150);
+    auto* outer = new TOuterScroller(Form);
+    outer->SetParent(host);
+    outer->SetBounds(5, 5, 150, 100);
+    auto* inner = new TRVScroller(Form);
+    inner->SetParent(outer);
+    inner->SetBounds(5, 5, 50, 30);
+    outer->Inner = inner;
+    testing::Pump();
+    outer->SetFocus();
+    EXPECT_TRUE(inner->Focused());
+    Scroller->SetFocus();
+    host->BeginDestroy();
+    outer->SetFocus();
+    EXPECT_TRUE(outer->Focused());
+    EXPECT_FALSE(inner->Focused());
 }
 
 int gSetInfoCalls = 0;

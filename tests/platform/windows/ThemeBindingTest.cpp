@@ -1,4 +1,4 @@
-#include "components/controls/ThemeBinding.h"
+#include "platform/windows/ThemeBinding.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "components/controls/LibraryBinding.h"
+#include "platform/windows/LibraryBinding.h"
 
 namespace epc {
 

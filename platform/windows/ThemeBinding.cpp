@@ -1,6 +1,6 @@
 // The theme library binding and its recording double.
 
-#include "components/controls/ThemeBinding.h"
+#include "platform/windows/ThemeBinding.h"
 
 #include <map>
 

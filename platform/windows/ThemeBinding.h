@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "components/controls/LibraryBinding.h"
+#include "platform/windows/LibraryBinding.h"
 #include "platform/core/Geometry.h"
 #include "platform/gdi/Gdi.h"
 #include "platform/windows/DataTransfer.h"
@@ -139,6 +139,8 @@ int ThemeLibraryRefCount();
 // Theme part and state numbers the controls use.
 enum : int { BP_RADIOBUTTON = 2, BP_CHECKBOX = 3 };
 enum : int { SBP_ARROWBTN = 1 };
+enum : int { EP_EDITTEXT = 1 };
+enum : int { ETS_NORMAL = 1 };
 enum : int {
     ABS_UPNORMAL = 1,
     ABS_UPHOT = 2,
