@@ -6,6 +6,7 @@
 #include "platform/graphics/Graphics.h"
 #include "richtext/edit/RVERVData.h"
 #include "richtext/table/RVTable.h"
+#include "richtext/table/RVTableRTFReader.h"
 #include "richtext/table/RVTableUndo.h"
 #include "richtext/view/RVFormattedData.h"
 
@@ -48,6 +49,9 @@ std::unique_ptr<TCustomRVItemInfo> TRVTableItemInfo::NewInstance(TCustomRVData* 
 void RegisterTableItemClass() {
     RegisterRichViewItemType(rvsTable, "TRVTableItemInfo", [](TCustomRVData* rvData) {
         return std::unique_ptr<TCustomRVItemInfo>(std::make_unique<TRVTableItemInfo>(rvData));
+    });
+    RVRegisterRTFTableReader([](TCustomRVData* data) -> std::unique_ptr<TRVRTFTableReader> {
+        return std::make_unique<TRVTableRTFReader>(data);
     });
 }
 
