@@ -66,6 +66,11 @@ enum TRVItemBackgroundStyle : uint8_t { rvbsColor, rvbsStretched, rvbsTiled, rvb
 // How a background object lays out the picture of a cell or table of that style.
 TBackgroundStyle RVCellBackgroundStyle(TRVItemBackgroundStyle style);
 
+// How SearchText compares: letters of either case alike unless rvsoMatchCase; with
+// rvsoWholeWord only text between delimiters (or item edges).
+enum class TRVSearchOption { rvsoMatchCase, rvsoWholeWord };
+using TRVSearchOptions = TSet<TRVSearchOption>;
+
 // The pen style of grid lines; psClear switches them off.
 extern TPenStyle RVTableGridPenStyle;
 
@@ -142,6 +147,19 @@ public:
     uint8_t GetVisibleBordersBits() const;
     void SetVisibleBordersBits(uint8_t bits);
 
+    // Searches the cell's items on from where its last search stopped (from its start down,
+    // its end up, the first time); nested tables search their own cells. A find is selected
+    // in the cell once it is formatted; the text searched for is not empty.
+    bool SearchText(bool down, TRVSearchOptions options, const std::u16string& text);
+    // Forgets where the last search stopped, in nested tables too.
+    void ResetSearch();
+    // The last find: item, its character offsets from and after; item -1 for none.
+    void GetSearchFind(int& itemNo, int& startOffs, int& endOffs) const {
+        itemNo = FFoundItemNo;
+        startOffs = FFoundStart;
+        endOffs = FFoundEnd;
+    }
+
     // Where the canvas shows the cell document's (0, 0) while it is painted.
     void SetPaintOrigin(int x, int y) {
         FPaintX = x;
@@ -152,6 +170,10 @@ private:
     std::unique_ptr<TRVBackground> FBackground;
     TRVItemBackgroundStyle FBackgroundStyle = rvbsColor;
     int FPaintX = 0, FPaintY = 0;
+    // The item the last search stopped in (-1: not searched) and the offsets of its find there
+    // (-1: the item is a nested table, which keeps its own place).
+    int FSearchItemNo = -1, FSearchStart = -1, FSearchEnd = -1;
+    int FFoundItemNo = -1, FFoundStart = 0, FFoundEnd = 0;
 };
 
 // One grid row: one entry per column, null where a spanning cell covers the position.
@@ -366,6 +388,15 @@ public:
     int GetSpanBandStart(int row) const;
     int GetSpanBandEnd(int row) const;
     std::string GetTableAsText(bool unicode);
+    // Searches the cells in reading order (backwards up) from the search cell, each from where
+    // its last search stopped; at the table's end the search cell is forgotten and the result
+    // is false.
+    bool SearchText(bool down, TRVSearchOptions options, const std::u16string& text);
+    void ResetSearch();
+    void GetSearchCell(int& row, int& col) const {
+        row = FSearchRow;
+        col = FSearchCol;
+    }
     int GetItemNo() const;
     void SetChangedFlag() {
         StateBits |= rvtsChanged;
@@ -662,6 +693,9 @@ private:
     std::unique_ptr<TRVTableInplaceEdit, TRVTableInplaceEditDeleter> FInplaceEditor;
     int FEditedRow = -1, FEditedCol = -1;
     int FChosenRow = -1, FChosenCol = -1;
+    int FSearchRow = -1, FSearchCol = -1;
+    // A remembered cell outside the grid becomes -1, -1; one inside moves to its main cell.
+    void ValidateCellPair(int& row, int& col) const;
     // Chooses the main cell at (Row, Col) and edits it in an editing document; true when its
     // editor is open.
     bool ChooseAndEditCell(int row, int col, bool caretAtEnd);
