@@ -172,6 +172,24 @@ TEST(TableMerge, DegenerateAndRefusedMerges) {
     EXPECT_TRUE(CoveredOnce(table->Rows));
 }
 
+// Column 1 has a cell of its own only in row 0 (row 1 is merged over it): merging it into
+// column 0 in row 0 would leave it none. The rectangle and the row rule allow the merge.
+TEST(TableMerge, RefusedByTheColumnRuleAlone) {
+    auto table = TRVTableItemInfo::CreateSized(2, nullptr, 3);
+    table->MergeCells(1, 0, 2, 1, true);
+    table->MergeCells(0, 0, 2, 1, false);
+    EXPECT_EQ(table->GetCell(0, 0)->ColSpan, 1);
+    EXPECT_TRUE(table->GetCell(0, 1));
+    // Column 2 keeps its cell in row 1: the same merge one column further is allowed.
+    table->MergeCells(0, 1, 2, 1, false);
+    EXPECT_EQ(table->GetCell(0, 1)->ColSpan, 2);
+    // The same refused rectangle is allowed when merges may leave columns without cells.
+    auto again = TRVTableItemInfo::CreateSized(2, nullptr, 3);
+    again->MergeCells(1, 0, 2, 1, true);
+    again->MergeCells(0, 0, 2, 1, true);
+    EXPECT_EQ(again->GetCell(0, 0)->ColSpan, 2);
+}
+
 TEST(TableMerge, MergedBestWidth) {
     auto table = TRVTableItemInfo::CreateSized(2, nullptr, 2);
     table->GetCell(0, 0)->BestWidth = 40;
