@@ -472,6 +472,13 @@ public:
         row = FChosenRow;
         col = FChosenCol;
     }
+    // Forgets the chosen cell.
+    void UnchooseCell() {
+        FChosenRow = FChosenCol = -1;
+    }
+    // Clears the chosen cell's own selection and closes its editor, then forgets it.
+    void DeselectChosenCell();
+    bool ChosenCellHasSelection();
     // The cell editor asks to move: 0-3 and 6-7 to a neighbour cell, 4 (5) before (after) the
     // table, or to close.
     void MoveFromCellEditor(int direction);
@@ -709,6 +716,18 @@ private:
     bool FEditorSaved = false;
     int FSavedRow = -1, FSavedCol = -1;
     int FSavedSel[4] = {-1, -1, -1, -1};
+};
+
+// A stored position of one cell's document: its row and column.
+class TRVTableStoreSubRVData : public TRVStoreSubRVData {
+public:
+    TRVTableStoreSubRVData(int row, int col) : Row(row), Col(col) {}
+    std::string ClassName() const override { return "TRVTableStoreSubRVData"; }
+    std::unique_ptr<TRVStoreSubRVData> Duplicate() const override {
+        return std::make_unique<TRVTableStoreSubRVData>(Row, Col);
+    }
+    int32_t Row;
+    int32_t Col;
 };
 
 // One page part of a printed table: a run of rows (the repeated heading rows come on top).

@@ -478,6 +478,25 @@ bool TRVTableItemInfo::ChooseAndEditCell(int row, int col, bool caretAtEnd) {
     return false;
 }
 
+void TRVTableItemInfo::DeselectChosenCell() {
+    ValidateCellPair(FChosenRow, FChosenCol);
+    if (FChosenRow >= 0)
+        if (TRVTableCellData* cell = GetCell(FChosenRow, FChosenCol))
+            cell->Deselect(nullptr, false);
+    CloseCellEditor(false);
+    UnchooseCell();
+}
+
+bool TRVTableItemInfo::ChosenCellHasSelection() {
+    ValidateCellPair(FChosenRow, FChosenCol);
+    if (FChosenRow < 0) return false;
+    // While the cell is edited its items are the editor's.
+    if (FInplaceEditor && FEditedRow == FChosenRow && FEditedCol == FChosenCol)
+        return FInplaceEditor->EditData()->SelectionExists(false, true);
+    TRVTableCellData* cell = GetCell(FChosenRow, FChosenCol);
+    return cell && cell->SelectionExists(false, true);
+}
+
 void TRVTableItemInfo::ShowAsActiveSubDocument(bool active) {
     auto* formatted = dynamic_cast<TCustomRVFormattedData*>(FRVData);
     if (!formatted) return;

@@ -3,6 +3,7 @@
 #include "platform/core/Arithmetic.h"
 #include "platform/core/ScopeGuard.h"
 #include "platform/core/Streams.h"
+#include "platform/core/Strings.h"
 #include "platform/graphics/Graphics.h"
 #include "richtext/edit/RVERVData.h"
 #include "richtext/table/RVTable.h"
@@ -427,14 +428,10 @@ int TRVTableItemInfo::GetSpanBandStart(int row) const {
 
 std::string TRVTableItemInfo::GetTableAsText(bool unicode) {
     std::string result;
+    // The separators are 8-bit text of the document's code page.
+    const uint32_t codePage = FRVData ? FRVData->CodePageOfStyle(-1) : CP_ACP;
     auto sep = [&](const std::string& s) {
-        if (!unicode) return s;
-        std::string w;
-        for (char ch : s) {
-            w.push_back(ch);
-            w.push_back('\0');
-        }
-        return w;
+        return unicode ? WideToBytes(AnsiToWide(s, codePage)) : s;
     };
     for (int r = 0; r < RowCount(); ++r) {
         bool first = true;

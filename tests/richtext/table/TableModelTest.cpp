@@ -4,7 +4,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/core/Strings.h"
 #include "richtext/table/RVTable.h"
+#include "tests/richtext/view/TestRVData.h"
 
 namespace epc {
 namespace {
@@ -340,6 +342,63 @@ TEST(TableText, CellsWithSeparators) {
     table->TextColSeparator = "\t";
     table->TextRowSeparator = "\n";
     EXPECT_EQ(table->GetTableAsText(false), "a\tb\nc\t\n");
+}
+
+// 16-bit text converts the 8-bit separators with the document's code page.
+TEST(TableText, UnicodeSeparatorsUseTheDocumentsCodePage) {
+    std::unique_ptr<TRVStyle> style = test::MakeFixedStyle();
+    style->DefCodePage = 1251;
+    test::TTestRVData data(style.get());
+    auto owned = TRVTableItemInfo::CreateSized(1, &data, 2);
+    TRVTableItemInfo* table = owned.get();
+    data.AppendItem(std::string(), std::move(owned));
+    table->Inserted(&data, 0);
+    table->TextColSeparator = "\xE9";
+    table->TextRowSeparator = "\r\n";
+    const std::string text = table->GetTableAsText(true);
+    EXPECT_EQ(BytesToWide(text), u"\x0439\r\n");
+}
+
+// In a viewer's document the chosen cell holds the inner selection; it is validated on use.
+TEST(TableCells, ChosenCellSelectionAndItsEnd) {
+    std::unique_ptr<TRVStyle> style = test::MakeFixedStyle();
+    test::TTestRVData data(style.get());
+    auto owned = TRVTableItemInfo::CreateSized(2, &data, 2);
+    TRVTableItemInfo* table = owned.get();
+    data.AppendItem(std::string(), std::move(owned));
+    table->Inserted(&data, 0);
+    SetText(table->GetCell(1, 0), "text");
+    table->MergeCells(1, 0, 2, 1, true);
+    data.Format(true);
+    table->ChooseCell(1, 1); // covered: its main cell is chosen
+    int row, col;
+    table->GetChosenCell(row, col);
+    EXPECT_EQ(std::vector<int>({row, col}), std::vector<int>({1, 0}));
+    EXPECT_FALSE(table->ChosenCellHasSelection());
+    TRVTableCellData* cell = table->GetCell(1, 0);
+    cell->SetSelectionBounds(0, 0, 1, 3);
+    EXPECT_TRUE(table->ChosenCellHasSelection());
+    table->DeselectChosenCell();
+    table->GetChosenCell(row, col);
+    EXPECT_EQ(row, -1);
+    EXPECT_FALSE(cell->SelectionExists(false, false));
+    EXPECT_FALSE(table->ChosenCellHasSelection());
+    // A chosen cell that the grid lost is forgotten.
+    table->ChooseCell(1, 0);
+    table->Rows.DeleteRows(1, 1);
+    EXPECT_FALSE(table->ChosenCellHasSelection());
+    table->GetChosenCell(row, col);
+    EXPECT_EQ(row, -1);
+    table->ChooseCell(0, 1);
+    table->UnchooseCell();
+    table->GetChosenCell(row, col);
+    EXPECT_EQ(col, -1);
+    // A stored cell position copies itself.
+    TRVTableStoreSubRVData store(3, 4);
+    auto copy = store.Duplicate();
+    auto* same = dynamic_cast<TRVTableStoreSubRVData*>(copy.get());
+    ASSERT_TRUE(same);
+    EXPECT_EQ(same->Row * 10 + same->Col, 34);
 }
 
 // Random edits of random grids keep every position covered by exactly one cell.
