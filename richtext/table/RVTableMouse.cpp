@@ -277,14 +277,22 @@ bool TRVTableItemInfo::ItemMouseDown(TCustomRVFormattedData* rvData, TMouseButto
         }
         if (!selectable) return false;
         // A cell selection starts here; the press goes on to the cell's document unless it lies
-        // in the cell's padding.
+        // in the cell's padding. Text selected before, in a cell or around the table, goes.
         Deselect();
+        if (rvData->ChosenItem == this) rvData->DeselectSubItem();
+        UnchooseCell();
+        rvData->Deselect(nullptr, true);
         if (!BeginCellSelection(row, col)) return false;
         FPressRow = row;
         FPressCol = col;
         TRVTableCellData* cell = Rows.GetRow(row)->Cell(col);
         FPressTaken = cell && InsideContent(*this, cell, x, y);
         if (FPressTaken) {
+            // The cell's text selection is the document's selection: it is what is copied.
+            rvData->SetActiveSubItem(this);
+            rvData->ChosenRVData = cell;
+            FChosenRow = row;
+            FChosenCol = col;
             FPressedJump = JumpIdAt(*this, rvData, client);
             cell->MouseDown(button, shift, client.X, client.Y);
         }

@@ -5,6 +5,7 @@
 
 #include <vector>
 
+#include "platform/controls/Clipbrd.h"
 #include "richtext/view/RVRVData.h"
 #include "richtext/view/RichView.h"
 #include "tests/richtext/table/TableHostSupport.h"
@@ -172,6 +173,38 @@ TEST_F(TableMouse, APressInACellsPaddingStaysWithTheTable) {
                        CellMiddle(1, 1));
     testing::Pump();
     EXPECT_EQ(Bounds(), "1,0 1x2");
+}
+
+// Text dragged over in a cell of a read-only viewer is the viewer's selection: it is what the
+// viewer gives and copies, and a press elsewhere takes it away.
+TEST_F(TableMouse, TextSelectedInACellIsTheViewersSelection) {
+    Style->TextStyles[0].FontName = "Fixed Metrics Test"; // 10 pixels a character
+    Style->TextStyles[0].Size = 15;
+    TRVTableCellData* cell = Table->GetCell(1, 0);
+    cell->ClearAllItems();
+    cell->AddTextParagraph("words", 0, 0, TRVTag());
+    View->RVData()->AddTextParagraph("outside", 0, 0, TRVTag());
+    View->Format();
+    testing::Pump();
+    const int y = CellMiddle(1, 0).Y, left = X0 + cell->Left + Table->CellPadding();
+    testing::DragMouse(View, TPoint(left, y), TPoint(left + 30, y));
+    testing::Pump();
+    EXPECT_EQ(View->GetSelText(), "wor");
+    Clipboard()->Clear();
+    testing::PressKey('C', {ssCtrl});
+    EXPECT_EQ(Clipboard()->AsText(), "wor");
+    // A click in another cell, or below the table, leaves no selection in the first cell.
+    testing::Click(View, CellMiddle(2, 2).X, CellMiddle(2, 2).Y);
+    testing::Pump();
+    EXPECT_FALSE(cell->SelectionExists(false, false));
+    EXPECT_EQ(View->GetSelText(), "");
+    testing::DragMouse(View, TPoint(left, y), TPoint(left + 20, y));
+    const TRVDrawLineInfo* below = View->RVData()->DrawItems[1];
+    testing::DragMouse(View, TPoint(below->Left + 1, below->Top + 5 - View->VScrollPos()),
+                       TPoint(below->Left + 31, below->Top + 5 - View->VScrollPos()));
+    testing::Pump();
+    EXPECT_FALSE(cell->SelectionExists(false, false));
+    EXPECT_EQ(View->GetSelText(), "out");
 }
 
 // A table in a cell: its hyperlinks join the outermost document's list, numbered on in reading
