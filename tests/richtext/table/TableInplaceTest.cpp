@@ -30,6 +30,11 @@ protected:
         data->MarkChanged();
         editor->Format();
     }
+    std::vector<int> Sel() {
+        int si, so, ei, eo;
+        Data()->GetSelectionBounds(si, so, ei, eo, true);
+        return {si, so, ei, eo};
+    }
     std::string Edited() {
         int row, col;
         Table->GetEditedCell(row, col);
@@ -285,6 +290,33 @@ TEST_F(TableInplace, AClickOnACellOpensTheEditorThereWithTheCaretAtTheClick) {
     ASSERT_EQ(downs.size(), 1u);
     EXPECT_EQ(downs[0].X, inside.X);
     EXPECT_EQ(downs[0].Y, inside.Y);
+}
+
+// A right press opens the cell editor too, except on a selected cell; a press on a cell that
+// refuses editing closes the open editor and selects the table item.
+TEST_F(TableInplace, RightPressesAndPressesOnRefusedCells) {
+    auto middle = [&](int row, int col) {
+        const TRVDrawLineInfo* d =
+            Data()->DrawItems[Data()->GetFirstDrawItemNo(Table->GetItemNo())];
+        const TRVTableCellData* cell = Table->GetCell(row, col);
+        return TPoint(d->Left + cell->Left + 4, d->Top + cell->Top + cell->Height / 2);
+    };
+    testing::Click(Edit, middle(1, 2).X, middle(1, 2).Y, mbRight);
+    EXPECT_EQ(Edited(), "1,2");
+    Table->Select(0, 0, 0, 1);
+    testing::Click(Edit, middle(0, 1).X, middle(0, 1).Y, mbRight);
+    EXPECT_TRUE(Table->HasCellSelection());
+    EXPECT_EQ(Edited(), "1,2");
+    Table->Deselect();
+    EXPECT_EQ(Table->InplaceEditor(), nullptr);
+    testing::Click(Edit, middle(2, 2).X, middle(2, 2).Y);
+    EXPECT_EQ(Edited(), "2,2");
+    Table->OnCellEditing = [](TRVTableItemInfo*, int row, int, bool, bool& allow) {
+        allow = row != 0;
+    };
+    testing::Click(Edit, middle(0, 0).X, middle(0, 0).Y);
+    EXPECT_EQ(Edited(), "-1,-1");
+    EXPECT_EQ(Sel(), (std::vector<int>{1, 0, 1, 1}));
 }
 
 TEST_F(TableInplace, TheClickThatOpenedTheEditorAndTheNextOneMakeADoubleClick) {
