@@ -434,6 +434,9 @@ public:
     }
     void GetEditedCell(int& row, int& col) const;
     bool IsEditor(const TControl* control) const;
+    // The cell whose document (the editor's while the cell is edited) holds Item, with the
+    // item's index there; false when no cell does.
+    bool FindCellOfData(const TCustomRVItemInfo* item, int& row, int& col, int& itemNo) const;
     // Opens the editor over cell (Row, Col); false when it did not open.
     bool OpenCellEditor(int itemNo, int row, int col, bool noEvent, bool click, bool caretAtEnd,
                         bool caretAtStart);

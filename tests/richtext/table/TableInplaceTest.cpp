@@ -111,6 +111,34 @@ TEST_F(TableInplace, EachPrivateMessageIsPerformedByItsReceiver) {
     EXPECT_EQ(Table->InplaceEditor()->EditData()->GetItemText(0), "0,0");
 }
 
+// A step replayed in the cell editor is made even while the editor is read-only; the setting
+// itself stays.
+TEST_F(TableInplace, ReplayedStepsMakeTheCellEditorWritable) {
+    ASSERT_TRUE(Table->OpenCellEditor(-1, 0, 1, false, false, true, false));
+    TypeInCell("!");
+    TRVTableInplaceEdit* editor = Table->InplaceEditor();
+    Edit->SetReadOnly(true);
+    editor->Perform(WM_RVINPLACEUNDO, 0, 0);
+    EXPECT_EQ(editor->EditData()->GetItemText(0), "0,1");
+    editor->Perform(WM_RVINPLACEREDO, 0, 0);
+    EXPECT_EQ(editor->EditData()->GetItemText(0), "0,1!");
+    EXPECT_TRUE(editor->GetReadOnly());
+    EXPECT_TRUE(Edit->GetReadOnly());
+}
+
+// An item is found in its cell's document, or in the editor's while the cell is edited.
+TEST_F(TableInplace, FindCellOfDataLooksInTheEditorOfTheEditedCell) {
+    const TCustomRVItemInfo* item = Table->GetCell(1, 2)->GetItem(0);
+    int row, col, itemNo;
+    ASSERT_TRUE(Table->FindCellOfData(item, row, col, itemNo));
+    EXPECT_EQ(std::vector<int>({row, col, itemNo}), std::vector<int>({1, 2, 0}));
+    ASSERT_TRUE(Table->OpenCellEditor(-1, 1, 2, false, false, true, false));
+    ASSERT_TRUE(Table->FindCellOfData(item, row, col, itemNo));
+    EXPECT_EQ(std::vector<int>({row, col, itemNo}), std::vector<int>({1, 2, 0}));
+    EXPECT_FALSE(Table->FindCellOfData(Data()->GetItem(0), row, col, itemNo));
+    EXPECT_EQ(row, -1);
+}
+
 TEST_F(TableInplace, UndoInACellEditorWithNothingToUndoUndoesTheOuterStep) {
     Table->SetBorderWidth(3);
     ASSERT_EQ(Groups(), 1);
