@@ -375,9 +375,12 @@ public:
     void AssignCellAttributes(int row, int col, int rowCount, int colCount, bool withSizes,
                               const TRVTableCellData& source);
     void MergeCells(int topRow, int leftCol, int colSpan, int rowSpan, bool allowMergeRC);
-    void InsertTableRows(int index, int count, int copyIndex);
-    void InsertColumns(int index, int count, int copyIndex);
+    // New rows (columns) copy the attributes of CopyIndex (-1: none) and are selected when
+    // Select is on.
+    void InsertTableRows(int index, int count, bool select, int copyIndex);
+    void InsertColumns(int index, int count, bool select, int copyIndex);
     void DeleteRows(int index, int count);
+    // An open cell editor is opened again on the cell that covers its place afterwards.
     void DeleteColumns(int index, int count, bool adjustWidths);
     bool HeadingRowsValid() const;
     TColor GetCellColor(const TRVTableCellData* cell) const;

@@ -249,31 +249,40 @@ void TRVTableItemInfo::AddUndoRecord(std::unique_ptr<TRVUndoInfo> record) {
     if (undo && undo->LastGroup()) undo->AddInfo(std::move(record));
 }
 
-void TRVTableItemInfo::InsertTableRows(int index, int count, int copyIndex) {
+void TRVTableItemInfo::InsertTableRows(int index, int count, bool select, int copyIndex) {
     if (FInplaceEditor) DestroyCellEditor(true);
-    const bool began = UsesUndo() && BeginTableUndo();
-    auto endGroup = Finally([&] { EndTableUndo(began); });
-    const int itemNo = GetItemNo();
-    AddUndoRecord(std::make_unique<TRVUndoModifyItemTerminator>(itemNo, true));
-    Rows.InsertRows(index, count, copyIndex, false);
-    AddUndoRecord(std::make_unique<TRVUndoModifyItemTerminator>(itemNo, false));
+    Deselect();
+    {
+        const bool began = UsesUndo() && BeginTableUndo();
+        auto endGroup = Finally([&] { EndTableUndo(began); });
+        const int itemNo = GetItemNo();
+        AddUndoRecord(std::make_unique<TRVUndoModifyItemTerminator>(itemNo, true));
+        Rows.InsertRows(index, count, copyIndex, false);
+        AddUndoRecord(std::make_unique<TRVUndoModifyItemTerminator>(itemNo, false));
+    }
+    if (select) SelectRows(index, count);
     SetChangedFlag();
 }
 
-void TRVTableItemInfo::InsertColumns(int index, int count, int copyIndex) {
+void TRVTableItemInfo::InsertColumns(int index, int count, bool select, int copyIndex) {
     if (FInplaceEditor) DestroyCellEditor(true);
-    const bool began = UsesUndo() && BeginTableUndo();
-    auto endGroup = Finally([&] { EndTableUndo(began); });
-    const int itemNo = GetItemNo();
-    AddUndoRecord(std::make_unique<TRVUndoModifyItemTerminator>(itemNo, true));
-    Rows.InsertCols(index, count, copyIndex, false);
-    AddUndoRecord(std::make_unique<TRVUndoModifyItemTerminator>(itemNo, false));
+    Deselect();
+    {
+        const bool began = UsesUndo() && BeginTableUndo();
+        auto endGroup = Finally([&] { EndTableUndo(began); });
+        const int itemNo = GetItemNo();
+        AddUndoRecord(std::make_unique<TRVUndoModifyItemTerminator>(itemNo, true));
+        Rows.InsertCols(index, count, copyIndex, false);
+        AddUndoRecord(std::make_unique<TRVUndoModifyItemTerminator>(itemNo, false));
+    }
+    if (select) SelectCols(index, count);
     SetChangedFlag();
 }
 
 void TRVTableItemInfo::DeleteRows(int index, int count) {
     if (Rows.IsEmpty()) throw ERichViewError(errRVTableIndex);
     if (FInplaceEditor) DestroyCellEditor(true);
+    Deselect();
     const bool began = UsesUndo() && BeginTableUndo();
     auto endGroup = Finally([&] { EndTableUndo(began); });
     const int itemNo = GetItemNo();
@@ -285,14 +294,27 @@ void TRVTableItemInfo::DeleteRows(int index, int count) {
 
 void TRVTableItemInfo::DeleteColumns(int index, int count, bool adjustWidths) {
     if (Rows.IsEmpty()) throw ERichViewError(errRVTableIndex);
+    // The edited cell's place after the deletion: columns right of the deleted ones move left.
+    const bool wasEditing = FInplaceEditor != nullptr;
+    const int editedRow = FEditedRow;
+    const int editedCol = FEditedCol >= index + count ? FEditedCol - count : FEditedCol;
     if (FInplaceEditor) DestroyCellEditor(true);
-    const bool began = UsesUndo() && BeginTableUndo();
-    auto endGroup = Finally([&] { EndTableUndo(began); });
-    const int itemNo = GetItemNo();
-    AddUndoRecord(std::make_unique<TRVUndoModifyItemTerminator>(itemNo, true));
-    Rows.DeleteCols(index, count, adjustWidths);
-    AddUndoRecord(std::make_unique<TRVUndoModifyItemTerminator>(itemNo, false));
+    Deselect();
+    {
+        const bool began = UsesUndo() && BeginTableUndo();
+        auto endGroup = Finally([&] { EndTableUndo(began); });
+        const int itemNo = GetItemNo();
+        AddUndoRecord(std::make_unique<TRVUndoModifyItemTerminator>(itemNo, true));
+        Rows.DeleteCols(index, count, adjustWidths);
+        AddUndoRecord(std::make_unique<TRVUndoModifyItemTerminator>(itemNo, false));
+    }
     SetChangedFlag();
+    if (wasEditing && !Rows.IsEmpty() && Options.Contains(TRVTableOption::rvtoEditing) &&
+        editedRow >= 0 && editedRow < RowCount() && editedCol >= 0) {
+        int row, col;
+        Rows.GetMainCell(editedRow, std::min(editedCol, ColCount() - 1), row, col);
+        OpenCellEditor(-1, row, col, true, false, false, false);
+    }
 }
 
 bool TRVTableItemInfo::HeadingRowsValid() const {

@@ -139,6 +139,27 @@ TEST_F(TableInplace, FindCellOfDataLooksInTheEditorOfTheEditedCell) {
     EXPECT_EQ(row, -1);
 }
 
+// Deleted columns leave the editor on the cell that covers its place; inserted lines may be
+// selected.
+TEST_F(TableInplace, DeletedColumnsKeepTheEditorOnItsCellAndInsertedLinesMayBeSelected) {
+    ASSERT_TRUE(Table->OpenCellEditor(-1, 1, 2, false, false, true, false));
+    Table->DeleteColumns(0, 1, false);
+    EXPECT_EQ(Edited(), "1,1");
+    EXPECT_EQ(Table->InplaceEditor()->EditData()->GetItemText(0), "1,2");
+    Table->DeleteColumns(1, 1, false); // the edited column itself: the last one left
+    EXPECT_EQ(Edited(), "1,0");
+    EXPECT_EQ(Table->InplaceEditor()->EditData()->GetItemText(0), "1,1");
+    Table->InsertTableRows(1, 2, true, -1);
+    int top, left, rows, cols;
+    ASSERT_TRUE(Table->GetNormalizedSelectionBounds(top, left, rows, cols));
+    EXPECT_EQ(std::vector<int>({top, left, rows, cols}), std::vector<int>({1, 0, 2, 1}));
+    Table->InsertColumns(0, 1, true, -1);
+    ASSERT_TRUE(Table->GetNormalizedSelectionBounds(top, left, rows, cols));
+    EXPECT_EQ(std::vector<int>({top, left, rows, cols}), std::vector<int>({0, 0, 5, 1}));
+    Table->InsertColumns(0, 1, false, -1);
+    EXPECT_FALSE(Table->HasCellSelection());
+}
+
 TEST_F(TableInplace, UndoInACellEditorWithNothingToUndoUndoesTheOuterStep) {
     Table->SetBorderWidth(3);
     ASSERT_EQ(Groups(), 1);

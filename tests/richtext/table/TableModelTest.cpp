@@ -219,22 +219,22 @@ TEST(TableColumns, PercentColumnHasNoPixelBestWidth) {
 TEST(TableRows, InsertInsideAVerticalSpanGrowsIt) {
     auto table = TRVTableItemInfo::CreateSized(3, nullptr, 2);
     table->MergeCells(0, 0, 1, 2, true);
-    table->InsertTableRows(1, 2, 0);
+    table->InsertTableRows(1, 2, false, 0);
     EXPECT_EQ(table->RowCount(), 5);
     EXPECT_EQ(table->GetCell(0, 0)->RowSpan, 4);
     EXPECT_EQ(table->GetCell(1, 0), nullptr);
     EXPECT_NE(table->GetCell(1, 1), nullptr);
     EXPECT_TRUE(CoveredOnce(table->Rows));
-    EXPECT_THROW(table->InsertTableRows(6, 1, -1), ERichViewError);
-    EXPECT_THROW(table->InsertTableRows(0, 1, 5), ERichViewError);
-    EXPECT_THROW(table->InsertTableRows(0, 0, -1), ERichViewError);
+    EXPECT_THROW(table->InsertTableRows(6, 1, false, -1), ERichViewError);
+    EXPECT_THROW(table->InsertTableRows(0, 1, false, 5), ERichViewError);
+    EXPECT_THROW(table->InsertTableRows(0, 0, false, -1), ERichViewError);
 }
 
 TEST(TableRows, InsertCopiesAttributesAndSpread) {
     auto table = TRVTableItemInfo::CreateSized(2, nullptr, 3);
     table->MergeCells(0, 0, 2, 1, true);
     table->GetCell(0, 0)->Color = clRed;
-    table->InsertTableRows(0, 1, 0);
+    table->InsertTableRows(0, 1, false, 0);
     EXPECT_EQ(table->GetCell(0, 0)->Color, clRed);
     EXPECT_EQ(table->GetCell(0, 0)->ColSpan, 2);
     EXPECT_EQ(table->GetCell(0, 1), nullptr);
@@ -245,7 +245,7 @@ TEST(TableRows, CopiedSpreadStopsAtAVerticalSpan) {
     auto table = TRVTableItemInfo::CreateSized(4, nullptr, 2);
     table->MergeCells(0, 0, 2, 1, true);
     table->MergeCells(1, 1, 1, 2, true);
-    table->InsertTableRows(2, 1, 0);
+    table->InsertTableRows(2, 1, false, 0);
     EXPECT_EQ(table->GetCell(2, 0)->ColSpan, 1);
     EXPECT_EQ(table->GetCell(1, 1)->RowSpan, 3);
     EXPECT_TRUE(CoveredOnce(table->Rows));
@@ -254,7 +254,7 @@ TEST(TableRows, CopiedSpreadStopsAtAVerticalSpan) {
 TEST(TableColumns, InsertAndDeleteAcrossSpans) {
     auto table = TRVTableItemInfo::CreateSized(2, nullptr, 3);
     table->MergeCells(0, 0, 3, 1, true);
-    table->InsertColumns(1, 2, 0);
+    table->InsertColumns(1, 2, false, 0);
     EXPECT_EQ(table->ColCount(), 5);
     EXPECT_EQ(table->GetCell(0, 0)->ColSpan, 5);
     EXPECT_TRUE(CoveredOnce(table->Rows));
@@ -426,10 +426,10 @@ TEST(TableProperty, RandomEditsKeepTheGridCovered) {
                     break;
                 }
                 case 3:
-                    table->InsertTableRows(pick(-1, rc + 1), pick(0, 3), pick(-2, rc));
+                    table->InsertTableRows(pick(-1, rc + 1), pick(0, 3), false, pick(-2, rc));
                     break;
                 case 4:
-                    table->InsertColumns(pick(-1, cc + 1), pick(0, 3), pick(-2, cc));
+                    table->InsertColumns(pick(-1, cc + 1), pick(0, 3), false, pick(-2, cc));
                     break;
                 case 5:
                     table->DeleteRows(pick(-1, rc), pick(0, 3));
