@@ -268,6 +268,9 @@ enum : uint16_t {
 // The row- and column-selection cursors over the table's left and top border zones.
 constexpr int crRVTableRowSelect = 104;
 constexpr int crRVTableColSelect = 105;
+// Makes them screen cursors: the program's "RV_SELECTROW_CURSOR" and "RV_SELECTCOL_CURSOR",
+// drawn arrows when it has none. Every new table does it.
+void RVLoadTableCursors();
 
 class TRVTableItemInfo : public TRVFullLineItemInfo,
                          public TRVMouseItem,

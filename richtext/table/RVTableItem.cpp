@@ -41,6 +41,7 @@ void TRVTableItemInfo::InitTable() {
     StyleNo = rvsTable;
     StateBits = rvtsLoading;
     NeedsLayout = true;
+    RVLoadTableCursors();
 }
 
 std::unique_ptr<TCustomRVItemInfo> TRVTableItemInfo::NewInstance(TCustomRVData* rvData) const {

@@ -3,9 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <utility>
 #include <vector>
 
 #include "platform/controls/Clipbrd.h"
+#include "platform/controls/Forms.h"
 #include "richtext/view/RVRVData.h"
 #include "richtext/view/RichView.h"
 #include "tests/richtext/table/TableHostSupport.h"
@@ -77,6 +80,22 @@ TEST_F(TableMouse, BorderZonesSelectRowsAndColumnsAndShowTheirCursors) {
     testing::MoveMouse(View, row1.X, row1.Y);
     EXPECT_NE(int(View->Cursor()), crRVTableRowSelect);
     EXPECT_NE(int(View->Cursor()), crRVTableColSelect);
+}
+
+// The two cursors are real cursors of the screen: arrows under the program's cursor names.
+TEST_F(TableMouse, TheSelectionCursorsAreScreenCursorsWithPictures) {
+    for (auto [id, name] : {std::pair{crRVTableRowSelect, "RV_SELECTROW_CURSOR"},
+                            std::pair{crRVTableColSelect, "RV_SELECTCOL_CURSOR"}}) {
+        HCURSOR cursor = Screen->Cursors(id);
+        ASSERT_TRUE(cursor) << name;
+        EXPECT_EQ(cursor->Name, name);
+        EXPECT_EQ(cursor, LoadCursorA(nullptr, name));
+        const auto black = std::count(cursor->Pixels.begin(), cursor->Pixels.end(), 0xFF000000u);
+        EXPECT_GT(black, 50) << name;
+    }
+    // Row cursor's tip at the right, column cursor's at the bottom.
+    EXPECT_GT(Screen->Cursors(crRVTableRowSelect)->HotSpot.X, 20);
+    EXPECT_GT(Screen->Cursors(crRVTableColSelect)->HotSpot.Y, 20);
 }
 
 TEST_F(TableMouse, AReadOnlyViewerNeverShowsSizingCursorsAndOptionsTurnSelectionOff) {
