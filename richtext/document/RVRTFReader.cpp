@@ -1445,13 +1445,11 @@ int RtfReader::Run(std::string_view rtf) {
     return rtf_ec_OK;
 }
 
-} // namespace
-
-namespace {
 TRVRTFTableReaderMaker& RegisteredTableReader() {
     static TRVRTFTableReaderMaker maker;
     return maker;
 }
+
 } // namespace
 
 void RVRegisterRTFTableReader(TRVRTFTableReaderMaker maker) {
