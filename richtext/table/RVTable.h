@@ -651,6 +651,9 @@ private:
     // and formats the document again before the step ends.
     template <class F> void RunResizeStep(TCustomRVFormattedData* rvData, F body);
     void FormatAfterResize(TCustomRVFormattedData* rvData);
+    // A row or column edit: the cell editor and the cell selection go, the edit runs between
+    // the item's undo brackets as one table step, and the table needs a new layout.
+    template <class F> void RunGridEdit(F edit);
     // Sets Field, through an undoable step inside an editor.
     template <class T> void SetIntProperty(const char* name, T value, T& field);
     // The field of a plain integer property by its name; null for the others.

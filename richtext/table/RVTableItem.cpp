@@ -250,7 +250,7 @@ void TRVTableItemInfo::AddUndoRecord(std::unique_ptr<TRVUndoInfo> record) {
     if (undo && undo->LastGroup()) undo->AddInfo(std::move(record));
 }
 
-void TRVTableItemInfo::InsertTableRows(int index, int count, bool select, int copyIndex) {
+template <class F> void TRVTableItemInfo::RunGridEdit(F edit) {
     if (FInplaceEditor) DestroyCellEditor(true);
     Deselect();
     {
@@ -258,39 +258,25 @@ void TRVTableItemInfo::InsertTableRows(int index, int count, bool select, int co
         auto endGroup = Finally([&] { EndTableUndo(began); });
         const int itemNo = GetItemNo();
         AddUndoRecord(std::make_unique<TRVUndoModifyItemTerminator>(itemNo, true));
-        Rows.InsertRows(index, count, copyIndex, false);
+        edit();
         AddUndoRecord(std::make_unique<TRVUndoModifyItemTerminator>(itemNo, false));
     }
-    if (select) SelectRows(index, count);
     SetChangedFlag();
 }
 
+void TRVTableItemInfo::InsertTableRows(int index, int count, bool select, int copyIndex) {
+    RunGridEdit([&] { Rows.InsertRows(index, count, copyIndex, false); });
+    if (select) SelectRows(index, count);
+}
+
 void TRVTableItemInfo::InsertColumns(int index, int count, bool select, int copyIndex) {
-    if (FInplaceEditor) DestroyCellEditor(true);
-    Deselect();
-    {
-        const bool began = UsesUndo() && BeginTableUndo();
-        auto endGroup = Finally([&] { EndTableUndo(began); });
-        const int itemNo = GetItemNo();
-        AddUndoRecord(std::make_unique<TRVUndoModifyItemTerminator>(itemNo, true));
-        Rows.InsertCols(index, count, copyIndex, false);
-        AddUndoRecord(std::make_unique<TRVUndoModifyItemTerminator>(itemNo, false));
-    }
+    RunGridEdit([&] { Rows.InsertCols(index, count, copyIndex, false); });
     if (select) SelectCols(index, count);
-    SetChangedFlag();
 }
 
 void TRVTableItemInfo::DeleteRows(int index, int count) {
     if (Rows.IsEmpty()) throw ERichViewError(errRVTableIndex);
-    if (FInplaceEditor) DestroyCellEditor(true);
-    Deselect();
-    const bool began = UsesUndo() && BeginTableUndo();
-    auto endGroup = Finally([&] { EndTableUndo(began); });
-    const int itemNo = GetItemNo();
-    AddUndoRecord(std::make_unique<TRVUndoModifyItemTerminator>(itemNo, true));
-    Rows.DeleteRows(index, count);
-    AddUndoRecord(std::make_unique<TRVUndoModifyItemTerminator>(itemNo, false));
-    SetChangedFlag();
+    RunGridEdit([&] { Rows.DeleteRows(index, count); });
 }
 
 void TRVTableItemInfo::DeleteColumns(int index, int count, bool adjustWidths) {
@@ -299,17 +285,7 @@ void TRVTableItemInfo::DeleteColumns(int index, int count, bool adjustWidths) {
     const bool wasEditing = FInplaceEditor != nullptr;
     const int editedRow = FEditedRow;
     const int editedCol = FEditedCol >= index + count ? FEditedCol - count : FEditedCol;
-    if (FInplaceEditor) DestroyCellEditor(true);
-    Deselect();
-    {
-        const bool began = UsesUndo() && BeginTableUndo();
-        auto endGroup = Finally([&] { EndTableUndo(began); });
-        const int itemNo = GetItemNo();
-        AddUndoRecord(std::make_unique<TRVUndoModifyItemTerminator>(itemNo, true));
-        Rows.DeleteCols(index, count, adjustWidths);
-        AddUndoRecord(std::make_unique<TRVUndoModifyItemTerminator>(itemNo, false));
-    }
-    SetChangedFlag();
+    RunGridEdit([&] { Rows.DeleteCols(index, count, adjustWidths); });
     if (wasEditing && !Rows.IsEmpty() && Options.Contains(TRVTableOption::rvtoEditing) &&
         editedRow >= 0 && editedRow < RowCount() && editedCol >= 0) {
         int row, col;

@@ -27,11 +27,7 @@ struct Doc {
     test::TTestRVData Data{Style.get()};
 
     static TRVTableItemInfo* AddTable(TCustomRVData* into, int rows, int cols) {
-        auto table = TRVTableItemInfo::CreateSized(rows, into, cols);
-        TRVTableItemInfo* t = table.get();
-        into->AppendItem(std::string(), std::move(table));
-        t->Inserted(into, into->ItemCount() - 1);
-        return t;
+        return test::AppendTable(into, rows, cols);
     }
     static void Text(TCustomRVData* into, const std::string& text) {
         into->AddTextParagraph(text, 0, 0, TRVTag());

@@ -18,11 +18,7 @@ struct Doc {
     test::TTestRVData Data{Style.get()};
 
     static TRVTableItemInfo* AddTable(TCustomRVData* into, int rows, int cols) {
-        auto table = TRVTableItemInfo::CreateSized(rows, into, cols);
-        TRVTableItemInfo* t = table.get();
-        into->AppendItem(std::string(), std::move(table));
-        t->Inserted(into, into->ItemCount() - 1);
-        return t;
+        return test::AppendTable(into, rows, cols);
     }
     static void Texts(TRVTableCellData* cell, std::initializer_list<const char*> texts) {
         cell->ClearAllItems();
