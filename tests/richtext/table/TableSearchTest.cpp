@@ -13,19 +13,13 @@
 namespace epc {
 namespace {
 
-struct Doc {
-    std::unique_ptr<TRVStyle> Style = test::MakeFixedStyle();
-    test::TTestRVData Data{Style.get()};
+using test::AppendTable;
 
-    static TRVTableItemInfo* AddTable(TCustomRVData* into, int rows, int cols) {
-        return test::AppendTable(into, rows, cols);
-    }
-    static void Texts(TRVTableCellData* cell, std::initializer_list<const char*> texts) {
-        cell->ClearAllItems();
-        for (const char* text : texts)
-            cell->AddTextParagraph(text, 0, 0, TRVTag());
-    }
-};
+void Texts(TRVTableCellData* cell, std::initializer_list<const char*> texts) {
+    cell->ClearAllItems();
+    for (const char* text : texts)
+        cell->AddTextParagraph(text, 0, 0, TRVTag());
+}
 
 // Where the last find lies: "row,col:item@offset", with the nested table's find after a ">".
 std::string Found(const TRVTableItemInfo* t) {
@@ -50,13 +44,15 @@ std::vector<std::string> SearchAll(TRVTableItemInfo* t, bool down, TRVSearchOpti
 }
 
 // A 3 x 2 table: the last row merged, a nested 1 x 2 table between two paragraphs of (0,1).
-struct SearchDoc : Doc {
-    TRVTableItemInfo* Table = AddTable(&Data, 3, 2);
+struct SearchDoc {
+    std::unique_ptr<TRVStyle> Style = test::MakeFixedStyle();
+    test::TTestRVData Data{Style.get()};
+    TRVTableItemInfo* Table = AppendTable(&Data, 3, 2);
     SearchDoc() {
         Texts(Table->GetCell(0, 0), {"ab xab"});
         TRVTableCellData* host = Table->GetCell(0, 1);
         Texts(host, {"AB"});
-        TRVTableItemInfo* nested = AddTable(host, 1, 2);
+        TRVTableItemInfo* nested = AppendTable(host, 1, 2);
         Texts(nested->GetCell(0, 0), {"none"});
         Texts(nested->GetCell(0, 1), {"cab"});
         host->AddTextParagraph("ab", 0, 0, TRVTag());
