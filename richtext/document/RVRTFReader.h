@@ -60,8 +60,8 @@ public:
     // Set by an import when what was read needs the whole document formatted again (new
     // styles were added to the sheet).
     bool FullReformat = false;
-    // The table reader, when there is one (not owned); without one an import makes the
-    // registered one.
+    // The caller's table reader, when it sets one; without one an import makes the registered
+    // one.
     TRVRTFTableReader* TableReader = nullptr;
 
     // Reads RTF into Data at Index (moved past what was inserted); 0 on success. New text and

@@ -6,6 +6,7 @@
 
 #include "platform/core/Strings.h"
 #include "richtext/table/RVTable.h"
+#include "tests/richtext/table/TableRandomSupport.h"
 #include "tests/richtext/view/TestRVData.h"
 
 namespace epc {
@@ -349,10 +350,7 @@ TEST(TableText, UnicodeSeparatorsUseTheDocumentsCodePage) {
     std::unique_ptr<TRVStyle> style = test::MakeFixedStyle();
     style->DefCodePage = 1251;
     test::TTestRVData data(style.get());
-    auto owned = TRVTableItemInfo::CreateSized(1, &data, 2);
-    TRVTableItemInfo* table = owned.get();
-    data.AppendItem(std::string(), std::move(owned));
-    table->Inserted(&data, 0);
+    TRVTableItemInfo* table = test::AppendTable(&data, 1, 2);
     table->TextColSeparator = "\xE9";
     table->TextRowSeparator = "\r\n";
     const std::string text = table->GetTableAsText(true);
@@ -363,10 +361,7 @@ TEST(TableText, UnicodeSeparatorsUseTheDocumentsCodePage) {
 TEST(TableCells, ChosenCellSelectionAndItsEnd) {
     std::unique_ptr<TRVStyle> style = test::MakeFixedStyle();
     test::TTestRVData data(style.get());
-    auto owned = TRVTableItemInfo::CreateSized(2, &data, 2);
-    TRVTableItemInfo* table = owned.get();
-    data.AppendItem(std::string(), std::move(owned));
-    table->Inserted(&data, 0);
+    TRVTableItemInfo* table = test::AppendTable(&data, 2, 2);
     SetText(table->GetCell(1, 0), "text");
     table->MergeCells(1, 0, 2, 1, true);
     data.Format(true);
