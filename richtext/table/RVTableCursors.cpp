@@ -2,7 +2,6 @@
 // the program has none, made the screen cursors the table's mouse handling names.
 
 #include <cstdint>
-#include <cstdlib>
 #include <vector>
 
 #include "platform/controls/Forms.h"

@@ -312,6 +312,11 @@ TEST(TableSamples, DISABLED_WriteFiles) {
     SetText(t->GetCell(2, 1), "75");
     t->GetCell(1, 1)->Color = clYellow;
     t->GetCell(2, 1)->Color = clAqua;
+    // A nested table with an empty paragraph after it, at the end of its cell.
+    TRVTableItemInfo* nested = d.AddTable(1, 2, t->GetCell(2, 0));
+    SetText(nested->GetCell(0, 0), "n1");
+    SetText(nested->GetCell(0, 1), "n2");
+    t->GetCell(2, 0)->AddTextParagraph("", 0, 0, TRVTag());
     d.Data.AddTextParagraph("end", 0, 0, TRVTag());
     for (auto [name, text] :
          {std::pair{"/tmp/tb2-table.rtf", d.Rtf()}, std::pair{"/tmp/tb2-table.html", d.Html(false)},
