@@ -163,6 +163,10 @@ void TRVTableItemInfo::Select(int startRow, int startCol, int rowOffs, int colOf
             if (TRVTableCellData* cell = Rows.GetRow(r)->Cell(c))
                 if ((r != startRow || c != startCol) && !IsCellSelected(r, c))
                     cell->Deselect(nullptr, false);
+    // The document's selection is the table item; the cells show which part of it.
+    const int itemNo = GetItemNo();
+    if (itemNo >= 0 && owner->GetFirstDrawItemNo(itemNo) >= 0)
+        owner->SetSelectionBounds(itemNo, itemNo, 0, 1);
     owner->Invalidate();
 }
 

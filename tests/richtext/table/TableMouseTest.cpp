@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -56,6 +58,25 @@ TEST_F(TableMouse, DraggingAcrossCellsSelectsTheirRectangle) {
     // A click inside one cell selects no cells.
     testing::Click(View, CellMiddle(2, 2).X, CellMiddle(2, 2).Y);
     EXPECT_EQ(Bounds(), "none");
+}
+
+// Selected cells show the selection colour; the others and the rest of the table do not.
+TEST_F(TableMouse, SelectedCellsArePaintedSelected) {
+    Style->SelColor = clLime;
+    testing::DragMouse(View, CellMiddle(1, 0), CellMiddle(2, 1));
+    testing::Pump();
+    ASSERT_EQ(Bounds(), "1,0 2x2");
+    auto inside = [&](int row, int col) {
+        TRVTableCellData* cell = Table->GetCell(row, col);
+        return testing::PixelAt(View, X0 + cell->Left + 2, Y0 + cell->Top + 2);
+    };
+    const COLORREF lime = COLORREF(ColorToRGB(clLime));
+    EXPECT_EQ(inside(1, 0), lime);
+    EXPECT_EQ(inside(2, 1), lime);
+    EXPECT_NE(inside(0, 0), lime);
+    EXPECT_NE(inside(1, 2), lime);
+    if (const char* out = std::getenv("EPC_TEST_OUT"))
+        testing::SaveWindowPng(View, std::string(out) + "/table-selected-cells.png");
 }
 
 TEST_F(TableMouse, DraggingOverMergedCellsWidensTheRectangle) {
