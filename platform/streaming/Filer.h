@@ -181,6 +181,9 @@ public:
     std::string ReadBinary();
     // Discards one value of any kind.
     void SkipValue();
+    // Inside DefineProperties while reading: whether the property being read is still
+    // unclaimed (a class that knows all its properties can refuse the rest).
+    bool PropertyPending() const { return !FPropName.empty(); }
     std::string ReadStr();
     void Read(void* buffer, int64_t count);
 

@@ -449,7 +449,7 @@ std::string FontFields(const TFontInfo& f) {
 
 void ReadFontFields(FieldReader& r, TFontInfo& f) {
     r.Str("font", f.FontName);
-    r.Int("size", f.Size, -1000, 1000);
+    r.Int("size", f.Size, -RVMaxFontSize, RVMaxFontSize);
     r.Int("color", f.Color);
     r.Int("back", f.BackColor);
     r.Set("style", f.Style, 4);
@@ -474,7 +474,7 @@ bool ReadTextStyle(const FieldMap& m, TFontInfo& f) {
     r.Int("hcolor", f.HoverColor);
     r.Int("hback", f.HoverBackColor);
     r.Int("cursor", f.JumpCursor);
-    r.Int("spacing", f.CharSpacing, -1000, 1000);
+    r.Int("spacing", f.CharSpacing, -RVMaxCharSpacing, RVMaxCharSpacing);
     r.Enum("bidi", f.BiDiMode, 2);
     r.Set("protect", f.Protection, 8);
     r.Int("next", f.NextStyleNo, -1, INT32_MAX);
@@ -502,7 +502,7 @@ std::string ParaStyleLine(const TParaInfo& p) {
 
 bool ReadParaStyle(const FieldMap& m, TParaInfo& p) {
     FieldReader r{m};
-    const long long lim = 1000000;
+    const long long lim = RVMaxParaLength;
     r.Str("name", p.StyleName);
     r.Int("first", p.FirstIndent, -lim, lim);
     r.Int("left", p.LeftIndent, -lim, lim);
@@ -518,8 +518,8 @@ bool ReadParaStyle(const FieldMap& m, TParaInfo& p) {
     TRVBorder& b = p.Border;
     r.Int("bcolor", b.Color);
     r.Enum("bstyle", b.Style, int(TRVBorderStyle::rvbThickOutside));
-    r.Int("bwidth", b.Width, 0, 1000);
-    r.Int("biwidth", b.InternalWidth, 0, 1000);
+    r.Int("bwidth", b.Width, 0, RVMaxBorderWidth);
+    r.Int("biwidth", b.InternalWidth, 0, RVMaxBorderWidth);
     r.Int("bol", b.BorderOffsets.Left, -lim, lim);
     r.Int("bot", b.BorderOffsets.Top, -lim, lim);
     r.Int("bor", b.BorderOffsets.Right, -lim, lim);
@@ -550,7 +550,7 @@ std::string LevelLine(const TRVListLevel& v) {
 
 bool ReadLevel(const FieldMap& m, TRVListLevel& v) {
     FieldReader r{m};
-    const long long lim = 1000000;
+    const long long lim = RVMaxParaLength;
     r.Enum("type", v.ListType, int(TRVListType::rvlstImageListCounter));
     r.Int("start", v.StartFrom);
     r.Str("format", v.FormatString);
@@ -572,7 +572,7 @@ std::string LayoutLine(const TRVLayoutInfo& l) {
 
 bool ReadLayout(const FieldMap& m, TRVLayoutInfo& l) {
     FieldReader r{m};
-    const long long lim = 1000000;
+    const long long lim = RVMaxParaLength;
     r.Int("left", l.LeftMargin, -lim, lim);
     r.Int("right", l.RightMargin, -lim, lim);
     r.Int("top", l.TopMargin, -lim, lim);

@@ -536,30 +536,35 @@ std::string HtmlAttr(const std::string& s) {
 
 } // namespace
 
-void TRVGraphicItemInfo::SaveHTML(TStream& stream, TCustomRVData* rvData, int itemNo,
-                                  const std::string& path) {
+std::string RVSaveHtmlPicture(TGraphic* graphic, TCustomRVData* rvData, const std::string& path) {
     // Without a folder there is nowhere to put the picture file.
-    if (!Image || Image->Empty() || path.empty()) return;
-    std::string cls = Image->ClassName();
+    if (!graphic || graphic->Empty() || path.empty()) return {};
+    std::string cls = graphic->ClassName();
     std::string ext = cls == "TJPEGImage" ? ".jpg" : cls == "TGIFImage" ? ".gif" : ".png";
     std::string name = rvData ? rvData->GetRootData()->NextHtmlImageName(ext) : "rvimg" + ext;
     std::string dir = BackslashesToSlashes(path);
     if (!dir.empty() && dir.back() != '/') dir += '/';
     try {
-        if (auto* bmp = dynamic_cast<TBitmap*>(Image.get()))
+        if (auto* bmp = dynamic_cast<TBitmap*>(graphic))
             bmp->SaveToPngFile(dir + name);
         else if (cls == "TPngImage" || cls == "TJPEGImage" || cls == "TGIFImage")
-            Image->SaveToFile(dir + name);
+            graphic->SaveToFile(dir + name);
         else {
             // Other pictures are drawn on a bitmap first.
-            TBitmap bmp(Image->Width(), Image->Height(), pf24bit);
-            bmp.Canvas()->Draw(0, 0, Image.get());
+            TBitmap bmp(graphic->Width(), graphic->Height(), pf24bit);
+            bmp.Canvas()->Draw(0, 0, graphic);
             bmp.SaveToPngFile(dir + name);
         }
     } catch (const std::exception&) {
-        return; // no file, no reference to it
+        return {}; // no file, no reference to it
     }
-    WriteImgElement(stream, name, rvData, itemNo);
+    return name;
+}
+
+void TRVGraphicItemInfo::SaveHTML(TStream& stream, TCustomRVData* rvData, int itemNo,
+                                  const std::string& path) {
+    const std::string name = RVSaveHtmlPicture(Image.get(), rvData, path);
+    if (!name.empty()) WriteImgElement(stream, name, rvData, itemNo);
 }
 
 void TRVGraphicItemInfo::SaveHTMLEx(TStream& stream, TCustomRVData* rvData, int itemNo,

@@ -12,12 +12,16 @@
 namespace epc {
 
 class TStream;
+class TCustomRVData;
 
 // ---- Pictures as stored bytes.
 // A new picture of the same class with the same content; nullptr for an unknown class.
 std::unique_ptr<TGraphic> RVCopyGraphic(TGraphic& graphic);
 // The picture's own stored form.
 std::string RVSaveGraphicStream(TGraphic& graphic);
+// Saves a picture for an HTML page into the folder Path under the document's next picture name;
+// the file name, empty when nothing was saved.
+std::string RVSaveHtmlPicture(TGraphic* graphic, TCustomRVData* rvData, const std::string& path);
 void RVSaveGraphicStream(TStream& stream, TGraphic& graphic);
 // A picture of a registered class read from Stream; nullptr for an unknown class. Stream
 // errors raise.

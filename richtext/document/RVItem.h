@@ -107,7 +107,7 @@ public:
 // Stored position of a sub-document inside an item.
 class TRVStoreSubRVData : public TObject {
 public:
-    virtual TRVStoreSubRVData* Duplicate() const = 0;
+    virtual std::unique_ptr<TRVStoreSubRVData> Duplicate() const = 0;
 };
 
 // Reading state of an item record in RVF.

@@ -568,6 +568,7 @@ TFontInfo RtfReader::FontInfoFor(const CharProps& c) const {
     f.CharSpacing = ToPixels(c.SpacingTwips);
     f.Jump = c.Link >= 0;
     f.Unicode = true;
+    RVLimitFontInfo(f);
     return f;
 }
 
@@ -653,6 +654,7 @@ int RtfReader::ParaStyleFor(const ParaProps& p) {
                                      ToPixels(p.OffsetTwips.Right), ToPixels(p.OffsetTwips.Bottom)};
     }
     para.Background.Color = ColorAt(p.BackIndex, clNone);
+    RVLimitParaInfo(para);
     int no = FStyle->ParaStyles.FindSuchStyle(para);
     if (no < 0) {
         FStyle->ParaStyles.Add() = para;
@@ -1513,7 +1515,16 @@ int RtfReader::Run(std::string_view rtf) {
     return rtf_ec_OK;
 }
 
+TRVRTFTableReaderMaker& RegisteredTableReader() {
+    static TRVRTFTableReaderMaker maker;
+    return maker;
+}
+
 } // namespace
+
+void RVRegisterRTFTableReader(TRVRTFTableReaderMaker maker) {
+    RegisteredTableReader() = std::move(maker);
+}
 
 int TRVRTFReaderProperties::ImportRtfStream(TCustomRVData* data, TStream& stream, int& index) {
     FullReformat = false;
@@ -1528,16 +1539,25 @@ int TRVRTFReaderProperties::ImportRtfStream(TCustomRVData* data, TStream& stream
         oldPara = std::make_unique<TParaInfos>();
         oldPara->Assign(style->ParaStyles);
     }
+    std::unique_ptr<TRVRTFTableReader> ownTables;
+    if (!TableReader && RegisteredTableReader()) ownTables = RegisteredTableReader()(data);
+    TRVRTFTableReader* const setTables = TableReader;
+    if (ownTables) TableReader = ownTables.get();
+    auto restoreTables = Finally([&] { TableReader = setTables; });
+    // Tables built from cells replace items: what was inserted is what the count grew by.
+    const int countBefore = data->ItemCount();
     RtfReader reader(data, *this, index);
     int result;
     try {
         std::string rtf = ReadStreamRest(stream);
         result = reader.Run(rtf);
+        if (result == rtf_ec_OK && ownTables) ownTables->Finish();
     } catch (const std::exception&) {
         result = rtf_ec_UnmatchedBrace;
     }
+    const int inserted = data->ItemCount() - countBefore;
     if (result != rtf_ec_OK) {
-        if (reader.Inserted() > 0) data->DeleteItemRange(index, reader.Inserted());
+        if (inserted > 0) data->DeleteItemRange(index, inserted);
         if (style) {
             style->TextStyles.Assign(*oldText);
             style->ParaStyles.Assign(*oldPara);
@@ -1545,7 +1565,7 @@ int TRVRTFReaderProperties::ImportRtfStream(TCustomRVData* data, TStream& stream
         FullReformat = false;
         return result;
     }
-    index += reader.Inserted();
+    index += inserted;
     return rtf_ec_OK;
 }
 

@@ -4,6 +4,8 @@
 // and page breaks, hyperlinks, bookmarks and pictures (PNG, JPEG). Table structure goes to a
 // table reader when one is set; without one the text of cells comes in as paragraphs.
 
+#include <functional>
+#include <memory>
 #include <string_view>
 #include <vector>
 
@@ -41,7 +43,14 @@ public:
     int ItemsTaken = 0;
     // Where the reader inserts its next item; set by the reader before every word.
     int ItemPosition = 0;
+    // After a successful import: builds the tables still open.
+    virtual void Finish() {}
 };
+
+// Makes the table reader of an import into Data. The unit of the table item registers its
+// maker with the item class, so every import reads tables without setting a reader itself.
+using TRVRTFTableReaderMaker = std::function<std::unique_ptr<TRVRTFTableReader>(TCustomRVData*)>;
+void RVRegisterRTFTableReader(TRVRTFTableReaderMaker maker);
 
 class TRVRTFReaderProperties {
 public:
@@ -54,7 +63,8 @@ public:
     // The folder that pictures a field includes by a relative file name are taken from
     // (ending with its separator; empty: the names are used as they are).
     std::string BasePath;
-    // The table reader, when there is one (not owned).
+    // The caller's table reader, when it sets one; without one an import makes the registered
+    // one.
     TRVRTFTableReader* TableReader = nullptr;
 
     // Reads RTF into Data at Index (moved past what was inserted); 0 on success. New text and

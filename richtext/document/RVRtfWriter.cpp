@@ -161,6 +161,7 @@ private:
     }
     void CharFormat(const TFontInfo& f);
     void ParaFormat(int paraNo, bool pageBreak, const TRVListLevel* level);
+    bool EndsWithTableThenEmptyParagraphs(int first, int last) const;
     void BorderSide(const char* side, const TRVBorder& b, int offset, TColor color,
                     const char* styleWord);
     void Picture(TGraphic* image, int shownWidth, int shownHeight);
@@ -443,7 +444,22 @@ void RtfDocWriter::Write(bool selectionOnly) {
         if (FOut.size() > 65536) Flush();
     }
     if (paraOpen && FCtx.Level == 0 && !FCtx.TableJustClosed) FOut += "\\par\r\n";
+    // A cell's end mark is a paragraph of its own: empty paragraphs after a table at the end
+    // of a cell are written before it, or readers take the last of them for the mark.
+    if (paraOpen && FCtx.Level > 0 && EndsWithTableThenEmptyParagraphs(first, last))
+        FOut += "\\par\r\n";
     Flush();
+}
+
+bool RtfDocWriter::EndsWithTableThenEmptyParagraphs(int first, int last) const {
+    int i = last;
+    for (; i >= first; --i) {
+        const TCustomRVItemInfo* item = FData.GetItem(i);
+        if (item->StyleNo < 0 || !FData.GetItemText(i).empty() || !item->StartsParagraph()) break;
+    }
+    if (i == last || i < first) return false;
+    const TCustomRVItemInfo* item = FData.GetItem(i);
+    return item->IsFullLine() && item->StyleNo != rvsBreak;
 }
 
 } // namespace

@@ -276,4 +276,22 @@ void TRVStyle::ResetParaStyles() {
     normal.StyleName = "Paragraph Style";
 }
 
+void RVLimitFontInfo(TFontInfo& font) {
+    font.Size = std::clamp(font.Size, -RVMaxFontSize, RVMaxFontSize);
+    font.CharSpacing = std::clamp(font.CharSpacing, -RVMaxCharSpacing, RVMaxCharSpacing);
+}
+
+void RVLimitParaInfo(TParaInfo& para) {
+    auto length = [](int32_t& v) { v = std::clamp(v, -RVMaxParaLength, RVMaxParaLength); };
+    for (int32_t* v : {&para.FirstIndent, &para.LeftIndent, &para.RightIndent, &para.SpaceBefore,
+                       &para.SpaceAfter, &para.LineSpacing, &para.Border.BorderOffsets.Left,
+                       &para.Border.BorderOffsets.Top, &para.Border.BorderOffsets.Right,
+                       &para.Border.BorderOffsets.Bottom, &para.Background.BorderOffsets.Left,
+                       &para.Background.BorderOffsets.Top, &para.Background.BorderOffsets.Right,
+                       &para.Background.BorderOffsets.Bottom})
+        length(*v);
+    para.Border.Width = std::clamp(para.Border.Width, 0, RVMaxBorderWidth);
+    para.Border.InternalWidth = std::clamp(para.Border.InternalWidth, 0, RVMaxBorderWidth);
+}
+
 } // namespace epc

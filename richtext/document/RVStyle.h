@@ -138,6 +138,16 @@ public:
     friend bool operator==(const TParaInfo&, const TParaInfo&) = default;
 };
 
+// Limits of stored style values. Every reader keeps the styles it makes within them, so that a
+// document that loads from any format saves to RVF that loads again.
+inline constexpr int32_t RVMaxFontSize = 1000;      // points, either sign
+inline constexpr int32_t RVMaxCharSpacing = 1000;   // pixels, either sign
+inline constexpr int32_t RVMaxParaLength = 1000000; // indents, spacing, offsets, pixels
+inline constexpr int32_t RVMaxBorderWidth = 1000;   // pixels
+// Cuts every limited value of a style into its range.
+void RVLimitFontInfo(TFontInfo& font);
+void RVLimitParaInfo(TParaInfo& para);
+
 class TParaInfos {
 public:
     int Count() const { return int(FItems.size()); }

@@ -66,6 +66,11 @@ enum TRVItemBackgroundStyle : uint8_t { rvbsColor, rvbsStretched, rvbsTiled, rvb
 // How a background object lays out the picture of a cell or table of that style.
 TBackgroundStyle RVCellBackgroundStyle(TRVItemBackgroundStyle style);
 
+// How SearchText compares: letters of either case alike unless rvsoMatchCase; with
+// rvsoWholeWord only text between delimiters (or item edges).
+enum class TRVSearchOption { rvsoMatchCase, rvsoWholeWord };
+using TRVSearchOptions = TSet<TRVSearchOption>;
+
 // The pen style of grid lines; psClear switches them off.
 extern TPenStyle RVTableGridPenStyle;
 
@@ -142,6 +147,19 @@ public:
     uint8_t GetVisibleBordersBits() const;
     void SetVisibleBordersBits(uint8_t bits);
 
+    // Searches the cell's items on from where its last search stopped (from its start down,
+    // its end up, the first time); nested tables search their own cells. A find is selected
+    // in the cell once it is formatted; the text searched for is not empty.
+    bool SearchText(bool down, TRVSearchOptions options, const std::u16string& text);
+    // Forgets where the last search stopped, in nested tables too.
+    void ResetSearch();
+    // The last find: item, its character offsets from and after; item -1 for none.
+    void GetSearchFind(int& itemNo, int& startOffs, int& endOffs) const {
+        itemNo = FFoundItemNo;
+        startOffs = FFoundStart;
+        endOffs = FFoundEnd;
+    }
+
     // Where the canvas shows the cell document's (0, 0) while it is painted.
     void SetPaintOrigin(int x, int y) {
         FPaintX = x;
@@ -152,6 +170,10 @@ private:
     std::unique_ptr<TRVBackground> FBackground;
     TRVItemBackgroundStyle FBackgroundStyle = rvbsColor;
     int FPaintX = 0, FPaintY = 0;
+    // The item the last search stopped in (-1: not searched) and the offsets of its find there
+    // (-1: the item is a nested table, which keeps its own place).
+    int FSearchItemNo = -1, FSearchStart = -1, FSearchEnd = -1;
+    int FFoundItemNo = -1, FFoundStart = 0, FFoundEnd = 0;
 };
 
 // One grid row: one entry per column, null where a spanning cell covers the position.
@@ -246,6 +268,9 @@ enum : uint16_t {
 // The row- and column-selection cursors over the table's left and top border zones.
 constexpr int crRVTableRowSelect = 104;
 constexpr int crRVTableColSelect = 105;
+// Makes them screen cursors: the program's "RV_SELECTROW_CURSOR" and "RV_SELECTCOL_CURSOR",
+// drawn arrows when it has none. Every new table does it.
+void RVLoadTableCursors();
 
 class TRVTableItemInfo : public TRVFullLineItemInfo,
                          public TRVMouseItem,
@@ -353,9 +378,12 @@ public:
     void AssignCellAttributes(int row, int col, int rowCount, int colCount, bool withSizes,
                               const TRVTableCellData& source);
     void MergeCells(int topRow, int leftCol, int colSpan, int rowSpan, bool allowMergeRC);
-    void InsertTableRows(int index, int count, int copyIndex);
-    void InsertColumns(int index, int count, int copyIndex);
+    // New rows (columns) copy the attributes of CopyIndex (-1: none) and are selected when
+    // Select is on.
+    void InsertTableRows(int index, int count, bool select, int copyIndex);
+    void InsertColumns(int index, int count, bool select, int copyIndex);
     void DeleteRows(int index, int count);
+    // An open cell editor is opened again on the cell that covers its place afterwards.
     void DeleteColumns(int index, int count, bool adjustWidths);
     bool HeadingRowsValid() const;
     TColor GetCellColor(const TRVTableCellData* cell) const;
@@ -366,6 +394,15 @@ public:
     int GetSpanBandStart(int row) const;
     int GetSpanBandEnd(int row) const;
     std::string GetTableAsText(bool unicode);
+    // Searches the cells in reading order (backwards up) from the search cell, each from where
+    // its last search stopped; at the table's end the search cell is forgotten and the result
+    // is false.
+    bool SearchText(bool down, TRVSearchOptions options, const std::u16string& text);
+    void ResetSearch();
+    void GetSearchCell(int& row, int& col) const {
+        row = FSearchRow;
+        col = FSearchCol;
+    }
     int GetItemNo() const;
     void SetChangedFlag() {
         StateBits |= rvtsChanged;
@@ -403,6 +440,9 @@ public:
     }
     void GetEditedCell(int& row, int& col) const;
     bool IsEditor(const TControl* control) const;
+    // The cell whose document (the editor's while the cell is edited) holds Item, with the
+    // item's index there; false when no cell does.
+    bool FindCellOfData(const TCustomRVItemInfo* item, int& row, int& col, int& itemNo) const;
     // Opens the editor over cell (Row, Col); false when it did not open.
     bool OpenCellEditor(int itemNo, int row, int col, bool noEvent, bool click, bool caretAtEnd,
                         bool caretAtStart);
@@ -441,6 +481,13 @@ public:
         row = FChosenRow;
         col = FChosenCol;
     }
+    // Forgets the chosen cell.
+    void UnchooseCell() {
+        FChosenRow = FChosenCol = -1;
+    }
+    // Clears the chosen cell's own selection and closes its editor, then forgets it.
+    void DeselectChosenCell();
+    bool ChosenCellHasSelection();
     // The cell editor asks to move: 0-3 and 6-7 to a neighbour cell, 4 (5) before (after) the
     // table, or to close.
     void MoveFromCellEditor(int direction);
@@ -604,6 +651,9 @@ private:
     // and formats the document again before the step ends.
     template <class F> void RunResizeStep(TCustomRVFormattedData* rvData, F body);
     void FormatAfterResize(TCustomRVFormattedData* rvData);
+    // A row or column edit: the cell editor and the cell selection go, the edit runs between
+    // the item's undo brackets as one table step, and the table needs a new layout.
+    template <class F> void RunGridEdit(F edit);
     // Sets Field, through an undoable step inside an editor.
     template <class T> void SetIntProperty(const char* name, T value, T& field);
     // The field of a plain integer property by its name; null for the others.
@@ -662,6 +712,9 @@ private:
     std::unique_ptr<TRVTableInplaceEdit, TRVTableInplaceEditDeleter> FInplaceEditor;
     int FEditedRow = -1, FEditedCol = -1;
     int FChosenRow = -1, FChosenCol = -1;
+    int FSearchRow = -1, FSearchCol = -1;
+    // A remembered cell outside the grid becomes -1, -1; one inside moves to its main cell.
+    void ValidateCellPair(int& row, int& col) const;
     // Chooses the main cell at (Row, Col) and edits it in an editing document; true when its
     // editor is open.
     bool ChooseAndEditCell(int row, int col, bool caretAtEnd);
@@ -675,6 +728,18 @@ private:
     bool FEditorSaved = false;
     int FSavedRow = -1, FSavedCol = -1;
     int FSavedSel[4] = {-1, -1, -1, -1};
+};
+
+// A stored position of one cell's document: its row and column.
+class TRVTableStoreSubRVData : public TRVStoreSubRVData {
+public:
+    TRVTableStoreSubRVData(int row, int col) : Row(row), Col(col) {}
+    std::string ClassName() const override { return "TRVTableStoreSubRVData"; }
+    std::unique_ptr<TRVStoreSubRVData> Duplicate() const override {
+        return std::make_unique<TRVTableStoreSubRVData>(Row, Col);
+    }
+    int32_t Row;
+    int32_t Col;
 };
 
 // One page part of a printed table: a run of rows (the repeated heading rows come on top).

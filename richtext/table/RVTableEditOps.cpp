@@ -478,6 +478,47 @@ bool TRVTableItemInfo::ChooseAndEditCell(int row, int col, bool caretAtEnd) {
     return false;
 }
 
+bool TRVTableItemInfo::FindCellOfData(const TCustomRVItemInfo* item, int& row, int& col,
+                                      int& itemNo) const {
+    row = col = itemNo = -1;
+    if (!item) return false;
+    for (int r = 0; r < RowCount(); ++r)
+        for (int c = 0; c < ColCount(); ++c) {
+            const TRVTableCellData* cell = Rows.GetRow(r)->Cell(c);
+            if (!cell) continue;
+            const TCustomRVData* data = cell;
+            if (FInplaceEditor && r == FEditedRow && c == FEditedCol)
+                data = FInplaceEditor->EditData();
+            const int found = data->FindItemIndex(item);
+            if (found >= 0) {
+                row = r;
+                col = c;
+                itemNo = found;
+                return true;
+            }
+        }
+    return false;
+}
+
+void TRVTableItemInfo::DeselectChosenCell() {
+    ValidateCellPair(FChosenRow, FChosenCol);
+    if (FChosenRow >= 0)
+        if (TRVTableCellData* cell = GetCell(FChosenRow, FChosenCol))
+            cell->Deselect(nullptr, false);
+    CloseCellEditor(false);
+    UnchooseCell();
+}
+
+bool TRVTableItemInfo::ChosenCellHasSelection() {
+    ValidateCellPair(FChosenRow, FChosenCol);
+    if (FChosenRow < 0) return false;
+    // While the cell is edited its items are the editor's.
+    if (FInplaceEditor && FEditedRow == FChosenRow && FEditedCol == FChosenCol)
+        return FInplaceEditor->EditData()->SelectionExists(false, true);
+    TRVTableCellData* cell = GetCell(FChosenRow, FChosenCol);
+    return cell && cell->SelectionExists(false, true);
+}
+
 void TRVTableItemInfo::ShowAsActiveSubDocument(bool active) {
     auto* formatted = dynamic_cast<TCustomRVFormattedData*>(FRVData);
     if (!formatted) return;

@@ -10,6 +10,7 @@
 #include "platform/graphics/Graphics.h"
 #include "richtext/document/RVData.h"
 #include "richtext/document/RVFReadWrite.h"
+#include "richtext/document/RVGraphicSupport.h"
 #include "richtext/document/RVHtmlWriter.h"
 #include "richtext/document/RVRtfWriter.h"
 #include "richtext/document/RVStyle.h"
@@ -256,9 +257,16 @@ void TRVTableItemInfo::SaveRTF(TStream& stream, TCustomRVData* rvData, int /*ite
     ctx.TableJustClosed = true;
 }
 
-void TRVTableItemInfo::SaveHTMLEx(TStream& stream, TCustomRVData* /*rvData*/, int /*itemNo*/,
+void TRVTableItemInfo::SaveHTMLEx(TStream& stream, TCustomRVData* rvData, int /*itemNo*/,
                                   TRVHTMLWriteContext& ctx) {
     const bool css = ctx.Css;
+    auto background = [&](TGraphic* picture) {
+        const std::string name = RVSaveHtmlPicture(picture, rvData, ctx.Path);
+        return name.empty() ? std::string() : " background=\"" + HtmlEscapeText(name) + "\"";
+    };
+    const char* const centred = "background-position: center center; background-repeat: no-repeat;";
+    const bool tableTiled =
+        BackgroundImage() && !BackgroundImage()->Empty() && BackgroundStyle() == rvbsTiled;
     std::string out = "<TABLE";
     out += Attr("width", HtmlLength(BestWidth()));
     out += Attr("bgcolor", HtmlColor(Color()));
@@ -277,6 +285,8 @@ void TRVTableItemInfo::SaveHTMLEx(TStream& stream, TCustomRVData* /*rvData*/, in
         out += Attr("bordercolorlight", HtmlColor(BorderLightColor()));
     }
     out += Attr("cellspacing", std::to_string((CellVSpacing() + CellHSpacing()) / 2));
+    const std::string tablePicture = background(BackgroundImage());
+    out += tablePicture;
     if (css) {
         std::string st = tableStyle;
         if (BorderStyle() == rvtbLowered) st += "border-style: inset;";
@@ -288,6 +298,7 @@ void TRVTableItemInfo::SaveHTMLEx(TStream& stream, TCustomRVData* /*rvData*/, in
             st +=
                 "border-color : " + tl + " " + br + " " + br + " " + tl + "; border-style: solid;";
         }
+        if (!tablePicture.empty() && BackgroundStyle() == rvbsCentered) st += centred;
         if (!st.empty()) out += " style='{" + st + "}'";
     }
     out += ">\r\n";
@@ -319,6 +330,12 @@ void TRVTableItemInfo::SaveHTMLEx(TStream& stream, TCustomRVData* /*rvData*/, in
             break;
         }
         if (!st.empty() && st.back() != ';' && st.back() != ' ') st += "; ";
+        // Where a cell's own picture or the table's tiled one lies in the cell.
+        if (cell->BackgroundImage() && !cell->BackgroundImage()->Empty() &&
+            cell->BackgroundStyle() == rvbsCentered)
+            st += centred;
+        else if (tableTiled)
+            st += "background-position: left top; background-repeat: repeat;";
         if (CellBorderWidth() > 0) {
             if (!cell->VisibleBorders.Top) st += "border-top: none; ";
             if (!cell->VisibleBorders.Right) st += "border-right: none; ";
@@ -342,6 +359,7 @@ void TRVTableItemInfo::SaveHTMLEx(TStream& stream, TCustomRVData* /*rvData*/, in
             td += Attr("height", HtmlLength(cell->BestHeight));
             if (cell->Color != Color()) td += Attr("bgcolor", HtmlColor(cell->Color));
             td += Attr("valign", VAlignName(cell->VAlign));
+            td += background(cell->BackgroundImage());
             if (css) td += cellStyle(cell);
             td += ">";
             RVFWriteRaw(stream, td);

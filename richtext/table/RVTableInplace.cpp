@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "platform/core/ScopeGuard.h"
 #include "richtext/view/RVRVData.h"
 
 namespace epc {
@@ -99,6 +100,7 @@ void TRVTableInplaceEdit::SetSelectedLook(bool selected) {
 }
 
 bool TRVTableInplaceEdit::GetReadOnly() const {
+    if (FReplaying) return false;
     return FOuter ? FOuter->GetReadOnly() : TRichViewEdit::GetReadOnly();
 }
 
@@ -170,6 +172,8 @@ void TRVTableInplaceEdit::Dispatch(TMessage& message) {
     case WM_RVINPLACEUNDO:
     case WM_RVINPLACEREDO: {
         FBusy = true;
+        FReplaying = true;
+        auto done = Finally([this] { FBusy = FReplaying = false; });
         const bool undo = message.Msg == WM_RVINPLACEUNDO;
         if (undo ? CanUndo() : CanRedo()) {
             TRichViewEdit* self = this;
@@ -178,7 +182,6 @@ void TRVTableInplaceEdit::Dispatch(TMessage& message) {
             else
                 self->TRichViewEdit::Redo();
         }
-        FBusy = false;
         return;
     }
     case WM_UNDO:

@@ -73,6 +73,8 @@ private:
     TRVTableItemInfo* FTable = nullptr;
     int FRow = -1, FCol = -1, FItemNo = -1;
     bool FBusy = false;
+    // While an undo record replays its step here the editor is writable.
+    bool FReplaying = false;
     bool FSelectedLook = false;
     TColor FSavedColor = clNone;
     LONG FClickTime = 0;

@@ -3,9 +3,11 @@
 #include "platform/core/Arithmetic.h"
 #include "platform/core/ScopeGuard.h"
 #include "platform/core/Streams.h"
+#include "platform/core/Strings.h"
 #include "platform/graphics/Graphics.h"
 #include "richtext/edit/RVERVData.h"
 #include "richtext/table/RVTable.h"
+#include "richtext/table/RVTableRTFReader.h"
 #include "richtext/table/RVTableUndo.h"
 #include "richtext/view/RVFormattedData.h"
 
@@ -39,6 +41,7 @@ void TRVTableItemInfo::InitTable() {
     StyleNo = rvsTable;
     StateBits = rvtsLoading;
     NeedsLayout = true;
+    RVLoadTableCursors();
 }
 
 std::unique_ptr<TCustomRVItemInfo> TRVTableItemInfo::NewInstance(TCustomRVData* rvData) const {
@@ -48,6 +51,9 @@ std::unique_ptr<TCustomRVItemInfo> TRVTableItemInfo::NewInstance(TCustomRVData* 
 void RegisterTableItemClass() {
     RegisterRichViewItemType(rvsTable, "TRVTableItemInfo", [](TCustomRVData* rvData) {
         return std::unique_ptr<TCustomRVItemInfo>(std::make_unique<TRVTableItemInfo>(rvData));
+    });
+    RVRegisterRTFTableReader([](TCustomRVData* data) -> std::unique_ptr<TRVRTFTableReader> {
+        return std::make_unique<TRVTableRTFReader>(data);
     });
 }
 
@@ -244,50 +250,48 @@ void TRVTableItemInfo::AddUndoRecord(std::unique_ptr<TRVUndoInfo> record) {
     if (undo && undo->LastGroup()) undo->AddInfo(std::move(record));
 }
 
-void TRVTableItemInfo::InsertTableRows(int index, int count, int copyIndex) {
+template <class F> void TRVTableItemInfo::RunGridEdit(F edit) {
     if (FInplaceEditor) DestroyCellEditor(true);
-    const bool began = UsesUndo() && BeginTableUndo();
-    auto endGroup = Finally([&] { EndTableUndo(began); });
-    const int itemNo = GetItemNo();
-    AddUndoRecord(std::make_unique<TRVUndoModifyItemTerminator>(itemNo, true));
-    Rows.InsertRows(index, count, copyIndex, false);
-    AddUndoRecord(std::make_unique<TRVUndoModifyItemTerminator>(itemNo, false));
+    Deselect();
+    {
+        const bool began = UsesUndo() && BeginTableUndo();
+        auto endGroup = Finally([&] { EndTableUndo(began); });
+        const int itemNo = GetItemNo();
+        AddUndoRecord(std::make_unique<TRVUndoModifyItemTerminator>(itemNo, true));
+        edit();
+        AddUndoRecord(std::make_unique<TRVUndoModifyItemTerminator>(itemNo, false));
+    }
     SetChangedFlag();
 }
 
-void TRVTableItemInfo::InsertColumns(int index, int count, int copyIndex) {
-    if (FInplaceEditor) DestroyCellEditor(true);
-    const bool began = UsesUndo() && BeginTableUndo();
-    auto endGroup = Finally([&] { EndTableUndo(began); });
-    const int itemNo = GetItemNo();
-    AddUndoRecord(std::make_unique<TRVUndoModifyItemTerminator>(itemNo, true));
-    Rows.InsertCols(index, count, copyIndex, false);
-    AddUndoRecord(std::make_unique<TRVUndoModifyItemTerminator>(itemNo, false));
-    SetChangedFlag();
+void TRVTableItemInfo::InsertTableRows(int index, int count, bool select, int copyIndex) {
+    RunGridEdit([&] { Rows.InsertRows(index, count, copyIndex, false); });
+    if (select) SelectRows(index, count);
+}
+
+void TRVTableItemInfo::InsertColumns(int index, int count, bool select, int copyIndex) {
+    RunGridEdit([&] { Rows.InsertCols(index, count, copyIndex, false); });
+    if (select) SelectCols(index, count);
 }
 
 void TRVTableItemInfo::DeleteRows(int index, int count) {
     if (Rows.IsEmpty()) throw ERichViewError(errRVTableIndex);
-    if (FInplaceEditor) DestroyCellEditor(true);
-    const bool began = UsesUndo() && BeginTableUndo();
-    auto endGroup = Finally([&] { EndTableUndo(began); });
-    const int itemNo = GetItemNo();
-    AddUndoRecord(std::make_unique<TRVUndoModifyItemTerminator>(itemNo, true));
-    Rows.DeleteRows(index, count);
-    AddUndoRecord(std::make_unique<TRVUndoModifyItemTerminator>(itemNo, false));
-    SetChangedFlag();
+    RunGridEdit([&] { Rows.DeleteRows(index, count); });
 }
 
 void TRVTableItemInfo::DeleteColumns(int index, int count, bool adjustWidths) {
     if (Rows.IsEmpty()) throw ERichViewError(errRVTableIndex);
-    if (FInplaceEditor) DestroyCellEditor(true);
-    const bool began = UsesUndo() && BeginTableUndo();
-    auto endGroup = Finally([&] { EndTableUndo(began); });
-    const int itemNo = GetItemNo();
-    AddUndoRecord(std::make_unique<TRVUndoModifyItemTerminator>(itemNo, true));
-    Rows.DeleteCols(index, count, adjustWidths);
-    AddUndoRecord(std::make_unique<TRVUndoModifyItemTerminator>(itemNo, false));
-    SetChangedFlag();
+    // The edited cell's place after the deletion: columns right of the deleted ones move left.
+    const bool wasEditing = FInplaceEditor != nullptr;
+    const int editedRow = FEditedRow;
+    const int editedCol = FEditedCol >= index + count ? FEditedCol - count : FEditedCol;
+    RunGridEdit([&] { Rows.DeleteCols(index, count, adjustWidths); });
+    if (wasEditing && !Rows.IsEmpty() && Options.Contains(TRVTableOption::rvtoEditing) &&
+        editedRow >= 0 && editedRow < RowCount() && editedCol >= 0) {
+        int row, col;
+        Rows.GetMainCell(editedRow, std::min(editedCol, ColCount() - 1), row, col);
+        OpenCellEditor(-1, row, col, true, false, false, false);
+    }
 }
 
 bool TRVTableItemInfo::HeadingRowsValid() const {
@@ -423,14 +427,10 @@ int TRVTableItemInfo::GetSpanBandStart(int row) const {
 
 std::string TRVTableItemInfo::GetTableAsText(bool unicode) {
     std::string result;
+    // The separators are 8-bit text of the document's code page.
+    const uint32_t codePage = FRVData ? FRVData->CodePageOfStyle(-1) : CP_ACP;
     auto sep = [&](const std::string& s) {
-        if (!unicode) return s;
-        std::string w;
-        for (char ch : s) {
-            w.push_back(ch);
-            w.push_back('\0');
-        }
-        return w;
+        return unicode ? WideToBytes(AnsiToWide(s, codePage)) : s;
     };
     for (int r = 0; r < RowCount(); ++r) {
         bool first = true;

@@ -147,6 +147,8 @@ int TRVTableItemInfo::GetRowAt(int y) const {
 }
 
 void TRVTableItemInfo::Select(int startRow, int startCol, int rowOffs, int colOffs) {
+    auto* owner = dynamic_cast<TCustomRVFormattedData*>(FRVData);
+    if (!owner || !owner->GetOptions().Contains(TRVOption::rvoAllowSelection)) return;
     if (startRow < 0 || startCol < 0 || startRow >= RowCount() || startCol >= ColCount()) return;
     rowOffs = std::clamp(rowOffs, -startRow, RowCount() - 1 - startRow);
     colOffs = std::clamp(colOffs, -startCol, ColCount() - 1 - startCol);
@@ -155,6 +157,17 @@ void TRVTableItemInfo::Select(int startRow, int startCol, int rowOffs, int colOf
     FSelRowOffs = rowOffs;
     FSelColOffs = colOffs;
     FCellsSelected = true;
+    // Text selected in a cell outside the rectangle (the start cell aside) goes.
+    for (int r = 0; r < RowCount(); ++r)
+        for (int c = 0; c < ColCount(); ++c)
+            if (TRVTableCellData* cell = Rows.GetRow(r)->Cell(c))
+                if ((r != startRow || c != startCol) && !IsCellSelected(r, c))
+                    cell->Deselect(nullptr, false);
+    // The document's selection is the table item; the cells show which part of it.
+    const int itemNo = GetItemNo();
+    if (itemNo >= 0 && owner->GetFirstDrawItemNo(itemNo) >= 0)
+        owner->SetSelectionBounds(itemNo, itemNo, 0, 1);
+    owner->Invalidate();
 }
 
 void TRVTableItemInfo::SelectCols(int startCol, int count) {
@@ -180,9 +193,14 @@ bool TRVTableItemInfo::BeginCellSelection(int row, int col) {
 }
 
 void TRVTableItemInfo::Deselect() {
+    CloseCellEditor(false);
     FCellsSelected = false;
     FSelStartRow = FSelStartCol = -1;
     FSelRowOffs = FSelColOffs = 0;
+    // A cell document that held the mouse lets it go.
+    FPressRow = FPressCol = -1;
+    FPressTaken = false;
+    if (auto* owner = dynamic_cast<TCustomRVFormattedData*>(FRVData)) owner->Invalidate();
 }
 
 // The rectangle of both corners, widened until every cell that overlaps it lies inside.
@@ -265,31 +283,56 @@ bool TRVTableItemInfo::ItemMouseDown(TCustomRVFormattedData* rvData, TMouseButto
                                      TShiftState shift, int x, int y, TPoint client) {
     FPressRow = FPressCol = FPressedJump = -1;
     FPressTaken = false;
-    if (Rows.IsEmpty() || button != mbLeft) return false;
+    if (Rows.IsEmpty() || (button != mbLeft && button != mbRight)) return false;
     const bool selectable = rvData->GetOptions().Contains(TRVOption::rvoAllowSelection);
     int row, col;
     if (GetCellAt(x, y, row, col)) {
-        if ((StateBits & rvtsEditMode) && Options.Contains(TRVTableOption::rvtoEditing) &&
-            OpenCellEditor(-1, row, col, false, true, false, false)) {
+        const bool editing =
+            (StateBits & rvtsEditMode) && Options.Contains(TRVTableOption::rvtoEditing);
+        // A right press on a selected cell keeps the selection for the menu it calls up.
+        if (editing && button == mbRight && IsCellSelected(row, col)) return true;
+        if (editing && OpenCellEditor(-1, row, col, false, button == mbLeft, false, false)) {
             // The press places the caret in the cell's editor.
             PassPressToCellEditor(button, shift, client, true);
             return true;
         }
+        TRVTableCellData* pressed = Rows.GetRow(row)->Cell(col);
+        if (button == mbRight) {
+            // The cell's document hears of the press (its events fire for it).
+            if (!pressed || !InsideContent(*this, pressed, x, y)) return false;
+            pressed->MouseDown(button, shift, client.X, client.Y);
+            return true;
+        }
+        if (StateBits & rvtsEditMode) {
+            // No editor on this cell: the one open closes and the table item is selected.
+            CloseCellEditor(false);
+            const int itemNo = GetItemNo();
+            if (itemNo >= 0 && rvData == FRVData && rvData->GetFirstDrawItemNo(itemNo) >= 0)
+                rvData->SetSelectionBounds(itemNo, itemNo, 0, 1);
+        }
         if (!selectable) return false;
         // A cell selection starts here; the press goes on to the cell's document unless it lies
-        // in the cell's padding.
+        // in the cell's padding. Text selected before, in a cell or around the table, goes.
         Deselect();
+        if (rvData->ChosenItem == this) rvData->DeselectSubItem();
+        UnchooseCell();
+        if (!(StateBits & rvtsEditMode)) rvData->Deselect(nullptr, true);
         if (!BeginCellSelection(row, col)) return false;
         FPressRow = row;
         FPressCol = col;
-        TRVTableCellData* cell = Rows.GetRow(row)->Cell(col);
-        FPressTaken = cell && InsideContent(*this, cell, x, y);
+        FPressTaken = pressed && InsideContent(*this, pressed, x, y);
         if (FPressTaken) {
+            // The cell's text selection is the document's selection: it is what is copied.
+            rvData->SetActiveSubItem(this);
+            rvData->ChosenRVData = pressed;
+            FChosenRow = row;
+            FChosenCol = col;
             FPressedJump = JumpIdAt(*this, rvData, client);
-            cell->MouseDown(button, shift, client.X, client.Y);
+            pressed->MouseDown(button, shift, client.X, client.Y);
         }
         return true;
     }
+    if (button != mbLeft) return false;
     if (StateBits & rvtsEditMode) {
         // A column border takes the press before a row border.
         const int colBorder = GetColBorderAt(x);

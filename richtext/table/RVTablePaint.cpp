@@ -55,8 +55,9 @@ void TRVTableItemInfo::PaintFullWidth(int left, int /*right*/, int top, TCanvas*
     int x = left;
     if (auto* formatted = dynamic_cast<TCustomRVFormattedData*>(FRVData); formatted && dli)
         x += dli->Left - formatted->GetLeftMargin();
-    // A table holding the document's active sub-document is selected only as its container.
-    const bool selected = (state & 1) != 0 && (state & 2) == 0;
+    // A table holding the document's active sub-document is selected only as its container;
+    // one with selected cells shows those cells.
+    const bool selected = (state & 1) != 0 && (state & 2) == 0 && !HasCellSelection();
     TColor selColor = clHighlight;
     if (style) selColor = style->SelColor;
     PaintAt(x, top, canvas, TRect(0, 0, clipRect.Width(), clipRect.Height()), selected, selColor);
@@ -186,6 +187,7 @@ void TRVTableItemInfo::PaintCell(TRVTableCellData* cell, int row, int col, int x
     TRect dummy;
     if (!IntersectRect(dummy, outer, clip)) return;
     // Background.
+    selected = selected || (HasCellSelection() && IsCellSelected(row, col));
     const TColor fill = selected ? selColor : cell->Color;
     TRect fillRect = Options.Contains(TRVTableOption::rvtoCellBelowBorders) ? outer : rect;
     if (cell->CellBackground() && !selected) {

@@ -35,11 +35,18 @@ void TRVTableRTFReader::ResolvePending() {
     BuildTablesBelow(level);
     Level& lv = At(level);
     int end = Here();
-    // A cell that ends right after a table it holds ends with an empty paragraph: the cell's
-    // end mark, not part of its contents.
-    if (end - 2 >= std::max(lv.CellStart, 0) && FData->GetItemStyleNo(end - 1) >= 0 &&
-        FData->GetItemText(end - 1).empty() && FData->GetItem(end - 1)->StartsParagraph() &&
-        dynamic_cast<TRVTableItemInfo*>(FData->GetItem(end - 2))) {
+    // A cell whose contents end with a table, then only empty paragraphs, ends with the cell's
+    // end mark: the last of those paragraphs, not part of the contents.
+    const int cellStart = std::max(lv.CellStart, 0);
+    auto emptyPara = [&](int i) {
+        return FData->GetItemStyleNo(i) >= 0 && FData->GetItemText(i).empty() &&
+               FData->GetItem(i)->StartsParagraph();
+    };
+    int before = end - 1;
+    while (before >= cellStart && emptyPara(before))
+        --before;
+    if (before < end - 1 && before >= cellStart &&
+        dynamic_cast<TRVTableItemInfo*>(FData->GetItem(before))) {
         FData->DeleteItemRange(end - 1, 1);
         ++ItemsTaken;
         --end;
@@ -129,6 +136,8 @@ bool TRVTableRTFReader::TableWord(std::string_view word, bool hasParam, int para
     }
     if (word == "cellx") {
         RowRead& def = DefRow();
+        FDef.Right = param;
+        FDef.HasRight = hasParam;
         if (def.Cells.size() < size_t(MaxColumns)) def.Cells.push_back(FDef);
         FDef = CellDef();
         return true;
@@ -175,7 +184,40 @@ bool TRVTableRTFReader::TableWord(std::string_view word, bool hasParam, int para
     return false;
 }
 
-void TRVTableRTFReader::BuildTable(const TableRead& tr) {
+void TRVTableRTFReader::SpreadOverColumns(std::vector<RowRead>& rows) {
+    std::vector<int> bounds;
+    for (const RowRead& row : rows)
+        for (size_t i = 0; i < row.Cells.size(); ++i) {
+            // Positions that do not grow along a row give no grid: cells stay one per column.
+            if (!row.Cells[i].HasRight || (i > 0 && row.Cells[i].Right <= row.Cells[i - 1].Right))
+                return;
+            bounds.push_back(row.Cells[i].Right);
+        }
+    std::sort(bounds.begin(), bounds.end());
+    bounds.erase(std::unique(bounds.begin(), bounds.end()), bounds.end());
+    if (bounds.size() > size_t(MaxColumns)) return;
+    for (RowRead& row : rows) {
+        if (row.Cells.size() == bounds.size()) continue;
+        std::vector<CellDef> spread;
+        for (const CellDef& cell : row.Cells) {
+            spread.push_back(cell);
+            const size_t end =
+                size_t(std::lower_bound(bounds.begin(), bounds.end(), cell.Right) - bounds.begin());
+            // The columns the cell covers beyond its first are merged into it.
+            while (spread.size() <= end) {
+                CellDef covered;
+                covered.HMerge = true;
+                covered.VMerge = cell.VMerge;
+                spread.push_back(covered);
+            }
+        }
+        row.Cells = std::move(spread);
+    }
+}
+
+void TRVTableRTFReader::BuildTable(const TableRead& read) {
+    TableRead tr = read;
+    SpreadOverColumns(tr.Rows);
     size_t cols = 0;
     for (const RowRead& row : tr.Rows)
         cols = std::max(cols, row.Cells.size());

@@ -20,7 +20,7 @@ public:
     explicit TRVTableRTFReader(TCustomRVData* data) : FData(data) {}
     bool TableWord(std::string_view word, bool hasParam, int param) override;
     // After a successful import: replaces the items of each table read by the table.
-    void Finish();
+    void Finish() override;
 
 private:
     struct CellDef {
@@ -28,6 +28,8 @@ private:
         int BestWidth = 0, BestHeight = 0, VAlign = 3; // rvcVDefault
         TColor Color = clNone;
         int First = -1, End = -1; // item range of the cell's contents
+        int Right = 0;            // the \cellx position
+        bool HasRight = false;
     };
     struct RowRead {
         std::vector<CellDef> Cells;
@@ -62,6 +64,9 @@ private:
     // of its items.
     void BuildTablesBelow(int level);
     void BuildTable(const TableRead& tr);
+    // Rows whose cells cross column boundaries of other rows (a cell wider than one column,
+    // as word processors write horizontal merges) become rows of one cell per column.
+    static void SpreadOverColumns(std::vector<RowRead>& rows);
 
     TCustomRVData* FData;
     std::vector<Level> FLevels; // index 0 unused

@@ -20,6 +20,7 @@ namespace {
 
 constexpr const char* errCellsEnd = "Wrong end of cells list";
 constexpr const char* errCellsBad = "Invalid cells list";
+constexpr const char* errCellProperty = "Unknown property of a table cell";
 
 // Positions a stored table may declare per byte left in its stream: covered positions store
 // nothing, so a few spanning cells can stand for many positions, but never without bound.
@@ -27,7 +28,23 @@ constexpr int64_t MaxPositionsPerByte = 16;
 
 class TRVTableSW;
 
-// The carrier of one cell: its published properties and, in "RVF", its contents.
+// A cell's contents: the rest of the stream is nested RVF.
+void LoadCellContents(TRVTableCellData& cell, TStream& s) {
+    TMemoryStream body;
+    int64_t len = s.Size() - s.Position();
+    if (len > 0) body.CopyFrom(s, len);
+    body.SetPosition(0);
+    if (!cell.LoadFromRvfStream(body)) throw EReadError(SReadError);
+}
+
+// A property that a cell's carriers do not know may hold content: the table does not load
+// rather than lose it.
+void RefuseUnknownProperty(TFiler* filer) {
+    auto* reader = dynamic_cast<TReader*>(filer);
+    if (reader && reader->PropertyPending()) throw EReadError(errCellProperty);
+}
+
+// The carrier of one cell: its published properties and contents travel as those of "C".
 class TD : public TComponent {
 public:
     explicit TD(TComponent* owner) : TComponent(owner) {}
@@ -37,26 +54,20 @@ public:
     int Counter = 0;
     TRVTableSW* Table = nullptr;
 
+    // Earlier files hold the contents here, as "RVF"; they are read, never written.
     void DefineProperties(TFiler* filer) override {
         TComponent::DefineProperties(filer);
         filer->DefineBinaryProperty(
-            "RVF", [this](TStream& s) { ReadContents(s); },
+            "RVF",
             [this](TStream& s) {
-                if (FCell) FCell->SaveToRvfStream(s, false);
+                if (!FCell) throw EReadError(errCellsBad);
+                LoadCellContents(*FCell, s);
             },
-            FCell != nullptr);
+            [](TStream&) {}, false);
+        RefuseUnknownProperty(filer);
     }
 
 private:
-    void ReadContents(TStream& s) {
-        if (!FCell) throw EReadError(errCellsBad);
-        TMemoryStream body;
-        int64_t len = s.Size() - s.Position();
-        if (len > 0) body.CopyFrom(s, len);
-        body.SetPosition(0);
-        if (!FCell->LoadFromRvfStream(body)) throw EReadError(SReadError);
-    }
-
     TRVTableCellData* FCell = nullptr;
 };
 
@@ -350,9 +361,13 @@ void TRVTableItemInfo::DefineProperties(TFiler* filer) {
         BackgroundImage() && !BackgroundImage()->Empty());
 }
 
-// A cell's picture: its class name, then the picture body with its length.
+// A cell's contents as nested RVF; its picture: its class name, then the picture body with its
+// length.
 void TRVTableCellData::DefineProperties(TFiler* filer) {
     TRVItemFormattedData::DefineProperties(filer);
+    filer->DefineBinaryProperty(
+        "Data", [this](TStream& s) { LoadCellContents(*this, s); },
+        [this](TStream& s) { SaveToRvfStream(s, false); }, true);
     filer->DefineBinaryProperty(
         "BackgroundImg",
         [this](TStream& s) {
@@ -367,6 +382,7 @@ void TRVTableCellData::DefineProperties(TFiler* filer) {
             RVFSavePictureBinary(s, g);
         },
         BackgroundImage() && !BackgroundImage()->Empty());
+    RefuseUnknownProperty(filer);
 }
 
 void TRVTableItemInfo::SaveRVF(TStream& stream, const TRVSaveContext& ctx, const std::string& name,

@@ -206,6 +206,35 @@ TEST(RtfImport, EqualStylesAreNotAddedTwice) {
     EXPECT_FALSE(d.data.GetItem(0)->IsUnicode());
 }
 
+// Values beyond what a stored style holds are cut to its limits, so the document saves to RVF
+// that loads again.
+TEST(RtfImport, StyleValuesKeepToTheStoredLimits) {
+    struct Case {
+        const char* Rtf;
+        int Size, Spacing;
+    };
+    const Case cases[] = {
+        {"{\\rtf1 \\fs2000 x\\par}", 1000, 0},
+        {"{\\rtf1 \\fs2002 x\\par}", 1000, 0},
+        {"{\\rtf1 \\expndtw15000 x\\par}", 12, 1000},
+        {"{\\rtf1 \\expndtw16000 x\\par}", 12, 1000},
+        {"{\\rtf1 \\expndtw-16000 x\\par}", 12, -1000},
+    };
+    for (const Case& c : cases) {
+        Doc d;
+        int index = 0;
+        ASSERT_EQ(Import(d.data, c.Rtf, index), rtf_ec_OK) << c.Rtf;
+        const TFontInfo& f = d.style.TextStyles[d.data.GetItemStyleNo(0)];
+        EXPECT_EQ(f.Size, c.Size) << c.Rtf;
+        EXPECT_EQ(f.CharSpacing, c.Spacing) << c.Rtf;
+        TMemoryStream ms;
+        d.data.SaveToRvfStream(ms, false);
+        ms.SetPosition(0);
+        Doc e;
+        EXPECT_TRUE(e.data.LoadFromRvfStream(ms)) << c.Rtf;
+    }
+}
+
 TEST(RtfImport, PageBreaksAndTableWords) {
     Doc d;
     int index = 0;

@@ -5,11 +5,14 @@
 #include <libxml/parser.h>
 #include <libxml/xpath.h>
 
+#include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <utility>
 
 #include "platform/core/Streams.h"
+#include "platform/graphics/Bitmap.h"
 #include "richtext/document/RVRTFReader.h"
 #include "richtext/table/RVTable.h"
 #include "richtext/table/RVTableRTFReader.h"
@@ -39,10 +42,10 @@ struct Doc {
         EXPECT_TRUE(Data.WriteRtfToStream(ms, false, clWhite));
         return std::string(reinterpret_cast<const char*>(ms.Memory()), size_t(ms.Size()));
     }
-    std::string Html(bool css) {
+    std::string Html(bool css, const std::string& path = std::string()) {
         TMemoryStream ms;
-        EXPECT_TRUE(css ? Data.WriteHtmlCssToStream(ms, "", "t", false)
-                        : Data.WriteHtmlToStream(ms, "", "t", false));
+        EXPECT_TRUE(css ? Data.WriteHtmlCssToStream(ms, path, "t", false)
+                        : Data.WriteHtmlToStream(ms, path, "t", false));
         return std::string(reinterpret_cast<const char*>(ms.Memory()), size_t(ms.Size()));
     }
 };
@@ -252,6 +255,39 @@ TEST(TableHtml, PlainAndCssPagesAreWellFormedWithSpansColoursAndEmptyCells) {
     }
 }
 
+// Pictures of the table and of a cell are saved beside the page and named in background=; in
+// CSS a centred picture and a tiled table picture say where they lie.
+TEST(TableHtml, BackgroundPicturesAndTheirPositions) {
+    const char* out = std::getenv("EPC_TEST_OUT");
+    const std::string dir = std::string(out ? out : "/tmp") + "/table-html-pictures";
+    std::filesystem::create_directories(dir);
+    for (bool css : {false, true}) {
+        Doc d;
+        TRVTableItemInfo* t = d.AddTable(1, 2);
+        TBitmap picture(4, 4, pf24bit);
+        t->SetBackgroundImage(&picture);
+        t->SetBackgroundStyle(rvbsTiled);
+        t->SetCellBackgroundImage(&picture, 0, 1);
+        t->GetCell(0, 1)->SetBackgroundStyle(rvbsCentered);
+        const std::string html = d.Html(css, dir);
+        Page page(html);
+        ASSERT_TRUE(page.Parsed()) << html;
+        EXPECT_EQ(page.Nodes("//TABLE[@background]"), 1) << html;
+        EXPECT_EQ(page.Nodes("//TD[@background]"), 1) << html;
+        EXPECT_EQ(page.Nodes("//TD[1][@background]"), 0) << html;
+        const size_t at = html.find("background=\"");
+        ASSERT_NE(at, std::string::npos);
+        const std::string name = html.substr(at + 12, html.find('"', at + 12) - at - 12);
+        EXPECT_TRUE(std::filesystem::exists(dir + "/" + name)) << name;
+        const size_t centred = html.find("background-position: center center");
+        const size_t tiled = html.find("background-position: left top; background-repeat: repeat;");
+        EXPECT_EQ(centred != std::string::npos, css) << html;
+        EXPECT_EQ(tiled != std::string::npos, css) << html;
+        // Without a folder no picture is saved and none is named.
+        EXPECT_EQ(d.Html(css).find("background="), std::string::npos);
+    }
+}
+
 } // namespace
 } // namespace epc
 
@@ -276,6 +312,11 @@ TEST(TableSamples, DISABLED_WriteFiles) {
     SetText(t->GetCell(2, 1), "75");
     t->GetCell(1, 1)->Color = clYellow;
     t->GetCell(2, 1)->Color = clAqua;
+    // A nested table with an empty paragraph after it, at the end of its cell.
+    TRVTableItemInfo* nested = d.AddTable(1, 2, t->GetCell(2, 0));
+    SetText(nested->GetCell(0, 0), "n1");
+    SetText(nested->GetCell(0, 1), "n2");
+    t->GetCell(2, 0)->AddTextParagraph("", 0, 0, TRVTag());
     d.Data.AddTextParagraph("end", 0, 0, TRVTag());
     for (auto [name, text] :
          {std::pair{"/tmp/tb2-table.rtf", d.Rtf()}, std::pair{"/tmp/tb2-table.html", d.Html(false)},

@@ -192,6 +192,25 @@ TEST(TableFormat, DocumentLayoutAsksTheTable) {
     EXPECT_EQ(t.Doc.DrawItems[0]->Height, 30);
 }
 
+// Cell items edited directly tell the table nothing: a forced format at the same width still
+// lays it out again, while an unforced one keeps the layout.
+TEST(TableFormat, ForcedFormatAtAnUnchangedWidthLaysTheTableOutAgain) {
+    TableDoc t;
+    t.Doc.ClientWidth = 240;
+    t.Add(1, 2);
+    t.Doc.Format(true);
+    ASSERT_EQ(t.Doc.DrawItems[0]->Height, 26);
+    t.Table->GetCell(0, 0)->AddTextParagraph("more", 0, 0, TRVTag());
+    t.Table->GetCell(0, 1)->AddTextParagraph("a much longer line of text", 0, 0, TRVTag());
+    t.Doc.Format(false);
+    EXPECT_EQ(t.Doc.DrawItems[0]->Height, 26);
+    t.Doc.Format(true);
+    EXPECT_EQ(t.Doc.DrawItems[0]->Width, 240);
+    EXPECT_EQ(t.RowHeights(), (std::vector<int>{80}));
+    EXPECT_EQ(t.Doc.DrawItems[0]->Height, 86);
+    EXPECT_GT(t.ColWidths()[1], t.ColWidths()[0]);
+}
+
 TEST(TableFormat, EmptyGrid) {
     TableDoc t;
     t.Add(0, 0);

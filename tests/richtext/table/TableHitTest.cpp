@@ -21,6 +21,7 @@ struct Laid {
         Table = table.get();
         Doc.AppendItem(std::string(), std::move(table));
         Table->Inserted(&Doc, 0);
+        Doc.SetOptions(TRVOptions{TRVOption::rvoAllowSelection});
     }
     void Format(int width = 300) { Table->FormatForDocWidth(width, Doc.GetCanvas(), true); }
 };
@@ -95,6 +96,30 @@ TEST(TableHit, SelectionWidensToCoveringCells) {
     t.Table->Deselect();
     EXPECT_FALSE(t.Table->HasCellSelection());
     EXPECT_FALSE(t.Table->IsCellSelected(2, 2));
+}
+
+// A cell selection needs a document that allows selection; cells it leaves out lose their own
+// text selection.
+TEST(TableHit, SelectNeedsSelectionAndClearsTextOutsideTheRectangle) {
+    Laid t(2, 2);
+    for (int r = 0; r < 2; ++r)
+        for (int c = 0; c < 2; ++c)
+            t.Table->GetCell(r, c)->AddTextParagraph("text", 0, 0, TRVTag());
+    t.Doc.Format(true);
+    auto selectText = [&](int r, int c) { t.Table->GetCell(r, c)->SetSelectionBounds(1, 1, 1, 3); };
+    selectText(0, 0);
+    selectText(0, 1);
+    selectText(1, 1);
+    t.Table->Select(0, 0, 1, 0);                                        // column 0
+    EXPECT_TRUE(t.Table->GetCell(0, 0)->SelectionExists(false, false)); // the start cell keeps it
+    EXPECT_FALSE(t.Table->GetCell(0, 1)->SelectionExists(false, false));
+    EXPECT_FALSE(t.Table->GetCell(1, 1)->SelectionExists(false, false));
+    t.Table->Deselect();
+    t.Doc.SetOptions(TRVOptions());
+    t.Table->Select(0, 0, 1, 1);
+    EXPECT_FALSE(t.Table->HasCellSelection());
+    t.Table->SelectRows(0, 1);
+    EXPECT_FALSE(t.Table->HasCellSelection());
 }
 
 TEST(TableHit, PercentResizeKeepsTheOldWidthWithoutContentWidth) {

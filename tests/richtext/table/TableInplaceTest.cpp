@@ -30,6 +30,11 @@ protected:
         data->MarkChanged();
         editor->Format();
     }
+    std::vector<int> Sel() {
+        int si, so, ei, eo;
+        Data()->GetSelectionBounds(si, so, ei, eo, true);
+        return {si, so, ei, eo};
+    }
     std::string Edited() {
         int row, col;
         Table->GetEditedCell(row, col);
@@ -104,6 +109,55 @@ TEST_F(TableInplace, EachPrivateMessageIsPerformedByItsReceiver) {
     testing::Pump();
     EXPECT_EQ(Edited(), "0,0");
     EXPECT_EQ(Table->InplaceEditor()->EditData()->GetItemText(0), "0,0");
+}
+
+// A step replayed in the cell editor is made even while the editor is read-only; the setting
+// itself stays.
+TEST_F(TableInplace, ReplayedStepsMakeTheCellEditorWritable) {
+    ASSERT_TRUE(Table->OpenCellEditor(-1, 0, 1, false, false, true, false));
+    TypeInCell("!");
+    TRVTableInplaceEdit* editor = Table->InplaceEditor();
+    Edit->SetReadOnly(true);
+    editor->Perform(WM_RVINPLACEUNDO, 0, 0);
+    EXPECT_EQ(editor->EditData()->GetItemText(0), "0,1");
+    editor->Perform(WM_RVINPLACEREDO, 0, 0);
+    EXPECT_EQ(editor->EditData()->GetItemText(0), "0,1!");
+    EXPECT_TRUE(editor->GetReadOnly());
+    EXPECT_TRUE(Edit->GetReadOnly());
+}
+
+// An item is found in its cell's document, or in the editor's while the cell is edited.
+TEST_F(TableInplace, FindCellOfDataLooksInTheEditorOfTheEditedCell) {
+    const TCustomRVItemInfo* item = Table->GetCell(1, 2)->GetItem(0);
+    int row, col, itemNo;
+    ASSERT_TRUE(Table->FindCellOfData(item, row, col, itemNo));
+    EXPECT_EQ(std::vector<int>({row, col, itemNo}), std::vector<int>({1, 2, 0}));
+    ASSERT_TRUE(Table->OpenCellEditor(-1, 1, 2, false, false, true, false));
+    ASSERT_TRUE(Table->FindCellOfData(item, row, col, itemNo));
+    EXPECT_EQ(std::vector<int>({row, col, itemNo}), std::vector<int>({1, 2, 0}));
+    EXPECT_FALSE(Table->FindCellOfData(Data()->GetItem(0), row, col, itemNo));
+    EXPECT_EQ(row, -1);
+}
+
+// Deleted columns leave the editor on the cell that covers its place; inserted lines may be
+// selected.
+TEST_F(TableInplace, DeletedColumnsKeepTheEditorOnItsCellAndInsertedLinesMayBeSelected) {
+    ASSERT_TRUE(Table->OpenCellEditor(-1, 1, 2, false, false, true, false));
+    Table->DeleteColumns(0, 1, false);
+    EXPECT_EQ(Edited(), "1,1");
+    EXPECT_EQ(Table->InplaceEditor()->EditData()->GetItemText(0), "1,2");
+    Table->DeleteColumns(1, 1, false); // the edited column itself: the last one left
+    EXPECT_EQ(Edited(), "1,0");
+    EXPECT_EQ(Table->InplaceEditor()->EditData()->GetItemText(0), "1,1");
+    Table->InsertTableRows(1, 2, true, -1);
+    int top, left, rows, cols;
+    ASSERT_TRUE(Table->GetNormalizedSelectionBounds(top, left, rows, cols));
+    EXPECT_EQ(std::vector<int>({top, left, rows, cols}), std::vector<int>({1, 0, 2, 1}));
+    Table->InsertColumns(0, 1, true, -1);
+    ASSERT_TRUE(Table->GetNormalizedSelectionBounds(top, left, rows, cols));
+    EXPECT_EQ(std::vector<int>({top, left, rows, cols}), std::vector<int>({0, 0, 5, 1}));
+    Table->InsertColumns(0, 1, false, -1);
+    EXPECT_FALSE(Table->HasCellSelection());
 }
 
 TEST_F(TableInplace, UndoInACellEditorWithNothingToUndoUndoesTheOuterStep) {
@@ -285,6 +339,33 @@ TEST_F(TableInplace, AClickOnACellOpensTheEditorThereWithTheCaretAtTheClick) {
     ASSERT_EQ(downs.size(), 1u);
     EXPECT_EQ(downs[0].X, inside.X);
     EXPECT_EQ(downs[0].Y, inside.Y);
+}
+
+// A right press opens the cell editor too, except on a selected cell; a press on a cell that
+// refuses editing closes the open editor and selects the table item.
+TEST_F(TableInplace, RightPressesAndPressesOnRefusedCells) {
+    auto middle = [&](int row, int col) {
+        const TRVDrawLineInfo* d =
+            Data()->DrawItems[Data()->GetFirstDrawItemNo(Table->GetItemNo())];
+        const TRVTableCellData* cell = Table->GetCell(row, col);
+        return TPoint(d->Left + cell->Left + 4, d->Top + cell->Top + cell->Height / 2);
+    };
+    testing::Click(Edit, middle(1, 2).X, middle(1, 2).Y, mbRight);
+    EXPECT_EQ(Edited(), "1,2");
+    Table->Select(0, 0, 0, 1);
+    testing::Click(Edit, middle(0, 1).X, middle(0, 1).Y, mbRight);
+    EXPECT_TRUE(Table->HasCellSelection());
+    EXPECT_EQ(Edited(), "1,2");
+    Table->Deselect();
+    EXPECT_EQ(Table->InplaceEditor(), nullptr);
+    testing::Click(Edit, middle(2, 2).X, middle(2, 2).Y);
+    EXPECT_EQ(Edited(), "2,2");
+    Table->OnCellEditing = [](TRVTableItemInfo*, int row, int, bool, bool& allow) {
+        allow = row != 0;
+    };
+    testing::Click(Edit, middle(0, 0).X, middle(0, 0).Y);
+    EXPECT_EQ(Edited(), "-1,-1");
+    EXPECT_EQ(Sel(), (std::vector<int>{1, 0, 1, 1}));
 }
 
 TEST_F(TableInplace, TheClickThatOpenedTheEditorAndTheNextOneMakeADoubleClick) {

@@ -4,7 +4,10 @@
 #include <string>
 #include <vector>
 
+#include "platform/core/Strings.h"
 #include "richtext/table/RVTable.h"
+#include "tests/richtext/table/TableRandomSupport.h"
+#include "tests/richtext/view/TestRVData.h"
 
 namespace epc {
 namespace {
@@ -172,6 +175,24 @@ TEST(TableMerge, DegenerateAndRefusedMerges) {
     EXPECT_TRUE(CoveredOnce(table->Rows));
 }
 
+// Column 1 has a cell of its own only in row 0 (row 1 is merged over it): merging it into
+// column 0 in row 0 would leave it none. The rectangle and the row rule allow the merge.
+TEST(TableMerge, RefusedByTheColumnRuleAlone) {
+    auto table = TRVTableItemInfo::CreateSized(2, nullptr, 3);
+    table->MergeCells(1, 0, 2, 1, true);
+    table->MergeCells(0, 0, 2, 1, false);
+    EXPECT_EQ(table->GetCell(0, 0)->ColSpan, 1);
+    EXPECT_TRUE(table->GetCell(0, 1));
+    // Column 2 keeps its cell in row 1: the same merge one column further is allowed.
+    table->MergeCells(0, 1, 2, 1, false);
+    EXPECT_EQ(table->GetCell(0, 1)->ColSpan, 2);
+    // The same refused rectangle is allowed when merges may leave columns without cells.
+    auto again = TRVTableItemInfo::CreateSized(2, nullptr, 3);
+    again->MergeCells(1, 0, 2, 1, true);
+    again->MergeCells(0, 0, 2, 1, true);
+    EXPECT_EQ(again->GetCell(0, 0)->ColSpan, 2);
+}
+
 TEST(TableMerge, MergedBestWidth) {
     auto table = TRVTableItemInfo::CreateSized(2, nullptr, 2);
     table->GetCell(0, 0)->BestWidth = 40;
@@ -199,22 +220,22 @@ TEST(TableColumns, PercentColumnHasNoPixelBestWidth) {
 TEST(TableRows, InsertInsideAVerticalSpanGrowsIt) {
     auto table = TRVTableItemInfo::CreateSized(3, nullptr, 2);
     table->MergeCells(0, 0, 1, 2, true);
-    table->InsertTableRows(1, 2, 0);
+    table->InsertTableRows(1, 2, false, 0);
     EXPECT_EQ(table->RowCount(), 5);
     EXPECT_EQ(table->GetCell(0, 0)->RowSpan, 4);
     EXPECT_EQ(table->GetCell(1, 0), nullptr);
     EXPECT_NE(table->GetCell(1, 1), nullptr);
     EXPECT_TRUE(CoveredOnce(table->Rows));
-    EXPECT_THROW(table->InsertTableRows(6, 1, -1), ERichViewError);
-    EXPECT_THROW(table->InsertTableRows(0, 1, 5), ERichViewError);
-    EXPECT_THROW(table->InsertTableRows(0, 0, -1), ERichViewError);
+    EXPECT_THROW(table->InsertTableRows(6, 1, false, -1), ERichViewError);
+    EXPECT_THROW(table->InsertTableRows(0, 1, false, 5), ERichViewError);
+    EXPECT_THROW(table->InsertTableRows(0, 0, false, -1), ERichViewError);
 }
 
 TEST(TableRows, InsertCopiesAttributesAndSpread) {
     auto table = TRVTableItemInfo::CreateSized(2, nullptr, 3);
     table->MergeCells(0, 0, 2, 1, true);
     table->GetCell(0, 0)->Color = clRed;
-    table->InsertTableRows(0, 1, 0);
+    table->InsertTableRows(0, 1, false, 0);
     EXPECT_EQ(table->GetCell(0, 0)->Color, clRed);
     EXPECT_EQ(table->GetCell(0, 0)->ColSpan, 2);
     EXPECT_EQ(table->GetCell(0, 1), nullptr);
@@ -225,7 +246,7 @@ TEST(TableRows, CopiedSpreadStopsAtAVerticalSpan) {
     auto table = TRVTableItemInfo::CreateSized(4, nullptr, 2);
     table->MergeCells(0, 0, 2, 1, true);
     table->MergeCells(1, 1, 1, 2, true);
-    table->InsertTableRows(2, 1, 0);
+    table->InsertTableRows(2, 1, false, 0);
     EXPECT_EQ(table->GetCell(2, 0)->ColSpan, 1);
     EXPECT_EQ(table->GetCell(1, 1)->RowSpan, 3);
     EXPECT_TRUE(CoveredOnce(table->Rows));
@@ -234,7 +255,7 @@ TEST(TableRows, CopiedSpreadStopsAtAVerticalSpan) {
 TEST(TableColumns, InsertAndDeleteAcrossSpans) {
     auto table = TRVTableItemInfo::CreateSized(2, nullptr, 3);
     table->MergeCells(0, 0, 3, 1, true);
-    table->InsertColumns(1, 2, 0);
+    table->InsertColumns(1, 2, false, 0);
     EXPECT_EQ(table->ColCount(), 5);
     EXPECT_EQ(table->GetCell(0, 0)->ColSpan, 5);
     EXPECT_TRUE(CoveredOnce(table->Rows));
@@ -324,6 +345,57 @@ TEST(TableText, CellsWithSeparators) {
     EXPECT_EQ(table->GetTableAsText(false), "a\tb\nc\t\n");
 }
 
+// 16-bit text converts the 8-bit separators with the document's code page.
+TEST(TableText, UnicodeSeparatorsUseTheDocumentsCodePage) {
+    std::unique_ptr<TRVStyle> style = test::MakeFixedStyle();
+    style->DefCodePage = 1251;
+    test::TTestRVData data(style.get());
+    TRVTableItemInfo* table = test::AppendTable(&data, 1, 2);
+    table->TextColSeparator = "\xE9";
+    table->TextRowSeparator = "\r\n";
+    const std::string text = table->GetTableAsText(true);
+    EXPECT_EQ(BytesToWide(text), u"\x0439\r\n");
+}
+
+// In a viewer's document the chosen cell holds the inner selection; it is validated on use.
+TEST(TableCells, ChosenCellSelectionAndItsEnd) {
+    std::unique_ptr<TRVStyle> style = test::MakeFixedStyle();
+    test::TTestRVData data(style.get());
+    TRVTableItemInfo* table = test::AppendTable(&data, 2, 2);
+    SetText(table->GetCell(1, 0), "text");
+    table->MergeCells(1, 0, 2, 1, true);
+    data.Format(true);
+    table->ChooseCell(1, 1); // covered: its main cell is chosen
+    int row, col;
+    table->GetChosenCell(row, col);
+    EXPECT_EQ(std::vector<int>({row, col}), std::vector<int>({1, 0}));
+    EXPECT_FALSE(table->ChosenCellHasSelection());
+    TRVTableCellData* cell = table->GetCell(1, 0);
+    cell->SetSelectionBounds(0, 0, 1, 3);
+    EXPECT_TRUE(table->ChosenCellHasSelection());
+    table->DeselectChosenCell();
+    table->GetChosenCell(row, col);
+    EXPECT_EQ(row, -1);
+    EXPECT_FALSE(cell->SelectionExists(false, false));
+    EXPECT_FALSE(table->ChosenCellHasSelection());
+    // A chosen cell that the grid lost is forgotten.
+    table->ChooseCell(1, 0);
+    table->Rows.DeleteRows(1, 1);
+    EXPECT_FALSE(table->ChosenCellHasSelection());
+    table->GetChosenCell(row, col);
+    EXPECT_EQ(row, -1);
+    table->ChooseCell(0, 1);
+    table->UnchooseCell();
+    table->GetChosenCell(row, col);
+    EXPECT_EQ(col, -1);
+    // A stored cell position copies itself.
+    TRVTableStoreSubRVData store(3, 4);
+    auto copy = store.Duplicate();
+    auto* same = dynamic_cast<TRVTableStoreSubRVData*>(copy.get());
+    ASSERT_TRUE(same);
+    EXPECT_EQ(same->Row * 10 + same->Col, 34);
+}
+
 // Random edits of random grids keep every position covered by exactly one cell.
 TEST(TableProperty, RandomEditsKeepTheGridCovered) {
     std::mt19937 rng(12345);
@@ -349,10 +421,10 @@ TEST(TableProperty, RandomEditsKeepTheGridCovered) {
                     break;
                 }
                 case 3:
-                    table->InsertTableRows(pick(-1, rc + 1), pick(0, 3), pick(-2, rc));
+                    table->InsertTableRows(pick(-1, rc + 1), pick(0, 3), false, pick(-2, rc));
                     break;
                 case 4:
-                    table->InsertColumns(pick(-1, cc + 1), pick(0, 3), pick(-2, cc));
+                    table->InsertColumns(pick(-1, cc + 1), pick(0, 3), false, pick(-2, cc));
                     break;
                 case 5:
                     table->DeleteRows(pick(-1, rc), pick(0, 3));

@@ -3,8 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
+#include <string>
+#include <utility>
 #include <vector>
 
+#include "platform/controls/Clipbrd.h"
+#include "platform/controls/Forms.h"
 #include "richtext/view/RVRVData.h"
 #include "richtext/view/RichView.h"
 #include "tests/richtext/table/TableHostSupport.h"
@@ -54,6 +60,25 @@ TEST_F(TableMouse, DraggingAcrossCellsSelectsTheirRectangle) {
     EXPECT_EQ(Bounds(), "none");
 }
 
+// Selected cells show the selection colour; the others and the rest of the table do not.
+TEST_F(TableMouse, SelectedCellsArePaintedSelected) {
+    Style->SelColor = clLime;
+    testing::DragMouse(View, CellMiddle(1, 0), CellMiddle(2, 1));
+    testing::Pump();
+    ASSERT_EQ(Bounds(), "1,0 2x2");
+    auto inside = [&](int row, int col) {
+        TRVTableCellData* cell = Table->GetCell(row, col);
+        return testing::PixelAt(View, X0 + cell->Left + 2, Y0 + cell->Top + 2);
+    };
+    const COLORREF lime = COLORREF(ColorToRGB(clLime));
+    EXPECT_EQ(inside(1, 0), lime);
+    EXPECT_EQ(inside(2, 1), lime);
+    EXPECT_NE(inside(0, 0), lime);
+    EXPECT_NE(inside(1, 2), lime);
+    if (const char* out = std::getenv("EPC_TEST_OUT"))
+        testing::SaveWindowPng(View, std::string(out) + "/table-selected-cells.png");
+}
+
 TEST_F(TableMouse, DraggingOverMergedCellsWidensTheRectangle) {
     Table->MergeCells(1, 1, 2, 2, true);
     View->Format();
@@ -76,6 +101,22 @@ TEST_F(TableMouse, BorderZonesSelectRowsAndColumnsAndShowTheirCursors) {
     testing::MoveMouse(View, row1.X, row1.Y);
     EXPECT_NE(int(View->Cursor()), crRVTableRowSelect);
     EXPECT_NE(int(View->Cursor()), crRVTableColSelect);
+}
+
+// The two cursors are real cursors of the screen: arrows under the program's cursor names.
+TEST_F(TableMouse, TheSelectionCursorsAreScreenCursorsWithPictures) {
+    for (auto [id, name] : {std::pair{crRVTableRowSelect, "RV_SELECTROW_CURSOR"},
+                            std::pair{crRVTableColSelect, "RV_SELECTCOL_CURSOR"}}) {
+        HCURSOR cursor = Screen->Cursors(id);
+        ASSERT_TRUE(cursor) << name;
+        EXPECT_EQ(cursor->Name, name);
+        EXPECT_EQ(cursor, LoadCursorA(nullptr, name));
+        const auto black = std::count(cursor->Pixels.begin(), cursor->Pixels.end(), 0xFF000000u);
+        EXPECT_GT(black, 50) << name;
+    }
+    // Row cursor's tip at the right, column cursor's at the bottom.
+    EXPECT_GT(Screen->Cursors(crRVTableRowSelect)->HotSpot.X, 20);
+    EXPECT_GT(Screen->Cursors(crRVTableColSelect)->HotSpot.Y, 20);
 }
 
 TEST_F(TableMouse, AReadOnlyViewerNeverShowsSizingCursorsAndOptionsTurnSelectionOff) {
@@ -172,6 +213,38 @@ TEST_F(TableMouse, APressInACellsPaddingStaysWithTheTable) {
                        CellMiddle(1, 1));
     testing::Pump();
     EXPECT_EQ(Bounds(), "1,0 1x2");
+}
+
+// Text dragged over in a cell of a read-only viewer is the viewer's selection: it is what the
+// viewer gives and copies, and a press elsewhere takes it away.
+TEST_F(TableMouse, TextSelectedInACellIsTheViewersSelection) {
+    Style->TextStyles[0].FontName = "Fixed Metrics Test"; // 10 pixels a character
+    Style->TextStyles[0].Size = 15;
+    TRVTableCellData* cell = Table->GetCell(1, 0);
+    cell->ClearAllItems();
+    cell->AddTextParagraph("words", 0, 0, TRVTag());
+    View->RVData()->AddTextParagraph("outside", 0, 0, TRVTag());
+    View->Format();
+    testing::Pump();
+    const int y = CellMiddle(1, 0).Y, left = X0 + cell->Left + Table->CellPadding();
+    testing::DragMouse(View, TPoint(left, y), TPoint(left + 30, y));
+    testing::Pump();
+    EXPECT_EQ(View->GetSelText(), "wor");
+    Clipboard()->Clear();
+    testing::PressKey('C', {ssCtrl});
+    EXPECT_EQ(Clipboard()->AsText(), "wor");
+    // A click in another cell, or below the table, leaves no selection in the first cell.
+    testing::Click(View, CellMiddle(2, 2).X, CellMiddle(2, 2).Y);
+    testing::Pump();
+    EXPECT_FALSE(cell->SelectionExists(false, false));
+    EXPECT_EQ(View->GetSelText(), "");
+    testing::DragMouse(View, TPoint(left, y), TPoint(left + 20, y));
+    const TRVDrawLineInfo* below = View->RVData()->DrawItems[1];
+    testing::DragMouse(View, TPoint(below->Left + 1, below->Top + 5 - View->VScrollPos()),
+                       TPoint(below->Left + 31, below->Top + 5 - View->VScrollPos()));
+    testing::Pump();
+    EXPECT_FALSE(cell->SelectionExists(false, false));
+    EXPECT_EQ(View->GetSelText(), "out");
 }
 
 // A table in a cell: its hyperlinks join the outermost document's list, numbered on in reading

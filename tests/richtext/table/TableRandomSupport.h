@@ -1,7 +1,10 @@
 #pragma once
-// Random spans for the round-trip tests of stored tables.
+// Random spans for the round-trip tests of stored tables, and tables added to documents.
 
+#include <memory>
 #include <random>
+#include <string>
+#include <utility>
 
 #include "richtext/table/RVTable.h"
 
@@ -18,6 +21,15 @@ inline void MergeRandomly(std::mt19937& rng, TRVTableItemInfo& table, int rows, 
         } catch (const Exception&) {
         }
     }
+}
+
+// A new Rows x Cols table appended to a document (or a cell) and told it lies there.
+inline TRVTableItemInfo* AppendTable(TCustomRVData* into, int rows, int cols) {
+    auto table = TRVTableItemInfo::CreateSized(rows, into, cols);
+    TRVTableItemInfo* t = table.get();
+    into->AppendItem(std::string(), std::move(table));
+    t->Inserted(into, into->ItemCount() - 1);
+    return t;
 }
 
 } // namespace epc::test

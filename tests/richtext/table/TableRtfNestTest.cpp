@@ -3,15 +3,19 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <memory>
 #include <random>
 #include <string>
 #include <utility>
 
+#include "platform/controls/Clipbrd.h"
 #include "platform/core/Streams.h"
+#include "platform/testing/UserActions.h"
 #include "richtext/document/RVRTFReader.h"
 #include "richtext/table/RVTable.h"
 #include "richtext/table/RVTableRTFReader.h"
+#include "tests/richtext/edit/EditTestSupport.h"
 #include "tests/richtext/table/TableRandomSupport.h"
 #include "tests/richtext/view/TestRVData.h"
 
@@ -23,11 +27,7 @@ struct Doc {
     test::TTestRVData Data{Style.get()};
 
     static TRVTableItemInfo* AddTable(TCustomRVData* into, int rows, int cols) {
-        auto table = TRVTableItemInfo::CreateSized(rows, into, cols);
-        TRVTableItemInfo* t = table.get();
-        into->AppendItem(std::string(), std::move(table));
-        t->Inserted(into, into->ItemCount() - 1);
-        return t;
+        return test::AppendTable(into, rows, cols);
     }
     static void Text(TCustomRVData* into, const std::string& text) {
         into->AddTextParagraph(text, 0, 0, TRVTag());
@@ -145,9 +145,14 @@ TEST(TableRtfNested, TablesInCellsRoundTripThroughOurWriterAndReader) {
     Doc::Text(&f.Data, "last");
     ASSERT_EQ(f.Read(rtf, 1), 0);
     EXPECT_EQ(Describe(&f.Data), "first " + expected + " last");
-    // Without a table reader the cells' text still comes in, nested cells included.
+    // With a table reader that takes no word the cells' text still comes in, nested cells
+    // included.
+    struct TNoTables : TRVRTFTableReader {
+        bool TableWord(std::string_view, bool, int) override { return false; }
+    } noTables;
     Doc plain;
     TRVRTFReaderProperties props;
+    props.TableReader = &noTables;
     TMemoryStream ms;
     ms.WriteString(rtf);
     ms.SetPosition(0);
@@ -250,6 +255,159 @@ TEST(TableRtfNested, RowDefinitionsAfterTheirCellsAndTheNoNestingFallback) {
                      "{q\\nestcell}}\\nestrow}\\pard\\intbl\\itap1\\cell\\row}"),
               0);
     EXPECT_EQ(Describe(&e.Data), "T1x1[top T1x2[T1x1[deep]|q]]");
+}
+
+// Empty paragraphs after a table at the end of a cell are contents; the cell's own end mark is
+// not.
+TEST(TableRtfNested, EmptyParagraphsAfterATableAtACellsEndComeBack) {
+    for (int empties = 0; empties < 3; ++empties)
+        for (bool textFirst : {false, true}) {
+            Doc d;
+            TRVTableItemInfo* outer = Doc::AddTable(&d.Data, 1, 2);
+            Fill(outer, "o");
+            TRVTableCellData* host = outer->GetCell(0, 0);
+            host->ClearAllItems();
+            if (textFirst) Doc::Text(host, "lead");
+            Fill(Doc::AddTable(host, 1, 1), "n");
+            for (int k = 0; k < empties; ++k)
+                Doc::Text(host, "");
+            const std::string expected = Describe(&d.Data);
+            Doc e;
+            ASSERT_EQ(e.Read(d.Rtf()), 0);
+            EXPECT_EQ(Describe(&e.Data), expected) << empties << textFirst;
+        }
+}
+
+// The texts of a word processor's table: a title over two columns (a cell reaching past other
+// rows' column boundaries), a cell over two rows, a nested table after text in a cell.
+const char* const WordProcessorTable =
+    "Before T3x3[2x1:Title|-|C3/1x2:Tall|B2|C2 T2x2[N1|N2/N3|N4]/-||C4] After";
+
+std::string ReadFile(const std::string& name) {
+    const char* root = std::getenv("EPC_TEST_DATA");
+    TFileStream fs(std::string(root ? root : "tests/data") + "/../richtext/table/data/" + name,
+                   fmOpenRead);
+    std::string bytes(size_t(fs.Size()), '\0');
+    fs.ReadBuffer(bytes.data(), fs.Size());
+    return bytes;
+}
+
+TEST(TableRtfNested, AnyImportReadsAWordProcessorsTablesWithoutSettingAReader) {
+    Doc d;
+    TRVRTFReaderProperties props;
+    TMemoryStream ms;
+    ms.WriteString(ReadFile("lo-merged-nested.rtf"));
+    ms.SetPosition(0);
+    int index = 0;
+    ASSERT_EQ(props.ImportRtfStream(&d.Data, ms, index), 0);
+    EXPECT_EQ(index, d.Data.ItemCount());
+    EXPECT_EQ(Describe(&d.Data), WordProcessorTable);
+}
+
+class TablePasteTest : public test::EditorOnFormFixture<> {};
+
+TEST_F(TablePasteTest, CtrlVOfAWordProcessorsTableIsOneUndoStep) {
+    AddEditor(0, 0, 400, 300);
+    Edit->RVData()->AddTextParagraph("", 0, 0, TRVTag());
+    Show();
+    const std::string rtf = ReadFile("lo-merged-nested.rtf");
+    TClipboard* clipboard = Clipboard();
+    clipboard->Clear();
+    clipboard->SetBuffer(RegisterClipboardFormatA("Rich Text Format"), rtf.data(), rtf.size());
+    const int groups = Data()->UndoList->Count();
+    testing::PressKey('V', {ssCtrl});
+    // The paste lands in the empty paragraph the document held.
+    EXPECT_EQ(Describe(Edit->RVData()), WordProcessorTable);
+    EXPECT_EQ(Data()->UndoList->Count(), groups + 1);
+    Edit->Undo();
+    testing::Pump();
+    EXPECT_EQ(Describe(Edit->RVData()), "");
+}
+
+// RTF made of random pieces: text, character and paragraph formatting with values up to far
+// beyond what a document keeps, and tables, nested ones included.
+std::string RandomRtf(std::mt19937& rng) {
+    auto pick = [&](std::initializer_list<int> values) {
+        return *(values.begin() + rng() % values.size());
+    };
+    auto big = [&] {
+        return pick({0, 1, 15, 1999, 2000, 2001, 2002, 14999, 15000, 15008, 16000, 32767, 1000000,
+                     15000000, 2000000000}) *
+               (rng() % 4 == 0 ? -1 : 1);
+    };
+    std::string s = "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}{\\colortbl;\\red255\\green0\\blue0;}";
+    const int pieces = 3 + int(rng() % 12);
+    for (int k = 0; k < pieces; ++k) {
+        switch (rng() % 9) {
+        case 0:
+            s += "\\fs" + std::to_string(big()) + " x";
+            break;
+        case 1:
+            s += "\\expndtw" + std::to_string(big()) + " y";
+            break;
+        case 2:
+            s += std::string(pick({0, 1})   ? "\\li"
+                             : pick({0, 1}) ? "\\fi"
+                                            : "\\sb") +
+                 std::to_string(big()) + " z";
+            break;
+        case 3:
+            s += "\\sl" + std::to_string(big()) + "\\slmult" + std::to_string(rng() % 2) + " l";
+            break;
+        case 4:
+            s += "\\brdrb\\brdrs\\brdrw" + std::to_string(big()) + "\\brsp" +
+                 std::to_string(big()) + " b";
+            break;
+        case 5:
+            s += "\\par\\pard ";
+            break;
+        case 6:
+            s += "{\\b\\cf1 w}";
+            break;
+        case 7:
+            s += "\\par\\trowd\\clmgf\\cellx1000\\clmrg\\cellx2000\\cellx3000"
+                 "\\pard\\intbl a\\cell\\cell c\\cell\\row\\pard ";
+            break;
+        default:
+            s += "\\par\\trowd\\cellx3000\\pard\\intbl\\itap1 t\\par"
+                 "\\pard\\intbl\\itap2 n\\nestcell{\\*\\nesttableprops\\trowd\\cellx1000\\nestrow}"
+                 "{\\nonesttables\\par}" +
+                 std::string(rng() % 2 ? "\\pard\\intbl\\itap1\\par" : "") +
+                 "\\pard\\intbl\\itap1\\cell\\row\\pard ";
+        }
+    }
+    return s + "}";
+}
+
+// Whatever loads from RTF saves to RVF that loads, and saves again to the same bytes.
+TEST(TableRtfNested, RtfThatLoadsSavesToRvfThatLoadsAndSavesTheSame) {
+    std::mt19937 rng(97531);
+    int loaded = 0;
+    for (int round = 0; round < 300; ++round) {
+        const std::string rtf = RandomRtf(rng);
+        Doc d;
+        TRVRTFReaderProperties props;
+        TMemoryStream in;
+        in.WriteString(rtf);
+        in.SetPosition(0);
+        int index = 0;
+        if (props.ImportRtfStream(&d.Data, in, index) != 0) continue;
+        ++loaded;
+        const bool binary = round % 2 == 1;
+        TRVFOptions options = d.Data.GetRVFOptions();
+        if (binary) options.Include(TRVFOption::rvfoSaveBinary);
+        d.Data.SetRVFOptions(options);
+        TMemoryStream first;
+        d.Data.SaveToRvfStream(first, false);
+        Doc e;
+        e.Data.SetRVFOptions(options);
+        first.SetPosition(0);
+        ASSERT_TRUE(e.Data.LoadFromRvfStream(first)) << rtf;
+        TMemoryStream second;
+        e.Data.SaveToRvfStream(second, false);
+        ASSERT_EQ(second.DataString(), first.DataString()) << rtf;
+    }
+    EXPECT_GT(loaded, 250);
 }
 
 } // namespace

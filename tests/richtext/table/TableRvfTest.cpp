@@ -175,10 +175,12 @@ TEST(TableRvf, RandomTablesWithSpansRoundTrip) {
         t->SetColor(TColor(rng() % 0xFFFFFF));
         const std::string before = Describe(t);
         const bool binary = round % 2 == 0;
+        const std::string saved = d.Save(binary);
         Doc e;
-        ASSERT_TRUE(e.Load(d.Save(binary))) << round;
+        ASSERT_TRUE(e.Load(saved)) << round;
         ASSERT_TRUE(e.Table(0)) << round;
         EXPECT_EQ(Describe(e.Table(0)), before) << round;
+        EXPECT_EQ(e.Save(binary), saved) << round;
     }
 }
 
@@ -399,6 +401,80 @@ TEST(TableRvf, CellPicturesRoundTripAndOnlyRegisteredClassesLoad) {
     std::string cut = saved;
     cut[at + bmp.ClassName().size()] = char(0x7f);
     EXPECT_FALSE(e.Load(cut));
+}
+
+// The contents of a cell holding Text, as the nested RVF a cell stores.
+std::string CellContents(const std::string& text) {
+    Doc d;
+    TRVTableCellData* cell = d.AddTable(1, 1)->GetCell(0, 0);
+    SetText(cell, text);
+    TMemoryStream ms;
+    cell->SaveToRvfStream(ms, false);
+    return std::string(reinterpret_cast<const char*>(ms.Memory()), size_t(ms.Size()));
+}
+
+// A 1 x 1 table whose cell carries the properties Write puts after the carrier's header.
+std::string OneCellDoc(const std::function<void(TWriter&)>& props) {
+    return DocWithBody(TableBody([&](TWriter& w) {
+        w.WriteListBegin();
+        w.WriteInteger(1);
+        w.WriteInteger(1);
+        w.WriteListBegin();
+        w.WriteInteger(1);
+        w.WriteInteger(1);
+        w.WriteStr("TD");
+        w.WriteStr("");
+        props(w);
+        w.WriteListEnd();
+        w.WriteListEnd();
+        w.WriteListEnd();
+        w.WriteListEnd();
+    }));
+}
+
+TEST(TableRvf, CellContentsLoadUnderDataAndUnderTheEarlierName) {
+    for (const char* name : {"C.Data", "RVF"}) {
+        Doc e;
+        ASSERT_TRUE(e.Load(OneCellDoc([&](TWriter& w) {
+            w.WritePropName("C.Color");
+            w.WriteInteger(clRed);
+            w.WritePropName(name);
+            w.WriteBinary(CellContents("question"));
+        }))) << name;
+        EXPECT_EQ(CellText(e.Table(0)->GetCell(0, 0)), "question|") << name;
+        EXPECT_EQ(e.Table(0)->GetCell(0, 0)->Color, clRed) << name;
+    }
+    // What this build writes is the first form only.
+    Doc d;
+    SetText(d.AddTable(1, 1)->GetCell(0, 0), "x");
+    const std::string saved = d.Save(true);
+    EXPECT_NE(saved.find(std::string("\x06") + "C.Data"), std::string::npos);
+    EXPECT_EQ(saved.find(std::string("\x03") + "RVF"), std::string::npos);
+}
+
+TEST(TableRvf, UnknownCellPropertyFailsTheLoad) {
+    const std::function<void(TWriter&)> cases[] = {
+        [](TWriter& w) {
+            w.WritePropName("C.Contents");
+            w.WriteBinary(CellContents("lost"));
+        },
+        [](TWriter& w) {
+            w.WritePropName("Body");
+            w.WriteBinary(CellContents("lost"));
+        },
+    };
+    for (const auto& props : cases) {
+        Doc e;
+        e.Data.AddTextParagraph("keep", 0, 0, TRVTag());
+        TMemoryStream ms;
+        ms.WriteString(OneCellDoc(props));
+        ms.SetPosition(0);
+        int index = 1, first = -1, last = -1;
+        bool full = false;
+        EXPECT_FALSE(e.Data.RvfReadLoop(ms, index, first, last, full));
+        ASSERT_EQ(e.Data.ItemCount(), 1);
+        EXPECT_EQ(e.Data.GetItemText(0), "keep");
+    }
 }
 
 TEST(TableRvf, BodyThatIsNotHexFails) {

@@ -62,9 +62,9 @@ TEST_F(TableUndo, MergesSplitsAndRowAndColumnEditsRoundTrip) {
     ExpectUndoRedo([&] { Table->DeleteColumns(1, 1, true); });
     ExpectUndoRedo([&] { Table->MergeCells(1, 0, 1, 2, false); });
     // Inserting rows inside the vertical span makes the cell taller.
-    ExpectUndoRedo([&] { Table->InsertTableRows(2, 2, 0); });
+    ExpectUndoRedo([&] { Table->InsertTableRows(2, 2, false, 0); });
     EXPECT_EQ(Cell(1, 0)->RowSpan, 4);
-    ExpectUndoRedo([&] { Table->InsertColumns(1, 2, 1); });
+    ExpectUndoRedo([&] { Table->InsertColumns(1, 2, false, 1); });
     // Deleting rows through the tall cell keeps its part below the deleted rows.
     ExpectUndoRedo([&] { Table->DeleteRows(0, 2); });
     ExpectUndoRedo([&] { Table->DeleteRows(1, 1); });
@@ -174,7 +174,7 @@ TEST_F(TableUndo, ATableOutsideAnEditorRecordsNothing) {
     view->AppendItem(std::string(), std::move(owned));
     table->MergeCells(0, 0, 2, 1, true);
     table->SetBorderWidth(2);
-    table->InsertTableRows(1, 1, 0);
+    table->InsertTableRows(1, 1, false, 0);
     EXPECT_EQ(table->GetCell(0, 0)->ColSpan, 2);
     EXPECT_EQ(table->BorderWidth(), 2);
     EXPECT_EQ(table->RowCount(), 3);
@@ -216,10 +216,10 @@ TEST_F(TableUndo, RandomEditScriptsUndoAndRedoToTheSameBytes) {
                                   pick(0, 1) == 1);
                 break;
             case 1:
-                Table->InsertTableRows(pick(0, rows), pick(1, 2), pick(-1, rows - 1));
+                Table->InsertTableRows(pick(0, rows), pick(1, 2), false, pick(-1, rows - 1));
                 break;
             case 2:
-                Table->InsertColumns(pick(0, cols), pick(1, 2), pick(-1, cols - 1));
+                Table->InsertColumns(pick(0, cols), pick(1, 2), false, pick(-1, cols - 1));
                 break;
             case 3:
                 if (rows > 1) Table->DeleteRows(pick(1, rows - 1), pick(1, 2));
