@@ -858,13 +858,22 @@ void TBaseVirtualTree::WndProc(TMessage& message) {
         StopTimer(StructureChangeTimer);
         break;
     case WM_SIZE:
+        // Wrapped or clipped content may need less room now.
+        FRangeXStale = true;
         TCustomControl::WndProc(message);
-        // The auto-size column follows the client width (not while the tree is busy).
-        if (FHeader && FHeader->Options().Contains(hoAutoResize) &&
-            !FStates.Contains(TVirtualTreeState::tsToggling) &&
-            !FStates.Contains(TVirtualTreeState::tsPainting)) {
-            FHeader->AdjustAutoSize(NoColumn, true);
-            FHeader->Invalidate();
+        if (HandleAllocated() && ClientHeight() > 0 && !FStates.Contains(S::tsToggling) &&
+            !FStates.Contains(S::tsPainting) && !FStates.Contains(S::tsSizing)) {
+            DoStateChange({S::tsSizing});
+            auto leave = Finally([this] { DoStateChange({}, {S::tsSizing}); });
+            // The auto-size column follows the client width.
+            if (FHeader && FHeader->Options().Contains(hoAutoResize)) {
+                FHeader->AdjustAutoSize(NoColumn, true);
+                FHeader->Invalidate();
+            }
+            UpdateScrollBars(true);
+            if (FStates.Contains(S::tsEditing) && FHeader &&
+                FHeader->Columns()->GetVisibleColumns().empty())
+                UpdateEditBounds();
         }
         return;
     default:

@@ -928,8 +928,11 @@ public:
     TRect DisplayRect(PVirtualNode node, TColumnIndex column, bool textOnly,
                       bool unclipped = false);
     void InvalidateColumn(TColumnIndex column);
-    // The widest node extent seen so far (painting and the header widen it).
+    // The widest node extent (painting widens it; resizing, shrinking columns, deleting and
+    // collapsing have it measured anew from the rows in the window), at least the columns' width.
     int RangeX() const;
+    // Where a node's label starts in its cell: indentation (main column), margin and images.
+    int NodeContentLeft(PVirtualNode node, TColumnIndex column);
     int RangeY();
     TVTDropMode DropMode() const { return FDropMode; }
     void SetDropTarget(PVirtualNode node, TVTDropMode mode);
@@ -981,6 +984,8 @@ public:
     static constexpr uint32_t DefaultScrollUpdateFlags = 0x0F;
     virtual bool DoSetOffsetXY(TPoint value, uint32_t options, const TRect* clipRect = nullptr);
     virtual void UpdateScrollBars(bool doRepaint);
+    // The next scroll-bar update measures the horizontal range anew (content may have narrowed).
+    void InvalidateRangeX() { FRangeXStale = true; }
     void UpdateHorizontalScrollBar(bool doRepaint);
     void UpdateVerticalScrollBar(bool doRepaint);
     // Fires first in UpdateScrollBars.
@@ -1169,7 +1174,9 @@ private:
     std::unique_ptr<TVTHeader> FHeader;
     TVTDropMode FDropMode = TVTDropMode::dmNowhere;
     TRect FSelectRect;
+    void MeasureRangeX();
     int FRangeX = 0;
+    bool FRangeXStale = false;
     int FLastPaintedRows = 0;
     std::unique_ptr<TVTDragImage> FDragImage;
     std::unique_ptr<TCustomVirtualTreeOptions> FOptions;

@@ -669,6 +669,7 @@ void TBaseVirtualTree::RemoveChildren(PVirtualNode node, bool resetHasChildren) 
     if (node != FRoot.get()) node->States.Exclude(nsExpanded);
     node->ChildCount = 0;
     node->States.Exclude(nsAllChildrenHidden);
+    FRangeXStale = true;
     if (node == FRoot.get() || Has(node, nsDeleting)) {
         node->TotalHeight = node->NodeHeight;
         node->TotalCount = 1;
@@ -711,6 +712,7 @@ void TBaseVirtualTree::RemoveNode(PVirtualNode node, bool reindex) {
     DoFreeNode(node);
     if (!parentClearing) {
         DetermineHiddenChildrenFlag(parent);
+        FRangeXStale = true;
         if (!IsUpdating()) {
             InvalidatePositionCache();
             UpdateScrollBars(true);
@@ -748,6 +750,8 @@ void TBaseVirtualTree::ClearNodes() {
     FVisibleCount = 0;
     FOffsetX = 0;
     FOffsetY = 0;
+    FRangeX = 0;
+    FRangeXStale = true;
 }
 
 // ---- Update lock
@@ -838,6 +842,7 @@ void TBaseVirtualTree::ToggleNodeImpl(PVirtualNode node, int fullyVisibleHint,
         if (fullyVisible) FVisibleCount -= CountVisibleChildren(node);
         node->States.Exclude(nsExpanded);
         if (!walkSumsHeights) AdjustTotalHeight(node, node->NodeHeight, false);
+        FRangeXStale = true;
         DoCollapsed(node);
         if (FOptions->AutoOptions().Contains(toAutoFreeOnCollapse)) RemoveChildren(node, false);
     } else {
