@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <map>
+#include <utility>
 
 #include "components/tree/CheckImages.h"
 #include "components/tree/WorkerThread.h"
@@ -772,11 +773,14 @@ void TBaseVirtualTree::WndProc(TMessage& message) {
                 if (FDragImage) FDragImage->ShowDragImage();
             }
             return;
-        case EditTimer:
+        case EditTimer: {
             StopTimer(EditTimer);
             DoStateChange({}, {S::tsEditPending});
-            if (FFocusedNode) DoEdit();
+            // The click asked to edit one node; once the focus has moved on it edits nothing.
+            PVirtualNode node = std::exchange(FEditTimerNode, nullptr);
+            if (node && node == FFocusedNode) DoEdit();
             return;
+        }
         case ScrollTimer:
             if (FStates.Contains(S::tsScrollPending)) {
                 DoStateChange({S::tsScrolling}, {S::tsScrollPending, S::tsHint});

@@ -802,6 +802,8 @@ public:
     virtual std::string DoGetNodeHint(PVirtualNode node, TColumnIndex column);
     virtual std::string DoGetNodeTooltip(PVirtualNode node, TColumnIndex column);
     virtual int DoGetNodeWidth(PVirtualNode node, TColumnIndex column);
+    // Width of a label of the given node width: a text margin on either side added.
+    virtual int LabelWidth(int nodeWidth) const { return nodeWidth + 2 * FTextMargin; }
     virtual void DoHotChange(PVirtualNode old, PVirtualNode newNode);
     virtual int DoIncrementalSearch(PVirtualNode node, const std::u16string& text);
     virtual void DoInitChildren(PVirtualNode node, Cardinal& childCount);
@@ -877,6 +879,8 @@ public:
     void UpdateEditBounds();
     IVTEditLink* EditLink() const { return FEditLink.get(); }
     TColumnIndex EditColumn() const { return FEditColumn; }
+    // The node a pending edit timer was started for; it edits only that node.
+    PVirtualNode FEditTimerNode = nullptr;
     TVTCreateEditorEvent OnCreateEditor;
     TVTEditChangeEvent OnEdited;
     TVTEditCancelEvent OnEditCancelled;

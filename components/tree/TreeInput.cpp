@@ -682,11 +682,8 @@ TBaseVirtualTree::THitInfo TBaseVirtualTree::HitTestAt(int x, int y, bool relati
             return hit;
         }
     }
-    const int width = DoGetNodeWidth(node, MainColumn());
-    if (x < pos + width + FTextMargin * 2 || width <= 0)
-        hit.HitPositions |= x < pos + width + FTextMargin * 2 ? hiOnItemLabel : hiOnItemRight;
-    else
-        hit.HitPositions |= hiOnItemRight;
+    const int label = LabelWidth(DoGetNodeWidth(node, MainColumn()));
+    hit.HitPositions |= x < pos + label ? hiOnItemLabel : hiOnItemRight;
     return hit;
 }
 
@@ -869,6 +866,7 @@ void TBaseVirtualTree::HandleMouseUp(TMouseButton button, TShiftState, int, int,
             (hit.HitPositions & hiOnItemLabel) && DoCanEdit(FFocusedNode, FFocusedColumn) &&
             HandleAllocated()) {
             FEditColumn = FFocusedColumn;
+            FEditTimerNode = FFocusedNode;
             SetTimer(Handle(), EditTimer, FEditDelay);
         } else {
             DoStateChange({}, {S::tsEditPending});

@@ -617,8 +617,7 @@ void TBaseVirtualTree::RenderToCanvas(TCanvas* target, TRect window, TPoint targ
                     // cell with full-row selection).
                     TRect labelRect(
                         info.ContentRect.Left, 0,
-                        std::min(info.ContentRect.Left + info.NodeWidth + 2 * FTextMargin,
-                                 info.CellRect.Right),
+                        std::min(info.ContentRect.Left + LabelWidth(info.NodeWidth), info.CellRect.Right),
                         height - ((paintOptions & poGridLines) && horzGrid ? 1 : 0));
                     if (selection.Contains(toFullRowSelect))
                         labelRect =

@@ -96,6 +96,8 @@ public:
 
     // ---- Overrides -----------------------------------------------------------------------------
     int DoGetNodeWidth(PVirtualNode node, TColumnIndex column) override;
+    // The text width query holds the margins already.
+    int LabelWidth(int nodeWidth) const override { return nodeWidth; }
     void DoPaintNode(TVTPaintInfo& paintInfo) override;
     std::string DoGetNodeHint(PVirtualNode node, TColumnIndex column) override;
     std::string DoGetNodeTooltip(PVirtualNode node, TColumnIndex column) override;

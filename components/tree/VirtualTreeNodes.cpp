@@ -607,6 +607,7 @@ void TBaseVirtualTree::ForgetNode(PVirtualNode node) {
     if (node == FDropTargetNode) FDropTargetNode = nullptr;
     if (node == FLastChangedNode) FLastChangedNode = nullptr;
     if (node == FLastStructureChangeNode) FLastStructureChangeNode = nullptr;
+    if (node == FEditTimerNode) FEditTimerNode = nullptr;
 }
 
 void TBaseVirtualTree::InternalRemoveFromSelection(PVirtualNode node) {
