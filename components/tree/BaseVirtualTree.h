@@ -95,6 +95,7 @@ using TVirtualTreeStates = TSet<TVirtualTreeState>;
 
 class TBaseVirtualTree;
 class TTreeReadView;
+class TTreeWriteBuffer;
 class TVTHeader;
 class TVTDragManager;
 class IDataObject;
@@ -1117,6 +1118,11 @@ private:
     std::vector<PVirtualNode>* FLoadSelection = nullptr;
     // FReadView when Stream is that one, else null.
     TTreeReadView* ReadingInPlace(TStream& stream) const;
+    // Collects what SaveToStream writes, so that chunk sizes are filled in place rather than
+    // by seeking the target stream; the target gets the bytes in one write.
+    TTreeWriteBuffer* FWriteBuffer = nullptr;
+    // FWriteBuffer when Stream is that one, else null.
+    TTreeWriteBuffer* WritingInPlace(TStream& stream) const;
 
     TNodePool FNodePool; // before everything that may hold nodes, so it goes last
     // The link of the edit under way, and the one of the last edit: an editor ends from inside
