@@ -745,6 +745,37 @@ void TBaseVirtualTree::WndProc(TMessage& message) {
     case WM_ERASEBKGND:
         message.Result = 1;
         return;
+    case WM_PRINT:
+    case WM_PRINTCLIENT:
+        PrintTo(reinterpret_cast<HDC>(message.WParam));
+        return;
+    case WM_ENABLE:
+        TCustomControl::WndProc(message);
+        if (HandleAllocated())
+            RedrawWindow(Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME | RDW_NOERASE);
+        return;
+    case WM_CONTEXTMENU:
+        DoStateChange({}, {S::tsRightButtonDown});
+        break;
+    case CM_COLORCHANGED:
+    case CM_FONTCHANGED:
+        TCustomControl::WndProc(message);
+        // The button pictures carry the tree's colour and the font's.
+        if (!Loading()) PrepareBitmaps(true, false);
+        RequestRepaint();
+        return;
+    case CM_CTL3DCHANGED:
+        // Only a single border looks different with and without the 3-D look.
+        if (FBorderStyle == bsSingle && HandleAllocated()) RecreateWnd();
+        return;
+    case CM_SYSCOLORCHANGE: {
+        TCustomControl::WndProc(message);
+        ReloadCheckImages();
+        TMessage system{WM_SYSCOLORCHANGE, 0, 0, 0};
+        DefaultHandler(system);
+        RequestRepaint();
+        return;
+    }
     case WM_HSCROLL:
     case WM_VSCROLL:
         HandleScrollMessage(message, message.Msg == WM_VSCROLL);
@@ -844,10 +875,20 @@ void TBaseVirtualTree::WndProc(TMessage& message) {
     case CM_HINTSHOW:
         HandleHintShow(message);
         return;
-    case CM_HINTSHOWPAUSE:
-        if (FHintMode == TVTHintMode::hmTooltip && message.LParam)
-            *reinterpret_cast<int*>(message.LParam) = 0;
+    case CM_HINTSHOWPAUSE: {
+        // Tooltips, and the hints of the header's columns, come at once.
+        bool atOnce = FHintMode == TVTHintMode::hmTooltip;
+        if (!atOnce && FHeader && FHeader->IsVisible() &&
+            FHeader->Options().Contains(hoShowHint) && HandleAllocated()) {
+            TPoint screen;
+            GetCursorPos(&screen);
+            TPoint p = ScreenToClient(screen);
+            p.Y += FHeader->Height();
+            atOnce = p.Y >= 0 && p.Y < FHeader->Height() && FHeader->InHeader(p);
+        }
+        if (atOnce && message.LParam) *reinterpret_cast<int*>(message.LParam) = 0;
         return;
+    }
     case WM_COPY:
         CopyToClipboard();
         return;

@@ -1078,6 +1078,10 @@ private:
     std::vector<PVirtualNode> InsertNodes(TStream& stream, PVirtualNode target,
                                           TVTNodeAttachMode mode);
     bool HandleHeaderMessage(TMessage& message);
+    // The header's picture at (Left, Top) of a device context.
+    void PaintHeaderTo(HDC dc, int left, int top);
+    // WM_PRINT and WM_PRINTCLIENT: the header, and below it the client area as it is scrolled.
+    void PrintTo(HDC dc);
     void HandleHintShow(TMessage& message);
     TVTHintData FHintData;
     void HandleKeyUp(Word key);

@@ -778,7 +778,16 @@ void TVTHeader::MouseMove(TPoint p, TShiftState shift) {
     if (hot != FColumns->HoverIndex) {
         FColumns->HoverIndex = hot;
         if (FOptions.Contains(hoHotTrack)) Invalidate();
+        // The tree's timer notices when the mouse leaves the header.
+        if (FOwner->HandleAllocated())
+            SetTimer(FOwner->Handle(), TBaseVirtualTree::HeaderTimer, HeaderHotTimerDelay);
     }
+}
+
+void TVTHeader::MouseLeft() {
+    if (FColumns->HoverIndex == NoColumn) return;
+    FColumns->HoverIndex = NoColumn;
+    if (FOptions.Contains(hoHotTrack)) Invalidate();
 }
 
 void TVTHeader::MouseUp(TPoint p, TShiftState shift) {

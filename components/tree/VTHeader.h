@@ -231,6 +231,8 @@ public:
     bool IsVisible() const { return FOptions.Contains(hoVisible); }
     bool UseColumns() const { return FColumns->Count() > 0; }
     // Whether P (in header coordinates, 0..Height) lies in the header.
+    // The mouse has left the header: no column is hot.
+    void MouseLeft();
     bool InHeader(TPoint p) const;
     void Invalidate(TColumnIndex column = NoColumn);
     void RestoreColumns();
@@ -288,5 +290,7 @@ private:
 constexpr int HeaderSplitZone = 3;
 // Pixels the mouse moves with the button down before a column drag starts.
 constexpr int HeaderDragThreshold = 4;
+// How often the tree looks whether the mouse has left the header with a hot column.
+constexpr int HeaderHotTimerDelay = 50;
 
 } // namespace epc
