@@ -878,8 +878,8 @@ void TBaseVirtualTree::WndProc(TMessage& message) {
     case CM_HINTSHOWPAUSE: {
         // Tooltips, and the hints of the header's columns, come at once.
         bool atOnce = FHintMode == TVTHintMode::hmTooltip;
-        if (!atOnce && FHeader && FHeader->IsVisible() &&
-            FHeader->Options().Contains(hoShowHint) && HandleAllocated()) {
+        if (!atOnce && FHeader && FHeader->IsVisible() && FHeader->Options().Contains(hoShowHint) &&
+            HandleAllocated()) {
             TPoint screen;
             GetCursorPos(&screen);
             TPoint p = ScreenToClient(screen);

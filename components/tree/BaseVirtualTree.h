@@ -1188,6 +1188,9 @@ private:
     std::unique_ptr<TVTHeader> FHeader;
     TVTDropMode FDropMode = TVTDropMode::dmNowhere;
     TRect FSelectRect;
+    // The rows below an expanded or collapsed node slide by Distance pixels.
+    void AnimateToggle(PVirtualNode node, int distance, bool expanding);
+    static constexpr int AnimationSteps = 16;
     void MeasureRangeX();
     int FRangeX = 0;
     bool FRangeXStale = false;
@@ -1239,6 +1242,14 @@ private:
     mutable PVirtualNode FVisibleWalkNode = nullptr;
     mutable uint64_t FVisibleWalkVersion = 0;
 };
+
+// One step of an animation, told how many steps are left (0 for the closing call); false stops
+// the animation.
+using TAnimationStep = std::function<bool(Cardinal stepsLeft)>;
+// Runs up to Steps steps within Duration milliseconds: each step gets an equal share of the time
+// left and waits on the clock until its share has passed; a step that overruns takes the time
+// of the steps it ran into. Ends with a call for step 0.
+void RunAnimation(Cardinal steps, Cardinal duration, const TAnimationStep& step);
 
 // A record size rounded to pointer alignment.
 constexpr size_t AlignToPointer(size_t n) {

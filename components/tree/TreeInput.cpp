@@ -434,8 +434,8 @@ void TBaseVirtualTree::KeyDown(Word& key, TShiftState shift) {
         if (columnFocus && misc.Contains(toGridExtensions) && !sel.Contains(toFullRowSelect)) {
             for (TColumnIndex c = home ? columns->GetFirstVisibleColumn()
                                        : columns->GetLastVisibleColumn();
-                 columns->IsValidColumn(c); c = home ? columns->GetNextVisibleColumn(c)
-                                                     : columns->GetPreviousVisibleColumn(c))
+                 columns->IsValidColumn(c);
+                 c = home ? columns->GetNextVisibleColumn(c) : columns->GetPreviousVisibleColumn(c))
                 if (c == FFocusedColumn || focusColumn(FFocusedNode, c)) break;
         }
         break;

@@ -615,10 +615,10 @@ void TBaseVirtualTree::RenderToCanvas(TCanvas* target, TRect window, TPoint targ
                     }
                     // Selection background and focus rectangle around the label (or the whole
                     // cell with full-row selection).
-                    TRect labelRect(
-                        info.ContentRect.Left, 0,
-                        std::min(info.ContentRect.Left + LabelWidth(info.NodeWidth), info.CellRect.Right),
-                        height - ((paintOptions & poGridLines) && horzGrid ? 1 : 0));
+                    TRect labelRect(info.ContentRect.Left, 0,
+                                    std::min(info.ContentRect.Left + LabelWidth(info.NodeWidth),
+                                             info.CellRect.Right),
+                                    height - ((paintOptions & poGridLines) && horzGrid ? 1 : 0));
                     if (selection.Contains(toFullRowSelect))
                         labelRect =
                             TRect(info.CellRect.Left, 0, info.CellRect.Right, labelRect.Bottom);

@@ -246,8 +246,7 @@ public:
     }
     // A save that failed leaves what it wrote, as writing straight to the target would.
     ~TTreeWriteBuffer() override {
-        if (!FFinished && !FOwnStore)
-            FStore->TMemoryStream::SetSize(FBase + FLength);
+        if (!FFinished && !FOwnStore) FStore->TMemoryStream::SetSize(FBase + FLength);
     }
 
     int64_t Read(void* buffer, int64_t count) override {

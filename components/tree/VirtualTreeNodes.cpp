@@ -838,6 +838,16 @@ void TBaseVirtualTree::ToggleNodeImpl(PVirtualNode node, int fullyVisibleHint,
     ++FStructureVersion;
     const bool fullyVisible =
         fullyVisibleHint >= 0 ? fullyVisibleHint != 0 : IsNodeFullyVisible(node);
+    // Whole-tree expansion and collapse, and changes inside an update, are not animated.
+    const bool animate = fullyVisible && fullyVisibleHint < 0 && !walkSumsHeights &&
+                         FOptions->AnimationOptions().Contains(toAnimatedToggle) &&
+                         FAnimationDuration > 0 && HandleAllocated() && !IsUpdating();
+    const bool expanding = !Has(node, nsExpanded);
+    int shownBefore = 0;
+    if (animate && !expanding) {
+        FlushTotals();
+        shownBefore = int(node->TotalHeight) - int(node->NodeHeight);
+    }
     if (Has(node, nsExpanded)) {
         if (!DoCollapsing(node)) return;
         if (fullyVisible) FVisibleCount -= CountVisibleChildren(node);
@@ -871,6 +881,11 @@ void TBaseVirtualTree::ToggleNodeImpl(PVirtualNode node, int fullyVisibleHint,
                 DoSetOffsetXY(TPoint(FOffsetX, FOffsetY - std::min(top, bottom - ClientHeight())),
                               DefaultScrollUpdateFlags);
         }
+    }
+    if (animate && Has(node, nsExpanded) == expanding) {
+        FlushTotals();
+        const int shown = expanding ? int(node->TotalHeight) - int(node->NodeHeight) : shownBefore;
+        AnimateToggle(node, shown, expanding);
     }
     if (!IsUpdating()) {
         InvalidatePositionCache();

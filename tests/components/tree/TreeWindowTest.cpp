@@ -237,3 +237,42 @@ TEST_F(ColumnsFixture, ColourFontAndLookChanges) {
     tree->SetCtl3D(true);
     EXPECT_NE(tree->Handle(), before);
 }
+
+TEST_F(WindowFixture, AnimatedToggleSlidesTheRowsOverTheDuration) {
+    tree->SetBorderStyle(bsNone);
+    tree->SetBounds(0, 0, 300, 200);
+    tree->SetColor(clWhite);
+    tree->SetRootNodeCount(4);
+    PVirtualNode first = tree->GetFirst();
+    for (int i = 0; i < 3; ++i)
+        tree->AddChild(first);
+    epc::testing::ShowForm(form);
+    tree->SetFocus();
+    tree->SetFocusedNode(first);
+    epc::testing::Pump();
+    auto keyTakes = [&](Word key) {
+        const DWORD start = GetTickCount();
+        epc::testing::PressKey(key);
+        return GetTickCount() - start;
+    };
+    // Without the option the toggle takes no time.
+    EXPECT_EQ(keyTakes(VK_ADD), 0u);
+    EXPECT_EQ(keyTakes(VK_SUBTRACT), 0u);
+    tree->TreeOptions()->SetAnimationOptions({toAnimatedToggle});
+    tree->SetAnimationDuration(120);
+    const DWORD expanding = keyTakes(VK_ADD);
+    EXPECT_GE(expanding, 110u);
+    EXPECT_LE(expanding, 120u);
+    EXPECT_TRUE(tree->Expanded(first));
+    // The rows end where a full repaint puts them.
+    epc::testing::Pump();
+    const TWindowPixels animated = epc::testing::ClientPixels(tree);
+    tree->Invalidate();
+    epc::testing::Pump();
+    EXPECT_EQ(epc::testing::ClientPixels(tree).Pixels, animated.Pixels);
+    const DWORD collapsing = keyTakes(VK_SUBTRACT);
+    EXPECT_GE(collapsing, 110u);
+    EXPECT_FALSE(tree->Expanded(first));
+    // Expanding everything at once is not animated.
+    EXPECT_EQ(keyTakes(VK_MULTIPLY), 0u);
+}
