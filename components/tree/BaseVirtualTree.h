@@ -240,6 +240,8 @@ using TVTCellPaintEvent = std::function<void(TBaseVirtualTree*, TCanvas* canvas,
 // Painting and measuring of nodes left to the tree's user (the draw tree, the word-wrapping
 // tree).
 using TVTDrawNodeEvent = std::function<void(TBaseVirtualTree*, const TVTPaintInfo& paintInfo)>;
+using TVTGetUserClipboardFormatsEvent =
+    std::function<void(TBaseVirtualTree*, std::vector<FORMATETC>& formats)>;
 using TVTGetNodeWidthEvent =
     std::function<void(TBaseVirtualTree*, TCanvas* hintCanvas, PVirtualNode node,
                        TColumnIndex column, int& nodeWidth)>;
@@ -595,6 +597,12 @@ public:
                             TVTNodeAttachMode mode, bool childrenOnly);
     virtual int32_t RenderOLEData(const FORMATETC& format, STGMEDIUM& medium, bool forClipboard);
     virtual void GetNativeClipboardFormats(std::vector<FORMATETC>& formats);
+    // OnGetUserClipboardFormats, which may add formats to those offered.
+    virtual void DoGetUserClipboardFormats(std::vector<FORMATETC>& formats);
+    TVTGetUserClipboardFormatsEvent OnGetUserClipboardFormats;
+    // Repaints TreeRect (client coordinates) at once; a shown drag image is taken out first
+    // and, with ReshowDragImage, put back, so that it leaves no traces.
+    void UpdateWindowAndDragImage(const TRect& treeRect, bool updateNCArea, bool reshowDragImage);
     // The selected nodes (or, with CutCopySet, those marked for cut or copy), top level only, in
     // tree order, each as a node chunk.
     void WriteSelectionToStream(TStream& stream, bool cutCopySet);

@@ -13,6 +13,7 @@
 #include "components/tree/TreeUnit.h"
 #include "components/tree/VTHintWindow.h"
 #include "platform/core/ScopeGuard.h"
+#include "platform/streaming/Filer.h"
 #include "platform/core/Strings.h"
 #include "platform/windows/Window.h"
 
@@ -95,6 +96,15 @@ TVirtualTreeColumns* TVirtualTreeColumn::Owner() const {
 void TVirtualTreeColumn::ChangedAndRepaint(bool repaintTree) {
     Changed(false);
     if (repaintTree && Owner()) Owner()->FHeader->Treeview()->HeaderChanged(false);
+}
+
+void TVirtualTreeColumn::DefineProperties(TFiler* filer) {
+    TCollectionItem::DefineProperties(filer);
+    // Read only: the texts are written by the header's own stream.
+    filer->DefineProperty("WideText", [this](TReader& r) { SetText(r.ReadWideString()); },
+                          nullptr, false);
+    filer->DefineProperty("WideHint", [this](TReader& r) { SetHint(r.ReadWideString()); },
+                          nullptr, false);
 }
 
 void TVirtualTreeColumn::SetText(const std::u16string& value) {

@@ -69,6 +69,8 @@ public:
 
     const std::u16string& Text() const { return FText; }
     void SetText(const std::u16string& value);
+    // Forms of older builds stored the text and hint as "WideText" and "WideHint".
+    void DefineProperties(TFiler* filer) override;
     const std::u16string& Hint() const { return FHint; }
     void SetHint(const std::u16string& value) { FHint = value; }
     int Width() const { return FWidth; }

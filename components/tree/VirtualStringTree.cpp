@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "components/tree/VTEditors.h"
+#include "platform/streaming/Filer.h"
 #include "platform/core/ScopeGuard.h"
 #include "platform/core/Strings.h"
 #include "platform/windows/Clipboard.h"
@@ -153,6 +154,16 @@ void TCustomVirtualStringTree::SetDefaultText(const std::u16string& value) {
     for (PVirtualNode run = GetFirstNoInit(); run; run = GetNextNoInit(run))
         CachedWidth(run) = 0;
     if (!Loading()) Invalidate();
+}
+
+void TCustomVirtualStringTree::DefineProperties(TFiler* filer) {
+    TBaseVirtualTree::DefineProperties(filer);
+    filer->DefineProperty(
+        "WideDefaultText", [this](TReader& r) { SetDefaultText(r.ReadWideString()); },
+        [this](TWriter& w) { w.WriteWideString(FDefaultText); }, FDefaultText != u"Node");
+    filer->DefineProperty(
+        "StringOptions", [this](TReader& r) { ReadOldStringOptions(r.ReadSetIdents()); }, nullptr,
+        false);
 }
 
 void TCustomVirtualStringTree::ReadOldStringOptions(const std::vector<std::string>& identifiers) {

@@ -75,6 +75,8 @@ public:
     TCustomStringTreeOptions* TreeOptions() const;
     // Reads the older form's string option names ("soSaveCaptions", "soShowStaticText").
     void ReadOldStringOptions(const std::vector<std::string>& identifiers);
+    // "WideDefaultText" in forms, and the older forms' "StringOptions".
+    void DefineProperties(TFiler* filer) override;
 
     // A node's text in a column (the normal text).
     std::u16string Text(PVirtualNode node, TColumnIndex column);

@@ -20,6 +20,7 @@
 #include "components/tree/VirtualStringTree.h"
 #include "platform/core/ScopeGuard.h"
 #include "platform/core/Strings.h"
+#include "platform/streaming/Filer.h"
 #include "platform/windows/Clipboard.h"
 #include "platform/windows/DataTransfer.h"
 #include "tests/platform/support/XPathQuery.h"
@@ -659,3 +660,54 @@ TEST(DrawTree, HintsArePaintedByTheEvent) {
 }
 
 } // namespace
+
+// ---- Stored properties of earlier forms ------------------------------------------------------
+
+TEST(StringTree, PropertiesOfEarlierFormsAreRead) {
+    // A property list as a form stores it: name, value, ..., end marker.
+    auto read = [](TPersistent* target, const std::function<void(TWriter&)>& write) {
+        TMemoryStream stream;
+        TWriter writer(stream);
+        write(writer);
+        writer.WriteListEnd();
+        stream.SetPosition(0);
+        TReader reader(stream);
+        reader.ReadProperties(target);
+    };
+    TTextsTree tree;
+    read(&tree, [](TWriter& w) {
+        w.WritePropName("WideDefaultText");
+        w.WriteWideString(u"\u00e9l\u00e9ment");
+        w.WritePropName("StringOptions");
+        w.WriteSet(0x3, {"soSaveCaptions", "soShowStaticText"});
+    });
+    EXPECT_EQ(tree.DefaultText(), u"\u00e9l\u00e9ment");
+    EXPECT_TRUE(tree.TreeOptions()->StringOptions().Contains(TVTStringOption::soShowStaticText));
+    // An 8-bit text is taken as well.
+    read(&tree, [](TWriter& w) {
+        w.WritePropName("WideDefaultText");
+        w.WriteString("plain");
+    });
+    EXPECT_EQ(tree.DefaultText(), u"plain");
+
+    TVirtualTreeColumn* column = tree.Header()->Columns()->Add();
+    read(column, [](TWriter& w) {
+        w.WritePropName("WideText");
+        w.WriteWideString(u"\u0422\u0435\u043a\u0441\u0442");
+        w.WritePropName("WideHint");
+        w.WriteString("hint");
+    });
+    EXPECT_EQ(column->Text(), u"\u0422\u0435\u043a\u0441\u0442");
+    EXPECT_EQ(column->Hint(), u"hint");
+
+    // The default text goes into forms only when it is not the standard one.
+    auto written = [](TPersistent* source) {
+        TMemoryStream stream;
+        TWriter writer(stream);
+        writer.WriteProperties(source);
+        return stream.DataString();
+    };
+    EXPECT_NE(written(&tree).find("WideDefaultText"), std::string::npos);
+    tree.SetDefaultText(u"Node");
+    EXPECT_EQ(written(&tree).find("WideDefaultText"), std::string::npos);
+}
