@@ -53,8 +53,7 @@ void TBaseVirtualTree::AnimateToggle(PVirtualNode node, int distance, bool expan
         const int delta = next - moved;
         moved = next;
         const RECT area{0, top, clientWidth, clientHeight};
-        ScrollWindowEx(Handle(), 0, expanding ? delta : -delta, &area, &area, nullptr, nullptr,
-                       0);
+        ScrollWindowEx(Handle(), 0, expanding ? delta : -delta, &area, &area, nullptr, nullptr, 0);
         const RECT strip = expanding ? RECT{0, top, clientWidth, top + delta}
                                      : RECT{0, clientHeight - delta, clientWidth, clientHeight};
         FillRect(dc, &strip, brush);

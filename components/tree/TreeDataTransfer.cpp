@@ -3,8 +3,8 @@
 // paste through the clipboard; moving and copying subtrees within and between trees.
 
 #include <algorithm>
-#include <utility>
 #include <cstring>
+#include <utility>
 
 #include "components/tree/BaseVirtualTree.h"
 #include "components/tree/VTDataTransfer.h"
@@ -402,7 +402,8 @@ void TBaseVirtualTree::UpdateWindowAndDragImage(const TRect& treeRect, bool upda
     if (shown) FDragImage->HideDragImage();
     const RECT r = treeRect;
     RedrawWindow(Handle(), &r, nullptr,
-                 RDW_INVALIDATE | RDW_UPDATENOW | RDW_NOERASE | (updateNCArea ? uint32_t(RDW_FRAME) : 0u));
+                 RDW_INVALIDATE | RDW_UPDATENOW | RDW_NOERASE |
+                     (updateNCArea ? uint32_t(RDW_FRAME) : 0u));
     if (shown && reshowDragImage) FDragImage->ShowDragImage();
 }
 

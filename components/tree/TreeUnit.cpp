@@ -94,11 +94,22 @@ void TClipboardFormatList::AddEntry(TClipboardFormatEntry entry) {
 }
 
 std::string TClipboardFormatList::StandardFormatName(uint32_t format) {
-    static const char* const names[] = {
-        "Plain text",      "Windows bitmap",  "Windows metafile", "Symbolic link",
-        "Data interchange format", "Tiff image", "OEM text",      "DIB image",
-        "Palette data",    "Pen data",        "Riff audio data",  "Wav audio data",
-        "Unicode text",    "Enhanced metafile image", "File name(s)", "Locale descriptor"};
+    static const char* const names[] = {"Plain text",
+                                        "Windows bitmap",
+                                        "Windows metafile",
+                                        "Symbolic link",
+                                        "Data interchange format",
+                                        "Tiff image",
+                                        "OEM text",
+                                        "DIB image",
+                                        "Palette data",
+                                        "Pen data",
+                                        "Riff audio data",
+                                        "Wav audio data",
+                                        "Unicode text",
+                                        "Enhanced metafile image",
+                                        "File name(s)",
+                                        "Locale descriptor"};
     if (format >= 1 && format <= 16) return names[format - 1];
     std::string name(2048, '\0');
     const int length = GetClipboardFormatNameA(format, name.data(), int(name.size()));

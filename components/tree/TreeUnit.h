@@ -90,7 +90,7 @@ public:
         Add<T>("Rich Text Format", unit.CF_VRTF, 85, className);
         Add<T>("CSV", unit.CF_CSV, 90, className);
         AddStandard<T>(13, 95, className); // CF_UNICODETEXT
-        AddStandard<T>(1, 100, className);  // CF_TEXT
+        AddStandard<T>(1, 100, className); // CF_TEXT
     }
     // Registers a standard clipboard format by its id, under its standard name.
     template <typename T>

@@ -13,8 +13,8 @@
 #include "components/tree/TreeUnit.h"
 #include "components/tree/VTHintWindow.h"
 #include "platform/core/ScopeGuard.h"
-#include "platform/streaming/Filer.h"
 #include "platform/core/Strings.h"
+#include "platform/streaming/Filer.h"
 #include "platform/windows/Window.h"
 
 namespace epc {
@@ -101,10 +101,10 @@ void TVirtualTreeColumn::ChangedAndRepaint(bool repaintTree) {
 void TVirtualTreeColumn::DefineProperties(TFiler* filer) {
     TCollectionItem::DefineProperties(filer);
     // Read only: the texts are written by the header's own stream.
-    filer->DefineProperty("WideText", [this](TReader& r) { SetText(r.ReadWideString()); },
-                          nullptr, false);
-    filer->DefineProperty("WideHint", [this](TReader& r) { SetHint(r.ReadWideString()); },
-                          nullptr, false);
+    filer->DefineProperty(
+        "WideText", [this](TReader& r) { SetText(r.ReadWideString()); }, nullptr, false);
+    filer->DefineProperty(
+        "WideHint", [this](TReader& r) { SetHint(r.ReadWideString()); }, nullptr, false);
 }
 
 void TVirtualTreeColumn::SetText(const std::u16string& value) {

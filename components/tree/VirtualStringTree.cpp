@@ -8,9 +8,9 @@
 #include <cstring>
 
 #include "components/tree/VTEditors.h"
-#include "platform/streaming/Filer.h"
 #include "platform/core/ScopeGuard.h"
 #include "platform/core/Strings.h"
+#include "platform/streaming/Filer.h"
 #include "platform/windows/Clipboard.h"
 #include "platform/windows/DataTransfer.h"
 

@@ -374,8 +374,8 @@ TEST_F(TransferFixture, UserFormatsAreOfferedAndRenderedByTheEvent) {
         f.cfFormat = CLIPFORMAT(custom);
         formats.push_back(f);
     };
-    a->OnRenderOLEData = [&](TBaseVirtualTree*, const FORMATETC& format, STGMEDIUM& medium,
-                             bool, int32_t& result) {
+    a->OnRenderOLEData = [&](TBaseVirtualTree*, const FORMATETC& format, STGMEDIUM& medium, bool,
+                             int32_t& result) {
         if (format.cfFormat != custom) return;
         medium.tymed = TYMED_HGLOBAL;
         medium.hGlobal = GlobalAlloc(GMEM_MOVEABLE, 3);
