@@ -100,7 +100,7 @@ void TBaseVirtualTree::DoHeaderMouseUp(TMouseButton button, TShiftState shift, i
 
 int TBaseVirtualTree::NodeContentLeft(PVirtualNode node, TColumnIndex column) {
     int left = FMargin;
-    if (column != MainColumn() && column != NoColumn) return left;
+    if (column != MainColumn() && column != NoColumn && FHeader->UseColumns()) return left;
     left += int(NodeLevel(node) + (FOptions->PaintOptions().Contains(toShowRoot) ? 1 : 0)) *
             int(FIndent);
     bool ghosted = false;
@@ -180,22 +180,7 @@ TRect TBaseVirtualTree::DisplayRect(PVirtualNode node, TColumnIndex column, bool
         alignment = FHeader->Columns()->Items(column)->Alignment();
         rtl = FHeader->Columns()->Items(column)->BiDiMode() != bdLeftToRight;
     }
-    int indent = 0;
-    if (main) {
-        indent = int(NodeLevel(node)) * int(FIndent);
-        if (FOptions->PaintOptions().Contains(toShowRoot)) indent += int(FIndent);
-    }
-    indent += FMargin;
-    if (main) {
-        bool ghosted = false;
-        if (FOptions->MiscOptions().Contains(toCheckSupport) && node->CheckType != ctNone &&
-            FCheckImages)
-            indent += FCheckImages->Width() + 2;
-        if (GetImageIndex(node, TVTImageKind::ikState, column, ghosted) >= 0)
-            indent += FStateImages->Width() + 2;
-        if (GetImageIndex(node, TVTImageKind::ikNormal, column, ghosted) >= 0)
-            indent += FImages->Width() + 2;
-    }
+    const int indent = main ? NodeContentLeft(node, useColumns ? column : NoColumn) : FMargin;
     if (rtl)
         r.Right -= indent;
     else
