@@ -342,12 +342,12 @@ private:
 };
 
 void TBaseVirtualTree::SaveToStream(TStream& stream, PVirtualNode node) {
-    auto owned = std::make_unique<TTreeWriteBuffer>(stream);
-    TTreeWriteBuffer& buffer = *owned;
+    auto writer = std::make_unique<TTreeWriteBuffer>(stream);
+    TTreeWriteBuffer& buffer = *writer;
     // Room for every node's anchor and base chunk: the buffer rarely grows.
     const Cardinal nodes = node && node != FRoot.get() ? node->TotalCount : FRoot->TotalCount;
     buffer.Reserve(16 + int64_t(nodes) * (2 * ChunkHeaderSize + BaseChunkSize2));
-    TTreeWriteBuffer* const outer = std::exchange(FWriteBuffer, owned.get());
+    TTreeWriteBuffer* const outer = std::exchange(FWriteBuffer, writer.get());
     auto restore = Finally([&] { FWriteBuffer = outer; });
     uint8_t* header = buffer.Append(16);
     std::memcpy(header, Magic, 6);
