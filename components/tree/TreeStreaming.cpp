@@ -303,11 +303,15 @@ public:
         FLength = length;
         FPosition = length;
     }
-    void Reserve(int64_t capacity) {
+    // Room for Nodes nodes of anchor and base chunk; once the buffer overflows, the bytes per
+    // node written so far say how much the rest needs, so that it grows about once.
+    void Expect(Cardinal nodes) {
+        FExpectedNodes = nodes;
         const int64_t length = FLength;
-        Reach(capacity);
+        Reach(16 + int64_t(nodes) * (2 * ChunkHeaderSize + BaseChunkSize2));
         FLength = length;
     }
+    void NodeStarted() { ++FStartedNodes; }
     // Leaves the target holding the bytes, positioned after them.
     void Finish() {
         FFinished = true;
@@ -324,7 +328,10 @@ private:
     // Makes Length bytes writable; bytes beyond the old length are for the caller to fill.
     void Reach(int64_t length) {
         if (length > FCapacity) {
-            FCapacity = std::max<int64_t>({length, FCapacity * 2, 4096});
+            int64_t predicted = 0;
+            if (FStartedNodes > 0 && FExpectedNodes > FStartedNodes)
+                predicted = length / int64_t(FStartedNodes) * int64_t(FExpectedNodes) * 9 / 8;
+            FCapacity = std::max<int64_t>({length, FCapacity * 2, predicted, 4096});
             FStore->TMemoryStream::SetSize(FBase + FCapacity);
             FData = FStore->Memory() + FBase;
         }
@@ -339,14 +346,14 @@ private:
     int64_t FLength = 0;
     int64_t FPosition = 0;
     bool FFinished = false;
+    Cardinal FExpectedNodes = 0;
+    Cardinal FStartedNodes = 0;
 };
 
 void TBaseVirtualTree::SaveToStream(TStream& stream, PVirtualNode node) {
     auto writer = std::make_unique<TTreeWriteBuffer>(stream);
     TTreeWriteBuffer& buffer = *writer;
-    // Room for every node's anchor and base chunk: the buffer rarely grows.
-    const Cardinal nodes = node && node != FRoot.get() ? node->TotalCount : FRoot->TotalCount;
-    buffer.Reserve(16 + int64_t(nodes) * (2 * ChunkHeaderSize + BaseChunkSize2));
+    buffer.Expect(node && node != FRoot.get() ? node->TotalCount : FRoot->TotalCount - 1);
     TTreeWriteBuffer* const outer = std::exchange(FWriteBuffer, writer.get());
     auto restore = Finally([&] { FWriteBuffer = outer; });
     uint8_t* header = buffer.Append(16);
@@ -385,6 +392,7 @@ void TBaseVirtualTree::WriteNode(TStream& stream, PVirtualNode node) {
         if (Has(node, nsHasChildren) && node->ChildCount == 0) InitChildren(node);
     }
     if (TTreeWriteBuffer* buffer = WritingInPlace(stream)) {
+        buffer->NodeStarted();
         const int64_t start = buffer->End();
         PutU32(buffer->Append(ChunkHeaderSize), NodeChunk);
         WriteChunks(stream, node);
