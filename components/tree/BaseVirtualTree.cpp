@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <map>
+#include <utility>
 
 #include "components/tree/CheckImages.h"
 #include "components/tree/WorkerThread.h"
@@ -744,6 +745,37 @@ void TBaseVirtualTree::WndProc(TMessage& message) {
     case WM_ERASEBKGND:
         message.Result = 1;
         return;
+    case WM_PRINT:
+    case WM_PRINTCLIENT:
+        PrintTo(reinterpret_cast<HDC>(message.WParam));
+        return;
+    case WM_ENABLE:
+        TCustomControl::WndProc(message);
+        if (HandleAllocated())
+            RedrawWindow(Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME | RDW_NOERASE);
+        return;
+    case WM_CONTEXTMENU:
+        DoStateChange({}, {S::tsRightButtonDown});
+        break;
+    case CM_COLORCHANGED:
+    case CM_FONTCHANGED:
+        TCustomControl::WndProc(message);
+        // The button pictures carry the tree's colour and the font's.
+        if (!Loading()) PrepareBitmaps(true, false);
+        RequestRepaint();
+        return;
+    case CM_CTL3DCHANGED:
+        // Only a single border looks different with and without the 3-D look.
+        if (FBorderStyle == bsSingle && HandleAllocated()) RecreateWnd();
+        return;
+    case CM_SYSCOLORCHANGE: {
+        TCustomControl::WndProc(message);
+        ReloadCheckImages();
+        TMessage system{WM_SYSCOLORCHANGE, 0, 0, 0};
+        DefaultHandler(system);
+        RequestRepaint();
+        return;
+    }
     case WM_HSCROLL:
     case WM_VSCROLL:
         HandleScrollMessage(message, message.Msg == WM_VSCROLL);
@@ -772,11 +804,14 @@ void TBaseVirtualTree::WndProc(TMessage& message) {
                 if (FDragImage) FDragImage->ShowDragImage();
             }
             return;
-        case EditTimer:
+        case EditTimer: {
             StopTimer(EditTimer);
             DoStateChange({}, {S::tsEditPending});
-            if (FFocusedNode) DoEdit();
+            // The click asked to edit one node; once the focus has moved on it edits nothing.
+            PVirtualNode node = std::exchange(FEditTimerNode, nullptr);
+            if (node && node == FFocusedNode) DoEdit();
             return;
+        }
         case ScrollTimer:
             if (FStates.Contains(S::tsScrollPending)) {
                 DoStateChange({S::tsScrolling}, {S::tsScrollPending, S::tsHint});
@@ -840,10 +875,20 @@ void TBaseVirtualTree::WndProc(TMessage& message) {
     case CM_HINTSHOW:
         HandleHintShow(message);
         return;
-    case CM_HINTSHOWPAUSE:
-        if (FHintMode == TVTHintMode::hmTooltip && message.LParam)
-            *reinterpret_cast<int*>(message.LParam) = 0;
+    case CM_HINTSHOWPAUSE: {
+        // Tooltips, and the hints of the header's columns, come at once.
+        bool atOnce = FHintMode == TVTHintMode::hmTooltip;
+        if (!atOnce && FHeader && FHeader->IsVisible() && FHeader->Options().Contains(hoShowHint) &&
+            HandleAllocated()) {
+            TPoint screen;
+            GetCursorPos(&screen);
+            TPoint p = ScreenToClient(screen);
+            p.Y += FHeader->Height();
+            atOnce = p.Y >= 0 && p.Y < FHeader->Height() && FHeader->InHeader(p);
+        }
+        if (atOnce && message.LParam) *reinterpret_cast<int*>(message.LParam) = 0;
         return;
+    }
     case WM_COPY:
         CopyToClipboard();
         return;
@@ -858,13 +903,22 @@ void TBaseVirtualTree::WndProc(TMessage& message) {
         StopTimer(StructureChangeTimer);
         break;
     case WM_SIZE:
+        // Wrapped or clipped content may need less room now.
+        FRangeXStale = true;
         TCustomControl::WndProc(message);
-        // The auto-size column follows the client width (not while the tree is busy).
-        if (FHeader && FHeader->Options().Contains(hoAutoResize) &&
-            !FStates.Contains(TVirtualTreeState::tsToggling) &&
-            !FStates.Contains(TVirtualTreeState::tsPainting)) {
-            FHeader->AdjustAutoSize(NoColumn, true);
-            FHeader->Invalidate();
+        if (HandleAllocated() && ClientHeight() > 0 && !FStates.Contains(S::tsToggling) &&
+            !FStates.Contains(S::tsPainting) && !FStates.Contains(S::tsSizing)) {
+            DoStateChange({S::tsSizing});
+            auto leave = Finally([this] { DoStateChange({}, {S::tsSizing}); });
+            // The auto-size column follows the client width.
+            if (FHeader && FHeader->Options().Contains(hoAutoResize)) {
+                FHeader->AdjustAutoSize(NoColumn, true);
+                FHeader->Invalidate();
+            }
+            UpdateScrollBars(true);
+            if (FStates.Contains(S::tsEditing) && FHeader &&
+                FHeader->Columns()->GetVisibleColumns().empty())
+                UpdateEditBounds();
         }
         return;
     default:

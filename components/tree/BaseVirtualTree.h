@@ -95,6 +95,7 @@ using TVirtualTreeStates = TSet<TVirtualTreeState>;
 
 class TBaseVirtualTree;
 class TTreeReadView;
+class TTreeWriteBuffer;
 class TVTHeader;
 class TVTDragManager;
 class IDataObject;
@@ -239,6 +240,8 @@ using TVTCellPaintEvent = std::function<void(TBaseVirtualTree*, TCanvas* canvas,
 // Painting and measuring of nodes left to the tree's user (the draw tree, the word-wrapping
 // tree).
 using TVTDrawNodeEvent = std::function<void(TBaseVirtualTree*, const TVTPaintInfo& paintInfo)>;
+using TVTGetUserClipboardFormatsEvent =
+    std::function<void(TBaseVirtualTree*, std::vector<FORMATETC>& formats)>;
 using TVTGetNodeWidthEvent =
     std::function<void(TBaseVirtualTree*, TCanvas* hintCanvas, PVirtualNode node,
                        TColumnIndex column, int& nodeWidth)>;
@@ -594,6 +597,12 @@ public:
                             TVTNodeAttachMode mode, bool childrenOnly);
     virtual int32_t RenderOLEData(const FORMATETC& format, STGMEDIUM& medium, bool forClipboard);
     virtual void GetNativeClipboardFormats(std::vector<FORMATETC>& formats);
+    // OnGetUserClipboardFormats, which may add formats to those offered.
+    virtual void DoGetUserClipboardFormats(std::vector<FORMATETC>& formats);
+    TVTGetUserClipboardFormatsEvent OnGetUserClipboardFormats;
+    // Repaints TreeRect (client coordinates) at once; a shown drag image is taken out first
+    // and, with ReshowDragImage, put back, so that it leaves no traces.
+    void UpdateWindowAndDragImage(const TRect& treeRect, bool updateNCArea, bool reshowDragImage);
     // The selected nodes (or, with CutCopySet, those marked for cut or copy), top level only, in
     // tree order, each as a node chunk.
     void WriteSelectionToStream(TStream& stream, bool cutCopySet);
@@ -802,6 +811,8 @@ public:
     virtual std::string DoGetNodeHint(PVirtualNode node, TColumnIndex column);
     virtual std::string DoGetNodeTooltip(PVirtualNode node, TColumnIndex column);
     virtual int DoGetNodeWidth(PVirtualNode node, TColumnIndex column);
+    // Width of a label of the given node width: a text margin on either side added.
+    virtual int LabelWidth(int nodeWidth) const { return nodeWidth + 2 * FTextMargin; }
     virtual void DoHotChange(PVirtualNode old, PVirtualNode newNode);
     virtual int DoIncrementalSearch(PVirtualNode node, const std::u16string& text);
     virtual void DoInitChildren(PVirtualNode node, Cardinal& childCount);
@@ -877,6 +888,8 @@ public:
     void UpdateEditBounds();
     IVTEditLink* EditLink() const { return FEditLink.get(); }
     TColumnIndex EditColumn() const { return FEditColumn; }
+    // The node a pending edit timer was started for; it edits only that node.
+    PVirtualNode FEditTimerNode = nullptr;
     TVTCreateEditorEvent OnCreateEditor;
     TVTEditChangeEvent OnEdited;
     TVTEditCancelEvent OnEditCancelled;
@@ -928,8 +941,11 @@ public:
     TRect DisplayRect(PVirtualNode node, TColumnIndex column, bool textOnly,
                       bool unclipped = false);
     void InvalidateColumn(TColumnIndex column);
-    // The widest node extent seen so far (painting and the header widen it).
+    // The widest node extent (painting widens it; resizing, shrinking columns, deleting and
+    // collapsing have it measured anew from the rows in the window), at least the columns' width.
     int RangeX() const;
+    // Where a node's label starts in its cell: indentation (main column), margin and images.
+    int NodeContentLeft(PVirtualNode node, TColumnIndex column);
     int RangeY();
     TVTDropMode DropMode() const { return FDropMode; }
     void SetDropTarget(PVirtualNode node, TVTDropMode mode);
@@ -981,6 +997,8 @@ public:
     static constexpr uint32_t DefaultScrollUpdateFlags = 0x0F;
     virtual bool DoSetOffsetXY(TPoint value, uint32_t options, const TRect* clipRect = nullptr);
     virtual void UpdateScrollBars(bool doRepaint);
+    // The next scroll-bar update measures the horizontal range anew (content may have narrowed).
+    void InvalidateRangeX() { FRangeXStale = true; }
     void UpdateHorizontalScrollBar(bool doRepaint);
     void UpdateVerticalScrollBar(bool doRepaint);
     // Fires first in UpdateScrollBars.
@@ -1068,6 +1086,10 @@ private:
     std::vector<PVirtualNode> InsertNodes(TStream& stream, PVirtualNode target,
                                           TVTNodeAttachMode mode);
     bool HandleHeaderMessage(TMessage& message);
+    // The header's picture at (Left, Top) of a device context.
+    void PaintHeaderTo(HDC dc, int left, int top);
+    // WM_PRINT and WM_PRINTCLIENT: the header, and below it the client area as it is scrolled.
+    void PrintTo(HDC dc);
     void HandleHintShow(TMessage& message);
     TVTHintData FHintData;
     void HandleKeyUp(Word key);
@@ -1108,6 +1130,11 @@ private:
     std::vector<PVirtualNode>* FLoadSelection = nullptr;
     // FReadView when Stream is that one, else null.
     TTreeReadView* ReadingInPlace(TStream& stream) const;
+    // Collects what SaveToStream writes, so that chunk sizes are filled in place rather than
+    // by seeking the target stream; the target gets the bytes in one write.
+    TTreeWriteBuffer* FWriteBuffer = nullptr;
+    // FWriteBuffer when Stream is that one, else null.
+    TTreeWriteBuffer* WritingInPlace(TStream& stream) const;
 
     TNodePool FNodePool; // before everything that may hold nodes, so it goes last
     // The link of the edit under way, and the one of the last edit: an editor ends from inside
@@ -1169,7 +1196,12 @@ private:
     std::unique_ptr<TVTHeader> FHeader;
     TVTDropMode FDropMode = TVTDropMode::dmNowhere;
     TRect FSelectRect;
+    // The rows below an expanded or collapsed node slide by Distance pixels.
+    void AnimateToggle(PVirtualNode node, int distance, bool expanding);
+    static constexpr int AnimationSteps = 16;
+    void MeasureRangeX();
     int FRangeX = 0;
+    bool FRangeXStale = false;
     int FLastPaintedRows = 0;
     std::unique_ptr<TVTDragImage> FDragImage;
     std::unique_ptr<TCustomVirtualTreeOptions> FOptions;
@@ -1218,6 +1250,14 @@ private:
     mutable PVirtualNode FVisibleWalkNode = nullptr;
     mutable uint64_t FVisibleWalkVersion = 0;
 };
+
+// One step of an animation, told how many steps are left (0 for the closing call); false stops
+// the animation.
+using TAnimationStep = std::function<bool(Cardinal stepsLeft)>;
+// Runs up to Steps steps within Duration milliseconds: each step gets an equal share of the time
+// left and waits on the clock until its share has passed; a step that overruns takes the time
+// of the steps it ran into. Ends with a call for step 0.
+void RunAnimation(Cardinal steps, Cardinal duration, const TAnimationStep& step);
 
 // A record size rounded to pointer alignment.
 constexpr size_t AlignToPointer(size_t n) {

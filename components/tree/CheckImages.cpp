@@ -407,6 +407,21 @@ void CreateTreeImages() {
     if (Screen) Screen->SetCursors(100, LoadCursorA(nullptr, "VT_HEADERSPLIT"));
 }
 
+void ReloadCheckImages() {
+    std::lock_guard<std::mutex> guard(gImagesLock);
+    using K = TCheckImageKind;
+    // Redrawn in place: trees hold the lists and strips.
+    for (K kind : {K::ckLightCheck, K::ckDarkCheck, K::ckLightTick, K::ckDarkTick, K::ckFlat}) {
+        TBitmap* strip = gStrips[kind].get();
+        TCustomImageList* list = gCheckLists[kind].get();
+        if (!strip || !list) continue;
+        strip->Assign(MakeCheckImageStrip(kind).get());
+        list->Clear();
+        list->AddMasked(strip, clDefault);
+    }
+    if (gUtilities) gUtilities->Assign(DrawUtilities().get());
+}
+
 void FreeTreeImages() {
     std::lock_guard<std::mutex> guard(gImagesLock);
     gCheckLists.clear();

@@ -42,6 +42,10 @@ int StripImageCount(TBitmap* strip, const std::string& resourceName);
 TBitmap* TreeCursorImage(const std::string& name);
 const std::vector<std::string>& TreeCursorNames();
 
+// The pictures of the built-in check kinds and the utilities drawn anew, after the system's
+// colours changed.
+void ReloadCheckImages();
+
 // Used by the unit's set-up and finalisation.
 void CreateTreeImages();
 void FreeTreeImages();

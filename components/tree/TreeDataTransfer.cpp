@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "components/tree/BaseVirtualTree.h"
 #include "components/tree/VTDataTransfer.h"
@@ -387,6 +388,23 @@ void TBaseVirtualTree::GetNativeClipboardFormats(std::vector<FORMATETC>& formats
         f.cfFormat = CLIPFORMAT(entry->Format);
         formats.push_back(f);
     }
+    DoGetUserClipboardFormats(formats);
+}
+
+void TBaseVirtualTree::DoGetUserClipboardFormats(std::vector<FORMATETC>& formats) {
+    if (OnGetUserClipboardFormats) OnGetUserClipboardFormats(this, formats);
+}
+
+void TBaseVirtualTree::UpdateWindowAndDragImage(const TRect& treeRect, bool updateNCArea,
+                                                bool reshowDragImage) {
+    if (!HandleAllocated() || IsUpdating() || treeRect.IsEmpty()) return;
+    const bool shown = FDragImage && FDragImage->Visible();
+    if (shown) FDragImage->HideDragImage();
+    const RECT r = treeRect;
+    RedrawWindow(Handle(), &r, nullptr,
+                 RDW_INVALIDATE | RDW_UPDATENOW | RDW_NOERASE |
+                     (updateNCArea ? uint32_t(RDW_FRAME) : 0u));
+    if (shown && reshowDragImage) FDragImage->ShowDragImage();
 }
 
 void TBaseVirtualTree::WriteSelectionToStream(TStream& stream, bool cutCopySet) {
@@ -739,9 +757,10 @@ bool TBaseVirtualTree::TreeDragOver(TObject* source, TShiftState shift, TDragSta
         }
     }
     if (node != FDropTargetNode) {
-        InvalidateNode(FDropTargetNode);
-        FDropTargetNode = node;
-        InvalidateNode(node);
+        // Both rows show the change at once, under the drag image.
+        PVirtualNode old = std::exchange(FDropTargetNode, node);
+        for (PVirtualNode row : {old, node})
+            if (row) UpdateWindowAndDragImage(DisplayRect(row, NoColumn, false), false, true);
         StopTimer(ExpandTimer);
         if (node && FOptions->AutoOptions().Contains(toAutoDropExpand) &&
             node->States.Contains(nsHasChildren) && !node->States.Contains(nsExpanded) &&

@@ -8,6 +8,7 @@
 #include "components/tree/BaseVirtualTree.h"
 #include "components/tree/CheckImages.h"
 #include "platform/controls/Forms.h"
+#include "platform/core/ScopeGuard.h"
 #include "platform/core/Strings.h"
 #include "platform/windows/DataTransfer.h"
 #include "platform/windows/Window.h"
@@ -104,14 +105,23 @@ bool TBaseVirtualTree::HandleHeaderMessage(TMessage& message) {
         TPoint origin = ClientToScreen(TPoint(0, 0));
         const int left = origin.X - window.Left;
         const int top = origin.Y - window.Top - height;
-        TBitmap picture;
-        picture.SetSize(std::max(1, ClientWidth()), height);
-        FHeader->Columns()->PaintHeader(picture.Canvas(), TRect(0, 0, ClientWidth(), height),
-                                        -FOffsetX);
-        BitBlt(dc, left, top, ClientWidth(), height, picture.Canvas()->Handle(), 0, 0, SRCCOPY);
+        PaintHeaderTo(dc, left, top);
         ReleaseDC(Handle(), dc);
         return true;
     }
+    case WM_TIMER:
+        if (message.WParam != HeaderTimer) return false;
+        // The hot column goes once the mouse has left the header.
+        if (FHeader->State() == TVTHeader::TState::Idle) {
+            TPoint screen;
+            GetCursorPos(&screen);
+            TPoint p = headerPoint(PointToLParam(screen));
+            if (!visible || p.Y < 0 || p.Y >= height || !FHeader->InHeader(p)) {
+                StopTimer(HeaderTimer);
+                FHeader->MouseLeft();
+            }
+        }
+        return true;
     case WM_NCLBUTTONDOWN:
         if (visible && message.WParam == HTBORDER) {
             TPoint p = headerPoint(message.LParam);
@@ -178,6 +188,30 @@ bool TBaseVirtualTree::HandleHeaderMessage(TMessage& message) {
     default:
         return false;
     }
+}
+
+void TBaseVirtualTree::PaintHeaderTo(HDC dc, int left, int top) {
+    const int height = FHeader->Height();
+    TBitmap picture;
+    picture.SetSize(std::max(1, ClientWidth()), height);
+    FHeader->Columns()->PaintHeader(picture.Canvas(), TRect(0, 0, ClientWidth(), height),
+                                    -FOffsetX);
+    BitBlt(dc, left, top, ClientWidth(), height, picture.Canvas()->Handle(), 0, 0, SRCCOPY);
+}
+
+void TBaseVirtualTree::PrintTo(HDC dc) {
+    if (!dc) return;
+    int top = 0;
+    if (FHeader && FHeader->IsVisible()) {
+        PaintHeaderTo(dc, 0, 0);
+        top = FHeader->Height();
+    }
+    TCanvas canvas;
+    canvas.SetHandle(dc);
+    auto release = Finally([&] { canvas.SetHandle(nullptr); });
+    TRect window(0, 0, ClientWidth(), ClientHeight());
+    OffsetRect(window, -FOffsetX, -FOffsetY);
+    RenderToCanvas(&canvas, window, TPoint(0, top), DefaultRenderOptions);
 }
 
 // ---- Hints
@@ -301,6 +335,26 @@ void TBaseVirtualTree::KeyDown(Word& key, TShiftState shift) {
         DoSetOffsetXY(TPoint(FOffsetX + dx, FOffsetY + dy), DefaultScrollUpdateFlags);
     };
 
+    TVirtualTreeColumns* columns = FHeader ? FHeader->Columns() : nullptr;
+    const bool columnFocus = sel.Contains(toExtendedFocus) && columns &&
+                             columns->IsValidColumn(columns->GetFirstVisibleColumn());
+    // Moves the focus within the focused row to the column, when OnFocusChanging allows it.
+    auto focusColumn = [&](PVirtualNode row, TColumnIndex column) {
+        if (!columns->IsValidColumn(column) || column == FFocusedColumn) return false;
+        if (!DoFocusChanging(FFocusedNode, row, FFocusedColumn, column)) return false;
+        DoCancelEdit();
+        FFocusedColumn = column;
+        if (row == FFocusedNode) {
+            if (row) {
+                ScrollIntoView(row, sel.Contains(toCenterScrollIntoView),
+                               !FOptions->AutoOptions().Contains(toDisableAutoscrollOnFocus));
+                InvalidateNode(row);
+            }
+            DoFocusChange(row, column);
+        }
+        return true;
+    };
+
     if (key == VK_BACK && FStates.Contains(S::tsIncrementalSearching)) {
         IncrementalSearchKey(8);
         return;
@@ -311,10 +365,7 @@ void TBaseVirtualTree::KeyDown(Word& key, TShiftState shift) {
         if (node && node->Parent != FRoot.get()) newNode = node->Parent;
         break;
     case VK_TAB: {
-        TVirtualTreeColumns* columns = FHeader ? FHeader->Columns() : nullptr;
-        if (!sel.Contains(toExtendedFocus) || !columns ||
-            !columns->IsValidColumn(columns->GetFirstVisibleColumn()))
-            break;
+        if (!columnFocus) break;
         navigation = true;
         const bool back = shiftDown;
         PVirtualNode run = node ? node : (back ? GetLastVisible() : GetFirstVisible());
@@ -379,6 +430,14 @@ void TBaseVirtualTree::KeyDown(Word& key, TShiftState shift) {
             break;
         }
         newNode = home ? GetFirstVisible() : GetLastVisible();
+        // With cells to focus, the first (last) one the handler allows goes with the row.
+        if (columnFocus && misc.Contains(toGridExtensions) && !sel.Contains(toFullRowSelect)) {
+            for (TColumnIndex c = home ? columns->GetFirstVisibleColumn()
+                                       : columns->GetLastVisibleColumn();
+                 columns->IsValidColumn(c);
+                 c = home ? columns->GetNextVisibleColumn(c) : columns->GetPreviousVisibleColumn(c))
+                if (c == FFocusedColumn || focusColumn(FFocusedNode, c)) break;
+        }
         break;
     }
     case VK_LEFT:
@@ -389,6 +448,16 @@ void TBaseVirtualTree::KeyDown(Word& key, TShiftState shift) {
             break;
         }
         if (!node) break;
+        if (columnFocus && misc.Contains(toGridExtensions)) {
+            // Across the cells of the row; the row's ends stay.
+            TColumnIndex c = FFocusedColumn;
+            do
+                c = !columns->IsValidColumn(c) ? columns->GetFirstVisibleColumn()
+                    : left                     ? columns->GetPreviousVisibleColumn(c)
+                                               : columns->GetNextVisibleColumn(c);
+            while (columns->IsValidColumn(c) && !focusColumn(node, c));
+            break;
+        }
         if (left) {
             if (Has(node, nsExpanded) && Has(node, nsHasChildren)) {
                 ToggleNode(node);
@@ -682,11 +751,8 @@ TBaseVirtualTree::THitInfo TBaseVirtualTree::HitTestAt(int x, int y, bool relati
             return hit;
         }
     }
-    const int width = DoGetNodeWidth(node, MainColumn());
-    if (x < pos + width + FTextMargin * 2 || width <= 0)
-        hit.HitPositions |= x < pos + width + FTextMargin * 2 ? hiOnItemLabel : hiOnItemRight;
-    else
-        hit.HitPositions |= hiOnItemRight;
+    const int label = LabelWidth(DoGetNodeWidth(node, MainColumn()));
+    hit.HitPositions |= x < pos + label ? hiOnItemLabel : hiOnItemRight;
     return hit;
 }
 
@@ -869,6 +935,7 @@ void TBaseVirtualTree::HandleMouseUp(TMouseButton button, TShiftState, int, int,
             (hit.HitPositions & hiOnItemLabel) && DoCanEdit(FFocusedNode, FFocusedColumn) &&
             HandleAllocated()) {
             FEditColumn = FFocusedColumn;
+            FEditTimerNode = FFocusedNode;
             SetTimer(Handle(), EditTimer, FEditDelay);
         } else {
             DoStateChange({}, {S::tsEditPending});

@@ -41,8 +41,8 @@ TColumnIndex TBaseVirtualTree::MainColumn() const {
 
 void TBaseVirtualTree::HeaderChanged(bool updateScrollBars) {
     if (Loading() || (FHeader && FHeader->Loading())) return;
-    if (FHeader && FHeader->UseColumns())
-        FRangeX = std::max(FRangeX, FHeader->Columns()->TotalWidth());
+    // Columns may have become narrower: the range is what they and the rows need now.
+    FRangeXStale = true;
     if (updateScrollBars) UpdateScrollBars(false);
     RequestRepaint();
 }
@@ -98,29 +98,44 @@ void TBaseVirtualTree::DoHeaderMouseUp(TMouseButton button, TShiftState shift, i
     if (OnHeaderMouseUp) OnHeaderMouseUp(FHeader.get(), button, shift, x, y);
 }
 
+int TBaseVirtualTree::NodeContentLeft(PVirtualNode node, TColumnIndex column) {
+    int left = FMargin;
+    if (column != MainColumn() && column != NoColumn && FHeader->UseColumns()) return left;
+    left += int(NodeLevel(node) + (FOptions->PaintOptions().Contains(toShowRoot) ? 1 : 0)) *
+            int(FIndent);
+    bool ghosted = false;
+    if (FOptions->MiscOptions().Contains(toCheckSupport) && node->CheckType != ctNone &&
+        FCheckImages)
+        left += FCheckImages->Width() + 2;
+    if (GetImageIndex(node, TVTImageKind::ikState, column, ghosted) >= 0)
+        left += FStateImages->Width() + 2;
+    if (GetImageIndex(node, TVTImageKind::ikNormal, column, ghosted) >= 0)
+        left += FImages->Width() + 2;
+    return left;
+}
+
 int TBaseVirtualTree::GetMaxColumnWidth(TColumnIndex column) {
-    const bool main = column == MainColumn();
-    const auto paint = FOptions->PaintOptions();
     int widest = 0;
-    for (PVirtualNode run = GetFirstVisible(); run; run = GetNextVisible(run)) {
-        int width = DoGetNodeWidth(run, column) + 2 * FTextMargin + FMargin;
-        if (main) {
-            width += int(NodeLevel(run) + (paint.Contains(toShowRoot) ? 1 : 0)) * int(FIndent);
-            bool ghosted = false;
-            if (FOptions->MiscOptions().Contains(toCheckSupport) && run->CheckType != ctNone &&
-                FCheckImages)
-                width += FCheckImages->Width() + 2;
-            if (GetImageIndex(run, TVTImageKind::ikState, column, ghosted) >= 0)
-                width += FStateImages->Width() + 2;
-            if (GetImageIndex(run, TVTImageKind::ikNormal, column, ghosted) >= 0)
-                width += FImages->Width() + 2;
-        }
-        widest = std::max(widest, width);
-    }
+    for (PVirtualNode run = GetFirstVisible(); run; run = GetNextVisible(run))
+        widest = std::max(widest, NodeContentLeft(run, column) + DoGetNodeWidth(run, column) +
+                                      2 * FTextMargin);
     return widest;
 }
 
 // ---- Geometry -------------------------------------------------------------------------------
+
+void TBaseVirtualTree::MeasureRangeX() {
+    FRangeXStale = false;
+    FRangeX = 0;
+    // Node extents count without columns only; with them the columns' width is the range.
+    if (FHeader->UseColumns() || !HandleAllocated()) return;
+    int top = 0;
+    for (PVirtualNode run = NodeAtPointEx(0, -FOffsetY, false, top);
+         run && top < ClientHeight() - FOffsetY; run = GetNextVisible(run)) {
+        FRangeX = std::max(FRangeX, NodeContentLeft(run, NoColumn) + DoGetNodeWidth(run, NoColumn));
+        top += int(run->NodeHeight);
+    }
+}
 
 int TBaseVirtualTree::RangeX() const {
     int range = FRangeX;
@@ -165,22 +180,7 @@ TRect TBaseVirtualTree::DisplayRect(PVirtualNode node, TColumnIndex column, bool
         alignment = FHeader->Columns()->Items(column)->Alignment();
         rtl = FHeader->Columns()->Items(column)->BiDiMode() != bdLeftToRight;
     }
-    int indent = 0;
-    if (main) {
-        indent = int(NodeLevel(node)) * int(FIndent);
-        if (FOptions->PaintOptions().Contains(toShowRoot)) indent += int(FIndent);
-    }
-    indent += FMargin;
-    if (main) {
-        bool ghosted = false;
-        if (FOptions->MiscOptions().Contains(toCheckSupport) && node->CheckType != ctNone &&
-            FCheckImages)
-            indent += FCheckImages->Width() + 2;
-        if (GetImageIndex(node, TVTImageKind::ikState, column, ghosted) >= 0)
-            indent += FStateImages->Width() + 2;
-        if (GetImageIndex(node, TVTImageKind::ikNormal, column, ghosted) >= 0)
-            indent += FImages->Width() + 2;
-    }
+    const int indent = main ? NodeContentLeft(node, useColumns ? column : NoColumn) : FMargin;
     if (rtl)
         r.Right -= indent;
     else
@@ -574,7 +574,8 @@ void TBaseVirtualTree::RenderToCanvas(TCanvas* target, TRect window, TPoint targ
                     info.ContentRect =
                         TRect(x, 0, info.CellRect.Right - (c >= 0 ? FMargin : 0), height);
                     info.NodeWidth = DoGetNodeWidth(node, c);
-                    if (isMain) FRangeX = std::max(FRangeX, x + info.NodeWidth + 2 * FTextMargin);
+                    // The node width holds the text margins already.
+                    if (c == NoColumn) FRangeX = std::max(FRangeX, x + info.NodeWidth);
 
                     if (isMain && paint.Contains(toShowTreeLines))
                         PaintTreeLines(info, lineY, indentSize, lineImage);
@@ -599,11 +600,10 @@ void TBaseVirtualTree::RenderToCanvas(TCanvas* target, TRect window, TPoint targ
                     }
                     // Selection background and focus rectangle around the label (or the whole
                     // cell with full-row selection).
-                    TRect labelRect(
-                        info.ContentRect.Left, 0,
-                        std::min(info.ContentRect.Left + info.NodeWidth + 2 * FTextMargin,
-                                 info.CellRect.Right),
-                        height - ((paintOptions & poGridLines) && horzGrid ? 1 : 0));
+                    TRect labelRect(info.ContentRect.Left, 0,
+                                    std::min(info.ContentRect.Left + LabelWidth(info.NodeWidth),
+                                             info.CellRect.Right),
+                                    height - ((paintOptions & poGridLines) && horzGrid ? 1 : 0));
                     if (selection.Contains(toFullRowSelect))
                         labelRect =
                             TRect(info.CellRect.Left, 0, info.CellRect.Right, labelRect.Bottom);

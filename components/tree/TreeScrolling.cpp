@@ -114,6 +114,7 @@ void TBaseVirtualTree::UpdateVerticalScrollBar(bool doRepaint) {
 
 void TBaseVirtualTree::UpdateHorizontalScrollBar(bool doRepaint) {
     if (!HandleAllocated()) return;
+    if (FRangeXStale) MeasureRangeX();
     HWND h = Handle();
     const int range = RangeX();
     const TScrollStyle bars = FScrollBarOptions->ScrollBars();

@@ -4,9 +4,13 @@
 // building nodes it does not hold.
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <new>
 #include <optional>
 #include <typeinfo>
+#include <utility>
 
 #include "components/tree/BaseVirtualTree.h"
 #include "platform/core/ScopeGuard.h"
@@ -220,8 +224,139 @@ void FinishLoadedNode(PVirtualNode node, std::vector<PVirtualNode>* selected) {
 // ---- Writing
 // -------------------------------------------------------------------------------------------
 
+// The bytes of one SaveToStream call, as a stream that starts where the target stream stood.
+// A plain memory stream is written in place at its end (its bytes grow ahead of the writer and
+// are cut back at the end); any other target gets the bytes, collected in a memory stream, in
+// one write. Save handlers write to it as to any stream, at the target's positions; the tree's own
+// writer appends and fills in chunk sizes without calls.
+class TTreeWriteBuffer final : public TStream {
+public:
+    explicit TTreeWriteBuffer(TStream& target) : FTarget(target) {
+        const std::type_info& kind = typeid(target);
+        if ((kind == typeid(TMemoryStream) || kind == typeid(TStringStream)) &&
+            target.Position() == target.Size()) {
+            FStore = static_cast<TMemoryStream*>(&target);
+            FBase = FStore->TMemoryStream::Size();
+        } else {
+            FOwnStore = std::make_unique<TMemoryStream>();
+            FStore = FOwnStore.get();
+            FBase = target.Position();
+        }
+        Reach(0);
+    }
+    // A save that failed leaves what it wrote, as writing straight to the target would.
+    ~TTreeWriteBuffer() override {
+        if (!FFinished && !FOwnStore) FStore->TMemoryStream::SetSize(FBase + FLength);
+    }
+
+    int64_t Read(void* buffer, int64_t count) override {
+        if (count <= 0 || FPosition >= FLength) return 0;
+        const int64_t n = std::min(count, FLength - FPosition);
+        std::memcpy(buffer, FData + FPosition, size_t(n));
+        FPosition += n;
+        return n;
+    }
+    int64_t Write(const void* buffer, int64_t count) override {
+        if (count <= 0) return 0;
+        const int64_t end = FPosition + count;
+        if (end > FLength) {
+            // A gap left by seeking past the end reads as zeros.
+            const int64_t old = FLength;
+            Reach(end);
+            if (FPosition > old) std::memset(FData + old, 0, size_t(FPosition - old));
+        }
+        std::memcpy(FData + FPosition, buffer, size_t(count));
+        FPosition = end;
+        return count;
+    }
+    int64_t Seek(int64_t offset, TSeekOrigin origin) override {
+        const int64_t base = origin == TSeekOrigin::soBeginning ? 0
+                             : origin == TSeekOrigin::soCurrent ? FBase + FPosition
+                                                                : FBase + FLength;
+        // What lies before the save's start is the target's, out of reach here.
+        FPosition = std::max<int64_t>(0, base + offset - FBase);
+        return FBase + FPosition;
+    }
+    int64_t Size() override { return FBase + FLength; }
+    void SetSize(int64_t newSize) override {
+        const int64_t length = std::max<int64_t>(0, newSize - FBase);
+        if (length > FLength) {
+            const int64_t old = FLength;
+            Reach(length);
+            std::memset(FData + old, 0, size_t(length - old));
+        }
+        FLength = length;
+        FPosition = std::min(FPosition, FLength);
+    }
+
+    // Offsets in the buffer; the writer keeps to its end.
+    int64_t End() const { return FLength; }
+    // Count bytes added at the end, for the caller to fill.
+    uint8_t* Append(int64_t count) {
+        const int64_t at = FLength;
+        Reach(at + count);
+        FPosition = FLength;
+        return FData + at;
+    }
+    void PatchU32(int64_t at, uint32_t value) { PutU32(FData + at, value); }
+    void CutTo(int64_t length) {
+        FLength = length;
+        FPosition = length;
+    }
+    // Room for Nodes nodes of anchor and base chunk; once the buffer overflows, the bytes per
+    // node written so far say how much the rest needs, so that it grows about once.
+    void Expect(Cardinal nodes) {
+        FExpectedNodes = nodes;
+        const int64_t length = FLength;
+        Reach(16 + int64_t(nodes) * (2 * ChunkHeaderSize + BaseChunkSize2));
+        FLength = length;
+    }
+    void NodeStarted() { ++FStartedNodes; }
+    // Leaves the target holding the bytes, positioned after them.
+    void Finish() {
+        FFinished = true;
+        const int64_t end = FBase + FLength;
+        if (FOwnStore) {
+            if (FLength > 0) FTarget.WriteBuffer(FData, FLength);
+            return;
+        }
+        FStore->TMemoryStream::SetSize(end);
+        FStore->TMemoryStream::Seek(end, TSeekOrigin::soBeginning);
+    }
+
+private:
+    // Makes Length bytes writable; bytes beyond the old length are for the caller to fill.
+    void Reach(int64_t length) {
+        if (length > FCapacity) {
+            int64_t predicted = 0;
+            if (FStartedNodes > 0 && FExpectedNodes > FStartedNodes)
+                predicted = length / int64_t(FStartedNodes) * int64_t(FExpectedNodes) * 9 / 8;
+            FCapacity = std::max<int64_t>({length, FCapacity * 2, predicted, 4096});
+            FStore->TMemoryStream::SetSize(FBase + FCapacity);
+            FData = FStore->Memory() + FBase;
+        }
+        FLength = length;
+    }
+    TStream& FTarget;
+    TMemoryStream* FStore = nullptr;
+    std::unique_ptr<TMemoryStream> FOwnStore;
+    uint8_t* FData = nullptr;
+    int64_t FBase = 0;
+    int64_t FCapacity = -1;
+    int64_t FLength = 0;
+    int64_t FPosition = 0;
+    bool FFinished = false;
+    Cardinal FExpectedNodes = 0;
+    Cardinal FStartedNodes = 0;
+};
+
 void TBaseVirtualTree::SaveToStream(TStream& stream, PVirtualNode node) {
-    uint8_t header[16];
+    auto writer = std::make_unique<TTreeWriteBuffer>(stream);
+    TTreeWriteBuffer& buffer = *writer;
+    buffer.Expect(node && node != FRoot.get() ? node->TotalCount : FRoot->TotalCount - 1);
+    TTreeWriteBuffer* const outer = std::exchange(FWriteBuffer, writer.get());
+    auto restore = Finally([&] { FWriteBuffer = outer; });
+    uint8_t* header = buffer.Append(16);
     std::memcpy(header, Magic, 6);
     header[6] = 2;
     header[7] = 0;
@@ -230,14 +365,13 @@ void TBaseVirtualTree::SaveToStream(TStream& stream, PVirtualNode node) {
     std::memcpy(header + 10, Tail, 2);
     if (node && node != FRoot.get()) {
         PutU32(header + 12, 1);
-        stream.WriteBuffer(header, 16);
-        WriteNode(stream, node);
-        return;
+        WriteNode(buffer, node);
+    } else {
+        PutU32(header + 12, FRoot->ChildCount);
+        for (PVirtualNode run = FRoot->FirstChild; run; run = run->NextSibling)
+            WriteNode(buffer, run);
     }
-    PutU32(header + 12, FRoot->ChildCount);
-    stream.WriteBuffer(header, 16);
-    for (PVirtualNode run = FRoot->FirstChild; run; run = run->NextSibling)
-        WriteNode(stream, run);
+    buffer.Finish();
 }
 
 void TBaseVirtualTree::FinishChunkHeader(TStream& stream, int64_t startPos, int64_t endPos) {
@@ -248,10 +382,22 @@ void TBaseVirtualTree::FinishChunkHeader(TStream& stream, int64_t startPos, int6
     stream.SetPosition(endPos);
 }
 
+TTreeWriteBuffer* TBaseVirtualTree::WritingInPlace(TStream& stream) const {
+    return FWriteBuffer == &stream ? FWriteBuffer : nullptr;
+}
+
 void TBaseVirtualTree::WriteNode(TStream& stream, PVirtualNode node) {
     if (FOptions->MiscOptions().Contains(toInitOnSave)) {
         if (!Has(node, nsInitialized)) InitNode(node);
         if (Has(node, nsHasChildren) && node->ChildCount == 0) InitChildren(node);
+    }
+    if (TTreeWriteBuffer* buffer = WritingInPlace(stream)) {
+        buffer->NodeStarted();
+        const int64_t start = buffer->End();
+        PutU32(buffer->Append(ChunkHeaderSize), NodeChunk);
+        WriteChunks(stream, node);
+        buffer->PatchU32(start + 4, uint32_t(buffer->End() - start - ChunkHeaderSize));
+        return;
     }
     int64_t start = stream.Position();
     WriteChunkHeader(stream, NodeChunk, 0);
@@ -261,9 +407,12 @@ void TBaseVirtualTree::WriteNode(TStream& stream, PVirtualNode node) {
 
 void TBaseVirtualTree::WriteChunks(TStream& stream, PVirtualNode node) {
     const bool withChildren = Has(node, nsInitialized);
-    int64_t start = stream.Position();
-    uint8_t base[ChunkHeaderSize + BaseChunkSize2] = {};
+    TTreeWriteBuffer* buffer = WritingInPlace(stream);
+    const int64_t start = buffer ? buffer->End() : stream.Position();
+    uint8_t local[ChunkHeaderSize + BaseChunkSize2];
+    uint8_t* base = buffer ? buffer->Append(sizeof local) : local;
     PutU32(base, BaseChunk);
+    PutU32(base + 4, BaseChunkSize2);
     // The count says how many child chunks follow, so a reader can check them.
     PutU32(base + 8, withChildren ? node->ChildCount : 0);
     PutU32(base + 12, node->NodeHeight);
@@ -273,16 +422,35 @@ void TBaseVirtualTree::WriteChunks(TStream& stream, PVirtualNode node) {
     base[18] = node->Align;
     base[19] = node->CheckState;
     base[20] = node->CheckType;
-    stream.WriteBuffer(base, sizeof base);
-    if (withChildren)
+    PutU32(base + 21, 0);
+    if (!buffer) stream.WriteBuffer(local, sizeof local);
+    if (withChildren && node->FirstChild) {
         for (PVirtualNode run = node->FirstChild; run; run = run->NextSibling)
             WriteNode(stream, run);
-    FinishChunkHeader(stream, start, stream.Position());
+        if (buffer)
+            buffer->PatchU32(start + 4, uint32_t(buffer->End() - start - ChunkHeaderSize));
+        else
+            FinishChunkHeader(stream, start, stream.Position());
+    }
 
-    int64_t userStart = stream.Position();
-    WriteChunkHeader(stream, UserChunk, 0);
+    // The user data chunk; its header is taken back when the handler writes nothing.
+    const int64_t userStart = buffer ? buffer->End() : stream.Position();
+    if (buffer)
+        PutU32(buffer->Append(ChunkHeaderSize), UserChunk);
+    else
+        WriteChunkHeader(stream, UserChunk, 0);
     DoSaveUserData(node, stream);
-    int64_t userEnd = stream.Position();
+    if (buffer) {
+        // A handler may have moved about in the buffer: its end is what it holds.
+        const int64_t userEnd = buffer->End();
+        buffer->Seek(0, TSeekOrigin::soEnd);
+        if (userEnd == userStart + ChunkHeaderSize)
+            buffer->CutTo(userStart);
+        else
+            buffer->PatchU32(userStart + 4, uint32_t(userEnd - userStart - ChunkHeaderSize));
+        return;
+    }
+    const int64_t userEnd = stream.Position();
     if (userEnd == userStart + ChunkHeaderSize) {
         stream.SetSize(stream.Size() - ChunkHeaderSize);
         stream.SetPosition(userStart);

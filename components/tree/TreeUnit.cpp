@@ -5,6 +5,7 @@
 #include <map>
 #include <mutex>
 
+#include "platform/core/Strings.h"
 #include "platform/windows/Clipboard.h"
 
 #include "components/tree/BaseVirtualTree.h"
@@ -92,11 +93,35 @@ void TClipboardFormatList::AddEntry(TClipboardFormatEntry entry) {
     reg.Entries.insert(at, std::move(entry));
 }
 
+std::string TClipboardFormatList::StandardFormatName(uint32_t format) {
+    static const char* const names[] = {"Plain text",
+                                        "Windows bitmap",
+                                        "Windows metafile",
+                                        "Symbolic link",
+                                        "Data interchange format",
+                                        "Tiff image",
+                                        "OEM text",
+                                        "DIB image",
+                                        "Palette data",
+                                        "Pen data",
+                                        "Riff audio data",
+                                        "Wav audio data",
+                                        "Unicode text",
+                                        "Enhanced metafile image",
+                                        "File name(s)",
+                                        "Locale descriptor"};
+    if (format >= 1 && format <= 16) return names[format - 1];
+    std::string name(2048, '\0');
+    const int length = GetClipboardFormatNameA(format, name.data(), int(name.size()));
+    name.resize(size_t(std::max(0, length)));
+    return name;
+}
+
 const TClipboardFormatEntry* TClipboardFormatList::FindFormat(const std::string& description) {
     auto& reg = Registry();
     std::lock_guard<std::mutex> guard(reg.Lock);
-    for (auto& e : reg.Entries)
-        if (e.Description == description) return &e;
+    for (auto e = reg.Entries.rbegin(); e != reg.Entries.rend(); ++e)
+        if (SameText(e->Description, description)) return &*e;
     return nullptr;
 }
 

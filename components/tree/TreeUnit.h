@@ -89,9 +89,19 @@ public:
         Add<T>("Rich Text Format Without Objects", unit.CF_VRTFNOOBJS, 84, className);
         Add<T>("Rich Text Format", unit.CF_VRTF, 85, className);
         Add<T>("CSV", unit.CF_CSV, 90, className);
-        Add<T>("Unicode text", 13, 95, className); // CF_UNICODETEXT
-        Add<T>("Plain text", 1, 100, className);   // CF_TEXT
+        AddStandard<T>(13, 95, className); // CF_UNICODETEXT
+        AddStandard<T>(1, 100, className); // CF_TEXT
     }
+    // Registers a standard clipboard format by its id, under its standard name.
+    template <typename T>
+    static uint32_t AddStandard(uint32_t format, int priority, const std::string& treeClassName) {
+        Add<T>(StandardFormatName(format), format, priority, treeClassName);
+        return format;
+    }
+    // "Plain text" to "Locale descriptor" for the ids 1 to 16; other ids by the clipboard's
+    // name for them.
+    static std::string StandardFormatName(uint32_t format);
+    // The last entry registered under the description, in any letter case, or nil.
     static const TClipboardFormatEntry* FindFormat(const std::string& description);
     // The entry of that description registered for the tree's class (several classes may
     // register the same names), or nil.

@@ -14,6 +14,7 @@
 #include "components/tree/VTHintWindow.h"
 #include "platform/core/ScopeGuard.h"
 #include "platform/core/Strings.h"
+#include "platform/streaming/Filer.h"
 #include "platform/windows/Window.h"
 
 namespace epc {
@@ -95,6 +96,15 @@ TVirtualTreeColumns* TVirtualTreeColumn::Owner() const {
 void TVirtualTreeColumn::ChangedAndRepaint(bool repaintTree) {
     Changed(false);
     if (repaintTree && Owner()) Owner()->FHeader->Treeview()->HeaderChanged(false);
+}
+
+void TVirtualTreeColumn::DefineProperties(TFiler* filer) {
+    TCollectionItem::DefineProperties(filer);
+    // Read only: the texts are written by the header's own stream.
+    filer->DefineProperty(
+        "WideText", [this](TReader& r) { SetText(r.ReadWideString()); }, nullptr, false);
+    filer->DefineProperty(
+        "WideHint", [this](TReader& r) { SetHint(r.ReadWideString()); }, nullptr, false);
 }
 
 void TVirtualTreeColumn::SetText(const std::u16string& value) {
@@ -778,7 +788,16 @@ void TVTHeader::MouseMove(TPoint p, TShiftState shift) {
     if (hot != FColumns->HoverIndex) {
         FColumns->HoverIndex = hot;
         if (FOptions.Contains(hoHotTrack)) Invalidate();
+        // The tree's timer notices when the mouse leaves the header.
+        if (FOwner->HandleAllocated())
+            SetTimer(FOwner->Handle(), TBaseVirtualTree::HeaderTimer, HeaderHotTimerDelay);
     }
+}
+
+void TVTHeader::MouseLeft() {
+    if (FColumns->HoverIndex == NoColumn) return;
+    FColumns->HoverIndex = NoColumn;
+    if (FOptions.Contains(hoHotTrack)) Invalidate();
 }
 
 void TVTHeader::MouseUp(TPoint p, TShiftState shift) {

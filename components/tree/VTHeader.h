@@ -69,6 +69,8 @@ public:
 
     const std::u16string& Text() const { return FText; }
     void SetText(const std::u16string& value);
+    // Forms of older builds stored the text and hint as "WideText" and "WideHint".
+    void DefineProperties(TFiler* filer) override;
     const std::u16string& Hint() const { return FHint; }
     void SetHint(const std::u16string& value) { FHint = value; }
     int Width() const { return FWidth; }
@@ -231,6 +233,8 @@ public:
     bool IsVisible() const { return FOptions.Contains(hoVisible); }
     bool UseColumns() const { return FColumns->Count() > 0; }
     // Whether P (in header coordinates, 0..Height) lies in the header.
+    // The mouse has left the header: no column is hot.
+    void MouseLeft();
     bool InHeader(TPoint p) const;
     void Invalidate(TColumnIndex column = NoColumn);
     void RestoreColumns();
@@ -288,5 +292,7 @@ private:
 constexpr int HeaderSplitZone = 3;
 // Pixels the mouse moves with the button down before a column drag starts.
 constexpr int HeaderDragThreshold = 4;
+// How often the tree looks whether the mouse has left the header with a hot column.
+constexpr int HeaderHotTimerDelay = 50;
 
 } // namespace epc

@@ -150,6 +150,48 @@ void TVirtualTreeHintWindow::ActivateHint(TRect rect, const std::string& hint) {
            rect.Top, SRCCOPY);
     ReleaseDC(nullptr, screen);
     THintWindow::ActivateHint(rect, hint);
+    const THintAnimationType kind =
+        tree ? tree->GetHintAnimationType() : THintAnimationType::hatNone;
+    if (kind == THintAnimationType::hatFade || kind == THintAnimationType::hatSlide)
+        AnimateIn(kind, tree->AnimationDuration());
+}
+
+void TVirtualTreeHintWindow::AnimateIn(THintAnimationType kind, Cardinal duration) {
+    const int w = Width(), h = Height();
+    if (w <= 0 || h <= 0) return;
+    FTarget->SetSize(w, h);
+    DrawHint(*FTarget);
+    HDC dc = GetDC(Handle());
+    if (!dc) return;
+    HDC picture = FTarget->Canvas()->Handle();
+    TBaseVirtualTree* tree = FHintData.Tree;
+    auto running = [&] {
+        return !tree || !tree->TreeStates().Contains(TVirtualTreeState::tsCancelHintAnimation);
+    };
+    if (kind == THintAnimationType::hatFade) {
+        // From what lies under the hint to the hint, over twice the duration.
+        TBitmap frame(w, h, pf32bit);
+        HDC frameDC = frame.Canvas()->Handle();
+        RunAnimation(255, 2 * duration, [&](Cardinal left) {
+            if (left == 0 || !running()) return false;
+            BitBlt(frameDC, 0, 0, w, h, FBackground->Canvas()->Handle(), 0, 0, SRCCOPY);
+            BLENDFUNCTION blend;
+            blend.SourceConstantAlpha = uint8_t(256 - left);
+            AlphaBlend(frameDC, 0, 0, w, h, picture, 0, 0, w, h, blend);
+            BitBlt(dc, 0, 0, w, h, frameDC, 0, 0, SRCCOPY);
+            return true;
+        });
+    } else {
+        // Unrolled from the top, a pixel row a step.
+        RunAnimation(Cardinal(h), duration, [&](Cardinal left) {
+            if (left == 0 || !running()) return false;
+            const int rows = h - int(left) + 1;
+            BitBlt(dc, 0, 0, w, rows, picture, 0, h - rows, SRCCOPY);
+            return true;
+        });
+    }
+    BitBlt(dc, 0, 0, w, h, picture, 0, 0, SRCCOPY);
+    ReleaseDC(Handle(), dc);
 }
 
 void TVirtualTreeHintWindow::DrawHint(TBitmap& target) {

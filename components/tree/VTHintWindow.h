@@ -52,6 +52,8 @@ protected:
     void WndProc(TMessage& message) override;
 
 private:
+    // Shows the drawn hint step by step: fading in over twice Duration, or sliding in over it.
+    void AnimateIn(THintAnimationType kind, Cardinal duration);
     TVTHintData FHintData;
     TBiDiMode FBidiMode = bdLeftToRight;
     TAlignment FAlignment = taLeftJustify;

@@ -10,6 +10,7 @@
 #include "components/tree/VTEditors.h"
 #include "platform/core/ScopeGuard.h"
 #include "platform/core/Strings.h"
+#include "platform/streaming/Filer.h"
 #include "platform/windows/Clipboard.h"
 #include "platform/windows/DataTransfer.h"
 
@@ -153,6 +154,16 @@ void TCustomVirtualStringTree::SetDefaultText(const std::u16string& value) {
     for (PVirtualNode run = GetFirstNoInit(); run; run = GetNextNoInit(run))
         CachedWidth(run) = 0;
     if (!Loading()) Invalidate();
+}
+
+void TCustomVirtualStringTree::DefineProperties(TFiler* filer) {
+    TBaseVirtualTree::DefineProperties(filer);
+    filer->DefineProperty(
+        "WideDefaultText", [this](TReader& r) { SetDefaultText(r.ReadWideString()); },
+        [this](TWriter& w) { w.WriteWideString(FDefaultText); }, FDefaultText != u"Node");
+    filer->DefineProperty(
+        "StringOptions", [this](TReader& r) { ReadOldStringOptions(r.ReadSetIdents()); }, nullptr,
+        false);
 }
 
 void TCustomVirtualStringTree::ReadOldStringOptions(const std::vector<std::string>& identifiers) {
@@ -328,26 +339,48 @@ std::unique_ptr<IVTEditLink> TCustomVirtualStringTree::DoCreateEditor(PVirtualNo
 
 void TCustomVirtualStringTree::WriteChunks(TStream& stream, PVirtualNode node) {
     TBaseVirtualTree::WriteChunks(stream, node);
-    if (!TreeOptions()->StringOptions().Contains(TVTStringOption::soSaveCaptions)) return;
-    // One text per column (one without columns): a character count, then UTF-16LE.
-    std::vector<uint8_t> body;
-    const int columns = std::max(1, Header()->Columns()->Count());
-    for (int i = 0; i < columns; ++i) {
-        const std::u16string text = Text(node, Header()->UseColumns() ? i : NoColumn);
-        const size_t at = body.size();
-        body.resize(at + 4 + 2 * text.size());
-        PutU32(&body[at], uint32_t(text.size()));
-        for (size_t k = 0; k < text.size(); ++k) {
-            body[at + 4 + 2 * k] = uint8_t(text[k]);
-            body[at + 5 + 2 * k] = uint8_t(text[k] >> 8);
-        }
+    if (!TreeOptions()->StringOptions().Contains(TVTStringOption::soSaveCaptions) ||
+        !node->States.Contains(nsInitialized))
+        return;
+    // The main column's text, UTF-16LE without a terminator; none for an empty text.
+    const std::u16string text = Text(node, Header()->UseColumns() ? MainColumn() : NoColumn);
+    if (text.empty()) return;
+    std::vector<uint8_t> chunk(8 + 2 * text.size());
+    PutU32(chunk.data(), CaptionChunk);
+    PutU32(chunk.data() + 4, uint32_t(2 * text.size()));
+    for (size_t k = 0; k < text.size(); ++k) {
+        chunk[8 + 2 * k] = uint8_t(text[k]);
+        chunk[9 + 2 * k] = uint8_t(text[k] >> 8);
     }
-    uint8_t header[8];
-    PutU32(header, CaptionChunk);
-    PutU32(header + 4, uint32_t(body.size()));
-    stream.WriteBuffer(header, sizeof header);
-    if (!body.empty()) stream.WriteBuffer(body.data(), int64_t(body.size()));
+    stream.WriteBuffer(chunk.data(), int64_t(chunk.size()));
 }
+
+namespace {
+
+char16_t Utf16At(const std::vector<uint8_t>& body, size_t pos) {
+    return char16_t(body[pos] | body[pos + 1] << 8);
+}
+
+// Streams of earlier builds held one text per column, each a 32-bit character count followed
+// by its characters. A chunk is taken for that layout only when it is such a sequence to the
+// byte: its counts would be a caption starting with a character and a NUL, which no caption
+// holds.
+bool ReadCountedTexts(const std::vector<uint8_t>& body, std::vector<std::u16string>& texts) {
+    size_t pos = 0;
+    while (body.size() - pos >= 4) {
+        const uint32_t length = GetU32(&body[pos]);
+        pos += 4;
+        if (length > (body.size() - pos) / 2) return false;
+        std::u16string text(length, u'\0');
+        for (size_t k = 0; k < length; ++k)
+            text[k] = Utf16At(body, pos + 2 * k);
+        pos += 2 * size_t(length);
+        texts.push_back(std::move(text));
+    }
+    return pos == body.size() && !texts.empty();
+}
+
+} // namespace
 
 bool TCustomVirtualStringTree::ReadChunk(TStream& stream, int version, PVirtualNode node,
                                          int chunkId, int chunkSize) {
@@ -358,19 +391,20 @@ bool TCustomVirtualStringTree::ReadChunk(TStream& stream, int version, PVirtualN
         ShowError("Unable to load tree structure, not enough data available.", hcTFStreamTooSmall);
     std::vector<uint8_t> body(static_cast<size_t>(chunkSize));
     if (chunkSize > 0) stream.ReadBuffer(body.data(), chunkSize);
-    const int columns = std::max(1, Header()->Columns()->Count());
-    size_t pos = 0;
-    for (int i = 0; i < columns && body.size() - pos >= 4; ++i) {
-        const uint32_t length = GetU32(&body[pos]);
-        pos += 4;
-        if (length > (body.size() - pos) / 2)
-            ShowError("Unable to load tree structure, structure is corrupt.", hcTFCorruptStream2);
-        std::u16string text(length, u'\0');
-        for (size_t k = 0; k < length; ++k)
-            text[k] = char16_t(body[pos + 2 * k] | body[pos + 2 * k + 1] << 8);
-        pos += 2 * size_t(length);
-        DoNewText(node, Header()->UseColumns() ? i : NoColumn, text);
+    const bool useColumns = Header()->UseColumns();
+    std::vector<std::u16string> texts;
+    if (ReadCountedTexts(body, texts)) {
+        const size_t columns = size_t(std::max(1, Header()->Columns()->Count()));
+        for (size_t i = 0; i < texts.size() && i < columns; ++i)
+            DoNewText(node, useColumns ? TColumnIndex(i) : NoColumn, texts[i]);
+        return true;
     }
+    if (body.size() % 2 != 0)
+        ShowError("Unable to load tree structure, structure is corrupt.", hcTFCorruptStream2);
+    std::u16string text(body.size() / 2, u'\0');
+    for (size_t k = 0; k < text.size(); ++k)
+        text[k] = Utf16At(body, 2 * k);
+    DoNewText(node, useColumns ? MainColumn() : NoColumn, text);
     return true;
 }
 

@@ -75,6 +75,8 @@ public:
     TCustomStringTreeOptions* TreeOptions() const;
     // Reads the older form's string option names ("soSaveCaptions", "soShowStaticText").
     void ReadOldStringOptions(const std::vector<std::string>& identifiers);
+    // "WideDefaultText" in forms, and the older forms' "StringOptions".
+    void DefineProperties(TFiler* filer) override;
 
     // A node's text in a column (the normal text).
     std::u16string Text(PVirtualNode node, TColumnIndex column);
@@ -96,6 +98,8 @@ public:
 
     // ---- Overrides -----------------------------------------------------------------------------
     int DoGetNodeWidth(PVirtualNode node, TColumnIndex column) override;
+    // The text width query holds the margins already.
+    int LabelWidth(int nodeWidth) const override { return nodeWidth; }
     void DoPaintNode(TVTPaintInfo& paintInfo) override;
     std::string DoGetNodeHint(PVirtualNode node, TColumnIndex column) override;
     std::string DoGetNodeTooltip(PVirtualNode node, TColumnIndex column) override;

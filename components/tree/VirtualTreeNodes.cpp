@@ -607,6 +607,7 @@ void TBaseVirtualTree::ForgetNode(PVirtualNode node) {
     if (node == FDropTargetNode) FDropTargetNode = nullptr;
     if (node == FLastChangedNode) FLastChangedNode = nullptr;
     if (node == FLastStructureChangeNode) FLastStructureChangeNode = nullptr;
+    if (node == FEditTimerNode) FEditTimerNode = nullptr;
 }
 
 void TBaseVirtualTree::InternalRemoveFromSelection(PVirtualNode node) {
@@ -669,6 +670,7 @@ void TBaseVirtualTree::RemoveChildren(PVirtualNode node, bool resetHasChildren) 
     if (node != FRoot.get()) node->States.Exclude(nsExpanded);
     node->ChildCount = 0;
     node->States.Exclude(nsAllChildrenHidden);
+    FRangeXStale = true;
     if (node == FRoot.get() || Has(node, nsDeleting)) {
         node->TotalHeight = node->NodeHeight;
         node->TotalCount = 1;
@@ -711,6 +713,7 @@ void TBaseVirtualTree::RemoveNode(PVirtualNode node, bool reindex) {
     DoFreeNode(node);
     if (!parentClearing) {
         DetermineHiddenChildrenFlag(parent);
+        FRangeXStale = true;
         if (!IsUpdating()) {
             InvalidatePositionCache();
             UpdateScrollBars(true);
@@ -748,6 +751,8 @@ void TBaseVirtualTree::ClearNodes() {
     FVisibleCount = 0;
     FOffsetX = 0;
     FOffsetY = 0;
+    FRangeX = 0;
+    FRangeXStale = true;
 }
 
 // ---- Update lock
@@ -833,11 +838,22 @@ void TBaseVirtualTree::ToggleNodeImpl(PVirtualNode node, int fullyVisibleHint,
     ++FStructureVersion;
     const bool fullyVisible =
         fullyVisibleHint >= 0 ? fullyVisibleHint != 0 : IsNodeFullyVisible(node);
+    // Whole-tree expansion and collapse, and changes inside an update, are not animated.
+    const bool animate = fullyVisible && fullyVisibleHint < 0 && !walkSumsHeights &&
+                         FOptions->AnimationOptions().Contains(toAnimatedToggle) &&
+                         FAnimationDuration > 0 && HandleAllocated() && !IsUpdating();
+    const bool expanding = !Has(node, nsExpanded);
+    int shownBefore = 0;
+    if (animate && !expanding) {
+        FlushTotals();
+        shownBefore = int(node->TotalHeight) - int(node->NodeHeight);
+    }
     if (Has(node, nsExpanded)) {
         if (!DoCollapsing(node)) return;
         if (fullyVisible) FVisibleCount -= CountVisibleChildren(node);
         node->States.Exclude(nsExpanded);
         if (!walkSumsHeights) AdjustTotalHeight(node, node->NodeHeight, false);
+        FRangeXStale = true;
         DoCollapsed(node);
         if (FOptions->AutoOptions().Contains(toAutoFreeOnCollapse)) RemoveChildren(node, false);
     } else {
@@ -865,6 +881,11 @@ void TBaseVirtualTree::ToggleNodeImpl(PVirtualNode node, int fullyVisibleHint,
                 DoSetOffsetXY(TPoint(FOffsetX, FOffsetY - std::min(top, bottom - ClientHeight())),
                               DefaultScrollUpdateFlags);
         }
+    }
+    if (animate && Has(node, nsExpanded) == expanding) {
+        FlushTotals();
+        const int shown = expanding ? int(node->TotalHeight) - int(node->NodeHeight) : shownBefore;
+        AnimateToggle(node, shown, expanding);
     }
     if (!IsUpdating()) {
         InvalidatePositionCache();

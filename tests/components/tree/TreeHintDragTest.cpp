@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "components/tree/BaseVirtualTree.h"
 #include "platform/controls/Forms.h"
+#include "platform/testing/UserActions.h"
 
 using namespace epc;
 
@@ -130,4 +133,62 @@ TEST(TreeDragImage, ColourKeyAndFade) {
     EXPECT_EQ(Green(screen, 10, 2), 255);                   // keyed out
     EXPECT_LT(Green(screen, 10, 10), Green(screen, 1, 19)); // stronger at the centre
     EXPECT_LT(Green(screen, 10, 10), 100);
+}
+
+TEST(TreeHint, FadeAndSlideRunOnTheClock) {
+    TForm* form = new TForm(nullptr);
+    auto* tree = new TBaseVirtualTree(form);
+    tree->SetParent(form);
+    tree->SetAnimationDuration(60);
+    TVirtualTreeHintWindow hint(nullptr);
+    TVTHintData data;
+    data.Tree = tree;
+    const TRect r = hint.CalcHintRect(300, "a hint", &data);
+    auto shownAfter = [&](THintAnimationType kind) {
+        tree->SetHintAnimation(kind);
+        hint.CalcHintRect(300, "a hint", &data);
+        const DWORD start = GetTickCount();
+        hint.ActivateHint(TRect(100, 100, 100 + r.Width(), 100 + r.Height()), "a hint");
+        const DWORD spent = GetTickCount() - start;
+        // However it came in, the window ends showing the whole hint (animated, it shows it
+        // before any paint message).
+        if (kind == THintAnimationType::hatNone) epc::testing::Pump();
+        TBitmap drawn(r.Width(), r.Height(), pf32bit);
+        hint.DrawHint(drawn);
+        const TWindowPixels shown = GetWindowPixels(hint.Handle());
+        int differing = 0;
+        for (int y = 0; y < r.Height(); ++y)
+            for (int x = 0; x < r.Width(); ++x)
+                if (shown.Color(x, y) != ColorToRGB(drawn.Canvas()->Pixels(x, y))) ++differing;
+        EXPECT_EQ(differing, 0) << int(kind);
+        hint.ReleaseHandle();
+        return spent;
+    };
+    EXPECT_EQ(shownAfter(THintAnimationType::hatNone), 0u);
+    const DWORD fade = shownAfter(THintAnimationType::hatFade);
+    EXPECT_GE(fade, 110u);
+    EXPECT_LE(fade, 120u);
+    const DWORD slide = shownAfter(THintAnimationType::hatSlide);
+    EXPECT_GE(slide, 50u);
+    EXPECT_LE(slide, 60u);
+    FreeComponent(form);
+}
+
+TEST(TreeAnimation, OverrunningStepsTakeTheTimeOfTheStepsTheyRanInto) {
+    std::vector<Cardinal> calls;
+    const DWORD start = GetTickCount();
+    RunAnimation(10, 100, [&](Cardinal left) {
+        calls.push_back(left);
+        if (calls.size() == 2) Sleep(35); // ends at 45 ms, in the fifth step's share
+        return true;
+    });
+    EXPECT_EQ(GetTickCount() - start, 100u);
+    EXPECT_EQ(calls, (std::vector<Cardinal>{10, 9, 6, 5, 4, 3, 2, 1, 0}));
+    // A step asking to stop ends the animation with the closing call.
+    calls.clear();
+    RunAnimation(10, 100, [&](Cardinal left) {
+        calls.push_back(left);
+        return left != 8;
+    });
+    EXPECT_EQ(calls, (std::vector<Cardinal>{10, 9, 8, 0}));
 }

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <map>
 #include <random>
 
 #include "components/tree/BaseVirtualTree.h"
+#include "components/tree/VirtualDrawTree.h"
 #include "platform/controls/Forms.h"
 #include "platform/testing/UserActions.h"
 #include "platform/windows/Window.h"
@@ -114,6 +116,65 @@ TEST_F(ScrollFixture, ScrollBarsFollowTheRanges) {
     tree->ScrollBarOptions()->SetScrollBars(TScrollStyle::ssHorizontal);
     tree->UpdateScrollBars(true);
     EXPECT_FALSE(IsScrollBarVisible(tree->Handle(), SB_VERT));
+}
+
+TEST_F(ScrollFixture, HorizontalRangeShrinksWithTheColumns) {
+    WideColumns();
+    HWND h = tree->Handle();
+    ASSERT_TRUE(IsScrollBarVisible(h, SB_HORZ));
+    tree->DoSetOffsetXY(TPoint(-1000, 0), tree->DefaultScrollUpdateFlags);
+    tree->Header()->Columns()->Items(0)->SetWidth(100);
+    tree->Header()->Columns()->Items(1)->SetWidth(50);
+    EXPECT_EQ(tree->RangeX(), 150);
+    EXPECT_FALSE(IsScrollBarVisible(h, SB_HORZ));
+    EXPECT_EQ(tree->OffsetX(), 0);
+}
+
+TEST(TreeHorizontalRange, FollowsTheWidestRowAsItIsNow) {
+    TForm* form = epc::testing::NewTreeForm();
+    auto* tree = new TVirtualDrawTree(form);
+    tree->SetBorderStyle(bsNone);
+    tree->SetParent(form);
+    tree->SetBounds(0, 0, 300, 200);
+    tree->TreeOptions()->SetPaintOptions(tree->TreeOptions()->PaintOptions() - toShowRoot);
+    std::map<PVirtualNode, int> widths;
+    tree->OnGetNodeWidth = [&](TBaseVirtualTree*, TCanvas*, PVirtualNode node, TColumnIndex,
+                               int& width) { width = widths[node]; };
+    tree->SetRootNodeCount(3);
+    PVirtualNode first = tree->GetFirst();
+    PVirtualNode wide = tree->GetNext(first);
+    widths[first] = 100;
+    widths[wide] = 500;
+    widths[tree->GetLast()] = 40;
+    epc::testing::ShowForm(form);
+    epc::testing::Pump();
+    HWND h = tree->Handle();
+    tree->UpdateScrollBars(true);
+    // The extent starts after the margin.
+    EXPECT_EQ(tree->RangeX(), tree->Margin() + 500);
+    EXPECT_TRUE(IsScrollBarVisible(h, SB_HORZ));
+    // Deleting the widest row gives the range of the rows left.
+    tree->DeleteNode(wide);
+    EXPECT_EQ(tree->RangeX(), tree->Margin() + 100);
+    EXPECT_FALSE(IsScrollBarVisible(h, SB_HORZ));
+    // A collapsed wide child no longer counts.
+    PVirtualNode child = tree->AddChild(first);
+    widths[child] = 600 - tree->Margin() - int(tree->Indent());
+    tree->SetExpanded(first, true);
+    epc::testing::Pump();
+    tree->UpdateScrollBars(true);
+    EXPECT_EQ(tree->RangeX(), 600);
+    tree->SetExpanded(first, false);
+    EXPECT_EQ(tree->RangeX(), tree->Margin() + 100);
+    tree->SetExpanded(first, true);
+    epc::testing::Pump();
+    tree->UpdateScrollBars(true);
+    ASSERT_TRUE(IsScrollBarVisible(h, SB_HORZ));
+    tree->Clear();
+    EXPECT_EQ(tree->RangeX(), 0);
+    EXPECT_FALSE(IsScrollBarVisible(h, SB_HORZ));
+    FreeComponent(form);
+    epc::testing::ResetAll();
 }
 
 TEST_F(ScrollFixture, ExpandingScrollsTheNewSubtreeIntoView) {

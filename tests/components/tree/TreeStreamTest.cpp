@@ -184,6 +184,76 @@ TEST(TreeStream, EmptyTreeAndAbsentUserChunk) {
     EXPECT_EQ(uint8_t(one[12]), 1);
 }
 
+TEST(TreeStream, SavingWritesWhereTheStreamStandsAsNodeByNodeWriting) {
+    StreamTree tree;
+    std::mt19937 rng(3);
+    BuildRandom(tree, rng, 80);
+    // A handler that writes a placeholder, seeks back to fill it in and sees the target's
+    // positions; another that writes nothing for some nodes.
+    std::vector<int64_t> positions;
+    tree.OnSaveNode = [&](TBaseVirtualTree* t, PVirtualNode n, TStream& s) {
+        const int32_t v = *t->NodeData<int32_t>(n);
+        if (v % 2 == 0) return;
+        const int64_t at = s.Position();
+        positions.push_back(at);
+        s.WriteInt32(0);
+        s.WriteInt32(v);
+        s.SetPosition(at);
+        s.WriteInt32(4);
+        s.Seek(0, TSeekOrigin::soEnd);
+    };
+    TMemoryStream whole;
+    whole.WriteString("before");
+    tree.SaveToStream(whole);
+    const std::vector<int64_t> saving = positions;
+    ASSERT_FALSE(saving.empty());
+
+    positions.clear();
+    TMemoryStream single;
+    single.WriteString("before");
+    single.WriteString(whole.DataString().substr(6, 16));
+    for (PVirtualNode run = tree.GetFirst(); run; run = tree.GetNextSibling(run))
+        tree.WriteNode(single, run);
+    EXPECT_EQ(positions, saving);
+    EXPECT_EQ(whole.DataString(), single.DataString());
+    // Every handler position lies inside the bytes written, after the prefix.
+    for (int64_t at : saving) {
+        EXPECT_GE(at, 6 + 16);
+        EXPECT_EQ(whole.DataString().substr(size_t(at), 4), std::string("\x04\0\0\0", 4));
+    }
+    EXPECT_EQ(whole.Position(), whole.Size());
+
+    // Another kind of stream gets the same bytes.
+    TPlainStream plain("");
+    plain.WriteString("before");
+    tree.SaveToStream(plain);
+    EXPECT_EQ(plain.Position(), whole.Size());
+    std::string back(size_t(whole.Size()), '\0');
+    plain.SetPosition(0);
+    plain.ReadBuffer(back.data(), int64_t(back.size()));
+    EXPECT_EQ(back, whole.DataString());
+
+    // Saved over the start of a longer stream, the bytes beyond stay.
+    TMemoryStream over;
+    over.WriteString(std::string(size_t(whole.Size()) + 10, 'x'));
+    over.SetPosition(6);
+    tree.SaveToStream(over);
+    EXPECT_EQ(over.Position(), whole.Size());
+    EXPECT_EQ(over.DataString().substr(6), whole.DataString().substr(6) + std::string(10, 'x'));
+
+    // A handler that fails leaves what was written before it, and nothing beyond.
+    tree.OnSaveNode = [](TBaseVirtualTree*, PVirtualNode, TStream& s) {
+        s.WriteInt32(1);
+        throw EWriteError("full");
+    };
+    TMemoryStream failed;
+    EXPECT_THROW(tree.SaveToStream(failed), EWriteError);
+    TMemoryStream direct;
+    direct.WriteString(failed.DataString().substr(0, 16));
+    EXPECT_THROW(tree.WriteNode(direct, tree.GetFirst()), EWriteError);
+    EXPECT_EQ(failed.DataString(), direct.DataString());
+}
+
 TEST(TreeStream, SelectionWithoutMultiSelectIsDropped) {
     StreamTree a;
     PVirtualNode n = a.AddChild(nullptr);

@@ -366,3 +366,61 @@ TEST_F(TransferFixture, NoDragWithoutPermission) {
     EXPECT_FALSE(a->Dragging());
     EXPECT_FALSE(a->TreeStates().Contains(TVirtualTreeState::tsVCLDragging));
 }
+
+TEST_F(TransferFixture, UserFormatsAreOfferedAndRenderedByTheEvent) {
+    const uint32_t custom = RegisterClipboardFormatA("Tree Test Format");
+    a->OnGetUserClipboardFormats = [&](TBaseVirtualTree*, std::vector<FORMATETC>& formats) {
+        FORMATETC f;
+        f.cfFormat = CLIPFORMAT(custom);
+        formats.push_back(f);
+    };
+    a->OnRenderOLEData = [&](TBaseVirtualTree*, const FORMATETC& format, STGMEDIUM& medium, bool,
+                             int32_t& result) {
+        if (format.cfFormat != custom) return;
+        medium.tymed = TYMED_HGLOBAL;
+        medium.hGlobal = GlobalAlloc(GMEM_MOVEABLE, 3);
+        std::memcpy(GlobalLock(medium.hGlobal), "abc", 3);
+        GlobalUnlock(medium.hGlobal);
+        result = S_OK;
+    };
+    auto* data = new TVTDataObject(a, false);
+    FORMATETC f;
+    f.cfFormat = CLIPFORMAT(custom);
+    EXPECT_EQ(data->QueryGetData(&f), S_OK);
+    STGMEDIUM m;
+    ASSERT_EQ(data->GetData(&f, &m), S_OK);
+    EXPECT_EQ(std::string(static_cast<const char*>(GlobalLock(m.hGlobal)), 3), "abc");
+    GlobalUnlock(m.hGlobal);
+    ReleaseStgMedium(&m);
+    // The tree's own format still comes first.
+    IEnumFORMATETC* e = nullptr;
+    ASSERT_EQ(data->EnumFormatEtc(DATADIR_GET, &e), S_OK);
+    FORMATETC got[3];
+    ULONG n = 0;
+    e->Next(3, got, &n);
+    ASSERT_EQ(n, 2u);
+    EXPECT_EQ(got[0].cfFormat, TreeUnitState().CF_VIRTUALTREE);
+    EXPECT_EQ(got[1].cfFormat, custom);
+    e->Release();
+    data->Release();
+}
+
+TEST_F(TransferFixture, RowsRepaintAtOnceUnderTheDragImage) {
+    ua::Pump();
+    TBitmap picture(30, 10, pf32bit);
+    picture.Canvas()->Brush()->SetColor(clRed);
+    picture.Canvas()->FillRect(TRect(0, 0, 30, 10));
+    a->DragImage()->PrepareDrag(&picture, ua::ScreenPoint(a, TPoint(5, 5)), TPoint(0, 0));
+    a->DragImage()->ShowDragImage();
+    ASSERT_TRUE(a->DragImage()->Visible());
+    // The rows take a new colour: painted before any message is handled.
+    a->SetColor(clYellow);
+    const TRect row = a->DisplayRect(a1, NoColumn, false);
+    const COLORREF before = GetWindowPixels(a->Handle()).Color(150, row.Top + 2);
+    a->UpdateWindowAndDragImage(row, false, true);
+    EXPECT_NE(before, ColorToRGB(clYellow));
+    EXPECT_EQ(GetWindowPixels(a->Handle()).Color(150, row.Top + 2), ColorToRGB(clYellow));
+    EXPECT_TRUE(a->DragImage()->Visible());
+    a->UpdateWindowAndDragImage(row, false, false);
+    EXPECT_FALSE(a->DragImage()->Visible());
+}

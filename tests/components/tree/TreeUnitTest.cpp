@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
+#include "components/tree/BaseVirtualTree.h"
 #include "components/tree/TreeUnit.h"
 #include "platform/testing/UserActions.h"
 #include "platform/windows/Clipboard.h"
@@ -82,4 +85,37 @@ TEST(TreeUnit, InitialisationRegistersFormats) {
     epc::testing::ResetAll();
     EXPECT_EQ(RegisterTreeClipboardFormat("Virtual Tree Data"), unit.CF_VIRTUALTREE);
     EXPECT_EQ(GetClipboardFormatName(unit.CF_CSV), "CSV");
+}
+
+TEST(TreeUnit, StandardFormatsByIdAndLookupByName) {
+    InitializeTreeUnit();
+    EXPECT_EQ(TClipboardFormatList::StandardFormatName(1), "Plain text");
+    EXPECT_EQ(TClipboardFormatList::StandardFormatName(8), "DIB image");
+    EXPECT_EQ(TClipboardFormatList::StandardFormatName(16), "Locale descriptor");
+    EXPECT_EQ(TClipboardFormatList::StandardFormatName(TreeUnitState().CF_CSV), "CSV");
+    // Registered by id under the standard name, found in any letter case; the last entry of a
+    // name wins.
+    struct TOther : TBaseVirtualTree {
+        using TBaseVirtualTree::TBaseVirtualTree;
+    };
+    EXPECT_EQ(TClipboardFormatList::AddStandard<TOther>(15, 120, "TOther"), 15u);
+    const TClipboardFormatEntry* entry = TClipboardFormatList::FindFormat("FILE NAME(S)");
+    ASSERT_NE(entry, nullptr);
+    EXPECT_EQ(entry->Format, 15u);
+    EXPECT_EQ(entry->TreeClassName, "TOther");
+    TClipboardFormatList::Add<TOther>("Virtual Tree Data", TreeUnitState().CF_VIRTUALTREE, 130,
+                                      "TOther");
+    EXPECT_EQ(TClipboardFormatList::FindFormat("virtual tree data")->TreeClassName, "TOther");
+    EXPECT_EQ(TClipboardFormatList::FindFormat("Virtual Tree Reference"), nullptr);
+    // Only trees of the class see its formats.
+    TBaseVirtualTree plain(nullptr);
+    TOther other(nullptr);
+    const auto names = TClipboardFormatList::EnumerateFormats(&other);
+    EXPECT_NE(std::find(names.begin(), names.end(), "File name(s)"), names.end());
+    const auto plainNames = TClipboardFormatList::EnumerateFormats(&plain);
+    EXPECT_EQ(std::find(plainNames.begin(), plainNames.end(), "File name(s)"), plainNames.end());
+    TClipboardFormatList::Clear();
+    FinalizeTreeUnit();
+    InitializeTreeUnit();
+    EXPECT_EQ(TClipboardFormatList::FindFormat("File name(s)"), nullptr);
 }

@@ -118,6 +118,38 @@ TEST(TreeViewEx, NarrowWindowStillWrapsAtTheMinimumWidth) {
     EXPECT_EQ(tree.NodeHeight(node), 16u + 4);
 }
 
+TEST(TreeViewEx, NarrowingRewrapsWithoutAHorizontalBar) {
+    TForm* form = epc::testing::NewTreeForm();
+    form->SetBounds(100, 100, 500, 300);
+    auto* tree = new TTestTree(form);
+    tree->SetParent(form);
+    tree->SetBorderStyle(bsNone);
+    tree->SetBounds(0, 0, 420, 200);
+    for (int i = 0; i < 3; ++i)
+        tree->Add(nullptr, Repeat("word", 30));
+    epc::testing::ShowForm(form);
+    tree->UpdateNodeHeights();
+    epc::testing::Pump();
+    HWND h = tree->Handle();
+    EXPECT_FALSE(IsScrollBarVisible(h, SB_HORZ));
+    EXPECT_GT(tree->RangeX(), 350); // the wrapped text fills the row
+    EXPECT_LE(tree->RangeX(), tree->ClientWidth());
+    tree->SetWidth(200);
+    epc::testing::Pump();
+    EXPECT_FALSE(IsScrollBarVisible(h, SB_HORZ));
+    EXPECT_LE(tree->RangeX(), tree->ClientWidth());
+    EXPECT_GT(tree->RangeX(), 100);
+    // A word longer than the row still gets its range once its row is seen.
+    PVirtualNode wide = tree->Add(nullptr, std::string(60, 'w'));
+    tree->UpdateNodeHeights();
+    tree->ScrollIntoView(wide, false);
+    epc::testing::Pump();
+    tree->UpdateScrollBars(true);
+    EXPECT_TRUE(IsScrollBarVisible(h, SB_HORZ));
+    FreeComponent(form);
+    epc::testing::ResetAll();
+}
+
 TEST(TreeViewEx, ExpandingAndCollapsingRemeasure) {
     TTestTree tree;
     PVirtualNode parent = tree.Add(nullptr, "parent");

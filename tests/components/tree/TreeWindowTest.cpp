@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "components/tree/BaseVirtualTree.h"
 #include "platform/controls/Forms.h"
+#include "platform/graphics/Bitmap.h"
 #include "platform/testing/UserActions.h"
 #include "tests/components/tree/TreeTestSupport.h"
 
@@ -89,4 +92,187 @@ TEST_F(WindowFixture, FrameButtonPressesAreSwallowed) {
     tree->SetDragMode(dmAutomatic);
     tree->WndProc(m);
     EXPECT_EQ(downs, 1);
+}
+
+namespace {
+
+// A shown tree with a visible header of three 80-pixel columns and 20 rows.
+struct ColumnsFixture : WindowFixture {
+    void SetUp() override {
+        WindowFixture::SetUp();
+        tree->SetBorderStyle(bsNone);
+        tree->SetBounds(0, 0, 300, 200);
+        tree->SetColor(clWhite);
+        for (int i = 0; i < 3; ++i)
+            tree->Header()->Columns()->Add()->SetWidth(80);
+        tree->Header()->SetOptions(tree->Header()->Options() | hoVisible | hoHotTrack);
+        tree->SetRootNodeCount(20);
+        epc::testing::ShowForm(form);
+        tree->SetFocus();
+        epc::testing::Pump();
+    }
+    void Options(TVTSelectionOptions selection, TVTMiscOptions misc) {
+        auto* o = tree->TreeOptions();
+        o->SetSelectionOptions(o->SelectionOptions() | selection);
+        o->SetMiscOptions(o->MiscOptions() | misc);
+    }
+};
+
+} // namespace
+
+TEST_F(ColumnsFixture, PrintPaintsTheHeaderAndTheScrolledClientArea) {
+    auto* o = tree->TreeOptions();
+    o->SetPaintOptions(o->PaintOptions() | toShowHorzGridLines);
+    tree->DoSetOffsetXY(TPoint(0, -25), tree->DefaultScrollUpdateFlags);
+    epc::testing::Pump();
+    const TWindowPixels client = epc::testing::ClientPixels(tree);
+    const int header = tree->Header()->Height();
+    for (UINT msg : {WM_PRINT, WM_PRINTCLIENT}) {
+        TBitmap picture(tree->ClientWidth(), header + tree->ClientHeight(), pf32bit);
+        picture.Canvas()->Brush()->SetColor(clRed);
+        picture.Canvas()->FillRect(TRect(0, 0, picture.Width(), picture.Height()));
+        SendMessage(tree->Handle(), msg, WPARAM(picture.Canvas()->Handle()), PRF_CLIENT);
+        // Right of the last column the header shows its background.
+        EXPECT_EQ(ColorToRGB(picture.Canvas()->Pixels(280, header / 2)),
+                  ColorToRGB(tree->Header()->Background()));
+        int differing = 0;
+        for (int y = 0; y < tree->ClientHeight(); ++y)
+            for (int x = 0; x < tree->ClientWidth(); ++x)
+                if (ColorToRGB(picture.Canvas()->Pixels(x, header + y)) != client.Color(x, y))
+                    ++differing;
+        EXPECT_EQ(differing, 0) << msg;
+    }
+}
+
+TEST_F(ColumnsFixture, ArrowsHomeAndEndMoveAcrossTheCells) {
+    Options({toExtendedFocus}, {toGridExtensions});
+    std::vector<TColumnIndex> refused{2};
+    tree->OnFocusChanging = [&](TBaseVirtualTree*, PVirtualNode, PVirtualNode, TColumnIndex,
+                                TColumnIndex column, bool& allowed) {
+        allowed = std::find(refused.begin(), refused.end(), column) == refused.end();
+    };
+    tree->SetFocusedNode(tree->GetFirst());
+    tree->SetFocusedColumn(0);
+    epc::testing::PressKey(VK_RIGHT);
+    EXPECT_EQ(tree->FocusedColumn(), 1);
+    // The refused last cell keeps the focus where it is; the row does not change.
+    epc::testing::PressKey(VK_RIGHT);
+    EXPECT_EQ(tree->FocusedColumn(), 1);
+    EXPECT_EQ(tree->FocusedNode(), tree->GetFirst());
+    epc::testing::PressKey(VK_LEFT);
+    epc::testing::PressKey(VK_LEFT);
+    EXPECT_EQ(tree->FocusedColumn(), 0);
+    // End: the last row and the last cell the handler allows; Home: the first of both.
+    epc::testing::PressKey(VK_END);
+    EXPECT_EQ(tree->FocusedNode(), tree->GetLast());
+    EXPECT_EQ(tree->FocusedColumn(), 1);
+    epc::testing::PressKey(VK_END);
+    EXPECT_EQ(tree->FocusedColumn(), 1);
+    refused.clear();
+    epc::testing::PressKey(VK_END);
+    EXPECT_EQ(tree->FocusedColumn(), 2);
+    epc::testing::PressKey(VK_HOME);
+    EXPECT_EQ(tree->FocusedNode(), tree->GetFirst());
+    EXPECT_EQ(tree->FocusedColumn(), 0);
+}
+
+TEST_F(ColumnsFixture, WithoutGridExtensionsArrowsWalkTheTree) {
+    Options({toExtendedFocus}, {});
+    PVirtualNode parent = tree->GetFirst();
+    tree->AddChild(parent);
+    tree->SetFocusedNode(parent);
+    tree->SetFocusedColumn(1);
+    epc::testing::PressKey(VK_RIGHT);
+    EXPECT_TRUE(tree->Expanded(parent));
+    EXPECT_EQ(tree->FocusedColumn(), 1);
+    epc::testing::PressKey(VK_END);
+    EXPECT_EQ(tree->FocusedNode(), tree->GetLast());
+    EXPECT_EQ(tree->FocusedColumn(), 1);
+}
+
+TEST_F(ColumnsFixture, HeaderHotColumnAndHintPause) {
+    tree->Header()->SetOptions(tree->Header()->Options() | hoShowHint);
+    auto pause = [&] {
+        int value = 500;
+        tree->Perform(CM_HINTSHOWPAUSE, 0, reinterpret_cast<LPARAM>(&value));
+        return value;
+    };
+    const int header = tree->Header()->Height();
+    epc::testing::MoveMouse(tree, 100, -header / 2);
+    EXPECT_EQ(tree->Header()->Columns()->HoverIndex, 1);
+    EXPECT_EQ(pause(), 0);
+    // Leaving the header for the rows: the timer takes the hot column away.
+    epc::testing::MoveMouse(tree, 100, 50);
+    epc::testing::Wait(80);
+    EXPECT_EQ(tree->Header()->Columns()->HoverIndex, NoColumn);
+    EXPECT_EQ(pause(), 500);
+    tree->SetHintMode(TVTHintMode::hmTooltip);
+    EXPECT_EQ(pause(), 0);
+}
+
+TEST_F(ColumnsFixture, ColourFontAndLookChanges) {
+    PVirtualNode parent = tree->GetFirst();
+    tree->AddChild(parent);
+    tree->Invalidate();
+    epc::testing::Pump();
+    auto signPixels = [&](COLORREF colour) {
+        const TWindowPixels pixels = epc::testing::ClientPixels(tree);
+        int count = 0;
+        for (int y = 0; y < int(tree->DefaultNodeHeight()); ++y)
+            for (int x = 0; x < int(tree->Indent()); ++x)
+                if (pixels.Color(x, y) == colour) ++count;
+        return count;
+    };
+    EXPECT_EQ(signPixels(RGB(255, 0, 0)), 0);
+    // The button's sign takes the font colour.
+    tree->Font()->SetColor(clRed);
+    epc::testing::Pump();
+    EXPECT_GT(signPixels(RGB(255, 0, 0)), 0);
+    // A single border is made anew with the other look; no border stays as it is.
+    HWND before = tree->Handle();
+    tree->SetCtl3D(false);
+    EXPECT_EQ(tree->Handle(), before);
+    tree->SetBorderStyle(bsSingle);
+    before = tree->Handle();
+    tree->SetCtl3D(true);
+    EXPECT_NE(tree->Handle(), before);
+}
+
+TEST_F(WindowFixture, AnimatedToggleSlidesTheRowsOverTheDuration) {
+    tree->SetBorderStyle(bsNone);
+    tree->SetBounds(0, 0, 300, 200);
+    tree->SetColor(clWhite);
+    tree->SetRootNodeCount(4);
+    PVirtualNode first = tree->GetFirst();
+    for (int i = 0; i < 3; ++i)
+        tree->AddChild(first);
+    epc::testing::ShowForm(form);
+    tree->SetFocus();
+    tree->SetFocusedNode(first);
+    epc::testing::Pump();
+    auto keyTakes = [&](Word key) {
+        const DWORD start = GetTickCount();
+        epc::testing::PressKey(key);
+        return GetTickCount() - start;
+    };
+    // Without the option the toggle takes no time.
+    EXPECT_EQ(keyTakes(VK_ADD), 0u);
+    EXPECT_EQ(keyTakes(VK_SUBTRACT), 0u);
+    tree->TreeOptions()->SetAnimationOptions({toAnimatedToggle});
+    tree->SetAnimationDuration(120);
+    const DWORD expanding = keyTakes(VK_ADD);
+    EXPECT_GE(expanding, 110u);
+    EXPECT_LE(expanding, 120u);
+    EXPECT_TRUE(tree->Expanded(first));
+    // The rows end where a full repaint puts them.
+    epc::testing::Pump();
+    const TWindowPixels animated = epc::testing::ClientPixels(tree);
+    tree->Invalidate();
+    epc::testing::Pump();
+    EXPECT_EQ(epc::testing::ClientPixels(tree).Pixels, animated.Pixels);
+    const DWORD collapsing = keyTakes(VK_SUBTRACT);
+    EXPECT_GE(collapsing, 110u);
+    EXPECT_FALSE(tree->Expanded(first));
+    // Expanding everything at once is not animated.
+    EXPECT_EQ(keyTakes(VK_MULTIPLY), 0u);
 }

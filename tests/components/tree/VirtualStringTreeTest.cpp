@@ -20,6 +20,7 @@
 #include "components/tree/VirtualStringTree.h"
 #include "platform/core/ScopeGuard.h"
 #include "platform/core/Strings.h"
+#include "platform/streaming/Filer.h"
 #include "platform/windows/Clipboard.h"
 #include "platform/windows/DataTransfer.h"
 #include "tests/platform/support/XPathQuery.h"
@@ -337,24 +338,139 @@ TEST(StringTree, CaptionsTravelWithTheNodes) {
     EXPECT_LT(bare.Size(), stream.Size());
 }
 
-TEST(StringTree, CorruptCaptionChunkRaisesInsteadOfReadingPastIt) {
-    TTextsTree tree;
-    tree.Add(nullptr, u"abc");
+// Little-endian stream bytes built by hand.
+struct TStreamBytes {
+    std::vector<uint8_t> Bytes;
+    TStreamBytes& U8(uint8_t v) {
+        Bytes.push_back(v);
+        return *this;
+    }
+    TStreamBytes& U16(uint16_t v) { return U8(uint8_t(v)).U8(uint8_t(v >> 8)); }
+    TStreamBytes& U32(uint32_t v) { return U16(uint16_t(v)).U16(uint16_t(v >> 16)); }
+    TStreamBytes& Text(const std::u16string& text) {
+        for (char16_t c : text)
+            U16(uint16_t(c));
+        return *this;
+    }
+    TStreamBytes& Header(uint32_t count) {
+        for (uint8_t b : {0x45, 0x20, 0x56, 0x00, 0x54, 0x00, 0x02, 0x00, 0x20, 0x00, 0x46, 0x20})
+            U8(b);
+        return U32(count);
+    }
+    // A leaf node chunk (initialised, visible, 18 pixels, aligned at 50) around the given
+    // caption chunk bytes.
+    TStreamBytes& Leaf(const std::vector<uint8_t>& caption) {
+        U32(1).U32(uint32_t(8 + 17 + caption.size()));
+        U32(2).U32(17).U32(0).U32(18).U16(0x0081).U8(50).U8(0).U8(0).U32(0);
+        Bytes.insert(Bytes.end(), caption.begin(), caption.end());
+        return *this;
+    }
+    static std::vector<uint8_t> Caption(const std::u16string& text) {
+        TStreamBytes c;
+        c.U32(3).U32(uint32_t(2 * text.size())).Text(text);
+        return c.Bytes;
+    }
+    // The layout of earlier builds: a character count before each column's text.
+    static std::vector<uint8_t> CountedCaption(const std::vector<std::u16string>& texts) {
+        TStreamBytes body;
+        for (const auto& text : texts)
+            body.U32(uint32_t(text.size())).Text(text);
+        TStreamBytes c;
+        c.U32(3).U32(uint32_t(body.Bytes.size()));
+        c.Bytes.insert(c.Bytes.end(), body.Bytes.begin(), body.Bytes.end());
+        return c.Bytes;
+    }
+    void Load(TBaseVirtualTree& tree) const {
+        TMemoryStream stream;
+        stream.WriteBuffer(Bytes.data(), int64_t(Bytes.size()));
+        stream.SetPosition(0);
+        tree.LoadFromStream(stream);
+    }
+};
+
+std::vector<uint8_t> Saved(TBaseVirtualTree& tree) {
     TMemoryStream stream;
     tree.SaveToStream(stream);
-    // The caption's character count is the last field before its three characters.
-    std::vector<uint8_t> bytes(size_t(stream.Size()));
-    std::memcpy(bytes.data(), stream.Memory(), bytes.size());
-    const uint8_t pattern[] = {3, 0, 0, 0, 'a', 0, 'b', 0, 'c', 0};
-    auto at = std::search(bytes.begin(), bytes.end(), std::begin(pattern), std::end(pattern));
-    ASSERT_NE(at, bytes.end());
-    at[1] = 0xFF;
-    at[2] = 0xFF;
-    TMemoryStream bad;
-    bad.WriteBuffer(bytes.data(), int64_t(bytes.size()));
-    bad.SetPosition(0);
+    const auto* p = static_cast<const uint8_t*>(stream.Memory());
+    return std::vector<uint8_t>(p, p + stream.Size());
+}
+
+TEST(StringTree, CaptionChunkHoldsTheMainTextAndRoundTripsToTheByte) {
+    TStreamBytes stored;
+    stored.Header(3)
+        .Leaf(TStreamBytes::Caption(u"ab"))
+        .Leaf(TStreamBytes::Caption(u"\u00e9t\u00e9 \U0001F600"))
+        .Leaf({}); // an empty caption has no chunk
+    TTextsTree tree;
+    stored.Load(tree);
+    ASSERT_EQ(tree.RootNodeCount(), 3u);
+    EXPECT_EQ(tree.NewTexts, (std::vector<std::u16string>{u"ab", u"\u00e9t\u00e9 \U0001F600"}));
+    tree.Texts[{tree.GetLast(), NoColumn}] = u"";
+    EXPECT_EQ(Saved(tree), stored.Bytes);
+
+    // With columns the main column's text is the caption.
+    TTextsTree columns;
+    columns.Header()->Columns()->Add();
+    columns.Header()->Columns()->Add();
+    columns.Header()->SetOptions(columns.Header()->Options() | hoVisible);
+    columns.Header()->SetMainColumn(1);
+    PVirtualNode node = columns.Add(nullptr, u"");
+    columns.Texts[{node, 0}] = u"left";
+    columns.Texts[{node, 1}] = u"main";
+    columns.InitNode(node);
+    TStreamBytes expected;
+    expected.Header(1).Leaf(TStreamBytes::Caption(u"main"));
+    EXPECT_EQ(Saved(columns), expected.Bytes);
+
+    // A node that was never initialised has no caption.
+    TTextsTree lazy;
+    lazy.TreeOptions()->SetMiscOptions(lazy.TreeOptions()->MiscOptions() - toInitOnSave);
+    lazy.SetRootNodeCount(1);
+    const std::vector<uint8_t> bytes = Saved(lazy);
+    const uint8_t captionId[] = {3, 0, 0, 0};
+    EXPECT_EQ(std::search(bytes.begin(), bytes.end(), std::begin(captionId), std::end(captionId)),
+              bytes.end());
+}
+
+TEST(StringTree, CaptionsOfEarlierBuildsStillLoad) {
+    TStreamBytes old;
+    old.Header(2)
+        .Leaf(TStreamBytes::CountedCaption({u"first"}))
+        .Leaf(TStreamBytes::CountedCaption({u""}));
+    TTextsTree tree;
+    old.Load(tree);
+    EXPECT_EQ(tree.NewTexts, (std::vector<std::u16string>{u"first", u""}));
+
+    // One text per column; texts beyond the tree's columns are left out.
+    TTextsTree columns;
+    columns.Header()->Columns()->Add();
+    columns.Header()->Columns()->Add();
+    columns.Header()->SetOptions(columns.Header()->Options() | hoVisible);
+    TStreamBytes wide;
+    wide.Header(1).Leaf(TStreamBytes::CountedCaption({u"c0", u"c1", u"c2"}));
+    wide.Load(columns);
+    PVirtualNode node = columns.GetFirst();
+    EXPECT_EQ((columns.Texts[{node, 0}]), u"c0");
+    EXPECT_EQ((columns.Texts[{node, 1}]), u"c1");
+    EXPECT_EQ(columns.NewTexts.size(), 2u);
+}
+
+TEST(StringTree, CorruptCaptionChunkRaisesInsteadOfReadingPastIt) {
+    // An odd byte count is no UTF-16 text.
+    std::vector<uint8_t> odd = TStreamBytes::Caption(u"abc");
+    odd[4] = 5;
+    odd.pop_back();
+    TStreamBytes bad;
+    bad.Header(1).Leaf(odd);
     TTextsTree target;
-    EXPECT_THROW(target.LoadFromStream(bad), EVirtualTreeError);
+    EXPECT_THROW(bad.Load(target), EVirtualTreeError);
+    EXPECT_TRUE(target.NewTexts.empty());
+    // A size beyond the node's end.
+    std::vector<uint8_t> longer = TStreamBytes::Caption(u"abc");
+    longer[4] = 0x40;
+    TStreamBytes past;
+    past.Header(1).Leaf(longer);
+    EXPECT_THROW(past.Load(target), EVirtualTreeError);
     EXPECT_TRUE(target.NewTexts.empty());
 }
 
@@ -391,6 +507,36 @@ struct TEditFixture {
         return link ? link->Edit() : nullptr;
     }
 };
+
+TEST(StringTreeEditing, ASecondClickOnTheLabelEditsOnlyThatNode) {
+    TEditFixture f;
+    f.tree->SetEditDelay(100);
+    // "first" is 5 characters of 8 pixels; the node width holds both text margins.
+    const TRect row = f.tree->DisplayRect(f.first, NoColumn, false);
+    const int labelLeft = f.tree->Margin() + int(f.tree->Indent());
+    const int labelRight = labelLeft + 5 * 8 + 2 * f.tree->TextMargin();
+    const int y = row.Top + row.Height() / 2;
+    // The node is focused already. Just right of its label: no edit.
+    ua::Click(f.tree, labelRight, y);
+    ua::Wait(300);
+    EXPECT_FALSE(f.tree->IsEditing());
+    // On the label's last pixel: an edit once the delay has passed.
+    ua::Wait(1000); // not a double click
+    ua::Click(f.tree, labelRight - 1, y);
+    ua::Wait(300);
+    EXPECT_TRUE(f.tree->IsEditing());
+    EXPECT_EQ(f.tree->FocusedNode(), f.first);
+    ua::PressKey(VK_ESCAPE);
+    ASSERT_FALSE(f.tree->IsEditing());
+
+    // The focus moves on before the delay is over: nothing is edited.
+    ua::Wait(1000);
+    ua::Click(f.tree, labelLeft + 2, y);
+    ua::PressKey(VK_DOWN);
+    ua::Wait(300);
+    EXPECT_EQ(f.tree->FocusedNode(), f.second);
+    EXPECT_FALSE(f.tree->IsEditing());
+}
 
 TEST(StringTreeEditing, F2TypingAndEnterSetTheNewText) {
     TEditFixture f;
@@ -514,3 +660,54 @@ TEST(DrawTree, HintsArePaintedByTheEvent) {
 }
 
 } // namespace
+
+// ---- Stored properties of earlier forms ------------------------------------------------------
+
+TEST(StringTree, PropertiesOfEarlierFormsAreRead) {
+    // A property list as a form stores it: name, value, ..., end marker.
+    auto read = [](TPersistent* target, const std::function<void(TWriter&)>& write) {
+        TMemoryStream stream;
+        TWriter writer(stream);
+        write(writer);
+        writer.WriteListEnd();
+        stream.SetPosition(0);
+        TReader reader(stream);
+        reader.ReadProperties(target);
+    };
+    TTextsTree tree;
+    read(&tree, [](TWriter& w) {
+        w.WritePropName("WideDefaultText");
+        w.WriteWideString(u"\u00e9l\u00e9ment");
+        w.WritePropName("StringOptions");
+        w.WriteSet(0x3, {"soSaveCaptions", "soShowStaticText"});
+    });
+    EXPECT_EQ(tree.DefaultText(), u"\u00e9l\u00e9ment");
+    EXPECT_TRUE(tree.TreeOptions()->StringOptions().Contains(TVTStringOption::soShowStaticText));
+    // An 8-bit text is taken as well.
+    read(&tree, [](TWriter& w) {
+        w.WritePropName("WideDefaultText");
+        w.WriteString("plain");
+    });
+    EXPECT_EQ(tree.DefaultText(), u"plain");
+
+    TVirtualTreeColumn* column = tree.Header()->Columns()->Add();
+    read(column, [](TWriter& w) {
+        w.WritePropName("WideText");
+        w.WriteWideString(u"\u0422\u0435\u043a\u0441\u0442");
+        w.WritePropName("WideHint");
+        w.WriteString("hint");
+    });
+    EXPECT_EQ(column->Text(), u"\u0422\u0435\u043a\u0441\u0442");
+    EXPECT_EQ(column->Hint(), u"hint");
+
+    // The default text goes into forms only when it is not the standard one.
+    auto written = [](TPersistent* source) {
+        TMemoryStream stream;
+        TWriter writer(stream);
+        writer.WriteProperties(source);
+        return stream.DataString();
+    };
+    EXPECT_NE(written(&tree).find("WideDefaultText"), std::string::npos);
+    tree.SetDefaultText(u"Node");
+    EXPECT_EQ(written(&tree).find("WideDefaultText"), std::string::npos);
+}

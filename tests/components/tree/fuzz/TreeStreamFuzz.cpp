@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "components/tree/BaseVirtualTree.h"
+#include "components/tree/VirtualStringTree.h"
 #include "platform/core/Exceptions.h"
 
 using namespace epc;
@@ -73,6 +74,15 @@ private:
     TStringStream FInner;
 };
 
+// A string tree keeping the captions it reads.
+struct FuzzStringTree : TVirtualStringTree {
+    FuzzStringTree() : TVirtualStringTree(nullptr) {
+        OnNewText = [this](TBaseVirtualTree*, PVirtualNode, TColumnIndex,
+                           const std::u16string& text) { Captions.push_back(text); };
+    }
+    std::vector<std::u16string> Captions;
+};
+
 std::string Save(TBaseVirtualTree& tree) {
     TMemoryStream s;
     tree.SaveToStream(s);
@@ -92,6 +102,16 @@ void EpcFuzzSeeds(std::vector<std::string>& seeds) {
     tree.AddToSelection(b);
     tree.AddChild(nullptr);
     seeds.push_back(Save(tree));
+    // Captions of both layouts: the main text, and counted texts of earlier builds.
+    const std::string header("\x45\x20\x56\x00\x54\x00\x02\x00\x20\x00\x46\x20\x02\0\0\0", 16);
+    const std::string base("\x02\0\0\0\x11\0\0\0\0\0\0\0\x12\0\0\0\x81\0\x32\0\0\0\0\0\0", 25);
+    const std::string caption("\x03\0\0\0\x04\0\0\0a\0b\0", 12);
+    const std::string counted("\x03\0\0\0\x06\0\0\0\x01\0\0\0c\0", 14);
+    auto node = [&](const std::string& chunk) {
+        const char size = char(base.size() + chunk.size());
+        return std::string("\x01\0\0\0", 4) + size + std::string(3, '\0') + base + chunk;
+    };
+    seeds.push_back(header + node(caption) + node(counted));
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -113,6 +133,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     } catch (const EVirtualTreeError&) {
     }
     if (Save(other) != saved) std::abort();
+    // The string tree reads captions of either layout, or raises its load error.
+    FuzzStringTree strings;
+    TStringStream captions(std::string(reinterpret_cast<const char*>(data), size));
+    try {
+        strings.LoadFromStream(captions);
+    } catch (const EVirtualTreeError&) {
+    }
+    for (const std::u16string& text : strings.Captions)
+        if (text.size() > size / 2) std::abort();
     FuzzTree copy;
     TStringStream again(saved);
     copy.LoadFromStream(again);
