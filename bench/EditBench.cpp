@@ -174,6 +174,115 @@ void BM_TypeCharacterGrowth(benchmark::State& state) {
 }
 BENCHMARK(BM_TypeCharacterGrowth)->Iterations(10)->Unit(benchmark::kMillisecond);
 
+// ---- Typing through key messages in a document with hyperlinks and justified paragraphs.
+
+// About Megabytes MB in paragraphs of 300 to 700 characters, items of 40 to 200 characters,
+// one item in ten a hyperlink, every other paragraph justified. The same seed makes the 1 MB
+// document the start of the 8 MB one.
+void FillLinkedDocument(TRVEditRVData& data, int megabytes) {
+    std::mt19937 rng(11);
+    const char* words[] = {"the", "question", "answer", "network",   "configure", "router",
+                           "a",   "of",       "select", "interface", "address",   "two"};
+    const int64_t target = int64_t(megabytes) << 20;
+    int64_t bytes = 0;
+    int itemCount = 0;
+    while (bytes < target) {
+        const int paraLength = 300 + int(rng() % 400);
+        const int paraNo = int(rng() % 2);
+        for (int written = 0; written < paraLength;) {
+            std::string text;
+            const int length = 40 + int(rng() % 160);
+            while (int(text.size()) < length) {
+                text += words[rng() % 12];
+                text += ' ';
+            }
+            const int styleNo = ++itemCount % 10 == 0 ? 1 : 0;
+            data.AddTextParagraph(text, styleNo, written == 0 ? paraNo : -1, TRVTag());
+            written += int(text.size());
+            bytes += int64_t(text.size());
+        }
+    }
+}
+
+TBenchEditor* LinkedEditor(int megabytes) {
+    static std::unique_ptr<TBenchEditor> editors[9];
+    auto& slot = editors[megabytes];
+    if (slot) return slot.get();
+    InitPlatform();
+    slot = std::make_unique<TBenchEditor>();
+    TRVStyle* style = slot->Edit->Style();
+    TFontInfo& link = style->TextStyles.Add();
+    link.FontName = "Arial";
+    link.Size = 10;
+    link.Jump = true;
+    style->ParaStyles.Add().Alignment = TRVAlignment::rvaJustify;
+    FillLinkedDocument(*slot->Data, megabytes);
+    slot->Edit->Format();
+    return slot.get();
+}
+
+// The plain-text item nearest to a place (0 start, 1 middle, 2 end) of the document.
+int TypingItem(const TRVEditRVData& data, int place) {
+    int itemNo = place == 0 ? 0 : place == 1 ? data.ItemCount() / 2 : data.ItemCount() - 3;
+    while (data.GetItemStyleNo(itemNo) != 0)
+        ++itemNo;
+    return itemNo;
+}
+
+// Keys typed through the editor's window (key down, character, key up) at a place; the typing
+// is undone afterwards, outside the time.
+double TypeKeysSeconds(TBenchEditor& editor, int place, int keys) {
+    TRVEditRVData& data = *editor.Data;
+    editor.Edit->SetFocus();
+    data.PlaceCaretAt(TypingItem(data, place), 3);
+    testing::Pump();
+    const auto from = Clock::now();
+    for (int i = 0; i < keys; ++i)
+        testing::TypeText(i % 6 == 5 ? u" " : u"x");
+    const double seconds = std::chrono::duration<double>(Clock::now() - from).count();
+    while (editor.Edit->CanUndo())
+        editor.Edit->Undo();
+    testing::Pump();
+    return seconds;
+}
+
+// Time per key at the start, middle and end of a 1 MB and an 8 MB document.
+void BM_TypeKeyLinked(benchmark::State& state) {
+    TBenchEditor* editor = LinkedEditor(int(state.range(0)));
+    double seconds = 0;
+    for (auto _ : state) {
+        seconds = TypeKeysSeconds(*editor, int(state.range(1)), 20);
+        state.SetIterationTime(seconds / 20);
+    }
+}
+BENCHMARK(BM_TypeKeyLinked)
+    ->ArgsProduct({{1, 8}, {0, 1, 2}})
+    ->ArgNames({"MB", "place"})
+    ->UseManualTime()
+    ->Iterations(10)
+    ->Unit(benchmark::kMicrosecond);
+
+// Eight times the document, keys typed at the same place: at most 1.2 times the time per key.
+void BM_TypeKeyLinkedGrowth(benchmark::State& state) {
+    TBenchEditor* small = LinkedEditor(1);
+    TBenchEditor* large = LinkedEditor(8);
+    const int place = int(state.range(0));
+    double smallSeconds = 0, largeSeconds = 0;
+    for (auto _ : state) {
+        smallSeconds += TypeKeysSeconds(*small, place, 20);
+        largeSeconds += TypeKeysSeconds(*large, place, 20);
+    }
+    state.counters["ratio_8MB_to_1MB"] = largeSeconds / smallSeconds;
+    state.counters["us_per_key_8MB"] = largeSeconds / double(state.iterations()) / 20 * 1e6;
+}
+BENCHMARK(BM_TypeKeyLinkedGrowth)
+    ->Arg(0)
+    ->Arg(1)
+    ->Arg(2)
+    ->ArgName("place")
+    ->Iterations(10)
+    ->Unit(benchmark::kMillisecond);
+
 } // namespace
 
 BENCHMARK_MAIN();
