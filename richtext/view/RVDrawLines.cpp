@@ -14,13 +14,26 @@ void TRVDrawLines::Insert(int index, std::unique_ptr<TRVDrawLineInfo> info) {
         FItems[size_t(index)] = std::move(info);
         ++GapStart;
         --GapCount;
-        if (GapCount == 0) GapStart = -1;
+        if (GapCount == 0) {
+            FSpillAt = GapStart;
+            GapStart = -1;
+        }
         return;
     }
+    if (FGapOpen && FSpillAt >= 0 && index == FSpillAt + int(FSpill.size())) {
+        FSpill.push_back(std::move(info));
+        return;
+    }
+    MergeSpill();
     FItems.insert(FItems.begin() + index, std::move(info));
 }
 
 void TRVDrawLines::Delete(int index) {
+    if (!FSpill.empty() && index == FSpillAt + int(FSpill.size()) - 1) {
+        FSpill.pop_back();
+        return;
+    }
+    MergeSpill();
     FItems[size_t(index)].reset();
     if (GapCount > 0 && index == GapStart - 1) {
         --GapStart;
@@ -29,12 +42,25 @@ void TRVDrawLines::Delete(int index) {
     }
     FItems.erase(FItems.begin() + index);
     if (GapCount > 0 && index < GapStart) --GapStart;
+    if (FSpillAt > index) --FSpillAt;
 }
 
 void TRVDrawLines::Clear() {
     FItems.clear();
+    FSpill.clear();
+    FSpillAt = -1;
+    FGapOpen = false;
     GapStart = -1;
     GapCount = 0;
+}
+
+void TRVDrawLines::MergeSpill() {
+    if (FSpill.empty()) return;
+    const int at = FSpillAt;
+    FItems.insert(FItems.begin() + at, std::make_move_iterator(FSpill.begin()),
+                  std::make_move_iterator(FSpill.end()));
+    FSpillAt = at + int(FSpill.size());
+    FSpill.clear();
 }
 
 void TRVDrawLines::SetGap(int first, int last) {
@@ -46,12 +72,16 @@ void TRVDrawLines::SetGap(int first, int last) {
         FItems[size_t(i)].reset();
     GapStart = first;
     GapCount = last - first + 1;
+    FGapOpen = true;
 }
 
 void TRVDrawLines::CloseGap() {
+    MergeSpill();
     if (GapCount > 0) FItems.erase(FItems.begin() + GapStart, FItems.begin() + GapStart + GapCount);
     GapStart = -1;
     GapCount = 0;
+    FSpillAt = -1;
+    FGapOpen = false;
 }
 
 std::string TRVDrawLines::GetDrawItemText(int index, const TCustomRVData* rvData) const {

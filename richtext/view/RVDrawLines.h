@@ -15,7 +15,8 @@ class TCustomRVData;
 
 // The ordered drawing items of a document. A gap of empty slots can be opened where
 // a range is laid out again, so that the new drawing items fill the old slots and the tail of
-// the list moves at most once (when the gap is closed).
+// the list moves at most once (when the gap is closed). Drawing items beyond the gap's slots
+// wait in a spill list that is read in place and joins the list when the gap is closed.
 class TRVDrawLines {
 public:
     TRVDrawLines() = default;
@@ -23,10 +24,10 @@ public:
     TRVDrawLines& operator=(const TRVDrawLines&) = delete;
     ~TRVDrawLines() = default;
 
-    int Count() const { return int(FItems.size()); }
-    TRVDrawLineInfo* GetLineInfo(int index) const { return FItems[size_t(index)].get(); }
-    TRVDrawLineInfo* operator[](int index) const { return FItems[size_t(index)].get(); }
-    TRVDrawLineInfo* Last() const { return FItems.empty() ? nullptr : FItems.back().get(); }
+    int Count() const { return int(FItems.size() + FSpill.size()); }
+    TRVDrawLineInfo* GetLineInfo(int index) const { return Slot(index).get(); }
+    TRVDrawLineInfo* operator[](int index) const { return Slot(index).get(); }
+    TRVDrawLineInfo* Last() const { return Count() == 0 ? nullptr : Slot(Count() - 1).get(); }
 
     void Add(std::unique_ptr<TRVDrawLineInfo> info) { FItems.push_back(std::move(info)); }
     // Into the gap's first slot while a gap is open, else a plain insert.
@@ -53,7 +54,17 @@ public:
                                     int count) const;
 
 private:
+    const std::unique_ptr<TRVDrawLineInfo>& Slot(int index) const {
+        if (FSpill.empty() || index < FSpillAt) return FItems[size_t(index)];
+        const size_t k = size_t(index - FSpillAt);
+        return k < FSpill.size() ? FSpill[k] : FItems[size_t(index) - FSpill.size()];
+    }
+    // Puts the spilled drawing items into the list.
+    void MergeSpill();
     std::vector<std::unique_ptr<TRVDrawLineInfo>> FItems;
+    std::vector<std::unique_ptr<TRVDrawLineInfo>> FSpill; // logically at FSpillAt
+    int FSpillAt = -1;      // where the filled gap ended
+    bool FGapOpen = false;  // between SetGap and CloseGap
 };
 
 // One clickable hyperlink area, in the coordinates of the outermost document.

@@ -109,10 +109,33 @@ void TCustomRVFormattedData::FormatParas(int firstDrawItemNo, int lastDrawItemNo
             oldNextTop = std::min(oldNextTop, DrawItems[i]->Top);
     }
 
+    // The old range's hyperlink areas (a run of Jumps, ordered by drawing item) and the
+    // numbers they used: the range's items are numbered again from the first of them.
+    const bool useJumps = GetFlags().Contains(TRVFlag::rvflUseJumps);
+    const bool hadJumps = !Jumps.empty();
+    const int oldNextJumpNo = NextJumpNo;
+    size_t jumpFirst = 0, jumpEnd = 0;
+    int oldEndNo = NextJumpNo;
+    if (useJumps && FJumpsInStep && !FHasSubDocItems) {
+        auto byDrawItem = [](const std::unique_ptr<TRVJumpInfo>& j, int d) {
+            return j->DrawItemNo < d;
+        };
+        jumpFirst = size_t(std::lower_bound(Jumps.begin(), Jumps.end(), firstDrawItemNo,
+                                            byDrawItem) -
+                           Jumps.begin());
+        jumpEnd = size_t(std::lower_bound(Jumps.begin() + long(jumpFirst), Jumps.end(),
+                                          lastDrawItemNo + 1, byDrawItem) -
+                         Jumps.begin());
+        if (jumpEnd < Jumps.size()) oldEndNo = Jumps[jumpEnd]->Id;
+        NextJumpNo = jumpFirst < Jumps.size() ? Jumps[jumpFirst]->Id : oldNextJumpNo;
+    }
+    FPartJumps.clear();
+
     State.Include(TRVState::rvstFormattingPart);
     State.Include(TRVState::rvstFormattingInProgress);
     auto done = Finally([&] {
         DrawItems.CloseGap();
+        FPartJumps.clear();
         State.Exclude(TRVState::rvstFormattingPart);
         State.Exclude(TRVState::rvstFormattingInProgress);
     });
@@ -143,6 +166,7 @@ void TCustomRVFormattedData::FormatParas(int firstDrawItemNo, int lastDrawItemNo
         SY(style->ParaStyles.GetItem(GetItemParaNo(lastItem)).SpaceAfter);
     const int oldDocumentHeight = DocumentHeight;
     const int countChange = DrawItems.Count() - oldCount;
+    int shift = 0;
     if (lastItem + 1 >= ItemCount() || newLast + 1 >= DrawItems.Count()) {
         DocumentHeight = SY(GetBottomMargin()) + bottom + lastParaSpaceAfter;
     } else {
@@ -152,24 +176,27 @@ void TCustomRVFormattedData::FormatParas(int firstDrawItemNo, int lastDrawItemNo
                          SY(style->ParaStyles.GetItem(GetItemParaNo(next)).SpaceBefore);
         if (GetItemStyleNo(next) == rvsBreak)
             newNextTop += SY(style->ParaStyles.GetItem(0).SpaceBefore);
-        const int shift = newNextTop - oldNextTop;
+        shift = newNextTop - oldNextTop;
         if (itemCountChange != 0 || countChange != 0 || shift != 0) {
+            // One pass: items below record their first drawing items only when the numbers
+            // moved.
             const int count = DrawItems.Count();
+            const bool renumber = countChange != 0 && !SharesItems();
+            int prevItemNo = DrawItems[newLast]->ItemNo;
             for (int i = newLast + 1; i < count; ++i) {
                 TRVDrawLineInfo* d = DrawItems[i];
                 d->Top += shift;
                 d->ItemNo += itemCountChange;
+                if (renumber && d->ItemNo != prevItemNo) GetItem(d->ItemNo)->DrawItemNo = i;
+                prevItemNo = d->ItemNo;
             }
-            // Items below record their first drawing items only when the numbers moved.
-            if (countChange != 0 && !SharesItems())
-                for (int i = newLast + 1; i < count; ++i)
-                    if (DrawItems[i - 1]->ItemNo != DrawItems[i]->ItemNo)
-                        GetItem(DrawItems[i]->ItemNo)->DrawItemNo = i;
             DocumentHeight += shift;
         }
     }
-    if (GetFlags().Contains(TRVFlag::rvflUseJumps) &&
-        (!Jumps.empty() || RangeHasJumps(firstDrawItemNo, newLast))) {
+    if (useJumps && FJumpsInStep && !FHasSubDocItems) {
+        if (hadJumps || !FPartJumps.empty()) ForgetJumpHover();
+        SpliceRangeJumps(jumpFirst, jumpEnd, oldEndNo, oldNextJumpNo, shift, countChange);
+    } else if (useJumps && (hadJumps || RangeHasJumps(firstDrawItemNo, newLast))) {
         ClearJumps();
         NextJumpNo = GetFirstJumpNo() + BuildJumpList(GetFirstJumpNo());
     }
@@ -179,9 +206,48 @@ void TCustomRVFormattedData::FormatParas(int firstDrawItemNo, int lastDrawItemNo
         SetDocumentSize(TextWidth + FFmt.LM + FFmt.RM, DocumentHeight);
         SkipFormatting = 0;
     }
-    ScrollControlsVisible(firstItem);
+    // Controls below the range moved only when the drawing items below did.
+    ScrollControlsVisible(firstItem, itemCountChange != 0 || countChange != 0 || shift != 0
+                                         ? INT_MAX
+                                         : lastItem);
     LastFormattedItemNo = ItemCount() - 1;
     Invalidate();
+}
+
+void TCustomRVFormattedData::SpliceRangeJumps(size_t jumpFirst, size_t jumpEnd, int oldEndNo,
+                                              int oldNextJumpNo, int shift, int countChange) {
+    // The new areas sit where the layout left their drawing items (lines are aligned and
+    // raised after their items were placed), in the outermost document's coordinates.
+    int ox = 0, oy = 0;
+    GetOriginInRoot(ox, oy);
+    for (auto& jump : FPartJumps) {
+        const TRVDrawLineInfo* d = DrawItems[jump->DrawItemNo];
+        jump->Left = d->Left + ox;
+        jump->Top = d->Top + oy;
+    }
+    const int numberChange = NextJumpNo - oldEndNo;
+    NextJumpNo = oldNextJumpNo + numberChange;
+    // One move of the list's tail at most.
+    const size_t oldSize = jumpEnd - jumpFirst, newSize = FPartJumps.size();
+    const size_t common = std::min(oldSize, newSize);
+    std::move(FPartJumps.begin(), FPartJumps.begin() + long(common), Jumps.begin() + long(jumpFirst));
+    if (newSize > oldSize)
+        Jumps.insert(Jumps.begin() + long(jumpEnd),
+                     std::make_move_iterator(FPartJumps.begin() + long(common)),
+                     std::make_move_iterator(FPartJumps.end()));
+    else if (oldSize > newSize)
+        Jumps.erase(Jumps.begin() + long(jumpFirst + newSize), Jumps.begin() + long(jumpEnd));
+    FPartJumps.clear();
+    if (shift == 0 && countChange == 0 && numberChange == 0) return;
+    for (size_t j = jumpFirst + newSize; j < Jumps.size(); ++j) {
+        TRVJumpInfo& jump = *Jumps[j];
+        jump.Top += shift;
+        jump.DrawItemNo += countChange;
+        if (numberChange != 0) {
+            jump.Id += numberChange;
+            GetItem(DrawItems[jump.DrawItemNo]->ItemNo)->JumpID = jump.Id;
+        }
+    }
 }
 
 bool TCustomRVFormattedData::RangeHasJumps(int firstDrawItemNo, int lastDrawItemNo) const {
@@ -197,6 +263,7 @@ int TCustomRVFormattedData::BuildJumpList(int firstJumpNo,
                                           std::vector<std::unique_ptr<TRVJumpInfo>>* list) {
     if (!list) list = &Jumps;
     list->clear();
+    if (list == &Jumps) FJumpsInStep = true;
     TRVStyle* style = GetRVStyle();
     if (!style) return 0;
     int ox = 0, oy = 0;

@@ -38,6 +38,8 @@ void TCustomRVFormattedData::ClearFormatting() {
     DrawItems.Clear();
     ClearJumps();
     NextJumpNo = 0;
+    FHasSubDocItems = false;
+    FHasPlacedItems = false;
     ChosenRVData = nullptr;
     ChosenItem = nullptr;
     FCaptureRVData = nullptr;
@@ -53,6 +55,11 @@ void TCustomRVFormattedData::ClearFormatting() {
 
 void TCustomRVFormattedData::ClearJumps() {
     Jumps.clear();
+    FJumpsInStep = false;
+    ForgetJumpHover();
+}
+
+void TCustomRVFormattedData::ForgetJumpHover() {
     // The hovered document may be a nested one that is going away: only forget it.
     HoverRVData = nullptr;
     FLastHoverId = -1;
@@ -114,12 +121,14 @@ void TCustomRVFormattedData::UpdateJumpPositions() {
     }
 }
 
-void TCustomRVFormattedData::ScrollControlsVisible(int fromItemNo) {
-    if (GetFlags().Contains(TRVFlag::rvflNoControlMoves) || !GetParentControl() ||
-        State.Contains(TRVState::rvstNoControlMoves) || State.Contains(TRVState::rvstDestroying))
+void TCustomRVFormattedData::ScrollControlsVisible(int fromItemNo, int toItemNo) {
+    if (!FHasPlacedItems || GetFlags().Contains(TRVFlag::rvflNoControlMoves) ||
+        !GetParentControl() || State.Contains(TRVState::rvstNoControlMoves) ||
+        State.Contains(TRVState::rvstDestroying))
         return;
     int h = GetHScrollPos(), v = GetVScrollPos();
-    for (int i = std::max(fromItemNo, 0); i < ItemCount(); ++i) {
+    const int end = toItemNo < ItemCount() ? toItemNo + 1 : ItemCount();
+    for (int i = std::max(fromItemNo, 0); i < end; ++i) {
         TCustomRVItemInfo* item = GetItem(i);
         if (item->StyleNo >= 0 || item->DrawItemNo < 0 || item->DrawItemNo >= DrawItems.Count())
             continue;

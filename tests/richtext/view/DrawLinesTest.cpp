@@ -38,6 +38,29 @@ TEST(DrawLines, GapSlotsAreRefilledAndClosedInOneMove) {
     EXPECT_EQ(lines.Count(), 4);
 }
 
+TEST(DrawLines, ItemsBeyondTheGapAreReadInPlaceUntilTheGapCloses) {
+    TRVDrawLines lines;
+    for (int i = 0; i < 6; ++i)
+        lines.Add(Mark(i));
+    lines.SetGap(2, 3);
+    for (int i = 0; i < 5; ++i)
+        lines.Insert(2 + i, Mark(20 + i));
+    auto expectItems = [&](std::vector<int> items) {
+        ASSERT_EQ(lines.Count(), int(items.size()));
+        for (int i = 0; i < lines.Count(); ++i)
+            EXPECT_EQ(lines[i]->ItemNo, items[size_t(i)]) << i;
+        EXPECT_EQ(lines.Last()->ItemNo, items.back());
+    };
+    expectItems({0, 1, 20, 21, 22, 23, 24, 4, 5});
+    lines.Delete(6); // the last one laid out goes
+    lines.Insert(6, Mark(25));
+    expectItems({0, 1, 20, 21, 22, 23, 25, 4, 5});
+    lines.CloseGap();
+    expectItems({0, 1, 20, 21, 22, 23, 25, 4, 5});
+    lines.Insert(9, Mark(6)); // no gap: a plain insert
+    expectItems({0, 1, 20, 21, 22, 23, 25, 4, 5, 6});
+}
+
 TEST(DrawLines, TextOfADrawingItemAndItsParts) {
     auto style = MakeFixedStyle();
     TTestRVData data(style.get());

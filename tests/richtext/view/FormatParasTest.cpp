@@ -150,7 +150,12 @@ void ExpectSameLayout(const TTestRVData& partial, const TTestRVData& full) {
         EXPECT_EQ(partial.Jumps[j]->DrawItemNo, full.Jumps[j]->DrawItemNo) << j;
         EXPECT_EQ(partial.Jumps[j]->Top, full.Jumps[j]->Top) << j;
         EXPECT_EQ(partial.Jumps[j]->Left, full.Jumps[j]->Left) << j;
+        EXPECT_EQ(partial.Jumps[j]->Width, full.Jumps[j]->Width) << j;
+        EXPECT_EQ(partial.Jumps[j]->Height, full.Jumps[j]->Height) << j;
     }
+    EXPECT_EQ(partial.NextJumpNo, full.NextJumpNo);
+    for (int i = 0; i < full.ItemCount(); ++i)
+        ASSERT_EQ(partial.GetItem(i)->JumpID, full.GetItem(i)->JumpID) << "item " << i;
 }
 
 TEST(FormatParas, RandomEditsOfAFewParagraphsLayOutAsAFullFormatDoes) {
