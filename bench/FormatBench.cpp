@@ -11,6 +11,7 @@
 #include <random>
 #include <string>
 
+#include "bench/ThreadCpuClock.h"
 #include "richtext/document/RVUni.h"
 #include "tests/richtext/view/TestRVData.h"
 
@@ -121,9 +122,9 @@ void DrawRangeOfItem(const TCustomRVFormattedData& data, int itemNo, int& first,
 
 // A text item of the middle of the document gets a few lines more and loses them again; each
 // is one reformat of its paragraphs. A full format of the document is timed in the same
-// iteration.
+// iteration (processor time of the thread).
 void BM_FormatParaVsFull(benchmark::State& state) {
-    using Clock = std::chrono::steady_clock;
+    using Clock = bench::ThreadCpuClock;
     BenchDoc* doc = GetDoc(8);
     test::TTestRVData& data = *doc->Data;
     data.ClientWidth = 400;

@@ -35,8 +35,7 @@ struct CharProps {
     friend bool operator==(const CharProps&, const CharProps&) = default;
 };
 
-// Every run looks up its text style, and every hyperlink makes a key of its own: the cache is
-// hashed over the whole key.
+// Every run looks up its text style: the cache is hashed over the whole key.
 struct CharPropsHash {
     size_t operator()(const CharProps& c) const noexcept {
         uint64_t h = 0xcbf29ce484222325ull;
@@ -590,7 +589,10 @@ int RtfReader::TextStyleFor(const CharProps& c, const std::u16string& text, std:
         stored = WideToBytes(text);
         return FProps.TextStyleNo;
     }
-    auto [slot, added] = FTextCache.try_emplace(c, StyleCacheEntry{-1, -2});
+    // A style tells only whether its text is a link, not which one: all links share a key.
+    CharProps key = c;
+    key.Link = c.Link >= 0 ? 0 : -1;
+    auto [slot, added] = FTextCache.try_emplace(key, StyleCacheEntry{-1, -2});
     StyleCacheEntry* entry = &slot->second;
     if (added) {
         TFontInfo f = FontInfoFor(c);

@@ -177,18 +177,14 @@ void TCustomRVFormattedData::FormatParas(int firstDrawItemNo, int lastDrawItemNo
         if (GetItemStyleNo(next) == rvsBreak)
             newNextTop += SY(style->ParaStyles.GetItem(0).SpaceBefore);
         shift = newNextTop - oldNextTop;
-        if (itemCountChange != 0 || countChange != 0 || shift != 0) {
-            // One pass: items below record their first drawing items only when the numbers
-            // moved.
+        // The items below keep the drawing-item numbers they recorded: GetFirstDrawItemNo
+        // finds and mends a number that moved.
+        if (itemCountChange != 0 || shift != 0) {
             const int count = DrawItems.Count();
-            const bool renumber = countChange != 0 && !SharesItems();
-            int prevItemNo = DrawItems[newLast]->ItemNo;
             for (int i = newLast + 1; i < count; ++i) {
                 TRVDrawLineInfo* d = DrawItems[i];
                 d->Top += shift;
                 d->ItemNo += itemCountChange;
-                if (renumber && d->ItemNo != prevItemNo) GetItem(d->ItemNo)->DrawItemNo = i;
-                prevItemNo = d->ItemNo;
             }
             DocumentHeight += shift;
         }
@@ -207,9 +203,7 @@ void TCustomRVFormattedData::FormatParas(int firstDrawItemNo, int lastDrawItemNo
         SkipFormatting = 0;
     }
     // Controls below the range moved only when the drawing items below did.
-    ScrollControlsVisible(firstItem, itemCountChange != 0 || countChange != 0 || shift != 0
-                                         ? INT_MAX
-                                         : lastItem);
+    ScrollControlsVisible(firstItem, itemCountChange != 0 || shift != 0 ? INT_MAX : lastItem);
     LastFormattedItemNo = ItemCount() - 1;
     Invalidate();
 }

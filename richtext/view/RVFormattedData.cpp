@@ -130,9 +130,10 @@ void TCustomRVFormattedData::ScrollControlsVisible(int fromItemNo, int toItemNo)
     const int end = toItemNo < ItemCount() ? toItemNo + 1 : ItemCount();
     for (int i = std::max(fromItemNo, 0); i < end; ++i) {
         TCustomRVItemInfo* item = GetItem(i);
-        if (item->StyleNo >= 0 || item->DrawItemNo < 0 || item->DrawItemNo >= DrawItems.Count())
-            continue;
-        const TRVDrawLineInfo* d = DrawItems[item->DrawItemNo];
+        if (item->StyleNo >= 0) continue;
+        const int drawItemNo = GetFirstDrawItemNo(i);
+        if (drawItemNo < 0) continue;
+        const TRVDrawLineInfo* d = DrawItems[drawItemNo];
         item->SetPosition(d->Left - h, d->Top - v);
     }
 }
@@ -198,9 +199,25 @@ void TCustomRVFormattedData::ItemToDrawItemPos(int itemNo, int itemOffs, int& dr
 
 int TCustomRVFormattedData::GetFirstDrawItemNo(int itemNo) const {
     if (itemNo < 0 || itemNo >= ItemCount()) return -1;
-    int d = GetItem(itemNo)->DrawItemNo;
-    if (d < 0 || d >= DrawItems.Count() || DrawItems[d]->ItemNo != itemNo) return -1;
-    return d;
+    TCustomRVItemInfo* item = GetItem(itemNo);
+    const int count = DrawItems.Count();
+    const int d = item->DrawItemNo;
+    if (d >= 0 && d < count && DrawItems[d]->ItemNo == itemNo &&
+        (d == 0 || DrawItems[d - 1]->ItemNo != itemNo))
+        return d;
+    // A partial reformat leaves the numbers recorded by the items below it as they were: the
+    // drawing items are in item order, so the first one is searched for and remembered.
+    int lo = 0, hi = count;
+    while (lo < hi) {
+        const int mid = lo + (hi - lo) / 2;
+        if (DrawItems[mid]->ItemNo < itemNo)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    if (lo == count || DrawItems[lo]->ItemNo != itemNo) return -1;
+    if (!SharesItems()) item->DrawItemNo = lo;
+    return lo;
 }
 
 bool TCustomRVFormattedData::GetItemCoords(int itemNo, int& left, int& top) const {
