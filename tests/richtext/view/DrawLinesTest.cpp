@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+#include <vector>
+
 #include "tests/richtext/view/TestRVData.h"
 
 namespace epc::test {
@@ -38,27 +41,61 @@ TEST(DrawLines, GapSlotsAreRefilledAndClosedInOneMove) {
     EXPECT_EQ(lines.Count(), 4);
 }
 
-TEST(DrawLines, ItemsBeyondTheGapAreReadInPlaceUntilTheGapCloses) {
+// Inserts and deletes anywhere, and relayouts of ranges that give fewer or more drawing items
+// than the range had, against a plain vector.
+TEST(DrawLines, EditsAnywhereKeepTheOrderOfAPlainList) {
+    std::mt19937 rng(5);
     TRVDrawLines lines;
-    for (int i = 0; i < 6; ++i)
-        lines.Add(Mark(i));
-    lines.SetGap(2, 3);
-    for (int i = 0; i < 5; ++i)
-        lines.Insert(2 + i, Mark(20 + i));
-    auto expectItems = [&](std::vector<int> items) {
-        ASSERT_EQ(lines.Count(), int(items.size()));
+    std::vector<int> model;
+    int next = 0;
+    auto expectSame = [&] {
+        ASSERT_EQ(lines.Count(), int(model.size()));
         for (int i = 0; i < lines.Count(); ++i)
-            EXPECT_EQ(lines[i]->ItemNo, items[size_t(i)]) << i;
-        EXPECT_EQ(lines.Last()->ItemNo, items.back());
+            ASSERT_EQ(lines[i]->ItemNo, model[size_t(i)]) << i;
+        if (!model.empty()) {
+            ASSERT_EQ(lines.Last()->ItemNo, model.back());
+        }
     };
-    expectItems({0, 1, 20, 21, 22, 23, 24, 4, 5});
-    lines.Delete(6); // the last one laid out goes
-    lines.Insert(6, Mark(25));
-    expectItems({0, 1, 20, 21, 22, 23, 25, 4, 5});
-    lines.CloseGap();
-    expectItems({0, 1, 20, 21, 22, 23, 25, 4, 5});
-    lines.Insert(9, Mark(6)); // no gap: a plain insert
-    expectItems({0, 1, 20, 21, 22, 23, 25, 4, 5, 6});
+    for (int i = 0; i < 50; ++i) {
+        lines.Add(Mark(next));
+        model.push_back(next++);
+    }
+    for (int step = 0; step < 400; ++step) {
+        const int n = int(model.size());
+        const int op = int(rng() % 4);
+        if (op == 0 || n < 4) {
+            const int at = int(rng() % uint32_t(n + 1));
+            lines.Insert(at, Mark(next));
+            model.insert(model.begin() + at, next++);
+        } else if (op == 1) {
+            const int at = int(rng() % uint32_t(n));
+            lines.Delete(at);
+            model.erase(model.begin() + at);
+        } else {
+            // A range laid out again: its slots are refilled, then more are added or the rest
+            // closed; now and then the layout takes back the last one it made.
+            const int first = int(rng() % uint32_t(n - 2));
+            const int last = first + int(rng() % uint32_t(std::min(6, n - first)));
+            const int made = int(rng() % 12);
+            lines.SetGap(first, last);
+            model.erase(model.begin() + first, model.begin() + last + 1);
+            bool tookBack = op == 2;
+            for (int k = 0; k < made; ++k) {
+                lines.Insert(first + k, Mark(next));
+                model.insert(model.begin() + first + k, next++);
+                ASSERT_EQ(lines[first + k]->ItemNo, model[size_t(first + k)]);
+                if (!tookBack && k == made / 2) {
+                    tookBack = true;
+                    lines.Delete(first + k);
+                    model.erase(model.begin() + first + k);
+                    --k;
+                }
+            }
+            lines.CloseGap();
+        }
+        expectSame();
+        if (HasFatalFailure()) return;
+    }
 }
 
 TEST(DrawLines, TextOfADrawingItemAndItsParts) {
