@@ -292,6 +292,7 @@ void TCustomRVFormattedData::NoteLaidOutItem(const TCustomRVItemInfo& item) {
 
 void TCustomRVFormattedData::AddJump(const TRVDrawLineInfo& dli, int drawItemNo, int id,
                                      int cursor) {
+    if (!State.Contains(TRVState::rvstFormattingPart)) SettleJumpDrawItemNos();
     auto jump = std::make_unique<TRVJumpInfo>();
     jump->RVData = this;
     jump->Left = dli.Left;

@@ -117,15 +117,19 @@ void TCustomRVFormattedData::FormatParas(int firstDrawItemNo, int lastDrawItemNo
     size_t jumpFirst = 0, jumpEnd = 0;
     int oldEndNo = NextJumpNo;
     if (useJumps && FJumpsInStep && !FHasSubDocItems) {
-        auto byDrawItem = [](const std::unique_ptr<TRVJumpInfo>& j, int d) {
-            return j->DrawItemNo < d;
+        auto firstAtOrAfter = [this](size_t lo, int drawItemNo) {
+            size_t hi = Jumps.size();
+            while (lo < hi) {
+                const size_t mid = lo + (hi - lo) / 2;
+                if (JumpDrawItemNo(mid) < drawItemNo)
+                    lo = mid + 1;
+                else
+                    hi = mid;
+            }
+            return lo;
         };
-        jumpFirst = size_t(std::lower_bound(Jumps.begin(), Jumps.end(), firstDrawItemNo,
-                                            byDrawItem) -
-                           Jumps.begin());
-        jumpEnd = size_t(std::lower_bound(Jumps.begin() + long(jumpFirst), Jumps.end(),
-                                          lastDrawItemNo + 1, byDrawItem) -
-                         Jumps.begin());
+        jumpFirst = firstAtOrAfter(0, firstDrawItemNo);
+        jumpEnd = firstAtOrAfter(jumpFirst, lastDrawItemNo + 1);
         if (jumpEnd < Jumps.size()) oldEndNo = Jumps[jumpEnd]->Id;
         NextJumpNo = jumpFirst < Jumps.size() ? Jumps[jumpFirst]->Id : oldNextJumpNo;
     }
@@ -221,6 +225,17 @@ void TCustomRVFormattedData::SpliceRangeJumps(size_t jumpFirst, size_t jumpEnd, 
     }
     const int numberChange = NextJumpNo - oldEndNo;
     NextJumpNo = oldNextJumpNo + numberChange;
+
+    // A shift still owed by the areas from OwedFrom on: those before the range get it now
+    // (edits follow one another closely), the range's own are replaced.
+    const int owed = FJumpShift;
+    size_t owedFrom = FJumpShiftFrom;
+    if (owed != 0 && owedFrom < jumpFirst)
+        for (size_t j = owedFrom; j < jumpFirst; ++j)
+            Jumps[j]->DrawItemNo += owed;
+    FJumpShiftFrom = SIZE_MAX;
+    FJumpShift = 0;
+
     // One move of the list's tail at most.
     const size_t oldSize = jumpEnd - jumpFirst, newSize = FPartJumps.size();
     const size_t common = std::min(oldSize, newSize);
@@ -232,16 +247,39 @@ void TCustomRVFormattedData::SpliceRangeJumps(size_t jumpFirst, size_t jumpEnd, 
     else if (oldSize > newSize)
         Jumps.erase(Jumps.begin() + long(jumpFirst + newSize), Jumps.begin() + long(jumpEnd));
     FPartJumps.clear();
-    if (shift == 0 && countChange == 0 && numberChange == 0) return;
-    for (size_t j = jumpFirst + newSize; j < Jumps.size(); ++j) {
-        TRVJumpInfo& jump = *Jumps[j];
-        jump.Top += shift;
-        jump.DrawItemNo += countChange;
-        if (numberChange != 0) {
-            jump.Id += numberChange;
-            GetItem(DrawItems[jump.DrawItemNo]->ItemNo)->JumpID = jump.Id;
+
+    const size_t after = jumpFirst + newSize;
+    const size_t count = Jumps.size();
+    owedFrom = owed != 0 && owedFrom > jumpEnd ? owedFrom + newSize - oldSize : after;
+    if (shift != 0 || numberChange != 0) {
+        for (size_t j = after; j < count; ++j) {
+            TRVJumpInfo& jump = *Jumps[j];
+            jump.Top += shift;
+            jump.DrawItemNo += countChange + (j >= owedFrom ? owed : 0);
+            if (numberChange != 0) {
+                jump.Id += numberChange;
+                GetItem(DrawItems[jump.DrawItemNo]->ItemNo)->JumpID = jump.Id;
+            }
         }
+        return;
     }
+    // Only the numbering of the drawing items moved: the areas below owe it (the walk over
+    // them is left to whoever reads them next).
+    for (size_t j = after; j < owedFrom && j < count && countChange != 0; ++j)
+        Jumps[j]->DrawItemNo += countChange;
+    const size_t from = std::min(owedFrom, count);
+    if (from < count && owed + countChange != 0) {
+        FJumpShiftFrom = from;
+        FJumpShift = owed + countChange;
+    }
+}
+
+void TCustomRVFormattedData::SettleJumpDrawItemNos() const {
+    if (FJumpShift != 0)
+        for (size_t j = FJumpShiftFrom; j < Jumps.size(); ++j)
+            Jumps[j]->DrawItemNo += FJumpShift;
+    FJumpShiftFrom = SIZE_MAX;
+    FJumpShift = 0;
 }
 
 bool TCustomRVFormattedData::RangeHasJumps(int firstDrawItemNo, int lastDrawItemNo) const {
@@ -257,7 +295,11 @@ int TCustomRVFormattedData::BuildJumpList(int firstJumpNo,
                                           std::vector<std::unique_ptr<TRVJumpInfo>>* list) {
     if (!list) list = &Jumps;
     list->clear();
-    if (list == &Jumps) FJumpsInStep = true;
+    if (list == &Jumps) {
+        FJumpsInStep = true;
+        FJumpShiftFrom = SIZE_MAX;
+        FJumpShift = 0;
+    }
     TRVStyle* style = GetRVStyle();
     if (!style) return 0;
     int ox = 0, oy = 0;

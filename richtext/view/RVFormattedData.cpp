@@ -55,6 +55,8 @@ void TCustomRVFormattedData::ClearFormatting() {
 
 void TCustomRVFormattedData::ClearJumps() {
     Jumps.clear();
+    FJumpShiftFrom = SIZE_MAX;
+    FJumpShift = 0;
     FJumpsInStep = false;
     ForgetJumpHover();
 }
@@ -110,6 +112,7 @@ int TCustomRVFormattedData::GetOffsAfterDrawItem(int drawItemNo) const {
 }
 
 void TCustomRVFormattedData::UpdateJumpPositions() {
+    SettleJumpDrawItemNos();
     for (auto& jump : Jumps) {
         auto* data = dynamic_cast<TCustomRVFormattedData*>(jump->RVData);
         if (!data || jump->DrawItemNo < 0 || jump->DrawItemNo >= data->DrawItems.Count()) continue;

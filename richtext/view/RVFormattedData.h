@@ -6,6 +6,7 @@
 // scrolling through the pure virtual operations.
 
 #include <climits>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -306,6 +307,9 @@ public:
     // Rebuilds a jump list (this document's own when none is given); returns how many jump
     // numbers were used.
     int BuildJumpList(int firstJumpNo, std::vector<std::unique_ptr<TRVJumpInfo>>* list = nullptr);
+    // Brings the drawing-item numbers of the hyperlink areas up to date; readers of
+    // TRVJumpInfo::DrawItemNo call it first.
+    void SettleJumpDrawItemNos() const;
     // The first jump number of this document (given by its container).
     virtual int GetFirstJumpNo() const { return 0; }
     void UpdateVisibleCheckpoint();
@@ -425,6 +429,13 @@ private:
     // their jumps come from elsewhere, and they have windows to move.
     bool FHasSubDocItems = false;
     bool FHasPlacedItems = false;
+    // The drawing-item numbers of Jumps[FJumpShiftFrom..] are short by FJumpShift: a partial
+    // reformat that changed only the number of drawing items leaves them for the next reader.
+    mutable size_t FJumpShiftFrom = SIZE_MAX;
+    mutable int FJumpShift = 0;
+    int JumpDrawItemNo(size_t j) const {
+        return Jumps[j]->DrawItemNo + (j >= FJumpShiftFrom ? FJumpShift : 0);
+    }
     void NoteLaidOutItem(const TCustomRVItemInfo& item);
     // Forgets the hovered hyperlink (its number may change).
     void ForgetJumpHover();
