@@ -1449,9 +1449,11 @@ int RtfReader::Run(std::string_view rtf) {
                     break;
                 ++e;
             }
-            FRun.reserve(FRun.size() + (e - i));
+            size_t at = FRun.size();
+            FRun.resize(at + (e - i));
             for (size_t k = i; k < e; ++k)
-                if (rtf[k] != '\0') FRun += char16_t(uint8_t(rtf[k]));
+                if (rtf[k] != '\0') FRun[at++] = char16_t(uint8_t(rtf[k]));
+            FRun.resize(at);
             i = e;
         }
     }
