@@ -205,11 +205,14 @@ int TCustomRVFormattedData::GetFirstDrawItemNo(int itemNo) const {
     TCustomRVItemInfo* item = GetItem(itemNo);
     const int count = DrawItems.Count();
     const int d = item->DrawItemNo;
-    if (d >= 0 && d < count && DrawItems[d]->ItemNo == itemNo &&
-        (d == 0 || DrawItems[d - 1]->ItemNo != itemNo))
-        return d;
+    // (Slots of a reformat in progress are empty.)
+    const TRVDrawLineInfo* at = d >= 0 && d < count ? DrawItems[d] : nullptr;
+    const TRVDrawLineInfo* before = d > 0 && d <= count ? DrawItems[d - 1] : nullptr;
+    if (at && at->ItemNo == itemNo && (!before || before->ItemNo != itemNo)) return d;
     // A partial reformat leaves the numbers recorded by the items below it as they were: the
-    // drawing items are in item order, so the first one is searched for and remembered.
+    // drawing items are in item order, so the first one is searched for and remembered (not
+    // while a reformat runs: its slots are empty and the items below not yet renumbered).
+    if (State.Contains(TRVState::rvstFormattingPart)) return -1;
     int lo = 0, hi = count;
     while (lo < hi) {
         const int mid = lo + (hi - lo) / 2;
