@@ -94,9 +94,9 @@ struct LinkedFixture {
                     "configure the router interface " + std::to_string(itemNo) + " ";
                 const bool first = itemNo % 6 == 0;
                 if (itemNo % 10 == 9)
-                    doc.AddTextParagraph(text, 1, first ? 1 : -1,
-                                         TRVTag::FromString("https://example.org/q/" +
-                                                            std::to_string(itemNo)));
+                    doc.AddTextParagraph(
+                        text, 1, first ? 1 : -1,
+                        TRVTag::FromString("https://example.org/q/" + std::to_string(itemNo)));
                 else
                     doc.AddTextParagraph(text, itemNo % 7 == 3 ? 2 : 0, first ? itemNo % 2 : -1,
                                          TRVTag());
@@ -212,8 +212,7 @@ void ReadRatio(benchmark::State& state) {
 // The linked documents are read into a document made beforehand and freed afterwards, outside
 // the time: freeing is not reading, and the allocator's clean-up of a large document would
 // weigh on the larger size only.
-template <bool Rtf>
-void ReadLinked(benchmark::State& state) {
+template <bool Rtf> void ReadLinked(benchmark::State& state) {
     LinkedFixture& f = LinkedData(int(state.range(0)));
     for (auto _ : state) {
         state.PauseTiming();

@@ -435,8 +435,7 @@ void TCustomRVFormattedData::TrimLineEnd() {
                 !(d->Length == 1 && IsLineStartForTrim(last))) {
                 if (d->Length == 1 && last > 0 && DrawItems[last - 1]->ItemNo == d->ItemNo) {
                     // Its hyperlink area, if any, is among the last ones of this pass.
-                    auto& jumps =
-                        State.Contains(TRVState::rvstFormattingPart) ? FPartJumps : Jumps;
+                    auto& jumps = State.Contains(TRVState::rvstFormattingPart) ? FPartJumps : Jumps;
                     for (size_t j = jumps.size(); j-- > 0 && jumps[j]->DrawItemNo >= last;)
                         if (jumps[j]->DrawItemNo == last) jumps.erase(jumps.begin() + long(j));
                     DrawItems.Delete(last);

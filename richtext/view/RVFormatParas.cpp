@@ -239,7 +239,8 @@ void TCustomRVFormattedData::SpliceRangeJumps(size_t jumpFirst, size_t jumpEnd, 
     // One move of the list's tail at most.
     const size_t oldSize = jumpEnd - jumpFirst, newSize = FPartJumps.size();
     const size_t common = std::min(oldSize, newSize);
-    std::move(FPartJumps.begin(), FPartJumps.begin() + long(common), Jumps.begin() + long(jumpFirst));
+    std::move(FPartJumps.begin(), FPartJumps.begin() + long(common),
+              Jumps.begin() + long(jumpFirst));
     if (newSize > oldSize)
         Jumps.insert(Jumps.begin() + long(jumpEnd),
                      std::make_move_iterator(FPartJumps.begin() + long(common)),
