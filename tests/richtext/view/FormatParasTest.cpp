@@ -159,17 +159,26 @@ void ExpectSameLayout(const TTestRVData& partial, const TTestRVData& full) {
         ASSERT_EQ(partial.GetItem(i)->JumpID, full.GetItem(i)->JumpID) << "item " << i;
 }
 
+// The same document twice: one laid out and then edited in parts, one to be formatted whole.
+struct TDocPair {
+    TDocSetup Setup;
+    TTestRVData Partial;
+    TTestRVData Full;
+    TDocPair(uint32_t styleSeed, uint32_t fillSeed, int paragraphs)
+        : Setup(MakeStyle(styleSeed)), Partial(Setup.Style.get()), Full(Setup.Style.get()) {
+        FillDocument(Partial, Setup, fillSeed, paragraphs);
+        Partial.Format(false);
+        FillDocument(Full, Setup, fillSeed, paragraphs);
+    }
+};
+
 TEST(FormatParas, RandomEditsOfAFewParagraphsLayOutAsAFullFormatDoes) {
     int compared = 0;
     for (uint32_t round = 0; round < 300; ++round) {
         SCOPED_TRACE("round " + std::to_string(round));
-        TDocSetup setup = MakeStyle(round);
-        const int paragraphs = 3 + int(round % 9);
-        TTestRVData partial(setup.Style.get());
-        FillDocument(partial, setup, round * 7 + 1, paragraphs);
-        partial.Format(false);
-        TTestRVData full(setup.Style.get());
-        FillDocument(full, setup, round * 7 + 1, paragraphs);
+        TDocPair docs(round, round * 7 + 1, 3 + int(round % 9));
+        TTestRVData& partial = docs.Partial;
+        TTestRVData& full = docs.Full;
 
         // One or two edits (the second in a neighbouring paragraph's item, when there is one).
         const int edits = 1 + int(round % 2);
@@ -220,13 +229,9 @@ TEST(FormatParas, SeriesOfEditsEachLaidOutByItselfEndsAsAFullFormat) {
     int compared = 0;
     for (uint32_t round = 0; round < 120; ++round) {
         SCOPED_TRACE("round " + std::to_string(round));
-        TDocSetup setup = MakeStyle(round + 500);
-        const int paragraphs = 8 + int(round % 12);
-        TTestRVData partial(setup.Style.get());
-        FillDocument(partial, setup, round * 11 + 3, paragraphs);
-        partial.Format(false);
-        TTestRVData full(setup.Style.get());
-        FillDocument(full, setup, round * 11 + 3, paragraphs);
+        TDocPair docs(round + 500, round * 11 + 3, 8 + int(round % 12));
+        TTestRVData& partial = docs.Partial;
+        TTestRVData& full = docs.Full;
         bool widthsKept = true;
         for (uint32_t e = 0; e < 8 && widthsKept; ++e) {
             const uint32_t seed = round * 31 + e;
