@@ -233,7 +233,10 @@ void TCustomRVFormattedData::FormatAll(bool keepPosition, bool force, bool noCac
         FFmt.LastTextStyle = -1;
         AdjustVScrollUnits();
         UpdateJumpPositions();
-        if (!onlyTail) FJumpsInStep = true;
+        if (!onlyTail) {
+            FJumpsInStep = true;
+            FJumpsFirstNo = GetFirstJumpNo();
+        }
     }
 
     // A new or vanished scroll bar changes the client size: one more pass, never a third.

@@ -116,7 +116,8 @@ void TCustomRVFormattedData::FormatParas(int firstDrawItemNo, int lastDrawItemNo
     const int oldNextJumpNo = NextJumpNo;
     size_t jumpFirst = 0, jumpEnd = 0;
     int oldEndNo = NextJumpNo;
-    if (useJumps && FJumpsInStep && !FHasSubDocItems) {
+    const bool jumpsInStep = useJumps && JumpsInStep() && !FHasSubDocItems;
+    if (jumpsInStep) {
         auto firstAtOrAfter = [this](size_t lo, int drawItemNo) {
             size_t hi = Jumps.size();
             while (lo < hi) {
@@ -193,7 +194,8 @@ void TCustomRVFormattedData::FormatParas(int firstDrawItemNo, int lastDrawItemNo
             DocumentHeight += shift;
         }
     }
-    if (useJumps && FJumpsInStep && !FHasSubDocItems) {
+    // (Items with documents inside that the range now holds bring jumps of their own.)
+    if (jumpsInStep && !FHasSubDocItems) {
         if (hadJumps || !FPartJumps.empty()) ForgetJumpHover();
         SpliceRangeJumps(jumpFirst, jumpEnd, oldEndNo, oldNextJumpNo, shift, countChange);
     } else if (useJumps && (hadJumps || RangeHasJumps(firstDrawItemNo, newLast))) {
@@ -298,6 +300,7 @@ int TCustomRVFormattedData::BuildJumpList(int firstJumpNo,
     list->clear();
     if (list == &Jumps) {
         FJumpsInStep = true;
+        FJumpsFirstNo = firstJumpNo;
         FJumpShiftFrom = SIZE_MAX;
         FJumpShift = 0;
     }

@@ -423,8 +423,11 @@ private:
     int FPartInsertAt = 0; // where a partial reformat puts its next drawing item
     // The hyperlink areas a partial reformat lays out, spliced into Jumps afterwards.
     std::vector<std::unique_ptr<TRVJumpInfo>> FPartJumps;
-    // Jumps holds the areas of the present layout, in drawing-item order.
+    // Jumps holds the areas of the present layout, in drawing-item order, numbered from
+    // FJumpsFirstNo (a container may renumber the document since).
     bool FJumpsInStep = false;
+    int FJumpsFirstNo = 0;
+    bool JumpsInStep() const { return FJumpsInStep && FJumpsFirstNo == GetFirstJumpNo(); }
     // Items with documents inside, or with controls, were laid out since the last full format:
     // their jumps come from elsewhere, and they have windows to move.
     bool FHasSubDocItems = false;

@@ -330,6 +330,34 @@ TEST(JumpList, LinkBrokenOverTwoLinesHasTwoAreasOfOneNumberAndTheNextLinkTheNext
     EXPECT_EQ(list[2]->Id, 11);
 }
 
+// A document numbered from elsewhere (a cell whose table renumbered it) after its last layout:
+// an edit numbers every link from the new first number, as a full format does.
+TEST(JumpList, EditAfterTheFirstNumberChangedNumbersFromTheNewOne) {
+    struct TNumberedData : TTestRVData {
+        using TTestRVData::TTestRVData;
+        int FirstNo = 0;
+        int GetFirstJumpNo() const override { return FirstNo; }
+    };
+    auto style = MakeFixedStyle();
+    const int link = AddFixedTextStyle(*style, 15);
+    style->TextStyles.GetItem(link).Jump = true;
+    TNumberedData d(style.get());
+    d.ClientWidth = 100;
+    for (int i = 0; i < 4; ++i)
+        d.AddTextParagraph("link", link, 0, TRVTag());
+    d.Format(false);
+    d.FirstNo = 7;
+    d.SetItemText(3, "other");
+    d.FormatParasOfDrawRange(3, 3, 0);
+    d.SettleJumpDrawItemNos();
+    ASSERT_EQ(d.Jumps.size(), 4u);
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(d.Jumps[size_t(i)]->Id, 7 + i);
+        EXPECT_EQ(d.GetItem(i)->JumpID, 7 + i);
+    }
+    EXPECT_EQ(d.NextJumpNo, 11);
+}
+
 TEST(ScrollRectVisible, TallRectangleWhoseTopIsAtTheTopLeavesTheViewAlone) {
     auto style = MakeFixedStyle();
     TTestRVData d(style.get());
