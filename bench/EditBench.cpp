@@ -9,7 +9,9 @@
 #include <memory>
 #include <random>
 #include <string>
+#include <vector>
 
+#include "bench/ThreadCpuClock.h"
 #include "platform/controls/Forms.h"
 #include "platform/testing/UserActions.h"
 #include "richtext/edit/RVEdit.h"
@@ -173,6 +175,127 @@ void BM_TypeCharacterGrowth(benchmark::State& state) {
     state.counters["target"] = 1.2;
 }
 BENCHMARK(BM_TypeCharacterGrowth)->Iterations(10)->Unit(benchmark::kMillisecond);
+
+// ---- Typing through key messages in a document with hyperlinks and justified paragraphs.
+
+// About Megabytes MB in paragraphs of 300 to 700 characters, items of 40 to 200 characters,
+// one item in ten a hyperlink, every other paragraph justified. Paragraph p is made from seed
+// p mod 64, so that the paragraphs typed into (multiples of 64) are the same in every size.
+std::vector<int> FillLinkedDocument(TRVEditRVData& data, int megabytes) {
+    const char* words[] = {"the", "question", "answer", "network",   "configure", "router",
+                           "a",   "of",       "select", "interface", "address",   "two"};
+    const int64_t target = int64_t(megabytes) << 20;
+    int64_t bytes = 0;
+    std::vector<int> paraStarts;
+    while (bytes < target) {
+        std::mt19937 rng(uint32_t(paraStarts.size() % 64));
+        paraStarts.push_back(data.ItemCount());
+        const int paraLength = 300 + int(rng() % 400);
+        const int paraNo = int(paraStarts.size() % 2);
+        for (int written = 0; written < paraLength;) {
+            std::string text;
+            const int length = 40 + int(rng() % 160);
+            while (int(text.size()) < length) {
+                text += words[rng() % 12];
+                text += ' ';
+            }
+            const int styleNo = rng() % 10 == 0 ? 1 : 0;
+            data.AddTextParagraph(text, styleNo, written == 0 ? paraNo : -1, TRVTag());
+            written += int(text.size());
+            bytes += int64_t(text.size());
+        }
+    }
+    return paraStarts;
+}
+
+struct TLinkedEditor {
+    std::unique_ptr<TBenchEditor> Editor;
+    std::vector<int> ParaStarts;
+};
+
+TLinkedEditor& LinkedEditor(int megabytes) {
+    static TLinkedEditor editors[9];
+    TLinkedEditor& slot = editors[megabytes];
+    if (slot.Editor) return slot;
+    InitPlatform();
+    slot.Editor = std::make_unique<TBenchEditor>();
+    TRVStyle* style = slot.Editor->Edit->Style();
+    TFontInfo& link = style->TextStyles.Add();
+    link.FontName = "Arial";
+    link.Size = 10;
+    link.Jump = true;
+    style->ParaStyles.Add().Alignment = TRVAlignment::rvaJustify;
+    slot.ParaStarts = FillLinkedDocument(*slot.Editor->Data, megabytes);
+    slot.Editor->Edit->Format();
+    return slot;
+}
+
+// The first plain-text item of paragraph 0, of the paragraph of the middle or of one near the
+// end (0, 1, 2), among the paragraphs made from seed 0.
+int TypingItem(const TLinkedEditor& editor, int place) {
+    const int paras = int(editor.ParaStarts.size());
+    const int paraNo = place == 0 ? 0 : place == 1 ? paras / 2 / 64 * 64 : (paras - 2) / 64 * 64;
+    int itemNo = editor.ParaStarts[size_t(paraNo)];
+    while (editor.Editor->Data->GetItemStyleNo(itemNo) != 0)
+        ++itemNo;
+    return itemNo;
+}
+
+// Keys typed through the editor's window (key down, character, key up) at a place; the typing
+// is undone afterwards, outside the time (processor time of the thread).
+double TypeKeysSeconds(TLinkedEditor& linked, int place, int keys) {
+    TBenchEditor& editor = *linked.Editor;
+    TRVEditRVData& data = *editor.Data;
+    editor.Edit->SetFocus();
+    data.PlaceCaretAt(TypingItem(linked, place), 3);
+    testing::Pump();
+    const auto from = bench::ThreadCpuClock::now();
+    for (int i = 0; i < keys; ++i)
+        testing::TypeText(i % 6 == 5 ? u" " : u"x");
+    const double seconds =
+        std::chrono::duration<double>(bench::ThreadCpuClock::now() - from).count();
+    while (editor.Edit->CanUndo())
+        editor.Edit->Undo();
+    testing::Pump();
+    return seconds;
+}
+
+// Time per key at the start, middle and end of a 1 MB and an 8 MB document.
+void BM_TypeKeyLinked(benchmark::State& state) {
+    TLinkedEditor& editor = LinkedEditor(int(state.range(0)));
+    double seconds = 0;
+    for (auto _ : state) {
+        seconds = TypeKeysSeconds(editor, int(state.range(1)), 20);
+        state.SetIterationTime(seconds / 20);
+    }
+}
+BENCHMARK(BM_TypeKeyLinked)
+    ->ArgsProduct({{1, 8}, {0, 1, 2}})
+    ->ArgNames({"MB", "place"})
+    ->UseManualTime()
+    ->Iterations(10)
+    ->Unit(benchmark::kMicrosecond);
+
+// Eight times the document, keys typed at the same place: at most 1.2 times the time per key.
+void BM_TypeKeyLinkedGrowth(benchmark::State& state) {
+    TLinkedEditor& small = LinkedEditor(1);
+    TLinkedEditor& large = LinkedEditor(8);
+    const int place = int(state.range(0));
+    double smallSeconds = 0, largeSeconds = 0;
+    for (auto _ : state) {
+        smallSeconds += TypeKeysSeconds(small, place, 20);
+        largeSeconds += TypeKeysSeconds(large, place, 20);
+    }
+    state.counters["ratio_8MB_to_1MB"] = largeSeconds / smallSeconds;
+    state.counters["us_per_key_8MB"] = largeSeconds / double(state.iterations()) / 20 * 1e6;
+}
+BENCHMARK(BM_TypeKeyLinkedGrowth)
+    ->Arg(0)
+    ->Arg(1)
+    ->Arg(2)
+    ->ArgName("place")
+    ->Iterations(10)
+    ->Unit(benchmark::kMillisecond);
 
 } // namespace
 

@@ -35,6 +35,26 @@ struct CharProps {
     friend bool operator==(const CharProps&, const CharProps&) = default;
 };
 
+// Every run looks up its text style: the cache is hashed over the whole key.
+struct CharPropsHash {
+    size_t operator()(const CharProps& c) const noexcept {
+        uint64_t h = 0xcbf29ce484222325ull;
+        auto mix = [&h](int v) {
+            h = (h ^ uint32_t(v)) * 0x100000001b3ull;
+            h ^= h >> 32;
+        };
+        mix(c.Font);
+        mix(c.HalfPoints);
+        mix(int(c.Bold) | (int(c.Italic) << 1) | (int(c.Underline) << 2) | (int(c.Strike) << 3) |
+            (int(c.Caps) << 4));
+        mix(c.ColorIndex);
+        mix(c.HighlightIndex);
+        mix(c.SpacingTwips);
+        mix(c.Link);
+        return size_t(h);
+    }
+};
+
 enum Side : uint8_t { sideNone, sideLeft, sideTop, sideRight, sideBottom };
 
 struct ParaProps {
@@ -542,11 +562,10 @@ private:
     PictState FPict;
 
     struct StyleCacheEntry {
-        CharProps Char;
         int AnsiStyle;    // equal 8-bit style of the sheet, -1 none
         int UnicodeStyle; // -2 not looked up yet
     };
-    std::vector<StyleCacheEntry> FTextCache;
+    std::unordered_map<CharProps, StyleCacheEntry, CharPropsHash> FTextCache;
     std::vector<std::pair<ParaProps, int>> FParaCache;
 };
 
@@ -579,18 +598,17 @@ int RtfReader::TextStyleFor(const CharProps& c, const std::u16string& text, std:
         stored = WideToBytes(text);
         return FProps.TextStyleNo;
     }
-    StyleCacheEntry* entry = nullptr;
-    for (auto& e : FTextCache)
-        if (e.Char == c) entry = &e;
-    if (!entry) {
+    // A style tells only whether its text is a link, not which one: all links share a key.
+    CharProps key = c;
+    key.Link = c.Link >= 0 ? 0 : -1;
+    auto [slot, added] = FTextCache.try_emplace(key, StyleCacheEntry{-1, -2});
+    StyleCacheEntry* entry = &slot->second;
+    if (added) {
         TFontInfo f = FontInfoFor(c);
-        int ansi = -1;
-        for (int i = 0; i < FStyle->TextStyles.Count() && ansi < 0; ++i) {
+        for (int i = 0; i < FStyle->TextStyles.Count() && entry->AnsiStyle < 0; ++i) {
             const TFontInfo& s = FStyle->TextStyles[i];
-            if (!s.Unicode && s.IsEqual(f, true)) ansi = i;
+            if (!s.Unicode && s.IsEqual(f, true)) entry->AnsiStyle = i;
         }
-        FTextCache.push_back(StyleCacheEntry{c, ansi, -2});
-        entry = &FTextCache.back();
     }
     if (entry->AnsiStyle >= 0) {
         // An equal 8-bit style takes the text when its code page holds every character.
@@ -1503,9 +1521,11 @@ int RtfReader::Run(std::string_view rtf) {
                     break;
                 ++e;
             }
-            FRun.reserve(FRun.size() + (e - i));
+            size_t at = FRun.size();
+            FRun.resize(at + (e - i));
             for (size_t k = i; k < e; ++k)
-                if (rtf[k] != '\0') FRun += char16_t(uint8_t(rtf[k]));
+                if (rtf[k] != '\0') FRun[at++] = char16_t(uint8_t(rtf[k]));
+            FRun.resize(at);
             i = e;
         }
     }

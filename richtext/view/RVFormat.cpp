@@ -233,6 +233,10 @@ void TCustomRVFormattedData::FormatAll(bool keepPosition, bool force, bool noCac
         FFmt.LastTextStyle = -1;
         AdjustVScrollUnits();
         UpdateJumpPositions();
+        if (!onlyTail) {
+            FJumpsInStep = true;
+            FJumpsFirstNo = GetFirstJumpNo();
+        }
     }
 
     // A new or vanished scroll bar changes the client size: one more pass, never a third.
@@ -280,10 +284,18 @@ void TCustomRVFormattedData::AddDrawItem(std::unique_ptr<TRVDrawLineInfo> dli) {
     if (State.Contains(TRVState::rvstFormattingPart)) ++FPartInsertAt;
 }
 
+void TCustomRVFormattedData::NoteLaidOutItem(const TCustomRVItemInfo& item) {
+    if (item.GetKindFlag(rvifHasSubDocuments)) {
+        FHasSubDocItems = true;
+        FHasPlacedItems = true;
+    } else if (dynamic_cast<const TRVControlItemInfo*>(&item)) {
+        FHasPlacedItems = true;
+    }
+}
+
 void TCustomRVFormattedData::AddJump(const TRVDrawLineInfo& dli, int drawItemNo, int id,
                                      int cursor) {
-    // A partial reformat rebuilds the whole list afterwards.
-    if (State.Contains(TRVState::rvstFormattingPart)) return;
+    if (!State.Contains(TRVState::rvstFormattingPart)) SettleJumpDrawItemNos();
     auto jump = std::make_unique<TRVJumpInfo>();
     jump->RVData = this;
     jump->Left = dli.Left;
@@ -293,7 +305,7 @@ void TCustomRVFormattedData::AddJump(const TRVDrawLineInfo& dli, int drawItemNo,
     jump->DrawItemNo = drawItemNo;
     jump->Id = id;
     jump->Cursor = int16_t(cursor);
-    Jumps.push_back(std::move(jump));
+    (State.Contains(TRVState::rvstFormattingPart) ? FPartJumps : Jumps).push_back(std::move(jump));
 }
 
 void TCustomRVFormattedData::OpenLine(TRVDrawLineInfo* dli, int ascent, int descent) {
@@ -425,9 +437,10 @@ void TCustomRVFormattedData::TrimLineEnd() {
                               ReadItemOptionBits(d->ItemNo)) &&
                 !(d->Length == 1 && IsLineStartForTrim(last))) {
                 if (d->Length == 1 && last > 0 && DrawItems[last - 1]->ItemNo == d->ItemNo) {
-                    // Its hyperlink area, if any, is among the last ones.
-                    for (size_t j = Jumps.size(); j-- > 0 && Jumps[j]->DrawItemNo >= last;)
-                        if (Jumps[j]->DrawItemNo == last) Jumps.erase(Jumps.begin() + long(j));
+                    // Its hyperlink area, if any, is among the last ones of this pass.
+                    auto& jumps = State.Contains(TRVState::rvstFormattingPart) ? FPartJumps : Jumps;
+                    for (size_t j = jumps.size(); j-- > 0 && jumps[j]->DrawItemNo >= last;)
+                        if (jumps[j]->DrawItemNo == last) jumps.erase(jumps.begin() + long(j));
                     DrawItems.Delete(last);
                     if (State.Contains(TRVState::rvstFormattingPart)) --FPartInsertAt;
                 } else {
@@ -595,6 +608,7 @@ void TCustomRVFormattedData::FormatItem(int itemNo, const std::string& text, int
     TCustomRVItemInfo* item = GetItem(itemNo);
     if (startChar == 0 && (!item->GetJoinsPrevious() || FFmt.ForceNewLine)) FFmt.AtParaStart = true;
     if (item->StyleNo < 0) {
+        NoteLaidOutItem(*item);
         if (item->IsFullLine())
             FormatFullLineItem(itemNo);
         else

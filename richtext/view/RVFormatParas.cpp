@@ -109,10 +109,38 @@ void TCustomRVFormattedData::FormatParas(int firstDrawItemNo, int lastDrawItemNo
             oldNextTop = std::min(oldNextTop, DrawItems[i]->Top);
     }
 
+    // The old range's hyperlink areas (a run of Jumps, ordered by drawing item) and the
+    // numbers they used: the range's items are numbered again from the first of them.
+    const bool useJumps = GetFlags().Contains(TRVFlag::rvflUseJumps);
+    const bool hadJumps = !Jumps.empty();
+    const int oldNextJumpNo = NextJumpNo;
+    size_t jumpFirst = 0, jumpEnd = 0;
+    int oldEndNo = NextJumpNo;
+    const bool jumpsInStep = useJumps && JumpsInStep() && !FHasSubDocItems;
+    if (jumpsInStep) {
+        auto firstAtOrAfter = [this](size_t lo, int drawItemNo) {
+            size_t hi = Jumps.size();
+            while (lo < hi) {
+                const size_t mid = lo + (hi - lo) / 2;
+                if (JumpDrawItemNo(mid) < drawItemNo)
+                    lo = mid + 1;
+                else
+                    hi = mid;
+            }
+            return lo;
+        };
+        jumpFirst = firstAtOrAfter(0, firstDrawItemNo);
+        jumpEnd = firstAtOrAfter(jumpFirst, lastDrawItemNo + 1);
+        if (jumpEnd < Jumps.size()) oldEndNo = Jumps[jumpEnd]->Id;
+        NextJumpNo = jumpFirst < Jumps.size() ? Jumps[jumpFirst]->Id : oldNextJumpNo;
+    }
+    FPartJumps.clear();
+
     State.Include(TRVState::rvstFormattingPart);
     State.Include(TRVState::rvstFormattingInProgress);
     auto done = Finally([&] {
         DrawItems.CloseGap();
+        FPartJumps.clear();
         State.Exclude(TRVState::rvstFormattingPart);
         State.Exclude(TRVState::rvstFormattingInProgress);
     });
@@ -143,6 +171,7 @@ void TCustomRVFormattedData::FormatParas(int firstDrawItemNo, int lastDrawItemNo
         SY(style->ParaStyles.GetItem(GetItemParaNo(lastItem)).SpaceAfter);
     const int oldDocumentHeight = DocumentHeight;
     const int countChange = DrawItems.Count() - oldCount;
+    int shift = 0;
     if (lastItem + 1 >= ItemCount() || newLast + 1 >= DrawItems.Count()) {
         DocumentHeight = SY(GetBottomMargin()) + bottom + lastParaSpaceAfter;
     } else {
@@ -152,24 +181,24 @@ void TCustomRVFormattedData::FormatParas(int firstDrawItemNo, int lastDrawItemNo
                          SY(style->ParaStyles.GetItem(GetItemParaNo(next)).SpaceBefore);
         if (GetItemStyleNo(next) == rvsBreak)
             newNextTop += SY(style->ParaStyles.GetItem(0).SpaceBefore);
-        const int shift = newNextTop - oldNextTop;
-        if (itemCountChange != 0 || countChange != 0 || shift != 0) {
+        shift = newNextTop - oldNextTop;
+        // The items below keep the drawing-item numbers they recorded: GetFirstDrawItemNo
+        // finds and mends a number that moved.
+        if (itemCountChange != 0 || shift != 0) {
             const int count = DrawItems.Count();
             for (int i = newLast + 1; i < count; ++i) {
                 TRVDrawLineInfo* d = DrawItems[i];
                 d->Top += shift;
                 d->ItemNo += itemCountChange;
             }
-            // Items below record their first drawing items only when the numbers moved.
-            if (countChange != 0 && !SharesItems())
-                for (int i = newLast + 1; i < count; ++i)
-                    if (DrawItems[i - 1]->ItemNo != DrawItems[i]->ItemNo)
-                        GetItem(DrawItems[i]->ItemNo)->DrawItemNo = i;
             DocumentHeight += shift;
         }
     }
-    if (GetFlags().Contains(TRVFlag::rvflUseJumps) &&
-        (!Jumps.empty() || RangeHasJumps(firstDrawItemNo, newLast))) {
+    // (Items with documents inside that the range now holds bring jumps of their own.)
+    if (jumpsInStep && !FHasSubDocItems) {
+        if (hadJumps || !FPartJumps.empty()) ForgetJumpHover();
+        SpliceRangeJumps(jumpFirst, jumpEnd, oldEndNo, oldNextJumpNo, shift, countChange);
+    } else if (useJumps && (hadJumps || RangeHasJumps(firstDrawItemNo, newLast))) {
         ClearJumps();
         NextJumpNo = GetFirstJumpNo() + BuildJumpList(GetFirstJumpNo());
     }
@@ -179,9 +208,81 @@ void TCustomRVFormattedData::FormatParas(int firstDrawItemNo, int lastDrawItemNo
         SetDocumentSize(TextWidth + FFmt.LM + FFmt.RM, DocumentHeight);
         SkipFormatting = 0;
     }
-    ScrollControlsVisible(firstItem);
+    // Controls below the range moved only when the drawing items below did.
+    ScrollControlsVisible(firstItem, itemCountChange != 0 || shift != 0 ? INT_MAX : lastItem);
     LastFormattedItemNo = ItemCount() - 1;
     Invalidate();
+}
+
+void TCustomRVFormattedData::SpliceRangeJumps(size_t jumpFirst, size_t jumpEnd, int oldEndNo,
+                                              int oldNextJumpNo, int shift, int countChange) {
+    // The new areas sit where the layout left their drawing items (lines are aligned and
+    // raised after their items were placed), in the outermost document's coordinates.
+    int ox = 0, oy = 0;
+    GetOriginInRoot(ox, oy);
+    for (auto& jump : FPartJumps) {
+        const TRVDrawLineInfo* d = DrawItems[jump->DrawItemNo];
+        jump->Left = d->Left + ox;
+        jump->Top = d->Top + oy;
+    }
+    const int numberChange = NextJumpNo - oldEndNo;
+    NextJumpNo = oldNextJumpNo + numberChange;
+
+    // A shift still owed by the areas from OwedFrom on: those before the range get it now
+    // (edits follow one another closely), the range's own are replaced.
+    const int owed = FJumpShift;
+    size_t owedFrom = FJumpShiftFrom;
+    if (owed != 0 && owedFrom < jumpFirst)
+        for (size_t j = owedFrom; j < jumpFirst; ++j)
+            Jumps[j]->DrawItemNo += owed;
+    FJumpShiftFrom = SIZE_MAX;
+    FJumpShift = 0;
+
+    // One move of the list's tail at most.
+    const size_t oldSize = jumpEnd - jumpFirst, newSize = FPartJumps.size();
+    const size_t common = std::min(oldSize, newSize);
+    std::move(FPartJumps.begin(), FPartJumps.begin() + long(common),
+              Jumps.begin() + long(jumpFirst));
+    if (newSize > oldSize)
+        Jumps.insert(Jumps.begin() + long(jumpEnd),
+                     std::make_move_iterator(FPartJumps.begin() + long(common)),
+                     std::make_move_iterator(FPartJumps.end()));
+    else if (oldSize > newSize)
+        Jumps.erase(Jumps.begin() + long(jumpFirst + newSize), Jumps.begin() + long(jumpEnd));
+    FPartJumps.clear();
+
+    const size_t after = jumpFirst + newSize;
+    const size_t count = Jumps.size();
+    owedFrom = owed != 0 && owedFrom > jumpEnd ? owedFrom + newSize - oldSize : after;
+    if (shift != 0 || numberChange != 0) {
+        for (size_t j = after; j < count; ++j) {
+            TRVJumpInfo& jump = *Jumps[j];
+            jump.Top += shift;
+            jump.DrawItemNo += countChange + (j >= owedFrom ? owed : 0);
+            if (numberChange != 0) {
+                jump.Id += numberChange;
+                GetItem(DrawItems[jump.DrawItemNo]->ItemNo)->JumpID = jump.Id;
+            }
+        }
+        return;
+    }
+    // Only the numbering of the drawing items moved: the areas below owe it (the walk over
+    // them is left to whoever reads them next).
+    for (size_t j = after; j < owedFrom && j < count && countChange != 0; ++j)
+        Jumps[j]->DrawItemNo += countChange;
+    const size_t from = std::min(owedFrom, count);
+    if (from < count && owed + countChange != 0) {
+        FJumpShiftFrom = from;
+        FJumpShift = owed + countChange;
+    }
+}
+
+void TCustomRVFormattedData::SettleJumpDrawItemNos() const {
+    if (FJumpShift != 0)
+        for (size_t j = FJumpShiftFrom; j < Jumps.size(); ++j)
+            Jumps[j]->DrawItemNo += FJumpShift;
+    FJumpShiftFrom = SIZE_MAX;
+    FJumpShift = 0;
 }
 
 bool TCustomRVFormattedData::RangeHasJumps(int firstDrawItemNo, int lastDrawItemNo) const {
@@ -197,6 +298,12 @@ int TCustomRVFormattedData::BuildJumpList(int firstJumpNo,
                                           std::vector<std::unique_ptr<TRVJumpInfo>>* list) {
     if (!list) list = &Jumps;
     list->clear();
+    if (list == &Jumps) {
+        FJumpsInStep = true;
+        FJumpsFirstNo = firstJumpNo;
+        FJumpShiftFrom = SIZE_MAX;
+        FJumpShift = 0;
+    }
     TRVStyle* style = GetRVStyle();
     if (!style) return 0;
     int ox = 0, oy = 0;

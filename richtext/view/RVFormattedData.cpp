@@ -38,6 +38,8 @@ void TCustomRVFormattedData::ClearFormatting() {
     DrawItems.Clear();
     ClearJumps();
     NextJumpNo = 0;
+    FHasSubDocItems = false;
+    FHasPlacedItems = false;
     ChosenRVData = nullptr;
     ChosenItem = nullptr;
     FCaptureRVData = nullptr;
@@ -53,6 +55,13 @@ void TCustomRVFormattedData::ClearFormatting() {
 
 void TCustomRVFormattedData::ClearJumps() {
     Jumps.clear();
+    FJumpShiftFrom = SIZE_MAX;
+    FJumpShift = 0;
+    FJumpsInStep = false;
+    ForgetJumpHover();
+}
+
+void TCustomRVFormattedData::ForgetJumpHover() {
     // The hovered document may be a nested one that is going away: only forget it.
     HoverRVData = nullptr;
     FLastHoverId = -1;
@@ -103,6 +112,7 @@ int TCustomRVFormattedData::GetOffsAfterDrawItem(int drawItemNo) const {
 }
 
 void TCustomRVFormattedData::UpdateJumpPositions() {
+    SettleJumpDrawItemNos();
     for (auto& jump : Jumps) {
         auto* data = dynamic_cast<TCustomRVFormattedData*>(jump->RVData);
         if (!data || jump->DrawItemNo < 0 || jump->DrawItemNo >= data->DrawItems.Count()) continue;
@@ -114,16 +124,19 @@ void TCustomRVFormattedData::UpdateJumpPositions() {
     }
 }
 
-void TCustomRVFormattedData::ScrollControlsVisible(int fromItemNo) {
-    if (GetFlags().Contains(TRVFlag::rvflNoControlMoves) || !GetParentControl() ||
-        State.Contains(TRVState::rvstNoControlMoves) || State.Contains(TRVState::rvstDestroying))
+void TCustomRVFormattedData::ScrollControlsVisible(int fromItemNo, int toItemNo) {
+    if (!FHasPlacedItems || GetFlags().Contains(TRVFlag::rvflNoControlMoves) ||
+        !GetParentControl() || State.Contains(TRVState::rvstNoControlMoves) ||
+        State.Contains(TRVState::rvstDestroying))
         return;
     int h = GetHScrollPos(), v = GetVScrollPos();
-    for (int i = std::max(fromItemNo, 0); i < ItemCount(); ++i) {
+    const int end = toItemNo < ItemCount() ? toItemNo + 1 : ItemCount();
+    for (int i = std::max(fromItemNo, 0); i < end; ++i) {
         TCustomRVItemInfo* item = GetItem(i);
-        if (item->StyleNo >= 0 || item->DrawItemNo < 0 || item->DrawItemNo >= DrawItems.Count())
-            continue;
-        const TRVDrawLineInfo* d = DrawItems[item->DrawItemNo];
+        if (item->StyleNo >= 0) continue;
+        const int drawItemNo = GetFirstDrawItemNo(i);
+        if (drawItemNo < 0) continue;
+        const TRVDrawLineInfo* d = DrawItems[drawItemNo];
         item->SetPosition(d->Left - h, d->Top - v);
     }
 }
@@ -189,9 +202,28 @@ void TCustomRVFormattedData::ItemToDrawItemPos(int itemNo, int itemOffs, int& dr
 
 int TCustomRVFormattedData::GetFirstDrawItemNo(int itemNo) const {
     if (itemNo < 0 || itemNo >= ItemCount()) return -1;
-    int d = GetItem(itemNo)->DrawItemNo;
-    if (d < 0 || d >= DrawItems.Count() || DrawItems[d]->ItemNo != itemNo) return -1;
-    return d;
+    TCustomRVItemInfo* item = GetItem(itemNo);
+    const int count = DrawItems.Count();
+    const int d = item->DrawItemNo;
+    // (Slots of a reformat in progress are empty.)
+    const TRVDrawLineInfo* at = d >= 0 && d < count ? DrawItems[d] : nullptr;
+    const TRVDrawLineInfo* before = d > 0 && d <= count ? DrawItems[d - 1] : nullptr;
+    if (at && at->ItemNo == itemNo && (!before || before->ItemNo != itemNo)) return d;
+    // A partial reformat leaves the numbers recorded by the items below it as they were: the
+    // drawing items are in item order, so the first one is searched for and remembered (not
+    // while a reformat runs: its slots are empty and the items below not yet renumbered).
+    if (State.Contains(TRVState::rvstFormattingPart)) return -1;
+    int lo = 0, hi = count;
+    while (lo < hi) {
+        const int mid = lo + (hi - lo) / 2;
+        if (DrawItems[mid]->ItemNo < itemNo)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    if (lo == count || DrawItems[lo]->ItemNo != itemNo) return -1;
+    if (!SharesItems()) item->DrawItemNo = lo;
+    return lo;
 }
 
 bool TCustomRVFormattedData::GetItemCoords(int itemNo, int& left, int& top) const {

@@ -5,6 +5,8 @@
 // document (a window, a table cell, a printer) answers the canvas, margins, sizes and
 // scrolling through the pure virtual operations.
 
+#include <climits>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -307,6 +309,9 @@ public:
     // Rebuilds a jump list (this document's own when none is given); returns how many jump
     // numbers were used.
     int BuildJumpList(int firstJumpNo, std::vector<std::unique_ptr<TRVJumpInfo>>* list = nullptr);
+    // Brings the drawing-item numbers of the hyperlink areas up to date; readers of
+    // TRVJumpInfo::DrawItemNo call it first.
+    void SettleJumpDrawItemNos() const;
     // The first jump number of this document (given by its container).
     virtual int GetFirstJumpNo() const { return 0; }
     void UpdateVisibleCheckpoint();
@@ -333,8 +338,8 @@ public:
     int GetOffsAfterDrawItem(int drawItemNo) const;
     void Format(bool noCaching) { FormatAll(false, true, noCaching, false, GetCanvas(), 0, false); }
     void UpdateJumpPositions();
-    // Items before FromItemNo are left where they are.
-    void ScrollControlsVisible(int fromItemNo = 0);
+    // Items outside FromItemNo..ToItemNo are left where they are.
+    void ScrollControlsVisible(int fromItemNo = 0, int toItemNo = INT_MAX);
 
     // ---- Line breaking (one pass keeps its line state in FFmt).
     void FormatItem(int itemNo, const std::string& text, int startChar, int charCount);
@@ -418,6 +423,31 @@ private:
     void FormatFullLineItem(int itemNo);
     int NextDrawItemIndex() const;
     int FPartInsertAt = 0; // where a partial reformat puts its next drawing item
+    // The hyperlink areas a partial reformat lays out, spliced into Jumps afterwards.
+    std::vector<std::unique_ptr<TRVJumpInfo>> FPartJumps;
+    // Jumps holds the areas of the present layout, in drawing-item order, numbered from
+    // FJumpsFirstNo (a container may renumber the document since).
+    bool FJumpsInStep = false;
+    int FJumpsFirstNo = 0;
+    bool JumpsInStep() const { return FJumpsInStep && FJumpsFirstNo == GetFirstJumpNo(); }
+    // Items with documents inside, or with controls, were laid out since the last full format:
+    // their jumps come from elsewhere, and they have windows to move.
+    bool FHasSubDocItems = false;
+    bool FHasPlacedItems = false;
+    // The drawing-item numbers of Jumps[FJumpShiftFrom..] are short by FJumpShift: a partial
+    // reformat that changed only the number of drawing items leaves them for the next reader.
+    mutable size_t FJumpShiftFrom = SIZE_MAX;
+    mutable int FJumpShift = 0;
+    int JumpDrawItemNo(size_t j) const {
+        return Jumps[j]->DrawItemNo + (j >= FJumpShiftFrom ? FJumpShift : 0);
+    }
+    void NoteLaidOutItem(const TCustomRVItemInfo& item);
+    // Forgets the hovered hyperlink (its number may change).
+    void ForgetJumpHover();
+    // After a partial reformat: the range's new hyperlink areas replace the old ones
+    // (JumpFirst..JumpEnd - 1 of Jumps, numbered up to OldEndNo) and the later ones move along.
+    void SpliceRangeJumps(size_t jumpFirst, size_t jumpEnd, int oldEndNo, int oldNextJumpNo,
+                          int shift, int countChange);
     bool DrawItemBeginsWithSpace(int drawItemNo) const;
     bool NextItemContinuesLine(int itemNo) const;
     int CalcParaMinWidthRange(int firstItemNo, int lastItemNo, TCanvas* canvas,

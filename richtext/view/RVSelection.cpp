@@ -236,6 +236,7 @@ void TCustomRVFormattedData::DeselectSubItem() {
 // Hyperlinks.
 
 int TCustomRVFormattedData::JumpAtPoint(int x, int y) const {
+    SettleJumpDrawItemNos();
     for (size_t i = 0; i < Jumps.size(); ++i) {
         const TRVJumpInfo& j = *Jumps[i];
         if (PointInBox(x, y, j.Left, j.Top, j.Width, j.Height)) return int(i);

@@ -189,6 +189,27 @@ TEST(RtfImport, DestinationsStyleSheetsLinksAndBookmarks) {
     EXPECT_FALSE(d.style.TextStyles[d.data.GetItemStyleNo(2)].Jump);
 }
 
+// Each link of a document has its own target but shares its style with links that look alike.
+TEST(RtfImport, LinksThatLookAlikeShareAStyleAndKeepTheirTargets) {
+    Doc d;
+    d.data.SetOptions(d.data.GetOptions() | TRVOption::rvoTagsArePChars);
+    int index = 0;
+    std::string rtf = "{\\rtf1{\\fonttbl{\\f0 Arial;}}\\f0\\fs20 ";
+    for (int i = 0; i < 3; ++i)
+        rtf += "{\\field{\\*\\fldinst HYPERLINK \"http://a.b/" + std::to_string(i) +
+               "\"}{\\fldrslt {\\ul link}}}";
+    rtf += "{\\ul plain}\\par}";
+    ASSERT_EQ(Import(d.data, rtf, index), rtf_ec_OK);
+    ASSERT_EQ(d.data.ItemCount(), 4);
+    const int linkStyle = d.data.GetItemStyleNo(0);
+    EXPECT_TRUE(d.style.TextStyles[linkStyle].Jump);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(d.data.GetItemStyleNo(i), linkStyle);
+        EXPECT_EQ(d.data.ReadItemTag(i).Text(), "http://a.b/" + std::to_string(i));
+    }
+    EXPECT_FALSE(d.style.TextStyles[d.data.GetItemStyleNo(3)].Jump);
+}
+
 TEST(RtfImport, EqualStylesAreNotAddedTwice) {
     Doc d;
     int index = 0;

@@ -1,6 +1,7 @@
 // Typing, Backspace, Delete, Enter and selection deletion driven by key messages, with the
 // protections that refuse them and the undo steps they leave.
 
+#include "platform/controls/ExtCtrls.h"
 #include "richtext/edit/RVUndoRecords.h"
 #include "tests/richtext/edit/EditTestSupport.h"
 
@@ -52,6 +53,32 @@ TEST_F(Typing, TypedCharactersFormOneStepAndUndoAndRedoByKeys) {
     UndoKey();
     Type("x");
     EXPECT_FALSE(Edit->CanRedo());
+}
+
+// Typing lays out only its paragraphs: an embedded control below follows the lines it adds, and
+// one above stays put.
+TEST_F(Typing, ControlsBelowFollowTheLinesTypingAdds) {
+    auto* above = new TPanel(nullptr);
+    above->SetBounds(0, 0, 30, 20);
+    auto* below = new TPanel(nullptr);
+    below->SetBounds(0, 0, 30, 20);
+    Data()->AddControlItem("above", TRVComponentPtr(above), 0, TRVVAlign::rvvaBaseline);
+    Data()->AddTextParagraph("configure the router", 0, 0, TRVTag());
+    Data()->AddControlItem("below", TRVComponentPtr(below), 0, TRVVAlign::rvvaBaseline);
+    Show();
+    const int aboveTop = above->Top(), belowTop = below->Top();
+    auto drawTop = [this] { return Data()->DrawItems[Data()->GetFirstDrawItemNo(2)]->Top; };
+    const int belowDrawTop = drawTop();
+    CaretAt(1, 21);
+    Type(" x"); // the line keeps its height
+    EXPECT_EQ(drawTop(), belowDrawTop);
+    EXPECT_EQ(below->Top(), belowTop);
+    const int lines = Data()->DrawItems.Count();
+    while (Data()->DrawItems.Count() == lines)
+        Type(" interface");
+    EXPECT_GT(drawTop(), belowDrawTop);
+    EXPECT_EQ(below->Top() - belowTop, drawTop() - belowDrawTop);
+    EXPECT_EQ(above->Top(), aboveTop);
 }
 
 TEST_F(Typing, EnterIsATypingStepToo) {

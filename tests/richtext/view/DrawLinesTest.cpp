@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+#include <vector>
+
 #include "tests/richtext/view/TestRVData.h"
 
 namespace epc::test {
@@ -36,6 +39,63 @@ TEST(DrawLines, GapSlotsAreRefilledAndClosedInOneMove) {
         EXPECT_EQ(lines[i]->ItemNo, items[i]);
     lines.Delete(0); // no gap: a plain delete
     EXPECT_EQ(lines.Count(), 4);
+}
+
+// Inserts and deletes anywhere, and relayouts of ranges that give fewer or more drawing items
+// than the range had, against a plain vector.
+TEST(DrawLines, EditsAnywhereKeepTheOrderOfAPlainList) {
+    std::mt19937 rng(5);
+    TRVDrawLines lines;
+    std::vector<int> model;
+    int next = 0;
+    auto expectSame = [&] {
+        ASSERT_EQ(lines.Count(), int(model.size()));
+        for (int i = 0; i < lines.Count(); ++i)
+            ASSERT_EQ(lines[i]->ItemNo, model[size_t(i)]) << i;
+        if (!model.empty()) {
+            ASSERT_EQ(lines.Last()->ItemNo, model.back());
+        }
+    };
+    for (int i = 0; i < 50; ++i) {
+        lines.Add(Mark(next));
+        model.push_back(next++);
+    }
+    for (int step = 0; step < 400; ++step) {
+        const int n = int(model.size());
+        const int op = int(rng() % 4);
+        if (op == 0 || n < 4) {
+            const int at = int(rng() % uint32_t(n + 1));
+            lines.Insert(at, Mark(next));
+            model.insert(model.begin() + at, next++);
+        } else if (op == 1) {
+            const int at = int(rng() % uint32_t(n));
+            lines.Delete(at);
+            model.erase(model.begin() + at);
+        } else {
+            // A range laid out again: its slots are refilled, then more are added or the rest
+            // closed; now and then the layout takes back the last one it made.
+            const int first = int(rng() % uint32_t(n - 2));
+            const int last = first + int(rng() % uint32_t(std::min(6, n - first)));
+            const int made = int(rng() % 12);
+            lines.SetGap(first, last);
+            model.erase(model.begin() + first, model.begin() + last + 1);
+            bool tookBack = op == 2;
+            for (int k = 0; k < made; ++k) {
+                lines.Insert(first + k, Mark(next));
+                model.insert(model.begin() + first + k, next++);
+                ASSERT_EQ(lines[first + k]->ItemNo, model[size_t(first + k)]);
+                if (!tookBack && k == made / 2) {
+                    tookBack = true;
+                    lines.Delete(first + k);
+                    model.erase(model.begin() + first + k);
+                    --k;
+                }
+            }
+            lines.CloseGap();
+        }
+        expectSame();
+        if (HasFatalFailure()) return;
+    }
 }
 
 TEST(DrawLines, TextOfADrawingItemAndItsParts) {

@@ -144,26 +144,41 @@ void ExpectSameLayout(const TTestRVData& partial, const TTestRVData& full) {
     for (int i = 0; i < full.ItemCount(); ++i)
         ASSERT_EQ(partial.GetFirstDrawItemNo(i), full.GetFirstDrawItemNo(i)) << "item " << i;
     EXPECT_EQ(partial.DocumentHeight, full.DocumentHeight);
+    partial.SettleJumpDrawItemNos();
     ASSERT_EQ(partial.Jumps.size(), full.Jumps.size());
     for (size_t j = 0; j < full.Jumps.size(); ++j) {
         EXPECT_EQ(partial.Jumps[j]->Id, full.Jumps[j]->Id) << j;
         EXPECT_EQ(partial.Jumps[j]->DrawItemNo, full.Jumps[j]->DrawItemNo) << j;
         EXPECT_EQ(partial.Jumps[j]->Top, full.Jumps[j]->Top) << j;
         EXPECT_EQ(partial.Jumps[j]->Left, full.Jumps[j]->Left) << j;
+        EXPECT_EQ(partial.Jumps[j]->Width, full.Jumps[j]->Width) << j;
+        EXPECT_EQ(partial.Jumps[j]->Height, full.Jumps[j]->Height) << j;
     }
+    EXPECT_EQ(partial.NextJumpNo, full.NextJumpNo);
+    for (int i = 0; i < full.ItemCount(); ++i)
+        ASSERT_EQ(partial.GetItem(i)->JumpID, full.GetItem(i)->JumpID) << "item " << i;
 }
+
+// The same document twice: one laid out and then edited in parts, one to be formatted whole.
+struct TDocPair {
+    TDocSetup Setup;
+    TTestRVData Partial;
+    TTestRVData Full;
+    TDocPair(uint32_t styleSeed, uint32_t fillSeed, int paragraphs)
+        : Setup(MakeStyle(styleSeed)), Partial(Setup.Style.get()), Full(Setup.Style.get()) {
+        FillDocument(Partial, Setup, fillSeed, paragraphs);
+        Partial.Format(false);
+        FillDocument(Full, Setup, fillSeed, paragraphs);
+    }
+};
 
 TEST(FormatParas, RandomEditsOfAFewParagraphsLayOutAsAFullFormatDoes) {
     int compared = 0;
     for (uint32_t round = 0; round < 300; ++round) {
         SCOPED_TRACE("round " + std::to_string(round));
-        TDocSetup setup = MakeStyle(round);
-        const int paragraphs = 3 + int(round % 9);
-        TTestRVData partial(setup.Style.get());
-        FillDocument(partial, setup, round * 7 + 1, paragraphs);
-        partial.Format(false);
-        TTestRVData full(setup.Style.get());
-        FillDocument(full, setup, round * 7 + 1, paragraphs);
+        TDocPair docs(round, round * 7 + 1, 3 + int(round % 9));
+        TTestRVData& partial = docs.Partial;
+        TTestRVData& full = docs.Full;
 
         // One or two edits (the second in a neighbouring paragraph's item, when there is one).
         const int edits = 1 + int(round % 2);
@@ -195,6 +210,58 @@ TEST(FormatParas, RandomEditsOfAFewParagraphsLayOutAsAFullFormatDoes) {
         if (HasFailure()) return;
     }
     EXPECT_GT(compared, 150);
+}
+
+// A keystroke's worth of text typed into an item (a letter or a space): the paragraph mostly
+// keeps its height while its drawing items split or join.
+void TypeInto(TTestRVData& d, uint32_t seed, int itemNo) {
+    std::mt19937 rng(seed);
+    if (d.GetItemStyleNo(itemNo) < 0 || d.GetItem(itemNo)->IsUnicode()) return;
+    std::string text = d.GetItemText(itemNo);
+    text.insert(rng() % (text.size() + 1), rng() % 3 == 0 ? " " : "x");
+    d.SetItemText(itemNo, text);
+}
+
+// Edits one after another at places before, inside and after the one before, each laid out
+// by itself: what the earlier reformats left for later (drawing-item numbers of the items and
+// hyperlink areas below them) adds up to a full format.
+TEST(FormatParas, SeriesOfEditsEachLaidOutByItselfEndsAsAFullFormat) {
+    int compared = 0;
+    for (uint32_t round = 0; round < 120; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        TDocPair docs(round + 500, round * 11 + 3, 8 + int(round % 12));
+        TTestRVData& partial = docs.Partial;
+        TTestRVData& full = docs.Full;
+        bool widthsKept = true;
+        for (uint32_t e = 0; e < 8 && widthsKept; ++e) {
+            const uint32_t seed = round * 31 + e;
+            std::mt19937 peek(seed);
+            const int target = int(peek() % uint32_t(partial.ItemCount()));
+            const int d0 = partial.GetFirstDrawItemNo(target);
+            ASSERT_GE(d0, 0);
+            int d1 = d0;
+            while (d1 + 1 < partial.DrawItems.Count() &&
+                   partial.DrawItems[d1 + 1]->ItemNo == target)
+                ++d1;
+            int edited = 0, change = 0;
+            if (e % 3 != 2) {
+                TypeInto(partial, seed, target);
+                TypeInto(full, seed, target);
+            } else {
+                change = ApplyEdit(partial, seed, edited);
+                ApplyEdit(full, seed, edited);
+            }
+            const int oldTextWidth = partial.TextWidth, oldMinWidth = partial.MinWidth;
+            partial.FormatParasOfDrawRange(d0, d1, change);
+            full.Format(false);
+            widthsKept = full.TextWidth == oldTextWidth && full.MinWidth == oldMinWidth;
+        }
+        if (!widthsKept) continue;
+        ++compared;
+        ExpectSameLayout(partial, full);
+        if (HasFailure()) return;
+    }
+    EXPECT_GT(compared, 40);
 }
 
 TEST(FormatParas, EditThatKeepsTheHeightLeavesLaterDrawingItemsWhereTheyWere) {
@@ -261,6 +328,34 @@ TEST(JumpList, LinkBrokenOverTwoLinesHasTwoAreasOfOneNumberAndTheNextLinkTheNext
     ASSERT_EQ(list.size(), 3u);
     EXPECT_EQ(list[1]->Id, 10);
     EXPECT_EQ(list[2]->Id, 11);
+}
+
+// A document numbered from elsewhere (a cell whose table renumbered it) after its last layout:
+// an edit numbers every link from the new first number, as a full format does.
+TEST(JumpList, EditAfterTheFirstNumberChangedNumbersFromTheNewOne) {
+    struct TNumberedData : TTestRVData {
+        using TTestRVData::TTestRVData;
+        int FirstNo = 0;
+        int GetFirstJumpNo() const override { return FirstNo; }
+    };
+    auto style = MakeFixedStyle();
+    const int link = AddFixedTextStyle(*style, 15);
+    style->TextStyles.GetItem(link).Jump = true;
+    TNumberedData d(style.get());
+    d.ClientWidth = 100;
+    for (int i = 0; i < 4; ++i)
+        d.AddTextParagraph("link", link, 0, TRVTag());
+    d.Format(false);
+    d.FirstNo = 7;
+    d.SetItemText(3, "other");
+    d.FormatParasOfDrawRange(3, 3, 0);
+    d.SettleJumpDrawItemNos();
+    ASSERT_EQ(d.Jumps.size(), 4u);
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(d.Jumps[size_t(i)]->Id, 7 + i);
+        EXPECT_EQ(d.GetItem(i)->JumpID, 7 + i);
+    }
+    EXPECT_EQ(d.NextJumpNo, 11);
 }
 
 TEST(ScrollRectVisible, TallRectangleWhoseTopIsAtTheTopLeavesTheViewAlone) {
