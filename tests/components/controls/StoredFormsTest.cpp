@@ -210,7 +210,7 @@ TEST_F(StoredFormsTest, CheckListItemsKeepTheirStates) {
     EXPECT_FALSE(list->ItemEnabled(4));
     EXPECT_EQ(list->SubItem(1), "12");
     // The tree still propagates: checking the grayed branch checks what follows it.
-    list->SetChecked(3, true);
+    list->SetItemChecked(3, true);
     EXPECT_EQ(list->State(1), cbChecked);
     // Radio buttons come back with the checked one.
     auto* radios = dynamic_cast<TRadioPanel*>(copy->FindComponent("pnlChoices"));
