@@ -558,6 +558,18 @@ TEST_F(CheckListTest, WithoutTheAccessibilityEntryPointsThereIsNoObjectAndNoEven
     EXPECT_TRUE(AccessibilityAvailable());
 }
 
+TEST_F(CheckListTest, SortingKeepsStatesWithTheirItemsAndRedrawsTheLines) {
+    List->AddCheckItem("Zed", "", 0, true, true, false, true, nullptr);
+    List->AddCheckItem("Alpha", "", 0, false, false, false, true, nullptr);
+    List->SetSorted(true);
+    EXPECT_EQ(List->Items()->Strings(0), "Alpha");
+    EXPECT_FALSE(List->ItemEnabled(0));
+    EXPECT_TRUE(List->GetItemChecked(1));
+    // The last item of the level is now the other one.
+    EXPECT_FALSE(List->StateOf(0)->IsLastChild);
+    EXPECT_TRUE(List->StateOf(1)->IsLastChild);
+}
+
 TEST_F(CheckListTest, IndexOutsideTheListIsTheListError) {
     AddFamily();
     EXPECT_THROW(List->GetItemChecked(6), EListError);
