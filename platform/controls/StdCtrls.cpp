@@ -6,6 +6,7 @@
 
 #include "platform/controls/Forms.h"
 #include "platform/core/Arithmetic.h"
+#include "platform/core/ScopeGuard.h"
 #include "platform/core/Strings.h"
 
 namespace epc {
@@ -167,8 +168,8 @@ void TCustomListBox::AdjustIntegralHeight() {
     int rest = clientHeight % FItemHeight;
     if (clientHeight <= FItemHeight || rest == 0) return;
     FAdjustingHeight = true;
+    auto done = Finally([this] { FAdjustingHeight = false; });
     SetHeight(Height() - rest);
-    FAdjustingHeight = false;
 }
 
 void TCustomListBox::SetItemIndex(int v) {
