@@ -186,7 +186,7 @@ int TNewCheckListBox::AddCheckItem(const std::string& aCaption, const std::strin
     TItemState* raw = state.get();
     FStateList.push_back(std::move(state));
     int index = Items()->AddObject(aCaption, raw);
-    SetChecked(index, aChecked);
+    SetItemChecked(index, aChecked);
     if (FShowLines) UpdateThreads();
     RemeasureItem(index);
     return index;
@@ -212,7 +212,7 @@ int TNewCheckListBox::AddGroupItem(const std::string& aCaption, const std::strin
     return index;
 }
 
-bool TNewCheckListBox::Checked(int index) {
+bool TNewCheckListBox::GetItemChecked(int index) {
     return GetState(index)->State != cbUnchecked;
 }
 TCheckBoxState TNewCheckListBox::State(int index) {
@@ -345,7 +345,7 @@ bool TNewCheckListBox::CheckItem(int index, bool aChecked) {
     return changed;
 }
 
-void TNewCheckListBox::SetChecked(int index, bool aChecked) {
+void TNewCheckListBox::SetItemChecked(int index, bool aChecked) {
     CheckItem(index, aChecked);
 }
 
@@ -428,6 +428,11 @@ void TNewCheckListBox::MeasureItem(int index, int& height) {
     s->MeasuredHeight = r.Height();
     height = s->MeasuredHeight + 4 >= FMinItemHeight ? s->MeasuredHeight + 4 : FMinItemHeight;
     if (height % 2 != 0) ++height;
+}
+
+void TNewCheckListBox::ItemsSorted(const std::vector<int>& order) {
+    TCustomListBox::ItemsSorted(order);
+    if (FShowLines) UpdateThreads();
 }
 
 void TNewCheckListBox::InvalidateCheck(int index) {

@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "components/controls/AccessibilityBinding.h"
-#include "platform/windows/ThemeBinding.h"
 #include "platform/controls/HintWindow.h"
 #include "platform/controls/StdCtrls.h"
 #include "platform/windows/Accessibility.h"
@@ -89,8 +88,9 @@ public:
                      TObject* aObject);
 
     // Grayed counts as checked.
-    bool Checked(int index);
-    void SetChecked(int index, bool aChecked);
+    bool GetItemChecked(int index);
+    // Sets the item and its subtree, then recalculates its ancestors.
+    void SetItemChecked(int index, bool aChecked);
     TCheckBoxState State(int index);
     bool ItemEnabled(int index);
     void SetItemEnabled(int index, bool aEnabled);
@@ -144,6 +144,7 @@ protected:
     void HideCaptionHint();
 
     void MeasureItem(int index, int& height) override;
+    void ItemsSorted(const std::vector<int>& order) override;
     void CNDrawItem(int index, const TRect& rect, TOwnerDrawState state) override;
     void InitializeHandle() override;
     void DestroyWnd() override;

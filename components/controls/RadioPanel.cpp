@@ -52,8 +52,12 @@ void TCustomRadioPanel::SetBottomMargin(int v) {
 }
 
 void TCustomRadioPanel::Resize() {
-    LayoutButtons();
+    HandleResize();
     TCustomPanel::Resize();
+}
+
+void TCustomRadioPanel::HandleResize() {
+    LayoutButtons();
 }
 
 void TCustomRadioPanel::LayoutButtons() {

@@ -38,6 +38,8 @@ public:
 
 protected:
     void Resize() override;
+    // Every resize lays the buttons out again.
+    void HandleResize();
     void LayoutButtons();
     // Themed: the parent's background behind the panel.
     void DrawParentBackground(HDC dc);

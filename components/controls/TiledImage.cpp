@@ -30,6 +30,9 @@ TTiledImage::TTiledImage(TComponent* owner)
       FBottomLeftCornerMask(std::make_unique<TBitmap>()),
       FBottomRightCornerMask(std::make_unique<TBitmap>()) {
     FControlStyle.Include(csOpaque);
+    for (TBitmap* mask : {FTopLeftCornerMask.get(), FTopRightCornerMask.get(),
+                          FBottomLeftCornerMask.get(), FBottomRightCornerMask.get()})
+        PrepareMask(mask);
     FPicture->OnChange = [this](TObject* s) { PictureChanged(s); };
     SetBounds(0, 0, 105, 105);
 }
@@ -58,11 +61,17 @@ void TTiledImage::SetPng(TPngImage* target, TPngImage* value) {
     Invalidate();
 }
 
+void TTiledImage::PrepareMask(TBitmap* mask) {
+    mask->SetMonochrome(true);
+    mask->SetTransparentColor(clWhite);
+}
+
 void TTiledImage::SetMask(TBitmap* target, TBitmap* value) {
     if (value)
         target->Assign(value);
     else
         target->SetSize(0, 0);
+    PrepareMask(target);
     Invalidate();
 }
 

@@ -61,6 +61,8 @@ private:
     void PictureChanged(TObject* sender);
     void SetPng(TPngImage* target, TPngImage* value);
     void SetMask(TBitmap* target, TBitmap* value);
+    // Masks are monochrome with white as their transparent colour.
+    static void PrepareMask(TBitmap* mask);
     void UpdateTileCache();
     void PaintCornerMask(TBitmap* mask, int x, int y);
     // The tile for Area (control coordinates) into Dest, whose origin lies at DestOrigin.

@@ -243,10 +243,13 @@ void RegisterControls() {
     using L = TCustomListBox;
     TPublished<L>("TCustomListBox", "TCustomControl")
         .Enum("BorderStyle", &L::BorderStyle, &L::SetBorderStyle, BorderStyleIdents(), bsSingle)
+        .Boolean("IntegralHeight", &L::IntegralHeight, &L::SetIntegralHeight, false)
         .Integer("ItemHeight", &L::ItemHeight, &L::SetItemHeight)
         .Object("Items", &L::Items)
+        .Boolean("Sorted", &L::Sorted, &L::SetSorted, false)
         .Enum("Style", &L::Style, &L::SetStyle,
-              {"lbStandard", "lbOwnerDrawFixed", "lbOwnerDrawVariable"}, lbStandard);
+              {"lbStandard", "lbOwnerDrawFixed", "lbOwnerDrawVariable"}, lbStandard)
+        .Integer("TabWidth", &L::TabWidth, &L::SetTabWidth, 0);
 
     using P = TCustomPanel;
     TPublished<P>("TCustomPanel", "TCustomControl")

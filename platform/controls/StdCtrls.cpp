@@ -5,6 +5,8 @@
 #include <algorithm>
 
 #include "platform/controls/Forms.h"
+#include "platform/core/Arithmetic.h"
+#include "platform/core/ScopeGuard.h"
 #include "platform/core/Strings.h"
 
 namespace epc {
@@ -42,10 +44,31 @@ void TListBoxStrings::SetObjects(int index, TObject* object) {
 }
 
 int TListBoxStrings::AddObject(const std::string& s, TObject* object) {
-    FItems.push_back({s, object});
-    int index = Count() - 1;
+    int index = Count();
+    if (FListBox->Sorted())
+        index = int(std::upper_bound(FItems.begin(), FItems.end(), s,
+                                     [](const std::string& text, const TItem& item) {
+                                         return CompareText(text, item.Text) < 0;
+                                     }) -
+                    FItems.begin());
+    FItems.insert(FItems.begin() + index, TItem{s, object});
     FListBox->ItemInserted(index);
     return index;
+}
+
+void TListBoxStrings::Sort() {
+    std::vector<int> order(FItems.size());
+    for (size_t i = 0; i < order.size(); ++i)
+        order[i] = int(i);
+    std::stable_sort(order.begin(), order.end(), [this](int a, int b) {
+        return CompareText(FItems[size_t(a)].Text, FItems[size_t(b)].Text) < 0;
+    });
+    std::vector<TItem> sorted;
+    sorted.reserve(FItems.size());
+    for (int i : order)
+        sorted.push_back(FItems[size_t(i)]);
+    FItems.swap(sorted);
+    FListBox->ItemsSorted(order);
 }
 
 void TListBoxStrings::Insert(int index, const std::string& s) {
@@ -98,6 +121,7 @@ void TCustomListBox::SetStyle(TListBoxStyle v) {
         if (FStyle == lbOwnerDrawVariable) MeasureItem(i, h);
         FHeights[size_t(i)] = h;
     }
+    AdjustIntegralHeight();
     UpdateScrollBar();
     Invalidate();
 }
@@ -106,6 +130,7 @@ void TCustomListBox::SetItemHeight(int v) {
     if (v <= 0 || FItemHeight == v) return;
     FItemHeight = v;
     if (FStyle != lbOwnerDrawVariable) std::fill(FHeights.begin(), FHeights.end(), v);
+    AdjustIntegralHeight();
     UpdateScrollBar();
     Invalidate();
 }
@@ -114,6 +139,37 @@ void TCustomListBox::SetBorderStyle(TBorderStyle v) {
     if (FBorderStyle == v) return;
     FBorderStyle = v;
     if (HandleAllocated()) RecreateWnd();
+}
+
+void TCustomListBox::SetIntegralHeight(bool v) {
+    if (FIntegralHeight == v) return;
+    FIntegralHeight = v;
+    AdjustIntegralHeight();
+}
+
+void TCustomListBox::SetSorted(bool v) {
+    if (FSorted == v) return;
+    FSorted = v;
+    if (v) FItems->Sort();
+}
+
+void TCustomListBox::SetTabWidth(int v) {
+    if (v < 0 || FTabWidth == v) return;
+    FTabWidth = v;
+    Invalidate();
+}
+
+void TCustomListBox::AdjustIntegralHeight() {
+    if (!FIntegralHeight || FStyle == lbOwnerDrawVariable || FItemHeight <= 0 ||
+        !HandleAllocated() || FAdjustingHeight)
+        return;
+    // A list lower than one item keeps its height: it shows the part it can.
+    int clientHeight = ClientHeight();
+    int rest = clientHeight % FItemHeight;
+    if (clientHeight <= FItemHeight || rest == 0) return;
+    FAdjustingHeight = true;
+    auto done = Finally([this] { FAdjustingHeight = false; });
+    SetHeight(Height() - rest);
 }
 
 void TCustomListBox::SetItemIndex(int v) {
@@ -201,6 +257,20 @@ void TCustomListBox::ItemsCleared() {
     Invalidate();
 }
 
+void TCustomListBox::ItemsSorted(const std::vector<int>& order) {
+    std::vector<int> heights(order.size());
+    int selected = -1;
+    for (size_t i = 0; i < order.size(); ++i) {
+        heights[i] = FHeights[size_t(order[i])];
+        if (order[i] == FItemIndex) selected = int(i);
+    }
+    FHeights.swap(heights);
+    // The selection stays on its item.
+    FItemIndex = selected;
+    UpdateScrollBar();
+    Invalidate();
+}
+
 void TCustomListBox::MeasureItem(int index, int& height) {
     if (OnMeasureItem) OnMeasureItem(this, index, height);
 }
@@ -210,8 +280,27 @@ void TCustomListBox::DrawItem(int index, const TRect& rect, TOwnerDrawState stat
         OnDrawItem(this, index, rect, state);
         return;
     }
-    Canvas()->FillRect(rect);
-    Canvas()->TextOut(rect.Left + 2, rect.Top, FItems->Strings(index));
+    TCanvas* c = Canvas();
+    c->FillRect(rect);
+    const std::string& text = FItems->Strings(index);
+    int left = rect.Left + 2;
+    if (FTabWidth <= 0 || text.find('\t') == std::string::npos) {
+        c->TextOut(left, rect.Top, text);
+        return;
+    }
+    TEXTMETRICW tm{};
+    GetTextMetricsW(c->Handle(), &tm);
+    int stop = std::max(1, MulDiv(FTabWidth, tm.tmAveCharWidth, 4));
+    int x = left;
+    for (size_t start = 0;;) {
+        size_t tab = text.find('\t', start);
+        std::string piece = text.substr(start, tab == std::string::npos ? tab : tab - start);
+        c->TextOut(x, rect.Top, piece);
+        x += c->TextWidth(piece);
+        if (tab == std::string::npos) break;
+        x = left + ((x - left) / stop + 1) * stop;
+        start = tab + 1;
+    }
 }
 
 void TCustomListBox::CNDrawItem(int index, const TRect& rect, TOwnerDrawState state) {
@@ -269,12 +358,14 @@ void TCustomListBox::UpdateScrollBar() {
 }
 
 void TCustomListBox::Resize() {
+    AdjustIntegralHeight();
     UpdateScrollBar();
     TCustomControl::Resize();
 }
 
 void TCustomListBox::InitializeHandle() {
     TCustomControl::InitializeHandle();
+    AdjustIntegralHeight();
     UpdateScrollBar();
 }
 

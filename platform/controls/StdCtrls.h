@@ -61,7 +61,10 @@ public:
     int IndexOf(const std::string& s) const;
 
 private:
+    friend class TCustomListBox;
     void Check(int index) const;
+    // Puts the items in the list box's order (case-insensitive, equal texts keeping theirs).
+    void Sort();
     struct TItem {
         std::string Text;
         TObject* Object = nullptr;
@@ -88,6 +91,18 @@ public:
     void SetTopIndex(int v);
     TBorderStyle BorderStyle() const { return FBorderStyle; }
     void SetBorderStyle(TBorderStyle v);
+    // The window's height is cut to whole items, as the system sizes such a list; a list of
+    // variable item heights is left as it is.
+    bool IntegralHeight() const { return FIntegralHeight; }
+    void SetIntegralHeight(bool v);
+    // Items in case-insensitive order of their text: setting it sorts them, and an added item
+    // goes to its place (Insert still puts one where it is told).
+    bool Sorted() const { return FSorted; }
+    void SetSorted(bool v);
+    // Tab stops every TabWidth dialog units (a quarter of the font's average character width)
+    // when items are drawn; 0 leaves tabs unexpanded.
+    int TabWidth() const { return FTabWidth; }
+    void SetTabWidth(int v);
     int Count() const { return FItems->Count(); }
 
     // The item's rectangle in client coordinates (above the client area for items before
@@ -113,6 +128,8 @@ protected:
     virtual void ItemInserted(int index);
     virtual void ItemDeleted(int index);
     virtual void ItemsCleared();
+    // The items were sorted: Order[i] is the former index of the item now at i.
+    virtual void ItemsSorted(const std::vector<int>& order);
     virtual void MeasureItem(int index, int& height);
     virtual void DrawItem(int index, const TRect& rect, TOwnerDrawState state);
     // Prepares the canvas, draws the item and, when it has the focus, its focus rectangle.
@@ -124,6 +141,7 @@ protected:
     void Resize() override;
     void InitializeHandle() override;
     void UpdateScrollBar();
+    void AdjustIntegralHeight();
     // Selects an item as the user does: makes it visible and reports the change (Click).
     void SelectByUser(int index);
     void MakeVisible(int index);
@@ -136,6 +154,10 @@ protected:
     int FItemIndex = -1;
     int FTopIndex = 0;
     TBorderStyle FBorderStyle = bsSingle;
+    bool FIntegralHeight = false;
+    bool FSorted = false;
+    int FTabWidth = 0;
+    bool FAdjustingHeight = false;
 };
 
 class TListBox : public TCustomListBox {

@@ -68,18 +68,18 @@ TEST_F(CheckListTest, LevelsAreClampedToOneBelowThePreviousItem) {
 
 TEST_F(CheckListTest, CheckingAParentFollowsCheckWhenParentCheckedAndGraysIt) {
     AddFamily();
-    List->SetChecked(0, true);
+    List->SetItemChecked(0, true);
     EXPECT_EQ(List->State(1), cbChecked);
     EXPECT_EQ(List->State(2), cbUnchecked);
     EXPECT_EQ(List->State(0), cbGrayed);
-    EXPECT_TRUE(List->Checked(0)); // grayed counts as checked
+    EXPECT_TRUE(List->GetItemChecked(0)); // grayed counts as checked
     // The last unchecked child checked: the parent is checked.
-    List->SetChecked(2, true);
+    List->SetItemChecked(2, true);
     EXPECT_EQ(List->State(0), cbChecked);
     // All children unchecked: a parent without internal children is unchecked.
-    List->SetChecked(1, false);
+    List->SetItemChecked(1, false);
     EXPECT_EQ(List->State(0), cbGrayed);
-    List->SetChecked(2, false);
+    List->SetItemChecked(2, false);
     EXPECT_EQ(List->State(0), cbUnchecked);
 }
 
@@ -89,7 +89,7 @@ TEST_F(CheckListTest, UncheckingAParentLeavesDisabledChildrenAlone) {
     List->AddCheckItem("locked", "", 1, true, false, false, true, nullptr);
     List->AddCheckItem("grandchild", "", 2, true, true, false, true, nullptr);
     ASSERT_EQ(List->State(0), cbChecked);
-    List->SetChecked(0, false);
+    List->SetItemChecked(0, false);
     EXPECT_EQ(List->State(1), cbUnchecked);
     EXPECT_EQ(List->State(2), cbChecked); // disabled: kept, and its subtree with it
     EXPECT_EQ(List->State(3), cbChecked);
@@ -100,13 +100,13 @@ TEST_F(CheckListTest, InternalChildrenKeepAParentCheckedWithItsChildrenUnchecked
     List->AddCheckItem("P", "", 0, true, true, true, true, nullptr);
     List->AddCheckItem("c", "", 1, false, true, false, false, nullptr);
     EXPECT_EQ(List->State(0), cbGrayed);
-    List->SetChecked(0, false);
+    List->SetItemChecked(0, false);
     EXPECT_EQ(List->State(0), cbUnchecked);
 }
 
 TEST_F(CheckListTest, GroupsAreNeverGrayed) {
     AddFamily();
-    List->SetChecked(4, true);
+    List->SetItemChecked(4, true);
     EXPECT_EQ(List->State(3), cbChecked);
     EXPECT_EQ(List->State(5), cbUnchecked);
 }
@@ -114,7 +114,7 @@ TEST_F(CheckListTest, GroupsAreNeverGrayed) {
 TEST_F(CheckListTest, ItemsWithoutChildrenAreAsWanted) {
     List->AddCheckItem("x", "", 0, true, true, false, true, nullptr);
     EXPECT_EQ(List->State(0), cbChecked);
-    List->SetChecked(0, false);
+    List->SetItemChecked(0, false);
     EXPECT_EQ(List->State(0), cbUnchecked);
 }
 
@@ -148,14 +148,14 @@ TEST_F(CheckListTest, MouseTogglesOnTheBoxColumnOnly) {
 TEST_F(CheckListTest, TogglingAGrayedBoxChecksItOrUnchecksWhenCheckingChangesNothing) {
     AddFamily();
     testing::ShowForm(Form);
-    List->SetChecked(0, true); // A1 follows, A2 does not: grayed
+    List->SetItemChecked(0, true); // A1 follows, A2 does not: grayed
     ASSERT_EQ(List->State(0), cbGrayed);
     testing::Click(List, BoxPoint(0).X, BoxPoint(0).Y);
     EXPECT_EQ(List->State(0), cbUnchecked);
     EXPECT_EQ(List->State(1), cbUnchecked);
 
     // Grayed with a following child left unchecked: toggling checks it.
-    List->SetChecked(2, true);
+    List->SetItemChecked(2, true);
     ASSERT_EQ(List->State(0), cbGrayed);
     testing::Click(List, BoxPoint(0).X, BoxPoint(0).Y);
     EXPECT_EQ(List->State(0), cbChecked);
@@ -280,7 +280,7 @@ TEST_F(CheckListTest, AccessibleObjectAnswersRolesStatesAndValues) {
     List->AddCheckItem("off", "", 1, false, false, false, true, nullptr);
     List->StateOf(5)->ItemType = itRadio;
     testing::ShowForm(Form);
-    List->SetChecked(0, true);
+    List->SetItemChecked(0, true);
     IAccessible* acc = nullptr;
     ASSERT_EQ(AccessibleObjectFromWindow(List->Handle(), DWORD(OBJID_CLIENT), IID_IAccessible,
                                          reinterpret_cast<void**>(&acc)),
@@ -335,7 +335,7 @@ TEST_F(CheckListTest, StateChangesAreAnnouncedPerItem) {
     AddFamily();
     testing::ShowForm(Form);
     ClearWinEventLog();
-    List->SetChecked(0, true); // item 0 grayed, item 1 checked
+    List->SetItemChecked(0, true); // item 0 grayed, item 1 checked
     std::vector<LONG> children;
     for (const TWinEventRecord& e : WinEventLog()) {
         EXPECT_EQ(e.Event, 0x800Au);
@@ -346,7 +346,7 @@ TEST_F(CheckListTest, StateChangesAreAnnouncedPerItem) {
     EXPECT_EQ(children, (std::vector<LONG>{2, 1}));
     // Nothing changes, nothing is announced.
     ClearWinEventLog();
-    List->SetChecked(1, true);
+    List->SetItemChecked(1, true);
     EXPECT_TRUE(WinEventLog().empty());
 }
 
@@ -427,7 +427,7 @@ TEST_F(CheckListTest, ClassicBoxesShowTheirState) {
         return px;
     };
     EXPECT_NE(boxPixels(0), boxPixels(1));
-    List->SetChecked(0, true);
+    List->SetItemChecked(0, true);
     testing::Pump();
     EXPECT_EQ(boxPixels(0), boxPixels(1));
 }
@@ -551,17 +551,29 @@ TEST_F(CheckListTest, WithoutTheAccessibilityEntryPointsThereIsNoObjectAndNoEven
                   objects ? ROLE_SYSTEM_OUTLINE : ROLE_SYSTEM_CLIENT)
             << missing;
         ClearWinEventLog();
-        List->SetChecked(0, !List->Checked(0));
+        List->SetItemChecked(0, !List->GetItemChecked(0));
         EXPECT_EQ(WinEventLog().empty(), entry == "NotifyWinEvent") << missing;
     }
     SetAccessibilityLibraryLoader({});
     EXPECT_TRUE(AccessibilityAvailable());
 }
 
+TEST_F(CheckListTest, SortingKeepsStatesWithTheirItemsAndRedrawsTheLines) {
+    List->AddCheckItem("Zed", "", 0, true, true, false, true, nullptr);
+    List->AddCheckItem("Alpha", "", 0, false, false, false, true, nullptr);
+    List->SetSorted(true);
+    EXPECT_EQ(List->Items()->Strings(0), "Alpha");
+    EXPECT_FALSE(List->ItemEnabled(0));
+    EXPECT_TRUE(List->GetItemChecked(1));
+    // The last item of the level is now the other one.
+    EXPECT_FALSE(List->StateOf(0)->IsLastChild);
+    EXPECT_TRUE(List->StateOf(1)->IsLastChild);
+}
+
 TEST_F(CheckListTest, IndexOutsideTheListIsTheListError) {
     AddFamily();
-    EXPECT_THROW(List->Checked(6), EListError);
-    EXPECT_THROW(List->SetChecked(-1, true), EListError);
+    EXPECT_THROW(List->GetItemChecked(6), EListError);
+    EXPECT_THROW(List->SetItemChecked(-1, true), EListError);
 }
 
 } // namespace

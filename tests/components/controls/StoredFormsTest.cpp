@@ -85,6 +85,8 @@ void BuildForm(TForm* form) {
     auto* list = Place<TNewCheckListBox>(form, "clbSections", Bounds(4, 4, 180, 150));
     list->SetFlat(true);
     list->SetOffset(3);
+    list->SetIntegralHeight(true); // a list of measured items keeps its height
+    list->SetTabWidth(8);
     list->AddGroupItem("Exam", "", 0, nullptr);
     list->AddCheckItem("Networking", "12", 1, false, true, false, true, nullptr);
     list->AddCheckItem("Routing", "", 2, true, true, false, true, nullptr);
@@ -202,6 +204,9 @@ TEST_F(StoredFormsTest, CheckListItemsKeepTheirStates) {
     ASSERT_EQ(list->Count(), 6);
     EXPECT_TRUE(list->Flat());
     EXPECT_EQ(list->Offset(), 3);
+    EXPECT_TRUE(list->IntegralHeight());
+    EXPECT_EQ(list->TabWidth(), 8);
+    EXPECT_EQ(list->Height(), 150);
     EXPECT_EQ(list->Items()->Strings(3), "Switching");
     EXPECT_EQ(list->ItemLevel(3), 2);
     EXPECT_EQ(list->State(1), cbGrayed);
@@ -210,7 +215,7 @@ TEST_F(StoredFormsTest, CheckListItemsKeepTheirStates) {
     EXPECT_FALSE(list->ItemEnabled(4));
     EXPECT_EQ(list->SubItem(1), "12");
     // The tree still propagates: checking the grayed branch checks what follows it.
-    list->SetChecked(3, true);
+    list->SetItemChecked(3, true);
     EXPECT_EQ(list->State(1), cbChecked);
     // Radio buttons come back with the checked one.
     auto* radios = dynamic_cast<TRadioPanel*>(copy->FindComponent("pnlChoices"));

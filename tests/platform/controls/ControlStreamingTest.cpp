@@ -47,9 +47,11 @@ TEST_F(ControlTest, StoredFormKeepsItsControlsTheirParentsAndValues) {
     list->SetName("lst");
     list->SetParent(panel);
     list->SetBounds(2, 3, 60, 40);
-    list->Items()->Add("one");
     list->Items()->Add("two");
+    list->Items()->Add("one");
     list->SetColor(clYellow);
+    list->SetTabWidth(12);
+    list->SetIntegralHeight(true);
     auto* button = new TSpeedButton(form);
     button->SetName("btn");
     button->SetParent(form);
@@ -86,8 +88,19 @@ TEST_F(ControlTest, StoredFormKeepsItsControlsTheirParentsAndValues) {
     EXPECT_TRUE(l->ParentFont()); // follows the panel's font again
     EXPECT_EQ(l->Font()->Name(), "Courier New");
     ASSERT_EQ(l->Count(), 2);
-    EXPECT_EQ(l->Items()->Strings(1), "two");
+    EXPECT_EQ(l->Items()->Strings(1), "one");
     EXPECT_EQ(l->Color(), clYellow);
+    EXPECT_EQ(l->TabWidth(), 12);
+    EXPECT_TRUE(l->IntegralHeight());
+    EXPECT_FALSE(l->Sorted());
+    // A sorted list is stored in its order and comes back sorted.
+    list->SetSorted(true);
+    TForm* sorted = ReadForm(Stored(form));
+    auto* s = dynamic_cast<TListBox*>(sorted->FindComponent("lst"));
+    ASSERT_TRUE(s);
+    EXPECT_TRUE(s->Sorted());
+    EXPECT_EQ(s->Items()->Strings(0), "one");
+    EXPECT_EQ(s->Items()->Add("three"), 1);
     EXPECT_TRUE(b->Down());
     EXPECT_EQ(b->GroupIndex(), 2);
     ASSERT_EQ(b->Glyph()->Width(), 4);

@@ -143,4 +143,95 @@ TEST_F(ControlTest, RadioButtonsBesideEachOtherAreExclusive) {
     EXPECT_NE(dot, empty);
 }
 
+TEST_F(ControlTest, SortedListBoxKeepsItsItemsInOrder) {
+    TForm* form = MakeForm();
+    auto* list = MakeList(form, 0);
+    TObject objects[4];
+    list->Items()->AddObject("delta", &objects[0]);
+    list->Items()->AddObject("Bravo", &objects[1]);
+    list->Items()->AddObject("alpha", &objects[2]);
+    list->SetItemIndex(0); // "delta"
+    // Sorting moves the objects, the measured heights and the selection with their items.
+    list->SetSorted(true);
+    ASSERT_EQ(list->Count(), 3);
+    EXPECT_EQ(list->Items()->Strings(0), "alpha");
+    EXPECT_EQ(list->Items()->Strings(1), "Bravo");
+    EXPECT_EQ(list->Items()->Strings(2), "delta");
+    EXPECT_EQ(list->Items()->Objects(0), &objects[2]);
+    EXPECT_EQ(list->Items()->Objects(2), &objects[0]);
+    EXPECT_EQ(list->ItemHeights(0), 14);
+    EXPECT_EQ(list->ItemHeights(2), 10);
+    EXPECT_EQ(list->ItemIndex(), 2);
+    // New items go to their place, case-insensitively; equal texts after the ones there.
+    EXPECT_EQ(list->Items()->AddObject("BRAVO", &objects[3]), 2);
+    EXPECT_EQ(list->Items()->Objects(1), &objects[1]);
+    EXPECT_EQ(list->Items()->Add("charlie"), 3);
+    EXPECT_EQ(list->Items()->Add("Zulu"), 5);
+    EXPECT_EQ(list->Items()->Add("a"), 0);
+    EXPECT_EQ(list->ItemIndex(), 5); // still "delta"
+    // Insert puts an item where it is told, and turning Sorted off sorts nothing.
+    list->Items()->Insert(0, "zz");
+    EXPECT_EQ(list->Items()->Strings(0), "zz");
+    list->SetSorted(false);
+    EXPECT_EQ(list->Items()->Add("b"), 8);
+}
+
+TEST_F(ControlTest, IntegralHeightCutsAFixedListToWholeItems) {
+    TForm* form = MakeForm();
+    auto* fixed = MakeList(form, 3);
+    fixed->SetStyle(lbOwnerDrawFixed);
+    fixed->SetItemHeight(16);
+    auto* variable = MakeList(form, 3);
+    variable->SetIntegralHeight(true);
+    testing::ShowForm(form);
+    EXPECT_EQ(fixed->Height(), 100); // off by default
+    fixed->SetIntegralHeight(true);
+    EXPECT_EQ(fixed->ClientHeight(), 96);
+    fixed->SetHeight(130);
+    EXPECT_EQ(fixed->ClientHeight(), 128);
+    fixed->SetItemHeight(20);
+    EXPECT_EQ(fixed->ClientHeight(), 120);
+    // Already whole, lower than one item, or of variable heights: left as it is.
+    fixed->SetHeight(60);
+    EXPECT_EQ(fixed->Height(), 60);
+    fixed->SetHeight(15);
+    EXPECT_EQ(fixed->Height(), 15);
+    EXPECT_EQ(variable->Height(), 100);
+    fixed->SetIntegralHeight(false);
+    fixed->SetHeight(70);
+    EXPECT_EQ(fixed->Height(), 70);
+}
+
+TEST_F(ControlTest, TabWidthSetsTheTabStopsOfDrawnItems) {
+    TForm* form = MakeForm();
+    auto* list = new TListBox(form);
+    list->SetParent(form);
+    list->SetBorderStyle(bsNone);
+    list->SetBounds(0, 0, 150, 40);
+    list->Font()->SetName("Fixed Metrics Test");
+    list->Font()->SetHeight(-10); // 5 pixels per character
+    list->SetItemHeight(14);
+    list->Items()->Add("a\tb");
+    testing::ShowForm(form);
+    // The first inked column right of the first character.
+    auto secondStart = [&] {
+        list->Invalidate();
+        testing::Pump();
+        COLORREF paper = testing::PixelAt(list, 149, 7);
+        for (int x = 9; x < 150; ++x)
+            for (int y = 0; y < 14; ++y)
+                if (testing::PixelAt(list, x, y) != paper) return x;
+        return -1;
+    };
+    list->SetTabWidth(8); // every 8 dialog units: 10 pixels
+    int at8 = secondStart();
+    list->SetTabWidth(16);
+    int at16 = secondStart();
+    list->SetTabWidth(20);
+    int at20 = secondStart();
+    ASSERT_GT(at8, 0);
+    EXPECT_EQ(at16 - at8, 10);
+    EXPECT_EQ(at20 - at16, 5);
+}
+
 } // namespace epc

@@ -50,6 +50,8 @@ void EpcFuzzSeeds(std::vector<std::string>& seeds) {
     list->AddGroupItem("g", "", 0, nullptr);
     list->AddCheckItem("a", "1", 1, true, true, false, true, nullptr);
     list->AddCheckItem("b", "", 2, false, false, true, false, nullptr);
+    list->SetTabWidth(4);
+    list->SetIntegralHeight(true);
     auto* radios = new TRadioPanel(&form);
     radios->SetName("rp");
     radios->SetParent(&form);
