@@ -577,6 +577,22 @@ void TCustomRichViewEdit::KeyPress(char16_t& key) {
     data->InsertTyped(text);
 }
 
+void TCustomRichViewEdit::AfterVScroll() {
+    TCustomRichView::AfterVScroll();
+    RefreshCaretAfterScroll();
+}
+
+void TCustomRichViewEdit::AfterHScroll() {
+    TCustomRichView::AfterHScroll();
+    RefreshCaretAfterScroll();
+}
+
+void TCustomRichViewEdit::RefreshCaretAfterScroll() {
+    TRVEditRVData* data = EditData();
+    if (data->XorFeedbackShown()) data->HideXorFeedback();
+    if (Style() && data->CaretDrawItemNo >= 0) data->ShowCaret(false, false, true);
+}
+
 void TCustomRichViewEdit::WMGetDlgCode(TMessage& message) {
     message.Result = DLGC_WANTARROWS | DLGC_WANTCHARS;
     if (!EditorOptions.Contains(TRVEditorOption::rvoDoNotWantReturns))

@@ -153,11 +153,15 @@ protected:
     std::unique_ptr<TRichViewRVData> GetDataClass() override;
     void KeyDown(Word& key, TShiftState shift) override;
     void KeyPress(char16_t& key) override;
+    // The caret moves with the text the view scrolled.
+    void AfterVScroll() override;
+    void AfterHScroll() override;
     // Deletes the selection as an undoable step.
     virtual void CutSelection();
     virtual void PastePicture(TRVPasteFormat format);
 
 private:
+    void RefreshCaretAfterScroll();
     bool MoveCaretByKey(Word key, TShiftState shift);
     // OnCaretGetOut for a caret key that could not move the caret.
     void FireCaretGetOut(Word key, bool ctrl);

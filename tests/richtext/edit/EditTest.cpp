@@ -351,6 +351,20 @@ TEST_F(EditTest, PagesThroughALongDocumentAndAScratchEditorWithNoHeight) {
     EXPECT_LT(scratch->CaretItemIndex(), 4);
 }
 
+TEST_F(EditTest, TheCaretMovesWithTheTextWhenTheViewScrolls) {
+    for (int i = 0; i < 40; ++i)
+        Edit->AppendTextParagraph("line", 0, 0);
+    Show();
+    Press(VK_DOWN);
+    Press(VK_DOWN);
+    const int before = testing::Caret().Pos.Y;
+    testing::Wheel(Edit, -1);
+    const int scrolled = Data()->GetVScrollPos();
+    ASSERT_GT(scrolled, 0);
+    EXPECT_EQ(testing::Caret().Pos.Y, before - scrolled);
+    EXPECT_EQ(CaretPos(), (V{2, 1}));
+}
+
 TEST_F(EditTest, ACaretStopPastTheOldMarkerOnALongLineIsFound) {
     // Far more stops than the old "not found" marker of 100000 could tell apart from.
     TParaInfo& p = Style->ParaStyles.Add();
