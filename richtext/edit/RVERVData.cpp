@@ -423,20 +423,20 @@ void TRVEditRVData::BuildJumps(bool forced) {
     TRichViewRVData::ClearJumps();
     LastJumpMovedAbove = -1;
     NextJumpNo = GetFirstJumpNo() + BuildJumpList(GetFirstJumpNo());
-    JumpsBuilt = true;
+    SetFlags(GetFlags().Include(rvflJumpsBuilt));
     Invalidate();
 }
 
 void TRVEditRVData::ClearJumps() {
-    if (Editor()->ReadOnly() || !JumpsBuilt) return;
+    if (Editor()->ReadOnly() || !JumpsBuilt()) return;
     TRichViewRVData::ClearJumps();
-    JumpsBuilt = false;
+    SetFlags(GetFlags().Exclude(rvflJumpsBuilt));
     ShowCaret(false, false, true);
     Invalidate();
 }
 
 bool TRVEditRVData::WriteWithJumps(const std::function<bool()>& write) {
-    if (!GetFlags().Contains(WritersBuildJumps)) return write();
+    if (!JumpsBuilt()) return write();
     BuildJumps(true);
     auto drop = Finally([this] { ClearJumps(); });
     return write();

@@ -137,13 +137,14 @@ public:
     bool CancelByEscape();
 
     // ---- Hyperlinks of an editor: built on request (the editor's own jump list), cleared
-    // again unless the editor is read-only.
+    // again unless the editor is read-only. A list built on request is marked in the flags
+    // word (the bit the layout leaves unused); while it is marked, the RTF and HTML writers
+    // build it afresh, so the link numbers they hand out are those of the document as it is
+    // written, and drop it after them.
+    static constexpr TRVFlag rvflJumpsBuilt = TRVFlag::rvflReserved7;
     void BuildJumps(bool forced);
     void ClearJumps();
-    bool JumpsBuilt = false;
-    // With the flag below in the flags word, the writers see the jump list: it is built before
-    // and dropped after each RTF or HTML export.
-    static constexpr TRVFlag WritersBuildJumps = TRVFlag::rvflReserved7;
+    bool JumpsBuilt() const { return GetFlags().Contains(rvflJumpsBuilt); }
     bool WriteRtfToStream(TStream& stream, bool selectionOnly, TColor color) override;
     bool WriteHtmlToStream(TStream& stream, const std::string& path, const std::string& title,
                            bool selectionOnly) override;

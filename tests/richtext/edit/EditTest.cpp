@@ -754,18 +754,18 @@ TEST_F(EditLinkTest, JumpsAreBuiltOnRequestAndClearedUnlessReadOnly) {
     Data()->ClearJumps(); // never built on request: left alone
     EXPECT_EQ(Data()->Jumps.size(), 1u);
     Data()->BuildJumps(false);
-    EXPECT_TRUE(Data()->JumpsBuilt);
+    EXPECT_TRUE(Data()->JumpsBuilt());
     ASSERT_EQ(Data()->Jumps.size(), 1u);
     EXPECT_EQ(Data()->Jumps[0]->DrawItemNo, 1);
     Data()->ClearJumps();
-    EXPECT_FALSE(Data()->JumpsBuilt);
+    EXPECT_FALSE(Data()->JumpsBuilt());
     EXPECT_TRUE(Data()->Jumps.empty());
     EXPECT_TRUE(testing::Caret().Shown());
 
     // Read-only: a request is ignored unless forced, and built jumps stay.
     Edit->SetReadOnly(true);
     Data()->BuildJumps(false);
-    EXPECT_FALSE(Data()->JumpsBuilt);
+    EXPECT_FALSE(Data()->JumpsBuilt());
     EXPECT_TRUE(Data()->Jumps.empty());
     Data()->BuildJumps(true);
     EXPECT_EQ(Data()->Jumps.size(), 1u);
@@ -773,30 +773,49 @@ TEST_F(EditLinkTest, JumpsAreBuiltOnRequestAndClearedUnlessReadOnly) {
     EXPECT_EQ(Data()->Jumps.size(), 1u);
 }
 
-TEST_F(EditLinkTest, WritersBuildAndDropTheJumpsOnlyWhenTheFlagAsks) {
-    auto rtf = [this] {
+TEST_F(EditLinkTest, WritersRebuildAJumpListBuiltOnRequestAndDropItAfter) {
+    std::vector<int> ids; // the link numbers the HTML writer asks addresses for
+    Edit->OnURLNeeded = [&](TCustomRichView*, int id, std::string& url) {
+        ids.push_back(id);
+        url = "u";
+    };
+    auto html = [this](bool css) {
         TMemoryStream stream;
-        EXPECT_TRUE(Data()->WriteRtfToStream(stream, false, clNone));
+        EXPECT_TRUE(css ? Data()->WriteHtmlCssToStream(stream, "", "t", false)
+                        : Data()->WriteHtmlToStream(stream, "", "t", false));
         return stream.DataString();
     };
-    auto html = [this] {
-        TMemoryStream stream;
-        EXPECT_TRUE(Data()->WriteHtmlToStream(stream, "", "t", false));
-        return stream.DataString();
-    };
-    const std::string plainRtf = rtf(), plainHtml = html();
-    EXPECT_EQ(Data()->Jumps.size(), 1u); // the formatted jumps stay
-    Edit->Flags.Include(TRVEditRVData::WritersBuildJumps);
-    EXPECT_EQ(rtf(), plainRtf);
-    EXPECT_TRUE(Data()->Jumps.empty()); // built for the writer, dropped after it
-    EXPECT_FALSE(Data()->JumpsBuilt);
-    EXPECT_EQ(html(), plainHtml);
+    const int linkId = Data()->GetItem(1)->JumpID;
+    ASSERT_GE(linkId, 0);
+    // Not built on request: the writers leave the list as formatting made it.
+    const std::string plain = html(false);
+    EXPECT_EQ(ids, (std::vector<int>{linkId}));
+    EXPECT_EQ(Data()->Jumps.size(), 1u);
+    EXPECT_FALSE(Edit->Flags.Contains(TRVEditRVData::rvflJumpsBuilt));
+
+    // Built on request, the mark is bit 7 of the flags word; a writer numbers the links afresh
+    // (a stale number is not written) and drops the list after it.
+    Data()->BuildJumps(false);
+    EXPECT_EQ(Edit->Flags.Bits() & 0x80, 0x80u);
+    Data()->GetItem(1)->JumpID = 99;
+    ids.clear();
+    EXPECT_EQ(html(false), plain);
+    EXPECT_EQ(ids, (std::vector<int>{linkId}));
     EXPECT_TRUE(Data()->Jumps.empty());
+    EXPECT_FALSE(Data()->JumpsBuilt());
+    TMemoryStream rtf;
+    EXPECT_TRUE(Data()->WriteRtfToStream(rtf, false, clNone));
+    EXPECT_TRUE(Data()->Jumps.empty()); // no mark: nothing built for it
+
     // A read-only editor keeps what the writer built.
     Edit->SetReadOnly(true);
-    TMemoryStream css;
-    EXPECT_TRUE(Data()->WriteHtmlCssToStream(css, "", "t", false));
+    Data()->BuildJumps(true);
+    Data()->GetItem(1)->JumpID = 99;
+    ids.clear();
+    html(true);
+    EXPECT_EQ(ids, (std::vector<int>{linkId}));
     EXPECT_EQ(Data()->Jumps.size(), 1u);
+    EXPECT_TRUE(Data()->JumpsBuilt());
 }
 
 TEST_F(EditTest, AnInputMethodComposesAtTheCaretAndItsResultIsInserted) {
