@@ -107,8 +107,12 @@ public:
     void BuildCaretLine(int offsetCode);
     void ShowCaret(bool scrollIntoView, bool recheckResizer, bool keepStyles);
     void HideCaret();
+    // While an item is edited in place (a table with an open cell editor) the caret stands on
+    // that item: its index, offset 1.
     int CaretItemIndex();
     int CaretItemOffset() const;
+    // The item edited in place, or -1.
+    int InplaceItemNo() const;
     void GetCaretItemPos(bool forward, int& itemNo, int& offs);
     void GetSelectionOrCaret(bool normalize, int& startNo, int& startOffs, int& endNo,
                              int& endOffs);

@@ -255,6 +255,31 @@ TEST_F(EditTest, ChoosingAndLeavingAnItemEditedInPlaceMovesTheCaret) {
     EXPECT_EQ(moves, 2);
 }
 
+TEST_F(EditTest, WhileAnItemIsEditedInPlaceTheCaretStandsOnIt) {
+    Edit->AppendTextParagraph("abc", 0, 0);
+    Edit->AppendPicture("p", std::make_unique<TBitmap>(4, 4), 0, TRVVAlign::rvvaBaseline);
+    Show();
+    Press(VK_RIGHT);
+    ASSERT_TRUE(testing::Caret().Shown());
+    int moves = 0;
+    Edit->OnCaretMove = [&](TObject*) { ++moves; };
+    // A chosen item without an editor over it is not edited in place.
+    Data()->SetActiveSubItem(Data()->GetItem(1));
+    EXPECT_EQ(CaretPos(), (V{0, 2}));
+    auto* cellEditor = new TRichViewEdit(Form);
+    Edit->SetInplaceEditor(cellEditor, [](bool) {});
+    EXPECT_EQ(CaretPos(), (V{1, 1}));
+    moves = 0;
+    Data()->ShowCaret(false, false, false);
+    EXPECT_FALSE(testing::Caret().Shown());
+    EXPECT_EQ(moves, 1);
+    Edit->SetInplaceEditor(nullptr, nullptr);
+    Data()->DeselectSubItem();
+    EXPECT_EQ(CaretPos(), (V{0, 2}));
+    Data()->ShowCaret(false, false, false);
+    EXPECT_TRUE(testing::Caret().Shown());
+}
+
 TEST_F(EditTest, ShiftArrowsExtendTheSelectionAndPlainArrowsDropIt) {
     Edit->AppendTextParagraph("abcdef", 0, 0);
     Edit->AppendTextParagraph("ghi", 0, 0);
