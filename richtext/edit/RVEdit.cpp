@@ -351,6 +351,7 @@ TRVPasteFormat TCustomRichViewEdit::GetPasteFormat() {
 }
 
 void TCustomRichViewEdit::Paste() {
+    if (FInplaceEditor) return FInplaceEditor->Paste();
     if (!BeforeChange(false)) return;
     if (OnPaste) {
         bool doDefault = true;
@@ -400,6 +401,7 @@ void TCustomRichViewEdit::CutSelection() {
 }
 
 void TCustomRichViewEdit::CutToClipboard() {
+    if (FInplaceEditor) return FInplaceEditor->CutToClipboard();
     if (!BeforeChange(false) || !HasSelection()) return;
     CopyToClipboard();
     CutSelection();

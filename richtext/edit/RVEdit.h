@@ -131,7 +131,8 @@ public:
     void Dispatch(TMessage& message) override;
 
     // ---- Inserting at the caret, each one undo step in place of the selection. The stream
-    // readers answer whether the stream was read (false leaves the document as it was).
+    // readers answer whether the stream was read (false leaves the document as it was). These,
+    // the clipboard and the style operations go to an open cell editor when there is one.
     virtual bool InsertRVFFromStream(TStream& stream);
     virtual bool InsertRTFFromStream(TStream& stream, const std::string& basePath);
     virtual void InsertTextW(const std::u16string& text);

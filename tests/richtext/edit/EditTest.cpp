@@ -280,6 +280,30 @@ TEST_F(EditTest, WhileAnItemIsEditedInPlaceTheCaretStandsOnIt) {
     EXPECT_TRUE(testing::Caret().Shown());
 }
 
+TEST_F(EditTest, AnOpenCellEditorTakesTheEditingOperations) {
+    // The recording editor stands in for the cell editor; a plain one is the outer editor.
+    auto* outer = new TRichViewEdit(Form);
+    outer->SetParent(Form);
+    outer->SetStyle(Style);
+    outer->AppendTextParagraph("abc", 0, 0);
+    outer->Format();
+    const std::string before = RvfOf(outer);
+    outer->SetInplaceEditor(Edit, [](bool) {});
+    outer->InsertText("a");
+    outer->InsertTextW(u"w");
+    TMemoryStream stream;
+    LoadStream(stream, "RVF");
+    outer->InsertRVFFromStream(stream);
+    Clipboard()->SetAsText("clip");
+    outer->Perform(WM_PASTE, 0, 0);
+    EXPECT_EQ(Edit->Inserted, (std::vector<std::string>{"a:a", "w:w", "rvf:RVF", "a:clip"}));
+    EXPECT_EQ(RvfOf(outer), before);
+    outer->SetInplaceEditor(nullptr, nullptr);
+    outer->InsertText("b");
+    EXPECT_NE(RvfOf(outer), before);
+    EXPECT_EQ(Edit->Inserted.size(), 4u);
+}
+
 TEST_F(EditTest, ShiftArrowsExtendTheSelectionAndPlainArrowsDropIt) {
     Edit->AppendTextParagraph("abcdef", 0, 0);
     Edit->AppendTextParagraph("ghi", 0, 0);
