@@ -9,6 +9,7 @@
 #include "platform/core/Exceptions.h"
 #include "platform/core/ScopeGuard.h"
 #include "platform/core/Streams.h"
+#include "platform/core/Strings.h"
 #include "platform/windows/Ime.h"
 #include "richtext/document/RVUni.h"
 
@@ -98,8 +99,8 @@ std::string HtmlClipboardBasePath(const std::string& block) {
     const size_t from = at + kKey.size();
     size_t to = block.find_first_of(std::string("\0\n\r", 3), from);
     if (to == std::string::npos) to = block.size();
-    // Text of the block is kept as bytes: the system's ANSI page is UTF-8.
-    std::string path = block.substr(from, to - from);
+    // The block is UTF-8; file names of pasted RTF are in the ANSI code page.
+    std::string path = WideToAnsi(Utf8ToUtf16(block.substr(from, to - from)));
     bool http = false;
     if (StartsWithNoCase(path, "file://")) {
         path.erase(0, 7);

@@ -546,6 +546,10 @@ TEST(EditClipboardBlocks, ReadsStayInsideTheBlock) {
               "\\C:\\docs\\");
     EXPECT_EQ(HtmlClipboardBasePath("SourceURL:HTTP://example.org/p/q.html"),
               "http://example.org/p/");
+    // UTF-8 to the ANSI page, cut at the NUL.
+    const char accented[] = "SourceURL:file:///home/\xC3\xA9t\xC3\xA9/x.htm\0/y/";
+    EXPECT_EQ(HtmlClipboardBasePath(std::string(accented, sizeof accented - 1)),
+              "\\home\\\xE9t\xE9\\");
     EXPECT_EQ(HtmlClipboardBasePath("SourceURL:nofolder"), "");
     EXPECT_EQ(HtmlClipboardBasePath("no url here"), "");
 }
