@@ -338,8 +338,8 @@ TRVPasteFormat TCustomRichViewEdit::GetPasteFormat() {
     if (IsClipboardFormatAvailable(RVFFormat())) return TRVPasteFormat::RVF;
     if (IsClipboardFormatAvailable(RTFFormat())) return TRVPasteFormat::RTF;
     if (IsClipboardFormatAvailable(CF_UNICODETEXT)) {
-        int itemNo = CaretItemIndex();
-        const int styleNo = itemNo >= 0 ? EditData()->GetItemStyleNo(itemNo) : -1;
+        // The style the pasted text takes, also when the caret stands at a picture.
+        const int styleNo = CurTextStyleNo();
         const bool unicodeStyle =
             styleNo >= 0 && Style() && Style()->TextStyles.GetItem(styleNo).Unicode;
         if (!unicodeStyle && IsClipboardFormatAvailable(CF_TEXT)) return TRVPasteFormat::Text;

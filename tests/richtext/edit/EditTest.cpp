@@ -469,6 +469,12 @@ TEST_F(EditTest, PasteTakesTheFirstAvailableFormatInOrder) {
     cb->SetAsText("plain");
     cb->Close();
     EXPECT_EQ(Edit->GetPasteFormat(), TRVPasteFormat::Text);
+    // The style the text will take decides, not the item under the caret.
+    const int wide = AddTextStyle([](TFontInfo& f) { f.Unicode = true; });
+    Edit->SetCurTextStyleNo(wide);
+    EXPECT_EQ(Edit->GetPasteFormat(), TRVPasteFormat::UnicodeText);
+    Edit->SetCurTextStyleNo(0);
+    EXPECT_EQ(Edit->GetPasteFormat(), TRVPasteFormat::Text);
     Style->TextStyles[0].Unicode = true;
     EXPECT_EQ(Edit->GetPasteFormat(), TRVPasteFormat::UnicodeText);
 
