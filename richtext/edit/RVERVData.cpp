@@ -327,6 +327,12 @@ void TRVEditRVData::ShowCaret(bool scrollIntoView, bool recheckResizer, bool kee
         return;
     TCustomRichViewEdit* editor = Editor();
     if (recheckResizer || Resizer) RecheckResizer();
+    // The caret of an item edited in place is the cell editor's own.
+    if (InplaceItemNo() >= 0 || editor->GetInplaceEditor()) {
+        HideCaret();
+        editor->DoCaretMove();
+        return;
+    }
     int newHeight = 0, caretX = 0;
     const TRVDrawLineInfo* d = nullptr;
     if (CaretDrawItemNo >= 0) {
@@ -423,20 +429,20 @@ void TRVEditRVData::BuildJumps(bool forced) {
     TRichViewRVData::ClearJumps();
     LastJumpMovedAbove = -1;
     NextJumpNo = GetFirstJumpNo() + BuildJumpList(GetFirstJumpNo());
-    JumpsBuilt = true;
+    SetFlags(GetFlags().Include(rvflJumpsBuilt));
     Invalidate();
 }
 
 void TRVEditRVData::ClearJumps() {
-    if (Editor()->ReadOnly() || !JumpsBuilt) return;
+    if (Editor()->ReadOnly() || !JumpsBuilt()) return;
     TRichViewRVData::ClearJumps();
-    JumpsBuilt = false;
+    SetFlags(GetFlags().Exclude(rvflJumpsBuilt));
     ShowCaret(false, false, true);
     Invalidate();
 }
 
 bool TRVEditRVData::WriteWithJumps(const std::function<bool()>& write) {
-    if (!GetFlags().Contains(WritersBuildJumps)) return write();
+    if (!JumpsBuilt()) return write();
     BuildJumps(true);
     auto drop = Finally([this] { ClearJumps(); });
     return write();
@@ -459,13 +465,20 @@ bool TRVEditRVData::WriteHtmlCssToStream(TStream& stream, const std::string& pat
         [&] { return TRichViewRVData::WriteHtmlCssToStream(stream, path, title, selectionOnly); });
 }
 
+int TRVEditRVData::InplaceItemNo() const {
+    if (!ChosenItem || !Editor()->GetInplaceEditor()) return -1;
+    return FindItemIndex(ChosenItem);
+}
+
 int TRVEditRVData::CaretItemIndex() {
     EnsureNotEmpty();
+    if (const int itemNo = InplaceItemNo(); itemNo >= 0) return itemNo;
     if (CaretDrawItemNo < 0 || CaretDrawItemNo >= DrawItems.Count()) return -1;
     return DrawItems[CaretDrawItemNo]->ItemNo;
 }
 
 int TRVEditRVData::CaretItemOffset() const {
+    if (InplaceItemNo() >= 0) return 1;
     if (CaretDrawItemNo < 0 || CaretOffs < 0 || CaretOffs >= int(CharEnds.size())) return -1;
     const TRVCharPos& cp = CharEnds[size_t(CaretOffs)];
     const TRVDrawLineInfo* d = DrawItems[cp.DrawItemNo];

@@ -107,8 +107,12 @@ public:
     void BuildCaretLine(int offsetCode);
     void ShowCaret(bool scrollIntoView, bool recheckResizer, bool keepStyles);
     void HideCaret();
+    // While an item is edited in place (a table with an open cell editor) the caret stands on
+    // that item: its index, offset 1.
     int CaretItemIndex();
     int CaretItemOffset() const;
+    // The item edited in place, or -1.
+    int InplaceItemNo() const;
     void GetCaretItemPos(bool forward, int& itemNo, int& offs);
     void GetSelectionOrCaret(bool normalize, int& startNo, int& startOffs, int& endNo,
                              int& endOffs);
@@ -137,13 +141,14 @@ public:
     bool CancelByEscape();
 
     // ---- Hyperlinks of an editor: built on request (the editor's own jump list), cleared
-    // again unless the editor is read-only.
+    // again unless the editor is read-only. A list built on request is marked in the flags
+    // word (the bit the layout leaves unused); while it is marked, the RTF and HTML writers
+    // build it afresh, so the link numbers they hand out are those of the document as it is
+    // written, and drop it after them.
+    static constexpr TRVFlag rvflJumpsBuilt = TRVFlag::rvflReserved7;
     void BuildJumps(bool forced);
     void ClearJumps();
-    bool JumpsBuilt = false;
-    // With the flag below in the flags word, the writers see the jump list: it is built before
-    // and dropped after each RTF or HTML export.
-    static constexpr TRVFlag WritersBuildJumps = TRVFlag::rvflReserved7;
+    bool JumpsBuilt() const { return GetFlags().Contains(rvflJumpsBuilt); }
     bool WriteRtfToStream(TStream& stream, bool selectionOnly, TColor color) override;
     bool WriteHtmlToStream(TStream& stream, const std::string& path, const std::string& title,
                            bool selectionOnly) override;

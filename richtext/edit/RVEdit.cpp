@@ -9,6 +9,7 @@
 #include "platform/core/Exceptions.h"
 #include "platform/core/ScopeGuard.h"
 #include "platform/core/Streams.h"
+#include "platform/core/Strings.h"
 #include "platform/windows/Ime.h"
 #include "richtext/document/RVUni.h"
 
@@ -98,8 +99,8 @@ std::string HtmlClipboardBasePath(const std::string& block) {
     const size_t from = at + kKey.size();
     size_t to = block.find_first_of(std::string("\0\n\r", 3), from);
     if (to == std::string::npos) to = block.size();
-    // Text of the block is kept as bytes: the system's ANSI page is UTF-8.
-    std::string path = block.substr(from, to - from);
+    // The block is UTF-8; file names of pasted RTF are in the ANSI code page.
+    std::string path = WideToAnsi(Utf8ToUtf16(block.substr(from, to - from)));
     bool http = false;
     if (StartsWithNoCase(path, "file://")) {
         path.erase(0, 7);
@@ -337,8 +338,8 @@ TRVPasteFormat TCustomRichViewEdit::GetPasteFormat() {
     if (IsClipboardFormatAvailable(RVFFormat())) return TRVPasteFormat::RVF;
     if (IsClipboardFormatAvailable(RTFFormat())) return TRVPasteFormat::RTF;
     if (IsClipboardFormatAvailable(CF_UNICODETEXT)) {
-        int itemNo = CaretItemIndex();
-        const int styleNo = itemNo >= 0 ? EditData()->GetItemStyleNo(itemNo) : -1;
+        // The style the pasted text takes, also when the caret stands at a picture.
+        const int styleNo = CurTextStyleNo();
         const bool unicodeStyle =
             styleNo >= 0 && Style() && Style()->TextStyles.GetItem(styleNo).Unicode;
         if (!unicodeStyle && IsClipboardFormatAvailable(CF_TEXT)) return TRVPasteFormat::Text;
@@ -351,6 +352,7 @@ TRVPasteFormat TCustomRichViewEdit::GetPasteFormat() {
 }
 
 void TCustomRichViewEdit::Paste() {
+    if (FInplaceEditor) return FInplaceEditor->Paste();
     if (!BeforeChange(false)) return;
     if (OnPaste) {
         bool doDefault = true;
@@ -400,6 +402,7 @@ void TCustomRichViewEdit::CutSelection() {
 }
 
 void TCustomRichViewEdit::CutToClipboard() {
+    if (FInplaceEditor) return FInplaceEditor->CutToClipboard();
     if (!BeforeChange(false) || !HasSelection()) return;
     CopyToClipboard();
     CutSelection();
@@ -575,6 +578,22 @@ void TCustomRichViewEdit::KeyPress(char16_t& key) {
         if (text.empty()) return;
     }
     data->InsertTyped(text);
+}
+
+void TCustomRichViewEdit::AfterVScroll() {
+    TCustomRichView::AfterVScroll();
+    RefreshCaretAfterScroll();
+}
+
+void TCustomRichViewEdit::AfterHScroll() {
+    TCustomRichView::AfterHScroll();
+    RefreshCaretAfterScroll();
+}
+
+void TCustomRichViewEdit::RefreshCaretAfterScroll() {
+    TRVEditRVData* data = EditData();
+    if (data->XorFeedbackShown()) data->HideXorFeedback();
+    if (Style() && data->CaretDrawItemNo >= 0) data->ShowCaret(false, false, true);
 }
 
 void TCustomRichViewEdit::WMGetDlgCode(TMessage& message) {

@@ -131,7 +131,8 @@ public:
     void Dispatch(TMessage& message) override;
 
     // ---- Inserting at the caret, each one undo step in place of the selection. The stream
-    // readers answer whether the stream was read (false leaves the document as it was).
+    // readers answer whether the stream was read (false leaves the document as it was). These,
+    // the clipboard and the style operations go to an open cell editor when there is one.
     virtual bool InsertRVFFromStream(TStream& stream);
     virtual bool InsertRTFFromStream(TStream& stream, const std::string& basePath);
     virtual void InsertTextW(const std::u16string& text);
@@ -153,11 +154,15 @@ protected:
     std::unique_ptr<TRichViewRVData> GetDataClass() override;
     void KeyDown(Word& key, TShiftState shift) override;
     void KeyPress(char16_t& key) override;
+    // The caret moves with the text the view scrolled.
+    void AfterVScroll() override;
+    void AfterHScroll() override;
     // Deletes the selection as an undoable step.
     virtual void CutSelection();
     virtual void PastePicture(TRVPasteFormat format);
 
 private:
+    void RefreshCaretAfterScroll();
     bool MoveCaretByKey(Word key, TShiftState shift);
     // OnCaretGetOut for a caret key that could not move the caret.
     void FireCaretGetOut(Word key, bool ctrl);

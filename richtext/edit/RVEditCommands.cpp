@@ -57,30 +57,36 @@ bool TCustomRichViewEdit::RunInsertion(const std::function<bool(TRVEditRVData&)>
 
 bool TCustomRichViewEdit::InsertItem(std::unique_ptr<TCustomRVItemInfo> item,
                                      const std::string& name) {
+    if (FInplaceEditor) return FInplaceEditor->InsertItem(std::move(item), name);
     return RunInsertion(
         [&](TRVEditRVData& data) { return data.InsertItem(std::move(item), name, false); });
 }
 
 bool TCustomRichViewEdit::InsertPicture(const std::string& name, std::unique_ptr<TGraphic> graphic,
                                         TRVVAlign vAlign) {
+    if (FInplaceEditor) return FInplaceEditor->InsertPicture(name, std::move(graphic), vAlign);
     if (!graphic) return false;
     return InsertItem(TRVGraphicItemInfo::CreateWithGraphic(EditData(), std::move(graphic), vAlign),
                       name);
 }
 
 void TCustomRichViewEdit::InsertText(const std::string& text) {
+    if (FInplaceEditor) return FInplaceEditor->InsertText(text);
     RunInsertion([&](TRVEditRVData& data) { return data.InsertTextA(text, false); });
 }
 
 void TCustomRichViewEdit::InsertTextW(const std::u16string& text) {
+    if (FInplaceEditor) return FInplaceEditor->InsertTextW(text);
     RunInsertion([&](TRVEditRVData& data) { return data.InsertTextW(WideToLEBytes(text), false); });
 }
 
 bool TCustomRichViewEdit::InsertRVFFromStream(TStream& stream) {
+    if (FInplaceEditor) return FInplaceEditor->InsertRVFFromStream(stream);
     return RunInsertion([&](TRVEditRVData& data) { return data.InsertRVFFromStream(stream); });
 }
 
 bool TCustomRichViewEdit::InsertRTFFromStream(TStream& stream, const std::string& basePath) {
+    if (FInplaceEditor) return FInplaceEditor->InsertRTFFromStream(stream, basePath);
     TRVRTFReaderProperties* properties = GetRTFReadProperties();
     if (!properties) return false;
     // The path serves this one reading.
@@ -125,6 +131,7 @@ void TCustomRichViewEdit::PastePicture(TRVPasteFormat format) {
 // Styles.
 
 void TCustomRichViewEdit::ApplyParaStyleToSelection(int paraNo) {
+    if (FInplaceEditor) return FInplaceEditor->ApplyParaStyleToSelection(paraNo);
     if (!Style() || !BeforeChange(false)) return;
     TRVEditRVData* data = EditData();
     data->BeginUndoAction(rvutPara, true);
@@ -132,11 +139,13 @@ void TCustomRichViewEdit::ApplyParaStyleToSelection(int paraNo) {
 }
 
 void TCustomRichViewEdit::ConvertSelectionTextStyles(int userData) {
+    if (FInplaceEditor) return FInplaceEditor->ConvertSelectionTextStyles(userData);
     if (!OnStyleConversion || !Style() || !BeforeChange(false)) return;
     EditData()->ApplyTextStyleConversion(userData);
 }
 
 void TCustomRichViewEdit::ConvertSelectionParaStyles(int userData) {
+    if (FInplaceEditor) return FInplaceEditor->ConvertSelectionParaStyles(userData);
     if (!OnParaStyleConversion || !Style() || !BeforeChange(false)) return;
     TRVEditRVData* data = EditData();
     data->BeginUndoAction(rvutPara, true);

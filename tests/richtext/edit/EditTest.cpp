@@ -255,6 +255,55 @@ TEST_F(EditTest, ChoosingAndLeavingAnItemEditedInPlaceMovesTheCaret) {
     EXPECT_EQ(moves, 2);
 }
 
+TEST_F(EditTest, WhileAnItemIsEditedInPlaceTheCaretStandsOnIt) {
+    Edit->AppendTextParagraph("abc", 0, 0);
+    Edit->AppendPicture("p", std::make_unique<TBitmap>(4, 4), 0, TRVVAlign::rvvaBaseline);
+    Show();
+    Press(VK_RIGHT);
+    ASSERT_TRUE(testing::Caret().Shown());
+    int moves = 0;
+    Edit->OnCaretMove = [&](TObject*) { ++moves; };
+    // A chosen item without an editor over it is not edited in place.
+    Data()->SetActiveSubItem(Data()->GetItem(1));
+    EXPECT_EQ(CaretPos(), (V{0, 2}));
+    auto* cellEditor = new TRichViewEdit(Form);
+    Edit->SetInplaceEditor(cellEditor, [](bool) {});
+    EXPECT_EQ(CaretPos(), (V{1, 1}));
+    moves = 0;
+    Data()->ShowCaret(false, false, false);
+    EXPECT_FALSE(testing::Caret().Shown());
+    EXPECT_EQ(moves, 1);
+    Edit->SetInplaceEditor(nullptr, nullptr);
+    Data()->DeselectSubItem();
+    EXPECT_EQ(CaretPos(), (V{0, 2}));
+    Data()->ShowCaret(false, false, false);
+    EXPECT_TRUE(testing::Caret().Shown());
+}
+
+TEST_F(EditTest, AnOpenCellEditorTakesTheEditingOperations) {
+    // The recording editor stands in for the cell editor; a plain one is the outer editor.
+    auto* outer = new TRichViewEdit(Form);
+    outer->SetParent(Form);
+    outer->SetStyle(Style);
+    outer->AppendTextParagraph("abc", 0, 0);
+    outer->Format();
+    const std::string before = RvfOf(outer);
+    outer->SetInplaceEditor(Edit, [](bool) {});
+    outer->InsertText("a");
+    outer->InsertTextW(u"w");
+    TMemoryStream stream;
+    LoadStream(stream, "RVF");
+    outer->InsertRVFFromStream(stream);
+    Clipboard()->SetAsText("clip");
+    outer->Perform(WM_PASTE, 0, 0);
+    EXPECT_EQ(Edit->Inserted, (std::vector<std::string>{"a:a", "w:w", "rvf:RVF", "a:clip"}));
+    EXPECT_EQ(RvfOf(outer), before);
+    outer->SetInplaceEditor(nullptr, nullptr);
+    outer->InsertText("b");
+    EXPECT_NE(RvfOf(outer), before);
+    EXPECT_EQ(Edit->Inserted.size(), 4u);
+}
+
 TEST_F(EditTest, ShiftArrowsExtendTheSelectionAndPlainArrowsDropIt) {
     Edit->AppendTextParagraph("abcdef", 0, 0);
     Edit->AppendTextParagraph("ghi", 0, 0);
@@ -351,6 +400,20 @@ TEST_F(EditTest, PagesThroughALongDocumentAndAScratchEditorWithNoHeight) {
     EXPECT_LT(scratch->CaretItemIndex(), 4);
 }
 
+TEST_F(EditTest, TheCaretMovesWithTheTextWhenTheViewScrolls) {
+    for (int i = 0; i < 40; ++i)
+        Edit->AppendTextParagraph("line", 0, 0);
+    Show();
+    Press(VK_DOWN);
+    Press(VK_DOWN);
+    const int before = testing::Caret().Pos.Y;
+    testing::Wheel(Edit, -1);
+    const int scrolled = Data()->GetVScrollPos();
+    ASSERT_GT(scrolled, 0);
+    EXPECT_EQ(testing::Caret().Pos.Y, before - scrolled);
+    EXPECT_EQ(CaretPos(), (V{2, 1}));
+}
+
 TEST_F(EditTest, ACaretStopPastTheOldMarkerOnALongLineIsFound) {
     // Far more stops than the old "not found" marker of 100000 could tell apart from.
     TParaInfo& p = Style->ParaStyles.Add();
@@ -405,6 +468,12 @@ TEST_F(EditTest, PasteTakesTheFirstAvailableFormatInOrder) {
     cb->Open();
     cb->SetAsText("plain");
     cb->Close();
+    EXPECT_EQ(Edit->GetPasteFormat(), TRVPasteFormat::Text);
+    // The style the text will take decides, not the item under the caret.
+    const int wide = AddTextStyle([](TFontInfo& f) { f.Unicode = true; });
+    Edit->SetCurTextStyleNo(wide);
+    EXPECT_EQ(Edit->GetPasteFormat(), TRVPasteFormat::UnicodeText);
+    Edit->SetCurTextStyleNo(0);
     EXPECT_EQ(Edit->GetPasteFormat(), TRVPasteFormat::Text);
     Style->TextStyles[0].Unicode = true;
     EXPECT_EQ(Edit->GetPasteFormat(), TRVPasteFormat::UnicodeText);
@@ -483,6 +552,10 @@ TEST(EditClipboardBlocks, ReadsStayInsideTheBlock) {
               "\\C:\\docs\\");
     EXPECT_EQ(HtmlClipboardBasePath("SourceURL:HTTP://example.org/p/q.html"),
               "http://example.org/p/");
+    // UTF-8 to the ANSI page, cut at the NUL.
+    const char accented[] = "SourceURL:file:///home/\xC3\xA9t\xC3\xA9/x.htm\0/y/";
+    EXPECT_EQ(HtmlClipboardBasePath(std::string(accented, sizeof accented - 1)),
+              "\\home\\\xE9t\xE9\\");
     EXPECT_EQ(HtmlClipboardBasePath("SourceURL:nofolder"), "");
     EXPECT_EQ(HtmlClipboardBasePath("no url here"), "");
 }
@@ -740,18 +813,18 @@ TEST_F(EditLinkTest, JumpsAreBuiltOnRequestAndClearedUnlessReadOnly) {
     Data()->ClearJumps(); // never built on request: left alone
     EXPECT_EQ(Data()->Jumps.size(), 1u);
     Data()->BuildJumps(false);
-    EXPECT_TRUE(Data()->JumpsBuilt);
+    EXPECT_TRUE(Data()->JumpsBuilt());
     ASSERT_EQ(Data()->Jumps.size(), 1u);
     EXPECT_EQ(Data()->Jumps[0]->DrawItemNo, 1);
     Data()->ClearJumps();
-    EXPECT_FALSE(Data()->JumpsBuilt);
+    EXPECT_FALSE(Data()->JumpsBuilt());
     EXPECT_TRUE(Data()->Jumps.empty());
     EXPECT_TRUE(testing::Caret().Shown());
 
     // Read-only: a request is ignored unless forced, and built jumps stay.
     Edit->SetReadOnly(true);
     Data()->BuildJumps(false);
-    EXPECT_FALSE(Data()->JumpsBuilt);
+    EXPECT_FALSE(Data()->JumpsBuilt());
     EXPECT_TRUE(Data()->Jumps.empty());
     Data()->BuildJumps(true);
     EXPECT_EQ(Data()->Jumps.size(), 1u);
@@ -759,30 +832,49 @@ TEST_F(EditLinkTest, JumpsAreBuiltOnRequestAndClearedUnlessReadOnly) {
     EXPECT_EQ(Data()->Jumps.size(), 1u);
 }
 
-TEST_F(EditLinkTest, WritersBuildAndDropTheJumpsOnlyWhenTheFlagAsks) {
-    auto rtf = [this] {
+TEST_F(EditLinkTest, WritersRebuildAJumpListBuiltOnRequestAndDropItAfter) {
+    std::vector<int> ids; // the link numbers the HTML writer asks addresses for
+    Edit->OnURLNeeded = [&](TCustomRichView*, int id, std::string& url) {
+        ids.push_back(id);
+        url = "u";
+    };
+    auto html = [this](bool css) {
         TMemoryStream stream;
-        EXPECT_TRUE(Data()->WriteRtfToStream(stream, false, clNone));
+        EXPECT_TRUE(css ? Data()->WriteHtmlCssToStream(stream, "", "t", false)
+                        : Data()->WriteHtmlToStream(stream, "", "t", false));
         return stream.DataString();
     };
-    auto html = [this] {
-        TMemoryStream stream;
-        EXPECT_TRUE(Data()->WriteHtmlToStream(stream, "", "t", false));
-        return stream.DataString();
-    };
-    const std::string plainRtf = rtf(), plainHtml = html();
-    EXPECT_EQ(Data()->Jumps.size(), 1u); // the formatted jumps stay
-    Edit->Flags.Include(TRVEditRVData::WritersBuildJumps);
-    EXPECT_EQ(rtf(), plainRtf);
-    EXPECT_TRUE(Data()->Jumps.empty()); // built for the writer, dropped after it
-    EXPECT_FALSE(Data()->JumpsBuilt);
-    EXPECT_EQ(html(), plainHtml);
+    const int linkId = Data()->GetItem(1)->JumpID;
+    ASSERT_GE(linkId, 0);
+    // Not built on request: the writers leave the list as formatting made it.
+    const std::string plain = html(false);
+    EXPECT_EQ(ids, (std::vector<int>{linkId}));
+    EXPECT_EQ(Data()->Jumps.size(), 1u);
+    EXPECT_FALSE(Edit->Flags.Contains(TRVEditRVData::rvflJumpsBuilt));
+
+    // Built on request, the mark is bit 7 of the flags word; a writer numbers the links afresh
+    // (a stale number is not written) and drops the list after it.
+    Data()->BuildJumps(false);
+    EXPECT_EQ(Edit->Flags.Bits() & 0x80, 0x80u);
+    Data()->GetItem(1)->JumpID = 99;
+    ids.clear();
+    EXPECT_EQ(html(false), plain);
+    EXPECT_EQ(ids, (std::vector<int>{linkId}));
     EXPECT_TRUE(Data()->Jumps.empty());
+    EXPECT_FALSE(Data()->JumpsBuilt());
+    TMemoryStream rtf;
+    EXPECT_TRUE(Data()->WriteRtfToStream(rtf, false, clNone));
+    EXPECT_TRUE(Data()->Jumps.empty()); // no mark: nothing built for it
+
     // A read-only editor keeps what the writer built.
     Edit->SetReadOnly(true);
-    TMemoryStream css;
-    EXPECT_TRUE(Data()->WriteHtmlCssToStream(css, "", "t", false));
+    Data()->BuildJumps(true);
+    Data()->GetItem(1)->JumpID = 99;
+    ids.clear();
+    html(true);
+    EXPECT_EQ(ids, (std::vector<int>{linkId}));
     EXPECT_EQ(Data()->Jumps.size(), 1u);
+    EXPECT_TRUE(Data()->JumpsBuilt());
 }
 
 TEST_F(EditTest, AnInputMethodComposesAtTheCaretAndItsResultIsInserted) {
