@@ -115,7 +115,8 @@ void TCustomRVFormattedData::UpdateJumpPositions() {
 }
 
 void TCustomRVFormattedData::ScrollControlsVisible(int fromItemNo) {
-    if (GetFlags().Contains(TRVFlag::rvflNoControlMoves) || !GetParentControl() ||
+    // A document sharing another's items never moves their controls: they are shown there.
+    if (GetFlags().Contains(TRVFlag::rvflNoControlMoves) || !GetParentControl() || SharesItems() ||
         State.Contains(TRVState::rvstNoControlMoves) || State.Contains(TRVState::rvstDestroying))
         return;
     int h = GetHScrollPos(), v = GetVScrollPos();
