@@ -6,6 +6,9 @@
 
 #include <filesystem>
 #include <memory>
+#include <iterator>
+#include <sstream>
+#include <vector>
 #include <string>
 
 #include "platform/printing/Printers.h"
@@ -149,6 +152,46 @@ TEST_F(TablePrinting, HeadingRowsBeyondTheRowCountAreCutAndNothingLoops) {
         all += PageText(p);
     EXPECT_EQ(Count(all, "Head"), 1);
     EXPECT_EQ(Count(all, "r29\n"), 1);
+}
+
+TEST_F(TablePrinting, AtThePrintersResolutionCellTextIsTextWithItsFontsEmbedded) {
+    Printer().SetResolution(600);
+    Build(30, true);
+    const int pages = Format();
+    ASSERT_GE(pages, 3);
+    Print->PrintDocument("table");
+    if (!testing::HaveTool("pdftotext") || !testing::HaveTool("pdffonts"))
+        GTEST_SKIP() << "poppler tools not installed";
+    std::string all;
+    for (int p = 1; p <= pages; ++p) {
+        const std::string text = PageText(p);
+        EXPECT_EQ(Count(text, "Head"), 1) << "page " << p << ":\n" << text;
+        all += text;
+    }
+    size_t at = 0;
+    for (int r = 1; r < 30; ++r) {
+        const size_t found = all.find(RowName(r) + '\n');
+        ASSERT_NE(found, std::string::npos) << RowName(r);
+        EXPECT_GT(found, at) << RowName(r);
+        at = found;
+    }
+    // Every font of the file is embedded: the "emb" column, fifth from the end of a line that
+    // ends in the object number and generation.
+    const std::string fonts = testing::RunTool("pdffonts '" + Printer().FileName + "'");
+    int listed = 0;
+    std::istringstream lines(fonts);
+    for (std::string l; std::getline(lines, l);) {
+        std::istringstream words(l);
+        std::vector<std::string> w{std::istream_iterator<std::string>(words), {}};
+        const size_t n = w.size();
+        if (n < 5 || w[n - 1].find_first_not_of("0123456789") != std::string::npos ||
+            w[n - 2].find_first_not_of("0123456789") != std::string::npos ||
+            (w[n - 5] != "yes" && w[n - 5] != "no"))
+            continue;
+        ++listed;
+        EXPECT_EQ(w[n - 5], "yes") << l;
+    }
+    EXPECT_GT(listed, 0) << fonts;
 }
 
 // The empty right cell is painted black; returns the number of its dark pixels on page 1.
