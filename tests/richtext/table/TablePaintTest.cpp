@@ -193,6 +193,51 @@ TEST(TablePaint, GridLinesOnlyInAnEditorsDocument) {
     EXPECT_EQ(p.At(0, p.H() / 2), RGB(clWhite));
 }
 
+TEST(TablePaint, OneColourBordersWithHiddenSidesMeetOrOverlapAtTheCorners) {
+    for (bool overlapping : {false, true}) {
+        PaintedTable t(1, 1);
+        t.Table->SetCellBorderWidth(2);
+        t.Table->SetCellBorderStyle(rvtbColor);
+        t.Table->SetCellBorderColor(clRed);
+        if (overlapping) t.Table->Options.Include(TRVTableOption::rvtoOverlappingCorners);
+        TRVTableCellData* cell = t.Table->GetCell(0, 0);
+        cell->SetVisibleBorders(false, true, true, true);
+        t.Paint(100);
+        const int left = cell->Left - 2, top = cell->Top - 2;
+        SCOPED_TRACE(overlapping);
+        EXPECT_EQ(t.At(left, top), RGB(clRed));
+        // The second line of the top side starts a pixel in, or at the corner.
+        EXPECT_EQ(t.At(left, top + 1) == RGB(clRed), overlapping);
+        EXPECT_EQ(t.At(left + 1, top + 1), RGB(clRed));
+    }
+}
+
+TEST(TablePaint, AHiddenCellSideUnderTheTableBorderDrawsNoGridLine) {
+    for (int spacing : {-2, 0}) {
+        PaintedTable t(1, 1);
+        t.Table->StateBits |= rvtsEditMode;
+        t.Table->SetBorderWidth(2);
+        t.Table->SetBorderStyle(rvtbColor);
+        t.Table->SetBorderColor(clRed);
+        t.Table->SetBorderHSpacing(spacing);
+        t.Table->SetCellBorderWidth(1);
+        TRVTableCellData* cell = t.Table->GetCell(0, 0);
+        cell->SetVisibleBorders(false, true, true, true);
+        t.Paint(100);
+        const int x = cell->Left - 1;
+        int grid = 0;
+        for (int y = cell->Top; y < cell->Top + cell->Height; ++y)
+            grid += t.At(x, y) == RGB(clBtnFace) ? 1 : 0;
+        SCOPED_TRACE(spacing);
+        if (spacing < 0) {
+            EXPECT_EQ(x, 0); // the cell's side lies on the table border
+            EXPECT_EQ(grid, 0);
+        } else {
+            EXPECT_GT(grid, 0);
+        }
+    }
+}
+
 TEST(TablePaint, CellColoursTableColourAndSelection) {
     PaintedTable t(1, 2);
     t.Table->SetColor(clAqua);

@@ -211,6 +211,65 @@ TEST_F(TablePaging, PagesMadeBeforeTheTableChangedAreMadeAgainOrRefused) {
     EXPECT_NO_THROW(Print->rv()->DrawPage(1, &canvas, false, false));
 }
 
+// Page 1 drawn on a white canvas of the printer's size.
+struct DrawnPage {
+    TCanvas Canvas;
+    explicit DrawnPage(TRVPrint& print) {
+        Canvas.SetOwnedHandle(CreateBufferDC(378, 200, 96, 96));
+        Canvas.Brush()->SetStyle(bsSolid);
+        Canvas.Brush()->SetColor(clWhite);
+        Canvas.FillRect(TRect(0, 0, 378, 200));
+        print.rv()->DrawPage(1, &Canvas, false, false);
+    }
+    TColor At(int x, int y) { return TColor(ColorToRGB(Canvas.Pixels(x, y))); }
+};
+
+TEST_F(TablePaging, PrintOptionsAndTheColourModeReachTheTablesColours) {
+    Build(2);
+    for (int r = 0; r < 2; ++r)
+        Table->GetCell(r, 1)->Color = clRed;
+    Table->SetBorderWidth(3);
+    Table->SetBorderStyle(rvtbRaisedColor);
+    Table->SetBorderColor(clBlue);
+    Table->SetBorderLightColor(clLime);
+    Format();
+    TCellPtblRVData* doc = Info()->CellDoc(1, 1);
+    const int left = Print->rv()->PrintData()->DrawItems[0]->Left, width = Info()->Width;
+    const int cx = left + doc->Left + doc->Width() / 2, cy = doc->Top + doc->Height() / 2;
+    Print->SetColorMode(TRVColorMode::rvcmColor);
+    {
+        DrawnPage page(*Print);
+        EXPECT_EQ(page.At(cx, cy), clRed);
+        EXPECT_EQ(page.At(left, 1), clLime);
+        // Half-tone borders: one wide line per side, the right one over the top one's end.
+        EXPECT_EQ(page.At(left + width - 3, 0), clBlue);
+    }
+    Table->PrintOptions.Exclude(TRVTablePrintOption::rvtoHalftoneBorders);
+    Format();
+    {
+        DrawnPage page(*Print);
+        EXPECT_EQ(page.At(left + width - 3, 0), clLime);
+    }
+    Print->SetColorMode(TRVColorMode::rvcmGrayScale);
+    {
+        DrawnPage page(*Print);
+        const COLORREF cell = page.At(cx, cy), border = page.At(left, 1);
+        EXPECT_EQ(GetRValue(cell), GetGValue(cell));
+        EXPECT_EQ(GetGValue(cell), GetBValue(cell));
+        EXPECT_LT(GetRValue(cell), 255);
+        EXPECT_EQ(GetRValue(border), GetBValue(border));
+        EXPECT_NE(cell, border);
+    }
+    Print->SetColorMode(TRVColorMode::rvcmColor);
+    Table->PrintOptions.Include(TRVTablePrintOption::rvtoWhiteBackground);
+    Format();
+    {
+        DrawnPage page(*Print);
+        EXPECT_EQ(page.At(cx, cy), clWhite);
+        EXPECT_EQ(page.At(left, 1), clLime);
+    }
+}
+
 // A viewer on a shown form: printing its document changes none of its pixels.
 class TablePrintedViewer : public test::TableHostFixture {};
 
