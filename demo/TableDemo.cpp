@@ -139,8 +139,8 @@ bool RenderScoreReport(const std::string& dir) {
 // closing row merged across the table. Shown in a viewer, then printed on A4 at 600 dpi.
 void BuildQuestionReport(TRichView& view) {
     view.AppendTextParagraph("Score report - question by question", kTitle, 1);
-    const char* sections[] = {"Routing", "Switching", "Security", "Services", "Wireless",
-                              "Troubleshooting"};
+    const char* sections[] = {"Routing",  "Switching", "Security",
+                              "Services", "Wireless",  "Troubleshooting"};
     const int perSection = 10, count = 6;
     auto report = TRVTableItemInfo::CreateSized(1 + count * perSection + 1, view.RVData(), 4);
     TRVTableItemInfo& t = *report;
@@ -166,15 +166,16 @@ void BuildQuestionReport(TRichView& view) {
             const bool right = (n * 7) % 10 < 7;
             total += right ? 1 : 0;
             if (q == 0) Put(t, r, 0, sections[s], kBold);
-            Put(t, r, 1, "Question " + std::to_string(n) + ": " + sections[s] + " topic " +
-                             std::to_string(q + 1));
+            Put(t, r, 1,
+                "Question " + std::to_string(n) + ": " + sections[s] + " topic " +
+                    std::to_string(q + 1));
             Put(t, r, 2, right ? "Correct" : "Incorrect", right ? kPass : kFail, 1);
             Put(t, r, 3, right ? "1" : "0", kBody, 1);
             if (!right) t.GetCell(r, 2)->Color = TColor(0xD0D0FF);
         }
     const int last = 1 + count * perSection;
-    Put(t, last, 0, "Total: " + std::to_string(total) + " of " +
-                        std::to_string(count * perSection) + " points",
+    Put(t, last, 0,
+        "Total: " + std::to_string(total) + " of " + std::to_string(count * perSection) + " points",
         kBold);
     t.GetCell(last, 0)->Color = clCream;
     for (int s = 0; s < count; ++s) {
@@ -190,8 +191,8 @@ void BuildQuestionReport(TRichView& view) {
 }
 
 bool PrintQuestionReport(const std::string& dir) {
-    auto [form, view] = demo::NewViewerForm("Exam history - questions", 640, 900, "rvQuestions",
-                                            BuildStyles);
+    auto [form, view] =
+        demo::NewViewerForm("Exam history - questions", 640, 900, "rvQuestions", BuildStyles);
     BuildQuestionReport(*view);
     testing::ShowForm(form);
     view->Format();

@@ -14,8 +14,8 @@
 #include "richtext/document/RVItem.h"
 #include "richtext/edit/RVUndo.h"
 #include "richtext/edit/RVUndoRecords.h"
-#include "richtext/view/RVBackground.h"
 #include "richtext/view/PtRVData.h"
+#include "richtext/view/RVBackground.h"
 #include "richtext/view/RVControlData.h"
 
 namespace epc {

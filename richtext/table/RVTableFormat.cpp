@@ -352,7 +352,8 @@ bool TRVTableItemInfo::FormatTable(int docWidth, TCanvas* canvas, bool force,
     return true;
 }
 
-void TRVTableItemInfo::PlaceColumns(TRVTableItemFormattingInfo& fi, bool force, TRVTablePrintInfo* print) {
+void TRVTableItemInfo::PlaceColumns(TRVTableItemFormattingInfo& fi, bool force,
+                                    TRVTablePrintInfo* print) {
     const int n = ColCount();
     const int gaps = SX(n * (2 * (CellPadding() + CellBorderWidth()) + CellHSpacing()));
     int rest = gaps;

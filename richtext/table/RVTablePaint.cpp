@@ -94,8 +94,8 @@ void TRVTableItemInfo::PaintTable(int x, int y, TCanvas* canvas, const TRect& cl
     const TRVTableItemFormattingInfo& fi = *job.Fmt;
     const bool printing = job.Print != nullptr;
     const bool white = printing && PrintOptions.Contains(TRVTablePrintOption::rvtoWhiteBackground);
-    const bool laidOut = !Rows.IsEmpty() && fi.ColStarts.Count() == ColCount() &&
-                         fi.RowStarts.Count() == RowCount();
+    const bool laidOut =
+        !Rows.IsEmpty() && fi.ColStarts.Count() == ColCount() && fi.RowStarts.Count() == RowCount();
     int height = fi.Height, delta = 0;
     if (printing && laidOut) {
         height = job.Print->PartHeight(job.FirstRow, job.RowCount);
@@ -108,8 +108,9 @@ void TRVTableItemInfo::PaintTable(int x, int y, TCanvas* canvas, const TRect& cl
     const TColor tableColor = white && Color() != clNone ? clWhite : Color();
     if (FBackground) {
         FBackground->SetStyle(RVCellBackgroundStyle(FBackgroundStyle));
-        FBackground->Draw(canvas, visible, true, ApplyColorModeToBackColor(tableColor, job.ColorMode),
-                          fi.Width, height, x, y, 0, 0);
+        FBackground->Draw(canvas, visible, true,
+                          ApplyColorModeToBackColor(tableColor, job.ColorMode), fi.Width, height, x,
+                          y, 0, 0);
     } else if (tableColor != clNone) {
         canvas->Brush()->SetStyle(bsSolid);
         canvas->Brush()->SetColor(ApplyColorModeToBackColor(tableColor, job.ColorMode));
@@ -238,11 +239,11 @@ void TRVTableItemInfo::PaintCell(TRVTableCellData* cell, int row, int col, int x
     if (printing && !doc) return;
     const int padX = SX(CellPadding()), padY = SY(CellPadding());
     // Printed, the cell's box is its printable document's widened by the padding.
-    const TRect rect = printing ? TRect(x + doc->Left - padX, y + doc->Top - padY,
-                                        x + doc->Left + doc->Width() + padX,
-                                        y + doc->Top + doc->Height() + padY)
-                                : TRect(x + cell->Left, y + cell->Top, x + cell->Left + cell->Width,
-                                        y + cell->Top + cell->Height);
+    const TRect rect =
+        printing ? TRect(x + doc->Left - padX, y + doc->Top - padY,
+                         x + doc->Left + doc->Width() + padX, y + doc->Top + doc->Height() + padY)
+                 : TRect(x + cell->Left, y + cell->Top, x + cell->Left + cell->Width,
+                         y + cell->Top + cell->Height);
     const int cbw = SX(CellBorderWidth());
     TRect outer(rect.Left - cbw, rect.Top - cbw, rect.Right + cbw, rect.Bottom + cbw);
     TRect dummy;
@@ -411,7 +412,8 @@ void TRVTableItemInfo::DrawBorder(TCanvas* canvas, int left, int top, int right,
     // and left sides in the first colour, then bottom and right in the second. The lines meet
     // their neighbours' at the corners; a one-colour border with hidden sides runs them to the
     // corners with rvtoOverlappingCorners.
-    const bool full = style == rvtbColor && Options.Contains(TRVTableOption::rvtoOverlappingCorners);
+    const bool full =
+        style == rvtbColor && Options.Contains(TRVTableOption::rvtoOverlappingCorners);
     for (int i = 0; i < width; ++i) {
         const int l = left + i, t = top + i, r = right - 1 - i, b = bottom - 1 - i;
         if (r < l || b < t) break;

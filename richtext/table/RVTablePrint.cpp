@@ -90,8 +90,7 @@ bool TRVTablePrintInfo::LayoutOutdated() const {
 }
 
 int TRVTablePrintInfo::RowEnd(int row) const {
-    const int pad =
-        MulDiv(FTable->CellPadding(), Sad.DevicePPIY, std::max(int(Sad.ScreenPPIY), 1));
+    const int pad = MulDiv(FTable->CellPadding(), Sad.DevicePPIY, std::max(int(Sad.ScreenPPIY), 1));
     return Fmt.RowStarts[row] + Fmt.RowHeights[row] + 2 * pad;
 }
 
@@ -103,9 +102,8 @@ int TRVTablePrintInfo::PartHeight(int first, int count) const {
     const int headings = RepeatedHeadingRows();
     // The table's top edge, the headings when the part comes after them, its rows, and the
     // table's bottom edge.
-    const int headingExtent = headings > 0 && first >= headings
-                                  ? Fmt.RowStarts[headings] - Fmt.RowStarts[0]
-                                  : 0;
+    const int headingExtent =
+        headings > 0 && first >= headings ? Fmt.RowStarts[headings] - Fmt.RowStarts[0] : 0;
     const int bottomEdge = Fmt.Height - RowEnd(rows - 1);
     return Fmt.RowStarts[0] + headingExtent + RowEnd(last) - Fmt.RowStarts[first] + bottomEdge;
 }

@@ -696,7 +696,8 @@ void TCustomRVFormattedData::FormatFullLineItem(int itemNo) {
     FFmt.X = dli->Width;
     AddDrawItem(std::move(dli));
     // A printed item has no hyperlink areas; its sub-documents belong to the shown document.
-    if (GetFlags().Contains(TRVFlag::rvflUseJumps) && !State.Contains(TRVState::rvstFormattingPart) &&
+    if (GetFlags().Contains(TRVFlag::rvflUseJumps) &&
+        !State.Contains(TRVState::rvstFormattingPart) &&
         !GetFlags().Contains(TRVFlag::rvflPrinting))
         item->BuildJumps(left, top, NextJumpNo);
 }

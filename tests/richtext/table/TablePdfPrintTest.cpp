@@ -5,11 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <memory>
 #include <iterator>
+#include <memory>
 #include <sstream>
-#include <vector>
 #include <string>
+#include <vector>
 
 #include "platform/printing/Printers.h"
 #include "richtext/table/RVTable.h"
