@@ -15,7 +15,7 @@
 #include "richtext/table/RVTable.h"
 #include "richtext/view/PtblRV.h"
 #include "tests/platform/printing/PrintToolSupport.h"
-#include "tests/richtext/view/TestRVData.h"
+#include "tests/richtext/table/TablePrintSupport.h"
 
 namespace epc {
 namespace {
@@ -27,38 +27,16 @@ std::string RowName(int row) {
     return name;
 }
 
-struct TablePrinting : ::testing::Test {
-    std::unique_ptr<TRVStyle> Style = test::MakeFixedStyle();
-    std::unique_ptr<TRichView> Source;
-    std::unique_ptr<TRVPrint> Print;
+struct TablePrinting : test::SmallPagePrintFixture {
     TRVTableItemInfo* Table = nullptr;
 
     void SetUp() override {
-        Printer().SetResolution(96);
-        Printer().SetPaperSizeMM(100, 52.9); // 378 x 200 px
-        Printer().SetCopies(1);
-        Printer().SetDriverCopies(false);
-        Printer().ClearJobs();
+        SmallPagePrintFixture::SetUp();
         Printer().FileName = testing::OutDir() + "/table-print.pdf";
         std::filesystem::remove(Printer().FileName);
-        Source = std::make_unique<TRichView>(nullptr);
-        Source->LeftMargin = Source->RightMargin = Source->TopMargin = Source->BottomMargin = 0;
         // A real face, so that the PDF carries the text.
         Style->TextStyles.GetItem(0).FontName = "Arial";
         Style->TextStyles.GetItem(0).Size = 10;
-        Source->SetStyle(Style.get());
-        Print = std::make_unique<TRVPrint>(nullptr);
-        Print->SetLeftMarginMM(0);
-        Print->SetRightMarginMM(0);
-        Print->SetTopMarginMM(0);
-        Print->SetBottomMarginMM(0);
-    }
-    void TearDown() override {
-        Printer().Abort();
-        Print.reset();
-        Source.reset();
-        Printer().SetPaperSizeMM(210, 297);
-        Printer().SetResolution(600);
     }
     // "Intro", then a table of Rows x 2 whose first column says Head, r1, r2, ...
     void Build(int rows, bool split) {
@@ -73,10 +51,6 @@ struct TablePrinting : ::testing::Test {
         Table->SetHeadingRowCount(1);
         if (!split) Table->PrintOptions.Exclude(TRVTablePrintOption::rvtoRowsSplit);
         Source->AppendItem(std::string(), std::move(table));
-    }
-    int Format() {
-        Print->TakeDocumentFrom(Source.get());
-        return Print->FormatPages();
     }
     std::string PageText(int page) {
         return testing::RunTool("pdftotext -f " + std::to_string(page) + " -l " +

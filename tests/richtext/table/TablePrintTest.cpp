@@ -13,35 +13,14 @@
 #include "richtext/table/RVTable.h"
 #include "richtext/view/PtblRV.h"
 #include "tests/richtext/table/TableHostSupport.h"
-#include "tests/richtext/view/TestRVData.h"
+#include "tests/richtext/table/TablePrintSupport.h"
 
 namespace epc {
 namespace {
 
-struct TablePaging : ::testing::Test {
-    std::unique_ptr<TRVStyle> Style = test::MakeFixedStyle();
-    std::unique_ptr<TRichView> Source;
-    std::unique_ptr<TRVPrint> Print;
+struct TablePaging : test::SmallPagePrintFixture {
     TRVTableItemInfo* Table = nullptr;
 
-    void SetUp() override {
-        Printer().SetResolution(96);
-        Printer().SetPaperSizeMM(100, 52.9); // 378 x 200 px
-        Source = std::make_unique<TRichView>(nullptr);
-        Source->LeftMargin = Source->RightMargin = Source->TopMargin = Source->BottomMargin = 0;
-        Source->SetStyle(Style.get());
-        Print = std::make_unique<TRVPrint>(nullptr);
-        Print->SetLeftMarginMM(0);
-        Print->SetRightMarginMM(0);
-        Print->SetTopMarginMM(0);
-        Print->SetBottomMarginMM(0);
-    }
-    void TearDown() override {
-        Print.reset();
-        Source.reset();
-        Printer().SetPaperSizeMM(210, 297);
-        Printer().SetResolution(600);
-    }
     // A table of Rows x 2 whose rows are RowHeight pixels high: each row takes 34 pixels of a
     // page with the default padding and spacing, and the table's edges 2 above and 2 below.
     void Build(int rows, int rowHeight = 30) {
@@ -53,10 +32,6 @@ struct TablePaging : ::testing::Test {
             Table->GetCell(r, 0)->AddTextParagraph("r" + std::to_string(r), 0, 0, TRVTag());
         }
         Source->AppendItem(std::string(), std::move(table));
-    }
-    int Format() {
-        Print->TakeDocumentFrom(Source.get());
-        return Print->FormatPages();
     }
     TRVTablePrintInfo* Info() const {
         auto* data = Print->rv()->PrintData();
