@@ -780,6 +780,8 @@ public:
     bool RepeatHeadings = false;
     // The table's change count when the layout was made.
     uint32_t Stamp = 0;
+    // The print records of items inside the cells (tables), which may go out of date too.
+    std::vector<const TRVMultiDrawItemInfo*> Nested;
 
 private:
     // The pager starts with one part of the whole height; it becomes a part of all body rows.

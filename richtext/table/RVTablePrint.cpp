@@ -78,15 +78,8 @@ TCellPtblRVData* TRVTablePrintInfo::CellDoc(int row, int col) const {
 
 bool TRVTablePrintInfo::LayoutOutdated() const {
     if (!FTable || FTable->ChangeStamp() != Stamp) return true;
-    // Tables inside cells keep records of their own.
-    for (const auto& doc : PrintCells) {
-        if (!doc) continue;
-        for (int i = 0; i < doc->DrawItems.Count(); ++i)
-            if (auto* multi = dynamic_cast<const TRVMultiDrawItemInfo*>(doc->DrawItems[i]);
-                multi && multi->LayoutOutdated())
-                return true;
-    }
-    return false;
+    return std::any_of(Nested.begin(), Nested.end(),
+                       [](const TRVMultiDrawItemInfo* multi) { return multi->LayoutOutdated(); });
 }
 
 int TRVTablePrintInfo::RowEnd(int row) const {
@@ -233,6 +226,12 @@ void TRVTableItemInfo::FormatForPrinting(int docWidth, TCanvas* canvas, TRVTable
     info.DeviceSized = true;
     info.RepeatHeadings = HeadingRowsValid();
     info.Stamp = FChangeStamp;
+    // Tables inside cells keep records of their own.
+    info.Nested.clear();
+    for (const auto& doc : info.PrintCells)
+        for (int i = 0; doc && i < doc->DrawItems.Count(); ++i)
+            if (auto* multi = dynamic_cast<const TRVMultiDrawItemInfo*>(doc->DrawItems[i]))
+                info.Nested.push_back(multi);
 }
 
 void TRVTableItemInfo::PaintPrintPart(TCanvas* canvas, int x, int y, const TRVTablePrintInfo& info,
