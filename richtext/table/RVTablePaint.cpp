@@ -249,7 +249,8 @@ void TRVTableItemInfo::PaintCell(TRVTableCellData* cell, int row, int col, int x
     TRect dummy;
     if (!IntersectRect(dummy, outer, clip)) return;
     // Background.
-    const bool selected = !printing && job.Selected;
+    const bool selected =
+        !printing && (job.Selected || (HasCellSelection() && IsCellSelected(row, col)));
     TColor fill = selected ? job.SelColor : cell->Color;
     if (!selected && fill == clNone && FInplaceEditor && row == FEditedRow && col == FEditedCol &&
         FInplaceEditor->SelectedLook())

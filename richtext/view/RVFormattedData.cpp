@@ -115,8 +115,7 @@ void TCustomRVFormattedData::UpdateJumpPositions() {
 }
 
 void TCustomRVFormattedData::ScrollControlsVisible(int fromItemNo) {
-    // A document sharing another's items never moves their controls: they are shown there.
-    if (GetFlags().Contains(TRVFlag::rvflNoControlMoves) || !GetParentControl() || SharesItems() ||
+    if (GetFlags().Contains(TRVFlag::rvflNoControlMoves) || !GetParentControl() ||
         State.Contains(TRVState::rvstNoControlMoves) || State.Contains(TRVState::rvstDestroying))
         return;
     int h = GetHScrollPos(), v = GetVScrollPos();
