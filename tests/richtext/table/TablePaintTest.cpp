@@ -6,6 +6,7 @@
 #include "platform/gdi/Gdi.h"
 #include "platform/graphics/Graphics.h"
 #include "richtext/table/RVTable.h"
+#include "tests/richtext/table/TableEditSupport.h"
 #include "tests/richtext/view/TestRVData.h"
 
 namespace epc {
@@ -236,6 +237,27 @@ TEST(TablePaint, AHiddenCellSideUnderTheTableBorderDrawsNoGridLine) {
             EXPECT_GT(grid, 0);
         }
     }
+}
+
+class TablePaintUnderEditor : public test::TableEditFixture {};
+
+TEST_F(TablePaintUnderEditor, ACellWithoutColourTakesTheWindowColourUnderASelectedLookEditor) {
+    Table->SetColor(clRed);
+    Edit->Format();
+    ASSERT_TRUE(Table->OpenCellEditor(-1, 1, 1, false, false, true, false));
+    const TRVTableCellData* cell = Table->GetCell(1, 1);
+    auto cellPixel = [&] {
+        const int w = Table->GetFormattedWidth(), h = Table->GetFormattedHeight();
+        TCanvas canvas;
+        canvas.SetOwnedHandle(CreateBufferDC(w, h, 96, 96));
+        Table->PaintAt(0, 0, &canvas, TRect(0, 0, w, h), false, clNavy);
+        return TColor(ColorToRGB(canvas.Pixels(cell->Left + 1, cell->Top + 1)));
+    };
+    EXPECT_EQ(cellPixel(), RGB(clRed));
+    Table->InplaceEditor()->SetSelectedLook(true);
+    EXPECT_EQ(cellPixel(), RGB(clWindow));
+    Table->GetCell(1, 1)->Color = clLime;
+    EXPECT_EQ(cellPixel(), RGB(clLime));
 }
 
 TEST(TablePaint, CellColoursTableColourAndSelection) {
