@@ -39,6 +39,21 @@ void VBand(TCanvas* canvas, int x1, int x2, int y1, int y2, TColor color) {
     HBand(canvas, x1, x2, y1, y2, color);
 }
 
+// A background picture of the table or a cell; printed, its picture keeps its size on paper.
+void DrawItemBackground(TRVBackground& back, TCanvas* canvas, const TRect& area, TColor color,
+                        int width, int height, int dx, int dy, const TRVScreenAndDevice* print) {
+    if (!print) {
+        back.Draw(canvas, area, true, color, width, height, dx, dy, 0, 0);
+        return;
+    }
+    TRVResolutionInfo res;
+    res.ScreenResX = print->ScreenPPIX;
+    res.ScreenResY = print->ScreenPPIY;
+    res.DeviceResX = print->DevicePPIX;
+    res.DeviceResY = print->DevicePPIY;
+    back.DrawScaled(canvas, area, color, width, height, dx, dy, res);
+}
+
 bool SameRGB(TColor a, TColor b) {
     return ColorToRGB(a) == ColorToRGB(b);
 }
@@ -108,9 +123,9 @@ void TRVTableItemInfo::PaintTable(int x, int y, TCanvas* canvas, const TRect& cl
     const TColor tableColor = white && Color() != clNone ? clWhite : Color();
     if (FBackground) {
         FBackground->SetStyle(RVCellBackgroundStyle(FBackgroundStyle));
-        FBackground->Draw(canvas, visible, true,
-                          ApplyColorModeToBackColor(tableColor, job.ColorMode), fi.Width, height, x,
-                          y, 0, 0);
+        DrawItemBackground(*FBackground, canvas, visible,
+                           ApplyColorModeToBackColor(tableColor, job.ColorMode), fi.Width, height,
+                           x, y, printing ? &job.Print->Sad : nullptr);
     } else if (tableColor != clNone) {
         canvas->Brush()->SetStyle(bsSolid);
         canvas->Brush()->SetColor(ApplyColorModeToBackColor(tableColor, job.ColorMode));
@@ -264,8 +279,9 @@ void TRVTableItemInfo::PaintCell(TRVTableCellData* cell, int row, int col, int x
         cell->CellBackground()->SetStyle(RVCellBackgroundStyle(cell->BackgroundStyle()));
         TRect area;
         if (IntersectRect(area, fillRect, clip))
-            cell->CellBackground()->Draw(canvas, area, true, fill, fillRect.Width(),
-                                         fillRect.Height(), fillRect.Left, fillRect.Top, 0, 0);
+            DrawItemBackground(*cell->CellBackground(), canvas, area, fill, fillRect.Width(),
+                               fillRect.Height(), fillRect.Left, fillRect.Top,
+                               printing ? &job.Print->Sad : nullptr);
     } else if (fill != clNone) {
         TRect area;
         if (IntersectRect(area, fillRect, clip)) {

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/gdi/Gdi.h"
+#include "platform/graphics/Bitmap.h"
 #include "platform/printing/Printers.h"
 #include "platform/windows/Window.h"
 #include "richtext/table/RVTable.h"
@@ -189,11 +190,12 @@ TEST_F(TablePaging, PagesMadeBeforeTheTableChangedAreMadeAgainOrRefused) {
 // Page 1 drawn on a white canvas of the printer's size.
 struct DrawnPage {
     TCanvas Canvas;
-    explicit DrawnPage(TRVPrint& print) {
-        Canvas.SetOwnedHandle(CreateBufferDC(378, 200, 96, 96));
+    explicit DrawnPage(TRVPrint& print, int dpi = 96) {
+        const int w = 378 * dpi / 96, h = 200 * dpi / 96;
+        Canvas.SetOwnedHandle(CreateBufferDC(w, h, dpi, dpi));
         Canvas.Brush()->SetStyle(bsSolid);
         Canvas.Brush()->SetColor(clWhite);
-        Canvas.FillRect(TRect(0, 0, 378, 200));
+        Canvas.FillRect(TRect(0, 0, w, h));
         print.rv()->DrawPage(1, &Canvas, false, false);
     }
     TColor At(int x, int y) { return TColor(ColorToRGB(Canvas.Pixels(x, y))); }
@@ -243,6 +245,29 @@ TEST_F(TablePaging, PrintOptionsAndTheColourModeReachTheTablesColours) {
         EXPECT_EQ(page.At(cx, cy), clWhite);
         EXPECT_EQ(page.At(left, 1), clLime);
     }
+}
+
+TEST_F(TablePaging, BackgroundPicturesKeepTheirSizeOnPaper) {
+    Printer().SetResolution(192);
+    Build(1);
+    TBitmap tile(8, 8, pf24bit);
+    tile.Canvas()->Brush()->SetColor(clRed);
+    tile.Canvas()->FillRect(TRect(0, 0, 4, 8));
+    tile.Canvas()->Brush()->SetColor(clBlue);
+    tile.Canvas()->FillRect(TRect(4, 0, 8, 8));
+    TRVTableCellData* cell = Table->GetCell(0, 1);
+    cell->SetBackgroundImage(&tile);
+    cell->SetBackgroundStyle(rvbsTiled);
+    Format();
+    TCellPtblRVData* doc = Info()->CellDoc(0, 1);
+    const int left = Print->rv()->PrintData()->DrawItems[0]->Left + doc->Left - 2;
+    const int y = doc->Top + doc->Height() / 2;
+    DrawnPage page(*Print, 192);
+    // Screen pixels of the tile are two printer pixels each.
+    EXPECT_EQ(page.At(left + 1, y), clRed);
+    EXPECT_EQ(page.At(left + 6, y), clRed);
+    EXPECT_EQ(page.At(left + 9, y), clBlue);
+    EXPECT_EQ(page.At(left + 17, y), clRed);
 }
 
 // A viewer on a shown form: printing its document changes none of its pixels.
