@@ -508,6 +508,10 @@ public:
     uint32_t ChangeStamp() const {
         return FChangeStamp;
     }
+    // Expires when the table is destroyed.
+    std::weak_ptr<const bool> AliveToken() const {
+        return FAlive;
+    }
     int GetBoxWidth() const override {
         return FFormatting.Width;
     }
@@ -789,6 +793,7 @@ private:
     // Bottom of a row's cells in the layout (padding included).
     int RowEnd(int row) const;
     TRVTableItemInfo* FTable;
+    std::weak_ptr<const bool> FTableAlive;
 };
 
 // Registers the table class (StyleNo -60) in the item-class registry; done once at start-up.

@@ -58,6 +58,7 @@ void TCellPtblRVData::DrawAt(TCanvas* canvas, int x, int y, bool preview, bool c
 
 TRVTablePrintInfo::TRVTablePrintInfo(TRVTableItemInfo* table) : FTable(table) {
     RepeatHeadings = table && table->HeadingRowsValid();
+    if (table) FTableAlive = table->AliveToken();
 }
 
 bool TRVTablePrintInfo::CanSplit() const {
@@ -77,7 +78,8 @@ TCellPtblRVData* TRVTablePrintInfo::CellDoc(int row, int col) const {
 }
 
 bool TRVTablePrintInfo::LayoutOutdated() const {
-    if (!FTable || FTable->ChangeStamp() != Stamp) return true;
+    // A table deleted from its document since is outdated too (and never read).
+    if (!FTable || FTableAlive.expired() || FTable->ChangeStamp() != Stamp) return true;
     return std::any_of(Nested.begin(), Nested.end(),
                        [](const TRVMultiDrawItemInfo* multi) { return multi->LayoutOutdated(); });
 }

@@ -185,6 +185,11 @@ TEST_F(TablePaging, PagesMadeBeforeTheTableChangedAreMadeAgainOrRefused) {
     EXPECT_EQ(Print->PagesCount(), 1);
     EXPECT_EQ(Parts(), "0+3 ");
     EXPECT_NO_THROW(Print->rv()->DrawPage(1, &canvas, false, false));
+    // A table taken out of the document is not read again either.
+    Source->AppendTextParagraph("after", 0, 0);
+    ASSERT_EQ(Format(), 1);
+    Source->DeleteItemRange(0, 1);
+    EXPECT_THROW(Print->rv()->DrawPage(1, &canvas, false, false), ERichViewError);
 }
 
 // Page 1 drawn on a white canvas of the printer's size.
