@@ -4,7 +4,6 @@
 
 #include "platform/core/Arithmetic.h"
 #include "platform/core/ScopeGuard.h"
-#include "platform/graphics/Bitmap.h"
 #include "richtext/table/RVTable.h"
 
 namespace epc {
