@@ -2,13 +2,16 @@
 // with a merged heading row, pixel and percentage column widths, coloured result cells, a
 // nested table of section scores, rules and borders.
 
+#include <cstdio>
 #include <string>
 
 #include "demo/DemoRegistry.h"
 #include "demo/DemoViewer.h"
 #include "platform/controls/Forms.h"
+#include "platform/printing/Printers.h"
 #include "platform/testing/UserActions.h"
 #include "richtext/table/RVTable.h"
+#include "richtext/view/PtblRV.h"
 #include "richtext/view/RVRVData.h"
 #include "richtext/view/RichView.h"
 
@@ -119,6 +122,23 @@ void BuildReport(TRichView& view) {
     view.AppendTextParagraph("A score of 700 or more passes an exam.", kBody, 0);
 }
 
+// Prints a viewer's document on A4 at 600 dpi with a 10 mm top margin; the page count.
+int PrintView(TRichView& view, const std::string& file) {
+    TPrinter& printer = Printer();
+    printer.SetPaperSizeMM(210, 297);
+    printer.SetResolution(600);
+    printer.FileName = file;
+    TRVPrint print(nullptr);
+    print.TakeDocumentFrom(&view);
+    print.SetTopMarginMM(10);
+    const int pages = print.FormatPages();
+    print.PrintDocument("Score report", 1, true);
+    print.Clear();
+    std::printf("%s: %d pages\n", file.c_str(), pages);
+    const bool done = !printer.Jobs().empty() && printer.Jobs().back().Completed;
+    return done ? pages : 0;
+}
+
 bool RenderScoreReport(const std::string& dir) {
     auto [form, view] =
         demo::NewViewerForm("Exam history - score report", 560, 430, "rvReport", BuildStyles);
@@ -127,6 +147,76 @@ bool RenderScoreReport(const std::string& dir) {
     view->Format();
     testing::Pump();
     bool ok = testing::SavePng(ComposeWindowPixels(form->Handle()), dir + "/score-report.png");
+    ok = ok && PrintView(*view, dir + "/score-report.pdf") == 1;
+    testing::ResetAll();
+    return ok;
+}
+
+// The detailed report the history window prints: one row per question under a heading row
+// that every page repeats, each section's name in a cell merged down its questions, and a
+// closing row merged across the table. Shown in a viewer, then printed on A4 at 600 dpi.
+void BuildQuestionReport(TRichView& view) {
+    view.AppendTextParagraph("Score report - question by question", kTitle, 1);
+    const char* sections[] = {"Routing",  "Switching", "Security",
+                              "Services", "Wireless",  "Troubleshooting"};
+    const int perSection = 10, count = 6;
+    auto report = TRVTableItemInfo::CreateSized(1 + count * perSection + 1, view.RVData(), 4);
+    TRVTableItemInfo& t = *report;
+    t.SetBestWidth(-100);
+    t.SetBorderWidth(1);
+    t.SetBorderStyle(rvtbColor);
+    t.SetBorderColor(clNavy);
+    t.SetCellBorderWidth(1);
+    t.SetCellBorderStyle(rvtbColor);
+    t.SetCellBorderColor(clSilver);
+    t.SetCellPadding(3);
+    t.SetColor(clWhite);
+    t.SetHeadingRowCount(1);
+    const char* heads[] = {"Section", "Question", "Answer", "Points"};
+    for (int c = 0; c < 4; ++c) {
+        Put(t, 0, c, heads[c], kBold, c == 3 ? 1 : 0);
+        t.GetCell(0, c)->Color = clSkyBlue;
+    }
+    int total = 0;
+    for (int s = 0; s < count; ++s)
+        for (int q = 0; q < perSection; ++q) {
+            const int r = 1 + s * perSection + q, n = s * perSection + q + 1;
+            const bool right = (n * 7) % 10 < 7;
+            total += right ? 1 : 0;
+            if (q == 0) Put(t, r, 0, sections[s], kBold);
+            Put(t, r, 1,
+                "Question " + std::to_string(n) + ": " + sections[s] + " topic " +
+                    std::to_string(q + 1));
+            Put(t, r, 2, right ? "Correct" : "Incorrect", right ? kPass : kFail, 1);
+            Put(t, r, 3, right ? "1" : "0", kBody, 1);
+            if (!right) t.GetCell(r, 2)->Color = TColor(0xD0D0FF);
+        }
+    const int last = 1 + count * perSection;
+    Put(t, last, 0,
+        "Total: " + std::to_string(total) + " of " + std::to_string(count * perSection) + " points",
+        kBold);
+    t.GetCell(last, 0)->Color = clCream;
+    for (int s = 0; s < count; ++s) {
+        t.MergeCells(1 + s * perSection, 0, 1, perSection, true);
+        t.GetCell(1 + s * perSection, 0)->VAlign = rvcMiddle;
+    }
+    t.MergeCells(last, 0, 4, 1, true);
+    t.SetCellBestWidth(110, 1, 0);
+    t.SetCellBestWidth(80, 1, 2);
+    t.SetCellBestWidth(60, 1, 3);
+    view.AppendItem("questions", std::move(report));
+    view.AppendTextParagraph("A score of 70% or more passes the exam.", kBody, 0);
+}
+
+bool PrintQuestionReport(const std::string& dir) {
+    auto [form, view] =
+        demo::NewViewerForm("Exam history - questions", 640, 900, "rvQuestions", BuildStyles);
+    BuildQuestionReport(*view);
+    testing::ShowForm(form);
+    view->Format();
+    testing::Pump();
+    bool ok = testing::SavePng(ComposeWindowPixels(form->Handle()), dir + "/question-report.png");
+    ok = ok && PrintView(*view, dir + "/question-report.pdf") >= 2;
     testing::ResetAll();
     return ok;
 }
@@ -134,3 +224,4 @@ bool RenderScoreReport(const std::string& dir) {
 } // namespace
 
 demo::DemoSection tableSection("07-table", RenderScoreReport);
+demo::DemoSection tablePrintSection("07-table-print", PrintQuestionReport);

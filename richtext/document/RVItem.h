@@ -66,6 +66,11 @@ class TRVMultiDrawItemInfo : public TRVDrawLineInfo {
 public:
     std::string ClassName() const override { return "TRVMultiDrawItemInfo"; }
     TRVList PartsList;
+    // Set by an item laid out at the device's resolution: the formatter keeps the Width and
+    // Height it gives instead of scaling the item's box.
+    bool DeviceSized = false;
+    // True when the item changed after it was laid out for printing: its pages are outdated.
+    virtual bool LayoutOutdated() const { return false; }
 };
 
 class TRVImagePrintPart : public TRVMultiDrawItemPart {

@@ -14,6 +14,7 @@
 #include "richtext/document/RVItem.h"
 #include "richtext/edit/RVUndo.h"
 #include "richtext/edit/RVUndoRecords.h"
+#include "richtext/view/PtRVData.h"
 #include "richtext/view/RVBackground.h"
 #include "richtext/view/RVControlData.h"
 
@@ -237,6 +238,35 @@ private:
     bool MergeAllowed(int topRow, int leftCol, int colSpan, int rowSpan, bool allowMergeRC) const;
 };
 
+// The printable copy of one cell: it shares the cell's items and is laid out on the printer.
+// Left, Top, Width and Height are the cell's content box in the table's print layout (relative
+// to the table's top-left corner); DocumentHeight is what its text takes.
+class TCellPtblRVData : public TRectPtblRVData {
+public:
+    TCellPtblRVData(TCustomRichView* richView, TCustomMainPtblRVData* main, TCustomRVData* holder,
+                    TRVTableCellData& cell);
+    std::string ClassName() const override { return "TCellPtblRVData"; }
+    TRVTableCellData* Cell;
+    // Lays the cell's items out for a content width.
+    void FormatForWidth(int width, TCanvas* canvas);
+    // Prints the items with the table's top-left corner at (X, Y), moved down by the cell's
+    // vertical alignment.
+    void DrawAt(TCanvas* canvas, int x, int y, bool preview, bool correction);
+    int GetVAlignOffset() const;
+
+    int GetPrintableAreaLeft(int) const override { return FOriginX + Left; }
+    int GetPageTop(int) const override { return -(FOriginY + Top); }
+    TRVStyle* GetRVStyle() const override;
+    // A cell's flags (spaces trimmed at wrapped line ends), printing.
+    TRVFlags GetFlags() const override;
+    void SetFlags(TRVFlags) override {}
+    TRVOptions GetOptions() const override;
+
+private:
+    TCustomRVData* FHolder;
+    int FOriginX = 0, FOriginY = 0;
+};
+
 // The layout of a table.
 class TRVTableItemFormattingInfo {
 public:
@@ -407,6 +437,7 @@ public:
     void SetChangedFlag() {
         StateBits |= rvtsChanged;
         NeedsLayout = true;
+        ++FChangeStamp;
     }
     // Grid edits report their undo records here; outside an editing document nothing is
     // recorded and the record is dropped.
@@ -515,6 +546,19 @@ public:
                           const TRVScreenAndDevice* sad, TCustomRVData* rvData, TCanvas* canvas,
                           bool canUseDeviceFit) override;
     void FormatForDocWidth(int docWidth, TCanvas* canvas, bool force);
+    // Lays the table out for printing into its print record, at the printer's resolution;
+    // the screen layout and the cells stay as they are.
+    void FormatForPrinting(int docWidth, TCanvas* canvas, TRVTablePrintInfo& info,
+                           TCustomRVData* rvData);
+    // Counts every change of the table and every new screen layout: a print record made at
+    // another count is outdated.
+    uint32_t ChangeStamp() const {
+        return FChangeStamp;
+    }
+    // Expires when the table is destroyed.
+    std::weak_ptr<const bool> AliveToken() const {
+        return FAlive;
+    }
     int GetBoxWidth() const override {
         return FFormatting.Width;
     }
@@ -558,9 +602,10 @@ public:
     void Print(TCanvas* canvas, int x, int y, bool preview, bool correction,
                const TRVScreenAndDevice* sad, TRVColorMode colorMode, int part,
                TRVDrawLineInfo* dli, TCustomRVData* rvData) override;
-    // Paints the rows of a page part (all rows for a part beyond the list) in layout pixels
-    // with the part's top-left at canvas (X, Y); the repeated heading rows come first.
-    void PaintPrintPart(TCanvas* canvas, int x, int y, const TRVTablePrintInfo& info, int part);
+    // Paints a page part of a print record (all rows for a part beyond the list) with the
+    // part's top-left at canvas (X, Y); the repeated heading rows come first.
+    void PaintPrintPart(TCanvas* canvas, int x, int y, const TRVTablePrintInfo& info, int part,
+                        TRVColorMode colorMode, bool preview, bool correction);
     TCustomRVData* GetSubRVData(int index) const override;
     TCustomRVData* GetSubDocumentAtPoint(int x, int y) override;
     void NotifyInserted(TCustomRVData* rvData, int itemNo) override;
@@ -662,13 +707,31 @@ private:
     int FitSpanningCell(int row, int col, int needed, bool minMode, int highestState,
                         std::vector<int>& state, int& spare, bool fixedMode,
                         TRVTableItemFormattingInfo& fi) const;
-    void PlaceColumns(TRVTableItemFormattingInfo& fi, bool force);
-    void PlaceRows(TRVTableItemFormattingInfo& fi);
+    // The layout of the screen (no print record) or of a print record; true when it was done
+    // again.
+    bool FormatTable(int docWidth, TCanvas* canvas, bool force, TRVTableItemFormattingInfo& fi,
+                     TRVTablePrintInfo* print);
+    void PlaceColumns(TRVTableItemFormattingInfo& fi, bool force, TRVTablePrintInfo* print);
+    void PlaceRows(TRVTableItemFormattingInfo& fi, TRVTablePrintInfo* print);
     void FitSpanningRows(TRVTableItemFormattingInfo& fi,
-                         const std::vector<std::pair<int, int>>& spans);
+                         const std::vector<std::pair<int, int>>& spans, TRVTablePrintInfo* print);
+    // One run of the table painter: the screen layout, or a page part of a print record.
+    struct TPaintJob {
+        const TRVTableItemFormattingInfo* Fmt = nullptr;
+        const TRVTablePrintInfo* Print = nullptr; // null on the screen
+        // Body rows painted, and heading rows painted above them (page parts after the first).
+        int FirstRow = 0, RowCount = 0, Headings = 0;
+        bool Selected = false;
+        TColor SelColor = clHighlight;
+        TRVColorMode ColorMode = TRVColorMode::rvcmColor;
+        bool Preview = false, Correction = false;
+    };
+    void PaintTable(int x, int y, TCanvas* canvas, const TRect& clip, const TPaintJob& job);
     void PaintCell(TRVTableCellData* cell, int row, int col, int x, int y, TCanvas* canvas,
-                   const TRect& clip, bool selected, TColor selColor, bool showGrid);
-    void DrawRules(int x, int y, TCanvas* canvas, const TRect& clip);
+                   const TRect& clip, const TPaintJob& job, bool showGrid);
+    void DrawRules(int x, int y, TCanvas* canvas, const TRect& clip, const TPaintJob& job);
+    // Whether a hidden side of a cell lies under a neighbour's border (negative spacing).
+    bool SideCoveredByNeighbour(int row, int col, int side) const;
 
     TRVTableBorderStyle FBorderStyle = rvtbRaised;
     TRVTableBorderStyle FCellBorderStyle = rvtbLowered;
@@ -677,6 +740,7 @@ private:
     std::unique_ptr<TRVBackground> FBackground;
     TRVItemBackgroundStyle FBackgroundStyle = rvbsColor;
     TRVTableItemFormattingInfo FFormatting;
+    uint32_t FChangeStamp = 0;
     const TRVScreenAndDevice* FSad = nullptr;
     TCustomRVData* FRVData = nullptr;
     TCanvas* FCanvas = nullptr;
@@ -750,8 +814,8 @@ public:
     int32_t RowCount = 0;
 };
 
-// The print record of a table: its page parts, split between rows from the table's print
-// layout (its formatting record at the printer's resolution).
+// The print record of a table: a layout of its own at the printer's resolution with a printable
+// copy of every cell, and the page parts, split between rows.
 class TRVTablePrintInfo : public TRVMultiDrawItemInfo {
 public:
     explicit TRVTablePrintInfo(TRVTableItemInfo* table);
@@ -760,25 +824,41 @@ public:
     bool CanSplit() const override;
     bool FitsFirstPart(int height) const override;
     bool SplitAt(int height) override;
-    // Heading rows printed on top of every part: HeadingRowCount cut to the rows, none when
-    // they span below themselves or take every row.
+    bool LayoutOutdated() const override;
+    // Heading rows printed on top of every part after the first: HeadingRowCount cut to the
+    // rows, none when they span below themselves or take every row.
     int RepeatedHeadingRows() const;
-    // The height of a part of rows [First, First + Count) with the repeated headings.
+    // The height of a part of rows [First, First + Count), with the repeated headings when
+    // First is past them, and the table's edges above and below.
     int PartHeight(int first, int count) const;
     TRVTablePrintPart* Part(int index) const;
     TRVTableItemInfo* Table() const { return FTable; }
-    // The first and the last-plus-one row a part prints, headings aside.
+    // The first row and the row count a part prints, headings aside.
     void PartRows(int part, int& first, int& count) const;
-    // Layout y where the band of a row begins (RowCount: the table's bottom).
-    int RowBandTop(int row) const;
-    // The table is laid out in screen pixels; the printer's pixels per screen pixel.
+    // The printable document of the cell at a position; null where none.
+    TCellPtblRVData* CellDoc(int row, int col) const;
+
+    // The layout at the printer's resolution.
+    TRVTableItemFormattingInfo Fmt;
+    // The printable cell documents, row x ColCount + column, none where a spanning cell covers
+    // the position.
+    std::vector<std::unique_ptr<TCellPtblRVData>> PrintCells;
+    // Screen and printer pixels per inch of the layout.
     TRVScreenAndDevice Sad;
-    int ToDevice(int v) const;
+    // Whether the heading rows are repeated (some, and no cell of them reaches below them).
+    bool RepeatHeadings = false;
+    // The table's change count when the layout was made.
+    uint32_t Stamp = 0;
+    // The print records of items inside the cells (tables), which may go out of date too.
+    std::vector<const TRVMultiDrawItemInfo*> Nested;
 
 private:
     // The pager starts with one part of the whole height; it becomes a part of all body rows.
     void EnsureRowParts();
+    // Bottom of a row's cells in the layout (padding included).
+    int RowEnd(int row) const;
     TRVTableItemInfo* FTable;
+    std::weak_ptr<const bool> FTableAlive;
 };
 
 // Registers the table class (StyleNo -60) in the item-class registry; done once at start-up.

@@ -4,7 +4,6 @@
 
 #include "platform/core/Arithmetic.h"
 #include "platform/core/ScopeGuard.h"
-#include "platform/graphics/Bitmap.h"
 #include "richtext/table/RVTable.h"
 
 namespace epc {
@@ -128,20 +127,7 @@ void TRVTableItemInfo::AdjustToDocWidth(int docWidth, TRVDrawLineInfo* dli, bool
                                         const TRVScreenAndDevice* /*sad*/, TCustomRVData* rvData,
                                         TCanvas* canvas, bool /*canUseDeviceFit*/) {
     if (auto* info = dynamic_cast<TRVTablePrintInfo*>(dli)) {
-        // Printing lays the shared table out in screen pixels for the printed width, measured
-        // on the printer when it has the screen's resolution, else on a screen-like picture.
-        const TRVScreenAndDevice& s = info->Sad;
-        const int width = MulDiv(docWidth, s.ScreenPPIX, std::max(s.DevicePPIX, 1));
-        TBitmap screenLike;
-        TCanvas* measure = canvas;
-        if (s.DevicePPIX != s.ScreenPPIX || s.DevicePPIY != s.ScreenPPIY || !canvas) {
-            screenLike.SetSize(1, 1);
-            measure = screenLike.Canvas();
-        }
-        FormatForDocWidth(width, measure, true);
-        info->PartsList.Clear();
-        // The screen layout was made for another width: the viewer lays it out again.
-        NeedsLayout = true;
+        FormatForPrinting(docWidth, canvas, *info, rvData);
         return;
     }
     if (rvData && rvData != FRVData) Inserted(rvData, rvData->FindItemIndex(this));
@@ -149,19 +135,23 @@ void TRVTableItemInfo::AdjustToDocWidth(int docWidth, TRVDrawLineInfo* dli, bool
 }
 
 void TRVTableItemInfo::FormatForDocWidth(int docWidth, TCanvas* canvas, bool force) {
-    TRVTableItemFormattingInfo& fi = FFormatting;
     if (NeedsLayout) {
         NeedsLayout = false;
-        fi.Width = 0;
+        FFormatting.Width = 0;
         force = true;
     }
+    if (FormatTable(docWidth, canvas, force, FFormatting, nullptr)) ++FChangeStamp;
+}
+
+bool TRVTableItemInfo::FormatTable(int docWidth, TCanvas* canvas, bool force,
+                                   TRVTableItemFormattingInfo& fi, TRVTablePrintInfo* print) {
     FCanvas = canvas;
     auto release = Finally([&] { FCanvas = nullptr; });
     if (Rows.IsEmpty()) {
         fi.Clear();
         fi.Width = SX(2 * (BorderWidth() + BorderHSpacing()));
         fi.Height = SY(2 * (BorderWidth() + BorderVSpacing()));
-        return;
+        return true;
     }
     const int n = ColCount();
     const int pad2 = SX(2 * CellPadding());
@@ -215,7 +205,7 @@ void TRVTableItemInfo::FormatForDocWidth(int docWidth, TCanvas* canvas, bool for
         target = 0;
     } else
         target = docWidth;
-    if (target != 0 && target == fi.Width && !force) return;
+    if (target != 0 && target == fi.Width && !force) return false;
     fi.Width = target;
 
     int columnsWidth = 0, room = 0;
@@ -350,17 +340,19 @@ void TRVTableItemInfo::FormatForDocWidth(int docWidth, TCanvas* canvas, bool for
         }
     }
     // Cells are formatted for their widths, and each row then knows its height.
-    PlaceColumns(fi, force);
+    PlaceColumns(fi, force, print);
     const int rowCount = RowCount();
     fi.Height = SY(2 * (rowCount * CellPadding() + BorderWidth() + BorderVSpacing()) +
                    (rowCount - 1) * CellVSpacing() + rowCount * 2 * CellBorderWidth());
     for (int r = 0; r < rowCount; ++r)
         fi.Height += fi.RowHeights[r];
-    FitSpanningRows(fi, vSpans);
-    PlaceRows(fi);
+    FitSpanningRows(fi, vSpans, print);
+    PlaceRows(fi, print);
+    return true;
 }
 
-void TRVTableItemInfo::PlaceColumns(TRVTableItemFormattingInfo& fi, bool force) {
+void TRVTableItemInfo::PlaceColumns(TRVTableItemFormattingInfo& fi, bool force,
+                                    TRVTablePrintInfo* print) {
     const int n = ColCount();
     const int gaps = SX(n * (2 * (CellPadding() + CellBorderWidth()) + CellHSpacing()));
     int rest = gaps;
@@ -371,29 +363,47 @@ void TRVTableItemInfo::PlaceColumns(TRVTableItemFormattingInfo& fi, bool force) 
         rest -= g;
         x += g + fi.ColWidths[c];
     }
+    const int padX = SX(CellPadding());
     for (int r = 0; r < RowCount(); ++r) {
+        // Printed rows take the heights of the printable cell documents.
+        int printHeight = print ? std::max(SY(Rows.GetRow(r)->GetBestHeight()), SY(10)) : 0;
         for (int c = 0; c < n; ++c) {
             TRVTableCellData* cell = Rows.GetRow(r)->Cell(c);
             if (!cell) continue;
-            int w = fi.ColWidths[c] + SX(2 * CellPadding()) + MulDiv(gaps, cell->ColSpan - 1, n);
+            int w = fi.ColWidths[c] + 2 * padX + MulDiv(gaps, cell->ColSpan - 1, n);
             for (int k = c + 1; k < c + cell->ColSpan && k < n; ++k)
                 w += fi.ColWidths[k];
+            if (print) {
+                TCellPtblRVData* doc = print->CellDoc(r, c);
+                if (!doc) continue;
+                doc->Left = fi.ColStarts[c] + padX;
+                doc->FormatForWidth(std::max(w - 2 * padX, 0), FCanvas);
+                if (cell->RowSpan == 1) printHeight = std::max(printHeight, doc->DocumentHeight);
+                continue;
+            }
             cell->Left = fi.ColStarts[c];
             cell->Width = w;
             cell->FormatAll(false, force, false, false, FCanvas, 0, true);
         }
-        fi.RowHeights.AddValue(SY(Rows.GetRow(r)->GetHeight()));
+        fi.RowHeights.AddValue(print ? printHeight : SY(Rows.GetRow(r)->GetHeight()));
     }
 }
 
 void TRVTableItemInfo::FitSpanningRows(TRVTableItemFormattingInfo& fi,
-                                       const std::vector<std::pair<int, int>>& spans) {
+                                       const std::vector<std::pair<int, int>>& spans,
+                                       TRVTablePrintInfo* print) {
     const int rowCount = RowCount(), n = ColCount();
     const int step = SY(CellVSpacing() + 2 * CellPadding() + 2 * CellBorderWidth());
     for (auto [r, c] : spans) {
         TRVTableCellData* cell = Rows.GetRow(r)->Cell(c);
         const int last = std::min(r + int(cell->RowSpan), rowCount);
-        const int needed = SY(cell->GetNeededHeight() + 2 * CellPadding());
+        int needed = SY(cell->GetNeededHeight() + 2 * CellPadding());
+        if (print) {
+            needed = SY(std::max(int(cell->BestHeight), 10));
+            if (TCellPtblRVData* doc = print->CellDoc(r, c))
+                needed = std::max(needed, doc->DocumentHeight);
+            needed += SY(2 * CellPadding());
+        }
         int available = SY(-CellVSpacing() - 2 * CellBorderWidth());
         for (int k = r; k < last; ++k)
             available += fi.RowHeights[k] + step;
@@ -433,7 +443,7 @@ void TRVTableItemInfo::FitSpanningRows(TRVTableItemFormattingInfo& fi,
     }
 }
 
-void TRVTableItemInfo::PlaceRows(TRVTableItemFormattingInfo& fi) {
+void TRVTableItemInfo::PlaceRows(TRVTableItemFormattingInfo& fi, TRVTablePrintInfo* print) {
     const int rowCount = RowCount(), n = ColCount();
     const int gaps = SY(rowCount * (2 * (CellPadding() + CellBorderWidth()) + CellVSpacing()));
     int rest = gaps;
@@ -447,6 +457,14 @@ void TRVTableItemInfo::PlaceRows(TRVTableItemFormattingInfo& fi) {
                     MulDiv(gaps, cell->RowSpan - 1, rowCount);
             for (int k = r + 1; k < r + cell->RowSpan && k < rowCount; ++k)
                 h += fi.RowHeights[k];
+            if (print) {
+                if (TCellPtblRVData* doc = print->CellDoc(r, c)) {
+                    const int padY = SY(CellPadding());
+                    doc->Top = y + padY;
+                    doc->SetSize(doc->Width(), std::max(h - 2 * padY, 0));
+                }
+                continue;
+            }
             cell->Top = y;
             cell->Height = h;
         }

@@ -5,6 +5,7 @@
 #include "platform/graphics/Graphics.h"
 #include "richtext/document/RVUni.h"
 #include "richtext/table/RVTable.h"
+#include "richtext/table/RVTableInplace.h"
 #include "richtext/view/RVFormattedData.h"
 
 namespace epc {
@@ -24,6 +25,33 @@ void VLine(TCanvas* canvas, int x, int y1, int y2, TColor color) {
     canvas->Brush()->SetStyle(bsSolid);
     canvas->Brush()->SetColor(color);
     canvas->FillRect(TRect(x, y1, x + 1, y2 + 1));
+}
+
+// Solid bands of whole pixels, both ends included.
+void HBand(TCanvas* canvas, int x1, int x2, int y1, int y2, TColor color) {
+    if (x2 < x1 || y2 < y1) return;
+    canvas->Brush()->SetStyle(bsSolid);
+    canvas->Brush()->SetColor(color);
+    canvas->FillRect(TRect(x1, y1, x2 + 1, y2 + 1));
+}
+
+void VBand(TCanvas* canvas, int x1, int x2, int y1, int y2, TColor color) {
+    HBand(canvas, x1, x2, y1, y2, color);
+}
+
+// A background picture of the table or a cell; printed, its picture keeps its size on paper.
+void DrawItemBackground(TRVBackground& back, TCanvas* canvas, const TRect& area, TColor color,
+                        int width, int height, int dx, int dy, const TRVScreenAndDevice* print) {
+    if (!print) {
+        back.Draw(canvas, area, true, color, width, height, dx, dy, 0, 0);
+        return;
+    }
+    TRVResolutionInfo res;
+    res.ScreenResX = print->ScreenPPIX;
+    res.ScreenResY = print->ScreenPPIY;
+    res.DeviceResX = print->DevicePPIX;
+    res.DeviceResY = print->DevicePPIY;
+    back.DrawScaled(canvas, area, color, width, height, dx, dy, res);
 }
 
 bool SameRGB(TColor a, TColor b) {
@@ -65,63 +93,101 @@ void TRVTableItemInfo::PaintFullWidth(int left, int /*right*/, int top, TCanvas*
 
 void TRVTableItemInfo::PaintAt(int x, int y, TCanvas* canvas, const TRect& clip, bool selected,
                                TColor selColor) {
+    TPaintJob job;
+    job.Fmt = &FFormatting;
+    job.RowCount = RowCount();
+    job.Selected = selected;
+    job.SelColor = selColor;
+    PaintTable(x, y, canvas, clip, job);
+}
+
+// Screen: the whole table, rows and columns outside the clip rectangle skipped. Print: the
+// heading rows at their places, then the part's rows moved up below them, in a box as high as
+// the part.
+void TRVTableItemInfo::PaintTable(int x, int y, TCanvas* canvas, const TRect& clip,
+                                  const TPaintJob& job) {
     if (!canvas) return;
-    const TRVTableItemFormattingInfo& fi = FFormatting;
-    const TRect box(x, y, x + fi.Width, y + fi.Height);
+    const TRVTableItemFormattingInfo& fi = *job.Fmt;
+    const bool printing = job.Print != nullptr;
+    const bool white = printing && PrintOptions.Contains(TRVTablePrintOption::rvtoWhiteBackground);
+    const bool laidOut =
+        !Rows.IsEmpty() && fi.ColStarts.Count() == ColCount() && fi.RowStarts.Count() == RowCount();
+    int height = fi.Height, delta = 0;
+    if (printing && laidOut) {
+        height = job.Print->PartHeight(job.FirstRow, job.RowCount);
+        delta = fi.RowStarts[job.Headings] - fi.RowStarts[job.FirstRow];
+    }
+    const TRect box(x, y, x + fi.Width, y + height);
     TRect visible;
     if (!IntersectRect(visible, box, clip)) return;
     // 1. Background.
+    const TColor tableColor = white && Color() != clNone ? clWhite : Color();
     if (FBackground) {
         FBackground->SetStyle(RVCellBackgroundStyle(FBackgroundStyle));
-        FBackground->Draw(canvas, visible, true, Color(), fi.Width, fi.Height, x, y, 0, 0);
-    } else if (Color() != clNone) {
+        DrawItemBackground(*FBackground, canvas, visible,
+                           ApplyColorModeToBackColor(tableColor, job.ColorMode), fi.Width, height,
+                           x, y, printing ? &job.Print->Sad : nullptr);
+    } else if (tableColor != clNone) {
         canvas->Brush()->SetStyle(bsSolid);
-        canvas->Brush()->SetColor(Color());
+        canvas->Brush()->SetColor(ApplyColorModeToBackColor(tableColor, job.ColorMode));
         canvas->FillRect(visible);
     }
-    if (Rows.IsEmpty() || fi.ColStarts.Count() != ColCount() ||
-        fi.RowStarts.Count() != RowCount()) {
+    if (!laidOut) {
         // Not laid out for this grid yet: only the border.
         DrawBorder(canvas, box.Left, box.Top, box.Right, box.Bottom, BorderWidth(),
-                   BorderLightColor(), BorderColor(), GetTableColor(true), BorderStyle(), false,
-                   ShowsGridLines(), nullptr, -1, -1, TRVColorMode::rvcmColor, clip);
+                   BorderLightColor(), BorderColor(), GetTableColor(true), BorderStyle(), printing,
+                   ShowsGridLines(), nullptr, -1, -1, job.ColorMode, clip);
         return;
     }
     // 2, 3. Rules.
-    DrawRules(x, y, canvas, clip);
+    DrawRules(x, y, canvas, clip, job);
     // 4. Table border.
     TColor docColor = clNone;
     if (auto* formatted = dynamic_cast<TCustomRVFormattedData*>(FRVData))
         docColor = formatted->GetColor();
     const bool grid = ShowsGridLines();
     DrawBorder(canvas, box.Left, box.Top, box.Right, box.Bottom, BorderWidth(), BorderLightColor(),
-               BorderColor(), docColor, BorderStyle(), false, grid, nullptr, -1, -1,
-               TRVColorMode::rvcmColor, clip);
-    // 5. Cells, skipping rows and columns outside the clip rectangle; spanning cells from
-    // rows above the first painted row come first.
-    int firstRow = 0;
-    while (firstRow < RowCount() - 1 && y + fi.RowStarts[firstRow + 1] <= clip.Top)
-        ++firstRow;
-    for (int r = 0; r < firstRow; ++r)
-        for (int c = 0; c < ColCount(); ++c)
-            if (TRVTableCellData* cell = Rows.GetRow(r)->Cell(c);
-                cell && r + cell->RowSpan > firstRow)
-                PaintCell(cell, r, c, x, y, canvas, clip, selected, selColor, grid);
-    for (int r = firstRow; r < RowCount(); ++r) {
-        if (y + fi.RowStarts[r] - SY(CellBorderWidth()) > clip.Bottom) break;
+               BorderColor(), docColor, BorderStyle(), printing, grid, nullptr, -1, -1,
+               job.ColorMode, clip);
+    // 5. Cells: those of earlier rows that span into the first painted row, the heading rows,
+    // then the rows of the run, each left to right up to the clip rectangle.
+    int firstRow = job.FirstRow;
+    const int endRow = std::min(job.FirstRow + job.RowCount, RowCount());
+    if (!printing)
+        while (firstRow < endRow - 1 && y + fi.RowStarts[firstRow + 1] <= clip.Top)
+            ++firstRow;
+    const int bodyY = y + delta;
+    if (firstRow < endRow)
+        for (int c = 0; c < ColCount(); ++c) {
+            int mr = 0, mc = 0;
+            TRVTableCellData* cell = Rows.GetMainCell(firstRow, c, mr, mc);
+            if (cell && mc == c && mr < firstRow && mr >= job.Headings)
+                PaintCell(cell, mr, mc, x, bodyY, canvas, clip, job, grid);
+        }
+    auto paintRow = [&](int r, int rowY) {
         for (int c = 0; c < ColCount(); ++c) {
             TRVTableCellData* cell = Rows.GetRow(r)->Cell(c);
             if (!cell) continue;
-            if (x + cell->Left - SX(CellBorderWidth()) > clip.Right) break;
-            PaintCell(cell, r, c, x, y, canvas, clip, selected, selColor, grid);
+            if (x + fi.ColStarts[c] - SX(CellBorderWidth()) > clip.Right) break;
+            PaintCell(cell, r, c, x, rowY, canvas, clip, job, grid);
         }
+    };
+    for (int r = 0; r < job.Headings; ++r)
+        paintRow(r, y);
+    for (int r = firstRow; r < endRow; ++r) {
+        if (bodyY + fi.RowStarts[r] - SY(CellBorderWidth()) > clip.Bottom) break;
+        paintRow(r, bodyY);
     }
 }
 
-void TRVTableItemInfo::DrawRules(int x, int y, TCanvas* canvas, const TRect& clip) {
-    const TRVTableItemFormattingInfo& fi = FFormatting;
+void TRVTableItemInfo::DrawRules(int x, int y, TCanvas* canvas, const TRect& clip,
+                                 const TPaintJob& job) {
+    const TRVTableItemFormattingInfo& fi = *job.Fmt;
     const bool vRules = VRuleWidth() > 0 && VRuleColor() != clNone;
     const bool hRules = HRuleWidth() > 0 && HRuleColor() != clNone;
+    const TColor vColor = ApplyColorModeToTextColor(VRuleColor(), job.ColorMode);
+    const TColor hColor = ApplyColorModeToTextColor(HRuleColor(), job.ColorMode);
+    const int height = job.Print ? job.Print->PartHeight(job.FirstRow, job.RowCount) : fi.Height;
     // Rules are clipped to one pixel beyond the clip rectangle.
     auto vRule = [&](int centre, int top, int bottom, int w) {
         top = std::max(top, clip.Top - 1);
@@ -129,20 +195,18 @@ void TRVTableItemInfo::DrawRules(int x, int y, TCanvas* canvas, const TRect& cli
         // Only the lines inside the clip rectangle: a huge width costs nothing.
         const int first = std::max(centre - w / 2, clip.Left - 1);
         const int last = std::min(centre - w / 2 + w - 1, clip.Right);
-        for (int lx = first; lx <= last; ++lx)
-            VLine(canvas, lx, top, bottom, VRuleColor());
+        if (first <= last) VBand(canvas, first, last, top, bottom, vColor);
     };
     auto hRule = [&](int centre, int left, int right, int w) {
         left = std::max(left, clip.Left - 1);
         right = std::min(right, clip.Right);
         const int first = std::max(centre - w / 2, clip.Top - 1);
         const int last = std::min(centre - w / 2 + w - 1, clip.Bottom);
-        for (int ly = first; ly <= last; ++ly)
-            HLine(canvas, left, right, ly, HRuleColor());
+        if (first <= last) HBand(canvas, left, right, first, last, hColor);
     };
     if (vRules) {
         const int w = SX(VRuleWidth());
-        int top = y, bottom = y + fi.Height - 1;
+        int top = y, bottom = y + height - 1;
         if (hRules && FHOutermostRule) {
             top += SY(BorderWidth() + BorderVSpacing() / 2);
             bottom -= SY(BorderWidth() + BorderVSpacing() / 2);
@@ -167,54 +231,106 @@ void TRVTableItemInfo::DrawRules(int x, int y, TCanvas* canvas, const TRect& cli
         const int inset = SY(BorderWidth() + BorderVSpacing() / 2);
         if (FHOutermostRule) hRule(y + inset, left, right, w);
         const int half = (SY(CellVSpacing() + 2 * CellBorderWidth()) + 1) / 2;
-        for (int r = 1; r < RowCount(); ++r) {
-            const int centre = y + fi.RowStarts[r] - half;
+        // Between every two rows painted one above the other; on a print page the body rows
+        // sit below the heading rows.
+        const int endRow = std::min(job.FirstRow + job.RowCount, RowCount());
+        const int delta = job.Print ? fi.RowStarts[job.Headings] - fi.RowStarts[job.FirstRow] : 0;
+        for (int r = job.Headings > 0 ? 1 : job.FirstRow + 1; r < endRow; ++r) {
+            const bool heading = r < job.Headings;
+            if (!heading && r < job.FirstRow) r = job.FirstRow;
+            const int centre = y + (heading ? 0 : delta) + fi.RowStarts[r] - half;
             if (centre - w / 2 > clip.Bottom) break;
             hRule(centre, left, right, w);
         }
         // An even rule has no middle pixel: the lower one sits a pixel higher.
-        if (FHOutermostRule) hRule(y + fi.Height - inset - (w % 2 == 0 ? 1 : 0), left, right, w);
+        if (FHOutermostRule) hRule(y + height - inset - (w % 2 == 0 ? 1 : 0), left, right, w);
     }
 }
 
 void TRVTableItemInfo::PaintCell(TRVTableCellData* cell, int row, int col, int x, int y,
-                                 TCanvas* canvas, const TRect& clip, bool selected, TColor selColor,
+                                 TCanvas* canvas, const TRect& clip, const TPaintJob& job,
                                  bool showGrid) {
-    const TRect rect(x + cell->Left, y + cell->Top, x + cell->Left + cell->Width,
-                     y + cell->Top + cell->Height);
+    const bool printing = job.Print != nullptr;
+    TCellPtblRVData* doc = printing ? job.Print->CellDoc(row, col) : nullptr;
+    if (printing && !doc) return;
+    const int padX = SX(CellPadding()), padY = SY(CellPadding());
+    // Printed, the cell's box is its printable document's widened by the padding.
+    const TRect rect =
+        printing ? TRect(x + doc->Left - padX, y + doc->Top - padY,
+                         x + doc->Left + doc->Width() + padX, y + doc->Top + doc->Height() + padY)
+                 : TRect(x + cell->Left, y + cell->Top, x + cell->Left + cell->Width,
+                         y + cell->Top + cell->Height);
     const int cbw = SX(CellBorderWidth());
     TRect outer(rect.Left - cbw, rect.Top - cbw, rect.Right + cbw, rect.Bottom + cbw);
     TRect dummy;
     if (!IntersectRect(dummy, outer, clip)) return;
     // Background.
-    selected = selected || (HasCellSelection() && IsCellSelected(row, col));
-    const TColor fill = selected ? selColor : cell->Color;
+    const bool selected =
+        !printing && (job.Selected || (HasCellSelection() && IsCellSelected(row, col)));
+    TColor fill = selected ? job.SelColor : cell->Color;
+    if (!selected && fill == clNone && FInplaceEditor && row == FEditedRow && col == FEditedCol &&
+        FInplaceEditor->SelectedLook())
+        fill = clWindow;
+    if (printing && fill != clNone &&
+        PrintOptions.Contains(TRVTablePrintOption::rvtoWhiteBackground))
+        fill = clWhite;
+    fill = ApplyColorModeToBackColor(fill, job.ColorMode);
     TRect fillRect = Options.Contains(TRVTableOption::rvtoCellBelowBorders) ? outer : rect;
     if (cell->CellBackground() && !selected) {
         cell->CellBackground()->SetStyle(RVCellBackgroundStyle(cell->BackgroundStyle()));
         TRect area;
         if (IntersectRect(area, fillRect, clip))
-            cell->CellBackground()->Draw(canvas, area, true, fill, fillRect.Width(),
-                                         fillRect.Height(), fillRect.Left, fillRect.Top, 0, 0);
+            DrawItemBackground(*cell->CellBackground(), canvas, area, fill, fillRect.Width(),
+                               fillRect.Height(), fillRect.Left, fillRect.Top,
+                               printing ? &job.Print->Sad : nullptr);
     } else if (fill != clNone) {
         TRect area;
         if (IntersectRect(area, fillRect, clip)) {
             canvas->Brush()->SetStyle(bsSolid);
-            canvas->Brush()->SetColor(ApplyColorModeToBackColor(fill, TRVColorMode::rvcmColor));
+            canvas->Brush()->SetColor(fill);
             canvas->FillRect(area);
         }
     }
     // Content.
-    const int padX = SX(CellPadding()), padY = SY(CellPadding());
-    cell->SetPaintOrigin(rect.Left + padX, rect.Top + padY + cell->GetVAlignOffset());
-    cell->PaintDocument(canvas, clip);
+    if (printing) {
+        doc->DrawAt(canvas, x, y, job.Preview, job.Correction);
+    } else {
+        cell->SetPaintOrigin(rect.Left + padX, rect.Top + padY + cell->GetVAlignOffset());
+        cell->PaintDocument(canvas, clip);
+    }
     // Border.
     const TColor color = cell->BorderColor != clNone ? cell->BorderColor : CellBorderColor();
     const TColor light =
         cell->BorderLightColor != clNone ? cell->BorderLightColor : CellBorderLightColor();
     DrawBorder(canvas, outer.Left, outer.Top, outer.Right, outer.Bottom, CellBorderWidth(), light,
-               color, Color(), CellBorderStyle(), false, showGrid, &cell->VisibleBorders, row, col,
-               TRVColorMode::rvcmColor, clip);
+               color, Color(), CellBorderStyle(), printing, showGrid, &cell->VisibleBorders, row,
+               col, job.ColorMode, clip);
+}
+
+bool TRVTableItemInfo::SideCoveredByNeighbour(int row, int col, int side) const {
+    // Sides: 0 left, 1 top, 2 right, 3 bottom.
+    const bool vertical = side == 0 || side == 2;
+    TRVTableCellData* cell = Rows.GetCell(row, col);
+    if (!cell) return false;
+    const int nr = side == 1 ? row - 1 : side == 3 ? row + cell->RowSpan : row;
+    const int nc = side == 0 ? col - 1 : side == 2 ? col + cell->ColSpan : col;
+    if (nr < 0 || nc < 0 || nr >= RowCount() || nc >= ColCount())
+        // At the table's edge: under the table border.
+        return (vertical ? BorderHSpacing() : BorderVSpacing()) < 0 && BorderWidth() >= 1;
+    if ((vertical ? CellHSpacing() : CellVSpacing()) >= 0) return false;
+    int mr = 0, mc = 0;
+    TRVTableCellData* other = Rows.GetMainCell(nr, nc, mr, mc);
+    if (!other) return false;
+    switch (side) {
+    case 0:
+        return other->VisibleBorders.Right;
+    case 1:
+        return other->VisibleBorders.Bottom;
+    case 2:
+        return other->VisibleBorders.Left;
+    default:
+        return other->VisibleBorders.Top;
+    }
 }
 
 void TRVTableItemInfo::DrawBorder(TCanvas* canvas, int left, int top, int right, int bottom,
@@ -251,19 +367,23 @@ void TRVTableItemInfo::DrawBorder(TCanvas* canvas, int left, int top, int right,
     const bool showBottom = !visibleBorders || visibleBorders->Bottom;
     if (grid && !(showLeft && showTop && showRight && showBottom)) {
         gridPen();
-        if (!showLeft) {
+        // A hidden side under a neighbour's border (negative spacing) needs no grid line.
+        auto covered = [&](int side) {
+            return row >= 0 && col >= 0 && SideCoveredByNeighbour(row, col, side);
+        };
+        if (!showLeft && !covered(0)) {
             canvas->MoveTo(left, top);
             canvas->LineTo(left, bottom);
         }
-        if (!showTop) {
+        if (!showTop && !covered(1)) {
             canvas->MoveTo(left, top);
             canvas->LineTo(right, top);
         }
-        if (!showRight) {
+        if (!showRight && !covered(2)) {
             canvas->MoveTo(right - 1, top);
             canvas->LineTo(right - 1, bottom);
         }
-        if (!showBottom) {
+        if (!showBottom && !covered(3)) {
             canvas->MoveTo(left, bottom - 1);
             canvas->LineTo(right, bottom - 1);
         }
@@ -292,22 +412,37 @@ void TRVTableItemInfo::DrawBorder(TCanvas* canvas, int left, int top, int right,
         first = second = color;
         break;
     }
-    if (style != rvtbColor) width = SY(width);
+    // Widths are screen pixels: a printer gets as wide a border on paper.
+    width = SY(width);
     first = ApplyColorModeToTextColor(first, colorMode);
     second = ApplyColorModeToTextColor(second, colorMode);
-    // The border is a band Width pixels wide just inside the rectangle: top and left sides in
-    // the first colour, then bottom and right in the second.
+    if (printing && style != rvtbColor &&
+        PrintOptions.Contains(TRVTablePrintOption::rvtoHalftoneBorders)) {
+        // One line Width wide per side, just inside the rectangle.
+        const int r = right - 1, b = bottom - 1;
+        if (showTop) HBand(canvas, left, r, top, top + width - 1, first);
+        if (showLeft) VBand(canvas, left, left + width - 1, top, b, first);
+        if (showBottom) HBand(canvas, left, r, b - width + 1, b, second);
+        if (showRight) VBand(canvas, r - width + 1, r, top, b, second);
+        return;
+    }
+    // Width one-pixel lines per side just inside the rectangle, each a pixel further in: top
+    // and left sides in the first colour, then bottom and right in the second. The lines meet
+    // their neighbours' at the corners; a one-colour border with hidden sides runs them to the
+    // corners with rvtoOverlappingCorners.
+    const bool full =
+        style == rvtbColor && Options.Contains(TRVTableOption::rvtoOverlappingCorners);
     for (int i = 0; i < width; ++i) {
         const int l = left + i, t = top + i, r = right - 1 - i, b = bottom - 1 - i;
         if (r < l || b < t) break;
-        if (showTop) HLine(canvas, l, r, t, first);
-        if (showLeft) VLine(canvas, l, t, b, first);
+        if (showTop) HLine(canvas, full ? left : l, full ? right - 1 : r, t, first);
+        if (showLeft) VLine(canvas, l, full ? top : t, full ? bottom - 1 : b, first);
     }
     for (int i = 0; i < width; ++i) {
         const int l = left + i, t = top + i, r = right - 1 - i, b = bottom - 1 - i;
         if (r < l || b < t) break;
-        if (showBottom) HLine(canvas, l, r, b, second);
-        if (showRight) VLine(canvas, r, t, b, second);
+        if (showBottom) HLine(canvas, full ? left : l, full ? right - 1 : r, b, second);
+        if (showRight) VLine(canvas, r, full ? top : t, full ? bottom - 1 : b, second);
     }
 }
 

@@ -1,18 +1,65 @@
-// Splitting a printed table into page parts between rows, with heading rows repeated on top of
-// every part.
+// Printing a table: a print record with a layout of its own at the printer's resolution and a
+// printable copy of every cell, split into page parts between rows, with heading rows repeated
+// on top of every part. The table's screen layout and its cells are never touched.
 
 #include <algorithm>
 
 #include "platform/core/Arithmetic.h"
 #include "platform/core/ScopeGuard.h"
-#include "platform/gdi/Gdi.h"
-#include "platform/graphics/Bitmap.h"
-#include "richtext/document/RVGraphicSupport.h"
 #include "richtext/table/RVTable.h"
 
 namespace epc {
 
-TRVTablePrintInfo::TRVTablePrintInfo(TRVTableItemInfo* table) : FTable(table) {}
+// ---------------------------------------------------------------- printable cell documents
+
+TCellPtblRVData::TCellPtblRVData(TCustomRichView* richView, TCustomMainPtblRVData* main,
+                                 TCustomRVData* holder, TRVTableCellData& cell)
+    : TRectPtblRVData(richView, main, cell), Cell(&cell), FHolder(holder) {}
+
+TRVStyle* TCellPtblRVData::GetRVStyle() const {
+    return FHolder ? FHolder->GetRVStyle() : TRectPtblRVData::GetRVStyle();
+}
+
+TRVFlags TCellPtblRVData::GetFlags() const {
+    // Embedded controls belong to the shown document: printing never moves them.
+    return TRVFlags{TRVFlag::rvflTrimSpaces, TRVFlag::rvflSubDocument, TRVFlag::rvflPrinting,
+                    TRVFlag::rvflNoControlMoves};
+}
+
+TRVOptions TCellPtblRVData::GetOptions() const {
+    TRVOptions options = TRectPtblRVData::GetOptions();
+    options.Exclude(TRVOption::rvoClientTextWidth);
+    return options;
+}
+
+void TCellPtblRVData::FormatForWidth(int width, TCanvas* canvas) {
+    SetSize(width, 0);
+    FormatOn(canvas);
+}
+
+int TCellPtblRVData::GetVAlignOffset() const {
+    switch (Cell->GetEffectiveVAlign()) {
+    case rvcMiddle:
+        return (Height() - DocumentHeight) / 2;
+    case rvcBottom:
+        return Height() - DocumentHeight;
+    default:
+        return 0;
+    }
+}
+
+void TCellPtblRVData::DrawAt(TCanvas* canvas, int x, int y, bool preview, bool correction) {
+    FOriginX = x;
+    FOriginY = y + GetVAlignOffset();
+    DrawPage(1, canvas, preview, correction);
+}
+
+// ---------------------------------------------------------------- the print record
+
+TRVTablePrintInfo::TRVTablePrintInfo(TRVTableItemInfo* table) : FTable(table) {
+    RepeatHeadings = table && table->HeadingRowsValid();
+    if (table) FTableAlive = table->AliveToken();
+}
 
 bool TRVTablePrintInfo::CanSplit() const {
     return FTable && FTable->RowCount() > 0 &&
@@ -20,30 +67,40 @@ bool TRVTablePrintInfo::CanSplit() const {
 }
 
 int TRVTablePrintInfo::RepeatedHeadingRows() const {
-    if (!FTable || !FTable->HeadingRowsValid()) return 0;
+    if (!FTable || !RepeatHeadings) return 0;
     const int n = std::min(FTable->HeadingRowCount(), FTable->RowCount());
     return n < FTable->RowCount() ? n : 0;
 }
 
-int TRVTablePrintInfo::PartHeight(int first, int count) const {
-    const TRVTableItemFormattingInfo& fi = FTable->Formatting();
-    const int rows = FTable->RowCount();
-    if (rows == 0 || fi.RowStarts.Count() != rows || count <= 0) return fi.Height;
-    const int lastRow = rows - 1;
-    const int top = fi.RowStarts[0];
-    const int bottom = fi.Height - (fi.RowStarts[lastRow] + fi.RowHeights[lastRow]);
-    const int headings = RepeatedHeadingRows();
-    const int headingExtent =
-        headings > 0 && first >= headings ? fi.RowStarts[headings] - fi.RowStarts[0] : 0;
-    const int last = std::min(first + count, rows) - 1;
-    return ToDevice(top + headingExtent + fi.RowStarts[last] + fi.RowHeights[last] -
-                    fi.RowStarts[first] + bottom);
+TCellPtblRVData* TRVTablePrintInfo::CellDoc(int row, int col) const {
+    const size_t k = size_t(row) * size_t(FTable->ColCount()) + size_t(col);
+    return row >= 0 && col >= 0 && k < PrintCells.size() ? PrintCells[k].get() : nullptr;
 }
 
-int TRVTablePrintInfo::ToDevice(int v) const {
-    return Sad.DevicePPIY == Sad.ScreenPPIY
-               ? v
-               : MulDiv(v, Sad.DevicePPIY, std::max(Sad.ScreenPPIY, 1));
+bool TRVTablePrintInfo::LayoutOutdated() const {
+    // A table deleted from its document since is outdated too (and never read).
+    if (!FTable || FTableAlive.expired() || FTable->ChangeStamp() != Stamp) return true;
+    return std::any_of(Nested.begin(), Nested.end(),
+                       [](const TRVMultiDrawItemInfo* multi) { return multi->LayoutOutdated(); });
+}
+
+int TRVTablePrintInfo::RowEnd(int row) const {
+    const int pad = MulDiv(FTable->CellPadding(), Sad.DevicePPIY, std::max(int(Sad.ScreenPPIY), 1));
+    return Fmt.RowStarts[row] + Fmt.RowHeights[row] + 2 * pad;
+}
+
+int TRVTablePrintInfo::PartHeight(int first, int count) const {
+    const int rows = FTable->RowCount();
+    if (rows == 0 || Fmt.RowStarts.Count() != rows || count <= 0 || first < 0 || first >= rows)
+        return Fmt.Height;
+    const int last = std::min(first + count, rows) - 1;
+    const int headings = RepeatedHeadingRows();
+    // The table's top edge, the headings when the part comes after them, its rows, and the
+    // table's bottom edge.
+    const int headingExtent =
+        headings > 0 && first >= headings ? Fmt.RowStarts[headings] - Fmt.RowStarts[0] : 0;
+    const int bottomEdge = Fmt.Height - RowEnd(rows - 1);
+    return Fmt.RowStarts[0] + headingExtent + RowEnd(last) - Fmt.RowStarts[first] + bottomEdge;
 }
 
 void TRVTablePrintInfo::PartRows(int part, int& first, int& count) const {
@@ -56,16 +113,6 @@ void TRVTablePrintInfo::PartRows(int part, int& first, int& count) const {
     count = p->FirstRow + p->RowCount - first;
 }
 
-int TRVTablePrintInfo::RowBandTop(int row) const {
-    const TRVTableItemFormattingInfo& fi = FTable->Formatting();
-    const int rows = fi.RowStarts.Count();
-    if (row <= 0 || rows == 0) return 0;
-    if (row >= rows) return fi.Height;
-    // Half way between the bottom of the row above and the top of this one.
-    const int above = fi.RowStarts[row - 1] + fi.RowHeights[row - 1] + 2 * FTable->CellPadding();
-    return std::max(above, (above + fi.RowStarts[row]) / 2);
-}
-
 TRVTablePrintPart* TRVTablePrintInfo::Part(int index) const {
     return dynamic_cast<TRVTablePrintPart*>(PartsList.Items(index));
 }
@@ -76,7 +123,7 @@ void TRVTablePrintInfo::EnsureRowParts() {
     auto first = std::make_unique<TRVTablePrintPart>();
     first->FirstRow = RepeatedHeadingRows();
     first->RowCount = FTable->RowCount() - first->FirstRow;
-    first->Height = Height > 0 ? Height : FTable->Formatting().Height;
+    first->Height = Height;
     PartsList.Add(std::move(first));
 }
 
@@ -84,44 +131,45 @@ bool TRVTablePrintInfo::FitsFirstPart(int height) const {
     if (!CanSplit()) return false;
     const int first = RepeatedHeadingRows();
     if (first >= FTable->RowCount()) return false;
-    // The first part prints the rows before its first body row as well (the headings).
+    // The first part prints the heading rows as rows of its own above its first body row.
     return PartHeight(0, first + 1) <= height;
 }
 
 bool TRVTablePrintInfo::SplitAt(int height) {
-    if (PartsList.Count() == 0) throw ERichViewError(errRVInternalPrinting);
+    if (PartsList.Count() == 0 || !FTable) throw ERichViewError(errRVInternalPrinting);
     EnsureRowParts();
     TRVTablePrintPart* last = Part(PartsList.Count() - 1);
-    if (!last) throw ERichViewError(errRVInternalPrinting);
+    if (!last || Fmt.RowStarts.Count() != FTable->RowCount())
+        throw ERichViewError(errRVInternalPrinting);
     const int f = last->FirstRow, n = last->RowCount;
     if (n <= 1 || last->Height <= height) return false;
-    // The first part holds the heading rows as body rows of its own.
-    const int partTop = PartsList.Count() == 1 ? 0 : f;
     int fit = 0;
-    while (fit < n && PartHeight(partTop, f + fit + 1 - partTop) <= height)
+    while (fit < n && PartHeight(f, fit + 1) <= height)
         ++fit;
-    // A row taller than the page goes alone onto its page, cut at the bottom.
-    fit = std::max(fit, 1);
-    int split = f + fit;
-    // No cell spanning several rows is cut: end before its first row...
+    if (fit >= n) return false;
+    // A row taller than a page goes alone onto its page and is cut at the bottom.
+    int split = f + std::max(fit, 1);
+    // No cell spanning several rows is cut: the piece ends before the first row of a cell
+    // that spans into the split row...
+    const int cols = FTable->ColCount();
     for (bool moved = true; moved && split > f;) {
         moved = false;
-        for (int r = f; r < split && !moved; ++r)
-            for (int c = 0; c < FTable->ColCount(); ++c)
-                if (TRVTableCellData* cell = FTable->Rows.GetRow(r)->Cell(c);
-                    cell && r < split && r + cell->RowSpan > split) {
-                    split = r;
-                    moved = true;
-                    break;
-                }
+        for (int c = 0; c < cols; ++c) {
+            int mr = 0, mc = 0;
+            FTable->Rows.GetMainCell(split, c, mr, mc);
+            if (mr < split) {
+                split = mr;
+                moved = true;
+            }
+        }
     }
-    // ...or, when that leaves nothing, after the cells spanning from the part's first row.
+    // ...or, when that leaves nothing, after the cells that span from the part's first row.
     if (split <= f) {
         split = f + 1;
-        for (int c = 0; c < FTable->ColCount(); ++c) {
-            int mr, mc;
-            TRVTableCellData* cell = FTable->Rows.GetMainCell(f, c, mr, mc);
-            if (cell) split = std::max(split, mr + cell->RowSpan);
+        for (int c = 0; c < cols; ++c) {
+            int mr = 0, mc = 0;
+            if (TRVTableCellData* cell = FTable->Rows.GetMainCell(f, c, mr, mc))
+                split = std::max(split, mr + int(cell->RowSpan));
         }
     }
     if (split > f + n) throw ERichViewError(errRVInternalPrinting);
@@ -131,7 +179,7 @@ bool TRVTablePrintInfo::SplitAt(int height) {
     rest->RowCount = f + n - split;
     rest->Height = PartHeight(split, rest->RowCount);
     last->RowCount = split - f;
-    last->Height = std::min(PartHeight(partTop, split - partTop), height);
+    last->Height = PartHeight(f, split - f);
     PartsList.Add(std::move(rest));
     return true;
 }
@@ -145,62 +193,75 @@ TRVTableItemInfo::CreatePrintingDrawItem(TCustomRVData*, const TRVScreenAndDevic
     return info;
 }
 
-void TRVTableItemInfo::PaintPrintPart(TCanvas* canvas, int x, int y, const TRVTablePrintInfo& info,
-                                      int part) {
-    const TRVTableItemFormattingInfo& fi = FFormatting;
-    int first = 0, count = 0;
-    info.PartRows(part, first, count);
-    // One band of the layout (from layout y Top to Bottom) painted at canvas y At, clipped to it.
-    auto band = [&](int top, int bottom, int at) {
-        if (bottom <= top) return;
-        HDC dc = canvas->Handle();
-        const int saved = SaveDC(dc);
-        auto restore = Finally([&] { RestoreDC(dc, saved); });
-        IntersectClipRect(dc, x, at, x + fi.Width, at + bottom - top);
-        // Cell documents take the clip rectangle's corner as the canvas origin: it stays at
-        // (0, 0), and the device clip keeps the band.
-        PaintAt(x, at - top, canvas, TRect(0, 0, x + fi.Width, at + bottom - top), false, clNone);
-    };
-    int at = y;
-    const int headings = part > 0 ? info.RepeatedHeadingRows() : 0;
-    if (headings > 0) {
-        const int bottom = info.RowBandTop(headings);
-        band(0, bottom, at);
-        at += bottom;
-    }
-    const int top = info.RowBandTop(first);
-    band(top, info.RowBandTop(first + count), at);
+void TRVTableItemInfo::FormatForPrinting(int docWidth, TCanvas* canvas, TRVTablePrintInfo& info,
+                                         TCustomRVData* rvData) {
+    TRVTableItemFormattingInfo& fi = info.Fmt;
+    info.PartsList.Clear();
+    info.PrintCells.clear();
+    // Every position that holds a cell gets a printable document, empty cells too: the
+    // painter takes each cell's box from it.
+    auto* holder = dynamic_cast<TRichViewRVData*>(rvData);
+    TCustomMainPtblRVData* main = dynamic_cast<TCustomMainPtblRVData*>(rvData);
+    if (auto* rect = dynamic_cast<TRectPtblRVData*>(rvData); !main && rect) main = rect->Main();
+    const int n = ColCount();
+    info.PrintCells.resize(size_t(RowCount()) * size_t(n));
+    if (holder)
+        for (int r = 0; r < RowCount(); ++r)
+            for (int c = 0; c < n; ++c)
+                if (TRVTableCellData* cell = Rows.GetRow(r)->Cell(c)) {
+                    auto doc =
+                        std::make_unique<TCellPtblRVData>(holder->RichView, main, rvData, *cell);
+                    doc->PrnSad.ScreenResX = info.Sad.ScreenPPIX;
+                    doc->PrnSad.ScreenResY = info.Sad.ScreenPPIY;
+                    doc->PrnSad.DeviceResX = info.Sad.DevicePPIX;
+                    doc->PrnSad.DeviceResY = info.Sad.DevicePPIY;
+                    // Pictures in the cell are printed on its colour.
+                    doc->Color = GetCellColor(cell);
+                    info.PrintCells[size_t(r * n + c)] = std::move(doc);
+                }
+    const TRVScreenAndDevice* oldSad = FSad;
+    FSad = &info.Sad;
+    auto restore = Finally([&] { FSad = oldSad; });
+    FormatTable(docWidth, canvas, true, fi, &info);
+    info.Width = fi.Width;
+    info.Height = fi.Height;
+    info.DeviceSized = true;
+    info.RepeatHeadings = HeadingRowsValid();
+    info.Stamp = FChangeStamp;
+    // Tables inside cells keep records of their own.
+    info.Nested.clear();
+    for (const auto& doc : info.PrintCells)
+        for (int i = 0; doc && i < doc->DrawItems.Count(); ++i)
+            if (auto* multi = dynamic_cast<const TRVMultiDrawItemInfo*>(doc->DrawItems[i]))
+                info.Nested.push_back(multi);
 }
 
-void TRVTableItemInfo::Print(TCanvas* canvas, int x, int y, bool, bool,
-                             const TRVScreenAndDevice* sad, TRVColorMode, int part,
+void TRVTableItemInfo::PaintPrintPart(TCanvas* canvas, int x, int y, const TRVTablePrintInfo& info,
+                                      int part, TRVColorMode colorMode, bool preview,
+                                      bool correction) {
+    const TRVScreenAndDevice* oldSad = FSad;
+    FSad = &info.Sad;
+    auto restore = Finally([&] { FSad = oldSad; });
+    TPaintJob job;
+    job.Fmt = &info.Fmt;
+    job.Print = &info;
+    info.PartRows(part, job.FirstRow, job.RowCount);
+    const int headings = info.RepeatedHeadingRows();
+    job.Headings = part > 0 && job.FirstRow >= headings ? headings : 0;
+    job.ColorMode = colorMode;
+    job.Preview = preview;
+    job.Correction = correction;
+    const int height = info.PartHeight(job.FirstRow, job.RowCount);
+    PaintTable(x, y, canvas, TRect(x - 1, y - 1, x + info.Fmt.Width + 1, y + height + 1), job);
+}
+
+void TRVTableItemInfo::Print(TCanvas* canvas, int x, int y, bool preview, bool correction,
+                             const TRVScreenAndDevice*, TRVColorMode colorMode, int part,
                              TRVDrawLineInfo* dli, TCustomRVData*) {
     auto* info = dynamic_cast<TRVTablePrintInfo*>(dli);
-    if (!canvas || !info || Rows.IsEmpty()) return;
-    const TRVScreenAndDevice s = sad ? *sad : info->Sad;
-    if (s.DevicePPIX == s.ScreenPPIX && s.DevicePPIY == s.ScreenPPIY) {
-        PaintPrintPart(canvas, x, y, *info, part);
-        return;
-    }
-    // Laid out in screen pixels: the part is painted into a picture scaled to the printer.
-    int first = 0, count = 0;
-    info->PartRows(part, first, count);
-    const int headings = part > 0 ? info->RepeatedHeadingRows() : 0;
-    const int h = (headings > 0 ? info->RowBandTop(headings) : 0) +
-                  info->RowBandTop(first + count) - info->RowBandTop(first);
-    const int w = FFormatting.Width;
-    if (w <= 0 || h <= 0) return;
-    TBitmap bmp;
-    bmp.SetSize(w, h);
-    bmp.Canvas()->Brush()->SetColor(clWhite);
-    bmp.Canvas()->FillRect(TRect(0, 0, w, h));
-    PaintPrintPart(bmp.Canvas(), 0, 0, *info, part);
-    TRVResolutionInfo res;
-    res.ScreenResX = s.ScreenPPIX;
-    res.ScreenResY = s.ScreenPPIY;
-    res.DeviceResX = s.DevicePPIX;
-    res.DeviceResY = s.DevicePPIY;
-    DrawGraphicForDevice(canvas, x, y, &bmp, res, w, h);
+    // A record made before the table changed is never drawn from.
+    if (!canvas || !info || info->LayoutOutdated()) return;
+    PaintPrintPart(canvas, x, y, *info, part, colorMode, preview, correction);
 }
 
 } // namespace epc

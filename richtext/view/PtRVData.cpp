@@ -18,6 +18,7 @@ namespace {
 
 constexpr const char* errInvalidPageNo = "Invalid page number is specified for printing";
 constexpr const char* errNoStyle = "Style of printable TRichView component is not assigned";
+constexpr const char* errOutdated = "The document changed after its pages were formatted";
 
 int MMToPixels(int mm, int dpi) {
     return int(std::lround(mm * dpi / 25.4));
@@ -106,6 +107,11 @@ void TCustomPrintableRVData::DrawItemsOnPage(int pageNo, TCanvas* canvas, bool p
     int first, last, part;
     GetDrawItemsRange(pageNo, first, last, part);
     if (first < 0 || last < first || last >= DrawItems.Count()) return;
+    // A page is never drawn from the layout of an item that changed since.
+    for (int i = first; i <= last; ++i)
+        if (auto* multi = dynamic_cast<const TRVMultiDrawItemInfo*>(DrawItems[i]);
+            multi && multi->LayoutOutdated())
+            throw ERichViewError(errOutdated);
     const int pageTop = GetPageTop(pageNo);
     const int pageTop2 = GetPageTop2(pageNo);
     const int left = GetPrintableAreaLeft(pageNo);
@@ -423,6 +429,14 @@ void TCustomMainPtblRVData::FinishPages() {
     const TRVPageInfo& lastPage = *Pages.back();
     print->EndAt = end - (lastPage.StartPart > 0 ? lastPage.StartY2 : lastPage.StartY);
     if (PageCount() == 1) print->EndAt += print->StartAt;
+}
+
+bool TCustomMainPtblRVData::LayoutOutdated() const {
+    for (int i = 0; i < DrawItems.Count(); ++i)
+        if (auto* multi = dynamic_cast<const TRVMultiDrawItemInfo*>(DrawItems[i]);
+            multi && multi->LayoutOutdated())
+            return true;
+    return false;
 }
 
 void TCustomMainPtblRVData::CheckPageNo(int pageNo) const {

@@ -113,6 +113,8 @@ public:
     TCustomRVPrint* PrintComponent() const;
     TCustomRVPrint* GetPrintComponent() const override { return PrintComponent(); }
     int PageCount() const { return int(Pages.size()); }
+    // True when an item changed after the pages were formatted: they must be formatted again.
+    bool LayoutOutdated() const;
     // Lays the document out on the printer and breaks it into pages; the page count.
     int FormatPages();
 
@@ -205,9 +207,14 @@ public:
     int GetPageTop(int) const override { return -Top; }
     int GetPrintableAreaLeft(int) const override { return Left; }
     void GetDrawItemsRange(int, int& first, int& last, int& part) const override;
-    TRVColorMode GetColorMode() const override { return FMain->GetColorMode(); }
+    TRVColorMode GetColorMode() const override {
+        return FMain ? FMain->GetColorMode() : TRVColorMode::rvcmPrinterColor;
+    }
     TColor GetColor() const override { return Color; }
-    TCustomRVPrint* GetPrintComponent() const override { return FMain->GetPrintComponent(); }
+    TCustomRVPrint* GetPrintComponent() const override {
+        return FMain ? FMain->GetPrintComponent() : nullptr;
+    }
+    TCustomMainPtblRVData* Main() const { return FMain; }
 
 private:
     TCustomMainPtblRVData* FMain;

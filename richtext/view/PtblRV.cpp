@@ -303,6 +303,8 @@ int TRVPrint::PagesCount() const {
 }
 
 void TRVPrint::PrintDocument(const std::string& title, int copies, bool collate) {
+    // Pages made before an item changed are made again rather than drawn from an old layout.
+    if (FRV->PrintData()->LayoutOutdated()) FormatPages();
     FRV->PrintPages(1, PagesCount(), title, copies, collate);
 }
 

@@ -125,9 +125,8 @@ void TRVBackground::DrawPicture(TCanvas* canvas, const TRect& area, int areaWidt
     // One copy of the picture at area point (x, y), W x H pixels on the canvas.
     auto put = [&](int x, int y, int cw, int ch) {
         const int cx = x + dx, cy = y + dy;
-        if (resolution) {
-            DrawGraphicForDevice(canvas, cx, cy, pic, *resolution, cw, ch);
-        } else if (bitmap) {
+        // CW and CH are already device pixels when drawing for a device.
+        if (bitmap) {
             if (cw == bitmap->Width() && ch == bitmap->Height())
                 BitBlt(canvas->Handle(), cx, cy, cw, ch, bitmap->Canvas()->Handle(), 0, 0, SRCCOPY);
             else

@@ -680,8 +680,11 @@ void TCustomRVFormattedData::FormatFullLineItem(int itemNo) {
         int out1 = 0, out2 = 0;
         item->AdjustToDocWidth(avail, dli.get(), FFmt.NoCaching, out1, out2, &FFmt.Sad, this,
                                FFmt.Canvas, GetFlags().Contains(TRVFlag::rvflCanUseDeviceFit));
-        dli->Width = SX(item->GetBoxWidth());
-        dli->Height = SY(item->GetBoxHeight());
+        if (auto* multi = dynamic_cast<TRVMultiDrawItemInfo*>(dli.get());
+            !multi || !multi->DeviceSized) {
+            dli->Width = SX(item->GetBoxWidth());
+            dli->Height = SY(item->GetBoxHeight());
+        }
         if (para.Alignment == TRVAlignment::rvaRight) {
             left += avail - dli->Width;
         } else if (para.Alignment == TRVAlignment::rvaCenter) {
@@ -706,7 +709,10 @@ void TCustomRVFormattedData::FormatFullLineItem(int itemNo) {
     const int left = dli->Left, top = dli->Top;
     FFmt.X = dli->Width;
     AddDrawItem(std::move(dli));
-    if (GetFlags().Contains(TRVFlag::rvflUseJumps) && !State.Contains(TRVState::rvstFormattingPart))
+    // A printed item has no hyperlink areas; its sub-documents belong to the shown document.
+    if (GetFlags().Contains(TRVFlag::rvflUseJumps) &&
+        !State.Contains(TRVState::rvstFormattingPart) &&
+        !GetFlags().Contains(TRVFlag::rvflPrinting))
         item->BuildJumps(left, top, NextJumpNo);
 }
 

@@ -6,6 +6,7 @@
 #include "platform/gdi/Gdi.h"
 #include "platform/graphics/Graphics.h"
 #include "richtext/table/RVTable.h"
+#include "tests/richtext/table/TableEditSupport.h"
 #include "tests/richtext/view/TestRVData.h"
 
 namespace epc {
@@ -191,6 +192,72 @@ TEST(TablePaint, GridLinesOnlyInAnEditorsDocument) {
     p.Table->DrawBorder(&p.Canvas, 0, 0, p.W(), p.H(), 0, clLime, clRed, clWhite, rvtbRaised, true,
                         true, nullptr, -1, -1, TRVColorMode::rvcmColor, TRect(0, 0, p.W(), p.H()));
     EXPECT_EQ(p.At(0, p.H() / 2), RGB(clWhite));
+}
+
+TEST(TablePaint, OneColourBordersWithHiddenSidesMeetOrOverlapAtTheCorners) {
+    for (bool overlapping : {false, true}) {
+        PaintedTable t(1, 1);
+        t.Table->SetCellBorderWidth(2);
+        t.Table->SetCellBorderStyle(rvtbColor);
+        t.Table->SetCellBorderColor(clRed);
+        if (overlapping) t.Table->Options.Include(TRVTableOption::rvtoOverlappingCorners);
+        TRVTableCellData* cell = t.Table->GetCell(0, 0);
+        cell->SetVisibleBorders(false, true, true, true);
+        t.Paint(100);
+        const int left = cell->Left - 2, top = cell->Top - 2;
+        SCOPED_TRACE(overlapping);
+        EXPECT_EQ(t.At(left, top), RGB(clRed));
+        // The second line of the top side starts a pixel in, or at the corner.
+        EXPECT_EQ(t.At(left, top + 1) == RGB(clRed), overlapping);
+        EXPECT_EQ(t.At(left + 1, top + 1), RGB(clRed));
+    }
+}
+
+TEST(TablePaint, AHiddenCellSideUnderTheTableBorderDrawsNoGridLine) {
+    for (int spacing : {-2, 0}) {
+        PaintedTable t(1, 1);
+        t.Table->StateBits |= rvtsEditMode;
+        t.Table->SetBorderWidth(2);
+        t.Table->SetBorderStyle(rvtbColor);
+        t.Table->SetBorderColor(clRed);
+        t.Table->SetBorderHSpacing(spacing);
+        t.Table->SetCellBorderWidth(1);
+        TRVTableCellData* cell = t.Table->GetCell(0, 0);
+        cell->SetVisibleBorders(false, true, true, true);
+        t.Paint(100);
+        const int x = cell->Left - 1;
+        int grid = 0;
+        for (int y = cell->Top; y < cell->Top + cell->Height; ++y)
+            grid += t.At(x, y) == RGB(clBtnFace) ? 1 : 0;
+        SCOPED_TRACE(spacing);
+        if (spacing < 0) {
+            EXPECT_EQ(x, 0); // the cell's side lies on the table border
+            EXPECT_EQ(grid, 0);
+        } else {
+            EXPECT_GT(grid, 0);
+        }
+    }
+}
+
+class TablePaintUnderEditor : public test::TableEditFixture {};
+
+TEST_F(TablePaintUnderEditor, ACellWithoutColourTakesTheWindowColourUnderASelectedLookEditor) {
+    Table->SetColor(clRed);
+    Edit->Format();
+    ASSERT_TRUE(Table->OpenCellEditor(-1, 1, 1, false, false, true, false));
+    const TRVTableCellData* cell = Table->GetCell(1, 1);
+    auto cellPixel = [&] {
+        const int w = Table->GetFormattedWidth(), h = Table->GetFormattedHeight();
+        TCanvas canvas;
+        canvas.SetOwnedHandle(CreateBufferDC(w, h, 96, 96));
+        Table->PaintAt(0, 0, &canvas, TRect(0, 0, w, h), false, clNavy);
+        return TColor(ColorToRGB(canvas.Pixels(cell->Left + 1, cell->Top + 1)));
+    };
+    EXPECT_EQ(cellPixel(), RGB(clRed));
+    Table->InplaceEditor()->SetSelectedLook(true);
+    EXPECT_EQ(cellPixel(), RGB(clWindow));
+    Table->GetCell(1, 1)->Color = clLime;
+    EXPECT_EQ(cellPixel(), RGB(clLime));
 }
 
 TEST(TablePaint, CellColoursTableColourAndSelection) {

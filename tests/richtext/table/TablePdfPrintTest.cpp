@@ -5,14 +5,17 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <iterator>
 #include <memory>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include "platform/printing/Printers.h"
 #include "richtext/table/RVTable.h"
 #include "richtext/view/PtblRV.h"
 #include "tests/platform/printing/PrintToolSupport.h"
-#include "tests/richtext/view/TestRVData.h"
+#include "tests/richtext/table/TablePrintSupport.h"
 
 namespace epc {
 namespace {
@@ -24,38 +27,16 @@ std::string RowName(int row) {
     return name;
 }
 
-struct TablePrinting : ::testing::Test {
-    std::unique_ptr<TRVStyle> Style = test::MakeFixedStyle();
-    std::unique_ptr<TRichView> Source;
-    std::unique_ptr<TRVPrint> Print;
+struct TablePrinting : test::SmallPagePrintFixture {
     TRVTableItemInfo* Table = nullptr;
 
     void SetUp() override {
-        Printer().SetResolution(96);
-        Printer().SetPaperSizeMM(100, 52.9); // 378 x 200 px
-        Printer().SetCopies(1);
-        Printer().SetDriverCopies(false);
-        Printer().ClearJobs();
+        SmallPagePrintFixture::SetUp();
         Printer().FileName = testing::OutDir() + "/table-print.pdf";
         std::filesystem::remove(Printer().FileName);
-        Source = std::make_unique<TRichView>(nullptr);
-        Source->LeftMargin = Source->RightMargin = Source->TopMargin = Source->BottomMargin = 0;
         // A real face, so that the PDF carries the text.
         Style->TextStyles.GetItem(0).FontName = "Arial";
         Style->TextStyles.GetItem(0).Size = 10;
-        Source->SetStyle(Style.get());
-        Print = std::make_unique<TRVPrint>(nullptr);
-        Print->SetLeftMarginMM(0);
-        Print->SetRightMarginMM(0);
-        Print->SetTopMarginMM(0);
-        Print->SetBottomMarginMM(0);
-    }
-    void TearDown() override {
-        Printer().Abort();
-        Print.reset();
-        Source.reset();
-        Printer().SetPaperSizeMM(210, 297);
-        Printer().SetResolution(600);
     }
     // "Intro", then a table of Rows x 2 whose first column says Head, r1, r2, ...
     void Build(int rows, bool split) {
@@ -70,10 +51,6 @@ struct TablePrinting : ::testing::Test {
         Table->SetHeadingRowCount(1);
         if (!split) Table->PrintOptions.Exclude(TRVTablePrintOption::rvtoRowsSplit);
         Source->AppendItem(std::string(), std::move(table));
-    }
-    int Format() {
-        Print->TakeDocumentFrom(Source.get());
-        return Print->FormatPages();
     }
     std::string PageText(int page) {
         return testing::RunTool("pdftotext -f " + std::to_string(page) + " -l " +
@@ -149,6 +126,46 @@ TEST_F(TablePrinting, HeadingRowsBeyondTheRowCountAreCutAndNothingLoops) {
         all += PageText(p);
     EXPECT_EQ(Count(all, "Head"), 1);
     EXPECT_EQ(Count(all, "r29\n"), 1);
+}
+
+TEST_F(TablePrinting, AtThePrintersResolutionCellTextIsTextWithItsFontsEmbedded) {
+    Printer().SetResolution(600);
+    Build(30, true);
+    const int pages = Format();
+    ASSERT_GE(pages, 3);
+    Print->PrintDocument("table");
+    if (!testing::HaveTool("pdftotext") || !testing::HaveTool("pdffonts"))
+        GTEST_SKIP() << "poppler tools not installed";
+    std::string all;
+    for (int p = 1; p <= pages; ++p) {
+        const std::string text = PageText(p);
+        EXPECT_EQ(Count(text, "Head"), 1) << "page " << p << ":\n" << text;
+        all += text;
+    }
+    size_t at = 0;
+    for (int r = 1; r < 30; ++r) {
+        const size_t found = all.find(RowName(r) + '\n');
+        ASSERT_NE(found, std::string::npos) << RowName(r);
+        EXPECT_GT(found, at) << RowName(r);
+        at = found;
+    }
+    // Every font of the file is embedded: the "emb" column, fifth from the end of a line that
+    // ends in the object number and generation.
+    const std::string fonts = testing::RunTool("pdffonts '" + Printer().FileName + "'");
+    int listed = 0;
+    std::istringstream lines(fonts);
+    for (std::string l; std::getline(lines, l);) {
+        std::istringstream words(l);
+        std::vector<std::string> w{std::istream_iterator<std::string>(words), {}};
+        const size_t n = w.size();
+        if (n < 5 || w[n - 1].find_first_not_of("0123456789") != std::string::npos ||
+            w[n - 2].find_first_not_of("0123456789") != std::string::npos ||
+            (w[n - 5] != "yes" && w[n - 5] != "no"))
+            continue;
+        ++listed;
+        EXPECT_EQ(w[n - 5], "yes") << l;
+    }
+    EXPECT_GT(listed, 0) << fonts;
 }
 
 // The empty right cell is painted black; returns the number of its dark pixels on page 1.
