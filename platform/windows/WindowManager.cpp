@@ -723,9 +723,7 @@ HWND SetFocus(HWND h) {
 }
 
 HWND GetFocus() { return WM().Focus; }
-bool IsFocusChanging() {
-    return WM().FocusChanging > 0;
-}
+bool IsFocusChanging() { return WM().FocusChanging > 0; }
 
 HWND SetCapture(HWND h) {
     auto& m = WM();
