@@ -2,56 +2,13 @@
 
 #include <algorithm>
 
-#include "platform/windows/DataTransfer.h"
+#include "platform/windows/ListEnumerator.h"
 
 namespace epc {
 
 namespace {
 
-STATDATA Referenced(const STATDATA& stat) {
-    if (stat.pAdvSink) stat.pAdvSink->AddRef();
-    return stat;
-}
-
-class TStatDataEnumerator : public TUnknownImpl<IEnumSTATDATA> {
-public:
-    TStatDataEnumerator(const std::vector<STATDATA>& list, size_t pos) : FPos(pos) {
-        for (const STATDATA& stat : list)
-            FList.push_back(Referenced(stat));
-    }
-    ~TStatDataEnumerator() override {
-        for (STATDATA& stat : FList)
-            if (stat.pAdvSink) stat.pAdvSink->Release();
-    }
-    HRESULT QueryInterface(const IID& iid, void** object) override {
-        return QueryFor(iid, object, {IID_IEnumSTATDATA});
-    }
-    HRESULT Next(ULONG count, STATDATA* out, ULONG* fetched) override {
-        if (!out) return E_POINTER;
-        ULONG n = 0;
-        while (n < count && FPos < FList.size())
-            out[n++] = Referenced(FList[FPos++]);
-        if (fetched) *fetched = n;
-        return n == count ? S_OK : S_FALSE;
-    }
-    HRESULT Skip(ULONG count) override {
-        FPos = std::min(FList.size(), FPos + count);
-        return FPos < FList.size() ? S_OK : S_FALSE;
-    }
-    HRESULT Reset() override {
-        FPos = 0;
-        return S_OK;
-    }
-    HRESULT Clone(IEnumSTATDATA** out) override {
-        if (!out) return E_POINTER;
-        *out = new TStatDataEnumerator(FList, FPos);
-        return S_OK;
-    }
-
-private:
-    std::vector<STATDATA> FList;
-    size_t FPos;
-};
+using TStatDataEnumerator = TListEnumerator<IEnumSTATDATA, STATDATA, IID_IEnumSTATDATA>;
 
 // Each connection holds a reference to its sink.
 class TDataAdviseHolder : public TUnknownImpl<IDataAdviseHolder> {
@@ -77,7 +34,7 @@ public:
             Notify(data, stat);
             if (advf & ADVF_ONLYONCE) return S_OK;
         }
-        FConnections.push_back(Referenced(stat));
+        FConnections.push_back(HeldCopy(stat));
         return S_OK;
     }
     HRESULT Unadvise(DWORD connection) override {
@@ -91,7 +48,7 @@ public:
     }
     HRESULT EnumAdvise(IEnumSTATDATA** out) override {
         if (!out) return E_POINTER;
-        *out = new TStatDataEnumerator(FConnections, 0);
+        *out = new TStatDataEnumerator(FConnections);
         return S_OK;
     }
     HRESULT SendOnDataChange(IDataObject* data, DWORD, DWORD) override {
@@ -101,7 +58,7 @@ public:
         AddRef();
         std::vector<STATDATA> now;
         for (const STATDATA& stat : FConnections)
-            now.push_back(Referenced(stat));
+            now.push_back(HeldCopy(stat));
         for (STATDATA& stat : now) {
             if (Connected(stat.dwConnection)) {
                 Notify(data, stat);

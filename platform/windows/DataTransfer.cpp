@@ -5,6 +5,7 @@
 #include <cstring>
 #include <map>
 
+#include "platform/windows/ListEnumerator.h"
 #include "platform/windows/WindowInternal.h"
 
 namespace epc {
@@ -53,38 +54,7 @@ HGLOBAL CopyBlock(HGLOBAL src) {
     return out;
 }
 
-class TFormatEnumerator : public TUnknownImpl<IEnumFORMATETC> {
-public:
-    explicit TFormatEnumerator(std::vector<FORMATETC> formats, size_t pos = 0)
-        : FFormats(std::move(formats)), FPos(pos) {}
-    HRESULT QueryInterface(const IID& iid, void** object) override {
-        return QueryFor(iid, object, {IID_IEnumFORMATETC});
-    }
-    HRESULT Next(ULONG count, FORMATETC* out, ULONG* fetched) override {
-        if (!out) return E_POINTER;
-        ULONG n = 0;
-        while (n < count && FPos < FFormats.size()) out[n++] = FFormats[FPos++];
-        if (fetched) *fetched = n;
-        return n == count ? S_OK : S_FALSE;
-    }
-    HRESULT Skip(ULONG count) override {
-        FPos = std::min(FFormats.size(), FPos + count);
-        return FPos < FFormats.size() ? S_OK : S_FALSE;
-    }
-    HRESULT Reset() override {
-        FPos = 0;
-        return S_OK;
-    }
-    HRESULT Clone(IEnumFORMATETC** out) override {
-        if (!out) return E_POINTER;
-        *out = new TFormatEnumerator(FFormats, FPos);
-        return S_OK;
-    }
-
-private:
-    std::vector<FORMATETC> FFormats;
-    size_t FPos;
-};
+using TFormatEnumerator = TListEnumerator<IEnumFORMATETC, FORMATETC, IID_IEnumFORMATETC>;
 
 // What OleGetClipboard gives when no OLE object is current: the clipboard's memory formats.
 class TClipboardDataObject : public TUnknownImpl<IDataObject> {
