@@ -127,8 +127,6 @@ public:
     virtual HRESULT Clone(IEnumFORMATETC** out) = 0;
 };
 
-class IDataObject;
-
 // Told when the data of an object it watches changes; the medium belongs to the caller.
 class IAdviseSink : public IUnknown {
 public:

@@ -1,7 +1,6 @@
 #pragma once
 // An enumerator over a copied list, for the format and advise enumerators of data transfer.
 
-#include <algorithm>
 #include <vector>
 
 #include "platform/windows/DataTransfer.h"
@@ -38,9 +37,14 @@ public:
         if (fetched) *fetched = n;
         return n == count ? S_OK : S_FALSE;
     }
+    // Skipping past the end stops there and says so; reaching the end exactly is no failure.
     HRESULT Skip(ULONG count) override {
-        FPos = std::min(FItems.size(), FPos + count);
-        return FPos < FItems.size() ? S_OK : S_FALSE;
+        if (count > FItems.size() - FPos) {
+            FPos = FItems.size();
+            return S_FALSE;
+        }
+        FPos += count;
+        return S_OK;
     }
     HRESULT Reset() override {
         FPos = 0;

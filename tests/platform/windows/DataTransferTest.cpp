@@ -344,6 +344,9 @@ TEST_F(DataTransferTest, AdviseHolderTellsItsSinksAsTheyAsked) {
     EXPECT_EQ(got[1].dwConnection, primed);
     EXPECT_EQ(got[1].pAdvSink, sink);
     for (ULONG i = 0; i < n; ++i) got[i].pAdvSink->Release();
+    e->Reset();
+    EXPECT_EQ(e->Skip(2), S_OK);  // to the end exactly
+    EXPECT_EQ(e->Skip(1), S_FALSE);
     e->Release();
 
     // A sink may end its own and another connection while it is told.
