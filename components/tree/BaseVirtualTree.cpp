@@ -840,6 +840,11 @@ void TBaseVirtualTree::WndProc(TMessage& message) {
             RequestRepaint();
         else
             InvalidateNode(FFocusedNode);
+        // The focus goes to one of the tree's editors: the form lets go of the tree.
+        if (TCustomForm* form = GetParentForm(this); form && form->ActiveControl() == this) {
+            auto receiving = reinterpret_cast<HWND>(message.WParam);
+            if (receiving && IsChild(Handle(), receiving)) form->SetActiveControl(nullptr);
+        }
         break;
     case CM_MOUSELEAVE:
         if (FScrollTimerRunning && !FStates.Contains(S::tsWheelPanning)) {

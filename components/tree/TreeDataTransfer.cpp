@@ -18,8 +18,6 @@ using S = TVirtualTreeState;
 
 namespace {
 
-constexpr HRESULT OLE_E_NOCONNECTION = HRESULT(0x80040004);
-
 HGLOBAL CopyGlobal(HGLOBAL source) {
     size_t size = GlobalSize(source);
     HGLOBAL copy = GlobalAlloc(GMEM_MOVEABLE, size);
@@ -203,10 +201,8 @@ HRESULT TVTDataObject::SetData(FORMATETC* format, STGMEDIUM* medium, BOOL releas
     }
     if (release) {
         it->Medium = *medium;
-        return S_OK;
-    }
-    it->Medium.tymed = medium->tymed;
-    if (medium->tymed == TYMED_HGLOBAL) {
+    } else if (medium->tymed == TYMED_HGLOBAL) {
+        it->Medium.tymed = TYMED_HGLOBAL;
         it->Medium.hGlobal = CopyGlobal(medium->hGlobal);
         if (!it->Medium.hGlobal) {
             it->Medium.tymed = TYMED_NULL;
@@ -216,6 +212,7 @@ HRESULT TVTDataObject::SetData(FORMATETC* format, STGMEDIUM* medium, BOOL releas
         it->Medium = *medium;
         if (it->Medium.pUnkForRelease) it->Medium.pUnkForRelease->AddRef();
     }
+    if (FAdviseHolder) FAdviseHolder->SendOnDataChange(this, 0, 0);
     return S_OK;
 }
 
@@ -229,17 +226,25 @@ HRESULT TVTDataObject::EnumFormatEtc(DWORD direction, IEnumFORMATETC** out) {
     return OLE_S_USEREG;
 }
 
-HRESULT TVTDataObject::DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) {
-    return OLE_E_ADVISENOTSUPPORTED;
+HRESULT TVTDataObject::DAdvise(FORMATETC* format, DWORD flags, IAdviseSink* sink,
+                               DWORD* connection) {
+    if (!FAdviseHolder) {
+        IDataAdviseHolder* holder = nullptr;
+        HRESULT hr = CreateDataAdviseHolder(&holder);
+        if (FAILED(hr)) return hr;
+        FAdviseHolder.reset(holder);
+    }
+    return FAdviseHolder->Advise(this, format, flags, sink, connection);
 }
 
-HRESULT TVTDataObject::DUnadvise(DWORD) {
-    return E_NOTIMPL;
+HRESULT TVTDataObject::DUnadvise(DWORD connection) {
+    return FAdviseHolder ? FAdviseHolder->Unadvise(connection) : E_NOTIMPL;
 }
 
 HRESULT TVTDataObject::EnumDAdvise(IEnumSTATDATA** out) {
-    if (out) *out = nullptr;
-    return OLE_E_NOCONNECTION;
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    return FAdviseHolder ? FAdviseHolder->EnumAdvise(out) : OLE_E_NOCONNECTION;
 }
 
 // ---- Drag manager
@@ -248,13 +253,13 @@ HRESULT TVTDataObject::EnumDAdvise(IEnumSTATDATA** out) {
 TVTDragManager::TVTDragManager(TBaseVirtualTree* owner) : FOwner(owner) {
     void* helper = nullptr;
     if (SUCCEEDED(CoCreateInstance(CLSID_DragDropHelper, nullptr, CLSCTX_INPROC_SERVER,
-                                   IID_IDropTargetHelper, &helper)))
-        FDropTargetHelper = static_cast<IUnknown*>(helper);
+                                   IID_IDropTargetHelper, &helper)) &&
+        helper)
+        FDropTargetHelper.reset(static_cast<IDropTargetHelper*>(helper));
 }
 
 TVTDragManager::~TVTDragManager() {
     SetDataObject(nullptr);
-    if (FDropTargetHelper) FDropTargetHelper->Release();
 }
 
 HRESULT TVTDragManager::QueryInterface(const IID& iid, void** object) {
@@ -287,9 +292,13 @@ IDataObject* TVTDragManager::DataObject() {
 HRESULT TVTDragManager::DragEnter(IDataObject* data, DWORD keyState, POINT pt, DWORD* effect) {
     SetDataObject(data);
     FIsDropTarget = true;
-    UINT full = 0;
+    BOOL full = 0;
     SystemParametersInfoA(SPI_GETDRAGFULLWINDOWS, 0, &full, 0);
     FFullDragging = full != 0;
+    if (!FFullDragging) LockWindowUpdate(nullptr);
+    if (IDropTargetHelper* helper = UsedHelper())
+        helper->DragEnter(FOwner && FOwner->HandleAllocated() ? FOwner->Handle() : nullptr, data,
+                          &pt, effect ? *effect : DROPEFFECT_NONE);
     FDragSource = TBaseVirtualTree::GetTreeFromDataObject(data);
     if (!FOwner || !effect) return S_OK;
     uint32_t e = *effect;
@@ -300,6 +309,8 @@ HRESULT TVTDragManager::DragEnter(IDataObject* data, DWORD keyState, POINT pt, D
 }
 
 HRESULT TVTDragManager::DragOver(DWORD keyState, POINT pt, DWORD* effect) {
+    if (IDropTargetHelper* helper = UsedHelper())
+        helper->DragOver(&pt, effect ? *effect : DROPEFFECT_NONE);
     if (!FOwner || !effect) return S_OK;
     uint32_t e = *effect;
     FOwner->TreeDragOver(FDragSource, KeyStateToShift(keyState), dsDragMove,
@@ -309,6 +320,7 @@ HRESULT TVTDragManager::DragOver(DWORD keyState, POINT pt, DWORD* effect) {
 }
 
 HRESULT TVTDragManager::DragLeave() {
+    if (IDropTargetHelper* helper = UsedHelper()) helper->DragLeave();
     if (FOwner) FOwner->TreeDragLeave();
     FIsDropTarget = false;
     FDragSource = nullptr;
@@ -317,6 +329,8 @@ HRESULT TVTDragManager::DragLeave() {
 }
 
 HRESULT TVTDragManager::Drop(IDataObject* data, DWORD keyState, POINT pt, DWORD* effect) {
+    if (IDropTargetHelper* helper = UsedHelper())
+        helper->Drop(data, &pt, effect ? *effect : DROPEFFECT_NONE);
     if (FOwner && effect) {
         uint32_t e = *effect;
         FOwner->TreeDragDrop(FDragSource, data, KeyStateToShift(keyState),
@@ -342,6 +356,7 @@ HRESULT TVTDragManager::GiveFeedback(DWORD) {
 }
 
 void TVTDragManager::ForceDragLeave() {
+    if (FDropTargetHelper) FDropTargetHelper->DragLeave();
     FIsDropTarget = false;
 }
 

@@ -117,8 +117,8 @@ int TBaseVirtualTree::NodeContentLeft(PVirtualNode node, TColumnIndex column) {
 int TBaseVirtualTree::GetMaxColumnWidth(TColumnIndex column) {
     int widest = 0;
     for (PVirtualNode run = GetFirstVisible(); run; run = GetNextVisible(run))
-        widest = std::max(widest, NodeContentLeft(run, column) + DoGetNodeWidth(run, column) +
-                                      2 * FTextMargin);
+        widest = std::max(widest,
+                          NodeContentLeft(run, column) + LabelWidth(DoGetNodeWidth(run, column)));
     return widest;
 }
 

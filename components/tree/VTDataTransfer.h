@@ -54,6 +54,7 @@ private:
     bool FForClipboard;
     std::vector<FORMATETC> FFormats;
     std::vector<TStoredMedium> FStored;
+    TInterfaceRef<IDataAdviseHolder> FAdviseHolder; // made on the first DAdvise
 };
 
 // The "Virtual Tree Reference" block: the process id, then the tree's address (4 bytes plus a
@@ -86,11 +87,15 @@ public:
 
 private:
     void SetDataObject(IDataObject* data);
+    // The helper shows the drag image only while whole windows are dragged.
+    IDropTargetHelper* UsedHelper() const {
+        return FFullDragging ? FDropTargetHelper.get() : nullptr;
+    }
     TBaseVirtualTree* FOwner;
     TBaseVirtualTree* FDragSource = nullptr;
     bool FIsDropTarget = false;
     IDataObject* FDataObject = nullptr;
-    IUnknown* FDropTargetHelper = nullptr;
+    TInterfaceRef<IDropTargetHelper> FDropTargetHelper;
     bool FFullDragging = false;
 };
 

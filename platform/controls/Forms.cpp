@@ -193,7 +193,9 @@ void TCustomForm::SetActiveControl(TWinControl* control) {
                     (!Loading() && !control->CanFocus())))
         throw EInvalidOperation("Cannot focus a disabled or invisible window");
     FActiveControl = control;
-    if (FActive) SetWindowFocus();
+    // Cleared while the focus is moving, it is only recorded: focusing the form now would take
+    // the focus from the window that is receiving it.
+    if (FActive && (control || !IsFocusChanging())) SetWindowFocus();
 }
 
 void TCustomForm::FocusControl(TWinControl* control) {

@@ -51,7 +51,8 @@ public:
 
     TWinControl* ActiveControl() const { return FActiveControl; }
     // Raises EInvalidOperation "Cannot focus a disabled or invisible window" for a control
-    // that cannot take the focus while the form is shown.
+    // that cannot take the focus while the form is shown. Cleared during a focus change, the
+    // focus stays where it goes.
     void SetActiveControl(TWinControl* control);
     // Called when a child window gets the focus: OnExit/OnEnter and ActiveControl follow.
     bool SetFocusedControl(TWinControl* control);

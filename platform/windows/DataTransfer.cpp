@@ -5,6 +5,7 @@
 #include <cstring>
 #include <map>
 
+#include "platform/windows/ListEnumerator.h"
 #include "platform/windows/WindowInternal.h"
 
 namespace epc {
@@ -18,6 +19,9 @@ const IID IID_IDragSourceHelper{0xDE5BF786, 0x477A, 0x11D2,
                                 {0x83, 0x9D, 0x00, 0xC0, 0x4F, 0xD9, 0x18, 0xD0}};
 const IID IID_IDropTargetHelper{0x4657278B, 0x411B, 0x11D2,
                                 {0x83, 0x9A, 0x00, 0xC0, 0x4F, 0xD9, 0x18, 0xD0}};
+const IID IID_IAdviseSink{0x0000010F, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+const IID IID_IEnumSTATDATA{0x00000105, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+const IID IID_IDataAdviseHolder{0x00000110, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 const CLSID CLSID_DragDropHelper{0x4657278A, 0x411B, 0x11D2,
                                  {0x83, 0x9A, 0x00, 0xC0, 0x4F, 0xD9, 0x18, 0xD0}};
 
@@ -29,6 +33,8 @@ struct TTransferState {
     DWORD ClipboardSequence = 0;
     std::function<bool()> Driver;
     bool InLoop = false;
+    bool HelperAvailable = false;
+    std::vector<TDropTargetHelperCall> HelperCalls;
 };
 
 TTransferState& State() {
@@ -48,38 +54,7 @@ HGLOBAL CopyBlock(HGLOBAL src) {
     return out;
 }
 
-class TFormatEnumerator : public TUnknownImpl<IEnumFORMATETC> {
-public:
-    explicit TFormatEnumerator(std::vector<FORMATETC> formats, size_t pos = 0)
-        : FFormats(std::move(formats)), FPos(pos) {}
-    HRESULT QueryInterface(const IID& iid, void** object) override {
-        return QueryFor(iid, object, {IID_IEnumFORMATETC});
-    }
-    HRESULT Next(ULONG count, FORMATETC* out, ULONG* fetched) override {
-        if (!out) return E_POINTER;
-        ULONG n = 0;
-        while (n < count && FPos < FFormats.size()) out[n++] = FFormats[FPos++];
-        if (fetched) *fetched = n;
-        return n == count ? S_OK : S_FALSE;
-    }
-    HRESULT Skip(ULONG count) override {
-        FPos = std::min(FFormats.size(), FPos + count);
-        return FPos < FFormats.size() ? S_OK : S_FALSE;
-    }
-    HRESULT Reset() override {
-        FPos = 0;
-        return S_OK;
-    }
-    HRESULT Clone(IEnumFORMATETC** out) override {
-        if (!out) return E_POINTER;
-        *out = new TFormatEnumerator(FFormats, FPos);
-        return S_OK;
-    }
-
-private:
-    std::vector<FORMATETC> FFormats;
-    size_t FPos;
-};
+using TFormatEnumerator = TListEnumerator<IEnumFORMATETC, FORMATETC, IID_IEnumFORMATETC>;
 
 // What OleGetClipboard gives when no OLE object is current: the clipboard's memory formats.
 class TClipboardDataObject : public TUnknownImpl<IDataObject> {
@@ -132,6 +107,33 @@ public:
     }
     HRESULT DUnadvise(DWORD) override { return OLE_E_ADVISENOTSUPPORTED; }
     HRESULT EnumDAdvise(IEnumSTATDATA**) override { return OLE_E_ADVISENOTSUPPORTED; }
+};
+
+// The drag-and-drop helper: headless, there is no image to show, so it only logs.
+class TDropTargetHelper : public TUnknownImpl<IDropTargetHelper> {
+public:
+    HRESULT QueryInterface(const IID& iid, void** object) override {
+        return QueryFor(iid, object, {IID_IDropTargetHelper});
+    }
+    HRESULT DragEnter(HWND target, IDataObject* data, POINT* pt, DWORD effect) override {
+        return Log({"DragEnter", target, data, pt ? *pt : TPoint(), effect});
+    }
+    HRESULT DragLeave() override { return Log({"DragLeave", nullptr, nullptr, TPoint(), 0}); }
+    HRESULT DragOver(POINT* pt, DWORD effect) override {
+        return Log({"DragOver", nullptr, nullptr, pt ? *pt : TPoint(), effect});
+    }
+    HRESULT Drop(IDataObject* data, POINT* pt, DWORD effect) override {
+        return Log({"Drop", nullptr, data, pt ? *pt : TPoint(), effect});
+    }
+    HRESULT Show(BOOL show) override {
+        return Log({"Show", nullptr, nullptr, TPoint(), DWORD(show)});
+    }
+
+private:
+    static HRESULT Log(TDropTargetHelperCall call) {
+        State().HelperCalls.push_back(std::move(call));
+        return S_OK;
+    }
 };
 
 IDropTarget* TargetAt(TPoint screen, HWND& window) {
@@ -371,9 +373,24 @@ HRESULT OleFlushClipboard() {
     return S_OK;
 }
 
-HRESULT CoCreateInstance(const CLSID&, IUnknown*, DWORD, const IID&, void** object) {
-    if (object) *object = nullptr;
-    return REGDB_E_CLASSNOTREG;
+HRESULT CoCreateInstance(const CLSID& clsid, IUnknown*, DWORD, const IID& iid, void** object) {
+    if (!object) return E_POINTER;
+    *object = nullptr;
+    if (!(clsid == CLSID_DragDropHelper) || !State().HelperAvailable) return REGDB_E_CLASSNOTREG;
+    auto* helper = new TDropTargetHelper;
+    HRESULT hr = helper->QueryInterface(iid, object);
+    helper->Release();
+    return hr;
+}
+
+void SetDragDropHelperAvailable(bool available) {
+    State().HelperAvailable = available;
+}
+const std::vector<TDropTargetHelperCall>& DropTargetHelperCalls() {
+    return State().HelperCalls;
+}
+void ClearDropTargetHelperCalls() {
+    State().HelperCalls.clear();
 }
 
 void ResetDataTransferForTesting() {
@@ -383,6 +400,8 @@ void ResetDataTransferForTesting() {
     OleFlushClipboard();
     st.Driver = nullptr;
     st.InLoop = false;
+    st.HelperAvailable = false;
+    st.HelperCalls.clear();
 }
 
 }  // namespace epc

@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
+#include <memory>
+#include <string>
 #include <vector>
 
 #include "platform/windows/Clipboard.h"
@@ -29,6 +31,7 @@ constexpr HRESULT E_UNEXPECTED = HRESULT(0x8000FFFF);
 constexpr HRESULT E_OUTOFMEMORY = HRESULT(0x8007000E);
 constexpr HRESULT E_INVALIDARG = HRESULT(0x80070057);
 constexpr HRESULT OLE_E_ADVISENOTSUPPORTED = HRESULT(0x80040003);
+constexpr HRESULT OLE_E_NOCONNECTION = HRESULT(0x80040004);
 constexpr HRESULT OLE_S_USEREG = HRESULT(0x00040000);
 constexpr HRESULT DV_E_FORMATETC = HRESULT(0x80040064);
 constexpr HRESULT DV_E_DVTARGETDEVICE = HRESULT(0x80040065);
@@ -57,6 +60,7 @@ enum : DWORD { TYMED_NULL = 0, TYMED_HGLOBAL = 1, TYMED_FILE = 2, TYMED_ISTREAM 
 enum : DWORD { DVASPECT_CONTENT = 1, DVASPECT_THUMBNAIL = 2, DVASPECT_ICON = 4,
                DVASPECT_DOCPRINT = 8 };
 enum : DWORD { DATADIR_GET = 1, DATADIR_SET = 2 };
+enum : DWORD { ADVF_NODATA = 1, ADVF_PRIMEFIRST = 2, ADVF_ONLYONCE = 4 };
 
 struct GUID {
     uint32_t Data1 = 0;
@@ -76,6 +80,9 @@ extern const IID IID_IDropSource;
 extern const IID IID_IDropTarget;
 extern const IID IID_IDragSourceHelper;
 extern const IID IID_IDropTargetHelper;
+extern const IID IID_IAdviseSink;
+extern const IID IID_IEnumSTATDATA;
+extern const IID IID_IDataAdviseHolder;
 extern const CLSID CLSID_DragDropHelper;
 
 struct FORMATETC {
@@ -120,8 +127,27 @@ public:
     virtual HRESULT Clone(IEnumFORMATETC** out) = 0;
 };
 
-class IAdviseSink;
-class IEnumSTATDATA;
+// Told when the data of an object it watches changes; the medium belongs to the caller.
+class IAdviseSink : public IUnknown {
+public:
+    virtual void OnDataChange(FORMATETC* format, STGMEDIUM* medium) = 0;
+};
+
+// One advise connection. A sink handed out by an enumerator carries a reference of its own.
+struct STATDATA {
+    FORMATETC formatetc;
+    DWORD advf = 0;
+    IAdviseSink* pAdvSink = nullptr;
+    DWORD dwConnection = 0;
+};
+
+class IEnumSTATDATA : public IUnknown {
+public:
+    virtual HRESULT Next(ULONG count, STATDATA* out, ULONG* fetched) = 0;
+    virtual HRESULT Skip(ULONG count) = 0;
+    virtual HRESULT Reset() = 0;
+    virtual HRESULT Clone(IEnumSTATDATA** out) = 0;
+};
 
 class IDataObject : public IUnknown {
 public:
@@ -136,6 +162,19 @@ public:
     virtual HRESULT EnumDAdvise(IEnumSTATDATA** out) = 0;
 };
 
+// Keeps the advise connections of a data object: connections count from 1; SendOnDataChange
+// tells every sink, with the data in its format unless it asked for none, and drops the
+// connections made for one change only.
+class IDataAdviseHolder : public IUnknown {
+public:
+    virtual HRESULT Advise(IDataObject* data, FORMATETC* format, DWORD advf, IAdviseSink* sink,
+                           DWORD* connection) = 0;
+    virtual HRESULT Unadvise(DWORD connection) = 0;
+    virtual HRESULT EnumAdvise(IEnumSTATDATA** out) = 0;
+    virtual HRESULT SendOnDataChange(IDataObject* data, DWORD reserved, DWORD advf) = 0;
+};
+HRESULT CreateDataAdviseHolder(IDataAdviseHolder** out);
+
 class IDropSource : public IUnknown {
 public:
     virtual HRESULT QueryContinueDrag(BOOL escapePressed, DWORD keyState) = 0;
@@ -149,6 +188,22 @@ public:
     virtual HRESULT DragLeave() = 0;
     virtual HRESULT Drop(IDataObject* data, DWORD keyState, POINT pt, DWORD* effect) = 0;
 };
+
+// The shell's drop-target helper, which shows the source's drag image over a drop target.
+class IDropTargetHelper : public IUnknown {
+public:
+    virtual HRESULT DragEnter(HWND target, IDataObject* data, POINT* pt, DWORD effect) = 0;
+    virtual HRESULT DragLeave() = 0;
+    virtual HRESULT DragOver(POINT* pt, DWORD effect) = 0;
+    virtual HRESULT Drop(IDataObject* data, POINT* pt, DWORD effect) = 0;
+    virtual HRESULT Show(BOOL show) = 0;
+};
+
+// Holds one reference to an interface and gives it back when it goes.
+struct TInterfaceRelease {
+    void operator()(IUnknown* object) const noexcept { object->Release(); }
+};
+template <typename Interface> using TInterfaceRef = std::unique_ptr<Interface, TInterfaceRelease>;
 
 // A base for implementations: the reference count and QueryInterface over a list of ids.
 template <typename Interface>
@@ -206,12 +261,26 @@ HRESULT OleGetClipboard(IDataObject** data);
 HRESULT OleFlushClipboard();
 HRESULT OleIsCurrentClipboard(IDataObject* data);
 
-// Object creation: nothing is registered, so the shell's drag-image helper is absent.
+// Object creation: only the drag-and-drop helper, and only once tests made it available.
 HRESULT CoCreateInstance(const CLSID& clsid, IUnknown* outer, DWORD context, const IID& iid,
                          void** object);
 enum : DWORD { CLSCTX_INPROC_SERVER = 1 };
 
-// Drops the OLE clipboard object and drop-target registrations (tests).
+// The drag-and-drop helper is absent, as on a system without it, until a test installs it;
+// every helper made then writes its calls to one log.
+struct TDropTargetHelperCall {
+    std::string Method; // "DragEnter", "DragOver", "DragLeave", "Drop" or "Show"
+    HWND Target = nullptr;
+    IDataObject* Data = nullptr;
+    TPoint Pt;
+    DWORD Effect = 0;
+};
+void SetDragDropHelperAvailable(bool available);
+const std::vector<TDropTargetHelperCall>& DropTargetHelperCalls();
+void ClearDropTargetHelperCalls();
+
+// Drops the OLE clipboard object and drop-target registrations, and the drag-and-drop helper
+// with its log (tests).
 void ResetDataTransferForTesting();
 
 }  // namespace epc

@@ -583,7 +583,7 @@ template <typename T> BOOL StoreSetting(void* data, T value) {
 }
 } // namespace
 
-BOOL SystemParametersInfoA(uint32_t action, uint32_t, void* data, uint32_t) {
+BOOL SystemParametersInfoA(uint32_t action, uint32_t param, void* data, uint32_t) {
     auto& m = WM();
     switch (action) {
     case SPI_GETWORKAREA:
@@ -594,6 +594,10 @@ BOOL SystemParametersInfoA(uint32_t action, uint32_t, void* data, uint32_t) {
         if (data) m.WorkArea = *static_cast<RECT*>(data);
         return 1;
     case SPI_GETDRAGFULLWINDOWS:
+        return StoreSetting<BOOL>(data, m.DragFullWindows ? 1 : 0);
+    case SPI_SETDRAGFULLWINDOWS:
+        m.DragFullWindows = param != 0;
+        return 1;
     case SPI_GETBEEP: return StoreSetting<BOOL>(data, 1);
     case SPI_GETWHEELSCROLLLINES: return StoreSetting<uint32_t>(data, 3);
     case SPI_GETMOUSEHOVERTIME: return StoreSetting<uint32_t>(data, 400);
@@ -861,7 +865,9 @@ void ResetWindowManagerForTesting() {
     m.Timers.clear();
     m.Hooks.clear();
     m.HookRecords.clear();
-    m.Focus = m.Active = m.Capture = nullptr;
+    m.Focus = m.Active = m.Capture = m.Locked = nullptr;
+    m.FocusChanging = 0;
+    m.DragFullWindows = true;
     m.KeyState.fill(0);
     m.AsyncKeyState.fill(0);
     m.CursorPos = TPoint();

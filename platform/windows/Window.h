@@ -163,6 +163,8 @@ BOOL SetForegroundWindow(HWND h);
 // old window) to the new one. A CBT hook may refuse the change.
 HWND SetFocus(HWND h);
 HWND GetFocus();
+// True while SetFocus is telling the windows that lose and gain the focus.
+bool IsFocusChanging();
 HWND SetCapture(HWND h);
 BOOL ReleaseCapture();
 HWND GetCapture();
@@ -232,6 +234,9 @@ enum : uint32_t { RDW_INVALIDATE = 0x0001, RDW_INTERNALPAINT = 0x0002, RDW_ERASE
                   RDW_NOCHILDREN = 0x0040, RDW_ALLCHILDREN = 0x0080, RDW_UPDATENOW = 0x0100,
                   RDW_ERASENOW = 0x0200, RDW_FRAME = 0x0400, RDW_NOFRAME = 0x0800 };
 BOOL RedrawWindow(HWND h, const RECT* r, HRGN rgn, uint32_t flags);
+// One window at a time may be locked: it and its children paint nothing (invalidations gather)
+// until null unlocks it. Locking while another window is locked fails.
+BOOL LockWindowUpdate(HWND h);
 HDC BeginPaint(HWND h, PAINTSTRUCT* ps);
 BOOL EndPaint(HWND h, const PAINTSTRUCT* ps);
 // A context over the client area of the window's pixel buffer (GetDC) or over the whole
@@ -427,7 +432,7 @@ enum : uint32_t { SPI_GETBEEP = 0x0001, SPI_GETKEYBOARDSPEED = 0x000A,
                   SPI_GETKEYBOARDDELAY = 0x0016, SPI_GETDRAGFULLWINDOWS = 0x0026,
                   SPI_SETWORKAREA = 0x002F, SPI_GETWORKAREA = 0x0030,
                   SPI_GETWHEELSCROLLLINES = 0x0068, SPI_GETMOUSEHOVERTIME = 0x0066,
-                  SPI_GETCARETWIDTH = 0x2006 };
+                  SPI_GETCARETWIDTH = 0x2006, SPI_SETDRAGFULLWINDOWS = 0x0025 };
 BOOL SystemParametersInfoA(uint32_t action, uint32_t param, void* data, uint32_t winIni);
 // The fixed desktop (our addition for tests).
 void SetScreenSizeForTesting(int width, int height);

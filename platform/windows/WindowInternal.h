@@ -100,6 +100,9 @@ struct TWindowManager {
     HWND Focus = nullptr;
     HWND Active = nullptr;
     HWND Capture = nullptr;
+    int FocusChanging = 0; // depth of SetFocus calls telling the windows
+    HWND Locked = nullptr; // LockWindowUpdate
+    bool DragFullWindows = true;
 
     std::array<uint8_t, 256> KeyState{};       // as of the message being processed
     std::array<uint8_t, 256> AsyncKeyState{};  // as of now

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "platform/core/ScopeGuard.h"
 #include "platform/windows/Ime.h"
 #include "platform/windows/WindowInternal.h"
 
@@ -713,6 +714,8 @@ HWND SetFocus(HWND h) {
         }
     }
     m.Focus = h;
+    ++m.FocusChanging;
+    auto changed = Finally([&] { --m.FocusChanging; });
     if (LiveWindow(old)) SendMessage(old, WM_KILLFOCUS, reinterpret_cast<WPARAM>(h), 0);
     if (h && m.Focus == h && LiveWindow(h))
         SendMessage(h, WM_SETFOCUS, reinterpret_cast<WPARAM>(LiveWindow(old) ? old : nullptr), 0);
@@ -720,6 +723,7 @@ HWND SetFocus(HWND h) {
 }
 
 HWND GetFocus() { return WM().Focus; }
+bool IsFocusChanging() { return WM().FocusChanging > 0; }
 
 HWND SetCapture(HWND h) {
     auto& m = WM();

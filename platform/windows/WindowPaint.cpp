@@ -264,15 +264,39 @@ static void PaintWindow(HWND h) {
     }
 }
 
+// Whether the window or one of its ancestors is the locked one.
+static bool InLockedWindow(HWND h) {
+    HWND locked = WM().Locked;
+    if (!locked) return false;
+    for (HWND run = h; LiveWindow(run); run = Win(run).Parent)
+        if (run == locked) return true;
+    return false;
+}
+
+static bool MayPaint(HWND h) {
+    return IsWindowVisible(h) && !Win(h).NoRedraw && !InLockedWindow(h);
+}
+
+BOOL LockWindowUpdate(HWND h) {
+    auto& m = WM();
+    if (!h) {
+        m.Locked = nullptr;
+        return 1;
+    }
+    if (!LiveWindow(h) || (LiveWindow(m.Locked) && m.Locked != h)) return 0;
+    m.Locked = h;
+    return 1;
+}
+
 BOOL UpdateWindow(HWND h) {
     if (!LiveWindow(h)) return 0;
-    if (IsWindowVisible(h) && !Win(h).NoRedraw) PaintWindow(h);
+    if (MayPaint(h)) PaintWindow(h);
     return 1;
 }
 
 static bool FindAndPaint(HWND h) {
     TWindow& win = Win(h);
-    if (!(win.Style & WS_VISIBLE) || win.NoRedraw) return false;
+    if (!(win.Style & WS_VISIBLE) || win.NoRedraw || h == WM().Locked) return false;
     if (win.FramePending || !win.Update.IsEmpty()) {
         if (win.Rect.IsEmpty()) {
             win.FramePending = false;
@@ -331,7 +355,7 @@ static void RedrawOne(HWND h, const TRect* r, uint32_t flags) {
 
 static void UpdateTree(HWND h, bool children) {
     if (!LiveWindow(h)) return;
-    if (IsWindowVisible(h) && !Win(h).NoRedraw) PaintWindow(h);
+    if (MayPaint(h)) PaintWindow(h);
     if (!children || !LiveWindow(h)) return;
     std::vector<HWND> kids = Win(h).Children;
     for (HWND c : kids) UpdateTree(c, true);

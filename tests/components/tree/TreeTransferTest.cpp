@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "TreeTestSupport.h"
@@ -55,6 +56,8 @@ std::vector<int32_t> Shape(T* tree, PVirtualNode parent = nullptr) {
 struct TransferFixture : ::testing::Test {
     void SetUp() override {
         ua::ResetAll();
+        // The drag managers ask for the helper when the trees' windows are made.
+        SetDragDropHelperAvailable(withHelper);
         form = new TForm(nullptr);
         form->SetBorderStyle(bsNone);
         form->SetBounds(50, 50, 420, 200);
@@ -78,11 +81,50 @@ struct TransferFixture : ::testing::Test {
         FreeComponent(form);
         ua::ResetAll();
     }
+    bool withHelper = false;
     TForm* form = nullptr;
     T* a = nullptr;
     T* b = nullptr;
     PVirtualNode a1 = nullptr, a2 = nullptr, b1 = nullptr;
 };
+
+struct HelperFixture : TransferFixture {
+    HelperFixture() { withHelper = true; }
+};
+
+// A memory medium holding the text and its terminating zero.
+STGMEDIUM TextMedium(const std::string& text) {
+    STGMEDIUM m;
+    m.tymed = TYMED_HGLOBAL;
+    m.hGlobal = GlobalAlloc(GMEM_MOVEABLE, text.size() + 1);
+    std::memcpy(GlobalLock(m.hGlobal), text.c_str(), text.size() + 1);
+    GlobalUnlock(m.hGlobal);
+    return m;
+}
+
+// Writes down the text of every change it is told of ("-" without data).
+class TChangeSink : public TUnknownImpl<IAdviseSink> {
+public:
+    std::vector<std::string> Texts;
+    HRESULT QueryInterface(const IID& iid, void** object) override {
+        return QueryFor(iid, object, {IID_IAdviseSink});
+    }
+    void OnDataChange(FORMATETC*, STGMEDIUM* medium) override {
+        if (medium->tymed != TYMED_HGLOBAL || !medium->hGlobal) {
+            Texts.push_back("-");
+            return;
+        }
+        Texts.push_back(static_cast<const char*>(GlobalLock(medium->hGlobal)));
+        GlobalUnlock(medium->hGlobal);
+    }
+};
+
+std::vector<std::string> HelperMethods() {
+    std::vector<std::string> out;
+    for (const TDropTargetHelperCall& call : DropTargetHelperCalls())
+        if (out.empty() || out.back() != call.Method) out.push_back(call.Method);
+    return out;
+}
 
 // A point of one control in the client coordinates of another.
 TPoint InA(TControl* of, TControl* in, TPoint p) {
@@ -423,4 +465,82 @@ TEST_F(TransferFixture, RowsRepaintAtOnceUnderTheDragImage) {
     EXPECT_TRUE(a->DragImage()->Visible());
     a->UpdateWindowAndDragImage(row, false, false);
     EXPECT_FALSE(a->DragImage()->Visible());
+}
+
+TEST_F(TransferFixture, AdviseSinksHearOfSetDataUntilTheyUnadvise) {
+    auto* data = new TVTDataObject(a, false);
+    auto* sink = new TChangeSink;
+    IEnumSTATDATA* e = nullptr;
+    // No holder before the first advise.
+    EXPECT_EQ(data->DUnadvise(1), E_NOTIMPL);
+    EXPECT_EQ(data->EnumDAdvise(&e), OLE_E_NOCONNECTION);
+    FORMATETC f;
+    f.cfFormat = CLIPFORMAT(RegisterClipboardFormatA("Advised Test Format"));
+    DWORD connection = 0, bare = 0;
+    ASSERT_EQ(data->DAdvise(&f, 0, sink, &connection), S_OK);
+    ASSERT_EQ(data->DAdvise(&f, ADVF_NODATA, sink, &bare), S_OK);
+    // Copied and handed-over media both tell the sinks, which see the new data.
+    STGMEDIUM m = TextMedium("abc");
+    ASSERT_EQ(data->SetData(&f, &m, BOOL(0)), S_OK);
+    ReleaseStgMedium(&m);
+    m = TextMedium("xyz");
+    ASSERT_EQ(data->SetData(&f, &m, BOOL(1)), S_OK);
+    EXPECT_EQ(sink->Texts, (std::vector<std::string>{"abc", "-", "xyz", "-"}));
+
+    ASSERT_EQ(data->EnumDAdvise(&e), S_OK);
+    STATDATA stat[2];
+    ULONG n = 0;
+    e->Next(2, stat, &n);
+    ASSERT_EQ(n, 2u);
+    EXPECT_EQ(stat[0].dwConnection, connection);
+    EXPECT_EQ(stat[1].advf, DWORD(ADVF_NODATA));
+    for (STATDATA& s : stat)
+        s.pAdvSink->Release();
+    e->Release();
+    EXPECT_EQ(data->DUnadvise(bare), S_OK);
+    EXPECT_EQ(data->DUnadvise(bare), OLE_E_NOCONNECTION);
+    m = TextMedium("last");
+    data->SetData(&f, &m, BOOL(1));
+    EXPECT_EQ(sink->Texts.back(), "last");
+    EXPECT_EQ(data->DUnadvise(connection), S_OK);
+    m = TextMedium("unheard");
+    data->SetData(&f, &m, BOOL(1));
+    EXPECT_EQ(sink->Texts.size(), 5u);
+    EXPECT_EQ(sink->RefCount(), 1u);
+    data->Release();
+    sink->Release();
+}
+
+TEST_F(HelperFixture, OleDragShowsThroughTheHelperWhileWholeWindowsAreDragged) {
+    ASSERT_TRUE(b->DragManager()->DropTargetHelperSupported());
+    a->OnDragAllowed = [](T*, PVirtualNode, TColumnIndex, bool& allowed) { allowed = true; };
+    b->OnDragDrop = [&](T*, TObject*, IDataObject*, const std::vector<uint32_t>&, TShiftState,
+                        TPoint, uint32_t& effect, TVTDropMode) { effect = DROPEFFECT_COPY; };
+    // A lock of the form's window outlasts a drag of whole windows.
+    ASSERT_TRUE(LockWindowUpdate(form->Handle()));
+    OleDragMouse(a, TPoint(26, 9), b, TPoint(26, 9));
+    EXPECT_FALSE(LockWindowUpdate(b->Handle()));
+    // The drag leaves the source tree for the target, where it drops.
+    EXPECT_EQ(HelperMethods(), (std::vector<std::string>{"DragEnter", "DragOver", "DragLeave",
+                                                         "DragEnter", "Drop"}));
+    const auto& calls = DropTargetHelperCalls();
+    EXPECT_EQ(calls.front().Target, a->Handle());
+    auto enterB = std::find_if(calls.begin() + 1, calls.end(), [](const TDropTargetHelperCall& c) {
+        return c.Method == "DragEnter";
+    });
+    ASSERT_NE(enterB, calls.end());
+    EXPECT_EQ(enterB->Target, b->Handle());
+    EXPECT_NE(calls.back().Data, nullptr);
+    EXPECT_EQ(calls.back().Pt, ua::ScreenPoint(b, TPoint(26, 9)));
+    ClearDropTargetHelperCalls();
+    b->DragManager()->ForceDragLeave();
+    EXPECT_EQ(HelperMethods(), std::vector<std::string>{"DragLeave"});
+
+    // Without whole-window dragging the helper is left out and window updates are unlocked.
+    ClearDropTargetHelperCalls();
+    SystemParametersInfoA(SPI_SETDRAGFULLWINDOWS, 0, nullptr, 0);
+    OleDragMouse(a, TPoint(26, 18 + 9), b, TPoint(26, 9));
+    EXPECT_TRUE(DropTargetHelperCalls().empty());
+    EXPECT_TRUE(LockWindowUpdate(b->Handle()));
+    LockWindowUpdate(nullptr);
 }

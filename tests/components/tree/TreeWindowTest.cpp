@@ -78,6 +78,31 @@ TEST_F(WindowFixture, ControlDefaultsAndFocus) {
     EXPECT_TRUE(tree->CanFocus());
 }
 
+TEST_F(WindowFixture, FocusMovingToAnEditorOfTheTreeClearsTheFormsActiveControl) {
+    epc::testing::ShowForm(form);
+    tree->SetFocus();
+    ASSERT_EQ(form->ActiveControl(), tree);
+    // Plain windows, no controls of the form: only the tree changes the active control.
+    auto plain = [](HWND parent) {
+        TWindowCreate p;
+        p.ClassName = "PlainEditor";
+        p.Style = WS_CHILD | WS_VISIBLE;
+        p.Width = p.Height = 20;
+        p.Parent = parent;
+        return CreateWindow(p);
+    };
+    HWND editor = plain(tree->Handle());
+    HWND elsewhere = plain(form->Handle());
+    SetFocus(elsewhere);
+    EXPECT_EQ(GetFocus(), elsewhere);
+    EXPECT_EQ(form->ActiveControl(), tree);
+    SetFocus(tree->Handle());
+    ASSERT_TRUE(tree->Focused());
+    SetFocus(editor);
+    EXPECT_EQ(GetFocus(), editor); // the form does not take the focus back
+    EXPECT_EQ(form->ActiveControl(), nullptr);
+}
+
 TEST_F(WindowFixture, FrameButtonPressesAreSwallowed) {
     epc::testing::ShowForm(form);
     tree->HandleNeeded();

@@ -125,6 +125,37 @@ TEST(StringTree, DefaultTextAndWidthFollowTheText) {
     EXPECT_EQ(tree.DoGetNodeWidth(child, NoColumn), 1 * 8 + 2 * tree.TextMargin());
 }
 
+TEST(StringTree, AutoFitGivesColumnsTheirWidestTextWithTheMarginsOnce) {
+    TForm* form = ua::NewTreeForm();
+    auto close = Finally([&] {
+        FreeComponent(form);
+        ua::ResetAll();
+    });
+    auto* tree = new TTextsTree(form);
+    tree->SetParent(form);
+    tree->SetBorderStyle(bsNone);
+    for (int i = 0; i < 2; ++i)
+        tree->Header()->Columns()->Add()->SetWidth(50);
+    tree->Header()->SetOptions(tree->Header()->Options() | hoVisible);
+    PVirtualNode parent = tree->AddChild(nullptr);
+    PVirtualNode child = tree->AddChild(parent);
+    tree->Texts[{parent, 0}] = u"abcdef";
+    tree->Texts[{child, 0}] = u"abcd";
+    tree->Texts[{parent, 1}] = u"xy";
+    tree->Texts[{child, 1}] = u"xyz";
+    tree->ExpandAll();
+    ua::ShowForm(form);
+    tree->SetFocus();
+    ua::PressKey(VK_ADD, {ssCtrl});
+    // The child's 4 characters one level deeper outreach the parent's 6; other columns start at
+    // the margin.
+    const int margins = 2 * tree->TextMargin();
+    const int root = tree->TreeOptions()->PaintOptions().Contains(toShowRoot) ? 1 : 0;
+    EXPECT_EQ(tree->Header()->Columns()->Items(0)->Width(),
+              tree->Margin() + (root + 1) * int(tree->Indent()) + 4 * 8 + margins);
+    EXPECT_EQ(tree->Header()->Columns()->Items(1)->Width(), tree->Margin() + 3 * 8 + margins);
+}
+
 TEST(StringTree, PaintTextHandlersSetTheFontTextsAreMeasuredAndShortenedWith) {
     TTextsTree tree;
     PVirtualNode node = tree.Add(nullptr, u"a rather long text for a narrow tree");

@@ -169,4 +169,29 @@ TEST_F(ControlTest, FocusMovesTheFormsActiveControlAndScreenFollows) {
     Screen->OnActiveControlChange = nullptr;
 }
 
+TEST_F(ControlTest, ActiveControlClearedWhileTheFocusMovesLeavesTheFocusWhereItGoes) {
+    TForm* form = MakeForm();
+    auto* a = new TProbe(form);
+    a->SetParent(form);
+    auto* b = new TProbe(form);
+    b->SetParent(form);
+    testing::ShowForm(form);
+    ASSERT_TRUE(a->Focused());
+    bool changing = false;
+    a->OnExit = [&](TObject*) {
+        changing = IsFocusChanging();
+        form->SetActiveControl(nullptr);
+    };
+    b->SetFocus();
+    EXPECT_TRUE(changing);
+    EXPECT_FALSE(IsFocusChanging());
+    EXPECT_TRUE(b->Focused());
+    EXPECT_EQ(form->ActiveControl(), nullptr);
+    // Cleared at any other time, the form itself takes the focus.
+    a->OnExit = nullptr;
+    form->SetActiveControl(b);
+    form->SetActiveControl(nullptr);
+    EXPECT_EQ(GetFocus(), form->Handle());
+}
+
 }  // namespace epc

@@ -98,6 +98,25 @@ public:
     }
 };
 
+// Writes down every change it is told of, with the text the medium holds ("-" for none).
+class TChangeSink : public TUnknownImpl<IAdviseSink> {
+public:
+    std::vector<std::string> Log;
+    std::function<void()> OnChange;
+    HRESULT QueryInterface(const IID& iid, void** object) override {
+        return QueryFor(iid, object, {IID_IAdviseSink});
+    }
+    void OnDataChange(FORMATETC*, STGMEDIUM* medium) override {
+        if (medium->tymed == TYMED_HGLOBAL && medium->hGlobal) {
+            Log.push_back(static_cast<const char*>(GlobalLock(medium->hGlobal)));
+            GlobalUnlock(medium->hGlobal);
+        } else {
+            Log.push_back("-");
+        }
+        if (OnChange) OnChange();
+    }
+};
+
 }  // namespace
 
 class DataTransferTest : public WindowTest {
@@ -287,6 +306,93 @@ TEST_F(DataTransferTest, AccessibleObjectsComeFromTheWindowOrTheStandardOne) {
     ASSERT_EQ(WinEventLog().size(), 1u);
     EXPECT_EQ(WinEventLog()[0].ChildId, 3);
     ClearWinEventLog();
+}
+
+TEST_F(DataTransferTest, AdviseHolderTellsItsSinksAsTheyAsked) {
+    IDataAdviseHolder* holder = nullptr;
+    ASSERT_EQ(CreateDataAdviseHolder(&holder), S_OK);
+    auto* data = new TTextData("one");
+    auto* sink = new TChangeSink;
+    FORMATETC text;
+    text.cfFormat = CF_TEXT;
+    DWORD plain = 0, bare = 0, once = 0, primed = 0;
+    ASSERT_EQ(holder->Advise(data, &text, 0, sink, &plain), S_OK);
+    ASSERT_EQ(holder->Advise(data, &text, ADVF_NODATA, sink, &bare), S_OK);
+    ASSERT_EQ(holder->Advise(data, &text, ADVF_ONLYONCE, sink, &once), S_OK);
+    EXPECT_EQ(plain, 1u);
+    EXPECT_EQ(once, 3u);
+    EXPECT_TRUE(sink->Log.empty());
+    // A primed connection is told at once.
+    ASSERT_EQ(holder->Advise(data, &text, ADVF_PRIMEFIRST, sink, &primed), S_OK);
+    EXPECT_EQ(sink->Log, std::vector<std::string>{"one"});
+    EXPECT_EQ(sink->RefCount(), 5u);  // one per connection
+
+    sink->Log.clear();
+    holder->SendOnDataChange(data, 0, 0);
+    EXPECT_EQ(sink->Log, (std::vector<std::string>{"one", "-", "one", "one"}));
+    // The connection for one change is gone; so is an unadvised one.
+    EXPECT_EQ(holder->Unadvise(once), OLE_E_NOCONNECTION);
+    EXPECT_EQ(holder->Unadvise(bare), S_OK);
+    EXPECT_EQ(holder->Unadvise(0), OLE_E_NOCONNECTION);
+    IEnumSTATDATA* e = nullptr;
+    ASSERT_EQ(holder->EnumAdvise(&e), S_OK);
+    STATDATA got[3];
+    ULONG n = 0;
+    EXPECT_EQ(e->Next(3, got, &n), S_FALSE);
+    ASSERT_EQ(n, 2u);
+    EXPECT_EQ(got[0].dwConnection, plain);
+    EXPECT_EQ(got[1].dwConnection, primed);
+    EXPECT_EQ(got[1].pAdvSink, sink);
+    for (ULONG i = 0; i < n; ++i) got[i].pAdvSink->Release();
+    e->Reset();
+    EXPECT_EQ(e->Skip(2), S_OK);  // to the end exactly
+    EXPECT_EQ(e->Skip(1), S_FALSE);
+    e->Release();
+
+    // A sink may end its own and another connection while it is told.
+    sink->Log.clear();
+    data->Text = "two";
+    sink->OnChange = [&] {
+        holder->Unadvise(plain);
+        holder->Unadvise(primed);
+    };
+    holder->SendOnDataChange(data, 0, 0);
+    EXPECT_EQ(sink->Log, std::vector<std::string>{"two"});
+    EXPECT_EQ(sink->RefCount(), 1u);
+    holder->Release();
+    sink->Release();
+    data->Release();
+}
+
+TEST_F(DataTransferTest, DragDropHelperIsMadeOnlyOnceInstalledAndLogsItsCalls) {
+    void* object = nullptr;
+    ASSERT_EQ(CoCreateInstance(CLSID_DragDropHelper, nullptr, CLSCTX_INPROC_SERVER,
+                               IID_IDropTargetHelper, &object),
+              REGDB_E_CLASSNOTREG);
+    SetDragDropHelperAvailable(true);
+    EXPECT_EQ(CoCreateInstance(CLSID_DragDropHelper, nullptr, CLSCTX_INPROC_SERVER,
+                               IID_IDragSourceHelper, &object),
+              E_NOINTERFACE);
+    EXPECT_EQ(object, nullptr);
+    ASSERT_EQ(CoCreateInstance(CLSID_DragDropHelper, nullptr, CLSCTX_INPROC_SERVER,
+                               IID_IDropTargetHelper, &object),
+              S_OK);
+    auto* helper = static_cast<IDropTargetHelper*>(object);
+    HWND h = rec.Make(0, 0, 50, 50);
+    POINT pt(7, 8);
+    helper->DragEnter(h, nullptr, &pt, DROPEFFECT_COPY);
+    helper->DragLeave();
+    ASSERT_EQ(DropTargetHelperCalls().size(), 2u);
+    EXPECT_EQ(DropTargetHelperCalls()[0].Method, "DragEnter");
+    EXPECT_EQ(DropTargetHelperCalls()[0].Target, h);
+    EXPECT_EQ(DropTargetHelperCalls()[0].Pt, TPoint(7, 8));
+    EXPECT_EQ(DropTargetHelperCalls()[1].Method, "DragLeave");
+    helper->Release();
+    ResetDataTransferForTesting();
+    EXPECT_TRUE(DropTargetHelperCalls().empty());
+    EXPECT_EQ(CoCreateInstance(CLSID_DragDropHelper, nullptr, CLSCTX_INPROC_SERVER,
+                               IID_IDropTargetHelper, &object),
+              REGDB_E_CLASSNOTREG);
 }
 
 }  // namespace epc

@@ -486,4 +486,33 @@ TEST_F(WindowTest, ContextsOfOneWindowTakeTurnsWithItsPixels) {
     ReleaseDC(h, held);
 }
 
+TEST_F(WindowTest, ALockedWindowAndItsChildrenPaintOnlyOnceUnlocked) {
+    HWND top = rec.Make(0, 0, 100, 100);
+    HWND child = rec.Make(10, 10, 20, 20, top);
+    HWND other = rec.Make(200, 0, 50, 50);
+    ProcessMessages();
+    rec.Log.clear();
+    ASSERT_TRUE(LockWindowUpdate(top));
+    EXPECT_TRUE(LockWindowUpdate(top));
+    EXPECT_FALSE(LockWindowUpdate(other));  // one lock at a time
+    InvalidateRect(top, nullptr, 0);
+    InvalidateRect(child, nullptr, 0);
+    InvalidateRect(other, nullptr, 0);
+    UpdateWindow(child);
+    RedrawWindow(top, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+    ProcessMessages();
+    EXPECT_EQ(rec.Count(WM_PAINT), 1);
+    EXPECT_EQ(rec.Count(WM_PAINT, other), 1);
+    // Unlocked, the gathered invalidations paint.
+    EXPECT_TRUE(LockWindowUpdate(nullptr));
+    ProcessMessages();
+    EXPECT_EQ(rec.Count(WM_PAINT, top), 1);
+    EXPECT_EQ(rec.Count(WM_PAINT, child), 1);
+    EXPECT_TRUE(LockWindowUpdate(other));
+    // A destroyed locked window holds no lock.
+    DestroyWindow(other);
+    EXPECT_TRUE(LockWindowUpdate(top));
+    LockWindowUpdate(nullptr);
+}
+
 }  // namespace epc
