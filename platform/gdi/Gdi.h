@@ -442,8 +442,13 @@ int GetTextFaceW(HDC dc, int count, char16_t* name);
 // lpClass GCPCLASS_LATIN or GCPCLASS_HEBREW for left-to-right or right-to-left, lpOutString
 // the text in visual order. lpGlyphs is not filled. Returns the width in the low word and the
 // height in the high word; 0 on failure and for empty text.
-enum : DWORD { GCP_REORDER = 0x0002, GCP_USEKERNING = 0x0008, GCP_GLYPHSHAPE = 0x0010,
-               GCP_LIGATE = 0x0020, GCP_MAXEXTENT = 0x100000 };
+enum : DWORD {
+    GCP_REORDER = 0x0002,
+    GCP_USEKERNING = 0x0008,
+    GCP_GLYPHSHAPE = 0x0010,
+    GCP_LIGATE = 0x0020,
+    GCP_MAXEXTENT = 0x100000
+};
 enum : char { GCPCLASS_LATIN = 1, GCPCLASS_HEBREW = 2 };
 struct GCP_RESULTSW {
     DWORD lStructSize = sizeof(GCP_RESULTSW);
@@ -453,8 +458,8 @@ struct GCP_RESULTSW {
     int* lpCaretPos = nullptr;
     char* lpClass = nullptr;
     char16_t* lpGlyphs = nullptr;
-    UINT nGlyphs = 0;  // in: room in the arrays (code units); out: units filled
-    int nMaxFit = 0;   // characters that fit maxExtent with GCP_MAXEXTENT, else all
+    UINT nGlyphs = 0; // in: room in the arrays (code units); out: units filled
+    int nMaxFit = 0;  // characters that fit maxExtent with GCP_MAXEXTENT, else all
 };
 DWORD GetCharacterPlacementW(HDC dc, const char16_t* text, int count, int maxExtent,
                              GCP_RESULTSW* results, DWORD flags);

@@ -134,8 +134,8 @@ void FillClipped(HDC dc, TRect r, uint32_t color, const TRect* clip) {
 // by them in visual order instead of by the shaping.
 void DrawLayout(HDC dc, TFontInstance& face, const TTextLayout& layout, int count, const int* dx,
                 int left, int baseline, uint32_t color, const TRect* clip) {
-    std::vector<int> clusterAt;      // with dx: each cluster's left, by its units' places
-    std::vector<int> clusterLeft;    // each cluster's left as shaped
+    std::vector<int> clusterAt;   // with dx: each cluster's left, by its units' places
+    std::vector<int> clusterLeft; // each cluster's left as shaped
     if (dx) {
         std::vector<int> byVisual(size_t(count), 0);
         for (int i = 0; i < count; ++i)
@@ -231,7 +231,7 @@ BOOL ExtTextOutW(HDC dc, int x, int y, UINT options, const RECT* r, const char16
     bool sunk = false;
     if (complex) {
         DrawLayout(dc, face, layout, n, dx, left, baseline, color, clip);
-        sunk = true;  // drawn into the pixels; the printer's page keeps them as an image
+        sunk = true; // drawn into the pixels; the printer's page keeps them as an image
     }
     if (dc->Sink && !sunk) {
         std::u32string cps;
@@ -418,7 +418,7 @@ DWORD GetCharacterPlacementW(HDC dc, const char16_t* text, int count, int maxExt
     const int extra = dc->S.CharExtra;
     TTextLayout layout;
     if (!ComplexLayout(font, text, count, extra, ReadsRightToLeft(dc), layout)) {
-        if (NeedsComplexLayout(text, count)) return 0;  // the reordering failed
+        if (NeedsComplexLayout(text, count)) return 0; // the reordering failed
         // Plain text: left to right, each code point its advance.
         layout.Caret.resize(size_t(count));
         layout.Advance.assign(size_t(count), 0);
@@ -443,8 +443,8 @@ DWORD GetCharacterPlacementW(HDC dc, const char16_t* text, int count, int maxExt
             if (results->lpDx) results->lpDx[i] = layout.Advance[size_t(i)];
             if (results->lpOrder) results->lpOrder[i] = UINT(layout.VisualIndex[size_t(i)]);
             if (results->lpClass)
-                results->lpClass[i] = (layout.Levels[size_t(i)] & 1) ? GCPCLASS_HEBREW
-                                                                      : GCPCLASS_LATIN;
+                results->lpClass[i] =
+                    (layout.Levels[size_t(i)] & 1) ? GCPCLASS_HEBREW : GCPCLASS_LATIN;
             const int v = layout.VisualIndex[size_t(i)];
             if (results->lpOutString && v < room) results->lpOutString[v] = text[i];
         }

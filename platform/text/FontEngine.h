@@ -98,13 +98,13 @@ struct TFontFaceSource {
 
 // One glyph of shaped text. Positions are whole device pixels from the left edge of the text.
 struct TShapedGlyph {
-    int32_t Face = -1;     // the instance's face the glyph comes from; -1: Index is a code point
-    uint32_t Index = 0;    // glyph index in that face (or the code point)
-    int32_t X = 0;         // pen position
-    int32_t OffsetX = 0;   // from the pen position to the glyph's origin, rightward
-    int32_t OffsetY = 0;   // likewise, upward
+    int32_t Face = -1;   // the instance's face the glyph comes from; -1: Index is a code point
+    uint32_t Index = 0;  // glyph index in that face (or the code point)
+    int32_t X = 0;       // pen position
+    int32_t OffsetX = 0; // from the pen position to the glyph's origin, rightward
+    int32_t OffsetY = 0; // likewise, upward
     int32_t Advance = 0;
-    int32_t Cluster = 0;   // the first code unit of the text the glyph stands for
+    int32_t Cluster = 0; // the first code unit of the text the glyph stands for
 };
 
 class TFontInstance {

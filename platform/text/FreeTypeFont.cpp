@@ -235,8 +235,8 @@ public:
         return true;
     }
 
-    void ShapeRun(const char16_t* text, int32_t count, int32_t start, int32_t end,
-                  bool rightToLeft, std::vector<TShapedGlyph>& out) override {
+    void ShapeRun(const char16_t* text, int32_t count, int32_t start, int32_t end, bool rightToLeft,
+                  std::vector<TShapedGlyph>& out) override {
         // Codes of the symbol face stand for other characters: no shaping applies to them.
         if (FLocation.SymbolEncoding) {
             TFontInstance::ShapeRun(text, count, start, end, rightToLeft, out);
@@ -252,10 +252,9 @@ public:
             const int32_t at = i;
             UChar32 c;
             U16_NEXT(text, i, end, c);
-            const bool joins = (U_GET_GC_MASK(c) & U_GC_M_MASK) != 0 || c == 0x200C ||
-                               c == 0x200D;
-            int32_t face = pieces.empty() || !joins ? FaceSlotLocked(char32_t(c))
-                                                    : pieces.back().Face;
+            const bool joins = (U_GET_GC_MASK(c) & U_GC_M_MASK) != 0 || c == 0x200C || c == 0x200D;
+            int32_t face =
+                pieces.empty() || !joins ? FaceSlotLocked(char32_t(c)) : pieces.back().Face;
             if (!pieces.empty() && pieces.back().Face == face)
                 pieces.back().End = i;
             else
@@ -477,8 +476,8 @@ private:
     TCodePointTable<const TGlyphBitmap*, nullptr> FGlyphs;
     std::vector<std::unique_ptr<TGlyphEntry>> FGlyphStore;
     TGlyphBitmap FEmpty;
-    std::vector<hb_font_t*> FShapers;  // by face slot, made on first use
-    std::unordered_map<uint64_t, const TGlyphBitmap*> FShapedGlyphs;  // (slot, index)
+    std::vector<hb_font_t*> FShapers; // by face slot, made on first use
+    std::unordered_map<uint64_t, const TGlyphBitmap*> FShapedGlyphs; // (slot, index)
 };
 
 }  // namespace

@@ -15,16 +15,16 @@ namespace epc {
 
 bool IsComplexCodePoint(char32_t ch) {
     if (ch < kFirstComplexCodePoint) return false;
-    if (ch <= 0x0DFF) return true;  // Hebrew, Arabic, Syriac, Thaana, N'Ko, Indic scripts
-    if (ch <= 0x1CFF)               // Thai to Myanmar; Khmer to the Vedic extensions
+    if (ch <= 0x0DFF) return true; // Hebrew, Arabic, Syriac, Thaana, N'Ko, Indic scripts
+    if (ch <= 0x1CFF)              // Thai to Myanmar; Khmer to the Vedic extensions
         return ch <= 0x109F || ch >= 0x1780;
-    if (ch <= 0x206F)  // joiners and the directional marks, embeddings and isolates
+    if (ch <= 0x206F) // joiners and the directional marks, embeddings and isolates
         return (ch >= 0x200C && ch <= 0x200F) || (ch >= 0x202A && ch <= 0x202E) ||
                (ch >= 0x2066 && ch <= 0x2069);
-    if (ch >= 0xA800 && ch <= 0xABFF) return true;  // more Indic and South-East Asian scripts
-    if (ch >= 0xFB1D && ch <= 0xFDFF) return true;  // Hebrew and Arabic presentation forms
+    if (ch >= 0xA800 && ch <= 0xABFF) return true; // more Indic and South-East Asian scripts
+    if (ch >= 0xFB1D && ch <= 0xFDFF) return true; // Hebrew and Arabic presentation forms
     if (ch >= 0xFE70 && ch <= 0xFEFE) return true;
-    if (ch >= 0x10800 && ch <= 0x11FFF) return true;  // historic right-to-left and Brahmic
+    if (ch >= 0x10800 && ch <= 0x11FFF) return true; // historic right-to-left and Brahmic
     return ch >= 0x1E800 && ch <= 0x1EFFF;
 }
 
@@ -73,17 +73,17 @@ void ScriptRuns(const char16_t* text, int32_t start, int32_t end,
     runs.emplace_back(runStart, end);
 }
 
-}  // namespace
+} // namespace
 
-bool LayoutComplexText(TFontInstance& font, const char16_t* text, int32_t count,
-                       bool rightToLeft, int32_t charExtra, TTextLayout& out) {
+bool LayoutComplexText(TFontInstance& font, const char16_t* text, int32_t count, bool rightToLeft,
+                       int32_t charExtra, TTextLayout& out) {
     out = TTextLayout{};
     if (count <= 0) return true;
     UErrorCode status = U_ZERO_ERROR;
     std::unique_ptr<UBiDi, TBiDiCloser> bidi(ubidi_openSized(count, 0, &status));
     if (U_FAILURE(status)) return false;
-    ubidi_setPara(bidi.get(), reinterpret_cast<const UChar*>(text), count,
-                  rightToLeft ? 1 : 0, nullptr, &status);
+    ubidi_setPara(bidi.get(), reinterpret_cast<const UChar*>(text), count, rightToLeft ? 1 : 0,
+                  nullptr, &status);
     int32_t runCount = U_SUCCESS(status) ? ubidi_countRuns(bidi.get(), &status) : 0;
     if (U_FAILURE(status)) return false;
     const UBiDiLevel* levels = ubidi_getLevels(bidi.get(), &status);
@@ -116,7 +116,7 @@ bool LayoutComplexText(TFontInstance& font, const char16_t* text, int32_t count,
     }
 
     // Clusters: the code units [Cluster, next cluster) and the span of their glyphs.
-    std::vector<int32_t> clusterStart(size_t(count) + 1, -1);  // unit -> its cluster's start
+    std::vector<int32_t> clusterStart(size_t(count) + 1, -1); // unit -> its cluster's start
     std::vector<int32_t> left(size_t(count), INT32_MAX), right(size_t(count), INT32_MIN);
     for (const TShapedGlyph& g : out.Glyphs) {
         if (g.Cluster < 0 || g.Cluster >= count) continue;
@@ -197,4 +197,4 @@ bool LayoutComplexText(TFontInstance& font, const char16_t* text, int32_t count,
     return true;
 }
 
-}  // namespace epc
+} // namespace epc

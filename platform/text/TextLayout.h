@@ -23,20 +23,20 @@ bool IsComplexCodePoint(char32_t ch);
 bool NeedsComplexLayout(const char16_t* text, int32_t count);
 
 struct TTextLayout {
-    std::vector<TShapedGlyph> Glyphs;  // left to right
-    int32_t Width = 0;                 // advances and character extra
+    std::vector<TShapedGlyph> Glyphs; // left to right
+    int32_t Width = 0;                // advances and character extra
     // Per code unit, in logical order:
-    std::vector<int32_t> Caret;        // x of the caret before the unit (its leading edge)
-    std::vector<int32_t> Advance;      // the unit's share of the width; the shares add up
-    std::vector<uint8_t> Levels;       // bidirectional embedding level (odd: right to left)
-    std::vector<int32_t> VisualIndex;  // where the unit goes in visual order
+    std::vector<int32_t> Caret;       // x of the caret before the unit (its leading edge)
+    std::vector<int32_t> Advance;     // the unit's share of the width; the shares add up
+    std::vector<uint8_t> Levels;      // bidirectional embedding level (odd: right to left)
+    std::vector<int32_t> VisualIndex; // where the unit goes in visual order
     // The caret after the last unit (the trailing edge of the last character).
     int32_t EndCaret = 0;
 };
 
 // Lays out text with a right-to-left or left-to-right paragraph direction; CharExtra pixels
 // follow every code point. False when the bidirectional algorithm fails.
-bool LayoutComplexText(TFontInstance& font, const char16_t* text, int32_t count,
-                       bool rightToLeft, int32_t charExtra, TTextLayout& out);
+bool LayoutComplexText(TFontInstance& font, const char16_t* text, int32_t count, bool rightToLeft,
+                       int32_t charExtra, TTextLayout& out);
 
-}  // namespace epc
+} // namespace epc

@@ -66,18 +66,18 @@ TEST(GdiComplexText, HebrewSentenceFollowsTheBidirectionalAlgorithm) {
     TPlacement rtl = Place(c.Dc, kSentence);
     EXPECT_EQ(rtl.Result, (20u << 16) | 170u);
     EXPECT_EQ(rtl.Visual, u"Alice \u05DC\u05E9 2024 \u05E8\u05E4\u05E1");
-    EXPECT_EQ(rtl.Caret[0], 170);  // right edge of the first Hebrew letter
+    EXPECT_EQ(rtl.Caret[0], 170); // right edge of the first Hebrew letter
     EXPECT_EQ(rtl.Caret[2], 150);
-    EXPECT_EQ(rtl.Caret[3], 140);  // the space between them reads right to left too
+    EXPECT_EQ(rtl.Caret[3], 140); // the space between them reads right to left too
     EXPECT_EQ(rtl.Caret[4], 90);  // the first digit's left edge
     EXPECT_EQ(rtl.Caret[7], 120);
-    EXPECT_EQ(rtl.Caret[11], 60);  // the right-to-left space before the name
+    EXPECT_EQ(rtl.Caret[11], 60); // the right-to-left space before the name
     EXPECT_EQ(rtl.Caret[12], 0);
     EXPECT_EQ(rtl.Caret[13], 10);
     EXPECT_EQ(rtl.Order[0], 16u);
     EXPECT_EQ(rtl.Order[12], 0u);
     EXPECT_EQ(rtl.Class[0], GCPCLASS_HEBREW);
-    EXPECT_EQ(rtl.Class[4], GCPCLASS_LATIN);  // the number reads left to right
+    EXPECT_EQ(rtl.Class[4], GCPCLASS_LATIN); // the number reads left to right
     EXPECT_EQ(rtl.Class[11], GCPCLASS_HEBREW);
     EXPECT_EQ(rtl.Class[13], GCPCLASS_LATIN);
     for (int dx : rtl.Dx)
@@ -98,8 +98,8 @@ TEST(GdiComplexText, HebrewSentenceFollowsTheBidirectionalAlgorithm) {
     EXPECT_EQ(size.cx, 170);
     std::vector<int> partial(kSentence.size());
     int fit = 0;
-    GetTextExtentExPointW(c.Dc, kSentence.data(), int(kSentence.size()), 45, &fit,
-                          partial.data(), &size);
+    GetTextExtentExPointW(c.Dc, kSentence.data(), int(kSentence.size()), 45, &fit, partial.data(),
+                          &size);
     EXPECT_EQ(fit, 4);
     EXPECT_EQ(partial[3], 40);
 
@@ -108,7 +108,7 @@ TEST(GdiComplexText, HebrewSentenceFollowsTheBidirectionalAlgorithm) {
     SetTextCharacterExtra(c.Dc, 2);
     TPlacement spaced = Place(c.Dc, u"\u05D0\u05D1a");
     EXPECT_EQ(spaced.Result & 0xFFFF, 36u);
-    EXPECT_EQ(spaced.Caret[0], 36);  // past its own spacing
+    EXPECT_EQ(spaced.Caret[0], 36); // past its own spacing
     EXPECT_EQ(spaced.Caret[1], 24);
     EXPECT_EQ(spaced.Caret[2], 0);
     SetTextCharacterExtra(c.Dc, 0);
@@ -127,7 +127,9 @@ TEST(GdiComplexText, HebrewSentenceFollowsTheBidirectionalAlgorithm) {
 struct TInk {
     int W = 0, H = 0;
     std::vector<bool> On;
-    bool At(int x, int y) const { return x >= 0 && y >= 0 && x < W && y < H && On[size_t(y * W + x)]; }
+    bool At(int x, int y) const {
+        return x >= 0 && y >= 0 && x < W && y < H && On[size_t(y * W + x)];
+    }
 };
 
 TInk InkOf(const std::vector<uint32_t>& pixels, int width, int height) {
@@ -166,8 +168,9 @@ int Unmatched(const TInk& a, const TInk& b, int reach) {
 }
 
 std::string DataFile(const std::string& name) {
-    const char* data = std::getenv("EPC_TEST_DATA");  // tests/data
-    std::string dir = data ? std::string(data) + "/../platform/gdi/data/" : "tests/platform/gdi/data/";
+    const char* data = std::getenv("EPC_TEST_DATA"); // tests/data
+    std::string dir =
+        data ? std::string(data) + "/../platform/gdi/data/" : "tests/platform/gdi/data/";
     std::ifstream in(dir + name, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
@@ -189,7 +192,7 @@ TEST(GdiComplexText, ArabicWordIsJoinedAndInVisualOrderLikeTheReference) {
     TDecodedImage ref = DecodePng(reinterpret_cast<const uint8_t*>(png.data()), png.size());
     const TInk want = InkOf(ref.Pixels, ref.Width, ref.Height);
 
-    const std::u16string word = u"\u0645\u0631\u062D\u0628\u0627";  // "hello"
+    const std::u16string word = u"\u0645\u0631\u062D\u0628\u0627"; // "hello"
     TCanvasFixture c(120, 60);
     DrawWord(c, word, true);
     const TInk got = InkOf(c.Snapshot(), 120, 60);
@@ -246,5 +249,5 @@ TEST(GdiComplexText, LigatureSharesItsWidthBetweenItsCharacters) {
     DeleteObject(f);
 }
 
-}  // namespace
-}  // namespace epc
+} // namespace
+} // namespace epc
