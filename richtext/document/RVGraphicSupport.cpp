@@ -146,8 +146,7 @@ bool GetCharCaretPositions(TCanvas* canvas, const std::string& text, bool unicod
 }
 
 bool TryDrawTextByPlacement(bool flag, TCanvas* canvas, const std::string& text, bool unicode,
-                            int x, int y, int first, int count, int height,
-                            TRVBiDiMode bidiMode) {
+                            int x, int y, int first, int count, int height, TRVBiDiMode bidiMode) {
     if (!flag || !canvas || count <= 0) return false;
     const std::u16string w = PlacementText(text, unicode);
     TPlacement p;

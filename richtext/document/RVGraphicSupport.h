@@ -38,8 +38,7 @@ bool GetCharCaretPositions(TCanvas* canvas, const std::string& text, bool unicod
 // 0) of Text laid out whole at (x, y): each where placement puts it, on the brush (unless
 // clear) over Height rows; true then, false otherwise.
 bool TryDrawTextByPlacement(bool flag, TCanvas* canvas, const std::string& text, bool unicode,
-                            int x, int y, int first, int count, int height,
-                            TRVBiDiMode bidiMode);
+                            int x, int y, int first, int count, int height, TRVBiDiMode bidiMode);
 // Text on the canvas reads right to left for rvbdRightToLeft, else left to right.
 void SetReadingOrder(TCanvas* canvas, TRVBiDiMode bidiMode);
 

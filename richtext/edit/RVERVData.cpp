@@ -233,8 +233,7 @@ void TRVEditRVData::BuildCaretLine(int offsetCode) {
     CaretOffs = caretStop;
 }
 
-bool TRVEditRVData::AddPlacedStops(int drawItemNo, bool lineStart, int offsetCode,
-                                   int& caretStop) {
+bool TRVEditRVData::AddPlacedStops(int drawItemNo, bool lineStart, int offsetCode, int& caretStop) {
     const TRVDrawLineInfo* d = DrawItems[drawItemNo];
     const int itemNo = d->ItemNo;
     const int styleNo = GetItemStyleNo(itemNo);
@@ -262,7 +261,7 @@ bool TRVEditRVData::AddPlacedStops(int drawItemNo, bool lineStart, int offsetCod
         charStart[size_t(len)] = true;
     }
     const bool isCaret = drawItemNo == CaretDrawItemNo;
-    bool pending = false;  // the caret's code lies inside a character crossed at once
+    bool pending = false; // the caret's code lies inside a character crossed at once
     // Position 0 of a later drawing item is the previous one's trailing stop.
     for (int k = lineStart ? 0 : 1; k <= len; ++k) {
         if (!charStart[size_t(k)]) {
@@ -280,8 +279,7 @@ bool TRVEditRVData::AddPlacedStops(int drawItemNo, bool lineStart, int offsetCod
         if (isCaret && (here || past || pending)) caretStop = int(CharEnds.size()) - 1;
         pending = false;
     }
-    if (drawItemNo + 1 == CaretDrawItemNo && offsetCode < 0)
-        caretStop = int(CharEnds.size()) - 1;
+    if (drawItemNo + 1 == CaretDrawItemNo && offsetCode < 0) caretStop = int(CharEnds.size()) - 1;
     return true;
 }
 

@@ -239,8 +239,8 @@ void TCustomRVFormattedData::PaintDocument(TCanvas* canvas, TRect clipRect) {
                     style->ApplyStyleColor(canvas, styleNo, st, false, TRVColorMode::rvcmColor);
                     placed = TryDrawTextByPlacement(
                         true, canvas,
-                        ApplyAllCaps(text, unicode, font.AllCaps, GetItemCodePage(itemNo)),
-                        unicode, d->Left + d->SpaceBefore - xOff, d->Top - yOff, selStart - 1,
+                        ApplyAllCaps(text, unicode, font.AllCaps, GetItemCodePage(itemNo)), unicode,
+                        d->Left + d->SpaceBefore - xOff, d->Top - yOff, selStart - 1,
                         selEnd - selStart + 1, d->Height, bidi);
                 }
                 if (selEnd >= selStart && !placed) {

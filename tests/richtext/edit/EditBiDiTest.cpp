@@ -83,12 +83,12 @@ TEST_F(EditBiDiTest, AClickBetweenTwoCharactersPutsTheCaretOnThePaintedBoundary)
             got.push_back(testing::PixelAt(Edit, x, y) == selected);
         return got;
     };
-    Data()->SetSelectionBounds(0, 0, 2, 3);  // the second letter, 75..85
+    Data()->SetSelectionBounds(0, 0, 2, 3); // the second letter, 75..85
     EXPECT_EQ(paintedSelected({65, 75, 84, 85}), (V{0, 1, 1, 0}));
     // The third letter, the space and "1" fall into two pieces around "2".
     Data()->SetSelectionBounds(0, 0, 3, 6);
     EXPECT_EQ(paintedSelected({25, 35, 45, 55, 65, 75}), (V{0, 1, 0, 1, 1, 0}));
 }
 
-}  // namespace
-}  // namespace epc
+} // namespace
+} // namespace epc
