@@ -41,12 +41,16 @@ bool ReadsRightToLeft(HDC dc) {
 // bidirectional algorithm fails), which is measured by adding advances.
 bool ComplexLayout(TGdiFont* font, const char16_t* text, int count, int extra, bool rtl,
                    TTextLayout& out) {
-    return NeedsComplexLayout(text, count) &&
+    // Right-to-left reading reorders even plain text: neutrals at its ends change sides.
+    return (rtl || NeedsComplexLayout(text, count)) &&
            LayoutComplexText(*font->Instance, text, count, rtl, extra, out);
 }
 
 // Width of a run: advances plus the character extra once per code point.
 int RunWidth(TGdiFont* font, const char16_t* text, int count, int extra, bool rtl = false) {
+    TTextLayout layout;
+    if (rtl && count > 0 && LayoutComplexText(*font->Instance, text, count, rtl, extra, layout))
+        return layout.Width;
     int w = 0;
     for (int i = 0; i < count;) {
         int units;

@@ -104,7 +104,11 @@ bool LayoutComplexText(TFontInstance& font, const char16_t* text, int32_t count,
         if (rtl) std::reverse(scripts.begin(), scripts.end());
         for (const auto& [a, b] : scripts) {
             piece.clear();
-            font.ShapeRun(text, count, a, b, rtl, piece);
+            // Pieces of plain script keep the advances plain text is measured with.
+            if (NeedsComplexLayout(text + a, b - a))
+                font.ShapeRun(text, count, a, b, rtl, piece);
+            else
+                font.TFontInstance::ShapeRun(text, count, a, b, rtl, piece);
             int32_t width = 0;
             for (TShapedGlyph& g : piece) {
                 width = std::max(width, g.X + g.Advance);
