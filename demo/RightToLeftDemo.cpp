@@ -20,20 +20,20 @@ void BuildStyles(TRVStyle& style) {
     style.Color = clWhite;
     style.TextStyles[0].FontName = "DejaVu Sans";
     style.TextStyles[0].Size = 11;
-    TFontInfo& body = style.TextStyles.Add();  // 1
+    TFontInfo& body = style.TextStyles.Add(); // 1
     body.FontName = "DejaVu Sans";
     body.Size = 12;
     body.Unicode = true;
-    TFontInfo& title = style.TextStyles.Add();  // 2
+    TFontInfo& title = style.TextStyles.Add(); // 2
     title = body;
     title.Size = 15;
     title.Style.Include(TRVFontStyle::rvfsBold);
     title.Color = clNavy;
-    TParaInfo& rtl = style.ParaStyles.Add();  // 1
+    TParaInfo& rtl = style.ParaStyles.Add(); // 1
     rtl.BiDiMode = TRVBiDiMode::rvbdRightToLeft;
     rtl.Alignment = TRVAlignment::rvaRight;
     rtl.SpaceAfter = 6;
-    TParaInfo& note = style.ParaStyles.Add();  // 2
+    TParaInfo& note = style.ParaStyles.Add(); // 2
     note = rtl;
     note.LeftIndent = 12;
     note.RightIndent = 12;
@@ -72,21 +72,20 @@ void BuildQuestions(TCustomRVData* data) {
         u"\u0629\u060C \u0645\u062B\u0644 10.0.0.1 \u0641\u064A \u062C\u062F\u0648\u0644 "
         u"\u0627\u0644\u062A\u0648\u062C\u064A\u0647 (routing table).",
         1, 2);
-    Add(data, u"The same question in English: which device forwards the frame between the "
-              u"two subnets, and by which IP address?",
+    Add(data,
+        u"The same question in English: which device forwards the frame between the "
+        u"two subnets, and by which IP address?",
         0, 0);
 }
 
 bool RenderViewer(const std::string& dir) {
-    auto [form, view] =
-        demo::NewViewerForm("Exam player - right-to-left question", 480, 300, "rvQuestion",
-                            BuildStyles);
+    auto [form, view] = demo::NewViewerForm("Exam player - right-to-left question", 480, 300,
+                                            "rvQuestion", BuildStyles);
     BuildQuestions(view->RVData());
     testing::ShowForm(form);
     view->Format();
     testing::Pump();
-    const bool ok =
-        testing::SavePng(ComposeWindowPixels(form->Handle()), dir + "/viewer-rtl.png");
+    const bool ok = testing::SavePng(ComposeWindowPixels(form->Handle()), dir + "/viewer-rtl.png");
     testing::ResetAll();
     return ok;
 }
@@ -131,7 +130,7 @@ bool RenderEditor(const std::string& dir) {
     return ok;
 }
 
-}  // namespace
+} // namespace
 
 demo::DemoSection viewerRtlSection("06-viewer-rtl", RenderViewer);
 demo::DemoSection editorRtlSection("08-editor-rtl", RenderEditor);
