@@ -48,9 +48,11 @@ bool ComplexLayout(TGdiFont* font, const char16_t* text, int count, int extra, b
 
 // Width of a run: advances plus the character extra once per code point.
 int RunWidth(TGdiFont* font, const char16_t* text, int count, int extra, bool rtl = false) {
-    TTextLayout layout;
-    if (rtl && count > 0 && LayoutComplexText(*font->Instance, text, count, rtl, extra, layout))
-        return layout.Width;
+    if (rtl && count > 0) {
+        TTextLayout layout;
+        if (LayoutComplexText(*font->Instance, text, count, rtl, extra, layout))
+            return layout.Width;
+    }
     int w = 0;
     for (int i = 0; i < count;) {
         int units;
@@ -315,6 +317,30 @@ BOOL GetTextExtentPoint32A(HDC dc, const char* text, int count, SIZE* size) {
     return GetTextExtentPoint32W(dc, w.data(), int(w.size()), size);
 }
 
+namespace {
+
+// Extents of reordered or shaped text: each character's share of the width, logical order.
+void ComplexExtents(const TTextLayout& layout, const char16_t* text, int count, int maxExtent,
+                    int& w, int& fits, int* partial) {
+    w = 0;
+    fits = 0;
+    bool stillFits = true;
+    for (int i = 0; i < count;) {
+        int units;
+        CodePointAt(text, count, i, units);
+        for (int k = 0; k < units; ++k)
+            w += layout.Advance[size_t(i + k)];
+        for (int k = 0; k < units; ++k) {
+            if (partial) partial[i + k] = w;
+            if (stillFits && (maxExtent < 0 || w <= maxExtent)) ++fits;
+        }
+        if (maxExtent >= 0 && w > maxExtent) stillFits = false;
+        i += units;
+    }
+}
+
+} // namespace
+
 BOOL GetTextExtentExPointW(HDC dc, const char16_t* text, int count, int maxExtent, int* fit,
                            int* partial, SIZE* size) {
     if (!dc || count < 0 || (!text && count > 0)) return 0;
@@ -322,18 +348,20 @@ BOOL GetTextExtentExPointW(HDC dc, const char16_t* text, int count, int maxExten
     int extra = dc->S.CharExtra;
     int w = 0, fits = 0;
     bool stillFits = true;
-    // Reordered or shaped text: each character's share of the width, in logical order.
-    TTextLayout layout;
-    const bool complex = ComplexLayout(font, text, count, extra, ReadsRightToLeft(dc), layout);
+    // Plain text is measured as it goes; right-to-left reading, or the first character that
+    // needs reordering or shaping, sends the whole run to the layout.
+    const bool rtl = ReadsRightToLeft(dc);
     for (int i = 0; i < count;) {
         int units;
         char32_t cp = CodePointAt(text, count, i, units);
-        if (complex) {
-            for (int k = 0; k < units; ++k)
-                w += layout.Advance[size_t(i + k)];
-        } else {
-            w += font->Advance(cp) + extra;
+        if ((cp >= kFirstComplexCodePoint && IsComplexCodePoint(cp)) || (rtl && i == 0)) {
+            TTextLayout layout;
+            if (LayoutComplexText(*font->Instance, text, count, rtl, extra, layout)) {
+                ComplexExtents(layout, text, count, maxExtent, w, fits, partial);
+                break;
+            }
         }
+        w += font->Advance(cp) + extra;
         for (int k = 0; k < units; ++k) {
             if (partial) partial[i + k] = w;
             if (stillFits && (maxExtent < 0 || w <= maxExtent)) ++fits;

@@ -80,8 +80,9 @@ bool LayoutComplexText(TFontInstance& font, const char16_t* text, int32_t count,
     out = TTextLayout{};
     if (count <= 0) return true;
     UErrorCode status = U_ZERO_ERROR;
-    std::unique_ptr<UBiDi, TBiDiCloser> bidi(ubidi_openSized(count, 0, &status));
-    if (U_FAILURE(status)) return false;
+    // One object per thread: setting a paragraph reuses the memory it grew to.
+    thread_local std::unique_ptr<UBiDi, TBiDiCloser> bidi(ubidi_open());
+    if (!bidi) return false;
     ubidi_setPara(bidi.get(), reinterpret_cast<const UChar*>(text), count, rightToLeft ? 1 : 0,
                   nullptr, &status);
     int32_t runCount = U_SUCCESS(status) ? ubidi_countRuns(bidi.get(), &status) : 0;
@@ -137,11 +138,12 @@ bool LayoutComplexText(TFontInstance& font, const char16_t* text, int32_t count,
     // Each cluster's width is shared among its characters, so a caret can stand between the
     // letters of a ligature.
     int32_t lastStart = 0;
+    std::vector<int32_t> starts;
     for (int32_t a = 0; a < count;) {
         int32_t b = a + 1;
         while (b < count && clusterStart[size_t(b)] == a)
             ++b;
-        std::vector<int32_t> starts;
+        starts.clear();
         for (int32_t i = a; i < b;) {
             int32_t at = i;
             UChar32 c;
