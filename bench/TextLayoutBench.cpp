@@ -51,6 +51,6 @@ void BM_MeasureLine(benchmark::State& state) {
 }
 BENCHMARK(BM_MeasureLine)->DenseRange(0, 3);
 
-}  // namespace
+} // namespace
 
 BENCHMARK_MAIN();
