@@ -137,7 +137,6 @@ bool LayoutComplexText(TFontInstance& font, const char16_t* text, int32_t count,
     out.Advance.assign(size_t(count), 0);
     // Each cluster's width is shared among its characters, so a caret can stand between the
     // letters of a ligature.
-    int32_t lastStart = 0;
     std::vector<int32_t> starts;
     for (int32_t a = 0; a < count;) {
         int32_t b = a + 1;
@@ -162,7 +161,6 @@ bool LayoutComplexText(TFontInstance& font, const char16_t* text, int32_t count,
                 out.Caret[size_t(i)] = rtl ? x0 + w - lo : x0 + lo;
             out.Advance[size_t(from)] = hi - lo;
         }
-        lastStart = starts.back();
         a = b;
     }
     out.Width = pen;
@@ -195,11 +193,6 @@ bool LayoutComplexText(TFontInstance& font, const char16_t* text, int32_t count,
         }
         out.Width += shift;
     }
-
-    // After the last character: its trailing edge.
-    const bool rtlLast = (out.Levels[size_t(lastStart)] & 1) != 0;
-    out.EndCaret = rtlLast ? out.Caret[size_t(lastStart)] - out.Advance[size_t(lastStart)]
-                           : out.Caret[size_t(lastStart)] + out.Advance[size_t(lastStart)];
     return true;
 }
 

@@ -30,8 +30,6 @@ struct TTextLayout {
     std::vector<int32_t> Advance;     // the unit's share of the width; the shares add up
     std::vector<uint8_t> Levels;      // bidirectional embedding level (odd: right to left)
     std::vector<int32_t> VisualIndex; // where the unit goes in visual order
-    // The caret after the last unit (the trailing edge of the last character).
-    int32_t EndCaret = 0;
 };
 
 // Lays out text with a right-to-left or left-to-right paragraph direction; CharExtra pixels

@@ -52,6 +52,20 @@ TEST_F(EditBiDiTest, CaretKeysMoveVisuallyThroughARightToLeftParagraph) {
     EXPECT_EQ(CaretX(), 74);
 }
 
+TEST_F(EditBiDiTest, TwoItemsOfALineShareTheStopBetweenThem) {
+    const int other = AddTextStyle([](TFontInfo& f) { f.Unicode = true; });
+    Append(u"\u05D0\u05D1");
+    Data()->AddTextParagraphW(u"\u05D2\u05D3", other, -1, TRVTag());
+    Edit->SetBiDiMode(TRVBiDiMode::rvbdRightToLeft);
+    Show();
+    // The first item stands right (25..45), the second left of it (5..25).
+    EXPECT_EQ(CaretX(), 44);
+    EXPECT_EQ(Walk(VK_LEFT, 4), (V{34, 24, 14, 4}));
+    EXPECT_EQ(CaretPos(), (V{1, 3}));
+    EXPECT_EQ(Walk(VK_RIGHT, 2), (V{14, 24}));
+    EXPECT_EQ(CaretPos(), (V{0, 3}));  // the stop between them belongs to the first item
+}
+
 TEST_F(EditBiDiTest, AClickBetweenTwoCharactersPutsTheCaretOnThePaintedBoundary) {
     // A number inside the Hebrew keeps its digits left to right. From the left: the last two
     // letters (5..25), a space, "1" (35..45), "2" (45..55), a space, the first three letters
