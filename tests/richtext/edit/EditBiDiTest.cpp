@@ -63,7 +63,7 @@ TEST_F(EditBiDiTest, TwoItemsOfALineShareTheStopBetweenThem) {
     EXPECT_EQ(Walk(VK_LEFT, 4), (V{34, 24, 14, 4}));
     EXPECT_EQ(CaretPos(), (V{1, 3}));
     EXPECT_EQ(Walk(VK_RIGHT, 2), (V{14, 24}));
-    EXPECT_EQ(CaretPos(), (V{0, 3}));  // the stop between them belongs to the first item
+    EXPECT_EQ(CaretPos(), (V{0, 3})); // the stop between them belongs to the first item
 }
 
 TEST_F(EditBiDiTest, AClickBetweenTwoCharactersPutsTheCaretOnThePaintedBoundary) {
