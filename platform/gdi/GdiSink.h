@@ -10,10 +10,9 @@
 
 #include "platform/core/Geometry.h"
 #include "platform/gdi/Gdi.h"
+#include "platform/text/FontEngine.h"
 
 namespace epc {
-
-class TFontInstance;
 
 class TDrawSink {
 public:
@@ -27,6 +26,14 @@ public:
     virtual bool Text(const std::u32string& codePoints, const std::vector<int>& penX, int baseline,
                       TFontInstance& face, uint32_t color, const TRect* clip,
                       const std::vector<TRect>& visible) = 0;
+    // Shaped glyphs (TFontInstance::ShapeRun) with their pen positions (device x) on a
+    // baseline; true when the sink drew them.
+    virtual bool Glyphs(const std::vector<TShapedGlyph>& /*glyphs*/,
+                        const std::vector<int>& /*penX*/, int /*baseline*/,
+                        TFontInstance& /*face*/, uint32_t /*color*/, const TRect* /*clip*/,
+                        const std::vector<TRect>& /*visible*/) {
+        return false;
+    }
 };
 
 // Attaches a sink to a context (null detaches); the caller keeps it alive while attached.

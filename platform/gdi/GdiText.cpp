@@ -136,8 +136,9 @@ void FillClipped(HDC dc, TRect r, uint32_t color, const TRect* clip) {
     FillDeviceRect(dc, r, p);
 }
 
-// Draws shaped glyphs from Left. With advances given per code unit the clusters are spaced
-// by them in visual order instead of by the shaping.
+// Draws shaped glyphs from Left, through the context's sink when it takes them. With advances
+// given per code unit the clusters are spaced by them in visual order instead of by the
+// shaping.
 void DrawLayout(HDC dc, TFontInstance& face, const TTextLayout& layout, int count, const int* dx,
                 int left, int baseline, uint32_t color, const TRect* clip) {
     std::vector<int> clusterAt;   // with dx: each cluster's left, by its units' places
@@ -160,12 +161,20 @@ void DrawLayout(HDC dc, TFontInstance& face, const TTextLayout& layout, int coun
             clusterAt[size_t(owner)] = std::min(clusterAt[size_t(owner)], placed[size_t(u)]);
         }
     }
+    std::vector<int> pens;
+    pens.reserve(layout.Glyphs.size());
     for (const TShapedGlyph& g : layout.Glyphs) {
         const size_t c = size_t(g.Cluster);
-        const int pen = dx ? left + clusterAt[c] + g.X - clusterLeft[c] : left + g.X;
+        pens.push_back(dx ? left + clusterAt[c] + g.X - clusterLeft[c] : left + g.X);
+    }
+    if (dc->Sink && dc->Sink->Glyphs(layout.Glyphs, pens, baseline, face, color, clip,
+                                     dc->Visible()))
+        return;
+    for (size_t i = 0; i < layout.Glyphs.size(); ++i) {
+        const TShapedGlyph& g = layout.Glyphs[i];
         const TGlyphBitmap& bitmap = face.ShapedGlyph(g.Face, g.Index);
-        BlendMask(dc, pen + g.OffsetX + bitmap.Left, baseline - g.OffsetY - bitmap.Top, bitmap,
-                  color, clip);
+        BlendMask(dc, pens[i] + g.OffsetX + bitmap.Left, baseline - g.OffsetY - bitmap.Top,
+                  bitmap, color, clip);
     }
 }
 
@@ -237,7 +246,7 @@ BOOL ExtTextOutW(HDC dc, int x, int y, UINT options, const RECT* r, const char16
     bool sunk = false;
     if (complex) {
         DrawLayout(dc, face, layout, n, dx, left, baseline, color, clip);
-        sunk = true; // drawn into the pixels; the printer's page keeps them as an image
+        sunk = true;
     }
     if (dc->Sink && !sunk) {
         std::u32string cps;
