@@ -167,14 +167,14 @@ void DrawLayout(HDC dc, TFontInstance& face, const TTextLayout& layout, int coun
         const size_t c = size_t(g.Cluster);
         pens.push_back(dx ? left + clusterAt[c] + g.X - clusterLeft[c] : left + g.X);
     }
-    if (dc->Sink && dc->Sink->Glyphs(layout.Glyphs, pens, baseline, face, color, clip,
-                                     dc->Visible()))
+    if (dc->Sink &&
+        dc->Sink->Glyphs(layout.Glyphs, pens, baseline, face, color, clip, dc->Visible()))
         return;
     for (size_t i = 0; i < layout.Glyphs.size(); ++i) {
         const TShapedGlyph& g = layout.Glyphs[i];
         const TGlyphBitmap& bitmap = face.ShapedGlyph(g.Face, g.Index);
-        BlendMask(dc, pens[i] + g.OffsetX + bitmap.Left, baseline - g.OffsetY - bitmap.Top,
-                  bitmap, color, clip);
+        BlendMask(dc, pens[i] + g.OffsetX + bitmap.Left, baseline - g.OffsetY - bitmap.Top, bitmap,
+                  color, clip);
     }
 }
 

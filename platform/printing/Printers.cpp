@@ -136,8 +136,8 @@ public:
         });
     }
 
-    bool Glyphs(const std::vector<TShapedGlyph>& shaped, const std::vector<int>& penX,
-                int baseline, TFontInstance& face, uint32_t color, const TRect* clip,
+    bool Glyphs(const std::vector<TShapedGlyph>& shaped, const std::vector<int>& penX, int baseline,
+                TFontInstance& face, uint32_t color, const TRect* clip,
                 const std::vector<TRect>& visible) override {
         return ShowGlyphs(face, color, clip, visible, [&](FT_Face, auto& glyphs) {
             for (size_t i = 0; i < shaped.size(); ++i) {
