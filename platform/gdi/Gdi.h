@@ -187,9 +187,9 @@ struct TGdiBitmap : TGdiObject {
     std::vector<uint32_t> Shadow;
     bool ShadowValid = false;
     bool ShadowDirty = false;
-    bool Touched = false; // set by every write through Pixels()
+    bool Touched = false;      // set by every write through Pixels()
 
-    uint32_t* Pixels(); // 32-bit view for drawing (marks the shadow dirty)
+    uint32_t* Pixels();        // 32-bit view for drawing (marks the shadow dirty)
     const uint32_t* PixelsForRead();
     int PixelStride() const { return Bpp == 32 ? Stride / 4 : Width; }
     void SyncBits();           // writes a dirty shadow back and forgets it

@@ -358,7 +358,7 @@ void TRVStyle::ApplyStyleColor(TCanvas* canvas, int styleNo, TRVTextDrawStates d
 void TRVStyle::DrawStyleText(const std::string& s, TCanvas* canvas, int itemNo, int x, int y,
                              int width, int height, int styleNo, TCustomRVData* rvData,
                              TRVTextDrawStates drawState, bool printing, bool preview,
-                             TRVColorMode colorMode, TRVBiDiMode bidiMode) {
+                             TRVColorMode colorMode, TRVBiDiMode) {
     const TFontInfo& f = TextStyles[styleNo];
     uint32_t cp = rvData ? rvData->CodePageOfStyle(styleNo) : DefCodePage;
     std::string shown = ApplyAllCaps(s, f.Unicode, f.AllCaps, cp);
@@ -372,7 +372,6 @@ void TRVStyle::DrawStyleText(const std::string& s, TCanvas* canvas, int itemNo, 
         canvas->FillRect(TRect{x, y, x + width, y + height});
         canvas->Brush()->SetStyle(bsClear);
     }
-    SetReadingOrder(canvas, bidiMode);
     if (f.Unicode)
         canvas->TextOut(x, y,
                         BytesToWide(std::string_view(shown).substr(0, shown.size() & ~size_t(1))));

@@ -163,6 +163,7 @@ void TCustomRVFormattedData::PaintDocument(TCanvas* canvas, TRect clipRect) {
                                       item->Checkpoint->RaiseEvent, control);
             const int styleNo = item->StyleNo;
             if (styleNo < 0) {
+                SetReadingOrder(canvas, TRVBiDiMode::rvbdUnspecified); // items draw left to right
                 int state = baseItem;
                 const bool inSelection = i >= startNo && i <= endNo && startNo >= 0 &&
                                          !(i == endNo && endOffs == 0) &&
@@ -191,6 +192,8 @@ void TCustomRVFormattedData::PaintDocument(TCanvas* canvas, TRect clipRect) {
                 style->ApplyStyle(canvas, styleNo, GetItemBiDiMode(itemNo));
                 lastTextStyle = styleNo;
             }
+            // Items of one style may stand in paragraphs of either direction.
+            SetReadingOrder(canvas, GetItemBiDiMode(itemNo));
             const TFontInfo& font = style->TextStyles[styleNo];
             const bool hover = font.Jump && State.Contains(TRVState::rvstDrawHover) &&
                                LastJumpMovedAbove >= 0 && item->JumpID == LastJumpMovedAbove;
