@@ -25,8 +25,8 @@ public:
     // Shaped glyphs (TFontInstance::ShapeRun) with their pen positions (device x) on a
     // baseline; true when the sink drew them.
     virtual bool Glyphs(const std::vector<TShapedGlyph>& /*glyphs*/,
-                        const std::vector<int>& /*penX*/, int /*baseline*/,
-                        TFontInstance& /*face*/, uint32_t /*color*/, const TRect* /*clip*/,
+                        const std::vector<int>& /*penX*/, int /*baseline*/, TFontInstance& /*face*/,
+                        uint32_t /*color*/, const TRect* /*clip*/,
                         const std::vector<TRect>& /*visible*/) {
         return false;
     }
