@@ -100,6 +100,12 @@ struct TPlacement {
     std::vector<char> Class;
 };
 
+// A text alignment with the reading order of a BiDi mode.
+UINT WithReadingOrder(UINT align, TRVBiDiMode bidiMode) {
+    return bidiMode == TRVBiDiMode::rvbdRightToLeft ? align | TA_RTLREADING
+                                                    : align & ~UINT(TA_RTLREADING);
+}
+
 bool Place(HDC dc, const std::u16string& w, TRVBiDiMode bidiMode, TPlacement& p) {
     const int n = int(w.size());
     p.Caret.assign(size_t(n), 0);
@@ -110,9 +116,7 @@ bool Place(HDC dc, const std::u16string& w, TRVBiDiMode bidiMode, TPlacement& p)
     r.lpDx = p.Dx.data();
     r.lpClass = p.Class.data();
     r.nGlyphs = UINT(n);
-    const UINT align = GetTextAlign(dc);
-    SetTextAlign(dc, bidiMode == TRVBiDiMode::rvbdRightToLeft ? align | TA_RTLREADING
-                                                              : align & ~UINT(TA_RTLREADING));
+    const UINT align = SetTextAlign(dc, WithReadingOrder(GetTextAlign(dc), bidiMode));
     const DWORD placed = GetCharacterPlacementW(dc, w.data(), n, 0, &r, GCP_REORDER);
     SetTextAlign(dc, align);
     return placed != 0;
@@ -170,24 +174,22 @@ bool TryDrawTextByPlacement(bool flag, TCanvas* canvas, const std::string& text,
     }
     const bool opaque = canvas->Brush()->Style() != bsClear;
     UINT options = ETO_CLIPPED | (bidiMode == TRVBiDiMode::rvbdRightToLeft ? ETO_RTLREADING : 0u);
-    const UINT align = GetTextAlign(dc);
-    SetTextAlign(dc, align & ~UINT(TA_UPDATECP));
     for (const auto& [left, right] : joined) {
         const RECT r(x + left, y, x + right, y + height);
         if (opaque) canvas->FillRect(TRect{r.Left, r.Top, r.Right, r.Bottom});
-        SetBkMode(dc, TRANSPARENT);
+        const UINT align = SetTextAlign(dc, GetTextAlign(dc) & ~UINT(TA_UPDATECP));
+        const int bkMode = SetBkMode(dc, TRANSPARENT);
         ExtTextOutW(dc, x, y, options, &r, w.data(), UINT(w.size()), nullptr);
+        SetBkMode(dc, bkMode);
+        SetTextAlign(dc, align);
     }
-    SetTextAlign(dc, align);
     if (opaque) canvas->Brush()->SetStyle(bsClear);
     return true;
 }
 
 void SetReadingOrder(TCanvas* canvas, TRVBiDiMode bidiMode) {
     HDC dc = canvas->Handle();
-    const UINT align = GetTextAlign(dc);
-    SetTextAlign(dc, bidiMode == TRVBiDiMode::rvbdRightToLeft ? align | TA_RTLREADING
-                                                              : align & ~UINT(TA_RTLREADING));
+    SetTextAlign(dc, WithReadingOrder(GetTextAlign(dc), bidiMode));
 }
 
 // ---------------------------------------------------------------- devices
