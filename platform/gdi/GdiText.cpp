@@ -46,21 +46,28 @@ bool ComplexLayout(TGdiFont* font, const char16_t* text, int count, int extra, b
            LayoutComplexText(*font->Instance, text, count, rtl, extra, out);
 }
 
+// The width of reordered or shaped text; -1 when the layout fails. Kept out of line so the
+// plain measuring loops stay tight.
+[[gnu::noinline]] int ComplexWidth(TGdiFont* font, const char16_t* text, int count, int extra,
+                                   bool rtl) {
+    TTextLayout layout;
+    return LayoutComplexText(*font->Instance, text, count, rtl, extra, layout) ? layout.Width
+                                                                                : -1;
+}
+
 // Width of a run: advances plus the character extra once per code point.
 int RunWidth(TGdiFont* font, const char16_t* text, int count, int extra, bool rtl = false) {
     if (rtl && count > 0) {
-        TTextLayout layout;
-        if (LayoutComplexText(*font->Instance, text, count, rtl, extra, layout))
-            return layout.Width;
+        const int w = ComplexWidth(font, text, count, extra, rtl);
+        if (w >= 0) return w;
     }
     int w = 0;
     for (int i = 0; i < count;) {
         int units;
         char32_t cp = CodePointAt(text, count, i, units);
-        if (cp >= kFirstComplexCodePoint && IsComplexCodePoint(cp)) {
-            TTextLayout layout;
-            if (LayoutComplexText(*font->Instance, text, count, rtl, extra, layout))
-                return layout.Width;
+        if (cp >= kFirstComplexCodePoint && IsComplexCodePoint(cp)) [[unlikely]] {
+            const int complex = ComplexWidth(font, text, count, extra, rtl);
+            if (complex >= 0) return complex;
         }
         w += font->Advance(cp) + extra;
         i += units;
@@ -328,9 +335,12 @@ BOOL GetTextExtentPoint32A(HDC dc, const char* text, int count, SIZE* size) {
 
 namespace {
 
-// Extents of reordered or shaped text: each character's share of the width, logical order.
-void ComplexExtents(const TTextLayout& layout, const char16_t* text, int count, int maxExtent,
-                    int& w, int& fits, int* partial) {
+// Extents of reordered or shaped text: each character's share of the width, logical order;
+// false when the layout fails.
+[[gnu::noinline]] bool ComplexExtents(TGdiFont* font, const char16_t* text, int count, int extra,
+                                      bool rtl, int maxExtent, int& w, int& fits, int* partial) {
+    TTextLayout layout;
+    if (!LayoutComplexText(*font->Instance, text, count, rtl, extra, layout)) return false;
     w = 0;
     fits = 0;
     bool stillFits = true;
@@ -346,6 +356,7 @@ void ComplexExtents(const TTextLayout& layout, const char16_t* text, int count, 
         if (maxExtent >= 0 && w > maxExtent) stillFits = false;
         i += units;
     }
+    return true;
 }
 
 } // namespace
@@ -363,12 +374,10 @@ BOOL GetTextExtentExPointW(HDC dc, const char16_t* text, int count, int maxExten
     for (int i = 0; i < count;) {
         int units;
         char32_t cp = CodePointAt(text, count, i, units);
-        if ((cp >= kFirstComplexCodePoint && IsComplexCodePoint(cp)) || (rtl && i == 0)) {
-            TTextLayout layout;
-            if (LayoutComplexText(*font->Instance, text, count, rtl, extra, layout)) {
-                ComplexExtents(layout, text, count, maxExtent, w, fits, partial);
+        if ((cp >= kFirstComplexCodePoint && IsComplexCodePoint(cp)) || (rtl && i == 0))
+            [[unlikely]] {
+            if (ComplexExtents(font, text, count, extra, rtl, maxExtent, w, fits, partial))
                 break;
-            }
         }
         w += font->Advance(cp) + extra;
         for (int k = 0; k < units; ++k) {
