@@ -51,8 +51,7 @@ bool ComplexLayout(TGdiFont* font, const char16_t* text, int count, int extra, b
 [[gnu::noinline]] int ComplexWidth(TGdiFont* font, const char16_t* text, int count, int extra,
                                    bool rtl) {
     TTextLayout layout;
-    return LayoutComplexText(*font->Instance, text, count, rtl, extra, layout) ? layout.Width
-                                                                                : -1;
+    return LayoutComplexText(*font->Instance, text, count, rtl, extra, layout) ? layout.Width : -1;
 }
 
 // Width of a run: advances plus the character extra once per code point.
@@ -376,8 +375,7 @@ BOOL GetTextExtentExPointW(HDC dc, const char16_t* text, int count, int maxExten
         char32_t cp = CodePointAt(text, count, i, units);
         if ((cp >= kFirstComplexCodePoint && IsComplexCodePoint(cp)) || (rtl && i == 0))
             [[unlikely]] {
-            if (ComplexExtents(font, text, count, extra, rtl, maxExtent, w, fits, partial))
-                break;
+            if (ComplexExtents(font, text, count, extra, rtl, maxExtent, w, fits, partial)) break;
         }
         w += font->Advance(cp) + extra;
         for (int k = 0; k < units; ++k) {
