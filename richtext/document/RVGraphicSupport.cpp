@@ -279,8 +279,9 @@ void TRVStyle::ApplyStyle(TCanvas* canvas, int styleNo, TRVBiDiMode bidiMode) {
     font->SetCharset(TFontCharset(f.Charset));
     font->SetColor(f.Color);
     font->EndUpdate();
-    SetTextCharacterExtra(canvas->Handle(), f.CharSpacing);
-    SetReadingOrder(canvas, bidiMode);
+    HDC dc = canvas->Handle();
+    SetTextCharacterExtra(dc, f.CharSpacing);
+    SetTextAlign(dc, WithReadingOrder(GetTextAlign(dc), bidiMode));
 }
 
 namespace {
