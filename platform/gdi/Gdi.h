@@ -437,8 +437,32 @@ BOOL GetTextExtentExPointA(HDC dc, const char* text, int count, int maxExtent, i
 BOOL GetTextMetricsW(HDC dc, TEXTMETRICW* tm);
 int GetTextFaceW(HDC dc, int count, char16_t* name);
 
-// GetCharacterPlacementW reorders nothing here: it reports failure (0) and callers measure.
-struct GCP_RESULTSW;
+// Character placement: the text laid out as ExtTextOutW draws it (reordered by the
+// bidirectional algorithm, right to left with TA_RTLREADING, and shaped), reported per code
+// unit in logical order: lpCaretPos the caret x before it (its leading edge: the right edge of
+// a right-to-left character), lpDx its share of the width, lpOrder its place in visual order,
+// lpClass GCPCLASS_LATIN or GCPCLASS_HEBREW for left-to-right or right-to-left, lpOutString
+// the text in visual order. lpGlyphs is not filled. Returns the width in the low word and the
+// height in the high word; 0 on failure and for empty text.
+enum : DWORD {
+    GCP_REORDER = 0x0002,
+    GCP_USEKERNING = 0x0008,
+    GCP_GLYPHSHAPE = 0x0010,
+    GCP_LIGATE = 0x0020,
+    GCP_MAXEXTENT = 0x100000
+};
+enum : char { GCPCLASS_LATIN = 1, GCPCLASS_HEBREW = 2 };
+struct GCP_RESULTSW {
+    DWORD lStructSize = sizeof(GCP_RESULTSW);
+    char16_t* lpOutString = nullptr;
+    UINT* lpOrder = nullptr;
+    int* lpDx = nullptr;
+    int* lpCaretPos = nullptr;
+    char* lpClass = nullptr;
+    char16_t* lpGlyphs = nullptr;
+    UINT nGlyphs = 0; // in: room in the arrays (code units); out: units filled
+    int nMaxFit = 0;  // characters that fit maxExtent with GCP_MAXEXTENT, else all
+};
 DWORD GetCharacterPlacementW(HDC dc, const char16_t* text, int count, int maxExtent,
                              GCP_RESULTSW* results, DWORD flags);
 

@@ -10,6 +10,7 @@
 
 #include "platform/core/Geometry.h"
 #include "platform/gdi/Gdi.h"
+#include "platform/text/FontEngine.h"
 
 namespace epc {
 
@@ -38,6 +39,14 @@ public:
     // A solid, copy-mode fill (pixel 0xAARRGGBB); true when the sink drew it.
     virtual bool SolidRect(const TRect& rect, uint32_t color,
                            const std::vector<TRect>& visible) = 0;
+    // Shaped glyphs (TFontInstance::ShapeRun) with their pen positions (device x) on a
+    // baseline; true when the sink drew them.
+    virtual bool Glyphs(const std::vector<TShapedGlyph>& /*glyphs*/,
+                        const std::vector<int>& /*penX*/, int /*baseline*/, TFontInstance& /*face*/,
+                        uint32_t /*color*/, const TRect* /*clip*/,
+                        const std::vector<TRect>& /*visible*/) {
+        return false;
+    }
     // A text run with its pen positions (one per code point, device x) on a baseline; clip is
     // the ETO_CLIPPED rectangle or null. True when the sink drew it; otherwise the glyphs go
     // to the pixel surface.

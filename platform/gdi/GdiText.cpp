@@ -1,5 +1,6 @@
 // Text on device contexts: measuring with the selected font's advances (no kerning, so every
-// prefix width is exact), drawing glyph coverage masks, and DrawText's line layout.
+// prefix width is exact), drawing glyph coverage masks, and DrawText's line layout. Runs with
+// right-to-left or complex-script text are reordered and shaped as a whole instead.
 
 #include <algorithm>
 #include <cstring>
@@ -8,6 +9,7 @@
 #include "platform/core/Strings.h"
 #include "platform/gdi/GdiInternal.h"
 #include "platform/gdi/GdiSink.h"
+#include "platform/text/TextLayout.h"
 
 namespace epc {
 
@@ -31,12 +33,41 @@ inline char32_t CodePointAt(const char16_t* text, int count, int i, int& units) 
     return c;
 }
 
+bool ReadsRightToLeft(HDC dc) {
+    return (dc->S.TextAlign & TA_RTLREADING) != 0;
+}
+
+// The layout of a run that needs reordering or shaping; false for plain text (or when the
+// bidirectional algorithm fails), which is measured by adding advances.
+bool ComplexLayout(TGdiFont* font, const char16_t* text, int count, int extra, bool rtl,
+                   TTextLayout& out) {
+    // Right-to-left reading reorders even plain text: neutrals at its ends change sides.
+    return (rtl || NeedsComplexLayout(text, count)) &&
+           LayoutComplexText(*font->Instance, text, count, rtl, extra, out);
+}
+
+// The width of reordered or shaped text; -1 when the layout fails. Kept out of line so the
+// plain measuring loops stay tight.
+[[gnu::noinline]] int ComplexWidth(TGdiFont* font, const char16_t* text, int count, int extra,
+                                   bool rtl) {
+    TTextLayout layout;
+    return LayoutComplexText(*font->Instance, text, count, rtl, extra, layout) ? layout.Width : -1;
+}
+
 // Width of a run: advances plus the character extra once per code point.
-int RunWidth(TGdiFont* font, const char16_t* text, int count, int extra) {
+int RunWidth(TGdiFont* font, const char16_t* text, int count, int extra, bool rtl = false) {
+    if (rtl && count > 0) {
+        const int w = ComplexWidth(font, text, count, extra, rtl);
+        if (w >= 0) return w;
+    }
     int w = 0;
     for (int i = 0; i < count;) {
         int units;
         char32_t cp = CodePointAt(text, count, i, units);
+        if (cp >= kFirstComplexCodePoint && IsComplexCodePoint(cp)) [[unlikely]] {
+            const int complex = ComplexWidth(font, text, count, extra, rtl);
+            if (complex >= 0) return complex;
+        }
         w += font->Advance(cp) + extra;
         i += units;
     }
@@ -111,6 +142,48 @@ void FillClipped(HDC dc, TRect r, uint32_t color, const TRect* clip) {
     FillDeviceRect(dc, r, p);
 }
 
+// Draws shaped glyphs from Left, through the context's sink when it takes them. With advances
+// given per code unit the clusters are spaced by them in visual order instead of by the
+// shaping.
+void DrawLayout(HDC dc, TFontInstance& face, const TTextLayout& layout, int count, const int* dx,
+                int left, int baseline, uint32_t color, const TRect* clip) {
+    std::vector<int> clusterAt;   // with dx: each cluster's left, by its units' places
+    std::vector<int> clusterLeft; // each cluster's left as shaped
+    if (dx) {
+        std::vector<int> byVisual(size_t(count), 0);
+        for (int i = 0; i < count; ++i)
+            byVisual[size_t(layout.VisualIndex[size_t(i)])] = i;
+        std::vector<int> placed(size_t(count), 0);
+        for (int v = 0, x = 0; v < count; ++v) {
+            placed[size_t(byVisual[size_t(v)])] = x;
+            x += dx[byVisual[size_t(v)]];
+        }
+        clusterLeft.assign(size_t(count), INT32_MAX);
+        for (const TShapedGlyph& g : layout.Glyphs)
+            clusterLeft[size_t(g.Cluster)] = std::min(clusterLeft[size_t(g.Cluster)], g.X);
+        clusterAt.assign(size_t(count), INT32_MAX);
+        for (int u = 0, owner = 0; u < count; ++u) {
+            if (clusterLeft[size_t(u)] != INT32_MAX) owner = u;
+            clusterAt[size_t(owner)] = std::min(clusterAt[size_t(owner)], placed[size_t(u)]);
+        }
+    }
+    std::vector<int> pens;
+    pens.reserve(layout.Glyphs.size());
+    for (const TShapedGlyph& g : layout.Glyphs) {
+        const size_t c = size_t(g.Cluster);
+        pens.push_back(dx ? left + clusterAt[c] + g.X - clusterLeft[c] : left + g.X);
+    }
+    if (dc->Sink &&
+        dc->Sink->Glyphs(layout.Glyphs, pens, baseline, face, color, clip, dc->Visible()))
+        return;
+    for (size_t i = 0; i < layout.Glyphs.size(); ++i) {
+        const TShapedGlyph& g = layout.Glyphs[i];
+        const TGlyphBitmap& bitmap = face.ShapedGlyph(g.Face, g.Index);
+        BlendMask(dc, pens[i] + g.OffsetX + bitmap.Left, baseline - g.OffsetY - bitmap.Top, bitmap,
+                  color, clip);
+    }
+}
+
 } // namespace
 
 BOOL ExtTextOutW(HDC dc, int x, int y, UINT options, const RECT* r, const char16_t* text,
@@ -122,12 +195,15 @@ BOOL ExtTextOutW(HDC dc, int x, int y, UINT options, const RECT* r, const char16
     const TFontMetrics& m = face.Metrics();
     int n = int(count);
     int extra = dc->S.CharExtra;
+    TTextLayout layout;
+    const bool complex = ComplexLayout(font, text, n, extra,
+                                       ReadsRightToLeft(dc) || (options & ETO_RTLREADING), layout);
     int width = 0;
     if (dx) {
         for (int i = 0; i < n; ++i)
             width += dx[i];
     } else {
-        width = RunWidth(font, text, n, extra);
+        width = complex ? layout.Width : RunWidth(font, text, n, extra);
     }
     UINT align = dc->S.TextAlign;
     if (align & TA_UPDATECP) {
@@ -174,7 +250,11 @@ BOOL ExtTextOutW(HDC dc, int x, int y, UINT options, const RECT* r, const char16
     uint32_t color = ToPixel(ResolveColor(dc->S.TextColor));
     int pen = left;
     bool sunk = false;
-    if (dc->Sink) {
+    if (complex) {
+        DrawLayout(dc, face, layout, n, dx, left, baseline, color, clip);
+        sunk = true;
+    }
+    if (dc->Sink && !sunk) {
         std::u32string cps;
         std::vector<int> penX;
         for (int i = 0; i < n;) {
@@ -241,7 +321,7 @@ BOOL TextOutA(HDC dc, int x, int y, const char* text, int count) {
 BOOL GetTextExtentPoint32W(HDC dc, const char16_t* text, int count, SIZE* size) {
     if (!dc || !size || count < 0 || (!text && count > 0)) return 0;
     TGdiFont* font = CurrentFont(dc);
-    size->cx = RunWidth(font, text, count, dc->S.CharExtra);
+    size->cx = RunWidth(font, text, count, dc->S.CharExtra, ReadsRightToLeft(dc));
     size->cy = font->Instance->Metrics().Height;
     return 1;
 }
@@ -252,6 +332,34 @@ BOOL GetTextExtentPoint32A(HDC dc, const char* text, int count, SIZE* size) {
     return GetTextExtentPoint32W(dc, w.data(), int(w.size()), size);
 }
 
+namespace {
+
+// Extents of reordered or shaped text: each character's share of the width, logical order;
+// false when the layout fails.
+[[gnu::noinline]] bool ComplexExtents(TGdiFont* font, const char16_t* text, int count, int extra,
+                                      bool rtl, int maxExtent, int& w, int& fits, int* partial) {
+    TTextLayout layout;
+    if (!LayoutComplexText(*font->Instance, text, count, rtl, extra, layout)) return false;
+    w = 0;
+    fits = 0;
+    bool stillFits = true;
+    for (int i = 0; i < count;) {
+        int units;
+        CodePointAt(text, count, i, units);
+        for (int k = 0; k < units; ++k)
+            w += layout.Advance[size_t(i + k)];
+        for (int k = 0; k < units; ++k) {
+            if (partial) partial[i + k] = w;
+            if (stillFits && (maxExtent < 0 || w <= maxExtent)) ++fits;
+        }
+        if (maxExtent >= 0 && w > maxExtent) stillFits = false;
+        i += units;
+    }
+    return true;
+}
+
+} // namespace
+
 BOOL GetTextExtentExPointW(HDC dc, const char16_t* text, int count, int maxExtent, int* fit,
                            int* partial, SIZE* size) {
     if (!dc || count < 0 || (!text && count > 0)) return 0;
@@ -259,9 +367,16 @@ BOOL GetTextExtentExPointW(HDC dc, const char16_t* text, int count, int maxExten
     int extra = dc->S.CharExtra;
     int w = 0, fits = 0;
     bool stillFits = true;
+    // Plain text is measured as it goes; right-to-left reading, or the first character that
+    // needs reordering or shaping, sends the whole run to the layout.
+    const bool rtl = ReadsRightToLeft(dc);
     for (int i = 0; i < count;) {
         int units;
         char32_t cp = CodePointAt(text, count, i, units);
+        if ((cp >= kFirstComplexCodePoint && IsComplexCodePoint(cp)) || (rtl && i == 0))
+            [[unlikely]] {
+            if (ComplexExtents(font, text, count, extra, rtl, maxExtent, w, fits, partial)) break;
+        }
         w += font->Advance(cp) + extra;
         for (int k = 0; k < units; ++k) {
             if (partial) partial[i + k] = w;
@@ -344,8 +459,55 @@ int GetTextFaceW(HDC dc, int count, char16_t* name) {
     return n + 1;
 }
 
-DWORD GetCharacterPlacementW(HDC, const char16_t*, int, int, GCP_RESULTSW*, DWORD) {
-    return 0;
+DWORD GetCharacterPlacementW(HDC dc, const char16_t* text, int count, int maxExtent,
+                             GCP_RESULTSW* results, DWORD flags) {
+    if (!dc || !text || count <= 0) return 0;
+    TGdiFont* font = CurrentFont(dc);
+    const int extra = dc->S.CharExtra;
+    TTextLayout layout;
+    if (!ComplexLayout(font, text, count, extra, ReadsRightToLeft(dc), layout)) {
+        if (NeedsComplexLayout(text, count)) return 0; // the reordering failed
+        // Plain text: left to right, each code point its advance.
+        layout.Caret.resize(size_t(count));
+        layout.Advance.assign(size_t(count), 0);
+        layout.Levels.assign(size_t(count), 0);
+        layout.VisualIndex.resize(size_t(count));
+        for (int i = 0; i < count;) {
+            int units;
+            char32_t cp = CodePointAt(text, count, i, units);
+            for (int k = 0; k < units; ++k) {
+                layout.Caret[size_t(i + k)] = layout.Width;
+                layout.VisualIndex[size_t(i + k)] = i + k;
+            }
+            layout.Advance[size_t(i)] = font->Advance(cp) + extra;
+            layout.Width += layout.Advance[size_t(i)];
+            i += units;
+        }
+    }
+    if (results) {
+        const int room = results->nGlyphs > 0 ? std::min(int(results->nGlyphs), count) : count;
+        for (int i = 0; i < room; ++i) {
+            if (results->lpCaretPos) results->lpCaretPos[i] = layout.Caret[size_t(i)];
+            if (results->lpDx) results->lpDx[i] = layout.Advance[size_t(i)];
+            if (results->lpOrder) results->lpOrder[i] = UINT(layout.VisualIndex[size_t(i)]);
+            if (results->lpClass)
+                results->lpClass[i] =
+                    (layout.Levels[size_t(i)] & 1) ? GCPCLASS_HEBREW : GCPCLASS_LATIN;
+            const int v = layout.VisualIndex[size_t(i)];
+            if (results->lpOutString && v < room) results->lpOutString[v] = text[i];
+        }
+        results->nGlyphs = UINT(room);
+        int fit = count;
+        if (flags & GCP_MAXEXTENT) {
+            int w = 0;
+            fit = 0;
+            while (fit < count && w + layout.Advance[size_t(fit)] <= maxExtent)
+                w += layout.Advance[size_t(fit++)];
+        }
+        results->nMaxFit = fit;
+    }
+    const int height = font->Instance->Metrics().Height;
+    return DWORD(layout.Width & 0xFFFF) | (DWORD(height & 0xFFFF) << 16);
 }
 
 // ---- DrawText ---------------------------------------------------------------------------

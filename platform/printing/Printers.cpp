@@ -120,6 +120,42 @@ public:
     bool Text(const std::u32string& codePoints, const std::vector<int>& penX, int baseline,
               TFontInstance& face, uint32_t color, const TRect* clip,
               const std::vector<TRect>& visible) override {
+        return ShowGlyphs(face, color, clip, visible, [&](FT_Face ft, auto& glyphs) {
+            for (size_t i = 0; i < codePoints.size(); ++i) {
+                char32_t cp = codePoints[i];
+                FT_UInt index = FT_Get_Char_Index(ft, cp);
+                if (index == 0) {
+                    // Blanks and controls show nothing; anything else the face lacks was drawn
+                    // from a fallback face: leave the whole run to the pixels.
+                    if (cp <= 0x20 || cp == 0xA0 || (cp >= 0x2000 && cp <= 0x200F) || cp == 0xFEFF)
+                        continue;
+                    return false;
+                }
+                glyphs.push_back({index, double(penX[i]), double(baseline)});
+            }
+            return true;
+        });
+    }
+
+    bool Glyphs(const std::vector<TShapedGlyph>& shaped, const std::vector<int>& penX, int baseline,
+                TFontInstance& face, uint32_t color, const TRect* clip,
+                const std::vector<TRect>& visible) override {
+        return ShowGlyphs(face, color, clip, visible, [&](FT_Face, auto& glyphs) {
+            for (size_t i = 0; i < shaped.size(); ++i) {
+                // Glyphs of a fallback face are not in the embedded one.
+                if (shaped[i].Face != 0) return false;
+                glyphs.push_back({shaped[i].Index, double(penX[i] + shaped[i].OffsetX),
+                                  double(baseline - shaped[i].OffsetY)});
+            }
+            return true;
+        });
+    }
+
+    // Shows the glyphs Place lists (false from it: the run is left to the pixels) in the
+    // embedded face of Face.
+    template <class TPlace>
+    bool ShowGlyphs(TFontInstance& face, uint32_t color, const TRect* clip,
+                    const std::vector<TRect>& visible, TPlace place) {
         TFontFaceSource src;
         if (!face.FaceSource(src) || src.Em <= 0) return false;
         cairo_font_face_t* cface = FaceFor(src);
@@ -137,20 +173,7 @@ public:
         bool ok = cairo_scaled_font_status(scaled) == CAIRO_STATUS_SUCCESS;
         if (ok) {
             FT_Face ft = cairo_ft_scaled_font_lock_face(scaled);
-            ok = ft != nullptr;
-            for (size_t i = 0; ok && i < codePoints.size(); ++i) {
-                char32_t cp = codePoints[i];
-                FT_UInt index = FT_Get_Char_Index(ft, cp);
-                if (index == 0) {
-                    // Blanks and controls show nothing; anything else the face lacks was drawn
-                    // from a fallback face: leave the whole run to the pixels.
-                    if (cp <= 0x20 || cp == 0xA0 || (cp >= 0x2000 && cp <= 0x200F) || cp == 0xFEFF)
-                        continue;
-                    ok = false;
-                    break;
-                }
-                glyphs.push_back({index, double(penX[i]), double(baseline)});
-            }
+            ok = ft != nullptr && place(ft, glyphs);
             if (ft) cairo_ft_scaled_font_unlock_face(scaled);
         }
         if (!ok) {

@@ -3,12 +3,16 @@
 
 #include "platform/text/FontEngine.h"
 
+#include <algorithm>
 #include <list>
 #include <unordered_map>
 #include <utility>
 #include <vector>
 
 #include "platform/text/FontInternals.h"
+
+#include <unicode/uchar.h>
+#include <unicode/utf16.h>
 
 #if defined(__SANITIZE_ADDRESS__)
 // fontconfig keeps a few blocks from parsing its configuration unreferenced until exit; they
@@ -88,6 +92,32 @@ std::shared_ptr<TFontInstance> AcquireFont(const TFontRequest& request) {
         cache.Order.pop_back();
     }
     return font;
+}
+
+void TFontInstance::ShapeRun(const char16_t* text, int32_t, int32_t start, int32_t end,
+                             bool rightToLeft, std::vector<TShapedGlyph>& out) {
+    const size_t first = out.size();
+    int32_t pen = 0;
+    for (int32_t i = start; i < end;) {
+        TShapedGlyph g;
+        g.Cluster = i;
+        UChar32 c;
+        U16_NEXT(text, i, end, c);
+        g.Index = rightToLeft ? char32_t(u_charMirror(c)) : char32_t(c);
+        g.X = pen;
+        g.Advance = Advance(g.Index);
+        pen += g.Advance;
+        out.push_back(g);
+    }
+    if (!rightToLeft) return;
+    // Right to left: the first character goes rightmost.
+    for (size_t i = first; i < out.size(); ++i)
+        out[i].X = pen - out[i].X - out[i].Advance;
+    std::reverse(out.begin() + std::ptrdiff_t(first), out.end());
+}
+
+const TGlyphBitmap& TFontInstance::ShapedGlyph(int32_t, uint32_t index) {
+    return Glyph(char32_t(index));
 }
 
 std::u16string ResolveFontFamily(const std::u16string& faceName) {

@@ -27,6 +27,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace epc {
 
@@ -95,6 +96,17 @@ struct TFontFaceSource {
     bool SynthItalic = false;
 };
 
+// One glyph of shaped text. Positions are whole device pixels from the left edge of the text.
+struct TShapedGlyph {
+    int32_t Face = -1;   // the instance's face the glyph comes from; -1: Index is a code point
+    uint32_t Index = 0;  // glyph index in that face (or the code point)
+    int32_t X = 0;       // pen position
+    int32_t OffsetX = 0; // from the pen position to the glyph's origin, rightward
+    int32_t OffsetY = 0; // likewise, upward
+    int32_t Advance = 0;
+    int32_t Cluster = 0; // the first code unit of the text the glyph stands for
+};
+
 class TFontInstance {
 public:
     virtual ~TFontInstance() = default;
@@ -108,6 +120,13 @@ public:
     virtual const TFontRequest& Request() const = 0;
     // False for faces with no file behind them (the built-in face, remapped symbol codes).
     virtual bool FaceSource(TFontFaceSource& /*out*/) const { return false; }
+    // Shapes text[start, end), one direction and one script, appending its glyphs in visual
+    // order with X from 0; the whole text is context for joining. This default places one
+    // glyph per code point by its advance (mirrored brackets in right-to-left runs).
+    virtual void ShapeRun(const char16_t* text, int32_t count, int32_t start, int32_t end,
+                          bool rightToLeft, std::vector<TShapedGlyph>& out);
+    // The rendered glyph of a shaped glyph; never null.
+    virtual const TGlyphBitmap& ShapedGlyph(int32_t face, uint32_t index);
 };
 
 // A shared, cached instance for a request; never null (falls back to a default face).

@@ -7,8 +7,14 @@
 #include FT_OUTLINE_H
 #include FT_TRUETYPE_TABLES_H
 
+#include <hb-ft.h>
+#include <hb.h>
+#include <unicode/uchar.h>
+#include <unicode/utf16.h>
+
 #include <algorithm>
 #include <cmath>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/text/FontInternals.h"
@@ -72,6 +78,8 @@ public:
 
     ~TFreeTypeFont() override {
         std::lock_guard<std::mutex> lock(LibraryMutex());
+        for (hb_font_t* f : FShapers)
+            if (f) hb_font_destroy(f);
         if (FPrimary.Face) FT_Done_Face(FPrimary.Face);
         for (auto& f : FFallbackFaces)
             if (f.Face) FT_Done_Face(f.Face);
@@ -227,6 +235,76 @@ public:
         return true;
     }
 
+    void ShapeRun(const char16_t* text, int32_t count, int32_t start, int32_t end, bool rightToLeft,
+                  std::vector<TShapedGlyph>& out) override {
+        // Codes of the symbol face stand for other characters: no shaping applies to them.
+        if (FLocation.SymbolEncoding) {
+            TFontInstance::ShapeRun(text, count, start, end, rightToLeft, out);
+            return;
+        }
+        std::lock_guard<std::mutex> lock(LibraryMutex());
+        // Pieces drawn from one face each; a mark or a joiner stays with its base's face.
+        struct TPiece {
+            int32_t Start, End, Face;
+        };
+        std::vector<TPiece> pieces;
+        for (int32_t i = start; i < end;) {
+            const int32_t at = i;
+            UChar32 c;
+            U16_NEXT(text, i, end, c);
+            const bool joins = (U_GET_GC_MASK(c) & U_GC_M_MASK) != 0 || c == 0x200C || c == 0x200D;
+            int32_t face =
+                pieces.empty() || !joins ? FaceSlotLocked(char32_t(c)) : pieces.back().Face;
+            if (!pieces.empty() && pieces.back().Face == face)
+                pieces.back().End = i;
+            else
+                pieces.push_back({at, i, face});
+        }
+        if (rightToLeft) std::reverse(pieces.begin(), pieces.end());
+        int32_t pen = 0;
+        for (const TPiece& p : pieces) {
+            hb_font_t* font = ShaperLocked(p.Face);
+            if (!font) continue;
+            hb_buffer_t* buffer = hb_buffer_create();
+            hb_buffer_add_utf16(buffer, reinterpret_cast<const uint16_t*>(text), count,
+                                unsigned(p.Start), p.End - p.Start);
+            hb_buffer_set_direction(buffer, rightToLeft ? HB_DIRECTION_RTL : HB_DIRECTION_LTR);
+            hb_buffer_guess_segment_properties(buffer);
+            // Widths of neighbouring runs add up, as for plain text: no kerning.
+            static const hb_feature_t noKerning{HB_TAG('k', 'e', 'r', 'n'), 0, 0, ~0u};
+            hb_shape(font, buffer, &noKerning, 1);
+            unsigned n = 0;
+            const hb_glyph_info_t* info = hb_buffer_get_glyph_infos(buffer, &n);
+            const hb_glyph_position_t* pos = hb_buffer_get_glyph_positions(buffer, nullptr);
+            for (unsigned k = 0; k < n; ++k) {
+                TShapedGlyph g;
+                g.Face = p.Face;
+                g.Index = info[k].codepoint;
+                g.Cluster = int32_t(info[k].cluster);
+                g.X = pen;
+                g.OffsetX = (pos[k].x_offset + 32) >> 6;
+                g.OffsetY = (pos[k].y_offset + 32) >> 6;
+                g.Advance = std::max(0, (pos[k].x_advance + 32) >> 6);
+                if (g.Advance > 0) g.Advance += FBoldExtra;
+                pen += g.Advance;
+                out.push_back(g);
+            }
+            hb_buffer_destroy(buffer);
+        }
+    }
+
+    const TGlyphBitmap& ShapedGlyph(int32_t face, uint32_t index) override {
+        if (face < 0) return Glyph(char32_t(index));
+        std::lock_guard<std::mutex> lock(LibraryMutex());
+        const uint64_t key = (uint64_t(uint32_t(face)) << 32) | index;
+        auto it = FShapedGlyphs.find(key);
+        if (it != FShapedGlyphs.end()) return *it->second;
+        FT_Face ft = FaceOfSlot(face);
+        const TGlyphBitmap* g = ft ? RenderIndexLocked({ft, index}) : &FEmpty;
+        FShapedGlyphs.emplace(key, g);
+        return *g;
+    }
+
 private:
     struct TResolved {
         FT_Face Face = nullptr;
@@ -302,9 +380,38 @@ private:
         return std::max(0, advance) + (advance > 0 ? FBoldExtra : 0);
     }
 
-    const TGlyphBitmap* RenderLocked(char32_t ch) {
-        auto entry = std::make_unique<TGlyphEntry>();
+    const TGlyphBitmap* RenderLocked(char32_t ch) { return RenderIndexLocked(ResolveLocked(ch)); }
+
+    // Faces by slot: 0 the primary face, 1 on the fallbacks.
+    FT_Face FaceOfSlot(int32_t slot) const {
+        if (slot == 0) return FPrimary.Face;
+        size_t i = size_t(slot - 1);
+        return i < FFallbackFaces.size() ? FFallbackFaces[i].Face : nullptr;
+    }
+
+    int32_t FaceSlotLocked(char32_t ch) {
         TResolved r = ResolveLocked(ch);
+        for (size_t i = 0; i < FFallbackFaces.size(); ++i)
+            if (r.Face == FFallbackFaces[i].Face) return int32_t(i + 1);
+        return 0;
+    }
+
+    hb_font_t* ShaperLocked(int32_t slot) {
+        FT_Face face = FaceOfSlot(slot);
+        if (!face) return nullptr;
+        if (FShapers.size() <= size_t(slot)) FShapers.resize(size_t(slot) + 1, nullptr);
+        if (!FShapers[size_t(slot)]) {
+            hb_font_t* font = hb_ft_font_create(face, nullptr);
+            // Hinted advances, as the plain path measures them.
+            hb_ft_font_set_load_flags(font,
+                                      FT_LOAD_DEFAULT | FT_LOAD_NO_BITMAP | FT_LOAD_TARGET_NORMAL);
+            FShapers[size_t(slot)] = font;
+        }
+        return FShapers[size_t(slot)];
+    }
+
+    const TGlyphBitmap* RenderIndexLocked(const TResolved& r) {
+        auto entry = std::make_unique<TGlyphEntry>();
         if (LoadLocked(r) && r.Face->glyph->format == FT_GLYPH_FORMAT_OUTLINE) {
             FT_GlyphSlot slot = r.Face->glyph;
             if (FBoldExtra > 0) FT_Outline_EmboldenXY(&slot->outline, 64 * FBoldExtra, 0);
@@ -369,6 +476,8 @@ private:
     TCodePointTable<const TGlyphBitmap*, nullptr> FGlyphs;
     std::vector<std::unique_ptr<TGlyphEntry>> FGlyphStore;
     TGlyphBitmap FEmpty;
+    std::vector<hb_font_t*> FShapers; // by face slot, made on first use
+    std::unordered_map<uint64_t, const TGlyphBitmap*> FShapedGlyphs; // (slot, index)
 };
 
 }  // namespace

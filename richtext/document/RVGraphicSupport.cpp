@@ -84,24 +84,113 @@ int MeasureTextFitBuf(TCanvas* canvas, const char* text, int length, int maxWidt
     return fit;
 }
 
-bool GetCharCaretPositions(TCanvas* canvas, const std::string& text, bool unicode, TRVBiDiMode,
-                           std::vector<int>& positions) {
-    std::u16string w = unicode
-                           ? BytesToWide(std::string_view(text).substr(0, text.size() & ~size_t(1)))
-                           : AnsiToWide(text);
-    if (w.empty()) return false;
-    // Placement with reordering; the callers measure when it is not available.
-    if (!GetCharacterPlacementW(canvas->Handle(), w.data(), int(w.size()), 0, nullptr, 0))
-        return false;
-    positions.clear();
-    return false;
+namespace {
+
+// The item's text as UTF-16, one unit per character of the item; empty when the characters
+// of an 8-bit text do not map one to one.
+std::u16string PlacementText(const std::string& text, bool unicode) {
+    if (unicode) return BytesToWide(std::string_view(text).substr(0, text.size() & ~size_t(1)));
+    std::u16string w = AnsiToWide(text);
+    return w.size() == text.size() ? w : std::u16string();
 }
 
-bool TryDrawTextByPlacement(bool flag, TCanvas* canvas, const std::string& text, bool unicode, int,
-                            int) {
-    if (!flag) return false;
-    std::vector<int> positions;
-    return GetCharCaretPositions(canvas, text, unicode, TRVBiDiMode::rvbdRightToLeft, positions);
+// Character placement with the reading order of a BiDi mode; the context's own order is put
+// back afterwards.
+struct TPlacement {
+    std::vector<int> Caret, Dx;
+    std::vector<char> Class;
+};
+
+// A text alignment with the reading order of a BiDi mode.
+UINT WithReadingOrder(UINT align, TRVBiDiMode bidiMode) {
+    return bidiMode == TRVBiDiMode::rvbdRightToLeft ? align | TA_RTLREADING
+                                                    : align & ~UINT(TA_RTLREADING);
+}
+
+bool Place(HDC dc, const std::u16string& w, TRVBiDiMode bidiMode, TPlacement& p) {
+    const int n = int(w.size());
+    p.Caret.assign(size_t(n), 0);
+    p.Dx.assign(size_t(n), 0);
+    p.Class.assign(size_t(n), GCPCLASS_LATIN);
+    GCP_RESULTSW r;
+    r.lpCaretPos = p.Caret.data();
+    r.lpDx = p.Dx.data();
+    r.lpClass = p.Class.data();
+    r.nGlyphs = UINT(n);
+    const UINT align = SetTextAlign(dc, WithReadingOrder(GetTextAlign(dc), bidiMode));
+    const DWORD placed = GetCharacterPlacementW(dc, w.data(), n, 0, &r, GCP_REORDER);
+    SetTextAlign(dc, align);
+    return placed != 0;
+}
+
+// The x span a character covers: from its leading edge against its reading direction.
+void CharSpan(const TPlacement& p, int k, int& left, int& right) {
+    const bool rtl = p.Class[size_t(k)] == GCPCLASS_HEBREW;
+    left = rtl ? p.Caret[size_t(k)] - p.Dx[size_t(k)] : p.Caret[size_t(k)];
+    right = left + p.Dx[size_t(k)];
+}
+
+} // namespace
+
+bool GetCharCaretPositions(TCanvas* canvas, const std::string& text, bool unicode,
+                           TRVBiDiMode bidiMode, std::vector<int>& positions) {
+    if (!canvas) return false;
+    const std::u16string w = PlacementText(text, unicode);
+    TPlacement p;
+    if (w.empty() || !Place(canvas->Handle(), w, bidiMode, p)) return false;
+    positions = p.Caret;
+    // After the last character: its trailing edge (a zero-width character at the end stands
+    // where the character before it ends).
+    int k = int(w.size()) - 1;
+    while (k > 0 && p.Dx[size_t(k)] == 0)
+        --k;
+    int left, right;
+    CharSpan(p, k, left, right);
+    positions.push_back(p.Class[size_t(k)] == GCPCLASS_HEBREW ? left : right);
+    return true;
+}
+
+bool TryDrawTextByPlacement(bool flag, TCanvas* canvas, const std::string& text, bool unicode,
+                            int x, int y, int first, int count, int height, TRVBiDiMode bidiMode) {
+    if (!flag || !canvas || count <= 0) return false;
+    const std::u16string w = PlacementText(text, unicode);
+    TPlacement p;
+    if (w.empty() || first < 0 || first + count > int(w.size())) return false;
+    HDC dc = canvas->Handle();
+    if (!Place(dc, w, bidiMode, p)) return false;
+    // The characters' spans, joined where they touch: reordering may scatter them.
+    std::vector<std::pair<int, int>> spans;
+    for (int k = first; k < first + count; ++k) {
+        int left, right;
+        CharSpan(p, k, left, right);
+        if (right > left) spans.emplace_back(left, right);
+    }
+    std::sort(spans.begin(), spans.end());
+    std::vector<std::pair<int, int>> joined;
+    for (const auto& s : spans) {
+        if (!joined.empty() && s.first <= joined.back().second)
+            joined.back().second = std::max(joined.back().second, s.second);
+        else
+            joined.push_back(s);
+    }
+    const bool opaque = canvas->Brush()->Style() != bsClear;
+    UINT options = ETO_CLIPPED | (bidiMode == TRVBiDiMode::rvbdRightToLeft ? ETO_RTLREADING : 0u);
+    for (const auto& [left, right] : joined) {
+        const RECT r(x + left, y, x + right, y + height);
+        if (opaque) canvas->FillRect(TRect{r.Left, r.Top, r.Right, r.Bottom});
+        const UINT align = SetTextAlign(dc, GetTextAlign(dc) & ~UINT(TA_UPDATECP));
+        const int bkMode = SetBkMode(dc, TRANSPARENT);
+        ExtTextOutW(dc, x, y, options, &r, w.data(), UINT(w.size()), nullptr);
+        SetBkMode(dc, bkMode);
+        SetTextAlign(dc, align);
+    }
+    if (opaque) canvas->Brush()->SetStyle(bsClear);
+    return true;
+}
+
+void SetReadingOrder(TCanvas* canvas, TRVBiDiMode bidiMode) {
+    HDC dc = canvas->Handle();
+    SetTextAlign(dc, WithReadingOrder(GetTextAlign(dc), bidiMode));
 }
 
 // ---------------------------------------------------------------- devices
@@ -178,7 +267,7 @@ TFontStyles ToFontStyles(TRVFontStyles s) {
 
 } // namespace
 
-void TRVStyle::ApplyStyle(TCanvas* canvas, int styleNo, TRVBiDiMode) {
+void TRVStyle::ApplyStyle(TCanvas* canvas, int styleNo, TRVBiDiMode bidiMode) {
     bool doDefault = true;
     if (OnApplyStyle) OnApplyStyle(this, canvas, styleNo, doDefault);
     if (!doDefault || !canvas) return;
@@ -191,7 +280,9 @@ void TRVStyle::ApplyStyle(TCanvas* canvas, int styleNo, TRVBiDiMode) {
     font->SetCharset(TFontCharset(f.Charset));
     font->SetColor(f.Color);
     font->EndUpdate();
-    SetTextCharacterExtra(canvas->Handle(), f.CharSpacing);
+    HDC dc = canvas->Handle();
+    SetTextCharacterExtra(dc, f.CharSpacing);
+    SetTextAlign(dc, WithReadingOrder(GetTextAlign(dc), bidiMode));
 }
 
 namespace {

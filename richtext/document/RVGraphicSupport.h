@@ -33,12 +33,18 @@ int GetTextWidth(TCanvas* canvas, const std::string& text, bool unicode);
 int MeasureTextFit(TCanvas* canvas, const std::string& text, bool unicode, int width,
                    std::vector<int>* extents = nullptr);
 int MeasureTextFitBuf(TCanvas* canvas, const char* text, int length, int maxWidth, bool unicode);
-// Caret positions through character placement; false when placement is not available.
+// The caret x of every position 0 .. length of Text (item bytes) in logical order, through
+// character placement with reordering in the BiDi mode's reading order (right to left for
+// rvbdRightToLeft); false when placement fails.
 bool GetCharCaretPositions(TCanvas* canvas, const std::string& text, bool unicode,
                            TRVBiDiMode bidiMode, std::vector<int>& positions);
-// Draws through character placement when Flag is set and placement works; false otherwise.
+// When Flag is set and placement works, draws the characters First .. First + Count - 1 (from
+// 0) of Text laid out whole at (x, y): each where placement puts it, on the brush (unless
+// clear) over Height rows; true then, false otherwise.
 bool TryDrawTextByPlacement(bool flag, TCanvas* canvas, const std::string& text, bool unicode,
-                            int x, int y);
+                            int x, int y, int first, int count, int height, TRVBiDiMode bidiMode);
+// Text on the canvas reads right to left for rvbdRightToLeft, else left to right.
+void SetReadingOrder(TCanvas* canvas, TRVBiDiMode bidiMode);
 
 // ---- Devices.
 void GetScreenAndDeviceResolution(TRVResolutionInfo& info, TCanvas* canvas);

@@ -8,6 +8,7 @@
 #include "platform/core/ScopeGuard.h"
 #include "platform/gdi/Gdi.h"
 #include "platform/windows/Window.h"
+#include "richtext/document/RVGraphicSupport.h"
 #include "richtext/document/RVUni.h"
 #include "richtext/edit/RVEdit.h"
 
@@ -224,9 +225,62 @@ void TRVEditRVData::BuildCaretLine(int offsetCode) {
     }
     // Found and not found are kept apart: any index may be a real stop on a long line.
     int caretStop = -1;
-    for (int d = first; d <= last; ++d)
-        AddMeasuredStops(d, d == first, offsetCode, caretStop);
+    for (int d = first; d <= last; ++d) {
+        if (GetItemBiDiMode(DrawItems[d]->ItemNo) == TRVBiDiMode::rvbdUnspecified ||
+            !AddPlacedStops(d, d == first, offsetCode, caretStop))
+            AddMeasuredStops(d, d == first, offsetCode, caretStop);
+    }
     CaretOffs = caretStop;
+}
+
+bool TRVEditRVData::AddPlacedStops(int drawItemNo, bool lineStart, int offsetCode, int& caretStop) {
+    const TRVDrawLineInfo* d = DrawItems[drawItemNo];
+    const int itemNo = d->ItemNo;
+    const int styleNo = GetItemStyleNo(itemNo);
+    TRVStyle* style = GetRVStyle();
+    TCanvas* canvas = GetCanvas();
+    if (styleNo < 0 || d->Length <= 0 || !style || !canvas) return false;
+    std::string text = DrawItems.GetDrawItemText(drawItemNo, this);
+    const bool unicode = GetItem(itemNo)->IsUnicode();
+    if (style->TextStyles.GetItem(styleNo).AllCaps)
+        text = ApplyAllCaps(text, unicode, true, CodePageOfStyle(styleNo));
+    const TRVBiDiMode bidi = GetItemBiDiMode(itemNo);
+    style->ApplyStyle(canvas, styleNo, bidi);
+    FFmt.LastTextStyle = -1;
+    std::vector<int> pos;
+    if (!GetCharCaretPositions(canvas, text, unicode, bidi, pos) || pos.size() < 2) return false;
+    const int len = int(pos.size()) - 1;
+    // Stops only where characters start: a surrogate pair or a letter with its marks is
+    // crossed at once.
+    std::vector<bool> charStart(size_t(len) + 1, true);
+    if (unicode) {
+        const std::u16string wide = LEBytesToWide(text);
+        charStart.assign(size_t(len) + 1, false);
+        for (size_t i = 0; i < size_t(len); i = CharNextW(wide, i))
+            charStart[i] = true;
+        charStart[size_t(len)] = true;
+    }
+    const bool isCaret = drawItemNo == CaretDrawItemNo;
+    bool pending = false; // the caret's code lies inside a character crossed at once
+    // Position 0 of a later drawing item is the previous one's trailing stop.
+    for (int k = lineStart ? 0 : 1; k <= len; ++k) {
+        if (!charStart[size_t(k)]) {
+            if (isCaret && offsetCode == k - 1) pending = true;
+            continue;
+        }
+        TRVCharPos cp;
+        cp.X = pos[size_t(k)] + d->Left + d->SpaceBefore;
+        cp.DrawItemNo = drawItemNo;
+        cp.Offset = k + 1;
+        cp.MoveCaret = 0;
+        CharEnds.push_back(cp);
+        const bool here = k == 0 ? offsetCode < 0 : offsetCode == k - 1;
+        const bool past = k == len && offsetCode > len - 1;
+        if (isCaret && (here || past || pending)) caretStop = int(CharEnds.size()) - 1;
+        pending = false;
+    }
+    if (drawItemNo + 1 == CaretDrawItemNo && offsetCode < 0) caretStop = int(CharEnds.size()) - 1;
+    return true;
 }
 
 void TRVEditRVData::AddMeasuredStops(int drawItemNo, bool lineStart, int offsetCode,

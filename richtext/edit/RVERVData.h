@@ -404,6 +404,9 @@ private:
     // The hyperlink under the caret is the hot one; leaving links clears it.
     void TrackHotJump(int drawItemNo, int itemNo);
     void AddMeasuredStops(int drawItemNo, bool lineStart, int offsetCode, int& caretStop);
+    // Stops of a text drawing item with a BiDi mode from character placement; false (nothing
+    // added) when it has no text or placement fails.
+    bool AddPlacedStops(int drawItemNo, bool lineStart, int offsetCode, int& caretStop);
     void RebuildAt(int drawItemNo, int offs);
     int SkipMarkerForward(int drawItemNo) const;
     void MoveToDrawItemAtY(int y, bool before);

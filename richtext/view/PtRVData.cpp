@@ -222,6 +222,7 @@ void TCustomPrintableRVData::DrawItemsOnPage(int pageNo, TCanvas* canvas, bool p
                                   MulDiv(fi.CharSpacing, sad.DevicePPIX, sad.ScreenPPIX));
             lastTextStyle = styleNo;
         }
+        SetReadingOrder(canvas, GetItemBiDiMode(itemNo));
         style->ApplyStyleColor(canvas, styleNo, TRVTextDrawStates(), true, colorMode);
         if (style->OnDrawTextBack)
             style->DrawTextBack(canvas, itemNo, styleNo, this, left + d->Left, y, d->Width,

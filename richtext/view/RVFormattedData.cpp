@@ -7,6 +7,7 @@
 #include "platform/core/Strings.h"
 #include "platform/gdi/Gdi.h"
 #include "platform/graphics/Graphics.h"
+#include "richtext/document/RVGraphicSupport.h"
 #include "richtext/document/RVUni.h"
 
 namespace epc {
@@ -390,16 +391,25 @@ int TCustomRVFormattedData::FindOffsetInDrawItem(int drawItemNo, int x) {
     std::u16string wide = unicode ? ToWide(text) : std::u16string();
     const int len = unicode ? int(wide.size()) : int(text.size());
     if (len == 0) return 1;
-    std::vector<int> ext(size_t(len), 0);
-    SIZE sz;
-    if (unicode)
-        GetTextExtentExPointW(dc, wide.data(), len, INT_MAX, nullptr, ext.data(), &sz);
-    else
-        GetTextExtentExPointA(dc, text.data(), len, INT_MAX, nullptr, ext.data(), &sz);
     const int px = x - d->Left - d->SpaceBefore;
-    int best = 0, bestDist = std::abs(px);
+    // Position i's x: from character placement for an item with a BiDi mode (reordered
+    // text), else the width of the first i characters.
+    std::vector<int> pos;
+    const TRVBiDiMode bidi = GetItemBiDiMode(itemNo);
+    if (bidi == TRVBiDiMode::rvbdUnspecified ||
+        !GetCharCaretPositions(canvas, text, unicode, bidi, pos) || int(pos.size()) != len + 1) {
+        std::vector<int> ext(size_t(len), 0);
+        SIZE sz;
+        if (unicode)
+            GetTextExtentExPointW(dc, wide.data(), len, INT_MAX, nullptr, ext.data(), &sz);
+        else
+            GetTextExtentExPointA(dc, text.data(), len, INT_MAX, nullptr, ext.data(), &sz);
+        pos.assign(1, 0);
+        pos.insert(pos.end(), ext.begin(), ext.end());
+    }
+    int best = 0, bestDist = std::abs(pos[0] - px);
     for (int i = 1; i <= len; ++i) {
-        int dist = std::abs(ext[size_t(i - 1)] - px);
+        int dist = std::abs(pos[size_t(i)] - px);
         if (dist < bestDist) {
             best = i;
             bestDist = dist;

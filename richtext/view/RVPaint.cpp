@@ -163,6 +163,7 @@ void TCustomRVFormattedData::PaintDocument(TCanvas* canvas, TRect clipRect) {
                                       item->Checkpoint->RaiseEvent, control);
             const int styleNo = item->StyleNo;
             if (styleNo < 0) {
+                SetReadingOrder(canvas, TRVBiDiMode::rvbdUnspecified); // items draw left to right
                 int state = baseItem;
                 const bool inSelection = i >= startNo && i <= endNo && startNo >= 0 &&
                                          !(i == endNo && endOffs == 0) &&
@@ -191,6 +192,8 @@ void TCustomRVFormattedData::PaintDocument(TCanvas* canvas, TRect clipRect) {
                 style->ApplyStyle(canvas, styleNo, GetItemBiDiMode(itemNo));
                 lastTextStyle = styleNo;
             }
+            // Items of one style may stand in paragraphs of either direction.
+            SetReadingOrder(canvas, GetItemBiDiMode(itemNo));
             const TFontInfo& font = style->TextStyles[styleNo];
             const bool hover = font.Jump && State.Contains(TRVState::rvstDrawHover) &&
                                LastJumpMovedAbove >= 0 && item->JumpID == LastJumpMovedAbove;
@@ -228,7 +231,21 @@ void TCustomRVFormattedData::PaintDocument(TCanvas* canvas, TRect clipRect) {
                 run(false, d->Left, d->Width, 1, len, text, d->SpaceBefore);
                 const int selStart = i == startNo ? std::max(startOffs, 1) : 1;
                 const int selEnd = i == endNo ? endOffs - 1 : len;
-                if (selEnd >= selStart) {
+                const TRVBiDiMode bidi = GetItemBiDiMode(itemNo);
+                bool placed = false;
+                if (selEnd >= selStart && bidi != TRVBiDiMode::rvbdUnspecified) {
+                    // Reordered text: the selected characters lie where placement puts them.
+                    TRVTextDrawStates st = baseText;
+                    st.Include(TRVTextDrawState::rvtsSelected);
+                    if (hover) st.Include(TRVTextDrawState::rvtsHover);
+                    style->ApplyStyleColor(canvas, styleNo, st, false, TRVColorMode::rvcmColor);
+                    placed = TryDrawTextByPlacement(
+                        true, canvas,
+                        ApplyAllCaps(text, unicode, font.AllCaps, GetItemCodePage(itemNo)), unicode,
+                        d->Left + d->SpaceBefore - xOff, d->Top - yOff, selStart - 1,
+                        selEnd - selStart + 1, d->Height, bidi);
+                }
+                if (selEnd >= selStart && !placed) {
                     const int cw = unicode ? 2 : 1;
                     const std::string part =
                         text.substr(size_t(selStart - 1) * cw, size_t(selEnd - selStart + 1) * cw);

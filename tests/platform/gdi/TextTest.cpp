@@ -292,7 +292,7 @@ TEST(GdiDrawText, PrefixesAlignmentAndEllipsis) {
     DrawTextExW(c.Dc, const_cast<char16_t*>(u"ab"), -1, &rm, DT_CALCRECT, &p);
     EXPECT_EQ(rm.Right, 5 + 20 + 7);
     EXPECT_EQ(p.uiLengthDrawn, 2u);
-    EXPECT_EQ(GetCharacterPlacementW(c.Dc, u"ab", 2, 0, nullptr, 0), 0u);
+    EXPECT_EQ(GetCharacterPlacementW(c.Dc, u"ab", 2, 0, nullptr, 0), (20u << 16) | 20u);
 
     // Expanded tabs go to the next stop: 8 average widths, or the length asked for.
     RECT rt(0, 0, 300, 0);
