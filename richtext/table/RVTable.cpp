@@ -48,7 +48,22 @@ TRVTableItemInfo* TRVTableCellData::GetTable() const {
 
 TCustomRVData* TRVTableCellData::GetParentData() const {
     TRVTableItemInfo* table = GetTable();
-    return table ? table->GetRVData() : nullptr;
+    return table ? table->GetRVData() : FUndoContainer;
+}
+
+namespace {
+// An open cell editor on Cell follows a change of its look (Name: the property changed).
+void EditorFollowsCell(TRVTableCellData& cell, const char* name) {
+    int row, col;
+    if (TRVTableItemInfo* table = cell.GetTable();
+        table && table->InplaceEditor() && table->GetCellPosition(&cell, row, col))
+        RVTableCellEditorFollows(*table, name, row, col);
+}
+} // namespace
+
+void TRVTableCellData::SetColor(TColor value) {
+    Color = value;
+    EditorFollowsCell(*this, "Color");
 }
 
 void TRVTableCellData::SetBackgroundImage(TGraphic* value) {
@@ -58,10 +73,27 @@ void TRVTableCellData::SetBackgroundImage(TGraphic* value) {
     } else {
         FBackground.reset();
     }
+    EditorFollowsCell(*this, "BackgroundImage");
 }
 
 void TRVTableCellData::SetBackgroundStyle(TRVItemBackgroundStyle value) {
     FBackgroundStyle = value;
+    EditorFollowsCell(*this, "BackgroundStyle");
+}
+
+void TRVTableCellData::MoveToUndo(TCustomRVData* container) {
+    for (int i = 0; i < ItemCount(); ++i)
+        GetItem(i)->MoveToUndo(this);
+    ClearFormatting();
+    FUndoContainer = container;
+    Owner = nullptr;
+}
+
+void TRVTableCellData::RestoreFromUndo(TRVTableRow* row) {
+    FUndoContainer = nullptr;
+    Owner = row;
+    for (int i = 0; i < ItemCount(); ++i)
+        GetItem(i)->AttachToDocument(this);
 }
 
 int TRVTableCellData::GetNeededHeight() const {
@@ -425,7 +457,7 @@ void TRVTableRows::MergeCellRange(int topRow, int leftCol, int colSpan, int rowS
             std::unique_ptr<TRVTableCellData> taken = GetRow(r)->TakeCell(c);
             if (record) {
                 // Kept with its place and the number of items it gave, to come back on undo.
-                RVTableCellToUndo(*taken);
+                taken->MoveToUndo(Table->GetRVData());
                 auto item = std::make_unique<TRVUndoMergeItem>();
                 item->Row = r;
                 item->Col = c;

@@ -96,7 +96,8 @@ public:
     TRVTableRow* Row() const;
     TRVTableItemInfo* GetTable() const;
     bool IsTransparent() const { return Color == clNone; }
-    void SetColor(TColor value) { Color = value; }
+    // An open cell editor on this cell takes the new effective colour at once.
+    void SetColor(TColor value);
     void SetBestWidth(int32_t value) { BestWidth = value; }
     void SetBestHeight(int32_t value) { BestHeight = value; }
     void SetVisibleBorders(bool left, bool top, bool right, bool bottom) {
@@ -117,6 +118,12 @@ public:
     int GetVAlignOffset() const;
     // Makes the cell hold one empty text item (style 0, paragraph 0).
     void ResetContent();
+    // Out of the grid into an undo record kept by Container (the document that holds the
+    // table): the items hear that they moved to undo, and the cell has no row until
+    // RestoreFromUndo, when they hear that they are back.
+    void MoveToUndo(TCustomRVData* container);
+    void RestoreFromUndo(TRVTableRow* row);
+    TCustomRVData* UndoContainer() const { return FUndoContainer; }
     // The published integer properties by name (the path undo records take).
     bool GetIntProperty(const std::string& name, int& value) const override;
     bool SetIntProperty(const std::string& name, int value) override;
@@ -169,6 +176,7 @@ public:
 private:
     std::unique_ptr<TRVBackground> FBackground;
     TRVItemBackgroundStyle FBackgroundStyle = rvbsColor;
+    TCustomRVData* FUndoContainer = nullptr;
     int FPaintX = 0, FPaintY = 0;
     // The item the last search stopped in (-1: not searched) and the offsets of its find there
     // (-1: the item is a nested table, which keeps its own place).
@@ -370,8 +378,10 @@ public:
     // ---- Cell properties and operations.
     void SetCellIntProperty(int itemNo, const std::string& name, bool affectsWidth,
                             bool affectsHeight, int row, int col, int32_t value);
-    void SetCellBestWidth(int32_t value, int row, int col);
-    void SetCellBestHeight(int32_t value, int row, int col);
+    void SetCellBestWidth(int32_t value, int row, int col) { SetCellBestWidth(-1, value, row, col); }
+    void SetCellBestWidth(int itemNo, int32_t value, int row, int col);
+    void SetCellBestHeight(int32_t value, int row, int col) { SetCellBestHeight(-1, value, row, col); }
+    void SetCellBestHeight(int itemNo, int32_t value, int row, int col);
     void SetCellVisibleBorders(int itemNo, bool left, bool top, bool right, bool bottom, int row,
                                int col);
     void SetCellBackgroundImage(TGraphic* graphic, int row, int col);
@@ -455,7 +465,7 @@ public:
     // false for any other cell.
     bool GetEditedCellSize(const TRVTableCellData* cell, int& height, int& minWidth) const;
     // The cell editor changed: the table is laid out again when its needs changed.
-    void CellEditorChanged();
+    void EditorResized();
     // A press (release) at a client point of the containing control, for the cell editor.
     void PassPressToCellEditor(TMouseButton button, TShiftState shift, TPoint client, bool down);
     // A table that moves into an undo record closes its cell editor, stops recording and
@@ -565,7 +575,10 @@ public:
     TCustomRVData* GetSubDocumentAtPoint(int x, int y) override;
     void NotifyInserted(TCustomRVData* rvData, int itemNo) override;
     void Inserted(TCustomRVData* rvData, int itemNo) override;
+    // Loading in formats 2 to 4 ended: the table needs no further fix-up.
     void AfterLoading(int format) override;
+    // The one-time fix-up after loading: every item of every cell takes its own, once.
+    void FinishLoading();
     void MarkStylesInUse(TRVIntegerList& usedText, TRVIntegerList& usedPara,
                          TRVIntegerList& usedList) const override;
     void RenumberStyles(const TRVIntegerList& textMap, const TRVIntegerList& paraMap,
@@ -640,6 +653,8 @@ public:
 
 private:
     void InitTable();
+    // Moves the selection of Owner (the document holding the table) onto the table item.
+    void SelectInDocument(TCustomRVFormattedData* owner);
     void StartResize(TCustomRVFormattedData* rvData, bool cols, int border, int offset,
                      TShiftState shift);
     // Where the dragged border stands for a mouse coordinate (table coordinates).

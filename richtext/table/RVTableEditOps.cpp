@@ -304,7 +304,7 @@ bool TRVTableItemInfo::GetEditedCellSize(const TRVTableCellData* cell, int& heig
     return true;
 }
 
-void TRVTableItemInfo::CellEditorChanged() {
+void TRVTableItemInfo::EditorResized() {
     SetChangedFlag();
     int height = 0, minWidth = 0;
     if (!FInplaceEditor || FEditedRow < 0 || FEditedRow >= RowCount() || FEditedCol < 0 ||
@@ -338,9 +338,12 @@ void RVTableCellEditorFollows(TRVTableItemInfo& table, const std::string& name, 
         editor->LeftMargin = editor->RightMargin = editor->TopMargin = editor->BottomMargin =
             padding;
         editor->Format();
-        table.CellEditorChanged();
+        table.EditorResized();
     } else if (name == "Color" && (row < 0 || (row == editedRow && col == editedCol))) {
         editor->SetColor(table.GetCellColor(table.GetCell(editedRow, editedCol)));
+    } else if ((name == "BackgroundImage" || name == "BackgroundStyle") && row == editedRow &&
+               col == editedCol) {
+        editor->Invalidate();
     }
 }
 
