@@ -366,6 +366,32 @@ TEST_F(TableInplace, RightPressesAndPressesOnRefusedCells) {
     testing::Click(Edit, middle(0, 0).X, middle(0, 0).Y);
     EXPECT_EQ(Edited(), "-1,-1");
     EXPECT_EQ(Sel(), (std::vector<int>{1, 0, 1, 1}));
+    // A right press on a refused cell closes the open editor too.
+    testing::Click(Edit, middle(2, 2).X, middle(2, 2).Y);
+    ASSERT_EQ(Edited(), "2,2");
+    testing::Click(Edit, middle(0, 1).X, middle(0, 1).Y, mbRight);
+    EXPECT_EQ(Edited(), "-1,-1");
+}
+
+// With no cells selected, the cell being edited is the selection; its look reaches the editor.
+TEST_F(TableInplace, TheEditedCellIsTheSelectionAndItsEditorFollowsItsColour) {
+    Table->MergeCells(1, 0, 2, 1, true);
+    ASSERT_TRUE(Table->OpenCellEditor(-1, 1, 0, false, false, false, true));
+    int top, left, rows, cols;
+    ASSERT_TRUE(Table->GetNormalizedSelectionBounds(top, left, rows, cols));
+    EXPECT_EQ(std::vector<int>({top, left, rows, cols}), std::vector<int>({1, 0, 1, 2}));
+    EXPECT_TRUE(Table->IsCellSelected(1, 0));
+    EXPECT_FALSE(Table->IsCellSelected(0, 0));
+    EXPECT_FALSE(Table->HasCellSelection());
+    TRVTableCellData* cell = Table->GetCell(1, 0);
+    cell->SetColor(clRed);
+    EXPECT_EQ(Table->InplaceEditor()->Color(), clRed);
+    cell->SetColor(clNone);
+    EXPECT_EQ(Table->InplaceEditor()->Color(), Table->GetCellColor(cell));
+    Table->GetCell(0, 0)->SetColor(clBlue); // another cell: the editor keeps its colour
+    EXPECT_EQ(Table->InplaceEditor()->Color(), Table->GetCellColor(cell));
+    Edit->DestroyInplaceEditor();
+    EXPECT_FALSE(Table->GetNormalizedSelectionBounds(top, left, rows, cols));
 }
 
 TEST_F(TableInplace, TheClickThatOpenedTheEditorAndTheNextOneMakeADoubleClick) {

@@ -247,6 +247,33 @@ TEST_F(TableMouse, TextSelectedInACellIsTheViewersSelection) {
     EXPECT_EQ(View->GetSelText(), "out");
 }
 
+// A press in a cell moves the viewer's selection onto the table item, which holds the cell's
+// text selection: the table is not painted selected and gives the cell's text only.
+TEST_F(TableMouse, APressInACellSelectsTheTableItemAsTheHolderOfTheCellsText) {
+    TRVTableCellData* cell = Table->GetCell(1, 1);
+    cell->ClearAllItems();
+    cell->AddTextParagraph("words", 0, 0, TRVTag());
+    View->RVData()->AddTextParagraph("after", 0, 0, TRVTag());
+    View->Format();
+    testing::Pump();
+    const TRVDrawLineInfo* after = View->RVData()->DrawItems[1];
+    testing::DragMouse(View, TPoint(after->Left + 1, after->Top + 5 - View->VScrollPos()),
+                       TPoint(after->Left + 25, after->Top + 5 - View->VScrollPos()));
+    ASSERT_FALSE(View->GetSelText().empty());
+    testing::Click(View, CellMiddle(1, 1).X, CellMiddle(1, 1).Y);
+    testing::Pump();
+    int si, so, ei, eo;
+    View->RVData()->GetSelectionBounds(si, so, ei, eo, true);
+    EXPECT_EQ(std::vector<int>({si, so, ei, eo}), std::vector<int>({0, 0, 0, 1}));
+    EXPECT_EQ(View->RVData()->ChosenItem, Table);
+    EXPECT_EQ(View->GetSelText(), "");
+    // Deselecting the table takes the text selected in any of its cells.
+    cell->SelectAll();
+    ASSERT_TRUE(cell->SelectionExists(false, false));
+    Table->Deselect();
+    EXPECT_FALSE(cell->SelectionExists(false, false));
+}
+
 // A table in a cell: its hyperlinks join the outermost document's list, numbered on in reading
 // order, and a click on one jumps whether the viewer allows selection or not.
 TEST_F(TableMouse, HyperlinksOfATableInACellJoinTheDocumentsListAndAreClicked) {

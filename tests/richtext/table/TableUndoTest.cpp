@@ -77,7 +77,12 @@ TEST_F(TableUndo, DeletedColumnsComeBackAsTheSameCells) {
             gone.push_back(Cell(r, c));
     Table->DeleteColumns(1, 2, false);
     ASSERT_EQ(Table->ColCount(), 1);
+    // Kept by the undo record, a cell answers for its document through the one that held it.
+    EXPECT_EQ(gone[0]->GetTable(), nullptr);
+    EXPECT_EQ(gone[0]->UndoContainer(), Data());
+    EXPECT_EQ(gone[0]->GetParentData(), Data());
     Undo();
+    EXPECT_EQ(gone[0]->UndoContainer(), nullptr);
     ASSERT_EQ(Table->ColCount(), 3);
     size_t i = 0;
     for (int r = 0; r < 3; ++r)
