@@ -461,6 +461,9 @@ public:
     void FinalizeCellUndo();
     // Puts the cell editor over its cell, the table's top-left at client (X, Y).
     void PlaceCellEditor(int x, int y);
+    // Gives the cell editor its bounds; a height above 10000 is cut to it and marks the editor
+    // oversized. After a padding change its document is laid out again with the new margins.
+    void ResizeInplaceEditor(int x, int y, int width, int height);
     // The content height and minimum width of a cell while the cell editor holds its items;
     // false for any other cell.
     bool GetEditedCellSize(const TRVTableCellData* cell, int& height, int& minWidth) const;

@@ -275,8 +275,17 @@ void TRVTableItemInfo::PlaceCellEditor(int x, int y) {
     TRVTableCellData* cell = Rows.GetRow(FEditedRow)->Cell(FEditedCol);
     if (!cell) return;
     const int offset = std::max(cell->GetVAlignOffset(), 0);
-    FInplaceEditor->SetBounds(x + cell->Left, y + cell->Top + offset, std::max(int(cell->Width), 1),
-                              std::max(cell->Height - offset, 1));
+    ResizeInplaceEditor(x + cell->Left, y + cell->Top + offset, std::max(int(cell->Width), 1),
+                        std::max(cell->Height - offset, 1));
+}
+
+void TRVTableItemInfo::ResizeInplaceEditor(int x, int y, int width, int height) {
+    if (!FInplaceEditor) return;
+    if (height != 10000) FInplaceEditor->Oversized = height > 10000;
+    FInplaceEditor->SetBounds(x, y, width, std::min(height, 10000));
+    if (!(StateBits & rvtsPaddingChanged)) return;
+    StateBits &= uint16_t(~rvtsPaddingChanged);
+    FInplaceEditor->Format();
 }
 
 void TRVTableItemInfo::PassPressToCellEditor(TMouseButton button, TShiftState shift, TPoint client,
@@ -337,7 +346,11 @@ void RVTableCellEditorFollows(TRVTableItemInfo& table, const std::string& name, 
         const int padding = table.CellPadding();
         editor->LeftMargin = editor->RightMargin = editor->TopMargin = editor->BottomMargin =
             padding;
-        editor->Format();
+        // The editor's document is laid out with its new margins before the table asks it
+        // for its size.
+        table.StateBits |= rvtsPaddingChanged;
+        table.ResizeInplaceEditor(editor->Left(), editor->Top(), editor->Width(),
+                                  editor->Height());
         table.EditorResized();
     } else if (name == "Color" && (row < 0 || (row == editedRow && col == editedCol))) {
         editor->SetColor(table.GetCellColor(table.GetCell(editedRow, editedCol)));

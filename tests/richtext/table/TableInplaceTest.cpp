@@ -438,6 +438,15 @@ TEST_F(TableInplace, TheEditorTakesTheCellColourAndTheTablePaddingAtOnce) {
     Table->SetCellPadding(6);
     EXPECT_EQ(editor->LeftMargin, 6);
     EXPECT_EQ(editor->BottomMargin, 6);
+    // Its document is laid out with the new margins at once.
+    ASSERT_GT(editor->EditData()->DrawItems.Count(), 0);
+    EXPECT_EQ(editor->EditData()->DrawItems[0]->Left, 6);
+    EXPECT_FALSE(Table->StateBits & rvtsPaddingChanged);
+    // A cell taller than 10000 pixels gets an editor of 10000, marked oversized.
+    Table->SetCellBestHeight(20000, 2, 2);
+    Edit->Format();
+    EXPECT_EQ(editor->Height(), 10000);
+    EXPECT_TRUE(editor->Oversized);
     // The editor's limit follows the outer one: no history in the cell without one outside.
     EXPECT_EQ(editor->UndoLimit(), -1);
     Edit->DestroyInplaceEditor();

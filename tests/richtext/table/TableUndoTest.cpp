@@ -120,8 +120,14 @@ TEST_F(TableUndo, StylesAppliedToSelectedCellsAreOneStepForTheChangedCellsOnly) 
         allow = col != 1;
     };
     Table->SelectRows(0, 1);
+    ASSERT_GT(Cell(0, 0)->DrawItems.Count(), 0);
+    const int left = Cell(0, 0)->DrawItems[0]->Left;
     ExpectUndoRedo([&] { Table->ApplyParaStyleToCells(1); });
     EXPECT_EQ(Cell(0, 0)->GetItemParaNo(0), 1);
+    // The cells are laid out again with their new style, and the cells stay selected.
+    ASSERT_GT(Cell(0, 0)->DrawItems.Count(), 0);
+    EXPECT_EQ(Cell(0, 0)->DrawItems[0]->Left, left + 20);
+    EXPECT_TRUE(Table->HasCellSelection());
     EXPECT_EQ(Cell(0, 1)->GetItemParaNo(0), 0); // refused
     auto* record = dynamic_cast<TRVUndoMultiCellsModify*>(Data()->UndoList->LastGroup()->Items(0));
     ASSERT_TRUE(record);
