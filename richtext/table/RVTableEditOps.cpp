@@ -554,7 +554,12 @@ void TRVTableItemInfo::ShowAsActiveSubDocument(bool active) {
     if (formatted->GetFirstDrawItemNo(itemNo) >= 0)
         formatted->SetSelectionBounds(itemNo, itemNo, 0, 1);
     formatted->SetActiveSubItem(this);
-    formatted->ChosenRVData = FInplaceEditor ? FInplaceEditor->EditData() : nullptr;
+    // The active sub-document: the cell editor's, else the chosen cell itself.
+    TCustomRVFormattedData* sub = FInplaceEditor ? FInplaceEditor->EditData() : nullptr;
+    if (!sub && FChosenRow >= 0 && FChosenRow < RowCount() && FChosenCol >= 0 &&
+        FChosenCol < ColCount())
+        sub = Rows.GetRow(FChosenRow)->Cell(FChosenCol);
+    formatted->ChosenRVData = sub;
 }
 
 void TRVTableItemInfo::EditCell(int row, int col, bool caretAtEnd) {

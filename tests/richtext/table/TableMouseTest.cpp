@@ -267,8 +267,12 @@ TEST_F(TableMouse, APressInACellSelectsTheTableItemAsTheHolderOfTheCellsText) {
     EXPECT_EQ(std::vector<int>({si, so, ei, eo}), std::vector<int>({0, 0, 0, 1}));
     EXPECT_EQ(View->RVData()->ChosenItem, Table);
     EXPECT_EQ(View->GetSelText(), "");
-    // Deselecting the table takes the text selected in any of its cells.
+    // A chosen cell is the viewer's active sub-document: its selection is the viewer's.
+    Table->ChooseCell(1, 1);
+    EXPECT_EQ(View->RVData()->ChosenRVData, cell);
     cell->SelectAll();
+    EXPECT_EQ(View->GetSelText(), "words");
+    // Deselecting the table takes the text selected in any of its cells.
     ASSERT_TRUE(cell->SelectionExists(false, false));
     Table->Deselect();
     EXPECT_FALSE(cell->SelectionExists(false, false));
