@@ -397,6 +397,10 @@ void TRVTableItemInfo::CloseCellEditor(bool clearing) {
                                  ? Rows.GetRow(row)->Cell(col)
                                  : nullptr;
     TRVEditRVData* inner = FInplaceEditor->EditData();
+    // Text selected in the editor stays selected in the cell.
+    int sel[4] = {-1, -1, -1, -1};
+    const bool selected = inner->SelectionExists(false, false);
+    if (selected) inner->GetSelectionBounds(sel[0], sel[1], sel[2], sel[3], true);
     inner->ClearFormatting();
     if (cell) {
         cell->ClearAllItems();
@@ -412,6 +416,15 @@ void TRVTableItemInfo::CloseCellEditor(bool clearing) {
     if (!clearing)
         if (auto* formatted = dynamic_cast<TCustomRVFormattedData*>(FRVData)) {
             if (formatted->GetCanvas()) formatted->Format(false);
+            // As the document's inner selection, which goes when the document selects
+            // elsewhere.
+            if (selected && cell && cell->DrawItems.Count() > 0 && sel[0] >= 0 &&
+                sel[2] < cell->ItemCount()) {
+                FChosenRow = row;
+                FChosenCol = col;
+                ShowAsActiveSubDocument(true);
+                cell->SetSelectionBounds(sel[0], sel[2], sel[1], sel[3]);
+            }
             formatted->Invalidate();
         }
     if (OnCellEndEdit) OnCellEndEdit(this, row, col, clearing);

@@ -373,6 +373,26 @@ TEST_F(TableInplace, RightPressesAndPressesOnRefusedCells) {
     EXPECT_EQ(Edited(), "-1,-1");
 }
 
+// Text selected in the cell editor stays the document's inner selection in the cell once the
+// editor closes, until the document selects elsewhere.
+TEST_F(TableInplace, TextSelectedInTheEditorStaysSelectedInTheCellUntilAPressElsewhere) {
+    ASSERT_TRUE(Table->OpenCellEditor(-1, 1, 1, false, false, true, false));
+    Table->InplaceEditor()->EditData()->SelectAll();
+    Edit->DestroyInplaceEditor();
+    TRVTableCellData* cell = Table->GetCell(1, 1);
+    EXPECT_TRUE(cell->SelectionExists(false, false));
+    EXPECT_EQ(Edit->GetSelText(), "1,1");
+    const TRVDrawLineInfo* before = Data()->DrawItems[0];
+    testing::Click(Edit, before->Left + 2, before->Top + 4);
+    EXPECT_FALSE(cell->SelectionExists(false, false));
+    EXPECT_EQ(Edit->GetSelText(), "");
+    // A caret alone is not a selection to keep.
+    ASSERT_TRUE(Table->OpenCellEditor(-1, 1, 1, false, false, true, false));
+    Edit->DestroyInplaceEditor();
+    EXPECT_FALSE(cell->SelectionExists(false, false));
+    EXPECT_EQ(Data()->ChosenItem, nullptr);
+}
+
 // With no cells selected, the cell being edited is the selection; its look reaches the editor.
 TEST_F(TableInplace, TheEditedCellIsTheSelectionAndItsEditorFollowsItsColour) {
     Table->MergeCells(1, 0, 2, 1, true);
