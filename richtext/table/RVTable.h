@@ -668,7 +668,11 @@ private:
     // Runs Body as one undo step, its records between an opening and a closing item bracket,
     // and formats the document again before the step ends.
     template <class F> void RunResizeStep(TCustomRVFormattedData* rvData, F body);
-    void FormatAfterResize(TCustomRVFormattedData* rvData);
+    // The document holding the table (RVData) is laid out again from the table on, and so are
+    // the documents holding the tables around it.
+    void FormatAfterChange(TCustomRVFormattedData* rvData);
+    // The same when the table lies in a laid-out document.
+    void FormatDocumentAfterChange();
     // A row or column edit: the cell editor and the cell selection go, the edit runs between
     // the item's undo brackets as one table step, and the table needs a new layout.
     template <class F> void RunGridEdit(F edit);

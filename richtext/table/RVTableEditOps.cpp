@@ -737,6 +737,8 @@ void TRVTableItemInfo::ApplyToSelectedCells(int mode, int value) {
             data->UndoList->Clear();
         }
     if (record && record->Rows.Count() > 0) AddUndoRecord(std::move(record));
+    // The cells hand their items back unformatted.
+    FormatDocumentAfterChange();
 }
 
 bool TRVTableItemInfo::CanDeleteSelectedCellsContents() const {
@@ -774,6 +776,7 @@ void TRVTableItemInfo::DeleteSelectedCellsContents() {
     auto end = Finally([&] { EndTableUndo(began); });
     Rows.ClearCells(rows, cols);
     SetChangedFlag();
+    FormatDocumentAfterChange();
 }
 
 // ---------------------------------------------------------------------------------------------

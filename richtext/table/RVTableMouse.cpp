@@ -491,7 +491,7 @@ template <class F> void TRVTableItemInfo::RunResizeStep(TCustomRVFormattedData* 
             [&] { AddUndoRecord(std::make_unique<TRVUndoModifyItemTerminator>(itemNo, false)); });
         body();
     }
-    FormatAfterResize(rvData);
+    FormatAfterChange(rvData);
 }
 
 void TRVTableItemInfo::FinishColResize(TCustomRVFormattedData* rvData, int border, int pos,
@@ -548,7 +548,13 @@ void TRVTableItemInfo::FinishRowResize(TCustomRVFormattedData* rvData, int borde
     });
 }
 
-void TRVTableItemInfo::FormatAfterResize(TCustomRVFormattedData* rvData) {
+void TRVTableItemInfo::FormatDocumentAfterChange() {
+    auto* formatted = dynamic_cast<TCustomRVFormattedData*>(FRVData);
+    if (formatted && formatted->GetCanvas() && formatted->DrawItems.Count() > 0)
+        FormatAfterChange(formatted);
+}
+
+void TRVTableItemInfo::FormatAfterChange(TCustomRVFormattedData* rvData) {
     SetChangedFlag();
     // A table in a cell changes the tables around it too: the document that holds the
     // outermost one is formatted again from there.

@@ -122,12 +122,14 @@ TEST_F(TableUndo, StylesAppliedToSelectedCellsAreOneStepForTheChangedCellsOnly) 
     Table->SelectRows(0, 1);
     ASSERT_GT(Cell(0, 0)->DrawItems.Count(), 0);
     const int left = Cell(0, 0)->DrawItems[0]->Left;
-    ExpectUndoRedo([&] { Table->ApplyParaStyleToCells(1); });
-    EXPECT_EQ(Cell(0, 0)->GetItemParaNo(0), 1);
-    // The cells are laid out again with their new style, and the cells stay selected.
+    // The cells are laid out again with their new style at once, and stay selected.
+    Table->ApplyParaStyleToCells(1);
     ASSERT_GT(Cell(0, 0)->DrawItems.Count(), 0);
     EXPECT_EQ(Cell(0, 0)->DrawItems[0]->Left, left + 20);
     EXPECT_TRUE(Table->HasCellSelection());
+    Undo();
+    ExpectUndoRedo([&] { Table->ApplyParaStyleToCells(1); });
+    EXPECT_EQ(Cell(0, 0)->GetItemParaNo(0), 1);
     EXPECT_EQ(Cell(0, 1)->GetItemParaNo(0), 0); // refused
     auto* record = dynamic_cast<TRVUndoMultiCellsModify*>(Data()->UndoList->LastGroup()->Items(0));
     ASSERT_TRUE(record);
@@ -136,6 +138,10 @@ TEST_F(TableUndo, StylesAppliedToSelectedCellsAreOneStepForTheChangedCellsOnly) 
     Undo();
     EXPECT_EQ(Cell(0, 0)->GetItemParaNo(0), 0);
     EXPECT_EQ(Cell(0, 2)->GetItemParaNo(0), 1);
+    // Cleared cells are laid out at once too.
+    Table->DeleteSelectedCellsContents();
+    EXPECT_EQ(CellText(0, 0), "");
+    EXPECT_GT(Cell(0, 0)->DrawItems.Count(), 0);
     // Clearing the selected cells is refused when one holds text protected from deletion.
     EXPECT_TRUE(Table->CanDeleteSelectedCellsContents());
     TFontInfo& locked = Style->TextStyles.Add();
