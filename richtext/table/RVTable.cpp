@@ -153,12 +153,18 @@ TRVCellVAlign TRVTableCellData::GetEffectiveVAlign() const {
 
 int TRVTableCellData::GetVAlignOffset() const {
     TRVTableItemInfo* table = GetTable();
-    const int padding = table ? table->CellPadding() : 0;
+    int padding = table ? table->CellPadding() : 0;
+    int content = DocumentHeight;
+    // While edited the cell shows the editor's document, whose margins are the padding.
+    if (int height = 0, minWidth = 0; table && table->GetEditedCellSize(this, height, minWidth)) {
+        content = height + 2 * padding;
+        padding = 0;
+    }
     switch (GetEffectiveVAlign()) {
     case rvcMiddle:
-        return (Height - DocumentHeight) / 2 - padding;
+        return (Height - content) / 2 - padding;
     case rvcBottom:
-        return Height - DocumentHeight - 2 * padding;
+        return Height - content - 2 * padding;
     default:
         return 0;
     }

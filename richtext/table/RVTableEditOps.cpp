@@ -234,9 +234,12 @@ bool TRVTableItemInfo::OpenCellEditor(int itemNo, int row, int col, bool noEvent
     FEditedRow = row;
     FEditedCol = col;
     const int d = data->GetFirstDrawItemNo(itemNo);
-    if (d >= 0 && d < data->DrawItems.Count())
-        PlaceCellEditor(data->DrawItems[d]->Left - outer->HScrollPos(),
-                        data->DrawItems[d]->Top - outer->VScrollPos() * outer->VSmallStep());
+    auto place = [&] {
+        if (d >= 0 && d < data->DrawItems.Count())
+            PlaceCellEditor(data->DrawItems[d]->Left - outer->HScrollPos(),
+                            data->DrawItems[d]->Top - outer->VScrollPos() * outer->VSmallStep());
+    };
+    place();
     TRVEditRVData* inner = editor->EditData();
     inner->ClearAllItems();
     inner->MoveItemsFrom(*cell);
@@ -253,6 +256,8 @@ bool TRVTableItemInfo::OpenCellEditor(int itemNo, int row, int col, bool noEvent
     if (click) editor->SetClickTime(GetMessageTime());
     editor->Show();
     editor->Format();
+    // The vertical alignment shift needs the height of the editor's document.
+    place();
     FEditorHeight = FEditorMinWidth = -1;
     if (caretAtEnd || caretAtStart) {
         const int last = inner->ItemCount() - 1;

@@ -393,6 +393,28 @@ TEST_F(TableInplace, TextSelectedInTheEditorStaysSelectedInTheCellUntilAPressEls
     EXPECT_EQ(Data()->ChosenItem, nullptr);
 }
 
+// The editor over a middle- or bottom-aligned cell places the cell's text where the cell shows
+// it: the space above the editor's document is the space the alignment leaves.
+TEST_F(TableInplace, TheEditorOfAnAlignedCellStartsWhereItsTextDoes) {
+    for (TRVCellVAlign align : {rvcMiddle, rvcBottom}) {
+        SCOPED_TRACE(int(align));
+        TRVTableCellData* cell = Table->GetCell(1, 1);
+        cell->VAlign = align;
+        Table->SetCellBestHeight(90, 1, 1);
+        Edit->Format();
+        const TRVDrawLineInfo* d = Data()->DrawItems[Data()->GetFirstDrawItemNo(Table->GetItemNo())];
+        const int textHeight = cell->DocumentHeight;
+        ASSERT_TRUE(Table->OpenCellEditor(-1, 1, 1, false, false, true, false));
+        TRVTableInplaceEdit* editor = Table->InplaceEditor();
+        const int docHeight = editor->EditData()->DocumentHeight;
+        ASSERT_EQ(docHeight, textHeight + 2 * Table->CellPadding());
+        const int free = cell->Height - docHeight;
+        EXPECT_EQ(editor->Top() - (d->Top + cell->Top), align == rvcMiddle ? free / 2 : free);
+        EXPECT_EQ(editor->Top() + editor->Height(), d->Top + cell->Top + cell->Height);
+        Edit->DestroyInplaceEditor();
+    }
+}
+
 // With no cells selected, the cell being edited is the selection; its look reaches the editor.
 TEST_F(TableInplace, TheEditedCellIsTheSelectionAndItsEditorFollowsItsColour) {
     Table->MergeCells(1, 0, 2, 1, true);
