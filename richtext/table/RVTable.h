@@ -378,9 +378,13 @@ public:
     // ---- Cell properties and operations.
     void SetCellIntProperty(int itemNo, const std::string& name, bool affectsWidth,
                             bool affectsHeight, int row, int col, int32_t value);
-    void SetCellBestWidth(int32_t value, int row, int col) { SetCellBestWidth(-1, value, row, col); }
+    void SetCellBestWidth(int32_t value, int row, int col) {
+        SetCellBestWidth(-1, value, row, col);
+    }
     void SetCellBestWidth(int itemNo, int32_t value, int row, int col);
-    void SetCellBestHeight(int32_t value, int row, int col) { SetCellBestHeight(-1, value, row, col); }
+    void SetCellBestHeight(int32_t value, int row, int col) {
+        SetCellBestHeight(-1, value, row, col);
+    }
     void SetCellBestHeight(int itemNo, int32_t value, int row, int col);
     void SetCellVisibleBorders(int itemNo, bool left, bool top, bool right, bool bottom, int row,
                                int col);

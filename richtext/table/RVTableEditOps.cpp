@@ -354,8 +354,7 @@ void RVTableCellEditorFollows(TRVTableItemInfo& table, const std::string& name, 
         // The editor's document is laid out with its new margins before the table asks it
         // for its size.
         table.StateBits |= rvtsPaddingChanged;
-        table.ResizeInplaceEditor(editor->Left(), editor->Top(), editor->Width(),
-                                  editor->Height());
+        table.ResizeInplaceEditor(editor->Left(), editor->Top(), editor->Width(), editor->Height());
         table.EditorResized();
     } else if (name == "Color" && (row < 0 || (row == editedRow && col == editedCol))) {
         editor->SetColor(table.GetCellColor(table.GetCell(editedRow, editedCol)));

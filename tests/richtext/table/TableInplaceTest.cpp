@@ -402,7 +402,8 @@ TEST_F(TableInplace, TheEditorOfAnAlignedCellStartsWhereItsTextDoes) {
         cell->VAlign = align;
         Table->SetCellBestHeight(90, 1, 1);
         Edit->Format();
-        const TRVDrawLineInfo* d = Data()->DrawItems[Data()->GetFirstDrawItemNo(Table->GetItemNo())];
+        const TRVDrawLineInfo* d =
+            Data()->DrawItems[Data()->GetFirstDrawItemNo(Table->GetItemNo())];
         const int textHeight = cell->DocumentHeight;
         ASSERT_TRUE(Table->OpenCellEditor(-1, 1, 1, false, false, true, false));
         TRVTableInplaceEdit* editor = Table->InplaceEditor();
