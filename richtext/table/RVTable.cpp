@@ -48,7 +48,22 @@ TRVTableItemInfo* TRVTableCellData::GetTable() const {
 
 TCustomRVData* TRVTableCellData::GetParentData() const {
     TRVTableItemInfo* table = GetTable();
-    return table ? table->GetRVData() : nullptr;
+    return table ? table->GetRVData() : FUndoContainer;
+}
+
+namespace {
+// An open cell editor on Cell follows a change of its look (Name: the property changed).
+void EditorFollowsCell(TRVTableCellData& cell, const char* name) {
+    int row, col;
+    if (TRVTableItemInfo* table = cell.GetTable();
+        table && table->InplaceEditor() && table->GetCellPosition(&cell, row, col))
+        RVTableCellEditorFollows(*table, name, row, col);
+}
+} // namespace
+
+void TRVTableCellData::SetColor(TColor value) {
+    Color = value;
+    EditorFollowsCell(*this, "Color");
 }
 
 void TRVTableCellData::SetBackgroundImage(TGraphic* value) {
@@ -58,10 +73,27 @@ void TRVTableCellData::SetBackgroundImage(TGraphic* value) {
     } else {
         FBackground.reset();
     }
+    EditorFollowsCell(*this, "BackgroundImage");
 }
 
 void TRVTableCellData::SetBackgroundStyle(TRVItemBackgroundStyle value) {
     FBackgroundStyle = value;
+    EditorFollowsCell(*this, "BackgroundStyle");
+}
+
+void TRVTableCellData::MoveToUndo(TCustomRVData* container) {
+    for (int i = 0; i < ItemCount(); ++i)
+        GetItem(i)->MoveToUndo(this);
+    ClearFormatting();
+    FUndoContainer = container;
+    Owner = nullptr;
+}
+
+void TRVTableCellData::RestoreFromUndo(TRVTableRow* row) {
+    FUndoContainer = nullptr;
+    Owner = row;
+    for (int i = 0; i < ItemCount(); ++i)
+        GetItem(i)->AttachToDocument(this);
 }
 
 int TRVTableCellData::GetNeededHeight() const {
@@ -121,12 +153,18 @@ TRVCellVAlign TRVTableCellData::GetEffectiveVAlign() const {
 
 int TRVTableCellData::GetVAlignOffset() const {
     TRVTableItemInfo* table = GetTable();
-    const int padding = table ? table->CellPadding() : 0;
+    int padding = table ? table->CellPadding() : 0;
+    int content = DocumentHeight;
+    // While edited the cell shows the editor's document, whose margins are the padding.
+    if (int height = 0, minWidth = 0; table && table->GetEditedCellSize(this, height, minWidth)) {
+        content = height + 2 * padding;
+        padding = 0;
+    }
     switch (GetEffectiveVAlign()) {
     case rvcMiddle:
-        return (Height - DocumentHeight) / 2 - padding;
+        return (Height - content) / 2 - padding;
     case rvcBottom:
-        return Height - DocumentHeight - 2 * padding;
+        return Height - content - 2 * padding;
     default:
         return 0;
     }
@@ -425,7 +463,7 @@ void TRVTableRows::MergeCellRange(int topRow, int leftCol, int colSpan, int rowS
             std::unique_ptr<TRVTableCellData> taken = GetRow(r)->TakeCell(c);
             if (record) {
                 // Kept with its place and the number of items it gave, to come back on undo.
-                RVTableCellToUndo(*taken);
+                taken->MoveToUndo(Table->GetRVData());
                 auto item = std::make_unique<TRVUndoMergeItem>();
                 item->Row = r;
                 item->Col = c;

@@ -97,7 +97,8 @@ public:
     TRVTableRow* Row() const;
     TRVTableItemInfo* GetTable() const;
     bool IsTransparent() const { return Color == clNone; }
-    void SetColor(TColor value) { Color = value; }
+    // An open cell editor on this cell takes the new effective colour at once.
+    void SetColor(TColor value);
     void SetBestWidth(int32_t value) { BestWidth = value; }
     void SetBestHeight(int32_t value) { BestHeight = value; }
     void SetVisibleBorders(bool left, bool top, bool right, bool bottom) {
@@ -118,6 +119,12 @@ public:
     int GetVAlignOffset() const;
     // Makes the cell hold one empty text item (style 0, paragraph 0).
     void ResetContent();
+    // Out of the grid into an undo record kept by Container (the document that holds the
+    // table): the items hear that they moved to undo, and the cell has no row until
+    // RestoreFromUndo, when they hear that they are back.
+    void MoveToUndo(TCustomRVData* container);
+    void RestoreFromUndo(TRVTableRow* row);
+    TCustomRVData* UndoContainer() const { return FUndoContainer; }
     // The published integer properties by name (the path undo records take).
     bool GetIntProperty(const std::string& name, int& value) const override;
     bool SetIntProperty(const std::string& name, int value) override;
@@ -170,6 +177,7 @@ public:
 private:
     std::unique_ptr<TRVBackground> FBackground;
     TRVItemBackgroundStyle FBackgroundStyle = rvbsColor;
+    TCustomRVData* FUndoContainer = nullptr;
     int FPaintX = 0, FPaintY = 0;
     // The item the last search stopped in (-1: not searched) and the offsets of its find there
     // (-1: the item is a nested table, which keeps its own place).
@@ -400,8 +408,14 @@ public:
     // ---- Cell properties and operations.
     void SetCellIntProperty(int itemNo, const std::string& name, bool affectsWidth,
                             bool affectsHeight, int row, int col, int32_t value);
-    void SetCellBestWidth(int32_t value, int row, int col);
-    void SetCellBestHeight(int32_t value, int row, int col);
+    void SetCellBestWidth(int32_t value, int row, int col) {
+        SetCellBestWidth(-1, value, row, col);
+    }
+    void SetCellBestWidth(int itemNo, int32_t value, int row, int col);
+    void SetCellBestHeight(int32_t value, int row, int col) {
+        SetCellBestHeight(-1, value, row, col);
+    }
+    void SetCellBestHeight(int itemNo, int32_t value, int row, int col);
     void SetCellVisibleBorders(int itemNo, bool left, bool top, bool right, bool bottom, int row,
                                int col);
     void SetCellBackgroundImage(TGraphic* graphic, int row, int col);
@@ -482,11 +496,14 @@ public:
     void FinalizeCellUndo();
     // Puts the cell editor over its cell, the table's top-left at client (X, Y).
     void PlaceCellEditor(int x, int y);
+    // Gives the cell editor its bounds; a height above 10000 is cut to it and marks the editor
+    // oversized. After a padding change its document is laid out again with the new margins.
+    void ResizeInplaceEditor(int x, int y, int width, int height);
     // The content height and minimum width of a cell while the cell editor holds its items;
     // false for any other cell.
     bool GetEditedCellSize(const TRVTableCellData* cell, int& height, int& minWidth) const;
     // The cell editor changed: the table is laid out again when its needs changed.
-    void CellEditorChanged();
+    void EditorResized();
     // A press (release) at a client point of the containing control, for the cell editor.
     void PassPressToCellEditor(TMouseButton button, TShiftState shift, TPoint client, bool down);
     // A table that moves into an undo record closes its cell editor, stops recording and
@@ -610,7 +627,10 @@ public:
     TCustomRVData* GetSubDocumentAtPoint(int x, int y) override;
     void NotifyInserted(TCustomRVData* rvData, int itemNo) override;
     void Inserted(TCustomRVData* rvData, int itemNo) override;
+    // Loading in formats 2 to 4 ended: the table needs no further fix-up.
     void AfterLoading(int format) override;
+    // The one-time fix-up after loading: every item of every cell takes its own, once.
+    void FinishLoading();
     void MarkStylesInUse(TRVIntegerList& usedText, TRVIntegerList& usedPara,
                          TRVIntegerList& usedList) const override;
     void RenumberStyles(const TRVIntegerList& textMap, const TRVIntegerList& paraMap,
@@ -685,6 +705,8 @@ public:
 
 private:
     void InitTable();
+    // Moves the selection of Owner (the document holding the table) onto the table item.
+    void SelectInDocument(TCustomRVFormattedData* owner);
     void StartResize(TCustomRVFormattedData* rvData, bool cols, int border, int offset,
                      TShiftState shift);
     // Where the dragged border stands for a mouse coordinate (table coordinates).
@@ -695,7 +717,11 @@ private:
     // Runs Body as one undo step, its records between an opening and a closing item bracket,
     // and formats the document again before the step ends.
     template <class F> void RunResizeStep(TCustomRVFormattedData* rvData, F body);
-    void FormatAfterResize(TCustomRVFormattedData* rvData);
+    // The document holding the table (RVData) is laid out again from the table on, and so are
+    // the documents holding the tables around it.
+    void FormatAfterChange(TCustomRVFormattedData* rvData);
+    // The same when the table lies in a laid-out document.
+    void FormatDocumentAfterChange();
     // A row or column edit: the cell editor and the cell selection go, the edit runs between
     // the item's undo brackets as one table step, and the table needs a new layout.
     template <class F> void RunGridEdit(F edit);

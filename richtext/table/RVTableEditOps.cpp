@@ -234,9 +234,12 @@ bool TRVTableItemInfo::OpenCellEditor(int itemNo, int row, int col, bool noEvent
     FEditedRow = row;
     FEditedCol = col;
     const int d = data->GetFirstDrawItemNo(itemNo);
-    if (d >= 0 && d < data->DrawItems.Count())
-        PlaceCellEditor(data->DrawItems[d]->Left - outer->HScrollPos(),
-                        data->DrawItems[d]->Top - outer->VScrollPos() * outer->VSmallStep());
+    auto place = [&] {
+        if (d >= 0 && d < data->DrawItems.Count())
+            PlaceCellEditor(data->DrawItems[d]->Left - outer->HScrollPos(),
+                            data->DrawItems[d]->Top - outer->VScrollPos() * outer->VSmallStep());
+    };
+    place();
     TRVEditRVData* inner = editor->EditData();
     inner->ClearAllItems();
     inner->MoveItemsFrom(*cell);
@@ -253,6 +256,8 @@ bool TRVTableItemInfo::OpenCellEditor(int itemNo, int row, int col, bool noEvent
     if (click) editor->SetClickTime(GetMessageTime());
     editor->Show();
     editor->Format();
+    // The vertical alignment shift needs the height of the editor's document.
+    place();
     FEditorHeight = FEditorMinWidth = -1;
     if (caretAtEnd || caretAtStart) {
         const int last = inner->ItemCount() - 1;
@@ -275,8 +280,17 @@ void TRVTableItemInfo::PlaceCellEditor(int x, int y) {
     TRVTableCellData* cell = Rows.GetRow(FEditedRow)->Cell(FEditedCol);
     if (!cell) return;
     const int offset = std::max(cell->GetVAlignOffset(), 0);
-    FInplaceEditor->SetBounds(x + cell->Left, y + cell->Top + offset, std::max(int(cell->Width), 1),
-                              std::max(cell->Height - offset, 1));
+    ResizeInplaceEditor(x + cell->Left, y + cell->Top + offset, std::max(int(cell->Width), 1),
+                        std::max(cell->Height - offset, 1));
+}
+
+void TRVTableItemInfo::ResizeInplaceEditor(int x, int y, int width, int height) {
+    if (!FInplaceEditor) return;
+    if (height != 10000) FInplaceEditor->Oversized = height > 10000;
+    FInplaceEditor->SetBounds(x, y, width, std::min(height, 10000));
+    if (!(StateBits & rvtsPaddingChanged)) return;
+    StateBits &= uint16_t(~rvtsPaddingChanged);
+    FInplaceEditor->Format();
 }
 
 void TRVTableItemInfo::PassPressToCellEditor(TMouseButton button, TShiftState shift, TPoint client,
@@ -304,7 +318,7 @@ bool TRVTableItemInfo::GetEditedCellSize(const TRVTableCellData* cell, int& heig
     return true;
 }
 
-void TRVTableItemInfo::CellEditorChanged() {
+void TRVTableItemInfo::EditorResized() {
     SetChangedFlag();
     int height = 0, minWidth = 0;
     if (!FInplaceEditor || FEditedRow < 0 || FEditedRow >= RowCount() || FEditedCol < 0 ||
@@ -337,10 +351,16 @@ void RVTableCellEditorFollows(TRVTableItemInfo& table, const std::string& name, 
         const int padding = table.CellPadding();
         editor->LeftMargin = editor->RightMargin = editor->TopMargin = editor->BottomMargin =
             padding;
-        editor->Format();
-        table.CellEditorChanged();
+        // The editor's document is laid out with its new margins before the table asks it
+        // for its size.
+        table.StateBits |= rvtsPaddingChanged;
+        table.ResizeInplaceEditor(editor->Left(), editor->Top(), editor->Width(), editor->Height());
+        table.EditorResized();
     } else if (name == "Color" && (row < 0 || (row == editedRow && col == editedCol))) {
         editor->SetColor(table.GetCellColor(table.GetCell(editedRow, editedCol)));
+    } else if ((name == "BackgroundImage" || name == "BackgroundStyle") && row == editedRow &&
+               col == editedCol) {
+        editor->Invalidate();
     }
 }
 
@@ -381,6 +401,10 @@ void TRVTableItemInfo::CloseCellEditor(bool clearing) {
                                  ? Rows.GetRow(row)->Cell(col)
                                  : nullptr;
     TRVEditRVData* inner = FInplaceEditor->EditData();
+    // Text selected in the editor stays selected in the cell.
+    int sel[4] = {-1, -1, -1, -1};
+    const bool selected = inner->SelectionExists(false, false);
+    if (selected) inner->GetSelectionBounds(sel[0], sel[1], sel[2], sel[3], true);
     inner->ClearFormatting();
     if (cell) {
         cell->ClearAllItems();
@@ -396,6 +420,15 @@ void TRVTableItemInfo::CloseCellEditor(bool clearing) {
     if (!clearing)
         if (auto* formatted = dynamic_cast<TCustomRVFormattedData*>(FRVData)) {
             if (formatted->GetCanvas()) formatted->Format(false);
+            // As the document's inner selection, which goes when the document selects
+            // elsewhere.
+            if (selected && cell && cell->DrawItems.Count() > 0 && sel[0] >= 0 &&
+                sel[2] < cell->ItemCount()) {
+                FChosenRow = row;
+                FChosenCol = col;
+                ShowAsActiveSubDocument(true);
+                cell->SetSelectionBounds(sel[0], sel[2], sel[1], sel[3]);
+            }
             formatted->Invalidate();
         }
     if (OnCellEndEdit) OnCellEndEdit(this, row, col, clearing);
@@ -538,7 +571,12 @@ void TRVTableItemInfo::ShowAsActiveSubDocument(bool active) {
     if (formatted->GetFirstDrawItemNo(itemNo) >= 0)
         formatted->SetSelectionBounds(itemNo, itemNo, 0, 1);
     formatted->SetActiveSubItem(this);
-    formatted->ChosenRVData = FInplaceEditor ? FInplaceEditor->EditData() : nullptr;
+    // The active sub-document: the cell editor's, else the chosen cell itself.
+    TCustomRVFormattedData* sub = FInplaceEditor ? FInplaceEditor->EditData() : nullptr;
+    if (!sub && FChosenRow >= 0 && FChosenRow < RowCount() && FChosenCol >= 0 &&
+        FChosenCol < ColCount())
+        sub = Rows.GetRow(FChosenRow)->Cell(FChosenCol);
+    formatted->ChosenRVData = sub;
 }
 
 void TRVTableItemInfo::EditCell(int row, int col, bool caretAtEnd) {
@@ -703,6 +741,8 @@ void TRVTableItemInfo::ApplyToSelectedCells(int mode, int value) {
             data->UndoList->Clear();
         }
     if (record && record->Rows.Count() > 0) AddUndoRecord(std::move(record));
+    // The cells hand their items back unformatted.
+    FormatDocumentAfterChange();
 }
 
 bool TRVTableItemInfo::CanDeleteSelectedCellsContents() const {
@@ -740,6 +780,7 @@ void TRVTableItemInfo::DeleteSelectedCellsContents() {
     auto end = Finally([&] { EndTableUndo(began); });
     Rows.ClearCells(rows, cols);
     SetChangedFlag();
+    FormatDocumentAfterChange();
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -117,7 +117,7 @@ bool TRVTableInplaceEdit::BeforeChange(bool /*quiet*/) {
 
 void TRVTableInplaceEdit::NotifyChange(bool clearRedo) {
     TRichViewEdit::NotifyChange(clearRedo);
-    if (FTable) FTable->CellEditorChanged();
+    if (FTable) FTable->EditorResized();
 }
 
 void TRVTableInplaceEdit::Undo() {

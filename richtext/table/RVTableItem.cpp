@@ -188,12 +188,12 @@ void TRVTableItemInfo::SetCellIntProperty(int /*itemNo*/, const std::string& nam
     RVTableSetIntProperty(*this, row, col, name, value, affectsWidth, affectsHeight);
 }
 
-void TRVTableItemInfo::SetCellBestWidth(int32_t value, int row, int col) {
-    SetCellIntProperty(-1, "BestWidth", true, true, row, col, value);
+void TRVTableItemInfo::SetCellBestWidth(int itemNo, int32_t value, int row, int col) {
+    SetCellIntProperty(itemNo, "BestWidth", true, true, row, col, value);
 }
 
-void TRVTableItemInfo::SetCellBestHeight(int32_t value, int row, int col) {
-    SetCellIntProperty(-1, "BestHeight", false, true, row, col, value);
+void TRVTableItemInfo::SetCellBestHeight(int itemNo, int32_t value, int row, int col) {
+    SetCellIntProperty(itemNo, "BestHeight", false, true, row, col, value);
 }
 
 void TRVTableItemInfo::SetCellVisibleBorders(int /*itemNo*/, bool left, bool top, bool right,
@@ -386,6 +386,8 @@ bool TRVTableItemInfo::GetNeighbourCell(int row, int col, int& newCol, int& newR
             Rows.GetMainCell(mr, mc + cell->ColSpan, newRow, newCol);
             return true;
         }
+        // Past the row's end: nothing when the cell reaches down to the last row.
+        if (mr + cell->RowSpan >= RowCount()) return false;
         return next(mr, mc, 1);
     case 3:
         if (mr + cell->RowSpan >= RowCount()) return false;
@@ -524,12 +526,17 @@ void TRVTableItemInfo::Inserted(TCustomRVData* rvData, int itemNo) {
 }
 
 void TRVTableItemInfo::AfterLoading(int format) {
+    if (format >= 2 && format <= 4) StateBits &= uint16_t(~rvtsLoading);
+}
+
+void TRVTableItemInfo::FinishLoading() {
     if (!(StateBits & rvtsLoading)) return;
     for (int r = 0; r < RowCount(); ++r)
         for (int c = 0; c < Rows.GetRow(r)->Count(); ++c)
             if (TRVTableCellData* cell = Rows.GetRow(r)->Cell(c))
                 for (int i = 0; i < cell->ItemCount(); ++i)
-                    cell->GetItem(i)->AfterLoading(format);
+                    if (auto* table = dynamic_cast<TRVTableItemInfo*>(cell->GetItem(i)))
+                        table->FinishLoading();
     StateBits &= uint16_t(~rvtsLoading);
 }
 

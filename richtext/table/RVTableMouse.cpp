@@ -111,6 +111,12 @@ int BorderCentre(const TBorderBand& band, int k) {
 }
 } // namespace
 
+void TRVTableItemInfo::SelectInDocument(TCustomRVFormattedData* owner) {
+    const int itemNo = GetItemNo();
+    if (itemNo >= 0 && owner->GetFirstDrawItemNo(itemNo) >= 0)
+        owner->SetSelectionBounds(itemNo, itemNo, 0, 1);
+}
+
 bool TRVTableItemInfo::GetCellAt(int x, int y, int& row, int& col) {
     if (FLastHitRow >= 0 && FLastHitRow < RowCount() && FLastHitCol >= 0 &&
         FLastHitCol < ColCount())
@@ -164,9 +170,7 @@ void TRVTableItemInfo::Select(int startRow, int startCol, int rowOffs, int colOf
                 if ((r != startRow || c != startCol) && !IsCellSelected(r, c))
                     cell->Deselect(nullptr, false);
     // The document's selection is the table item; the cells show which part of it.
-    const int itemNo = GetItemNo();
-    if (itemNo >= 0 && owner->GetFirstDrawItemNo(itemNo) >= 0)
-        owner->SetSelectionBounds(itemNo, itemNo, 0, 1);
+    SelectInDocument(owner);
     owner->Invalidate();
 }
 
@@ -188,6 +192,7 @@ bool TRVTableItemInfo::BeginCellSelection(int row, int col) {
     FSelStartRow = row;
     FSelStartCol = col;
     FSelRowOffs = FSelColOffs = 0;
+    SelectInDocument(owner);
     owner->Invalidate();
     return true;
 }
@@ -197,6 +202,10 @@ void TRVTableItemInfo::Deselect() {
     FCellsSelected = false;
     FSelStartRow = FSelStartCol = -1;
     FSelRowOffs = FSelColOffs = 0;
+    // No cell is selected now, nor any text in one.
+    for (int r = 0; r < RowCount(); ++r)
+        for (int c = 0; c < ColCount(); ++c)
+            if (TRVTableCellData* cell = Rows.GetRow(r)->Cell(c)) cell->Deselect(nullptr, false);
     // A cell document that held the mouse lets it go.
     FPressRow = FPressCol = -1;
     FPressTaken = false;
@@ -206,8 +215,19 @@ void TRVTableItemInfo::Deselect() {
 // The rectangle of both corners, widened until every cell that overlaps it lies inside.
 bool TRVTableItemInfo::GetNormalizedSelectionBounds(int& topRow, int& leftCol, int& rowCount,
                                                     int& colCount) const {
-    if (!HasCellSelection() || FSelStartRow >= RowCount() || FSelStartCol >= ColCount())
-        return false;
+    if (!HasCellSelection() || FSelStartRow >= RowCount() || FSelStartCol >= ColCount()) {
+        // No cells selected: the cell being edited is.
+        int row, col;
+        GetEditedCell(row, col);
+        if (row < 0 || row >= RowCount() || col < 0 || col >= ColCount()) return false;
+        const TRVTableCellData* cell = Rows.GetRow(row)->Cell(col);
+        if (!cell) return false;
+        topRow = row;
+        leftCol = col;
+        rowCount = cell->RowSpan;
+        colCount = cell->ColSpan;
+        return true;
+    }
     int top = std::min(FSelStartRow, FSelStartRow + FSelRowOffs);
     int bottom = std::max(FSelStartRow, FSelStartRow + FSelRowOffs);
     int left = std::min(FSelStartCol, FSelStartCol + FSelColOffs);
@@ -299,24 +319,21 @@ bool TRVTableItemInfo::ItemMouseDown(TCustomRVFormattedData* rvData, TMouseButto
         TRVTableCellData* pressed = Rows.GetRow(row)->Cell(col);
         if (button == mbRight) {
             // The cell's document hears of the press (its events fire for it).
+            CloseCellEditor(false);
             if (!pressed || !InsideContent(*this, pressed, x, y)) return false;
             pressed->MouseDown(button, shift, client.X, client.Y);
             return true;
         }
-        if (StateBits & rvtsEditMode) {
-            // No editor on this cell: the one open closes and the table item is selected.
-            CloseCellEditor(false);
-            const int itemNo = GetItemNo();
-            if (itemNo >= 0 && rvData == FRVData && rvData->GetFirstDrawItemNo(itemNo) >= 0)
-                rvData->SetSelectionBounds(itemNo, itemNo, 0, 1);
-        }
-        if (!selectable) return false;
-        // A cell selection starts here; the press goes on to the cell's document unless it lies
-        // in the cell's padding. Text selected before, in a cell or around the table, goes.
+        // No editor on this cell: the one open closes and the table item is selected. Text
+        // selected before, in a cell or around the table, goes.
         Deselect();
         if (rvData->ChosenItem == this) rvData->DeselectSubItem();
         UnchooseCell();
-        if (!(StateBits & rvtsEditMode)) rvData->Deselect(nullptr, true);
+        if (rvData == FRVData && (selectable || (StateBits & rvtsEditMode)))
+            SelectInDocument(rvData);
+        if (!selectable) return false;
+        // A cell selection starts here; the press goes on to the cell's document unless it lies
+        // in the cell's padding.
         if (!BeginCellSelection(row, col)) return false;
         FPressRow = row;
         FPressCol = col;
@@ -474,7 +491,7 @@ template <class F> void TRVTableItemInfo::RunResizeStep(TCustomRVFormattedData* 
             [&] { AddUndoRecord(std::make_unique<TRVUndoModifyItemTerminator>(itemNo, false)); });
         body();
     }
-    FormatAfterResize(rvData);
+    FormatAfterChange(rvData);
 }
 
 void TRVTableItemInfo::FinishColResize(TCustomRVFormattedData* rvData, int border, int pos,
@@ -531,7 +548,13 @@ void TRVTableItemInfo::FinishRowResize(TCustomRVFormattedData* rvData, int borde
     });
 }
 
-void TRVTableItemInfo::FormatAfterResize(TCustomRVFormattedData* rvData) {
+void TRVTableItemInfo::FormatDocumentAfterChange() {
+    auto* formatted = dynamic_cast<TCustomRVFormattedData*>(FRVData);
+    if (formatted && formatted->GetCanvas() && formatted->DrawItems.Count() > 0)
+        FormatAfterChange(formatted);
+}
+
+void TRVTableItemInfo::FormatAfterChange(TCustomRVFormattedData* rvData) {
     SetChangedFlag();
     // A table in a cell changes the tables around it too: the document that holds the
     // outermost one is formatted again from there.

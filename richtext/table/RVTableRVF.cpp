@@ -427,7 +427,7 @@ bool TRVTableItemInfo::ReadRVFLine(const std::string& s, TCustomRVData* rvData, 
     } catch (const Exception&) {
         return false;
     }
-    StateBits |= rvtsLoading;
+    FinishLoading();
     NeedsLayout = true;
     return true;
 }

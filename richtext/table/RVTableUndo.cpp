@@ -40,7 +40,7 @@ std::unique_ptr<TRVTableCellData> TakeEntry(TRVTableRow* row, int col) {
 void InsertEntry(TRVTableRow* row, int col, std::unique_ptr<TRVTableCellData> cell) {
     TRVTableCellData* raw = cell.get();
     row->Insert(col, std::move(cell));
-    if (raw) RVTableCellFromUndo(*raw, row);
+    if (raw) raw->RestoreFromUndo(row);
 }
 
 // Moves the last Count items of Source to the end of Target, with their checkpoints and list
@@ -118,19 +118,6 @@ TRVTableItemInfo* RVTableAtItem(TCustomRVData* rvData, int itemNo) {
 void RVRebindItems(TCustomRVData& data) {
     for (int i = 0; i < data.ItemCount(); ++i)
         data.GetItem(i)->Inserted(&data, i);
-}
-
-void RVTableCellToUndo(TRVTableCellData& cell) {
-    for (int i = 0; i < cell.ItemCount(); ++i)
-        cell.GetItem(i)->MoveToUndo(&cell);
-    cell.ClearFormatting();
-    cell.Owner = nullptr;
-}
-
-void RVTableCellFromUndo(TRVTableCellData& cell, TRVTableRow* row) {
-    cell.Owner = row;
-    for (int i = 0; i < cell.ItemCount(); ++i)
-        cell.GetItem(i)->AttachToDocument(&cell);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -332,7 +319,7 @@ void RVTableDeleteRowEntries(TRVTableItemInfo& table, int index, int count) {
         auto* row = static_cast<TRVTableRow*>(table.Rows.GetRow(index));
         for (int c = 0; c < row->Count(); ++c)
             if (TRVTableCellData* cell = row->Cell(c)) {
-                RVTableCellToUndo(*cell);
+                cell->MoveToUndo(table.GetRVData());
                 cell->Owner = row; // the row goes with its cells
             }
         record->KeptRows.push_back(table.Rows.DeleteWithoutFree(index));
@@ -355,7 +342,7 @@ void TRVUndoInsertTableRows::Replay(TRVTableItemInfo& table) {
         auto* row = static_cast<TRVTableRow*>(KeptRows[i].get());
         table.Rows.Insert(Index + int(i), std::move(KeptRows[i]));
         for (int c = 0; c < row->Count(); ++c)
-            if (TRVTableCellData* cell = row->Cell(c)) RVTableCellFromUndo(*cell, row);
+            if (TRVTableCellData* cell = row->Cell(c)) cell->RestoreFromUndo(row);
     }
     KeptRows.clear();
     Record<TRVUndoInsertTableRows>(table, false, inserted);
@@ -374,7 +361,7 @@ void TRVUndoInsertTableCell::Replay(TRVTableItemInfo& table) {
         if (Col < 0 || Col >= r->Count()) throw ERichViewError(errRVTableIndex);
         std::unique_ptr<TRVTableCellData> cell = TakeEntry(r, Col);
         if (!Recording(table)) return;
-        if (cell) RVTableCellToUndo(*cell);
+        if (cell) cell->MoveToUndo(table.GetRVData());
         auto inverse = RVNewTableRecord<TRVUndoInsertTableCell>(table, true, Args());
         inverse->KeptCell = std::move(cell);
         table.AddUndoRecord(std::move(inverse));
@@ -501,7 +488,7 @@ void RVTableDeleteColEntries(TRVTableItemInfo& table, int index, int count) {
     for (int r = 0; r < rowCount; ++r)
         for (int i = 0; i < count; ++i) {
             std::unique_ptr<TRVTableCellData> cell = TakeEntry(table.Rows.GetRow(r), index);
-            if (cell) RVTableCellToUndo(*cell);
+            if (cell) cell->MoveToUndo(table.GetRVData());
             record->Cells.push_back(std::move(cell));
         }
     table.AddUndoRecord(std::move(record));
@@ -547,7 +534,7 @@ void RVTableClearCells(TRVTableItemInfo& table, const TRVIntegerList& rows,
         fresh->Width = old->Width;
         fresh->Height = old->Height;
         row->PutCell(cols[i], std::move(fresh));
-        RVTableCellToUndo(*old);
+        old->MoveToUndo(table.GetRVData());
         record->Cells.push_back(std::move(old));
     }
     table.AddUndoRecord(std::move(record));
@@ -566,7 +553,7 @@ void TRVUndoCellsClear::Replay(TRVTableItemInfo& table) {
         row->TakeCell(Cols[i]);
         TRVTableCellData* cell = Cells[size_t(i)].get();
         row->PutCell(Cols[i], std::move(Cells[size_t(i)]));
-        RVTableCellFromUndo(*cell, row);
+        cell->RestoreFromUndo(row);
     }
     Cells.clear();
     Record<TRVUndoCellsClear>(table, true, Args());
@@ -586,7 +573,7 @@ void TRVUndoMerge::Replay(TRVTableItemInfo& table) {
         if (item.ItemCount > 0) MoveTailItems(*survivor, *item.Cell, item.ItemCount);
         TRVTableCellData* cell = item.Cell.get();
         row->PutCell(item.Col, std::move(item.Cell));
-        RVTableCellFromUndo(*cell, row);
+        cell->RestoreFromUndo(row);
     }
     Items.clear();
     survivor->ColSpan = OldColSpan;

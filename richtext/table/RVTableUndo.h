@@ -320,8 +320,4 @@ bool RVTablePropertyAffectsHeight(const std::string& name);
 // keeps the document that holds it).
 void RVRebindItems(TCustomRVData& data);
 
-// A detached cell: its items are told they leave the document; reattaching tells them again.
-void RVTableCellToUndo(TRVTableCellData& cell);
-void RVTableCellFromUndo(TRVTableCellData& cell, TRVTableRow* row);
-
 } // namespace epc

@@ -366,6 +366,75 @@ TEST_F(TableInplace, RightPressesAndPressesOnRefusedCells) {
     testing::Click(Edit, middle(0, 0).X, middle(0, 0).Y);
     EXPECT_EQ(Edited(), "-1,-1");
     EXPECT_EQ(Sel(), (std::vector<int>{1, 0, 1, 1}));
+    // A right press on a refused cell closes the open editor too.
+    testing::Click(Edit, middle(2, 2).X, middle(2, 2).Y);
+    ASSERT_EQ(Edited(), "2,2");
+    testing::Click(Edit, middle(0, 1).X, middle(0, 1).Y, mbRight);
+    EXPECT_EQ(Edited(), "-1,-1");
+}
+
+// Text selected in the cell editor stays the document's inner selection in the cell once the
+// editor closes, until the document selects elsewhere.
+TEST_F(TableInplace, TextSelectedInTheEditorStaysSelectedInTheCellUntilAPressElsewhere) {
+    ASSERT_TRUE(Table->OpenCellEditor(-1, 1, 1, false, false, true, false));
+    Table->InplaceEditor()->EditData()->SelectAll();
+    Edit->DestroyInplaceEditor();
+    TRVTableCellData* cell = Table->GetCell(1, 1);
+    EXPECT_TRUE(cell->SelectionExists(false, false));
+    EXPECT_EQ(Edit->GetSelText(), "1,1");
+    const TRVDrawLineInfo* before = Data()->DrawItems[0];
+    testing::Click(Edit, before->Left + 2, before->Top + 4);
+    EXPECT_FALSE(cell->SelectionExists(false, false));
+    EXPECT_EQ(Edit->GetSelText(), "");
+    // A caret alone is not a selection to keep.
+    ASSERT_TRUE(Table->OpenCellEditor(-1, 1, 1, false, false, true, false));
+    Edit->DestroyInplaceEditor();
+    EXPECT_FALSE(cell->SelectionExists(false, false));
+    EXPECT_EQ(Data()->ChosenItem, nullptr);
+}
+
+// The editor over a middle- or bottom-aligned cell places the cell's text where the cell shows
+// it: the space above the editor's document is the space the alignment leaves.
+TEST_F(TableInplace, TheEditorOfAnAlignedCellStartsWhereItsTextDoes) {
+    for (TRVCellVAlign align : {rvcMiddle, rvcBottom}) {
+        SCOPED_TRACE(int(align));
+        TRVTableCellData* cell = Table->GetCell(1, 1);
+        cell->VAlign = align;
+        Table->SetCellBestHeight(90, 1, 1);
+        Edit->Format();
+        const TRVDrawLineInfo* d =
+            Data()->DrawItems[Data()->GetFirstDrawItemNo(Table->GetItemNo())];
+        const int textHeight = cell->DocumentHeight;
+        ASSERT_TRUE(Table->OpenCellEditor(-1, 1, 1, false, false, true, false));
+        TRVTableInplaceEdit* editor = Table->InplaceEditor();
+        const int docHeight = editor->EditData()->DocumentHeight;
+        ASSERT_EQ(docHeight, textHeight + 2 * Table->CellPadding());
+        const int free = cell->Height - docHeight;
+        EXPECT_EQ(editor->Top() - (d->Top + cell->Top), align == rvcMiddle ? free / 2 : free);
+        EXPECT_EQ(editor->Top() + editor->Height(), d->Top + cell->Top + cell->Height);
+        Edit->DestroyInplaceEditor();
+    }
+}
+
+// With no cells selected, the cell being edited is the selection; its look reaches the editor.
+TEST_F(TableInplace, TheEditedCellIsTheSelectionAndItsEditorFollowsItsColour) {
+    Table->MergeCells(1, 0, 2, 1, true);
+    ASSERT_TRUE(Table->OpenCellEditor(-1, 1, 0, false, false, false, true));
+    int top, left, rows, cols;
+    ASSERT_TRUE(Table->GetNormalizedSelectionBounds(top, left, rows, cols));
+    EXPECT_EQ(std::vector<int>({top, left, rows, cols}), std::vector<int>({1, 0, 1, 2}));
+    EXPECT_TRUE(Table->IsCellSelected(1, 0));
+    EXPECT_FALSE(Table->IsCellSelected(0, 0));
+    EXPECT_FALSE(Table->HasCellSelection());
+    TRVTableCellData* cell = Table->GetCell(1, 0);
+    cell->SetColor(clRed);
+    EXPECT_EQ(Table->InplaceEditor()->Color(), clRed);
+    cell->SetColor(clNone);
+    EXPECT_EQ(Table->InplaceEditor()->Color(), Table->GetCellColor(cell));
+    Table->GetCell(0, 0)->SetColor(clBlue); // another cell: the editor keeps its colour
+    EXPECT_EQ(Table->InplaceEditor()->Color(), Table->GetCellColor(cell));
+    Edit->DestroyInplaceEditor();
+    EXPECT_FALSE(Table->GetNormalizedSelectionBounds(top, left, rows, cols));
 }
 
 TEST_F(TableInplace, TheClickThatOpenedTheEditorAndTheNextOneMakeADoubleClick) {
@@ -412,6 +481,15 @@ TEST_F(TableInplace, TheEditorTakesTheCellColourAndTheTablePaddingAtOnce) {
     Table->SetCellPadding(6);
     EXPECT_EQ(editor->LeftMargin, 6);
     EXPECT_EQ(editor->BottomMargin, 6);
+    // Its document is laid out with the new margins at once.
+    ASSERT_GT(editor->EditData()->DrawItems.Count(), 0);
+    EXPECT_EQ(editor->EditData()->DrawItems[0]->Left, 6);
+    EXPECT_FALSE(Table->StateBits & rvtsPaddingChanged);
+    // A cell taller than 10000 pixels gets an editor of 10000, marked oversized.
+    Table->SetCellBestHeight(20000, 2, 2);
+    Edit->Format();
+    EXPECT_EQ(editor->Height(), 10000);
+    EXPECT_TRUE(editor->Oversized);
     // The editor's limit follows the outer one: no history in the cell without one outside.
     EXPECT_EQ(editor->UndoLimit(), -1);
     Edit->DestroyInplaceEditor();

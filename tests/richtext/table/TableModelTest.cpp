@@ -313,6 +313,10 @@ TEST(TableCells, NeighboursInReadingOrder) {
     ASSERT_TRUE(table->GetNeighbourCell(1, 2, nc, nr, 1));
     EXPECT_EQ(nc, 1);
     EXPECT_FALSE(table->GetNeighbourCell(1, 0, nc, nr, 3));
+    // Right from the end of a row: not when the cell reaches down to the last row.
+    table->MergeCells(0, 1, 2, 2, true);
+    EXPECT_FALSE(table->GetNeighbourCell(0, 1, nc, nr, 2));
+    EXPECT_TRUE(table->GetNeighbourCell(0, 1, nc, nr, 6));
 }
 
 TEST(TableProperties, PlainStoreOutsideADocument) {

@@ -37,6 +37,17 @@ protected:
         TRVTableCellData* cell = Table->GetCell(row, col);
         return TPoint(X0 + cell->Left + cell->Width / 2, Y0 + cell->Top + cell->Height / 2);
     }
+    // Gives cell (Row, Col) the text Words and, when After is given, a paragraph After below
+    // the table, and lays the viewer out again.
+    TRVTableCellData* PutText(int row, int col, const char* words, const char* after) {
+        TRVTableCellData* cell = Table->GetCell(row, col);
+        cell->ClearAllItems();
+        cell->AddTextParagraph(words, 0, 0, TRVTag());
+        if (after) View->RVData()->AddTextParagraph(after, 0, 0, TRVTag());
+        View->Format();
+        testing::Pump();
+        return cell;
+    }
     std::string Bounds() const {
         int top, left, rows, cols;
         if (!Table->GetNormalizedSelectionBounds(top, left, rows, cols)) return "none";
@@ -190,11 +201,7 @@ TEST_F(TableMouse, HyperlinksInCellsAreNumberedOnFromTheDocumentAndClicked) {
 TEST_F(TableMouse, APressInACellsPaddingStaysWithTheTable) {
     const int padding = 8;
     Table->SetCellPadding(padding);
-    TRVTableCellData* cell = Table->GetCell(1, 0);
-    cell->ClearAllItems();
-    cell->AddTextParagraph("words", 0, 0, TRVTag());
-    View->Format();
-    testing::Pump();
+    TRVTableCellData* cell = PutText(1, 0, "words", nullptr);
     const int y = CellMiddle(1, 0).Y, left = X0 + cell->Left;
     const TPoint textEnd(left + padding + cell->Width / 2, CellMiddle(1, 0).Y);
     ASSERT_LT(textEnd.X, left + cell->Width - padding);
@@ -220,12 +227,7 @@ TEST_F(TableMouse, APressInACellsPaddingStaysWithTheTable) {
 TEST_F(TableMouse, TextSelectedInACellIsTheViewersSelection) {
     Style->TextStyles[0].FontName = "Fixed Metrics Test"; // 10 pixels a character
     Style->TextStyles[0].Size = 15;
-    TRVTableCellData* cell = Table->GetCell(1, 0);
-    cell->ClearAllItems();
-    cell->AddTextParagraph("words", 0, 0, TRVTag());
-    View->RVData()->AddTextParagraph("outside", 0, 0, TRVTag());
-    View->Format();
-    testing::Pump();
+    TRVTableCellData* cell = PutText(1, 0, "words", "outside");
     const int y = CellMiddle(1, 0).Y, left = X0 + cell->Left + Table->CellPadding();
     testing::DragMouse(View, TPoint(left, y), TPoint(left + 30, y));
     testing::Pump();
@@ -245,6 +247,32 @@ TEST_F(TableMouse, TextSelectedInACellIsTheViewersSelection) {
     testing::Pump();
     EXPECT_FALSE(cell->SelectionExists(false, false));
     EXPECT_EQ(View->GetSelText(), "out");
+}
+
+// A press in a cell moves the viewer's selection onto the table item, which holds the cell's
+// text selection: the table is not painted selected and gives the cell's text only.
+TEST_F(TableMouse, APressInACellSelectsTheTableItemAsTheHolderOfTheCellsText) {
+    TRVTableCellData* cell = PutText(1, 1, "words", "after");
+    const TRVDrawLineInfo* after = View->RVData()->DrawItems[1];
+    testing::DragMouse(View, TPoint(after->Left + 1, after->Top + 5 - View->VScrollPos()),
+                       TPoint(after->Left + 25, after->Top + 5 - View->VScrollPos()));
+    ASSERT_FALSE(View->GetSelText().empty());
+    testing::Click(View, CellMiddle(1, 1).X, CellMiddle(1, 1).Y);
+    testing::Pump();
+    int si, so, ei, eo;
+    View->RVData()->GetSelectionBounds(si, so, ei, eo, true);
+    EXPECT_EQ(std::vector<int>({si, so, ei, eo}), std::vector<int>({0, 0, 0, 1}));
+    EXPECT_EQ(View->RVData()->ChosenItem, Table);
+    EXPECT_EQ(View->GetSelText(), "");
+    // A chosen cell is the viewer's active sub-document: its selection is the viewer's.
+    Table->ChooseCell(1, 1);
+    EXPECT_EQ(View->RVData()->ChosenRVData, cell);
+    cell->SelectAll();
+    EXPECT_EQ(View->GetSelText(), "words");
+    // Deselecting the table takes the text selected in any of its cells.
+    ASSERT_TRUE(cell->SelectionExists(false, false));
+    Table->Deselect();
+    EXPECT_FALSE(cell->SelectionExists(false, false));
 }
 
 // A table in a cell: its hyperlinks join the outermost document's list, numbered on in reading

@@ -200,6 +200,9 @@ TEST(TableRvf, NestedTableRoundTrips) {
     auto* got = dynamic_cast<TRVTableItemInfo*>(e.Table(0)->GetCell(0, 1)->GetItem(0));
     ASSERT_TRUE(got);
     EXPECT_EQ(CellText(got->GetCell(1, 1)), "deep|");
+    // Both tables had their one fix-up after loading.
+    EXPECT_FALSE(e.Table(0)->StateBits & rvtsLoading);
+    EXPECT_FALSE(got->StateBits & rvtsLoading);
 }
 
 // Builds the component stream of a table by hand, to feed the reader what no writer makes.

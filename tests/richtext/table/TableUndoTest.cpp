@@ -77,7 +77,12 @@ TEST_F(TableUndo, DeletedColumnsComeBackAsTheSameCells) {
             gone.push_back(Cell(r, c));
     Table->DeleteColumns(1, 2, false);
     ASSERT_EQ(Table->ColCount(), 1);
+    // Kept by the undo record, a cell answers for its document through the one that held it.
+    EXPECT_EQ(gone[0]->GetTable(), nullptr);
+    EXPECT_EQ(gone[0]->UndoContainer(), Data());
+    EXPECT_EQ(gone[0]->GetParentData(), Data());
     Undo();
+    EXPECT_EQ(gone[0]->UndoContainer(), nullptr);
     ASSERT_EQ(Table->ColCount(), 3);
     size_t i = 0;
     for (int r = 0; r < 3; ++r)
@@ -115,6 +120,14 @@ TEST_F(TableUndo, StylesAppliedToSelectedCellsAreOneStepForTheChangedCellsOnly) 
         allow = col != 1;
     };
     Table->SelectRows(0, 1);
+    ASSERT_GT(Cell(0, 0)->DrawItems.Count(), 0);
+    const int left = Cell(0, 0)->DrawItems[0]->Left;
+    // The cells are laid out again with their new style at once, and stay selected.
+    Table->ApplyParaStyleToCells(1);
+    ASSERT_GT(Cell(0, 0)->DrawItems.Count(), 0);
+    EXPECT_EQ(Cell(0, 0)->DrawItems[0]->Left, left + 20);
+    EXPECT_TRUE(Table->HasCellSelection());
+    Undo();
     ExpectUndoRedo([&] { Table->ApplyParaStyleToCells(1); });
     EXPECT_EQ(Cell(0, 0)->GetItemParaNo(0), 1);
     EXPECT_EQ(Cell(0, 1)->GetItemParaNo(0), 0); // refused
@@ -125,6 +138,10 @@ TEST_F(TableUndo, StylesAppliedToSelectedCellsAreOneStepForTheChangedCellsOnly) 
     Undo();
     EXPECT_EQ(Cell(0, 0)->GetItemParaNo(0), 0);
     EXPECT_EQ(Cell(0, 2)->GetItemParaNo(0), 1);
+    // Cleared cells are laid out at once too.
+    Table->DeleteSelectedCellsContents();
+    EXPECT_EQ(CellText(0, 0), "");
+    EXPECT_GT(Cell(0, 0)->DrawItems.Count(), 0);
     // Clearing the selected cells is refused when one holds text protected from deletion.
     EXPECT_TRUE(Table->CanDeleteSelectedCellsContents());
     TFontInfo& locked = Style->TextStyles.Add();
