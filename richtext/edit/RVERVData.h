@@ -144,7 +144,9 @@ public:
     // With the flag below in the flags word, the writers see the jump list: it is built before
     // and dropped after each RTF or HTML export.
     static constexpr TRVFlag WritersBuildJumps = TRVFlag::rvflReserved7;
-    bool WriteRtfToStream(TStream& stream, bool selectionOnly, TColor color) override;
+    bool WriteRtfToStream(TStream& stream, bool selectionOnly, TColor color,
+                          TBackgroundStyle backStyle = TBackgroundStyle::bsNoBitmap,
+                          TGraphic* backImage = nullptr) override;
     bool WriteHtmlToStream(TStream& stream, const std::string& path, const std::string& title,
                            bool selectionOnly) override;
     bool WriteHtmlCssToStream(TStream& stream, const std::string& path, const std::string& title,

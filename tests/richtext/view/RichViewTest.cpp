@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <stdexcept>
 
 #include "platform/controls/ExtCtrls.h"
@@ -1049,6 +1050,70 @@ TEST_F(RichViewTest, ControlScrolledFarOutOfViewByTheBarComesBack) {
     EXPECT_EQ(panel->Top(), -10000);
     SendMessage(View->Handle(), WM_VSCROLL, SB_TOP, 0);
     EXPECT_EQ(panel->Top(), top);
+}
+
+} // namespace
+} // namespace epc
+
+namespace epc {
+namespace {
+
+std::string ReadWholeFile(const std::string& path) {
+    TFileStream fs(path, fmOpenRead);
+    std::string s(size_t(fs.Size()), '\0');
+    fs.Read(s.data(), int(s.size()));
+    return s;
+}
+
+TEST_F(RichViewTest, SavedRtfCarriesTheColourAndTheBackgroundPicture) {
+    View->AppendTextParagraph("page", 0, 0);
+    Show();
+    TBitmap tile(4, 3, pf24bit);
+    tile.Canvas()->Brush()->SetColor(clLime);
+    tile.Canvas()->FillRect(TRect(0, 0, 4, 3));
+    View->SetBackgroundBitmap(&tile);
+    View->SetBackgroundStyle(TBackgroundStyle::bsTiled);
+    View->SetColor(clRed);
+    const std::string path =
+        (std::filesystem::temp_directory_path() / "epc_view_background.rtf").string();
+    const std::string colour = "{\\sp{\\sn fillColor}{\\sv 255}}";
+    const std::string blip = "{\\sp{\\sn fillBlip}{\\sv {\\pict\\pngblip\\picw4\\pich3";
+    ASSERT_TRUE(View->WriteRtfFile(path, false));
+    std::string rtf = ReadWholeFile(path);
+    EXPECT_NE(rtf.find("{\\*\\background{\\shp{\\*\\shpinst" + colour +
+                       "{\\sp{\\sn fillType}{\\sv 2}}" + blip),
+              std::string::npos);
+    EXPECT_NE(rtf.find("page"), std::string::npos);
+    // Shown once: a picture fill.
+    View->SetBackgroundStyle(TBackgroundStyle::bsCentered);
+    ASSERT_TRUE(View->WriteRtfFile(path, false));
+    EXPECT_NE(ReadWholeFile(path).find("{\\sp{\\sn fillType}{\\sv 3}}" + blip), std::string::npos);
+    // The picture only shows in a picture style; the colour stays.
+    View->SetBackgroundStyle(TBackgroundStyle::bsNoBitmap);
+    ASSERT_TRUE(View->WriteRtfFile(path, false));
+    rtf = ReadWholeFile(path);
+    EXPECT_NE(rtf.find(colour + "}}}\\viewbksp1"), std::string::npos);
+    EXPECT_EQ(rtf.find("fillBlip"), std::string::npos);
+    // No colour and no picture: no page background at all.
+    View->SetColor(clNone);
+    ASSERT_TRUE(View->WriteRtfFile(path, false));
+    EXPECT_EQ(ReadWholeFile(path).find("\\background"), std::string::npos);
+    std::filesystem::remove(path);
+
+    // Copying writes the background into the RTF block too.
+    View->SetBackgroundStyle(TBackgroundStyle::bsStretched);
+    View->SelectAll();
+    SendMessage(View->Handle(), WM_COPY, 0, 0);
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    HANDLE h = GetClipboardData(RegisterClipboardFormatA("Rich Text Format"));
+    ASSERT_NE(h, nullptr);
+    auto block = static_cast<HGLOBAL>(h);
+    const std::string copied(static_cast<const char*>(GlobalLock(block)), GlobalSize(block));
+    GlobalUnlock(block);
+    CloseClipboard();
+    EXPECT_NE(copied.find("{\\sp{\\sn fillType}{\\sv 3}}" + blip), std::string::npos);
+    // The copy uses the effective colour: the style sheet's white.
+    EXPECT_NE(copied.find("{\\sp{\\sn fillColor}{\\sv 16777215}}"), std::string::npos);
 }
 
 } // namespace
