@@ -506,9 +506,11 @@ void TCustomRVData::FillRtfTables(TRVColorList& colors) const {
 }
 
 std::string TCustomRVData::GetExtraRTFCode(int area, int row, int col) {
-    std::string code;
+    // The root answers (a viewer's document asks its control).
     TCustomRVData* root = GetRootData();
-    if (root && root->OnSaveRTFExtra) root->OnSaveRTFExtra(this, area, row, col, code);
+    if (root && root != this) return root->GetExtraRTFCode(area, row, col);
+    std::string code;
+    if (OnSaveRTFExtra) OnSaveRTFExtra(this, area, row, col, code);
     return code;
 }
 

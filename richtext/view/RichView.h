@@ -238,6 +238,9 @@ public:
     std::function<void(TCustomRichView* sender, TRVHTMLSaveArea area, bool css,
                        std::string& htmlCode)>
         OnSaveHTMLExtra;
+    // Code added to a table row (area 3) or cell (area 2) of an RTF file (starts empty).
+    std::function<void(TCustomRichView* sender, int area, int row, int col, std::string& rtfCode)>
+        OnSaveRTFExtra;
     // For the in-place editor: the viewer's handlers go along.
     void CopyEventHandlersFrom(const TCustomRichView& other);
 
