@@ -631,17 +631,8 @@ void TCustomRichView::WMSetFocus(TMessage& message) {
         TWinControl* prev = from ? TWinControl::FindControl(from) : nullptr;
         const bool fromMouse =
             (GetKeyState(VK_LBUTTON) & 0x8000) != 0 || (GetKeyState(VK_RBUTTON) & 0x8000) != 0;
-        if (prev && !fromMouse && GetParentForm(prev) == GetParentForm(this) &&
-            FRVData->FocusedItemNo < 0) {
-            const bool backwards = (GetKeyState(VK_SHIFT) & 0x8000) != 0;
-            const int item = FRVData->FindNextFocusItem(!backwards, -1);
-            if (item >= 0 && FRVData->GetItem(item)->GetKindFlag(rvifActivatesByKeyboard)) {
-                FRVData->DrawFocusFrame(Canvas());
-                FRVData->FocusedItemNo = item;
-                FRVData->FocusedItemData = FRVData.get();
-                FRVData->DrawFocusFrame(Canvas());
-            }
-        }
+        if (prev && !fromMouse && GetParentForm(prev) == GetParentForm(this))
+            FRVData->FocusHotspotFromOutside((GetKeyState(VK_SHIFT) & 0x8000) == 0);
     }
     InvalidateIfSelectionColorsDiffer();
 }

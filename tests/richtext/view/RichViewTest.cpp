@@ -1118,3 +1118,29 @@ TEST_F(RichViewTest, SavedRtfCarriesTheColourAndTheBackgroundPicture) {
 
 } // namespace
 } // namespace epc
+
+namespace epc {
+namespace {
+
+TEST_F(RichViewTest, FocusArrivingBackwardsScrollsTheLastHotspotIntoView) {
+    View->RVData()->AddHotPicture("top", Square(clGreen), 0, TRVVAlign::rvvaBaseline);
+    AddLines(30);
+    View->RVData()->AddHotPicture("bottom", Square(clGreen), 0, TRVVAlign::rvvaBaseline);
+    auto* next = new TRichView(Form);
+    next->SetParent(Form);
+    next->SetBounds(10, 220, 100, 40);
+    Show();
+    next->SetFocus();
+    ASSERT_EQ(View->VScrollPos(), 0);
+    testing::PressKey(VK_TAB, TShiftState{ssShift});
+    ASSERT_TRUE(View->Focused());
+    EXPECT_EQ(View->RVData()->FocusedItemNo, 31);
+    int x = 0, y = 0;
+    ASSERT_TRUE(View->GetItemClientCoords(31, x, y));
+    EXPECT_GE(y, 0);
+    EXPECT_LE(y + 10, View->ClientHeight());
+    EXPECT_GT(View->VScrollPos(), 0);
+}
+
+} // namespace
+} // namespace epc
