@@ -574,10 +574,24 @@ void TCustomRichView::GetTabOrderList(std::vector<TWinControl*>& list) {
     if (FRVData->TabNavigation != TRVTabNavigationType::rvtnNone) list.push_back(this);
 }
 
+bool TCustomRichView::IsCopyShortcut(Word key, TShiftState shift) {
+    return shift.Contains(ssCtrl) && (key == 'C' || key == VK_INSERT);
+}
+
+bool TCustomRichView::IsCutShortcut(Word key, TShiftState shift) {
+    return (key == 'X' && shift == TShiftState{ssCtrl}) ||
+           (key == VK_DELETE && shift == TShiftState{ssShift});
+}
+
+bool TCustomRichView::IsPasteShortcut(Word key, TShiftState shift) {
+    return (key == 'V' && shift == TShiftState{ssCtrl}) ||
+           (key == VK_INSERT && shift == TShiftState{ssShift});
+}
+
 void TCustomRichView::KeyDown(Word& key, TShiftState shift) {
     TRVScroller::KeyDown(key, shift);
     if (key == 0) return;
-    if (shift.Contains(ssCtrl) && (key == 'C' || key == VK_INSERT)) {
+    if (IsCopyShortcut(key, shift)) {
         Perform(WM_COPY, 0, 0);
         return;
     }

@@ -251,6 +251,11 @@ public:
     int AutoScrollDX() const { return FScrollDX; }
     int AutoScrollDY() const { return FScrollDY; }
 
+    // Ctrl+C or Ctrl+Insert; Ctrl+X or Shift+Delete; Ctrl+V or Shift+Insert.
+    static bool IsCopyShortcut(Word key, TShiftState shift);
+    static bool IsCutShortcut(Word key, TShiftState shift);
+    static bool IsPasteShortcut(Word key, TShiftState shift);
+
     void Dispatch(TMessage& message) override;
     void Notification(TComponent* component, TOperation operation) override;
     // With Tab navigation the viewer comes again after its embedded controls, so that Tab

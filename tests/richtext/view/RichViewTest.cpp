@@ -1144,3 +1144,25 @@ TEST_F(RichViewTest, FocusArrivingBackwardsScrollsTheLastHotspotIntoView) {
 
 } // namespace
 } // namespace epc
+
+namespace epc {
+namespace {
+
+TEST(RichViewShortcuts, CopyCutAndPasteKeysAreToldApart) {
+    const TShiftState ctrl{ssCtrl}, shift{ssShift}, none{};
+    EXPECT_TRUE(TCustomRichView::IsCopyShortcut('C', ctrl));
+    EXPECT_TRUE(TCustomRichView::IsCopyShortcut(VK_INSERT, ctrl));
+    EXPECT_FALSE(TCustomRichView::IsCopyShortcut('C', none));
+    EXPECT_FALSE(TCustomRichView::IsCopyShortcut(VK_INSERT, shift));
+    EXPECT_TRUE(TCustomRichView::IsCutShortcut('X', ctrl));
+    EXPECT_TRUE(TCustomRichView::IsCutShortcut(VK_DELETE, shift));
+    EXPECT_FALSE(TCustomRichView::IsCutShortcut(VK_DELETE, none));
+    EXPECT_FALSE(TCustomRichView::IsCutShortcut('X', shift));
+    EXPECT_TRUE(TCustomRichView::IsPasteShortcut('V', ctrl));
+    EXPECT_TRUE(TCustomRichView::IsPasteShortcut(VK_INSERT, shift));
+    EXPECT_FALSE(TCustomRichView::IsPasteShortcut(VK_INSERT, ctrl));
+    EXPECT_FALSE(TCustomRichView::IsPasteShortcut('V', none));
+}
+
+} // namespace
+} // namespace epc
