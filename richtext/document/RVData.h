@@ -324,6 +324,8 @@ public:
     // A file name for a picture written by the HTML writers: "rvimg<N>" plus Extension, N
     // counting the pictures named by this document.
     std::string NextHtmlImageName(const std::string& extension);
+    // Writes a picture beside an HTML page into the folder Path; the file name, or empty.
+    virtual std::string SaveImageFileForHtml(const std::string& path, TGraphic* graphic);
 
 protected:
     void CheckItemIndex(int itemNo) const;

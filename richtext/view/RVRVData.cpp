@@ -304,6 +304,10 @@ std::string TRichViewRVData::GetExtraRTFCode(int area, int row, int col) {
     return code;
 }
 
+std::string TRichViewRVData::SaveImageFileForHtml(const std::string& path, TGraphic* graphic) {
+    return RichView->SaveImageFileForHtml(path, graphic);
+}
+
 HPALETTE TRichViewRVData::GetDocPalette() const {
     return RichView->Palette();
 }

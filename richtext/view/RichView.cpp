@@ -5,6 +5,7 @@
 #include "platform/controls/Forms.h"
 #include "platform/gdi/Gdi.h"
 #include "platform/graphics/Bitmap.h"
+#include "richtext/document/RVGraphicSupport.h"
 #include "richtext/view/RVRVData.h"
 
 namespace epc {
@@ -452,6 +453,12 @@ bool TCustomRichView::WriteRtfStream(TStream& stream, bool selectionOnly) {
 int TCustomRichView::LoadRtfStream(TStream& stream) {
     int index = FRVData->ItemCount();
     return GetRTFReadProperties()->ImportRtfStream(FRVData.get(), stream, index);
+}
+
+std::string TCustomRichView::SaveImageFileForHtml(const std::string& path, TGraphic* graphic) {
+    return RVWriteHtmlPictureFile(graphic, path, [this](const std::string& ext) {
+        return "rvimg" + std::to_string(++FHtmlImageCounter) + ext;
+    });
 }
 
 TRVRTFReaderProperties* TCustomRichView::GetRTFReadProperties() {

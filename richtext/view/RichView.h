@@ -194,6 +194,9 @@ public:
     // Reads RTF and appends it; the result code of the RTF reader (0: success).
     int LoadRtfStream(TStream& stream);
     virtual TRVRTFReaderProperties* GetRTFReadProperties();
+    // Writes a picture of an HTML export into the folder Path as "rvimg<N>" plus its extension,
+    // N counting the pictures this viewer wrote; the file name, or empty.
+    virtual std::string SaveImageFileForHtml(const std::string& path, TGraphic* graphic);
     void SetRTFReadProperties(const TRVRTFReaderProperties* value);
     bool HasRTFReadProperties() const { return FRTFReadProperties != nullptr; }
 
@@ -302,6 +305,7 @@ private:
     int FScrollDX = 0, FScrollDY = 0;
     bool FTimerRunning = false;
     bool FDestroying = false;
+    int FHtmlImageCounter = 0;
     std::vector<TRVItemsSharer*> FItemsSharers;
 };
 

@@ -1166,3 +1166,48 @@ TEST(RichViewShortcuts, CopyCutAndPasteKeysAreToldApart) {
 
 } // namespace
 } // namespace epc
+
+namespace epc {
+namespace {
+
+// A viewer that keeps the pictures of its HTML exports elsewhere.
+class TPictureKeepingView : public TRichView {
+public:
+    using TRichView::TRichView;
+    std::string SaveImageFileForHtml(const std::string& path, TGraphic* graphic) override {
+        if (Own) return "kept/" + std::to_string(graphic->Width()) + ".png";
+        return TRichView::SaveImageFileForHtml(path, graphic);
+    }
+    bool Own = false;
+};
+
+TEST_F(WriterEventsTest, HtmlPicturesAreWrittenByTheViewerUnderItsOwnNumbers) {
+    auto* view = new TPictureKeepingView(Form);
+    view->SetParent(Form);
+    view->SetStyle(Style);
+    view->RVData()->AddPictureItem("a", Square(clGreen), 0, TRVVAlign::rvvaBaseline);
+    view->RVData()->AddPictureItem("b", Square(clRed), 0, TRVVAlign::rvvaBaseline);
+    const auto dir = std::filesystem::temp_directory_path() / "epc_view_html_pictures";
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    auto html = [&] {
+        TMemoryStream stream;
+        EXPECT_TRUE(view->RVData()->WriteHtmlToStream(stream, dir.string(), "t", false));
+        return stream.DataString();
+    };
+    std::string page = html();
+    EXPECT_NE(page.find("src=\"rvimg1.png\""), std::string::npos);
+    EXPECT_NE(page.find("src=\"rvimg2.png\""), std::string::npos);
+    EXPECT_TRUE(std::filesystem::exists(dir / "rvimg2.png"));
+    // The count goes on with the next export.
+    EXPECT_NE(html().find("src=\"rvimg4.png\""), std::string::npos);
+    EXPECT_TRUE(std::filesystem::exists(dir / "rvimg4.png"));
+    view->Own = true;
+    page = html();
+    EXPECT_NE(page.find("src=\"kept/"), std::string::npos);
+    EXPECT_EQ(page.find("rvimg5"), std::string::npos);
+    std::filesystem::remove_all(dir);
+}
+
+} // namespace
+} // namespace epc
