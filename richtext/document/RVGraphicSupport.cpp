@@ -539,12 +539,13 @@ std::string HtmlAttr(const std::string& s) {
 std::string RVSaveHtmlPicture(TGraphic* graphic, TCustomRVData* rvData, const std::string& path) {
     // The root document (a viewer's asks its control) names and writes the file.
     if (rvData) return rvData->GetRootData()->SaveImageFileForHtml(path, graphic);
-    return RVWriteHtmlPictureFile(graphic, path, [](const std::string& ext) { return "rvimg" + ext; });
+    return RVWriteHtmlPictureFile(graphic, path,
+                                  [](const std::string& ext) { return "rvimg" + ext; });
 }
 
 std::string TCustomRVData::SaveImageFileForHtml(const std::string& path, TGraphic* graphic) {
-    return RVWriteHtmlPictureFile(graphic, path,
-                                  [this](const std::string& ext) { return NextHtmlImageName(ext); });
+    return RVWriteHtmlPictureFile(
+        graphic, path, [this](const std::string& ext) { return NextHtmlImageName(ext); });
 }
 
 std::string RVWriteHtmlPictureFile(TGraphic* graphic, const std::string& path,

@@ -2,8 +2,8 @@
 // The document's drawing and measuring helpers: picture storage, text on a canvas, caret
 // positions, device resolutions and device-scaled picture drawing.
 
-#include <memory>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 

@@ -385,8 +385,8 @@ void RtfDocWriter::Background(TColor color, TBackgroundStyle style, TGraphic* im
     }
     if (picture) {
         // Tiles repeat the picture (texture fill); the other styles show it once.
-        const bool tiled = style == TBackgroundStyle::bsTiled ||
-                           style == TBackgroundStyle::bsTiledAndScrolled;
+        const bool tiled =
+            style == TBackgroundStyle::bsTiled || style == TBackgroundStyle::bsTiledAndScrolled;
         AppendInt(FOut, "{\\sp{\\sn fillType}{\\sv ", tiled ? 2 : 3);
         FOut += "}}{\\sp{\\sn fillBlip}{\\sv ";
         Picture(image, image->Width(), image->Height());

@@ -441,13 +441,13 @@ void TCustomRichView::WriteRvfStream(TStream& stream, bool selectionOnly) {
 }
 
 bool TCustomRichView::WriteRtfFile(const std::string& fileName, bool selectionOnly) {
-    return FRVData->SaveRtfToFile(fileName, selectionOnly, Color(),
-                                  FBackground->GetStyle(), FBackground->Picture());
+    return FRVData->SaveRtfToFile(fileName, selectionOnly, Color(), FBackground->GetStyle(),
+                                  FBackground->Picture());
 }
 
 bool TCustomRichView::WriteRtfStream(TStream& stream, bool selectionOnly) {
-    return FRVData->WriteRtfToStream(stream, selectionOnly, Color(),
-                                     FBackground->GetStyle(), FBackground->Picture());
+    return FRVData->WriteRtfToStream(stream, selectionOnly, Color(), FBackground->GetStyle(),
+                                     FBackground->Picture());
 }
 
 int TCustomRichView::LoadRtfStream(TStream& stream) {

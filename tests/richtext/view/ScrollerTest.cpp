@@ -176,8 +176,7 @@ TEST_F(ScrollerTest, PaletteDisplayGetsTheColourCubeUnlessTheModeSaysNothing) {
     std::vector<PALETTEENTRY> entries(300);
     ASSERT_EQ(GetPaletteEntries(scroller->Palette(), 0, 300, entries.data()), 216u);
     for (size_t i = 0; i < cube.size(); ++i)
-        EXPECT_EQ(RGB(entries[i].peRed, entries[i].peGreen, entries[i].peBlue),
-                  ColorToRGB(cube[i]))
+        EXPECT_EQ(RGB(entries[i].peRed, entries[i].peGreen, entries[i].peBlue), ColorToRGB(cube[i]))
             << i;
     EXPECT_EQ(scroller->PaletteColors(), cube);
     scroller->SetDoInPaletteMode(TRVPaletteAction::rvpaDoNothing);
