@@ -203,8 +203,20 @@ struct TGdiRegion : TGdiObject {
     std::vector<TRect> Rects;  // banded: sorted by top then left, no overlaps
 };
 
+struct PALETTEENTRY {
+    uint8_t peRed = 0;
+    uint8_t peGreen = 0;
+    uint8_t peBlue = 0;
+    uint8_t peFlags = 0;
+};
+struct LOGPALETTE {
+    uint16_t palVersion = 0x300;
+    std::vector<PALETTEENTRY> palPalEntry;
+};
+
 struct TGdiPalette : TGdiObject {
     TGdiPalette() : TGdiObject(OBJ_PAL) {}
+    std::vector<PALETTEENTRY> Entries;
 };
 
 HPEN CreatePen(int style, int width, COLORREF color);
@@ -488,8 +500,14 @@ int DrawTextExW(HDC dc, const char16_t* text, int count, RECT* r, UINT format,
 int DrawTextExA(HDC dc, const char* text, int count, RECT* r, UINT format,
                 DRAWTEXTPARAMS* params);
 
-// ---- Palettes (inert: there are no palette displays) ----------------------------------------
+// ---- Palettes (they hold their colours; selecting and realising them changes no pixel) -------
 
+enum : int { RC_PALETTE = 0x0100 };
+// The screen is a true-colour display; a test may make it report a palette-based one
+// (RC_PALETTE in RASTERCAPS, 256 in SIZEPALETTE).
+void SetScreenPaletteBased(bool value);
+HPALETTE CreatePalette(const LOGPALETTE* lp);
+UINT GetPaletteEntries(HPALETTE palette, UINT start, UINT count, PALETTEENTRY* entries);
 HPALETTE CreateHalftonePalette(HDC dc);
 HPALETTE SelectPalette(HDC dc, HPALETTE palette, BOOL forceBackground);
 UINT RealizePalette(HDC dc);

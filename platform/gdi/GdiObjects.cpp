@@ -13,6 +13,9 @@ namespace epc {
 
 namespace {
 
+// The screen reports a palette-based display (set by tests).
+bool gScreenPaletteBased = false;
+
 int RowBytes(int width, int bpp) {
     return ((width * bpp + 31) / 32) * 4;
 }
@@ -797,13 +800,14 @@ int GetDeviceCaps(HDC dc, int index) {
     case NUMCOLORS:
         return -1;
     case RASTERCAPS:
-        return 0x0001 | 0x0008 | 0x0080 | 0x0200 | 0x0800 | 0x2000;
+        return 0x0001 | 0x0008 | 0x0080 | 0x0200 | 0x0800 | 0x2000 |
+               (dc->Screen && gScreenPaletteBased ? RC_PALETTE : 0);
     case LOGPIXELSX:
         return dc->DpiX;
     case LOGPIXELSY:
         return dc->DpiY;
     case SIZEPALETTE:
-        return 0;
+        return dc->Screen && gScreenPaletteBased ? 256 : 0;
     case PHYSICALWIDTH:
         return dc->Printer ? dc->PhysWidth : 0;
     case PHYSICALHEIGHT:
@@ -967,6 +971,24 @@ BOOL GetCurrentPositionEx(HDC dc, POINT* pos) {
 
 // ---- Palettes ---------------------------------------------------------------------------
 
+void SetScreenPaletteBased(bool value) {
+    gScreenPaletteBased = value;
+}
+HPALETTE CreatePalette(const LOGPALETTE* lp) {
+    if (!lp || lp->palPalEntry.empty()) return nullptr;
+    auto* palette = new TGdiPalette;
+    palette->Entries = lp->palPalEntry;
+    return palette;
+}
+UINT GetPaletteEntries(HPALETTE palette, UINT start, UINT count, PALETTEENTRY* entries) {
+    if (!palette) return 0;
+    const size_t n = palette->Entries.size();
+    if (!entries) return UINT(n);
+    if (start >= n) return 0;
+    const UINT copied = UINT(std::min<size_t>(count, n - start));
+    std::copy_n(palette->Entries.begin() + start, copied, entries);
+    return copied;
+}
 HPALETTE CreateHalftonePalette(HDC) {
     return new TGdiPalette;
 }

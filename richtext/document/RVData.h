@@ -291,12 +291,17 @@ public:
     // ---- Plain text, RTF, HTML.
     bool WriteTextToStream(TStream& stream, const std::string& path, int lineWidth,
                            bool selectionOnly, bool unicode);
-    virtual bool WriteRtfToStream(TStream& stream, bool selectionOnly, TColor color);
+    // Color and the background picture (when its style shows one) become the page background.
+    virtual bool WriteRtfToStream(TStream& stream, bool selectionOnly, TColor color,
+                                  TBackgroundStyle backStyle = TBackgroundStyle::bsNoBitmap,
+                                  TGraphic* backImage = nullptr);
     virtual bool WriteHtmlToStream(TStream& stream, const std::string& path,
                                    const std::string& title, bool selectionOnly);
     virtual bool WriteHtmlCssToStream(TStream& stream, const std::string& path,
                                       const std::string& title, bool selectionOnly);
-    bool SaveRtfToFile(const std::string& fileName, bool selectionOnly, TColor color);
+    bool SaveRtfToFile(const std::string& fileName, bool selectionOnly, TColor color,
+                       TBackgroundStyle backStyle = TBackgroundStyle::bsNoBitmap,
+                       TGraphic* backImage = nullptr);
     void BuildRtfColorTable(TRVColorList& colors, int& listLevelCount) const;
     // The items as an RTF sub-document (a table cell): paragraphs without the file header, at
     // a table nesting level (0: the main document). Color is the background behind them (the
@@ -319,6 +324,8 @@ public:
     // A file name for a picture written by the HTML writers: "rvimg<N>" plus Extension, N
     // counting the pictures named by this document.
     std::string NextHtmlImageName(const std::string& extension);
+    // Writes a picture beside an HTML page into the folder Path; the file name, or empty.
+    virtual std::string SaveImageFileForHtml(const std::string& path, TGraphic* graphic);
 
 protected:
     void CheckItemIndex(int itemNo) const;

@@ -628,11 +628,24 @@ std::string HtmlAttr(const std::string& s) {
 } // namespace
 
 std::string RVSaveHtmlPicture(TGraphic* graphic, TCustomRVData* rvData, const std::string& path) {
+    // The root document (a viewer's asks its control) names and writes the file.
+    if (rvData) return rvData->GetRootData()->SaveImageFileForHtml(path, graphic);
+    return RVWriteHtmlPictureFile(graphic, path,
+                                  [](const std::string& ext) { return "rvimg" + ext; });
+}
+
+std::string TCustomRVData::SaveImageFileForHtml(const std::string& path, TGraphic* graphic) {
+    return RVWriteHtmlPictureFile(
+        graphic, path, [this](const std::string& ext) { return NextHtmlImageName(ext); });
+}
+
+std::string RVWriteHtmlPictureFile(TGraphic* graphic, const std::string& path,
+                                   const std::function<std::string(const std::string&)>& nameFor) {
     // Without a folder there is nowhere to put the picture file.
     if (!graphic || graphic->Empty() || path.empty()) return {};
     std::string cls = graphic->ClassName();
     std::string ext = cls == "TJPEGImage" ? ".jpg" : cls == "TGIFImage" ? ".gif" : ".png";
-    std::string name = rvData ? rvData->GetRootData()->NextHtmlImageName(ext) : "rvimg" + ext;
+    std::string name = nameFor(ext);
     std::string dir = BackslashesToSlashes(path);
     if (!dir.empty() && dir.back() != '/') dir += '/';
     try {

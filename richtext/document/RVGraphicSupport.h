@@ -2,6 +2,7 @@
 // The document's drawing and measuring helpers: picture storage, text on a canvas, caret
 // positions, device resolutions and device-scaled picture drawing.
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -19,9 +20,13 @@ class TCustomRVData;
 std::unique_ptr<TGraphic> RVCopyGraphic(TGraphic& graphic);
 // The picture's own stored form.
 std::string RVSaveGraphicStream(TGraphic& graphic);
-// Saves a picture for an HTML page into the folder Path under the document's next picture name;
-// the file name, empty when nothing was saved.
+// Saves a picture for an HTML page into the folder Path through the root document (a viewer
+// names and writes it); the file name, empty when nothing was saved.
 std::string RVSaveHtmlPicture(TGraphic* graphic, TCustomRVData* rvData, const std::string& path);
+// Writes a picture into the folder Path under the name NameFor gives for its extension; the
+// name, or empty when there is no folder or the file could not be written.
+std::string RVWriteHtmlPictureFile(TGraphic* graphic, const std::string& path,
+                                   const std::function<std::string(const std::string&)>& nameFor);
 void RVSaveGraphicStream(TStream& stream, TGraphic& graphic);
 // A picture of a registered class read from Stream; nullptr for an unknown class. Stream
 // errors raise.

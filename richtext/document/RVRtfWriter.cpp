@@ -153,6 +153,8 @@ public:
         : FData(data), FStream(stream), FCtx(ctx), FStyle(data.GetRVStyle()) {}
 
     void Write(bool selectionOnly);
+    // The page background: its colour and, for a picture style, the picture as the fill.
+    void Background(TColor color, TBackgroundStyle style, TGraphic* image);
 
 private:
     void Flush() {
@@ -373,6 +375,27 @@ void RtfDocWriter::Picture(TGraphic* image, int shownWidth, int shownHeight) {
     FOut += '}';
 }
 
+void RtfDocWriter::Background(TColor color, TBackgroundStyle style, TGraphic* image) {
+    const bool picture = image && !image->Empty() && style != TBackgroundStyle::bsNoBitmap;
+    if (color == clNone && !picture) return;
+    FOut += "{\\*\\background{\\shp{\\*\\shpinst";
+    if (color != clNone) {
+        AppendInt(FOut, "{\\sp{\\sn fillColor}{\\sv ", ColorToRGB(color));
+        FOut += "}}";
+    }
+    if (picture) {
+        // Tiles repeat the picture (texture fill); the other styles show it once.
+        const bool tiled =
+            style == TBackgroundStyle::bsTiled || style == TBackgroundStyle::bsTiledAndScrolled;
+        AppendInt(FOut, "{\\sp{\\sn fillType}{\\sv ", tiled ? 2 : 3);
+        FOut += "}}{\\sp{\\sn fillBlip}{\\sv ";
+        Picture(image, image->Width(), image->Height());
+        FOut += "}}";
+    }
+    FOut += "}}}\\viewbksp1\r\n";
+    Flush();
+}
+
 void RtfDocWriter::Write(bool selectionOnly) {
     int first, so, last, eo;
     if (!OutputRange(FData, selectionOnly, first, so, last, eo)) return;
@@ -483,13 +506,16 @@ void TCustomRVData::FillRtfTables(TRVColorList& colors) const {
 }
 
 std::string TCustomRVData::GetExtraRTFCode(int area, int row, int col) {
-    std::string code;
+    // The root answers (a viewer's document asks its control).
     TCustomRVData* root = GetRootData();
-    if (root && root->OnSaveRTFExtra) root->OnSaveRTFExtra(this, area, row, col, code);
+    if (root && root != this) return root->GetExtraRTFCode(area, row, col);
+    std::string code;
+    if (OnSaveRTFExtra) OnSaveRTFExtra(this, area, row, col, code);
     return code;
 }
 
-bool TCustomRVData::WriteRtfToStream(TStream& stream, bool selectionOnly, TColor color) {
+bool TCustomRVData::WriteRtfToStream(TStream& stream, bool selectionOnly, TColor color,
+                                     TBackgroundStyle backStyle, TGraphic* backImage) {
     try {
         TRVRTFWriteContext ctx;
         TRVStyle* style = GetRVStyle();
@@ -519,13 +545,9 @@ bool TCustomRVData::WriteRtfToStream(TStream& stream, bool selectionOnly, TColor
             head += ';';
         }
         head += "}\r\n";
-        if (color != clNone) {
-            // The page colour, as word processors store it.
-            AppendInt(head, "{\\*\\background{\\shp{\\*\\shpinst{\\sp{\\sn fillColor}{\\sv ",
-                      ColorToRGB(color));
-            head += "}}}}}\\viewbksp1\r\n";
-        }
         RVFWriteRaw(stream, head);
+        // The page background, as word processors store it.
+        RtfDocWriter(*this, stream, ctx).Background(color, backStyle, backImage);
         WriteRtfSubDocument(stream, ctx, 0, color, selectionOnly);
         RVFWriteRaw(stream, "}");
     } catch (const std::exception&) {
@@ -534,10 +556,11 @@ bool TCustomRVData::WriteRtfToStream(TStream& stream, bool selectionOnly, TColor
     return true;
 }
 
-bool TCustomRVData::SaveRtfToFile(const std::string& fileName, bool selectionOnly, TColor color) {
+bool TCustomRVData::SaveRtfToFile(const std::string& fileName, bool selectionOnly, TColor color,
+                                  TBackgroundStyle backStyle, TGraphic* backImage) {
     try {
         TFileStream fs(fileName, fmCreate);
-        return WriteRtfToStream(fs, selectionOnly, color);
+        return WriteRtfToStream(fs, selectionOnly, color, backStyle, backImage);
     } catch (const std::exception&) {
         return false;
     }

@@ -502,9 +502,12 @@ bool TRVEditRVData::WriteWithJumps(const std::function<bool()>& write) {
     return write();
 }
 
-bool TRVEditRVData::WriteRtfToStream(TStream& stream, bool selectionOnly, TColor color) {
-    return WriteWithJumps(
-        [&] { return TRichViewRVData::WriteRtfToStream(stream, selectionOnly, color); });
+bool TRVEditRVData::WriteRtfToStream(TStream& stream, bool selectionOnly, TColor color,
+                                     TBackgroundStyle backStyle, TGraphic* backImage) {
+    return WriteWithJumps([&] {
+        return TRichViewRVData::WriteRtfToStream(stream, selectionOnly, color, backStyle,
+                                                 backImage);
+    });
 }
 
 bool TRVEditRVData::WriteHtmlToStream(TStream& stream, const std::string& path,

@@ -149,7 +149,9 @@ public:
     void BuildJumps(bool forced);
     void ClearJumps();
     bool JumpsBuilt() const { return GetFlags().Contains(rvflJumpsBuilt); }
-    bool WriteRtfToStream(TStream& stream, bool selectionOnly, TColor color) override;
+    bool WriteRtfToStream(TStream& stream, bool selectionOnly, TColor color,
+                          TBackgroundStyle backStyle = TBackgroundStyle::bsNoBitmap,
+                          TGraphic* backImage = nullptr) override;
     bool WriteHtmlToStream(TStream& stream, const std::string& path, const std::string& title,
                            bool selectionOnly) override;
     bool WriteHtmlCssToStream(TStream& stream, const std::string& path, const std::string& title,

@@ -141,6 +141,16 @@ void TRVControlData::DoTabNavigation(bool forward) {
     }
 }
 
+void TRVControlData::FocusHotspotFromOutside(bool forward) {
+    if (FocusedItemNo >= 0) return;
+    const int item = FindNextFocusItem(forward, -1);
+    if (item < 0 || !GetItem(item)->GetKindFlag(rvifActivatesByKeyboard)) return;
+    TCanvas* canvas = GetCanvas();
+    DrawFocusFrame(canvas);
+    FocusItem(item);
+    DrawFocusFrame(canvas);
+}
+
 void TRVControlData::Paint(TCanvas* canvas) {
     if (!canvas) return;
     const TRect clip = canvas->ClipRect();

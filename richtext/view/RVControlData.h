@@ -38,6 +38,9 @@ public:
     // Tab and Shift+Tab: the next hotspot or control in document order, else the next control
     // of the form.
     void DoTabNavigation(bool forward);
+    // Focus arriving from another control: the first hotspot (the last one backwards) takes
+    // it and is scrolled into view; nothing changes when there is none.
+    void FocusHotspotFromOutside(bool forward);
     // Paints the canvas's clip rectangle through an off-screen bitmap; an exception while
     // painting the document leaves the background and a red "Error:" line, and the next
     // paint tries again.

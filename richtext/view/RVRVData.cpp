@@ -298,6 +298,16 @@ std::string TRichViewRVData::GetExtraHTMLCode(TRVHTMLSaveArea area, bool css) {
     return code;
 }
 
+std::string TRichViewRVData::GetExtraRTFCode(int area, int row, int col) {
+    std::string code = TRVControlData::GetExtraRTFCode(area, row, col);
+    if (RichView->OnSaveRTFExtra) RichView->OnSaveRTFExtra(RichView, area, row, col, code);
+    return code;
+}
+
+std::string TRichViewRVData::SaveImageFileForHtml(const std::string& path, TGraphic* graphic) {
+    return RichView->SaveImageFileForHtml(path, graphic);
+}
+
 HPALETTE TRichViewRVData::GetDocPalette() const {
     return RichView->Palette();
 }

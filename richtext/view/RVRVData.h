@@ -87,6 +87,8 @@ public:
     std::string SaveComponentToFile(const std::string& path, TPersistent* component,
                                     TRVSaveFormat format) override;
     std::string GetExtraHTMLCode(TRVHTMLSaveArea area, bool css) override;
+    std::string GetExtraRTFCode(int area, int row, int col) override;
+    std::string SaveImageFileForHtml(const std::string& path, TGraphic* graphic) override;
 
     // The list-marker list the document keeps while the control owns its markers.
     void DestroyMarkers() { FMarkers.reset(); }

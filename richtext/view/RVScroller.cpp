@@ -12,7 +12,6 @@ namespace {
 
 // The window manager keeps child positions within this range; the true place is kept apart.
 constexpr int kControlTopLimit = 10000;
-constexpr uint32_t kRcPalette = 0x0100;
 
 } // namespace
 
@@ -109,11 +108,17 @@ void TRVScroller::UpdatePalette() {
         ComponentState().Contains(TComponentStateItem::csDesigning))
         return;
     HDC dc = GetDC(nullptr);
-    const bool paletteDisplay = (GetDeviceCaps(dc, RASTERCAPS) & kRcPalette) != 0;
+    const bool paletteDisplay = (GetDeviceCaps(dc, RASTERCAPS) & RC_PALETTE) != 0;
     ReleaseDC(nullptr, dc);
     if (!paletteDisplay) return;
     FPaletteColors = RVColorCube();
-    FPalette = CreateHalftonePalette(nullptr);
+    LOGPALETTE lp;
+    lp.palPalEntry.reserve(FPaletteColors.size());
+    for (TColor c : FPaletteColors) {
+        const COLORREF rgb = ColorToRGB(c);
+        lp.palPalEntry.push_back({GetRValue(rgb), GetGValue(rgb), GetBValue(rgb), 0});
+    }
+    FPalette = CreatePalette(&lp);
 }
 
 void TRVScroller::SetDoInPaletteMode(TRVPaletteAction value) {

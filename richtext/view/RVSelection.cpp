@@ -596,6 +596,9 @@ void TCustomRVFormattedData::CopyToClipboard(TColor color, TRVBackground* backgr
                      options.Contains(TRVOption::rvoAutoCopyRTF) ||
                      options.Contains(TRVOption::rvoAutoCopyImage) || HasCopyHandler();
     if (!any || !SelectionExists(false, false)) return;
+    const TBackgroundStyle backStyle =
+        background ? background->GetStyle() : TBackgroundStyle::bsNoBitmap;
+    TGraphic* backImage = background ? background->Picture() : nullptr;
     TClipboard* clipboard = Clipboard();
     clipboard->Open();
     // A writer that fails leaves what was placed before; the clipboard is closed regardless.
@@ -606,9 +609,7 @@ void TCustomRVFormattedData::CopyToClipboard(TColor color, TRVBackground* backgr
         TMemoryStream stream;
         const int32_t placeholder = 0;
         stream.Write(&placeholder, 4);
-        SaveToRvfStream(stream, true, color,
-                        background ? background->GetStyle() : TBackgroundStyle::bsNoBitmap,
-                        background ? background->Picture() : nullptr);
+        SaveToRvfStream(stream, true, color, backStyle, backImage);
         const uint32_t n = uint32_t(stream.Size() - 4);
         uint8_t* p = stream.Memory();
         p[0] = uint8_t(n);
@@ -631,7 +632,7 @@ void TCustomRVFormattedData::CopyToClipboard(TColor color, TRVBackground* backgr
     }
     if (options.Contains(TRVOption::rvoAutoCopyRTF)) {
         TMemoryStream stream;
-        WriteRtfToStream(stream, true, color);
+        WriteRtfToStream(stream, true, color, backStyle, backImage);
         PutBlock(clipboard, RegisterClipboardFormatA("Rich Text Format"), stream.Memory(),
                  size_t(stream.Size()));
     }

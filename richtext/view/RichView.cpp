@@ -5,6 +5,7 @@
 #include "platform/controls/Forms.h"
 #include "platform/gdi/Gdi.h"
 #include "platform/graphics/Bitmap.h"
+#include "richtext/document/RVGraphicSupport.h"
 #include "richtext/view/RVRVData.h"
 
 namespace epc {
@@ -440,16 +441,24 @@ void TCustomRichView::WriteRvfStream(TStream& stream, bool selectionOnly) {
 }
 
 bool TCustomRichView::WriteRtfFile(const std::string& fileName, bool selectionOnly) {
-    return FRVData->SaveRtfToFile(fileName, selectionOnly, EffectiveColor());
+    return FRVData->SaveRtfToFile(fileName, selectionOnly, Color(), FBackground->GetStyle(),
+                                  FBackground->Picture());
 }
 
 bool TCustomRichView::WriteRtfStream(TStream& stream, bool selectionOnly) {
-    return FRVData->WriteRtfToStream(stream, selectionOnly, EffectiveColor());
+    return FRVData->WriteRtfToStream(stream, selectionOnly, Color(), FBackground->GetStyle(),
+                                     FBackground->Picture());
 }
 
 int TCustomRichView::LoadRtfStream(TStream& stream) {
     int index = FRVData->ItemCount();
     return GetRTFReadProperties()->ImportRtfStream(FRVData.get(), stream, index);
+}
+
+std::string TCustomRichView::SaveImageFileForHtml(const std::string& path, TGraphic* graphic) {
+    return RVWriteHtmlPictureFile(graphic, path, [this](const std::string& ext) {
+        return "rvimg" + std::to_string(++FHtmlImageCounter) + ext;
+    });
 }
 
 TRVRTFReaderProperties* TCustomRichView::GetRTFReadProperties() {
@@ -572,10 +581,24 @@ void TCustomRichView::GetTabOrderList(std::vector<TWinControl*>& list) {
     if (FRVData->TabNavigation != TRVTabNavigationType::rvtnNone) list.push_back(this);
 }
 
+bool TCustomRichView::IsCopyShortcut(Word key, TShiftState shift) {
+    return shift.Contains(ssCtrl) && (key == 'C' || key == VK_INSERT);
+}
+
+bool TCustomRichView::IsCutShortcut(Word key, TShiftState shift) {
+    return (key == 'X' && shift == TShiftState{ssCtrl}) ||
+           (key == VK_DELETE && shift == TShiftState{ssShift});
+}
+
+bool TCustomRichView::IsPasteShortcut(Word key, TShiftState shift) {
+    return (key == 'V' && shift == TShiftState{ssCtrl}) ||
+           (key == VK_INSERT && shift == TShiftState{ssShift});
+}
+
 void TCustomRichView::KeyDown(Word& key, TShiftState shift) {
     TRVScroller::KeyDown(key, shift);
     if (key == 0) return;
-    if (shift.Contains(ssCtrl) && (key == 'C' || key == VK_INSERT)) {
+    if (IsCopyShortcut(key, shift)) {
         Perform(WM_COPY, 0, 0);
         return;
     }
@@ -629,17 +652,8 @@ void TCustomRichView::WMSetFocus(TMessage& message) {
         TWinControl* prev = from ? TWinControl::FindControl(from) : nullptr;
         const bool fromMouse =
             (GetKeyState(VK_LBUTTON) & 0x8000) != 0 || (GetKeyState(VK_RBUTTON) & 0x8000) != 0;
-        if (prev && !fromMouse && GetParentForm(prev) == GetParentForm(this) &&
-            FRVData->FocusedItemNo < 0) {
-            const bool backwards = (GetKeyState(VK_SHIFT) & 0x8000) != 0;
-            const int item = FRVData->FindNextFocusItem(!backwards, -1);
-            if (item >= 0 && FRVData->GetItem(item)->GetKindFlag(rvifActivatesByKeyboard)) {
-                FRVData->DrawFocusFrame(Canvas());
-                FRVData->FocusedItemNo = item;
-                FRVData->FocusedItemData = FRVData.get();
-                FRVData->DrawFocusFrame(Canvas());
-            }
-        }
+        if (prev && !fromMouse && GetParentForm(prev) == GetParentForm(this))
+            FRVData->FocusHotspotFromOutside((GetKeyState(VK_SHIFT) & 0x8000) == 0);
     }
     InvalidateIfSelectionColorsDiffer();
 }

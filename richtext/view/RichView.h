@@ -194,6 +194,9 @@ public:
     // Reads RTF and appends it; the result code of the RTF reader (0: success).
     int LoadRtfStream(TStream& stream);
     virtual TRVRTFReaderProperties* GetRTFReadProperties();
+    // Writes a picture of an HTML export into the folder Path as "rvimg<N>" plus its extension,
+    // N counting the pictures this viewer wrote; the file name, or empty.
+    virtual std::string SaveImageFileForHtml(const std::string& path, TGraphic* graphic);
     void SetRTFReadProperties(const TRVRTFReaderProperties* value);
     bool HasRTFReadProperties() const { return FRTFReadProperties != nullptr; }
 
@@ -238,6 +241,9 @@ public:
     std::function<void(TCustomRichView* sender, TRVHTMLSaveArea area, bool css,
                        std::string& htmlCode)>
         OnSaveHTMLExtra;
+    // Code added to a table row (area 3) or cell (area 2) of an RTF file (starts empty).
+    std::function<void(TCustomRichView* sender, int area, int row, int col, std::string& rtfCode)>
+        OnSaveRTFExtra;
     // For the in-place editor: the viewer's handlers go along.
     void CopyEventHandlersFrom(const TCustomRichView& other);
 
@@ -247,6 +253,11 @@ public:
     bool AutoScrollTimerRunning() const { return FTimerRunning; }
     int AutoScrollDX() const { return FScrollDX; }
     int AutoScrollDY() const { return FScrollDY; }
+
+    // Ctrl+C or Ctrl+Insert; Ctrl+X or Shift+Delete; Ctrl+V or Shift+Insert.
+    static bool IsCopyShortcut(Word key, TShiftState shift);
+    static bool IsCutShortcut(Word key, TShiftState shift);
+    static bool IsPasteShortcut(Word key, TShiftState shift);
 
     void Dispatch(TMessage& message) override;
     void Notification(TComponent* component, TOperation operation) override;
@@ -294,6 +305,7 @@ private:
     int FScrollDX = 0, FScrollDY = 0;
     bool FTimerRunning = false;
     bool FDestroying = false;
+    int FHtmlImageCounter = 0;
     std::vector<TRVItemsSharer*> FItemsSharers;
 };
 

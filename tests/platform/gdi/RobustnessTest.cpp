@@ -137,5 +137,32 @@ TEST(GdiRobustness, RandomCallsRespectSurfaceAndClip) {
     DeleteDC(mono);
 }
 
+TEST(GdiPalette, EntriesAreReadWithinTheirCountAndOnlyTheScreenTurnsPaletteBased) {
+    LOGPALETTE lp;
+    EXPECT_EQ(CreatePalette(&lp), nullptr); // no entries
+    lp.palPalEntry = {{1, 2, 3, 0}, {4, 5, 6, 0}, {7, 8, 9, 0}};
+    HPALETTE palette = CreatePalette(&lp);
+    ASSERT_NE(palette, nullptr);
+    EXPECT_EQ(GetPaletteEntries(palette, 0, 0, nullptr), 3u);
+    PALETTEENTRY out[4]{};
+    EXPECT_EQ(GetPaletteEntries(palette, 1, 4, out), 2u);
+    EXPECT_EQ(out[0].peRed, 4);
+    EXPECT_EQ(out[1].peBlue, 9);
+    EXPECT_EQ(out[2].peRed, 0); // untouched past the last entry
+    EXPECT_EQ(GetPaletteEntries(palette, 3, 1, out), 0u);
+    DeleteObject(palette);
+
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    EXPECT_EQ(GetDeviceCaps(screen, RASTERCAPS) & RC_PALETTE, 0);
+    SetScreenPaletteBased(true);
+    EXPECT_EQ(GetDeviceCaps(screen, RASTERCAPS) & RC_PALETTE, RC_PALETTE);
+    EXPECT_EQ(GetDeviceCaps(screen, SIZEPALETTE), 256);
+    EXPECT_EQ(GetDeviceCaps(memory, RASTERCAPS) & RC_PALETTE, 0);
+    SetScreenPaletteBased(false);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+}
+
 } // namespace
 } // namespace epc

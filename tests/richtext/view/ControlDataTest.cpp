@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "platform/graphics/Graphics.h"
+#include "richtext/view/RVRVData.h"
+#include "richtext/view/RichView.h"
 
 namespace epc {
 namespace {
@@ -94,6 +96,26 @@ TEST(ItemFormattedData, StyleSheetAndParentComeFromTheContainer) {
     TCellData orphan(&orphanList);
     EXPECT_EQ(orphan.GetParentData(), nullptr);
     EXPECT_EQ(orphan.GetRVStyle(), nullptr);
+}
+
+TEST(ItemFormattedData, RtfExtrasOfACellAreAskedOfTheViewer) {
+    TRichView view(nullptr);
+    std::vector<std::vector<int>> asked;
+    view.OnSaveRTFExtra = [&](TCustomRichView* sender, int area, int row, int col,
+                              std::string& code) {
+        EXPECT_EQ(sender, &view);
+        EXPECT_TRUE(code.empty());
+        asked.push_back({area, row, col});
+        code = "{\\*\\x}";
+    };
+    TParentList list;
+    list.Parent = view.RVData();
+    TCellData cell(&list);
+    EXPECT_EQ(cell.GetExtraRTFCode(2, 1, 3), "{\\*\\x}");
+    EXPECT_EQ(view.RVData()->GetExtraRTFCode(3, 4, -1), "{\\*\\x}");
+    EXPECT_EQ(asked, (std::vector<std::vector<int>>{{2, 1, 3}, {3, 4, -1}}));
+    view.OnSaveRTFExtra = nullptr;
+    EXPECT_EQ(cell.GetExtraRTFCode(2, 1, 3), "");
 }
 
 } // namespace

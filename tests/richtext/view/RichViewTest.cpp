@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <stdexcept>
 
 #include "platform/controls/ExtCtrls.h"
@@ -1049,6 +1050,163 @@ TEST_F(RichViewTest, ControlScrolledFarOutOfViewByTheBarComesBack) {
     EXPECT_EQ(panel->Top(), -10000);
     SendMessage(View->Handle(), WM_VSCROLL, SB_TOP, 0);
     EXPECT_EQ(panel->Top(), top);
+}
+
+} // namespace
+} // namespace epc
+
+namespace epc {
+namespace {
+
+std::string ReadWholeFile(const std::string& path) {
+    TFileStream fs(path, fmOpenRead);
+    std::string s(size_t(fs.Size()), '\0');
+    fs.Read(s.data(), int(s.size()));
+    return s;
+}
+
+TEST_F(RichViewTest, SavedRtfCarriesTheColourAndTheBackgroundPicture) {
+    View->AppendTextParagraph("page", 0, 0);
+    Show();
+    TBitmap tile(4, 3, pf24bit);
+    tile.Canvas()->Brush()->SetColor(clLime);
+    tile.Canvas()->FillRect(TRect(0, 0, 4, 3));
+    View->SetBackgroundBitmap(&tile);
+    View->SetBackgroundStyle(TBackgroundStyle::bsTiled);
+    View->SetColor(clRed);
+    const std::string path =
+        (std::filesystem::temp_directory_path() / "epc_view_background.rtf").string();
+    const std::string colour = "{\\sp{\\sn fillColor}{\\sv 255}}";
+    const std::string blip = "{\\sp{\\sn fillBlip}{\\sv {\\pict\\pngblip\\picw4\\pich3";
+    ASSERT_TRUE(View->WriteRtfFile(path, false));
+    std::string rtf = ReadWholeFile(path);
+    EXPECT_NE(rtf.find("{\\*\\background{\\shp{\\*\\shpinst" + colour +
+                       "{\\sp{\\sn fillType}{\\sv 2}}" + blip),
+              std::string::npos);
+    EXPECT_NE(rtf.find("page"), std::string::npos);
+    // Shown once: a picture fill.
+    View->SetBackgroundStyle(TBackgroundStyle::bsCentered);
+    ASSERT_TRUE(View->WriteRtfFile(path, false));
+    EXPECT_NE(ReadWholeFile(path).find("{\\sp{\\sn fillType}{\\sv 3}}" + blip), std::string::npos);
+    // The picture only shows in a picture style; the colour stays.
+    View->SetBackgroundStyle(TBackgroundStyle::bsNoBitmap);
+    ASSERT_TRUE(View->WriteRtfFile(path, false));
+    rtf = ReadWholeFile(path);
+    EXPECT_NE(rtf.find(colour + "}}}\\viewbksp1"), std::string::npos);
+    EXPECT_EQ(rtf.find("fillBlip"), std::string::npos);
+    // No colour and no picture: no page background at all.
+    View->SetColor(clNone);
+    ASSERT_TRUE(View->WriteRtfFile(path, false));
+    EXPECT_EQ(ReadWholeFile(path).find("\\background"), std::string::npos);
+    std::filesystem::remove(path);
+
+    // Copying writes the background into the RTF block too.
+    View->SetBackgroundStyle(TBackgroundStyle::bsStretched);
+    View->SelectAll();
+    SendMessage(View->Handle(), WM_COPY, 0, 0);
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    HANDLE h = GetClipboardData(RegisterClipboardFormatA("Rich Text Format"));
+    ASSERT_NE(h, nullptr);
+    auto block = static_cast<HGLOBAL>(h);
+    const std::string copied(static_cast<const char*>(GlobalLock(block)), GlobalSize(block));
+    GlobalUnlock(block);
+    CloseClipboard();
+    EXPECT_NE(copied.find("{\\sp{\\sn fillType}{\\sv 3}}" + blip), std::string::npos);
+    // The copy uses the effective colour: the style sheet's white.
+    EXPECT_NE(copied.find("{\\sp{\\sn fillColor}{\\sv 16777215}}"), std::string::npos);
+}
+
+} // namespace
+} // namespace epc
+
+namespace epc {
+namespace {
+
+TEST_F(RichViewTest, FocusArrivingBackwardsScrollsTheLastHotspotIntoView) {
+    View->RVData()->AddHotPicture("top", Square(clGreen), 0, TRVVAlign::rvvaBaseline);
+    AddLines(30);
+    View->RVData()->AddHotPicture("bottom", Square(clGreen), 0, TRVVAlign::rvvaBaseline);
+    auto* next = new TRichView(Form);
+    next->SetParent(Form);
+    next->SetBounds(10, 220, 100, 40);
+    Show();
+    next->SetFocus();
+    ASSERT_EQ(View->VScrollPos(), 0);
+    testing::PressKey(VK_TAB, TShiftState{ssShift});
+    ASSERT_TRUE(View->Focused());
+    EXPECT_EQ(View->RVData()->FocusedItemNo, 31);
+    int x = 0, y = 0;
+    ASSERT_TRUE(View->GetItemClientCoords(31, x, y));
+    EXPECT_GE(y, 0);
+    EXPECT_LE(y + 10, View->ClientHeight());
+    EXPECT_GT(View->VScrollPos(), 0);
+}
+
+} // namespace
+} // namespace epc
+
+namespace epc {
+namespace {
+
+TEST(RichViewShortcuts, CopyCutAndPasteKeysAreToldApart) {
+    const TShiftState ctrl{ssCtrl}, shift{ssShift}, none{};
+    EXPECT_TRUE(TCustomRichView::IsCopyShortcut('C', ctrl));
+    EXPECT_TRUE(TCustomRichView::IsCopyShortcut(VK_INSERT, ctrl));
+    EXPECT_FALSE(TCustomRichView::IsCopyShortcut('C', none));
+    EXPECT_FALSE(TCustomRichView::IsCopyShortcut(VK_INSERT, shift));
+    EXPECT_TRUE(TCustomRichView::IsCutShortcut('X', ctrl));
+    EXPECT_TRUE(TCustomRichView::IsCutShortcut(VK_DELETE, shift));
+    EXPECT_FALSE(TCustomRichView::IsCutShortcut(VK_DELETE, none));
+    EXPECT_FALSE(TCustomRichView::IsCutShortcut('X', shift));
+    EXPECT_TRUE(TCustomRichView::IsPasteShortcut('V', ctrl));
+    EXPECT_TRUE(TCustomRichView::IsPasteShortcut(VK_INSERT, shift));
+    EXPECT_FALSE(TCustomRichView::IsPasteShortcut(VK_INSERT, ctrl));
+    EXPECT_FALSE(TCustomRichView::IsPasteShortcut('V', none));
+}
+
+} // namespace
+} // namespace epc
+
+namespace epc {
+namespace {
+
+// A viewer that keeps the pictures of its HTML exports elsewhere.
+class TPictureKeepingView : public TRichView {
+public:
+    using TRichView::TRichView;
+    std::string SaveImageFileForHtml(const std::string& path, TGraphic* graphic) override {
+        if (Own) return "kept/" + std::to_string(graphic->Width()) + ".png";
+        return TRichView::SaveImageFileForHtml(path, graphic);
+    }
+    bool Own = false;
+};
+
+TEST_F(WriterEventsTest, HtmlPicturesAreWrittenByTheViewerUnderItsOwnNumbers) {
+    auto* view = new TPictureKeepingView(Form);
+    view->SetParent(Form);
+    view->SetStyle(Style);
+    view->RVData()->AddPictureItem("a", Square(clGreen), 0, TRVVAlign::rvvaBaseline);
+    view->RVData()->AddPictureItem("b", Square(clRed), 0, TRVVAlign::rvvaBaseline);
+    const auto dir = std::filesystem::temp_directory_path() / "epc_view_html_pictures";
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    auto html = [&] {
+        TMemoryStream stream;
+        EXPECT_TRUE(view->RVData()->WriteHtmlToStream(stream, dir.string(), "t", false));
+        return stream.DataString();
+    };
+    std::string page = html();
+    EXPECT_NE(page.find("src=\"rvimg1.png\""), std::string::npos);
+    EXPECT_NE(page.find("src=\"rvimg2.png\""), std::string::npos);
+    EXPECT_TRUE(std::filesystem::exists(dir / "rvimg2.png"));
+    // The count goes on with the next export.
+    EXPECT_NE(html().find("src=\"rvimg4.png\""), std::string::npos);
+    EXPECT_TRUE(std::filesystem::exists(dir / "rvimg4.png"));
+    view->Own = true;
+    page = html();
+    EXPECT_NE(page.find("src=\"kept/"), std::string::npos);
+    EXPECT_EQ(page.find("rvimg5"), std::string::npos);
+    std::filesystem::remove_all(dir);
 }
 
 } // namespace

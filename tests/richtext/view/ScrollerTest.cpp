@@ -6,6 +6,7 @@
 #include <set>
 
 #include "platform/controls/Forms.h"
+#include "platform/core/ScopeGuard.h"
 #include "platform/testing/UserActions.h"
 #include "tests/richtext/view/TestRVData.h"
 #include "tests/richtext/view/ViewTestSupport.h"
@@ -160,6 +161,33 @@ TEST(ScrollerPalette, ColourCubeHasSixLevelsOfEachChannel) {
     EXPECT_EQ(cube[36], TColor(RGB(51, 0, 0)));
     EXPECT_EQ(cube[215], TColor(RGB(255, 255, 255)));
     EXPECT_EQ(std::set<TColor>(cube.begin(), cube.end()).size(), 216u);
+}
+
+TEST_F(ScrollerTest, PaletteDisplayGetsTheColourCubeUnlessTheModeSaysNothing) {
+    EXPECT_EQ(Scroller->Palette(), nullptr); // true-colour screen
+    SetScreenPaletteBased(true);
+    auto resetScreen = Finally([] { SetScreenPaletteBased(false); });
+    auto* scroller = new TRVScroller(Form);
+    scroller->SetParent(Form);
+    scroller->SetBounds(10, 120, 100, 50);
+    testing::Pump();
+    ASSERT_NE(scroller->Palette(), nullptr);
+    const std::vector<TColor> cube = RVColorCube();
+    std::vector<PALETTEENTRY> entries(300);
+    ASSERT_EQ(GetPaletteEntries(scroller->Palette(), 0, 300, entries.data()), 216u);
+    for (size_t i = 0; i < cube.size(); ++i)
+        EXPECT_EQ(RGB(entries[i].peRed, entries[i].peGreen, entries[i].peBlue), ColorToRGB(cube[i]))
+            << i;
+    EXPECT_EQ(scroller->PaletteColors(), cube);
+    scroller->SetDoInPaletteMode(TRVPaletteAction::rvpaDoNothing);
+    EXPECT_EQ(scroller->Palette(), nullptr);
+    EXPECT_TRUE(scroller->PaletteColors().empty());
+    scroller->SetDoInPaletteMode(TRVPaletteAction::rvpaAssignPallette);
+    EXPECT_NE(scroller->Palette(), nullptr);
+    // Back on a true-colour screen the next refresh lets the palette go.
+    SetScreenPaletteBased(false);
+    scroller->SetDoInPaletteMode(TRVPaletteAction::rvpaCreateCopies);
+    EXPECT_EQ(scroller->Palette(), nullptr);
 }
 
 // A scroller whose cell editing is counted.
