@@ -239,16 +239,26 @@ void TRVMarkerItemInfo::Paint(int x, int y, TCanvas* canvas, int, TRVStyle* styl
     canvas->TextOut(x, y, MarkerText);
 }
 
-// The layout measured the marker on the printer canvas: its font gives the printer's size.
-void TRVMarkerItemInfo::Print(TCanvas* canvas, int x, int y, bool, bool, const TRVScreenAndDevice*,
-                              TRVColorMode colorMode, int, TRVDrawLineInfo*,
-                              TCustomRVData* rvData) {
+// The layout measured the marker on the printer canvas: its font gives the printer's size. Its
+// box went through screen pixels and lost their rounding, so the text is set on the line's
+// baseline (where the layout put the box's descent) rather than at the box's top.
+void TRVMarkerItemInfo::Print(TCanvas* canvas, int x, int y, bool, bool,
+                              const TRVScreenAndDevice* sad, TRVColorMode colorMode, int,
+                              TRVDrawLineInfo* dli, TCustomRVData* rvData) {
     TRVListLevel* level = GetLevelInfo(rvData ? rvData->GetRVStyle() : nullptr);
     if (!canvas || !level || MarkerText.empty()) return;
     ApplyFontInfo(canvas, level->Font);
     canvas->Font()->SetColor(ApplyColorModeToTextColor(level->Font.Color, colorMode));
     canvas->Brush()->SetStyle(bsClear);
-    canvas->TextOut(x, y, MarkerText);
+    if (!dli) {
+        canvas->TextOut(x, y, MarkerText);
+        return;
+    }
+    const int sy = sad ? std::max(sad->ScreenPPIY, 1) : 1, dy = sad ? sad->DevicePPIY : 1;
+    const HDC dc = canvas->Handle();
+    const UINT oldAlign = SetTextAlign(dc, TA_LEFT | TA_BASELINE);
+    canvas->TextOut(x, y + dli->Height - MulDiv(FDescent, dy, sy), MarkerText);
+    SetTextAlign(dc, oldAlign);
 }
 
 void TRVStyle::ApplyStyleColor(TCanvas* canvas, int styleNo, TRVTextDrawStates drawState,

@@ -5,6 +5,7 @@
 
 #include "platform/controls/Controls.h"
 #include "platform/core/Arithmetic.h"
+#include "platform/core/ScopeGuard.h"
 #include "platform/graphics/Bitmap.h"
 #include "platform/graphics/Graphics.h"
 #include "platform/printing/Printers.h"
@@ -203,10 +204,9 @@ void TCustomPrintableRVData::DrawItemsOnPage(int pageNo, TCanvas* canvas, bool p
                 }
                 continue;
             }
-            int x = left + d->Left;
-            if (item->IsFullLine() || item->GetKindFlag(rvifFullWidth))
-                x = left + MulDiv(GetLeftMargin(), sad.DevicePPIX, sad.ScreenPPIX);
-            item->Print(canvas, x, y, preview, correction, &sad, colorMode, partIndex, d, this);
+            // Full-line items keep their indent and alignment: their drawing item says where.
+            item->Print(canvas, left + d->Left, y, preview, correction, &sad, colorMode, partIndex,
+                        d, this);
             continue;
         }
         if (styleNo != lastTextStyle) {
@@ -281,12 +281,15 @@ int TCustomMainPtblRVData::FormatPages() {
     flags.Include(TRVFlag::rvflPrinting);
     SetFlags(flags);
     FFormatCanvas = InitPrinterCanvas();
-    Prepare();
-    if (FFormatCanvas) {
-        FormatAll(false, true, true, false, FFormatCanvas, 0, true);
+    {
+        // The printer's device context goes even when the layout fails.
+        auto release = Finally([&] {
+            DonePrinterCanvas(FFormatCanvas);
+            FFormatCanvas = nullptr;
+        });
+        Prepare();
+        if (FFormatCanvas) FormatAll(false, true, true, false, FFormatCanvas, 0, true);
     }
-    DonePrinterCanvas(FFormatCanvas);
-    FFormatCanvas = nullptr;
     Pages.clear();
     if (DrawItems.Count() > 0) {
         const int pageHeight = FHeight - PrnTMPix - PrnBMPix;
@@ -535,12 +538,16 @@ TPrintableRVData::~TPrintableRVData() {
     if (FPrinterDC) DeleteDC(FPrinterDC);
 }
 
-TCanvas* TPrintableRVData::InitPrinterCanvas() {
+HDC TPrintableRVData::CreatePrinterDC() {
     std::string device, driver, port;
     Printer().GetPrinter(device, driver, port);
     const TDeviceMode* mode = Printer().LockDeviceMode();
-    FPrinterDC = CreateDCA(driver.c_str(), device.c_str(), port.c_str(), mode);
-    Printer().UnlockDeviceMode();
+    auto unlock = Finally([] { Printer().UnlockDeviceMode(); });
+    return CreateDCA(driver.c_str(), device.c_str(), port.c_str(), mode);
+}
+
+TCanvas* TPrintableRVData::InitPrinterCanvas() {
+    FPrinterDC = CreatePrinterDC();
     FPrinterCanvas = std::make_unique<TCanvas>();
     FPrinterCanvas->SetHandle(FPrinterDC);
     return FPrinterCanvas.get();

@@ -165,6 +165,8 @@ public:
     // Margins on the printer; the mirrored left margin is used on even pages.
     int TmpLM = 0, TmpTM = 0, TmpRM = 0, TmpBM = 0, TmpLMMir = 0;
 
+    // A device context of the current printer (its device, driver, port and mode).
+    static HDC CreatePrinterDC();
     TCanvas* InitPrinterCanvas() override;
     void DonePrinterCanvas(TCanvas* canvas) override;
     int GetPageWidth() const override;

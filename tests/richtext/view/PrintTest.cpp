@@ -689,6 +689,86 @@ TEST_F(PrintFixture, LayoutRecordPairAndFlagsReachThePrintableDocument) {
     EXPECT_FALSE(Data()->GetFlags().Contains(TRVFlag::rvflReserved7));
 }
 
+// A full-line item that says where it was asked to print.
+class TPrintSpy : public TRVFullLineItemInfo {
+public:
+    explicit TPrintSpy(TCustomRVData* data) : TRVFullLineItemInfo(data) { StyleNo = -20; }
+    int GetBoxWidth() const override { return 100; }
+    int GetBoxHeight() const override { return 20; }
+    void Print(TCanvas*, int x, int y, bool, bool, const TRVScreenAndDevice*, TRVColorMode, int,
+               TRVDrawLineInfo*, TCustomRVData*) override {
+        At.push_back({x, y});
+    }
+    std::vector<std::pair<int, int>> At;
+};
+
+// Items that print themselves get their own place: a full-line item keeps its paragraph's
+// indent and alignment.
+TEST_F(PrintFixture, FullLineItemsPrintAtTheirIndentAndAlignment) {
+    Source->LeftMargin = 10;
+    TParaInfo& indented = Style->ParaStyles.Add(); // 1
+    indented.LeftIndent = 30;
+    TParaInfo& centred = Style->ParaStyles.Add(); // 2
+    centred.Alignment = TRVAlignment::rvaCenter;
+    std::vector<TPrintSpy*> spies;
+    for (int para : {0, 1, 2}) {
+        auto spy = std::make_unique<TPrintSpy>(Source->RVData());
+        spy->ParaNo = para;
+        spies.push_back(spy.get());
+        Source->RVData()->AppendItem("", std::move(spy));
+    }
+    Print->SetLeftMarginMM(10); // 38 pixels
+    Print->SetRightMarginMM(5); // 19 pixels
+    ASSERT_EQ(Format(), 1);
+    Print->PrintDocument("spies");
+    const int text = 378 - 38 - 19 - 10; // the print area less the document's margins
+    const std::vector<int> left = {38 + 10, 38 + 10 + 30, 38 + 10 + (text - 100) / 2};
+    for (size_t i = 0; i < spies.size(); ++i) {
+        ASSERT_EQ(spies[i]->At.size(), 1u) << i;
+        EXPECT_EQ(spies[i]->At[0].first, left[i]) << i;
+        EXPECT_EQ(spies[i]->At[0].second, 20 * int(i)) << i;
+    }
+    Source->Clear();
+}
+
+// At the printer's resolution a list number sits on its line's baseline, as on the screen.
+TEST_F(PrintFixture, ListNumbersSitOnTheBaselineOfTheirText) {
+    Printer().SetResolution(600);
+    Printer().SetPaperSizeMM(60, 30);
+    Style->TextStyles.GetItem(0).FontName = "Arial";
+    Style->TextStyles.GetItem(0).Size = 11;
+    TRVListLevel& level = Style->ListStyles.Add().AddLevel();
+    level.ListType = TRVListType::rvlstDecimal;
+    level.FormatString = "%0:s.";
+    level.Font.FontName = "Arial";
+    level.Font.Size = 11;
+    TCustomRVData* data = Source->RVData();
+    Source->AppendTextParagraph("1.", 0, 0); // the marker's own text, drawn as text
+    data->SetParagraphMarker(0, 0, 0, 1, false);
+    ASSERT_EQ(Format(), 1);
+    ASSERT_EQ(Data()->DrawItems.Count(), 2);
+    Print->PrintDocument("list");
+    if (!testing::HaveTool("pdftoppm")) GTEST_SKIP() << "poppler tools not installed";
+    testing::TGrayPage img;
+    ASSERT_TRUE(testing::RenderPdfPage(Printer().FileName, 1, 600, img));
+    // The lowest inked row inside a drawing item's box.
+    auto inkBottom = [&](const TRVDrawLineInfo* d) {
+        int bottom = -1;
+        for (int y = 0; y < img.Height; ++y)
+            for (int x = d->Left; x < d->Left + d->Width; ++x)
+                if (img.At(x, y) < 128) bottom = y;
+        return bottom;
+    };
+    // The line's text stands its font's external leading (3 pixels here) above the baseline;
+    // a marker set from its box's top fell 6 pixels below the text.
+    const int marker = inkBottom(Data()->DrawItems[0]);
+    const int text = inkBottom(Data()->DrawItems[1]);
+    ASSERT_GT(text, 0);
+    EXPECT_GE(marker, text);
+    EXPECT_LE(marker, text + 4);
+    Source->Clear();
+}
+
 // On a form, the hidden viewer is a child of the form; freeing the form frees both once.
 TEST_F(PrintFixture, ThePrintableViewerLivesOnItsOwnersWindow) {
     testing::ResetAll();
