@@ -603,7 +603,10 @@ void TRVGraphicItemInfo::WriteImgElement(TStream& stream, const std::string& src
 bool TRVGraphicItemInfo::PrintToBitmap(TGraphic* bkgnd, bool, TRVStyle*, TRVColorMode) {
     auto* bmp = dynamic_cast<TBitmap*>(bkgnd);
     if (!bmp || !Image || Image->Empty()) return false;
-    bmp->Canvas()->StretchDraw(TRect{0, 0, bmp->Width(), bmp->Height()}, Image.get());
+    // Inside the border spacing, as on the screen.
+    const TRect r{Spacing, Spacing, bmp->Width() - Spacing, bmp->Height() - Spacing};
+    if (r.Right <= r.Left || r.Bottom <= r.Top) return false;
+    bmp->Canvas()->StretchDraw(r, Image.get());
     return true;
 }
 

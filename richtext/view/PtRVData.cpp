@@ -185,15 +185,20 @@ void TCustomPrintableRVData::DrawItemsOnPage(int pageNo, TCanvas* canvas, bool p
                 int h = MulDiv(height, sad.ScreenPPIY, std::max(sad.DevicePPIY, 1));
                 int wholeH = MulDiv(d->Height, sad.ScreenPPIY, std::max(sad.DevicePPIY, 1));
                 if (w <= 0 || h <= 0) continue;
-                TBitmap bmp;
-                bmp.SetSize(w, wholeH);
-                DrawBackToBitmap(d->Left, d->Top, &bmp, GetItemParaNo(itemNo));
-                if (!PrintItemToBitmap(item, &bmp, preview, colorMode)) continue;
                 int imgTop = 0;
                 if (auto* multi = dynamic_cast<TRVMultiImagePrintInfo*>(d);
                     multi && partIndex < multi->PartsList.Count())
                     imgTop =
                         static_cast<TRVImagePrintPart*>(multi->PartsList.Items(partIndex))->ImgTop;
+                TBitmap bmp;
+                bmp.SetSize(w, wholeH);
+                // Where the bitmap lies in the print area, in its own (screen) pixels.
+                DrawBackToBitmap(MulDiv(d->Left, sad.ScreenPPIX, std::max(sad.DevicePPIX, 1)),
+                                 MulDiv(y - GetPrintableAreaTop(), sad.ScreenPPIY,
+                                        std::max(sad.DevicePPIY, 1)) -
+                                     imgTop,
+                                 &bmp, GetItemParaNo(itemNo));
+                if (!PrintItemToBitmap(item, &bmp, preview, colorMode)) continue;
                 if (h != wholeH || imgTop != 0) {
                     TBitmap piece;
                     piece.SetSize(w, h);
@@ -504,10 +509,7 @@ void TCustomMainPtblRVData::DrawPage(int pageNo, TCanvas* canvas, bool preview, 
         int w = MulDiv(FWidth, PrnSad.ScreenResX, std::max(PrnSad.DeviceResX, 1));
         int h = MulDiv(FHeight, PrnSad.ScreenResY, std::max(PrnSad.DeviceResY, 1));
         bmp.SetSize(std::max(w, 1), std::max(h, 1));
-        TColor color = TransparentBackground ? clNone : GetColor();
-        back->Draw(bmp.Canvas(), TRect(0, 0, w, h), false,
-                   color == clNone ? clWhite : PrintableBackColor(color, ColorMode), w, h, 0, 0, 0,
-                   0);
+        DrawBackgroundPiece(bmp.Canvas(), TRect(0, 0, w, h), 0, 0);
         DrawGraphicForDevice(canvas, area.Left, area.Top, &bmp, PrnSad, w, h);
     } else if (!TransparentBackground && GetColor() != clNone) {
         canvas->Brush()->SetStyle(bsSolid);
@@ -526,8 +528,28 @@ void TCustomMainPtblRVData::DrawPage(int pageNo, TCanvas* canvas, bool preview, 
     DoAfterPage(pageNo, canvas, preview);
 }
 
+// The page background (screen pixels) with the print area's point (0, 0) at canvas (DX, DY).
+void TCustomMainPtblRVData::DrawBackgroundPiece(TCanvas* canvas, const TRect& rect, int dx,
+                                                int dy) const {
+    const int w = MulDiv(FWidth, PrnSad.ScreenResX, std::max(PrnSad.DeviceResX, 1));
+    const int h = MulDiv(FHeight, PrnSad.ScreenResY, std::max(PrnSad.DeviceResY, 1));
+    const TColor color = TransparentBackground ? clNone : GetColor();
+    GetBackground()->Draw(canvas, rect, false,
+                          color == clNone ? clWhite : PrintableBackColor(color, ColorMode), w, h,
+                          dx, dy, 0, 0);
+}
+
+// Under a picture without a paragraph colour lies its piece of a background picture.
 void TCustomMainPtblRVData::DrawBackToBitmap(int left, int top, TBitmap* bitmap, int paraNo) {
-    TCustomPrintableRVData::DrawBackToBitmap(left, top, bitmap, paraNo);
+    TRVStyle* style = GetRVStyle();
+    TRVBackground* back = GetBackground();
+    if (!back || back->IsColorOnly() ||
+        (style && style->ParaStyles.GetItem(paraNo).Background.Color != clNone)) {
+        TCustomPrintableRVData::DrawBackToBitmap(left, top, bitmap, paraNo);
+        return;
+    }
+    DrawBackgroundPiece(bitmap->Canvas(), TRect(0, 0, bitmap->Width(), bitmap->Height()), -left,
+                        -top);
 }
 
 // ---------------------------------------------------------------- TPrintableRVData

@@ -55,7 +55,8 @@ public:
     virtual TRVColorMode GetColorMode() const { return TRVColorMode::rvcmPrinterColor; }
     virtual int GetPrintableAreaLeft(int /*pageNo*/) const { return 0; }
     virtual void DrawPage(int pageNo, TCanvas* canvas, bool preview, bool correction);
-    // The background under an item printed through a bitmap.
+    // The background under an item printed through a bitmap that lies at (Left, Top) of the
+    // print area, in the bitmap's (screen) pixels.
     virtual void DrawBackToBitmap(int left, int top, TBitmap* bitmap, int paraNo);
     virtual TCanvas* InitPrinterCanvas() { return nullptr; }
     virtual void DonePrinterCanvas(TCanvas* /*canvas*/) {}
@@ -137,6 +138,7 @@ public:
 protected:
     // Margins of the sheet: left and top of the print area.
     int FLeftPx = 0, FTopPx = 0;
+    void DrawBackgroundPiece(TCanvas* canvas, const TRect& rect, int dx, int dy) const;
 
 private:
     // Pagination state between calls of PlaceNextPage.

@@ -689,6 +689,55 @@ TEST_F(PrintFixture, LayoutRecordPairAndFlagsReachThePrintableDocument) {
     EXPECT_FALSE(Data()->GetFlags().Contains(TRVFlag::rvflReserved7));
 }
 
+// Around a picture (its border spacing) shows the piece of the tiled background picture that
+// lies there, not the document's colour; a paragraph colour covers it.
+TEST_F(PrintFixture, PicturesPrintOverTheirPieceOfTheBackgroundPicture) {
+    Print->SetLeftMarginMM(5); // the print area begins 19 pixels in, 19 pixels down
+    Print->SetTopMarginMM(5);
+    TBitmap tile(16, 16, pf24bit); // four quadrants of four colours
+    const TColor colours[] = {clRed, clLime, clBlue, clYellow};
+    for (int q = 0; q < 4; ++q) {
+        tile.Canvas()->Brush()->SetColor(colours[q]);
+        tile.Canvas()->FillRect(TRect(q % 2 * 8, q / 2 * 8, q % 2 * 8 + 8, q / 2 * 8 + 8));
+    }
+    Source->SetBackgroundBitmap(&tile);
+    Source->SetBackgroundStyle(TBackgroundStyle::bsTiled);
+    Lines(1);
+    Source->AppendTextParagraph("x ", 0, 0);
+    AddPicture(40, 0);
+    auto* pic = static_cast<TRVRectItemInfo*>(Source->GetItemObject(2));
+    pic->Spacing = 6;
+    TParaInfo& coloured = Style->ParaStyles.Add(); // 1
+    coloured.Background.Color = clWhite;
+    ASSERT_EQ(Format(), 1);
+    const TRVDrawLineInfo* d = Data()->DrawItems[DrawItemOf(Data(), 2)];
+    auto sheet = [&] {
+        auto bmp = std::make_unique<TBitmap>();
+        bmp->SetSize(Printer().PageWidth(), Printer().PageHeight());
+        Print->rv()->DrawPage(1, bmp->Canvas(), false, false);
+        return bmp;
+    };
+    auto page = sheet();
+    // Every pixel of the ring has the tile's colour at its place in the print area.
+    int wrong = 0;
+    for (int y = 0; y < d->Height; ++y)
+        for (int x = 0; x < d->Width; ++x) {
+            if (x >= 6 && x < d->Width - 6 && y >= 6 && y < d->Height - 6) continue;
+            const int px = 19 + d->Left + x, py = 19 + d->Top + y;
+            wrong += page->Canvas()->Pixels(px, py) !=
+                     tile.Canvas()->Pixels((px - 19) % 16, (py - 19) % 16);
+        }
+    EXPECT_EQ(wrong, 0);
+    EXPECT_EQ(page->Canvas()->Pixels(19 + d->Left + 20, 19 + d->Top + 20), clBlack);
+    Source->RVData()->GetItem(1)->ParaNo = 1;
+    Source->RVData()->GetItem(2)->ParaNo = 1;
+    Format();
+    d = Data()->DrawItems[DrawItemOf(Data(), 2)];
+    page = sheet();
+    EXPECT_EQ(page->Canvas()->Pixels(19 + d->Left + 2, 19 + d->Top + 2), clWhite);
+    Source->Clear();
+}
+
 // A full-line item that says where it was asked to print.
 class TPrintSpy : public TRVFullLineItemInfo {
 public:
