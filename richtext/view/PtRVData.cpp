@@ -499,6 +499,14 @@ void TCustomMainPtblRVData::DrawPage(int pageNo, TCanvas* canvas, bool preview, 
     TRVStyle* style = GetRVStyle();
     if (!style) throw ERichViewError(errNoStyle);
     PageNoBeingDrawn = pageNo;
+    // The page's clipping (ClipMargins, the print area's bottom) ends with the page: the next
+    // page drawn on the same canvas begins unclipped.
+    HDC dc = canvas->Handle();
+    const int pageState = SaveDC(dc);
+    auto restore = Finally([&] {
+        RestoreDC(dc, pageState);
+        canvas->Refresh(); // the canvas selects its objects again
+    });
     canvas->Brush()->SetStyle(bsClear);
     const int left = GetPrintableAreaLeft(pageNo);
     const TRect area(left, FTopPx, left + FWidth, FTopPx + FHeight);
@@ -519,12 +527,12 @@ void TCustomMainPtblRVData::DrawPage(int pageNo, TCanvas* canvas, bool preview, 
     }
     DoBeforePage(pageNo, canvas, preview, correction);
     // What reaches below the print area (a tall line or picture) is cut at its bottom.
-    HDC dc = canvas->Handle();
     int saved = SaveDC(dc);
     IntersectClipRect(dc, 0, FTopPx, GetPageWidth() > 0 ? GetPageWidth() : area.Right + left,
                       area.Bottom);
     DrawItemsOnPage(pageNo, canvas, preview, correction);
     RestoreDC(dc, saved);
+    canvas->Refresh();
     DoAfterPage(pageNo, canvas, preview);
 }
 

@@ -738,6 +738,30 @@ TEST_F(PrintFixture, PicturesPrintOverTheirPieceOfTheBackgroundPicture) {
     Source->Clear();
 }
 
+// Clipping to the margins lasts one page: the header of the next page, above the print area,
+// still prints.
+TEST_F(PrintFixture, ClippingToTheMarginsLastsOnePage) {
+    Style->TextStyles.GetItem(0).FontName = "Arial";
+    Lines(10);
+    auto header = std::make_unique<TRichView>(nullptr);
+    header->SetStyle(Style.get());
+    header->AppendTextParagraph("head", 0, 0);
+    Print->SetHeader(header.get());
+    Print->SetHeaderYMM(2);
+    Print->SetTopMarginMM(10);
+    Print->ClipMargins = true;
+    ASSERT_GE(Format(), 2);
+    Print->PrintDocument("clipped");
+    if (!testing::HaveTool("pdftotext")) GTEST_SKIP() << "poppler tools not installed";
+    for (int page : {1, 2}) {
+        const std::string text = testing::RunTool("pdftotext -f " + std::to_string(page) +
+                                                  " -l " + std::to_string(page) + " '" +
+                                                  Printer().FileName + "' -");
+        EXPECT_NE(text.find("head"), std::string::npos) << page << ": " << text;
+    }
+    Print->Clear();
+}
+
 // A full-line item that says where it was asked to print.
 class TPrintSpy : public TRVFullLineItemInfo {
 public:
