@@ -327,11 +327,11 @@ void TRVStyle::DrawTextBack(TCanvas* canvas, int itemNo, int styleNo, TCustomRVD
 }
 
 void TRVStyle::DrawParaBack(TCanvas* canvas, int paraNo, const TRect& rect, bool printing,
-                            TRVColorMode colorMode) {
+                            TRVColorMode colorMode, const TRVScreenAndDevice* sad) {
     bool doDefault = true;
     if (OnDrawParaBack) OnDrawParaBack(this, canvas, paraNo, rect, doDefault);
     if (!doDefault || !canvas) return;
-    ParaStyles[paraNo].Background.Draw(rect, canvas, printing, colorMode);
+    ParaStyles[paraNo].Background.Draw(rect, canvas, printing, colorMode, sad);
 }
 
 void TRVStyle::DrawCheckpoint(TCanvas* canvas, int x, int y, int itemNo, int xShift,
@@ -372,12 +372,18 @@ void TRVStyle::DrawPageBreak(TCanvas* canvas, int y, int xShift, TRVPageBreakTyp
     canvas->Polygon(std::vector<TPoint>{{end, y - 4}, {end + 6, y}, {end, y + 4}});
 }
 
-void TRVBorder::Draw(TRect rect, TCanvas* canvas) const {
+void TRVBorder::Draw(TRect rect, TCanvas* canvas, const TRVScreenAndDevice* sad) const {
     if (Style == TRVBorderStyle::rvbNone || !canvas) return;
-    rect.Left -= BorderOffsets.Left;
-    rect.Top -= BorderOffsets.Top;
-    rect.Right += BorderOffsets.Right;
-    rect.Bottom += BorderOffsets.Bottom;
+    auto sx = [&](int v) {
+        return sad ? MulDiv(v, sad->DevicePPIX, std::max(sad->ScreenPPIX, 1)) : v;
+    };
+    auto sy = [&](int v) {
+        return sad ? MulDiv(v, sad->DevicePPIY, std::max(sad->ScreenPPIY, 1)) : v;
+    };
+    rect.Left -= sx(BorderOffsets.Left);
+    rect.Top -= sy(BorderOffsets.Top);
+    rect.Right += sx(BorderOffsets.Right);
+    rect.Bottom += sy(BorderOffsets.Bottom);
     int lines =
         Style == TRVBorderStyle::rvbDouble                                                    ? 2
         : Style == TRVBorderStyle::rvbTriple                                                  ? 3
@@ -391,6 +397,7 @@ void TRVBorder::Draw(TRect rect, TCanvas* canvas) const {
         if ((Style == TRVBorderStyle::rvbThickInside && k == 1) ||
             (Style == TRVBorderStyle::rvbThickOutside && k == 0))
             w = std::max(Width * 2, 2);
+        w = std::max(sy(w), 1);
         canvas->Pen()->SetWidth(w);
         TRect r{rect.Left + offset, rect.Top + offset, rect.Right - offset, rect.Bottom - offset};
         if (VisibleBorders.Left) {
@@ -409,15 +416,18 @@ void TRVBorder::Draw(TRect rect, TCanvas* canvas) const {
             canvas->MoveTo(r.Left, r.Bottom - 1);
             canvas->LineTo(r.Right, r.Bottom - 1);
         }
-        offset += w + std::max(InternalWidth, 0);
+        offset += w + sy(std::max(InternalWidth, 0));
     }
     canvas->Pen()->SetWidth(1);
 }
 
-void TRVBackgroundRect::Draw(TRect rect, TCanvas* canvas, bool printing,
-                             TRVColorMode colorMode) const {
+void TRVBackgroundRect::Draw(TRect rect, TCanvas* canvas, bool printing, TRVColorMode colorMode,
+                             const TRVScreenAndDevice* sad) const {
     if (Color == clNone || !canvas) return;
-    ExpandRect(rect);
+    if (sad)
+        ExpandRectScaled(rect, std::max(sad->ScreenPPIX, 1), sad->DevicePPIX);
+    else
+        ExpandRect(rect);
     TColor c = printing ? ApplyColorModeToBackColor(Color, colorMode) : Color;
     canvas->Brush()->SetStyle(bsSolid);
     canvas->Brush()->SetColor(c);

@@ -162,8 +162,8 @@ void TCustomPrintableRVData::DrawItemsOnPage(int pageNo, TCanvas* canvas, bool p
                 r.Bottom = std::max(r.Bottom, y + h);
                 r.Right = std::max(r.Right, left + DrawItems[k]->Left + DrawItems[k]->Width);
             }
-            style->DrawParaBack(canvas, paraNo, r, true, colorMode);
-            para.Border.Draw(r, canvas);
+            style->DrawParaBack(canvas, paraNo, r, true, colorMode, &sad);
+            para.Border.Draw(r, canvas, &sad);
         }
         p = q;
     }
@@ -193,11 +193,11 @@ void TCustomPrintableRVData::DrawItemsOnPage(int pageNo, TCanvas* canvas, bool p
                 TBitmap bmp;
                 bmp.SetSize(w, wholeH);
                 // Where the bitmap lies in the print area, in its own (screen) pixels.
-                DrawBackToBitmap(MulDiv(d->Left, sad.ScreenPPIX, std::max(sad.DevicePPIX, 1)),
-                                 MulDiv(y - GetPrintableAreaTop(), sad.ScreenPPIY,
-                                        std::max(sad.DevicePPIY, 1)) -
-                                     imgTop,
-                                 &bmp, GetItemParaNo(itemNo));
+                DrawBackToBitmap(
+                    MulDiv(d->Left, sad.ScreenPPIX, std::max(sad.DevicePPIX, 1)),
+                    MulDiv(y - GetPrintableAreaTop(), sad.ScreenPPIY, std::max(sad.DevicePPIY, 1)) -
+                        imgTop,
+                    &bmp, GetItemParaNo(itemNo));
                 if (!PrintItemToBitmap(item, &bmp, preview, colorMode)) continue;
                 if (h != wholeH || imgTop != 0) {
                     TBitmap piece;

@@ -754,12 +754,43 @@ TEST_F(PrintFixture, ClippingToTheMarginsLastsOnePage) {
     Print->PrintDocument("clipped");
     if (!testing::HaveTool("pdftotext")) GTEST_SKIP() << "poppler tools not installed";
     for (int page : {1, 2}) {
-        const std::string text = testing::RunTool("pdftotext -f " + std::to_string(page) +
-                                                  " -l " + std::to_string(page) + " '" +
-                                                  Printer().FileName + "' -");
+        const std::string text =
+            testing::RunTool("pdftotext -f " + std::to_string(page) + " -l " +
+                             std::to_string(page) + " '" + Printer().FileName + "' -");
         EXPECT_NE(text.find("head"), std::string::npos) << page << ": " << text;
     }
     Print->Clear();
+}
+
+// A paragraph's background and border keep their distance from the text on paper: their
+// offsets and the border's width are screen pixels, scaled to the printer.
+TEST_F(PrintFixture, ParagraphBackgroundAndBorderOffsetsScaleToThePrinter) {
+    Printer().SetResolution(192);              // two printer pixels to a screen pixel
+    TParaInfo& note = Style->ParaStyles.Add(); // 1
+    note.LeftIndent = 30;
+    note.Background.Color = clYellow;
+    note.Background.BorderOffsets = TRVRect{10, 10, 10, 10};
+    note.Border.Style = TRVBorderStyle::rvbSingle;
+    note.Border.Color = clRed;
+    note.Border.BorderOffsets = TRVRect{15, 15, 15, 15};
+    Lines(1);
+    Lines(1, 1);
+    ASSERT_EQ(Format(), 1);
+    TBitmap sheet;
+    sheet.SetSize(Printer().PageWidth(), Printer().PageHeight());
+    sheet.Canvas()->Brush()->SetColor(clWhite);
+    sheet.Canvas()->FillRect(TRect(0, 0, sheet.Width(), sheet.Height()));
+    Print->rv()->DrawPage(1, sheet.Canvas(), false, false);
+    const TRVDrawLineInfo* d = Data()->DrawItems[1];
+    ASSERT_EQ(d->Left, 60);
+    const int y = d->Top + d->Height / 2;
+    auto at = [&](int x) { return sheet.Canvas()->Pixels(x, y); };
+    EXPECT_EQ(at(41), clYellow); // the background reaches 20 pixels left of the text
+    EXPECT_EQ(at(38), clWhite);
+    EXPECT_EQ(at(30), clRed); // the border 30 pixels left, two pixels wide
+    EXPECT_EQ(at(29), clRed);
+    EXPECT_EQ(at(27), clWhite);
+    Source->Clear();
 }
 
 // A full-line item that says where it was asked to print.
