@@ -131,6 +131,10 @@ public:
     void GetSelectionRange(TRVSelectionRangeKind kind, int& first, int& last) const override;
     void CheckPageNo(int pageNo) const override;
     TRVColorMode GetColorMode() const override { return ColorMode; }
+    // With TransparentBackground the document's colour counts as none.
+    TColor GetColor() const override {
+        return TransparentBackground ? clNone : TCustomPrintableRVData::GetColor();
+    }
     void DrawPage(int pageNo, TCanvas* canvas, bool preview, bool correction) override;
     void DrawBackToBitmap(int left, int top, TBitmap* bitmap, int paraNo) override;
     void Clear() override;

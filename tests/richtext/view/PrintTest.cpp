@@ -415,6 +415,26 @@ TEST_F(PrintFixture, BackgroundColourFollowsTheColourMode) {
     EXPECT_EQ(backAt(TRVColorMode::rvcmColor, true), clWhite);
 }
 
+// Under a picture's border spacing lies the document's colour, none with a transparent
+// background.
+TEST_F(PrintFixture, ATransparentBackgroundLeavesNoColourAroundPictures) {
+    Source->SetColor(TColor(0x0000FF)); // red
+    AddPicture(40, 0);
+    static_cast<TRVRectItemInfo*>(Source->GetItemObject(0))->Spacing = 5;
+    Format();
+    auto ringAt = [&](bool transparent) {
+        Print->SetTransparentBackground(transparent);
+        TBitmap sheet;
+        sheet.SetSize(Printer().PageWidth(), Printer().PageHeight());
+        Print->rv()->DrawPage(1, sheet.Canvas(), false, false);
+        const TRVDrawLineInfo* d = Data()->DrawItems[0];
+        return sheet.Canvas()->Pixels(d->Left + 2, d->Top + 2);
+    };
+    EXPECT_EQ(ringAt(false), TColor(0x0000FF));
+    EXPECT_EQ(ringAt(true), clWhite);
+    Source->Clear();
+}
+
 // Header and footer documents print on every page, above and below the body text.
 TEST_F(PrintFixture, HeaderAndFooterPrintOnEveryPage) {
     Printer().SetPaperSizeMM(100, 100); // 378 x 378 px
