@@ -519,7 +519,7 @@ void TCustomMainPtblRVData::DrawPage(int pageNo, TCanvas* canvas, bool preview, 
         bmp.SetSize(std::max(w, 1), std::max(h, 1));
         DrawBackgroundPiece(bmp.Canvas(), TRect(0, 0, w, h), 0, 0);
         DrawGraphicForDevice(canvas, area.Left, area.Top, &bmp, PrnSad, w, h);
-    } else if (!TransparentBackground && GetColor() != clNone) {
+    } else if (GetColor() != clNone) {
         canvas->Brush()->SetStyle(bsSolid);
         canvas->Brush()->SetColor(PrintableBackColor(GetColor(), ColorMode));
         canvas->FillRect(area);
@@ -541,7 +541,7 @@ void TCustomMainPtblRVData::DrawBackgroundPiece(TCanvas* canvas, const TRect& re
                                                 int dy) const {
     const int w = MulDiv(FWidth, PrnSad.ScreenResX, std::max(PrnSad.DeviceResX, 1));
     const int h = MulDiv(FHeight, PrnSad.ScreenResY, std::max(PrnSad.DeviceResY, 1));
-    const TColor color = TransparentBackground ? clNone : GetColor();
+    const TColor color = GetColor();
     GetBackground()->Draw(canvas, rect, false,
                           color == clNone ? clWhite : PrintableBackColor(color, ColorMode), w, h,
                           dx, dy, 0, 0);
