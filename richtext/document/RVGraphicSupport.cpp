@@ -330,16 +330,26 @@ void TRVMarkerItemInfo::Paint(int x, int y, TCanvas* canvas, int, TRVStyle* styl
     canvas->TextOut(x, y, MarkerText);
 }
 
-// The layout measured the marker on the printer canvas: its font gives the printer's size.
-void TRVMarkerItemInfo::Print(TCanvas* canvas, int x, int y, bool, bool, const TRVScreenAndDevice*,
-                              TRVColorMode colorMode, int, TRVDrawLineInfo*,
-                              TCustomRVData* rvData) {
+// The layout measured the marker on the printer canvas: its font gives the printer's size. Its
+// box went through screen pixels and lost their rounding, so the text is set on the line's
+// baseline (where the layout put the box's descent) rather than at the box's top.
+void TRVMarkerItemInfo::Print(TCanvas* canvas, int x, int y, bool, bool,
+                              const TRVScreenAndDevice* sad, TRVColorMode colorMode, int,
+                              TRVDrawLineInfo* dli, TCustomRVData* rvData) {
     TRVListLevel* level = GetLevelInfo(rvData ? rvData->GetRVStyle() : nullptr);
     if (!canvas || !level || MarkerText.empty()) return;
     ApplyFontInfo(canvas, level->Font);
     canvas->Font()->SetColor(ApplyColorModeToTextColor(level->Font.Color, colorMode));
     canvas->Brush()->SetStyle(bsClear);
-    canvas->TextOut(x, y, MarkerText);
+    if (!dli) {
+        canvas->TextOut(x, y, MarkerText);
+        return;
+    }
+    const int sy = sad ? std::max(sad->ScreenPPIY, 1) : 1, dy = sad ? sad->DevicePPIY : 1;
+    const HDC dc = canvas->Handle();
+    const UINT oldAlign = SetTextAlign(dc, TA_LEFT | TA_BASELINE);
+    canvas->TextOut(x, y + dli->Height - MulDiv(FDescent, dy, sy), MarkerText);
+    SetTextAlign(dc, oldAlign);
 }
 
 void TRVStyle::ApplyStyleColor(TCanvas* canvas, int styleNo, TRVTextDrawStates drawState,
@@ -408,11 +418,11 @@ void TRVStyle::DrawTextBack(TCanvas* canvas, int itemNo, int styleNo, TCustomRVD
 }
 
 void TRVStyle::DrawParaBack(TCanvas* canvas, int paraNo, const TRect& rect, bool printing,
-                            TRVColorMode colorMode) {
+                            TRVColorMode colorMode, const TRVScreenAndDevice* sad) {
     bool doDefault = true;
     if (OnDrawParaBack) OnDrawParaBack(this, canvas, paraNo, rect, doDefault);
     if (!doDefault || !canvas) return;
-    ParaStyles[paraNo].Background.Draw(rect, canvas, printing, colorMode);
+    ParaStyles[paraNo].Background.Draw(rect, canvas, printing, colorMode, sad);
 }
 
 void TRVStyle::DrawCheckpoint(TCanvas* canvas, int x, int y, int itemNo, int xShift,
@@ -453,12 +463,18 @@ void TRVStyle::DrawPageBreak(TCanvas* canvas, int y, int xShift, TRVPageBreakTyp
     canvas->Polygon(std::vector<TPoint>{{end, y - 4}, {end + 6, y}, {end, y + 4}});
 }
 
-void TRVBorder::Draw(TRect rect, TCanvas* canvas) const {
+void TRVBorder::Draw(TRect rect, TCanvas* canvas, const TRVScreenAndDevice* sad) const {
     if (Style == TRVBorderStyle::rvbNone || !canvas) return;
-    rect.Left -= BorderOffsets.Left;
-    rect.Top -= BorderOffsets.Top;
-    rect.Right += BorderOffsets.Right;
-    rect.Bottom += BorderOffsets.Bottom;
+    auto sx = [&](int v) {
+        return sad ? MulDiv(v, sad->DevicePPIX, std::max(sad->ScreenPPIX, 1)) : v;
+    };
+    auto sy = [&](int v) {
+        return sad ? MulDiv(v, sad->DevicePPIY, std::max(sad->ScreenPPIY, 1)) : v;
+    };
+    rect.Left -= sx(BorderOffsets.Left);
+    rect.Top -= sy(BorderOffsets.Top);
+    rect.Right += sx(BorderOffsets.Right);
+    rect.Bottom += sy(BorderOffsets.Bottom);
     int lines =
         Style == TRVBorderStyle::rvbDouble                                                    ? 2
         : Style == TRVBorderStyle::rvbTriple                                                  ? 3
@@ -472,6 +488,7 @@ void TRVBorder::Draw(TRect rect, TCanvas* canvas) const {
         if ((Style == TRVBorderStyle::rvbThickInside && k == 1) ||
             (Style == TRVBorderStyle::rvbThickOutside && k == 0))
             w = std::max(Width * 2, 2);
+        w = std::max(sy(w), 1);
         canvas->Pen()->SetWidth(w);
         TRect r{rect.Left + offset, rect.Top + offset, rect.Right - offset, rect.Bottom - offset};
         if (VisibleBorders.Left) {
@@ -490,15 +507,18 @@ void TRVBorder::Draw(TRect rect, TCanvas* canvas) const {
             canvas->MoveTo(r.Left, r.Bottom - 1);
             canvas->LineTo(r.Right, r.Bottom - 1);
         }
-        offset += w + std::max(InternalWidth, 0);
+        offset += w + sy(std::max(InternalWidth, 0));
     }
     canvas->Pen()->SetWidth(1);
 }
 
-void TRVBackgroundRect::Draw(TRect rect, TCanvas* canvas, bool printing,
-                             TRVColorMode colorMode) const {
+void TRVBackgroundRect::Draw(TRect rect, TCanvas* canvas, bool printing, TRVColorMode colorMode,
+                             const TRVScreenAndDevice* sad) const {
     if (Color == clNone || !canvas) return;
-    ExpandRect(rect);
+    if (sad)
+        ExpandRectScaled(rect, std::max(sad->ScreenPPIX, 1), sad->DevicePPIX);
+    else
+        ExpandRect(rect);
     TColor c = printing ? ApplyColorModeToBackColor(Color, colorMode) : Color;
     canvas->Brush()->SetStyle(bsSolid);
     canvas->Brush()->SetColor(c);
@@ -697,7 +717,10 @@ void TRVGraphicItemInfo::WriteImgElement(TStream& stream, const std::string& src
 bool TRVGraphicItemInfo::PrintToBitmap(TGraphic* bkgnd, bool, TRVStyle*, TRVColorMode) {
     auto* bmp = dynamic_cast<TBitmap*>(bkgnd);
     if (!bmp || !Image || Image->Empty()) return false;
-    bmp->Canvas()->StretchDraw(TRect{0, 0, bmp->Width(), bmp->Height()}, Image.get());
+    // Inside the border spacing, as on the screen.
+    const TRect r{Spacing, Spacing, bmp->Width() - Spacing, bmp->Height() - Spacing};
+    if (r.Right <= r.Left || r.Bottom <= r.Top) return false;
+    bmp->Canvas()->StretchDraw(r, Image.get());
     return true;
 }
 

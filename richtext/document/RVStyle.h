@@ -101,8 +101,9 @@ public:
     TRVRect BorderOffsets;
     TRVBooleanRect VisibleBorders{true};
 
-    // Draws the border around Rect widened by BorderOffsets.
-    void Draw(TRect rect, TCanvas* canvas) const;
+    // Draws the border around Rect widened by BorderOffsets. On a device (printing) the
+    // offsets and widths, in screen pixels, are scaled to it.
+    void Draw(TRect rect, TCanvas* canvas, const TRVScreenAndDevice* sad = nullptr) const;
     friend bool operator==(const TRVBorder&, const TRVBorder&) = default;
 };
 
@@ -113,7 +114,8 @@ public:
 
     void ExpandRect(TRect& r) const;
     void ExpandRectScaled(TRect& r, int screenRes, int deviceRes) const;
-    void Draw(TRect rect, TCanvas* canvas, bool printing, TRVColorMode colorMode) const;
+    void Draw(TRect rect, TCanvas* canvas, bool printing, TRVColorMode colorMode,
+              const TRVScreenAndDevice* sad = nullptr) const;
     friend bool operator==(const TRVBackgroundRect&, const TRVBackgroundRect&) = default;
 };
 
@@ -276,7 +278,7 @@ public:
     void DrawTextBack(TCanvas* canvas, int itemNo, int styleNo, TCustomRVData* rvData, int left,
                       int top, int width, int height, TRVTextDrawStates drawState);
     void DrawParaBack(TCanvas* canvas, int paraNo, const TRect& rect, bool printing,
-                      TRVColorMode colorMode);
+                      TRVColorMode colorMode, const TRVScreenAndDevice* sad = nullptr);
     void DrawCheckpoint(TCanvas* canvas, int x, int y, int itemNo, int xShift, bool raiseEvent,
                         TControl* control);
     // ClientWidth: the width the line runs to (less 8 pixels for the end mark).

@@ -244,7 +244,7 @@ struct TRVLayoutInfo {
     TRVBiDiMode BiDiMode = TRVBiDiMode::rvbdUnspecified;
     // Optional, for a printable viewer (not stored): with UsePair set its document answers the
     // pair query with Pair1 and Pair2 and its line breaker may measure on the device; Flag7
-    // sets the document's seventh formatting flag.
+    // sets bit 7 of the document's formatting flags.
     bool UsePair = false;
     int32_t Pair1 = -1, Pair2 = -1;
     bool Flag7 = false;

@@ -5,6 +5,7 @@
 
 #include "platform/controls/Controls.h"
 #include "platform/core/Arithmetic.h"
+#include "platform/core/ScopeGuard.h"
 #include "platform/graphics/Bitmap.h"
 #include "platform/graphics/Graphics.h"
 #include "platform/printing/Printers.h"
@@ -167,8 +168,8 @@ void TCustomPrintableRVData::DrawItemsOnPage(int pageNo, TCanvas* canvas, bool p
                 r.Bottom = std::max(r.Bottom, y + h);
                 r.Right = std::max(r.Right, left + DrawItems[k]->Left + DrawItems[k]->Width);
             }
-            style->DrawParaBack(canvas, paraNo, r, true, colorMode);
-            para.Border.Draw(r, canvas);
+            style->DrawParaBack(canvas, paraNo, r, true, colorMode, &sad);
+            para.Border.Draw(r, canvas, &sad);
         }
         p = q;
     }
@@ -190,15 +191,20 @@ void TCustomPrintableRVData::DrawItemsOnPage(int pageNo, TCanvas* canvas, bool p
                 int h = MulDiv(height, sad.ScreenPPIY, std::max(sad.DevicePPIY, 1));
                 int wholeH = MulDiv(d->Height, sad.ScreenPPIY, std::max(sad.DevicePPIY, 1));
                 if (w <= 0 || h <= 0) continue;
-                TBitmap bmp;
-                bmp.SetSize(w, wholeH);
-                DrawBackToBitmap(d->Left, d->Top, &bmp, GetItemParaNo(itemNo));
-                if (!PrintItemToBitmap(item, &bmp, preview, colorMode)) continue;
                 int imgTop = 0;
                 if (auto* multi = dynamic_cast<TRVMultiImagePrintInfo*>(d);
                     multi && partIndex < multi->PartsList.Count())
                     imgTop =
                         static_cast<TRVImagePrintPart*>(multi->PartsList.Items(partIndex))->ImgTop;
+                TBitmap bmp;
+                bmp.SetSize(w, wholeH);
+                // Where the bitmap lies in the print area, in its own (screen) pixels.
+                DrawBackToBitmap(
+                    MulDiv(d->Left, sad.ScreenPPIX, std::max(sad.DevicePPIX, 1)),
+                    MulDiv(y - GetPrintableAreaTop(), sad.ScreenPPIY, std::max(sad.DevicePPIY, 1)) -
+                        imgTop,
+                    &bmp, GetItemParaNo(itemNo));
+                if (!PrintItemToBitmap(item, &bmp, preview, colorMode)) continue;
                 if (h != wholeH || imgTop != 0) {
                     TBitmap piece;
                     piece.SetSize(w, h);
@@ -209,10 +215,9 @@ void TCustomPrintableRVData::DrawItemsOnPage(int pageNo, TCanvas* canvas, bool p
                 }
                 continue;
             }
-            int x = left + d->Left;
-            if (item->IsFullLine() || item->GetKindFlag(rvifFullWidth))
-                x = left + MulDiv(GetLeftMargin(), sad.DevicePPIX, sad.ScreenPPIX);
-            item->Print(canvas, x, y, preview, correction, &sad, colorMode, partIndex, d, this);
+            // Full-line items keep their indent and alignment: their drawing item says where.
+            item->Print(canvas, left + d->Left, y, preview, correction, &sad, colorMode, partIndex,
+                        d, this);
             continue;
         }
         if (styleNo != lastTextStyle) {
@@ -288,12 +293,15 @@ int TCustomMainPtblRVData::FormatPages() {
     flags.Include(TRVFlag::rvflPrinting);
     SetFlags(flags);
     FFormatCanvas = InitPrinterCanvas();
-    Prepare();
-    if (FFormatCanvas) {
-        FormatAll(false, true, true, false, FFormatCanvas, 0, true);
+    {
+        // The printer's device context goes even when the layout fails.
+        auto release = Finally([&] {
+            DonePrinterCanvas(FFormatCanvas);
+            FFormatCanvas = nullptr;
+        });
+        Prepare();
+        if (FFormatCanvas) FormatAll(false, true, true, false, FFormatCanvas, 0, true);
     }
-    DonePrinterCanvas(FFormatCanvas);
-    FFormatCanvas = nullptr;
     Pages.clear();
     if (DrawItems.Count() > 0) {
         const int pageHeight = FHeight - PrnTMPix - PrnBMPix;
@@ -506,6 +514,14 @@ void TCustomMainPtblRVData::DrawPage(int pageNo, TCanvas* canvas, bool preview, 
     TRVStyle* style = GetRVStyle();
     if (!style) throw ERichViewError(errNoStyle);
     PageNoBeingDrawn = pageNo;
+    // The page's clipping (ClipMargins, the print area's bottom) ends with the page: the next
+    // page drawn on the same canvas begins unclipped.
+    HDC dc = canvas->Handle();
+    const int pageState = SaveDC(dc);
+    auto restore = Finally([&] {
+        RestoreDC(dc, pageState);
+        canvas->Refresh(); // the canvas selects its objects again
+    });
     canvas->Brush()->SetStyle(bsClear);
     const int left = GetPrintableAreaLeft(pageNo);
     const TRect area(left, FTopPx, left + FWidth, FTopPx + FHeight);
@@ -516,12 +532,9 @@ void TCustomMainPtblRVData::DrawPage(int pageNo, TCanvas* canvas, bool preview, 
         int w = MulDiv(FWidth, PrnSad.ScreenResX, std::max(PrnSad.DeviceResX, 1));
         int h = MulDiv(FHeight, PrnSad.ScreenResY, std::max(PrnSad.DeviceResY, 1));
         bmp.SetSize(std::max(w, 1), std::max(h, 1));
-        TColor color = TransparentBackground ? clNone : GetColor();
-        back->Draw(bmp.Canvas(), TRect(0, 0, w, h), false,
-                   color == clNone ? clWhite : PrintableBackColor(color, ColorMode), w, h, 0, 0, 0,
-                   0);
+        DrawBackgroundPiece(bmp.Canvas(), TRect(0, 0, w, h), 0, 0);
         DrawGraphicForDevice(canvas, area.Left, area.Top, &bmp, PrnSad, w, h);
-    } else if (!TransparentBackground && GetColor() != clNone) {
+    } else if (GetColor() != clNone) {
         canvas->Brush()->SetStyle(bsSolid);
         canvas->Brush()->SetColor(PrintableBackColor(GetColor(), ColorMode));
         canvas->FillRect(area);
@@ -529,17 +542,37 @@ void TCustomMainPtblRVData::DrawPage(int pageNo, TCanvas* canvas, bool preview, 
     }
     DoBeforePage(pageNo, canvas, preview, correction);
     // What reaches below the print area (a tall line or picture) is cut at its bottom.
-    HDC dc = canvas->Handle();
     int saved = SaveDC(dc);
     IntersectClipRect(dc, 0, FTopPx, GetPageWidth() > 0 ? GetPageWidth() : area.Right + left,
                       area.Bottom);
     DrawItemsOnPage(pageNo, canvas, preview, correction);
     RestoreDC(dc, saved);
+    canvas->Refresh();
     DoAfterPage(pageNo, canvas, preview);
 }
 
+// The page background (screen pixels) with the print area's point (0, 0) at canvas (DX, DY).
+void TCustomMainPtblRVData::DrawBackgroundPiece(TCanvas* canvas, const TRect& rect, int dx,
+                                                int dy) const {
+    const int w = MulDiv(FWidth, PrnSad.ScreenResX, std::max(PrnSad.DeviceResX, 1));
+    const int h = MulDiv(FHeight, PrnSad.ScreenResY, std::max(PrnSad.DeviceResY, 1));
+    const TColor color = GetColor();
+    GetBackground()->Draw(canvas, rect, false,
+                          color == clNone ? clWhite : PrintableBackColor(color, ColorMode), w, h,
+                          dx, dy, 0, 0);
+}
+
+// Under a picture without a paragraph colour lies its piece of a background picture.
 void TCustomMainPtblRVData::DrawBackToBitmap(int left, int top, TBitmap* bitmap, int paraNo) {
-    TCustomPrintableRVData::DrawBackToBitmap(left, top, bitmap, paraNo);
+    TRVStyle* style = GetRVStyle();
+    TRVBackground* back = GetBackground();
+    if (!back || back->IsColorOnly() ||
+        (style && style->ParaStyles.GetItem(paraNo).Background.Color != clNone)) {
+        TCustomPrintableRVData::DrawBackToBitmap(left, top, bitmap, paraNo);
+        return;
+    }
+    DrawBackgroundPiece(bitmap->Canvas(), TRect(0, 0, bitmap->Width(), bitmap->Height()), -left,
+                        -top);
 }
 
 // ---------------------------------------------------------------- TPrintableRVData
@@ -550,12 +583,16 @@ TPrintableRVData::~TPrintableRVData() {
     if (FPrinterDC) DeleteDC(FPrinterDC);
 }
 
-TCanvas* TPrintableRVData::InitPrinterCanvas() {
+HDC TPrintableRVData::CreatePrinterDC() {
     std::string device, driver, port;
     Printer().GetPrinter(device, driver, port);
     const TDeviceMode* mode = Printer().LockDeviceMode();
-    FPrinterDC = CreateDCA(driver.c_str(), device.c_str(), port.c_str(), mode);
-    Printer().UnlockDeviceMode();
+    auto unlock = Finally([] { Printer().UnlockDeviceMode(); });
+    return CreateDCA(driver.c_str(), device.c_str(), port.c_str(), mode);
+}
+
+TCanvas* TPrintableRVData::InitPrinterCanvas() {
+    FPrinterDC = CreatePrinterDC();
     FPrinterCanvas = std::make_unique<TCanvas>();
     FPrinterCanvas->SetHandle(FPrinterDC);
     return FPrinterCanvas.get();

@@ -55,7 +55,8 @@ public:
     virtual TRVColorMode GetColorMode() const { return TRVColorMode::rvcmPrinterColor; }
     virtual int GetPrintableAreaLeft(int /*pageNo*/) const { return 0; }
     virtual void DrawPage(int pageNo, TCanvas* canvas, bool preview, bool correction);
-    // The background under an item printed through a bitmap.
+    // The background under an item printed through a bitmap that lies at (Left, Top) of the
+    // print area, in the bitmap's (screen) pixels.
     virtual void DrawBackToBitmap(int left, int top, TBitmap* bitmap, int paraNo);
     virtual TCanvas* InitPrinterCanvas() { return nullptr; }
     virtual void DonePrinterCanvas(TCanvas* /*canvas*/) {}
@@ -132,6 +133,10 @@ public:
     void GetSelectionRange(TRVSelectionRangeKind kind, int& first, int& last) const override;
     void CheckPageNo(int pageNo) const override;
     TRVColorMode GetColorMode() const override { return ColorMode; }
+    // With TransparentBackground the document's colour counts as none.
+    TColor GetColor() const override {
+        return TransparentBackground ? clNone : TCustomPrintableRVData::GetColor();
+    }
     void DrawPage(int pageNo, TCanvas* canvas, bool preview, bool correction) override;
     void DrawBackToBitmap(int left, int top, TBitmap* bitmap, int paraNo) override;
     void Clear() override;
@@ -139,6 +144,7 @@ public:
 protected:
     // Margins of the sheet: left and top of the print area.
     int FLeftPx = 0, FTopPx = 0;
+    void DrawBackgroundPiece(TCanvas* canvas, const TRect& rect, int dx, int dy) const;
 
 private:
     // Pagination state between calls of PlaceNextPage.
@@ -167,6 +173,8 @@ public:
     // Margins on the printer; the mirrored left margin is used on even pages.
     int TmpLM = 0, TmpTM = 0, TmpRM = 0, TmpBM = 0, TmpLMMir = 0;
 
+    // A device context of the current printer (its device, driver, port and mode).
+    static HDC CreatePrinterDC();
     TCanvas* InitPrinterCanvas() override;
     void DonePrinterCanvas(TCanvas* canvas) override;
     int GetPageWidth() const override;

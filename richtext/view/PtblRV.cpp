@@ -31,8 +31,17 @@ TCustomMainPtblRVData* TCustomPrintableRV::PrintData() const {
 }
 
 int TCustomPrintableRV::FormatPages() {
-    SetVScrollVisible(false);
-    SetHScrollVisible(false);
+    {
+        // Hiding the scroll bars resizes the window; that must not lay out for the screen.
+        TCustomMainPtblRVData* data = PrintData();
+        const bool held = data->State.Contains(TRVState::rvstFormattingInProgress);
+        data->State.Include(TRVState::rvstFormattingInProgress);
+        auto resume = Finally([&] {
+            if (!held) data->State.Exclude(TRVState::rvstFormattingInProgress);
+        });
+        SetVScrollVisible(false);
+        SetHScrollVisible(false);
+    }
     return PrintData()->FormatPages();
 }
 

@@ -226,7 +226,13 @@ TEST(Drawing, BreaksAndPicturesPaintThemselves) {
     item->Paint(10, 10, page.Canvas(), 0, &style, nullptr);
     EXPECT_EQ(PixelAt(page, 11, 11), clBlue);
     EXPECT_EQ(PixelAt(page, 10, 10), clWhite);
-    TBitmap print(6, 6, pf24bit);
+    // Printed into a bitmap of its box, the picture fills it inside the border spacing.
+    TBitmap print(5, 5, pf24bit);
+    print.Canvas()->Brush()->SetColor(clWhite);
+    print.Canvas()->FillRect(TRect{0, 0, 5, 5});
     EXPECT_TRUE(item->PrintToBitmap(&print, false, &style, TRVColorMode::rvcmColor));
-    EXPECT_EQ(PixelAt(print, 5, 5), clBlue);
+    EXPECT_EQ(PixelAt(print, 1, 1), clBlue);
+    EXPECT_EQ(PixelAt(print, 3, 3), clBlue);
+    EXPECT_EQ(PixelAt(print, 0, 0), clWhite);
+    EXPECT_EQ(PixelAt(print, 4, 4), clWhite);
 }

@@ -415,6 +415,26 @@ TEST_F(PrintFixture, BackgroundColourFollowsTheColourMode) {
     EXPECT_EQ(backAt(TRVColorMode::rvcmColor, true), clWhite);
 }
 
+// Under a picture's border spacing lies the document's colour, none with a transparent
+// background.
+TEST_F(PrintFixture, ATransparentBackgroundLeavesNoColourAroundPictures) {
+    Source->SetColor(TColor(0x0000FF)); // red
+    AddPicture(40, 0);
+    static_cast<TRVRectItemInfo*>(Source->GetItemObject(0))->Spacing = 5;
+    Format();
+    auto ringAt = [&](bool transparent) {
+        Print->SetTransparentBackground(transparent);
+        TBitmap sheet;
+        sheet.SetSize(Printer().PageWidth(), Printer().PageHeight());
+        Print->rv()->DrawPage(1, sheet.Canvas(), false, false);
+        const TRVDrawLineInfo* d = Data()->DrawItems[0];
+        return sheet.Canvas()->Pixels(d->Left + 2, d->Top + 2);
+    };
+    EXPECT_EQ(ringAt(false), TColor(0x0000FF));
+    EXPECT_EQ(ringAt(true), clWhite);
+    Source->Clear();
+}
+
 // Header and footer documents print on every page, above and below the body text.
 TEST_F(PrintFixture, HeaderAndFooterPrintOnEveryPage) {
     Printer().SetPaperSizeMM(100, 100); // 378 x 378 px
@@ -687,6 +707,190 @@ TEST_F(PrintFixture, LayoutRecordPairAndFlagsReachThePrintableDocument) {
     EXPECT_EQ(b, -1);
     EXPECT_FALSE(Data()->GetFlags().Contains(TRVFlag::rvflCanUseDeviceFit));
     EXPECT_FALSE(Data()->GetFlags().Contains(TRVFlag::rvflReserved7));
+}
+
+// Around a picture (its border spacing) shows the piece of the tiled background picture that
+// lies there, not the document's colour; a paragraph colour covers it.
+TEST_F(PrintFixture, PicturesPrintOverTheirPieceOfTheBackgroundPicture) {
+    Print->SetLeftMarginMM(5); // the print area begins 19 pixels in, 19 pixels down
+    Print->SetTopMarginMM(5);
+    TBitmap tile(16, 16, pf24bit); // four quadrants of four colours
+    const TColor colours[] = {clRed, clLime, clBlue, clYellow};
+    for (int q = 0; q < 4; ++q) {
+        tile.Canvas()->Brush()->SetColor(colours[q]);
+        tile.Canvas()->FillRect(TRect(q % 2 * 8, q / 2 * 8, q % 2 * 8 + 8, q / 2 * 8 + 8));
+    }
+    Source->SetBackgroundBitmap(&tile);
+    Source->SetBackgroundStyle(TBackgroundStyle::bsTiled);
+    Lines(1);
+    Source->AppendTextParagraph("x ", 0, 0);
+    AddPicture(40, 0);
+    auto* pic = static_cast<TRVRectItemInfo*>(Source->GetItemObject(2));
+    pic->Spacing = 6;
+    TParaInfo& coloured = Style->ParaStyles.Add(); // 1
+    coloured.Background.Color = clWhite;
+    ASSERT_EQ(Format(), 1);
+    const TRVDrawLineInfo* d = Data()->DrawItems[DrawItemOf(Data(), 2)];
+    auto sheet = [&] {
+        auto bmp = std::make_unique<TBitmap>();
+        bmp->SetSize(Printer().PageWidth(), Printer().PageHeight());
+        Print->rv()->DrawPage(1, bmp->Canvas(), false, false);
+        return bmp;
+    };
+    auto page = sheet();
+    // Every pixel of the ring has the tile's colour at its place in the print area.
+    int wrong = 0;
+    for (int y = 0; y < d->Height; ++y)
+        for (int x = 0; x < d->Width; ++x) {
+            if (x >= 6 && x < d->Width - 6 && y >= 6 && y < d->Height - 6) continue;
+            const int px = 19 + d->Left + x, py = 19 + d->Top + y;
+            wrong += page->Canvas()->Pixels(px, py) !=
+                     tile.Canvas()->Pixels((px - 19) % 16, (py - 19) % 16);
+        }
+    EXPECT_EQ(wrong, 0);
+    EXPECT_EQ(page->Canvas()->Pixels(19 + d->Left + 20, 19 + d->Top + 20), clBlack);
+    Source->RVData()->GetItem(1)->ParaNo = 1;
+    Source->RVData()->GetItem(2)->ParaNo = 1;
+    Format();
+    d = Data()->DrawItems[DrawItemOf(Data(), 2)];
+    page = sheet();
+    EXPECT_EQ(page->Canvas()->Pixels(19 + d->Left + 2, 19 + d->Top + 2), clWhite);
+    Source->Clear();
+}
+
+// Clipping to the margins lasts one page: the header of the next page, above the print area,
+// still prints.
+TEST_F(PrintFixture, ClippingToTheMarginsLastsOnePage) {
+    Style->TextStyles.GetItem(0).FontName = "Arial";
+    Lines(10);
+    auto header = std::make_unique<TRichView>(nullptr);
+    header->SetStyle(Style.get());
+    header->AppendTextParagraph("head", 0, 0);
+    Print->SetHeader(header.get());
+    Print->SetHeaderYMM(2);
+    Print->SetTopMarginMM(10);
+    Print->ClipMargins = true;
+    ASSERT_GE(Format(), 2);
+    Print->PrintDocument("clipped");
+    if (!testing::HaveTool("pdftotext")) GTEST_SKIP() << "poppler tools not installed";
+    for (int page : {1, 2}) {
+        const std::string text =
+            testing::RunTool("pdftotext -f " + std::to_string(page) + " -l " +
+                             std::to_string(page) + " '" + Printer().FileName + "' -");
+        EXPECT_NE(text.find("head"), std::string::npos) << page << ": " << text;
+    }
+    Print->Clear();
+}
+
+// A paragraph's background and border keep their distance from the text on paper: their
+// offsets and the border's width are screen pixels, scaled to the printer.
+TEST_F(PrintFixture, ParagraphBackgroundAndBorderOffsetsScaleToThePrinter) {
+    Printer().SetResolution(192);              // two printer pixels to a screen pixel
+    TParaInfo& note = Style->ParaStyles.Add(); // 1
+    note.LeftIndent = 30;
+    note.Background.Color = clYellow;
+    note.Background.BorderOffsets = TRVRect{10, 10, 10, 10};
+    note.Border.Style = TRVBorderStyle::rvbSingle;
+    note.Border.Color = clRed;
+    note.Border.BorderOffsets = TRVRect{15, 15, 15, 15};
+    Lines(1);
+    Lines(1, 1);
+    ASSERT_EQ(Format(), 1);
+    TBitmap sheet;
+    sheet.SetSize(Printer().PageWidth(), Printer().PageHeight());
+    sheet.Canvas()->Brush()->SetColor(clWhite);
+    sheet.Canvas()->FillRect(TRect(0, 0, sheet.Width(), sheet.Height()));
+    Print->rv()->DrawPage(1, sheet.Canvas(), false, false);
+    const TRVDrawLineInfo* d = Data()->DrawItems[1];
+    ASSERT_EQ(d->Left, 60);
+    const int y = d->Top + d->Height / 2;
+    auto at = [&](int x) { return sheet.Canvas()->Pixels(x, y); };
+    EXPECT_EQ(at(41), clYellow); // the background reaches 20 pixels left of the text
+    EXPECT_EQ(at(38), clWhite);
+    EXPECT_EQ(at(30), clRed); // the border 30 pixels left, two pixels wide
+    EXPECT_EQ(at(29), clRed);
+    EXPECT_EQ(at(27), clWhite);
+    Source->Clear();
+}
+
+// A full-line item that says where it was asked to print.
+class TPrintSpy : public TRVFullLineItemInfo {
+public:
+    explicit TPrintSpy(TCustomRVData* data) : TRVFullLineItemInfo(data) { StyleNo = -20; }
+    int GetBoxWidth() const override { return 100; }
+    int GetBoxHeight() const override { return 20; }
+    void Print(TCanvas*, int x, int y, bool, bool, const TRVScreenAndDevice*, TRVColorMode, int,
+               TRVDrawLineInfo*, TCustomRVData*) override {
+        At.push_back({x, y});
+    }
+    std::vector<std::pair<int, int>> At;
+};
+
+// Items that print themselves get their own place: a full-line item keeps its paragraph's
+// indent and alignment.
+TEST_F(PrintFixture, FullLineItemsPrintAtTheirIndentAndAlignment) {
+    Source->LeftMargin = 10;
+    TParaInfo& indented = Style->ParaStyles.Add(); // 1
+    indented.LeftIndent = 30;
+    TParaInfo& centred = Style->ParaStyles.Add(); // 2
+    centred.Alignment = TRVAlignment::rvaCenter;
+    std::vector<TPrintSpy*> spies;
+    for (int para : {0, 1, 2}) {
+        auto spy = std::make_unique<TPrintSpy>(Source->RVData());
+        spy->ParaNo = para;
+        spies.push_back(spy.get());
+        Source->RVData()->AppendItem("", std::move(spy));
+    }
+    Print->SetLeftMarginMM(10); // 38 pixels
+    Print->SetRightMarginMM(5); // 19 pixels
+    ASSERT_EQ(Format(), 1);
+    Print->PrintDocument("spies");
+    const int text = 378 - 38 - 19 - 10; // the print area less the document's margins
+    const std::vector<int> left = {38 + 10, 38 + 10 + 30, 38 + 10 + (text - 100) / 2};
+    for (size_t i = 0; i < spies.size(); ++i) {
+        ASSERT_EQ(spies[i]->At.size(), 1u) << i;
+        EXPECT_EQ(spies[i]->At[0].first, left[i]) << i;
+        EXPECT_EQ(spies[i]->At[0].second, 20 * int(i)) << i;
+    }
+    Source->Clear();
+}
+
+// At the printer's resolution a list number sits on its line's baseline, as on the screen.
+TEST_F(PrintFixture, ListNumbersSitOnTheBaselineOfTheirText) {
+    Printer().SetResolution(600);
+    Printer().SetPaperSizeMM(60, 30);
+    Style->TextStyles.GetItem(0).FontName = "Arial";
+    Style->TextStyles.GetItem(0).Size = 11;
+    TRVListLevel& level = Style->ListStyles.Add().AddLevel();
+    level.ListType = TRVListType::rvlstDecimal;
+    level.FormatString = "%0:s.";
+    level.Font.FontName = "Arial";
+    level.Font.Size = 11;
+    TCustomRVData* data = Source->RVData();
+    Source->AppendTextParagraph("1.", 0, 0); // the marker's own text, drawn as text
+    data->SetParagraphMarker(0, 0, 0, 1, false);
+    ASSERT_EQ(Format(), 1);
+    ASSERT_EQ(Data()->DrawItems.Count(), 2);
+    Print->PrintDocument("list");
+    if (!testing::HaveTool("pdftoppm")) GTEST_SKIP() << "poppler tools not installed";
+    testing::TGrayPage img;
+    ASSERT_TRUE(testing::RenderPdfPage(Printer().FileName, 1, 600, img));
+    // The lowest inked row inside a drawing item's box.
+    auto inkBottom = [&](const TRVDrawLineInfo* d) {
+        int bottom = -1;
+        for (int y = 0; y < img.Height; ++y)
+            for (int x = d->Left; x < d->Left + d->Width; ++x)
+                if (img.At(x, y) < 128) bottom = y;
+        return bottom;
+    };
+    // The line's text stands its font's external leading (3 pixels here) above the baseline;
+    // a marker set from its box's top fell 6 pixels below the text.
+    const int marker = inkBottom(Data()->DrawItems[0]);
+    const int text = inkBottom(Data()->DrawItems[1]);
+    ASSERT_GT(text, 0);
+    EXPECT_GE(marker, text);
+    EXPECT_LE(marker, text + 4);
+    Source->Clear();
 }
 
 // On a form, the hidden viewer is a child of the form; freeing the form frees both once.
