@@ -745,6 +745,18 @@ void TBaseVirtualTree::WndProc(TMessage& message) {
     case WM_ERASEBKGND:
         message.Result = 1;
         return;
+    case WM_PAINT: {
+        // Painted under a shown drag image, the rows would be captured into its background.
+        const bool dragImageShown = FDragImage && FDragImage->Visible();
+        if (dragImageShown) FDragImage->HideDragImage();
+        if (HandleAllocated()) {
+            RECT update;
+            if (GetUpdateRect(Handle(), &update, 0)) FUpdateRect = update;
+        }
+        TCustomControl::WndProc(message);
+        if (dragImageShown) FDragImage->ShowDragImage();
+        return;
+    }
     case WM_PRINT:
     case WM_PRINTCLIENT:
         PrintTo(reinterpret_cast<HDC>(message.WParam));

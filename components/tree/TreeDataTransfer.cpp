@@ -352,6 +352,11 @@ HRESULT TVTDragManager::QueryContinueDrag(BOOL escapePressed, DWORD keyState) {
 }
 
 HRESULT TVTDragManager::GiveFeedback(DWORD) {
+    // The tree's own picture follows the cursor; the shell's helper moves the one it was given.
+    if (TVTDragImage* image = FOwner ? FOwner->DragImage() : nullptr; image && image->Visible()) {
+        const DWORD pos = GetMessagePos();
+        image->DragTo(TPoint(int16_t(LOWORD(pos)), int16_t(LOWORD(pos >> 16))));
+    }
     return DRAGDROP_S_USEDEFAULTCURSORS;
 }
 
@@ -371,6 +376,33 @@ void TBaseVirtualTree::TReleaseDragManager::operator()(TVTDragManager* manager) 
 TVTDragManager* TBaseVirtualTree::DragManager() {
     if (!FDragManager) FDragManager.reset(new TVTDragManager(this));
     return FDragManager.get();
+}
+
+void TBaseVirtualTree::PrepareDragImage(IDataObject* data) {
+    if (FDragImageKind == TVTDragImageKind::diNoImage || !FDragImage || !HandleAllocated())
+        return;
+    const TRect extent = TreeExtent();
+    const int w = std::min(FDragWidth, extent.Width()), h = std::min(FDragHeight, extent.Height());
+    if (w <= 0 || h <= 0) return;
+    const DWORD pos = GetMessagePos();
+    const TPoint screen(int16_t(LOWORD(pos)), int16_t(LOWORD(pos >> 16)));
+    const TPoint client = ScreenToClient(screen);
+    const TPoint inTree(client.X - FOffsetX, client.Y - FOffsetY);
+    // Centred on the cursor as far as the tree reaches.
+    const int left = std::clamp(inTree.X - w / 2, 0, extent.Width() - w);
+    const int top = std::clamp(inTree.Y - h / 2, 0, extent.Height() - h);
+    TBitmap picture(w, h, pf32bit);
+    picture.Canvas()->Brush()->SetColor(Color());
+    picture.Canvas()->FillRect(TRect(0, 0, w, h));
+    uint8_t options = poColumnColor | poSelectedOnly;
+    if (FDragImageKind == TVTDragImageKind::diMainColumnOnly) options |= poMainColumnOnly;
+    RenderToCanvas(picture.Canvas(), TRect(left, top, left + w, top + h), TPoint(0, 0), options);
+    // What is not a dragged row shows the tree colour, which lets what lies below show through.
+    FDragImage->SetColorKey(Color());
+    const TPoint hotSpot(inTree.X - left, inTree.Y - top);
+    FDragImage->PrepareDrag(&picture, TPoint(screen.X - hotSpot.X, screen.Y - hotSpot.Y), hotSpot,
+                            data);
+    FDragImage->ShowDragImage();
 }
 
 void TBaseVirtualTree::CreateWnd() {
@@ -704,6 +736,7 @@ void TBaseVirtualTree::BeginDrag(bool immediate, int threshold) {
         return;
     }
     if (FStates.ContainsAny({S::tsEditing, S::tsOLEDragging})) return;
+    FDragThreshold = threshold >= 0 ? threshold : GetSystemMetrics(SM_CXDRAG);
     if (!immediate) {
         DoStateChange({S::tsOLEDragPending});
         return;
@@ -711,10 +744,12 @@ void TBaseVirtualTree::BeginDrag(bool immediate, int threshold) {
     DoStateChange({S::tsOLEDragging}, {S::tsOLEDragPending, S::tsClearPending});
     IDataObject* data = DragManager()->DataObject();
     auto done = Finally([&] {
+        if (FDragImage) FDragImage->EndDrag();
         data->Release();
         DoStateChange({}, {S::tsOLEDragging, S::tsLeftButtonDown});
         SetMouseCapture(false);
     });
+    PrepareDragImage(data);
     DWORD effect = DROPEFFECT_NONE;
     HRESULT result = epc::DoDragDrop(data, DragManager(), GetDragOperations(), &effect);
     if (result == DRAGDROP_S_DROP && effect == DROPEFFECT_MOVE &&

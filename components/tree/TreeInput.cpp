@@ -40,8 +40,6 @@ inline bool Has(PVirtualNode n, TVirtualNodeState s) {
     return n && n->States.Contains(s);
 }
 
-// Pixels the mouse moves with a button down before a drag starts.
-constexpr int DragThreshold = 5;
 // Dead zone around the wheel-panning origin.
 constexpr int PanningDeadZone = 8;
 // The wheel-panning indicator: a square window centred on the origin, of this class.
@@ -496,7 +494,7 @@ void TBaseVirtualTree::KeyDown(Word& key, TShiftState shift) {
         if (!ctrl) {
             if (node && !Has(node, nsExpanded)) ToggleNode(node);
         } else if (!shiftDown) {
-            if (FHeader) FHeader->AutoFitColumns(false);
+            if (FHeader) FHeader->AutoFitColumns(true);
         } else {
             ExpandAll();
         }
@@ -834,6 +832,7 @@ void TBaseVirtualTree::HandleMouseDown(TMouseButton button, TShiftState shift, i
             if (DragMode() == dmAutomatic) {
                 BeginDrag(true);
             } else if (DoDragAllowed(node, hit.HitColumn)) {
+                FDragThreshold = GetSystemMetrics(SM_CXDRAG);
                 DoStateChange(
                     {FDragType == TVTDragType::dtOLE ? S::tsOLEDragPending : S::tsVCLDragPending});
             }
@@ -857,8 +856,8 @@ void TBaseVirtualTree::HandleMouseMoveMessage(TShiftState shift, int x, int y) {
     }
     if (FStates.ContainsAny({S::tsOLEDragPending, S::tsVCLDragPending}) &&
         FStates.Contains(S::tsLeftButtonDown) &&
-        (std::abs(x - FDownPoint.X) >= DragThreshold ||
-         std::abs(y - FDownPoint.Y) >= DragThreshold)) {
+        (std::abs(x - FDownPoint.X) >= FDragThreshold ||
+         std::abs(y - FDownPoint.Y) >= FDragThreshold)) {
         DoStateChange(
             {}, {S::tsOLEDragPending, S::tsVCLDragPending, S::tsClearPending, S::tsEditPending});
         // The pressed node goes with the drag even when the button has not been released.
