@@ -1021,6 +1021,7 @@ public:
 
 protected:
     // The window registers the drag manager as its OLE drop target with toAcceptOLEDrop.
+    void CreateParams(TCreateParams& params) override;
     void CreateWnd() override;
     void DestroyWnd() override;
     // Paints the update rectangle of the client area through RenderToCanvas.

@@ -405,12 +405,35 @@ void TBaseVirtualTree::PrepareDragImage(IDataObject* data) {
     FDragImage->ShowDragImage();
 }
 
+void TBaseVirtualTree::CreateParams(TCreateParams& params) {
+    TCustomControl::CreateParams(params);
+    params.Style |= WS_CLIPCHILDREN | WS_CLIPSIBLINGS;
+    const TScrollStyle bars = FScrollBarOptions->ScrollBars();
+    if (bars == TScrollStyle::ssHorizontal || bars == TScrollStyle::ssBoth)
+        params.Style |= WS_HSCROLL;
+    if (bars == TScrollStyle::ssVertical || bars == TScrollStyle::ssBoth)
+        params.Style |= WS_VSCROLL;
+    if (FOptions->MiscOptions().Contains(toFullRepaintOnResize))
+        params.WindowClassStyle |= CS_HREDRAW | CS_VREDRAW;
+    else
+        params.WindowClassStyle &= ~DWORD(CS_HREDRAW | CS_VREDRAW);
+    AddBorderStyle(params, FBorderStyle);
+    if (UseRightToLeftScrollBar()) params.ExStyle |= WS_EX_LEFTSCROLLBAR;
+}
+
 void TBaseVirtualTree::CreateWnd() {
+    DoStateChange({S::tsWindowCreating});
+    auto created = Finally([this] { DoStateChange({}, {S::tsWindowCreating}); });
     TCustomControl::CreateWnd();
+    // No theme library here: the themed state stays off.
+    DoStateChange({}, {S::tsUseThemes});
+    if (FHeader && FHeader->Options().Contains(hoAutoResize)) FHeader->AdjustAutoSize(NoColumn, true);
+    PrepareBitmaps(true, true);
     if (FOptions->MiscOptions().Contains(toAcceptOLEDrop) &&
         !FComponentState.Contains(TComponentStateItem::csDesigning) && !FDropRegistered) {
         FDropRegistered = SUCCEEDED(RegisterDragDrop(Handle(), DragManager()));
     }
+    UpdateScrollBars(true);
 }
 
 void TBaseVirtualTree::DestroyWnd() {

@@ -301,3 +301,24 @@ TEST_F(WindowFixture, AnimatedToggleSlidesTheRowsOverTheDuration) {
     // Expanding everything at once is not animated.
     EXPECT_EQ(keyTakes(VK_MULTIPLY), 0u);
 }
+
+TEST_F(WindowFixture, WindowStylesFollowBorderAndRepaintOptions) {
+    epc::testing::ShowForm(form);
+    auto style = [&] { return DWORD(GetWindowLong(tree->Handle(), GWL_STYLE)); };
+    auto exStyle = [&] { return DWORD(GetWindowLong(tree->Handle(), GWL_EXSTYLE)); };
+    // The single border is a client edge with the 3-D look, a plain border without it.
+    EXPECT_TRUE(exStyle() & WS_EX_CLIENTEDGE);
+    EXPECT_TRUE(style() & WS_CLIPCHILDREN);
+    EXPECT_TRUE(GetClassStyle(tree->Handle()) & CS_HREDRAW);
+    tree->SetCtl3D(false);
+    tree->TreeOptions()->SetMiscOptions(tree->TreeOptions()->MiscOptions() -
+                                        TVTMiscOptions{toFullRepaintOnResize});
+    tree->RecreateWnd();
+    EXPECT_FALSE(exStyle() & WS_EX_CLIENTEDGE);
+    EXPECT_TRUE(style() & WS_BORDER);
+    EXPECT_FALSE(GetClassStyle(tree->Handle()) & (CS_HREDRAW | CS_VREDRAW));
+    // No border at all.
+    tree->SetBorderStyle(bsNone);
+    tree->RecreateWnd();
+    EXPECT_FALSE(style() & WS_BORDER);
+}
