@@ -379,8 +379,7 @@ TVTDragManager* TBaseVirtualTree::DragManager() {
 }
 
 void TBaseVirtualTree::PrepareDragImage(IDataObject* data) {
-    if (FDragImageKind == TVTDragImageKind::diNoImage || !FDragImage || !HandleAllocated())
-        return;
+    if (FDragImageKind == TVTDragImageKind::diNoImage || !FDragImage || !HandleAllocated()) return;
     const TRect extent = TreeExtent();
     const int w = std::min(FDragWidth, extent.Width()), h = std::min(FDragHeight, extent.Height());
     if (w <= 0 || h <= 0) return;
@@ -427,7 +426,8 @@ void TBaseVirtualTree::CreateWnd() {
     TCustomControl::CreateWnd();
     // No theme library here: the themed state stays off.
     DoStateChange({}, {S::tsUseThemes});
-    if (FHeader && FHeader->Options().Contains(hoAutoResize)) FHeader->AdjustAutoSize(NoColumn, true);
+    if (FHeader && FHeader->Options().Contains(hoAutoResize))
+        FHeader->AdjustAutoSize(NoColumn, true);
     PrepareBitmaps(true, true);
     if (FOptions->MiscOptions().Contains(toAcceptOLEDrop) &&
         !FComponentState.Contains(TComponentStateItem::csDesigning) && !FDropRegistered) {

@@ -840,7 +840,11 @@ void TBaseVirtualTree::HandleMouseDown(TMouseButton button, TShiftState shift, i
         return;
     }
     if (button == mbLeft && multi) {
-        if (!ctrl && !shiftDown) ClearSelection();
+        const bool directClear = !ctrl && !shiftDown;
+        // A click on a selected node may have left a clearance for the button-up to do.
+        Assert(!(directClear && FStates.Contains(S::tsClearPending)),
+               "Pending and direct clearance are mutual exclusive!");
+        if (directClear) ClearSelection();
         FDrawSelStart = TPoint(x - FOffsetX, y - FOffsetY);
         FSelectRect = TRect(FDrawSelStart.X, FDrawSelStart.Y, FDrawSelStart.X, FDrawSelStart.Y);
         DoStateChange({S::tsDrawSelPending});

@@ -218,7 +218,13 @@ void TBaseVirtualTree::ResetNode(PVirtualNode node) {
 }
 
 void TBaseVirtualTree::RepaintNode(PVirtualNode node) {
-    if (node && HandleAllocated() && !IsUpdating()) RequestRepaint();
+    if (!node || node == FRoot.get() || !HandleAllocated() || IsUpdating()) return;
+    const TRect row = DisplayRect(node, NoColumn, false);
+    if (row.IsEmpty()) return;
+    // The row alone, painted before this returns.
+    const RECT area = row;
+    RedrawWindow(Handle(), &area, nullptr,
+                 RDW_INVALIDATE | RDW_UPDATENOW | RDW_NOERASE | RDW_NOCHILDREN);
 }
 
 } // namespace epc

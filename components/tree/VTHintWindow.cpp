@@ -323,8 +323,7 @@ void TVTDragImage::HandToDragSourceHelper(IDataObject* dataObject) {
     shellImage.hbmpDragImage = picture.ReleaseHandle();
     // All bits set: no colour is keyed out.
     shellImage.crColorKey = FColorKey == clNone ? 0xFFFFFFFFu : COLORREF(ColorToRGB(FColorKey));
-    if (SUCCEEDED(helper->InitializeFromBitmap(&shellImage, dataObject)))
-        FHelperShowsImage = true;
+    if (SUCCEEDED(helper->InitializeFromBitmap(&shellImage, dataObject))) FHelperShowsImage = true;
     if (shellImage.hbmpDragImage) DeleteObject(reinterpret_cast<HGDIOBJ>(shellImage.hbmpDragImage));
 }
 

@@ -148,7 +148,8 @@ public:
     // Takes the picture over on success, as the system's helper does.
     HRESULT InitializeFromBitmap(SHDRAGIMAGE* image, IDataObject* data) override {
         if (!image || !data || !image->hbmpDragImage) return E_INVALIDARG;
-        TDropTargetHelperCall call = Call("InitializeFromBitmap", nullptr, data, image->ptOffset, 0);
+        TDropTargetHelperCall call =
+            Call("InitializeFromBitmap", nullptr, data, image->ptOffset, 0);
         call.ImageSize = image->sizeDragImage;
         call.ColorKey = image->crColorKey;
         TBitmapBits bits = GetBitmapBits(image->hbmpDragImage);
@@ -167,8 +168,8 @@ public:
     }
 
 private:
-    static TDropTargetHelperCall Call(std::string method, HWND target, IDataObject* data,
-                                      TPoint pt, DWORD effect) {
+    static TDropTargetHelperCall Call(std::string method, HWND target, IDataObject* data, TPoint pt,
+                                      DWORD effect) {
         TDropTargetHelperCall call;
         call.Method = std::move(method);
         call.Target = target;

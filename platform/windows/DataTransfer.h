@@ -290,9 +290,9 @@ struct TDropTargetHelperCall {
     std::string Method;
     HWND Target = nullptr;
     IDataObject* Data = nullptr;
-    TPoint Pt;           // the point, or the offset of the cursor in a drag image
+    TPoint Pt; // the point, or the offset of the cursor in a drag image
     DWORD Effect = 0;
-    TSize ImageSize;     // a drag image's size, colour key and pixels (B, G, R, A)
+    TSize ImageSize; // a drag image's size, colour key and pixels (B, G, R, A)
     COLORREF ColorKey = 0;
     std::vector<uint32_t> Image;
 };

@@ -322,3 +322,19 @@ TEST_F(WindowFixture, WindowStylesFollowBorderAndRepaintOptions) {
     tree->RecreateWnd();
     EXPECT_FALSE(style() & WS_BORDER);
 }
+
+TEST_F(WindowFixture, RepaintNodePaintsItsRowAtOnce) {
+    epc::testing::ShowForm(form);
+    tree->SetRootNodeCount(3);
+    epc::testing::Pump();
+    std::vector<PVirtualNode> painted;
+    tree->OnBeforeItemPaint = [&](TBaseVirtualTree*, TCanvas*, PVirtualNode node, const TRect&,
+                                  bool&) { painted.push_back(node); };
+    PVirtualNode second = tree->GetFirst()->NextSibling;
+    tree->RepaintNode(second);
+    EXPECT_EQ(painted, std::vector<PVirtualNode>{second});
+    // The hidden root has no row to paint.
+    painted.clear();
+    tree->RepaintNode(tree->RootNode());
+    EXPECT_TRUE(painted.empty());
+}

@@ -370,8 +370,8 @@ TEST_F(DataTransferTest, DragDropHelperIsMadeOnlyOnceInstalledAndLogsItsCalls) {
                                IID_IDropTargetHelper, &object),
               REGDB_E_CLASSNOTREG);
     SetDragDropHelperAvailable(true);
-    EXPECT_EQ(CoCreateInstance(CLSID_DragDropHelper, nullptr, CLSCTX_INPROC_SERVER,
-                               IID_IDataObject, &object),
+    EXPECT_EQ(CoCreateInstance(CLSID_DragDropHelper, nullptr, CLSCTX_INPROC_SERVER, IID_IDataObject,
+                               &object),
               E_NOINTERFACE);
     EXPECT_EQ(object, nullptr);
     ASSERT_EQ(CoCreateInstance(CLSID_DragDropHelper, nullptr, CLSCTX_INPROC_SERVER,
