@@ -776,6 +776,17 @@ void TBaseVirtualTree::WndProc(TMessage& message) {
         if (!Loading()) PrepareBitmaps(true, false);
         RequestRepaint();
         return;
+    case CM_BIDIMODECHANGED:
+        // Columns that follow the tree take its new reading order.
+        if (FHeader)
+            for (int i = 0; i < FHeader->Columns()->Count(); ++i)
+                FHeader->Columns()->Items(i)->ParentBiDiModeChanged();
+        break;
+    case CM_ENABLEDCHANGED:
+        TCustomControl::WndProc(message);
+        if (designing && HandleAllocated())
+            RedrawWindow(Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME | RDW_NOERASE);
+        return;
     case CM_CTL3DCHANGED:
         // Only a single border looks different with and without the 3-D look.
         if (FBorderStyle == bsSingle && HandleAllocated()) RecreateWnd();

@@ -180,6 +180,15 @@ void TVirtualTreeColumn::SetBiDiMode(TBiDiMode value) {
     ChangedAndRepaint(true);
 }
 
+void TVirtualTreeColumn::ParentBiDiModeChanged() {
+    TVirtualTreeColumns* owner = Owner();
+    if (!owner || !FOptions.Contains(coParentBidiMode)) return;
+    const TBiDiMode mode = owner->FHeader->Treeview()->BiDiMode();
+    if (FBiDiMode == mode) return;
+    FBiDiMode = mode;
+    ChangedAndRepaint(true);
+}
+
 void TVirtualTreeColumn::SetLayout(TVTHeaderColumnLayout value) {
     if (FLayout == value) return;
     FLayout = value;
