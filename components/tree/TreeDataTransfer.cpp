@@ -444,20 +444,16 @@ void TBaseVirtualTree::DestroyWnd() {
 }
 
 void TBaseVirtualTree::GetNativeClipboardFormats(std::vector<FORMATETC>& formats) {
+    // The tree's own data is always offered; ClipboardFormats chooses among the others.
     std::vector<std::string> wanted;
-    if (FClipboardFormats)
+    if (FClipboardFormats && FClipboardFormats->Count() > 0) {
+        wanted.push_back("Virtual Tree Data");
         for (int i = 0; i < FClipboardFormats->Count(); ++i)
             wanted.push_back(FClipboardFormats->Strings(i));
-    for (const std::string& name : TClipboardFormatList::EnumerateFormats(this)) {
-        if (!wanted.empty() && name != "Virtual Tree Data" &&
-            std::find(wanted.begin(), wanted.end(), name) == wanted.end())
-            continue;
-        const TClipboardFormatEntry* entry = TClipboardFormatList::FindFormat(name);
-        if (!entry) continue;
-        FORMATETC f;
-        f.cfFormat = CLIPFORMAT(entry->Format);
-        formats.push_back(f);
     }
+    const std::vector<FORMATETC> offered =
+        TClipboardFormatList::EnumerateFormatEtcs(this, wanted.empty() ? nullptr : &wanted);
+    formats.insert(formats.end(), offered.begin(), offered.end());
     DoGetUserClipboardFormats(formats);
 }
 

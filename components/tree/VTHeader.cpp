@@ -155,7 +155,7 @@ void TVirtualTreeColumn::SetPosition(Cardinal value) {
     value = std::min<Cardinal>(value, Cardinal(std::max(0, owner->Count() - 1)));
     if (FPosition == value) return;
     owner->AdjustPosition(this, value);
-    owner->FHeader->Treeview()->DoCancelEdit();
+    owner->FHeader->Treeview()->DoEndEdit();
     owner->FHeader->Invalidate();
     owner->FHeader->Treeview()->HeaderChanged(false);
     Changed(false);

@@ -8,6 +8,7 @@
 
 #include "TreeTestSupport.h"
 #include "components/tree/VTDataTransfer.h"
+#include "components/tree/VirtualStringTree.h"
 #include "platform/controls/Forms.h"
 #include "platform/core/Threads.h"
 #include "platform/testing/UserActions.h"
@@ -586,4 +587,48 @@ TEST_F(TransferFixture, OleDragCarriesAPictureOfTheSelectedRowsUnderTheCursor) {
     shown = true;
     OleDragMouse(a, TPoint(26, 18 + 9), b, TPoint(26, 9));
     EXPECT_FALSE(shown);
+}
+
+namespace {
+class TStreamOfferingTree : public TBaseVirtualTree {
+public:
+    using TBaseVirtualTree::TBaseVirtualTree;
+};
+} // namespace
+
+TEST(ClipboardFormatRegistry, RegisteredFormatsAreOfferedAsDescribed) {
+    const uint32_t id = TClipboardFormatList::Register<TStreamOfferingTree>(
+        "Stream Offered Test Format", 60, "TStreamOfferingTree", -1, DVASPECT_CONTENT, nullptr,
+        TYMED_ISTREAM);
+    EXPECT_EQ(id, RegisterClipboardFormatA("Stream Offered Test Format"));
+    TStreamOfferingTree tree(nullptr);
+    TBaseVirtualTree plain(nullptr);
+    std::vector<FORMATETC> offered, plainOffered;
+    tree.GetNativeClipboardFormats(offered);
+    plain.GetNativeClipboardFormats(plainOffered);
+    // After the tree data (priority 50), before formats of higher numbers; other classes
+    // do not offer it.
+    ASSERT_EQ(offered.size(), plainOffered.size() + 1);
+    EXPECT_EQ(offered[1].cfFormat, CLIPFORMAT(id));
+    EXPECT_EQ(offered[1].tymed, DWORD(TYMED_ISTREAM));
+    auto* data = new TVTDataObject(&tree, false);
+    FORMATETC asked;
+    asked.cfFormat = CLIPFORMAT(id);
+    EXPECT_EQ(data->QueryGetData(&asked), DV_E_TYMED);
+    asked.tymed = TYMED_ISTREAM;
+    EXPECT_EQ(data->QueryGetData(&asked), S_OK);
+    data->Release();
+}
+
+TEST(ClipboardFormatRegistry, ATreesListOfFormatsChoosesAmongItsClassFormats) {
+    TVirtualStringTree tree(nullptr);
+    std::vector<FORMATETC> all, chosen;
+    tree.GetNativeClipboardFormats(all);
+    EXPECT_EQ(all.size(), 7u);
+    // The tree's own data stays whatever the list says.
+    ASSERT_GE(tree.ClipboardFormats()->Add("CSV"), 0);
+    tree.GetNativeClipboardFormats(chosen);
+    ASSERT_EQ(chosen.size(), 2u);
+    EXPECT_EQ(chosen[0].cfFormat, CLIPFORMAT(TreeUnitState().CF_VIRTUALTREE));
+    EXPECT_EQ(chosen[1].cfFormat, CLIPFORMAT(TreeUnitState().CF_CSV));
 }
