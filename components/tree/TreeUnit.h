@@ -79,9 +79,10 @@ public:
     template <typename T>
     static void Add(const std::string& description, uint32_t format, int priority,
                     const std::string& treeClassName) {
-        AddEntry({description, format, priority, treeClassName,
-                  [](const TBaseVirtualTree* tree) { return dynamic_cast<const T*>(tree) != nullptr; },
-                  FORMATETC{}});
+        AddEntry(
+            {description, format, priority, treeClassName,
+             [](const TBaseVirtualTree* tree) { return dynamic_cast<const T*>(tree) != nullptr; },
+             FORMATETC{}});
     }
     static void AddEntry(TClipboardFormatEntry entry);
     // Registers the name with the clipboard and offers it, as described, for trees of class T;
@@ -92,12 +93,13 @@ public:
                              DWORD aspect = DVASPECT_CONTENT, void* targetDevice = nullptr,
                              DWORD medium = TYMED_HGLOBAL) {
         const uint32_t format = RegisterTreeClipboardFormat(description);
-        TClipboardFormatEntry entry{description, format, priority, treeClassName,
-                                    [](const TBaseVirtualTree* tree) {
-                                        return dynamic_cast<const T*>(tree) != nullptr;
-                                    },
-                                    FORMATETC{CLIPFORMAT(format), targetDevice, aspect, index,
-                                              medium}};
+        TClipboardFormatEntry entry{
+            description,
+            format,
+            priority,
+            treeClassName,
+            [](const TBaseVirtualTree* tree) { return dynamic_cast<const T*>(tree) != nullptr; },
+            FORMATETC{CLIPFORMAT(format), targetDevice, aspect, index, medium}};
         AddEntry(std::move(entry));
         return format;
     }
