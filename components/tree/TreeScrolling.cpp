@@ -76,6 +76,13 @@ bool TBaseVirtualTree::DoSetOffsetXY(TPoint value, uint32_t options, const TRect
     }
     if (hideDragImage) FDragImage->ShowDragImage();
     DoScroll(deltaX, deltaY);
+    // Another row may lie under the mouse now.
+    if (HandleAllocated() && (FOptions->PaintOptions().Contains(toHotTrack) || OnHotChange)) {
+        POINT screen;
+        GetCursorPos(&screen);
+        const TPoint p = ScreenToClient(screen);
+        HandleHotTrack(p.X, p.Y);
+    }
     return true;
 }
 

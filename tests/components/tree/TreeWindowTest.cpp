@@ -338,3 +338,17 @@ TEST_F(WindowFixture, RepaintNodePaintsItsRowAtOnce) {
     tree->RepaintNode(tree->RootNode());
     EXPECT_TRUE(painted.empty());
 }
+
+TEST_F(WindowFixture, ScrollingRetracksTheHotNodeUnderTheMouse) {
+    epc::testing::ShowForm(form);
+    tree->SetRootNodeCount(50);
+    tree->TreeOptions()->SetPaintOptions(tree->TreeOptions()->PaintOptions() |
+                                         TVTPaintOptions{toHotTrack});
+    tree->SetFocus();
+    epc::testing::MoveMouse(tree, 20, 5);
+    epc::testing::Pump();
+    ASSERT_EQ(tree->HotNode(), tree->GetFirst());
+    // Ctrl+Down scrolls one row without moving the mouse.
+    epc::testing::PressKey(VK_DOWN, {ssCtrl});
+    EXPECT_EQ(tree->HotNode(), tree->GetFirst()->NextSibling);
+}
