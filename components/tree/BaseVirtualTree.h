@@ -570,6 +570,10 @@ public:
     bool TreeDragOver(TObject* source, TShiftState shift, TDragState state, TPoint pt,
                       uint32_t& effect);
     void TreeDragLeave();
+    // The drop target becomes Node, its row and the old one's repainted at once.
+    void SetDropTargetNode(PVirtualNode node);
+    // After a scroll under a drag: the drop target is the node at the point again.
+    void RefreshDropTargetAt(TPoint clientPoint);
     void TreeDragDrop(TObject* source, IDataObject* dataObject, TShiftState shift, TPoint pt,
                       uint32_t& effect);
     bool DragOver(TObject* source, int x, int y, TDragState state) override;

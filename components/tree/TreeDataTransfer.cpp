@@ -826,10 +826,7 @@ bool TBaseVirtualTree::TreeDragOver(TObject* source, TShiftState shift, TDragSta
         }
     }
     if (node != FDropTargetNode) {
-        // Both rows show the change at once, under the drag image.
-        PVirtualNode old = std::exchange(FDropTargetNode, node);
-        for (PVirtualNode row : {old, node})
-            if (row) UpdateWindowAndDragImage(DisplayRect(row, NoColumn, false), false, true);
+        SetDropTargetNode(node);
         StopTimer(ExpandTimer);
         if (node && FOptions->AutoOptions().Contains(toAutoDropExpand) &&
             node->States.Contains(nsHasChildren) && !node->States.Contains(nsExpanded) &&
@@ -850,6 +847,18 @@ bool TBaseVirtualTree::TreeDragOver(TObject* source, TShiftState shift, TDragSta
     bool accept = DoDragOver(source, shift, state, pt, mode, effect);
     if (!accept) effect = DROPEFFECT_NONE;
     return accept;
+}
+
+void TBaseVirtualTree::SetDropTargetNode(PVirtualNode node) {
+    // Both rows show the change at once, under the drag image.
+    PVirtualNode old = std::exchange(FDropTargetNode, node);
+    for (PVirtualNode row : {old, node})
+        if (row) UpdateWindowAndDragImage(DisplayRect(row, NoColumn, false), false, true);
+}
+
+void TBaseVirtualTree::RefreshDropTargetAt(TPoint clientPoint) {
+    const THitInfo hit = HitTestAt(clientPoint.X, clientPoint.Y, true);
+    if (hit.HitNode != FDropTargetNode) SetDropTargetNode(hit.HitNode);
 }
 
 void TBaseVirtualTree::TreeDragLeave() {

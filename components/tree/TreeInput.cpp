@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "components/tree/BaseVirtualTree.h"
+#include "components/tree/VTDataTransfer.h"
 #include "components/tree/CheckImages.h"
 #include "platform/controls/Forms.h"
 #include "platform/core/ScopeGuard.h"
@@ -1044,6 +1045,8 @@ void TBaseVirtualTree::DoTimerScroll() {
                        : (inside ? hStep : hStep * std::max(1, int(cursor.X) - clientWidth)));
     const TRect oldSelect = FSelectRect;
     DoSetOffsetXY(TPoint(FOffsetX + dx, FOffsetY + dy), DefaultScrollUpdateFlags);
+    if (FStates.Contains(S::tsVCLDragging) || (FDragManager && FDragManager->IsDropTarget()))
+        RefreshDropTargetAt(cursor);
     // Directions that reached their end leave the set.
     const int rangeY = int(RootTotalHeight());
     if (FOffsetY >= 0) FScrollDirections &= uint8_t(~sdUp);

@@ -352,3 +352,24 @@ TEST_F(WindowFixture, ScrollingRetracksTheHotNodeUnderTheMouse) {
     epc::testing::PressKey(VK_DOWN, {ssCtrl});
     EXPECT_EQ(tree->HotNode(), tree->GetFirst()->NextSibling);
 }
+
+TEST_F(WindowFixture, AutoScrollUnderAFrameworkDragMovesTheDropTarget) {
+    epc::testing::ShowForm(form);
+    tree->SetRootNodeCount(50);
+    tree->SetAutoScrollDelay(10);
+    tree->SetAutoScrollInterval(10);
+    tree->TreeOptions()->SetAutoOptions(tree->TreeOptions()->AutoOptions() |
+                                        TVTAutoOptions{toAutoScroll});
+    // The mouse rests on the last whole row, near the bottom edge.
+    const TPoint at(20, tree->ClientHeight() - 5);
+    epc::testing::MoveMouse(tree, at.X, at.Y);
+    tree->DragOver(tree, at.X, at.Y, dsDragEnter);
+    PVirtualNode before = tree->DropTargetNode();
+    ASSERT_NE(before, nullptr);
+    epc::testing::Wait(15);
+    ASSERT_LT(tree->OffsetY(), 0);
+    // The rows slid up under the resting mouse: the drop target is the row now there.
+    EXPECT_NE(tree->DropTargetNode(), before);
+    EXPECT_EQ(tree->DropTargetNode(), tree->GetNodeAt(at.X, at.Y));
+    tree->DragOver(tree, at.X, at.Y, dsDragLeave);
+}
