@@ -6,8 +6,8 @@
 #include <cstdlib>
 
 #include "components/tree/BaseVirtualTree.h"
-#include "components/tree/VTDataTransfer.h"
 #include "components/tree/CheckImages.h"
+#include "components/tree/VTDataTransfer.h"
 #include "platform/controls/Forms.h"
 #include "platform/core/ScopeGuard.h"
 #include "platform/core/Strings.h"
