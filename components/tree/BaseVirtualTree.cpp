@@ -745,6 +745,18 @@ void TBaseVirtualTree::WndProc(TMessage& message) {
     case WM_ERASEBKGND:
         message.Result = 1;
         return;
+    case WM_PAINT: {
+        // Painted under a shown drag image, the rows would be captured into its background.
+        const bool dragImageShown = FDragImage && FDragImage->Visible();
+        if (dragImageShown) FDragImage->HideDragImage();
+        if (HandleAllocated()) {
+            RECT update;
+            if (GetUpdateRect(Handle(), &update, 0)) FUpdateRect = update;
+        }
+        TCustomControl::WndProc(message);
+        if (dragImageShown) FDragImage->ShowDragImage();
+        return;
+    }
     case WM_PRINT:
     case WM_PRINTCLIENT:
         PrintTo(reinterpret_cast<HDC>(message.WParam));
@@ -763,6 +775,17 @@ void TBaseVirtualTree::WndProc(TMessage& message) {
         // The button pictures carry the tree's colour and the font's.
         if (!Loading()) PrepareBitmaps(true, false);
         RequestRepaint();
+        return;
+    case CM_BIDIMODECHANGED:
+        // Columns that follow the tree take its new reading order.
+        if (FHeader)
+            for (int i = 0; i < FHeader->Columns()->Count(); ++i)
+                FHeader->Columns()->Items(i)->ParentBiDiModeChanged();
+        break;
+    case CM_ENABLEDCHANGED:
+        TCustomControl::WndProc(message);
+        if (designing && HandleAllocated())
+            RedrawWindow(Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME | RDW_NOERASE);
         return;
     case CM_CTL3DCHANGED:
         // Only a single border looks different with and without the 3-D look.

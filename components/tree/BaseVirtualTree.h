@@ -564,10 +564,16 @@ public:
     // With dtVCL the framework's drag; with dtOLE an OLE drag of the selected nodes (at once
     // with Immediate, else once the mouse moves past the threshold).
     void BeginDrag(bool immediate, int threshold = -1);
+    // Pixels the mouse must move, with the button down, before a pending OLE drag starts.
+    int DragThreshold() const { return FDragThreshold; }
     // The drop-target side of both drag kinds. Source: see TVTDragOverEvent.
     bool TreeDragOver(TObject* source, TShiftState shift, TDragState state, TPoint pt,
                       uint32_t& effect);
     void TreeDragLeave();
+    // The drop target becomes Node, its row and the old one's repainted at once.
+    void SetDropTargetNode(PVirtualNode node);
+    // After a scroll under a drag: the drop target is the node at the point again.
+    void RefreshDropTargetAt(TPoint clientPoint);
     void TreeDragDrop(TObject* source, IDataObject* dataObject, TShiftState shift, TPoint pt,
                       uint32_t& effect);
     bool DragOver(TObject* source, int x, int y, TDragState state) override;
@@ -611,6 +617,9 @@ public:
     std::vector<PVirtualNode> InsertFromStream(TStream& stream, PVirtualNode target,
                                                TVTNodeAttachMode mode);
     TVTDragManager* DragManager();
+    // The selected rows around the cursor (DragWidth x DragHeight) become the picture that
+    // follows an OLE drag of Data; nothing with diNoImage.
+    void PrepareDragImage(IDataObject* data);
     // The data object the tree placed on the clipboard (nil when the clipboard moved on).
     IDataObject* ClipboardDataObject() const { return FClipboardDataObject; }
     void ClipboardDataObjectGone(IDataObject* dataObject);
@@ -1016,6 +1025,7 @@ public:
 
 protected:
     // The window registers the drag manager as its OLE drop target with toAcceptOLEDrop.
+    void CreateParams(TCreateParams& params) override;
     void CreateWnd() override;
     void DestroyWnd() override;
     // Paints the update rectangle of the client area through RenderToCanvas.
@@ -1167,6 +1177,9 @@ private:
     TVTDragImageKind FDragImageKind = TVTDragImageKind::diComplete;
     int FDragWidth = 200;
     int FDragHeight = 350;
+    int FDragThreshold = 5;
+    // The area the last WM_PAINT was asked to paint (client coordinates).
+    TRect FUpdateRect;
     TVTNodeAttachMode FDefaultPasteMode = TVTNodeAttachMode::amAddChildLast;
     THintAnimationType FHintAnimation = THintAnimationType::hatSystemDefault;
     TVTHintMode FHintMode = TVTHintMode::hmDefault;

@@ -352,6 +352,11 @@ HRESULT TVTDragManager::QueryContinueDrag(BOOL escapePressed, DWORD keyState) {
 }
 
 HRESULT TVTDragManager::GiveFeedback(DWORD) {
+    // The tree's own picture follows the cursor; the shell's helper moves the one it was given.
+    if (TVTDragImage* image = FOwner ? FOwner->DragImage() : nullptr; image && image->Visible()) {
+        const DWORD pos = GetMessagePos();
+        image->DragTo(TPoint(int16_t(LOWORD(pos)), int16_t(LOWORD(pos >> 16))));
+    }
     return DRAGDROP_S_USEDEFAULTCURSORS;
 }
 
@@ -373,12 +378,62 @@ TVTDragManager* TBaseVirtualTree::DragManager() {
     return FDragManager.get();
 }
 
+void TBaseVirtualTree::PrepareDragImage(IDataObject* data) {
+    if (FDragImageKind == TVTDragImageKind::diNoImage || !FDragImage || !HandleAllocated()) return;
+    const TRect extent = TreeExtent();
+    const int w = std::min(FDragWidth, extent.Width()), h = std::min(FDragHeight, extent.Height());
+    if (w <= 0 || h <= 0) return;
+    const DWORD pos = GetMessagePos();
+    const TPoint screen(int16_t(LOWORD(pos)), int16_t(LOWORD(pos >> 16)));
+    const TPoint client = ScreenToClient(screen);
+    const TPoint inTree(client.X - FOffsetX, client.Y - FOffsetY);
+    // Centred on the cursor as far as the tree reaches.
+    const int left = std::clamp(inTree.X - w / 2, 0, extent.Width() - w);
+    const int top = std::clamp(inTree.Y - h / 2, 0, extent.Height() - h);
+    TBitmap picture(w, h, pf32bit);
+    picture.Canvas()->Brush()->SetColor(Color());
+    picture.Canvas()->FillRect(TRect(0, 0, w, h));
+    uint8_t options = poColumnColor | poSelectedOnly;
+    if (FDragImageKind == TVTDragImageKind::diMainColumnOnly) options |= poMainColumnOnly;
+    RenderToCanvas(picture.Canvas(), TRect(left, top, left + w, top + h), TPoint(0, 0), options);
+    // What is not a dragged row shows the tree colour, which lets what lies below show through.
+    FDragImage->SetColorKey(Color());
+    const TPoint hotSpot(inTree.X - left, inTree.Y - top);
+    FDragImage->PrepareDrag(&picture, TPoint(screen.X - hotSpot.X, screen.Y - hotSpot.Y), hotSpot,
+                            data);
+    FDragImage->ShowDragImage();
+}
+
+void TBaseVirtualTree::CreateParams(TCreateParams& params) {
+    TCustomControl::CreateParams(params);
+    params.Style |= WS_CLIPCHILDREN | WS_CLIPSIBLINGS;
+    const TScrollStyle bars = FScrollBarOptions->ScrollBars();
+    if (bars == TScrollStyle::ssHorizontal || bars == TScrollStyle::ssBoth)
+        params.Style |= WS_HSCROLL;
+    if (bars == TScrollStyle::ssVertical || bars == TScrollStyle::ssBoth)
+        params.Style |= WS_VSCROLL;
+    if (FOptions->MiscOptions().Contains(toFullRepaintOnResize))
+        params.WindowClassStyle |= CS_HREDRAW | CS_VREDRAW;
+    else
+        params.WindowClassStyle &= ~DWORD(CS_HREDRAW | CS_VREDRAW);
+    AddBorderStyle(params, FBorderStyle);
+    if (UseRightToLeftScrollBar()) params.ExStyle |= WS_EX_LEFTSCROLLBAR;
+}
+
 void TBaseVirtualTree::CreateWnd() {
+    DoStateChange({S::tsWindowCreating});
+    auto created = Finally([this] { DoStateChange({}, {S::tsWindowCreating}); });
     TCustomControl::CreateWnd();
+    // No theme library here: the themed state stays off.
+    DoStateChange({}, {S::tsUseThemes});
+    if (FHeader && FHeader->Options().Contains(hoAutoResize))
+        FHeader->AdjustAutoSize(NoColumn, true);
+    PrepareBitmaps(true, true);
     if (FOptions->MiscOptions().Contains(toAcceptOLEDrop) &&
         !FComponentState.Contains(TComponentStateItem::csDesigning) && !FDropRegistered) {
         FDropRegistered = SUCCEEDED(RegisterDragDrop(Handle(), DragManager()));
     }
+    UpdateScrollBars(true);
 }
 
 void TBaseVirtualTree::DestroyWnd() {
@@ -389,20 +444,16 @@ void TBaseVirtualTree::DestroyWnd() {
 }
 
 void TBaseVirtualTree::GetNativeClipboardFormats(std::vector<FORMATETC>& formats) {
+    // The tree's own data is always offered; ClipboardFormats chooses among the others.
     std::vector<std::string> wanted;
-    if (FClipboardFormats)
+    if (FClipboardFormats && FClipboardFormats->Count() > 0) {
+        wanted.push_back("Virtual Tree Data");
         for (int i = 0; i < FClipboardFormats->Count(); ++i)
             wanted.push_back(FClipboardFormats->Strings(i));
-    for (const std::string& name : TClipboardFormatList::EnumerateFormats(this)) {
-        if (!wanted.empty() && name != "Virtual Tree Data" &&
-            std::find(wanted.begin(), wanted.end(), name) == wanted.end())
-            continue;
-        const TClipboardFormatEntry* entry = TClipboardFormatList::FindFormat(name);
-        if (!entry) continue;
-        FORMATETC f;
-        f.cfFormat = CLIPFORMAT(entry->Format);
-        formats.push_back(f);
     }
+    const std::vector<FORMATETC> offered =
+        TClipboardFormatList::EnumerateFormatEtcs(this, wanted.empty() ? nullptr : &wanted);
+    formats.insert(formats.end(), offered.begin(), offered.end());
     DoGetUserClipboardFormats(formats);
 }
 
@@ -704,6 +755,7 @@ void TBaseVirtualTree::BeginDrag(bool immediate, int threshold) {
         return;
     }
     if (FStates.ContainsAny({S::tsEditing, S::tsOLEDragging})) return;
+    FDragThreshold = threshold >= 0 ? threshold : GetSystemMetrics(SM_CXDRAG);
     if (!immediate) {
         DoStateChange({S::tsOLEDragPending});
         return;
@@ -711,10 +763,12 @@ void TBaseVirtualTree::BeginDrag(bool immediate, int threshold) {
     DoStateChange({S::tsOLEDragging}, {S::tsOLEDragPending, S::tsClearPending});
     IDataObject* data = DragManager()->DataObject();
     auto done = Finally([&] {
+        if (FDragImage) FDragImage->EndDrag();
         data->Release();
         DoStateChange({}, {S::tsOLEDragging, S::tsLeftButtonDown});
         SetMouseCapture(false);
     });
+    PrepareDragImage(data);
     DWORD effect = DROPEFFECT_NONE;
     HRESULT result = epc::DoDragDrop(data, DragManager(), GetDragOperations(), &effect);
     if (result == DRAGDROP_S_DROP && effect == DROPEFFECT_MOVE &&
@@ -772,10 +826,7 @@ bool TBaseVirtualTree::TreeDragOver(TObject* source, TShiftState shift, TDragSta
         }
     }
     if (node != FDropTargetNode) {
-        // Both rows show the change at once, under the drag image.
-        PVirtualNode old = std::exchange(FDropTargetNode, node);
-        for (PVirtualNode row : {old, node})
-            if (row) UpdateWindowAndDragImage(DisplayRect(row, NoColumn, false), false, true);
+        SetDropTargetNode(node);
         StopTimer(ExpandTimer);
         if (node && FOptions->AutoOptions().Contains(toAutoDropExpand) &&
             node->States.Contains(nsHasChildren) && !node->States.Contains(nsExpanded) &&
@@ -796,6 +847,18 @@ bool TBaseVirtualTree::TreeDragOver(TObject* source, TShiftState shift, TDragSta
     bool accept = DoDragOver(source, shift, state, pt, mode, effect);
     if (!accept) effect = DROPEFFECT_NONE;
     return accept;
+}
+
+void TBaseVirtualTree::SetDropTargetNode(PVirtualNode node) {
+    // Both rows show the change at once, under the drag image.
+    PVirtualNode old = std::exchange(FDropTargetNode, node);
+    for (PVirtualNode row : {old, node})
+        if (row) UpdateWindowAndDragImage(DisplayRect(row, NoColumn, false), false, true);
+}
+
+void TBaseVirtualTree::RefreshDropTargetAt(TPoint clientPoint) {
+    const THitInfo hit = HitTestAt(clientPoint.X, clientPoint.Y, true);
+    if (hit.HitNode != FDropTargetNode) SetDropTargetNode(hit.HitNode);
 }
 
 void TBaseVirtualTree::TreeDragLeave() {

@@ -7,6 +7,7 @@
 
 #include "components/tree/BaseVirtualTree.h"
 #include "components/tree/CheckImages.h"
+#include "components/tree/VTDataTransfer.h"
 #include "platform/controls/Forms.h"
 #include "platform/core/ScopeGuard.h"
 #include "platform/core/Strings.h"
@@ -40,8 +41,6 @@ inline bool Has(PVirtualNode n, TVirtualNodeState s) {
     return n && n->States.Contains(s);
 }
 
-// Pixels the mouse moves with a button down before a drag starts.
-constexpr int DragThreshold = 5;
 // Dead zone around the wheel-panning origin.
 constexpr int PanningDeadZone = 8;
 // The wheel-panning indicator: a square window centred on the origin, of this class.
@@ -496,7 +495,7 @@ void TBaseVirtualTree::KeyDown(Word& key, TShiftState shift) {
         if (!ctrl) {
             if (node && !Has(node, nsExpanded)) ToggleNode(node);
         } else if (!shiftDown) {
-            if (FHeader) FHeader->AutoFitColumns(false);
+            if (FHeader) FHeader->AutoFitColumns(true);
         } else {
             ExpandAll();
         }
@@ -834,6 +833,7 @@ void TBaseVirtualTree::HandleMouseDown(TMouseButton button, TShiftState shift, i
             if (DragMode() == dmAutomatic) {
                 BeginDrag(true);
             } else if (DoDragAllowed(node, hit.HitColumn)) {
+                FDragThreshold = GetSystemMetrics(SM_CXDRAG);
                 DoStateChange(
                     {FDragType == TVTDragType::dtOLE ? S::tsOLEDragPending : S::tsVCLDragPending});
             }
@@ -841,7 +841,11 @@ void TBaseVirtualTree::HandleMouseDown(TMouseButton button, TShiftState shift, i
         return;
     }
     if (button == mbLeft && multi) {
-        if (!ctrl && !shiftDown) ClearSelection();
+        const bool directClear = !ctrl && !shiftDown;
+        // A click on a selected node may have left a clearance for the button-up to do.
+        Assert(!(directClear && FStates.Contains(S::tsClearPending)),
+               "Pending and direct clearance are mutual exclusive!");
+        if (directClear) ClearSelection();
         FDrawSelStart = TPoint(x - FOffsetX, y - FOffsetY);
         FSelectRect = TRect(FDrawSelStart.X, FDrawSelStart.Y, FDrawSelStart.X, FDrawSelStart.Y);
         DoStateChange({S::tsDrawSelPending});
@@ -857,8 +861,8 @@ void TBaseVirtualTree::HandleMouseMoveMessage(TShiftState shift, int x, int y) {
     }
     if (FStates.ContainsAny({S::tsOLEDragPending, S::tsVCLDragPending}) &&
         FStates.Contains(S::tsLeftButtonDown) &&
-        (std::abs(x - FDownPoint.X) >= DragThreshold ||
-         std::abs(y - FDownPoint.Y) >= DragThreshold)) {
+        (std::abs(x - FDownPoint.X) >= FDragThreshold ||
+         std::abs(y - FDownPoint.Y) >= FDragThreshold)) {
         DoStateChange(
             {}, {S::tsOLEDragPending, S::tsVCLDragPending, S::tsClearPending, S::tsEditPending});
         // The pressed node goes with the drag even when the button has not been released.
@@ -1041,6 +1045,8 @@ void TBaseVirtualTree::DoTimerScroll() {
                        : (inside ? hStep : hStep * std::max(1, int(cursor.X) - clientWidth)));
     const TRect oldSelect = FSelectRect;
     DoSetOffsetXY(TPoint(FOffsetX + dx, FOffsetY + dy), DefaultScrollUpdateFlags);
+    if (FStates.Contains(S::tsVCLDragging) || (FDragManager && FDragManager->IsDropTarget()))
+        RefreshDropTargetAt(cursor);
     // Directions that reached their end leave the set.
     const int rangeY = int(RootTotalHeight());
     if (FOffsetY >= 0) FScrollDirections &= uint8_t(~sdUp);

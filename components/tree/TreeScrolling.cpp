@@ -76,6 +76,13 @@ bool TBaseVirtualTree::DoSetOffsetXY(TPoint value, uint32_t options, const TRect
     }
     if (hideDragImage) FDragImage->ShowDragImage();
     DoScroll(deltaX, deltaY);
+    // Another row may lie under the mouse now.
+    if (HandleAllocated() && (FOptions->PaintOptions().Contains(toHotTrack) || OnHotChange)) {
+        POINT screen;
+        GetCursorPos(&screen);
+        const TPoint p = ScreenToClient(screen);
+        HandleHotTrack(p.X, p.Y);
+    }
     return true;
 }
 
@@ -218,7 +225,13 @@ void TBaseVirtualTree::ResetNode(PVirtualNode node) {
 }
 
 void TBaseVirtualTree::RepaintNode(PVirtualNode node) {
-    if (node && HandleAllocated() && !IsUpdating()) RequestRepaint();
+    if (!node || node == FRoot.get() || !HandleAllocated() || IsUpdating()) return;
+    const TRect row = DisplayRect(node, NoColumn, false);
+    if (row.IsEmpty()) return;
+    // The row alone, painted before this returns.
+    const RECT area = row;
+    RedrawWindow(Handle(), &area, nullptr,
+                 RDW_INVALIDATE | RDW_UPDATENOW | RDW_NOERASE | RDW_NOCHILDREN);
 }
 
 } // namespace epc

@@ -85,6 +85,7 @@ uint32_t RegisterTreeClipboardFormat(const std::string& name) {
 
 void TClipboardFormatList::AddEntry(TClipboardFormatEntry entry) {
     auto& reg = Registry();
+    if (entry.FormatEtc.cfFormat == 0) entry.FormatEtc.cfFormat = CLIPFORMAT(entry.Format);
     std::lock_guard<std::mutex> guard(reg.Lock);
     // Kept in priority order, smaller numbers first; equal priorities keep their order.
     auto at =
@@ -158,6 +159,21 @@ std::vector<std::string> TClipboardFormatList::EnumerateFormats(const TBaseVirtu
     for (auto& e : reg.Entries)
         if (e.AppliesTo && e.AppliesTo(tree)) names.push_back(e.Description);
     return names;
+}
+
+std::vector<FORMATETC>
+TClipboardFormatList::EnumerateFormatEtcs(const TBaseVirtualTree* tree,
+                                          const std::vector<std::string>* allowed) {
+    auto& reg = Registry();
+    std::lock_guard<std::mutex> guard(reg.Lock);
+    std::vector<FORMATETC> formats;
+    for (auto& e : reg.Entries) {
+        if (!e.AppliesTo || !e.AppliesTo(tree)) continue;
+        if (allowed && std::find(allowed->begin(), allowed->end(), e.Description) == allowed->end())
+            continue;
+        formats.push_back(e.FormatEtc);
+    }
+    return formats;
 }
 
 void TClipboardFormatList::Clear() {

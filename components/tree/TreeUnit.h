@@ -13,6 +13,7 @@
 #include "platform/core/Exceptions.h"
 #include "platform/core/Geometry.h"
 #include "platform/gdi/Gdi.h"
+#include "platform/windows/DataTransfer.h"
 
 namespace epc {
 
@@ -68,6 +69,8 @@ struct TClipboardFormatEntry {
     std::string TreeClassName;
     // True for trees of the class the format was registered for, or of a class derived from it.
     std::function<bool(const TBaseVirtualTree*)> AppliesTo;
+    // How the format is offered; its clipboard format is Format.
+    FORMATETC FormatEtc;
 };
 
 class TClipboardFormatList {
@@ -76,11 +79,30 @@ public:
     template <typename T>
     static void Add(const std::string& description, uint32_t format, int priority,
                     const std::string& treeClassName) {
-        AddEntry({description, format, priority, treeClassName, [](const TBaseVirtualTree* tree) {
-                      return dynamic_cast<const T*>(tree) != nullptr;
-                  }});
+        AddEntry(
+            {description, format, priority, treeClassName,
+             [](const TBaseVirtualTree* tree) { return dynamic_cast<const T*>(tree) != nullptr; },
+             FORMATETC{}});
     }
     static void AddEntry(TClipboardFormatEntry entry);
+    // Registers the name with the clipboard and offers it, as described, for trees of class T;
+    // returns the clipboard's id for it.
+    template <typename T>
+    static uint32_t Register(const std::string& description, int priority,
+                             const std::string& treeClassName, LONG index = -1,
+                             DWORD aspect = DVASPECT_CONTENT, void* targetDevice = nullptr,
+                             DWORD medium = TYMED_HGLOBAL) {
+        const uint32_t format = RegisterTreeClipboardFormat(description);
+        TClipboardFormatEntry entry{
+            description,
+            format,
+            priority,
+            treeClassName,
+            [](const TBaseVirtualTree* tree) { return dynamic_cast<const T*>(tree) != nullptr; },
+            FORMATETC{CLIPFORMAT(format), targetDevice, aspect, index, medium}};
+        AddEntry(std::move(entry));
+        return format;
+    }
     // The formats the string tree class T offers; its unit calls this once at start-up.
     template <typename T>
     static void AddStringTreeFormats(const TTreeUnitState& unit, const std::string& className) {
@@ -112,6 +134,10 @@ public:
     static const TClipboardFormatEntry* FindFormat(uint32_t format);
     // Descriptions registered for the tree's class, by priority.
     static std::vector<std::string> EnumerateFormats(const TBaseVirtualTree* tree);
+    // How the formats registered for the tree's class are offered, by priority; with Allowed
+    // only those whose description it lists.
+    static std::vector<FORMATETC> EnumerateFormatEtcs(const TBaseVirtualTree* tree,
+                                                      const std::vector<std::string>* allowed);
     static void Clear();
 };
 

@@ -4,10 +4,8 @@
 #include "components/tree/VTHeader.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstdlib>
 #include <cstring>
-#include <thread>
 
 #include "components/tree/BaseVirtualTree.h"
 #include "components/tree/TreeUnit.h"
@@ -157,7 +155,7 @@ void TVirtualTreeColumn::SetPosition(Cardinal value) {
     value = std::min<Cardinal>(value, Cardinal(std::max(0, owner->Count() - 1)));
     if (FPosition == value) return;
     owner->AdjustPosition(this, value);
-    owner->FHeader->Treeview()->DoCancelEdit();
+    owner->FHeader->Treeview()->DoEndEdit();
     owner->FHeader->Invalidate();
     owner->FHeader->Treeview()->HeaderChanged(false);
     Changed(false);
@@ -179,6 +177,15 @@ void TVirtualTreeColumn::SetBiDiMode(TBiDiMode value) {
     if (FBiDiMode == value) return;
     FBiDiMode = value;
     FOptions.Exclude(coParentBidiMode);
+    ChangedAndRepaint(true);
+}
+
+void TVirtualTreeColumn::ParentBiDiModeChanged() {
+    TVirtualTreeColumns* owner = Owner();
+    if (!owner || !FOptions.Contains(coParentBidiMode)) return;
+    const TBiDiMode mode = owner->FHeader->Treeview()->BiDiMode();
+    if (FBiDiMode == mode) return;
+    FBiDiMode = mode;
     ChangedAndRepaint(true);
 }
 
@@ -436,15 +443,49 @@ void TVirtualTreeColumns::AnimatedResize(TColumnIndex column, int newWidth) {
     newWidth = std::clamp(newWidth, c->FMinWidth, c->FMaxWidth);
     const int oldWidth = c->FWidth;
     TBaseVirtualTree* tree = FHeader->Treeview();
-    if (tree->HandleAllocated() && tree->Showing() && newWidth != oldWidth) {
-        const int step = (newWidth - oldWidth) / 32;
-        const int edge = c->FLeft + oldWidth + tree->OffsetX();
+    const int step = (newWidth - oldWidth) / 32;
+    if (tree->HandleAllocated() && tree->Showing() && step != 0) {
         HWND window = tree->Handle();
-        const RECT area{edge, 0, tree->ClientWidth(), tree->ClientHeight()};
-        for (int i = 0; i < 32 && step != 0; ++i) {
-            ScrollWindow(window, step, 0, &area, nullptr);
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        const int clientWidth = tree->ClientWidth(), clientHeight = tree->ClientHeight();
+        // The header lies above the client area in the window's own coordinates.
+        const bool headerShown = FHeader->Options().Contains(hoVisible);
+        HDC windowDC = headerShown ? GetWindowDC(window) : nullptr;
+        TRect bounds;
+        GetWindowRect(window, &bounds);
+        const TPoint origin = tree->ClientToScreen(TPoint(0, 0));
+        const TPoint headerOrigin(origin.X - bounds.Left,
+                                  origin.Y - bounds.Top - FHeader->Height());
+        TBitmap strip(std::max(1, clientWidth), std::max(1, FHeader->Height()), pf32bit);
+        HDC clientDC = GetDC(window);
+        HBRUSH brush = CreateSolidBrush(ColorToRGB(tree->Color()));
+        int edge = c->FLeft + oldWidth + tree->OffsetX();
+        for (int i = 0; i < 32; ++i) {
+            // Everything right of the moving edge follows it; widening uncovers a strip.
+            const int from = std::max(0, std::min(edge, edge + step));
+            if (from < clientWidth) {
+                const RECT area{from, 0, clientWidth, clientHeight};
+                ScrollWindow(window, step, 0, &area, &area);
+                const int to = edge + step;
+                if (windowDC && to >= 0) {
+                    const int h = FHeader->Height();
+                    HDC stripDC = strip.Canvas()->Handle();
+                    BitBlt(stripDC, 0, 0, clientWidth - from, h, windowDC, headerOrigin.X + from,
+                           headerOrigin.Y, SRCCOPY);
+                    BitBlt(windowDC, headerOrigin.X + to, headerOrigin.Y,
+                           clientWidth - std::max(edge, to), h, stripDC, edge - from, 0, SRCCOPY);
+                }
+                if (step > 0 && clientDC) {
+                    const RECT uncovered{edge, 0, std::min(clientWidth, edge + step), clientHeight};
+                    FillRect(clientDC, &uncovered, brush);
+                }
+            }
+            edge += step;
+            // The platform's clock: tests follow the animation without waiting.
+            Sleep(1);
         }
+        DeleteObject(brush);
+        if (clientDC) ReleaseDC(window, clientDC);
+        if (windowDC) ReleaseDC(window, windowDC);
     }
     c->SetWidth(newWidth);
 }

@@ -88,6 +88,8 @@ public:
     void SetImageIndex(int value);
     TBiDiMode BiDiMode() const { return FBiDiMode; }
     void SetBiDiMode(TBiDiMode value);
+    // Takes the tree's reading order again when the column follows it (coParentBidiMode).
+    void ParentBiDiModeChanged();
     TVTHeaderColumnLayout Layout() const { return FLayout; }
     void SetLayout(TVTHeaderColumnLayout value);
     int Margin() const { return FMargin; }

@@ -270,7 +270,10 @@ void TVTDragImage::ReleaseSurface(HDC dc) {
     if (dc != FSurface) ReleaseDC(nullptr, dc);
 }
 
-void TVTDragImage::PrepareDrag(TBitmap* image, TPoint imagePosition, TPoint hotSpot) {
+void TVTDragImage::PrepareDrag(TBitmap* image, TPoint imagePosition, TPoint hotSpot,
+                               IDataObject* dataObject) {
+    HideDragImage();
+    FHelperShowsImage = false;
     if (!image || image->Width() <= 0 || image->Height() <= 0) return;
     const int w = image->Width(), h = image->Height();
     FDragImage = std::make_unique<TBitmap>(w, h, pf32bit);
@@ -300,6 +303,28 @@ void TVTDragImage::PrepareDrag(TBitmap* image, TPoint imagePosition, TPoint hotS
             dst[x] = pixel | (uint32_t(alpha) << 24);
         }
     }
+    if (dataObject) HandToDragSourceHelper(dataObject);
+}
+
+void TVTDragImage::HandToDragSourceHelper(IDataObject* dataObject) {
+    void* object = nullptr;
+    if (FAILED(CoCreateInstance(CLSID_DragDropHelper, nullptr, CLSCTX_INPROC_SERVER,
+                                IID_IDragSourceHelper, &object)) ||
+        !object)
+        return;
+    TInterfaceRef<IDragSourceHelper> helper(static_cast<IDragSourceHelper*>(object));
+    // The helper gets the picture with its alpha and takes it over when it accepts it.
+    TBitmap picture(FAlphaImage->Width(), FAlphaImage->Height(), pf32bit);
+    for (int y = 0; y < picture.Height(); ++y)
+        std::copy_n(Row(*FAlphaImage, y), picture.Width(), Row(picture, y));
+    SHDRAGIMAGE shellImage;
+    shellImage.sizeDragImage = TSize(picture.Width(), picture.Height());
+    shellImage.ptOffset = FHotSpot;
+    shellImage.hbmpDragImage = picture.ReleaseHandle();
+    // All bits set: no colour is keyed out.
+    shellImage.crColorKey = FColorKey == clNone ? 0xFFFFFFFFu : COLORREF(ColorToRGB(FColorKey));
+    if (SUCCEEDED(helper->InitializeFromBitmap(&shellImage, dataObject))) FHelperShowsImage = true;
+    if (shellImage.hbmpDragImage) DeleteObject(reinterpret_cast<HGDIOBJ>(shellImage.hbmpDragImage));
 }
 
 void TVTDragImage::Capture(HDC dc) {
@@ -330,7 +355,7 @@ void TVTDragImage::Blend(HDC dc) {
 }
 
 bool TVTDragImage::DragTo(TPoint p, bool forceRepaint) {
-    if (!FAlphaImage) return false;
+    if (!FAlphaImage || FHelperShowsImage) return false;
     const TPoint position(p.X - FHotSpot.X, p.Y - FHotSpot.Y);
     const bool moved = position.X != FImagePosition.X || position.Y != FImagePosition.Y;
     if (!moved && !forceRepaint) return false;
@@ -350,7 +375,7 @@ bool TVTDragImage::DragTo(TPoint p, bool forceRepaint) {
 }
 
 void TVTDragImage::ShowDragImage() {
-    if (FVisible || !FAlphaImage) return;
+    if (FVisible || !FAlphaImage || FHelperShowsImage) return;
     HDC dc = Surface();
     Capture(dc);
     Blend(dc);
@@ -368,6 +393,7 @@ void TVTDragImage::HideDragImage() {
 
 void TVTDragImage::EndDrag() {
     HideDragImage();
+    FHelperShowsImage = false;
     FDragImage.reset();
     FAlphaImage.reset();
     FBackImage.reset();

@@ -12,6 +12,7 @@
 #include "platform/core/Color.h"
 #include "platform/core/Geometry.h"
 #include "platform/graphics/Bitmap.h"
+#include "platform/windows/DataTransfer.h"
 
 namespace epc {
 
@@ -87,8 +88,12 @@ public:
     // The surface the image is drawn onto, in its coordinates (the screen when not set).
     void SetSurface(HDC dc) { FSurface = dc; }
     // Takes a copy of Image; HotSpot is where the mouse holds it, ImagePosition where its
-    // top-left corner starts on the surface.
-    void PrepareDrag(TBitmap* image, TPoint imagePosition, TPoint hotSpot);
+    // top-left corner starts on the surface. With a DataObject and the shell's drag-source
+    // helper at hand the helper is given the picture and shows it; this image stays hidden.
+    void PrepareDrag(TBitmap* image, TPoint imagePosition, TPoint hotSpot,
+                     IDataObject* dataObject = nullptr);
+    // True when the shell's drag-source helper shows the picture of the current drag.
+    bool HelperShowsImage() const { return FHelperShowsImage; }
     // Moves the image so that its hot spot lies at P; true when it moved.
     bool DragTo(TPoint p, bool forceRepaint = false);
     void ShowDragImage();
@@ -103,6 +108,7 @@ private:
     void Capture(HDC dc);
     void Restore(HDC dc);
     void Blend(HDC dc);
+    void HandToDragSourceHelper(IDataObject* dataObject);
 
     TBaseVirtualTree* FOwner;
     std::unique_ptr<TBitmap> FDragImage;
@@ -116,6 +122,7 @@ private:
     bool FFade = false;
     TColor FColorKey = clNone;
     bool FVisible = false;
+    bool FHelperShowsImage = false;
     HDC FSurface = nullptr;
 };
 

@@ -109,31 +109,80 @@ public:
     HRESULT EnumDAdvise(IEnumSTATDATA**) override { return OLE_E_ADVISENOTSUPPORTED; }
 };
 
-// The drag-and-drop helper: headless, there is no image to show, so it only logs.
-class TDropTargetHelper : public TUnknownImpl<IDropTargetHelper> {
+// The drag-and-drop helper: headless, there is no image to show, so it only logs. One object
+// answers for both of its sides.
+class TDragDropHelper : public IDropTargetHelper, public IDragSourceHelper {
 public:
     HRESULT QueryInterface(const IID& iid, void** object) override {
-        return QueryFor(iid, object, {IID_IDropTargetHelper});
+        if (!object) return E_POINTER;
+        if (iid == IID_IDropTargetHelper || iid == IID_IUnknown)
+            *object = static_cast<IDropTargetHelper*>(this);
+        else if (iid == IID_IDragSourceHelper)
+            *object = static_cast<IDragSourceHelper*>(this);
+        else {
+            *object = nullptr;
+            return E_NOINTERFACE;
+        }
+        AddRef();
+        return S_OK;
+    }
+    ULONG AddRef() override { return ++FRefCount; }
+    ULONG Release() override {
+        ULONG n = --FRefCount;
+        if (n == 0) delete this;
+        return n;
     }
     HRESULT DragEnter(HWND target, IDataObject* data, POINT* pt, DWORD effect) override {
-        return Log({"DragEnter", target, data, pt ? *pt : TPoint(), effect});
+        return Log(Call("DragEnter", target, data, pt ? *pt : TPoint(), effect));
     }
-    HRESULT DragLeave() override { return Log({"DragLeave", nullptr, nullptr, TPoint(), 0}); }
+    HRESULT DragLeave() override { return Log(Call("DragLeave", nullptr, nullptr, TPoint(), 0)); }
     HRESULT DragOver(POINT* pt, DWORD effect) override {
-        return Log({"DragOver", nullptr, nullptr, pt ? *pt : TPoint(), effect});
+        return Log(Call("DragOver", nullptr, nullptr, pt ? *pt : TPoint(), effect));
     }
     HRESULT Drop(IDataObject* data, POINT* pt, DWORD effect) override {
-        return Log({"Drop", nullptr, data, pt ? *pt : TPoint(), effect});
+        return Log(Call("Drop", nullptr, data, pt ? *pt : TPoint(), effect));
     }
     HRESULT Show(BOOL show) override {
-        return Log({"Show", nullptr, nullptr, TPoint(), DWORD(show)});
+        return Log(Call("Show", nullptr, nullptr, TPoint(), DWORD(show)));
+    }
+    // Takes the picture over on success, as the system's helper does.
+    HRESULT InitializeFromBitmap(SHDRAGIMAGE* image, IDataObject* data) override {
+        if (!image || !data || !image->hbmpDragImage) return E_INVALIDARG;
+        TDropTargetHelperCall call =
+            Call("InitializeFromBitmap", nullptr, data, image->ptOffset, 0);
+        call.ImageSize = image->sizeDragImage;
+        call.ColorKey = image->crColorKey;
+        TBitmapBits bits = GetBitmapBits(image->hbmpDragImage);
+        if (bits.BitsPerPixel == 32)
+            for (int y = 0; y < bits.Height; ++y) {
+                const auto* row = reinterpret_cast<const uint32_t*>(bits.Bits + y * bits.Stride);
+                call.Image.insert(call.Image.end(), row, row + bits.Width);
+            }
+        DeleteObject(reinterpret_cast<HGDIOBJ>(image->hbmpDragImage));
+        image->hbmpDragImage = nullptr;
+        return Log(std::move(call));
+    }
+    HRESULT InitializeFromWindow(HWND h, POINT* pt, IDataObject* data) override {
+        if (!data) return E_INVALIDARG;
+        return Log(Call("InitializeFromWindow", h, data, pt ? *pt : TPoint(), 0));
     }
 
 private:
+    static TDropTargetHelperCall Call(std::string method, HWND target, IDataObject* data, TPoint pt,
+                                      DWORD effect) {
+        TDropTargetHelperCall call;
+        call.Method = std::move(method);
+        call.Target = target;
+        call.Data = data;
+        call.Pt = pt;
+        call.Effect = effect;
+        return call;
+    }
     static HRESULT Log(TDropTargetHelperCall call) {
         State().HelperCalls.push_back(std::move(call));
         return S_OK;
     }
+    std::atomic<ULONG> FRefCount{1};
 };
 
 IDropTarget* TargetAt(TPoint screen, HWND& window) {
@@ -377,9 +426,9 @@ HRESULT CoCreateInstance(const CLSID& clsid, IUnknown*, DWORD, const IID& iid, v
     if (!object) return E_POINTER;
     *object = nullptr;
     if (!(clsid == CLSID_DragDropHelper) || !State().HelperAvailable) return REGDB_E_CLASSNOTREG;
-    auto* helper = new TDropTargetHelper;
+    auto* helper = new TDragDropHelper;
     HRESULT hr = helper->QueryInterface(iid, object);
-    helper->Release();
+    static_cast<IDropTargetHelper*>(helper)->Release();
     return hr;
 }
 

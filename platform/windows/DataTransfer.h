@@ -199,6 +199,22 @@ public:
     virtual HRESULT Show(BOOL show) = 0;
 };
 
+// What the drag-source helper is given to show during a drag: the picture (the helper takes it
+// over when it accepts it), where the cursor holds it, and the colour drawn transparently.
+struct SHDRAGIMAGE {
+    SIZE sizeDragImage;
+    POINT ptOffset;
+    HBITMAP hbmpDragImage = nullptr;
+    COLORREF crColorKey = 0;
+};
+
+// The shell's drag-source helper, which shows a drag image for the source of a drag.
+class IDragSourceHelper : public IUnknown {
+public:
+    virtual HRESULT InitializeFromBitmap(SHDRAGIMAGE* image, IDataObject* data) = 0;
+    virtual HRESULT InitializeFromWindow(HWND h, POINT* pt, IDataObject* data) = 0;
+};
+
 // Holds one reference to an interface and gives it back when it goes.
 struct TInterfaceRelease {
     void operator()(IUnknown* object) const noexcept { object->Release(); }
@@ -266,14 +282,19 @@ HRESULT CoCreateInstance(const CLSID& clsid, IUnknown* outer, DWORD context, con
                          void** object);
 enum : DWORD { CLSCTX_INPROC_SERVER = 1 };
 
-// The drag-and-drop helper is absent, as on a system without it, until a test installs it;
-// every helper made then writes its calls to one log.
+// The drag-and-drop helper (drop-target and drag-source sides) is absent, as on a system
+// without it, until a test installs it; every helper made then writes its calls to one log.
 struct TDropTargetHelperCall {
-    std::string Method; // "DragEnter", "DragOver", "DragLeave", "Drop" or "Show"
+    // "DragEnter", "DragOver", "DragLeave", "Drop" or "Show" of the drop-target side;
+    // "InitializeFromBitmap" or "InitializeFromWindow" of the drag-source side.
+    std::string Method;
     HWND Target = nullptr;
     IDataObject* Data = nullptr;
-    TPoint Pt;
+    TPoint Pt; // the point, or the offset of the cursor in a drag image
     DWORD Effect = 0;
+    TSize ImageSize; // a drag image's size, colour key and pixels (B, G, R, A)
+    COLORREF ColorKey = 0;
+    std::vector<uint32_t> Image;
 };
 void SetDragDropHelperAvailable(bool available);
 const std::vector<TDropTargetHelperCall>& DropTargetHelperCalls();

@@ -381,3 +381,14 @@ TEST(TreeHeaderPaint, ButtonsCaptionsAndBackground) {
     EXPECT_EQ(at(130, 10), face);
     EXPECT_EQ(at(130, 0), face);
 }
+
+TEST(TreeHeader, ColumnsFollowingTheTreeTakeItsReadingOrder) {
+    TBaseVirtualTree tree(nullptr);
+    TVirtualTreeColumn* following = tree.Header()->Columns()->Add();
+    TVirtualTreeColumn* own = tree.Header()->Columns()->Add();
+    own->SetBiDiMode(bdLeftToRight); // an own value ends following the tree
+    own->SetBiDiMode(bdRightToLeftNoAlign);
+    tree.SetBiDiMode(bdRightToLeft);
+    EXPECT_EQ(following->BiDiMode(), bdRightToLeft);
+    EXPECT_EQ(own->BiDiMode(), bdRightToLeftNoAlign);
+}

@@ -8,6 +8,7 @@
 
 #include "TreeTestSupport.h"
 #include "components/tree/VTDataTransfer.h"
+#include "components/tree/VirtualStringTree.h"
 #include "platform/controls/Forms.h"
 #include "platform/core/Threads.h"
 #include "platform/testing/UserActions.h"
@@ -520,12 +521,15 @@ TEST_F(HelperFixture, OleDragShowsThroughTheHelperWhileWholeWindowsAreDragged) {
     ASSERT_TRUE(LockWindowUpdate(form->Handle()));
     OleDragMouse(a, TPoint(26, 9), b, TPoint(26, 9));
     EXPECT_FALSE(LockWindowUpdate(b->Handle()));
-    // The drag leaves the source tree for the target, where it drops.
-    EXPECT_EQ(HelperMethods(), (std::vector<std::string>{"DragEnter", "DragOver", "DragLeave",
-                                                         "DragEnter", "Drop"}));
+    // The source hands its picture to the helper; the drag leaves the source tree for the
+    // target, where it drops.
+    EXPECT_EQ(HelperMethods(),
+              (std::vector<std::string>{"InitializeFromBitmap", "DragEnter", "DragOver",
+                                        "DragLeave", "DragEnter", "Drop"}));
     const auto& calls = DropTargetHelperCalls();
-    EXPECT_EQ(calls.front().Target, a->Handle());
-    auto enterB = std::find_if(calls.begin() + 1, calls.end(), [](const TDropTargetHelperCall& c) {
+    EXPECT_EQ(calls.front().Data, calls.back().Data);
+    EXPECT_EQ(calls[1].Target, a->Handle());
+    auto enterB = std::find_if(calls.begin() + 2, calls.end(), [](const TDropTargetHelperCall& c) {
         return c.Method == "DragEnter";
     });
     ASSERT_NE(enterB, calls.end());
@@ -540,7 +544,91 @@ TEST_F(HelperFixture, OleDragShowsThroughTheHelperWhileWholeWindowsAreDragged) {
     ClearDropTargetHelperCalls();
     SystemParametersInfoA(SPI_SETDRAGFULLWINDOWS, 0, nullptr, 0);
     OleDragMouse(a, TPoint(26, 18 + 9), b, TPoint(26, 9));
-    EXPECT_TRUE(DropTargetHelperCalls().empty());
+    EXPECT_EQ(HelperMethods(), std::vector<std::string>{"InitializeFromBitmap"});
     EXPECT_TRUE(LockWindowUpdate(b->Handle()));
     LockWindowUpdate(nullptr);
+}
+
+TEST_F(TransferFixture, OleDragCarriesAPictureOfTheSelectedRowsUnderTheCursor) {
+    a->OnDragAllowed = [](T*, PVirtualNode, TColumnIndex, bool& allowed) { allowed = true; };
+    bool shown = false;
+    TPoint position, drop;
+    TBitmap picture;
+    b->OnDragDrop = [&](T*, TObject*, IDataObject*, const std::vector<uint32_t>&, TShiftState,
+                        TPoint pt, uint32_t& effect, TVTDropMode) {
+        TVTDragImage* image = a->DragImage();
+        shown = image->Visible();
+        position = image->ImagePosition();
+        drop = b->ClientToScreen(pt);
+        if (image->AlphaImage()) picture.Assign(image->AlphaImage());
+        effect = DROPEFFECT_COPY;
+    };
+    OleDragMouse(a, TPoint(26, 9), b, TPoint(26, 9));
+    ASSERT_TRUE(shown);
+    // The whole 200 x 200 tree fits the drag size; the drag began 8 pixels right of the press.
+    ASSERT_EQ(picture.Width(), 200);
+    ASSERT_EQ(picture.Height(), 200);
+    EXPECT_EQ(position, TPoint(drop.X - 34, drop.Y - 9));
+    auto alphaIn = [&](int top, int bottom) {
+        int most = 0;
+        for (int y = top; y < bottom; ++y)
+            for (int x = 0; x < picture.Width(); ++x)
+                most = std::max(most, int(picture.ScanLine(y)[4 * x + 3]));
+        return most;
+    };
+    // Only the dragged (selected) row shows; the rest is keyed out.
+    EXPECT_GT(alphaIn(0, 18), 0);
+    EXPECT_EQ(alphaIn(18, 200), 0);
+    EXPECT_FALSE(a->DragImage()->Visible());
+    EXPECT_EQ(a->DragImage()->AlphaImage(), nullptr);
+
+    // Without a picture nothing follows the cursor.
+    a->SetDragImageKind(TVTDragImageKind::diNoImage);
+    shown = true;
+    OleDragMouse(a, TPoint(26, 18 + 9), b, TPoint(26, 9));
+    EXPECT_FALSE(shown);
+}
+
+namespace {
+class TStreamOfferingTree : public TBaseVirtualTree {
+public:
+    using TBaseVirtualTree::TBaseVirtualTree;
+};
+} // namespace
+
+TEST(ClipboardFormatRegistry, RegisteredFormatsAreOfferedAsDescribed) {
+    const uint32_t id = TClipboardFormatList::Register<TStreamOfferingTree>(
+        "Stream Offered Test Format", 60, "TStreamOfferingTree", -1, DVASPECT_CONTENT, nullptr,
+        TYMED_ISTREAM);
+    EXPECT_EQ(id, RegisterClipboardFormatA("Stream Offered Test Format"));
+    TStreamOfferingTree tree(nullptr);
+    TBaseVirtualTree plain(nullptr);
+    std::vector<FORMATETC> offered, plainOffered;
+    tree.GetNativeClipboardFormats(offered);
+    plain.GetNativeClipboardFormats(plainOffered);
+    // After the tree data (priority 50), before formats of higher numbers; other classes
+    // do not offer it.
+    ASSERT_EQ(offered.size(), plainOffered.size() + 1);
+    EXPECT_EQ(offered[1].cfFormat, CLIPFORMAT(id));
+    EXPECT_EQ(offered[1].tymed, DWORD(TYMED_ISTREAM));
+    auto* data = new TVTDataObject(&tree, false);
+    FORMATETC asked;
+    asked.cfFormat = CLIPFORMAT(id);
+    EXPECT_EQ(data->QueryGetData(&asked), DV_E_TYMED);
+    asked.tymed = TYMED_ISTREAM;
+    EXPECT_EQ(data->QueryGetData(&asked), S_OK);
+    data->Release();
+}
+
+TEST(ClipboardFormatRegistry, ATreesListOfFormatsChoosesAmongItsClassFormats) {
+    TVirtualStringTree tree(nullptr);
+    std::vector<FORMATETC> all, chosen;
+    tree.GetNativeClipboardFormats(all);
+    EXPECT_EQ(all.size(), 7u);
+    // The tree's own data stays whatever the list says.
+    ASSERT_GE(tree.ClipboardFormats()->Add("CSV"), 0);
+    tree.GetNativeClipboardFormats(chosen);
+    ASSERT_EQ(chosen.size(), 2u);
+    EXPECT_EQ(chosen[0].cfFormat, CLIPFORMAT(TreeUnitState().CF_VIRTUALTREE));
+    EXPECT_EQ(chosen[1].cfFormat, CLIPFORMAT(TreeUnitState().CF_CSV));
 }

@@ -301,3 +301,75 @@ TEST_F(WindowFixture, AnimatedToggleSlidesTheRowsOverTheDuration) {
     // Expanding everything at once is not animated.
     EXPECT_EQ(keyTakes(VK_MULTIPLY), 0u);
 }
+
+TEST_F(WindowFixture, WindowStylesFollowBorderAndRepaintOptions) {
+    epc::testing::ShowForm(form);
+    auto style = [&] { return DWORD(GetWindowLong(tree->Handle(), GWL_STYLE)); };
+    auto exStyle = [&] { return DWORD(GetWindowLong(tree->Handle(), GWL_EXSTYLE)); };
+    // The single border is a client edge with the 3-D look, a plain border without it.
+    EXPECT_TRUE(exStyle() & WS_EX_CLIENTEDGE);
+    EXPECT_TRUE(style() & WS_CLIPCHILDREN);
+    EXPECT_TRUE(GetClassStyle(tree->Handle()) & CS_HREDRAW);
+    tree->SetCtl3D(false);
+    tree->TreeOptions()->SetMiscOptions(tree->TreeOptions()->MiscOptions() -
+                                        TVTMiscOptions{toFullRepaintOnResize});
+    tree->RecreateWnd();
+    EXPECT_FALSE(exStyle() & WS_EX_CLIENTEDGE);
+    EXPECT_TRUE(style() & WS_BORDER);
+    EXPECT_FALSE(GetClassStyle(tree->Handle()) & (CS_HREDRAW | CS_VREDRAW));
+    // No border at all.
+    tree->SetBorderStyle(bsNone);
+    tree->RecreateWnd();
+    EXPECT_FALSE(style() & WS_BORDER);
+}
+
+TEST_F(WindowFixture, RepaintNodePaintsItsRowAtOnce) {
+    epc::testing::ShowForm(form);
+    tree->SetRootNodeCount(3);
+    epc::testing::Pump();
+    std::vector<PVirtualNode> painted;
+    tree->OnBeforeItemPaint = [&](TBaseVirtualTree*, TCanvas*, PVirtualNode node, const TRect&,
+                                  bool&) { painted.push_back(node); };
+    PVirtualNode second = tree->GetFirst()->NextSibling;
+    tree->RepaintNode(second);
+    EXPECT_EQ(painted, std::vector<PVirtualNode>{second});
+    // The hidden root has no row to paint.
+    painted.clear();
+    tree->RepaintNode(tree->RootNode());
+    EXPECT_TRUE(painted.empty());
+}
+
+TEST_F(WindowFixture, ScrollingRetracksTheHotNodeUnderTheMouse) {
+    epc::testing::ShowForm(form);
+    tree->SetRootNodeCount(50);
+    tree->TreeOptions()->SetPaintOptions(tree->TreeOptions()->PaintOptions() |
+                                         TVTPaintOptions{toHotTrack});
+    tree->SetFocus();
+    epc::testing::MoveMouse(tree, 20, 5);
+    epc::testing::Pump();
+    ASSERT_EQ(tree->HotNode(), tree->GetFirst());
+    // Ctrl+Down scrolls one row without moving the mouse.
+    epc::testing::PressKey(VK_DOWN, {ssCtrl});
+    EXPECT_EQ(tree->HotNode(), tree->GetFirst()->NextSibling);
+}
+
+TEST_F(WindowFixture, AutoScrollUnderAFrameworkDragMovesTheDropTarget) {
+    epc::testing::ShowForm(form);
+    tree->SetRootNodeCount(50);
+    tree->SetAutoScrollDelay(10);
+    tree->SetAutoScrollInterval(10);
+    tree->TreeOptions()->SetAutoOptions(tree->TreeOptions()->AutoOptions() |
+                                        TVTAutoOptions{toAutoScroll});
+    // The mouse rests on the last whole row, near the bottom edge.
+    const TPoint at(20, tree->ClientHeight() - 5);
+    epc::testing::MoveMouse(tree, at.X, at.Y);
+    tree->DragOver(tree, at.X, at.Y, dsDragEnter);
+    PVirtualNode before = tree->DropTargetNode();
+    ASSERT_NE(before, nullptr);
+    epc::testing::Wait(15);
+    ASSERT_LT(tree->OffsetY(), 0);
+    // The rows slid up under the resting mouse: the drop target is the row now there.
+    EXPECT_NE(tree->DropTargetNode(), before);
+    EXPECT_EQ(tree->DropTargetNode(), tree->GetNodeAt(at.X, at.Y));
+    tree->DragOver(tree, at.X, at.Y, dsDragLeave);
+}

@@ -134,8 +134,10 @@ TEST(StringTree, AutoFitGivesColumnsTheirWidestTextWithTheMarginsOnce) {
     auto* tree = new TTextsTree(form);
     tree->SetParent(form);
     tree->SetBorderStyle(bsNone);
-    for (int i = 0; i < 2; ++i)
-        tree->Header()->Columns()->Add()->SetWidth(50);
+    // The first column widens by more than 32 pixels, in animated steps; the second narrows by
+    // less, at once.
+    tree->Header()->Columns()->Add()->SetWidth(10);
+    tree->Header()->Columns()->Add()->SetWidth(50);
     tree->Header()->SetOptions(tree->Header()->Options() | hoVisible);
     PVirtualNode parent = tree->AddChild(nullptr);
     PVirtualNode child = tree->AddChild(parent);
@@ -146,7 +148,10 @@ TEST(StringTree, AutoFitGivesColumnsTheirWidestTextWithTheMarginsOnce) {
     tree->ExpandAll();
     ua::ShowForm(form);
     tree->SetFocus();
+    const DWORD start = GetTickCount();
     ua::PressKey(VK_ADD, {ssCtrl});
+    // 32 steps of a millisecond on the platform's clock.
+    EXPECT_EQ(GetTickCount() - start, 32u);
     // The child's 4 characters one level deeper outreach the parent's 6; other columns start at
     // the margin.
     const int margins = 2 * tree->TextMargin();

@@ -370,8 +370,8 @@ TEST_F(DataTransferTest, DragDropHelperIsMadeOnlyOnceInstalledAndLogsItsCalls) {
                                IID_IDropTargetHelper, &object),
               REGDB_E_CLASSNOTREG);
     SetDragDropHelperAvailable(true);
-    EXPECT_EQ(CoCreateInstance(CLSID_DragDropHelper, nullptr, CLSCTX_INPROC_SERVER,
-                               IID_IDragSourceHelper, &object),
+    EXPECT_EQ(CoCreateInstance(CLSID_DragDropHelper, nullptr, CLSCTX_INPROC_SERVER, IID_IDataObject,
+                               &object),
               E_NOINTERFACE);
     EXPECT_EQ(object, nullptr);
     ASSERT_EQ(CoCreateInstance(CLSID_DragDropHelper, nullptr, CLSCTX_INPROC_SERVER,
@@ -393,6 +393,42 @@ TEST_F(DataTransferTest, DragDropHelperIsMadeOnlyOnceInstalledAndLogsItsCalls) {
     EXPECT_EQ(CoCreateInstance(CLSID_DragDropHelper, nullptr, CLSCTX_INPROC_SERVER,
                                IID_IDropTargetHelper, &object),
               REGDB_E_CLASSNOTREG);
+}
+
+TEST_F(DataTransferTest, DragSourceHelperTakesTheDragImageOver) {
+    SetDragDropHelperAvailable(true);
+    void* object = nullptr;
+    ASSERT_EQ(CoCreateInstance(CLSID_DragDropHelper, nullptr, CLSCTX_INPROC_SERVER,
+                               IID_IDragSourceHelper, &object),
+              S_OK);
+    auto* helper = static_cast<IDragSourceHelper*>(object);
+    // Both sides are one object.
+    void* other = nullptr;
+    ASSERT_EQ(helper->QueryInterface(IID_IDropTargetHelper, &other), S_OK);
+    static_cast<IDropTargetHelper*>(other)->Release();
+    IDataObject* data = nullptr;
+    ASSERT_EQ(OleGetClipboard(&data), S_OK);
+    SHDRAGIMAGE image;
+    EXPECT_EQ(helper->InitializeFromBitmap(&image, data), E_INVALIDARG);
+    image.hbmpDragImage = CreateBitmap(3, 2, 1, 32, nullptr);
+    TBitmapBits bits = GetBitmapBits(image.hbmpDragImage);
+    reinterpret_cast<uint32_t*>(bits.Bits + bits.Stride)[2] = 0x80112233;
+    image.sizeDragImage = TSize(3, 2);
+    image.ptOffset = TPoint(1, 1);
+    image.crColorKey = 0x00FF00FF;
+    ASSERT_EQ(helper->InitializeFromBitmap(&image, data), S_OK);
+    EXPECT_EQ(image.hbmpDragImage, nullptr);
+    ASSERT_EQ(DropTargetHelperCalls().size(), 1u);
+    const TDropTargetHelperCall& call = DropTargetHelperCalls()[0];
+    EXPECT_EQ(call.Method, "InitializeFromBitmap");
+    EXPECT_EQ(call.Data, data);
+    EXPECT_EQ(call.Pt, TPoint(1, 1));
+    EXPECT_EQ(call.ImageSize, TSize(3, 2));
+    EXPECT_EQ(call.ColorKey, 0x00FF00FFu);
+    ASSERT_EQ(call.Image.size(), 6u);
+    EXPECT_EQ(call.Image[5], 0x80112233u);
+    helper->Release();
+    data->Release();
 }
 
 }  // namespace epc
