@@ -15,7 +15,7 @@
 #include "richtext/table/RVTable.h"
 #include "richtext/view/PtblRV.h"
 #include "tests/platform/printing/PrintToolSupport.h"
-#include "tests/richtext/table/TablePrintSupport.h"
+#include "tests/richtext/view/SmallPagePrintFixture.h"
 
 namespace epc {
 namespace {

@@ -14,7 +14,7 @@
 #include "richtext/table/RVTable.h"
 #include "richtext/view/PtblRV.h"
 #include "tests/richtext/table/TableHostSupport.h"
-#include "tests/richtext/table/TablePrintSupport.h"
+#include "tests/richtext/view/SmallPagePrintFixture.h"
 
 namespace epc {
 namespace {

@@ -14,34 +14,19 @@
 #include "richtext/document/RVUni.h"
 #include "richtext/view/PtblRV.h"
 #include "tests/platform/printing/PrintToolSupport.h"
+#include "tests/richtext/view/SmallPagePrintFixture.h"
 #include "tests/richtext/view/TestRVData.h"
 
 namespace epc::test {
 namespace {
 
-struct PrintFixture : ::testing::Test {
-    std::unique_ptr<TRVStyle> Style = MakeFixedStyle();
-    std::unique_ptr<TRichView> Source;
-    std::unique_ptr<TRVPrint> Print;
+struct PrintFixture : SmallPagePrintFixture {
     std::vector<std::pair<int, TRVPrintingStep>> Formatting, Sending;
 
     void SetUp() override {
-        Printer().SetResolution(96);
-        // 100 mm wide (378 px), 52.9 mm high (200 px).
-        Printer().SetPaperSizeMM(100, 52.9);
-        Printer().SetCopies(1);
-        Printer().SetDriverCopies(false);
-        Printer().ClearJobs();
+        SmallPagePrintFixture::SetUp();
         Printer().FileName = testing::OutDir() + "/view-print.pdf";
         std::filesystem::remove(Printer().FileName);
-        Source = std::make_unique<TRichView>(nullptr);
-        Source->LeftMargin = Source->RightMargin = Source->TopMargin = Source->BottomMargin = 0;
-        Source->SetStyle(Style.get());
-        Print = std::make_unique<TRVPrint>(nullptr);
-        Print->SetLeftMarginMM(0);
-        Print->SetRightMarginMM(0);
-        Print->SetTopMarginMM(0);
-        Print->SetBottomMarginMM(0);
         Print->OnFormatting = [this](TCustomRichView*, int page, TRVPrintingStep step) {
             Formatting.push_back({page, step});
         };
@@ -49,20 +34,9 @@ struct PrintFixture : ::testing::Test {
             Sending.push_back({page, step});
         };
     }
-    void TearDown() override {
-        Printer().Abort();
-        Print.reset();
-        Source.reset();
-        Printer().SetPaperSizeMM(210, 297);
-        Printer().SetResolution(600);
-    }
     void Lines(int count, int paraNo = 0) {
         for (int i = 0; i < count; ++i)
             Source->AppendTextParagraph("line" + std::to_string(i), 0, paraNo);
-    }
-    int Format() {
-        Print->TakeDocumentFrom(Source.get());
-        return Print->FormatPages();
     }
     TCustomMainPtblRVData* Data() { return Print->rv()->PrintData(); }
     const TRVPageInfo& Page(int n) { return *Data()->Pages[size_t(n - 1)]; }

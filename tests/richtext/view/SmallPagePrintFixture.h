@@ -1,6 +1,6 @@
 #pragma once
-// A 96 dpi printer whose page is 378 x 200 pixels, a viewer without margins holding the
-// document, and a print component without margins: the base of the table printing tests.
+// A 96 dpi printer whose page is 378 x 200 pixels (100 x 52.9 mm), a viewer without margins
+// holding the document, and a print component without margins: the base of the print tests.
 
 #include <gtest/gtest.h>
 
