@@ -119,9 +119,9 @@ TEST_F(EditBiDiTest, AWrappedLineEndingInLatinAndPunctuationTakesTheParagraphDir
     Data()->AddTextParagraphW(text, 1, Style->ParaStyles.Count() - 1, TRVTag());
     // Every line of the paragraph is drawn reading right to left.
     std::vector<bool> readings;
-    Style->OnDrawStyleText = [&readings](TRVStyle*, const std::string&, TCanvas* canvas, int,
-                                         int, int, int, int, int, TCustomRVData*,
-                                         TRVTextDrawStates, bool, bool, TRVColorMode, bool&) {
+    Style->OnDrawStyleText = [&readings](TRVStyle*, const std::string&, TCanvas* canvas, int, int,
+                                         int, int, int, int, TCustomRVData*, TRVTextDrawStates,
+                                         bool, bool, TRVColorMode, bool&) {
         readings.push_back((GetTextAlign(canvas->Handle()) & TA_RTLREADING) != 0);
     };
     Show();
