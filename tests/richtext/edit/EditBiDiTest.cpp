@@ -117,6 +117,8 @@ TEST_F(EditBiDiTest, AWrappedLineEndingInLatinAndPunctuationTakesTheParagraphDir
         text += u"\u05D0\u05D1\u05D2\u05D3\u05D3 ";
     text += u"\u05D4\u05D5 IP?";
     Data()->AddTextParagraphW(text, 1, Style->ParaStyles.Count() - 1, TRVTag());
+    // A paragraph of the same direction without a right-to-left letter.
+    Data()->AddTextParagraphW(u"IP?", 1, Style->ParaStyles.Count() - 1, TRVTag());
     // Every line of the paragraph is drawn reading right to left.
     std::vector<bool> readings;
     Style->OnDrawStyleText = [&readings](TRVStyle*, const std::string&, TCanvas* canvas, int, int,
@@ -125,7 +127,7 @@ TEST_F(EditBiDiTest, AWrappedLineEndingInLatinAndPunctuationTakesTheParagraphDir
         readings.push_back((GetTextAlign(canvas->Handle()) & TA_RTLREADING) != 0);
     };
     Show();
-    ASSERT_EQ(Data()->DrawItems.Count(), 2);
+    ASSERT_EQ(Data()->DrawItems.Count(), 3);
     ASSERT_FALSE(readings.empty());
     EXPECT_EQ(std::count(readings.begin(), readings.end(), false), 0);
     const TRVDrawLineInfo* line = Data()->DrawItems[1];
@@ -146,6 +148,13 @@ TEST_F(EditBiDiTest, AWrappedLineEndingInLatinAndPunctuationTakesTheParagraphDir
     EXPECT_EQ(CaretX(), 14);
     Key(VK_END);
     EXPECT_EQ(CaretX(), 4);
+    // There too the "?" stands leftmost: its left edge is the end, "I" starts at 15.
+    const int y3 = Data()->DrawItems[2]->Top + 10;
+    testing::Click(Edit, 6, y3);
+    EXPECT_EQ(CaretPos(), (V{1, 4}));
+    testing::Click(Edit, 16, y3);
+    EXPECT_EQ(CaretPos(), (V{1, 1}));
+    EXPECT_EQ(CaretX(), 14);
 
     // The "?" alone is painted selected in the leftmost cell, not right of "IP". Columns at
     // a cell's edges are outside the glyph box, so they show the background.
