@@ -249,5 +249,19 @@ TEST(GdiComplexText, LigatureSharesItsWidthBetweenItsCharacters) {
     DeleteObject(f);
 }
 
+TEST(GdiComplexText, NeutralsAtTheEndOfLatinTextTakeTheRightToLeftReading) {
+    if (ResolveFontFamily(u"DejaVu Sans") != u"DejaVu Sans") GTEST_SKIP() << "no DejaVu Sans";
+    // Text without one right-to-left letter, as a wrapped line of a right-to-left paragraph
+    // may be: the closing punctuation goes leftmost and brackets mirror.
+    auto drawn = [](const std::u16string& text, bool rtl) {
+        TCanvasFixture c(160, 48);
+        DrawWord(c, text, rtl);
+        return c.Snapshot();
+    };
+    EXPECT_EQ(drawn(u"IP?", true), drawn(u"?IP", false));
+    EXPECT_NE(drawn(u"IP?", true), drawn(u"IP?", false));
+    EXPECT_EQ(drawn(u"(ab).", true), drawn(u".(ab)", false));
+}
+
 } // namespace
 } // namespace epc

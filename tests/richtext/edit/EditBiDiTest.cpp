@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "platform/testing/UserActions.h"
@@ -102,6 +103,69 @@ TEST_F(EditBiDiTest, AClickBetweenTwoCharactersPutsTheCaretOnThePaintedBoundary)
     // The third letter, the space and "1" fall into two pieces around "2".
     Data()->SetSelectionBounds(0, 0, 3, 6);
     EXPECT_EQ(paintedSelected({25, 35, 45, 55, 65, 75}), (V{0, 1, 0, 1, 1, 0}));
+}
+
+TEST_F(EditBiDiTest, AWrappedLineEndingInLatinAndPunctuationTakesTheParagraphDirection) {
+    // Only the paragraph reads right to left. Six five-letter words fill the first line;
+    // the second holds two letters, "IP" and "?". The "?" lies between a left-to-right run
+    // and the paragraph end, so it goes leftmost: "?" 5..15, "IP" 15..35, a space, then the
+    // letters with the first rightmost (45..65).
+    TParaInfo& rtl = Style->ParaStyles.Add();
+    rtl.BiDiMode = TRVBiDiMode::rvbdRightToLeft;
+    std::u16string text;
+    for (int i = 0; i < 6; ++i)
+        text += u"\u05D0\u05D1\u05D2\u05D3\u05D3 ";
+    text += u"\u05D4\u05D5 IP?";
+    Data()->AddTextParagraphW(text, 1, Style->ParaStyles.Count() - 1, TRVTag());
+    // A paragraph of the same direction without a right-to-left letter.
+    Data()->AddTextParagraphW(u"IP?", 1, Style->ParaStyles.Count() - 1, TRVTag());
+    // Every line of the paragraph is drawn reading right to left.
+    std::vector<bool> readings;
+    Style->OnDrawStyleText = [&readings](TRVStyle*, const std::string&, TCanvas* canvas, int, int,
+                                         int, int, int, int, TCustomRVData*, TRVTextDrawStates,
+                                         bool, bool, TRVColorMode, bool&) {
+        readings.push_back((GetTextAlign(canvas->Handle()) & TA_RTLREADING) != 0);
+    };
+    Show();
+    ASSERT_EQ(Data()->DrawItems.Count(), 3);
+    ASSERT_FALSE(readings.empty());
+    EXPECT_EQ(std::count(readings.begin(), readings.end(), false), 0);
+    const TRVDrawLineInfo* line = Data()->DrawItems[1];
+    ASSERT_EQ(line->Offs, 37);
+    ASSERT_EQ(line->Left, 5);
+    const int y = line->Top + 10;
+
+    // A click at the left edge is the paragraph's end, after the "?".
+    testing::Click(Edit, 6, y);
+    EXPECT_EQ(CaretPos(), (V{0, 43}));
+    EXPECT_EQ(CaretX(), 4);
+    // Between "I" and "P", and between "?" and "I" (before "I", whose leading edge is its left).
+    testing::Click(Edit, 25, y);
+    EXPECT_EQ(CaretPos(), (V{0, 41}));
+    EXPECT_EQ(CaretX(), 24);
+    testing::Click(Edit, 16, y);
+    EXPECT_EQ(CaretPos(), (V{0, 40}));
+    EXPECT_EQ(CaretX(), 14);
+    Key(VK_END);
+    EXPECT_EQ(CaretX(), 4);
+    // There too the "?" stands leftmost: its left edge is the end, "I" starts at 15.
+    const int y3 = Data()->DrawItems[2]->Top + 10;
+    testing::Click(Edit, 6, y3);
+    EXPECT_EQ(CaretPos(), (V{1, 4}));
+    testing::Click(Edit, 16, y3);
+    EXPECT_EQ(CaretPos(), (V{1, 1}));
+    EXPECT_EQ(CaretX(), 14);
+
+    // The "?" alone is painted selected in the leftmost cell, not right of "IP". Columns at
+    // a cell's edges are outside the glyph box, so they show the background.
+    const COLORREF selected = ColorToRGB(Style->SelColor);
+    Data()->SetSelectionBounds(0, 0, 42, 43);
+    Edit->Invalidate();
+    testing::Pump();
+    V got;
+    for (int x : {5, 14, 15, 24, 25, 34, 55})
+        got.push_back(testing::PixelAt(Edit, x, y) == selected);
+    EXPECT_EQ(got, (V{1, 1, 0, 0, 0, 0, 0}));
 }
 
 } // namespace
