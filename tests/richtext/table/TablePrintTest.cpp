@@ -30,7 +30,7 @@ struct TablePaging : test::SmallPagePrintFixture {
         for (int r = 0; r < rows; ++r) {
             Table->GetCell(r, 0)->BestHeight = rowHeight;
             Table->GetCell(r, 0)->ClearAllItems();
-            Table->GetCell(r, 0)->AddTextParagraph("r" + std::to_string(r), 0, 0, TRVTag());
+            Table->GetCell(r, 0)->AddTextParagraph(std::string("r").append(std::to_string(r)), 0, 0, TRVTag());
         }
         Source->AppendItem(std::string(), std::move(table));
     }

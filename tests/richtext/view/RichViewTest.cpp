@@ -845,10 +845,10 @@ TEST_F(WriterEventsTest, HtmlAsksForAddressesExtrasControlsAndPictures) {
     EXPECT_NE(html.find("<a href=\"tag-address\">"), std::string::npos);
     EXPECT_EQ(html.find("<img"), std::string::npos); // no folder for the picture
     View->OnURLNeeded = [](TCustomRichView*, int id, std::string& url) {
-        url = "u" + std::to_string(id);
+        url = std::string("u").append(std::to_string(id));
     };
     View->OnSaveHTMLExtra = [](TCustomRichView*, TRVHTMLSaveArea area, bool, std::string& code) {
-        code = "[" + std::to_string(int(area)) + "]";
+        code = std::string("[").append(std::to_string(int(area))).append("]");
     };
     std::vector<TRVSaveFormat> formats;
     View->OnSaveComponentToFile = [&](TCustomRichView*, const std::string&, TPersistent* saveMe,
