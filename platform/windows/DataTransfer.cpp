@@ -111,7 +111,7 @@ public:
 
 // The drag-and-drop helper: headless, there is no image to show, so it only logs. One object
 // answers for both of its sides.
-class TDragDropHelper : public IDropTargetHelper, public IDragSourceHelper {
+class TDragDropHelper : public TUnknownImpl<IDropTargetHelper>, public IDragSourceHelper {
 public:
     HRESULT QueryInterface(const IID& iid, void** object) override {
         if (!object) return E_POINTER;
@@ -126,12 +126,9 @@ public:
         AddRef();
         return S_OK;
     }
-    ULONG AddRef() override { return ++FRefCount; }
-    ULONG Release() override {
-        ULONG n = --FRefCount;
-        if (n == 0) delete this;
-        return n;
-    }
+    // The source side shares the one reference count.
+    ULONG AddRef() override { return TUnknownImpl::AddRef(); }
+    ULONG Release() override { return TUnknownImpl::Release(); }
     HRESULT DragEnter(HWND target, IDataObject* data, POINT* pt, DWORD effect) override {
         return Log(Call("DragEnter", target, data, pt ? *pt : TPoint(), effect));
     }
@@ -182,7 +179,6 @@ private:
         State().HelperCalls.push_back(std::move(call));
         return S_OK;
     }
-    std::atomic<ULONG> FRefCount{1};
 };
 
 IDropTarget* TargetAt(TPoint screen, HWND& window) {
