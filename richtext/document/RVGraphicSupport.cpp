@@ -210,18 +210,18 @@ void GetScreenAndDeviceResolution(TRVResolutionInfo& info, TCanvas* canvas) {
 }
 
 int DeviceToScreenX(int value, const TRVResolutionInfo& info) {
-    return MulDiv(value, info.ScreenResX, info.DeviceResX);
+    return info.Scaling().XToScreen(value);
 }
 
 int DeviceToScreenY(int value, const TRVResolutionInfo& info) {
-    return MulDiv(value, info.ScreenResY, info.DeviceResY);
+    return info.Scaling().YToScreen(value);
 }
 
 void DeviceRectToScreen(TRect& r, const TRVScreenAndDevice& sad) {
-    r.Left = MulDiv(r.Left, sad.ScreenPPIX, sad.DevicePPIX);
-    r.Right = MulDiv(r.Right, sad.ScreenPPIX, sad.DevicePPIX);
-    r.Top = MulDiv(r.Top, sad.ScreenPPIY, sad.DevicePPIY);
-    r.Bottom = MulDiv(r.Bottom, sad.ScreenPPIY, sad.DevicePPIY);
+    r.Left = sad.XToScreen(r.Left);
+    r.Right = sad.XToScreen(r.Right);
+    r.Top = sad.YToScreen(r.Top);
+    r.Bottom = sad.YToScreen(r.Bottom);
 }
 
 void DrawGraphicForDevice(TCanvas* canvas, int x, int y, TGraphic* graphic,
@@ -229,8 +229,8 @@ void DrawGraphicForDevice(TCanvas* canvas, int x, int y, TGraphic* graphic,
     if (!canvas || !graphic || graphic->Empty()) return;
     if (width < 0) width = graphic->Width();
     if (height < 0) height = graphic->Height();
-    int w = MulDiv(width, info.DeviceResX, info.ScreenResX);
-    int h = MulDiv(height, info.DeviceResY, info.ScreenResY);
+    int w = info.Scaling().XToDevice(width);
+    int h = info.Scaling().YToDevice(height);
     if (w <= 0 || h <= 0) return;
     if (auto* bmp = dynamic_cast<TBitmap*>(graphic)) {
         HDC dc = canvas->Handle();
@@ -314,11 +314,10 @@ void TRVMarkerItemInfo::AdjustToDocWidth(int, TRVDrawLineInfo*, bool, int&, int&
     SIZE size{0, 0};
     GetTextExtentPoint32A(canvas->Handle(), MarkerText.data(), int(MarkerText.size()), &size);
     // The layout scales screen sizes to its canvas: measured sizes go back to the screen.
-    const int sx = sad ? sad->ScreenPPIX : 1, dx = sad ? sad->DevicePPIX : 1;
-    const int sy = sad ? sad->ScreenPPIY : 1, dy = sad ? sad->DevicePPIY : 1;
-    FBoxWidth = MulDiv(size.cx, sx, dx);
-    FBoxHeight = MulDiv(tm.tmHeight, sy, dy);
-    FDescent = MulDiv(tm.tmDescent, sy, dy);
+    const TRVScreenAndDevice scaling = sad ? *sad : TRVScreenAndDevice{};
+    FBoxWidth = scaling.XToScreen(size.cx);
+    FBoxHeight = scaling.YToScreen(tm.tmHeight);
+    FDescent = scaling.YToScreen(tm.tmDescent);
 }
 
 void TRVMarkerItemInfo::Paint(int x, int y, TCanvas* canvas, int, TRVStyle* style,
@@ -345,10 +344,10 @@ void TRVMarkerItemInfo::Print(TCanvas* canvas, int x, int y, bool, bool,
         canvas->TextOut(x, y, MarkerText);
         return;
     }
-    const int sy = sad ? std::max(sad->ScreenPPIY, 1) : 1, dy = sad ? sad->DevicePPIY : 1;
+    const int descent = sad ? sad->YToDevice(FDescent) : FDescent;
     const HDC dc = canvas->Handle();
     const UINT oldAlign = SetTextAlign(dc, TA_LEFT | TA_BASELINE);
-    canvas->TextOut(x, y + dli->Height - MulDiv(FDescent, dy, sy), MarkerText);
+    canvas->TextOut(x, y + dli->Height - descent, MarkerText);
     SetTextAlign(dc, oldAlign);
 }
 
@@ -465,12 +464,8 @@ void TRVStyle::DrawPageBreak(TCanvas* canvas, int y, int xShift, TRVPageBreakTyp
 
 void TRVBorder::Draw(TRect rect, TCanvas* canvas, const TRVScreenAndDevice* sad) const {
     if (Style == TRVBorderStyle::rvbNone || !canvas) return;
-    auto sx = [&](int v) {
-        return sad ? MulDiv(v, sad->DevicePPIX, std::max(sad->ScreenPPIX, 1)) : v;
-    };
-    auto sy = [&](int v) {
-        return sad ? MulDiv(v, sad->DevicePPIY, std::max(sad->ScreenPPIY, 1)) : v;
-    };
+    auto sx = [&](int v) { return sad ? sad->XToDevice(v) : v; };
+    auto sy = [&](int v) { return sad ? sad->YToDevice(v) : v; };
     rect.Left -= sx(BorderOffsets.Left);
     rect.Top -= sy(BorderOffsets.Top);
     rect.Right += sx(BorderOffsets.Right);
@@ -516,7 +511,7 @@ void TRVBackgroundRect::Draw(TRect rect, TCanvas* canvas, bool printing, TRVColo
                              const TRVScreenAndDevice* sad) const {
     if (Color == clNone || !canvas) return;
     if (sad)
-        ExpandRectScaled(rect, std::max(sad->ScreenPPIX, 1), sad->DevicePPIX);
+        ExpandRectScaled(rect, sad->ScreenPPIX, sad->DevicePPIX);
     else
         ExpandRect(rect);
     TColor c = printing ? ApplyColorModeToBackColor(Color, colorMode) : Color;
@@ -573,11 +568,10 @@ void TRVBreakItemInfo::Print(TCanvas* canvas, int x, int y, bool, bool,
     TRVStyle* style = rvData ? rvData->GetRVStyle() : nullptr;
     TColor color = Color;
     if (color == clNone) color = style ? style->TextStyles[0].Color : clWindowText;
-    const int screen = sad ? std::max(sad->ScreenPPIY, 1) : 1;
-    const int device = sad ? sad->DevicePPIY : 1;
+    auto toDevice = [&](int v) { return sad ? sad->YToDevice(v) : v; };
     // One screen pixel and the line's width on the printer.
-    const int unit = std::max(MulDiv(1, device, screen), 1);
-    const int w = std::max(MulDiv(std::max<int>(LineWidth, 1), device, screen), 1);
+    const int unit = std::max(toDevice(1), 1);
+    const int w = std::max(toDevice(std::max<int>(LineWidth, 1)), 1);
     const int left = x, right = x + dli->Width;
     const int mid = y + dli->Height / 2;
     canvas->Brush()->SetStyle(bsSolid);

@@ -194,7 +194,8 @@ void HtmlDocWriter::Text(int i, const std::string& part) {
         return;
     }
     const TFontInfo& f = FStyle->TextStyles[item->StyleNo];
-    if (f.Jump) {
+    const bool link = item->IsHyperlink(FStyle);
+    if (link) {
         std::string url;
         LinkAddress(*item, url);
         LinkStart(url);
@@ -218,7 +219,7 @@ void HtmlDocWriter::Text(int i, const std::string& part) {
         wrap(f.Style.Contains(TRVFontStyle::rvfsStrikeOut), "s");
         FOut += open + utf8 + close;
     }
-    if (f.Jump) FOut += "</a>";
+    if (link) FOut += "</a>";
 }
 
 void HtmlDocWriter::Write(bool selectionOnly) {
@@ -270,7 +271,7 @@ void HtmlDocWriter::Write(bool selectionOnly) {
             FEmpty = false;
         } else {
             std::string url;
-            bool hot = item->GetKindFlag(rvifHyperlink) && LinkAddress(*item, url);
+            bool hot = item->IsHyperlink(FStyle) && LinkAddress(*item, url);
             if (hot) LinkStart(url);
             Flush();
             item->SaveHTMLEx(FStream, &FData, i, FCtx);

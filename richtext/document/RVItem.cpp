@@ -100,7 +100,7 @@ void TRVDrawLineInfo::SetSize(int width, int height) {
 }
 
 int TRVMultiImagePrintInfo::ToImage(int v) const {
-    return MulDiv(v, Sad.ScreenPPIY, std::max(Sad.DevicePPIY, 1));
+    return Sad.YToScreen(v);
 }
 
 bool TRVMultiImagePrintInfo::CanSplit() const {
@@ -199,6 +199,11 @@ bool TCustomRVItemInfo::GetKindFlag(int kind) const {
 std::unique_ptr<TRVDrawLineInfo>
 TCustomRVItemInfo::CreatePrintingDrawItem(TCustomRVData*, const TRVScreenAndDevice*) {
     return std::make_unique<TRVDrawLineInfo>();
+}
+
+bool TCustomRVItemInfo::IsHyperlink(const TRVStyle* style) const {
+    if (StyleNo < 0) return GetKindFlag(rvifHyperlink);
+    return style && style->TextStyles.GetItem(StyleNo).Jump;
 }
 
 int TCustomRVItemInfo::GetHyperlinkCursor(TRVStyle* style) const {
@@ -569,7 +574,7 @@ int TRVGraphicItemInfo::GetBoxHeight() const {
 
 int TRVGraphicItemInfo::GetMinWidth(const TRVScreenAndDevice* sad, TCanvas*, TCustomRVData*) const {
     int w = GetBoxWidth();
-    return sad ? MulDiv(w, sad->DevicePPIX, std::max(sad->ScreenPPIX, 1)) : w;
+    return sad ? sad->XToDevice(w) : w;
 }
 
 std::unique_ptr<TRVDrawLineInfo>

@@ -162,7 +162,9 @@ public:
     virtual bool GetStateFlag(int kind) const { return kind == rvisCanUseDeviceFit; }
     // Breaks and tables: the item takes a line of its own and shares it with nothing.
     bool IsFullLine() const { return !GetKindFlag(rvifCanBeInsideParagraph); }
-    bool IsHyperlink() const { return GetKindFlag(rvifHyperlink); }
+    // A text item is a hyperlink when its text style is one (never without a style sheet);
+    // other items when their kind says so.
+    bool IsHyperlink(const TRVStyle* style) const;
 
     // Sizes (screen pixels).
     virtual int GetBoxWidth() const { return 0; }

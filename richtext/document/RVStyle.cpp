@@ -112,7 +112,7 @@ void TRVBackgroundRect::ExpandRect(TRect& r) const {
 }
 
 void TRVBackgroundRect::ExpandRectScaled(TRect& r, int screenRes, int deviceRes) const {
-    auto sc = [&](int v) { return MulDiv(v, deviceRes, screenRes); };
+    auto sc = [&](int v) { return TRVScreenAndDevice::Scale(v, deviceRes, screenRes); };
     r.Left -= sc(BorderOffsets.Left);
     r.Top -= sc(BorderOffsets.Top);
     r.Right += sc(BorderOffsets.Right);

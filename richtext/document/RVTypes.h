@@ -6,6 +6,7 @@
 #include <string>
 #include <utility>
 
+#include "platform/core/Arithmetic.h"
 #include "platform/core/Color.h"
 #include "platform/core/Exceptions.h"
 #include "platform/core/Geometry.h"
@@ -197,12 +198,16 @@ private:
     std::string FText;
 };
 
+struct TRVScreenAndDevice;
+
 // Screen pixels per inch and a device's, as read from device contexts.
 struct TRVResolutionInfo {
     int32_t ScreenResX = 96;
     int32_t ScreenResY = 96;
     int32_t DeviceResX = 96;
     int32_t DeviceResY = 96;
+    // The same resolutions as a scaling record, to convert sizes with.
+    TRVScreenAndDevice Scaling() const;
 };
 
 // Device scaling of a formatting pass: style-sheet sizes are screen pixels, scaled to the canvas.
@@ -210,7 +215,23 @@ struct TRVScreenAndDevice {
     int32_t ScreenPPIX = 96, ScreenPPIY = 96;
     int32_t DevicePPIX = 96, DevicePPIY = 96;
     int32_t LeftMargin = 0; // already scaled to the canvas
+
+    // Screen pixels to device pixels and back, rounded as MulDiv rounds.
+    int XToDevice(int v) const { return Scale(v, DevicePPIX, ScreenPPIX); }
+    int YToDevice(int v) const { return Scale(v, DevicePPIY, ScreenPPIY); }
+    int XToScreen(int v) const { return Scale(v, ScreenPPIX, DevicePPIX); }
+    int YToScreen(int v) const { return Scale(v, ScreenPPIY, DevicePPIY); }
+    bool IsOneToOne() const { return DevicePPIX == ScreenPPIX && DevicePPIY == ScreenPPIY; }
+    // V * To / From; equal resolutions leave V as it is, and a From of zero or less (a device
+    // that reports none) counts as one rather than failing the division.
+    static int Scale(int v, int to, int from) {
+        return to == from ? v : MulDiv(v, to, from > 0 ? from : 1);
+    }
 };
+
+inline TRVScreenAndDevice TRVResolutionInfo::Scaling() const {
+    return {ScreenResX, ScreenResY, DeviceResX, DeviceResY};
+}
 
 // Four-sided Boolean set, one byte each, in this order.
 struct TRVBooleanRect {

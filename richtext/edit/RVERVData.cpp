@@ -460,10 +460,7 @@ bool TRVEditRVData::SelectionRunsBackwards() const {
 
 void TRVEditRVData::TrackHotJump(int drawItemNo, int itemNo) {
     const TCustomRVItemInfo* item = GetItem(itemNo);
-    const int styleNo = item->StyleNo;
-    const bool link =
-        styleNo >= 0 ? GetRVStyle()->TextStyles.GetItem(styleNo).Jump : item->IsHyperlink();
-    if (link) {
+    if (item->IsHyperlink(GetRVStyle())) {
         // The link under the caret is drawn as the hovered one.
         LastJumpMovedAbove = item->JumpID;
         LastDIMovedAbove = drawItemNo;

@@ -116,7 +116,7 @@ int TRVTableCellData::GetMinWidth(const TRVScreenAndDevice* sad, TCanvas* canvas
         if (!style) return 0;
         const TParaInfo& para = style->ParaStyles.GetItem(GetItemParaNo(0));
         int w = para.FirstIndent + para.LeftIndent + para.RightIndent;
-        if (sad) w = MulDiv(w, sad->DevicePPIX, sad->ScreenPPIX);
+        if (sad) w = sad->XToDevice(w);
         return w;
     }
     int w = CalcDocumentMinWidth(canvas, sad);

@@ -9,11 +9,11 @@
 namespace epc {
 
 int TRVTableItemInfo::SX(int v) const {
-    return FSad ? MulDiv(v, FSad->DevicePPIX, FSad->ScreenPPIX) : v;
+    return FSad ? FSad->XToDevice(v) : v;
 }
 
 int TRVTableItemInfo::SY(int v) const {
-    return FSad ? MulDiv(v, FSad->DevicePPIY, FSad->ScreenPPIY) : v;
+    return FSad ? FSad->YToDevice(v) : v;
 }
 
 int TRVTableItemInfo::GetExtraWidth() const {

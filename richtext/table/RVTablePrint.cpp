@@ -85,7 +85,7 @@ bool TRVTablePrintInfo::LayoutOutdated() const {
 }
 
 int TRVTablePrintInfo::RowEnd(int row) const {
-    const int pad = MulDiv(FTable->CellPadding(), Sad.DevicePPIY, std::max(int(Sad.ScreenPPIY), 1));
+    const int pad = Sad.YToDevice(FTable->CellPadding());
     return Fmt.RowStarts[row] + Fmt.RowHeights[row] + 2 * pad;
 }
 

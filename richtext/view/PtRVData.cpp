@@ -49,14 +49,14 @@ int TCustomPrintableRVData::SpaceBefore(int drawItemNo) const {
     TRVStyle* style = GetRVStyle();
     if (!style) return 0;
     int v = style->ParaStyles.GetItem(GetItemParaNo(DrawItems[drawItemNo]->ItemNo)).SpaceBefore;
-    return MulDiv(v, PrnSad.DeviceResY, std::max(PrnSad.ScreenResY, 1));
+    return PrnSad.Scaling().YToDevice(v);
 }
 
 int TCustomPrintableRVData::SpaceAfter(int drawItemNo) const {
     TRVStyle* style = GetRVStyle();
     if (!style) return 0;
     int v = style->ParaStyles.GetItem(GetItemParaNo(DrawItems[drawItemNo]->ItemNo)).SpaceAfter;
-    return MulDiv(v, PrnSad.DeviceResY, std::max(PrnSad.ScreenResY, 1));
+    return PrnSad.Scaling().YToDevice(v);
 }
 
 int TCustomPrintableRVData::PartHeight(int drawItemNo, int partIndex) const {
@@ -117,11 +117,7 @@ void TCustomPrintableRVData::DrawItemsOnPage(int pageNo, TCanvas* canvas, bool p
     const int pageTop2 = GetPageTop2(pageNo);
     const int left = GetPrintableAreaLeft(pageNo);
     const TRVColorMode colorMode = GetColorMode();
-    TRVScreenAndDevice sad;
-    sad.ScreenPPIX = PrnSad.ScreenResX;
-    sad.ScreenPPIY = PrnSad.ScreenResY;
-    sad.DevicePPIX = PrnSad.DeviceResX;
-    sad.DevicePPIY = PrnSad.DeviceResY;
+    TRVScreenAndDevice sad = PrnSad.Scaling();
     canvas->Brush()->SetStyle(bsClear);
 
     // The y on the page and the height shown of drawing item i.
@@ -151,13 +147,11 @@ void TCustomPrintableRVData::DrawItemsOnPage(int pageNo, TCanvas* canvas, bool p
         if (GetItemStyleNo(itemNo) != rvsBreak &&
             (para.Border.Style != TRVBorderStyle::rvbNone || para.Background.Color != clNone ||
              style->OnDrawParaBack)) {
-            const int lm = MulDiv(GetLeftMargin(), sad.DevicePPIX, sad.ScreenPPIX);
-            const int rm = MulDiv(GetRightMargin(), sad.DevicePPIX, sad.ScreenPPIX);
+            const int lm = sad.XToDevice(GetLeftMargin());
+            const int rm = sad.XToDevice(GetRightMargin());
             TRect r;
-            r.Left = left + lm +
-                     MulDiv(para.LeftIndent + std::min(para.FirstIndent, 0), sad.DevicePPIX,
-                            sad.ScreenPPIX);
-            r.Right = left + FWidth - rm - MulDiv(para.RightIndent, sad.DevicePPIX, sad.ScreenPPIX);
+            r.Left = left + lm + sad.XToDevice(para.LeftIndent + std::min(para.FirstIndent, 0));
+            r.Right = left + FWidth - rm - sad.XToDevice(para.RightIndent);
             int y, h, pi;
             placeOf(p, y, h, pi);
             r.Top = y;
@@ -187,9 +181,9 @@ void TCustomPrintableRVData::DrawItemsOnPage(int pageNo, TCanvas* canvas, bool p
             if (item->GetKindFlag(rvifPrintsToBitmap)) {
                 // Pictures, image-list pictures and controls print through a bitmap of their
                 // screen size, scaled to the printer.
-                int w = MulDiv(d->Width, sad.ScreenPPIX, std::max(sad.DevicePPIX, 1));
-                int h = MulDiv(height, sad.ScreenPPIY, std::max(sad.DevicePPIY, 1));
-                int wholeH = MulDiv(d->Height, sad.ScreenPPIY, std::max(sad.DevicePPIY, 1));
+                int w = sad.XToScreen(d->Width);
+                int h = sad.YToScreen(height);
+                int wholeH = sad.YToScreen(d->Height);
                 if (w <= 0 || h <= 0) continue;
                 int imgTop = 0;
                 if (auto* multi = dynamic_cast<TRVMultiImagePrintInfo*>(d);
@@ -199,11 +193,9 @@ void TCustomPrintableRVData::DrawItemsOnPage(int pageNo, TCanvas* canvas, bool p
                 TBitmap bmp;
                 bmp.SetSize(w, wholeH);
                 // Where the bitmap lies in the print area, in its own (screen) pixels.
-                DrawBackToBitmap(
-                    MulDiv(d->Left, sad.ScreenPPIX, std::max(sad.DevicePPIX, 1)),
-                    MulDiv(y - GetPrintableAreaTop(), sad.ScreenPPIY, std::max(sad.DevicePPIY, 1)) -
-                        imgTop,
-                    &bmp, GetItemParaNo(itemNo));
+                DrawBackToBitmap(sad.XToScreen(d->Left),
+                                 sad.YToScreen(y - GetPrintableAreaTop()) - imgTop, &bmp,
+                                 GetItemParaNo(itemNo));
                 if (!PrintItemToBitmap(item, &bmp, preview, colorMode)) continue;
                 if (h != wholeH || imgTop != 0) {
                     TBitmap piece;
@@ -223,8 +215,7 @@ void TCustomPrintableRVData::DrawItemsOnPage(int pageNo, TCanvas* canvas, bool p
         if (styleNo != lastTextStyle) {
             style->ApplyStyle(canvas, styleNo, GetItemBiDiMode(itemNo));
             const TFontInfo& fi = style->TextStyles.GetItem(styleNo);
-            SetTextCharacterExtra(canvas->Handle(),
-                                  MulDiv(fi.CharSpacing, sad.DevicePPIX, sad.ScreenPPIX));
+            SetTextCharacterExtra(canvas->Handle(), sad.XToDevice(fi.CharSpacing));
             lastTextStyle = styleNo;
         }
         SetReadingOrder(canvas, GetItemBiDiMode(itemNo));
@@ -275,8 +266,8 @@ void TCustomMainPtblRVData::Clear() {
 
 void TCustomMainPtblRVData::Prepare() {
     GetScreenAndDeviceResolution(PrnSad, FFormatCanvas);
-    PrnTMPix = MulDiv(TmpTMPix, PrnSad.DeviceResY, std::max(PrnSad.ScreenResY, 1));
-    PrnBMPix = MulDiv(TmpBMPix, PrnSad.DeviceResY, std::max(PrnSad.ScreenResY, 1));
+    PrnTMPix = PrnSad.Scaling().YToDevice(TmpTMPix);
+    PrnBMPix = PrnSad.Scaling().YToDevice(TmpBMPix);
 }
 
 void TCustomMainPtblRVData::AddPage(int startY, int drawItemNo, int part) {
@@ -529,8 +520,8 @@ void TCustomMainPtblRVData::DrawPage(int pageNo, TCanvas* canvas, bool preview, 
     if (back && !back->IsColorOnly()) {
         // The background is laid out at screen size, then scaled to the printer.
         TBitmap bmp;
-        int w = MulDiv(FWidth, PrnSad.ScreenResX, std::max(PrnSad.DeviceResX, 1));
-        int h = MulDiv(FHeight, PrnSad.ScreenResY, std::max(PrnSad.DeviceResY, 1));
+        int w = PrnSad.Scaling().XToScreen(FWidth);
+        int h = PrnSad.Scaling().YToScreen(FHeight);
         bmp.SetSize(std::max(w, 1), std::max(h, 1));
         DrawBackgroundPiece(bmp.Canvas(), TRect(0, 0, w, h), 0, 0);
         DrawGraphicForDevice(canvas, area.Left, area.Top, &bmp, PrnSad, w, h);
@@ -554,8 +545,8 @@ void TCustomMainPtblRVData::DrawPage(int pageNo, TCanvas* canvas, bool preview, 
 // The page background (screen pixels) with the print area's point (0, 0) at canvas (DX, DY).
 void TCustomMainPtblRVData::DrawBackgroundPiece(TCanvas* canvas, const TRect& rect, int dx,
                                                 int dy) const {
-    const int w = MulDiv(FWidth, PrnSad.ScreenResX, std::max(PrnSad.DeviceResX, 1));
-    const int h = MulDiv(FHeight, PrnSad.ScreenResY, std::max(PrnSad.DeviceResY, 1));
+    const int w = PrnSad.Scaling().XToScreen(FWidth);
+    const int h = PrnSad.Scaling().YToScreen(FHeight);
     const TColor color = GetColor();
     GetBackground()->Draw(canvas, rect, false,
                           color == clNone ? clWhite : PrintableBackColor(color, ColorMode), w, h,
@@ -637,9 +628,12 @@ void TPrintableRVData::DoFormatting(int pageCompleted, TRVPrintingStep step) {
     if (print && print->OnFormatting) print->OnFormatting(RichView, pageCompleted, step);
 }
 
+bool TPrintableRVData::MarginsMirrored(int pageNo) const {
+    return static_cast<TCustomPrintableRV*>(RichView)->MirrorMargins && pageNo % 2 == 0;
+}
+
 int TPrintableRVData::GetPrintableAreaLeft(int pageNo) const {
-    auto* rv = static_cast<TCustomPrintableRV*>(RichView);
-    return rv->MirrorMargins && pageNo % 2 == 0 ? TmpLMMir : TmpLM;
+    return MarginsMirrored(pageNo) ? TmpLMMir : TmpLM;
 }
 
 TRect TPrintableRVData::PrintAreaRect(int pageNo) const {
@@ -648,9 +642,8 @@ TRect TPrintableRVData::PrintAreaRect(int pageNo) const {
 }
 
 TRect TPrintableRVData::PageRect(int pageNo) const {
-    auto* rv = static_cast<TCustomPrintableRV*>(RichView);
     TRect area = PrintAreaRect(pageNo);
-    bool mirrored = rv->MirrorMargins && pageNo % 2 == 0;
+    bool mirrored = MarginsMirrored(pageNo);
     return TRect(area.Left - (mirrored ? TmpLMMir : TmpLM), area.Top - TmpTM,
                  area.Right + (mirrored ? TmpLM : TmpRM), area.Bottom + TmpBM);
 }

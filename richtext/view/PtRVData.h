@@ -187,6 +187,8 @@ public:
     void DoAfterPage(int pageNo, TCanvas* canvas, bool preview) override;
     TRect PrintAreaRect(int pageNo) const;
     TRect PageRect(int pageNo) const;
+    // With MirrorMargins on, even pages swap the left and right margins.
+    bool MarginsMirrored(int pageNo) const;
 
 private:
     HDC FPrinterDC = nullptr;

@@ -117,8 +117,8 @@ void TRVBackground::DrawPicture(TCanvas* canvas, const TRect& area, int areaWidt
     TGraphic* pic = Picture();
     int w = pic->Width(), h = pic->Height();
     if (resolution) {
-        w = MulDiv(w, resolution->DeviceResX, resolution->ScreenResX);
-        h = MulDiv(h, resolution->DeviceResY, resolution->ScreenResY);
+        w = resolution->Scaling().XToDevice(w);
+        h = resolution->Scaling().YToDevice(h);
     }
     if (w <= 0 || h <= 0) return;
     auto* bitmap = dynamic_cast<TBitmap*>(pic);

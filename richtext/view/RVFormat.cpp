@@ -67,13 +67,11 @@ int64_t TCustomRVFormattedData::MeasureCallCount() {
 }
 
 int TCustomRVFormattedData::SX(int v) const {
-    const TRVScreenAndDevice& s = FFmt.Sad;
-    return s.DevicePPIX == s.ScreenPPIX ? v : MulDiv(v, s.DevicePPIX, s.ScreenPPIX);
+    return FFmt.Sad.XToDevice(v);
 }
 
 int TCustomRVFormattedData::SY(int v) const {
-    const TRVScreenAndDevice& s = FFmt.Sad;
-    return s.DevicePPIY == s.ScreenPPIY ? v : MulDiv(v, s.DevicePPIY, s.ScreenPPIY);
+    return FFmt.Sad.YToDevice(v);
 }
 
 void TCustomRVFormattedData::GetScaling(TCanvas* canvas, TRVScreenAndDevice& sad) const {
@@ -93,7 +91,7 @@ void TCustomRVFormattedData::GetScaling(TCanvas* canvas, TRVScreenAndDevice& sad
     if (sad.ScreenPPIY <= 0) sad.ScreenPPIY = 96;
     if (sad.DevicePPIX <= 0) sad.DevicePPIX = sad.ScreenPPIX;
     if (sad.DevicePPIY <= 0) sad.DevicePPIY = sad.ScreenPPIY;
-    sad.LeftMargin = MulDiv(GetLeftMargin(), sad.DevicePPIX, sad.ScreenPPIX);
+    sad.LeftMargin = sad.XToDevice(GetLeftMargin());
 }
 
 std::string TCustomRVFormattedData::GetDisplayText(int itemNo) const {
@@ -182,10 +180,7 @@ void TCustomRVFormattedData::FormatAll(bool keepPosition, bool force, bool noCac
     FFmt.NoCaching = noCaching;
     const int lmrm = FFmt.LM + FFmt.RM;
 
-    const TRVScreenAndDevice* sadArg =
-        (FFmt.Sad.ScreenPPIX == FFmt.Sad.DevicePPIX && FFmt.Sad.ScreenPPIY == FFmt.Sad.DevicePPIY)
-            ? nullptr
-            : &FFmt.Sad;
+    const TRVScreenAndDevice* sadArg = FFmt.Sad.IsOneToOne() ? nullptr : &FFmt.Sad;
     MinWidth = std::max(CalcDocumentMinWidth(canvas, sadArg), GetClientWidth() - lmrm);
     MinWidth = std::max(MinWidth, SX(GetMinTextWidth()));
     if (GetOptions().Contains(TRVOption::rvoClientTextWidth)) {
@@ -665,7 +660,7 @@ void TCustomRVFormattedData::FormatFullLineItem(int itemNo) {
     std::unique_ptr<TRVDrawLineInfo> dli;
     if (item->StyleNo == rvsBreak) {
         FFmt.BaseLine += SY(style->ParaStyles.GetItem(0).SpaceBefore);
-        int h = MulDiv(5, FFmt.Sad.DevicePPIY, FFmt.Sad.ScreenPPIY);
+        int h = SY(5);
         dli = TRVDrawLineInfo::CreateEx(FFmt.LM, FFmt.BaseLine + prevDescent, TextWidth, 2 * h + 1,
                                         itemNo, true);
         FFmt.BaseLine += prevDescent + h + 1;
@@ -765,7 +760,7 @@ void TCustomRVFormattedData::FormatRectItem(int itemNo) {
     int index = NextDrawItemIndex();
     AddDrawItem(std::move(owned));
     FFmt.AtParaStart = false;
-    if (GetFlags().Contains(TRVFlag::rvflUseJumps) && item->GetKindFlag(rvifHyperlink)) {
+    if (GetFlags().Contains(TRVFlag::rvflUseJumps) && item->IsHyperlink(style)) {
         item->JumpID = NextJumpNo++;
         AddJump(*dli, index, item->JumpID, item->GetHyperlinkCursor(style));
     }
@@ -849,8 +844,7 @@ void TCustomRVFormattedData::BreakTextRun(int itemNo, const Ch* text, int len, i
         startsLine && (item->StartsParagraph() || FFmt.ForceNewLine) && !item->GetLineBreakBefore();
     const bool afterMarker =
         startChar == 0 && itemNo > 0 && GetItemStyleNo(itemNo - 1) == rvsListMarker;
-    const bool hyperlink =
-        GetFlags().Contains(TRVFlag::rvflUseJumps) && style->TextStyles.GetItem(item->StyleNo).Jump;
+    const bool hyperlink = GetFlags().Contains(TRVFlag::rvflUseJumps) && item->IsHyperlink(style);
     SelectTextStyle(item->StyleNo, itemNo);
 
     bool placedAny = false;

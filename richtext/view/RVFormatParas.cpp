@@ -289,7 +289,8 @@ bool TCustomRVFormattedData::RangeHasJumps(int firstDrawItemNo, int lastDrawItem
     TRVStyle* style = GetRVStyle();
     for (int i = firstDrawItemNo; i <= lastDrawItemNo; ++i) {
         const TCustomRVItemInfo* item = GetItem(DrawItems[i]->ItemNo);
-        if (item->StyleNo >= 0 ? style->TextStyles.GetItem(item->StyleNo).Jump : true) return true;
+        // Any other item may hold hyperlinks of its own documents.
+        if (item->StyleNo < 0 || item->IsHyperlink(style)) return true;
     }
     return false;
 }
@@ -314,9 +315,7 @@ int TCustomRVFormattedData::BuildJumpList(int firstJumpNo,
         TCustomRVItemInfo* item = GetItem(d->ItemNo);
         // Several drawing items of one item share its number.
         const bool firstOfItem = i == 0 || DrawItems[i - 1]->ItemNo != d->ItemNo;
-        const bool isLink = item->StyleNo >= 0 ? style->TextStyles.GetItem(item->StyleNo).Jump
-                                               : item->GetKindFlag(rvifHyperlink);
-        if (isLink) {
+        if (item->IsHyperlink(style)) {
             if (firstOfItem) item->JumpID = next++;
             auto jump = std::make_unique<TRVJumpInfo>();
             jump->RVData = this;

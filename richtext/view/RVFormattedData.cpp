@@ -484,7 +484,7 @@ int TCustomRVFormattedData::CalcParaMinWidthRange(int firstItemNo, int lastItemN
     if (!style || !canvas || firstItemNo > lastItemNo) return 0;
     firstItemNo = std::max(firstItemNo, 0);
     lastItemNo = std::min(lastItemNo, ItemCount() - 1);
-    auto scaleX = [&](int v) { return sad ? MulDiv(v, sad->DevicePPIX, sad->ScreenPPIX) : v; };
+    auto scaleX = [&](int v) { return sad ? sad->XToDevice(v) : v; };
     FMinWidthStyle = -1;
     int result = 0;
     int i = firstItemNo;
@@ -566,8 +566,7 @@ int TCustomRVFormattedData::CalcItemRangeMinWidth(int firstItemNo, int lastItemN
 }
 
 int TCustomRVFormattedData::CalcDocumentMinWidth(TCanvas* canvas, const TRVScreenAndDevice* sad) {
-    if (sad && sad->DevicePPIX == sad->ScreenPPIX && sad->DevicePPIY == sad->ScreenPPIY)
-        sad = nullptr;
+    if (sad && sad->IsOneToOne()) sad = nullptr;
     return CalcParaMinWidthRange(0, ItemCount() - 1, canvas ? canvas : GetCanvas(), sad);
 }
 

@@ -195,8 +195,9 @@ void TCustomRVFormattedData::PaintDocument(TCanvas* canvas, TRect clipRect) {
             // Items of one style may stand in paragraphs of either direction.
             SetReadingOrder(canvas, GetItemBiDiMode(itemNo));
             const TFontInfo& font = style->TextStyles[styleNo];
-            const bool hover = font.Jump && State.Contains(TRVState::rvstDrawHover) &&
-                               LastJumpMovedAbove >= 0 && item->JumpID == LastJumpMovedAbove;
+            const bool hover = item->IsHyperlink(style) &&
+                               State.Contains(TRVState::rvstDrawHover) && LastJumpMovedAbove >= 0 &&
+                               item->JumpID == LastJumpMovedAbove;
             const std::string text = DrawItems.GetDrawItemText(i, this);
             const bool unicode = item->IsUnicode();
             const int len = d->Length;

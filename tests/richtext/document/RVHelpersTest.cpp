@@ -95,6 +95,50 @@ TEST(Records, BooleanRectsListsAndBoxes) {
     EXPECT_EQ(rect, (TRect{8, 6, 26, 28}));
 }
 
+TEST(Records, ScreenAndDeviceScalingRoundsAndSurvivesAZeroResolution) {
+    const TRVScreenAndDevice printer{96, 96, 600, 300};
+    EXPECT_EQ(printer.XToDevice(5), 31); // 31.25
+    EXPECT_EQ(printer.XToDevice(7), 44); // 43.75
+    EXPECT_EQ(printer.YToDevice(-3), -9);
+    EXPECT_EQ(printer.XToScreen(625), 100);
+    EXPECT_EQ(printer.YToScreen(50), 16);
+    EXPECT_FALSE(printer.IsOneToOne());
+    EXPECT_TRUE(TRVScreenAndDevice{}.IsOneToOne());
+    // A device that reports no resolution divides by one, never fails the division (-1).
+    const TRVScreenAndDevice blind{96, 96, 0, 0};
+    EXPECT_EQ(blind.XToScreen(2), 192);
+    EXPECT_EQ(blind.YToScreen(3), 288);
+    EXPECT_EQ(blind.XToDevice(50), 0);
+    EXPECT_EQ((TRVScreenAndDevice{0, 0, 300, 300}.YToDevice(2)), 600);
+    EXPECT_EQ((TRVScreenAndDevice{0, 0, 0, 0}.XToDevice(7)), 7);
+    TRect rect{1, 2, 3, 4};
+    DeviceRectToScreen(rect, blind);
+    EXPECT_EQ(rect, (TRect{96, 192, 288, 384}));
+    const TRVResolutionInfo noDevice{96, 96, 0, 0};
+    EXPECT_EQ(DeviceToScreenX(3, noDevice), 288);
+    EXPECT_EQ(DeviceToScreenY(-1, noDevice), -96);
+}
+
+TEST(Records, HyperlinksAreTextInALinkStyleOrItemsOfAHotKind) {
+    TRVStyle style(nullptr);
+    style.TextStyles.Add().Jump = false;
+    const int plain = style.TextStyles.Count() - 1;
+    style.TextStyles.Add().Jump = true;
+    const int link = style.TextStyles.Count() - 1;
+    TRVTextItemInfo text(nullptr);
+    text.StyleNo = link;
+    EXPECT_TRUE(text.IsHyperlink(&style));
+    EXPECT_FALSE(text.IsHyperlink(nullptr));
+    text.StyleNo = plain;
+    EXPECT_FALSE(text.IsHyperlink(&style));
+    TRVHotspotItemInfo hotspot(nullptr);
+    TRVGraphicItemInfo picture(nullptr);
+    TRVHotGraphicItemInfo hotPicture(nullptr);
+    EXPECT_TRUE(hotspot.IsHyperlink(&style));
+    EXPECT_TRUE(hotPicture.IsHyperlink(nullptr));
+    EXPECT_FALSE(picture.IsHyperlink(&style));
+}
+
 TEST(Records, OwningListFreesWhatItHolds) {
     static int alive = 0;
     struct Counted : TObject {
