@@ -125,16 +125,15 @@ public:
     bool Text(const std::u32string& codePoints, const std::vector<int>& penX, int baseline,
               TFontInstance& face, uint32_t color, const TRect* clip,
               const std::vector<TRect>& visible) override {
-        return ShowGlyphs(face, color, clip, visible, [&](FT_Face ft, auto& glyphs) {
+        return ShowGlyphs(face, color, clip, visible, [&](TJobFace& jobFace, auto& glyphs) {
             for (size_t i = 0; i < codePoints.size(); ++i) {
                 char32_t cp = codePoints[i];
-                FT_UInt index = FT_Get_Char_Index(ft, cp);
-                if (index == 0) {
-                    // A blank shows nothing; anything else the face lacks was drawn from a
-                    // fallback face: leave the whole run to the pixels.
-                    if (IsBlankCodePoint(cp)) continue;
-                    return false;
-                }
+                FT_UInt index = FT_Get_Char_Index(jobFace.Face, cp);
+                // A blank prints nothing, as on the screen: its glyph is kept only where it
+                // has no ink (a space), so that text taken from the page keeps its breaks.
+                if (IsBlankCodePoint(cp) && (index == 0 || !jobFace.Inkless(index))) continue;
+                // Drawn from a fallback face: leave the whole run to the pixels.
+                if (index == 0) return false;
                 glyphs.push_back({index, double(penX[i]), double(baseline)});
             }
             return true;
@@ -144,7 +143,7 @@ public:
     bool Glyphs(const std::vector<TShapedGlyph>& shaped, const std::vector<int>& penX, int baseline,
                 TFontInstance& face, uint32_t color, const TRect* clip,
                 const std::vector<TRect>& visible) override {
-        return ShowGlyphs(face, color, clip, visible, [&](FT_Face, auto& glyphs) {
+        return ShowGlyphs(face, color, clip, visible, [&](TJobFace&, auto& glyphs) {
             for (size_t i = 0; i < shaped.size(); ++i) {
                 // Glyphs of a fallback face are not in the embedded one.
                 if (shaped[i].Face != 0) return false;
@@ -161,10 +160,10 @@ public:
     bool ShowGlyphs(TFontInstance& face, uint32_t color, const TRect* clip,
                     const std::vector<TRect>& visible, TPlace place) {
         auto lock = LockFontFaces();
-        const TJobFace* jobFace = FaceFor(face);
+        TJobFace* jobFace = FaceFor(face);
         if (!jobFace) return false;
         std::vector<cairo_glyph_t> glyphs;
-        if (!place(jobFace->Face, glyphs)) return false;
+        if (!place(*jobFace, glyphs)) return false;
         FlushRaster();
         cairo_t* cr = FCr.get();
         cairo_save(cr);
@@ -225,6 +224,17 @@ private:
         FT_Face Face = nullptr;
         TCairoFontFace Cairo;
         TCairoScaledFont Scaled;
+        std::map<FT_UInt, bool> InklessGlyphs;
+
+        // Whether the glyph draws nothing; LockFontFaces held.
+        bool Inkless(FT_UInt index) {
+            auto [it, added] = InklessGlyphs.try_emplace(index, false);
+            if (added)
+                it->second = FT_Load_Glyph(Face, index, FT_LOAD_NO_SCALE) == 0 &&
+                             Face->glyph->format == FT_GLYPH_FORMAT_OUTLINE &&
+                             Face->glyph->outline.n_contours == 0;
+            return it->second;
+        }
     };
 
     void StartPage() {
@@ -243,7 +253,7 @@ private:
 
     // The job's face for an instance, made on first use; null when it has no outline face.
     // Call with LockFontFaces held.
-    const TJobFace* FaceFor(TFontInstance& font) {
+    TJobFace* FaceFor(TFontInstance& font) {
         auto [it, added] = FFaces.try_emplace(&font);
         if (added) it->second = LendToCairo(font);
         return it->second.Scaled ? &it->second : nullptr;

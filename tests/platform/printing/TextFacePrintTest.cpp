@@ -172,6 +172,25 @@ TEST_F(TextFacePrint, BlanksTheFaceLacksStayText) {
         EXPECT_NE(text.find(word), std::string::npos) << word << " in " << text;
 }
 
+// The soft hyphen shows nothing on the screen, though the face's glyph for it is a hyphen:
+// the page shows nothing there either.
+TEST_F(TextFacePrint, BlanksWithInkInTheFacePrintNothing) {
+    Printer().FileName = OutDir() + "/soft-hyphen.pdf";
+    Printer().BeginDoc();
+    TCanvas* c = Printer().Canvas();
+    c->Font()->SetName("Arial");
+    c->Font()->SetHeight(-40);
+    c->Brush()->SetStyle(bsClear);
+    c->TextOut(50, 50, u"co\u00ADoperate and\u00A0more");
+    Printer().EndDoc();
+    if (!HaveTool("pdftotext")) GTEST_SKIP() << "poppler not installed";
+    std::string text = RunTool("pdftotext '" + Printer().FileName + "' -");
+    EXPECT_EQ(text.find('-'), std::string::npos) << text;
+    EXPECT_EQ(text.find("\xC2\xAD"), std::string::npos) << text;
+    EXPECT_NE(text.find("operate"), std::string::npos) << text;
+    EXPECT_NE(text.find("more"), std::string::npos) << text;
+}
+
 // Embedding sizes the lent face at will (down to one pixel for the font program); code points
 // first measured after the job still measure as in an instance that was never printed with.
 TEST_F(TextFacePrint, PrintingLeavesMeasuringAsItWas) {
