@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "platform/text/FontInternals.h"
+#include "platform/text/TextLayout.h"
 
 namespace epc::fontengine {
 
@@ -260,9 +261,9 @@ public:
             const int32_t at = i;
             UChar32 c;
             U16_NEXT(text, i, end, c);
-            const bool joins = (U_GET_GC_MASK(c) & U_GC_M_MASK) != 0 || c == 0x200C || c == 0x200D;
-            int32_t face =
-                pieces.empty() || !joins ? FaceSlotLocked(char32_t(c)) : pieces.back().Face;
+            int32_t face = pieces.empty() || !ContinuesCluster(char32_t(c))
+                               ? FaceSlotLocked(char32_t(c))
+                               : pieces.back().Face;
             if (!pieces.empty() && pieces.back().Face == face)
                 pieces.back().End = i;
             else
