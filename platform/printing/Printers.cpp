@@ -219,7 +219,7 @@ public:
 
 private:
     // A face of the text layer as the job draws with it: the FreeType face the layer already
-    // loaded and cairo's face and scaled font made from it. No Scaled: the face cannot be used.
+    // loaded and cairo's face and scaled font made from it.
     struct TJobFace {
         FT_Face Face = nullptr;
         TCairoFontFace Cairo;
@@ -252,11 +252,14 @@ private:
     }
 
     // The job's face for an instance, made on first use; null when it has no outline face.
+    // Only faces made are kept: they keep their instance, so its address stays theirs.
     // Call with LockFontFaces held.
     TJobFace* FaceFor(TFontInstance& font) {
-        auto [it, added] = FFaces.try_emplace(&font);
-        if (added) it->second = LendToCairo(font);
-        return it->second.Scaled ? &it->second : nullptr;
+        auto it = FFaces.find(&font);
+        if (it != FFaces.end()) return &it->second;
+        TJobFace made = LendToCairo(font);
+        if (!made.Scaled) return nullptr;
+        return &FFaces.emplace(&font, std::move(made)).first->second;
     }
 
     // Cairo keeps the lent face, and with it the instance, for as long as it uses the face,
@@ -271,7 +274,7 @@ private:
         FT_Face ft = lent->get();
         TCairoFontFace face(cairo_ft_font_face_create_for_ft_face(ft, 0));
         if (cairo_font_face_status(face.get()) != CAIRO_STATUS_SUCCESS) return result;
-        auto release = [](void* data) { std::unique_ptr<TLent>(static_cast<TLent*>(data)); };
+        auto release = [](void* data) { std::unique_ptr<TLent> owner(static_cast<TLent*>(data)); };
         if (cairo_font_face_set_user_data(face.get(), &kLentFaceKey, lent.get(), release) !=
             CAIRO_STATUS_SUCCESS)
             return result;
