@@ -140,10 +140,20 @@ struct TextFacePrint : ::testing::Test {
         Printer().SetPaperSizeMM(210, 297);
         Printer().SetResolution(600);
     }
+    // Starts a job writing Name in the output folder, its canvas set to the face given.
+    TCanvas* BeginJob(const std::string& name, const char* face, int height) {
+        Printer().FileName = OutDir() + "/" + name;
+        Printer().BeginDoc();
+        TCanvas* c = Printer().Canvas();
+        c->Font()->SetName(face);
+        c->Font()->SetHeight(height);
+        c->Brush()->SetStyle(bsClear);
+        return c;
+    }
 };
 
-// Soft hyphen, ideographic space and line separator: no installed face lacks all three, and
-// the face made here lacks them, so the blanks alone would send the run to the pixels.
+// Soft hyphen, ideographic space and line separator in a face that lacks them (every installed
+// face has the soft hyphen): the blanks alone must not send the run to the pixels.
 TEST_F(TextFacePrint, BlanksTheFaceLacksStayText) {
     ResolveFontFamily(u"Arial"); // fontconfig is set up as the text layer does it
     const std::string fontFile = OutDir() + "/blank-test-sans.ttf";
@@ -152,12 +162,7 @@ TEST_F(TextFacePrint, BlanksTheFaceLacksStayText) {
                                        reinterpret_cast<const FcChar8*>(fontFile.c_str())));
     ASSERT_EQ(ResolveFontFamily(u"Blank Test Sans"), u"Blank Test Sans");
 
-    Printer().FileName = OutDir() + "/blanks.pdf";
-    Printer().BeginDoc();
-    TCanvas* c = Printer().Canvas();
-    c->Font()->SetName("Blank Test Sans");
-    c->Font()->SetHeight(-40);
-    c->Brush()->SetStyle(bsClear);
+    TCanvas* c = BeginJob("blanks.pdf", "Blank Test Sans", -40);
     c->TextOut(50, 50, u"Soft\u00ADhyphen");
     c->TextOut(50, 150, u"Wide\u3000space");
     c->TextOut(50, 250, u"Line\u2028end");
@@ -175,13 +180,7 @@ TEST_F(TextFacePrint, BlanksTheFaceLacksStayText) {
 // The soft hyphen shows nothing on the screen, though the face's glyph for it is a hyphen:
 // the page shows nothing there either.
 TEST_F(TextFacePrint, BlanksWithInkInTheFacePrintNothing) {
-    Printer().FileName = OutDir() + "/soft-hyphen.pdf";
-    Printer().BeginDoc();
-    TCanvas* c = Printer().Canvas();
-    c->Font()->SetName("Arial");
-    c->Font()->SetHeight(-40);
-    c->Brush()->SetStyle(bsClear);
-    c->TextOut(50, 50, u"co\u00ADoperate and\u00A0more");
+    BeginJob("soft-hyphen.pdf", "Arial", -40)->TextOut(50, 50, u"co\u00ADoperate and\u00A0more");
     Printer().EndDoc();
     if (!HaveTool("pdftotext")) GTEST_SKIP() << "poppler not installed";
     std::string text = RunTool("pdftotext '" + Printer().FileName + "' -");
@@ -191,16 +190,10 @@ TEST_F(TextFacePrint, BlanksWithInkInTheFacePrintNothing) {
     EXPECT_NE(text.find("more"), std::string::npos) << text;
 }
 
-// Embedding sizes the lent face at will (down to one pixel for the font program); code points
-// first measured after the job still measure as in an instance that was never printed with.
+// Embedding sizes the lent face as it needs (the font program is made at another size); code
+// points first measured after the job measure as in an instance that was never printed with.
 TEST_F(TextFacePrint, PrintingLeavesMeasuringAsItWas) {
-    Printer().FileName = OutDir() + "/measured.pdf";
-    Printer().BeginDoc();
-    TCanvas* c = Printer().Canvas();
-    c->Font()->SetName("Liberation Serif");
-    c->Font()->SetHeight(-37);
-    c->Brush()->SetStyle(bsClear);
-    c->TextOut(50, 50, u"Printed");
+    BeginJob("measured.pdf", "Liberation Serif", -37)->TextOut(50, 50, u"Printed");
     Printer().EndDoc();
 
     HDC dc = CreateDCA(nullptr, nullptr, nullptr, nullptr);
