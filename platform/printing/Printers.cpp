@@ -3,17 +3,16 @@
 #include <cairo-ft.h>
 #include <cairo-pdf.h>
 #include <cairo.h>
-#include <fontconfig/fontconfig.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <map>
-#include <tuple>
 
 #include "platform/gdi/GdiSink.h"
 #include "platform/graphics/Graphics.h"
+#include "platform/printing/CairoHandles.h"
 #include "platform/text/FontEngine.h"
 
 #include <ft2build.h>
@@ -27,6 +26,8 @@ int MMToPixels(int32_t mm10, int dpi) {
     return int(std::lround(double(mm10) * dpi / 254.0));
 }
 
+const cairo_user_data_key_t kLentFaceKey{};
+
 } // namespace
 
 // One print job: the PDF being written, the current page's drawing and the pixel surface for
@@ -39,14 +40,11 @@ public:
           FPngPages(pngPages) {
         FTempName = FFileName + ".part";
         double scale = 72.0 / dpi;
-        FPdf = cairo_pdf_surface_create(FTempName.c_str(), width * scale, height * scale);
-        if (cairo_surface_status(FPdf) != CAIRO_STATUS_SUCCESS) {
-            cairo_surface_destroy(FPdf);
-            FPdf = nullptr;
+        FPdf.reset(cairo_pdf_surface_create(FTempName.c_str(), width * scale, height * scale));
+        if (cairo_surface_status(FPdf.get()) != CAIRO_STATUS_SUCCESS)
             throw EPrinter("Printer output cannot be written: " + FFileName);
-        }
-        FPdfCr = cairo_create(FPdf);
-        cairo_scale(FPdfCr, scale, scale);
+        FPdfCr.reset(cairo_create(FPdf.get()));
+        cairo_scale(FPdfCr.get(), scale, scale);
         FDC = CreateBufferDC(width, height, dpi, dpi);
         SetDCPrinterInfo(FDC, width, height, 0, 0);
         SetDCDrawSink(FDC, this);
@@ -57,11 +55,15 @@ public:
 
     ~TPdfJob() override {
         FCanvas.reset();
-        DropPage();
-        for (auto& f : FFaces)
-            cairo_font_face_destroy(f.second);
-        if (FPdfCr) cairo_destroy(FPdfCr);
-        if (FPdf) cairo_surface_destroy(FPdf);
+        {
+            // Letting go of the page and the faces may reach the lent FreeType faces.
+            auto lock = LockFontFaces();
+            FCr.reset();
+            FRecording.reset();
+            FFaces.clear();
+            FPdfCr.reset();
+            FPdf.reset();
+        }
         if (FDC) DeleteDC(FDC);
         if (!FFinished) std::remove(FTempName.c_str());
     }
@@ -73,15 +75,15 @@ public:
     // Completes the current page and starts the next one.
     void EndPage() {
         FlushRaster();
-        cairo_destroy(FCr);
-        FCr = nullptr;
-        cairo_set_source_surface(FPdfCr, FRecording, 0, 0);
-        cairo_paint(FPdfCr);
-        cairo_show_page(FPdfCr);
+        // Replaying the page draws its text with the lent faces.
+        auto lock = LockFontFaces();
+        FCr.reset();
+        cairo_set_source_surface(FPdfCr.get(), FRecording.get(), 0, 0);
+        cairo_paint(FPdfCr.get());
+        cairo_show_page(FPdfCr.get());
         ++FPages;
         if (FPngPages) WritePng();
-        cairo_surface_destroy(FRecording);
-        FRecording = nullptr;
+        FRecording.reset();
     }
 
     void NextPage() {
@@ -91,12 +93,15 @@ public:
 
     void Finish() {
         EndPage();
-        cairo_destroy(FPdfCr);
-        FPdfCr = nullptr;
-        cairo_surface_finish(FPdf);
-        bool ok = cairo_surface_status(FPdf) == CAIRO_STATUS_SUCCESS;
-        cairo_surface_destroy(FPdf);
-        FPdf = nullptr;
+        bool ok;
+        {
+            // Finishing embeds the faces.
+            auto lock = LockFontFaces();
+            FPdfCr.reset();
+            cairo_surface_finish(FPdf.get());
+            ok = cairo_surface_status(FPdf.get()) == CAIRO_STATUS_SUCCESS;
+            FPdf.reset();
+        }
         if (!ok || std::rename(FTempName.c_str(), FFileName.c_str()) != 0)
             throw EPrinter("Printer output cannot be written: " + FFileName);
         FFinished = true;
@@ -110,27 +115,25 @@ public:
         for (const TRect& v : visible) {
             TRect r;
             if (!IntersectRect(r, v, rect)) continue;
-            cairo_rectangle(FCr, r.Left, r.Top, r.Width(), r.Height());
+            cairo_rectangle(FCr.get(), r.Left, r.Top, r.Width(), r.Height());
             any = true;
         }
-        if (any) cairo_fill(FCr);
+        if (any) cairo_fill(FCr.get());
         return true;
     }
 
     bool Text(const std::u32string& codePoints, const std::vector<int>& penX, int baseline,
               TFontInstance& face, uint32_t color, const TRect* clip,
               const std::vector<TRect>& visible) override {
-        return ShowGlyphs(face, color, clip, visible, [&](FT_Face ft, auto& glyphs) {
+        return ShowGlyphs(face, color, clip, visible, [&](TJobFace& jobFace, auto& glyphs) {
             for (size_t i = 0; i < codePoints.size(); ++i) {
                 char32_t cp = codePoints[i];
-                FT_UInt index = FT_Get_Char_Index(ft, cp);
-                if (index == 0) {
-                    // Blanks and controls show nothing; anything else the face lacks was drawn
-                    // from a fallback face: leave the whole run to the pixels.
-                    if (cp <= 0x20 || cp == 0xA0 || (cp >= 0x2000 && cp <= 0x200F) || cp == 0xFEFF)
-                        continue;
-                    return false;
-                }
+                FT_UInt index = FT_Get_Char_Index(jobFace.Face, cp);
+                // A blank prints nothing, as on the screen: its glyph is kept only where it
+                // has no ink (a space), so that text taken from the page keeps its breaks.
+                if (IsBlankCodePoint(cp) && (index == 0 || !jobFace.Inkless(index))) continue;
+                // Drawn from a fallback face: leave the whole run to the pixels.
+                if (index == 0) return false;
                 glyphs.push_back({index, double(penX[i]), double(baseline)});
             }
             return true;
@@ -140,7 +143,7 @@ public:
     bool Glyphs(const std::vector<TShapedGlyph>& shaped, const std::vector<int>& penX, int baseline,
                 TFontInstance& face, uint32_t color, const TRect* clip,
                 const std::vector<TRect>& visible) override {
-        return ShowGlyphs(face, color, clip, visible, [&](FT_Face, auto& glyphs) {
+        return ShowGlyphs(face, color, clip, visible, [&](TJobFace&, auto& glyphs) {
             for (size_t i = 0; i < shaped.size(); ++i) {
                 // Glyphs of a fallback face are not in the embedded one.
                 if (shaped[i].Face != 0) return false;
@@ -156,123 +159,142 @@ public:
     template <class TPlace>
     bool ShowGlyphs(TFontInstance& face, uint32_t color, const TRect* clip,
                     const std::vector<TRect>& visible, TPlace place) {
-        TFontFaceSource src;
-        if (!face.FaceSource(src) || src.Em <= 0) return false;
-        cairo_font_face_t* cface = FaceFor(src);
-        if (!cface) return false;
-        cairo_matrix_t matrix;
-        cairo_matrix_init_scale(&matrix, src.XEm, src.Em);
-        cairo_font_options_t* options = cairo_font_options_create();
-        cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_OFF);
-        cairo_font_options_set_hint_style(options, CAIRO_HINT_STYLE_NONE);
-        cairo_matrix_t identity;
-        cairo_matrix_init_identity(&identity);
-        cairo_scaled_font_t* scaled = cairo_scaled_font_create(cface, &matrix, &identity, options);
-        cairo_font_options_destroy(options);
+        auto lock = LockFontFaces();
+        TJobFace* jobFace = FaceFor(face);
+        if (!jobFace) return false;
         std::vector<cairo_glyph_t> glyphs;
-        bool ok = cairo_scaled_font_status(scaled) == CAIRO_STATUS_SUCCESS;
-        if (ok) {
-            FT_Face ft = cairo_ft_scaled_font_lock_face(scaled);
-            ok = ft != nullptr && place(ft, glyphs);
-            if (ft) cairo_ft_scaled_font_unlock_face(scaled);
-        }
-        if (!ok) {
-            cairo_scaled_font_destroy(scaled);
-            return false;
-        }
+        if (!place(*jobFace, glyphs)) return false;
         FlushRaster();
-        cairo_save(FCr);
+        cairo_t* cr = FCr.get();
+        cairo_save(cr);
         bool any = false;
         for (const TRect& v : visible) {
             TRect r = v;
             if (clip && !IntersectRect(r, r, *clip)) continue;
             if (r.IsEmpty()) continue;
-            cairo_rectangle(FCr, r.Left, r.Top, r.Width(), r.Height());
+            cairo_rectangle(cr, r.Left, r.Top, r.Width(), r.Height());
             any = true;
         }
         if (any && !glyphs.empty()) {
-            cairo_clip(FCr);
-            cairo_set_scaled_font(FCr, scaled);
+            cairo_clip(cr);
+            cairo_set_scaled_font(cr, jobFace->Scaled.get());
             SetColor(color);
-            cairo_show_glyphs(FCr, glyphs.data(), int(glyphs.size()));
+            cairo_show_glyphs(cr, glyphs.data(), int(glyphs.size()));
         }
-        cairo_restore(FCr);
-        cairo_scaled_font_destroy(scaled);
+        cairo_restore(cr);
         return true;
     }
 
     bool Figure(const TVectorFigure& figure, const std::vector<TRect>& visible) override {
         FlushRaster();
-        cairo_save(FCr);
+        cairo_t* cr = FCr.get();
+        cairo_save(cr);
         for (const TRect& v : visible)
-            cairo_rectangle(FCr, v.Left, v.Top, v.Width(), v.Height());
-        cairo_clip(FCr);
+            cairo_rectangle(cr, v.Left, v.Top, v.Width(), v.Height());
+        cairo_clip(cr);
         for (const auto& ring : figure.Rings) {
             if (ring.empty()) continue;
-            cairo_move_to(FCr, ring[0].X, ring[0].Y);
+            cairo_move_to(cr, ring[0].X, ring[0].Y);
             for (size_t i = 1; i < ring.size(); ++i)
-                cairo_line_to(FCr, ring[i].X, ring[i].Y);
-            if (figure.Closed) cairo_close_path(FCr);
+                cairo_line_to(cr, ring[i].X, ring[i].Y);
+            if (figure.Closed) cairo_close_path(cr);
         }
         if (figure.Fill) {
-            cairo_set_fill_rule(FCr, figure.Winding ? CAIRO_FILL_RULE_WINDING
-                                                    : CAIRO_FILL_RULE_EVEN_ODD);
+            cairo_set_fill_rule(cr, figure.Winding ? CAIRO_FILL_RULE_WINDING
+                                                   : CAIRO_FILL_RULE_EVEN_ODD);
             SetColor(figure.FillColor);
-            cairo_fill_preserve(FCr);
+            cairo_fill_preserve(cr);
         }
         if (figure.Stroke) {
-            cairo_set_line_width(FCr, std::max(figure.StrokeWidth, 1.0));
-            cairo_set_line_join(FCr, CAIRO_LINE_JOIN_ROUND);
-            cairo_set_line_cap(FCr, CAIRO_LINE_CAP_ROUND);
+            cairo_set_line_width(cr, std::max(figure.StrokeWidth, 1.0));
+            cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
+            cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
             SetColor(figure.StrokeColor);
-            cairo_stroke_preserve(FCr);
+            cairo_stroke_preserve(cr);
         }
-        cairo_new_path(FCr);
-        cairo_restore(FCr);
+        cairo_new_path(cr);
+        cairo_restore(cr);
         return true;
     }
 
 private:
+    // A face of the text layer as the job draws with it: the FreeType face the layer already
+    // loaded and cairo's face and scaled font made from it.
+    struct TJobFace {
+        FT_Face Face = nullptr;
+        TCairoFontFace Cairo;
+        TCairoScaledFont Scaled;
+        std::map<FT_UInt, bool> InklessGlyphs;
+
+        // Whether the glyph draws nothing; LockFontFaces held.
+        bool Inkless(FT_UInt index) {
+            auto [it, added] = InklessGlyphs.try_emplace(index, false);
+            if (added)
+                it->second = FT_Load_Glyph(Face, index, FT_LOAD_NO_SCALE) == 0 &&
+                             Face->glyph->format == FT_GLYPH_FORMAT_OUTLINE &&
+                             Face->glyph->outline.n_contours == 0;
+            return it->second;
+        }
+    };
+
     void StartPage() {
         cairo_rectangle_t extents{0, 0, double(FWidth), double(FHeight)};
-        FRecording = cairo_recording_surface_create(CAIRO_CONTENT_COLOR_ALPHA, &extents);
-        FCr = cairo_create(FRecording);
+        FRecording.reset(cairo_recording_surface_create(CAIRO_CONTENT_COLOR_ALPHA, &extents));
+        FCr.reset(cairo_create(FRecording.get()));
         // The pixel surface stays transparent between images (each flush clears what it
         // took), so a fresh sheet costs nothing: only what is drawn becomes an image.
         TakeDCRasterTouched(FDC);
     }
 
-    void DropPage() {
-        if (FCr) cairo_destroy(FCr);
-        FCr = nullptr;
-        if (FRecording) cairo_surface_destroy(FRecording);
-        FRecording = nullptr;
-    }
-
     void SetColor(uint32_t color) {
-        cairo_set_source_rgb(FCr, ((color >> 16) & 0xFF) / 255.0, ((color >> 8) & 0xFF) / 255.0,
-                             (color & 0xFF) / 255.0);
+        cairo_set_source_rgb(FCr.get(), ((color >> 16) & 0xFF) / 255.0,
+                             ((color >> 8) & 0xFF) / 255.0, (color & 0xFF) / 255.0);
     }
 
-    cairo_font_face_t* FaceFor(const TFontFaceSource& src) {
-        auto key = std::make_tuple(src.File, src.Index, src.SynthBold, src.SynthItalic);
-        auto it = FFaces.find(key);
-        if (it != FFaces.end()) return it->second;
-        FcPattern* pattern = FcPatternCreate();
-        FcPatternAddString(pattern, FC_FILE, reinterpret_cast<const FcChar8*>(src.File.c_str()));
-        FcPatternAddInteger(pattern, FC_INDEX, src.Index);
-        cairo_font_face_t* face = cairo_ft_font_face_create_for_pattern(pattern);
-        FcPatternDestroy(pattern);
-        if (cairo_font_face_status(face) != CAIRO_STATUS_SUCCESS) {
-            cairo_font_face_destroy(face);
-            face = nullptr;
-        } else {
-            unsigned synth = (src.SynthBold ? CAIRO_FT_SYNTHESIZE_BOLD : 0) |
-                             (src.SynthItalic ? CAIRO_FT_SYNTHESIZE_OBLIQUE : 0);
-            if (synth) cairo_ft_font_face_set_synthesize(face, synth);
-        }
-        FFaces[key] = face;
-        return face;
+    // The job's face for an instance, made on first use; null when it has no outline face.
+    // Only faces made are kept: they keep their instance, so its address stays theirs.
+    // Call with LockFontFaces held.
+    TJobFace* FaceFor(TFontInstance& font) {
+        auto it = FFaces.find(&font);
+        if (it != FFaces.end()) return &it->second;
+        TJobFace made = LendToCairo(font);
+        if (!made.Scaled) return nullptr;
+        return &FFaces.emplace(&font, std::move(made)).first->second;
+    }
+
+    // Cairo keeps the lent face, and with it the instance, for as long as it uses the face,
+    // which may be past the job: its font caches outlive the surfaces.
+    static TJobFace LendToCairo(TFontInstance& font) {
+        using TLent = std::shared_ptr<FT_FaceRec_>;
+        TJobFace result;
+        TFontFaceSource src;
+        if (!font.FaceSource(src) || src.Em <= 0) return result;
+        auto lent = std::make_unique<TLent>(font.LendFace());
+        if (!*lent) return result;
+        FT_Face ft = lent->get();
+        TCairoFontFace face(cairo_ft_font_face_create_for_ft_face(ft, 0));
+        if (cairo_font_face_status(face.get()) != CAIRO_STATUS_SUCCESS) return result;
+        auto release = [](void* data) { std::unique_ptr<TLent> owner(static_cast<TLent*>(data)); };
+        if (cairo_font_face_set_user_data(face.get(), &kLentFaceKey, lent.get(), release) !=
+            CAIRO_STATUS_SUCCESS)
+            return result;
+        lent.release(); // cairo's now
+        unsigned synth = (src.SynthBold ? CAIRO_FT_SYNTHESIZE_BOLD : 0) |
+                         (src.SynthItalic ? CAIRO_FT_SYNTHESIZE_OBLIQUE : 0);
+        if (synth) cairo_ft_font_face_set_synthesize(face.get(), synth);
+        cairo_matrix_t size, identity;
+        cairo_matrix_init_scale(&size, src.XEm, src.Em);
+        cairo_matrix_init_identity(&identity);
+        TCairoFontOptions options(cairo_font_options_create());
+        cairo_font_options_set_hint_metrics(options.get(), CAIRO_HINT_METRICS_OFF);
+        cairo_font_options_set_hint_style(options.get(), CAIRO_HINT_STYLE_NONE);
+        TCairoScaledFont scaled(
+            cairo_scaled_font_create(face.get(), &size, &identity, options.get()));
+        result.Face = ft;
+        result.Cairo = std::move(face);
+        if (cairo_scaled_font_status(scaled.get()) == CAIRO_STATUS_SUCCESS)
+            result.Scaled = std::move(scaled);
+        return result;
     }
 
     // Places what reached the pixels since the last vector drawing as an image of the area
@@ -304,10 +326,10 @@ private:
         }
         if (top < 0) return;
         int w = right - left, h = bottom - top;
-        cairo_surface_t* image = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h);
-        cairo_surface_flush(image);
-        unsigned char* dst = cairo_image_surface_get_data(image);
-        int dstStride = cairo_image_surface_get_stride(image);
+        TCairoSurface image(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h));
+        cairo_surface_flush(image.get());
+        unsigned char* dst = cairo_image_surface_get_data(image.get());
+        int dstStride = cairo_image_surface_get_stride(image.get());
         for (int y = 0; y < h; ++y) {
             auto* row = reinterpret_cast<uint32_t*>(bits.Bits + size_t(top + y) * bits.Stride);
             auto* out = reinterpret_cast<uint32_t*>(dst + size_t(y) * dstStride);
@@ -330,14 +352,14 @@ private:
             std::memset(row + touched.Left, 0, size_t(left - touched.Left) * 4);
             std::memset(row + right, 0, size_t(touched.Right - right) * 4);
         }
-        cairo_surface_mark_dirty(image);
-        cairo_save(FCr);
-        cairo_set_source_surface(FCr, image, left, top);
-        cairo_pattern_set_filter(cairo_get_source(FCr), CAIRO_FILTER_NEAREST);
-        cairo_rectangle(FCr, left, top, w, h);
-        cairo_fill(FCr);
-        cairo_restore(FCr);
-        cairo_surface_destroy(image);
+        cairo_surface_mark_dirty(image.get());
+        cairo_t* cr = FCr.get();
+        cairo_save(cr);
+        cairo_set_source_surface(cr, image.get(), left, top);
+        cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);
+        cairo_rectangle(cr, left, top, w, h);
+        cairo_fill(cr);
+        cairo_restore(cr);
     }
 
     void WritePng() {
@@ -345,15 +367,15 @@ private:
         if (base.size() > 4 && base.compare(base.size() - 4, 4, ".pdf") == 0)
             base.resize(base.size() - 4);
         std::string name = base + "-" + std::to_string(FPages) + ".png";
-        cairo_surface_t* image = cairo_image_surface_create(CAIRO_FORMAT_RGB24, FWidth, FHeight);
-        cairo_t* cr = cairo_create(image);
-        cairo_set_source_rgb(cr, 1, 1, 1);
-        cairo_paint(cr);
-        cairo_set_source_surface(cr, FRecording, 0, 0);
-        cairo_paint(cr);
-        cairo_destroy(cr);
-        cairo_surface_write_to_png(image, name.c_str());
-        cairo_surface_destroy(image);
+        TCairoSurface image(cairo_image_surface_create(CAIRO_FORMAT_RGB24, FWidth, FHeight));
+        {
+            TCairoContext cr(cairo_create(image.get()));
+            cairo_set_source_rgb(cr.get(), 1, 1, 1);
+            cairo_paint(cr.get());
+            cairo_set_source_surface(cr.get(), FRecording.get(), 0, 0);
+            cairo_paint(cr.get());
+        }
+        cairo_surface_write_to_png(image.get(), name.c_str());
     }
 
     int FWidth, FHeight, FDpi;
@@ -361,13 +383,13 @@ private:
     bool FPngPages;
     bool FFinished = false;
     int FPages = 0;
-    cairo_surface_t* FPdf = nullptr;
-    cairo_t* FPdfCr = nullptr;
-    cairo_surface_t* FRecording = nullptr;
-    cairo_t* FCr = nullptr;
+    TCairoSurface FPdf;
+    TCairoContext FPdfCr;
+    TCairoSurface FRecording; // the current page
+    TCairoContext FCr;
     HDC FDC = nullptr;
     std::unique_ptr<TCanvas> FCanvas;
-    std::map<std::tuple<std::string, int, bool, bool>, cairo_font_face_t*> FFaces;
+    std::map<TFontInstance*, TJobFace> FFaces;
 };
 
 TPrinter::TPrinter() = default;

@@ -62,7 +62,7 @@ std::shared_ptr<TFontInstance> CreateFont(const TFontRequest& request) {
     TFaceLocation location;
     bool found;
     {
-        std::lock_guard<std::mutex> lock(LibraryMutex());
+        std::lock_guard lock(LibraryMutex());
         found = LocateFace(request, location);
     }
     if (found) {
@@ -126,7 +126,7 @@ std::u16string ResolveFontFamily(const std::u16string& faceName) {
     TFontRequest request;
     request.FaceName = faceName;
     TFaceLocation location;
-    std::lock_guard<std::mutex> lock(LibraryMutex());
+    std::lock_guard lock(LibraryMutex());
     if (!LocateFace(request, location)) return kBuiltInFixedFontName;
     return location.Family;
 }

@@ -26,8 +26,11 @@
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
+
+struct FT_FaceRec_;
 
 namespace epc {
 
@@ -127,7 +130,21 @@ public:
                           bool rightToLeft, std::vector<TShapedGlyph>& out);
     // The rendered glyph of a shaped glyph; never null.
     virtual const TGlyphBitmap& ShapedGlyph(int32_t face, uint32_t index);
+    // The FreeType face FaceSource describes, already open, for output that draws with the
+    // face itself; it keeps the instance alive. Null where FaceSource is false. Call with
+    // LockFontFaces held, and hold it around every later use of the face: the borrower gets a
+    // size object of its own, so the sizes it sets never reach measuring.
+    virtual std::shared_ptr<FT_FaceRec_> LendFace() { return nullptr; }
 };
+
+// The lock of the engine's FreeType faces (see LendFace). Recursive: the last owner of an
+// instance may be released while it is held.
+std::unique_lock<std::recursive_mutex> LockFontFaces();
+
+// The code points that draw nothing in any face, on the screen and on the page alike: the
+// controls, the spaces (no-break, ideographic and the typographic ones), the soft hyphen, the
+// line and paragraph separators, and the zero-width and byte-order characters.
+bool IsBlankCodePoint(char32_t ch);
 
 // A shared, cached instance for a request; never null (falls back to a default face).
 std::shared_ptr<TFontInstance> AcquireFont(const TFontRequest& request);

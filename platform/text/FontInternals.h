@@ -16,8 +16,8 @@
 namespace epc::fontengine {
 
 // Serializes every FreeType and fontconfig call: neither library is safe to share between
-// threads without it. Only cache misses take it.
-std::mutex& LibraryMutex();
+// threads without it. Only cache misses take it, and whoever uses a lent face (LockFontFaces).
+std::recursive_mutex& LibraryMutex();
 
 // Where a requested face lives, as fontconfig resolved it.
 struct TFaceLocation {
@@ -113,7 +113,8 @@ private:
     std::unordered_map<char32_t, T> FAstral;
 };
 
-// Spaces and controls draw nothing in any face.
-bool IsBlankCodePoint(char32_t ch);
+// The blanks that advance by nothing when no face has them: controls, the soft hyphen and the
+// zero-width characters. A subset of IsBlankCodePoint; the other blanks advance as a space.
+bool IsZeroWidthBlank(char32_t ch);
 
 }  // namespace epc::fontengine

@@ -118,8 +118,8 @@ int FcWeightFor(int32_t weight) {
 
 }  // namespace
 
-std::mutex& LibraryMutex() {
-    static std::mutex mutex;
+std::recursive_mutex& LibraryMutex() {
+    static std::recursive_mutex mutex;
     return mutex;
 }
 
@@ -292,15 +292,12 @@ std::shared_ptr<const std::string> FontFileData(const std::string& path) {
     return data;
 }
 
-bool IsBlankCodePoint(char32_t ch) {
-    if (ch <= 0x20 || (ch >= 0x7F && ch <= 0xA0)) return true;
-    switch (ch) {
-    case 0xAD: case 0x1680: case 0x180E: case 0x2028: case 0x2029: case 0x202F:
-    case 0x205F: case 0x2060: case 0x3000: case 0xFEFF:
-        return true;
-    default:
-        return ch >= 0x2000 && ch <= 0x200F;
-    }
+} // namespace epc::fontengine
+
+namespace epc {
+
+std::unique_lock<std::recursive_mutex> LockFontFaces() {
+    return std::unique_lock<std::recursive_mutex>(fontengine::LibraryMutex());
 }
 
-}  // namespace epc::fontengine
+} // namespace epc

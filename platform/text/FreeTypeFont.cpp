@@ -5,6 +5,7 @@
 #include <ft2build.h>
 #include FT_FREETYPE_H
 #include FT_OUTLINE_H
+#include FT_SIZES_H
 #include FT_TRUETYPE_TABLES_H
 
 #include <hb-ft.h>
@@ -18,6 +19,7 @@
 #include <vector>
 
 #include "platform/text/FontInternals.h"
+#include "platform/text/TextLayout.h"
 
 namespace epc::fontengine {
 
@@ -60,24 +62,19 @@ bool OpenFace(const std::string& file, int index, TOpenFace& out) {
 int32_t RoundToInt(double v) { return static_cast<int32_t>(std::floor(v + 0.5)); }
 int32_t CeilToInt(double v) { return static_cast<int32_t>(std::ceil(v - 1e-9)); }
 
-// Zero-width marks and format controls advance by nothing when no face has them.
-bool IsZeroWidth(char32_t ch) {
-    return ch < 0x20 || (ch >= 0x7F && ch < 0xA0) || ch == 0xAD ||
-           (ch >= 0x200B && ch <= 0x200F) || ch == 0x2060 || ch == 0xFEFF;
-}
-
 struct TGlyphEntry {
     TGlyphBitmap Bitmap;
     std::vector<uint8_t> Pixels;
 };
 
-class TFreeTypeFont final : public TFontInstance {
+class TFreeTypeFont final : public TFontInstance,
+                            public std::enable_shared_from_this<TFreeTypeFont> {
 public:
     TFreeTypeFont(const TFontRequest& request, const TFaceLocation& location)
         : FRequest(request), FLocation(location) {}
 
     ~TFreeTypeFont() override {
-        std::lock_guard<std::mutex> lock(LibraryMutex());
+        std::lock_guard lock(LibraryMutex());
         for (hb_font_t* f : FShapers)
             if (f) hb_font_destroy(f);
         if (FPrimary.Face) FT_Done_Face(FPrimary.Face);
@@ -90,6 +87,7 @@ public:
     bool Init() {
         if (!OpenFace(FLocation.File, FLocation.Index, FPrimary)) return false;
         FT_Face face = FPrimary.Face;
+        FEngineSize = face->size;
         const double upem = face->units_per_EM;
         auto* os2 = static_cast<TT_OS2*>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2));
         auto* hhea = static_cast<TT_HoriHeader*>(FT_Get_Sfnt_Table(face, FT_SFNT_HHEA));
@@ -201,7 +199,7 @@ public:
     int32_t Advance(char32_t ch) override {
         int32_t v = FAdvances.FindFast(ch);
         if (v != kNoAdvance) return v;
-        std::lock_guard<std::mutex> lock(LibraryMutex());
+        TEngineUse use(*this);
         v = FAdvances.FindLocked(ch);
         if (v != kNoAdvance) return v;
         v = MeasureLocked(ch);
@@ -213,7 +211,7 @@ public:
         if (IsBlankCodePoint(Shown(ch))) return FEmpty;
         const TGlyphBitmap* g = FGlyphs.FindFast(ch);
         if (g) return *g;
-        std::lock_guard<std::mutex> lock(LibraryMutex());
+        TEngineUse use(*this);
         g = FGlyphs.FindLocked(ch);
         if (g) return *g;
         g = RenderLocked(ch);
@@ -235,6 +233,17 @@ public:
         return true;
     }
 
+    std::shared_ptr<FT_FaceRec_> LendFace() override {
+        if (FLocation.SymbolEncoding || !FPrimary.Face) return nullptr;
+        if (!FLentSize) {
+            FT_Size size = nullptr;
+            if (FT_New_Size(FPrimary.Face, &size) != 0) return nullptr;
+            FLentSize = size;
+            FT_Activate_Size(FLentSize);
+        }
+        return std::shared_ptr<FT_FaceRec_>(shared_from_this(), FPrimary.Face);
+    }
+
     void ShapeRun(const char16_t* text, int32_t count, int32_t start, int32_t end, bool rightToLeft,
                   std::vector<TShapedGlyph>& out) override {
         // Codes of the symbol face stand for other characters: no shaping applies to them.
@@ -242,7 +251,7 @@ public:
             TFontInstance::ShapeRun(text, count, start, end, rightToLeft, out);
             return;
         }
-        std::lock_guard<std::mutex> lock(LibraryMutex());
+        TEngineUse use(*this);
         // Pieces drawn from one face each; a mark or a joiner stays with its base's face.
         struct TPiece {
             int32_t Start, End, Face;
@@ -252,9 +261,9 @@ public:
             const int32_t at = i;
             UChar32 c;
             U16_NEXT(text, i, end, c);
-            const bool joins = (U_GET_GC_MASK(c) & U_GC_M_MASK) != 0 || c == 0x200C || c == 0x200D;
-            int32_t face =
-                pieces.empty() || !joins ? FaceSlotLocked(char32_t(c)) : pieces.back().Face;
+            int32_t face = pieces.empty() || !ContinuesCluster(char32_t(c))
+                               ? FaceSlotLocked(char32_t(c))
+                               : pieces.back().Face;
             if (!pieces.empty() && pieces.back().Face == face)
                 pieces.back().End = i;
             else
@@ -295,7 +304,7 @@ public:
 
     const TGlyphBitmap& ShapedGlyph(int32_t face, uint32_t index) override {
         if (face < 0) return Glyph(char32_t(index));
-        std::lock_guard<std::mutex> lock(LibraryMutex());
+        TEngineUse use(*this);
         const uint64_t key = (uint64_t(uint32_t(face)) << 32) | index;
         auto it = FShapedGlyphs.find(key);
         if (it != FShapedGlyphs.end()) return *it->second;
@@ -306,6 +315,24 @@ public:
     }
 
 private:
+    // Holds the library lock with the engine's size active on the primary face; once the face
+    // is lent, the borrower's size is active again afterwards, as the borrower left it.
+    class TEngineUse {
+    public:
+        explicit TEngineUse(TFreeTypeFont& font) : FLock(LibraryMutex()), FFont(font) {
+            if (FFont.FLentSize) FT_Activate_Size(FFont.FEngineSize);
+        }
+        ~TEngineUse() {
+            if (FFont.FLentSize) FT_Activate_Size(FFont.FLentSize);
+        }
+        TEngineUse(const TEngineUse&) = delete;
+        TEngineUse& operator=(const TEngineUse&) = delete;
+
+    private:
+        std::lock_guard<std::recursive_mutex> FLock;
+        TFreeTypeFont& FFont;
+    };
+
     struct TResolved {
         FT_Face Face = nullptr;
         FT_UInt Index = 0;
@@ -374,7 +401,7 @@ private:
         TResolved r = ResolveLocked(ch);
         char32_t shown = Shown(ch);
         if (r.Index == 0 && IsBlankCodePoint(shown) && shown != U' ')
-            return IsZeroWidth(shown) ? 0 : MeasureLocked(U' ');
+            return IsZeroWidthBlank(shown) ? 0 : MeasureLocked(U' ');
         if (!LoadLocked(r)) return 0;
         int32_t advance = static_cast<int32_t>((r.Face->glyph->advance.x + 32) >> 6);
         return std::max(0, advance) + (advance > 0 ? FBoldExtra : 0);
@@ -461,6 +488,8 @@ private:
     TFaceLocation FLocation;
     TFontMetrics FMetrics;
     TOpenFace FPrimary;
+    FT_Size FEngineSize = nullptr; // the primary face's own size, set by Init
+    FT_Size FLentSize = nullptr;   // the borrower's (LendFace); freed with the face
     int32_t FEm = 16;
     int32_t FXEm = 16;
     bool FSynthBold = false;
@@ -487,7 +516,7 @@ std::shared_ptr<TFontInstance> CreateFreeTypeFont(const TFontRequest& request,
     auto font = std::make_shared<TFreeTypeFont>(request, location);
     bool ok;
     {
-        std::lock_guard<std::mutex> lock(LibraryMutex());
+        std::lock_guard lock(LibraryMutex());
         ok = font->Init();
     }
     if (!ok) return nullptr;  // destroyed outside the lock its destructor takes

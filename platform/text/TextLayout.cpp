@@ -39,16 +39,15 @@ bool NeedsComplexLayout(const char16_t* text, int32_t count) {
     return false;
 }
 
+bool ContinuesCluster(char32_t ch) {
+    return (U_GET_GC_MASK(ch) & U_GC_M_MASK) != 0 || ch == 0x200C || ch == 0x200D;
+}
+
 namespace {
 
 struct TBiDiCloser {
     void operator()(UBiDi* b) const { ubidi_close(b); }
 };
-
-// A code point that stays with the character before it: a mark or a joiner.
-bool Continues(char32_t c) {
-    return (U_GET_GC_MASK(c) & U_GC_M_MASK) != 0 || c == 0x200C || c == 0x200D;
-}
 
 // Splits [start, end) where one real script gives way to another; common and inherited
 // characters (spaces, digits, punctuation, marks) stay with their neighbours.
@@ -147,7 +146,7 @@ bool LayoutComplexText(TFontInstance& font, const char16_t* text, int32_t count,
             int32_t at = i;
             UChar32 c;
             U16_NEXT(text, i, b, c);
-            if (starts.empty() || !Continues(char32_t(c))) starts.push_back(at);
+            if (starts.empty() || !ContinuesCluster(char32_t(c))) starts.push_back(at);
         }
         const int32_t x0 = left[size_t(a)] == INT32_MAX ? 0 : left[size_t(a)];
         const int32_t w = left[size_t(a)] == INT32_MAX ? 0 : right[size_t(a)] - x0;

@@ -22,6 +22,10 @@ bool IsComplexCodePoint(char32_t ch);
 // Whether any code point of the text does (surrogate pairs decoded).
 bool NeedsComplexLayout(const char16_t* text, int32_t count);
 
+// Whether a code point stays with the character before it, in its cluster and its face: a
+// mark or a joiner.
+bool ContinuesCluster(char32_t ch);
+
 struct TTextLayout {
     std::vector<TShapedGlyph> Glyphs; // left to right
     int32_t Width = 0;                // advances and character extra

@@ -1,5 +1,7 @@
 #include "platform/text/FontEngine.h"
 
+#include <ft2build.h>
+#include FT_FREETYPE_H
 #include <gtest/gtest.h>
 
 #include <string>
@@ -257,6 +259,34 @@ TEST(FontCache, SameRequestSharesOneInstance) {
     for (int h = 1; h < 300; ++h) AcquireFont(Req(u"Fixed Metrics Test", -h));
     EXPECT_GT(a->Advance(U'x'), 0);
     EXPECT_EQ(a->Glyph(U'x').Coverage != nullptr, true);
+}
+
+// A borrower of the face sizes it as it likes; measuring and drawing with the instance, and
+// the borrower's own size, stay as they were.
+TEST(FontLend, BorrowerSizesDoNotReachMeasuring) {
+    auto lender = AcquireFont(Req(u"Liberation Sans", -23));
+    TFontRequest underlined = Req(u"Liberation Sans", -23);
+    underlined.Underline = true;
+    auto other = AcquireFont(underlined); // the same face and size in an instance never lent
+    std::shared_ptr<FT_FaceRec_> face;
+    {
+        auto lock = LockFontFaces();
+        face = lender->LendFace();
+        ASSERT_TRUE(face);
+        FT_Set_Char_Size(face.get(), 64, 64, 0, 0); // one pixel
+    }
+    EXPECT_EQ(lender->Advance(U'W'), other->Advance(U'W'));
+    EXPECT_TRUE(SameGlyph(lender->Glyph(U'Q'), other->Glyph(U'Q')));
+    std::vector<TShapedGlyph> a, b;
+    const std::u16string text = u"Wavy offices";
+    lender->ShapeRun(text.data(), int32_t(text.size()), 0, int32_t(text.size()), false, a);
+    other->ShapeRun(text.data(), int32_t(text.size()), 0, int32_t(text.size()), false, b);
+    ASSERT_EQ(a.size(), b.size());
+    for (size_t i = 0; i < a.size(); ++i)
+        EXPECT_EQ(a[i].Advance, b[i].Advance);
+    auto lock = LockFontFaces();
+    EXPECT_EQ(face->size->metrics.x_ppem, 1);
+    EXPECT_FALSE(AcquireFont(Req(kBuiltInFixedFontName, -23))->LendFace());
 }
 
 TEST(BuiltInFont, MetricsAreExactlyAsDocumented) {
