@@ -848,65 +848,46 @@ bool RtfReader::PassToTables(const WordCall& w) {
     return took;
 }
 
-void StartBorderSide(ParaProps& p, Side side) {
-    p.CurrentSide = side;
+// The field of a side of a border rectangle; none for all sides.
+template <class Rect> auto* SideOf(Rect& rect, Side side) {
     switch (side) {
-    case sideTop:
-        p.Sides.Top = 1;
-        break;
     case sideLeft:
-        p.Sides.Left = 1;
-        break;
-    case sideBottom:
-        p.Sides.Bottom = 1;
-        break;
+        return &rect.Left;
+    case sideTop:
+        return &rect.Top;
     case sideRight:
-        p.Sides.Right = 1;
-        break;
+        return &rect.Right;
+    case sideBottom:
+        return &rect.Bottom;
     default:
-        p.Sides.SetAll(true);
+        return static_cast<decltype(&rect.Left)>(nullptr);
     }
 }
 
-// Hides the side the border words are about, or every side.
+// The border words that follow are about this side (or all sides), which shows.
+void StartBorderSide(ParaProps& p, Side side) {
+    p.CurrentSide = side;
+    if (auto* shown = SideOf(p.Sides, side))
+        *shown = 1;
+    else
+        p.Sides.SetAll(true);
+}
+
 void HideBorderSide(ParaProps& p) {
-    switch (p.CurrentSide) {
-    case sideTop:
-        p.Sides.Top = 0;
-        break;
-    case sideLeft:
-        p.Sides.Left = 0;
-        break;
-    case sideBottom:
-        p.Sides.Bottom = 0;
-        break;
-    case sideRight:
-        p.Sides.Right = 0;
-        break;
-    default:
+    if (auto* shown = SideOf(p.Sides, p.CurrentSide))
+        *shown = 0;
+    else
         p.Sides.SetAll(false);
-    }
 }
 
 void SetBorderSpacing(ParaProps& p, int twips) {
-    switch (p.CurrentSide) {
-    case sideTop:
-        p.OffsetTwips.Top = twips;
-        break;
-    case sideLeft:
-        p.OffsetTwips.Left = twips;
-        break;
-    case sideBottom:
-        p.OffsetTwips.Bottom = twips;
-        break;
-    case sideRight:
-        p.OffsetTwips.Right = twips;
-        break;
-    default:
+    if (auto* offset = SideOf(p.OffsetTwips, p.CurrentSide))
+        *offset = twips;
+    else
         p.OffsetTwips = {twips, twips, twips, twips};
-    }
 }
 
+// Short names for the rows of the word tables.
 using R = RtfReader;
 using W = WordCall;
 
