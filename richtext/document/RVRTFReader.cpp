@@ -4,6 +4,7 @@
 #include <array>
 #include <climits>
 #include <cmath>
+#include <initializer_list>
 #include <memory>
 #include <span>
 #include <unordered_map>
@@ -272,6 +273,7 @@ private:
     // Control words: looked up in the word table and handed to their handlers.
     void ControlWord(std::string_view word, bool hasParam, int param);
     void Act(const WordEntry& e, const WordCall& w);
+    // The words by concern; a word may mean something else in each place.
     static WordGroup CharacterWords();
     static WordGroup ParagraphWords();
     static WordGroup DocumentWords();
@@ -283,6 +285,7 @@ private:
     static WordGroup FieldWords();
     static WordGroup ListWords();
     static const WordTable& Words();
+    // Steps the handlers call.
     void UnicodeChar(int code);
     void UseStyle(int number);
     void EndParagraphInText(bool lineOnly);
