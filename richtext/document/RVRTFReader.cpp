@@ -1,9 +1,12 @@
 #include "richtext/document/RVRTFReader.h"
 
 #include <algorithm>
+#include <array>
 #include <climits>
 #include <cmath>
+#include <initializer_list>
 #include <memory>
+#include <span>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -100,116 +103,76 @@ struct FontEntry {
     int CodePage = 0;
 };
 
-enum class Kw : uint8_t {
-    None,
-    // destinations
-    FontTbl,
-    ColorTbl,
-    StyleSheet,
-    Pict,
-    ShpPict,
-    Field,
-    FldInst,
-    FldRslt,
-    BkmkStart,
-    SkipDest,
-    // document
-    Ansi,
-    Mac,
-    Pc,
-    Pca,
-    AnsiCpg,
-    Deff,
-    Uc,
-    U,
-    Bin,
-    // font table
-    F,
-    FCharset,
-    Cpg,
-    S,
-    // colours
-    Red,
-    Green,
-    Blue,
-    // breaks and special characters
-    Par,
-    Line,
-    Tab,
-    Page,
-    Sect,
-    Emdash,
-    Endash,
-    Bullet,
-    Lquote,
-    Rquote,
-    Ldblquote,
-    Rdblquote,
-    Emspace,
-    Enspace,
-    // character formatting
-    Plain,
-    B,
-    I,
-    Ul,
-    UlNone,
-    Strike,
-    Caps,
-    Fs,
-    Cf,
-    Highlight,
-    Expndtw,
-    Expnd,
-    // paragraph formatting
-    Pard,
-    Ql,
-    Qr,
-    Qc,
-    Qj,
-    Li,
-    Ri,
-    Fi,
-    Sb,
-    Sa,
-    Sl,
-    SlMult,
-    PageBb,
-    BrdrT,
-    BrdrL,
-    BrdrB,
-    BrdrR,
-    Box,
-    BrdrS,
-    BrdrDb,
-    BrdrTriple,
-    BrdrThTnSg,
-    BrdrTnThSg,
-    BrdrOther,
-    BrdrNone,
-    BrdrW,
-    BrdrCf,
-    BrSp,
-    CbPat,
-    LsbPrivate,
-    HrPrivate,
-    HrStylePrivate,
-    HrWidthPrivate,
-    HrColorPrivate,
-    // pictures
-    PngBlip,
-    JpegBlip,
-    OtherBlip,
-    PicW,
-    PicH,
-    PicWGoal,
-    PicHGoal,
-    PicScaleX,
-    PicScaleY,
-    // tables
-    Table,
-    NestTableProps,
-    Cell,
-    Row,
+class RtfReader;
+
+// What a control word is: a flag sets a state, a toggle switches one on or off (a zero
+// parameter switches it off), a value takes its parameter, a destination starts a group whose
+// text goes elsewhere, a symbol stands for a character or a break.
+enum class WordKind : uint8_t { Flag, Toggle, Value, Destination, Symbol };
+
+// Where a word acts: the font table, the colour table and picture data read words of their
+// own; every other destination reads the words of the body.
+enum class WordPlace : uint8_t { Body, FontTable, ColorTable, Picture };
+constexpr size_t wordPlaceCount = 4;
+
+WordPlace PlaceOf(Dest d) {
+    switch (d) {
+    case Dest::FontTable:
+        return WordPlace::FontTable;
+    case Dest::ColorTable:
+        return WordPlace::ColorTable;
+    case Dest::Pict:
+        return WordPlace::Picture;
+    default:
+        return WordPlace::Body;
+    }
+}
+
+struct WordCall {
+    std::string_view Word;
+    bool HasParam;
+    int Param;
+    bool On() const { return !HasParam || Param != 0; }
+};
+
+using WordHandler = void (*)(RtfReader&, const WordCall&);
+
+struct WordEntry {
+    std::string_view Word;
+    WordKind Kind;
+    WordHandler Handler = nullptr; // a symbol without one adds its character
+    char16_t Char = 0;             // of a symbol
+    Dest Target = Dest::Text;      // of a destination: set after its handler ran
+    bool ReadWhenStarred = false;  // a "\*" group it starts is read, not skipped
+};
+
+constexpr WordEntry Flag(std::string_view word, WordHandler handler) {
+    return {word, WordKind::Flag, handler};
+}
+constexpr WordEntry Toggle(std::string_view word, WordHandler handler) {
+    return {word, WordKind::Toggle, handler};
+}
+constexpr WordEntry Value(std::string_view word, WordHandler handler) {
+    return {word, WordKind::Value, handler};
+}
+constexpr WordEntry Symbol(std::string_view word, char16_t c) {
+    return {word, WordKind::Symbol, nullptr, c};
+}
+constexpr WordEntry Symbol(std::string_view word, WordHandler handler) {
+    return {word, WordKind::Symbol, handler};
+}
+constexpr WordEntry Destination(std::string_view word, Dest target, WordHandler handler = nullptr) {
+    return {word, WordKind::Destination, handler, 0, target};
+}
+constexpr WordEntry Starred(WordEntry e) {
+    e.ReadWhenStarred = true;
+    return e;
+}
+
+// The words of one concern, and where they act.
+struct WordGroup {
+    WordPlace Place;
+    std::span<const WordEntry> Words;
 };
 
 uint32_t WordHash(std::string_view s) {
@@ -219,222 +182,53 @@ uint32_t WordHash(std::string_view s) {
     return h;
 }
 
-struct KeywordEntry {
-    std::string_view Word;
-    Kw Keyword;
-};
-
-constexpr KeywordEntry keywordList[] = {
-    {"fonttbl", Kw::FontTbl},
-    {"colortbl", Kw::ColorTbl},
-    {"stylesheet", Kw::StyleSheet},
-    {"pict", Kw::Pict},
-    {"shppict", Kw::ShpPict},
-    {"field", Kw::Field},
-    {"fldinst", Kw::FldInst},
-    {"fldrslt", Kw::FldRslt},
-    {"bkmkstart", Kw::BkmkStart},
-    {"info", Kw::SkipDest},
-    {"header", Kw::SkipDest},
-    {"headerl", Kw::SkipDest},
-    {"headerr", Kw::SkipDest},
-    {"headerf", Kw::SkipDest},
-    {"footer", Kw::SkipDest},
-    {"footerl", Kw::SkipDest},
-    {"footerr", Kw::SkipDest},
-    {"footerf", Kw::SkipDest},
-    {"footnote", Kw::SkipDest},
-    {"annotation", Kw::SkipDest},
-    {"object", Kw::SkipDest},
-    {"nonshppict", Kw::SkipDest},
-    {"listtext", Kw::SkipDest},
-    {"richviewmarker", Kw::SkipDest},
-    {"pntext", Kw::SkipDest},
-    {"listtable", Kw::SkipDest},
-    {"listoverridetable", Kw::SkipDest},
-    {"revtbl", Kw::SkipDest},
-    {"rsidtbl", Kw::SkipDest},
-    {"xe", Kw::SkipDest},
-    {"tc", Kw::SkipDest},
-    {"txe", Kw::SkipDest},
-    {"rxe", Kw::SkipDest},
-    {"bkmkend", Kw::SkipDest},
-    {"ftnsep", Kw::SkipDest},
-    {"ftnsepc", Kw::SkipDest},
-    {"aftnsep", Kw::SkipDest},
-    {"aftnsepc", Kw::SkipDest},
-    {"pn", Kw::SkipDest},
-    {"ansi", Kw::Ansi},
-    {"mac", Kw::Mac},
-    {"pc", Kw::Pc},
-    {"pca", Kw::Pca},
-    {"ansicpg", Kw::AnsiCpg},
-    {"deff", Kw::Deff},
-    {"uc", Kw::Uc},
-    {"u", Kw::U},
-    {"bin", Kw::Bin},
-    {"f", Kw::F},
-    {"fcharset", Kw::FCharset},
-    {"cpg", Kw::Cpg},
-    {"s", Kw::S},
-    {"red", Kw::Red},
-    {"green", Kw::Green},
-    {"blue", Kw::Blue},
-    {"par", Kw::Par},
-    {"line", Kw::Line},
-    {"tab", Kw::Tab},
-    {"page", Kw::Page},
-    {"sect", Kw::Sect},
-    {"emdash", Kw::Emdash},
-    {"endash", Kw::Endash},
-    {"bullet", Kw::Bullet},
-    {"lquote", Kw::Lquote},
-    {"rquote", Kw::Rquote},
-    {"ldblquote", Kw::Ldblquote},
-    {"rdblquote", Kw::Rdblquote},
-    {"emspace", Kw::Emspace},
-    {"enspace", Kw::Enspace},
-    {"plain", Kw::Plain},
-    {"b", Kw::B},
-    {"i", Kw::I},
-    {"ul", Kw::Ul},
-    {"uld", Kw::Ul},
-    {"uldb", Kw::Ul},
-    {"uldash", Kw::Ul},
-    {"ulth", Kw::Ul},
-    {"ulw", Kw::Ul},
-    {"ulwave", Kw::Ul},
-    {"uldashd", Kw::Ul},
-    {"ulnone", Kw::UlNone},
-    {"strike", Kw::Strike},
-    {"striked", Kw::Strike},
-    {"caps", Kw::Caps},
-    {"fs", Kw::Fs},
-    {"cf", Kw::Cf},
-    {"highlight", Kw::Highlight},
-    {"cb", Kw::Highlight},
-    {"chcbpat", Kw::Highlight},
-    {"expndtw", Kw::Expndtw},
-    {"expnd", Kw::Expnd},
-    {"pard", Kw::Pard},
-    {"ql", Kw::Ql},
-    {"qr", Kw::Qr},
-    {"qc", Kw::Qc},
-    {"qj", Kw::Qj},
-    {"li", Kw::Li},
-    {"lin", Kw::Li},
-    {"ri", Kw::Ri},
-    {"rin", Kw::Ri},
-    {"fi", Kw::Fi},
-    {"sb", Kw::Sb},
-    {"sa", Kw::Sa},
-    {"sl", Kw::Sl},
-    {"slmult", Kw::SlMult},
-    {"pagebb", Kw::PageBb},
-    {"brdrt", Kw::BrdrT},
-    {"brdrl", Kw::BrdrL},
-    {"brdrb", Kw::BrdrB},
-    {"brdrr", Kw::BrdrR},
-    {"box", Kw::Box},
-    {"brdrs", Kw::BrdrS},
-    {"brdrth", Kw::BrdrS},
-    {"brdrdb", Kw::BrdrDb},
-    {"brdrtriple", Kw::BrdrTriple},
-    {"brdrthtnsg", Kw::BrdrThTnSg},
-    {"brdrtnthsg", Kw::BrdrTnThSg},
-    {"brdrdot", Kw::BrdrOther},
-    {"brdrdash", Kw::BrdrOther},
-    {"brdremboss", Kw::BrdrOther},
-    {"brdrengrave", Kw::BrdrOther},
-    {"brdrsh", Kw::BrdrOther},
-    {"brdrhair", Kw::BrdrOther},
-    {"brdrnone", Kw::BrdrNone},
-    {"brdrnil", Kw::BrdrNone},
-    {"brdrw", Kw::BrdrW},
-    {"brdrcf", Kw::BrdrCf},
-    {"brsp", Kw::BrSp},
-    {"cbpat", Kw::CbPat},
-    {"richviewlsb", Kw::LsbPrivate},
-    {"richviewhr", Kw::HrPrivate},
-    {"richviewhrs", Kw::HrStylePrivate},
-    {"richviewhrw", Kw::HrWidthPrivate},
-    {"richviewhrc", Kw::HrColorPrivate},
-    {"pngblip", Kw::PngBlip},
-    {"jpegblip", Kw::JpegBlip},
-    {"wmetafile", Kw::OtherBlip},
-    {"emfblip", Kw::OtherBlip},
-    {"macpict", Kw::OtherBlip},
-    {"dibitmap", Kw::OtherBlip},
-    {"wbitmap", Kw::OtherBlip},
-    {"pmmetafile", Kw::OtherBlip},
-    {"picw", Kw::PicW},
-    {"pich", Kw::PicH},
-    {"picwgoal", Kw::PicWGoal},
-    {"pichgoal", Kw::PicHGoal},
-    {"picscalex", Kw::PicScaleX},
-    {"picscaley", Kw::PicScaleY},
-    {"trowd", Kw::Table},
-    {"cellx", Kw::Table},
-    {"intbl", Kw::Table},
-    {"itap", Kw::Table},
-    {"trgaph", Kw::Table},
-    {"trleft", Kw::Table},
-    {"trrh", Kw::Table},
-    {"trhdr", Kw::Table},
-    {"trqc", Kw::Table},
-    {"trqr", Kw::Table},
-    {"clvmgf", Kw::Table},
-    {"clvmrg", Kw::Table},
-    {"clmgf", Kw::Table},
-    {"clmrg", Kw::Table},
-    {"clcbpat", Kw::Table},
-    {"clvertalc", Kw::Table},
-    {"clvertalb", Kw::Table},
-    {"cell", Kw::Cell},
-    {"nestcell", Kw::Cell},
-    {"row", Kw::Row},
-    {"richviewtbw", Kw::Table},
-    {"richviewcbw", Kw::Table},
-    {"richviewcbh", Kw::Table},
-    {"nestrow", Kw::Row},
-    {"nesttableprops", Kw::NestTableProps},
-    {"nonesttables", Kw::SkipDest},
-};
-
-// The control words in an open-addressing table: looked up for every word of the input.
-class KeywordTable {
+// The control words in an open-addressing table: looked up for every word of the input. A
+// word has one slot, holding what it does in each place.
+class WordTable {
 public:
-    KeywordTable() {
-        for (const KeywordEntry& e : keywordList) {
-            uint32_t i = WordHash(e.Word) & mask;
-            while (!FSlots[i].Word.empty())
-                i = (i + 1) & mask;
-            FSlots[i] = e;
+    struct Slot {
+        std::string_view Word;
+        std::array<const WordEntry*, wordPlaceCount> In{};
+        bool ReadWhenStarred() const {
+            const WordEntry* body = In[size_t(WordPlace::Body)];
+            return body && body->ReadWhenStarred;
+        }
+    };
+
+    explicit WordTable(std::initializer_list<WordGroup> groups) {
+        for (const WordGroup& group : groups)
+            for (const WordEntry& e : group.Words)
+                Claim(e.Word).In[size_t(group.Place)] = &e;
+        // The font table skips the groups the body skips, and pictures.
+        static constexpr WordEntry skipInFontTable = Destination("", Dest::Skip);
+        for (Slot& s : FSlots) {
+            const WordEntry* body = s.In[size_t(WordPlace::Body)];
+            const WordEntry*& font = s.In[size_t(WordPlace::FontTable)];
+            if (body && !font && body->Kind == WordKind::Destination &&
+                (body->Target == Dest::Skip || body->Target == Dest::Pict))
+                font = &skipInFontTable;
         }
     }
-    Kw Find(std::string_view word) const {
+    const Slot* Find(std::string_view word) const {
         for (uint32_t i = WordHash(word) & mask;; i = (i + 1) & mask) {
-            const KeywordEntry& e = FSlots[i];
-            if (e.Word.empty()) return Kw::None;
-            if (e.Word == word) return e.Keyword;
+            const Slot& s = FSlots[i];
+            if (s.Word.empty()) return nullptr;
+            if (s.Word == word) return &s;
         }
     }
 
 private:
+    Slot& Claim(std::string_view word) {
+        uint32_t i = WordHash(word) & mask;
+        while (!FSlots[i].Word.empty() && FSlots[i].Word != word)
+            i = (i + 1) & mask;
+        FSlots[i].Word = word;
+        return FSlots[i];
+    }
+
     static constexpr uint32_t mask = 1023;
-    KeywordEntry FSlots[mask + 1] = {};
+    Slot FSlots[mask + 1] = {};
 };
-
-const KeywordTable& Keywords() {
-    static const KeywordTable table;
-    return table;
-}
-
-// The control words a "\*" group may start with that we read; others are skipped whole.
-bool KnownStarDestination(Kw kw) {
-    return kw == Kw::ShpPict || kw == Kw::FldInst || kw == Kw::BkmkStart || kw == Kw::Pict ||
-           kw == Kw::NestTableProps;
-}
 
 enum class PictKind : uint8_t { None, Png, Jpeg, Other };
 
@@ -443,6 +237,14 @@ struct PictState {
     std::string Data;
     int HighNibble = -1;
     int W = 0, H = 0, GoalW = 0, GoalH = 0, ScaleX = 100, ScaleY = 100;
+};
+
+// The reading position in the RTF text.
+struct Cursor {
+    std::string_view Text;
+    size_t Pos = 0;
+    bool AtEnd() const { return Pos >= Text.size(); }
+    char Current() const { return Text[Pos]; }
 };
 
 class RtfReader {
@@ -455,7 +257,43 @@ public:
     int Inserted() const { return FIndex - FStart; }
 
 private:
-    int ControlWord(std::string_view word, bool hasParam, int param);
+    // The steps of reading: each reads what starts at the cursor and moves it past that.
+    int ReadNext(Cursor& in);
+    int OpenGroup();
+    int CloseGroup();
+    int ReadControl(Cursor& in);
+    int ReadControlWord(Cursor& in);
+    int ReadHexByte(Cursor& in);
+    void ControlSymbol(char s);
+    void ReadText(Cursor& in);
+    void AddPictureHex(char ch);
+    bool EndHeaderEntry(Dest d);
+    void ReadPlainRun(Cursor& in);
+
+    // Control words: looked up in the word table and handed to their handlers.
+    void ControlWord(std::string_view word, bool hasParam, int param);
+    void Act(const WordEntry& e, const WordCall& w);
+    // The words by concern; a word may mean something else in each place.
+    static WordGroup CharacterWords();
+    static WordGroup ParagraphWords();
+    static WordGroup DocumentWords();
+    static WordGroup FontTableWords();
+    static WordGroup ColorTableWords();
+    static WordGroup TableWords();
+    static WordGroup PictureWords();
+    static WordGroup PictureDataWords();
+    static WordGroup FieldWords();
+    static WordGroup ListWords();
+    static const WordTable& Words();
+    // Steps the handlers call.
+    void UnicodeChar(int code);
+    void UseStyle(int number);
+    void EndParagraphInText(bool lineOnly);
+    void BreakPage();
+    void StartField();
+    void StartFieldResult();
+    // Gives a table word to the table reader; false when the reader left it.
+    bool PassToTables(const WordCall& w);
     void DestinationEnded(const State& inner);
     void AddChar(char16_t c);
     void AddByte(uint8_t b);
@@ -506,7 +344,7 @@ private:
         return true;
     }
 
-    const KeywordTable& FKeywords = Keywords();
+    const WordTable& FWords = Words();
     TCustomRVData* FData;
     TRVStyle* FStyle;
     TRVRTFReaderProperties& FProps;
@@ -930,409 +768,481 @@ void RtfReader::DestinationEnded(const State& inner) {
     }
 }
 
-int RtfReader::ControlWord(std::string_view word, bool hasParam, int param) {
-    Kw kw = FKeywords.Find(word);
-    bool star = FStarPending;
-    FStarPending = false;
-    if (FState.Destination == Dest::Skip) return rtf_ec_OK;
-    if (star && !KnownStarDestination(kw)) {
+void RtfReader::ControlWord(std::string_view word, bool hasParam, int param) {
+    const WordTable::Slot* slot = FWords.Find(word);
+    const bool star = std::exchange(FStarPending, false);
+    if (FState.Destination == Dest::Skip) return;
+    if (star && !(slot && slot->ReadWhenStarred())) {
         FState.Destination = Dest::Skip;
-        return rtf_ec_OK;
+        return;
     }
-    if (kw != Kw::U && kw != Kw::None && FPendingSkip > 0) {
+    if (!slot) return;
+    if (FPendingSkip > 0 && word != "u") {
         // A control word stands for one fallback character too.
         --FPendingSkip;
-        return rtf_ec_OK;
+        return;
     }
-    CharProps& c = FState.Char;
-    ParaProps& p = FState.Para;
-    bool on = !hasParam || param != 0;
-    Dest d = FState.Destination;
-    if (d == Dest::ColorTable) {
-        if (kw == Kw::Red) FColorR = std::clamp(param, 0, 255), FColorSet = true;
-        if (kw == Kw::Green) FColorG = std::clamp(param, 0, 255), FColorSet = true;
-        if (kw == Kw::Blue) FColorB = std::clamp(param, 0, 255), FColorSet = true;
-        return rtf_ec_OK;
+    if (const WordEntry* e = slot->In[size_t(PlaceOf(FState.Destination))])
+        Act(*e, WordCall{word, hasParam, param});
+}
+
+void RtfReader::Act(const WordEntry& e, const WordCall& w) {
+    if (e.Handler)
+        e.Handler(*this, w);
+    else if (e.Kind == WordKind::Symbol)
+        AddChar(e.Char);
+    if (e.Kind == WordKind::Destination) FState.Destination = e.Target;
+}
+
+void RtfReader::UnicodeChar(int code) {
+    FlushBytes();
+    const Dest d = FState.Destination;
+    if (d == Dest::Text || d == Dest::FldInst || d == Dest::Bookmark)
+        AddChar(char16_t(uint16_t(code)));
+    FPendingSkip = FState.UnicodeSkip;
+}
+
+void RtfReader::UseStyle(int number) {
+    if (FState.Destination == Dest::StyleSheet) {
+        FStyleDefNumber = number;
+        return;
     }
-    if (d == Dest::FontTable) {
-        if (kw == Kw::F) {
-            CommitFont();
-            FFontNumber = param;
-        } else if (kw == Kw::FCharset) {
-            FFontBuild.Charset = std::clamp(param, 0, 255);
-        } else if (kw == Kw::Cpg) {
-            FFontBuild.CodePage = std::clamp(param, 0, 65535);
-        } else if (kw == Kw::U) {
-            FFontBuild.Name += '?';
-            FPendingSkip = FState.UnicodeSkip;
-        } else if (kw == Kw::SkipDest || kw == Kw::Pict) {
-            FState.Destination = Dest::Skip;
-        }
-        return rtf_ec_OK;
+    for (const StyleDef& def : FStyleDefs)
+        if (def.Number == number) FState.Para = def.Para;
+}
+
+void RtfReader::EndParagraphInText(bool lineOnly) {
+    if (FState.Destination == Dest::Text) EndParagraph(lineOnly);
+}
+
+void RtfReader::BreakPage() {
+    if (FState.Destination != Dest::Text) return;
+    // A page break ends the paragraph it is in; right after a paragraph end it only marks the
+    // next paragraph.
+    FlushRun();
+    if (FIndex > FParaFirst) EndParagraph(false);
+    FNextPage = true;
+}
+
+void RtfReader::StartField() {
+    FFieldInst.clear();
+    FLinkPending = false;
+    FPictureIncluded = false;
+}
+
+void RtfReader::StartFieldResult() {
+    if (FLinkPending) FState.Char.Link = int(FLinks.size()) - 1;
+    FLinkPending = false;
+    if (FPictureIncluded) FState.DropPictures = true;
+    FPictureIncluded = false;
+}
+
+bool RtfReader::PassToTables(const WordCall& w) {
+    TRVRTFTableReader* tables = FProps.TableReader;
+    if (!tables) return false;
+    tables->Colors = &FColors;
+    tables->ItemPosition = FIndex;
+    const bool took = tables->TableWord(w.Word, w.HasParam, w.Param);
+    // Items that became one table lie before the reading position.
+    if (const int n = std::exchange(tables->ItemsTaken, 0); n != 0) {
+        FIndex = std::clamp(FIndex - n, FStart, FData->ItemCount());
+        FParaFirst = std::clamp(FParaFirst - n, FStart, FIndex);
     }
-    if (d == Dest::Pict) {
-        switch (kw) {
-        case Kw::PngBlip:
-            FPict.Kind = PictKind::Png;
-            break;
-        case Kw::JpegBlip:
-            FPict.Kind = PictKind::Jpeg;
-            break;
-        case Kw::OtherBlip:
-            FPict.Kind = PictKind::Other;
-            break;
-        case Kw::PicW:
-            FPict.W = param;
-            break;
-        case Kw::PicH:
-            FPict.H = param;
-            break;
-        case Kw::PicWGoal:
-            FPict.GoalW = std::max(param, 0);
-            break;
-        case Kw::PicHGoal:
-            FPict.GoalH = std::max(param, 0);
-            break;
-        case Kw::PicScaleX:
-            FPict.ScaleX = std::clamp(param, 1, 10000);
-            break;
-        case Kw::PicScaleY:
-            FPict.ScaleY = std::clamp(param, 1, 10000);
-            break;
-        default:
-            break;
-        }
-        return rtf_ec_OK;
-    }
-    switch (kw) {
-    case Kw::FontTbl:
-        FState.Destination = Dest::FontTable;
-        break;
-    case Kw::ColorTbl:
-        FState.Destination = Dest::ColorTable;
-        FColors.clear();
-        break;
-    case Kw::StyleSheet:
-        FState.Destination = Dest::StyleSheet;
-        break;
-    case Kw::Pict:
-        FlushRun();
-        FState.Destination = Dest::Pict;
-        FPict = PictState();
-        break;
-    case Kw::ShpPict:
-        break;
-    case Kw::Field:
-        FFieldInst.clear();
-        FLinkPending = false;
-        FPictureIncluded = false;
-        break;
-    case Kw::FldInst:
-        FState.Destination = Dest::FldInst;
-        FFieldInst.clear();
-        break;
-    case Kw::FldRslt:
-        if (FLinkPending) c.Link = int(FLinks.size()) - 1;
-        FLinkPending = false;
-        if (FPictureIncluded) FState.DropPictures = true;
-        FPictureIncluded = false;
-        break;
-    case Kw::BkmkStart:
-        FlushRun(); // the checkpoint belongs to the item that follows
-        FState.Destination = Dest::Bookmark;
-        FBookmark.clear();
-        break;
-    case Kw::SkipDest:
-        FState.Destination = Dest::Skip;
-        break;
-    case Kw::Ansi:
-        FCodePage = 1252;
-        break;
-    case Kw::Mac:
-        FCodePage = 10000;
-        break;
-    case Kw::Pc:
-        FCodePage = 437;
-        break;
-    case Kw::Pca:
-        FCodePage = 850;
-        break;
-    case Kw::AnsiCpg:
-        FCodePage = uint32_t(std::clamp(param, 0, 65535));
-        break;
-    case Kw::Deff:
-        FDefFont = param;
-        break;
-    case Kw::Uc:
-        FState.UnicodeSkip = std::clamp(param, 0, 16);
-        break;
-    case Kw::U:
-        FlushBytes();
-        if (d == Dest::Text || d == Dest::FldInst || d == Dest::Bookmark)
-            AddChar(char16_t(uint16_t(param)));
-        FPendingSkip = FState.UnicodeSkip;
-        break;
-    case Kw::S:
-        if (d == Dest::StyleSheet) {
-            FStyleDefNumber = param;
-        } else {
-            for (const StyleDef& def : FStyleDefs)
-                if (def.Number == param) p = def.Para;
-        }
-        break;
-    case Kw::Par:
-    case Kw::Sect:
-        if (d == Dest::Text) EndParagraph(false);
-        break;
-    case Kw::Line:
-        if (d == Dest::Text) EndParagraph(true);
-        break;
-    case Kw::Page:
-        if (d == Dest::Text) {
-            // A page break ends the paragraph it is in; right after a paragraph end it only
-            // marks the next paragraph.
-            FlushRun();
-            if (FIndex > FParaFirst) EndParagraph(false);
-            FNextPage = true;
-        }
-        break;
-    case Kw::Tab:
-        AddChar(u'\t');
-        break;
-    case Kw::Emdash:
-        AddChar(0x2014);
-        break;
-    case Kw::Endash:
-        AddChar(0x2013);
-        break;
-    case Kw::Bullet:
-        AddChar(0x2022);
-        break;
-    case Kw::Lquote:
-        AddChar(0x2018);
-        break;
-    case Kw::Rquote:
-        AddChar(0x2019);
-        break;
-    case Kw::Ldblquote:
-        AddChar(0x201C);
-        break;
-    case Kw::Rdblquote:
-        AddChar(0x201D);
-        break;
-    case Kw::Emspace:
-        AddChar(0x2003);
-        break;
-    case Kw::Enspace:
-        AddChar(0x2002);
-        break;
-    case Kw::Plain: {
-        int link = c.Link;
-        c = CharProps();
-        c.Link = link; // a field result stays a link
-        break;
-    }
-    case Kw::B:
-        c.Bold = on;
-        break;
-    case Kw::I:
-        c.Italic = on;
-        break;
-    case Kw::Ul:
-        c.Underline = on;
-        break;
-    case Kw::UlNone:
-        c.Underline = false;
-        break;
-    case Kw::Strike:
-        c.Strike = on;
-        break;
-    case Kw::Caps:
-        c.Caps = on;
-        break;
-    case Kw::F:
-        c.Font = param;
-        break;
-    case Kw::Fs:
-        c.HalfPoints = std::clamp(param, 2, 3276);
-        break;
-    case Kw::Cf:
-        c.ColorIndex = param;
-        break;
-    case Kw::Highlight:
-        c.HighlightIndex = param;
-        break;
-    case Kw::Expndtw:
-        c.SpacingTwips = std::clamp(param, -32767, 32767);
-        break;
-    case Kw::Expnd:
-        c.SpacingTwips = std::clamp(param, -6553, 6553) * 5;
-        break;
-    case Kw::Pard:
-        p = ParaProps();
-        break;
-    case Kw::Ql:
-        p.Alignment = TRVAlignment::rvaLeft;
-        break;
-    case Kw::Qr:
-        p.Alignment = TRVAlignment::rvaRight;
-        break;
-    case Kw::Qc:
-        p.Alignment = TRVAlignment::rvaCenter;
-        break;
-    case Kw::Qj:
-        p.Alignment = TRVAlignment::rvaJustify;
-        break;
-    case Kw::Li:
-        p.LeftTwips = std::clamp(param, -1000000, 1000000);
-        break;
-    case Kw::Ri:
-        p.RightTwips = std::clamp(param, -1000000, 1000000);
-        break;
-    case Kw::Fi:
-        p.FirstTwips = std::clamp(param, -1000000, 1000000);
-        break;
-    case Kw::Sb:
-        p.BeforeTwips = std::clamp(param, 0, 1000000);
-        break;
-    case Kw::Sa:
-        p.AfterTwips = std::clamp(param, 0, 1000000);
-        break;
-    case Kw::Sl:
-        p.LineTwips = std::clamp(param, -100000, 100000);
-        break;
-    case Kw::SlMult:
-        p.LineMultiple = on;
-        break;
-    case Kw::LsbPrivate:
-        p.SpaceBetween = std::clamp(param, 0, 10000);
-        break;
-    case Kw::PageBb:
-        p.PageBreakBefore = on;
-        break;
-    case Kw::BrdrT:
-        p.CurrentSide = sideTop;
-        p.Sides.Top = 1;
-        break;
-    case Kw::BrdrL:
-        p.CurrentSide = sideLeft;
-        p.Sides.Left = 1;
-        break;
-    case Kw::BrdrB:
-        p.CurrentSide = sideBottom;
-        p.Sides.Bottom = 1;
-        break;
-    case Kw::BrdrR:
-        p.CurrentSide = sideRight;
-        p.Sides.Right = 1;
-        break;
-    case Kw::Box:
-        p.CurrentSide = sideNone;
-        p.Sides.SetAll(true);
-        break;
-    case Kw::BrdrS:
-    case Kw::BrdrOther:
-        p.BorderStyle = TRVBorderStyle::rvbSingle;
-        break;
-    case Kw::BrdrDb:
-        p.BorderStyle = TRVBorderStyle::rvbDouble;
-        break;
-    case Kw::BrdrTriple:
-        p.BorderStyle = TRVBorderStyle::rvbTriple;
-        break;
-    case Kw::BrdrThTnSg:
-        p.BorderStyle = TRVBorderStyle::rvbThickInside;
-        break;
-    case Kw::BrdrTnThSg:
-        p.BorderStyle = TRVBorderStyle::rvbThickOutside;
-        break;
-    case Kw::BrdrNone:
-        switch (p.CurrentSide) {
-        case sideTop:
-            p.Sides.Top = 0;
-            break;
-        case sideLeft:
-            p.Sides.Left = 0;
-            break;
-        case sideBottom:
-            p.Sides.Bottom = 0;
-            break;
-        case sideRight:
-            p.Sides.Right = 0;
-            break;
-        default:
-            p.Sides.SetAll(false);
-        }
-        break;
-    case Kw::BrdrW:
-        p.BorderWidthTwips = std::clamp(param, 0, 10000);
-        break;
-    case Kw::BrdrCf:
-        p.BorderColor = param;
-        break;
-    case Kw::BrSp: {
-        int v = std::clamp(param, 0, 100000);
-        switch (p.CurrentSide) {
-        case sideTop:
-            p.OffsetTwips.Top = v;
-            break;
-        case sideLeft:
-            p.OffsetTwips.Left = v;
-            break;
-        case sideBottom:
-            p.OffsetTwips.Bottom = v;
-            break;
-        case sideRight:
-            p.OffsetTwips.Right = v;
-            break;
-        default:
-            p.OffsetTwips = {v, v, v, v};
-        }
-        break;
-    }
-    case Kw::CbPat:
-        p.BackIndex = param;
-        break;
-    case Kw::HrPrivate:
-        p.Rule = true;
-        break;
-    case Kw::HrStylePrivate:
-        p.RuleStyle = param;
-        break;
-    case Kw::HrWidthPrivate:
-        p.RuleWidth = param;
-        break;
-    case Kw::HrColorPrivate:
-        p.RuleColor = param;
-        break;
-    case Kw::Table:
-    case Kw::Cell:
-    case Kw::Row:
-        if (TRVRTFTableReader* tables = FProps.TableReader) {
-            tables->Colors = &FColors;
-            tables->ItemPosition = FIndex;
-            const bool took = tables->TableWord(word, hasParam, param);
-            // Items that became one table lie before the reading position.
-            if (const int n = std::exchange(tables->ItemsTaken, 0); n != 0) {
-                FIndex = std::clamp(FIndex - n, FStart, FData->ItemCount());
-                FParaFirst = std::clamp(FParaFirst - n, FStart, FIndex);
-            }
-            if (took) break;
-        }
-        // A row ends its last cell's paragraph only when that is still open.
-        if (d == Dest::Text &&
-            (kw == Kw::Cell ||
-             (kw == Kw::Row && (FIndex > FParaFirst || !FRun.empty() || !FBytes.empty()))))
-            EndParagraph(false);
-        break;
+    return took;
+}
+
+// The field of a side of a border rectangle; none for all sides.
+template <class Rect> auto* SideOf(Rect& rect, Side side) {
+    switch (side) {
+    case sideLeft:
+        return &rect.Left;
+    case sideTop:
+        return &rect.Top;
+    case sideRight:
+        return &rect.Right;
+    case sideBottom:
+        return &rect.Bottom;
     default:
-        break;
+        return static_cast<decltype(&rect.Left)>(nullptr);
     }
-    return rtf_ec_OK;
+}
+
+// The border words that follow are about this side (or all sides), which shows.
+void StartBorderSide(ParaProps& p, Side side) {
+    p.CurrentSide = side;
+    if (auto* shown = SideOf(p.Sides, side))
+        *shown = 1;
+    else
+        p.Sides.SetAll(true);
+}
+
+void HideBorderSide(ParaProps& p) {
+    if (auto* shown = SideOf(p.Sides, p.CurrentSide))
+        *shown = 0;
+    else
+        p.Sides.SetAll(false);
+}
+
+void SetBorderSpacing(ParaProps& p, int twips) {
+    if (auto* offset = SideOf(p.OffsetTwips, p.CurrentSide))
+        *offset = twips;
+    else
+        p.OffsetTwips = {twips, twips, twips, twips};
+}
+
+// Short names for the rows of the word tables.
+using R = RtfReader;
+using W = WordCall;
+
+WordGroup RtfReader::CharacterWords() {
+    static constexpr WordHandler underline = [](R& r, const W& w) {
+        r.FState.Char.Underline = w.On();
+    };
+    static constexpr WordHandler strike = [](R& r, const W& w) { r.FState.Char.Strike = w.On(); };
+    static constexpr WordHandler highlight = [](R& r, const W& w) {
+        r.FState.Char.HighlightIndex = w.Param;
+    };
+    static constexpr WordEntry words[] = {
+        Flag("plain",
+             [](R& r, const W&) {
+                 CharProps& c = r.FState.Char;
+                 c = CharProps{.Link = c.Link}; // a field result stays a link
+             }),
+        Toggle("b", [](R& r, const W& w) { r.FState.Char.Bold = w.On(); }),
+        Toggle("i", [](R& r, const W& w) { r.FState.Char.Italic = w.On(); }),
+        Toggle("ul", underline),
+        Toggle("uld", underline),
+        Toggle("uldb", underline),
+        Toggle("uldash", underline),
+        Toggle("ulth", underline),
+        Toggle("ulw", underline),
+        Toggle("ulwave", underline),
+        Toggle("uldashd", underline),
+        Flag("ulnone", [](R& r, const W&) { r.FState.Char.Underline = false; }),
+        Toggle("strike", strike),
+        Toggle("striked", strike),
+        Toggle("caps", [](R& r, const W& w) { r.FState.Char.Caps = w.On(); }),
+        Value("f", [](R& r, const W& w) { r.FState.Char.Font = w.Param; }),
+        Value("fs",
+              [](R& r, const W& w) { r.FState.Char.HalfPoints = std::clamp(w.Param, 2, 3276); }),
+        Value("cf", [](R& r, const W& w) { r.FState.Char.ColorIndex = w.Param; }),
+        Value("highlight", highlight),
+        Value("cb", highlight),
+        Value("chcbpat", highlight),
+        Value("expndtw",
+              [](R& r, const W& w) {
+                  r.FState.Char.SpacingTwips = std::clamp(w.Param, -32767, 32767);
+              }),
+        Value("expnd",
+              [](R& r, const W& w) {
+                  r.FState.Char.SpacingTwips = std::clamp(w.Param, -6553, 6553) * 5;
+              }),
+        Value("uc", [](R& r, const W& w) { r.FState.UnicodeSkip = std::clamp(w.Param, 0, 16); }),
+        Value("u", [](R& r, const W& w) { r.UnicodeChar(w.Param); }),
+        Symbol("tab", u'\t'),
+        Symbol("emdash", 0x2014),
+        Symbol("endash", 0x2013),
+        Symbol("bullet", 0x2022),
+        Symbol("lquote", 0x2018),
+        Symbol("rquote", 0x2019),
+        Symbol("ldblquote", 0x201C),
+        Symbol("rdblquote", 0x201D),
+        Symbol("emspace", 0x2003),
+        Symbol("enspace", 0x2002),
+    };
+    return {WordPlace::Body, words};
+}
+
+WordGroup RtfReader::ParagraphWords() {
+    static constexpr WordHandler left = [](R& r, const W& w) {
+        r.FState.Para.LeftTwips = std::clamp(w.Param, -1000000, 1000000);
+    };
+    static constexpr WordHandler right = [](R& r, const W& w) {
+        r.FState.Para.RightTwips = std::clamp(w.Param, -1000000, 1000000);
+    };
+    static constexpr WordHandler single = [](R& r, const W&) {
+        r.FState.Para.BorderStyle = TRVBorderStyle::rvbSingle;
+    };
+    static constexpr WordHandler hideSide = [](R& r, const W&) { HideBorderSide(r.FState.Para); };
+    static constexpr WordEntry words[] = {
+        Symbol("par", [](R& r, const W&) { r.EndParagraphInText(false); }),
+        Symbol("line", [](R& r, const W&) { r.EndParagraphInText(true); }),
+        Flag("pard", [](R& r, const W&) { r.FState.Para = ParaProps(); }),
+        Value("s", [](R& r, const W& w) { r.UseStyle(w.Param); }),
+        Flag("ql", [](R& r, const W&) { r.FState.Para.Alignment = TRVAlignment::rvaLeft; }),
+        Flag("qr", [](R& r, const W&) { r.FState.Para.Alignment = TRVAlignment::rvaRight; }),
+        Flag("qc", [](R& r, const W&) { r.FState.Para.Alignment = TRVAlignment::rvaCenter; }),
+        Flag("qj", [](R& r, const W&) { r.FState.Para.Alignment = TRVAlignment::rvaJustify; }),
+        Value("li", left),
+        Value("lin", left),
+        Value("ri", right),
+        Value("rin", right),
+        Value("fi",
+              [](R& r, const W& w) {
+                  r.FState.Para.FirstTwips = std::clamp(w.Param, -1000000, 1000000);
+              }),
+        Value(
+            "sb",
+            [](R& r, const W& w) { r.FState.Para.BeforeTwips = std::clamp(w.Param, 0, 1000000); }),
+        Value("sa",
+              [](R& r, const W& w) { r.FState.Para.AfterTwips = std::clamp(w.Param, 0, 1000000); }),
+        Value("sl",
+              [](R& r, const W& w) {
+                  r.FState.Para.LineTwips = std::clamp(w.Param, -100000, 100000);
+              }),
+        Toggle("slmult", [](R& r, const W& w) { r.FState.Para.LineMultiple = w.On(); }),
+        Value("richviewlsb",
+              [](R& r, const W& w) { r.FState.Para.SpaceBetween = std::clamp(w.Param, 0, 10000); }),
+        Toggle("pagebb", [](R& r, const W& w) { r.FState.Para.PageBreakBefore = w.On(); }),
+        Flag("brdrt", [](R& r, const W&) { StartBorderSide(r.FState.Para, sideTop); }),
+        Flag("brdrl", [](R& r, const W&) { StartBorderSide(r.FState.Para, sideLeft); }),
+        Flag("brdrb", [](R& r, const W&) { StartBorderSide(r.FState.Para, sideBottom); }),
+        Flag("brdrr", [](R& r, const W&) { StartBorderSide(r.FState.Para, sideRight); }),
+        Flag("box", [](R& r, const W&) { StartBorderSide(r.FState.Para, sideNone); }),
+        // Border styles we have no look for are drawn single.
+        Flag("brdrs", single),
+        Flag("brdrth", single),
+        Flag("brdrdot", single),
+        Flag("brdrdash", single),
+        Flag("brdremboss", single),
+        Flag("brdrengrave", single),
+        Flag("brdrsh", single),
+        Flag("brdrhair", single),
+        Flag("brdrdb",
+             [](R& r, const W&) { r.FState.Para.BorderStyle = TRVBorderStyle::rvbDouble; }),
+        Flag("brdrtriple",
+             [](R& r, const W&) { r.FState.Para.BorderStyle = TRVBorderStyle::rvbTriple; }),
+        Flag("brdrthtnsg",
+             [](R& r, const W&) { r.FState.Para.BorderStyle = TRVBorderStyle::rvbThickInside; }),
+        Flag("brdrtnthsg",
+             [](R& r, const W&) { r.FState.Para.BorderStyle = TRVBorderStyle::rvbThickOutside; }),
+        Flag("brdrnone", hideSide),
+        Flag("brdrnil", hideSide),
+        Value("brdrw",
+              [](R& r, const W& w) {
+                  r.FState.Para.BorderWidthTwips = std::clamp(w.Param, 0, 10000);
+              }),
+        Value("brdrcf", [](R& r, const W& w) { r.FState.Para.BorderColor = w.Param; }),
+        Value("brsp",
+              [](R& r, const W& w) {
+                  SetBorderSpacing(r.FState.Para, std::clamp(w.Param, 0, 100000));
+              }),
+        Value("cbpat", [](R& r, const W& w) { r.FState.Para.BackIndex = w.Param; }),
+        // A horizontal rule of our own writer.
+        Flag("richviewhr", [](R& r, const W&) { r.FState.Para.Rule = true; }),
+        Value("richviewhrs", [](R& r, const W& w) { r.FState.Para.RuleStyle = w.Param; }),
+        Value("richviewhrw", [](R& r, const W& w) { r.FState.Para.RuleWidth = w.Param; }),
+        Value("richviewhrc", [](R& r, const W& w) { r.FState.Para.RuleColor = w.Param; }),
+    };
+    return {WordPlace::Body, words};
+}
+
+WordGroup RtfReader::DocumentWords() {
+    static constexpr WordEntry words[] = {
+        Flag("ansi", [](R& r, const W&) { r.FCodePage = 1252; }),
+        Flag("mac", [](R& r, const W&) { r.FCodePage = 10000; }),
+        Flag("pc", [](R& r, const W&) { r.FCodePage = 437; }),
+        Flag("pca", [](R& r, const W&) { r.FCodePage = 850; }),
+        Value("ansicpg",
+              [](R& r, const W& w) { r.FCodePage = uint32_t(std::clamp(w.Param, 0, 65535)); }),
+        Value("deff", [](R& r, const W& w) { r.FDefFont = w.Param; }),
+        Destination("fonttbl", Dest::FontTable),
+        Destination("colortbl", Dest::ColorTable, [](R& r, const W&) { r.FColors.clear(); }),
+        Destination("stylesheet", Dest::StyleSheet),
+        Symbol("sect", [](R& r, const W&) { r.EndParagraphInText(false); }),
+        Symbol("page", [](R& r, const W&) { r.BreakPage(); }),
+        // What is not part of the body's flow.
+        Destination("info", Dest::Skip),
+        Destination("header", Dest::Skip),
+        Destination("headerl", Dest::Skip),
+        Destination("headerr", Dest::Skip),
+        Destination("headerf", Dest::Skip),
+        Destination("footer", Dest::Skip),
+        Destination("footerl", Dest::Skip),
+        Destination("footerr", Dest::Skip),
+        Destination("footerf", Dest::Skip),
+        Destination("footnote", Dest::Skip),
+        Destination("annotation", Dest::Skip),
+        Destination("ftnsep", Dest::Skip),
+        Destination("ftnsepc", Dest::Skip),
+        Destination("aftnsep", Dest::Skip),
+        Destination("aftnsepc", Dest::Skip),
+        Destination("revtbl", Dest::Skip),
+        Destination("rsidtbl", Dest::Skip),
+        Destination("richviewmarker", Dest::Skip),
+    };
+    return {WordPlace::Body, words};
+}
+
+WordGroup RtfReader::FontTableWords() {
+    static constexpr WordEntry words[] = {
+        Value("f",
+              [](R& r, const W& w) {
+                  r.CommitFont();
+                  r.FFontNumber = w.Param;
+              }),
+        Value("fcharset",
+              [](R& r, const W& w) { r.FFontBuild.Charset = std::clamp(w.Param, 0, 255); }),
+        Value("cpg",
+              [](R& r, const W& w) { r.FFontBuild.CodePage = std::clamp(w.Param, 0, 65535); }),
+        Value("u",
+              [](R& r, const W&) {
+                  r.FFontBuild.Name += '?';
+                  r.FPendingSkip = r.FState.UnicodeSkip;
+              }),
+    };
+    return {WordPlace::FontTable, words};
+}
+
+WordGroup RtfReader::ColorTableWords() {
+    static constexpr WordEntry words[] = {
+        Value("red",
+              [](R& r, const W& w) {
+                  r.FColorR = std::clamp(w.Param, 0, 255);
+                  r.FColorSet = true;
+              }),
+        Value("green",
+              [](R& r, const W& w) {
+                  r.FColorG = std::clamp(w.Param, 0, 255);
+                  r.FColorSet = true;
+              }),
+        Value("blue",
+              [](R& r, const W& w) {
+                  r.FColorB = std::clamp(w.Param, 0, 255);
+                  r.FColorSet = true;
+              }),
+    };
+    return {WordPlace::ColorTable, words};
+}
+
+WordGroup RtfReader::TableWords() {
+    // A word the table reader leaves is read as without tables: a cell ends its paragraph, a
+    // row ends its last cell's paragraph only when that is still open.
+    static constexpr WordHandler other = [](R& r, const W& w) { r.PassToTables(w); };
+    static constexpr WordHandler cell = [](R& r, const W& w) {
+        if (!r.PassToTables(w)) r.EndParagraphInText(false);
+    };
+    static constexpr WordHandler row = [](R& r, const W& w) {
+        if (!r.PassToTables(w) && (r.FIndex > r.FParaFirst || !r.FRun.empty() || !r.FBytes.empty()))
+            r.EndParagraphInText(false);
+    };
+    static constexpr WordEntry words[] = {
+        Flag("trowd", other),
+        Value("cellx", other),
+        Flag("intbl", other),
+        Value("itap", other),
+        Value("trgaph", other),
+        Value("trleft", other),
+        Value("trrh", other),
+        Flag("trhdr", other),
+        Flag("trqc", other),
+        Flag("trqr", other),
+        Flag("clvmgf", other),
+        Flag("clvmrg", other),
+        Flag("clmgf", other),
+        Flag("clmrg", other),
+        Value("clcbpat", other),
+        Flag("clvertalc", other),
+        Flag("clvertalb", other),
+        Value("richviewtbw", other),
+        Value("richviewcbw", other),
+        Value("richviewcbh", other),
+        Symbol("cell", cell),
+        Symbol("nestcell", cell),
+        Symbol("row", row),
+        Symbol("nestrow", row),
+        // The properties of a nested table are read like any other table words.
+        Starred(Flag("nesttableprops", nullptr)),
+        // The text for readers without nested tables.
+        Destination("nonesttables", Dest::Skip),
+    };
+    return {WordPlace::Body, words};
+}
+
+WordGroup RtfReader::PictureWords() {
+    static constexpr WordEntry words[] = {
+        Starred(Destination("pict", Dest::Pict,
+                            [](R& r, const W&) {
+                                r.FlushRun();
+                                r.FPict = PictState();
+                            })),
+        // A shape's picture is read as a picture; the stand-in for readers without shapes and
+        // embedded objects are skipped.
+        Starred(Flag("shppict", nullptr)),
+        Destination("nonshppict", Dest::Skip),
+        Destination("object", Dest::Skip),
+    };
+    return {WordPlace::Body, words};
+}
+
+WordGroup RtfReader::PictureDataWords() {
+    static constexpr WordHandler other = [](R& r, const W&) { r.FPict.Kind = PictKind::Other; };
+    static constexpr WordEntry words[] = {
+        Flag("pngblip", [](R& r, const W&) { r.FPict.Kind = PictKind::Png; }),
+        Flag("jpegblip", [](R& r, const W&) { r.FPict.Kind = PictKind::Jpeg; }),
+        Flag("wmetafile", other),
+        Flag("emfblip", other),
+        Flag("macpict", other),
+        Flag("dibitmap", other),
+        Flag("wbitmap", other),
+        Flag("pmmetafile", other),
+        Value("picw", [](R& r, const W& w) { r.FPict.W = w.Param; }),
+        Value("pich", [](R& r, const W& w) { r.FPict.H = w.Param; }),
+        Value("picwgoal", [](R& r, const W& w) { r.FPict.GoalW = std::max(w.Param, 0); }),
+        Value("pichgoal", [](R& r, const W& w) { r.FPict.GoalH = std::max(w.Param, 0); }),
+        Value("picscalex",
+              [](R& r, const W& w) { r.FPict.ScaleX = std::clamp(w.Param, 1, 10000); }),
+        Value("picscaley",
+              [](R& r, const W& w) { r.FPict.ScaleY = std::clamp(w.Param, 1, 10000); }),
+    };
+    return {WordPlace::Picture, words};
+}
+
+WordGroup RtfReader::FieldWords() {
+    static constexpr WordEntry words[] = {
+        // A field and its result are read as part of the text around them.
+        Flag("field", [](R& r, const W&) { r.StartField(); }),
+        Starred(
+            Destination("fldinst", Dest::FldInst, [](R& r, const W&) { r.FFieldInst.clear(); })),
+        Flag("fldrslt", [](R& r, const W&) { r.StartFieldResult(); }),
+        Starred(Destination("bkmkstart", Dest::Bookmark,
+                            [](R& r, const W&) {
+                                r.FlushRun(); // the checkpoint belongs to the item that follows
+                                r.FBookmark.clear();
+                            })),
+        Destination("bkmkend", Dest::Skip),
+        // Index and table of contents entries.
+        Destination("xe", Dest::Skip),
+        Destination("tc", Dest::Skip),
+        Destination("txe", Dest::Skip),
+        Destination("rxe", Dest::Skip),
+    };
+    return {WordPlace::Body, words};
+}
+
+WordGroup RtfReader::ListWords() {
+    // Lists are not read: their tables and the number texts before their items are skipped.
+    static constexpr WordEntry words[] = {
+        Destination("listtable", Dest::Skip), Destination("listoverridetable", Dest::Skip),
+        Destination("listtext", Dest::Skip),  Destination("pntext", Dest::Skip),
+        Destination("pn", Dest::Skip),
+    };
+    return {WordPlace::Body, words};
+}
+
+const WordTable& RtfReader::Words() {
+    static const WordTable table{
+        CharacterWords(), ParagraphWords(), DocumentWords(),    FontTableWords(), ColorTableWords(),
+        TableWords(),     PictureWords(),   PictureDataWords(), FieldWords(),     ListWords()};
+    return table;
 }
 
 bool IsLetter(char ch) {
     return (ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z');
+}
+
+bool IsBlank(char ch) {
+    return ch == ' ' || ch == '\r' || ch == '\n' || ch == '\t';
 }
 
 int HexValue(char ch) {
@@ -1342,197 +1252,249 @@ int HexValue(char ch) {
     return -1;
 }
 
-int RtfReader::Run(std::string_view rtf) {
-    size_t i = 0;
-    const size_t n = rtf.size();
-    while (i < n && (rtf[i] == ' ' || rtf[i] == '\r' || rtf[i] == '\n' || rtf[i] == '\t'))
-        ++i;
-    if (rtf.substr(i, 5) != "{\\rtf") return rtf_ec_NotRtf;
-    bool ended = false;
-    while (i < n) {
-        char ch = rtf[i];
-        if (ended) {
-            // Only white space and NULs may follow the document's group.
-            if (ch != ' ' && ch != '\r' && ch != '\n' && ch != '\0' && ch != '\t')
-                return rtf_ec_StackUnderflow;
-            ++i;
-            continue;
-        }
-        if (ch == '{') {
-            if (int(FStack.size()) >= maxDepth) return rtf_ec_StackOverflow;
-            FlushBytes();
-            FStack.push_back(FState);
-            FStarPending = false;
-            ++i;
-        } else if (ch == '}') {
-            if (FStack.empty()) return rtf_ec_StackUnderflow;
-            FlushBytes();
-            State inner = std::move(FState);
-            FState = std::move(FStack.back());
-            FStack.pop_back();
-            FPendingSkip = 0;
-            FStarPending = false;
-            if (inner.Destination == Dest::FontTable) CommitFont();
-            if (inner.Destination != FState.Destination) {
-                if (inner.Destination == Dest::Pict && !FinishPicture())
-                    return rtf_ec_InvalidPicture;
-                DestinationEnded(inner);
-            }
-            if (FStack.empty()) ended = true;
-            ++i;
-        } else if (ch == '\\') {
-            if (++i >= n) return rtf_ec_UnmatchedBrace;
-            char s = rtf[i];
-            if (IsLetter(s)) {
-                size_t ws = i;
-                while (i < n && IsLetter(rtf[i]) && i - ws < 32)
-                    ++i;
-                std::string_view word = rtf.substr(ws, i - ws);
-                bool neg = false, hasParam = false;
-                if (i < n && rtf[i] == '-') {
-                    neg = true;
-                    ++i;
-                }
-                int64_t v = 0;
-                size_t ds = i;
-                while (i < n && rtf[i] >= '0' && rtf[i] <= '9') {
-                    if (i - ds >= 10) return rtf_ec_InvalidParam;
-                    v = v * 10 + (rtf[i] - '0');
-                    ++i;
-                }
-                hasParam = i > ds;
-                if (neg) v = -v;
-                if (v > INT32_MAX || v < INT32_MIN) return rtf_ec_InvalidParam;
-                // A space ends the word and belongs to it.
-                if (i < n && rtf[i] == ' ') ++i;
-                if (word == "bin") {
-                    // Raw bytes follow: as picture data, or skipped.
-                    size_t len = size_t(std::clamp<int64_t>(v, 0, int64_t(n - i)));
-                    if (FState.Destination == Dest::Pict) FPict.Data.append(rtf.substr(i, len));
-                    i += len;
-                    continue;
-                }
-                if (word != "u" && word != "uc") FlushBytes();
-                int r = ControlWord(word, hasParam, int(v));
-                if (r != rtf_ec_OK) return r;
-            } else if (s == '\'') {
-                if (i + 2 >= n) return rtf_ec_InvalidHex;
-                int hi = HexValue(rtf[i + 1]), lo = HexValue(rtf[i + 2]);
-                if (hi < 0 || lo < 0) return rtf_ec_InvalidHex;
-                i += 3;
-                FStarPending = false;
-                if (FState.Destination != Dest::Skip) AddByte(uint8_t(hi * 16 + lo));
-            } else {
-                ++i;
-                bool star = s == '*';
-                if (!star) FlushBytes();
-                if (!star && FState.Destination == Dest::Skip) continue;
-                if (!star && SkipFallback()) continue;
-                switch (s) {
-                case '\\':
-                case '{':
-                case '}':
-                    AddChar(char16_t(s));
-                    break;
-                case '*':
-                    FStarPending = true;
-                    break;
-                case '~':
-                    AddChar(0xA0);
-                    break;
-                case '_':
-                    AddChar(0x2011);
-                    break;
-                case '\r':
-                case '\n':
-                    if (FState.Destination == Dest::Text) EndParagraph(false);
-                    break;
-                default:
-                    break; // other control symbols (\- optional hyphen) show nothing
-                }
-            }
-        } else if (ch == '\r' || ch == '\n') {
-            ++i; // line ends in RTF source mean nothing
-        } else {
-            FStarPending = false;
-            Dest d = FState.Destination;
-            if (d == Dest::Skip) {
-                ++i;
-                while (i < n && rtf[i] != '{' && rtf[i] != '}' && rtf[i] != '\\')
-                    ++i;
-                continue;
-            }
-            if (d == Dest::Pict) {
-                int h = HexValue(ch);
-                if (h >= 0) {
-                    if (FPict.HighNibble < 0) {
-                        FPict.HighNibble = h;
-                    } else {
-                        FPict.Data += char(FPict.HighNibble * 16 + h);
-                        FPict.HighNibble = -1;
-                    }
-                }
-                ++i;
-                continue;
-            }
-            if (ch == ';' && d == Dest::ColorTable) {
-                FColors.push_back(
-                    FColorSet ? TColor(RGB(uint8_t(FColorR), uint8_t(FColorG), uint8_t(FColorB)))
-                              : clNone);
-                FColorR = FColorG = FColorB = 0;
-                FColorSet = false;
-                ++i;
-                continue;
-            }
-            if (ch == ';' && d == Dest::FontTable) {
-                CommitFont();
-                ++i;
-                continue;
-            }
-            if (ch == ';' && d == Dest::StyleSheet) {
-                FStyleDefs.push_back(StyleDef{FStyleDefNumber, FState.Para});
-                FStyleDefNumber = 0;
-                ++i;
-                continue;
-            }
-            if (uint8_t(ch) >= 0x80) {
-                AddByte(uint8_t(ch));
-                ++i;
-                continue;
-            }
-            FlushBytes();
-            if (SkipFallback()) {
-                ++i;
-                continue;
-            }
-            if (d != Dest::Text) {
-                if (ch != '\t') AddChar(char16_t(ch));
-                ++i;
-                continue;
-            }
-            // A run of plain characters goes in one piece.
-            if (!FRun.empty() && !(FState.Char == FRunChar)) FlushRun();
-            if (FRun.empty()) FRunChar = FState.Char;
-            size_t e = i;
-            while (e < n) {
-                char t = rtf[e];
-                if (t == '\\' || t == '{' || t == '}' || t == '\r' || t == '\n' ||
-                    uint8_t(t) >= 0x80)
-                    break;
-                ++e;
-            }
-            size_t at = FRun.size();
-            FRun.resize(at + (e - i));
-            for (size_t k = i; k < e; ++k)
-                if (rtf[k] != '\0') FRun[at++] = char16_t(uint8_t(rtf[k]));
-            FRun.resize(at);
-            i = e;
-        }
+// Reads a control word's optional parameter and the space that ends the word.
+int ReadWordParam(Cursor& in, bool& hasParam, int& param) {
+    const std::string_view text = in.Text;
+    bool neg = false;
+    if (!in.AtEnd() && in.Current() == '-') {
+        neg = true;
+        ++in.Pos;
     }
-    if (!ended) return rtf_ec_UnmatchedBrace;
+    int64_t v = 0;
+    const size_t digits = in.Pos;
+    for (; !in.AtEnd() && in.Current() >= '0' && in.Current() <= '9'; ++in.Pos) {
+        if (in.Pos - digits >= 10) return rtf_ec_InvalidParam;
+        v = v * 10 + (text[in.Pos] - '0');
+    }
+    hasParam = in.Pos > digits;
+    if (neg) v = -v;
+    if (v > INT32_MAX || v < INT32_MIN) return rtf_ec_InvalidParam;
+    // A space ends the word and belongs to it.
+    if (!in.AtEnd() && in.Current() == ' ') ++in.Pos;
+    param = int(v);
+    return rtf_ec_OK;
+}
+
+int RtfReader::Run(std::string_view rtf) {
+    Cursor in{rtf};
+    while (!in.AtEnd() && IsBlank(in.Current()))
+        ++in.Pos;
+    if (rtf.substr(in.Pos, 5) != "{\\rtf") return rtf_ec_NotRtf;
+    // The first token opens the document's group; reading ends when that group closes.
+    do {
+        if (const int r = ReadNext(in); r != rtf_ec_OK) return r;
+    } while (!FStack.empty() && !in.AtEnd());
+    if (!FStack.empty()) return rtf_ec_UnmatchedBrace;
+    // Only white space and NULs may follow the document's group.
+    for (; !in.AtEnd(); ++in.Pos)
+        if (!IsBlank(in.Current()) && in.Current() != '\0') return rtf_ec_StackUnderflow;
     FlushRun();
     if (FIndex > FParaFirst) EndParagraph(false);
     return rtf_ec_OK;
+}
+
+int RtfReader::ReadNext(Cursor& in) {
+    switch (in.Current()) {
+    case '{':
+        ++in.Pos;
+        return OpenGroup();
+    case '}':
+        ++in.Pos;
+        return CloseGroup();
+    case '\\':
+        ++in.Pos;
+        return ReadControl(in);
+    case '\r':
+    case '\n':
+        ++in.Pos; // line ends in RTF source mean nothing
+        return rtf_ec_OK;
+    default:
+        ReadText(in);
+        return rtf_ec_OK;
+    }
+}
+
+int RtfReader::OpenGroup() {
+    if (int(FStack.size()) >= maxDepth) return rtf_ec_StackOverflow;
+    FlushBytes();
+    FStack.push_back(FState);
+    FStarPending = false;
+    return rtf_ec_OK;
+}
+
+int RtfReader::CloseGroup() {
+    if (FStack.empty()) return rtf_ec_StackUnderflow;
+    FlushBytes();
+    State inner = std::move(FState);
+    FState = std::move(FStack.back());
+    FStack.pop_back();
+    FPendingSkip = 0;
+    FStarPending = false;
+    if (inner.Destination == Dest::FontTable) CommitFont();
+    if (inner.Destination != FState.Destination) {
+        if (inner.Destination == Dest::Pict && !FinishPicture()) return rtf_ec_InvalidPicture;
+        DestinationEnded(inner);
+    }
+    return rtf_ec_OK;
+}
+
+// After a backslash: a control word, a hex byte or a control symbol.
+int RtfReader::ReadControl(Cursor& in) {
+    if (in.AtEnd()) return rtf_ec_UnmatchedBrace;
+    const char s = in.Current();
+    if (IsLetter(s)) return ReadControlWord(in);
+    if (s == '\'') return ReadHexByte(in);
+    ++in.Pos;
+    ControlSymbol(s);
+    return rtf_ec_OK;
+}
+
+int RtfReader::ReadControlWord(Cursor& in) {
+    const size_t start = in.Pos;
+    while (!in.AtEnd() && IsLetter(in.Current()) && in.Pos - start < 32)
+        ++in.Pos;
+    const std::string_view word = in.Text.substr(start, in.Pos - start);
+    bool hasParam = false;
+    int param = 0;
+    if (const int r = ReadWordParam(in, hasParam, param); r != rtf_ec_OK) return r;
+    if (word == "bin") {
+        // Raw bytes follow: as picture data, or skipped.
+        const size_t len = size_t(std::clamp<int64_t>(param, 0, int64_t(in.Text.size() - in.Pos)));
+        if (FState.Destination == Dest::Pict) FPict.Data.append(in.Text.substr(in.Pos, len));
+        in.Pos += len;
+        return rtf_ec_OK;
+    }
+    if (word != "u" && word != "uc") FlushBytes();
+    ControlWord(word, hasParam, param);
+    return rtf_ec_OK;
+}
+
+// \'hh: one byte of 8-bit text.
+int RtfReader::ReadHexByte(Cursor& in) {
+    if (in.Pos + 2 >= in.Text.size()) return rtf_ec_InvalidHex;
+    const int hi = HexValue(in.Text[in.Pos + 1]), lo = HexValue(in.Text[in.Pos + 2]);
+    if (hi < 0 || lo < 0) return rtf_ec_InvalidHex;
+    in.Pos += 3;
+    FStarPending = false;
+    if (FState.Destination != Dest::Skip) AddByte(uint8_t(hi * 16 + lo));
+    return rtf_ec_OK;
+}
+
+void RtfReader::ControlSymbol(char s) {
+    if (s == '*') {
+        FStarPending = true;
+        return;
+    }
+    FlushBytes();
+    if (FState.Destination == Dest::Skip || SkipFallback()) return;
+    switch (s) {
+    case '\\':
+    case '{':
+    case '}':
+        AddChar(char16_t(s));
+        break;
+    case '~':
+        AddChar(0xA0);
+        break;
+    case '_':
+        AddChar(0x2011);
+        break;
+    case '\r':
+    case '\n':
+        if (FState.Destination == Dest::Text) EndParagraph(false);
+        break;
+    default:
+        break; // other control symbols (\- optional hyphen) show nothing
+    }
+}
+
+void RtfReader::ReadText(Cursor& in) {
+    FStarPending = false;
+    const char ch = in.Current();
+    const Dest d = FState.Destination;
+    if (d == Dest::Skip) {
+        ++in.Pos;
+        while (!in.AtEnd() && in.Current() != '{' && in.Current() != '}' && in.Current() != '\\')
+            ++in.Pos;
+        return;
+    }
+    if (d == Dest::Pict) {
+        AddPictureHex(ch);
+        ++in.Pos;
+        return;
+    }
+    if (ch == ';' && EndHeaderEntry(d)) {
+        ++in.Pos;
+        return;
+    }
+    if (uint8_t(ch) >= 0x80) {
+        AddByte(uint8_t(ch));
+        ++in.Pos;
+        return;
+    }
+    FlushBytes();
+    if (SkipFallback()) {
+        ++in.Pos;
+        return;
+    }
+    if (d != Dest::Text) {
+        if (ch != '\t') AddChar(char16_t(ch));
+        ++in.Pos;
+        return;
+    }
+    ReadPlainRun(in);
+}
+
+void RtfReader::AddPictureHex(char ch) {
+    const int h = HexValue(ch);
+    if (h < 0) return;
+    if (FPict.HighNibble < 0) {
+        FPict.HighNibble = h;
+    } else {
+        FPict.Data += char(FPict.HighNibble * 16 + h);
+        FPict.HighNibble = -1;
+    }
+}
+
+// A ';' ends an entry of the font table, the colour table or the style sheet.
+bool RtfReader::EndHeaderEntry(Dest d) {
+    switch (d) {
+    case Dest::ColorTable:
+        FColors.push_back(
+            FColorSet ? TColor(RGB(uint8_t(FColorR), uint8_t(FColorG), uint8_t(FColorB))) : clNone);
+        FColorR = FColorG = FColorB = 0;
+        FColorSet = false;
+        return true;
+    case Dest::FontTable:
+        CommitFont();
+        return true;
+    case Dest::StyleSheet:
+        FStyleDefs.push_back(StyleDef{FStyleDefNumber, FState.Para});
+        FStyleDefNumber = 0;
+        return true;
+    default:
+        return false;
+    }
+}
+
+// A run of plain characters goes in one piece.
+void RtfReader::ReadPlainRun(Cursor& in) {
+    if (!FRun.empty() && !(FState.Char == FRunChar)) FlushRun();
+    if (FRun.empty()) FRunChar = FState.Char;
+    const std::string_view text = in.Text;
+    size_t e = in.Pos;
+    while (e < text.size()) {
+        const char t = text[e];
+        if (t == '\\' || t == '{' || t == '}' || t == '\r' || t == '\n' || uint8_t(t) >= 0x80)
+            break;
+        ++e;
+    }
+    size_t at = FRun.size();
+    FRun.resize(at + (e - in.Pos));
+    for (size_t k = in.Pos; k < e; ++k)
+        if (text[k] != '\0') FRun[at++] = char16_t(uint8_t(text[k]));
+    FRun.resize(at);
+    in.Pos = e;
 }
 
 TRVRTFTableReaderMaker& RegisteredTableReader() {

@@ -737,6 +737,21 @@ private:
     // again.
     bool FormatTable(int docWidth, TCanvas* canvas, bool force, TRVTableItemFormattingInfo& fi,
                      TRVTablePrintInfo* print);
+    // The steps of the column widths' layout.
+    struct TColumnFacts;
+    struct TColumnFit;
+    TColumnFacts GatherColumnFacts() const;
+    int TargetWidth(int docWidth, const TColumnFacts& facts, bool& fixedMode) const;
+    void FitColumnWidths(const TColumnFacts& facts, TColumnFit& fit,
+                         TRVTableItemFormattingInfo& fi) const;
+    int FitMinimumWidths(const TColumnFacts& facts, TColumnFit& fit,
+                         TRVTableItemFormattingInfo& fi) const;
+    void FitPercentWidths(const TColumnFacts& facts, TColumnFit& fit,
+                          TRVTableItemFormattingInfo& fi) const;
+    void FitPixelWidths(const TColumnFacts& facts, TColumnFit& fit,
+                        TRVTableItemFormattingInfo& fi) const;
+    void ShareSpareWidth(const TColumnFacts& facts, TColumnFit& fit,
+                         TRVTableItemFormattingInfo& fi) const;
     void PlaceColumns(TRVTableItemFormattingInfo& fi, bool force, TRVTablePrintInfo* print);
     void PlaceRows(TRVTableItemFormattingInfo& fi, TRVTablePrintInfo* print);
     void FitSpanningRows(TRVTableItemFormattingInfo& fi,

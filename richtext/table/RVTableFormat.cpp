@@ -22,20 +22,56 @@ int TRVTableItemInfo::GetExtraWidth() const {
               n * 2 * CellBorderWidth());
 }
 
+// What one pass over the cells in storage order gathers for the column passes: large tables
+// are laid out in time proportional to their size, not to their size times the number of
+// passes through memory.
+struct TRVTableItemInfo::TColumnFacts {
+    std::vector<int> MinWidths, BestWidths, Percents;
+    std::vector<bool> HasPercent, Own, FixedEnd;
+    std::vector<std::pair<int, int>> HSpans, VSpans; // cells spanning columns, rows
+    bool AnyPercent = false;
+
+    int BestWidth(int c) const { return HasPercent[size_t(c)] ? 0 : BestWidths[size_t(c)]; }
+    int PercentWidth(int c, int tableWidth) const {
+        return int(int64_t(Percents[size_t(c)]) * tableWidth / 100);
+    }
+    // Notes the width of a cell that starts in column C.
+    void NoteFixedWidth(const TRVTableCellData& cell, int c) {
+        Own[size_t(c)] = true;
+        if (cell.BestWidth < 0) AnyPercent = true;
+        if (cell.BestWidth > 0) FixedEnd[size_t(c + cell.ColSpan - 1)] = true;
+    }
+    // No cell has a percentage width, every column has a cell of its own, and a cell with a
+    // pixel width ends in it.
+    bool AllFixed() const {
+        bool allFixed = !AnyPercent;
+        for (size_t c = 0; c < Own.size(); ++c)
+            allFixed = allFixed && Own[c] && FixedEnd[c];
+        return allFixed;
+    }
+};
+
+// Where the column passes are: which columns have their width (0: not yet, 1: a pixel width,
+// 2: a percentage) and the width still to share among the columns.
+struct TRVTableItemInfo::TColumnFit {
+    bool FixedMode = false; // the table is as wide as its columns' pixel widths
+    int ColumnsWidth = 0;   // the table's width less borders and spacing
+    std::vector<int> State;
+    int Spare = 0;
+    int Assigned = 0;     // columns that have their width
+    int PixelColumns = 0; // of them, those with a pixel width
+};
+
 bool TRVTableItemInfo::AreAllColumnsFixed() const {
     const int n = ColCount();
-    std::vector<bool> own(size_t(n), false), fixedEnd(size_t(n), false);
+    TColumnFacts facts;
+    facts.Own.assign(size_t(n), false);
+    facts.FixedEnd.assign(size_t(n), false);
     for (int r = 0; r < RowCount(); ++r)
-        for (int c = 0; c < n; ++c) {
-            TRVTableCellData* cell = Rows.GetRow(r)->Cell(c);
-            if (!cell) continue;
-            if (cell->BestWidth < 0) return false;
-            own[size_t(c)] = true;
-            if (cell->BestWidth > 0) fixedEnd[size_t(c + cell->ColSpan - 1)] = true;
-        }
-    for (int c = 0; c < n; ++c)
-        if (!own[size_t(c)] || !fixedEnd[size_t(c)]) return false;
-    return true;
+        for (int c = 0; c < n; ++c)
+            if (const TRVTableCellData* cell = Rows.GetRow(r)->Cell(c))
+                facts.NoteFixedWidth(*cell, c);
+    return facts.AllFixed();
 }
 
 // Widens the columns a spanning cell covers until its content width fits; returns the width
@@ -153,192 +189,12 @@ bool TRVTableItemInfo::FormatTable(int docWidth, TCanvas* canvas, bool force,
         fi.Height = SY(2 * (BorderWidth() + BorderVSpacing()));
         return true;
     }
-    const int n = ColCount();
-    const int pad2 = SX(2 * CellPadding());
-    // One pass over the cells in storage order gathers what the column passes need: large
-    // tables are laid out in time proportional to their size, not to their size times the
-    // number of passes through memory.
-    std::vector<int> minWidths(size_t(n), 0), bestWidths(size_t(n), 0), percents(size_t(n), 0);
-    std::vector<bool> hasPercent(size_t(n), false), own(size_t(n), false),
-        fixedEnd(size_t(n), false);
-    std::vector<std::pair<int, int>> hSpans, vSpans;
-    bool anyPercent = false;
-    for (int r = 0; r < RowCount(); ++r) {
-        const TRVTableRow* row = Rows.GetRow(r);
-        for (int c = 0; c < n; ++c) {
-            TRVTableCellData* cell = row->Cell(c);
-            if (!cell) continue;
-            const size_t k = size_t(c);
-            own[k] = true;
-            if (cell->BestWidth < 0) anyPercent = true;
-            if (cell->BestWidth > 0) fixedEnd[size_t(c + cell->ColSpan - 1)] = true;
-            if (cell->ColSpan < 2) {
-                minWidths[k] = std::max(minWidths[k], cell->GetMinWidth(FSad, canvas));
-                if (cell->BestWidth < 0) {
-                    hasPercent[k] = true;
-                    percents[k] = std::max(percents[k], int(-cell->BestWidth));
-                } else {
-                    bestWidths[k] = std::max(bestWidths[k], int(cell->BestWidth));
-                }
-            } else {
-                hSpans.emplace_back(r, c);
-            }
-            if (cell->RowSpan > 1) vSpans.emplace_back(r, c);
-        }
-    }
-    auto colBestWidth = [&](int c) { return hasPercent[size_t(c)] ? 0 : bestWidths[size_t(c)]; };
-    auto colPercentWidth = [&](int c, int tableWidth) {
-        return int(int64_t(percents[size_t(c)]) * tableWidth / 100);
-    };
-    bool allFixed = !anyPercent;
-    for (int c = 0; c < n; ++c)
-        allFixed = allFixed && own[size_t(c)] && fixedEnd[size_t(c)];
-
-    bool fixedMode = false;
-    int target;
-    if (BestWidth() > 0)
-        target = SX(BestWidth());
-    else if (BestWidth() < 0)
-        target = int(int64_t(-BestWidth()) * docWidth / 100);
-    else if (allFixed) {
-        fixedMode = true;
-        target = 0;
-    } else
-        target = docWidth;
+    const TColumnFacts facts = GatherColumnFacts();
+    TColumnFit fit;
+    const int target = TargetWidth(docWidth, facts, fit.FixedMode);
     if (target != 0 && target == fi.Width && !force) return false;
     fi.Width = target;
-
-    int columnsWidth = 0, room = 0;
-    if (!fixedMode) {
-        columnsWidth = target - GetExtraWidth();
-        room = columnsWidth - SX(n * 2 * CellPadding());
-    }
-    // Minimum pass.
-    fi.Clear();
-    std::vector<int> state(size_t(n), 0);
-    int minSum = 0;
-    for (int c = 0; c < n; ++c) {
-        fi.ColWidths.AddValue(minWidths[size_t(c)]);
-        minSum += minWidths[size_t(c)];
-    }
-    int spare = 0;
-    for (auto [r, c] : hSpans)
-        minSum += FitSpanningCell(r, c, Rows.GetRow(r)->Cell(c)->GetMinWidth(FSad, canvas), true, 2,
-                                  state, spare, fixedMode, fi);
-
-    if (!fixedMode && minSum >= room) {
-        fi.Width = fi.Width - room + minSum;
-    } else {
-        spare = room - minSum;
-        int assigned = 0, pixelColumns = 0;
-        // Percentage columns.
-        if (!fixedMode) {
-            std::vector<int> p(size_t(n), 0);
-            int64_t total = 0;
-            for (int c = 0; c < n; ++c) {
-                const int pw = colPercentWidth(c, columnsWidth);
-                if (pw > 0) p[size_t(c)] = std::max(pw - pad2, 0);
-                total += p[size_t(c)];
-            }
-            if (total > 0) {
-                const int spareAtStart = spare;
-                const int64_t d = std::max<int64_t>(total, spareAtStart);
-                for (int c = 0; c < n && spare > 0; ++c) {
-                    int v = MulDiv(p[size_t(c)], spareAtStart, int(d));
-                    if (v > 0) {
-                        state[size_t(c)] = 2;
-                        ++assigned;
-                    }
-                    if (v > fi.ColWidths[c]) {
-                        spare += fi.ColWidths[c];
-                        v = std::min(v, spare);
-                        fi.ColWidths.SetValue(c, v);
-                        spare -= v;
-                    }
-                }
-            }
-            for (auto [r, c] : hSpans) {
-                if (spare <= 0) break;
-                TRVTableCellData* cell = Rows.GetRow(r)->Cell(c);
-                if (cell->BestWidth >= 0) continue;
-                const int needed = MulDiv(-cell->BestWidth, columnsWidth, 100) - pad2;
-                FitSpanningCell(r, c, needed, false, 2, state, spare, false, fi);
-                for (int k = c; k < c + cell->ColSpan; ++k)
-                    if (state[size_t(k)] == 0) {
-                        state[size_t(k)] = 2;
-                        ++assigned;
-                    }
-            }
-        }
-        // Pixel columns.
-        if (fixedMode || spare >= 1)
-            for (int c = 0; c < n; ++c) {
-                if (state[size_t(c)] != 0) continue;
-                int w = SX(colBestWidth(c));
-                if (w > 0) {
-                    state[size_t(c)] = 1;
-                    ++assigned;
-                    ++pixelColumns;
-                }
-                if (w > fi.ColWidths[c]) {
-                    if (!fixedMode) {
-                        spare += fi.ColWidths[c];
-                        w = std::min(w, spare);
-                    }
-                    fi.ColWidths.SetValue(c, w);
-                    if (!fixedMode) {
-                        spare -= w;
-                        if (spare == 0) break;
-                    }
-                }
-            }
-        for (auto [r, c] : hSpans) {
-            if (!fixedMode && spare <= 0) break;
-            TRVTableCellData* cell = Rows.GetRow(r)->Cell(c);
-            if (cell->BestWidth <= 0) continue;
-            FitSpanningCell(r, c, SX(cell->BestWidth), false, 1, state, spare, fixedMode, fi);
-            for (int k = c; k < c + cell->ColSpan; ++k)
-                if (state[size_t(k)] == 0) {
-                    state[size_t(k)] = 1;
-                    ++assigned;
-                    ++pixelColumns;
-                }
-        }
-        if (fixedMode) {
-            int sum = 0;
-            for (int c = 0; c < n; ++c)
-                sum += fi.ColWidths[c];
-            fi.Width = GetExtraWidth() + SX(n * 2 * CellPadding()) + sum;
-        } else if (spare > 0) {
-            if (n > assigned) {
-                for (int c = 0; c < n && spare > 0; ++c) {
-                    if (state[size_t(c)] != 0) continue;
-                    const int share = spare / (n - assigned);
-                    fi.ColWidths.SetValue(c, fi.ColWidths[c] + share);
-                    spare -= share;
-                    ++assigned;
-                }
-            } else {
-                std::vector<int64_t> weight(size_t(n), 0);
-                int64_t total = 0;
-                for (int c = 0; c < n; ++c) {
-                    if (pixelColumns > 0 ? state[size_t(c)] == 2 : state[size_t(c)] != 2) continue;
-                    int64_t w = pixelColumns > 0 ? colBestWidth(c)
-                                                 : colPercentWidth(c, columnsWidth) - pad2;
-                    weight[size_t(c)] = std::max<int64_t>(w, 1);
-                    total += weight[size_t(c)];
-                }
-                for (int c = 0; c < n && spare > 0 && total > 0; ++c) {
-                    if (weight[size_t(c)] == 0) continue;
-                    const int add =
-                        std::min(MulDiv(spare, int(weight[size_t(c)]), int(total)), spare);
-                    fi.ColWidths.SetValue(c, fi.ColWidths[c] + add);
-                    spare -= add;
-                    total -= weight[size_t(c)];
-                }
-            }
-        }
-    }
+    FitColumnWidths(facts, fit, fi);
     // Cells are formatted for their widths, and each row then knows its height.
     PlaceColumns(fi, force, print);
     const int rowCount = RowCount();
@@ -346,9 +202,217 @@ bool TRVTableItemInfo::FormatTable(int docWidth, TCanvas* canvas, bool force,
                    (rowCount - 1) * CellVSpacing() + rowCount * 2 * CellBorderWidth());
     for (int r = 0; r < rowCount; ++r)
         fi.Height += fi.RowHeights[r];
-    FitSpanningRows(fi, vSpans, print);
+    FitSpanningRows(fi, facts.VSpans, print);
     PlaceRows(fi, print);
     return true;
+}
+
+TRVTableItemInfo::TColumnFacts TRVTableItemInfo::GatherColumnFacts() const {
+    const size_t n = size_t(ColCount());
+    TColumnFacts f;
+    f.MinWidths.assign(n, 0);
+    f.BestWidths.assign(n, 0);
+    f.Percents.assign(n, 0);
+    f.HasPercent.assign(n, false);
+    f.Own.assign(n, false);
+    f.FixedEnd.assign(n, false);
+    for (int r = 0; r < RowCount(); ++r) {
+        const TRVTableRow* row = Rows.GetRow(r);
+        for (int c = 0; c < int(n); ++c) {
+            TRVTableCellData* cell = row->Cell(c);
+            if (!cell) continue;
+            const size_t k = size_t(c);
+            f.NoteFixedWidth(*cell, c);
+            if (cell->ColSpan < 2) {
+                f.MinWidths[k] = std::max(f.MinWidths[k], cell->GetMinWidth(FSad, FCanvas));
+                if (cell->BestWidth < 0) {
+                    f.HasPercent[k] = true;
+                    f.Percents[k] = std::max(f.Percents[k], int(-cell->BestWidth));
+                } else {
+                    f.BestWidths[k] = std::max(f.BestWidths[k], int(cell->BestWidth));
+                }
+            } else {
+                f.HSpans.emplace_back(r, c);
+            }
+            if (cell->RowSpan > 1) f.VSpans.emplace_back(r, c);
+        }
+    }
+    return f;
+}
+
+// The width the table is laid out for: its own, a share of the document's, or (FixedMode) the
+// sum of its columns' pixel widths, known only when they are laid out.
+int TRVTableItemInfo::TargetWidth(int docWidth, const TColumnFacts& facts, bool& fixedMode) const {
+    fixedMode = false;
+    if (BestWidth() > 0) return SX(BestWidth());
+    if (BestWidth() < 0) return int(int64_t(-BestWidth()) * docWidth / 100);
+    if (facts.AllFixed()) {
+        fixedMode = true;
+        return 0;
+    }
+    return docWidth;
+}
+
+// The columns take their minimum widths, then percentage and pixel widths as the room allows,
+// and share what is left; a table whose minimum widths do not fit grows.
+void TRVTableItemInfo::FitColumnWidths(const TColumnFacts& facts, TColumnFit& fit,
+                                       TRVTableItemFormattingInfo& fi) const {
+    const int n = ColCount();
+    int room = 0;
+    if (!fit.FixedMode) {
+        fit.ColumnsWidth = fi.Width - GetExtraWidth();
+        room = fit.ColumnsWidth - SX(n * 2 * CellPadding());
+    }
+    fi.Clear();
+    fit.State.assign(size_t(n), 0);
+    const int minSum = FitMinimumWidths(facts, fit, fi);
+    if (!fit.FixedMode && minSum >= room) {
+        fi.Width = fi.Width - room + minSum;
+        return;
+    }
+    fit.Spare = room - minSum;
+    if (!fit.FixedMode) FitPercentWidths(facts, fit, fi);
+    FitPixelWidths(facts, fit, fi);
+    if (fit.FixedMode) {
+        int sum = 0;
+        for (int c = 0; c < n; ++c)
+            sum += fi.ColWidths[c];
+        fi.Width = GetExtraWidth() + SX(n * 2 * CellPadding()) + sum;
+    } else if (fit.Spare > 0) {
+        ShareSpareWidth(facts, fit, fi);
+    }
+}
+
+// Returns the sum of the minimum widths.
+int TRVTableItemInfo::FitMinimumWidths(const TColumnFacts& facts, TColumnFit& fit,
+                                       TRVTableItemFormattingInfo& fi) const {
+    int minSum = 0;
+    for (int c = 0; c < ColCount(); ++c) {
+        fi.ColWidths.AddValue(facts.MinWidths[size_t(c)]);
+        minSum += facts.MinWidths[size_t(c)];
+    }
+    int spare = 0; // the minimum pass takes no spare width
+    for (auto [r, c] : facts.HSpans)
+        minSum += FitSpanningCell(r, c, Rows.GetRow(r)->Cell(c)->GetMinWidth(FSad, FCanvas), true,
+                                  2, fit.State, spare, fit.FixedMode, fi);
+    return minSum;
+}
+
+void TRVTableItemInfo::FitPercentWidths(const TColumnFacts& facts, TColumnFit& fit,
+                                        TRVTableItemFormattingInfo& fi) const {
+    const int n = ColCount();
+    const int pad2 = SX(2 * CellPadding());
+    std::vector<int> p(size_t(n), 0);
+    int64_t total = 0;
+    for (int c = 0; c < n; ++c) {
+        const int pw = facts.PercentWidth(c, fit.ColumnsWidth);
+        if (pw > 0) p[size_t(c)] = std::max(pw - pad2, 0);
+        total += p[size_t(c)];
+    }
+    if (total > 0) {
+        const int spareAtStart = fit.Spare;
+        const int64_t d = std::max<int64_t>(total, spareAtStart);
+        for (int c = 0; c < n && fit.Spare > 0; ++c) {
+            int v = MulDiv(p[size_t(c)], spareAtStart, int(d));
+            if (v > 0) {
+                fit.State[size_t(c)] = 2;
+                ++fit.Assigned;
+            }
+            if (v > fi.ColWidths[c]) {
+                fit.Spare += fi.ColWidths[c];
+                v = std::min(v, fit.Spare);
+                fi.ColWidths.SetValue(c, v);
+                fit.Spare -= v;
+            }
+        }
+    }
+    for (auto [r, c] : facts.HSpans) {
+        if (fit.Spare <= 0) break;
+        TRVTableCellData* cell = Rows.GetRow(r)->Cell(c);
+        if (cell->BestWidth >= 0) continue;
+        const int needed = MulDiv(-cell->BestWidth, fit.ColumnsWidth, 100) - pad2;
+        FitSpanningCell(r, c, needed, false, 2, fit.State, fit.Spare, false, fi);
+        for (int k = c; k < c + cell->ColSpan; ++k)
+            if (fit.State[size_t(k)] == 0) {
+                fit.State[size_t(k)] = 2;
+                ++fit.Assigned;
+            }
+    }
+}
+
+void TRVTableItemInfo::FitPixelWidths(const TColumnFacts& facts, TColumnFit& fit,
+                                      TRVTableItemFormattingInfo& fi) const {
+    const int n = ColCount();
+    const bool fixedMode = fit.FixedMode;
+    if (fixedMode || fit.Spare >= 1)
+        for (int c = 0; c < n; ++c) {
+            if (fit.State[size_t(c)] != 0) continue;
+            int w = SX(facts.BestWidth(c));
+            if (w > 0) {
+                fit.State[size_t(c)] = 1;
+                ++fit.Assigned;
+                ++fit.PixelColumns;
+            }
+            if (w > fi.ColWidths[c]) {
+                if (!fixedMode) {
+                    fit.Spare += fi.ColWidths[c];
+                    w = std::min(w, fit.Spare);
+                }
+                fi.ColWidths.SetValue(c, w);
+                if (!fixedMode) {
+                    fit.Spare -= w;
+                    if (fit.Spare == 0) break;
+                }
+            }
+        }
+    for (auto [r, c] : facts.HSpans) {
+        if (!fixedMode && fit.Spare <= 0) break;
+        TRVTableCellData* cell = Rows.GetRow(r)->Cell(c);
+        if (cell->BestWidth <= 0) continue;
+        FitSpanningCell(r, c, SX(cell->BestWidth), false, 1, fit.State, fit.Spare, fixedMode, fi);
+        for (int k = c; k < c + cell->ColSpan; ++k)
+            if (fit.State[size_t(k)] == 0) {
+                fit.State[size_t(k)] = 1;
+                ++fit.Assigned;
+                ++fit.PixelColumns;
+            }
+    }
+}
+
+// The spare width goes in equal parts to the columns without a width; when every column has
+// one, to the pixel columns by their widths (or, without any, to the percentage columns by
+// theirs).
+void TRVTableItemInfo::ShareSpareWidth(const TColumnFacts& facts, TColumnFit& fit,
+                                       TRVTableItemFormattingInfo& fi) const {
+    const int n = ColCount();
+    if (n > fit.Assigned) {
+        for (int c = 0; c < n && fit.Spare > 0; ++c) {
+            if (fit.State[size_t(c)] != 0) continue;
+            const int share = fit.Spare / (n - fit.Assigned);
+            fi.ColWidths.SetValue(c, fi.ColWidths[c] + share);
+            fit.Spare -= share;
+            ++fit.Assigned;
+        }
+        return;
+    }
+    const int pad2 = SX(2 * CellPadding());
+    const bool byPixels = fit.PixelColumns > 0;
+    std::vector<int64_t> weight(size_t(n), 0);
+    int64_t total = 0;
+    for (int c = 0; c < n; ++c) {
+        if (byPixels ? fit.State[size_t(c)] == 2 : fit.State[size_t(c)] != 2) continue;
+        const int64_t w =
+            byPixels ? facts.BestWidth(c) : facts.PercentWidth(c, fit.ColumnsWidth) - pad2;
+        weight[size_t(c)] = std::max<int64_t>(w, 1);
+        total += weight[size_t(c)];
+    }
+    for (int c = 0; c < n && fit.Spare > 0 && total > 0; ++c) {
+        if (weight[size_t(c)] == 0) continue;
+        const int add = std::min(MulDiv(fit.Spare, int(weight[size_t(c)]), int(total)), fit.Spare);
+        fi.ColWidths.SetValue(c, fi.ColWidths[c] + add);
+        fit.Spare -= add;
+        total -= weight[size_t(c)];
+    }
 }
 
 void TRVTableItemInfo::PlaceColumns(TRVTableItemFormattingInfo& fi, bool force,

@@ -161,6 +161,23 @@ TEST(RtfImport, CodePagesOfFontsAndUnicodeFallbacks) {
     EXPECT_EQ(PlainText(d.data), u"\u041F\u00E9\u0161\u03B1 \u20AC|\u20AC|\u041F\U0001F600\u65E5");
 }
 
+// A word acts only where it belongs: font table words in the body do nothing, the font table
+// skips the groups the body skips and pictures, a "\*" group is read only when it starts with a
+// word read that way, and a control word counts as one fallback character.
+TEST(RtfImport, WordsActOnlyWhereTheyBelong) {
+    Doc d;
+    int index = 0;
+    ASSERT_EQ(Import(d.data,
+                     "{\\rtf1\\ansi\\fcharset204{\\fonttbl{\\f0 Ti{\\info x}m{\\pict 00}es;}}"
+                     "{\\*\\fonttbl{\\f1 Skipped;}}\\f0\\'cf{\\f1 w}\\uc1\\u1055\\emdash z\\par}",
+                     index),
+              rtf_ec_OK);
+    EXPECT_EQ(PlainText(d.data), u"\u00CFw\u041Fz");
+    ASSERT_EQ(d.data.ItemCount(), 3);
+    EXPECT_EQ(d.style.TextStyles[d.data.GetItemStyleNo(0)].FontName, "Times");
+    EXPECT_NE(d.style.TextStyles[d.data.GetItemStyleNo(1)].FontName, "Skipped");
+}
+
 TEST(RtfImport, DestinationsStyleSheetsLinksAndBookmarks) {
     Doc d;
     d.data.SetOptions(d.data.GetOptions() | TRVOption::rvoTagsArePChars);
