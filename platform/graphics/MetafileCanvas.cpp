@@ -154,7 +154,8 @@ void TMetafileCanvas::RestoreDC(int which) {
     ApplyClip();
 }
 
-void TMetafileCanvas::SelectStock(int index) {
+TMfObject StockObject(int index) {
+    TMfObject o;
     switch (index) {
     case WHITE_BRUSH:
     case LTGRAY_BRUSH:
@@ -162,22 +163,20 @@ void TMetafileCanvas::SelectStock(int index) {
     case DKGRAY_BRUSH:
     case BLACK_BRUSH: {
         static const COLORREF colors[] = {0xFFFFFF, 0xC0C0C0, 0x808080, 0x404040, 0};
-        S.Brush = TMfBrush();
-        S.Brush.Color = colors[index];
+        o.Kind = TMfObject::okBrush;
+        o.Brush.Color = colors[index];
         break;
     }
     case NULL_BRUSH:
-        S.Brush = TMfBrush();
-        S.Brush.Style = BS_NULL;
+        o.Kind = TMfObject::okBrush;
+        o.Brush.Style = BS_NULL;
         break;
     case WHITE_PEN:
     case BLACK_PEN:
-        S.Pen = TMfPen();
-        S.Pen.Color = index == WHITE_PEN ? 0xFFFFFF : 0;
-        break;
     case NULL_PEN:
-        S.Pen = TMfPen();
-        S.Pen.Style = PS_NULL;
+        o.Kind = TMfObject::okPen;
+        o.Pen.Color = index == WHITE_PEN ? 0xFFFFFF : 0;
+        if (index == NULL_PEN) o.Pen.Style = PS_NULL;
         break;
     case OEM_FIXED_FONT:
     case ANSI_FIXED_FONT:
@@ -186,12 +185,17 @@ void TMetafileCanvas::SelectStock(int index) {
     case DEFAULT_GUI_FONT:
     case 14: // DEVICE_DEFAULT_FONT
     case 16: // SYSTEM_FIXED_FONT
-        S.Font = TMfFont();
-        S.Font.Log.lfHeight = -16;
+        o.Kind = TMfObject::okFont;
+        o.Font.Log.lfHeight = -16;
         break;
     default:
         break;
     }
+    return o;
+}
+
+void TMetafileCanvas::SelectStock(int index) {
+    Select(StockObject(index));
 }
 
 void TMetafileCanvas::Select(const TMfObject& object) {

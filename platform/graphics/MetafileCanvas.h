@@ -59,6 +59,9 @@ struct TMfObject {
     std::vector<TRect> Region; // logical units
 };
 
+// The stock pen, brush or font of a stock object index (okNone for others).
+TMfObject StockObject(int index);
+
 // A DIB's bits copied to 32-bit aligned storage: records place them at any even offset, and
 // the bitmap routines read whole pixels.
 std::vector<uint32_t> AlignedDibBits(const BITMAPINFO& info, const uint8_t* bits);

@@ -853,16 +853,11 @@ private:
             uint32_t cb = r.U32(24), brush = r.U32(28);
             auto rects = RegionRects(r, 32, cb);
             if (!r.Ok()) break;
-            TMfBrush b = C.S.Brush;
-            if (brush & 0x80000000u) {
-                TMfBrush keep = C.S.Brush;
-                C.SelectStock(int(brush & 0x7FFFFFFF));
-                b = C.S.Brush;
-                C.S.Brush = keep;
-            } else if (TMfObject* o = Slot(brush); o && o->Kind == TMfObject::okBrush) {
-                b = o->Brush;
-            }
-            C.FillRects(rects, b);
+            const bool stock = (brush & 0x80000000u) != 0;
+            const TMfObject stockObject =
+                stock ? StockObject(int(brush & 0x7FFFFFFF)) : TMfObject();
+            const TMfObject* o = stock ? &stockObject : Slot(brush);
+            C.FillRects(rects, o && o->Kind == TMfObject::okBrush ? o->Brush : C.S.Brush);
             break;
         }
         case EMR_PAINTRGN:
