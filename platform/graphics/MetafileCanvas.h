@@ -212,6 +212,9 @@ private:
     HBRUSH MakeBrush(const TMfBrush& brush);
     int PenDeviceWidth();
     TSub& CurrentSub();
+    // Destination points going on from the first one, the current position: they extend the
+    // open path's figure, or are stroked as an open line.
+    void ContinueLine(std::vector<TMfPoint> pts);
     void DrawBits(TRect box, int sx, int sy, int sw, int sh, const BITMAPINFO& info,
                   const uint8_t* bits, const TBitsMode& mode);
 
