@@ -154,7 +154,7 @@ void PngFlush(png_structp) {}
 // Runs libpng; returns false after an error (the message is in the state). The palette and the
 // row pointers are filled by the caller, so nothing here needs destroying across the jump.
 bool WritePng(png_structp png, png_infop info, const TPngRaster& raster,
-              const std::vector<png_color>& palette, png_color_16& key,
+              const std::vector<png_color>& palette, const png_color_16& key,
               std::vector<png_bytep>& rows) {
     if (setjmp(png_jmpbuf(png))) return false;
     png_set_IHDR(png, info, raster.Width, raster.Height, raster.BitDepth, raster.ColorType,
