@@ -1,47 +1,28 @@
 // Renders sample pictures of the components into the folder given on the command line.
 
-#include <png.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
-#include "platform/core/Color.h"
 #include "demo/DemoRegistry.h"
+#include "platform/codecs/ImageCodecs.h"
+#include "platform/core/Color.h"
 
 namespace {
 
-bool SavePng(const std::string& path, int width, int height, const std::vector<uint32_t>& bgra) {
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) return false;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png_create_info_struct(png);
-    if (setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, &info);
-        std::fclose(f);
-        return false;
-    }
-    png_init_io(png, f);
-    png_set_IHDR(png, info, uint32_t(width), uint32_t(height), 8, PNG_COLOR_TYPE_RGB,
-                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    std::vector<uint8_t> row(size_t(width) * 3);
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            uint32_t p = bgra[size_t(y) * size_t(width) + size_t(x)];
-            row[size_t(x) * 3 + 0] = uint8_t(p >> 16);
-            row[size_t(x) * 3 + 1] = uint8_t(p >> 8);
-            row[size_t(x) * 3 + 2] = uint8_t(p);
-        }
-        png_write_row(png, row.data());
-    }
-    png_write_end(png, nullptr);
-    png_destroy_write_struct(&png, &info);
-    std::fclose(f);
-    return true;
+bool SavePng(const std::string& path, int width, int height, std::vector<uint32_t> argb) {
+    epc::TDecodedImage image;
+    image.Width = width;
+    image.Height = height;
+    image.Pixels = std::move(argb);
+    std::ofstream file(path, std::ios::binary);
+    file << epc::EncodePng(image);
+    return bool(file);
 }
 
 // The classic system colours as swatches.

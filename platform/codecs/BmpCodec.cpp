@@ -90,146 +90,134 @@ void DecodeRle(const uint8_t* p, size_t n, bool fourBits, const uint32_t* palett
     }
 }
 
-void Put16(std::string& s, uint16_t v) {
-    s.push_back(static_cast<char>(v & 0xFF));
-    s.push_back(static_cast<char>(v >> 8));
-}
-void Put32(std::string& s, uint32_t v) {
-    for (int i = 0; i < 4; ++i) s.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
-}
+// What the file and info headers say, checked.
+struct TBmpHeader {
+    uint32_t PixelOffset = 0;
+    uint32_t InfoSize = 0;
+    int64_t Width = 0, Height = 0;
+    bool TopDown = false;
+    uint32_t Bits = 0;
+    uint32_t Compression = BI_RGB;
+    uint32_t ColorsUsed = 0;
+    int32_t XPelsPerMeter = 0, YPelsPerMeter = 0;
+    size_t PaletteEntrySize = 4;
 
-}  // namespace
+    bool Rle() const { return Compression == BI_RLE8 || Compression == BI_RLE4; }
+    bool HasMasks() const {
+        return Compression == BI_BITFIELDS || Compression == BI_ALPHABITFIELDS;
+    }
+};
 
-TDecodedImage DecodeBmp(const uint8_t* data, size_t size) {
+TBmpHeader ReadHeader(const uint8_t* data, size_t size) {
     if (!data || size < 2 || data[0] != 'B' || data[1] != 'M')
         codecs::Fail(kBmp, "missing BMP signature");
     if (size < kFileHeaderSize + 12) codecs::Fail(kBmp, "truncated header");
-    const uint32_t pixelOffset = U32(data + 10);
+    TBmpHeader h;
+    h.PixelOffset = U32(data + 10);
     const uint8_t* info = data + kFileHeaderSize;
-    const uint32_t infoSize = U32(info);
-    if (infoSize < 12 || infoSize > size - kFileHeaderSize)
+    h.InfoSize = U32(info);
+    if (h.InfoSize < 12 || h.InfoSize > size - kFileHeaderSize)
         codecs::Fail(kBmp, "bad or truncated info header");
-
-    int64_t width, height;
-    uint32_t bits, compression = BI_RGB, colorsUsed = 0;
-    int32_t xPelsPerMeter = 0, yPelsPerMeter = 0;
-    size_t paletteEntrySize = 4;
-    if (infoSize == 12) {  // the old core header: 16-bit sizes, 3-byte palette entries
-        width = U16(info + 4);
-        height = U16(info + 6);
-        bits = U16(info + 10);
-        paletteEntrySize = 3;
+    if (h.InfoSize == 12) { // the old core header: 16-bit sizes, 3-byte palette entries
+        h.Width = U16(info + 4);
+        h.Height = U16(info + 6);
+        h.Bits = U16(info + 10);
+        h.PaletteEntrySize = 3;
     } else {
-        if (infoSize < 40) codecs::Fail(kBmp, "unsupported info header size");
-        width = static_cast<int32_t>(U32(info + 4));
-        height = static_cast<int32_t>(U32(info + 8));
-        bits = U16(info + 14);
-        compression = U32(info + 16);
-        xPelsPerMeter = static_cast<int32_t>(U32(info + 24));
-        yPelsPerMeter = static_cast<int32_t>(U32(info + 28));
-        colorsUsed = U32(info + 32);
+        if (h.InfoSize < 40) codecs::Fail(kBmp, "unsupported info header size");
+        h.Width = static_cast<int32_t>(U32(info + 4));
+        h.Height = static_cast<int32_t>(U32(info + 8));
+        h.Bits = U16(info + 14);
+        h.Compression = U32(info + 16);
+        h.XPelsPerMeter = static_cast<int32_t>(U32(info + 24));
+        h.YPelsPerMeter = static_cast<int32_t>(U32(info + 28));
+        h.ColorsUsed = U32(info + 32);
     }
-    if (U16(info + (infoSize == 12 ? 8 : 12)) != 1) codecs::Fail(kBmp, "bad plane count");
-    const bool topDown = height < 0;
-    if (topDown) height = -height;
-    codecs::CheckDimensions(kBmp, width, height);
+    if (U16(info + (h.InfoSize == 12 ? 8 : 12)) != 1) codecs::Fail(kBmp, "bad plane count");
+    h.TopDown = h.Height < 0;
+    if (h.TopDown) h.Height = -h.Height;
+    codecs::CheckDimensions(kBmp, h.Width, h.Height);
+    const uint32_t bits = h.Bits;
     if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32)
         codecs::Fail(kBmp, "unsupported bit count " + std::to_string(bits));
-    const bool rle = compression == BI_RLE8 || compression == BI_RLE4;
-    if (rle && (bits != (compression == BI_RLE8 ? 8u : 4u) || topDown))
+    if (h.Rle() && (bits != (h.Compression == BI_RLE8 ? 8u : 4u) || h.TopDown))
         codecs::Fail(kBmp, "run-length coding needs a bottom-up picture of 4 or 8 bits");
-    if (!rle && compression != BI_RGB && compression != BI_BITFIELDS &&
-        compression != BI_ALPHABITFIELDS)
-        codecs::Fail(kBmp, "unsupported compression " + std::to_string(compression));
-    if (!rle && compression != BI_RGB && bits != 16 && bits != 32)
+    if (!h.Rle() && h.Compression != BI_RGB && !h.HasMasks())
+        codecs::Fail(kBmp, "unsupported compression " + std::to_string(h.Compression));
+    if (!h.Rle() && h.Compression != BI_RGB && bits != 16 && bits != 32)
         codecs::Fail(kBmp, "bit-field masks need 16 or 32 bits per pixel");
+    return h;
+}
 
-    // Masks: in the header from version 2 on, else right after a 40-byte header.
-    uint32_t maskR = 0, maskG = 0, maskB = 0, maskA = 0;
-    size_t afterHeader = kFileHeaderSize + infoSize;
-    if (compression == BI_BITFIELDS || compression == BI_ALPHABITFIELDS) {
-        size_t maskCount = compression == BI_ALPHABITFIELDS ? 4 : 3;
+struct TBmpMasks {
+    uint32_t R = 0, G = 0, B = 0, A = 0;
+};
+
+// Masks: in the header from version 2 on, else right after a 40-byte header (afterHeader then
+// moves past them); without masks, those of the bit count.
+TBmpMasks ReadMasks(const uint8_t* data, size_t size, const TBmpHeader& h, size_t& afterHeader) {
+    const uint8_t* info = data + kFileHeaderSize;
+    TBmpMasks m;
+    if (h.HasMasks()) {
+        size_t maskCount = h.Compression == BI_ALPHABITFIELDS ? 4 : 3;
         const uint8_t* masks = info + 40;
-        if (infoSize < 40 + 4 * maskCount) {
+        if (h.InfoSize < 40 + 4 * maskCount) {
             if (afterHeader + 4 * maskCount > size) codecs::Fail(kBmp, "truncated colour masks");
             masks = data + afterHeader;
             afterHeader += 4 * maskCount;
         }
-        maskR = U32(masks);
-        maskG = U32(masks + 4);
-        maskB = U32(masks + 8);
-        if (maskCount == 4) maskA = U32(masks + 12);
-        if (infoSize >= 56) maskA = U32(info + 52);
-        if (!maskR && !maskG && !maskB) codecs::Fail(kBmp, "empty colour masks");
-    } else if (bits == 16) {
-        maskR = 0x7C00;
-        maskG = 0x03E0;
-        maskB = 0x001F;
-    } else if (bits >= 24) {
-        maskR = 0x00FF0000;
-        maskG = 0x0000FF00;
-        maskB = 0x000000FF;
-        if (bits == 32 && infoSize >= 56) maskA = U32(info + 52);
+        m.R = U32(masks);
+        m.G = U32(masks + 4);
+        m.B = U32(masks + 8);
+        if (maskCount == 4) m.A = U32(masks + 12);
+        if (h.InfoSize >= 56) m.A = U32(info + 52);
+        if (!m.R && !m.G && !m.B) codecs::Fail(kBmp, "empty colour masks");
+    } else if (h.Bits == 16) {
+        m = {0x7C00, 0x03E0, 0x001F, 0};
+    } else if (h.Bits >= 24) {
+        m = {0x00FF0000, 0x0000FF00, 0x000000FF, 0};
+        if (h.Bits == 32 && h.InfoSize >= 56) m.A = U32(info + 52);
     }
+    return m;
+}
 
-    TDecodedImage image;
-    image.Width = static_cast<int32_t>(width);
-    image.Height = static_cast<int32_t>(height);
-    image.BitDepth = static_cast<int32_t>(bits);
-    image.ColorType = bits <= 8 ? 3 : (maskA ? 6 : 2);
-    if (xPelsPerMeter > 0 && yPelsPerMeter > 0) {
-        image.DpiX = static_cast<int32_t>(std::lround(std::min(xPelsPerMeter, 100000000) * 0.0254));
-        image.DpiY = static_cast<int32_t>(std::lround(std::min(yPelsPerMeter, 100000000) * 0.0254));
+// The palette of an indexed picture into the image and into palette (as pixels, every index
+// filled); afterHeader moves past it.
+void ReadPalette(const uint8_t* data, size_t size, const TBmpHeader& h, size_t& afterHeader,
+                 TDecodedImage& image, uint32_t (&palette)[256]) {
+    size_t maxColors = size_t(1) << h.Bits;
+    size_t count = h.ColorsUsed == 0 ? maxColors : h.ColorsUsed;
+    if (count > maxColors) count = maxColors; // extra entries cannot be addressed
+    size_t paletteBytes = count * h.PaletteEntrySize;
+    if (afterHeader > size || paletteBytes > size - afterHeader)
+        codecs::Fail(kBmp, "truncated palette");
+    if (h.PixelOffset != 0 && afterHeader + paletteBytes > h.PixelOffset)
+        codecs::Fail(kBmp, "palette overlaps the pixels");
+    image.Palette.resize(count);
+    for (size_t i = 0; i < count; ++i) {
+        const uint8_t* e = data + afterHeader + i * h.PaletteEntrySize;
+        image.Palette[i] = {e[2], e[1], e[0]};
+        palette[i] = 0xFF000000u | uint32_t(e[2]) << 16 | uint32_t(e[1]) << 8 | e[0];
     }
+    // Indices beyond the palette show as black, as they do on screen.
+    for (size_t i = count; i < 256; ++i)
+        palette[i] = 0xFF000000u;
+    afterHeader += paletteBytes;
+}
 
-    uint32_t palette[256] = {};
-    if (bits <= 8) {
-        size_t maxColors = size_t(1) << bits;
-        size_t count = colorsUsed == 0 ? maxColors : colorsUsed;
-        if (count > maxColors) count = maxColors;  // extra entries cannot be addressed
-        size_t paletteBytes = count * paletteEntrySize;
-        if (afterHeader > size || paletteBytes > size - afterHeader)
-            codecs::Fail(kBmp, "truncated palette");
-        if (pixelOffset != 0 && afterHeader + paletteBytes > pixelOffset)
-            codecs::Fail(kBmp, "palette overlaps the pixels");
-        image.Palette.resize(count);
-        for (size_t i = 0; i < count; ++i) {
-            const uint8_t* e = data + afterHeader + i * paletteEntrySize;
-            image.Palette[i] = {e[2], e[1], e[0]};
-            palette[i] = 0xFF000000u | uint32_t(e[2]) << 16 | uint32_t(e[1]) << 8 | e[0];
-        }
-        // Indices beyond the palette show as black, as they do on screen.
-        for (size_t i = count; i < 256; ++i) palette[i] = 0xFF000000u;
-        afterHeader += paletteBytes;
-    }
-
-    const size_t stride = ((static_cast<size_t>(width) * bits + 31) / 32) * 4;
-    const size_t offset = pixelOffset ? pixelOffset : afterHeader;
-    if (offset < afterHeader) codecs::Fail(kBmp, "pixel data overlaps the header");
-    if (rle) {
-        if (offset >= size) codecs::Fail(kBmp, "truncated pixel data");
-        // Two bytes can end a row of any width: allow far more pixels per byte than for
-        // the other codings, still bounded.
-        codecs::CheckPlausible(kBmp, width * height, size, 16384);
-        DecodeRle(data + offset, size - offset, compression == BI_RLE4, palette, image);
-        codecs::UpdateHasAlpha(image);
-        return image;
-    }
-    if (offset > size || stride * static_cast<size_t>(height) > size - offset) {
-        // The last row may lack its padding in files written by careless tools.
-        size_t needed = stride * (static_cast<size_t>(height) - 1) +
-                        (static_cast<size_t>(width) * bits + 7) / 8;
-        if (offset > size || needed > size - offset) codecs::Fail(kBmp, "truncated pixel data");
-    }
-
-    const TChannel r(maskR), g(maskG), b(maskB), a(maskA);
-    // The usual byte-aligned layouts copy bytes; others go through the masks.
-    const bool plainBytes = maskR == 0x00FF0000 && maskG == 0x0000FF00 && maskB == 0x000000FF &&
-                            (maskA == 0 || maskA == 0xFF000000u) && bits >= 24;
+// Uncompressed rows of stride bytes from pixels on: indices through the palette, the usual
+// byte-aligned layouts copied, others through the masks.
+void DecodeRows(const uint8_t* pixels, size_t stride, const TBmpHeader& h, const TBmpMasks& m,
+                const uint32_t (&palette)[256], TDecodedImage& image) {
+    const int64_t width = h.Width, height = h.Height;
+    const uint32_t bits = h.Bits;
+    const TChannel r(m.R), g(m.G), b(m.B), a(m.A);
+    const bool plainBytes = m.R == 0x00FF0000 && m.G == 0x0000FF00 && m.B == 0x000000FF &&
+                            (m.A == 0 || m.A == 0xFF000000u) && bits >= 24;
     image.Pixels.resize(static_cast<size_t>(width) * height);
     for (int64_t row = 0; row < height; ++row) {
-        const uint8_t* src = data + offset + stride * static_cast<size_t>(row);
-        int64_t y = topDown ? row : height - 1 - row;
+        const uint8_t* src = pixels + stride * static_cast<size_t>(row);
+        int64_t y = h.TopDown ? row : height - 1 - row;
         uint32_t* dst = image.Pixels.data() + static_cast<size_t>(y) * width;
         if (plainBytes && bits == 24) {
             for (int64_t x = 0; x < width; ++x, src += 3)
@@ -238,7 +226,7 @@ TDecodedImage DecodeBmp(const uint8_t* data, size_t size) {
         }
         if (plainBytes) {
             std::memcpy(dst, src, static_cast<size_t>(width) * 4);  // little-endian BGRA
-            if (!maskA)
+            if (!m.A)
                 for (int64_t x = 0; x < width; ++x) dst[x] |= 0xFF000000u;
             continue;
         }
@@ -257,8 +245,14 @@ TDecodedImage DecodeBmp(const uint8_t* data, size_t size) {
             dst[x] = a.Get(v, 255) << 24 | r.Get(v, 0) << 16 | g.Get(v, 0) << 8 | b.Get(v, 0);
         }
     }
-    // An alpha mask over bytes that are all zero is a writer's habit, not a see-through picture.
-    if (maskA) {
+}
+
+// Writers' habits about alpha: an alpha mask over bytes that are all zero means an opaque
+// picture; a 32-bit file without a mask may carry alpha in the spare byte, used only when some
+// pixel sets it, since most leave it zero.
+void SettleAlpha(const uint8_t* pixels, size_t stride, const TBmpHeader& h, const TBmpMasks& m,
+                 TDecodedImage& image) {
+    if (m.A) {
         bool allClear = std::all_of(image.Pixels.begin(), image.Pixels.end(),
                                     [](uint32_t p) { return (p >> 24) == 0; });
         if (allClear) {
@@ -266,29 +260,78 @@ TDecodedImage DecodeBmp(const uint8_t* data, size_t size) {
             image.ColorType = 2;
         }
     }
-    // 32-bit files without an alpha mask often carry alpha in the spare byte; use it only
-    // when some pixel sets it, since most leave it zero.
-    if (bits == 32 && !maskA && compression == BI_RGB) {
-        bool anyAlpha = false;
-        for (int64_t row = 0; row < height && !anyAlpha; ++row) {
-            const uint8_t* src = data + offset + stride * static_cast<size_t>(row);
-            for (int64_t x = 0; x < width; ++x)
-                if (src[4 * x + 3]) {
-                    anyAlpha = true;
-                    break;
-                }
-        }
-        if (anyAlpha) {
-            image.ColorType = 6;
-            for (int64_t row = 0; row < height; ++row) {
-                const uint8_t* src = data + offset + stride * static_cast<size_t>(row);
-                int64_t y = topDown ? row : height - 1 - row;
-                uint32_t* dst = image.Pixels.data() + static_cast<size_t>(y) * width;
-                for (int64_t x = 0; x < width; ++x)
-                    dst[x] = (dst[x] & 0x00FFFFFFu) | uint32_t(src[4 * x + 3]) << 24;
+    if (h.Bits != 32 || m.A || h.Compression != BI_RGB) return;
+    const int64_t width = h.Width, height = h.Height;
+    bool anyAlpha = false;
+    for (int64_t row = 0; row < height && !anyAlpha; ++row) {
+        const uint8_t* src = pixels + stride * static_cast<size_t>(row);
+        for (int64_t x = 0; x < width; ++x)
+            if (src[4 * x + 3]) {
+                anyAlpha = true;
+                break;
             }
-        }
     }
+    if (!anyAlpha) return;
+    image.ColorType = 6;
+    for (int64_t row = 0; row < height; ++row) {
+        const uint8_t* src = pixels + stride * static_cast<size_t>(row);
+        int64_t y = h.TopDown ? row : height - 1 - row;
+        uint32_t* dst = image.Pixels.data() + static_cast<size_t>(y) * width;
+        for (int64_t x = 0; x < width; ++x)
+            dst[x] = (dst[x] & 0x00FFFFFFu) | uint32_t(src[4 * x + 3]) << 24;
+    }
+}
+
+void Put16(std::string& s, uint16_t v) {
+    s.push_back(static_cast<char>(v & 0xFF));
+    s.push_back(static_cast<char>(v >> 8));
+}
+void Put32(std::string& s, uint32_t v) {
+    for (int i = 0; i < 4; ++i)
+        s.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+}
+
+} // namespace
+
+TDecodedImage DecodeBmp(const uint8_t* data, size_t size) {
+    const TBmpHeader h = ReadHeader(data, size);
+    size_t afterHeader = kFileHeaderSize + h.InfoSize;
+    const TBmpMasks masks = ReadMasks(data, size, h, afterHeader);
+
+    TDecodedImage image;
+    image.Width = static_cast<int32_t>(h.Width);
+    image.Height = static_cast<int32_t>(h.Height);
+    image.BitDepth = static_cast<int32_t>(h.Bits);
+    image.ColorType = h.Bits <= 8 ? 3 : (masks.A ? 6 : 2);
+    if (h.XPelsPerMeter > 0 && h.YPelsPerMeter > 0) {
+        image.DpiX =
+            static_cast<int32_t>(std::lround(std::min(h.XPelsPerMeter, 100000000) * 0.0254));
+        image.DpiY =
+            static_cast<int32_t>(std::lround(std::min(h.YPelsPerMeter, 100000000) * 0.0254));
+    }
+    uint32_t palette[256] = {};
+    if (h.Bits <= 8) ReadPalette(data, size, h, afterHeader, image, palette);
+
+    const size_t stride = ((static_cast<size_t>(h.Width) * h.Bits + 31) / 32) * 4;
+    const size_t offset = h.PixelOffset ? h.PixelOffset : afterHeader;
+    if (offset < afterHeader) codecs::Fail(kBmp, "pixel data overlaps the header");
+    if (h.Rle()) {
+        if (offset >= size) codecs::Fail(kBmp, "truncated pixel data");
+        // Two bytes can end a row of any width: allow far more pixels per byte than for
+        // the other codings, still bounded.
+        codecs::CheckPlausible(kBmp, h.Width * h.Height, size, 16384);
+        DecodeRle(data + offset, size - offset, h.Compression == BI_RLE4, palette, image);
+        codecs::UpdateHasAlpha(image);
+        return image;
+    }
+    if (offset > size || stride * static_cast<size_t>(h.Height) > size - offset) {
+        // The last row may lack its padding in files written by careless tools.
+        size_t needed = stride * (static_cast<size_t>(h.Height) - 1) +
+                        (static_cast<size_t>(h.Width) * h.Bits + 7) / 8;
+        if (offset > size || needed > size - offset) codecs::Fail(kBmp, "truncated pixel data");
+    }
+    DecodeRows(data + offset, stride, h, masks, palette, image);
+    SettleAlpha(data + offset, stride, h, masks, image);
     codecs::UpdateHasAlpha(image);
     return image;
 }

@@ -23,6 +23,17 @@ void CheckDimensions(const char* format, int64_t width, int64_t height);
 // header bytes never make us allocate gigabytes.
 void CheckPlausible(const char* format, int64_t pixels, size_t dataSize, int64_t pixelsPerByte);
 
+// The encoded bytes a library's read callback takes in order.
+struct TByteSource {
+    const uint8_t* Data = nullptr;
+    size_t Size = 0;
+    size_t Pos = 0;
+
+    size_t Left() const { return Size - Pos; }
+    // Copies up to count bytes to out; returns how many were left to copy.
+    size_t Read(void* out, size_t count);
+};
+
 // Sets HasAlpha from the pixels.
 void UpdateHasAlpha(TDecodedImage& image);
 

@@ -2,6 +2,7 @@
 
 #include "platform/codecs/ImageCodecs.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "platform/codecs/CodecInternals.h"
@@ -29,6 +30,13 @@ void CheckPlausible(const char* format, int64_t pixels, size_t dataSize, int64_t
     constexpr int64_t kAlwaysAllowed = int64_t(1) << 20;
     if (pixels > kAlwaysAllowed && pixels / pixelsPerByte > static_cast<int64_t>(dataSize))
         Fail(format, "data too short for a picture of " + std::to_string(pixels) + " pixels");
+}
+
+size_t TByteSource::Read(void* out, size_t count) {
+    count = std::min(count, Left());
+    if (count > 0) std::memcpy(out, Data + Pos, count);
+    Pos += count;
+    return count;
 }
 
 void UpdateHasAlpha(TDecodedImage& image) {

@@ -41,16 +41,57 @@ struct TDecodedImage {
     int32_t DpiX = 0, DpiY = 0;            // 0 when not stored
 };
 
-TDecodedImage DecodePng(const uint8_t* data, size_t size);
-TDecodedImage DecodeJpeg(const uint8_t* data, size_t size);
-TDecodedImage DecodeGif(const uint8_t* data, size_t size);  // the first frame
-TDecodedImage DecodeBmp(const uint8_t* data, size_t size);
 // By signature; raises EInvalidGraphic "Unknown picture format" when none matches.
 TDecodedImage DecodeImage(const uint8_t* data, size_t size);
+
+// ---- PNG ----------------------------------------------------------------------------------
+
+TDecodedImage DecodePng(const uint8_t* data, size_t size);
 
 // PNG of the pixels: RGBA when any alpha is below 255 (or when keepAlpha), else RGB. When the
 // image has a palette colour type (3) with a palette, it is written as a palette image.
 std::string EncodePng(const TDecodedImage& image, bool keepAlpha = false);
+
+// A picture as the PNG file stores it, for writers that keep their own sample layout.
+struct TPngRaster {
+    int32_t Width = 0;
+    int32_t Height = 0;
+    int32_t ColorType = 2;
+    int32_t BitDepth = 8;
+    // Height rows of RowBytes() each, samples in file order (R, G, B, A; gray, A; or indices).
+    std::vector<uint8_t> Rows;
+    std::vector<TPaletteEntry> Palette;
+    std::vector<uint8_t> PaletteAlpha; // tRNS of a palette image
+    bool HasTransparentColor = false;  // tRNS single colour (gray images use its low byte)
+    uint32_t TransparentColor = 0;     // 0x00RRGGBB
+    bool HasGamma = false;
+    double Gamma = 0;
+    int32_t DpiX = 0, DpiY = 0; // pHYs when both are set
+    // Fast: light deflate and simple filters, the screenshot case; else libpng's defaults.
+    bool Fast = true;
+
+    size_t RowBytes() const;
+};
+
+// Raises EInvalidGraphic when libpng refuses the raster.
+std::string EncodePngRaster(const TPngRaster& raster);
+
+// ---- JPEG ---------------------------------------------------------------------------------
+
+TDecodedImage DecodeJpeg(const uint8_t* data, size_t size);
+// Encodes pixels as a baseline JPEG (quality 1..100); alpha is dropped.
+std::string EncodeJpeg(const TDecodedImage& image, int quality = 90, bool grayscale = false);
+
+// ---- GIF ----------------------------------------------------------------------------------
+
+TDecodedImage DecodeGif(const uint8_t* data, size_t size); // the first frame
+// Encodes pixels as a GIF: an exact palette when there are at most 256 colours (pixels with
+// alpha below 128 become the transparent index), else a 6x6x6 colour cube.
+std::string EncodeGif(const TDecodedImage& image);
+
+// ---- BMP ----------------------------------------------------------------------------------
+
+TDecodedImage DecodeBmp(const uint8_t* data, size_t size);
 // A 24- or 32-bit bottom-up BMP file.
 std::string EncodeBmp(const TDecodedImage& image, int bitsPerPixel = 24);
 

@@ -1,7 +1,7 @@
-// JPEG through libjpeg. Errors come back by longjmp from our error manager; the function that
-// calls the library keeps no object with a destructor across those calls, and the caller
-// destroys the decompressor on every path. A stream that ends early is an error, not a
-// picture padded with grey.
+// JPEG through libjpeg, both ways. Errors come back by longjmp from our error manager; the
+// functions that call the library keep no object with a destructor across those calls, and the
+// compressor or decompressor is destroyed on every path. A stream that ends early is an error,
+// not a picture padded with grey.
 
 #include <cstddef>
 #include <cstdio>
@@ -13,7 +13,9 @@
 
 #include <algorithm>
 #include <csetjmp>
+#include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "platform/codecs/CodecInternals.h"
@@ -184,6 +186,41 @@ bool ReadJpeg(jpeg_decompress_struct& cinfo, TJpegError& err, TJpegState& state)
     return true;
 }
 
+struct TJpegOutput {
+    unsigned char* Buffer = nullptr;
+    unsigned long Size = 0;
+};
+
+// Only plain data lives in this frame across the long jump.
+bool CompressJpeg(const uint8_t* rows, int width, int height, int components, int quality,
+                  TJpegOutput* out, TJpegError* err) {
+    jpeg_compress_struct cinfo;
+    cinfo.err = jpeg_std_error(&err->Manager);
+    err->Manager.error_exit = JpegErrorExit;
+    err->Manager.output_message = JpegOutputMessage;
+    if (setjmp(err->Jump)) {
+        jpeg_destroy_compress(&cinfo);
+        return false;
+    }
+    jpeg_create_compress(&cinfo);
+    jpeg_mem_dest(&cinfo, &out->Buffer, &out->Size);
+    cinfo.image_width = JDIMENSION(width);
+    cinfo.image_height = JDIMENSION(height);
+    cinfo.input_components = components;
+    cinfo.in_color_space = components == 1 ? JCS_GRAYSCALE : JCS_RGB;
+    jpeg_set_defaults(&cinfo);
+    jpeg_set_quality(&cinfo, quality, TRUE);
+    jpeg_start_compress(&cinfo, TRUE);
+    size_t stride = size_t(width) * components;
+    while (cinfo.next_scanline < cinfo.image_height) {
+        JSAMPROW row = const_cast<JSAMPROW>(rows + stride * cinfo.next_scanline);
+        jpeg_write_scanlines(&cinfo, &row, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    jpeg_destroy_compress(&cinfo);
+    return true;
+}
+
 }  // namespace
 
 TDecodedImage DecodeJpeg(const uint8_t* data, size_t size) {
@@ -229,6 +266,35 @@ TDecodedImage DecodeJpeg(const uint8_t* data, size_t size) {
     if (!ok) codecs::Fail(kJpeg, err.Message[0] ? err.Message : "corrupted data");
     image.HasAlpha = false;
     return image;
+}
+
+std::string EncodeJpeg(const TDecodedImage& image, int quality, bool grayscale) {
+    if (image.Width <= 0 || image.Height <= 0 ||
+        image.Pixels.size() < size_t(image.Width) * size_t(image.Height))
+        throw EInvalidGraphic("JPEG: nothing to compress");
+    int components = grayscale ? 1 : 3;
+    size_t n = size_t(image.Width) * image.Height;
+    std::vector<uint8_t> rows(n * components);
+    for (size_t i = 0; i < n; ++i) {
+        uint32_t p = image.Pixels[i];
+        uint8_t r = uint8_t(p >> 16), g = uint8_t(p >> 8), b = uint8_t(p);
+        if (grayscale) {
+            rows[i] = uint8_t((r * 77 + g * 150 + b * 29 + 128) >> 8);
+        } else {
+            rows[i * 3] = r;
+            rows[i * 3 + 1] = g;
+            rows[i * 3 + 2] = b;
+        }
+    }
+    auto out = std::make_unique<TJpegOutput>();
+    auto err = std::make_unique<TJpegError>();
+    bool ok = CompressJpeg(rows.data(), image.Width, image.Height, components,
+                           std::clamp(quality, 1, 100), out.get(), err.get());
+    std::string result;
+    if (ok && out->Buffer) result.assign(reinterpret_cast<char*>(out->Buffer), out->Size);
+    std::free(out->Buffer);
+    if (!ok) throw EInvalidGraphic(std::string("JPEG: ") + err->Message);
+    return result;
 }
 
 }  // namespace epc

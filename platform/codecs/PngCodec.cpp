@@ -22,17 +22,16 @@ namespace {
 constexpr const char* kPng = "PNG";
 
 struct TPngReadState {
-    const uint8_t* Data = nullptr;
-    size_t Size = 0;
-    size_t Pos = 0;
+    codecs::TByteSource Source;
     char Message[200] = {};
     bool ImageRead = false;
     TDecodedImage* Image = nullptr;
     std::vector<png_bytep>* Rows = nullptr;
 };
 
-void PngError(png_structp png, png_const_charp message) {
-    auto* state = static_cast<TPngReadState*>(png_get_error_ptr(png));
+// Keeps libpng's first message in the reading or writing state, then jumps back.
+template <class TState> void PngError(png_structp png, png_const_charp message) {
+    auto* state = static_cast<TState*>(png_get_error_ptr(png));
     if (state && state->Message[0] == 0)
         std::snprintf(state->Message, sizeof state->Message, "%s", message ? message : "error");
     png_longjmp(png, 1);
@@ -42,9 +41,8 @@ void PngWarning(png_structp, png_const_charp) {}
 
 void PngRead(png_structp png, png_bytep out, png_size_t length) {
     auto* state = static_cast<TPngReadState*>(png_get_io_ptr(png));
-    if (length > state->Size - state->Pos) png_error(png, "truncated data");
-    std::memcpy(out, state->Data + state->Pos, length);
-    state->Pos += length;
+    if (length > state->Source.Left()) png_error(png, "truncated data");
+    state->Source.Read(out, length);
 }
 
 uint8_t Scale16To8(png_uint_16 v, int bitDepth) {
@@ -73,7 +71,7 @@ bool ReadPng(png_structp png, png_infop info, TPngReadState& state) {
     int channels = png_get_channels(png, info);
     int64_t rawBytes =
         static_cast<int64_t>(height) * ((static_cast<int64_t>(width) * channels * bitDepth + 7) / 8 + 1);
-    if (rawBytes / 1100 > static_cast<int64_t>(state.Size))
+    if (rawBytes / 1100 > static_cast<int64_t>(state.Source.Size))
         png_error(png, "data too short for the picture's size");
 
     image.Width = static_cast<int32_t>(width);
@@ -146,13 +144,6 @@ struct TPngWriteState {
     char Message[200] = {};
 };
 
-void PngWriteError(png_structp png, png_const_charp message) {
-    auto* state = static_cast<TPngWriteState*>(png_get_error_ptr(png));
-    if (state && state->Message[0] == 0)
-        std::snprintf(state->Message, sizeof state->Message, "%s", message ? message : "error");
-    png_longjmp(png, 1);
-}
-
 void PngWrite(png_structp png, png_bytep data, png_size_t length) {
     auto* state = static_cast<TPngWriteState*>(png_get_io_ptr(png));
     state->Out->append(reinterpret_cast<const char*>(data), length);
@@ -160,42 +151,34 @@ void PngWrite(png_structp png, png_bytep data, png_size_t length) {
 
 void PngFlush(png_structp) {}
 
-struct TPngLayout {
-    int ColorType = PNG_COLOR_TYPE_RGB;
-    int BitDepth = 8;
-    std::vector<png_color> Palette;
-    std::vector<png_byte> PaletteAlpha;
-    bool KeyColor = false;
-    png_color_16 Key{};
-    std::vector<std::vector<png_byte>> Rows;
-    std::vector<png_bytep> RowPointers;
-};
-
-bool WritePng(png_structp png, png_infop info, const TDecodedImage& image, TPngLayout& layout) {
+// Runs libpng; returns false after an error (the message is in the state). The palette and the
+// row pointers are filled by the caller, so nothing here needs destroying across the jump.
+bool WritePng(png_structp png, png_infop info, const TPngRaster& raster,
+              const std::vector<png_color>& palette, const png_color_16& key,
+              std::vector<png_bytep>& rows) {
     if (setjmp(png_jmpbuf(png))) return false;
-    png_set_IHDR(png, info, image.Width, image.Height, layout.BitDepth, layout.ColorType,
+    png_set_IHDR(png, info, raster.Width, raster.Height, raster.BitDepth, raster.ColorType,
                  PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    if (!layout.Palette.empty())
-        png_set_PLTE(png, info, layout.Palette.data(), static_cast<int>(layout.Palette.size()));
-    if (!layout.PaletteAlpha.empty())
-        png_set_tRNS(png, info, layout.PaletteAlpha.data(),
-                     static_cast<int>(layout.PaletteAlpha.size()), nullptr);
-    if (layout.KeyColor) png_set_tRNS(png, info, nullptr, 0, &layout.Key);
-    if (image.HasGamma && image.Gamma > 0 && image.Gamma < 100)
-        png_set_gAMA(png, info, image.Gamma);
-    if (image.DpiX > 0 && image.DpiY > 0)
-        png_set_pHYs(png, info, static_cast<png_uint_32>(std::lround(image.DpiX / 0.0254)),
-                     static_cast<png_uint_32>(std::lround(image.DpiY / 0.0254)),
+    if (!palette.empty()) png_set_PLTE(png, info, palette.data(), static_cast<int>(palette.size()));
+    if (!raster.PaletteAlpha.empty())
+        png_set_tRNS(png, info, raster.PaletteAlpha.data(),
+                     static_cast<int>(raster.PaletteAlpha.size()), nullptr);
+    else if (raster.HasTransparentColor)
+        png_set_tRNS(png, info, nullptr, 0, &key);
+    if (raster.HasGamma) png_set_gAMA(png, info, raster.Gamma);
+    if (raster.DpiX > 0 && raster.DpiY > 0)
+        png_set_pHYs(png, info, static_cast<png_uint_32>(std::lround(raster.DpiX / 0.0254)),
+                     static_cast<png_uint_32>(std::lround(raster.DpiY / 0.0254)),
                      PNG_RESOLUTION_METER);
     png_write_info(png, info);
-    png_write_image(png, layout.RowPointers.data());
+    png_write_image(png, rows.data());
     png_write_end(png, info);
     return true;
 }
 
 // Indexes every pixel into the image's palette (colour plus palette alpha); false when some
 // pixel has no exact entry.
-bool BuildPaletteRows(const TDecodedImage& image, TPngLayout& layout) {
+bool BuildPaletteRows(const TDecodedImage& image, TPngRaster& raster) {
     size_t count = std::min<size_t>(image.Palette.size(), 256);
     std::unordered_map<uint32_t, uint8_t> index;
     for (size_t i = count; i-- > 0;) {
@@ -213,9 +196,12 @@ bool BuildPaletteRows(const TDecodedImage& image, TPngLayout& layout) {
     if (image.BitDepth > depth && (image.BitDepth == 2 || image.BitDepth == 4 ||
                                    image.BitDepth == 8))
         depth = image.BitDepth;
-    layout.Rows.assign(image.Height, std::vector<png_byte>((size_t(image.Width) * depth + 7) / 8));
+    raster.ColorType = PNG_COLOR_TYPE_PALETTE;
+    raster.BitDepth = depth;
+    const size_t rowBytes = raster.RowBytes();
+    raster.Rows.assign(rowBytes * image.Height, 0);
     for (int32_t y = 0; y < image.Height; ++y) {
-        png_byte* row = layout.Rows[y].data();
+        png_byte* row = raster.Rows.data() + rowBytes * y;
         const uint32_t* src = image.Pixels.data() + size_t(y) * image.Width;
         for (int32_t x = 0; x < image.Width; ++x) {
             uint32_t p = src[x];
@@ -227,62 +213,42 @@ bool BuildPaletteRows(const TDecodedImage& image, TPngLayout& layout) {
             row[bit >> 3] |= static_cast<png_byte>(v << (8 - depth - (bit & 7)));
         }
     }
-    layout.ColorType = PNG_COLOR_TYPE_PALETTE;
-    layout.BitDepth = depth;
-    for (size_t i = 0; i < count; ++i)
-        layout.Palette.push_back(
-            {image.Palette[i].Red, image.Palette[i].Green, image.Palette[i].Blue});
+    raster.Palette.assign(image.Palette.begin(), image.Palette.begin() + count);
     size_t alphaCount = std::min(image.PaletteAlpha.size(), count);
     while (alphaCount > 0 && image.PaletteAlpha[alphaCount - 1] == 255) --alphaCount;
-    layout.PaletteAlpha.assign(image.PaletteAlpha.begin(),
-                               image.PaletteAlpha.begin() + alphaCount);
+    raster.PaletteAlpha.assign(image.PaletteAlpha.begin(), image.PaletteAlpha.begin() + alphaCount);
     return true;
 }
 
-void BuildTrueColourRows(const TDecodedImage& image, bool keepAlpha, TPngLayout& layout) {
+// A colour key survives as a key when every see-through pixel is the key colour and no
+// opaque pixel has it (that one would turn transparent).
+bool KeyColourHolds(const TDecodedImage& image) {
+    const uint32_t key = image.TransparentColor & 0xFFFFFF;
+    for (uint32_t p : image.Pixels) {
+        uint32_t a = p >> 24;
+        if ((a != 0 && a != 0xFF) || (a == 0 && (p & 0xFFFFFF) != key)) return false;
+    }
+    for (uint32_t p : image.Pixels)
+        if ((p >> 24) == 0xFF && (p & 0xFFFFFF) == key) return false;
+    return true;
+}
+
+void BuildTrueColourRows(const TDecodedImage& image, bool keepAlpha, TPngRaster& raster) {
     bool anyAlpha = false;
     for (uint32_t p : image.Pixels) anyAlpha |= (p >> 24) != 0xFF;
-    // A colour key survives as a key when every see-through pixel is the key colour.
-    bool key = false;
-    if (anyAlpha && !keepAlpha && image.HasTransparentColor) {
-        key = true;
-        for (uint32_t p : image.Pixels) {
-            uint32_t a = p >> 24;
-            if ((a != 0 && a != 0xFF) ||
-                (a == 0 && (p & 0xFFFFFF) != (image.TransparentColor & 0xFFFFFF))) {
-                key = false;
-                break;
-            }
-        }
-        // An opaque pixel of the key colour would turn transparent.
-        if (key)
-            for (uint32_t p : image.Pixels)
-                if ((p >> 24) == 0xFF && (p & 0xFFFFFF) == (image.TransparentColor & 0xFFFFFF)) {
-                    key = false;
-                    break;
-                }
-    }
-    bool alpha = keepAlpha || (anyAlpha && !key);
-    int channels = alpha ? 4 : 3;
-    layout.ColorType = alpha ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB;
-    layout.BitDepth = 8;
-    if (key) {
-        layout.KeyColor = true;
-        layout.Key.red = (image.TransparentColor >> 16) & 0xFF;
-        layout.Key.green = (image.TransparentColor >> 8) & 0xFF;
-        layout.Key.blue = image.TransparentColor & 0xFF;
-    }
-    layout.Rows.assign(image.Height, std::vector<png_byte>(size_t(image.Width) * channels));
-    for (int32_t y = 0; y < image.Height; ++y) {
-        png_byte* row = layout.Rows[y].data();
-        const uint32_t* src = image.Pixels.data() + size_t(y) * image.Width;
-        for (int32_t x = 0; x < image.Width; ++x) {
-            uint32_t p = src[x];
-            *row++ = (p >> 16) & 0xFF;
-            *row++ = (p >> 8) & 0xFF;
-            *row++ = p & 0xFF;
-            if (alpha) *row++ = p >> 24;
-        }
+    const bool key = anyAlpha && !keepAlpha && image.HasTransparentColor && KeyColourHolds(image);
+    const bool alpha = keepAlpha || (anyAlpha && !key);
+    raster.ColorType = alpha ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB;
+    raster.BitDepth = 8;
+    raster.HasTransparentColor = key;
+    raster.TransparentColor = key ? image.TransparentColor & 0xFFFFFF : 0;
+    raster.Rows.resize(raster.RowBytes() * image.Height);
+    png_byte* row = raster.Rows.data();
+    for (uint32_t p : image.Pixels) {
+        *row++ = (p >> 16) & 0xFF;
+        *row++ = (p >> 8) & 0xFF;
+        *row++ = p & 0xFF;
+        if (alpha) *row++ = p >> 24;
     }
 }
 
@@ -294,11 +260,11 @@ TDecodedImage DecodePng(const uint8_t* data, size_t size) {
     TDecodedImage image;
     std::vector<png_bytep> rows;
     TPngReadState state;
-    state.Data = data;
-    state.Size = size;
+    state.Source = {data, size, 0};
     state.Image = &image;
     state.Rows = &rows;
-    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &state, PngError, PngWarning);
+    png_structp png =
+        png_create_read_struct(PNG_LIBPNG_VER_STRING, &state, PngError<TPngReadState>, PngWarning);
     if (!png) throw EOutOfMemory("Out of memory");
     png_infop info = png_create_info_struct(png);
     if (!info) {
@@ -321,22 +287,54 @@ TDecodedImage DecodePng(const uint8_t* data, size_t size) {
     return image;
 }
 
+size_t TPngRaster::RowBytes() const {
+    int channels = ColorType == PNG_COLOR_TYPE_RGB          ? 3
+                   : ColorType == PNG_COLOR_TYPE_RGB_ALPHA  ? 4
+                   : ColorType == PNG_COLOR_TYPE_GRAY_ALPHA ? 2
+                                                            : 1;
+    return (static_cast<size_t>(std::max(Width, 0)) * channels * BitDepth + 7) / 8;
+}
+
 std::string EncodePng(const TDecodedImage& image, bool keepAlpha) {
     codecs::CheckEncodable(kPng, image);
-    TPngLayout layout;
+    TPngRaster raster;
+    raster.Width = image.Width;
+    raster.Height = image.Height;
     if (!(image.ColorType == PNG_COLOR_TYPE_PALETTE && !image.Palette.empty() && !keepAlpha &&
-          BuildPaletteRows(image, layout))) {
-        layout = TPngLayout();
-        BuildTrueColourRows(image, keepAlpha, layout);
+          BuildPaletteRows(image, raster))) {
+        raster = TPngRaster();
+        raster.Width = image.Width;
+        raster.Height = image.Height;
+        BuildTrueColourRows(image, keepAlpha, raster);
     }
-    layout.RowPointers.resize(layout.Rows.size());
-    for (size_t y = 0; y < layout.Rows.size(); ++y) layout.RowPointers[y] = layout.Rows[y].data();
+    raster.HasGamma = image.HasGamma && image.Gamma > 0 && image.Gamma < 100;
+    raster.Gamma = image.Gamma;
+    raster.DpiX = image.DpiX;
+    raster.DpiY = image.DpiY;
+    return EncodePngRaster(raster);
+}
+
+std::string EncodePngRaster(const TPngRaster& raster) {
+    if (raster.Width <= 0 || raster.Height <= 0 ||
+        raster.Rows.size() < raster.RowBytes() * raster.Height)
+        throw EInvalidGraphic("Cannot write the PNG image: rows do not match its size");
+    std::vector<png_color> palette;
+    for (const TPaletteEntry& e : raster.Palette)
+        palette.push_back({e.Red, e.Green, e.Blue});
+    png_color_16 key{};
+    key.red = (raster.TransparentColor >> 16) & 0xFF;
+    key.green = (raster.TransparentColor >> 8) & 0xFF;
+    key.blue = raster.TransparentColor & 0xFF;
+    key.gray = raster.TransparentColor & 0xFF;
+    std::vector<png_bytep> rows(raster.Height);
+    for (int32_t y = 0; y < raster.Height; ++y)
+        rows[y] = const_cast<png_bytep>(raster.Rows.data()) + raster.RowBytes() * y;
 
     std::string out;
     TPngWriteState state;
     state.Out = &out;
-    png_structp png =
-        png_create_write_struct(PNG_LIBPNG_VER_STRING, &state, PngWriteError, PngWarning);
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &state,
+                                              PngError<TPngWriteState>, PngWarning);
     if (!png) throw EOutOfMemory("Out of memory");
     png_infop info = png_create_info_struct(png);
     if (!info) {
@@ -344,10 +342,12 @@ std::string EncodePng(const TDecodedImage& image, bool keepAlpha) {
         throw EOutOfMemory("Out of memory");
     }
     png_set_write_fn(png, &state, PngWrite, PngFlush);
-    // Screenshots are the common case: fast settings lose little size on flat areas.
-    png_set_compression_level(png, 3);
-    png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_NONE | PNG_FILTER_SUB | PNG_FILTER_UP);
-    bool ok = WritePng(png, info, image, layout);
+    if (raster.Fast) {
+        // Screenshots are the common case: fast settings lose little size on flat areas.
+        png_set_compression_level(png, 3);
+        png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_NONE | PNG_FILTER_SUB | PNG_FILTER_UP);
+    }
+    bool ok = WritePng(png, info, raster, palette, key, rows);
     png_destroy_write_struct(&png, &info);
     if (!ok) throw EInvalidGraphic(std::string("Cannot write the PNG image: ") + state.Message);
     return out;

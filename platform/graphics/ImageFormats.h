@@ -13,12 +13,6 @@
 
 namespace epc {
 
-// Encodes pixels as a baseline JPEG (quality 1..100); alpha is dropped.
-std::string EncodeJpeg(const TDecodedImage& image, int quality = 90, bool grayscale = false);
-// Encodes pixels as a GIF: an exact palette when there are at most 256 colours (pixels with
-// alpha below 128 become the transparent index), else a 6x6x6 colour cube.
-std::string EncodeGif(const TDecodedImage& image);
-
 class TJPEGImage : public TGraphic {
 public:
     TJPEGImage();

@@ -154,7 +154,8 @@ void TMetafileCanvas::RestoreDC(int which) {
     ApplyClip();
 }
 
-void TMetafileCanvas::SelectStock(int index) {
+TMfObject StockObject(int index) {
+    TMfObject o;
     switch (index) {
     case WHITE_BRUSH:
     case LTGRAY_BRUSH:
@@ -162,22 +163,20 @@ void TMetafileCanvas::SelectStock(int index) {
     case DKGRAY_BRUSH:
     case BLACK_BRUSH: {
         static const COLORREF colors[] = {0xFFFFFF, 0xC0C0C0, 0x808080, 0x404040, 0};
-        S.Brush = TMfBrush();
-        S.Brush.Color = colors[index];
+        o.Kind = TMfObject::okBrush;
+        o.Brush.Color = colors[index];
         break;
     }
     case NULL_BRUSH:
-        S.Brush = TMfBrush();
-        S.Brush.Style = BS_NULL;
+        o.Kind = TMfObject::okBrush;
+        o.Brush.Style = BS_NULL;
         break;
     case WHITE_PEN:
     case BLACK_PEN:
-        S.Pen = TMfPen();
-        S.Pen.Color = index == WHITE_PEN ? 0xFFFFFF : 0;
-        break;
     case NULL_PEN:
-        S.Pen = TMfPen();
-        S.Pen.Style = PS_NULL;
+        o.Kind = TMfObject::okPen;
+        o.Pen.Color = index == WHITE_PEN ? 0xFFFFFF : 0;
+        if (index == NULL_PEN) o.Pen.Style = PS_NULL;
         break;
     case OEM_FIXED_FONT:
     case ANSI_FIXED_FONT:
@@ -186,12 +185,17 @@ void TMetafileCanvas::SelectStock(int index) {
     case DEFAULT_GUI_FONT:
     case 14: // DEVICE_DEFAULT_FONT
     case 16: // SYSTEM_FIXED_FONT
-        S.Font = TMfFont();
-        S.Font.Log.lfHeight = -16;
+        o.Kind = TMfObject::okFont;
+        o.Font.Log.lfHeight = -16;
         break;
     default:
         break;
     }
+    return o;
+}
+
+void TMetafileCanvas::SelectStock(int index) {
+    Select(StockObject(index));
 }
 
 void TMetafileCanvas::Select(const TMfObject& object) {
@@ -469,6 +473,17 @@ TMetafileCanvas::TSub& TMetafileCanvas::CurrentSub() {
     return FPath.back();
 }
 
+void TMetafileCanvas::ContinueLine(std::vector<TMfPoint> pts) {
+    if (FPathOpen) {
+        TSub& sub = CurrentSub();
+        sub.Pts.insert(sub.Pts.end(), pts.begin() + 1, pts.end());
+        return;
+    }
+    std::vector<TSub> subs;
+    subs.push_back({std::move(pts), false});
+    Figure(std::move(subs), false, true);
+}
+
 // ---- Output -----------------------------------------------------------------------------
 
 int TMetafileCanvas::PenDeviceWidth() {
@@ -630,19 +645,10 @@ void TMetafileCanvas::LineTo(double x, double y) {
 
 void TMetafileCanvas::PolyTo(const std::vector<TMfPoint>& pts) {
     if (pts.empty()) return;
-    if (FPathOpen) {
-        TSub& sub = CurrentSub();
-        for (const TMfPoint& p : pts)
-            sub.Pts.push_back(Map(p.X, p.Y));
-    } else {
-        TSub sub;
-        sub.Pts.push_back(Map(S.Cur.X, S.Cur.Y));
-        for (const TMfPoint& p : pts)
-            sub.Pts.push_back(Map(p.X, p.Y));
-        std::vector<TSub> subs;
-        subs.push_back(std::move(sub));
-        Figure(std::move(subs), false, true);
-    }
+    std::vector<TMfPoint> line{Map(S.Cur.X, S.Cur.Y)};
+    for (const TMfPoint& p : pts)
+        line.push_back(Map(p.X, p.Y));
+    ContinueLine(std::move(line));
     S.Cur = pts.back();
 }
 
@@ -683,18 +689,10 @@ void TMetafileCanvas::BezierTo(const std::vector<TMfPoint>& pts, bool fromCurren
         // Only the form that starts at the current position moves it.
         if (fromCurrent) S.Cur = pts[i + 2];
     }
-    if (FPathOpen) {
-        if (fromCurrent) {
-            TSub& sub = CurrentSub();
-            sub.Pts.insert(sub.Pts.end(), flat.begin() + 1, flat.end());
-        } else {
-            FPath.push_back({std::move(flat), false});
-        }
-        return;
-    }
-    std::vector<TSub> subs;
-    subs.push_back({std::move(flat), false});
-    Figure(std::move(subs), false, true);
+    if (FPathOpen && !fromCurrent)
+        FPath.push_back({std::move(flat), false});
+    else
+        ContinueLine(std::move(flat));
 }
 
 void TMetafileCanvas::Rectangle(double l, double t, double r, double b) {
@@ -773,14 +771,7 @@ void TMetafileCanvas::Arc(int kind, double l, double t, double r, double b, doub
         // ArcTo: a line from the current position to the arc's start, then the arc.
         pts.insert(pts.begin(), Map(S.Cur.X, S.Cur.Y));
         S.Cur = endLogical;
-        if (FPathOpen) {
-            TSub& sub = CurrentSub();
-            sub.Pts.insert(sub.Pts.end(), pts.begin() + 1, pts.end());
-            return;
-        }
-        std::vector<TSub> subs;
-        subs.push_back({std::move(pts), false});
-        Figure(std::move(subs), false, true);
+        ContinueLine(std::move(pts));
         return;
     }
     if (kind == 2) pts.push_back(Map(cx, cy));
@@ -796,14 +787,7 @@ void TMetafileCanvas::AngleArc(double x, double y, double radius, double start, 
         EllipsePoints(x - radius, y - radius, x + radius, y + radius, a0, sw);
     pts.insert(pts.end(), arc.begin(), arc.end());
     S.Cur = {x + radius * std::cos(a0 + sw), y - radius * std::sin(a0 + sw)};
-    if (FPathOpen) {
-        TSub& sub = CurrentSub();
-        sub.Pts.insert(sub.Pts.end(), pts.begin() + 1, pts.end());
-        return;
-    }
-    std::vector<TSub> subs;
-    subs.push_back({std::move(pts), false});
-    Figure(std::move(subs), false, true);
+    ContinueLine(std::move(pts));
 }
 
 void TMetafileCanvas::SetPixel(double x, double y, COLORREF color) {

@@ -59,6 +59,9 @@ struct TMfObject {
     std::vector<TRect> Region; // logical units
 };
 
+// The stock pen, brush or font of a stock object index (okNone for others).
+TMfObject StockObject(int index);
+
 // A DIB's bits copied to 32-bit aligned storage: records place them at any even offset, and
 // the bitmap routines read whole pixels.
 std::vector<uint32_t> AlignedDibBits(const BITMAPINFO& info, const uint8_t* bits);
@@ -209,6 +212,9 @@ private:
     HBRUSH MakeBrush(const TMfBrush& brush);
     int PenDeviceWidth();
     TSub& CurrentSub();
+    // Destination points going on from the first one, the current position: they extend the
+    // open path's figure, or are stroked as an open line.
+    void ContinueLine(std::vector<TMfPoint> pts);
     void DrawBits(TRect box, int sx, int sy, int sw, int sh, const BITMAPINFO& info,
                   const uint8_t* bits, const TBitsMode& mode);
 

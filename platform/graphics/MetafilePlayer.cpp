@@ -460,8 +460,108 @@ private:
         C.DeviceBitmap(x, y, sx, DibRowFromTop(info, sy, sh), sw, sh, info, bits);
     }
 
+    // Each family of records has its handler. Comments (and the records they carry), palettes,
+    // colour management and the rest belong to none: they change nothing drawn here.
     void Record(uint32_t type, TReader& r) {
+        using THandler = bool (TEmfPlayer::*)(uint32_t, TReader&);
+        static constexpr THandler kFamilies[] = {
+            &TEmfPlayer::StateRecord,  &TEmfPlayer::LineRecord,   &TEmfPlayer::ShapeRecord,
+            &TEmfPlayer::PathRecord,   &TEmfPlayer::ClipRecord,   &TEmfPlayer::ObjectRecord,
+            &TEmfPlayer::RegionRecord, &TEmfPlayer::BitmapRecord, &TEmfPlayer::TextRecord};
+        for (THandler family : kFamilies)
+            if ((this->*family)(type, r)) return;
+    }
+
+    // The mapping, the drawing modes and colours, and saving and restoring them.
+    bool StateRecord(uint32_t type, TReader& r) {
         TMetafileCanvas::TState& s = C.S;
+        switch (type) {
+        case EMR_SETWINDOWEXTEX:
+            s.WinExt = Pt32(r, 8);
+            C.Dirty();
+            break;
+        case EMR_SETWINDOWORGEX:
+            s.WinOrg = Pt32(r, 8);
+            C.Dirty();
+            break;
+        case EMR_SETVIEWPORTEXTEX:
+            s.VpExt = Pt32(r, 8);
+            C.Dirty();
+            break;
+        case EMR_SETVIEWPORTORGEX:
+            s.VpOrg = Pt32(r, 8);
+            C.Dirty();
+            break;
+        case EMR_SCALEVIEWPORTEXTEX:
+        case EMR_SCALEWINDOWEXTEX: {
+            int32_t xn = r.I32(8), xd = r.I32(12), yn = r.I32(16), yd = r.I32(20);
+            if (xd == 0 || yd == 0) break;
+            TMfPoint& ext = type == EMR_SCALEWINDOWEXTEX ? s.WinExt : s.VpExt;
+            ext.X = ext.X * xn / xd;
+            ext.Y = ext.Y * yn / yd;
+            C.Dirty();
+            break;
+        }
+        case EMR_SETMAPMODE:
+            s.MapMode = r.I32(8);
+            C.Dirty();
+            break;
+        case EMR_SETWORLDTRANSFORM:
+        case EMR_MODIFYWORLDTRANSFORM: {
+            TMfXform x{r.F32(8), r.F32(12), r.F32(16), r.F32(20), r.F32(24), r.F32(28)};
+            uint32_t mode = type == EMR_SETWORLDTRANSFORM ? 4 : r.U32(32);
+            if (!r.Ok()) break;
+            if (mode == 1)
+                s.World = TMfXform();
+            else if (mode == 2)
+                s.World = x.Then(s.World);
+            else if (mode == 3)
+                s.World = s.World.Then(x);
+            else if (mode == 4)
+                s.World = x;
+            C.Dirty();
+            break;
+        }
+        case EMR_SETBKMODE:
+            s.BkMode = r.I32(8) == TRANSPARENT ? TRANSPARENT : OPAQUE;
+            break;
+        case EMR_SETPOLYFILLMODE:
+            s.PolyFill = r.I32(8) == WINDING ? WINDING : ALTERNATE;
+            break;
+        case EMR_SETROP2: {
+            int rop = r.I32(8);
+            if (rop >= R2_BLACK && rop <= R2_WHITE) s.Rop2 = rop;
+            break;
+        }
+        case EMR_SETSTRETCHBLTMODE:
+            s.StretchMode = r.I32(8);
+            break;
+        case EMR_SETTEXTALIGN:
+            s.TextAlign = r.U32(8);
+            break;
+        case EMR_SETTEXTCOLOR:
+            s.TextColor = Color(r.U32(8));
+            break;
+        case EMR_SETBKCOLOR:
+            s.BkColor = Color(r.U32(8));
+            break;
+        case EMR_SETARCDIRECTION:
+            s.ArcClockwise = r.U32(8) == 2;
+            break;
+        case EMR_SAVEDC:
+            C.SaveDC();
+            break;
+        case EMR_RESTOREDC:
+            C.RestoreDC(r.I32(8));
+            break;
+        default:
+            return false;
+        }
+        return true;
+    }
+
+    // Lines, curves, polygons and single points.
+    bool LineRecord(uint32_t type, TReader& r) {
         switch (type) {
         case EMR_POLYBEZIER:
         case EMR_POLYBEZIER16:
@@ -514,84 +614,12 @@ private:
             }
             break;
         }
-        case EMR_SETWINDOWEXTEX:
-            s.WinExt = Pt32(r, 8);
-            C.Dirty();
-            break;
-        case EMR_SETWINDOWORGEX:
-            s.WinOrg = Pt32(r, 8);
-            C.Dirty();
-            break;
-        case EMR_SETVIEWPORTEXTEX:
-            s.VpExt = Pt32(r, 8);
-            C.Dirty();
-            break;
-        case EMR_SETVIEWPORTORGEX:
-            s.VpOrg = Pt32(r, 8);
-            C.Dirty();
-            break;
-        case EMR_SCALEVIEWPORTEXTEX:
-        case EMR_SCALEWINDOWEXTEX: {
-            int32_t xn = r.I32(8), xd = r.I32(12), yn = r.I32(16), yd = r.I32(20);
-            if (xd == 0 || yd == 0) break;
-            TMfPoint& ext = type == EMR_SCALEWINDOWEXTEX ? s.WinExt : s.VpExt;
-            ext.X = ext.X * xn / xd;
-            ext.Y = ext.Y * yn / yd;
-            C.Dirty();
-            break;
-        }
-        case EMR_SETMAPMODE:
-            s.MapMode = r.I32(8);
-            C.Dirty();
-            break;
-        case EMR_SETWORLDTRANSFORM:
-        case EMR_MODIFYWORLDTRANSFORM: {
-            TMfXform x{r.F32(8), r.F32(12), r.F32(16), r.F32(20), r.F32(24), r.F32(28)};
-            uint32_t mode = type == EMR_SETWORLDTRANSFORM ? 4 : r.U32(32);
-            if (!r.Ok()) break;
-            if (mode == 1)
-                s.World = TMfXform();
-            else if (mode == 2)
-                s.World = x.Then(s.World);
-            else if (mode == 3)
-                s.World = s.World.Then(x);
-            else if (mode == 4)
-                s.World = x;
-            C.Dirty();
-            break;
-        }
         case EMR_SETPIXELV: {
             TMfPoint p = Pt32(r, 8);
             uint32_t color = r.U32(16);
             if (r.Ok()) C.SetPixel(p.X, p.Y, Color(color));
             break;
         }
-        case EMR_SETBKMODE:
-            s.BkMode = r.I32(8) == TRANSPARENT ? TRANSPARENT : OPAQUE;
-            break;
-        case EMR_SETPOLYFILLMODE:
-            s.PolyFill = r.I32(8) == WINDING ? WINDING : ALTERNATE;
-            break;
-        case EMR_SETROP2: {
-            int rop = r.I32(8);
-            if (rop >= R2_BLACK && rop <= R2_WHITE) s.Rop2 = rop;
-            break;
-        }
-        case EMR_SETSTRETCHBLTMODE:
-            s.StretchMode = r.I32(8);
-            break;
-        case EMR_SETTEXTALIGN:
-            s.TextAlign = r.U32(8);
-            break;
-        case EMR_SETTEXTCOLOR:
-            s.TextColor = Color(r.U32(8));
-            break;
-        case EMR_SETBKCOLOR:
-            s.BkColor = Color(r.U32(8));
-            break;
-        case EMR_SETARCDIRECTION:
-            s.ArcClockwise = r.U32(8) == 2;
-            break;
         case EMR_MOVETOEX: {
             TMfPoint p = Pt32(r, 8);
             if (r.Ok()) C.MoveTo(p.X, p.Y);
@@ -602,6 +630,91 @@ private:
             if (r.Ok()) C.LineTo(p.X, p.Y);
             break;
         }
+        default:
+            return false;
+        }
+        return true;
+    }
+
+    // Rectangles, ellipses and arcs.
+    bool ShapeRecord(uint32_t type, TReader& r) {
+        switch (type) {
+        case EMR_RECTANGLE:
+        case EMR_ELLIPSE: {
+            double l = r.I32(8), t = r.I32(12), rt = r.I32(16), b = r.I32(20);
+            if (!r.Ok()) break;
+            if (type == EMR_RECTANGLE)
+                C.Rectangle(l, t, rt, b);
+            else
+                C.Ellipse(l, t, rt, b);
+            break;
+        }
+        case EMR_ROUNDRECT: {
+            double l = r.I32(8), t = r.I32(12), rt = r.I32(16), b = r.I32(20);
+            double w = r.I32(24), h = r.I32(28);
+            if (r.Ok()) C.RoundRect(l, t, rt, b, w, h);
+            break;
+        }
+        case EMR_ARC:
+        case EMR_CHORD:
+        case EMR_PIE:
+        case EMR_ARCTO: {
+            double v[8];
+            for (int i = 0; i < 8; ++i)
+                v[i] = r.I32(8 + size_t(i) * 4);
+            if (!r.Ok()) break;
+            int kind = type == EMR_ARC ? 0 : type == EMR_CHORD ? 1 : type == EMR_PIE ? 2 : 3;
+            C.Arc(kind, v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7]);
+            break;
+        }
+        case EMR_ANGLEARC: {
+            TMfPoint c = Pt32(r, 8);
+            double radius = r.U32(16), a = r.F32(20), sweep = r.F32(24);
+            if (r.Ok()) C.AngleArc(c.X, c.Y, radius, a, sweep);
+            break;
+        }
+        default:
+            return false;
+        }
+        return true;
+    }
+
+    // Building a path and filling, stroking or widening it.
+    bool PathRecord(uint32_t type, TReader& r) {
+        switch (type) {
+        case EMR_BEGINPATH:
+            C.BeginPath();
+            break;
+        case EMR_ENDPATH:
+            C.EndPath();
+            break;
+        case EMR_ABORTPATH:
+            C.AbortPath();
+            break;
+        case EMR_CLOSEFIGURE:
+            C.CloseFigure();
+            break;
+        case EMR_FILLPATH:
+            C.FillPath(true, false);
+            break;
+        case EMR_STROKEPATH:
+            C.FillPath(false, true);
+            break;
+        case EMR_STROKEANDFILLPATH:
+            C.FillPath(true, true);
+            break;
+        case EMR_WIDENPATH:
+            C.WidenPath();
+            break;
+        default:
+            return false;
+        }
+        return true;
+    }
+
+    // The clipping region.
+    bool ClipRecord(uint32_t type, TReader& r) {
+        switch (type) {
         case EMR_OFFSETCLIPRGN: {
             TMfPoint p = Pt32(r, 8);
             if (r.Ok()) C.OffsetClip(p.X, p.Y);
@@ -629,12 +742,18 @@ private:
             if (r.Ok()) C.SelectClipRects(rects, true, mode);
             break;
         }
-        case EMR_SAVEDC:
-            C.SaveDC();
+        case EMR_SELECTCLIPPATH:
+            C.SelectClipPath(r.I32(8));
             break;
-        case EMR_RESTOREDC:
-            C.RestoreDC(r.I32(8));
-            break;
+        default:
+            return false;
+        }
+        return true;
+    }
+
+    // Creating, selecting and deleting pens, brushes, fonts, palettes and regions.
+    bool ObjectRecord(uint32_t type, TReader& r) {
+        switch (type) {
         case EMR_SELECTOBJECT: {
             uint32_t index = r.U32(8);
             if (!r.Ok()) break;
@@ -721,81 +840,24 @@ private:
                 slot->Kind = TMfObject::okPalette;
             }
             break;
-        case EMR_RECTANGLE:
-        case EMR_ELLIPSE: {
-            double l = r.I32(8), t = r.I32(12), rt = r.I32(16), b = r.I32(20);
-            if (!r.Ok()) break;
-            if (type == EMR_RECTANGLE)
-                C.Rectangle(l, t, rt, b);
-            else
-                C.Ellipse(l, t, rt, b);
-            break;
+        default:
+            return false;
         }
-        case EMR_ROUNDRECT: {
-            double l = r.I32(8), t = r.I32(12), rt = r.I32(16), b = r.I32(20);
-            double w = r.I32(24), h = r.I32(28);
-            if (r.Ok()) C.RoundRect(l, t, rt, b, w, h);
-            break;
-        }
-        case EMR_ARC:
-        case EMR_CHORD:
-        case EMR_PIE:
-        case EMR_ARCTO: {
-            double v[8];
-            for (int i = 0; i < 8; ++i)
-                v[i] = r.I32(8 + size_t(i) * 4);
-            if (!r.Ok()) break;
-            int kind = type == EMR_ARC ? 0 : type == EMR_CHORD ? 1 : type == EMR_PIE ? 2 : 3;
-            C.Arc(kind, v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7]);
-            break;
-        }
-        case EMR_ANGLEARC: {
-            TMfPoint c = Pt32(r, 8);
-            double radius = r.U32(16), a = r.F32(20), sweep = r.F32(24);
-            if (r.Ok()) C.AngleArc(c.X, c.Y, radius, a, sweep);
-            break;
-        }
-        case EMR_BEGINPATH:
-            C.BeginPath();
-            break;
-        case EMR_ENDPATH:
-            C.EndPath();
-            break;
-        case EMR_ABORTPATH:
-            C.AbortPath();
-            break;
-        case EMR_CLOSEFIGURE:
-            C.CloseFigure();
-            break;
-        case EMR_FILLPATH:
-            C.FillPath(true, false);
-            break;
-        case EMR_STROKEPATH:
-            C.FillPath(false, true);
-            break;
-        case EMR_STROKEANDFILLPATH:
-            C.FillPath(true, true);
-            break;
-        case EMR_WIDENPATH:
-            C.WidenPath();
-            break;
-        case EMR_SELECTCLIPPATH:
-            C.SelectClipPath(r.I32(8));
-            break;
+        return true;
+    }
+
+    // Filling and inverting regions.
+    bool RegionRecord(uint32_t type, TReader& r) {
+        switch (type) {
         case EMR_FILLRGN: {
             uint32_t cb = r.U32(24), brush = r.U32(28);
             auto rects = RegionRects(r, 32, cb);
             if (!r.Ok()) break;
-            TMfBrush b = C.S.Brush;
-            if (brush & 0x80000000u) {
-                TMfBrush keep = C.S.Brush;
-                C.SelectStock(int(brush & 0x7FFFFFFF));
-                b = C.S.Brush;
-                C.S.Brush = keep;
-            } else if (TMfObject* o = Slot(brush); o && o->Kind == TMfObject::okBrush) {
-                b = o->Brush;
-            }
-            C.FillRects(rects, b);
+            const bool stock = (brush & 0x80000000u) != 0;
+            const TMfObject stockObject =
+                stock ? StockObject(int(brush & 0x7FFFFFFF)) : TMfObject();
+            const TMfObject* o = stock ? &stockObject : Slot(brush);
+            C.FillRects(rects, o && o->Kind == TMfObject::okBrush ? o->Brush : C.S.Brush);
             break;
         }
         case EMR_PAINTRGN:
@@ -808,6 +870,15 @@ private:
                 C.InvertRects(rects);
             break;
         }
+        default:
+            return false;
+        }
+        return true;
+    }
+
+    // Bitmaps and gradients.
+    bool BitmapRecord(uint32_t type, TReader& r) {
+        switch (type) {
         case EMR_BITBLT:
         case EMR_STRETCHBLT:
         case EMR_ALPHABLEND:
@@ -823,15 +894,23 @@ private:
         case EMR_SETDIBITSTODEVICE:
             SetDIBitsToDevice(r);
             break;
+        default:
+            return false;
+        }
+        return true;
+    }
+
+    // Text.
+    bool TextRecord(uint32_t type, TReader& r) {
+        switch (type) {
         case EMR_EXTTEXTOUTA:
         case EMR_EXTTEXTOUTW:
             Text(r, type == EMR_EXTTEXTOUTW);
             break;
         default:
-            // Comments (and the records they carry), palettes, colour management and the
-            // rest change nothing that is drawn here.
-            break;
+            return false;
         }
+        return true;
     }
 
     TMetafileCanvas& C;
@@ -1004,7 +1083,20 @@ private:
         return rects;
     }
 
+    // Each family of records has its handler. Escapes, palettes, mapper flags and the rest
+    // belong to none: they change nothing drawn here.
     void Record(uint16_t function, TReader& r) {
+        using THandler = bool (TWmfPlayer::*)(uint16_t, TReader&);
+        static constexpr THandler kFamilies[] = {
+            &TWmfPlayer::StateRecord,  &TWmfPlayer::LineRecord,   &TWmfPlayer::ShapeRecord,
+            &TWmfPlayer::ClipRecord,   &TWmfPlayer::ObjectRecord, &TWmfPlayer::RegionRecord,
+            &TWmfPlayer::BitmapRecord, &TWmfPlayer::TextRecord};
+        for (THandler family : kFamilies)
+            if ((this->*family)(function, r)) return;
+    }
+
+    // The mapping, the drawing modes and colours, and saving and restoring them.
+    bool StateRecord(uint16_t function, TReader& r) {
         TMetafileCanvas::TState& s = C.S;
         switch (function) {
         case META_SETBKCOLOR:
@@ -1054,6 +1146,21 @@ private:
             C.Dirty();
             break;
         }
+        case META_SAVEDC:
+            C.SaveDC();
+            break;
+        case META_RESTOREDC:
+            C.RestoreDC(r.I16(0));
+            break;
+        default:
+            return false;
+        }
+        return true;
+    }
+
+    // Lines, curves, polygons and single points.
+    bool LineRecord(uint16_t function, TReader& r) {
+        switch (function) {
         case META_MOVETO:
             C.MoveTo(r.I16(2), r.I16(0));
             break;
@@ -1062,19 +1169,40 @@ private:
             if (r.Ok()) C.LineTo(x, y);
             break;
         }
-        case META_EXCLUDECLIPRECT:
-        case META_INTERSECTCLIPRECT: {
-            double b = r.I16(0), rt = r.I16(2), t = r.I16(4), l = r.I16(6);
-            if (!r.Ok()) break;
-            if (function == META_INTERSECTCLIPRECT)
-                C.IntersectClip(l, t, rt, b);
-            else
-                C.ExcludeClip(l, t, rt, b);
+        case META_SETPIXEL: {
+            COLORREF c = Color(r.U32(0));
+            double y = r.I16(4), x = r.I16(6);
+            if (r.Ok()) C.SetPixel(x, y, c);
             break;
         }
-        case META_OFFSETCLIPRGN:
-            C.OffsetClip(r.I16(2), r.I16(0));
+        case META_POLYGON:
+        case META_POLYLINE: {
+            auto pts = Points(r, 2, r.U16(0));
+            if (r.Ok()) C.Poly(pts, function == META_POLYGON);
             break;
+        }
+        case META_POLYPOLYGON: {
+            uint16_t polys = r.U16(0);
+            if (!r.Need(2, size_t(polys) * 2)) break;
+            std::vector<std::vector<TMfPoint>> rings;
+            size_t at = 2 + size_t(polys) * 2;
+            for (uint16_t i = 0; i < polys && r.Ok(); ++i) {
+                size_t n = r.U16(2 + size_t(i) * 2);
+                rings.push_back(Points(r, at, n));
+                at += n * 4;
+            }
+            if (r.Ok()) C.PolyPoly(rings, true);
+            break;
+        }
+        default:
+            return false;
+        }
+        return true;
+    }
+
+    // Rectangles, ellipses, arcs and pattern fills.
+    bool ShapeRecord(uint16_t function, TReader& r) {
+        switch (function) {
         case META_RECTANGLE:
         case META_ELLIPSE: {
             double b = r.I16(0), rt = r.I16(2), t = r.I16(4), l = r.I16(6);
@@ -1101,67 +1229,51 @@ private:
             C.Arc(kind, l, t, rt, b, xs, ys, xe, ye);
             break;
         }
-        case META_SETPIXEL: {
-            COLORREF c = Color(r.U32(0));
-            double y = r.I16(4), x = r.I16(6);
-            if (r.Ok()) C.SetPixel(x, y, c);
-            break;
-        }
         case META_PATBLT: {
             DWORD rop = r.U32(0);
             double h = r.I16(4), w = r.I16(6), y = r.I16(8), x = r.I16(10);
             if (r.Ok()) C.PatBlt(x, y, w, h, rop);
             break;
         }
-        case META_POLYGON:
-        case META_POLYLINE: {
-            auto pts = Points(r, 2, r.U16(0));
-            if (r.Ok()) C.Poly(pts, function == META_POLYGON);
-            break;
+        default:
+            return false;
         }
-        case META_POLYPOLYGON: {
-            uint16_t polys = r.U16(0);
-            if (!r.Need(2, size_t(polys) * 2)) break;
-            std::vector<std::vector<TMfPoint>> rings;
-            size_t at = 2 + size_t(polys) * 2;
-            for (uint16_t i = 0; i < polys && r.Ok(); ++i) {
-                size_t n = r.U16(2 + size_t(i) * 2);
-                rings.push_back(Points(r, at, n));
-                at += n * 4;
-            }
-            if (r.Ok()) C.PolyPoly(rings, true);
-            break;
-        }
-        case META_TEXTOUT: {
-            size_t count = r.U16(0);
-            size_t padded = (count + 1) & ~size_t(1);
-            double y = r.I16(2 + padded), x = r.I16(4 + padded);
-            if (r.Ok()) Text(r, x, y, 2, count, 0, nullptr, 0);
-            break;
-        }
-        case META_EXTTEXTOUT: {
-            double y = r.I16(0), x = r.I16(2);
-            size_t count = r.U16(4);
-            UINT options = r.U16(6);
-            size_t at = 8;
-            TRect rect;
-            const TRect* rp = nullptr;
-            if (options & (ETO_OPAQUE | ETO_CLIPPED)) {
-                rect = TRect(r.I16(8), r.I16(10), r.I16(12), r.I16(14));
-                rp = &rect;
-                at = 16;
-            }
+        return true;
+    }
+
+    // The clipping region.
+    bool ClipRecord(uint16_t function, TReader& r) {
+        switch (function) {
+        case META_EXCLUDECLIPRECT:
+        case META_INTERSECTCLIPRECT: {
+            double b = r.I16(0), rt = r.I16(2), t = r.I16(4), l = r.I16(6);
             if (!r.Ok()) break;
-            size_t padded = (count + 1) & ~size_t(1);
-            Text(r, x, y, at, count, options, rp, at + padded);
+            if (function == META_INTERSECTCLIPRECT)
+                C.IntersectClip(l, t, rt, b);
+            else
+                C.ExcludeClip(l, t, rt, b);
             break;
         }
-        case META_SAVEDC:
-            C.SaveDC();
+        case META_OFFSETCLIPRGN:
+            C.OffsetClip(r.I16(2), r.I16(0));
             break;
-        case META_RESTOREDC:
-            C.RestoreDC(r.I16(0));
+        case META_SELECTCLIPREGION: {
+            TMfObject* o = Slot(r.U16(0));
+            if (o && o->Kind == TMfObject::okRegion)
+                C.SelectClipRects(o->Region, false, RGN_COPY);
+            else if (r.Ok())
+                C.ResetClip();
             break;
+        }
+        default:
+            return false;
+        }
+        return true;
+    }
+
+    // Creating, selecting and deleting pens, brushes, fonts, palettes and regions.
+    bool ObjectRecord(uint16_t function, TReader& r) {
+        switch (function) {
         case META_SELECTOBJECT:
             if (TMfObject* o = Slot(r.U16(0))) C.Select(*o);
             break;
@@ -1243,14 +1355,15 @@ private:
             if (r.Ok()) Add(o);
             break;
         }
-        case META_SELECTCLIPREGION: {
-            TMfObject* o = Slot(r.U16(0));
-            if (o && o->Kind == TMfObject::okRegion)
-                C.SelectClipRects(o->Region, false, RGN_COPY);
-            else if (r.Ok())
-                C.ResetClip();
-            break;
+        default:
+            return false;
         }
+        return true;
+    }
+
+    // Filling and inverting regions.
+    bool RegionRecord(uint16_t function, TReader& r) {
+        switch (function) {
         case META_FILLREGION:
         case META_PAINTREGION:
         case META_INVERTREGION: {
@@ -1266,6 +1379,15 @@ private:
             }
             break;
         }
+        default:
+            return false;
+        }
+        return true;
+    }
+
+    // Bitmaps and gradients.
+    bool BitmapRecord(uint16_t function, TReader& r) {
+        switch (function) {
         case META_DIBBITBLT:
         case META_DIBSTRETCHBLT:
         case META_STRETCHDIB:
@@ -1273,9 +1395,42 @@ private:
             Bitmap(function, r);
             break;
         default:
-            // Escapes, palettes, mapper flags and the rest change nothing drawn here.
+            return false;
+        }
+        return true;
+    }
+
+    // Text.
+    bool TextRecord(uint16_t function, TReader& r) {
+        switch (function) {
+        case META_TEXTOUT: {
+            size_t count = r.U16(0);
+            size_t padded = (count + 1) & ~size_t(1);
+            double y = r.I16(2 + padded), x = r.I16(4 + padded);
+            if (r.Ok()) Text(r, x, y, 2, count, 0, nullptr, 0);
             break;
         }
+        case META_EXTTEXTOUT: {
+            double y = r.I16(0), x = r.I16(2);
+            size_t count = r.U16(4);
+            UINT options = r.U16(6);
+            size_t at = 8;
+            TRect rect;
+            const TRect* rp = nullptr;
+            if (options & (ETO_OPAQUE | ETO_CLIPPED)) {
+                rect = TRect(r.I16(8), r.I16(10), r.I16(12), r.I16(14));
+                rp = &rect;
+                at = 16;
+            }
+            if (!r.Ok()) break;
+            size_t padded = (count + 1) & ~size_t(1);
+            Text(r, x, y, at, count, options, rp, at + padded);
+            break;
+        }
+        default:
+            return false;
+        }
+        return true;
     }
 
     void Bitmap(uint16_t function, TReader& r) {

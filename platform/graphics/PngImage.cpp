@@ -1,10 +1,7 @@
 #include "platform/graphics/PngImage.h"
 
-#include <png.h>
-
 #include <algorithm>
 #include <cmath>
-#include <csetjmp>
 #include <cstring>
 #include <unordered_map>
 
@@ -26,69 +23,6 @@ inline TColor ToColor(uint32_t rgb) {
 bool ValidColorType(uint8_t t) {
     return t == COLOR_GRAYSCALE || t == COLOR_RGB || t == COLOR_PALETTE ||
            t == COLOR_GRAYSCALEALPHA || t == COLOR_RGBALPHA;
-}
-
-// libpng reports errors by long jump; the writer keeps only plain data across it.
-struct TPngWriteState {
-    std::string* Out;
-    char Message[128];
-};
-
-void PngWriteData(png_structp png, png_bytep data, png_size_t length) {
-    auto* state = static_cast<TPngWriteState*>(png_get_io_ptr(png));
-    state->Out->append(reinterpret_cast<const char*>(data), length);
-}
-
-void PngFlush(png_structp) {}
-
-void PngError(png_structp png, png_const_charp message) {
-    auto* state = static_cast<TPngWriteState*>(png_get_error_ptr(png));
-    std::snprintf(state->Message, sizeof(state->Message), "%s", message ? message : "");
-    png_longjmp(png, 1);
-}
-
-void PngWarning(png_structp, png_const_charp) {}
-
-struct TPngWriteJob {
-    int Width, Height, ColorType;
-    png_color Palette[256];
-    int PaletteCount;
-    png_byte Trans[256];
-    int TransCount;
-    png_color_16 TransColor;
-    bool HasTransColor;
-    bool HasGamma;
-    double Gamma;
-    png_bytep* Rows;
-};
-
-// Returns false with state.Message set when libpng fails.
-bool WritePng(const TPngWriteJob& job, TPngWriteState& state) {
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &state, PngError, PngWarning);
-    if (!png) return false;
-    png_infop info = png_create_info_struct(png);
-    if (!info) {
-        png_destroy_write_struct(&png, nullptr);
-        return false;
-    }
-    if (setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, &info);
-        return false;
-    }
-    png_set_write_fn(png, &state, PngWriteData, PngFlush);
-    png_set_IHDR(png, info, png_uint_32(job.Width), png_uint_32(job.Height), 8, job.ColorType,
-                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    if (job.ColorType == PNG_COLOR_TYPE_PALETTE)
-        png_set_PLTE(png, info, job.Palette, job.PaletteCount);
-    if (job.TransCount > 0)
-        png_set_tRNS(png, info, job.Trans, job.TransCount, nullptr);
-    else if (job.HasTransColor)
-        png_set_tRNS(png, info, nullptr, 0, &job.TransColor);
-    if (job.HasGamma) png_set_gAMA(png, info, job.Gamma);
-    png_set_rows(png, info, job.Rows);
-    png_write_png(png, info, PNG_TRANSFORM_IDENTITY, nullptr);
-    png_destroy_write_struct(&png, &info);
-    return true;
 }
 
 } // namespace
@@ -474,19 +408,23 @@ void TPngImage::LoadFromStream(TStream& stream) {
 
 void TPngImage::SaveToStream(TStream& stream) {
     if (Empty()) throw EInvalidGraphicOperation("Cannot save an empty PNG image");
-    TPngWriteJob job{};
-    job.Width = FHeader.Width;
-    job.Height = FHeader.Height;
-    job.ColorType = FHeader.ColorType;
-    int spp = SamplesPerPixel();
-    int outSpp = (FHeader.ColorType == COLOR_RGB              ? 3
-                  : FHeader.ColorType == COLOR_RGBALPHA       ? 4
-                  : FHeader.ColorType == COLOR_GRAYSCALEALPHA ? 2
-                                                              : 1);
-    std::vector<uint8_t> out(size_t(job.Width) * job.Height * outSpp);
-    size_t n = size_t(job.Width) * job.Height;
+    stream.WriteString(EncodePngRaster(ToRaster()));
+}
+
+// The samples in file order with 8 bits each, the palette padded to at least one entry.
+TPngRaster TPngImage::ToRaster() const {
+    TPngRaster raster;
+    raster.Width = FHeader.Width;
+    raster.Height = FHeader.Height;
+    raster.ColorType = FHeader.ColorType;
+    raster.BitDepth = 8;
+    raster.Fast = false;
+    const int spp = SamplesPerPixel();
+    const size_t outSpp = raster.RowBytes() / size_t(std::max(raster.Width, 1));
+    const size_t n = size_t(raster.Width) * raster.Height;
+    raster.Rows.resize(n * outSpp);
     for (size_t i = 0; i < n; ++i) {
-        uint8_t* o = &out[i * outSpp];
+        uint8_t* o = &raster.Rows[i * outSpp];
         if (spp == 3) { // stored B, G, R; the file wants R, G, B
             o[0] = FData[i * 3 + 2];
             o[1] = FData[i * 3 + 1];
@@ -496,37 +434,24 @@ void TPngImage::SaveToStream(TStream& stream) {
         }
         if (!FAlpha.empty()) o[outSpp - 1] = FAlpha[i];
     }
-    std::vector<png_bytep> rows(size_t(job.Height));
-    for (int y = 0; y < job.Height; ++y)
-        rows[y] = &out[size_t(y) * job.Width * outSpp];
-    job.Rows = rows.data();
     if (FHeader.ColorType == COLOR_PALETTE) {
-        job.PaletteCount = int(std::min<size_t>(std::max<size_t>(FPalette.size(), 1), 256));
-        for (int k = 0; k < job.PaletteCount; ++k) {
-            if (size_t(k) < FPalette.size())
-                job.Palette[k] = {FPalette[k].Red, FPalette[k].Green, FPalette[k].Blue};
-        }
-        job.TransCount = int(std::min<size_t>(FPaletteAlpha.size(), size_t(job.PaletteCount)));
-        for (int k = 0; k < job.TransCount; ++k)
-            job.Trans[k] = FPaletteAlpha[k];
-        for (size_t i = 0; i < n; ++i)
-            if (out[i] >= job.PaletteCount) out[i] = 0;
+        size_t count = std::min<size_t>(std::max<size_t>(FPalette.size(), 1), 256);
+        raster.Palette.assign(FPalette.begin(),
+                              FPalette.begin() + std::min(FPalette.size(), count));
+        raster.Palette.resize(count);
+        raster.PaletteAlpha.assign(FPaletteAlpha.begin(),
+                                   FPaletteAlpha.begin() + std::min(FPaletteAlpha.size(), count));
+        for (uint8_t& index : raster.Rows)
+            if (index >= count) index = 0;
     }
     if (FHasTransparentColor &&
         (FHeader.ColorType == COLOR_RGB || FHeader.ColorType == COLOR_GRAYSCALE)) {
-        job.HasTransColor = true;
-        job.TransColor.red = png_uint_16((FTransparentRgb >> 16) & 255);
-        job.TransColor.green = png_uint_16((FTransparentRgb >> 8) & 255);
-        job.TransColor.blue = png_uint_16(FTransparentRgb & 255);
-        job.TransColor.gray = png_uint_16(FTransparentRgb & 255);
+        raster.HasTransparentColor = true;
+        raster.TransparentColor = FTransparentRgb;
     }
-    job.HasGamma = FHasGamma;
-    job.Gamma = FGamma;
-    std::string bytes;
-    TPngWriteState state{&bytes, {}};
-    if (!WritePng(job, state))
-        throw EInvalidGraphic(std::string("PNG: cannot write the image: ") + state.Message);
-    stream.WriteString(bytes);
+    raster.HasGamma = FHasGamma;
+    raster.Gamma = FGamma;
+    return raster;
 }
 
 void TPngImage::Assign(TPersistent* source) {

@@ -119,6 +119,7 @@ protected:
 private:
     void CheckRow(int row) const;
     uint32_t PixelArgb(size_t index) const; // straight alpha, no gamma
+    TPngRaster ToRaster() const;
     void RenderCache();
 
     TPngHeader FHeader;

@@ -281,3 +281,29 @@ TEST(PngCodec, EncodeRejectsInconsistentImages) {
     wrong.Pixels.pop_back();
     EXPECT_THROW(EncodePng(wrong), EInvalidGraphic);
 }
+
+TEST(PngCodec, RasterIsWrittenAsStored) {
+    // Two-bit gray, packed: 5 pixels take 2 bytes a row.
+    TPngRaster raster;
+    raster.Width = 5;
+    raster.Height = 2;
+    raster.ColorType = 0;
+    raster.BitDepth = 2;
+    ASSERT_EQ(raster.RowBytes(), 2u);
+    raster.Rows = {0x1B, 0xC0, 0xE4, 0x00}; // 0 1 2 3 3 / 3 2 1 0 0
+    TDecodedImage out = Decode(EncodePngRaster(raster));
+    EXPECT_EQ(out.ColorType, 0);
+    EXPECT_EQ(out.BitDepth, 2);
+    EXPECT_EQ(out.Pixels[1], 0xFF555555u);
+    EXPECT_EQ(out.Pixels[4], 0xFFFFFFFFu);
+    EXPECT_EQ(out.Pixels[5], 0xFFFFFFFFu);
+    EXPECT_EQ(out.Pixels[9], 0xFF000000u);
+    // Both compression settings hold the same picture.
+    raster.Fast = false;
+    EXPECT_EQ(Decode(EncodePngRaster(raster)).Pixels, out.Pixels);
+
+    raster.Rows.pop_back();
+    EXPECT_THROW(EncodePngRaster(raster), EInvalidGraphic);
+    raster.Width = 0;
+    EXPECT_THROW(EncodePngRaster(raster), EInvalidGraphic);
+}

@@ -373,6 +373,24 @@ TEST(MetafileObjects, WindowsMetafileTakesTheLowestFreeSlotAndTheWindowMapping) 
     EXPECT_EQ(out->Canvas()->Pixels(75, 25), clWhite);
 }
 
+TEST(MetafileObjects, RegionsFillWithAStockBrushOrAHandlesBrush) {
+    // One rectangle per region; a stock index that is no brush keeps the selected one.
+    auto fill = [](TEmfBuilder& b, int64_t brush, int l, int t, int r, int bottom) {
+        b.Rec(71, {0, 0, 100, 100, 48, brush, 32, 1, 1, 16, l, t, r, bottom, l, t, r, bottom});
+    };
+    constexpr int64_t kStock = 0x80000000LL;
+    TEmfBuilder b(100, 100);
+    RedFill(b).Rec(EMR_CREATEBRUSHINDIRECT, {2, BS_SOLID, 0xFF0000, 0});
+    fill(b, kStock | BLACK_BRUSH, 0, 0, 50, 50);
+    fill(b, 2, 50, 50, 100, 100);
+    fill(b, kStock | WHITE_PEN, 0, 50, 50, 100);
+    auto out = Play(b.Done(), 100, 100);
+    EXPECT_EQ(out->Canvas()->Pixels(10, 10), clBlack);
+    EXPECT_EQ(out->Canvas()->Pixels(75, 75), clBlue);
+    EXPECT_TRUE(Red(*out, 25, 75));
+    EXPECT_EQ(out->Canvas()->Pixels(75, 25), clWhite);
+}
+
 TEST(MetafileFigures, PiesFollowTheArcDirectionAndHolesStayOpen) {
     TEmfBuilder b(100, 100);
     RedFill(b).Rec(EMR_PIE, {0, 0, 100, 100, 100, 50, 50, 0});
