@@ -13,6 +13,7 @@
 #include "components/tree/WorkerThread.h"
 #include "platform/controls/Forms.h"
 #include "platform/core/Arithmetic.h"
+#include "platform/core/KeyChars.h"
 #include "platform/core/ScopeGuard.h"
 #include "platform/core/Strings.h"
 #include "platform/windows/Window.h"
@@ -730,9 +731,8 @@ void TBaseVirtualTree::WndProc(TMessage& message) {
         if (FStates.Contains(S::tsIncrementalSearchPending)) {
             DoStateChange({}, {S::tsIncrementalSearchPending});
             // Typed characters reach the search as the keyboard layout's code page has them.
-            const uint32_t codePage = GetKeyboardLayoutCodePage();
-            const std::u16string typed = AnsiToWide(
-                WideToAnsi(std::u16string(1, char16_t(message.WParam)), codePage), codePage);
+            const std::u16string typed =
+                KeyCharsToWide(WideToKeyChars(std::u16string(1, char16_t(message.WParam))));
             for (char16_t ch : typed)
                 IncrementalSearchKey(ch);
             return;
