@@ -13,7 +13,6 @@
 #include "components/tree/WorkerThread.h"
 #include "platform/controls/Forms.h"
 #include "platform/core/Arithmetic.h"
-#include "platform/core/KeyChars.h"
 #include "platform/core/ScopeGuard.h"
 #include "platform/core/Strings.h"
 #include "platform/windows/Window.h"
@@ -368,7 +367,7 @@ void TBaseVirtualTree::SetIncrementalSearch(TVTIncrementalSearch value) {
     FIncrementalSearch = value;
     if (value == TVTIncrementalSearch::isNone) {
         // The search timer (id 7) belongs to the window layer; the buffer goes here.
-        FSearchBuffer.clear();
+        FKeyboard.ForgetSearch();
     }
 }
 
@@ -725,16 +724,11 @@ void TBaseVirtualTree::WndProc(TMessage& message) {
         // Button presses on the frame do nothing here.
         return;
     case WM_KEYUP:
-        HandleKeyUp(Word(message.WParam));
+        FKeyboard.KeyUp(Word(message.WParam));
         break;
     case WM_CHAR:
         if (FStates.Contains(S::tsIncrementalSearchPending)) {
-            DoStateChange({}, {S::tsIncrementalSearchPending});
-            // Typed characters reach the search as the keyboard layout's code page has them.
-            const std::u16string typed =
-                KeyCharsToWide(WideToKeyChars(std::u16string(1, char16_t(message.WParam))));
-            for (char16_t ch : typed)
-                IncrementalSearchKey(ch);
+            FKeyboard.CharTyped(char16_t(message.WParam));
             return;
         }
         break;
@@ -845,7 +839,7 @@ void TBaseVirtualTree::WndProc(TMessage& message) {
         case SearchTimer:
             StopTimer(SearchTimer);
             DoStateChange({}, {S::tsIncrementalSearching});
-            FSearchBuffer.clear();
+            FKeyboard.ForgetSearch();
             return;
         default:
             break;

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "components/tree/NodePool.h"
+#include "components/tree/TreeKeyboard.h"
 #include "components/tree/TreeUnit.h"
 #include "components/tree/VTHeader.h"
 #include "components/tree/VTHintWindow.h"
@@ -540,7 +541,7 @@ public:
     void StopWheelPanning();
     // One key of an incremental search: a character, or backspace (8).
     void IncrementalSearchKey(char16_t ch);
-    const std::u16string& SearchBuffer() const { return FSearchBuffer; }
+    const std::u16string& SearchBuffer() const { return FKeyboard.SearchBuffer(); }
     void SimulateMouseUp();
     // Scroll directions of the auto-scroll step.
     static constexpr uint8_t sdLeft = 0x01;
@@ -1082,6 +1083,7 @@ private:
     void SwapImageList(TCustomImageList*& field, TChangeLink& link, TCustomImageList* value);
     void ImageListChange(TObject* sender);
     friend class TWorkerThread;
+    friend class TVTKeyboard;
     friend struct TEagerTotals;
 
     // The tree's reference to its drag manager (reference counted like every COM object).
@@ -1102,17 +1104,13 @@ private:
     void PrintTo(HDC dc);
     void HandleHintShow(TMessage& message);
     TVTHintData FHintData;
-    void HandleKeyUp(Word key);
-    void FocusByKey(PVirtualNode newNode, Word key, TShiftState shift);
     void HandleScrollMessage(TMessage& message, bool vertical);
     void HandleMouseWheel(TMessage& message);
     void HandleMouseMoveMessage(TShiftState shift, int x, int y);
     uint8_t DetermineScrollDirections(TPoint p) const;
     void StopMouseTimers();
-    PVirtualNode SearchStep(PVirtualNode node, bool forward);
     PVirtualNode FCheckNode = nullptr;
     TCheckState FPendingCheckState = csUncheckedNormal;
-    PVirtualNode FLastSearchNode = nullptr;
     TPoint FPanningOrigin;
     HCURSOR FCursorBeforePanning = nullptr;
     // Shows the direction cursor for the mouse at P (client coordinates) while panning.
@@ -1197,7 +1195,6 @@ private:
     TVTSearchDirection FSearchDirection = TVTSearchDirection::sdForward;
     TVTSearchStart FSearchStart = TVTSearchStart::ssFocusedNode;
     Cardinal FSearchTimeout = 1000;
-    std::u16string FSearchBuffer;
     bool FWantTabs = false;
     int FBackgroundOffsetX = 0;
     int FBackgroundOffsetY = 0;
@@ -1226,6 +1223,7 @@ private:
     TButtonGlyph FMinusGlyph;
     std::array<uint8_t, 8> FLinePattern{};
     TCriticalSection FCriticalSection;
+    TVTKeyboard FKeyboard{*this};
 
     // The hidden root's record comes from calloc, not new, since reserving internal data grows
     // it with realloc.

@@ -21,22 +21,6 @@ using S = TVirtualTreeState;
 
 namespace {
 
-// The state a click or the space key gives a check image of the type: boxes toggle, radio
-// buttons check, buttons spring back; other types take `otherwise`.
-TCheckState ToggledCheckState(TCheckType type, TCheckState current, TCheckState otherwise) {
-    switch (type) {
-    case ctTriStateCheckBox:
-    case ctCheckBox:
-        return current == csCheckedNormal ? csUncheckedNormal : csCheckedNormal;
-    case ctRadioButton:
-        return csCheckedNormal;
-    case ctButton:
-        return csUncheckedNormal;
-    default:
-        return otherwise;
-    }
-}
-
 inline bool Has(PVirtualNode n, TVirtualNodeState s) {
     return n && n->States.Contains(s);
 }
@@ -66,6 +50,20 @@ const char* PanningCursorName(TPoint origin, TPoint p, bool horizontal, bool ver
 constexpr uint32_t ToggleArea = 0x0C90;
 
 } // namespace
+
+TCheckState ToggledCheckState(TCheckType type, TCheckState current, TCheckState otherwise) {
+    switch (type) {
+    case ctTriStateCheckBox:
+    case ctCheckBox:
+        return current == csCheckedNormal ? csUncheckedNormal : csCheckedNormal;
+    case ctRadioButton:
+        return csCheckedNormal;
+    case ctButton:
+        return csUncheckedNormal;
+    default:
+        return otherwise;
+    }
+}
 
 // ---- Header in the non-client area
 // ----------------------------------------------------------------
@@ -282,335 +280,7 @@ void TBaseVirtualTree::HandleHintShow(TMessage& message) {
 
 void TBaseVirtualTree::KeyDown(Word& key, TShiftState shift) {
     TCustomControl::KeyDown(key, shift);
-    if (key == 0) return;
-    // A key ends wheel panning, as a click does, and does nothing else.
-    if (FStates.Contains(S::tsWheelPanning)) {
-        StopWheelPanning();
-        key = 0;
-        return;
-    }
-    Word code = key;
-    if (!DoKeyAction(code, shift)) return;
-    key = code;
-
-    if (FStates.Contains(S::tsKeyCheckPending) && key != VK_SPACE) {
-        DoStateChange({}, {S::tsKeyCheckPending});
-        if (FCheckNode) {
-            FCheckNode->CheckState = NormalCheckState(FCheckNode->CheckState);
-            InvalidateNode(FCheckNode);
-        }
-        FCheckNode = nullptr;
-    }
-
-    const bool shiftDown = shift.Contains(ssShift);
-    const bool ctrl = shift.Contains(ssCtrl);
-    const bool alt = shift.Contains(ssAlt);
-    // The main keyboard's '*', '+', '-' and '/' act as the keypad keys.
-    if (key < VK_NUMPAD0 || key > VK_DIVIDE) {
-        switch (KeyToChar(key, shiftDown)) {
-        case u'*':
-            key = VK_MULTIPLY;
-            break;
-        case u'+':
-            key = VK_ADD;
-            break;
-        case u'-':
-            key = VK_SUBTRACT;
-            break;
-        case u'/':
-            key = VK_DIVIDE;
-            break;
-        default:
-            break;
-        }
-    }
-    const auto misc = FOptions->MiscOptions();
-    const auto sel = FOptions->SelectionOptions();
-    PVirtualNode node = FFocusedNode;
-    PVirtualNode newNode = nullptr;
-    bool navigation = false;
-    const int clientHeight = ClientHeight();
-    auto scrollBy = [&](int dx, int dy) {
-        DoSetOffsetXY(TPoint(FOffsetX + dx, FOffsetY + dy), DefaultScrollUpdateFlags);
-    };
-
-    TVirtualTreeColumns* columns = FHeader ? FHeader->Columns() : nullptr;
-    const bool columnFocus = sel.Contains(toExtendedFocus) && columns &&
-                             columns->IsValidColumn(columns->GetFirstVisibleColumn());
-    // Moves the focus within the focused row to the column, when OnFocusChanging allows it.
-    auto focusColumn = [&](PVirtualNode row, TColumnIndex column) {
-        if (!columns->IsValidColumn(column) || column == FFocusedColumn) return false;
-        if (!DoFocusChanging(FFocusedNode, row, FFocusedColumn, column)) return false;
-        DoCancelEdit();
-        FFocusedColumn = column;
-        if (row == FFocusedNode) {
-            if (row) {
-                ScrollIntoView(row, sel.Contains(toCenterScrollIntoView),
-                               !FOptions->AutoOptions().Contains(toDisableAutoscrollOnFocus));
-                InvalidateNode(row);
-            }
-            DoFocusChange(row, column);
-        }
-        return true;
-    };
-
-    if (key == VK_BACK && FStates.Contains(S::tsIncrementalSearching)) {
-        IncrementalSearchKey(8);
-        return;
-    }
-    switch (key) {
-    case VK_BACK:
-        navigation = true;
-        if (node && node->Parent != FRoot.get()) newNode = node->Parent;
-        break;
-    case VK_TAB: {
-        if (!columnFocus) break;
-        navigation = true;
-        const bool back = shiftDown;
-        PVirtualNode run = node ? node : (back ? GetLastVisible() : GetFirstVisible());
-        TColumnIndex column = node ? FFocusedColumn : InvalidColumn;
-        // Every row is passed at most once, so a handler refusing every cell ends the walk.
-        while (run) {
-            if (columns->IsValidColumn(column))
-                column = back ? columns->GetPreviousVisibleColumn(column)
-                              : columns->GetNextVisibleColumn(column);
-            else
-                column = back ? columns->GetLastVisibleColumn() : columns->GetFirstVisibleColumn();
-            if (!columns->IsValidColumn(column)) {
-                // The row is exhausted: on to the neighbouring visible node's columns.
-                run = back ? GetPreviousVisible(run) : GetNextVisible(run);
-                continue;
-            }
-            if (!DoFocusChanging(FFocusedNode, run, FFocusedColumn, column)) continue;
-            DoCancelEdit();
-            FFocusedColumn = column;
-            if (run != FFocusedNode) {
-                newNode = run;
-            } else {
-                InvalidateNode(run);
-                DoFocusChange(run, column);
-            }
-            break;
-        }
-        break;
-    }
-    case VK_PRIOR:
-    case VK_NEXT: {
-        navigation = true;
-        const bool forward = key == VK_NEXT;
-        if (ctrl) {
-            scrollBy(0, forward ? -clientHeight : clientHeight);
-            navigation = false;
-            break;
-        }
-        if (!node) {
-            newNode = forward ? GetLastVisible() : GetFirstVisible();
-            break;
-        }
-        int sum = 0;
-        newNode = node;
-        while (sum < clientHeight) {
-            PVirtualNode next = forward ? GetNextVisible(newNode) : GetPreviousVisible(newNode);
-            if (!next) break;
-            newNode = next;
-            sum += int(NodeHeight(next));
-        }
-        break;
-    }
-    case VK_HOME:
-    case VK_END: {
-        navigation = true;
-        const bool home = key == VK_HOME;
-        if (ctrl && !misc.Contains(toGridExtensions) && !shiftDown) {
-            PVirtualNode target = home ? GetFirstVisible() : GetLastVisible();
-            if (target) ScrollIntoView(target, false);
-            SetOffsetX(home ? 0 : std::min(0, ClientWidth() - RangeX()));
-            navigation = false;
-            break;
-        }
-        newNode = home ? GetFirstVisible() : GetLastVisible();
-        // With cells to focus, the first (last) one the handler allows goes with the row.
-        if (columnFocus && misc.Contains(toGridExtensions) && !sel.Contains(toFullRowSelect)) {
-            for (TColumnIndex c = home ? columns->GetFirstVisibleColumn()
-                                       : columns->GetLastVisibleColumn();
-                 columns->IsValidColumn(c);
-                 c = home ? columns->GetNextVisibleColumn(c) : columns->GetPreviousVisibleColumn(c))
-                if (c == FFocusedColumn || focusColumn(FFocusedNode, c)) break;
-        }
-        break;
-    }
-    case VK_LEFT:
-    case VK_RIGHT: {
-        const bool left = key == VK_LEFT;
-        if (ctrl) {
-            scrollBy(left ? int(FIndent) : -int(FIndent), 0);
-            break;
-        }
-        if (!node) break;
-        if (columnFocus && misc.Contains(toGridExtensions)) {
-            // Across the cells of the row; the row's ends stay.
-            TColumnIndex c = FFocusedColumn;
-            do
-                c = !columns->IsValidColumn(c) ? columns->GetFirstVisibleColumn()
-                    : left                     ? columns->GetPreviousVisibleColumn(c)
-                                               : columns->GetNextVisibleColumn(c);
-            while (columns->IsValidColumn(c) && !focusColumn(node, c));
-            break;
-        }
-        if (left) {
-            if (Has(node, nsExpanded) && Has(node, nsHasChildren)) {
-                ToggleNode(node);
-            } else if (node->Parent != FRoot.get()) {
-                navigation = true;
-                newNode = node->Parent;
-            }
-        } else {
-            if (!Has(node, nsExpanded) && Has(node, nsHasChildren)) {
-                ToggleNode(node);
-            } else {
-                navigation = true;
-                newNode = GetFirstVisibleChild(node);
-            }
-        }
-        break;
-    }
-    case VK_UP:
-    case VK_DOWN: {
-        const bool up = key == VK_UP;
-        if (ctrl) {
-            scrollBy(0, up ? int(FDefaultNodeHeight) : -int(FDefaultNodeHeight));
-            break;
-        }
-        navigation = true;
-        if (FStates.Contains(S::tsEditing)) DoEndEdit();
-        if (FFocusedColumn == NoColumn) FFocusedColumn = MainColumn();
-        if (node)
-            newNode = up ? GetPreviousVisible(node) : GetNextVisible(node);
-        else
-            newNode = up ? GetLastVisible() : GetFirstVisible();
-        if (!newNode && node) InvalidateNode(node);
-        break;
-    }
-    case VK_ADD:
-        if (!ctrl) {
-            if (node && !Has(node, nsExpanded)) ToggleNode(node);
-        } else if (!shiftDown) {
-            if (FHeader) FHeader->AutoFitColumns(true);
-        } else {
-            ExpandAll();
-        }
-        break;
-    case VK_SUBTRACT:
-        if (!ctrl) {
-            if (node && Has(node, nsExpanded)) ToggleNode(node);
-        } else if (!shiftDown) {
-            if (FHeader) FHeader->RestoreColumns();
-        } else {
-            CollapseAll();
-        }
-        break;
-    case VK_MULTIPLY:
-        if (node) ExpandAll(node);
-        break;
-    case VK_DIVIDE:
-        if (node) CollapseAll(node);
-        break;
-    case VK_ESCAPE:
-        if (FStates.ContainsAny(
-                {S::tsOLEDragPending, S::tsVCLDragPending, S::tsOLEDragging, S::tsVCLDragging})) {
-            DoStateChange(
-                {}, {S::tsOLEDragPending, S::tsVCLDragPending, S::tsOLEDragging, S::tsVCLDragging});
-            RequestRepaint();
-        } else if (FStates.Contains(S::tsEditing)) {
-            DoCancelEdit();
-        }
-        break;
-    case VK_APPS:
-        if (node) {
-            // The middle of the node's text, cut at the column or the client area, and of its
-            // row.
-            TRect text = DisplayRect(node, FFocusedColumn, true);
-            text.Right = std::min(text.Right, ClientWidth());
-            DoPopupMenu(node, FFocusedColumn,
-                        TPoint((text.Left + text.Right) / 2, (text.Top + text.Bottom) / 2));
-        }
-        break;
-    case VK_SPACE:
-        if (misc.Contains(toCheckSupport) && node && node->CheckType != ctNone &&
-            !Has(node, nsDisabled) &&
-            !FStates.ContainsAny(
-                {S::tsLeftButtonDown, S::tsRightButtonDown, S::tsMiddleButtonDown})) {
-            TCheckState current = NormalCheckState(node->CheckState);
-            TCheckState next = ToggledCheckState(node->CheckType, current, csMixedNormal);
-            if (DoChecking(node, next)) {
-                FCheckNode = node;
-                FPendingCheckState = next;
-                node->CheckState = TCheckState(current | 1);
-                DoStateChange({S::tsKeyCheckPending});
-                InvalidateNode(node);
-            }
-        }
-        break;
-    default:
-        if ((key == 'A' || key == 'a') && ctrl && !alt) {
-            if (sel.Contains(toMultiSelect)) SelectAll(true);
-        } else if (key == VK_F1) {
-            THelpContext context = 0;
-            if (OnGetHelpContext) {
-                for (PVirtualNode run = node; run && run != FRoot.get() && context == 0;
-                     run = run->Parent)
-                    OnGetHelpContext(this, run, FFocusedColumn, context);
-            } else {
-                for (TControl* control = this; control && context == 0; control = control->Parent())
-                    context = control->HelpContext();
-            }
-            if (context != 0 && Application) Application->HelpContext(context);
-        } else if (key == VK_F2 && shift.Empty()) {
-            if (node && DoCanEdit(node, FFocusedColumn)) EditNode(node, FFocusedColumn);
-        } else if (key >= 32 && !ctrl && !alt &&
-                   FIncrementalSearch != TVTIncrementalSearch::isNone) {
-            DoStateChange({S::tsIncrementalSearchPending});
-        }
-        break;
-    }
-    if (navigation && newNode) FocusByKey(newNode, key, shift);
-}
-
-void TBaseVirtualTree::FocusByKey(PVirtualNode newNode, Word key, TShiftState shift) {
-    const auto sel = FOptions->SelectionOptions();
-    const bool multi = sel.Contains(toMultiSelect);
-    const bool shiftDown = shift.Contains(ssShift);
-    const bool anyModifier = shift.ContainsAny({ssShift, ssCtrl, ssAlt});
-    PVirtualNode old = FFocusedNode;
-    DoFocusNode(newNode, true);
-    if (FFocusedNode != newNode) return;
-    if (!FRangeAnchor) FRangeAnchor = GetFirstSelected() ? GetFirstSelected() : GetFirstNoInit();
-    if (shiftDown && multi && key != VK_BACK && key != VK_TAB) {
-        // Extending: everything between the anchor and the new focus, nothing else.
-        SelectNodes(FRangeAnchor, newNode, false);
-        RequestRepaint();
-        Change(newNode);
-        return;
-    }
-    const bool reset = !anyModifier || !multi || key == VK_BACK || key == VK_TAB ||
-                       (FOptions->MiscOptions().Contains(toGridExtensions) && anyModifier);
-    if (reset && (SelectedCount() > 1 || old != newNode)) ClearSelection();
-    FRangeAnchor = newNode;
-    FLastSelectionLevel = int(NodeLevel(newNode));
-    AddToSelection(newNode);
-}
-
-void TBaseVirtualTree::HandleKeyUp(Word key) {
-    if (key != VK_SPACE || !FStates.Contains(S::tsKeyCheckPending)) return;
-    DoStateChange({}, {S::tsKeyCheckPending});
-    PVirtualNode node = FCheckNode;
-    FCheckNode = nullptr;
-    if (!node) return;
-    node->CheckState = NormalCheckState(node->CheckState);
-    if (node == FFocusedNode && node->CheckState != FPendingCheckState &&
-        DoSetCheckState(node, FPendingCheckState))
-        DoChecked(node);
-    InvalidateNode(node);
+    if (key != 0) FKeyboard.KeyDown(key, shift);
 }
 
 // ---- Scroll bars and the wheel
@@ -1170,87 +840,15 @@ void TBaseVirtualTree::StopMouseTimers() {
     for (UINT_PTR id : {ExpandTimer, EditTimer, HeaderTimer, ScrollTimer, SearchTimer})
         StopTimer(id);
     FScrollTimerRunning = false;
-    FSearchBuffer.clear();
+    FKeyboard.ForgetSearch();
     DoStateChange({}, {S::tsScrollPending, S::tsScrolling, S::tsEditPending,
                        S::tsIncrementalSearching, S::tsIncrementalSearchPending,
                        S::tsDrawSelPending, S::tsDrawSelecting, S::tsOLEDragPending,
                        S::tsVCLDragPending, S::tsClearPending, S::tsToggleFocusedSelection});
 }
 
-// ---- Incremental search
-// --------------------------------------------------------------------------------
-
-PVirtualNode TBaseVirtualTree::SearchStep(PVirtualNode node, bool forward) {
-    switch (FIncrementalSearch) {
-    case TVTIncrementalSearch::isVisibleOnly: {
-        PVirtualNode next =
-            node ? (forward ? GetNextVisible(node) : GetPreviousVisible(node)) : nullptr;
-        return next ? next : (forward ? GetFirstVisible() : GetLastVisible());
-    }
-    case TVTIncrementalSearch::isInitializedOnly: {
-        PVirtualNode next = node;
-        do {
-            next = next ? (forward ? GetNextNoInit(next) : GetPreviousNoInit(next)) : nullptr;
-            if (!next) next = forward ? GetFirstNoInit() : GetLastNoInit();
-        } while (next && next != node && !Has(next, nsInitialized));
-        return next;
-    }
-    default: {
-        PVirtualNode next = node ? (forward ? GetNext(node) : GetPrevious(node)) : nullptr;
-        return next ? next : (forward ? GetFirst() : GetLast());
-    }
-    }
-}
-
 void TBaseVirtualTree::IncrementalSearchKey(char16_t ch) {
-    if (FIncrementalSearch == TVTIncrementalSearch::isNone) return;
-    StopTimer(SearchTimer);
-    if (ch == 8) {
-        if (FSearchBuffer.size() <= 1) {
-            FSearchBuffer.clear();
-            DoStateChange({}, {S::tsIncrementalSearching});
-            return;
-        }
-        FSearchBuffer.pop_back();
-    } else {
-        FSearchBuffer.push_back(ch);
-    }
-    DoStateChange({S::tsIncrementalSearching});
-    if (HandleAllocated()) SetTimer(Handle(), SearchTimer, FSearchTimeout);
-
-    const bool forward = FSearchDirection == TVTSearchDirection::sdForward;
-    PVirtualNode start = nullptr;
-    switch (FSearchStart) {
-    case TVTSearchStart::ssAlwaysStartOver:
-        break;
-    case TVTSearchStart::ssLastHit:
-        start = FLastSearchNode;
-        break;
-    case TVTSearchStart::ssFocusedNode:
-        start = FFocusedNode;
-        break;
-    }
-    if (!start) start = SearchStep(nullptr, forward);
-    if (!start) return;
-    if (FIncrementalSearch == TVTIncrementalSearch::isVisibleOnly && !IsNodeFullyVisible(start))
-        start = SearchStep(nullptr, forward);
-    // One full round at most: a text that matches nothing leaves the focus where it was.
-    PVirtualNode run = start;
-    do {
-        if (DoIncrementalSearch(run, FSearchBuffer) == 0) {
-            FLastSearchNode = run;
-            if (run != FFocusedNode) {
-                ClearSelection();
-                DoFocusNode(run, true);
-                if (FFocusedNode == run) {
-                    AddToSelection(run);
-                    FRangeAnchor = run;
-                }
-            }
-            return;
-        }
-        run = SearchStep(run, forward);
-    } while (run && run != start);
+    FKeyboard.SearchKey(ch);
 }
 
 } // namespace epc

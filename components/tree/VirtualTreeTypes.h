@@ -84,6 +84,10 @@ enum TCheckType : uint8_t {
     ctButton = 4
 };
 
+// The state a click or the space key gives a check image of the type: boxes toggle, radio
+// buttons check, buttons spring back; other types take `otherwise`.
+TCheckState ToggledCheckState(TCheckType type, TCheckState current, TCheckState otherwise);
+
 enum class TCheckImageKind : uint8_t {
     ckLightCheck,
     ckDarkCheck,
