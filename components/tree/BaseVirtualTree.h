@@ -18,6 +18,7 @@
 
 #include "components/tree/NodePool.h"
 #include "components/tree/TreeKeyboard.h"
+#include "components/tree/TreePainter.h"
 #include "components/tree/TreeUnit.h"
 #include "components/tree/VTHeader.h"
 #include "components/tree/VTHintWindow.h"
@@ -960,7 +961,7 @@ public:
     TVTDropMode DropMode() const { return FDropMode; }
     void SetDropTarget(PVirtualNode node, TVTDropMode mode);
     // Rows of the last RenderToCanvas call (tests and benchmarks read it).
-    int LastPaintedRows() const { return FLastPaintedRows; }
+    int LastPaintedRows() const { return FPainter.LastPaintedRows(); }
 
     virtual void PaintCheckImage(const TVTPaintInfo& paintInfo);
     virtual void PaintImage(const TVTPaintInfo& paintInfo, const TVTImageInfo& image,
@@ -1084,6 +1085,7 @@ private:
     void ImageListChange(TObject* sender);
     friend class TWorkerThread;
     friend class TVTKeyboard;
+    friend class TVTPainter;
     friend struct TEagerTotals;
 
     // The tree's reference to its drag manager (reference counted like every COM object).
@@ -1212,7 +1214,6 @@ private:
     void MeasureRangeX();
     int FRangeX = 0;
     bool FRangeXStale = false;
-    int FLastPaintedRows = 0;
     std::unique_ptr<TVTDragImage> FDragImage;
     std::unique_ptr<TCustomVirtualTreeOptions> FOptions;
     std::unique_ptr<TScrollBarOptions> FScrollBarOptions;
@@ -1224,6 +1225,7 @@ private:
     std::array<uint8_t, 8> FLinePattern{};
     TCriticalSection FCriticalSection;
     TVTKeyboard FKeyboard{*this};
+    TVTPainter FPainter{*this};
 
     // The hidden root's record comes from calloc, not new, since reserving internal data grows
     // it with realloc.

@@ -226,7 +226,8 @@ void TVTKeyboard::PageKey(TKeyPress& press) {
     int sum = 0;
     PVirtualNode newNode = press.Node;
     while (sum < clientHeight) {
-        PVirtualNode next = forward ? tree.GetNextVisible(newNode) : tree.GetPreviousVisible(newNode);
+        PVirtualNode next =
+            forward ? tree.GetNextVisible(newNode) : tree.GetPreviousVisible(newNode);
         if (!next) break;
         newNode = next;
         sum += int(tree.NodeHeight(next));
@@ -247,8 +248,7 @@ void TVTKeyboard::HomeEndKey(TKeyPress& press) {
     press.Navigation = true;
     press.NewNode = home ? tree.GetFirstVisible() : tree.GetLastVisible();
     // With cells to focus, the first (last) one the handler allows goes with the row.
-    if (!press.ColumnFocus || !grid ||
-        tree.FOptions->SelectionOptions().Contains(toFullRowSelect))
+    if (!press.ColumnFocus || !grid || tree.FOptions->SelectionOptions().Contains(toFullRowSelect))
         return;
     TVirtualTreeColumns* columns = press.Columns;
     for (TColumnIndex c = home ? columns->GetFirstVisibleColumn() : columns->GetLastVisibleColumn();
