@@ -795,10 +795,10 @@ void TBaseVirtualTree::WndProc(TMessage& message) {
     }
     case WM_HSCROLL:
     case WM_VSCROLL:
-        HandleScrollMessage(message, message.Msg == WM_VSCROLL);
+        FScroller.ScrollMessage(message, message.Msg == WM_VSCROLL);
         return;
     case CM_MOUSEWHEEL:
-        HandleMouseWheel(message);
+        FScroller.MouseWheel(message);
         return;
     case WM_CANCELMODE:
         StopMouseTimers();
@@ -830,11 +830,7 @@ void TBaseVirtualTree::WndProc(TMessage& message) {
             return;
         }
         case ScrollTimer:
-            if (FStates.Contains(S::tsScrollPending)) {
-                DoStateChange({S::tsScrolling}, {S::tsScrollPending, S::tsHint});
-                SetTimer(Handle(), ScrollTimer, FAutoScrollInterval);
-            }
-            DoTimerScroll();
+            FScroller.ScrollTimerElapsed();
             return;
         case SearchTimer:
             StopTimer(SearchTimer);
@@ -864,10 +860,7 @@ void TBaseVirtualTree::WndProc(TMessage& message) {
         }
         break;
     case CM_MOUSELEAVE:
-        if (FScrollTimerRunning && !FStates.Contains(S::tsWheelPanning)) {
-            StopTimer(ScrollTimer);
-            FScrollTimerRunning = false;
-        }
+        if (!FStates.Contains(S::tsWheelPanning)) FScroller.StopScrollTimer();
         if (FCurrentHotNode) {
             PVirtualNode old = FCurrentHotNode;
             FCurrentHotNode = nullptr;
@@ -926,7 +919,7 @@ void TBaseVirtualTree::WndProc(TMessage& message) {
         break;
     case WM_SIZE:
         // Wrapped or clipped content may need less room now.
-        FRangeXStale = true;
+        FScroller.InvalidateRangeX();
         TCustomControl::WndProc(message);
         if (HandleAllocated() && ClientHeight() > 0 && !FStates.Contains(S::tsToggling) &&
             !FStates.Contains(S::tsPainting) && !FStates.Contains(S::tsSizing)) {

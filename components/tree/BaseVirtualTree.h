@@ -19,6 +19,7 @@
 #include "components/tree/NodePool.h"
 #include "components/tree/TreeKeyboard.h"
 #include "components/tree/TreePainter.h"
+#include "components/tree/TreeScroller.h"
 #include "components/tree/TreeUnit.h"
 #include "components/tree/VTHeader.h"
 #include "components/tree/VTHintWindow.h"
@@ -549,7 +550,7 @@ public:
     static constexpr uint8_t sdUp = 0x02;
     static constexpr uint8_t sdRight = 0x04;
     static constexpr uint8_t sdDown = 0x08;
-    uint8_t ScrollDirections() const { return FScrollDirections; }
+    uint8_t ScrollDirections() const { return FScroller.ScrollDirections(); }
     // Window timer ids of the mouse and keyboard work.
     static constexpr UINT_PTR ExpandTimer = 1;
     static constexpr UINT_PTR EditTimer = 2;
@@ -1009,7 +1010,7 @@ public:
     virtual bool DoSetOffsetXY(TPoint value, uint32_t options, const TRect* clipRect = nullptr);
     virtual void UpdateScrollBars(bool doRepaint);
     // The next scroll-bar update measures the horizontal range anew (content may have narrowed).
-    void InvalidateRangeX() { FRangeXStale = true; }
+    void InvalidateRangeX() { FScroller.InvalidateRangeX(); }
     void UpdateHorizontalScrollBar(bool doRepaint);
     void UpdateVerticalScrollBar(bool doRepaint);
     // Fires first in UpdateScrollBars.
@@ -1086,6 +1087,7 @@ private:
     friend class TWorkerThread;
     friend class TVTKeyboard;
     friend class TVTPainter;
+    friend class TVTScroller;
     friend struct TEagerTotals;
 
     // The tree's reference to its drag manager (reference counted like every COM object).
@@ -1106,26 +1108,15 @@ private:
     void PrintTo(HDC dc);
     void HandleHintShow(TMessage& message);
     TVTHintData FHintData;
-    void HandleScrollMessage(TMessage& message, bool vertical);
-    void HandleMouseWheel(TMessage& message);
     void HandleMouseMoveMessage(TShiftState shift, int x, int y);
-    uint8_t DetermineScrollDirections(TPoint p) const;
+    // The selection rectangle drawn with the mouse now reaches the client point.
+    void DrawSelectionTo(TPoint clientPoint, bool toggle);
     void StopMouseTimers();
     PVirtualNode FCheckNode = nullptr;
     TCheckState FPendingCheckState = csUncheckedNormal;
-    TPoint FPanningOrigin;
-    HCURSOR FCursorBeforePanning = nullptr;
-    // Shows the direction cursor for the mouse at P (client coordinates) while panning.
-    void ShowPanningCursor(TPoint p);
-    // The indicator window of wheel panning and the picture it shows (by resource name).
-    HWND FPanningWindow = nullptr;
-    void ShowPanningWindow(TPoint position);
-    std::shared_ptr<TBitmap> LoadPanningCursorRegion(const char* name);
-    uint8_t FScrollDirections = 0;
     TPoint FDownPoint;
     TPoint FDrawSelStart;
     PVirtualNode FDownNode = nullptr;
-    bool FScrollTimerRunning = false;
 
     void ReadNodeChunks(TStream& stream, int version, PVirtualNode node, int64_t pos, int64_t end);
     void FinishLoadedSubtree(PVirtualNode top, std::vector<PVirtualNode>& selected);
@@ -1211,9 +1202,6 @@ private:
     // The rows below an expanded or collapsed node slide by Distance pixels.
     void AnimateToggle(PVirtualNode node, int distance, bool expanding);
     static constexpr int AnimationSteps = 16;
-    void MeasureRangeX();
-    int FRangeX = 0;
-    bool FRangeXStale = false;
     std::unique_ptr<TVTDragImage> FDragImage;
     std::unique_ptr<TCustomVirtualTreeOptions> FOptions;
     std::unique_ptr<TScrollBarOptions> FScrollBarOptions;
@@ -1226,6 +1214,7 @@ private:
     TCriticalSection FCriticalSection;
     TVTKeyboard FKeyboard{*this};
     TVTPainter FPainter{*this};
+    TVTScroller FScroller{*this};
 
     // The hidden root's record comes from calloc, not new, since reserving internal data grows
     // it with realloc.

@@ -6,7 +6,6 @@
 #include <cstdlib>
 
 #include "components/tree/BaseVirtualTree.h"
-#include "components/tree/CheckImages.h"
 #include "components/tree/VTDataTransfer.h"
 #include "platform/controls/Forms.h"
 #include "platform/core/ScopeGuard.h"
@@ -25,28 +24,6 @@ inline bool Has(PVirtualNode n, TVirtualNodeState s) {
     return n && n->States.Contains(s);
 }
 
-// Dead zone around the wheel-panning origin.
-constexpr int PanningDeadZone = 8;
-// The wheel-panning indicator: a square window centred on the origin, of this class.
-constexpr int PanningWindowSize = 32;
-constexpr const char* PanningWindowClass = "TPanningIndicator";
-
-// The wheel-panning cursor: inside the dead zone the picture of the directions that can scroll,
-// beyond it the compass direction of the mouse from the origin.
-const char* PanningCursorName(TPoint origin, TPoint p, bool horizontal, bool vertical) {
-    const int dx = p.X - origin.X;
-    const int dy = p.Y - origin.Y;
-    const bool north = dy < -PanningDeadZone;
-    const bool south = dy > PanningDeadZone;
-    const bool west = dx < -PanningDeadZone;
-    const bool east = dx > PanningDeadZone;
-    if (north) return east ? "VT_MOVENE" : west ? "VT_MOVENW" : "VT_MOVEN";
-    if (south) return east ? "VT_MOVESE" : west ? "VT_MOVESW" : "VT_MOVES";
-    if (east) return "VT_MOVEE";
-    if (west) return "VT_MOVEW";
-    if (horizontal && vertical) return "VT_MOVEALL";
-    return horizontal ? "VT_MOVEEW" : "VT_MOVENS";
-}
 constexpr uint32_t ToggleArea = 0x0C90;
 
 } // namespace
@@ -166,7 +143,7 @@ bool TBaseVirtualTree::HandleHeaderMessage(TMessage& message) {
         if (FStates.Contains(S::tsWheelPanning)) {
             TPoint screen;
             GetCursorPos(&screen);
-            ShowPanningCursor(ScreenToClient(screen));
+            FScroller.ShowPanningCursor(ScreenToClient(screen));
             message.Result = 1;
             return true;
         }
@@ -281,82 +258,6 @@ void TBaseVirtualTree::HandleHintShow(TMessage& message) {
 void TBaseVirtualTree::KeyDown(Word& key, TShiftState shift) {
     TCustomControl::KeyDown(key, shift);
     if (key != 0) FKeyboard.KeyDown(key, shift);
-}
-
-// ---- Scroll bars and the wheel
-// -------------------------------------------------------------------------------
-
-void TBaseVirtualTree::HandleScrollMessage(TMessage& message, bool vertical) {
-    const int code = LOWORD(message.WParam);
-    const int line =
-        vertical ? FScrollBarOptions->VerticalIncrement : FScrollBarOptions->HorizontalIncrement;
-    const int page = vertical ? ClientHeight() : ClientWidth();
-    int offset = vertical ? FOffsetY : FOffsetX;
-    switch (code) {
-    case SB_LINEUP:
-        offset += line;
-        break;
-    case SB_LINEDOWN:
-        offset -= line;
-        break;
-    case SB_PAGEUP:
-        offset += page;
-        break;
-    case SB_PAGEDOWN:
-        offset -= page;
-        break;
-    case SB_THUMBPOSITION:
-    case SB_THUMBTRACK: {
-        SCROLLINFO info{};
-        info.cbSize = sizeof info;
-        info.fMask = SIF_TRACKPOS;
-        GetScrollInfo(Handle(), vertical ? SB_VERT : SB_HORZ, &info);
-        offset = -info.nTrackPos;
-        DoStateChange({S::tsScrolling});
-        break;
-    }
-    case SB_TOP:
-        offset = 0;
-        break;
-    case SB_BOTTOM:
-        offset = vertical ? -int(RootTotalHeight()) : -RangeX();
-        break;
-    case SB_ENDSCROLL:
-        DoStateChange({}, {S::tsScrolling});
-        UpdateScrollBars(true);
-        RedrawWindowWithFrame();
-        return;
-    default:
-        return;
-    }
-    if (vertical)
-        DoSetOffsetXY(TPoint(FOffsetX, offset), DefaultScrollUpdateFlags);
-    else
-        DoSetOffsetXY(TPoint(offset, FOffsetY), DefaultScrollUpdateFlags);
-}
-
-void TBaseVirtualTree::HandleMouseWheel(TMessage& message) {
-    StopWheelPanning();
-    const TShiftState shift = TShiftState::FromBits(LOWORD(message.WParam));
-    const int delta = int16_t(HIWORD(message.WParam));
-    const bool ctrl = shift.Contains(ssCtrl);
-    message.Result = 1;
-    if (int(RootTotalHeight()) > ClientHeight()) {
-        int rows = 0;
-        if (ctrl) {
-            rows = ClientHeight() / int(std::max<Cardinal>(1, FDefaultNodeHeight));
-        } else {
-            UINT lines = 3;
-            SystemParametersInfoA(SPI_GETWHEELSCROLLLINES, 0, &lines, 0);
-            rows = int(lines);
-        }
-        const int dy = delta * rows * int(FDefaultNodeHeight) / 120;
-        DoSetOffsetXY(TPoint(FOffsetX, FOffsetY + dy), DefaultScrollUpdateFlags);
-    } else {
-        const int step = ctrl ? ClientWidth() : 1;
-        const int dx = delta * step * int(FIndent) / 120;
-        DoSetOffsetXY(TPoint(FOffsetX + dx, FOffsetY), DefaultScrollUpdateFlags);
-    }
 }
 
 // ---- Hit test
@@ -525,8 +426,7 @@ void TBaseVirtualTree::HandleMouseDown(TMouseButton button, TShiftState shift, i
 void TBaseVirtualTree::HandleMouseMoveMessage(TShiftState shift, int x, int y) {
     if (FOptions->PaintOptions().Contains(toHotTrack) || OnHotChange) HandleHotTrack(x, y);
     if (FStates.Contains(S::tsWheelPanning)) {
-        FScrollDirections = DetermineScrollDirections(TPoint(x, y));
-        ShowPanningCursor(TPoint(x, y));
+        FScroller.PanTo(TPoint(x, y));
         return;
     }
     if (FStates.ContainsAny({S::tsOLEDragPending, S::tsVCLDragPending}) &&
@@ -541,32 +441,25 @@ void TBaseVirtualTree::HandleMouseMoveMessage(TShiftState shift, int x, int y) {
     }
     if (FStates.ContainsAny({S::tsDrawSelPending, S::tsDrawSelecting})) {
         DoStateChange({S::tsDrawSelecting}, {S::tsDrawSelPending});
-        TRect old = FSelectRect;
-        TPoint p(x - FOffsetX, y - FOffsetY);
-        TRect now(std::min(FDrawSelStart.X, p.X), std::min(FDrawSelStart.Y, p.Y),
-                  std::max(FDrawSelStart.X, p.X), std::max(FDrawSelStart.Y, p.Y));
-        FSelectRect = now;
-        HandleDrawSelection(old, now, shift.Contains(ssCtrl));
-        RequestRepaint();
-        uint8_t dirs = DetermineScrollDirections(TPoint(x, y));
-        if (dirs && FOptions->AutoOptions().Contains(toAutoScroll) && !FScrollTimerRunning &&
-            HandleAllocated()) {
-            FScrollDirections = dirs;
-            DoStateChange({S::tsScrollPending});
-            SetTimer(Handle(), ScrollTimer, FAutoScrollDelay);
-            FScrollTimerRunning = true;
-        }
+        DrawSelectionTo(TPoint(x, y), shift.Contains(ssCtrl));
+        FScroller.AutoScrollFrom(TPoint(x, y));
     }
+}
+
+void TBaseVirtualTree::DrawSelectionTo(TPoint clientPoint, bool toggle) {
+    const TRect old = FSelectRect;
+    const TPoint p(clientPoint.X - FOffsetX, clientPoint.Y - FOffsetY);
+    const TRect now(std::min(FDrawSelStart.X, p.X), std::min(FDrawSelStart.Y, p.Y),
+                    std::max(FDrawSelStart.X, p.X), std::max(FDrawSelStart.Y, p.Y));
+    FSelectRect = now;
+    HandleDrawSelection(old, now, toggle);
+    RequestRepaint();
 }
 
 void TBaseVirtualTree::HandleMouseUp(TMouseButton button, TShiftState, int, int,
                                      const THitInfo& hit) {
     SetMouseCapture(false);
-    if (FScrollTimerRunning) {
-        StopTimer(ScrollTimer);
-        FScrollTimerRunning = false;
-        DoStateChange({}, {S::tsScrollPending, S::tsScrolling});
-    }
+    FScroller.StopAutoScroll();
     if (FStates.ContainsAny({S::tsDrawSelPending, S::tsDrawSelecting})) {
         DoStateChange({}, {S::tsDrawSelPending, S::tsDrawSelecting});
         FSelectRect = TRect();
@@ -667,179 +560,23 @@ void TBaseVirtualTree::SimulateMouseUp() {
 // ---- Auto scrolling and wheel panning
 // -------------------------------------------------------------------------
 
-uint8_t TBaseVirtualTree::DetermineScrollDirections(TPoint p) const {
-    uint8_t dirs = 0;
-    const int clientWidth = const_cast<TBaseVirtualTree*>(this)->ClientWidth();
-    const int clientHeight = const_cast<TBaseVirtualTree*>(this)->ClientHeight();
-    const int rangeY = int(const_cast<TBaseVirtualTree*>(this)->RootTotalHeight());
-    const int rangeX = RangeX();
-    if (FStates.Contains(S::tsWheelPanning)) {
-        if (p.X < FPanningOrigin.X - PanningDeadZone) dirs |= sdLeft;
-        if (p.X > FPanningOrigin.X + PanningDeadZone) dirs |= sdRight;
-        if (p.Y < FPanningOrigin.Y - PanningDeadZone) dirs |= sdUp;
-        if (p.Y > FPanningOrigin.Y + PanningDeadZone) dirs |= sdDown;
-        return dirs;
-    }
-    const int edge = int(FDefaultNodeHeight);
-    if (p.Y < edge && FOffsetY < 0) dirs |= sdUp;
-    if (p.Y >= clientHeight - edge && clientHeight - FOffsetY < rangeY) dirs |= sdDown;
-    if (p.X < edge && FOffsetX < 0) dirs |= sdLeft;
-    if (p.X >= clientWidth - edge && clientWidth - FOffsetX < rangeX) dirs |= sdRight;
-    return dirs;
-}
-
 void TBaseVirtualTree::DoTimerScroll() {
-    TPoint screen;
-    GetCursorPos(&screen);
-    const TPoint cursor = ScreenToClient(screen);
-    const int clientWidth = ClientWidth();
-    const int clientHeight = ClientHeight();
-    const bool inside =
-        cursor.X >= 0 && cursor.Y >= 0 && cursor.X < clientWidth && cursor.Y < clientHeight;
-    int dx = 0;
-    int dy = 0;
-    const int vStep = std::min<int>(FScrollBarOptions->VerticalIncrement, clientHeight);
-    const int hStep = FScrollBarOptions->HorizontalIncrement;
-    const bool panning = FStates.Contains(S::tsWheelPanning);
-    if (FScrollDirections & sdUp)
-        dy = panning ? FPanningOrigin.Y - cursor.Y - PanningDeadZone
-                     : (inside ? vStep : vStep * std::max(1, int(-cursor.Y)));
-    if (FScrollDirections & sdDown)
-        dy = -(panning ? cursor.Y - FPanningOrigin.Y - PanningDeadZone
-                       : (inside ? vStep : vStep * std::max(1, int(cursor.Y) - clientHeight)));
-    if (FScrollDirections & sdLeft)
-        dx = panning ? FPanningOrigin.X - cursor.X - PanningDeadZone
-                     : (inside ? hStep : hStep * std::max(1, int(-cursor.X)));
-    if (FScrollDirections & sdRight)
-        dx = -(panning ? cursor.X - FPanningOrigin.X - PanningDeadZone
-                       : (inside ? hStep : hStep * std::max(1, int(cursor.X) - clientWidth)));
-    const TRect oldSelect = FSelectRect;
-    DoSetOffsetXY(TPoint(FOffsetX + dx, FOffsetY + dy), DefaultScrollUpdateFlags);
-    if (FStates.Contains(S::tsVCLDragging) || (FDragManager && FDragManager->IsDropTarget()))
-        RefreshDropTargetAt(cursor);
-    // Directions that reached their end leave the set.
-    const int rangeY = int(RootTotalHeight());
-    if (FOffsetY >= 0) FScrollDirections &= uint8_t(~sdUp);
-    if (clientHeight - FOffsetY >= rangeY) FScrollDirections &= uint8_t(~sdDown);
-    if (FOffsetX >= 0) FScrollDirections &= uint8_t(~sdLeft);
-    if (clientWidth - FOffsetX >= RangeX()) FScrollDirections &= uint8_t(~sdRight);
-    if (FStates.Contains(S::tsDrawSelecting)) {
-        TPoint p(int(cursor.X) - FOffsetX, int(cursor.Y) - FOffsetY);
-        TRect now(std::min(FDrawSelStart.X, p.X), std::min(FDrawSelStart.Y, p.Y),
-                  std::max(FDrawSelStart.X, p.X), std::max(FDrawSelStart.Y, p.Y));
-        FSelectRect = now;
-        HandleDrawSelection(oldSelect, now, GetShiftState().Contains(ssCtrl));
-        RequestRepaint();
-    }
-    if (HandleAllocated()) Update();
-    if (FScrollDirections == 0 && !panning) {
-        DoStateChange({}, {S::tsScrolling, S::tsScrollPending});
-        StopTimer(ScrollTimer);
-        FScrollTimerRunning = false;
-    }
+    FScroller.TimerScroll();
 }
 
 void TBaseVirtualTree::StartWheelPanning(TPoint position) {
-    FPanningOrigin = position;
-    FScrollDirections = 0;
-    if (HandleAllocated()) ShowPanningWindow(position);
-    DoStateChange({S::tsWheelPanning});
-    SetMouseCapture(true);
-    FCursorBeforePanning = GetCursor();
-    ShowPanningCursor(position);
-    if (HandleAllocated()) {
-        SetTimer(Handle(), ScrollTimer, 20);
-        FScrollTimerRunning = true;
-    }
+    FScroller.StartWheelPanning(position);
 }
 
 void TBaseVirtualTree::StopWheelPanning() {
-    if (!FStates.Contains(S::tsWheelPanning)) return;
-    DoStateChange({}, {S::tsWheelPanning, S::tsScrolling});
-    StopTimer(ScrollTimer);
-    FScrollTimerRunning = false;
-    FScrollDirections = 0;
-    if (FPanningWindow && IsWindow(FPanningWindow)) DestroyWindow(FPanningWindow);
-    FPanningWindow = nullptr;
-    SetMouseCapture(false);
-    if (FCursorBeforePanning) epc::SetCursor(FCursorBeforePanning);
-    FCursorBeforePanning = nullptr;
-}
-
-std::shared_ptr<TBitmap> TBaseVirtualTree::LoadPanningCursorRegion(const char* name) {
-    // The picture's opaque pixels over the tree's colour: the window shows the outline only,
-    // as far as a rectangular window can.
-    TBitmap* source = TreeCursorImage(name);
-    auto picture = std::make_shared<TBitmap>(PanningWindowSize, PanningWindowSize, pf32bit);
-    picture->Canvas()->Brush()->SetColor(Color());
-    picture->Canvas()->FillRect(TRect(0, 0, PanningWindowSize, PanningWindowSize));
-    bool opaque = false;
-    if (source && source->Width() >= PanningWindowSize && source->Height() >= PanningWindowSize) {
-        for (int y = 0; y < PanningWindowSize; ++y) {
-            const auto* from = reinterpret_cast<const uint32_t*>(source->ScanLine(y));
-            auto* to = reinterpret_cast<uint32_t*>(picture->ScanLine(y));
-            for (int x = 0; x < PanningWindowSize; ++x)
-                if (from[x] >> 24) {
-                    to[x] = from[x];
-                    opaque = true;
-                }
-        }
-    }
-    if (!opaque) ShowError("Invalid wheel panning image.", 0);
-    return picture;
-}
-
-void TBaseVirtualTree::ShowPanningWindow(TPoint position) {
-    const bool horizontal = RangeX() > ClientWidth();
-    const bool vertical = int(RootTotalHeight()) > ClientHeight();
-    std::shared_ptr<TBitmap> picture = LoadPanningCursorRegion(horizontal && vertical ? "VT_MOVEALL"
-                                                               : horizontal           ? "VT_MOVEEW"
-                                                                            : "VT_MOVENS");
-    [[maybe_unused]] static const bool registered = [] {
-        // The mouse goes to the tree below, which holds the capture while panning anyway.
-        RegisterWindowClass(PanningWindowClass, [](HWND h, uint32_t msg, WPARAM w, LPARAM l) {
-            return msg == WM_NCHITTEST ? LRESULT(HTTRANSPARENT) : DefWindowProc(h, msg, w, l);
-        });
-        return true;
-    }();
-    TWindowCreate params;
-    params.ClassName = PanningWindowClass;
-    params.ExStyle = WS_EX_TOOLWINDOW;
-    params.Style = WS_CHILD | WS_VISIBLE;
-    params.X = position.X - PanningWindowSize / 2;
-    params.Y = position.Y - PanningWindowSize / 2;
-    params.Width = params.Height = PanningWindowSize;
-    params.Parent = Handle();
-    // The window keeps its picture for as long as it lives.
-    params.WndProc = [picture](HWND h, uint32_t msg, WPARAM w, LPARAM l) -> LRESULT {
-        if (msg == WM_PAINT) {
-            PAINTSTRUCT ps;
-            HDC dc = BeginPaint(h, &ps);
-            BitBlt(dc, 0, 0, PanningWindowSize, PanningWindowSize, picture->Canvas()->Handle(), 0,
-                   0, SRCCOPY);
-            EndPaint(h, &ps);
-            return 0;
-        }
-        if (msg == WM_ERASEBKGND) return 1;
-        return msg == WM_NCHITTEST ? LRESULT(HTTRANSPARENT) : DefWindowProc(h, msg, w, l);
-    };
-    FPanningWindow = CreateWindow(params);
-}
-
-void TBaseVirtualTree::ShowPanningCursor(TPoint p) {
-    const bool horizontal = RangeX() > ClientWidth();
-    const bool vertical = int(RootTotalHeight()) > ClientHeight();
-    // The pictures come from the program's resources; without them the cursor stays.
-    if (HCURSOR cursor =
-            LoadCursorA(nullptr, PanningCursorName(FPanningOrigin, p, horizontal, vertical)))
-        epc::SetCursor(cursor);
+    FScroller.StopWheelPanning();
 }
 
 void TBaseVirtualTree::StopMouseTimers() {
     StopWheelPanning();
     for (UINT_PTR id : {ExpandTimer, EditTimer, HeaderTimer, ScrollTimer, SearchTimer})
         StopTimer(id);
-    FScrollTimerRunning = false;
+    FScroller.StopScrollTimer();
     FKeyboard.ForgetSearch();
     DoStateChange({}, {S::tsScrollPending, S::tsScrolling, S::tsEditPending,
                        S::tsIncrementalSearching, S::tsIncrementalSearchPending,

@@ -300,7 +300,7 @@ void TVTPainter::PaintCell(TPass& pass, TRow& row, TColumnIndex c) {
     info.ContentRect = TRect(x, 0, info.CellRect.Right - (c >= 0 ? tree.FMargin : 0), height);
     info.NodeWidth = tree.DoGetNodeWidth(node, c);
     // The node width holds the text margins already.
-    if (c == NoColumn) tree.FRangeX = std::max(tree.FRangeX, x + info.NodeWidth);
+    if (c == NoColumn) tree.FScroller.WidenRangeX(x + info.NodeWidth);
 
     if (isMain && pass.Paint.Contains(toShowTreeLines))
         tree.PaintTreeLines(info, lineY, indentSize, pass.LineImage);

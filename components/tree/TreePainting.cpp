@@ -5,7 +5,6 @@
 #include <algorithm>
 
 #include "components/tree/BaseVirtualTree.h"
-#include "platform/core/ScopeGuard.h"
 
 namespace epc {
 
@@ -42,7 +41,7 @@ TColumnIndex TBaseVirtualTree::MainColumn() const {
 void TBaseVirtualTree::HeaderChanged(bool updateScrollBars) {
     if (Loading() || (FHeader && FHeader->Loading())) return;
     // Columns may have become narrower: the range is what they and the rows need now.
-    FRangeXStale = true;
+    FScroller.InvalidateRangeX();
     if (updateScrollBars) UpdateScrollBars(false);
     RequestRepaint();
 }
@@ -124,23 +123,8 @@ int TBaseVirtualTree::GetMaxColumnWidth(TColumnIndex column) {
 
 // ---- Geometry -------------------------------------------------------------------------------
 
-void TBaseVirtualTree::MeasureRangeX() {
-    FRangeXStale = false;
-    FRangeX = 0;
-    // Node extents count without columns only; with them the columns' width is the range.
-    if (FHeader->UseColumns() || !HandleAllocated()) return;
-    int top = 0;
-    for (PVirtualNode run = NodeAtPointEx(0, -FOffsetY, false, top);
-         run && top < ClientHeight() - FOffsetY; run = GetNextVisible(run)) {
-        FRangeX = std::max(FRangeX, NodeContentLeft(run, NoColumn) + DoGetNodeWidth(run, NoColumn));
-        top += int(run->NodeHeight);
-    }
-}
-
 int TBaseVirtualTree::RangeX() const {
-    int range = FRangeX;
-    if (FHeader && FHeader->UseColumns()) range = std::max(range, FHeader->Columns()->TotalWidth());
-    return range;
+    return FScroller.RangeX();
 }
 
 int TBaseVirtualTree::RangeY() {

@@ -670,7 +670,7 @@ void TBaseVirtualTree::RemoveChildren(PVirtualNode node, bool resetHasChildren) 
     if (node != FRoot.get()) node->States.Exclude(nsExpanded);
     node->ChildCount = 0;
     node->States.Exclude(nsAllChildrenHidden);
-    FRangeXStale = true;
+    FScroller.InvalidateRangeX();
     if (node == FRoot.get() || Has(node, nsDeleting)) {
         node->TotalHeight = node->NodeHeight;
         node->TotalCount = 1;
@@ -713,7 +713,7 @@ void TBaseVirtualTree::RemoveNode(PVirtualNode node, bool reindex) {
     DoFreeNode(node);
     if (!parentClearing) {
         DetermineHiddenChildrenFlag(parent);
-        FRangeXStale = true;
+        FScroller.InvalidateRangeX();
         if (!IsUpdating()) {
             InvalidatePositionCache();
             UpdateScrollBars(true);
@@ -751,8 +751,7 @@ void TBaseVirtualTree::ClearNodes() {
     FVisibleCount = 0;
     FOffsetX = 0;
     FOffsetY = 0;
-    FRangeX = 0;
-    FRangeXStale = true;
+    FScroller.ForgetRangeX();
 }
 
 // ---- Update lock
@@ -853,7 +852,7 @@ void TBaseVirtualTree::ToggleNodeImpl(PVirtualNode node, int fullyVisibleHint,
         if (fullyVisible) FVisibleCount -= CountVisibleChildren(node);
         node->States.Exclude(nsExpanded);
         if (!walkSumsHeights) AdjustTotalHeight(node, node->NodeHeight, false);
-        FRangeXStale = true;
+        FScroller.InvalidateRangeX();
         DoCollapsed(node);
         if (FOptions->AutoOptions().Contains(toAutoFreeOnCollapse)) RemoveChildren(node, false);
     } else {
