@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "components/tree/NodePool.h"
+#include "components/tree/TreeHeaderFrame.h"
 #include "components/tree/TreeKeyboard.h"
 #include "components/tree/TreePainter.h"
 #include "components/tree/TreeScroller.h"
@@ -1088,6 +1089,7 @@ private:
     friend class TVTKeyboard;
     friend class TVTPainter;
     friend class TVTScroller;
+    friend class TVTHeaderFrame;
     friend struct TEagerTotals;
 
     // The tree's reference to its drag manager (reference counted like every COM object).
@@ -1101,9 +1103,16 @@ private:
     bool FDropRegistered = false;
     std::vector<PVirtualNode> InsertNodes(TStream& stream, PVirtualNode target,
                                           TVTNodeAttachMode mode);
-    bool HandleHeaderMessage(TMessage& message);
-    // The header's picture at (Left, Top) of a device context.
-    void PaintHeaderTo(HDC dc, int left, int top);
+    // Message families of WndProc; true when the message needs nothing more.
+    bool MouseMessage(TMessage& message);
+    void MouseButtonDown(TMessage& message, TPoint p);
+    bool KeyboardMessage(TMessage& message);
+    bool AppearanceMessage(TMessage& message);
+    bool TimerMessage(TMessage& message);
+    bool FocusMessage(TMessage& message);
+    void SizeMessage(TMessage& message);
+    bool TreeMessage(TMessage& message);
+    void HintShowPause(TMessage& message);
     // WM_PRINT and WM_PRINTCLIENT: the header, and below it the client area as it is scrolled.
     void PrintTo(HDC dc);
     void HandleHintShow(TMessage& message);
@@ -1215,6 +1224,7 @@ private:
     TVTKeyboard FKeyboard{*this};
     TVTPainter FPainter{*this};
     TVTScroller FScroller{*this};
+    TVTHeaderFrame FHeaderFrame{*this};
 
     // The hidden root's record comes from calloc, not new, since reserving internal data grows
     // it with realloc.

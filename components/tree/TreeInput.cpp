@@ -1,6 +1,6 @@
-// The tree's input: window messages of the keyboard, the scroll bars, the wheel and the header
-// in the non-client area; the mouse turned into focus, selection, expansion, check and drag
-// actions; hot tracking, auto scrolling, wheel panning, incremental search and the timers.
+// The tree's input: the mouse turned into focus, selection, expansion, check and drag actions;
+// hot tracking, hints, printing and the timers the mouse starts. The keyboard, scrolling and
+// the header's frame have collaborators of their own.
 
 #include <algorithm>
 #include <cstdlib>
@@ -42,142 +42,14 @@ TCheckState ToggledCheckState(TCheckType type, TCheckState current, TCheckState 
     }
 }
 
-// ---- Header in the non-client area
-// ----------------------------------------------------------------
-
-bool TBaseVirtualTree::HandleHeaderMessage(TMessage& message) {
-    if (!FHeader) return false;
-    const bool visible = FHeader->IsVisible();
-    const int height = FHeader->Height();
-    // Header coordinates of a screen point (the header sits above the client area).
-    auto headerPoint = [&](LPARAM l) {
-        TPoint p = ScreenToClient(LParamToPoint(l));
-        return TPoint(p.X, p.Y + height);
-    };
-    switch (message.Msg) {
-    case WM_NCCALCSIZE:
-        TCustomControl::WndProc(message);
-        if (visible) {
-            auto* params = reinterpret_cast<NCCALCSIZE_PARAMS*>(message.LParam);
-            if (params) params->rgrc[0].Top += height;
-        }
-        return true;
-    case WM_NCHITTEST: {
-        TCustomControl::WndProc(message);
-        if (!visible || FComponentState.Contains(TComponentStateItem::csDesigning)) return true;
-        TPoint p = headerPoint(message.LParam);
-        if (p.Y >= 0 && p.Y < height && FHeader->InHeader(p)) message.Result = HTBORDER;
-        return true;
-    }
-    case WM_NCPAINT: {
-        TCustomControl::WndProc(message);
-        if (!visible || !HandleAllocated()) return true;
-        HDC dc = GetWindowDC(Handle());
-        if (!dc) return true;
-        TRect window;
-        GetWindowRect(Handle(), &window);
-        TPoint origin = ClientToScreen(TPoint(0, 0));
-        const int left = origin.X - window.Left;
-        const int top = origin.Y - window.Top - height;
-        PaintHeaderTo(dc, left, top);
-        ReleaseDC(Handle(), dc);
-        return true;
-    }
-    case WM_TIMER:
-        if (message.WParam != HeaderTimer) return false;
-        // The hot column goes once the mouse has left the header.
-        if (FHeader->State() == TVTHeader::TState::Idle) {
-            TPoint screen;
-            GetCursorPos(&screen);
-            TPoint p = headerPoint(PointToLParam(screen));
-            if (!visible || p.Y < 0 || p.Y >= height || !FHeader->InHeader(p)) {
-                StopTimer(HeaderTimer);
-                FHeader->MouseLeft();
-            }
-        }
-        return true;
-    case WM_NCLBUTTONDOWN:
-        if (visible && message.WParam == HTBORDER) {
-            TPoint p = headerPoint(message.LParam);
-            if (FHeader->MouseDown(p, GetShiftState())) SetMouseCapture(true);
-            message.Result = 0;
-            return true;
-        }
-        return false;
-    case WM_NCLBUTTONDBLCLK:
-        if (visible && message.WParam == HTBORDER) {
-            FHeader->DoubleClick(headerPoint(message.LParam), GetShiftState());
-            return true;
-        }
-        return false;
-    case WM_NCLBUTTONUP:
-        if (FHeader->State() != TVTHeader::TState::Idle) {
-            FHeader->MouseUp(headerPoint(message.LParam), GetShiftState());
-            SetMouseCapture(false);
-            return true;
-        }
-        return false;
-    case WM_NCMOUSEMOVE:
-        if ((visible && message.WParam == HTBORDER) ||
-            FHeader->State() != TVTHeader::TState::Idle) {
-            FHeader->MouseMove(headerPoint(message.LParam), GetShiftState());
-            return true;
-        }
-        return false;
-    case WM_MOUSEMOVE:
-    case WM_LBUTTONUP:
-        // While the header tracks the mouse it has the capture and every move and the release.
-        if (FHeader->State() != TVTHeader::TState::Idle) {
-            TPoint p = LParamToPoint(message.LParam);
-            p.Y += height;
-            if (message.Msg == WM_MOUSEMOVE) {
-                FHeader->MouseMove(p, KeysToShiftState(message.WParam));
-            } else {
-                FHeader->MouseUp(p, KeysToShiftState(message.WParam));
-                SetMouseCapture(false);
-            }
-            return true;
-        }
-        return false;
-    case WM_SETCURSOR:
-        if (FStates.Contains(S::tsWheelPanning)) {
-            TPoint screen;
-            GetCursorPos(&screen);
-            FScroller.ShowPanningCursor(ScreenToClient(screen));
-            message.Result = 1;
-            return true;
-        }
-        if (visible && LOWORD(message.LParam) == HTBORDER) {
-            TPoint screen;
-            GetCursorPos(&screen);
-            TPoint p = headerPoint(PointToLParam(screen));
-            TCursor cursor = FHeader->CursorAt(p);
-            if (cursor != crDefault) {
-                epc::SetCursor(Screen->Cursors(cursor));
-                message.Result = 1;
-                return true;
-            }
-        }
-        return false;
-    default:
-        return false;
-    }
-}
-
-void TBaseVirtualTree::PaintHeaderTo(HDC dc, int left, int top) {
-    const int height = FHeader->Height();
-    TBitmap picture;
-    picture.SetSize(std::max(1, ClientWidth()), height);
-    FHeader->Columns()->PaintHeader(picture.Canvas(), TRect(0, 0, ClientWidth(), height),
-                                    -FOffsetX);
-    BitBlt(dc, left, top, ClientWidth(), height, picture.Canvas()->Handle(), 0, 0, SRCCOPY);
-}
+// ---- Printing
+// ------------------------------------------------------------------------------------------
 
 void TBaseVirtualTree::PrintTo(HDC dc) {
     if (!dc) return;
     int top = 0;
     if (FHeader && FHeader->IsVisible()) {
-        PaintHeaderTo(dc, 0, 0);
+        FHeaderFrame.PaintTo(dc, 0, 0);
         top = FHeader->Height();
     }
     TCanvas canvas;
