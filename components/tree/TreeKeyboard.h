@@ -27,6 +27,10 @@ public:
     // One key of an incremental search: a character, or backspace (8).
     void SearchKey(char16_t ch);
     void ForgetSearch() { FSearchBuffer.clear(); }
+    // The node is being deleted.
+    void ForgetNode(PVirtualNode node) {
+        if (node == FLastSearchNode) FLastSearchNode = nullptr;
+    }
     const std::u16string& SearchBuffer() const { return FSearchBuffer; }
 
 private:

@@ -608,6 +608,9 @@ void TBaseVirtualTree::ForgetNode(PVirtualNode node) {
     if (node == FLastChangedNode) FLastChangedNode = nullptr;
     if (node == FLastStructureChangeNode) FLastStructureChangeNode = nullptr;
     if (node == FEditTimerNode) FEditTimerNode = nullptr;
+    // A check image pressed on the node is let go; the search no longer starts there.
+    if (node == FCheckNode) FCheckNode = nullptr;
+    FKeyboard.ForgetNode(node);
 }
 
 void TBaseVirtualTree::InternalRemoveFromSelection(PVirtualNode node) {

@@ -202,6 +202,44 @@ TEST_F(InputFixture, IncrementalSearchFindsAndStopsAfterOneRound) {
     EXPECT_EQ(tree->FocusedNode(), Top(4));
 }
 
+TEST_F(InputFixture, SearchFromTheLastHitStartsOverOnceThatNodeIsDeleted) {
+    std::map<PVirtualNode, std::u16string> names{
+        {Top(0), u"alpha"}, {Top(1), u"beta"}, {Top(2), u"gamma"}, {Top(3), u"bravo"}};
+    tree->SetIncrementalSearch(TVTIncrementalSearch::isAll);
+    tree->SetIncrementalSearchStart(TVTSearchStart::ssLastHit);
+    std::vector<PVirtualNode> asked;
+    tree->OnIncrementalSearch = [&](T*, PVirtualNode n, const std::u16string& text, int& result) {
+        asked.push_back(n);
+        result = names.count(n) && names[n].starts_with(text) ? 0 : 1;
+    };
+    ua::TypeText(u"b");
+    PVirtualNode beta = Top(1);
+    ASSERT_EQ(tree->FocusedNode(), beta);
+    ua::Wait(tree->IncrementalSearchTimeout() + 10);
+    names.erase(beta);
+    tree->DeleteNode(beta);
+    asked.clear();
+    ua::TypeText(u"g");
+    EXPECT_EQ(tree->FocusedNode(), Top(1));
+    ASSERT_FALSE(asked.empty());
+    EXPECT_EQ(asked.front(), tree->GetFirst());
+}
+
+TEST_F(InputFixture, CheckKeyReleasedAfterItsNodeIsDeletedChangesNothing) {
+    tree->TreeOptions()->SetMiscOptions(tree->TreeOptions()->MiscOptions() | toCheckSupport);
+    PVirtualNode second = Top(1);
+    tree->SetCheckType(second, ctCheckBox);
+    tree->SetFocusedNode(second);
+    int checked = 0;
+    tree->OnChecked = [&](T*, PVirtualNode) { ++checked; };
+    ua::KeyDown(VK_SPACE);
+    EXPECT_EQ(tree->CheckState(second), csUncheckedPressed);
+    tree->DeleteNode(second);
+    ua::KeyUp(VK_SPACE);
+    EXPECT_EQ(checked, 0);
+    EXPECT_FALSE(tree->TreeStates().Contains(TVirtualTreeState::tsKeyCheckPending));
+}
+
 TEST_F(InputFixture, HitTestPositions) {
     T::THitInfo hit = tree->HitTestAt(20, 5 * 18 + 4, true);
     EXPECT_EQ(hit.HitPositions, T::hiNowhere);
