@@ -840,17 +840,7 @@ void TBaseVirtualTree::AddToSelection(PVirtualNode node) {
 void TBaseVirtualTree::RemoveFromSelection(PVirtualNode node) {
     Assert(node != nullptr, "Node must not be nil!");
     if (!node->States.Contains(nsSelected)) return;
-    node->States.Exclude(nsSelected);
-    int index = FindNodeInSelection(node);
-    if (index >= 0) {
-        if (IsUpdating()) {
-            FSelection[size_t(index)] =
-                reinterpret_cast<PVirtualNode>(reinterpret_cast<uintptr_t>(node) | 1);
-            FStates.Include(TVirtualTreeState::tsSelectionCompactPending);
-        } else {
-            FSelection.erase(FSelection.begin() + index);
-        }
-    }
+    InternalRemoveFromSelection(node);
     if (SelectedCount() == 0) ResetRangeAnchor();
     InvalidateNode(node);
     Change(node);

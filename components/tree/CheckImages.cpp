@@ -92,21 +92,16 @@ TLook LookOf(TCheckImageKind kind) {
                .DisabledMark = 0xFFA0A0A0,
                .Tick = false,
                .Flat = false};
+    // The dark kinds differ from the light ones by their box, the tick kinds by their mark.
+    if (kind == K::ckDarkCheck || kind == K::ckDarkTick) {
+        look.Fill = 0xFFD4D0C8;
+        look.Frame = 0xFF404040;
+    }
+    if (kind == K::ckLightTick || kind == K::ckDarkTick) {
+        look.Tick = true;
+        look.Mark = 0xFF008000;
+    }
     switch (kind) {
-    case K::ckDarkCheck:
-        look.Fill = 0xFFD4D0C8;
-        look.Frame = 0xFF404040;
-        break;
-    case K::ckLightTick:
-        look.Tick = true;
-        look.Mark = 0xFF008000;
-        break;
-    case K::ckDarkTick:
-        look.Tick = true;
-        look.Fill = 0xFFD4D0C8;
-        look.Frame = 0xFF404040;
-        look.Mark = 0xFF008000;
-        break;
     case K::ckFlat:
         look.Flat = true;
         look.Frame = 0xFF000000;

@@ -20,10 +20,6 @@ using S = TVirtualTreeState;
 
 namespace {
 
-inline bool Has(PVirtualNode n, TVirtualNodeState s) {
-    return n && n->States.Contains(s);
-}
-
 constexpr uint32_t ToggleArea = 0x0C90;
 
 } // namespace

@@ -17,10 +17,6 @@ using S = TVirtualTreeState;
 
 namespace {
 
-bool Has(PVirtualNode n, TVirtualNodeState s) {
-    return n && n->States.Contains(s);
-}
-
 // The main keyboard's '*', '+', '-' and '/' act as the keypad keys.
 Word KeypadKey(Word key, bool shiftDown) {
     if (key >= VK_NUMPAD0 && key <= VK_DIVIDE) return key;

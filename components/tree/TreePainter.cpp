@@ -12,12 +12,6 @@ namespace epc {
 
 using namespace tree_options;
 
-namespace {
-bool Has(PVirtualNode node, TVirtualNodeState state) {
-    return node->States.Contains(state);
-}
-} // namespace
-
 // What one RenderToCanvas call paints with.
 struct TVTPainter::TPass {
     TCanvas* Target = nullptr;

@@ -18,10 +18,6 @@ uint32_t PixelOf(TColor color) {
            uint32_t(GetBValue(rgb));
 }
 
-bool Has(PVirtualNode node, TVirtualNodeState state) {
-    return node->States.Contains(state);
-}
-
 } // namespace
 
 // ---- Header glue ----------------------------------------------------------------------------

@@ -10,12 +10,6 @@ namespace epc {
 
 using namespace tree_options;
 
-namespace {
-bool Has(PVirtualNode node, TVirtualNodeState state) {
-    return node->States.Contains(state);
-}
-} // namespace
-
 bool TBaseVirtualTree::ScrollIntoView(PVirtualNode node, bool center, bool horizontally) {
     if (!node || node == FRoot.get()) return false;
     const TRect r = DisplayRect(node, NoColumn, false);

@@ -28,10 +28,6 @@ struct TEagerTotals {
 
 namespace {
 
-inline bool Has(PVirtualNode n, TVirtualNodeState s) {
-    return n->States.Contains(s);
-}
-
 // RAII form of LockUpdates/UnlockUpdates.
 struct TUpdateLock {
     explicit TUpdateLock(TBaseVirtualTree& tree) : Tree(tree) { Tree.LockUpdates(); }
@@ -400,18 +396,10 @@ void TBaseVirtualTree::LinkNode(PVirtualNode node, PVirtualNode destination,
             ++run->Index;
         break;
     }
-    case TVTNodeAttachMode::amAddChildLast: {
+    case TVTNodeAttachMode::amAddChildLast:
         parent = destination;
-        node->Parent = parent;
-        node->PrevSibling = parent->LastChild;
-        node->Index = parent->LastChild ? parent->LastChild->Index + 1 : 0;
-        if (parent->LastChild)
-            parent->LastChild->NextSibling = node;
-        else
-            parent->FirstChild = node;
-        parent->LastChild = node;
+        LinkAsLastChild(parent, node);
         break;
-    }
     }
     ++FStructureVersion;
     ++parent->ChildCount;

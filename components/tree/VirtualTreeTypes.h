@@ -131,6 +131,24 @@ struct TVirtualNode {
 };
 using PVirtualNode = TVirtualNode*;
 
+// Whether the node (nil: none) carries the state.
+inline bool Has(PVirtualNode node, TVirtualNodeState state) {
+    return node && node->States.Contains(state);
+}
+
+// Links Child in as the last child of Parent: the sibling links and the index only; the
+// child count and the totals are the caller's.
+inline void LinkAsLastChild(PVirtualNode parent, PVirtualNode child) {
+    child->Parent = parent;
+    child->PrevSibling = parent->LastChild;
+    child->Index = parent->LastChild ? parent->LastChild->Index + 1 : 0;
+    if (parent->LastChild)
+        parent->LastChild->NextSibling = child;
+    else
+        parent->FirstChild = child;
+    parent->LastChild = child;
+}
+
 // Bytes of the fixed part of a node record (the data areas start here).
 constexpr size_t TreeNodeSize = sizeof(TVirtualNode);
 static_assert(sizeof(TVirtualNode) % sizeof(void*) == 0, "data areas start pointer-aligned");
