@@ -175,6 +175,25 @@ TEST_F(InputFixture, DialogCodeAndScrollBarMessages) {
     EXPECT_EQ(tree->Perform(CM_BASE + 2000, 0, 0), 1);
 }
 
+TEST_F(InputFixture, PageKeysMoveTheFocusByAClientHeightAndCtrlPageScrolls) {
+    tree->Clear();
+    tree->SetRootNodeCount(40);
+    // Rows of 18 pixels: the focus passes rows until a client height of them is behind it.
+    const int rows = (tree->ClientHeight() + 17) / 18;
+    ua::PressKey(VK_NEXT);
+    EXPECT_EQ(tree->FocusedNode(), Top(39));
+    ua::PressKey(VK_PRIOR);
+    EXPECT_EQ(tree->FocusedNode(), Top(39 - rows));
+    ua::PressKey(VK_PRIOR);
+    EXPECT_EQ(tree->FocusedNode(), Top(39 - 2 * rows));
+    ua::PressKey(VK_NEXT);
+    EXPECT_EQ(tree->FocusedNode(), Top(39 - rows));
+    const int offset = tree->OffsetY();
+    ua::PressKey(VK_PRIOR, {ssCtrl});
+    EXPECT_EQ(tree->OffsetY(), offset + tree->ClientHeight());
+    EXPECT_EQ(tree->FocusedNode(), Top(39 - rows));
+}
+
 TEST_F(InputFixture, IncrementalSearchFindsAndStopsAfterOneRound) {
     const std::u16string names[] = {u"alpha", u"beta", u"gamma", u"bravo", u"delta"};
     tree->SetIncrementalSearch(TVTIncrementalSearch::isAll);
