@@ -6,7 +6,10 @@
 //
 // The operations are spread over several sources: BaseVirtualTree.cpp (construction, property
 // setters, check states, selection, line images), VirtualTreeNodes.cpp (node records and node
-// management, walkers, update locks), VirtualTreeEvents.cpp (dispatchers and class hooks).
+// management, walkers, update locks), VirtualTreeEvents.cpp (dispatchers and class hooks),
+// TreeMessages.cpp (the window procedure). The keyboard (TVTKeyboard), painting (TVTPainter),
+// scrolling (TVTScroller) and the header's frame (TVTHeaderFrame) are collaborators the tree
+// holds; they keep the state of their concern, and the tree's methods forward to them.
 
 #include <array>
 #include <cstdint>
