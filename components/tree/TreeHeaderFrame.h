@@ -4,6 +4,7 @@
 // the frame (and every move and the release while the header tracks the mouse). The tree holds
 // one and lets it see each window message first.
 
+#include "components/tree/TreePart.h"
 #include "platform/core/Geometry.h"
 #include "platform/windows/Window.h"
 
@@ -11,11 +12,9 @@ namespace epc {
 
 class TBaseVirtualTree;
 
-class TVTHeaderFrame {
+class TVTHeaderFrame : TVTTreePart {
 public:
-    explicit TVTHeaderFrame(TBaseVirtualTree& tree) : FTree(tree) {}
-    TVTHeaderFrame(const TVTHeaderFrame&) = delete;
-    TVTHeaderFrame& operator=(const TVTHeaderFrame&) = delete;
+    explicit TVTHeaderFrame(TBaseVirtualTree& tree) : TVTTreePart(tree) {}
 
     // True when the message was the header's.
     bool Message(TMessage& message);
@@ -33,8 +32,6 @@ private:
     bool TrackedMouseMessage(TMessage& message);
     bool TimerMessage(TMessage& message);
     bool CursorMessage(TMessage& message);
-
-    TBaseVirtualTree& FTree;
 };
 
 } // namespace epc

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "components/tree/TreePart.h"
 #include "components/tree/VirtualTreeTypes.h"
 #include "platform/controls/Controls.h"
 
@@ -13,11 +14,9 @@ namespace epc {
 class TBaseVirtualTree;
 class TVirtualTreeColumns;
 
-class TVTKeyboard {
+class TVTKeyboard : TVTTreePart {
 public:
-    explicit TVTKeyboard(TBaseVirtualTree& tree) : FTree(tree) {}
-    TVTKeyboard(const TVTKeyboard&) = delete;
-    TVTKeyboard& operator=(const TVTKeyboard&) = delete;
+    explicit TVTKeyboard(TBaseVirtualTree& tree) : TVTTreePart(tree) {}
 
     // A key the control's own handling left over (nonzero).
     void KeyDown(Word& key, TShiftState shift);
@@ -67,7 +66,6 @@ private:
     PVirtualNode SearchStep(PVirtualNode node, bool forward);
     PVirtualNode SearchStart(bool forward);
 
-    TBaseVirtualTree& FTree;
     std::u16string FSearchBuffer;
     PVirtualNode FLastSearchNode = nullptr;
 };

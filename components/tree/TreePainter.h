@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "components/tree/TreePart.h"
 #include "components/tree/VirtualTreeTypes.h"
 #include "platform/core/Geometry.h"
 
@@ -16,11 +17,9 @@ class TBitmap;
 class TCanvas;
 struct TVTPaintInfo;
 
-class TVTPainter {
+class TVTPainter : TVTTreePart {
 public:
-    explicit TVTPainter(TBaseVirtualTree& tree) : FTree(tree) {}
-    TVTPainter(const TVTPainter&) = delete;
-    TVTPainter& operator=(const TVTPainter&) = delete;
+    explicit TVTPainter(TBaseVirtualTree& tree) : TVTTreePart(tree) {}
 
     void RenderToCanvas(TCanvas* target, TRect window, TPoint targetPoint, uint8_t paintOptions);
     int LastPaintedRows() const { return FLastPaintedRows; }
@@ -42,7 +41,6 @@ private:
     void PaintLabelHighlight(TPass& pass, const TRow& row, const TVTPaintInfo& info, bool isMain);
     void PaintBelowRows(TPass& pass, int y);
 
-    TBaseVirtualTree& FTree;
     int FLastPaintedRows = 0;
 };
 

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "components/tree/TreePart.h"
 #include "platform/core/Geometry.h"
 #include "platform/windows/Window.h"
 
@@ -15,11 +16,9 @@ namespace epc {
 class TBaseVirtualTree;
 class TBitmap;
 
-class TVTScroller {
+class TVTScroller : TVTTreePart {
 public:
-    explicit TVTScroller(TBaseVirtualTree& tree) : FTree(tree) {}
-    TVTScroller(const TVTScroller&) = delete;
-    TVTScroller& operator=(const TVTScroller&) = delete;
+    explicit TVTScroller(TBaseVirtualTree& tree) : TVTTreePart(tree) {}
 
     // WM_HSCROLL and WM_VSCROLL.
     void ScrollMessage(TMessage& message, bool vertical);
@@ -65,7 +64,6 @@ private:
     void ShowPanningWindow(TPoint position);
     std::shared_ptr<TBitmap> LoadPanningCursorRegion(const char* name);
 
-    TBaseVirtualTree& FTree;
     int FRangeX = 0;
     bool FRangeXStale = false;
     uint8_t FScrollDirections = 0;
