@@ -6,7 +6,10 @@
 //
 // The operations are spread over several sources: BaseVirtualTree.cpp (construction, property
 // setters, check states, selection, line images), VirtualTreeNodes.cpp (node records and node
-// management, walkers, update locks), VirtualTreeEvents.cpp (dispatchers and class hooks).
+// management, walkers, update locks), VirtualTreeEvents.cpp (dispatchers and class hooks),
+// TreeMessages.cpp (the window procedure). The keyboard (TVTKeyboard), painting (TVTPainter),
+// scrolling (TVTScroller) and the header's frame (TVTHeaderFrame) are collaborators the tree
+// holds; they keep the state of their concern, and the tree's methods forward to them.
 
 #include <array>
 #include <cstdint>
@@ -17,6 +20,10 @@
 #include <vector>
 
 #include "components/tree/NodePool.h"
+#include "components/tree/TreeHeaderFrame.h"
+#include "components/tree/TreeKeyboard.h"
+#include "components/tree/TreePainter.h"
+#include "components/tree/TreeScroller.h"
 #include "components/tree/TreeUnit.h"
 #include "components/tree/VTHeader.h"
 #include "components/tree/VTHintWindow.h"
@@ -540,14 +547,14 @@ public:
     void StopWheelPanning();
     // One key of an incremental search: a character, or backspace (8).
     void IncrementalSearchKey(char16_t ch);
-    const std::u16string& SearchBuffer() const { return FSearchBuffer; }
+    const std::u16string& SearchBuffer() const { return FKeyboard.SearchBuffer(); }
     void SimulateMouseUp();
     // Scroll directions of the auto-scroll step.
     static constexpr uint8_t sdLeft = 0x01;
     static constexpr uint8_t sdUp = 0x02;
     static constexpr uint8_t sdRight = 0x04;
     static constexpr uint8_t sdDown = 0x08;
-    uint8_t ScrollDirections() const { return FScrollDirections; }
+    uint8_t ScrollDirections() const { return FScroller.ScrollDirections(); }
     // Window timer ids of the mouse and keyboard work.
     static constexpr UINT_PTR ExpandTimer = 1;
     static constexpr UINT_PTR EditTimer = 2;
@@ -959,7 +966,7 @@ public:
     TVTDropMode DropMode() const { return FDropMode; }
     void SetDropTarget(PVirtualNode node, TVTDropMode mode);
     // Rows of the last RenderToCanvas call (tests and benchmarks read it).
-    int LastPaintedRows() const { return FLastPaintedRows; }
+    int LastPaintedRows() const { return FPainter.LastPaintedRows(); }
 
     virtual void PaintCheckImage(const TVTPaintInfo& paintInfo);
     virtual void PaintImage(const TVTPaintInfo& paintInfo, const TVTImageInfo& image,
@@ -1007,7 +1014,7 @@ public:
     virtual bool DoSetOffsetXY(TPoint value, uint32_t options, const TRect* clipRect = nullptr);
     virtual void UpdateScrollBars(bool doRepaint);
     // The next scroll-bar update measures the horizontal range anew (content may have narrowed).
-    void InvalidateRangeX() { FRangeXStale = true; }
+    void InvalidateRangeX() { FScroller.InvalidateRangeX(); }
     void UpdateHorizontalScrollBar(bool doRepaint);
     void UpdateVerticalScrollBar(bool doRepaint);
     // Fires first in UpdateScrollBars.
@@ -1082,6 +1089,10 @@ private:
     void SwapImageList(TCustomImageList*& field, TChangeLink& link, TCustomImageList* value);
     void ImageListChange(TObject* sender);
     friend class TWorkerThread;
+    friend class TVTKeyboard;
+    friend class TVTPainter;
+    friend class TVTScroller;
+    friend class TVTHeaderFrame;
     friend struct TEagerTotals;
 
     // The tree's reference to its drag manager (reference counted like every COM object).
@@ -1095,37 +1106,29 @@ private:
     bool FDropRegistered = false;
     std::vector<PVirtualNode> InsertNodes(TStream& stream, PVirtualNode target,
                                           TVTNodeAttachMode mode);
-    bool HandleHeaderMessage(TMessage& message);
-    // The header's picture at (Left, Top) of a device context.
-    void PaintHeaderTo(HDC dc, int left, int top);
+    // Message families of WndProc; true when the message needs nothing more.
+    bool MouseMessage(TMessage& message);
+    void MouseButtonDown(TMessage& message, TPoint p);
+    bool KeyboardMessage(TMessage& message);
+    bool AppearanceMessage(TMessage& message);
+    bool TimerMessage(TMessage& message);
+    bool FocusMessage(TMessage& message);
+    void SizeMessage(TMessage& message);
+    bool TreeMessage(TMessage& message);
+    void HintShowPause(TMessage& message);
     // WM_PRINT and WM_PRINTCLIENT: the header, and below it the client area as it is scrolled.
     void PrintTo(HDC dc);
     void HandleHintShow(TMessage& message);
     TVTHintData FHintData;
-    void HandleKeyUp(Word key);
-    void FocusByKey(PVirtualNode newNode, Word key, TShiftState shift);
-    void HandleScrollMessage(TMessage& message, bool vertical);
-    void HandleMouseWheel(TMessage& message);
     void HandleMouseMoveMessage(TShiftState shift, int x, int y);
-    uint8_t DetermineScrollDirections(TPoint p) const;
+    // The selection rectangle drawn with the mouse now reaches the client point.
+    void DrawSelectionTo(TPoint clientPoint, bool toggle);
     void StopMouseTimers();
-    PVirtualNode SearchStep(PVirtualNode node, bool forward);
     PVirtualNode FCheckNode = nullptr;
     TCheckState FPendingCheckState = csUncheckedNormal;
-    PVirtualNode FLastSearchNode = nullptr;
-    TPoint FPanningOrigin;
-    HCURSOR FCursorBeforePanning = nullptr;
-    // Shows the direction cursor for the mouse at P (client coordinates) while panning.
-    void ShowPanningCursor(TPoint p);
-    // The indicator window of wheel panning and the picture it shows (by resource name).
-    HWND FPanningWindow = nullptr;
-    void ShowPanningWindow(TPoint position);
-    std::shared_ptr<TBitmap> LoadPanningCursorRegion(const char* name);
-    uint8_t FScrollDirections = 0;
     TPoint FDownPoint;
     TPoint FDrawSelStart;
     PVirtualNode FDownNode = nullptr;
-    bool FScrollTimerRunning = false;
 
     void ReadNodeChunks(TStream& stream, int version, PVirtualNode node, int64_t pos, int64_t end);
     void FinishLoadedSubtree(PVirtualNode top, std::vector<PVirtualNode>& selected);
@@ -1197,7 +1200,6 @@ private:
     TVTSearchDirection FSearchDirection = TVTSearchDirection::sdForward;
     TVTSearchStart FSearchStart = TVTSearchStart::ssFocusedNode;
     Cardinal FSearchTimeout = 1000;
-    std::u16string FSearchBuffer;
     bool FWantTabs = false;
     int FBackgroundOffsetX = 0;
     int FBackgroundOffsetY = 0;
@@ -1212,10 +1214,6 @@ private:
     // The rows below an expanded or collapsed node slide by Distance pixels.
     void AnimateToggle(PVirtualNode node, int distance, bool expanding);
     static constexpr int AnimationSteps = 16;
-    void MeasureRangeX();
-    int FRangeX = 0;
-    bool FRangeXStale = false;
-    int FLastPaintedRows = 0;
     std::unique_ptr<TVTDragImage> FDragImage;
     std::unique_ptr<TCustomVirtualTreeOptions> FOptions;
     std::unique_ptr<TScrollBarOptions> FScrollBarOptions;
@@ -1226,6 +1224,10 @@ private:
     TButtonGlyph FMinusGlyph;
     std::array<uint8_t, 8> FLinePattern{};
     TCriticalSection FCriticalSection;
+    TVTKeyboard FKeyboard{*this};
+    TVTPainter FPainter{*this};
+    TVTScroller FScroller{*this};
+    TVTHeaderFrame FHeaderFrame{*this};
 
     // The hidden root's record comes from calloc, not new, since reserving internal data grows
     // it with realloc.

@@ -92,21 +92,16 @@ TLook LookOf(TCheckImageKind kind) {
                .DisabledMark = 0xFFA0A0A0,
                .Tick = false,
                .Flat = false};
+    // The dark kinds differ from the light ones by their box, the tick kinds by their mark.
+    if (kind == K::ckDarkCheck || kind == K::ckDarkTick) {
+        look.Fill = 0xFFD4D0C8;
+        look.Frame = 0xFF404040;
+    }
+    if (kind == K::ckLightTick || kind == K::ckDarkTick) {
+        look.Tick = true;
+        look.Mark = 0xFF008000;
+    }
     switch (kind) {
-    case K::ckDarkCheck:
-        look.Fill = 0xFFD4D0C8;
-        look.Frame = 0xFF404040;
-        break;
-    case K::ckLightTick:
-        look.Tick = true;
-        look.Mark = 0xFF008000;
-        break;
-    case K::ckDarkTick:
-        look.Tick = true;
-        look.Fill = 0xFFD4D0C8;
-        look.Frame = 0xFF404040;
-        look.Mark = 0xFF008000;
-        break;
     case K::ckFlat:
         look.Flat = true;
         look.Frame = 0xFF000000;
@@ -126,14 +121,20 @@ TLook LookOf(TCheckImageKind kind) {
 
 enum TForm { fNormal, fHot, fPressed, fDisabled };
 
+// The frame and fill of a box or radio button in the given form.
+uint32_t FrameColor(const TLook& look, TForm form) {
+    return form == fHot ? look.HotFrame : form == fDisabled ? look.DisabledFrame : look.Frame;
+}
+uint32_t FillColor(const TLook& look, TForm form) {
+    return form == fHot        ? look.HotFill
+           : form == fPressed  ? look.PressedFill
+           : form == fDisabled ? look.DisabledFill
+                               : look.Fill;
+}
+
 void DrawBox(TCell& cell, const TLook& look, TForm form, int state /*0 un, 1 checked, 2 mixed*/) {
-    uint32_t frame = form == fHot        ? look.HotFrame
-                     : form == fDisabled ? look.DisabledFrame
-                                         : look.Frame;
-    uint32_t fill = form == fHot        ? look.HotFill
-                    : form == fPressed  ? look.PressedFill
-                    : form == fDisabled ? look.DisabledFill
-                                        : look.Fill;
+    const uint32_t frame = FrameColor(look, form);
+    const uint32_t fill = FillColor(look, form);
     uint32_t mark = form == fDisabled ? look.DisabledMark : look.Mark;
     // The box covers x 1..13 and y 2..14, as the system's check boxes do.
     cell.Fill(1, 2, 13, 14, fill);
@@ -157,13 +158,8 @@ void DrawBox(TCell& cell, const TLook& look, TForm form, int state /*0 un, 1 che
 }
 
 void DrawRadio(TCell& cell, const TLook& look, TForm form, bool checked) {
-    uint32_t frame = form == fHot        ? look.HotFrame
-                     : form == fDisabled ? look.DisabledFrame
-                                         : look.Frame;
-    uint32_t fill = form == fHot        ? look.HotFill
-                    : form == fPressed  ? look.PressedFill
-                    : form == fDisabled ? look.DisabledFill
-                                        : look.Fill;
+    const uint32_t frame = FrameColor(look, form);
+    const uint32_t fill = FillColor(look, form);
     cell.Disc(7.5, 8.5, 6.0, frame);
     cell.Disc(7.5, 8.5, 5.0, fill);
     if (checked) cell.Disc(7.5, 8.5, 2.2, form == fDisabled ? look.DisabledMark : look.Mark);

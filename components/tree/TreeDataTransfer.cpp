@@ -835,14 +835,7 @@ bool TBaseVirtualTree::TreeDragOver(TObject* source, TShiftState shift, TDragSta
     }
     if (mode != FDropMode) InvalidateNode(node);
     FDropMode = mode;
-    const uint8_t dirs = DetermineScrollDirections(pt);
-    if (dirs && FOptions->AutoOptions().Contains(toAutoScroll) && !FScrollTimerRunning &&
-        HandleAllocated()) {
-        FScrollDirections = dirs;
-        DoStateChange({S::tsScrollPending});
-        SetTimer(Handle(), ScrollTimer, FAutoScrollDelay);
-        FScrollTimerRunning = true;
-    }
+    FScroller.AutoScrollFrom(pt);
     effect = SuggestDropEffect(source, shift.Contains(ssShift), shift.Contains(ssCtrl), pt, effect);
     bool accept = DoDragOver(source, shift, state, pt, mode, effect);
     if (!accept) effect = DROPEFFECT_NONE;
@@ -863,11 +856,7 @@ void TBaseVirtualTree::RefreshDropTargetAt(TPoint clientPoint) {
 
 void TBaseVirtualTree::TreeDragLeave() {
     StopTimer(ExpandTimer);
-    if (FScrollTimerRunning) {
-        StopTimer(ScrollTimer);
-        FScrollTimerRunning = false;
-        DoStateChange({}, {S::tsScrollPending, S::tsScrolling});
-    }
+    FScroller.StopAutoScroll();
     InvalidateNode(FDropTargetNode);
     FDropTargetNode = nullptr;
     FDropMode = TVTDropMode::dmNowhere;
@@ -889,7 +878,7 @@ void TBaseVirtualTree::TreeDragDrop(TObject* source, IDataObject* dataObject, TS
     }
     DoDragDrop(source, dataObject, formats, shift, pt, effect, FDropMode);
     TreeDragLeave();
-    if (FScrollTimerRunning) StopTimer(ScrollTimer);
+    if (FScroller.ScrollTimerRunning()) StopTimer(ScrollTimer);
 }
 
 } // namespace epc

@@ -1,12 +1,11 @@
-// The tree's input: window messages of the keyboard, the scroll bars, the wheel and the header
-// in the non-client area; the mouse turned into focus, selection, expansion, check and drag
-// actions; hot tracking, auto scrolling, wheel panning, incremental search and the timers.
+// The tree's input: the mouse turned into focus, selection, expansion, check and drag actions;
+// hot tracking, hints, printing and the timers the mouse starts. The keyboard, scrolling and
+// the header's frame have collaborators of their own.
 
 #include <algorithm>
 #include <cstdlib>
 
 #include "components/tree/BaseVirtualTree.h"
-#include "components/tree/CheckImages.h"
 #include "components/tree/VTDataTransfer.h"
 #include "platform/controls/Forms.h"
 #include "platform/core/ScopeGuard.h"
@@ -21,8 +20,10 @@ using S = TVirtualTreeState;
 
 namespace {
 
-// The state a click or the space key gives a check image of the type: boxes toggle, radio
-// buttons check, buttons spring back; other types take `otherwise`.
+constexpr uint32_t ToggleArea = 0x0C90;
+
+} // namespace
+
 TCheckState ToggledCheckState(TCheckType type, TCheckState current, TCheckState otherwise) {
     switch (type) {
     case ctTriStateCheckBox:
@@ -37,172 +38,14 @@ TCheckState ToggledCheckState(TCheckType type, TCheckState current, TCheckState 
     }
 }
 
-inline bool Has(PVirtualNode n, TVirtualNodeState s) {
-    return n && n->States.Contains(s);
-}
-
-// Dead zone around the wheel-panning origin.
-constexpr int PanningDeadZone = 8;
-// The wheel-panning indicator: a square window centred on the origin, of this class.
-constexpr int PanningWindowSize = 32;
-constexpr const char* PanningWindowClass = "TPanningIndicator";
-
-// The wheel-panning cursor: inside the dead zone the picture of the directions that can scroll,
-// beyond it the compass direction of the mouse from the origin.
-const char* PanningCursorName(TPoint origin, TPoint p, bool horizontal, bool vertical) {
-    const int dx = p.X - origin.X;
-    const int dy = p.Y - origin.Y;
-    const bool north = dy < -PanningDeadZone;
-    const bool south = dy > PanningDeadZone;
-    const bool west = dx < -PanningDeadZone;
-    const bool east = dx > PanningDeadZone;
-    if (north) return east ? "VT_MOVENE" : west ? "VT_MOVENW" : "VT_MOVEN";
-    if (south) return east ? "VT_MOVESE" : west ? "VT_MOVESW" : "VT_MOVES";
-    if (east) return "VT_MOVEE";
-    if (west) return "VT_MOVEW";
-    if (horizontal && vertical) return "VT_MOVEALL";
-    return horizontal ? "VT_MOVEEW" : "VT_MOVENS";
-}
-constexpr uint32_t ToggleArea = 0x0C90;
-
-} // namespace
-
-// ---- Header in the non-client area
-// ----------------------------------------------------------------
-
-bool TBaseVirtualTree::HandleHeaderMessage(TMessage& message) {
-    if (!FHeader) return false;
-    const bool visible = FHeader->IsVisible();
-    const int height = FHeader->Height();
-    // Header coordinates of a screen point (the header sits above the client area).
-    auto headerPoint = [&](LPARAM l) {
-        TPoint p = ScreenToClient(LParamToPoint(l));
-        return TPoint(p.X, p.Y + height);
-    };
-    switch (message.Msg) {
-    case WM_NCCALCSIZE:
-        TCustomControl::WndProc(message);
-        if (visible) {
-            auto* params = reinterpret_cast<NCCALCSIZE_PARAMS*>(message.LParam);
-            if (params) params->rgrc[0].Top += height;
-        }
-        return true;
-    case WM_NCHITTEST: {
-        TCustomControl::WndProc(message);
-        if (!visible || FComponentState.Contains(TComponentStateItem::csDesigning)) return true;
-        TPoint p = headerPoint(message.LParam);
-        if (p.Y >= 0 && p.Y < height && FHeader->InHeader(p)) message.Result = HTBORDER;
-        return true;
-    }
-    case WM_NCPAINT: {
-        TCustomControl::WndProc(message);
-        if (!visible || !HandleAllocated()) return true;
-        HDC dc = GetWindowDC(Handle());
-        if (!dc) return true;
-        TRect window;
-        GetWindowRect(Handle(), &window);
-        TPoint origin = ClientToScreen(TPoint(0, 0));
-        const int left = origin.X - window.Left;
-        const int top = origin.Y - window.Top - height;
-        PaintHeaderTo(dc, left, top);
-        ReleaseDC(Handle(), dc);
-        return true;
-    }
-    case WM_TIMER:
-        if (message.WParam != HeaderTimer) return false;
-        // The hot column goes once the mouse has left the header.
-        if (FHeader->State() == TVTHeader::TState::Idle) {
-            TPoint screen;
-            GetCursorPos(&screen);
-            TPoint p = headerPoint(PointToLParam(screen));
-            if (!visible || p.Y < 0 || p.Y >= height || !FHeader->InHeader(p)) {
-                StopTimer(HeaderTimer);
-                FHeader->MouseLeft();
-            }
-        }
-        return true;
-    case WM_NCLBUTTONDOWN:
-        if (visible && message.WParam == HTBORDER) {
-            TPoint p = headerPoint(message.LParam);
-            if (FHeader->MouseDown(p, GetShiftState())) SetMouseCapture(true);
-            message.Result = 0;
-            return true;
-        }
-        return false;
-    case WM_NCLBUTTONDBLCLK:
-        if (visible && message.WParam == HTBORDER) {
-            FHeader->DoubleClick(headerPoint(message.LParam), GetShiftState());
-            return true;
-        }
-        return false;
-    case WM_NCLBUTTONUP:
-        if (FHeader->State() != TVTHeader::TState::Idle) {
-            FHeader->MouseUp(headerPoint(message.LParam), GetShiftState());
-            SetMouseCapture(false);
-            return true;
-        }
-        return false;
-    case WM_NCMOUSEMOVE:
-        if ((visible && message.WParam == HTBORDER) ||
-            FHeader->State() != TVTHeader::TState::Idle) {
-            FHeader->MouseMove(headerPoint(message.LParam), GetShiftState());
-            return true;
-        }
-        return false;
-    case WM_MOUSEMOVE:
-    case WM_LBUTTONUP:
-        // While the header tracks the mouse it has the capture and every move and the release.
-        if (FHeader->State() != TVTHeader::TState::Idle) {
-            TPoint p = LParamToPoint(message.LParam);
-            p.Y += height;
-            if (message.Msg == WM_MOUSEMOVE) {
-                FHeader->MouseMove(p, KeysToShiftState(message.WParam));
-            } else {
-                FHeader->MouseUp(p, KeysToShiftState(message.WParam));
-                SetMouseCapture(false);
-            }
-            return true;
-        }
-        return false;
-    case WM_SETCURSOR:
-        if (FStates.Contains(S::tsWheelPanning)) {
-            TPoint screen;
-            GetCursorPos(&screen);
-            ShowPanningCursor(ScreenToClient(screen));
-            message.Result = 1;
-            return true;
-        }
-        if (visible && LOWORD(message.LParam) == HTBORDER) {
-            TPoint screen;
-            GetCursorPos(&screen);
-            TPoint p = headerPoint(PointToLParam(screen));
-            TCursor cursor = FHeader->CursorAt(p);
-            if (cursor != crDefault) {
-                epc::SetCursor(Screen->Cursors(cursor));
-                message.Result = 1;
-                return true;
-            }
-        }
-        return false;
-    default:
-        return false;
-    }
-}
-
-void TBaseVirtualTree::PaintHeaderTo(HDC dc, int left, int top) {
-    const int height = FHeader->Height();
-    TBitmap picture;
-    picture.SetSize(std::max(1, ClientWidth()), height);
-    FHeader->Columns()->PaintHeader(picture.Canvas(), TRect(0, 0, ClientWidth(), height),
-                                    -FOffsetX);
-    BitBlt(dc, left, top, ClientWidth(), height, picture.Canvas()->Handle(), 0, 0, SRCCOPY);
-}
+// ---- Printing
+// ------------------------------------------------------------------------------------------
 
 void TBaseVirtualTree::PrintTo(HDC dc) {
     if (!dc) return;
     int top = 0;
     if (FHeader && FHeader->IsVisible()) {
-        PaintHeaderTo(dc, 0, 0);
+        FHeaderFrame.PaintTo(dc, 0, 0);
         top = FHeader->Height();
     }
     TCanvas canvas;
@@ -282,411 +125,7 @@ void TBaseVirtualTree::HandleHintShow(TMessage& message) {
 
 void TBaseVirtualTree::KeyDown(Word& key, TShiftState shift) {
     TCustomControl::KeyDown(key, shift);
-    if (key == 0) return;
-    // A key ends wheel panning, as a click does, and does nothing else.
-    if (FStates.Contains(S::tsWheelPanning)) {
-        StopWheelPanning();
-        key = 0;
-        return;
-    }
-    Word code = key;
-    if (!DoKeyAction(code, shift)) return;
-    key = code;
-
-    if (FStates.Contains(S::tsKeyCheckPending) && key != VK_SPACE) {
-        DoStateChange({}, {S::tsKeyCheckPending});
-        if (FCheckNode) {
-            FCheckNode->CheckState = NormalCheckState(FCheckNode->CheckState);
-            InvalidateNode(FCheckNode);
-        }
-        FCheckNode = nullptr;
-    }
-
-    const bool shiftDown = shift.Contains(ssShift);
-    const bool ctrl = shift.Contains(ssCtrl);
-    const bool alt = shift.Contains(ssAlt);
-    // The main keyboard's '*', '+', '-' and '/' act as the keypad keys.
-    if (key < VK_NUMPAD0 || key > VK_DIVIDE) {
-        switch (KeyToChar(key, shiftDown)) {
-        case u'*':
-            key = VK_MULTIPLY;
-            break;
-        case u'+':
-            key = VK_ADD;
-            break;
-        case u'-':
-            key = VK_SUBTRACT;
-            break;
-        case u'/':
-            key = VK_DIVIDE;
-            break;
-        default:
-            break;
-        }
-    }
-    const auto misc = FOptions->MiscOptions();
-    const auto sel = FOptions->SelectionOptions();
-    PVirtualNode node = FFocusedNode;
-    PVirtualNode newNode = nullptr;
-    bool navigation = false;
-    const int clientHeight = ClientHeight();
-    auto scrollBy = [&](int dx, int dy) {
-        DoSetOffsetXY(TPoint(FOffsetX + dx, FOffsetY + dy), DefaultScrollUpdateFlags);
-    };
-
-    TVirtualTreeColumns* columns = FHeader ? FHeader->Columns() : nullptr;
-    const bool columnFocus = sel.Contains(toExtendedFocus) && columns &&
-                             columns->IsValidColumn(columns->GetFirstVisibleColumn());
-    // Moves the focus within the focused row to the column, when OnFocusChanging allows it.
-    auto focusColumn = [&](PVirtualNode row, TColumnIndex column) {
-        if (!columns->IsValidColumn(column) || column == FFocusedColumn) return false;
-        if (!DoFocusChanging(FFocusedNode, row, FFocusedColumn, column)) return false;
-        DoCancelEdit();
-        FFocusedColumn = column;
-        if (row == FFocusedNode) {
-            if (row) {
-                ScrollIntoView(row, sel.Contains(toCenterScrollIntoView),
-                               !FOptions->AutoOptions().Contains(toDisableAutoscrollOnFocus));
-                InvalidateNode(row);
-            }
-            DoFocusChange(row, column);
-        }
-        return true;
-    };
-
-    if (key == VK_BACK && FStates.Contains(S::tsIncrementalSearching)) {
-        IncrementalSearchKey(8);
-        return;
-    }
-    switch (key) {
-    case VK_BACK:
-        navigation = true;
-        if (node && node->Parent != FRoot.get()) newNode = node->Parent;
-        break;
-    case VK_TAB: {
-        if (!columnFocus) break;
-        navigation = true;
-        const bool back = shiftDown;
-        PVirtualNode run = node ? node : (back ? GetLastVisible() : GetFirstVisible());
-        TColumnIndex column = node ? FFocusedColumn : InvalidColumn;
-        // Every row is passed at most once, so a handler refusing every cell ends the walk.
-        while (run) {
-            if (columns->IsValidColumn(column))
-                column = back ? columns->GetPreviousVisibleColumn(column)
-                              : columns->GetNextVisibleColumn(column);
-            else
-                column = back ? columns->GetLastVisibleColumn() : columns->GetFirstVisibleColumn();
-            if (!columns->IsValidColumn(column)) {
-                // The row is exhausted: on to the neighbouring visible node's columns.
-                run = back ? GetPreviousVisible(run) : GetNextVisible(run);
-                continue;
-            }
-            if (!DoFocusChanging(FFocusedNode, run, FFocusedColumn, column)) continue;
-            DoCancelEdit();
-            FFocusedColumn = column;
-            if (run != FFocusedNode) {
-                newNode = run;
-            } else {
-                InvalidateNode(run);
-                DoFocusChange(run, column);
-            }
-            break;
-        }
-        break;
-    }
-    case VK_PRIOR:
-    case VK_NEXT: {
-        navigation = true;
-        const bool forward = key == VK_NEXT;
-        if (ctrl) {
-            scrollBy(0, forward ? -clientHeight : clientHeight);
-            navigation = false;
-            break;
-        }
-        if (!node) {
-            newNode = forward ? GetLastVisible() : GetFirstVisible();
-            break;
-        }
-        int sum = 0;
-        newNode = node;
-        while (sum < clientHeight) {
-            PVirtualNode next = forward ? GetNextVisible(newNode) : GetPreviousVisible(newNode);
-            if (!next) break;
-            newNode = next;
-            sum += int(NodeHeight(next));
-        }
-        break;
-    }
-    case VK_HOME:
-    case VK_END: {
-        navigation = true;
-        const bool home = key == VK_HOME;
-        if (ctrl && !misc.Contains(toGridExtensions) && !shiftDown) {
-            PVirtualNode target = home ? GetFirstVisible() : GetLastVisible();
-            if (target) ScrollIntoView(target, false);
-            SetOffsetX(home ? 0 : std::min(0, ClientWidth() - RangeX()));
-            navigation = false;
-            break;
-        }
-        newNode = home ? GetFirstVisible() : GetLastVisible();
-        // With cells to focus, the first (last) one the handler allows goes with the row.
-        if (columnFocus && misc.Contains(toGridExtensions) && !sel.Contains(toFullRowSelect)) {
-            for (TColumnIndex c = home ? columns->GetFirstVisibleColumn()
-                                       : columns->GetLastVisibleColumn();
-                 columns->IsValidColumn(c);
-                 c = home ? columns->GetNextVisibleColumn(c) : columns->GetPreviousVisibleColumn(c))
-                if (c == FFocusedColumn || focusColumn(FFocusedNode, c)) break;
-        }
-        break;
-    }
-    case VK_LEFT:
-    case VK_RIGHT: {
-        const bool left = key == VK_LEFT;
-        if (ctrl) {
-            scrollBy(left ? int(FIndent) : -int(FIndent), 0);
-            break;
-        }
-        if (!node) break;
-        if (columnFocus && misc.Contains(toGridExtensions)) {
-            // Across the cells of the row; the row's ends stay.
-            TColumnIndex c = FFocusedColumn;
-            do
-                c = !columns->IsValidColumn(c) ? columns->GetFirstVisibleColumn()
-                    : left                     ? columns->GetPreviousVisibleColumn(c)
-                                               : columns->GetNextVisibleColumn(c);
-            while (columns->IsValidColumn(c) && !focusColumn(node, c));
-            break;
-        }
-        if (left) {
-            if (Has(node, nsExpanded) && Has(node, nsHasChildren)) {
-                ToggleNode(node);
-            } else if (node->Parent != FRoot.get()) {
-                navigation = true;
-                newNode = node->Parent;
-            }
-        } else {
-            if (!Has(node, nsExpanded) && Has(node, nsHasChildren)) {
-                ToggleNode(node);
-            } else {
-                navigation = true;
-                newNode = GetFirstVisibleChild(node);
-            }
-        }
-        break;
-    }
-    case VK_UP:
-    case VK_DOWN: {
-        const bool up = key == VK_UP;
-        if (ctrl) {
-            scrollBy(0, up ? int(FDefaultNodeHeight) : -int(FDefaultNodeHeight));
-            break;
-        }
-        navigation = true;
-        if (FStates.Contains(S::tsEditing)) DoEndEdit();
-        if (FFocusedColumn == NoColumn) FFocusedColumn = MainColumn();
-        if (node)
-            newNode = up ? GetPreviousVisible(node) : GetNextVisible(node);
-        else
-            newNode = up ? GetLastVisible() : GetFirstVisible();
-        if (!newNode && node) InvalidateNode(node);
-        break;
-    }
-    case VK_ADD:
-        if (!ctrl) {
-            if (node && !Has(node, nsExpanded)) ToggleNode(node);
-        } else if (!shiftDown) {
-            if (FHeader) FHeader->AutoFitColumns(true);
-        } else {
-            ExpandAll();
-        }
-        break;
-    case VK_SUBTRACT:
-        if (!ctrl) {
-            if (node && Has(node, nsExpanded)) ToggleNode(node);
-        } else if (!shiftDown) {
-            if (FHeader) FHeader->RestoreColumns();
-        } else {
-            CollapseAll();
-        }
-        break;
-    case VK_MULTIPLY:
-        if (node) ExpandAll(node);
-        break;
-    case VK_DIVIDE:
-        if (node) CollapseAll(node);
-        break;
-    case VK_ESCAPE:
-        if (FStates.ContainsAny(
-                {S::tsOLEDragPending, S::tsVCLDragPending, S::tsOLEDragging, S::tsVCLDragging})) {
-            DoStateChange(
-                {}, {S::tsOLEDragPending, S::tsVCLDragPending, S::tsOLEDragging, S::tsVCLDragging});
-            RequestRepaint();
-        } else if (FStates.Contains(S::tsEditing)) {
-            DoCancelEdit();
-        }
-        break;
-    case VK_APPS:
-        if (node) {
-            // The middle of the node's text, cut at the column or the client area, and of its
-            // row.
-            TRect text = DisplayRect(node, FFocusedColumn, true);
-            text.Right = std::min(text.Right, ClientWidth());
-            DoPopupMenu(node, FFocusedColumn,
-                        TPoint((text.Left + text.Right) / 2, (text.Top + text.Bottom) / 2));
-        }
-        break;
-    case VK_SPACE:
-        if (misc.Contains(toCheckSupport) && node && node->CheckType != ctNone &&
-            !Has(node, nsDisabled) &&
-            !FStates.ContainsAny(
-                {S::tsLeftButtonDown, S::tsRightButtonDown, S::tsMiddleButtonDown})) {
-            TCheckState current = NormalCheckState(node->CheckState);
-            TCheckState next = ToggledCheckState(node->CheckType, current, csMixedNormal);
-            if (DoChecking(node, next)) {
-                FCheckNode = node;
-                FPendingCheckState = next;
-                node->CheckState = TCheckState(current | 1);
-                DoStateChange({S::tsKeyCheckPending});
-                InvalidateNode(node);
-            }
-        }
-        break;
-    default:
-        if ((key == 'A' || key == 'a') && ctrl && !alt) {
-            if (sel.Contains(toMultiSelect)) SelectAll(true);
-        } else if (key == VK_F1) {
-            THelpContext context = 0;
-            if (OnGetHelpContext) {
-                for (PVirtualNode run = node; run && run != FRoot.get() && context == 0;
-                     run = run->Parent)
-                    OnGetHelpContext(this, run, FFocusedColumn, context);
-            } else {
-                for (TControl* control = this; control && context == 0; control = control->Parent())
-                    context = control->HelpContext();
-            }
-            if (context != 0 && Application) Application->HelpContext(context);
-        } else if (key == VK_F2 && shift.Empty()) {
-            if (node && DoCanEdit(node, FFocusedColumn)) EditNode(node, FFocusedColumn);
-        } else if (key >= 32 && !ctrl && !alt &&
-                   FIncrementalSearch != TVTIncrementalSearch::isNone) {
-            DoStateChange({S::tsIncrementalSearchPending});
-        }
-        break;
-    }
-    if (navigation && newNode) FocusByKey(newNode, key, shift);
-}
-
-void TBaseVirtualTree::FocusByKey(PVirtualNode newNode, Word key, TShiftState shift) {
-    const auto sel = FOptions->SelectionOptions();
-    const bool multi = sel.Contains(toMultiSelect);
-    const bool shiftDown = shift.Contains(ssShift);
-    const bool anyModifier = shift.ContainsAny({ssShift, ssCtrl, ssAlt});
-    PVirtualNode old = FFocusedNode;
-    DoFocusNode(newNode, true);
-    if (FFocusedNode != newNode) return;
-    if (!FRangeAnchor) FRangeAnchor = GetFirstSelected() ? GetFirstSelected() : GetFirstNoInit();
-    if (shiftDown && multi && key != VK_BACK && key != VK_TAB) {
-        // Extending: everything between the anchor and the new focus, nothing else.
-        SelectNodes(FRangeAnchor, newNode, false);
-        RequestRepaint();
-        Change(newNode);
-        return;
-    }
-    const bool reset = !anyModifier || !multi || key == VK_BACK || key == VK_TAB ||
-                       (FOptions->MiscOptions().Contains(toGridExtensions) && anyModifier);
-    if (reset && (SelectedCount() > 1 || old != newNode)) ClearSelection();
-    FRangeAnchor = newNode;
-    FLastSelectionLevel = int(NodeLevel(newNode));
-    AddToSelection(newNode);
-}
-
-void TBaseVirtualTree::HandleKeyUp(Word key) {
-    if (key != VK_SPACE || !FStates.Contains(S::tsKeyCheckPending)) return;
-    DoStateChange({}, {S::tsKeyCheckPending});
-    PVirtualNode node = FCheckNode;
-    FCheckNode = nullptr;
-    if (!node) return;
-    node->CheckState = NormalCheckState(node->CheckState);
-    if (node == FFocusedNode && node->CheckState != FPendingCheckState &&
-        DoSetCheckState(node, FPendingCheckState))
-        DoChecked(node);
-    InvalidateNode(node);
-}
-
-// ---- Scroll bars and the wheel
-// -------------------------------------------------------------------------------
-
-void TBaseVirtualTree::HandleScrollMessage(TMessage& message, bool vertical) {
-    const int code = LOWORD(message.WParam);
-    const int line =
-        vertical ? FScrollBarOptions->VerticalIncrement : FScrollBarOptions->HorizontalIncrement;
-    const int page = vertical ? ClientHeight() : ClientWidth();
-    int offset = vertical ? FOffsetY : FOffsetX;
-    switch (code) {
-    case SB_LINEUP:
-        offset += line;
-        break;
-    case SB_LINEDOWN:
-        offset -= line;
-        break;
-    case SB_PAGEUP:
-        offset += page;
-        break;
-    case SB_PAGEDOWN:
-        offset -= page;
-        break;
-    case SB_THUMBPOSITION:
-    case SB_THUMBTRACK: {
-        SCROLLINFO info{};
-        info.cbSize = sizeof info;
-        info.fMask = SIF_TRACKPOS;
-        GetScrollInfo(Handle(), vertical ? SB_VERT : SB_HORZ, &info);
-        offset = -info.nTrackPos;
-        DoStateChange({S::tsScrolling});
-        break;
-    }
-    case SB_TOP:
-        offset = 0;
-        break;
-    case SB_BOTTOM:
-        offset = vertical ? -int(RootTotalHeight()) : -RangeX();
-        break;
-    case SB_ENDSCROLL:
-        DoStateChange({}, {S::tsScrolling});
-        UpdateScrollBars(true);
-        RedrawWindowWithFrame();
-        return;
-    default:
-        return;
-    }
-    if (vertical)
-        DoSetOffsetXY(TPoint(FOffsetX, offset), DefaultScrollUpdateFlags);
-    else
-        DoSetOffsetXY(TPoint(offset, FOffsetY), DefaultScrollUpdateFlags);
-}
-
-void TBaseVirtualTree::HandleMouseWheel(TMessage& message) {
-    StopWheelPanning();
-    const TShiftState shift = TShiftState::FromBits(LOWORD(message.WParam));
-    const int delta = int16_t(HIWORD(message.WParam));
-    const bool ctrl = shift.Contains(ssCtrl);
-    message.Result = 1;
-    if (int(RootTotalHeight()) > ClientHeight()) {
-        int rows = 0;
-        if (ctrl) {
-            rows = ClientHeight() / int(std::max<Cardinal>(1, FDefaultNodeHeight));
-        } else {
-            UINT lines = 3;
-            SystemParametersInfoA(SPI_GETWHEELSCROLLLINES, 0, &lines, 0);
-            rows = int(lines);
-        }
-        const int dy = delta * rows * int(FDefaultNodeHeight) / 120;
-        DoSetOffsetXY(TPoint(FOffsetX, FOffsetY + dy), DefaultScrollUpdateFlags);
-    } else {
-        const int step = ctrl ? ClientWidth() : 1;
-        const int dx = delta * step * int(FIndent) / 120;
-        DoSetOffsetXY(TPoint(FOffsetX + dx, FOffsetY), DefaultScrollUpdateFlags);
-    }
+    if (key != 0) FKeyboard.KeyDown(key, shift);
 }
 
 // ---- Hit test
@@ -855,8 +294,7 @@ void TBaseVirtualTree::HandleMouseDown(TMouseButton button, TShiftState shift, i
 void TBaseVirtualTree::HandleMouseMoveMessage(TShiftState shift, int x, int y) {
     if (FOptions->PaintOptions().Contains(toHotTrack) || OnHotChange) HandleHotTrack(x, y);
     if (FStates.Contains(S::tsWheelPanning)) {
-        FScrollDirections = DetermineScrollDirections(TPoint(x, y));
-        ShowPanningCursor(TPoint(x, y));
+        FScroller.PanTo(TPoint(x, y));
         return;
     }
     if (FStates.ContainsAny({S::tsOLEDragPending, S::tsVCLDragPending}) &&
@@ -871,32 +309,25 @@ void TBaseVirtualTree::HandleMouseMoveMessage(TShiftState shift, int x, int y) {
     }
     if (FStates.ContainsAny({S::tsDrawSelPending, S::tsDrawSelecting})) {
         DoStateChange({S::tsDrawSelecting}, {S::tsDrawSelPending});
-        TRect old = FSelectRect;
-        TPoint p(x - FOffsetX, y - FOffsetY);
-        TRect now(std::min(FDrawSelStart.X, p.X), std::min(FDrawSelStart.Y, p.Y),
-                  std::max(FDrawSelStart.X, p.X), std::max(FDrawSelStart.Y, p.Y));
-        FSelectRect = now;
-        HandleDrawSelection(old, now, shift.Contains(ssCtrl));
-        RequestRepaint();
-        uint8_t dirs = DetermineScrollDirections(TPoint(x, y));
-        if (dirs && FOptions->AutoOptions().Contains(toAutoScroll) && !FScrollTimerRunning &&
-            HandleAllocated()) {
-            FScrollDirections = dirs;
-            DoStateChange({S::tsScrollPending});
-            SetTimer(Handle(), ScrollTimer, FAutoScrollDelay);
-            FScrollTimerRunning = true;
-        }
+        DrawSelectionTo(TPoint(x, y), shift.Contains(ssCtrl));
+        FScroller.AutoScrollFrom(TPoint(x, y));
     }
+}
+
+void TBaseVirtualTree::DrawSelectionTo(TPoint clientPoint, bool toggle) {
+    const TRect old = FSelectRect;
+    const TPoint p(clientPoint.X - FOffsetX, clientPoint.Y - FOffsetY);
+    const TRect now(std::min(FDrawSelStart.X, p.X), std::min(FDrawSelStart.Y, p.Y),
+                    std::max(FDrawSelStart.X, p.X), std::max(FDrawSelStart.Y, p.Y));
+    FSelectRect = now;
+    HandleDrawSelection(old, now, toggle);
+    RequestRepaint();
 }
 
 void TBaseVirtualTree::HandleMouseUp(TMouseButton button, TShiftState, int, int,
                                      const THitInfo& hit) {
     SetMouseCapture(false);
-    if (FScrollTimerRunning) {
-        StopTimer(ScrollTimer);
-        FScrollTimerRunning = false;
-        DoStateChange({}, {S::tsScrollPending, S::tsScrolling});
-    }
+    FScroller.StopAutoScroll();
     if (FStates.ContainsAny({S::tsDrawSelPending, S::tsDrawSelecting})) {
         DoStateChange({}, {S::tsDrawSelPending, S::tsDrawSelecting});
         FSelectRect = TRect();
@@ -997,260 +428,32 @@ void TBaseVirtualTree::SimulateMouseUp() {
 // ---- Auto scrolling and wheel panning
 // -------------------------------------------------------------------------
 
-uint8_t TBaseVirtualTree::DetermineScrollDirections(TPoint p) const {
-    uint8_t dirs = 0;
-    const int clientWidth = const_cast<TBaseVirtualTree*>(this)->ClientWidth();
-    const int clientHeight = const_cast<TBaseVirtualTree*>(this)->ClientHeight();
-    const int rangeY = int(const_cast<TBaseVirtualTree*>(this)->RootTotalHeight());
-    const int rangeX = RangeX();
-    if (FStates.Contains(S::tsWheelPanning)) {
-        if (p.X < FPanningOrigin.X - PanningDeadZone) dirs |= sdLeft;
-        if (p.X > FPanningOrigin.X + PanningDeadZone) dirs |= sdRight;
-        if (p.Y < FPanningOrigin.Y - PanningDeadZone) dirs |= sdUp;
-        if (p.Y > FPanningOrigin.Y + PanningDeadZone) dirs |= sdDown;
-        return dirs;
-    }
-    const int edge = int(FDefaultNodeHeight);
-    if (p.Y < edge && FOffsetY < 0) dirs |= sdUp;
-    if (p.Y >= clientHeight - edge && clientHeight - FOffsetY < rangeY) dirs |= sdDown;
-    if (p.X < edge && FOffsetX < 0) dirs |= sdLeft;
-    if (p.X >= clientWidth - edge && clientWidth - FOffsetX < rangeX) dirs |= sdRight;
-    return dirs;
-}
-
 void TBaseVirtualTree::DoTimerScroll() {
-    TPoint screen;
-    GetCursorPos(&screen);
-    const TPoint cursor = ScreenToClient(screen);
-    const int clientWidth = ClientWidth();
-    const int clientHeight = ClientHeight();
-    const bool inside =
-        cursor.X >= 0 && cursor.Y >= 0 && cursor.X < clientWidth && cursor.Y < clientHeight;
-    int dx = 0;
-    int dy = 0;
-    const int vStep = std::min<int>(FScrollBarOptions->VerticalIncrement, clientHeight);
-    const int hStep = FScrollBarOptions->HorizontalIncrement;
-    const bool panning = FStates.Contains(S::tsWheelPanning);
-    if (FScrollDirections & sdUp)
-        dy = panning ? FPanningOrigin.Y - cursor.Y - PanningDeadZone
-                     : (inside ? vStep : vStep * std::max(1, int(-cursor.Y)));
-    if (FScrollDirections & sdDown)
-        dy = -(panning ? cursor.Y - FPanningOrigin.Y - PanningDeadZone
-                       : (inside ? vStep : vStep * std::max(1, int(cursor.Y) - clientHeight)));
-    if (FScrollDirections & sdLeft)
-        dx = panning ? FPanningOrigin.X - cursor.X - PanningDeadZone
-                     : (inside ? hStep : hStep * std::max(1, int(-cursor.X)));
-    if (FScrollDirections & sdRight)
-        dx = -(panning ? cursor.X - FPanningOrigin.X - PanningDeadZone
-                       : (inside ? hStep : hStep * std::max(1, int(cursor.X) - clientWidth)));
-    const TRect oldSelect = FSelectRect;
-    DoSetOffsetXY(TPoint(FOffsetX + dx, FOffsetY + dy), DefaultScrollUpdateFlags);
-    if (FStates.Contains(S::tsVCLDragging) || (FDragManager && FDragManager->IsDropTarget()))
-        RefreshDropTargetAt(cursor);
-    // Directions that reached their end leave the set.
-    const int rangeY = int(RootTotalHeight());
-    if (FOffsetY >= 0) FScrollDirections &= uint8_t(~sdUp);
-    if (clientHeight - FOffsetY >= rangeY) FScrollDirections &= uint8_t(~sdDown);
-    if (FOffsetX >= 0) FScrollDirections &= uint8_t(~sdLeft);
-    if (clientWidth - FOffsetX >= RangeX()) FScrollDirections &= uint8_t(~sdRight);
-    if (FStates.Contains(S::tsDrawSelecting)) {
-        TPoint p(int(cursor.X) - FOffsetX, int(cursor.Y) - FOffsetY);
-        TRect now(std::min(FDrawSelStart.X, p.X), std::min(FDrawSelStart.Y, p.Y),
-                  std::max(FDrawSelStart.X, p.X), std::max(FDrawSelStart.Y, p.Y));
-        FSelectRect = now;
-        HandleDrawSelection(oldSelect, now, GetShiftState().Contains(ssCtrl));
-        RequestRepaint();
-    }
-    if (HandleAllocated()) Update();
-    if (FScrollDirections == 0 && !panning) {
-        DoStateChange({}, {S::tsScrolling, S::tsScrollPending});
-        StopTimer(ScrollTimer);
-        FScrollTimerRunning = false;
-    }
+    FScroller.TimerScroll();
 }
 
 void TBaseVirtualTree::StartWheelPanning(TPoint position) {
-    FPanningOrigin = position;
-    FScrollDirections = 0;
-    if (HandleAllocated()) ShowPanningWindow(position);
-    DoStateChange({S::tsWheelPanning});
-    SetMouseCapture(true);
-    FCursorBeforePanning = GetCursor();
-    ShowPanningCursor(position);
-    if (HandleAllocated()) {
-        SetTimer(Handle(), ScrollTimer, 20);
-        FScrollTimerRunning = true;
-    }
+    FScroller.StartWheelPanning(position);
 }
 
 void TBaseVirtualTree::StopWheelPanning() {
-    if (!FStates.Contains(S::tsWheelPanning)) return;
-    DoStateChange({}, {S::tsWheelPanning, S::tsScrolling});
-    StopTimer(ScrollTimer);
-    FScrollTimerRunning = false;
-    FScrollDirections = 0;
-    if (FPanningWindow && IsWindow(FPanningWindow)) DestroyWindow(FPanningWindow);
-    FPanningWindow = nullptr;
-    SetMouseCapture(false);
-    if (FCursorBeforePanning) epc::SetCursor(FCursorBeforePanning);
-    FCursorBeforePanning = nullptr;
-}
-
-std::shared_ptr<TBitmap> TBaseVirtualTree::LoadPanningCursorRegion(const char* name) {
-    // The picture's opaque pixels over the tree's colour: the window shows the outline only,
-    // as far as a rectangular window can.
-    TBitmap* source = TreeCursorImage(name);
-    auto picture = std::make_shared<TBitmap>(PanningWindowSize, PanningWindowSize, pf32bit);
-    picture->Canvas()->Brush()->SetColor(Color());
-    picture->Canvas()->FillRect(TRect(0, 0, PanningWindowSize, PanningWindowSize));
-    bool opaque = false;
-    if (source && source->Width() >= PanningWindowSize && source->Height() >= PanningWindowSize) {
-        for (int y = 0; y < PanningWindowSize; ++y) {
-            const auto* from = reinterpret_cast<const uint32_t*>(source->ScanLine(y));
-            auto* to = reinterpret_cast<uint32_t*>(picture->ScanLine(y));
-            for (int x = 0; x < PanningWindowSize; ++x)
-                if (from[x] >> 24) {
-                    to[x] = from[x];
-                    opaque = true;
-                }
-        }
-    }
-    if (!opaque) ShowError("Invalid wheel panning image.", 0);
-    return picture;
-}
-
-void TBaseVirtualTree::ShowPanningWindow(TPoint position) {
-    const bool horizontal = RangeX() > ClientWidth();
-    const bool vertical = int(RootTotalHeight()) > ClientHeight();
-    std::shared_ptr<TBitmap> picture = LoadPanningCursorRegion(horizontal && vertical ? "VT_MOVEALL"
-                                                               : horizontal           ? "VT_MOVEEW"
-                                                                            : "VT_MOVENS");
-    [[maybe_unused]] static const bool registered = [] {
-        // The mouse goes to the tree below, which holds the capture while panning anyway.
-        RegisterWindowClass(PanningWindowClass, [](HWND h, uint32_t msg, WPARAM w, LPARAM l) {
-            return msg == WM_NCHITTEST ? LRESULT(HTTRANSPARENT) : DefWindowProc(h, msg, w, l);
-        });
-        return true;
-    }();
-    TWindowCreate params;
-    params.ClassName = PanningWindowClass;
-    params.ExStyle = WS_EX_TOOLWINDOW;
-    params.Style = WS_CHILD | WS_VISIBLE;
-    params.X = position.X - PanningWindowSize / 2;
-    params.Y = position.Y - PanningWindowSize / 2;
-    params.Width = params.Height = PanningWindowSize;
-    params.Parent = Handle();
-    // The window keeps its picture for as long as it lives.
-    params.WndProc = [picture](HWND h, uint32_t msg, WPARAM w, LPARAM l) -> LRESULT {
-        if (msg == WM_PAINT) {
-            PAINTSTRUCT ps;
-            HDC dc = BeginPaint(h, &ps);
-            BitBlt(dc, 0, 0, PanningWindowSize, PanningWindowSize, picture->Canvas()->Handle(), 0,
-                   0, SRCCOPY);
-            EndPaint(h, &ps);
-            return 0;
-        }
-        if (msg == WM_ERASEBKGND) return 1;
-        return msg == WM_NCHITTEST ? LRESULT(HTTRANSPARENT) : DefWindowProc(h, msg, w, l);
-    };
-    FPanningWindow = CreateWindow(params);
-}
-
-void TBaseVirtualTree::ShowPanningCursor(TPoint p) {
-    const bool horizontal = RangeX() > ClientWidth();
-    const bool vertical = int(RootTotalHeight()) > ClientHeight();
-    // The pictures come from the program's resources; without them the cursor stays.
-    if (HCURSOR cursor =
-            LoadCursorA(nullptr, PanningCursorName(FPanningOrigin, p, horizontal, vertical)))
-        epc::SetCursor(cursor);
+    FScroller.StopWheelPanning();
 }
 
 void TBaseVirtualTree::StopMouseTimers() {
     StopWheelPanning();
     for (UINT_PTR id : {ExpandTimer, EditTimer, HeaderTimer, ScrollTimer, SearchTimer})
         StopTimer(id);
-    FScrollTimerRunning = false;
-    FSearchBuffer.clear();
+    FScroller.StopScrollTimer();
+    FKeyboard.ForgetSearch();
     DoStateChange({}, {S::tsScrollPending, S::tsScrolling, S::tsEditPending,
                        S::tsIncrementalSearching, S::tsIncrementalSearchPending,
                        S::tsDrawSelPending, S::tsDrawSelecting, S::tsOLEDragPending,
                        S::tsVCLDragPending, S::tsClearPending, S::tsToggleFocusedSelection});
 }
 
-// ---- Incremental search
-// --------------------------------------------------------------------------------
-
-PVirtualNode TBaseVirtualTree::SearchStep(PVirtualNode node, bool forward) {
-    switch (FIncrementalSearch) {
-    case TVTIncrementalSearch::isVisibleOnly: {
-        PVirtualNode next =
-            node ? (forward ? GetNextVisible(node) : GetPreviousVisible(node)) : nullptr;
-        return next ? next : (forward ? GetFirstVisible() : GetLastVisible());
-    }
-    case TVTIncrementalSearch::isInitializedOnly: {
-        PVirtualNode next = node;
-        do {
-            next = next ? (forward ? GetNextNoInit(next) : GetPreviousNoInit(next)) : nullptr;
-            if (!next) next = forward ? GetFirstNoInit() : GetLastNoInit();
-        } while (next && next != node && !Has(next, nsInitialized));
-        return next;
-    }
-    default: {
-        PVirtualNode next = node ? (forward ? GetNext(node) : GetPrevious(node)) : nullptr;
-        return next ? next : (forward ? GetFirst() : GetLast());
-    }
-    }
-}
-
 void TBaseVirtualTree::IncrementalSearchKey(char16_t ch) {
-    if (FIncrementalSearch == TVTIncrementalSearch::isNone) return;
-    StopTimer(SearchTimer);
-    if (ch == 8) {
-        if (FSearchBuffer.size() <= 1) {
-            FSearchBuffer.clear();
-            DoStateChange({}, {S::tsIncrementalSearching});
-            return;
-        }
-        FSearchBuffer.pop_back();
-    } else {
-        FSearchBuffer.push_back(ch);
-    }
-    DoStateChange({S::tsIncrementalSearching});
-    if (HandleAllocated()) SetTimer(Handle(), SearchTimer, FSearchTimeout);
-
-    const bool forward = FSearchDirection == TVTSearchDirection::sdForward;
-    PVirtualNode start = nullptr;
-    switch (FSearchStart) {
-    case TVTSearchStart::ssAlwaysStartOver:
-        break;
-    case TVTSearchStart::ssLastHit:
-        start = FLastSearchNode;
-        break;
-    case TVTSearchStart::ssFocusedNode:
-        start = FFocusedNode;
-        break;
-    }
-    if (!start) start = SearchStep(nullptr, forward);
-    if (!start) return;
-    if (FIncrementalSearch == TVTIncrementalSearch::isVisibleOnly && !IsNodeFullyVisible(start))
-        start = SearchStep(nullptr, forward);
-    // One full round at most: a text that matches nothing leaves the focus where it was.
-    PVirtualNode run = start;
-    do {
-        if (DoIncrementalSearch(run, FSearchBuffer) == 0) {
-            FLastSearchNode = run;
-            if (run != FFocusedNode) {
-                ClearSelection();
-                DoFocusNode(run, true);
-                if (FFocusedNode == run) {
-                    AddToSelection(run);
-                    FRangeAnchor = run;
-                }
-            }
-            return;
-        }
-        run = SearchStep(run, forward);
-    } while (run && run != start);
+    FKeyboard.SearchKey(ch);
 }
 
 } // namespace epc

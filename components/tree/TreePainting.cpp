@@ -5,7 +5,6 @@
 #include <algorithm>
 
 #include "components/tree/BaseVirtualTree.h"
-#include "platform/core/ScopeGuard.h"
 
 namespace epc {
 
@@ -17,10 +16,6 @@ uint32_t PixelOf(TColor color) {
     COLORREF rgb = ColorToRGB(color);
     return 0xFF000000u | (uint32_t(GetRValue(rgb)) << 16) | (uint32_t(GetGValue(rgb)) << 8) |
            uint32_t(GetBValue(rgb));
-}
-
-bool Has(PVirtualNode node, TVirtualNodeState state) {
-    return node->States.Contains(state);
 }
 
 } // namespace
@@ -42,7 +37,7 @@ TColumnIndex TBaseVirtualTree::MainColumn() const {
 void TBaseVirtualTree::HeaderChanged(bool updateScrollBars) {
     if (Loading() || (FHeader && FHeader->Loading())) return;
     // Columns may have become narrower: the range is what they and the rows need now.
-    FRangeXStale = true;
+    FScroller.InvalidateRangeX();
     if (updateScrollBars) UpdateScrollBars(false);
     RequestRepaint();
 }
@@ -124,23 +119,8 @@ int TBaseVirtualTree::GetMaxColumnWidth(TColumnIndex column) {
 
 // ---- Geometry -------------------------------------------------------------------------------
 
-void TBaseVirtualTree::MeasureRangeX() {
-    FRangeXStale = false;
-    FRangeX = 0;
-    // Node extents count without columns only; with them the columns' width is the range.
-    if (FHeader->UseColumns() || !HandleAllocated()) return;
-    int top = 0;
-    for (PVirtualNode run = NodeAtPointEx(0, -FOffsetY, false, top);
-         run && top < ClientHeight() - FOffsetY; run = GetNextVisible(run)) {
-        FRangeX = std::max(FRangeX, NodeContentLeft(run, NoColumn) + DoGetNodeWidth(run, NoColumn));
-        top += int(run->NodeHeight);
-    }
-}
-
 int TBaseVirtualTree::RangeX() const {
-    int range = FRangeX;
-    if (FHeader && FHeader->UseColumns()) range = std::max(range, FHeader->Columns()->TotalWidth());
-    return range;
+    return FScroller.RangeX();
 }
 
 int TBaseVirtualTree::RangeY() {
@@ -391,296 +371,9 @@ void TBaseVirtualTree::Paint() {
     RenderToCanvas(canvas, window, TPoint(update.Left, update.Top), DefaultRenderOptions);
 }
 
-// ---- RenderToCanvas -------------------------------------------------------------------------
-
 void TBaseVirtualTree::RenderToCanvas(TCanvas* target, TRect window, TPoint targetPoint,
                                       uint8_t paintOptions) {
-    FLastPaintedRows = 0;
-    if (!target || window.Right <= window.Left || window.Bottom <= window.Top) return;
-    DoStateChange({TVirtualTreeState::tsPainting});
-    auto leave = Finally([this] { DoStateChange({}, {TVirtualTreeState::tsPainting}); });
-    FlushTotals();
-
-    const auto paint = FOptions->PaintOptions();
-    const auto misc = FOptions->MiscOptions();
-    const auto selection = FOptions->SelectionOptions();
-    if (!paint.Contains(toShowBackground) || FBackground->Width() <= 0)
-        paintOptions &= uint8_t(~poBackground);
-    if (paint.Contains(toHideFocusRect)) paintOptions &= uint8_t(~poFocusRect);
-    const bool focused = Focused();
-    if (!focused && paint.Contains(toHideSelection)) paintOptions &= uint8_t(~poSelection);
-    if (!paint.Contains(toShowDropmark)) paintOptions &= uint8_t(~poDropMark);
-    const bool horzGrid = paint.Contains(toShowHorzGridLines);
-    const bool vertGrid = paint.Contains(toShowVertGridLines);
-    if (!horzGrid && !vertGrid) paintOptions &= uint8_t(~poGridLines);
-
-    const int windowWidth = window.Width();
-    TBitmap row(windowWidth, 1, pf32bit);
-    TCanvas* canvas = row.Canvas();
-    canvas->Font()->Assign(Font());
-    HDC dc = canvas->Handle();
-    // The row bitmap is addressed in tree coordinates horizontally.
-    SetWindowOrgEx(dc, window.Left, 0, nullptr);
-
-    TVirtualTreeColumns* columns = FHeader->Columns();
-    std::vector<TColumnIndex> cells;
-    if (FHeader->UseColumns()) {
-        for (TColumnIndex c : columns->GetVisibleColumns())
-            if (!(paintOptions & poMainColumnOnly) || c == MainColumn()) cells.push_back(c);
-    } else {
-        cells.push_back(NoColumn);
-    }
-    const TColumnIndex mainColumn = MainColumn();
-    const bool checkSupport = misc.Contains(toCheckSupport) && FCheckImages;
-    const int fullRight = std::max({window.Right, ClientWidth(), RangeX()});
-    const TColor selectionColor =
-        focused ? FColors->FocusedSelectionColor() : FColors->UnfocusedSelectionColor();
-    const TColor selectionBorder =
-        focused ? FColors->FocusedSelectionBorderColor() : FColors->UnfocusedSelectionBorderColor();
-    std::vector<TVTLineType> lineImage;
-
-    int nodeTop = 0;
-    PVirtualNode node = NodeAtPointEx(0, window.Top, false, nodeTop);
-    int y = nodeTop - window.Top; // row offset within the window (first row may start above)
-    while (node && nodeTop < window.Bottom) {
-        if (!Has(node, nsInitialized)) InitNode(node);
-        const int height = int(node->NodeHeight);
-        if ((paintOptions & poSelectedOnly) && !Has(node, nsSelected)) {
-            nodeTop += height;
-            y += height;
-            node = GetNextVisibleNoInit(node);
-            continue;
-        }
-        if (height > 0) {
-            if (row.Height() != height) {
-                row.SetSize(windowWidth, height);
-                dc = canvas->Handle();
-                SetWindowOrgEx(dc, window.Left, 0, nullptr);
-            }
-            const TPoint brushOrigin(0, nodeTop);
-            SetBrushOrgEx(dc, -window.Left, -(nodeTop & 7), nullptr);
-            const TRect itemRect(window.Left, 0, window.Right, height);
-            bool customDraw = false;
-            if (OnBeforeItemPaint) OnBeforeItemPaint(this, canvas, node, itemRect, customDraw);
-            if (!customDraw) {
-                // Erase the row.
-                TColor eraseColor = Color();
-                TItemEraseAction action = TItemEraseAction::eaDefault;
-                if (OnBeforeItemErase)
-                    OnBeforeItemErase(this, canvas, node, itemRect, eraseColor, action);
-                if (action == TItemEraseAction::eaColor ||
-                    (action == TItemEraseAction::eaDefault &&
-                     !(paintOptions & (poBackground | poColumnColor)))) {
-                    canvas->Brush()->SetColor(eraseColor);
-                    canvas->FillRect(itemRect);
-                } else if (action == TItemEraseAction::eaDefault && (paintOptions & poBackground)) {
-                    TBitmap tiles(windowWidth, height, pf32bit);
-                    // Tiles follow the tree position of the row.
-                    const int savedY = FBackgroundOffsetY, savedX = FBackgroundOffsetX;
-                    FBackgroundOffsetY = savedY + nodeTop + FOffsetY;
-                    FBackgroundOffsetX = savedX + window.Left + FOffsetX;
-                    TileBackground(tiles.Canvas(), TRect(0, 0, windowWidth, height));
-                    FBackgroundOffsetY = savedY;
-                    FBackgroundOffsetX = savedX;
-                    BitBlt(dc, window.Left, 0, windowWidth, height, tiles.Canvas()->Handle(), 0, 0,
-                           SRCCOPY);
-                } else if (action == TItemEraseAction::eaDefault) {
-                    canvas->Brush()->SetColor(Color());
-                    canvas->FillRect(itemRect);
-                    for (TColumnIndex c : cells) {
-                        if (c < 0) continue;
-                        TVirtualTreeColumn* column = columns->Items(c);
-                        canvas->Brush()->SetColor(column->Color());
-                        canvas->FillRect(
-                            TRect(column->Left(), 0, column->Left() + column->Width(), height));
-                    }
-                }
-                if (OnAfterItemErase) OnAfterItemErase(this, canvas, node, itemRect);
-
-                // The drop target takes its own colours when the drop goes onto it (or it is
-                // selected anyway); the focused node is highlighted like a selected one, so that
-                // a node painter can rely on a highlight behind the focused node's text.
-                const bool dropTarget =
-                    (paintOptions & poSelection) && node == FDropTargetNode &&
-                    (FDropMode == TVTDropMode::dmOnNode || Has(node, nsSelected));
-                const bool selected = (paintOptions & poSelection) &&
-                                      (dropTarget || Has(node, nsSelected) || node == FFocusedNode);
-                bool lineImageReady = false;
-                for (TColumnIndex c : cells) {
-                    TVTPaintInfo info;
-                    info.Canvas = canvas;
-                    info.PaintOptions = paintOptions;
-                    info.Node = node;
-                    info.Column = c;
-                    info.BrushOrigin = TPoint(0, nodeTop);
-                    if (c >= 0) {
-                        TVirtualTreeColumn* column = columns->Items(c);
-                        if (column->Left() >= window.Right) continue;
-                        info.Position = int(column->Position());
-                        info.CellRect =
-                            TRect(column->Left(), 0, column->Left() + column->Width(), height);
-                        info.Alignment = column->Alignment();
-                        info.BidiMode = column->BiDiMode();
-                    } else {
-                        info.CellRect = TRect(0, 0, fullRight, height);
-                        info.BidiMode = BiDiMode();
-                    }
-                    if (info.CellRect.Right <= window.Left) continue;
-                    if (OnBeforeCellPaint) OnBeforeCellPaint(this, canvas, node, c, info.CellRect);
-                    const bool isMain = c == mainColumn || c == NoColumn;
-                    int x = info.CellRect.Left;
-                    int indentSize = 0;
-                    if (isMain) {
-                        if (!lineImageReady) {
-                            DetermineLineImageAndSelectLevel(node, lineImage);
-                            lineImageReady = true;
-                        }
-                        indentSize = int(lineImage.size());
-                        x += indentSize * int(FIndent);
-                    }
-                    x += FMargin;
-                    bool ghosted = false;
-                    if (isMain) {
-                        if (checkSupport && node->CheckType != ctNone) {
-                            info.CheckImage.Index = GetCheckImage(node);
-                            info.CheckImage.Position = TPoint(x, 0);
-                            x += FCheckImages->Width() + 2;
-                        }
-                        info.StateImage.Index =
-                            GetImageIndex(node, TVTImageKind::ikState, c, ghosted);
-                        info.StateImage.Ghosted = ghosted;
-                        if (info.StateImage.Index >= 0) {
-                            info.StateImage.Position = TPoint(x, 0);
-                            x += FStateImages->Width() + 2;
-                        }
-                    }
-                    ghosted = false;
-                    info.NormalImage.Index =
-                        GetImageIndex(node, TVTImageKind::ikNormal, c, ghosted);
-                    info.NormalImage.Ghosted = ghosted;
-                    if (info.NormalImage.Index >= 0) {
-                        info.NormalImage.Position = TPoint(x, 0);
-                        x += FImages->Width() + 2;
-                    }
-                    const int lineY = NodeLineOffset(node, info.NormalImage.Index >= 0,
-                                                     info.StateImage.Index >= 0);
-                    auto centre = [&](TVTImageInfo& image, int imageHeight) {
-                        image.Position.Y = std::clamp(lineY - imageHeight / 2, 0,
-                                                      std::max(0, height - imageHeight));
-                    };
-                    if (info.CheckImage.Index >= 0) centre(info.CheckImage, FCheckImages->Height());
-                    if (info.StateImage.Index >= 0) centre(info.StateImage, FStateImages->Height());
-                    if (info.NormalImage.Index >= 0) centre(info.NormalImage, FImages->Height());
-                    info.ContentRect =
-                        TRect(x, 0, info.CellRect.Right - (c >= 0 ? FMargin : 0), height);
-                    info.NodeWidth = DoGetNodeWidth(node, c);
-                    // The node width holds the text margins already.
-                    if (c == NoColumn) FRangeX = std::max(FRangeX, x + info.NodeWidth);
-
-                    if (isMain && paint.Contains(toShowTreeLines))
-                        PaintTreeLines(info, lineY, indentSize, lineImage);
-                    if (isMain && paint.Contains(toShowButtons) && indentSize > 0 &&
-                        (Has(node, nsHasChildren) || node->ChildCount > 0)) {
-                        const int bx = info.CellRect.Left + (indentSize - 1) * int(FIndent) +
-                                       (int(FIndent) - TButtonGlyph::Size) / 2;
-                        PaintNodeButton(canvas, node, info.CellRect, bx,
-                                        lineY - TButtonGlyph::Size / 2);
-                    }
-                    if (paintOptions & poGridLines) {
-                        canvas->Pen()->SetColor(FColors->GridLineColor());
-                        canvas->Pen()->SetStyle(psSolid);
-                        if (horzGrid) {
-                            canvas->MoveTo(info.CellRect.Left, height - 1);
-                            canvas->LineTo(info.CellRect.Right, height - 1);
-                        }
-                        if (vertGrid && c >= 0) {
-                            canvas->MoveTo(info.CellRect.Right - 1, 0);
-                            canvas->LineTo(info.CellRect.Right - 1, height);
-                        }
-                    }
-                    // Selection background and focus rectangle around the label (or the whole
-                    // cell with full-row selection).
-                    TRect labelRect(info.ContentRect.Left, 0,
-                                    std::min(info.ContentRect.Left + LabelWidth(info.NodeWidth),
-                                             info.CellRect.Right),
-                                    height - ((paintOptions & poGridLines) && horzGrid ? 1 : 0));
-                    if (selection.Contains(toFullRowSelect))
-                        labelRect =
-                            TRect(info.CellRect.Left, 0, info.CellRect.Right, labelRect.Bottom);
-                    if (selected && (isMain || selection.Contains(toFullRowSelect))) {
-                        canvas->Brush()->SetColor(dropTarget ? FColors->DropTargetColor()
-                                                             : selectionColor);
-                        canvas->FillRect(labelRect);
-                        canvas->Brush()->SetColor(dropTarget ? FColors->DropTargetBorderColor()
-                                                             : selectionBorder);
-                        canvas->FrameRect(labelRect);
-                    }
-                    if ((paintOptions & poFocusRect) && node == FFocusedNode &&
-                        (c == FFocusedColumn || (isMain && FFocusedColumn < 0)) && isMain) {
-                        SetTextColor(dc, 0);
-                        SetBkColor(dc, 0xFFFFFF);
-                        canvas->DrawFocusRect(labelRect);
-                    }
-                    if (info.CheckImage.Index >= 0) PaintCheckImage(info);
-                    if (info.StateImage.Index >= 0) PaintImage(info, info.StateImage, FStateImages);
-                    if (info.NormalImage.Index >= 0) PaintImage(info, info.NormalImage, FImages);
-                    canvas->Font()->Assign(Font());
-                    if (selected && isMain && (focused || dropTarget))
-                        canvas->Font()->SetColor(clHighlightText);
-                    DoPaintNode(info);
-                    if (OnAfterCellPaint) OnAfterCellPaint(this, canvas, node, c, info.CellRect);
-                }
-                if ((paintOptions & poDropMark) && node == FDropTargetNode)
-                    DoPaintDropMark(canvas, node, TRect(window.Left, 0, window.Right, height));
-                if (!FSelectRect.IsEmpty()) {
-                    TRect sel = FSelectRect;
-                    OffsetRect(sel, 0, -nodeTop);
-                    PaintSelectionRectangle(canvas, 0, sel, itemRect);
-                }
-            }
-            if (OnAfterItemPaint) OnAfterItemPaint(this, canvas, node, itemRect);
-            BitBlt(target->Handle(), targetPoint.X, targetPoint.Y + y, windowWidth, height, dc,
-                   window.Left, 0, SRCCOPY);
-            ++FLastPaintedRows;
-        }
-        nodeTop += height;
-        y += height;
-        node = GetNextVisibleNoInit(node);
-    }
-
-    // The space below the last row.
-    if (y < window.Height()) {
-        const int top = std::max(0, y);
-        TRect rest(targetPoint.X, targetPoint.Y + top, targetPoint.X + windowWidth,
-                   targetPoint.Y + window.Height());
-        if (!DoPaintBackground(target, rest)) {
-            TBitmap fill(windowWidth, window.Height() - top, pf32bit);
-            TCanvas* fc = fill.Canvas();
-            const TRect all(0, 0, windowWidth, fill.Height());
-            if (paintOptions & poBackground) {
-                const int savedY = FBackgroundOffsetY, savedX = FBackgroundOffsetX;
-                FBackgroundOffsetY = savedY + window.Top + top + FOffsetY;
-                FBackgroundOffsetX = savedX + window.Left + FOffsetX;
-                TileBackground(fc, all);
-                FBackgroundOffsetY = savedY;
-                FBackgroundOffsetX = savedX;
-            } else {
-                fc->Brush()->SetColor(Color());
-                fc->FillRect(all);
-                if (paintOptions & poColumnColor)
-                    for (TColumnIndex c : cells) {
-                        if (c < 0) continue;
-                        TVirtualTreeColumn* column = columns->Items(c);
-                        fc->Brush()->SetColor(column->Color());
-                        fc->FillRect(TRect(column->Left() - window.Left, 0,
-                                           column->Left() + column->Width() - window.Left,
-                                           fill.Height()));
-                    }
-            }
-            BitBlt(target->Handle(), rest.Left, rest.Top, rest.Width(), rest.Height(), fc->Handle(),
-                   0, 0, SRCCOPY);
-        }
-    }
+    FPainter.RenderToCanvas(target, window, targetPoint, paintOptions);
 }
 
 } // namespace epc

@@ -10,12 +10,6 @@ namespace epc {
 
 using namespace tree_options;
 
-namespace {
-bool Has(PVirtualNode node, TVirtualNodeState state) {
-    return node->States.Contains(state);
-}
-} // namespace
-
 bool TBaseVirtualTree::ScrollIntoView(PVirtualNode node, bool center, bool horizontally) {
     if (!node || node == FRoot.get()) return false;
     const TRect r = DisplayRect(node, NoColumn, false);
@@ -94,56 +88,11 @@ void TBaseVirtualTree::UpdateScrollBars(bool doRepaint) {
 }
 
 void TBaseVirtualTree::UpdateVerticalScrollBar(bool doRepaint) {
-    if (!HandleAllocated()) return;
-    HWND h = Handle();
-    const int range = RangeY();
-    const TScrollStyle bars = FScrollBarOptions->ScrollBars();
-    if (bars != TScrollStyle::ssVertical && bars != TScrollStyle::ssBoth) {
-        ShowScrollBar(h, SB_VERT, false);
-        return;
-    }
-    SCROLLINFO si;
-    si.fMask = SIF_ALL;
-    if (range > ClientHeight() || FScrollBarOptions->AlwaysVisible()) {
-        if (FScrollBarOptions->AlwaysVisible()) {
-            // Shown (disabled when nothing is to scroll) even while everything fits.
-            si.fMask |= SIF_DISABLENOSCROLL;
-            ShowScrollBar(h, SB_VERT, true);
-        }
-        si.nMax = range;
-        si.nPage = uint32_t(ClientHeight() + 1);
-        si.nPos = -FOffsetY;
-    }
-    SetScrollInfo(h, SB_VERT, &si, doRepaint);
-    DoSetOffsetXY(TPoint(FOffsetX, -GetScrollPos(h, SB_VERT)),
-                  DefaultScrollUpdateFlags & ~suoUpdateNCArea);
+    FScroller.UpdateScrollBar(true, doRepaint);
 }
 
 void TBaseVirtualTree::UpdateHorizontalScrollBar(bool doRepaint) {
-    if (!HandleAllocated()) return;
-    if (FRangeXStale) MeasureRangeX();
-    HWND h = Handle();
-    const int range = RangeX();
-    const TScrollStyle bars = FScrollBarOptions->ScrollBars();
-    if (bars != TScrollStyle::ssHorizontal && bars != TScrollStyle::ssBoth) {
-        ShowScrollBar(h, SB_HORZ, false);
-        return;
-    }
-    SCROLLINFO si;
-    si.fMask = SIF_ALL;
-    if (range > ClientWidth() || FScrollBarOptions->AlwaysVisible()) {
-        if (FScrollBarOptions->AlwaysVisible()) {
-            // Shown (disabled when nothing is to scroll) even while everything fits.
-            si.fMask |= SIF_DISABLENOSCROLL;
-            ShowScrollBar(h, SB_HORZ, true);
-        }
-        si.nMax = range;
-        si.nPage = uint32_t(ClientWidth() + 1);
-        si.nPos = -FOffsetX;
-    }
-    SetScrollInfo(h, SB_HORZ, &si, doRepaint);
-    DoSetOffsetXY(TPoint(-GetScrollPos(h, SB_HORZ), FOffsetY),
-                  DefaultScrollUpdateFlags & ~suoUpdateNCArea);
+    FScroller.UpdateScrollBar(false, doRepaint);
 }
 
 // ---- Selection ------------------------------------------------------------------------------

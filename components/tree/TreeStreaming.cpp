@@ -42,10 +42,6 @@ constexpr uint16_t SavedStatesMask = 0xFDE9;
 // than run out of stack.
 constexpr int MaxLoadDepth = 2048;
 
-inline bool Has(PVirtualNode n, TVirtualNodeState s) {
-    return n->States.Contains(s);
-}
-
 void PutU32(uint8_t* p, uint32_t v) {
     for (int i = 0; i < 4; ++i)
         p[i] = uint8_t(v >> (8 * i));
@@ -678,14 +674,7 @@ bool TBaseVirtualTree::ReadChunk(TStream& stream, int version, PVirtualNode node
             int64_t childEnd = ReadAnchor(stream, view, pos, end);
             PVirtualNode child = MakeNewNode();
             // Linked by hand: the totals of the whole subtree are summed once it is read.
-            child->Parent = node;
-            child->Index = node->ChildCount;
-            child->PrevSibling = node->LastChild;
-            if (node->LastChild)
-                node->LastChild->NextSibling = child;
-            else
-                node->FirstChild = child;
-            node->LastChild = child;
+            LinkAsLastChild(node, child);
             ++node->ChildCount;
             ReadNodeChunks(stream, version, child, pos + ChunkHeaderSize, childEnd);
             pos = childEnd;

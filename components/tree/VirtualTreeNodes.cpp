@@ -28,10 +28,6 @@ struct TEagerTotals {
 
 namespace {
 
-inline bool Has(PVirtualNode n, TVirtualNodeState s) {
-    return n->States.Contains(s);
-}
-
 // RAII form of LockUpdates/UnlockUpdates.
 struct TUpdateLock {
     explicit TUpdateLock(TBaseVirtualTree& tree) : Tree(tree) { Tree.LockUpdates(); }
@@ -400,18 +396,10 @@ void TBaseVirtualTree::LinkNode(PVirtualNode node, PVirtualNode destination,
             ++run->Index;
         break;
     }
-    case TVTNodeAttachMode::amAddChildLast: {
+    case TVTNodeAttachMode::amAddChildLast:
         parent = destination;
-        node->Parent = parent;
-        node->PrevSibling = parent->LastChild;
-        node->Index = parent->LastChild ? parent->LastChild->Index + 1 : 0;
-        if (parent->LastChild)
-            parent->LastChild->NextSibling = node;
-        else
-            parent->FirstChild = node;
-        parent->LastChild = node;
+        LinkAsLastChild(parent, node);
         break;
-    }
     }
     ++FStructureVersion;
     ++parent->ChildCount;
@@ -608,6 +596,9 @@ void TBaseVirtualTree::ForgetNode(PVirtualNode node) {
     if (node == FLastChangedNode) FLastChangedNode = nullptr;
     if (node == FLastStructureChangeNode) FLastStructureChangeNode = nullptr;
     if (node == FEditTimerNode) FEditTimerNode = nullptr;
+    // A check image pressed on the node is let go; the search no longer starts there.
+    if (node == FCheckNode) FCheckNode = nullptr;
+    FKeyboard.ForgetNode(node);
 }
 
 void TBaseVirtualTree::InternalRemoveFromSelection(PVirtualNode node) {
@@ -670,7 +661,7 @@ void TBaseVirtualTree::RemoveChildren(PVirtualNode node, bool resetHasChildren) 
     if (node != FRoot.get()) node->States.Exclude(nsExpanded);
     node->ChildCount = 0;
     node->States.Exclude(nsAllChildrenHidden);
-    FRangeXStale = true;
+    FScroller.InvalidateRangeX();
     if (node == FRoot.get() || Has(node, nsDeleting)) {
         node->TotalHeight = node->NodeHeight;
         node->TotalCount = 1;
@@ -713,7 +704,7 @@ void TBaseVirtualTree::RemoveNode(PVirtualNode node, bool reindex) {
     DoFreeNode(node);
     if (!parentClearing) {
         DetermineHiddenChildrenFlag(parent);
-        FRangeXStale = true;
+        FScroller.InvalidateRangeX();
         if (!IsUpdating()) {
             InvalidatePositionCache();
             UpdateScrollBars(true);
@@ -751,8 +742,7 @@ void TBaseVirtualTree::ClearNodes() {
     FVisibleCount = 0;
     FOffsetX = 0;
     FOffsetY = 0;
-    FRangeX = 0;
-    FRangeXStale = true;
+    FScroller.ForgetRangeX();
 }
 
 // ---- Update lock
@@ -853,7 +843,7 @@ void TBaseVirtualTree::ToggleNodeImpl(PVirtualNode node, int fullyVisibleHint,
         if (fullyVisible) FVisibleCount -= CountVisibleChildren(node);
         node->States.Exclude(nsExpanded);
         if (!walkSumsHeights) AdjustTotalHeight(node, node->NodeHeight, false);
-        FRangeXStale = true;
+        FScroller.InvalidateRangeX();
         DoCollapsed(node);
         if (FOptions->AutoOptions().Contains(toAutoFreeOnCollapse)) RemoveChildren(node, false);
     } else {

@@ -84,6 +84,10 @@ enum TCheckType : uint8_t {
     ctButton = 4
 };
 
+// The state a click or the space key gives a check image of the type: boxes toggle, radio
+// buttons check, buttons spring back; other types take `otherwise`.
+TCheckState ToggledCheckState(TCheckType type, TCheckState current, TCheckState otherwise);
+
 enum class TCheckImageKind : uint8_t {
     ckLightCheck,
     ckDarkCheck,
@@ -126,6 +130,24 @@ struct TVirtualNode {
     uint8_t* Data() { return reinterpret_cast<uint8_t*>(this + 1); }
 };
 using PVirtualNode = TVirtualNode*;
+
+// Whether the node (nil: none) carries the state.
+inline bool Has(PVirtualNode node, TVirtualNodeState state) {
+    return node && node->States.Contains(state);
+}
+
+// Links Child in as the last child of Parent: the sibling links and the index only; the
+// child count and the totals are the caller's.
+inline void LinkAsLastChild(PVirtualNode parent, PVirtualNode child) {
+    child->Parent = parent;
+    child->PrevSibling = parent->LastChild;
+    child->Index = parent->LastChild ? parent->LastChild->Index + 1 : 0;
+    if (parent->LastChild)
+        parent->LastChild->NextSibling = child;
+    else
+        parent->FirstChild = child;
+    parent->LastChild = child;
+}
 
 // Bytes of the fixed part of a node record (the data areas start here).
 constexpr size_t TreeNodeSize = sizeof(TVirtualNode);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/core/KeyChars.h"
 #include "platform/core/Strings.h"
 #include "richtext/document/RVLineBreak.h"
 
@@ -76,7 +77,7 @@ uint32_t GetKeyboardCodePage() {
 }
 
 std::string AnsiToUnicodeKeyboard(std::string_view ansi) {
-    return AnsiToUnicodeCP(ansi, GetKeyboardCodePage());
+    return WideToBytes(KeyCharsToWide(ansi));
 }
 
 std::string ApplyAllCaps(std::string_view text, bool unicode, bool allCaps, uint32_t codePage) {

@@ -175,6 +175,25 @@ TEST_F(InputFixture, DialogCodeAndScrollBarMessages) {
     EXPECT_EQ(tree->Perform(CM_BASE + 2000, 0, 0), 1);
 }
 
+TEST_F(InputFixture, PageKeysMoveTheFocusByAClientHeightAndCtrlPageScrolls) {
+    tree->Clear();
+    tree->SetRootNodeCount(40);
+    // Rows of 18 pixels: the focus passes rows until a client height of them is behind it.
+    const int rows = (tree->ClientHeight() + 17) / 18;
+    ua::PressKey(VK_NEXT);
+    EXPECT_EQ(tree->FocusedNode(), Top(39));
+    ua::PressKey(VK_PRIOR);
+    EXPECT_EQ(tree->FocusedNode(), Top(39 - rows));
+    ua::PressKey(VK_PRIOR);
+    EXPECT_EQ(tree->FocusedNode(), Top(39 - 2 * rows));
+    ua::PressKey(VK_NEXT);
+    EXPECT_EQ(tree->FocusedNode(), Top(39 - rows));
+    const int offset = tree->OffsetY();
+    ua::PressKey(VK_PRIOR, {ssCtrl});
+    EXPECT_EQ(tree->OffsetY(), offset + tree->ClientHeight());
+    EXPECT_EQ(tree->FocusedNode(), Top(39 - rows));
+}
+
 TEST_F(InputFixture, IncrementalSearchFindsAndStopsAfterOneRound) {
     const std::u16string names[] = {u"alpha", u"beta", u"gamma", u"bravo", u"delta"};
     tree->SetIncrementalSearch(TVTIncrementalSearch::isAll);
@@ -200,6 +219,44 @@ TEST_F(InputFixture, IncrementalSearchFindsAndStopsAfterOneRound) {
     EXPECT_TRUE(tree->SearchBuffer().empty());
     ua::TypeText(u"d");
     EXPECT_EQ(tree->FocusedNode(), Top(4));
+}
+
+TEST_F(InputFixture, SearchFromTheLastHitStartsOverOnceThatNodeIsDeleted) {
+    std::map<PVirtualNode, std::u16string> names{
+        {Top(0), u"alpha"}, {Top(1), u"beta"}, {Top(2), u"gamma"}, {Top(3), u"bravo"}};
+    tree->SetIncrementalSearch(TVTIncrementalSearch::isAll);
+    tree->SetIncrementalSearchStart(TVTSearchStart::ssLastHit);
+    std::vector<PVirtualNode> asked;
+    tree->OnIncrementalSearch = [&](T*, PVirtualNode n, const std::u16string& text, int& result) {
+        asked.push_back(n);
+        result = names.count(n) && names[n].starts_with(text) ? 0 : 1;
+    };
+    ua::TypeText(u"b");
+    PVirtualNode beta = Top(1);
+    ASSERT_EQ(tree->FocusedNode(), beta);
+    ua::Wait(tree->IncrementalSearchTimeout() + 10);
+    names.erase(beta);
+    tree->DeleteNode(beta);
+    asked.clear();
+    ua::TypeText(u"g");
+    EXPECT_EQ(tree->FocusedNode(), Top(1));
+    ASSERT_FALSE(asked.empty());
+    EXPECT_EQ(asked.front(), tree->GetFirst());
+}
+
+TEST_F(InputFixture, CheckKeyReleasedAfterItsNodeIsDeletedChangesNothing) {
+    tree->TreeOptions()->SetMiscOptions(tree->TreeOptions()->MiscOptions() | toCheckSupport);
+    PVirtualNode second = Top(1);
+    tree->SetCheckType(second, ctCheckBox);
+    tree->SetFocusedNode(second);
+    int checked = 0;
+    tree->OnChecked = [&](T*, PVirtualNode) { ++checked; };
+    ua::KeyDown(VK_SPACE);
+    EXPECT_EQ(tree->CheckState(second), csUncheckedPressed);
+    tree->DeleteNode(second);
+    ua::KeyUp(VK_SPACE);
+    EXPECT_EQ(checked, 0);
+    EXPECT_FALSE(tree->TreeStates().Contains(TVirtualTreeState::tsKeyCheckPending));
 }
 
 TEST_F(InputFixture, HitTestPositions) {

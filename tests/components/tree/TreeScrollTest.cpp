@@ -118,6 +118,32 @@ TEST_F(ScrollFixture, ScrollBarsFollowTheRanges) {
     EXPECT_FALSE(IsScrollBarVisible(tree->Handle(), SB_VERT));
 }
 
+TEST_F(ScrollFixture, HorizontalBarMessagesMoveTheColumnsAndTheBarFollows) {
+    WideColumns();
+    HWND h = tree->Handle();
+    ASSERT_TRUE(IsScrollBarVisible(h, SB_HORZ));
+    SCROLLINFO si;
+    si.fMask = SIF_ALL;
+    GetScrollInfo(h, SB_HORZ, &si);
+    EXPECT_EQ(si.nMax, 600);
+    EXPECT_EQ(int(si.nPage), tree->ClientWidth() + 1);
+    const int line = tree->ScrollBarOptions()->HorizontalIncrement;
+    tree->Perform(WM_HSCROLL, SB_LINEDOWN, 0);
+    EXPECT_EQ(tree->OffsetX(), -line);
+    EXPECT_EQ(tree->OffsetY(), 0);
+    EXPECT_EQ(GetScrollPos(h, SB_HORZ), line);
+    tree->Perform(WM_HSCROLL, SB_PAGEDOWN, 0);
+    EXPECT_EQ(tree->OffsetX(), std::max(-line - tree->ClientWidth(), tree->ClientWidth() - 600));
+    tree->Perform(WM_HSCROLL, SB_BOTTOM, 0);
+    EXPECT_EQ(tree->OffsetX(), tree->ClientWidth() - 600);
+    EXPECT_EQ(GetScrollPos(h, SB_HORZ), 600 - tree->ClientWidth());
+    tree->Perform(WM_HSCROLL, SB_LINEUP, 0);
+    EXPECT_EQ(tree->OffsetX(), tree->ClientWidth() - 600 + line);
+    tree->Perform(WM_HSCROLL, SB_TOP, 0);
+    EXPECT_EQ(tree->OffsetX(), 0);
+    EXPECT_EQ(GetScrollPos(h, SB_HORZ), 0);
+}
+
 TEST_F(ScrollFixture, HorizontalRangeShrinksWithTheColumns) {
     WideColumns();
     HWND h = tree->Handle();
