@@ -49,10 +49,15 @@ struct TGifPalette {
 TGifPalette ChooseGifPalette(const TDecodedImage& image, size_t n) {
     TGifPalette palette;
     bool transparent = false;
-    for (size_t i = 0; i < n && palette.Exact; ++i) {
+    for (size_t i = 0; i < n; ++i) {
         uint32_t p = image.Pixels[i];
         if ((p >> 24) < 128) {
             transparent = true;
+            continue;
+        }
+        // Once the colours outgrow a palette only the transparency is still worth finding.
+        if (!palette.Exact) {
+            if (transparent) break;
             continue;
         }
         uint32_t rgb = p & 0xFFFFFF;

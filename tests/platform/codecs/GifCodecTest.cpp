@@ -106,3 +106,19 @@ TEST(GifCodec, FramesAreCutAtTheScreenEdge) {
     EXPECT_EQ(img.Height, 9);
     EXPECT_EQ(img.Pixels[8 * 10 + 9], Global((7 + 7) % 4));
 }
+
+TEST(GifCodec, WritingKeepsTransparencyInPicturesOfManyColours) {
+    // 300 opaque colours come first, so the writer falls back to its colour cube before it
+    // meets the transparent pixels.
+    TDecodedImage image;
+    image.Width = 20;
+    image.Height = 16;
+    image.Pixels.resize(320);
+    for (size_t i = 0; i < 300; ++i) image.Pixels[i] = 0xFF000000u | uint32_t(i * 997);
+    for (size_t i = 300; i < 320; ++i) image.Pixels[i] = 0x00000000u;
+    TDecodedImage back = Decode(EncodeGif(image));
+    ASSERT_EQ(back.Pixels.size(), 320u);
+    EXPECT_EQ(back.Pixels[0] >> 24, 0xFFu);
+    EXPECT_EQ(back.Pixels[319] >> 24, 0u);
+    EXPECT_EQ(back.Pixels[300] >> 24, 0u);
+}
