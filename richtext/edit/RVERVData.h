@@ -15,6 +15,7 @@
 namespace epc {
 
 class TCustomRichViewEdit;
+class TRVEditTransaction;
 class TRVIntPropertyHolder;
 class TRVUndoModifyItemIntProperty;
 class TRVUndoModifyItemIntProperties;
@@ -340,8 +341,22 @@ public:
     // or when list numbering may have moved), then puts the caret at an item position.
     void FinishEdit(int firstDrawItemNo, int lastDrawItemNo, int itemCountBefore, bool full,
                     int caretItemNo, int caretOffs);
+    // Whether the document's minimum width reaches beyond its window.
+    bool WiderThanWindow() const;
 
 private:
+    friend class TRVEditTransaction;
+    // Whether the paragraphs of a drawing range may be what makes the document wider than its
+    // window: a change there may narrow the document, which only a full format finds out.
+    bool ParasMayBeWidest(int firstDrawItemNo, int lastDrawItemNo);
+    // After a change of the items First..Last (numbered as now): lays out again the paragraphs
+    // of a drawing range noted before it, or the whole document when Full or when the partial
+    // result shows that the document's width may have changed.
+    void ReformatChangedParas(int firstDrawItemNo, int lastDrawItemNo, int firstItemNo,
+                              int lastItemNo, int itemCountChange, bool full);
+    // Whether a partial format of the changed items cannot stand: list numbers may have changed
+    // width, the window's width changed, or a paragraph grew wider than the document.
+    bool PartialFormatFallsShort(int firstItemNo, int lastItemNo, int itemCountChange);
     int ConvertTextStyle(int styleNo, int userValue, bool appliedToText);
     // Text of one style in the encoding of another.
     std::string TextInStyle(const std::string& text, int fromStyleNo, int toStyleNo) const;
@@ -358,21 +373,13 @@ private:
     std::unique_ptr<TCustomRVItemInfo> NewTextItemLike(int itemNo) const;
     std::unique_ptr<TCustomRVItemInfo> NewTextItem(int styleNo, int paraNo) const;
     void GetParagraphItemRangeOf(int& first, int& last) const;
-    void NoteCaretParaRange(int& firstDrawItemNo, int& lastDrawItemNo) const;
-    // Lays out the paragraphs of a drawing range noted before an edit (or the whole document)
-    // and puts the caret at an item position.
-    void ReformatInserted(bool fullReformat, int firstDrawItemNo, int lastDrawItemNo,
-                          int itemCountChange, int caretItemNo, int caretOffs);
-    // Whether the paragraphs of an item range are as wide as the document's minimum width.
-    bool ParasAreWidest(int firstItemNo, int lastItemNo);
     // An empty text item that the next text item continues (they join into one).
     bool EmptyTextRunsOn(int itemNo) const;
     bool InsertLines(std::vector<TRVInsertLine>& lines, bool caretBefore);
     // Expands the tabs of Lines (UTF-16 bytes when Wide, else ANSI) and brings them to the
     // encoding of the current text style before inserting them.
     bool InsertLinesInStyleEncoding(std::vector<TRVInsertLine>& lines, bool wide, bool caretBefore);
-    void FinishInsertion(int first, int last, int firstDraw, int lastDraw, int countBefore,
-                         bool caretBefore, bool fullReformat);
+    void FinishInsertion(TRVEditTransaction& tx, int first, int last, bool caretBefore);
     void FindDocumentInsertionPoint(TRVDocInsertPoint& p);
     bool CheckDocumentInsertion(const TRVDocInsertPoint& p);
     // Reads a document into the items at Index; gives the range of the new items and whether
@@ -381,8 +388,8 @@ private:
     using TRVDocumentReader = std::function<bool(int index, int& first, int& last, bool& full)>;
     // Inserts what Read reads at the caret as one undo step.
     bool InsertDocumentAtCaret(const TRVDocumentReader& read);
-    void FinishDocumentInsertion(const TRVDocInsertPoint& p, int first, int last, int firstDraw,
-                                 int lastDraw, int countBefore, bool fullReformat);
+    void FinishDocumentInsertion(TRVEditTransaction& tx, const TRVDocInsertPoint& p, int first,
+                                 int last);
     // The one resizable item the selection covers whole, or -1.
     int ResizableSelectedItem() const;
     bool FResizeFrameShown = false;

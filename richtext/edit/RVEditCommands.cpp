@@ -133,9 +133,7 @@ void TCustomRichViewEdit::PastePicture(TRVPasteFormat format) {
 void TCustomRichViewEdit::ApplyParaStyleToSelection(int paraNo) {
     if (FInplaceEditor) return FInplaceEditor->ApplyParaStyleToSelection(paraNo);
     if (!Style() || !BeforeChange(false)) return;
-    TRVEditRVData* data = EditData();
-    data->BeginUndoAction(rvutPara, true);
-    data->ApplyParaStyleConversion(false, paraNo);
+    EditData()->ApplyParaStyleConversion(false, paraNo);
 }
 
 void TCustomRichViewEdit::ConvertSelectionTextStyles(int userData) {
@@ -147,9 +145,7 @@ void TCustomRichViewEdit::ConvertSelectionTextStyles(int userData) {
 void TCustomRichViewEdit::ConvertSelectionParaStyles(int userData) {
     if (FInplaceEditor) return FInplaceEditor->ConvertSelectionParaStyles(userData);
     if (!OnParaStyleConversion || !Style() || !BeforeChange(false)) return;
-    TRVEditRVData* data = EditData();
-    data->BeginUndoAction(rvutPara, true);
-    data->ApplyParaStyleConversion(true, userData);
+    EditData()->ApplyParaStyleConversion(true, userData);
 }
 
 } // namespace epc

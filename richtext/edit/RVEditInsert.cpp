@@ -12,6 +12,7 @@
 #include "richtext/document/RVRTFReader.h"
 #include "richtext/document/RVUni.h"
 #include "richtext/edit/RVEdit.h"
+#include "richtext/edit/RVEditTransaction.h"
 
 namespace epc {
 
@@ -85,20 +86,6 @@ std::unique_ptr<TCustomRVItemInfo> TRVEditRVData::NewTextItem(int styleNo, int p
     return item;
 }
 
-void TRVEditRVData::NoteCaretParaRange(int& firstDrawItemNo, int& lastDrawItemNo) const {
-    firstDrawItemNo = lastDrawItemNo = -1;
-    if (CaretDrawItemNo < 0 || CaretDrawItemNo >= DrawItems.Count()) return;
-    firstDrawItemNo = lastDrawItemNo = CaretDrawItemNo;
-    ExpandDrawRangeToParas(firstDrawItemNo, lastDrawItemNo);
-}
-
-void TRVEditRVData::ReformatInserted(bool fullReformat, int firstDrawItemNo, int lastDrawItemNo,
-                                     int itemCountChange, int caretItemNo, int caretOffs) {
-    if (DrawItems.Count() == 0 && ItemCount() > 0 && GetCanvas()) fullReformat = true;
-    FinishEdit(firstDrawItemNo, lastDrawItemNo, ItemCount() - itemCountChange, fullReformat,
-               caretItemNo, caretOffs);
-}
-
 void TRVEditRVData::DropLastUndoGroup() {
     if (UndoList->Count() == 0) return;
     const int caretItemNo = UndoList->LastGroup()->CaretItemNo;
@@ -136,7 +123,7 @@ bool TRVEditRVData::InsertItemAtCaret(std::unique_ptr<TCustomRVItemInfo> item, s
     const bool marker = newItem->StyleNo == rvsListMarker;
     const bool fullLine = IsFullLineItem(newItem);
     const int rememberedPara =
-        newItem->ParaNo >= 0 && newItem->ParaNo < style->ParaStyles.Count() ? newItem->ParaNo : -1;
+        style->HasParaStyle(newItem->ParaNo) ? newItem->ParaNo : -1;
     const int caretItemNo = CaretItemIndex();
     const int caretOffs = CaretItemOffset();
     // 1. A full-line item, a list marker and the first item of an unformatted document start
@@ -300,19 +287,13 @@ bool TRVEditRVData::InsertItem(std::unique_ptr<TCustomRVItemInfo> item, std::str
         return false;
     }
     if (item->StyleNo != rvsBreak) item->ParaNo = CurParaStyleNo;
-    BeginUndoAction(rvutInsert, true);
-    int firstDraw, lastDraw;
-    NoteCaretParaRange(firstDraw, lastDraw);
-    const int countBefore = ItemCount();
+    TRVEditTransaction tx(*this, TRVEditRange::CaretParas(*this), rvutInsert);
     int index = -1;
-    bool full = false;
-    if (!InsertItemAtCaret(std::move(item), std::move(text), index, full)) {
+    if (!InsertItemAtCaret(std::move(item), std::move(text), index, tx.Full)) {
         BeepIfUseSound();
         return false;
     }
-    ReformatInserted(full, firstDraw, lastDraw, ItemCount() - countBefore, index,
-                     caretBefore ? ItemStartOffset(index) : ItemEndOffset(index));
-    MarkChanged();
+    tx.Commit(index, caretBefore ? ItemStartOffset(index) : ItemEndOffset(index));
     return true;
 }
 
@@ -437,14 +418,10 @@ bool TRVEditRVData::InsertLines(std::vector<TRVInsertLine>& lines, bool caretBef
         BeepIfUseSound();
         return false;
     }
-    BeginUndoAction(rvutInsert, true);
-    int firstDraw, lastDraw;
-    NoteCaretParaRange(firstDraw, lastDraw);
-    const int countBefore = ItemCount();
+    TRVEditTransaction tx(*this, TRVEditRange::CaretParas(*this), rvutInsert);
     const int styleNo = CurTextStyleNo;
     int first = -1;
-    bool full = false;
-    if (!InsertItemAtCaret(NewTextItem(styleNo, CurParaStyleNo), lines[0].Text, first, full)) {
+    if (!InsertItemAtCaret(NewTextItem(styleNo, CurParaStyleNo), lines[0].Text, first, tx.Full)) {
         BeepIfUseSound();
         return false;
     }
@@ -475,12 +452,13 @@ bool TRVEditRVData::InsertLines(std::vector<TRVInsertLine>& lines, bool caretBef
             item->SetPageBreakBefore(true);
         InsertItemObjectAt(++last, line.Text, std::move(item));
     }
-    FinishInsertion(first, last, firstDraw, lastDraw, countBefore, caretBefore, full);
+    FinishInsertion(tx, first, last, caretBefore);
     return true;
 }
 
-void TRVEditRVData::FinishInsertion(int first, int last, int firstDraw, int lastDraw,
-                                    int countBefore, bool caretBefore, bool fullReformat) {
+void TRVEditRVData::FinishInsertion(TRVEditTransaction& tx, int first, int last,
+                                    bool caretBefore) {
+    bool& fullReformat = tx.Full;
     // 1. The items behind the first went into the list directly: one record covers them, and
     // the paragraph part after them now belongs to the last one's paragraph.
     if (last > first) AddInsertItemsUndo(first + 1, last - first);
@@ -516,9 +494,7 @@ void TRVEditRVData::FinishInsertion(int first, int last, int firstDraw, int last
     }
     ClampItemIndex(caretItemNo);
     // 3. Re-format, 4. the caret.
-    ReformatInserted(fullReformat, firstDraw, lastDraw, ItemCount() - countBefore, caretItemNo,
-                     caretOffs);
-    MarkChanged();
+    tx.Commit(caretItemNo, caretOffs);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -575,11 +551,10 @@ bool TRVEditRVData::CheckDocumentInsertion(const TRVDocInsertPoint& p) {
     return true;
 }
 
-void TRVEditRVData::FinishDocumentInsertion(const TRVDocInsertPoint& p, int first, int last,
-                                            int firstDraw, int lastDraw, int countBefore,
-                                            bool fullReformat) {
+void TRVEditRVData::FinishDocumentInsertion(TRVEditTransaction& tx, const TRVDocInsertPoint& p,
+                                            int first, int last) {
     AddInsertItemsUndo(first, last - first + 1);
-    bool full = fullReformat;
+    bool& full = tx.Full;
     // The caret's text item is cut at the caret; its tail follows the inserted content.
     int tail = -1;
     if (p.SplitItem >= 0) {
@@ -631,8 +606,7 @@ void TRVEditRVData::FinishDocumentInsertion(const TRVDocInsertPoint& p, int firs
     int caretOffs = ItemEndOffset(last);
     MergeInsertedRange(first, last, caretItemNo, caretOffs, full);
     ClampItemIndex(caretItemNo);
-    ReformatInserted(full, firstDraw, lastDraw, ItemCount() - countBefore, caretItemNo, caretOffs);
-    MarkChanged();
+    tx.Commit(caretItemNo, caretOffs);
 }
 
 void TRVEditRVData::MergeInsertedRange(int& first, int& last, int& caretItemNo, int& caretOffs,
@@ -676,19 +650,15 @@ bool TRVEditRVData::InsertDocumentAtCaret(const TRVDocumentReader& read) {
     TRVDocInsertPoint p;
     FindDocumentInsertionPoint(p);
     if (!CheckDocumentInsertion(p)) return false;
-    BeginUndoAction(rvutInsert, true);
-    int firstDraw, lastDraw;
-    NoteCaretParaRange(firstDraw, lastDraw);
-    const int countBefore = ItemCount();
+    TRVEditTransaction tx(*this, TRVEditRange::CaretParas(*this), rvutInsert);
     int first = -1, last = -1;
-    bool full = false;
-    if (!read(p.Index, first, last, full)) {
+    if (!read(p.Index, first, last, tx.Full)) {
         // The reader took back what it inserted and the styles it added.
         BeepIfUseSound();
         return false;
     }
     if (first < 0 || last < first) return true;
-    FinishDocumentInsertion(p, first, last, firstDraw, lastDraw, countBefore, full);
+    FinishDocumentInsertion(tx, p, first, last);
     return true;
 }
 

@@ -6,8 +6,8 @@
 #include <algorithm>
 
 #include "platform/controls/Forms.h"
-#include "platform/core/ScopeGuard.h"
 #include "richtext/edit/RVEdit.h"
+#include "richtext/edit/RVEditTransaction.h"
 
 namespace epc {
 
@@ -186,7 +186,7 @@ void TRVEditRVData::MoveCaretToItem(bool fullReformat, int itemNo, int offs) {
         first = std::min(first, CaretDrawItemNo);
         last = std::max(last, CaretDrawItemNo);
     }
-    ReformatInserted(fullReformat, first, last, 0, itemNo, offs);
+    FinishEdit(first, last, ItemCount(), fullReformat, itemNo, offs);
     Invalidate();
 }
 
@@ -211,9 +211,8 @@ void TRVEditRVData::ResizeItem(int itemNo, int width, int height) {
     height = std::max(height, 1);
     // A refused change leaves the item and the undo list alone.
     if (!Editor()->BeforeChange(false)) return;
-    BeginUndoAction(rvutModifyItem, true);
-    ChangeUndoGroupLevel(true);
-    auto lower = epc::Finally([this] { ChangeUndoGroupLevel(false); });
+    TRVEditTransaction tx(*this, TRVEditRange(), rvutModifyItem);
+    tx.HoldGroup();
     if (item->GetStateFlag(rvisHasControl)) {
         ResizeControlUndoable(itemNo, width, height, true);
     } else {
@@ -225,7 +224,7 @@ void TRVEditRVData::ResizeItem(int itemNo, int width, int height) {
         }
         ReformatAfterItemResize(itemNo, oldWidth);
     }
-    MarkChanged();
+    tx.Commit();
 }
 
 } // namespace epc

@@ -757,7 +757,7 @@ bool TRVTableItemInfo::CanDeleteSelectedCellsContents() const {
             if (!cell || !IsCellSelected(r, c)) continue;
             for (int i = 0; i < cell->ItemCount(); ++i) {
                 const int styleNo = cell->GetItemStyleNo(i);
-                if (styleNo >= 0 && style && styleNo < style->TextStyles.Count() &&
+                if (style && style->HasTextStyle(styleNo) &&
                     style->TextStyles.GetItem(styleNo).Protection.Contains(
                         TRVProtectOption::rvprDeleteProtect))
                     return false;

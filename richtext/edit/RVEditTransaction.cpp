@@ -1,0 +1,181 @@
+// The editing step and the re-format after a change, shared by every edit operation and by undo.
+
+#include "richtext/edit/RVEditTransaction.h"
+
+#include <algorithm>
+
+#include "richtext/edit/RVERVData.h"
+
+namespace epc {
+
+// ---------------------------------------------------------------------------------------------
+// Ranges.
+
+TRVEditRange TRVEditRange::CaretParas(const TRVEditRVData& data) {
+    TRVEditRange range;
+    if (data.CaretDrawItemNo < 0 || data.CaretDrawItemNo >= data.DrawItems.Count()) return range;
+    range.FirstDrawItemNo = range.LastDrawItemNo = data.CaretDrawItemNo;
+    data.ExpandDrawRangeToParas(range.FirstDrawItemNo, range.LastDrawItemNo);
+    return range;
+}
+
+TRVEditRange TRVEditRange::SelectionParas(const TRVEditRVData& data) {
+    TRVEditRange range;
+    int startOffs, endOffs;
+    data.GetSelectionDrawBounds(range.FirstDrawItemNo, startOffs, range.LastDrawItemNo, endOffs,
+                                true);
+    data.ExpandDrawRangeToParas(range.FirstDrawItemNo, range.LastDrawItemNo);
+    return range;
+}
+
+TRVEditRange TRVEditRange::ItemParas(const TRVEditRVData& data, int firstItemNo, int lastItemNo) {
+    TRVEditRange range{data.GetFirstDrawItemNo(firstItemNo), data.GetFirstDrawItemNo(lastItemNo)};
+    data.ExpandDrawRangeToParas(range.FirstDrawItemNo, range.LastDrawItemNo);
+    return range;
+}
+
+// ---------------------------------------------------------------------------------------------
+// The step.
+
+TRVEditTransaction::TRVEditTransaction(TRVEditRVData& data, TRVEditRange range, uint8_t undoKind)
+    : FData(data), FRange(range) {
+    if (undoKind != kRVNoUndoGroup) {
+        FData.BeginUndoAction(undoKind, true);
+        FOpened = true;
+    }
+    FItemCountBefore = FData.ItemCount();
+}
+
+TRVEditTransaction::~TRVEditTransaction() {
+    if (FHeld) FData.ChangeUndoGroupLevel(false);
+    if (!FOpened) return;
+    FData.UndoList->RemoveEmptyLastGroup();
+    FData.UndoDest = rvudNone;
+}
+
+void TRVEditTransaction::NoteWidestParas() {
+    if (FData.ParasMayBeWidest(FRange.FirstDrawItemNo, FRange.LastDrawItemNo)) Full = true;
+}
+
+void TRVEditTransaction::HoldGroup() {
+    if (FHeld) return;
+    FData.ChangeUndoGroupLevel(true);
+    FHeld = true;
+}
+
+void TRVEditTransaction::Reformat(int caretItemNo, int caretOffs) {
+    FData.FinishEdit(FRange.FirstDrawItemNo, FRange.LastDrawItemNo, FItemCountBefore, Full,
+                     caretItemNo, caretOffs);
+}
+
+void TRVEditTransaction::Commit() {
+    FData.MarkChanged();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Re-formatting after a change.
+
+bool TRVEditRVData::WiderThanWindow() const {
+    const int base =
+        std::max(GetClientWidth() - GetLeftMargin() - GetRightMargin(), GetMinTextWidth());
+    return MinWidth > base;
+}
+
+bool TRVEditRVData::ParasMayBeWidest(int firstDrawItemNo, int lastDrawItemNo) {
+    const int count = DrawItems.Count();
+    if (count == 0 || !GetCanvas() || firstDrawItemNo < 0 || !WiderThanWindow()) return false;
+    const int first = DrawItems[std::clamp(firstDrawItemNo, 0, count - 1)]->ItemNo;
+    const int last = DrawItems[std::clamp(lastDrawItemNo, 0, count - 1)]->ItemNo;
+    return CalcParasMinWidth(first, last, nullptr, nullptr) >= MinWidth;
+}
+
+bool TRVEditRVData::PartialFormatFallsShort(int firstItemNo, int lastItemNo,
+                                            int itemCountChange) {
+    const int count = ItemCount();
+    firstItemNo = std::clamp(firstItemNo, 0, count - 1);
+    lastItemNo = std::clamp(lastItemNo, firstItemNo, count - 1);
+    // Numbering text of later list paragraphs may have changed width with any new or removed
+    // paragraph.
+    if (itemCountChange != 0 && !UpdateNumberedLists(firstItemNo)) return true;
+    // A scroll bar that came or went with the new height changes the width every line was
+    // broken for (a format that ended with the scroll bar gone may have kept the narrower one).
+    if (GetClientWidth() != FLayoutClientWidth ||
+        GetClientWidth() - GetLeftMargin() - GetRightMargin() > MinWidth)
+        return true;
+    // A paragraph that grew wider than the document asks for the whole document again.
+    return CalcParasMinWidth(firstItemNo, lastItemNo, nullptr, nullptr) > MinWidth;
+}
+
+void TRVEditRVData::ReformatChangedParas(int firstDrawItemNo, int lastDrawItemNo,
+                                         int firstItemNo, int lastItemNo, int itemCountChange,
+                                         bool full) {
+    if (full || firstDrawItemNo < 0 || DrawItems.Count() == 0 || ItemCount() == 0 ||
+        ItemCount() - itemCountChange <= 0) {
+        Format(false);
+        return;
+    }
+    FormatParasOfDrawRange(firstDrawItemNo, lastDrawItemNo, itemCountChange);
+    if (PartialFormatFallsShort(firstItemNo, lastItemNo, itemCountChange)) Format(false);
+}
+
+void TRVEditRVData::FinishEdit(int firstDrawItemNo, int lastDrawItemNo, int itemCountBefore,
+                               bool full, int caretItemNo, int caretOffs) {
+    if (ItemCount() == 0) return;
+    if (!GetCanvas()) {
+        // Nothing can lay the items out: drawing items made before the edit must not stay.
+        ClearFormatting();
+        return;
+    }
+    const int change = ItemCount() - itemCountBefore;
+    // The changed items: from the range's first to its last (numbered as now) or the caret's.
+    const int draws = DrawItems.Count();
+    int firstItemNo = -1, lastItemNo = -1;
+    if (draws > 0 && firstDrawItemNo >= 0) {
+        firstItemNo = DrawItems[std::min(firstDrawItemNo, draws - 1)]->ItemNo;
+        lastItemNo = DrawItems[std::clamp(lastDrawItemNo, 0, draws - 1)]->ItemNo + change;
+        lastItemNo = std::max(lastItemNo, caretItemNo);
+    }
+    ReformatChangedParas(firstDrawItemNo, lastDrawItemNo, firstItemNo, lastItemNo, change, full);
+    caretItemNo = std::clamp(caretItemNo, 0, ItemCount() - 1);
+    caretOffs = std::clamp(caretOffs, ItemStartOffset(caretItemNo), ItemEndOffset(caretItemNo));
+    PlaceCaretAt(caretItemNo, caretOffs);
+    ShowCaret(true, false, false);
+    Invalidate();
+}
+
+void TRVEditRVData::ReformatAfterUndo(int first, int last, int itemCountChange, bool full) {
+    if (!GetCanvas()) return; // the replay drops the stale drawing items
+    const int count = ItemCount();
+    const int oldCount = count - itemCountChange;
+    const int draws = DrawItems.Count();
+    // Nothing noted the replayed paragraphs' widths before: in a document wider than its window
+    // they may have been the widest.
+    if (full || first < 0 || count == 0 || oldCount <= 0 || draws == 0 || WiderThanWindow()) {
+        Format(false);
+        return;
+    }
+    // The drawing items still carry the numbers from before the replay: items before First
+    // kept theirs, items after Last moved by the count change.
+    const int oldFirst = std::clamp(first - 1, 0, oldCount - 1);
+    const int oldLast = std::clamp(std::max(last - itemCountChange, first), oldFirst, oldCount - 1);
+    int lo = 0, hi = draws - 1;
+    while (lo < hi) {
+        const int mid = (lo + hi) / 2;
+        if (DrawItems[mid]->ItemNo < oldFirst)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    const int d1 = lo;
+    hi = draws - 1;
+    while (lo < hi) {
+        const int mid = (lo + hi + 1) / 2;
+        if (DrawItems[mid]->ItemNo > oldLast)
+            hi = mid - 1;
+        else
+            lo = mid;
+    }
+    ReformatChangedParas(d1, lo, first - 1, last, itemCountChange, false);
+}
+
+} // namespace epc
