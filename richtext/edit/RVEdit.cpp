@@ -614,8 +614,7 @@ void TCustomRichViewEdit::PlaceComposition() {
     form.ptCurrentPos = data->GetCaretPoint();
     ImmSetCompositionWindow(context, &form);
     const int styleNo = CurTextStyleNo();
-    if (TCanvas* canvas = data->GetCanvas();
-        canvas && Style()->HasTextStyle(styleNo)) {
+    if (TCanvas* canvas = data->GetCanvas(); canvas && Style()->HasTextStyle(styleNo)) {
         Style()->ApplyStyle(canvas, styleNo, GetBiDiMode());
         const LOGFONTW font = canvas->Font()->LogFont();
         ImmSetCompositionFontW(context, &font);

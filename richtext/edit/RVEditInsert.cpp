@@ -122,8 +122,7 @@ bool TRVEditRVData::InsertItemAtCaret(std::unique_ptr<TCustomRVItemInfo> item, s
     TCustomRVItemInfo* newItem = item.get();
     const bool marker = newItem->StyleNo == rvsListMarker;
     const bool fullLine = IsFullLineItem(newItem);
-    const int rememberedPara =
-        style->HasParaStyle(newItem->ParaNo) ? newItem->ParaNo : -1;
+    const int rememberedPara = style->HasParaStyle(newItem->ParaNo) ? newItem->ParaNo : -1;
     const int caretItemNo = CaretItemIndex();
     const int caretOffs = CaretItemOffset();
     // 1. A full-line item, a list marker and the first item of an unformatted document start
@@ -456,8 +455,7 @@ bool TRVEditRVData::InsertLines(std::vector<TRVInsertLine>& lines, bool caretBef
     return true;
 }
 
-void TRVEditRVData::FinishInsertion(TRVEditTransaction& tx, int first, int last,
-                                    bool caretBefore) {
+void TRVEditRVData::FinishInsertion(TRVEditTransaction& tx, int first, int last, bool caretBefore) {
     bool& fullReformat = tx.Full;
     // 1. The items behind the first went into the list directly: one record covers them, and
     // the paragraph part after them now belongs to the last one's paragraph.

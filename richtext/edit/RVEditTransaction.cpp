@@ -89,8 +89,7 @@ bool TRVEditRVData::ParasMayBeWidest(int firstDrawItemNo, int lastDrawItemNo) {
     return CalcParasMinWidth(first, last, nullptr, nullptr) >= MinWidth;
 }
 
-bool TRVEditRVData::PartialFormatFallsShort(int firstItemNo, int lastItemNo,
-                                            int itemCountChange) {
+bool TRVEditRVData::PartialFormatFallsShort(int firstItemNo, int lastItemNo, int itemCountChange) {
     const int count = ItemCount();
     firstItemNo = std::clamp(firstItemNo, 0, count - 1);
     lastItemNo = std::clamp(lastItemNo, firstItemNo, count - 1);
@@ -106,9 +105,8 @@ bool TRVEditRVData::PartialFormatFallsShort(int firstItemNo, int lastItemNo,
     return CalcParasMinWidth(firstItemNo, lastItemNo, nullptr, nullptr) > MinWidth;
 }
 
-void TRVEditRVData::ReformatChangedParas(int firstDrawItemNo, int lastDrawItemNo,
-                                         int firstItemNo, int lastItemNo, int itemCountChange,
-                                         bool full) {
+void TRVEditRVData::ReformatChangedParas(int firstDrawItemNo, int lastDrawItemNo, int firstItemNo,
+                                         int lastItemNo, int itemCountChange, bool full) {
     if (full || firstDrawItemNo < 0 || DrawItems.Count() == 0 || ItemCount() == 0 ||
         ItemCount() - itemCountChange <= 0) {
         Format(false);

@@ -612,8 +612,7 @@ bool TRVEditRVData::InsertTyped(const std::string& text) {
         newItem = true;
     }
     // An empty item simply takes the typed text in the current style.
-    const bool fillEmpty = newItem && GetItemStyleNo(itemNo) >= 0 &&
-                           GetItemText(itemNo).empty() &&
+    const bool fillEmpty = newItem && GetItemStyleNo(itemNo) >= 0 && GetItemText(itemNo).empty() &&
                            !ItemProtected(itemNo, TRVProtectOption::rvprModifyProtect) &&
                            GetItem(itemNo)->IsUnicode() == unicode;
     const bool takePara = !newItem && GetItemText(itemNo).empty() &&
@@ -719,8 +718,7 @@ bool TRVEditRVData::EnterKey(bool lineBreak) {
         auto fresh = std::make_unique<TRVTextItemInfo>(this);
         fresh->StyleNo = newStyle;
         if (style->TextStyles.GetItem(newStyle).Unicode) fresh->ItemOptions |= rvioUnicode;
-        fresh->ParaNo =
-            lineBreak ? paraNo : style->ValidParaStyleNo(CurParaStyleNo);
+        fresh->ParaNo = lineBreak ? paraNo : style->ValidParaStyleNo(CurParaStyleNo);
         if (item->StyleNo == newStyle) fresh->Tag = CopyTagValue(item->Tag, TagsArePChars());
         if (atEnd) {
             int at = itemNo + 1;
