@@ -264,11 +264,6 @@ public:
     bool CancelResize();
     // Sizes include the border spacing; one undo step.
     void ResizeItem(int itemNo, int width, int height);
-    // The minimum width of the item's paragraph, noted before the item's size changes.
-    void NoteParaMinWidth(int itemNo, int& width);
-    // Re-formats after an item's size changed (the whole document when the paragraph's
-    // minimum width may change the document's) and puts the caret after the item.
-    void ReformatAfterItemResize(int itemNo, int oldWidth);
     // Re-formats (the whole document, or the paragraphs around the caret and the item) and
     // puts the caret at an item position.
     void MoveCaretToItem(bool fullReformat, int itemNo, int offs);
@@ -341,14 +336,9 @@ public:
     // or when list numbering may have moved), then puts the caret at an item position.
     void FinishEdit(int firstDrawItemNo, int lastDrawItemNo, int itemCountBefore, bool full,
                     int caretItemNo, int caretOffs);
-    // Whether the document's minimum width reaches beyond its window.
-    bool WiderThanWindow() const;
 
 private:
     friend class TRVEditTransaction;
-    // Whether the paragraphs of a drawing range may be what makes the document wider than its
-    // window: a change there may narrow the document, which only a full format finds out.
-    bool ParasMayBeWidest(int firstDrawItemNo, int lastDrawItemNo);
     // After a change of the items First..Last (numbered as now): lays out again the paragraphs
     // of a drawing range noted before it, or the whole document when Full or when the partial
     // result shows that the document's width may have changed.

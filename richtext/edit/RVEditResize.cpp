@@ -190,16 +190,6 @@ void TRVEditRVData::MoveCaretToItem(bool fullReformat, int itemNo, int offs) {
     Invalidate();
 }
 
-void TRVEditRVData::NoteParaMinWidth(int itemNo, int& width) {
-    width = CalcParaMinWidth(GetParagraphStartItem(itemNo), nullptr, nullptr);
-}
-
-void TRVEditRVData::ReformatAfterItemResize(int itemNo, int oldWidth) {
-    const int newWidth = CalcParaMinWidth(GetParagraphStartItem(itemNo), nullptr, nullptr);
-    const bool full = !(newWidth == oldWidth || (oldWidth < MinWidth && newWidth <= MinWidth));
-    MoveCaretToItem(full, itemNo, 1);
-}
-
 void TRVEditRVData::ResizeItem(int itemNo, int width, int height) {
     if (itemNo < 0 || itemNo >= ItemCount()) return;
     TCustomRVItemInfo* item = GetItem(itemNo);
@@ -211,20 +201,20 @@ void TRVEditRVData::ResizeItem(int itemNo, int width, int height) {
     height = std::max(height, 1);
     // A refused change leaves the item and the undo list alone.
     if (!Editor()->BeforeChange(false)) return;
-    TRVEditTransaction tx(*this, TRVEditRange(), rvutModifyItem);
+    TRVEditTransaction tx(*this, TRVEditRange::ItemParas(*this, itemNo, itemNo), rvutModifyItem);
     tx.HoldGroup();
     if (item->GetStateFlag(rvisHasControl)) {
+        // The control's new size lays the document out again and moves the caret itself.
         ResizeControlUndoable(itemNo, width, height, true);
-    } else {
-        int oldWidth = 0;
-        NoteParaMinWidth(itemNo, oldWidth);
-        if (dynamic_cast<TRVGraphicItemInfo*>(item)) {
-            SetExtraIntPropertyUndoable(itemNo, kImageHeightProp, height);
-            SetExtraIntPropertyUndoable(itemNo, kImageWidthProp, width);
-        }
-        ReformatAfterItemResize(itemNo, oldWidth);
+        tx.Commit();
+        return;
     }
-    tx.Commit();
+    tx.NoteWidestParas();
+    if (dynamic_cast<TRVGraphicItemInfo*>(item)) {
+        SetExtraIntPropertyUndoable(itemNo, kImageHeightProp, height);
+        SetExtraIntPropertyUndoable(itemNo, kImageWidthProp, width);
+    }
+    tx.Commit(itemNo, 1);
 }
 
 } // namespace epc

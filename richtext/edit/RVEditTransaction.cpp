@@ -8,6 +8,28 @@
 
 namespace epc {
 
+namespace {
+
+// Whether the document's minimum width reaches beyond its window.
+bool WiderThanWindow(const TRVEditRVData& data) {
+    const int base = std::max(data.GetClientWidth() - data.GetLeftMargin() - data.GetRightMargin(),
+                              data.GetMinTextWidth());
+    return data.MinWidth > base;
+}
+
+// Whether the paragraphs of a drawing range may be what makes the document wider than its
+// window: a change there may narrow the document, which only a full format finds out.
+bool ParasMayBeWidest(TRVEditRVData& data, int firstDrawItemNo, int lastDrawItemNo) {
+    const int count = data.DrawItems.Count();
+    if (count == 0 || !data.GetCanvas() || firstDrawItemNo < 0 || !WiderThanWindow(data))
+        return false;
+    const int first = data.DrawItems[std::clamp(firstDrawItemNo, 0, count - 1)]->ItemNo;
+    const int last = data.DrawItems[std::clamp(lastDrawItemNo, 0, count - 1)]->ItemNo;
+    return data.CalcParasMinWidth(first, last, nullptr, nullptr) >= data.MinWidth;
+}
+
+} // namespace
+
 // ---------------------------------------------------------------------------------------------
 // Ranges.
 
@@ -54,7 +76,7 @@ TRVEditTransaction::~TRVEditTransaction() {
 }
 
 void TRVEditTransaction::NoteWidestParas() {
-    if (FData.ParasMayBeWidest(FRange.FirstDrawItemNo, FRange.LastDrawItemNo)) Full = true;
+    if (ParasMayBeWidest(FData, FRange.FirstDrawItemNo, FRange.LastDrawItemNo)) Full = true;
 }
 
 void TRVEditTransaction::HoldGroup() {
@@ -74,20 +96,6 @@ void TRVEditTransaction::Commit() {
 
 // ---------------------------------------------------------------------------------------------
 // Re-formatting after a change.
-
-bool TRVEditRVData::WiderThanWindow() const {
-    const int base =
-        std::max(GetClientWidth() - GetLeftMargin() - GetRightMargin(), GetMinTextWidth());
-    return MinWidth > base;
-}
-
-bool TRVEditRVData::ParasMayBeWidest(int firstDrawItemNo, int lastDrawItemNo) {
-    const int count = DrawItems.Count();
-    if (count == 0 || !GetCanvas() || firstDrawItemNo < 0 || !WiderThanWindow()) return false;
-    const int first = DrawItems[std::clamp(firstDrawItemNo, 0, count - 1)]->ItemNo;
-    const int last = DrawItems[std::clamp(lastDrawItemNo, 0, count - 1)]->ItemNo;
-    return CalcParasMinWidth(first, last, nullptr, nullptr) >= MinWidth;
-}
 
 bool TRVEditRVData::PartialFormatFallsShort(int firstItemNo, int lastItemNo, int itemCountChange) {
     const int count = ItemCount();
@@ -148,7 +156,7 @@ void TRVEditRVData::ReformatAfterUndo(int first, int last, int itemCountChange, 
     const int draws = DrawItems.Count();
     // Nothing noted the replayed paragraphs' widths before: in a document wider than its window
     // they may have been the widest.
-    if (full || first < 0 || count == 0 || oldCount <= 0 || draws == 0 || WiderThanWindow()) {
+    if (full || first < 0 || count == 0 || oldCount <= 0 || draws == 0 || WiderThanWindow(*this)) {
         Format(false);
         return;
     }
