@@ -69,6 +69,13 @@ struct TRVDocInsertPoint {
     bool TailJoined = false;
 };
 
+// Where a new item goes at the caret, and the items whose line state changes once it is in.
+struct TRVCaretPlace {
+    int Index = -1;
+    int JoinAfterInsert = -1;   // continues the new item's line
+    int DeleteAfterInsert = -1; // the empty text item the new item replaces
+};
+
 class TRVEditRVData : public TRichViewRVData, public TRVUndoReformatter {
 public:
     explicit TRVEditRVData(TCustomRichView* richView);
@@ -360,6 +367,10 @@ private:
     bool ItemHasProtection(int itemNo, TRVProtectOption option) const;
     // Nothing may go between two sticking items (after AfterItemNo; -1: before the first).
     bool InsertionSticks(int afterItemNo) const;
+    // Readies the caret's item for a new item (a text item is cut at the caret, an empty line
+    // kept for a list marker) and finds where the item goes; false when the place refuses it.
+    bool PrepareCaretPlace(TCustomRVItemInfo& newItem, int caretItemNo, int caretOffs,
+                           TRVCaretPlace& place, bool& fullReformat);
     std::unique_ptr<TCustomRVItemInfo> NewTextItemLike(int itemNo) const;
     std::unique_ptr<TCustomRVItemInfo> NewTextItem(int styleNo, int paraNo) const;
     void GetParagraphItemRangeOf(int& first, int& last) const;

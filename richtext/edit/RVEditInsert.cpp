@@ -114,6 +114,104 @@ bool TRVEditRVData::InsertItemObjectAt(int index, std::string text,
     return false;
 }
 
+bool TRVEditRVData::PrepareCaretPlace(TCustomRVItemInfo& newItem, int caretItemNo, int caretOffs,
+                                      TRVCaretPlace& place, bool& fullReformat) {
+    const bool marker = newItem.StyleNo == rvsListMarker;
+    const bool fullLine = IsFullLineItem(&newItem);
+    TCustomRVItemInfo* caretItem = GetItem(caretItemNo);
+    const bool caretIsText = caretItem->StyleNo >= 0;
+    if (!caretIsText) {
+        // 3. The caret stands before or after a non-text item. A marker at the caret is
+        // refused: the caller keeps nothing of it.
+        if (marker) return false;
+        if (caretOffs >= 1) {
+            if (InsertionSticks(caretItemNo)) return false;
+            place.Index = caretItemNo + 1;
+            if (IsFullLineItem(caretItem)) {
+                newItem.ItemOptions = uint8_t(newItem.ItemOptions & ~(rvioSameAsPrev | rvioBR));
+                newItem.ParaNo = CurParaStyleNo;
+            }
+        } else {
+            if (InsertionSticks(caretItemNo - 1)) return false;
+            place.Index = caretItemNo;
+            if (caretItem->GetJoinsPrevious()) {
+                if (fullLine && caretItemNo > 0 &&
+                    GetItemStyleNo(caretItemNo - 1) == rvsListMarker) {
+                    // A full-line item cannot follow a marker: an empty line keeps the marker's.
+                    auto empty = NewTextItem(CurTextStyleNo, GetItemParaNo(caretItemNo - 1));
+                    empty->SetJoinsPrevious(true);
+                    InsertItemUndoable(caretItemNo, "", std::move(empty), false, fullReformat);
+                    place.Index = caretItemNo + 1;
+                }
+            } else if (!fullLine) {
+                // The new item takes over the caret item's line start.
+                newItem.ItemOptions = uint8_t(
+                    (newItem.ItemOptions & ~(rvioSameAsPrev | rvioBR | rvioPageBreakBefore)) |
+                    (caretItem->ItemOptions & (rvioBR | rvioPageBreakBefore)));
+                place.JoinAfterInsert = place.Index + 1;
+            }
+        }
+    } else if (GetItemText(caretItemNo).empty()) {
+        // 4. An empty text item: the new item takes its place.
+        if (InsertionSticks(caretItemNo - 1) || InsertionSticks(caretItemNo)) return false;
+        const bool behindMarker = caretItemNo > 0 &&
+                                  GetItemStyleNo(caretItemNo - 1) == rvsListMarker &&
+                                  caretItem->GetJoinsPrevious();
+        if (fullLine && behindMarker) {
+            place.Index = caretItemNo + 1;
+        } else {
+            place.Index = caretItemNo;
+            uint8_t taken = caretItem->ItemOptions & (rvioSameAsPrev | rvioPageBreakBefore);
+            if (!marker) taken |= caretItem->ItemOptions & rvioBR;
+            if (fullLine) taken &= uint8_t(~rvioSameAsPrev);
+            newItem.ItemOptions = uint8_t(
+                (newItem.ItemOptions & ~(rvioSameAsPrev | rvioBR | rvioPageBreakBefore)) | taken);
+            newItem.ParaNo = CurParaStyleNo;
+            place.DeleteAfterInsert = caretItemNo + 1;
+            if (marker && behindMarker) {
+                // A new marker replaces the one before the empty line.
+                newItem.ItemOptions = uint8_t(newItem.ItemOptions & ~rvioSameAsPrev);
+                bool unused = false;
+                DeleteItemUndoable(caretItemNo - 1, unused);
+                --place.Index;
+                --place.DeleteAfterInsert;
+            }
+        }
+    } else {
+        // 5. A text item with text: a marker is refused.
+        if (marker) return false;
+        const int start = ItemStartOffset(caretItemNo), end = ItemEndOffset(caretItemNo);
+        if (caretOffs <= start) {
+            if (InsertionSticks(caretItemNo - 1)) return false;
+            place.Index = caretItemNo;
+            if (caretItem->StartsParagraph() || caretItem->GetLineBreakBefore()) {
+                if (!fullLine) {
+                    newItem.ItemOptions = uint8_t(
+                        (newItem.ItemOptions & ~(rvioSameAsPrev | rvioBR | rvioPageBreakBefore)) |
+                        (caretItem->ItemOptions & (rvioBR | rvioPageBreakBefore)));
+                    place.JoinAfterInsert = place.Index + 1;
+                }
+            }
+        } else if (caretOffs >= end) {
+            if (InsertionSticks(caretItemNo)) return false;
+            place.Index = caretItemNo + 1;
+        } else {
+            if (ItemHasProtection(caretItemNo, TRVProtectOption::rvprModifyProtect)) return false;
+            // The characters after the caret become an item of their own behind the new one.
+            const std::string tail =
+                CopyItemTextChars(GetItemText(caretItemNo), caretItem->ItemOptions, caretOffs,
+                                  GetItemCharCount(caretItemNo) - caretOffs + 1);
+            auto tailItem = NewTextItemLike(caretItemNo);
+            DeleteSubstringUndoable(caretItemNo, caretOffs, -1);
+            InsertItemUndoable(caretItemNo + 1, tail, std::move(tailItem), false, fullReformat);
+            place.Index = caretItemNo + 1;
+        }
+        if (newItem.StyleNo == caretItem->StyleNo && newItem.Tag.IsEmpty())
+            newItem.Tag = CopyTagValue(caretItem->Tag, TagsArePChars());
+    }
+    return true;
+}
+
 bool TRVEditRVData::InsertItemAtCaret(std::unique_ptr<TCustomRVItemInfo> item, std::string text,
                                       int& insertedIndex, bool& fullReformat) {
     insertedIndex = -1;
@@ -146,110 +244,18 @@ bool TRVEditRVData::InsertItemAtCaret(std::unique_ptr<TCustomRVItemInfo> item, s
     // 2. A read-only paragraph takes nothing.
     if (ParaIsReadOnly(GetItemParaNo(caretItemNo))) return false;
 
-    TCustomRVItemInfo* caretItem = GetItem(caretItemNo);
-    const bool caretIsText = caretItem->StyleNo >= 0;
-    int index = -1;
-    // Items whose line state changes once the new item is in the list.
-    int joinAfterInsert = -1;
-    int deleteAfterInsert = -1;
-    if (!caretIsText) {
-        // 3. The caret stands before or after a non-text item. A marker at the caret is
-        // refused: the caller keeps nothing of it.
-        if (marker) return false;
-        if (caretOffs >= 1) {
-            if (InsertionSticks(caretItemNo)) return false;
-            index = caretItemNo + 1;
-            if (IsFullLineItem(caretItem)) {
-                newItem->ItemOptions = uint8_t(newItem->ItemOptions & ~(rvioSameAsPrev | rvioBR));
-                newItem->ParaNo = CurParaStyleNo;
-            }
-        } else {
-            if (InsertionSticks(caretItemNo - 1)) return false;
-            index = caretItemNo;
-            if (caretItem->GetJoinsPrevious()) {
-                if (fullLine && caretItemNo > 0 &&
-                    GetItemStyleNo(caretItemNo - 1) == rvsListMarker) {
-                    // A full-line item cannot follow a marker: an empty line keeps the marker's.
-                    auto empty = NewTextItem(CurTextStyleNo, GetItemParaNo(caretItemNo - 1));
-                    empty->SetJoinsPrevious(true);
-                    InsertItemUndoable(caretItemNo, "", std::move(empty), false, fullReformat);
-                    index = caretItemNo + 1;
-                }
-            } else if (!fullLine) {
-                // The new item takes over the caret item's line start.
-                newItem->ItemOptions = uint8_t(
-                    (newItem->ItemOptions & ~(rvioSameAsPrev | rvioBR | rvioPageBreakBefore)) |
-                    (caretItem->ItemOptions & (rvioBR | rvioPageBreakBefore)));
-                joinAfterInsert = index + 1;
-            }
-        }
-    } else if (GetItemText(caretItemNo).empty()) {
-        // 4. An empty text item: the new item takes its place.
-        if (InsertionSticks(caretItemNo - 1) || InsertionSticks(caretItemNo)) return false;
-        const bool behindMarker = caretItemNo > 0 &&
-                                  GetItemStyleNo(caretItemNo - 1) == rvsListMarker &&
-                                  caretItem->GetJoinsPrevious();
-        if (fullLine && behindMarker) {
-            index = caretItemNo + 1;
-        } else {
-            index = caretItemNo;
-            uint8_t taken = caretItem->ItemOptions & (rvioSameAsPrev | rvioPageBreakBefore);
-            if (!marker) taken |= caretItem->ItemOptions & rvioBR;
-            if (fullLine) taken &= uint8_t(~rvioSameAsPrev);
-            newItem->ItemOptions = uint8_t(
-                (newItem->ItemOptions & ~(rvioSameAsPrev | rvioBR | rvioPageBreakBefore)) | taken);
-            newItem->ParaNo = CurParaStyleNo;
-            deleteAfterInsert = caretItemNo + 1;
-            if (marker && behindMarker) {
-                // A new marker replaces the one before the empty line.
-                newItem->ItemOptions = uint8_t(newItem->ItemOptions & ~rvioSameAsPrev);
-                bool unused = false;
-                DeleteItemUndoable(caretItemNo - 1, unused);
-                --index;
-                --deleteAfterInsert;
-            }
-        }
-    } else {
-        // 5. A text item with text: a marker is refused.
-        if (marker) return false;
-        const int start = ItemStartOffset(caretItemNo), end = ItemEndOffset(caretItemNo);
-        if (caretOffs <= start) {
-            if (InsertionSticks(caretItemNo - 1)) return false;
-            index = caretItemNo;
-            if (caretItem->StartsParagraph() || caretItem->GetLineBreakBefore()) {
-                if (!fullLine) {
-                    newItem->ItemOptions = uint8_t(
-                        (newItem->ItemOptions & ~(rvioSameAsPrev | rvioBR | rvioPageBreakBefore)) |
-                        (caretItem->ItemOptions & (rvioBR | rvioPageBreakBefore)));
-                    joinAfterInsert = index + 1;
-                }
-            }
-        } else if (caretOffs >= end) {
-            if (InsertionSticks(caretItemNo)) return false;
-            index = caretItemNo + 1;
-        } else {
-            if (ItemHasProtection(caretItemNo, TRVProtectOption::rvprModifyProtect)) return false;
-            // The characters after the caret become an item of their own behind the new one.
-            const std::string tail =
-                CopyItemTextChars(GetItemText(caretItemNo), caretItem->ItemOptions, caretOffs,
-                                  GetItemCharCount(caretItemNo) - caretOffs + 1);
-            auto tailItem = NewTextItemLike(caretItemNo);
-            DeleteSubstringUndoable(caretItemNo, caretOffs, -1);
-            InsertItemUndoable(caretItemNo + 1, tail, std::move(tailItem), false, fullReformat);
-            index = caretItemNo + 1;
-        }
-        if (newItem->StyleNo == caretItem->StyleNo && newItem->Tag.IsEmpty())
-            newItem->Tag = CopyTagValue(caretItem->Tag, TagsArePChars());
-    }
+    TRVCaretPlace place;
+    if (!PrepareCaretPlace(*newItem, caretItemNo, caretOffs, place, fullReformat)) return false;
+    const int index = place.Index;
     const bool isBreak = newItem->StyleNo == rvsBreak;
     const bool hasFollower = index < ItemCount();
     // 7. In it goes.
     InsertItemUndoable(index, std::move(text), std::move(item), false, fullReformat);
     insertedIndex = index;
-    if (deleteAfterInsert >= 0 && deleteAfterInsert < ItemCount())
-        DeleteItemUndoable(deleteAfterInsert, fullReformat);
-    if (joinAfterInsert >= 0 && joinAfterInsert < ItemCount())
-        SetJoinsPreviousUndoable(joinAfterInsert, true, -1, fullReformat);
+    if (place.DeleteAfterInsert >= 0 && place.DeleteAfterInsert < ItemCount())
+        DeleteItemUndoable(place.DeleteAfterInsert, fullReformat);
+    if (place.JoinAfterInsert >= 0 && place.JoinAfterInsert < ItemCount())
+        SetJoinsPreviousUndoable(place.JoinAfterInsert, true, -1, fullReformat);
     // 6. Behind a full-line item the next item starts a paragraph of its own.
     if (fullLine && hasFollower && index + 1 < ItemCount() &&
         !GetItem(index + 1)->StartsParagraph()) {
