@@ -69,10 +69,21 @@ TRVEditTransaction::TRVEditTransaction(TRVEditRVData& data, TRVEditRange range, 
 }
 
 TRVEditTransaction::~TRVEditTransaction() {
+    End();
+}
+
+void TRVEditTransaction::End() {
+    if (FEnded) return;
+    FEnded = true;
     if (FHeld) FData.ChangeUndoGroupLevel(false);
     if (!FOpened) return;
     FData.UndoList->RemoveEmptyLastGroup();
     FData.UndoDest = rvudNone;
+}
+
+bool TRVEditTransaction::Recorded() const {
+    const TRVUndoInfos* group = FData.UndoList->LastGroup();
+    return FOpened && !FEnded && group && group->Count() > 0;
 }
 
 void TRVEditTransaction::NoteWidestParas() {
@@ -91,7 +102,7 @@ void TRVEditTransaction::Reformat(int caretItemNo, int caretOffs) {
 }
 
 void TRVEditTransaction::Commit() {
-    FData.MarkChanged();
+    if (FData.Editor()) FData.MarkChanged();
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -54,6 +54,10 @@ public:
         Reformat(caretItemNo, caretOffs);
         Commit();
     }
+    // Whether the step's undo group holds a change.
+    bool Recorded() const;
+    // Ends the step before the scope does: recording stops and a group that took nothing goes.
+    void End();
 
 private:
     TRVEditRVData& FData;
@@ -61,6 +65,7 @@ private:
     int FItemCountBefore = 0;
     bool FOpened = false;
     bool FHeld = false;
+    bool FEnded = false;
 };
 
 } // namespace epc

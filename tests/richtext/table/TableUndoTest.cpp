@@ -151,6 +151,23 @@ TEST_F(TableUndo, StylesAppliedToSelectedCellsAreOneStepForTheChangedCellsOnly) 
     EXPECT_FALSE(Table->CanDeleteSelectedCellsContents());
 }
 
+TEST_F(TableUndo, AStepThatThrowsStopsRecordingAndLeavesNoEmptyGroup) {
+    Style->ParaStyles.Add().LeftIndent = 20;
+    const std::string before = State();
+    const int groups = Groups();
+    Table->OnCellEditing = [](TRVTableItemInfo*, int, int, bool, bool&) {
+        throw Exception("refused");
+    };
+    Table->SelectRows(0, 1);
+    EXPECT_THROW(Table->ApplyParaStyleToCells(1), Exception);
+    EXPECT_EQ(Data()->UndoDest, rvudNone);
+    EXPECT_EQ(Groups(), groups);
+    EXPECT_EQ(State(), before);
+    // The next step records as usual.
+    Table->OnCellEditing = nullptr;
+    ExpectUndoRedo([&] { Table->ApplyParaStyleToCells(1); });
+}
+
 TEST_F(TableUndo, ABorderDragIsOneStep) {
     const TRVTableItemFormattingInfo& fi = Table->Formatting();
     const int pos = fi.ColStarts[1] + 20;
