@@ -16,6 +16,7 @@ namespace epc {
 
 class TCustomRichViewEdit;
 class TRVEditTransaction;
+struct TRVEditRange;
 class TRVIntPropertyHolder;
 class TRVUndoModifyItemIntProperty;
 class TRVUndoModifyItemIntProperties;
@@ -341,8 +342,8 @@ public:
     // After an edit: lays out again the paragraphs of a drawing range noted before it (the
     // whole document when Full, when the window width or the document's minimum width changed,
     // or when list numbering may have moved), then puts the caret at an item position.
-    void FinishEdit(int firstDrawItemNo, int lastDrawItemNo, int itemCountBefore, bool full,
-                    int caretItemNo, int caretOffs);
+    void FinishEdit(const TRVEditRange& range, int itemCountBefore, bool full, int caretItemNo,
+                    int caretOffs);
 
 private:
     friend class TRVEditTransaction;

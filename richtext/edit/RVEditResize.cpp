@@ -186,7 +186,7 @@ void TRVEditRVData::MoveCaretToItem(bool fullReformat, int itemNo, int offs) {
         first = std::min(first, CaretDrawItemNo);
         last = std::max(last, CaretDrawItemNo);
     }
-    FinishEdit(first, last, ItemCount(), fullReformat, itemNo, offs);
+    FinishEdit(TRVEditRange{first, last, itemNo}, ItemCount(), fullReformat, itemNo, offs);
     Invalidate();
 }
 

@@ -37,6 +37,7 @@ TRVEditRange TRVEditRange::CaretParas(const TRVEditRVData& data) {
     TRVEditRange range;
     if (data.CaretDrawItemNo < 0 || data.CaretDrawItemNo >= data.DrawItems.Count()) return range;
     range.FirstDrawItemNo = range.LastDrawItemNo = data.CaretDrawItemNo;
+    range.LastItemNo = data.DrawItems[data.CaretDrawItemNo]->ItemNo;
     data.ExpandDrawRangeToParas(range.FirstDrawItemNo, range.LastDrawItemNo);
     return range;
 }
@@ -46,12 +47,15 @@ TRVEditRange TRVEditRange::SelectionParas(const TRVEditRVData& data) {
     int startOffs, endOffs;
     data.GetSelectionDrawBounds(range.FirstDrawItemNo, startOffs, range.LastDrawItemNo, endOffs,
                                 true);
+    if (range.LastDrawItemNo >= 0 && range.LastDrawItemNo < data.DrawItems.Count())
+        range.LastItemNo = data.DrawItems[range.LastDrawItemNo]->ItemNo;
     data.ExpandDrawRangeToParas(range.FirstDrawItemNo, range.LastDrawItemNo);
     return range;
 }
 
 TRVEditRange TRVEditRange::ItemParas(const TRVEditRVData& data, int firstItemNo, int lastItemNo) {
-    TRVEditRange range{data.GetFirstDrawItemNo(firstItemNo), data.GetFirstDrawItemNo(lastItemNo)};
+    TRVEditRange range{data.GetFirstDrawItemNo(firstItemNo), data.GetFirstDrawItemNo(lastItemNo),
+                       lastItemNo};
     data.ExpandDrawRangeToParas(range.FirstDrawItemNo, range.LastDrawItemNo);
     return range;
 }
@@ -97,8 +101,7 @@ void TRVEditTransaction::HoldGroup() {
 }
 
 void TRVEditTransaction::Reformat(int caretItemNo, int caretOffs) {
-    FData.FinishEdit(FRange.FirstDrawItemNo, FRange.LastDrawItemNo, FItemCountBefore, Full,
-                     caretItemNo, caretOffs);
+    FData.FinishEdit(FRange, FItemCountBefore, Full, caretItemNo, caretOffs);
 }
 
 void TRVEditTransaction::Commit() {
@@ -135,8 +138,8 @@ void TRVEditRVData::ReformatChangedParas(int firstDrawItemNo, int lastDrawItemNo
     if (PartialFormatFallsShort(firstItemNo, lastItemNo, itemCountChange)) Format(false);
 }
 
-void TRVEditRVData::FinishEdit(int firstDrawItemNo, int lastDrawItemNo, int itemCountBefore,
-                               bool full, int caretItemNo, int caretOffs) {
+void TRVEditRVData::FinishEdit(const TRVEditRange& range, int itemCountBefore, bool full,
+                               int caretItemNo, int caretOffs) {
     if (ItemCount() == 0) return;
     if (!GetCanvas()) {
         // Nothing can lay the items out: drawing items made before the edit must not stay.
@@ -144,15 +147,17 @@ void TRVEditRVData::FinishEdit(int firstDrawItemNo, int lastDrawItemNo, int item
         return;
     }
     const int change = ItemCount() - itemCountBefore;
-    // The changed items: from the range's first to its last (numbered as now) or the caret's.
+    // The changed items: from the range's first to its last changed one (numbered as now) or
+    // the caret's, whichever comes later.
     const int draws = DrawItems.Count();
     int firstItemNo = -1, lastItemNo = -1;
-    if (draws > 0 && firstDrawItemNo >= 0) {
-        firstItemNo = DrawItems[std::min(firstDrawItemNo, draws - 1)]->ItemNo;
-        lastItemNo = DrawItems[std::clamp(lastDrawItemNo, 0, draws - 1)]->ItemNo + change;
+    if (draws > 0 && range.FirstDrawItemNo >= 0) {
+        firstItemNo = DrawItems[std::min(range.FirstDrawItemNo, draws - 1)]->ItemNo;
+        lastItemNo = range.LastItemNo >= 0 ? range.LastItemNo + change : caretItemNo;
         lastItemNo = std::max(lastItemNo, caretItemNo);
     }
-    ReformatChangedParas(firstDrawItemNo, lastDrawItemNo, firstItemNo, lastItemNo, change, full);
+    ReformatChangedParas(range.FirstDrawItemNo, range.LastDrawItemNo, firstItemNo, lastItemNo,
+                         change, full);
     caretItemNo = std::clamp(caretItemNo, 0, ItemCount() - 1);
     caretOffs = std::clamp(caretOffs, ItemStartOffset(caretItemNo), ItemEndOffset(caretItemNo));
     PlaceCaretAt(caretItemNo, caretOffs);

@@ -16,6 +16,8 @@ class TRVEditRVData;
 struct TRVEditRange {
     int FirstDrawItemNo = -1;
     int LastDrawItemNo = -1;
+    // The last item the operation changes, numbered as before it (-1: up to the caret).
+    int LastItemNo = -1;
     // The paragraphs of the caret's drawing item.
     static TRVEditRange CaretParas(const TRVEditRVData& data);
     // The paragraphs of the selection.
