@@ -168,6 +168,20 @@ TEST_F(TableUndo, AStepThatThrowsStopsRecordingAndLeavesNoEmptyGroup) {
     ExpectUndoRedo([&] { Table->ApplyParaStyleToCells(1); });
 }
 
+TEST_F(TableUndo, ATableChangeAfterAnInsertionIsAStepOfItsOwn) {
+    Data()->PlaceCaretAt(0, 7);
+    Edit->InsertText("!");
+    const std::string inserted = State();
+    const int groups = Groups();
+    int changes = 0;
+    Edit->OnChange = [&](TObject*) { ++changes; };
+    Table->SetCellBestWidth(0, 60, 0, 0);
+    EXPECT_EQ(Groups(), groups + 1);
+    EXPECT_EQ(changes, 1);
+    Undo();
+    EXPECT_EQ(State(), inserted);
+}
+
 TEST_F(TableUndo, ABorderDragIsOneStep) {
     const TRVTableItemFormattingInfo& fi = Table->Formatting();
     const int pos = fi.ColStarts[1] + 20;
