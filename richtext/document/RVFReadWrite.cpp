@@ -304,7 +304,7 @@ bool HexToBytes(std::string_view hex, std::string& bytes) {
 }
 
 std::string RVFParaNoToString(int paraNo, TRVStyle* style, bool useStyleNames) {
-    if (useStyleNames && style && paraNo >= 0 && paraNo < style->ParaStyles.Count()) {
+    if (useStyleNames && style && style->HasParaStyle(paraNo)) {
         // A name an earlier style also has would be read as that style.
         const std::string& name = style->ParaStyles[paraNo].StyleName;
         if (style->ParaStyles.FindStyleWithName(name) == paraNo) return RVFQuote(name);

@@ -160,8 +160,7 @@ void HtmlDocWriter::OpenPara(int paraNo, const TRVListLevel* level) {
                 "; text-indent: " + Px(level->MarkerIndent - level->LeftIndent) + ";\"";
     } else if (FStyle) {
         if (FCtx.Css) {
-            FOut += " class=\"rvps" +
-                    std::to_string(std::clamp(paraNo, 0, FStyle->ParaStyles.Count() - 1)) + "\"";
+            FOut += " class=\"rvps" + std::to_string(FStyle->ValidParaStyleNo(paraNo)) + "\"";
         } else {
             const TParaInfo& p = FStyle->ParaStyles[paraNo];
             FOut += std::string(" align=\"") + alignNames[int(p.Alignment) & 3] + "\"";

@@ -604,7 +604,7 @@ void RtfReader::FlushRun() {
         ReadLink(FRunChar.Link, styleNo, item->Tag, name);
         // Another text style is taken only when it exists and stores text the same way.
         TRVStyle* sheet = FData->GetRVStyle();
-        if (styleNo >= 0 && sheet && styleNo < sheet->TextStyles.Count() &&
+        if (sheet && sheet->HasTextStyle(styleNo) &&
             sheet->TextStyles[styleNo].Unicode == sheet->TextStyles[item->StyleNo].Unicode)
             item->StyleNo = styleNo;
     }

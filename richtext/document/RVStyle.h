@@ -2,6 +2,7 @@
 // The style sheet: text styles, paragraph styles (with border and background), list styles
 // with levels, the sheet's colours and options, and the drawing events with default drawing.
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <string>
@@ -246,6 +247,15 @@ public:
     TFontInfos TextStyles;
     TParaInfos ParaStyles;
     TRVListInfos ListStyles;
+    // Whether a number names a text (paragraph) style of the sheet.
+    bool HasTextStyle(int styleNo) const { return styleNo >= 0 && styleNo < TextStyles.Count(); }
+    bool HasParaStyle(int paraNo) const { return paraNo >= 0 && paraNo < ParaStyles.Count(); }
+    // The style a current-style number stands for: a number outside the sheet takes the nearest
+    // style (the sheet keeps at least one of each).
+    int ValidTextStyleNo(int styleNo) const {
+        return std::clamp(styleNo, 0, TextStyles.Count() - 1);
+    }
+    int ValidParaStyleNo(int paraNo) const { return std::clamp(paraNo, 0, ParaStyles.Count() - 1); }
 
     // Plain fields of the sheet.
     int32_t SpacesInTab = 0;

@@ -15,6 +15,8 @@
 namespace epc {
 
 class TCustomRichViewEdit;
+class TRVEditTransaction;
+struct TRVEditRange;
 class TRVIntPropertyHolder;
 class TRVUndoModifyItemIntProperty;
 class TRVUndoModifyItemIntProperties;
@@ -66,6 +68,13 @@ struct TRVDocInsertPoint {
     int EmptyItem = -1; // an empty text item at the caret, replaced by the content
     int Tail = -1;      // the item that continued the caret's line at the insertion index
     bool TailJoined = false;
+};
+
+// Where a new item goes at the caret, and the items whose line state changes once it is in.
+struct TRVCaretPlace {
+    int Index = -1;
+    int JoinAfterInsert = -1;   // continues the new item's line
+    int DeleteAfterInsert = -1; // the empty text item the new item replaces
 };
 
 class TRVEditRVData : public TRichViewRVData, public TRVUndoReformatter {
@@ -263,11 +272,6 @@ public:
     bool CancelResize();
     // Sizes include the border spacing; one undo step.
     void ResizeItem(int itemNo, int width, int height);
-    // The minimum width of the item's paragraph, noted before the item's size changes.
-    void NoteParaMinWidth(int itemNo, int& width);
-    // Re-formats after an item's size changed (the whole document when the paragraph's
-    // minimum width may change the document's) and puts the caret after the item.
-    void ReformatAfterItemResize(int itemNo, int oldWidth);
     // Re-formats (the whole document, or the paragraphs around the caret and the item) and
     // puts the caret at an item position.
     void MoveCaretToItem(bool fullReformat, int itemNo, int offs);
@@ -338,10 +342,19 @@ public:
     // After an edit: lays out again the paragraphs of a drawing range noted before it (the
     // whole document when Full, when the window width or the document's minimum width changed,
     // or when list numbering may have moved), then puts the caret at an item position.
-    void FinishEdit(int firstDrawItemNo, int lastDrawItemNo, int itemCountBefore, bool full,
-                    int caretItemNo, int caretOffs);
+    void FinishEdit(const TRVEditRange& range, int itemCountBefore, bool full, int caretItemNo,
+                    int caretOffs);
 
 private:
+    friend class TRVEditTransaction;
+    // After a change of the items First..Last (numbered as now): lays out again the paragraphs
+    // of a drawing range noted before it, or the whole document when Full or when the partial
+    // result shows that the document's width may have changed.
+    void ReformatChangedParas(int firstDrawItemNo, int lastDrawItemNo, int firstItemNo,
+                              int lastItemNo, int itemCountChange, bool full);
+    // Whether a partial format of the changed items cannot stand: list numbers may have changed
+    // width, the window's width changed, or a paragraph grew wider than the document.
+    bool PartialFormatFallsShort(int firstItemNo, int lastItemNo, int itemCountChange);
     int ConvertTextStyle(int styleNo, int userValue, bool appliedToText);
     // Text of one style in the encoding of another.
     std::string TextInStyle(const std::string& text, int fromStyleNo, int toStyleNo) const;
@@ -355,24 +368,20 @@ private:
     bool ItemHasProtection(int itemNo, TRVProtectOption option) const;
     // Nothing may go between two sticking items (after AfterItemNo; -1: before the first).
     bool InsertionSticks(int afterItemNo) const;
+    // Readies the caret's item for a new item (a text item is cut at the caret, an empty line
+    // kept for a list marker) and finds where the item goes; false when the place refuses it.
+    bool PrepareCaretPlace(TCustomRVItemInfo& newItem, int caretItemNo, int caretOffs,
+                           TRVCaretPlace& place, bool& fullReformat);
     std::unique_ptr<TCustomRVItemInfo> NewTextItemLike(int itemNo) const;
     std::unique_ptr<TCustomRVItemInfo> NewTextItem(int styleNo, int paraNo) const;
     void GetParagraphItemRangeOf(int& first, int& last) const;
-    void NoteCaretParaRange(int& firstDrawItemNo, int& lastDrawItemNo) const;
-    // Lays out the paragraphs of a drawing range noted before an edit (or the whole document)
-    // and puts the caret at an item position.
-    void ReformatInserted(bool fullReformat, int firstDrawItemNo, int lastDrawItemNo,
-                          int itemCountChange, int caretItemNo, int caretOffs);
-    // Whether the paragraphs of an item range are as wide as the document's minimum width.
-    bool ParasAreWidest(int firstItemNo, int lastItemNo);
     // An empty text item that the next text item continues (they join into one).
     bool EmptyTextRunsOn(int itemNo) const;
     bool InsertLines(std::vector<TRVInsertLine>& lines, bool caretBefore);
     // Expands the tabs of Lines (UTF-16 bytes when Wide, else ANSI) and brings them to the
     // encoding of the current text style before inserting them.
     bool InsertLinesInStyleEncoding(std::vector<TRVInsertLine>& lines, bool wide, bool caretBefore);
-    void FinishInsertion(int first, int last, int firstDraw, int lastDraw, int countBefore,
-                         bool caretBefore, bool fullReformat);
+    void FinishInsertion(TRVEditTransaction& tx, int first, int last, bool caretBefore);
     void FindDocumentInsertionPoint(TRVDocInsertPoint& p);
     bool CheckDocumentInsertion(const TRVDocInsertPoint& p);
     // Reads a document into the items at Index; gives the range of the new items and whether
@@ -381,8 +390,8 @@ private:
     using TRVDocumentReader = std::function<bool(int index, int& first, int& last, bool& full)>;
     // Inserts what Read reads at the caret as one undo step.
     bool InsertDocumentAtCaret(const TRVDocumentReader& read);
-    void FinishDocumentInsertion(const TRVDocInsertPoint& p, int first, int last, int firstDraw,
-                                 int lastDraw, int countBefore, bool fullReformat);
+    void FinishDocumentInsertion(TRVEditTransaction& tx, const TRVDocInsertPoint& p, int first,
+                                 int last);
     // The one resizable item the selection covers whole, or -1.
     int ResizableSelectedItem() const;
     bool FResizeFrameShown = false;

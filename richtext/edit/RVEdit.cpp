@@ -571,7 +571,7 @@ void TCustomRichViewEdit::KeyPress(char16_t& key) {
     key = 0;
     if (!BeforeChange(false)) return;
     // The character in the encoding of the style it is typed in.
-    const int styleNo = std::clamp(data->CurTextStyleNo, 0, Style()->TextStyles.Count() - 1);
+    const int styleNo = Style()->ValidTextStyleNo(data->CurTextStyleNo);
     std::string text{char(typed & 0xFF), char(typed >> 8)};
     if (!Style()->TextStyles.GetItem(styleNo).Unicode) {
         text = UnicodeToAnsiCP(text, data->CodePageOfStyle(styleNo));
@@ -614,8 +614,7 @@ void TCustomRichViewEdit::PlaceComposition() {
     form.ptCurrentPos = data->GetCaretPoint();
     ImmSetCompositionWindow(context, &form);
     const int styleNo = CurTextStyleNo();
-    if (TCanvas* canvas = data->GetCanvas();
-        canvas && styleNo >= 0 && styleNo < Style()->TextStyles.Count()) {
+    if (TCanvas* canvas = data->GetCanvas(); canvas && Style()->HasTextStyle(styleNo)) {
         Style()->ApplyStyle(canvas, styleNo, GetBiDiMode());
         const LOGFONTW font = canvas->Font()->LogFont();
         ImmSetCompositionFontW(context, &font);

@@ -173,15 +173,11 @@ private:
     // The current text style takes the charset of a new input language.
     void WMInputLangChange(TMessage& message);
     int CanPasteFormat(uint32_t format);
-    // Opens an insertion step (the selection deleted in it); false when refused.
-    bool BeginInsert();
-    void EndInsert(bool inserted);
-    // Runs Insert inside one insertion step; a refused or failed insertion takes the step back.
+    // Runs Insert inside one insertion step (the selection deleted in it); a refused or failed
+    // insertion takes the step back.
     bool RunInsertion(const std::function<bool(TRVEditRVData&)>& insert);
     // Undo (Redo with Redo): an open cell editor replays its own steps first.
     void ReplayStep(bool redo);
-    bool DeleteSelectionForInsert();
-    int FInsertGroupsBefore = 0;
     bool FReadOnly = false;
     TCustomRichViewEdit* FInplaceEditor = nullptr;
     std::function<void(bool close)> FInplaceCloser;

@@ -7,6 +7,7 @@
 #include "platform/core/Exceptions.h"
 #include "platform/core/ScopeGuard.h"
 #include "platform/graphics/Bitmap.h"
+#include "richtext/edit/RVEditTransaction.h"
 
 namespace epc {
 
@@ -23,35 +24,21 @@ std::unique_ptr<TFileStream> OpenForReading(const std::string& fileName) {
 
 } // namespace
 
-bool TCustomRichViewEdit::BeginInsert() {
+bool TCustomRichViewEdit::RunInsertion(const std::function<bool(TRVEditRVData&)>& insert) {
     if (!Style() || !BeforeChange(false)) return false;
     TRVEditRVData* data = EditData();
-    FInsertGroupsBefore = data->UndoList->Count();
-    data->BeginUndoAction(rvutInsert, true);
-    data->ChangeUndoGroupLevel(true);
-    if (data->SelectionExists(false, false) && !DeleteSelectionForInsert()) {
-        EndInsert(false);
-        return false;
-    }
-    return true;
-}
-
-bool TCustomRichViewEdit::DeleteSelectionForInsert() {
-    return EditData()->DeleteSelection();
-}
-
-void TCustomRichViewEdit::EndInsert(bool inserted) {
-    TRVEditRVData* data = EditData();
-    data->ChangeUndoGroupLevel(false);
-    // A refused insertion takes back what the step did before it (the deleted selection).
-    if (!inserted && data->UndoList->Count() > FInsertGroupsBefore) data->DropLastUndoGroup();
-}
-
-bool TCustomRichViewEdit::RunInsertion(const std::function<bool(TRVEditRVData&)>& insert) {
-    if (!BeginInsert()) return false;
+    const int groupsBefore = data->UndoList->Count();
     bool ok = false;
-    auto end = epc::Finally([&] { EndInsert(ok); });
-    ok = insert(*EditData());
+    // A refused or failed insertion takes back what the step did before it (the deleted
+    // selection), once the step has ended.
+    auto takeBack = epc::Finally([&] {
+        if (!ok && data->UndoList->Count() > groupsBefore) data->DropLastUndoGroup();
+    });
+    TRVEditTransaction step(*data, TRVEditRange(), rvutInsert);
+    // The deletion and the insertion join the step's group.
+    step.HoldGroup();
+    if (data->SelectionExists(false, false) && !data->DeleteSelection()) return false;
+    ok = insert(*data);
     return ok;
 }
 
@@ -133,9 +120,7 @@ void TCustomRichViewEdit::PastePicture(TRVPasteFormat format) {
 void TCustomRichViewEdit::ApplyParaStyleToSelection(int paraNo) {
     if (FInplaceEditor) return FInplaceEditor->ApplyParaStyleToSelection(paraNo);
     if (!Style() || !BeforeChange(false)) return;
-    TRVEditRVData* data = EditData();
-    data->BeginUndoAction(rvutPara, true);
-    data->ApplyParaStyleConversion(false, paraNo);
+    EditData()->ApplyParaStyleConversion(false, paraNo);
 }
 
 void TCustomRichViewEdit::ConvertSelectionTextStyles(int userData) {
@@ -147,9 +132,7 @@ void TCustomRichViewEdit::ConvertSelectionTextStyles(int userData) {
 void TCustomRichViewEdit::ConvertSelectionParaStyles(int userData) {
     if (FInplaceEditor) return FInplaceEditor->ConvertSelectionParaStyles(userData);
     if (!OnParaStyleConversion || !Style() || !BeforeChange(false)) return;
-    TRVEditRVData* data = EditData();
-    data->BeginUndoAction(rvutPara, true);
-    data->ApplyParaStyleConversion(true, userData);
+    EditData()->ApplyParaStyleConversion(true, userData);
 }
 
 } // namespace epc

@@ -12,6 +12,7 @@
 #include "richtext/document/RVRTFReader.h"
 #include "richtext/document/RVUni.h"
 #include "richtext/edit/RVEdit.h"
+#include "richtext/edit/RVEditTransaction.h"
 
 namespace epc {
 
@@ -85,20 +86,6 @@ std::unique_ptr<TCustomRVItemInfo> TRVEditRVData::NewTextItem(int styleNo, int p
     return item;
 }
 
-void TRVEditRVData::NoteCaretParaRange(int& firstDrawItemNo, int& lastDrawItemNo) const {
-    firstDrawItemNo = lastDrawItemNo = -1;
-    if (CaretDrawItemNo < 0 || CaretDrawItemNo >= DrawItems.Count()) return;
-    firstDrawItemNo = lastDrawItemNo = CaretDrawItemNo;
-    ExpandDrawRangeToParas(firstDrawItemNo, lastDrawItemNo);
-}
-
-void TRVEditRVData::ReformatInserted(bool fullReformat, int firstDrawItemNo, int lastDrawItemNo,
-                                     int itemCountChange, int caretItemNo, int caretOffs) {
-    if (DrawItems.Count() == 0 && ItemCount() > 0 && GetCanvas()) fullReformat = true;
-    FinishEdit(firstDrawItemNo, lastDrawItemNo, ItemCount() - itemCountChange, fullReformat,
-               caretItemNo, caretOffs);
-}
-
 void TRVEditRVData::DropLastUndoGroup() {
     if (UndoList->Count() == 0) return;
     const int caretItemNo = UndoList->LastGroup()->CaretItemNo;
@@ -127,6 +114,104 @@ bool TRVEditRVData::InsertItemObjectAt(int index, std::string text,
     return false;
 }
 
+bool TRVEditRVData::PrepareCaretPlace(TCustomRVItemInfo& newItem, int caretItemNo, int caretOffs,
+                                      TRVCaretPlace& place, bool& fullReformat) {
+    const bool marker = newItem.StyleNo == rvsListMarker;
+    const bool fullLine = IsFullLineItem(&newItem);
+    TCustomRVItemInfo* caretItem = GetItem(caretItemNo);
+    const bool caretIsText = caretItem->StyleNo >= 0;
+    if (!caretIsText) {
+        // 3. The caret stands before or after a non-text item. A marker at the caret is
+        // refused: the caller keeps nothing of it.
+        if (marker) return false;
+        if (caretOffs >= 1) {
+            if (InsertionSticks(caretItemNo)) return false;
+            place.Index = caretItemNo + 1;
+            if (IsFullLineItem(caretItem)) {
+                newItem.ItemOptions = uint8_t(newItem.ItemOptions & ~(rvioSameAsPrev | rvioBR));
+                newItem.ParaNo = CurParaStyleNo;
+            }
+        } else {
+            if (InsertionSticks(caretItemNo - 1)) return false;
+            place.Index = caretItemNo;
+            if (caretItem->GetJoinsPrevious()) {
+                if (fullLine && caretItemNo > 0 &&
+                    GetItemStyleNo(caretItemNo - 1) == rvsListMarker) {
+                    // A full-line item cannot follow a marker: an empty line keeps the marker's.
+                    auto empty = NewTextItem(CurTextStyleNo, GetItemParaNo(caretItemNo - 1));
+                    empty->SetJoinsPrevious(true);
+                    InsertItemUndoable(caretItemNo, "", std::move(empty), false, fullReformat);
+                    place.Index = caretItemNo + 1;
+                }
+            } else if (!fullLine) {
+                // The new item takes over the caret item's line start.
+                newItem.ItemOptions = uint8_t(
+                    (newItem.ItemOptions & ~(rvioSameAsPrev | rvioBR | rvioPageBreakBefore)) |
+                    (caretItem->ItemOptions & (rvioBR | rvioPageBreakBefore)));
+                place.JoinAfterInsert = place.Index + 1;
+            }
+        }
+    } else if (GetItemText(caretItemNo).empty()) {
+        // 4. An empty text item: the new item takes its place.
+        if (InsertionSticks(caretItemNo - 1) || InsertionSticks(caretItemNo)) return false;
+        const bool behindMarker = caretItemNo > 0 &&
+                                  GetItemStyleNo(caretItemNo - 1) == rvsListMarker &&
+                                  caretItem->GetJoinsPrevious();
+        if (fullLine && behindMarker) {
+            place.Index = caretItemNo + 1;
+        } else {
+            place.Index = caretItemNo;
+            uint8_t taken = caretItem->ItemOptions & (rvioSameAsPrev | rvioPageBreakBefore);
+            if (!marker) taken |= caretItem->ItemOptions & rvioBR;
+            if (fullLine) taken &= uint8_t(~rvioSameAsPrev);
+            newItem.ItemOptions = uint8_t(
+                (newItem.ItemOptions & ~(rvioSameAsPrev | rvioBR | rvioPageBreakBefore)) | taken);
+            newItem.ParaNo = CurParaStyleNo;
+            place.DeleteAfterInsert = caretItemNo + 1;
+            if (marker && behindMarker) {
+                // A new marker replaces the one before the empty line.
+                newItem.ItemOptions = uint8_t(newItem.ItemOptions & ~rvioSameAsPrev);
+                bool unused = false;
+                DeleteItemUndoable(caretItemNo - 1, unused);
+                --place.Index;
+                --place.DeleteAfterInsert;
+            }
+        }
+    } else {
+        // 5. A text item with text: a marker is refused.
+        if (marker) return false;
+        const int start = ItemStartOffset(caretItemNo), end = ItemEndOffset(caretItemNo);
+        if (caretOffs <= start) {
+            if (InsertionSticks(caretItemNo - 1)) return false;
+            place.Index = caretItemNo;
+            if (caretItem->StartsParagraph() || caretItem->GetLineBreakBefore()) {
+                if (!fullLine) {
+                    newItem.ItemOptions = uint8_t(
+                        (newItem.ItemOptions & ~(rvioSameAsPrev | rvioBR | rvioPageBreakBefore)) |
+                        (caretItem->ItemOptions & (rvioBR | rvioPageBreakBefore)));
+                    place.JoinAfterInsert = place.Index + 1;
+                }
+            }
+        } else if (caretOffs >= end) {
+            if (InsertionSticks(caretItemNo)) return false;
+            place.Index = caretItemNo + 1;
+        } else {
+            if (ItemHasProtection(caretItemNo, TRVProtectOption::rvprModifyProtect)) return false;
+            // The characters after the caret become an item of their own behind the new one.
+            const std::string tail =
+                CopyItemTextChars(GetItemText(caretItemNo), caretItem->ItemOptions, caretOffs,
+                                  GetItemCharCount(caretItemNo) - caretOffs + 1);
+            auto tailItem = NewTextItemLike(caretItemNo);
+            DeleteSubstringUndoable(caretItemNo, caretOffs, -1);
+            InsertItemUndoable(caretItemNo + 1, tail, std::move(tailItem), false, fullReformat);
+            place.Index = caretItemNo + 1;
+        }
+        if (newItem.StyleNo == caretItem->StyleNo && newItem.Tag.IsEmpty())
+            newItem.Tag = CopyTagValue(caretItem->Tag, TagsArePChars());
+    }
+    return true;
+}
+
 bool TRVEditRVData::InsertItemAtCaret(std::unique_ptr<TCustomRVItemInfo> item, std::string text,
                                       int& insertedIndex, bool& fullReformat) {
     insertedIndex = -1;
@@ -135,8 +220,7 @@ bool TRVEditRVData::InsertItemAtCaret(std::unique_ptr<TCustomRVItemInfo> item, s
     TCustomRVItemInfo* newItem = item.get();
     const bool marker = newItem->StyleNo == rvsListMarker;
     const bool fullLine = IsFullLineItem(newItem);
-    const int rememberedPara =
-        newItem->ParaNo >= 0 && newItem->ParaNo < style->ParaStyles.Count() ? newItem->ParaNo : -1;
+    const int rememberedPara = style->HasParaStyle(newItem->ParaNo) ? newItem->ParaNo : -1;
     const int caretItemNo = CaretItemIndex();
     const int caretOffs = CaretItemOffset();
     // 1. A full-line item, a list marker and the first item of an unformatted document start
@@ -160,110 +244,18 @@ bool TRVEditRVData::InsertItemAtCaret(std::unique_ptr<TCustomRVItemInfo> item, s
     // 2. A read-only paragraph takes nothing.
     if (ParaIsReadOnly(GetItemParaNo(caretItemNo))) return false;
 
-    TCustomRVItemInfo* caretItem = GetItem(caretItemNo);
-    const bool caretIsText = caretItem->StyleNo >= 0;
-    int index = -1;
-    // Items whose line state changes once the new item is in the list.
-    int joinAfterInsert = -1;
-    int deleteAfterInsert = -1;
-    if (!caretIsText) {
-        // 3. The caret stands before or after a non-text item. A marker at the caret is
-        // refused: the caller keeps nothing of it.
-        if (marker) return false;
-        if (caretOffs >= 1) {
-            if (InsertionSticks(caretItemNo)) return false;
-            index = caretItemNo + 1;
-            if (IsFullLineItem(caretItem)) {
-                newItem->ItemOptions = uint8_t(newItem->ItemOptions & ~(rvioSameAsPrev | rvioBR));
-                newItem->ParaNo = CurParaStyleNo;
-            }
-        } else {
-            if (InsertionSticks(caretItemNo - 1)) return false;
-            index = caretItemNo;
-            if (caretItem->GetJoinsPrevious()) {
-                if (fullLine && caretItemNo > 0 &&
-                    GetItemStyleNo(caretItemNo - 1) == rvsListMarker) {
-                    // A full-line item cannot follow a marker: an empty line keeps the marker's.
-                    auto empty = NewTextItem(CurTextStyleNo, GetItemParaNo(caretItemNo - 1));
-                    empty->SetJoinsPrevious(true);
-                    InsertItemUndoable(caretItemNo, "", std::move(empty), false, fullReformat);
-                    index = caretItemNo + 1;
-                }
-            } else if (!fullLine) {
-                // The new item takes over the caret item's line start.
-                newItem->ItemOptions = uint8_t(
-                    (newItem->ItemOptions & ~(rvioSameAsPrev | rvioBR | rvioPageBreakBefore)) |
-                    (caretItem->ItemOptions & (rvioBR | rvioPageBreakBefore)));
-                joinAfterInsert = index + 1;
-            }
-        }
-    } else if (GetItemText(caretItemNo).empty()) {
-        // 4. An empty text item: the new item takes its place.
-        if (InsertionSticks(caretItemNo - 1) || InsertionSticks(caretItemNo)) return false;
-        const bool behindMarker = caretItemNo > 0 &&
-                                  GetItemStyleNo(caretItemNo - 1) == rvsListMarker &&
-                                  caretItem->GetJoinsPrevious();
-        if (fullLine && behindMarker) {
-            index = caretItemNo + 1;
-        } else {
-            index = caretItemNo;
-            uint8_t taken = caretItem->ItemOptions & (rvioSameAsPrev | rvioPageBreakBefore);
-            if (!marker) taken |= caretItem->ItemOptions & rvioBR;
-            if (fullLine) taken &= uint8_t(~rvioSameAsPrev);
-            newItem->ItemOptions = uint8_t(
-                (newItem->ItemOptions & ~(rvioSameAsPrev | rvioBR | rvioPageBreakBefore)) | taken);
-            newItem->ParaNo = CurParaStyleNo;
-            deleteAfterInsert = caretItemNo + 1;
-            if (marker && behindMarker) {
-                // A new marker replaces the one before the empty line.
-                newItem->ItemOptions = uint8_t(newItem->ItemOptions & ~rvioSameAsPrev);
-                bool unused = false;
-                DeleteItemUndoable(caretItemNo - 1, unused);
-                --index;
-                --deleteAfterInsert;
-            }
-        }
-    } else {
-        // 5. A text item with text: a marker is refused.
-        if (marker) return false;
-        const int start = ItemStartOffset(caretItemNo), end = ItemEndOffset(caretItemNo);
-        if (caretOffs <= start) {
-            if (InsertionSticks(caretItemNo - 1)) return false;
-            index = caretItemNo;
-            if (caretItem->StartsParagraph() || caretItem->GetLineBreakBefore()) {
-                if (!fullLine) {
-                    newItem->ItemOptions = uint8_t(
-                        (newItem->ItemOptions & ~(rvioSameAsPrev | rvioBR | rvioPageBreakBefore)) |
-                        (caretItem->ItemOptions & (rvioBR | rvioPageBreakBefore)));
-                    joinAfterInsert = index + 1;
-                }
-            }
-        } else if (caretOffs >= end) {
-            if (InsertionSticks(caretItemNo)) return false;
-            index = caretItemNo + 1;
-        } else {
-            if (ItemHasProtection(caretItemNo, TRVProtectOption::rvprModifyProtect)) return false;
-            // The characters after the caret become an item of their own behind the new one.
-            const std::string tail =
-                CopyItemTextChars(GetItemText(caretItemNo), caretItem->ItemOptions, caretOffs,
-                                  GetItemCharCount(caretItemNo) - caretOffs + 1);
-            auto tailItem = NewTextItemLike(caretItemNo);
-            DeleteSubstringUndoable(caretItemNo, caretOffs, -1);
-            InsertItemUndoable(caretItemNo + 1, tail, std::move(tailItem), false, fullReformat);
-            index = caretItemNo + 1;
-        }
-        if (newItem->StyleNo == caretItem->StyleNo && newItem->Tag.IsEmpty())
-            newItem->Tag = CopyTagValue(caretItem->Tag, TagsArePChars());
-    }
+    TRVCaretPlace place;
+    if (!PrepareCaretPlace(*newItem, caretItemNo, caretOffs, place, fullReformat)) return false;
+    const int index = place.Index;
     const bool isBreak = newItem->StyleNo == rvsBreak;
     const bool hasFollower = index < ItemCount();
     // 7. In it goes.
     InsertItemUndoable(index, std::move(text), std::move(item), false, fullReformat);
     insertedIndex = index;
-    if (deleteAfterInsert >= 0 && deleteAfterInsert < ItemCount())
-        DeleteItemUndoable(deleteAfterInsert, fullReformat);
-    if (joinAfterInsert >= 0 && joinAfterInsert < ItemCount())
-        SetJoinsPreviousUndoable(joinAfterInsert, true, -1, fullReformat);
+    if (place.DeleteAfterInsert >= 0 && place.DeleteAfterInsert < ItemCount())
+        DeleteItemUndoable(place.DeleteAfterInsert, fullReformat);
+    if (place.JoinAfterInsert >= 0 && place.JoinAfterInsert < ItemCount())
+        SetJoinsPreviousUndoable(place.JoinAfterInsert, true, -1, fullReformat);
     // 6. Behind a full-line item the next item starts a paragraph of its own.
     if (fullLine && hasFollower && index + 1 < ItemCount() &&
         !GetItem(index + 1)->StartsParagraph()) {
@@ -300,19 +292,13 @@ bool TRVEditRVData::InsertItem(std::unique_ptr<TCustomRVItemInfo> item, std::str
         return false;
     }
     if (item->StyleNo != rvsBreak) item->ParaNo = CurParaStyleNo;
-    BeginUndoAction(rvutInsert, true);
-    int firstDraw, lastDraw;
-    NoteCaretParaRange(firstDraw, lastDraw);
-    const int countBefore = ItemCount();
+    TRVEditTransaction tx(*this, TRVEditRange::CaretParas(*this), rvutInsert);
     int index = -1;
-    bool full = false;
-    if (!InsertItemAtCaret(std::move(item), std::move(text), index, full)) {
+    if (!InsertItemAtCaret(std::move(item), std::move(text), index, tx.Full)) {
         BeepIfUseSound();
         return false;
     }
-    ReformatInserted(full, firstDraw, lastDraw, ItemCount() - countBefore, index,
-                     caretBefore ? ItemStartOffset(index) : ItemEndOffset(index));
-    MarkChanged();
+    tx.Commit(index, caretBefore ? ItemStartOffset(index) : ItemEndOffset(index));
     return true;
 }
 
@@ -437,14 +423,10 @@ bool TRVEditRVData::InsertLines(std::vector<TRVInsertLine>& lines, bool caretBef
         BeepIfUseSound();
         return false;
     }
-    BeginUndoAction(rvutInsert, true);
-    int firstDraw, lastDraw;
-    NoteCaretParaRange(firstDraw, lastDraw);
-    const int countBefore = ItemCount();
+    TRVEditTransaction tx(*this, TRVEditRange::CaretParas(*this), rvutInsert);
     const int styleNo = CurTextStyleNo;
     int first = -1;
-    bool full = false;
-    if (!InsertItemAtCaret(NewTextItem(styleNo, CurParaStyleNo), lines[0].Text, first, full)) {
+    if (!InsertItemAtCaret(NewTextItem(styleNo, CurParaStyleNo), lines[0].Text, first, tx.Full)) {
         BeepIfUseSound();
         return false;
     }
@@ -475,12 +457,12 @@ bool TRVEditRVData::InsertLines(std::vector<TRVInsertLine>& lines, bool caretBef
             item->SetPageBreakBefore(true);
         InsertItemObjectAt(++last, line.Text, std::move(item));
     }
-    FinishInsertion(first, last, firstDraw, lastDraw, countBefore, caretBefore, full);
+    FinishInsertion(tx, first, last, caretBefore);
     return true;
 }
 
-void TRVEditRVData::FinishInsertion(int first, int last, int firstDraw, int lastDraw,
-                                    int countBefore, bool caretBefore, bool fullReformat) {
+void TRVEditRVData::FinishInsertion(TRVEditTransaction& tx, int first, int last, bool caretBefore) {
+    bool& fullReformat = tx.Full;
     // 1. The items behind the first went into the list directly: one record covers them, and
     // the paragraph part after them now belongs to the last one's paragraph.
     if (last > first) AddInsertItemsUndo(first + 1, last - first);
@@ -516,9 +498,7 @@ void TRVEditRVData::FinishInsertion(int first, int last, int firstDraw, int last
     }
     ClampItemIndex(caretItemNo);
     // 3. Re-format, 4. the caret.
-    ReformatInserted(fullReformat, firstDraw, lastDraw, ItemCount() - countBefore, caretItemNo,
-                     caretOffs);
-    MarkChanged();
+    tx.Commit(caretItemNo, caretOffs);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -575,11 +555,10 @@ bool TRVEditRVData::CheckDocumentInsertion(const TRVDocInsertPoint& p) {
     return true;
 }
 
-void TRVEditRVData::FinishDocumentInsertion(const TRVDocInsertPoint& p, int first, int last,
-                                            int firstDraw, int lastDraw, int countBefore,
-                                            bool fullReformat) {
+void TRVEditRVData::FinishDocumentInsertion(TRVEditTransaction& tx, const TRVDocInsertPoint& p,
+                                            int first, int last) {
     AddInsertItemsUndo(first, last - first + 1);
-    bool full = fullReformat;
+    bool& full = tx.Full;
     // The caret's text item is cut at the caret; its tail follows the inserted content.
     int tail = -1;
     if (p.SplitItem >= 0) {
@@ -631,8 +610,7 @@ void TRVEditRVData::FinishDocumentInsertion(const TRVDocInsertPoint& p, int firs
     int caretOffs = ItemEndOffset(last);
     MergeInsertedRange(first, last, caretItemNo, caretOffs, full);
     ClampItemIndex(caretItemNo);
-    ReformatInserted(full, firstDraw, lastDraw, ItemCount() - countBefore, caretItemNo, caretOffs);
-    MarkChanged();
+    tx.Commit(caretItemNo, caretOffs);
 }
 
 void TRVEditRVData::MergeInsertedRange(int& first, int& last, int& caretItemNo, int& caretOffs,
@@ -676,19 +654,15 @@ bool TRVEditRVData::InsertDocumentAtCaret(const TRVDocumentReader& read) {
     TRVDocInsertPoint p;
     FindDocumentInsertionPoint(p);
     if (!CheckDocumentInsertion(p)) return false;
-    BeginUndoAction(rvutInsert, true);
-    int firstDraw, lastDraw;
-    NoteCaretParaRange(firstDraw, lastDraw);
-    const int countBefore = ItemCount();
+    TRVEditTransaction tx(*this, TRVEditRange::CaretParas(*this), rvutInsert);
     int first = -1, last = -1;
-    bool full = false;
-    if (!read(p.Index, first, last, full)) {
+    if (!read(p.Index, first, last, tx.Full)) {
         // The reader took back what it inserted and the styles it added.
         BeepIfUseSound();
         return false;
     }
     if (first < 0 || last < first) return true;
-    FinishDocumentInsertion(p, first, last, firstDraw, lastDraw, countBefore, full);
+    FinishDocumentInsertion(tx, p, first, last);
     return true;
 }
 

@@ -39,7 +39,7 @@ int ParaPartEnd(const TCustomRVData& data, int itemNo) {
 
 bool ParaHasOption(const TCustomRVData& data, int paraNo, TRVParaOption option) {
     TRVStyle* style = data.GetRVStyle();
-    return style && paraNo >= 0 && paraNo < style->ParaStyles.Count() &&
+    return style && style->HasParaStyle(paraNo) &&
            style->ParaStyles.GetItem(paraNo).Options.Contains(option);
 }
 
@@ -463,7 +463,7 @@ void TRVEditRVData::SetStyleNoUndoable(int itemNo, int styleNo) {
     AddUndoRecord<TRVUndoStyleNoInfo>(*this, rvuStyleNo, itemNo,
                                       [&](auto& r) { r.OldStyleNo = item->StyleNo; });
     if (TRVStyle* style = GetRVStyle();
-        style && styleNo < style->TextStyles.Count() && item->StyleNo < style->TextStyles.Count()) {
+        style && style->HasTextStyle(styleNo) && style->HasTextStyle(item->StyleNo)) {
         const bool wasUnicode = style->TextStyles.GetItem(item->StyleNo).Unicode;
         const bool unicode = style->TextStyles.GetItem(styleNo).Unicode;
         if (unicode && !wasUnicode) item->ItemOptions |= rvioUnicode;

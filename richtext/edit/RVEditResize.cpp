@@ -6,8 +6,8 @@
 #include <algorithm>
 
 #include "platform/controls/Forms.h"
-#include "platform/core/ScopeGuard.h"
 #include "richtext/edit/RVEdit.h"
+#include "richtext/edit/RVEditTransaction.h"
 
 namespace epc {
 
@@ -186,18 +186,8 @@ void TRVEditRVData::MoveCaretToItem(bool fullReformat, int itemNo, int offs) {
         first = std::min(first, CaretDrawItemNo);
         last = std::max(last, CaretDrawItemNo);
     }
-    ReformatInserted(fullReformat, first, last, 0, itemNo, offs);
+    FinishEdit(TRVEditRange{first, last, itemNo}, ItemCount(), fullReformat, itemNo, offs);
     Invalidate();
-}
-
-void TRVEditRVData::NoteParaMinWidth(int itemNo, int& width) {
-    width = CalcParaMinWidth(GetParagraphStartItem(itemNo), nullptr, nullptr);
-}
-
-void TRVEditRVData::ReformatAfterItemResize(int itemNo, int oldWidth) {
-    const int newWidth = CalcParaMinWidth(GetParagraphStartItem(itemNo), nullptr, nullptr);
-    const bool full = !(newWidth == oldWidth || (oldWidth < MinWidth && newWidth <= MinWidth));
-    MoveCaretToItem(full, itemNo, 1);
 }
 
 void TRVEditRVData::ResizeItem(int itemNo, int width, int height) {
@@ -211,21 +201,20 @@ void TRVEditRVData::ResizeItem(int itemNo, int width, int height) {
     height = std::max(height, 1);
     // A refused change leaves the item and the undo list alone.
     if (!Editor()->BeforeChange(false)) return;
-    BeginUndoAction(rvutModifyItem, true);
-    ChangeUndoGroupLevel(true);
-    auto lower = epc::Finally([this] { ChangeUndoGroupLevel(false); });
+    TRVEditTransaction tx(*this, TRVEditRange::ItemParas(*this, itemNo, itemNo), rvutModifyItem);
+    tx.HoldGroup();
     if (item->GetStateFlag(rvisHasControl)) {
+        // The control's new size lays the document out again and moves the caret itself.
         ResizeControlUndoable(itemNo, width, height, true);
-    } else {
-        int oldWidth = 0;
-        NoteParaMinWidth(itemNo, oldWidth);
-        if (dynamic_cast<TRVGraphicItemInfo*>(item)) {
-            SetExtraIntPropertyUndoable(itemNo, kImageHeightProp, height);
-            SetExtraIntPropertyUndoable(itemNo, kImageWidthProp, width);
-        }
-        ReformatAfterItemResize(itemNo, oldWidth);
+        tx.Commit();
+        return;
     }
-    MarkChanged();
+    tx.NoteWidestParas();
+    if (dynamic_cast<TRVGraphicItemInfo*>(item)) {
+        SetExtraIntPropertyUndoable(itemNo, kImageHeightProp, height);
+        SetExtraIntPropertyUndoable(itemNo, kImageWidthProp, width);
+    }
+    tx.Commit(itemNo, 1);
 }
 
 } // namespace epc

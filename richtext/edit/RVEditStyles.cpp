@@ -8,15 +8,9 @@
 
 #include "richtext/document/RVUni.h"
 #include "richtext/edit/RVEdit.h"
+#include "richtext/edit/RVEditTransaction.h"
 
 namespace epc {
-
-bool TRVEditRVData::ParasAreWidest(int firstItemNo, int lastItemNo) {
-    // Restyled text may have been what made the document as wide as it is.
-    int first = firstItemNo, last = lastItemNo;
-    GetParagraphItemRangeOf(first, last);
-    return CalcParasMinWidth(first, last, nullptr, nullptr) >= MinWidth;
-}
 
 int TRVEditRVData::ConvertTextStyle(int styleNo, int userValue, bool appliedToText) {
     TCustomRichViewEdit* editor = Editor();
@@ -25,7 +19,7 @@ int TRVEditRVData::ConvertTextStyle(int styleNo, int userValue, bool appliedToTe
         editor->OnStyleConversion(editor, styleNo, userValue, appliedToText, newStyleNo);
     TRVStyle* style = GetRVStyle();
     // A handler's answer outside the sheet leaves the style as it was.
-    if (!style || newStyleNo < 0 || newStyleNo >= style->TextStyles.Count()) return styleNo;
+    if (!style || !style->HasTextStyle(newStyleNo)) return styleNo;
     return newStyleNo;
 }
 
@@ -128,14 +122,12 @@ void TRVEditRVData::ApplyTextStyleConversion(int userValue) {
         if (caretItemNo >= 0 && GetItemStyleNo(caretItemNo) >= 0 &&
             GetItemText(caretItemNo).empty() && GetItemStyleNo(caretItemNo) != newCurrent &&
             !ItemHasProtection(caretItemNo, TRVProtectOption::rvprStyleProtect)) {
-            BeginUndoAction(rvutStyleNo, true);
-            int firstDraw, lastDraw;
-            NoteCaretParaRange(firstDraw, lastDraw);
-            const bool full = ParasAreWidest(caretItemNo, caretItemNo);
+            TRVEditTransaction tx(*this, TRVEditRange::CaretParas(*this), rvutStyleNo);
+            tx.NoteWidestParas();
             RestyleTextItem(caretItemNo, newCurrent);
-            ReformatInserted(full, firstDraw, lastDraw, 0, caretItemNo, 1);
+            tx.Reformat(caretItemNo, 1);
             editor->SetCurTextStyleNo(newCurrent);
-            MarkChanged();
+            tx.Commit();
         }
         editor->SetCurTextStyleNo(newCurrent);
         return;
@@ -143,11 +135,8 @@ void TRVEditRVData::ApplyTextStyleConversion(int userValue) {
     int startNo, startOffs, endNo, endOffs;
     GetSelectionBounds(startNo, startOffs, endNo, endOffs, true);
     if (startNo < 0 || endNo < 0) return;
-    BeginUndoAction(rvutStyleNo, true);
-    int firstDraw = GetFirstDrawItemNo(startNo), lastDraw = GetFirstDrawItemNo(endNo);
-    ExpandDrawRangeToParas(firstDraw, lastDraw);
-    const int countBefore = ItemCount();
-    const bool full = ParasAreWidest(startNo, endNo);
+    TRVEditTransaction tx(*this, TRVEditRange::ItemParas(*this, startNo, endNo), rvutStyleNo);
+    tx.NoteWidestParas();
     const bool keepTag = !editor->EditorOptions.Contains(TRVEditorOption::rvoClearTagOnStyleApp);
     // The selection's ends follow their items (found again by object once all cuts are done).
     TCustomRVItemInfo* startItem = GetItem(startNo);
@@ -194,11 +183,11 @@ void TRVEditRVData::ApplyTextStyleConversion(int userValue) {
     }
     int newStart = FindItemIndex(startItem), newEnd = FindItemIndex(endItem);
     MergeAroundRange(newStart, newStartOffs, newEnd, newEndOffs);
-    ReformatInserted(full, firstDraw, lastDraw, ItemCount() - countBefore, newEnd, newEndOffs);
+    tx.Reformat(newEnd, newEndOffs);
     SetSelection(newStart, newStartOffs, newEnd, newEndOffs);
     CaretToSelectionEnd();
     editor->SetCurTextStyleNo(newCurrent);
-    MarkChanged();
+    tx.Commit();
 }
 
 void TRVEditRVData::ApplyParaStyleConversion(bool convert, int value) {
@@ -207,13 +196,11 @@ void TRVEditRVData::ApplyParaStyleConversion(bool convert, int value) {
     int startNo, startOffs, endNo, endOffs;
     GetSelectionOrCaret(true, startNo, startOffs, endNo, endOffs);
     if (startNo < 0 || endNo < 0) return;
-    if (!convert && (value < 0 || value >= style->ParaStyles.Count())) return;
+    if (!convert && !style->HasParaStyle(value)) return;
     int first = startNo, last = endNo;
     GetParagraphItemRangeOf(first, last);
-    BeginUndoAction(rvutPara, true);
-    int firstDraw = GetFirstDrawItemNo(first), lastDraw = GetFirstDrawItemNo(last);
-    ExpandDrawRangeToParas(firstDraw, lastDraw);
-    bool full = false;
+    TRVEditTransaction tx(*this, TRVEditRange::ItemParas(*this, first, last), rvutPara);
+    bool& full = tx.Full;
     if (convert) {
         TCustomRichViewEdit* editor = Editor();
         std::vector<int32_t> paraNos;
@@ -221,19 +208,19 @@ void TRVEditRVData::ApplyParaStyleConversion(bool convert, int value) {
             int newPara = GetItemParaNo(i);
             if (editor->OnParaStyleConversion)
                 editor->OnParaStyleConversion(editor, newPara, value, false, newPara);
-            if (newPara < 0 || newPara >= style->ParaStyles.Count()) newPara = GetItemParaNo(i);
+            if (!style->HasParaStyle(newPara)) newPara = GetItemParaNo(i);
             paraNos.push_back(newPara);
         }
         SetParaStylesFromListUndoable(first, paraNos, full);
     } else {
         SetParaStyleRangeUndoable(first, last, value, full);
     }
-    ReformatInserted(full, firstDraw, lastDraw, 0, endNo, endOffs);
+    tx.Reformat(endNo, endOffs);
     if (startNo != endNo || startOffs != endOffs) {
         SetSelection(startNo, startOffs, endNo, endOffs);
         CaretToSelectionEnd();
     }
-    MarkChanged();
+    tx.Commit();
 }
 
 } // namespace epc

@@ -2,10 +2,10 @@
 
 #include <algorithm>
 
-#include "platform/core/ScopeGuard.h"
 #include "richtext/document/RVUni.h"
 #include "richtext/edit/RVERVData.h"
 #include "richtext/edit/RVEdit.h"
+#include "richtext/edit/RVEditTransaction.h"
 #include "richtext/edit/RVUndoRecords.h"
 
 namespace epc {
@@ -36,19 +36,6 @@ int NextWordStart(const TCustomRVData& data, int itemNo, int offs) {
     return end;
 }
 
-// Whether the paragraphs of a drawing range may be what makes the document wider than its
-// window: an edit there may narrow the document, which only a full format finds out.
-bool MayBeWidest(TRVEditRVData& data, int firstDrawItemNo, int lastDrawItemNo) {
-    const int count = data.DrawItems.Count();
-    if (count == 0 || !data.GetCanvas() || firstDrawItemNo < 0) return false;
-    const int base = std::max(data.GetClientWidth() - data.GetLeftMargin() - data.GetRightMargin(),
-                              data.GetMinTextWidth());
-    if (data.MinWidth <= base) return false;
-    const int first = data.DrawItems[std::clamp(firstDrawItemNo, 0, count - 1)]->ItemNo;
-    const int last = data.DrawItems[std::clamp(lastDrawItemNo, 0, count - 1)]->ItemNo;
-    return data.CalcParasMinWidth(first, last, nullptr, nullptr) >= data.MinWidth;
-}
-
 } // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -58,14 +45,14 @@ bool TRVEditRVData::ItemProtected(int itemNo, TRVProtectOption option) const {
     const TCustomRVItemInfo* item = GetItem(itemNo);
     TRVStyle* style = GetRVStyle();
     // Non-text items answer only delete protection, and hold none of their own here.
-    if (item->StyleNo < 0 || !style || item->StyleNo >= style->TextStyles.Count()) return false;
+    if (!style || !style->HasTextStyle(item->StyleNo)) return false;
     return style->TextStyles.GetItem(item->StyleNo).Protection.Contains(option);
 }
 
 bool TRVEditRVData::ItemParaReadOnly(int itemNo) const {
     TRVStyle* style = GetRVStyle();
     const int paraNo = GetItemParaNo(itemNo);
-    return style && paraNo >= 0 && paraNo < style->ParaStyles.Count() &&
+    return style && style->HasParaStyle(paraNo) &&
            style->ParaStyles.GetItem(paraNo).Options.Contains(TRVParaOption::rvpaoReadOnly);
 }
 
@@ -81,7 +68,7 @@ std::unique_ptr<TCustomRVItemInfo> TRVEditRVData::NewEmptyTextItem(int paraNo) {
     auto item = std::make_unique<TRVTextItemInfo>(this);
     int styleNo = CurTextStyleNo;
     TRVStyle* style = GetRVStyle();
-    if (!style || styleNo < 0 || styleNo >= style->TextStyles.Count()) styleNo = 0;
+    if (!style || !style->HasTextStyle(styleNo)) styleNo = 0;
     item->StyleNo = styleNo;
     item->ParaNo = paraNo;
     if (style && style->TextStyles.GetItem(styleNo).Unicode) item->ItemOptions |= rvioUnicode;
@@ -157,98 +144,12 @@ bool TRVEditRVData::CanDeleteSelection() {
     }
     TRVStyle* style = GetRVStyle();
     return !(
-        style && CurParaStyleNo >= 0 && CurParaStyleNo < style->ParaStyles.Count() &&
+        style && style->HasParaStyle(CurParaStyleNo) &&
         style->ParaStyles.GetItem(CurParaStyleNo).Options.Contains(TRVParaOption::rvpaoReadOnly));
 }
 
 // ---------------------------------------------------------------------------------------------
-// Layout after an edit.
-
-void TRVEditRVData::FinishEdit(int firstDrawItemNo, int lastDrawItemNo, int itemCountBefore,
-                               bool full, int caretItemNo, int caretOffs) {
-    if (ItemCount() == 0) return;
-    if (!GetCanvas()) {
-        // Nothing can lay the items out: drawing items made before the edit must not stay.
-        ClearFormatting();
-        return;
-    }
-    const int change = ItemCount() - itemCountBefore;
-    if (full || DrawItems.Count() == 0 || firstDrawItemNo < 0) {
-        Format(false);
-    } else {
-        const int editFirst =
-            std::clamp(DrawItems[std::min(firstDrawItemNo, DrawItems.Count() - 1)]->ItemNo, 0,
-                       ItemCount() - 1);
-        FormatParasOfDrawRange(firstDrawItemNo, lastDrawItemNo, change);
-        // Numbering text of later list paragraphs may have changed width with any new or
-        // removed paragraph.
-        if (change != 0 && !UpdateNumberedLists(editFirst)) full = true;
-        // A scroll bar that came or went with the new height changes the width every line
-        // was broken for.
-        // (A format that ended with the scroll bar gone may have kept the narrower width.)
-        if (GetClientWidth() != FLayoutClientWidth ||
-            GetClientWidth() - GetLeftMargin() - GetRightMargin() > MinWidth)
-            full = true;
-        // A paragraph that grew wider than the document asks for the whole document again.
-        const int first =
-            std::clamp(DrawItems[std::min(firstDrawItemNo, DrawItems.Count() - 1)]->ItemNo, 0,
-                       ItemCount() - 1);
-        const int last = std::clamp(caretItemNo, first, ItemCount() - 1);
-        if (full || CalcParasMinWidth(first, last, nullptr, nullptr) > MinWidth) Format(false);
-    }
-    caretItemNo = std::clamp(caretItemNo, 0, ItemCount() - 1);
-    caretOffs = std::clamp(caretOffs, ItemStartOffset(caretItemNo), ItemEndOffset(caretItemNo));
-    PlaceCaretAt(caretItemNo, caretOffs);
-    ShowCaret(true, false, false);
-    Invalidate();
-}
-
-void TRVEditRVData::ReformatAfterUndo(int first, int last, int itemCountChange, bool full) {
-    if (!GetCanvas()) return; // the replay drops the stale drawing items
-    const int count = ItemCount();
-    const int oldCount = count - itemCountChange;
-    const int draws = DrawItems.Count();
-    const int base =
-        std::max(GetClientWidth() - GetLeftMargin() - GetRightMargin(), GetMinTextWidth());
-    // A document wider than its window may have been narrowed: only a full format tells.
-    if (full || first < 0 || count == 0 || oldCount <= 0 || draws == 0 || MinWidth > base) {
-        Format(false);
-        return;
-    }
-    // The drawing items still carry the numbers from before the replay: items before First
-    // kept theirs, items after Last moved by the count change.
-    const int oldFirst = std::clamp(first - 1, 0, oldCount - 1);
-    const int oldLast = std::clamp(std::max(last - itemCountChange, first), oldFirst, oldCount - 1);
-    int d1 = 0, d2 = draws - 1;
-    {
-        int lo = 0, hi = draws - 1;
-        while (lo < hi) {
-            const int mid = (lo + hi) / 2;
-            if (DrawItems[mid]->ItemNo < oldFirst)
-                lo = mid + 1;
-            else
-                hi = mid;
-        }
-        d1 = lo;
-        lo = d1;
-        hi = draws - 1;
-        while (lo < hi) {
-            const int mid = (lo + hi + 1) / 2;
-            if (DrawItems[mid]->ItemNo > oldLast)
-                hi = mid - 1;
-            else
-                lo = mid;
-        }
-        d2 = lo;
-    }
-    FormatParasOfDrawRange(d1, d2, itemCountChange);
-    if ((itemCountChange != 0 && !UpdateNumberedLists(std::clamp(first - 1, 0, count - 1))) ||
-        GetClientWidth() != FLayoutClientWidth ||
-        GetClientWidth() - GetLeftMargin() - GetRightMargin() > MinWidth ||
-        CalcParasMinWidth(std::clamp(first, 0, count - 1), std::clamp(last, 0, count - 1), nullptr,
-                          nullptr) > MinWidth)
-        Format(false);
-}
+// Numbered lists.
 
 bool TRVEditRVData::UpdateNumberedLists(int firstItemNo) {
     TRVMarkerList* markers = GetMarkers(false);
@@ -282,22 +183,15 @@ bool TRVEditRVData::DeleteSelection() {
         BeepIfUseSound();
         return false;
     }
-    BeginUndoAction(rvutDelete, true);
-    auto endGroup = Finally([this] {
-        UndoList->RemoveEmptyLastGroup();
-        UndoDest = rvudNone;
-    });
-    int d1, o1, d2, o2;
-    GetSelectionDrawBounds(d1, o1, d2, o2, true);
+    TRVEditTransaction tx(*this, TRVEditRange::SelectionParas(*this), rvutDelete);
+    tx.NoteWidestParas();
+    bool& full = tx.Full;
     int sNo, sOffs, eNo, eOffs;
     GetSelectionBounds(sNo, sOffs, eNo, eOffs, true);
     Deselect(nullptr, false);
-    ExpandDrawRangeToParas(d1, d2);
-    const int countBefore = ItemCount();
     const int firstPara = GetItemParaNo(sNo);
     // Ends on a list marker move off it; ends at an item edge inside a line move into the
     // neighbour that is actually cut.
-    bool full = MayBeWidest(*this, d1, d2);
     if (GetItemStyleNo(sNo) == rvsListMarker && sNo < eNo) {
         ++sNo;
         sOffs = ItemStartOffset(sNo);
@@ -410,8 +304,7 @@ bool TRVEditRVData::DeleteSelection() {
     int paraFirst = caretNo, paraLast = caretNo;
     GetParagraphItemRange(paraFirst, paraLast);
     SetParaStyleRangeUndoable(paraFirst, paraLast, firstPara, full);
-    FinishEdit(d1, d2, countBefore, full, caretNo, caretOffs);
-    MarkChanged();
+    tx.Commit(caretNo, caretOffs);
     DoSelect();
     return true;
 }
@@ -424,23 +317,11 @@ bool TRVEditRVData::BackspaceKey(bool word) {
     CaretDrawItemNo = CharEnds[size_t(CaretOffs)].DrawItemNo;
     int itemNo = CaretItemIndex(), offs = CaretItemOffset();
     if (itemNo < 0) return false;
-    int d1 = CaretDrawItemNo, d2 = CaretDrawItemNo;
-    ExpandDrawRangeToParas(d1, d2);
-    const int countBefore = ItemCount();
     int caretNo = itemNo, caretOffs = offs;
-    bool full = MayBeWidest(*this, d1, d2);
-    BeginUndoAction(rvutDelete, true);
-    bool done;
-    {
-        auto endGroup = Finally([this] {
-            UndoList->RemoveEmptyLastGroup();
-            UndoDest = rvudNone;
-        });
-        done = BackspaceAt(itemNo, offs, word, caretNo, caretOffs, full);
-    }
-    if (!done) return false;
-    FinishEdit(d1, d2, countBefore, full, caretNo, caretOffs);
-    MarkChanged();
+    TRVEditTransaction tx(*this, TRVEditRange::CaretParas(*this), rvutDelete);
+    tx.NoteWidestParas();
+    if (!BackspaceAt(itemNo, offs, word, caretNo, caretOffs, tx.Full)) return false;
+    tx.Commit(caretNo, caretOffs);
     return true;
 }
 
@@ -561,9 +442,7 @@ bool TRVEditRVData::DeleteKey(bool word) {
     if (CaretDrawItemNo < 0 || CaretOffs < 0 || CaretOffs >= int(CharEnds.size())) return false;
     int itemNo = CaretItemIndex(), offs = CaretItemOffset();
     if (itemNo < 0) return false;
-    int d1 = CaretDrawItemNo, d2 = CaretDrawItemNo;
-    ExpandDrawRangeToParas(d1, d2);
-    const int countBefore = ItemCount();
+    const TRVEditRange range = TRVEditRange::CaretParas(*this);
     // At the end of an item that the next one continues, Delete works on the next item.
     if (offs >= ItemEndOffset(itemNo) && itemNo + 1 < ItemCount() &&
         GetItem(itemNo + 1)->GetJoinsPrevious()) {
@@ -572,7 +451,6 @@ bool TRVEditRVData::DeleteKey(bool word) {
     }
     const bool atEnd = offs >= ItemEndOffset(itemNo);
     int caretNo = itemNo, caretOffs = offs;
-    bool full = MayBeWidest(*this, d1, d2);
     auto refuse = [this] {
         BeepIfUseSound();
         return false;
@@ -583,11 +461,9 @@ bool TRVEditRVData::DeleteKey(bool word) {
             return BackspaceKey(false);
         return false;
     }
-    BeginUndoAction(rvutDelete, true);
-    auto endGroup = Finally([this] {
-        UndoList->RemoveEmptyLastGroup();
-        UndoDest = rvudNone;
-    });
+    TRVEditTransaction tx(*this, range, rvutDelete);
+    tx.NoteWidestParas();
+    bool& full = tx.Full;
     if (atEnd) {
         // The next paragraph (or line) is pulled up; every check comes before any change.
         TCustomRVItemInfo* item = GetItem(itemNo);
@@ -597,8 +473,7 @@ bool TRVEditRVData::DeleteKey(bool word) {
         const int next = marker ? itemNo + 2 : itemNo + 1;
         if (marker && (next >= ItemCount() || !GetItem(next)->GetJoinsPrevious())) {
             DeleteItemUndoable(itemNo + 1, full);
-            FinishEdit(d1, d2, countBefore, full, caretNo, caretOffs);
-            MarkChanged();
+            tx.Commit(caretNo, caretOffs);
             return true;
         }
         const TCustomRVItemInfo* nextItem = GetItem(next);
@@ -651,8 +526,7 @@ bool TRVEditRVData::DeleteKey(bool word) {
             break;
         }
         }
-        FinishEdit(d1, d2, countBefore, full, caretNo, caretOffs);
-        MarkChanged();
+        tx.Commit(caretNo, caretOffs);
         return true;
     }
     // Inside the line: what is after the caret is deleted with Backspace's rules.
@@ -666,8 +540,7 @@ bool TRVEditRVData::DeleteKey(bool word) {
     } else if (!BackspaceAt(itemNo, ItemEndOffset(itemNo), word, caretNo, caretOffs, full)) {
         return false;
     }
-    FinishEdit(d1, d2, countBefore, full, caretNo, caretOffs);
-    MarkChanged();
+    tx.Commit(caretNo, caretOffs);
     return true;
 }
 
@@ -677,7 +550,7 @@ bool TRVEditRVData::DeleteKey(bool word) {
 bool TRVEditRVData::KeyPressChar(char key) {
     std::string text(1, key);
     TRVStyle* style = GetRVStyle();
-    if (style && CurTextStyleNo >= 0 && CurTextStyleNo < style->TextStyles.Count() &&
+    if (style && style->HasTextStyle(CurTextStyleNo) &&
         style->TextStyles.GetItem(CurTextStyleNo).Unicode) {
         text = AnsiToUnicodeKeyboard(text);
         if (text.empty()) return false;
@@ -686,7 +559,7 @@ bool TRVEditRVData::KeyPressChar(char key) {
 }
 
 void TRVEditRVData::TakeCurrentParaStyle(int itemNo, bool& fullReformat) {
-    const int paraNo = std::clamp(CurParaStyleNo, 0, GetRVStyle()->ParaStyles.Count() - 1);
+    const int paraNo = GetRVStyle()->ValidParaStyleNo(CurParaStyleNo);
     if (GetItemParaNo(itemNo) == paraNo) return;
     int first = itemNo, last = itemNo;
     GetParagraphItemRange(first, last);
@@ -707,7 +580,7 @@ bool TRVEditRVData::InsertTyped(const std::string& text) {
         BeepIfUseSound();
         return false;
     }
-    const int styleNo = std::clamp(CurTextStyleNo, 0, style->TextStyles.Count() - 1);
+    const int styleNo = style->ValidTextStyleNo(CurTextStyleNo);
     const bool unicode = style->TextStyles.GetItem(styleNo).Unicode;
     // UTF-16 text comes in whole code units.
     if (unicode && text.size() % 2 != 0) {
@@ -716,10 +589,7 @@ bool TRVEditRVData::InsertTyped(const std::string& text) {
     }
     const int length = int(unicode ? text.size() / 2 : text.size());
     if (length == 0) return false;
-    int d1 = CaretDrawItemNo, d2 = CaretDrawItemNo;
-    ExpandDrawRangeToParas(d1, d2);
-    const int countBefore = ItemCount();
-    const bool widest = MayBeWidest(*this, d1, d2);
+    const TRVEditRange range = TRVEditRange::CaretParas(*this);
     auto atEdge = [&] { return offs <= ItemStartOffset(itemNo) || offs >= ItemEndOffset(itemNo); };
     bool newItem = false;
     if (GetItemStyleNo(itemNo) != styleNo) {
@@ -742,24 +612,26 @@ bool TRVEditRVData::InsertTyped(const std::string& text) {
         newItem = true;
     }
     // An empty item simply takes the typed text in the current style.
-    if (newItem && GetItemStyleNo(itemNo) >= 0 && GetItemText(itemNo).empty() &&
-        !ItemProtected(itemNo, TRVProtectOption::rvprModifyProtect) &&
-        GetItem(itemNo)->IsUnicode() == unicode) {
-        BeginUndoAction(rvutTyping, true);
-        auto endGroup = Finally([this] { UndoDest = rvudNone; });
-        bool full = widest;
-        TakeCurrentParaStyle(itemNo, full);
+    const bool fillEmpty = newItem && GetItemStyleNo(itemNo) >= 0 && GetItemText(itemNo).empty() &&
+                           !ItemProtected(itemNo, TRVProtectOption::rvprModifyProtect) &&
+                           GetItem(itemNo)->IsUnicode() == unicode;
+    const bool takePara = !newItem && GetItemText(itemNo).empty() &&
+                          GetItemParaNo(itemNo) != style->ValidParaStyleNo(CurParaStyleNo);
+    // A single character goes to the undo list's typing record instead of a group.
+    const bool oneChar = !newItem && !takePara && length < 2;
+    uint8_t undoKind = newItem && !fillEmpty ? uint8_t(rvutInsert) : uint8_t(rvutTyping);
+    if (oneChar) undoKind = kRVNoUndoGroup;
+    TRVEditTransaction tx(*this, range, undoKind);
+    tx.NoteWidestParas();
+    if (fillEmpty) {
+        TakeCurrentParaStyle(itemNo, tx.Full);
         SetStyleNoUndoable(itemNo, styleNo);
         InsertSubstringUndoable(itemNo, 1, text);
-        FinishEdit(d1, d2, countBefore, full, itemNo, 1 + length);
-        MarkChanged();
+        tx.Commit(itemNo, 1 + length);
         return true;
     }
     if (newItem) {
         // A new item in the current style at the caret; a text item is cut in two around it.
-        BeginUndoAction(rvutInsert, true);
-        auto endGroup = Finally([this] { UndoDest = rvudNone; });
-        bool full = widest;
         auto item = NewEmptyTextItem(GetItemParaNo(itemNo));
         int at = itemNo + 1;
         if (offs <= ItemStartOffset(itemNo)) {
@@ -778,40 +650,26 @@ bool TRVEditRVData::InsertTyped(const std::string& text) {
                     CopyItemTextChars(GetItemText(itemNo), GetItem(itemNo)->ItemOptions, offs,
                                       ItemEndOffset(itemNo) - offs);
                 DeleteSubstringUndoable(itemNo, offs, -1);
-                InsertItemUndoable(itemNo + 1, rest, std::move(tail), false, full);
+                InsertItemUndoable(itemNo + 1, rest, std::move(tail), false, tx.Full);
             }
-            InsertItemUndoable(at, text, std::move(item), false, full);
+            InsertItemUndoable(at, text, std::move(item), false, tx.Full);
         } else {
-            InsertItemUndoable(at, text, std::move(item), false, full);
+            InsertItemUndoable(at, text, std::move(item), false, tx.Full);
             RestoreLineOptionsUndoable(at + 1, rvioSameAsPrev, rvuNewLine);
         }
-        FinishEdit(d1, d2, countBefore, full, at, 1 + length);
-        MarkChanged();
+        tx.Commit(at, 1 + length);
         return true;
     }
-    if (GetItemText(itemNo).empty() &&
-        GetItemParaNo(itemNo) != std::clamp(CurParaStyleNo, 0, style->ParaStyles.Count() - 1)) {
-        BeginUndoAction(rvutTyping, true);
-        auto endGroup = Finally([this] { UndoDest = rvudNone; });
-        bool full = widest;
-        TakeCurrentParaStyle(itemNo, full);
-        InsertSubstringUndoable(itemNo, offs, text);
-        FinishEdit(d1, d2, countBefore, full, itemNo, offs + length);
-        MarkChanged();
-        return true;
-    }
-    TRVItemEntry& entry = Items()[itemNo];
-    if (length < 2) {
+    if (takePara) TakeCurrentParaStyle(itemNo, tx.Full);
+    if (oneChar) {
+        TRVItemEntry& entry = Items()[itemNo];
         if (UndoList->Limit != 0) UndoList->AddTyping(itemNo, offs, entry.Item->IsUnicode());
         InsertTextChars(entry.Text, entry.Item->ItemOptions, offs, text);
         DoItemAction(rviaTextModifying, entry.Item.get(), entry.Text, this);
     } else {
-        BeginUndoAction(rvutTyping, true);
-        auto endGroup = Finally([this] { UndoDest = rvudNone; });
         InsertSubstringUndoable(itemNo, offs, text);
     }
-    FinishEdit(d1, d2, countBefore, widest, itemNo, offs + length);
-    MarkChanged();
+    tx.Commit(itemNo, offs + length);
     return true;
 }
 
@@ -827,7 +685,7 @@ bool TRVEditRVData::EnterKey(bool lineBreak) {
         return false;
     };
     const int paraNo = GetItemParaNo(itemNo);
-    if (paraNo >= 0 && paraNo < style->ParaStyles.Count() &&
+    if (style->HasParaStyle(paraNo) &&
         style->ParaStyles.GetItem(paraNo).Options.Contains(TRVParaOption::rvpaoDoNotWantReturns))
         return refuse();
     const bool atEnd = CaretAtParaEnd();
@@ -835,19 +693,13 @@ bool TRVEditRVData::EnterKey(bool lineBreak) {
     if (!atStart && !atEnd && ItemParaReadOnly(itemNo)) return refuse();
     if ((atStart || atEnd) && ItemProtected(itemNo, TRVProtectOption::rvprParaStartProtect))
         return refuse();
-    int d1 = CaretDrawItemNo, d2 = CaretDrawItemNo;
-    ExpandDrawRangeToParas(d1, d2);
-    const int countBefore = ItemCount();
-    BeginUndoAction(rvutTyping, true);
-    auto endGroup = Finally([this] {
-        UndoList->RemoveEmptyLastGroup();
-        UndoDest = rvudNone;
-    });
-    bool full = MayBeWidest(*this, d1, d2);
+    TRVEditTransaction tx(*this, TRVEditRange::CaretParas(*this), rvutTyping);
+    tx.NoteWidestParas();
+    bool& full = tx.Full;
     TCustomRVItemInfo* item = GetItem(itemNo);
     int caretNo = itemNo, caretOffs = offs;
     if (atStart || atEnd) {
-        const int curStyle = std::clamp(CurTextStyleNo, 0, style->TextStyles.Count() - 1);
+        const int curStyle = style->ValidTextStyleNo(CurTextStyleNo);
         if (atEnd && item->StyleNo == curStyle &&
             style->TextStyles.GetItem(curStyle).NextStyleNo != -1)
             Editor()->SetCurTextStyleNo(style->TextStyles.GetItem(curStyle).NextStyleNo);
@@ -859,15 +711,14 @@ bool TRVEditRVData::EnterKey(bool lineBreak) {
                 (atEnd && para.NextParaNo != -1))
                 Editor()->SetCurParaStyleNo(std::max(para.NextParaNo, 0));
         }
-        int newStyle = std::clamp(CurTextStyleNo, 0, style->TextStyles.Count() - 1);
+        int newStyle = style->ValidTextStyleNo(CurTextStyleNo);
         if (style->TextStyles.GetItem(newStyle).Protection.Contains(
                 TRVProtectOption::rvprModifyProtect))
             newStyle = 0;
         auto fresh = std::make_unique<TRVTextItemInfo>(this);
         fresh->StyleNo = newStyle;
         if (style->TextStyles.GetItem(newStyle).Unicode) fresh->ItemOptions |= rvioUnicode;
-        fresh->ParaNo =
-            lineBreak ? paraNo : std::clamp(CurParaStyleNo, 0, style->ParaStyles.Count() - 1);
+        fresh->ParaNo = lineBreak ? paraNo : style->ValidParaStyleNo(CurParaStyleNo);
         if (item->StyleNo == newStyle) fresh->Tag = CopyTagValue(item->Tag, TagsArePChars());
         if (atEnd) {
             int at = itemNo + 1;
@@ -939,8 +790,7 @@ bool TRVEditRVData::EnterKey(bool lineBreak) {
         caretNo = starter;
         caretOffs = ItemStartOffset(starter);
     }
-    FinishEdit(d1, d2, countBefore, full, caretNo, caretOffs);
-    MarkChanged();
+    tx.Commit(caretNo, caretOffs);
     return true;
 }
 

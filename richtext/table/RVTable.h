@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "platform/core/Set.h"
 #include "richtext/document/RVClasses.h"
 #include "richtext/document/RVItem.h"
+#include "richtext/edit/RVEditTransaction.h"
 #include "richtext/edit/RVUndo.h"
 #include "richtext/edit/RVUndoRecords.h"
 #include "richtext/view/PtRVData.h"
@@ -467,10 +469,19 @@ public:
     bool UndoTargetSet() const {
         return FUndoTargetSet;
     }
-    // Opens a table step (group kind 13) in an editing document that is not recording yet;
-    // true when it opened one, which EndTableUndo then closes.
-    bool BeginTableUndo();
-    void EndTableUndo(bool began);
+    // One table operation as one undo step (group kind 13) of the editing document that holds
+    // the table, opened only when that document is not recording yet; the end of the scope
+    // closes it and reports the change when the step recorded any.
+    class TEditStep {
+    public:
+        TEditStep(TRVTableItemInfo& table, bool wanted);
+        TEditStep(const TEditStep&) = delete;
+        TEditStep& operator=(const TEditStep&) = delete;
+        ~TEditStep() noexcept(false);
+
+    private:
+        std::optional<TRVEditTransaction> FTransaction;
+    };
     // Setters of the table in an editing document take this path.
     void SetTablePropertyUndoable(const std::string& name, int32_t value, bool affectsWidth,
                                   bool affectsHeight);

@@ -40,28 +40,26 @@ TRVUndoList* TRVTableItemInfo::GetEditUndoList() const {
     return list && list->LastGroup() ? list : nullptr;
 }
 
-bool TRVTableItemInfo::BeginTableUndo() {
-    auto* data = dynamic_cast<TRVEditRVData*>(FRVData);
-    if (!data || FUndoTargetSet || data->UndoDest != rvudNone) return false;
-    FinalizeCellUndo();
-    data->BeginUndoAction(rvutModifyItem, true);
-    return data->UndoDest != rvudNone;
+TRVTableItemInfo::TEditStep::TEditStep(TRVTableItemInfo& table, bool wanted) {
+    auto* data = dynamic_cast<TRVEditRVData*>(table.GetRVData());
+    if (!wanted || !data || table.UndoTargetSet() || data->UndoDest != rvudNone) return;
+    table.FinalizeCellUndo();
+    FTransaction.emplace(*data, TRVEditRange(), rvutModifyItem);
+    // Without undo nothing is recorded, and nothing is reported either.
+    if (data->UndoDest == rvudNone) FTransaction.reset();
 }
 
-void TRVTableItemInfo::EndTableUndo(bool began) {
-    if (!began) return;
-    auto* data = static_cast<TRVEditRVData*>(FRVData);
-    data->EndUndoSequence();
-    const bool changed = data->UndoList->LastGroup() && data->UndoList->LastGroup()->Count() > 0;
-    data->UndoList->RemoveEmptyLastGroup();
-    if (changed && data->Editor()) data->MarkChanged();
+TRVTableItemInfo::TEditStep::~TEditStep() noexcept(false) {
+    if (!FTransaction) return;
+    const bool changed = FTransaction->Recorded();
+    FTransaction->End();
+    if (changed) FTransaction->Commit();
 }
 
 void TRVTableItemInfo::SetTablePropertyUndoable(const std::string& name, int32_t value,
                                                 bool affectsWidth, bool affectsHeight) {
     if (UsesUndo()) {
-        const bool began = BeginTableUndo();
-        auto end = Finally([&] { EndTableUndo(began); });
+        TEditStep step(*this, true);
         RVTableSetIntProperty(*this, -1, -1, name, value, affectsWidth, affectsHeight);
         if (auto* formatted = dynamic_cast<TCustomRVFormattedData*>(FRVData))
             formatted->Invalidate();
@@ -75,8 +73,7 @@ void TRVTableItemInfo::SetTablePropertyUndoable(const std::string& name, int32_t
 }
 
 void TRVTableItemInfo::SetBackgroundImageUndoable(TGraphic* graphic, int row, int col) {
-    const bool began = BeginTableUndo();
-    auto end = Finally([&] { EndTableUndo(began); });
+    TEditStep step(*this, true);
     TRVTableCellData* cell = row >= 0 ? Rows.GetCell(row, col) : nullptr;
     if (row >= 0 && !cell) throw ERichViewError(errRVTableIndex);
     if (GetEditUndoList()) {
@@ -107,8 +104,7 @@ void TRVTableItemInfo::AssignCellAttributesUndoable(int itemNo, int row, int col
         SetChangedFlag();
         return;
     }
-    const bool began = BeginTableUndo();
-    auto end = Finally([&] { EndTableUndo(began); });
+    TEditStep step(*this, true);
     SetCellVisibleBorders(itemNo, source.VisibleBorders.Left, source.VisibleBorders.Top,
                           source.VisibleBorders.Right, source.VisibleBorders.Bottom, row, col);
     if (cell->BackgroundImage() != source.BackgroundImage())
@@ -688,8 +684,7 @@ std::unique_ptr<TCustomRichViewEdit> TRVTableItemInfo::CreateHiddenEditor() {
 void TRVTableItemInfo::ApplyToSelectedCells(int mode, int value) {
     if (!Options.Contains(TRVTableOption::rvtoEditing) || !HasCellSelection()) return;
     if (FInplaceEditor) DestroyCellEditor(true);
-    const bool began = UsesUndo() && BeginTableUndo();
-    auto end = Finally([&] { EndTableUndo(began); });
+    TEditStep step(*this, UsesUndo());
     std::unique_ptr<TCustomRichViewEdit> hidden = CreateHiddenEditor();
     std::unique_ptr<TRVUndoMultiCellsModify> record;
     if (GetEditUndoList()) record = std::make_unique<TRVUndoMultiCellsModify>(GetItemNo(), nullptr);
@@ -757,7 +752,7 @@ bool TRVTableItemInfo::CanDeleteSelectedCellsContents() const {
             if (!cell || !IsCellSelected(r, c)) continue;
             for (int i = 0; i < cell->ItemCount(); ++i) {
                 const int styleNo = cell->GetItemStyleNo(i);
-                if (styleNo >= 0 && style && styleNo < style->TextStyles.Count() &&
+                if (style && style->HasTextStyle(styleNo) &&
                     style->TextStyles.GetItem(styleNo).Protection.Contains(
                         TRVProtectOption::rvprDeleteProtect))
                     return false;
@@ -776,8 +771,7 @@ void TRVTableItemInfo::DeleteSelectedCellsContents() {
             }
     if (rows.Count() == 0) return;
     if (FInplaceEditor) DestroyCellEditor(true);
-    const bool began = UsesUndo() && BeginTableUndo();
-    auto end = Finally([&] { EndTableUndo(began); });
+    TEditStep step(*this, UsesUndo());
     Rows.ClearCells(rows, cols);
     SetChangedFlag();
     FormatDocumentAfterChange();

@@ -149,7 +149,7 @@ void TRVTableItemInfo::SaveRTF(TStream& stream, TCustomRVData* rvData, int /*ite
     const std::string nest = nested ? "nest" : "";
     TRVStyle* style = rvData ? rvData->GetRVStyle() : nullptr;
     std::string align;
-    if (style && ParaNo >= 0 && ParaNo < style->ParaStyles.Count()) {
+    if (style && style->HasParaStyle(ParaNo)) {
         TRVAlignment a = style->ParaStyles[ParaNo].Alignment;
         if (a == TRVAlignment::rvaRight) align = "\\trqr";
         if (a == TRVAlignment::rvaCenter) align = "\\trqc";

@@ -183,8 +183,7 @@ void TRVTableItemInfo::SetCellIntProperty(int /*itemNo*/, const std::string& nam
     TRVTableCellData* cell = Rows.GetCell(row, col);
     if (!cell) throw ERichViewError(errRVTableIndex);
     if (name == "BestHeight") value = std::max(value, 0);
-    const bool began = UsesUndo() && BeginTableUndo();
-    auto end = Finally([&] { EndTableUndo(began); });
+    TEditStep step(*this, UsesUndo());
     RVTableSetIntProperty(*this, row, col, name, value, affectsWidth, affectsHeight);
 }
 
@@ -201,8 +200,7 @@ void TRVTableItemInfo::SetCellVisibleBorders(int /*itemNo*/, bool left, bool top
     TRVTableCellData* cell = Rows.GetCell(row, col);
     if (!cell) throw ERichViewError(errRVTableIndex);
     if (cell->VisibleBorders.EqualsValues(left, top, right, bottom)) return;
-    const bool began = UsesUndo() && BeginTableUndo();
-    auto end = Finally([&] { EndTableUndo(began); });
+    TEditStep step(*this, UsesUndo());
     if (GetEditUndoList()) {
         auto record = RVNewTableRecord<TRVUndoModifyCellVisibleBorders>(
             *this, false, TRVTableCellPlace{row, col});
@@ -239,8 +237,7 @@ void TRVTableItemInfo::AssignCellAttributes(int row, int col, int rowCount, int 
 void TRVTableItemInfo::MergeCells(int topRow, int leftCol, int colSpan, int rowSpan,
                                   bool allowMergeRC) {
     if (FInplaceEditor) DestroyCellEditor(true);
-    const bool began = UsesUndo() && BeginTableUndo();
-    auto endGroup = Finally([&] { EndTableUndo(began); });
+    TEditStep step(*this, UsesUndo());
     Rows.MergeCellRange(topRow, leftCol, colSpan, rowSpan, allowMergeRC, true);
     SetChangedFlag();
 }
@@ -254,8 +251,7 @@ template <class F> void TRVTableItemInfo::RunGridEdit(F edit) {
     if (FInplaceEditor) DestroyCellEditor(true);
     Deselect();
     {
-        const bool began = UsesUndo() && BeginTableUndo();
-        auto endGroup = Finally([&] { EndTableUndo(began); });
+        TEditStep step(*this, UsesUndo());
         const int itemNo = GetItemNo();
         AddUndoRecord(std::make_unique<TRVUndoModifyItemTerminator>(itemNo, true));
         edit();

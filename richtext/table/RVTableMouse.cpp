@@ -482,8 +482,7 @@ void TRVTableItemInfo::SetCellSizeAfterResize(bool width, int row, int col, int3
 }
 
 template <class F> void TRVTableItemInfo::RunResizeStep(TCustomRVFormattedData* rvData, F body) {
-    const bool began = UsesUndo() && BeginTableUndo();
-    auto endStep = Finally([&] { EndTableUndo(began); });
+    TEditStep step(*this, UsesUndo());
     const int itemNo = GetItemNo();
     AddUndoRecord(std::make_unique<TRVUndoModifyItemTerminator>(itemNo, true));
     {

@@ -151,6 +151,37 @@ TEST_F(TableUndo, StylesAppliedToSelectedCellsAreOneStepForTheChangedCellsOnly) 
     EXPECT_FALSE(Table->CanDeleteSelectedCellsContents());
 }
 
+TEST_F(TableUndo, AStepThatThrowsStopsRecordingAndLeavesNoEmptyGroup) {
+    Style->ParaStyles.Add().LeftIndent = 20;
+    const std::string before = State();
+    const int groups = Groups();
+    Table->OnCellEditing = [](TRVTableItemInfo*, int, int, bool, bool&) {
+        throw Exception("refused");
+    };
+    Table->SelectRows(0, 1);
+    EXPECT_THROW(Table->ApplyParaStyleToCells(1), Exception);
+    EXPECT_EQ(Data()->UndoDest, rvudNone);
+    EXPECT_EQ(Groups(), groups);
+    EXPECT_EQ(State(), before);
+    // The next step records as usual.
+    Table->OnCellEditing = nullptr;
+    ExpectUndoRedo([&] { Table->ApplyParaStyleToCells(1); });
+}
+
+TEST_F(TableUndo, ATableChangeAfterAnInsertionIsAStepOfItsOwn) {
+    Data()->PlaceCaretAt(0, 7);
+    Edit->InsertText("!");
+    const std::string inserted = State();
+    const int groups = Groups();
+    int changes = 0;
+    Edit->OnChange = [&](TObject*) { ++changes; };
+    Table->SetCellBestWidth(0, 60, 0, 0);
+    EXPECT_EQ(Groups(), groups + 1);
+    EXPECT_EQ(changes, 1);
+    Undo();
+    EXPECT_EQ(State(), inserted);
+}
+
 TEST_F(TableUndo, ABorderDragIsOneStep) {
     const TRVTableItemFormattingInfo& fi = Table->Formatting();
     const int pos = fi.ColStarts[1] + 20;
