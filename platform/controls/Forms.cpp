@@ -4,41 +4,13 @@
 
 #include <algorithm>
 
+#include "platform/controls/ControlsState.h"
 #include "platform/windows/Help.h"
 
 namespace epc {
 
-TApplication* Application = nullptr;
-TScreen* Screen = nullptr;
-TMouse* Mouse = nullptr;
-
-namespace {
-
-std::function<void(TCustomForm*)>& ModalHandler() {
-    static std::function<void(TCustomForm*)> handler;
-    return handler;
-}
-
-// The objects exist before any code of the program runs, as the framework's do.
-struct TFormsInit {
-    TFormsInit() { InitializeForms(); }
-} formsInit;
-
-}  // namespace
-
 void SetModalHandler(std::function<void(TCustomForm* form)> handler) {
-    ModalHandler() = std::move(handler);
-}
-
-void InitializeForms() {
-    if (Application) return;
-    Application = new TApplication(nullptr);
-    Screen = new TScreen(nullptr);
-    Mouse = new TMouse;
-    SetMessageFilter([](MSG& msg) { return Application && Application->MessageFilter(msg); });
-    SetMessageExceptionHandler([](std::exception_ptr e) {
-        if (Application) Application->HandleException(nullptr, e);
-    });
+    ControlsState().ModalHandler = std::move(handler);
 }
 
 // ---- TCustomForm -----------------------------------------------------------------------------
@@ -288,7 +260,8 @@ int TCustomForm::ShowModal() {
     for (int round = 0; round < 1000 && FModalResult == mrNone; ++round) {
         ::epc::ProcessMessages();
         if (FModalResult != mrNone) break;
-        if (ModalHandler()) ModalHandler()(this);
+        if (auto& handler = ControlsState().ModalHandler)
+            handler(this);
         else FModalResult = mrCancel;
         ::epc::ProcessMessages();
     }
@@ -553,30 +526,6 @@ void TApplication::ShowException(const std::exception& e) {
     std::string msg = e.what();
     if (!msg.empty() && static_cast<unsigned char>(msg.back()) > '.') msg += '.';
     MessageBoxA(nullptr, msg.c_str(), FTitle.c_str(), MB_OK | MB_ICONSTOP);
-}
-
-void TApplication::ResetForTesting() {
-    CancelHint();
-    if (FHintWindow) {
-        FreeComponent(FHintWindow);
-        FHintWindow = nullptr;
-    }
-    HintWindowClass = nullptr;
-    FMouseControl = nullptr;
-    FTerminated = false;
-    FExceptionCount = 0;
-    FLastException.clear();
-    FHelpLog.clear();
-    FHelpFile.clear();
-    OnHelp = nullptr;
-    OnException = nullptr;
-    OnHint = nullptr;
-    FHint.clear();
-    FMainForm = nullptr;
-    FHintPause = 500;
-    FHintShortPause = 50;
-    FHintHidePause = 2500;
-    FShowHint = true;
 }
 
 // ---- TScreen ---------------------------------------------------------------------------------

@@ -29,6 +29,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/core/BoundState.h"
+
 namespace epc {
 
 inline constexpr const char16_t* kBuiltInFixedFontName = u"Fixed Metrics Test";
@@ -131,6 +133,18 @@ public:
 
 // A shared, cached instance for a request; never null (falls back to a default face).
 std::shared_ptr<TFontInstance> AcquireFont(const TFontRequest& request);
+
+// Owns and binds the text module's state (the cache of font instances) while it lives. The
+// font files, FreeType and fontconfig stay shared by the whole process.
+struct TTextState;
+class TTextScope {
+public:
+    TTextScope();
+    ~TTextScope();
+
+private:
+    TStateScope<TTextState> FScope;
+};
 
 // The family fontconfig picks for a name (for tests and diagnostics).
 std::u16string ResolveFontFamily(const std::u16string& faceName);

@@ -102,8 +102,7 @@ void SetMessageExceptionHandler(TMessageExceptionHandler handler) {
 }
 
 static std::function<bool(MSG&)>& MessageFilter() {
-    static std::function<bool(MSG&)> filter;
-    return filter;
+    return WM().Filter;
 }
 
 void SetMessageFilter(std::function<bool(MSG&)> filter) { MessageFilter() = std::move(filter); }
@@ -608,14 +607,6 @@ BOOL SystemParametersInfoA(uint32_t action, uint32_t param, void* data, uint32_t
     return 0;
 }
 
-void SetScreenSizeForTesting(int width, int height) {
-    auto& m = WM();
-    m.ScreenWidth = width;
-    m.ScreenHeight = height;
-    m.Desktop->Rect = m.Desktop->Client = TRect(0, 0, width, height);
-}
-
-void SetWorkAreaForTesting(const RECT& r) { WM().WorkArea = r; }
 TRect GetWorkArea() { return WM().WorkArea; }
 
 // ---- Message boxes and beeps -----------------------------------------------------------------
@@ -846,9 +837,9 @@ void SimulateChar(char16_t ch) {
     PostInput(target, WM_CHAR, WPARAM(ch), 1);
 }
 
-// ---- Reset -----------------------------------------------------------------------------------
+// ---- Shutting down ---------------------------------------------------------------------------
 
-void ResetWindowManagerForTesting() {
+void ShutDownWindowManager() {
     auto& m = WM();
     // Top-level windows first; DestroyWindow takes the children with them.
     for (int guard = 0; guard < 10000 && !m.TopLevel.empty(); ++guard)
@@ -857,34 +848,12 @@ void ResetWindowManagerForTesting() {
             m.TopLevel.pop_back();
             RemoveWindow(h);
         }
+    // Objects carried by messages nobody will deliver.
     while (!m.Queue.empty()) {
         TQueuedMessage q = std::move(m.Queue.front());
         m.Queue.pop_front();
         if (q.Deleter) q.Deleter(q.Msg.wParam, q.Msg.lParam);
     }
-    m.Timers.clear();
-    m.Hooks.clear();
-    m.HookRecords.clear();
-    m.Focus = m.Active = m.Capture = m.Locked = nullptr;
-    m.FocusChanging = 0;
-    m.DragFullWindows = true;
-    m.KeyState.fill(0);
-    m.AsyncKeyState.fill(0);
-    m.CursorPos = TPoint();
-    m.LastDownValid = false;
-    m.LastDownWindow = nullptr;
-    m.Caret = TCaretState();
-    m.CurrentCursor = nullptr;
-    m.Clock = 100000;
-    m.MessageTime = 0;
-    m.Quit = false;
-    m.QuitCode = 0;
-    SetScreenSizeForTesting(1024, 768);
-    m.WorkArea = TRect(0, 0, 1024, 738);
-    m.BoxAnswers.clear();
-    m.BoxLog.clear();
-    m.Beeps = 0;
-    m.LastBeep = 0;
 }
 
 }  // namespace epc
