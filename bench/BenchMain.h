@@ -4,7 +4,7 @@
 
 #include <benchmark/benchmark.h>
 
-namespace bench {
+namespace epc::bench {
 
 inline int RunBenchmarks(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
@@ -14,4 +14,4 @@ inline int RunBenchmarks(int argc, char** argv) {
     return 0;
 }
 
-} // namespace bench
+} // namespace epc::bench

@@ -71,5 +71,5 @@ BENCHMARK(BM_PageDownThroughDocument)->Iterations(3)->Unit(benchmark::kMilliseco
 
 int main(int argc, char** argv) {
     epc::TPlatformContext context;
-    return bench::RunBenchmarks(argc, argv);
+    return epc::bench::RunBenchmarks(argc, argv);
 }

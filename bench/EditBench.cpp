@@ -291,5 +291,5 @@ BENCHMARK(BM_TypeKeyLinkedGrowth)
 
 int main(int argc, char** argv) {
     epc::TPlatformContext context;
-    return bench::RunBenchmarks(argc, argv);
+    return epc::bench::RunBenchmarks(argc, argv);
 }

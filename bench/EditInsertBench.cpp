@@ -111,5 +111,5 @@ BENCHMARK(BM_InsertRtfAtCaretVersusLoad)->Iterations(3)->Unit(benchmark::kMillis
 
 int main(int argc, char** argv) {
     epc::TPlatformContext context;
-    return bench::RunBenchmarks(argc, argv);
+    return epc::bench::RunBenchmarks(argc, argv);
 }

@@ -195,5 +195,5 @@ BENCHMARK(BM_FormatEditedParagraph)->Unit(benchmark::kMicrosecond);
 
 int main(int argc, char** argv) {
     epc::TPlatformContext context;
-    return bench::RunBenchmarks(argc, argv);
+    return epc::bench::RunBenchmarks(argc, argv);
 }

@@ -6,9 +6,12 @@
 // clipboard block, so the next case starts clean.
 //
 // Without a context each module uses a default state made on first use that lasts until the
-// process ends, as a library user who never makes one would expect. Font files, FreeType,
-// fontconfig, registered clipboard formats and the class and property registries are shared
-// by the whole process: they are loaded once and never change what a program sees.
+// process ends, as a library user who never makes one would expect. Shared by the whole
+// process, as the system shares them: font files, FreeType and fontconfig (loaded once, never
+// changed), registered clipboard formats, window classes and cursors with the screen's cursor
+// list (components register them once and keep the numbers and handles), the numbering of
+// window and memory handles (a handle kept from an earlier context never names a new object),
+// stock GDI objects and the graphic-class and property registries.
 
 #include <cstdint>
 

@@ -551,8 +551,15 @@ void TScreen::SetCursor(TCursor v) {
     ::epc::SetCursor(Cursors(v));
 }
 
+// The cursors added to the list are the process's, as the cursors themselves are: components
+// add theirs once, when their unit is first used.
+static std::vector<std::pair<int, HCURSOR>>& CursorList() {
+    static std::vector<std::pair<int, HCURSOR>> list;
+    return list;
+}
+
 HCURSOR TScreen::Cursors(int index) {
-    for (auto& [id, h] : FCursorMap)
+    for (auto& [id, h] : CursorList())
         if (id == index) return h;
     int stock = 0;
     switch (index) {
@@ -590,13 +597,15 @@ HCURSOR TScreen::Cursors(int index) {
 }
 
 void TScreen::SetCursors(int index, HCURSOR v) {
-    for (auto it = FCursorMap.begin(); it != FCursorMap.end(); ++it)
+    auto& list = CursorList();
+    for (auto it = list.begin(); it != list.end(); ++it)
         if (it->first == index) {
             if (v) it->second = v;
-            else FCursorMap.erase(it);
+            else
+                list.erase(it);
             return;
         }
-    if (v) FCursorMap.emplace_back(index, v);
+    if (v) list.emplace_back(index, v);
 }
 
 void TScreen::AddForm(TCustomForm* form) { FForms.push_back(form); }

@@ -327,7 +327,6 @@ public:
 
 private:
     TCursor FCursor = crDefault;
-    std::vector<std::pair<int, HCURSOR>> FCursorMap;
     std::unique_ptr<TFont> FHintFont, FMenuFont, FIconFont;
     TCustomForm* FActiveCustomForm = nullptr;
     TWinControl* FActiveControl = nullptr;

@@ -482,14 +482,26 @@ TCaretState GetCaretState() { return WM().Caret; }
 
 // ---- Cursors ---------------------------------------------------------------------------------
 
+// Cursors are the process's, as resource cursors are: components and the screen object keep
+// their handles for as long as the program runs.
+struct TCursorTable {
+    std::vector<std::unique_ptr<TCursorRecord>> Records;
+    int NextId = 0x10000;
+};
+
+static TCursorTable& Cursors() {
+    static TCursorTable table;
+    return table;
+}
+
 static HCURSOR AddCursor(std::unique_ptr<TCursorRecord> rec) {
     HCURSOR h = rec.get();
-    WM().Cursors.push_back(std::move(rec));
+    Cursors().Records.push_back(std::move(rec));
     return h;
 }
 
 HCURSOR LoadCursor(void*, int id) {
-    for (auto& c : WM().Cursors)
+    for (auto& c : Cursors().Records)
         if (c->Stock && c->Id == id) return c.get();
     static const int stock[] = {IDC_ARROW, IDC_IBEAM, IDC_WAIT, IDC_CROSS, IDC_UPARROW,
                                 IDC_SIZE, IDC_ICON, IDC_SIZENWSE, IDC_SIZENESW, IDC_SIZEWE,
@@ -504,14 +516,14 @@ HCURSOR LoadCursor(void*, int id) {
 
 HCURSOR LoadCursorA(void*, const char* name) {
     if (!name) return nullptr;
-    for (auto& c : WM().Cursors)
+    for (auto& c : Cursors().Records)
         if (!c->Stock && c->Name == name) return c.get();
     return nullptr;
 }
 
 HCURSOR RegisterCursorImage(const std::string& name, int width, int height, TPoint hotSpot,
                             std::vector<uint32_t> pixels) {
-    for (auto& c : WM().Cursors)
+    for (auto& c : Cursors().Records)
         if (!c->Stock && !name.empty() && c->Name == name) {
             c->Width = width;
             c->Height = height;
@@ -520,7 +532,7 @@ HCURSOR RegisterCursorImage(const std::string& name, int width, int height, TPoi
             return c.get();
         }
     auto rec = std::make_unique<TCursorRecord>();
-    rec->Id = WM().NextCursorId++;
+    rec->Id = Cursors().NextId++;
     rec->Name = name;
     rec->Width = width;
     rec->Height = height;

@@ -87,7 +87,6 @@ struct TWindowManager {
     int LiveCount = 0;
     std::vector<HWND> TopLevel;  // topmost first
     std::unique_ptr<TWindow> Desktop;
-    std::map<std::string, std::pair<WNDPROC, DWORD>> Classes;
 
     std::deque<TQueuedMessage> Queue;
     uint64_t Clock = 100000;
@@ -121,9 +120,7 @@ struct TWindowManager {
 
     TCaretState Caret;
 
-    std::vector<std::unique_ptr<TCursorRecord>> Cursors;
     HCURSOR CurrentCursor = nullptr;
-    int NextCursorId = 0x10000;
 
     std::vector<std::unique_ptr<THookRecord>> HookRecords;
     std::map<int, std::vector<HHOOK>> Hooks;  // newest first

@@ -66,8 +66,14 @@ std::unique_ptr<TWindow> RemoveWindow(HWND h) {
     return window;
 }
 
+// Classes are the process's: components register theirs once, the first time they need one.
+static std::map<std::string, std::pair<WNDPROC, DWORD>>& WindowClasses() {
+    static std::map<std::string, std::pair<WNDPROC, DWORD>> classes;
+    return classes;
+}
+
 void RegisterWindowClass(const std::string& className, WNDPROC proc, DWORD classStyle) {
-    WM().Classes[className] = {std::move(proc), classStyle};
+    WindowClasses()[className] = {std::move(proc), classStyle};
 }
 
 int LiveWindowCount() { return WM().LiveCount; }
@@ -348,7 +354,6 @@ void RecalcNonClient(HWND h, bool sendSize) {
 }
 
 HWND CreateWindow(const TWindowCreate& p) {
-    auto& m = WM();
     HWND parent = p.Parent == GetDesktopWindow() ? nullptr : p.Parent;
     if (parent && !LiveWindow(parent)) return nullptr;
     bool child = (p.Style & WS_CHILD) && parent;
@@ -360,8 +365,8 @@ HWND CreateWindow(const TWindowCreate& p) {
     r.ExStyle = p.ExStyle;
     r.ClassStyle = p.ClassStyle;
     r.Proc = p.WndProc;
-    auto cls = m.Classes.find(p.ClassName);
-    if (cls != m.Classes.end()) {
+    auto cls = WindowClasses().find(p.ClassName);
+    if (cls != WindowClasses().end()) {
         if (!r.Proc) r.Proc = cls->second.first;
         r.ClassStyle |= cls->second.second;
     }
