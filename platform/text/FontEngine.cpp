@@ -82,7 +82,7 @@ std::shared_ptr<TFontInstance> CreateFont(const TFontRequest& request) {
     return CreateBuiltInFont(request);
 }
 
-} // namespace
+}  // namespace
 
 std::shared_ptr<TFontInstance> AcquireFont(const TFontRequest& request) {
     TFontCache& cache = Cache();
