@@ -7,6 +7,8 @@
 #include <map>
 #include <memory>
 
+#include "bench/BenchMain.h"
+#include "platform/context/PlatformContext.h"
 #include "platform/controls/Forms.h"
 #include "richtext/edit/RVEdit.h"
 
@@ -25,7 +27,6 @@ PagedEditor& GetEditor(int pages) {
     static std::map<int, PagedEditor> editors;
     PagedEditor& e = editors[pages];
     if (e.Edit) return e;
-    InitializeForms();
     e.Form = new TForm(nullptr);
     e.Form->SetBounds(0, 0, 400, 300);
     auto* style = new TRVStyle(e.Form);
@@ -68,4 +69,7 @@ BENCHMARK(BM_PageDownThroughDocument)->Iterations(3)->Unit(benchmark::kMilliseco
 
 } // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    epc::TPlatformContext context;
+    return epc::bench::RunBenchmarks(argc, argv);
+}

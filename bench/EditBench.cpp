@@ -11,7 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "bench/BenchMain.h"
 #include "bench/ThreadCpuClock.h"
+#include "platform/context/PlatformContext.h"
 #include "platform/controls/Forms.h"
 #include "platform/testing/UserActions.h"
 #include "richtext/edit/RVEdit.h"
@@ -41,14 +43,6 @@ struct TBenchEditor {
         testing::ShowForm(Form);
     }
 };
-
-void InitPlatform() {
-    static bool done = false;
-    if (done) return;
-    done = true;
-    testing::ResetAll();
-    InitializeForms();
-}
 
 // About Megabytes MB of paragraphs of 300 to 700 characters.
 void FillDocument(TRVEditRVData& data, int megabytes) {
@@ -100,7 +94,6 @@ double UndoSeconds(TBenchEditor& editor, int count) {
 }
 
 void BM_UndoTypingStep(benchmark::State& state) {
-    InitPlatform();
     TBenchEditor editor;
     const int count = int(state.range(0));
     for (auto _ : state) {
@@ -116,7 +109,6 @@ BENCHMARK(BM_UndoTypingStep)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecon
 
 // Ten times the characters: at most 11 times the time.
 void BM_UndoTypingGrowth(benchmark::State& state) {
-    InitPlatform();
     TBenchEditor editor;
     double small = 0, large = 0;
     for (auto _ : state) {
@@ -134,7 +126,6 @@ TBenchEditor* DocumentEditor(int megabytes) {
     static std::unique_ptr<TBenchEditor> editors[9];
     auto& slot = editors[megabytes];
     if (slot) return slot.get();
-    InitPlatform();
     slot = std::make_unique<TBenchEditor>();
     FillDocument(*slot->Data, megabytes);
     slot->Edit->Format();
@@ -217,7 +208,6 @@ TLinkedEditor& LinkedEditor(int megabytes) {
     static TLinkedEditor editors[9];
     TLinkedEditor& slot = editors[megabytes];
     if (slot.Editor) return slot;
-    InitPlatform();
     slot.Editor = std::make_unique<TBenchEditor>();
     TRVStyle* style = slot.Editor->Edit->Style();
     TFontInfo& link = style->TextStyles.Add();
@@ -299,4 +289,7 @@ BENCHMARK(BM_TypeKeyLinkedGrowth)
 
 } // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    epc::TPlatformContext context;
+    return epc::bench::RunBenchmarks(argc, argv);
+}

@@ -9,6 +9,8 @@
 #include <memory>
 #include <string>
 
+#include "bench/BenchMain.h"
+#include "platform/context/PlatformContext.h"
 #include "platform/controls/Forms.h"
 #include "platform/core/Streams.h"
 #include "richtext/edit/RVEdit.h"
@@ -36,7 +38,6 @@ TRichViewEdit* NewEditor(Editors& e) {
 Editors& Get() {
     static Editors e;
     if (e.Edit) return e;
-    InitializeForms();
     e.Form = new TForm(nullptr);
     e.Form->SetBounds(0, 0, 700, 500);
     e.Style = new TRVStyle(e.Form);
@@ -108,4 +109,7 @@ BENCHMARK(BM_InsertRtfAtCaretVersusLoad)->Iterations(3)->Unit(benchmark::kMillis
 
 } // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    epc::TPlatformContext context;
+    return epc::bench::RunBenchmarks(argc, argv);
+}

@@ -11,6 +11,8 @@
 #include <random>
 #include <string>
 
+#include "bench/BenchMain.h"
+#include "platform/context/PlatformContext.h"
 #include "platform/controls/Forms.h"
 #include "platform/core/Streams.h"
 #include "platform/testing/UserActions.h"
@@ -28,16 +30,7 @@ struct Viewer {
     int64_t Bytes = 0;
 };
 
-void InitWindows() {
-    static bool done = false;
-    if (done) return;
-    done = true;
-    testing::ResetAll();
-    InitializeForms();
-}
-
 Viewer MakeViewer(int left) {
-    InitWindows();
     Viewer v;
     v.Form = new TForm(nullptr);
     v.Form->SetBorderStyle(bsNone);
@@ -200,4 +193,7 @@ BENCHMARK(BM_FormatEditedParagraph)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    epc::TPlatformContext context;
+    return epc::bench::RunBenchmarks(argc, argv);
+}

@@ -3,6 +3,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include "platform/context/PlatformContext.h"
 #include "platform/controls/Controls.h"
 #include "platform/controls/Forms.h"
 #include "platform/testing/UserActions.h"
@@ -23,10 +24,10 @@ protected:
 };
 
 struct TScene {
+    epc::TPlatformContext Context; // made first, gone last: frees the form and its windows
     TForm* Form;
     TFilled* View;
     TScene() {
-        epc::testing::ResetAll();
         Form = new TForm(nullptr);
         Form->SetBounds(0, 0, 640, 480);
         View = new TFilled(Form);
@@ -34,7 +35,6 @@ struct TScene {
         View->SetAlign(alClient);
         epc::testing::ShowForm(Form);
     }
-    ~TScene() { epc::testing::ResetAll(); }
 };
 
 void BM_PostAndPump(benchmark::State& state) {

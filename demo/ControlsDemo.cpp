@@ -33,8 +33,6 @@ void ArrowGlyph(TBitmap& glyph, bool up) {
 }
 
 bool RenderControls(const std::string& dir) {
-    testing::ResetAll();
-    InitializeForms();
     auto* form = Application->CreateForm<TForm>();
     form->SetCaption("Exam player - controls demo");
     form->SetBounds(60, 60, 520, 340);
@@ -106,7 +104,8 @@ bool RenderControls(const std::string& dir) {
 
     // A warning centred on the form, kept inside a work area that leaves room for a panel
     // along the top of the screen.
-    SetWorkAreaForTesting(TRect(0, 40, 1024, 768));
+    RECT workArea(0, 40, 1024, 768);
+    SystemParametersInfoA(SPI_SETWORKAREA, 0, &workArea, 0);
     form->SetBounds(-120, -60, 520, 340);
     testing::Pump();
     // The part of the desktop around the owner, with the panel strip drawn over it.
@@ -167,7 +166,6 @@ bool RenderControls(const std::string& dir) {
          << "caption: " << box.Caption << "\nflags: " << box.Flags << "\nresult: " << box.Result
          << "\n";
     ok = ok && bool(text);
-    testing::ResetAll();
     return ok;
 }
 

@@ -11,6 +11,7 @@
 
 #include "demo/DemoRegistry.h"
 #include "platform/codecs/ImageCodecs.h"
+#include "platform/context/PlatformContext.h"
 #include "platform/core/Color.h"
 
 namespace {
@@ -69,6 +70,8 @@ int main(int argc, char** argv) {
         if (name.compare(0, only.size(), only) != 0) continue;
         bool ok = false;
         try {
+            // Each section is a small program of its own, on a platform of its own.
+            epc::TPlatformContext context;
             ok = run(dir);
         } catch (const std::exception& e) {
             std::printf("demo: %s raised: %s\n", name.c_str(), e.what());

@@ -1,5 +1,5 @@
 #pragma once
-// A demo form with a viewer filling it, on a freshly reset platform.
+// A demo form with a viewer filling it, on the section's platform context.
 
 #include <functional>
 
@@ -19,8 +19,6 @@ struct TViewerForm {
 inline TViewerForm NewViewerForm(const char* caption, int width, int height, const char* name,
                                  const std::function<void(epc::TRVStyle&)>& buildStyles) {
     using namespace epc;
-    testing::ResetAll();
-    InitializeForms();
     auto* form = Application->CreateForm<TForm>();
     form->SetCaption(caption);
     form->SetBounds(40, 40, width, height);

@@ -15,8 +15,6 @@ using namespace epc;
 namespace {
 
 bool RenderTyping(const std::string& dir) {
-    testing::ResetAll();
-    InitializeForms();
     auto* form = Application->CreateForm<TForm>();
     form->SetCaption("Answer notes");
     form->SetBounds(40, 40, 480, 280);
@@ -72,7 +70,6 @@ bool RenderTyping(const std::string& dir) {
     } catch (const std::exception&) {
         ok = false;
     }
-    testing::ResetAll();
     return ok;
 }
 

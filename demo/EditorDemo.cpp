@@ -13,8 +13,6 @@ using namespace epc;
 namespace {
 
 bool RenderEditor(const std::string& dir) {
-    testing::ResetAll();
-    InitializeForms();
     auto* form = Application->CreateForm<TForm>();
     form->SetCaption("Question editor");
     form->SetBounds(40, 40, 480, 260);
@@ -48,7 +46,6 @@ bool RenderEditor(const std::string& dir) {
     testing::Pump();
     const bool ok =
         testing::SavePng(ComposeWindowPixels(form->Handle(), true), dir + "/editor-selection.png");
-    testing::ResetAll();
     return ok;
 }
 

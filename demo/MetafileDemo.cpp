@@ -94,7 +94,6 @@ bool RenderMetafiles(const std::string& dir) {
     print.PrintDocument("Metafile exhibit", 1, true);
     std::printf("metafile: %d page to %s\n", pages, printer.FileName.c_str());
     ok = ok && pages == 1 && !printer.Jobs().empty() && printer.Jobs().back().Completed;
-    testing::ResetAll();
     return PrintExhibit(dir) && ok;
 }
 

@@ -128,7 +128,6 @@ T* Button(TForm* form, int x, int y, const std::string& caption, TPngImage* png)
 }
 
 bool RenderPngControls(const std::string& dir) {
-    testing::ResetAll();
     auto* form = new TForm(nullptr);
     form->SetBorderStyle(bsNone);
     form->SetColor(TColor(RGB(70, 80, 96)));
@@ -195,7 +194,6 @@ bool RenderPngControls(const std::string& dir) {
     zoom.Canvas()->CopyRect(TRect(0, 0, 240, 240), whole.Canvas(), Bounds(237, 0, 40, 40));
     zoom.SaveToPngFile(dir + "/png-controls-seam.png");
     testing::MouseUp(pushed, 50, 17);
-    testing::ResetAll();
     return ok;
 }
 
@@ -238,9 +236,7 @@ std::string Describe(const THelpEngineCall& call) {
 }
 
 bool RunHelpDemo(const std::string& dir) {
-    testing::ResetAll();
     UnloadHtmlHelp();
-    SetHtmlHelpAvailableForTesting(true);
     Application->SetHelpFile("/exams/bank.hlp");
     std::string mapFile = dir + "/bank.hhp";
     std::ofstream(mapFile) << "[OPTIONS]\nTitle=Exam help\n[MAP]\n"
@@ -325,7 +321,6 @@ bool RunHelpDemo(const std::string& dir) {
         out << line << "\n";
     }
     bool ok = testing::SaveWindowPng(form, dir + "/help-form.png");
-    testing::ResetAll();
     return ok;
 }
 

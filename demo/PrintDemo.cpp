@@ -220,7 +220,6 @@ bool PrintEveryItemKind(const std::string& outDir) {
     int pages = print.FormatPages();
     print.PrintDocument("Every item kind", 1, true);
     print.Clear();
-    testing::ResetAll();
     std::printf("items: %d page(s) to %s\n", pages, printer.FileName.c_str());
     return ok && pages == 1 && printer.Jobs().back().Completed;
 }

@@ -86,13 +86,10 @@ bool RenderViewer(const std::string& dir) {
     view->Format();
     testing::Pump();
     const bool ok = testing::SavePng(ComposeWindowPixels(form->Handle()), dir + "/viewer-rtl.png");
-    testing::ResetAll();
     return ok;
 }
 
 bool RenderEditor(const std::string& dir) {
-    testing::ResetAll();
-    InitializeForms();
     auto* form = Application->CreateForm<TForm>();
     form->SetCaption("Question editor - right to left");
     form->SetBounds(40, 40, 480, 200);
@@ -126,7 +123,6 @@ bool RenderEditor(const std::string& dir) {
     ok = testing::SavePng(ComposeWindowPixels(form->Handle(), true),
                           dir + "/editor-rtl-click.png") &&
          ok;
-    testing::ResetAll();
     return ok;
 }
 

@@ -148,7 +148,6 @@ bool RenderScoreReport(const std::string& dir) {
     testing::Pump();
     bool ok = testing::SavePng(ComposeWindowPixels(form->Handle()), dir + "/score-report.png");
     ok = ok && PrintView(*view, dir + "/score-report.pdf") == 1;
-    testing::ResetAll();
     return ok;
 }
 
@@ -217,7 +216,6 @@ bool PrintQuestionReport(const std::string& dir) {
     testing::Pump();
     bool ok = testing::SavePng(ComposeWindowPixels(form->Handle()), dir + "/question-report.png");
     ok = ok && PrintView(*view, dir + "/question-report.pdf") >= 2;
-    testing::ResetAll();
     return ok;
 }
 

@@ -66,7 +66,6 @@ private:
 };
 
 bool RenderTreeDrag(const std::string& dir) {
-    testing::ResetAll();
     auto* form = new TForm(nullptr);
     form->SetBorderStyle(bsNone);
     form->SetColor(TColor(0xF0F0F0));
@@ -119,7 +118,6 @@ bool RenderTreeDrag(const std::string& dir) {
     ok = testing::SaveWindowPng(form, dir + "/tree-drag.png") && ok;
     ok = ok && left->TotalCount() == 3 && right->TotalCount() == 7;
     FreeComponent(form);
-    testing::ResetAll();
     return ok;
 }
 

@@ -44,7 +44,6 @@ void Fill(TTreeViewEx& tree) {
 }
 
 bool RenderTreeViewEx(const std::string& dir) {
-    testing::ResetAll();
     auto* form = new TForm(nullptr);
     form->SetBorderStyle(bsNone);
     form->SetBounds(40, 40, 440, 310);
@@ -100,7 +99,6 @@ bool RenderTreeViewEx(const std::string& dir) {
     list.RenderToCanvas(c, listExtent, TPoint(330, y), poGridLines);
     page.SaveToPngFile(dir + "/tree-wrapping.png");
     FreeComponent(form);
-    testing::ResetAll();
     return true;
 }
 

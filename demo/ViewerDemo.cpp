@@ -123,7 +123,6 @@ bool RenderViewer(const std::string& dir) {
     view->SetFocus();
     testing::PressKey(VK_END);
     ok = testing::SavePng(ComposeWindowPixels(form->Handle()), dir + "/viewer-end.png") && ok;
-    testing::ResetAll();
     return ok;
 }
 

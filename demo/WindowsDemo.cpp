@@ -104,7 +104,6 @@ protected:
 };
 
 bool RenderWindow(const std::string& dir) {
-    testing::ResetAll();
     auto* form = new TForm(nullptr);
     form->SetCaption("Exam player - window demo");
     form->SetBounds(40, 40, 420, 260);
@@ -119,7 +118,6 @@ bool RenderWindow(const std::string& dir) {
     lines->SetFocus();
     testing::Pump();
     bool ok = testing::SavePng(ComposeWindowPixels(form->Handle(), true), dir + "/window.png");
-    testing::ResetAll();
     return ok;
 }
 

@@ -4,17 +4,16 @@
 
 #include <cstring>
 
-#include "platform/controls/Forms.h"
+#include "platform/controls/ControlsState.h"
+#include "platform/core/ScopeGuard.h"
 #include "platform/core/Strings.h"
 #include "platform/graphics/Bitmap.h"
 #include "platform/graphics/Icon.h"
-#include "platform/core/ScopeGuard.h"
 
 namespace epc {
 
 TClipboard* Clipboard() {
-    static TClipboard clipboard;
-    return &clipboard;
+    return &ControlsState().ClipboardObject;
 }
 
 void TClipboard::Open() {

@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "platform/controls/ControlStreaming.h"
-#include "platform/controls/Forms.h"
+#include "platform/controls/ControlsState.h"
 
 namespace epc {
 
@@ -94,8 +94,7 @@ void TSizeConstraints::Changed() {
 // ---- TControl --------------------------------------------------------------------------------
 
 static TPopupHandler& PopupHandler() {
-    static TPopupHandler handler;
-    return handler;
+    return ControlsState().PopupHandler;
 }
 
 void SetPopupHandler(TPopupHandler handler) { PopupHandler() = std::move(handler); }

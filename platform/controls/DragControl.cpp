@@ -4,32 +4,18 @@
 #include <cstdlib>
 
 #include "platform/controls/Controls.h"
-#include "platform/controls/Forms.h"
+#include "platform/controls/ControlsState.h"
 
 namespace epc {
 
 TControl*& CaptureControlRef() {
-    static TControl* control = nullptr;
-    return control;
+    return ControlsState().CaptureControl;
 }
 
 namespace {
 
-struct TDragTracking {
-    TControl* Control = nullptr;     // the control being dragged
-    TDragObject* Object = nullptr;
-    bool OwnsObject = false;
-    bool Active = false;             // past the threshold
-    TPoint StartPos;                 // screen
-    int Threshold = 5;
-    TControl* Target = nullptr;
-    bool Accepted = false;
-    HWND CaptureWindow = nullptr;
-};
-
 TDragTracking& Drag() {
-    static TDragTracking state;
-    return state;
+    return ControlsState().Drag;
 }
 
 HWND WindowOf(TControl* c) {

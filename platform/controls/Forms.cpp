@@ -4,41 +4,13 @@
 
 #include <algorithm>
 
+#include "platform/controls/ControlsState.h"
 #include "platform/windows/Help.h"
 
 namespace epc {
 
-TApplication* Application = nullptr;
-TScreen* Screen = nullptr;
-TMouse* Mouse = nullptr;
-
-namespace {
-
-std::function<void(TCustomForm*)>& ModalHandler() {
-    static std::function<void(TCustomForm*)> handler;
-    return handler;
-}
-
-// The objects exist before any code of the program runs, as the framework's do.
-struct TFormsInit {
-    TFormsInit() { InitializeForms(); }
-} formsInit;
-
-}  // namespace
-
 void SetModalHandler(std::function<void(TCustomForm* form)> handler) {
-    ModalHandler() = std::move(handler);
-}
-
-void InitializeForms() {
-    if (Application) return;
-    Application = new TApplication(nullptr);
-    Screen = new TScreen(nullptr);
-    Mouse = new TMouse;
-    SetMessageFilter([](MSG& msg) { return Application && Application->MessageFilter(msg); });
-    SetMessageExceptionHandler([](std::exception_ptr e) {
-        if (Application) Application->HandleException(nullptr, e);
-    });
+    ControlsState().ModalHandler = std::move(handler);
 }
 
 // ---- TCustomForm -----------------------------------------------------------------------------
@@ -288,7 +260,8 @@ int TCustomForm::ShowModal() {
     for (int round = 0; round < 1000 && FModalResult == mrNone; ++round) {
         ::epc::ProcessMessages();
         if (FModalResult != mrNone) break;
-        if (ModalHandler()) ModalHandler()(this);
+        if (auto& handler = ControlsState().ModalHandler)
+            handler(this);
         else FModalResult = mrCancel;
         ::epc::ProcessMessages();
     }
@@ -555,30 +528,6 @@ void TApplication::ShowException(const std::exception& e) {
     MessageBoxA(nullptr, msg.c_str(), FTitle.c_str(), MB_OK | MB_ICONSTOP);
 }
 
-void TApplication::ResetForTesting() {
-    CancelHint();
-    if (FHintWindow) {
-        FreeComponent(FHintWindow);
-        FHintWindow = nullptr;
-    }
-    HintWindowClass = nullptr;
-    FMouseControl = nullptr;
-    FTerminated = false;
-    FExceptionCount = 0;
-    FLastException.clear();
-    FHelpLog.clear();
-    FHelpFile.clear();
-    OnHelp = nullptr;
-    OnException = nullptr;
-    OnHint = nullptr;
-    FHint.clear();
-    FMainForm = nullptr;
-    FHintPause = 500;
-    FHintShortPause = 50;
-    FHintHidePause = 2500;
-    FShowHint = true;
-}
-
 // ---- TScreen ---------------------------------------------------------------------------------
 
 TScreen::TScreen(TComponent* owner) : TComponent(owner) {}
@@ -602,8 +551,15 @@ void TScreen::SetCursor(TCursor v) {
     ::epc::SetCursor(Cursors(v));
 }
 
+// The cursors added to the list are the process's, as the cursors themselves are: components
+// add theirs once, when their unit is first used.
+static std::vector<std::pair<int, HCURSOR>>& CursorList() {
+    static std::vector<std::pair<int, HCURSOR>> list;
+    return list;
+}
+
 HCURSOR TScreen::Cursors(int index) {
-    for (auto& [id, h] : FCursorMap)
+    for (auto& [id, h] : CursorList())
         if (id == index) return h;
     int stock = 0;
     switch (index) {
@@ -641,13 +597,15 @@ HCURSOR TScreen::Cursors(int index) {
 }
 
 void TScreen::SetCursors(int index, HCURSOR v) {
-    for (auto it = FCursorMap.begin(); it != FCursorMap.end(); ++it)
+    auto& list = CursorList();
+    for (auto it = list.begin(); it != list.end(); ++it)
         if (it->first == index) {
             if (v) it->second = v;
-            else FCursorMap.erase(it);
+            else
+                list.erase(it);
             return;
         }
-    if (v) FCursorMap.emplace_back(index, v);
+    if (v) list.emplace_back(index, v);
 }
 
 void TScreen::AddForm(TCustomForm* form) { FForms.push_back(form); }

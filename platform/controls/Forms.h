@@ -8,6 +8,7 @@
 
 #include "platform/controls/Controls.h"
 #include "platform/controls/HintWindow.h"
+#include "platform/core/BoundState.h"
 
 namespace epc {
 
@@ -255,15 +256,12 @@ public:
     TNotifyEvent OnDeactivate;
     TNotifyEvent OnIdle;
 
-    // Clears the state tests leave behind (hint, terminated flag, logs).
-    void ResetForTesting();
-
 private:
     void HintTimerExpired();
     void StartHintTimer(int value);
     void StopHintTimer();
     bool MessageFilter(MSG& msg);
-    friend void InitializeForms();
+    friend struct TControlsState;
 
     HWND FHandle = nullptr;
     TCustomForm* FMainForm = nullptr;
@@ -329,7 +327,6 @@ public:
 
 private:
     TCursor FCursor = crDefault;
-    std::vector<std::pair<int, HCURSOR>> FCursorMap;
     std::unique_ptr<TFont> FHintFont, FMenuFont, FIconFont;
     TCustomForm* FActiveCustomForm = nullptr;
     TWinControl* FActiveControl = nullptr;
@@ -360,10 +357,31 @@ private:
     bool FDragImmediate = true;
 };
 
-// The process-wide objects, made on first use.
-extern TApplication* Application;
-extern TScreen* Screen;
-extern TMouse* Mouse;
+// The application, screen and mouse of the bound controls state. The names stand for pointers:
+// Application->Title(), if (Screen), f->Owner() == Application.
+TApplication* CurrentApplication();
+TScreen* CurrentScreen();
+TMouse* CurrentMouse();
+template <class T, T* (*Current)()> struct TCurrentObject {
+    T* operator->() const { return Current(); }
+    operator T*() const { return Current(); }
+};
+inline constexpr TCurrentObject<TApplication, CurrentApplication> Application{};
+inline constexpr TCurrentObject<TScreen, CurrentScreen> Screen{};
+inline constexpr TCurrentObject<TMouse, CurrentMouse> Mouse{};
+// Makes the controls state now when none is bound yet (programs that want the objects early).
 void InitializeForms();
+
+// Owns and binds the controls module's state while it lives; going, it frees the forms, the
+// application with what it owns, and every other object of the module's state.
+struct TControlsState;
+class TControlsScope {
+public:
+    TControlsScope();
+    ~TControlsScope();
+
+private:
+    TStateScope<TControlsState> FScope;
+};
 
 } // namespace epc

@@ -2,19 +2,14 @@
 
 #include <algorithm>
 
+#include "platform/controls/ControlsState.h"
+
 namespace epc {
 
 namespace {
 
-struct TMenuState {
-    Word NextCommand = 1;
-    std::vector<TMenu*> Menus;
-    TPopupMenu* Open = nullptr;
-};
-
 TMenuState& MenuState() {
-    static TMenuState state;
-    return state;
+    return ControlsState().Menus;
 }
 
 } // namespace

@@ -5,7 +5,7 @@
 #include <unordered_map>
 
 #include "platform/controls/Controls.h"
-#include "platform/controls/Forms.h"
+#include "platform/controls/ControlsState.h"
 #include "platform/core/ScopeGuard.h"
 
 namespace epc {
@@ -13,8 +13,7 @@ namespace epc {
 namespace {
 
 std::unordered_map<HWND, TWinControl*>& HandleMap() {
-    static std::unordered_map<HWND, TWinControl*> map;
-    return map;
+    return ControlsState().HandleMap;
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <cctype>
 #include <cstdlib>
 
+#include "platform/core/CoreState.h"
 #include "platform/core/Exceptions.h"
 
 namespace epc {
@@ -44,8 +45,6 @@ constexpr std::array<COLORREF, COLOR_ENDCOLORS + 1> kClassicColors = {
     RGB(10, 36, 106),    // menu highlight
     RGB(212, 208, 200),  // menu bar
 };
-
-std::array<COLORREF, COLOR_ENDCOLORS + 1> gSysColors = kClassicColors;
 
 struct ColorName {
     TColor color;
@@ -109,16 +108,12 @@ constexpr ColorName kColorNames[] = {
 
 }  // namespace
 
+TCoreState::TCoreState() : SysColors(kClassicColors) {}
+
 COLORREF GetSysColor(int index) {
     if (index < 0 || index > COLOR_ENDCOLORS) return 0;
-    return gSysColors[static_cast<size_t>(index)];
+    return CoreState().SysColors[static_cast<size_t>(index)];
 }
-
-void SetSysColorForTesting(int index, COLORREF value) {
-    if (index >= 0 && index <= COLOR_ENDCOLORS) gSysColors[static_cast<size_t>(index)] = value;
-}
-
-void ResetSysColors() { gSysColors = kClassicColors; }
 
 COLORREF ColorToRGB(TColor color) {
     if (color < 0) return GetSysColor(static_cast<int>(uint32_t(color) & 0xFF));

@@ -90,11 +90,9 @@ constexpr TColor clGradientInactiveCaption = SysColor(COLOR_GRADIENTINACTIVECAPT
 constexpr TColor clMenuHighlight = SysColor(COLOR_MENUHILIGHT);
 constexpr TColor clMenuBar = SysColor(COLOR_MENUBAR);
 
-// The classic colour of a system colour index; black for an unknown index.
+// The colour of a system colour index in the core state's table (the classic one unless set
+// apart); black for an unknown index.
 COLORREF GetSysColor(int index);
-// Lets tests and WM_SYSCOLORCHANGE scenarios change one entry of the table.
-void SetSysColorForTesting(int index, COLORREF value);
-void ResetSysColors();
 
 // Resolves system colours through the table; plain colours keep their low 24 bits. clNone and
 // clDefault resolve to black and the window colour as the framework does for drawing.

@@ -1,5 +1,6 @@
 #include "platform/core/Strings.h"
 
+#include "platform/core/CoreState.h"
 #include "platform/core/Unicode.h"
 
 #include <iconv.h>
@@ -15,9 +16,6 @@
 namespace epc {
 
 namespace {
-
-uint32_t gACP = 1252;
-uint32_t gKeyboardCodePage = 0;  // 0: follow the ANSI code page
 
 bool IsMultiByteCodePage(uint32_t cp) {
     switch (cp) {
@@ -46,7 +44,7 @@ std::string IconvName(uint32_t cp) {
 }
 
 uint32_t ResolveCodePage(uint32_t cp) {
-    if (cp == CP_ACP || cp == CP_OEMCP) return cp == CP_OEMCP ? 437 : gACP;
+    if (cp == CP_ACP || cp == CP_OEMCP) return cp == CP_OEMCP ? 437 : GetACP();
     return cp;
 }
 
@@ -209,10 +207,13 @@ std::u16string MapCase(std::u16string_view s, char32_t (*map)(char32_t)) {
 
 }  // namespace
 
-uint32_t GetACP() { return gACP; }
-void SetACPForTesting(uint32_t codePage) { gACP = codePage ? codePage : 1252; }
-uint32_t GetKeyboardLayoutCodePage() { return gKeyboardCodePage ? gKeyboardCodePage : gACP; }
-void SetKeyboardLayoutCodePageForTesting(uint32_t codePage) { gKeyboardCodePage = codePage; }
+uint32_t GetACP() {
+    return CoreState().AnsiCodePage;
+}
+uint32_t GetKeyboardLayoutCodePage() {
+    const TCoreState& core = CoreState();
+    return core.KeyboardCodePage ? core.KeyboardCodePage : core.AnsiCodePage;
+}
 
 uint32_t CharsetToCodePage(int charset) {
     switch (charset) {

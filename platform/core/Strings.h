@@ -13,12 +13,10 @@ constexpr uint32_t CP_OEMCP = 1;
 constexpr uint32_t CP_SYMBOL = 42;
 constexpr uint32_t CP_UTF8 = 65001;
 
-// The process's ANSI code page (1252 unless a test sets another) and the code page of the
+// The ANSI code page (1252 unless the core state sets another) and the code page of the
 // keyboard layout (the same unless set apart).
 uint32_t GetACP();
-void SetACPForTesting(uint32_t codePage);
 uint32_t GetKeyboardLayoutCodePage();
-void SetKeyboardLayoutCodePageForTesting(uint32_t codePage);
 
 // Character set numbers of fonts and their code pages.
 enum : int {

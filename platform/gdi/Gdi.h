@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/core/BoundState.h"
 #include "platform/core/Color.h"
 #include "platform/core/Geometry.h"
 
@@ -506,6 +507,11 @@ enum : int { RC_PALETTE = 0x0100 };
 // The screen is a true-colour display; a test may make it report a palette-based one
 // (RC_PALETTE in RASTERCAPS, 256 in SIZEPALETTE).
 void SetScreenPaletteBased(bool value);
+// The GDI module's settings of one program run; a scope owns and binds them while it lives.
+struct TGdiState {
+    bool ScreenPaletteBased = false;
+};
+using TGdiScope = TStateScope<TGdiState>;
 HPALETTE CreatePalette(const LOGPALETTE* lp);
 UINT GetPaletteEntries(HPALETTE palette, UINT start, UINT count, PALETTEENTRY* entries);
 HPALETTE CreateHalftonePalette(HDC dc);

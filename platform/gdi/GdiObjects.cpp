@@ -13,8 +13,9 @@ namespace epc {
 
 namespace {
 
-// The screen reports a palette-based display (set by tests).
-bool gScreenPaletteBased = false;
+bool ScreenPaletteBased() {
+    return TBoundState<TGdiState>::Current().ScreenPaletteBased;
+}
 
 int RowBytes(int width, int bpp) {
     return ((width * bpp + 31) / 32) * 4;
@@ -801,13 +802,13 @@ int GetDeviceCaps(HDC dc, int index) {
         return -1;
     case RASTERCAPS:
         return 0x0001 | 0x0008 | 0x0080 | 0x0200 | 0x0800 | 0x2000 |
-               (dc->Screen && gScreenPaletteBased ? RC_PALETTE : 0);
+               (dc->Screen && ScreenPaletteBased() ? RC_PALETTE : 0);
     case LOGPIXELSX:
         return dc->DpiX;
     case LOGPIXELSY:
         return dc->DpiY;
     case SIZEPALETTE:
-        return dc->Screen && gScreenPaletteBased ? 256 : 0;
+        return dc->Screen && ScreenPaletteBased() ? 256 : 0;
     case PHYSICALWIDTH:
         return dc->Printer ? dc->PhysWidth : 0;
     case PHYSICALHEIGHT:
@@ -972,7 +973,7 @@ BOOL GetCurrentPositionEx(HDC dc, POINT* pos) {
 // ---- Palettes ---------------------------------------------------------------------------
 
 void SetScreenPaletteBased(bool value) {
-    gScreenPaletteBased = value;
+    TBoundState<TGdiState>::Current().ScreenPaletteBased = value;
 }
 HPALETTE CreatePalette(const LOGPALETTE* lp) {
     if (!lp || lp->palPalEntry.empty()) return nullptr;

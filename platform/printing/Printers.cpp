@@ -488,8 +488,7 @@ void TPrinter::UnlockDeviceMode() {
 }
 
 TPrinter& Printer() {
-    static TPrinter printer;
-    return printer;
+    return TBoundState<TPrinter>::Current();
 }
 
 HDC CreateDCA(const char*, const char*, const char*, const TDeviceMode* mode) {

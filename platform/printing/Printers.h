@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/core/BoundState.h"
 #include "platform/core/Exceptions.h"
 #include "platform/core/Set.h"
 #include "platform/gdi/Gdi.h"
@@ -100,8 +101,10 @@ private:
     std::vector<TPrintJobRecord> FJobs;
 };
 
-// The current printer.
+// The printer of the bound printing state (a default one when no scope is bound).
 TPrinter& Printer();
+// Owns and binds a printer with its own settings and job log while it lives.
+using TPrinterScope = TStateScope<TPrinter>;
 
 // A device context for measuring on a printer: resolution and page size of the mode given
 // (the current printer's when null); its pixels are not printed. Released with DeleteDC.

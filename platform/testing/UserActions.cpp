@@ -7,32 +7,8 @@
 #include "platform/codecs/ImageCodecs.h"
 #include "platform/controls/Clipbrd.h"
 #include "platform/core/Strings.h"
-#include "platform/windows/Accessibility.h"
-#include "platform/windows/DataTransfer.h"
-#include "platform/windows/Help.h"
 
 namespace epc::testing {
-
-void ResetAll() {
-    if (IsDragging()) CancelDrag();
-    // Forms first (they free their controls), then whatever windows remain.
-    if (Screen) {
-        for (int guard = 0; guard < 1000 && Screen->FormCount() > 0; ++guard) {
-            TCustomForm* f = Screen->Forms(Screen->FormCount() - 1);
-            if (f->Owner() == nullptr || f->Owner() == Application) FreeComponent(f);
-            else Screen->RemoveForm(f);
-        }
-        Screen->SetCursor(crDefault);
-    }
-    if (Application) Application->ResetForTesting();
-    SetModalHandler(nullptr);
-    ResetDataTransferForTesting();
-    ClearHelpEngineLog();
-    ClearWinEventLog();
-    SetHtmlHelpAvailableForTesting(true);
-    ResetWindowManagerForTesting();
-    ResetClipboardForTesting();
-}
 
 void Pump() { ProcessMessages(); }
 

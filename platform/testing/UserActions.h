@@ -13,10 +13,6 @@
 
 namespace epc::testing {
 
-// Frees every form and window, and resets the clock, the clipboard, input state, hooks, the
-// application's hint and help state, and the logs. Call it between test cases.
-void ResetAll();
-
 // Shows a form (placing it at left, top when given) and pumps until it is painted.
 void ShowForm(TCustomForm* form);
 void ShowForm(TCustomForm* form, int left, int top);

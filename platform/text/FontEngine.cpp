@@ -49,11 +49,21 @@ struct TFontCache {
     std::unordered_map<TFontRequest, std::list<TEntry>::iterator, TRequestHash> Index;
 };
 
+} // namespace
+
+// The text module's state: the font instances of one program run. Instances release FreeType
+// faces, so the default state is never destroyed (the library's statics go first at exit).
+struct TTextState {
+    TFontCache FontCache;
+};
+
+TTextScope::TTextScope() = default;
+TTextScope::~TTextScope() = default;
+
+namespace {
+
 TFontCache& Cache() {
-    // Never destroyed: instances release FreeType faces, which must not happen after the
-    // library's own statics are gone at exit.
-    static TFontCache* cache = new TFontCache;
-    return *cache;
+    return TBoundState<TTextState>::Current().FontCache;
 }
 
 std::shared_ptr<TFontInstance> CreateFont(const TFontRequest& request) {

@@ -31,6 +31,7 @@
 #include <vector>
 
 struct FT_FaceRec_;
+#include "platform/core/BoundState.h"
 
 namespace epc {
 
@@ -148,6 +149,18 @@ bool IsBlankCodePoint(char32_t ch);
 
 // A shared, cached instance for a request; never null (falls back to a default face).
 std::shared_ptr<TFontInstance> AcquireFont(const TFontRequest& request);
+
+// Owns and binds the text module's state (the cache of font instances) while it lives. The
+// font files, FreeType and fontconfig stay shared by the whole process.
+struct TTextState;
+class TTextScope {
+public:
+    TTextScope();
+    ~TTextScope();
+
+private:
+    TStateScope<TTextState> FScope;
+};
 
 // The family fontconfig picks for a name (for tests and diagnostics).
 std::u16string ResolveFontFamily(const std::u16string& faceName);

@@ -5,6 +5,7 @@
 #include <map>
 
 #include "platform/core/Strings.h"
+#include "platform/windows/WindowsState.h"
 
 namespace epc {
 
@@ -68,15 +69,8 @@ private:
     HWND FWindow;
 };
 
-struct TAccState {
-    std::map<LRESULT, IUnknown*> Cookies;
-    LRESULT NextCookie = 1;
-    std::vector<TWinEventRecord> Events;
-};
-
 TAccState& Acc() {
-    static TAccState state;
-    return state;
+    return WindowsState().Accessibility;
 }
 
 }  // namespace
@@ -126,5 +120,13 @@ void NotifyWinEvent(DWORD event, HWND h, LONG objectId, LONG childId) {
 
 const std::vector<TWinEventRecord>& WinEventLog() { return Acc().Events; }
 void ClearWinEventLog() { Acc().Events.clear(); }
+
+void ShutDownAccessibility() {
+    auto& st = Acc();
+    // Objects handed out as results that nobody took back.
+    for (auto& [cookie, object] : st.Cookies)
+        object->Release();
+    st.Cookies.clear();
+}
 
 }  // namespace epc

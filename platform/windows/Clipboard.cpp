@@ -10,33 +10,21 @@
 #include <vector>
 
 #include "platform/core/Strings.h"
+#include "platform/windows/WindowsState.h"
 
 namespace epc {
 
-struct TGlobalBlock {
-    std::vector<uint8_t> Data;
-    int Locks = 0;
-};
-
 namespace {
 
-struct TClipboardState {
-    std::unordered_map<HGLOBAL, std::unique_ptr<TGlobalBlock>> Blocks;
-    uintptr_t NextBlock = 0x10000;  // handles count up and are never handed out twice
-    int FailAfter = -1;
-    std::vector<std::string> Names;  // id 0xC000 + index
-    bool Open = false;
-    DWORD Sequence = 1;
-    HWND OpenWindow = nullptr;
-    HWND Owner = nullptr;
-    // Format -> handle, in the order set.
-    std::vector<std::pair<uint32_t, HANDLE>> Data;
-    std::vector<std::pair<uint32_t, HANDLE>> Synthesized;
-};
-
 TClipboardState& CB() {
-    static TClipboardState state;
-    return state;
+    return WindowsState().Clipboard;
+}
+
+// Registered format names (id 0xC000 + index) are the process's, as the system keeps them:
+// components cache the numbers they were given.
+std::vector<std::string>& FormatNames() {
+    static std::vector<std::string> names;
+    return names;
 }
 
 TGlobalBlock* LiveBlock(HGLOBAL block) {
@@ -88,8 +76,10 @@ HGLOBAL GlobalAlloc(uint32_t, size_t bytes) {
     if (s.FailAfter > 0) --s.FailAfter;
     auto record = std::make_unique<TGlobalBlock>();
     record->Data.assign(bytes, 0);  // always zeroed: deterministic contents
-    HGLOBAL block = reinterpret_cast<HGLOBAL>(s.NextBlock);
-    s.NextBlock += 16;
+    // Block handles count up across the whole process and are never handed out twice.
+    static uintptr_t nextBlock = 0x10000;
+    HGLOBAL block = reinterpret_cast<HGLOBAL>(nextBlock);
+    nextBlock += 16;
     s.Blocks.emplace(block, std::move(record));
     return block;
 }
@@ -140,7 +130,7 @@ int LiveGlobalBlockCount() { return int(CB().Blocks.size()); }
 
 uint32_t RegisterClipboardFormatA(const char* name) {
     if (!name || !*name) return 0;
-    auto& names = CB().Names;
+    auto& names = FormatNames();
     for (size_t i = 0; i < names.size(); ++i)
         if (SameText(names[i], name)) return uint32_t(0xC000 + i);
     if (names.size() >= 0x3FFF) return 0;
@@ -149,7 +139,7 @@ uint32_t RegisterClipboardFormatA(const char* name) {
 }
 
 std::string GetClipboardFormatName(uint32_t format) {
-    auto& names = CB().Names;
+    auto& names = FormatNames();
     if (format < 0xC000 || format - 0xC000 >= names.size()) return {};
     return names[format - 0xC000];
 }
@@ -271,16 +261,11 @@ DWORD GetClipboardSequenceNumber() { return CB().Sequence; }
 HWND GetOpenClipboardWindow() { return CB().Open ? CB().OpenWindow : nullptr; }
 bool IsClipboardOpen() { return CB().Open; }
 
-void ResetClipboardForTesting() {
+void ShutDownClipboard() {
     auto& s = CB();
     for (auto& [f, h] : s.Data) FreeHandle(f, h);
     s.Data.clear();
     ClearSynthesized();
-    s.Open = false;
-    s.OpenWindow = s.Owner = nullptr;
-    // Registered format names stay for the session, as the system keeps them: components cache
-    // the numbers they were given.
-    s.FailAfter = -1;
 }
 
 }  // namespace epc

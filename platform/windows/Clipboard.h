@@ -57,7 +57,4 @@ DWORD GetClipboardSequenceNumber();
 HWND GetOpenClipboardWindow();
 bool IsClipboardOpen();
 
-// Clears the clipboard, its registered names and the allocation failure setting.
-void ResetClipboardForTesting();
-
 }  // namespace epc

@@ -6,7 +6,7 @@
 #include <map>
 
 #include "platform/windows/ListEnumerator.h"
-#include "platform/windows/WindowInternal.h"
+#include "platform/windows/WindowsState.h"
 
 namespace epc {
 
@@ -27,19 +27,8 @@ const CLSID CLSID_DragDropHelper{0x4657278A, 0x411B, 0x11D2,
 
 namespace {
 
-struct TTransferState {
-    std::map<HWND, IDropTarget*> Targets;
-    IDataObject* ClipboardObject = nullptr;
-    DWORD ClipboardSequence = 0;
-    std::function<bool()> Driver;
-    bool InLoop = false;
-    bool HelperAvailable = false;
-    std::vector<TDropTargetHelperCall> HelperCalls;
-};
-
 TTransferState& State() {
-    static TTransferState state;
-    return state;
+    return WindowsState().Transfer;
 }
 
 HGLOBAL CopyBlock(HGLOBAL src) {
@@ -438,15 +427,11 @@ void ClearDropTargetHelperCalls() {
     State().HelperCalls.clear();
 }
 
-void ResetDataTransferForTesting() {
+void ShutDownDataTransfer() {
     auto& st = State();
     for (auto& [h, t] : st.Targets) t->Release();
     st.Targets.clear();
     OleFlushClipboard();
-    st.Driver = nullptr;
-    st.InLoop = false;
-    st.HelperAvailable = false;
-    st.HelperCalls.clear();
 }
 
 }  // namespace epc

@@ -300,8 +300,4 @@ void SetDragDropHelperAvailable(bool available);
 const std::vector<TDropTargetHelperCall>& DropTargetHelperCalls();
 void ClearDropTargetHelperCalls();
 
-// Drops the OLE clipboard object and drop-target registrations, and the drag-and-drop helper
-// with its log (tests).
-void ResetDataTransferForTesting();
-
 }  // namespace epc

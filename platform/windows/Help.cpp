@@ -4,18 +4,14 @@
 
 #include <cstring>
 
+#include "platform/windows/WindowsState.h"
+
 namespace epc {
 
 namespace {
 
-struct THelpState {
-    std::vector<THelpEngineCall> Log;
-    bool HtmlAvailable = true;
-};
-
 THelpState& HelpState() {
-    static THelpState state;
-    return state;
+    return WindowsState().Help;
 }
 
 }  // namespace
@@ -52,8 +48,9 @@ HWND HtmlHelpA(HWND caller, const char* file, uint32_t command, uintptr_t data) 
     return opensViewer ? (caller ? caller : GetDesktopWindow()) : nullptr;
 }
 
-bool IsHtmlHelpAvailable() { return HelpState().HtmlAvailable; }
-void SetHtmlHelpAvailableForTesting(bool available) { HelpState().HtmlAvailable = available; }
+bool IsHtmlHelpAvailable() {
+    return HelpState().HtmlAvailable;
+}
 
 const std::vector<THelpEngineCall>& HelpEngineLog() { return HelpState().Log; }
 void ClearHelpEngineLog() { HelpState().Log.clear(); }

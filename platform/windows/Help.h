@@ -32,7 +32,6 @@ BOOL WinHelpA(HWND window, const char* file, uint32_t command, uintptr_t data);
 // (null too for commands that open none).
 HWND HtmlHelpA(HWND caller, const char* file, uint32_t command, uintptr_t data);
 bool IsHtmlHelpAvailable();
-void SetHtmlHelpAvailableForTesting(bool available);
 
 const std::vector<THelpEngineCall>& HelpEngineLog();
 void ClearHelpEngineLog();

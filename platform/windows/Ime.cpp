@@ -5,22 +5,14 @@
 #include <cstring>
 
 #include "platform/core/Strings.h"
+#include "platform/windows/WindowsState.h"
 
 namespace epc {
 
 namespace {
 
-struct TImeState {
-    std::u16string Result;
-    std::u16string Composing;
-    COMPOSITIONFORM Form;
-    LOGFONTW Font;
-    int Context = 0;
-};
-
 TImeState& Ime() {
-    static TImeState state;
-    return state;
+    return WindowsState().Ime;
 }
 
 LONG CopyOut(const void* data, size_t bytes, void* buffer, DWORD length) {

@@ -102,8 +102,7 @@ void SetMessageExceptionHandler(TMessageExceptionHandler handler) {
 }
 
 static std::function<bool(MSG&)>& MessageFilter() {
-    static std::function<bool(MSG&)> filter;
-    return filter;
+    return WM().Filter;
 }
 
 void SetMessageFilter(std::function<bool(MSG&)> filter) { MessageFilter() = std::move(filter); }
@@ -483,14 +482,26 @@ TCaretState GetCaretState() { return WM().Caret; }
 
 // ---- Cursors ---------------------------------------------------------------------------------
 
+// Cursors are the process's, as resource cursors are: components and the screen object keep
+// their handles for as long as the program runs.
+struct TCursorTable {
+    std::vector<std::unique_ptr<TCursorRecord>> Records;
+    int NextId = 0x10000;
+};
+
+static TCursorTable& Cursors() {
+    static TCursorTable table;
+    return table;
+}
+
 static HCURSOR AddCursor(std::unique_ptr<TCursorRecord> rec) {
     HCURSOR h = rec.get();
-    WM().Cursors.push_back(std::move(rec));
+    Cursors().Records.push_back(std::move(rec));
     return h;
 }
 
 HCURSOR LoadCursor(void*, int id) {
-    for (auto& c : WM().Cursors)
+    for (auto& c : Cursors().Records)
         if (c->Stock && c->Id == id) return c.get();
     static const int stock[] = {IDC_ARROW, IDC_IBEAM, IDC_WAIT, IDC_CROSS, IDC_UPARROW,
                                 IDC_SIZE, IDC_ICON, IDC_SIZENWSE, IDC_SIZENESW, IDC_SIZEWE,
@@ -505,14 +516,14 @@ HCURSOR LoadCursor(void*, int id) {
 
 HCURSOR LoadCursorA(void*, const char* name) {
     if (!name) return nullptr;
-    for (auto& c : WM().Cursors)
+    for (auto& c : Cursors().Records)
         if (!c->Stock && c->Name == name) return c.get();
     return nullptr;
 }
 
 HCURSOR RegisterCursorImage(const std::string& name, int width, int height, TPoint hotSpot,
                             std::vector<uint32_t> pixels) {
-    for (auto& c : WM().Cursors)
+    for (auto& c : Cursors().Records)
         if (!c->Stock && !name.empty() && c->Name == name) {
             c->Width = width;
             c->Height = height;
@@ -521,7 +532,7 @@ HCURSOR RegisterCursorImage(const std::string& name, int width, int height, TPoi
             return c.get();
         }
     auto rec = std::make_unique<TCursorRecord>();
-    rec->Id = WM().NextCursorId++;
+    rec->Id = Cursors().NextId++;
     rec->Name = name;
     rec->Width = width;
     rec->Height = height;
@@ -608,14 +619,6 @@ BOOL SystemParametersInfoA(uint32_t action, uint32_t param, void* data, uint32_t
     return 0;
 }
 
-void SetScreenSizeForTesting(int width, int height) {
-    auto& m = WM();
-    m.ScreenWidth = width;
-    m.ScreenHeight = height;
-    m.Desktop->Rect = m.Desktop->Client = TRect(0, 0, width, height);
-}
-
-void SetWorkAreaForTesting(const RECT& r) { WM().WorkArea = r; }
 TRect GetWorkArea() { return WM().WorkArea; }
 
 // ---- Message boxes and beeps -----------------------------------------------------------------
@@ -846,9 +849,9 @@ void SimulateChar(char16_t ch) {
     PostInput(target, WM_CHAR, WPARAM(ch), 1);
 }
 
-// ---- Reset -----------------------------------------------------------------------------------
+// ---- Shutting down ---------------------------------------------------------------------------
 
-void ResetWindowManagerForTesting() {
+void ShutDownWindowManager() {
     auto& m = WM();
     // Top-level windows first; DestroyWindow takes the children with them.
     for (int guard = 0; guard < 10000 && !m.TopLevel.empty(); ++guard)
@@ -857,34 +860,12 @@ void ResetWindowManagerForTesting() {
             m.TopLevel.pop_back();
             RemoveWindow(h);
         }
+    // Objects carried by messages nobody will deliver.
     while (!m.Queue.empty()) {
         TQueuedMessage q = std::move(m.Queue.front());
         m.Queue.pop_front();
         if (q.Deleter) q.Deleter(q.Msg.wParam, q.Msg.lParam);
     }
-    m.Timers.clear();
-    m.Hooks.clear();
-    m.HookRecords.clear();
-    m.Focus = m.Active = m.Capture = m.Locked = nullptr;
-    m.FocusChanging = 0;
-    m.DragFullWindows = true;
-    m.KeyState.fill(0);
-    m.AsyncKeyState.fill(0);
-    m.CursorPos = TPoint();
-    m.LastDownValid = false;
-    m.LastDownWindow = nullptr;
-    m.Caret = TCaretState();
-    m.CurrentCursor = nullptr;
-    m.Clock = 100000;
-    m.MessageTime = 0;
-    m.Quit = false;
-    m.QuitCode = 0;
-    SetScreenSizeForTesting(1024, 768);
-    m.WorkArea = TRect(0, 0, 1024, 738);
-    m.BoxAnswers.clear();
-    m.BoxLog.clear();
-    m.Beeps = 0;
-    m.LastBeep = 0;
 }
 
 }  // namespace epc

@@ -4,19 +4,14 @@
 
 #include <map>
 
+#include "platform/windows/WindowsState.h"
+
 namespace epc {
 
 namespace {
 
-struct TThemeBindingState {
-    TLibraryLoader Loader;
-    std::unique_ptr<TThemeLibrary> Library;
-    int RefCount = 0;
-};
-
 TThemeBindingState& Binding() {
-    static TThemeBindingState state;
-    return state;
+    return WindowsState().Theme;
 }
 
 // Every entry point by its name.

@@ -434,9 +434,6 @@ enum : uint32_t { SPI_GETBEEP = 0x0001, SPI_GETKEYBOARDSPEED = 0x000A,
                   SPI_GETWHEELSCROLLLINES = 0x0068, SPI_GETMOUSEHOVERTIME = 0x0066,
                   SPI_GETCARETWIDTH = 0x2006, SPI_SETDRAGFULLWINDOWS = 0x0025 };
 BOOL SystemParametersInfoA(uint32_t action, uint32_t param, void* data, uint32_t winIni);
-// The fixed desktop (our addition for tests).
-void SetScreenSizeForTesting(int width, int height);
-void SetWorkAreaForTesting(const RECT& r);
 TRect GetWorkArea();
 
 // ---- Message boxes and beeps -----------------------------------------------------------------
@@ -483,9 +480,6 @@ void SimulateKey(int vk, bool down);
 // A character without a key: WM_CHAR to the focus window.
 void SimulateChar(char16_t ch);
 
-// Clears every window, queue, timer, hook, caret, clipboard-independent state and log, and
-// resets the clock, the desktop and the keyboard (tests call it between cases).
-void ResetWindowManagerForTesting();
 // Hands out a counter of live windows (tests of destruction).
 int LiveWindowCount();
 

@@ -6,6 +6,8 @@
 #include <map>
 #include <memory>
 
+#include "platform/core/BoundState.h"
+
 #include "platform/windows/Window.h"
 
 namespace epc {
@@ -70,20 +72,21 @@ struct THookRecord {
     bool Alive = true;
 };
 
-// One entry of the window table. A handle packs the entry's index with its generation; the
-// generation moves on when the window goes, so every handle of the old window turns stale.
+// One entry of the window table. A handle packs the entry's index with its generation; every
+// window takes a generation no handle of the process had before (in any window manager), and
+// an empty entry has none, so every handle of a window that went stays stale.
 struct TWindowSlot {
     std::unique_ptr<TWindow> Window;
-    uint32_t Generation = 1;
+    uint32_t Generation = 0;
 };
 
 struct TWindowManager {
+    TWindowManager(); // with the desktop window
     std::vector<TWindowSlot> Slots;
     std::vector<uint32_t> FreeSlots;
     int LiveCount = 0;
     std::vector<HWND> TopLevel;  // topmost first
     std::unique_ptr<TWindow> Desktop;
-    std::map<std::string, std::pair<WNDPROC, DWORD>> Classes;
 
     std::deque<TQueuedMessage> Queue;
     uint64_t Clock = 100000;
@@ -92,6 +95,7 @@ struct TWindowManager {
     bool Quit = false;
     int QuitCode = 0;
     TMessageExceptionHandler ExceptionHandler;
+    std::function<bool(MSG&)> Filter;
 
     std::vector<TTimerRecord> Timers;
     uint64_t TimerOrder = 0;
@@ -116,9 +120,7 @@ struct TWindowManager {
 
     TCaretState Caret;
 
-    std::vector<std::unique_ptr<TCursorRecord>> Cursors;
     HCURSOR CurrentCursor = nullptr;
-    int NextCursorId = 0x10000;
 
     std::vector<std::unique_ptr<THookRecord>> HookRecords;
     std::map<int, std::vector<HHOOK>> Hooks;  // newest first

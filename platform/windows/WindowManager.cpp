@@ -6,20 +6,19 @@
 
 #include "platform/core/ScopeGuard.h"
 #include "platform/windows/Ime.h"
-#include "platform/windows/WindowInternal.h"
+#include "platform/windows/WindowsState.h"
 
 namespace epc {
 
+TWindowManager::TWindowManager() : Desktop(std::make_unique<TWindow>()) {
+    Desktop->ClassName = "#32769";
+    Desktop->Style = WS_VISIBLE;
+    Desktop->Rect = TRect(0, 0, ScreenWidth, ScreenHeight);
+    Desktop->Client = Desktop->Rect;
+}
+
 TWindowManager& WM() {
-    static TWindowManager manager;
-    if (!manager.Desktop) {
-        manager.Desktop = std::make_unique<TWindow>();
-        manager.Desktop->ClassName = "#32769";
-        manager.Desktop->Style = WS_VISIBLE;
-        manager.Desktop->Rect = TRect(0, 0, manager.ScreenWidth, manager.ScreenHeight);
-        manager.Desktop->Client = manager.Desktop->Rect;
-    }
-    return manager;
+    return WindowsState().Manager;
 }
 
 TWindow& DesktopOrDeadWindow(HWND h) {
@@ -28,6 +27,15 @@ TWindow& DesktopOrDeadWindow(HWND h) {
     std::fprintf(stderr, "window manager: record of a dead window handle %p asked for\n",
                  static_cast<void*>(h));
     std::abort();
+}
+
+static uint32_t NewGeneration() {
+    static uint32_t next = 1;
+    if (next == UINT32_MAX) {
+        std::fprintf(stderr, "window manager: window handles exhausted\n");
+        std::abort();
+    }
+    return next++;
 }
 
 HWND AddWindow(std::unique_ptr<TWindow> window) {
@@ -41,6 +49,7 @@ HWND AddWindow(std::unique_ptr<TWindow> window) {
         m.Slots.emplace_back();
     }
     m.Slots[index].Window = std::move(window);
+    m.Slots[index].Generation = NewGeneration();
     ++m.LiveCount;
     return MakeWindowHandle(index, m.Slots[index].Generation);
 }
@@ -52,13 +61,19 @@ std::unique_ptr<TWindow> RemoveWindow(HWND h) {
     TWindowSlot& slot = m.Slots[index];
     std::unique_ptr<TWindow> window = std::move(slot.Window);
     --m.LiveCount;
-    // A slot whose generation would wrap is retired rather than ever handing out an old handle.
-    if (++slot.Generation != UINT32_MAX) m.FreeSlots.push_back(index);
+    slot.Generation = 0;
+    m.FreeSlots.push_back(index);
     return window;
 }
 
+// Classes are the process's: components register theirs once, the first time they need one.
+static std::map<std::string, std::pair<WNDPROC, DWORD>>& WindowClasses() {
+    static std::map<std::string, std::pair<WNDPROC, DWORD>> classes;
+    return classes;
+}
+
 void RegisterWindowClass(const std::string& className, WNDPROC proc, DWORD classStyle) {
-    WM().Classes[className] = {std::move(proc), classStyle};
+    WindowClasses()[className] = {std::move(proc), classStyle};
 }
 
 int LiveWindowCount() { return WM().LiveCount; }
@@ -339,7 +354,6 @@ void RecalcNonClient(HWND h, bool sendSize) {
 }
 
 HWND CreateWindow(const TWindowCreate& p) {
-    auto& m = WM();
     HWND parent = p.Parent == GetDesktopWindow() ? nullptr : p.Parent;
     if (parent && !LiveWindow(parent)) return nullptr;
     bool child = (p.Style & WS_CHILD) && parent;
@@ -351,8 +365,8 @@ HWND CreateWindow(const TWindowCreate& p) {
     r.ExStyle = p.ExStyle;
     r.ClassStyle = p.ClassStyle;
     r.Proc = p.WndProc;
-    auto cls = m.Classes.find(p.ClassName);
-    if (cls != m.Classes.end()) {
+    auto cls = WindowClasses().find(p.ClassName);
+    if (cls != WindowClasses().end()) {
         if (!r.Proc) r.Proc = cls->second.first;
         r.ClassStyle |= cls->second.second;
     }

@@ -5,29 +5,19 @@
 #include <cstring>
 #include <unordered_map>
 
-#include "platform/windows/WindowInternal.h"
 #include "platform/core/ScopeGuard.h"
+#include "platform/windows/WindowsState.h"
 
 namespace epc {
 
 namespace {
 
-// The contexts handed out over window buffers, so ReleaseDC knows which ones to delete. A
-// bitmap lives in one context at a time, so the contexts of one window form a stack: the
-// newest holds the window's pixels and the others hold a stand-in until it is released.
-struct TWindowDCRecord {
-    HWND Window = nullptr;
-    HBITMAP StandIn = nullptr;  // selected while a newer context has the pixels
-};
-
 std::unordered_map<HDC, TWindowDCRecord>& WindowDCs() {
-    static std::unordered_map<HDC, TWindowDCRecord> dcs;
-    return dcs;
+    return WindowsState().WindowDCs.Records;
 }
 
 std::unordered_map<HWND, std::vector<HDC>>& WindowDCStacks() {
-    static std::unordered_map<HWND, std::vector<HDC>> stacks;
-    return stacks;
+    return WindowsState().WindowDCs.Stacks;
 }
 
 TRect ClientBounds(HWND h) { return TRect(0, 0, Win(h).Client.Width(), Win(h).Client.Height()); }

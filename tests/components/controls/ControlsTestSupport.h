@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/context/PlatformContext.h"
 #include "platform/controls/Forms.h"
 #include "platform/graphics/PngImage.h"
 #include "platform/testing/UserActions.h"
@@ -46,21 +47,17 @@ inline void SolidPng(TPngImage& png, int w, int h, uint32_t argb) {
     png.LoadFromImage(img);
 }
 
-// A fresh platform and one borderless form at (100, 100), 400 x 300, for the controls under
-// test; the platform and the theme library are reset again afterwards.
+// A platform context and one borderless form at (100, 100), 400 x 300, for the controls under
+// test; the theme library is reset afterwards and the context's end frees the rest.
 class FormFixture : public ::testing::Test {
 protected:
+    TPlatformContext Context; // one per case: its end frees what the case leaves
     void SetUp() override {
-        testing::ResetAll();
-        InitializeForms();
         Form = new TForm(nullptr);
         Form->SetBorderStyle(bsNone);
         Form->SetBounds(100, 100, 400, 300);
     }
-    void TearDown() override {
-        testing::ResetAll();
-        InstallRecordingThemeLibrary(nullptr);
-    }
+    void TearDown() override { InstallRecordingThemeLibrary(nullptr); }
     TForm* Form = nullptr;
 };
 

@@ -2,6 +2,7 @@
 
 #include "components/controls/HelpContextMap.h"
 #include "components/controls/StrHash.h"
+#include "platform/context/PlatformContext.h"
 #include "platform/core/Exceptions.h"
 #include "platform/streaming/Filer.h"
 #include "platform/windows/Window.h"
@@ -45,10 +46,8 @@ TEST(StrHash, KnownValuesAndCaseFolding) {
 
 class HelpContextMapTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ResetWindowManagerForTesting();
-        Dir = ScratchFolder();
-    }
+    void SetUp() override { Dir = ScratchFolder(); }
+    TPlatformContext Context; // one per case: its end frees what the case leaves
     std::filesystem::path Dir;
     THelpContextMap Map{nullptr};
 };

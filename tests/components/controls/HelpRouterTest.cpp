@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "components/controls/HelpRouter.h"
+#include "platform/context/PlatformContext.h"
 #include "platform/streaming/PropertyRegistry.h"
 #include "platform/testing/UserActions.h"
 #include "platform/windows/Help.h"
@@ -14,18 +15,14 @@ namespace {
 
 class HelpRouterTest : public ::testing::Test {
 protected:
+    TPlatformContext Context; // one per case: its end frees what the case leaves
     void SetUp() override {
-        epc::testing::ResetAll();
         UnloadHtmlHelp();
-        SetHtmlHelpAvailableForTesting(true);
-        ClearHelpEngineLog();
         Application->SetHelpFile("/bank/exam.hlp");
     }
     void TearDown() override {
         Router.reset();
-        SetHtmlHelpAvailableForTesting(true);
         UnloadHtmlHelp();
-        epc::testing::ResetAll();
     }
     THelpRouter* Make(THelpType type) {
         Router = std::make_unique<THelpRouter>(nullptr);
@@ -137,7 +134,7 @@ TEST_F(HelpRouterTest, MainShowTypeTurnsPopupsIntoTopics) {
 }
 
 TEST_F(HelpRouterTest, MissingHtmlHelpLeavesTheCommandToTheApplication) {
-    SetHtmlHelpAvailableForTesting(false);
+    Context.SetHtmlHelpAvailable(false);
     Make(htHTMLhelp);
     Application->HelpCommand(HELP_CONTEXT, 9);
     ASSERT_EQ(HelpEngineLog().size(), 1u);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/context/PlatformContext.h"
 #include "platform/controls/Forms.h"
 #include "platform/testing/UserActions.h"
 
@@ -10,12 +11,8 @@ namespace {
 
 class MessageBoxesTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        testing::ResetAll();
-        InitializeForms();
-        SetProgramTitle("Bank Title");
-    }
-    void TearDown() override { testing::ResetAll(); }
+    TPlatformContext Context; // one per case: its end frees what the case leaves
+    void SetUp() override { SetProgramTitle("Bank Title"); }
 
     TForm* MakeForm(int left, int top, int width, int height) {
         auto* form = Application->CreateForm<TForm>();
@@ -137,7 +134,7 @@ TEST_F(MessageBoxesTest, ClampUsesTheWorkAreaRectangleNotItsSizeFromTheOrigin) {
 }
 
 TEST_F(MessageBoxesTest, BoxLandsCentredOnItsOwnerAndInsideTheWorkArea) {
-    SetWorkAreaForTesting(TRect(100, 40, 1024, 768));
+    Context.SetWorkArea(TRect(100, 40, 1024, 768));
     TForm* form = MakeForm(300, 200, 400, 300);
     testing::ShowForm(form);
     ShowInformationMessage(form, "Hello");

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "components/controls/WhatsThis.h"
+#include "platform/context/PlatformContext.h"
 #include "platform/controls/Buttons.h"
 #include "platform/streaming/PropertyRegistry.h"
 #include "platform/testing/UserActions.h"
@@ -38,8 +39,8 @@ struct TCall {
 
 class WhatsThisTest : public ::testing::Test {
 protected:
+    TPlatformContext Context; // one per case: its end frees what the case leaves
     void SetUp() override {
-        ui::ResetAll();
         Application->SetHelpFile("exam.hlp");
         Form = new TForm(nullptr);
         Form->SetName("MainForm");
@@ -63,7 +64,6 @@ protected:
         Begin->SetFocus();
         ui::Pump();
     }
-    void TearDown() override { ui::ResetAll(); }
 
     void Load() {
         What->Loaded();

@@ -2,10 +2,11 @@
 
 #include "components/graphics/Bitmap32.h"
 #include "platform/codecs/ImageCodecs.h"
+#include "platform/context/PlatformContext.h"
 #include "platform/controls/Clipbrd.h"
-#include "platform/testing/UserActions.h"
 #include "platform/graphics/Bitmap.h"
 #include "platform/graphics/Graphics.h"
+#include "platform/testing/UserActions.h"
 
 using namespace epc;
 
@@ -139,7 +140,7 @@ TEST(Bitmap32Pictures, CanvasFollowsResizeAndNotifies) {
 }
 
 TEST(Bitmap32Pictures, ThroughTheClipboard) {
-    epc::testing::ResetAll();
+    TPlatformContext context;
     TBitmap32 b;
     b.SetSize(3, 2);
     b.Clear(0x40FF8000);
@@ -150,6 +151,5 @@ TEST(Bitmap32Pictures, ThroughTheClipboard) {
     ASSERT_EQ(c.Width(), 3);
     ASSERT_EQ(c.Height(), 2);
     EXPECT_EQ(c.Pixel(2, 1) & 0x00FFFFFF, 0x00FF8000u);
-    EXPECT_EQ(AlphaComponent(c.Pixel(2, 1)), 255);  // drawn like any picture: opaque
-    epc::testing::ResetAll();
+    EXPECT_EQ(AlphaComponent(c.Pixel(2, 1)), 255); // drawn like any picture: opaque
 }

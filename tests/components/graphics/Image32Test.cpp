@@ -5,6 +5,7 @@
 
 #include "components/graphics/Image32.h"
 #include "components/graphics/Layers.h"
+#include "platform/context/PlatformContext.h"
 #include "platform/controls/Forms.h"
 #include "platform/core/Arithmetic.h"
 #include "platform/streaming/PropertyRegistry.h"
@@ -17,8 +18,7 @@ namespace {
 
 class Image32Test : public ::testing::Test {
 protected:
-    void SetUp() override { ui::ResetAll(); }
-    void TearDown() override { ui::ResetAll(); }
+    TPlatformContext Context; // one per case: its end frees what the case leaves
 
     // A shown form with a client area of 300 x 200 holding the control at (0, 0).
     template <class T> T* Make(int w, int h) {

@@ -3,6 +3,7 @@
 #include "components/tree/BaseVirtualTree.h"
 #include "components/tree/CheckImages.h"
 #include "components/tree/TreeUnit.h"
+#include "platform/context/PlatformContext.h"
 #include "platform/controls/Forms.h"
 #include "platform/controls/ImageList.h"
 #include "platform/testing/UserActions.h"
@@ -103,15 +104,13 @@ TImageList* MakeList(TComponent* owner, int size, int count) {
 }
 
 struct TreeImageFixture : ::testing::Test {
+    TPlatformContext Context; // one per case: its end frees what the case leaves
     void SetUp() override {
         form = epc::testing::NewTreeForm();
         tree = new TWideTree(form);
         tree->SetParent(form);
     }
-    void TearDown() override {
-        FreeComponent(form);
-        epc::testing::ResetAll();
-    }
+    void TearDown() override { FreeComponent(form); }
     struct TWideTree : TBaseVirtualTree {
         using TBaseVirtualTree::TBaseVirtualTree;
         int DoGetNodeWidth(PVirtualNode, TColumnIndex) override { return 50; }

@@ -6,6 +6,7 @@
 #include <map>
 
 #include "TreeTestSupport.h"
+#include "platform/context/PlatformContext.h"
 #include "platform/controls/Forms.h"
 #include "platform/controls/Menus.h"
 #include "platform/core/ScopeGuard.h"
@@ -20,6 +21,7 @@ using T = TBaseVirtualTree;
 namespace {
 
 struct InputFixture : ::testing::Test {
+    TPlatformContext Context; // one per case: its end frees what the case leaves
     void SetUp() override {
         form = epc::testing::NewTreeForm();
         tree = new TBaseVirtualTree(form);
@@ -34,10 +36,7 @@ struct InputFixture : ::testing::Test {
         tree->SetFocus();
         ua::Pump();
     }
-    void TearDown() override {
-        FreeComponent(form);
-        ua::ResetAll();
-    }
+    void TearDown() override { FreeComponent(form); }
     PVirtualNode Top(int i) {
         PVirtualNode n = tree->GetFirstNoInit();
         while (i-- > 0)

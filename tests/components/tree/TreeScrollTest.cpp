@@ -5,6 +5,7 @@
 
 #include "components/tree/BaseVirtualTree.h"
 #include "components/tree/VirtualDrawTree.h"
+#include "platform/context/PlatformContext.h"
 #include "platform/controls/Forms.h"
 #include "platform/testing/UserActions.h"
 #include "platform/windows/Window.h"
@@ -16,6 +17,7 @@ using namespace epc::tree_options;
 namespace {
 
 struct ScrollFixture : ::testing::Test {
+    TPlatformContext Context; // one per case: its end frees what the case leaves
     void SetUp() override {
         form = epc::testing::NewTreeForm();
         tree = new TBaseVirtualTree(form);
@@ -30,10 +32,7 @@ struct ScrollFixture : ::testing::Test {
             lastDy = dy;
         };
     }
-    void TearDown() override {
-        FreeComponent(form);
-        epc::testing::ResetAll();
-    }
+    void TearDown() override { FreeComponent(form); }
     // Columns wider than the window make the horizontal bar appear.
     void WideColumns() {
         tree->Header()->Columns()->Add()->SetWidth(400);
@@ -157,6 +156,7 @@ TEST_F(ScrollFixture, HorizontalRangeShrinksWithTheColumns) {
 }
 
 TEST(TreeHorizontalRange, FollowsTheWidestRowAsItIsNow) {
+    TPlatformContext context;
     TForm* form = epc::testing::NewTreeForm();
     auto* tree = new TVirtualDrawTree(form);
     tree->SetBorderStyle(bsNone);
@@ -200,7 +200,6 @@ TEST(TreeHorizontalRange, FollowsTheWidestRowAsItIsNow) {
     EXPECT_EQ(tree->RangeX(), 0);
     EXPECT_FALSE(IsScrollBarVisible(h, SB_HORZ));
     FreeComponent(form);
-    epc::testing::ResetAll();
 }
 
 TEST_F(ScrollFixture, ExpandingScrollsTheNewSubtreeIntoView) {

@@ -61,9 +61,8 @@ inline std::vector<Cardinal> ChildIndices(PVirtualNode parent) {
     return result;
 }
 
-// A fresh platform and one borderless form at (100, 100), 300 x 200, for the tree under test.
+// One borderless form at (100, 100), 300 x 200, for the tree under test, on the case's context.
 inline TForm* NewTreeForm() {
-    ResetAll();
     auto* form = new TForm(nullptr);
     form->SetBorderStyle(bsNone);
     form->SetBounds(100, 100, 300, 200);

@@ -9,6 +9,7 @@
 #include "TreeTestSupport.h"
 #include "components/tree/VTDataTransfer.h"
 #include "components/tree/VirtualStringTree.h"
+#include "platform/context/PlatformContext.h"
 #include "platform/controls/Forms.h"
 #include "platform/core/Threads.h"
 #include "platform/testing/UserActions.h"
@@ -55,8 +56,8 @@ std::vector<int32_t> Shape(T* tree, PVirtualNode parent = nullptr) {
 }
 
 struct TransferFixture : ::testing::Test {
+    TPlatformContext Context; // one per case: its end frees what the case leaves
     void SetUp() override {
-        ua::ResetAll();
         // The drag managers ask for the helper when the trees' windows are made.
         SetDragDropHelperAvailable(withHelper);
         form = new TForm(nullptr);
@@ -78,10 +79,7 @@ struct TransferFixture : ::testing::Test {
         b1 = Add(b, nullptr, 100);
         ua::ShowForm(form);
     }
-    void TearDown() override {
-        FreeComponent(form);
-        ua::ResetAll();
-    }
+    void TearDown() override { FreeComponent(form); }
     bool withHelper = false;
     TForm* form = nullptr;
     T* a = nullptr;

@@ -4,6 +4,7 @@
 
 #include "components/tree/BaseVirtualTree.h"
 #include "components/tree/TreeUnit.h"
+#include "platform/context/PlatformContext.h"
 #include "platform/testing/UserActions.h"
 #include "platform/windows/Clipboard.h"
 
@@ -81,8 +82,8 @@ TEST(TreeUnit, InitialisationRegistersFormats) {
     ASSERT_NE(TClipboardFormatList::FindFormat("Virtual Tree Data"), nullptr);
     EXPECT_EQ(TClipboardFormatList::FindFormat("Virtual Tree Data")->Priority, 50);
     EXPECT_EQ(RegisterTreeClipboardFormat("Virtual Tree Reference"), unit.CF_VTREFERENCE);
-    // The numbers are the session's: a reset of the test platform keeps them, as the system does.
-    epc::testing::ResetAll();
+    // The numbers are the process's: a new platform context keeps them, as the system does.
+    TPlatformContext fresh;
     EXPECT_EQ(RegisterTreeClipboardFormat("Virtual Tree Data"), unit.CF_VIRTUALTREE);
     EXPECT_EQ(GetClipboardFormatName(unit.CF_CSV), "CSV");
 }

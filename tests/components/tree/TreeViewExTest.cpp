@@ -4,6 +4,7 @@
 
 #include "TreeTestSupport.h"
 #include "components/tree/TreeViewEx.h"
+#include "platform/context/PlatformContext.h"
 #include "platform/core/ScopeGuard.h"
 #include "platform/core/Streams.h"
 
@@ -79,6 +80,7 @@ TEST(TreeViewEx, HeightsFollowTheWrappedText) {
 }
 
 TEST(TreeViewEx, FlatFrameWithoutThreeDLook) {
+    TPlatformContext context;
     TForm* form = epc::testing::NewTreeForm();
     auto* tree = new TTestTree;
     tree->SetParent(form);
@@ -91,7 +93,6 @@ TEST(TreeViewEx, FlatFrameWithoutThreeDLook) {
     EXPECT_EQ(pixels.Color(149, 50), shadow);
     EXPECT_EQ(pixels.Color(75, 99), shadow);
     FreeComponent(form);
-    epc::testing::ResetAll();
 }
 
 TEST(TreeViewEx, AmpersandIsMeasuredAsItIsDrawn) {
@@ -119,6 +120,7 @@ TEST(TreeViewEx, NarrowWindowStillWrapsAtTheMinimumWidth) {
 }
 
 TEST(TreeViewEx, NarrowingRewrapsWithoutAHorizontalBar) {
+    TPlatformContext context;
     TForm* form = epc::testing::NewTreeForm();
     form->SetBounds(100, 100, 500, 300);
     auto* tree = new TTestTree(form);
@@ -147,7 +149,6 @@ TEST(TreeViewEx, NarrowingRewrapsWithoutAHorizontalBar) {
     tree->UpdateScrollBars(true);
     EXPECT_TRUE(IsScrollBarVisible(h, SB_HORZ));
     FreeComponent(form);
-    epc::testing::ResetAll();
 }
 
 TEST(TreeViewEx, ExpandingAndCollapsingRemeasure) {
@@ -279,11 +280,9 @@ TEST(TreeViewExStripes, PartialRepaintAfterCollapseAboveTakesTheRowParity) {
 // The focused node and the drop target get white text from the node painter; the base painter
 // puts the highlight behind it, so the text shows on a white row.
 TEST(TreeViewExStripes, FocusedNodeAndDropTargetTextsShowOnWhiteRows) {
+    TPlatformContext context;
     TForm* form = epc::testing::NewTreeForm();
-    auto freeForm = Finally([form] {
-        FreeComponent(form);
-        epc::testing::ResetAll();
-    });
+    auto freeForm = Finally([form] { FreeComponent(form); });
     auto* tree = new TTestTree(form);
     tree->SetParent(form);
     PVirtualNode a = tree->Add(nullptr, "focused");

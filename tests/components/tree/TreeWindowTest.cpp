@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "components/tree/BaseVirtualTree.h"
+#include "platform/context/PlatformContext.h"
 #include "platform/controls/Forms.h"
 #include "platform/graphics/Bitmap.h"
 #include "platform/testing/UserActions.h"
@@ -14,15 +15,13 @@ using namespace epc::tree_options;
 namespace {
 
 struct WindowFixture : ::testing::Test {
+    TPlatformContext Context; // one per case: its end frees what the case leaves
     void SetUp() override {
         form = epc::testing::NewTreeForm();
         tree = new TBaseVirtualTree(form);
         tree->SetParent(form);
     }
-    void TearDown() override {
-        FreeComponent(form);
-        epc::testing::ResetAll();
-    }
+    void TearDown() override { FreeComponent(form); }
     TForm* form = nullptr;
     TBaseVirtualTree* tree = nullptr;
 };

@@ -18,6 +18,7 @@
 #include "components/tree/VTEditors.h"
 #include "components/tree/VirtualDrawTree.h"
 #include "components/tree/VirtualStringTree.h"
+#include "platform/context/PlatformContext.h"
 #include "platform/core/ScopeGuard.h"
 #include "platform/core/Strings.h"
 #include "platform/streaming/Filer.h"
@@ -126,11 +127,9 @@ TEST(StringTree, DefaultTextAndWidthFollowTheText) {
 }
 
 TEST(StringTree, AutoFitGivesColumnsTheirWidestTextWithTheMarginsOnce) {
+    TPlatformContext context;
     TForm* form = ua::NewTreeForm();
-    auto close = Finally([&] {
-        FreeComponent(form);
-        ua::ResetAll();
-    });
+    auto close = Finally([&] { FreeComponent(form); });
     auto* tree = new TTextsTree(form);
     tree->SetParent(form);
     tree->SetBorderStyle(bsNone);
@@ -293,12 +292,11 @@ TEST(StringTree, RtfExportHasOneTableRowPerNode) {
 }
 
 TEST(StringTree, CopyingPutsTheSelectedTextsOnTheClipboard) {
-    ua::ResetAll();
+    TPlatformContext context;
     TSmallTree t;
     t.tree.SetSelected(t.a1, true);
     t.tree.CopyToClipboard();
     EXPECT_EQ(ua::ClipboardText(), "\ta1\r\n");
-    ua::ResetAll();
     FORMATETC format;
     format.cfFormat = 13; // CF_UNICODETEXT
     format.tymed = TYMED_ISTREAM;
@@ -316,12 +314,9 @@ TEST(StringTree, IncrementalSearchMatchesTheTextStart) {
 }
 
 TEST(StringTree, TypedSearchGoesThroughTheKeyboardCodePage) {
+    TPlatformContext context;
     TForm* form = ua::NewTreeForm();
-    auto restore = Finally([form] {
-        FreeComponent(form);
-        SetKeyboardLayoutCodePageForTesting(0);
-        ua::ResetAll();
-    });
+    auto restore = Finally([form] { FreeComponent(form); });
     auto* tree = new TTextsTree(form);
     tree->SetParent(form);
     tree->SetIncrementalSearch(TVTIncrementalSearch::isAll);
@@ -343,12 +338,12 @@ TEST(StringTree, TypedSearchGoesThroughTheKeyboardCodePage) {
         SendMessage(tree->Handle(), WM_CHAR, 0x0431, 1);
     };
     ua::Wait(tree->IncrementalSearchTimeout() + 10);
-    SetKeyboardLayoutCodePageForTesting(1252);
+    context.SetKeyboardCodePage(1252);
     typeCyrillic();
     EXPECT_EQ(tree->FocusedNode(), upper);
     EXPECT_EQ(tree->SearchBuffer(), u"?");
     ua::Wait(tree->IncrementalSearchTimeout() + 10);
-    SetKeyboardLayoutCodePageForTesting(1251);
+    context.SetKeyboardCodePage(1251);
     typeCyrillic();
     EXPECT_EQ(tree->FocusedNode(), cyrillic);
 }
@@ -513,6 +508,7 @@ TEST(StringTree, CorruptCaptionChunkRaisesInsteadOfReadingPastIt) {
 // ---- Editing in place -------------------------------------------------------------------------
 
 struct TEditFixture {
+    TPlatformContext context; // made first, gone last
     TForm* form = ua::NewTreeForm();
     TTextsTree* tree = new TTextsTree(form);
     PVirtualNode first, second;
@@ -534,10 +530,7 @@ struct TEditFixture {
         tree->SetFocusedNode(first);
         ua::Pump();
     }
-    ~TEditFixture() {
-        FreeComponent(form);
-        ua::ResetAll();
-    }
+    ~TEditFixture() { FreeComponent(form); }
     TVTEdit* Edit() {
         auto* link = dynamic_cast<TStringEditLink*>(tree->EditLink());
         return link ? link->Edit() : nullptr;

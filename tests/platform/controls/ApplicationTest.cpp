@@ -191,7 +191,7 @@ TEST_F(ControlTest, HelpCommandAsksOnHelpThenTheEngine) {
               nullptr);
     EXPECT_EQ(HelpEngineLog().back().Record.size(), 12u);
     EXPECT_NE(HtmlHelpA(nullptr, "exam.chm", HH_HELP_CONTEXT, 5), nullptr);
-    SetHtmlHelpAvailableForTesting(false);
+    Context.SetHtmlHelpAvailable(false);
     size_t before = HelpEngineLog().size();
     EXPECT_EQ(HtmlHelpA(nullptr, "exam.chm", HH_HELP_CONTEXT, 5), nullptr);
     EXPECT_EQ(HelpEngineLog().size(), before);

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/context/PlatformContext.h"
 #include "platform/controls/Controls.h"
 #include "platform/controls/Forms.h"
 #include "platform/testing/UserActions.h"
@@ -100,8 +101,7 @@ protected:
 
 class ControlTest : public ::testing::Test {
 protected:
-    void SetUp() override { testing::ResetAll(); }
-    void TearDown() override { testing::ResetAll(); }
+    TPlatformContext Context; // freed last: it frees every form the case leaves
 
     // A shown form at 100,100 with a client area of 300 x 200.
     TForm* MakeForm() {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/core/CoreState.h"
 #include "platform/core/Exceptions.h"
 
 using namespace epc;
@@ -12,9 +13,11 @@ TEST(Color, SystemColoursResolveThroughTheClassicTable) {
     EXPECT_EQ(ColorToRGB(clBtnFace), GetSysColor(COLOR_BTNFACE));
     EXPECT_EQ(ColorToRGB(clRed), 0x0000FFu);
     EXPECT_EQ(uint32_t(clBtnFace), 0x8000000Fu);
-    SetSysColorForTesting(COLOR_BTNFACE, RGB(1, 2, 3));
-    EXPECT_EQ(ColorToRGB(clBtnFace), RGB(1, 2, 3));
-    ResetSysColors();
+    {
+        TCoreScope core;
+        core.SetSysColor(COLOR_BTNFACE, RGB(1, 2, 3));
+        EXPECT_EQ(ColorToRGB(clBtnFace), RGB(1, 2, 3));
+    }
     EXPECT_NE(ColorToRGB(clBtnFace), RGB(1, 2, 3));
 }
 

@@ -1,5 +1,7 @@
 #include "platform/core/Strings.h"
 
+#include "platform/core/CoreState.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -39,9 +41,9 @@ TEST(CodePage, AcpIsSettableAndCharsetsMap) {
     EXPECT_EQ(GetACP(), 1252u);
     EXPECT_EQ(CharsetToCodePage(RUSSIAN_CHARSET), 1251u);
     EXPECT_EQ(CharsetToCodePage(DEFAULT_CHARSET), 1252u);
-    SetACPForTesting(1251);
+    TCoreScope core;
+    core.SetAnsiCodePage(1251);
     EXPECT_EQ(AnsiToWide("\xC6"), u"\u0416");
-    SetACPForTesting(1252);
 }
 
 TEST(CharNextW, StepsOverSurrogatePairsAndCombiningMarks) {

@@ -119,13 +119,7 @@ public:
 
 }  // namespace
 
-class DataTransferTest : public WindowTest {
-protected:
-    void TearDown() override {
-        ResetDataTransferForTesting();
-        WindowTest::TearDown();
-    }
-};
+class DataTransferTest : public WindowTest {};
 
 TEST_F(DataTransferTest, DragLoopFollowsQueuedInputToTheDrop) {
     HWND from = rec.Make(0, 0, 100, 100);
@@ -388,7 +382,7 @@ TEST_F(DataTransferTest, DragDropHelperIsMadeOnlyOnceInstalledAndLogsItsCalls) {
     EXPECT_EQ(DropTargetHelperCalls()[0].Pt, TPoint(7, 8));
     EXPECT_EQ(DropTargetHelperCalls()[1].Method, "DragLeave");
     helper->Release();
-    ResetDataTransferForTesting();
+    TWindowsScope fresh;
     EXPECT_TRUE(DropTargetHelperCalls().empty());
     EXPECT_EQ(CoCreateInstance(CLSID_DragDropHelper, nullptr, CLSCTX_INPROC_SERVER,
                                IID_IDropTargetHelper, &object),

@@ -1,5 +1,6 @@
 // The queue, sent messages, timers, hooks and message boxes.
 
+#include <optional>
 #include <set>
 #include <stdexcept>
 
@@ -103,13 +104,17 @@ TEST_F(WindowTest, HandleOfADestroyedWindowNeverReachesALaterOne) {
 
 TEST_F(WindowTest, HandlesAreNeverHandedOutTwice) {
     std::set<HWND> seen{GetDesktopWindow()};
+    std::optional<TWindowsScope> fresh;
     for (int i = 0; i < 500; ++i) {
         HWND h = rec.Make(0, 0, 10, 10);
         HWND child = rec.Make(0, 0, 5, 5, h);
         EXPECT_TRUE(seen.insert(h).second);
         EXPECT_TRUE(seen.insert(child).second);
         if (i % 3 == 0) DestroyWindow(h);
-        if (i % 50 == 0) ResetWindowManagerForTesting();
+        if (i % 50 == 0) {
+            fresh.reset();
+            fresh.emplace();
+        }
     }
     for (HWND h : seen) {
         if (h == GetDesktopWindow() || !IsWindow(h)) continue;
@@ -307,7 +312,7 @@ TEST_F(WindowTest, BeepsAreCountedAndWorkAreaIsSettable) {
     RECT wa;
     ASSERT_TRUE(SystemParametersInfoA(SPI_GETWORKAREA, 0, &wa, 0));
     EXPECT_EQ(wa, TRect(0, 0, 1024, 738));
-    SetWorkAreaForTesting(TRect(0, 0, 800, 570));
+    Windows.SetWorkArea(TRect(0, 0, 800, 570));
     SystemParametersInfoA(SPI_GETWORKAREA, 0, &wa, 0);
     EXPECT_EQ(wa.Bottom, 570);
     EXPECT_EQ(GetSystemMetrics(SM_CXVSCROLL), 17);

@@ -9,6 +9,7 @@
 #include "platform/controls/Forms.h"
 #include "platform/windows/Clipboard.h"
 #include "platform/windows/Window.h"
+#include "platform/windows/WindowsScope.h"
 
 namespace epc {
 
@@ -58,16 +59,11 @@ public:
 
 class WindowTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ResetWindowManagerForTesting();
-        ResetClipboardForTesting();
-    }
     void TearDown() override {
-        rec.Handler = nullptr;  // it may refer to the test's locals
-        ResetWindowManagerForTesting();
-        ResetClipboardForTesting();
+        rec.Handler = nullptr; // it may refer to the test's locals
     }
-    TRecorder rec;
+    TRecorder rec; // outlives the windows, which report to it until they go
+    TWindowsScope Windows;
 };
 
 }  // namespace epc

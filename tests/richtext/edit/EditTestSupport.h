@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/context/PlatformContext.h"
 #include "platform/core/Streams.h"
 #include "platform/testing/UserActions.h"
 #include "richtext/edit/RVEdit.h"
@@ -22,13 +23,13 @@ inline constexpr const char* kFixedFace = "Fixed Metrics Test";
 // pixels) and an editor of class E placed by AddEditor once the fixture's styles are in.
 template <class E = TRichViewEdit> class EditorOnFormFixture : public ::testing::Test {
 protected:
+    TPlatformContext Context; // one per case: its end frees what the case leaves
     void SetUp() override {
         Form = NewTestForm();
         Style = new TRVStyle(Form);
         Style->TextStyles[0].FontName = kFixedFace;
         Style->TextStyles[0].Size = 15;
     }
-    void TearDown() override { testing::ResetAll(); }
 
     void AddEditor(int left, int top, int width, int height) {
         Edit = new E(Form);

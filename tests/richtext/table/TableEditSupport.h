@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "platform/context/PlatformContext.h"
 #include "platform/core/Streams.h"
 #include "platform/testing/UserActions.h"
 #include "richtext/edit/RVEdit.h"
@@ -17,6 +18,7 @@ namespace epc::test {
 
 class TableEditFixture : public ::testing::Test {
 protected:
+    TPlatformContext Context; // one per case: its end frees what the case leaves
     void SetUp() override {
         Form = NewTestForm();
         Style = new TRVStyle(Form);
@@ -43,7 +45,6 @@ protected:
         Edit->SetFocus();
         testing::Pump();
     }
-    void TearDown() override { testing::ResetAll(); }
 
     TRVEditRVData* Data() { return Edit->EditData(); }
     std::string Rvf() {

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/context/PlatformContext.h"
 #include "platform/controls/Forms.h"
 #include "platform/testing/UserActions.h"
 #include "richtext/table/RVTable.h"
@@ -16,6 +17,7 @@ namespace epc::test {
 
 class TableHostFixture : public ::testing::Test {
 protected:
+    TPlatformContext Context; // one per case: its end frees what the case leaves
     // A new form with a control of type C at (10, 10), of the given size.
     template <class C> C* NewHost(int width, int height) {
         Form = NewTestForm();
@@ -37,7 +39,6 @@ protected:
         host->Format();
         testing::Pump();
     }
-    void TearDown() override { testing::ResetAll(); }
 
     TForm* Form = nullptr;
     TRVStyle* Style = nullptr;

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 
+#include "platform/context/PlatformContext.h"
 #include "platform/controls/ExtCtrls.h"
 #include "platform/controls/Forms.h"
 #include "platform/controls/ImageList.h"
@@ -869,8 +870,7 @@ TEST_F(PrintFixture, ListNumbersSitOnTheBaselineOfTheirText) {
 
 // On a form, the hidden viewer is a child of the form; freeing the form frees both once.
 TEST_F(PrintFixture, ThePrintableViewerLivesOnItsOwnersWindow) {
-    testing::ResetAll();
-    InitializeForms();
+    TPlatformContext context;
     auto* form = Application->CreateForm<TForm>();
     auto* print = new TRVPrint(form);
     EXPECT_EQ(print->rv()->Parent(), form);
@@ -878,7 +878,6 @@ TEST_F(PrintFixture, ThePrintableViewerLivesOnItsOwnersWindow) {
     print->TakeDocumentFrom(Source.get());
     print->Loaded();
     FreeComponent(form);
-    testing::ResetAll();
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <stdexcept>
 
+#include "platform/context/PlatformContext.h"
 #include "platform/controls/ExtCtrls.h"
 #include "platform/controls/Forms.h"
 #include "platform/core/Streams.h"
@@ -23,6 +24,7 @@ constexpr const char* kFixed = "Fixed Metrics Test";
 
 class RichViewTest : public ::testing::Test {
 protected:
+    TPlatformContext Context; // one per case: its end frees what the case leaves
     void SetUp() override {
         Form = test::NewTestForm();
         Style = new TRVStyle(Form);
@@ -40,7 +42,6 @@ protected:
         View->SetBorderStyle(bsNone);
         View->SetStyle(Style);
     }
-    void TearDown() override { testing::ResetAll(); }
 
     void Show() {
         View->SetStyle(Style);

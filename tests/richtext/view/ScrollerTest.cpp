@@ -5,6 +5,7 @@
 #include <memory>
 #include <set>
 
+#include "platform/context/PlatformContext.h"
 #include "platform/controls/Forms.h"
 #include "platform/core/ScopeGuard.h"
 #include "platform/testing/UserActions.h"
@@ -16,6 +17,7 @@ namespace {
 
 class ScrollerTest : public ::testing::Test {
 protected:
+    TPlatformContext Context; // one per case: its end frees what the case leaves
     void SetUp() override {
         Form = test::NewTestForm();
         Scroller = new TRVScroller(Form);
@@ -26,7 +28,6 @@ protected:
     void TearDown() override {
         RVScrollBars() = TRVScrollBarEntryPoints();
         InstallRecordingThemeLibrary(nullptr);
-        testing::ResetAll();
     }
     TForm* Form = nullptr;
     TRVScroller* Scroller = nullptr;
@@ -199,6 +200,7 @@ public:
 };
 
 TEST(ScrollerChosen, ChoosingAnotherItemDeselectsTheOldOneAndEndsItsEditing) {
+    TPlatformContext context;
     TForm* form = test::NewTestForm();
     auto* scroller = new TEditingScroller(form);
     TRVStyle style(nullptr);
@@ -219,7 +221,6 @@ TEST(ScrollerChosen, ChoosingAnotherItemDeselectsTheOldOneAndEndsItsEditing) {
     EXPECT_EQ(scroller->EditingEnded, 1);
     scroller->SetChosen(nullptr, nullptr);
     EXPECT_EQ(scroller->EditingEnded, 2);
-    testing::ResetAll();
 }
 
 // A scroller that shows another one as its in-place editor.

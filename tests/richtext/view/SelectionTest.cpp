@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "platform/context/PlatformContext.h"
 #include "platform/controls/Clipbrd.h"
 #include "platform/controls/Forms.h"
 #include "platform/core/Exceptions.h"
@@ -31,6 +32,7 @@ int LineY(int line) {
 
 class SelectionTest : public ::testing::Test {
 protected:
+    TPlatformContext Context; // one per case: its end frees what the case leaves
     void SetUp() override {
         Form = test::NewTestForm();
         Style = new TRVStyle(Form);
@@ -50,7 +52,6 @@ protected:
         View->OnJump = [this](TObject*, int id) { JumpIds.push_back(id); };
         View->OnRVMouseMove = [this](TObject*, int id) { HoverIds.push_back(id); };
     }
-    void TearDown() override { testing::ResetAll(); }
     void Show() {
         testing::ShowForm(Form);
         View->Format();

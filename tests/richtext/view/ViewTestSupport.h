@@ -6,10 +6,8 @@
 
 namespace epc::test {
 
-// A fresh platform and one borderless form at (50, 50), 400 x 300.
+// One borderless form at (50, 50), 400 x 300, on the platform context of the case.
 inline TForm* NewTestForm() {
-    testing::ResetAll();
-    InitializeForms();
     auto* form = new TForm(nullptr);
     form->SetBorderStyle(bsNone);
     form->SetBounds(50, 50, 400, 300);
