@@ -32,7 +32,6 @@ public:
     // twice removes it).
     void DrawFocusFrame(TCanvas* canvas);
     void MouseUp(TMouseButton button, TShiftState shift, int x, int y) override;
-    int GetFirstJumpNo() const override { return FirstJumpNo; }
     // Enter on the focused hotspot.
     void ActivateFocused();
     // Tab and Shift+Tab: the next hotspot or control in document order, else the next control
@@ -59,13 +58,50 @@ private:
 
 class TRVDataList;
 
-// A document inside an item: asks the list that holds it for its container's answers.
-class TRVItemFormattedData : public TCustomRVFormattedData {
+// A document inside an item: its own host, asking the list that holds it for its
+// container's answers.
+class TRVItemFormattedData : public TCustomRVFormattedData, public TRVDocumentHost {
 public:
-    explicit TRVItemFormattedData(TRVDataList* owner) : Owner(owner) {}
+    explicit TRVItemFormattedData(TRVDataList* owner) : Owner(owner) { SetHost(this); }
     std::string ClassName() const override { return "TRVItemFormattedData"; }
 
     TRVDataList* Owner;
+
+    // Host operations answered by the kind of item (or left as they are), asked through the
+    // document.
+    using TCustomRVFormattedData::BeforeSelectionChange;
+    using TCustomRVFormattedData::ClientToScreen;
+    using TCustomRVFormattedData::DoCheckpointVisible;
+    using TCustomRVFormattedData::DoCopy;
+    using TCustomRVFormattedData::DoJumpHover;
+    using TCustomRVFormattedData::DoRVDblClick;
+    using TCustomRVFormattedData::DoRVMouseDown;
+    using TCustomRVFormattedData::DoRVMouseUp;
+    using TCustomRVFormattedData::DoRVRightClick;
+    using TCustomRVFormattedData::DoSelect;
+    using TCustomRVFormattedData::FocusControl;
+    using TCustomRVFormattedData::GetCanvas;
+    using TCustomRVFormattedData::GetClientHeight;
+    using TCustomRVFormattedData::GetClientWidth;
+    using TCustomRVFormattedData::GetColor;
+    using TCustomRVFormattedData::GetContentVOffset;
+    using TCustomRVFormattedData::GetCPEventKind;
+    using TCustomRVFormattedData::GetFirstJumpNo;
+    using TCustomRVFormattedData::GetHScrollPos;
+    using TCustomRVFormattedData::GetOriginInRoot;
+    using TCustomRVFormattedData::GetSoftPageBreaks;
+    using TCustomRVFormattedData::GetVScrollPos;
+    using TCustomRVFormattedData::HasCopyHandler;
+    using TCustomRVFormattedData::HasRVDblClick;
+    using TCustomRVFormattedData::HasRVRightClick;
+    using TCustomRVFormattedData::Invalidate;
+    using TCustomRVFormattedData::InvalidateRect;
+    using TCustomRVFormattedData::IsControlFocused;
+    using TCustomRVFormattedData::PaintBackground;
+    using TCustomRVFormattedData::PaintHook;
+    using TCustomRVFormattedData::ScreenToClient;
+    using TCustomRVFormattedData::SetJumpCursor;
+    using TCustomRVFormattedData::UpdateControl;
 
     TCustomRVData* GetParentData() const override;
     TRVStyle* GetRVStyle() const override;
