@@ -159,17 +159,6 @@ public:
     void SetHost(TRVDocumentHost* host) { FHost = host ? host : &FDetachedHost; }
 
     // ---- Questions and requests for the host (sizes are screen pixels unless said).
-    virtual bool GetParaRange(int& first, int& last) const {
-        first = -1;
-        last = -1;
-        return false;
-    }
-    virtual void GetScaling(TCanvas* canvas, TRVScreenAndDevice& sad) const;
-    virtual void SetActiveSubItem(TCustomRVItemInfo* item) { ChosenItem = item; }
-    void PaintHook(int lastDrawItemNo, int firstDrawItemNo, int yOffset) {
-        FHost->PaintHook(lastDrawItemNo, firstDrawItemNo, yOffset);
-    }
-    void GetOriginInRoot(int& x, int& y) const { FHost->GetOriginInRoot(x, y); }
     TRVFlags GetFlags() const { return FHost->GetFlags(); }
     void SetFlags(TRVFlags value) { FHost->SetFlags(value); }
     int GetAreaWidth() const { return FHost->GetAreaWidth(); }
@@ -190,27 +179,40 @@ public:
     void ScrollTo(int y, bool redraw) { FHost->ScrollTo(y, redraw); }
     void HScrollTo(int x) { FHost->HScrollTo(x); }
     int GetVSmallStep() const { return FHost->GetVSmallStep(); }
-    virtual void ToggleXorFeedback(int x, int y);
-    virtual void ClearFormatting();
-    virtual void FormatAll(bool keepPosition, bool force, bool noCaching, bool onlyTail,
-                           TCanvas* canvas, int depth, bool noScroll);
     TColor GetColor() const { return FHost->GetColor(); }
     void PaintBackground(TCanvas* canvas, const TRect& rect) {
         FHost->PaintBackground(canvas, rect);
     }
-
+    void PaintHook(int lastDrawItemNo, int firstDrawItemNo, int yOffset) {
+        FHost->PaintHook(lastDrawItemNo, firstDrawItemNo, yOffset);
+    }
+    // The origin of this document in the coordinates of the outermost document.
+    void GetOriginInRoot(int& x, int& y) const { FHost->GetOriginInRoot(x, y); }
+    // Vertical offset of the content inside the holder's box (a cell's vertical alignment).
+    int GetContentVOffset() const { return FHost->GetContentVOffset(); }
     // The selection changed; the document needs repainting; the selection is about to change.
     void DoSelect() { FHost->DoSelect(); }
     void Invalidate() { FHost->Invalidate(); }
     void BeforeSelectionChange() { FHost->BeforeSelectionChange(); }
+
+    // ---- What the kinds of document (viewer, editor, printout) do their own way.
+    virtual bool GetParaRange(int& first, int& last) const {
+        first = -1;
+        last = -1;
+        return false;
+    }
+    virtual void GetScaling(TCanvas* canvas, TRVScreenAndDevice& sad) const;
+    virtual void SetActiveSubItem(TCustomRVItemInfo* item) { ChosenItem = item; }
+    virtual void ToggleXorFeedback(int x, int y);
+    virtual void ClearFormatting();
+    virtual void FormatAll(bool keepPosition, bool force, bool noCaching, bool onlyTail,
+                           TCanvas* canvas, int depth, bool noScroll);
     // Resets the hover state (the jump under the mouse) of this document.
     virtual void LeaveHover(int /*jumpNo*/) {
         LastJumpMovedAbove = -1;
         LastDIMovedAbove = -1;
         State.Exclude(TRVState::rvstDrawHover);
     }
-    // Vertical offset of the content inside the holder's box (a cell's vertical alignment).
-    int GetContentVOffset() const { return FHost->GetContentVOffset(); }
 
     // ---- Painting. ClipRect is the part of the holder's client area to paint; the canvas's
     // (0, 0) lies at ClipRect's top-left corner.

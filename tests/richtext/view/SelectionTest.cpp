@@ -196,6 +196,44 @@ TEST(SelectionHover, HoverRedrawsOnlyTheLinksAreasWidenedByFivePixels) {
     EXPECT_EQ(d.WholeInvalidations, 0);
 }
 
+// Only the selected characters of a partly selected line take the selection background, on a
+// line that also has selected and unselected items of its own.
+TEST(SelectionPaint, PartlySelectedTextHighlightsOnlyItsSelectedCharacters) {
+    auto style = test::MakeFixedStyle();
+    test::TTestRVData d(style.get());
+    d.AddTextParagraph("abcdef", 0, 0, TRVTag());
+    d.AddTextParagraph("ghij", 0, 0, TRVTag());
+    d.Format(false);
+    TCanvas canvas;
+    canvas.SetOwnedHandle(CreateBufferDC(100, 40, 96, 96));
+    auto paint = [&] {
+        canvas.Brush()->SetStyle(bsSolid);
+        canvas.Brush()->SetColor(clWhite);
+        canvas.FillRect(TRect(0, 0, 100, 40));
+        d.PaintDocument(&canvas, TRect(0, 0, 100, 40));
+    };
+    // The characters (by cell of 10 x 20 pixels) that show the selection background.
+    auto highlighted = [&](int line, int cells) {
+        std::string marks;
+        for (int c = 0; c < cells; ++c) {
+            bool found = false;
+            for (int y = line * 20; y < line * 20 + 20 && !found; ++y)
+                for (int x = c * 10; x < c * 10 + 10 && !found; ++x)
+                    found = canvas.Pixels(x, y) == TColor(ColorToRGB(style->InactiveSelColor));
+            marks += found ? 'x' : '.';
+        }
+        return marks;
+    };
+    d.SetSelectionBounds(0, 1, 3, 3); // "cdef" and "gh"
+    paint();
+    EXPECT_EQ(highlighted(0, 6), "..xxxx");
+    EXPECT_EQ(highlighted(1, 4), "xx..");
+    d.SetSelectionBounds(0, 0, 2, 4); // "bc"
+    paint();
+    EXPECT_EQ(highlighted(0, 6), ".xx...");
+    EXPECT_EQ(highlighted(1, 4), "....");
+}
+
 TEST(SelectionXor, FeedbackIsErasedBeforeItMovesAndWhenTheDrawerChanges) {
     auto style = test::MakeFixedStyle();
     test::TTestRVData d(style.get());
