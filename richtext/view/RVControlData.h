@@ -46,9 +46,6 @@ public:
     void Paint(TCanvas* canvas);
 
 protected:
-    // Scrolls so that a rectangle in document coordinates is visible (the holder's part).
-    virtual void MakeRectVisible(const TRect& /*rect*/) {}
-    virtual HPALETTE GetDocPalette() const { return nullptr; }
     // The window control that shows the document, for focus moves.
     virtual TWinControl* GetFocusControl() const { return GetParentControl(); }
 

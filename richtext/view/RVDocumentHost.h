@@ -8,6 +8,7 @@
 
 #include "platform/controls/Controls.h"
 #include "platform/core/Set.h"
+#include "platform/gdi/Gdi.h"
 #include "richtext/document/RVItem.h"
 
 namespace epc {
@@ -77,9 +78,14 @@ public:
     virtual void ScrollTo(int y, bool redraw) = 0;
     virtual void HScrollTo(int x) = 0;
     virtual int GetVSmallStep() const = 0;
+    // Scrolls so that a rectangle in document coordinates is visible (a window's own scrolling;
+    // nested documents go through their container instead).
+    virtual void MakeRectVisible(const TRect& /*rect*/) {}
 
     // ---- Painting and repainting.
     virtual void PaintBackground(TCanvas* /*canvas*/, const TRect& /*rect*/) {}
+    // The palette an off-screen paint realizes; null for none.
+    virtual HPALETTE GetDocPalette() const { return nullptr; }
     // Called after the drawing items of a paint.
     virtual void PaintHook(int /*lastDrawItemNo*/, int /*firstDrawItemNo*/, int /*yOffset*/) {}
     virtual void Invalidate() {}
