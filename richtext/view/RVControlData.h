@@ -64,41 +64,8 @@ public:
 
     TRVDataList* Owner;
 
-    // Host operations answered by the kind of item (or left as they are), asked through the
-    // document.
-    using TCustomRVFormattedData::BeforeSelectionChange;
-    using TCustomRVFormattedData::ClientToScreen;
-    using TCustomRVFormattedData::DoCheckpointVisible;
-    using TCustomRVFormattedData::DoCopy;
-    using TCustomRVFormattedData::DoJumpHover;
-    using TCustomRVFormattedData::DoRVDblClick;
-    using TCustomRVFormattedData::DoRVMouseDown;
-    using TCustomRVFormattedData::DoRVMouseUp;
-    using TCustomRVFormattedData::DoRVRightClick;
-    using TCustomRVFormattedData::DoSelect;
-    using TCustomRVFormattedData::FocusControl;
-    using TCustomRVFormattedData::GetCanvas;
-    using TCustomRVFormattedData::GetClientHeight;
-    using TCustomRVFormattedData::GetClientWidth;
-    using TCustomRVFormattedData::GetColor;
-    using TCustomRVFormattedData::GetContentVOffset;
-    using TCustomRVFormattedData::GetCPEventKind;
-    using TCustomRVFormattedData::GetFirstJumpNo;
-    using TCustomRVFormattedData::GetHScrollPos;
+    // Asked through the document where the kind of item leaves the host's answer as it is.
     using TCustomRVFormattedData::GetOriginInRoot;
-    using TCustomRVFormattedData::GetSoftPageBreaks;
-    using TCustomRVFormattedData::GetVScrollPos;
-    using TCustomRVFormattedData::HasCopyHandler;
-    using TCustomRVFormattedData::HasRVDblClick;
-    using TCustomRVFormattedData::HasRVRightClick;
-    using TCustomRVFormattedData::Invalidate;
-    using TCustomRVFormattedData::InvalidateRect;
-    using TCustomRVFormattedData::IsControlFocused;
-    using TCustomRVFormattedData::PaintBackground;
-    using TCustomRVFormattedData::PaintHook;
-    using TCustomRVFormattedData::ScreenToClient;
-    using TCustomRVFormattedData::SetJumpCursor;
-    using TCustomRVFormattedData::UpdateControl;
 
     TCustomRVData* GetParentData() const override;
     TRVStyle* GetRVStyle() const override;

@@ -19,12 +19,8 @@ public:
 
     TCustomRichView* RichView;
 
-    // The host operations the viewer leaves as they are.
+    // Asked through the document where the viewer leaves the host's answer as it is.
     using TCustomRVFormattedData::BeforeSelectionChange;
-    using TCustomRVFormattedData::GetContentVOffset;
-    using TCustomRVFormattedData::GetOriginInRoot;
-    using TCustomRVFormattedData::GetSoftPageBreaks;
-    using TCustomRVFormattedData::PaintHook;
 
     // ---- Forwarded to the control.
     int GetFirstJumpNo() const override { return FirstJumpNo; }
