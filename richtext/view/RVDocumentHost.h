@@ -119,12 +119,10 @@ public:
     virtual void ScreenToClient(TPoint& /*p*/) const {}
 };
 
-// The host of a document that nothing holds (before its holder attaches and while it is being
-// destroyed): no canvas, no room, nothing to scroll or repaint.
-class TRVDetachedDocumentHost final : public TRVDocumentHost {
+// The host of a document that its container lays out (a document inside an item): no margins,
+// width limits or background of its own, and no scrolling of its own.
+class TRVNestedDocumentHost : public TRVDocumentHost {
 public:
-    TRVFlags GetFlags() const override { return {}; }
-    void SetFlags(TRVFlags) override {}
     int GetAreaWidth() const override { return 0; }
     int GetLeftMargin() const override { return 0; }
     int GetRightMargin() const override { return 0; }
@@ -132,16 +130,24 @@ public:
     int GetBottomMargin() const override { return 0; }
     int GetMinTextWidth() const override { return 0; }
     int GetMaxTextWidth() const override { return 0; }
-    TCanvas* GetCanvas() const override { return nullptr; }
-    TColor GetColor() const override { return clNone; }
     TRVBackground* GetBackground() const override { return nullptr; }
-    int GetClientWidth() const override { return 0; }
-    int GetClientHeight() const override { return 0; }
     void AdjustVScrollUnits() override {}
     void SetDocumentSize(int, int) override {}
     void ScrollTo(int, bool) override {}
     void HScrollTo(int) override {}
-    int GetVSmallStep() const override { return 1; }
+    int GetVSmallStep() const override { return 0; }
+};
+
+// The host of a document that nothing holds (before its holder attaches and while it is being
+// destroyed): no flags, canvas, colour or client area either.
+class TRVDetachedDocumentHost final : public TRVNestedDocumentHost {
+public:
+    TRVFlags GetFlags() const override { return {}; }
+    void SetFlags(TRVFlags) override {}
+    TCanvas* GetCanvas() const override { return nullptr; }
+    TColor GetColor() const override { return clNone; }
+    int GetClientWidth() const override { return 0; }
+    int GetClientHeight() const override { return 0; }
 };
 
 } // namespace epc
