@@ -324,30 +324,7 @@ bool TCustomMainPtblRVData::PlaceNextPage(TPaginationState& st) {
     const int count = DrawItems.Count();
     int& i = st.DrawItemNo;
     for (;;) {
-        if (st.Splitting) {
-            auto* multi = static_cast<TRVMultiDrawItemInfo*>(DrawItems[i]);
-            const int sb = SpaceBefore(i), sa = SpaceAfter(i);
-            const TRVDrawLineInfo* d = DrawItems[i];
-            if (multi->SplitAt(st.SplitRoom)) {
-                const int parts = multi->PartsList.Count();
-                TRVPageInfo& cur = *Pages.back();
-                if (cur.StartDrawItemNo == i)
-                    cur.StartY2 = d->Top + d->Height - PartHeight(i, parts - 2) - sb;
-                AddPage(-sb, i, parts);
-                DoFormatting(PageCount(), TRVPrintingStep::rvpsProceeding);
-                st.PageTopOffset = 0;
-                st.PageDocY = 0;
-                st.SplitRoom = h + Pages.back()->StartY - sa;
-                return false;
-            }
-            TRVPageInfo& cur = *Pages.back();
-            if (cur.StartDrawItemNo == i) {
-                st.PageDocY = d->Top + d->Height - PartHeight(i, multi->PartsList.Count() - 1) - sb;
-                cur.StartY2 = st.PageDocY;
-            }
-            ++i;
-            st.Splitting = false;
-        }
+        if (st.Splitting && ContinueSplitItem(st)) return false;
         bool pageEnds = false;
         while (i < count) {
             TRVDrawLineInfo* d = DrawItems[i];
@@ -393,32 +370,69 @@ bool TCustomMainPtblRVData::PlaceNextPage(TPaginationState& st) {
             FinishPages();
             return true;
         }
-        // The new page begins at the line that holds drawing item i.
-        int lineStart = i;
-        while (lineStart > 0 && !DrawItems[lineStart]->FromNewLine)
-            --lineStart;
-        if (st.PageTopOffset < 1 && Pages.back()->StartDrawItemNo == lineStart) {
-            // A line taller than a page stays on its page, cut at the bottom.
-            lineStart = i + 1;
-            while (lineStart < count && !DrawItems[lineStart]->FromNewLine)
-                ++lineStart;
-            if (lineStart >= count) {
-                // It is the document's last line: the document ends on this page.
-                i = count;
-                FinishPages();
-                return true;
-            }
-        }
-        int top = DrawItems[lineStart]->Top;
-        for (int k = lineStart + 1; k < count && !DrawItems[k]->FromNewLine; ++k)
-            top = std::min(top, DrawItems[k]->Top);
-        st.PageDocY = top - SpaceBefore(lineStart);
-        AddPage(st.PageDocY, lineStart, 0);
+        return BreakPageAtLineOf(st);
+    }
+}
+
+// The item being split gets its next part: true when that part begins a new page; false when
+// the item ended on this page and placing goes on after it.
+bool TCustomMainPtblRVData::ContinueSplitItem(TPaginationState& st) {
+    const int h = st.PageHeight;
+    const int i = st.DrawItemNo;
+    auto* multi = static_cast<TRVMultiDrawItemInfo*>(DrawItems[i]);
+    const int sb = SpaceBefore(i), sa = SpaceAfter(i);
+    const TRVDrawLineInfo* d = DrawItems[i];
+    if (multi->SplitAt(st.SplitRoom)) {
+        const int parts = multi->PartsList.Count();
+        TRVPageInfo& cur = *Pages.back();
+        if (cur.StartDrawItemNo == i)
+            cur.StartY2 = d->Top + d->Height - PartHeight(i, parts - 2) - sb;
+        AddPage(-sb, i, parts);
         DoFormatting(PageCount(), TRVPrintingStep::rvpsProceeding);
         st.PageTopOffset = 0;
-        i = lineStart;
-        return false;
+        st.PageDocY = 0;
+        st.SplitRoom = h + Pages.back()->StartY - sa;
+        return true;
     }
+    TRVPageInfo& cur = *Pages.back();
+    if (cur.StartDrawItemNo == i) {
+        st.PageDocY = d->Top + d->Height - PartHeight(i, multi->PartsList.Count() - 1) - sb;
+        cur.StartY2 = st.PageDocY;
+    }
+    ++st.DrawItemNo;
+    st.Splitting = false;
+    return false;
+}
+
+// Drawing item st.DrawItemNo does not fit: the next page begins at the line that holds it.
+// True when the document ends on the current page instead.
+bool TCustomMainPtblRVData::BreakPageAtLineOf(TPaginationState& st) {
+    const int count = DrawItems.Count();
+    int& i = st.DrawItemNo;
+    int lineStart = i;
+    while (lineStart > 0 && !DrawItems[lineStart]->FromNewLine)
+        --lineStart;
+    if (st.PageTopOffset < 1 && Pages.back()->StartDrawItemNo == lineStart) {
+        // A line taller than a page stays on its page, cut at the bottom.
+        lineStart = i + 1;
+        while (lineStart < count && !DrawItems[lineStart]->FromNewLine)
+            ++lineStart;
+        if (lineStart >= count) {
+            // It is the document's last line: the document ends on this page.
+            i = count;
+            FinishPages();
+            return true;
+        }
+    }
+    int top = DrawItems[lineStart]->Top;
+    for (int k = lineStart + 1; k < count && !DrawItems[k]->FromNewLine; ++k)
+        top = std::min(top, DrawItems[k]->Top);
+    st.PageDocY = top - SpaceBefore(lineStart);
+    AddPage(st.PageDocY, lineStart, 0);
+    DoFormatting(PageCount(), TRVPrintingStep::rvpsProceeding);
+    st.PageTopOffset = 0;
+    i = lineStart;
+    return false;
 }
 
 void TCustomMainPtblRVData::FinishPages() {

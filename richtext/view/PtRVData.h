@@ -157,6 +157,8 @@ private:
         int SplitRoom = 0; // height left for the item being split
     };
     bool PlaceNextPage(TPaginationState& st);
+    bool ContinueSplitItem(TPaginationState& st);
+    bool BreakPageAtLineOf(TPaginationState& st);
     void AddPage(int startY, int drawItemNo, int part);
     void FinishPages();
 };
