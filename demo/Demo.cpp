@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "demo/DemoRegistry.h"
 #include "platform/core/Color.h"
+#include "demo/DemoRegistry.h"
 
 namespace {
 

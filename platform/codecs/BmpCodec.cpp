@@ -95,11 +95,10 @@ void Put16(std::string& s, uint16_t v) {
     s.push_back(static_cast<char>(v >> 8));
 }
 void Put32(std::string& s, uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        s.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+    for (int i = 0; i < 4; ++i) s.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
 }
 
-} // namespace
+}  // namespace
 
 TDecodedImage DecodeBmp(const uint8_t* data, size_t size) {
     if (!data || size < 2 || data[0] != 'B' || data[1] != 'M')
@@ -115,7 +114,7 @@ TDecodedImage DecodeBmp(const uint8_t* data, size_t size) {
     uint32_t bits, compression = BI_RGB, colorsUsed = 0;
     int32_t xPelsPerMeter = 0, yPelsPerMeter = 0;
     size_t paletteEntrySize = 4;
-    if (infoSize == 12) { // the old core header: 16-bit sizes, 3-byte palette entries
+    if (infoSize == 12) {  // the old core header: 16-bit sizes, 3-byte palette entries
         width = U16(info + 4);
         height = U16(info + 6);
         bits = U16(info + 10);
@@ -187,7 +186,7 @@ TDecodedImage DecodeBmp(const uint8_t* data, size_t size) {
     if (bits <= 8) {
         size_t maxColors = size_t(1) << bits;
         size_t count = colorsUsed == 0 ? maxColors : colorsUsed;
-        if (count > maxColors) count = maxColors; // extra entries cannot be addressed
+        if (count > maxColors) count = maxColors;  // extra entries cannot be addressed
         size_t paletteBytes = count * paletteEntrySize;
         if (afterHeader > size || paletteBytes > size - afterHeader)
             codecs::Fail(kBmp, "truncated palette");
@@ -200,8 +199,7 @@ TDecodedImage DecodeBmp(const uint8_t* data, size_t size) {
             palette[i] = 0xFF000000u | uint32_t(e[2]) << 16 | uint32_t(e[1]) << 8 | e[0];
         }
         // Indices beyond the palette show as black, as they do on screen.
-        for (size_t i = count; i < 256; ++i)
-            palette[i] = 0xFF000000u;
+        for (size_t i = count; i < 256; ++i) palette[i] = 0xFF000000u;
         afterHeader += paletteBytes;
     }
 

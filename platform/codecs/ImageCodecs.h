@@ -43,7 +43,7 @@ struct TDecodedImage {
 
 TDecodedImage DecodePng(const uint8_t* data, size_t size);
 TDecodedImage DecodeJpeg(const uint8_t* data, size_t size);
-TDecodedImage DecodeGif(const uint8_t* data, size_t size); // the first frame
+TDecodedImage DecodeGif(const uint8_t* data, size_t size);  // the first frame
 TDecodedImage DecodeBmp(const uint8_t* data, size_t size);
 // By signature; raises EInvalidGraphic "Unknown picture format" when none matches.
 TDecodedImage DecodeImage(const uint8_t* data, size_t size);

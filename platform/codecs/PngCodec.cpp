@@ -234,7 +234,8 @@ bool BuildPaletteRows(const TDecodedImage& image, TPngLayout& layout) {
             {image.Palette[i].Red, image.Palette[i].Green, image.Palette[i].Blue});
     size_t alphaCount = std::min(image.PaletteAlpha.size(), count);
     while (alphaCount > 0 && image.PaletteAlpha[alphaCount - 1] == 255) --alphaCount;
-    layout.PaletteAlpha.assign(image.PaletteAlpha.begin(), image.PaletteAlpha.begin() + alphaCount);
+    layout.PaletteAlpha.assign(image.PaletteAlpha.begin(),
+                               image.PaletteAlpha.begin() + alphaCount);
     return true;
 }
 
@@ -329,8 +330,7 @@ std::string EncodePng(const TDecodedImage& image, bool keepAlpha) {
         BuildTrueColourRows(image, keepAlpha, layout);
     }
     layout.RowPointers.resize(layout.Rows.size());
-    for (size_t y = 0; y < layout.Rows.size(); ++y)
-        layout.RowPointers[y] = layout.Rows[y].data();
+    for (size_t y = 0; y < layout.Rows.size(); ++y) layout.RowPointers[y] = layout.Rows[y].data();
 
     std::string out;
     TPngWriteState state;

@@ -62,8 +62,8 @@ int32_t CeilToInt(double v) { return static_cast<int32_t>(std::ceil(v - 1e-9)); 
 
 // Zero-width marks and format controls advance by nothing when no face has them.
 bool IsZeroWidth(char32_t ch) {
-    return ch < 0x20 || (ch >= 0x7F && ch < 0xA0) || ch == 0xAD || (ch >= 0x200B && ch <= 0x200F) ||
-           ch == 0x2060 || ch == 0xFEFF;
+    return ch < 0x20 || (ch >= 0x7F && ch < 0xA0) || ch == 0xAD ||
+           (ch >= 0x200B && ch <= 0x200F) || ch == 0x2060 || ch == 0xFEFF;
 }
 
 struct TGlyphEntry {
