@@ -295,9 +295,13 @@ int TCustomMainPtblRVData::FormatPages() {
     }
     Pages.clear();
     if (DrawItems.Count() > 0) {
-        const int pageHeight = FHeight - PrnTMPix - PrnBMPix;
+        TPaginationState st;
+        st.PageHeight = FHeight - PrnTMPix - PrnBMPix;
+        TCustomRVPrint* print = PrintComponent();
+        st.PageTopOffset = print ? print->StartAt : 0;
         DoFormatting(0, TRVPrintingStep::rvpsProceeding);
-        while (!PlaceNextPage(pageHeight)) {
+        AddPage(0, 0, 0);
+        while (!PlaceNextPage(st)) {
         }
     }
     // An empty document is finished too, with no pages.
@@ -306,43 +310,12 @@ int TCustomMainPtblRVData::FormatPages() {
 }
 
 // Places one more page; true when every drawing item is placed.
-bool TCustomMainPtblRVData::PlaceNextPage(int pageHeight) {
-    const int h = pageHeight;
+bool TCustomMainPtblRVData::PlaceNextPage(TPaginationState& st) {
+    const int h = st.PageHeight;
     const int count = DrawItems.Count();
-    TCustomRVPrint* print = PrintComponent();
-    if (Pages.empty()) {
-        AddPage(0, 0, 0);
-        FPageDocY = 0;
-        FCurDrawItem = 0;
-        FPageTopOffset = print ? print->StartAt : 0;
-        FSplitting = false;
-    }
-    int& i = FCurDrawItem;
+    int& i = st.DrawItemNo;
     for (;;) {
-        if (FSplitting) {
-            auto* multi = static_cast<TRVMultiDrawItemInfo*>(DrawItems[i]);
-            const int sb = SpaceBefore(i), sa = SpaceAfter(i);
-            const TRVDrawLineInfo* d = DrawItems[i];
-            if (multi->SplitAt(FSplitRoom)) {
-                const int parts = multi->PartsList.Count();
-                TRVPageInfo& cur = *Pages.back();
-                if (cur.StartDrawItemNo == i)
-                    cur.StartY2 = d->Top + d->Height - PartHeight(i, parts - 2) - sb;
-                AddPage(-sb, i, parts);
-                DoFormatting(PageCount(), TRVPrintingStep::rvpsProceeding);
-                FPageTopOffset = 0;
-                FPageDocY = 0;
-                FSplitRoom = h + Pages.back()->StartY - sa;
-                return false;
-            }
-            TRVPageInfo& cur = *Pages.back();
-            if (cur.StartDrawItemNo == i) {
-                FPageDocY = d->Top + d->Height - PartHeight(i, multi->PartsList.Count() - 1) - sb;
-                cur.StartY2 = FPageDocY;
-            }
-            ++i;
-            FSplitting = false;
-        }
+        if (st.Splitting && ContinueSplitItem(st)) return false;
         bool pageEnds = false;
         while (i < count) {
             TRVDrawLineInfo* d = DrawItems[i];
@@ -363,57 +336,94 @@ bool TCustomMainPtblRVData::PlaceNextPage(int pageHeight) {
                     cur.StartPart = 1;
                     cur.StartY = -sb;
                 }
-                FSplitRoom = FPageDocY + h - FPageTopOffset - d->Top - sa;
-                if (!forced && (cur.StartDrawItemNo == i || multi->FitsFirstPart(FSplitRoom))) {
-                    FSplitting = true;
+                st.SplitRoom = st.PageDocY + h - st.PageTopOffset - d->Top - sa;
+                if (!forced && (cur.StartDrawItemNo == i || multi->FitsFirstPart(st.SplitRoom))) {
+                    st.Splitting = true;
                     break;
                 }
                 AddPage(-sb, i, 1);
                 DoFormatting(PageCount(), TRVPrintingStep::rvpsProceeding);
-                FPageDocY = 0;
-                FPageTopOffset = 0;
-                FSplitRoom = h + Pages.back()->StartY - sa;
-                FSplitting = true;
+                st.PageDocY = 0;
+                st.PageTopOffset = 0;
+                st.SplitRoom = h + Pages.back()->StartY - sa;
+                st.Splitting = true;
                 return false;
             }
             const int bottom = d->Top + d->Height + SpaceAfter(i);
-            if (bottom > FPageDocY + h - FPageTopOffset || forced) {
+            if (bottom > st.PageDocY + h - st.PageTopOffset || forced) {
                 pageEnds = true;
                 break;
             }
             ++i;
         }
-        if (FSplitting && !pageEnds) continue;
+        if (st.Splitting && !pageEnds) continue;
         if (!pageEnds) {
             FinishPages();
             return true;
         }
-        // The new page begins at the line that holds drawing item i.
-        int lineStart = i;
-        while (lineStart > 0 && !DrawItems[lineStart]->FromNewLine)
-            --lineStart;
-        if (FPageTopOffset < 1 && Pages.back()->StartDrawItemNo == lineStart) {
-            // A line taller than a page stays on its page, cut at the bottom.
-            lineStart = i + 1;
-            while (lineStart < count && !DrawItems[lineStart]->FromNewLine)
-                ++lineStart;
-            if (lineStart >= count) {
-                // It is the document's last line: the document ends on this page.
-                i = count;
-                FinishPages();
-                return true;
-            }
-        }
-        int top = DrawItems[lineStart]->Top;
-        for (int k = lineStart + 1; k < count && !DrawItems[k]->FromNewLine; ++k)
-            top = std::min(top, DrawItems[k]->Top);
-        FPageDocY = top - SpaceBefore(lineStart);
-        AddPage(FPageDocY, lineStart, 0);
-        DoFormatting(PageCount(), TRVPrintingStep::rvpsProceeding);
-        FPageTopOffset = 0;
-        i = lineStart;
-        return false;
+        return BreakPageAtLineOf(st);
     }
+}
+
+// The item being split gets its next part: true when that part begins a new page; false when
+// the item ended on this page and placing goes on after it.
+bool TCustomMainPtblRVData::ContinueSplitItem(TPaginationState& st) {
+    const int h = st.PageHeight;
+    const int i = st.DrawItemNo;
+    auto* multi = static_cast<TRVMultiDrawItemInfo*>(DrawItems[i]);
+    const int sb = SpaceBefore(i), sa = SpaceAfter(i);
+    const TRVDrawLineInfo* d = DrawItems[i];
+    if (multi->SplitAt(st.SplitRoom)) {
+        const int parts = multi->PartsList.Count();
+        TRVPageInfo& cur = *Pages.back();
+        if (cur.StartDrawItemNo == i)
+            cur.StartY2 = d->Top + d->Height - PartHeight(i, parts - 2) - sb;
+        AddPage(-sb, i, parts);
+        DoFormatting(PageCount(), TRVPrintingStep::rvpsProceeding);
+        st.PageTopOffset = 0;
+        st.PageDocY = 0;
+        st.SplitRoom = h + Pages.back()->StartY - sa;
+        return true;
+    }
+    TRVPageInfo& cur = *Pages.back();
+    if (cur.StartDrawItemNo == i) {
+        st.PageDocY = d->Top + d->Height - PartHeight(i, multi->PartsList.Count() - 1) - sb;
+        cur.StartY2 = st.PageDocY;
+    }
+    ++st.DrawItemNo;
+    st.Splitting = false;
+    return false;
+}
+
+// Drawing item st.DrawItemNo does not fit: the next page begins at the line that holds it.
+// True when the document ends on the current page instead.
+bool TCustomMainPtblRVData::BreakPageAtLineOf(TPaginationState& st) {
+    const int count = DrawItems.Count();
+    int& i = st.DrawItemNo;
+    int lineStart = i;
+    while (lineStart > 0 && !DrawItems[lineStart]->FromNewLine)
+        --lineStart;
+    if (st.PageTopOffset < 1 && Pages.back()->StartDrawItemNo == lineStart) {
+        // A line taller than a page stays on its page, cut at the bottom.
+        lineStart = i + 1;
+        while (lineStart < count && !DrawItems[lineStart]->FromNewLine)
+            ++lineStart;
+        if (lineStart >= count) {
+            // It is the document's last line: the document ends on this page.
+            i = count;
+            FinishPages();
+            return true;
+        }
+    }
+    int top = DrawItems[lineStart]->Top;
+    for (int k = lineStart + 1; k < count && !DrawItems[k]->FromNewLine; ++k)
+        top = std::min(top, DrawItems[k]->Top);
+    st.PageDocY = top - SpaceBefore(lineStart);
+    AddPage(st.PageDocY, lineStart, 0);
+    DoFormatting(PageCount(), TRVPrintingStep::rvpsProceeding);
+    st.PageTopOffset = 0;
+    i = lineStart;
+    return false;
 }
 
 void TCustomMainPtblRVData::FinishPages() {

@@ -147,13 +147,18 @@ protected:
     void DrawBackgroundPiece(TCanvas* canvas, const TRect& rect, int dx, int dy) const;
 
 private:
-    // Pagination state between calls of PlaceNextPage.
-    int FCurDrawItem = 0;
-    int FPageTopOffset = 0; // S: space taken above the text on the current page
-    int FPageDocY = 0;      // P: document y where the current page begins
-    bool FSplitting = false;
-    int FSplitRoom = 0; // R: height left for the item being split
-    bool PlaceNextPage(int pageHeight);
+    // Where one pagination run stands between two pages.
+    struct TPaginationState {
+        int PageHeight = 0;
+        int DrawItemNo = 0;    // the next drawing item to place
+        int PageTopOffset = 0; // space taken above the text on the current page
+        int PageDocY = 0;      // document y where the current page begins
+        bool Splitting = false;
+        int SplitRoom = 0; // height left for the item being split
+    };
+    bool PlaceNextPage(TPaginationState& st);
+    bool ContinueSplitItem(TPaginationState& st);
+    bool BreakPageAtLineOf(TPaginationState& st);
     void AddPage(int startY, int drawItemNo, int part);
     void FinishPages();
 };

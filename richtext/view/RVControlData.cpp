@@ -79,7 +79,7 @@ bool TRVControlData::FocusItem(int itemNo) {
         const int d = GetFirstDrawItemNo(itemNo);
         if (d >= 0) {
             const TRVDrawLineInfo* dli = DrawItems[d];
-            MakeRectVisible(
+            Host().MakeRectVisible(
                 TRect(dli->Left, dli->Top, dli->Left + dli->Width, dli->Top + dli->Height));
         }
         return true;
@@ -160,7 +160,7 @@ void TRVControlData::Paint(TCanvas* canvas) {
     HDC memDC = CreateCompatibleDC(screenDC);
     HBITMAP bitmap = CreateCompatibleBitmap(screenDC, clip.Width(), clip.Height());
     HGDIOBJ oldBitmap = SelectObject(memDC, bitmap);
-    HPALETTE palette = GetDocPalette();
+    HPALETTE palette = Host().GetDocPalette();
     HPALETTE oldPalette = nullptr;
     if (palette) {
         oldPalette = SelectPalette(memDC, palette, 0);

@@ -32,7 +32,6 @@ public:
     // twice removes it).
     void DrawFocusFrame(TCanvas* canvas);
     void MouseUp(TMouseButton button, TShiftState shift, int x, int y) override;
-    int GetFirstJumpNo() const override { return FirstJumpNo; }
     // Enter on the focused hotspot.
     void ActivateFocused();
     // Tab and Shift+Tab: the next hotspot or control in document order, else the next control
@@ -47,9 +46,6 @@ public:
     void Paint(TCanvas* canvas);
 
 protected:
-    // Scrolls so that a rectangle in document coordinates is visible (the holder's part).
-    virtual void MakeRectVisible(const TRect& /*rect*/) {}
-    virtual HPALETTE GetDocPalette() const { return nullptr; }
     // The window control that shows the document, for focus moves.
     virtual TWinControl* GetFocusControl() const { return GetParentControl(); }
 
@@ -59,32 +55,36 @@ private:
 
 class TRVDataList;
 
-// A document inside an item: asks the list that holds it for its container's answers.
-class TRVItemFormattedData : public TCustomRVFormattedData {
+// A document inside an item: its own host, asking the list that holds it for its
+// container's answers.
+class TRVItemFormattedData : public TCustomRVFormattedData, public TRVNestedDocumentHost {
 public:
-    explicit TRVItemFormattedData(TRVDataList* owner) : Owner(owner) {}
+    explicit TRVItemFormattedData(TRVDataList* owner) : Owner(owner) { SetHost(this); }
     std::string ClassName() const override { return "TRVItemFormattedData"; }
 
     TRVDataList* Owner;
+
+    // Asked through the document where the kind of item leaves the host's answer as it is.
+    using TCustomRVFormattedData::AdjustVScrollUnits;
+    using TCustomRVFormattedData::GetAreaWidth;
+    using TCustomRVFormattedData::GetBackground;
+    using TCustomRVFormattedData::GetBottomMargin;
+    using TCustomRVFormattedData::GetLeftMargin;
+    using TCustomRVFormattedData::GetMaxTextWidth;
+    using TCustomRVFormattedData::GetMinTextWidth;
+    using TCustomRVFormattedData::GetOriginInRoot;
+    using TCustomRVFormattedData::GetRightMargin;
+    using TCustomRVFormattedData::GetTopMargin;
+    using TCustomRVFormattedData::GetVSmallStep;
+    using TCustomRVFormattedData::HScrollTo;
+    using TCustomRVFormattedData::ScrollTo;
+    using TCustomRVFormattedData::SetDocumentSize;
 
     TCustomRVData* GetParentData() const override;
     TRVStyle* GetRVStyle() const override;
     TRVFlags GetFlags() const override;
     // Refused: a cell's flags come from its container ("not supported" error).
     void SetFlags(TRVFlags value) override;
-    int GetAreaWidth() const override { return 0; }
-    int GetLeftMargin() const override { return 0; }
-    int GetRightMargin() const override { return 0; }
-    int GetTopMargin() const override { return 0; }
-    int GetBottomMargin() const override { return 0; }
-    int GetMinTextWidth() const override { return 0; }
-    int GetMaxTextWidth() const override { return 0; }
-    TRVBackground* GetBackground() const override { return nullptr; }
-    void AdjustVScrollUnits() override {}
-    void SetDocumentSize(int, int) override {}
-    void ScrollTo(int, bool) override {}
-    void HScrollTo(int) override {}
-    int GetVSmallStep() const override { return 0; }
     // The container scrolls: the rectangle goes to it in its own coordinates.
     void ScrollRectVisible(int x, int y, int width, int height) override;
 };

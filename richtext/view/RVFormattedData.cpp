@@ -27,6 +27,8 @@ std::u16string ToWide(const std::string& bytes) {
 TCustomRVFormattedData::TCustomRVFormattedData() = default;
 
 TCustomRVFormattedData::~TCustomRVFormattedData() {
+    // The holder's parts are gone by now: answer as a document that nothing holds.
+    SetHost(nullptr);
     State.Include(TRVState::rvstDestroying);
     ClearFormatting();
 }

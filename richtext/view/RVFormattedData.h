@@ -1,9 +1,8 @@
 #pragma once
 // A document that is laid out into drawing items: line breaking and paragraph formatting,
 // the selection held as drawing positions, hyperlink areas, and the translation between
-// points, drawing positions and item positions. The class is abstract: whatever holds the
-// document (a window, a table cell, a printer) answers the canvas, margins, sizes and
-// scrolling through the pure virtual operations.
+// points, drawing positions and item positions. Whatever holds the document (a window, a
+// table cell, a printer) answers the canvas, margins, sizes and scrolling as its host.
 
 #include <climits>
 #include <cstddef>
@@ -18,6 +17,7 @@
 #include "richtext/document/RVData.h"
 #include "richtext/document/RVItem.h"
 #include "richtext/document/RVStyle.h"
+#include "richtext/view/RVDocumentHost.h"
 #include "richtext/view/RVDrawLines.h"
 
 namespace epc {
@@ -27,28 +27,11 @@ class TControl;
 class TRVBackground;
 struct TDeviceContext;
 
-// Formatting flags of the control that shows a document (a 16-bit word).
-enum class TRVFlag {
-    rvflUseJumps = 0,           // hyperlink areas are recorded
-    rvflTrimSpaces = 1,         // spaces at wrapped line ends are dropped
-    rvflNoControlMoves = 2,     // embedded controls are not moved after formatting
-    rvflUseExternalLeading = 3, // the font's external leading is added above each line
-    rvflSubDocument = 4,        // carried by the documents inside items
-    rvflPrinting = 5,           // drawing items come from the items' printing constructor
-    rvflCanUseDeviceFit = 6,    // full-line items may measure on the device
-    rvflReserved7 = 7,
-    rvflOwnsMarkers = 8, // the document keeps its own list-marker list
-};
-using TRVFlags = TSet<TRVFlag>;
-
 // The word of a new viewer: UseJumps, TrimSpaces, UseExternalLeading, OwnsMarkers (0x010B).
 inline constexpr TRVFlags RVDefaultViewerFlags{TRVFlag::rvflUseJumps, TRVFlag::rvflTrimSpaces,
                                                TRVFlag::rvflUseExternalLeading,
                                                TRVFlag::rvflOwnsMarkers};
 static_assert(RVDefaultViewerFlags.Bits() == 0x010B);
-
-// When the viewer reports checkpoints.
-enum class TCPEventKind { cpeNone, cpeAsSectionStart, cpeWhenVisible };
 
 // State flags of a formatted document. The two lowest refer to drawing items and are dropped
 // with the formatting.
@@ -171,7 +154,48 @@ public:
     TRVStates State;
     uint8_t SkipFormatting = 0; // one shot: the next FormatAll returns at once
 
-    // ---- Virtual operations the holder supplies (sizes are screen pixels unless said).
+    // ---- The host the document lives in; a detached host until the holder attaches.
+    TRVDocumentHost& Host() const { return *FHost; }
+    void SetHost(TRVDocumentHost* host) { FHost = host ? host : &FDetachedHost; }
+
+    // ---- Questions and requests for the host (sizes are screen pixels unless said).
+    TRVFlags GetFlags() const { return FHost->GetFlags(); }
+    void SetFlags(TRVFlags value) { FHost->SetFlags(value); }
+    int GetAreaWidth() const { return FHost->GetAreaWidth(); }
+    int GetLeftMargin() const { return FHost->GetLeftMargin(); }
+    int GetRightMargin() const { return FHost->GetRightMargin(); }
+    int GetTopMargin() const { return FHost->GetTopMargin(); }
+    int GetBottomMargin() const { return FHost->GetBottomMargin(); }
+    int GetMinTextWidth() const { return FHost->GetMinTextWidth(); }
+    int GetMaxTextWidth() const { return FHost->GetMaxTextWidth(); }
+    TRVBackground* GetBackground() const { return FHost->GetBackground(); }
+    void AdjustVScrollUnits() { FHost->AdjustVScrollUnits(); }
+    void SetDocumentSize(int width, int height) { FHost->SetDocumentSize(width, height); }
+    int GetHScrollPos() const { return FHost->GetHScrollPos(); }
+    int GetVScrollPos() const { return FHost->GetVScrollPos(); }
+    int GetClientWidth() const { return FHost->GetClientWidth(); }
+    int GetClientHeight() const { return FHost->GetClientHeight(); }
+    TCanvas* GetCanvas() const { return FHost->GetCanvas(); }
+    void ScrollTo(int y, bool redraw) { FHost->ScrollTo(y, redraw); }
+    void HScrollTo(int x) { FHost->HScrollTo(x); }
+    int GetVSmallStep() const { return FHost->GetVSmallStep(); }
+    TColor GetColor() const { return FHost->GetColor(); }
+    void PaintBackground(TCanvas* canvas, const TRect& rect) {
+        FHost->PaintBackground(canvas, rect);
+    }
+    void PaintHook(int lastDrawItemNo, int firstDrawItemNo, int yOffset) {
+        FHost->PaintHook(lastDrawItemNo, firstDrawItemNo, yOffset);
+    }
+    // The origin of this document in the coordinates of the outermost document.
+    void GetOriginInRoot(int& x, int& y) const { FHost->GetOriginInRoot(x, y); }
+    // Vertical offset of the content inside the holder's box (a cell's vertical alignment).
+    int GetContentVOffset() const { return FHost->GetContentVOffset(); }
+    // The selection changed; the document needs repainting; the selection is about to change.
+    void DoSelect() { FHost->DoSelect(); }
+    void Invalidate() { FHost->Invalidate(); }
+    void BeforeSelectionChange() { FHost->BeforeSelectionChange(); }
+
+    // ---- What the kinds of document (viewer, editor, printout) do their own way.
     virtual bool GetParaRange(int& first, int& last) const {
         first = -1;
         last = -1;
@@ -179,60 +203,26 @@ public:
     }
     virtual void GetScaling(TCanvas* canvas, TRVScreenAndDevice& sad) const;
     virtual void SetActiveSubItem(TCustomRVItemInfo* item) { ChosenItem = item; }
-    virtual void PaintHook(int /*lastDrawItemNo*/, int /*firstDrawItemNo*/, int /*yOffset*/) {}
-    // The origin of this document in the coordinates of the outermost document.
-    virtual void GetOriginInRoot(int& x, int& y) const {
-        x = 0;
-        y = 0;
-    }
-    virtual TRVFlags GetFlags() const = 0;
-    virtual void SetFlags(TRVFlags value) = 0;
-    virtual int GetAreaWidth() const = 0;
-    virtual int GetLeftMargin() const = 0;
-    virtual int GetRightMargin() const = 0;
-    virtual int GetTopMargin() const = 0;
-    virtual int GetBottomMargin() const = 0;
-    virtual int GetMinTextWidth() const = 0;
-    virtual int GetMaxTextWidth() const = 0;
-    virtual TRVBackground* GetBackground() const = 0;
-    virtual void AdjustVScrollUnits() = 0;
-    virtual void SetDocumentSize(int width, int height) = 0;
-    virtual int GetHScrollPos() const { return 0; }
-    virtual int GetVScrollPos() const { return 0; }
-    virtual int GetClientWidth() const = 0;
-    virtual int GetClientHeight() const = 0;
-    virtual TCanvas* GetCanvas() const = 0;
-    virtual void ScrollTo(int y, bool redraw) = 0;
-    virtual void HScrollTo(int x) = 0;
-    virtual int GetVSmallStep() const = 0;
     virtual void ToggleXorFeedback(int x, int y);
     virtual void ClearFormatting();
     virtual void FormatAll(bool keepPosition, bool force, bool noCaching, bool onlyTail,
                            TCanvas* canvas, int depth, bool noScroll);
-    virtual TColor GetColor() const = 0;
-    virtual void PaintBackground(TCanvas* /*canvas*/, const TRect& /*rect*/) {}
-
-    // Hooks of the holder: the selection changed; the document needs repainting; the
-    // selection is about to change.
-    virtual void DoSelect() {}
-    virtual void Invalidate() {}
-    virtual void BeforeSelectionChange() {}
     // Resets the hover state (the jump under the mouse) of this document.
     virtual void LeaveHover(int /*jumpNo*/) {
         LastJumpMovedAbove = -1;
         LastDIMovedAbove = -1;
         State.Exclude(TRVState::rvstDrawHover);
     }
-    // Vertical offset of the content inside the holder's box (a cell's vertical alignment).
-    virtual int GetContentVOffset() const { return 0; }
 
     // ---- Painting. ClipRect is the part of the holder's client area to paint; the canvas's
     // (0, 0) lies at ClipRect's top-left corner.
     void PaintDocument(TCanvas* canvas, TRect clipRect);
     // The control that shows the document, or a viewer it is nested in, has the keyboard focus.
-    virtual bool IsControlFocused() const { return false; }
+    bool IsControlFocused() const { return FHost->IsControlFocused(); }
     // Page breaks set by pagination; null when there are none.
-    virtual const std::vector<TRVSoftPageBreakInfo>* GetSoftPageBreaks() const { return nullptr; }
+    const std::vector<TRVSoftPageBreakInfo>* GetSoftPageBreaks() const {
+        return FHost->GetSoftPageBreaks();
+    }
     // The next (or previous) item after FromItemNo (-1: from the start or the end) that can
     // take the keyboard focus: a hotspot, or an embedded control that can be focused; -1.
     int FindNextFocusItem(bool forward, int fromItemNo) const;
@@ -278,25 +268,34 @@ public:
     void ShowXorFeedback();
     bool XorFeedbackShown() const { return FXorShown; }
 
-    // ---- Events and requests answered by the outermost document (a cell asks its viewer's).
-    virtual void DoRVMouseDown(TMouseButton button, TShiftState shift, int itemNo, int x, int y);
-    virtual void DoRVMouseUp(TMouseButton button, TShiftState shift, int itemNo, int x, int y);
-    virtual void DoRVDblClick(const std::string& clickedWord, int styleNo);
-    virtual bool HasRVDblClick() const;
-    virtual bool HasRVRightClick() const;
-    virtual void DoRVRightClick(const std::string& clickedWord, int styleNo, int x, int y);
+    // ---- Events and requests answered by the host of the outermost document (a cell asks its
+    // viewer's).
+    void DoRVMouseDown(TMouseButton button, TShiftState shift, int itemNo, int x, int y) {
+        RootHost().DoRVMouseDown(button, shift, itemNo, x, y);
+    }
+    void DoRVMouseUp(TMouseButton button, TShiftState shift, int itemNo, int x, int y) {
+        RootHost().DoRVMouseUp(button, shift, itemNo, x, y);
+    }
+    void DoRVDblClick(const std::string& clickedWord, int styleNo) {
+        RootHost().DoRVDblClick(clickedWord, styleNo);
+    }
+    bool HasRVDblClick() const { return RootHost().HasRVDblClick(); }
+    bool HasRVRightClick() const { return RootHost().HasRVRightClick(); }
+    void DoRVRightClick(const std::string& clickedWord, int styleNo, int x, int y) {
+        RootHost().DoRVRightClick(clickedWord, styleNo, x, y);
+    }
     void DoJump(int id) override;
     // The jump under the mouse changed (-1: none).
-    virtual void DoJumpHover(int id);
-    virtual void DoCopy();
-    virtual bool HasCopyHandler() const;
+    void DoJumpHover(int id) { RootHost().DoJumpHover(id); }
+    void DoCopy() { RootHost().DoCopy(); }
+    bool HasCopyHandler() const { return RootHost().HasCopyHandler(); }
     // A hyperlink's cursor while the mouse is over it; -1 gives the control its own again.
-    virtual void SetJumpCursor(int cursor);
-    virtual void InvalidateRect(const TRect& rect);
-    virtual void UpdateControl();
-    virtual void FocusControl();
-    virtual void ClientToScreen(TPoint& p) const;
-    virtual void ScreenToClient(TPoint& p) const;
+    void SetJumpCursor(int cursor) { RootHost().SetJumpCursor(cursor); }
+    void InvalidateRect(const TRect& rect) { RootHost().InvalidateRect(rect); }
+    void UpdateControl() { RootHost().UpdateControl(); }
+    void FocusControl() { RootHost().FocusControl(); }
+    void ClientToScreen(TPoint& p) const { RootHost().ClientToScreen(p); }
+    void ScreenToClient(TPoint& p) const { RootHost().ScreenToClient(p); }
     // The formatted document at the root of the nesting.
     TCustomRVFormattedData* GetRootFormattedData();
     // The document that shows the hovered hyperlink (kept by the root).
@@ -313,11 +312,11 @@ public:
     // TRVJumpInfo::DrawItemNo call it first.
     void SettleJumpDrawItemNos() const;
     // The first jump number of this document (given by its container).
-    virtual int GetFirstJumpNo() const { return 0; }
+    int GetFirstJumpNo() const { return FHost->GetFirstJumpNo(); }
     void UpdateVisibleCheckpoint();
     TRVCPInfo* CurrentCheckpoint = nullptr;
-    virtual TCPEventKind GetCPEventKind() const { return TCPEventKind::cpeNone; }
-    virtual void DoCheckpointVisible(TRVCPInfo* /*cp*/) {}
+    TCPEventKind GetCPEventKind() const { return FHost->GetCPEventKind(); }
+    void DoCheckpointVisible(TRVCPInfo* cp) { FHost->DoCheckpointVisible(cp); }
     // Scrolls so that a rectangle of document coordinates comes into view.
     virtual void ScrollRectVisible(int x, int y, int width, int height);
     bool GetItemClientCoords(int itemNo, int& left, int& top) const;
@@ -412,6 +411,10 @@ protected:
     TRVFormatState FFmt;
 
 private:
+    // The host of the outermost document.
+    TRVDocumentHost& RootHost() const;
+    TRVDetachedDocumentHost FDetachedHost;
+    TRVDocumentHost* FHost = &FDetachedHost;
     int FindLineAtY(int y) const;
     void FormatTextPieces(int itemNo, const std::string& text, int startChar, int charCount);
     template <class Ch> void BreakTextRun(int itemNo, const Ch* text, int len, int startChar);

@@ -12,7 +12,9 @@ constexpr int kMaxSteps = 32000;
 
 } // namespace
 
-TRichViewRVData::TRichViewRVData(TCustomRichView* richView) : RichView(richView) {}
+TRichViewRVData::TRichViewRVData(TCustomRichView* richView) : RichView(richView) {
+    SetHost(this);
+}
 
 TRichViewRVData::~TRichViewRVData() {
     State.Include(TRVState::rvstDestroying);

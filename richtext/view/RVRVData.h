@@ -1,6 +1,6 @@
 #pragma once
-// The document data of a viewer: every question the formatted document asks goes to the
-// viewer control that owns it.
+// The document data of a viewer: it is its own host, and every question the formatted
+// document asks goes to the viewer control that owns it.
 
 #include <memory>
 #include <string>
@@ -11,7 +11,7 @@ namespace epc {
 
 class TCustomRichView;
 
-class TRichViewRVData : public TRVControlData {
+class TRichViewRVData : public TRVControlData, public TRVDocumentHost {
 public:
     explicit TRichViewRVData(TCustomRichView* richView);
     ~TRichViewRVData() override;
@@ -19,7 +19,11 @@ public:
 
     TCustomRichView* RichView;
 
+    // Asked through the document where the viewer leaves the host's answer as it is.
+    using TCustomRVFormattedData::BeforeSelectionChange;
+
     // ---- Forwarded to the control.
+    int GetFirstJumpNo() const override { return FirstJumpNo; }
     TRVStyle* GetRVStyle() const override;
     TRVOptions GetOptions() const override;
     TRVFOptions GetRVFOptions() const override;

@@ -43,80 +43,14 @@ TCustomRVFormattedData* TCustomRVFormattedData::GetRootFormattedData() {
     return root ? root : this;
 }
 
-#define RV_FORWARD_TO_ROOT(call)                                                                   \
-    do {                                                                                           \
-        TCustomRVFormattedData* root = GetRootFormattedData();                                     \
-        if (root != this) return root->call;                                                       \
-    } while (false)
+TRVDocumentHost& TCustomRVFormattedData::RootHost() const {
+    return const_cast<TCustomRVFormattedData*>(this)->GetRootFormattedData()->Host();
+}
 
-void TCustomRVFormattedData::DoRVMouseDown(TMouseButton button, TShiftState shift, int itemNo,
-                                           int x, int y) {
-    RV_FORWARD_TO_ROOT(DoRVMouseDown(button, shift, itemNo, x, y));
-}
-void TCustomRVFormattedData::DoRVMouseUp(TMouseButton button, TShiftState shift, int itemNo, int x,
-                                         int y) {
-    RV_FORWARD_TO_ROOT(DoRVMouseUp(button, shift, itemNo, x, y));
-}
-void TCustomRVFormattedData::DoRVDblClick(const std::string& clickedWord, int styleNo) {
-    RV_FORWARD_TO_ROOT(DoRVDblClick(clickedWord, styleNo));
-}
-bool TCustomRVFormattedData::HasRVDblClick() const {
-    auto* self = const_cast<TCustomRVFormattedData*>(this);
-    TCustomRVFormattedData* root = self->GetRootFormattedData();
-    return root != this && root->HasRVDblClick();
-}
-bool TCustomRVFormattedData::HasRVRightClick() const {
-    auto* self = const_cast<TCustomRVFormattedData*>(this);
-    TCustomRVFormattedData* root = self->GetRootFormattedData();
-    return root != this && root->HasRVRightClick();
-}
-void TCustomRVFormattedData::DoRVRightClick(const std::string& clickedWord, int styleNo, int x,
-                                            int y) {
-    RV_FORWARD_TO_ROOT(DoRVRightClick(clickedWord, styleNo, x, y));
-}
 void TCustomRVFormattedData::DoJump(int id) {
-    RV_FORWARD_TO_ROOT(DoJump(id));
-}
-void TCustomRVFormattedData::DoJumpHover(int id) {
-    RV_FORWARD_TO_ROOT(DoJumpHover(id));
-}
-void TCustomRVFormattedData::DoCopy() {
-    RV_FORWARD_TO_ROOT(DoCopy());
-}
-bool TCustomRVFormattedData::HasCopyHandler() const {
-    auto* self = const_cast<TCustomRVFormattedData*>(this);
-    TCustomRVFormattedData* root = self->GetRootFormattedData();
-    return root != this && root->HasCopyHandler();
-}
-void TCustomRVFormattedData::SetJumpCursor(int cursor) {
-    RV_FORWARD_TO_ROOT(SetJumpCursor(cursor));
-}
-void TCustomRVFormattedData::InvalidateRect(const TRect& rect) {
     TCustomRVFormattedData* root = GetRootFormattedData();
-    if (root != this) {
-        root->InvalidateRect(rect);
-        return;
-    }
-    Invalidate();
+    if (root != this) root->DoJump(id);
 }
-void TCustomRVFormattedData::UpdateControl() {
-    RV_FORWARD_TO_ROOT(UpdateControl());
-}
-void TCustomRVFormattedData::FocusControl() {
-    RV_FORWARD_TO_ROOT(FocusControl());
-}
-void TCustomRVFormattedData::ClientToScreen(TPoint& p) const {
-    auto* self = const_cast<TCustomRVFormattedData*>(this);
-    TCustomRVFormattedData* root = self->GetRootFormattedData();
-    if (root != this) root->ClientToScreen(p);
-}
-void TCustomRVFormattedData::ScreenToClient(TPoint& p) const {
-    auto* self = const_cast<TCustomRVFormattedData*>(this);
-    TCustomRVFormattedData* root = self->GetRootFormattedData();
-    if (root != this) root->ScreenToClient(p);
-}
-
-#undef RV_FORWARD_TO_ROOT
 
 void TCustomRVFormattedData::ClientToDoc(int x, int y, int& dx, int& dy) {
     TCustomRVFormattedData* root = GetRootFormattedData();

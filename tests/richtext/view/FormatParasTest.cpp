@@ -333,20 +333,15 @@ TEST(JumpList, LinkBrokenOverTwoLinesHasTwoAreasOfOneNumberAndTheNextLinkTheNext
 // A document numbered from elsewhere (a cell whose table renumbered it) after its last layout:
 // an edit numbers every link from the new first number, as a full format does.
 TEST(JumpList, EditAfterTheFirstNumberChangedNumbersFromTheNewOne) {
-    struct TNumberedData : TTestRVData {
-        using TTestRVData::TTestRVData;
-        int FirstNo = 0;
-        int GetFirstJumpNo() const override { return FirstNo; }
-    };
     auto style = MakeFixedStyle();
     const int link = AddFixedTextStyle(*style, 15);
     style->TextStyles.GetItem(link).Jump = true;
-    TNumberedData d(style.get());
+    TTestRVData d(style.get());
     d.ClientWidth = 100;
     for (int i = 0; i < 4; ++i)
         d.AddTextParagraph("link", link, 0, TRVTag());
     d.Format(false);
-    d.FirstNo = 7;
+    d.FirstJumpNo = 7;
     d.SetItemText(3, "other");
     d.FormatParasOfDrawRange(3, 3, 0);
     d.SettleJumpDrawItemNos();
@@ -393,18 +388,10 @@ TEST(ScrollRectVisible, SelectingADrawRangeScrollsItsEndIntoView) {
     EXPECT_EQ(eo, 3);
 }
 
-class TCheckpointData : public TTestRVData {
-public:
-    using TTestRVData::TTestRVData;
-    TCPEventKind Kind = TCPEventKind::cpeWhenVisible;
-    std::vector<TRVCPInfo*> Reported;
-    TCPEventKind GetCPEventKind() const override { return Kind; }
-    void DoCheckpointVisible(TRVCPInfo* cp) override { Reported.push_back(cp); }
-};
-
 TEST(VisibleCheckpoint, WhenVisibleReportsNoneOnceTheNextCheckpointLiesBelowTheView) {
     auto style = MakeFixedStyle();
-    TCheckpointData d(style.get());
+    TTestRVData d(style.get());
+    d.CPEventKind = TCPEventKind::cpeWhenVisible;
     d.ClientHeight = 100;
     for (int i = 0; i < 20; ++i)
         d.AddTextParagraph("line", 0, 0, TRVTag());
@@ -413,22 +400,22 @@ TEST(VisibleCheckpoint, WhenVisibleReportsNoneOnceTheNextCheckpointLiesBelowTheV
     TRVCPInfo* b = d.SetCheckpointInfo(10, "b", TRVTag(), true); // top 200
     d.Format(false);
     d.UpdateVisibleCheckpoint();
-    EXPECT_EQ(d.Reported, (std::vector<TRVCPInfo*>{a}));
+    EXPECT_EQ(d.VisibleCheckpoints, (std::vector<TRVCPInfo*>{a}));
     d.VScrollPos = 60; // a above, b below the view
     d.UpdateVisibleCheckpoint();
-    EXPECT_EQ(d.Reported, (std::vector<TRVCPInfo*>{a, nullptr}));
+    EXPECT_EQ(d.VisibleCheckpoints, (std::vector<TRVCPInfo*>{a, nullptr}));
     d.VScrollPos = 150;
     d.UpdateVisibleCheckpoint();
-    EXPECT_EQ(d.Reported.back(), b);
+    EXPECT_EQ(d.VisibleCheckpoints.back(), b);
     // As section starts: the checkpoint above stays current while the next is below.
-    d.Kind = TCPEventKind::cpeAsSectionStart;
+    d.CPEventKind = TCPEventKind::cpeAsSectionStart;
     d.VScrollPos = 60;
     d.UpdateVisibleCheckpoint();
-    EXPECT_EQ(d.Reported.back(), a);
-    const size_t n = d.Reported.size();
+    EXPECT_EQ(d.VisibleCheckpoints.back(), a);
+    const size_t n = d.VisibleCheckpoints.size();
     d.VScrollPos = 70;
     d.UpdateVisibleCheckpoint();
-    EXPECT_EQ(d.Reported.size(), n);
+    EXPECT_EQ(d.VisibleCheckpoints.size(), n);
 }
 
 } // namespace

@@ -163,15 +163,6 @@ TEST_F(SelectionTest, RightClickKeepsASelectionItLiesInAndMovesTheCaretOutside) 
 
 // ---- Hover redrawing, on a document without a window.
 
-class THoverData : public test::TTestRVData {
-public:
-    using TTestRVData::TTestRVData;
-    std::vector<TRect> Rects;
-    int Whole = 0;
-    void InvalidateRect(const TRect& r) override { Rects.push_back(r); }
-    void Invalidate() override { ++Whole; }
-};
-
 TEST(SelectionHover, HoverRedrawsOnlyTheLinksAreasWidenedByFivePixels) {
     auto style = test::MakeFixedStyle();
     const int hover = test::AddFixedTextStyle(*style, 15);
@@ -179,7 +170,7 @@ TEST(SelectionHover, HoverRedrawsOnlyTheLinksAreasWidenedByFivePixels) {
     style->TextStyles.GetItem(hover).HoverBackColor = clYellow;
     const int plain = test::AddFixedTextStyle(*style, 15);
     style->TextStyles.GetItem(plain).Jump = true;
-    THoverData d(style.get());
+    test::TTestRVData d(style.get());
     d.ClientWidth = 60;
     d.AddTextParagraph("aaaa bbbb", hover, 0, TRVTag()); // wraps: two areas of one link
     d.AddTextParagraph("cc", plain, 0, TRVTag());
@@ -187,23 +178,61 @@ TEST(SelectionHover, HoverRedrawsOnlyTheLinksAreasWidenedByFivePixels) {
     d.VScrollPos = 3;
     ASSERT_EQ(d.Jumps.size(), 3u);
     d.MouseMove({}, 5, 5);
-    ASSERT_EQ(d.Rects.size(), 2u);
+    ASSERT_EQ(d.InvalidatedRects.size(), 2u);
     for (size_t i = 0; i < 2; ++i) {
         const TRVJumpInfo& j = *d.Jumps[i];
-        EXPECT_EQ(d.Rects[i],
+        EXPECT_EQ(d.InvalidatedRects[i],
                   TRect(j.Left - 5, j.Top - 5 - 3, j.Left + j.Width + 5, j.Top + j.Height + 5 - 3));
     }
     EXPECT_NE(d.Jumps[0]->Top, d.Jumps[1]->Top);
     EXPECT_TRUE(d.State.Contains(TRVState::rvstDrawHover));
     // A link without a hover look is not redrawn; leaving the hovered one redraws it.
-    d.Rects.clear();
+    d.InvalidatedRects.clear();
     d.MouseMove({}, 5, 45);
-    EXPECT_EQ(d.Rects.size(), 2u);
+    EXPECT_EQ(d.InvalidatedRects.size(), 2u);
     EXPECT_FALSE(d.State.Contains(TRVState::rvstDrawHover));
-    d.Rects.clear();
+    d.InvalidatedRects.clear();
     d.MouseMove({}, 5, 190);
-    EXPECT_TRUE(d.Rects.empty());
-    EXPECT_EQ(d.Whole, 0);
+    EXPECT_TRUE(d.InvalidatedRects.empty());
+    EXPECT_EQ(d.WholeInvalidations, 0);
+}
+
+// Only the selected characters of a partly selected line take the selection background, on a
+// line that also has selected and unselected items of its own.
+TEST(SelectionPaint, PartlySelectedTextHighlightsOnlyItsSelectedCharacters) {
+    auto style = test::MakeFixedStyle();
+    test::TTestRVData d(style.get());
+    d.AddTextParagraph("abcdef", 0, 0, TRVTag());
+    d.AddTextParagraph("ghij", 0, 0, TRVTag());
+    d.Format(false);
+    TCanvas canvas;
+    canvas.SetOwnedHandle(CreateBufferDC(100, 40, 96, 96));
+    auto paint = [&] {
+        canvas.Brush()->SetStyle(bsSolid);
+        canvas.Brush()->SetColor(clWhite);
+        canvas.FillRect(TRect(0, 0, 100, 40));
+        d.PaintDocument(&canvas, TRect(0, 0, 100, 40));
+    };
+    // The characters (by cell of 10 x 20 pixels) that show the selection background.
+    auto highlighted = [&](int line, int cells) {
+        std::string marks;
+        for (int c = 0; c < cells; ++c) {
+            bool found = false;
+            for (int y = line * 20; y < line * 20 + 20 && !found; ++y)
+                for (int x = c * 10; x < c * 10 + 10 && !found; ++x)
+                    found = canvas.Pixels(x, y) == TColor(ColorToRGB(style->InactiveSelColor));
+            marks += found ? 'x' : '.';
+        }
+        return marks;
+    };
+    d.SetSelectionBounds(0, 1, 3, 3); // "cdef" and "gh"
+    paint();
+    EXPECT_EQ(highlighted(0, 6), "..xxxx");
+    EXPECT_EQ(highlighted(1, 4), "xx..");
+    d.SetSelectionBounds(0, 0, 2, 4); // "bc"
+    paint();
+    EXPECT_EQ(highlighted(0, 6), ".xx...");
+    EXPECT_EQ(highlighted(1, 4), "....");
 }
 
 TEST(SelectionXor, FeedbackIsErasedBeforeItMovesAndWhenTheDrawerChanges) {

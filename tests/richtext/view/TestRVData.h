@@ -1,14 +1,12 @@
 #pragma once
-// A formatted document without a window: it answers the holder's questions (canvas, margins,
-// client size, scrolling) from plain fields, and can simulate a vertical scroll bar that
-// takes client width while the document is taller than the client area.
+// A formatted document on a fake host: the host answers the canvas, margins, client size and
+// scrolling from the fields of TFakeHostState, which the document carries for the tests.
 
 #include <memory>
 #include <string>
 
-#include "platform/gdi/Gdi.h"
-#include "platform/graphics/Graphics.h"
 #include "richtext/view/RVFormattedData.h"
+#include "tests/richtext/view/FakeDocumentHost.h"
 
 namespace epc::test {
 
@@ -16,62 +14,16 @@ namespace epc::test {
 // is 10 pixels wide; ascent 16, descent 4.
 inline constexpr const char* kFixedFont = "Fixed Metrics Test";
 
-class TTestRVData : public TCustomRVFormattedData {
+class TTestRVData : public TFakeHostState, public TCustomRVFormattedData {
 public:
-    explicit TTestRVData(TRVStyle* style, int dpi = 96) {
+    explicit TTestRVData(TRVStyle* style, int dpi = 96) : FFakeHost(*this, dpi) {
         SetRVStyle(style);
-        FCanvas = std::make_unique<TCanvas>();
-        FCanvas->SetOwnedHandle(CreateBufferDC(8, 8, dpi, dpi));
+        SetHost(&FFakeHost);
     }
     std::string ClassName() const override { return "TTestRVData"; }
 
-    TRVFlags Flags = RVDefaultViewerFlags;
-    int LeftMargin = 0, RightMargin = 0, TopMargin = 0, BottomMargin = 0;
-    int MinTextWidthValue = 0, MaxTextWidthValue = 0;
-    int ClientWidth = 200, ClientHeight = 1000;
-    // Width a vertical scroll bar takes while the document is taller than the client area.
-    int VScrollBarWidth = 0;
-    bool VScrollBarShown = false;
-    int VScrollPos = 0, HScrollPos = 0;
-    int SetDocumentSizeCalls = 0;
-    // When set, every SetDocumentSize changes the client width (a size that never settles).
-    bool FlipClientWidth = false;
-    int OriginX = 0, OriginY = 0;
-
-    TRVFlags GetFlags() const override { return Flags; }
-    void SetFlags(TRVFlags value) override { Flags = value; }
-    int GetAreaWidth() const override { return GetClientWidth(); }
-    int GetLeftMargin() const override { return LeftMargin; }
-    int GetRightMargin() const override { return RightMargin; }
-    int GetTopMargin() const override { return TopMargin; }
-    int GetBottomMargin() const override { return BottomMargin; }
-    int GetMinTextWidth() const override { return MinTextWidthValue; }
-    int GetMaxTextWidth() const override { return MaxTextWidthValue; }
-    TRVBackground* GetBackground() const override { return nullptr; }
-    void AdjustVScrollUnits() override {}
-    void SetDocumentSize(int /*width*/, int height) override {
-        ++SetDocumentSizeCalls;
-        VScrollBarShown = VScrollBarWidth > 0 && height > ClientHeight;
-        if (FlipClientWidth) ClientWidth += (SetDocumentSizeCalls % 2) ? -16 : 16;
-    }
-    int GetHScrollPos() const override { return HScrollPos; }
-    int GetVScrollPos() const override { return VScrollPos; }
-    int GetClientWidth() const override {
-        return ClientWidth - (VScrollBarShown ? VScrollBarWidth : 0);
-    }
-    int GetClientHeight() const override { return ClientHeight; }
-    TCanvas* GetCanvas() const override { return FCanvas.get(); }
-    void ScrollTo(int y, bool) override { VScrollPos = y; }
-    void HScrollTo(int x) override { HScrollPos = x; }
-    int GetVSmallStep() const override { return 10; }
-    TColor GetColor() const override { return clWindow; }
-    void GetOriginInRoot(int& x, int& y) const override {
-        x = OriginX;
-        y = OriginY;
-    }
-
 private:
-    std::unique_ptr<TCanvas> FCanvas;
+    TFakeDocumentHost FFakeHost;
 };
 
 // A list marker that takes room on its line.
