@@ -143,10 +143,6 @@ TEST_F(WindowTest, ExceptionInHandlerIsReportedAndThePumpGoesOn) {
     ProcessMessages();
     EXPECT_EQ(reported, std::vector<std::string>{"boom"});
     EXPECT_EQ(rec.Count(WM_USER + 2), 1);
-    InitializeForms();  // the application's handler again
-    SetMessageExceptionHandler([](std::exception_ptr e) {
-        if (Application) Application->HandleException(nullptr, e);
-    });
 }
 
 TEST_F(WindowTest, MessageTimeIsTheClockAtPosting) {

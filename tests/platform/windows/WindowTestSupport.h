@@ -6,7 +6,6 @@
 #include <functional>
 #include <vector>
 
-#include "platform/controls/Forms.h"
 #include "platform/windows/Clipboard.h"
 #include "platform/windows/Window.h"
 #include "platform/windows/WindowsScope.h"
