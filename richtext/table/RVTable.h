@@ -482,6 +482,22 @@ public:
     private:
         std::optional<TRVEditTransaction> FTransaction;
     };
+    // While it lives the table records nothing: a setter called by name stores its field
+    // instead of recording the change again.
+    class TUnrecordedScope {
+    public:
+        explicit TUnrecordedScope(TRVTableItemInfo& table)
+            : FTable(table), FInserted(table.StateBits & rvtsInserted) {
+            table.StateBits &= uint16_t(~rvtsInserted);
+        }
+        ~TUnrecordedScope() { FTable.StateBits |= FInserted; }
+        TUnrecordedScope(const TUnrecordedScope&) = delete;
+        TUnrecordedScope& operator=(const TUnrecordedScope&) = delete;
+
+    private:
+        TRVTableItemInfo& FTable;
+        uint16_t FInserted;
+    };
     // Setters of the table in an editing document take this path.
     void SetTablePropertyUndoable(const std::string& name, int32_t value, bool affectsWidth,
                                   bool affectsHeight);

@@ -65,9 +65,7 @@ void TRVTableItemInfo::SetTablePropertyUndoable(const std::string& name, int32_t
             formatted->Invalidate();
         return;
     }
-    const uint16_t inserted = StateBits & rvtsInserted;
-    StateBits &= uint16_t(~rvtsInserted);
-    auto restore = Finally([&] { StateBits |= inserted; });
+    TUnrecordedScope unrecorded(*this);
     SetPropertyByName(name, value);
     SetChangedFlag();
 }
@@ -86,9 +84,7 @@ void TRVTableItemInfo::SetBackgroundImageUndoable(TGraphic* graphic, int row, in
     if (cell) {
         cell->SetBackgroundImage(graphic);
     } else {
-        const uint16_t inserted = StateBits & rvtsInserted;
-        StateBits &= uint16_t(~rvtsInserted);
-        auto restore = Finally([&] { StateBits |= inserted; });
+        TUnrecordedScope unrecorded(*this);
         SetBackgroundImage(graphic);
     }
     SetChangedFlag();

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "platform/core/ScopeGuard.h"
 #include "richtext/document/RVGraphicSupport.h"
 #include "richtext/edit/RVERVData.h"
 
@@ -249,10 +248,7 @@ bool TRVTableItemInfo::GetIntProperty(const std::string& name, int& value) const
 }
 
 bool TRVTableItemInfo::SetIntProperty(const std::string& name, int value) {
-    // The setter called by name stores the field instead of recording again.
-    const uint16_t inserted = StateBits & rvtsInserted;
-    StateBits &= uint16_t(~rvtsInserted);
-    auto restore = Finally([&] { StateBits |= inserted; });
+    TUnrecordedScope unrecorded(*this);
     const bool known = SetPropertyByName(name, value);
     if (known) {
         SetChangedFlag();
@@ -270,9 +266,7 @@ void TRVUndoModifyBackgroundImage::Replay(TRVTableItemInfo& table) {
     if (Row < 0) {
         if (TGraphic* current = table.BackgroundImage())
             inverse->OldImage = RVCopyGraphic(*current);
-        const uint16_t inserted = table.StateBits & rvtsInserted;
-        table.StateBits &= uint16_t(~rvtsInserted);
-        auto restore = Finally([&] { table.StateBits |= inserted; });
+        TRVTableItemInfo::TUnrecordedScope unrecorded(table);
         table.SetBackgroundImage(OldImage.get());
     } else {
         TRVTableCellData* cell = CellAt(table, Row, Col);
