@@ -283,7 +283,7 @@ void RtfDocWriter::TextRun(int i, int first, int so, int last, int eo) {
         if (f) CharFormat(*f), FOut += ' ';
         return;
     }
-    bool link = f && f->Jump;
+    const bool link = item->IsHyperlink(FStyle);
     if (link) HyperlinkStart(item->Tag);
     FOut += '{';
     if (f) CharFormat(*f);
@@ -436,7 +436,7 @@ void RtfDocWriter::Write(bool selectionOnly) {
         } else if (auto* brk = dynamic_cast<TRVBreakItemInfo*>(item)) {
             Break(*brk);
         } else if (auto* g = dynamic_cast<TRVGraphicItemInfo*>(item)) {
-            bool hot = item->StyleNo == rvsHotPicture;
+            const bool hot = item->IsHyperlink(FStyle);
             if (hot) HyperlinkStart(item->Tag);
             Picture(g->Image.get(), g->GetImageWidth(FStyle), g->GetImageHeight(FStyle));
             if (hot) FOut += "}}";
@@ -447,7 +447,7 @@ void RtfDocWriter::Write(bool selectionOnly) {
                 bmp.Canvas()->Brush()->SetColor(clWhite);
                 bmp.Canvas()->FillRect(TRect{0, 0, bmp.Width(), bmp.Height()});
                 b->ImageList->Draw(bmp.Canvas(), 0, 0, b->ImageIndex);
-                bool hot = item->StyleNo == rvsHotspot;
+                const bool hot = item->IsHyperlink(FStyle);
                 if (hot) HyperlinkStart(item->Tag);
                 Picture(&bmp, bmp.Width(), bmp.Height());
                 if (hot) FOut += "}}";
