@@ -40,6 +40,10 @@ public:
     void SetScreenSize(int width, int height) { FWindows.SetScreenSize(width, height); }
     void SetWorkArea(const TRect& area) { FWindows.SetWorkArea(area); }
     void SetHtmlHelpAvailable(bool available) { FWindows.SetHtmlHelpAvailable(available); }
+    void SetDragDropHelperAvailable(bool available) {
+        FWindows.SetDragDropHelperAvailable(available);
+    }
+    void SetGlobalAllocFailureAfter(int n) { FWindows.SetGlobalAllocFailureAfter(n); }
 
 private:
     // Bound in module order and let go in reverse: the forms go while their windows still

@@ -123,7 +123,6 @@ HGLOBAL GlobalFree(HGLOBAL block) {
     return nullptr;
 }
 
-void SetGlobalAllocFailureAfter(int n) { CB().FailAfter = n; }
 int LiveGlobalBlockCount() { return int(CB().Blocks.size()); }
 
 // ---- Formats ---------------------------------------------------------------------------------

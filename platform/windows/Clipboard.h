@@ -24,9 +24,6 @@ void* GlobalLock(HGLOBAL block);
 BOOL GlobalUnlock(HGLOBAL block);  // false once the lock count reaches zero, as in Win32
 size_t GlobalSize(HGLOBAL block);
 HGLOBAL GlobalFree(HGLOBAL block);  // null on success
-// Makes the next n allocations succeed and the one after fail (-1: never fail). Tests use it
-// to reach out-of-memory paths.
-void SetGlobalAllocFailureAfter(int n);
 int LiveGlobalBlockCount();
 
 enum : uint32_t { CF_TEXT = 1, CF_BITMAP = 2, CF_METAFILEPICT = 3, CF_SYLK = 4, CF_DIF = 5,

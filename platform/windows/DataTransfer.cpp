@@ -417,9 +417,6 @@ HRESULT CoCreateInstance(const CLSID& clsid, IUnknown*, DWORD, const IID& iid, v
     return hr;
 }
 
-void SetDragDropHelperAvailable(bool available) {
-    State().HelperAvailable = available;
-}
 const std::vector<TDropTargetHelperCall>& DropTargetHelperCalls() {
     return State().HelperCalls;
 }

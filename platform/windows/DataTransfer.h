@@ -283,7 +283,8 @@ HRESULT CoCreateInstance(const CLSID& clsid, IUnknown* outer, DWORD context, con
 enum : DWORD { CLSCTX_INPROC_SERVER = 1 };
 
 // The drag-and-drop helper (drop-target and drag-source sides) is absent, as on a system
-// without it, until a test installs it; every helper made then writes its calls to one log.
+// without it, until the context installs it; every helper made then writes its calls to one
+// log.
 struct TDropTargetHelperCall {
     // "DragEnter", "DragOver", "DragLeave", "Drop" or "Show" of the drop-target side;
     // "InitializeFromBitmap" or "InitializeFromWindow" of the drag-source side.
@@ -296,7 +297,6 @@ struct TDropTargetHelperCall {
     COLORREF ColorKey = 0;
     std::vector<uint32_t> Image;
 };
-void SetDragDropHelperAvailable(bool available);
 const std::vector<TDropTargetHelperCall>& DropTargetHelperCalls();
 void ClearDropTargetHelperCalls();
 

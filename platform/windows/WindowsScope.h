@@ -22,6 +22,11 @@ public:
     void SetWorkArea(const TRect& area);
     // Whether the HTML help engine is installed (it is at first).
     void SetHtmlHelpAvailable(bool available);
+    // Whether the drag-and-drop helper is installed (it is not at first).
+    void SetDragDropHelperAvailable(bool available);
+    // Memory that runs out: the next n global allocations succeed and the one after fails
+    // (-1, as at first: none fails).
+    void SetGlobalAllocFailureAfter(int n);
 
 private:
     TStateScope<TWindowsState> FScope;

@@ -31,4 +31,12 @@ void TWindowsScope::SetHtmlHelpAvailable(bool available) {
     FScope.State().Help.HtmlAvailable = available;
 }
 
+void TWindowsScope::SetDragDropHelperAvailable(bool available) {
+    FScope.State().Transfer.HelperAvailable = available;
+}
+
+void TWindowsScope::SetGlobalAllocFailureAfter(int n) {
+    FScope.State().Clipboard.FailAfter = n;
+}
+
 } // namespace epc

@@ -59,7 +59,7 @@ struct TransferFixture : ::testing::Test {
     TPlatformContext Context; // one per case: its end frees what the case leaves
     void SetUp() override {
         // The drag managers ask for the helper when the trees' windows are made.
-        SetDragDropHelperAvailable(withHelper);
+        Context.SetDragDropHelperAvailable(withHelper);
         form = new TForm(nullptr);
         form->SetBorderStyle(bsNone);
         form->SetBounds(50, 50, 420, 200);

@@ -363,7 +363,7 @@ TEST_F(DataTransferTest, DragDropHelperIsMadeOnlyOnceInstalledAndLogsItsCalls) {
     ASSERT_EQ(CoCreateInstance(CLSID_DragDropHelper, nullptr, CLSCTX_INPROC_SERVER,
                                IID_IDropTargetHelper, &object),
               REGDB_E_CLASSNOTREG);
-    SetDragDropHelperAvailable(true);
+    Windows.SetDragDropHelperAvailable(true);
     EXPECT_EQ(CoCreateInstance(CLSID_DragDropHelper, nullptr, CLSCTX_INPROC_SERVER, IID_IDataObject,
                                &object),
               E_NOINTERFACE);
@@ -390,7 +390,7 @@ TEST_F(DataTransferTest, DragDropHelperIsMadeOnlyOnceInstalledAndLogsItsCalls) {
 }
 
 TEST_F(DataTransferTest, DragSourceHelperTakesTheDragImageOver) {
-    SetDragDropHelperAvailable(true);
+    Windows.SetDragDropHelperAvailable(true);
     void* object = nullptr;
     ASSERT_EQ(CoCreateInstance(CLSID_DragDropHelper, nullptr, CLSCTX_INPROC_SERVER,
                                IID_IDragSourceHelper, &object),

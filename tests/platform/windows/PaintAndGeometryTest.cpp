@@ -355,7 +355,7 @@ TEST_F(WindowTest, ClipboardFormatsAndRoundTrips) {
     CloseClipboard();
 
     // Allocation failure can be injected.
-    SetGlobalAllocFailureAfter(1);
+    Windows.SetGlobalAllocFailureAfter(1);
     HGLOBAL ok = GlobalAlloc(GMEM_MOVEABLE, 4);
     EXPECT_NE(ok, nullptr);
     EXPECT_EQ(GlobalAlloc(GMEM_MOVEABLE, 4), nullptr);

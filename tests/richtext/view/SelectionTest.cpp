@@ -401,14 +401,14 @@ TEST_F(CopyTest, FailingAllocationClosesTheClipboardAndKeepsEarlierFormats) {
     View->AppendTextParagraph("abcdef", 0, 0);
     Show();
     View->SetSelection(0, 2, 0, 5);
-    SetGlobalAllocFailureAfter(1);
+    Context.SetGlobalAllocFailureAfter(1);
     try {
         View->CopyToClipboard();
         ADD_FAILURE() << "no error";
     } catch (const ERichViewError& e) {
         EXPECT_STREQ(e.what(), "No memory");
     }
-    SetGlobalAllocFailureAfter(-1);
+    Context.SetGlobalAllocFailureAfter(-1);
     EXPECT_FALSE(IsClipboardOpen());
     EXPECT_TRUE(IsClipboardFormatAvailable(RvfFormat()));
     EXPECT_FALSE(IsClipboardFormatAvailable(CF_UNICODETEXT));
