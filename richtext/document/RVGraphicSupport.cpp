@@ -196,10 +196,10 @@ void SetReadingOrder(TCanvas* canvas, TRVBiDiMode bidiMode) {
 // ---------------------------------------------------------------- devices
 
 void GetScreenAndDeviceResolution(TRVResolutionInfo& info, TCanvas* canvas) {
-    HDC screen = CreateCompatibleDC(nullptr);
+    HDC screen = GetDC(nullptr);
     info.ScreenResX = GetDeviceCaps(screen, LOGPIXELSX);
     info.ScreenResY = GetDeviceCaps(screen, LOGPIXELSY);
-    DeleteDC(screen);
+    ReleaseDC(nullptr, screen);
     if (canvas) {
         info.DeviceResX = GetDeviceCaps(canvas->Handle(), LOGPIXELSX);
         info.DeviceResY = GetDeviceCaps(canvas->Handle(), LOGPIXELSY);
@@ -207,6 +207,11 @@ void GetScreenAndDeviceResolution(TRVResolutionInfo& info, TCanvas* canvas) {
         info.DeviceResX = info.ScreenResX;
         info.DeviceResY = info.ScreenResY;
     }
+    // A device that reports no resolution is taken as the screen.
+    if (info.ScreenResX <= 0) info.ScreenResX = 96;
+    if (info.ScreenResY <= 0) info.ScreenResY = 96;
+    if (info.DeviceResX <= 0) info.DeviceResX = info.ScreenResX;
+    if (info.DeviceResY <= 0) info.DeviceResY = info.ScreenResY;
 }
 
 int DeviceToScreenX(int value, const TRVResolutionInfo& info) {

@@ -222,6 +222,8 @@ struct TRVScreenAndDevice {
     int XToScreen(int v) const { return Scale(v, ScreenPPIX, DevicePPIX); }
     int YToScreen(int v) const { return Scale(v, ScreenPPIY, DevicePPIY); }
     bool IsOneToOne() const { return DevicePPIX == ScreenPPIX && DevicePPIY == ScreenPPIY; }
+    // The same resolutions as a resolution record.
+    TRVResolutionInfo Resolutions() const;
     // V * To / From; equal resolutions leave V as it is, and a From of zero or less (a device
     // that reports none) counts as one rather than failing the division.
     static int Scale(int v, int to, int from) {
@@ -231,6 +233,10 @@ struct TRVScreenAndDevice {
 
 inline TRVScreenAndDevice TRVResolutionInfo::Scaling() const {
     return {ScreenResX, ScreenResY, DeviceResX, DeviceResY};
+}
+
+inline TRVResolutionInfo TRVScreenAndDevice::Resolutions() const {
+    return {ScreenPPIX, ScreenPPIY, DevicePPIX, DevicePPIY};
 }
 
 // Four-sided Boolean set, one byte each, in this order.

@@ -46,12 +46,7 @@ void DrawItemBackground(TRVBackground& back, TCanvas* canvas, const TRect& area,
         back.Draw(canvas, area, true, color, width, height, dx, dy, 0, 0);
         return;
     }
-    TRVResolutionInfo res;
-    res.ScreenResX = print->ScreenPPIX;
-    res.ScreenResY = print->ScreenPPIY;
-    res.DeviceResX = print->DevicePPIX;
-    res.DeviceResY = print->DevicePPIY;
-    back.DrawScaled(canvas, area, color, width, height, dx, dy, res);
+    back.DrawScaled(canvas, area, color, width, height, dx, dy, print->Resolutions());
 }
 
 bool SameRGB(TColor a, TColor b) {

@@ -211,10 +211,7 @@ void TRVTableItemInfo::FormatForPrinting(int docWidth, TCanvas* canvas, TRVTable
                 if (TRVTableCellData* cell = Rows.GetRow(r)->Cell(c)) {
                     auto doc =
                         std::make_unique<TCellPtblRVData>(holder->RichView, main, rvData, *cell);
-                    doc->PrnSad.ScreenResX = info.Sad.ScreenPPIX;
-                    doc->PrnSad.ScreenResY = info.Sad.ScreenPPIY;
-                    doc->PrnSad.DeviceResX = info.Sad.DevicePPIX;
-                    doc->PrnSad.DeviceResY = info.Sad.DevicePPIY;
+                    doc->PrnSad = info.Sad.Resolutions();
                     // Pictures in the cell are printed on its colour.
                     doc->Color = GetCellColor(cell);
                     info.PrintCells[size_t(r * n + c)] = std::move(doc);

@@ -8,6 +8,7 @@
 #include "platform/core/Strings.h"
 #include "platform/gdi/Gdi.h"
 #include "platform/graphics/Graphics.h"
+#include "richtext/document/RVGraphicSupport.h"
 #include "richtext/document/RVUni.h"
 #include "richtext/view/RVFormattedData.h"
 
@@ -75,22 +76,9 @@ int TCustomRVFormattedData::SY(int v) const {
 }
 
 void TCustomRVFormattedData::GetScaling(TCanvas* canvas, TRVScreenAndDevice& sad) const {
-    HDC screen = GetDC(nullptr);
-    sad.ScreenPPIX = GetDeviceCaps(screen, LOGPIXELSX);
-    sad.ScreenPPIY = GetDeviceCaps(screen, LOGPIXELSY);
-    ReleaseDC(nullptr, screen);
-    if (canvas) {
-        HDC dc = canvas->Handle();
-        sad.DevicePPIX = GetDeviceCaps(dc, LOGPIXELSX);
-        sad.DevicePPIY = GetDeviceCaps(dc, LOGPIXELSY);
-    } else {
-        sad.DevicePPIX = sad.ScreenPPIX;
-        sad.DevicePPIY = sad.ScreenPPIY;
-    }
-    if (sad.ScreenPPIX <= 0) sad.ScreenPPIX = 96;
-    if (sad.ScreenPPIY <= 0) sad.ScreenPPIY = 96;
-    if (sad.DevicePPIX <= 0) sad.DevicePPIX = sad.ScreenPPIX;
-    if (sad.DevicePPIY <= 0) sad.DevicePPIY = sad.ScreenPPIY;
+    TRVResolutionInfo resolution;
+    GetScreenAndDeviceResolution(resolution, canvas);
+    sad = resolution.Scaling();
     sad.LeftMargin = sad.XToDevice(GetLeftMargin());
 }
 
