@@ -123,6 +123,18 @@ HGLOBAL GlobalFree(HGLOBAL block) {
     return nullptr;
 }
 
+HGLOBAL CopyGlobalBlock(HGLOBAL block) {
+    size_t n = GlobalSize(block);
+    HGLOBAL out = GlobalAlloc(GMEM_MOVEABLE, n);
+    if (!out) return nullptr;
+    void* from = GlobalLock(block);
+    void* to = GlobalLock(out);
+    if (n && from && to) std::memcpy(to, from, n);
+    GlobalUnlock(out);
+    GlobalUnlock(block);
+    return out;
+}
+
 void SetGlobalAllocFailureAfter(int n) { CB().FailAfter = n; }
 int LiveGlobalBlockCount() { return int(CB().Blocks.size()); }
 
