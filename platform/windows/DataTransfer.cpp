@@ -354,7 +354,8 @@ HRESULT OleSetClipboard(IDataObject* data) {
                 STGMEDIUM medium;
                 if (data->GetData(&fe, &medium) != S_OK) continue;
                 if (medium.tymed == TYMED_HGLOBAL && medium.hGlobal)
-                    if (HGLOBAL copy = CopyGlobalBlock(medium.hGlobal)) SetClipboardData(fe.cfFormat, copy);
+                    if (HGLOBAL copy = CopyGlobalBlock(medium.hGlobal))
+                        SetClipboardData(fe.cfFormat, copy);
                 ReleaseStgMedium(&medium);
             }
             formats->Release();
