@@ -172,6 +172,15 @@ void BoxTaps(int dstLen, int from, int to, int srcStart, int srcLen, bool flip, 
     t.Start[size_t(to - from)] = int(t.Index.size());
 }
 
+// A negative extent runs back from its start: make it run forward from the other end. True
+// where it was negative.
+template <class T> bool Unmirror(T& start, T& extent) {
+    if (extent >= 0) return false;
+    start += extent;
+    extent = -extent;
+    return true;
+}
+
 // The destination rectangle of a transfer and where each of its pixels samples the source.
 struct TStretch {
     TRect Dst;                                  // device units, normalized
@@ -187,26 +196,11 @@ bool MakeStretch(HDC dst, int x, int y, int w, int h, int sx, int sy, int sw, in
     if (w == 0 || h == 0 || sw == 0 || sh == 0) return false;
     // 64-bit while normalizing; sizes beyond any surface are refused rather than overflowed.
     int64_t left = x, top = y, width = w, height = h, srcX = sx, srcY = sy, srcW = sw, srcH = sh;
-    if (width < 0) {
-        left += width;
-        width = -width;
-        st.FlipX = !st.FlipX;
-    }
-    if (height < 0) {
-        top += height;
-        height = -height;
-        st.FlipY = !st.FlipY;
-    }
-    if (srcW < 0) {
-        srcX += srcW;
-        srcW = -srcW;
-        st.FlipX = !st.FlipX;
-    }
-    if (srcH < 0) {
-        srcY += srcH;
-        srcH = -srcH;
-        st.FlipY = !st.FlipY;
-    }
+    // A mirrored destination or source flips the picture; both mirrored cancel out.
+    if (Unmirror(left, width)) st.FlipX = !st.FlipX;
+    if (Unmirror(top, height)) st.FlipY = !st.FlipY;
+    if (Unmirror(srcX, srcW)) st.FlipX = !st.FlipX;
+    if (Unmirror(srcY, srcH)) st.FlipY = !st.FlipY;
     left += dst->DX();
     top += dst->DY();
     constexpr int64_t kLimit = int64_t(1) << 30;
@@ -380,14 +374,8 @@ BOOL RopTransfer(HDC dst, const TStretch& st, TSourceView src, DWORD rop, bool h
 BOOL PatBlt(HDC dc, int x, int y, int width, int height, DWORD rop) {
     if (!dc) return 0;
     uint8_t code = uint8_t(rop >> 16);
-    if (width < 0) {
-        x += width;
-        width = -width;
-    }
-    if (height < 0) {
-        y += height;
-        height = -height;
-    }
+    Unmirror(x, width);
+    Unmirror(y, height);
     TPaint paint;
     if (UsesPattern(code)) {
         if (!BrushPaint(dc, nullptr, paint)) return 1;
