@@ -113,16 +113,6 @@ size_t GlobalSize(HGLOBAL block) {
     return record ? record->Data.size() : 0;
 }
 
-HGLOBAL GlobalFree(HGLOBAL block) {
-    if (!block) return nullptr;
-    auto& blocks = CB().Blocks;
-    auto it = blocks.find(block);
-    if (it == blocks.end()) return block;
-    std::unique_ptr<TGlobalBlock> record = std::move(it->second);
-    blocks.erase(it);
-    return nullptr;
-}
-
 HGLOBAL CopyGlobalBlock(HGLOBAL block) {
     size_t n = GlobalSize(block);
     HGLOBAL out = GlobalAlloc(GMEM_MOVEABLE, n);
@@ -133,6 +123,16 @@ HGLOBAL CopyGlobalBlock(HGLOBAL block) {
     GlobalUnlock(out);
     GlobalUnlock(block);
     return out;
+}
+
+HGLOBAL GlobalFree(HGLOBAL block) {
+    if (!block) return nullptr;
+    auto& blocks = CB().Blocks;
+    auto it = blocks.find(block);
+    if (it == blocks.end()) return block;
+    std::unique_ptr<TGlobalBlock> record = std::move(it->second);
+    blocks.erase(it);
+    return nullptr;
 }
 
 void SetGlobalAllocFailureAfter(int n) { CB().FailAfter = n; }
