@@ -301,8 +301,10 @@ void Transfer(HDC dst, const TStretch& st, const TSourceView& src, bool halftone
     }
 }
 
-// A copy of the source when it shares the destination's pixels (scrolling within a surface).
-TSourceView Detach(const TSourceView& v, std::vector<uint32_t>& store) {
+// A copy of the source when it shares the destination's pixels (scrolling within a surface);
+// the source itself otherwise.
+TSourceView DetachFrom(HDC dst, const TSourceView& v, std::vector<uint32_t>& store) {
+    if (!v.Bits || !dst->S.Bitmap || v.Bits != dst->S.Bitmap->PixelsForRead()) return v;
     store.resize(size_t(v.Width) * v.Height);
     for (int y = 0; y < v.Height; ++y)
         std::memcpy(store.data() + size_t(y) * v.Width, v.Bits + ptrdiff_t(y) * v.Stride,
@@ -317,8 +319,7 @@ BOOL RopTransfer(HDC dst, const TStretch& st, TSourceView src, DWORD rop, bool h
     uint8_t code = uint8_t(rop >> 16);
     TConvert conv = ConvertFor(dst, src);
     std::vector<uint32_t> store;
-    if (src.Bits && dst->S.Bitmap && src.Bits == dst->S.Bitmap->PixelsForRead())
-        src = Detach(src, store);
+    src = DetachFrom(dst, src, store);
 
     // Plain copies of same-size rectangles: one memcpy per row.
     if (code == 0xCC && conv.Mode == 0 && st.Identity()) {
@@ -489,9 +490,8 @@ BOOL TransparentBlt(HDC dst, int x, int y, int width, int height, HDC src, int s
     if (!MakeStretch(dst, x, y, width, height, srcX + src->DX(), srcY + src->DY(), srcWidth,
                      srcHeight, st))
         return 0;
-    TSourceView v = ViewOf(src);
     std::vector<uint32_t> store;
-    if (v.Bits && dst->S.Bitmap && v.Bits == dst->S.Bitmap->PixelsForRead()) v = Detach(v, store);
+    TSourceView v = DetachFrom(dst, ViewOf(src), store);
     TConvert conv = ConvertFor(dst, v);
     uint32_t key = ToPixel(ResolveColor(transparent)) & 0xFFFFFF;
     Transfer(dst, st, v, false, [&](uint32_t& d, uint32_t s, int, int) {
@@ -507,9 +507,8 @@ BOOL AlphaBlend(HDC dst, int x, int y, int width, int height, HDC src, int srcX,
     if (!MakeStretch(dst, x, y, width, height, srcX + src->DX(), srcY + src->DY(), srcWidth,
                      srcHeight, st))
         return 1;
-    TSourceView v = ViewOf(src);
     std::vector<uint32_t> store;
-    if (v.Bits && dst->S.Bitmap && v.Bits == dst->S.Bitmap->PixelsForRead()) v = Detach(v, store);
+    TSourceView v = DetachFrom(dst, ViewOf(src), store);
     uint32_t ca = blend.SourceConstantAlpha;
     bool perPixel = (blend.AlphaFormat & AC_SRC_ALPHA) != 0;
     Transfer(dst, st, v, dst->S.StretchMode == HALFTONE, [&](uint32_t& d, uint32_t s, int, int) {
