@@ -167,14 +167,16 @@ TItemState* TNewCheckListBox::GetState(int index) {
     return state;
 }
 
+uint8_t TNewCheckListBox::AllowedLevel(int index, int level) {
+    int deepest = index == 0 ? 0 : GetState(index - 1)->Level + 1;
+    return uint8_t(std::clamp(level, 0, deepest));
+}
+
 int TNewCheckListBox::AddCheckItem(const std::string& aCaption, const std::string& aSubItem,
                                    uint8_t aLevel, bool aChecked, bool aEnabled,
                                    bool aHasInternalChildren, bool aCheckWhenParentChecked,
                                    TObject* aObject) {
-    if (Count() == 0)
-        aLevel = 0;
-    else
-        aLevel = uint8_t(std::min<int>(aLevel, GetState(Count() - 1)->Level + 1));
+    aLevel = AllowedLevel(Count(), aLevel);
     auto state = std::make_unique<TItemState>();
     state->ItemType = itCheck;
     state->Level = aLevel;
@@ -194,10 +196,7 @@ int TNewCheckListBox::AddCheckItem(const std::string& aCaption, const std::strin
 
 int TNewCheckListBox::AddGroupItem(const std::string& aCaption, const std::string& aSubItem,
                                    uint8_t aLevel, TObject* aObject) {
-    if (Count() == 0)
-        aLevel = 0;
-    else
-        aLevel = uint8_t(std::min<int>(aLevel, GetState(Count() - 1)->Level + 1));
+    aLevel = AllowedLevel(Count(), aLevel);
     auto state = std::make_unique<TItemState>();
     state->ItemType = itGroup;
     state->Level = aLevel;
@@ -806,8 +805,7 @@ void TNewCheckListBox::DefineProperties(TFiler* filer) {
                 TItemState* s = GetState(i);
                 s->ItemType = r->ItemType;
                 // The level rule of adding holds for stored items too.
-                int maxLevel = i == 0 ? 0 : GetState(i - 1)->Level + 1;
-                s->Level = uint8_t(std::clamp(r->Level, 0, maxLevel));
+                s->Level = AllowedLevel(i, r->Level);
                 s->State = r->State;
                 s->Enabled = r->Enabled;
                 s->HasInternalChildren = r->HasInternalChildren;

@@ -128,6 +128,9 @@ public:
 protected:
     friend class TAccObject;
     TItemState* GetState(int index);
+    // The level an item at index may have: none for the first, at most one deeper than the
+    // item before it for the rest.
+    uint8_t AllowedLevel(int index, int level);
     // The user's toggle of an enabled check box; fires OnClickCheck.
     void ToggleCheckState(int index);
     int Parent(int index);

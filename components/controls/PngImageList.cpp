@@ -86,6 +86,24 @@ std::unique_ptr<TIcon> PngToIcon(TPngImage* png, TColor background) {
 
 // ---- The list --------------------------------------------------------------------------------
 
+class TPngImageList::TChangeLock {
+public:
+    explicit TChangeLock(TPngImageList& list) : FList(list) {
+        ++FList.FLocked;
+        FList.BeginUpdate();
+    }
+    TChangeLock(const TChangeLock&) = delete;
+    TChangeLock& operator=(const TChangeLock&) = delete;
+    // The change notice at the end may reach handlers that throw; let it through.
+    ~TChangeLock() noexcept(false) {
+        --FList.FLocked;
+        FList.EndUpdate();
+    }
+
+private:
+    TPngImageList& FList;
+};
+
 TPngImageList::TPngImageList(TComponent* owner)
     : TImageList(owner), FPngImages(std::make_unique<TPngImageCollectionItems>(this)) {
     FPngImages->OnUpdate = [this](TCollection*, TCollectionItem*) { CollectionChanged(); };
@@ -148,12 +166,7 @@ std::unique_ptr<TIcon> TPngImageList::ItemIcon(TPngImageCollectionItem* item) {
 
 void TPngImageList::Rebuild() {
     if (FLocked > 0) return;
-    ++FLocked;
-    BeginUpdate();
-    auto unlock = Finally([this] {
-        --FLocked;
-        EndUpdate();
-    });
+    TChangeLock lock(*this);
     TImageList::Clear();
     // An item without a PNG keeps an empty image, so that indices stay those of the items.
     for (int i = 0; i < FPngImages->Count(); ++i)
@@ -161,12 +174,7 @@ void TPngImageList::Rebuild() {
 }
 
 int TPngImageList::AddItem(std::unique_ptr<TPngImage> png, TColor background) {
-    ++FLocked;
-    BeginUpdate();
-    auto unlock = Finally([this] {
-        --FLocked;
-        EndUpdate();
-    });
+    TChangeLock lock(*this);
     TPngImageCollectionItem* item = FPngImages->Add();
     item->SetBackground(background);
     item->SetPngImage(png.get());
@@ -217,36 +225,21 @@ int TPngImageList::AddMasked(TBitmap* image, TColor maskColor) {
 }
 
 void TPngImageList::Clear() {
-    ++FLocked;
-    BeginUpdate();
-    auto unlock = Finally([this] {
-        --FLocked;
-        EndUpdate();
-    });
+    TChangeLock lock(*this);
     FPngImages->Clear();
     TImageList::Clear();
 }
 
 void TPngImageList::Delete(int index) {
     if (index < 0 || index >= FPngImages->Count()) return;
-    ++FLocked;
-    BeginUpdate();
-    auto unlock = Finally([this] {
-        --FLocked;
-        EndUpdate();
-    });
+    TChangeLock lock(*this);
     FPngImages->Delete(index);
     if (index < Count()) TImageList::Delete(index);
 }
 
 void TPngImageList::InsertItem(int index, std::unique_ptr<TPngImage> png) {
     CheckIndex(index, true);
-    ++FLocked;
-    BeginUpdate();
-    auto unlock = Finally([this] {
-        --FLocked;
-        EndUpdate();
-    });
+    TChangeLock lock(*this);
     auto* item = static_cast<TPngImageCollectionItem*>(FPngImages->Insert(index));
     item->SetPngImage(png.get());
     TImageList::InsertIcon(index, ItemIcon(item).get());
@@ -275,12 +268,7 @@ void TPngImageList::InsertMasked(int index, TBitmap* image, TColor maskColor) {
 
 void TPngImageList::ReplaceItem(int index, std::unique_ptr<TPngImage> png) {
     CheckIndex(index);
-    ++FLocked;
-    BeginUpdate();
-    auto unlock = Finally([this] {
-        --FLocked;
-        EndUpdate();
-    });
+    TChangeLock lock(*this);
     TPngImageCollectionItem* item = FPngImages->Items(index);
     item->SetPngImage(png.get());
     TImageList::ReplaceIcon(index, ItemIcon(item).get());
@@ -311,12 +299,7 @@ void TPngImageList::Move(int curIndex, int newIndex) {
     CheckIndex(curIndex);
     CheckIndex(newIndex);
     if (curIndex == newIndex) return;
-    ++FLocked;
-    BeginUpdate();
-    auto unlock = Finally([this] {
-        --FLocked;
-        EndUpdate();
-    });
+    TChangeLock lock(*this);
     FPngImages->Items(curIndex)->SetIndex(newIndex);
     TImageList::Move(curIndex, newIndex);
 }

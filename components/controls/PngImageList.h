@@ -109,6 +109,8 @@ private:
     void InsertItem(int index, std::unique_ptr<TPngImage> png);
     void ReplaceItem(int index, std::unique_ptr<TPngImage> png);
     void CollectionChanged();
+    // Holds the list's own rebuild back, and gathers the change notices, while it changes.
+    class TChangeLock;
 
     std::unique_ptr<TPngImageCollectionItems> FPngImages;
     bool FEnabledImages = true;

@@ -35,20 +35,37 @@ namespace {
 
 using MixFn = TColor32 (*)(TColor32, TColor32, uint32_t);
 
-template <MixFn Mix> inline void AlphaOverOne(TColor32 f, TColor32& b) {
-    uint32_t a = f >> 24;
-    if (a == 0) return;
-    if (a == 255) {
+// A weight of 0 keeps the background and one of 255 is the foreground; only those between mix.
+template <class Mix> inline void MixWeighted(TColor32 f, TColor32& b, uint32_t w, Mix mix) {
+    if (w == 0) return;
+    if (w == 255) {
         b = f;
         return;
     }
-    b = Mix(f, b, a);
+    b = mix(f, b, w);
 }
 
-template <MixFn Mix> inline void AlphaOverMasterOne(TColor32 f, TColor32& b, uint32_t m) {
+// The master alpha scales the foreground's own; only a weight of 0 is passed over.
+template <class Mix> inline void AlphaOverMasterWith(TColor32 f, TColor32& b, uint32_t m, Mix mix) {
     uint32_t w = ((m + 1) * (f >> 24)) >> 8;
     if (w == 0) return;
-    b = Mix(f, b, w);
+    b = mix(f, b, w);
+}
+
+template <MixFn Mix> void AlphaOverRowEach(const TColor32* s, TColor32* d, int32_t count) {
+    for (int32_t i = 0; i < count; ++i)
+        MixWeighted(s[i], d[i], s[i] >> 24, Mix);
+}
+
+template <MixFn Mix>
+void AlphaOverRowMasterEach(const TColor32* s, TColor32* d, int32_t count, uint32_t m) {
+    for (int32_t i = 0; i < count; ++i)
+        AlphaOverMasterWith(s[i], d[i], m, Mix);
+}
+
+template <MixFn Mix> void BlendConstantRowEach(TColor32 f, TColor32* d, int32_t count, uint32_t w) {
+    for (int32_t i = 0; i < count; ++i)
+        d[i] = Mix(f, d[i], w);
 }
 
 #if defined(__SSE2__)
@@ -88,7 +105,8 @@ void AlphaOverRowLanes(const TColor32* s, TColor32* d, int32_t count) {
         if (om) z = _mm_or_si128(_mm_and_si128(opaque, f), _mm_andnot_si128(opaque, z));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i), z);
     }
-    for (; i < count; ++i) AlphaOverOne<MixLanes>(s[i], d[i]);
+    for (; i < count; ++i)
+        MixWeighted(s[i], d[i], s[i] >> 24, MixLanes);
 }
 
 void AlphaOverRowMasterLanes(const TColor32* s, TColor32* d, int32_t count, uint32_t m) {
@@ -103,7 +121,7 @@ void AlphaOverRowMasterLanes(const TColor32* s, TColor32* d, int32_t count, uint
         _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i), MixLanes4(f, b, w));
     }
     for (; i < count; ++i)
-        AlphaOverMasterOne<MixLanes>(s[i], d[i], m);
+        AlphaOverMasterWith(s[i], d[i], m, MixLanes);
 }
 
 void BlendConstantRowLanes(TColor32 f, TColor32* d, int32_t count, uint32_t w) {
@@ -173,7 +191,8 @@ __attribute__((target("avx2"))) void AlphaOverRowWide(const TColor32* s, TColor3
         if (om) z = _mm256_blendv_epi8(z, f, opaque);
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + i), z);
     }
-    for (; i < count; ++i) AlphaOverOne<MixLanes>(s[i], d[i]);
+    for (; i < count; ++i)
+        MixWeighted(s[i], d[i], s[i] >> 24, MixLanes);
 }
 
 __attribute__((target("avx2"))) void AlphaOverRowMasterWide(const TColor32* s, TColor32* d,
@@ -197,7 +216,7 @@ __attribute__((target("avx2"))) void AlphaOverRowMasterWide(const TColor32* s, T
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + i), MixLanes8(f, b, wlo, whi));
     }
     for (; i < count; ++i)
-        AlphaOverMasterOne<MixLanes>(s[i], d[i], m);
+        AlphaOverMasterWith(s[i], d[i], m, MixLanes);
 }
 
 __attribute__((target("avx2"))) void BlendConstantRowWide(TColor32 f, TColor32* d, int32_t count,
@@ -224,33 +243,12 @@ __attribute__((target("avx2"))) void BlendConstantRowWide(TColor32 f, TColor32* 
 
 #else
 
-void AlphaOverRowLanes(const TColor32* s, TColor32* d, int32_t count) {
-    for (int32_t i = 0; i < count; ++i) AlphaOverOne<MixLanes>(s[i], d[i]);
-}
-
-void AlphaOverRowMasterLanes(const TColor32* s, TColor32* d, int32_t count, uint32_t M) {
-    for (int32_t i = 0; i < count; ++i) AlphaOverMasterOne<MixLanes>(s[i], d[i], M);
-}
-
-void BlendConstantRowLanes(TColor32 F, TColor32* d, int32_t count, uint32_t W) {
-    for (int32_t i = 0; i < count; ++i) d[i] = MixLanes(F, d[i], W);
-}
+// Without vector lanes the lane formula goes a pixel at a time.
+constexpr auto AlphaOverRowLanes = AlphaOverRowEach<MixLanes>;
+constexpr auto AlphaOverRowMasterLanes = AlphaOverRowMasterEach<MixLanes>;
+constexpr auto BlendConstantRowLanes = BlendConstantRowEach<MixLanes>;
 
 #endif
-
-void AlphaOverRowSplit(const TColor32* s, TColor32* d, int32_t count) {
-    for (int32_t i = 0; i < count; ++i) AlphaOverOne<MixSplit>(s[i], d[i]);
-}
-
-void AlphaOverRowMasterSplit(const TColor32* s, TColor32* d, int32_t count, uint32_t m) {
-    for (int32_t i = 0; i < count; ++i)
-        AlphaOverMasterOne<MixSplit>(s[i], d[i], m);
-}
-
-void BlendConstantRowSplit(TColor32 f, TColor32* d, int32_t count, uint32_t w) {
-    for (int32_t i = 0; i < count; ++i)
-        d[i] = MixSplit(f, d[i], w);
-}
 
 struct TBlendTable {
     MixFn Mix;
@@ -265,8 +263,8 @@ const TBlendTable LanesTable{MixLanes, AlphaOverRowLanes, AlphaOverRowMasterLane
 const TBlendTable WideTable{MixLanes, AlphaOverRowWide, AlphaOverRowMasterWide,
                             BlendConstantRowWide};
 #endif
-const TBlendTable SplitTable{MixSplit, AlphaOverRowSplit, AlphaOverRowMasterSplit,
-                             BlendConstantRowSplit};
+const TBlendTable SplitTable{MixSplit, AlphaOverRowEach<MixSplit>, AlphaOverRowMasterEach<MixSplit>,
+                             BlendConstantRowEach<MixSplit>};
 
 // The lane formula's routines for this processor.
 const TBlendTable* ChooseLanes([[maybe_unused]] bool wide) {
@@ -327,30 +325,25 @@ void BlendConstantRow(TColor32 f, TColor32* dest, int32_t count, uint32_t w) {
     if (count > 0 && (w & 0xFF) != 0) Table().ConstantRow(f, dest, count, w & 0xFF);
 }
 
+namespace {
+
+// The formula in use, looked up only when a pixel really mixes.
+TColor32 MixInUse(TColor32 f, TColor32 b, uint32_t w) {
+    return Table().Mix(f, b, w);
+}
+
+} // namespace
+
 void MixInPlace(TColor32 f, TColor32& b, uint32_t w) {
-    w &= 0xFF;
-    if (w == 0) return;
-    if (w == 255) {
-        b = f;
-        return;
-    }
-    b = Table().Mix(f, b, w);
+    MixWeighted(f, b, w & 0xFF, MixInUse);
 }
 
 void AlphaOverInPlace(TColor32 f, TColor32& b) {
-    uint32_t a = f >> 24;
-    if (a == 0) return;
-    if (a == 255) {
-        b = f;
-        return;
-    }
-    b = Table().Mix(f, b, a);
+    MixWeighted(f, b, f >> 24, MixInUse);
 }
 
 void AlphaOverMasterInPlace(TColor32 f, TColor32& b, uint32_t m) {
-    uint32_t w = (((m & 0xFF) + 1) * (f >> 24)) >> 8;
-    if (w == 0) return;
-    b = Table().Mix(f, b, w);
+    AlphaOverMasterWith(f, b, m & 0xFF, MixInUse);
 }
 
 void AlphaOverRow(const TColor32* source, TColor32* dest, int32_t count) {

@@ -18,18 +18,6 @@ using S = TVirtualTreeState;
 
 namespace {
 
-HGLOBAL CopyGlobal(HGLOBAL source) {
-    size_t size = GlobalSize(source);
-    HGLOBAL copy = GlobalAlloc(GMEM_MOVEABLE, size);
-    if (!copy) return nullptr;
-    void* from = GlobalLock(source);
-    void* to = GlobalLock(copy);
-    if (from && to && size) std::memcpy(to, from, size);
-    GlobalUnlock(copy);
-    GlobalUnlock(source);
-    return copy;
-}
-
 HGLOBAL StreamToGlobal(TMemoryStream& stream) {
     HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, size_t(stream.Size()));
     if (!block) return nullptr;
@@ -149,7 +137,7 @@ HRESULT TVTDataObject::GetData(FORMATETC* format, STGMEDIUM* medium) {
     if (QueryGetData(format) != S_OK) return DV_E_FORMATETC;
     for (auto& stored : FStored)
         if (stored.Format == format->cfFormat && stored.Medium.tymed == TYMED_HGLOBAL) {
-            HGLOBAL copy = CopyGlobal(stored.Medium.hGlobal);
+            HGLOBAL copy = CopyGlobalBlock(stored.Medium.hGlobal);
             if (!copy) return E_OUTOFMEMORY;
             medium->tymed = TYMED_HGLOBAL;
             medium->hGlobal = copy;
@@ -203,7 +191,7 @@ HRESULT TVTDataObject::SetData(FORMATETC* format, STGMEDIUM* medium, BOOL releas
         it->Medium = *medium;
     } else if (medium->tymed == TYMED_HGLOBAL) {
         it->Medium.tymed = TYMED_HGLOBAL;
-        it->Medium.hGlobal = CopyGlobal(medium->hGlobal);
+        it->Medium.hGlobal = CopyGlobalBlock(medium->hGlobal);
         if (!it->Medium.hGlobal) {
             it->Medium.tymed = TYMED_NULL;
             return E_OUTOFMEMORY;

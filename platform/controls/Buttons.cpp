@@ -25,49 +25,38 @@ void CalcButtonLayout(TCanvas* canvas, TSize glyphSize, const TRect& client, TPo
     } else {
         textBounds = TRect(0, 0, 0, 0);
     }
+    // Glyph and text line up along the layout's axis and are centred across it.
     bool horizontal = layout == blGlyphLeft || layout == blGlyphRight;
+    int room = horizontal ? clientSize.X : clientSize.Y;
+    int glyphLength = horizontal ? glyphSize.cx : glyphSize.cy;
+    int textLength = horizontal ? textSize.X : textSize.Y;
     TPoint glyphAt, textPos;
-    if (horizontal) {
-        glyphAt.Y = (clientSize.Y - glyphSize.cy + 1) / 2;
-        textPos.Y = (clientSize.Y - textSize.Y + 1) / 2;
-    } else {
-        glyphAt.X = (clientSize.X - glyphSize.cx + 1) / 2;
-        textPos.X = (clientSize.X - textSize.X + 1) / 2;
-    }
+    int& glyphAlong = horizontal ? glyphAt.X : glyphAt.Y;
+    int& textAlong = horizontal ? textPos.X : textPos.Y;
+    int& glyphAcross = horizontal ? glyphAt.Y : glyphAt.X;
+    int& textAcross = horizontal ? textPos.Y : textPos.X;
+    int crossRoom = horizontal ? clientSize.Y : clientSize.X;
+    glyphAcross = (crossRoom - (horizontal ? glyphSize.cy : glyphSize.cx) + 1) / 2;
+    textAcross = (crossRoom - (horizontal ? textSize.Y : textSize.X) + 1) / 2;
     // Spacing only separates two things.
     if (textSize.X == 0 || glyphSize.cx == 0) spacing = 0;
     if (margin == -1) {
         if (spacing == -1) {
-            int total = horizontal ? glyphSize.cx + textSize.X : glyphSize.cy + textSize.Y;
-            margin = ((horizontal ? clientSize.X : clientSize.Y) - total) / 3;
+            margin = (room - (glyphLength + textLength)) / 3;
             spacing = margin;
         } else {
-            int total = horizontal ? glyphSize.cx + spacing + textSize.X
-                                   : glyphSize.cy + spacing + textSize.Y;
-            margin = ((horizontal ? clientSize.X : clientSize.Y) - total + 1) / 2;
+            margin = (room - (glyphLength + spacing + textLength) + 1) / 2;
         }
     } else if (spacing == -1) {
-        int rest = horizontal ? clientSize.X - (margin + glyphSize.cx)
-                              : clientSize.Y - (margin + glyphSize.cy);
-        spacing = (rest - (horizontal ? textSize.X : textSize.Y)) / 2;
+        spacing = (room - (margin + glyphLength) - textLength) / 2;
     }
-    switch (layout) {
-    case blGlyphLeft:
-        glyphAt.X = margin;
-        textPos.X = glyphAt.X + glyphSize.cx + spacing;
-        break;
-    case blGlyphRight:
-        glyphAt.X = clientSize.X - margin - glyphSize.cx;
-        textPos.X = glyphAt.X - spacing - textSize.X;
-        break;
-    case blGlyphTop:
-        glyphAt.Y = margin;
-        textPos.Y = glyphAt.Y + glyphSize.cy + spacing;
-        break;
-    case blGlyphBottom:
-        glyphAt.Y = clientSize.Y - margin - glyphSize.cy;
-        textPos.Y = glyphAt.Y - spacing - textSize.Y;
-        break;
+    // The glyph keeps the margin from its own side; the text follows it after the spacing.
+    if (layout == blGlyphLeft || layout == blGlyphTop) {
+        glyphAlong = margin;
+        textAlong = glyphAlong + glyphLength + spacing;
+    } else {
+        glyphAlong = room - margin - glyphLength;
+        textAlong = glyphAlong - spacing - textLength;
     }
     glyphPos = TPoint(glyphAt.X + client.Left + offset.X, glyphAt.Y + client.Top + offset.Y);
     int dx = textPos.X + client.Left + offset.X, dy = textPos.Y + client.Top + offset.Y;

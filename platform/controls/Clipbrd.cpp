@@ -106,10 +106,7 @@ void TClipboard::SetAsHandle(uint32_t format, HANDLE value) {
 static HBITMAP CopyBitmapHandle(HBITMAP src) {
     TBitmapBits s = GetBitmapBits(src);
     if (!s.Bits || s.Width <= 0 || s.Height <= 0) return nullptr;
-    BITMAPINFO info{};
-    info.bmiHeader.biWidth = s.Width;
-    info.bmiHeader.biHeight = -s.Height;
-    info.bmiHeader.biBitCount = 32;
+    BITMAPINFO info = TopDownBitmapInfo(s.Width, s.Height);
     void* bits = nullptr;
     HBITMAP copy = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     if (!copy) return nullptr;
@@ -119,10 +116,7 @@ static HBITMAP CopyBitmapHandle(HBITMAP src) {
             std::memcpy(d.Bits + size_t(y) * size_t(d.Stride), s.Bits + size_t(y) * size_t(s.Stride),
                         size_t(s.Width) * 4);
     } else {
-        BITMAPINFO want{};
-        want.bmiHeader.biWidth = s.Width;
-        want.bmiHeader.biHeight = -s.Height;
-        want.bmiHeader.biBitCount = 32;
+        BITMAPINFO want = TopDownBitmapInfo(s.Width, s.Height);
         GetDIBits(nullptr, src, 0, UINT(s.Height), d.Bits, &want, DIB_RGB_COLORS);
     }
     return copy;

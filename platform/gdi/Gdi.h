@@ -243,6 +243,8 @@ HGDIOBJ GetCurrentObject(HDC dc, UINT type);
 // a bad header or an image over 2 GB.
 HBITMAP CreateDIBSection(HDC dc, const BITMAPINFO* info, UINT usage, void** bits, void* section,
                          DWORD offset);
+// The header of a 32-bit top-down bitmap of this size: what surfaces are made from.
+BITMAPINFO TopDownBitmapInfo(int width, int height);
 // A 32-bit top-down bitmap (monochrome when dc is a memory DC holding a monochrome bitmap).
 HBITMAP CreateCompatibleBitmap(HDC dc, int width, int height);
 HBITMAP CreateBitmap(int width, int height, UINT planes, UINT bitCount, const void* bits);

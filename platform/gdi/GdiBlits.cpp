@@ -172,6 +172,15 @@ void BoxTaps(int dstLen, int from, int to, int srcStart, int srcLen, bool flip, 
     t.Start[size_t(to - from)] = int(t.Index.size());
 }
 
+// A negative extent runs back from its start: make it run forward from the other end. True
+// where it was negative.
+template <class T> bool Unmirror(T& start, T& extent) {
+    if (extent >= 0) return false;
+    start += extent;
+    extent = -extent;
+    return true;
+}
+
 // The destination rectangle of a transfer and where each of its pixels samples the source.
 struct TStretch {
     TRect Dst;                                  // device units, normalized
@@ -187,26 +196,11 @@ bool MakeStretch(HDC dst, int x, int y, int w, int h, int sx, int sy, int sw, in
     if (w == 0 || h == 0 || sw == 0 || sh == 0) return false;
     // 64-bit while normalizing; sizes beyond any surface are refused rather than overflowed.
     int64_t left = x, top = y, width = w, height = h, srcX = sx, srcY = sy, srcW = sw, srcH = sh;
-    if (width < 0) {
-        left += width;
-        width = -width;
-        st.FlipX = !st.FlipX;
-    }
-    if (height < 0) {
-        top += height;
-        height = -height;
-        st.FlipY = !st.FlipY;
-    }
-    if (srcW < 0) {
-        srcX += srcW;
-        srcW = -srcW;
-        st.FlipX = !st.FlipX;
-    }
-    if (srcH < 0) {
-        srcY += srcH;
-        srcH = -srcH;
-        st.FlipY = !st.FlipY;
-    }
+    // A mirrored destination or source flips the picture; both mirrored cancel out.
+    if (Unmirror(left, width)) st.FlipX = !st.FlipX;
+    if (Unmirror(top, height)) st.FlipY = !st.FlipY;
+    if (Unmirror(srcX, srcW)) st.FlipX = !st.FlipX;
+    if (Unmirror(srcY, srcH)) st.FlipY = !st.FlipY;
     left += dst->DX();
     top += dst->DY();
     constexpr int64_t kLimit = int64_t(1) << 30;
@@ -307,8 +301,10 @@ void Transfer(HDC dst, const TStretch& st, const TSourceView& src, bool halftone
     }
 }
 
-// A copy of the source when it shares the destination's pixels (scrolling within a surface).
-TSourceView Detach(const TSourceView& v, std::vector<uint32_t>& store) {
+// A copy of the source when it shares the destination's pixels (scrolling within a surface);
+// the source itself otherwise.
+TSourceView DetachFrom(HDC dst, const TSourceView& v, std::vector<uint32_t>& store) {
+    if (!v.Bits || !dst->S.Bitmap || v.Bits != dst->S.Bitmap->PixelsForRead()) return v;
     store.resize(size_t(v.Width) * v.Height);
     for (int y = 0; y < v.Height; ++y)
         std::memcpy(store.data() + size_t(y) * v.Width, v.Bits + ptrdiff_t(y) * v.Stride,
@@ -323,8 +319,7 @@ BOOL RopTransfer(HDC dst, const TStretch& st, TSourceView src, DWORD rop, bool h
     uint8_t code = uint8_t(rop >> 16);
     TConvert conv = ConvertFor(dst, src);
     std::vector<uint32_t> store;
-    if (src.Bits && dst->S.Bitmap && src.Bits == dst->S.Bitmap->PixelsForRead())
-        src = Detach(src, store);
+    src = DetachFrom(dst, src, store);
 
     // Plain copies of same-size rectangles: one memcpy per row.
     if (code == 0xCC && conv.Mode == 0 && st.Identity()) {
@@ -380,14 +375,8 @@ BOOL RopTransfer(HDC dst, const TStretch& st, TSourceView src, DWORD rop, bool h
 BOOL PatBlt(HDC dc, int x, int y, int width, int height, DWORD rop) {
     if (!dc) return 0;
     uint8_t code = uint8_t(rop >> 16);
-    if (width < 0) {
-        x += width;
-        width = -width;
-    }
-    if (height < 0) {
-        y += height;
-        height = -height;
-    }
+    Unmirror(x, width);
+    Unmirror(y, height);
     TPaint paint;
     if (UsesPattern(code)) {
         if (!BrushPaint(dc, nullptr, paint)) return 1;
@@ -501,9 +490,8 @@ BOOL TransparentBlt(HDC dst, int x, int y, int width, int height, HDC src, int s
     if (!MakeStretch(dst, x, y, width, height, srcX + src->DX(), srcY + src->DY(), srcWidth,
                      srcHeight, st))
         return 0;
-    TSourceView v = ViewOf(src);
     std::vector<uint32_t> store;
-    if (v.Bits && dst->S.Bitmap && v.Bits == dst->S.Bitmap->PixelsForRead()) v = Detach(v, store);
+    TSourceView v = DetachFrom(dst, ViewOf(src), store);
     TConvert conv = ConvertFor(dst, v);
     uint32_t key = ToPixel(ResolveColor(transparent)) & 0xFFFFFF;
     Transfer(dst, st, v, false, [&](uint32_t& d, uint32_t s, int, int) {
@@ -519,9 +507,8 @@ BOOL AlphaBlend(HDC dst, int x, int y, int width, int height, HDC src, int srcX,
     if (!MakeStretch(dst, x, y, width, height, srcX + src->DX(), srcY + src->DY(), srcWidth,
                      srcHeight, st))
         return 1;
-    TSourceView v = ViewOf(src);
     std::vector<uint32_t> store;
-    if (v.Bits && dst->S.Bitmap && v.Bits == dst->S.Bitmap->PixelsForRead()) v = Detach(v, store);
+    TSourceView v = DetachFrom(dst, ViewOf(src), store);
     uint32_t ca = blend.SourceConstantAlpha;
     bool perPixel = (blend.AlphaFormat & AC_SRC_ALPHA) != 0;
     Transfer(dst, st, v, dst->S.StretchMode == HALFTONE, [&](uint32_t& d, uint32_t s, int, int) {

@@ -257,6 +257,14 @@ HBITMAP CreateDIBSection(HDC, const BITMAPINFO* info, UINT, void** bits, void*, 
     return b;
 }
 
+BITMAPINFO TopDownBitmapInfo(int width, int height) {
+    BITMAPINFO info{};
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biBitCount = 32;
+    return info;
+}
+
 HBITMAP CreateCompatibleBitmap(HDC dc, int width, int height) {
     if (!SaneSize(width, height, 32)) return nullptr;
     bool mono = dc && dc->Memory && dc->S.Bitmap && dc->S.Bitmap->Bpp == 1;

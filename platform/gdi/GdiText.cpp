@@ -102,6 +102,16 @@ const std::u16string& FromAnsiScratch(HDC dc, const char* text, int count) {
 
 // Blends an 8-bit coverage mask in one colour into the surface at device (x, y) = the mask's
 // top-left, inside the visible rectangles and the optional clip.
+// How far the pen moves over the code point at i, `units` code units long: the caller's widths
+// where given, else the face's advance and the character extra.
+int PenAdvance(TGdiFont* font, char32_t cp, int extra, const int* dx, int i, int units) {
+    if (!dx) return font->Advance(cp) + extra;
+    int advance = 0;
+    for (int k = 0; k < units; ++k)
+        advance += dx[i + k];
+    return advance;
+}
+
 void BlendMask(HDC dc, int x, int y, const TGlyphBitmap& g, uint32_t color, const TRect* clip) {
     if (g.Width <= 0 || g.Height <= 0 || !g.Coverage) return;
     TRect box(x, y, x + g.Width, y + g.Height);
@@ -262,12 +272,7 @@ BOOL ExtTextOutW(HDC dc, int x, int y, UINT options, const RECT* r, const char16
             char32_t cp = CodePointAt(text, n, i, units);
             cps.push_back(cp);
             penX.push_back(pen);
-            if (dx) {
-                for (int k = 0; k < units; ++k)
-                    pen += dx[i + k];
-            } else {
-                pen += font->Advance(cp) + extra;
-            }
+            pen += PenAdvance(font, cp, extra, dx, i, units);
             i += units;
         }
         pen = left;
@@ -278,12 +283,7 @@ BOOL ExtTextOutW(HDC dc, int x, int y, UINT options, const RECT* r, const char16
         char32_t cp = CodePointAt(text, n, i, units);
         const TGlyphBitmap& g = face.Glyph(cp);
         BlendMask(dc, pen + g.Left, baseline - g.Top, g, color, clip);
-        if (dx) {
-            for (int k = 0; k < units; ++k)
-                pen += dx[i + k];
-        } else {
-            pen += font->Advance(cp) + extra;
-        }
+        pen += PenAdvance(font, cp, extra, dx, i, units);
         i += units;
     }
     if (font->Log.lfUnderline || m.Underline) {

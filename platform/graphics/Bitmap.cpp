@@ -10,17 +10,6 @@ namespace epc {
 
 namespace {
 
-BITMAPINFO SurfaceHeader(int width, int height) {
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = 40;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height; // top-down
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    return info;
-}
-
 const std::vector<TPaletteEntry>& MonoPalette() {
     static const std::vector<TPaletteEntry> p = {{0, 0, 0}, {255, 255, 255}};
     return p;
@@ -164,7 +153,7 @@ void TBitmap::NewSurface(int width, int height) {
     HBITMAP surface = nullptr;
     void* bits = nullptr;
     if (width > 0 && height > 0) {
-        BITMAPINFO info = SurfaceHeader(width, height);
+        BITMAPINFO info = TopDownBitmapInfo(width, height);
         surface = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
         if (!surface || !bits) throw EOutOfResources("Out of system resources");
         auto* p = static_cast<uint32_t*>(bits);
@@ -317,7 +306,7 @@ uint8_t* TBitmap::ScanLine(int row) {
 }
 
 BITMAPINFO TBitmap::SurfaceInfo() const {
-    return SurfaceHeader(FWidth, FHeight);
+    return TopDownBitmapInfo(FWidth, FHeight);
 }
 
 uint32_t* TBitmap::SurfaceBits() {
@@ -374,7 +363,7 @@ void TBitmap::SetHandle(HBITMAP value) {
         FWidth = FHeight = 0;
         NewSurface(bb.Width, bb.Height);
         if (FBits) {
-            BITMAPINFO info = SurfaceHeader(bb.Width, bb.Height);
+            BITMAPINFO info = TopDownBitmapInfo(bb.Width, bb.Height);
             HDC screen = GetDC(nullptr);
             GetDIBits(screen, value, 0, UINT(bb.Height), FBits, &info, DIB_RGB_COLORS);
             ReleaseDC(nullptr, screen);

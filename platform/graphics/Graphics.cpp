@@ -16,6 +16,21 @@ namespace {
 void PurgeStale(std::vector<HGDIOBJ>& stale) {
     std::erase_if(stale, [](HGDIOBJ h) { return DeleteObject(h) != 0; });
 }
+
+// A canvas may still hold the handle until it hears of the change: keep it until then.
+template <class H> void RetireHandle(H& handle, std::vector<HGDIOBJ>& stale) {
+    if (handle) {
+        stale.push_back(GdiObj(handle));
+        handle = nullptr;
+    }
+}
+
+// The owner's end: its handle and every one it replaced go.
+template <class H> void DeleteHandles(H& handle, std::vector<HGDIOBJ>& stale) {
+    RetireHandle(handle, stale);
+    for (HGDIOBJ h : stale)
+        DeleteObject(h);
+}
 } // namespace
 
 // ---- TGraphicsObject ------------------------------------------------------------------------
@@ -41,17 +56,11 @@ void TGraphicsObject::Changed() {
 TFont::TFont() = default;
 
 TFont::~TFont() {
-    FreeHandle();
-    for (HGDIOBJ h : FStale)
-        DeleteObject(h);
+    DeleteHandles(FHandle, FStale);
 }
 
 void TFont::FreeHandle() {
-    // A canvas may still hold the handle until it hears of the change: keep it until then.
-    if (FHandle) {
-        FStale.push_back(GdiObj(FHandle));
-        FHandle = nullptr;
-    }
+    RetireHandle(FHandle, FStale);
 }
 
 void TFont::Changed() {
@@ -189,17 +198,11 @@ int PenModeToROP2(TPenMode mode) {
 }
 
 TPen::~TPen() {
-    FreeHandle();
-    for (HGDIOBJ h : FStale)
-        DeleteObject(h);
+    DeleteHandles(FHandle, FStale);
 }
 
 void TPen::FreeHandle() {
-    // A canvas may still hold the handle until it hears of the change: keep it until then.
-    if (FHandle) {
-        FStale.push_back(GdiObj(FHandle));
-        FHandle = nullptr;
-    }
+    RetireHandle(FHandle, FStale);
 }
 
 void TPen::Changed() {
@@ -280,17 +283,11 @@ void TPen::SetHandle(HPEN value) {
 // ---- TBrush ---------------------------------------------------------------------------------
 
 TBrush::~TBrush() {
-    FreeHandle();
-    for (HGDIOBJ h : FStale)
-        DeleteObject(h);
+    DeleteHandles(FHandle, FStale);
 }
 
 void TBrush::FreeHandle() {
-    // A canvas may still hold the handle until it hears of the change: keep it until then.
-    if (FHandle) {
-        FStale.push_back(GdiObj(FHandle));
-        FHandle = nullptr;
-    }
+    RetireHandle(FHandle, FStale);
 }
 
 void TBrush::Changed() {

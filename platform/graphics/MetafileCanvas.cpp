@@ -962,10 +962,7 @@ void TMetafileCanvas::DrawBits(TRect box, int sx, int sy, int sw, int sh, const 
     }
     // Blending and transparency work from a context: the image goes into a top-down 32-bit
     // section, keeping the alpha of a 32-bit source.
-    BITMAPINFO top{};
-    top.bmiHeader.biWidth = int(iw);
-    top.bmiHeader.biHeight = -int(ih);
-    top.bmiHeader.biBitCount = 32;
+    BITMAPINFO top = TopDownBitmapInfo(int(iw), int(ih));
     void* dst = nullptr;
     HBITMAP section = CreateDIBSection(nullptr, &top, DIB_RGB_COLORS, &dst, nullptr, 0);
     if (!section || !dst) return;

@@ -24,10 +24,7 @@ void TDibCache::Load(int width, int height, const uint32_t* pixels, bool blend) 
     }
     if (width != FWidth || height != FHeight || !FBitmap) {
         Reset();
-        BITMAPINFO info{};
-        info.bmiHeader.biWidth = width;
-        info.bmiHeader.biHeight = -height;
-        info.bmiHeader.biBitCount = 32;
+        BITMAPINFO info = TopDownBitmapInfo(width, height);
         void* bits = nullptr;
         FBitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
         if (!FBitmap || !bits) {

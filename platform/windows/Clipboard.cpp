@@ -113,6 +113,18 @@ size_t GlobalSize(HGLOBAL block) {
     return record ? record->Data.size() : 0;
 }
 
+HGLOBAL CopyGlobalBlock(HGLOBAL block) {
+    size_t n = GlobalSize(block);
+    HGLOBAL out = GlobalAlloc(GMEM_MOVEABLE, n);
+    if (!out) return nullptr;
+    void* from = GlobalLock(block);
+    void* to = GlobalLock(out);
+    if (n && from && to) std::memcpy(to, from, n);
+    GlobalUnlock(out);
+    GlobalUnlock(block);
+    return out;
+}
+
 HGLOBAL GlobalFree(HGLOBAL block) {
     if (!block) return nullptr;
     auto& blocks = CB().Blocks;

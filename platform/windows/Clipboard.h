@@ -20,6 +20,8 @@ enum : uint32_t { GMEM_FIXED = 0x0000, GMEM_MOVEABLE = 0x0002, GMEM_ZEROINIT = 0
 
 HGLOBAL GlobalAlloc(uint32_t flags, size_t bytes);
 HGLOBAL GlobalReAlloc(HGLOBAL block, size_t bytes, uint32_t flags);
+// A new movable block holding a copy of the block's bytes; null when allocation fails.
+HGLOBAL CopyGlobalBlock(HGLOBAL block);
 void* GlobalLock(HGLOBAL block);
 BOOL GlobalUnlock(HGLOBAL block);  // false once the lock count reaches zero, as in Win32
 size_t GlobalSize(HGLOBAL block);

@@ -31,18 +31,6 @@ TTransferState& State() {
     return WindowsState().Transfer;
 }
 
-HGLOBAL CopyBlock(HGLOBAL src) {
-    size_t n = GlobalSize(src);
-    HGLOBAL out = GlobalAlloc(GMEM_MOVEABLE, n);
-    if (!out) return nullptr;
-    void* from = GlobalLock(src);
-    void* to = GlobalLock(out);
-    if (n && from && to) std::memcpy(to, from, n);
-    GlobalUnlock(out);
-    GlobalUnlock(src);
-    return out;
-}
-
 using TFormatEnumerator = TListEnumerator<IEnumFORMATETC, FORMATETC, IID_IEnumFORMATETC>;
 
 // What OleGetClipboard gives when no OLE object is current: the clipboard's memory formats.
@@ -57,7 +45,7 @@ public:
         if (hr != S_OK) return hr;
         if (!OpenClipboard(nullptr)) return CLIPBRD_E_CANT_OPEN;
         auto h = static_cast<HGLOBAL>(GetClipboardData(format->cfFormat));
-        HGLOBAL copy = h ? CopyBlock(h) : nullptr;
+        HGLOBAL copy = h ? CopyGlobalBlock(h) : nullptr;
         CloseClipboard();
         if (!copy) return h ? E_OUTOFMEMORY : DV_E_FORMATETC;
         medium->tymed = TYMED_HGLOBAL;
@@ -366,7 +354,8 @@ HRESULT OleSetClipboard(IDataObject* data) {
                 STGMEDIUM medium;
                 if (data->GetData(&fe, &medium) != S_OK) continue;
                 if (medium.tymed == TYMED_HGLOBAL && medium.hGlobal)
-                    if (HGLOBAL copy = CopyBlock(medium.hGlobal)) SetClipboardData(fe.cfFormat, copy);
+                    if (HGLOBAL copy = CopyGlobalBlock(medium.hGlobal))
+                        SetClipboardData(fe.cfFormat, copy);
                 ReleaseStgMedium(&medium);
             }
             formats->Release();

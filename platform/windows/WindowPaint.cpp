@@ -38,10 +38,7 @@ void EnsureSurface(HWND w) {
     if (win.Surface && win.SurfaceWidth == width && win.SurfaceHeight == height) return;
     HBITMAP fresh = nullptr;
     if (width > 0 && height > 0) {
-        BITMAPINFO info{};
-        info.bmiHeader.biWidth = width;
-        info.bmiHeader.biHeight = -height;
-        info.bmiHeader.biBitCount = 32;
+        BITMAPINFO info = TopDownBitmapInfo(width, height);
         void* bits = nullptr;
         fresh = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
         if (fresh) {
