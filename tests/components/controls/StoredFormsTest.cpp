@@ -288,6 +288,37 @@ TEST_F(StoredFormsTest, ImageListStoresPngDataThatLibpngDecodes) {
     }
 }
 
+TEST_F(StoredFormsTest, ImageListWithoutEnabledImagesReadsBackDisabled) {
+    BuildForm(Form);
+    auto* images = dynamic_cast<TPngImageList*>(Form->FindComponent("ilToolbar"));
+    images->SetEnabledImages(false);
+    TForm* copy = ReadBack(Write(Form));
+    auto* loaded = dynamic_cast<TPngImageList*>(copy->FindComponent("ilToolbar"));
+    ASSERT_NE(loaded, nullptr);
+    EXPECT_FALSE(loaded->EnabledImages());
+    ASSERT_EQ(loaded->Count(), 5);
+    for (int i = 0; i < 5; ++i) {
+        std::vector<uint32_t> a(images->ImagePixels(i), images->ImagePixels(i) + 400);
+        std::vector<uint32_t> b(loaded->ImagePixels(i), loaded->ImagePixels(i) + 400);
+        EXPECT_EQ(a, b) << i;
+    }
+    // Its images have the grayed look: every visible pixel is a gray.
+    int visible = 0;
+    for (int k = 0; k < 400; ++k) {
+        const uint32_t px = loaded->ImagePixels(0)[k];
+        if ((px >> 24) == 0) continue;
+        ++visible;
+        EXPECT_NEAR(int((px >> 16) & 0xFF), int(px & 0xFF), 1) << k;
+        EXPECT_NEAR(int((px >> 8) & 0xFF), int(px & 0xFF), 1) << k;
+    }
+    EXPECT_GT(visible, 300);
+    // Switched on again it shows the stored colours.
+    loaded->SetEnabledImages(true);
+    images->SetEnabledImages(true);
+    EXPECT_EQ(loaded->ImagePixels(0)[25], images->ImagePixels(0)[25]);
+    EXPECT_NE((loaded->ImagePixels(0)[25] >> 16) & 0xFF, loaded->ImagePixels(0)[25] & 0xFF);
+}
+
 TEST_F(StoredFormsTest, RebuildKeepsAnEmptyImageForAnItemWithoutPng) {
     TPngImageList images(nullptr);
     TPngImage red, blue;

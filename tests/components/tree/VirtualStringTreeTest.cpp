@@ -452,6 +452,18 @@ TEST(StringTree, CaptionChunkHoldsTheMainTextAndRoundTripsToTheByte) {
     TStreamBytes expected;
     expected.Header(1).Leaf(TStreamBytes::Caption(u"main"));
     EXPECT_EQ(Saved(columns), expected.Bytes);
+    // Read back, the caption lands in the main column, wherever that is.
+    TTextsTree back;
+    back.Header()->Columns()->Add();
+    back.Header()->Columns()->Add();
+    back.Header()->SetOptions(back.Header()->Options() | hoVisible);
+    back.Header()->SetMainColumn(1);
+    expected.Load(back);
+    PVirtualNode loaded = back.GetFirst();
+    ASSERT_NE(loaded, nullptr);
+    EXPECT_EQ((back.Texts[{loaded, 1}]), u"main");
+    EXPECT_EQ(back.Texts.count({loaded, 0}), 0u);
+    EXPECT_EQ(back.NewTexts, std::vector<std::u16string>{u"main"});
 
     // A node that was never initialised has no caption.
     TTextsTree lazy;

@@ -70,6 +70,22 @@ TEST(PlatformContext, SettingsAreTheContextsAndGoWithIt) {
     EXPECT_TRUE(IsHtmlHelpAvailable());
 }
 
+TEST(PlatformContext, SettingsAtTheEdgesOfTheirRanges) {
+    TPlatformContext context;
+    // Code page 0 stands for the usual one, also after another was set.
+    context.SetAnsiCodePage(1251);
+    context.SetAnsiCodePage(0);
+    EXPECT_EQ(GetACP(), 1252u);
+    EXPECT_EQ(GetKeyboardLayoutCodePage(), 1252u);
+    // The last system colour is one of the table's; the index past it is not.
+    context.SetSysColor(COLOR_ENDCOLORS, RGB(4, 5, 6));
+    EXPECT_EQ(GetSysColor(COLOR_ENDCOLORS), RGB(4, 5, 6));
+    EXPECT_EQ(ColorToRGB(clMenuBar), RGB(4, 5, 6));
+    context.SetSysColor(COLOR_ENDCOLORS + 1, RGB(7, 8, 9));
+    EXPECT_EQ(GetSysColor(COLOR_ENDCOLORS + 1), 0u);
+    EXPECT_EQ(GetSysColor(COLOR_ENDCOLORS), RGB(4, 5, 6));
+}
+
 TEST(PlatformContext, NestedContextLeavesTheOuterOneAsItWas) {
     TPlatformContext outer;
     TForm* form = ShownForm();

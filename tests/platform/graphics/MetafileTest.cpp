@@ -583,6 +583,106 @@ TEST(MetafileFigures, GradientsRunAcrossTheirRectangle) {
     EXPECT_GT(right, 235);
 }
 
+// A point of a 16-bit point list.
+int64_t Pt16(int x, int y) {
+    return int64_t(uint16_t(x)) | (int64_t(uint16_t(y)) << 16);
+}
+
+// A red pen of the given width in handle 1, selected.
+TEmfBuilder& RedPen(TEmfBuilder& b, int width) {
+    return b.Rec(EMR_CREATEPEN, {1, PS_SOLID, width, 0, 0x0000FF}).Rec(EMR_SELECTOBJECT, {1});
+}
+
+TEST(MetafileFigures, CurvesMoveThePenOnlyWhenTheyStartFromIt) {
+    // A curve down the right side drawn from its own first point, then a line: the line
+    // starts where the pen was before the curve, so it runs down the left side.
+    TEmfBuilder b(100, 100);
+    RedPen(b, 3)
+        .Rec(EMR_MOVETOEX, {10, 10})
+        .Rec(85, {0, 0, 100, 100, 4, Pt16(90, 10), Pt16(90, 30), Pt16(90, 60), Pt16(90, 90)})
+        .Rec(EMR_LINETO, {10, 90});
+    auto out = Play(b.Done(), 100, 100);
+    EXPECT_TRUE(Red(*out, 90, 50)); // the curve
+    EXPECT_TRUE(Red(*out, 10, 50)); // the line, from (10, 10)
+    EXPECT_FALSE(Red(*out, 50, 90));
+
+    // The form that continues from the pen leaves it at the curve's end.
+    TEmfBuilder c(100, 100);
+    RedPen(c, 3)
+        .Rec(EMR_MOVETOEX, {10, 10})
+        .Rec(88, {0, 0, 100, 100, 3, Pt16(10, 40), Pt16(10, 60), Pt16(10, 90)})
+        .Rec(EMR_LINETO, {90, 90});
+    auto to = Play(c.Done(), 100, 100);
+    EXPECT_TRUE(Red(*to, 10, 50));
+    EXPECT_TRUE(Red(*to, 50, 90));
+    EXPECT_FALSE(Red(*to, 50, 50));
+}
+
+TEST(MetafileFigures, PensAsWideAsThePicturesLargerSideKeepTheirWidth) {
+    // Vertical lines through a wide, low picture: the pen is measured across the row.
+    auto inkAcross = [](int penWidth) {
+        TEmfBuilder b(200, 40);
+        RedPen(b, penWidth).Rec(EMR_MOVETOEX, {100, -100}).Rec(EMR_LINETO, {100, 140});
+        auto out = Play(b.Done(), 200, 40);
+        int ink = 0;
+        for (int x = 0; x < 200; ++x)
+            ink += Red(*out, x, 20);
+        return ink;
+    };
+    EXPECT_NEAR(inkAcross(60), 60, 1);  // wider than the picture is high
+    EXPECT_NEAR(inkAcross(200), 200, 1); // the whole picture
+}
+
+// A bottom-up 32-bit DIB, header then bits, from its rows given top first.
+std::string Dib32(int w, const std::vector<std::vector<uint32_t>>& rowsFromTop) {
+    std::string dib;
+    for (int v : {40, w, int(rowsFromTop.size())})
+        Put32(dib, v);
+    Put16(dib, 1);
+    Put16(dib, 32);
+    for (int i = 0; i < 6; ++i)
+        Put32(dib, 0);
+    for (auto row = rowsFromTop.rbegin(); row != rowsFromTop.rend(); ++row)
+        for (uint32_t px : *row)
+            Put32(dib, px);
+    return dib;
+}
+
+TEST(MetafileBitmaps, ImagesTallerThanWideDrawEveryRow) {
+    // Rows of one colour each, 0x00RRGGBB in the DIB, stretched over a 100 x 100 picture.
+    const uint32_t colours[] = {0xFF0000, 0x0000FF, 0x00FF00, 0xFFFF00, 0x00FFFF};
+    const TColor shown[] = {clRed, clBlue, clLime, clYellow, clAqua};
+    for (auto [w, h] : {std::pair{1, 2}, std::pair{3, 5}}) {
+        std::vector<std::vector<uint32_t>> rows;
+        for (int y = 0; y < h; ++y)
+            rows.emplace_back(size_t(w), colours[y]);
+        const std::string dib = Dib32(w, rows);
+        const int bits = w * h * 4;
+        // Through a raster operation, and through blending at full strength.
+        std::string stretch;
+        for (int v : {0, 0, 99, 99, 0, 0, 0, 0, w, h, 80, 40, 120, bits, 0, 0x00CC0020, 100, 100})
+            Put32(stretch, v);
+        std::string blend;
+        for (int64_t v : std::initializer_list<int64_t>{0, 0, 99, 99, 0, 0, 100, 100, 0xFF0000, 0, 0})
+            Put32(blend, v);
+        for (int i = 0; i < 6; ++i)
+            Put32(blend, i == 0 || i == 3 ? 0x3F800000 : 0);
+        for (int v : {0, 0, 108, 40, 148, bits, w, h})
+            Put32(blend, v);
+        for (auto [kind, record] : {std::pair{uint32_t(EMR_STRETCHDIBITS), stretch + dib},
+                                    std::pair{uint32_t(114), blend + dib}}) {
+            SCOPED_TRACE(testing::Message() << w << " x " << h << " record " << kind);
+            TEmfBuilder b(100, 100);
+            b.Raw(kind, record);
+            auto out = Play(b.Done(), 100, 100);
+            for (int y = 0; y < h; ++y)
+                for (int x : {2, 50, 97})
+                    EXPECT_EQ(out->Canvas()->Pixels(x, (2 * y + 1) * 50 / h), shown[y])
+                        << "row " << y << " at " << x;
+        }
+    }
+}
+
 // The columns holding dark pixels of a bitmap.
 std::pair<int, int> InkColumns(TBitmap& b) {
     int lo = b.Width(), hi = -1;

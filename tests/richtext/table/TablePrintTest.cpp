@@ -109,6 +109,25 @@ TEST_F(TablePaging, ARowTallerThanAPageGoesAloneAndPaginationEnds) {
     EXPECT_EQ(Parts(), "0+1 1+1 2+2 ");
 }
 
+// Rows whose part fills the room left to the pixel stay on the page, whether the table
+// begins the page or follows other text.
+TEST_F(TablePaging, RowsThatExactlyFillTheRoomLeftStayOnThePage) {
+    Build(10, 29); // rows of 33: six and the edges take 200
+    EXPECT_EQ(Format(), 2);
+    EXPECT_EQ(Parts(), "0+6 6+4 ");
+    EXPECT_EQ(Info()->Part(0)->Height, 200);
+
+    Source->Clear();
+    Source->AppendTextParagraph("Intro", 0, 0); // 20 pixels: 180 left
+    Build(6, 85); // rows of 89: two and the edges take 180
+    EXPECT_EQ(Format(), 3);
+    EXPECT_EQ(Parts(), "0+2 2+2 4+2 ");
+    EXPECT_EQ(Info()->Part(0)->Height, 180);
+    auto* data = Print->rv()->PrintData();
+    EXPECT_EQ(data->Pages[0]->StartDrawItemNo, 0);
+    EXPECT_EQ(data->Pages[1]->StartPart, 2);
+}
+
 TEST_F(TablePaging, WithoutRowSplittingATallTableStartsOnAPageOfItsOwn) {
     Source->AppendTextParagraph("Intro", 0, 0);
     Build(10);

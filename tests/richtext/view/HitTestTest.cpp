@@ -152,6 +152,16 @@ TEST(HitTest, RightToLeftLineIsSearchedFromTheRight) {
     EXPECT_EQ(std::make_pair(d, o), std::make_pair(1, 1)); // left half means after
     doc.Data->FindDrawItemAtPoint(200, 5, d, o, false);
     EXPECT_EQ(d, 0);
+    // Exactly on the right edge of the rightmost item: that item, before it.
+    const TRVDrawLineInfo* rightmost = doc.Data->DrawItems[0];
+    const int right = rightmost->Left + rightmost->Width;
+    doc.Data->FindDrawItemAtPoint(right, 5, d, o, false);
+    EXPECT_EQ(std::make_pair(d, o), std::make_pair(0, 0));
+    // Where the two meet the point belongs to the right-hand one, after it.
+    const TRVDrawLineInfo* left = doc.Data->DrawItems[1];
+    ASSERT_EQ(left->Left + left->Width, rightmost->Left);
+    doc.Data->FindDrawItemAtPoint(rightmost->Left, 5, d, o, false);
+    EXPECT_EQ(std::make_pair(d, o), std::make_pair(0, 1));
 }
 
 TEST(HitTest, ClickedWordEndsAtTheTwelveDelimiters) {

@@ -197,6 +197,36 @@ TEST_F(PrintFixture, APictureWithMinimumPartContinuesOnTheNextPages) {
     EXPECT_EQ(Data()->GetPageTop2(3) + 90, Data()->DrawItems[3]->Top);
 }
 
+// A picture that may be cut but whose first part does not fit goes whole to the next page:
+// the page before it shows none of it, the next one all of it from its top.
+TEST_F(PrintFixture, APictureMovedWholeToTheNextPageIsNotDrawnOnThePageBefore) {
+    Lines(9); // 180 pixels: 20 left, less than the picture's smallest part
+    AddPicture(150, 30);
+    Lines(1);
+    ASSERT_EQ(Format(), 2);
+    EXPECT_EQ(Page(2).StartDrawItemNo, 9);
+    EXPECT_EQ(Page(2).StartPart, 1);
+    auto dark = [&](int page) {
+        TBitmap sheet;
+        sheet.SetSize(Printer().PageWidth(), Printer().PageHeight());
+        sheet.Canvas()->Brush()->SetColor(clWhite);
+        sheet.Canvas()->FillRect(TRect(0, 0, sheet.Width(), sheet.Height()));
+        Print->rv()->DrawPage(page, sheet.Canvas(), false, false);
+        std::vector<int> rows; // the rows of the picture's columns that are black
+        for (int y = 0; y < sheet.Height(); ++y)
+            if (sheet.Canvas()->Pixels(20, y) == clBlack && sheet.Canvas()->Pixels(2, y) == clBlack)
+                rows.push_back(y);
+        return rows;
+    };
+    std::vector<int> first = dark(1);
+    EXPECT_TRUE(first.empty() || first.back() < 180) << first.back();
+    std::vector<int> second = dark(2);
+    ASSERT_FALSE(second.empty());
+    EXPECT_EQ(second.front(), 0);
+    EXPECT_EQ(second.back(), 149);
+    EXPECT_EQ(second.size(), 150u);
+}
+
 TEST_F(PrintFixture, CopiesAndCollationWithoutDriverCopies) {
     Lines(15);
     Format();
