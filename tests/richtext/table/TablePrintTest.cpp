@@ -126,6 +126,14 @@ TEST_F(TablePaging, RowsThatExactlyFillTheRoomLeftStayOnThePage) {
     auto* data = Print->rv()->PrintData();
     EXPECT_EQ(data->Pages[0]->StartDrawItemNo, 0);
     EXPECT_EQ(data->Pages[1]->StartPart, 2);
+    // A first row that fills the room alone keeps the table below the intro.
+    Source->Clear();
+    Source->AppendTextParagraph("Intro", 0, 0);
+    Build(3, 174); // rows of 178: one and the edges take 180
+    EXPECT_EQ(Format(), 3);
+    EXPECT_EQ(Parts(), "0+1 1+1 2+1 ");
+    EXPECT_EQ(data->Pages[0]->StartDrawItemNo, 0);
+    EXPECT_EQ(data->Pages[1]->StartPart, 2);
 }
 
 TEST_F(TablePaging, WithoutRowSplittingATallTableStartsOnAPageOfItsOwn) {
