@@ -629,7 +629,7 @@ TEST(MetafileFigures, PensAsWideAsThePicturesLargerSideKeepTheirWidth) {
             ink += Red(*out, x, 20);
         return ink;
     };
-    EXPECT_NEAR(inkAcross(60), 60, 1);  // wider than the picture is high
+    EXPECT_NEAR(inkAcross(60), 60, 1);   // wider than the picture is high
     EXPECT_NEAR(inkAcross(200), 200, 1); // the whole picture
 }
 
@@ -663,7 +663,8 @@ TEST(MetafileBitmaps, ImagesTallerThanWideDrawEveryRow) {
         for (int v : {0, 0, 99, 99, 0, 0, 0, 0, w, h, 80, 40, 120, bits, 0, 0x00CC0020, 100, 100})
             Put32(stretch, v);
         std::string blend;
-        for (int64_t v : std::initializer_list<int64_t>{0, 0, 99, 99, 0, 0, 100, 100, 0xFF0000, 0, 0})
+        for (int64_t v :
+             std::initializer_list<int64_t>{0, 0, 99, 99, 0, 0, 100, 100, 0xFF0000, 0, 0})
             Put32(blend, v);
         for (int i = 0; i < 6; ++i)
             Put32(blend, i == 0 || i == 3 ? 0x3F800000 : 0);

@@ -118,8 +118,9 @@ TEST_F(TablePaging, RowsThatExactlyFillTheRoomLeftStayOnThePage) {
     EXPECT_EQ(Info()->Part(0)->Height, 200);
 
     Source->Clear();
-    Source->AppendTextParagraph("Intro", 0, 0); // 20 pixels: 180 left
-    Build(6, 85); // rows of 89: two and the edges take 180
+    // The intro takes 20 pixels: two rows of 89 and the edges fill the 180 left.
+    Source->AppendTextParagraph("Intro", 0, 0);
+    Build(6, 85);
     EXPECT_EQ(Format(), 3);
     EXPECT_EQ(Parts(), "0+2 2+2 4+2 ");
     EXPECT_EQ(Info()->Part(0)->Height, 180);
@@ -129,7 +130,7 @@ TEST_F(TablePaging, RowsThatExactlyFillTheRoomLeftStayOnThePage) {
     // A first row that fills the room alone keeps the table below the intro.
     Source->Clear();
     Source->AppendTextParagraph("Intro", 0, 0);
-    Build(3, 174); // rows of 178: one and the edges take 180
+    Build(3, 174); // rows of 178: one and the edges fill the 180
     EXPECT_EQ(Format(), 3);
     EXPECT_EQ(Parts(), "0+1 1+1 2+1 ");
     EXPECT_EQ(data->Pages[0]->StartDrawItemNo, 0);
