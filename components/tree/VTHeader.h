@@ -65,6 +65,7 @@ constexpr int HeaderStreamVersion = 2;
 class TVirtualTreeColumn : public TCollectionItem {
 public:
     explicit TVirtualTreeColumn(TCollection* collection);
+    ~TVirtualTreeColumn() override;
     std::string ClassName() const override { return "TVirtualTreeColumn"; }
 
     const std::u16string& Text() const { return FText; }
@@ -193,6 +194,7 @@ private:
     TVTHeader* FHeader;
     std::vector<TColumnIndex> FPositionToIndex;
     int FLastCount = 0;
+    bool FDestroying = false;
 };
 
 class TVTHeader : public TPersistent {

@@ -108,8 +108,9 @@ TEST(TreeBackground, TilesWrapAroundThePicture) {
 
 TEST(TreeScrolling, TopNodeAndScale) {
     TBaseVirtualTree tree(nullptr);
-    tree.SetRootNodeCount(3);
-    PVirtualNode last = tree.GetLastChild(nullptr);
+    // Taller than the tree's 100 pixels, so that the third node's child can be the top row.
+    tree.SetRootNodeCount(10);
+    PVirtualNode last = tree.GetFirst()->NextSibling->NextSibling;
     PVirtualNode child = tree.AddChild(last);
     int scrolls = 0;
     tree.OnScroll = [&](TBaseVirtualTree*, int, int dy) { scrolls += dy; };
