@@ -460,7 +460,7 @@ void TBaseVirtualTree::SetTopNode(PVirtualNode node) {
 void TBaseVirtualTree::ChangeScale(int m, int d) {
     if (m == d || !FOptions->AutoOptions().Contains(toAutoChangeScale)) return;
     SetDefaultNodeHeight(Cardinal(MulDiv(int(FDefaultNodeHeight), m, d)));
-    // The header rescales itself once there is one.
+    FHeader->ChangeScale(m, d);
 }
 
 void TBaseVirtualTree::SetClipboardFormats(const TStringList* value) {

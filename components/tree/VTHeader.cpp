@@ -10,6 +10,7 @@
 #include "components/tree/BaseVirtualTree.h"
 #include "components/tree/TreeUnit.h"
 #include "components/tree/VTHintWindow.h"
+#include "platform/core/Arithmetic.h"
 #include "platform/core/ScopeGuard.h"
 #include "platform/core/Strings.h"
 #include "platform/streaming/Filer.h"
@@ -613,6 +614,23 @@ void TVTHeader::SetHeight(int value) {
     if (FHeight == value) return;
     FHeight = value;
     if (!FLoading && IsVisible()) FOwner->HeaderChanged(true);
+}
+
+void TVTHeader::ChangeScale(int m, int d) {
+    if (m == d || d == 0) return;
+    FFont->SetHeight(MulDiv(FFont->Height(), m, d));
+    SetHeight(MulDiv(FHeight, m, d));
+    // The widths in the order that keeps each within its new limits.
+    for (int i = 0; i < FColumns->Count(); ++i) {
+        TVirtualTreeColumn* column = FColumns->Items(i);
+        const int width = MulDiv(column->Width(), m, d);
+        const int minWidth = MulDiv(column->MinWidth(), m, d);
+        const int maxWidth = MulDiv(column->MaxWidth(), m, d);
+        column->SetMinWidth(0);
+        column->SetMaxWidth(maxWidth);
+        column->SetMinWidth(minWidth);
+        column->SetWidth(width);
+    }
 }
 
 void TVTHeader::SetBackground(TColor value) {

@@ -207,6 +207,8 @@ public:
     TVirtualTreeColumns* Columns() const { return FColumns.get(); }
     int Height() const { return FHeight; }
     void SetHeight(int value);
+    // The form's rescaling: the header's font, height and column widths follow it.
+    void ChangeScale(int m, int d);
     TFont* Font() const { return FFont.get(); }
     void SetFont(TFont* value) { FFont->Assign(value); }
     TColor Background() const { return FBackground; }

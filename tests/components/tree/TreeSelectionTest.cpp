@@ -1,4 +1,5 @@
 #include "TreeTestSupport.h"
+#include "platform/core/Arithmetic.h"
 #include "platform/graphics/Bitmap.h"
 
 using namespace epc;
@@ -124,8 +125,16 @@ TEST(TreeScrolling, TopNodeAndScale) {
     EXPECT_EQ(tree.DefaultNodeHeight(), 18u); // only with toAutoChangeScale
     auto* o = tree.TreeOptions();
     o->SetAutoOptions(o->AutoOptions() | toAutoChangeScale);
+    TVirtualTreeColumn* column = tree.Header()->Columns()->Add();
+    column->SetWidth(60);
+    const int fontHeight = tree.Header()->Font()->Height();
     tree.ChangeScale(3, 2);
     EXPECT_EQ(tree.DefaultNodeHeight(), 27u);
+    // The header follows: its height, its font and the columns' widths.
+    EXPECT_EQ(tree.Header()->Height(), 26);
+    EXPECT_EQ(tree.Header()->Font()->Height(), MulDiv(fontHeight, 3, 2));
+    EXPECT_EQ(column->Width(), 90);
+    EXPECT_EQ(column->MinWidth(), 15);
 }
 
 TEST(TreeDispatchers, PopupMenuAsksParentsAndOtherDefaults) {
