@@ -84,6 +84,35 @@ TEST(TreeSelection, ConstraintsAndDisabledNodes) {
     EXPECT_EQ(tree.SelectedCount(), 0u);
 }
 
+TEST(TreeSelection, SelectingMovesAFocusedColumnThatIsNotShown) {
+    TBaseVirtualTree tree(nullptr);
+    PVirtualNode n = tree.AddChild(nullptr);
+    auto* columns = tree.Header()->Columns();
+    for (int i = 0; i < 3; ++i)
+        columns->Add();
+    tree.Header()->SetMainColumn(1);
+    auto hide = [&](TColumnIndex c) {
+        columns->Items(c)->SetOptions(columns->Items(c)->Options() - coVisible);
+    };
+    tree.SetFocusedColumn(2);
+    hide(2);
+    tree.SetNodeSelected(n, true);
+    EXPECT_TRUE(tree.Selected(n));
+    EXPECT_EQ(tree.FocusedColumn(), 1); // the main column
+    // With the main column hidden as well, the first visible column.
+    tree.SetNodeSelected(n, false);
+    EXPECT_EQ(tree.FocusedColumn(), 1); // deselecting leaves it
+    hide(1);
+    tree.SetNodeSelected(n, true);
+    EXPECT_EQ(tree.FocusedColumn(), 0);
+    // A shown focused column stays.
+    tree.SetNodeSelected(n, false);
+    columns->Items(2)->SetOptions(columns->Items(2)->Options() | coVisible);
+    tree.SetFocusedColumn(2);
+    tree.SetNodeSelected(n, true);
+    EXPECT_EQ(tree.FocusedColumn(), 2);
+}
+
 TEST(TreeBackground, TilesWrapAroundThePicture) {
     TBaseVirtualTree tree(nullptr);
     TBitmap picture(4, 4, pf32bit);
