@@ -285,7 +285,9 @@ void TCustomTreeViewEx::DoPaintNode(TVTPaintInfo& paintInfo) {
     // white over a node it leaves plain gets the highlight here, so that it stays readable.
     const bool highlighted = Selected(node) || (isDrop && DropMode() == TVTDropMode::dmOnNode);
     auto readable = [&](TColor color) {
-        if (!highlighted && (paintInfo.PaintOptions & poSelection)) fill(f0, color);
+        // Inside the focus rectangle's edges, which the base tree has drawn around the text.
+        if (!highlighted && (paintInfo.PaintOptions & poSelection))
+            fill(TRect(f0.Left + 1, f0.Top + 1, f0.Right, f0.Bottom - 1), color);
     };
     if (!isFocused && !isDrop) {
         if (stripe) fill(f1, StripeColor);
