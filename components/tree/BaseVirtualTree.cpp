@@ -15,6 +15,7 @@
 #include "platform/core/Arithmetic.h"
 #include "platform/core/ScopeGuard.h"
 #include "platform/core/Strings.h"
+#include "platform/streaming/Filer.h"
 #include "platform/windows/Window.h"
 
 namespace epc {
@@ -402,22 +403,20 @@ void TBaseVirtualTree::SetBackgroundOffsetY(int value) {
     RequestRepaint();
 }
 
-void TBaseVirtualTree::SetOffsetX(int value) {
-    value = std::min(value, 0);
-    if (FOffsetX == value) return;
-    int delta = value - FOffsetX;
-    FOffsetX = value;
-    DoScroll(delta, 0);
+void TBaseVirtualTree::SetAlignment(TAlignment value) {
+    if (FAlignment == value) return;
+    FAlignment = value;
     RequestRepaint();
 }
 
+// Both go the way of every scroll: clamped to the range, the client area scrolled, the bars
+// and the header brought along.
+void TBaseVirtualTree::SetOffsetX(int value) {
+    DoSetOffsetXY(TPoint(value, FOffsetY), DefaultScrollUpdateFlags);
+}
+
 void TBaseVirtualTree::SetOffsetY(int value) {
-    value = std::min(value, 0);
-    if (FOffsetY == value) return;
-    int delta = value - FOffsetY;
-    FOffsetY = value;
-    DoScroll(0, delta);
-    RequestRepaint();
+    DoSetOffsetXY(TPoint(FOffsetX, value), DefaultScrollUpdateFlags);
 }
 
 void TBaseVirtualTree::SetBackground(TPicture* value) {
@@ -461,7 +460,7 @@ void TBaseVirtualTree::SetTopNode(PVirtualNode node) {
 void TBaseVirtualTree::ChangeScale(int m, int d) {
     if (m == d || !FOptions->AutoOptions().Contains(toAutoChangeScale)) return;
     SetDefaultNodeHeight(Cardinal(MulDiv(int(FDefaultNodeHeight), m, d)));
-    // The header rescales itself once there is one.
+    FHeader->ChangeScale(m, d);
 }
 
 void TBaseVirtualTree::SetClipboardFormats(const TStringList* value) {
@@ -516,7 +515,16 @@ void TBaseVirtualTree::OptionsMiscChanged(TVTMiscOptions oldOptions, TVTMiscOpti
     if (!FComponentState.Contains(TComponentStateItem::csDesigning) &&
         oldOptions.Contains(toFullRepaintOnResize) != newOptions.Contains(toFullRepaintOnResize))
         RecreateWnd();
-    // OLE dropping is registered by the drag manager of the data-transfer layer.
+    if (FComponentState.Contains(TComponentStateItem::csDesigning) ||
+        oldOptions.Contains(toAcceptOLEDrop) == newOptions.Contains(toAcceptOLEDrop))
+        return;
+    // The window takes OLE drops from now on, or no longer.
+    if (newOptions.Contains(toAcceptOLEDrop) && !FDropRegistered) {
+        FDropRegistered = SUCCEEDED(RegisterDragDrop(Handle(), DragManager()));
+    } else if (!newOptions.Contains(toAcceptOLEDrop) && FDropRegistered) {
+        RevokeDragDrop(Handle());
+        FDropRegistered = false;
+    }
 }
 
 void TBaseVirtualTree::ScrollBarsChanged() {
@@ -529,70 +537,123 @@ void TBaseVirtualTree::ColorsChanged(int index) {
     RequestRepaint();
 }
 
+void TBaseVirtualTree::DefineProperties(TFiler* filer) {
+    TCustomControl::DefineProperties(filer);
+    // Older forms stored all options in one set.
+    filer->DefineProperty(
+        "Options", [this](TReader& reader) { ReadOldOptions(reader.ReadSetIdents()); }, nullptr,
+        false);
+}
+
 void TBaseVirtualTree::ReadOldOptions(const std::vector<std::string>& identifiers) {
-    // Every old option maps onto the new option of the same name ("vo" becomes "to").
-    static const std::map<std::string, std::function<void(TCustomVirtualTreeOptions&)>> map = [] {
-        std::map<std::string, std::function<void(TCustomVirtualTreeOptions&)>> m;
-        auto paint = [&](const char* name, TVTPaintOption o) {
-            m[name] = [o](TCustomVirtualTreeOptions& t) {
-                t.SetPaintOptions(t.PaintOptions() | o);
-            };
-        };
-        auto autoOpt = [&](const char* name, TVTAutoOption o) {
-            m[name] = [o](TCustomVirtualTreeOptions& t) { t.SetAutoOptions(t.AutoOptions() | o); };
-        };
-        auto sel = [&](const char* name, TVTSelectionOption o) {
-            m[name] = [o](TCustomVirtualTreeOptions& t) {
-                t.SetSelectionOptions(t.SelectionOptions() | o);
-            };
-        };
-        auto misc = [&](const char* name, TVTMiscOption o) {
-            m[name] = [o](TCustomVirtualTreeOptions& t) { t.SetMiscOptions(t.MiscOptions() | o); };
-        };
-        misc("voAcceptOLEDrop", toAcceptOLEDrop);
-        m["voAnimatedToggle"] = [](TCustomVirtualTreeOptions& t) {
-            t.SetAnimationOptions(t.AnimationOptions() | toAnimatedToggle);
-        };
-        autoOpt("voAutoDropExpand", toAutoDropExpand);
-        autoOpt("voAutoExpand", toAutoExpand);
-        autoOpt("voAutoScroll", toAutoScroll);
-        autoOpt("voAutoSort", toAutoSort);
-        autoOpt("voAutoSpanColumns", toAutoSpanColumns);
-        autoOpt("voAutoTristateTracking", toAutoTristateTracking);
-        misc("voCheckSupport", toCheckSupport);
-        sel("voDisableDrawSelection", toDisableDrawSelection);
-        misc("voEditable", toEditable);
-        sel("voExtendedFocus", toExtendedFocus);
-        sel("voFullRowSelect", toFullRowSelect);
-        misc("voGridExtensions", toGridExtensions);
-        paint("voHideFocusRect", toHideFocusRect);
-        paint("voHideSelection", toHideSelection);
-        paint("voHotTrack", toHotTrack);
-        misc("voInitOnSave", toInitOnSave);
-        sel("voLevelSelectConstraint", toLevelSelectConstraint);
-        sel("voMiddleClickSelect", toMiddleClickSelect);
-        sel("voMultiSelect", toMultiSelect);
-        sel("voRightClickSelect", toRightClickSelect);
-        paint("voPopupMode", toPopupMode);
-        paint("voShowBackground", toShowBackground);
-        paint("voShowButtons", toShowButtons);
-        paint("voShowDropmark", toShowDropmark);
-        paint("voShowHorzGridLines", toShowHorzGridLines);
-        paint("voShowRoot", toShowRoot);
-        paint("voShowTreeLines", toShowTreeLines);
-        paint("voShowVertGridLines", toShowVertGridLines);
-        sel("voSiblingSelectConstraint", toSiblingSelectConstraint);
-        misc("voToggleOnDblClick", toToggleOnDblClick);
-        return m;
-    }();
     FOptions->SetPaintOptions({});
     FOptions->SetAnimationOptions({});
     FOptions->SetAutoOptions({});
     FOptions->SetSelectionOptions({});
     FOptions->SetMiscOptions({});
-    for (const auto& id : identifiers) {
-        auto it = map.find(id);
-        if (it != map.end()) it->second(*FOptions);
+    TCustomVirtualTreeOptions& o = *FOptions;
+    for (const std::string& id : identifiers) {
+        auto named = std::find_if(OldVTOptionNames.begin(), OldVTOptionNames.end(),
+                                  [&id](const char* name) { return id == name; });
+        if (named == OldVTOptionNames.end()) continue; // unknown identifiers are skipped
+        switch (TOldVTOption(named - OldVTOptionNames.begin())) {
+        case TOldVTOption::voHideFocusRect:
+            o.SetPaintOptions(o.PaintOptions() | toHideFocusRect);
+            break;
+        case TOldVTOption::voHideSelection:
+            o.SetPaintOptions(o.PaintOptions() | toHideSelection);
+            break;
+        case TOldVTOption::voHotTrack:
+            o.SetPaintOptions(o.PaintOptions() | toHotTrack);
+            break;
+        case TOldVTOption::voPopupMode:
+            o.SetPaintOptions(o.PaintOptions() | toPopupMode);
+            break;
+        case TOldVTOption::voShowBackground:
+            o.SetPaintOptions(o.PaintOptions() | toShowBackground);
+            break;
+        case TOldVTOption::voShowButtons:
+            o.SetPaintOptions(o.PaintOptions() | toShowButtons);
+            break;
+        case TOldVTOption::voShowDropmark:
+            o.SetPaintOptions(o.PaintOptions() | toShowDropmark);
+            break;
+        case TOldVTOption::voShowHorzGridLines:
+            o.SetPaintOptions(o.PaintOptions() | toShowHorzGridLines);
+            break;
+        case TOldVTOption::voShowRoot:
+            o.SetPaintOptions(o.PaintOptions() | toShowRoot);
+            break;
+        case TOldVTOption::voShowTreeLines:
+            o.SetPaintOptions(o.PaintOptions() | toShowTreeLines);
+            break;
+        case TOldVTOption::voShowVertGridLines:
+            o.SetPaintOptions(o.PaintOptions() | toShowVertGridLines);
+            break;
+        case TOldVTOption::voAnimatedToggle:
+            o.SetAnimationOptions(o.AnimationOptions() | toAnimatedToggle);
+            break;
+        case TOldVTOption::voAutoDropExpand:
+            o.SetAutoOptions(o.AutoOptions() | toAutoDropExpand);
+            break;
+        case TOldVTOption::voAutoExpand:
+            o.SetAutoOptions(o.AutoOptions() | toAutoExpand);
+            break;
+        case TOldVTOption::voAutoScroll:
+            o.SetAutoOptions(o.AutoOptions() | toAutoScroll);
+            break;
+        case TOldVTOption::voAutoSort:
+            o.SetAutoOptions(o.AutoOptions() | toAutoSort);
+            break;
+        case TOldVTOption::voAutoSpanColumns:
+            o.SetAutoOptions(o.AutoOptions() | toAutoSpanColumns);
+            break;
+        case TOldVTOption::voAutoTristateTracking:
+            o.SetAutoOptions(o.AutoOptions() | toAutoTristateTracking);
+            break;
+        case TOldVTOption::voDisableDrawSelection:
+            o.SetSelectionOptions(o.SelectionOptions() | toDisableDrawSelection);
+            break;
+        case TOldVTOption::voExtendedFocus:
+            o.SetSelectionOptions(o.SelectionOptions() | toExtendedFocus);
+            break;
+        case TOldVTOption::voFullRowSelect:
+            o.SetSelectionOptions(o.SelectionOptions() | toFullRowSelect);
+            break;
+        case TOldVTOption::voLevelSelectConstraint:
+            o.SetSelectionOptions(o.SelectionOptions() | toLevelSelectConstraint);
+            break;
+        case TOldVTOption::voMiddleClickSelect:
+            o.SetSelectionOptions(o.SelectionOptions() | toMiddleClickSelect);
+            break;
+        case TOldVTOption::voMultiSelect:
+            o.SetSelectionOptions(o.SelectionOptions() | toMultiSelect);
+            break;
+        case TOldVTOption::voRightClickSelect:
+            o.SetSelectionOptions(o.SelectionOptions() | toRightClickSelect);
+            break;
+        case TOldVTOption::voSiblingSelectConstraint:
+            o.SetSelectionOptions(o.SelectionOptions() | toSiblingSelectConstraint);
+            break;
+        case TOldVTOption::voAcceptOLEDrop:
+            o.SetMiscOptions(o.MiscOptions() | toAcceptOLEDrop);
+            break;
+        case TOldVTOption::voCheckSupport:
+            o.SetMiscOptions(o.MiscOptions() | toCheckSupport);
+            break;
+        case TOldVTOption::voEditable:
+            o.SetMiscOptions(o.MiscOptions() | toEditable);
+            break;
+        case TOldVTOption::voGridExtensions:
+            o.SetMiscOptions(o.MiscOptions() | toGridExtensions);
+            break;
+        case TOldVTOption::voInitOnSave:
+            o.SetMiscOptions(o.MiscOptions() | toInitOnSave);
+            break;
+        case TOldVTOption::voToggleOnDblClick:
+            o.SetMiscOptions(o.MiscOptions() | toToggleOnDblClick);
+            break;
+        }
     }
 }
 
@@ -871,6 +932,10 @@ void TBaseVirtualTree::ClearSelection() {
 }
 
 void TBaseVirtualTree::SetSelected(PVirtualNode node, bool value) {
+    SetNodeSelected(node, value);
+}
+
+void TBaseVirtualTree::SetNodeSelected(PVirtualNode node, bool value) {
     if (!node || node == FRoot.get() || node->States.Contains(nsSelected) == value) return;
     if (value) {
         if (SelectedCount() == 0)
@@ -878,12 +943,22 @@ void TBaseVirtualTree::SetSelected(PVirtualNode node, bool value) {
         else if (!FOptions->SelectionOptions().Contains(toMultiSelect))
             ClearSelection();
         AddToSelection(node);
-        if (FFocusedColumn < NoColumn) FFocusedColumn = MainColumn();
+        // The selection shows in the focused column: one that is gone or hidden gives way to
+        // the main column, or to the first visible one when the main column is hidden too.
+        TVirtualTreeColumns* columns = FHeader->Columns();
+        auto shown = [columns](TColumnIndex c) {
+            return columns->IsValidColumn(c) && columns->Items(c)->Options().Contains(coVisible);
+        };
+        if (FHeader->UseColumns() && !shown(FFocusedColumn))
+            FFocusedColumn = shown(MainColumn()) ? MainColumn() : columns->GetFirstVisibleColumn();
+        else if (!FHeader->UseColumns())
+            FFocusedColumn = NoColumn;
         if (!FRangeAnchor) FRangeAnchor = node;
     } else {
         RemoveFromSelection(node);
         if (SelectedCount() == 0) DoStateChange({}, {TVirtualTreeState::tsToggleFocusedSelection});
     }
+    if (IsNodeFullyVisible(node)) InvalidateNode(node);
 }
 
 void TBaseVirtualTree::SelectAll(bool visibleOnly) {
@@ -968,12 +1043,28 @@ TRect TBaseVirtualTree::NodeContentRect(PVirtualNode node, int nodeTop) {
     if (GetImageIndex(node, TVTImageKind::ikNormal, MainColumn(), ghosted) >= 0)
         start += FImages->Width() + 2;
     int width = DoGetNodeWidth(node, MainColumn());
-    const int limit = std::max(ClientWidth(), start + width);
-    TRect r(start, nodeTop, start + width, nodeTop + node->NodeHeight);
-    if (UseRightToLeftAlignment()) {
-        // Mirrored: content hangs from the right edge.
-        r = TRect(limit - start - width, nodeTop, limit - start, nodeTop + node->NodeHeight);
+    // The main column's cell (the client width without columns), its alignment and reading
+    // order; the content is placed within the cell read left to right, then mirrored for
+    // right-to-left.
+    int cellLeft = 0, cellRight = std::max(ClientWidth(), start + width);
+    TAlignment alignment = FAlignment;
+    bool rightToLeft = UseRightToLeftAlignment();
+    if (FHeader->Columns()->IsValidColumn(MainColumn())) {
+        TVirtualTreeColumn* column = FHeader->Columns()->Items(MainColumn());
+        cellLeft = column->Left();
+        cellRight = cellLeft + column->Width();
+        alignment = column->Alignment();
+        rightToLeft = column->BiDiMode() == bdRightToLeft;
     }
+    const int limit = cellRight - cellLeft;
+    if (alignment == taRightJustify)
+        start = std::max(start, limit - width);
+    else if (alignment == taCenter)
+        start = std::max(start, start + (limit - start - width) / 2);
+    TRect r(cellLeft + start, nodeTop, cellLeft + start + width, nodeTop + node->NodeHeight);
+    if (rightToLeft)
+        r = TRect(cellRight - start - width, nodeTop, cellRight - start,
+                  nodeTop + node->NodeHeight);
     return r;
 }
 

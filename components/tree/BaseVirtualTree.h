@@ -243,6 +243,15 @@ using TVTBeforeItemEraseEvent =
 using TVTAfterItemEraseEvent = TVTAfterItemPaintEvent;
 using TVTCellPaintEvent = std::function<void(TBaseVirtualTree*, TCanvas* canvas, PVirtualNode node,
                                              TColumnIndex column, const TRect& cellRect)>;
+// Before and after the window's client area is painted, with the canvas painted on.
+using TVTPaintEvent = std::function<void(TBaseVirtualTree*, TCanvas* targetCanvas)>;
+// A click or double click on a column's cells in the client area.
+using TVTColumnClickEvent =
+    std::function<void(TBaseVirtualTree*, TColumnIndex column, TShiftState shift)>;
+using TVTColumnDblClickEvent = TVTColumnClickEvent;
+// May supply the drag manager of the tree (one reference handed over); nil keeps the tree's own.
+using TVTCreateDragManagerEvent =
+    std::function<void(TBaseVirtualTree*, TVTDragManager*& dragManager)>;
 
 // Painting and measuring of nodes left to the tree's user (the draw tree, the word-wrapping
 // tree).
@@ -297,6 +306,9 @@ public:
     // ---- Control-level properties -------------------------------------------------------------
     TBorderStyle BorderStyle() const { return FBorderStyle; }
     void SetBorderStyle(TBorderStyle value);
+    // Where node labels sit in their cell while the header has no columns.
+    TAlignment Alignment() const { return FAlignment; }
+    void SetAlignment(TAlignment value);
     // Visibility of the control itself (the node form is SetVisible(Node, Value)).
     using TWinControl::SetVisible;
 
@@ -419,6 +431,8 @@ public:
     // Reads the older single "Options" set (identifiers such as "voMultiSelect") into the five
     // option sets; unknown identifiers are skipped.
     void ReadOldOptions(const std::vector<std::string>& identifiers);
+    // Declares the legacy "Options" property, read through ReadOldOptions.
+    void DefineProperties(TFiler* filer) override;
 
     // ---- Sizes and counts --------------------------------------------------------------------
     // Number of nodes that are visible with every ancestor expanded.
@@ -537,6 +551,9 @@ public:
     };
     // X and Y in client coordinates; with Relative the scroll offsets are taken out.
     THitInfo HitTestAt(int x, int y, bool relative);
+    // The hit bits within a node's cell for a point Offset pixels from its leading edge.
+    uint32_t HitTestRow(PVirtualNode node, int offset, int limit, TAlignment alignment,
+                        bool mainColumn);
     void HandleMouseDown(TMouseButton button, TShiftState shift, int x, int y, const THitInfo& hit);
     void HandleMouseUp(TMouseButton button, TShiftState shift, int x, int y, const THitInfo& hit);
     void HandleMouseDblClick(TMouseButton button, TShiftState shift, const THitInfo& hit);
@@ -635,6 +652,9 @@ public:
     TVTDragAllowedEvent OnDragAllowed;
     TVTRenderOLEDataEvent OnRenderOLEData;
     TVTCreateDataObjectEvent OnCreateDataObject;
+    // The drag manager OnCreateDragManager supplies, or nil.
+    virtual TVTDragManager* DoCreateDragManager();
+    TVTCreateDragManagerEvent OnCreateDragManager;
 
     // ---- Streaming ---------------------------------------------------------------------------
     // Writes the header (version 2) and the node chunks of Node, or of every top-level node for
@@ -722,6 +742,9 @@ public:
     // ---- Selection and focus -----------------------------------------------------------------
     bool Selected(PVirtualNode node) const;
     void SetSelected(PVirtualNode node, bool value);
+    // Selects or deselects one node; a node newly selected makes a focused column that is not
+    // shown give way to the main column.
+    void SetNodeSelected(PVirtualNode node, bool value);
     Cardinal SelectedCount() const { return Cardinal(FSelection.size()); }
     void AddToSelection(PVirtualNode node);
     bool InternalAddToSelection(const std::vector<PVirtualNode>& newItems, bool forceInsert);
@@ -824,8 +847,8 @@ public:
     virtual int DoGetImageIndex(PVirtualNode node, TVTImageKind kind, TColumnIndex column,
                                 bool& ghosted, int& index);
     virtual void DoGetLineStyle(std::array<uint8_t, 8>& bits);
-    virtual std::string DoGetNodeHint(PVirtualNode node, TColumnIndex column);
-    virtual std::string DoGetNodeTooltip(PVirtualNode node, TColumnIndex column);
+    virtual std::u16string DoGetNodeHint(PVirtualNode node, TColumnIndex column);
+    virtual std::u16string DoGetNodeTooltip(PVirtualNode node, TColumnIndex column);
     virtual int DoGetNodeWidth(PVirtualNode node, TColumnIndex column);
     // Width of a label of the given node width: a text margin on either side added.
     virtual int LabelWidth(int nodeWidth) const { return nodeWidth + 2 * FTextMargin; }
@@ -926,6 +949,8 @@ public:
                                int y);
     virtual void DoHeaderDblClick(TColumnIndex column, TMouseButton button, TShiftState shift,
                                   int x, int y);
+    virtual void DoColumnClick(TColumnIndex column, TShiftState shift);
+    virtual void DoColumnDblClick(TColumnIndex column, TShiftState shift);
     virtual bool DoHeaderDragging(TColumnIndex column);
     virtual void DoHeaderDragged(TColumnIndex column, int oldPosition);
     virtual void DoHeaderDraggedOut(TColumnIndex column, TPoint dropPosition);
@@ -945,6 +970,8 @@ public:
     TVTHeaderMouseEvent OnHeaderMouseDown;
     TVTHeaderMouseMoveEvent OnHeaderMouseMove;
     TVTHeaderMouseEvent OnHeaderMouseUp;
+    TVTColumnClickEvent OnColumnClick;
+    TVTColumnDblClickEvent OnColumnDblClick;
 
     // ---- Painting ------------------------------------------------------------------------------
     // Paints the rows that meet Window (tree coordinates) into Target with Window's top-left
@@ -990,6 +1017,10 @@ public:
     TVTAfterItemEraseEvent OnAfterItemErase;
     TVTCellPaintEvent OnBeforeCellPaint;
     TVTCellPaintEvent OnAfterCellPaint;
+    virtual void DoBeforePaint(TCanvas* canvas);
+    virtual void DoAfterPaint(TCanvas* canvas);
+    TVTPaintEvent OnBeforePaint;
+    TVTPaintEvent OnAfterPaint;
 
     // ---- Window work -------------------------------------------------------------------------
     virtual void InvalidateNode(PVirtualNode node);
@@ -1156,6 +1187,7 @@ private:
     std::unique_ptr<IVTEditLink> FEndedEditLink;
     TColumnIndex FEditColumn = NoColumn;
     TBorderStyle FBorderStyle = bsSingle;
+    TAlignment FAlignment = taLeftJustify;
 
     Cardinal FDefaultNodeHeight = 18;
     Cardinal FIndent = 18;

@@ -353,6 +353,30 @@ std::unique_ptr<TBitmap> DrawCursor(const std::string& name) {
     return bitmap;
 }
 
+// The pictures' three greys stand for the system's 3-D colours: the dark grey for the button
+// shadow, the light grey for the button face and the lighter one for the 3-D light colour.
+std::unique_ptr<TBitmap> MapSystemColors(std::unique_ptr<TBitmap> strip) {
+    auto pixel = [](int index) {
+        const COLORREF c = GetSysColor(index);
+        return 0xFF000000u | (uint32_t(GetRValue(c)) << 16) | (uint32_t(GetGValue(c)) << 8) |
+               GetBValue(c);
+    };
+    const uint32_t shadow = pixel(COLOR_BTNSHADOW), face = pixel(COLOR_BTNFACE),
+                   light = pixel(COLOR_3DLIGHT);
+    for (int y = 0; y < strip->Height(); ++y) {
+        auto* row = reinterpret_cast<uint32_t*>(strip->ScanLine(y));
+        for (int x = 0; x < strip->Width(); ++x) {
+            if (row[x] == 0xFF808080)
+                row[x] = shadow;
+            else if (row[x] == 0xFFC0C0C0)
+                row[x] = face;
+            else if (row[x] == 0xFFDFDFDF)
+                row[x] = light;
+        }
+    }
+    return strip;
+}
+
 } // namespace
 
 std::unique_ptr<TBitmap> MakeCheckImageStrip(TCheckImageKind kind) {
@@ -363,8 +387,10 @@ std::unique_ptr<TBitmap> MakeCheckImageStrip(TCheckImageKind kind) {
         return SystemStrip(false);
     case TCheckImageKind::ckSystemFlat:
         return SystemStrip(true);
+    case TCheckImageKind::ckXP:
+        return DrawnStrip(kind); // keeps its own colours
     default:
-        return DrawnStrip(kind);
+        return MapSystemColors(DrawnStrip(kind));
     }
 }
 
@@ -387,7 +413,7 @@ void CreateTreeImages() {
         list->AddMasked(strip.get(), clDefault);
         gCheckLists[kind] = std::move(list);
     }
-    if (!gUtilities) gUtilities = DrawUtilities();
+    if (!gUtilities) gUtilities = MapSystemColors(DrawUtilities());
     for (const auto& name : kCursorNames) {
         if (gCursors[name]) continue;
         gCursors[name] = DrawCursor(name);
@@ -415,7 +441,7 @@ void ReloadCheckImages() {
         list->Clear();
         list->AddMasked(strip, clDefault);
     }
-    if (gUtilities) gUtilities->Assign(DrawUtilities().get());
+    if (gUtilities) gUtilities->Assign(MapSystemColors(DrawUtilities()).get());
 }
 
 void FreeTreeImages() {

@@ -28,6 +28,26 @@ HGLOBAL StreamToGlobal(TMemoryStream& stream) {
     return block;
 }
 
+// A bitmap of the same size and depth with the same pixels; null when it cannot be made.
+HBITMAP CopyBitmapHandle(HBITMAP source) {
+    BITMAP info{};
+    if (!source || !GetObjectW(reinterpret_cast<HGDIOBJ>(source), int(sizeof info), &info))
+        return nullptr;
+    HBITMAP copy = CreateBitmap(info.bmWidth, info.bmHeight, info.bmPlanes ? info.bmPlanes : 1,
+                                info.bmBitsPixel, nullptr);
+    if (!copy) return nullptr;
+    HDC from = CreateCompatibleDC(nullptr);
+    HDC to = CreateCompatibleDC(nullptr);
+    HGDIOBJ oldFrom = SelectObject(from, reinterpret_cast<HGDIOBJ>(source));
+    HGDIOBJ oldTo = SelectObject(to, reinterpret_cast<HGDIOBJ>(copy));
+    BitBlt(to, 0, 0, info.bmWidth, info.bmHeight, from, 0, 0, SRCCOPY);
+    SelectObject(from, oldFrom);
+    SelectObject(to, oldTo);
+    DeleteDC(from);
+    DeleteDC(to);
+    return copy;
+}
+
 TShiftState KeyStateToShift(DWORD keyState) {
     TShiftState shift;
     if (keyState & MK_SHIFT) shift.Include(ssShift);
@@ -135,8 +155,9 @@ HRESULT TVTDataObject::GetData(FORMATETC* format, STGMEDIUM* medium) {
         return S_OK;
     }
     if (QueryGetData(format) != S_OK) return DV_E_FORMATETC;
-    for (auto& stored : FStored)
-        if (stored.Format == format->cfFormat && stored.Medium.tymed == TYMED_HGLOBAL) {
+    for (auto& stored : FStored) {
+        if (stored.Format != format->cfFormat) continue;
+        if (stored.Medium.tymed == TYMED_HGLOBAL) {
             HGLOBAL copy = CopyGlobalBlock(stored.Medium.hGlobal);
             if (!copy) return E_OUTOFMEMORY;
             medium->tymed = TYMED_HGLOBAL;
@@ -144,6 +165,16 @@ HRESULT TVTDataObject::GetData(FORMATETC* format, STGMEDIUM* medium) {
             medium->pUnkForRelease = nullptr;
             return S_OK;
         }
+        if (stored.Medium.tymed == TYMED_GDI) {
+            // The receiver frees what it gets; the stored bitmap stays ours.
+            HBITMAP copy = CopyBitmapHandle(stored.Medium.hBitmap);
+            if (!copy) return E_OUTOFMEMORY;
+            medium->tymed = TYMED_GDI;
+            medium->hBitmap = copy;
+            medium->pUnkForRelease = nullptr;
+            return S_OK;
+        }
+    }
     if (!FOwner) return E_FAIL;
     return FOwner->RenderOLEData(*format, *medium, FForClipboard);
 }
@@ -193,6 +224,14 @@ HRESULT TVTDataObject::SetData(FORMATETC* format, STGMEDIUM* medium, BOOL releas
         it->Medium.tymed = TYMED_HGLOBAL;
         it->Medium.hGlobal = CopyGlobalBlock(medium->hGlobal);
         if (!it->Medium.hGlobal) {
+            it->Medium.tymed = TYMED_NULL;
+            return E_OUTOFMEMORY;
+        }
+    } else if (medium->tymed == TYMED_GDI && !medium->pUnkForRelease) {
+        // The caller keeps its bitmap: releasing the stored medium must not delete it.
+        it->Medium.tymed = TYMED_GDI;
+        it->Medium.hBitmap = CopyBitmapHandle(medium->hBitmap);
+        if (!it->Medium.hBitmap) {
             it->Medium.tymed = TYMED_NULL;
             return E_OUTOFMEMORY;
         }
@@ -362,8 +401,17 @@ void TBaseVirtualTree::TReleaseDragManager::operator()(TVTDragManager* manager) 
 // -----------------------------------------------------------------------------------
 
 TVTDragManager* TBaseVirtualTree::DragManager() {
-    if (!FDragManager) FDragManager.reset(new TVTDragManager(this));
+    if (!FDragManager) {
+        TVTDragManager* manager = DoCreateDragManager();
+        FDragManager.reset(manager ? manager : new TVTDragManager(this));
+    }
     return FDragManager.get();
+}
+
+TVTDragManager* TBaseVirtualTree::DoCreateDragManager() {
+    TVTDragManager* manager = nullptr;
+    if (OnCreateDragManager) OnCreateDragManager(this, manager);
+    return manager;
 }
 
 void TBaseVirtualTree::PrepareDragImage(IDataObject* data) {

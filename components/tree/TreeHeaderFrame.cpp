@@ -30,6 +30,13 @@ bool TVTHeaderFrame::Message(TMessage& message) {
         return TrackedMouseMessage(message);
     case WM_SETCURSOR:
         return CursorMessage(message);
+    case WM_KEYDOWN:
+        // Escape gives a column drag up: the column stays where it was.
+        if (message.WParam != VK_ESCAPE || FTree.FHeader->State() != TVTHeader::TState::Dragging)
+            return false;
+        FTree.FHeader->CancelMouseWork();
+        FTree.SetMouseCapture(false);
+        return true;
     default:
         return false;
     }
@@ -132,6 +139,13 @@ bool TVTHeaderFrame::MouseMessage(TMessage& message) {
     default: // WM_NCMOUSEMOVE
         if (!onHeader && !tracking) return false;
         header.MouseMove(p, GetShiftState());
+        // Column hints: the application's hint handling sees the move as one in the client
+        // area, above its top.
+        if (onHeader && !tracking && header.Options().Contains(hoShowHint) && Application) {
+            const TPoint client = tree.ScreenToClient(LParamToPoint(message.LParam));
+            TMessage move{WM_MOUSEMOVE, 0, PointToLParam(client), 0};
+            Application->HintMouseMessage(&tree, move);
+        }
         return true;
     }
 }

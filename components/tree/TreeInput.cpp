@@ -68,7 +68,9 @@ void TBaseVirtualTree::HandleHintShow(TMessage& message) {
     const TPoint p = info->CursorPos;
     FHintData = TVTHintData();
     FHintData.Tree = this;
-    std::string text;
+    // Unicode from here on: the control's own (short) hint is ANSI text, converted once.
+    std::u16string text;
+    const std::u16string ownHint = AnsiToWide(Hint().substr(0, Hint().find('|')));
     if (p.Y < 0) {
         // Over the header: the column's own hint.
         if (!FHeader || !FHeader->IsVisible() || !FHeader->Options().Contains(hoShowHint) ||
@@ -76,7 +78,7 @@ void TBaseVirtualTree::HandleHintShow(TMessage& message) {
             return;
         TColumnIndex column = FHeader->Columns()->ColumnFromPosition(p.X - FOffsetX);
         if (column < 0) return;
-        text = Utf16ToUtf8(FHeader->Columns()->Items(column)->Hint());
+        text = FHeader->Columns()->Items(column)->Hint();
         info->CursorRect = TRect(0, -FHeader->Height(), ClientWidth(), 0);
     } else {
         THitInfo hit = HitTestAt(p.X, p.Y, true);
@@ -89,12 +91,12 @@ void TBaseVirtualTree::HandleHintShow(TMessage& message) {
         }
         switch (FHintMode) {
         case TVTHintMode::hmDefault:
-            text = Hint();
+            text = ownHint;
             break;
         case TVTHintMode::hmHint:
         case TVTHintMode::hmHintAndDefault:
             if (node) text = DoGetNodeHint(node, hit.HitColumn);
-            if (text.empty() && FHintMode == TVTHintMode::hmHintAndDefault) text = Hint();
+            if (text.empty() && FHintMode == TVTHintMode::hmHintAndDefault) text = ownHint;
             break;
         case TVTHintMode::hmTooltip: {
             if (!node) return;
@@ -111,8 +113,9 @@ void TBaseVirtualTree::HandleHintShow(TMessage& message) {
         }
     }
     if (text.empty()) return;
-    FHintData.HintText = Utf8ToUtf16(text);
-    info->HintStr = text;
+    FHintData.HintText = text;
+    // Plain hint windows show the ANSI form; the tree's own hint window takes the hint data.
+    info->HintStr = WideToAnsi(text);
     info->HintData = &FHintData;
     info->HintWindowClass = [](TComponent* owner) -> THintWindow* {
         return new TVirtualTreeHintWindow(owner);
@@ -152,46 +155,77 @@ TBaseVirtualTree::THitInfo TBaseVirtualTree::HitTestAt(int x, int y, bool relati
     if (!Has(node, nsInitialized)) InitNode(node);
     hit.HitNode = node;
     hit.HitPositions = hiOnItem;
-    const auto paint = FOptions->PaintOptions();
-    const int level = int(NodeLevel(node)) + (paint.Contains(toShowRoot) ? 1 : 0);
-    const int indent = level * int(FIndent);
-    if (x < indent) {
-        hit.HitPositions |= hiOnItemIndent;
-        if (paint.Contains(toShowButtons) && Has(node, nsHasChildren) && x >= indent - int(FIndent))
-            hit.HitPositions |= hiOnItemButton;
-        return hit;
+    // The node's cell: the column hit, else the whole row; its reading order and alignment.
+    int cellLeft = 0, cellRight = std::max(ClientWidth(), RangeX());
+    TAlignment alignment = FAlignment;
+    bool rightToLeft = UseRightToLeftAlignment();
+    const bool inColumn = FHeader && FHeader->Columns()->IsValidColumn(hit.HitColumn);
+    if (inColumn) {
+        TVirtualTreeColumn* column = FHeader->Columns()->Items(hit.HitColumn);
+        cellLeft = column->Left();
+        cellRight = cellLeft + column->Width();
+        alignment = column->Alignment();
+        rightToLeft = column->BiDiMode() == bdRightToLeft;
     }
-    int pos = indent + FMargin;
-    if (x < pos) {
-        hit.HitPositions |= hiOnItemLeft;
-        return hit;
-    }
-    if (FOptions->MiscOptions().Contains(toCheckSupport) && FCheckImages &&
-        node->CheckType != ctNone) {
-        pos += FCheckImages->Width() + 2;
-        if (x < pos) {
-            hit.HitPositions |= hiOnItemCheckbox;
-            return hit;
-        }
-    }
-    bool ghosted = false;
-    if (GetImageIndex(node, TVTImageKind::ikState, MainColumn(), ghosted) >= 0) {
-        pos += FStateImages->Width() + 2;
-        if (x < pos) {
-            hit.HitPositions |= hiOnStateIcon;
-            return hit;
-        }
-    }
-    if (GetImageIndex(node, TVTImageKind::ikNormal, MainColumn(), ghosted) >= 0) {
-        pos += FImages->Width() + 2;
-        if (x < pos) {
-            hit.HitPositions |= hiOnNormalIcon;
-            return hit;
-        }
-    }
-    const int label = LabelWidth(DoGetNodeWidth(node, MainColumn()));
-    hit.HitPositions |= x < pos + label ? hiOnItemLabel : hiOnItemRight;
+    // A right-to-left cell is the mirror image of a left-to-right one.
+    int offset = rightToLeft ? cellRight - 1 - x : x - cellLeft;
+    const uint32_t positions =
+        HitTestRow(node, offset, cellRight - cellLeft - (inColumn ? FMargin : 0), alignment,
+                   !inColumn || hit.HitColumn == MainColumn());
+    hit.HitPositions |= positions;
+    if (rightToLeft && (positions & (hiOnItemLeft | hiOnItemRight)))
+        hit.HitPositions ^= hiOnItemLeft | hiOnItemRight;
     return hit;
+}
+
+// Where Offset (pixels from the cell's leading edge, read left to right) lies in a node's cell
+// whose content may reach Limit pixels from that edge.
+uint32_t TBaseVirtualTree::HitTestRow(PVirtualNode node, int offset, int limit,
+                                      TAlignment alignment, bool mainColumn) {
+    const auto paint = FOptions->PaintOptions();
+    int pos = 0;
+    if (mainColumn) {
+        const int level = int(NodeLevel(node)) + (paint.Contains(toShowRoot) ? 1 : 0);
+        const int indent = level * int(FIndent);
+        if (offset < indent) {
+            uint32_t result = hiOnItemIndent;
+            if (paint.Contains(toShowButtons) && Has(node, nsHasChildren) &&
+                offset >= indent - int(FIndent))
+                result |= hiOnItemButton;
+            return result;
+        }
+        pos = indent;
+    }
+    pos += FMargin;
+    if (offset < pos) return hiOnItemLeft;
+    const TColumnIndex column = mainColumn ? MainColumn() : NoColumn;
+    bool ghosted = false;
+    if (mainColumn) {
+        if (FOptions->MiscOptions().Contains(toCheckSupport) && FCheckImages &&
+            node->CheckType != ctNone) {
+            pos += FCheckImages->Width() + 2;
+            if (offset < pos) return hiOnItemCheckbox;
+        }
+        if (GetImageIndex(node, TVTImageKind::ikState, column, ghosted) >= 0) {
+            pos += FStateImages->Width() + 2;
+            if (offset < pos) return hiOnStateIcon;
+        }
+    }
+    if (GetImageIndex(node, TVTImageKind::ikNormal, column, ghosted) >= 0) {
+        pos += FImages->Width() + 2;
+        if (offset < pos) return hiOnNormalIcon;
+    }
+    // The label, placed by the alignment in the space left; one that does not fit is hit
+    // wherever the point lies after the images.
+    const int label = LabelWidth(DoGetNodeWidth(node, column));
+    if (pos + label >= limit) return hiOnItemLabel;
+    int start = pos;
+    if (alignment == taRightJustify)
+        start = limit - label;
+    else if (alignment == taCenter)
+        start = pos + (limit - pos - label) / 2;
+    if (offset < start) return hiOnItemLeft;
+    return offset < start + label ? hiOnItemLabel : hiOnItemRight;
 }
 
 // ---- Mouse

@@ -100,9 +100,15 @@ bool TBaseVirtualTree::MouseMessage(TMessage& message) {
         const bool held = FStates.Contains(button == mbLeft    ? S::tsLeftButtonDown
                                            : button == mbRight ? S::tsRightButtonDown
                                                                : S::tsMiddleButtonDown);
-        if (held)
-            HandleMouseUp(button, KeysToShiftState(message.WParam), p.X, p.Y,
-                          HitTestAt(p.X, p.Y, true));
+        if (held) {
+            const THitInfo hit = HitTestAt(p.X, p.Y, true);
+            HandleMouseUp(button, KeysToShiftState(message.WParam), p.X, p.Y, hit);
+            // A left click that went down and up in the same column's cells.
+            TColumnIndex& clicked = FHeader->Columns()->ClickIndex;
+            if (button == mbLeft && clicked > NoColumn && clicked == hit.HitColumn)
+                DoColumnClick(hit.HitColumn, KeysToShiftState(message.WParam));
+            if (button == mbLeft) clicked = NoColumn;
+        }
         TCustomControl::WndProc(message);
         return true;
     }
@@ -117,7 +123,10 @@ bool TBaseVirtualTree::MouseMessage(TMessage& message) {
         const auto selection = FOptions->SelectionOptions();
         if (button == mbRight && !selection.Contains(toRightClickSelect)) return true;
         if (button == mbMiddle && !selection.Contains(toMiddleClickSelect)) return true;
-        HandleMouseDblClick(button, KeysToShiftState(message.WParam), HitTestAt(p.X, p.Y, true));
+        const THitInfo hit = HitTestAt(p.X, p.Y, true);
+        HandleMouseDblClick(button, KeysToShiftState(message.WParam), hit);
+        if (button == mbLeft && hit.HitColumn > NoColumn)
+            DoColumnDblClick(hit.HitColumn, KeysToShiftState(message.WParam));
         return true;
     }
     case WM_MOUSEMOVE:
@@ -159,7 +168,10 @@ void TBaseVirtualTree::MouseButtonDown(TMessage& message, TPoint p) {
     TMouseButton button = message.Msg == WM_LBUTTONDOWN   ? mbLeft
                           : message.Msg == WM_RBUTTONDOWN ? mbRight
                                                           : mbMiddle;
-    HandleMouseDown(button, KeysToShiftState(message.WParam), p.X, p.Y, HitTestAt(p.X, p.Y, true));
+    const THitInfo hit = HitTestAt(p.X, p.Y, true);
+    // The column a left click starts in; the click counts when it ends there too.
+    if (button == mbLeft) FHeader->Columns()->ClickIndex = hit.HitColumn;
+    HandleMouseDown(button, KeysToShiftState(message.WParam), p.X, p.Y, hit);
 }
 
 bool TBaseVirtualTree::KeyboardMessage(TMessage& message) {
@@ -329,6 +341,26 @@ bool TBaseVirtualTree::TreeMessage(TMessage& message) {
     case WM_CONTEXTMENU:
         DoStateChange({}, {S::tsRightButtonDown});
         return false;
+    case WM_SETCURSOR: {
+        // The header has had its say; in the client area the hot node may ask for the hot
+        // cursor, and OnGetCursor has the last word.
+        if (FComponentState.Contains(TComponentStateItem::csDesigning) ||
+            reinterpret_cast<HWND>(message.WParam) != Handle() ||
+            LOWORD(message.LParam) != HTCLIENT || !Screen)
+            return false;
+        TCursor cursor = Cursor();
+        if (FOptions->PaintOptions().Contains(toHotTrack)) {
+            POINT screen;
+            GetCursorPos(&screen);
+            const TPoint p = ScreenToClient(screen);
+            if (HitTestAt(p.X, p.Y, true).HitNode && FHotCursor != crDefault) cursor = FHotCursor;
+        }
+        DoGetCursor(cursor);
+        if (cursor == crDefault) return false;
+        epc::SetCursor(Screen->Cursors(cursor));
+        message.Result = 1;
+        return true;
+    }
     case WM_APP + 32: {
         // Two four-bit masks of states to enter and to leave.
         auto states = [](WPARAM bits) {

@@ -61,9 +61,10 @@ void TVTPainter::RenderToCanvas(TCanvas* target, TRect window, TPoint targetPoin
     pass.Target = target;
     pass.Window = window;
     pass.TargetPoint = targetPoint;
-    pass.Focused = tree.Focused();
-    pass.Options = EffectiveOptions(paintOptions, pass.Focused);
     pass.Paint = tree.FOptions->PaintOptions();
+    // A tree in popup mode is painted as if it had the focus.
+    pass.Focused = tree.Focused() || pass.Paint.Contains(toPopupMode);
+    pass.Options = EffectiveOptions(paintOptions, pass.Focused);
     pass.Selection = tree.FOptions->SelectionOptions();
     pass.HorzGrid = pass.Paint.Contains(toShowHorzGridLines);
     pass.VertGrid = pass.Paint.Contains(toShowVertGridLines);
@@ -108,7 +109,7 @@ uint8_t TVTPainter::EffectiveOptions(uint8_t paintOptions, bool focused) const {
     const auto paint = FTree.FOptions->PaintOptions();
     if (!paint.Contains(toShowBackground) || FTree.FBackground->Width() <= 0)
         paintOptions &= uint8_t(~poBackground);
-    if (paint.Contains(toHideFocusRect)) paintOptions &= uint8_t(~poFocusRect);
+    if (paint.Contains(toHideFocusRect) || !focused) paintOptions &= uint8_t(~poFocusRect);
     if (!focused && paint.Contains(toHideSelection)) paintOptions &= uint8_t(~poSelection);
     if (!paint.Contains(toShowDropmark)) paintOptions &= uint8_t(~poDropMark);
     if (!paint.Contains(toShowHorzGridLines) && !paint.Contains(toShowVertGridLines))
@@ -140,19 +141,17 @@ void TVTPainter::PaintRow(TPass& pass, TRow& row) {
     row.ItemRect = TRect(window.Left, 0, window.Right, row.Height);
     PVirtualNode node = row.Node;
     TCanvas* canvas = pass.Canvas;
+    // The drop target takes its own colours when the drop goes onto it (or it is selected
+    // anyway). A focused node that is not selected gets only the focus rectangle.
+    const bool selection = (pass.Options & poSelection) != 0;
+    row.DropTarget = selection && node == tree.FDropTargetNode &&
+                     (tree.FDropMode == TVTDropMode::dmOnNode || Has(node, nsSelected));
+    row.Selected = selection && (row.DropTarget || Has(node, nsSelected));
     bool customDraw = false;
     if (tree.OnBeforeItemPaint)
         tree.OnBeforeItemPaint(&tree, canvas, node, row.ItemRect, customDraw);
     if (!customDraw) {
         EraseRow(pass, row);
-        // The drop target takes its own colours when the drop goes onto it (or it is selected
-        // anyway); the focused node is highlighted like a selected one, so that a node painter
-        // can rely on a highlight behind the focused node's text.
-        const bool selection = (pass.Options & poSelection) != 0;
-        row.DropTarget = selection && node == tree.FDropTargetNode &&
-                         (tree.FDropMode == TVTDropMode::dmOnNode || Has(node, nsSelected));
-        row.Selected =
-            selection && (row.DropTarget || Has(node, nsSelected) || node == tree.FFocusedNode);
         row.LineImageReady = false;
         for (TColumnIndex c : pass.Cells)
             PaintCell(pass, row, c);
@@ -213,6 +212,11 @@ void TVTPainter::EraseRow(TPass& pass, const TRow& row) {
         canvas->Brush()->SetColor(tree.Color());
         canvas->FillRect(row.ItemRect);
         FillColumnColors(pass, canvas, 0, row.Height);
+        if (row.Selected && pass.Selection.Contains(toFullRowSelect)) {
+            TRect r = row.ItemRect;
+            if (pass.HorzGrid) --r.Bottom;
+            FillSelection(pass, row, r);
+        }
     }
     if (tree.OnAfterItemErase) tree.OnAfterItemErase(&tree, canvas, row.Node, row.ItemRect);
 }
@@ -235,6 +239,7 @@ bool TVTPainter::LayoutCell(TPass& pass, TRow& row, TColumnIndex c, TVTPaintInfo
         info.BidiMode = column->BiDiMode();
     } else {
         info.CellRect = TRect(0, 0, pass.FullRight, height);
+        info.Alignment = tree.FAlignment;
         info.BidiMode = tree.BiDiMode();
     }
     return info.CellRect.Right > pass.Window.Left;
@@ -296,24 +301,86 @@ void TVTPainter::PaintCell(TPass& pass, TRow& row, TColumnIndex c) {
     // The node width holds the text margins already.
     if (c == NoColumn) tree.FScroller.WidenRangeX(x + info.NodeWidth);
 
-    if (isMain && pass.Paint.Contains(toShowTreeLines))
-        tree.PaintTreeLines(info, lineY, indentSize, pass.LineImage);
-    if (isMain && pass.Paint.Contains(toShowButtons) && indentSize > 0 &&
-        (Has(node, nsHasChildren) || node->ChildCount > 0)) {
-        const int bx =
-            info.CellRect.Left + (indentSize - 1) * indent + (indent - TButtonGlyph::Size) / 2;
-        tree.PaintNodeButton(canvas, node, info.CellRect, bx, lineY - TButtonGlyph::Size / 2);
+    // Right-to-left cells are laid out as above and then mirrored within the cell: the
+    // indentation and images hang from the right edge, the label's alignment swaps sides.
+    const bool mirrored = info.BidiMode == bdRightToLeft;
+    const int mirrorSum = info.CellRect.Left + info.CellRect.Right;
+    if (mirrored) {
+        auto mirror = [&](TVTImageInfo& image, TCustomImageList* images) {
+            if (image.Index >= 0) image.Position.X = mirrorSum - image.Position.X - images->Width();
+        };
+        mirror(info.CheckImage, tree.FCheckImages);
+        mirror(info.StateImage, tree.FStateImages);
+        mirror(info.NormalImage, tree.FImages);
+        info.ContentRect =
+            TRect(mirrorSum - info.ContentRect.Right, 0, mirrorSum - info.ContentRect.Left, height);
+        if (info.Alignment == taLeftJustify)
+            info.Alignment = taRightJustify;
+        else if (info.Alignment == taRightJustify)
+            info.Alignment = taLeftJustify;
+    }
+    const bool lines = isMain && pass.Paint.Contains(toShowTreeLines);
+    const bool button = isMain && pass.Paint.Contains(toShowButtons) && indentSize > 0 &&
+                        (Has(node, nsHasChildren) || node->ChildCount > 0);
+    if (lines || button) {
+        const int indentWidth = indentSize * indent;
+        auto paintIndent = [&](const TVTPaintInfo& where) {
+            if (lines) tree.PaintTreeLines(where, lineY, indentSize, pass.LineImage);
+            if (button) {
+                const int bx = where.CellRect.Left + (indentSize - 1) * indent +
+                               (indent - TButtonGlyph::Size) / 2;
+                tree.PaintNodeButton(where.Canvas, node, where.CellRect, bx,
+                                     lineY - TButtonGlyph::Size / 2);
+            }
+        };
+        if (!mirrored || indentWidth <= 0)
+            paintIndent(info);
+        else
+            PaintMirrored(pass, info.CellRect.Right - indentWidth, indentWidth, height,
+                          [&](TCanvas* strip) {
+                              TVTPaintInfo where = info;
+                              where.Canvas = strip;
+                              where.CellRect = TRect(0, 0, info.CellRect.Width(), height);
+                              paintIndent(where);
+                          });
     }
     if (pass.Options & poGridLines) PaintGridLines(pass, info, height);
-    PaintLabelHighlight(pass, row, info, isMain);
+    PaintLabelHighlight(pass, row, info);
     if (info.CheckImage.Index >= 0) tree.PaintCheckImage(info);
     if (info.StateImage.Index >= 0) tree.PaintImage(info, info.StateImage, tree.FStateImages);
     if (info.NormalImage.Index >= 0) tree.PaintImage(info, info.NormalImage, tree.FImages);
     canvas->Font()->Assign(tree.Font());
-    if (row.Selected && isMain && (pass.Focused || row.DropTarget))
+    if (row.Selected && (pass.Focused || row.DropTarget) &&
+        (pass.Selection.Contains(toFullRowSelect) || c == FocusedCell(pass)))
         canvas->Font()->SetColor(clHighlightText);
     tree.DoPaintNode(info);
     if (tree.OnAfterCellPaint) tree.OnAfterCellPaint(&tree, canvas, node, c, info.CellRect);
+}
+
+// Paint draws left to right onto a strip that shows the row's pixels from Left to Left + Width
+// (tree coordinates) mirrored; the strip is then copied back mirrored.
+void TVTPainter::PaintMirrored(TPass& pass, int left, int width, int height,
+                               const std::function<void(TCanvas*)>& paint) {
+    TBitmap strip(width, height, pf32bit);
+    TBitmap& row = *pass.RowBitmap;
+    const int rowLeft = left - pass.Window.Left; // strip column 0 in row bitmap pixels
+    auto swap = [&](bool intoStrip) {
+        for (int y = 0; y < height; ++y) {
+            auto* s = reinterpret_cast<uint32_t*>(strip.ScanLine(y));
+            auto* r = reinterpret_cast<uint32_t*>(row.ScanLine(y));
+            for (int i = 0; i < width; ++i) {
+                const int rx = rowLeft + width - 1 - i;
+                if (rx < 0 || rx >= row.Width()) continue;
+                if (intoStrip)
+                    s[i] = r[rx];
+                else
+                    r[rx] = s[i];
+            }
+        }
+    };
+    swap(true);
+    paint(strip.Canvas());
+    swap(false);
 }
 
 void TVTPainter::PaintGridLines(TPass& pass, const TVTPaintInfo& info, int height) {
@@ -330,32 +397,59 @@ void TVTPainter::PaintGridLines(TPass& pass, const TVTPaintInfo& info, int heigh
     }
 }
 
-// Selection background and focus rectangle around the label (or the whole cell with full-row
+// The column whose cells show the selection and the focus rectangle: the focused column when
+// it is a valid, visible one, else the main column.
+TColumnIndex TVTPainter::FocusedCell(const TPass& pass) const {
+    const TColumnIndex focused = FTree.FFocusedColumn;
+    if (std::find(pass.Cells.begin(), pass.Cells.end(), focused) != pass.Cells.end())
+        return focused;
+    return pass.MainColumn;
+}
+
+// R in the selection colours of the row (the drop target's, or the focused or unfocused pair),
+// with the corners rounded by SelectionCurveRadius.
+void TVTPainter::FillSelection(TPass& pass, const TRow& row, const TRect& r) {
+    const TVTColors& colors = *FTree.FColors;
+    TCanvas* canvas = pass.Canvas;
+    canvas->Brush()->SetStyle(bsSolid);
+    canvas->Brush()->SetColor(row.DropTarget ? colors.DropTargetColor() : pass.SelectionColor);
+    canvas->Pen()->SetStyle(psSolid);
+    canvas->Pen()->SetWidth(1);
+    canvas->Pen()->SetColor(row.DropTarget ? colors.DropTargetBorderColor() : pass.SelectionBorder);
+    const int radius = int(FTree.FSelectionCurveRadius);
+    if (radius > 0)
+        canvas->RoundRect(r.Left, r.Top, r.Right, r.Bottom, radius, radius);
+    else
+        canvas->Rectangle(r);
+}
+
+// Selection background and focus rectangle of one cell: around the label placed by the cell's
+// alignment, or over the whole cell with grid extensions (and, for the selection, full-row
 // selection).
-void TVTPainter::PaintLabelHighlight(TPass& pass, const TRow& row, const TVTPaintInfo& info,
-                                     bool isMain) {
+void TVTPainter::PaintLabelHighlight(TPass& pass, const TRow& row, const TVTPaintInfo& info) {
     TBaseVirtualTree& tree = FTree;
     TCanvas* canvas = pass.Canvas;
     const bool fullRow = pass.Selection.Contains(toFullRowSelect);
+    const bool gridExtensions = tree.FOptions->MiscOptions().Contains(toGridExtensions);
+    const bool focusedCell = info.Column == FocusedCell(pass);
+    if (!focusedCell && !fullRow) return;
     const int bottom = row.Height - ((pass.Options & poGridLines) && pass.HorzGrid ? 1 : 0);
-    TRect labelRect(
-        info.ContentRect.Left, 0,
-        std::min(info.ContentRect.Left + tree.LabelWidth(info.NodeWidth), info.CellRect.Right),
-        bottom);
-    if (fullRow) labelRect = TRect(info.CellRect.Left, 0, info.CellRect.Right, bottom);
-    if (row.Selected && (isMain || fullRow)) {
-        const TVTColors& colors = *tree.FColors;
-        canvas->Brush()->SetColor(row.DropTarget ? colors.DropTargetColor() : pass.SelectionColor);
-        canvas->FillRect(labelRect);
-        canvas->Brush()->SetColor(row.DropTarget ? colors.DropTargetBorderColor()
-                                                 : pass.SelectionBorder);
-        canvas->FrameRect(labelRect);
-    }
-    if ((pass.Options & poFocusRect) && row.Node == tree.FFocusedNode &&
-        (info.Column == tree.FFocusedColumn || (isMain && tree.FFocusedColumn < 0)) && isMain) {
-        SetTextColor(pass.DC, 0);
-        SetBkColor(pass.DC, 0xFFFFFF);
-        canvas->DrawFocusRect(labelRect);
+    const TRect content = info.ContentRect;
+    const int width = std::min(tree.LabelWidth(info.NodeWidth), std::max(0, content.Width()));
+    int left = content.Left;
+    if (info.Alignment == taRightJustify)
+        left = content.Right - width;
+    else if (info.Alignment == taCenter)
+        left = content.Left + (content.Width() - width) / 2;
+    const TRect labelRect(left, 0, left + width, bottom);
+    const TRect cellRect(info.CellRect.Left, 0, info.CellRect.Right, bottom);
+    if (row.Selected) FillSelection(pass, row, gridExtensions || fullRow ? cellRect : labelRect);
+    if ((pass.Options & poFocusRect) && row.Node == tree.FFocusedNode && focusedCell) {
+        const COLORREF oldText = SetTextColor(pass.DC, 0xFFFFFF);
+        const COLORREF oldBack = SetBkColor(pass.DC, 0);
+        canvas->DrawFocusRect(gridExtensions ? cellRect : labelRect);
+        SetTextColor(pass.DC, oldText);
+        SetBkColor(pass.DC, oldBack);
     }
 }
 

@@ -4,6 +4,7 @@
 // one and forwards RenderToCanvas to it; the overridable painters stay the tree's own.
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "components/tree/TreePart.h"
@@ -38,7 +39,11 @@ private:
     bool LayoutCell(TPass& pass, TRow& row, TColumnIndex c, TVTPaintInfo& info);
     void PaintCell(TPass& pass, TRow& row, TColumnIndex c);
     void PaintGridLines(TPass& pass, const TVTPaintInfo& info, int height);
-    void PaintLabelHighlight(TPass& pass, const TRow& row, const TVTPaintInfo& info, bool isMain);
+    void PaintMirrored(TPass& pass, int left, int width, int height,
+                       const std::function<void(TCanvas*)>& paint);
+    TColumnIndex FocusedCell(const TPass& pass) const;
+    void FillSelection(TPass& pass, const TRow& row, const TRect& r);
+    void PaintLabelHighlight(TPass& pass, const TRow& row, const TVTPaintInfo& info);
     void PaintBelowRows(TPass& pass, int y);
 
     int FLastPaintedRows = 0;

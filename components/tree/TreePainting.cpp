@@ -67,6 +67,22 @@ void TBaseVirtualTree::DoHeaderDblClick(TColumnIndex column, TMouseButton button
     if (OnHeaderDblClick) OnHeaderDblClick(FHeader.get(), column, button, shift, x, y);
 }
 
+void TBaseVirtualTree::DoColumnClick(TColumnIndex column, TShiftState shift) {
+    if (OnColumnClick) OnColumnClick(this, column, shift);
+}
+
+void TBaseVirtualTree::DoColumnDblClick(TColumnIndex column, TShiftState shift) {
+    if (OnColumnDblClick) OnColumnDblClick(this, column, shift);
+}
+
+void TBaseVirtualTree::DoBeforePaint(TCanvas* canvas) {
+    if (OnBeforePaint) OnBeforePaint(this, canvas);
+}
+
+void TBaseVirtualTree::DoAfterPaint(TCanvas* canvas) {
+    if (OnAfterPaint) OnAfterPaint(this, canvas);
+}
+
 bool TBaseVirtualTree::DoHeaderDragging(TColumnIndex column) {
     bool allowed = true;
     if (OnHeaderDragging) OnHeaderDragging(FHeader.get(), column, allowed);
@@ -368,7 +384,9 @@ void TBaseVirtualTree::Paint() {
     if (update.IsEmpty()) return;
     TRect window = update;
     OffsetRect(window, -FOffsetX, -FOffsetY);
+    DoBeforePaint(canvas);
     RenderToCanvas(canvas, window, TPoint(update.Left, update.Top), DefaultRenderOptions);
+    DoAfterPaint(canvas);
 }
 
 void TBaseVirtualTree::RenderToCanvas(TCanvas* target, TRect window, TPoint targetPoint,

@@ -281,11 +281,20 @@ void TCustomTreeViewEx::DoPaintNode(TVTPaintInfo& paintInfo) {
     const bool stripe = data->Stripe == 1;
     const bool isFocused = node == FocusedNode();
     const bool isDrop = node == DropTargetNode();
+    // The base tree highlights selected nodes and a drop target dropped onto; a text turned
+    // white over a node it leaves plain gets the highlight here, so that it stays readable.
+    const bool highlighted = Selected(node) || (isDrop && DropMode() == TVTDropMode::dmOnNode);
+    auto readable = [&](TColor color) {
+        // Inside the focus rectangle's edges, which the base tree has drawn around the text.
+        if (!highlighted && (paintInfo.PaintOptions & poSelection))
+            fill(TRect(f0.Left + 1, f0.Top + 1, f0.Right, f0.Bottom - 1), color);
+    };
     if (!isFocused && !isDrop) {
         if (stripe) fill(f1, StripeColor);
         canvas->Font()->SetColor(clWindowText);
     } else if (Focused()) {
         if (isFocused || FTreeMode == 0) {
+            readable(Colors()->FocusedSelectionColor());
             canvas->Brush()->SetColor(Colors()->FocusedSelectionColor());
             canvas->Font()->SetColor(clHighlightText);
         } else {
@@ -293,12 +302,14 @@ void TCustomTreeViewEx::DoPaintNode(TVTPaintInfo& paintInfo) {
         }
     } else if (!TreeOptions()->PaintOptions().Contains(toHideSelection)) {
         if (!isDrop) {
+            readable(Colors()->UnfocusedSelectionColor());
             canvas->Font()->SetColor(clHighlightText);
         } else if (FTreeMode != 0 && !isFocused) {
             fill(f0, stripe ? StripeColor : Color());
         } else if (FTreeMode != 0) {
             fill(f0, Colors()->UnfocusedSelectionColor());
         } else {
+            readable(Colors()->UnfocusedSelectionColor());
             canvas->Font()->SetColor(clHighlightText);
         }
     } else {

@@ -10,6 +10,7 @@
 #include "components/tree/BaseVirtualTree.h"
 #include "components/tree/TreeUnit.h"
 #include "components/tree/VTHintWindow.h"
+#include "platform/core/Arithmetic.h"
 #include "platform/core/ScopeGuard.h"
 #include "platform/core/Strings.h"
 #include "platform/streaming/Filer.h"
@@ -85,6 +86,11 @@ TVirtualTreeColumn::TVirtualTreeColumn(TCollection* collection) : TCollectionIte
         FPosition = Cardinal(std::max(0, owner->Count() - 1));
         if (!owner->FHeader->Loading()) owner->UpdatePositions(true);
     }
+}
+
+TVirtualTreeColumn::~TVirtualTreeColumn() {
+    // The header's indices of the columns after this one move down with them.
+    if (auto* owner = Owner(); owner && !owner->FDestroying) owner->ItemRemoved(Index());
 }
 
 TVirtualTreeColumns* TVirtualTreeColumn::Owner() const {
@@ -306,10 +312,14 @@ TVirtualTreeColumns::TVirtualTreeColumns(TVTHeader* header)
           header),
       FHeader(header) {}
 
-TVirtualTreeColumns::~TVirtualTreeColumns() = default;
+TVirtualTreeColumns::~TVirtualTreeColumns() {
+    // The columns go while this collection is still whole, and nothing is told about them.
+    FDestroying = true;
+    Clear();
+}
 
 void TVirtualTreeColumns::Update(TCollectionItem* item) {
-    if (Count() != FLastCount) {
+    if (!FDestroying && Count() != FLastCount) {
         // A column came or went: indices that pointed past the end are dropped.
         if (Count() < FLastCount) ItemRemoved(NoColumn);
         FLastCount = Count();
@@ -322,9 +332,16 @@ void TVirtualTreeColumns::Update(TCollectionItem* item) {
     TCollection::Update(item);
 }
 
-void TVirtualTreeColumns::ItemRemoved(TColumnIndex) {
-    auto fix = [this](TColumnIndex& index) {
-        if (index >= Count()) index = NoColumn;
+void TVirtualTreeColumns::ItemRemoved(TColumnIndex removed) {
+    // Called once with the index of a column about to go (indices after it shift down), and
+    // after removals with NoColumn (indices past the end are dropped).
+    auto fix = [this, removed](TColumnIndex& index) {
+        if (removed >= 0 && index == removed)
+            index = NoColumn;
+        else if (removed >= 0 && index > removed)
+            --index;
+        else if (removed < 0 && index >= Count())
+            index = NoColumn;
     };
     fix(HoverIndex);
     fix(DownIndex);
@@ -332,8 +349,19 @@ void TVirtualTreeColumns::ItemRemoved(TColumnIndex) {
     fix(ClickIndex);
     fix(FHeader->FAutoSizeIndex);
     TColumnIndex sort = FHeader->SortColumn();
-    if (sort >= Count()) FHeader->SetSortColumn(NoColumn);
-    if (FHeader->FMainColumn >= Count()) FHeader->FMainColumn = Count() > 0 ? 0 : NoColumn;
+    fix(sort);
+    if (sort != FHeader->SortColumn()) FHeader->SetSortColumn(sort);
+    TColumnIndex& main = FHeader->FMainColumn;
+    if (removed >= 0) {
+        // The main column itself going: the first of the remaining columns carries the tree.
+        const int remaining = Count() - 1;
+        if (main == removed)
+            main = remaining > 0 ? 0 : NoColumn;
+        else if (main > removed)
+            --main;
+    } else if (main >= Count()) {
+        main = Count() > 0 ? 0 : NoColumn;
+    }
 }
 
 void TVirtualTreeColumns::UpdatePositions(bool force) {
@@ -586,6 +614,23 @@ void TVTHeader::SetHeight(int value) {
     if (FHeight == value) return;
     FHeight = value;
     if (!FLoading && IsVisible()) FOwner->HeaderChanged(true);
+}
+
+void TVTHeader::ChangeScale(int m, int d) {
+    if (m == d || d == 0) return;
+    FFont->SetHeight(MulDiv(FFont->Height(), m, d));
+    SetHeight(MulDiv(FHeight, m, d));
+    // The widths in the order that keeps each within its new limits.
+    for (int i = 0; i < FColumns->Count(); ++i) {
+        TVirtualTreeColumn* column = FColumns->Items(i);
+        const int width = MulDiv(column->Width(), m, d);
+        const int minWidth = MulDiv(column->MinWidth(), m, d);
+        const int maxWidth = MulDiv(column->MaxWidth(), m, d);
+        column->SetMinWidth(0);
+        column->SetMaxWidth(maxWidth);
+        column->SetMinWidth(minWidth);
+        column->SetWidth(width);
+    }
 }
 
 void TVTHeader::SetBackground(TColor value) {

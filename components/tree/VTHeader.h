@@ -65,6 +65,7 @@ constexpr int HeaderStreamVersion = 2;
 class TVirtualTreeColumn : public TCollectionItem {
 public:
     explicit TVirtualTreeColumn(TCollection* collection);
+    ~TVirtualTreeColumn() override;
     std::string ClassName() const override { return "TVirtualTreeColumn"; }
 
     const std::u16string& Text() const { return FText; }
@@ -193,6 +194,7 @@ private:
     TVTHeader* FHeader;
     std::vector<TColumnIndex> FPositionToIndex;
     int FLastCount = 0;
+    bool FDestroying = false;
 };
 
 class TVTHeader : public TPersistent {
@@ -205,6 +207,8 @@ public:
     TVirtualTreeColumns* Columns() const { return FColumns.get(); }
     int Height() const { return FHeight; }
     void SetHeight(int value);
+    // The form's rescaling: the header's font, height and column widths follow it.
+    void ChangeScale(int m, int d);
     TFont* Font() const { return FFont.get(); }
     void SetFont(TFont* value) { FFont->Assign(value); }
     TColor Background() const { return FBackground; }

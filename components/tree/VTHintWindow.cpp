@@ -10,6 +10,7 @@
 #include "components/tree/TreeUnit.h"
 #include "components/tree/VirtualDrawTree.h"
 #include "platform/controls/Forms.h"
+#include "platform/core/Strings.h"
 #include "platform/windows/Messages.h"
 #include "platform/windows/Window.h"
 
@@ -18,14 +19,6 @@ namespace epc {
 namespace {
 
 std::atomic<int> gHintWindows{0};
-
-std::u16string Widen(const std::string& s) {
-    std::u16string result;
-    result.reserve(s.size());
-    for (char c : s)
-        result += char16_t(uint8_t(c));
-    return result;
-}
 
 uint32_t* Row(TBitmap& b, int y) {
     return reinterpret_cast<uint32_t*>(b.ScanLine(y));
@@ -81,7 +74,7 @@ void TVirtualTreeHintWindow::CreateParams(TCreateParams& params) {
 }
 
 TRect TVirtualTreeHintWindow::CalcHintRect(int maxWidth, const std::string& hint, void* data) {
-    if (data) FHintData = *static_cast<TVTHintData*>(data);
+    FHintData = data ? *static_cast<TVTHintData*>(data) : TVTHintData();
     TBaseVirtualTree* tree = FHintData.Tree;
     TCanvas* canvas = FDrawBuffer->Canvas();
     FBidiMode = bdLeftToRight;
@@ -107,9 +100,10 @@ TRect TVirtualTreeHintWindow::CalcHintRect(int maxWidth, const std::string& hint
         OffsetRect(r, -r.Left, -r.Top);
     } else {
         if (Screen) canvas->Font()->Assign(Screen->HintFont());
-        std::u16string text = Widen(hint);
+        // The tree hands the hint over as Unicode; a bare hint string is ANSI text.
+        std::u16string text = FHintData.HintText.empty() ? AnsiToWide(hint) : FHintData.HintText;
         if (text.empty() && tree && FHintData.Node)
-            text = Widen(tree->DoGetNodeHint(FHintData.Node, FHintData.Column));
+            text = tree->DoGetNodeHint(FHintData.Node, FHintData.Column);
         if (text.empty()) text = FHintData.DefaultHint;
         FHintData.HintText = text;
         RECT measure = r;

@@ -314,12 +314,12 @@ void TCustomVirtualStringTree::GetTextInfo(PVirtualNode node, TColumnIndex colum
     text = Text(node, column);
 }
 
-std::string TCustomVirtualStringTree::DoGetNodeHint(PVirtualNode node, TColumnIndex column) {
-    return WideToAnsi(Text(node, column));
+std::u16string TCustomVirtualStringTree::DoGetNodeHint(PVirtualNode node, TColumnIndex column) {
+    return Text(node, column);
 }
 
-std::string TCustomVirtualStringTree::DoGetNodeTooltip(PVirtualNode node, TColumnIndex column) {
-    return WideToAnsi(Text(node, column));
+std::u16string TCustomVirtualStringTree::DoGetNodeTooltip(PVirtualNode node, TColumnIndex column) {
+    return Text(node, column);
 }
 
 int TCustomVirtualStringTree::DoIncrementalSearch(PVirtualNode node, const std::u16string& text) {
@@ -455,16 +455,17 @@ std::u16string TCustomVirtualStringTree::ContentToUnicode(TVSTTextSourceType sou
         }
         return out + u"\"";
     };
-    std::u16string result;
+    TWideBufferedString result;
     ForEachSource(source, [&](PVirtualNode node) {
         for (size_t i = 0; i < columns.size(); ++i) {
-            if (i > 0) result += separator;
-            if (columns[i] == main || columns[i] == NoColumn) result.append(NodeLevel(node), u'\t');
-            result += quoted(Text(node, columns[i]));
+            if (i > 0) result.Add(separator);
+            if (columns[i] == main || columns[i] == NoColumn)
+                result.Add(std::u16string(NodeLevel(node), u'\t'));
+            result.Add(quoted(Text(node, columns[i])));
         }
-        result += u"\r\n";
+        result.AddNewLine();
     });
-    return result;
+    return result.AsString();
 }
 
 std::string TCustomVirtualStringTree::ContentToText(TVSTTextSourceType source,
@@ -487,43 +488,45 @@ std::string TCustomVirtualStringTree::ContentToHTML(TVSTTextSourceType source,
     for (PVirtualNode node : nodes)
         maxLevel = std::max(maxLevel, NodeLevel(node));
 
-    std::string html = "<style type=\"text/css\">\r\n";
-    html += ".default{font-family: '" + Font()->Name() +
-            "'; font-size: " + std::to_string(Font()->Size()) +
-            "pt; color: " + HtmlColor(Font()->Color()) + ";}\r\n";
-    html += ".header{font-family: '" + Header()->Font()->Name() +
-            "'; background-color: " + HtmlColor(clBtnFace) + ";}\r\n";
-    html += ".noborder{border-style: none;}\r\n";
-    html += ".normalborder{border-width: 1px; border-style: solid; border-color: " +
-            HtmlColor(Colors()->GridLineColor()) + ";}\r\n";
-    html += "</style>\r\n";
-    html += "<table class=\"default\" style=\"border-collapse: collapse;\" bgcolor=\"" +
-            HtmlColor(Color()) + "\" cellspacing=\"0\" cellpadding=\"2\">\r\n";
-    if (!caption.empty()) html += "<caption>" + HtmlEscape(caption) + "</caption>\r\n";
+    TBufferedString html;
+    html.Add("<style type=\"text/css\">\r\n");
+    html.Add(".default{font-family: '" + Font()->Name() +
+             "'; font-size: " + std::to_string(Font()->Size()) +
+             "pt; color: " + HtmlColor(Font()->Color()) + ";}\r\n");
+    html.Add(".header{font-family: '" + Header()->Font()->Name() +
+             "'; background-color: " + HtmlColor(clBtnFace) + ";}\r\n");
+    html.Add(".noborder{border-style: none;}\r\n");
+    html.Add(".normalborder{border-width: 1px; border-style: solid; border-color: " +
+             HtmlColor(Colors()->GridLineColor()) + ";}\r\n");
+    html.Add("</style>\r\n");
+    html.Add("<table class=\"default\" style=\"border-collapse: collapse;\" bgcolor=\"" +
+             HtmlColor(Color()) + "\" cellspacing=\"0\" cellpadding=\"2\">\r\n");
+    if (!caption.empty()) html.Add("<caption>" + HtmlEscape(caption) + "</caption>\r\n");
     if (useColumns) {
-        html +=
-            "<tr class=\"header\" style=\"height: " + std::to_string(Header()->Height()) + "px;\">";
+        html.Add("<tr class=\"header\" style=\"height: " + std::to_string(Header()->Height()) +
+                 "px;\">");
         for (TColumnIndex c : columns) {
             TVirtualTreeColumn* column = Header()->Columns()->Items(c);
-            html += "<th";
-            if (c == main) html += " colspan=\"" + std::to_string(maxLevel + 1) + "\"";
-            html += " height=\"" + std::to_string(Header()->Height()) + "\" align=\"" +
-                    HtmlAlign(column->Alignment()) + "\" width=\"" +
-                    std::to_string(column->Width()) + "\">" + HtmlEscape(column->Text()) + "</th>";
+            html.Add("<th");
+            if (c == main) html.Add(" colspan=\"" + std::to_string(maxLevel + 1) + "\"");
+            html.Add(" height=\"" + std::to_string(Header()->Height()) + "\" align=\"" +
+                     HtmlAlign(column->Alignment()) + "\" width=\"" +
+                     std::to_string(column->Width()) + "\">" + HtmlEscape(column->Text()) +
+                     "</th>");
         }
-        html += "</tr>\r\n";
+        html.Add("</tr>\r\n");
     }
     TCanvas* canvas = MeasureCanvas();
     for (PVirtualNode node : nodes) {
         const Cardinal level = NodeLevel(node);
         const std::string height = std::to_string(node->NodeHeight);
-        html += "<tr class=\"default\">";
+        html.Add("<tr class=\"default\">");
         for (TColumnIndex c : columns) {
             const bool isMain = c == main || c == NoColumn;
             if (isMain)
                 for (Cardinal i = 0; i < level; ++i)
-                    html += "<td class=\"noborder\" width=\"" + std::to_string(Indent()) +
-                            "\" height=\"" + height + "\">&nbsp;</td>";
+                    html.Add("<td class=\"noborder\" width=\"" + std::to_string(Indent()) +
+                             "\" height=\"" + height + "\">&nbsp;</td>");
             canvas->Font()->Assign(Font());
             WatchFont(canvas, [&] { DoPaintText(node, canvas, c, TVSTTextType::ttNormal); });
             TFont* font = canvas->Font();
@@ -539,18 +542,18 @@ std::string TCustomVirtualStringTree::ContentToHTML(TVSTTextSourceType source,
             style += "\";color:";
             style += HtmlColor(font->Color());
             style += '}';
-            html += "<td class=\"" + std::string(cellClass) + "\"";
+            html.Add("<td class=\"" + std::string(cellClass) + "\"");
             if (isMain && maxLevel > level)
-                html += " colspan=\"" + std::to_string(maxLevel - level + 1) + "\"";
+                html.Add(" colspan=\"" + std::to_string(maxLevel - level + 1) + "\"");
             if (useColumns)
-                html += std::string(" align=\"") +
-                        HtmlAlign(Header()->Columns()->Items(c)->Alignment()) + "\"";
-            html += " style='" + style + "'>" + HtmlEscape(Text(node, c)) + "</td>";
+                html.Add(std::string(" align=\"") +
+                         HtmlAlign(Header()->Columns()->Items(c)->Alignment()) + "\"");
+            html.Add(" style='" + style + "'>" + HtmlEscape(Text(node, c)) + "</td>");
         }
-        html += "</tr>\r\n";
+        html.Add("</tr>\r\n");
     }
-    html += "</table>\r\n";
-    return html;
+    html.Add("</table>\r\n");
+    return html.AsString();
 }
 
 std::string TCustomVirtualStringTree::MakeClipboardHTML(const std::string& fragment) {
@@ -605,12 +608,12 @@ std::string TCustomVirtualStringTree::ContentToRTF(TVSTTextSourceType source) {
         rights.push_back(x * TwipsPerPixel);
     }
     TCanvas* canvas = MeasureCanvas();
-    std::string body;
+    TBufferedString body;
     ForEachSource(source, [&](PVirtualNode node) {
-        body += "\\uc1\\trowd\\trgaph70";
+        body.Add("\\uc1\\trowd\\trgaph70");
         for (int right : rights)
-            body += "\\cellx" + std::to_string(right);
-        body += "\\pard\\intbl";
+            body.Add("\\cellx" + std::to_string(right));
+        body.Add("\\pard\\intbl");
         for (TColumnIndex c : columns) {
             canvas->Font()->Assign(Font());
             WatchFont(canvas, [&] { DoPaintText(node, canvas, c, TVSTTextType::ttNormal); });
@@ -618,35 +621,42 @@ std::string TCustomVirtualStringTree::ContentToRTF(TVSTTextSourceType source) {
             const TAlignment alignment =
                 c == NoColumn ? taLeftJustify : Header()->Columns()->Items(c)->Alignment();
             // Paragraph and character settings start afresh in every cell.
-            body += alignment == taRightJustify ? "\\qr" : alignment == taCenter ? "\\qc" : "\\ql";
+            body.Add(alignment == taRightJustify ? "\\qr"
+                     : alignment == taCenter     ? "\\qc"
+                                                 : "\\ql");
             if (c == main || c == NoColumn)
-                body +=
-                    "\\li" + std::to_string(int(NodeLevel(node)) * int(Indent()) * TwipsPerPixel);
+                body.Add("\\li" +
+                         std::to_string(int(NodeLevel(node)) * int(Indent()) * TwipsPerPixel));
             else
-                body += "\\li0";
-            body += "\\plain\\f" + std::to_string(fontIndex(font->Name()));
-            if (font->Style().Contains(fsBold)) body += "\\b";
-            if (font->Style().Contains(fsItalic)) body += "\\i";
-            if (font->Style().Contains(fsUnderline)) body += "\\ul";
-            body += "\\fs" + std::to_string(2 * font->Size());
-            body += "\\cf" + std::to_string(colorIndex(font->Color()));
-            body += " " + RtfEscape(Text(node, c)) + "\\cell";
+                body.Add("\\li0");
+            body.Add("\\plain\\f" + std::to_string(fontIndex(font->Name())));
+            if (font->Style().Contains(fsBold)) body.Add("\\b");
+            if (font->Style().Contains(fsItalic)) body.Add("\\i");
+            if (font->Style().Contains(fsUnderline)) body.Add("\\ul");
+            body.Add("\\fs" + std::to_string(2 * font->Size()));
+            body.Add("\\cf" + std::to_string(colorIndex(font->Color())));
+            body.Add(" " + RtfEscape(Text(node, c)) + "\\cell");
         }
-        body += "\\row\r\n";
+        body.Add("\\row");
+        body.AddNewLine();
     });
     if (fonts.empty()) fontIndex(Font()->Name());
-    std::string rtf = "{\\rtf1\\ansi\\ansicpg1252\\deff0\\deflang1043{\\fonttbl";
+    TBufferedString rtf;
+    rtf.Add("{\\rtf1\\ansi\\ansicpg1252\\deff0\\deflang1043{\\fonttbl");
     for (size_t i = 0; i < fonts.size(); ++i)
-        rtf += "{\\f" + std::to_string(i) + "\\fnil\\fcharset0 " + fonts[i] + ";}";
-    rtf += "}{\\colortbl;";
+        rtf.Add("{\\f" + std::to_string(i) + "\\fnil\\fcharset0 " + fonts[i] + ";}");
+    rtf.Add("}{\\colortbl;");
     for (COLORREF rgb : colors) {
         char entry[48];
         std::snprintf(entry, sizeof entry, "\\red%d\\green%d\\blue%d;", int(GetRValue(rgb)),
                       int(GetGValue(rgb)), int(GetBValue(rgb)));
-        rtf += entry;
+        rtf.Add(entry);
     }
-    rtf += "}\r\n" + body + "\\pard\\par}";
-    return rtf;
+    rtf.Add("}");
+    rtf.AddNewLine();
+    rtf.Add(body.AsString());
+    rtf.Add("\\pard\\par}");
+    return rtf.AsString();
 }
 
 // ---- Clipboard --------------------------------------------------------------------------------

@@ -101,8 +101,8 @@ public:
     // The text width query holds the margins already.
     int LabelWidth(int nodeWidth) const override { return nodeWidth; }
     void DoPaintNode(TVTPaintInfo& paintInfo) override;
-    std::string DoGetNodeHint(PVirtualNode node, TColumnIndex column) override;
-    std::string DoGetNodeTooltip(PVirtualNode node, TColumnIndex column) override;
+    std::u16string DoGetNodeHint(PVirtualNode node, TColumnIndex column) override;
+    std::u16string DoGetNodeTooltip(PVirtualNode node, TColumnIndex column) override;
     int DoIncrementalSearch(PVirtualNode node, const std::u16string& text) override;
     std::unique_ptr<IVTEditLink> DoCreateEditor(PVirtualNode node, TColumnIndex column) override;
     void WriteChunks(TStream& stream, PVirtualNode node) override;

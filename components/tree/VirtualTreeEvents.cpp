@@ -2,6 +2,7 @@
 
 #include "components/tree/BaseVirtualTree.h"
 #include "platform/controls/Menus.h"
+#include "platform/core/Strings.h"
 #include "platform/windows/DataTransfer.h"
 
 namespace epc {
@@ -110,11 +111,11 @@ void TBaseVirtualTree::DoGetLineStyle(std::array<uint8_t, 8>& bits) {
     if (OnGetLineStyle) OnGetLineStyle(this, bits);
 }
 
-std::string TBaseVirtualTree::DoGetNodeHint(PVirtualNode, TColumnIndex) {
-    return Hint();
+std::u16string TBaseVirtualTree::DoGetNodeHint(PVirtualNode, TColumnIndex) {
+    return AnsiToWide(Hint());
 }
-std::string TBaseVirtualTree::DoGetNodeTooltip(PVirtualNode, TColumnIndex) {
-    return Hint();
+std::u16string TBaseVirtualTree::DoGetNodeTooltip(PVirtualNode, TColumnIndex) {
+    return AnsiToWide(Hint());
 }
 int TBaseVirtualTree::DoGetNodeWidth(PVirtualNode, TColumnIndex) {
     return 0;

@@ -404,7 +404,11 @@ void TBaseVirtualTree::LinkNode(PVirtualNode node, PVirtualNode destination,
     ++FStructureVersion;
     ++parent->ChildCount;
     parent->States.Include(nsHasChildren);
-    if (Has(node, nsVisible)) parent->States.Exclude(nsAllChildrenHidden);
+    // A hidden node among other children changes nothing; alone it hides them all.
+    if (Has(node, nsVisible))
+        parent->States.Exclude(nsAllChildrenHidden);
+    else if (parent->ChildCount == 1)
+        parent->States.Include(nsAllChildrenHidden);
     AdjustTotalCount(parent, int(node->TotalCount), true);
     if (Has(parent, nsExpanded) && Has(node, nsVisible))
         AdjustTotalHeight(parent, int(node->TotalHeight), true);
@@ -450,6 +454,8 @@ void TBaseVirtualTree::UnlinkNode(PVirtualNode node, bool keepFocus, bool reinde
     }
     node->PrevSibling = nullptr;
     node->NextSibling = nullptr;
+    // The parent may be left with hidden children only (or none).
+    if (Has(node, nsVisible) || !parent->FirstChild) DetermineHiddenChildrenFlag(parent);
 }
 
 // ---- Creating nodes

@@ -5,6 +5,41 @@
 
 namespace epc {
 
+const std::array<const char*, 32> OldVTOptionNames = {
+    "voAcceptOLEDrop",
+    "voAnimatedToggle",
+    "voAutoDropExpand",
+    "voAutoExpand",
+    "voAutoScroll",
+    "voAutoSort",
+    "voAutoSpanColumns",
+    "voAutoTristateTracking",
+    "voCheckSupport",
+    "voDisableDrawSelection",
+    "voEditable",
+    "voExtendedFocus",
+    "voFullRowSelect",
+    "voGridExtensions",
+    "voHideFocusRect",
+    "voHideSelection",
+    "voHotTrack",
+    "voInitOnSave",
+    "voLevelSelectConstraint",
+    "voMiddleClickSelect",
+    "voMultiSelect",
+    "voRightClickSelect",
+    "voPopupMode",
+    "voShowBackground",
+    "voShowButtons",
+    "voShowDropmark",
+    "voShowHorzGridLines",
+    "voShowRoot",
+    "voShowTreeLines",
+    "voShowVertGridLines",
+    "voSiblingSelectConstraint",
+    "voToggleOnDblClick",
+};
+
 // ---- TCustomVirtualTreeOptions -----------------------------------------------------------------
 
 TPersistent* TCustomVirtualTreeOptions::GetOwner() const {

@@ -76,6 +76,45 @@ enum class TVTMiscOption : uint8_t {
 };
 using TVTMiscOptions = TSet<TVTMiscOption>;
 
+// The single option set of older stored forms ("Options"); each maps onto the new option of
+// the same name ("vo" read as "to").
+enum class TOldVTOption : uint8_t {
+    voAcceptOLEDrop,
+    voAnimatedToggle,
+    voAutoDropExpand,
+    voAutoExpand,
+    voAutoScroll,
+    voAutoSort,
+    voAutoSpanColumns,
+    voAutoTristateTracking,
+    voCheckSupport,
+    voDisableDrawSelection,
+    voEditable,
+    voExtendedFocus,
+    voFullRowSelect,
+    voGridExtensions,
+    voHideFocusRect,
+    voHideSelection,
+    voHotTrack,
+    voInitOnSave,
+    voLevelSelectConstraint,
+    voMiddleClickSelect,
+    voMultiSelect,
+    voRightClickSelect,
+    voPopupMode,
+    voShowBackground,
+    voShowButtons,
+    voShowDropmark,
+    voShowHorzGridLines,
+    voShowRoot,
+    voShowTreeLines,
+    voShowVertGridLines,
+    voSiblingSelectConstraint,
+    voToggleOnDblClick,
+};
+// Stored identifiers of the old options, in enumeration order.
+extern const std::array<const char*, 32> OldVTOptionNames;
+
 namespace tree_options {
 using enum TVTPaintOption;
 using enum TVTAnimationOption;

@@ -1,5 +1,6 @@
 #include "TreeTestSupport.h"
 #include "platform/core/Arithmetic.h"
+#include "platform/streaming/Filer.h"
 #include "platform/windows/DataTransfer.h"
 
 using namespace epc;
@@ -165,6 +166,34 @@ TEST(TreeOptions, LegacyOptionsAreMappedByName) {
     EXPECT_EQ(o->PaintOptions(), TVTPaintOptions{toShowRoot});
     EXPECT_EQ(o->AutoOptions(), TVTAutoOptions{toAutoSort});
     EXPECT_EQ(o->MiscOptions(), TVTMiscOptions{toEditable});
+}
+
+TEST(TreeOptions, LegacyOptionsSetOfAStoredFormIsRead) {
+    TBaseVirtualTree tree(nullptr);
+    TMemoryStream stream;
+    TWriter writer(stream);
+    // A stored set names the old options; bit n stands for the n-th identifier.
+    std::vector<std::string> names(OldVTOptionNames.begin(), OldVTOptionNames.end());
+    writer.WritePropName("Options");
+    writer.WriteSet(
+        (1u << int(TOldVTOption::voAcceptOLEDrop)) | (1u << int(TOldVTOption::voFullRowSelect)) |
+            (1u << int(TOldVTOption::voHotTrack)) | (1u << int(TOldVTOption::voAutoScroll)) |
+            (1u << int(TOldVTOption::voToggleOnDblClick)),
+        names);
+    writer.WriteListEnd();
+    stream.SetPosition(0);
+    TReader reader(stream);
+    reader.ReadProperties(&tree);
+    auto* o = tree.TreeOptions();
+    EXPECT_EQ(o->SelectionOptions(), TVTSelectionOptions{toFullRowSelect});
+    EXPECT_EQ(o->PaintOptions(), TVTPaintOptions{toHotTrack});
+    EXPECT_EQ(o->AutoOptions(), TVTAutoOptions{toAutoScroll});
+    EXPECT_EQ(o->AnimationOptions(), TVTAnimationOptions{});
+    EXPECT_EQ(o->MiscOptions(), (TVTMiscOptions{toAcceptOLEDrop, toToggleOnDblClick}));
+    // Every old name has its enumerator, in order.
+    EXPECT_STREQ(OldVTOptionNames[size_t(TOldVTOption::voSiblingSelectConstraint)],
+                 "voSiblingSelectConstraint");
+    EXPECT_STREQ(OldVTOptionNames.back(), "voToggleOnDblClick");
 }
 
 TEST(TreeOptions, ClipboardFormatsOnlyForRegisteredClass) {
@@ -401,7 +430,7 @@ TEST(TreeDispatchers, DefaultAnswers) {
     EXPECT_EQ(tree.DoGetNodeDataSize(), 0);
     EXPECT_EQ(tree.DoGetNodeWidth(n, NoColumn), 0);
     tree.SetHint("tip");
-    EXPECT_EQ(tree.DoGetNodeHint(n, NoColumn), "tip");
+    EXPECT_EQ(tree.DoGetNodeHint(n, NoColumn), u"tip");
     TCursor cursor = 5;
     tree.DoGetCursor(cursor);
     EXPECT_EQ(cursor, 5);

@@ -123,6 +123,36 @@ TEST(TreeHeader, DeletingAColumnResetsIndices) {
     EXPECT_EQ(columns->PositionToIndex().size(), 2u);
 }
 
+TEST(TreeHeader, DeletingAColumnShiftsTheIndicesAfterIt) {
+    TBaseVirtualTree tree(nullptr);
+    TVTHeader* header = tree.Header();
+    auto* columns = header->Columns();
+    for (int i = 0; i < 4; ++i)
+        columns->Add();
+    header->SetMainColumn(2);
+    header->SetSortColumn(3);
+    header->SetAutoSizeIndex(2);
+    columns->HoverIndex = 3;
+    columns->ClickIndex = 0;
+    columns->DropTarget = 1;
+    columns->Delete(1);
+    // They still point at the same columns, now one place further left.
+    EXPECT_EQ(header->MainColumn(), 1);
+    EXPECT_EQ(header->SortColumn(), 2);
+    EXPECT_EQ(header->AutoSizeIndex(), 1);
+    EXPECT_EQ(columns->HoverIndex, 2);
+    EXPECT_EQ(columns->ClickIndex, 0);
+    EXPECT_EQ(columns->DropTarget, NoColumn); // it pointed at the deleted column
+    // Deleting the main column makes the first one the main column.
+    columns->Delete(1);
+    EXPECT_EQ(header->MainColumn(), 0);
+    EXPECT_EQ(header->SortColumn(), 1);
+    EXPECT_EQ(header->AutoSizeIndex(), NoColumn);
+    columns->Clear();
+    EXPECT_EQ(header->MainColumn(), NoColumn);
+    EXPECT_EQ(header->SortColumn(), NoColumn);
+}
+
 TEST(TreeHeader, AutoSizeColumnTakesTheRest) {
     TBaseVirtualTree tree(nullptr);
     tree.SetBounds(0, 0, 300, 100);

@@ -3,7 +3,10 @@
 #include <vector>
 
 #include "components/tree/BaseVirtualTree.h"
+#include "components/tree/VirtualStringTree.h"
+#include "platform/context/PlatformContext.h"
 #include "platform/controls/Forms.h"
+#include "platform/core/Strings.h"
 #include "platform/testing/UserActions.h"
 
 using namespace epc;
@@ -191,4 +194,99 @@ TEST(TreeAnimation, OverrunningStepsTakeTheTimeOfTheStepsTheyRanInto) {
         return left != 8;
     });
     EXPECT_EQ(calls, (std::vector<Cardinal>{10, 9, 8, 0}));
+}
+
+namespace {
+
+// A shown form with a string tree whose two rows read Texts[0] and Texts[1].
+struct HintFixture : ::testing::Test {
+    TPlatformContext Context;
+    TForm* form = nullptr;
+    TVirtualStringTree* tree = nullptr;
+    std::u16string Texts[2] = {u"Gr\u00F6\u00DFe", u"\u041F\u0440\u0438\u0432\u0435\u0442"};
+    void SetUp() override {
+        form = new TForm(nullptr);
+        form->SetBorderStyle(bsNone);
+        form->SetBounds(100, 100, 300, 200);
+        tree = new TVirtualStringTree(form);
+        tree->SetParent(form);
+        tree->SetBounds(0, 0, 300, 200);
+        tree->OnGetText = [this](TBaseVirtualTree*, PVirtualNode node, TColumnIndex, TVSTTextType,
+                                 std::u16string& text) { text = Texts[node->Index % 2]; };
+        tree->SetRootNodeCount(2);
+        tree->SetShowHint(true);
+        Application->SetShowHint(true);
+        epc::testing::ShowForm(form);
+    }
+    void TearDown() override {
+        Application->CancelHint();
+        FreeComponent(form);
+    }
+    // Rests the mouse on a row until the hint shows; the tree's hint window then.
+    TVirtualTreeHintWindow* HintOver(int row) {
+        epc::testing::MoveMouse(tree, 250, 190);
+        Application->CancelHint();
+        epc::testing::MoveMouse(tree, 30, row * 18 + 9);
+        epc::testing::Wait(2000);
+        EXPECT_TRUE(Application->HintShowing());
+        return dynamic_cast<TVirtualTreeHintWindow*>(Application->HintWindow());
+    }
+    // Width of a plain hint of this text, shadow included.
+    int HintWidth(const std::u16string& text) {
+        TBitmap probe(1, 1, pf32bit);
+        probe.Canvas()->Font()->Assign(Screen->HintFont());
+        RECT r(0, 0, 1000, 0);
+        DrawTextW(probe.Canvas()->Handle(), text.data(), int(text.size()), &r,
+                  DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
+        return r.Width() + 2 * tree->TextMargin() + 2 + HintShadowSize;
+    }
+};
+
+} // namespace
+
+TEST_F(HintFixture, NodeHintsKeepTheirCharacters) {
+    tree->SetHint("tree");
+    tree->SetHintMode(TVTHintMode::hmHint);
+    for (int row : {0, 1}) {
+        TVirtualTreeHintWindow* hint = HintOver(row);
+        ASSERT_NE(hint, nullptr);
+        EXPECT_EQ(hint->HintData().HintText, Texts[row]);
+        // Measured by its characters: six Cyrillic letters are not twelve bytes wide.
+        EXPECT_EQ(hint->Width(), HintWidth(Texts[row]));
+    }
+}
+
+TEST_F(HintFixture, AnsiHintOfTheControlIsReadInItsCodePage) {
+    // "5€ café" in code page 1252: the euro sign is byte 0x80, the e acute 0xE9.
+    ASSERT_EQ(GetACP(), 1252u);
+    tree->SetHint(std::string("5\x80 caf\xE9"));
+    const std::u16string expected = u"5\u20AC caf\u00E9";
+    for (TVTHintMode mode : {TVTHintMode::hmDefault, TVTHintMode::hmHintAndDefault}) {
+        tree->SetHintMode(mode);
+        // hmHintAndDefault falls back to the control's hint where the node gives none.
+        if (mode == TVTHintMode::hmHintAndDefault) Texts[0].clear();
+        TVirtualTreeHintWindow* hint = HintOver(0);
+        ASSERT_NE(hint, nullptr);
+        EXPECT_EQ(hint->HintData().HintText, expected);
+        EXPECT_EQ(hint->Width(), HintWidth(expected));
+    }
+}
+
+TEST_F(HintFixture, ColumnHintsOfTheHeaderKeepTheirCharacters) {
+    tree->SetHint("tree");
+    TVTHeader* header = tree->Header();
+    TVirtualTreeColumn* column = header->Columns()->Add();
+    column->SetWidth(200);
+    column->SetHint(u"\u0428\u0438\u0440\u0438\u043D\u0430 \u00DC");
+    header->SetOptions(header->Options() | hoVisible | hoShowHint);
+    epc::testing::Pump();
+    // A move over the header in the frame starts the hint.
+    epc::testing::MoveMouse(tree, 250, 150);
+    Application->CancelHint();
+    epc::testing::MoveMouse(tree, 30, -8);
+    epc::testing::Wait(2000);
+    ASSERT_TRUE(Application->HintShowing());
+    auto* hint = dynamic_cast<TVirtualTreeHintWindow*>(Application->HintWindow());
+    ASSERT_NE(hint, nullptr);
+    EXPECT_EQ(hint->HintData().HintText, column->Hint());
 }

@@ -254,3 +254,39 @@ TEST_F(TreeImageFixture, ContentStartsAfterCheckStateAndNormalImages) {
     EXPECT_EQ(r.Left, indent + 14 + 10 + 22);
     EXPECT_EQ(r.Width(), 50);
 }
+
+TEST(TreeImages, CheckImagesFollowTheSystemColours) {
+    TPlatformContext context;
+    TBaseVirtualTree tree(nullptr);
+    TBitmap* light = CheckImageStrip(K::ckLightCheck);
+    TBitmap* xp = CheckImageStrip(K::ckXP);
+    ASSERT_TRUE(light && xp);
+    auto count = [](TBitmap* strip, uint32_t pixel) {
+        int n = 0;
+        for (int y = 0; y < strip->Height(); ++y)
+            for (int x = 0; x < strip->Width(); ++x)
+                n += Pixel(strip, x, y) == pixel;
+        return n;
+    };
+    // The grey frames are the button shadow colour.
+    const int frames = count(light, 0xFF808080);
+    ASSERT_GT(frames, 0);
+    const int xpBefore = count(xp, 0xFF808080);
+    auto restore = [&] {
+        context.SetSysColor(COLOR_BTNSHADOW, RGB(128, 128, 128));
+        tree.Perform(CM_SYSCOLORCHANGE, 0, 0);
+    };
+    context.SetSysColor(COLOR_BTNSHADOW, RGB(10, 20, 30));
+    tree.Perform(CM_SYSCOLORCHANGE, 0, 0);
+    EXPECT_EQ(count(light, 0xFF808080), 0);
+    EXPECT_EQ(count(light, 0xFF0A141E), frames);
+    EXPECT_EQ(count(xp, 0xFF808080), xpBefore); // drawn in its own colours
+    // The list the trees draw from holds the new pictures too.
+    TBitmap drawn(16, 16, pf32bit);
+    drawn.Canvas()->Brush()->SetColor(clWhite);
+    drawn.Canvas()->FillRect(TRect(0, 0, 16, 16));
+    CheckImageList(K::ckLightCheck)->Draw(drawn.Canvas(), 0, 0, 9);
+    EXPECT_GT(count(&drawn, 0xFF0A141E), 0);
+    restore();
+    EXPECT_EQ(count(light, 0xFF808080), frames);
+}

@@ -395,8 +395,8 @@ TEST_F(InputFixture, HintModesChooseTheText) {
     EXPECT_EQ(ask(TPoint(26, 27)), "the tree"); // the node's hint defaults to the control's
     struct HintTree : T {
         using T::T;
-        std::string DoGetNodeHint(PVirtualNode node, TColumnIndex) override {
-            return node->Index == 1 ? "second" : "";
+        std::u16string DoGetNodeHint(PVirtualNode node, TColumnIndex) override {
+            return node->Index == 1 ? u"second" : u"";
         }
     };
     auto* own = new HintTree(form);
@@ -701,4 +701,134 @@ TEST_F(InputFixture, SecondClickOnTheFocusedLabelEditsAfterTheDelay) {
     EXPECT_TRUE(tree->CancelEditNode());
     ua::Pump();
     EXPECT_EQ(alive, 0);
+}
+
+TEST_F(InputFixture, ColumnClicksAndDoubleClicksInTheCells) {
+    TVTHeader* header = tree->Header();
+    header->Columns()->Add()->SetWidth(120);
+    header->Columns()->Add()->SetWidth(100);
+    std::vector<std::pair<TColumnIndex, bool>> clicks; // column, shift held
+    tree->OnColumnClick = [&](T*, TColumnIndex c, TShiftState shift) {
+        clicks.push_back({c, shift.Contains(ssShift)});
+    };
+    std::vector<TColumnIndex> doubles;
+    tree->OnColumnDblClick = [&](T*, TColumnIndex c, TShiftState) { doubles.push_back(c); };
+    ua::Click(tree, 150, 27);
+    ua::Click(tree, 30, 45, mbLeft, {ssShift});
+    EXPECT_EQ(clicks, (std::vector<std::pair<TColumnIndex, bool>>{{1, false}, {0, true}}));
+    // Pressed in one column, released in another: no click.
+    ua::MouseDown(tree, 150, 27);
+    ua::MouseUp(tree, 30, 27);
+    EXPECT_EQ(clicks.size(), 2u);
+    // Right of the columns there is no column to click.
+    ua::Click(tree, 260, 27);
+    EXPECT_EQ(clicks.size(), 2u);
+    ua::DoubleClick(tree, 150, 9);
+    EXPECT_EQ(doubles, (std::vector<TColumnIndex>{1}));
+}
+
+TEST_F(InputFixture, CursorOverHotNodesAndFromOnGetCursor) {
+    auto* o = tree->TreeOptions();
+    o->SetPaintOptions(o->PaintOptions() | toHotTrack);
+    tree->SetHotCursor(crHandPoint);
+    const HCURSOR hand = Screen->Cursors(crHandPoint);
+    ua::MoveMouse(tree, 30, 27);
+    EXPECT_EQ(GetCursor(), hand);
+    // Below the last row: no hot node, the tree's own cursor.
+    tree->SetCursor(crIBeam);
+    ua::MoveMouse(tree, 30, 190);
+    EXPECT_EQ(GetCursor(), Screen->Cursors(crIBeam));
+    // OnGetCursor has the last word.
+    TCursor offered = crNone;
+    tree->OnGetCursor = [&](T*, TCursor& cursor) {
+        offered = cursor;
+        cursor = crCross;
+    };
+    ua::MoveMouse(tree, 30, 45);
+    EXPECT_EQ(offered, crHandPoint);
+    EXPECT_EQ(GetCursor(), Screen->Cursors(crCross));
+    // Without hot tracking the hot cursor is not used.
+    o->SetPaintOptions(o->PaintOptions() - toHotTrack);
+    ua::MoveMouse(tree, 30, 9);
+    EXPECT_EQ(offered, crIBeam);
+}
+
+TEST_F(InputFixture, EscapeGivesUpAColumnDrag) {
+    TVTHeader* header = tree->Header();
+    for (int w : {100, 100, 100})
+        header->Columns()->Add()->SetWidth(w);
+    header->SetOptions(header->Options() | hoVisible);
+    ua::Pump();
+    int dragged = 0;
+    tree->OnHeaderDragged = [&](TVTHeader*, TColumnIndex, int) { ++dragged; };
+    tree->SetFocus();
+    ua::MouseDown(tree, 250, -5);
+    ua::MoveMouse(tree, 200, -5);
+    ua::MoveMouse(tree, 40, -5);
+    ASSERT_EQ(header->State(), TVTHeader::TState::Dragging);
+    ASSERT_TRUE(header->DragImage()->Visible());
+    ua::PressKey(VK_ESCAPE);
+    EXPECT_EQ(header->State(), TVTHeader::TState::Idle);
+    EXPECT_FALSE(header->DragImage()->Visible());
+    EXPECT_NE(GetCapture(), tree->Handle());
+    ua::MoveMouse(tree, 30, -5);
+    ua::MouseUp(tree, 30, -5);
+    EXPECT_EQ(dragged, 0);
+    EXPECT_EQ(header->Columns()->PositionToIndex(), (std::vector<TColumnIndex>{0, 1, 2}));
+}
+
+TEST_F(InputFixture, PaintEventsBracketThePaint) {
+    std::vector<std::string> order;
+    tree->OnBeforePaint = [&](T*, TCanvas* canvas) {
+        order.push_back("before");
+        EXPECT_EQ(canvas, tree->Canvas());
+    };
+    tree->OnAfterCellPaint = [&](T*, TCanvas*, PVirtualNode, TColumnIndex, const TRect&) {
+        if (order.size() == 1) order.push_back("cell");
+    };
+    tree->OnAfterPaint = [&](T*, TCanvas*) { order.push_back("after"); };
+    tree->Invalidate();
+    ua::Pump();
+    EXPECT_EQ(order, (std::vector<std::string>{"before", "cell", "after"}));
+}
+
+TEST_F(InputFixture, ClicksFindLabelsPlacedByAlignmentAndReadingOrder) {
+    // One column over the whole width, its labels against the right edge: a label of
+    // 2 x TextMargin pixels ends at 300 - Margin.
+    TVirtualTreeColumn* column = tree->Header()->Columns()->Add();
+    column->SetWidth(300);
+    column->SetAlignment(taRightJustify);
+    const int labelRight = 300 - tree->Margin();
+    // Where a left-aligned label would be, nothing is hit.
+    ua::Click(tree, RowLabel(1).X, 27);
+    EXPECT_FALSE(tree->Selected(Top(1)));
+    ua::Click(tree, labelRight - 3, 27);
+    EXPECT_TRUE(tree->Selected(Top(1)));
+    EXPECT_EQ(tree->HitTestAt(labelRight - 3, 27, true).HitPositions,
+              T::hiOnItem | T::hiOnItemLabel);
+    EXPECT_EQ(tree->HitTestAt(200, 27, true).HitPositions, T::hiOnItem | T::hiOnItemLeft);
+    // Right to left: the row is mirrored, so the left-aligned label hangs from the right
+    // edge and the indentation (with the button of the first node) lies at the right.
+    column->SetAlignment(taLeftJustify);
+    column->SetBiDiMode(bdRightToLeft);
+    const int mirroredLabel = 300 - RowLabel(1).X;
+    ua::Click(tree, mirroredLabel, 45);
+    EXPECT_TRUE(tree->Selected(Top(2)));
+    EXPECT_EQ(tree->HitTestAt(mirroredLabel, 45, true).HitPositions,
+              T::hiOnItem | T::hiOnItemLabel);
+    EXPECT_TRUE(tree->HitTestAt(295, 9, true).HitPositions & T::hiOnItemButton);
+    EXPECT_EQ(tree->HitTestAt(100, 45, true).HitPositions, T::hiOnItem | T::hiOnItemLeft);
+    ua::Click(tree, 295, 9);
+    EXPECT_TRUE(tree->Expanded(first));
+}
+
+TEST_F(InputFixture, AcceptingOLEDropsFollowsTheOptionLive) {
+    HWND h = tree->Handle();
+    ASSERT_NE(GetRegisteredDropTarget(h), nullptr);
+    auto* o = tree->TreeOptions();
+    o->SetMiscOptions(o->MiscOptions() - toAcceptOLEDrop);
+    EXPECT_EQ(GetRegisteredDropTarget(h), nullptr);
+    o->SetMiscOptions(o->MiscOptions() | toAcceptOLEDrop);
+    EXPECT_NE(GetRegisteredDropTarget(h), nullptr);
+    EXPECT_EQ(tree->Handle(), h); // the window stayed
 }

@@ -485,3 +485,28 @@ TEST(TreeWorker, SharedWhileTreesLive) {
     EXPECT_EQ(TWorkerThread::Instance(), nullptr);
     EXPECT_EQ(TWorkerThread::ReferenceCount(), 0);
 }
+
+TEST(TreeNodes, MovesKeepTheAllChildrenHiddenStateOfBothParents) {
+    TBaseVirtualTree tree(nullptr);
+    PVirtualNode p = tree.AddChild(nullptr);
+    PVirtualNode q = tree.AddChild(nullptr);
+    PVirtualNode r = tree.AddChild(nullptr);
+    PVirtualNode a = tree.AddChild(p);
+    PVirtualNode b = tree.AddChild(p);
+    tree.SetVisible(b, false);
+    auto hidden = [](PVirtualNode n) { return n->States.Contains(nsAllChildrenHidden); };
+    EXPECT_FALSE(hidden(p));
+    // The visible child leaves: what remains of P is hidden.
+    tree.MoveNodeTo(a, &tree, q, M::amAddChildLast, false);
+    EXPECT_TRUE(hidden(p));
+    EXPECT_FALSE(hidden(q));
+    // The hidden child alone under R hides R's children; P has none left.
+    tree.MoveNodeTo(b, &tree, r, M::amAddChildFirst, false);
+    EXPECT_TRUE(hidden(r));
+    EXPECT_FALSE(hidden(p));
+    // A visible newcomer shows R's children again.
+    tree.MoveNodeTo(a, &tree, b, M::amInsertAfter, false);
+    EXPECT_FALSE(hidden(r));
+    EXPECT_FALSE(hidden(q));
+    CheckTotals(tree);
+}

@@ -105,7 +105,12 @@ TEST(TreePaint, SelectionAndFocusOnlyWithTheirOptions) {
     EXPECT_EQ(At(f.bitmap, 42, 18 + 3), selection);
     EXPECT_EQ(At(f.bitmap, 62, 18 + 3), selection);
     EXPECT_EQ(At(f.bitmap, 66, 18 + 3), White);
-    // B's focus rectangle: dotted along the label's top edge from x 22.
+    // B's focus rectangle shows only while the tree has the focus (popup mode counts as that):
+    // dotted along the label's top edge from x 22.
+    for (int x = 22; x < 46; ++x)
+        EXPECT_EQ(At(f.bitmap, x, 36), White) << x;
+    f.tree.TreeOptions()->SetPaintOptions(f.tree.TreeOptions()->PaintOptions() | toPopupMode);
+    f.Render(DefaultRenderOptions);
     int dots = 0;
     for (int x = 22; x < 46; ++x)
         dots += At(f.bitmap, x, 36) != White;
@@ -258,4 +263,169 @@ TEST(TreePaint, DropTargetTakesItsColoursWhenDroppedOn) {
     f.tree.SetDropTarget(f.b, TVTDropMode::dmOnNode);
     f.Render(poGridLines);
     EXPECT_EQ(At(f.bitmap, 22, 36 + 3), White);
+}
+
+namespace {
+
+// The fixture with a selection on A1 (row 1, label from x 40 to 64) and the focus on B (row 2,
+// label from x 22 to 46), painted as if focused.
+struct SelectionFixture : Fixture {
+    COLORREF focused, border, unfocused;
+    SelectionFixture() {
+        tree.Colors()->SetFocusedSelectionColor(clRed);
+        tree.Colors()->SetFocusedSelectionBorderColor(clBlue);
+        tree.Colors()->SetUnfocusedSelectionColor(clYellow);
+        tree.Colors()->SetUnfocusedSelectionBorderColor(clYellow);
+        focused = RGB(255, 0, 0);
+        border = RGB(0, 0, 255);
+        unfocused = RGB(255, 255, 0);
+        tree.AddToSelection(a1);
+        tree.SetFocusedNode(b);
+        SetPaint(toPopupMode, true);
+    }
+    void SetPaint(TVTPaintOption option, bool on) {
+        auto paint = tree.TreeOptions()->PaintOptions();
+        tree.TreeOptions()->SetPaintOptions(on ? paint | option : paint - option);
+    }
+    void SetMisc(TVTMiscOption option, bool on) {
+        auto misc = tree.TreeOptions()->MiscOptions();
+        tree.TreeOptions()->SetMiscOptions(on ? misc | option : misc - option);
+    }
+    // Pixels of a row (0 to 2) between two x positions that have the colour.
+    int Count(int row, int y, int from, int to, COLORREF color) {
+        int n = 0;
+        for (int x = from; x < to; ++x)
+            n += At(bitmap, x, row * 18 + y) == color;
+        return n;
+    }
+};
+
+} // namespace
+
+TEST(TreePaintSelection, FocusedNodeThatIsNotSelectedGetsOnlyTheFocusRectangle) {
+    SelectionFixture f;
+    f.Render(DefaultRenderOptions);
+    // B: no selection colour inside its label (its text runs from 26 to 42), a dotted frame
+    // around it.
+    EXPECT_EQ(f.Count(2, 8, 22, 46, f.focused), 0);
+    EXPECT_EQ(At(f.bitmap, 24, 36 + 8), White);
+    EXPECT_GE(f.Count(2, 0, 22, 46, RGB(0, 0, 0)), 8);
+    // A1: the selection colour framed in the border colour.
+    EXPECT_EQ(At(f.bitmap, 42, 18 + 8), f.focused);
+    EXPECT_EQ(At(f.bitmap, 40, 18 + 8), f.border);
+    EXPECT_EQ(At(f.bitmap, 63, 18 + 8), f.border);
+    EXPECT_EQ(At(f.bitmap, 64, 18 + 8), White);
+    // Selected and focused: both.
+    f.tree.AddToSelection(f.b);
+    f.Render(DefaultRenderOptions);
+    EXPECT_EQ(At(f.bitmap, 24, 36 + 8), f.focused);
+}
+
+TEST(TreePaintSelection, CornersRoundedBySelectionCurveRadius) {
+    SelectionFixture f;
+    f.Render(DefaultRenderOptions);
+    EXPECT_EQ(At(f.bitmap, 40, 18), f.border); // square corner
+    f.tree.SetSelectionCurveRadius(10);
+    f.Render(DefaultRenderOptions);
+    EXPECT_EQ(At(f.bitmap, 40, 18), White);
+    EXPECT_EQ(At(f.bitmap, 63, 35), White);
+    EXPECT_EQ(At(f.bitmap, 52, 18), f.border); // the middle of the top edge
+    EXPECT_EQ(At(f.bitmap, 40, 27), f.border); // and of the left edge
+    EXPECT_EQ(At(f.bitmap, 52, 27), f.focused);
+}
+
+TEST(TreePaintSelection, PopupModePaintsAsIfFocused) {
+    SelectionFixture f;
+    f.SetPaint(toPopupMode, false);
+    f.Render(DefaultRenderOptions);
+    EXPECT_EQ(At(f.bitmap, 42, 18 + 8), f.unfocused);
+    EXPECT_EQ(f.Count(2, 0, 22, 46, RGB(0, 0, 0)), 0); // no focus rectangle without the focus
+    // toHideSelection hides the selection of an unfocused tree, but not in popup mode.
+    f.SetPaint(toHideSelection, true);
+    f.Render(DefaultRenderOptions);
+    EXPECT_EQ(At(f.bitmap, 42, 18 + 8), White);
+    f.SetPaint(toPopupMode, true);
+    f.Render(DefaultRenderOptions);
+    EXPECT_EQ(At(f.bitmap, 42, 18 + 8), f.focused);
+    EXPECT_GE(f.Count(2, 0, 22, 46, RGB(0, 0, 0)), 8);
+}
+
+TEST(TreePaintSelection, GridExtensionsCoverTheCell) {
+    SelectionFixture f;
+    f.SetMisc(toGridExtensions, true);
+    f.Render(DefaultRenderOptions);
+    // The selection and the focus rectangle span the whole cell (the client width here).
+    EXPECT_EQ(At(f.bitmap, 150, 18 + 8), f.focused);
+    EXPECT_EQ(At(f.bitmap, 0, 18 + 8), f.border);
+    EXPECT_EQ(At(f.bitmap, 199, 18 + 8), f.border);
+    EXPECT_GE(f.Count(2, 0, 60, 200, RGB(0, 0, 0)), 40);
+    // Without them the label alone.
+    f.SetMisc(toGridExtensions, false);
+    f.Render(DefaultRenderOptions);
+    EXPECT_EQ(At(f.bitmap, 150, 18 + 8), White);
+    EXPECT_EQ(f.Count(2, 0, 60, 200, RGB(0, 0, 0)), 0);
+}
+
+TEST(TreePaintSelection, HighlightFollowsTheColumnAlignment) {
+    SelectionFixture f;
+    auto* columns = f.tree.Header()->Columns();
+    TVirtualTreeColumn* column = columns->Add();
+    column->SetWidth(200);
+    column->SetAlignment(taRightJustify);
+    f.Render(DefaultRenderOptions);
+    // A1's label ends at the column's right edge less the margin: 172 to 196.
+    EXPECT_EQ(At(f.bitmap, 180, 18 + 8), f.focused);
+    EXPECT_EQ(At(f.bitmap, 172, 18 + 8), f.border);
+    EXPECT_EQ(At(f.bitmap, 195, 18 + 8), f.border);
+    EXPECT_EQ(At(f.bitmap, 50, 18 + 8), White);
+    EXPECT_GE(f.Count(2, 0, 172, 196, RGB(0, 0, 0)), 8);
+    // Centred: in the middle of the space after the content start (40 to 196).
+    column->SetAlignment(taCenter);
+    f.Render(DefaultRenderOptions);
+    EXPECT_EQ(At(f.bitmap, 106, 18 + 8), f.border);
+    EXPECT_EQ(At(f.bitmap, 118, 18 + 8), f.focused);
+    EXPECT_EQ(At(f.bitmap, 100, 18 + 8), White);
+    // Without columns the tree's own alignment places the label.
+    columns->Clear();
+    f.tree.SetAlignment(taRightJustify);
+    f.Render(DefaultRenderOptions);
+    EXPECT_EQ(At(f.bitmap, 190, 18 + 8), f.focused);
+    EXPECT_EQ(At(f.bitmap, 50, 18 + 8), White);
+}
+
+TEST(TreePaintSelection, RightToLeftMirrorsTheRow) {
+    SelectionFixture f;
+    f.tree.SetBiDiMode(bdRightToLeft);
+    f.Render(DefaultRenderOptions);
+    // A1's label hangs from the right: 200 - 64 to 200 - 40.
+    EXPECT_EQ(At(f.bitmap, 150, 18 + 8), f.focused);
+    EXPECT_EQ(At(f.bitmap, 136, 18 + 8), f.border);
+    EXPECT_EQ(At(f.bitmap, 159, 18 + 8), f.border);
+    EXPECT_EQ(At(f.bitmap, 50, 18 + 8), White);
+    // A's button: 9 x 9 at x 187 to 195 (mirrored from 4 to 12), framed in the line colour.
+    const COLORREF line = ColorToRGB(f.tree.Colors()->TreeLineColor());
+    EXPECT_EQ(At(f.bitmap, 195, 5), line);
+    EXPECT_EQ(At(f.bitmap, 187, 13), line);
+    EXPECT_NE(At(f.bitmap, 4, 5), line);
+    // The root line runs at the mirrored x 190 from A down to B.
+    int dots = 0;
+    for (int y = 18; y < 36; ++y)
+        dots += At(f.bitmap, 190, y) == line;
+    EXPECT_GE(dots, 8);
+    // The focus rectangle of B: mirrored to 154 to 178.
+    EXPECT_GE(f.Count(2, 0, 154, 178, RGB(0, 0, 0)), 8);
+    EXPECT_EQ(f.Count(2, 0, 22, 46, RGB(0, 0, 0)), 0);
+}
+
+TEST(TreePaintSelection, FullRowSelectionFillsTheRow) {
+    SelectionFixture f;
+    auto sel = f.tree.TreeOptions()->SelectionOptions();
+    f.tree.TreeOptions()->SetSelectionOptions(sel | toFullRowSelect);
+    f.tree.SetSelectionCurveRadius(6);
+    f.Render(DefaultRenderOptions);
+    EXPECT_EQ(At(f.bitmap, 10, 18 + 8), f.focused);
+    EXPECT_EQ(At(f.bitmap, 190, 18 + 8), f.focused);
+    EXPECT_EQ(At(f.bitmap, 0, 18), White); // rounded corner
+    EXPECT_EQ(At(f.bitmap, 100, 18), f.border);
+    EXPECT_EQ(At(f.bitmap, 100, 36 + 8), White); // B is only focused
 }

@@ -89,6 +89,37 @@ TEST_F(ScrollFixture, OffsetsAreClampedAndUnchangedOffsetsAreQuiet) {
     EXPECT_EQ(tree->OffsetY(), 0);
 }
 
+TEST_F(ScrollFixture, OffsetSettersScrollLikeTheBars) {
+    tree->SetRootNodeCount(40);
+    WideColumns();
+    HWND h = tree->Handle();
+    const int bottom = tree->ClientHeight() - 40 * 18;
+    // Past the end: clamped, the bar at its end, the rows at the end shown (not a blank tree).
+    tree->SetOffsetY(-100000);
+    EXPECT_EQ(tree->OffsetY(), bottom);
+    EXPECT_EQ(GetScrollPos(h, SB_VERT), -bottom);
+    EXPECT_EQ(lastDy, bottom);
+    int top = 0;
+    EXPECT_EQ(tree->NodeAtPointEx(0, tree->ClientHeight() - 1, true, top), tree->GetLast());
+    // A valid offset moves the bar along.
+    tree->SetOffsetY(-90);
+    EXPECT_EQ(tree->OffsetY(), -90);
+    EXPECT_EQ(GetScrollPos(h, SB_VERT), 90);
+    tree->SetOffsetY(7);
+    EXPECT_EQ(tree->OffsetY(), 0);
+    EXPECT_EQ(GetScrollPos(h, SB_VERT), 0);
+    // Horizontally the same, within the columns' width.
+    tree->SetOffsetX(-100);
+    EXPECT_EQ(tree->OffsetX(), -100);
+    EXPECT_EQ(GetScrollPos(h, SB_HORZ), 100);
+    tree->SetOffsetX(-100000);
+    EXPECT_EQ(tree->OffsetX(), tree->ClientWidth() - 600);
+    EXPECT_EQ(GetScrollPos(h, SB_HORZ), 600 - tree->ClientWidth());
+    scrolls = 0;
+    tree->SetOffsetX(tree->OffsetX());
+    EXPECT_EQ(scrolls, 0);
+}
+
 TEST_F(ScrollFixture, ScrollBarsFollowTheRanges) {
     HWND h = tree->Handle();
     tree->SetRootNodeCount(3);

@@ -1,4 +1,5 @@
 #include "TreeTestSupport.h"
+#include "platform/core/Arithmetic.h"
 #include "platform/graphics/Bitmap.h"
 
 using namespace epc;
@@ -83,6 +84,35 @@ TEST(TreeSelection, ConstraintsAndDisabledNodes) {
     EXPECT_EQ(tree.SelectedCount(), 0u);
 }
 
+TEST(TreeSelection, SelectingMovesAFocusedColumnThatIsNotShown) {
+    TBaseVirtualTree tree(nullptr);
+    PVirtualNode n = tree.AddChild(nullptr);
+    auto* columns = tree.Header()->Columns();
+    for (int i = 0; i < 3; ++i)
+        columns->Add();
+    tree.Header()->SetMainColumn(1);
+    auto hide = [&](TColumnIndex c) {
+        columns->Items(c)->SetOptions(columns->Items(c)->Options() - coVisible);
+    };
+    tree.SetFocusedColumn(2);
+    hide(2);
+    tree.SetNodeSelected(n, true);
+    EXPECT_TRUE(tree.Selected(n));
+    EXPECT_EQ(tree.FocusedColumn(), 1); // the main column
+    // With the main column hidden as well, the first visible column.
+    tree.SetNodeSelected(n, false);
+    EXPECT_EQ(tree.FocusedColumn(), 1); // deselecting leaves it
+    hide(1);
+    tree.SetNodeSelected(n, true);
+    EXPECT_EQ(tree.FocusedColumn(), 0);
+    // A shown focused column stays.
+    tree.SetNodeSelected(n, false);
+    columns->Items(2)->SetOptions(columns->Items(2)->Options() | coVisible);
+    tree.SetFocusedColumn(2);
+    tree.SetNodeSelected(n, true);
+    EXPECT_EQ(tree.FocusedColumn(), 2);
+}
+
 TEST(TreeBackground, TilesWrapAroundThePicture) {
     TBaseVirtualTree tree(nullptr);
     TBitmap picture(4, 4, pf32bit);
@@ -108,8 +138,9 @@ TEST(TreeBackground, TilesWrapAroundThePicture) {
 
 TEST(TreeScrolling, TopNodeAndScale) {
     TBaseVirtualTree tree(nullptr);
-    tree.SetRootNodeCount(3);
-    PVirtualNode last = tree.GetLastChild(nullptr);
+    // Taller than the tree's 100 pixels, so that the third node's child can be the top row.
+    tree.SetRootNodeCount(10);
+    PVirtualNode last = tree.GetFirst()->NextSibling->NextSibling;
     PVirtualNode child = tree.AddChild(last);
     int scrolls = 0;
     tree.OnScroll = [&](TBaseVirtualTree*, int, int dy) { scrolls += dy; };
@@ -123,8 +154,16 @@ TEST(TreeScrolling, TopNodeAndScale) {
     EXPECT_EQ(tree.DefaultNodeHeight(), 18u); // only with toAutoChangeScale
     auto* o = tree.TreeOptions();
     o->SetAutoOptions(o->AutoOptions() | toAutoChangeScale);
+    TVirtualTreeColumn* column = tree.Header()->Columns()->Add();
+    column->SetWidth(60);
+    const int fontHeight = tree.Header()->Font()->Height();
     tree.ChangeScale(3, 2);
     EXPECT_EQ(tree.DefaultNodeHeight(), 27u);
+    // The header follows: its height, its font and the columns' widths.
+    EXPECT_EQ(tree.Header()->Height(), 26);
+    EXPECT_EQ(tree.Header()->Font()->Height(), MulDiv(fontHeight, 3, 2));
+    EXPECT_EQ(column->Width(), 90);
+    EXPECT_EQ(column->MinWidth(), 15);
 }
 
 TEST(TreeDispatchers, PopupMenuAsksParentsAndOtherDefaults) {

@@ -510,6 +510,62 @@ TEST_F(TransferFixture, AdviseSinksHearOfSetDataUntilTheyUnadvise) {
     sink->Release();
 }
 
+TEST(TreeDragManager, OnCreateDragManagerSuppliesIt) {
+    TBaseVirtualTree tree(nullptr);
+    struct TOwnManager : TVTDragManager {
+        using TVTDragManager::TVTDragManager;
+    };
+    TOwnManager* made = nullptr;
+    int asked = 0;
+    tree.OnCreateDragManager = [&](TBaseVirtualTree* sender, TVTDragManager*& manager) {
+        ++asked;
+        made = new TOwnManager(sender);
+        manager = made;
+    };
+    EXPECT_EQ(tree.DragManager(), made);
+    EXPECT_EQ(tree.DragManager(), made);
+    EXPECT_EQ(asked, 1);
+    // Without an answer the tree makes its own.
+    TBaseVirtualTree other(nullptr);
+    other.OnCreateDragManager = [](TBaseVirtualTree*, TVTDragManager*&) {};
+    EXPECT_NE(other.DragManager(), nullptr);
+}
+
+TEST_F(TransferFixture, BitmapSetWithoutReleaseStaysTheCallers) {
+    auto* data = new TVTDataObject(a, false);
+    FORMATETC f;
+    f.cfFormat = CLIPFORMAT(RegisterClipboardFormatA("Bitmap Test Format"));
+    f.tymed = TYMED_GDI;
+    HBITMAP mine = CreateBitmap(3, 2, 1, 32, nullptr);
+    {
+        TBitmapBits bits = GetBitmapBits(mine);
+        bits.Bits[0] = 0x12;
+        bits.Bits[bits.Stride + 4] = 0x34;
+    }
+    STGMEDIUM m;
+    m.tymed = TYMED_GDI;
+    m.hBitmap = mine;
+    ASSERT_EQ(data->SetData(&f, &m, BOOL(0)), S_OK);
+    // A second set of the same format releases the first stored copy, not the caller's bitmap.
+    ASSERT_EQ(data->SetData(&f, &m, BOOL(0)), S_OK);
+    STGMEDIUM out;
+    ASSERT_EQ(data->GetData(&f, &out), S_OK);
+    ASSERT_EQ(out.tymed, DWORD(TYMED_GDI));
+    EXPECT_NE(out.hBitmap, mine);
+    TBitmapBits copied = GetBitmapBits(out.hBitmap);
+    EXPECT_EQ(copied.Width, 3);
+    EXPECT_EQ(copied.Bits[0], 0x12);
+    EXPECT_EQ(copied.Bits[copied.Stride + 4], 0x34);
+    ReleaseStgMedium(&out);
+    data->Release();
+    // The data object is gone; the caller's bitmap is still there to read and free.
+    BITMAP info{};
+    ASSERT_NE(GetObjectW(reinterpret_cast<HGDIOBJ>(mine), int(sizeof info), &info), 0);
+    EXPECT_EQ(info.bmWidth, 3);
+    EXPECT_EQ(GetBitmapBits(mine).Bits[0], 0x12);
+    EXPECT_TRUE(DeleteObject(reinterpret_cast<HGDIOBJ>(mine)));
+}
+
 TEST_F(HelperFixture, OleDragShowsThroughTheHelperWhileWholeWindowsAreDragged) {
     ASSERT_TRUE(b->DragManager()->DropTargetHelperSupported());
     a->OnDragAllowed = [](T*, PVirtualNode, TColumnIndex, bool& allowed) { allowed = true; };
