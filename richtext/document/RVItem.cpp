@@ -5,6 +5,7 @@
 #include <mutex>
 #include <sstream>
 
+#include "platform/controls/ImageList.h"
 #include "platform/core/Arithmetic.h"
 #include "platform/graphics/Graphics.h"
 #include "richtext/document/RVControlSupport.h"
@@ -737,6 +738,14 @@ std::string TRVBulletItemInfo::GetRVFExtraHeader() const {
     return TRVRectItemInfo::GetRVFExtraHeader() + " " + JoinInts({ImageIndex, ImageListTag});
 }
 
+namespace {
+// An index beyond the image list the document gave is read as 0 when the RVF options say so.
+bool LargeImageIndexToZero(TCustomRVData* rvData, const TCustomImageList* list, int index) {
+    return rvData && list && index >= list->Count() &&
+           rvData->GetRVFOptions().Contains(TRVFOption::rvfoConvLargeImageIdxToZero);
+}
+} // namespace
+
 bool TRVBulletItemInfo::ReadRVFHeader(const std::string& extra, TCustomRVData* rvData) {
     HeaderInts t;
     if (!TRVRectItemInfo::ReadRVFHeader(extra, rvData)) return false;
@@ -746,6 +755,7 @@ bool TRVBulletItemInfo::ReadRVFHeader(const std::string& extra, TCustomRVData* r
     ImageIndex = int32_t(t[0]);
     ImageListTag = int32_t(t[1]);
     if (rvData) ImageList = rvData->RVFImageListNeeded(ImageListTag);
+    if (LargeImageIndexToZero(rvData, ImageList, ImageIndex)) ImageIndex = 0;
     return true;
 }
 
@@ -792,6 +802,7 @@ bool TRVHotspotItemInfo::ReadRVFHeader(const std::string& extra, TCustomRVData* 
     if (!TRVBulletItemInfo::ReadRVFHeader(extra, rvData) || !TailInts(extra, 3, t)) return false;
     if (!InRange(t[2], -1, INT32_MAX)) return false;
     HotImageIndex = int32_t(t[2]);
+    if (LargeImageIndexToZero(rvData, ImageList, HotImageIndex)) HotImageIndex = 0;
     return true;
 }
 

@@ -557,6 +557,11 @@ TGraphic* TCustomRichView::GetSelectedImage() const {
     return FRVData->GetSelectedImage();
 }
 
+// The auto-scroll timer dies with the window; the class library's handling follows.
+void TCustomRichView::WMDestroy(TMessage& /*message*/) {
+    StopAutoScrollTimer();
+}
+
 void TCustomRichView::WMCopy(TMessage& /*message*/) {
     // While a cell is edited in place, its editor holds the selection to copy.
     if (TRVScroller* editor = GetInplaceEditor()) {
@@ -741,7 +746,7 @@ void TCustomRichView::Dispatch(TMessage& message) {
         FRVData->LeaveHover(-1);
         return;
     case WM_DESTROY:
-        StopAutoScrollTimer();
+        WMDestroy(message);
         break;
     case WM_RVEVENT: {
         // The record was handed over with the message: it is ours to free.

@@ -186,6 +186,8 @@ public:
     // Reads RTF and appends it; the result code of the RTF reader (0: success).
     int LoadRtfStream(TStream& stream);
     virtual TRVRTFReaderProperties* GetRTFReadProperties();
+    // The published property: the settings of RTF reading, made on first use.
+    TRVRTFReaderProperties* RTFReadProperties() { return GetRTFReadProperties(); }
     // Writes a picture of an HTML export into the folder Path as "rvimg<N>" plus its extension,
     // N counting the pictures this viewer wrote; the file name, or empty.
     virtual std::string SaveImageFileForHtml(const std::string& path, TGraphic* graphic);
@@ -286,6 +288,7 @@ private:
     void WMGetDlgCode(TMessage& message);
     void WMSetFocus(TMessage& message);
     void WMCopy(TMessage& message);
+    void WMDestroy(TMessage& message);
     void WMContextMenu(TMessage& message);
     // The viewer whose in-place editor this control is, or null.
     TCustomRichView* OuterViewer() const;

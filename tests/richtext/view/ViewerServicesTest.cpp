@@ -9,6 +9,7 @@
 
 #include "platform/context/PlatformContext.h"
 #include "platform/controls/Forms.h"
+#include "platform/controls/ImageList.h"
 #include "platform/core/Streams.h"
 #include "platform/graphics/Bitmap.h"
 #include "platform/printing/Printers.h"
@@ -267,6 +268,37 @@ TEST_F(ListPrintTest, PrintedListTextStartsAtTheScaledLeftIndent) {
     EXPECT_GE(lefts.size() / 3, 4u) << lefts;
     for (size_t p = 0; p < lefts.size(); p += 3)
         EXPECT_EQ(lefts.substr(p, 3), "48 ") << lefts;
+}
+
+} // namespace
+} // namespace epc
+
+namespace epc {
+namespace {
+
+TEST_F(ViewerServicesTest, LargeImageIndexesReadAsZeroWhenTheOptionSaysSo) {
+    TCustomImageList images(nullptr, 8, 8);
+    TBitmap square(8, 8, pf24bit);
+    images.Add(&square, nullptr);
+    View->OnRVFImageListNeeded = [&](TCustomRichView*, int, TCustomImageList*& list) {
+        list = &images;
+    };
+    View->RVData()->AddBullet("b", 3, &images, 0, 0);
+    View->RVData()->AddHotspot("h", 0, 5, &images, 0, 0);
+    TMemoryStream rvf;
+    View->WriteRvfStream(rvf, false);
+    auto indexes = [&] {
+        auto* bullet = static_cast<TRVBulletItemInfo*>(View->GetItemObject(0));
+        auto* hotspot = static_cast<TRVHotspotItemInfo*>(View->GetItemObject(1));
+        return std::to_string(bullet->ImageIndex) + " " + std::to_string(hotspot->HotImageIndex);
+    };
+    rvf.SetPosition(0);
+    ASSERT_TRUE(View->ReadRvfStream(rvf));
+    EXPECT_EQ(indexes(), "3 5");
+    View->RVFOptions.Include(TRVFOption::rvfoConvLargeImageIdxToZero);
+    rvf.SetPosition(0);
+    ASSERT_TRUE(View->ReadRvfStream(rvf));
+    EXPECT_EQ(indexes(), "0 0");
 }
 
 } // namespace
