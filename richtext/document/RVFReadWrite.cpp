@@ -665,7 +665,7 @@ void TCustomRVData::RvfWriteRecords(TStream& stream, int first, int last, int st
         int mode;
         if (binary)
             mode = 2;
-        else if (item->IsUnicode() || std::memchr(text->data(), 0, text->size()))
+        else if (item->IsUnicode() || FindByteInBuffer(text->data(), 0, int(text->size())) > 0)
             mode = 1;
         else
             mode = 0;

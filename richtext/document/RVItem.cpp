@@ -384,9 +384,9 @@ bool TailInts(const std::string& extra, size_t count, HeaderInts& tail) {
 
 // Pictures and controls share one record shape: the header, the item name, the class name of
 // the stored object, then its body as one binary block or one hex line.
-void SaveBodyRecord(TStream& stream, const TRVSaveContext& ctx, const TCustomRVItemInfo& item,
-                    const std::string& name, int paraNo, uint8_t options, const std::string& cls,
-                    const std::string& body) {
+void SaveBodyRecordHead(TStream& stream, const TRVSaveContext& ctx, const TCustomRVItemInfo& item,
+                        const std::string& name, int paraNo, uint8_t options,
+                        const std::string& cls) {
     TRVStyle* style = ctx.RVData ? ctx.RVData->GetRVStyle() : nullptr;
     bool pchars = ctx.RVData && ctx.RVData->TagsArePChars();
     int mode = ctx.Binary ? 2 : 1;
@@ -396,6 +396,12 @@ void SaveBodyRecord(TStream& stream, const TRVSaveContext& ctx, const TCustomRVI
                                item.GetRVFExtraHeader()));
     RVFWriteLine(stream, RVFEscapeLine(name));
     RVFWriteLine(stream, RVFEscapeLine(cls));
+}
+
+void SaveBodyRecord(TStream& stream, const TRVSaveContext& ctx, const TCustomRVItemInfo& item,
+                    const std::string& name, int paraNo, uint8_t options, const std::string& cls,
+                    const std::string& body) {
+    SaveBodyRecordHead(stream, ctx, item, name, paraNo, options, cls);
     if (ctx.Binary)
         RVFWriteBinary(stream, body);
     else
@@ -481,11 +487,17 @@ void TRVControlItemInfo::SaveRVF(TStream& stream, const TRVSaveContext& ctx,
     bool saveBody =
         !ctx.RVData || ctx.RVData->GetRVFOptions().Contains(TRVFOption::rvfoSaveControlsBody);
     std::string cls = Control ? Control->ClassName() : ControlClassName;
-    std::string body;
-    if (saveBody) {
-        body = Control ? RVSaveControlStream(Control.get()) : ControlBody;
+    if (saveBody && Control) {
+        // The control writes itself as the body.
+        SaveBodyRecordHead(stream, ctx, *this, name, paraNo, options, cls);
+        if (ctx.Binary)
+            RVFSaveControlBinary(stream, Control.get());
+        else
+            RVFWriteLine(stream, RVFSaveControlHex(Control.get()));
+        return;
     }
-    SaveBodyRecord(stream, ctx, *this, name, paraNo, options, cls, body);
+    SaveBodyRecord(stream, ctx, *this, name, paraNo, options, cls,
+                   saveBody ? ControlBody : std::string());
 }
 
 bool TRVControlItemInfo::ReadRVFLine(const std::string& s, TCustomRVData* rvData, int lineNo,
@@ -502,9 +514,17 @@ bool TRVControlItemInfo::ReadRVFLine(const std::string& s, TCustomRVData* rvData
         if (!ReadBodyLine(s, mode, body)) return false;
         state = TRVFReadState::rstItemFinished;
         ControlBody = body;
-        if (!body.empty())
-            Control = LoadBody<TRVComponentPtr>(
-                body, [&](TMemoryStream& ms) { return RVLoadControlStream(ms, ControlClassName); });
+        if (!body.empty()) {
+            // A control that cannot be made or read is asked for below.
+            try {
+                if (mode == TRVFReadMode::rmBinary)
+                    RVFLoadControlBinary(body, Control, ControlClassName);
+                else
+                    RVFLoadControlHex(s, Control, ControlClassName);
+            } catch (const Exception&) {
+                Control.reset();
+            }
+        }
         if (!Control && rvData) Control = rvData->RVFControlNeeded(name, Tag);
         if (Control) ParentControl(rvData);
         if (!Control && !body.empty() && rvData &&

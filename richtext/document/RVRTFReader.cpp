@@ -510,7 +510,7 @@ int RtfReader::ParaStyleFor(const ParaProps& p) {
         para.LineSpacing = std::clamp(int(std::lround(p.LineTwips / 2.4)), 1, 1000);
     }
     if (p.BorderStyle != TRVBorderStyle::rvbNone && !p.Rule &&
-        !p.Sides.EqualsValues(false, false, false, false)) {
+        !p.Sides.AllEqualTo(false)) {
         para.Border.Style = p.BorderStyle;
         para.Border.Width = std::max(ToPixels(p.BorderWidthTwips), 1);
         para.Border.Color = ColorAt(p.BorderColor, clWindowText);
