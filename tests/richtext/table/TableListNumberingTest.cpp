@@ -10,6 +10,7 @@
 #include "richtext/document/RVRTFReader.h"
 #include "richtext/table/RVTable.h"
 #include "richtext/table/RVTableRTFReader.h"
+#include "tests/richtext/table/TableEditSupport.h"
 #include "tests/richtext/table/TableRandomSupport.h"
 #include "tests/richtext/view/TestRVData.h"
 
@@ -119,6 +120,39 @@ TEST(TableListNumbering, NumbersSurviveRvfAndRtf) {
     ASSERT_EQ(props.ImportRtfStream(&read.Data, rtf, index), 0);
     tables.Finish();
     EXPECT_EQ(Numbers(read.Data), "1. 2. 3. ");
+}
+
+// In an editor: deleting rows and the whole table takes their markers out of the numbering;
+// undo puts them back.
+class TableListNumberingEdit : public test::TableEditFixture {};
+
+TEST_F(TableListNumberingEdit, DeletedRowsAndTablesLeaveTheNumberingAndUndoBringsThemBack) {
+    TRVListLevel& level = Style->ListStyles.Add().AddLevel();
+    level.ListType = TRVListType::rvlstDecimal;
+    level.FormatString = "%0:s.";
+    TCustomRVData* data = Edit->RVData();
+    data->SetParagraphMarker(0, 0, 0, 1, false);
+    for (int r = 0; r < 3; ++r)
+        Table->GetCell(r, 0)->SetParagraphMarker(0, 0, 0, 1, false);
+    data->SetParagraphMarker(data->ItemCount() - 1, 0, 0, 1, false);
+    Edit->Format();
+    EXPECT_EQ(Numbers(*data), "1. 2. 3. 4. 5. ");
+    Table->DeleteRows(1, 1);
+    EXPECT_EQ(Numbers(*data), "1. 2. 3. 4. ");
+    Edit->Undo();
+    EXPECT_EQ(Numbers(*data), "1. 2. 3. 4. 5. ");
+    // The table as a whole.
+    const int tableNo = 2; // marker, "before", the table
+    ASSERT_EQ(data->GetItem(tableNo), Table);
+    Edit->SetSelection(tableNo, 0, tableNo, 1);
+    testing::PressKey(VK_DELETE);
+    testing::Pump();
+    EXPECT_EQ(Numbers(*data), "1. 2. ");
+    EXPECT_EQ(data->GetMarkers(false)->Count(), 2);
+    Edit->Undo();
+    EXPECT_EQ(Numbers(*data), "1. 2. 3. 4. 5. ");
+    Edit->Redo();
+    EXPECT_EQ(Numbers(*data), "1. 2. ");
 }
 
 } // namespace
