@@ -112,6 +112,25 @@ TEST(RtfOptions, UnicodeFallbackOnlyWhenDuplicated) {
     }
 }
 
+// A shifted text style goes as \up or \dn in half-points and comes back as the same share of
+// its font height.
+TEST(RtfOptions, ShiftedTextComesBack) {
+    Doc d;
+    d.style.TextStyles[1].VShift = 50;  // 10 points: 5 points up
+    d.style.TextStyles[0].VShift = -30; // 3 points down
+    const std::string rtf = d.Rtf(TRVRTFOptions::FromBits(14));
+    EXPECT_TRUE(Has(rtf, "\\b\\cf11\\up10 right")) << rtf;
+    EXPECT_TRUE(Has(rtf, "\\dn6 ")) << rtf;
+    Doc back;
+    back.data.ClearAllItems();
+    TStringStream ss(rtf);
+    TRVRTFReaderProperties props;
+    int index = 0;
+    ASSERT_EQ(props.ImportRtfStream(&back.data, ss, index), 0);
+    EXPECT_EQ(back.style.TextStyles[back.data.GetItemStyleNo(2)].VShift, 50);
+    EXPECT_EQ(back.style.TextStyles[back.data.GetItemStyleNo(1)].VShift, -30);
+}
+
 TEST(RtfOptions, PicturesGoAsPngOrAsBitmapByDefault) {
     Doc d;
     d.data.ClearAllItems();
