@@ -5,6 +5,7 @@
 #include <mutex>
 #include <sstream>
 
+#include "platform/controls/ImageList.h"
 #include "platform/core/Arithmetic.h"
 #include "platform/graphics/Graphics.h"
 #include "richtext/document/RVControlSupport.h"
@@ -383,9 +384,9 @@ bool TailInts(const std::string& extra, size_t count, HeaderInts& tail) {
 
 // Pictures and controls share one record shape: the header, the item name, the class name of
 // the stored object, then its body as one binary block or one hex line.
-void SaveBodyRecord(TStream& stream, const TRVSaveContext& ctx, const TCustomRVItemInfo& item,
-                    const std::string& name, int paraNo, uint8_t options, const std::string& cls,
-                    const std::string& body) {
+void SaveBodyRecordHead(TStream& stream, const TRVSaveContext& ctx, const TCustomRVItemInfo& item,
+                        const std::string& name, int paraNo, uint8_t options,
+                        const std::string& cls) {
     TRVStyle* style = ctx.RVData ? ctx.RVData->GetRVStyle() : nullptr;
     bool pchars = ctx.RVData && ctx.RVData->TagsArePChars();
     int mode = ctx.Binary ? 2 : 1;
@@ -395,6 +396,12 @@ void SaveBodyRecord(TStream& stream, const TRVSaveContext& ctx, const TCustomRVI
                                item.GetRVFExtraHeader()));
     RVFWriteLine(stream, RVFEscapeLine(name));
     RVFWriteLine(stream, RVFEscapeLine(cls));
+}
+
+void SaveBodyRecord(TStream& stream, const TRVSaveContext& ctx, const TCustomRVItemInfo& item,
+                    const std::string& name, int paraNo, uint8_t options, const std::string& cls,
+                    const std::string& body) {
+    SaveBodyRecordHead(stream, ctx, item, name, paraNo, options, cls);
     if (ctx.Binary)
         RVFWriteBinary(stream, body);
     else
@@ -480,11 +487,17 @@ void TRVControlItemInfo::SaveRVF(TStream& stream, const TRVSaveContext& ctx,
     bool saveBody =
         !ctx.RVData || ctx.RVData->GetRVFOptions().Contains(TRVFOption::rvfoSaveControlsBody);
     std::string cls = Control ? Control->ClassName() : ControlClassName;
-    std::string body;
-    if (saveBody) {
-        body = Control ? RVSaveControlStream(Control.get()) : ControlBody;
+    if (saveBody && Control) {
+        // The control writes itself as the body.
+        SaveBodyRecordHead(stream, ctx, *this, name, paraNo, options, cls);
+        if (ctx.Binary)
+            RVFSaveControlBinary(stream, Control.get());
+        else
+            RVFWriteLine(stream, RVFSaveControlHex(Control.get()));
+        return;
     }
-    SaveBodyRecord(stream, ctx, *this, name, paraNo, options, cls, body);
+    SaveBodyRecord(stream, ctx, *this, name, paraNo, options, cls,
+                   saveBody ? ControlBody : std::string());
 }
 
 bool TRVControlItemInfo::ReadRVFLine(const std::string& s, TCustomRVData* rvData, int lineNo,
@@ -501,9 +514,17 @@ bool TRVControlItemInfo::ReadRVFLine(const std::string& s, TCustomRVData* rvData
         if (!ReadBodyLine(s, mode, body)) return false;
         state = TRVFReadState::rstItemFinished;
         ControlBody = body;
-        if (!body.empty())
-            Control = LoadBody<TRVComponentPtr>(
-                body, [&](TMemoryStream& ms) { return RVLoadControlStream(ms, ControlClassName); });
+        if (!body.empty()) {
+            // A control that cannot be made or read is asked for below.
+            try {
+                if (mode == TRVFReadMode::rmBinary)
+                    RVFLoadControlBinary(body, Control, ControlClassName);
+                else
+                    RVFLoadControlHex(s, Control, ControlClassName);
+            } catch (const Exception&) {
+                Control.reset();
+            }
+        }
         if (!Control && rvData) Control = rvData->RVFControlNeeded(name, Tag);
         if (Control) ParentControl(rvData);
         if (!Control && !body.empty() && rvData &&
@@ -737,6 +758,14 @@ std::string TRVBulletItemInfo::GetRVFExtraHeader() const {
     return TRVRectItemInfo::GetRVFExtraHeader() + " " + JoinInts({ImageIndex, ImageListTag});
 }
 
+namespace {
+// An index beyond the image list the document gave is read as 0 when the RVF options say so.
+bool LargeImageIndexToZero(TCustomRVData* rvData, const TCustomImageList* list, int index) {
+    return rvData && list && index >= list->Count() &&
+           rvData->GetRVFOptions().Contains(TRVFOption::rvfoConvLargeImageIdxToZero);
+}
+} // namespace
+
 bool TRVBulletItemInfo::ReadRVFHeader(const std::string& extra, TCustomRVData* rvData) {
     HeaderInts t;
     if (!TRVRectItemInfo::ReadRVFHeader(extra, rvData)) return false;
@@ -746,6 +775,7 @@ bool TRVBulletItemInfo::ReadRVFHeader(const std::string& extra, TCustomRVData* r
     ImageIndex = int32_t(t[0]);
     ImageListTag = int32_t(t[1]);
     if (rvData) ImageList = rvData->RVFImageListNeeded(ImageListTag);
+    if (LargeImageIndexToZero(rvData, ImageList, ImageIndex)) ImageIndex = 0;
     return true;
 }
 
@@ -792,6 +822,7 @@ bool TRVHotspotItemInfo::ReadRVFHeader(const std::string& extra, TCustomRVData* 
     if (!TRVBulletItemInfo::ReadRVFHeader(extra, rvData) || !TailInts(extra, 3, t)) return false;
     if (!InRange(t[2], -1, INT32_MAX)) return false;
     HotImageIndex = int32_t(t[2]);
+    if (LargeImageIndexToZero(rvData, ImageList, HotImageIndex)) HotImageIndex = 0;
     return true;
 }
 
@@ -851,6 +882,15 @@ int TRVMarkerItemInfo::GetIndexInList(TCustomRVData* rvData) const {
     if (!rvData) return -1;
     TRVMarkerList* markers = rvData->GetMarkers(false);
     return markers ? markers->IndexOf(this) : -1;
+}
+
+void TRVMarkerItemInfo::MoveToUndo(TCustomRVData* rvData) {
+    TRVRectItemInfo::MoveToUndo(rvData);
+    if (rvData) rvData->RemoveMarkerFromList(this);
+}
+
+void TRVMarkerItemInfo::AttachToDocument(TCustomRVData* rvData) {
+    if (rvData && rvData->FindItemIndex(this) >= 0) rvData->AddMarkerToList(this);
 }
 
 void TRVMarkerItemInfo::MarkStylesInUse(TRVIntegerList& usedText, TRVIntegerList& usedPara,

@@ -324,15 +324,10 @@ void TRVEditRVData::AddMeasuredStops(int drawItemNo, bool lineStart, int offsetC
         if (canvas && len > 0) {
             style->ApplyStyle(canvas, styleNo, GetItemBiDiMode(itemNo));
             FFmt.LastTextStyle = -1;
-            SIZE sz;
             // No cap on the extent: a trimmed trailing space has width 0, and a cap derived
             // from the width would leave the later stops unmeasured.
-            if (unicode)
-                GetTextExtentExPointW(canvas->Handle(), wide.data(), len, INT_MAX, nullptr,
-                                      ext.data(), &sz);
-            else
-                GetTextExtentExPointA(canvas->Handle(), text.data(), len, INT_MAX, nullptr,
-                                      ext.data(), &sz);
+            MeasureTextFit(canvas, text, unicode, INT_MAX, &ext);
+            ext.resize(size_t(std::max(len, 1)), ext.empty() ? 0 : ext.back());
         }
         // Stops only between whole characters: a surrogate pair or a letter with its marks
         // is crossed at once.

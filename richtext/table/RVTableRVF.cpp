@@ -10,6 +10,7 @@
 #include "platform/graphics/Graphics.h"
 #include "platform/streaming/Filer.h"
 #include "platform/streaming/PropertyRegistry.h"
+#include "richtext/document/RVControlSupport.h"
 #include "richtext/document/RVData.h"
 #include "richtext/document/RVFReadWrite.h"
 #include "richtext/table/RVTable.h"
@@ -311,17 +312,6 @@ std::unique_ptr<TGraphic> CreatePictureOfStoredClass(TStream& s) {
     return graphic;
 }
 
-std::string SaveTableStream(TRVTableItemInfo* table) {
-    TRVTableSW sw(nullptr);
-    sw.SetTable(table);
-    TMemoryStream ms;
-    WriteComponent(ms, &sw);
-    std::string bytes(size_t(ms.Size()), '\0');
-    if (!bytes.empty())
-        std::copy_n(reinterpret_cast<const char*>(ms.Memory()), bytes.size(), bytes.data());
-    return bytes;
-}
-
 } // namespace
 
 uint8_t TRVTableCellData::GetVisibleBordersBits() const {
@@ -395,11 +385,13 @@ void TRVTableItemInfo::SaveRVF(TStream& stream, const TRVSaveContext& ctx, const
                                GetRVFExtraHeader()));
     RVFWriteLine(stream, RVFEscapeLine(name));
     RVFWriteLine(stream, "1");
-    const std::string body = SaveTableStream(this);
+    // The body is the table's streamed wrapper, written as a control body.
+    TRVTableSW sw(nullptr);
+    sw.SetTable(this);
     if (ctx.Binary)
-        RVFWriteBinary(stream, body);
+        RVFSaveControlBinary(stream, &sw);
     else
-        RVFWriteLine(stream, BytesToHex(body));
+        RVFWriteLine(stream, RVFSaveControlHex(&sw));
 }
 
 bool TRVTableItemInfo::ReadRVFLine(const std::string& s, TCustomRVData* rvData, int lineNo,
@@ -408,20 +400,18 @@ bool TRVTableItemInfo::ReadRVFLine(const std::string& s, TCustomRVData* rvData, 
     if (lineCount < 2) return false;
     if (lineNo == 0 && !RVFUnescapeLine(s, name)) return false;
     if (lineNo < lineCount - 1) return true;
-    std::string body;
-    if (mode == TRVFReadMode::rmBinary)
-        body = s;
-    else if (!HexToBytes(s, body))
-        return false;
     state = TRVFReadState::rstItemFinished;
     if (rvData) FRVData = rvData;
     try {
-        TRVTableSW sw(nullptr);
-        sw.SetTable(this);
-        TMemoryStream ms;
-        ms.WriteString(body);
-        ms.SetPosition(0);
-        ReadComponent(ms, &sw);
+        // The wrapper is read as a control body into the one made here.
+        auto wrapper = std::make_unique<TRVTableSW>(nullptr);
+        wrapper->SetTable(this);
+        const TRVTableSW& sw = *wrapper;
+        TRVComponentPtr control(wrapper.release());
+        if (mode == TRVFReadMode::rmBinary)
+            RVFLoadControlBinary(s, control, sw.ClassName());
+        else if (!RVFLoadControlHex(s, control, sw.ClassName()))
+            return false;
         // Every table has its cell list; a stream without one is not a table.
         if (!sw.FCellsRead) return false;
     } catch (const Exception&) {

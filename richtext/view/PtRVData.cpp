@@ -530,8 +530,8 @@ void TCustomMainPtblRVData::DrawPage(int pageNo, TCanvas* canvas, bool preview, 
     if (back && !back->IsColorOnly()) {
         // The background is laid out at screen size, then scaled to the printer.
         TBitmap bmp;
-        int w = PrnSad.Scaling().XToScreen(FWidth);
-        int h = PrnSad.Scaling().YToScreen(FHeight);
+        int w = DeviceToScreenX(FWidth, PrnSad);
+        int h = DeviceToScreenY(FHeight, PrnSad);
         bmp.SetSize(std::max(w, 1), std::max(h, 1));
         DrawBackgroundPiece(bmp.Canvas(), TRect(0, 0, w, h), 0, 0);
         DrawGraphicForDevice(canvas, area.Left, area.Top, &bmp, PrnSad, w, h);
@@ -555,8 +555,8 @@ void TCustomMainPtblRVData::DrawPage(int pageNo, TCanvas* canvas, bool preview, 
 // The page background (screen pixels) with the print area's point (0, 0) at canvas (DX, DY).
 void TCustomMainPtblRVData::DrawBackgroundPiece(TCanvas* canvas, const TRect& rect, int dx,
                                                 int dy) const {
-    const int w = PrnSad.Scaling().XToScreen(FWidth);
-    const int h = PrnSad.Scaling().YToScreen(FHeight);
+    const int w = DeviceToScreenX(FWidth, PrnSad);
+    const int h = DeviceToScreenY(FHeight, PrnSad);
     const TColor color = GetColor();
     GetBackground()->Draw(canvas, rect, false,
                           color == clNone ? clWhite : PrintableBackColor(color, ColorMode), w, h,

@@ -385,7 +385,6 @@ int TCustomRVFormattedData::FindOffsetInDrawItem(int drawItemNo, int x) {
     if (!style || !canvas) return 1;
     style->ApplyStyle(canvas, styleNo, GetItemBiDiMode(itemNo));
     FFmt.LastTextStyle = -1;
-    HDC dc = canvas->Handle();
     std::string text = DrawItems.GetDrawItemText(drawItemNo, this);
     bool unicode = GetItem(itemNo)->IsUnicode();
     if (style->TextStyles.GetItem(styleNo).AllCaps)
@@ -400,12 +399,9 @@ int TCustomRVFormattedData::FindOffsetInDrawItem(int drawItemNo, int x) {
     const TRVBiDiMode bidi = GetItemBiDiMode(itemNo);
     if (bidi == TRVBiDiMode::rvbdUnspecified ||
         !GetCharCaretPositions(canvas, text, unicode, bidi, pos) || int(pos.size()) != len + 1) {
-        std::vector<int> ext(size_t(len), 0);
-        SIZE sz;
-        if (unicode)
-            GetTextExtentExPointW(dc, wide.data(), len, INT_MAX, nullptr, ext.data(), &sz);
-        else
-            GetTextExtentExPointA(dc, text.data(), len, INT_MAX, nullptr, ext.data(), &sz);
+        std::vector<int> ext;
+        MeasureTextFit(canvas, text, unicode, INT_MAX, &ext);
+        ext.resize(size_t(len), ext.empty() ? 0 : ext.back());
         pos.assign(1, 0);
         pos.insert(pos.end(), ext.begin(), ext.end());
     }
@@ -533,7 +529,16 @@ int TCustomRVFormattedData::CalcParaMinWidthRange(int firstItemNo, int lastItemN
                 if (j > i && GetItemStyleNo(j - 1) == rvsListMarker) w += markerWidth;
                 widest = std::max(widest, w);
             }
-            markerWidth = item->StyleNo == rvsListMarker ? w : 0;
+            markerWidth = 0;
+            if (item->StyleNo == rvsListMarker) {
+                // The first line starts at the marker indent: the marker needs room beyond the
+                // level's left indent (counted in the indents) only when it is wider than the
+                // space between the two.
+                const TRVListLevel* level =
+                    static_cast<TRVMarkerItemInfo*>(item)->GetLevelInfo(GetRVStyle());
+                markerWidth =
+                    level ? std::max(0, w - scaleX(level->LeftIndent - level->MarkerIndent)) : w;
+            }
             ++j;
         } while (j <= lastItemNo && !GetItem(j)->StartsParagraph());
         result = std::max(result, indents + (noWrap ? sum : widest));

@@ -20,17 +20,6 @@ namespace epc {
 class TCustomRichView;
 class TRichViewRVData;
 
-enum class TRVFReaderStyleMode { rvf_sIgnore, rvf_sInsertMap, rvf_sInsertMerge };
-enum class TRVRTFOption {
-    rvrtfSaveStyleSheet,
-    rvrtfDuplicateUnicode,
-    rvrtfSaveEMFAsWMF,
-    rvrtfSaveJpegAsJpeg,
-    rvrtfSaveBitmapDefault,
-    rvrtfSaveEMFDefault
-};
-using TRVRTFOptions = TSet<TRVRTFOption>;
-
 // Records of events posted to the viewer (WM_RVEVENT); the kind names the event.
 class TRVMessageData : public TObject {
 public:
@@ -181,9 +170,12 @@ public:
     void ClearSelection();
     // Puts the selection on the clipboard in the formats the auto-copy options ask for.
     void CopyToClipboard();
+    // The selection to the clipboard with the given background colour and background.
+    void CopySelection(TColor color, TRVBackground* background);
     std::string GetSelText();
     TGraphic* GetSelectedImage() const;
     bool HasSelection() const;
+    void ClearDrawMarkers();
 
     // ---- RVF and RTF.
     bool ReadRvfStream(TStream& stream);
@@ -194,6 +186,8 @@ public:
     // Reads RTF and appends it; the result code of the RTF reader (0: success).
     int LoadRtfStream(TStream& stream);
     virtual TRVRTFReaderProperties* GetRTFReadProperties();
+    // The published property: the settings of RTF reading, made on first use.
+    TRVRTFReaderProperties* RTFReadProperties() { return GetRTFReadProperties(); }
     // Writes a picture of an HTML export into the folder Path as "rvimg<N>" plus its extension,
     // N counting the pictures this viewer wrote; the file name, or empty.
     virtual std::string SaveImageFileForHtml(const std::string& path, TGraphic* graphic);
@@ -294,6 +288,7 @@ private:
     void WMGetDlgCode(TMessage& message);
     void WMSetFocus(TMessage& message);
     void WMCopy(TMessage& message);
+    void WMDestroy(TMessage& message);
     void WMContextMenu(TMessage& message);
     // The viewer whose in-place editor this control is, or null.
     TCustomRichView* OuterViewer() const;

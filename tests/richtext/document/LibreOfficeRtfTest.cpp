@@ -65,8 +65,6 @@ bool Has(const TFontInfo& f, TRVFontStyle s) {
     return f.Style.Contains(s);
 }
 
-} // namespace
-
 TEST(LibreOfficeRtf, TextLookAlignmentAndIndents) {
     Imported doc("lo-formatting.rtf");
     ASSERT_EQ(doc.result, rtf_ec_OK);
@@ -159,3 +157,28 @@ TEST(LibreOfficeRtf, LinksBreaksPagesAndTableText) {
     EXPECT_TRUE(doc.data.GetPageBreakBefore(doc.Find(u"On a new page")));
     EXPECT_FALSE(doc.data.GetPageBreakBefore(doc.Find(u"cell one")));
 }
+
+// The word processor's RTF of a document our writer saved with its style sheet: the sheet's
+// paragraph and character styles are the document's styles there, and come back with their
+// look.
+TEST(LibreOfficeRtf, StyleSheetWeWroteComesBackAsTheDocumentsStyles) {
+    Imported doc("lo-stylesheet.rtf");
+    ASSERT_EQ(doc.result, rtf_ec_OK);
+    const char* root = std::getenv("EPC_TEST_DATA");
+    TFileStream fs(std::string(root ? root : "tests/data") +
+                       "/../richtext/document/data/lo-stylesheet.rtf",
+                   fmOpenRead);
+    std::string rtf(size_t(fs.Size()), '\0');
+    fs.ReadBuffer(rtf.data(), rtf.size());
+    for (const char* name : {" Body;}", " Question Heading;}", " Plain Text;}", " Strong Answer;}"})
+        EXPECT_NE(rtf.find(name), std::string::npos) << name;
+    auto paras = doc.Paragraphs();
+    ASSERT_EQ(paras.size(), 2u);
+    EXPECT_EQ(paras[0], u"Question 1");
+    EXPECT_EQ(paras[1], u"Pick the right answer.");
+    EXPECT_EQ(doc.style.ParaStyles[doc.data.GetItemParaNo(0)].Alignment, TRVAlignment::rvaCenter);
+    EXPECT_TRUE(doc.Font(u"right").Style.Contains(TRVFontStyle::rvfsBold));
+    EXPECT_EQ(ColorToRGB(doc.Font(u"right").Color), ColorToRGB(clRed));
+}
+
+} // namespace

@@ -1,0 +1,145 @@
+// The RTF writer follows the document's RTF options: a style sheet named by the paragraphs and
+// text runs, Unicode text with or without its 8-bit fallback, the picture kinds.
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <string>
+
+#include "DocTestUtil.h"
+#include "platform/core/Streams.h"
+#include "platform/graphics/Bitmap.h"
+#include "richtext/document/RVRTFReader.h"
+#include "richtext/document/RVUni.h"
+
+using namespace epc;
+
+namespace {
+
+struct Doc {
+    TRVStyle style{nullptr};
+    TRVDocument data;
+    Doc() {
+        data.SetRVStyle(&style);
+        style.ParaStyles[0].StyleName = "Body";
+        TParaInfo& heading = style.ParaStyles.Add();
+        heading.StyleName = "Question Heading";
+        heading.Alignment = TRVAlignment::rvaCenter;
+        heading.SpaceAfter = 8;
+        style.TextStyles[0].StyleName = "Plain Text";
+        TFontInfo& strong = style.TextStyles.Add();
+        strong.StyleName = "Strong Answer";
+        strong.Style.Include(TRVFontStyle::rvfsBold);
+        strong.Color = clRed;
+        data.AddTextParagraph("Question 1", 0, 1, TRVTag());
+        data.AddTextParagraph("Pick the ", 0, 0, TRVTag());
+        data.AddTextParagraph("right", 1, -1, TRVTag());
+        data.AddTextParagraph(" answer.", 0, -1, TRVTag());
+    }
+    std::string Rtf(TRVRTFOptions options) {
+        data.SetRTFOptions(options);
+        TMemoryStream ms;
+        EXPECT_TRUE(data.WriteRtfToStream(ms, false, clNone));
+        return ms.DataString();
+    }
+};
+
+bool Has(const std::string& s, const std::string& part) {
+    return s.find(part) != std::string::npos;
+}
+
+TEST(RtfOptions, StyleSheetNamesEveryStyleAndTheTextUsesIt) {
+    Doc d;
+    const std::string rtf = d.Rtf(
+        TRVRTFOptions{TRVRTFOption::rvrtfSaveStyleSheet, TRVRTFOption::rvrtfDuplicateUnicode});
+    if (const char* out = std::getenv("EPC_RTF_STYLESHEET_OUT")) std::ofstream(out) << rtf;
+    ASSERT_TRUE(Has(rtf, "{\\stylesheet")) << rtf;
+    // Paragraph styles are \s0, \s1; text styles follow as character styles \cs2, \cs3.
+    EXPECT_TRUE(Has(rtf, "{\\s0\\ql")) << rtf;
+    EXPECT_TRUE(Has(rtf, "\\snext0 Body;}"));
+    EXPECT_TRUE(Has(rtf, "{\\s1\\qc"));
+    EXPECT_TRUE(Has(rtf, " Question Heading;}"));
+    EXPECT_TRUE(Has(rtf, "{\\*\\cs2\\additive"));
+    EXPECT_TRUE(Has(rtf, " Plain Text;}"));
+    EXPECT_TRUE(Has(rtf, "{\\*\\cs3\\additive"));
+    EXPECT_TRUE(Has(rtf, "\\b\\cf"));
+    EXPECT_TRUE(Has(rtf, " Strong Answer;}"));
+    // The body refers to them.
+    EXPECT_TRUE(Has(rtf, "\\pard\\s1\\qc"));
+    EXPECT_TRUE(Has(rtf, "\\pard\\s0\\ql"));
+    EXPECT_TRUE(Has(rtf, "{\\plain\\cs3\\f0"));
+    // Our reader takes the document back as it was.
+    Doc back;
+    back.data.ClearAllItems();
+    TStringStream ss(rtf);
+    TRVRTFReaderProperties props;
+    int index = 0;
+    ASSERT_EQ(props.ImportRtfStream(&back.data, ss, index), 0);
+    ASSERT_EQ(back.data.ItemCount(), 4);
+    EXPECT_EQ(back.data.GetItemTextW(2), u"right");
+    EXPECT_TRUE(
+        back.style.TextStyles[back.data.GetItemStyleNo(2)].Style.Contains(TRVFontStyle::rvfsBold));
+    EXPECT_EQ(back.style.ParaStyles[back.data.GetItemParaNo(0)].Alignment, TRVAlignment::rvaCenter);
+
+    // Without the option: no sheet and no references.
+    const std::string plain = d.Rtf(TRVRTFOptions::FromBits(14));
+    EXPECT_FALSE(Has(plain, "stylesheet"));
+    EXPECT_FALSE(Has(plain, "\\cs"));
+    EXPECT_FALSE(Has(plain, "\\pard\\s"));
+}
+
+TEST(RtfOptions, UnicodeFallbackOnlyWhenDuplicated) {
+    Doc d;
+    d.data.ClearAllItems();
+    d.style.TextStyles[0].Unicode = true;
+    d.data.AddTextParagraphW(u"caf\u00e9 \u4e2d", 0, 0, TRVTag());
+    const std::string both = d.Rtf(TRVRTFOptions{TRVRTFOption::rvrtfDuplicateUnicode});
+    EXPECT_TRUE(Has(both, "\\uc1"));
+    EXPECT_TRUE(Has(both, "caf\\u233\\'e9 \\u20013?")) << both;
+    const std::string alone = d.Rtf(TRVRTFOptions());
+    EXPECT_TRUE(Has(alone, "\\uc0"));
+    EXPECT_TRUE(Has(alone, "caf\\u233  \\u20013 ")) << alone;
+    // Both read back alike.
+    for (const std::string& rtf : {both, alone}) {
+        Doc back;
+        back.data.ClearAllItems();
+        TStringStream ss(rtf);
+        TRVRTFReaderProperties props;
+        int index = 0;
+        ASSERT_EQ(props.ImportRtfStream(&back.data, ss, index), 0);
+        EXPECT_EQ(back.data.GetItemTextW(0), u"caf\u00e9 \u4e2d");
+    }
+}
+
+// A shifted text style goes as \up or \dn in half-points and comes back as the same share of
+// its font height.
+TEST(RtfOptions, ShiftedTextComesBack) {
+    Doc d;
+    d.style.TextStyles[1].VShift = 50;  // 10 points: 5 points up
+    d.style.TextStyles[0].VShift = -30; // 3 points down
+    const std::string rtf = d.Rtf(TRVRTFOptions::FromBits(14));
+    EXPECT_TRUE(Has(rtf, "\\b\\cf11\\up10 right")) << rtf;
+    EXPECT_TRUE(Has(rtf, "\\dn6 ")) << rtf;
+    Doc back;
+    back.data.ClearAllItems();
+    TStringStream ss(rtf);
+    TRVRTFReaderProperties props;
+    int index = 0;
+    ASSERT_EQ(props.ImportRtfStream(&back.data, ss, index), 0);
+    EXPECT_EQ(back.style.TextStyles[back.data.GetItemStyleNo(2)].VShift, 50);
+    EXPECT_EQ(back.style.TextStyles[back.data.GetItemStyleNo(1)].VShift, -30);
+}
+
+TEST(RtfOptions, PicturesGoAsPngOrAsBitmapByDefault) {
+    Doc d;
+    d.data.ClearAllItems();
+    d.data.AddPictureItem("pic", doctest::MakeBitmap(3, 2, clBlue), 0, TRVVAlign::rvvaBaseline);
+    EXPECT_TRUE(Has(d.Rtf(TRVRTFOptions::FromBits(14)), "{\\pict\\pngblip\\picw3\\pich2"));
+    const std::string dib = d.Rtf(TRVRTFOptions{TRVRTFOption::rvrtfSaveBitmapDefault});
+    // The bitmap without its file header: the 40-byte info header first (28 00 00 00).
+    EXPECT_TRUE(Has(dib, "{\\pict\\dibitmap0\\picw3\\pich2")) << dib;
+    EXPECT_TRUE(Has(dib, "\r\n28000000030000000200000001001800")) << dib;
+}
+
+} // namespace
