@@ -507,6 +507,19 @@ public:
                                       bool withSizes, const TRVTableCellData& source);
 
     // ---- In-place cell editing.
+    // While the cell editor is open its cell holds no items: they are the editor's. While a
+    // scope of this class lives, that cell reads the editor's items as its own (without taking
+    // them), so that what is written of the table is what the user sees.
+    class TEditedCellContent {
+    public:
+        explicit TEditedCellContent(const TRVTableItemInfo& table);
+        ~TEditedCellContent();
+        TEditedCellContent(const TEditedCellContent&) = delete;
+        TEditedCellContent& operator=(const TEditedCellContent&) = delete;
+
+    private:
+        TRVTableCellData* FCell = nullptr;
+    };
     TRVTableInplaceEdit* InplaceEditor() const {
         return FInplaceEditor.get();
     }

@@ -18,6 +18,24 @@ TCustomRichViewEdit* EditorOf(TCustomRVData* data) {
     return rvData ? dynamic_cast<TCustomRichViewEdit*>(rvData->RichView) : nullptr;
 }
 
+// The caret's offset in item ItemNo of an editing document; -1 when the caret is elsewhere.
+int CaretOffsetInItem(TCustomRVData* rvData, int itemNo) {
+    auto* data = dynamic_cast<TRVEditRVData*>(rvData);
+    if (!data || itemNo < 0 || data->CaretDrawItemNo < 0 ||
+        data->CaretDrawItemNo >= data->DrawItems.Count() || data->CaretItemIndex() != itemNo)
+        return -1;
+    return data->CaretItemOffset();
+}
+
+// Puts the caret back at an offset CaretOffsetInItem gave, once the document is laid out again.
+void RestoreCaretInItem(TCustomRVData* rvData, int itemNo, int offs) {
+    auto* data = dynamic_cast<TRVEditRVData*>(rvData);
+    if (!data || offs < 0 || itemNo < 0 || itemNo >= data->ItemCount() ||
+        data->DrawItems.Count() == 0)
+        return;
+    data->PlaceCaretAt(itemNo, offs);
+}
+
 } // namespace
 
 bool RVTablePropertyAffectsWidth(const std::string& name) {
@@ -132,6 +150,23 @@ void TRVTableItemInfo::AssignCellAttributesUndoable(int itemNo, int row, int col
 
 // ---------------------------------------------------------------------------------------------
 // The cell editor.
+
+TRVTableItemInfo::TEditedCellContent::TEditedCellContent(const TRVTableItemInfo& table) {
+    if (!table.FInplaceEditor) return;
+    const int row = table.FEditedRow, col = table.FEditedCol;
+    if (row < 0 || row >= table.RowCount() || col < 0 || col >= table.ColCount()) return;
+    TRVTableCellData* cell = table.Rows.GetRow(row)->Cell(col);
+    TRVEditRVData* inner = table.FInplaceEditor->EditData();
+    // A cell that holds items of its own is not the one the editor took them from.
+    if (!cell || cell->SharesItems() || cell->ItemCount() > 0 || inner->SharesItems()) return;
+    cell->ShareItemsOf(*inner);
+    FCell = cell;
+}
+
+TRVTableItemInfo::TEditedCellContent::~TEditedCellContent() {
+    // A cell that shares items only lets go of them.
+    if (FCell) FCell->ClearAllItems();
+}
 
 void TRVTableItemInfo::GetEditedCell(int& row, int& col) const {
     row = FInplaceEditor ? FEditedRow : -1;
@@ -680,6 +715,9 @@ std::unique_ptr<TCustomRichViewEdit> TRVTableItemInfo::CreateHiddenEditor() {
 void TRVTableItemInfo::ApplyToSelectedCells(int mode, int value) {
     if (!Options.Contains(TRVTableOption::rvtoEditing) || !HasCellSelection()) return;
     if (FInplaceEditor) DestroyCellEditor(true);
+    const int itemNo = GetItemNo();
+    const int caretOffs = CaretOffsetInItem(FRVData, itemNo);
+    bool changed = false;
     TEditStep step(*this, UsesUndo());
     std::unique_ptr<TCustomRichViewEdit> hidden = CreateHiddenEditor();
     std::unique_ptr<TRVUndoMultiCellsModify> record;
@@ -722,6 +760,7 @@ void TRVTableItemInfo::ApplyToSelectedCells(int mode, int value) {
             const int groups = data->UndoList->Count();
             if (groups == 0) continue;
             SetChangedFlag();
+            changed = true;
             if (record) {
                 record->Rows.AddValue(r);
                 record->Cols.AddValue(c);
@@ -734,6 +773,7 @@ void TRVTableItemInfo::ApplyToSelectedCells(int mode, int value) {
     if (record && record->Rows.Count() > 0) AddUndoRecord(std::move(record));
     // The cells hand their items back unformatted.
     FormatDocumentAfterChange();
+    if (changed) RestoreCaretInItem(FRVData, itemNo, caretOffs);
 }
 
 bool TRVTableItemInfo::CanDeleteSelectedCellsContents() const {
@@ -767,10 +807,15 @@ void TRVTableItemInfo::DeleteSelectedCellsContents() {
             }
     if (rows.Count() == 0) return;
     if (FInplaceEditor) DestroyCellEditor(true);
-    TEditStep step(*this, UsesUndo());
-    Rows.ClearCells(rows, cols);
-    SetChangedFlag();
-    FormatDocumentAfterChange();
+    const int itemNo = GetItemNo();
+    const int caretOffs = CaretOffsetInItem(FRVData, itemNo);
+    {
+        TEditStep step(*this, UsesUndo());
+        Rows.ClearCells(rows, cols);
+        SetChangedFlag();
+        FormatDocumentAfterChange();
+    }
+    RestoreCaretInItem(FRVData, itemNo, caretOffs);
 }
 
 // ---------------------------------------------------------------------------------------------

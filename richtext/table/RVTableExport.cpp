@@ -111,6 +111,7 @@ const char* VAlignName(int v) {
 } // namespace
 
 void TRVTableItemInfo::FillRtfTables(TRVColorList& colors) const {
+    TEditedCellContent edited(*this);
     colors.AddColorIfAbsent(Color());
     AddBorderColors(colors, BorderStyle(), BorderColor(), BorderLightColor());
     AddBorderColors(colors, CellBorderStyle(), CellBorderColor(), CellBorderLightColor());
@@ -130,6 +131,7 @@ void TRVTableItemInfo::FillRtfTables(TRVColorList& colors) const {
 
 void TRVTableItemInfo::SaveRTF(TStream& stream, TCustomRVData* rvData, int /*itemNo*/,
                                TRVRTFWriteContext& ctx) {
+    TEditedCellContent edited(*this);
     if (Rows.IsEmpty()) {
         ctx.TableJustClosed = true;
         return;
@@ -259,6 +261,7 @@ void TRVTableItemInfo::SaveRTF(TStream& stream, TCustomRVData* rvData, int /*ite
 
 void TRVTableItemInfo::SaveHTMLEx(TStream& stream, TCustomRVData* rvData, int /*itemNo*/,
                                   TRVHTMLWriteContext& ctx) {
+    TEditedCellContent edited(*this);
     const bool css = ctx.Css;
     auto background = [&](TGraphic* picture) {
         const std::string name = RVSaveHtmlPicture(picture, rvData, ctx.Path);

@@ -424,6 +424,7 @@ int TRVTableItemInfo::GetSpanBandStart(int row) const {
 }
 
 std::string TRVTableItemInfo::GetTableAsText(bool unicode) {
+    TEditedCellContent edited(*this);
     std::string result;
     // The separators are 8-bit text of the document's code page.
     const uint32_t codePage = FRVData ? FRVData->CodePageOfStyle(-1) : CP_ACP;

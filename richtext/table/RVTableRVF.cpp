@@ -395,6 +395,7 @@ void TRVTableItemInfo::SaveRVF(TStream& stream, const TRVSaveContext& ctx, const
                                GetRVFExtraHeader()));
     RVFWriteLine(stream, RVFEscapeLine(name));
     RVFWriteLine(stream, "1");
+    TEditedCellContent edited(*this);
     const std::string body = SaveTableStream(this);
     if (ctx.Binary)
         RVFWriteBinary(stream, body);
