@@ -603,6 +603,9 @@ public:
                           const TRVScreenAndDevice* sad, TCustomRVData* rvData, TCanvas* canvas,
                           bool canUseDeviceFit) override;
     void FormatForDocWidth(int docWidth, TCanvas* canvas, bool force);
+    // Column widths and starts for a document width into Fi, as the layout would make them;
+    // the screen layout and the cells stay as they are.
+    void LayOutColumns(int docWidth, TCanvas* canvas, TRVTableItemFormattingInfo& fi);
     // Lays the table out for printing into its print record, at the printer's resolution;
     // the screen layout and the cells stay as they are.
     void FormatForPrinting(int docWidth, TCanvas* canvas, TRVTablePrintInfo& info,
@@ -792,6 +795,8 @@ private:
                         TRVTableItemFormattingInfo& fi) const;
     void ShareSpareWidth(const TColumnFacts& facts, TColumnFit& fit,
                          TRVTableItemFormattingInfo& fi) const;
+    // The column starts after the widths; the gaps between the columns' contents.
+    int PlaceColumnStarts(TRVTableItemFormattingInfo& fi) const;
     void PlaceColumns(TRVTableItemFormattingInfo& fi, bool force, TRVTablePrintInfo* print);
     void PlaceRows(TRVTableItemFormattingInfo& fi, TRVTablePrintInfo* print);
     void FitSpanningRows(TRVTableItemFormattingInfo& fi,

@@ -136,7 +136,11 @@ void TRVTableItemInfo::SaveRTF(TStream& stream, TCustomRVData* rvData, int /*ite
         ctx.TableJustClosed = true;
         return;
     }
-    if (FFormatting.ColStarts.Count() != ColCount() || NeedsLayout) {
+    // The cell boundaries come from the screen layout; a table without one is laid out for
+    // a document 600 pixels wide, aside, so that what the screen shows does not change.
+    TRVTableItemFormattingInfo aside;
+    const TRVTableItemFormattingInfo* layout = &FFormatting;
+    if (FFormatting.ColStarts.Count() != ColCount() || FFormatting.ColWidths.Count() != ColCount()) {
         TCanvas own;
         TCanvas* canvas = nullptr;
         if (auto* f = dynamic_cast<TCustomRVFormattedData*>(FRVData)) canvas = f->GetCanvas();
@@ -144,7 +148,8 @@ void TRVTableItemInfo::SaveRTF(TStream& stream, TCustomRVData* rvData, int /*ite
             own.SetOwnedHandle(CreateBufferDC(1, 1, 96, 96));
             canvas = &own;
         }
-        FormatForDocWidth(600, canvas, true);
+        LayOutColumns(600, canvas, aside);
+        layout = &aside;
     }
     const int level = ctx.Level;
     const bool nested = level > 0;
@@ -231,7 +236,7 @@ void TRVTableItemInfo::SaveRTF(TStream& stream, TCustomRVData* rvData, int /*ite
                 break;
             }
             if (rvData) out += rvData->GetExtraRTFCode(rvrtfaCell, r, c);
-            const int right = FFormatting.ColStarts[c] + FFormatting.ColWidths[c];
+            const int right = layout->ColStarts[c] + layout->ColWidths[c];
             out += Fmt("\\cellx%d", int(std::nearbyint(right * ctx.TwipsPerPixel +
                                                        CellHSpacing() * ctx.TwipsPerPixel / 2)));
         }
@@ -367,7 +372,7 @@ void TRVTableItemInfo::SaveHTMLEx(TStream& stream, TCustomRVData* rvData, int /*
             td += ">";
             RVFWriteRaw(stream, td);
             if (cell->IsEmpty(true))
-                RVFWriteRaw(stream, "&#160;"); // a non-breaking space that XML readers know too
+                RVFWriteRaw(stream, "&nbsp;");
             else
                 cell->WriteHtmlSubDocument(stream, ctx, GetCellColor(cell));
             RVFWriteRaw(stream, "</TD>");

@@ -415,8 +415,21 @@ void TRVTableItemInfo::ShareSpareWidth(const TColumnFacts& facts, TColumnFit& fi
     }
 }
 
-void TRVTableItemInfo::PlaceColumns(TRVTableItemFormattingInfo& fi, bool force,
-                                    TRVTablePrintInfo* print) {
+void TRVTableItemInfo::LayOutColumns(int docWidth, TCanvas* canvas,
+                                     TRVTableItemFormattingInfo& fi) {
+    FCanvas = canvas;
+    auto release = Finally([&] { FCanvas = nullptr; });
+    fi.Clear();
+    fi.Width = fi.Height = 0;
+    if (Rows.IsEmpty()) return;
+    const TColumnFacts facts = GatherColumnFacts();
+    TColumnFit fit;
+    fi.Width = TargetWidth(docWidth, facts, fit.FixedMode);
+    FitColumnWidths(facts, fit, fi);
+    PlaceColumnStarts(fi);
+}
+
+int TRVTableItemInfo::PlaceColumnStarts(TRVTableItemFormattingInfo& fi) const {
     const int n = ColCount();
     const int gaps = SX(n * (2 * (CellPadding() + CellBorderWidth()) + CellHSpacing()));
     int rest = gaps;
@@ -427,6 +440,13 @@ void TRVTableItemInfo::PlaceColumns(TRVTableItemFormattingInfo& fi, bool force,
         rest -= g;
         x += g + fi.ColWidths[c];
     }
+    return gaps;
+}
+
+void TRVTableItemInfo::PlaceColumns(TRVTableItemFormattingInfo& fi, bool force,
+                                    TRVTablePrintInfo* print) {
+    const int n = ColCount();
+    const int gaps = PlaceColumnStarts(fi);
     const int padX = SX(CellPadding());
     for (int r = 0; r < RowCount(); ++r) {
         // Printed rows take the heights of the printable cell documents.

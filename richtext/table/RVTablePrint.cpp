@@ -129,6 +129,8 @@ void TRVTablePrintInfo::EnsureRowParts() {
 
 bool TRVTablePrintInfo::FitsFirstPart(int height) const {
     if (!CanSplit()) return false;
+    // A table of heading rows only has no body row to begin with: it starts on a new page.
+    if (RepeatHeadings && FTable->HeadingRowCount() >= FTable->RowCount()) return false;
     const int first = RepeatedHeadingRows();
     if (first >= FTable->RowCount()) return false;
     // The first part prints the heading rows as rows of its own above its first body row.
