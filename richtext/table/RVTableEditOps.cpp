@@ -206,6 +206,13 @@ void ForwardCellEditorEvents(TRVTableInplaceEdit& editor, TCustomRichViewEdit& o
     };
     editor.OnRVMouseDown = mouse(true);
     editor.OnRVMouseUp = mouse(false);
+    if (outer.OnRVRightClick)
+        editor.OnRVRightClick = [target, cellEditor](TCustomRichView*, const std::string& word,
+                                                     int styleNo, int x, int y) {
+            if (target->OnRVRightClick)
+                target->OnRVRightClick(target, word, styleNo, x + cellEditor->Left(),
+                                       y + cellEditor->Top());
+        };
     editor.OnRVDblClick = [post](TCustomRichView*, const std::string& word, int styleNo) {
         auto message = std::make_unique<TRVDblClickMessageData>();
         message->ClickedWord = word;
@@ -257,6 +264,9 @@ bool TRVTableItemInfo::OpenCellEditor(int itemNo, int row, int col, bool noEvent
     editor->SetColor(GetCellColor(cell));
     editor->SetParent(outer);
     editor->SetCell(row, col, this, CellPadding());
+    // The editor holding the table handles the cell's events; those with a position hear of
+    // it at their own coordinates.
+    editor->CopyEventHandlersFrom(*outer);
     ForwardCellEditorEvents(*editor, *outer);
     FEditedRow = row;
     FEditedCol = col;

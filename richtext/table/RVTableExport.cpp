@@ -140,7 +140,8 @@ void TRVTableItemInfo::SaveRTF(TStream& stream, TCustomRVData* rvData, int /*ite
     // a document 600 pixels wide, aside, so that what the screen shows does not change.
     TRVTableItemFormattingInfo aside;
     const TRVTableItemFormattingInfo* layout = &FFormatting;
-    if (FFormatting.ColStarts.Count() != ColCount() || FFormatting.ColWidths.Count() != ColCount()) {
+    if (FFormatting.ColStarts.Count() != ColCount() ||
+        FFormatting.ColWidths.Count() != ColCount()) {
         TCanvas own;
         TCanvas* canvas = nullptr;
         if (auto* f = dynamic_cast<TCustomRVFormattedData*>(FRVData)) canvas = f->GetCanvas();

@@ -176,8 +176,7 @@ TEST_F(TableSaveEdited, EveryWriterTakesWhatTheOpenCellEditorShows) {
             const std::vector<std::string> cells = test::XPathValues(doc, "//td");
             xmlFreeDoc(doc);
             ASSERT_LT(index, int(cells.size())) << html;
-            EXPECT_EQ(NoSpaces(cells[size_t(index)]), NoSpaces(Replace(shown, "\n", "")))
-                << html;
+            EXPECT_EQ(NoSpaces(cells[size_t(index)]), NoSpaces(Replace(shown, "\n", ""))) << html;
         }
         // Plain text.
         {
@@ -262,6 +261,42 @@ TEST_F(TableSaveEdited, CellOperationsKeepTheCaretInTheTableItem) {
     }
     EXPECT_EQ(CellText(0, 0), "");
     EXPECT_EQ(CellText(2, 2), "2,2");
+}
+
+// What is done in the cell editor reaches the editor holding the table: item actions, keys and
+// right clicks (at that editor's coordinates).
+TEST_F(TableSaveEdited, TheCellEditorsEventsReachTheOuterEditor) {
+    std::vector<std::pair<TRVItemAction, TCustomRVData*>> actions;
+    Edit->OnItemAction = [&](TCustomRichView*, TRVItemAction action, TCustomRVItemInfo*,
+                             std::string&,
+                             TCustomRVData* rvData) { actions.emplace_back(action, rvData); };
+    int keys = 0;
+    Edit->OnKeyDown = [&](TObject*, Word&, TShiftState) { ++keys; };
+    int rightX = -1;
+    Edit->OnRVRightClick = [&](TCustomRichView* sender, const std::string&, int, int x, int) {
+        if (sender == Edit) rightX = x;
+    };
+    ASSERT_TRUE(Table->OpenCellEditor(-1, 1, 1, false, false, true, false));
+    TRVTableInplaceEdit* editor = Table->InplaceEditor();
+    TCustomRVData* inner = editor->EditData();
+    actions.clear();
+    testing::TypeText("ab");
+    testing::PressKey(VK_RETURN);
+    auto heard = [&](TRVItemAction action) {
+        for (auto& [a, data] : actions)
+            if (a == action && data == inner) return true;
+        return false;
+    };
+    EXPECT_TRUE(heard(rviaTextModifying));
+    EXPECT_TRUE(heard(rviaInserting));
+    EXPECT_GT(keys, 0);
+    testing::Click(editor, 5, 5, mbRight);
+    EXPECT_EQ(rightX, 5 + editor->Left());
+    // The handlers use this case's locals.
+    Edit->DestroyInplaceEditor();
+    Edit->OnItemAction = nullptr;
+    Edit->OnKeyDown = nullptr;
+    Edit->OnRVRightClick = nullptr;
 }
 
 // A word processor opened an RTF file saved while cell (1, 1) of a table of two rows was edited
