@@ -48,7 +48,7 @@ void AddBorderColors(TRVColorList& colors, TRVTableBorderStyle style, TColor col
 }
 
 // One side group of border words; nothing for a width of 0 or less.
-std::string RtfBorders(const TRVRTFWriteContext& ctx, const char* prefix, TRVTableBorderStyle style,
+std::string WriteRtfBorders(const TRVRTFWriteContext& ctx, const char* prefix, TRVTableBorderStyle style,
                        int width, TColor color, TColor light, const TRVBooleanRect* visible) {
     if (width <= 0) return {};
     const int tw = ctx.Twips(width);
@@ -85,7 +85,7 @@ std::string Attr(const std::string& name, const std::string& value, const std::s
     return " " + name + "=\"" + value + "\"";
 }
 
-std::string HtmlLength(int v) {
+std::string HtmlLength(TRVHTMLLength v) {
     if (v > 0) return std::to_string(v);
     if (v < 0) return std::to_string(-int64_t(v)) + "%";
     return {};
@@ -129,8 +129,8 @@ void TRVTableItemInfo::FillRtfTables(TRVColorList& colors) const {
             }
 }
 
-void TRVTableItemInfo::SaveRTF(TStream& stream, TCustomRVData* rvData, int /*itemNo*/,
-                               TRVRTFWriteContext& ctx) {
+void TRVTableItemInfo::WriteRtfTable(TStream& stream, TCustomRVData* rvData,
+                                     TRVRTFWriteContext& ctx) {
     TEditedCellContent edited(*this);
     if (Rows.IsEmpty()) {
         ctx.TableJustClosed = true;
@@ -187,7 +187,7 @@ void TRVTableItemInfo::SaveRTF(TStream& stream, TCustomRVData* rvData, int /*ite
             out += "\\trftsWidth1";
         if (Options.Contains(TRVTableOption::rvtoRTFAllowAutofit)) out += "\\trautofit1";
         out += Fmt("\\richviewtbw%d", BestWidth());
-        out += RtfBorders(ctx, "tr", BorderStyle(), BorderWidth(), BorderColor(),
+        out += WriteRtfBorders(ctx, "tr", BorderStyle(), BorderWidth(), BorderColor(),
                           BorderLightColor(), nullptr);
         if (rvData) out += rvData->GetExtraRTFCode(rvrtfaRow, r, -1);
         for (int c = 0; c < colCount; ++c) {
@@ -219,7 +219,7 @@ void TRVTableItemInfo::SaveRTF(TStream& stream, TCustomRVData* rvData, int /*ite
                 out += Fmt("\\richviewcbw%d", cell->BestWidth) +
                        Fmt("\\richviewcbh%d", cell->BestHeight);
             }
-            out += RtfBorders(ctx, "cl", CellBorderStyle(), CellBorderWidth(),
+            out += WriteRtfBorders(ctx, "cl", CellBorderStyle(), CellBorderWidth(),
                               main->BorderColor != clNone ? main->BorderColor : CellBorderColor(),
                               main->BorderLightColor != clNone ? main->BorderLightColor
                                                                : CellBorderLightColor(),
@@ -265,8 +265,8 @@ void TRVTableItemInfo::SaveRTF(TStream& stream, TCustomRVData* rvData, int /*ite
     ctx.TableJustClosed = true;
 }
 
-void TRVTableItemInfo::SaveHTMLEx(TStream& stream, TCustomRVData* rvData, int /*itemNo*/,
-                                  TRVHTMLWriteContext& ctx) {
+void TRVTableItemInfo::WriteHtmlTable(TStream& stream, TCustomRVData* rvData,
+                                      TRVHTMLWriteContext& ctx) {
     TEditedCellContent edited(*this);
     const bool css = ctx.Css;
     auto background = [&](TGraphic* picture) {

@@ -202,7 +202,7 @@ bool TRVTableItemInfo::FormatTable(int docWidth, TCanvas* canvas, bool force,
                    (rowCount - 1) * CellVSpacing() + rowCount * 2 * CellBorderWidth());
     for (int r = 0; r < rowCount; ++r)
         fi.Height += fi.RowHeights[r];
-    FitSpanningRows(fi, facts.VSpans, print);
+    FitSpanningRow(fi, facts.VSpans, print);
     PlaceRows(fi, print);
     return true;
 }
@@ -473,9 +473,9 @@ void TRVTableItemInfo::PlaceColumns(TRVTableItemFormattingInfo& fi, bool force,
     }
 }
 
-void TRVTableItemInfo::FitSpanningRows(TRVTableItemFormattingInfo& fi,
-                                       const std::vector<std::pair<int, int>>& spans,
-                                       TRVTablePrintInfo* print) {
+void TRVTableItemInfo::FitSpanningRow(TRVTableItemFormattingInfo& fi,
+                                      const std::vector<std::pair<int, int>>& spans,
+                                      TRVTablePrintInfo* print) {
     const int rowCount = RowCount(), n = ColCount();
     const int step = SY(CellVSpacing() + 2 * CellPadding() + 2 * CellBorderWidth());
     for (auto [r, c] : spans) {

@@ -464,13 +464,13 @@ int TRVTableItemInfo::GetItemNo() const {
 // ---------------------------------------------------------------------------------------------
 // Item operations.
 
-bool TRVTableItemInfo::GetKindFlag(int kind) const {
+bool TRVTableItemInfo::QueryFlag(int kind) const {
     if (kind == rvifChangesCanvasFont || kind == rvifCanChangeSize || kind == rvifHasSubDocuments)
         return true;
     return TRVFullLineItemInfo::GetKindFlag(kind);
 }
 
-bool TRVTableItemInfo::GetStateFlag(int kind) const {
+bool TRVTableItemInfo::QueryStyleFlag(int kind) const {
     if (kind == rvisCanUseDeviceFit) return false;
     return TRVFullLineItemInfo::GetStateFlag(kind);
 }

@@ -188,11 +188,15 @@ bool TRVTablePrintInfo::SplitAt(int height) {
 
 // ---------------------------------------------------------------- the table item
 
-std::unique_ptr<TRVDrawLineInfo>
-TRVTableItemInfo::CreatePrintingDrawItem(TCustomRVData*, const TRVScreenAndDevice* sad) {
+std::unique_ptr<TRVTablePrintInfo> TRVTableItemInfo::CreatePrintInfo(const TRVScreenAndDevice* sad) {
     auto info = std::make_unique<TRVTablePrintInfo>(this);
     if (sad) info->Sad = *sad;
     return info;
+}
+
+std::unique_ptr<TRVDrawLineInfo>
+TRVTableItemInfo::CreatePrintingDrawItem(TCustomRVData*, const TRVScreenAndDevice* sad) {
+    return CreatePrintInfo(sad);
 }
 
 void TRVTableItemInfo::FormatForPrinting(int docWidth, TCanvas* canvas, TRVTablePrintInfo& info,
@@ -235,9 +239,8 @@ void TRVTableItemInfo::FormatForPrinting(int docWidth, TCanvas* canvas, TRVTable
                 info.Nested.push_back(multi);
 }
 
-void TRVTableItemInfo::PaintPrintPart(TCanvas* canvas, int x, int y, const TRVTablePrintInfo& info,
-                                      int part, TRVColorMode colorMode, bool preview,
-                                      bool correction) {
+void TRVTableItemInfo::PrintPart(TCanvas* canvas, int x, int y, const TRVTablePrintInfo& info,
+                                 int part, TRVColorMode colorMode, bool preview, bool correction) {
     const TRVScreenAndDevice* oldSad = FSad;
     FSad = &info.Sad;
     auto restore = Finally([&] { FSad = oldSad; });
@@ -260,7 +263,7 @@ void TRVTableItemInfo::Print(TCanvas* canvas, int x, int y, bool preview, bool c
     auto* info = dynamic_cast<TRVTablePrintInfo*>(dli);
     // A record made before the table changed is never drawn from.
     if (!canvas || !info || info->LayoutOutdated()) return;
-    PaintPrintPart(canvas, x, y, *info, part, colorMode, preview, correction);
+    PrintPart(canvas, x, y, *info, part, colorMode, preview, correction);
 }
 
 } // namespace epc
