@@ -683,8 +683,8 @@ public:
     }
     // The table's picture, else its colour, over Box, drawn where it meets Visible; printed
     // white with rvtoWhiteBackground. Colours go through the colour mode.
-    void DrawPrintBackground(TCanvas* canvas, const TRect& box, const TRect& visible,
-                             bool printing, TRVColorMode colorMode, const TRVScreenAndDevice* sad);
+    void DrawPrintBackground(TCanvas* canvas, const TRect& box, const TRect& visible, bool printing,
+                             TRVColorMode colorMode, const TRVScreenAndDevice* sad);
     TCustomRVData* GetSubRVData(int index) const override;
     TCustomRVData* GetSubDocumentAtPoint(int x, int y) override;
     void NotifyInserted(TCustomRVData* rvData, int itemNo) override;

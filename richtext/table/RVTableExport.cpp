@@ -48,8 +48,9 @@ void AddBorderColors(TRVColorList& colors, TRVTableBorderStyle style, TColor col
 }
 
 // One side group of border words; nothing for a width of 0 or less.
-std::string WriteRtfBorders(const TRVRTFWriteContext& ctx, const char* prefix, TRVTableBorderStyle style,
-                       int width, TColor color, TColor light, const TRVBooleanRect* visible) {
+std::string WriteRtfBorders(const TRVRTFWriteContext& ctx, const char* prefix,
+                            TRVTableBorderStyle style, int width, TColor color, TColor light,
+                            const TRVBooleanRect* visible) {
     if (width <= 0) return {};
     const int tw = ctx.Twips(width);
     TColor first = color, second = color; // left/top, right/bottom
@@ -188,7 +189,7 @@ void TRVTableItemInfo::WriteRtfTable(TStream& stream, TCustomRVData* rvData,
         if (Options.Contains(TRVTableOption::rvtoRTFAllowAutofit)) out += "\\trautofit1";
         out += Fmt("\\richviewtbw%d", BestWidth());
         out += WriteRtfBorders(ctx, "tr", BorderStyle(), BorderWidth(), BorderColor(),
-                          BorderLightColor(), nullptr);
+                               BorderLightColor(), nullptr);
         if (rvData) out += rvData->GetExtraRTFCode(rvrtfaRow, r, -1);
         for (int c = 0; c < colCount; ++c) {
             int mr = r, mc = c;
@@ -219,11 +220,11 @@ void TRVTableItemInfo::WriteRtfTable(TStream& stream, TCustomRVData* rvData,
                 out += Fmt("\\richviewcbw%d", cell->BestWidth) +
                        Fmt("\\richviewcbh%d", cell->BestHeight);
             }
-            out += WriteRtfBorders(ctx, "cl", CellBorderStyle(), CellBorderWidth(),
-                              main->BorderColor != clNone ? main->BorderColor : CellBorderColor(),
-                              main->BorderLightColor != clNone ? main->BorderLightColor
-                                                               : CellBorderLightColor(),
-                              &main->VisibleBorders);
+            out += WriteRtfBorders(
+                ctx, "cl", CellBorderStyle(), CellBorderWidth(),
+                main->BorderColor != clNone ? main->BorderColor : CellBorderColor(),
+                main->BorderLightColor != clNone ? main->BorderLightColor : CellBorderLightColor(),
+                &main->VisibleBorders);
             if (TColor cc = GetCellColor(main); cc != clNone)
                 out += Fmt("\\clcbpat%d", ctx.ColorIndex(cc));
             switch (main->GetEffectiveVAlign()) {

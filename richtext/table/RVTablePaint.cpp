@@ -96,9 +96,9 @@ void TRVTableItemInfo::PaintAt(int x, int y, TCanvas* canvas, const TRect& clip,
     PaintTable(x, y, canvas, clip, job);
 }
 
-void TRVTableItemInfo::DrawPrintBackground(TCanvas* canvas, const TRect& box,
-                                           const TRect& visible, bool printing,
-                                           TRVColorMode colorMode, const TRVScreenAndDevice* sad) {
+void TRVTableItemInfo::DrawPrintBackground(TCanvas* canvas, const TRect& box, const TRect& visible,
+                                           bool printing, TRVColorMode colorMode,
+                                           const TRVScreenAndDevice* sad) {
     if (!canvas) return;
     const bool white = printing && PrintOptions.Contains(TRVTablePrintOption::rvtoWhiteBackground);
     const TColor tableColor = white && Color() != clNone ? clWhite : Color();

@@ -188,7 +188,8 @@ bool TRVTablePrintInfo::SplitAt(int height) {
 
 // ---------------------------------------------------------------- the table item
 
-std::unique_ptr<TRVTablePrintInfo> TRVTableItemInfo::CreatePrintInfo(const TRVScreenAndDevice* sad) {
+std::unique_ptr<TRVTablePrintInfo>
+TRVTableItemInfo::CreatePrintInfo(const TRVScreenAndDevice* sad) {
     auto info = std::make_unique<TRVTablePrintInfo>(this);
     if (sad) info->Sad = *sad;
     return info;
