@@ -281,6 +281,9 @@ bool TRVTableItemInfo::OpenCellEditor(int itemNo, int row, int col, bool noEvent
     inner->ClearAllItems();
     inner->MoveItemsFrom(*cell);
     RVRebindItems(*inner);
+    // From now on what happens to the cell's items is heard where the table lies.
+    if (auto* innerData = dynamic_cast<TRVTableInplaceRVData*>(inner))
+        innerData->ItemActionTarget = FRVData;
     cell->ClearFormatting();
     if (inner->ItemCount() == 0)
         inner->AppendItem(std::string(), std::make_unique<TRVTextItemInfo>(inner));

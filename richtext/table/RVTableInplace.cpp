@@ -92,8 +92,6 @@ void TRVTableInplaceEdit::SetCell(int row, int col, TRVTableItemInfo* table, int
     FCol = col;
     FTable = table;
     FItemNo = table ? table->GetItemNo() : -1;
-    if (auto* data = dynamic_cast<TRVTableInplaceRVData*>(EditData()))
-        data->ItemActionTarget = table ? FParentData : nullptr;
     LeftMargin = RightMargin = TopMargin = BottomMargin = margin;
 }
 
