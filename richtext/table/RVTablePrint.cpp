@@ -7,6 +7,7 @@
 #include "platform/core/Arithmetic.h"
 #include "platform/core/ScopeGuard.h"
 #include "richtext/table/RVTable.h"
+#include "richtext/table/RVTableInplace.h"
 
 namespace epc {
 
@@ -218,6 +219,11 @@ void TRVTableItemInfo::FormatForPrinting(int docWidth, TCanvas* canvas, TRVTable
                 if (TRVTableCellData* cell = Rows.GetRow(r)->Cell(c)) {
                     auto doc =
                         std::make_unique<TCellPtblRVData>(holder->RichView, main, rvData, *cell);
+                    // The edited cell's items are its editor's: the page shows what the
+                    // screen does. A record made then is outdated once the editor closes.
+                    if (FInplaceEditor && r == FEditedRow && c == FEditedCol &&
+                        cell->ItemCount() == 0)
+                        doc->ShareItemsOf(*FInplaceEditor->EditData());
                     doc->PrnSad = info.Sad.Resolutions();
                     // Pictures in the cell are printed on its colour.
                     doc->Color = GetCellColor(cell);

@@ -13,6 +13,7 @@
 #include "platform/core/Streams.h"
 #include "platform/testing/UserActions.h"
 #include "richtext/document/RVRTFReader.h"
+#include "richtext/view/PtblRV.h"
 #include "tests/platform/support/XPathQuery.h"
 #include "tests/richtext/table/TableEditSupport.h"
 #include "tests/richtext/table/TableRandomSupport.h"
@@ -306,6 +307,29 @@ TEST_F(TableSaveEdited, TheCellEditorsEventsReachTheOuterEditor) {
     Edit->OnItemAction = nullptr;
     Edit->OnKeyDown = nullptr;
     Edit->OnRVRightClick = nullptr;
+}
+
+// Printing while a cell is edited prints what the editor shows.
+TEST_F(TableSaveEdited, PrintingTakesWhatTheOpenCellEditorShows) {
+    ASSERT_TRUE(Table->OpenCellEditor(-1, 1, 1, false, false, true, false));
+    testing::TypeText("xy");
+    auto print = std::make_unique<TRVPrint>(nullptr);
+    print->TakeDocumentFrom(Edit);
+    ASSERT_GE(print->FormatPages(), 1);
+    TCustomMainPtblRVData* pages = print->rv()->PrintData();
+    TRVTablePrintInfo* info = nullptr;
+    for (int i = 0; i < pages->DrawItems.Count() && !info; ++i)
+        info = dynamic_cast<TRVTablePrintInfo*>(pages->DrawItems[i]);
+    ASSERT_TRUE(info);
+    ASSERT_TRUE(info->CellDoc(1, 1));
+    EXPECT_EQ(Paragraphs(*info->CellDoc(1, 1)), "1,1xy");
+    EXPECT_EQ(Paragraphs(*info->CellDoc(1, 2)), "1,2");
+    EXPECT_FALSE(info->LayoutOutdated());
+    // Once the editor is gone the record is outdated, and it goes without reading the items.
+    Edit->DestroyInplaceEditor();
+    EXPECT_TRUE(info->LayoutOutdated());
+    EXPECT_EQ(CellText(1, 1), "1,1xy");
+    print.reset();
 }
 
 // A word processor opened an RTF file written as above, while cell (1, 1) of a table of two rows
