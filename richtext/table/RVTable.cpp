@@ -709,8 +709,17 @@ void TRVTableRows::ClearCells(const TRVIntegerList& rows, const TRVIntegerList& 
     for (int i = 0; i < rows.Count(); ++i)
         CheckPosition(rows[i], cols[i]);
     if (Table) {
+        // The cell editor gives the cell its items first, so that the cleared cell keeps them
+        // for undo, and then edits the new, empty cell.
+        int editedRow, editedCol;
+        Table->GetEditedCell(editedRow, editedCol);
+        bool edited = false;
+        for (int i = 0; i < rows.Count(); ++i)
+            edited = edited || (rows[i] == editedRow && cols[i] == editedCol);
+        if (edited) Table->DestroyCellEditor(true);
         RVTableClearCells(*Table, rows, cols);
         Table->SetChangedFlag();
+        if (edited) Table->OpenCellEditor(-1, editedRow, editedCol, true, false, false, true);
         return;
     }
     for (int i = 0; i < rows.Count(); ++i)

@@ -65,6 +65,8 @@ using TRVTableOptions = TSet<TRVTableOption>;
 enum class TRVTablePrintOption { rvtoHalftoneBorders, rvtoRowsSplit, rvtoWhiteBackground };
 using TRVTablePrintOptions = TSet<TRVTablePrintOption>;
 enum TRVCellVAlign : uint8_t { rvcTop, rvcMiddle, rvcBottom, rvcVDefault };
+// A width as HTML gives it: > 0 pixels, < 0 minus a percentage, 0 automatic.
+using TRVHTMLLength = int32_t;
 enum TRVItemBackgroundStyle : uint8_t { rvbsColor, rvbsStretched, rvbsTiled, rvbsCentered };
 // How a background object lays out the picture of a cell or table of that style.
 TBackgroundStyle RVCellBackgroundStyle(TRVItemBackgroundStyle style);
@@ -86,7 +88,7 @@ public:
 
     TColor Color = clNone;
     TRVCellVAlign VAlign = rvcVDefault;
-    int32_t BestWidth = 0; // > 0 pixels, < 0 minus a percentage, 0 automatic
+    TRVHTMLLength BestWidth = 0;
     int32_t BestHeight = 0;
     int32_t RowSpan = 1;
     int32_t ColSpan = 1;
@@ -101,7 +103,7 @@ public:
     bool IsTransparent() const { return Color == clNone; }
     // An open cell editor on this cell takes the new effective colour at once.
     void SetColor(TColor value);
-    void SetBestWidth(int32_t value) { BestWidth = value; }
+    void SetBestWidth(TRVHTMLLength value) { BestWidth = value; }
     void SetBestHeight(int32_t value) { BestHeight = value; }
     void SetVisibleBorders(bool left, bool top, bool right, bool bottom) {
         VisibleBorders.SetValues(left, top, right, bottom);
@@ -354,7 +356,7 @@ private:                                                                        
     type F##name = def;                                                                            \
                                                                                                    \
 public:
-    EPC_TABLE_PROPERTY(int32_t, BestWidth, 0)
+    EPC_TABLE_PROPERTY(TRVHTMLLength, BestWidth, 0)
     EPC_TABLE_PROPERTY(TColor, Color, clWindow)
     EPC_TABLE_PROPERTY(int32_t, HeadingRowCount, 0)
     EPC_TABLE_PROPERTY(int32_t, BorderWidth, 0)
@@ -511,6 +513,19 @@ public:
                                       bool withSizes, const TRVTableCellData& source);
 
     // ---- In-place cell editing.
+    // While the cell editor is open its cell holds no items: they are the editor's. While a
+    // scope of this class lives, that cell reads the editor's items as its own (without taking
+    // them), so that what is written of the table is what the user sees.
+    class TEditedCellContent {
+    public:
+        explicit TEditedCellContent(const TRVTableItemInfo& table);
+        ~TEditedCellContent();
+        TEditedCellContent(const TEditedCellContent&) = delete;
+        TEditedCellContent& operator=(const TEditedCellContent&) = delete;
+
+    private:
+        TRVTableCellData* FCell = nullptr;
+    };
     TRVTableInplaceEdit* InplaceEditor() const {
         return FInplaceEditor.get();
     }
@@ -594,6 +609,9 @@ public:
                           const TRVScreenAndDevice* sad, TCustomRVData* rvData, TCanvas* canvas,
                           bool canUseDeviceFit) override;
     void FormatForDocWidth(int docWidth, TCanvas* canvas, bool force);
+    // Column widths and starts for a document width into Fi, as the layout would make them;
+    // the screen layout and the cells stay as they are.
+    void LayOutColumns(int docWidth, TCanvas* canvas, TRVTableItemFormattingInfo& fi);
     // Lays the table out for printing into its print record, at the printer's resolution;
     // the screen layout and the cells stay as they are.
     void FormatForPrinting(int docWidth, TCanvas* canvas, TRVTablePrintInfo& info,
@@ -641,19 +659,36 @@ public:
     bool ShowsGridLines() const;
 
     // ---- Item operations.
-    bool GetKindFlag(int kind) const override;
-    bool GetStateFlag(int kind) const override;
+    bool GetKindFlag(int kind) const override {
+        return QueryFlag(kind);
+    }
+    bool GetStateFlag(int kind) const override {
+        return QueryStyleFlag(kind);
+    }
+    // A table changes the canvas font, can change size and holds sub-documents; it is never
+    // laid out with device metrics.
+    bool QueryFlag(int kind) const;
+    bool QueryStyleFlag(int kind) const;
     void SetPosition(int x, int y) override;
     // ---- Printing: a print record that may split between rows, and the painting of a part.
     std::unique_ptr<TRVDrawLineInfo> CreatePrintingDrawItem(TCustomRVData* rvData,
                                                             const TRVScreenAndDevice* sad) override;
+    // The print record; its printable cell documents come with its layout.
+    std::unique_ptr<TRVTablePrintInfo> CreatePrintInfo(const TRVScreenAndDevice* sad);
     void Print(TCanvas* canvas, int x, int y, bool preview, bool correction,
                const TRVScreenAndDevice* sad, TRVColorMode colorMode, int part,
                TRVDrawLineInfo* dli, TCustomRVData* rvData) override;
     // Paints a page part of a print record (all rows for a part beyond the list) with the
     // part's top-left at canvas (X, Y); the repeated heading rows come first.
-    void PaintPrintPart(TCanvas* canvas, int x, int y, const TRVTablePrintInfo& info, int part,
-                        TRVColorMode colorMode, bool preview, bool correction);
+    void PrintPart(TCanvas* canvas, int x, int y, const TRVTablePrintInfo& info, int part,
+                   TRVColorMode colorMode, bool preview, bool correction);
+    void DrawBackground(TCanvas* canvas, const TRect& r, TRVColorMode colorMode) override {
+        DrawPrintBackground(canvas, r, r, true, colorMode, nullptr);
+    }
+    // The table's picture, else its colour, over Box, drawn where it meets Visible; printed
+    // white with rvtoWhiteBackground. Colours go through the colour mode.
+    void DrawPrintBackground(TCanvas* canvas, const TRect& box, const TRect& visible, bool printing,
+                             TRVColorMode colorMode, const TRVScreenAndDevice* sad);
     TCustomRVData* GetSubRVData(int index) const override;
     TCustomRVData* GetSubDocumentAtPoint(int x, int y) override;
     void NotifyInserted(TCustomRVData* rvData, int itemNo) override;
@@ -678,10 +713,18 @@ public:
 
     // ---- RTF and HTML.
     void FillRtfTables(TRVColorList& colors) const override;
-    void SaveRTF(TStream& stream, TCustomRVData* rvData, int itemNo,
-                 TRVRTFWriteContext& ctx) override;
-    void SaveHTMLEx(TStream& stream, TCustomRVData* rvData, int itemNo,
-                    TRVHTMLWriteContext& ctx) override;
+    void SaveRTF(TStream& stream, TCustomRVData* rvData, int /*itemNo*/,
+                 TRVRTFWriteContext& ctx) override {
+        WriteRtfTable(stream, rvData, ctx);
+    }
+    void SaveHTMLEx(TStream& stream, TCustomRVData* rvData, int /*itemNo*/,
+                    TRVHTMLWriteContext& ctx) override {
+        WriteHtmlTable(stream, rvData, ctx);
+    }
+    // The rows of the table at nesting level ctx.Level; an open cell editor's text is its
+    // cell's.
+    void WriteRtfTable(TStream& stream, TCustomRVData* rvData, TRVRTFWriteContext& ctx);
+    void WriteHtmlTable(TStream& stream, TCustomRVData* rvData, TRVHTMLWriteContext& ctx);
     // The rows the next save writes (all rows unless a page part is being saved).
     int SaveFirstRow = 0;
     int SaveRowCount = -1;
@@ -783,10 +826,13 @@ private:
                         TRVTableItemFormattingInfo& fi) const;
     void ShareSpareWidth(const TColumnFacts& facts, TColumnFit& fit,
                          TRVTableItemFormattingInfo& fi) const;
+    // The column starts after the widths; the gaps between the columns' contents.
+    int PlaceColumnStarts(TRVTableItemFormattingInfo& fi) const;
     void PlaceColumns(TRVTableItemFormattingInfo& fi, bool force, TRVTablePrintInfo* print);
     void PlaceRows(TRVTableItemFormattingInfo& fi, TRVTablePrintInfo* print);
-    void FitSpanningRows(TRVTableItemFormattingInfo& fi,
-                         const std::vector<std::pair<int, int>>& spans, TRVTablePrintInfo* print);
+    // The rows each spanning cell covers grow, in proportion to their heights, until it fits.
+    void FitSpanningRow(TRVTableItemFormattingInfo& fi,
+                        const std::vector<std::pair<int, int>>& spans, TRVTablePrintInfo* print);
     // One run of the table painter: the screen layout, or a page part of a print record.
     struct TPaintJob {
         const TRVTableItemFormattingInfo* Fmt = nullptr;

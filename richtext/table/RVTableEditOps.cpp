@@ -18,6 +18,24 @@ TCustomRichViewEdit* EditorOf(TCustomRVData* data) {
     return rvData ? dynamic_cast<TCustomRichViewEdit*>(rvData->RichView) : nullptr;
 }
 
+// The caret's offset in item ItemNo of an editing document; -1 when the caret is elsewhere.
+int CaretOffsetInItem(TCustomRVData* rvData, int itemNo) {
+    auto* data = dynamic_cast<TRVEditRVData*>(rvData);
+    if (!data || itemNo < 0 || data->CaretDrawItemNo < 0 ||
+        data->CaretDrawItemNo >= data->DrawItems.Count() || data->CaretItemIndex() != itemNo)
+        return -1;
+    return data->CaretItemOffset();
+}
+
+// Puts the caret back at an offset CaretOffsetInItem gave, once the document is laid out again.
+void RestoreCaretInItem(TCustomRVData* rvData, int itemNo, int offs) {
+    auto* data = dynamic_cast<TRVEditRVData*>(rvData);
+    if (!data || offs < 0 || itemNo < 0 || itemNo >= data->ItemCount() ||
+        data->DrawItems.Count() == 0)
+        return;
+    data->PlaceCaretAt(itemNo, offs);
+}
+
 } // namespace
 
 bool RVTablePropertyAffectsWidth(const std::string& name) {
@@ -133,6 +151,23 @@ void TRVTableItemInfo::AssignCellAttributesUndoable(int itemNo, int row, int col
 // ---------------------------------------------------------------------------------------------
 // The cell editor.
 
+TRVTableItemInfo::TEditedCellContent::TEditedCellContent(const TRVTableItemInfo& table) {
+    if (!table.FInplaceEditor) return;
+    const int row = table.FEditedRow, col = table.FEditedCol;
+    if (row < 0 || row >= table.RowCount() || col < 0 || col >= table.ColCount()) return;
+    TRVTableCellData* cell = table.Rows.GetRow(row)->Cell(col);
+    TRVEditRVData* inner = table.FInplaceEditor->EditData();
+    // A cell that holds items of its own is not the one the editor took them from.
+    if (!cell || cell->SharesItems() || cell->ItemCount() > 0 || inner->SharesItems()) return;
+    cell->ShareItemsOf(*inner);
+    FCell = cell;
+}
+
+TRVTableItemInfo::TEditedCellContent::~TEditedCellContent() {
+    // A cell that shares items only lets go of them.
+    if (FCell) FCell->ClearAllItems();
+}
+
 void TRVTableItemInfo::GetEditedCell(int& row, int& col) const {
     row = FInplaceEditor ? FEditedRow : -1;
     col = FInplaceEditor ? FEditedCol : -1;
@@ -171,6 +206,13 @@ void ForwardCellEditorEvents(TRVTableInplaceEdit& editor, TCustomRichViewEdit& o
     };
     editor.OnRVMouseDown = mouse(true);
     editor.OnRVMouseUp = mouse(false);
+    if (outer.OnRVRightClick)
+        editor.OnRVRightClick = [target, cellEditor](TCustomRichView*, const std::string& word,
+                                                     int styleNo, int x, int y) {
+            if (target->OnRVRightClick)
+                target->OnRVRightClick(target, word, styleNo, x + cellEditor->Left(),
+                                       y + cellEditor->Top());
+        };
     editor.OnRVDblClick = [post](TCustomRichView*, const std::string& word, int styleNo) {
         auto message = std::make_unique<TRVDblClickMessageData>();
         message->ClickedWord = word;
@@ -222,6 +264,9 @@ bool TRVTableItemInfo::OpenCellEditor(int itemNo, int row, int col, bool noEvent
     editor->SetColor(GetCellColor(cell));
     editor->SetParent(outer);
     editor->SetCell(row, col, this, CellPadding());
+    // The editor holding the table handles the cell's events; those with a position hear of
+    // it at their own coordinates.
+    editor->CopyEventHandlersFrom(*outer);
     ForwardCellEditorEvents(*editor, *outer);
     FEditedRow = row;
     FEditedCol = col;
@@ -236,6 +281,9 @@ bool TRVTableItemInfo::OpenCellEditor(int itemNo, int row, int col, bool noEvent
     inner->ClearAllItems();
     inner->MoveItemsFrom(*cell);
     RVRebindItems(*inner);
+    // From now on what happens to the cell's items is heard where the table lies.
+    if (auto* innerData = dynamic_cast<TRVTableInplaceRVData*>(inner))
+        innerData->ItemActionTarget = FRVData;
     cell->ClearFormatting();
     if (inner->ItemCount() == 0)
         inner->AppendItem(std::string(), std::make_unique<TRVTextItemInfo>(inner));
@@ -680,6 +728,9 @@ std::unique_ptr<TCustomRichViewEdit> TRVTableItemInfo::CreateHiddenEditor() {
 void TRVTableItemInfo::ApplyToSelectedCells(int mode, int value) {
     if (!Options.Contains(TRVTableOption::rvtoEditing) || !HasCellSelection()) return;
     if (FInplaceEditor) DestroyCellEditor(true);
+    const int itemNo = GetItemNo();
+    const int caretOffs = CaretOffsetInItem(FRVData, itemNo);
+    bool changed = false;
     TEditStep step(*this, UsesUndo());
     std::unique_ptr<TCustomRichViewEdit> hidden = CreateHiddenEditor();
     std::unique_ptr<TRVUndoMultiCellsModify> record;
@@ -722,6 +773,7 @@ void TRVTableItemInfo::ApplyToSelectedCells(int mode, int value) {
             const int groups = data->UndoList->Count();
             if (groups == 0) continue;
             SetChangedFlag();
+            changed = true;
             if (record) {
                 record->Rows.AddValue(r);
                 record->Cols.AddValue(c);
@@ -734,6 +786,7 @@ void TRVTableItemInfo::ApplyToSelectedCells(int mode, int value) {
     if (record && record->Rows.Count() > 0) AddUndoRecord(std::move(record));
     // The cells hand their items back unformatted.
     FormatDocumentAfterChange();
+    if (changed) RestoreCaretInItem(FRVData, itemNo, caretOffs);
 }
 
 bool TRVTableItemInfo::CanDeleteSelectedCellsContents() const {
@@ -767,10 +820,15 @@ void TRVTableItemInfo::DeleteSelectedCellsContents() {
             }
     if (rows.Count() == 0) return;
     if (FInplaceEditor) DestroyCellEditor(true);
-    TEditStep step(*this, UsesUndo());
-    Rows.ClearCells(rows, cols);
-    SetChangedFlag();
-    FormatDocumentAfterChange();
+    const int itemNo = GetItemNo();
+    const int caretOffs = CaretOffsetInItem(FRVData, itemNo);
+    {
+        TEditStep step(*this, UsesUndo());
+        Rows.ClearCells(rows, cols);
+        SetChangedFlag();
+        FormatDocumentAfterChange();
+    }
+    RestoreCaretInItem(FRVData, itemNo, caretOffs);
 }
 
 // ---------------------------------------------------------------------------------------------

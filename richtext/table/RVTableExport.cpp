@@ -48,8 +48,9 @@ void AddBorderColors(TRVColorList& colors, TRVTableBorderStyle style, TColor col
 }
 
 // One side group of border words; nothing for a width of 0 or less.
-std::string RtfBorders(const TRVRTFWriteContext& ctx, const char* prefix, TRVTableBorderStyle style,
-                       int width, TColor color, TColor light, const TRVBooleanRect* visible) {
+std::string WriteRtfBorders(const TRVRTFWriteContext& ctx, const char* prefix,
+                            TRVTableBorderStyle style, int width, TColor color, TColor light,
+                            const TRVBooleanRect* visible) {
     if (width <= 0) return {};
     const int tw = ctx.Twips(width);
     TColor first = color, second = color; // left/top, right/bottom
@@ -85,7 +86,7 @@ std::string Attr(const std::string& name, const std::string& value, const std::s
     return " " + name + "=\"" + value + "\"";
 }
 
-std::string HtmlLength(int v) {
+std::string HtmlLength(TRVHTMLLength v) {
     if (v > 0) return std::to_string(v);
     if (v < 0) return std::to_string(-int64_t(v)) + "%";
     return {};
@@ -111,6 +112,7 @@ const char* VAlignName(int v) {
 } // namespace
 
 void TRVTableItemInfo::FillRtfTables(TRVColorList& colors) const {
+    TEditedCellContent edited(*this);
     colors.AddColorIfAbsent(Color());
     AddBorderColors(colors, BorderStyle(), BorderColor(), BorderLightColor());
     AddBorderColors(colors, CellBorderStyle(), CellBorderColor(), CellBorderLightColor());
@@ -128,13 +130,19 @@ void TRVTableItemInfo::FillRtfTables(TRVColorList& colors) const {
             }
 }
 
-void TRVTableItemInfo::SaveRTF(TStream& stream, TCustomRVData* rvData, int /*itemNo*/,
-                               TRVRTFWriteContext& ctx) {
+void TRVTableItemInfo::WriteRtfTable(TStream& stream, TCustomRVData* rvData,
+                                     TRVRTFWriteContext& ctx) {
+    TEditedCellContent edited(*this);
     if (Rows.IsEmpty()) {
         ctx.TableJustClosed = true;
         return;
     }
-    if (FFormatting.ColStarts.Count() != ColCount() || NeedsLayout) {
+    // The cell boundaries come from the screen layout; a table without one is laid out for
+    // a document 600 pixels wide, aside, so that what the screen shows does not change.
+    TRVTableItemFormattingInfo aside;
+    const TRVTableItemFormattingInfo* layout = &FFormatting;
+    if (FFormatting.ColStarts.Count() != ColCount() ||
+        FFormatting.ColWidths.Count() != ColCount()) {
         TCanvas own;
         TCanvas* canvas = nullptr;
         if (auto* f = dynamic_cast<TCustomRVFormattedData*>(FRVData)) canvas = f->GetCanvas();
@@ -142,7 +150,8 @@ void TRVTableItemInfo::SaveRTF(TStream& stream, TCustomRVData* rvData, int /*ite
             own.SetOwnedHandle(CreateBufferDC(1, 1, 96, 96));
             canvas = &own;
         }
-        FormatForDocWidth(600, canvas, true);
+        LayOutColumns(600, canvas, aside);
+        layout = &aside;
     }
     const int level = ctx.Level;
     const bool nested = level > 0;
@@ -179,8 +188,8 @@ void TRVTableItemInfo::SaveRTF(TStream& stream, TCustomRVData* rvData, int /*ite
             out += "\\trftsWidth1";
         if (Options.Contains(TRVTableOption::rvtoRTFAllowAutofit)) out += "\\trautofit1";
         out += Fmt("\\richviewtbw%d", BestWidth());
-        out += RtfBorders(ctx, "tr", BorderStyle(), BorderWidth(), BorderColor(),
-                          BorderLightColor(), nullptr);
+        out += WriteRtfBorders(ctx, "tr", BorderStyle(), BorderWidth(), BorderColor(),
+                               BorderLightColor(), nullptr);
         if (rvData) out += rvData->GetExtraRTFCode(rvrtfaRow, r, -1);
         for (int c = 0; c < colCount; ++c) {
             int mr = r, mc = c;
@@ -211,11 +220,11 @@ void TRVTableItemInfo::SaveRTF(TStream& stream, TCustomRVData* rvData, int /*ite
                 out += Fmt("\\richviewcbw%d", cell->BestWidth) +
                        Fmt("\\richviewcbh%d", cell->BestHeight);
             }
-            out += RtfBorders(ctx, "cl", CellBorderStyle(), CellBorderWidth(),
-                              main->BorderColor != clNone ? main->BorderColor : CellBorderColor(),
-                              main->BorderLightColor != clNone ? main->BorderLightColor
-                                                               : CellBorderLightColor(),
-                              &main->VisibleBorders);
+            out += WriteRtfBorders(
+                ctx, "cl", CellBorderStyle(), CellBorderWidth(),
+                main->BorderColor != clNone ? main->BorderColor : CellBorderColor(),
+                main->BorderLightColor != clNone ? main->BorderLightColor : CellBorderLightColor(),
+                &main->VisibleBorders);
             if (TColor cc = GetCellColor(main); cc != clNone)
                 out += Fmt("\\clcbpat%d", ctx.ColorIndex(cc));
             switch (main->GetEffectiveVAlign()) {
@@ -229,7 +238,7 @@ void TRVTableItemInfo::SaveRTF(TStream& stream, TCustomRVData* rvData, int /*ite
                 break;
             }
             if (rvData) out += rvData->GetExtraRTFCode(rvrtfaCell, r, c);
-            const int right = FFormatting.ColStarts[c] + FFormatting.ColWidths[c];
+            const int right = layout->ColStarts[c] + layout->ColWidths[c];
             out += Fmt("\\cellx%d", int(std::nearbyint(right * ctx.TwipsPerPixel +
                                                        CellHSpacing() * ctx.TwipsPerPixel / 2)));
         }
@@ -257,8 +266,9 @@ void TRVTableItemInfo::SaveRTF(TStream& stream, TCustomRVData* rvData, int /*ite
     ctx.TableJustClosed = true;
 }
 
-void TRVTableItemInfo::SaveHTMLEx(TStream& stream, TCustomRVData* rvData, int /*itemNo*/,
-                                  TRVHTMLWriteContext& ctx) {
+void TRVTableItemInfo::WriteHtmlTable(TStream& stream, TCustomRVData* rvData,
+                                      TRVHTMLWriteContext& ctx) {
+    TEditedCellContent edited(*this);
     const bool css = ctx.Css;
     auto background = [&](TGraphic* picture) {
         const std::string name = RVSaveHtmlPicture(picture, rvData, ctx.Path);
@@ -364,7 +374,7 @@ void TRVTableItemInfo::SaveHTMLEx(TStream& stream, TCustomRVData* rvData, int /*
             td += ">";
             RVFWriteRaw(stream, td);
             if (cell->IsEmpty(true))
-                RVFWriteRaw(stream, "&#160;"); // a non-breaking space that XML readers know too
+                RVFWriteRaw(stream, "&nbsp;");
             else
                 cell->WriteHtmlSubDocument(stream, ctx, GetCellColor(cell));
             RVFWriteRaw(stream, "</TD>");

@@ -202,7 +202,7 @@ bool TRVTableItemInfo::FormatTable(int docWidth, TCanvas* canvas, bool force,
                    (rowCount - 1) * CellVSpacing() + rowCount * 2 * CellBorderWidth());
     for (int r = 0; r < rowCount; ++r)
         fi.Height += fi.RowHeights[r];
-    FitSpanningRows(fi, facts.VSpans, print);
+    FitSpanningRow(fi, facts.VSpans, print);
     PlaceRows(fi, print);
     return true;
 }
@@ -415,8 +415,21 @@ void TRVTableItemInfo::ShareSpareWidth(const TColumnFacts& facts, TColumnFit& fi
     }
 }
 
-void TRVTableItemInfo::PlaceColumns(TRVTableItemFormattingInfo& fi, bool force,
-                                    TRVTablePrintInfo* print) {
+void TRVTableItemInfo::LayOutColumns(int docWidth, TCanvas* canvas,
+                                     TRVTableItemFormattingInfo& fi) {
+    FCanvas = canvas;
+    auto release = Finally([&] { FCanvas = nullptr; });
+    fi.Clear();
+    fi.Width = fi.Height = 0;
+    if (Rows.IsEmpty()) return;
+    const TColumnFacts facts = GatherColumnFacts();
+    TColumnFit fit;
+    fi.Width = TargetWidth(docWidth, facts, fit.FixedMode);
+    FitColumnWidths(facts, fit, fi);
+    PlaceColumnStarts(fi);
+}
+
+int TRVTableItemInfo::PlaceColumnStarts(TRVTableItemFormattingInfo& fi) const {
     const int n = ColCount();
     const int gaps = SX(n * (2 * (CellPadding() + CellBorderWidth()) + CellHSpacing()));
     int rest = gaps;
@@ -427,6 +440,13 @@ void TRVTableItemInfo::PlaceColumns(TRVTableItemFormattingInfo& fi, bool force,
         rest -= g;
         x += g + fi.ColWidths[c];
     }
+    return gaps;
+}
+
+void TRVTableItemInfo::PlaceColumns(TRVTableItemFormattingInfo& fi, bool force,
+                                    TRVTablePrintInfo* print) {
+    const int n = ColCount();
+    const int gaps = PlaceColumnStarts(fi);
     const int padX = SX(CellPadding());
     for (int r = 0; r < RowCount(); ++r) {
         // Printed rows take the heights of the printable cell documents.
@@ -453,9 +473,9 @@ void TRVTableItemInfo::PlaceColumns(TRVTableItemFormattingInfo& fi, bool force,
     }
 }
 
-void TRVTableItemInfo::FitSpanningRows(TRVTableItemFormattingInfo& fi,
-                                       const std::vector<std::pair<int, int>>& spans,
-                                       TRVTablePrintInfo* print) {
+void TRVTableItemInfo::FitSpanningRow(TRVTableItemFormattingInfo& fi,
+                                      const std::vector<std::pair<int, int>>& spans,
+                                      TRVTablePrintInfo* print) {
     const int rowCount = RowCount(), n = ColCount();
     const int step = SY(CellVSpacing() + 2 * CellPadding() + 2 * CellBorderWidth());
     for (auto [r, c] : spans) {

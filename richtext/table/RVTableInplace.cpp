@@ -41,6 +41,12 @@ void TRVTableInplaceRVData::PaintBackground(TCanvas* canvas, const TRect& rect) 
                   cell->Height, -rect.Left, -rect.Top - shift, 0, 0);
 }
 
+void TRVTableInplaceRVData::DoItemAction(TRVItemAction action, TCustomRVItemInfo* item,
+                                         std::string& text, TCustomRVData* rvData) {
+    TRVEditRVData::DoItemAction(action, item, text, rvData);
+    if (ItemActionTarget) ItemActionTarget->DoItemAction(action, item, text, rvData);
+}
+
 TRVTableInplaceEdit::TRVTableInplaceEdit(TComponent* owner) : TRichViewEdit(owner) {
     // The editor's document is replaced by the cell editor's own, with the editor's settings.
     CreateData();
@@ -58,6 +64,8 @@ TRVTableInplaceEdit::TRVTableInplaceEdit(TComponent* owner) : TRichViewEdit(owne
 
 TRVTableInplaceEdit::~TRVTableInplaceEdit() {
     Closing = true;
+    if (auto* data = dynamic_cast<TRVTableInplaceRVData*>(EditData()))
+        data->ItemActionTarget = nullptr;
     if (FOuter && FOuter->InplaceEdit() == this) FOuter->SetInplaceEditor(nullptr, nullptr);
 }
 

@@ -22,6 +22,13 @@ public:
 
     TRVBackground* GetBackground() const override;
     void PaintBackground(TCanvas* canvas, const TRect& rect) override;
+    // Actions on the items of the edited cell are the containing document's too: its
+    // OnItemAction hears of typing and new items in the cell.
+    void DoItemAction(TRVItemAction action, TCustomRVItemInfo* item, std::string& text,
+                      TCustomRVData* rvData) override;
+    // The document holding the table while the editor edits a cell of it; none once the
+    // editor goes, which may outlive that document.
+    TCustomRVData* ItemActionTarget = nullptr;
 
 private:
     // The cell's background when it has a picture and the editor does not look selected.

@@ -429,6 +429,7 @@ int TRVTableItemInfo::GetSpanBandStart(int row) const {
 }
 
 std::string TRVTableItemInfo::GetTableAsText(bool unicode) {
+    TEditedCellContent edited(*this);
     std::string result;
     // The separators are 8-bit text of the document's code page.
     const uint32_t codePage = FRVData ? FRVData->CodePageOfStyle(-1) : CP_ACP;
@@ -468,13 +469,13 @@ int TRVTableItemInfo::GetItemNo() const {
 // ---------------------------------------------------------------------------------------------
 // Item operations.
 
-bool TRVTableItemInfo::GetKindFlag(int kind) const {
+bool TRVTableItemInfo::QueryFlag(int kind) const {
     if (kind == rvifChangesCanvasFont || kind == rvifCanChangeSize || kind == rvifHasSubDocuments)
         return true;
     return TRVFullLineItemInfo::GetKindFlag(kind);
 }
 
-bool TRVTableItemInfo::GetStateFlag(int kind) const {
+bool TRVTableItemInfo::QueryStyleFlag(int kind) const {
     if (kind == rvisCanUseDeviceFit) return false;
     return TRVFullLineItemInfo::GetStateFlag(kind);
 }

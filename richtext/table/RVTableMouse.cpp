@@ -272,6 +272,10 @@ bool TRVTableItemInfo::FireCellEditing(int row, int col, bool automatic) {
     return allow;
 }
 
+// The percentage is taken of what the columns' contents share: the table less its borders and
+// spacing and less every column's padding. The layout takes a percentage of the table less
+// borders and spacing and then takes the column's padding off, so a percentage of that width
+// alone would put the column's edge a padding short of where it was let go.
 int TRVTableItemInfo::PercentWidthAfterResize(int newWidth, int oldBestWidth) const {
     const int content = FFormatting.Width - GetExtraWidth() - SX(2 * CellPadding()) * ColCount();
     if (content <= 0) return oldBestWidth;

@@ -96,6 +96,24 @@ void TRVTableItemInfo::PaintAt(int x, int y, TCanvas* canvas, const TRect& clip,
     PaintTable(x, y, canvas, clip, job);
 }
 
+void TRVTableItemInfo::DrawPrintBackground(TCanvas* canvas, const TRect& box, const TRect& visible,
+                                           bool printing, TRVColorMode colorMode,
+                                           const TRVScreenAndDevice* sad) {
+    if (!canvas) return;
+    const bool white = printing && PrintOptions.Contains(TRVTablePrintOption::rvtoWhiteBackground);
+    const TColor tableColor = white && Color() != clNone ? clWhite : Color();
+    if (FBackground) {
+        FBackground->SetStyle(RVCellBackgroundStyle(FBackgroundStyle));
+        DrawItemBackground(*FBackground, canvas, visible,
+                           ApplyColorModeToBackColor(tableColor, colorMode), box.Width(),
+                           box.Height(), box.Left, box.Top, sad);
+    } else if (tableColor != clNone) {
+        canvas->Brush()->SetStyle(bsSolid);
+        canvas->Brush()->SetColor(ApplyColorModeToBackColor(tableColor, colorMode));
+        canvas->FillRect(visible);
+    }
+}
+
 // Screen: the whole table, rows and columns outside the clip rectangle skipped. Print: the
 // heading rows at their places, then the part's rows moved up below them, in a box as high as
 // the part.
@@ -104,7 +122,6 @@ void TRVTableItemInfo::PaintTable(int x, int y, TCanvas* canvas, const TRect& cl
     if (!canvas) return;
     const TRVTableItemFormattingInfo& fi = *job.Fmt;
     const bool printing = job.Print != nullptr;
-    const bool white = printing && PrintOptions.Contains(TRVTablePrintOption::rvtoWhiteBackground);
     const bool laidOut =
         !Rows.IsEmpty() && fi.ColStarts.Count() == ColCount() && fi.RowStarts.Count() == RowCount();
     int height = fi.Height, delta = 0;
@@ -116,17 +133,8 @@ void TRVTableItemInfo::PaintTable(int x, int y, TCanvas* canvas, const TRect& cl
     TRect visible;
     if (!IntersectRect(visible, box, clip)) return;
     // 1. Background.
-    const TColor tableColor = white && Color() != clNone ? clWhite : Color();
-    if (FBackground) {
-        FBackground->SetStyle(RVCellBackgroundStyle(FBackgroundStyle));
-        DrawItemBackground(*FBackground, canvas, visible,
-                           ApplyColorModeToBackColor(tableColor, job.ColorMode), fi.Width, height,
-                           x, y, printing ? &job.Print->Sad : nullptr);
-    } else if (tableColor != clNone) {
-        canvas->Brush()->SetStyle(bsSolid);
-        canvas->Brush()->SetColor(ApplyColorModeToBackColor(tableColor, job.ColorMode));
-        canvas->FillRect(visible);
-    }
+    DrawPrintBackground(canvas, box, visible, printing, job.ColorMode,
+                        printing ? &job.Print->Sad : nullptr);
     if (!laidOut) {
         // Not laid out for this grid yet: only the border.
         DrawBorder(canvas, box.Left, box.Top, box.Right, box.Bottom, BorderWidth(),

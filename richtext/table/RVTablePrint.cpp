@@ -7,6 +7,7 @@
 #include "platform/core/Arithmetic.h"
 #include "platform/core/ScopeGuard.h"
 #include "richtext/table/RVTable.h"
+#include "richtext/table/RVTableInplace.h"
 
 namespace epc {
 
@@ -129,6 +130,8 @@ void TRVTablePrintInfo::EnsureRowParts() {
 
 bool TRVTablePrintInfo::FitsFirstPart(int height) const {
     if (!CanSplit()) return false;
+    // A table of heading rows only has no body row to begin with: it starts on a new page.
+    if (RepeatHeadings && FTable->HeadingRowCount() >= FTable->RowCount()) return false;
     const int first = RepeatedHeadingRows();
     if (first >= FTable->RowCount()) return false;
     // The first part prints the heading rows as rows of its own above its first body row.
@@ -186,11 +189,16 @@ bool TRVTablePrintInfo::SplitAt(int height) {
 
 // ---------------------------------------------------------------- the table item
 
-std::unique_ptr<TRVDrawLineInfo>
-TRVTableItemInfo::CreatePrintingDrawItem(TCustomRVData*, const TRVScreenAndDevice* sad) {
+std::unique_ptr<TRVTablePrintInfo>
+TRVTableItemInfo::CreatePrintInfo(const TRVScreenAndDevice* sad) {
     auto info = std::make_unique<TRVTablePrintInfo>(this);
     if (sad) info->Sad = *sad;
     return info;
+}
+
+std::unique_ptr<TRVDrawLineInfo>
+TRVTableItemInfo::CreatePrintingDrawItem(TCustomRVData*, const TRVScreenAndDevice* sad) {
+    return CreatePrintInfo(sad);
 }
 
 void TRVTableItemInfo::FormatForPrinting(int docWidth, TCanvas* canvas, TRVTablePrintInfo& info,
@@ -211,6 +219,11 @@ void TRVTableItemInfo::FormatForPrinting(int docWidth, TCanvas* canvas, TRVTable
                 if (TRVTableCellData* cell = Rows.GetRow(r)->Cell(c)) {
                     auto doc =
                         std::make_unique<TCellPtblRVData>(holder->RichView, main, rvData, *cell);
+                    // The edited cell's items are its editor's: the page shows what the
+                    // screen does. A record made then is outdated once the editor closes.
+                    if (FInplaceEditor && r == FEditedRow && c == FEditedCol &&
+                        cell->ItemCount() == 0)
+                        doc->ShareItemsOf(*FInplaceEditor->EditData());
                     doc->PrnSad = info.Sad.Resolutions();
                     // Pictures in the cell are printed on its colour.
                     doc->Color = GetCellColor(cell);
@@ -233,9 +246,8 @@ void TRVTableItemInfo::FormatForPrinting(int docWidth, TCanvas* canvas, TRVTable
                 info.Nested.push_back(multi);
 }
 
-void TRVTableItemInfo::PaintPrintPart(TCanvas* canvas, int x, int y, const TRVTablePrintInfo& info,
-                                      int part, TRVColorMode colorMode, bool preview,
-                                      bool correction) {
+void TRVTableItemInfo::PrintPart(TCanvas* canvas, int x, int y, const TRVTablePrintInfo& info,
+                                 int part, TRVColorMode colorMode, bool preview, bool correction) {
     const TRVScreenAndDevice* oldSad = FSad;
     FSad = &info.Sad;
     auto restore = Finally([&] { FSad = oldSad; });
@@ -258,7 +270,7 @@ void TRVTableItemInfo::Print(TCanvas* canvas, int x, int y, bool preview, bool c
     auto* info = dynamic_cast<TRVTablePrintInfo*>(dli);
     // A record made before the table changed is never drawn from.
     if (!canvas || !info || info->LayoutOutdated()) return;
-    PaintPrintPart(canvas, x, y, *info, part, colorMode, preview, correction);
+    PrintPart(canvas, x, y, *info, part, colorMode, preview, correction);
 }
 
 } // namespace epc

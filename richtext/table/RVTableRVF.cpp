@@ -385,7 +385,9 @@ void TRVTableItemInfo::SaveRVF(TStream& stream, const TRVSaveContext& ctx, const
                                GetRVFExtraHeader()));
     RVFWriteLine(stream, RVFEscapeLine(name));
     RVFWriteLine(stream, "1");
-    // The body is the table's streamed wrapper, written as a control body.
+    // The body is the table's streamed wrapper, written as a control body; an open cell
+    // editor's items stand in for its cell while it is written.
+    TEditedCellContent edited(*this);
     TRVTableSW sw(nullptr);
     sw.SetTable(this);
     if (ctx.Binary)

@@ -105,10 +105,20 @@ bool TRVTableItemInfo::SearchText(bool down, TRVSearchOptions options, const std
     ValidateCellPair(FSearchRow, FSearchCol);
     if (RowCount() == 0 || ColCount() == 0 || text.empty()) return false;
     if (FSearchRow < 0) {
-        if (down)
+        if (down) {
             Rows.GetMainCell(0, 0, FSearchRow, FSearchCol);
-        else
-            Rows.GetMainCell(RowCount() - 1, ColCount() - 1, FSearchRow, FSearchCol);
+        } else {
+            // Upwards from the last cell in reading order: the cell covering the last position
+            // may come before cells of later rows (a merged cell left of them), which the
+            // steps back would never reach.
+            for (int r = RowCount() - 1; r >= 0 && FSearchRow < 0; --r)
+                for (int c = ColCount() - 1; c >= 0 && FSearchRow < 0; --c)
+                    if (Rows.GetRow(r)->Cell(c)) {
+                        FSearchRow = r;
+                        FSearchCol = c;
+                    }
+            if (FSearchRow < 0) return false;
+        }
     }
     while (true) {
         if (TRVTableCellData* cell = GetCell(FSearchRow, FSearchCol))

@@ -2,9 +2,11 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "platform/gdi/Gdi.h"
 #include "platform/graphics/Graphics.h"
+#include "richtext/document/RVUni.h"
 #include "richtext/table/RVTable.h"
 #include "tests/richtext/table/TableEditSupport.h"
 #include "tests/richtext/view/TestRVData.h"
@@ -321,6 +323,27 @@ TEST(TablePaint, ThroughTheDocumentPainter) {
     EXPECT_EQ(canvas.Pixels(5, 10), RGB(clYellow));
     EXPECT_EQ(canvas.Pixels(5 + t.W() - 1, 10), RGB(clYellow));
     EXPECT_EQ(canvas.Pixels(5 + t.W(), 10), RGB(clWhite));
+}
+
+// The print background: the table colour through the colour mode, white with
+// rvtoWhiteBackground, nothing for clNone.
+TEST(TablePaint, PrintBackground) {
+    PaintedTable t(1, 1);
+    TCanvas canvas;
+    canvas.SetOwnedHandle(CreateBufferDC(20, 20, 96, 96));
+    auto draw = [&](TRVColorMode mode) {
+        canvas.Brush()->SetColor(clBlue);
+        canvas.FillRect(TRect(0, 0, 20, 20));
+        t.Table->DrawBackground(&canvas, TRect(2, 2, 10, 10), mode);
+        return std::make_pair(canvas.Pixels(2, 2), canvas.Pixels(10, 10));
+    };
+    EXPECT_EQ(draw(TRVColorMode::rvcmColor).first, RGB(clBlue));
+    t.Table->SetColor(clYellow);
+    EXPECT_EQ(draw(TRVColorMode::rvcmColor), std::make_pair(RGB(clYellow), RGB(clBlue)));
+    EXPECT_EQ(draw(TRVColorMode::rvcmBlackOnWhite).first,
+              RGB(ApplyColorModeToBackColor(clYellow, TRVColorMode::rvcmBlackOnWhite)));
+    t.Table->PrintOptions.Include(TRVTablePrintOption::rvtoWhiteBackground);
+    EXPECT_EQ(draw(TRVColorMode::rvcmColor).first, RGB(clWhite));
 }
 
 } // namespace

@@ -86,7 +86,29 @@ TEST_F(TablePaging, HeadingRowsAreNotRepeatedWhenTheySpanIntoTheBodyOrTakeEveryR
     Table->MergeCells(0, 1, 1, 1, true);
     Format();
     EXPECT_EQ(Info()->RepeatedHeadingRows(), 0);
-    EXPECT_FALSE(Info()->FitsFirstPart(1000000) && Info()->RepeatedHeadingRows() > 0);
+    EXPECT_FALSE(Info()->FitsFirstPart(1000000));
+}
+
+// With nothing but heading rows there is no first body row to fit below the text before the
+// table: the table begins on the next page.
+TEST_F(TablePaging, ATableOfHeadingRowsOnlyStartsOnANewPage) {
+    Source->AppendTextParagraph("Intro", 0, 0);
+    Build(10);
+    Table->SetHeadingRowCount(10);
+    Format();
+    EXPECT_FALSE(Info()->FitsFirstPart(1000000));
+    auto* data = Print->rv()->PrintData();
+    ASSERT_EQ(data->Pages.size(), 3u);
+    // The second page begins with the table's first part.
+    EXPECT_EQ(data->Pages[1]->StartDrawItemNo, 1);
+    EXPECT_EQ(data->Pages[1]->StartPart, 1);
+    EXPECT_EQ(Parts(), "0+5 5+5 ");
+    // Without heading rows the first part follows the text on the first page.
+    Table->SetHeadingRowCount(0);
+    Format();
+    ASSERT_EQ(data->Pages.size(), 2u);
+    EXPECT_EQ(data->Pages[1]->StartDrawItemNo, 1);
+    EXPECT_EQ(data->Pages[1]->StartPart, 2);
 }
 
 TEST_F(TablePaging, ACellSpanningRowsIsNeverCut) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -73,7 +74,7 @@ TEST(TableSearch, FindsEveryCellDownAndUpNestedTablesIncluded) {
     EXPECT_TRUE(d.Table->SearchText(true, {}, u"ab"));
     EXPECT_EQ(Found(d.Table), down.front());
     d.Table->ResetSearch();
-    // Up starts in the main cell of the last row and column (the merged row's first).
+    // Up starts in the last cell in reading order (the merged row's first).
     const std::vector<std::string> up(down.rbegin(), down.rend());
     EXPECT_EQ(SearchAll(d.Table, false, {}, u"ab"), up);
     // A search may turn round: up from the second find gives the first.
@@ -109,6 +110,37 @@ TEST(TableSearch, CaseAndWholeWords) {
               (std::vector<std::string>{"1,1:0@1", "0,1:2@1", "0,1:0@1", "0,0:0@1"}));
     EXPECT_FALSE(d.Table->SearchText(true, {}, u"abc"));
     EXPECT_FALSE(d.Table->SearchText(true, {}, u""));
+}
+
+// Every cell is searched once in either direction, also where a merged cell comes before cells
+// of later rows: with (1,1)-(2,2) merged, (2,0) follows the merged cell in reading order.
+TEST(TableSearch, UpAndDownVisitEveryCellOnceAroundMergedCells) {
+    std::mt19937 rng(7);
+    for (int round = 0; round < 40; ++round) {
+        std::unique_ptr<TRVStyle> style = test::MakeFixedStyle();
+        test::TTestRVData data(style.get());
+        const int rows = round == 0 ? 3 : 1 + int(rng() % 4);
+        const int cols = round == 0 ? 3 : 1 + int(rng() % 4);
+        TRVTableItemInfo* t = AppendTable(&data, rows, cols);
+        if (round == 0)
+            t->MergeCells(1, 1, 2, 2, true);
+        else
+            test::MergeRandomly(rng, *t, rows, cols, int(rng() % 4));
+        std::vector<std::string> cells;
+        for (int r = 0; r < rows; ++r)
+            for (int c = 0; c < cols; ++c)
+                if (TRVTableCellData* cell = t->GetCell(r, c)) {
+                    Texts(cell, {"ab"});
+                    cells.push_back(std::to_string(r) + "," + std::to_string(c) + ":0@1");
+                }
+        EXPECT_EQ(SearchAll(t, true, {}, u"ab"), cells) << round;
+        EXPECT_EQ(SearchAll(t, false, {}, u"ab"),
+                  std::vector<std::string>(cells.rbegin(), cells.rend()))
+            << round;
+        if (round == 0) {
+            EXPECT_EQ(cells.size(), 6u);
+        }
+    }
 }
 
 // A remembered cell that the grid lost is forgotten, not used.
