@@ -889,10 +889,10 @@ void TBaseVirtualTree::SetSelected(PVirtualNode node, bool value) {
 void TBaseVirtualTree::SelectAll(bool visibleOnly) {
     if (!FOptions->SelectionOptions().Contains(toMultiSelect)) return;
     std::vector<PVirtualNode> nodes;
-    PVirtualNode run = visibleOnly ? GetFirstVisible() : GetFirst();
+    PVirtualNode run = visibleOnly ? FirstVisibleNode() : FirstNode();
     while (run) {
         nodes.push_back(run);
-        run = visibleOnly ? GetNextVisible(run) : GetNext(run);
+        run = visibleOnly ? NextVisibleNode(run) : NextNodeInTree(run);
     }
     if (InternalAddToSelection(nodes, false)) {
         RequestRepaint();
@@ -902,11 +902,11 @@ void TBaseVirtualTree::SelectAll(bool visibleOnly) {
 
 void TBaseVirtualTree::SelectNodes(PVirtualNode startNode, PVirtualNode endNode, bool addOnly) {
     Assert(endNode != nullptr, "EndNode must not be nil!");
-    if (!startNode) startNode = GetFirstVisible();
+    if (!startNode) startNode = FirstVisibleNode();
     if (!startNode) return;
     if (CompareNodePositions(startNode, endNode) > 0) std::swap(startNode, endNode);
     std::vector<PVirtualNode> nodes;
-    for (PVirtualNode run = startNode; run; run = GetNextVisible(run)) {
+    for (PVirtualNode run = startNode; run; run = NextVisibleNode(run)) {
         nodes.push_back(run);
         if (run == endNode) break;
     }
@@ -930,7 +930,7 @@ void TBaseVirtualTree::HandleClickSelection(PVirtualNode /*lastFocused*/, PVirtu
                                             bool shift, bool ctrl) {
     if (!newNode) return;
     if (shift && ctrl) {
-        if (!FRangeAnchor) FRangeAnchor = GetFirstNoInit();
+        if (!FRangeAnchor) FRangeAnchor = FirstNodeNoInit();
         SelectNodes(FRangeAnchor, newNode, true);
         RequestRepaint();
         Change(newNode);
@@ -939,7 +939,7 @@ void TBaseVirtualTree::HandleClickSelection(PVirtualNode /*lastFocused*/, PVirtu
             FRangeAnchor = newNode;
         DoStateChange({TVirtualTreeState::tsToggleFocusedSelection});
     } else if (shift) {
-        if (!FRangeAnchor) FRangeAnchor = GetFirstNoInit();
+        if (!FRangeAnchor) FRangeAnchor = FirstNodeNoInit();
         SelectNodes(FRangeAnchor, newNode, false);
         RequestRepaint();
         Change(newNode);
@@ -1004,7 +1004,7 @@ void TBaseVirtualTree::HandleDrawSelection(const TRect& oldRect, const TRect& ne
             InvalidateNode(run);
         }
         nodeTop += run->NodeHeight;
-        run = GetNextVisibleNoInit(run);
+        run = NextVisibleNodeNoInit(run);
     }
     PackSelection();
     bool added = !toAdd.empty() && InternalAddToSelection(toAdd, false);

@@ -570,7 +570,7 @@ bool TBaseVirtualTree::PasteFromClipboard() {
 
 void TBaseVirtualTree::CancelCutOrCopy() {
     if (!FStates.ContainsAny({S::tsCutPending, S::tsCopyPending})) return;
-    for (PVirtualNode run = GetFirstNoInit(); run; run = GetNextNoInit(run))
+    for (PVirtualNode run = FirstNodeNoInit(); run; run = NextNodeNoInit(run))
         run->States.Exclude(nsCutOrCopy);
     DoStateChange({}, {S::tsCutPending, S::tsCopyPending});
     RequestRepaint();

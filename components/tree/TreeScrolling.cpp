@@ -99,12 +99,12 @@ void TBaseVirtualTree::UpdateHorizontalScrollBar(bool doRepaint) {
 
 void TBaseVirtualTree::ToggleSelection(PVirtualNode startNode, PVirtualNode endNode) {
     Assert(endNode != nullptr, "EndNode must not be nil!");
-    if (!startNode) startNode = GetFirstVisible();
+    if (!startNode) startNode = FirstVisibleNode();
     if (!startNode) return;
     if (CompareNodePositions(startNode, endNode) > 0) std::swap(startNode, endNode);
     std::vector<PVirtualNode> add;
     std::vector<PVirtualNode> remove;
-    for (PVirtualNode run = startNode; run; run = GetNextVisible(run)) {
+    for (PVirtualNode run = startNode; run; run = NextVisibleNode(run)) {
         (Has(run, nsSelected) ? remove : add).push_back(run);
         if (run == endNode) break;
     }

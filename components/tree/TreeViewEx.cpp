@@ -59,7 +59,7 @@ TCustomTreeViewEx::TCustomTreeViewEx(TComponent* owner) : TBaseVirtualTree(owner
 TCustomTreeViewEx::~TCustomTreeViewEx() {
     // The base class frees the records after this class is gone, so the texts go now.
     if (!FRecordsHoldTexts) return;
-    for (PVirtualNode run = GetFirstNoInit(); run; run = GetNextNoInit(run))
+    for (PVirtualNode run = FirstNodeNoInit(); run; run = NextNodeNoInit(run))
         NodeRecord(run)->Text.Release();
 }
 
@@ -168,7 +168,7 @@ void TCustomTreeViewEx::UpdateNodeHeights() {
     auto unlock = Finally([&] { UnlockUpdates(); });
     TCanvas* canvas = MeasureCanvas();
     const int sample = canvas->TextHeight(std::string("abcdmABCDM"));
-    for (PVirtualNode run = GetFirst(); run; run = GetNext(run))
+    for (PVirtualNode run = FirstNode(); run; run = NextNodeInTree(run))
         MeasureOn(canvas, sample, run, NodeTextRect(run));
 }
 
@@ -236,13 +236,13 @@ uint8_t TCustomTreeViewEx::StripeOf(PVirtualNode node) {
     if (FStripeNode && FStripeVersion == version && FStripeNode == node) {
         index = FStripeIndex;
     } else if (FStripeNode && FStripeVersion == version &&
-               GetPreviousVisibleNoInit(node) == FStripeNode) {
+               PreviousVisibleNodeNoInit(node) == FStripeNode) {
         index = FStripeIndex + 1;
     } else {
         // The first row of a paint (or one after a change): count from the top.
-        PVirtualNode run = GetFirstVisibleNoInit();
+        PVirtualNode run = FirstVisibleNodeNoInit();
         while (run && run != node) {
-            run = GetNextVisibleNoInit(run);
+            run = NextVisibleNodeNoInit(run);
             ++index;
         }
     }

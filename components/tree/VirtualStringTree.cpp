@@ -151,7 +151,7 @@ TCustomStringTreeOptions* TCustomVirtualStringTree::TreeOptions() const {
 void TCustomVirtualStringTree::SetDefaultText(const std::u16string& value) {
     if (FDefaultText == value) return;
     FDefaultText = value;
-    for (PVirtualNode run = GetFirstNoInit(); run; run = GetNextNoInit(run))
+    for (PVirtualNode run = FirstNodeNoInit(); run; run = NextNodeNoInit(run))
         CachedWidth(run) = 0;
     if (!Loading()) Invalidate();
 }
@@ -419,17 +419,17 @@ void TCustomVirtualStringTree::ForEachSource(TVSTTextSourceType source, Proc pro
     };
     switch (source) {
     case TVSTTextSourceType::tstAll:
-        walk(GetFirst(), &TBaseVirtualTree::GetNext);
+        walk(FirstNode(), &TBaseVirtualTree::NextNodeInTree);
         break;
     case TVSTTextSourceType::tstInitialized:
-        walk(GetFirstInitialized(), &TBaseVirtualTree::GetNextInitialized);
+        walk(FirstInitializedNode(), &TBaseVirtualTree::NextInitializedNode);
         break;
     case TVSTTextSourceType::tstSelected:
         for (PVirtualNode run : SortedSelection(false))
             proc(run);
         break;
     case TVSTTextSourceType::tstVisible:
-        walk(GetFirstVisible(), &TBaseVirtualTree::GetNextVisible);
+        walk(FirstVisibleNode(), &TBaseVirtualTree::NextVisibleNode);
         break;
     }
 }

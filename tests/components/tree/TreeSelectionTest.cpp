@@ -15,7 +15,7 @@ public:
 
 std::vector<Cardinal> SelectedIndices(TBaseVirtualTree& tree) {
     std::vector<Cardinal> result;
-    for (PVirtualNode n = tree.GetFirstSelected(); n; n = tree.GetNextSelected(n))
+    for (PVirtualNode n = tree.FirstSelectedNode(); n; n = tree.NextSelectedNode(n))
         result.push_back(n->Index);
     return result;
 }
@@ -47,7 +47,7 @@ TEST(TreeClickSelection, RangesAndAnchor) {
     o->SetSelectionOptions(o->SelectionOptions() | toMultiSelect);
     tree.SetRootNodeCount(6);
     std::vector<PVirtualNode> n;
-    for (PVirtualNode r = tree.GetFirst(); r; r = tree.GetNextSibling(r))
+    for (PVirtualNode r = tree.FirstNode(); r; r = tree.NextSiblingOf(r))
         n.push_back(r);
     tree.HandleClickSelection(nullptr, n[1], false, false);
     EXPECT_EQ(tree.RangeAnchor(), n[1]);
@@ -109,7 +109,7 @@ TEST(TreeBackground, TilesWrapAroundThePicture) {
 TEST(TreeScrolling, TopNodeAndScale) {
     TBaseVirtualTree tree(nullptr);
     tree.SetRootNodeCount(3);
-    PVirtualNode last = tree.GetLastChild(nullptr);
+    PVirtualNode last = tree.LastChildOf(nullptr);
     PVirtualNode child = tree.AddChild(last);
     int scrolls = 0;
     tree.OnScroll = [&](TBaseVirtualTree*, int, int dy) { scrolls += dy; };
@@ -159,10 +159,10 @@ TEST(TreeLifetime, DestructionFreesNodesQuietly) {
         tree.OnInitNode = [](TBaseVirtualTree*, PVirtualNode, PVirtualNode,
                              TVirtualNodeInitStates&) {};
         tree.SetRootNodeCount(3);
-        for (PVirtualNode n = tree.GetFirst(); n; n = tree.GetNext(n)) {
+        for (PVirtualNode n = tree.FirstNode(); n; n = tree.NextNodeInTree(n)) {
         }
-        tree.SetFocusedNode(tree.GetFirst());
-        tree.SetSelected(tree.GetLast(), true);
+        tree.SetFocusedNode(tree.FirstNode());
+        tree.SetSelected(tree.LastNode(), true);
         tree.OnFreeNode = [&](TBaseVirtualTree*, PVirtualNode) { ++freed; };
         tree.OnChange = [&](TBaseVirtualTree*, PVirtualNode) { ++others; };
         tree.OnStateChange = [&](TBaseVirtualTree*, TVirtualTreeStates, TVirtualTreeStates) {
