@@ -15,6 +15,7 @@
 #include "platform/core/Arithmetic.h"
 #include "platform/core/ScopeGuard.h"
 #include "platform/core/Strings.h"
+#include "platform/streaming/Filer.h"
 #include "platform/windows/Window.h"
 
 namespace epc {
@@ -529,6 +530,12 @@ void TBaseVirtualTree::ColorsChanged(int index) {
     RequestRepaint();
 }
 
+void TBaseVirtualTree::DefineProperties(TFiler* filer) {
+    TCustomControl::DefineProperties(filer);
+    filer->DefineProperty(
+        "Options", [this](TReader& r) { ReadOldOptions(r.ReadSetIdents()); }, nullptr, false);
+}
+
 void TBaseVirtualTree::ReadOldOptions(const std::vector<std::string>& identifiers) {
     // Every old option maps onto the new option of the same name ("vo" becomes "to").
     static const std::map<std::string, std::function<void(TCustomVirtualTreeOptions&)>> map = [] {
@@ -614,7 +621,14 @@ void TBaseVirtualTree::Loaded() {
         });
         SetRootNodeCount(count);
     }
-    // The header finishes its own loading once it exists.
+    // The header and its columns finish loading (positions are put in order).
+    if (FHeader && FHeader->Loading()) FHeader->EndLoading();
+}
+
+void TBaseVirtualTree::SetBiDiMode(TBiDiMode value) {
+    if (value == BiDiMode()) return;
+    TCustomControl::SetBiDiMode(value);
+    if (HandleAllocated() && !Loading()) RecreateWnd();
 }
 
 void TBaseVirtualTree::Notification(TComponent* component, TOperation operation) {

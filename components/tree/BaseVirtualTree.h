@@ -299,6 +299,8 @@ public:
     void SetBorderStyle(TBorderStyle value);
     // Visibility of the control itself (the node form is SetVisible(Node, Value)).
     using TWinControl::SetVisible;
+    // The reading order changes the window's layout: the window is made anew.
+    void SetBiDiMode(TBiDiMode value);
 
     // ---- Published tree properties ------------------------------------------------------------
     Cardinal DefaultNodeHeight() const { return FDefaultNodeHeight; }
@@ -419,6 +421,8 @@ public:
     // Reads the older single "Options" set (identifiers such as "voMultiSelect") into the five
     // option sets; unknown identifiers are skipped.
     void ReadOldOptions(const std::vector<std::string>& identifiers);
+    // Older forms' "Options" set, read only.
+    void DefineProperties(TFiler* filer) override;
 
     // ---- Sizes and counts --------------------------------------------------------------------
     // Number of nodes that are visible with every ancestor expanded.

@@ -6,10 +6,16 @@
 #include <cstddef>
 #include <cstring>
 
+#include "components/tree/TreeForms.h"
 #include "platform/core/ScopeGuard.h"
 #include "platform/windows/Window.h"
 
 namespace epc {
+
+namespace {
+// Forms holding the tree can be read as soon as the program runs.
+[[maybe_unused]] const bool TreeClassesRegistered = (RegisterTreeClasses(), true);
+} // namespace
 
 using namespace tree_options;
 

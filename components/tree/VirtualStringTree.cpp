@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "components/tree/TreeForms.h"
 #include "components/tree/VTEditors.h"
 #include "platform/core/ScopeGuard.h"
 #include "platform/core/Strings.h"
@@ -15,6 +16,11 @@
 #include "platform/windows/DataTransfer.h"
 
 namespace epc {
+
+namespace {
+// Forms holding the tree can be read as soon as the program runs.
+[[maybe_unused]] const bool TreeClassesRegistered = (RegisterTreeClasses(), true);
+} // namespace
 
 using namespace tree_options;
 using S = TVirtualTreeState;

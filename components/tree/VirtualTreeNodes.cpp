@@ -42,8 +42,9 @@ struct TUpdateLock {
 
 size_t TBaseVirtualTree::NodeRecordSize() const {
     size_t user = 0;
-    if (!FComponentState.Contains(TComponentStateItem::csDesigning) && FNodeDataSize > 0)
-        user = UserDataCapacity(size_t(FNodeDataSize));
+    // Asked for sizes without user data too: a descendant keeps track of what its records hold.
+    if (!FComponentState.Contains(TComponentStateItem::csDesigning))
+        user = UserDataCapacity(size_t(std::max(FNodeDataSize, 0)));
     return TreeNodeSize + FTotalInternalDataSize + user;
 }
 
