@@ -253,7 +253,7 @@ void TBaseVirtualTree::HandleMouseDown(TMouseButton button, TShiftState shift, i
             else
                 ClearSelection();
         }
-        DoFocusNode(node, true);
+        SetFocusedNode(node);
         // A second plain click on the label of the focused node asks for an edit; the button
         // going up over the same node decides.
         if (button == mbLeft && !shiftDown && !ctrl && node == lastFocused &&

@@ -419,7 +419,7 @@ void TVTKeyboard::FocusByKey(PVirtualNode newNode, Word key, TShiftState shift) 
     const bool shiftDown = shift.Contains(ssShift);
     const bool anyModifier = shift.ContainsAny({ssShift, ssCtrl, ssAlt});
     PVirtualNode old = tree.FFocusedNode;
-    tree.DoFocusNode(newNode, true);
+    tree.SetFocusedNode(newNode);
     if (tree.FFocusedNode != newNode) return;
     if (!tree.FRangeAnchor)
         tree.FRangeAnchor =
@@ -521,7 +521,7 @@ void TVTKeyboard::SearchKey(char16_t ch) {
             FLastSearchNode = run;
             if (run != tree.FFocusedNode) {
                 tree.ClearSelection();
-                tree.DoFocusNode(run, true);
+                tree.SetFocusedNode(run);
                 if (tree.FFocusedNode == run) {
                     tree.AddToSelection(run);
                     tree.FRangeAnchor = run;

@@ -145,9 +145,10 @@ void TBaseVirtualTree::ReinitNode(PVirtualNode node, bool recursive) {
         node->States.Exclude(nsChecking);
         node->States.Exclude(nsCutOrCopy);
         node->States.Exclude(nsDeleting);
+        // The init notification runs again, and what it answers applies as on the first run.
         if (Has(node, nsInitialized)) {
-            TVirtualNodeInitStates initStates;
-            DoInitNode(node->Parent == FRoot.get() ? nullptr : node->Parent, node, initStates);
+            node->States.Exclude(nsInitialized);
+            InitNode(node);
         }
     }
     if (recursive) ReinitChildren(node, true);

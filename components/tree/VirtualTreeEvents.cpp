@@ -22,6 +22,7 @@ void TBaseVirtualTree::DoFocusNode(PVirtualNode node, bool ask) {
         FFocusedNode = node;
     }
     if (FFocusedNode) {
+        if (FFocusedColumn < 0 && FHeader->UseColumns()) FFocusedColumn = 0;
         if (autoOptions.Contains(toAutoExpand) && !FFocusedNode->States.Contains(nsExpanded) &&
             FFocusedNode->States.Contains(nsHasChildren))
             ToggleNode(FFocusedNode);

@@ -8,6 +8,7 @@
 
 #include "components/tree/BaseVirtualTree.h"
 #include "platform/core/ScopeGuard.h"
+#include "platform/windows/DataTransfer.h"
 #include "platform/windows/Window.h"
 
 namespace epc {
@@ -730,8 +731,12 @@ void TBaseVirtualTree::ClearNodes() {
     TUpdateLock lock(*this);
     InterruptValidation();
     if (FStates.Contains(TVirtualTreeState::tsCutPending) ||
-        FStates.Contains(TVirtualTreeState::tsCopyPending))
+        FStates.Contains(TVirtualTreeState::tsCopyPending)) {
+        // The clipboard's data object renders from this tree: left there, a later paste would
+        // take whatever the tree holds by then.
+        OleSetClipboard(nullptr);
         DoStateChange({}, {TVirtualTreeState::tsCutPending, TVirtualTreeState::tsCopyPending});
+    }
     if (FStates.Contains(TVirtualTreeState::tsEditing)) DoCancelEdit();
     ClearSelection();
     FFocusedNode = nullptr;
