@@ -1087,6 +1087,8 @@ private:
     void ForgetNode(PVirtualNode node);
     bool KnownFullyVisible(PVirtualNode node) const;
     PVirtualNode RememberVisible(PVirtualNode node) const;
+    // Initialises a node a walker returns (nil passes).
+    PVirtualNode Initialized(PVirtualNode node);
     PVirtualNode NextVisibleStep(PVirtualNode node) const;
     PVirtualNode PreviousVisibleStep(PVirtualNode node) const;
     void InternalRemoveFromSelection(PVirtualNode node);

@@ -1431,12 +1431,19 @@ PVirtualNode TBaseVirtualTree::PreviousVisibleSiblingOf(PVirtualNode node) {
     return result;
 }
 
+// The selected and cut-or-copied nodes are found by links alone (the nodes in between need
+// nothing); what is returned is initialised, as by every walker that is not a NoInit one.
+PVirtualNode TBaseVirtualTree::Initialized(PVirtualNode node) {
+    if (node && !Has(node, nsInitialized)) InitNode(node);
+    return node;
+}
+
 PVirtualNode TBaseVirtualTree::FirstSelectedNode() {
     if (SelectedCount() == 0) return nullptr;
     PVirtualNode run = FirstNodeNoInit();
     while (run && !Has(run, nsSelected))
         run = NextNodeNoInit(run);
-    return run;
+    return Initialized(run);
 }
 
 PVirtualNode TBaseVirtualTree::NextSelectedNode(PVirtualNode node) {
@@ -1444,7 +1451,7 @@ PVirtualNode TBaseVirtualTree::NextSelectedNode(PVirtualNode node) {
     PVirtualNode run = NextNodeNoInit(node);
     while (run && !Has(run, nsSelected))
         run = NextNodeNoInit(run);
-    return run;
+    return Initialized(run);
 }
 
 PVirtualNode TBaseVirtualTree::FirstCutCopyNode() {
@@ -1454,7 +1461,7 @@ PVirtualNode TBaseVirtualTree::FirstCutCopyNode() {
     PVirtualNode run = FirstNodeNoInit();
     while (run && !Has(run, nsCutOrCopy))
         run = NextNodeNoInit(run);
-    return run;
+    return Initialized(run);
 }
 
 PVirtualNode TBaseVirtualTree::NextCutCopyNode(PVirtualNode node) {
@@ -1464,7 +1471,7 @@ PVirtualNode TBaseVirtualTree::NextCutCopyNode(PVirtualNode node) {
     PVirtualNode run = NextNodeNoInit(node);
     while (run && !Has(run, nsCutOrCopy))
         run = NextNodeNoInit(run);
-    return run;
+    return Initialized(run);
 }
 
 namespace {
