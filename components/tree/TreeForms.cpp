@@ -41,10 +41,10 @@ void RegisterOptions() {
               "toWheelPanning", "toReadOnly"},
              Bits(DefaultMiscOptions))
         .Set("PaintOptions", &O::PaintOptions, &O::SetPaintOptions,
-             {"toHideFocusRect", "toHideSelection", "toHotTrack", "toPopupMode",
-              "toShowBackground", "toShowButtons", "toShowDropmark", "toShowHorzGridLines",
-              "toShowRoot", "toShowTreeLines", "toShowVertGridLines", "toThemeAware",
-              "toUseBlendedImages", "toGhostedIfUnfocused"},
+             {"toHideFocusRect", "toHideSelection", "toHotTrack", "toPopupMode", "toShowBackground",
+              "toShowButtons", "toShowDropmark", "toShowHorzGridLines", "toShowRoot",
+              "toShowTreeLines", "toShowVertGridLines", "toThemeAware", "toUseBlendedImages",
+              "toGhostedIfUnfocused"},
              Bits(DefaultPaintOptions))
         .Set("SelectionOptions", &O::SelectionOptions, &O::SetSelectionOptions,
              {"toDisableDrawSelection", "toExtendedFocus", "toFullRowSelect",
@@ -64,8 +64,7 @@ void RegisterOptions() {
         .Boolean("AlwaysVisible", &B::AlwaysVisible, &B::SetAlwaysVisible, false)
         .Integer(
             "HorizontalIncrement", [](B& b) { return b.HorizontalIncrement; },
-            [](B& b, uint16_t v) { b.HorizontalIncrement = std::clamp<uint16_t>(v, 1, 10000); },
-            20)
+            [](B& b, uint16_t v) { b.HorizontalIncrement = std::clamp<uint16_t>(v, 1, 10000); }, 20)
         .Enum("ScrollBars", &B::ScrollBars, &B::SetScrollBars,
               {"ssNone", "ssHorizontal", "ssVertical", "ssBoth"}, int64_t(TScrollStyle::ssBoth))
         .Enum("ScrollBarStyle", &B::ScrollBarStyle, &B::SetScrollBarStyle,
@@ -126,10 +125,10 @@ void RegisterHeader() {
     TPublished<K>("TVirtualTreeColumn", "TCollectionItem")
         .Enum("Alignment", &K::Alignment, &K::SetAlignment,
               {"taLeftJustify", "taRightJustify", "taCenter"}, taLeftJustify)
-        .Enum("BiDiMode", &K::BiDiMode, &K::SetBiDiMode,
-              {"bdLeftToRight", "bdRightToLeft", "bdRightToLeftNoAlign",
-               "bdRightToLeftReadingOnly"},
-              bdLeftToRight)
+        .Enum(
+            "BiDiMode", &K::BiDiMode, &K::SetBiDiMode,
+            {"bdLeftToRight", "bdRightToLeft", "bdRightToLeftNoAlign", "bdRightToLeftReadingOnly"},
+            bdLeftToRight)
         .Color("Color", &K::Color, &K::SetColor, clWindow)
         .WideString("Hint", &K::Hint, &K::SetHint)
         .Integer("ImageIndex", &K::ImageIndex, &K::SetImageIndex, -1)
@@ -179,15 +178,15 @@ const std::vector<const char*>& BaseTreeEvents() {
         "OnBeforeItemErase", "OnBeforeItemPaint", "OnChange", "OnChecked", "OnChecking",
         "OnCollapsed", "OnCollapsing", "OnColumnResize", "OnCompareNodes", "OnCreateDataObject",
         "OnCreateEditor", "OnDragAllowed", "OnDragDrop", "OnDragOver", "OnEditCancelled",
-        "OnEdited", "OnEditing", "OnExpanded", "OnExpanding", "OnFocusChanged",
-        "OnFocusChanging", "OnFreeNode", "OnGetCursor", "OnGetHeaderCursor", "OnGetHelpContext",
-        "OnGetImageIndex", "OnGetLineStyle", "OnGetNodeDataSize", "OnGetPopupMenu",
-        "OnGetUserClipboardFormats", "OnHeaderClick", "OnHeaderDblClick", "OnHeaderDragged",
-        "OnHeaderDraggedOut", "OnHeaderDragging", "OnHeaderDraw", "OnHeaderMouseDown", "OnHeaderMouseMove", "OnHeaderMouseUp", "OnHotChange",
-        "OnIncrementalSearch", "OnInitChildren", "OnInitNode", "OnKeyAction", "OnLoadNode",
-        "OnNodeCopied", "OnNodeCopying", "OnNodeMoved", "OnNodeMoving", "OnPaintBackground",
-        "OnRenderOLEData", "OnResetNode", "OnSaveNode", "OnScroll", "OnStateChange",
-        "OnStructureChange", "OnUpdating",
+        "OnEdited", "OnEditing", "OnExpanded", "OnExpanding", "OnFocusChanged", "OnFocusChanging",
+        "OnFreeNode", "OnGetCursor", "OnGetHeaderCursor", "OnGetHelpContext", "OnGetImageIndex",
+        "OnGetLineStyle", "OnGetNodeDataSize", "OnGetPopupMenu", "OnGetUserClipboardFormats",
+        "OnHeaderClick", "OnHeaderDblClick", "OnHeaderDragged", "OnHeaderDraggedOut",
+        "OnHeaderDragging", "OnHeaderDraw", "OnHeaderMouseDown", "OnHeaderMouseMove",
+        "OnHeaderMouseUp", "OnHotChange", "OnIncrementalSearch", "OnInitChildren", "OnInitNode",
+        "OnKeyAction", "OnLoadNode", "OnNodeCopied", "OnNodeCopying", "OnNodeMoved", "OnNodeMoving",
+        "OnPaintBackground", "OnRenderOLEData", "OnResetNode", "OnSaveNode", "OnScroll",
+        "OnStateChange", "OnStructureChange", "OnUpdating",
         // The framework's own events of a control.
         "OnClick", "OnDblClick", "OnEndDrag", "OnEnter", "OnExit", "OnKeyDown", "OnKeyPress",
         "OnKeyUp", "OnMouseDown", "OnMouseMove", "OnMouseUp", "OnResize", "OnStartDrag"};
@@ -196,11 +195,12 @@ const std::vector<const char*>& BaseTreeEvents() {
 
 void RegisterBaseTree() {
     PublishControlProperties("TBaseVirtualTree", "TCustomControl",
-                             {"Align", "Anchors", "Color", "Constraints", "Ctl3D", "Cursor",
-                              "DragCursor", "DragKind", "DragMode", "Enabled", "Font", "Hint",
+                             {"Align",          "Anchors",     "Color",       "Constraints",
+                              "Ctl3D",          "Cursor",      "DragCursor",  "DragKind",
+                              "DragMode",       "Enabled",     "Font",        "Hint",
                               "ParentBiDiMode", "ParentColor", "ParentCtl3D", "ParentFont",
-                              "ParentShowHint", "PopupMenu", "ShowHint", "TabOrder", "TabStop",
-                              "Visible"});
+                              "ParentShowHint", "PopupMenu",   "ShowHint",    "TabOrder",
+                              "TabStop",        "Visible"});
     using T = TBaseVirtualTree;
     TPublished<T>("TBaseVirtualTree", "TCustomControl")
         // Through the tree's setter, which makes the window anew.
@@ -221,8 +221,7 @@ void RegisterBaseTree() {
               bsSingle)
         .Enum("ButtonFillMode", &T::ButtonFillMode, &T::SetButtonFillMode,
               {"fmTreeColor", "fmWindowColor", "fmShaded", "fmTransparent"}, 0)
-        .Enum("ButtonStyle", &T::ButtonStyle, &T::SetButtonStyle, {"bsRectangle", "bsTriangle"},
-              0)
+        .Enum("ButtonStyle", &T::ButtonStyle, &T::SetButtonStyle, {"bsRectangle", "bsTriangle"}, 0)
         .Integer("ChangeDelay", &T::ChangeDelay, &T::SetChangeDelay, 0)
         .Enum("CheckImageKind", &T::CheckImageKind, &T::SetCheckImageKind,
               {"ckLightCheck", "ckDarkCheck", "ckLightTick", "ckDarkTick", "ckFlat", "ckXP",
@@ -234,8 +233,7 @@ void RegisterBaseTree() {
                                      &T::SetCustomCheckImages)
         .Integer("DefaultNodeHeight", &T::DefaultNodeHeight, &T::SetDefaultNodeHeight, 18)
         .Enum("DefaultPasteMode", &T::DefaultPasteMode, &T::SetDefaultPasteMode,
-              {"amNoWhere", "amInsertBefore", "amInsertAfter", "amAddChildFirst",
-               "amAddChildLast"},
+              {"amNoWhere", "amInsertBefore", "amInsertAfter", "amAddChildFirst", "amAddChildLast"},
               int64_t(TVTNodeAttachMode::amAddChildLast))
         .Integer("DragHeight", &T::DragHeight, &T::SetDragHeight, 350)
         .Enum("DragImageKind", &T::DragImageKind, &T::SetDragImageKind,
@@ -268,8 +266,8 @@ void RegisterBaseTree() {
               int64_t(TVTIncrementalSearch::isNone))
         .Enum("IncrementalSearchDirection", &T::IncrementalSearchDirection,
               &T::SetIncrementalSearchDirection, {"sdForward", "sdBackward"}, 0)
-        .Enum("IncrementalSearchStart", &T::IncrementalSearchStart,
-              &T::SetIncrementalSearchStart, {"ssAlwaysStartOver", "ssLastHit", "ssFocusedNode"},
+        .Enum("IncrementalSearchStart", &T::IncrementalSearchStart, &T::SetIncrementalSearchStart,
+              {"ssAlwaysStartOver", "ssLastHit", "ssFocusedNode"},
               int64_t(TVTSearchStart::ssFocusedNode))
         .Integer("IncrementalSearchTimeout", &T::IncrementalSearchTimeout,
                  &T::SetIncrementalSearchTimeout, 1000)
@@ -284,10 +282,8 @@ void RegisterBaseTree() {
         .Integer("NodeDataSize", &T::NodeDataSize, &T::SetNodeDataSize, -1)
         .Integer("RootNodeCount", &T::RootNodeCount, &T::SetRootNodeCount, 0)
         .Object("ScrollBarOptions", &T::ScrollBarOptions)
-        .Integer("SelectionBlendFactor", &T::SelectionBlendFactor, &T::SetSelectionBlendFactor,
-                 128)
-        .Integer("SelectionCurveRadius", &T::SelectionCurveRadius, &T::SetSelectionCurveRadius,
-                 0)
+        .Integer("SelectionBlendFactor", &T::SelectionBlendFactor, &T::SetSelectionBlendFactor, 128)
+        .Integer("SelectionCurveRadius", &T::SelectionCurveRadius, &T::SetSelectionCurveRadius, 0)
         .Reference<TCustomImageList>("StateImages", &T::StateImages, &T::SetStateImages)
         .Integer("TextMargin", &T::TextMargin, &T::SetTextMargin, 4)
         .Object("TreeOptions", &T::TreeOptions)

@@ -453,7 +453,8 @@ PVirtualNode TVTKeyboard::SearchStep(PVirtualNode node, bool forward) {
     switch (tree.FIncrementalSearch) {
     case TVTIncrementalSearch::isVisibleOnly: {
         PVirtualNode next =
-            node ? (forward ? tree.NextVisibleNode(node) : tree.PreviousVisibleNode(node)) : nullptr;
+            node ? (forward ? tree.NextVisibleNode(node) : tree.PreviousVisibleNode(node))
+                 : nullptr;
         return next ? next : (forward ? tree.FirstVisibleNode() : tree.LastVisibleNode());
     }
     case TVTIncrementalSearch::isInitializedOnly: {

@@ -161,9 +161,8 @@ TEST_F(TFocusFixture, FocusedColumnFollowsColumnsAndEditing) {
     EXPECT_FALSE(a->IsEditing());
     // A column the focus may not move to is not edited.
     a->OnFocusChanging = [](TBaseVirtualTree*, PVirtualNode, PVirtualNode, TColumnIndex oldColumn,
-                            TColumnIndex newColumn, bool& allowed) {
-        allowed = oldColumn == newColumn;
-    };
+                            TColumnIndex newColumn,
+                            bool& allowed) { allowed = oldColumn == newColumn; };
     EXPECT_FALSE(a->EditNode(n2, 0));
     EXPECT_EQ(a->FocusedColumn(), 1);
     EXPECT_FALSE(a->IsEditing());

@@ -40,8 +40,9 @@ void FillAsTheView(TTreeViewEx* tree) {
         info.Canvas->Brush()->SetColor(clRed);
         info.Canvas->FillRect(TRect(info.ContentRect.Left, 2, info.ContentRect.Left + 4, 6));
     };
-    tree->OnGetNodeWidth = [](TBaseVirtualTree*, TCanvas*, PVirtualNode, TColumnIndex,
-                              int& width) { width += 10; };
+    tree->OnGetNodeWidth = [](TBaseVirtualTree*, TCanvas*, PVirtualNode, TColumnIndex, int& width) {
+        width += 10;
+    };
     tree->LockUpdates();
     PVirtualNode first = tree->AddTextNode(nullptr, TVTNodeAttachMode::amAddChildLast,
                                            "A first node whose text is long enough to wrap over "
@@ -49,8 +50,8 @@ void FillAsTheView(TTreeViewEx* tree) {
                                            1, false, true, -1, false);
     tree->AddTextNode(first, TVTNodeAttachMode::amAddChildLast, "child one", 2, false, false, -1,
                       false);
-    tree->AddTextNode(first, TVTNodeAttachMode::amAddChildLast, "child two, wrapping as well",
-                      3, true, false, -1, false);
+    tree->AddTextNode(first, TVTNodeAttachMode::amAddChildLast, "child two, wrapping as well", 3,
+                      true, false, -1, false);
     tree->AddTextNode(nullptr, TVTNodeAttachMode::amAddChildLast, "second", 4, false, true, -1,
                       false);
     tree->SetExpanded(first, true);
@@ -146,8 +147,7 @@ TEST(TreeForms, WordWrappingTreePaintsTheSameAfterItsFormIsReadBack) {
     }
     EXPECT_GT(red, 4 * 16);
     EXPECT_GT(green, 100);
-    EXPECT_EQ(after.Color(250, 10), ColorToRGB(TColor(RGB(210, 220, 230))))
-        << "header background";
+    EXPECT_EQ(after.Color(250, 10), ColorToRGB(TColor(RGB(210, 220, 230)))) << "header background";
 }
 
 TEST(TreeForms, StringTreeKeepsItsStoredPropertiesAndNodes) {

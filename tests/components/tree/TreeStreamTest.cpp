@@ -565,8 +565,7 @@ TEST(TreeStream, FailedInsertBeforeSiblingsLeavesThemNumbered) {
     StreamTree probe;
     TStringStream whole(bytes);
     probe.LoadFromStream(whole);
-    const size_t third =
-        bytes.size() - (Saved(probe, probe.LastChildNoInit(nullptr)).size() - 16);
+    const size_t third = bytes.size() - (Saved(probe, probe.LastChildNoInit(nullptr)).size() - 16);
     Put32(bytes, third, 7);
     StreamTree b;
     PVirtualNode parent = b.AddChild(nullptr);

@@ -91,7 +91,8 @@ TEST_F(WalkersFixture, OtherWalkersInitialiseWhatTheyReturn) {
     for (PVirtualNode n = tree.FirstInitializedNode(); n; n = tree.NextInitializedNode(n))
         order.push_back(n);
     EXPECT_EQ(order, (std::vector<PVirtualNode>{a, a0, a1, b, c}));
-    EXPECT_EQ(AssertionText([&] { tree.PreviousNode(fresh); }), "Node must already be initialized.");
+    EXPECT_EQ(AssertionText([&] { tree.PreviousNode(fresh); }),
+              "Node must already be initialized.");
 }
 
 TEST_F(WalkersFixture, SelectedAndCutCopyWalks) {
