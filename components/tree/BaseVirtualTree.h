@@ -110,6 +110,7 @@ struct FORMATETC;
 struct STGMEDIUM;
 class TVirtualTreeColumn;
 class TVirtualTreeColumns;
+class TBasicAction;
 
 // Class references: each makes an object of the class it stands for.
 using TVTHeaderClass = std::function<std::unique_ptr<TVTHeader>(TBaseVirtualTree* owner)>;
@@ -192,6 +193,16 @@ using TVTHeaderDraggedOutEvent =
 using TVTHeaderMouseEvent =
     std::function<void(TVTHeader*, TMouseButton button, TShiftState shift, int x, int y)>;
 using TVTHeaderMouseMoveEvent = std::function<void(TVTHeader*, TShiftState shift, int x, int y)>;
+// One header column as its painter has just drawn it, for a handler that draws over parts.
+struct THeaderPaintInfo {
+    TCanvas* TargetCanvas = nullptr;
+    TVirtualTreeColumn* Column = nullptr;
+    TRect PaintRectangle;
+    bool IsHoverIndex = false;
+    bool IsDownIndex = false;
+    bool ShowDropMark = false;
+};
+using TVTHeaderDrawPartsEvent = std::function<void(TVTHeader*, const THeaderPaintInfo& info)>;
 
 // Paint options of one RenderToCanvas call (a byte of these bits).
 constexpr uint8_t poBackground = 0x01;
@@ -545,6 +556,12 @@ public:
     void HandleMouseUp(TMouseButton button, TShiftState shift, int x, int y, const THitInfo& hit);
     void HandleMouseDblClick(TMouseButton button, TShiftState shift, const THitInfo& hit);
     void HandleHotTrack(int x, int y);
+    // A mouse move (client coordinates): hot tracking, panning, a pending drag starting, the
+    // selection rectangle following.
+    void HandleMouseMove(TShiftState shift, int x, int y);
+    // Whether a node shows nothing in a column (the string tree: an empty text); a hit there
+    // with toAutoSpanColumns belongs to the column whose text spans into it.
+    virtual bool ColumnIsEmpty(PVirtualNode node, TColumnIndex column);
     // One auto-scroll step (timer 4).
     void DoTimerScroll();
     void StartWheelPanning(TPoint position);
@@ -580,7 +597,11 @@ public:
     // The drop-target side of both drag kinds. Source: see TVTDragOverEvent.
     bool TreeDragOver(TObject* source, TShiftState shift, TDragState state, TPoint pt,
                       uint32_t& effect);
-    void TreeDragLeave();
+    // A drag comes in over the tree: TreeDragOver in its enter state.
+    bool DragEnter(TObject* source, TShiftState shift, TPoint pt, uint32_t& effect);
+    // The drag left: DoDragOver hears it (no source, the leave state, the last drop mode), and
+    // the drop target goes.
+    void DragLeave();
     // The drop target becomes Node, its row and the old one's repainted at once.
     void SetDropTargetNode(PVirtualNode node);
     // After a scroll under a drag: the drop target is the node at the point again.
@@ -613,6 +634,9 @@ public:
     PVirtualNode CopyNodeTo(PVirtualNode source, TBaseVirtualTree* targetTree, PVirtualNode target,
                             TVTNodeAttachMode mode, bool childrenOnly);
     virtual int32_t RenderOLEData(const FORMATETC& format, STGMEDIUM& medium, bool forClipboard);
+    // Formats the tree does not render itself: OnRenderOLEData's answer, E_FAIL without one.
+    virtual int32_t DoRenderOLEData(const FORMATETC& format, STGMEDIUM& medium,
+                                    bool forClipboard);
     virtual void GetNativeClipboardFormats(std::vector<FORMATETC>& formats);
     // OnGetUserClipboardFormats, which may add formats to those offered.
     virtual void DoGetUserClipboardFormats(std::vector<FORMATETC>& formats);
@@ -774,6 +798,11 @@ public:
     void Loaded() override;
     void Notification(TComponent* component, TOperation operation) override;
     bool CanFocus() override;
+    // The standard edit actions (cut, copy, paste, delete, select all) act on the tree; true
+    // when the action was one of them.
+    virtual bool ExecuteAction(TBasicAction* action);
+    // Enables such an action by the selection and the read-only option.
+    virtual bool UpdateAction(TBasicAction* action);
     void WndProc(TMessage& message) override;
     // True when the tree has a popup menu or DoGetPopupMenu finds one for the node.
     bool HasPopupMenu(PVirtualNode node, TColumnIndex column, TPoint pos);
@@ -924,6 +953,12 @@ public:
     // Owner-drawn header columns (hoOwnerDraw with OnHeaderDraw); true when the event drew.
     virtual bool DoHeaderDraw(TCanvas* canvas, TVirtualTreeColumn* column, const TRect& r,
                               bool hover, bool pressed, bool dropMark);
+    // After the header painted a column.
+    virtual void DoHeaderDrawParts(const THeaderPaintInfo& info);
+    // The header's rectangle in window coordinates: the window less its frame (1 pixel for a
+    // border, 3 for a sizing frame, 2 for a client edge), as high as the shown header.
+    TRect UpdateHeaderRect();
+    TRect HeaderRect() const { return FHeaderRect; }
     virtual void DoColumnResize(TColumnIndex column);
     virtual void DoGetHeaderCursor(TCursor& cursor);
     virtual void DoHeaderClick(TColumnIndex column, TMouseButton button, TShiftState shift, int x,
@@ -940,6 +975,7 @@ public:
     int GetMaxColumnWidth(TColumnIndex column);
     TVTHeaderNotifyEvent OnColumnResize;
     TVTHeaderPaintEvent OnHeaderDraw;
+    TVTHeaderDrawPartsEvent OnHeaderDrawParts;
     TVTGetHeaderCursorEvent OnGetHeaderCursor;
     TVTHeaderClickEvent OnHeaderClick;
     TVTHeaderClickEvent OnHeaderDblClick;
@@ -1092,6 +1128,8 @@ private:
     PVirtualNode NextVisibleStep(PVirtualNode node) const;
     PVirtualNode PreviousVisibleStep(PVirtualNode node) const;
     void InternalRemoveFromSelection(PVirtualNode node);
+    // Ends the drop-target side of a drag: timers stopped, the drop target's row repainted.
+    void ClearDropTarget();
     void SwapImageList(TCustomImageList*& field, TChangeLink& link, TCustomImageList* value);
     void ImageListChange(TObject* sender);
     friend class TWorkerThread;
@@ -1126,7 +1164,6 @@ private:
     void PrintTo(HDC dc);
     void HandleHintShow(TMessage& message);
     TVTHintData FHintData;
-    void HandleMouseMoveMessage(TShiftState shift, int x, int y);
     // The selection rectangle drawn with the mouse now reaches the client point.
     void DrawSelectionTo(TPoint clientPoint, bool toggle);
     void StopMouseTimers();
@@ -1215,6 +1252,7 @@ private:
     TSortDirection FSortDirection = TSortDirection::sdAscending;
 
     std::unique_ptr<TVTHeader> FHeader;
+    TRect FHeaderRect;
     TVTDropMode FDropMode = TVTDropMode::dmNowhere;
     TRect FSelectRect;
     // The rows below an expanded or collapsed node slide by Distance pixels.

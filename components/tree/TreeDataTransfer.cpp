@@ -290,8 +290,7 @@ HRESULT TVTDragManager::DragEnter(IDataObject* data, DWORD keyState, POINT pt, D
     FDragSource = TBaseVirtualTree::GetTreeFromDataObject(data);
     if (!FOwner || !effect) return S_OK;
     uint32_t e = *effect;
-    FOwner->TreeDragOver(FDragSource, KeyStateToShift(keyState), dsDragEnter,
-                         FOwner->ScreenToClient(pt), e);
+    FOwner->DragEnter(FDragSource, KeyStateToShift(keyState), FOwner->ScreenToClient(pt), e);
     *effect = e;
     return S_OK;
 }
@@ -309,7 +308,7 @@ HRESULT TVTDragManager::DragOver(DWORD keyState, POINT pt, DWORD* effect) {
 
 HRESULT TVTDragManager::DragLeave() {
     if (IDropTargetHelper* helper = UsedHelper()) helper->DragLeave();
-    if (FOwner) FOwner->TreeDragLeave();
+    if (FOwner) FOwner->DragLeave();
     FIsDropTarget = false;
     FDragSource = nullptr;
     SetDataObject(nullptr);
@@ -483,9 +482,7 @@ int32_t TBaseVirtualTree::RenderOLEData(const FORMATETC& format, STGMEDIUM& medi
         medium.pUnkForRelease = nullptr;
         return S_OK;
     }
-    int32_t result = E_FAIL;
-    if (OnRenderOLEData) OnRenderOLEData(this, format, medium, forClipboard, result);
-    return result;
+    return DoRenderOLEData(format, medium, forClipboard);
 }
 
 TBaseVirtualTree* TBaseVirtualTree::GetTreeFromDataObject(IDataObject* dataObject) {
@@ -780,9 +777,14 @@ void TBaseVirtualTree::DoEndDrag(TObject* target, int x, int y) {
 }
 
 bool TBaseVirtualTree::DragOver(TObject* source, int x, int y, TDragState state) {
-    if (state == dsDragEnter) DoStateChange({S::tsVCLDragging});
     uint32_t effect = DROPEFFECT_COPY | DROPEFFECT_MOVE;
-    bool accept = TreeDragOver(source, GetShiftState(), state, TPoint(x, y), effect);
+    bool accept;
+    if (state == dsDragEnter) {
+        DoStateChange({S::tsVCLDragging});
+        accept = DragEnter(source, GetShiftState(), TPoint(x, y), effect);
+    } else {
+        accept = TreeDragOver(source, GetShiftState(), state, TPoint(x, y), effect);
+    }
     FDropEffect = effect;
     if (state == dsDragLeave) DoStateChange({}, {S::tsVCLDragging});
     return accept;
@@ -796,8 +798,8 @@ void TBaseVirtualTree::DragDrop(TObject* source, int x, int y) {
 bool TBaseVirtualTree::TreeDragOver(TObject* source, TShiftState shift, TDragState state, TPoint pt,
                                     uint32_t& effect) {
     if (state == dsDragLeave) {
-        TreeDragLeave();
-        DoDragOver(source, shift, state, pt, TVTDropMode::dmNowhere, effect);
+        DragLeave();
+        effect = DROPEFFECT_NONE;
         return false;
     }
     THitInfo hit = HitTestAt(pt.X, pt.Y, true);
@@ -842,7 +844,17 @@ void TBaseVirtualTree::RefreshDropTargetAt(TPoint clientPoint) {
     if (hit.HitNode != FDropTargetNode) SetDropTargetNode(hit.HitNode);
 }
 
-void TBaseVirtualTree::TreeDragLeave() {
+bool TBaseVirtualTree::DragEnter(TObject* source, TShiftState shift, TPoint pt, uint32_t& effect) {
+    return TreeDragOver(source, shift, dsDragEnter, pt, effect);
+}
+
+void TBaseVirtualTree::DragLeave() {
+    uint32_t effect = DROPEFFECT_NONE;
+    DoDragOver(nullptr, {}, dsDragLeave, TPoint(0, 0), FDropMode, effect);
+    ClearDropTarget();
+}
+
+void TBaseVirtualTree::ClearDropTarget() {
     StopTimer(ExpandTimer);
     FScroller.StopAutoScroll();
     InvalidateNode(FDropTargetNode);
@@ -865,7 +877,7 @@ void TBaseVirtualTree::TreeDragDrop(TObject* source, IDataObject* dataObject, TS
         }
     }
     DoDragDrop(source, dataObject, formats, shift, pt, effect, FDropMode);
-    TreeDragLeave();
+    ClearDropTarget();
     if (FScroller.ScrollTimerRunning()) StopTimer(ScrollTimer);
 }
 

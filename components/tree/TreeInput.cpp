@@ -150,6 +150,14 @@ TBaseVirtualTree::THitInfo TBaseVirtualTree::HitTestAt(int x, int y, bool relati
         return hit;
     }
     if (!Has(node, nsInitialized)) InitNode(node);
+    if (hit.HitColumn > NoColumn && FOptions->AutoOptions().Contains(toAutoSpanColumns)) {
+        // An empty cell shows the text of the nearest cell on its left that is not empty.
+        TVirtualTreeColumns* columns = FHeader->Columns();
+        TColumnIndex run = hit.HitColumn;
+        while (run > NoColumn && run != MainColumn() && ColumnIsEmpty(node, run))
+            run = columns->GetPreviousVisibleColumn(run);
+        if (run > NoColumn) hit.HitColumn = run;
+    }
     hit.HitNode = node;
     hit.HitPositions = hiOnItem;
     const auto paint = FOptions->PaintOptions();
@@ -196,6 +204,10 @@ TBaseVirtualTree::THitInfo TBaseVirtualTree::HitTestAt(int x, int y, bool relati
 
 // ---- Mouse
 // ---------------------------------------------------------------------------------------------
+
+bool TBaseVirtualTree::ColumnIsEmpty(PVirtualNode, TColumnIndex) {
+    return false;
+}
 
 uint32_t TBaseVirtualTree::GetDragOperations() const {
     uint32_t effects = 0;
@@ -291,7 +303,7 @@ void TBaseVirtualTree::HandleMouseDown(TMouseButton button, TShiftState shift, i
     }
 }
 
-void TBaseVirtualTree::HandleMouseMoveMessage(TShiftState shift, int x, int y) {
+void TBaseVirtualTree::HandleMouseMove(TShiftState shift, int x, int y) {
     if (FOptions->PaintOptions().Contains(toHotTrack) || OnHotChange) HandleHotTrack(x, y);
     if (FStates.Contains(S::tsWheelPanning)) {
         FScroller.PanTo(TPoint(x, y));

@@ -173,11 +173,16 @@ void TCustomVirtualStringTree::DefineProperties(TFiler* filer) {
 }
 
 void TCustomVirtualStringTree::ReadOldStringOptions(const std::vector<std::string>& identifiers) {
+    static const std::pair<const char*, TOldVTStringOption> old[] = {
+        {"soSaveCaptions", TOldVTStringOption::soSaveCaptions},
+        {"soShowStaticText", TOldVTStringOption::soShowStaticText}};
     TVTStringOptions options;
-    for (const std::string& name : identifiers) {
-        if (name == "soSaveCaptions") options.Include(TVTStringOption::soSaveCaptions);
-        if (name == "soShowStaticText") options.Include(TVTStringOption::soShowStaticText);
-    }
+    for (const std::string& name : identifiers)
+        for (const auto& [ident, value] : old)
+            if (name == ident)
+                options.Include(value == TOldVTStringOption::soSaveCaptions
+                                    ? TVTStringOption::soSaveCaptions
+                                    : TVTStringOption::soShowStaticText);
     TreeOptions()->SetStringOptions(options);
 }
 
@@ -194,6 +199,10 @@ std::u16string TCustomVirtualStringTree::Text(PVirtualNode node, TColumnIndex co
     if (!node || node == RootNode()) return {};
     if (!node->States.Contains(nsInitialized)) InitNode(node);
     return DoGetText(node, column, TVSTTextType::ttNormal);
+}
+
+bool TCustomVirtualStringTree::ColumnIsEmpty(PVirtualNode node, TColumnIndex column) {
+    return Text(node, column).empty();
 }
 
 std::u16string TCustomVirtualStringTree::StaticText(PVirtualNode node, TColumnIndex column) {
