@@ -504,6 +504,7 @@ public:
     bool IsVisible(PVirtualNode node) const;
     void SetVisible(PVirtualNode node, bool value);
     bool IsNodeExpanded(PVirtualNode node) const { return Expanded(node); }
+    void SetNodeExpanded(PVirtualNode node, bool value) { SetExpanded(node, value); }
     bool IsNodeFullyVisible(PVirtualNode node) const;
     bool FullyVisible(PVirtualNode node) const { return IsNodeFullyVisible(node); }
     // Row height of a node; 0 for nil and for the hidden root.
@@ -635,8 +636,7 @@ public:
                             TVTNodeAttachMode mode, bool childrenOnly);
     virtual int32_t RenderOLEData(const FORMATETC& format, STGMEDIUM& medium, bool forClipboard);
     // Formats the tree does not render itself: OnRenderOLEData's answer, E_FAIL without one.
-    virtual int32_t DoRenderOLEData(const FORMATETC& format, STGMEDIUM& medium,
-                                    bool forClipboard);
+    virtual int32_t DoRenderOLEData(const FORMATETC& format, STGMEDIUM& medium, bool forClipboard);
     virtual void GetNativeClipboardFormats(std::vector<FORMATETC>& formats);
     // OnGetUserClipboardFormats, which may add formats to those offered.
     virtual void DoGetUserClipboardFormats(std::vector<FORMATETC>& formats);

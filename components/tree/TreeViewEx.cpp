@@ -107,7 +107,7 @@ PVirtualNode TCustomTreeViewEx::AddTextNode(PVirtualNode parent, TVTNodeAttachMo
     data->NotDraggable = notDraggable ? 1 : 0;
     data->AcceptsDrop = acceptsDrop ? 1 : 0;
     data->ImageIndex = imageIndex;
-    if (expandParent && node->Parent != RootNode()) SetExpanded(node->Parent, true);
+    if (expandParent && node->Parent != RootNode()) SetNodeExpanded(node->Parent, true);
     return node;
 }
 
