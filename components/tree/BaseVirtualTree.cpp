@@ -12,6 +12,7 @@
 #include "components/tree/CheckImages.h"
 #include "components/tree/WorkerThread.h"
 #include "platform/controls/Forms.h"
+#include "platform/controls/Menus.h"
 #include "platform/core/Arithmetic.h"
 #include "platform/core/ScopeGuard.h"
 #include "platform/core/Strings.h"
@@ -649,8 +650,12 @@ void TBaseVirtualTree::Notification(TComponent* component, TOperation operation)
     }
     if (FCheckImages && static_cast<TComponent*>(FCheckImages) == component) FCheckImages = nullptr;
     if (dropped && !Destroying()) RequestRepaint();
-    // Header images and the popup menu are cleared here once the layers that give the tree
-    // those properties exist.
+    // References a stored form gives the tree and its header go with what they name.
+    if (FHeader && static_cast<TComponent*>(FHeader->Images()) == component)
+        FHeader->SetImages(nullptr);
+    if (FHeader && static_cast<TComponent*>(FHeader->PopupMenu()) == component)
+        FHeader->SetPopupMenu(nullptr);
+    if (static_cast<TComponent*>(PopupMenu()) == component) SetPopupMenu(nullptr);
 }
 
 bool TBaseVirtualTree::CanFocus() {

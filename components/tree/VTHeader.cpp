@@ -624,6 +624,7 @@ void TVTHeader::SetStyle(TVTHeaderStyle value) {
 void TVTHeader::SetImages(TCustomImageList* value) {
     if (FImages == value) return;
     FImages = value;
+    if (value) FOwner->FreeNotification(value);
     Invalidate();
 }
 

@@ -10,6 +10,8 @@
 #include "components/tree/TreeViewEx.h"
 #include "components/tree/VirtualStringTree.h"
 #include "platform/context/PlatformContext.h"
+#include "platform/controls/ImageList.h"
+#include "platform/controls/Menus.h"
 #include "platform/core/ScopeGuard.h"
 #include "platform/streaming/Filer.h"
 #include "platform/streaming/PropertyRegistry.h"
@@ -257,6 +259,47 @@ TEST(TreeForms, WordWrappingTreeNodesMadeByTheFormHaveNoRecord) {
         tree->SetNodeDataSize(TreeViewExNodeDataSize);
         EXPECT_NE(tree->NodeRecord(tree->FirstNode()), nullptr) << size;
     }
+}
+
+// References a form gives the tree name components of the form; they go with what they name.
+TEST(TreeForms, ReferencesToImagesAndMenusAreResolvedAndDropped) {
+    TPlatformContext context;
+    // The program registers the framework classes its forms hold.
+    if (!IsClassRegistered("TImageList")) RegisterClass<TImageList>("TImageList");
+    if (!IsClassRegistered("TPopupMenu")) RegisterClass<TPopupMenu>("TPopupMenu");
+    TForm form(nullptr);
+    form.SetName("RefForm");
+    auto* images = new TImageList(&form);
+    images->SetName("ilHeader");
+    auto* menu = new TPopupMenu(&form);
+    menu->SetName("pmTree");
+    auto* tree = new TVirtualStringTree(&form);
+    tree->SetName("vst");
+    tree->SetParent(&form);
+    tree->Header()->SetImages(images);
+    tree->Header()->SetPopupMenu(menu);
+    tree->SetImages(images);
+    tree->SetPopupMenu(menu);
+    TMemoryStream out;
+    WriteComponent(out, &form);
+
+    TForm copy(nullptr);
+    TStringStream in(out.DataString());
+    ReadComponent(in, &copy);
+    auto* read = dynamic_cast<TVirtualStringTree*>(copy.FindComponent("vst"));
+    auto* readImages = dynamic_cast<TImageList*>(copy.FindComponent("ilHeader"));
+    auto* readMenu = dynamic_cast<TPopupMenu*>(copy.FindComponent("pmTree"));
+    ASSERT_TRUE(read && readImages && readMenu);
+    EXPECT_EQ(read->Header()->Images(), readImages);
+    EXPECT_EQ(read->Header()->PopupMenu(), readMenu);
+    EXPECT_EQ(read->Images(), readImages);
+    EXPECT_EQ(read->PopupMenu(), readMenu);
+    delete readImages;
+    delete readMenu;
+    EXPECT_EQ(read->Header()->Images(), nullptr);
+    EXPECT_EQ(read->Header()->PopupMenu(), nullptr);
+    EXPECT_EQ(read->Images(), nullptr);
+    EXPECT_EQ(read->PopupMenu(), nullptr);
 }
 
 TEST(TreeForms, TreeClassesAreCreatableByName) {
