@@ -75,7 +75,7 @@ void BuildChain(TBaseVirtualTree& tree, int64_t n) {
 // Writes the tree's node records back to memory and drops them from every cache level.
 void EvictNodes([[maybe_unused]] TBaseVirtualTree& tree) {
 #if defined(__x86_64__) || defined(__i386__)
-    for (PVirtualNode n = tree.GetFirstNoInit(); n; n = tree.GetNextNoInit(n)) {
+    for (PVirtualNode n = tree.FirstNodeNoInit(); n; n = tree.NextNodeNoInit(n)) {
         auto* first = reinterpret_cast<const char*>(n);
         _mm_clflush(first);
         _mm_clflush(first + TreeNodeSize - 1);
@@ -157,7 +157,7 @@ void CollapseAllChain(benchmark::State& state) {
 
 void WalkAll(TBaseVirtualTree& tree, int64_t) {
     int64_t count = 0;
-    for (PVirtualNode n = tree.GetFirst(); n; n = tree.GetNext(n))
+    for (PVirtualNode n = tree.FirstNode(); n; n = tree.NextNodeInTree(n))
         ++count;
     benchmark::DoNotOptimize(count);
 }
@@ -173,7 +173,7 @@ void WalkAllChain(benchmark::State& state) {
 void WalkVisibleChain(benchmark::State& state) {
     Run(state, BuildExpandedChain, [](TBaseVirtualTree& tree, int64_t) {
         int64_t count = 0;
-        for (PVirtualNode n = tree.GetFirstVisible(); n; n = tree.GetNextVisible(n))
+        for (PVirtualNode n = tree.FirstVisibleNode(); n; n = tree.NextVisibleNode(n))
             ++count;
         benchmark::DoNotOptimize(count);
     });
@@ -189,7 +189,7 @@ void DeleteAllChain(benchmark::State& state) {
 
 void DeleteRootsOneByOne(benchmark::State& state) {
     Run(state, BuildRoots, [](TBaseVirtualTree& tree, int64_t) {
-        while (PVirtualNode n = tree.GetLastChildNoInit(nullptr))
+        while (PVirtualNode n = tree.LastChildNoInit(nullptr))
             tree.DeleteNode(n);
     });
 }
@@ -269,7 +269,7 @@ void SortRoots(benchmark::State& state) {
         tree->BeginUpdate();
         tree->SetRootNodeCount(Cardinal(n));
         tree->EndUpdate();
-        for (PVirtualNode node = tree->GetFirstNoInit(); node; node = node->NextSibling)
+        for (PVirtualNode node = tree->FirstNodeNoInit(); node; node = node->NextSibling)
             *tree->NodeData<uint32_t>(node) = random();
         tree->OnCompareNodes = [&comparisons](TBaseVirtualTree* t, PVirtualNode a, PVirtualNode b,
                                               TColumnIndex, int& result) {
@@ -295,8 +295,8 @@ void ScrollDeepNodeIntoView(benchmark::State& state) {
     const int64_t n = state.range(0);
     TBaseVirtualTree tree(nullptr);
     BuildSquare(tree, n);
-    PVirtualNode last = tree.GetLastNoInit(nullptr);
-    PVirtualNode first = tree.GetFirstNoInit();
+    PVirtualNode last = tree.LastNodeNoInit(nullptr);
+    PVirtualNode first = tree.FirstNodeNoInit();
     for (auto _ : state) {
         benchmark::DoNotOptimize(tree.ScrollIntoView(last, false, false));
         benchmark::DoNotOptimize(tree.ScrollIntoView(first, false, false));

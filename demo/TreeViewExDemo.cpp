@@ -55,7 +55,7 @@ bool RenderTreeViewEx(const std::string& dir) {
     Fill(tree);
     testing::ShowForm(form);
     tree.SetFocus();
-    PVirtualNode focused = tree.GetNext(tree.GetFirst());
+    PVirtualNode focused = tree.NextNodeInTree(tree.FirstNode());
     tree.AddToSelection(focused);
     tree.SetFocusedNode(focused);
     const TRect extent = tree.TreeExtent();

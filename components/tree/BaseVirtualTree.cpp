@@ -12,6 +12,7 @@
 #include "components/tree/CheckImages.h"
 #include "components/tree/WorkerThread.h"
 #include "platform/controls/Forms.h"
+#include "platform/controls/Menus.h"
 #include "platform/core/Arithmetic.h"
 #include "platform/core/ScopeGuard.h"
 #include "platform/core/Strings.h"
@@ -675,7 +676,14 @@ void TBaseVirtualTree::Loaded() {
         });
         SetRootNodeCount(count);
     }
-    // The header finishes its own loading once it exists.
+    // The header and its columns finish loading (positions are put in order).
+    if (FHeader && FHeader->Loading()) FHeader->EndLoading();
+}
+
+void TBaseVirtualTree::SetBiDiMode(TBiDiMode value) {
+    if (value == BiDiMode()) return;
+    TCustomControl::SetBiDiMode(value);
+    if (HandleAllocated() && !Loading()) RecreateWnd();
 }
 
 void TBaseVirtualTree::Notification(TComponent* component, TOperation operation) {
@@ -696,8 +704,12 @@ void TBaseVirtualTree::Notification(TComponent* component, TOperation operation)
     }
     if (FCheckImages && static_cast<TComponent*>(FCheckImages) == component) FCheckImages = nullptr;
     if (dropped && !Destroying()) RequestRepaint();
-    // Header images and the popup menu are cleared here once the layers that give the tree
-    // those properties exist.
+    // References a stored form gives the tree and its header go with what they name.
+    if (FHeader && static_cast<TComponent*>(FHeader->Images()) == component)
+        FHeader->SetImages(nullptr);
+    if (FHeader && static_cast<TComponent*>(FHeader->PopupMenu()) == component)
+        FHeader->SetPopupMenu(nullptr);
+    if (static_cast<TComponent*>(PopupMenu()) == component) SetPopupMenu(nullptr);
 }
 
 bool TBaseVirtualTree::CanFocus() {
@@ -964,10 +976,10 @@ void TBaseVirtualTree::SetNodeSelected(PVirtualNode node, bool value) {
 void TBaseVirtualTree::SelectAll(bool visibleOnly) {
     if (!FOptions->SelectionOptions().Contains(toMultiSelect)) return;
     std::vector<PVirtualNode> nodes;
-    PVirtualNode run = visibleOnly ? GetFirstVisible() : GetFirst();
+    PVirtualNode run = visibleOnly ? FirstVisibleNode() : FirstNode();
     while (run) {
         nodes.push_back(run);
-        run = visibleOnly ? GetNextVisible(run) : GetNext(run);
+        run = visibleOnly ? NextVisibleNode(run) : NextNodeInTree(run);
     }
     if (InternalAddToSelection(nodes, false)) {
         RequestRepaint();
@@ -977,11 +989,11 @@ void TBaseVirtualTree::SelectAll(bool visibleOnly) {
 
 void TBaseVirtualTree::SelectNodes(PVirtualNode startNode, PVirtualNode endNode, bool addOnly) {
     Assert(endNode != nullptr, "EndNode must not be nil!");
-    if (!startNode) startNode = GetFirstVisible();
+    if (!startNode) startNode = FirstVisibleNode();
     if (!startNode) return;
     if (CompareNodePositions(startNode, endNode) > 0) std::swap(startNode, endNode);
     std::vector<PVirtualNode> nodes;
-    for (PVirtualNode run = startNode; run; run = GetNextVisible(run)) {
+    for (PVirtualNode run = startNode; run; run = NextVisibleNode(run)) {
         nodes.push_back(run);
         if (run == endNode) break;
     }
@@ -1005,7 +1017,7 @@ void TBaseVirtualTree::HandleClickSelection(PVirtualNode /*lastFocused*/, PVirtu
                                             bool shift, bool ctrl) {
     if (!newNode) return;
     if (shift && ctrl) {
-        if (!FRangeAnchor) FRangeAnchor = GetFirstNoInit();
+        if (!FRangeAnchor) FRangeAnchor = FirstNodeNoInit();
         SelectNodes(FRangeAnchor, newNode, true);
         RequestRepaint();
         Change(newNode);
@@ -1014,7 +1026,7 @@ void TBaseVirtualTree::HandleClickSelection(PVirtualNode /*lastFocused*/, PVirtu
             FRangeAnchor = newNode;
         DoStateChange({TVirtualTreeState::tsToggleFocusedSelection});
     } else if (shift) {
-        if (!FRangeAnchor) FRangeAnchor = GetFirstNoInit();
+        if (!FRangeAnchor) FRangeAnchor = FirstNodeNoInit();
         SelectNodes(FRangeAnchor, newNode, false);
         RequestRepaint();
         Change(newNode);
@@ -1095,7 +1107,7 @@ void TBaseVirtualTree::HandleDrawSelection(const TRect& oldRect, const TRect& ne
             InvalidateNode(run);
         }
         nodeTop += run->NodeHeight;
-        run = GetNextVisibleNoInit(run);
+        run = NextVisibleNodeNoInit(run);
     }
     PackSelection();
     bool added = !toAdd.empty() && InternalAddToSelection(toAdd, false);

@@ -110,6 +110,7 @@ struct FORMATETC;
 struct STGMEDIUM;
 class TVirtualTreeColumn;
 class TVirtualTreeColumns;
+class TBasicAction;
 
 // Class references: each makes an object of the class it stands for.
 using TVTHeaderClass = std::function<std::unique_ptr<TVTHeader>(TBaseVirtualTree* owner)>;
@@ -192,6 +193,16 @@ using TVTHeaderDraggedOutEvent =
 using TVTHeaderMouseEvent =
     std::function<void(TVTHeader*, TMouseButton button, TShiftState shift, int x, int y)>;
 using TVTHeaderMouseMoveEvent = std::function<void(TVTHeader*, TShiftState shift, int x, int y)>;
+// One header column as its painter has just drawn it, for a handler that draws over parts.
+struct THeaderPaintInfo {
+    TCanvas* TargetCanvas = nullptr;
+    TVirtualTreeColumn* Column = nullptr;
+    TRect PaintRectangle;
+    bool IsHoverIndex = false;
+    bool IsDownIndex = false;
+    bool ShowDropMark = false;
+};
+using TVTHeaderDrawPartsEvent = std::function<void(TVTHeader*, const THeaderPaintInfo& info)>;
 
 // Paint options of one RenderToCanvas call (a byte of these bits).
 constexpr uint8_t poBackground = 0x01;
@@ -311,6 +322,8 @@ public:
     void SetAlignment(TAlignment value);
     // Visibility of the control itself (the node form is SetVisible(Node, Value)).
     using TWinControl::SetVisible;
+    // The reading order changes the window's layout: the window is made anew.
+    void SetBiDiMode(TBiDiMode value);
 
     // ---- Published tree properties ------------------------------------------------------------
     Cardinal DefaultNodeHeight() const { return FDefaultNodeHeight; }
@@ -503,6 +516,7 @@ public:
     bool IsVisible(PVirtualNode node) const;
     void SetVisible(PVirtualNode node, bool value);
     bool IsNodeExpanded(PVirtualNode node) const { return Expanded(node); }
+    void SetNodeExpanded(PVirtualNode node, bool value) { SetExpanded(node, value); }
     bool IsNodeFullyVisible(PVirtualNode node) const;
     bool FullyVisible(PVirtualNode node) const { return IsNodeFullyVisible(node); }
     // Row height of a node; 0 for nil and for the hidden root.
@@ -558,6 +572,12 @@ public:
     void HandleMouseUp(TMouseButton button, TShiftState shift, int x, int y, const THitInfo& hit);
     void HandleMouseDblClick(TMouseButton button, TShiftState shift, const THitInfo& hit);
     void HandleHotTrack(int x, int y);
+    // A mouse move (client coordinates): hot tracking, panning, a pending drag starting, the
+    // selection rectangle following.
+    void HandleMouseMove(TShiftState shift, int x, int y);
+    // Whether a node shows nothing in a column (the string tree: an empty text); a hit there
+    // with toAutoSpanColumns belongs to the column whose text spans into it.
+    virtual bool ColumnIsEmpty(PVirtualNode node, TColumnIndex column);
     // One auto-scroll step (timer 4).
     void DoTimerScroll();
     void StartWheelPanning(TPoint position);
@@ -593,7 +613,11 @@ public:
     // The drop-target side of both drag kinds. Source: see TVTDragOverEvent.
     bool TreeDragOver(TObject* source, TShiftState shift, TDragState state, TPoint pt,
                       uint32_t& effect);
-    void TreeDragLeave();
+    // A drag comes in over the tree: TreeDragOver in its enter state.
+    bool DragEnter(TObject* source, TShiftState shift, TPoint pt, uint32_t& effect);
+    // The drag left: DoDragOver hears it (no source, the leave state, the last drop mode), and
+    // the drop target goes.
+    void DragLeave();
     // The drop target becomes Node, its row and the old one's repainted at once.
     void SetDropTargetNode(PVirtualNode node);
     // After a scroll under a drag: the drop target is the node at the point again.
@@ -626,6 +650,8 @@ public:
     PVirtualNode CopyNodeTo(PVirtualNode source, TBaseVirtualTree* targetTree, PVirtualNode target,
                             TVTNodeAttachMode mode, bool childrenOnly);
     virtual int32_t RenderOLEData(const FORMATETC& format, STGMEDIUM& medium, bool forClipboard);
+    // Formats the tree does not render itself: OnRenderOLEData's answer, E_FAIL without one.
+    virtual int32_t DoRenderOLEData(const FORMATETC& format, STGMEDIUM& medium, bool forClipboard);
     virtual void GetNativeClipboardFormats(std::vector<FORMATETC>& formats);
     // OnGetUserClipboardFormats, which may add formats to those offered.
     virtual void DoGetUserClipboardFormats(std::vector<FORMATETC>& formats);
@@ -673,40 +699,40 @@ public:
     void FinishChunkHeader(TStream& stream, int64_t startPos, int64_t endPos);
 
     // ---- Walkers -----------------------------------------------------------------------------
-    PVirtualNode GetFirst();
-    PVirtualNode GetFirstNoInit() const;
-    PVirtualNode GetFirstChild(PVirtualNode node);
-    PVirtualNode GetFirstChildNoInit(PVirtualNode node) const;
-    PVirtualNode GetFirstInitialized();
-    PVirtualNode GetFirstVisible();
-    PVirtualNode GetFirstVisibleNoInit() const;
-    PVirtualNode GetFirstVisibleChild(PVirtualNode node);
-    PVirtualNode GetFirstSelected();
-    PVirtualNode GetNextSelected(PVirtualNode node);
-    PVirtualNode GetFirstCutCopy();
-    PVirtualNode GetNextCutCopy(PVirtualNode node);
-    PVirtualNode GetLast(PVirtualNode node = nullptr);
-    PVirtualNode GetLastNoInit(PVirtualNode node = nullptr) const;
-    PVirtualNode GetLastChild(PVirtualNode node);
-    PVirtualNode GetLastChildNoInit(PVirtualNode node) const;
-    PVirtualNode GetLastVisible(PVirtualNode node = nullptr);
-    PVirtualNode GetLastVisibleNoInit(PVirtualNode node = nullptr) const;
-    PVirtualNode GetLastVisibleChild(PVirtualNode node);
-    PVirtualNode GetLastVisibleChildNoInit(PVirtualNode node) const;
-    PVirtualNode GetNext(PVirtualNode node);
-    PVirtualNode GetNextNoInit(PVirtualNode node) const;
-    PVirtualNode GetNextInitialized(PVirtualNode node);
-    PVirtualNode GetNextSibling(PVirtualNode node);
-    PVirtualNode GetNextVisible(PVirtualNode node);
-    PVirtualNode GetNextVisibleNoInit(PVirtualNode node) const;
-    PVirtualNode GetNextVisibleSibling(PVirtualNode node);
-    PVirtualNode GetPrevious(PVirtualNode node);
-    PVirtualNode GetPreviousNoInit(PVirtualNode node) const;
-    PVirtualNode GetPreviousSibling(PVirtualNode node);
-    PVirtualNode GetPreviousVisible(PVirtualNode node);
-    PVirtualNode GetPreviousVisibleNoInit(PVirtualNode node) const;
-    PVirtualNode GetPreviousVisibleSibling(PVirtualNode node);
-    PVirtualNode GetPreviousVisibleSiblingNoInit(PVirtualNode node) const;
+    PVirtualNode FirstNode();
+    PVirtualNode FirstNodeNoInit() const;
+    PVirtualNode FirstChildOf(PVirtualNode node);
+    PVirtualNode FirstChildNoInit(PVirtualNode node) const;
+    PVirtualNode FirstInitializedNode();
+    PVirtualNode FirstVisibleNode();
+    PVirtualNode FirstVisibleNodeNoInit() const;
+    PVirtualNode FirstVisibleChildOf(PVirtualNode node);
+    PVirtualNode FirstSelectedNode();
+    PVirtualNode NextSelectedNode(PVirtualNode node);
+    PVirtualNode FirstCutCopyNode();
+    PVirtualNode NextCutCopyNode(PVirtualNode node);
+    PVirtualNode LastNode(PVirtualNode node = nullptr);
+    PVirtualNode LastNodeNoInit(PVirtualNode node = nullptr) const;
+    PVirtualNode LastChildOf(PVirtualNode node);
+    PVirtualNode LastChildNoInit(PVirtualNode node) const;
+    PVirtualNode LastVisibleNode(PVirtualNode node = nullptr);
+    PVirtualNode LastVisibleNodeNoInit(PVirtualNode node = nullptr) const;
+    PVirtualNode LastVisibleChildOf(PVirtualNode node);
+    PVirtualNode LastVisibleChildNoInit(PVirtualNode node) const;
+    PVirtualNode NextNodeInTree(PVirtualNode node);
+    PVirtualNode NextNodeNoInit(PVirtualNode node) const;
+    PVirtualNode NextInitializedNode(PVirtualNode node);
+    PVirtualNode NextSiblingOf(PVirtualNode node);
+    PVirtualNode NextVisibleNode(PVirtualNode node);
+    PVirtualNode NextVisibleNodeNoInit(PVirtualNode node) const;
+    PVirtualNode NextVisibleSiblingOf(PVirtualNode node);
+    PVirtualNode PreviousNode(PVirtualNode node);
+    PVirtualNode PreviousNodeNoInit(PVirtualNode node) const;
+    PVirtualNode PreviousSiblingOf(PVirtualNode node);
+    PVirtualNode PreviousVisibleNode(PVirtualNode node);
+    PVirtualNode PreviousVisibleNodeNoInit(PVirtualNode node) const;
+    PVirtualNode PreviousVisibleSiblingOf(PVirtualNode node);
+    PVirtualNode PreviousVisibleSiblingNoInit(PVirtualNode node) const;
     PVirtualNode GetNodeAt(int x, int y) { return NodeAtPoint(x, y); }
     PVirtualNode NodeAtPoint(int x, int y);
     PVirtualNode NodeAtPointEx(int x, int y, bool relative, int& nodeTop);
@@ -793,6 +819,11 @@ public:
     void Loaded() override;
     void Notification(TComponent* component, TOperation operation) override;
     bool CanFocus() override;
+    // The standard edit actions (cut, copy, paste, delete, select all) act on the tree; true
+    // when the action was one of them.
+    virtual bool ExecuteAction(TBasicAction* action);
+    // Enables such an action by the selection and the read-only option.
+    virtual bool UpdateAction(TBasicAction* action);
     void WndProc(TMessage& message) override;
     // True when the tree has a popup menu or DoGetPopupMenu finds one for the node.
     bool HasPopupMenu(PVirtualNode node, TColumnIndex column, TPoint pos);
@@ -943,6 +974,12 @@ public:
     // Owner-drawn header columns (hoOwnerDraw with OnHeaderDraw); true when the event drew.
     virtual bool DoHeaderDraw(TCanvas* canvas, TVirtualTreeColumn* column, const TRect& r,
                               bool hover, bool pressed, bool dropMark);
+    // After the header painted a column.
+    virtual void DoHeaderDrawParts(const THeaderPaintInfo& info);
+    // The header's rectangle in window coordinates: the window less its frame (1 pixel for a
+    // border, 3 for a sizing frame, 2 for a client edge), as high as the shown header.
+    TRect UpdateHeaderRect();
+    TRect HeaderRect() const { return FHeaderRect; }
     virtual void DoColumnResize(TColumnIndex column);
     virtual void DoGetHeaderCursor(TCursor& cursor);
     virtual void DoHeaderClick(TColumnIndex column, TMouseButton button, TShiftState shift, int x,
@@ -961,6 +998,7 @@ public:
     int GetMaxColumnWidth(TColumnIndex column);
     TVTHeaderNotifyEvent OnColumnResize;
     TVTHeaderPaintEvent OnHeaderDraw;
+    TVTHeaderDrawPartsEvent OnHeaderDrawParts;
     TVTGetHeaderCursorEvent OnGetHeaderCursor;
     TVTHeaderClickEvent OnHeaderClick;
     TVTHeaderClickEvent OnHeaderDblClick;
@@ -1114,9 +1152,13 @@ private:
     void ForgetNode(PVirtualNode node);
     bool KnownFullyVisible(PVirtualNode node) const;
     PVirtualNode RememberVisible(PVirtualNode node) const;
+    // Initialises a node a walker returns (nil passes).
+    PVirtualNode Initialized(PVirtualNode node);
     PVirtualNode NextVisibleStep(PVirtualNode node) const;
     PVirtualNode PreviousVisibleStep(PVirtualNode node) const;
     void InternalRemoveFromSelection(PVirtualNode node);
+    // Ends the drop-target side of a drag: timers stopped, the drop target's row repainted.
+    void ClearDropTarget();
     void SwapImageList(TCustomImageList*& field, TChangeLink& link, TCustomImageList* value);
     void ImageListChange(TObject* sender);
     friend class TWorkerThread;
@@ -1151,7 +1193,6 @@ private:
     void PrintTo(HDC dc);
     void HandleHintShow(TMessage& message);
     TVTHintData FHintData;
-    void HandleMouseMoveMessage(TShiftState shift, int x, int y);
     // The selection rectangle drawn with the mouse now reaches the client point.
     void DrawSelectionTo(TPoint clientPoint, bool toggle);
     void StopMouseTimers();
@@ -1241,6 +1282,7 @@ private:
     TSortDirection FSortDirection = TSortDirection::sdAscending;
 
     std::unique_ptr<TVTHeader> FHeader;
+    TRect FHeaderRect;
     TVTDropMode FDropMode = TVTDropMode::dmNowhere;
     TRect FSelectRect;
     // The rows below an expanded or collapsed node slide by Distance pixels.

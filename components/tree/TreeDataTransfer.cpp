@@ -329,8 +329,7 @@ HRESULT TVTDragManager::DragEnter(IDataObject* data, DWORD keyState, POINT pt, D
     FDragSource = TBaseVirtualTree::GetTreeFromDataObject(data);
     if (!FOwner || !effect) return S_OK;
     uint32_t e = *effect;
-    FOwner->TreeDragOver(FDragSource, KeyStateToShift(keyState), dsDragEnter,
-                         FOwner->ScreenToClient(pt), e);
+    FOwner->DragEnter(FDragSource, KeyStateToShift(keyState), FOwner->ScreenToClient(pt), e);
     *effect = e;
     return S_OK;
 }
@@ -348,7 +347,7 @@ HRESULT TVTDragManager::DragOver(DWORD keyState, POINT pt, DWORD* effect) {
 
 HRESULT TVTDragManager::DragLeave() {
     if (IDropTargetHelper* helper = UsedHelper()) helper->DragLeave();
-    if (FOwner) FOwner->TreeDragLeave();
+    if (FOwner) FOwner->DragLeave();
     FIsDropTarget = false;
     FDragSource = nullptr;
     SetDataObject(nullptr);
@@ -531,9 +530,7 @@ int32_t TBaseVirtualTree::RenderOLEData(const FORMATETC& format, STGMEDIUM& medi
         medium.pUnkForRelease = nullptr;
         return S_OK;
     }
-    int32_t result = E_FAIL;
-    if (OnRenderOLEData) OnRenderOLEData(this, format, medium, forClipboard, result);
-    return result;
+    return DoRenderOLEData(format, medium, forClipboard);
 }
 
 TBaseVirtualTree* TBaseVirtualTree::GetTreeFromDataObject(IDataObject* dataObject) {
@@ -618,7 +615,7 @@ bool TBaseVirtualTree::PasteFromClipboard() {
 
 void TBaseVirtualTree::CancelCutOrCopy() {
     if (!FStates.ContainsAny({S::tsCutPending, S::tsCopyPending})) return;
-    for (PVirtualNode run = GetFirstNoInit(); run; run = GetNextNoInit(run))
+    for (PVirtualNode run = FirstNodeNoInit(); run; run = NextNodeNoInit(run))
         run->States.Exclude(nsCutOrCopy);
     DoStateChange({}, {S::tsCutPending, S::tsCopyPending});
     RequestRepaint();
@@ -828,9 +825,14 @@ void TBaseVirtualTree::DoEndDrag(TObject* target, int x, int y) {
 }
 
 bool TBaseVirtualTree::DragOver(TObject* source, int x, int y, TDragState state) {
-    if (state == dsDragEnter) DoStateChange({S::tsVCLDragging});
     uint32_t effect = DROPEFFECT_COPY | DROPEFFECT_MOVE;
-    bool accept = TreeDragOver(source, GetShiftState(), state, TPoint(x, y), effect);
+    bool accept;
+    if (state == dsDragEnter) {
+        DoStateChange({S::tsVCLDragging});
+        accept = DragEnter(source, GetShiftState(), TPoint(x, y), effect);
+    } else {
+        accept = TreeDragOver(source, GetShiftState(), state, TPoint(x, y), effect);
+    }
     FDropEffect = effect;
     if (state == dsDragLeave) DoStateChange({}, {S::tsVCLDragging});
     return accept;
@@ -844,8 +846,8 @@ void TBaseVirtualTree::DragDrop(TObject* source, int x, int y) {
 bool TBaseVirtualTree::TreeDragOver(TObject* source, TShiftState shift, TDragState state, TPoint pt,
                                     uint32_t& effect) {
     if (state == dsDragLeave) {
-        TreeDragLeave();
-        DoDragOver(source, shift, state, pt, TVTDropMode::dmNowhere, effect);
+        DragLeave();
+        effect = DROPEFFECT_NONE;
         return false;
     }
     THitInfo hit = HitTestAt(pt.X, pt.Y, true);
@@ -890,7 +892,17 @@ void TBaseVirtualTree::RefreshDropTargetAt(TPoint clientPoint) {
     if (hit.HitNode != FDropTargetNode) SetDropTargetNode(hit.HitNode);
 }
 
-void TBaseVirtualTree::TreeDragLeave() {
+bool TBaseVirtualTree::DragEnter(TObject* source, TShiftState shift, TPoint pt, uint32_t& effect) {
+    return TreeDragOver(source, shift, dsDragEnter, pt, effect);
+}
+
+void TBaseVirtualTree::DragLeave() {
+    uint32_t effect = DROPEFFECT_NONE;
+    DoDragOver(nullptr, {}, dsDragLeave, TPoint(0, 0), FDropMode, effect);
+    ClearDropTarget();
+}
+
+void TBaseVirtualTree::ClearDropTarget() {
     StopTimer(ExpandTimer);
     FScroller.StopAutoScroll();
     InvalidateNode(FDropTargetNode);
@@ -913,7 +925,7 @@ void TBaseVirtualTree::TreeDragDrop(TObject* source, IDataObject* dataObject, TS
         }
     }
     DoDragDrop(source, dataObject, formats, shift, pt, effect, FDropMode);
-    TreeDragLeave();
+    ClearDropTarget();
     if (FScroller.ScrollTimerRunning()) StopTimer(ScrollTimer);
 }
 

@@ -17,6 +17,9 @@ bool TBaseVirtualTree::EditNode(PVirtualNode node, TColumnIndex column) {
     if (IsReadOnly()) return false;
     SetFocusedNode(node);
     if (FFocusedNode != node || !DoCanEdit(node, column)) return false;
+    // The edited cell is the focused one.
+    SetFocusedColumn(column);
+    if (FFocusedColumn != column) return false;
     FEditColumn = column;
     if (!node->States.Contains(nsInitialized)) InitNode(node);
     DoEdit();

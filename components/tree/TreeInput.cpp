@@ -153,6 +153,14 @@ TBaseVirtualTree::THitInfo TBaseVirtualTree::HitTestAt(int x, int y, bool relati
         return hit;
     }
     if (!Has(node, nsInitialized)) InitNode(node);
+    if (hit.HitColumn > NoColumn && FOptions->AutoOptions().Contains(toAutoSpanColumns)) {
+        // An empty cell shows the text of the nearest cell on its left that is not empty.
+        TVirtualTreeColumns* columns = FHeader->Columns();
+        TColumnIndex run = hit.HitColumn;
+        while (run > NoColumn && run != MainColumn() && ColumnIsEmpty(node, run))
+            run = columns->GetPreviousVisibleColumn(run);
+        if (run > NoColumn) hit.HitColumn = run;
+    }
     hit.HitNode = node;
     hit.HitPositions = hiOnItem;
     // The node's cell: the column hit, else the whole row; its reading order and alignment.
@@ -231,6 +239,10 @@ uint32_t TBaseVirtualTree::HitTestRow(PVirtualNode node, int offset, int limit,
 // ---- Mouse
 // ---------------------------------------------------------------------------------------------
 
+bool TBaseVirtualTree::ColumnIsEmpty(PVirtualNode, TColumnIndex) {
+    return false;
+}
+
 uint32_t TBaseVirtualTree::GetDragOperations() const {
     uint32_t effects = 0;
     if (FDragOperations.Contains(TDragOperation::doCopy)) effects |= DROPEFFECT_COPY;
@@ -287,7 +299,7 @@ void TBaseVirtualTree::HandleMouseDown(TMouseButton button, TShiftState shift, i
             else
                 ClearSelection();
         }
-        DoFocusNode(node, true);
+        SetFocusedNode(node);
         // A second plain click on the label of the focused node asks for an edit; the button
         // going up over the same node decides.
         if (button == mbLeft && !shiftDown && !ctrl && node == lastFocused &&
@@ -325,7 +337,7 @@ void TBaseVirtualTree::HandleMouseDown(TMouseButton button, TShiftState shift, i
     }
 }
 
-void TBaseVirtualTree::HandleMouseMoveMessage(TShiftState shift, int x, int y) {
+void TBaseVirtualTree::HandleMouseMove(TShiftState shift, int x, int y) {
     if (FOptions->PaintOptions().Contains(toHotTrack) || OnHotChange) HandleHotTrack(x, y);
     if (FStates.Contains(S::tsWheelPanning)) {
         FScroller.PanTo(TPoint(x, y));

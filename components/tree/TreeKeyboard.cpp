@@ -163,9 +163,9 @@ void TVTKeyboard::NavigationKey(TKeyPress& press) {
         if (tree.FStates.Contains(S::tsEditing)) tree.DoEndEdit();
         if (tree.FFocusedColumn == NoColumn) tree.FFocusedColumn = tree.MainColumn();
         if (node)
-            press.NewNode = up ? tree.GetPreviousVisible(node) : tree.GetNextVisible(node);
+            press.NewNode = up ? tree.PreviousVisibleNode(node) : tree.NextVisibleNode(node);
         else
-            press.NewNode = up ? tree.GetLastVisible() : tree.GetFirstVisible();
+            press.NewNode = up ? tree.LastVisibleNode() : tree.FirstVisibleNode();
         if (!press.NewNode && node) tree.InvalidateNode(node);
         break;
     }
@@ -179,7 +179,7 @@ void TVTKeyboard::TabToCell(TKeyPress& press) {
     press.Navigation = true;
     const bool back = press.ShiftDown;
     PVirtualNode node = press.Node;
-    PVirtualNode run = node ? node : (back ? tree.GetLastVisible() : tree.GetFirstVisible());
+    PVirtualNode run = node ? node : (back ? tree.LastVisibleNode() : tree.FirstVisibleNode());
     TColumnIndex column = node ? tree.FFocusedColumn : InvalidColumn;
     // Every row is passed at most once, so a handler refusing every cell ends the walk.
     while (run) {
@@ -190,7 +190,7 @@ void TVTKeyboard::TabToCell(TKeyPress& press) {
             column = back ? columns->GetLastVisibleColumn() : columns->GetFirstVisibleColumn();
         if (!columns->IsValidColumn(column)) {
             // The row is exhausted: on to the neighbouring visible node's columns.
-            run = back ? tree.GetPreviousVisible(run) : tree.GetNextVisible(run);
+            run = back ? tree.PreviousVisibleNode(run) : tree.NextVisibleNode(run);
             continue;
         }
         if (!tree.DoFocusChanging(tree.FFocusedNode, run, tree.FFocusedColumn, column)) continue;
@@ -216,14 +216,14 @@ void TVTKeyboard::PageKey(TKeyPress& press) {
     }
     press.Navigation = true;
     if (!press.Node) {
-        press.NewNode = forward ? tree.GetLastVisible() : tree.GetFirstVisible();
+        press.NewNode = forward ? tree.LastVisibleNode() : tree.FirstVisibleNode();
         return;
     }
     int sum = 0;
     PVirtualNode newNode = press.Node;
     while (sum < clientHeight) {
         PVirtualNode next =
-            forward ? tree.GetNextVisible(newNode) : tree.GetPreviousVisible(newNode);
+            forward ? tree.NextVisibleNode(newNode) : tree.PreviousVisibleNode(newNode);
         if (!next) break;
         newNode = next;
         sum += int(tree.NodeHeight(next));
@@ -236,13 +236,13 @@ void TVTKeyboard::HomeEndKey(TKeyPress& press) {
     const bool home = press.Key == VK_HOME;
     const bool grid = tree.FOptions->MiscOptions().Contains(toGridExtensions);
     if (press.Ctrl && !grid && !press.ShiftDown) {
-        PVirtualNode target = home ? tree.GetFirstVisible() : tree.GetLastVisible();
+        PVirtualNode target = home ? tree.FirstVisibleNode() : tree.LastVisibleNode();
         if (target) tree.ScrollIntoView(target, false);
         tree.SetOffsetX(home ? 0 : std::min(0, tree.ClientWidth() - tree.RangeX()));
         return;
     }
     press.Navigation = true;
-    press.NewNode = home ? tree.GetFirstVisible() : tree.GetLastVisible();
+    press.NewNode = home ? tree.FirstVisibleNode() : tree.LastVisibleNode();
     // With cells to focus, the first (last) one the handler allows goes with the row.
     if (!press.ColumnFocus || !grid || tree.FOptions->SelectionOptions().Contains(toFullRowSelect))
         return;
@@ -322,7 +322,7 @@ void TVTKeyboard::LeftRightKey(TKeyPress& press) {
         press.NewNode = node->Parent;
     } else {
         press.Navigation = true;
-        press.NewNode = tree.GetFirstVisibleChild(node);
+        press.NewNode = tree.FirstVisibleChildOf(node);
     }
 }
 
@@ -419,11 +419,11 @@ void TVTKeyboard::FocusByKey(PVirtualNode newNode, Word key, TShiftState shift) 
     const bool shiftDown = shift.Contains(ssShift);
     const bool anyModifier = shift.ContainsAny({ssShift, ssCtrl, ssAlt});
     PVirtualNode old = tree.FFocusedNode;
-    tree.DoFocusNode(newNode, true);
+    tree.SetFocusedNode(newNode);
     if (tree.FFocusedNode != newNode) return;
     if (!tree.FRangeAnchor)
         tree.FRangeAnchor =
-            tree.GetFirstSelected() ? tree.GetFirstSelected() : tree.GetFirstNoInit();
+            tree.FirstSelectedNode() ? tree.FirstSelectedNode() : tree.FirstNodeNoInit();
     if (shiftDown && multi && key != VK_BACK && key != VK_TAB) {
         // Extending: everything between the anchor and the new focus, nothing else.
         tree.SelectNodes(tree.FRangeAnchor, newNode, false);
@@ -453,22 +453,23 @@ PVirtualNode TVTKeyboard::SearchStep(PVirtualNode node, bool forward) {
     switch (tree.FIncrementalSearch) {
     case TVTIncrementalSearch::isVisibleOnly: {
         PVirtualNode next =
-            node ? (forward ? tree.GetNextVisible(node) : tree.GetPreviousVisible(node)) : nullptr;
-        return next ? next : (forward ? tree.GetFirstVisible() : tree.GetLastVisible());
+            node ? (forward ? tree.NextVisibleNode(node) : tree.PreviousVisibleNode(node))
+                 : nullptr;
+        return next ? next : (forward ? tree.FirstVisibleNode() : tree.LastVisibleNode());
     }
     case TVTIncrementalSearch::isInitializedOnly: {
         PVirtualNode next = node;
         do {
-            next = next ? (forward ? tree.GetNextNoInit(next) : tree.GetPreviousNoInit(next))
+            next = next ? (forward ? tree.NextNodeNoInit(next) : tree.PreviousNodeNoInit(next))
                         : nullptr;
-            if (!next) next = forward ? tree.GetFirstNoInit() : tree.GetLastNoInit();
+            if (!next) next = forward ? tree.FirstNodeNoInit() : tree.LastNodeNoInit();
         } while (next && next != node && !Has(next, nsInitialized));
         return next;
     }
     default: {
         PVirtualNode next =
-            node ? (forward ? tree.GetNext(node) : tree.GetPrevious(node)) : nullptr;
-        return next ? next : (forward ? tree.GetFirst() : tree.GetLast());
+            node ? (forward ? tree.NextNodeInTree(node) : tree.PreviousNode(node)) : nullptr;
+        return next ? next : (forward ? tree.FirstNode() : tree.LastNode());
     }
     }
 }
@@ -521,7 +522,7 @@ void TVTKeyboard::SearchKey(char16_t ch) {
             FLastSearchNode = run;
             if (run != tree.FFocusedNode) {
                 tree.ClearSelection();
-                tree.DoFocusNode(run, true);
+                tree.SetFocusedNode(run);
                 if (tree.FFocusedNode == run) {
                     tree.AddToSelection(run);
                     tree.FRangeAnchor = run;

@@ -131,7 +131,7 @@ bool TBaseVirtualTree::MouseMessage(TMessage& message) {
     }
     case WM_MOUSEMOVE:
         TCustomControl::WndProc(message);
-        HandleMouseMoveMessage(KeysToShiftState(message.WParam), p.X, p.Y);
+        HandleMouseMove(KeysToShiftState(message.WParam), p.X, p.Y);
         return true;
     case CM_MOUSELEAVE:
         if (!FStates.Contains(S::tsWheelPanning)) FScroller.StopScrollTimer();

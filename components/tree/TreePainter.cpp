@@ -99,7 +99,7 @@ void TVTPainter::RenderToCanvas(TCanvas* target, TRect window, TPoint targetPoin
         }
         row.NodeTop += row.Height;
         y += row.Height;
-        row.Node = tree.GetNextVisibleNoInit(row.Node);
+        row.Node = tree.NextVisibleNodeNoInit(row.Node);
     }
     if (y < window.Height()) PaintBelowRows(pass, std::max(0, y));
 }

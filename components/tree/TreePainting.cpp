@@ -127,7 +127,7 @@ int TBaseVirtualTree::NodeContentLeft(PVirtualNode node, TColumnIndex column) {
 
 int TBaseVirtualTree::GetMaxColumnWidth(TColumnIndex column) {
     int widest = 0;
-    for (PVirtualNode run = GetFirstVisible(); run; run = GetNextVisible(run))
+    for (PVirtualNode run = FirstVisibleNode(); run; run = NextVisibleNode(run))
         widest = std::max(widest,
                           NodeContentLeft(run, column) + LabelWidth(DoGetNodeWidth(run, column)));
     return widest;

@@ -165,7 +165,7 @@ void TVTScroller::MeasureRangeX() {
     if (tree.FHeader->UseColumns() || !tree.HandleAllocated()) return;
     int top = 0;
     for (PVirtualNode run = tree.NodeAtPointEx(0, -tree.FOffsetY, false, top);
-         run && top < tree.ClientHeight() - tree.FOffsetY; run = tree.GetNextVisible(run)) {
+         run && top < tree.ClientHeight() - tree.FOffsetY; run = tree.NextVisibleNode(run)) {
         FRangeX = std::max(FRangeX, tree.NodeContentLeft(run, NoColumn) +
                                         tree.DoGetNodeWidth(run, NoColumn));
         top += int(run->NodeHeight);

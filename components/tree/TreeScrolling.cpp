@@ -99,12 +99,12 @@ void TBaseVirtualTree::UpdateHorizontalScrollBar(bool doRepaint) {
 
 void TBaseVirtualTree::ToggleSelection(PVirtualNode startNode, PVirtualNode endNode) {
     Assert(endNode != nullptr, "EndNode must not be nil!");
-    if (!startNode) startNode = GetFirstVisible();
+    if (!startNode) startNode = FirstVisibleNode();
     if (!startNode) return;
     if (CompareNodePositions(startNode, endNode) > 0) std::swap(startNode, endNode);
     std::vector<PVirtualNode> add;
     std::vector<PVirtualNode> remove;
-    for (PVirtualNode run = startNode; run; run = GetNextVisible(run)) {
+    for (PVirtualNode run = startNode; run; run = NextVisibleNode(run)) {
         (Has(run, nsSelected) ? remove : add).push_back(run);
         if (run == endNode) break;
     }
@@ -145,9 +145,10 @@ void TBaseVirtualTree::ReinitNode(PVirtualNode node, bool recursive) {
         node->States.Exclude(nsChecking);
         node->States.Exclude(nsCutOrCopy);
         node->States.Exclude(nsDeleting);
+        // The init notification runs again, and what it answers applies as on the first run.
         if (Has(node, nsInitialized)) {
-            TVirtualNodeInitStates initStates;
-            DoInitNode(node->Parent == FRoot.get() ? nullptr : node->Parent, node, initStates);
+            node->States.Exclude(nsInitialized);
+            InitNode(node);
         }
     }
     if (recursive) ReinitChildren(node, true);

@@ -6,10 +6,16 @@
 #include <cstddef>
 #include <cstring>
 
+#include "components/tree/TreeForms.h"
 #include "platform/core/ScopeGuard.h"
 #include "platform/windows/Window.h"
 
 namespace epc {
+
+namespace {
+// Forms holding the tree can be read as soon as the program runs.
+[[maybe_unused]] const bool TreeClassesRegistered = (RegisterTreeClasses(), true);
+} // namespace
 
 using namespace tree_options;
 
@@ -59,7 +65,7 @@ TCustomTreeViewEx::TCustomTreeViewEx(TComponent* owner) : TBaseVirtualTree(owner
 TCustomTreeViewEx::~TCustomTreeViewEx() {
     // The base class frees the records after this class is gone, so the texts go now.
     if (!FRecordsHoldTexts) return;
-    for (PVirtualNode run = GetFirstNoInit(); run; run = GetNextNoInit(run))
+    for (PVirtualNode run = FirstNodeNoInit(); run; run = NextNodeNoInit(run))
         NodeRecord(run)->Text.Release();
 }
 
@@ -101,7 +107,7 @@ PVirtualNode TCustomTreeViewEx::AddTextNode(PVirtualNode parent, TVTNodeAttachMo
     data->NotDraggable = notDraggable ? 1 : 0;
     data->AcceptsDrop = acceptsDrop ? 1 : 0;
     data->ImageIndex = imageIndex;
-    if (expandParent && node->Parent != RootNode()) SetExpanded(node->Parent, true);
+    if (expandParent && node->Parent != RootNode()) SetNodeExpanded(node->Parent, true);
     return node;
 }
 
@@ -168,7 +174,7 @@ void TCustomTreeViewEx::UpdateNodeHeights() {
     auto unlock = Finally([&] { UnlockUpdates(); });
     TCanvas* canvas = MeasureCanvas();
     const int sample = canvas->TextHeight(std::string("abcdmABCDM"));
-    for (PVirtualNode run = GetFirst(); run; run = GetNext(run))
+    for (PVirtualNode run = FirstNode(); run; run = NextNodeInTree(run))
         MeasureOn(canvas, sample, run, NodeTextRect(run));
 }
 
@@ -236,13 +242,13 @@ uint8_t TCustomTreeViewEx::StripeOf(PVirtualNode node) {
     if (FStripeNode && FStripeVersion == version && FStripeNode == node) {
         index = FStripeIndex;
     } else if (FStripeNode && FStripeVersion == version &&
-               GetPreviousVisibleNoInit(node) == FStripeNode) {
+               PreviousVisibleNodeNoInit(node) == FStripeNode) {
         index = FStripeIndex + 1;
     } else {
         // The first row of a paint (or one after a change): count from the top.
-        PVirtualNode run = GetFirstVisibleNoInit();
+        PVirtualNode run = FirstVisibleNodeNoInit();
         while (run && run != node) {
-            run = GetNextVisibleNoInit(run);
+            run = NextVisibleNodeNoInit(run);
             ++index;
         }
     }

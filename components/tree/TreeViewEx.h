@@ -89,8 +89,11 @@ public:
     // The rectangle a node's text wraps in: left at the text start, right at the client edge
     // (at least MinNodeTextWidth wide); the top is 0.
     TRect NodeTextRect(PVirtualNode node);
+    // Nil for nil, the hidden root, and nodes made while NodeDataSize was too small for the
+    // record (a form's 12, or none at all): such nodes have no text.
     TTreeViewExNodeData* NodeRecord(PVirtualNode node) const {
-        return NodeData<TTreeViewExNodeData>(node);
+        if (!FRecordsHoldTexts || !node || node == RootNode()) return nullptr;
+        return reinterpret_cast<TTreeViewExNodeData*>(node->Data() + TotalInternalDataSize());
     }
 
     // Plain fields the views write directly.

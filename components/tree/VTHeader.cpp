@@ -589,6 +589,7 @@ void TVirtualTreeColumns::PaintHeader(TCanvas* canvas, const TRect& r, int horiz
         RECT text = content;
         if (!c->FText.empty())
             DrawTextW(textDc, c->FText.data(), int(c->FText.size()), &text, format);
+        tree->DoHeaderDrawParts({canvas, c, cell, hot, pressed, DropTarget == index});
     }
     if (right < r.Right) {
         canvas->Brush()->SetColor(FHeader->Background());
@@ -668,6 +669,7 @@ void TVTHeader::SetStyle(TVTHeaderStyle value) {
 void TVTHeader::SetImages(TCustomImageList* value) {
     if (FImages == value) return;
     FImages = value;
+    if (value) FOwner->FreeNotification(value);
     Invalidate();
 }
 

@@ -2,7 +2,14 @@
 
 #include "components/tree/VirtualDrawTree.h"
 
+#include "components/tree/TreeForms.h"
+
 namespace epc {
+
+namespace {
+// Forms holding the tree can be read as soon as the program runs.
+[[maybe_unused]] const bool TreeClassesRegistered = (RegisterTreeClasses(), true);
+} // namespace
 
 void TCustomVirtualDrawTree::DoPaintNode(TVTPaintInfo& paintInfo) {
     if (OnDrawNode) OnDrawNode(this, paintInfo);

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "components/tree/TreeForms.h"
 #include "components/tree/VTEditors.h"
 #include "platform/core/ScopeGuard.h"
 #include "platform/core/Strings.h"
@@ -15,6 +16,11 @@
 #include "platform/windows/DataTransfer.h"
 
 namespace epc {
+
+namespace {
+// Forms holding the tree can be read as soon as the program runs.
+[[maybe_unused]] const bool TreeClassesRegistered = (RegisterTreeClasses(), true);
+} // namespace
 
 using namespace tree_options;
 using S = TVirtualTreeState;
@@ -151,7 +157,7 @@ TCustomStringTreeOptions* TCustomVirtualStringTree::TreeOptions() const {
 void TCustomVirtualStringTree::SetDefaultText(const std::u16string& value) {
     if (FDefaultText == value) return;
     FDefaultText = value;
-    for (PVirtualNode run = GetFirstNoInit(); run; run = GetNextNoInit(run))
+    for (PVirtualNode run = FirstNodeNoInit(); run; run = NextNodeNoInit(run))
         CachedWidth(run) = 0;
     if (!Loading()) Invalidate();
 }
@@ -167,11 +173,16 @@ void TCustomVirtualStringTree::DefineProperties(TFiler* filer) {
 }
 
 void TCustomVirtualStringTree::ReadOldStringOptions(const std::vector<std::string>& identifiers) {
+    static const std::pair<const char*, TOldVTStringOption> old[] = {
+        {"soSaveCaptions", TOldVTStringOption::soSaveCaptions},
+        {"soShowStaticText", TOldVTStringOption::soShowStaticText}};
     TVTStringOptions options;
-    for (const std::string& name : identifiers) {
-        if (name == "soSaveCaptions") options.Include(TVTStringOption::soSaveCaptions);
-        if (name == "soShowStaticText") options.Include(TVTStringOption::soShowStaticText);
-    }
+    for (const std::string& name : identifiers)
+        for (const auto& [ident, value] : old)
+            if (name == ident)
+                options.Include(value == TOldVTStringOption::soSaveCaptions
+                                    ? TVTStringOption::soSaveCaptions
+                                    : TVTStringOption::soShowStaticText);
     TreeOptions()->SetStringOptions(options);
 }
 
@@ -188,6 +199,10 @@ std::u16string TCustomVirtualStringTree::Text(PVirtualNode node, TColumnIndex co
     if (!node || node == RootNode()) return {};
     if (!node->States.Contains(nsInitialized)) InitNode(node);
     return DoGetText(node, column, TVSTTextType::ttNormal);
+}
+
+bool TCustomVirtualStringTree::ColumnIsEmpty(PVirtualNode node, TColumnIndex column) {
+    return Text(node, column).empty();
 }
 
 std::u16string TCustomVirtualStringTree::StaticText(PVirtualNode node, TColumnIndex column) {
@@ -419,17 +434,17 @@ void TCustomVirtualStringTree::ForEachSource(TVSTTextSourceType source, Proc pro
     };
     switch (source) {
     case TVSTTextSourceType::tstAll:
-        walk(GetFirst(), &TBaseVirtualTree::GetNext);
+        walk(FirstNode(), &TBaseVirtualTree::NextNodeInTree);
         break;
     case TVSTTextSourceType::tstInitialized:
-        walk(GetFirstInitialized(), &TBaseVirtualTree::GetNextInitialized);
+        walk(FirstInitializedNode(), &TBaseVirtualTree::NextInitializedNode);
         break;
     case TVSTTextSourceType::tstSelected:
         for (PVirtualNode run : SortedSelection(false))
             proc(run);
         break;
     case TVSTTextSourceType::tstVisible:
-        walk(GetFirstVisible(), &TBaseVirtualTree::GetNextVisible);
+        walk(FirstVisibleNode(), &TBaseVirtualTree::NextVisibleNode);
         break;
     }
 }

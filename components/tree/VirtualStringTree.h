@@ -21,6 +21,8 @@ enum class TVTStringOption : uint8_t {
 };
 using TVTStringOptions = TSet<TVTStringOption>;
 inline const TVTStringOptions DefaultStringOptions{TVTStringOption::soSaveCaptions};
+// The string options as older forms stored them, in a list of their own.
+enum class TOldVTStringOption : uint8_t { soSaveCaptions, soShowStaticText };
 
 class TCustomStringTreeOptions : public TCustomVirtualTreeOptions {
 public:
@@ -98,6 +100,8 @@ public:
 
     // ---- Overrides -----------------------------------------------------------------------------
     int DoGetNodeWidth(PVirtualNode node, TColumnIndex column) override;
+    // A cell without text.
+    bool ColumnIsEmpty(PVirtualNode node, TColumnIndex column) override;
     // The text width query holds the margins already.
     int LabelWidth(int nodeWidth) const override { return nodeWidth; }
     void DoPaintNode(TVTPaintInfo& paintInfo) override;

@@ -1,6 +1,7 @@
 // The tree's event dispatchers, each with its default answer, and the small class hooks.
 
 #include "components/tree/BaseVirtualTree.h"
+#include "platform/controls/ActnList.h"
 #include "platform/controls/Menus.h"
 #include "platform/core/Strings.h"
 #include "platform/windows/DataTransfer.h"
@@ -23,6 +24,7 @@ void TBaseVirtualTree::DoFocusNode(PVirtualNode node, bool ask) {
         FFocusedNode = node;
     }
     if (FFocusedNode) {
+        if (FFocusedColumn < 0 && FHeader->UseColumns()) FFocusedColumn = 0;
         if (autoOptions.Contains(toAutoExpand) && !FFocusedNode->States.Contains(nsExpanded) &&
             FFocusedNode->States.Contains(nsHasChildren))
             ToggleNode(FFocusedNode);
@@ -313,6 +315,66 @@ uint32_t TBaseVirtualTree::SuggestDropEffect(const TObject* source, bool shift, 
     if (ctrl && !shift && (allowedEffects & DROPEFFECT_COPY)) result = DROPEFFECT_COPY;
     if (ctrl && shift && (allowedEffects & DROPEFFECT_LINK)) result = DROPEFFECT_LINK;
     return result;
+}
+
+void TBaseVirtualTree::DoHeaderDrawParts(const THeaderPaintInfo& info) {
+    if (OnHeaderDrawParts) OnHeaderDrawParts(FHeader.get(), info);
+}
+
+int32_t TBaseVirtualTree::DoRenderOLEData(const FORMATETC& format, STGMEDIUM& medium,
+                                          bool forClipboard) {
+    int32_t result = E_FAIL;
+    if (OnRenderOLEData) OnRenderOLEData(this, format, medium, forClipboard, result);
+    return result;
+}
+
+TRect TBaseVirtualTree::UpdateHeaderRect() {
+    TRect r(0, 0, Width(), Height());
+    if (HandleAllocated()) {
+        const intptr_t style = GetWindowLong(Handle(), GWL_STYLE);
+        const intptr_t exStyle = GetWindowLong(Handle(), GWL_EXSTYLE);
+        if (style & WS_BORDER) InflateRect(r, -1, -1);
+        if (style & WS_THICKFRAME) InflateRect(r, -3, -3);
+        if (exStyle & WS_EX_CLIENTEDGE) InflateRect(r, -2, -2);
+    }
+    r.Bottom = r.Top + (FHeader->IsVisible() ? FHeader->Height() : 0);
+    FHeaderRect = r;
+    return r;
+}
+
+bool TBaseVirtualTree::ExecuteAction(TBasicAction* action) {
+    if (dynamic_cast<TEditCut*>(action))
+        CutToClipboard();
+    else if (dynamic_cast<TEditCopy*>(action))
+        CopyToClipboard();
+    else if (dynamic_cast<TEditPaste*>(action))
+        PasteFromClipboard();
+    else if (dynamic_cast<TEditDelete*>(action))
+        RemoveSelectedNodes();
+    else if (dynamic_cast<TEditSelectAll*>(action))
+        SelectAll(false);
+    else
+        return false;
+    return true;
+}
+
+bool TBaseVirtualTree::UpdateAction(TBasicAction* action) {
+    auto* edit = dynamic_cast<TEditAction*>(action);
+    if (!edit) return false;
+    const bool selected = SelectedCount() > 0;
+    const bool writable = !IsReadOnly();
+    if (dynamic_cast<TEditCut*>(action) || dynamic_cast<TEditDelete*>(action))
+        edit->SetEnabled(selected && writable);
+    else if (dynamic_cast<TEditCopy*>(action))
+        edit->SetEnabled(selected);
+    else if (dynamic_cast<TEditPaste*>(action))
+        edit->SetEnabled(writable);
+    else if (dynamic_cast<TEditSelectAll*>(action))
+        edit->SetEnabled(FOptions->SelectionOptions().Contains(toMultiSelect) &&
+                         SelectedCount() < TotalCount());
+    else
+        return false;
+    return true;
 }
 
 } // namespace epc

@@ -8,6 +8,7 @@
 
 #include "components/tree/BaseVirtualTree.h"
 #include "platform/core/ScopeGuard.h"
+#include "platform/windows/DataTransfer.h"
 #include "platform/windows/Window.h"
 
 namespace epc {
@@ -42,8 +43,9 @@ struct TUpdateLock {
 
 size_t TBaseVirtualTree::NodeRecordSize() const {
     size_t user = 0;
-    if (!FComponentState.Contains(TComponentStateItem::csDesigning) && FNodeDataSize > 0)
-        user = UserDataCapacity(size_t(FNodeDataSize));
+    // Asked for sizes without user data too: a descendant keeps track of what its records hold.
+    if (!FComponentState.Contains(TComponentStateItem::csDesigning))
+        user = UserDataCapacity(size_t(std::max(FNodeDataSize, 0)));
     return TreeNodeSize + FTotalInternalDataSize + user;
 }
 
@@ -735,8 +737,12 @@ void TBaseVirtualTree::ClearNodes() {
     TUpdateLock lock(*this);
     InterruptValidation();
     if (FStates.Contains(TVirtualTreeState::tsCutPending) ||
-        FStates.Contains(TVirtualTreeState::tsCopyPending))
+        FStates.Contains(TVirtualTreeState::tsCopyPending)) {
+        // The clipboard's data object renders from this tree: left there, a later paste would
+        // take whatever the tree holds by then.
+        OleSetClipboard(nullptr);
         DoStateChange({}, {TVirtualTreeState::tsCutPending, TVirtualTreeState::tsCopyPending});
+    }
     if (FStates.Contains(TVirtualTreeState::tsEditing)) DoCancelEdit();
     ClearSelection();
     FFocusedNode = nullptr;
@@ -964,7 +970,7 @@ void TBaseVirtualTree::ExpandAll(PVirtualNode node) {
     if (node && node != FRoot.get()) {
         expandSubtree(node);
     } else {
-        for (PVirtualNode run = GetFirst(); run; run = run->NextSibling)
+        for (PVirtualNode run = FirstNode(); run; run = run->NextSibling)
             expandSubtree(run);
     }
 }
@@ -1153,43 +1159,43 @@ namespace {
 const char* const SHiddenRoot = "Node must not be the hidden root node.";
 }
 
-PVirtualNode TBaseVirtualTree::GetFirstNoInit() const {
+PVirtualNode TBaseVirtualTree::FirstNodeNoInit() const {
     return FRoot->FirstChild;
 }
 
-PVirtualNode TBaseVirtualTree::GetFirst() {
+PVirtualNode TBaseVirtualTree::FirstNode() {
     PVirtualNode result = FRoot->FirstChild;
     if (result && !Has(result, nsInitialized)) InitNode(result);
     return result;
 }
 
-PVirtualNode TBaseVirtualTree::GetFirstChildNoInit(PVirtualNode node) const {
+PVirtualNode TBaseVirtualTree::FirstChildNoInit(PVirtualNode node) const {
     return (node ? node : FRoot.get())->FirstChild;
 }
 
-PVirtualNode TBaseVirtualTree::GetFirstChild(PVirtualNode node) {
-    if (!node || node == FRoot.get()) return GetFirst();
+PVirtualNode TBaseVirtualTree::FirstChildOf(PVirtualNode node) {
+    if (!node || node == FRoot.get()) return FirstNode();
     if (Has(node, nsHasChildren) && node->ChildCount == 0) InitChildren(node);
     PVirtualNode result = node->FirstChild;
     if (result && !Has(result, nsInitialized)) InitNode(result);
     return result;
 }
 
-PVirtualNode TBaseVirtualTree::GetFirstInitialized() {
-    PVirtualNode run = GetFirstNoInit();
+PVirtualNode TBaseVirtualTree::FirstInitializedNode() {
+    PVirtualNode run = FirstNodeNoInit();
     while (run && !Has(run, nsInitialized))
-        run = GetNextNoInit(run);
+        run = NextNodeNoInit(run);
     return run;
 }
 
-PVirtualNode TBaseVirtualTree::GetNextInitialized(PVirtualNode node) {
-    PVirtualNode run = GetNextNoInit(node);
+PVirtualNode TBaseVirtualTree::NextInitializedNode(PVirtualNode node) {
+    PVirtualNode run = NextNodeNoInit(node);
     while (run && !Has(run, nsInitialized))
-        run = GetNextNoInit(run);
+        run = NextNodeNoInit(run);
     return run;
 }
 
-PVirtualNode TBaseVirtualTree::GetNextNoInit(PVirtualNode node) const {
+PVirtualNode TBaseVirtualTree::NextNodeNoInit(PVirtualNode node) const {
     if (!node) return nullptr;
     Assert(node != FRoot.get(), SHiddenRoot);
     if (node->FirstChild) return node->FirstChild;
@@ -1198,16 +1204,16 @@ PVirtualNode TBaseVirtualTree::GetNextNoInit(PVirtualNode node) const {
     return node == FRoot.get() ? nullptr : node->NextSibling;
 }
 
-PVirtualNode TBaseVirtualTree::GetNext(PVirtualNode node) {
+PVirtualNode TBaseVirtualTree::NextNodeInTree(PVirtualNode node) {
     if (!node) return nullptr;
     Assert(node != FRoot.get(), SHiddenRoot);
     if (Has(node, nsHasChildren) && node->ChildCount == 0) InitChildren(node);
-    PVirtualNode result = GetNextNoInit(node);
+    PVirtualNode result = NextNodeNoInit(node);
     if (result && !Has(result, nsInitialized)) InitNode(result);
     return result;
 }
 
-PVirtualNode TBaseVirtualTree::GetNextSibling(PVirtualNode node) {
+PVirtualNode TBaseVirtualTree::NextSiblingOf(PVirtualNode node) {
     if (!node) return nullptr;
     Assert(node != FRoot.get(), SHiddenRoot);
     PVirtualNode result = node->NextSibling;
@@ -1215,7 +1221,7 @@ PVirtualNode TBaseVirtualTree::GetNextSibling(PVirtualNode node) {
     return result;
 }
 
-PVirtualNode TBaseVirtualTree::GetPreviousSibling(PVirtualNode node) {
+PVirtualNode TBaseVirtualTree::PreviousSiblingOf(PVirtualNode node) {
     if (!node) return nullptr;
     Assert(node != FRoot.get(), SHiddenRoot);
     PVirtualNode result = node->PrevSibling;
@@ -1223,28 +1229,28 @@ PVirtualNode TBaseVirtualTree::GetPreviousSibling(PVirtualNode node) {
     return result;
 }
 
-PVirtualNode TBaseVirtualTree::GetLastNoInit(PVirtualNode node) const {
+PVirtualNode TBaseVirtualTree::LastNodeNoInit(PVirtualNode node) const {
     PVirtualNode run = (node ? node : FRoot.get())->LastChild;
     while (run && run->LastChild)
         run = run->LastChild;
     return run;
 }
 
-PVirtualNode TBaseVirtualTree::GetLast(PVirtualNode node) {
-    PVirtualNode run = GetLastChild(node);
+PVirtualNode TBaseVirtualTree::LastNode(PVirtualNode node) {
+    PVirtualNode run = LastChildOf(node);
     while (run) {
-        PVirtualNode child = GetLastChild(run);
+        PVirtualNode child = LastChildOf(run);
         if (!child) break;
         run = child;
     }
     return run;
 }
 
-PVirtualNode TBaseVirtualTree::GetLastChildNoInit(PVirtualNode node) const {
+PVirtualNode TBaseVirtualTree::LastChildNoInit(PVirtualNode node) const {
     return (node ? node : FRoot.get())->LastChild;
 }
 
-PVirtualNode TBaseVirtualTree::GetLastChild(PVirtualNode node) {
+PVirtualNode TBaseVirtualTree::LastChildOf(PVirtualNode node) {
     if (!node) node = FRoot.get();
     if (node != FRoot.get() && Has(node, nsHasChildren) && node->ChildCount == 0)
         InitChildren(node);
@@ -1253,7 +1259,7 @@ PVirtualNode TBaseVirtualTree::GetLastChild(PVirtualNode node) {
     return result;
 }
 
-PVirtualNode TBaseVirtualTree::GetPreviousNoInit(PVirtualNode node) const {
+PVirtualNode TBaseVirtualTree::PreviousNodeNoInit(PVirtualNode node) const {
     if (!node) return nullptr;
     Assert(node != FRoot.get(), SHiddenRoot);
     if (node->PrevSibling) {
@@ -1265,7 +1271,7 @@ PVirtualNode TBaseVirtualTree::GetPreviousNoInit(PVirtualNode node) const {
     return node->Parent == FRoot.get() ? nullptr : node->Parent;
 }
 
-PVirtualNode TBaseVirtualTree::GetPrevious(PVirtualNode node) {
+PVirtualNode TBaseVirtualTree::PreviousNode(PVirtualNode node) {
     if (!node) return nullptr;
     Assert(node != FRoot.get(), SHiddenRoot);
     Assert(Has(node, nsInitialized), "Node must already be initialized.");
@@ -1273,7 +1279,7 @@ PVirtualNode TBaseVirtualTree::GetPrevious(PVirtualNode node) {
         PVirtualNode run = node->PrevSibling;
         if (!Has(run, nsInitialized)) InitNode(run);
         while (true) {
-            PVirtualNode child = GetLastChild(run);
+            PVirtualNode child = LastChildOf(run);
             if (!child) break;
             run = child;
         }
@@ -1282,20 +1288,20 @@ PVirtualNode TBaseVirtualTree::GetPrevious(PVirtualNode node) {
     return node->Parent == FRoot.get() ? nullptr : node->Parent;
 }
 
-PVirtualNode TBaseVirtualTree::GetFirstVisibleNoInit() const {
+PVirtualNode TBaseVirtualTree::FirstVisibleNodeNoInit() const {
     PVirtualNode run = FRoot->FirstChild;
     while (run && !Has(run, nsVisible))
         run = run->NextSibling;
     return RememberVisible(run);
 }
 
-PVirtualNode TBaseVirtualTree::GetFirstVisible() {
-    PVirtualNode result = GetFirstVisibleNoInit();
+PVirtualNode TBaseVirtualTree::FirstVisibleNode() {
+    PVirtualNode result = FirstVisibleNodeNoInit();
     if (result && !Has(result, nsInitialized)) InitNode(result);
     return result;
 }
 
-PVirtualNode TBaseVirtualTree::GetFirstVisibleChild(PVirtualNode node) {
+PVirtualNode TBaseVirtualTree::FirstVisibleChildOf(PVirtualNode node) {
     if (!node) node = FRoot.get();
     if (node != FRoot.get() && !Has(node, nsExpanded)) return nullptr;
     PVirtualNode run = node->FirstChild;
@@ -1305,7 +1311,7 @@ PVirtualNode TBaseVirtualTree::GetFirstVisibleChild(PVirtualNode node) {
     return run;
 }
 
-PVirtualNode TBaseVirtualTree::GetLastVisibleChildNoInit(PVirtualNode node) const {
+PVirtualNode TBaseVirtualTree::LastVisibleChildNoInit(PVirtualNode node) const {
     if (!node) node = FRoot.get();
     if (node != FRoot.get() && !Has(node, nsExpanded)) return nullptr;
     PVirtualNode run = node->LastChild;
@@ -1314,16 +1320,16 @@ PVirtualNode TBaseVirtualTree::GetLastVisibleChildNoInit(PVirtualNode node) cons
     return run;
 }
 
-PVirtualNode TBaseVirtualTree::GetLastVisibleChild(PVirtualNode node) {
-    PVirtualNode result = GetLastVisibleChildNoInit(node);
+PVirtualNode TBaseVirtualTree::LastVisibleChildOf(PVirtualNode node) {
+    PVirtualNode result = LastVisibleChildNoInit(node);
     if (result && !Has(result, nsInitialized)) InitNode(result);
     return result;
 }
 
-PVirtualNode TBaseVirtualTree::GetLastVisibleNoInit(PVirtualNode node) const {
-    PVirtualNode run = GetLastVisibleChildNoInit(node);
+PVirtualNode TBaseVirtualTree::LastVisibleNodeNoInit(PVirtualNode node) const {
+    PVirtualNode run = LastVisibleChildNoInit(node);
     while (run) {
-        PVirtualNode child = GetLastVisibleChildNoInit(run);
+        PVirtualNode child = LastVisibleChildNoInit(run);
         if (!child) break;
         run = child;
     }
@@ -1331,8 +1337,8 @@ PVirtualNode TBaseVirtualTree::GetLastVisibleNoInit(PVirtualNode node) const {
     return run;
 }
 
-PVirtualNode TBaseVirtualTree::GetLastVisible(PVirtualNode node) {
-    PVirtualNode result = GetLastVisibleNoInit(node);
+PVirtualNode TBaseVirtualTree::LastVisibleNode(PVirtualNode node) {
+    PVirtualNode result = LastVisibleNodeNoInit(node);
     if (result && !Has(result, nsInitialized)) InitNode(result);
     return result;
 }
@@ -1350,7 +1356,7 @@ PVirtualNode TBaseVirtualTree::RememberVisible(PVirtualNode node) const {
     return node;
 }
 
-PVirtualNode TBaseVirtualTree::GetNextVisibleNoInit(PVirtualNode node) const {
+PVirtualNode TBaseVirtualTree::NextVisibleNodeNoInit(PVirtualNode node) const {
     if (!node) return nullptr;
     Assert(node != FRoot.get(), SHiddenRoot);
     return RememberVisible(NextVisibleStep(node));
@@ -1369,15 +1375,15 @@ PVirtualNode TBaseVirtualTree::NextVisibleStep(PVirtualNode node) const {
     return nullptr;
 }
 
-PVirtualNode TBaseVirtualTree::GetNextVisible(PVirtualNode node) {
+PVirtualNode TBaseVirtualTree::NextVisibleNode(PVirtualNode node) {
     if (!node) return nullptr;
     Assert(node != FRoot.get(), SHiddenRoot);
-    PVirtualNode result = GetNextVisibleNoInit(node);
+    PVirtualNode result = NextVisibleNodeNoInit(node);
     if (result && !Has(result, nsInitialized)) InitNode(result);
     return result;
 }
 
-PVirtualNode TBaseVirtualTree::GetPreviousVisibleNoInit(PVirtualNode node) const {
+PVirtualNode TBaseVirtualTree::PreviousVisibleNodeNoInit(PVirtualNode node) const {
     if (!node) return nullptr;
     Assert(node != FRoot.get(), SHiddenRoot);
     return RememberVisible(PreviousVisibleStep(node));
@@ -1393,7 +1399,7 @@ PVirtualNode TBaseVirtualTree::PreviousVisibleStep(PVirtualNode node) const {
         if (!Has(sibling, nsVisible)) continue;
         PVirtualNode run = sibling;
         while (true) {
-            PVirtualNode child = GetLastVisibleChildNoInit(run);
+            PVirtualNode child = LastVisibleChildNoInit(run);
             if (!child) break;
             run = child;
         }
@@ -1402,13 +1408,13 @@ PVirtualNode TBaseVirtualTree::PreviousVisibleStep(PVirtualNode node) const {
     return node->Parent == FRoot.get() ? nullptr : node->Parent;
 }
 
-PVirtualNode TBaseVirtualTree::GetPreviousVisible(PVirtualNode node) {
-    PVirtualNode result = GetPreviousVisibleNoInit(node);
+PVirtualNode TBaseVirtualTree::PreviousVisibleNode(PVirtualNode node) {
+    PVirtualNode result = PreviousVisibleNodeNoInit(node);
     if (result && !Has(result, nsInitialized)) InitNode(result);
     return result;
 }
 
-PVirtualNode TBaseVirtualTree::GetNextVisibleSibling(PVirtualNode node) {
+PVirtualNode TBaseVirtualTree::NextVisibleSiblingOf(PVirtualNode node) {
     Assert(node != nullptr && node != FRoot.get(), "Invalid parameter.");
     PVirtualNode run = node->NextSibling;
     while (run && !Has(run, nsVisible))
@@ -1417,7 +1423,7 @@ PVirtualNode TBaseVirtualTree::GetNextVisibleSibling(PVirtualNode node) {
     return run;
 }
 
-PVirtualNode TBaseVirtualTree::GetPreviousVisibleSiblingNoInit(PVirtualNode node) const {
+PVirtualNode TBaseVirtualTree::PreviousVisibleSiblingNoInit(PVirtualNode node) const {
     Assert(node != nullptr && node != FRoot.get(), "Invalid parameter.");
     PVirtualNode run = node->PrevSibling;
     while (run && !Has(run, nsVisible))
@@ -1425,46 +1431,53 @@ PVirtualNode TBaseVirtualTree::GetPreviousVisibleSiblingNoInit(PVirtualNode node
     return run;
 }
 
-PVirtualNode TBaseVirtualTree::GetPreviousVisibleSibling(PVirtualNode node) {
-    PVirtualNode result = GetPreviousVisibleSiblingNoInit(node);
+PVirtualNode TBaseVirtualTree::PreviousVisibleSiblingOf(PVirtualNode node) {
+    PVirtualNode result = PreviousVisibleSiblingNoInit(node);
     if (result && !Has(result, nsInitialized)) InitNode(result);
     return result;
 }
 
-PVirtualNode TBaseVirtualTree::GetFirstSelected() {
+// The selected and cut-or-copied nodes are found by links alone (the nodes in between need
+// nothing); what is returned is initialised, as by every walker that is not a NoInit one.
+PVirtualNode TBaseVirtualTree::Initialized(PVirtualNode node) {
+    if (node && !Has(node, nsInitialized)) InitNode(node);
+    return node;
+}
+
+PVirtualNode TBaseVirtualTree::FirstSelectedNode() {
     if (SelectedCount() == 0) return nullptr;
-    PVirtualNode run = GetFirstNoInit();
+    PVirtualNode run = FirstNodeNoInit();
     while (run && !Has(run, nsSelected))
-        run = GetNextNoInit(run);
-    return run;
+        run = NextNodeNoInit(run);
+    return Initialized(run);
 }
 
-PVirtualNode TBaseVirtualTree::GetNextSelected(PVirtualNode node) {
+PVirtualNode TBaseVirtualTree::NextSelectedNode(PVirtualNode node) {
     if (SelectedCount() == 0 || !node) return nullptr;
-    PVirtualNode run = GetNextNoInit(node);
+    PVirtualNode run = NextNodeNoInit(node);
     while (run && !Has(run, nsSelected))
-        run = GetNextNoInit(run);
-    return run;
+        run = NextNodeNoInit(run);
+    return Initialized(run);
 }
 
-PVirtualNode TBaseVirtualTree::GetFirstCutCopy() {
+PVirtualNode TBaseVirtualTree::FirstCutCopyNode() {
     if (!FStates.Contains(TVirtualTreeState::tsCutPending) &&
         !FStates.Contains(TVirtualTreeState::tsCopyPending))
         return nullptr;
-    PVirtualNode run = GetFirstNoInit();
+    PVirtualNode run = FirstNodeNoInit();
     while (run && !Has(run, nsCutOrCopy))
-        run = GetNextNoInit(run);
-    return run;
+        run = NextNodeNoInit(run);
+    return Initialized(run);
 }
 
-PVirtualNode TBaseVirtualTree::GetNextCutCopy(PVirtualNode node) {
+PVirtualNode TBaseVirtualTree::NextCutCopyNode(PVirtualNode node) {
     if (!node || (!FStates.Contains(TVirtualTreeState::tsCutPending) &&
                   !FStates.Contains(TVirtualTreeState::tsCopyPending)))
         return nullptr;
-    PVirtualNode run = GetNextNoInit(node);
+    PVirtualNode run = NextNodeNoInit(node);
     while (run && !Has(run, nsCutOrCopy))
-        run = GetNextNoInit(run);
-    return run;
+        run = NextNodeNoInit(run);
+    return Initialized(run);
 }
 
 namespace {
@@ -1519,7 +1532,7 @@ void TBaseVirtualTree::IterateSubtree(PVirtualNode node,
         if (!wasIterating) DoStateChange({}, {TVirtualTreeState::tsIterating});
     });
     bool abort = false;
-    PVirtualNode run = node == FRoot.get() ? GetFirst() : node;
+    PVirtualNode run = node == FRoot.get() ? FirstNode() : node;
     PVirtualNode stop = nullptr;
     if (node != FRoot.get()) {
         PVirtualNode up = node;
@@ -1529,7 +1542,7 @@ void TBaseVirtualTree::IterateSubtree(PVirtualNode node,
     }
     while (run && run != stop && !abort) {
         proc(run, abort);
-        run = GetNext(run);
+        run = NextNodeInTree(run);
     }
 }
 
@@ -1546,7 +1559,7 @@ PVirtualNode TBaseVirtualTree::NodeAtPointEx(int /*x*/, int y, bool relative, in
     if (relative) y -= FOffsetY;
     if (y < 0) y = 0;
     int64_t top = 0;
-    PVirtualNode run = GetFirstVisibleNoInit();
+    PVirtualNode run = FirstVisibleNodeNoInit();
     PVirtualNode result = nullptr;
     // Whole subtrees above Y are skipped by their total heights.
     while (run) {
@@ -1584,8 +1597,8 @@ int TBaseVirtualTree::NodeTop(PVirtualNode node) {
         return int(top);
     }
     int64_t top = 0;
-    for (PVirtualNode run = GetFirstVisibleNoInit(); run && run != node;
-         run = GetNextVisibleNoInit(run))
+    for (PVirtualNode run = FirstVisibleNodeNoInit(); run && run != node;
+         run = NextVisibleNodeNoInit(run))
         top += run->NodeHeight;
     return int(top);
 }

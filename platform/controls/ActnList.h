@@ -89,4 +89,36 @@ public:
     std::string ClassName() const override { return "TAction"; }
 };
 
+// The standard edit actions; the control they target carries them out and enables them.
+class TEditAction : public TCustomAction {
+public:
+    using TCustomAction::TCustomAction;
+    std::string ClassName() const override { return "TEditAction"; }
+};
+class TEditCut : public TEditAction {
+public:
+    using TEditAction::TEditAction;
+    std::string ClassName() const override { return "TEditCut"; }
+};
+class TEditCopy : public TEditAction {
+public:
+    using TEditAction::TEditAction;
+    std::string ClassName() const override { return "TEditCopy"; }
+};
+class TEditPaste : public TEditAction {
+public:
+    using TEditAction::TEditAction;
+    std::string ClassName() const override { return "TEditPaste"; }
+};
+class TEditDelete : public TEditAction {
+public:
+    using TEditAction::TEditAction;
+    std::string ClassName() const override { return "TEditDelete"; }
+};
+class TEditSelectAll : public TEditAction {
+public:
+    using TEditAction::TEditAction;
+    std::string ClassName() const override { return "TEditSelectAll"; }
+};
+
 } // namespace epc

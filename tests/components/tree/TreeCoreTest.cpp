@@ -113,11 +113,11 @@ TEST(TreeSetters, ClampsAndSideEffects) {
 TEST(TreeSetters, NodeDataSizeRebuildsTopLevelNodes) {
     TBaseVirtualTree tree(nullptr);
     tree.SetRootNodeCount(3);
-    tree.AddChild(tree.GetFirst());
+    tree.AddChild(tree.FirstNode());
     tree.SetNodeDataSize(16);
     EXPECT_EQ(tree.RootNodeCount(), 3u);
     EXPECT_EQ(tree.TotalCount(), 3u);
-    EXPECT_NE(tree.NodeUserData(tree.GetFirst()), nullptr);
+    EXPECT_NE(tree.NodeUserData(tree.FirstNode()), nullptr);
 }
 
 TEST(TreeOptions, ReactionsAndAssertions) {
@@ -131,18 +131,18 @@ TEST(TreeOptions, ReactionsAndAssertions) {
     auto* o = tree.TreeOptions();
     o->SetSelectionOptions(o->SelectionOptions() | toMultiSelect);
     tree.SetRootNodeCount(4);
-    for (PVirtualNode n = tree.GetFirst(); n; n = tree.GetNext(n))
+    for (PVirtualNode n = tree.FirstNode(); n; n = tree.NextNodeInTree(n))
         if (n->Index < 3) tree.SetSelected(n, true);
     EXPECT_EQ(tree.SelectedCount(), 3u);
     o->SetSelectionOptions(o->SelectionOptions() - toMultiSelect);
     EXPECT_EQ(tree.SelectedCount(), 0u);
-    EXPECT_EQ(tree.GetFirstSelected(), nullptr);
+    EXPECT_EQ(tree.FirstSelectedNode(), nullptr);
 
     // Without multi-select a new selection replaces the old one.
-    tree.SetSelected(tree.GetFirst(), true);
-    tree.SetSelected(tree.GetLast(), true);
+    tree.SetSelected(tree.FirstNode(), true);
+    tree.SetSelected(tree.LastNode(), true);
     EXPECT_EQ(tree.SelectedCount(), 1u);
-    EXPECT_EQ(tree.GetFirstSelected(), tree.GetLast());
+    EXPECT_EQ(tree.FirstSelectedNode(), tree.LastNode());
 
     // Copying options goes through the setters of the target.
     TBaseVirtualTree other(nullptr);
@@ -471,20 +471,20 @@ TEST(TreeSorting, StableInBothDirections) {
     for (int k : keys)
         *tree.NodeData<int>(tree.AddChild(nullptr)) = k;
     std::vector<PVirtualNode> original;
-    for (PVirtualNode n = tree.GetFirst(); n; n = tree.GetNextSibling(n))
+    for (PVirtualNode n = tree.FirstNode(); n; n = tree.NextSiblingOf(n))
         original.push_back(n);
     tree.OnCompareNodes = [](TBaseVirtualTree* t, PVirtualNode a, PVirtualNode b, TColumnIndex,
                              int& r) { r = *t->NodeData<int>(a) - *t->NodeData<int>(b); };
     tree.SortTree(nullptr, NoColumn, TSortDirection::sdAscending);
     std::vector<PVirtualNode> sorted;
-    for (PVirtualNode n = tree.GetFirst(); n; n = tree.GetNextSibling(n))
+    for (PVirtualNode n = tree.FirstNode(); n; n = tree.NextSiblingOf(n))
         sorted.push_back(n);
     EXPECT_EQ(sorted, (std::vector<PVirtualNode>{original[1], original[3], original[0], original[2],
                                                  original[4]}));
     EXPECT_EQ(epc::testing::ChildIndices(tree.RootNode()), (std::vector<Cardinal>{0, 1, 2, 3, 4}));
     tree.SortTree(nullptr, NoColumn, TSortDirection::sdDescending);
     sorted.clear();
-    for (PVirtualNode n = tree.GetFirst(); n; n = tree.GetNextSibling(n))
+    for (PVirtualNode n = tree.FirstNode(); n; n = tree.NextSiblingOf(n))
         sorted.push_back(n);
     EXPECT_EQ(sorted, (std::vector<PVirtualNode>{original[4], original[0], original[2], original[1],
                                                  original[3]}));

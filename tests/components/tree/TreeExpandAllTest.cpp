@@ -84,7 +84,7 @@ TEST(TreeExpandAll, HandlersThatChangeTheTreeDuringTheWalk) {
     EXPECT_EQ(
         tree.VisibleCount(), tree.RootNodeCount() - [&] {
             Cardinal hidden = 0;
-            for (PVirtualNode n = tree.GetFirstNoInit(); n; n = n->NextSibling)
+            for (PVirtualNode n = tree.FirstNodeNoInit(); n; n = n->NextSibling)
                 hidden += tree.IsVisible(n) ? 0 : 1;
             return hidden;
         }());
@@ -99,7 +99,7 @@ TEST(TreeExpandAll, ChildrenCreatedOnDemandAndFreedOnCollapse) {
     };
     tree.OnInitChildren = [](TBaseVirtualTree*, PVirtualNode, Cardinal& count) { count = 3; };
     tree.SetRootNodeCount(2);
-    PVirtualNode second = tree.GetFirst()->NextSibling;
+    PVirtualNode second = tree.FirstNode()->NextSibling;
     tree.ExpandAll(second);
     // 3 + 9 + 27 + 81 below the second top-level node.
     EXPECT_EQ(tree.TotalCount(), 2u + 120u);

@@ -200,7 +200,7 @@ TEST_F(TreeImageFixture, AListThatOutlivesTheTreeIsLeftClean) {
 
 TEST_F(TreeImageFixture, ImageIndicesComeFromTheDispatcherWithinTheLists) {
     tree->SetRootNodeCount(1);
-    PVirtualNode node = tree->GetFirst();
+    PVirtualNode node = tree->FirstNode();
     bool ghosted = false;
     int calls = 0;
     tree->OnGetImageIndex = [&](TBaseVirtualTree*, PVirtualNode, TVTImageKind kind, TColumnIndex,
@@ -231,7 +231,7 @@ TEST_F(TreeImageFixture, ImageIndicesComeFromTheDispatcherWithinTheLists) {
 
 TEST_F(TreeImageFixture, ContentStartsAfterCheckStateAndNormalImages) {
     tree->SetRootNodeCount(1);
-    PVirtualNode node = tree->GetFirst();
+    PVirtualNode node = tree->FirstNode();
     const int indent = 18 + 4; // one level with toShowRoot, plus the margin
     EXPECT_EQ(tree->NodeContentRect(node, 0).Left, indent);
 

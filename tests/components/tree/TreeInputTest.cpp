@@ -30,7 +30,7 @@ struct InputFixture : ::testing::Test {
         tree->SetBounds(0, 0, 300, 200);
         // Five top-level nodes; the first has three children.
         tree->SetRootNodeCount(5);
-        first = tree->GetFirst();
+        first = tree->FirstNode();
         tree->SetChildCount(first, 3);
         ua::ShowForm(form);
         tree->SetFocus();
@@ -38,7 +38,7 @@ struct InputFixture : ::testing::Test {
     }
     void TearDown() override { FreeComponent(form); }
     PVirtualNode Top(int i) {
-        PVirtualNode n = tree->GetFirstNoInit();
+        PVirtualNode n = tree->FirstNodeNoInit();
         while (i-- > 0)
             n = n->NextSibling;
         return n;
@@ -240,7 +240,7 @@ TEST_F(InputFixture, SearchFromTheLastHitStartsOverOnceThatNodeIsDeleted) {
     ua::TypeText(u"g");
     EXPECT_EQ(tree->FocusedNode(), Top(1));
     ASSERT_FALSE(asked.empty());
-    EXPECT_EQ(asked.front(), tree->GetFirst());
+    EXPECT_EQ(asked.front(), tree->FirstNode());
 }
 
 TEST_F(InputFixture, CheckKeyReleasedAfterItsNodeIsDeletedChangesNothing) {
@@ -527,7 +527,7 @@ TEST_F(InputFixture, ContextMenuKeyPopsTheNodesMenuUpAtItsText) {
     wide->SetBorderStyle(bsNone);
     wide->SetBounds(0, 0, 300, 200);
     wide->SetRootNodeCount(5);
-    wide->SetChildCount(wide->GetFirst(), 2);
+    wide->SetChildCount(wide->FirstNode(), 2);
     wide->SetFocus();
     TPopupMenu menu(form);
     std::vector<PVirtualNode> asked;
@@ -538,7 +538,7 @@ TEST_F(InputFixture, ContextMenuKeyPopsTheNodesMenuUpAtItsText) {
         if (node->Parent == wide->RootNode()) popup = &menu;
         askParent = true;
     };
-    PVirtualNode parent = wide->GetFirst();
+    PVirtualNode parent = wide->FirstNode();
     wide->SetExpanded(parent, true);
     PVirtualNode child = parent->FirstChild->NextSibling;
     wide->SetFocusedNode(child);

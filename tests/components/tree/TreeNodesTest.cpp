@@ -34,11 +34,11 @@ TEST_F(TreeFixture, InsertPositionsAndIndices) {
     PVirtualNode a = tree.InsertNodeAt(nullptr, M::amInsertAfter);
     PVirtualNode b = tree.InsertNodeAt(nullptr, M::amInsertAfter);
     PVirtualNode first = tree.InsertNodeAt(nullptr, M::amInsertBefore);
-    EXPECT_EQ(tree.GetFirstNoInit(), first);
-    EXPECT_EQ(tree.GetLastChildNoInit(nullptr), b);
+    EXPECT_EQ(tree.FirstNodeNoInit(), first);
+    EXPECT_EQ(tree.LastChildNoInit(nullptr), b);
     EXPECT_EQ(ChildIndices(tree.RootNode()), (std::vector<Cardinal>{0, 1, 2}));
     PVirtualNode before = tree.InsertNodeAt(first, M::amInsertBefore);
-    EXPECT_EQ(tree.GetFirstNoInit(), before);
+    EXPECT_EQ(tree.FirstNodeNoInit(), before);
     PVirtualNode after = tree.InsertNodeAt(a, M::amInsertAfter);
     EXPECT_EQ(a->NextSibling, after);
     EXPECT_EQ(after->Index, a->Index + 1);
@@ -229,7 +229,7 @@ TEST(TreeTotals, RandomWorkKeepsTotalsExact) {
             } else {
                 tree.SetChildCount(n, rng() % 4);
                 nodes.clear();
-                for (PVirtualNode r = tree.GetFirstNoInit(); r; r = tree.GetNextNoInit(r))
+                for (PVirtualNode r = tree.FirstNodeNoInit(); r; r = tree.NextNodeNoInit(r))
                     nodes.push_back(r);
             }
         }
@@ -334,11 +334,11 @@ TEST_F(TreeFixture, DeletingFocusedNodeClearsFocus) {
 
 TEST_F(TreeFixture, NodeAtPoint) {
     tree.SetRootNodeCount(3);
-    PVirtualNode a = tree.GetFirst();
+    PVirtualNode a = tree.FirstNode();
     PVirtualNode a0 = tree.AddChild(a);
     PVirtualNode a1 = tree.AddChild(a);
     tree.SetExpanded(a, true);
-    PVirtualNode b = tree.GetNextSibling(a);
+    PVirtualNode b = tree.NextSiblingOf(a);
     int top = -1;
     EXPECT_EQ(tree.NodeAtPointEx(0, 0, false, top), a);
     EXPECT_EQ(top, 0);
@@ -365,26 +365,26 @@ TEST_F(TreeFixture, WalkersInitialiseAndCreateChildren) {
     tree.SetRootNodeCount(2);
     EXPECT_EQ(tree.TotalCount(), 2u);
     int walked = 0;
-    for (PVirtualNode n = tree.GetFirst(); n; n = tree.GetNext(n))
+    for (PVirtualNode n = tree.FirstNode(); n; n = tree.NextNodeInTree(n))
         ++walked;
     EXPECT_EQ(walked, 6);
     EXPECT_EQ(initialised.size(), 6u);
     EXPECT_EQ(tree.TotalCount(), 6u);
     // Backwards over the same nodes.
     int back = 0;
-    for (PVirtualNode n = tree.GetLast(); n; n = tree.GetPrevious(n))
+    for (PVirtualNode n = tree.LastNode(); n; n = tree.PreviousNode(n))
         ++back;
     EXPECT_EQ(back, 6);
-    EXPECT_EQ(AssertionText([&] { tree.GetNext(tree.RootNode()); }),
+    EXPECT_EQ(AssertionText([&] { tree.NextNodeInTree(tree.RootNode()); }),
               "Node must not be the hidden root node.");
     // Visible walk: children of collapsed nodes are skipped.
     int visible = 0;
-    for (PVirtualNode n = tree.GetFirstVisible(); n; n = tree.GetNextVisible(n))
+    for (PVirtualNode n = tree.FirstVisibleNode(); n; n = tree.NextVisibleNode(n))
         ++visible;
     EXPECT_EQ(visible, 2);
     tree.ExpandAll(nullptr);
     visible = 0;
-    for (PVirtualNode n = tree.GetLastVisible(); n; n = tree.GetPreviousVisible(n))
+    for (PVirtualNode n = tree.LastVisibleNode(); n; n = tree.PreviousVisibleNode(n))
         ++visible;
     EXPECT_EQ(visible, 6);
     EXPECT_EQ(tree.VisibleCount(), 6u);
@@ -395,7 +395,7 @@ TEST_F(TreeFixture, ReadOnlyTreeKeepsItsNodes) {
     auto misc = tree.TreeOptions()->MiscOptions();
     tree.TreeOptions()->SetMiscOptions(misc | toReadOnly);
     tree.SetChildCount(nullptr, 5);
-    tree.DeleteNode(tree.GetFirst());
+    tree.DeleteNode(tree.FirstNode());
     tree.Clear();
     EXPECT_EQ(tree.RootNodeCount(), 2u);
     EXPECT_EQ(tree.RepaintRequests(), 0);
@@ -416,7 +416,7 @@ TEST_F(TreeFixture, RemoveSelectedNodesReindexes) {
     tree.TreeOptions()->SetSelectionOptions(sel | toMultiSelect);
     tree.SetRootNodeCount(6);
     std::vector<PVirtualNode> nodes;
-    for (PVirtualNode n = tree.GetFirst(); n; n = tree.GetNextSibling(n))
+    for (PVirtualNode n = tree.FirstNode(); n; n = tree.NextSiblingOf(n))
         nodes.push_back(n);
     PVirtualNode child = tree.AddChild(nodes[1]);
     tree.SetSelected(nodes[1], true);
@@ -444,7 +444,7 @@ TEST(TreeWorker, StartsNoThreadWhileIdle) {
     {
         TBaseVirtualTree tree(nullptr);
         tree.SetRootNodeCount(50);
-        tree.SetExpanded(tree.GetFirst(), true);
+        tree.SetExpanded(tree.FirstNode(), true);
         tree.InvalidatePositionCache();
         ASSERT_NE(TWorkerThread::Instance(), nullptr);
         EXPECT_FALSE(TWorkerThread::Instance()->Started());

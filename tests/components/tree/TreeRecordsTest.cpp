@@ -19,7 +19,7 @@ TEST(TreeRecords, UserDataStartsZeroedAfterDeleteAndReAdd) {
         tree.DeleteNode(nodes[size_t(i)]);
     // Memory of deleted nodes may be handed out again; nothing of their former life shows.
     for (int i = 0; i < 20; ++i) {
-        PVirtualNode n = tree.AddChild(tree.GetFirstNoInit());
+        PVirtualNode n = tree.AddChild(tree.FirstNodeNoInit());
         EXPECT_TRUE(AllZero(tree.NodeUserData(n), 12));
         EXPECT_EQ(n->CheckState, csUncheckedNormal);
         EXPECT_EQ(n->FirstChild, nullptr);
@@ -42,7 +42,7 @@ TEST(TreeRecords, DataSizeChangeRebuildsRecordsOfTheNewSize) {
     tree.SetRootNodeCount(30);
     tree.SetNodeDataSize(64);
     EXPECT_EQ(tree.RootNodeCount(), 30u);
-    for (PVirtualNode n = tree.GetFirstNoInit(); n; n = n->NextSibling) {
+    for (PVirtualNode n = tree.FirstNodeNoInit(); n; n = n->NextSibling) {
         EXPECT_TRUE(AllZero(tree.NodeUserData(n), 64));
         std::memset(tree.NodeUserData(n), 0xFF, 64); // the whole area belongs to the node
     }
@@ -60,16 +60,16 @@ TEST(TreeRecords, ManyNodesAcrossSlabsAndFreeOneByOne) {
     tree.EndUpdate();
     EXPECT_EQ(tree.TotalCount(), 100000u);
     int serial = 0;
-    for (PVirtualNode n = tree.GetFirstNoInit(); n; n = tree.GetNextNoInit(n))
+    for (PVirtualNode n = tree.FirstNodeNoInit(); n; n = tree.NextNodeNoInit(n))
         *static_cast<int*>(tree.NodeUserData(n)) = serial++;
     serial = 0;
     bool intact = true;
-    for (PVirtualNode n = tree.GetFirstNoInit(); n; n = tree.GetNextNoInit(n))
+    for (PVirtualNode n = tree.FirstNodeNoInit(); n; n = tree.NextNodeNoInit(n))
         intact = intact && *static_cast<int*>(tree.NodeUserData(n)) == serial++;
     EXPECT_TRUE(intact);
     // Deleting every top-level node by itself gives every record back; adding afterwards
     // works as on a new tree.
-    while (PVirtualNode last = tree.GetLastChildNoInit(nullptr))
+    while (PVirtualNode last = tree.LastChildNoInit(nullptr))
         tree.DeleteNode(last);
     EXPECT_EQ(tree.TotalCount(), 0u);
     tree.SetRootNodeCount(10);

@@ -54,9 +54,9 @@ TEST_F(ScrollFixture, ScrollIntoViewStopsAtTheBottomWithAHorizontalBar) {
     ASSERT_TRUE(IsScrollBarVisible(h, SB_VERT));
     // The client area already leaves out the bar.
     EXPECT_EQ(tree->ClientHeight(), 200 - GetSystemMetrics(SM_CYHSCROLL));
-    PVirtualNode node = tree->GetFirst();
+    PVirtualNode node = tree->FirstNode();
     for (int i = 0; i < 20; ++i)
-        node = tree->GetNext(node);
+        node = tree->NextNodeInTree(node);
     EXPECT_TRUE(tree->ScrollIntoView(node, false, false));
     const TRect r = tree->DisplayRect(node, NoColumn, false);
     EXPECT_EQ(r.Bottom, tree->ClientHeight());
@@ -65,7 +65,7 @@ TEST_F(ScrollFixture, ScrollIntoViewStopsAtTheBottomWithAHorizontalBar) {
     EXPECT_FALSE(tree->ScrollIntoView(node, false, false));
     EXPECT_EQ(scrolls, 0);
     // Above the window: moved to the top.
-    EXPECT_TRUE(tree->ScrollIntoView(tree->GetFirst(), false, false));
+    EXPECT_TRUE(tree->ScrollIntoView(tree->FirstNode(), false, false));
     EXPECT_EQ(tree->OffsetY(), 0);
     // Centred: the row's top at half the client height.
     EXPECT_TRUE(tree->ScrollIntoView(node, true, false));
@@ -100,7 +100,7 @@ TEST_F(ScrollFixture, OffsetSettersScrollLikeTheBars) {
     EXPECT_EQ(GetScrollPos(h, SB_VERT), -bottom);
     EXPECT_EQ(lastDy, bottom);
     int top = 0;
-    EXPECT_EQ(tree->NodeAtPointEx(0, tree->ClientHeight() - 1, true, top), tree->GetLast());
+    EXPECT_EQ(tree->NodeAtPointEx(0, tree->ClientHeight() - 1, true, top), tree->LastNode());
     // A valid offset moves the bar along.
     tree->SetOffsetY(-90);
     EXPECT_EQ(tree->OffsetY(), -90);
@@ -198,11 +198,11 @@ TEST(TreeHorizontalRange, FollowsTheWidestRowAsItIsNow) {
     tree->OnGetNodeWidth = [&](TBaseVirtualTree*, TCanvas*, PVirtualNode node, TColumnIndex,
                                int& width) { width = widths[node]; };
     tree->SetRootNodeCount(3);
-    PVirtualNode first = tree->GetFirst();
-    PVirtualNode wide = tree->GetNext(first);
+    PVirtualNode first = tree->FirstNode();
+    PVirtualNode wide = tree->NextNodeInTree(first);
     widths[first] = 100;
     widths[wide] = 500;
-    widths[tree->GetLast()] = 40;
+    widths[tree->LastNode()] = 40;
     epc::testing::ShowForm(form);
     epc::testing::Pump();
     HWND h = tree->Handle();
@@ -235,12 +235,12 @@ TEST(TreeHorizontalRange, FollowsTheWidestRowAsItIsNow) {
 
 TEST_F(ScrollFixture, ExpandingScrollsTheNewSubtreeIntoView) {
     tree->SetRootNodeCount(12);
-    PVirtualNode last = tree->GetLast();
+    PVirtualNode last = tree->LastNode();
     for (int i = 0; i < 5; ++i)
         tree->AddChild(last);
     // The last root row is near the bottom; its five children would fall below it.
     tree->ToggleNode(last);
-    const TRect r = tree->DisplayRect(tree->GetLastChild(last), NoColumn, false);
+    const TRect r = tree->DisplayRect(tree->LastChildOf(last), NoColumn, false);
     EXPECT_EQ(r.Bottom, tree->ClientHeight());
     EXPECT_LT(tree->OffsetY(), 0);
 }
@@ -266,7 +266,7 @@ TEST_F(ScrollFixture, InvalidationCoversTheNodesRows) {
     HWND h = tree->Handle();
     RECT r{};
     ASSERT_FALSE(GetUpdateRect(h, &r, false));
-    PVirtualNode third = tree->GetNext(tree->GetNext(tree->GetFirst()));
+    PVirtualNode third = tree->NextNodeInTree(tree->NextNodeInTree(tree->FirstNode()));
     tree->InvalidateNode(third);
     ASSERT_TRUE(GetUpdateRect(h, &r, false));
     EXPECT_EQ(r, TRect(0, 18, tree->ClientWidth(), 36));
@@ -297,7 +297,7 @@ TEST(TreeScrollGeometry, NodeTopAgreesWithTheWalk) {
         tree.SetExpanded(nodes[i], true);
     tree.SetVisible(nodes[5], false);
     int top = 0;
-    for (PVirtualNode run = tree.GetFirstVisible(); run; run = tree.GetNextVisible(run)) {
+    for (PVirtualNode run = tree.FirstVisibleNode(); run; run = tree.NextVisibleNode(run)) {
         ASSERT_EQ(tree.NodeTop(run), top);
         int nodeTop = -1;
         ASSERT_EQ(tree.NodeAtPointEx(0, top, false, nodeTop), run);
@@ -325,14 +325,14 @@ TEST(TreeSortingByColumn, OneLevelOrTheWholeSubtree) {
     };
     tree.SortTree(nullptr, 1, TSortDirection::sdAscending);
     EXPECT_EQ(seenColumn, 1);
-    EXPECT_EQ(*tree.NodeData<int>(tree.GetFirst()), 1);
-    EXPECT_EQ(*tree.NodeData<int>(tree.GetFirstChild(a)), 9); // one level only
+    EXPECT_EQ(*tree.NodeData<int>(tree.FirstNode()), 1);
+    EXPECT_EQ(*tree.NodeData<int>(tree.FirstChildOf(a)), 9); // one level only
     tree.SortSubtree(nullptr, 0, TSortDirection::sdDescending);
-    EXPECT_EQ(*tree.NodeData<int>(tree.GetFirst()), 2);
-    EXPECT_EQ(*tree.NodeData<int>(tree.GetFirstChild(a)), 9);
+    EXPECT_EQ(*tree.NodeData<int>(tree.FirstNode()), 2);
+    EXPECT_EQ(*tree.NodeData<int>(tree.FirstChildOf(a)), 9);
     tree.SortSubtree(nullptr, 0, TSortDirection::sdAscending);
-    EXPECT_EQ(*tree.NodeData<int>(tree.GetFirstChild(a)), 8);
-    EXPECT_EQ(tree.GetFirstChild(a)->Index, 0u);
+    EXPECT_EQ(*tree.NodeData<int>(tree.FirstChildOf(a)), 8);
+    EXPECT_EQ(tree.FirstChildOf(a)->Index, 0u);
 }
 
 TEST(TreeSortingByColumn, LongSiblingListsStayStable) {
@@ -343,7 +343,7 @@ TEST(TreeSortingByColumn, LongSiblingListsStayStable) {
         tree.SetRootNodeCount(Cardinal(count));
         std::mt19937 random(count);
         int order = 0;
-        for (PVirtualNode n = tree.GetFirstNoInit(); n; n = n->NextSibling) {
+        for (PVirtualNode n = tree.FirstNodeNoInit(); n; n = n->NextSibling) {
             tree.NodeData<int>(n)[0] = int(random() % 13);
             tree.NodeData<int>(n)[1] = order++;
         }
@@ -367,7 +367,7 @@ TEST(TreeSortingByColumn, LongSiblingListsStayStable) {
             const int sign = direction == TSortDirection::sdAscending ? 1 : -1;
             Cardinal index = 0;
             PVirtualNode previous = nullptr;
-            for (PVirtualNode n = tree.GetFirstNoInit(); n; n = n->NextSibling) {
+            for (PVirtualNode n = tree.FirstNodeNoInit(); n; n = n->NextSibling) {
                 ASSERT_EQ(n->Index, index++);
                 ASSERT_EQ(n->PrevSibling, previous);
                 if (previous) {
@@ -381,7 +381,7 @@ TEST(TreeSortingByColumn, LongSiblingListsStayStable) {
                 previous = n;
             }
             EXPECT_EQ(index, Cardinal(count));
-            EXPECT_EQ(tree.GetLastChildNoInit(nullptr), previous);
+            EXPECT_EQ(tree.LastChildNoInit(nullptr), previous);
         }
     }
 }
@@ -390,7 +390,7 @@ TEST(TreeSelectionRanges, ToggleAndSelectAll) {
     TBaseVirtualTree tree(nullptr);
     tree.SetRootNodeCount(6);
     std::vector<PVirtualNode> n;
-    for (PVirtualNode run = tree.GetFirst(); run; run = tree.GetNext(run))
+    for (PVirtualNode run = tree.FirstNode(); run; run = tree.NextNodeInTree(run))
         n.push_back(run);
     tree.SelectAll(false);
     EXPECT_EQ(tree.SelectedCount(), 0u); // not a multi-select tree
@@ -427,10 +427,10 @@ TEST(TreeValidation, ValidateAndReset) {
     tree.ValidateNode(nullptr, true);
     EXPECT_EQ(tree.TotalCount(), 2u + 4u + 8u);
     EXPECT_EQ(inits, 14);
-    PVirtualNode first = tree.GetFirst();
+    PVirtualNode first = tree.FirstNode();
     tree.ResetNode(first);
     EXPECT_EQ(tree.ChildCount(first), 0u);
     EXPECT_FALSE(first->States.Contains(nsInitialized));
-    tree.ReinitNode(tree.GetLast(nullptr), false);
+    tree.ReinitNode(tree.LastNode(nullptr), false);
     EXPECT_EQ(inits, 15);
 }

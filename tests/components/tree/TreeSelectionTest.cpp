@@ -16,7 +16,7 @@ public:
 
 std::vector<Cardinal> SelectedIndices(TBaseVirtualTree& tree) {
     std::vector<Cardinal> result;
-    for (PVirtualNode n = tree.GetFirstSelected(); n; n = tree.GetNextSelected(n))
+    for (PVirtualNode n = tree.FirstSelectedNode(); n; n = tree.NextSelectedNode(n))
         result.push_back(n->Index);
     return result;
 }
@@ -48,7 +48,7 @@ TEST(TreeClickSelection, RangesAndAnchor) {
     o->SetSelectionOptions(o->SelectionOptions() | toMultiSelect);
     tree.SetRootNodeCount(6);
     std::vector<PVirtualNode> n;
-    for (PVirtualNode r = tree.GetFirst(); r; r = tree.GetNextSibling(r))
+    for (PVirtualNode r = tree.FirstNode(); r; r = tree.NextSiblingOf(r))
         n.push_back(r);
     tree.HandleClickSelection(nullptr, n[1], false, false);
     EXPECT_EQ(tree.RangeAnchor(), n[1]);
@@ -140,7 +140,7 @@ TEST(TreeScrolling, TopNodeAndScale) {
     TBaseVirtualTree tree(nullptr);
     // Taller than the tree's 100 pixels, so that the third node's child can be the top row.
     tree.SetRootNodeCount(10);
-    PVirtualNode last = tree.GetFirst()->NextSibling->NextSibling;
+    PVirtualNode last = tree.FirstNode()->NextSibling->NextSibling;
     PVirtualNode child = tree.AddChild(last);
     int scrolls = 0;
     tree.OnScroll = [&](TBaseVirtualTree*, int, int dy) { scrolls += dy; };
@@ -198,10 +198,10 @@ TEST(TreeLifetime, DestructionFreesNodesQuietly) {
         tree.OnInitNode = [](TBaseVirtualTree*, PVirtualNode, PVirtualNode,
                              TVirtualNodeInitStates&) {};
         tree.SetRootNodeCount(3);
-        for (PVirtualNode n = tree.GetFirst(); n; n = tree.GetNext(n)) {
+        for (PVirtualNode n = tree.FirstNode(); n; n = tree.NextNodeInTree(n)) {
         }
-        tree.SetFocusedNode(tree.GetFirst());
-        tree.SetSelected(tree.GetLast(), true);
+        tree.SetFocusedNode(tree.FirstNode());
+        tree.SetSelected(tree.LastNode(), true);
         tree.OnFreeNode = [&](TBaseVirtualTree*, PVirtualNode) { ++freed; };
         tree.OnChange = [&](TBaseVirtualTree*, PVirtualNode) { ++others; };
         tree.OnStateChange = [&](TBaseVirtualTree*, TVirtualTreeStates, TVirtualTreeStates) {

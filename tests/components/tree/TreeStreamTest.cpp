@@ -212,7 +212,7 @@ TEST(TreeStream, SavingWritesWhereTheStreamStandsAsNodeByNodeWriting) {
     TMemoryStream single;
     single.WriteString("before");
     single.WriteString(whole.DataString().substr(6, 16));
-    for (PVirtualNode run = tree.GetFirst(); run; run = tree.GetNextSibling(run))
+    for (PVirtualNode run = tree.FirstNode(); run; run = tree.NextSiblingOf(run))
         tree.WriteNode(single, run);
     EXPECT_EQ(positions, saving);
     EXPECT_EQ(whole.DataString(), single.DataString());
@@ -250,7 +250,7 @@ TEST(TreeStream, SavingWritesWhereTheStreamStandsAsNodeByNodeWriting) {
     EXPECT_THROW(tree.SaveToStream(failed), EWriteError);
     TMemoryStream direct;
     direct.WriteString(failed.DataString().substr(0, 16));
-    EXPECT_THROW(tree.WriteNode(direct, tree.GetFirst()), EWriteError);
+    EXPECT_THROW(tree.WriteNode(direct, tree.FirstNode()), EWriteError);
     EXPECT_EQ(failed.DataString(), direct.DataString());
 }
 
@@ -265,7 +265,7 @@ TEST(TreeStream, SelectionWithoutMultiSelectIsDropped) {
     TStringStream in(bytes);
     b.LoadFromStream(in);
     EXPECT_EQ(b.SelectedCount(), 0u);
-    EXPECT_FALSE(b.GetFirst()->States.Contains(nsSelected));
+    EXPECT_FALSE(b.FirstNode()->States.Contains(nsSelected));
 }
 
 TEST(TreeStream, HeaderErrors) {
@@ -383,7 +383,7 @@ TEST(TreeStream, VersionOneReadsSelectedAndVisible) {
     TStringStream in(s);
     b.LoadFromStream(in);
     ASSERT_EQ(b.TotalCount(), 2u);
-    PVirtualNode first = b.GetFirstNoInit();
+    PVirtualNode first = b.FirstNodeNoInit();
     EXPECT_TRUE(first->States.Contains(nsSelected));
     EXPECT_EQ(first->NodeHeight, 30);
     EXPECT_EQ(first->CheckState, csCheckedNormal);
@@ -485,8 +485,8 @@ TEST(TreeStream, LoadHandlerReadingPastItsChunk) {
         TStream& in = kind == 0 ? static_cast<TStream&>(memory) : plain;
         b.LoadFromStream(in);
         ASSERT_EQ(b.TotalCount(), 2u);
-        EXPECT_EQ(*b.NodeData<int32_t>(b.GetFirstNoInit()), 5);
-        EXPECT_EQ(*b.NodeData<int32_t>(b.GetFirstNoInit()->NextSibling), 6);
+        EXPECT_EQ(*b.NodeData<int32_t>(b.FirstNodeNoInit()), 5);
+        EXPECT_EQ(*b.NodeData<int32_t>(b.FirstNodeNoInit()->NextSibling), 6);
     }
 }
 
@@ -554,7 +554,7 @@ TEST(TreeStream, InsertingAmongSiblingsKeepsIndicesTotalsAndRows) {
             EXPECT_EQ(b.TotalCount(), 2u + 3 + 5);
             EXPECT_EQ(CheckTotals(b), b.VisibleCount()) << int(c.Mode) << " " << shown;
             EXPECT_EQ(b.SelectedCount(), 1u);
-            EXPECT_EQ(*b.NodeData<int32_t>(b.GetFirstSelected()), 5);
+            EXPECT_EQ(*b.NodeData<int32_t>(b.FirstSelectedNode()), 5);
             EXPECT_FALSE(parent->States.Contains(nsAllChildrenHidden));
         }
 }
@@ -565,8 +565,7 @@ TEST(TreeStream, FailedInsertBeforeSiblingsLeavesThemNumbered) {
     StreamTree probe;
     TStringStream whole(bytes);
     probe.LoadFromStream(whole);
-    const size_t third =
-        bytes.size() - (Saved(probe, probe.GetLastChildNoInit(nullptr)).size() - 16);
+    const size_t third = bytes.size() - (Saved(probe, probe.LastChildNoInit(nullptr)).size() - 16);
     Put32(bytes, third, 7);
     StreamTree b;
     PVirtualNode parent = b.AddChild(nullptr);
@@ -606,7 +605,7 @@ TEST(TreeStream, LoadHandlerSeesTheStreamAndMayGrowIt) {
         EXPECT_EQ(GetU32Of(bytes, size_t(p) - 8), 4u) << p;
         EXPECT_EQ(GetU32Of(bytes, size_t(p) - 4), 4u) << p;
     }
-    PVirtualNode first = b.GetFirstNoInit();
+    PVirtualNode first = b.FirstNodeNoInit();
     EXPECT_EQ(ChildTags(b, b.RootNode()), (std::vector<int32_t>{1, 4, 5}));
     EXPECT_EQ(ChildTags(b, first), (std::vector<int32_t>{2, 3}));
 }
@@ -634,5 +633,5 @@ TEST(TreeStream, LoadHandlerInsertingAnotherStream) {
     EXPECT_EQ(b.TotalCount(), 6u);
     EXPECT_EQ(CheckTotals(b), b.VisibleCount());
     ASSERT_EQ(b.SelectedCount(), 1u);
-    EXPECT_EQ(*b.NodeData<int32_t>(b.GetFirstSelected()), 5);
+    EXPECT_EQ(*b.NodeData<int32_t>(b.FirstSelectedNode()), 5);
 }

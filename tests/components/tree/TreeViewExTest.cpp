@@ -25,7 +25,7 @@ public:
                            acceptsDrop, -1, false);
     }
     // Characters that fit on one line of a top-level node.
-    int LineChars() { return NodeTextRect(GetFirst()).Width() / 8; }
+    int LineChars() { return NodeTextRect(FirstNode()).Width() / 8; }
 };
 
 std::string Repeat(const std::string& word, int count) {

@@ -36,9 +36,9 @@ TEST_F(WindowFixture, DelayedChangeFiresOnceAfterTheDelay) {
     tree->OnStructureChange = [&](TBaseVirtualTree*, PVirtualNode, TChangeReason) { ++structures; };
     tree->SetChangeDelay(100);
     tree->SetRootNodeCount(3);
-    tree->SetSelected(tree->GetFirst(), true);
+    tree->SetSelected(tree->FirstNode(), true);
     epc::testing::Wait(50);
-    tree->SetSelected(tree->GetLast(), true);
+    tree->SetSelected(tree->LastNode(), true);
     EXPECT_EQ(changes, 0);
     epc::testing::Wait(60);
     EXPECT_EQ(changes, 0); // restarted by the second change
@@ -175,20 +175,20 @@ TEST_F(ColumnsFixture, ArrowsHomeAndEndMoveAcrossTheCells) {
                                 TColumnIndex column, bool& allowed) {
         allowed = std::find(refused.begin(), refused.end(), column) == refused.end();
     };
-    tree->SetFocusedNode(tree->GetFirst());
+    tree->SetFocusedNode(tree->FirstNode());
     tree->SetFocusedColumn(0);
     epc::testing::PressKey(VK_RIGHT);
     EXPECT_EQ(tree->FocusedColumn(), 1);
     // The refused last cell keeps the focus where it is; the row does not change.
     epc::testing::PressKey(VK_RIGHT);
     EXPECT_EQ(tree->FocusedColumn(), 1);
-    EXPECT_EQ(tree->FocusedNode(), tree->GetFirst());
+    EXPECT_EQ(tree->FocusedNode(), tree->FirstNode());
     epc::testing::PressKey(VK_LEFT);
     epc::testing::PressKey(VK_LEFT);
     EXPECT_EQ(tree->FocusedColumn(), 0);
     // End: the last row and the last cell the handler allows; Home: the first of both.
     epc::testing::PressKey(VK_END);
-    EXPECT_EQ(tree->FocusedNode(), tree->GetLast());
+    EXPECT_EQ(tree->FocusedNode(), tree->LastNode());
     EXPECT_EQ(tree->FocusedColumn(), 1);
     epc::testing::PressKey(VK_END);
     EXPECT_EQ(tree->FocusedColumn(), 1);
@@ -196,13 +196,13 @@ TEST_F(ColumnsFixture, ArrowsHomeAndEndMoveAcrossTheCells) {
     epc::testing::PressKey(VK_END);
     EXPECT_EQ(tree->FocusedColumn(), 2);
     epc::testing::PressKey(VK_HOME);
-    EXPECT_EQ(tree->FocusedNode(), tree->GetFirst());
+    EXPECT_EQ(tree->FocusedNode(), tree->FirstNode());
     EXPECT_EQ(tree->FocusedColumn(), 0);
 }
 
 TEST_F(ColumnsFixture, WithoutGridExtensionsArrowsWalkTheTree) {
     Options({toExtendedFocus}, {});
-    PVirtualNode parent = tree->GetFirst();
+    PVirtualNode parent = tree->FirstNode();
     tree->AddChild(parent);
     tree->SetFocusedNode(parent);
     tree->SetFocusedColumn(1);
@@ -210,7 +210,7 @@ TEST_F(ColumnsFixture, WithoutGridExtensionsArrowsWalkTheTree) {
     EXPECT_TRUE(tree->Expanded(parent));
     EXPECT_EQ(tree->FocusedColumn(), 1);
     epc::testing::PressKey(VK_END);
-    EXPECT_EQ(tree->FocusedNode(), tree->GetLast());
+    EXPECT_EQ(tree->FocusedNode(), tree->LastNode());
     EXPECT_EQ(tree->FocusedColumn(), 1);
 }
 
@@ -235,7 +235,7 @@ TEST_F(ColumnsFixture, HeaderHotColumnAndHintPause) {
 }
 
 TEST_F(ColumnsFixture, ColourFontAndLookChanges) {
-    PVirtualNode parent = tree->GetFirst();
+    PVirtualNode parent = tree->FirstNode();
     tree->AddChild(parent);
     tree->Invalidate();
     epc::testing::Pump();
@@ -267,7 +267,7 @@ TEST_F(WindowFixture, AnimatedToggleSlidesTheRowsOverTheDuration) {
     tree->SetBounds(0, 0, 300, 200);
     tree->SetColor(clWhite);
     tree->SetRootNodeCount(4);
-    PVirtualNode first = tree->GetFirst();
+    PVirtualNode first = tree->FirstNode();
     for (int i = 0; i < 3; ++i)
         tree->AddChild(first);
     epc::testing::ShowForm(form);
@@ -329,7 +329,7 @@ TEST_F(WindowFixture, RepaintNodePaintsItsRowAtOnce) {
     std::vector<PVirtualNode> painted;
     tree->OnBeforeItemPaint = [&](TBaseVirtualTree*, TCanvas*, PVirtualNode node, const TRect&,
                                   bool&) { painted.push_back(node); };
-    PVirtualNode second = tree->GetFirst()->NextSibling;
+    PVirtualNode second = tree->FirstNode()->NextSibling;
     tree->RepaintNode(second);
     EXPECT_EQ(painted, std::vector<PVirtualNode>{second});
     // The hidden root has no row to paint.
@@ -346,10 +346,10 @@ TEST_F(WindowFixture, ScrollingRetracksTheHotNodeUnderTheMouse) {
     tree->SetFocus();
     epc::testing::MoveMouse(tree, 20, 5);
     epc::testing::Pump();
-    ASSERT_EQ(tree->HotNode(), tree->GetFirst());
+    ASSERT_EQ(tree->HotNode(), tree->FirstNode());
     // Ctrl+Down scrolls one row without moving the mouse.
     epc::testing::PressKey(VK_DOWN, {ssCtrl});
-    EXPECT_EQ(tree->HotNode(), tree->GetFirst()->NextSibling);
+    EXPECT_EQ(tree->HotNode(), tree->FirstNode()->NextSibling);
 }
 
 TEST_F(WindowFixture, AutoScrollUnderAFrameworkDragMovesTheDropTarget) {

@@ -436,7 +436,7 @@ TEST(StringTree, CaptionChunkHoldsTheMainTextAndRoundTripsToTheByte) {
     stored.Load(tree);
     ASSERT_EQ(tree.RootNodeCount(), 3u);
     EXPECT_EQ(tree.NewTexts, (std::vector<std::u16string>{u"ab", u"\u00e9t\u00e9 \U0001F600"}));
-    tree.Texts[{tree.GetLast(), NoColumn}] = u"";
+    tree.Texts[{tree.LastNode(), NoColumn}] = u"";
     EXPECT_EQ(Saved(tree), stored.Bytes);
 
     // With columns the main column's text is the caption.
@@ -459,7 +459,7 @@ TEST(StringTree, CaptionChunkHoldsTheMainTextAndRoundTripsToTheByte) {
     back.Header()->SetOptions(back.Header()->Options() | hoVisible);
     back.Header()->SetMainColumn(1);
     expected.Load(back);
-    PVirtualNode loaded = back.GetFirst();
+    PVirtualNode loaded = back.FirstNode();
     ASSERT_NE(loaded, nullptr);
     EXPECT_EQ((back.Texts[{loaded, 1}]), u"main");
     EXPECT_EQ(back.Texts.count({loaded, 0}), 0u);
@@ -492,7 +492,7 @@ TEST(StringTree, CaptionsOfEarlierBuildsStillLoad) {
     TStreamBytes wide;
     wide.Header(1).Leaf(TStreamBytes::CountedCaption({u"c0", u"c1", u"c2"}));
     wide.Load(columns);
-    PVirtualNode node = columns.GetFirst();
+    PVirtualNode node = columns.FirstNode();
     EXPECT_EQ((columns.Texts[{node, 0}]), u"c0");
     EXPECT_EQ((columns.Texts[{node, 1}]), u"c1");
     EXPECT_EQ(columns.NewTexts.size(), 2u);
@@ -665,10 +665,10 @@ TEST(DrawTree, PaintingAndWidthsComeFromTheEvents) {
         ++drawn;
         EXPECT_NE(info.Canvas, nullptr);
     };
-    EXPECT_EQ(tree.DoGetNodeWidth(tree.GetFirst(), NoColumn), 0);
+    EXPECT_EQ(tree.DoGetNodeWidth(tree.FirstNode(), NoColumn), 0);
     tree.OnGetNodeWidth = [](TBaseVirtualTree*, TCanvas* canvas, PVirtualNode, TColumnIndex,
                              int& width) { width = canvas ? 42 : -1; };
-    EXPECT_EQ(tree.DoGetNodeWidth(tree.GetFirst(), NoColumn), 42);
+    EXPECT_EQ(tree.DoGetNodeWidth(tree.FirstNode(), NoColumn), 42);
     TBitmap bitmap(200, 100, pf32bit);
     tree.RenderToCanvas(bitmap.Canvas(), TRect(0, 0, 200, 100), TPoint(0, 0), DefaultRenderOptions);
     EXPECT_EQ(drawn, 3);
