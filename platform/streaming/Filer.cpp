@@ -66,6 +66,37 @@ private:
 
 } // namespace
 
+// Hears of each component the reader created being freed. A failed read frees what it made,
+// and a component freed with its parent (a control frees its child controls) must not be
+// freed a second time, whatever parents the records gave it.
+class TReaderCreated : public TComponent {
+public:
+    TReaderCreated() : TComponent(nullptr) {}
+    ~TReaderCreated() override {
+        for (TComponent* c : FAlive)
+            RemoveFreeNotification(c);
+        FAlive.clear();
+    }
+    std::string ClassName() const override { return "TReaderCreated"; }
+
+    void Add(TComponent* component) {
+        FAlive.push_back(component);
+        FreeNotification(component);
+    }
+    bool Alive(TComponent* component) const {
+        return std::find(FAlive.begin(), FAlive.end(), component) != FAlive.end();
+    }
+
+    void Notification(TComponent* component, TOperation operation) override {
+        if (operation == TOperation::opRemove)
+            FAlive.erase(std::remove(FAlive.begin(), FAlive.end(), component), FAlive.end());
+        TComponent::Notification(component, operation);
+    }
+
+private:
+    std::vector<TComponent*> FAlive;
+};
+
 // Counts nesting for the reader; too deep a record is rejected before the stack suffers.
 struct ReaderScope {
     explicit ReaderScope(TReader& r) : FReader(r) { FReader.Enter(); }
@@ -766,20 +797,31 @@ TComponent* TReader::ReadComponent(TComponent* component) {
     FLoaded.clear();
     FCreated.clear();
     FTouched.clear();
-    // On failure: what was only touched leaves the reading states, what was made is freed.
+    FMoved.clear();
+    TReaderCreated alive;
+    Restore<TReaderCreated*> watch(FAlive);
+    FAlive = &alive;
+    // On failure: what was only touched leaves the reading states and goes back to the parent
+    // it had, what was made is freed, each exactly once.
     auto rollBack = Finally([&] {
+        auto created = [&](TComponent* c) {
+            return std::find(FCreated.begin(), FCreated.end(), c) != FCreated.end();
+        };
         for (TComponent* c : FTouched)
-            if (std::find(FCreated.begin(), FCreated.end(), c) == FCreated.end()) {
+            if (!created(c)) {
                 c->ExcludeState(TComponentStateItem::csReading);
                 c->ExcludeState(TComponentStateItem::csLoading);
             }
-        std::vector<TComponent*> created = std::move(FCreated);
+        for (auto it = FMoved.rbegin(); it != FMoved.rend(); ++it)
+            if (it->second && !created(it->second)) it->first->SetParentComponent(it->second);
+        std::vector<TComponent*> made = std::move(FCreated);
         FLoaded.clear();
         FCreated.clear();
         FTouched.clear();
+        FMoved.clear();
         FRoot = savedRoot;
-        for (auto it = created.rbegin(); it != created.rend(); ++it)
-            FreeComponent(*it);
+        for (auto it = made.rbegin(); it != made.rend(); ++it)
+            if (alive.Alive(*it)) FreeComponent(*it);
     });
     TComponent* result = ReadComponentRecord(component);
     rollBack.Dismiss();
@@ -788,6 +830,7 @@ TComponent* TReader::ReadComponent(TComponent* component) {
     FLoaded.clear();
     FCreated.clear();
     FTouched.clear();
+    FMoved.clear();
     for (TComponent* c : loaded)
         c->Loaded();
     return result;
@@ -820,6 +863,7 @@ TComponent* TReader::ReadComponentRecord(TComponent* component) {
             }
             if (!component) throw EReadError(FormatMessage("Class %s not found", className));
             FCreated.push_back(component);
+            if (FAlive) FAlive->Add(component);
         }
     }
     FTouched.push_back(component);
@@ -834,8 +878,19 @@ TComponent* TReader::ReadComponentRecord(TComponent* component) {
             throw EReadError("Error reading " + className + ".Name: " + e.Message());
         }
     }
-    if (FParent && FParent != component && component->HasParent())
+    if (FParent && component->HasParent() && component->GetParentComponent() != FParent) {
+        // A record naming a component already there moves it; never under itself or under
+        // one of its own descendants, which would make a parent cycle.
+        for (TComponent* p = FParent; p; p = p->GetParentComponent())
+            if (p == component) {
+                const std::string& shown = name.empty() ? className : name;
+                throw EReadError("Error reading " + shown + ": " + shown +
+                                 " cannot be placed inside itself or inside what it contains");
+            }
+        if (std::find(FCreated.begin(), FCreated.end(), component) == FCreated.end())
+            FMoved.emplace_back(component, component->GetParentComponent());
         component->SetParentComponent(FParent);
+    }
 
     // Records nested in this one, as children or inside its custom properties, belong to it.
     Restore<TComponent*> parent(FParent);

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/core/Classes.h"
@@ -21,6 +22,7 @@ namespace epc {
 
 struct TPropInfo;
 class TReader;
+class TReaderCreated;
 class TWriter;
 
 enum class TValueType : uint8_t {
@@ -206,6 +208,9 @@ private:
     std::vector<TComponent*> FLoaded;  // in the order their records ended
     std::vector<TComponent*> FCreated; // made by this reader during the outermost read
     std::vector<TComponent*> FTouched; // given to the reader, states to clear on failure
+    // Components given to the reader that a record moved, with the parent they had before.
+    std::vector<std::pair<TComponent*, TComponent*>> FMoved;
+    TReaderCreated* FAlive = nullptr; // which of FCreated are still there
 };
 
 // The stream forms of a component, as one call: the signature and the record.
