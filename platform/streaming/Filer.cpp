@@ -1,6 +1,7 @@
 #include "platform/streaming/Filer.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "platform/core/Color.h"
@@ -221,6 +222,14 @@ void TWriter::WriteProperty(TPersistent* instance, const TPropInfo& p) {
             WriteWideString(s);
         }
         break;
+    case TTypeKind::tkFloat:
+        if (p.GetFloat) {
+            float v = float(p.GetFloat(instance));
+            if (p.FloatDefault && v == float(*p.FloatDefault)) return;
+            WritePropName(p.Name);
+            WriteSingle(v);
+        }
+        break;
     case TTypeKind::tkClass: {
         TPersistent* obj = p.GetObj ? p.GetObj(instance) : nullptr;
         if (!obj) return;
@@ -287,6 +296,15 @@ void TWriter::WriteInteger(int64_t value) {
 
 void TWriter::WriteBoolean(bool value) {
     WriteValue(value ? TValueType::vaTrue : TValueType::vaFalse);
+}
+
+void TWriter::WriteSingle(float value) {
+    uint32_t bits;
+    std::memcpy(&bits, &value, 4);
+    uint8_t buf[5] = {uint8_t(TValueType::vaSingle)};
+    for (int i = 0; i < 4; ++i)
+        buf[1 + i] = uint8_t(bits >> (8 * i));
+    Write(buf, 5);
 }
 
 namespace {
@@ -473,6 +491,39 @@ bool TReader::ReadBoolean() {
     if (t == TValueType::vaTrue) return true;
     if (t == TValueType::vaFalse) return false;
     InvalidValue();
+}
+
+double TReader::ReadFloat() {
+    TValueType t = NextValue();
+    double v;
+    if (IsIntegerKind(t)) {
+        v = double(ReadInt64());
+    } else if (t == TValueType::vaSingle) {
+        ReadValue();
+        uint8_t b[4];
+        Read(b, 4);
+        uint32_t bits = uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 |
+                        uint32_t(b[3]) << 24;
+        float f;
+        std::memcpy(&f, &bits, 4);
+        v = f;
+    } else if (t == TValueType::vaExtended) {
+        // 80 bits: a 64-bit mantissa with its integer bit, a 15-bit exponent, the sign.
+        ReadValue();
+        uint8_t b[10];
+        Read(b, 10);
+        uint64_t mantissa = 0;
+        for (int i = 0; i < 8; ++i)
+            mantissa |= uint64_t(b[i]) << (8 * i);
+        int exponent = int(b[8] | (b[9] & 0x7F) << 8);
+        if (exponent == 0x7FFF) InvalidValue(); // infinities and NaNs
+        v = std::ldexp(double(mantissa), exponent - 16383 - 63);
+        if (b[9] & 0x80) v = -v;
+    } else {
+        InvalidValue();
+    }
+    if (!std::isfinite(v)) InvalidValue();
+    return v;
 }
 
 std::string TReader::ReadStr() {
@@ -726,6 +777,11 @@ void TReader::ReadPropValue(TPersistent* instance, const TPropInfo& p) {
             InvalidValue();
         }
         if (p.SetOrd) p.SetOrd(instance, c);
+        break;
+    }
+    case TTypeKind::tkFloat: {
+        double v = ReadFloat();
+        if (p.SetFloat) p.SetFloat(instance, v);
         break;
     }
     case TTypeKind::tkString: {

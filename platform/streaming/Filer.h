@@ -109,6 +109,7 @@ public:
     // The smallest of int8, int16, int32 (and int64 beyond) that holds the value.
     void WriteInteger(int64_t value);
     void WriteBoolean(bool value);
+    void WriteSingle(float value);
     // A byte string: vaString up to 255 bytes, vaLString beyond.
     void WriteString(const std::string& value);
     void WriteWideString(const std::u16string& value);
@@ -171,6 +172,8 @@ public:
     int32_t ReadInteger();
     int64_t ReadInt64();
     bool ReadBoolean();
+    // A single, an extended or an integer, as a finite number.
+    double ReadFloat();
     // Any string kind, as bytes; wide and UTF-8 text converted to the ANSI code page.
     std::string ReadString();
     // Any string kind as UTF-16.

@@ -368,6 +368,31 @@ TEST_F(StoredFormsTest, RecordsThatReuseComponentsFailCleanly) {
     }
 }
 
+// A stored image list whose cells would be huge is refused before any cell is made.
+TEST_F(StoredFormsTest, HugeImageListCellsAreALoadError) {
+    TPngImageList images(nullptr);
+    images.SetName("il");
+    images.SetSize(200, 16);
+    TPngImage png;
+    RampPng(png, 4, 4, 9);
+    images.AddPng(&png);
+    std::string bytes = Write(&images);
+    size_t at = bytes.find("Width");
+    ASSERT_NE(at, std::string::npos);
+    at += 5;
+    ASSERT_EQ(bytes[at], char(TValueType::vaInt16));
+    bytes[at + 2] = 0x7F; // 200 becomes 32,712
+    TPngImageList copy(nullptr);
+    TStringStream in(bytes);
+    try {
+        ReadComponent(in, &copy);
+        FAIL() << "huge cells loaded";
+    } catch (const EReadError& e) {
+        EXPECT_NE(e.Message().find("il.Width"), std::string::npos) << e.Message();
+    }
+    EXPECT_EQ(copy.Count(), 0);
+}
+
 // A component given to the reader and moved by a record goes back to its parent when the read
 // fails, and is not freed with the control the read made.
 TEST_F(StoredFormsTest, FailedReadPutsMovedControlsBack) {
