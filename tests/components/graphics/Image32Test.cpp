@@ -362,6 +362,61 @@ TEST_F(Image32Test, CroppedLayersAndOverlays) {
     EXPECT_EQ(image->Layers()->Count(), 0);
 }
 
+TEST_F(Image32Test, ChangesOfVisibleLayersReachTheImage) {
+    auto* image = Make<TCustomImage32>(100, 60);
+    image->Bitmap()->SetSize(20, 20);
+    auto* overlay = image->Layers()->Add<TOverlayLayer>();
+    auto* plain = AddLayer(image, {0, 0, 10, 10});
+    ui::Pump();
+    int changes = 0;
+    image->OnChange = [&](TObject*) { ++changes; };
+    overlay->SetLocation({5, 5, 30, 30}); // drawn after the buffer, but visible
+    EXPECT_GT(changes, 0);
+    changes = 0;
+    plain->SetLocation({1, 1, 10, 10});
+    EXPECT_GT(changes, 0);
+    // Hidden: an overlay only repaints the window; a plain layer does nothing.
+    overlay->SetVisible(false);
+    plain->SetVisible(false);
+    changes = 0;
+    int before = overlay->Paints;
+    overlay->SetLocation({6, 6, 30, 30});
+    plain->SetLocation({2, 2, 10, 10});
+    EXPECT_EQ(changes, 0);
+    EXPECT_GT(overlay->Paints, before);
+}
+
+TEST_F(Image32Test, ScaledToImageKeepsTheLayerInPlace) {
+    auto* image = Make<TCustomImage32>(200, 150);
+    image->Bitmap()->SetSize(50, 40);
+    image->SetScaleMode(smScale);
+    image->SetScale(2);
+    image->SetBitmapAlign(baCustom);
+    image->SetOffsetHorz(10);
+    image->SetOffsetVert(20);
+    TPositionedLayer* l = AddLayer(image, {30, 40, 70, 100});
+    int changes = 0;
+    image->OnChange = [&](TObject*) { ++changes; };
+    l->SetScaledToImage(true);
+    EXPECT_TRUE(l->Scaled());
+    EXPECT_EQ(l->Location(), (TFloatRect{10, 10, 30, 40}));
+    EXPECT_EQ(l->GetControlLocation(), (TFloatRect{30, 40, 70, 100}));
+    EXPECT_GT(changes, 0);
+    // The scaled layer follows the image's scale; turning it off keeps where it shows then.
+    image->SetScale(3);
+    EXPECT_EQ(l->GetControlLocation(), (TFloatRect{40, 50, 100, 140}));
+    l->SetScaledToImage(false);
+    EXPECT_FALSE(l->Scaled());
+    EXPECT_EQ(l->Location(), (TFloatRect{40, 50, 100, 140}));
+    l->SetScaledToImage(false);
+    EXPECT_EQ(l->Location(), (TFloatRect{40, 50, 100, 140}));
+    // Without a picture there is nothing to convert by.
+    image->Bitmap()->SetSize(0, 0);
+    l->SetScaledToImage(true);
+    EXPECT_TRUE(l->Scaled());
+    EXPECT_EQ(l->Location(), (TFloatRect{40, 50, 100, 140}));
+}
+
 TEST_F(Image32Test, ScrollViewIsCreatableByName) {
     EXPECT_TRUE(IsClassRegistered("TScrollView32"));
     auto* view = Make<TScrollView32>(100, 100);
