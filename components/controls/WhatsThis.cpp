@@ -217,8 +217,7 @@ void TWhatsThis::RemoveMessageHook() {
 }
 
 void TWhatsThis::PostRemoveMessageHook() {
-    if (FMessageHook && !FInMenu && Handle())
-        PostMessage(Handle(), WM_WT_REMOVEMSGHOOK, 0, 0);
+    if (FMessageHook && !FInMenu && Handle()) PostMessage(Handle(), WM_WT_REMOVEMSGHOOK, 0, 0);
 }
 
 LRESULT TWhatsThis::KeyboardHook(int code, WPARAM key, LPARAM keyData) {

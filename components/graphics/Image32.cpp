@@ -459,29 +459,29 @@ const bool ScrollView32Registered = [] {
     RegisterPublishedClass("TCustomImage32", "TCustomPaintBox32");
     RegisterPublishedClass("TCustomScrollView32", "TCustomImage32");
     using V = TScrollView32;
-    PublishControlProperties("TScrollView32", "TCustomScrollView32",
-                             {"Align", "Anchors"});
+    PublishControlProperties("TScrollView32", "TCustomScrollView32", {"Align", "Anchors"});
     TPublished<V>("TScrollView32", "TCustomScrollView32")
         .Boolean("AutoSize", &V::AutoSize, &V::SetAutoSize, false)
         .Object("Bitmap", &V::Bitmap);
     PublishControlProperties("TScrollView32", "TCustomScrollView32",
                              {"Color", "Constraints", "Cursor", "DragCursor", "ParentColor",
                               "ParentShowHint", "PopupMenu"});
-    TPublished<V>("TScrollView32", "TCustomScrollView32").Float("Scale", &V::Scale, &V::SetScale, 1.0);
+    TPublished<V>("TScrollView32", "TCustomScrollView32")
+        .Float("Scale", &V::Scale, &V::SetScale, 1.0);
     PublishControlProperties("TScrollView32", "TCustomScrollView32",
                              {"ShowHint", "TabOrder", "TabStop", "Visible"});
     TPublished<V>("TScrollView32", "TCustomScrollView32")
         .Boolean("Border", &V::Border, &V::SetBorder, true)
         .Boolean("Centered", &V::Centered, &V::SetCentered, true)
         .Boolean("ScrollBars", &V::ScrollBars, &V::SetScrollBars, true);
-    PublishControlProperties(
-        "TScrollView32", "TCustomScrollView32",
-        {"Ctl3D",          "ParentCtl3D",      "OnBitmapResize", "OnCanResize",  "OnClick",
-         "OnChange",       "OnDblClick",       "OnDragDrop",     "OnDragOver",   "OnEndDrag",
-         "OnGDIOverlay",   "OnInitStages",     "OnKeyDown",      "OnKeyPress",   "OnKeyUp",
-         "OnMouseDown",    "OnMouseEnter",     "OnMouseLeave",   "OnMouseMove",  "OnMouseUp",
-         "OnMouseWheel",   "OnMouseWheelDown", "OnMouseWheelUp", "OnPaintStage", "OnResize",
-         "OnScroll",       "OnStartDrag"});
+    PublishControlProperties("TScrollView32", "TCustomScrollView32",
+                             {"Ctl3D",        "ParentCtl3D",      "OnBitmapResize", "OnCanResize",
+                              "OnClick",      "OnChange",         "OnDblClick",     "OnDragDrop",
+                              "OnDragOver",   "OnEndDrag",        "OnGDIOverlay",   "OnInitStages",
+                              "OnKeyDown",    "OnKeyPress",       "OnKeyUp",        "OnMouseDown",
+                              "OnMouseEnter", "OnMouseLeave",     "OnMouseMove",    "OnMouseUp",
+                              "OnMouseWheel", "OnMouseWheelDown", "OnMouseWheelUp", "OnPaintStage",
+                              "OnResize",     "OnScroll",         "OnStartDrag"});
     RegisterClass<TScrollView32>("TScrollView32");
     return true;
 }();

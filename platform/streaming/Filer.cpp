@@ -502,8 +502,8 @@ double TReader::ReadFloat() {
         ReadValue();
         uint8_t b[4];
         Read(b, 4);
-        uint32_t bits = uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 |
-                        uint32_t(b[3]) << 24;
+        uint32_t bits =
+            uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 | uint32_t(b[3]) << 24;
         float f;
         std::memcpy(&f, &bits, 4);
         v = f;

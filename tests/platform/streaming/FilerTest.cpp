@@ -490,8 +490,9 @@ TEST_F(Streaming, RecordsNeverPutAComponentInsideItself) {
             ReadComponent(in, &root);
             ADD_FAILURE() << "a parent cycle loaded";
         } catch (const EReadError& e) {
-            EXPECT_EQ(e.Message(),
-                      "Error reading C: C cannot be placed inside itself or inside what it contains");
+            EXPECT_EQ(
+                e.Message(),
+                "Error reading C: C cannot be placed inside itself or inside what it contains");
         }
         EXPECT_EQ(root.ComponentCount(), 0);
         EXPECT_TRUE(root.Children().empty());
