@@ -18,7 +18,11 @@ using TContextPairs = std::vector<std::pair<int32_t, int32_t>>; // (hash, contex
 
 class THelpContextMap : public TComponent {
 public:
-    explicit THelpContextMap(TComponent* owner) : TComponent(owner) {}
+    explicit THelpContextMap(TComponent* owner) : TComponent(owner) {
+        // The owner's components heard of this one while it was still being built; they hear
+        // again now that it is a map (a What's-this component takes the first one added).
+        if (owner) owner->Notification(this, TOperation::opInsert);
+    }
     std::string ClassName() const override { return "THelpContextMap"; }
 
     const std::string& FileName() const { return FFileName; }

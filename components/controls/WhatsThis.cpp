@@ -83,6 +83,13 @@ void TWhatsThis::Loaded() {
 
 void TWhatsThis::Notification(TComponent* component, TOperation operation) {
     THelpBase::Notification(component, operation);
+    if (operation == TOperation::opInsert) {
+        // The first map added to the owner is taken, after loading as well as during it.
+        auto* map = dynamic_cast<THelpContextMap*>(component);
+        if (map && !FHelpContextMap && !Destroying() && Owner() && map->Owner() == Owner())
+            SetHelpContextMap(map);
+        return;
+    }
     if (operation != TOperation::opRemove) return;
     if (component == FHelpContextMap) FHelpContextMap = nullptr;
     if (component == FWTMenuItem) FWTMenuItem = nullptr;
@@ -164,9 +171,6 @@ void TWhatsThis::InstallHooks() {
         0);
     FMouseHook = SetWindowsHookExA(
         WH_MOUSE, [this](int c, WPARAM w, LPARAM l) { return MouseHook(c, w, l); }, nullptr, 0);
-    FMessageHook = SetWindowsHookExA(
-        WH_GETMESSAGE, [this](int c, WPARAM w, LPARAM l) { return MessageHook(c, w, l); }, nullptr,
-        0);
     FHooked = true;
     GCurrent = this;
     if (FWTMenuItem) {
@@ -183,8 +187,8 @@ void TWhatsThis::RemoveHooks() {
     if (!FHooked) return;
     if (FKeyboardHook) UnhookWindowsHookEx(FKeyboardHook);
     if (FMouseHook) UnhookWindowsHookEx(FMouseHook);
-    if (FMessageHook) UnhookWindowsHookEx(FMessageHook);
-    FKeyboardHook = FMouseHook = FMessageHook = nullptr;
+    RemoveMessageHook();
+    FKeyboardHook = FMouseHook = nullptr;
     if (FWTMenuItem) FWTMenuItem->OnClick = FSavedMenuClick;
     if (FWTToolbarButton) FWTToolbarButton->OnClick = FSavedButtonClick;
     FSavedMenuClick = nullptr;
@@ -194,6 +198,28 @@ void TWhatsThis::RemoveHooks() {
     if (GCurrent == this) GCurrent = nullptr;
 }
 
+// The message hook follows menus, so it is there only while a menu may be open: from a press
+// that can open one (a mouse button, Alt, F10, the Applications key) until the press ends
+// without a menu, or the menu closes. The hooks post WM_WT_REMOVEMSGHOOK rather than unhook
+// the message hook from inside a hook procedure.
+void TWhatsThis::InstallMessageHook() {
+    if (FMessageHook || !FHooked) return;
+    FMessageHook = SetWindowsHookExA(
+        WH_GETMESSAGE, [this](int c, WPARAM w, LPARAM l) { return MessageHook(c, w, l); }, nullptr,
+        0);
+}
+
+void TWhatsThis::RemoveMessageHook() {
+    if (FMessageHook) UnhookWindowsHookEx(FMessageHook);
+    FMessageHook = nullptr;
+    FInMenu = false;
+    FMenuItemUnderCursor = nullptr;
+}
+
+void TWhatsThis::PostRemoveMessageHook() {
+    if (FMessageHook && !FInMenu && Handle()) PostMessage(Handle(), WM_WT_REMOVEMSGHOOK, 0, 0);
+}
+
 LRESULT TWhatsThis::KeyboardHook(int code, WPARAM key, LPARAM keyData) {
     if (code < 0) return CallNextHookEx(FKeyboardHook, code, key, keyData);
     bool up = (uint32_t(keyData) >> 31) & 1;
@@ -201,6 +227,12 @@ LRESULT TWhatsThis::KeyboardHook(int code, WPARAM key, LPARAM keyData) {
     if (key == VK_SHIFT) {
         FShiftDown = !up;
         return CallNextHookEx(FKeyboardHook, code, key, keyData);
+    }
+    if (key == VK_MENU || key == VK_F10 || key == VK_APPS) {
+        if (!up)
+            InstallMessageHook();
+        else
+            PostRemoveMessageHook();
     }
     if (!up && !wasDown) {
         bool wasContext = FMode == wmContext;
@@ -256,6 +288,22 @@ LRESULT TWhatsThis::MouseHook(int code, WPARAM msg, LPARAM data) {
     const auto* info = reinterpret_cast<const MOUSEHOOKSTRUCT*>(data);
     TPoint pt = info->pt;
     bool own = OwnControlOfWindow(info->hwnd) != nullptr;
+    switch (msg) {
+    case WM_LBUTTONDOWN:
+    case WM_NCLBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_NCRBUTTONDOWN:
+        if (own) InstallMessageHook();
+        break;
+    case WM_LBUTTONUP:
+    case WM_NCLBUTTONUP:
+    case WM_RBUTTONUP:
+    case WM_NCRBUTTONUP:
+        PostRemoveMessageHook();
+        break;
+    default:
+        break;
+    }
     switch (msg) {
     case WM_LBUTTONDOWN:
     case WM_NCLBUTTONDOWN:
@@ -316,11 +364,13 @@ LRESULT TWhatsThis::MessageHook(int code, WPARAM remove, LPARAM data) {
         case WM_EXITMENULOOP:
             FInMenu = false;
             FMenuItemUnderCursor = nullptr;
+            PostRemoveMessageHook();
             break;
         case WM_MENUSELECT:
             if (HIWORD(msg->wParam) == 0xFFFF && msg->lParam == 0) {
                 FInMenu = false;
                 FMenuItemUnderCursor = nullptr;
+                PostRemoveMessageHook();
             } else {
                 FInMenu = true;
                 FMenuItemUnderCursor = FindMenuItemByCommand(LOWORD(msg->wParam));
@@ -456,12 +506,14 @@ void TWhatsThis::HandleMessage(TMessage& message) {
     case WM_WT_SHOWPENDING:
         if (FMode == wmF1Pending) ShowContextAt(LParamToPoint(message.LParam));
         if (FMode != wmContext) FMode = wmIdle;
+        if (!FInMenu) RemoveMessageHook();
         break;
     case WM_WT_SHOWATPOINT:
         ShowContextAt(LParamToPoint(message.LParam));
         break;
     case WM_WT_REMOVEMSGHOOK:
-        // The message hook lives as long as the other hooks: menus only post what it follows.
+        // Posted when a press ended or a menu closed: a menu opened since keeps the hook.
+        if (!FInMenu) RemoveMessageHook();
         break;
     default:
         THelpBase::HandleMessage(message);

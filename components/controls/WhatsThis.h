@@ -89,6 +89,8 @@ public:
     void LeaveContextMode();
     TMode Mode() const { return FMode; }
     bool Hooked() const { return FHooked; }
+    // Whether the hook that follows menus is installed (only while a menu may be open).
+    bool MessageHooked() const { return FMessageHook != nullptr; }
     // The right-click menu (made when loading finished).
     TPopupMenu* PopupMenu() const { return FPopupMenu.get(); }
 
@@ -108,6 +110,9 @@ protected:
 private:
     void InstallHooks();
     void RemoveHooks();
+    void InstallMessageHook();
+    void RemoveMessageHook();
+    void PostRemoveMessageHook();
     LRESULT KeyboardHook(int code, WPARAM key, LPARAM keyData);
     LRESULT MouseHook(int code, WPARAM msg, LPARAM data);
     LRESULT MessageHook(int code, WPARAM remove, LPARAM data);

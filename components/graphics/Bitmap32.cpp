@@ -485,7 +485,12 @@ void TBitmap32::DrawLineAA(TFixed x1, TFixed y1, TFixed x2, TFixed y2, TColor32 
 void TBitmap32::DrawLineAAS(TFixed x1, TFixed y1, TFixed x2, TFixed y2, TColor32 c, bool l) {
     if (IsEmpty()) return;
     TFixed ox2 = x2, oy2 = y2;
-    if (!ClipLine(x1, y1, x2, y2, -65536, -65536, FWidth * 65536, FHeight * 65536)) return;
+    // The far edges in 16.16 leave 32 bits from 32,768 pixels on; no 16.16 point lies beyond
+    // them then, so the bound saturates.
+    auto edge = [](int32_t size) {
+        return int32_t(std::min<int64_t>(int64_t(size) * 65536, INT32_MAX));
+    };
+    if (!ClipLine(x1, y1, x2, y2, -65536, -65536, edge(FWidth), edge(FHeight))) return;
     if (x2 != ox2 || y2 != oy2) l = true;
     const int64_t m = 2 * 65536;
     auto inside = [&](TFixed x, TFixed y) {

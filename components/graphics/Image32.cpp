@@ -4,6 +4,7 @@
 
 #include "components/graphics/Blend.h"
 #include "components/graphics/Transforms.h"
+#include "platform/controls/ControlStreaming.h"
 #include "platform/controls/Forms.h"
 #include "platform/core/Arithmetic.h"
 #include "platform/core/ScopeGuard.h"
@@ -278,7 +279,8 @@ void TCustomImage32::BitmapResized() {
     BeginUpdate();
     {
         auto cleanup = Finally([&] { EndUpdate(); });
-        if (FAutoSize && !FBitmap->IsEmpty()) {
+        // A stored view keeps its stored bounds: the bitmap is read before the scale is.
+        if (FAutoSize && !FBitmap->IsEmpty() && !Loading()) {
             int w = FBitmap->Width(), h = FBitmap->Height();
             if (FScaleMode == smScale) {
                 w = Round(w * double(FScale));
@@ -450,21 +452,36 @@ void TCustomImage32::Dispatch(TMessage& message) {
 // ---- TCustomScrollView32 ----------------------------------------------------------------------
 
 namespace {
-// The view's own published properties (the framework's control properties come from its
-// classes); forms holding a view create it by name.
+// The view's published properties: the framework's common ones by name, then its own; forms
+// holding a view create it by name.
 const bool ScrollView32Registered = [] {
-    TPublished<TScrollView32>("TScrollView32", "TCustomControl")
-        .Boolean("AutoSize", &TScrollView32::AutoSize, &TScrollView32::SetAutoSize, false)
-        .Object("Bitmap", &TScrollView32::Bitmap)
-        .Boolean("Border", &TScrollView32::Border, &TScrollView32::SetBorder, true)
-        .Boolean("Centered", &TScrollView32::Centered, &TScrollView32::SetCentered, true)
-        .Boolean("ScrollBars", &TScrollView32::ScrollBars, &TScrollView32::SetScrollBars, true)
-        .Event("OnBitmapResize")
-        .Event("OnChange")
-        .Event("OnGDIOverlay")
-        .Event("OnInitStages")
-        .Event("OnPaintStage")
-        .Event("OnScroll");
+    RegisterPublishedClass("TCustomPaintBox32", "TCustomControl");
+    RegisterPublishedClass("TCustomImage32", "TCustomPaintBox32");
+    RegisterPublishedClass("TCustomScrollView32", "TCustomImage32");
+    using V = TScrollView32;
+    PublishControlProperties("TScrollView32", "TCustomScrollView32", {"Align", "Anchors"});
+    TPublished<V>("TScrollView32", "TCustomScrollView32")
+        .Boolean("AutoSize", &V::AutoSize, &V::SetAutoSize, false)
+        .Object("Bitmap", &V::Bitmap);
+    PublishControlProperties("TScrollView32", "TCustomScrollView32",
+                             {"Color", "Constraints", "Cursor", "DragCursor", "ParentColor",
+                              "ParentShowHint", "PopupMenu"});
+    TPublished<V>("TScrollView32", "TCustomScrollView32")
+        .Float("Scale", &V::Scale, &V::SetScale, 1.0);
+    PublishControlProperties("TScrollView32", "TCustomScrollView32",
+                             {"ShowHint", "TabOrder", "TabStop", "Visible"});
+    TPublished<V>("TScrollView32", "TCustomScrollView32")
+        .Boolean("Border", &V::Border, &V::SetBorder, true)
+        .Boolean("Centered", &V::Centered, &V::SetCentered, true)
+        .Boolean("ScrollBars", &V::ScrollBars, &V::SetScrollBars, true);
+    PublishControlProperties("TScrollView32", "TCustomScrollView32",
+                             {"Ctl3D",        "ParentCtl3D",      "OnBitmapResize", "OnCanResize",
+                              "OnClick",      "OnChange",         "OnDblClick",     "OnDragDrop",
+                              "OnDragOver",   "OnEndDrag",        "OnGDIOverlay",   "OnInitStages",
+                              "OnKeyDown",    "OnKeyPress",       "OnKeyUp",        "OnMouseDown",
+                              "OnMouseEnter", "OnMouseLeave",     "OnMouseMove",    "OnMouseUp",
+                              "OnMouseWheel", "OnMouseWheelDown", "OnMouseWheelUp", "OnPaintStage",
+                              "OnResize",     "OnScroll",         "OnStartDrag"});
     RegisterClass<TScrollView32>("TScrollView32");
     return true;
 }();

@@ -210,10 +210,12 @@ void TCustomLayer::SetIndex(int value) {
 
 void TCustomLayer::Changed() {
     if (!FLayerCollection || (FLayerOptions & LOB_NO_UPDATE)) return;
-    if (FLayerOptions & LOB_GDI_OVERLAY)
-        FLayerCollection->GDIUpdate();
-    else if (Visible())
+    // A visible layer changes the image (its OnChange fires), whether it is drawn in the buffer
+    // or on the window after it; a hidden overlay only has the window repainted.
+    if (Visible())
         FLayerCollection->Changed();
+    else if (FLayerOptions & LOB_GDI_OVERLAY)
+        FLayerCollection->GDIUpdate();
 }
 
 void TCustomLayer::SetLayerCollection(TLayerCollection* value) {
@@ -312,6 +314,26 @@ void TPositionedLayer::StoreLocation(const TFloatRect& value) {
 void TPositionedLayer::SetScaled(bool value) {
     if (value == FScaled) return;
     FScaled = value;
+    Changed();
+}
+
+void TPositionedLayer::SetScaledToImage(bool value) {
+    if (value == FScaled) return;
+    const TImageCache* c = FLayerCollection ? FLayerCollection->CoordXForm() : nullptr;
+    if (!c || c->ScaleX == 0 || c->ScaleY == 0) { // no picture to measure against
+        SetScaled(value);
+        return;
+    }
+    // The layer stays where it shows: its location moves between control and bitmap units.
+    TFloatRect r = GetControlLocation();
+    if (value) {
+        auto bx = [&](float x) { return float((x - c->ShiftX) * 65536.0 / double(c->ScaleX)); };
+        auto by = [&](float y) { return float((y - c->ShiftY) * 65536.0 / double(c->ScaleY)); };
+        r = {bx(r.Left), by(r.Top), bx(r.Right), by(r.Bottom)};
+    }
+    Changed();
+    FScaled = value;
+    StoreLocation(r);
     Changed();
 }
 

@@ -160,6 +160,9 @@ public:
     void SetLocation(const TFloatRect& value);
     bool Scaled() const { return FScaled; }
     void SetScaled(bool value);
+    // Sets Scaled and converts the location between control and bitmap coordinates, so that
+    // the layer stays where it is shown (whole numbers, as every location).
+    void SetScaledToImage(bool value);
 
 protected:
     // Stores the edges truncated toward zero.

@@ -89,6 +89,8 @@ void TCustomImageList::SetHeight(int value) {
 void TCustomImageList::SetSize(int width, int height) {
     width = std::max(1, width);
     height = std::max(1, height);
+    if (width > MaxImageListSize || height > MaxImageListSize)
+        throw EInvalidOperation("Invalid image size");
     if (width == FWidth && height == FHeight) return;
     FWidth = width;
     FHeight = height;

@@ -50,6 +50,10 @@ private:
     TCustomImageList* FSender = nullptr;
 };
 
+// The largest cell an image list takes, in either direction: every image is a cell of pixels,
+// and a stored list must not make a list of huge cells out of a few bytes.
+inline constexpr int MaxImageListSize = 256;
+
 class TCustomImageList : public TComponent {
 public:
     explicit TCustomImageList(TComponent* owner);
@@ -62,7 +66,8 @@ public:
 
     int Width() const { return FWidth; }
     int Height() const { return FHeight; }
-    // A changed size (at least 1 pixel) empties the list.
+    // A changed size (at least 1 pixel) empties the list; a size above MaxImageListSize raises
+    // EInvalidOperation.
     virtual void SetWidth(int value);
     virtual void SetHeight(int value);
     virtual void SetSize(int width, int height);

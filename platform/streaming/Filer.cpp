@@ -1,6 +1,7 @@
 #include "platform/streaming/Filer.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "platform/core/Color.h"
@@ -65,6 +66,37 @@ private:
 };
 
 } // namespace
+
+// Hears of each component the reader created being freed. A failed read frees what it made,
+// and a component freed with its parent (a control frees its child controls) must not be
+// freed a second time, whatever parents the records gave it.
+class TReaderCreated : public TComponent {
+public:
+    TReaderCreated() : TComponent(nullptr) {}
+    ~TReaderCreated() override {
+        for (TComponent* c : FAlive)
+            RemoveFreeNotification(c);
+        FAlive.clear();
+    }
+    std::string ClassName() const override { return "TReaderCreated"; }
+
+    void Add(TComponent* component) {
+        FAlive.push_back(component);
+        FreeNotification(component);
+    }
+    bool Alive(TComponent* component) const {
+        return std::find(FAlive.begin(), FAlive.end(), component) != FAlive.end();
+    }
+
+    void Notification(TComponent* component, TOperation operation) override {
+        if (operation == TOperation::opRemove)
+            FAlive.erase(std::remove(FAlive.begin(), FAlive.end(), component), FAlive.end());
+        TComponent::Notification(component, operation);
+    }
+
+private:
+    std::vector<TComponent*> FAlive;
+};
 
 // Counts nesting for the reader; too deep a record is rejected before the stack suffers.
 struct ReaderScope {
@@ -190,6 +222,14 @@ void TWriter::WriteProperty(TPersistent* instance, const TPropInfo& p) {
             WriteWideString(s);
         }
         break;
+    case TTypeKind::tkFloat:
+        if (p.GetFloat) {
+            float v = float(p.GetFloat(instance));
+            if (p.FloatDefault && v == float(*p.FloatDefault)) return;
+            WritePropName(p.Name);
+            WriteSingle(v);
+        }
+        break;
     case TTypeKind::tkClass: {
         TPersistent* obj = p.GetObj ? p.GetObj(instance) : nullptr;
         if (!obj) return;
@@ -256,6 +296,15 @@ void TWriter::WriteInteger(int64_t value) {
 
 void TWriter::WriteBoolean(bool value) {
     WriteValue(value ? TValueType::vaTrue : TValueType::vaFalse);
+}
+
+void TWriter::WriteSingle(float value) {
+    uint32_t bits;
+    std::memcpy(&bits, &value, 4);
+    uint8_t buf[5] = {uint8_t(TValueType::vaSingle)};
+    for (int i = 0; i < 4; ++i)
+        buf[1 + i] = uint8_t(bits >> (8 * i));
+    Write(buf, 5);
 }
 
 namespace {
@@ -442,6 +491,39 @@ bool TReader::ReadBoolean() {
     if (t == TValueType::vaTrue) return true;
     if (t == TValueType::vaFalse) return false;
     InvalidValue();
+}
+
+double TReader::ReadFloat() {
+    TValueType t = NextValue();
+    double v;
+    if (IsIntegerKind(t)) {
+        v = double(ReadInt64());
+    } else if (t == TValueType::vaSingle) {
+        ReadValue();
+        uint8_t b[4];
+        Read(b, 4);
+        uint32_t bits =
+            uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 | uint32_t(b[3]) << 24;
+        float f;
+        std::memcpy(&f, &bits, 4);
+        v = f;
+    } else if (t == TValueType::vaExtended) {
+        // 80 bits: a 64-bit mantissa with its integer bit, a 15-bit exponent, the sign.
+        ReadValue();
+        uint8_t b[10];
+        Read(b, 10);
+        uint64_t mantissa = 0;
+        for (int i = 0; i < 8; ++i)
+            mantissa |= uint64_t(b[i]) << (8 * i);
+        int exponent = int(b[8] | (b[9] & 0x7F) << 8);
+        if (exponent == 0x7FFF) InvalidValue(); // infinities and NaNs
+        v = std::ldexp(double(mantissa), exponent - 16383 - 63);
+        if (b[9] & 0x80) v = -v;
+    } else {
+        InvalidValue();
+    }
+    if (!std::isfinite(v)) InvalidValue();
+    return v;
 }
 
 std::string TReader::ReadStr() {
@@ -697,6 +779,11 @@ void TReader::ReadPropValue(TPersistent* instance, const TPropInfo& p) {
         if (p.SetOrd) p.SetOrd(instance, c);
         break;
     }
+    case TTypeKind::tkFloat: {
+        double v = ReadFloat();
+        if (p.SetFloat) p.SetFloat(instance, v);
+        break;
+    }
     case TTypeKind::tkString: {
         if (!IsStringKind(t)) InvalidValue();
         std::string s = ReadString();
@@ -766,20 +853,31 @@ TComponent* TReader::ReadComponent(TComponent* component) {
     FLoaded.clear();
     FCreated.clear();
     FTouched.clear();
-    // On failure: what was only touched leaves the reading states, what was made is freed.
+    FMoved.clear();
+    TReaderCreated alive;
+    Restore<TReaderCreated*> watch(FAlive);
+    FAlive = &alive;
+    // On failure: what was only touched leaves the reading states and goes back to the parent
+    // it had, what was made is freed, each exactly once.
     auto rollBack = Finally([&] {
+        auto created = [&](TComponent* c) {
+            return std::find(FCreated.begin(), FCreated.end(), c) != FCreated.end();
+        };
         for (TComponent* c : FTouched)
-            if (std::find(FCreated.begin(), FCreated.end(), c) == FCreated.end()) {
+            if (!created(c)) {
                 c->ExcludeState(TComponentStateItem::csReading);
                 c->ExcludeState(TComponentStateItem::csLoading);
             }
-        std::vector<TComponent*> created = std::move(FCreated);
+        for (auto it = FMoved.rbegin(); it != FMoved.rend(); ++it)
+            if (it->second && !created(it->second)) it->first->SetParentComponent(it->second);
+        std::vector<TComponent*> made = std::move(FCreated);
         FLoaded.clear();
         FCreated.clear();
         FTouched.clear();
+        FMoved.clear();
         FRoot = savedRoot;
-        for (auto it = created.rbegin(); it != created.rend(); ++it)
-            FreeComponent(*it);
+        for (auto it = made.rbegin(); it != made.rend(); ++it)
+            if (alive.Alive(*it)) FreeComponent(*it);
     });
     TComponent* result = ReadComponentRecord(component);
     rollBack.Dismiss();
@@ -788,6 +886,7 @@ TComponent* TReader::ReadComponent(TComponent* component) {
     FLoaded.clear();
     FCreated.clear();
     FTouched.clear();
+    FMoved.clear();
     for (TComponent* c : loaded)
         c->Loaded();
     return result;
@@ -820,6 +919,7 @@ TComponent* TReader::ReadComponentRecord(TComponent* component) {
             }
             if (!component) throw EReadError(FormatMessage("Class %s not found", className));
             FCreated.push_back(component);
+            if (FAlive) FAlive->Add(component);
         }
     }
     FTouched.push_back(component);
@@ -834,8 +934,19 @@ TComponent* TReader::ReadComponentRecord(TComponent* component) {
             throw EReadError("Error reading " + className + ".Name: " + e.Message());
         }
     }
-    if (FParent && FParent != component && component->HasParent())
+    if (FParent && component->HasParent() && component->GetParentComponent() != FParent) {
+        // A record naming a component already there moves it; never under itself or under
+        // one of its own descendants, which would make a parent cycle.
+        for (TComponent* p = FParent; p; p = p->GetParentComponent())
+            if (p == component) {
+                const std::string& shown = name.empty() ? className : name;
+                throw EReadError("Error reading " + shown + ": " + shown +
+                                 " cannot be placed inside itself or inside what it contains");
+            }
+        if (std::find(FCreated.begin(), FCreated.end(), component) == FCreated.end())
+            FMoved.emplace_back(component, component->GetParentComponent());
         component->SetParentComponent(FParent);
+    }
 
     // Records nested in this one, as children or inside its custom properties, belong to it.
     Restore<TComponent*> parent(FParent);

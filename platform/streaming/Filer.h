@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/core/Classes.h"
@@ -21,6 +22,7 @@ namespace epc {
 
 struct TPropInfo;
 class TReader;
+class TReaderCreated;
 class TWriter;
 
 enum class TValueType : uint8_t {
@@ -107,6 +109,7 @@ public:
     // The smallest of int8, int16, int32 (and int64 beyond) that holds the value.
     void WriteInteger(int64_t value);
     void WriteBoolean(bool value);
+    void WriteSingle(float value);
     // A byte string: vaString up to 255 bytes, vaLString beyond.
     void WriteString(const std::string& value);
     void WriteWideString(const std::u16string& value);
@@ -169,6 +172,8 @@ public:
     int32_t ReadInteger();
     int64_t ReadInt64();
     bool ReadBoolean();
+    // A single, an extended or an integer, as a finite number.
+    double ReadFloat();
     // Any string kind, as bytes; wide and UTF-8 text converted to the ANSI code page.
     std::string ReadString();
     // Any string kind as UTF-16.
@@ -206,6 +211,9 @@ private:
     std::vector<TComponent*> FLoaded;  // in the order their records ended
     std::vector<TComponent*> FCreated; // made by this reader during the outermost read
     std::vector<TComponent*> FTouched; // given to the reader, states to clear on failure
+    // Components given to the reader that a record moved, with the parent they had before.
+    std::vector<std::pair<TComponent*, TComponent*>> FMoved;
+    TReaderCreated* FAlive = nullptr; // which of FCreated are still there
 };
 
 // The stream forms of a component, as one call: the signature and the record.

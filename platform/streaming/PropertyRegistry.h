@@ -16,6 +16,7 @@
 // Lookups walk up to parent classes; names of classes and properties compare without regard to
 // ASCII case, as identifiers do in stored forms.
 
+#include <cmath>
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
@@ -44,6 +45,7 @@ enum class TTypeKind {
     tkString,  // byte string
     tkWString, // UTF-16 string
     tkColor,   // stored by name where the colour has one
+    tkFloat,   // a single, stored as vaSingle
     tkClass,   // a sub-object (dotted paths, collections) or a component reference
     tkMethod   // an event: never written, skipped when read
 };
@@ -65,6 +67,10 @@ struct TPropInfo {
     std::function<void(TPersistent*, const std::string&)> SetStr;
     std::function<std::u16string(TPersistent*)> GetWStr;
     std::function<void(TPersistent*, const std::u16string&)> SetWStr;
+    std::function<double(TPersistent*)> GetFloat;
+    std::function<void(TPersistent*, double)> SetFloat;
+    // A float equal to its default (as a single) is not written.
+    std::optional<double> FloatDefault;
     std::function<TPersistent*(TPersistent*)> GetObj;
     std::function<void(TPersistent*, TPersistent*)> SetObj;
     // A class property that names another component instead of owning a sub-object.
@@ -234,6 +240,22 @@ public:
                       std::optional<TColor> def = std::nullopt) {
         Ordinal(TTypeKind::tkColor, name, get, set,
                 def ? std::optional<int64_t>(*def) : std::nullopt);
+        return *this;
+    }
+    template <class G, class S>
+    TPublished& Float(const std::string& name, G get, S set,
+                      std::optional<double> def = std::nullopt) {
+        TPropInfo p = Base(TTypeKind::tkFloat, name);
+        p.FloatDefault = def;
+        p.GetFloat = [get](TPersistent* o) { return double(std::invoke(get, Self(o))); };
+        if constexpr (!std::is_null_pointer_v<S>)
+            p.SetFloat = [set](TPersistent* o, double v) {
+                using V = Value<G>;
+                if (std::abs(v) > double(std::numeric_limits<V>::max()))
+                    throw EPropertyError("Invalid property value");
+                std::invoke(set, Self(o), static_cast<V>(v));
+            };
+        FLast = &AddPublishedProperty(FClassName, std::move(p));
         return *this;
     }
     // Written unless empty.

@@ -4,6 +4,9 @@
 
 #include <png.h>
 
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -353,6 +356,100 @@ TEST_F(StoredFormsTest, MalformedPngInAStoredListIsALoadError) {
     }
     // Cut inside the PNG: the stream ends before the value's length.
     EXPECT_THROW(ReadBack(bytes.substr(0, at + 40)), EReadError);
+}
+
+std::string FuzzInput(const std::string& name) {
+    const char* root = std::getenv("EPC_TEST_DATA");
+    std::string path = std::string(root ? root : "tests/data") + "/fuzz/controls_form_stream_fuzz/";
+    std::ifstream in(path + name, std::ios::binary);
+    EXPECT_TRUE(in) << path + name;
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Records naming components already read: one moves a control under a sibling and the read then
+// fails; two name an ancestor inside its own descendant. Each is refused, what the read made is
+// freed once, and the form stays whole and frees normally (the sanitizers watch the rest).
+TEST_F(StoredFormsTest, RecordsThatReuseComponentsFailCleanly) {
+    struct Case {
+        const char* file;
+        const char* message; // part of the error, or empty for any
+    };
+    for (Case c : {Case{"reparent-rollback-uaf.bin", ""},
+                   Case{"parent-cycle-hang.bin", "C cannot be placed inside itself"},
+                   Case{"parent-cycle-stack-overflow.bin", "clb cannot be placed inside itself"}}) {
+        SCOPED_TRACE(c.file);
+        std::string bytes = FuzzInput(c.file);
+        ASSERT_FALSE(bytes.empty());
+        auto form = std::make_unique<TForm>(nullptr);
+        auto* kept = new TPanel(form.get());
+        kept->SetParent(form.get());
+        try {
+            TStringStream in(bytes);
+            ReadComponent(in, form.get());
+            ADD_FAILURE() << "the input loaded";
+        } catch (const EReadError& e) {
+            EXPECT_NE(e.Message().find(c.message), std::string::npos) << e.Message();
+        }
+        // Only what was there before the read is left, and the form can still change fonts.
+        EXPECT_EQ(form->ComponentCount(), 1);
+        EXPECT_EQ(form->ControlCount(), 1);
+        EXPECT_EQ(kept->Parent(), form.get());
+        EXPECT_FALSE(form->Loading());
+        form->Font()->SetSize(form->Font()->Size() + 1);
+    }
+}
+
+// A stored image list whose cells would be huge is refused before any cell is made.
+TEST_F(StoredFormsTest, HugeImageListCellsAreALoadError) {
+    TPngImageList images(nullptr);
+    images.SetName("il");
+    images.SetSize(200, 16);
+    TPngImage png;
+    RampPng(png, 4, 4, 9);
+    images.AddPng(&png);
+    std::string bytes = Write(&images);
+    size_t at = bytes.find("Width");
+    ASSERT_NE(at, std::string::npos);
+    at += 5;
+    ASSERT_EQ(bytes[at], char(TValueType::vaInt16));
+    bytes[at + 2] = 0x7F; // 200 becomes 32,712
+    TPngImageList copy(nullptr);
+    TStringStream in(bytes);
+    try {
+        ReadComponent(in, &copy);
+        FAIL() << "huge cells loaded";
+    } catch (const EReadError& e) {
+        EXPECT_NE(e.Message().find("il.Width"), std::string::npos) << e.Message();
+    }
+    EXPECT_EQ(copy.Count(), 0);
+}
+
+// A component given to the reader and moved by a record goes back to its parent when the read
+// fails, and is not freed with the control the read made.
+TEST_F(StoredFormsTest, FailedReadPutsMovedControlsBack) {
+    auto form = std::make_unique<TForm>(nullptr);
+    form->SetName("F");
+    auto* kept = new TPanel(form.get());
+    kept->SetName("Kept");
+    kept->SetParent(form.get());
+    TForm source(nullptr);
+    source.SetName("F");
+    auto* box = new TPanel(&source);
+    box->SetName("Box");
+    box->SetParent(&source);
+    auto* inner = new TPanel(&source);
+    inner->SetName("Kept");
+    inner->SetParent(box);
+    std::string bytes = Write(&source);
+    TStringStream in(bytes.substr(0, bytes.size() - 1)); // the form's children never end
+    EXPECT_THROW(ReadComponent(in, form.get()), EReadError);
+    EXPECT_EQ(form->ComponentCount(), 1);
+    EXPECT_EQ(kept->Parent(), form.get());
+    // The same stream whole moves it for good.
+    TStringStream whole(bytes);
+    ReadComponent(whole, form.get());
+    ASSERT_NE(form->FindComponent("Box"), nullptr);
+    EXPECT_EQ(kept->Parent(), form->FindComponent("Box"));
 }
 
 } // namespace

@@ -260,18 +260,79 @@ TEST_F(WhatsThisTest, ApplicationsKeyAndMenuItemsUnderTheCursor) {
     owned->SetHelpContext(404);
     Word command = owned->Command();
     menu.Items()->Add(std::move(owned));
+    // Alt opens the menu: the menu messages come while it is held.
+    EXPECT_FALSE(What->MessageHooked());
+    ui::KeyDown(VK_MENU);
+    EXPECT_TRUE(What->MessageHooked());
     PostMessage(Form->Handle(), WM_ENTERMENULOOP, 0, 0);
     PostMessage(Form->Handle(), WM_MENUSELECT, MAKEWPARAM(command, 0), 1);
     ui::Pump();
+    ui::KeyUp(VK_MENU);
+    EXPECT_TRUE(What->MessageHooked()); // the menu is open
     Application->ClearHelpLog();
     ui::PressKey(VK_F1);
     ASSERT_EQ(Calls().size(), 2u);
     EXPECT_EQ(Calls()[1], (TCall{HELP_CONTEXTPOPUP, 404}));
     PostMessage(Form->Handle(), WM_EXITMENULOOP, 0, 0);
     ui::Pump();
+    EXPECT_FALSE(What->MessageHooked());
+    EXPECT_EQ(HookCount(WH_GETMESSAGE), 0);
     Application->ClearHelpLog();
     ui::PressKey(VK_F1);
     EXPECT_EQ(Calls()[1], (TCall{HELP_CONTEXTPOPUP, 21}));
+}
+
+// The hook that follows menus is there only from a press that may open a menu until the press
+// ends without one; WM_USER+102 takes it away unless a menu is open.
+TEST_F(WhatsThisTest, MenuHookOnlyWhileAMenuMayBeOpen) {
+    Load();
+    EXPECT_TRUE(What->Hooked());
+    EXPECT_EQ(HookCount(WH_GETMESSAGE), 0);
+    ui::PressKey(VK_MENU); // no menu opened
+    EXPECT_FALSE(What->MessageHooked());
+    ui::MouseDown(Other, 3, 3);
+    EXPECT_TRUE(What->MessageHooked());
+    EXPECT_EQ(HookCount(WH_GETMESSAGE), 1);
+    ui::MouseUp(Other, 3, 3);
+    EXPECT_FALSE(What->MessageHooked());
+    EXPECT_EQ(Other->Clicks, 1); // the click itself went on
+
+    ui::KeyDown(VK_F10);
+    PostMessage(Form->Handle(), WM_ENTERMENULOOP, 0, 0);
+    ui::Pump();
+    PostMessage(What->Handle(), WM_USER + 102, 0, 0);
+    ui::Pump();
+    EXPECT_TRUE(What->MessageHooked()); // kept: a menu is open
+    // Closing the menu by selection of nothing ends it as well.
+    PostMessage(Form->Handle(), WM_MENUSELECT, MAKEWPARAM(0, 0xFFFF), 0);
+    ui::Pump();
+    EXPECT_FALSE(What->MessageHooked());
+    ui::KeyUp(VK_F10);
+    EXPECT_FALSE(What->MessageHooked());
+    // Deactivating takes every hook away.
+    ui::KeyDown(VK_MENU);
+    EXPECT_TRUE(What->MessageHooked());
+    What->SetActive(false);
+    EXPECT_EQ(HookCount(WH_GETMESSAGE), 0);
+    ui::KeyUp(VK_MENU);
+}
+
+// A map added to the owner after loading is taken when the component has none; a second map
+// is not, and a freed map is let go.
+TEST_F(WhatsThisTest, MapAddedAfterLoadingIsTaken) {
+    Load();
+    EXPECT_EQ(What->HelpContextMap(), nullptr);
+    auto* map = new THelpContextMap(Form);
+    EXPECT_EQ(What->HelpContextMap(), map);
+    auto* second = new THelpContextMap(Form);
+    EXPECT_EQ(What->HelpContextMap(), map);
+    THelpContextMap elsewhere(nullptr);
+    EXPECT_EQ(What->HelpContextMap(), map);
+    FreeComponent(map);
+    EXPECT_EQ(What->HelpContextMap(), nullptr);
+    FreeComponent(second);
+    auto* third = new THelpContextMap(Form);
+    EXPECT_EQ(What->HelpContextMap(), third);
 }
 
 TEST_F(WhatsThisTest, TheNewestInstanceOwnsTheHooksUntilItGoes) {

@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <set>
 #include <utility>
 
 #include "components/graphics/Bitmap32.h"
 #include "components/graphics/Blend.h"
+#include "components/graphics/Polygons.h"
 #include "platform/core/Exceptions.h"
 #include "platform/streaming/Filer.h"
 #include "platform/streaming/PropertyRegistry.h"
@@ -329,6 +331,51 @@ TEST(Bitmap32Draw, AntialisedLineCoversItsPath) {
     EXPECT_EQ(b.Pixel(0, 0), 0xFF000000u);
     // Clipped at the bitmap's edges without touching memory outside.
     b.DrawLineAAS(-20 * 65536, -3 * 65536, 30 * 65536, 9 * 65536, 0xFFFFFFFF);
+}
+
+// From 32,768 pixels on, the far edges no longer fit 16.16 in 32 bits: lines, pen lines and
+// antialiased outlines must still draw there, as they do on a smaller bitmap.
+TEST(Bitmap32Draw, AntialiasedLinesOnWideAndTallBitmaps) {
+    auto draw = [](int w, int h, bool wide) {
+        auto bitmap = std::make_unique<TBitmap32>();
+        TBitmap32& b = *bitmap;
+        b.SetSize(w, h);
+        b.Clear(0xFF000000);
+        auto at = [&](double along, double across) {
+            return wide ? MakeFixedPointFromFloats(along, across)
+                        : MakeFixedPointFromFloats(across, along);
+        };
+        TFixedPoint p1 = at(2.5, 1.3), p2 = at(29000.2, 1.6);
+        b.DrawLineAAS(p1.X, p1.Y, p2.X, p2.Y, 0xFFFFFFFF);
+        b.SetPenColor(0xFF00FF00);
+        TFixedPoint p3 = at(10.0, 0.4), p4 = at(25000.7, 0.6);
+        b.MoveToX(p3.X, p3.Y);
+        b.LineToXS(p4.X, p4.Y);
+        TPolygon32 outline;
+        outline.SetAntialiased(true);
+        outline.SetClosed(false);
+        outline.AddPoint(at(100.0, 2.2));
+        outline.AddPoint(at(20000.0, 2.4));
+        outline.DrawOutline(&b, 0xFFFF0000);
+        return bitmap;
+    };
+    for (bool wide : {true, false}) {
+        SCOPED_TRACE(wide ? "wide" : "tall");
+        auto bigBitmap = wide ? draw(40000, 3, true) : draw(3, 40000, false);
+        auto smallBitmap = wide ? draw(30000, 3, true) : draw(3, 30000, false);
+        const TBitmap32& big = *bigBitmap;
+        const TBitmap32& small = *smallBitmap;
+        int differing = 0, painted = 0;
+        for (int along = 0; along < 40000; ++along)
+            for (int across = 0; across < 3; ++across) {
+                int x = wide ? along : across, y = wide ? across : along;
+                TColor32 expected = along < 30000 ? small.Pixel(x, y) : 0xFF000000u;
+                if (big.Pixel(x, y) != expected) ++differing;
+                if (expected != 0xFF000000u) ++painted;
+            }
+        EXPECT_EQ(differing, 0);
+        EXPECT_GT(painted, 29000);
+    }
 }
 
 TEST(Bitmap32Assign, CopiesPixelsAndProperties) {

@@ -8,6 +8,10 @@
 #include "platform/context/PlatformContext.h"
 #include "platform/controls/Forms.h"
 #include "platform/core/Arithmetic.h"
+#include "platform/controls/ExtCtrls.h"
+#include "platform/controls/Menus.h"
+#include "platform/core/Exceptions.h"
+#include "platform/streaming/Filer.h"
 #include "platform/streaming/PropertyRegistry.h"
 #include "platform/testing/UserActions.h"
 
@@ -358,6 +362,61 @@ TEST_F(Image32Test, CroppedLayersAndOverlays) {
     EXPECT_EQ(image->Layers()->Count(), 0);
 }
 
+TEST_F(Image32Test, ChangesOfVisibleLayersReachTheImage) {
+    auto* image = Make<TCustomImage32>(100, 60);
+    image->Bitmap()->SetSize(20, 20);
+    auto* overlay = image->Layers()->Add<TOverlayLayer>();
+    auto* plain = AddLayer(image, {0, 0, 10, 10});
+    ui::Pump();
+    int changes = 0;
+    image->OnChange = [&](TObject*) { ++changes; };
+    overlay->SetLocation({5, 5, 30, 30}); // drawn after the buffer, but visible
+    EXPECT_GT(changes, 0);
+    changes = 0;
+    plain->SetLocation({1, 1, 10, 10});
+    EXPECT_GT(changes, 0);
+    // Hidden: an overlay only repaints the window; a plain layer does nothing.
+    overlay->SetVisible(false);
+    plain->SetVisible(false);
+    changes = 0;
+    int before = overlay->Paints;
+    overlay->SetLocation({6, 6, 30, 30});
+    plain->SetLocation({2, 2, 10, 10});
+    EXPECT_EQ(changes, 0);
+    EXPECT_GT(overlay->Paints, before);
+}
+
+TEST_F(Image32Test, ScaledToImageKeepsTheLayerInPlace) {
+    auto* image = Make<TCustomImage32>(200, 150);
+    image->Bitmap()->SetSize(50, 40);
+    image->SetScaleMode(smScale);
+    image->SetScale(2);
+    image->SetBitmapAlign(baCustom);
+    image->SetOffsetHorz(10);
+    image->SetOffsetVert(20);
+    TPositionedLayer* l = AddLayer(image, {30, 40, 70, 100});
+    int changes = 0;
+    image->OnChange = [&](TObject*) { ++changes; };
+    l->SetScaledToImage(true);
+    EXPECT_TRUE(l->Scaled());
+    EXPECT_EQ(l->Location(), (TFloatRect{10, 10, 30, 40}));
+    EXPECT_EQ(l->GetControlLocation(), (TFloatRect{30, 40, 70, 100}));
+    EXPECT_GT(changes, 0);
+    // The scaled layer follows the image's scale; turning it off keeps where it shows then.
+    image->SetScale(3);
+    EXPECT_EQ(l->GetControlLocation(), (TFloatRect{40, 50, 100, 140}));
+    l->SetScaledToImage(false);
+    EXPECT_FALSE(l->Scaled());
+    EXPECT_EQ(l->Location(), (TFloatRect{40, 50, 100, 140}));
+    l->SetScaledToImage(false);
+    EXPECT_EQ(l->Location(), (TFloatRect{40, 50, 100, 140}));
+    // Without a picture there is nothing to convert by.
+    image->Bitmap()->SetSize(0, 0);
+    l->SetScaledToImage(true);
+    EXPECT_TRUE(l->Scaled());
+    EXPECT_EQ(l->Location(), (TFloatRect{40, 50, 100, 140}));
+}
+
 TEST_F(Image32Test, ScrollViewIsCreatableByName) {
     EXPECT_TRUE(IsClassRegistered("TScrollView32"));
     auto* view = Make<TScrollView32>(100, 100);
@@ -367,4 +426,134 @@ TEST_F(Image32Test, ScrollViewIsCreatableByName) {
     SetOrdProp(view, "Border", 0);
     EXPECT_FALSE(view->Border());
     EXPECT_EQ(view->ClientWidth(), 100);  // recreated without its client edge
+}
+
+namespace {
+
+// A view with every published property away from its default, beside a panel (for TabOrder)
+// and a popup menu (for the reference).
+void BuildViewForm(TForm* form) {
+    form->SetName("SelectPlace");
+    form->SetBorderStyle(bsNone);
+    form->SetBounds(100, 100, 300, 200);
+    auto* menu = new TPopupMenu(form);
+    menu->SetName("pmView");
+    auto* panel = new TPanel(form);
+    panel->SetName("pnlTools");
+    panel->SetParent(form);
+    panel->SetBounds(0, 0, 40, 200);
+    auto* view = new TScrollView32(form);
+    view->SetName("scrQuestion");
+    view->SetParent(form);
+    view->SetBounds(50, 10, 160, 120);
+    view->SetAnchors({akLeft, akBottom});
+    view->SetAlign(alRight);
+    view->Constraints()->SetMinWidth(30);
+    view->Constraints()->SetMaxWidth(250);
+    view->Constraints()->SetMinHeight(20);
+    view->Constraints()->SetMaxHeight(190);
+    view->SetColor(clYellow);
+    view->SetCursor(crHandPoint);
+    view->SetDragCursor(crNo);
+    view->SetParentShowHint(false);
+    view->SetShowHint(true);
+    view->SetPopupMenu(menu);
+    view->SetTabOrder(0);
+    view->SetTabStop(true);
+    view->SetBorder(false);
+    view->SetCentered(false);
+    view->SetScrollBars(false);
+    view->SetParentCtl3D(false);
+    view->SetCtl3D(false);
+    TBitmap32* b = view->Bitmap();
+    b->SetSize(30, 20);
+    for (int y = 0; y < 20; ++y)
+        for (int x = 0; x < 30; ++x)
+            b->SetPixel(x, y, 0xFF000000u | uint32_t(x * 8) << 16 | uint32_t(y * 12) << 8 | 0x40);
+    b->SetDrawMode(dmBlend);
+    b->SetMasterAlpha(180);
+    b->SetStretchFilter(sfLinear);
+    b->SetOuterColor(0x11223344);
+    view->SetScale(2.5f);
+    view->SetAutoSize(true);
+    auto* hidden = new TScrollView32(form);
+    hidden->SetName("scrHidden");
+    hidden->SetParent(form);
+    hidden->SetVisible(false);
+}
+
+std::string Stored(TComponent* root) {
+    TMemoryStream out;
+    WriteComponent(out, root);
+    return out.DataString();
+}
+
+}  // namespace
+
+TEST_F(Image32Test, StoredScrollViewKeepsEveryPublishedProperty) {
+    auto* form = new TForm(nullptr);
+    BuildViewForm(form);
+    auto* view = static_cast<TScrollView32*>(form->FindComponent("scrQuestion"));
+    std::string bytes = Stored(form);
+    // Each published property is stored, sub-objects as dotted paths.
+    for (const TPropInfo* p : GetPropList("TScrollView32")) {
+        // Visible is set on the other view; the name is in the record's header.
+        if (p->Kind == TTypeKind::tkMethod || p->Name == "Visible" || p->Name == "Name" ||
+            p->Name == "Tag")
+            continue;
+        bool sub = p->Kind == TTypeKind::tkClass && !p->IsReference;
+        std::string name = sub ? p->Name + "." : char(p->Name.size()) + p->Name;
+        EXPECT_NE(bytes.find(name), std::string::npos) << name;
+    }
+    for (const char* event : {"OnCanResize", "OnMouseWheelDown", "OnStartDrag", "OnScroll"})
+        EXPECT_EQ(GetPropInfo("TScrollView32", event)->Kind, TTypeKind::tkMethod) << event;
+
+    auto* copy = new TForm(nullptr);
+    auto* menu = new TPopupMenu(copy);
+    menu->SetName("pmView");
+    {
+        TStringStream in(bytes);
+        ReadComponent(in, copy);
+    }
+    auto* read = dynamic_cast<TScrollView32*>(copy->FindComponent("scrQuestion"));
+    ASSERT_NE(read, nullptr);
+    EXPECT_EQ(read->Align(), alRight);
+    EXPECT_EQ(read->Scale(), 2.5f);
+    EXPECT_EQ(read->PopupMenu(), menu);
+    EXPECT_FALSE(read->Ctl3D());
+    EXPECT_EQ(read->Bitmap()->MasterAlpha(), 180u);
+    EXPECT_EQ(read->Width(), 75);
+    EXPECT_FALSE(static_cast<TControl*>(copy->FindComponent("scrHidden"))->Visible());
+    EXPECT_TRUE(Stored(copy) == bytes);
+
+    ui::ShowForm(form);
+    ui::ShowForm(copy);
+    ui::Pump();
+    TWindowPixels a = ui::ClientPixels(form), b = ui::ClientPixels(copy);
+    ASSERT_EQ(a.Width, b.Width);
+    ASSERT_EQ(a.Height, b.Height);
+    EXPECT_TRUE(a.Pixels == b.Pixels);
+    EXPECT_EQ(ui::PixelAt(view, 2, 2), ui::PixelAt(read, 2, 2));
+    EXPECT_NE(ui::PixelAt(read, 2, 2), ColorToRGB(clYellow)); // the picture is drawn
+}
+
+// Floats in component streams: singles as written, extended and integer values as older
+// streams hold them; what is not a finite number is refused.
+TEST_F(Image32Test, StoredScaleReadsSinglesExtendedAndIntegers) {
+    auto read = [](const std::string& value) {
+        TScrollView32 view(nullptr);
+        std::string bytes = std::string("TPF0\x0DTScrollView32\x00\x05Scale", 25) + value +
+                            std::string("\x00\x00", 2);
+        TStringStream in(bytes);
+        ReadComponent(in, &view);
+        return view.Scale();
+    };
+    EXPECT_EQ(read(std::string("\x0F\x00\x00\x20\x40", 5)), 2.5f);
+    // 2.5 as 80 bits: mantissa 0xA000000000000000, exponent 16384.
+    EXPECT_EQ(read(std::string("\x05\0\0\0\0\0\0\0\xA0\x00\x40", 11)), 2.5f);
+    EXPECT_EQ(read(std::string("\x02\x03", 2)), 3.0f);
+    EXPECT_THROW(read(std::string("\x0F\x00\x00\xC0\x7F", 5)), EReadError); // NaN
+    EXPECT_THROW(read(std::string("\x05\0\0\0\0\0\0\0\x80\xFF\x7F", 11)), EReadError);
+    EXPECT_THROW(read(std::string("\x05\0\0\0\0\0\0\0\x80\xFF\x43", 11)), EReadError);
+    EXPECT_THROW(read(std::string("\x06\x01x", 3)), EReadError);
 }

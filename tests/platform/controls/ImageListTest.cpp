@@ -81,6 +81,15 @@ TEST(ImageList, StripsAreCutIntoCellsAndEditedByIndex) {
     EXPECT_EQ(list.Count(), 0);
 }
 
+TEST(ImageList, CellsAboveTheLargestSizeAreRefused) {
+    TImageList list(nullptr, 4, 4);
+    list.SetSize(MaxImageListSize, MaxImageListSize);
+    EXPECT_EQ(list.Width(), MaxImageListSize);
+    EXPECT_THROW(list.SetSize(MaxImageListSize + 1, 4), EInvalidOperation);
+    EXPECT_THROW(list.SetHeight(MaxImageListSize + 1), EInvalidOperation);
+    EXPECT_EQ(list.Height(), MaxImageListSize);
+}
+
 TEST(ImageList, SmallBitmapsArePaddedTransparentlyAndLargeOnesCropped) {
     TImageList list(nullptr, 4, 4);
     list.Add(Strip({Red}, 2, 6).get(), nullptr);

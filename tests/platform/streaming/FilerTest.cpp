@@ -460,6 +460,52 @@ TEST_F(Streaming, DeepNestingIsRejectedWithoutExhaustingTheStack) {
     EXPECT_THROW(ReadComponent(in, nullptr), EReadError);
 }
 
+// A record naming a component read before places it under the record's parent; under itself
+// or one of its own descendants it would make a parent cycle, and the read fails instead.
+TEST_F(Streaming, RecordsNeverPutAComponentInsideItself) {
+    auto stream = [](const std::vector<std::pair<std::string, int>>& records) {
+        // Each record: a name and how many records end after it (its own children's end
+        // markers and those of the records it closes).
+        TMemoryStream out;
+        TWriter w(out);
+        w.WriteSignature();
+        w.WriteStr("TTestWidget");
+        w.WriteStr("Root");
+        w.WriteListEnd();
+        for (const auto& [name, ends] : records) {
+            w.WriteStr("TTestWidget");
+            w.WriteStr(name);
+            w.WriteListEnd();
+            for (int i = 0; i < ends; ++i)
+                w.WriteListEnd();
+        }
+        w.WriteListEnd();
+        return out.DataString();
+    };
+    for (auto records : {std::vector<std::pair<std::string, int>>{{"C", 0}, {"D", 0}, {"C", 3}},
+                         std::vector<std::pair<std::string, int>>{{"C", 0}, {"C", 2}}}) {
+        TTestWidget root(nullptr);
+        TStringStream in(stream(records));
+        try {
+            ReadComponent(in, &root);
+            ADD_FAILURE() << "a parent cycle loaded";
+        } catch (const EReadError& e) {
+            EXPECT_EQ(
+                e.Message(),
+                "Error reading C: C cannot be placed inside itself or inside what it contains");
+        }
+        EXPECT_EQ(root.ComponentCount(), 0);
+        EXPECT_TRUE(root.Children().empty());
+    }
+    // Named again beside where it was, it moves.
+    TTestWidget root(nullptr);
+    TStringStream in(stream({{"C", 1}, {"D", 0}, {"C", 2}}));
+    ReadComponent(in, &root);
+    auto* c = dynamic_cast<TTestWidget*>(root.FindComponent("C"));
+    ASSERT_NE(c, nullptr);
+    EXPECT_EQ(c->ParentWidget(), root.FindComponent("D"));
+}
+
 TEST_F(Streaming, HexTextIsUpperCaseAndReadsEitherCase) {
     EXPECT_EQ(BinToHex(Bytes({0x00, 0xAB, 0x7F})), "00AB7F");
     EXPECT_EQ(HexToBin("00aB7f"), Bytes({0x00, 0xAB, 0x7F}));
