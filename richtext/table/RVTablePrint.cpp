@@ -61,9 +61,16 @@ TRVTablePrintInfo::TRVTablePrintInfo(TRVTableItemInfo* table) : FTable(table) {
     if (table) FTableAlive = table->AliveToken();
 }
 
-bool TRVTablePrintInfo::CanSplit() const {
+bool TRVTablePrintInfo::Splittable() const {
     return FTable && FTable->RowCount() > 0 &&
            FTable->PrintOptions.Contains(TRVTablePrintOption::rvtoRowsSplit);
+}
+
+bool TRVTablePrintInfo::CanSplit() {
+    if (!Splittable()) return false;
+    PartsList.Clear();
+    EnsureRowParts();
+    return true;
 }
 
 int TRVTablePrintInfo::RepeatedHeadingRows() const {
@@ -128,7 +135,7 @@ void TRVTablePrintInfo::EnsureRowParts() {
 }
 
 bool TRVTablePrintInfo::FitsFirstPart(int height) const {
-    if (!CanSplit()) return false;
+    if (!Splittable()) return false;
     const int first = RepeatedHeadingRows();
     if (first >= FTable->RowCount()) return false;
     // The first part prints the heading rows as rows of its own above its first body row.

@@ -71,16 +71,15 @@ void TRVControlData::ActivateFocused() {
         data->GetItem(FocusedItemNo)->ActivateByKeyboard(data);
 }
 
-bool TRVControlData::FocusItem(int itemNo) {
-    TCustomRVItemInfo* item = GetItem(itemNo);
+bool TRVControlData::FocusItem(TCustomRVFormattedData* data, int itemNo) {
+    TCustomRVItemInfo* item = data->GetItem(itemNo);
     if (item->GetKindFlag(rvifActivatesByKeyboard)) {
         FocusedItemNo = itemNo;
-        FocusedItemData = this;
-        const int d = GetFirstDrawItemNo(itemNo);
+        FocusedItemData = data;
+        const int d = data->GetFirstDrawItemNo(itemNo);
         if (d >= 0) {
-            const TRVDrawLineInfo* dli = DrawItems[d];
-            Host().MakeRectVisible(
-                TRect(dli->Left, dli->Top, dli->Left + dli->Width, dli->Top + dli->Height));
+            const TRVDrawLineInfo* dli = data->DrawItems[d];
+            data->MakeRectVisible(dli->Left, dli->Top, dli->Width, dli->Height);
         }
         return true;
     }
@@ -103,9 +102,11 @@ void TRVControlData::DoTabNavigation(bool forward) {
     DrawFocusFrame(canvas);
     auto showFrame = Finally([&] { DrawFocusFrame(canvas); });
     const bool hadHotspot = FocusedItemNo >= 0;
-    const int next = FindNextFocusItem(forward, FocusedItemNo);
+    TCustomRVFormattedData* data = nullptr;
+    const int next = FindNextFocusItem(forward, FocusedItemNo, &data,
+                                       FocusedItemNo >= 0 ? FocusedItemData : nullptr);
     if (next >= 0) {
-        FocusItem(next);
+        FocusItem(data, next);
         return;
     }
     // Nothing more in this direction: the focus leaves the viewer.
@@ -136,18 +137,19 @@ void TRVControlData::DoTabNavigation(bool forward) {
     }
     // A form with nothing else to focus: round again inside the viewer.
     if (hadHotspot) {
-        const int again = FindNextFocusItem(forward, -1);
-        if (again >= 0) FocusItem(again);
+        const int again = FindNextFocusItem(forward, -1, &data);
+        if (again >= 0) FocusItem(data, again);
     }
 }
 
 void TRVControlData::FocusHotspotFromOutside(bool forward) {
     if (FocusedItemNo >= 0) return;
-    const int item = FindNextFocusItem(forward, -1);
-    if (item < 0 || !GetItem(item)->GetKindFlag(rvifActivatesByKeyboard)) return;
+    TCustomRVFormattedData* data = nullptr;
+    const int item = FindNextFocusItem(forward, -1, &data);
+    if (item < 0 || !data->GetItem(item)->GetKindFlag(rvifActivatesByKeyboard)) return;
     TCanvas* canvas = GetCanvas();
     DrawFocusFrame(canvas);
-    FocusItem(item);
+    FocusItem(data, item);
     DrawFocusFrame(canvas);
 }
 
@@ -216,13 +218,23 @@ void TRVItemFormattedData::SetFlags(TRVFlags) {
     throw ERichViewError("This method is not supported for TRVItemFormattedData");
 }
 
-void TRVItemFormattedData::ScrollRectVisible(int x, int y, int width, int height) {
+void TRVItemFormattedData::MakeRectVisible(int x, int y, int width, int height) {
     TCustomRVFormattedData* parent = Owner ? Owner->GetParentRVData() : nullptr;
     if (!parent) return;
     int ox = 0, oy = 0, px = 0, py = 0;
     GetOriginInRoot(ox, oy);
     parent->GetOriginInRoot(px, py);
-    parent->ScrollRectVisible(x + ox - px, y + oy - py, width, height);
+    parent->MakeRectVisible(x + ox - px, y + oy - py, width, height);
+}
+
+void TRVItemFormattedData::Invalidate() {
+    if (TCustomRVFormattedData* parent = Owner ? Owner->GetParentRVData() : nullptr)
+        parent->Invalidate();
+}
+
+bool TRVItemFormattedData::IsControlFocused() const {
+    const TCustomRVFormattedData* parent = Owner ? Owner->GetParentRVData() : nullptr;
+    return parent && parent->IsControlFocused();
 }
 
 } // namespace epc

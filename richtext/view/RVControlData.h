@@ -50,7 +50,7 @@ protected:
     virtual TWinControl* GetFocusControl() const { return GetParentControl(); }
 
 private:
-    bool FocusItem(int itemNo);
+    bool FocusItem(TCustomRVFormattedData* data, int itemNo);
 };
 
 class TRVDataList;
@@ -86,7 +86,11 @@ public:
     // Refused: a cell's flags come from its container ("not supported" error).
     void SetFlags(TRVFlags value) override;
     // The container scrolls: the rectangle goes to it in its own coordinates.
-    void ScrollRectVisible(int x, int y, int width, int height) override;
+    void MakeRectVisible(int x, int y, int width, int height) override;
+    // Repainting and the keyboard focus are the container's: a selection dragged in a cell
+    // shows at once, in the focused colours while the viewer has the focus.
+    void Invalidate() override;
+    bool IsControlFocused() const override;
 };
 
 // The sub-documents of an item; knows the document that holds the item.

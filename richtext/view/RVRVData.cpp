@@ -187,10 +187,6 @@ void TRichViewRVData::RVFBackgroundRead(TColor color, TBackgroundStyle style,
     TRVControlData::RVFBackgroundRead(color, style, nullptr);
 }
 
-void TRichViewRVData::MakeRectVisible(const TRect& rect) {
-    ScrollRectVisible(rect.Left, rect.Top, rect.Width(), rect.Height());
-}
-
 void TRichViewRVData::DoRVMouseDown(TMouseButton button, TShiftState shift, int itemNo, int x,
                                     int y) {
     if (RichView->OnRVMouseDown) RichView->OnRVMouseDown(RichView, button, shift, itemNo, x, y);

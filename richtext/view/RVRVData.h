@@ -98,7 +98,6 @@ public:
     void DestroyMarkers() { FMarkers.reset(); }
 
 protected:
-    void MakeRectVisible(const TRect& rect) override;
     HPALETTE GetDocPalette() const override;
 
 private:
