@@ -7,6 +7,7 @@
 #include "platform/core/ScopeGuard.h"
 #include "platform/graphics/Graphics.h"
 #include "richtext/table/RVTable.h"
+#include "richtext/table/RVTableInplace.h"
 
 namespace epc {
 
@@ -163,6 +164,12 @@ void TRVTableItemInfo::Select(int startRow, int startCol, int rowOffs, int colOf
     FSelRowOffs = rowOffs;
     FSelColOffs = colOffs;
     FCellsSelected = true;
+    // A cell being edited shows whether the rectangle takes it in.
+    if (TRVTableInplaceEdit* editor = FInplaceEditor.get()) {
+        int editRow = -1, editCol = -1;
+        GetEditedCell(editRow, editCol);
+        editor->SetSelectedLook(editRow >= 0 && IsCellSelected(editRow, editCol));
+    }
     // Text selected in a cell outside the rectangle (the start cell aside) goes.
     for (int r = 0; r < RowCount(); ++r)
         for (int c = 0; c < ColCount(); ++c)

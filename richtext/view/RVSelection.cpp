@@ -471,22 +471,22 @@ void TCustomRVFormattedData::DblClick() {
     if (options.Contains(TRVOption::rvoDblClickSelectsWord) &&
         options.Contains(TRVOption::rvoAllowSelection)) {
         if (hit && data && itemNo >= 0) {
+            // A word of a text item, any other item whole.
+            int first = 0, last = 1;
             if (data->GetItemStyleNo(itemNo) >= 0) {
-                const int len =
-                    data->GetItem(itemNo)->IsUnicode() ? int(word.size() / 2) : int(word.size());
-                data->BeforeSelectionChange();
-                data->SetSelectionBounds(itemNo, itemNo, wordOffs, wordOffs + len);
-            } else {
-                data->BeforeSelectionChange();
-                data->SetSelectionBounds(itemNo, itemNo, 0, 1);
+                first = wordOffs;
+                last = wordOffs + (data->GetItem(itemNo)->IsUnicode() ? int(word.size() / 2)
+                                                                      : int(word.size()));
             }
+            int firstDrawNo, firstDrawOffs, lastDrawNo, lastDrawOffs;
+            data->ItemToDrawItemPos(itemNo, first, firstDrawNo, firstDrawOffs);
+            data->ItemToDrawItemPos(itemNo, last, lastDrawNo, lastDrawOffs);
             // The press that follows a double click keeps the word, in a cell as at the root.
             data->State.Exclude(TRVState::rvstMakingSelection);
             data->State.Include(TRVState::rvstIgnoreNextMouseUp);
             State.Exclude(TRVState::rvstMakingSelection);
             State.Include(TRVState::rvstIgnoreNextMouseUp);
-            data->DoSelect();
-            data->Invalidate();
+            data->SelectDrawRange(firstDrawNo, firstDrawOffs, lastDrawNo, lastDrawOffs);
             Invalidate();
         }
         DoRVDblClick(word, styleNo);

@@ -12,6 +12,8 @@
 #include "platform/graphics/Bitmap.h"
 #include "richtext/view/RVRVData.h"
 #include "richtext/view/RichView.h"
+#include "richtext/table/RVTableInplace.h"
+#include "tests/richtext/table/TableEditSupport.h"
 #include "tests/richtext/table/TableHostSupport.h"
 
 namespace epc {
@@ -186,6 +188,20 @@ TEST(TableCellFocus, TabEntersCellsInReadingOrderAndEnterJumps) {
     testing::PressKey(VK_TAB, TShiftState{ssShift});
     EXPECT_EQ(data->FocusedItemData, inCell);
     EXPECT_EQ(data->FocusedItemNo, 0);
+}
+
+// A cell being edited that a cell selection takes in is drawn selected whole.
+class TableCellEditLook : public test::TableEditFixture {};
+
+TEST_F(TableCellEditLook, TheEditedCellLooksSelectedWhileACellSelectionCoversIt) {
+    ASSERT_TRUE(Table->OpenCellEditor(-1, 1, 1, false, true, false, true));
+    TRVTableInplaceEdit* editor = Table->InplaceEditor();
+    ASSERT_TRUE(editor);
+    EXPECT_FALSE(editor->EditData()->State.Contains(TRVState::rvstSelectedLook));
+    Table->Select(0, 0, 1, 1);
+    EXPECT_TRUE(editor->EditData()->State.Contains(TRVState::rvstSelectedLook));
+    Table->Select(2, 2, 0, 0);
+    EXPECT_FALSE(editor->EditData()->State.Contains(TRVState::rvstSelectedLook));
 }
 
 } // namespace
