@@ -65,6 +65,18 @@ void TRVControlData::MouseUp(TMouseButton button, TShiftState shift, int x, int 
     DrawFocusFrame(canvas);
 }
 
+void TRVControlData::AdjustRememberedItemIndices(TCustomRVFormattedData* rvData, int firstItemNo,
+                                                 int delta) {
+    TCustomRVFormattedData* holder = FocusedItemData ? FocusedItemData : this;
+    if (FocusedItemNo < firstItemNo || holder != rvData) return;
+    if (delta < 0 && FocusedItemNo < firstItemNo - delta) {
+        FocusedItemNo = -1;
+        FocusedItemData = nullptr;
+    } else {
+        FocusedItemNo += delta;
+    }
+}
+
 void TRVControlData::ActivateFocused() {
     TCustomRVFormattedData* data = FocusedItemData ? FocusedItemData : this;
     if (FocusedItemNo >= 0 && FocusedItemNo < data->ItemCount())

@@ -32,6 +32,9 @@ public:
     // twice removes it).
     void DrawFocusFrame(TCanvas* canvas);
     void MouseUp(TMouseButton button, TShiftState shift, int x, int y) override;
+    // The focused item keeps its place when items before it go, and is forgotten when it goes.
+    void AdjustRememberedItemIndices(TCustomRVFormattedData* rvData, int firstItemNo,
+                                     int delta) override;
     // Enter on the focused hotspot.
     void ActivateFocused();
     // Tab and Shift+Tab: the next hotspot or control in document order, else the next control

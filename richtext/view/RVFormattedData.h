@@ -329,10 +329,11 @@ public:
     // the view whose top is near the view's top leaves the view alone.
     virtual void MakeRectVisible(int x, int y, int width, int height);
     bool GetItemClientCoords(int itemNo, int& left, int& top) const;
-    // Items FirstItemNo.. lost Count items (negative) or gained them: the root's editing data
-    // shifts the item numbers it remembers.
+    // Items FirstItemNo.. of this document were removed (Delta negative, their count) or
+    // gained: the root document shifts the item numbers it remembers of this document.
     void AdjustItemIndicesInRoot(int firstItemNo, int delta);
-    virtual void AdjustRememberedItemIndices(int /*firstItemNo*/, int /*delta*/) {}
+    virtual void AdjustRememberedItemIndices(TCustomRVFormattedData* /*rvData*/,
+                                             int /*firstItemNo*/, int /*delta*/) {}
     // Painting slot after the drawing items: an item resizer draws its handles here.
     virtual void PaintOverItems(TCanvas* /*canvas*/, int /*xOffset*/, int /*yOffset*/) {}
     void DeleteItemRange(int first, int count) override;

@@ -602,11 +602,14 @@ void TCustomRVFormattedData::DeleteItemRange(int first, int count) {
     FCaptureRVData = nullptr;
     FMouseItem = nullptr;
     if (ChosenItem) DeselectSubItem();
+    const int before = ItemCount();
     TCustomRVData::DeleteItemRange(first, count);
+    if (ItemCount() < before && !State.Contains(TRVState::rvstDestroying))
+        AdjustItemIndicesInRoot(first, ItemCount() - before);
 }
 
 void TCustomRVFormattedData::AdjustItemIndicesInRoot(int firstItemNo, int delta) {
-    GetRootFormattedData()->AdjustRememberedItemIndices(firstItemNo, delta);
+    GetRootFormattedData()->AdjustRememberedItemIndices(this, firstItemNo, delta);
 }
 
 } // namespace epc

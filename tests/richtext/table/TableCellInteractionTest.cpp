@@ -166,6 +166,7 @@ TEST(TableCellFocus, TabEntersCellsInReadingOrderAndEnterJumps) {
             t->GetCell(r, c)->BestWidth = 80;
     TRVTableCellData* inCell = t->GetCell(1, 0);
     inCell->ClearAllItems();
+    inCell->AddTextParagraph("x", 0, 0, TRVTag());
     inCell->AddHotPicture("in", square(), 0, TRVVAlign::rvvaBaseline);
     view->AppendItem(std::string(), std::move(table));
     view->RVData()->AddHotPicture("after", square(), 0, TRVVAlign::rvvaBaseline);
@@ -178,16 +179,24 @@ TEST(TableCellFocus, TabEntersCellsInReadingOrderAndEnterJumps) {
     TRichViewRVData* data = view->RVData();
     testing::PressKey(VK_TAB);
     EXPECT_EQ(data->FocusedItemData, inCell);
-    EXPECT_EQ(data->FocusedItemNo, 0);
+    EXPECT_EQ(data->FocusedItemNo, 1);
     testing::PressKey(VK_RETURN);
     testing::Pump();
-    EXPECT_EQ(jumps, std::vector<int>{inCell->GetItem(0)->JumpID});
+    EXPECT_EQ(jumps, std::vector<int>{inCell->GetItem(1)->JumpID});
     testing::PressKey(VK_TAB);
     EXPECT_EQ(data->FocusedItemData, data);
     EXPECT_EQ(data->FocusedItemNo, 2);
     testing::PressKey(VK_TAB, TShiftState{ssShift});
     EXPECT_EQ(data->FocusedItemData, inCell);
+    EXPECT_EQ(data->FocusedItemNo, 1);
+    // The focused item keeps its place when items before it in its cell go.
+    const int inId = inCell->GetItem(1)->JumpID;
+    inCell->DeleteItemRange(0, 1);
     EXPECT_EQ(data->FocusedItemNo, 0);
+    jumps.clear();
+    testing::PressKey(VK_RETURN);
+    testing::Pump();
+    EXPECT_EQ(jumps, std::vector<int>{inId});
 }
 
 // A cell being edited that a cell selection takes in is drawn selected whole.
