@@ -138,7 +138,10 @@ void TRichViewRVData::PaintBackground(TCanvas* canvas, const TRect& rect) {
 }
 
 bool TRichViewRVData::IsControlFocused() const {
-    return RichView->IsScrollerFocused();
+    // A cell editor's text is shown focused while the viewer around it has the focus too.
+    for (TCustomRichView* view = RichView; view; view = view->OuterViewer())
+        if (view->IsScrollerFocused()) return true;
+    return false;
 }
 
 void TRichViewRVData::Invalidate() {

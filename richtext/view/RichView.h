@@ -155,6 +155,8 @@ public:
     void Format();
     virtual void FormatAll();
     virtual void RepaintWithOuter(bool now);
+    // The viewer whose in-place editor this control is, or null.
+    TCustomRichView* OuterViewer() const;
     virtual void DropFormatting();
 
     // ---- Items.
@@ -295,8 +297,6 @@ private:
     void WMSetFocus(TMessage& message);
     void WMCopy(TMessage& message);
     void WMContextMenu(TMessage& message);
-    // The viewer whose in-place editor this control is, or null.
-    TCustomRichView* OuterViewer() const;
     void InvalidateIfSelectionColorsDiffer();
     std::unique_ptr<TRichViewRVData> FRVData;
     std::unique_ptr<TRVBackground> FBackground;
