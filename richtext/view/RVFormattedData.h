@@ -284,6 +284,8 @@ public:
         GetRootFormattedData()->FMouseEventFired = true;
         RootHost().DoRVMouseUp(button, shift, itemNo, x, y);
     }
+    // The press or release being handled is reported by another control (a cell editor).
+    void NoteMouseEventReported() { GetRootFormattedData()->FMouseEventFired = true; }
     void DoRVDblClick(const std::string& clickedWord, int styleNo) {
         RootHost().DoRVDblClick(clickedWord, styleNo);
     }

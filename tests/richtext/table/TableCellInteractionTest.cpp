@@ -213,5 +213,21 @@ TEST_F(TableCellEditLook, TheEditedCellLooksSelectedWhileACellSelectionCoversIt)
     EXPECT_FALSE(editor->EditData()->State.Contains(TRVState::rvstSelectedLook));
 }
 
+// A click that opens the cell editor is reported once, by the cell editor, as any other.
+TEST_F(TableCellEditLook, AClickThatOpensTheCellEditorIsReportedOnce) {
+    int downs = 0, ups = 0;
+    Edit->OnRVMouseDown = [&](TCustomRichView*, TMouseButton, TShiftState, int, int, int) {
+        ++downs;
+    };
+    Edit->OnRVMouseUp = [&](TCustomRichView*, TMouseButton, TShiftState, int, int, int) { ++ups; };
+    const TRVDrawLineInfo* d = Data()->DrawItems[Data()->GetFirstDrawItemNo(Table->GetItemNo())];
+    const TRVTableCellData* cell = Table->GetCell(2, 2);
+    testing::Click(Edit, d->Left + cell->Left + 4, d->Top + cell->Top + cell->Height / 2);
+    testing::Pump();
+    ASSERT_TRUE(Table->InplaceEditor());
+    EXPECT_EQ(downs, 1);
+    EXPECT_EQ(ups, 1);
+}
+
 } // namespace
 } // namespace epc
