@@ -30,8 +30,9 @@ void TRVControlData::Deselect(TCustomRVItemInfo* item, bool redraw) {
     TWinControl* control = GetParentControl();
     if (FocusedItemNo >= 0 && control && control->HandleAllocated()) {
         DrawFocusFrame(GetCanvas());
-        if (FocusedItemData && FocusedItemNo < FocusedItemData->ItemCount())
-            FocusedItemData->GetItem(FocusedItemNo)->ClearFocus();
+        if (TCustomRVFormattedData* data = FocusHolder();
+            data && FocusedItemNo < data->ItemCount())
+            data->GetItem(FocusedItemNo)->ClearFocus();
     }
     FocusedItemNo = -1;
     FocusedItemData = nullptr;
@@ -39,9 +40,32 @@ void TRVControlData::Deselect(TCustomRVItemInfo* item, bool redraw) {
     TCustomRVFormattedData::Deselect(item, redraw);
 }
 
+namespace {
+// Whether Target is Doc or a document inside one of its items, at any depth. Target is only
+// compared, never read: it may be a document that went.
+bool HoldsDocument(const TCustomRVData* doc, const TCustomRVData* target) {
+    if (doc == target) return true;
+    for (int i = 0; i < doc->ItemCount(); ++i)
+        for (int k = 0; const TCustomRVData* sub = doc->GetItem(i)->GetSubRVData(k); ++k)
+            if (HoldsDocument(sub, target)) return true;
+    return false;
+}
+} // namespace
+
+TCustomRVFormattedData* TRVControlData::FocusHolder() {
+    if (FocusedItemNo < 0) return nullptr;
+    if (!FocusedItemData || FocusedItemData == this) return this;
+    if (!HoldsDocument(this, FocusedItemData)) {
+        FocusedItemNo = -1;
+        FocusedItemData = nullptr;
+        return nullptr;
+    }
+    return FocusedItemData;
+}
+
 void TRVControlData::DrawFocusFrame(TCanvas* canvas) {
-    TCustomRVFormattedData* data = FocusedItemData ? FocusedItemData : this;
-    if (!canvas || FocusedItemNo < 0 || FocusedItemNo >= data->ItemCount()) return;
+    TCustomRVFormattedData* data = FocusHolder();
+    if (!canvas || !data || FocusedItemNo >= data->ItemCount()) return;
     if (!data->GetItem(FocusedItemNo)->GetKindFlag(rvifActivatesByKeyboard)) return;
     int ox = 0, oy = 0;
     data->GetOriginInRoot(ox, oy);
@@ -78,8 +102,8 @@ void TRVControlData::AdjustRememberedItemIndices(TCustomRVFormattedData* rvData,
 }
 
 void TRVControlData::ActivateFocused() {
-    TCustomRVFormattedData* data = FocusedItemData ? FocusedItemData : this;
-    if (FocusedItemNo >= 0 && FocusedItemNo < data->ItemCount())
+    TCustomRVFormattedData* data = FocusHolder();
+    if (data && FocusedItemNo < data->ItemCount())
         data->GetItem(FocusedItemNo)->ActivateByKeyboard(data);
 }
 
@@ -115,8 +139,8 @@ void TRVControlData::DoTabNavigation(bool forward) {
     auto showFrame = Finally([&] { DrawFocusFrame(canvas); });
     const bool hadHotspot = FocusedItemNo >= 0;
     TCustomRVFormattedData* data = nullptr;
-    const int next = FindNextFocusItem(forward, FocusedItemNo, &data,
-                                       FocusedItemNo >= 0 ? FocusedItemData : nullptr);
+    TCustomRVFormattedData* holder = FocusHolder();
+    const int next = FindNextFocusItem(forward, holder ? FocusedItemNo : -1, &data, holder);
     if (next >= 0) {
         FocusItem(data, next);
         return;

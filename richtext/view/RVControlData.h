@@ -54,6 +54,9 @@ protected:
 
 private:
     bool FocusItem(TCustomRVFormattedData* data, int itemNo);
+    // The document that holds the focused item; a focus inside a document that went (a cell
+    // of a deleted table) is forgotten: null then, and when nothing has the focus.
+    TCustomRVFormattedData* FocusHolder();
 };
 
 class TRVDataList;

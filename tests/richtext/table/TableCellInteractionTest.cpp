@@ -197,6 +197,17 @@ TEST(TableCellFocus, TabEntersCellsInReadingOrderAndEnterJumps) {
     testing::PressKey(VK_RETURN);
     testing::Pump();
     EXPECT_EQ(jumps, std::vector<int>{inId});
+    // A focused cell that goes takes the focus with it: painting and keys go on safely.
+    t->DeleteRows(1, 1);
+    view->Invalidate();
+    testing::Pump();
+    jumps.clear();
+    testing::PressKey(VK_RETURN);
+    EXPECT_EQ(data->FocusedItemNo, -1);
+    EXPECT_EQ(jumps, std::vector<int>{});
+    testing::PressKey(VK_TAB);
+    EXPECT_EQ(data->FocusedItemData, data);
+    EXPECT_EQ(data->FocusedItemNo, 2);
 }
 
 // A cell being edited that a cell selection takes in is drawn selected whole.
