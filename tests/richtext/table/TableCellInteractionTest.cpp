@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <utility>
@@ -79,6 +80,8 @@ TEST_F(TableCellInteraction, ADragInACellIsPaintedAtEveryMoveInTheFocusedColour)
     EXPECT_NE(BehindChar(3), kLime);
     testing::MoveMouse(View, CharAt(4).X - 5, CharAt(4).Y);
     EXPECT_EQ(BehindChar(3), kLime);
+    if (const char* out = std::getenv("EPC_TEST_OUT"))
+        testing::SaveWindowPng(View, std::string(out) + "/table-cell-drag.png");
     testing::MouseUp(View, CharAt(4).X - 5, CharAt(4).Y);
     EXPECT_EQ(View->GetSelText(), "ab c");
     // Another control takes the focus: the same selection in the unfocused colour.

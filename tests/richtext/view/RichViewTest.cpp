@@ -1004,6 +1004,8 @@ TEST_F(RichViewTest, ParagraphBorderGoesAroundTheBackgroundsPadding) {
     EXPECT_EQ(At(100, 21), Rgb(clBlue));
     EXPECT_EQ(At(100, 22), Rgb(clYellow));
     EXPECT_EQ(At(100, 20), Rgb(clWhite));
+    if (const char* out = std::getenv("EPC_TEST_OUT"))
+        testing::SaveWindowPng(View, std::string(out) + "/paragraph-border-padding.png");
 }
 
 TEST_F(RichViewTest, ParagraphBeginningAboveTheVisibleAreaIsPaintedWhole) {
