@@ -517,12 +517,8 @@ void TRVBorder::Draw(TRect rect, TCanvas* canvas, const TRVScreenAndDevice* sad)
 }
 
 void TRVBackgroundRect::Draw(TRect rect, TCanvas* canvas, bool printing, TRVColorMode colorMode,
-                             const TRVScreenAndDevice* sad) const {
+                             const TRVScreenAndDevice* /*sad*/) const {
     if (Color == clNone || !canvas) return;
-    if (sad)
-        ExpandRectScaled(rect, sad->ScreenPPIX, sad->DevicePPIX);
-    else
-        ExpandRect(rect);
     TColor c = printing ? ApplyColorModeToBackColor(Color, colorMode) : Color;
     canvas->Brush()->SetStyle(bsSolid);
     canvas->Brush()->SetColor(c);

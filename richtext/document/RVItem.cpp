@@ -104,8 +104,13 @@ int TRVMultiImagePrintInfo::ToImage(int v) const {
     return Sad.YToScreen(v);
 }
 
-bool TRVMultiImagePrintInfo::CanSplit() const {
-    return FItem && FItem->MinHeightOnPage > 0;
+bool TRVMultiImagePrintInfo::CanSplit() {
+    if (!FItem || FItem->MinHeightOnPage <= 0) return false;
+    PartsList.Clear();
+    auto first = std::make_unique<TRVImagePrintPart>();
+    first->Height = Height;
+    PartsList.Add(std::move(first));
+    return true;
 }
 
 bool TRVMultiImagePrintInfo::FitsFirstPart(int height) const {

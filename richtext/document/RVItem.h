@@ -39,8 +39,9 @@ public:
 
     virtual void SetData(int left, int top, int itemNo, bool fromNewLine);
     virtual void SetSize(int width, int height);
-    // Printing across pages; False in the base.
-    virtual bool CanSplit() const { return false; }
+    // Printing across pages; False in the base. CanSplit makes the first part (the whole
+    // item) when the item can be printed in parts.
+    virtual bool CanSplit() { return false; }
     virtual bool FitsFirstPart(int /*height*/) const { return false; }
     virtual bool SplitAt(int /*height*/) { return false; }
 
@@ -83,7 +84,7 @@ class TRVMultiImagePrintInfo : public TRVMultiDrawItemInfo {
 public:
     explicit TRVMultiImagePrintInfo(TRVRectItemInfo* item) : FItem(item) {}
     std::string ClassName() const override { return "TRVMultiImagePrintInfo"; }
-    bool CanSplit() const override;
+    bool CanSplit() override;
     bool FitsFirstPart(int height) const override;
     bool SplitAt(int height) override;
     // Device pixels per picture pixel, set by the printer before splitting.

@@ -118,6 +118,7 @@ public:
 
     void ExpandRect(TRect& r) const;
     void ExpandRectScaled(TRect& r, int screenRes, int deviceRes) const;
+    // Fills Rect as given: the painters widen it by BorderOffsets first.
     void Draw(TRect rect, TCanvas* canvas, bool printing, TRVColorMode colorMode,
               const TRVScreenAndDevice* sad = nullptr) const;
     friend bool operator==(const TRVBackgroundRect&, const TRVBackgroundRect&) = default;

@@ -413,7 +413,7 @@ void TRVEditRVData::ShowCaret(bool scrollIntoView, bool recheckResizer, bool kee
     if (d) {
         FollowCaretItem(keepStyles);
         if (scrollIntoView && CaretHeight != 0)
-            ScrollRectVisible(caretX - 5, d->Top + d->Height - CaretHeight - 5, 10,
+            MakeRectVisible(caretX - 5, d->Top + d->Height - CaretHeight - 5, 10,
                               CaretHeight + 10);
     }
     editor->DoCaretMove();

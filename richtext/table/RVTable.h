@@ -938,8 +938,8 @@ class TRVTablePrintInfo : public TRVMultiDrawItemInfo {
 public:
     explicit TRVTablePrintInfo(TRVTableItemInfo* table);
     std::string ClassName() const override { return "TRVTablePrintInfo"; }
-    // Rows are split only with rvtoRowsSplit.
-    bool CanSplit() const override;
+    // Rows are split only with rvtoRowsSplit; the first part holds every row.
+    bool CanSplit() override;
     bool FitsFirstPart(int height) const override;
     bool SplitAt(int height) override;
     bool LayoutOutdated() const override;
@@ -973,6 +973,7 @@ public:
 private:
     // The pager starts with one part of the whole height; it becomes a part of all body rows.
     void EnsureRowParts();
+    bool Splittable() const;
     // Bottom of a row's cells in the layout (padding included).
     int RowEnd(int row) const;
     TRVTableItemInfo* FTable;

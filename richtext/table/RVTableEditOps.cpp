@@ -338,6 +338,9 @@ void TRVTableItemInfo::PassPressToCellEditor(TMouseButton button, TShiftState sh
     FEditorPressed = down && FInplaceEditor;
     if (!FInplaceEditor) return;
     TRVEditRVData* inner = FInplaceEditor->EditData();
+    // The cell editor reports the press or release to the editor around it itself.
+    if (auto* outer = dynamic_cast<TCustomRVFormattedData*>(FRVData))
+        outer->NoteMouseEventReported();
     const int x = client.X - FInplaceEditor->Left(), y = client.Y - FInplaceEditor->Top();
     if (down)
         inner->MouseDown(button, shift, x, y);

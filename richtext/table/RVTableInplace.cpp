@@ -98,6 +98,12 @@ void TRVTableInplaceEdit::SetCell(int row, int col, TRVTableItemInfo* table, int
 void TRVTableInplaceEdit::SetSelectedLook(bool selected) {
     if (selected == FSelectedLook) return;
     FSelectedLook = selected;
+    // The cell is part of the table's cell selection: all of its document is drawn selected.
+    if (selected)
+        EditData()->State.Include(TRVState::rvstSelectedLook);
+    else
+        EditData()->State.Exclude(TRVState::rvstSelectedLook);
+    Invalidate();
     if (selected) {
         FSavedColor = Color();
         if (Style()) SetColor(Style()->SelColor);

@@ -7,6 +7,7 @@
 #include "platform/core/ScopeGuard.h"
 #include "platform/graphics/Graphics.h"
 #include "richtext/table/RVTable.h"
+#include "richtext/table/RVTableInplace.h"
 
 namespace epc {
 
@@ -163,6 +164,12 @@ void TRVTableItemInfo::Select(int startRow, int startCol, int rowOffs, int colOf
     FSelRowOffs = rowOffs;
     FSelColOffs = colOffs;
     FCellsSelected = true;
+    // A cell being edited shows whether the rectangle takes it in.
+    if (TRVTableInplaceEdit* editor = FInplaceEditor.get()) {
+        int editRow = -1, editCol = -1;
+        GetEditedCell(editRow, editCol);
+        editor->SetSelectedLook(editRow >= 0 && IsCellSelected(editRow, editCol));
+    }
     // Text selected in a cell outside the rectangle (the start cell aside) goes.
     for (int r = 0; r < RowCount(); ++r)
         for (int c = 0; c < ColCount(); ++c)
@@ -329,10 +336,17 @@ bool TRVTableItemInfo::ItemMouseDown(TCustomRVFormattedData* rvData, TMouseButto
             return true;
         }
         // No editor on this cell: the one open closes and the table item is selected. Text
-        // selected before, in a cell or around the table, goes.
-        Deselect();
-        if (rvData->ChosenItem == this) rvData->DeselectSubItem();
-        UnchooseCell();
+        // selected before, in a cell or around the table, goes; but the press that follows a
+        // double click keeps the word it selected in the cell.
+        const bool afterDblClick =
+            button == mbLeft && pressed && pressed->State.Contains(TRVState::rvstIgnoreNextMouseUp);
+        if (afterDblClick) {
+            CloseCellEditor(false);
+        } else {
+            Deselect();
+            if (rvData->ChosenItem == this) rvData->DeselectSubItem();
+            UnchooseCell();
+        }
         if (rvData == FRVData && (selectable || (StateBits & rvtsEditMode)))
             SelectInDocument(rvData);
         if (!selectable) return false;
@@ -424,12 +438,14 @@ void TRVTableItemInfo::ItemMouseUp(TCustomRVFormattedData* rvData, TMouseButton 
     const int row = std::exchange(FPressRow, -1), col = std::exchange(FPressCol, -1);
     const int pressedJump = std::exchange(FPressedJump, -1);
     const bool taken = std::exchange(FPressTaken, false);
-    if (row < 0 || row >= RowCount() || col >= ColCount() || HasCellSelection()) return;
-    // The release goes to the document that took the press, else to the one under the mouse
-    // when it lies inside that cell's content.
+    // The release goes to the document that took the press, even after a drag into other
+    // cells (it ends its selecting there), else to the one under the mouse when it lies inside
+    // that cell's content.
     TRVTableCellData* cell = nullptr;
-    if (taken) {
+    if (taken && row >= 0 && row < RowCount() && col >= 0 && col < ColCount()) {
         cell = Rows.GetRow(row)->Cell(col);
+    } else if (HasCellSelection()) {
+        return;
     } else if (int r, c; GetCellAt(x, y, r, c)) {
         cell = Rows.GetRow(r)->Cell(c);
         if (cell && !InsideContent(*this, cell, x, y)) cell = nullptr;
@@ -437,7 +453,7 @@ void TRVTableItemInfo::ItemMouseUp(TCustomRVFormattedData* rvData, TMouseButton 
     if (!cell) return;
     // A click, not a drag that selected text inside the cell. Decided before the release goes
     // on: its handlers may take the table away, while the outermost document stays.
-    const bool click = button == mbLeft && pressedJump >= 0 &&
+    const bool click = button == mbLeft && pressedJump >= 0 && !HasCellSelection() &&
                        !cell->SelectionExists(false, false) &&
                        JumpIdAt(*this, rvData, client) == pressedJump;
     TCustomRVFormattedData* root = rvData->GetRootFormattedData();

@@ -62,9 +62,16 @@ TRVTablePrintInfo::TRVTablePrintInfo(TRVTableItemInfo* table) : FTable(table) {
     if (table) FTableAlive = table->AliveToken();
 }
 
-bool TRVTablePrintInfo::CanSplit() const {
+bool TRVTablePrintInfo::Splittable() const {
     return FTable && FTable->RowCount() > 0 &&
            FTable->PrintOptions.Contains(TRVTablePrintOption::rvtoRowsSplit);
+}
+
+bool TRVTablePrintInfo::CanSplit() {
+    if (!Splittable()) return false;
+    PartsList.Clear();
+    EnsureRowParts();
+    return true;
 }
 
 int TRVTablePrintInfo::RepeatedHeadingRows() const {
@@ -129,7 +136,7 @@ void TRVTablePrintInfo::EnsureRowParts() {
 }
 
 bool TRVTablePrintInfo::FitsFirstPart(int height) const {
-    if (!CanSplit()) return false;
+    if (!Splittable()) return false;
     // A table of heading rows only has no body row to begin with: it starts on a new page.
     if (RepeatHeadings && FTable->HeadingRowCount() >= FTable->RowCount()) return false;
     const int first = RepeatedHeadingRows();

@@ -162,6 +162,8 @@ void TCustomPrintableRVData::DrawItemsOnPage(int pageNo, TCanvas* canvas, bool p
                 r.Bottom = std::max(r.Bottom, y + h);
                 r.Right = std::max(r.Right, left + DrawItems[k]->Left + DrawItems[k]->Width);
             }
+            // The background takes in its padding; the border goes around that.
+            para.Background.ExpandRectScaled(r, sad.ScreenPPIX, sad.DevicePPIX);
             style->DrawParaBack(canvas, paraNo, r, true, colorMode, &sad);
             para.Border.Draw(r, canvas, &sad);
         }
@@ -325,12 +327,6 @@ bool TCustomMainPtblRVData::PlaceNextPage(TPaginationState& st) {
                                 cur.StartDrawItemNo != i;
             auto* multi = dynamic_cast<TRVMultiDrawItemInfo*>(d);
             if (multi && multi->CanSplit()) {
-                if (multi->PartsList.Count() == 0) {
-                    // The first part is the whole item.
-                    auto first = std::make_unique<TRVImagePrintPart>();
-                    first->Height = d->Height;
-                    multi->PartsList.Add(std::move(first));
-                }
                 const int sb = SpaceBefore(i), sa = SpaceAfter(i);
                 if (cur.StartDrawItemNo == i) {
                     cur.StartPart = 1;

@@ -96,6 +96,8 @@ void TCustomPrintableRV::PrintPages(int firstPage, int lastPage, const std::stri
     }
     printer.EndDoc();
     completed = true;
+    // The printer has its former copies back before the finishing notification.
+    printer.SetCopies(oldCopies);
     notify(0, TRVPrintingStep::rvpsFinished);
 }
 

@@ -30,8 +30,9 @@ void TRVControlData::Deselect(TCustomRVItemInfo* item, bool redraw) {
     TWinControl* control = GetParentControl();
     if (FocusedItemNo >= 0 && control && control->HandleAllocated()) {
         DrawFocusFrame(GetCanvas());
-        if (FocusedItemData && FocusedItemNo < FocusedItemData->ItemCount())
-            FocusedItemData->GetItem(FocusedItemNo)->ClearFocus();
+        if (TCustomRVFormattedData* data = FocusHolder();
+            data && FocusedItemNo < data->ItemCount())
+            data->GetItem(FocusedItemNo)->ClearFocus();
     }
     FocusedItemNo = -1;
     FocusedItemData = nullptr;
@@ -39,9 +40,32 @@ void TRVControlData::Deselect(TCustomRVItemInfo* item, bool redraw) {
     TCustomRVFormattedData::Deselect(item, redraw);
 }
 
+namespace {
+// Whether Target is Doc or a document inside one of its items, at any depth. Target is only
+// compared, never read: it may be a document that went.
+bool HoldsDocument(const TCustomRVData* doc, const TCustomRVData* target) {
+    if (doc == target) return true;
+    for (int i = 0; i < doc->ItemCount(); ++i)
+        for (int k = 0; const TCustomRVData* sub = doc->GetItem(i)->GetSubRVData(k); ++k)
+            if (HoldsDocument(sub, target)) return true;
+    return false;
+}
+} // namespace
+
+TCustomRVFormattedData* TRVControlData::FocusHolder() {
+    if (FocusedItemNo < 0) return nullptr;
+    if (!FocusedItemData || FocusedItemData == this) return this;
+    if (!HoldsDocument(this, FocusedItemData)) {
+        FocusedItemNo = -1;
+        FocusedItemData = nullptr;
+        return nullptr;
+    }
+    return FocusedItemData;
+}
+
 void TRVControlData::DrawFocusFrame(TCanvas* canvas) {
-    TCustomRVFormattedData* data = FocusedItemData ? FocusedItemData : this;
-    if (!canvas || FocusedItemNo < 0 || FocusedItemNo >= data->ItemCount()) return;
+    TCustomRVFormattedData* data = FocusHolder();
+    if (!canvas || !data || FocusedItemNo >= data->ItemCount()) return;
     if (!data->GetItem(FocusedItemNo)->GetKindFlag(rvifActivatesByKeyboard)) return;
     int ox = 0, oy = 0;
     data->GetOriginInRoot(ox, oy);
@@ -65,22 +89,33 @@ void TRVControlData::MouseUp(TMouseButton button, TShiftState shift, int x, int 
     DrawFocusFrame(canvas);
 }
 
+void TRVControlData::AdjustRememberedItemIndices(TCustomRVFormattedData* rvData, int firstItemNo,
+                                                 int delta) {
+    TCustomRVFormattedData* holder = FocusedItemData ? FocusedItemData : this;
+    if (FocusedItemNo < firstItemNo || holder != rvData) return;
+    if (delta < 0 && FocusedItemNo < firstItemNo - delta) {
+        FocusedItemNo = -1;
+        FocusedItemData = nullptr;
+    } else {
+        FocusedItemNo += delta;
+    }
+}
+
 void TRVControlData::ActivateFocused() {
-    TCustomRVFormattedData* data = FocusedItemData ? FocusedItemData : this;
-    if (FocusedItemNo >= 0 && FocusedItemNo < data->ItemCount())
+    TCustomRVFormattedData* data = FocusHolder();
+    if (data && FocusedItemNo < data->ItemCount())
         data->GetItem(FocusedItemNo)->ActivateByKeyboard(data);
 }
 
-bool TRVControlData::FocusItem(int itemNo) {
-    TCustomRVItemInfo* item = GetItem(itemNo);
+bool TRVControlData::FocusItem(TCustomRVFormattedData* data, int itemNo) {
+    TCustomRVItemInfo* item = data->GetItem(itemNo);
     if (item->GetKindFlag(rvifActivatesByKeyboard)) {
         FocusedItemNo = itemNo;
-        FocusedItemData = this;
-        const int d = GetFirstDrawItemNo(itemNo);
+        FocusedItemData = data;
+        const int d = data->GetFirstDrawItemNo(itemNo);
         if (d >= 0) {
-            const TRVDrawLineInfo* dli = DrawItems[d];
-            Host().MakeRectVisible(
-                TRect(dli->Left, dli->Top, dli->Left + dli->Width, dli->Top + dli->Height));
+            const TRVDrawLineInfo* dli = data->DrawItems[d];
+            data->MakeRectVisible(dli->Left, dli->Top, dli->Width, dli->Height);
         }
         return true;
     }
@@ -103,9 +138,11 @@ void TRVControlData::DoTabNavigation(bool forward) {
     DrawFocusFrame(canvas);
     auto showFrame = Finally([&] { DrawFocusFrame(canvas); });
     const bool hadHotspot = FocusedItemNo >= 0;
-    const int next = FindNextFocusItem(forward, FocusedItemNo);
+    TCustomRVFormattedData* data = nullptr;
+    TCustomRVFormattedData* holder = FocusHolder();
+    const int next = FindNextFocusItem(forward, holder ? FocusedItemNo : -1, &data, holder);
     if (next >= 0) {
-        FocusItem(next);
+        FocusItem(data, next);
         return;
     }
     // Nothing more in this direction: the focus leaves the viewer.
@@ -136,18 +173,19 @@ void TRVControlData::DoTabNavigation(bool forward) {
     }
     // A form with nothing else to focus: round again inside the viewer.
     if (hadHotspot) {
-        const int again = FindNextFocusItem(forward, -1);
-        if (again >= 0) FocusItem(again);
+        const int again = FindNextFocusItem(forward, -1, &data);
+        if (again >= 0) FocusItem(data, again);
     }
 }
 
 void TRVControlData::FocusHotspotFromOutside(bool forward) {
     if (FocusedItemNo >= 0) return;
-    const int item = FindNextFocusItem(forward, -1);
-    if (item < 0 || !GetItem(item)->GetKindFlag(rvifActivatesByKeyboard)) return;
+    TCustomRVFormattedData* data = nullptr;
+    const int item = FindNextFocusItem(forward, -1, &data);
+    if (item < 0 || !data->GetItem(item)->GetKindFlag(rvifActivatesByKeyboard)) return;
     TCanvas* canvas = GetCanvas();
     DrawFocusFrame(canvas);
-    FocusItem(item);
+    FocusItem(data, item);
     DrawFocusFrame(canvas);
 }
 
@@ -216,13 +254,23 @@ void TRVItemFormattedData::SetFlags(TRVFlags) {
     throw ERichViewError("This method is not supported for TRVItemFormattedData");
 }
 
-void TRVItemFormattedData::ScrollRectVisible(int x, int y, int width, int height) {
+void TRVItemFormattedData::MakeRectVisible(int x, int y, int width, int height) {
     TCustomRVFormattedData* parent = Owner ? Owner->GetParentRVData() : nullptr;
     if (!parent) return;
     int ox = 0, oy = 0, px = 0, py = 0;
     GetOriginInRoot(ox, oy);
     parent->GetOriginInRoot(px, py);
-    parent->ScrollRectVisible(x + ox - px, y + oy - py, width, height);
+    parent->MakeRectVisible(x + ox - px, y + oy - py, width, height);
+}
+
+void TRVItemFormattedData::Invalidate() {
+    if (TCustomRVFormattedData* parent = Owner ? Owner->GetParentRVData() : nullptr)
+        parent->Invalidate();
+}
+
+bool TRVItemFormattedData::IsControlFocused() const {
+    const TCustomRVFormattedData* parent = Owner ? Owner->GetParentRVData() : nullptr;
+    return parent && parent->IsControlFocused();
 }
 
 } // namespace epc

@@ -32,6 +32,9 @@ public:
     // twice removes it).
     void DrawFocusFrame(TCanvas* canvas);
     void MouseUp(TMouseButton button, TShiftState shift, int x, int y) override;
+    // The focused item keeps its place when items before it go, and is forgotten when it goes.
+    void AdjustRememberedItemIndices(TCustomRVFormattedData* rvData, int firstItemNo,
+                                     int delta) override;
     // Enter on the focused hotspot.
     void ActivateFocused();
     // Tab and Shift+Tab: the next hotspot or control in document order, else the next control
@@ -50,7 +53,10 @@ protected:
     virtual TWinControl* GetFocusControl() const { return GetParentControl(); }
 
 private:
-    bool FocusItem(int itemNo);
+    bool FocusItem(TCustomRVFormattedData* data, int itemNo);
+    // The document that holds the focused item; a focus inside a document that went (a cell
+    // of a deleted table) is forgotten: null then, and when nothing has the focus.
+    TCustomRVFormattedData* FocusHolder();
 };
 
 class TRVDataList;
@@ -86,7 +92,11 @@ public:
     // Refused: a cell's flags come from its container ("not supported" error).
     void SetFlags(TRVFlags value) override;
     // The container scrolls: the rectangle goes to it in its own coordinates.
-    void ScrollRectVisible(int x, int y, int width, int height) override;
+    void MakeRectVisible(int x, int y, int width, int height) override;
+    // Repainting and the keyboard focus are the container's: a selection dragged in a cell
+    // shows at once, in the focused colours while the viewer has the focus.
+    void Invalidate() override;
+    bool IsControlFocused() const override;
 };
 
 // The sub-documents of an item; knows the document that holds the item.

@@ -78,9 +78,6 @@ public:
     virtual void ScrollTo(int y, bool redraw) = 0;
     virtual void HScrollTo(int x) = 0;
     virtual int GetVSmallStep() const = 0;
-    // Scrolls so that a rectangle in document coordinates is visible (a window's own scrolling;
-    // nested documents go through their container instead).
-    virtual void MakeRectVisible(const TRect& /*rect*/) {}
 
     // ---- Painting and repainting.
     virtual void PaintBackground(TCanvas* /*canvas*/, const TRect& /*rect*/) {}

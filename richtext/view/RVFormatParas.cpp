@@ -393,12 +393,12 @@ void TCustomRVFormattedData::UpdateVisibleCheckpoint() {
     }
 }
 
-void TCustomRVFormattedData::ScrollRectVisible(int x, int y, int width, int height) {
+void TCustomRVFormattedData::MakeRectVisible(int x, int y, int width, int height) {
     const int h = GetHScrollPos(), v = GetVScrollPos();
     const int w = GetClientWidth(), c = GetClientHeight();
     const int s = GetVSmallStep();
     if (x < h || x + width > h + w) HScrollTo(x - w / 4);
-    if (y + height > v + c - 2 * s && y < v + s && y >= v) return;
+    if (y + height > v + c - 2 * s && y < v + s) return;
     if (y + height <= v + c && y < v)
         ScrollTo(y, true);
     else if (y + height > v + c)

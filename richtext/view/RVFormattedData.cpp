@@ -563,9 +563,11 @@ int TCustomRVFormattedData::CalcParasMinWidth(int firstItemNo, int lastItemNo, T
     ClampItemIndex(firstItemNo);
     ClampItemIndex(lastItemNo);
     GetParagraphItemRange(firstItemNo, lastItemNo);
-    return CalcParaMinWidthRange(firstItemNo, lastItemNo, canvas ? canvas : GetCanvas(), sad);
+    return CalcItemRangeMinWidth(firstItemNo, lastItemNo, canvas, sad);
 }
 
+// Each paragraph part of the range counts: a partial first and last paragraph with the indents
+// of their paragraphs, and the whole ones between.
 int TCustomRVFormattedData::CalcItemRangeMinWidth(int firstItemNo, int lastItemNo, TCanvas* canvas,
                                                   const TRVScreenAndDevice* sad) {
     if (ItemCount() == 0 || firstItemNo > lastItemNo) return 0;
@@ -574,7 +576,7 @@ int TCustomRVFormattedData::CalcItemRangeMinWidth(int firstItemNo, int lastItemN
 
 int TCustomRVFormattedData::CalcDocumentMinWidth(TCanvas* canvas, const TRVScreenAndDevice* sad) {
     if (sad && sad->IsOneToOne()) sad = nullptr;
-    return CalcParaMinWidthRange(0, ItemCount() - 1, canvas ? canvas : GetCanvas(), sad);
+    return CalcItemRangeMinWidth(0, ItemCount() - 1, canvas, sad);
 }
 
 } // namespace epc

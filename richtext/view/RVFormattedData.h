@@ -225,7 +225,11 @@ public:
     }
     // The next (or previous) item after FromItemNo (-1: from the start or the end) that can
     // take the keyboard focus: a hotspot, or an embedded control that can be focused; -1.
-    int FindNextFocusItem(bool forward, int fromItemNo) const;
+    // Documents inside items (table cells) are searched in reading order where their item
+    // stands; Data gets the document that holds the item found. FromData is the document of
+    // FromItemNo when that is a nested one (null: this one).
+    int FindNextFocusItem(bool forward, int fromItemNo, TCustomRVFormattedData** data = nullptr,
+                          const TCustomRVFormattedData* fromData = nullptr) const;
 
     // ---- The mouse, in client coordinates of this document's holder.
     virtual void MouseDown(TMouseButton button, TShiftState shift, int x, int y);
@@ -270,12 +274,18 @@ public:
 
     // ---- Events and requests answered by the host of the outermost document (a cell asks its
     // viewer's).
+    // A press or release fires once, from the innermost document that handles it: the root
+    // notes that one did.
     void DoRVMouseDown(TMouseButton button, TShiftState shift, int itemNo, int x, int y) {
+        GetRootFormattedData()->FMouseEventFired = true;
         RootHost().DoRVMouseDown(button, shift, itemNo, x, y);
     }
     void DoRVMouseUp(TMouseButton button, TShiftState shift, int itemNo, int x, int y) {
+        GetRootFormattedData()->FMouseEventFired = true;
         RootHost().DoRVMouseUp(button, shift, itemNo, x, y);
     }
+    // The press or release being handled is reported by another control (a cell editor).
+    void NoteMouseEventReported() { GetRootFormattedData()->FMouseEventFired = true; }
     void DoRVDblClick(const std::string& clickedWord, int styleNo) {
         RootHost().DoRVDblClick(clickedWord, styleNo);
     }
@@ -317,13 +327,15 @@ public:
     TRVCPInfo* CurrentCheckpoint = nullptr;
     TCPEventKind GetCPEventKind() const { return FHost->GetCPEventKind(); }
     void DoCheckpointVisible(TRVCPInfo* cp) { FHost->DoCheckpointVisible(cp); }
-    // Scrolls so that a rectangle of document coordinates comes into view.
-    virtual void ScrollRectVisible(int x, int y, int width, int height);
+    // Scrolls so that a rectangle of document coordinates comes into view; one taller than
+    // the view whose top is near the view's top leaves the view alone.
+    virtual void MakeRectVisible(int x, int y, int width, int height);
     bool GetItemClientCoords(int itemNo, int& left, int& top) const;
-    // Items FirstItemNo.. lost Count items (negative) or gained them: the root's editing data
-    // shifts the item numbers it remembers.
+    // Items FirstItemNo.. of this document were removed (Delta negative, their count) or
+    // gained: the root document shifts the item numbers it remembers of this document.
     void AdjustItemIndicesInRoot(int firstItemNo, int delta);
-    virtual void AdjustRememberedItemIndices(int /*firstItemNo*/, int /*delta*/) {}
+    virtual void AdjustRememberedItemIndices(TCustomRVFormattedData* /*rvData*/,
+                                             int /*firstItemNo*/, int /*delta*/) {}
     // Painting slot after the drawing items: an item resizer draws its handles here.
     virtual void PaintOverItems(TCanvas* /*canvas*/, int /*xOffset*/, int /*yOffset*/) {}
     void DeleteItemRange(int first, int count) override;
@@ -466,6 +478,7 @@ private:
     int FLastHoverId = -1;        // the jump number last reported to the hover event
     int FMouseX = 0, FMouseY = 0; // the last client point of a press or move
     int FPressedJump = -1;
+    bool FMouseEventFired = false; // of the root: a nested document fired the press or release
     TCustomRVFormattedData* FCaptureRVData = nullptr; // a nested document that took the press
     TRVMouseItem* FMouseItem = nullptr;               // an item that took the press
     int FMouseItemDrawNo = -1;

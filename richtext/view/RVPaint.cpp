@@ -173,7 +173,8 @@ void TDocumentPainter::PaintParagraphBack(int p, int q) {
         r.Bottom = std::max(r.Bottom, d->Top + d->Height + d->ExtraSpaceBelow);
     }
     r = TRect(r.Left - FXOff, r.Top - FYOff, r.Right - FXOff, r.Bottom - FYOff);
-    // The default background widens itself by its border offsets.
+    // The background takes in its padding; the border goes around that.
+    para.Background.ExpandRect(r);
     FStyle.DrawParaBack(&FCanvas, paraNo, r, false, TRVColorMode::rvcmColor);
     para.Border.Draw(r, &FCanvas);
 }
@@ -331,24 +332,83 @@ void TDocumentPainter::PaintTextRun(int i, bool selected, int x, int width, int 
 
 } // namespace
 
-int TCustomRVFormattedData::FindNextFocusItem(bool forward, int fromItemNo) const {
-    const int n = ItemCount();
-    auto focusable = [&](int i) {
-        TCustomRVItemInfo* item = GetItem(i);
-        if (item->GetKindFlag(rvifActivatesByKeyboard)) return true;
-        if (!item->GetStateFlag(rvisHasControl)) return false;
-        auto* ci = dynamic_cast<TRVControlItemInfo*>(item);
-        auto* wc = ci ? dynamic_cast<TWinControl*>(ci->Control.get()) : nullptr;
-        return wc && wc->CanFocus() && wc->TabStop();
-    };
-    if (forward) {
-        for (int i = std::max(fromItemNo + 1, 0); i < n; ++i)
-            if (focusable(i)) return i;
-    } else {
-        for (int i = (fromItemNo < 0 ? n : fromItemNo) - 1; i >= 0; --i)
-            if (focusable(i)) return i;
+namespace {
+
+bool TakesKeyboardFocus(TCustomRVItemInfo* item) {
+    if (item->GetKindFlag(rvifActivatesByKeyboard)) return true;
+    if (!item->GetStateFlag(rvisHasControl)) return false;
+    auto* ci = dynamic_cast<TRVControlItemInfo*>(item);
+    auto* wc = ci ? dynamic_cast<TWinControl*>(ci->Control.get()) : nullptr;
+    return wc && wc->CanFocus() && wc->TabStop();
+}
+
+int FindFocusIn(TCustomRVFormattedData* doc, bool forward, int fromItemNo,
+                TCustomRVFormattedData*& found);
+
+// The sub-documents of an item after (before) the one numbered FromSub, searched in turn.
+int FindFocusInSubDocs(TCustomRVItemInfo* item, bool forward, int fromSub,
+                       TCustomRVFormattedData*& found) {
+    int count = 0;
+    while (item->GetSubRVData(count))
+        ++count;
+    for (int k = forward ? fromSub + 1 : (fromSub < 0 ? count : fromSub) - 1; k >= 0 && k < count;
+         k += forward ? 1 : -1)
+        if (auto* sub = dynamic_cast<TCustomRVFormattedData*>(item->GetSubRVData(k)))
+            if (const int i = FindFocusIn(sub, forward, -1, found); i >= 0) return i;
+    return -1;
+}
+
+int FindFocusIn(TCustomRVFormattedData* doc, bool forward, int fromItemNo,
+                TCustomRVFormattedData*& found) {
+    const int n = doc->ItemCount();
+    for (int i = forward ? std::max(fromItemNo + 1, 0) : (fromItemNo < 0 ? n : fromItemNo) - 1;
+         i >= 0 && i < n; i += forward ? 1 : -1) {
+        TCustomRVItemInfo* item = doc->GetItem(i);
+        if (TakesKeyboardFocus(item)) {
+            found = doc;
+            return i;
+        }
+        if (item->GetSubRVData(0))
+            if (const int k = FindFocusInSubDocs(item, forward, -1, found); k >= 0) return k;
     }
     return -1;
+}
+
+} // namespace
+
+int TCustomRVFormattedData::FindNextFocusItem(bool forward, int fromItemNo,
+                                              TCustomRVFormattedData** data,
+                                              const TCustomRVFormattedData* fromData) const {
+    auto* self = const_cast<TCustomRVFormattedData*>(this);
+    auto* doc = fromData ? const_cast<TCustomRVFormattedData*>(fromData) : self;
+    TCustomRVFormattedData* found = nullptr;
+    int from = fromItemNo;
+    for (;;) {
+        if (const int i = FindFocusIn(doc, forward, from, found); i >= 0) {
+            if (data) *data = found;
+            return i;
+        }
+        if (doc == self) return -1;
+        // Out of a nested document: on with the item's later documents, then after the item.
+        auto* parent = dynamic_cast<TCustomRVFormattedData*>(doc->GetParentData());
+        if (!parent) return -1;
+        int itemNo = -1, subNo = -1;
+        for (int i = 0; i < parent->ItemCount() && itemNo < 0; ++i)
+            for (int k = 0; TCustomRVData* sub = parent->GetItem(i)->GetSubRVData(k); ++k)
+                if (sub == doc) {
+                    itemNo = i;
+                    subNo = k;
+                    break;
+                }
+        if (itemNo < 0) return -1;
+        if (const int i = FindFocusInSubDocs(parent->GetItem(itemNo), forward, subNo, found);
+            i >= 0) {
+            if (data) *data = found;
+            return i;
+        }
+        doc = parent;
+        from = itemNo;
+    }
 }
 
 void TCustomRVFormattedData::PaintDocument(TCanvas* canvas, TRect clipRect) {

@@ -168,7 +168,10 @@ void TRichViewRVData::PaintBackground(TCanvas* canvas, const TRect& rect) {
 }
 
 bool TRichViewRVData::IsControlFocused() const {
-    return RichView->IsScrollerFocused();
+    // A cell editor's text is shown focused while the viewer around it has the focus too.
+    for (TCustomRichView* view = RichView; view; view = view->OuterViewer())
+        if (view->IsScrollerFocused()) return true;
+    return false;
 }
 
 void TRichViewRVData::Invalidate() {
@@ -215,10 +218,6 @@ void TRichViewRVData::RVFBackgroundRead(TColor color, TBackgroundStyle style,
     RichView->SetBackgroundStyle(style);
     if (image) RichView->Background()->AssignImage(image.get());
     TRVControlData::RVFBackgroundRead(color, style, nullptr);
-}
-
-void TRichViewRVData::MakeRectVisible(const TRect& rect) {
-    ScrollRectVisible(rect.Left, rect.Top, rect.Width(), rect.Height());
 }
 
 void TRichViewRVData::DoRVMouseDown(TMouseButton button, TShiftState shift, int itemNo, int x,

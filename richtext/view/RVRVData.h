@@ -118,7 +118,6 @@ public:
     void ClearDrawMarkers();
 
 protected:
-    void MakeRectVisible(const TRect& rect) override;
     HPALETTE GetDocPalette() const override;
 
 private:

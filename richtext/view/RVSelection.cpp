@@ -94,7 +94,7 @@ void TCustomRVFormattedData::SelectDrawRange(int firstDrawItemNo, int firstOffs,
     DeselectSubItem();
     if (lastDrawItemNo >= 0 && lastDrawItemNo < DrawItems.Count()) {
         const TRVDrawLineInfo* d = DrawItems[lastDrawItemNo];
-        ScrollRectVisible(d->Left, d->Top, d->Width, d->Height);
+        MakeRectVisible(d->Left, d->Top, d->Width, d->Height);
     }
     Invalidate();
     DoSelect();
@@ -318,6 +318,8 @@ void TCustomRVFormattedData::MouseDown(TMouseButton button, TShiftState shift, i
     const int pressed = FDrawItemUnderMouse;
     const int itemNo = pressed >= 0 ? DrawItems[pressed]->ItemNo : -1;
     FCaptureRVData = nullptr;
+    TCustomRVFormattedData* root = GetRootFormattedData();
+    root->FMouseEventFired = false;
     TCustomRVItemInfo* item = itemNo >= 0 ? GetItem(itemNo) : nullptr;
     if (!item || item != ChosenItem) {
         DeselectSubItem();
@@ -330,7 +332,7 @@ void TCustomRVFormattedData::MouseDown(TMouseButton button, TShiftState shift, i
                                      TPoint(x, y))) {
             FMouseItem = mouseItem;
             FMouseItemDrawNo = pressed;
-            DoRVMouseDown(button, shift, itemNo, x, y);
+            if (!root->FMouseEventFired) DoRVMouseDown(button, shift, itemNo, x, y);
             return;
         }
     }
@@ -347,7 +349,7 @@ void TCustomRVFormattedData::MouseDown(TMouseButton button, TShiftState shift, i
             sub->MouseDown(button, shift, x, y);
         }
     }
-    DoRVMouseDown(button, shift, itemNo, x, y);
+    if (!root->FMouseEventFired) DoRVMouseDown(button, shift, itemNo, x, y);
     if (button == mbLeft) {
         const int j = JumpAtPoint(dx, dy);
         FPressedJump = j >= 0 ? Jumps[size_t(j)]->Id : -1;
@@ -383,10 +385,23 @@ void TCustomRVFormattedData::MouseUp(TMouseButton button, TShiftState shift, int
     const bool hadSelection = SelectionExists(false, false);
     int dx, dy;
     ClientToDoc(x, y, dx, dy);
+    TCustomRVFormattedData* root = GetRootFormattedData();
+    root->FMouseEventFired = false;
     if (TRVMouseItem* mouseItem = std::exchange(FMouseItem, nullptr)) {
+        // The item passes the release on (a table to the cell that took the press); when no
+        // document fired the release, this one does. The item's handlers may free a nested
+        // document, so its own state is settled first.
+        State.Exclude(TRVState::rvstIgnoreNextMouseUp);
+        if (button == mbLeft) FPressedJump = -1;
         if (FMouseItemDrawNo >= 0 && FMouseItemDrawNo < DrawItems.Count()) {
             const TRVDrawLineInfo* d = DrawItems[FMouseItemDrawNo];
             mouseItem->ItemMouseUp(this, button, shift, dx - d->Left, dy - d->Top, TPoint(x, y));
+        }
+        if (!root->FMouseEventFired) {
+            UpdateDrawItemUnderMouse(dx, dy);
+            DoRVMouseUp(button, shift,
+                        FDrawItemUnderMouse >= 0 ? DrawItems[FDrawItemUnderMouse]->ItemNo : -1, x,
+                        y);
         }
         return;
     }
@@ -428,8 +443,10 @@ void TCustomRVFormattedData::MouseUp(TMouseButton button, TShiftState shift, int
     }
     UpdateDrawItemUnderMouse(dx, dy);
     const int itemNo = FDrawItemUnderMouse >= 0 ? DrawItems[FDrawItemUnderMouse]->ItemNo : -1;
-    DoRVMouseUp(button, shift, itemNo, x, y);
-    if (button == mbRight && HasRVRightClick() && itemNo >= 0) {
+    // A nested document that took the release fired it, and its right click, already.
+    const bool nestedFired = root->FMouseEventFired;
+    if (!nestedFired) DoRVMouseUp(button, shift, itemNo, x, y);
+    if (button == mbRight && HasRVRightClick() && itemNo >= 0 && !nestedFired) {
         TCustomRVFormattedData* data = nullptr;
         int ino = -1, offs = 0, styleNo = 0, wordOffs = 0;
         std::string word;
@@ -454,20 +471,22 @@ void TCustomRVFormattedData::DblClick() {
     if (options.Contains(TRVOption::rvoDblClickSelectsWord) &&
         options.Contains(TRVOption::rvoAllowSelection)) {
         if (hit && data && itemNo >= 0) {
+            // A word of a text item, any other item whole.
+            int first = 0, last = 1;
             if (data->GetItemStyleNo(itemNo) >= 0) {
-                const int len =
-                    data->GetItem(itemNo)->IsUnicode() ? int(word.size() / 2) : int(word.size());
-                data->BeforeSelectionChange();
-                data->SetSelectionBounds(itemNo, itemNo, wordOffs, wordOffs + len);
-            } else {
-                data->BeforeSelectionChange();
-                data->SetSelectionBounds(itemNo, itemNo, 0, 1);
+                first = wordOffs;
+                last = wordOffs + (data->GetItem(itemNo)->IsUnicode() ? int(word.size() / 2)
+                                                                      : int(word.size()));
             }
+            int firstDrawNo, firstDrawOffs, lastDrawNo, lastDrawOffs;
+            data->ItemToDrawItemPos(itemNo, first, firstDrawNo, firstDrawOffs);
+            data->ItemToDrawItemPos(itemNo, last, lastDrawNo, lastDrawOffs);
+            // The press that follows a double click keeps the word, in a cell as at the root.
             data->State.Exclude(TRVState::rvstMakingSelection);
+            data->State.Include(TRVState::rvstIgnoreNextMouseUp);
             State.Exclude(TRVState::rvstMakingSelection);
             State.Include(TRVState::rvstIgnoreNextMouseUp);
-            data->DoSelect();
-            data->Invalidate();
+            data->SelectDrawRange(firstDrawNo, firstDrawOffs, lastDrawNo, lastDrawOffs);
             Invalidate();
         }
         DoRVDblClick(word, styleNo);
@@ -583,11 +602,14 @@ void TCustomRVFormattedData::DeleteItemRange(int first, int count) {
     FCaptureRVData = nullptr;
     FMouseItem = nullptr;
     if (ChosenItem) DeselectSubItem();
+    const int before = ItemCount();
     TCustomRVData::DeleteItemRange(first, count);
+    if (ItemCount() < before && !State.Contains(TRVState::rvstDestroying))
+        AdjustItemIndicesInRoot(first, ItemCount() - before);
 }
 
 void TCustomRVFormattedData::AdjustItemIndicesInRoot(int firstItemNo, int delta) {
-    GetRootFormattedData()->AdjustRememberedItemIndices(firstItemNo, delta);
+    GetRootFormattedData()->AdjustRememberedItemIndices(this, firstItemNo, delta);
 }
 
 } // namespace epc

@@ -144,6 +144,8 @@ public:
     void Format();
     virtual void FormatAll();
     virtual void RepaintWithOuter(bool now);
+    // The viewer whose in-place editor this control is, or null.
+    TCustomRichView* OuterViewer() const;
     virtual void DropFormatting();
 
     // ---- Items.
@@ -290,8 +292,6 @@ private:
     void WMCopy(TMessage& message);
     void WMDestroy(TMessage& message);
     void WMContextMenu(TMessage& message);
-    // The viewer whose in-place editor this control is, or null.
-    TCustomRichView* OuterViewer() const;
     void InvalidateIfSelectionColorsDiffer();
     std::unique_ptr<TRichViewRVData> FRVData;
     std::unique_ptr<TRVBackground> FBackground;

@@ -163,17 +163,19 @@ TEST(Printing, PicturePartsSplitOnlyAboveTheMinimum) {
     TRVGraphicItemInfo item(nullptr);
     item.ImageHeight = 100;
     TRVMultiImagePrintInfo info(&item);
+    info.Height = 100;
     EXPECT_FALSE(info.CanSplit());
+    EXPECT_EQ(info.PartsList.Count(), 0);
     EXPECT_THROW(info.SplitAt(10), ERichViewError);
     item.MinHeightOnPage = 20;
+    // The answer comes with the first part: the whole picture.
     EXPECT_TRUE(info.CanSplit());
+    ASSERT_EQ(info.PartsList.Count(), 1);
+    EXPECT_EQ(static_cast<TRVImagePrintPart*>(info.PartsList[0])->Height, 100);
     EXPECT_TRUE(info.FitsFirstPart(100));
     EXPECT_TRUE(info.FitsFirstPart(50));
     EXPECT_FALSE(info.FitsFirstPart(10));
     EXPECT_FALSE(info.FitsFirstPart(90));
-    auto part = std::make_unique<TRVImagePrintPart>();
-    part->Height = 100;
-    info.PartsList.Add(std::move(part));
     EXPECT_FALSE(info.SplitAt(95));
     EXPECT_TRUE(info.SplitAt(40));
     ASSERT_EQ(info.PartsList.Count(), 2);

@@ -33,11 +33,11 @@ public:
         x = X;
         y = Y;
     }
-    void ScrollRectVisible(int x, int y, int width, int height) override {
+    void MakeRectVisible(int x, int y, int width, int height) override {
         if (Record)
             Asked = TRect(x, y, x + width, y + height);
         else
-            TCellData::ScrollRectVisible(x, y, width, height);
+            TCellData::MakeRectVisible(x, y, width, height);
     }
     int X = 0, Y = 0;
     bool Record = false;
@@ -55,12 +55,12 @@ TEST(ItemFormattedData, RectangleToShowGoesToTheContainerInItsOwnCoordinates) {
     TPlacedCell cell(&list);
     cell.X = 15;
     cell.Y = 130;
-    cell.ScrollRectVisible(2, 3, 4, 5);
+    cell.MakeRectVisible(2, 3, 4, 5);
     EXPECT_EQ(outer.Asked, TRect(7, 33, 11, 38));
     // A cell outside any container has nobody to ask.
     TParentList orphanList;
     TPlacedCell orphan(&orphanList);
-    orphan.ScrollRectVisible(2, 3, 4, 5);
+    orphan.MakeRectVisible(2, 3, 4, 5);
 }
 
 TEST(ItemFormattedData, FlagsComeFromTheListAndCannotBeSet) {

@@ -353,26 +353,29 @@ TEST(JumpList, EditAfterTheFirstNumberChangedNumbersFromTheNewOne) {
     EXPECT_EQ(d.NextJumpNo, 11);
 }
 
-TEST(ScrollRectVisible, TallRectangleWhoseTopIsAtTheTopLeavesTheViewAlone) {
+TEST(MakeRectVisible, TallRectangleWhoseTopIsAtTheTopLeavesTheViewAlone) {
     auto style = MakeFixedStyle();
     TTestRVData d(style.get());
     d.ClientHeight = 100;
     d.ClientWidth = 200;
     d.VScrollPos = 300;
-    d.ScrollRectVisible(0, 305, 10, 500);
+    d.MakeRectVisible(0, 305, 10, 500);
+    EXPECT_EQ(d.VScrollPos, 300);
+    // So does one whose top lies above the view: its bottom is not brought up.
+    d.MakeRectVisible(0, 250, 10, 500);
     EXPECT_EQ(d.VScrollPos, 300);
     // Above the view: its top comes to the top.
-    d.ScrollRectVisible(0, 250, 10, 20);
+    d.MakeRectVisible(0, 250, 10, 20);
     EXPECT_EQ(d.VScrollPos, 250);
     // Below: its bottom comes into view with one step to spare.
-    d.ScrollRectVisible(0, 400, 10, 20);
+    d.MakeRectVisible(0, 400, 10, 20);
     EXPECT_EQ(d.VScrollPos, 400 + 20 - 100 + 10);
     // Horizontally: a quarter of the width before it.
-    d.ScrollRectVisible(300, 400, 10, 10);
+    d.MakeRectVisible(300, 400, 10, 10);
     EXPECT_EQ(d.HScrollPos, 300 - 50);
 }
 
-TEST(ScrollRectVisible, SelectingADrawRangeScrollsItsEndIntoView) {
+TEST(MakeRectVisible, SelectingADrawRangeScrollsItsEndIntoView) {
     auto style = MakeFixedStyle();
     TTestRVData d(style.get());
     d.ClientHeight = 100;

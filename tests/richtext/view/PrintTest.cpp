@@ -243,6 +243,19 @@ TEST_F(PrintFixture, CopiesAndCollationWithoutDriverCopies) {
     EXPECT_EQ(Sending.back().second, TRVPrintingStep::rvpsFinished);
 }
 
+// The finishing notification comes when the printer has its own number of copies back.
+TEST_F(PrintFixture, TheFinishingNotificationSeesThePrintersCopiesBack) {
+    Lines(3);
+    Format();
+    Printer().SetCopies(5);
+    int copiesAtFinish = 0;
+    Print->OnSendingToPrinter = [&](TCustomRichView*, int, TRVPrintingStep step) {
+        if (step == TRVPrintingStep::rvpsFinished) copiesAtFinish = Printer().Copies();
+    };
+    Print->PrintDocument("copies", 2, true);
+    EXPECT_EQ(copiesAtFinish, 5);
+}
+
 TEST_F(PrintFixture, DriverCopiesMakeOnePassAndCopiesBelowOnePrintOne) {
     Lines(15);
     Format();
@@ -788,7 +801,8 @@ TEST_F(PrintFixture, ClippingToTheMarginsLastsOnePage) {
 }
 
 // A paragraph's background and border keep their distance from the text on paper: their
-// offsets and the border's width are screen pixels, scaled to the printer.
+// offsets and the border's width are screen pixels, scaled to the printer. The border goes
+// around the background.
 TEST_F(PrintFixture, ParagraphBackgroundAndBorderOffsetsScaleToThePrinter) {
     Printer().SetResolution(192);              // two printer pixels to a screen pixel
     TParaInfo& note = Style->ParaStyles.Add(); // 1
@@ -812,9 +826,9 @@ TEST_F(PrintFixture, ParagraphBackgroundAndBorderOffsetsScaleToThePrinter) {
     auto at = [&](int x) { return sheet.Canvas()->Pixels(x, y); };
     EXPECT_EQ(at(41), clYellow); // the background reaches 20 pixels left of the text
     EXPECT_EQ(at(38), clWhite);
-    EXPECT_EQ(at(30), clRed); // the border 30 pixels left, two pixels wide
-    EXPECT_EQ(at(29), clRed);
-    EXPECT_EQ(at(27), clWhite);
+    EXPECT_EQ(at(10), clRed); // the border 30 pixels left of that, two pixels wide
+    EXPECT_EQ(at(9), clRed);
+    EXPECT_EQ(at(7), clWhite);
     Source->Clear();
 }
 

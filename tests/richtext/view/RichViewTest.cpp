@@ -980,6 +980,35 @@ TEST_F(RichViewTest, FixedTilesStayWhileScrolledTilesMoveWithTheDocument) {
 namespace epc {
 namespace {
 
+// The background takes in its padding and the border goes around that, so nothing of the
+// background shows outside the border; OnDrawParaBack gets the padded rectangle.
+TEST_F(RichViewTest, ParagraphBorderGoesAroundTheBackgroundsPadding) {
+    TParaInfo& boxed = Style->ParaStyles.Add(); // 1
+    boxed.LeftIndent = 20;
+    boxed.Background.Color = clYellow;
+    boxed.Background.BorderOffsets = TRVRect{4, 4, 4, 4};
+    boxed.Border.Style = TRVBorderStyle::rvbSingle;
+    boxed.Border.Color = clBlue;
+    AddLines(1);
+    View->AppendTextParagraph("boxed", 0, 1); // text at x 25, y 25
+    AddLines(1);
+    TRect given;
+    Style->OnDrawParaBack = [&](TRVStyle*, TCanvas*, int paraNo, const TRect& r, bool&) {
+        if (paraNo == 1) given = r;
+    };
+    Show();
+    EXPECT_EQ(given.Left, 21);
+    EXPECT_EQ(given.Top, 21);
+    EXPECT_EQ(At(21, 30), Rgb(clBlue));
+    EXPECT_EQ(At(22, 30), Rgb(clYellow));
+    EXPECT_EQ(At(20, 30), Rgb(clWhite));
+    EXPECT_EQ(At(100, 21), Rgb(clBlue));
+    EXPECT_EQ(At(100, 22), Rgb(clYellow));
+    EXPECT_EQ(At(100, 20), Rgb(clWhite));
+    if (const char* out = std::getenv("EPC_TEST_OUT"))
+        testing::SaveWindowPng(View, std::string(out) + "/paragraph-border-padding.png");
+}
+
 TEST_F(RichViewTest, ParagraphBeginningAboveTheVisibleAreaIsPaintedWhole) {
     TParaInfo& boxed = Style->ParaStyles.Add(); // 1
     boxed.Background.Color = clYellow;

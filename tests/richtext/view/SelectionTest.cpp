@@ -266,8 +266,9 @@ public:
         Clicked.push_back({d, offs, shift ? 1 : 0});
         TTestRVData::SelectClickedItem(d, offs, shift);
     }
-    void AdjustRememberedItemIndices(int first, int delta) override {
-        Adjusted.push_back({first, delta});
+    void AdjustRememberedItemIndices(TCustomRVFormattedData* rvData, int first,
+                                     int delta) override {
+        Adjusted.push_back({first, delta, rvData == this ? 1 : 0});
     }
     void PaintOverItems(TCanvas*, int, int) override { ++Painted; }
 };
@@ -282,9 +283,16 @@ TEST(SelectionSeams, ClicksGoThroughSelectClickedItemAndPaintingLeavesASlotAfter
     d.MouseUp(mbLeft, TShiftState{ssShift}, 12, 5);
     EXPECT_EQ(d.Clicked, (std::vector<std::vector<int>>{{0, 2, 1}}));
     d.AdjustItemIndicesInRoot(3, -2);
-    EXPECT_EQ(d.Adjusted, (std::vector<std::vector<int>>{{3, -2}}));
+    EXPECT_EQ(d.Adjusted, (std::vector<std::vector<int>>{{3, -2, 1}}));
     d.PaintDocument(d.GetCanvas(), TRect(0, 0, 50, 50));
     EXPECT_EQ(d.Painted, 1);
+    // Removing items hands their count on by itself.
+    d.AddTextParagraph("def", 0, 0, TRVTag());
+    d.AddTextParagraph("ghi", 0, 0, TRVTag());
+    d.Format(false);
+    ASSERT_EQ(d.ItemCount(), 3);
+    d.DeleteItemRange(1, 2);
+    EXPECT_EQ(d.Adjusted.back(), (std::vector<int>{1, -2, 1}));
 }
 
 // ---- Copying.
