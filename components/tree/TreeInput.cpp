@@ -100,14 +100,20 @@ void TBaseVirtualTree::HandleHintShow(TMessage& message) {
             break;
         case TVTHintMode::hmTooltip: {
             if (!node) return;
-            // Only a text that its cell or the client area cuts is shown in full.
+            // Only a text that its cell or the client area cuts, on either side, is shown in
+            // full.
             int top = NodeTop(node) + FOffsetY;
             TRect content = NodeContentRect(node, top);
-            const int right = content.Right + FOffsetX;
-            if (right <= ClientWidth()) return;
+            const int left = content.Left + FOffsetX, right = content.Right + FOffsetX;
+            int shownLeft = 0, shownRight = ClientWidth();
+            if (FHeader->Columns()->IsValidColumn(MainColumn())) {
+                TVirtualTreeColumn* column = FHeader->Columns()->Items(MainColumn());
+                shownLeft = std::max(shownLeft, column->Left() + FOffsetX);
+                shownRight = std::min(shownRight, column->Left() + column->Width() + FOffsetX);
+            }
+            if (left >= shownLeft && right <= shownRight) return;
             text = DoGetNodeTooltip(node, hit.HitColumn);
-            FHintData.HintRect =
-                TRect(content.Left + FOffsetX - 2, top, right + 2, top + int(NodeHeight(node)));
+            FHintData.HintRect = TRect(left - 2, top, right + 2, top + int(NodeHeight(node)));
             break;
         }
         }

@@ -290,3 +290,33 @@ TEST_F(HintFixture, ColumnHintsOfTheHeaderKeepTheirCharacters) {
     ASSERT_NE(hint, nullptr);
     EXPECT_EQ(hint->HintData().HintText, column->Hint());
 }
+
+TEST_F(HintFixture, TooltipsForTextsCutOnEitherSide) {
+    Texts[0] = std::u16string(60, u'W');
+    Texts[1] = u"short";
+    tree->SetRootNodeCount(0); // new nodes measure the new texts
+    tree->SetRootNodeCount(2);
+    epc::testing::Pump();
+    tree->SetHintMode(TVTHintMode::hmTooltip);
+    auto ask = [&](int row) {
+        THintInfo info;
+        info.CursorPos = TPoint(40, row * int(tree->DefaultNodeHeight()) + 9);
+        return tree->Perform(CM_HINTSHOW, 0, reinterpret_cast<LPARAM>(&info)) == 0
+                   ? info.HintStr
+                   : std::string("(none)");
+    };
+    EXPECT_EQ(ask(0), std::string(60, 'W')); // cut by the right edge
+    EXPECT_EQ(ask(1), "(none)");             // fully shown
+    // Scrolled to the right, the short label starts left of the client area.
+    tree->SetOffsetX(-100);
+    ASSERT_EQ(tree->OffsetX(), -100);
+    EXPECT_EQ(ask(1), "short");
+    // Back in view but wider than its column's cell.
+    tree->SetOffsetX(0);
+    EXPECT_EQ(ask(1), "(none)");
+    TVirtualTreeColumn* column = tree->Header()->Columns()->Add();
+    column->SetWidth(tree->Indent() + tree->Margin() + 10);
+    tree->Header()->SetOptions(tree->Header()->Options() | hoVisible);
+    epc::testing::Pump();
+    EXPECT_EQ(ask(1), "short");
+}
