@@ -113,7 +113,12 @@ void TBaseVirtualTree::HandleHintShow(TMessage& message) {
             }
             if (left >= shownLeft && right <= shownRight) return;
             text = DoGetNodeTooltip(node, hit.HitColumn);
-            FHintData.HintRect = TRect(left - 2, top, right + 2, top + int(NodeHeight(node)));
+            // The tooltip lies over the text it completes: the text's rectangle on the screen,
+            // a pixel larger on each side, as the hint window sizes it.
+            const TPoint origin = ClientToScreen(TPoint(left - 1, top - 1));
+            FHintData.HintRect = TRect(origin.X, origin.Y, origin.X + right - left + 2,
+                                       origin.Y + int(NodeHeight(node)) + 2);
+            info->HintPos = origin;
             break;
         }
         }

@@ -320,3 +320,25 @@ TEST_F(HintFixture, TooltipsForTextsCutOnEitherSide) {
     epc::testing::Pump();
     EXPECT_EQ(ask(1), "short");
 }
+
+TEST_F(HintFixture, TooltipLiesOverTheWholeText) {
+    Texts[1] = std::u16string(60, u'W');
+    tree->SetRootNodeCount(0);
+    tree->SetRootNodeCount(2);
+    tree->SetHint("tree");
+    tree->SetHintMode(TVTHintMode::hmTooltip);
+    // A narrow column cuts the text; the tooltip shows all of it, over the text.
+    TVirtualTreeColumn* column = tree->Header()->Columns()->Add();
+    column->SetWidth(120);
+    epc::testing::Pump();
+    PVirtualNode second = tree->GetFirst()->NextSibling;
+    const TRect text = tree->DisplayRect(second, 0, true, true);
+    ASSERT_GT(text.Right, 120);
+    TVirtualTreeHintWindow* hint = HintOver(1);
+    ASSERT_NE(hint, nullptr);
+    const TPoint at = epc::testing::ScreenPoint(tree, TPoint(text.Left - 1, text.Top - 1));
+    EXPECT_EQ(hint->Left(), at.X);
+    EXPECT_EQ(hint->Top(), at.Y);
+    EXPECT_EQ(hint->Width(), text.Width() + 2 + HintShadowSize);
+    EXPECT_EQ(hint->HintData().HintText, Texts[1]);
+}
