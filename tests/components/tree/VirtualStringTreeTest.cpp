@@ -639,6 +639,10 @@ TEST(StringTreeEditing, RefusedOrStructureChangesEndTheEdit) {
     ua::PressKey(VK_F2);
     EXPECT_FALSE(f.tree->IsEditing());
     f.tree->TreeOptions()->SetMiscOptions(f.tree->TreeOptions()->MiscOptions() | toEditable);
+    f.tree->SetEnabled(false);
+    EXPECT_FALSE(f.tree->EditNode(f.first, NoColumn));
+    f.tree->SetEnabled(true);
+    f.tree->SetFocus();
     EXPECT_THROW(f.tree->EditNode(f.first, 0), EAssertionFailed);
     ASSERT_TRUE(f.tree->EditNode(f.first, NoColumn));
     // Adding a node cancels the edit under way.
