@@ -85,9 +85,14 @@ void TBaseVirtualTree::HandleHintShow(TMessage& message) {
         PVirtualNode node = hit.HitNode;
         FHintData.Node = node;
         FHintData.Column = hit.HitColumn;
+        // The hint belongs to the node's row, or to the empty space below the rows: moving
+        // out of it asks again.
         if (node) {
             int top = NodeTop(node) + FOffsetY;
             info->CursorRect = TRect(0, top, ClientWidth(), top + int(NodeHeight(node)));
+        } else {
+            const int bottom = std::max(0, int(RootTotalHeight()) + FOffsetY);
+            info->CursorRect = TRect(0, bottom, ClientWidth(), std::max(bottom, ClientHeight()));
         }
         switch (FHintMode) {
         case TVTHintMode::hmDefault:

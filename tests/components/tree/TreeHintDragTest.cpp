@@ -342,3 +342,30 @@ TEST_F(HintFixture, TooltipLiesOverTheWholeText) {
     EXPECT_EQ(hint->Width(), text.Width() + 2 + HintShadowSize);
     EXPECT_EQ(hint->HintData().HintText, Texts[1]);
 }
+
+TEST_F(HintFixture, EachRowAsksForItsOwnHint) {
+    tree->SetHint("tree");
+    tree->SetHintMode(TVTHintMode::hmHint);
+    TVirtualTreeHintWindow* hint = HintOver(0);
+    ASSERT_NE(hint, nullptr);
+    EXPECT_EQ(hint->HintData().HintText, Texts[0]);
+    // Within the row the hint stays; on the next row that row's hint comes.
+    epc::testing::MoveMouse(tree, 60, 9);
+    EXPECT_TRUE(Application->HintShowing());
+    epc::testing::MoveMouse(tree, 30, 27);
+    epc::testing::Wait(2000);
+    ASSERT_TRUE(Application->HintShowing());
+    hint = dynamic_cast<TVirtualTreeHintWindow*>(Application->HintWindow());
+    ASSERT_NE(hint, nullptr);
+    EXPECT_EQ(hint->HintData().HintText, Texts[1]);
+    // Below the rows no node has a hint; back on a row its hint comes again.
+    epc::testing::MoveMouse(tree, 30, 150);
+    epc::testing::Wait(2000);
+    EXPECT_FALSE(Application->HintShowing());
+    epc::testing::MoveMouse(tree, 30, 9);
+    epc::testing::Wait(2000);
+    ASSERT_TRUE(Application->HintShowing());
+    hint = dynamic_cast<TVirtualTreeHintWindow*>(Application->HintWindow());
+    ASSERT_NE(hint, nullptr);
+    EXPECT_EQ(hint->HintData().HintText, Texts[0]);
+}
