@@ -78,8 +78,11 @@ void TBaseVirtualTree::HandleHintShow(TMessage& message) {
             return;
         TColumnIndex column = FHeader->Columns()->ColumnFromPosition(p.X - FOffsetX);
         if (column < 0) return;
-        text = FHeader->Columns()->Items(column)->Hint();
-        info->CursorRect = TRect(0, -FHeader->Height(), ClientWidth(), 0);
+        TVirtualTreeColumn* item = FHeader->Columns()->Items(column);
+        text = item->Hint();
+        // The hint belongs to the column's part of the header.
+        const int left = item->Left() + FOffsetX;
+        info->CursorRect = TRect(left, -FHeader->Height(), left + item->Width(), 0);
     } else {
         THitInfo hit = HitTestAt(p.X, p.Y, true);
         PVirtualNode node = hit.HitNode;

@@ -369,3 +369,29 @@ TEST_F(HintFixture, EachRowAsksForItsOwnHint) {
     ASSERT_NE(hint, nullptr);
     EXPECT_EQ(hint->HintData().HintText, Texts[0]);
 }
+
+TEST_F(HintFixture, EachColumnOfTheHeaderAsksForItsOwnHint) {
+    tree->SetHint("tree");
+    TVTHeader* header = tree->Header();
+    for (const char16_t* text : {u"first", u"second"}) {
+        TVirtualTreeColumn* column = header->Columns()->Add();
+        column->SetWidth(100);
+        column->SetHint(text);
+    }
+    header->SetOptions(header->Options() | hoVisible | hoShowHint);
+    epc::testing::Pump();
+    epc::testing::MoveMouse(tree, 250, 150);
+    Application->CancelHint();
+    epc::testing::MoveMouse(tree, 30, -8);
+    epc::testing::Wait(2000);
+    ASSERT_TRUE(Application->HintShowing());
+    auto* hint = dynamic_cast<TVirtualTreeHintWindow*>(Application->HintWindow());
+    ASSERT_NE(hint, nullptr);
+    EXPECT_EQ(hint->HintData().HintText, u"first");
+    epc::testing::MoveMouse(tree, 130, -8);
+    epc::testing::Wait(2000);
+    ASSERT_TRUE(Application->HintShowing());
+    hint = dynamic_cast<TVirtualTreeHintWindow*>(Application->HintWindow());
+    ASSERT_NE(hint, nullptr);
+    EXPECT_EQ(hint->HintData().HintText, u"second");
+}
