@@ -272,9 +272,14 @@ int TRVScroller::GetHScrollMax() {
 }
 
 void TRVScroller::SetControlTop(TControl* control, int y) {
-    const int top = std::clamp(y, -kControlTopLimit, kControlTopLimit);
-    FControlPlaces[control] = TControlPlace{y, top};
-    control->SetTop(top);
+    FControlPlaces[control].Y = y;
+    SetControlTopFromTag(control);
+}
+
+void TRVScroller::SetControlTopFromTag(TControl* control) {
+    TControlPlace& place = FControlPlaces[control];
+    place.AppliedTop = std::clamp(place.Y, -kControlTopLimit, kControlTopLimit);
+    control->SetTop(place.AppliedTop);
 }
 
 void TRVScroller::MoveEmbeddedControls(int dx, int dy) {

@@ -398,6 +398,10 @@ bool TCustomRichView::HasSelection() const {
            FRVData->FirstOffs != FRVData->LastOffs;
 }
 
+void TCustomRichView::ClearDrawMarkers() {
+    FRVData->ClearDrawMarkers();
+}
+
 // ---- RVF and RTF --------------------------------------------------------------------------------
 
 void TCustomRichView::ApplyLayoutInfo(const TRVLayoutInfo& layout) {
@@ -416,7 +420,8 @@ bool TCustomRichView::ReadRvfStream(TStream& stream) {
     FRVData->RVFLoadedColor = clNone;
     const bool ok = FRVData->LoadFromRvfStream(stream);
     if (FRVData->RVFLoadedLayoutValid) ApplyLayoutInfo(FRVData->RVFLoadedLayout);
-    if (FRVData->RVFLoadedColor != clNone) SetColor(FRVData->RVFLoadedColor);
+    // A stored background colour is the stream's, clNone (the style's colour) included.
+    if (FRVData->RVFLoadedColorValid) SetColor(FRVData->RVFLoadedColor);
     return ok;
 }
 
@@ -537,7 +542,11 @@ void TCustomRichView::DblClick() {
 }
 
 void TCustomRichView::CopyToClipboard() {
-    FRVData->CopyToClipboard(EffectiveColor(), FBackground.get());
+    CopySelection(EffectiveColor(), FBackground.get());
+}
+
+void TCustomRichView::CopySelection(TColor color, TRVBackground* background) {
+    FRVData->CopyToClipboard(color, background);
 }
 
 std::string TCustomRichView::GetSelText() {
@@ -554,7 +563,7 @@ void TCustomRichView::WMCopy(TMessage& /*message*/) {
         if (editor->HandleAllocated()) PostMessage(editor->Handle(), WM_COPY, 0, 0);
         return;
     }
-    if (FStyle) CopyToClipboard();
+    if (FStyle) CopySelection(EffectiveColor(), FBackground.get());
 }
 
 void TCustomRichView::WMContextMenu(TMessage& message) {
