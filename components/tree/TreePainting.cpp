@@ -170,7 +170,8 @@ TRect TBaseVirtualTree::DisplayRect(PVirtualNode node, TColumnIndex column, bool
     }
     if (!textOnly) return r;
     const bool main = column == MainColumn() || !useColumns;
-    TAlignment alignment = taLeftJustify;
+    // Without columns the labels sit as the tree's Alignment says, as they are painted.
+    TAlignment alignment = FAlignment;
     bool rtl = UseRightToLeftAlignment();
     if (useColumns) {
         alignment = FHeader->Columns()->Items(column)->Alignment();
