@@ -191,7 +191,10 @@ TRect TBaseVirtualTree::DisplayRect(PVirtualNode node, TColumnIndex column, bool
             r.Right = r.Left + textWidth;
         return r;
     }
-    switch (rtl ? (alignment == taLeftJustify ? taRightJustify : alignment) : alignment) {
+    // Right-to-left reading swaps the sides, as painting does.
+    if (rtl && alignment != taCenter)
+        alignment = alignment == taLeftJustify ? taRightJustify : taLeftJustify;
+    switch (alignment) {
     case taLeftJustify:
         r.Right = r.Left + textWidth;
         break;

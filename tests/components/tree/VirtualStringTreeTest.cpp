@@ -631,6 +631,17 @@ TEST(StringTreeEditing, RightAlignedLabelsAreEditedWhereTheyArePainted) {
     ASSERT_NE(f.Edit(), nullptr);
     EXPECT_EQ(f.Edit()->Left() + f.Edit()->Width(), right);
     EXPECT_LE(f.Edit()->Left(), left);
+    ua::PressKey(VK_ESCAPE);
+    // Read right to left, a right-aligned label sits at the far (left) side, where the hit
+    // test finds it too.
+    f.tree->SetBiDiMode(bdRightToLeft);
+    ua::Pump();
+    const TRect mirrored = f.tree->DisplayRect(f.first, NoColumn, true, true);
+    EXPECT_EQ(mirrored.Left, 0);
+    EXPECT_EQ(mirrored.Right, 5 * 8 + 2 * f.tree->TextMargin());
+    const auto hit = f.tree->HitTestAt(mirrored.Left + 2, row.Top + 2, true);
+    EXPECT_EQ(hit.HitNode, f.first);
+    EXPECT_TRUE(hit.HitPositions & TBaseVirtualTree::hiOnItemLabel);
 }
 
 TEST(StringTreeEditing, EscapeCancelsAndKeepsTheText) {
