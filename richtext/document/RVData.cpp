@@ -147,7 +147,6 @@ TRVComponentPtr TCustomRVData::RVFControlNeeded(const std::string&, const TRVTag
 // The base document has nowhere to keep a background picture: it goes with the argument.
 void TCustomRVData::RVFBackgroundRead(TColor color, TBackgroundStyle, std::unique_ptr<TGraphic>) {
     RVFLoadedColor = color;
-    RVFLoadedColorValid = true;
 }
 
 void TCustomRVData::RVFLayoutRead(const TRVLayoutInfo& layout) {
@@ -397,10 +396,7 @@ bool TCustomRVData::InsertItemObjectAt(int index, std::string text,
             ++CPCount;
         }
     }
-    if (item->StyleNo == rvsListMarker)
-        AddMarkerToList(static_cast<TRVMarkerItemInfo*>(item));
-    else
-        AddSubDocumentMarkers(item);
+    if (item->StyleNo == rvsListMarker) AddMarkerToList(static_cast<TRVMarkerItemInfo*>(item));
     ItemInsertedAt(index);
     if (FRecorder) FRecorder->ItemInserted(*this, index);
     return true;
@@ -629,9 +625,6 @@ void TCustomRVData::FreeItem(int itemNo) {
             int i = markers->IndexOf(static_cast<TRVMarkerItemInfo*>(item));
             if (i >= 0) markers->Delete(i);
         }
-    } else {
-        // Markers of the item's sub-documents (table cells) are listed here too.
-        RemoveSubDocumentMarkers(item);
     }
     e.Item.reset();
 }
@@ -652,8 +645,6 @@ void TCustomRVData::DeleteItemRange(int first, int count) {
         // An entry whose item was released already is only removed.
         const TCustomRVItemInfo* item = (*FItems)[i].Item.get();
         if (item && item->StyleNo == rvsListMarker) hadMarkers = true;
-        if (item && item->StyleNo != rvsListMarker && RemoveSubDocumentMarkers((*FItems)[i].Item.get()))
-            hadMarkers = true;
         FreeItem(i);
     }
     auto& entries = FItems->Entries();
@@ -790,106 +781,26 @@ int TCustomRVData::GetCheckpointItemNo(const TRVCPInfo* cp) const {
 
 // ---------------------------------------------------------------- list markers
 
-namespace {
-// The listed marker nearest before item BeforeItem of Data in reading order, looking into the
-// sub-documents of the items on the way; nullptr when there is none in Data.
-TRVMarkerItemInfo* LastListedMarkerBefore(const TCustomRVData& data, int beforeItem,
-                                          const TRVMarkerList& markers, int depth) {
-    if (depth > 64) return nullptr;
-    for (int i = std::min(beforeItem, data.ItemCount()) - 1; i >= 0; --i) {
-        TCustomRVItemInfo* item = data.Items()[i].Item.get();
-        if (!item) continue;
-        if (item->StyleNo == rvsListMarker) {
-            auto* m = static_cast<TRVMarkerItemInfo*>(item);
-            if (markers.IndexOf(m) >= 0) return m;
-            continue;
-        }
-        int subCount = 0;
-        while (item->GetSubRVData(subCount))
-            ++subCount;
-        for (int k = subCount - 1; k >= 0; --k) {
-            const TCustomRVData* sub = item->GetSubRVData(k);
-            if (auto* m = LastListedMarkerBefore(*sub, sub->ItemCount(), markers, depth + 1))
-                return m;
-        }
-    }
-    return nullptr;
-}
-} // namespace
-
 void TCustomRVData::AddMarkerToList(TRVMarkerItemInfo* marker) {
     TRVMarkerList* markers = GetMarkers(true);
-    if (!markers || markers->IndexOf(marker) >= 0) return;
-    // The list runs in reading order through the sub-documents (table cells) that share it, so
-    // the new marker goes after the listed one nearest before it, wherever that one lives.
-    TRVMarkerItemInfo* prev = nullptr;
-    const TCustomRVData* data = this;
-    int before = FindItemIndex(marker);
-    if (before < 0) before = ItemCount();
-    for (int depth = 0; data && depth < 64; ++depth) {
-        prev = LastListedMarkerBefore(*data, before, *markers, 0);
-        if (prev) break;
-        TCustomRVData* parent = data->GetParentData();
-        if (!parent || parent->GetMarkers(false) != markers) break;
-        // Continue in the container: the sub-documents of the same item before this one, then
-        // the items before it.
-        int holder = -1, subIndex = -1;
-        for (int i = 0; i < parent->ItemCount() && holder < 0; ++i)
-            for (int k = 0; const TCustomRVData* sub = parent->GetItem(i)->GetSubRVData(k); ++k)
-                if (sub == data) {
-                    holder = i;
-                    subIndex = k;
-                    break;
-                }
-        if (holder < 0) break;
-        TCustomRVItemInfo* item = parent->GetItem(holder);
-        for (int k = subIndex - 1; k >= 0 && !prev; --k) {
-            const TCustomRVData* sub = item->GetSubRVData(k);
-            prev = LastListedMarkerBefore(*sub, sub->ItemCount(), *markers, 1);
-        }
-        if (prev) break;
-        data = parent;
-        before = holder;
-    }
-    const int pos = prev ? markers->IndexOf(prev) + 1 : 0;
-    markers->Insert(pos, marker);
-    if (FMarkerUpdateCount == 0) markers->RenumberFrom(pos, GetRVStyle());
-}
-
-void TCustomRVData::AddSubDocumentMarkers(TCustomRVItemInfo* item) {
-    for (int k = 0; TCustomRVData* sub = item->GetSubRVData(k); ++k)
-        for (int i = 0; i < sub->ItemCount(); ++i) {
-            TCustomRVItemInfo* inner = sub->GetItem(i);
-            if (inner->StyleNo == rvsListMarker)
-                sub->AddMarkerToList(static_cast<TRVMarkerItemInfo*>(inner));
-            else
-                sub->AddSubDocumentMarkers(inner);
-        }
-}
-
-namespace {
-bool RemoveSubDocumentMarkersFrom(TRVMarkerList& markers, TCustomRVItemInfo* item) {
-    bool removed = false;
-    for (int k = 0; TCustomRVData* sub = item->GetSubRVData(k); ++k)
-        for (int i = 0; i < sub->ItemCount(); ++i) {
-            TCustomRVItemInfo* inner = sub->GetItem(i);
-            if (inner->StyleNo == rvsListMarker) {
-                int p = markers.IndexOf(static_cast<TRVMarkerItemInfo*>(inner));
-                if (p >= 0) {
-                    markers.Delete(p);
-                    removed = true;
-                }
-            } else if (RemoveSubDocumentMarkersFrom(markers, inner)) {
-                removed = true;
+    if (!markers) return;
+    int index = FindItemIndex(marker);
+    int pos = 0;
+    for (int i = index - 1; i >= 0; --i) {
+        TCustomRVItemInfo* item = (*FItems)[i].Item.get();
+        if (item && item->StyleNo == rvsListMarker) {
+            int p = markers->IndexOf(static_cast<TRVMarkerItemInfo*>(item));
+            if (p >= 0) {
+                pos = p + 1;
+                break;
             }
         }
-    return removed;
-}
-} // namespace
-
-bool TCustomRVData::RemoveSubDocumentMarkers(TCustomRVItemInfo* item) {
-    TRVMarkerList* markers = GetMarkers(false);
-    return markers && markers->Count() > 0 && RemoveSubDocumentMarkersFrom(*markers, item);
+    }
+    // The list is in document order: a marker already listed sits right after the previous one.
+    if (pos < markers->Count() && (*markers)[pos] == marker) return;
+    if (index < 0 && markers->IndexOf(marker) >= 0) return;
+    markers->Insert(pos, marker);
+    if (FMarkerUpdateCount == 0) markers->RenumberFrom(pos, GetRVStyle());
 }
 
 void TCustomRVData::RemoveMarkerFromList(TRVMarkerItemInfo* marker) {

@@ -92,18 +92,9 @@ public:
     virtual TRVStyle* GetRVStyle() const { return FStyle; }
     void SetRVStyle(TRVStyle* style) { FStyle = style; }
     virtual TRVOptions GetOptions() const { return FOptions; }
-    virtual void SetOptions(TRVOptions value) { FOptions = value; }
+    void SetOptions(TRVOptions value) { FOptions = value; }
     virtual TRVFOptions GetRVFOptions() const { return FRVFOptions; }
-    virtual void SetRVFOptions(TRVFOptions value) { FRVFOptions = value; }
-    virtual TRVRTFOptions GetRTFOptions() const { return FRTFOptions; }
-    virtual void SetRTFOptions(TRVRTFOptions value) { FRTFOptions = value; }
-    // A plain document's loads put stored style tables in place of the sheet's.
-    virtual TRVFReaderStyleMode GetRVFTextStylesReadMode() const {
-        return TRVFReaderStyleMode::rvf_sInsertMap;
-    }
-    virtual TRVFReaderStyleMode GetRVFParaStylesReadMode() const {
-        return TRVFReaderStyleMode::rvf_sInsertMap;
-    }
+    void SetRVFOptions(TRVFOptions value) { FRVFOptions = value; }
     virtual TCustomRVData* GetParentData() const { return nullptr; }
     TCustomRVData* GetRootData();
     virtual TRVBiDiMode GetBiDiMode() const { return FBiDiMode; }
@@ -265,10 +256,6 @@ public:
     // ---- List markers.
     void AddMarkerToList(TRVMarkerItemInfo* marker);
     void RemoveMarkerFromList(TRVMarkerItemInfo* marker);
-    // Markers inside the item's sub-documents join or leave this document's marker list, which
-    // those sub-documents share while the item lies in the document.
-    void AddSubDocumentMarkers(TCustomRVItemInfo* item);
-    bool RemoveSubDocumentMarkers(TCustomRVItemInfo* item);
     int FindMarkerItemFrom(const TRVMarkerItemInfo* marker, int startItem) const;
     int FindLastMarkerOfLists(int start, const TRVIntegerList& listNos) const;
     void SetParagraphMarker(int itemNo, int listNo, int level, int startFrom, bool useStartFrom);
@@ -298,7 +285,6 @@ public:
                          TGraphic* backImage = nullptr, const TRVLayoutInfo* layout = nullptr);
     // Background and layout of the last load (also reported through the virtual hooks).
     TColor RVFLoadedColor = clNone;
-    bool RVFLoadedColorValid = false; // the stream held a background record
     bool RVFLoadedLayoutValid = false;
     TRVLayoutInfo RVFLoadedLayout;
 
@@ -359,7 +345,6 @@ private:
     TRVItemList* FItems;
     TRVStyle* FStyle = nullptr;
     TRVOptions FOptions;
-    TRVRTFOptions FRTFOptions = TRVRTFOptions::FromBits(14);
     TRVFOptions FRVFOptions{TRVFOption::rvfoSavePicturesBody, TRVFOption::rvfoSaveControlsBody,
                             TRVFOption::rvfoSaveBack,         TRVFOption::rvfoLoadBack,
                             TRVFOption::rvfoSaveTextStyles,   TRVFOption::rvfoSaveParaStyles,

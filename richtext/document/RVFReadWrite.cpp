@@ -461,8 +461,7 @@ std::string TextStyleLine(const TFontInfo& f) {
            Kv("jump", f.Jump) + Kv("caps", f.AllCaps) + Kv("hcolor", f.HoverColor) +
            Kv("hback", f.HoverBackColor) + Kv("cursor", f.JumpCursor) +
            Kv("spacing", f.CharSpacing) + Kv("bidi", int(f.BiDiMode)) +
-           Kv("protect", (long long)(f.Protection.Bits())) + Kv("next", f.NextStyleNo) +
-           (f.VShift != 0 ? Kv("vshift", f.VShift) : std::string());
+           Kv("protect", (long long)(f.Protection.Bits())) + Kv("next", f.NextStyleNo);
 }
 
 bool ReadTextStyle(const FieldMap& m, TFontInfo& f) {
@@ -479,7 +478,6 @@ bool ReadTextStyle(const FieldMap& m, TFontInfo& f) {
     r.Enum("bidi", f.BiDiMode, 2);
     r.Set("protect", f.Protection, 8);
     r.Int("next", f.NextStyleNo, -1, INT32_MAX);
-    r.Int("vshift", f.VShift, -RVMaxVShift, RVMaxVShift);
     return r.Ok;
 }
 
@@ -985,8 +983,7 @@ public:
           FPara(FStyle ? &FStyle->ParaStyles : nullptr),
           FLists(FStyle ? &FStyle->ListStyles : nullptr), FOptions(data.GetRVFOptions()),
           FTagsArePChars(data.TagsArePChars()),
-          FConvStyles(FOptions.Contains(TRVFOption::rvfoConvUnknownStylesToZero)),
-          FTextMode(data.GetRVFTextStylesReadMode()), FParaMode(data.GetRVFParaStylesReadMode()) {
+          FConvStyles(FOptions.Contains(TRVFOption::rvfoConvUnknownStylesToZero)) {
         // A pass that starts while another reads one of its items is a sub-document of that
         // item (a table cell): its items take the outer pass's styles, so that they are mapped,
         // checked against and kept by the style tables the outer pass reads.
@@ -1031,8 +1028,7 @@ private:
     bool ReadTextStyles(const Header& h);
     bool ReadParaStyles(const Header& h);
     bool ReadListStyles(const Header& h);
-    template <typename Table>
-    bool TakeTable(PassTable<Table>& pass, std::unique_ptr<Table> table, TRVFReaderStyleMode mode);
+    template <typename Table> bool TakeTable(PassTable<Table>& pass, std::unique_ptr<Table> table);
     bool SkipLines(const Header& h) {
         std::string_view line;
         for (long long k = 0; k < h.LineCount; ++k)
@@ -1067,8 +1063,6 @@ private:
     TRVFOptions FOptions;
     bool FTagsArePChars;
     bool FConvStyles;
-    // List styles go with the paragraph styles.
-    const TRVFReaderStyleMode FTextMode, FParaMode;
     bool FFullReformat = false;
     // A checkpoint waits for the next item; after the last one it marks the document end.
     std::unique_ptr<TRVCPInfo> FCheckpoint;
@@ -1162,7 +1156,7 @@ bool TRvfReader::ReadTextStyles(const Header& h) {
         if (!FIn.ReadLine(line) || !ParseFields(line, kind, fields) || kind != "text" ||
             !ReadTextStyle(fields, table->Add()))
             return false;
-    return TakeTable(FText, std::move(table), FTextMode);
+    return TakeTable(FText, std::move(table));
 }
 
 bool TRvfReader::ReadParaStyles(const Header& h) {
@@ -1175,7 +1169,7 @@ bool TRvfReader::ReadParaStyles(const Header& h) {
         if (!FIn.ReadLine(line) || !ParseFields(line, kind, fields) || kind != "para" ||
             !ReadParaStyle(fields, table->Add()))
             return false;
-    return TakeTable(FPara, std::move(table), FParaMode);
+    return TakeTable(FPara, std::move(table));
 }
 
 bool TRvfReader::ReadListStyles(const Header& h) {
@@ -1201,19 +1195,17 @@ bool TRvfReader::ReadListStyles(const Header& h) {
                 !ReadLevel(fields, list.AddLevel()))
                 return false;
     }
-    return TakeTable(FLists, std::move(table), FParaMode);
+    return TakeTable(FLists, std::move(table));
 }
 
-// A whole stored table, by the read mode: ignored; or, loading in replace mode, put in place of
-// the sheet's, which must then still hold every style the items read so far point to; or (merge
-// mode, and every insertion) the stored styles are mapped onto equal ones of the sheet and the
-// missing ones added, so that the sheet's styles keep their indexes for whoever uses them.
+// A whole stored table: loading replaces the sheet's, which must then still hold every style
+// the items read so far point to; inserting maps the stored styles onto equal ones of the
+// sheet and adds the missing ones.
 template <typename Table>
-bool TRvfReader::TakeTable(PassTable<Table>& pass, std::unique_ptr<Table> table,
-                           TRVFReaderStyleMode mode) {
-    if (!pass.HasSheet() || mode == TRVFReaderStyleMode::rvf_sIgnore) return true;
+bool TRvfReader::TakeTable(PassTable<Table>& pass, std::unique_ptr<Table> table) {
+    if (!pass.HasSheet()) return true;
     pass.Map.reset();
-    if (FLoading && mode == TRVFReaderStyleMode::rvf_sInsertMap) {
+    if (FLoading) {
         if (pass.MaxUsed() >= table->Count()) return false;
         pass.Replace(std::move(table));
         return true;
@@ -1373,7 +1365,6 @@ thread_local TRvfReader* TRvfReader::ActiveReader = nullptr;
 bool TCustomRVData::LoadFromRvfStream(TStream& stream) {
     ClearAllItems();
     RVFLoadedColor = clNone;
-    RVFLoadedColorValid = false;
     RVFLoadedLayoutValid = false;
     int index = 0, first = -1, last = -1;
     bool full = false;

@@ -321,10 +321,6 @@ void TRVMarkerItemInfo::AdjustToDocWidth(int, TRVDrawLineInfo*, bool, int&, int&
     // The layout scales screen sizes to its canvas: measured sizes go back to the screen.
     const TRVScreenAndDevice scaling = sad ? *sad : TRVScreenAndDevice{};
     FBoxWidth = scaling.XToScreen(size.cx);
-    // The marker reaches from the level's marker indent to its left indent, so the paragraph's
-    // text starts at the left indent on its first line as on the others; a wider marker pushes
-    // the text on.
-    FBoxWidth = std::max(FBoxWidth, level->LeftIndent - level->MarkerIndent);
     FBoxHeight = scaling.YToScreen(tm.tmHeight);
     FDescent = scaling.YToScreen(tm.tmDescent);
 }

@@ -853,15 +853,6 @@ int TRVMarkerItemInfo::GetIndexInList(TCustomRVData* rvData) const {
     return markers ? markers->IndexOf(this) : -1;
 }
 
-void TRVMarkerItemInfo::MoveToUndo(TCustomRVData* rvData) {
-    TRVRectItemInfo::MoveToUndo(rvData);
-    if (rvData) rvData->RemoveMarkerFromList(this);
-}
-
-void TRVMarkerItemInfo::AttachToDocument(TCustomRVData* rvData) {
-    if (rvData && rvData->FindItemIndex(this) >= 0) rvData->AddMarkerToList(this);
-}
-
 void TRVMarkerItemInfo::MarkStylesInUse(TRVIntegerList& usedText, TRVIntegerList& usedPara,
                                         TRVIntegerList& usedList) const {
     TRVRectItemInfo::MarkStylesInUse(usedText, usedPara, usedList);

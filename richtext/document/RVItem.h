@@ -491,10 +491,6 @@ public:
     bool GetKindFlag(int kind) const override;
     TRVListLevel* GetLevelInfo(TRVStyle* style) const;
     int GetIndexInList(TCustomRVData* rvData) const;
-    // A marker in a sub-document that goes into an undo record leaves the shared marker list,
-    // and comes back into it with the sub-document.
-    void MoveToUndo(TCustomRVData* rvData) override;
-    void AttachToDocument(TCustomRVData* rvData) override;
     void MarkStylesInUse(TRVIntegerList& usedText, TRVIntegerList& usedPara,
                          TRVIntegerList& usedList) const override;
     void RenumberStyles(const TRVIntegerList& textMap, const TRVIntegerList& paraMap,

@@ -34,7 +34,6 @@ struct CharProps {
     int ColorIndex = 0;     // 0: automatic
     int HighlightIndex = 0; // 0: none
     int SpacingTwips = 0;
-    int ShiftHalfPoints = 0; // up (positive) or down
     int Link = -1; // index of the hyperlink target
     friend bool operator==(const CharProps&, const CharProps&) = default;
 };
@@ -54,7 +53,6 @@ struct CharPropsHash {
         mix(c.ColorIndex);
         mix(c.HighlightIndex);
         mix(c.SpacingTwips);
-        mix(c.ShiftHalfPoints);
         mix(c.Link);
         return size_t(h);
     }
@@ -390,12 +388,6 @@ private:
     bool FNextBR = false;   // the next item starts a line inside the paragraph
     bool FLineOpen = false; // the current line has an item
     bool FNextPage = false; // the next paragraph starts a page
-    // The list of the marker group our writer puts at a list paragraph's start (-1: none).
-    struct MarkerDef {
-        int ListNo = -1, Level = 0, StartFrom = 1;
-        bool Reset = false;
-    } FMarker;
-    void InsertMarker();
 
     std::string FFieldInst;
     bool FLinkPending = false; // a HYPERLINK instruction waits for its field result
@@ -431,7 +423,6 @@ TFontInfo RtfReader::FontInfoFor(const CharProps& c) const {
     f.Color = ColorAt(c.ColorIndex, clWindowText);
     f.BackColor = ColorAt(c.HighlightIndex, clNone);
     f.CharSpacing = ToPixels(c.SpacingTwips);
-    f.VShift = int(c.ShiftHalfPoints * 100LL / std::max(c.HalfPoints, 1));
     f.Jump = c.Link >= 0;
     f.Unicode = true;
     RVLimitFontInfo(f);
@@ -729,18 +720,6 @@ void RtfReader::InsertPicture(std::unique_ptr<TGraphic> g, int goalW, int goalH)
     InsertItem(std::move(name), std::move(item));
 }
 
-// A marker of a list the sheet holds opens the paragraph; markers of lists it lacks are dropped,
-// as other readers' list texts are.
-void RtfReader::InsertMarker() {
-    const MarkerDef def = std::exchange(FMarker, MarkerDef());
-    TRVStyle* sheet = FData->GetRVStyle();
-    if (def.ListNo < 0 || !sheet || def.ListNo >= sheet->ListStyles.Count()) return;
-    FlushRun();
-    if (FIndex != FParaFirst) return;
-    InsertItem(std::string(), std::make_unique<TRVMarkerItemInfo>(FData, def.ListNo, def.Level,
-                                                                  def.StartFrom, def.Reset));
-}
-
 void RtfReader::ReadLink(int link, int& styleNo, TRVTag& tag, std::string& name) {
     const std::string& target = FLinks[size_t(link)];
     if (FData->TagsArePChars()) tag = TRVTag::FromString(target);
@@ -958,14 +937,6 @@ WordGroup RtfReader::CharacterWords() {
               [](R& r, const W& w) {
                   r.FState.Char.SpacingTwips = std::clamp(w.Param, -6553, 6553) * 5;
               }),
-        Value("up",
-              [](R& r, const W& w) {
-                  r.FState.Char.ShiftHalfPoints = std::clamp(w.HasParam ? w.Param : 6, 0, 3276);
-              }),
-        Value("dn",
-              [](R& r, const W& w) {
-                  r.FState.Char.ShiftHalfPoints = -std::clamp(w.HasParam ? w.Param : 6, 0, 3276);
-              }),
         Value("uc", [](R& r, const W& w) { r.FState.UnicodeSkip = std::clamp(w.Param, 0, 16); }),
         Value("u", [](R& r, const W& w) { r.UnicodeChar(w.Param); }),
         Symbol("tab", u'\t'),
@@ -1098,13 +1069,7 @@ WordGroup RtfReader::DocumentWords() {
         Destination("aftnsepc", Dest::Skip),
         Destination("revtbl", Dest::Skip),
         Destination("rsidtbl", Dest::Skip),
-        // Our list marker: its list words, then the group of the text other readers show.
-        Value("richviewlist", [](R& r, const W& w) { r.FMarker.ListNo = w.Param; }),
-        Value("richviewlevel",
-              [](R& r, const W& w) { r.FMarker.Level = std::clamp(w.Param, 0, 255); }),
-        Value("richviewstart", [](R& r, const W& w) { r.FMarker.StartFrom = w.Param; }),
-        Toggle("richviewreset", [](R& r, const W& w) { r.FMarker.Reset = w.On(); }),
-        Destination("richviewmarker", Dest::Skip, [](R& r, const W&) { r.InsertMarker(); }),
+        Destination("richviewmarker", Dest::Skip),
     };
     return {WordPlace::Body, words};
 }

@@ -113,8 +113,7 @@ void AppendRtfAnsi(std::string& out, std::string_view text) {
     }
 }
 
-void AppendRtfUnicode(std::string& out, std::u16string_view text, uint32_t codePage,
-                      bool duplicate) {
+void AppendRtfUnicode(std::string& out, std::u16string_view text, uint32_t codePage) {
     for (char16_t c : text) {
         if (c == u'\\' || c == u'{' || c == u'}') {
             out += '\\';
@@ -127,10 +126,6 @@ void AppendRtfUnicode(std::string& out, std::u16string_view text, uint32_t codeP
             out += char(c);
         } else {
             AppendInt(out, "\\u", int16_t(c));
-            if (!duplicate) {
-                out += ' ';
-                continue;
-            }
             // The fallback a reader without Unicode shows: one byte of the font's code page.
             if (IsHighSurrogate(c) || IsLowSurrogate(c)) {
                 out += '?';
@@ -158,9 +153,6 @@ public:
         : FData(data), FStream(stream), FCtx(ctx), FStyle(data.GetRVStyle()) {}
 
     void Write(bool selectionOnly);
-    // The style sheet: one paragraph style per paragraph style of the sheet (the first is the
-    // default one), one character style per text style.
-    void StyleSheet();
     // The page background: its colour and, for a picture style, the picture as the fill.
     void Background(TColor color, TBackgroundStyle style, TGraphic* image);
 
@@ -169,11 +161,8 @@ private:
         RVFWriteRaw(FStream, FOut);
         FOut.clear();
     }
-    // StyleNo: the text style the format is of (-1 for none), named in the style sheet.
-    void CharFormat(const TFontInfo& f, int styleNo = -1);
-    void CharWords(const TFontInfo& f);
+    void CharFormat(const TFontInfo& f);
     void ParaFormat(int paraNo, bool pageBreak, const TRVListLevel* level);
-    void ParaWords(const TParaInfo& p, const TRVListLevel* level);
     bool EndsWithTableThenEmptyParagraphs(int first, int last) const;
     void BorderSide(const char* side, const TRVBorder& b, int offset, TColor color,
                     const char* styleWord);
@@ -192,14 +181,8 @@ private:
     std::string FOut;
 };
 
-void RtfDocWriter::CharFormat(const TFontInfo& f, int styleNo) {
+void RtfDocWriter::CharFormat(const TFontInfo& f) {
     FOut += "\\plain";
-    if (styleNo >= 0 && FCtx.SavesStyleSheet() && FStyle && styleNo < FStyle->TextStyles.Count())
-        AppendInt(FOut, "\\cs", FCtx.ParaStyleCount + styleNo);
-    CharWords(f);
-}
-
-void RtfDocWriter::CharWords(const TFontInfo& f) {
     AppendInt(FOut, "\\f", FCtx.FontIndex(f.FontName, RtfCharsetOf(f.Charset, FCtx.CodePage)));
     AppendInt(FOut, "\\fs", std::clamp(f.Size, 1, 1638) * 2LL);
     if (f.Style.Contains(TRVFontStyle::rvfsBold)) FOut += "\\b";
@@ -210,10 +193,6 @@ void RtfDocWriter::CharWords(const TFontInfo& f) {
     if (f.Color != clNone) AppendInt(FOut, "\\cf", FCtx.ColorRef(f.Color));
     if (f.BackColor != clNone) AppendInt(FOut, "\\highlight", FCtx.ColorIndex(f.BackColor));
     if (f.CharSpacing != 0) AppendInt(FOut, "\\expndtw", FCtx.Twips(f.CharSpacing));
-    // The shift is a share of the font height: RTF wants half-points.
-    if (const long long halfPoints = std::clamp(f.Size, 1, 1638) * 2LL * f.VShift / 100;
-        halfPoints != 0)
-        AppendInt(FOut, halfPoints > 0 ? "\\up" : "\\dn", halfPoints > 0 ? halfPoints : -halfPoints);
 }
 
 const char* BorderStyleWord(TRVBorderStyle s) {
@@ -244,13 +223,7 @@ void RtfDocWriter::ParaFormat(int paraNo, bool pageBreak, const TRVListLevel* le
     FOut += "\\pard";
     if (FCtx.Level > 0) AppendInt(FOut, "\\intbl\\itap", FCtx.Level);
     if (!FStyle) return;
-    if (FCtx.SavesStyleSheet() && paraNo >= 0 && paraNo < FStyle->ParaStyles.Count())
-        AppendInt(FOut, "\\s", paraNo);
-    ParaWords(FStyle->ParaStyles[paraNo], level);
-    if (pageBreak) FOut += "\\pagebb";
-}
-
-void RtfDocWriter::ParaWords(const TParaInfo& p, const TRVListLevel* level) {
+    const TParaInfo& p = FStyle->ParaStyles[paraNo];
     static const char* const align[] = {"\\ql", "\\qr", "\\qc", "\\qj"};
     FOut += align[int(p.Alignment) & 3];
     if (level) {
@@ -273,6 +246,7 @@ void RtfDocWriter::ParaWords(const TParaInfo& p, const TRVListLevel* level) {
         // Pixels added between lines: RTF has no such spacing; our own reader restores it.
         AppendInt(FOut, "\\richviewlsb", p.LineSpacing);
     }
+    if (pageBreak) FOut += "\\pagebb";
     if (p.Border.Style != TRVBorderStyle::rvbNone) {
         const TRVBorder& b = p.Border;
         const char* w = BorderStyleWord(b.Style);
@@ -312,16 +286,15 @@ void RtfDocWriter::TextRun(int i, int first, int so, int last, int eo) {
     const bool link = item->IsHyperlink(FStyle);
     if (link) HyperlinkStart(item->Tag);
     FOut += '{';
-    if (f) CharFormat(*f, item->StyleNo);
+    if (f) CharFormat(*f);
     FOut += ' ';
     uint32_t cp = f ? FontCodePage(*f) : FCtx.CodePage;
-    const bool duplicate = FCtx.Options.Contains(TRVRTFOption::rvrtfDuplicateUnicode);
     if (item->IsUnicode())
-        AppendRtfUnicode(FOut, BytesToWide(part), cp, duplicate);
+        AppendRtfUnicode(FOut, BytesToWide(part), cp);
     else if (uint32_t textCp = FData.CodePageOfStyle(item->StyleNo);
              f && (textCp == CP_ACP ? GetACP() : textCp) != cp)
         // 8-bit text in a code page its font cannot name: written as Unicode.
-        AppendRtfUnicode(FOut, AnsiToWide(part, textCp), cp, duplicate);
+        AppendRtfUnicode(FOut, AnsiToWide(part, textCp), cp);
     else
         AppendRtfAnsi(FOut, part);
     FOut += '}';
@@ -361,27 +334,11 @@ void RtfDocWriter::Picture(TGraphic* image, int shownWidth, int shownHeight) {
     std::string cls = image->ClassName();
     std::string data;
     const char* blip = "\\pngblip";
-    const bool jpegAsJpeg = FCtx.Options.Contains(TRVRTFOption::rvrtfSaveJpegAsJpeg);
     if (cls == "TPngImage") {
         data = image->SaveToString();
-    } else if (cls == "TJPEGImage" && jpegAsJpeg) {
+    } else if (cls == "TJPEGImage") {
         data = image->SaveToString();
         blip = "\\jpegblip";
-    } else if (FCtx.Options.Contains(TRVRTFOption::rvrtfSaveBitmapDefault)) {
-        // Other pictures as a device-independent bitmap of their pixels: the file without its
-        // 14-byte file header.
-        TBitmap bmp(image->Width(), image->Height(), pf24bit);
-        if (auto* b = dynamic_cast<TBitmap*>(image)) {
-            bmp.Assign(b);
-            bmp.SetPixelFormat(pf24bit);
-        } else {
-            bmp.Canvas()->Brush()->SetColor(clWhite);
-            bmp.Canvas()->FillRect(TRect{0, 0, image->Width(), image->Height()});
-            bmp.Canvas()->Draw(0, 0, image);
-        }
-        data = bmp.SaveToString();
-        data.erase(0, std::min<size_t>(14, data.size()));
-        blip = "\\dibitmap0";
     } else {
         // Any other picture goes as PNG of its pixels.
         TBitmap bmp(image->Width(), image->Height(), pf24bit);
@@ -436,34 +393,6 @@ void RtfDocWriter::Background(TColor color, TBackgroundStyle style, TGraphic* im
         FOut += "}}";
     }
     FOut += "}}}\\viewbksp1\r\n";
-    Flush();
-}
-
-void RtfDocWriter::StyleSheet() {
-    if (!FStyle) return;
-    FOut += "{\\stylesheet";
-    const int paraCount = FStyle->ParaStyles.Count();
-    for (int i = 0; i < paraCount; ++i) {
-        const TParaInfo& p = FStyle->ParaStyles[i];
-        AppendInt(FOut, "{\\s", i);
-        ParaWords(p, nullptr);
-        CharWords(FStyle->TextStyles[0]);
-        const int next = p.NextParaNo >= 0 && p.NextParaNo < paraCount ? p.NextParaNo : i;
-        AppendInt(FOut, "\\snext", next);
-        FOut += ' ';
-        AppendRtfAnsi(FOut, p.StyleName);
-        FOut += ";}\r\n";
-    }
-    for (int i = 0; i < FStyle->TextStyles.Count(); ++i) {
-        const TFontInfo& f = FStyle->TextStyles[i];
-        AppendInt(FOut, "{\\*\\cs", paraCount + i);
-        FOut += "\\additive";
-        CharWords(f);
-        FOut += ' ';
-        AppendRtfAnsi(FOut, f.StyleName);
-        FOut += ";}\r\n";
-    }
-    FOut += "}\r\n";
     Flush();
 }
 
@@ -528,14 +457,8 @@ void RtfDocWriter::Write(bool selectionOnly) {
             FOut +=
                 FData.SaveComponentToFile(std::string(), c->Control.get(), TRVSaveFormat::rvsfRTF);
         } else if (auto* m = dynamic_cast<TRVMarkerItemInfo*>(item)) {
-            // Other readers show the marker text; ours makes the marker from the list words
-            // and skips the group from its destination word on.
-            FOut += '{';
-            AppendInt(FOut, "\\richviewlist", m->ListNo);
-            AppendInt(FOut, "\\richviewlevel", m->Level);
-            AppendInt(FOut, "\\richviewstart", m->StartFrom);
-            if (m->Reset) FOut += "\\richviewreset";
-            FOut += "\\richviewmarker";
+            // Other readers show the marker text; ours skips the group by its first word.
+            FOut += "{\\richviewmarker";
             if (TRVListLevel* level = m->GetLevelInfo(FStyle)) CharFormat(level->Font);
             FOut += ' ';
             AppendRtfAnsi(FOut, m->MarkerText);
@@ -596,8 +519,6 @@ bool TCustomRVData::WriteRtfToStream(TStream& stream, bool selectionOnly, TColor
     try {
         TRVRTFWriteContext ctx;
         TRVStyle* style = GetRVStyle();
-        ctx.Options = GetRTFOptions();
-        ctx.ParaStyleCount = style ? style->ParaStyles.Count() : 0;
         ctx.CodePage = style && style->DefCodePage > 1 ? style->DefCodePage : GetACP();
         int levels = 0;
         BuildRtfColorTable(ctx.Colors, levels);
@@ -607,9 +528,7 @@ bool TCustomRVData::WriteRtfToStream(TStream& stream, bool selectionOnly, TColor
         BuildRtfFontTable(style, ctx);
         std::string head = "{\\rtf1\\ansi";
         AppendInt(head, "\\ansicpg", ctx.CodePage);
-        // Without duplicated Unicode, characters go as \uN alone.
-        head += ctx.Options.Contains(TRVRTFOption::rvrtfDuplicateUnicode) ? "\\uc1" : "\\uc0";
-        head += "\\deff0\\deflang1033{\\fonttbl";
+        head += "\\uc1\\deff0\\deflang1033{\\fonttbl";
         for (size_t i = 0; i < ctx.Fonts.size(); ++i) {
             AppendInt(head, "{\\f", int(i));
             AppendInt(head, "\\fnil\\fcharset", ctx.Fonts[i].Charset);
@@ -627,7 +546,6 @@ bool TCustomRVData::WriteRtfToStream(TStream& stream, bool selectionOnly, TColor
         }
         head += "}\r\n";
         RVFWriteRaw(stream, head);
-        if (ctx.SavesStyleSheet()) RtfDocWriter(*this, stream, ctx).StyleSheet();
         // The page background, as word processors store it.
         RtfDocWriter(*this, stream, ctx).Background(color, backStyle, backImage);
         WriteRtfSubDocument(stream, ctx, 0, color, selectionOnly);

@@ -10,7 +10,6 @@
 
 #include "platform/core/Color.h"
 #include "richtext/document/RVClasses.h"
-#include "richtext/document/RVTypes.h"
 
 namespace epc {
 
@@ -38,12 +37,6 @@ public:
     bool TableJustClosed = false;
     // The code page of \ansicpg: 8-bit text of fonts with the default charset.
     uint32_t CodePage = 1252;
-    // The document's RTF options: the style sheet (paragraph style N is \sN, text style N the
-    // character style \cs(N + ParaStyleCount)), Unicode text with an 8-bit fallback, the picture
-    // kinds.
-    TRVRTFOptions Options = TRVRTFOptions::FromBits(14);
-    int ParaStyleCount = 0;
-    bool SavesStyleSheet() const { return Options.Contains(TRVRTFOption::rvrtfSaveStyleSheet); }
 
     // \cf-style index of a colour; 0 (auto) for clNone or a colour not in the table.
     int ColorIndex(TColor color) const;
@@ -60,10 +53,9 @@ void BuildRtfFontTable(const TRVStyle* style, TRVRTFWriteContext& ctx);
 // The charset written for a style's charset (DEFAULT_CHARSET becomes that of CodePage).
 int RtfCharsetOf(int charset, uint32_t codePage);
 
-// Escapes UTF-16 text as RTF: \uN with an 8-bit fallback in CodePage ('?' when it has none;
-// no fallback without Duplicate, for output under \uc0), \tab for TAB, \\, \{ and \} escaped.
-void AppendRtfUnicode(std::string& out, std::u16string_view text, uint32_t codePage,
-                      bool duplicate = true);
+// Escapes UTF-16 text as RTF: \uN with an 8-bit fallback in CodePage ('?' when it has none),
+// \tab for TAB, \\, \{ and \} escaped.
+void AppendRtfUnicode(std::string& out, std::u16string_view text, uint32_t codePage);
 // Escapes 8-bit text as RTF: bytes from 0x80 and control characters as \'hh.
 void AppendRtfAnsi(std::string& out, std::string_view text);
 

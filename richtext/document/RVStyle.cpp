@@ -12,7 +12,7 @@ bool TFontInfo::IsEqual(const TFontInfo& o, bool ignoreCharsetAndUnicode) const 
            (ignoreCharsetAndUnicode || (Charset == o.Charset && Unicode == o.Unicode)) &&
            Jump == o.Jump && AllCaps == o.AllCaps && HoverColor == o.HoverColor &&
            HoverBackColor == o.HoverBackColor && JumpCursor == o.JumpCursor &&
-           CharSpacing == o.CharSpacing && VShift == o.VShift && BiDiMode == o.BiDiMode && Protection == o.Protection &&
+           CharSpacing == o.CharSpacing && BiDiMode == o.BiDiMode && Protection == o.Protection &&
            NextStyleNo == o.NextStyleNo;
 }
 
@@ -279,7 +279,6 @@ void TRVStyle::ResetParaStyles() {
 void RVLimitFontInfo(TFontInfo& font) {
     font.Size = std::clamp(font.Size, -RVMaxFontSize, RVMaxFontSize);
     font.CharSpacing = std::clamp(font.CharSpacing, -RVMaxCharSpacing, RVMaxCharSpacing);
-    font.VShift = std::clamp(font.VShift, -RVMaxVShift, RVMaxVShift);
 }
 
 void RVLimitParaInfo(TParaInfo& para) {

@@ -63,9 +63,6 @@ public:
     TColor HoverBackColor = clNone;
     int32_t JumpCursor = crJump;
     int32_t CharSpacing = 0;
-    // Vertical shift of the text above (positive) or below its line's baseline, in percent of
-    // the font height (superscript- and subscript-like styles).
-    int32_t VShift = 0;
     TRVBiDiMode BiDiMode = TRVBiDiMode::rvbdUnspecified;
     TRVProtectOptions Protection;
     int32_t NextStyleNo = -1;
@@ -148,7 +145,6 @@ public:
 // document that loads from any format saves to RVF that loads again.
 inline constexpr int32_t RVMaxFontSize = 1000;      // points, either sign
 inline constexpr int32_t RVMaxCharSpacing = 1000;   // pixels, either sign
-inline constexpr int32_t RVMaxVShift = 500;         // percent of the font height, either sign
 inline constexpr int32_t RVMaxParaLength = 1000000; // indents, spacing, offsets, pixels
 inline constexpr int32_t RVMaxBorderWidth = 1000;   // pixels
 // Cuts every limited value of a style into its range.

@@ -127,21 +127,6 @@ enum class TRVFOption {
 };
 using TRVFOptions = TSet<TRVFOption>;
 
-enum class TRVRTFOption {
-    rvrtfSaveStyleSheet,
-    rvrtfDuplicateUnicode,
-    rvrtfSaveEMFAsWMF,
-    rvrtfSaveJpegAsJpeg,
-    rvrtfSaveBitmapDefault,
-    rvrtfSaveEMFDefault
-};
-using TRVRTFOptions = TSet<TRVRTFOption>;
-
-// What an RVF read does with the style tables stored in the stream: ignores them, puts them in
-// place of the sheet's (inserting maps them onto the sheet), or merges them into the sheet,
-// mapping each onto an equal style and adding the others, so that the styles in use stay.
-enum class TRVFReaderStyleMode { rvf_sIgnore, rvf_sInsertMap, rvf_sInsertMerge };
-
 enum class TRVColorMode {
     rvcmColor,
     rvcmPrinterColor,

@@ -31,19 +31,6 @@ TRVTableCellData::TRVTableCellData(TRVTableRow* row) : TRVItemFormattedData(row)
 
 TRVTableCellData::~TRVTableCellData() = default;
 
-TRVMarkerList* TRVTableCellData::GetMarkers(bool allowCreate) {
-    if (FUndoContainer) return nullptr;
-    TRVTableItemInfo* table = GetTable();
-    TCustomRVData* document = table ? table->GetRVData() : nullptr;
-    if (!document) return nullptr;
-    // A table being read or built knows its document before it lies in it.
-    const int itemNo = table->GetItemNo();
-    const bool lies = (itemNo >= 0 && itemNo < document->ItemCount() &&
-                       document->Items()[itemNo].Item.get() == table) ||
-                      document->FindItemIndex(table) >= 0;
-    return lies ? document->GetMarkers(allowCreate) : nullptr;
-}
-
 void TRVTableCellData::ResetContent() {
     Clear();
     ClearAllItems();
@@ -246,22 +233,6 @@ void TRVTableCellData::DoItemAction(TRVItemAction action, TCustomRVItemInfo* ite
 TRVTableRow::TRVTableRow(int colCount, TRVTableRows* rows) : Rows(rows) {
     for (int i = 0; i < colCount; ++i)
         AddCell();
-}
-
-TRVTableRow::~TRVTableRow() {
-    // A row freed while its table stays in the document takes its cells' markers out of the
-    // document's list (cells kept for undo left it already).
-    for (int c = 0; c < Count(); ++c) {
-        TRVTableCellData* cell = Cell(c);
-        if (!cell || cell->UndoContainer() || !cell->GetMarkers(false)) continue;
-        for (int i = 0; i < cell->ItemCount(); ++i) {
-            TCustomRVItemInfo* item = cell->GetItem(i);
-            if (item->StyleNo == rvsListMarker)
-                cell->RemoveMarkerFromList(static_cast<TRVMarkerItemInfo*>(item));
-            else
-                cell->RemoveSubDocumentMarkers(item);
-        }
-    }
 }
 
 TCustomRVFormattedData* TRVTableRow::GetParentRVData() const {

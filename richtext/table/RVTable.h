@@ -144,9 +144,6 @@ public:
     void DoItemAction(TRVItemAction action, TCustomRVItemInfo* item, std::string& text,
                       TCustomRVData* rvData) override;
     TCustomRVData* GetParentData() const override;
-    // List numbering runs through the cells: while the table lies in a document the cell
-    // answers with that document's marker list, and has none otherwise.
-    TRVMarkerList* GetMarkers(bool allowCreate) override;
     // The containing document's options, less style tables, layout and background: a cell's
     // stored contents are items only.
     TRVFOptions GetRVFOptions() const override;
@@ -194,7 +191,6 @@ private:
 class TRVTableRow : public TObject, public TRVDataList {
 public:
     TRVTableRow(int colCount, TRVTableRows* rows);
-    ~TRVTableRow() override;
     TRVTableRows* Rows;
     TRVCellVAlign VAlign = rvcTop;
 

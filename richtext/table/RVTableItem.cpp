@@ -35,11 +35,6 @@ TRVTableItemInfo::~TRVTableItemInfo() {
             formatted->ChosenItem = nullptr;
             formatted->ChosenRVData = nullptr;
         }
-    // The rows and cells go with the table: they no longer reach it or the document's marker
-    // list while they are freed.
-    FRVData = nullptr;
-    for (int r = 0; r < Rows.RowCount(); ++r)
-        Rows.GetRow(r)->Rows = nullptr;
 }
 
 void TRVTableItemInfo::InitTable() {

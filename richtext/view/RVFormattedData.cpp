@@ -533,17 +533,7 @@ int TCustomRVFormattedData::CalcParaMinWidthRange(int firstItemNo, int lastItemN
                 if (j > i && GetItemStyleNo(j - 1) == rvsListMarker) w += markerWidth;
                 widest = std::max(widest, w);
             }
-            markerWidth = 0;
-            if (item->StyleNo == rvsListMarker) {
-                // The first line starts at the marker indent: the marker needs room beyond the
-                // level's left indent (counted in the indents) only when it is wider than the
-                // space between the two.
-                const TRVListLevel* level =
-                    static_cast<TRVMarkerItemInfo*>(item)->GetLevelInfo(GetRVStyle());
-                markerWidth = level ? std::max(0, w - scaleX(level->LeftIndent -
-                                                             level->MarkerIndent))
-                                    : w;
-            }
+            markerWidth = item->StyleNo == rvsListMarker ? w : 0;
             ++j;
         } while (j <= lastItemNo && !GetItem(j)->StartsParagraph());
         result = std::max(result, indents + (noWrap ? sum : widest));

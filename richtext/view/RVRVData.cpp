@@ -32,24 +32,6 @@ TRVOptions TRichViewRVData::GetOptions() const {
 TRVFOptions TRichViewRVData::GetRVFOptions() const {
     return RichView->RVFOptions;
 }
-void TRichViewRVData::SetOptions(TRVOptions value) {
-    RichView->Options = value;
-}
-void TRichViewRVData::SetRVFOptions(TRVFOptions value) {
-    RichView->RVFOptions = value;
-}
-TRVRTFOptions TRichViewRVData::GetRTFOptions() const {
-    return RichView->RTFOptions;
-}
-void TRichViewRVData::SetRTFOptions(TRVRTFOptions value) {
-    RichView->RTFOptions = value;
-}
-TRVFReaderStyleMode TRichViewRVData::GetRVFTextStylesReadMode() const {
-    return RichView->RVFTextStylesReadMode;
-}
-TRVFReaderStyleMode TRichViewRVData::GetRVFParaStylesReadMode() const {
-    return RichView->RVFParaStylesReadMode;
-}
 TRVBiDiMode TRichViewRVData::GetBiDiMode() const {
     return RichView->GetBiDiMode();
 }
@@ -65,17 +47,6 @@ TRVMarkerList* TRichViewRVData::GetMarkers(bool allowCreate) {
         return TRVControlData::GetMarkers(allowCreate);
     if (!FMarkers && allowCreate) FMarkers = std::make_unique<TRVMarkerList>();
     return FMarkers.get();
-}
-
-TRichViewRVData::TRVDrawMarkerList* TRichViewRVData::DrawMarkers(int list, bool allowCreate) {
-    if (list < 0 || list >= DrawMarkerListCount) return nullptr;
-    if (!FDrawMarkers[list] && allowCreate) FDrawMarkers[list] = std::make_unique<TRVDrawMarkerList>();
-    return FDrawMarkers[list].get();
-}
-
-void TRichViewRVData::ClearDrawMarkers() {
-    for (auto& list : FDrawMarkers)
-        list.reset();
 }
 
 TRVFlags TRichViewRVData::GetFlags() const {

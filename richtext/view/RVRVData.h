@@ -4,7 +4,6 @@
 
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "richtext/view/RVControlData.h"
 
@@ -28,12 +27,6 @@ public:
     TRVStyle* GetRVStyle() const override;
     TRVOptions GetOptions() const override;
     TRVFOptions GetRVFOptions() const override;
-    void SetOptions(TRVOptions value) override;
-    void SetRVFOptions(TRVFOptions value) override;
-    TRVRTFOptions GetRTFOptions() const override;
-    void SetRTFOptions(TRVRTFOptions value) override;
-    TRVFReaderStyleMode GetRVFTextStylesReadMode() const override;
-    TRVFReaderStyleMode GetRVFParaStylesReadMode() const override;
     TRVBiDiMode GetBiDiMode() const override;
     TWinControl* GetParentControl() const override;
     std::u16string GetDelimiters() const override;
@@ -104,26 +97,12 @@ public:
     // The list-marker list the document keeps while the control owns its markers.
     void DestroyMarkers() { FMarkers.reset(); }
 
-    // Marks laid over the drawn text (a run of an item), in three lists made when first asked
-    // for and freed together.
-    struct TRVDrawMarker {
-        int ItemNo = -1;
-        int Offs = 0;
-        int Length = 0;
-        TColor Color = clNone;
-    };
-    using TRVDrawMarkerList = std::vector<TRVDrawMarker>;
-    static constexpr int DrawMarkerListCount = 3;
-    TRVDrawMarkerList* DrawMarkers(int list, bool allowCreate);
-    void ClearDrawMarkers();
-
 protected:
     void MakeRectVisible(const TRect& rect) override;
     HPALETTE GetDocPalette() const override;
 
 private:
     std::unique_ptr<TRVMarkerList> FMarkers;
-    std::unique_ptr<TRVDrawMarkerList> FDrawMarkers[DrawMarkerListCount];
     bool FJumpCursorShown = false;
     TCursor FOwnCursor = crDefault; // the control's cursor while a hyperlink's is shown
 };

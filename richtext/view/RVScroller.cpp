@@ -272,14 +272,9 @@ int TRVScroller::GetHScrollMax() {
 }
 
 void TRVScroller::SetControlTop(TControl* control, int y) {
-    FControlPlaces[control].Y = y;
-    SetControlTopFromTag(control);
-}
-
-void TRVScroller::SetControlTopFromTag(TControl* control) {
-    TControlPlace& place = FControlPlaces[control];
-    place.AppliedTop = std::clamp(place.Y, -kControlTopLimit, kControlTopLimit);
-    control->SetTop(place.AppliedTop);
+    const int top = std::clamp(y, -kControlTopLimit, kControlTopLimit);
+    FControlPlaces[control] = TControlPlace{y, top};
+    control->SetTop(top);
 }
 
 void TRVScroller::MoveEmbeddedControls(int dx, int dy) {

@@ -97,9 +97,6 @@ public:
     // Puts a child control at an unclamped client y (kept by the scroller, the control gets
     // the value clamped to the window-manager's range).
     void SetControlTop(TControl* control, int y);
-    // Gives the control its kept unclamped y, clamped. The y is kept beside the control rather
-    // than in its Tag, which belongs to the program and is stored with the control in RVF.
-    void SetControlTopFromTag(TControl* control);
 
     // ---- Table-cell editing.
     void SetChosen(TCustomRVData* rvData, TCustomRVItemInfo* item);

@@ -398,10 +398,6 @@ bool TCustomRichView::HasSelection() const {
            FRVData->FirstOffs != FRVData->LastOffs;
 }
 
-void TCustomRichView::ClearDrawMarkers() {
-    FRVData->ClearDrawMarkers();
-}
-
 // ---- RVF and RTF --------------------------------------------------------------------------------
 
 void TCustomRichView::ApplyLayoutInfo(const TRVLayoutInfo& layout) {
@@ -420,8 +416,7 @@ bool TCustomRichView::ReadRvfStream(TStream& stream) {
     FRVData->RVFLoadedColor = clNone;
     const bool ok = FRVData->LoadFromRvfStream(stream);
     if (FRVData->RVFLoadedLayoutValid) ApplyLayoutInfo(FRVData->RVFLoadedLayout);
-    // A stored background colour is the stream's, clNone (the style's colour) included.
-    if (FRVData->RVFLoadedColorValid) SetColor(FRVData->RVFLoadedColor);
+    if (FRVData->RVFLoadedColor != clNone) SetColor(FRVData->RVFLoadedColor);
     return ok;
 }
 
@@ -542,11 +537,7 @@ void TCustomRichView::DblClick() {
 }
 
 void TCustomRichView::CopyToClipboard() {
-    CopySelection(EffectiveColor(), FBackground.get());
-}
-
-void TCustomRichView::CopySelection(TColor color, TRVBackground* background) {
-    FRVData->CopyToClipboard(color, background);
+    FRVData->CopyToClipboard(EffectiveColor(), FBackground.get());
 }
 
 std::string TCustomRichView::GetSelText() {
@@ -563,7 +554,7 @@ void TCustomRichView::WMCopy(TMessage& /*message*/) {
         if (editor->HandleAllocated()) PostMessage(editor->Handle(), WM_COPY, 0, 0);
         return;
     }
-    if (FStyle) CopySelection(EffectiveColor(), FBackground.get());
+    if (FStyle) CopyToClipboard();
 }
 
 void TCustomRichView::WMContextMenu(TMessage& message) {

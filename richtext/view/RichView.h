@@ -20,6 +20,16 @@ namespace epc {
 class TCustomRichView;
 class TRichViewRVData;
 
+enum class TRVFReaderStyleMode { rvf_sIgnore, rvf_sInsertMap, rvf_sInsertMerge };
+enum class TRVRTFOption {
+    rvrtfSaveStyleSheet,
+    rvrtfDuplicateUnicode,
+    rvrtfSaveEMFAsWMF,
+    rvrtfSaveJpegAsJpeg,
+    rvrtfSaveBitmapDefault,
+    rvrtfSaveEMFDefault
+};
+using TRVRTFOptions = TSet<TRVRTFOption>;
 
 // Records of events posted to the viewer (WM_RVEVENT); the kind names the event.
 class TRVMessageData : public TObject {
@@ -171,12 +181,9 @@ public:
     void ClearSelection();
     // Puts the selection on the clipboard in the formats the auto-copy options ask for.
     void CopyToClipboard();
-    // The selection to the clipboard with the given background colour and background.
-    void CopySelection(TColor color, TRVBackground* background);
     std::string GetSelText();
     TGraphic* GetSelectedImage() const;
     bool HasSelection() const;
-    void ClearDrawMarkers();
 
     // ---- RVF and RTF.
     bool ReadRvfStream(TStream& stream);

@@ -255,9 +255,8 @@ TEST(Format, ListParagraphTakesTheMarkerAndLevelIndents) {
     EXPECT_EQ(doc.D(0)->Left, 5);  // the marker at its own indent
     EXPECT_EQ(doc.D(1)->Left, 25); // the text right after it
     EXPECT_EQ(doc.D(2)->Left, 30); // wrapped lines at the level's indent
-    // The level indents, then the text that follows the marker: the marker takes no room
-    // beyond the level's left indent while it is narrower than the way from its own indent.
-    EXPECT_EQ(doc.Data->CalcDocumentMinWidth(nullptr, nullptr), 30 + 10 + 40);
+    // The level indents, then the text that follows the marker counted with the marker.
+    EXPECT_EQ(doc.Data->CalcDocumentMinWidth(nullptr, nullptr), 30 + 10 + 20 + 40);
 }
 
 TEST(Format, PrinterResolutionScalesMarginsIndentsAndSpacing) {

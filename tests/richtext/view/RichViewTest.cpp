@@ -205,11 +205,10 @@ TEST_F(RichViewTest, TextBackgroundBorderPictureAndMarkerWhereTheLayoutPutsThem)
     // The marker "1." in its level's red at the marker indent, the text at the left indent.
     int y = 0, x = 0;
     ASSERT_TRUE(View->GetItemClientCoords(4, x, y));
-    EXPECT_EQ(x, 45);
+    EXPECT_EQ(x, 25);
     ExpectGlyph(5, y, clRed, clWhite);
     ExpectGlyph(15, y, clRed, clWhite);
-    EXPECT_EQ(At(29, y + 8), clWhite);
-    ExpectGlyph(45, y, clBlack, clWhite);
+    ExpectGlyph(25, y, clBlack, clWhite);
 }
 
 TEST_F(RichViewTest, PartialSelectionIsDrawnInTheFocusedOrUnfocusedColours) {
