@@ -368,7 +368,11 @@ void TBaseVirtualTree::SetIncrementalSearch(TVTIncrementalSearch value) {
     if (FIncrementalSearch == value) return;
     FIncrementalSearch = value;
     if (value == TVTIncrementalSearch::isNone) {
-        // The search timer (id 7) belongs to the window layer; the buffer goes here.
+        // A search under way ends now, not when its timer would have run out: until then the
+        // Back key would still be taken for the search.
+        StopTimer(SearchTimer);
+        DoStateChange({}, {TVirtualTreeState::tsIncrementalSearching,
+                           TVirtualTreeState::tsIncrementalSearchPending});
         FKeyboard.ForgetSearch();
     }
 }

@@ -78,16 +78,24 @@ void TBaseVirtualTree::HandleHintShow(TMessage& message) {
             return;
         TColumnIndex column = FHeader->Columns()->ColumnFromPosition(p.X - FOffsetX);
         if (column < 0) return;
-        text = FHeader->Columns()->Items(column)->Hint();
-        info->CursorRect = TRect(0, -FHeader->Height(), ClientWidth(), 0);
+        TVirtualTreeColumn* item = FHeader->Columns()->Items(column);
+        text = item->Hint();
+        // The hint belongs to the column's part of the header.
+        const int left = item->Left() + FOffsetX;
+        info->CursorRect = TRect(left, -FHeader->Height(), left + item->Width(), 0);
     } else {
         THitInfo hit = HitTestAt(p.X, p.Y, true);
         PVirtualNode node = hit.HitNode;
         FHintData.Node = node;
         FHintData.Column = hit.HitColumn;
+        // The hint belongs to the node's row, or to the empty space below the rows: moving
+        // out of it asks again.
         if (node) {
             int top = NodeTop(node) + FOffsetY;
             info->CursorRect = TRect(0, top, ClientWidth(), top + int(NodeHeight(node)));
+        } else {
+            const int bottom = std::max(0, int(RootTotalHeight()) + FOffsetY);
+            info->CursorRect = TRect(0, bottom, ClientWidth(), std::max(bottom, ClientHeight()));
         }
         switch (FHintMode) {
         case TVTHintMode::hmDefault:
@@ -100,14 +108,25 @@ void TBaseVirtualTree::HandleHintShow(TMessage& message) {
             break;
         case TVTHintMode::hmTooltip: {
             if (!node) return;
-            // Only a text that its cell or the client area cuts is shown in full.
+            // Only a text that its cell or the client area cuts, on either side, is shown in
+            // full.
             int top = NodeTop(node) + FOffsetY;
             TRect content = NodeContentRect(node, top);
-            const int right = content.Right + FOffsetX;
-            if (right <= ClientWidth()) return;
+            const int left = content.Left + FOffsetX, right = content.Right + FOffsetX;
+            int shownLeft = 0, shownRight = ClientWidth();
+            if (FHeader->Columns()->IsValidColumn(MainColumn())) {
+                TVirtualTreeColumn* column = FHeader->Columns()->Items(MainColumn());
+                shownLeft = std::max(shownLeft, column->Left() + FOffsetX);
+                shownRight = std::min(shownRight, column->Left() + column->Width() + FOffsetX);
+            }
+            if (left >= shownLeft && right <= shownRight) return;
             text = DoGetNodeTooltip(node, hit.HitColumn);
-            FHintData.HintRect =
-                TRect(content.Left + FOffsetX - 2, top, right + 2, top + int(NodeHeight(node)));
+            // The tooltip lies over the text it completes: the text's rectangle on the screen,
+            // a pixel larger on each side, as the hint window sizes it.
+            const TPoint origin = ClientToScreen(TPoint(left - 1, top - 1));
+            FHintData.HintRect = TRect(origin.X, origin.Y, origin.X + right - left + 2,
+                                       origin.Y + int(NodeHeight(node)) + 2);
+            info->HintPos = origin;
             break;
         }
         }

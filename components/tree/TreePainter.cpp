@@ -209,7 +209,8 @@ void TVTPainter::EraseRow(TPass& pass, const TRow& row) {
         BitBlt(pass.DC, pass.Window.Left, 0, width, row.Height, tiles.Canvas()->Handle(), 0, 0,
                SRCCOPY);
     } else if (byDefault) {
-        canvas->Brush()->SetColor(tree.Color());
+        // The colour OnBeforeItemErase left, even with the default action.
+        canvas->Brush()->SetColor(eraseColor);
         canvas->FillRect(row.ItemRect);
         FillColumnColors(pass, canvas, 0, row.Height);
         if (row.Selected && pass.Selection.Contains(toFullRowSelect)) {

@@ -170,7 +170,8 @@ TRect TBaseVirtualTree::DisplayRect(PVirtualNode node, TColumnIndex column, bool
     }
     if (!textOnly) return r;
     const bool main = column == MainColumn() || !useColumns;
-    TAlignment alignment = taLeftJustify;
+    // Without columns the labels sit as the tree's Alignment says, as they are painted.
+    TAlignment alignment = FAlignment;
     bool rtl = UseRightToLeftAlignment();
     if (useColumns) {
         alignment = FHeader->Columns()->Items(column)->Alignment();
@@ -190,7 +191,10 @@ TRect TBaseVirtualTree::DisplayRect(PVirtualNode node, TColumnIndex column, bool
             r.Right = r.Left + textWidth;
         return r;
     }
-    switch (rtl ? (alignment == taLeftJustify ? taRightJustify : alignment) : alignment) {
+    // Right-to-left reading swaps the sides, as painting does.
+    if (rtl && alignment != taCenter)
+        alignment = alignment == taLeftJustify ? taRightJustify : taLeftJustify;
+    switch (alignment) {
     case taLeftJustify:
         r.Right = r.Left + textWidth;
         break;

@@ -98,7 +98,7 @@ bool TStringEditLink::PrepareEdit(TBaseVirtualTree* tree, PVirtualNode node, TCo
     FEdit->SetWideText(FTree->Text(node, column));
     FAlignment = FTree->Header()->Columns()->IsValidColumn(column)
                      ? FTree->Header()->Columns()->Items(column)->Alignment()
-                     : taLeftJustify;
+                     : FTree->Alignment();
     return true;
 }
 

@@ -325,7 +325,8 @@ void TCustomVirtualStringTree::ReinitNode(PVirtualNode node, bool recursive) {
 void TCustomVirtualStringTree::GetTextInfo(PVirtualNode node, TColumnIndex column, TFont* font,
                                            TRect& r, std::u16string& text) {
     font->Assign(Font());
-    r = DisplayRect(node, column, true);
+    // The whole text, also where its cell cuts it (a tooltip shows it in full).
+    r = DisplayRect(node, column, true, true);
     text = Text(node, column);
 }
 

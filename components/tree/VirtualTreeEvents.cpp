@@ -264,7 +264,8 @@ bool TBaseVirtualTree::DoFocusChanging(PVirtualNode oldNode, PVirtualNode newNod
 }
 
 bool TBaseVirtualTree::DoCanEdit(PVirtualNode node, TColumnIndex column) {
-    bool allowed = FOptions->MiscOptions().Contains(toEditable) && !IsReadOnly();
+    // A disabled tree edits nothing, not even on the program's request.
+    bool allowed = FOptions->MiscOptions().Contains(toEditable) && Enabled() && !IsReadOnly();
     if (OnEditing) OnEditing(this, node, column, allowed);
     return allowed;
 }

@@ -378,6 +378,7 @@ void TApplication::CancelHint() {
     FHintShowing = false;
     FHintActive = false;
     FHintControl = nullptr;
+    FHintAsked = false;
     FShownHint = THintInfo();
     if (FHintWindow) FHintWindow->ReleaseHandle();
 }
@@ -395,10 +396,17 @@ void TApplication::HintMouseMessage(TControl* control, const TMessage& message) 
     TControl* target = control;
     if (auto* w = dynamic_cast<TWinControl*>(control))
         if (TControl* c = w->ControlAtPos(message.Pos(), false)) target = c;
-    if (target == FHintControl) return;
+    if (target == FHintControl) {
+        TPoint p = message.Pos();
+        if (target != control) p = target->ScreenToClient(control->ClientToScreen(p));
+        if (!FHintAsked || PtInRect(FHintCursorRect, p)) return;
+        // Out of the part the hint belongs to: that hint goes, the control is asked again.
+        if (FHintWindow) FHintWindow->ReleaseHandle();
+    }
     bool wasActive = FHintActive && FHintShowing;
     StopHintTimer();
     FHintShowing = false;
+    FHintAsked = false;
     FHintControl = target;
     if (!WantsHint(target)) {
         FHintActive = false;
@@ -434,8 +442,11 @@ void TApplication::ActivateHint(TPoint cursorPos) {
     FHint = bar == std::string::npos ? hint : hint.substr(bar + 1);
     if (OnHint) OnHint(this);
     FHintControl = c;
-    if (c->Perform(CM_HINTSHOW, 0, reinterpret_cast<LPARAM>(&info)) != 0 || info.HintStr.empty())
-        return;
+    const bool refused =
+        c->Perform(CM_HINTSHOW, 0, reinterpret_cast<LPARAM>(&info)) != 0 || info.HintStr.empty();
+    FHintAsked = true;
+    FHintCursorRect = info.CursorRect;
+    if (refused) return;
     FHintActive = true;
     FHintShowing = true;
     FShownHint = info;

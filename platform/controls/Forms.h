@@ -279,6 +279,10 @@ private:
     bool FHintActive = false;
     bool FHintShowing = false;
     THintInfo FShownHint;
+    // The part of the hint control the last hint asked for belongs to (its CursorRect): moves
+    // within it keep that hint, a move out of it asks again.
+    bool FHintAsked = false;
+    TRect FHintCursorRect;
     std::string FHint;
     THintWindow* FHintWindow = nullptr;
     UINT_PTR FHintTimer = 0;

@@ -290,3 +290,108 @@ TEST_F(HintFixture, ColumnHintsOfTheHeaderKeepTheirCharacters) {
     ASSERT_NE(hint, nullptr);
     EXPECT_EQ(hint->HintData().HintText, column->Hint());
 }
+
+TEST_F(HintFixture, TooltipsForTextsCutOnEitherSide) {
+    Texts[0] = std::u16string(60, u'W');
+    Texts[1] = u"short";
+    tree->SetRootNodeCount(0); // new nodes measure the new texts
+    tree->SetRootNodeCount(2);
+    epc::testing::Pump();
+    tree->SetHintMode(TVTHintMode::hmTooltip);
+    auto ask = [&](int row) {
+        THintInfo info;
+        info.CursorPos = TPoint(40, row * int(tree->DefaultNodeHeight()) + 9);
+        return tree->Perform(CM_HINTSHOW, 0, reinterpret_cast<LPARAM>(&info)) == 0
+                   ? info.HintStr
+                   : std::string("(none)");
+    };
+    EXPECT_EQ(ask(0), std::string(60, 'W')); // cut by the right edge
+    EXPECT_EQ(ask(1), "(none)");             // fully shown
+    // Scrolled to the right, the short label starts left of the client area.
+    tree->SetOffsetX(-100);
+    ASSERT_EQ(tree->OffsetX(), -100);
+    EXPECT_EQ(ask(1), "short");
+    // Back in view but wider than its column's cell.
+    tree->SetOffsetX(0);
+    EXPECT_EQ(ask(1), "(none)");
+    TVirtualTreeColumn* column = tree->Header()->Columns()->Add();
+    column->SetWidth(tree->Indent() + tree->Margin() + 10);
+    tree->Header()->SetOptions(tree->Header()->Options() | hoVisible);
+    epc::testing::Pump();
+    EXPECT_EQ(ask(1), "short");
+}
+
+TEST_F(HintFixture, TooltipLiesOverTheWholeText) {
+    Texts[1] = std::u16string(60, u'W');
+    tree->SetRootNodeCount(0);
+    tree->SetRootNodeCount(2);
+    tree->SetHint("tree");
+    tree->SetHintMode(TVTHintMode::hmTooltip);
+    // A narrow column cuts the text; the tooltip shows all of it, over the text.
+    TVirtualTreeColumn* column = tree->Header()->Columns()->Add();
+    column->SetWidth(120);
+    epc::testing::Pump();
+    PVirtualNode second = tree->GetFirst()->NextSibling;
+    const TRect text = tree->DisplayRect(second, 0, true, true);
+    ASSERT_GT(text.Right, 120);
+    TVirtualTreeHintWindow* hint = HintOver(1);
+    ASSERT_NE(hint, nullptr);
+    const TPoint at = epc::testing::ScreenPoint(tree, TPoint(text.Left - 1, text.Top - 1));
+    EXPECT_EQ(hint->Left(), at.X);
+    EXPECT_EQ(hint->Top(), at.Y);
+    EXPECT_EQ(hint->Width(), text.Width() + 2 + HintShadowSize);
+    EXPECT_EQ(hint->HintData().HintText, Texts[1]);
+}
+
+TEST_F(HintFixture, EachRowAsksForItsOwnHint) {
+    tree->SetHint("tree");
+    tree->SetHintMode(TVTHintMode::hmHint);
+    TVirtualTreeHintWindow* hint = HintOver(0);
+    ASSERT_NE(hint, nullptr);
+    EXPECT_EQ(hint->HintData().HintText, Texts[0]);
+    // Within the row the hint stays; on the next row that row's hint comes.
+    epc::testing::MoveMouse(tree, 60, 9);
+    EXPECT_TRUE(Application->HintShowing());
+    epc::testing::MoveMouse(tree, 30, 27);
+    epc::testing::Wait(2000);
+    ASSERT_TRUE(Application->HintShowing());
+    hint = dynamic_cast<TVirtualTreeHintWindow*>(Application->HintWindow());
+    ASSERT_NE(hint, nullptr);
+    EXPECT_EQ(hint->HintData().HintText, Texts[1]);
+    // Below the rows no node has a hint; back on a row its hint comes again.
+    epc::testing::MoveMouse(tree, 30, 150);
+    epc::testing::Wait(2000);
+    EXPECT_FALSE(Application->HintShowing());
+    epc::testing::MoveMouse(tree, 30, 9);
+    epc::testing::Wait(2000);
+    ASSERT_TRUE(Application->HintShowing());
+    hint = dynamic_cast<TVirtualTreeHintWindow*>(Application->HintWindow());
+    ASSERT_NE(hint, nullptr);
+    EXPECT_EQ(hint->HintData().HintText, Texts[0]);
+}
+
+TEST_F(HintFixture, EachColumnOfTheHeaderAsksForItsOwnHint) {
+    tree->SetHint("tree");
+    TVTHeader* header = tree->Header();
+    for (const char16_t* text : {u"first", u"second"}) {
+        TVirtualTreeColumn* column = header->Columns()->Add();
+        column->SetWidth(100);
+        column->SetHint(text);
+    }
+    header->SetOptions(header->Options() | hoVisible | hoShowHint);
+    epc::testing::Pump();
+    epc::testing::MoveMouse(tree, 250, 150);
+    Application->CancelHint();
+    epc::testing::MoveMouse(tree, 30, -8);
+    epc::testing::Wait(2000);
+    ASSERT_TRUE(Application->HintShowing());
+    auto* hint = dynamic_cast<TVirtualTreeHintWindow*>(Application->HintWindow());
+    ASSERT_NE(hint, nullptr);
+    EXPECT_EQ(hint->HintData().HintText, u"first");
+    epc::testing::MoveMouse(tree, 130, -8);
+    epc::testing::Wait(2000);
+    ASSERT_TRUE(Application->HintShowing());
+    hint = dynamic_cast<TVirtualTreeHintWindow*>(Application->HintWindow());
+    ASSERT_NE(hint, nullptr);
+    EXPECT_EQ(hint->HintData().HintText, u"second");
+}

@@ -220,6 +220,22 @@ TEST_F(InputFixture, IncrementalSearchFindsAndStopsAfterOneRound) {
     EXPECT_EQ(tree->FocusedNode(), Top(4));
 }
 
+TEST_F(InputFixture, TurningTheSearchOffEndsOneUnderWay) {
+    tree->SetIncrementalSearch(TVTIncrementalSearch::isAll);
+    tree->OnIncrementalSearch = [&](T*, PVirtualNode, const std::u16string&, int& result) {
+        result = 1;
+    };
+    tree->SetExpanded(first, true);
+    tree->SetFocusedNode(first->FirstChild);
+    ua::TypeText(u"x");
+    ASSERT_EQ(tree->SearchBuffer(), u"x");
+    tree->SetIncrementalSearch(TVTIncrementalSearch::isNone);
+    EXPECT_TRUE(tree->SearchBuffer().empty());
+    // Back is the parent key again at once, not a search key until the timeout.
+    ua::PressKey(VK_BACK);
+    EXPECT_EQ(tree->FocusedNode(), first);
+}
+
 TEST_F(InputFixture, SearchFromTheLastHitStartsOverOnceThatNodeIsDeleted) {
     std::map<PVirtualNode, std::u16string> names{
         {Top(0), u"alpha"}, {Top(1), u"beta"}, {Top(2), u"gamma"}, {Top(3), u"bravo"}};

@@ -168,6 +168,19 @@ TEST(TreePaint, GridLinesAndColumns) {
     EXPECT_EQ(f.tree.Painted, 3);
 }
 
+TEST(TreePaint, RowsTakeTheEraseColourTheEventLeaves) {
+    Fixture f;
+    // A stripe on the second row; the action stays the default one.
+    f.tree.OnBeforeItemErase = [&f](TBaseVirtualTree*, TCanvas*, PVirtualNode node, const TRect&,
+                                    TColor& color, TItemEraseAction&) {
+        if (node == f.a1) color = clYellow;
+    };
+    f.Render(DefaultRenderOptions);
+    EXPECT_EQ(At(f.bitmap, 150, 18 + 9), RGB(255, 255, 0));
+    EXPECT_EQ(At(f.bitmap, 150, 9), White);
+    EXPECT_EQ(At(f.bitmap, 150, 36 + 9), White);
+}
+
 TEST(TreePaint, WindowAndTargetOffsets) {
     Fixture f;
     // Rows from y 18 (A1 first) drawn at target y 5; what lies above stays untouched.

@@ -602,6 +602,48 @@ TEST(StringTreeEditing, F2TypingAndEnterSetTheNewText) {
     EXPECT_TRUE(f.tree->Focused());
 }
 
+TEST(StringTreeEditing, RightAlignedLabelsAreEditedWhereTheyArePainted) {
+    TEditFixture f;
+    f.tree->SetAlignment(taRightJustify);
+    ua::Pump();
+    // "first": 5 characters of 8 pixels and both text margins, against the right edge.
+    const int right = f.tree->ClientWidth();
+    const int left = right - (5 * 8 + 2 * f.tree->TextMargin());
+    const TRect text = f.tree->DisplayRect(f.first, NoColumn, true, true);
+    EXPECT_EQ(text.Left, left);
+    EXPECT_EQ(text.Right, right);
+    // The painted label: the text's first pixels are right of Left, none left of it.
+    const TRect row = f.tree->DisplayRect(f.first, NoColumn, false);
+    auto inked = [&](int from, int to) {
+        const TWindowPixels pixels = ua::ClientPixels(f.tree);
+        for (int x = from; x < to; ++x)
+            for (int y = row.Top; y < row.Bottom; ++y)
+                if (pixels.Color(x, y) == ColorToRGB(f.tree->Font()->Color())) return true;
+        return false;
+    };
+    f.tree->SetFocusedNode(f.second);
+    ua::Pump();
+    EXPECT_FALSE(inked(f.tree->Indent() + f.tree->Margin(), left));
+    EXPECT_TRUE(inked(left, right));
+    f.tree->SetFocusedNode(f.first);
+    ua::PressKey(VK_F2);
+    ASSERT_TRUE(f.tree->IsEditing());
+    ASSERT_NE(f.Edit(), nullptr);
+    EXPECT_EQ(f.Edit()->Left() + f.Edit()->Width(), right);
+    EXPECT_LE(f.Edit()->Left(), left);
+    ua::PressKey(VK_ESCAPE);
+    // Read right to left, a right-aligned label sits at the far (left) side, where the hit
+    // test finds it too.
+    f.tree->SetBiDiMode(bdRightToLeft);
+    ua::Pump();
+    const TRect mirrored = f.tree->DisplayRect(f.first, NoColumn, true, true);
+    EXPECT_EQ(mirrored.Left, 0);
+    EXPECT_EQ(mirrored.Right, 5 * 8 + 2 * f.tree->TextMargin());
+    const auto hit = f.tree->HitTestAt(mirrored.Left + 2, row.Top + 2, true);
+    EXPECT_EQ(hit.HitNode, f.first);
+    EXPECT_TRUE(hit.HitPositions & TBaseVirtualTree::hiOnItemLabel);
+}
+
 TEST(StringTreeEditing, EscapeCancelsAndKeepsTheText) {
     TEditFixture f;
     ASSERT_TRUE(f.tree->EditNode(f.second, NoColumn));
@@ -639,6 +681,10 @@ TEST(StringTreeEditing, RefusedOrStructureChangesEndTheEdit) {
     ua::PressKey(VK_F2);
     EXPECT_FALSE(f.tree->IsEditing());
     f.tree->TreeOptions()->SetMiscOptions(f.tree->TreeOptions()->MiscOptions() | toEditable);
+    f.tree->SetEnabled(false);
+    EXPECT_FALSE(f.tree->EditNode(f.first, NoColumn));
+    f.tree->SetEnabled(true);
+    f.tree->SetFocus();
     EXPECT_THROW(f.tree->EditNode(f.first, 0), EAssertionFailed);
     ASSERT_TRUE(f.tree->EditNode(f.first, NoColumn));
     // Adding a node cancels the edit under way.

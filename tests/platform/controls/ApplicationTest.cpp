@@ -158,6 +158,44 @@ TEST_F(ControlTest, HintShowsAfterThePauseAndCancels) {
     EXPECT_FALSE(Application->HintShowing());
 }
 
+TEST_F(ControlTest, HintBelongsToTheCursorRectangleItsControlNames) {
+    TForm* form = MakeForm();
+    auto* probe = new TProbe(form);
+    probe->SetParent(form);
+    probe->SetBounds(10, 10, 100, 50);
+    probe->SetHint("half");
+    probe->SetShowHint(true);
+    int asked = 0;
+    probe->SetWindowProc([probe, &asked](TMessage& m) {
+        if (m.Msg == CM_HINTSHOW) {
+            // Each half of the control has a hint of its own.
+            auto* info = reinterpret_cast<THintInfo*>(m.LParam);
+            const bool left = info->CursorPos.X < 50;
+            info->CursorRect = left ? TRect(0, 0, 50, 50) : TRect(50, 0, 100, 50);
+            info->HintStr = left ? "left" : "right";
+            ++asked;
+        }
+        probe->WndProc(m);
+    });
+    testing::ShowForm(form);
+    testing::MoveMouse(probe, 20, 20);
+    testing::Wait(500);
+    ASSERT_TRUE(Application->HintShowing());
+    EXPECT_EQ(Application->ShownHint().HintStr, "left");
+    // Within the rectangle the hint stays and nothing is asked.
+    testing::MoveMouse(probe, 40, 30);
+    testing::Wait(500);
+    EXPECT_TRUE(Application->HintShowing());
+    EXPECT_EQ(asked, 1);
+    // Out of it the hint goes and the control is asked again.
+    testing::MoveMouse(probe, 70, 30);
+    EXPECT_FALSE(Application->HintShowing());
+    testing::Wait(500);
+    ASSERT_TRUE(Application->HintShowing());
+    EXPECT_EQ(Application->ShownHint().HintStr, "right");
+    EXPECT_EQ(asked, 2);
+}
+
 TEST_F(ControlTest, HelpCommandAsksOnHelpThenTheEngine) {
     Application->SetHelpFile("exam.hlp");
     std::vector<std::pair<Word, intptr_t>> asked;
