@@ -466,12 +466,7 @@ void TRVEditRVData::FinishInsertion(TRVEditTransaction& tx, int first, int last,
     // 1. The items behind the first went into the list directly: one record covers them, and
     // the paragraph part after them now belongs to the last one's paragraph.
     if (last > first) AddInsertItemsUndo(first + 1, last - first);
-    if (last + 1 < ItemCount() && !GetItem(last + 1)->StartsParagraph()) {
-        int partEnd = last + 1;
-        while (partEnd + 1 < ItemCount() && !GetItem(partEnd + 1)->StartsParagraph())
-            ++partEnd;
-        SetParaStyleRangeUndoable(last + 1, partEnd, GetItemParaNo(last), fullReformat);
-    }
+    FinishInsertedItems(first, last, {}, fullReformat);
     // 2. Join the ends with their neighbours of the same style.
     int caretItemNo = caretBefore ? first : last;
     int caretOffs = caretBefore ? ItemStartOffset(first) : ItemEndOffset(last);
@@ -599,13 +594,7 @@ void TRVEditRVData::FinishDocumentInsertion(TRVEditTransaction& tx, const TRVDoc
         --last;
     }
     // The paragraph part behind the content belongs to its last paragraph.
-    if (last + 1 < ItemCount() && !GetItem(last + 1)->StartsParagraph()) {
-        int partEnd = last + 1;
-        while (partEnd + 1 < ItemCount() && !GetItem(partEnd + 1)->StartsParagraph())
-            ++partEnd;
-        if (GetItemParaNo(last + 1) != GetItemParaNo(last))
-            SetParaStyleRangeUndoable(last + 1, partEnd, GetItemParaNo(last), full);
-    }
+    FinishInsertedItems(first, last, {}, full);
     int caretItemNo = last;
     int caretOffs = ItemEndOffset(last);
     MergeInsertedRange(first, last, caretItemNo, caretOffs, full);

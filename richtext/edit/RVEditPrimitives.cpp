@@ -229,18 +229,32 @@ void TRVEditRVData::InsertItemsUndoable(int index, std::vector<TRVItemEntry> ite
                            std::move(items[size_t(i)].Item));
         if (reattach) raw->AttachToDocument(this);
     }
-    // Once for the whole run: the checkpoints come back, and the paragraph part after the run
-    // takes the paragraph style of the run's last item.
-    for (int i = 0; i < count; ++i)
-        if (checkpoints[size_t(i)]) {
-            checkpoints[size_t(i)]->ItemInfo = nullptr;
-            AddCheckpointUndoable(index + i, std::move(checkpoints[size_t(i)]));
+    // Items coming back from an undo record find their neighbours as they were.
+    if (reattach) {
+        for (int i = 0; i < count; ++i)
+            if (checkpoints[size_t(i)]) {
+                checkpoints[size_t(i)]->ItemInfo = nullptr;
+                AddCheckpointUndoable(index + i, std::move(checkpoints[size_t(i)]));
+            }
+    } else {
+        FinishInsertedItems(index, index + count - 1, std::move(checkpoints), fullReformat);
+    }
+    if (WidthMatters(*this, index, index + count - 1, true)) fullReformat = true;
+}
+
+void TRVEditRVData::FinishInsertedItems(int first, int last,
+                                        std::vector<std::unique_ptr<TRVCPInfo>> checkpoints,
+                                        bool& fullReformat) {
+    for (size_t i = 0; i < checkpoints.size() && first + int(i) <= last; ++i)
+        if (checkpoints[i]) {
+            checkpoints[i]->ItemInfo = nullptr;
+            AddCheckpointUndoable(first + int(i), std::move(checkpoints[i]));
         }
-    const int after = index + count;
-    if (!reattach && after < ItemCount() && !GetItem(after)->StartsParagraph())
-        SetParaStyleRangeUndoable(after, ParaPartEnd(*this, after), GetItem(after - 1)->ParaNo,
+    const int after = last + 1;
+    if (after < ItemCount() && !GetItem(after)->StartsParagraph() &&
+        GetItemParaNo(after) != GetItemParaNo(last))
+        SetParaStyleRangeUndoable(after, ParaPartEnd(*this, after), GetItemParaNo(last),
                                   fullReformat);
-    if (WidthMatters(*this, index, after - 1, true)) fullReformat = true;
 }
 
 void TRVEditRVData::AddInsertItemsUndo(int index, int count) {

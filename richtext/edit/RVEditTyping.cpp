@@ -566,6 +566,13 @@ void TRVEditRVData::TakeCurrentParaStyle(int itemNo, bool& fullReformat) {
     SetParaStyleRangeUndoable(first, last, paraNo, fullReformat);
 }
 
+bool TRVEditRVData::InsertTypedAsNewItem(const std::string& text, int styleNo) {
+    // One insertion step of its own, placed and laid out as any inserted item.
+    const bool inserted = InsertNewTextItem(text, styleNo);
+    if (inserted) Invalidate();
+    return inserted;
+}
+
 bool TRVEditRVData::InsertTyped(const std::string& text) {
     TRVStyle* style = GetRVStyle();
     if (!style || GetActiveSubData() || !CanDeleteSelection()) {
@@ -615,49 +622,20 @@ bool TRVEditRVData::InsertTyped(const std::string& text) {
     const bool fillEmpty = newItem && GetItemStyleNo(itemNo) >= 0 && GetItemText(itemNo).empty() &&
                            !ItemProtected(itemNo, TRVProtectOption::rvprModifyProtect) &&
                            GetItem(itemNo)->IsUnicode() == unicode;
+    // Anything else typed as an item of its own goes where any new item would: after a table
+    // or a break it starts a paragraph instead of joining their line.
+    if (newItem && !fillEmpty) return InsertTypedAsNewItem(text, styleNo);
     const bool takePara = !newItem && GetItemText(itemNo).empty() &&
                           GetItemParaNo(itemNo) != style->ValidParaStyleNo(CurParaStyleNo);
     // A single character goes to the undo list's typing record instead of a group.
     const bool oneChar = !newItem && !takePara && length < 2;
-    uint8_t undoKind = newItem && !fillEmpty ? uint8_t(rvutInsert) : uint8_t(rvutTyping);
-    if (oneChar) undoKind = kRVNoUndoGroup;
-    TRVEditTransaction tx(*this, range, undoKind);
+    TRVEditTransaction tx(*this, range, oneChar ? kRVNoUndoGroup : uint8_t(rvutTyping));
     tx.NoteWidestParas();
     if (fillEmpty) {
         TakeCurrentParaStyle(itemNo, tx.Full);
         SetStyleNoUndoable(itemNo, styleNo);
         InsertSubstringUndoable(itemNo, 1, text);
         tx.Commit(itemNo, 1 + length);
-        return true;
-    }
-    if (newItem) {
-        // A new item in the current style at the caret; a text item is cut in two around it.
-        auto item = NewEmptyTextItem(GetItemParaNo(itemNo));
-        int at = itemNo + 1;
-        if (offs <= ItemStartOffset(itemNo)) {
-            at = itemNo;
-            item->ItemOptions =
-                uint8_t(item->ItemOptions | (GetItem(itemNo)->ItemOptions & kLineBits));
-            item->ParaNo = GetItemParaNo(itemNo);
-            if (GetItemStyleNo(itemNo) == rvsListMarker) at = itemNo + 1;
-        }
-        if (at == itemNo + 1) {
-            item->ItemOptions |= rvioSameAsPrev;
-            if (GetItemStyleNo(itemNo) >= 0 && offs < ItemEndOffset(itemNo)) {
-                auto tail = CreateTextItemLike(itemNo);
-                tail->ItemOptions |= rvioSameAsPrev;
-                const std::string rest =
-                    CopyItemTextChars(GetItemText(itemNo), GetItem(itemNo)->ItemOptions, offs,
-                                      ItemEndOffset(itemNo) - offs);
-                DeleteSubstringUndoable(itemNo, offs, -1);
-                InsertItemUndoable(itemNo + 1, rest, std::move(tail), false, tx.Full);
-            }
-            InsertItemUndoable(at, text, std::move(item), false, tx.Full);
-        } else {
-            InsertItemUndoable(at, text, std::move(item), false, tx.Full);
-            RestoreLineOptionsUndoable(at + 1, rvioSameAsPrev, rvuNewLine);
-        }
-        tx.Commit(at, 1 + length);
         return true;
     }
     if (takePara) TakeCurrentParaStyle(itemNo, tx.Full);

@@ -1,0 +1,58 @@
+// Typing at a paragraph's end and after full-line items, and the caret kept in view.
+
+#include "tests/richtext/edit/EditTestSupport.h"
+
+namespace epc::test {
+namespace {
+
+using V = std::vector<int>;
+
+class ParaEnd : public EditFixture {
+protected:
+    void Load(const std::vector<std::string>& paragraphs) {
+        for (const std::string& p : paragraphs)
+            Data()->AddTextParagraph(p, 0, 0, TRVTag());
+        Show();
+    }
+    void CaretAt(int itemNo, int offs) { Data()->PlaceCaretAt(itemNo, offs); }
+};
+
+TEST_F(ParaEnd, SpaceTypedAtAParagraphEndStaysThere) {
+    Load({"abc", "def"});
+    CaretAt(0, 4);
+    Type(" z");
+    EXPECT_EQ(Text(), "abc z\ndef");
+}
+
+TEST_F(ParaEnd, EndGoesAfterLineEndSpaces) {
+    Load({"abc  ", "def"});
+    CaretAt(0, 1);
+    Key(VK_END);
+    EXPECT_EQ(Caret(), (V{0, 6}));
+}
+
+TEST_F(ParaEnd, TypingAfterABreakStartsAParagraph) {
+    Data()->AddTextParagraph("abc", 0, 0, TRVTag());
+    Data()->AddBreak();
+    Show();
+    Key(VK_END, {ssCtrl});
+    Type("x");
+    EXPECT_EQ(Text(), "abc\n[]\nx");
+}
+
+TEST_F(ParaEnd, DownKeepsTheCaretInView) {
+    std::vector<std::string> paras(60, "line");
+    Load(paras);
+    Edit->SetBounds(0, 0, 300, 100);
+    testing::Pump();
+    CaretAt(0, 1);
+    for (int i = 0; i < 40; ++i) {
+        Key(VK_DOWN);
+        TPoint p = Data()->GetCaretPoint();
+        ASSERT_GE(p.Y, 0) << i;
+        ASSERT_LE(p.Y + Data()->CaretHeight, Data()->GetClientHeight()) << i;
+    }
+}
+
+} // namespace
+} // namespace epc::test
