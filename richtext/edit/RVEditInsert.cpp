@@ -552,7 +552,6 @@ bool TRVEditRVData::CheckDocumentInsertion(const TRVDocInsertPoint& p) {
 
 void TRVEditRVData::FinishDocumentInsertion(TRVEditTransaction& tx, const TRVDocInsertPoint& p,
                                             int first, int last) {
-    AddInsertItemsUndo(first, last - first + 1);
     bool& full = tx.Full;
     // The caret's text item is cut at the caret; its tail follows the inserted content.
     int tail = -1;
@@ -644,6 +643,10 @@ bool TRVEditRVData::InsertDocumentAtCaret(const TRVDocumentReader& read) {
     FindDocumentInsertionPoint(p);
     if (!CheckDocumentInsertion(p)) return false;
     TRVEditTransaction tx(*this, TRVEditRange::CaretParas(*this), rvutInsert);
+    // The reader itself makes the item behind a full-line item start a paragraph; that change
+    // is made again here, undoably, or undo would leave the item cut off its line.
+    const TCustomRVItemInfo* follower = p.Index < ItemCount() ? GetItem(p.Index) : nullptr;
+    const uint8_t followerOptions = follower ? follower->ItemOptions : 0;
     int first = -1, last = -1;
     if (!read(p.Index, first, last, tx.Full)) {
         // The reader took back what it inserted and the styles it added.
@@ -651,6 +654,13 @@ bool TRVEditRVData::InsertDocumentAtCaret(const TRVDocumentReader& read) {
         return false;
     }
     if (first < 0 || last < first) return true;
+    AddInsertItemsUndo(first, last - first + 1);
+    if (follower && last + 1 < ItemCount() && GetItem(last + 1) == follower &&
+        follower->ItemOptions != followerOptions) {
+        const bool joins = follower->GetJoinsPrevious();
+        GetItem(last + 1)->ItemOptions = followerOptions;
+        SetJoinsPreviousUndoable(last + 1, joins, -1, tx.Full);
+    }
     FinishDocumentInsertion(tx, p, first, last);
     return true;
 }

@@ -41,6 +41,11 @@ void TRVTableInplaceRVData::PaintBackground(TCanvas* canvas, const TRect& rect) 
                   cell->Height, -rect.Left, -rect.Top - shift, 0, 0);
 }
 
+void TRVTableInplaceRVData::SetDocumentSize(int width, int height) {
+    TRVEditRVData::SetDocumentSize(width, height);
+    DocumentSizeChanged = true;
+}
+
 TRVTableInplaceEdit::TRVTableInplaceEdit(TComponent* owner) : TRichViewEdit(owner) {
     // The editor's document is replaced by the cell editor's own, with the editor's settings.
     CreateData();
@@ -58,7 +63,12 @@ TRVTableInplaceEdit::TRVTableInplaceEdit(TComponent* owner) : TRichViewEdit(owne
 
 TRVTableInplaceEdit::~TRVTableInplaceEdit() {
     Closing = true;
+    // The keyboard goes back to the outer editor, unless that one is going too.
+    const bool hadFocus = HandleAllocated() && Focused();
     if (FOuter && FOuter->InplaceEdit() == this) FOuter->SetInplaceEditor(nullptr, nullptr);
+    if (hadFocus && FOuter && FOuter->HandleAllocated() && !FOuter->EnclosingScrollerDestroying() &&
+        FOuter->CanFocus())
+        FOuter->SetFocus();
 }
 
 std::unique_ptr<TRichViewRVData> TRVTableInplaceEdit::GetDataClass() {
@@ -118,6 +128,40 @@ bool TRVTableInplaceEdit::BeforeChange(bool /*quiet*/) {
 void TRVTableInplaceEdit::NotifyChange(bool clearRedo) {
     TRichViewEdit::NotifyChange(clearRedo);
     if (FTable) FTable->EditorResized();
+    // A change in the cell is a change of the document that holds the table: its editor is
+    // modified and tells its own listeners.
+    if (FOuter) FOuter->NotifyChange(clearRedo);
+}
+
+void TRVTableInplaceEdit::SetVScrollPos(int pos, bool redraw) {
+    if (Oversized) TRichViewEdit::SetVScrollPos(pos, redraw);
+}
+
+void TRVTableInplaceEdit::SetHScrollPos(int /*pos*/) {}
+
+void TRVTableInplaceEdit::RepaintWithOuter(bool now) {
+    if (!FBusy) TRichViewEdit::RepaintWithOuter(now);
+}
+
+TRVRTFReaderProperties* TRVTableInplaceEdit::GetRTFReadProperties() {
+    return FOuter ? FOuter->GetRTFReadProperties() : TRichViewEdit::GetRTFReadProperties();
+}
+
+void TRVTableInplaceEdit::TranslateClickToDoubleClick(TMessage& message) {
+    if (message.Msg != WM_LBUTTONDOWN) return;
+    if (std::exchange(FClicked, false) &&
+        uint32_t(GetMessageTime() - FClickTime) <= GetDoubleClickTime())
+        message.Msg = WM_LBUTTONDBLCLK;
+}
+
+void TRVTableInplaceEdit::PassMouseMoveToParent(const TMessage& message) {
+    auto* parentData = dynamic_cast<TCustomRVFormattedData*>(FParentData);
+    if (!parentData || !FOuter) return;
+    const int x = int(int16_t(LOWORD(message.LParam)));
+    const int y = int(int16_t(HIWORD(message.LParam)));
+    if (x >= 0 && y >= 0 && x < ClientWidth() && y < ClientHeight()) return;
+    const TPoint p = FOuter->ScreenToClient(ClientToScreen(TPoint{x, y}));
+    parentData->MouseMove(KeysToShiftState(WPARAM(message.WParam)), p.X, p.Y);
 }
 
 void TRVTableInplaceEdit::Undo() {
@@ -161,9 +205,23 @@ void TRVTableInplaceEdit::Dispatch(TMessage& message) {
         return;
     case WM_LBUTTONDOWN:
         // With the press that opened the editor, this one makes a double click.
-        if (std::exchange(FClicked, false) &&
-            uint32_t(GetMessageTime() - FClickTime) <= GetDoubleClickTime())
-            message.Msg = WM_LBUTTONDBLCLK;
+        TranslateClickToDoubleClick(message);
+        FTracking = true;
+        break;
+    case WM_MOUSEMOVE:
+        if (FTracking) {
+            TRichViewEdit::Dispatch(message);
+            PassMouseMoveToParent(message);
+            return;
+        }
+        break;
+    case WM_LBUTTONUP:
+        if (FTracking) {
+            FTracking = false;
+            TRichViewEdit::Dispatch(message);
+            ReleaseCapture();
+            return;
+        }
         break;
     case WM_RVINPLACEMOVE:
         // The table may free this editor: nothing of it is touched afterwards.
