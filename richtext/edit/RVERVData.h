@@ -397,6 +397,9 @@ private:
     bool PrepareCaretPlace(TCustomRVItemInfo& newItem, int caretItemNo, int caretOffs,
                            TRVCaretPlace& place, bool& fullReformat);
     std::unique_ptr<TCustomRVItemInfo> NewTextItemLike(int itemNo) const;
+    // A new numbered marker at the caret takes the list of the paragraph above when the two
+    // list styles are equal, so that the numbering goes on.
+    void ContinueListAbove(TRVMarkerItemInfo& marker, int caretItemNo) const;
     std::unique_ptr<TCustomRVItemInfo> NewTextItem(int styleNo, int paraNo) const;
     void GetParagraphItemRangeOf(int& first, int& last) const;
     // An empty text item that the next text item continues (they join into one).

@@ -154,6 +154,7 @@ bool TRVEditRVData::PrepareCaretPlace(TCustomRVItemInfo& newItem, int caretItemN
     } else if (GetItemText(caretItemNo).empty()) {
         // 4. An empty text item: the new item takes its place.
         if (InsertionSticks(caretItemNo - 1) || InsertionSticks(caretItemNo)) return false;
+        if (marker) ContinueListAbove(static_cast<TRVMarkerItemInfo&>(newItem), caretItemNo);
         const bool behindMarker = caretItemNo > 0 &&
                                   GetItemStyleNo(caretItemNo - 1) == rvsListMarker &&
                                   caretItem->GetJoinsPrevious();
@@ -210,6 +211,23 @@ bool TRVEditRVData::PrepareCaretPlace(TCustomRVItemInfo& newItem, int caretItemN
             newItem.Tag = CopyTagValue(caretItem->Tag, TagsArePChars());
     }
     return true;
+}
+
+void TRVEditRVData::ContinueListAbove(TRVMarkerItemInfo& marker, int caretItemNo) const {
+    TRVStyle* style = GetRVStyle();
+    if (!style || marker.ListNo < 0 || marker.ListNo >= style->ListStyles.Count()) return;
+    const TRVListInfo& list = style->ListStyles[marker.ListNo];
+    if (!list.HasNumberedLevels()) return;
+    // The paragraph before the caret's, past a marker the new one replaces.
+    const int paraStart = GetParagraphStartItem(caretItemNo);
+    if (paraStart <= 0) return;
+    const int above = GetParagraphStartItem(paraStart - 1);
+    const auto* aboveMarker = dynamic_cast<const TRVMarkerItemInfo*>(GetItem(above));
+    if (!aboveMarker || aboveMarker->ListNo == marker.ListNo || aboveMarker->ListNo < 0 ||
+        aboveMarker->ListNo >= style->ListStyles.Count())
+        return;
+    // An equal list style is the same list to the reader: numbering goes on.
+    if (style->ListStyles[aboveMarker->ListNo].IsEqual(list)) marker.ListNo = aboveMarker->ListNo;
 }
 
 bool TRVEditRVData::InsertItemAtCaret(std::unique_ptr<TCustomRVItemInfo> item, std::string text,
@@ -666,9 +684,14 @@ bool TRVEditRVData::InsertDocumentAtCaret(const TRVDocumentReader& read) {
 }
 
 bool TRVEditRVData::InsertRVFFromStream(TStream& stream) {
-    return InsertDocumentAtCaret([&](int index, int& first, int& last, bool& full) {
+    // The reader starts from the editor's colour and takes a stored background colour over.
+    RVFLoadedColor = Editor()->Color();
+    const bool read = InsertDocumentAtCaret([&](int index, int& first, int& last, bool& full) {
         return RvfReadLoop(stream, index, first, last, full);
     });
+    if (read && RVFLoadedColor != clNone && RVFLoadedColor != Editor()->Color())
+        Editor()->SetColor(RVFLoadedColor);
+    return read;
 }
 
 bool TRVEditRVData::InsertRTFFromStream(TStream& stream) {

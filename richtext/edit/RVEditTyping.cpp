@@ -171,6 +171,10 @@ bool TRVEditRVData::UpdateNumberedLists(int firstItemNo) {
     const int d2 = GetFirstDrawItemNo(lastMarker);
     if (d1 < 0 || d2 < 0) return false;
     FormatParasOfDrawRange(d1, d2, 0);
+    // Undoing the step lays these paragraphs out again too.
+    if (TRVUndoList* list = GetActiveUndoList();
+        list && list->LastGroup() && !list->LastGroup()->IsSingleTyping())
+        AddReformatRange(first, lastMarker, false);
     return CalcParasMinWidth(first, lastMarker, nullptr, nullptr) <= MinWidth;
 }
 
