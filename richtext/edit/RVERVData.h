@@ -430,6 +430,9 @@ private:
     bool BackspaceAt(int itemNo, int offs, bool word, int& caretItemNo, int& caretOffs,
                      bool& fullReformat);
     bool ItemProtected(int itemNo, TRVProtectOption option) const;
+    // An edit left ItemNo an empty text item inside a line: it goes (undoably); the caret
+    // position follows.
+    void DropEmptyLineItem(int itemNo, int& caretNo, int& caretOffs, bool& full);
     bool ItemParaReadOnly(int itemNo) const;
     bool CanMergeAcrossStart(int first, int second) const;
     // An empty text item in the current text style.

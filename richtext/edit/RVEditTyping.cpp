@@ -21,6 +21,13 @@ bool IsSpaceAt(const TCustomRVData& data, int itemNo, int offs) {
 
 // The nearest word start before Offs: a position whose left neighbour is a space and whose
 // right neighbour is not; 1 when there is none.
+// The last item of the paragraph ItemNo belongs to.
+int ParaPartLast(const TCustomRVData& data, int itemNo) {
+    while (itemNo + 1 < data.ItemCount() && !data.GetItem(itemNo + 1)->StartsParagraph())
+        ++itemNo;
+    return itemNo;
+}
+
 int PrevWordStart(const TCustomRVData& data, int itemNo, int offs) {
     const int length = data.ItemEndOffset(itemNo) - 1;
     for (int p = offs - 1; p > 1; --p)
@@ -391,10 +398,18 @@ bool TRVEditRVData::BackspaceAt(int itemNo, int offs, bool word, int& caretNo, i
         if (empty) {
             if (ItemProtected(itemNo, TRVProtectOption::rvprDeleteProtect) || readOnly)
                 return refuse();
-            if (itemNo + 1 < ItemCount() && GetItem(itemNo + 1)->GetJoinsPrevious())
+            const bool followed =
+                itemNo + 1 < ItemCount() && GetItem(itemNo + 1)->GetJoinsPrevious();
+            // The rest of a paragraph the empty item began joins the paragraph above, as any
+            // paragraph does at Backspace; a line it began keeps its line break.
+            const bool joinRest = followed && item->StartsParagraph() && !prev->IsFullLine();
+            if (followed && !joinRest)
                 RestoreLineOptionsUndoable(itemNo + 1, uint8_t(item->ItemOptions & kLineBits),
                                            rvuNewLine);
             DeleteItemUndoable(itemNo, full);
+            if (joinRest && GetItemParaNo(itemNo) != GetItemParaNo(itemNo - 1))
+                SetParaStyleRangeUndoable(itemNo, ParaPartLast(*this, itemNo), GetItemParaNo(itemNo - 1),
+                                          full);
             caretNo = itemNo - 1;
             caretOffs = ItemEndOffset(itemNo - 1);
             return true;
@@ -416,6 +431,7 @@ bool TRVEditRVData::BackspaceAt(int itemNo, int offs, bool word, int& caretNo, i
         DeleteSubstringUndoable(itemNo, from, offs - from);
         caretNo = itemNo;
         caretOffs = from;
+        DropEmptyLineItem(itemNo, caretNo, caretOffs, full);
         return true;
     }
     // After a non-text item.
@@ -439,7 +455,27 @@ bool TRVEditRVData::BackspaceAt(int itemNo, int offs, bool word, int& caretNo, i
     caretOffs = ItemEndOffset(itemNo - 1);
     if (itemNo < ItemCount() && CanMergeTextItems(itemNo - 1, itemNo))
         MergeTextItemsUndoable(itemNo - 1, full);
+    else if (itemNo < ItemCount())
+        DropEmptyLineItem(itemNo, caretNo, caretOffs, full);
     return true;
+}
+
+void TRVEditRVData::DropEmptyLineItem(int itemNo, int& caretNo, int& caretOffs, bool& full) {
+    // An empty text item inside a line has a caret stop where the item before it ends: the
+    // caret would stand twice at one place. It goes, and its neighbours may join.
+    if (itemNo <= 0 || itemNo >= ItemCount() || GetItemStyleNo(itemNo) < 0 ||
+        !GetItemText(itemNo).empty() || !GetItem(itemNo)->GetJoinsPrevious() ||
+        GetItemStyleNo(itemNo - 1) == rvsListMarker ||
+        ItemProtected(itemNo, TRVProtectOption::rvprDeleteProtect))
+        return;
+    if (GetItem(itemNo)->Checkpoint) return;
+    DeleteItemUndoable(itemNo, full);
+    if (caretNo >= itemNo) {
+        caretNo = itemNo - 1;
+        caretOffs = ItemEndOffset(itemNo - 1);
+    }
+    if (itemNo < ItemCount() && CanMergeTextItems(itemNo - 1, itemNo))
+        MergeTextItemsUndoable(itemNo - 1, full);
 }
 
 bool TRVEditRVData::DeleteKey(bool word) {
@@ -460,8 +496,11 @@ bool TRVEditRVData::DeleteKey(bool word) {
         return false;
     };
     if (atEnd && itemNo + 1 >= ItemCount()) {
-        // At the document's end only an empty last item goes.
-        if (GetItemStyleNo(itemNo) >= 0 && GetItemText(itemNo).empty() && itemNo > 0)
+        // At the document's end only an empty last paragraph (or line) goes, or leaves its
+        // list. An empty item that continues a line is no line of its own: Backspace there
+        // would take the item before it.
+        if (GetItemStyleNo(itemNo) >= 0 && GetItemText(itemNo).empty() && itemNo > 0 &&
+            (!GetItem(itemNo)->GetJoinsPrevious() || GetItemStyleNo(itemNo - 1) == rvsListMarker))
             return BackspaceKey(false);
         return false;
     }
@@ -498,7 +537,8 @@ bool TRVEditRVData::DeleteKey(bool word) {
             if (ItemProtected(next, TRVProtectOption::rvprParaStartProtect)) return refuse();
             action = Join;
         }
-        if (marker) {
+        // An empty line going away leaves the list paragraph after it as it is.
+        if (marker && action != DeleteThis) {
             // The paragraph leaves its list: the item after the marker takes its start.
             RestoreLineOptionsUndoable(next, uint8_t(GetItem(itemNo + 1)->ItemOptions & kLineBits),
                                        rvuNewLine);
@@ -509,7 +549,8 @@ bool TRVEditRVData::DeleteKey(bool word) {
         case DeleteThis:
             // The next item takes over this item's start.
             RestoreLineOptionsUndoable(n, uint8_t(item->ItemOptions & kLineBits), rvuNewLine);
-            SetParaStyleRangeUndoable(n, n, item->ParaNo, full);
+            // The whole next paragraph takes the style, not just its first item.
+            if (!marker) SetParaStyleRangeUndoable(n, ParaPartLast(*this, n), item->ParaNo, full);
             DeleteItemUndoable(itemNo, full);
             caretNo = itemNo;
             caretOffs = ItemStartOffset(itemNo);

@@ -1,5 +1,6 @@
 // Typing at a paragraph's end and after full-line items, and the caret kept in view.
 
+#include "platform/graphics/Bitmap.h"
 #include "tests/richtext/edit/EditTestSupport.h"
 
 namespace epc::test {
@@ -52,6 +53,26 @@ TEST_F(ParaEnd, DownKeepsTheCaretInView) {
         ASSERT_GE(p.Y, 0) << i;
         ASSERT_LE(p.Y + Data()->CaretHeight, Data()->GetClientHeight()) << i;
     }
+}
+
+} // namespace
+} // namespace epc::test
+
+namespace epc::test {
+namespace {
+
+TEST_F(ParaEnd, BackspaceJoinsAPictureParagraphAfterAnEmptyOneWentFirst) {
+    Data()->AddTextParagraph("kek ", 0, 0, TRVTag());
+    Data()->AddTextParagraph("", 0, 0, TRVTag());
+    Data()->AddPictureItem("p", std::make_unique<TBitmap>(10, 12), 0, TRVVAlign::rvvaBaseline);
+    Data()->AddTextParagraph("yrn", 0, -1, TRVTag());
+    Show();
+    CaretAt(2, 0);
+    Key(VK_BACK);
+    EXPECT_EQ(Text(), "kek \n[p]|yrn");
+    EXPECT_EQ(Caret(), (V{1, 0}));
+    Key(VK_BACK);
+    EXPECT_EQ(Text(), "kek |[p]|yrn");
 }
 
 } // namespace
