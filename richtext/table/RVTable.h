@@ -574,6 +574,9 @@ public:
     void ApplyStyleConversionToCells(int userData) {
         ApplyToSelectedCells(0, userData);
     }
+    // Whole: every cell (the table lies in the document's selection); else the selected ones.
+    void ApplyStyleConversion(TCustomRVData* rvData, int itemNo, int userData,
+                              bool whole) override;
     void ApplyParaStyleToCells(int paraNo) {
         ApplyToSelectedCells(1, paraNo);
     }

@@ -105,5 +105,22 @@ TEST_F(TableEditorTyping, UndoingAnInsertedTableAtAListParagraphStartRestoresThe
         }
 }
 
+TEST_F(TableEditorTyping, TextStyleConversionReachesTheCellsOfASelectedTable) {
+    TFontInfo& bold = Style->TextStyles.Add();
+    bold = Style->TextStyles[0];
+    bold.Size = 20;
+    Edit->OnStyleConversion = [](TCustomRichViewEdit*, int, int, bool, int& newStyleNo) {
+        newStyleNo = 1;
+    };
+    const std::string before = Rvf();
+    Data()->SelectAll();
+    Edit->ConvertSelectionTextStyles(0);
+    EXPECT_EQ(Data()->GetItemStyleNo(0), 1);
+    EXPECT_EQ(Table->GetCell(2, 1)->GetItemStyleNo(0), 1);
+    EXPECT_EQ(Data()->GetItemStyleNo(2), 1);
+    Edit->Undo();
+    EXPECT_EQ(Rvf(), before);
+}
+
 } // namespace
 } // namespace epc
