@@ -339,6 +339,10 @@ public:
     bool CanDeleteSelection();
     bool DeleteSelection();
     bool BackspaceKey(bool word);
+    // Backspace of one character inside the caret's text item, recorded as untyping so that
+    // characters removed one after another form one undo step; false when the full path of
+    // Backspace is needed.
+    bool UntypeChar(int itemNo, int offs);
     bool DeleteKey(bool word);
     // Text in the current text style's encoding (UTF-16LE for a Unicode style).
     bool InsertTyped(const std::string& text);

@@ -328,11 +328,36 @@ bool TRVEditRVData::BackspaceKey(bool word) {
     CaretDrawItemNo = CharEnds[size_t(CaretOffs)].DrawItemNo;
     int itemNo = CaretItemIndex(), offs = CaretItemOffset();
     if (itemNo < 0) return false;
+    if (!word && UntypeChar(itemNo, offs)) return true;
     int caretNo = itemNo, caretOffs = offs;
     TRVEditTransaction tx(*this, TRVEditRange::CaretParas(*this), rvutDelete);
     tx.NoteWidestParas();
     if (!BackspaceAt(itemNo, offs, word, caretNo, caretOffs, tx.Full)) return false;
     tx.Commit(caretNo, caretOffs);
+    return true;
+}
+
+bool TRVEditRVData::UntypeChar(int itemNo, int offs) {
+    // Only a character inside the caret's own text item, which keeps some text or starts its
+    // line: everything else is Backspace's full path.
+    if (GetItemStyleNo(itemNo) < 0 || offs <= ItemStartOffset(itemNo) ||
+        ItemParaReadOnly(itemNo) || ItemProtected(itemNo, TRVProtectOption::rvprModifyProtect))
+        return false;
+    const int from = GetPrevCharOffset(itemNo, offs);
+    TRVItemEntry& entry = Items()[itemNo];
+    if (from <= 1 && offs > GetTextCharLength(entry.Text, entry.Item->ItemOptions) &&
+        entry.Item->GetJoinsPrevious())
+        return false;
+    TRVEditTransaction tx(*this, TRVEditRange::CaretParas(*this), kRVNoUndoGroup);
+    tx.NoteWidestParas();
+    // Characters removed one after another form one step, as typed ones do.
+    const std::string removed =
+        CopyItemTextChars(entry.Text, entry.Item->ItemOptions, from, offs - from);
+    if (UndoList->Limit != 0)
+        UndoList->AddUntyping(removed, itemNo, offs, entry.Item->IsUnicode());
+    DeleteTextChars(entry.Text, entry.Item->ItemOptions, from, offs - from);
+    DoItemAction(rviaTextModifying, entry.Item.get(), entry.Text, this);
+    tx.Commit(itemNo, from);
     return true;
 }
 

@@ -77,3 +77,58 @@ TEST_F(ParaEnd, BackspaceJoinsAPictureParagraphAfterAnEmptyOneWentFirst) {
 
 } // namespace
 } // namespace epc::test
+
+namespace epc::test {
+namespace {
+
+TEST_F(ParaEnd, CharactersRemovedOneAfterAnotherAreOneStep) {
+    Load({"Hello world", "next"});
+    CaretAt(0, 12);
+    for (int i = 0; i < 5; ++i)
+        Key(VK_BACK);
+    EXPECT_EQ(Text(), "Hello \nnext");
+    EXPECT_EQ(Data()->UndoList->Count(), 1);
+    EXPECT_EQ(Edit->UndoAction(), TRVUndoType::Typing);
+    // Elsewhere it is a step of its own; so is the paragraph join.
+    CaretAt(1, 2);
+    Key(VK_BACK);
+    CaretAt(1, 1);
+    Key(VK_BACK);
+    EXPECT_EQ(Text(), "Hello ext");
+    EXPECT_EQ(Data()->UndoList->Count(), 3);
+    Key('Z', {ssCtrl});
+    Key('Z', {ssCtrl});
+    EXPECT_EQ(Text(), "Hello \nnext");
+    Key('Z', {ssCtrl});
+    EXPECT_EQ(Text(), "Hello world\nnext");
+    EXPECT_EQ(Caret(), (V{0, 12}));
+    Key('Z', {ssCtrl, ssShift});
+    EXPECT_EQ(Text(), "Hello \nnext");
+}
+
+TEST_F(ParaEnd, PageDownAndUpKeepTheCaretInView) {
+    Load(std::vector<std::string>(80, "line"));
+    Edit->SetBounds(0, 0, 300, 100);
+    testing::Pump();
+    CaretAt(0, 1);
+    auto inView = [this] {
+        const TPoint p = Data()->GetCaretPoint();
+        return p.Y >= -1 && p.Y + Data()->CaretHeight <= Data()->GetClientHeight() + 1;
+    };
+    int lastItem = 0;
+    for (int i = 0; i < 40 && Edit->CaretItemIndex() < 79; ++i) {
+        Key(VK_NEXT);
+        ASSERT_TRUE(inView()) << i;
+        ASSERT_GT(Edit->CaretItemIndex(), lastItem) << i;
+        lastItem = Edit->CaretItemIndex();
+    }
+    EXPECT_EQ(Edit->CaretItemIndex(), 79);
+    for (int i = 0; i < 40 && Edit->CaretItemIndex() > 0; ++i) {
+        Key(VK_PRIOR);
+        ASSERT_TRUE(inView()) << i;
+    }
+    EXPECT_EQ(Edit->CaretItemIndex(), 0);
+}
+
+} // namespace
+} // namespace epc::test
