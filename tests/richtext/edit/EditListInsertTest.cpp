@@ -1,6 +1,9 @@
 // List paragraphs inserted into a list, as text, as RVF or as new markers, go on with its
 // numbering.
 
+#include <functional>
+
+#include "platform/graphics/Bitmap.h"
 #include "tests/richtext/edit/EditTestSupport.h"
 
 namespace epc::test {
@@ -8,6 +11,11 @@ namespace {
 
 class ListInsert : public EditFixture {
 protected:
+    void Load(const std::vector<std::string>& paragraphs) {
+        for (const std::string& p : paragraphs)
+            Data()->AddTextParagraph(p, 0, 0, TRVTag());
+        Show();
+    }
     void SetUp() override {
         EditFixture::SetUp();
         AddList();
@@ -69,6 +77,58 @@ TEST_F(ListInsert, ANewMarkerOfAnEqualListTakesTheListAbove) {
     auto marker = std::make_unique<TRVMarkerItemInfo>(Data(), twin, 0, 1, false);
     ASSERT_TRUE(Edit->InsertItem(std::move(marker), ""));
     EXPECT_EQ(Numbers(), "1 2 3 ");
+}
+
+} // namespace
+} // namespace epc::test
+
+namespace epc::test {
+namespace {
+
+// Text, a document of list paragraphs and a picture inserted at the start of a list
+// paragraph (behind its marker): undo gives the document back byte for byte, redo the result.
+TEST_F(ListInsert, UndoOfAnInsertionAtAListParagraphStartIsExact) {
+    LoadList();
+    const std::string lists = Rvf();
+    const std::string before = Rvf();
+    const std::vector<std::function<void()>> inserts{
+        [this] { Edit->InsertText("a\r\nb"); },
+        [this] { Edit->InsertText("a"); },
+        [&] { ASSERT_TRUE(InsertRvfBytes(lists)); },
+        [this] {
+            Edit->InsertPicture("p", std::make_unique<TBitmap>(10, 12), TRVVAlign::rvvaBaseline);
+        },
+    };
+    for (size_t k = 0; k < inserts.size(); ++k) {
+        SCOPED_TRACE(k);
+        Data()->PlaceCaretAt(3, 1);
+        inserts[k]();
+        const std::string inserted = Rvf();
+        ASSERT_NE(inserted, before);
+        Edit->Undo();
+        EXPECT_EQ(Rvf(), before);
+        Edit->Redo();
+        EXPECT_EQ(Rvf(), inserted);
+        Edit->Undo();
+        EXPECT_EQ(Rvf(), before);
+    }
+}
+
+TEST_F(ListInsert, InsertedRvfBringsItsBackgroundColour) {
+    Load({"text"});
+    TRichViewEdit* other = new TRichViewEdit(Form);
+    other->SetParent(Form);
+    other->SetStyle(Style);
+    other->SetColor(clYellow);
+    other->RVFOptions.Include(TRVFOption::rvfoSaveBack);
+    Edit->RVFOptions.Include(TRVFOption::rvfoLoadBack);
+    other->RVData()->AddTextParagraph("x", 0, 0, TRVTag());
+    other->Format();
+    TMemoryStream stream;
+    other->RVData()->SaveToRvfStream(stream, false, other->Color());
+    Data()->PlaceCaretAt(0, 5);
+    ASSERT_TRUE(InsertRvfBytes(stream.DataString()));
+    EXPECT_EQ(Edit->Color(), clYellow);
 }
 
 } // namespace
