@@ -378,11 +378,22 @@ void TRVEditRVData::SetParaStylesFromListUndoable(int first, const std::vector<i
     CheckItemIndex(first);
     const int last = std::min(first + int(paraNos.size()) - 1, ItemCount() - 1);
     if (WidthMatters(*this, first, last, false)) fullReformat = true;
-    // Every old style is kept: the items of the range may have had different ones.
-    AddUndoRecord<TRVUndoParaListInfo>(*this, rvuPara, first, [&](auto& r) {
-        for (int i = first; i <= last; ++i)
-            r.List.push_back(GetItem(i)->ParaNo);
-    });
+    // One old style stands for the range when all its items had it; otherwise every old
+    // style is kept, or undo could not give them back.
+    bool uniform = true;
+    for (int i = first + 1; i <= last && uniform; ++i)
+        uniform = GetItem(i)->ParaNo == GetItem(first)->ParaNo;
+    if (uniform) {
+        AddUndoRecord<TRVUndoParaInfo>(*this, rvuPara, first, [&](auto& r) {
+            r.Count = last - first + 1;
+            r.ParaNo = GetItem(first)->ParaNo;
+        });
+    } else {
+        AddUndoRecord<TRVUndoParaListInfo>(*this, rvuPara, first, [&](auto& r) {
+            for (int i = first; i <= last; ++i)
+                r.List.push_back(GetItem(i)->ParaNo);
+        });
+    }
     for (int i = first; i <= last; ++i)
         GetItem(i)->ParaNo = paraNos[size_t(i - first)];
     if (WidthMatters(*this, first, last, true)) fullReformat = true;

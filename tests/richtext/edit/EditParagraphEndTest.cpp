@@ -132,3 +132,27 @@ TEST_F(ParaEnd, PageDownAndUpKeepTheCaretInView) {
 
 } // namespace
 } // namespace epc::test
+
+namespace epc::test {
+namespace {
+
+// A conversion that gives every paragraph a style-protected one is taken back whole.
+TEST_F(ParaEnd, UndoOfAParagraphStyleConversionIsExact) {
+    Load({"one", "two", "three"});
+    Edit->OnParaStyleConversion = [](TCustomRichViewEdit*, int styleNo, int, bool, int& newNo) {
+        newNo = styleNo == 0 ? 3 : 1;
+    };
+    const std::string before = Rvf();
+    Select(0, 9);
+    Edit->ConvertSelectionParaStyles(0);
+    const std::string after = Rvf();
+    EXPECT_EQ(Data()->GetItemParaNo(0), 3);
+    EXPECT_EQ(Data()->GetItemParaNo(1), 3);
+    Edit->Undo();
+    EXPECT_EQ(Rvf(), before);
+    Edit->Redo();
+    EXPECT_EQ(Rvf(), after);
+}
+
+} // namespace
+} // namespace epc::test
