@@ -113,7 +113,7 @@ void TRVEditRVData::ApplyTextStyleConversion(int userValue) {
     TRVStyle* style = GetRVStyle();
     if (!style) return;
     TCustomRichViewEdit* editor = Editor();
-    if (ChosenItem) {
+    if (ChosenItem && !SelectionExists(false, false)) {
         // Cells chosen in a table take the conversion (an open cell editor takes it itself).
         if (!editor->GetInplaceEditor())
             ChosenItem->ApplyStyleConversion(this, FindItemIndex(ChosenItem), userValue, false);

@@ -574,7 +574,8 @@ public:
     void ApplyStyleConversionToCells(int userData) {
         ApplyToSelectedCells(0, userData);
     }
-    // Whole: every cell (the table lies in the document's selection); else the selected ones.
+    // The selected cells; without any, with Whole (the table lies in the document's
+    // selection) every cell.
     void ApplyStyleConversion(TCustomRVData* rvData, int itemNo, int userData,
                               bool whole) override;
     void ApplyParaStyleToCells(int paraNo) {

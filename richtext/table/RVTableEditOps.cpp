@@ -679,7 +679,8 @@ std::unique_ptr<TCustomRichViewEdit> TRVTableItemInfo::CreateHiddenEditor() {
 
 void TRVTableItemInfo::ApplyStyleConversion(TCustomRVData* /*rvData*/, int /*itemNo*/,
                                             int userData, bool whole) {
-    if (!whole) {
+    // Chosen cells take it; without them, all cells of a table that lies in the selection.
+    if (!whole || HasCellSelection()) {
         ApplyStyleConversionToCells(userData);
         return;
     }

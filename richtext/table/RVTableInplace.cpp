@@ -84,6 +84,14 @@ void TRVTableInplaceEdit::SetParentData(TCustomRVData* data) {
     RVFOptions = FOuter->RVFOptions;
     RTFOptions = FOuter->RTFOptions;
     EditorOptions = FOuter->EditorOptions;
+    // The outer editor's handlers serve the cell (style conversions, caret and style
+    // notices). The cell keeps its own way out at the cell's edges; changes reach the outer
+    // editor's OnChanging and OnChange through it, so they are not fired twice.
+    auto getOut = std::move(OnCaretGetOut);
+    AssignEditorEvents(*FOuter);
+    OnCaretGetOut = std::move(getOut);
+    OnChanging = nullptr;
+    OnChange = nullptr;
     SetStyle(FOuter->Style());
     // One history for both editors: the cell's steps join the outer one when editing ends.
     SetUndoLimit(FOuter->UndoLimit() != 0 ? -1 : 0);

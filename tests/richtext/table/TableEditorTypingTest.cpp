@@ -114,6 +114,23 @@ TEST_F(TableEditorTyping, TextStyleConversionReachesTheCellsOfASelectedTable) {
     Edit->OnStyleConversion = [](TCustomRichViewEdit*, int, int, bool, int& newStyleNo) {
         newStyleNo = 1;
     };
+    // In an open cell editor the outer editor's conversion serves the cell's selection.
+    ASSERT_TRUE(Table->OpenCellEditor(-1, 0, 0, false, true, true, true));
+    Table->InplaceEditor()->EditData()->SelectAll();
+    Edit->ConvertSelectionTextStyles(0);
+    EXPECT_EQ(Table->InplaceEditor()->EditData()->GetItemStyleNo(0), 1);
+    Edit->Undo();
+    testing::Pump();
+    Edit->DestroyInplaceEditor();
+    EXPECT_EQ(Table->GetCell(0, 0)->GetItemStyleNo(0), 0);
+    // Chosen cells take it.
+    Table->Select(0, 0, 1, 1);
+    Edit->ConvertSelectionTextStyles(0);
+    EXPECT_EQ(Table->GetCell(1, 1)->GetItemStyleNo(0), 1);
+    EXPECT_EQ(Table->GetCell(2, 2)->GetItemStyleNo(0), 0);
+    Edit->Undo();
+    EXPECT_EQ(Table->GetCell(1, 1)->GetItemStyleNo(0), 0);
+    Table->Deselect();
     const std::string before = Rvf();
     Data()->SelectAll();
     Edit->ConvertSelectionTextStyles(0);
