@@ -378,8 +378,8 @@ private:
     // After a change of the items First..Last (numbered as now): lays out again the paragraphs
     // of a drawing range noted before it, or the whole document when Full or when the partial
     // result shows that the document's width may have changed.
-    void ReformatAfterEdit(int firstDrawItemNo, int lastDrawItemNo, int firstItemNo,
-                              int lastItemNo, int itemCountChange, bool full);
+    void ReformatAfterEdit(int firstDrawItemNo, int lastDrawItemNo, int firstItemNo, int lastItemNo,
+                           int itemCountChange, bool full);
     // Whether a partial format of the changed items cannot stand: list numbers may have changed
     // width, the window's width changed, or a paragraph grew wider than the document.
     bool PartialFormatFallsShort(int firstItemNo, int lastItemNo, int itemCountChange);

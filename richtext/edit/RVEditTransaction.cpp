@@ -128,7 +128,7 @@ bool TRVEditRVData::PartialFormatFallsShort(int firstItemNo, int lastItemNo, int
 }
 
 void TRVEditRVData::ReformatAfterEdit(int firstDrawItemNo, int lastDrawItemNo, int firstItemNo,
-                                         int lastItemNo, int itemCountChange, bool full) {
+                                      int lastItemNo, int itemCountChange, bool full) {
     if (full || firstDrawItemNo < 0 || DrawItems.Count() == 0 || ItemCount() == 0 ||
         ItemCount() - itemCountChange <= 0) {
         Format(false);
@@ -156,8 +156,8 @@ void TRVEditRVData::FinishEdit(const TRVEditRange& range, int itemCountBefore, b
         lastItemNo = range.LastItemNo >= 0 ? range.LastItemNo + change : caretItemNo;
         lastItemNo = std::max(lastItemNo, caretItemNo);
     }
-    ReformatAfterEdit(range.FirstDrawItemNo, range.LastDrawItemNo, firstItemNo, lastItemNo,
-                         change, full);
+    ReformatAfterEdit(range.FirstDrawItemNo, range.LastDrawItemNo, firstItemNo, lastItemNo, change,
+                      full);
     caretItemNo = std::clamp(caretItemNo, 0, ItemCount() - 1);
     caretOffs = std::clamp(caretOffs, ItemStartOffset(caretItemNo), ItemEndOffset(caretItemNo));
     PlaceCaretAfterEdit(caretItemNo, caretOffs, false);

@@ -340,8 +340,8 @@ bool TRVEditRVData::BackspaceKey(bool word) {
 bool TRVEditRVData::UntypeChar(int itemNo, int offs) {
     // Only a character inside the caret's own text item, which keeps some text or starts its
     // line: everything else is Backspace's full path.
-    if (GetItemStyleNo(itemNo) < 0 || offs <= ItemStartOffset(itemNo) ||
-        ItemParaReadOnly(itemNo) || ItemProtected(itemNo, TRVProtectOption::rvprModifyProtect))
+    if (GetItemStyleNo(itemNo) < 0 || offs <= ItemStartOffset(itemNo) || ItemParaReadOnly(itemNo) ||
+        ItemProtected(itemNo, TRVProtectOption::rvprModifyProtect))
         return false;
     const int from = GetPrevCharOffset(itemNo, offs);
     TRVItemEntry& entry = Items()[itemNo];
@@ -353,8 +353,7 @@ bool TRVEditRVData::UntypeChar(int itemNo, int offs) {
     // Characters removed one after another form one step, as typed ones do.
     const std::string removed =
         CopyItemTextChars(entry.Text, entry.Item->ItemOptions, from, offs - from);
-    if (UndoList->Limit != 0)
-        UndoList->AddUntyping(removed, itemNo, offs, entry.Item->IsUnicode());
+    if (UndoList->Limit != 0) UndoList->AddUntyping(removed, itemNo, offs, entry.Item->IsUnicode());
     DeleteTextChars(entry.Text, entry.Item->ItemOptions, from, offs - from);
     DoItemAction(rviaTextModifying, entry.Item.get(), entry.Text, this);
     tx.Commit(itemNo, from);
@@ -433,8 +432,8 @@ bool TRVEditRVData::BackspaceAt(int itemNo, int offs, bool word, int& caretNo, i
                                            rvuNewLine);
             DeleteItemUndoable(itemNo, full);
             if (joinRest && GetItemParaNo(itemNo) != GetItemParaNo(itemNo - 1))
-                SetParaStyleRangeUndoable(itemNo, ParaPartLast(*this, itemNo), GetItemParaNo(itemNo - 1),
-                                          full);
+                SetParaStyleRangeUndoable(itemNo, ParaPartLast(*this, itemNo),
+                                          GetItemParaNo(itemNo - 1), full);
             caretNo = itemNo - 1;
             caretOffs = ItemEndOffset(itemNo - 1);
             return true;

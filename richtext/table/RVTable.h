@@ -576,8 +576,7 @@ public:
     }
     // The selected cells; without any, with Whole (the table lies in the document's
     // selection) every cell.
-    void ApplyStyleConversion(TCustomRVData* rvData, int itemNo, int userData,
-                              bool whole) override;
+    void ApplyStyleConversion(TCustomRVData* rvData, int itemNo, int userData, bool whole) override;
     void ApplyParaStyleToCells(int paraNo) {
         ApplyToSelectedCells(1, paraNo);
     }

@@ -677,8 +677,8 @@ std::unique_ptr<TCustomRichViewEdit> TRVTableItemInfo::CreateHiddenEditor() {
     return editor;
 }
 
-void TRVTableItemInfo::ApplyStyleConversion(TCustomRVData* /*rvData*/, int /*itemNo*/,
-                                            int userData, bool whole) {
+void TRVTableItemInfo::ApplyStyleConversion(TCustomRVData* /*rvData*/, int /*itemNo*/, int userData,
+                                            bool whole) {
     // Chosen cells take it; without them, all cells of a table that lies in the selection.
     if (!whole || HasCellSelection()) {
         ApplyStyleConversionToCells(userData);

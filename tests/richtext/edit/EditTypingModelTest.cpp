@@ -37,7 +37,9 @@ protected:
                 para.List = rng() % 3 == 0;
                 const int len = int(rng() % 8);
                 for (int k = 0; k < len; ++k)
-                    para.Text += rng() % 7 == 0 ? '#' : rng() % 4 == 0 ? ' ' : char('a' + rng() % 26);
+                    para.Text += rng() % 7 == 0   ? '#'
+                                 : rng() % 4 == 0 ? ' '
+                                                  : char('a' + rng() % 26);
             }
             Paras.push_back(para);
         }
@@ -58,8 +60,8 @@ protected:
                     d->AddTextParagraph(para.Text.substr(size_t(first), k - size_t(first)), 0,
                                         first == 0 ? 0 : -1, TRVTag());
                 if (k < para.Text.size())
-                    d->AddPictureItem("p", std::make_unique<TBitmap>(10, 12),
-                                      k == 0 ? paraNo : -1, TRVVAlign::rvvaBaseline);
+                    d->AddPictureItem("p", std::make_unique<TBitmap>(10, 12), k == 0 ? paraNo : -1,
+                                      TRVVAlign::rvvaBaseline);
                 first = int(k) + 1;
             }
         }
@@ -105,7 +107,10 @@ protected:
         const int len = cur.Length();
         const bool last = P + 1 == int(Paras.size());
         switch (rng() % 12) {
-        case 0: case 1: case 2: case 3: { // a letter or a space, most often at a paragraph end
+        case 0:
+        case 1:
+        case 2:
+        case 3: { // a letter or a space, most often at a paragraph end
             if (!cur.Break && len >= 24) return false;
             if (rng() % 2 == 0 && !cur.Break) {
                 O = len;
@@ -145,7 +150,8 @@ protected:
             Key(VK_RETURN);
             return true;
         }
-        case 5: case 6: // Backspace
+        case 5:
+        case 6: // Backspace
             if (!Backspace()) return false;
             name = "backspace";
             Key(VK_BACK);
@@ -274,7 +280,8 @@ TEST_F(TypingModel, RandomKeysMatchTheModelAndUndoAndRedoRetraceEveryState) {
         for (int step = 0; step < 80; ++step) {
             std::string name;
             if (!Step(rng, name)) continue;
-            log += name + " (" + std::to_string(P) + "," + std::to_string(O) + ") -> " + Document() + " ~ " + Model() + "; ";
+            log += name + " (" + std::to_string(P) + "," + std::to_string(O) + ") -> " +
+                   Document() + " ~ " + Model() + "; ";
             ASSERT_EQ(Document(), Model()) << log;
             if (states.back() != Rvf()) states.push_back(Rvf());
         }

@@ -185,7 +185,9 @@ protected:
         const int len = int(cur.size());
         const bool last = P + 1 == int(Paras.size());
         switch (rng() % 9) {
-        case 0: case 1: case 2: {
+        case 0:
+        case 1:
+        case 2: {
             // Lines stay shorter than the cell: Home and End act on whole paragraphs.
             if (len >= 6) return false;
             // (End where the caret stands already at the cell's end leaves the cell.)
