@@ -590,11 +590,7 @@ void TRVEditRVData::ApplyControlSize(int itemNo, int width, int height, bool mov
         item->Width = width;
         item->Height = height;
     }
-    if (moveCaret && GetCanvas()) {
-        Format(false);
-        PlaceCaretAt(itemNo, 1);
-        Invalidate();
-    }
+    if (moveCaret && GetCanvas()) MoveCaretToItem(true, itemNo, 1);
 }
 
 void TRVEditRVData::SetExtraIntPropertyUndoable(int itemNo, int prop, int value) {
