@@ -1119,7 +1119,12 @@ bool TRvfReader::ReadBackground(const Header& h) {
     if (sp == std::string_view::npos || !ParseInt(h.Extra.substr(0, sp), color) ||
         !ParseInt(h.Extra.substr(sp + 1), backStyle, 0, int(TBackgroundStyle::bsBottomRight)))
         return false;
-    if (!FLoading || !FOptions.Contains(TRVFOption::rvfoLoadBack)) return true;
+    if (!FOptions.Contains(TRVFOption::rvfoLoadBack)) return true;
+    if (!FLoading) {
+        // A document inserted into another brings only its colour, which its editor takes.
+        FData.RVFLoadedColor = TColor(color);
+        return true;
+    }
     FBackImage.reset();
     if (!body.empty()) {
         TMemoryStream ms;

@@ -233,6 +233,10 @@ public:
     virtual bool SetExtraIntProperty(int /*prop*/, int /*value*/) { return false; }
 
     // Styles.
+    // A text style conversion of the editor reaches an item holding documents of its own:
+    // the whole item (Whole: it lies inside the document's selection) or its own selection.
+    virtual void ApplyStyleConversion(TCustomRVData* /*rvData*/, int /*itemNo*/, int /*userData*/,
+                                      bool /*whole*/) {}
     virtual void MarkStylesInUse(TRVIntegerList& usedText, TRVIntegerList& usedPara,
                                  TRVIntegerList& usedList) const;
     virtual void RenumberStyles(const TRVIntegerList& textMap, const TRVIntegerList& paraMap,

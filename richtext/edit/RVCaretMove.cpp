@@ -1,4 +1,5 @@
 // Caret movement among the caret stops: characters, words, lines, pages and the document ends.
+// Every move keeps the caret in view: a caret moved off the screen would be typed at unseen.
 
 #include <algorithm>
 
@@ -41,7 +42,7 @@ void TRVEditRVData::GoLineStart(bool document) {
         CaretOffs = 0;
         CaretDrawItemNo = CharEnds[0].DrawItemNo;
     }
-    ShowCaret(false, false, false);
+    ShowCaret(true, false, false);
 }
 
 void TRVEditRVData::GoLineEnd(bool document) {
@@ -52,7 +53,7 @@ void TRVEditRVData::GoLineEnd(bool document) {
     }
     CaretOffs = int(CharEnds.size()) - 1;
     CaretDrawItemNo = CharEnds[size_t(CaretOffs)].DrawItemNo;
-    ShowCaret(false, false, false);
+    ShowCaret(true, false, false);
 }
 
 void TRVEditRVData::GoLeft(bool word, bool selecting) {
@@ -63,7 +64,7 @@ void TRVEditRVData::GoLeft(bool word, bool selecting) {
         int prev = first - 1;
         if (prev < 0) return;
         RebuildAt(prev, GetOffsAfterDrawItem(prev));
-        ShowCaret(false, false, false);
+        ShowCaret(true, false, false);
         return;
     }
     const TRVCharPos& cp = CharEnds[size_t(CaretOffs)];
@@ -79,6 +80,7 @@ void TRVEditRVData::GoLeft(bool word, bool selecting) {
         const int stop = FindStop(CharEnds, cp.DrawItemNo, target - d->Offs + 1);
         if (stop < 0) {
             PlaceCaretAt(itemNo, target);
+            ShowCaret(true, false, false);
             return;
         }
         CaretOffs = stop;
@@ -86,7 +88,7 @@ void TRVEditRVData::GoLeft(bool word, bool selecting) {
         --CaretOffs;
     }
     CaretDrawItemNo = CharEnds[size_t(CaretOffs)].DrawItemNo;
-    ShowCaret(false, false, false);
+    ShowCaret(true, false, false);
 }
 
 void TRVEditRVData::GoRight(bool word, bool selecting) {
@@ -119,11 +121,12 @@ void TRVEditRVData::GoRight(bool word, bool selecting) {
                 CaretDrawItemNo = CharEnds[size_t(CaretOffs)].DrawItemNo;
             } else {
                 PlaceCaretAt(itemNo, target);
+                ShowCaret(true, false, false);
                 return;
             }
         }
     }
-    ShowCaret(false, false, false);
+    ShowCaret(true, false, false);
 }
 
 void TRVEditRVData::MoveToDrawItemAtY(int y, bool before) {
@@ -137,7 +140,7 @@ void TRVEditRVData::MoveToDrawItemAtY(int y, bool before) {
         GetItem(d->ItemNo)->AcceptCaret(before ? 3 : 2, x - d->Left))
         return;
     RebuildAt(drawItemNo, offs);
-    ShowCaret(false, false, false);
+    ShowCaret(true, false, false);
 }
 
 void TRVEditRVData::GoLineUp(bool selecting) {
@@ -148,7 +151,7 @@ void TRVEditRVData::GoLineUp(bool selecting) {
         if (selecting && CaretOffs != 0) {
             CaretOffs = 0;
             CaretDrawItemNo = CharEnds[0].DrawItemNo;
-            ShowCaret(false, false, false);
+            ShowCaret(true, false, false);
         } else {
             ScrollTo(0, true);
         }
@@ -165,7 +168,7 @@ void TRVEditRVData::GoLineDown(bool selecting) {
         if (selecting && !IsCaretAtLineEnd()) {
             CaretOffs = int(CharEnds.size()) - 1;
             CaretDrawItemNo = CharEnds[size_t(CaretOffs)].DrawItemNo;
-            ShowCaret(false, false, false);
+            ShowCaret(true, false, false);
         } else {
             ScrollTo(DocumentHeight, true);
         }

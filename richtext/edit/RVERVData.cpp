@@ -379,7 +379,7 @@ void TRVEditRVData::ShowCaret(bool scrollIntoView, bool recheckResizer, bool kee
     // The caret of an item edited in place is the cell editor's own.
     if (InplaceItemNo() >= 0 || editor->GetInplaceEditor()) {
         HideCaret();
-        editor->DoCaretMove();
+        editor->FireCaretMove();
         return;
     }
     int newHeight = 0, caretX = 0;
@@ -416,7 +416,7 @@ void TRVEditRVData::ShowCaret(bool scrollIntoView, bool recheckResizer, bool kee
             MakeRectVisible(caretX - 5, d->Top + d->Height - CaretHeight - 5, 10,
                               CaretHeight + 10);
     }
-    editor->DoCaretMove();
+    editor->FireCaretMove();
 }
 
 void TRVEditRVData::FollowCaretItem(bool keepStyles) {
@@ -590,17 +590,44 @@ TPoint TRVEditRVData::GetCaretPoint() const {
                   DrawItems[cp.DrawItemNo]->Top - 1 - GetVScrollPos()};
 }
 
-void TRVEditRVData::PlaceCaretAt(int itemNo, int offs) {
+void TRVEditRVData::SkipMarkerPos(int& drawItemNo, int& offs) const {
+    if (drawItemNo < 0 || drawItemNo + 1 >= DrawItems.Count() ||
+        GetItemStyleNo(DrawItems[drawItemNo]->ItemNo) != rvsListMarker)
+        return;
+    ++drawItemNo;
+    offs = IsDrawItemText(drawItemNo) ? 1 : 0;
+}
+
+void TRVEditRVData::PlaceCaretAfterEdit(int itemNo, int offs, bool reapplyParaStyle) {
     int drawItemNo, drawOffs;
     ItemToDrawItemPos(itemNo, offs, drawItemNo, drawOffs);
     if (drawItemNo < 0) return;
-    if (GetItemStyleNo(DrawItems[drawItemNo]->ItemNo) == rvsListMarker &&
-        drawItemNo + 1 < DrawItems.Count()) {
-        ++drawItemNo;
-        drawOffs = IsDrawItemText(drawItemNo) ? 1 : 0;
-    }
+    SkipMarkerPos(drawItemNo, drawOffs);
     RebuildAt(drawItemNo, drawOffs);
     ShowCaret(false, false, false);
+    if (reapplyParaStyle) ReapplyCurParaStyle();
+}
+
+void TRVEditRVData::ReapplyCurParaStyle() {
+    const int itemNo = CaretItemIndex();
+    TRVStyle* style = GetRVStyle();
+    if (itemNo < 0 || !style) return;
+    const int paraNo = style->ValidParaStyleNo(CurParaStyleNo);
+    int first = itemNo, last = itemNo;
+    GetParagraphItemRange(first, last);
+    // Only a paragraph whose items disagree (a join left them so) takes the style again.
+    bool uniform = true;
+    for (int i = first; i <= last && uniform; ++i)
+        uniform = GetItemParaNo(i) == paraNo;
+    if (uniform) return;
+    bool full = false;
+    const int offs = CaretItemOffset();
+    SetParaStyleRangeUndoable(first, last, paraNo, full);
+    MoveCaretToItem(full, itemNo, offs);
+}
+
+void TRVEditRVData::PlaceCaretAt(int itemNo, int offs) {
+    PlaceCaretAfterEdit(itemNo, offs, false);
 }
 
 void TRVEditRVData::SelectClickedItem(int drawItemNo, int offs, bool shift) {
@@ -613,7 +640,7 @@ void TRVEditRVData::SelectClickedItem(int drawItemNo, int offs, bool shift) {
 void TRVEditRVData::SetActiveSubItem(TCustomRVItemInfo* item) {
     const bool changed = item != ChosenItem;
     TRichViewRVData::SetActiveSubItem(item);
-    if (changed && !FDeselectingSubItem) Editor()->DoCaretMove();
+    if (changed && !FDeselectingSubItem) Editor()->FireCaretMove();
 }
 
 void TRVEditRVData::DeselectSubItem() {
@@ -623,17 +650,13 @@ void TRVEditRVData::DeselectSubItem() {
         auto done = Finally([this] { FDeselectingSubItem = false; });
         TRichViewRVData::DeselectSubItem();
     }
-    if (wasActive) Editor()->DoCaretMove();
+    if (wasActive) Editor()->FireCaretMove();
 }
 
 void TRVEditRVData::CaretToSelectionEnd() {
     if (LastDrawItemNo < 0 || LastDrawItemNo >= DrawItems.Count()) return;
     int drawItemNo = LastDrawItemNo, offs = LastOffs;
-    if (GetItemStyleNo(DrawItems[drawItemNo]->ItemNo) == rvsListMarker &&
-        drawItemNo + 1 < DrawItems.Count()) {
-        ++drawItemNo;
-        offs = IsDrawItemText(drawItemNo) ? 1 : 0;
-    }
+    SkipMarkerPos(drawItemNo, offs);
     RebuildAt(drawItemNo, offs);
     UpdateResizer();
     ShowCaret(false, false, false);

@@ -44,6 +44,9 @@ struct TRVCharPos {
     }
 };
 
+// The caret stops of the caret's screen line, in order.
+using TRVCharPosCollection = std::vector<TRVCharPos>;
+
 // Extra integer properties of a picture item: its shown width and height.
 inline constexpr int kImageWidthProp = 3;
 inline constexpr int kImageHeightProp = 4;
@@ -87,7 +90,7 @@ public:
 
     int32_t SavedTextStyleNo = 0;
     int32_t CaretHeight = 0;
-    std::vector<TRVCharPos> CharEnds;
+    TRVCharPosCollection CharEnds;
     int32_t CurTextStyleNo = 0;
     int32_t CurParaStyleNo = 0;
     std::unique_ptr<TRVUndoList> UndoList;
@@ -138,6 +141,11 @@ public:
     void CharPosToItemPos(int charPos, int& itemNo, int& offs) const;
     // Puts the caret at an item position, skipping a list marker, and shows it.
     void PlaceCaretAt(int itemNo, int offs);
+    // The same after an edit; with ReapplyParaStyle a paragraph whose items were left with
+    // different paragraph styles takes the current one again (undoably).
+    void PlaceCaretAfterEdit(int itemNo, int offs, bool reapplyParaStyle);
+    // A drawing position on a list marker moves to the first position after it.
+    void SkipMarkerPos(int& drawItemNo, int& offs) const;
     void SelectClickedItem(int drawItemNo, int offs, bool shift) override;
     // The caret moves into or out of an item edited in place: the editor is told.
     void SetActiveSubItem(TCustomRVItemInfo* item) override;
@@ -220,6 +228,12 @@ public:
                              bool& fullReformat);
     // Only the record of inserted items, for items already put into the list.
     void AddInsertItemsUndo(int index, int count);
+    // After a run of items went in at First..Last: their checkpoints (taken off them before,
+    // given in order; may be empty) come back undoably, and the paragraph part after the run
+    // takes the paragraph style of the run's last item.
+    void FinishInsertedItems(int first, int last,
+                             std::vector<std::unique_ptr<TRVCPInfo>> checkpoints,
+                             bool& fullReformat);
     void SetParaStyleRangeUndoable(int first, int last, int paraNo, bool& fullReformat);
     void SetParaStylesFromListUndoable(int first, const std::vector<int32_t>& paraNos,
                                        bool& fullReformat);
@@ -265,6 +279,8 @@ public:
     // X and Y in client coordinates.
     bool ResizerHit(int x, int y) const;
     void PaintOverItems(TCanvas* canvas, int xOffset, int yOffset) override;
+    // The handles of the resizer, when there is one.
+    void PaintResizer(TCanvas* canvas, int xOffset, int yOffset);
     void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
     void MouseMove(TShiftState shift, int x, int y) override;
     void ToggleXorFeedback(int x, int y) override;
@@ -275,6 +291,11 @@ public:
     // Re-formats (the whole document, or the paragraphs around the caret and the item) and
     // puts the caret at an item position.
     void MoveCaretToItem(bool fullReformat, int itemNo, int offs);
+    // Around a change of an item's size: the minimum width of its paragraph before, then the
+    // re-format that width change asks for (the whole document when the document's width may
+    // change), the caret on the item.
+    void NoteParaMinWidth(int itemNo, int& width);
+    void ReformatAfterItemResize(int itemNo, int oldWidth);
     // Takes back the last undo group without recording anything (a refused insertion).
     void DropLastUndoGroup();
 
@@ -318,9 +339,16 @@ public:
     bool CanDeleteSelection();
     bool DeleteSelection();
     bool BackspaceKey(bool word);
+    // Backspace of one character inside the caret's text item, recorded as untyping so that
+    // characters removed one after another form one undo step; false when the full path of
+    // Backspace is needed.
+    bool UntypeChar(int itemNo, int offs);
     bool DeleteKey(bool word);
     // Text in the current text style's encoding (UTF-16LE for a Unicode style).
     bool InsertTyped(const std::string& text);
+    // Typed text that cannot go into the caret's item: a new text item in the given style,
+    // placed at the caret as any inserted item (one insertion step).
+    bool InsertTypedAsNewItem(const std::string& text, int styleNo);
     // An empty item that receives typed text first takes the current paragraph style (its
     // paragraph with it), undoably.
     void TakeCurrentParaStyle(int itemNo, bool& fullReformat);
@@ -350,8 +378,8 @@ private:
     // After a change of the items First..Last (numbered as now): lays out again the paragraphs
     // of a drawing range noted before it, or the whole document when Full or when the partial
     // result shows that the document's width may have changed.
-    void ReformatChangedParas(int firstDrawItemNo, int lastDrawItemNo, int firstItemNo,
-                              int lastItemNo, int itemCountChange, bool full);
+    void ReformatAfterEdit(int firstDrawItemNo, int lastDrawItemNo, int firstItemNo, int lastItemNo,
+                           int itemCountChange, bool full);
     // Whether a partial format of the changed items cannot stand: list numbers may have changed
     // width, the window's width changed, or a paragraph grew wider than the document.
     bool PartialFormatFallsShort(int firstItemNo, int lastItemNo, int itemCountChange);
@@ -373,6 +401,9 @@ private:
     bool PrepareCaretPlace(TCustomRVItemInfo& newItem, int caretItemNo, int caretOffs,
                            TRVCaretPlace& place, bool& fullReformat);
     std::unique_ptr<TCustomRVItemInfo> NewTextItemLike(int itemNo) const;
+    // A new numbered marker at the caret takes the list of the paragraph above when the two
+    // list styles are equal, so that the numbering goes on.
+    void ContinueListAbove(TRVMarkerItemInfo& marker, int caretItemNo) const;
     std::unique_ptr<TCustomRVItemInfo> NewTextItem(int styleNo, int paraNo) const;
     void GetParagraphItemRangeOf(int& first, int& last) const;
     // An empty text item that the next text item continues (they join into one).
@@ -403,6 +434,9 @@ private:
     bool BackspaceAt(int itemNo, int offs, bool word, int& caretItemNo, int& caretOffs,
                      bool& fullReformat);
     bool ItemProtected(int itemNo, TRVProtectOption option) const;
+    // An edit left ItemNo an empty text item inside a line: it goes (undoably); the caret
+    // position follows.
+    void DropEmptyLineItem(int itemNo, int& caretNo, int& caretOffs, bool& full);
     bool ItemParaReadOnly(int itemNo) const;
     bool CanMergeAcrossStart(int first, int second) const;
     // An empty text item in the current text style.
@@ -414,6 +448,7 @@ private:
     void FollowCaretItem(bool keepStyles);
     // The hyperlink under the caret is the hot one; leaving links clears it.
     void TrackHotJump(int drawItemNo, int itemNo);
+    void ReapplyCurParaStyle();
     void AddMeasuredStops(int drawItemNo, bool lineStart, int offsetCode, int& caretStop);
     // Stops of a text drawing item with a BiDi mode from character placement; false (nothing
     // added) when it has no text or placement fails.

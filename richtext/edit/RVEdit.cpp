@@ -128,6 +128,9 @@ TCustomRichViewEdit::TCustomRichViewEdit(TComponent* owner) : TCustomRichView(ow
     EditData()->TabNavigation = TRVTabNavigationType::rvtnNone;
     // The caret keys move the caret instead of scrolling the view.
     KeyboardScroll = false;
+    // A space typed at a line's end is text the caret stands after: the editor keeps every
+    // space in its lines instead of dropping those at line ends.
+    Flags.Exclude(TRVFlag::rvflTrimSpaces);
     SetCursor(crIBeam);
     EditorOptions = TRVEditorOptions{TRVEditorOption::rvoClearTagOnStyleApp};
     SetUndoLimit(-1);
@@ -202,7 +205,7 @@ void TCustomRichViewEdit::ClearDocument() {
     TCustomRichView::ClearDocument();
 }
 
-void TCustomRichViewEdit::DoCaretMove() {
+void TCustomRichViewEdit::FireCaretMove() {
     if (OnCaretMove) OnCaretMove(this);
 }
 
@@ -576,16 +579,29 @@ void TCustomRichViewEdit::KeyPress(char16_t& key) {
     if (!Style()->TextStyles.GetItem(styleNo).Unicode) {
         text = UnicodeToAnsiCP(text, data->CodePageOfStyle(styleNo));
         if (text.empty()) return;
+        // One byte is a typed ANSI character.
+        if (text.size() == 1) {
+            data->KeyPressChar(text[0]);
+            return;
+        }
     }
     data->InsertTyped(text);
 }
 
 void TCustomRichViewEdit::AfterVScroll() {
+    VScrolled();
+}
+
+void TCustomRichViewEdit::AfterHScroll() {
+    HScrolled();
+}
+
+void TCustomRichViewEdit::VScrolled() {
     TCustomRichView::AfterVScroll();
     RefreshCaretAfterScroll();
 }
 
-void TCustomRichViewEdit::AfterHScroll() {
+void TCustomRichViewEdit::HScrolled() {
     TCustomRichView::AfterHScroll();
     RefreshCaretAfterScroll();
 }

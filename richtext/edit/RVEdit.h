@@ -85,6 +85,10 @@ public:
     void SetCurParaStyleNo(int value, bool force = false);
     int CaretItemIndex() { return EditData()->CaretItemIndex(); }
     int CaretItemOffset() const { return EditData()->CaretItemOffset(); }
+    void NoteParaMinWidth(int itemNo, int& width) { EditData()->NoteParaMinWidth(itemNo, width); }
+    void ReformatAfterItemResize(int itemNo, int oldWidth) {
+        EditData()->ReformatAfterItemResize(itemNo, oldWidth);
+    }
     void ClearDocument() override;
 
     // ---- Changes.
@@ -127,7 +131,7 @@ public:
     TRVStyleConversionEvent OnStyleConversion;
     void AssignEditorEvents(const TCustomRichViewEdit& source);
 
-    void DoCaretMove();
+    void FireCaretMove();
     void Dispatch(TMessage& message) override;
 
     // ---- Inserting at the caret, each one undo step in place of the selection. The stream
@@ -157,6 +161,9 @@ protected:
     // The caret moves with the text the view scrolled.
     void AfterVScroll() override;
     void AfterHScroll() override;
+    // OnVScrolled / OnHScrolled, then the caret is drawn where the text went.
+    virtual void VScrolled();
+    virtual void HScrolled();
     // Deletes the selection as an undoable step.
     virtual void CutSelection();
     virtual void PastePicture(TRVPasteFormat format);
@@ -175,7 +182,7 @@ private:
     int CanPasteFormat(uint32_t format);
     // Runs Insert inside one insertion step (the selection deleted in it); a refused or failed
     // insertion takes the step back.
-    bool RunInsertion(const std::function<bool(TRVEditRVData&)>& insert);
+    bool BeginInsert(const std::function<bool(TRVEditRVData&)>& insert);
     // Undo (Redo with Redo): an open cell editor replays its own steps first.
     void ReplayStep(bool redo);
     bool FReadOnly = false;

@@ -24,7 +24,7 @@ std::unique_ptr<TFileStream> OpenForReading(const std::string& fileName) {
 
 } // namespace
 
-bool TCustomRichViewEdit::RunInsertion(const std::function<bool(TRVEditRVData&)>& insert) {
+bool TCustomRichViewEdit::BeginInsert(const std::function<bool(TRVEditRVData&)>& insert) {
     if (!Style() || !BeforeChange(false)) return false;
     TRVEditRVData* data = EditData();
     const int groupsBefore = data->UndoList->Count();
@@ -45,7 +45,7 @@ bool TCustomRichViewEdit::RunInsertion(const std::function<bool(TRVEditRVData&)>
 bool TCustomRichViewEdit::InsertItem(std::unique_ptr<TCustomRVItemInfo> item,
                                      const std::string& name) {
     if (FInplaceEditor) return FInplaceEditor->InsertItem(std::move(item), name);
-    return RunInsertion(
+    return BeginInsert(
         [&](TRVEditRVData& data) { return data.InsertItem(std::move(item), name, false); });
 }
 
@@ -59,17 +59,17 @@ bool TCustomRichViewEdit::InsertPicture(const std::string& name, std::unique_ptr
 
 void TCustomRichViewEdit::InsertText(const std::string& text) {
     if (FInplaceEditor) return FInplaceEditor->InsertText(text);
-    RunInsertion([&](TRVEditRVData& data) { return data.InsertTextA(text, false); });
+    BeginInsert([&](TRVEditRVData& data) { return data.InsertTextA(text, false); });
 }
 
 void TCustomRichViewEdit::InsertTextW(const std::u16string& text) {
     if (FInplaceEditor) return FInplaceEditor->InsertTextW(text);
-    RunInsertion([&](TRVEditRVData& data) { return data.InsertTextW(WideToLEBytes(text), false); });
+    BeginInsert([&](TRVEditRVData& data) { return data.InsertTextW(WideToLEBytes(text), false); });
 }
 
 bool TCustomRichViewEdit::InsertRVFFromStream(TStream& stream) {
     if (FInplaceEditor) return FInplaceEditor->InsertRVFFromStream(stream);
-    return RunInsertion([&](TRVEditRVData& data) { return data.InsertRVFFromStream(stream); });
+    return BeginInsert([&](TRVEditRVData& data) { return data.InsertRVFFromStream(stream); });
 }
 
 bool TCustomRichViewEdit::InsertRTFFromStream(TStream& stream, const std::string& basePath) {
@@ -80,7 +80,7 @@ bool TCustomRichViewEdit::InsertRTFFromStream(TStream& stream, const std::string
     const std::string oldBasePath = properties->BasePath;
     properties->BasePath = basePath;
     auto restore = Finally([&] { properties->BasePath = oldBasePath; });
-    return RunInsertion([&](TRVEditRVData& data) { return data.InsertRTFFromStream(stream); });
+    return BeginInsert([&](TRVEditRVData& data) { return data.InsertRTFFromStream(stream); });
 }
 
 bool TCustomRichViewEdit::InsertRVFFromFile(const std::string& fileName) {

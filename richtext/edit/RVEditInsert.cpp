@@ -154,6 +154,7 @@ bool TRVEditRVData::PrepareCaretPlace(TCustomRVItemInfo& newItem, int caretItemN
     } else if (GetItemText(caretItemNo).empty()) {
         // 4. An empty text item: the new item takes its place.
         if (InsertionSticks(caretItemNo - 1) || InsertionSticks(caretItemNo)) return false;
+        if (marker) ContinueListAbove(static_cast<TRVMarkerItemInfo&>(newItem), caretItemNo);
         const bool behindMarker = caretItemNo > 0 &&
                                   GetItemStyleNo(caretItemNo - 1) == rvsListMarker &&
                                   caretItem->GetJoinsPrevious();
@@ -210,6 +211,23 @@ bool TRVEditRVData::PrepareCaretPlace(TCustomRVItemInfo& newItem, int caretItemN
             newItem.Tag = CopyTagValue(caretItem->Tag, TagsArePChars());
     }
     return true;
+}
+
+void TRVEditRVData::ContinueListAbove(TRVMarkerItemInfo& marker, int caretItemNo) const {
+    TRVStyle* style = GetRVStyle();
+    if (!style || marker.ListNo < 0 || marker.ListNo >= style->ListStyles.Count()) return;
+    const TRVListInfo& list = style->ListStyles[marker.ListNo];
+    if (!list.HasNumberedLevels()) return;
+    // The paragraph before the caret's, past a marker the new one replaces.
+    const int paraStart = GetParagraphStartItem(caretItemNo);
+    if (paraStart <= 0) return;
+    const int above = GetParagraphStartItem(paraStart - 1);
+    const auto* aboveMarker = dynamic_cast<const TRVMarkerItemInfo*>(GetItem(above));
+    if (!aboveMarker || aboveMarker->ListNo == marker.ListNo || aboveMarker->ListNo < 0 ||
+        aboveMarker->ListNo >= style->ListStyles.Count())
+        return;
+    // An equal list style is the same list to the reader: numbering goes on.
+    if (style->ListStyles[aboveMarker->ListNo].IsEqual(list)) marker.ListNo = aboveMarker->ListNo;
 }
 
 bool TRVEditRVData::InsertItemAtCaret(std::unique_ptr<TCustomRVItemInfo> item, std::string text,
@@ -466,12 +484,7 @@ void TRVEditRVData::FinishInsertion(TRVEditTransaction& tx, int first, int last,
     // 1. The items behind the first went into the list directly: one record covers them, and
     // the paragraph part after them now belongs to the last one's paragraph.
     if (last > first) AddInsertItemsUndo(first + 1, last - first);
-    if (last + 1 < ItemCount() && !GetItem(last + 1)->StartsParagraph()) {
-        int partEnd = last + 1;
-        while (partEnd + 1 < ItemCount() && !GetItem(partEnd + 1)->StartsParagraph())
-            ++partEnd;
-        SetParaStyleRangeUndoable(last + 1, partEnd, GetItemParaNo(last), fullReformat);
-    }
+    FinishInsertedItems(first, last, {}, fullReformat);
     // 2. Join the ends with their neighbours of the same style.
     int caretItemNo = caretBefore ? first : last;
     int caretOffs = caretBefore ? ItemStartOffset(first) : ItemEndOffset(last);
@@ -557,7 +570,6 @@ bool TRVEditRVData::CheckDocumentInsertion(const TRVDocInsertPoint& p) {
 
 void TRVEditRVData::FinishDocumentInsertion(TRVEditTransaction& tx, const TRVDocInsertPoint& p,
                                             int first, int last) {
-    AddInsertItemsUndo(first, last - first + 1);
     bool& full = tx.Full;
     // The caret's text item is cut at the caret; its tail follows the inserted content.
     int tail = -1;
@@ -599,13 +611,7 @@ void TRVEditRVData::FinishDocumentInsertion(TRVEditTransaction& tx, const TRVDoc
         --last;
     }
     // The paragraph part behind the content belongs to its last paragraph.
-    if (last + 1 < ItemCount() && !GetItem(last + 1)->StartsParagraph()) {
-        int partEnd = last + 1;
-        while (partEnd + 1 < ItemCount() && !GetItem(partEnd + 1)->StartsParagraph())
-            ++partEnd;
-        if (GetItemParaNo(last + 1) != GetItemParaNo(last))
-            SetParaStyleRangeUndoable(last + 1, partEnd, GetItemParaNo(last), full);
-    }
+    FinishInsertedItems(first, last, {}, full);
     int caretItemNo = last;
     int caretOffs = ItemEndOffset(last);
     MergeInsertedRange(first, last, caretItemNo, caretOffs, full);
@@ -655,6 +661,10 @@ bool TRVEditRVData::InsertDocumentAtCaret(const TRVDocumentReader& read) {
     FindDocumentInsertionPoint(p);
     if (!CheckDocumentInsertion(p)) return false;
     TRVEditTransaction tx(*this, TRVEditRange::CaretParas(*this), rvutInsert);
+    // The reader itself makes the item behind a full-line item start a paragraph; that change
+    // is made again here, undoably, or undo would leave the item cut off its line.
+    const TCustomRVItemInfo* follower = p.Index < ItemCount() ? GetItem(p.Index) : nullptr;
+    const uint8_t followerOptions = follower ? follower->ItemOptions : 0;
     int first = -1, last = -1;
     if (!read(p.Index, first, last, tx.Full)) {
         // The reader took back what it inserted and the styles it added.
@@ -662,14 +672,26 @@ bool TRVEditRVData::InsertDocumentAtCaret(const TRVDocumentReader& read) {
         return false;
     }
     if (first < 0 || last < first) return true;
+    AddInsertItemsUndo(first, last - first + 1);
+    if (follower && last + 1 < ItemCount() && GetItem(last + 1) == follower &&
+        follower->ItemOptions != followerOptions) {
+        const bool joins = follower->GetJoinsPrevious();
+        GetItem(last + 1)->ItemOptions = followerOptions;
+        SetJoinsPreviousUndoable(last + 1, joins, -1, tx.Full);
+    }
     FinishDocumentInsertion(tx, p, first, last);
     return true;
 }
 
 bool TRVEditRVData::InsertRVFFromStream(TStream& stream) {
-    return InsertDocumentAtCaret([&](int index, int& first, int& last, bool& full) {
+    // The reader starts from the editor's colour and takes a stored background colour over.
+    RVFLoadedColor = Editor()->Color();
+    const bool read = InsertDocumentAtCaret([&](int index, int& first, int& last, bool& full) {
         return RvfReadLoop(stream, index, first, last, full);
     });
+    if (read && RVFLoadedColor != clNone && RVFLoadedColor != Editor()->Color())
+        Editor()->SetColor(RVFLoadedColor);
+    return read;
 }
 
 bool TRVEditRVData::InsertRTFFromStream(TStream& stream) {

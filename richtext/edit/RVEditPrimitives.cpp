@@ -229,18 +229,32 @@ void TRVEditRVData::InsertItemsUndoable(int index, std::vector<TRVItemEntry> ite
                            std::move(items[size_t(i)].Item));
         if (reattach) raw->AttachToDocument(this);
     }
-    // Once for the whole run: the checkpoints come back, and the paragraph part after the run
-    // takes the paragraph style of the run's last item.
-    for (int i = 0; i < count; ++i)
-        if (checkpoints[size_t(i)]) {
-            checkpoints[size_t(i)]->ItemInfo = nullptr;
-            AddCheckpointUndoable(index + i, std::move(checkpoints[size_t(i)]));
+    // Items coming back from an undo record find their neighbours as they were.
+    if (reattach) {
+        for (int i = 0; i < count; ++i)
+            if (checkpoints[size_t(i)]) {
+                checkpoints[size_t(i)]->ItemInfo = nullptr;
+                AddCheckpointUndoable(index + i, std::move(checkpoints[size_t(i)]));
+            }
+    } else {
+        FinishInsertedItems(index, index + count - 1, std::move(checkpoints), fullReformat);
+    }
+    if (WidthMatters(*this, index, index + count - 1, true)) fullReformat = true;
+}
+
+void TRVEditRVData::FinishInsertedItems(int first, int last,
+                                        std::vector<std::unique_ptr<TRVCPInfo>> checkpoints,
+                                        bool& fullReformat) {
+    for (size_t i = 0; i < checkpoints.size() && first + int(i) <= last; ++i)
+        if (checkpoints[i]) {
+            checkpoints[i]->ItemInfo = nullptr;
+            AddCheckpointUndoable(first + int(i), std::move(checkpoints[i]));
         }
-    const int after = index + count;
-    if (!reattach && after < ItemCount() && !GetItem(after)->StartsParagraph())
-        SetParaStyleRangeUndoable(after, ParaPartEnd(*this, after), GetItem(after - 1)->ParaNo,
+    const int after = last + 1;
+    if (after < ItemCount() && !GetItem(after)->StartsParagraph() &&
+        GetItemParaNo(after) != GetItemParaNo(last))
+        SetParaStyleRangeUndoable(after, ParaPartEnd(*this, after), GetItemParaNo(last),
                                   fullReformat);
-    if (WidthMatters(*this, index, after - 1, true)) fullReformat = true;
 }
 
 void TRVEditRVData::AddInsertItemsUndo(int index, int count) {
@@ -364,11 +378,22 @@ void TRVEditRVData::SetParaStylesFromListUndoable(int first, const std::vector<i
     CheckItemIndex(first);
     const int last = std::min(first + int(paraNos.size()) - 1, ItemCount() - 1);
     if (WidthMatters(*this, first, last, false)) fullReformat = true;
-    // Every old style is kept: the items of the range may have had different ones.
-    AddUndoRecord<TRVUndoParaListInfo>(*this, rvuPara, first, [&](auto& r) {
-        for (int i = first; i <= last; ++i)
-            r.List.push_back(GetItem(i)->ParaNo);
-    });
+    // One old style stands for the range when all its items had it; otherwise every old
+    // style is kept, or undo could not give them back.
+    bool uniform = true;
+    for (int i = first + 1; i <= last && uniform; ++i)
+        uniform = GetItem(i)->ParaNo == GetItem(first)->ParaNo;
+    if (uniform) {
+        AddUndoRecord<TRVUndoParaInfo>(*this, rvuPara, first, [&](auto& r) {
+            r.Count = last - first + 1;
+            r.ParaNo = GetItem(first)->ParaNo;
+        });
+    } else {
+        AddUndoRecord<TRVUndoParaListInfo>(*this, rvuPara, first, [&](auto& r) {
+            for (int i = first; i <= last; ++i)
+                r.List.push_back(GetItem(i)->ParaNo);
+        });
+    }
     for (int i = first; i <= last; ++i)
         GetItem(i)->ParaNo = paraNos[size_t(i - first)];
     if (WidthMatters(*this, first, last, true)) fullReformat = true;
@@ -565,11 +590,7 @@ void TRVEditRVData::ApplyControlSize(int itemNo, int width, int height, bool mov
         item->Width = width;
         item->Height = height;
     }
-    if (moveCaret && GetCanvas()) {
-        Format(false);
-        PlaceCaretAt(itemNo, 1);
-        Invalidate();
-    }
+    if (moveCaret && GetCanvas()) MoveCaretToItem(true, itemNo, 1);
 }
 
 void TRVEditRVData::SetExtraIntPropertyUndoable(int itemNo, int prop, int value) {

@@ -81,6 +81,10 @@ bool TRVEditRVData::ResizerHit(int x, int y) const {
 }
 
 void TRVEditRVData::PaintOverItems(TCanvas* canvas, int xOffset, int yOffset) {
+    PaintResizer(canvas, xOffset, yOffset);
+}
+
+void TRVEditRVData::PaintResizer(TCanvas* canvas, int xOffset, int yOffset) {
     if (Resizer) Resizer->DrawHandles(canvas, xOffset, yOffset);
 }
 
@@ -209,12 +213,26 @@ void TRVEditRVData::ResizeItem(int itemNo, int width, int height) {
         tx.Commit();
         return;
     }
-    tx.NoteWidestParas();
+    int oldWidth = 0;
+    NoteParaMinWidth(itemNo, oldWidth);
     if (dynamic_cast<TRVGraphicItemInfo*>(item)) {
         SetExtraIntPropertyUndoable(itemNo, kImageHeightProp, height);
         SetExtraIntPropertyUndoable(itemNo, kImageWidthProp, width);
     }
-    tx.Commit(itemNo, 1);
+    ReformatAfterItemResize(itemNo, oldWidth);
+    tx.Commit();
+}
+
+void TRVEditRVData::NoteParaMinWidth(int itemNo, int& width) {
+    width = GetCanvas() ? CalcParaMinWidthOnFormatCanvas(itemNo) : 0;
+}
+
+void TRVEditRVData::ReformatAfterItemResize(int itemNo, int oldWidth) {
+    const int newWidth = GetCanvas() ? CalcParaMinWidthOnFormatCanvas(itemNo) : 0;
+    // A paragraph that was not the widest and does not become wider than the document leaves
+    // the document's width alone; anything else may change it.
+    const bool full = newWidth != oldWidth && !(oldWidth < MinWidth && newWidth <= MinWidth);
+    MoveCaretToItem(full, itemNo, 1);
 }
 
 } // namespace epc

@@ -111,8 +111,14 @@ void TRVEditRVData::MergeAroundRange(int& startNo, int& startOffs, int& endNo, i
 
 void TRVEditRVData::ApplyTextStyleConversion(int userValue) {
     TRVStyle* style = GetRVStyle();
-    if (!style || ChosenItem) return;
+    if (!style) return;
     TCustomRichViewEdit* editor = Editor();
+    if (ChosenItem && !SelectionExists(false, false)) {
+        // Cells chosen in a table take the conversion (an open cell editor takes it itself).
+        if (!editor->GetInplaceEditor())
+            ChosenItem->ApplyStyleConversion(this, FindItemIndex(ChosenItem), userValue, false);
+        return;
+    }
     if (!style->TextStyles.GetItem(CurTextStyleNo)
              .Protection.Contains(TRVProtectOption::rvprDoNotAutoSwitch))
         SavedTextStyleNo = CurTextStyleNo;
@@ -137,6 +143,8 @@ void TRVEditRVData::ApplyTextStyleConversion(int userValue) {
     if (startNo < 0 || endNo < 0) return;
     TRVEditTransaction tx(*this, TRVEditRange::ItemParas(*this, startNo, endNo), rvutStyleNo);
     tx.NoteWidestParas();
+    // An item's own conversion (a table's cells) joins this step.
+    tx.HoldGroup();
     const bool keepTag = !editor->EditorOptions.Contains(TRVEditorOption::rvoClearTagOnStyleApp);
     // The selection's ends follow their items (found again by object once all cuts are done).
     TCustomRVItemInfo* startItem = GetItem(startNo);
@@ -145,7 +153,10 @@ void TRVEditRVData::ApplyTextStyleConversion(int userValue) {
     // Backwards, so that cutting an item leaves the indices of the items before it alone.
     for (int i = endNo; i >= startNo; --i) {
         const int styleNo = GetItemStyleNo(i);
-        if (styleNo < 0) continue;
+        if (styleNo < 0) {
+            GetItem(i)->ApplyStyleConversion(this, i, userValue, true);
+            continue;
+        }
         const int length = GetItemCharCount(i);
         const int from = i == startNo ? std::max(startOffs, 1) : 1;
         const int to = i == endNo ? std::min(endOffs, length + 1) : length + 1;

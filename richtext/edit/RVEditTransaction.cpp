@@ -127,8 +127,8 @@ bool TRVEditRVData::PartialFormatFallsShort(int firstItemNo, int lastItemNo, int
     return CalcParasMinWidth(firstItemNo, lastItemNo, nullptr, nullptr) > MinWidth;
 }
 
-void TRVEditRVData::ReformatChangedParas(int firstDrawItemNo, int lastDrawItemNo, int firstItemNo,
-                                         int lastItemNo, int itemCountChange, bool full) {
+void TRVEditRVData::ReformatAfterEdit(int firstDrawItemNo, int lastDrawItemNo, int firstItemNo,
+                                      int lastItemNo, int itemCountChange, bool full) {
     if (full || firstDrawItemNo < 0 || DrawItems.Count() == 0 || ItemCount() == 0 ||
         ItemCount() - itemCountChange <= 0) {
         Format(false);
@@ -156,11 +156,11 @@ void TRVEditRVData::FinishEdit(const TRVEditRange& range, int itemCountBefore, b
         lastItemNo = range.LastItemNo >= 0 ? range.LastItemNo + change : caretItemNo;
         lastItemNo = std::max(lastItemNo, caretItemNo);
     }
-    ReformatChangedParas(range.FirstDrawItemNo, range.LastDrawItemNo, firstItemNo, lastItemNo,
-                         change, full);
+    ReformatAfterEdit(range.FirstDrawItemNo, range.LastDrawItemNo, firstItemNo, lastItemNo, change,
+                      full);
     caretItemNo = std::clamp(caretItemNo, 0, ItemCount() - 1);
     caretOffs = std::clamp(caretOffs, ItemStartOffset(caretItemNo), ItemEndOffset(caretItemNo));
-    PlaceCaretAt(caretItemNo, caretOffs);
+    PlaceCaretAfterEdit(caretItemNo, caretOffs, false);
     ShowCaret(true, false, false);
     Invalidate();
 }
@@ -197,7 +197,7 @@ void TRVEditRVData::ReformatAfterUndo(int first, int last, int itemCountChange, 
         else
             lo = mid;
     }
-    ReformatChangedParas(d1, lo, first - 1, last, itemCountChange, false);
+    ReformatAfterEdit(d1, lo, first - 1, last, itemCountChange, false);
 }
 
 } // namespace epc

@@ -21,6 +21,13 @@ bool IsSpaceAt(const TCustomRVData& data, int itemNo, int offs) {
 
 // The nearest word start before Offs: a position whose left neighbour is a space and whose
 // right neighbour is not; 1 when there is none.
+// The last item of the paragraph ItemNo belongs to.
+int ParaPartLast(const TCustomRVData& data, int itemNo) {
+    while (itemNo + 1 < data.ItemCount() && !data.GetItem(itemNo + 1)->StartsParagraph())
+        ++itemNo;
+    return itemNo;
+}
+
 int PrevWordStart(const TCustomRVData& data, int itemNo, int offs) {
     const int length = data.ItemEndOffset(itemNo) - 1;
     for (int p = offs - 1; p > 1; --p)
@@ -171,6 +178,10 @@ bool TRVEditRVData::UpdateNumberedLists(int firstItemNo) {
     const int d2 = GetFirstDrawItemNo(lastMarker);
     if (d1 < 0 || d2 < 0) return false;
     FormatParasOfDrawRange(d1, d2, 0);
+    // Undoing the step lays these paragraphs out again too.
+    if (TRVUndoList* list = GetActiveUndoList();
+        list && list->LastGroup() && !list->LastGroup()->IsSingleTyping())
+        AddReformatRange(first, lastMarker, false);
     return CalcParasMinWidth(first, lastMarker, nullptr, nullptr) <= MinWidth;
 }
 
@@ -317,11 +328,35 @@ bool TRVEditRVData::BackspaceKey(bool word) {
     CaretDrawItemNo = CharEnds[size_t(CaretOffs)].DrawItemNo;
     int itemNo = CaretItemIndex(), offs = CaretItemOffset();
     if (itemNo < 0) return false;
+    if (!word && UntypeChar(itemNo, offs)) return true;
     int caretNo = itemNo, caretOffs = offs;
     TRVEditTransaction tx(*this, TRVEditRange::CaretParas(*this), rvutDelete);
     tx.NoteWidestParas();
     if (!BackspaceAt(itemNo, offs, word, caretNo, caretOffs, tx.Full)) return false;
     tx.Commit(caretNo, caretOffs);
+    return true;
+}
+
+bool TRVEditRVData::UntypeChar(int itemNo, int offs) {
+    // Only a character inside the caret's own text item, which keeps some text or starts its
+    // line: everything else is Backspace's full path.
+    if (GetItemStyleNo(itemNo) < 0 || offs <= ItemStartOffset(itemNo) || ItemParaReadOnly(itemNo) ||
+        ItemProtected(itemNo, TRVProtectOption::rvprModifyProtect))
+        return false;
+    const int from = GetPrevCharOffset(itemNo, offs);
+    TRVItemEntry& entry = Items()[itemNo];
+    if (from <= 1 && offs > GetTextCharLength(entry.Text, entry.Item->ItemOptions) &&
+        entry.Item->GetJoinsPrevious())
+        return false;
+    TRVEditTransaction tx(*this, TRVEditRange::CaretParas(*this), kRVNoUndoGroup);
+    tx.NoteWidestParas();
+    // Characters removed one after another form one step, as typed ones do.
+    const std::string removed =
+        CopyItemTextChars(entry.Text, entry.Item->ItemOptions, from, offs - from);
+    if (UndoList->Limit != 0) UndoList->AddUntyping(removed, itemNo, offs, entry.Item->IsUnicode());
+    DeleteTextChars(entry.Text, entry.Item->ItemOptions, from, offs - from);
+    DoItemAction(rviaTextModifying, entry.Item.get(), entry.Text, this);
+    tx.Commit(itemNo, from);
     return true;
 }
 
@@ -387,10 +422,18 @@ bool TRVEditRVData::BackspaceAt(int itemNo, int offs, bool word, int& caretNo, i
         if (empty) {
             if (ItemProtected(itemNo, TRVProtectOption::rvprDeleteProtect) || readOnly)
                 return refuse();
-            if (itemNo + 1 < ItemCount() && GetItem(itemNo + 1)->GetJoinsPrevious())
+            const bool followed =
+                itemNo + 1 < ItemCount() && GetItem(itemNo + 1)->GetJoinsPrevious();
+            // The rest of a paragraph the empty item began joins the paragraph above, as any
+            // paragraph does at Backspace; a line it began keeps its line break.
+            const bool joinRest = followed && item->StartsParagraph() && !prev->IsFullLine();
+            if (followed && !joinRest)
                 RestoreLineOptionsUndoable(itemNo + 1, uint8_t(item->ItemOptions & kLineBits),
                                            rvuNewLine);
             DeleteItemUndoable(itemNo, full);
+            if (joinRest && GetItemParaNo(itemNo) != GetItemParaNo(itemNo - 1))
+                SetParaStyleRangeUndoable(itemNo, ParaPartLast(*this, itemNo),
+                                          GetItemParaNo(itemNo - 1), full);
             caretNo = itemNo - 1;
             caretOffs = ItemEndOffset(itemNo - 1);
             return true;
@@ -412,6 +455,7 @@ bool TRVEditRVData::BackspaceAt(int itemNo, int offs, bool word, int& caretNo, i
         DeleteSubstringUndoable(itemNo, from, offs - from);
         caretNo = itemNo;
         caretOffs = from;
+        DropEmptyLineItem(itemNo, caretNo, caretOffs, full);
         return true;
     }
     // After a non-text item.
@@ -435,7 +479,27 @@ bool TRVEditRVData::BackspaceAt(int itemNo, int offs, bool word, int& caretNo, i
     caretOffs = ItemEndOffset(itemNo - 1);
     if (itemNo < ItemCount() && CanMergeTextItems(itemNo - 1, itemNo))
         MergeTextItemsUndoable(itemNo - 1, full);
+    else if (itemNo < ItemCount())
+        DropEmptyLineItem(itemNo, caretNo, caretOffs, full);
     return true;
+}
+
+void TRVEditRVData::DropEmptyLineItem(int itemNo, int& caretNo, int& caretOffs, bool& full) {
+    // An empty text item inside a line has a caret stop where the item before it ends: the
+    // caret would stand twice at one place. It goes, and its neighbours may join.
+    if (itemNo <= 0 || itemNo >= ItemCount() || GetItemStyleNo(itemNo) < 0 ||
+        !GetItemText(itemNo).empty() || !GetItem(itemNo)->GetJoinsPrevious() ||
+        GetItemStyleNo(itemNo - 1) == rvsListMarker ||
+        ItemProtected(itemNo, TRVProtectOption::rvprDeleteProtect))
+        return;
+    if (GetItem(itemNo)->Checkpoint) return;
+    DeleteItemUndoable(itemNo, full);
+    if (caretNo >= itemNo) {
+        caretNo = itemNo - 1;
+        caretOffs = ItemEndOffset(itemNo - 1);
+    }
+    if (itemNo < ItemCount() && CanMergeTextItems(itemNo - 1, itemNo))
+        MergeTextItemsUndoable(itemNo - 1, full);
 }
 
 bool TRVEditRVData::DeleteKey(bool word) {
@@ -456,8 +520,11 @@ bool TRVEditRVData::DeleteKey(bool word) {
         return false;
     };
     if (atEnd && itemNo + 1 >= ItemCount()) {
-        // At the document's end only an empty last item goes.
-        if (GetItemStyleNo(itemNo) >= 0 && GetItemText(itemNo).empty() && itemNo > 0)
+        // At the document's end only an empty last paragraph (or line) goes, or leaves its
+        // list. An empty item that continues a line is no line of its own: Backspace there
+        // would take the item before it.
+        if (GetItemStyleNo(itemNo) >= 0 && GetItemText(itemNo).empty() && itemNo > 0 &&
+            (!GetItem(itemNo)->GetJoinsPrevious() || GetItemStyleNo(itemNo - 1) == rvsListMarker))
             return BackspaceKey(false);
         return false;
     }
@@ -494,7 +561,8 @@ bool TRVEditRVData::DeleteKey(bool word) {
             if (ItemProtected(next, TRVProtectOption::rvprParaStartProtect)) return refuse();
             action = Join;
         }
-        if (marker) {
+        // An empty line going away leaves the list paragraph after it as it is.
+        if (marker && action != DeleteThis) {
             // The paragraph leaves its list: the item after the marker takes its start.
             RestoreLineOptionsUndoable(next, uint8_t(GetItem(itemNo + 1)->ItemOptions & kLineBits),
                                        rvuNewLine);
@@ -505,7 +573,8 @@ bool TRVEditRVData::DeleteKey(bool word) {
         case DeleteThis:
             // The next item takes over this item's start.
             RestoreLineOptionsUndoable(n, uint8_t(item->ItemOptions & kLineBits), rvuNewLine);
-            SetParaStyleRangeUndoable(n, n, item->ParaNo, full);
+            // The whole next paragraph takes the style, not just its first item.
+            if (!marker) SetParaStyleRangeUndoable(n, ParaPartLast(*this, n), item->ParaNo, full);
             DeleteItemUndoable(itemNo, full);
             caretNo = itemNo;
             caretOffs = ItemStartOffset(itemNo);
@@ -566,6 +635,13 @@ void TRVEditRVData::TakeCurrentParaStyle(int itemNo, bool& fullReformat) {
     SetParaStyleRangeUndoable(first, last, paraNo, fullReformat);
 }
 
+bool TRVEditRVData::InsertTypedAsNewItem(const std::string& text, int styleNo) {
+    // One insertion step of its own, placed and laid out as any inserted item.
+    const bool inserted = InsertNewTextItem(text, styleNo);
+    if (inserted) Invalidate();
+    return inserted;
+}
+
 bool TRVEditRVData::InsertTyped(const std::string& text) {
     TRVStyle* style = GetRVStyle();
     if (!style || GetActiveSubData() || !CanDeleteSelection()) {
@@ -615,49 +691,20 @@ bool TRVEditRVData::InsertTyped(const std::string& text) {
     const bool fillEmpty = newItem && GetItemStyleNo(itemNo) >= 0 && GetItemText(itemNo).empty() &&
                            !ItemProtected(itemNo, TRVProtectOption::rvprModifyProtect) &&
                            GetItem(itemNo)->IsUnicode() == unicode;
+    // Anything else typed as an item of its own goes where any new item would: after a table
+    // or a break it starts a paragraph instead of joining their line.
+    if (newItem && !fillEmpty) return InsertTypedAsNewItem(text, styleNo);
     const bool takePara = !newItem && GetItemText(itemNo).empty() &&
                           GetItemParaNo(itemNo) != style->ValidParaStyleNo(CurParaStyleNo);
     // A single character goes to the undo list's typing record instead of a group.
     const bool oneChar = !newItem && !takePara && length < 2;
-    uint8_t undoKind = newItem && !fillEmpty ? uint8_t(rvutInsert) : uint8_t(rvutTyping);
-    if (oneChar) undoKind = kRVNoUndoGroup;
-    TRVEditTransaction tx(*this, range, undoKind);
+    TRVEditTransaction tx(*this, range, oneChar ? kRVNoUndoGroup : uint8_t(rvutTyping));
     tx.NoteWidestParas();
     if (fillEmpty) {
         TakeCurrentParaStyle(itemNo, tx.Full);
         SetStyleNoUndoable(itemNo, styleNo);
         InsertSubstringUndoable(itemNo, 1, text);
         tx.Commit(itemNo, 1 + length);
-        return true;
-    }
-    if (newItem) {
-        // A new item in the current style at the caret; a text item is cut in two around it.
-        auto item = NewEmptyTextItem(GetItemParaNo(itemNo));
-        int at = itemNo + 1;
-        if (offs <= ItemStartOffset(itemNo)) {
-            at = itemNo;
-            item->ItemOptions =
-                uint8_t(item->ItemOptions | (GetItem(itemNo)->ItemOptions & kLineBits));
-            item->ParaNo = GetItemParaNo(itemNo);
-            if (GetItemStyleNo(itemNo) == rvsListMarker) at = itemNo + 1;
-        }
-        if (at == itemNo + 1) {
-            item->ItemOptions |= rvioSameAsPrev;
-            if (GetItemStyleNo(itemNo) >= 0 && offs < ItemEndOffset(itemNo)) {
-                auto tail = CreateTextItemLike(itemNo);
-                tail->ItemOptions |= rvioSameAsPrev;
-                const std::string rest =
-                    CopyItemTextChars(GetItemText(itemNo), GetItem(itemNo)->ItemOptions, offs,
-                                      ItemEndOffset(itemNo) - offs);
-                DeleteSubstringUndoable(itemNo, offs, -1);
-                InsertItemUndoable(itemNo + 1, rest, std::move(tail), false, tx.Full);
-            }
-            InsertItemUndoable(at, text, std::move(item), false, tx.Full);
-        } else {
-            InsertItemUndoable(at, text, std::move(item), false, tx.Full);
-            RestoreLineOptionsUndoable(at + 1, rvioSameAsPrev, rvuNewLine);
-        }
-        tx.Commit(at, 1 + length);
         return true;
     }
     if (takePara) TakeCurrentParaStyle(itemNo, tx.Full);

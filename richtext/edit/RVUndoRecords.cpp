@@ -3,6 +3,8 @@
 
 #include "richtext/edit/RVUndoRecords.h"
 
+#include <vector>
+
 #include "richtext/document/RVUni.h"
 #include "richtext/edit/RVERVData.h"
 
@@ -49,8 +51,10 @@ void TRVUndoParaListInfo::GetAffectedItemRange(int& first, int& last) const {
 }
 
 void TRVUndoParaInfo::Undo(TCustomRVData* rvData, TRVUndoList*) {
+    // Every item goes back, protected styles or not: undo gives back what was.
     bool full = false;
-    UndoEditData(rvData).SetParaStyleRangeUndoable(ItemNo, ItemNo + Count - 1, ParaNo, full);
+    UndoEditData(rvData).SetParaStylesFromListUndoable(
+        ItemNo, std::vector<int32_t>(size_t(std::max(Count, 0)), ParaNo), full);
 }
 
 void TRVUndoParaInfo::GetAffectedItemRange(int& first, int& last) const {

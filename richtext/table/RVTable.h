@@ -593,6 +593,9 @@ public:
     void ApplyStyleConversionToCells(int userData) {
         ApplyToSelectedCells(0, userData);
     }
+    // The selected cells; without any, with Whole (the table lies in the document's
+    // selection) every cell.
+    void ApplyStyleConversion(TCustomRVData* rvData, int itemNo, int userData, bool whole) override;
     void ApplyParaStyleToCells(int paraNo) {
         ApplyToSelectedCells(1, paraNo);
     }

@@ -728,6 +728,19 @@ std::unique_ptr<TCustomRichViewEdit> TRVTableItemInfo::CreateHiddenEditor() {
     return editor;
 }
 
+void TRVTableItemInfo::ApplyStyleConversion(TCustomRVData* /*rvData*/, int /*itemNo*/, int userData,
+                                            bool whole) {
+    // Chosen cells take it; without them, all cells of a table that lies in the selection.
+    if (!whole || HasCellSelection()) {
+        ApplyStyleConversionToCells(userData);
+        return;
+    }
+    if (RowCount() == 0 || ColCount() == 0) return;
+    Select(0, 0, RowCount() - 1, ColCount() - 1);
+    ApplyStyleConversionToCells(userData);
+    Deselect();
+}
+
 void TRVTableItemInfo::ApplyToSelectedCells(int mode, int value) {
     if (!Options.Contains(TRVTableOption::rvtoEditing) || !HasCellSelection()) return;
     if (FInplaceEditor) DestroyCellEditor(true);

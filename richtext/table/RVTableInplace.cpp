@@ -47,6 +47,11 @@ void TRVTableInplaceRVData::DoItemAction(TRVItemAction action, TCustomRVItemInfo
     if (ItemActionTarget) ItemActionTarget->DoItemAction(action, item, text, rvData);
 }
 
+void TRVTableInplaceRVData::SetDocumentSize(int width, int height) {
+    TRVEditRVData::SetDocumentSize(width, height);
+    DocumentSizeChanged = true;
+}
+
 TRVTableInplaceEdit::TRVTableInplaceEdit(TComponent* owner) : TRichViewEdit(owner) {
     // The editor's document is replaced by the cell editor's own, with the editor's settings.
     CreateData();
@@ -66,7 +71,12 @@ TRVTableInplaceEdit::~TRVTableInplaceEdit() {
     Closing = true;
     if (auto* data = dynamic_cast<TRVTableInplaceRVData*>(EditData()))
         data->ItemActionTarget = nullptr;
+    // The keyboard goes back to the outer editor, unless that one is going too.
+    const bool hadFocus = HandleAllocated() && Focused();
     if (FOuter && FOuter->InplaceEdit() == this) FOuter->SetInplaceEditor(nullptr, nullptr);
+    if (hadFocus && FOuter && FOuter->HandleAllocated() && !FOuter->EnclosingScrollerDestroying() &&
+        FOuter->CanFocus())
+        FOuter->SetFocus();
 }
 
 std::unique_ptr<TRichViewRVData> TRVTableInplaceEdit::GetDataClass() {
@@ -82,6 +92,14 @@ void TRVTableInplaceEdit::SetParentData(TCustomRVData* data) {
     RVFOptions = FOuter->RVFOptions;
     RTFOptions = FOuter->RTFOptions;
     EditorOptions = FOuter->EditorOptions;
+    // The outer editor's handlers serve the cell (style conversions, caret and style
+    // notices). The cell keeps its own way out at the cell's edges; changes reach the outer
+    // editor's OnChanging and OnChange through it, so they are not fired twice.
+    auto getOut = std::move(OnCaretGetOut);
+    AssignEditorEvents(*FOuter);
+    OnCaretGetOut = std::move(getOut);
+    OnChanging = nullptr;
+    OnChange = nullptr;
     SetStyle(FOuter->Style());
     // One history for both editors: the cell's steps join the outer one when editing ends.
     SetUndoLimit(FOuter->UndoLimit() != 0 ? -1 : 0);
@@ -132,6 +150,40 @@ bool TRVTableInplaceEdit::BeforeChange(bool /*quiet*/) {
 void TRVTableInplaceEdit::NotifyChange(bool clearRedo) {
     TRichViewEdit::NotifyChange(clearRedo);
     if (FTable) FTable->EditorResized();
+    // A change in the cell is a change of the document that holds the table: its editor is
+    // modified and tells its own listeners.
+    if (FOuter) FOuter->NotifyChange(clearRedo);
+}
+
+void TRVTableInplaceEdit::SetVScrollPos(int pos, bool redraw) {
+    if (Oversized) TRichViewEdit::SetVScrollPos(pos, redraw);
+}
+
+void TRVTableInplaceEdit::SetHScrollPos(int /*pos*/) {}
+
+void TRVTableInplaceEdit::RepaintWithOuter(bool now) {
+    if (!FBusy) TRichViewEdit::RepaintWithOuter(now);
+}
+
+TRVRTFReaderProperties* TRVTableInplaceEdit::GetRTFReadProperties() {
+    return FOuter ? FOuter->GetRTFReadProperties() : TRichViewEdit::GetRTFReadProperties();
+}
+
+void TRVTableInplaceEdit::TranslateClickToDoubleClick(TMessage& message) {
+    if (message.Msg != WM_LBUTTONDOWN) return;
+    if (std::exchange(FClicked, false) &&
+        uint32_t(GetMessageTime() - FClickTime) <= GetDoubleClickTime())
+        message.Msg = WM_LBUTTONDBLCLK;
+}
+
+void TRVTableInplaceEdit::PassMouseMoveToParent(const TMessage& message) {
+    auto* parentData = dynamic_cast<TCustomRVFormattedData*>(FParentData);
+    if (!parentData || !FOuter) return;
+    const int x = int(int16_t(LOWORD(message.LParam)));
+    const int y = int(int16_t(HIWORD(message.LParam)));
+    if (x >= 0 && y >= 0 && x < ClientWidth() && y < ClientHeight()) return;
+    const TPoint p = FOuter->ScreenToClient(ClientToScreen(TPoint{x, y}));
+    parentData->MouseMove(KeysToShiftState(WPARAM(message.WParam)), p.X, p.Y);
 }
 
 void TRVTableInplaceEdit::Undo() {
@@ -175,9 +227,23 @@ void TRVTableInplaceEdit::Dispatch(TMessage& message) {
         return;
     case WM_LBUTTONDOWN:
         // With the press that opened the editor, this one makes a double click.
-        if (std::exchange(FClicked, false) &&
-            uint32_t(GetMessageTime() - FClickTime) <= GetDoubleClickTime())
-            message.Msg = WM_LBUTTONDBLCLK;
+        TranslateClickToDoubleClick(message);
+        FTracking = true;
+        break;
+    case WM_MOUSEMOVE:
+        if (FTracking) {
+            TRichViewEdit::Dispatch(message);
+            PassMouseMoveToParent(message);
+            return;
+        }
+        break;
+    case WM_LBUTTONUP:
+        if (FTracking) {
+            FTracking = false;
+            TRichViewEdit::Dispatch(message);
+            ReleaseCapture();
+            return;
+        }
         break;
     case WM_RVINPLACEMOVE:
         // The table may free this editor: nothing of it is touched afterwards.

@@ -29,6 +29,9 @@ public:
     // The document holding the table while the editor edits a cell of it; none once the
     // editor goes, which may outlive that document.
     TCustomRVData* ItemActionTarget = nullptr;
+    // Set whenever the document's size is set: the table fits the cell to it.
+    void SetDocumentSize(int width, int height) override;
+    bool DocumentSizeChanged = false;
 
 private:
     // The cell's background when it has a picture and the editor does not look selected.
@@ -63,6 +66,18 @@ public:
 
     bool GetReadOnly() const override;
     void SetReadOnly(bool value) override;
+    // Only a cell taller than any window scrolls; sideways the cell editor never does (the
+    // table makes it as wide as its cell).
+    void SetVScrollPos(int pos, bool redraw) override;
+    void SetHScrollPos(int pos) override;
+    // While the table lays the editor out, the outer viewer is not repainted with it.
+    void RepaintWithOuter(bool now) override;
+    // RTF pasted into the cell is read with the outer editor's settings.
+    TRVRTFReaderProperties* GetRTFReadProperties() override;
+    // A left press soon after the press that opened the editor becomes a double click.
+    void TranslateClickToDoubleClick(TMessage& message);
+    // A left press in the cell is being held.
+    bool Tracking() const { return FTracking; }
     bool BeforeChange(bool quiet) override;
     void NotifyChange(bool clearRedo) override;
     void Undo() override;
@@ -86,6 +101,10 @@ private:
     TColor FSavedColor = clNone;
     LONG FClickTime = 0;
     bool FClicked = false;
+    bool FTracking = false;
+    // A move of a held press that leaves the cell goes to the outer document, at its client
+    // coordinates.
+    void PassMouseMoveToParent(const TMessage& message);
 };
 
 } // namespace epc

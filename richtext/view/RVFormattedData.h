@@ -398,6 +398,9 @@ public:
 
     // ---- Minimum widths. Sad may be null (the formatting canvas, unscaled).
     int CalcParaMinWidth(int itemNo, TCanvas* canvas, const TRVScreenAndDevice* sad);
+    int CalcParaMinWidthOnFormatCanvas(int itemNo) {
+        return CalcParaMinWidth(itemNo, nullptr, nullptr);
+    }
     int CalcParasMinWidth(int firstItemNo, int lastItemNo, TCanvas* canvas,
                           const TRVScreenAndDevice* sad);
     int CalcItemRangeMinWidth(int firstItemNo, int lastItemNo, TCanvas* canvas,
