@@ -727,9 +727,10 @@ std::unique_ptr<TCustomRichViewEdit> TRVTableItemInfo::CreateHiddenEditor() {
 
 void TRVTableItemInfo::ApplyToSelectedCells(int mode, int value) {
     if (!Options.Contains(TRVTableOption::rvtoEditing) || !HasCellSelection()) return;
-    if (FInplaceEditor) DestroyCellEditor(true);
+    // The caret is read before the cell editor closes: closing moves it into the cell.
     const int itemNo = GetItemNo();
     const int caretOffs = CaretOffsetInItem(FRVData, itemNo);
+    if (FInplaceEditor) DestroyCellEditor(true);
     bool changed = false;
     TEditStep step(*this, UsesUndo());
     std::unique_ptr<TCustomRichViewEdit> hidden = CreateHiddenEditor();
@@ -819,9 +820,9 @@ void TRVTableItemInfo::DeleteSelectedCellsContents() {
                 cols.AddValue(c);
             }
     if (rows.Count() == 0) return;
-    if (FInplaceEditor) DestroyCellEditor(true);
     const int itemNo = GetItemNo();
     const int caretOffs = CaretOffsetInItem(FRVData, itemNo);
+    if (FInplaceEditor) DestroyCellEditor(true);
     {
         TEditStep step(*this, UsesUndo());
         Rows.ClearCells(rows, cols);

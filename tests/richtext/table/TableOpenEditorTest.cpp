@@ -251,23 +251,30 @@ TEST_F(TableSaveEdited, ClearingTheEditedCellKeepsItsTextForUndo) {
 }
 
 // Clearing selected cells and giving them a paragraph style keep the caret where it was in the
-// table item.
+// table item, also when a cell editor was open (closing it takes the caret out of the item).
 TEST_F(TableSaveEdited, CellOperationsKeepTheCaretInTheTableItem) {
+    Style->ParaStyles.Add().LeftIndent = 20;
     const int itemNo = Table->GetItemNo();
-    for (int mode : {0, 1}) {
-        SCOPED_TRACE(mode);
-        Data()->PlaceCaretAt(itemNo, 1);
-        ASSERT_EQ(Edit->CaretItemIndex(), itemNo);
-        ASSERT_EQ(Edit->CaretItemOffset(), 1);
-        Table->Select(0, 0, 1, 1);
-        ASSERT_TRUE(Table->HasCellSelection());
-        if (mode == 0)
-            Table->DeleteSelectedCellsContents();
-        else
-            Table->ApplyParaStyleToCells(1);
-        EXPECT_EQ(Edit->CaretItemIndex(), itemNo);
-        EXPECT_EQ(Edit->CaretItemOffset(), 1);
-    }
+    for (bool open : {false, true})
+        for (int mode : {0, 1}) {
+            SCOPED_TRACE(::testing::Message() << "open " << open << " mode " << mode);
+            Data()->PlaceCaretAt(itemNo, 1);
+            if (open) {
+                ASSERT_TRUE(Table->OpenCellEditor(-1, 1, 1, false, false, true, false));
+                testing::TypeText("x");
+            }
+            ASSERT_EQ(Edit->CaretItemIndex(), itemNo);
+            ASSERT_EQ(Edit->CaretItemOffset(), 1);
+            Table->Select(0, 0, 1, 1);
+            ASSERT_TRUE(Table->HasCellSelection());
+            if (mode == 0)
+                Table->DeleteSelectedCellsContents();
+            else
+                Table->ApplyParaStyleToCells(1); // the cells were just cleared: a change
+            EXPECT_EQ(Table->InplaceEditor(), nullptr);
+            EXPECT_EQ(Edit->CaretItemIndex(), itemNo);
+            EXPECT_EQ(Edit->CaretItemOffset(), 1);
+        }
     EXPECT_EQ(CellText(0, 0), "");
     EXPECT_EQ(CellText(2, 2), "2,2");
 }
