@@ -621,13 +621,14 @@ void TRVTableItemInfo::ShowAsActiveSubDocument(bool active) {
 
 void TRVTableItemInfo::EditCell(int row, int col, bool caretAtEnd) {
     if (auto* parentCell = dynamic_cast<TRVTableCellData*>(FRVData)) {
-        // A table inside a cell is edited once its own cell is.
+        // A table inside a cell is edited once its own cell is: it then lies in that cell's
+        // editor, where it opens its own.
         TRVTableItemInfo* parent = parentCell->GetTable();
         int r, c;
         if (!parent || !parent->GetCellPosition(parentCell, r, c))
             throw ERichViewError("Internal error");
         parent->EditCell(r, c);
-        return;
+        if (dynamic_cast<TRVTableCellData*>(FRVData)) return; // the parent's editor did not open
     }
     OpenCellEditor(-1, row, col, false, false, caretAtEnd, !caretAtEnd);
 }
