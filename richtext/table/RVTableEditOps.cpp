@@ -459,7 +459,9 @@ void TRVTableItemInfo::CloseCellEditor(bool clearing) {
     SetChangedFlag();
     if (!clearing)
         if (auto* formatted = dynamic_cast<TCustomRVFormattedData*>(FRVData)) {
-            if (formatted->GetCanvas()) formatted->Format(false);
+            // Only the table's paragraph is laid out again: the caret and the scroll position
+            // of the document stay.
+            FormatDocumentAfterChange();
             // As the document's inner selection, which goes when the document selects
             // elsewhere.
             if (selected && cell && cell->DrawItems.Count() > 0 && sel[0] >= 0 &&
