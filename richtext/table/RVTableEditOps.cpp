@@ -63,11 +63,19 @@ TRVTableItemInfo::TEditStep::TEditStep(TRVTableItemInfo& table, bool wanted) {
     if (!wanted || !data || table.UndoTargetSet() || data->UndoDest != rvudNone) return;
     table.FinalizeCellUndo();
     FTransaction.emplace(*data, TRVEditRange(), rvutModifyItem);
-    // Without undo nothing is recorded, and nothing is reported either.
-    if (data->UndoDest == rvudNone) FTransaction.reset();
+    // Without undo nothing is recorded; the change is still reported, or a document changed
+    // this way would seem unchanged to whoever asks before closing it.
+    if (data->UndoDest == rvudNone) {
+        FTransaction.reset();
+        FUnrecorded = data;
+        FTable = &table;
+        FStamp = table.ChangeStamp();
+    }
 }
 
 TRVTableItemInfo::TEditStep::~TEditStep() noexcept(false) {
+    if (FUnrecorded && FTable->ChangeStamp() != FStamp && FUnrecorded->Editor())
+        FUnrecorded->MarkChanged();
     if (!FTransaction) return;
     const bool changed = FTransaction->Recorded();
     FTransaction->End();
