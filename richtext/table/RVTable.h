@@ -477,7 +477,8 @@ public:
     }
     // One table operation as one undo step (group kind 13) of the editing document that holds
     // the table, opened only when that document is not recording yet; the end of the scope
-    // closes it and reports the change when the step recorded any.
+    // closes it and reports the change when the step recorded any (without undo: when the
+    // table changed).
     class TEditStep {
     public:
         TEditStep(TRVTableItemInfo& table, bool wanted);
@@ -487,6 +488,10 @@ public:
 
     private:
         std::optional<TRVEditTransaction> FTransaction;
+        // Without undo the step cannot tell by its records: a change of the table tells.
+        TRVEditRVData* FUnrecorded = nullptr;
+        const TRVTableItemInfo* FTable = nullptr;
+        uint32_t FStamp = 0;
     };
     // While it lives the table records nothing: a setter called by name stores its field
     // instead of recording the change again.

@@ -63,11 +63,19 @@ TRVTableItemInfo::TEditStep::TEditStep(TRVTableItemInfo& table, bool wanted) {
     if (!wanted || !data || table.UndoTargetSet() || data->UndoDest != rvudNone) return;
     table.FinalizeCellUndo();
     FTransaction.emplace(*data, TRVEditRange(), rvutModifyItem);
-    // Without undo nothing is recorded, and nothing is reported either.
-    if (data->UndoDest == rvudNone) FTransaction.reset();
+    // Without undo nothing is recorded; the change is still reported, or a document changed
+    // this way would seem unchanged to whoever asks before closing it.
+    if (data->UndoDest == rvudNone) {
+        FTransaction.reset();
+        FUnrecorded = data;
+        FTable = &table;
+        FStamp = table.ChangeStamp();
+    }
 }
 
 TRVTableItemInfo::TEditStep::~TEditStep() noexcept(false) {
+    if (FUnrecorded && FTable->ChangeStamp() != FStamp && FUnrecorded->Editor())
+        FUnrecorded->MarkChanged();
     if (!FTransaction) return;
     const bool changed = FTransaction->Recorded();
     FTransaction->End();
@@ -462,7 +470,9 @@ void TRVTableItemInfo::CloseCellEditor(bool clearing) {
     SetChangedFlag();
     if (!clearing)
         if (auto* formatted = dynamic_cast<TCustomRVFormattedData*>(FRVData)) {
-            if (formatted->GetCanvas()) formatted->Format(false);
+            // Only the table's paragraph is laid out again: the caret and the scroll position
+            // of the document stay.
+            FormatDocumentAfterChange();
             // As the document's inner selection, which goes when the document selects
             // elsewhere.
             if (selected && cell && cell->DrawItems.Count() > 0 && sel[0] >= 0 &&
@@ -624,13 +634,14 @@ void TRVTableItemInfo::ShowAsActiveSubDocument(bool active) {
 
 void TRVTableItemInfo::EditCell(int row, int col, bool caretAtEnd) {
     if (auto* parentCell = dynamic_cast<TRVTableCellData*>(FRVData)) {
-        // A table inside a cell is edited once its own cell is.
+        // A table inside a cell is edited once its own cell is: it then lies in that cell's
+        // editor, where it opens its own.
         TRVTableItemInfo* parent = parentCell->GetTable();
         int r, c;
         if (!parent || !parent->GetCellPosition(parentCell, r, c))
             throw ERichViewError("Internal error");
         parent->EditCell(r, c);
-        return;
+        if (dynamic_cast<TRVTableCellData*>(FRVData)) return; // the parent's editor did not open
     }
     OpenCellEditor(-1, row, col, false, false, caretAtEnd, !caretAtEnd);
 }
@@ -743,9 +754,10 @@ void TRVTableItemInfo::ApplyStyleConversion(TCustomRVData* /*rvData*/, int /*ite
 
 void TRVTableItemInfo::ApplyToSelectedCells(int mode, int value) {
     if (!Options.Contains(TRVTableOption::rvtoEditing) || !HasCellSelection()) return;
-    if (FInplaceEditor) DestroyCellEditor(true);
+    // The caret is read before the cell editor closes: closing moves it into the cell.
     const int itemNo = GetItemNo();
     const int caretOffs = CaretOffsetInItem(FRVData, itemNo);
+    if (FInplaceEditor) DestroyCellEditor(true);
     bool changed = false;
     TEditStep step(*this, UsesUndo());
     std::unique_ptr<TCustomRichViewEdit> hidden = CreateHiddenEditor();
@@ -835,9 +847,9 @@ void TRVTableItemInfo::DeleteSelectedCellsContents() {
                 cols.AddValue(c);
             }
     if (rows.Count() == 0) return;
-    if (FInplaceEditor) DestroyCellEditor(true);
     const int itemNo = GetItemNo();
     const int caretOffs = CaretOffsetInItem(FRVData, itemNo);
+    if (FInplaceEditor) DestroyCellEditor(true);
     {
         TEditStep step(*this, UsesUndo());
         Rows.ClearCells(rows, cols);

@@ -445,13 +445,7 @@ std::string TRVTableItemInfo::GetTableAsText(bool unicode) {
             first = false;
             TMemoryStream stream;
             cell->WriteTextToStream(stream, std::string(), 80, false, unicode);
-            std::string text = stream.DataString();
-            // The cell's own final line end gives way to the separators.
-            const std::string end = sep("\r\n");
-            while (text.size() >= end.size() &&
-                   text.compare(text.size() - end.size(), end.size(), end) == 0)
-                text.resize(text.size() - end.size());
-            result += text;
+            result += stream.DataString();
         }
         result += sep(TextRowSeparator);
     }

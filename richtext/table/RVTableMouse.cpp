@@ -279,14 +279,13 @@ bool TRVTableItemInfo::FireCellEditing(int row, int col, bool automatic) {
     return allow;
 }
 
-// The percentage is taken of what the columns' contents share: the table less its borders and
-// spacing and less every column's padding. The layout takes a percentage of the table less
-// borders and spacing and then takes the column's padding off, so a percentage of that width
-// alone would put the column's edge a padding short of where it was let go.
+// The layout gives a percentage column that share of the table less its borders and spacing,
+// and then takes the column's padding off; so the padding is counted back in here, and the
+// column's content ends where it was let go (to the percent below).
 int TRVTableItemInfo::PercentWidthAfterResize(int newWidth, int oldBestWidth) const {
-    const int content = FFormatting.Width - GetExtraWidth() - SX(2 * CellPadding()) * ColCount();
-    if (content <= 0) return oldBestWidth;
-    return std::min(-(std::max(newWidth, 0) * 100) / content, -1);
+    const int columns = FFormatting.Width - GetExtraWidth();
+    if (columns <= 0) return oldBestWidth;
+    return std::min(-((std::max(newWidth, 0) + SX(2 * CellPadding())) * 100) / columns, -1);
 }
 
 // ---------------------------------------------------------------- mouse

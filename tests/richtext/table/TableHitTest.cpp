@@ -127,10 +127,11 @@ TEST(TableHit, PercentResizeKeepsTheOldWidthWithoutContentWidth) {
     // Never laid out: no content width to divide by.
     EXPECT_EQ(t.Table->PercentWidthAfterResize(50, -30), -30);
     t.Format(400);
-    const int content =
-        t.Table->GetFormattedWidth() - t.Table->GetExtraWidth() - 2 * t.Table->CellPadding() * 2;
-    EXPECT_EQ(t.Table->PercentWidthAfterResize(content / 4, -30), -(content / 4 * 100) / content);
-    EXPECT_EQ(t.Table->PercentWidthAfterResize(0, -30), -1);
+    const int columns = t.Table->GetFormattedWidth() - t.Table->GetExtraWidth();
+    const int padding = 2 * t.Table->CellPadding();
+    EXPECT_EQ(t.Table->PercentWidthAfterResize(columns / 4 - padding, -30),
+              -(columns / 4 * 100) / columns);
+    EXPECT_EQ(t.Table->PercentWidthAfterResize(-5, -30), -1);
 }
 
 } // namespace

@@ -236,6 +236,31 @@ TEST_F(TableInplace, ARefusedCellIsNotEditedAndOutsideAnEditorNothingOpens) {
     EXPECT_FALSE(loose.OpenCellEditor(-1, 0, 0, true, false, false, false));
 }
 
+// Choosing a cell of a table inside a cell edits the outer cell and then the inner one; when
+// the outer cell is refused, neither opens.
+TEST_F(TableInplace, ChoosingACellOfANestedTableOpensBothEditors) {
+    TRVTableCellData* holder = Table->GetCell(1, 1);
+    auto owned = TRVTableItemInfo::CreateSized(2, holder, 2);
+    TRVTableItemInfo* nested = owned.get();
+    holder->AppendItem(std::string(), std::move(owned));
+    nested->Inserted(holder, 1);
+    Edit->Format();
+    testing::Pump();
+    bool allow = false;
+    Table->OnCellEditing = [&](TRVTableItemInfo*, int, int, bool, bool& ok) { ok = allow; };
+    nested->ChooseCell(1, 0);
+    EXPECT_FALSE(Table->InplaceEditor());
+    EXPECT_FALSE(nested->InplaceEditor());
+    allow = true;
+    nested->ChooseCell(1, 0);
+    EXPECT_EQ(Edited(), "1,1");
+    ASSERT_TRUE(nested->InplaceEditor());
+    int row, col;
+    nested->GetEditedCell(row, col);
+    EXPECT_EQ(std::to_string(row) + "," + std::to_string(col), "1,0");
+    Edit->DestroyInplaceEditor();
+}
+
 TEST_F(TableInplace, ScrollingAndNewLayoutsKeepTheEditorOverItsCell) {
     for (int i = 0; i < 30; ++i)
         Edit->RVData()->AddTextParagraph("line", 0, 0, TRVTag());

@@ -347,6 +347,10 @@ TEST(TableText, CellsWithSeparators) {
     table->TextColSeparator = "\t";
     table->TextRowSeparator = "\n";
     EXPECT_EQ(table->GetTableAsText(false), "a\tb\nc\t\n");
+    // A cell's own empty last line is part of its text.
+    table->GetCell(1, 1)->AddTextParagraph("d", 0, 0, TRVTag());
+    table->GetCell(1, 1)->AddTextParagraph("", 0, 0, TRVTag());
+    EXPECT_EQ(table->GetTableAsText(false), "a\tb\nc\t\r\nd\r\n\n");
 }
 
 // 16-bit text converts the 8-bit separators with the document's code page.

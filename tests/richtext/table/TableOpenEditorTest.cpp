@@ -251,25 +251,77 @@ TEST_F(TableSaveEdited, ClearingTheEditedCellKeepsItsTextForUndo) {
 }
 
 // Clearing selected cells and giving them a paragraph style keep the caret where it was in the
-// table item.
+// table item: with a cell editor open, and when a handler asked about a cell moves it meanwhile.
 TEST_F(TableSaveEdited, CellOperationsKeepTheCaretInTheTableItem) {
+    Style->ParaStyles.Add().LeftIndent = 20;
     const int itemNo = Table->GetItemNo();
-    for (int mode : {0, 1}) {
-        SCOPED_TRACE(mode);
-        Data()->PlaceCaretAt(itemNo, 1);
-        ASSERT_EQ(Edit->CaretItemIndex(), itemNo);
-        ASSERT_EQ(Edit->CaretItemOffset(), 1);
-        Table->Select(0, 0, 1, 1);
-        ASSERT_TRUE(Table->HasCellSelection());
-        if (mode == 0)
-            Table->DeleteSelectedCellsContents();
-        else
-            Table->ApplyParaStyleToCells(1);
-        EXPECT_EQ(Edit->CaretItemIndex(), itemNo);
-        EXPECT_EQ(Edit->CaretItemOffset(), 1);
-    }
+    for (bool open : {false, true})
+        for (int mode : {0, 1}) {
+            SCOPED_TRACE(::testing::Message() << "open " << open << " mode " << mode);
+            Data()->PlaceCaretAt(itemNo, 1);
+            if (open) {
+                ASSERT_TRUE(Table->OpenCellEditor(-1, 1, 1, false, false, true, false));
+                testing::TypeText("x");
+            }
+            ASSERT_EQ(Edit->CaretItemIndex(), itemNo);
+            ASSERT_EQ(Edit->CaretItemOffset(), 1);
+            Table->Select(0, 0, 1, 1);
+            ASSERT_TRUE(Table->HasCellSelection());
+            if (mode == 0)
+                Table->DeleteSelectedCellsContents();
+            else
+                Table->ApplyParaStyleToCells(1); // the cells were just cleared: a change
+            EXPECT_EQ(Table->InplaceEditor(), nullptr);
+            EXPECT_EQ(Edit->CaretItemIndex(), itemNo);
+            EXPECT_EQ(Edit->CaretItemOffset(), 1);
+        }
     EXPECT_EQ(CellText(0, 0), "");
     EXPECT_EQ(CellText(2, 2), "2,2");
+    Table->OnCellEditing = [&](TRVTableItemInfo*, int, int, bool, bool& allow) {
+        Data()->PlaceCaretAt(0, 0);
+        allow = true;
+    };
+    Data()->PlaceCaretAt(itemNo, 1);
+    Table->Select(0, 0, 1, 1);
+    Table->ApplyParaStyleToCells(0);
+    EXPECT_EQ(Edit->CaretItemIndex(), itemNo);
+    EXPECT_EQ(Edit->CaretItemOffset(), 1);
+    Table->OnCellEditing = nullptr;
+}
+
+// Closing the cell editor lays out the table's place again, not the document: the caret stays
+// at the table and the view where it was.
+TEST_F(TableSaveEdited, ClosingTheCellEditorLeavesTheCaretAndTheViewAlone) {
+    Edit->Clear();
+    for (int i = 0; i < 40; ++i)
+        Edit->RVData()->AddTextParagraph("line " + std::to_string(i), 0, 0, TRVTag());
+    auto table = TRVTableItemInfo::CreateSized(3, Edit->RVData(), 3);
+    Table = table.get();
+    Edit->AppendItem(std::string(), std::move(table));
+    for (int i = 0; i < 40; ++i)
+        Edit->RVData()->AddTextParagraph("tail " + std::to_string(i), 0, 0, TRVTag());
+    Edit->Format();
+    const int itemNo = Table->GetItemNo();
+    Edit->ScrollToPixelY(Data()->DrawItems[Data()->GetFirstDrawItemNo(itemNo)]->Top - 20);
+    testing::Pump();
+    const int scrolled = Edit->VScrollPos();
+    ASSERT_GT(scrolled, 0);
+    for (bool byGridEdit : {false, true}) {
+        SCOPED_TRACE(byGridEdit);
+        Data()->PlaceCaretAt(itemNo, 1);
+        ASSERT_TRUE(Table->OpenCellEditor(-1, 1, 1, false, false, true, false));
+        testing::TypeText("abc");
+        if (byGridEdit)
+            Table->InsertTableRows(1, 1, false, -1);
+        else
+            Edit->DestroyInplaceEditor();
+        testing::Pump();
+        EXPECT_EQ(Table->InplaceEditor(), nullptr);
+        EXPECT_EQ(Edit->CaretItemIndex(), itemNo);
+        EXPECT_EQ(Edit->CaretItemOffset(), 1);
+        EXPECT_EQ(Edit->VScrollPos(), scrolled);
+    }
+    EXPECT_EQ(CellText(2, 1), "abcabc");
 }
 
 // What is done in the cell editor reaches the editor holding the table: item actions, keys and

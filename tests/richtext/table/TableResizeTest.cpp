@@ -161,21 +161,27 @@ TEST_F(TableResize, MergedCellsKeepTheirWidthAndSpanningCellsFollowARowBorder) {
     EXPECT_EQ(Table->GetCell(0, 0)->BestHeight, 0);
 }
 
-TEST_F(TableResize, APercentageColumnGetsAShareOfTheContentWidth) {
+// A percentage column's content ends where its border was let go, to the percent below, with
+// the padding the layout takes off it counted in.
+TEST_F(TableResize, APercentageColumnEndsWhereItWasReleased) {
     for (int r = 0; r < 3; ++r)
         Table->GetCell(r, 0)->BestWidth = -20;
+    Table->SetCellPadding(8);
     Table->SetBestWidth(330);
     Edit->Format();
-    const int content = Table->GetFormattedWidth() - Table->GetExtraWidth() -
-                        2 * Table->CellPadding() * Table->ColCount();
-    const int newWidth = Table->Formatting().ColWidths[0] + 33;
+    const int columns = Table->GetFormattedWidth() - Table->GetExtraWidth(); // a fixed width
+    const int percent = columns / 100;
+    const int newWidth = Table->Formatting().ColWidths[0] + 100;
     const int nextBefore = Table->GetCell(0, 1)->BestWidth;
-    DragCol(1, 33);
-    EXPECT_EQ(Table->GetCell(2, 0)->BestWidth, -(newWidth * 100) / content);
+    DragCol(1, 100);
+    EXPECT_LT(Table->GetCell(2, 0)->BestWidth, 0);
+    EXPECT_LE(Table->Formatting().ColWidths[0], newWidth);
+    EXPECT_GE(Table->Formatting().ColWidths[0], newWidth - percent - 1);
     // The next column is left alone: the table's width decides.
     EXPECT_EQ(Table->GetCell(0, 1)->BestWidth, nextBefore);
+    // Dragged left of its start: no content, only the padding's share.
     DragCol(1, -300);
-    EXPECT_EQ(Table->GetCell(2, 0)->BestWidth, -1);
+    EXPECT_EQ(Table->GetCell(2, 0)->BestWidth, -(2 * 8 * 100) / columns);
 }
 
 TEST_F(TableResize, TheFeedbackLineIsInvertedWhileDraggingAndGoneAfterwards) {

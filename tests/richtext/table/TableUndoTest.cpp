@@ -235,13 +235,42 @@ TEST_F(TableUndo, ATableOutsideAnEditorRecordsNothing) {
     EXPECT_EQ(Groups(), 0);
 }
 
-TEST_F(TableUndo, UndoLimitZeroRecordsNothing) {
+// Without undo nothing is recorded, yet every change still marks the editor modified and tells
+// its OnChange: the document is not taken for unchanged.
+TEST_F(TableUndo, UndoLimitZeroRecordsNothingYetReportsEveryChange) {
     Edit->SetUndoLimit(0);
-    Table->MergeCells(0, 0, 3, 1, false);
-    Table->SetCellPadding(3);
+    Style->ParaStyles.Add().LeftIndent = 20;
+    int changes = 0;
+    Edit->OnChange = [&](TObject*) { ++changes; };
+    const std::vector<std::function<void()>> edits = {
+        [&] { Table->MergeCells(0, 0, 3, 1, false); },
+        [&] { Table->SetCellPadding(3); },
+        [&] { Table->SetCellBestWidth(-1, 40, 1, 1); },
+        [&] { Table->InsertTableRows(1, 1, false, -1); },
+        [&] {
+            Table->Select(1, 0, 1, 1);
+            Table->ApplyParaStyleToCells(1);
+        },
+        [&] {
+            Table->Select(1, 0, 1, 1);
+            Table->DeleteSelectedCellsContents();
+        },
+    };
+    for (size_t i = 0; i < edits.size(); ++i) {
+        SCOPED_TRACE(i);
+        Edit->Modified = false;
+        changes = 0;
+        edits[i]();
+        testing::Pump();
+        EXPECT_TRUE(Edit->Modified);
+        EXPECT_GT(changes, 0);
+    }
     EXPECT_EQ(Groups(), 0);
     EXPECT_EQ(Table->CellPadding(), 3);
     EXPECT_EQ(Cell(0, 0)->ColSpan, 3);
+    EXPECT_EQ(Cell(2, 0)->GetItemParaNo(0), 0); // cleared after the style
+    EXPECT_EQ(CellText(2, 0), "");
+    Edit->OnChange = nullptr;
 }
 
 // Random table edits, each one step; undoing all of them gives back every earlier state's
