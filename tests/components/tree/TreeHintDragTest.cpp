@@ -331,7 +331,7 @@ TEST_F(HintFixture, TooltipLiesOverTheWholeText) {
     TVirtualTreeColumn* column = tree->Header()->Columns()->Add();
     column->SetWidth(120);
     epc::testing::Pump();
-    PVirtualNode second = tree->GetFirst()->NextSibling;
+    PVirtualNode second = tree->FirstNode()->NextSibling;
     const TRect text = tree->DisplayRect(second, 0, true, true);
     ASSERT_GT(text.Right, 120);
     TVirtualTreeHintWindow* hint = HintOver(1);
