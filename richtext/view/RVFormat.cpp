@@ -619,9 +619,15 @@ void TCustomRVFormattedData::FormatJustifiedItem(int itemNo, const std::string& 
         }
         int start = 0;
         while (start < len) {
-            int end = start + (chars[start] == ' ' ? 1 : 0);
-            while (end < len && chars[end] != ' ')
-                ++end;
+            // Each word goes with the space in front of it, up to the next space.
+            const int from = start + (chars[start] == ' ' ? 1 : 0);
+            int end = len;
+            if constexpr (sizeof(*chars) == 1) {
+                if (const int at = FindByteInBuffer(chars + from, ' ', len - from); at > 0)
+                    end = from + at - 1;
+            } else if (const char16_t* at = FindWideChar(chars + from, u' ', len - from)) {
+                end = int(at - chars);
+            }
             BreakTextRun(itemNo, chars + start, end - start, start);
             start = end;
         }
