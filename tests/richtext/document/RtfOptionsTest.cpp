@@ -203,6 +203,18 @@ TEST(RtfOptions, BitmapsAndMetafilesComeBack) {
         EXPECT_NEAR(again->Width(), w, 1);
         EXPECT_NEAR(again->Height(), h, 1);
     }
+
+    // A broken bitmap (too short, or a header promising more pixels than follow) is no
+    // picture: the reader says so and the document stays whole.
+    for (const char* hex : {"0102", "28000000ffff0000ffff0000010018000000000000000000"}) {
+        SCOPED_TRACE(hex);
+        d.data.ClearAllItems();
+        TStringStream ss(std::string("{\\rtf1 a{\\pict\\dibitmap0 ") + hex + "}b\\par}");
+        TRVRTFReaderProperties props;
+        int index = 0;
+        props.ImportRtfStream(&d.data, ss, index);
+        EXPECT_EQ(FirstPicture(d.data), nullptr);
+    }
 }
 
 } // namespace
