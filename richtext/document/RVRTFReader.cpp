@@ -232,7 +232,7 @@ private:
     Slot FSlots[mask + 1] = {};
 };
 
-enum class PictKind : uint8_t { None, Png, Jpeg, Other };
+enum class PictKind : uint8_t { None, Png, Jpeg, Dib, Wmf, Emf, Other };
 
 struct PictState {
     PictKind Kind = PictKind::None;
@@ -658,12 +658,61 @@ void RtfReader::EndParagraph(bool lineOnly) {
     FLineOpen = false;
 }
 
+namespace {
+// Puts the 14-byte file header in front of a packed bitmap (info header, colour table, bits);
+// false when the info header is not one.
+bool PrependBitmapFileHeader(std::string& dib) {
+    auto u32 = [&](size_t at) {
+        uint32_t v = 0;
+        for (int k = 3; k >= 0; --k)
+            v = (v << 8) | uint8_t(dib[at + size_t(k)]);
+        return v;
+    };
+    if (dib.size() < 40) return false;
+    const uint32_t headerSize = u32(0);
+    if (headerSize < 40 || headerSize > dib.size()) return false;
+    const int bits = uint8_t(dib[14]) | (uint8_t(dib[15]) << 8);
+    const uint32_t compression = u32(16);
+    uint64_t colours = u32(32);
+    if (colours == 0 && bits <= 8) colours = uint64_t(1) << bits;
+    // BI_BITFIELDS: three masks follow a plain info header.
+    const uint64_t masks = headerSize == 40 && compression == 3 ? 12 : 0;
+    const uint64_t offset = 14 + uint64_t(headerSize) + masks + colours * 4;
+    if (offset > 14 + uint64_t(dib.size())) return false;
+    const uint64_t total = 14 + uint64_t(dib.size());
+    std::string head = "BM";
+    for (uint64_t v : {total, uint64_t(0), offset})
+        for (int k = 0; k < 4; ++k)
+            head += char((v >> (8 * k)) & 0xFF);
+    dib.insert(0, head);
+    return true;
+}
+} // namespace
+
 bool RtfReader::FinishPicture() {
     PictState pict = std::move(FPict);
     FPict = PictState();
-    if (pict.Kind != PictKind::Png && pict.Kind != PictKind::Jpeg) return true;
-    std::unique_ptr<TGraphic> g =
-        CreateGraphicByClassName(pict.Kind == PictKind::Png ? "TPngImage" : "TJPEGImage");
+    const char* cls = nullptr;
+    switch (pict.Kind) {
+    case PictKind::Png:
+        cls = "TPngImage";
+        break;
+    case PictKind::Jpeg:
+        cls = "TJPEGImage";
+        break;
+    case PictKind::Dib:
+        // A bitmap file without its file header: the header is put back in front.
+        if (!PrependBitmapFileHeader(pict.Data)) return false;
+        cls = "TBitmap";
+        break;
+    case PictKind::Wmf:
+    case PictKind::Emf:
+        cls = "TMetafile";
+        break;
+    default:
+        return true;
+    }
+    std::unique_ptr<TGraphic> g = CreateGraphicByClassName(cls);
     if (!g) return true;
     try {
         g->LoadFromString(pict.Data);
@@ -671,6 +720,16 @@ bool RtfReader::FinishPicture() {
         return false;
     }
     if (g->Empty()) return false;
+    // A metafile's extent is in hundredths of a millimetre (the records of a Windows metafile
+    // carry no size of their own).
+    if (pict.Kind == PictKind::Wmf && pict.W > 0 && pict.H > 0) {
+        auto pixels = [](int hundredthsMM) {
+            return int(std::min<int64_t>(
+                (int64_t(hundredthsMM) * ScreenPixelsPerInch + 1270) / 2540, 32767));
+        };
+        g->SetWidth(pixels(pict.W));
+        g->SetHeight(pixels(pict.H));
+    }
     if (FState.DropPictures) return true;
     InsertPicture(std::move(g), pict.GoalW > 0 ? int(int64_t(pict.GoalW) * pict.ScaleX / 100) : 0,
                   pict.GoalH > 0 ? int(int64_t(pict.GoalH) * pict.ScaleY / 100) : 0);
@@ -1215,10 +1274,10 @@ WordGroup RtfReader::PictureDataWords() {
     static constexpr WordEntry words[] = {
         Flag("pngblip", [](R& r, const W&) { r.FPict.Kind = PictKind::Png; }),
         Flag("jpegblip", [](R& r, const W&) { r.FPict.Kind = PictKind::Jpeg; }),
-        Flag("wmetafile", other),
-        Flag("emfblip", other),
+        Flag("wmetafile", [](R& r, const W&) { r.FPict.Kind = PictKind::Wmf; }),
+        Flag("emfblip", [](R& r, const W&) { r.FPict.Kind = PictKind::Emf; }),
         Flag("macpict", other),
-        Flag("dibitmap", other),
+        Flag("dibitmap", [](R& r, const W&) { r.FPict.Kind = PictKind::Dib; }),
         Flag("wbitmap", other),
         Flag("pmmetafile", other),
         Value("picw", [](R& r, const W& w) { r.FPict.W = w.Param; }),

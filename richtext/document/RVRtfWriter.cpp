@@ -10,6 +10,7 @@
 #include "platform/core/ScopeGuard.h"
 #include "platform/core/Strings.h"
 #include "platform/graphics/Bitmap.h"
+#include "platform/graphics/Icon.h"
 #include "platform/graphics/PngImage.h"
 #include "richtext/document/RVData.h"
 #include "richtext/document/RVUni.h"
@@ -363,7 +364,24 @@ void RtfDocWriter::Picture(TGraphic* image, int shownWidth, int shownHeight) {
     std::string data;
     const char* blip = "\\pngblip";
     const bool jpegAsJpeg = FCtx.Options.Contains(TRVRTFOption::rvrtfSaveJpegAsJpeg);
-    if (cls == "TPngImage") {
+    // A metafile goes as itself: a Windows metafile as such (its records, without the header
+    // that places it), an enhanced one as such unless it is to be saved as a Windows metafile,
+    // which needs a conversion there is none of: it then goes as pixels.
+    auto* meta = cls == "TMetafile" ? static_cast<TMetafile*>(image) : nullptr;
+    const bool asMeta =
+        meta && (!meta->Enhanced() || !FCtx.Options.Contains(TRVRTFOption::rvrtfSaveEMFAsWMF));
+    int picW = image->Width(), picH = image->Height();
+    if (asMeta) {
+        data = meta->Data();
+        constexpr size_t kPlaceableHeader = 22;
+        if (!meta->Enhanced() && data.size() > kPlaceableHeader &&
+            data.compare(0, 4, "\xD7\xCD\xC6\x9A") == 0)
+            data.erase(0, kPlaceableHeader);
+        blip = meta->Enhanced() ? "\\emfblip" : "\\wmetafile8";
+        // A metafile's extent is given in hundredths of a millimetre.
+        picW = meta->MMWidth();
+        picH = meta->MMHeight();
+    } else if (cls == "TPngImage") {
         data = image->SaveToString();
     } else if (cls == "TJPEGImage" && jpegAsJpeg) {
         data = image->SaveToString();
@@ -399,8 +417,8 @@ void RtfDocWriter::Picture(TGraphic* image, int shownWidth, int shownHeight) {
     }
     FOut += "{\\pict";
     FOut += blip;
-    AppendInt(FOut, "\\picw", image->Width());
-    AppendInt(FOut, "\\pich", image->Height());
+    AppendInt(FOut, "\\picw", picW);
+    AppendInt(FOut, "\\pich", picH);
     AppendInt(FOut, "\\picwgoal", FCtx.Twips(shownWidth));
     AppendInt(FOut, "\\pichgoal", FCtx.Twips(shownHeight));
     FOut += "\r\n";

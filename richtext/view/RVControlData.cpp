@@ -179,14 +179,22 @@ void TRVControlData::DoTabNavigation(bool forward) {
 }
 
 void TRVControlData::FocusHotspotFromOutside(bool forward) {
-    if (FocusedItemNo >= 0) return;
+    // A hotspot focused when the viewer last had the focus gives way to the first (last) one.
+    ForgetFocusedHotspot();
     TCustomRVFormattedData* data = nullptr;
     const int item = FindNextFocusItem(forward, -1, &data);
     if (item < 0 || !data->GetItem(item)->GetKindFlag(rvifActivatesByKeyboard)) return;
     TCanvas* canvas = GetCanvas();
-    DrawFocusFrame(canvas);
     FocusItem(data, item);
     DrawFocusFrame(canvas);
+}
+
+void TRVControlData::ForgetFocusedHotspot() {
+    if (FocusedItemNo < 0) return;
+    TWinControl* control = GetParentControl();
+    if (control && control->HandleAllocated()) DrawFocusFrame(GetCanvas());
+    FocusedItemNo = -1;
+    FocusedItemData = nullptr;
 }
 
 void TRVControlData::Paint(TCanvas* canvas) {

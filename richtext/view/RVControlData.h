@@ -41,8 +41,10 @@ public:
     // of the form.
     void DoTabNavigation(bool forward);
     // Focus arriving from another control: the first hotspot (the last one backwards) takes
-    // it and is scrolled into view; nothing changes when there is none.
+    // it and is scrolled into view; no hotspot keeps it when there is none.
     void FocusHotspotFromOutside(bool forward);
+    // No hotspot has the keyboard focus any more (its frame is taken off).
+    void ForgetFocusedHotspot();
     // Paints the canvas's clip rectangle through an off-screen bitmap; an exception while
     // painting the document leaves the background and a red "Error:" line, and the next
     // paint tries again.

@@ -405,10 +405,12 @@ void TCustomRVFormattedData::FinishLine(bool lastOfParagraph) {
     }
 }
 
-void TCustomRVFormattedData::TrimLineEnd() {
+void TCustomRVFormattedData::TrimLineEnd(bool wrapped) {
     TRVStyle* style = GetRVStyle();
-    // A space left at the end of a wrapped line is not shown. A line start is protected only
-    // where the space is all it holds.
+    // A space left at the end of a line is not shown, except on a line start, whose spaces are
+    // its own: a paragraph "hello " keeps its space wherever it stands. At a wrap point a line
+    // start keeps only a space that is all it holds, so that the space taken into a full line
+    // shows on neither line.
     if (GetFlags().Contains(TRVFlag::rvflTrimSpaces) && FFmt.LineOpen && !FFmt.TrimmedThisLine) {
         FFmt.TrimmedThisLine = true;
         int last = NextDrawItemIndex() - 1;
@@ -418,7 +420,7 @@ void TCustomRVFormattedData::TrimLineEnd() {
             if (styleNo >= 0 && d->Length > 0 &&
                 IsSpaceCharAt(GetItemText(d->ItemNo), d->Offs + d->Length - 1,
                               ReadItemOptionBits(d->ItemNo)) &&
-                !(d->Length == 1 && IsLineStartForTrim(last))) {
+                !((!wrapped || d->Length == 1) && IsLineStartForTrim(last))) {
                 if (d->Length == 1 && last > 0 && DrawItems[last - 1]->ItemNo == d->ItemNo) {
                     // Its hyperlink area, if any, is among the last ones of this pass.
                     auto& jumps = State.Contains(TRVState::rvstFormattingPart) ? FPartJumps : Jumps;
@@ -518,9 +520,9 @@ int TCustomRVFormattedData::GetItemIndentsSum(int itemNo, int& paraStartItemNo) 
     return sum;
 }
 
-void TCustomRVFormattedData::StartNewLine(int itemNo, bool paraStart) {
+void TCustomRVFormattedData::StartNewLine(int itemNo, bool paraStart, bool wrapped) {
     TRVStyle* style = GetRVStyle();
-    TrimLineEnd();
+    TrimLineEnd(wrapped);
     FinishLine(paraStart);
     const TParaInfo& para = style->ParaStyles.GetItem(GetItemParaNo(itemNo));
     int left = 0, right = 0;
@@ -617,9 +619,15 @@ void TCustomRVFormattedData::FormatJustifiedItem(int itemNo, const std::string& 
         }
         int start = 0;
         while (start < len) {
-            int end = start + (chars[start] == ' ' ? 1 : 0);
-            while (end < len && chars[end] != ' ')
-                ++end;
+            // Each word goes with the space in front of it, up to the next space.
+            const int from = start + (chars[start] == ' ' ? 1 : 0);
+            int end = len;
+            if constexpr (sizeof(*chars) == 1) {
+                if (const int at = FindByteInBuffer(chars + from, ' ', len - from); at > 0)
+                    end = from + at - 1;
+            } else if (const char16_t* at = FindWideChar(chars + from, u' ', len - from)) {
+                end = int(at - chars);
+            }
             BreakTextRun(itemNo, chars + start, end - start, start);
             start = end;
         }
@@ -737,8 +745,9 @@ void TCustomRVFormattedData::FormatRectItem(int itemNo) {
         FFmt.Descent = std::max(FFmt.Descent, height - above - shift);
     } else {
         bool paraStart = item->StartsParagraph() || (itemNo == 0);
-        if (item->GetJoinsPrevious() && !FFmt.ForceNewLine) paraStart = false;
-        StartNewLine(itemNo, paraStart);
+        const bool startsLine = !item->GetJoinsPrevious() || FFmt.ForceNewLine;
+        if (!startsLine) paraStart = false;
+        StartNewLine(itemNo, paraStart, !startsLine);
         OpenLine(dli, above + shift, 0);
         FFmt.Descent = height - FFmt.Ascent;
     }
@@ -869,7 +878,7 @@ void TCustomRVFormattedData::BreakTextRun(int itemNo, const Ch* text, int len, i
         // On a line already filled past its width (by a space kept for trimming) the empty
         // run does not fit either: it goes to the next line, and the space is trimmed.
         if (startsLine || (FFmt.LineOpen && FFmt.X > FFmt.AvailWidth))
-            StartNewLine(itemNo, paraStart);
+            StartNewLine(itemNo, paraStart, !startsLine);
         place(startChar + 1, 0, 0);
         return;
     }
@@ -887,7 +896,7 @@ void TCustomRVFormattedData::BreakTextRun(int itemNo, const Ch* text, int len, i
             }
         }
         if (!firstRound || startsLine) {
-            StartNewLine(itemNo, paraStart && firstRound);
+            StartNewLine(itemNo, paraStart && firstRound, !(startsLine && firstRound));
             FFmt.AtParaStart = startsLine && firstRound;
             if (trim && !FFmt.AtParaStart && !spaceSkipped && len - pos > 1 && text[pos] == Ch(' '))
                 ++pos;

@@ -358,9 +358,11 @@ public:
     void FormatItemRange(int firstItem, int lastItem);
     void FormatJustifiedItem(int itemNo, const std::string& text);
     void FinishLine(bool lastOfParagraph);
-    void StartNewLine(int itemNo, bool lineBreak);
+    // Wrapped: the line ends because the next piece does not fit, not because an item starts
+    // a paragraph or a line of its own.
+    void StartNewLine(int itemNo, bool lineBreak, bool wrapped = false);
     // Drops a space left at the end of the open line (when spaces are trimmed).
-    void TrimLineEnd();
+    void TrimLineEnd(bool wrapped = false);
     void FormatRectItem(int itemNo);
     void RaiseLineBaseline(int newAscent);
     int CountFittingCharsA(const char* text, int len, int width, bool noWrap, int& measuredWidth);

@@ -668,6 +668,9 @@ void TCustomRichView::WMSetFocus(TMessage& message) {
             (GetKeyState(VK_LBUTTON) & 0x8000) != 0 || (GetKeyState(VK_RBUTTON) & 0x8000) != 0;
         if (prev && !fromMouse && GetParentForm(prev) == GetParentForm(this))
             FRVData->FocusHotspotFromOutside((GetKeyState(VK_SHIFT) & 0x8000) == 0);
+        else
+            // Focus from a mouse press or from no window: no hotspot is focused.
+            FRVData->ForgetFocusedHotspot();
     }
     InvalidateIfSelectionColorsDiffer();
 }

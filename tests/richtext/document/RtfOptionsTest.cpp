@@ -10,6 +10,7 @@
 #include "DocTestUtil.h"
 #include "platform/core/Streams.h"
 #include "platform/graphics/Bitmap.h"
+#include "platform/graphics/Icon.h"
 #include "richtext/document/RVRTFReader.h"
 #include "richtext/document/RVUni.h"
 
@@ -140,6 +141,80 @@ TEST(RtfOptions, PicturesGoAsPngOrAsBitmapByDefault) {
     // The bitmap without its file header: the 40-byte info header first (28 00 00 00).
     EXPECT_TRUE(Has(dib, "{\\pict\\dibitmap0\\picw3\\pich2")) << dib;
     EXPECT_TRUE(Has(dib, "\r\n28000000030000000200000001001800")) << dib;
+}
+
+// Pictures read back from the RTF (the first picture item of the document), or null.
+TGraphic* FirstPicture(TRVDocument& data) {
+    for (int i = 0; i < data.ItemCount(); ++i)
+        if (auto* g = dynamic_cast<TRVGraphicItemInfo*>(data.GetItem(i))) return g->Image.get();
+    return nullptr;
+}
+
+// The document's picture after reading the RTF into it in place of its items.
+TGraphic* Reread(Doc& d, const std::string& rtf) {
+    d.data.ClearAllItems();
+    TStringStream ss(rtf);
+    TRVRTFReaderProperties props;
+    int index = 0;
+    EXPECT_EQ(props.ImportRtfStream(&d.data, ss, index), 0);
+    return FirstPicture(d.data);
+}
+
+// The metafiles of the graphics tests.
+std::unique_ptr<TMetafile> Metafile(const std::string& name) {
+    const char* root = std::getenv("EPC_TEST_DATA");
+    std::string dir =
+        root ? std::string(root) + "/../platform/graphics/data/" : std::string(__FILE__);
+    if (!root) dir = dir.substr(0, dir.find_last_of('/')) + "/../../platform/graphics/data/";
+    auto mf = std::make_unique<TMetafile>();
+    mf->LoadFromFile(dir + name);
+    return mf;
+}
+
+// Bitmaps saved as bitmaps and metafiles saved as themselves come back from the RTF as the
+// same kind of picture, not dropped.
+TEST(RtfOptions, BitmapsAndMetafilesComeBack) {
+    Doc d;
+    d.data.ClearAllItems();
+    d.data.AddPictureItem("pic", doctest::MakeBitmap(3, 2, clBlue), 0, TRVVAlign::rvvaBaseline);
+    TGraphic* back = Reread(d, d.Rtf(TRVRTFOptions{TRVRTFOption::rvrtfSaveBitmapDefault}));
+    ASSERT_TRUE(back);
+    ASSERT_EQ(back->ClassName(), "TBitmap");
+    EXPECT_EQ(back->Width(), 3);
+    EXPECT_EQ(back->Height(), 2);
+    EXPECT_EQ(ColorToRGB(TColor(GetPixel(static_cast<TBitmap*>(back)->Canvas()->Handle(), 2, 1))),
+              ColorToRGB(clBlue));
+
+    for (const char* name : {"shapes.wmf", "shapes.emf"}) {
+        SCOPED_TRACE(name);
+        std::unique_ptr<TMetafile> mf = Metafile(name);
+        ASSERT_FALSE(mf->Empty());
+        const int w = mf->Width(), h = mf->Height();
+        const bool enhanced = mf->Enhanced();
+        d.data.ClearAllItems();
+        d.data.AddPictureItem("pic", std::move(mf), 0, TRVVAlign::rvvaBaseline);
+        // An enhanced metafile goes as itself only when not to be saved as a Windows one.
+        const std::string rtf = d.Rtf(TRVRTFOptions{TRVRTFOption::rvrtfDuplicateUnicode});
+        EXPECT_TRUE(Has(rtf, enhanced ? "{\\pict\\emfblip" : "{\\pict\\wmetafile8")) << rtf;
+        TGraphic* again = Reread(d, rtf);
+        ASSERT_TRUE(again);
+        ASSERT_EQ(again->ClassName(), "TMetafile");
+        EXPECT_EQ(static_cast<TMetafile*>(again)->Enhanced(), enhanced);
+        EXPECT_NEAR(again->Width(), w, 1);
+        EXPECT_NEAR(again->Height(), h, 1);
+    }
+
+    // A broken bitmap (too short, or a header promising more pixels than follow) is no
+    // picture: the reader says so and the document stays whole.
+    for (const char* hex : {"0102", "28000000ffff0000ffff0000010018000000000000000000"}) {
+        SCOPED_TRACE(hex);
+        d.data.ClearAllItems();
+        TStringStream ss(std::string("{\\rtf1 a{\\pict\\dibitmap0 ") + hex + "}b\\par}");
+        TRVRTFReaderProperties props;
+        int index = 0;
+        props.ImportRtfStream(&d.data, ss, index);
+        EXPECT_EQ(FirstPicture(d.data), nullptr);
+    }
 }
 
 } // namespace

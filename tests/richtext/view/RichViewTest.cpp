@@ -473,6 +473,21 @@ TEST_F(RichViewTest, TabMovesTheFocusFrameAmongHotspotsAndThenToTheNextControl) 
     testing::PressKey(VK_TAB, TShiftState{ssShift});
     EXPECT_TRUE(View->Focused());
     EXPECT_EQ(data->FocusedItemNo, 3);
+    // Focus taken away and given back by the mouse: no hotspot keeps it.
+    testing::Click(next, 50, 20);
+    ASSERT_TRUE(next->Focused());
+    EXPECT_EQ(data->FocusedItemNo, 3);
+    testing::Click(View, 5, 5);
+    EXPECT_TRUE(View->Focused());
+    EXPECT_EQ(data->FocusedItemNo, -1);
+    // Left by the mouse with a hotspot focused, entered again by Tab: the first one takes it.
+    testing::PressKey(VK_TAB);
+    testing::PressKey(VK_TAB);
+    ASSERT_EQ(data->FocusedItemNo, 3);
+    testing::Click(next, 50, 20);
+    testing::PressKey(VK_TAB);
+    EXPECT_TRUE(View->Focused());
+    EXPECT_EQ(data->FocusedItemNo, 1);
 }
 
 // ---- Scrolling: checkpoints, hover, bounds ---------------------------------------------------

@@ -149,12 +149,17 @@ TEST_F(ViewerServicesTest, CentredLineKeepsItsOnlyTrailingSpace) {
     TParaInfo& centred = Style->ParaStyles.Add();
     centred.Alignment = TRVAlignment::rvaCenter;
     View->SetBounds(10, 10, 110, 100); // text width 100
+    // The same paragraph twice: one line start ends where the next paragraph begins, the
+    // other where the document ends; both keep their space and stand alike.
+    View->AppendTextParagraph("hello ", 0, 1);
     View->AppendTextParagraph("hello ", 0, 1);
     Show();
     const TRVDrawLines& d = View->RVData()->DrawItems;
-    ASSERT_EQ(d.Count(), 1);
-    EXPECT_EQ(d[0]->Length, 6);
-    EXPECT_EQ(d[0]->Left, 25);
+    ASSERT_EQ(d.Count(), 2);
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_EQ(d[i]->Length, 6) << i;
+        EXPECT_EQ(d[i]->Left, 25) << i;
+    }
 }
 
 // Two viewers on one sheet: loading RVF with its style tables into one merges them, so the
