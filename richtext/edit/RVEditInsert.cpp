@@ -448,21 +448,18 @@ bool TRVEditRVData::InsertLines(std::vector<TRVInsertLine>& lines, bool caretBef
         BeepIfUseSound();
         return false;
     }
-    // A paragraph of a list continues the list: each new paragraph gets a copy of its marker.
-    const TCustomRVItemInfo* listMarker = nullptr;
-    std::string markerText;
-    if (const int paraStart = GetParagraphStartItem(first);
-        GetItemStyleNo(paraStart) == rvsListMarker) {
-        listMarker = GetItem(paraStart);
-        markerText = GetItemText(paraStart);
-    }
+    // A paragraph of a list continues the list: each new paragraph gets a copy of its marker
+    // (one that goes on with the numbering and brings no checkpoint along).
+    const int paraStart = GetParagraphStartItem(first);
+    const bool listMarker = GetItemStyleNo(paraStart) == rvsListMarker;
+    const std::string markerText = listMarker ? GetItemText(paraStart) : std::string();
     const int paraNo = GetItemParaNo(first);
     int last = first;
     for (size_t i = 1; i < lines.size(); ++i) {
         const TRVInsertLine& line = lines[i];
         if (line.NewParagraph && listMarker) {
-            auto copy = CreateItemCopy(listMarker, this, TagsArePChars());
-            copy->ItemOptions = line.PageBreak ? rvioPageBreakBefore : 0;
+            auto copy = CopyParagraphMarker(paraStart);
+            if (line.PageBreak) copy->ItemOptions |= rvioPageBreakBefore;
             copy->ParaNo = paraNo;
             InsertItemObjectAt(++last, markerText, std::move(copy));
         }
