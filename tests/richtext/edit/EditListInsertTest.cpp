@@ -76,6 +76,21 @@ TEST_F(ListInsert, TextInsertedAfterARestartingMarkerContinuesItsNumbers) {
     EXPECT_EQ(withCheckpoint, 1);
 }
 
+// A break put at the start of a list paragraph's text leaves the marker an empty line of its
+// own, where the caret can go; undo gives the paragraph back.
+TEST_F(ListInsert, AFullLineItemAtAListParagraphStartLeavesTheMarkerALine) {
+    LoadList();
+    const std::string before = Rvf();
+    Data()->PlaceCaretAt(3, 1);
+    ASSERT_TRUE(Edit->InsertItem(std::make_unique<TRVBreakItemInfo>(Data()), ""));
+    EXPECT_EQ(Text(), "[]|one\n[]|\n[]\ntwo\nend");
+    EXPECT_EQ(Numbers(), "1 2 ");
+    Key(VK_UP);
+    EXPECT_EQ(Data()->CaretItemIndex(), 3);
+    Edit->Undo();
+    EXPECT_EQ(Rvf(), before);
+}
+
 TEST_F(ListInsert, PastedListParagraphsContinueTheList) {
     LoadList();
     // The document as RVF, pasted at the start of its last paragraph.
