@@ -400,6 +400,9 @@ private:
     // kept for a list marker) and finds where the item goes; false when the place refuses it.
     bool PrepareCaretPlace(TCustomRVItemInfo& newItem, int caretItemNo, int caretOffs,
                            TRVCaretPlace& place, bool& fullReformat);
+    // A full-line item put at the start of the item behind a list marker goes after an empty
+    // line that keeps the marker's.
+    void KeepMarkerLine(int caretItemNo, TRVCaretPlace& place, bool& fullReformat);
     std::unique_ptr<TCustomRVItemInfo> NewTextItemLike(int itemNo) const;
     // A new numbered marker at the caret takes the list of the paragraph above when the two
     // list styles are equal, so that the numbering goes on.

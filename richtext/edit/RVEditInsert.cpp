@@ -135,14 +135,7 @@ bool TRVEditRVData::PrepareCaretPlace(TCustomRVItemInfo& newItem, int caretItemN
             if (InsertionSticks(caretItemNo - 1)) return false;
             place.Index = caretItemNo;
             if (caretItem->GetJoinsPrevious()) {
-                if (fullLine && caretItemNo > 0 &&
-                    GetItemStyleNo(caretItemNo - 1) == rvsListMarker) {
-                    // A full-line item cannot follow a marker: an empty line keeps the marker's.
-                    auto empty = NewTextItem(CurTextStyleNo, GetItemParaNo(caretItemNo - 1));
-                    empty->SetJoinsPrevious(true);
-                    InsertItemUndoable(caretItemNo, "", std::move(empty), false, fullReformat);
-                    place.Index = caretItemNo + 1;
-                }
+                if (fullLine) KeepMarkerLine(caretItemNo, place, fullReformat);
             } else if (!fullLine) {
                 // The new item takes over the caret item's line start.
                 newItem.ItemOptions = uint8_t(
@@ -185,7 +178,10 @@ bool TRVEditRVData::PrepareCaretPlace(TCustomRVItemInfo& newItem, int caretItemN
         if (caretOffs <= start) {
             if (InsertionSticks(caretItemNo - 1)) return false;
             place.Index = caretItemNo;
-            if (caretItem->StartsParagraph() || caretItem->GetLineBreakBefore()) {
+            if (fullLine && caretItem->GetJoinsPrevious()) {
+                // Behind a marker as before a non-text item: the marker keeps a line of its own.
+                KeepMarkerLine(caretItemNo, place, fullReformat);
+            } else if (caretItem->StartsParagraph() || caretItem->GetLineBreakBefore()) {
                 if (!fullLine) {
                     newItem.ItemOptions = uint8_t(
                         (newItem.ItemOptions & ~(rvioSameAsPrev | rvioBR | rvioPageBreakBefore)) |
@@ -211,6 +207,16 @@ bool TRVEditRVData::PrepareCaretPlace(TCustomRVItemInfo& newItem, int caretItemN
             newItem.Tag = CopyTagValue(caretItem->Tag, TagsArePChars());
     }
     return true;
+}
+
+void TRVEditRVData::KeepMarkerLine(int caretItemNo, TRVCaretPlace& place, bool& fullReformat) {
+    if (caretItemNo <= 0 || GetItemStyleNo(caretItemNo - 1) != rvsListMarker) return;
+    // A full-line item cannot follow a marker: an empty line keeps the marker's, or the marker
+    // would stand alone where no caret reaches.
+    auto empty = NewTextItem(CurTextStyleNo, GetItemParaNo(caretItemNo - 1));
+    empty->SetJoinsPrevious(true);
+    InsertItemUndoable(caretItemNo, "", std::move(empty), false, fullReformat);
+    place.Index = caretItemNo + 1;
 }
 
 void TRVEditRVData::ContinueListAbove(TRVMarkerItemInfo& marker, int caretItemNo) const {
@@ -448,21 +454,18 @@ bool TRVEditRVData::InsertLines(std::vector<TRVInsertLine>& lines, bool caretBef
         BeepIfUseSound();
         return false;
     }
-    // A paragraph of a list continues the list: each new paragraph gets a copy of its marker.
-    const TCustomRVItemInfo* listMarker = nullptr;
-    std::string markerText;
-    if (const int paraStart = GetParagraphStartItem(first);
-        GetItemStyleNo(paraStart) == rvsListMarker) {
-        listMarker = GetItem(paraStart);
-        markerText = GetItemText(paraStart);
-    }
+    // A paragraph of a list continues the list: each new paragraph gets a copy of its marker
+    // (one that goes on with the numbering and brings no checkpoint along).
+    const int paraStart = GetParagraphStartItem(first);
+    const bool listMarker = GetItemStyleNo(paraStart) == rvsListMarker;
+    const std::string markerText = listMarker ? GetItemText(paraStart) : std::string();
     const int paraNo = GetItemParaNo(first);
     int last = first;
     for (size_t i = 1; i < lines.size(); ++i) {
         const TRVInsertLine& line = lines[i];
         if (line.NewParagraph && listMarker) {
-            auto copy = CreateItemCopy(listMarker, this, TagsArePChars());
-            copy->ItemOptions = line.PageBreak ? rvioPageBreakBefore : 0;
+            auto copy = CopyParagraphMarker(paraStart);
+            if (line.PageBreak) copy->ItemOptions |= rvioPageBreakBefore;
             copy->ParaNo = paraNo;
             InsertItemObjectAt(++last, markerText, std::move(copy));
         }

@@ -56,6 +56,41 @@ TEST_F(ListInsert, PlainTextInAListParagraphContinuesTheList) {
     EXPECT_EQ(Numbers(), "1 2 ");
 }
 
+// The first marker restarts its list and carries a checkpoint: the paragraphs of inserted text
+// continue the numbering and take no copy of the checkpoint.
+TEST_F(ListInsert, TextInsertedAfterARestartingMarkerContinuesItsNumbers) {
+    LoadList();
+    Data()->SetParagraphMarker(0, 0, 0, 5, true);
+    Edit->Format();
+    ASSERT_EQ(Numbers(), "5 6 ");
+    ASSERT_EQ(Data()->GetItemStyleNo(0), rvsListMarker);
+    Data()->AddCheckpointUndoable(0, std::make_unique<TRVCPInfo>());
+    const int checkpoints = Data()->CPCount;
+    Data()->PlaceCaretAt(1, 4);
+    Edit->InsertText("a\r\nb\r\nc");
+    EXPECT_EQ(Numbers(), "5 6 7 8 ");
+    EXPECT_EQ(Data()->CPCount, checkpoints);
+    int withCheckpoint = 0;
+    for (int i = 0; i < Data()->ItemCount(); ++i)
+        withCheckpoint += Data()->GetItem(i)->Checkpoint != nullptr;
+    EXPECT_EQ(withCheckpoint, 1);
+}
+
+// A break put at the start of a list paragraph's text leaves the marker an empty line of its
+// own, where the caret can go; undo gives the paragraph back.
+TEST_F(ListInsert, AFullLineItemAtAListParagraphStartLeavesTheMarkerALine) {
+    LoadList();
+    const std::string before = Rvf();
+    Data()->PlaceCaretAt(3, 1);
+    ASSERT_TRUE(Edit->InsertItem(std::make_unique<TRVBreakItemInfo>(Data()), ""));
+    EXPECT_EQ(Text(), "[]|one\n[]|\n[]\ntwo\nend");
+    EXPECT_EQ(Numbers(), "1 2 ");
+    Key(VK_UP);
+    EXPECT_EQ(Data()->CaretItemIndex(), 3);
+    Edit->Undo();
+    EXPECT_EQ(Rvf(), before);
+}
+
 TEST_F(ListInsert, PastedListParagraphsContinueTheList) {
     LoadList();
     // The document as RVF, pasted at the start of its last paragraph.
