@@ -234,6 +234,7 @@ void TRVTableCellData::GetOriginInRoot(int& x, int& y) const {
 
 void TRVTableCellData::DoItemAction(TRVItemAction action, TCustomRVItemInfo* item,
                                     std::string& text, TCustomRVData* rvData) {
+    if (action == rviaDestroying) ItemReleased(item);
     if (TCustomRVData* parent = GetParentData())
         parent->DoItemAction(action, item, text, rvData);
     else

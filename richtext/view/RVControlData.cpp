@@ -268,7 +268,9 @@ void TRVItemFormattedData::MakeRectVisible(int x, int y, int width, int height) 
     int ox = 0, oy = 0, px = 0, py = 0;
     GetOriginInRoot(ox, oy);
     parent->GetOriginInRoot(px, py);
-    parent->MakeRectVisible(x + ox - px, y + oy - py, width, height);
+    // The origin leaves out the shift of vertically aligned content.
+    parent->MakeRectVisible(x + ox - px, y + oy - py + TCustomRVFormattedData::GetContentVOffset(),
+                            width, height);
 }
 
 void TRVItemFormattedData::Invalidate() {

@@ -237,6 +237,25 @@ bool TCustomRVFormattedData::GetItemCoords(int itemNo, int& left, int& top) cons
     return true;
 }
 
+bool TCustomRVFormattedData::GetControlItemCoords(int itemNo, int& left, int& top) {
+    if (itemNo < 0 || itemNo >= ItemCount()) return false;
+    const int under = FDrawItemUnderMouse;
+    const int d = under >= 0 && under < DrawItems.Count() && DrawItems[under]->ItemNo == itemNo
+                      ? under
+                      : GetFirstDrawItemNo(itemNo);
+    if (d < 0) return false;
+    FRememberedControlItem = GetItem(itemNo);
+    left = DrawItems[d]->Left;
+    top = DrawItems[d]->Top;
+    return true;
+}
+
+void TCustomRVFormattedData::DoItemAction(TRVItemAction action, TCustomRVItemInfo* item,
+                                          std::string& text, TCustomRVData* rvData) {
+    if (action == rviaDestroying) ItemReleased(item);
+    TCustomRVData::DoItemAction(action, item, text, rvData);
+}
+
 void TCustomRVFormattedData::GetScreenLineBounds(int drawItemNo, int& first, int& last) const {
     first = drawItemNo;
     while (first > 0 && !DrawItems[first]->FromNewLine)

@@ -397,6 +397,13 @@ public:
                           std::string* clickedWord = nullptr, int* wordOffs = nullptr,
                           int* styleNo = nullptr);
     bool GetItemCoords(int itemNo, int& left, int& top) const;
+    // Where the item of an embedded control sits, in document coordinates: at the drawing item
+    // under the mouse when that one shows the item, else at its first drawing item; False when
+    // it has none. The item is remembered (RememberedControlItem) until it is released.
+    bool GetControlItemCoords(int itemNo, int& left, int& top);
+    TCustomRVItemInfo* RememberedControlItem() const { return FRememberedControlItem; }
+    void DoItemAction(TRVItemAction action, TCustomRVItemInfo* item, std::string& text,
+                      TCustomRVData* rvData) override;
 
     // ---- Minimum widths. Sad may be null (the formatting canvas, unscaled).
     int CalcParaMinWidth(int itemNo, TCanvas* canvas, const TRVScreenAndDevice* sad);
@@ -426,6 +433,10 @@ protected:
     int FindOffsetInDrawItem(int drawItemNo, int x);
 
     TRVFormatState FFmt;
+    // An item being freed: a remembered control item that it was is forgotten.
+    void ItemReleased(const TCustomRVItemInfo* item) {
+        if (item == FRememberedControlItem) FRememberedControlItem = nullptr;
+    }
 
 private:
     // The host of the outermost document.
@@ -480,6 +491,7 @@ private:
     // Document coordinates of a client point of the outermost holder.
     void ClientToDoc(int x, int y, int& dx, int& dy);
     int FDrawItemUnderMouse = -1;
+    TCustomRVItemInfo* FRememberedControlItem = nullptr; // not owned; forgotten when released
     int FLastHoverId = -1;        // the jump number last reported to the hover event
     int FMouseX = 0, FMouseY = 0; // the last client point of a press or move
     int FPressedJump = -1;

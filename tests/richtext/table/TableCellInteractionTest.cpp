@@ -145,6 +145,33 @@ TEST_F(TableCellInteraction, ADragAcrossCellsIsReleasedInThePressedCell) {
     EXPECT_EQ(rows * 10 + cols, 22);
 }
 
+// A click on a link in a cell jumps once and is one press and one release, whether the viewer
+// lets the user select or not.
+TEST_F(TableCellInteraction, AClickOnALinkInACellJumpsOnceWithOrWithoutSelection) {
+    TFontInfo& link = Style->TextStyles.Add();
+    link.FontName = "Fixed Metrics Test";
+    link.Size = 15;
+    link.Jump = true;
+    Cell->ClearAllItems();
+    Cell->AddTextParagraph("ab cd", 1, 0, TRVTag());
+    View->Format();
+    testing::Pump();
+    std::vector<int> jumps;
+    View->OnJump = [&](TObject*, int id) { jumps.push_back(id); };
+    testing::Click(View, CharAt(1).X, CharAt(1).Y);
+    testing::Pump();
+    EXPECT_EQ(jumps.size(), 1u);
+    EXPECT_EQ(Downs, 1);
+    EXPECT_EQ(Ups, 1);
+    View->Options.Exclude(TRVOption::rvoAllowSelection);
+    testing::Wait(600);
+    testing::Click(View, CharAt(1).X, CharAt(1).Y);
+    testing::Pump();
+    EXPECT_EQ(jumps.size(), 2u);
+    EXPECT_EQ(Downs, 2);
+    EXPECT_EQ(Ups, 2);
+}
+
 // Tab from the top reaches a hot picture in a cell before the hotspot after the table; Enter on
 // it jumps with its number.
 TEST(TableCellFocus, TabEntersCellsInReadingOrderAndEnterJumps) {

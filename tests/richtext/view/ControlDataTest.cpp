@@ -39,7 +39,9 @@ public:
         else
             TCellData::MakeRectVisible(x, y, width, height);
     }
+    int GetContentVOffset() const override { return VOffset; }
     int X = 0, Y = 0;
+    int VOffset = 0; // the shift of a vertically aligned content
     bool Record = false;
     TRect Asked;
 };
@@ -57,6 +59,10 @@ TEST(ItemFormattedData, RectangleToShowGoesToTheContainerInItsOwnCoordinates) {
     cell.Y = 130;
     cell.MakeRectVisible(2, 3, 4, 5);
     EXPECT_EQ(outer.Asked, TRect(7, 33, 11, 38));
+    // Content aligned lower in its cell lies lower in the container.
+    cell.VOffset = 6;
+    cell.MakeRectVisible(2, 3, 4, 5);
+    EXPECT_EQ(outer.Asked, TRect(7, 39, 11, 44));
     // A cell outside any container has nobody to ask.
     TParentList orphanList;
     TPlacedCell orphan(&orphanList);

@@ -331,6 +331,30 @@ TEST_F(RichViewTest, EmbeddedControlsFarOffScreenComeBackExactlyAndKeepTheirTag)
     EXPECT_EQ(panel->Top(), top);
 }
 
+// The item of an embedded control answers where it sits and is remembered until it goes.
+TEST_F(RichViewTest, AskedControlItemIsRememberedUntilItGoes) {
+    auto* panel = new TPanel(nullptr);
+    panel->SetBounds(0, 0, 30, 20);
+    AddLines(2);
+    View->RVData()->AddControlItem("panel", TRVComponentPtr(panel), 0, TRVVAlign::rvvaBaseline);
+    Show();
+    TRichViewRVData* data = View->RVData();
+    const TRVDrawLineInfo* d = data->DrawItems[data->GetFirstDrawItemNo(2)];
+    // The mouse over the control's border spacing: its drawing item is the one under it.
+    testing::MoveMouse(View, d->Left, d->Top);
+    int left = -1, top = -1;
+    ASSERT_TRUE(data->GetControlItemCoords(2, left, top));
+    EXPECT_EQ(left, d->Left);
+    EXPECT_EQ(top, d->Top);
+    EXPECT_EQ(data->RememberedControlItem(), data->GetItem(2));
+    EXPECT_FALSE(data->GetControlItemCoords(3, left, top));
+    // Items before it go: it stays remembered; then it goes itself and is forgotten.
+    data->DeleteItemRange(0, 1);
+    EXPECT_EQ(data->RememberedControlItem(), data->GetItem(1));
+    data->DeleteItemRange(1, 1);
+    EXPECT_EQ(data->RememberedControlItem(), nullptr);
+}
+
 TEST_F(RichViewTest, HeldMouseBelowTheViewScrollsByTimerTicks) {
     AddLines(100);
     Show();
