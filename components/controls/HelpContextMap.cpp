@@ -156,7 +156,7 @@ void THelpContextMap::StorePairs(TContextPairs& pairs) {
     }
 }
 
-void THelpContextMap::SetFileName(const std::string& value) {
+void THelpContextMap::SetFileName(const TFileName& value) {
     if (!Loading() && !ComponentState().Contains(TComponentStateItem::csReading)) {
         std::error_code ec;
         if (!std::filesystem::is_regular_file(value, ec))

@@ -14,6 +14,9 @@
 
 namespace epc {
 
+// A file name, as the framework types the properties that hold one.
+using TFileName = std::string;
+
 using TContextPairs = std::vector<std::pair<int32_t, int32_t>>; // (hash, context)
 
 class THelpContextMap : public TComponent {
@@ -25,11 +28,11 @@ public:
     }
     std::string ClassName() const override { return "THelpContextMap"; }
 
-    const std::string& FileName() const { return FFileName; }
+    const TFileName& FileName() const { return FFileName; }
     // Reads the map file (not while the form loads): raises Exception "File <name> not
     // found." for a missing file and EConvertError for a bad number; on any failure the
     // stored map is left as it was.
-    void SetFileName(const std::string& value);
+    void SetFileName(const TFileName& value);
 
     // The context of a name (0 for an empty name, an empty map or an unknown name).
     int32_t LookupContext(const std::string& name) const;
@@ -50,7 +53,7 @@ private:
     void ReadFileData(TStream& stream);
     void WriteFileData(TStream& stream);
 
-    std::string FFileName;
+    TFileName FFileName;
     std::string FData;
     std::vector<std::string> FParsing; // files being parsed, outermost first
 };

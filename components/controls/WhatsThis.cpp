@@ -95,6 +95,24 @@ void TWhatsThis::Notification(TComponent* component, TOperation operation) {
     if (component == FWTMenuItem) FWTMenuItem = nullptr;
     if (component == FWTToolbarButton) FWTToolbarButton = nullptr;
     if (component == FPopupControl) FPopupControl = nullptr;
+    if (component == FPendingControl) FPendingControl = nullptr;
+}
+
+void TWhatsThis::SetPendingControl(TControl* value) {
+    if (FPendingControl == value) return;
+    TControl* old = FPendingControl;
+    FPendingControl = value;
+    ReleaseFreeNotification(old);
+    if (FPendingControl) FPendingControl->FreeNotification(this);
+}
+
+void TWhatsThis::ReleaseFreeNotification(TComponent* component) {
+    // One notification serves every field that holds the component.
+    if (!component || component == FHelpContextMap || component == FWTMenuItem ||
+        component == FWTToolbarButton || component == FPopupControl ||
+        component == FPendingControl)
+        return;
+    component->RemoveFreeNotification(this);
 }
 
 void TWhatsThis::SetActive(bool value) {
@@ -150,8 +168,9 @@ void TWhatsThis::SetWTMenuItem(TMenuItem* value) {
 void TWhatsThis::SetWTToolbarButton(TControl* value) {
     if (FHooked) throw Exception(SWhatsThisActive);
     if (FWTToolbarButton == value) return;
-    if (FWTToolbarButton) FWTToolbarButton->RemoveFreeNotification(this);
+    TControl* old = FWTToolbarButton;
     FWTToolbarButton = value;
+    ReleaseFreeNotification(old);
     if (FWTToolbarButton) FWTToolbarButton->FreeNotification(this);
 }
 
@@ -255,6 +274,7 @@ LRESULT TWhatsThis::KeyboardHook(int code, WPARAM key, LPARAM keyData) {
                     GetCursorPos(&pos);
                 } else if (TWinControl* focused = FocusedControl()) {
                     pos = focused->ClientToScreen(TPoint(0, 0));
+                    SetPendingControl(focused);
                 } else {
                     GetCursorPos(&pos);
                 }
@@ -276,6 +296,7 @@ LRESULT TWhatsThis::KeyboardHook(int code, WPARAM key, LPARAM keyData) {
             TPoint centre =
                 focused->ClientToScreen(TPoint(focused->Width() / 2, focused->Height() / 2));
             FMode = wmF1Pending;
+            SetPendingControl(focused);
             PostMessage(Handle(), WM_WT_SHOWPENDING, 0, PointToLParam(centre));
             return 1;
         }
@@ -387,7 +408,11 @@ LRESULT TWhatsThis::MessageHook(int code, WPARAM remove, LPARAM data) {
 
 void TWhatsThis::SetStateShown(bool on) {
     if (FWTMenuItem) FWTMenuItem->SetChecked(on);
-    if (auto* button = dynamic_cast<TSpeedButton*>(FWTToolbarButton)) button->SetDown(on);
+    // Any button with a published Boolean "Down" shows the state, whatever its class.
+    if (!FWTToolbarButton) return;
+    const TPropInfo* down = GetPropInfo(FWTToolbarButton, "Down");
+    if (down && down->Kind == TTypeKind::tkBoolean && down->SetOrd)
+        SetOrdProp(FWTToolbarButton, down, on ? 1 : 0);
 }
 
 void TWhatsThis::EnterContextMode() {
@@ -493,8 +518,9 @@ void TWhatsThis::ShowRightClickMenu(TControl* control, TPoint pos) {
     bool cancel = false;
     if (OnPopup) OnPopup(this, control, pos, cancel);
     if (cancel) return;
-    if (FPopupControl) FPopupControl->RemoveFreeNotification(this);
+    TControl* old = FPopupControl;
     FPopupControl = control;
+    ReleaseFreeNotification(old);
     FPopupControl->FreeNotification(this);
     FPopupPoint = pos;
     FPopupMenu->SetPopupComponent(control);
@@ -503,11 +529,20 @@ void TWhatsThis::ShowRightClickMenu(TControl* control, TPoint pos) {
 
 void TWhatsThis::HandleMessage(TMessage& message) {
     switch (message.Msg) {
-    case WM_WT_SHOWPENDING:
-        if (FMode == wmF1Pending) ShowContextAt(LParamToPoint(message.LParam));
+    case WM_WT_SHOWPENDING: {
+        // The focused control's help, even where another control covers the point shown at.
+        TControl* control = FPendingControl;
+        SetPendingControl(nullptr);
+        if (FMode == wmF1Pending) {
+            if (control && !FInMenu)
+                ShowHelp(GetControlContext(control), LParamToPoint(message.LParam));
+            else
+                ShowContextAt(LParamToPoint(message.LParam));
+        }
         if (FMode != wmContext) FMode = wmIdle;
         if (!FInMenu) RemoveMessageHook();
         break;
+    }
     case WM_WT_SHOWATPOINT:
         ShowContextAt(LParamToPoint(message.LParam));
         break;

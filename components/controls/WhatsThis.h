@@ -120,6 +120,10 @@ private:
     void ShowRightClickMenu(TControl* control, TPoint pos);
     void ToggleMode(TObject* sender);
     void SetStateShown(bool on);
+    // The control whose help a pending F1 or Applications key shows.
+    void SetPendingControl(TControl* value);
+    // Drops the free notification of a component no field holds any more.
+    void ReleaseFreeNotification(TComponent* component);
     std::string NameKey(TControl* control) const;
     THelpContext FocusControlContext(TControl* control);
 
@@ -148,6 +152,7 @@ private:
     TWhatsThis* FPrevious = nullptr;
     std::unique_ptr<TPopupMenu> FPopupMenu;
     TControl* FPopupControl = nullptr;
+    TControl* FPendingControl = nullptr;
     TPoint FPopupPoint;
 };
 

@@ -569,7 +569,7 @@ void TBitmap32::StretchToBitmap(TBitmap32* dest, const TRect& destRect, const TR
 
 // ---- Assignment and storage -------------------------------------------------------------------
 
-void TBitmap32::Assign(TPersistent* source) {
+void TBitmap32::AssignFrom(TPersistent* source) {
     if (source == this) return;
     auto* src = dynamic_cast<TBitmap32*>(source);
     bool done = true;
@@ -598,11 +598,11 @@ void TBitmap32::Assign(TPersistent* source) {
     NotifyChanged();
 }
 
-void TBitmap32::AssignTo(TPersistent* dest) {
+void TBitmap32::CopyToGraphic(TPersistent* dest) {
     if (!AssignToGraphic(dest)) TPersistent::AssignTo(dest);
 }
 
-void TBitmap32::DefineProperties(TFiler* filer) {
+void TBitmap32::DefineDataProperty(TFiler* filer) {
     // Streams hold no ancestor to compare with: a bitmap with pixels is always written.
     filer->DefineBinaryProperty(
         "Data", [this](TStream& s) { ReadPixelData(s); }, [this](TStream& s) { WritePixelData(s); },

@@ -188,9 +188,14 @@ public:
     ~TBitmap32() override;
     std::string ClassName() const override { return "TBitmap32"; }
 
-    void Assign(TPersistent* source) override;
-    // Stores the pixels as the binary property "Data".
-    void DefineProperties(TFiler* filer) override;
+    // The framework's assignment and storage, carried out by the bitmap's own operations below.
+    void Assign(TPersistent* source) override { AssignFrom(source); }
+    void DefineProperties(TFiler* filer) override { DefineDataProperty(filer); }
+    // Takes the pixels of another TBitmap32 or of a framework picture (TPicture, TBitmap, any
+    // TGraphic, the clipboard); anything else raises the conversion error.
+    virtual void AssignFrom(TPersistent* source);
+    // Gives the pixels to a framework TBitmap, TPicture or the clipboard.
+    virtual void CopyToGraphic(TPersistent* dest);
     bool IsEmpty() const override { return FBits == nullptr || FWidth == 0 || FHeight == 0; }
     void MakeEmpty() override { SetSize(0, 0); }
     void Clear(TColor32 color);
@@ -285,7 +290,9 @@ public:
 
 protected:
     void ChangeSize(int32_t& width, int32_t& height, int32_t newWidth, int32_t newHeight) override;
-    void AssignTo(TPersistent* dest) override;
+    void AssignTo(TPersistent* dest) override { CopyToGraphic(dest); }
+    // Stores the pixels as the binary property "Data".
+    virtual void DefineDataProperty(TFiler* filer);
     virtual void HandleChanged();
 
 private:

@@ -31,6 +31,27 @@ protected:
     }
 };
 
+// A toolbar button of its own kind that shows its state through a published "Down".
+class TToggleTool : public TCustomControl {
+public:
+    explicit TToggleTool(TComponent* owner) : TCustomControl(owner) {}
+    std::string ClassName() const override { return "TToggleTool"; }
+    bool Down() const { return FDown; }
+    void SetDown(bool value) { FDown = value; }
+
+protected:
+    void Paint() override { Canvas()->FillRect(ClientRect()); }
+
+private:
+    bool FDown = false;
+};
+
+const bool ToggleToolRegistered = [] {
+    TPublished<TToggleTool>("TToggleTool", "TCustomControl")
+        .Boolean("Down", &TToggleTool::Down, &TToggleTool::SetDown, false);
+    return true;
+}();
+
 struct TCall {
     uint32_t Command;
     intptr_t Data;
@@ -411,4 +432,48 @@ TEST_F(WhatsThisTest, CaptionsSpeakForTheControlTheyFocus) {
     EXPECT_EQ(What->GetControlContext(caption), 61);
     caption->SetHelpContext(62);
     EXPECT_EQ(What->GetControlContext(caption), 62);
+}
+
+// F1 shows the focused control's help at its corner, also where a child covers that corner.
+TEST_F(WhatsThisTest, F1ShowsTheFocusedControlEvenUnderAChild) {
+    Load();
+    Begin->SetHelpContext(12);
+    auto* corner = new TTarget(Begin);
+    corner->SetName("imgCorner");
+    corner->SetParent(Begin);
+    corner->SetBounds(0, 0, 10, 10);
+    corner->SetHelpContext(77);
+    ui::Pump();
+    Begin->SetFocus();
+    ui::PressKey(VK_F1);
+    TPoint at = ui::ScreenPoint(Begin, TPoint(0, 0));
+    EXPECT_EQ(Calls(), (std::vector<TCall>{{HELP_SETPOPUP_POS, Packed(at)}, {HELP_CONTEXTPOPUP, 12}}));
+}
+
+// The toolbar button shows the mode through its "Down" property, whatever its class; a right
+// click on it leaves the component still hearing of its end.
+TEST_F(WhatsThisTest, ToolbarButtonOfAnyClassShowsTheModeAndIsForgottenWhenFreed) {
+    ASSERT_TRUE(ToggleToolRegistered);
+    auto* tool = new TToggleTool(nullptr); // no owner: only free notifications tell of its end
+    tool->SetParent(Form);
+    tool->SetBounds(220, 100, 30, 24);
+    tool->SetHelpContext(31);
+    Other->SetHelpContext(88);
+    What->SetWTToolbarButton(tool);
+    Load();
+    What->EnterContextMode();
+    EXPECT_TRUE(tool->Down());
+    What->LeaveContextMode();
+    EXPECT_FALSE(tool->Down());
+    ui::Click(tool, 3, 3, mbRight);
+    ASSERT_EQ(OpenPopupMenu(), What->PopupMenu());
+    CloseMenu();
+    ui::Click(Other, 3, 4, mbRight); // the popup moves on to another control
+    ASSERT_EQ(What->PopupMenu()->PopupComponent(), Other);
+    CloseMenu();
+    What->SetActive(false);
+    delete tool;
+    EXPECT_EQ(What->WTToolbarButton(), nullptr);
+    What->SetActive(true);
+    What->SetActive(false);
 }

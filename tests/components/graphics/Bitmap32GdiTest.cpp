@@ -103,6 +103,33 @@ TEST(Bitmap32Pictures, AlphaFromFrameworkBitmaps) {
     EXPECT_TRUE(b.IsEmpty());
 }
 
+// The bitmap's own assignment operations are what the framework's Assign and AssignTo reach.
+TEST(Bitmap32Pictures, OwnAssignmentOperationsServeTheFramework) {
+    struct TCounting : TBitmap32 {
+        int From = 0, To = 0;
+        void AssignFrom(TPersistent* source) override {
+            ++From;
+            TBitmap32::AssignFrom(source);
+        }
+        void CopyToGraphic(TPersistent* dest) override {
+            ++To;
+            TBitmap32::CopyToGraphic(dest);
+        }
+    };
+    TBitmap rgb(2, 1, pf24bit);
+    rgb.Canvas()->Brush()->SetColor(clLime);
+    rgb.Canvas()->FillRect(TRect(0, 0, 2, 1));
+    TCounting b;
+    b.Assign(&rgb);
+    EXPECT_EQ(b.Pixel(1, 0), 0xFF00FF00u);
+    TPicture picture;
+    picture.Assign(&b);
+    EXPECT_EQ(picture.Width(), 2);
+    b.CopyToGraphic(&picture);
+    EXPECT_EQ(b.From, 1);
+    EXPECT_EQ(b.To, 2);
+}
+
 TEST(Bitmap32Pictures, OtherPicturesDrawOpaque) {
     TDecodedImage image;
     image.Width = 2;
