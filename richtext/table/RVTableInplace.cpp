@@ -146,6 +146,10 @@ void TRVTableInplaceEdit::SetCell(int row, int col, TRVTableItemInfo* table, int
     FTable = table;
     FItemNo = table ? table->GetItemNo() : -1;
     LeftMargin = RightMargin = TopMargin = BottomMargin = margin;
+    // The cell's hyperlinks keep the numbers the table gave them in the document, which the
+    // outer editor reports for clicks on them.
+    if (TRVTableCellData* cell = table ? table->GetCell(row, col) : nullptr)
+        EditData()->FirstJumpNo = cell->FirstJumpNo;
 }
 
 void TRVTableInplaceEdit::SetSelectedLook(bool selected) {

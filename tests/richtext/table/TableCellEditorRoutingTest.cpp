@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "platform/controls/StdCtrls.h"
 #include "platform/testing/UserActions.h"
@@ -160,6 +161,36 @@ TEST_F(CellEditorRouting, KeysReachTheOuterEditorAfterTheCellEditorGoes) {
     other->SetFocus();
     Edit->DestroyInplaceEditor();
     EXPECT_TRUE(other->Focused());
+}
+
+// A hyperlink in the edited cell keeps the number the document gave it: a click on it reports
+// that one, not the number of the document's first hyperlink.
+TEST_F(CellEditorRouting, HyperlinksInTheEditedCellKeepTheirNumbers) {
+    TFontInfo& link = Style->TextStyles.Add();
+    link.Jump = true;
+    const int linkStyle = Style->TextStyles.Count() - 1;
+    Data()->GetItem(0)->StyleNo = linkStyle;
+    Data()->GetItem(2)->StyleNo = linkStyle;
+    TRVTableCellData* cell = Table->GetCell(1, 1);
+    cell->ClearAllItems();
+    cell->AddTextParagraph("link", linkStyle, 0, TRVTag());
+    Edit->Format();
+    testing::Pump();
+    int cellId = -1;
+    for (auto& jump : Data()->Jumps)
+        if (jump->RVData == cell) cellId = jump->Id;
+    ASSERT_EQ(cellId, 1);
+    std::vector<int> clicked;
+    Edit->OnJump = [&](TObject*, int id) { clicked.push_back(id); };
+    ASSERT_TRUE(Table->OpenCellEditor(-1, 1, 1, false, false, true, false));
+    TRVTableInplaceEdit* editor = Table->InplaceEditor();
+    testing::Click(editor, 5, 8);
+    testing::Pump();
+    testing::TypeText("s"); // laid out again, still numbered from the table
+    testing::Wait(GetDoubleClickTime() + 1);
+    testing::Click(editor, 5, 8);
+    testing::Pump();
+    EXPECT_EQ(clicked, (std::vector<int>{1, 1}));
 }
 
 } // namespace
