@@ -122,7 +122,7 @@ TEST_F(CellEditorRouting, HomeAndEndStayInTheCell) {
     testing::PressKey(VK_RIGHT);
     EXPECT_EQ(Edited(), "1,2");
     testing::PressKey(VK_HOME, TShiftState{ssCtrl}); // at the cell's start already
-    EXPECT_EQ(Edited(), "-1,-1"); // before the table
+    EXPECT_EQ(Edited(), "-1,-1");                    // before the table
     EXPECT_EQ(Edit->CaretItemIndex(), Table->GetItemNo());
     EXPECT_EQ(Edit->CaretItemOffset(), 0);
 }
