@@ -102,6 +102,13 @@ TCustomRVData* TCustomRVData::GetRootData() {
     return d;
 }
 
+TCustomRVData* TCustomRVData::GetOuterRootData() {
+    TCustomRVData* d = this;
+    while (TCustomRVData* p = d->GetOuterParentData())
+        d = p;
+    return d;
+}
+
 TRVMarkerList* TCustomRVData::GetMarkers(bool allowCreate) {
     if (!FMarkers && allowCreate) FMarkers = std::make_unique<TRVMarkerList>();
     return FMarkers.get();

@@ -106,6 +106,10 @@ public:
     }
     virtual TCustomRVData* GetParentData() const { return nullptr; }
     TCustomRVData* GetRootData();
+    // The same chain carried on past an editor laid over a table cell, whose own document has
+    // no container: it answers with the edited cell's.
+    virtual TCustomRVData* GetOuterParentData() const { return GetParentData(); }
+    TCustomRVData* GetOuterRootData();
     virtual TRVBiDiMode GetBiDiMode() const { return FBiDiMode; }
     void SetBiDiMode(TRVBiDiMode value) { FBiDiMode = value; }
     virtual TWinControl* GetParentControl() const { return nullptr; }

@@ -443,11 +443,13 @@ void TCustomRichViewEdit::FireCaretGetOut(Word key, bool ctrl) {
     case VK_DOWN:
         OnCaretGetOut(this, D::rvdDown);
         break;
+    // Home and End go to their line's ends and no further; only the document's own ends
+    // (Ctrl) lead out of it.
     case VK_HOME:
-        if (atStart) OnCaretGetOut(this, ctrl ? D::rvdTop : D::rvdLeft);
+        if (atStart && ctrl) OnCaretGetOut(this, D::rvdTop);
         break;
     case VK_END:
-        if (atEnd) OnCaretGetOut(this, ctrl ? D::rvdBottom : D::rvdRight);
+        if (atEnd && ctrl) OnCaretGetOut(this, D::rvdBottom);
         break;
     case VK_PRIOR:
         if (onFirstLine) OnCaretGetOut(this, D::rvdTop);

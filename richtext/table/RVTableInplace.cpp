@@ -52,6 +52,38 @@ void TRVTableInplaceRVData::SetDocumentSize(int width, int height) {
     DocumentSizeChanged = true;
 }
 
+TCustomRVData* TRVTableInplaceRVData::GetOuterParentData() const {
+    TRVTableItemInfo* table = FEditor->Table();
+    TRVTableCellData* cell = table ? table->GetCell(FEditor->Row(), FEditor->Col()) : nullptr;
+    return cell ? cell->GetOuterParentData() : nullptr;
+}
+
+bool TRVTableInplaceRVData::GetOuterOrigin(int& x, int& y) const {
+    x = y = 0;
+    TRVTableItemInfo* table = FEditor->Table();
+    TRVTableCellData* cell = table ? table->GetCell(FEditor->Row(), FEditor->Col()) : nullptr;
+    auto* outer = dynamic_cast<TCustomRVFormattedData*>(GetOuterParentData());
+    if (!cell || !outer) return false;
+    int cx = 0, cy = 0, ox = 0, oy = 0;
+    cell->GetOriginInRoot(cx, cy);
+    outer->GetOriginInRoot(ox, oy);
+    const int padding = table->CellPadding();
+    x = cx - ox - padding - GetHScrollPos();
+    y = cy - oy - padding + std::max(cell->GetVAlignOffset(), 0) - GetVScrollPos();
+    return true;
+}
+
+void TRVTableInplaceRVData::MakeRectVisible(int x, int y, int width, int height) {
+    TRVEditRVData::MakeRectVisible(x, y, width, height);
+    TRVTableItemInfo* table = FEditor->Table();
+    if (FEditor->Closing || !table || table->InplaceEditor() != FEditor || !FEditor->Visible())
+        return;
+    int ox = 0, oy = 0;
+    if (!GetOuterOrigin(ox, oy)) return;
+    static_cast<TCustomRVFormattedData*>(GetOuterParentData())
+        ->MakeRectVisible(x + ox, y + oy, width, height);
+}
+
 TRVTableInplaceEdit::TRVTableInplaceEdit(TComponent* owner) : TRichViewEdit(owner) {
     // The editor's document is replaced by the cell editor's own, with the editor's settings.
     CreateData();
@@ -71,8 +103,11 @@ TRVTableInplaceEdit::~TRVTableInplaceEdit() {
     Closing = true;
     if (auto* data = dynamic_cast<TRVTableInplaceRVData*>(EditData()))
         data->ItemActionTarget = nullptr;
-    // The keyboard goes back to the outer editor, unless that one is going too.
-    const bool hadFocus = HandleAllocated() && Focused();
+    // The keyboard goes back to the outer editor, unless that one is going too; a control in
+    // the cell that had it goes with the editor.
+    const HWND focus = GetFocus();
+    const bool hadFocus =
+        HandleAllocated() && focus && (focus == Handle() || IsChild(Handle(), focus));
     if (FOuter && FOuter->InplaceEdit() == this) FOuter->SetInplaceEditor(nullptr, nullptr);
     if (hadFocus && FOuter && FOuter->HandleAllocated() && !FOuter->EnclosingScrollerDestroying() &&
         FOuter->CanFocus())
@@ -111,6 +146,10 @@ void TRVTableInplaceEdit::SetCell(int row, int col, TRVTableItemInfo* table, int
     FTable = table;
     FItemNo = table ? table->GetItemNo() : -1;
     LeftMargin = RightMargin = TopMargin = BottomMargin = margin;
+    // The cell's hyperlinks keep the numbers the table gave them in the document, which the
+    // outer editor reports for clicks on them.
+    if (TRVTableCellData* cell = table ? table->GetCell(row, col) : nullptr)
+        EditData()->FirstJumpNo = cell->FirstJumpNo;
 }
 
 void TRVTableInplaceEdit::SetSelectedLook(bool selected) {

@@ -32,6 +32,17 @@ public:
     // Set whenever the document's size is set: the table fits the cell to it.
     void SetDocumentSize(int width, int height) override;
     bool DocumentSizeChanged = false;
+    // Beyond the editor, the document continues the edited cell's chain: its outer container
+    // is the document holding the table.
+    TCustomRVData* GetOuterParentData() const override;
+    // Where this document's (0, 0) lies in its outer container's coordinates: the edited
+    // cell's origin less that of the document holding the table, less the padding the
+    // editor's margins repeat, plus the alignment shift the editor starts below, less the
+    // editor's own scrolling. False while no cell is edited.
+    bool GetOuterOrigin(int& x, int& y) const;
+    // The editor scrolls only for a cell taller than any window; the rest is the outer
+    // document's to scroll, so the caret typed into a cell stays on the screen.
+    void MakeRectVisible(int x, int y, int width, int height) override;
 
 private:
     // The cell's background when it has a picture and the editor does not look selected.
