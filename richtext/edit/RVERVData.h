@@ -162,7 +162,7 @@ public:
     // word (the bit the layout leaves unused); while it is marked, the RTF and HTML writers
     // build it afresh, so the link numbers they hand out are those of the document as it is
     // written, and drop it after them.
-    static constexpr TRVFlag rvflJumpsBuilt = TRVFlag::rvflReserved7;
+    static constexpr TRVFlag rvflJumpsBuilt = TRVFlag::Reserved7;
     void BuildJumps(bool forced);
     void ClearJumps();
     bool JumpsBuilt() const { return GetFlags().Contains(rvflJumpsBuilt); }

@@ -130,7 +130,7 @@ TCustomRichViewEdit::TCustomRichViewEdit(TComponent* owner) : TCustomRichView(ow
     KeyboardScroll = false;
     // A space typed at a line's end is text the caret stands after: the editor keeps every
     // space in its lines instead of dropping those at line ends.
-    Flags.Exclude(TRVFlag::rvflTrimSpaces);
+    Flags.Exclude(TRVFlag::TrimSpaces);
     SetCursor(crIBeam);
     EditorOptions = TRVEditorOptions{TRVEditorOption::rvoClearTagOnStyleApp};
     SetUndoLimit(-1);

@@ -23,8 +23,8 @@ TRVStyle* TCellPtblRVData::GetRVStyle() const {
 
 TRVFlags TCellPtblRVData::GetFlags() const {
     // Embedded controls belong to the shown document: printing never moves them.
-    return TRVFlags{TRVFlag::rvflTrimSpaces, TRVFlag::rvflSubDocument, TRVFlag::rvflPrinting,
-                    TRVFlag::rvflNoControlMoves};
+    return TRVFlags{TRVFlag::TrimSpaces, TRVFlag::SubDocument, TRVFlag::Printing,
+                    TRVFlag::NoControlMoves};
 }
 
 TRVOptions TCellPtblRVData::GetOptions() const {

@@ -283,7 +283,7 @@ void TCustomMainPtblRVData::AddPage(int startY, int drawItemNo, int part) {
 int TCustomMainPtblRVData::FormatPages() {
     DoFormatting(0, TRVPrintingStep::rvpsStarting);
     TRVFlags flags = GetFlags();
-    flags.Include(TRVFlag::rvflPrinting);
+    flags.Include(TRVFlag::Printing);
     SetFlags(flags);
     FFormatCanvas = InitPrinterCanvas();
     {
@@ -479,7 +479,7 @@ void TCustomMainPtblRVData::GetDrawItemsRange(int pageNo, int& first, int& last,
 bool TCustomMainPtblRVData::GetLayoutPair(int& first, int& second) const {
     first = LayoutPair1;
     second = LayoutPair2;
-    return GetFlags().Contains(TRVFlag::rvflCanUseDeviceFit);
+    return GetFlags().Contains(TRVFlag::CanUseDeviceFit);
 }
 
 bool TCustomMainPtblRVData::GetCurrentPageRange(int& first, int& firstPart, int& last,

@@ -108,13 +108,13 @@ void TCustomPrintableRV::ApplyLayoutInfo(const TRVLayoutInfo& layout) {
     data->LayoutPair2 = layout.UsePair ? layout.Pair2 : -1;
     TRVFlags flags = data->GetFlags();
     if (layout.UsePair)
-        flags.Include(TRVFlag::rvflCanUseDeviceFit);
+        flags.Include(TRVFlag::CanUseDeviceFit);
     else
-        flags.Exclude(TRVFlag::rvflCanUseDeviceFit);
+        flags.Exclude(TRVFlag::CanUseDeviceFit);
     if (layout.Flag7)
-        flags.Include(TRVFlag::rvflReserved7);
+        flags.Include(TRVFlag::Reserved7);
     else
-        flags.Exclude(TRVFlag::rvflReserved7);
+        flags.Exclude(TRVFlag::Reserved7);
     data->SetFlags(flags);
 }
 

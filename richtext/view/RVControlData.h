@@ -106,7 +106,7 @@ class TRVDataList : public TRVList {
 public:
     virtual TCustomRVFormattedData* GetParentRVData() const { return nullptr; }
     // The formatting flags of the sub-documents (TrimSpaces and the sub-document bit).
-    TRVFlags Flags{TRVFlag::rvflTrimSpaces, TRVFlag::rvflSubDocument};
+    TRVFlags Flags{TRVFlag::TrimSpaces, TRVFlag::SubDocument};
 };
 
 } // namespace epc

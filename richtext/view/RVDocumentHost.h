@@ -19,15 +19,15 @@ struct TRVSoftPageBreakInfo;
 
 // Formatting flags of the control that shows a document (a 16-bit word).
 enum class TRVFlag {
-    rvflUseJumps = 0,           // hyperlink areas are recorded
-    rvflTrimSpaces = 1,         // spaces at wrapped line ends are dropped
-    rvflNoControlMoves = 2,     // embedded controls are not moved after formatting
-    rvflUseExternalLeading = 3, // the font's external leading is added above each line
-    rvflSubDocument = 4,        // carried by the documents inside items
-    rvflPrinting = 5,           // drawing items come from the items' printing constructor
-    rvflCanUseDeviceFit = 6,    // full-line items may measure on the device
-    rvflReserved7 = 7,
-    rvflOwnsMarkers = 8, // the document keeps its own list-marker list
+    UseJumps = 0,           // hyperlink areas are recorded
+    TrimSpaces = 1,         // spaces at wrapped line ends are dropped
+    NoControlMoves = 2,     // embedded controls are not moved after formatting
+    UseExternalLeading = 3, // the font's external leading is added above each line
+    SubDocument = 4,        // carried by the documents inside items
+    Printing = 5,           // drawing items come from the items' printing constructor
+    CanUseDeviceFit = 6,    // full-line items may measure on the device
+    Reserved7 = 7,
+    OwnsMarkers = 8, // the document keeps its own list-marker list
 };
 using TRVFlags = TSet<TRVFlag>;
 

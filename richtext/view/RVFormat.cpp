@@ -411,7 +411,7 @@ void TCustomRVFormattedData::TrimLineEnd(bool wrapped) {
     // its own: a paragraph "hello " keeps its space wherever it stands. At a wrap point a line
     // start keeps only a space that is all it holds, so that the space taken into a full line
     // shows on neither line.
-    if (GetFlags().Contains(TRVFlag::rvflTrimSpaces) && FFmt.LineOpen && !FFmt.TrimmedThisLine) {
+    if (GetFlags().Contains(TRVFlag::TrimSpaces) && FFmt.LineOpen && !FFmt.TrimmedThisLine) {
         FFmt.TrimmedThisLine = true;
         int last = NextDrawItemIndex() - 1;
         if (last >= FFmt.LineFirstDrawItem && last >= 0) {
@@ -561,7 +561,7 @@ void TCustomRVFormattedData::SelectTextStyle(int styleNo, int itemNo) {
     FFmt.TextHeight = tm.tmHeight;
     FFmt.AveCharWidth = tm.tmAveCharWidth;
     FFmt.TextAscent = tm.tmAscent + FFmt.VShift;
-    if (GetFlags().Contains(TRVFlag::rvflUseExternalLeading))
+    if (GetFlags().Contains(TRVFlag::UseExternalLeading))
         FFmt.TextAscent += tm.tmExternalLeading;
     FFmt.TextDescent = tm.tmDescent - FFmt.VShift;
 }
@@ -665,12 +665,12 @@ void TCustomRVFormattedData::FormatFullLineItem(int itemNo) {
     } else {
         int avail = TextWidth - SX(para.LeftIndent + para.RightIndent);
         int left = SX(para.LeftIndent) + FFmt.LM;
-        bool printing = GetFlags().Contains(TRVFlag::rvflPrinting);
+        bool printing = GetFlags().Contains(TRVFlag::Printing);
         if (printing) dli = item->CreatePrintingDrawItem(this, &FFmt.Sad);
         if (!dli) dli = std::make_unique<TRVDrawLineInfo>();
         int out1 = 0, out2 = 0;
         item->AdjustToDocWidth(avail, dli.get(), FFmt.NoCaching, out1, out2, &FFmt.Sad, this,
-                               FFmt.Canvas, GetFlags().Contains(TRVFlag::rvflCanUseDeviceFit));
+                               FFmt.Canvas, GetFlags().Contains(TRVFlag::CanUseDeviceFit));
         if (auto* multi = dynamic_cast<TRVMultiDrawItemInfo*>(dli.get());
             !multi || !multi->DeviceSized) {
             dli->Width = SX(item->GetBoxWidth());
@@ -701,9 +701,9 @@ void TCustomRVFormattedData::FormatFullLineItem(int itemNo) {
     FFmt.X = dli->Width;
     AddDrawItem(std::move(dli));
     // A printed item has no hyperlink areas; its sub-documents belong to the shown document.
-    if (GetFlags().Contains(TRVFlag::rvflUseJumps) &&
+    if (GetFlags().Contains(TRVFlag::UseJumps) &&
         !State.Contains(TRVState::rvstFormattingPart) &&
-        !GetFlags().Contains(TRVFlag::rvflPrinting))
+        !GetFlags().Contains(TRVFlag::Printing))
         item->BuildJumps(left, top, NextJumpNo);
 }
 
@@ -713,14 +713,14 @@ void TCustomRVFormattedData::FormatRectItem(int itemNo) {
     // Items of other classes that share lines sit on the baseline, unshifted.
     const auto* rect = dynamic_cast<const TRVRectItemInfo*>(item);
     const TParaInfo& para = style->ParaStyles.GetItem(item->ParaNo);
-    bool printing = GetFlags().Contains(TRVFlag::rvflPrinting);
+    bool printing = GetFlags().Contains(TRVFlag::Printing);
     std::unique_ptr<TRVDrawLineInfo> owned;
     if (printing) owned = item->CreatePrintingDrawItem(this, &FFmt.Sad);
     if (!owned) owned = std::make_unique<TRVDrawLineInfo>();
     TRVDrawLineInfo* dli = owned.get();
     int out1 = 0, out2 = 0;
     item->AdjustToDocWidth(FFmt.AvailWidth, dli, FFmt.NoCaching, out1, out2, &FFmt.Sad, this,
-                           FFmt.Canvas, GetFlags().Contains(TRVFlag::rvflCanUseDeviceFit));
+                           FFmt.Canvas, GetFlags().Contains(TRVFlag::CanUseDeviceFit));
     if (item->GetKindFlag(rvifChangesCanvasFont)) FFmt.LastTextStyle = -1;
     int width = SX(item->GetBoxWidth());
     int height = SY(item->GetBoxHeight());
@@ -757,7 +757,7 @@ void TCustomRVFormattedData::FormatRectItem(int itemNo) {
     int index = NextDrawItemIndex();
     AddDrawItem(std::move(owned));
     FFmt.AtParaStart = false;
-    if (GetFlags().Contains(TRVFlag::rvflUseJumps) && item->IsHyperlink(style)) {
+    if (GetFlags().Contains(TRVFlag::UseJumps) && item->IsHyperlink(style)) {
         item->JumpID = NextJumpNo++;
         AddJump(*dli, index, item->JumpID, item->GetHyperlinkCursor(style));
     }
@@ -833,7 +833,7 @@ template <class Ch>
 void TCustomRVFormattedData::BreakTextRun(int itemNo, const Ch* text, int len, int startChar) {
     TRVStyle* style = GetRVStyle();
     TCustomRVItemInfo* item = GetItem(itemNo);
-    const bool trim = GetFlags().Contains(TRVFlag::rvflTrimSpaces);
+    const bool trim = GetFlags().Contains(TRVFlag::TrimSpaces);
     const TParaInfo& para = style->ParaStyles.GetItem(item->ParaNo);
     const bool noWrap = para.Options.Contains(TRVParaOption::rvpaoNoWrap);
     const bool startsLine = startChar == 0 && (!item->GetJoinsPrevious() || FFmt.ForceNewLine);
@@ -841,7 +841,7 @@ void TCustomRVFormattedData::BreakTextRun(int itemNo, const Ch* text, int len, i
         startsLine && (item->StartsParagraph() || FFmt.ForceNewLine) && !item->GetLineBreakBefore();
     const bool afterMarker =
         startChar == 0 && itemNo > 0 && GetItemStyleNo(itemNo - 1) == rvsListMarker;
-    const bool hyperlink = GetFlags().Contains(TRVFlag::rvflUseJumps) && item->IsHyperlink(style);
+    const bool hyperlink = GetFlags().Contains(TRVFlag::UseJumps) && item->IsHyperlink(style);
     SelectTextStyle(item->StyleNo, itemNo);
 
     bool placedAny = false;

@@ -111,7 +111,7 @@ void TCustomRVFormattedData::FormatParas(int firstDrawItemNo, int lastDrawItemNo
 
     // The old range's hyperlink areas (a run of Jumps, ordered by drawing item) and the
     // numbers they used: the range's items are numbered again from the first of them.
-    const bool useJumps = GetFlags().Contains(TRVFlag::rvflUseJumps);
+    const bool useJumps = GetFlags().Contains(TRVFlag::UseJumps);
     const bool hadJumps = !Jumps.empty();
     const int oldNextJumpNo = NextJumpNo;
     size_t jumpFirst = 0, jumpEnd = 0;

@@ -128,7 +128,7 @@ void TCustomRVFormattedData::UpdateJumpPositions() {
 }
 
 void TCustomRVFormattedData::ScrollControlsVisible(int fromItemNo, int toItemNo) {
-    if (!FHasPlacedItems || GetFlags().Contains(TRVFlag::rvflNoControlMoves) ||
+    if (!FHasPlacedItems || GetFlags().Contains(TRVFlag::NoControlMoves) ||
         !GetParentControl() || State.Contains(TRVState::rvstNoControlMoves) ||
         State.Contains(TRVState::rvstDestroying))
         return;

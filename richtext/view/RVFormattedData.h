@@ -28,9 +28,9 @@ class TRVBackground;
 struct TDeviceContext;
 
 // The word of a new viewer: UseJumps, TrimSpaces, UseExternalLeading, OwnsMarkers (0x010B).
-inline constexpr TRVFlags RVDefaultViewerFlags{TRVFlag::rvflUseJumps, TRVFlag::rvflTrimSpaces,
-                                               TRVFlag::rvflUseExternalLeading,
-                                               TRVFlag::rvflOwnsMarkers};
+inline constexpr TRVFlags RVDefaultViewerFlags{TRVFlag::UseJumps, TRVFlag::TrimSpaces,
+                                               TRVFlag::UseExternalLeading,
+                                               TRVFlag::OwnsMarkers};
 static_assert(RVDefaultViewerFlags.Bits() == 0x010B);
 
 // State flags of a formatted document. The two lowest refer to drawing items and are dropped

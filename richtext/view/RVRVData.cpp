@@ -61,7 +61,7 @@ std::u16string TRichViewRVData::GetDelimiters() const {
 }
 
 TRVMarkerList* TRichViewRVData::GetMarkers(bool allowCreate) {
-    if (!RichView->Flags.Contains(TRVFlag::rvflOwnsMarkers))
+    if (!RichView->Flags.Contains(TRVFlag::OwnsMarkers))
         return TRVControlData::GetMarkers(allowCreate);
     if (!FMarkers && allowCreate) FMarkers = std::make_unique<TRVMarkerList>();
     return FMarkers.get();

@@ -247,7 +247,7 @@ void TCustomRVFormattedData::MouseMove(TShiftState shift, int x, int y) {
         }
     }
     bool jumpTook = false;
-    if (GetFlags().Contains(TRVFlag::rvflUseJumps)) {
+    if (GetFlags().Contains(TRVFlag::UseJumps)) {
         const int j = JumpAtPoint(dx, dy);
         if (j >= 0) {
             jumpTook = true;

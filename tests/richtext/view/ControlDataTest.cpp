@@ -75,7 +75,7 @@ TEST(ItemFormattedData, FlagsComeFromTheListAndCannotBeSet) {
     EXPECT_EQ(list.GetParentRVData(), nullptr);
     TCellData cell(&list);
     EXPECT_EQ(cell.GetFlags().Bits(), 18u);
-    list.Flags.Include(TRVFlag::rvflUseJumps);
+    list.Flags.Include(TRVFlag::UseJumps);
     EXPECT_EQ(cell.GetFlags().Bits(), 19u);
     try {
         cell.SetFlags(TRVFlags());

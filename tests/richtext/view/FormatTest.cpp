@@ -46,7 +46,7 @@ TEST(Format, TextWrapsIntoPiecesOfOneItemWithSpacesTrimmedAtWraps) {
 
 TEST(Format, WithoutTrimSpacesTheSpaceEndsTheLine) {
     Doc doc;
-    doc.Data->Flags.Exclude(TRVFlag::rvflTrimSpaces);
+    doc.Data->Flags.Exclude(TRVFlag::TrimSpaces);
     doc.Data->ClientWidth = 60;
     doc.Data->AddTextParagraph("aaaa bbbb cccc", 0, 0, TRVTag());
     doc.Data->Format(false);
@@ -398,7 +398,7 @@ TEST(Format, IdeographsBreakBetweenCharacters) {
 TEST(Format, UnicodeTextBreaksAtTheLastFittingSpaceLikeAnsiText) {
     for (bool unicode : {false, true}) {
         Doc doc;
-        doc.Data->Flags.Exclude(TRVFlag::rvflTrimSpaces);
+        doc.Data->Flags.Exclude(TRVFlag::TrimSpaces);
         doc.Style->TextStyles.GetItem(0).Unicode = unicode;
         doc.Data->ClientWidth = 90;
         doc.Data->AddTextParagraph("xx", 0, 0, TRVTag());

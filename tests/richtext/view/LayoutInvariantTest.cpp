@@ -83,7 +83,7 @@ TEST(LayoutInvariants, RandomDocumentsShowEveryCharacterOnceWithinTheWidth) {
         style->ParaStyles.Add().Options.Include(TRVParaOption::rvpaoNoWrap);
         const bool trim = rng() % 2;
         TTestRVData d(style.get());
-        if (!trim) d.Flags.Exclude(TRVFlag::rvflTrimSpaces);
+        if (!trim) d.Flags.Exclude(TRVFlag::TrimSpaces);
         d.LeftMargin = int(rng() % 8);
         d.RightMargin = int(rng() % 8);
         d.ClientWidth = 20 + int(rng() % 300);

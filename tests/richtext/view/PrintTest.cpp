@@ -716,15 +716,15 @@ TEST_F(PrintFixture, LayoutRecordPairAndFlagsReachThePrintableDocument) {
     EXPECT_TRUE(Data()->GetLayoutPair(a, b));
     EXPECT_EQ(a, 3);
     EXPECT_EQ(b, 4);
-    EXPECT_TRUE(Data()->GetFlags().Contains(TRVFlag::rvflReserved7));
+    EXPECT_TRUE(Data()->GetFlags().Contains(TRVFlag::Reserved7));
     layout.UsePair = false;
     layout.Flag7 = false;
     Print->rv()->ApplyLayoutInfo(layout);
     EXPECT_FALSE(Data()->GetLayoutPair(a, b));
     EXPECT_EQ(a, -1);
     EXPECT_EQ(b, -1);
-    EXPECT_FALSE(Data()->GetFlags().Contains(TRVFlag::rvflCanUseDeviceFit));
-    EXPECT_FALSE(Data()->GetFlags().Contains(TRVFlag::rvflReserved7));
+    EXPECT_FALSE(Data()->GetFlags().Contains(TRVFlag::CanUseDeviceFit));
+    EXPECT_FALSE(Data()->GetFlags().Contains(TRVFlag::Reserved7));
 }
 
 // Around a picture (its border spacing) shows the piece of the tiled background picture that
