@@ -209,6 +209,8 @@ void RegisterBaseTree() {
             [](T& t, TBiDiMode v) { t.SetBiDiMode(v); },
             {"bdLeftToRight", "bdRightToLeft", "bdRightToLeftNoAlign", "bdRightToLeftReadingOnly"},
             bdLeftToRight)
+        .Enum("Alignment", &T::Alignment, &T::SetAlignment,
+              {"taLeftJustify", "taRightJustify", "taCenter"}, taLeftJustify)
         .Integer("AnimationDuration", &T::AnimationDuration, &T::SetAnimationDuration, 200)
         .Integer("AutoExpandDelay", &T::AutoExpandDelay, &T::SetAutoExpandDelay, 1000)
         .Integer("AutoScrollDelay", &T::AutoScrollDelay, &T::SetAutoScrollDelay, 1000)

@@ -165,6 +165,7 @@ TEST(TreeForms, StringTreeKeepsItsStoredPropertiesAndNodes) {
     tree->SetIncrementalSearch(TVTIncrementalSearch::isAll);
     tree->SetDragType(TVTDragType::dtVCL);
     tree->SetBiDiMode(bdRightToLeft);
+    tree->SetAlignment(taCenter);
     const std::string bytes = Write(&form);
     EXPECT_NE(bytes.find("WideDefaultText"), std::string::npos);
     EXPECT_EQ(bytes.find("DefaultText\x06"), std::string::npos);
@@ -184,6 +185,7 @@ TEST(TreeForms, StringTreeKeepsItsStoredPropertiesAndNodes) {
     EXPECT_EQ(read->IncrementalSearch(), TVTIncrementalSearch::isAll);
     EXPECT_EQ(read->DragType(), TVTDragType::dtVCL);
     EXPECT_EQ(read->BiDiMode(), bdRightToLeft);
+    EXPECT_EQ(read->Alignment(), taCenter);
 }
 
 TEST(TreeForms, OlderFormsOptionsSetIsRead) {
