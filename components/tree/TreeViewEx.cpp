@@ -270,6 +270,26 @@ void TCustomTreeViewEx::DoPaintNode(TVTPaintInfo& paintInfo) {
     r.Right = std::min(r.Left + paintInfo.NodeWidth, std::max(paintInfo.CellRect.Right, r.Left));
     if (paintInfo.NodeWidth >= paintInfo.CellRect.Right - r.Left)
         r.Right = paintInfo.CellRect.Right;
+    // The text belongs to the node, not to a column: with columns it lies where it lies
+    // without them, wrapped as it was measured, and each cell shows its own part of it.
+    HDC dc = canvas->Handle();
+    // The clip the painter set, given back afterwards (none when it set none).
+    HRGN oldClip = nullptr;
+    bool clipped = false;
+    if (paintInfo.Column > NoColumn) {
+        const int full = std::max(ClientWidth(), RangeX());
+        r.Left = NodeContentLeft(node, NoColumn);
+        const int width = DoGetNodeWidth(node, NoColumn);
+        r.Right = width >= full - r.Left ? full : r.Left + width;
+        oldClip = CreateRectRgn(0, 0, 0, 0);
+        if (GetClipRgn(dc, oldClip) != 1) {
+            DeleteObject(oldClip);
+            oldClip = nullptr;
+        }
+        clipped = true;
+        IntersectClipRect(dc, paintInfo.CellRect.Left, paintInfo.CellRect.Top,
+                          paintInfo.CellRect.Right, paintInfo.CellRect.Bottom);
+    }
 
     data->Stripe = StripeOf(node);
 
@@ -332,6 +352,10 @@ void TCustomTreeViewEx::DoPaintNode(TVTPaintInfo& paintInfo) {
     canvas->Brush()->SetStyle(bsClear);
     DrawTextA(canvas->Handle(), data->Text.CStr(), -1, &text, DT_WORDBREAK | DT_NOPREFIX);
     canvas->Brush()->SetStyle(bsSolid);
+    if (clipped) {
+        SelectClipRgn(dc, oldClip);
+        if (oldClip) DeleteObject(oldClip);
+    }
     if (OnDrawNode) OnDrawNode(this, paintInfo);
 }
 

@@ -134,6 +134,8 @@ TEST(TreeForms, WordWrappingTreePaintsTheSameAfterItsFormIsReadBack) {
     };
     const TWindowPixels before = look(form, tree);
     const TWindowPixels after = look(copy, read);
+    if (const char* out = std::getenv("EPC_TEST_OUT"))
+        epc::testing::SavePng(after, std::string(out) + "/tree-form-read-back.png");
     ASSERT_EQ(before.Width, 260);
     ASSERT_EQ(after.Width, before.Width);
     ASSERT_EQ(after.Height, before.Height);
