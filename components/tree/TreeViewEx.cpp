@@ -305,8 +305,15 @@ void TCustomTreeViewEx::DoPaintNode(TVTPaintInfo& paintInfo) {
         canvas->FillRect(area);
     };
     const bool stripe = data->Stripe == 1;
-    const bool isFocused = node == FocusedNode();
-    const bool isDrop = node == DropTargetNode();
+    // A picture drawn without selection colours (an answer rendered for a report) shows the
+    // focused node and the drop target as any other row: white text there would be lost.
+    // (An unfocused tree hiding its selection loses the selection colours too; its rows keep
+    // their own marks below.)
+    const bool marks =
+        (paintInfo.PaintOptions & poSelection) != 0 ||
+        (!Focused() && TreeOptions()->PaintOptions().Contains(toHideSelection));
+    const bool isFocused = marks && node == FocusedNode();
+    const bool isDrop = marks && node == DropTargetNode();
     // The base tree highlights selected nodes and a drop target dropped onto; a text turned
     // white over a node it leaves plain gets the highlight here, so that it stays readable.
     const bool highlighted = Selected(node) || (isDrop && DropMode() == TVTDropMode::dmOnNode);

@@ -354,6 +354,28 @@ TEST(TreeViewExStripes, WithColumnsTheTextIsPaintedOnceAcrossTheRow) {
     EXPECT_GT(inked(wrapped, 100, 200), 0);
 }
 
+// An answer drawn for a report (grid lines only): the focused node and the drop target are
+// rows like the others, their text in the text colour.
+TEST(TreeViewExStripes, PicturesWithoutSelectionColoursShowEveryText) {
+    TTestTree tree;
+    PVirtualNode focused = tree.Add(nullptr, "focused");
+    PVirtualNode dropped = tree.Add(nullptr, "dropped");
+    tree.UpdateNodeHeights();
+    tree.SetFocusedNode(focused);
+    tree.SetDropTarget(dropped, TVTDropMode::dmOnNode);
+    TBitmap bitmap(200, 300, pf32bit);
+    tree.RenderToCanvas(bitmap.Canvas(), TRect(0, 0, 200, 300), TPoint(0, 0), poGridLines);
+    const uint32_t ink = ColorToRGB(clWindowText);
+    for (PVirtualNode node : {focused, dropped}) {
+        int count = 0;
+        const int top = tree.NodeTop(node);
+        for (int y = top; y < top + int(tree.NodeHeight(node)); ++y)
+            for (int x = 0; x < 200; ++x)
+                count += (reinterpret_cast<uint32_t*>(bitmap.ScanLine(y))[x] & 0xFFFFFF) == ink;
+        EXPECT_GT(count, 20) << tree.NodeRecord(node)->Text.View();
+    }
+}
+
 // ---- Dragging ---------------------------------------------------------------------------------
 
 TEST(TreeViewExDrag, DropsFollowTheModeAndTheRecords) {
