@@ -174,10 +174,11 @@ void RegisterHeader() {
 // The events every tree publishes (they are never written; a form names them for its reader).
 const std::vector<const char*>& BaseTreeEvents() {
     static const std::vector<const char*> names = {
-        "OnAfterCellPaint", "OnAfterItemErase", "OnAfterItemPaint", "OnBeforeCellPaint",
-        "OnBeforeItemErase", "OnBeforeItemPaint", "OnChange", "OnChecked", "OnChecking",
-        "OnCollapsed", "OnCollapsing", "OnColumnResize", "OnCompareNodes", "OnCreateDataObject",
-        "OnCreateEditor", "OnDragAllowed", "OnDragDrop", "OnDragOver", "OnEditCancelled",
+        "OnAfterCellPaint", "OnAfterItemErase", "OnAfterItemPaint", "OnAfterPaint",
+        "OnBeforeCellPaint", "OnBeforeItemErase", "OnBeforeItemPaint", "OnBeforePaint", "OnChange",
+        "OnChecked", "OnChecking", "OnCollapsed", "OnCollapsing", "OnColumnClick",
+        "OnColumnDblClick", "OnColumnResize", "OnCompareNodes", "OnCreateDataObject",
+        "OnCreateDragManager", "OnCreateEditor", "OnDragAllowed", "OnDragDrop", "OnDragOver", "OnEditCancelled",
         "OnEdited", "OnEditing", "OnExpanded", "OnExpanding", "OnFocusChanged", "OnFocusChanging",
         "OnFreeNode", "OnGetCursor", "OnGetHeaderCursor", "OnGetHelpContext", "OnGetImageIndex",
         "OnGetLineStyle", "OnGetNodeDataSize", "OnGetPopupMenu", "OnGetUserClipboardFormats",

@@ -314,6 +314,17 @@ TEST(TreeForms, TreeClassesAreCreatableByName) {
     EXPECT_NE(GetPropInfo("TTreeViewEx", "OnFocusChanged"), nullptr);
     EXPECT_NE(GetPropInfo("TTreeViewEx", "NodeDataSize"), nullptr);
     EXPECT_NE(GetPropInfo("TTreeViewEx", "TreeOptions"), nullptr);
+    EXPECT_NE(GetPropInfo("TTreeViewEx", "Alignment"), nullptr);
+    // The header's column events and the paint and drag-manager events are the tree's too.
+    for (const char* name : {"OnColumnClick", "OnColumnDblClick", "OnAfterPaint", "OnBeforePaint",
+                             "OnCreateDragManager"}) {
+        const TPropInfo* info = GetPropInfo("TTreeViewEx", name);
+        ASSERT_NE(info, nullptr) << name;
+        EXPECT_EQ(info->Kind, TTypeKind::tkMethod) << name;
+    }
+    // Not these: the header parts and the scroll bar notification stay unpublished.
+    EXPECT_EQ(GetPropInfo("TTreeViewEx", "OnHeaderDrawParts"), nullptr);
+    EXPECT_EQ(GetPropInfo("TTreeViewEx", "OnUpdateScrollBars"), nullptr);
 }
 
 } // namespace
