@@ -174,11 +174,10 @@ void RegisterHeader() {
 // The events every tree publishes (they are never written; a form names them for its reader).
 const std::vector<const char*>& BaseTreeEvents() {
     static const std::vector<const char*> names = {
-        "OnAfterCellPaint", "OnAfterItemErase", "OnAfterItemPaint", "OnAfterPaint",
-        "OnBeforeCellPaint", "OnBeforeItemErase", "OnBeforeItemPaint", "OnBeforePaint", "OnChange",
-        "OnChecked", "OnChecking", "OnCollapsed", "OnCollapsing", "OnColumnClick",
-        "OnColumnDblClick", "OnColumnResize", "OnCompareNodes", "OnCreateDataObject",
-        "OnCreateDragManager", "OnCreateEditor", "OnDragAllowed", "OnDragDrop", "OnDragOver", "OnEditCancelled",
+        "OnAfterCellPaint", "OnAfterItemErase", "OnAfterItemPaint", "OnBeforeCellPaint",
+        "OnBeforeItemErase", "OnBeforeItemPaint", "OnChange", "OnChecked", "OnChecking",
+        "OnCollapsed", "OnCollapsing", "OnColumnResize", "OnCompareNodes", "OnCreateDataObject",
+        "OnCreateEditor", "OnDragAllowed", "OnDragDrop", "OnDragOver", "OnEditCancelled",
         "OnEdited", "OnEditing", "OnExpanded", "OnExpanding", "OnFocusChanged", "OnFocusChanging",
         "OnFreeNode", "OnGetCursor", "OnGetHeaderCursor", "OnGetHelpContext", "OnGetImageIndex",
         "OnGetLineStyle", "OnGetNodeDataSize", "OnGetPopupMenu", "OnGetUserClipboardFormats",
@@ -188,6 +187,8 @@ const std::vector<const char*>& BaseTreeEvents() {
         "OnKeyAction", "OnLoadNode", "OnNodeCopied", "OnNodeCopying", "OnNodeMoved", "OnNodeMoving",
         "OnPaintBackground", "OnRenderOLEData", "OnResetNode", "OnSaveNode", "OnScroll",
         "OnStateChange", "OnStructureChange", "OnUpdating",
+        // Column clicks of the header, painting as a whole, the drag manager.
+        "OnAfterPaint", "OnBeforePaint", "OnColumnClick", "OnColumnDblClick", "OnCreateDragManager",
         // The framework's own events of a control.
         "OnClick", "OnDblClick", "OnEndDrag", "OnEnter", "OnExit", "OnKeyDown", "OnKeyPress",
         "OnKeyUp", "OnMouseDown", "OnMouseMove", "OnMouseUp", "OnResize", "OnStartDrag"};

@@ -309,9 +309,8 @@ void TCustomTreeViewEx::DoPaintNode(TVTPaintInfo& paintInfo) {
     // focused node and the drop target as any other row: white text there would be lost.
     // (An unfocused tree hiding its selection loses the selection colours too; its rows keep
     // their own marks below.)
-    const bool marks =
-        (paintInfo.PaintOptions & poSelection) != 0 ||
-        (!Focused() && TreeOptions()->PaintOptions().Contains(toHideSelection));
+    const bool marks = (paintInfo.PaintOptions & poSelection) != 0 ||
+                       (!Focused() && TreeOptions()->PaintOptions().Contains(toHideSelection));
     const bool isFocused = marks && node == FocusedNode();
     const bool isDrop = marks && node == DropTargetNode();
     // The base tree highlights selected nodes and a drop target dropped onto; a text turned

@@ -336,8 +336,7 @@ TEST(TreeViewExStripes, WithColumnsTheTextIsPaintedOnceAcrossTheRow) {
     tree.UpdateNodeHeights();
     ASSERT_GT(tree.NodeHeight(wrapped), 2 * 16u);
     TBitmap bitmap(200, 300, pf32bit);
-    tree.RenderToCanvas(bitmap.Canvas(), TRect(0, 0, 200, 300), TPoint(0, 0),
-                        DefaultRenderOptions);
+    tree.RenderToCanvas(bitmap.Canvas(), TRect(0, 0, 200, 300), TPoint(0, 0), DefaultRenderOptions);
     const uint32_t ink = ColorToRGB(clWindowText);
     auto inked = [&](PVirtualNode node, int from, int to) {
         int count = 0;
