@@ -821,9 +821,9 @@ public:
     bool CanFocus() override;
     // The standard edit actions (cut, copy, paste, delete, select all) act on the tree; true
     // when the action was one of them.
-    virtual bool ExecuteAction(TBasicAction* action);
+    bool ExecuteAction(TBasicAction* action) override;
     // Enables such an action by the selection and the read-only option.
-    virtual bool UpdateAction(TBasicAction* action);
+    bool UpdateAction(TBasicAction* action) override;
     void WndProc(TMessage& message) override;
     // True when the tree has a popup menu or DoGetPopupMenu finds one for the node.
     bool HasPopupMenu(PVirtualNode node, TColumnIndex column, TPoint pos);

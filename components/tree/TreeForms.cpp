@@ -187,6 +187,8 @@ const std::vector<const char*>& BaseTreeEvents() {
         "OnKeyAction", "OnLoadNode", "OnNodeCopied", "OnNodeCopying", "OnNodeMoved", "OnNodeMoving",
         "OnPaintBackground", "OnRenderOLEData", "OnResetNode", "OnSaveNode", "OnScroll",
         "OnStateChange", "OnStructureChange", "OnUpdating",
+        // Column clicks of the header, painting as a whole, the drag manager.
+        "OnAfterPaint", "OnBeforePaint", "OnColumnClick", "OnColumnDblClick", "OnCreateDragManager",
         // The framework's own events of a control.
         "OnClick", "OnDblClick", "OnEndDrag", "OnEnter", "OnExit", "OnKeyDown", "OnKeyPress",
         "OnKeyUp", "OnMouseDown", "OnMouseMove", "OnMouseUp", "OnResize", "OnStartDrag"};
@@ -209,6 +211,8 @@ void RegisterBaseTree() {
             [](T& t, TBiDiMode v) { t.SetBiDiMode(v); },
             {"bdLeftToRight", "bdRightToLeft", "bdRightToLeftNoAlign", "bdRightToLeftReadingOnly"},
             bdLeftToRight)
+        .Enum("Alignment", &T::Alignment, &T::SetAlignment,
+              {"taLeftJustify", "taRightJustify", "taCenter"}, taLeftJustify)
         .Integer("AnimationDuration", &T::AnimationDuration, &T::SetAnimationDuration, 200)
         .Integer("AutoExpandDelay", &T::AutoExpandDelay, &T::SetAutoExpandDelay, 1000)
         .Integer("AutoScrollDelay", &T::AutoScrollDelay, &T::SetAutoScrollDelay, 1000)

@@ -140,6 +140,8 @@ void TBaseVirtualTree::HandleHintShow(TMessage& message) {
         return new TVirtualTreeHintWindow(owner);
     };
     message.Result = 0;
+    // The hint window holds the node: deleting nodes takes the hint down first.
+    DoStateChange({S::tsHint});
 }
 
 // ---- Keyboard

@@ -166,7 +166,9 @@ TRect TBaseVirtualTree::DisplayRect(PVirtualNode node, TColumnIndex column, bool
         FHeader->Columns()->GetColumnBounds(column, left, right);
         r.Left = left;
         r.Right = right - 1;
-        OffsetRect(r, 0, FOffsetY);
+        // Columns lie in tree coordinates: scrolled sideways, the cell moves along in the
+        // client area, as it is painted and hit.
+        OffsetRect(r, FOffsetX, FOffsetY);
     }
     if (!textOnly) return r;
     const bool main = column == MainColumn() || !useColumns;

@@ -29,7 +29,6 @@ bool TBaseVirtualTree::ScrollIntoView(PVirtualNode node, bool center, bool horiz
     if (horizontally) {
         const TColumnIndex column = FHeader->UseColumns() ? MainColumn() : NoColumn;
         TRect text = DisplayRect(node, column, true, true);
-        if (column >= 0) OffsetRect(text, FOffsetX, 0);
         if (center) {
             newX = FOffsetX + clientWidth / 2 - (text.Left + text.Right) / 2;
         } else if (text.Right > clientWidth) {

@@ -270,6 +270,26 @@ void TCustomTreeViewEx::DoPaintNode(TVTPaintInfo& paintInfo) {
     r.Right = std::min(r.Left + paintInfo.NodeWidth, std::max(paintInfo.CellRect.Right, r.Left));
     if (paintInfo.NodeWidth >= paintInfo.CellRect.Right - r.Left)
         r.Right = paintInfo.CellRect.Right;
+    // The text belongs to the node, not to a column: with columns it lies where it lies
+    // without them, wrapped as it was measured, and each cell shows its own part of it.
+    HDC dc = canvas->Handle();
+    // The clip the painter set, given back afterwards (none when it set none).
+    HRGN oldClip = nullptr;
+    bool clipped = false;
+    if (paintInfo.Column > NoColumn) {
+        const int full = std::max(ClientWidth(), RangeX());
+        r.Left = NodeContentLeft(node, NoColumn);
+        const int width = DoGetNodeWidth(node, NoColumn);
+        r.Right = width >= full - r.Left ? full : r.Left + width;
+        oldClip = CreateRectRgn(0, 0, 0, 0);
+        if (GetClipRgn(dc, oldClip) != 1) {
+            DeleteObject(oldClip);
+            oldClip = nullptr;
+        }
+        clipped = true;
+        IntersectClipRect(dc, paintInfo.CellRect.Left, paintInfo.CellRect.Top,
+                          paintInfo.CellRect.Right, paintInfo.CellRect.Bottom);
+    }
 
     data->Stripe = StripeOf(node);
 
@@ -285,8 +305,14 @@ void TCustomTreeViewEx::DoPaintNode(TVTPaintInfo& paintInfo) {
         canvas->FillRect(area);
     };
     const bool stripe = data->Stripe == 1;
-    const bool isFocused = node == FocusedNode();
-    const bool isDrop = node == DropTargetNode();
+    // A picture drawn without selection colours (an answer rendered for a report) shows the
+    // focused node and the drop target as any other row: white text there would be lost.
+    // (An unfocused tree hiding its selection loses the selection colours too; its rows keep
+    // their own marks below.)
+    const bool marks = (paintInfo.PaintOptions & poSelection) != 0 ||
+                       (!Focused() && TreeOptions()->PaintOptions().Contains(toHideSelection));
+    const bool isFocused = marks && node == FocusedNode();
+    const bool isDrop = marks && node == DropTargetNode();
     // The base tree highlights selected nodes and a drop target dropped onto; a text turned
     // white over a node it leaves plain gets the highlight here, so that it stays readable.
     const bool highlighted = Selected(node) || (isDrop && DropMode() == TVTDropMode::dmOnNode);
@@ -332,6 +358,10 @@ void TCustomTreeViewEx::DoPaintNode(TVTPaintInfo& paintInfo) {
     canvas->Brush()->SetStyle(bsClear);
     DrawTextA(canvas->Handle(), data->Text.CStr(), -1, &text, DT_WORDBREAK | DT_NOPREFIX);
     canvas->Brush()->SetStyle(bsSolid);
+    if (clipped) {
+        SelectClipRgn(dc, oldClip);
+        if (oldClip) DeleteObject(oldClip);
+    }
     if (OnDrawNode) OnDrawNode(this, paintInfo);
 }
 

@@ -5,6 +5,7 @@
 #include "platform/controls/Menus.h"
 #include "platform/core/Strings.h"
 #include "platform/windows/DataTransfer.h"
+#include "platform/windows/Window.h"
 
 namespace epc {
 
@@ -52,8 +53,15 @@ void TBaseVirtualTree::DoFreeNode(PVirtualNode node) {
 
 THintAnimationType TBaseVirtualTree::GetHintAnimationType() {
     if (FHintAnimation != THintAnimationType::hatSystemDefault) return FHintAnimation;
-    // The system's tooltip animation is off here.
-    return THintAnimationType::hatNone;
+    // The system's tooltip settings decide (a setting the system does not give counts as off).
+    constexpr uint32_t GetTooltipAnimation = 4118, GetTooltipFade = 4120;
+    BOOL animated = 0;
+    if (!SystemParametersInfoA(GetTooltipAnimation, 0, &animated, 0) || !animated)
+        return THintAnimationType::hatNone;
+    BOOL fade = 0;
+    SystemParametersInfoA(GetTooltipFade, 0, &fade, 0);
+    // Blending is always at hand, so a fade stays a fade.
+    return fade ? THintAnimationType::hatFade : THintAnimationType::hatSlide;
 }
 
 void TBaseVirtualTree::DoGetCursor(TCursor& cursor) {

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "components/tree/BaseVirtualTree.h"
+#include "platform/controls/Forms.h"
 #include "platform/core/ScopeGuard.h"
 #include "platform/windows/DataTransfer.h"
 #include "platform/windows/Window.h"
@@ -705,7 +706,10 @@ void TBaseVirtualTree::RemoveNode(PVirtualNode node, bool reindex) {
         InternalRemoveFromSelection(node);
         if (!IsUpdating()) InvalidateToBottom(parent);
     }
-    if (FStates.Contains(TVirtualTreeState::tsHint)) DoStateChange({}, {TVirtualTreeState::tsHint});
+    if (FStates.Contains(TVirtualTreeState::tsHint)) {
+        if (Application) Application->CancelHint();
+        DoStateChange({}, {TVirtualTreeState::tsHint});
+    }
     RemoveChildren(node, false);
     UnlinkNode(node, false, reindex);
     ForgetNode(node);

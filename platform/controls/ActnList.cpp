@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/controls/Forms.h"
 #include "platform/controls/ImageList.h"
 
 namespace epc {
@@ -83,6 +84,17 @@ void TCustomAction::SetImageIndex(int value) {
 void TCustomAction::Notification(TComponent* component, TOperation operation) {
     TBasicAction::Notification(component, operation);
     if (operation == TOperation::opRemove && component == FActionList) FActionList = nullptr;
+}
+
+bool TEditAction::Execute() {
+    if (TCustomAction::Execute()) return true;
+    TWinControl* target = Screen ? Screen->ActiveControl() : nullptr;
+    return target && target->ExecuteAction(this);
+}
+
+bool TEditAction::Update() {
+    TWinControl* target = Screen ? Screen->ActiveControl() : nullptr;
+    return target && target->UpdateAction(this);
 }
 
 } // namespace epc

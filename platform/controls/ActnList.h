@@ -94,6 +94,10 @@ class TEditAction : public TCustomAction {
 public:
     using TCustomAction::TCustomAction;
     std::string ClassName() const override { return "TEditAction"; }
+    // Its own OnExecute when assigned, else the focused control's ExecuteAction.
+    bool Execute() override;
+    // The focused control sets the action's state; false when none does.
+    bool Update();
 };
 class TEditCut : public TEditAction {
 public:

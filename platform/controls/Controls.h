@@ -26,6 +26,7 @@ class TWinControl;
 class TCustomForm;
 class TPopupMenu;
 class TDragObject;
+class TBasicAction;
 
 // ---- Enumerations and sets -------------------------------------------------------------------
 enum TAlign : uint8_t { alNone, alTop, alBottom, alLeft, alRight, alClient, alCustom };
@@ -364,6 +365,10 @@ public:
     virtual bool DragOver(TObject* source, int x, int y, TDragState state);
     virtual void Click();
     virtual void DblClick();
+    // A standard action without a handler of its own is offered to the control that has the
+    // focus: true when the control carried it out (or, for the update, set its state).
+    virtual bool ExecuteAction(TBasicAction*) { return false; }
+    virtual bool UpdateAction(TBasicAction*) { return false; }
 
 protected:
     virtual std::string GetText() const { return FText; }

@@ -134,6 +134,8 @@ TEST(TreeForms, WordWrappingTreePaintsTheSameAfterItsFormIsReadBack) {
     };
     const TWindowPixels before = look(form, tree);
     const TWindowPixels after = look(copy, read);
+    if (const char* out = std::getenv("EPC_TEST_OUT"))
+        epc::testing::SavePng(after, std::string(out) + "/tree-form-read-back.png");
     ASSERT_EQ(before.Width, 260);
     ASSERT_EQ(after.Width, before.Width);
     ASSERT_EQ(after.Height, before.Height);
@@ -165,6 +167,7 @@ TEST(TreeForms, StringTreeKeepsItsStoredPropertiesAndNodes) {
     tree->SetIncrementalSearch(TVTIncrementalSearch::isAll);
     tree->SetDragType(TVTDragType::dtVCL);
     tree->SetBiDiMode(bdRightToLeft);
+    tree->SetAlignment(taCenter);
     const std::string bytes = Write(&form);
     EXPECT_NE(bytes.find("WideDefaultText"), std::string::npos);
     EXPECT_EQ(bytes.find("DefaultText\x06"), std::string::npos);
@@ -184,6 +187,7 @@ TEST(TreeForms, StringTreeKeepsItsStoredPropertiesAndNodes) {
     EXPECT_EQ(read->IncrementalSearch(), TVTIncrementalSearch::isAll);
     EXPECT_EQ(read->DragType(), TVTDragType::dtVCL);
     EXPECT_EQ(read->BiDiMode(), bdRightToLeft);
+    EXPECT_EQ(read->Alignment(), taCenter);
 }
 
 TEST(TreeForms, OlderFormsOptionsSetIsRead) {
@@ -310,6 +314,17 @@ TEST(TreeForms, TreeClassesAreCreatableByName) {
     EXPECT_NE(GetPropInfo("TTreeViewEx", "OnFocusChanged"), nullptr);
     EXPECT_NE(GetPropInfo("TTreeViewEx", "NodeDataSize"), nullptr);
     EXPECT_NE(GetPropInfo("TTreeViewEx", "TreeOptions"), nullptr);
+    EXPECT_NE(GetPropInfo("TTreeViewEx", "Alignment"), nullptr);
+    // The header's column events and the paint and drag-manager events are the tree's too.
+    for (const char* name : {"OnColumnClick", "OnColumnDblClick", "OnAfterPaint", "OnBeforePaint",
+                             "OnCreateDragManager"}) {
+        const TPropInfo* info = GetPropInfo("TTreeViewEx", name);
+        ASSERT_NE(info, nullptr) << name;
+        EXPECT_EQ(info->Kind, TTypeKind::tkMethod) << name;
+    }
+    // Not these: the header parts and the scroll bar notification stay unpublished.
+    EXPECT_EQ(GetPropInfo("TTreeViewEx", "OnHeaderDrawParts"), nullptr);
+    EXPECT_EQ(GetPropInfo("TTreeViewEx", "OnUpdateScrollBars"), nullptr);
 }
 
 } // namespace

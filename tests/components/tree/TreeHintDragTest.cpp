@@ -395,3 +395,14 @@ TEST_F(HintFixture, EachColumnOfTheHeaderAsksForItsOwnHint) {
     ASSERT_NE(hint, nullptr);
     EXPECT_EQ(hint->HintData().HintText, u"second");
 }
+
+// The hint window holds the node it shows: deleting a node takes a shown hint down.
+TEST_F(HintFixture, DeletingANodeTakesTheShownHintDown) {
+    tree->SetHint("tree");
+    tree->SetHintMode(TVTHintMode::hmHint);
+    ASSERT_NE(HintOver(1), nullptr);
+    tree->RemoveNode(tree->LastChildNoInit(nullptr));
+    EXPECT_FALSE(Application->HintShowing());
+    epc::testing::Pump();
+    EXPECT_EQ(tree->RootNodeCount(), 1u);
+}

@@ -183,6 +183,31 @@ TEST_F(HooksFixture, StandardEditActionsActOnTheTree) {
     EXPECT_EQ(a->RootNodeCount(), 0u);
 }
 
+// An edit action without a handler of its own acts on the tree that has the focus.
+TEST_F(HooksFixture, EditActionsReachTheFocusedTree) {
+    TEditCopy copy(nullptr);
+    TEditPaste paste(nullptr);
+    a->SetFocus();
+    // On the label (an empty text without columns).
+    ua::Click(a, 25, 9);
+    ASSERT_EQ(a->SelectedCount(), 1u);
+    ASSERT_TRUE(copy.Update());
+    EXPECT_TRUE(copy.Enabled());
+    EXPECT_TRUE(copy.Execute());
+    EXPECT_TRUE(a->TreeStates().Contains(TVirtualTreeState::tsCopyPending));
+    ua::Click(b, 25, 9);
+    ASSERT_TRUE(b->Focused());
+    EXPECT_TRUE(paste.Execute());
+    EXPECT_EQ(b->RootNodeCount(), 3u);
+    EXPECT_EQ(b->TotalCount(), 4u); // a child of the focused node
+    // A handler of the action's own comes first.
+    int ran = 0;
+    paste.OnExecute = [&](TObject*) { ++ran; };
+    EXPECT_TRUE(paste.Execute());
+    EXPECT_EQ(ran, 1);
+    EXPECT_EQ(b->TotalCount(), 4u);
+}
+
 TEST_F(HooksFixture, ForeignFormatsGoToTheRenderEvent) {
     FORMATETC format{CF_TEXT, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
     STGMEDIUM medium{};

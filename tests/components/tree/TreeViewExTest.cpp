@@ -324,6 +324,57 @@ TEST(TreeViewExStripes, FocusedNodeAndDropTargetTextsShowOnWhiteRows) {
     EXPECT_GE(coloursIn(c), 2u);
 }
 
+// The text is the node's, not a column's: with columns it is painted once, where it is painted
+// without them and wrapped as it was measured, across the cells.
+TEST(TreeViewExStripes, WithColumnsTheTextIsPaintedOnceAcrossTheRow) {
+    TTestTree tree;
+    TVirtualTreeColumns* columns = tree.Header()->Columns();
+    columns->Add()->SetWidth(100);
+    columns->Add()->SetWidth(100);
+    PVirtualNode shortText = tree.Add(nullptr, "abc");
+    PVirtualNode wrapped = tree.Add(nullptr, Repeat("abcd", 3 * tree.LineChars() / 5));
+    tree.UpdateNodeHeights();
+    ASSERT_GT(tree.NodeHeight(wrapped), 2 * 16u);
+    TBitmap bitmap(200, 300, pf32bit);
+    tree.RenderToCanvas(bitmap.Canvas(), TRect(0, 0, 200, 300), TPoint(0, 0), DefaultRenderOptions);
+    const uint32_t ink = ColorToRGB(clWindowText);
+    auto inked = [&](PVirtualNode node, int from, int to) {
+        int count = 0;
+        const int top = tree.NodeTop(node);
+        for (int y = top; y < top + int(tree.NodeHeight(node)); ++y)
+            for (int x = from; x < to; ++x)
+                count += (reinterpret_cast<uint32_t*>(bitmap.ScanLine(y))[x] & 0xFFFFFF) == ink;
+        return count;
+    };
+    EXPECT_GT(inked(shortText, 0, 100), 0);
+    EXPECT_EQ(inked(shortText, 100, 200), 0) << "the second column repeats the text";
+    // A text wrapped to the tree's width runs on into the second column.
+    EXPECT_GT(inked(wrapped, 0, 100), 0);
+    EXPECT_GT(inked(wrapped, 100, 200), 0);
+}
+
+// An answer drawn for a report (grid lines only): the focused node and the drop target are
+// rows like the others, their text in the text colour.
+TEST(TreeViewExStripes, PicturesWithoutSelectionColoursShowEveryText) {
+    TTestTree tree;
+    PVirtualNode focused = tree.Add(nullptr, "focused");
+    PVirtualNode dropped = tree.Add(nullptr, "dropped");
+    tree.UpdateNodeHeights();
+    tree.SetFocusedNode(focused);
+    tree.SetDropTarget(dropped, TVTDropMode::dmOnNode);
+    TBitmap bitmap(200, 300, pf32bit);
+    tree.RenderToCanvas(bitmap.Canvas(), TRect(0, 0, 200, 300), TPoint(0, 0), poGridLines);
+    const uint32_t ink = ColorToRGB(clWindowText);
+    for (PVirtualNode node : {focused, dropped}) {
+        int count = 0;
+        const int top = tree.NodeTop(node);
+        for (int y = top; y < top + int(tree.NodeHeight(node)); ++y)
+            for (int x = 0; x < 200; ++x)
+                count += (reinterpret_cast<uint32_t*>(bitmap.ScanLine(y))[x] & 0xFFFFFF) == ink;
+        EXPECT_GT(count, 20) << tree.NodeRecord(node)->Text.View();
+    }
+}
+
 // ---- Dragging ---------------------------------------------------------------------------------
 
 TEST(TreeViewExDrag, DropsFollowTheModeAndTheRecords) {

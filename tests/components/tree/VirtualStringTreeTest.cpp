@@ -602,6 +602,28 @@ TEST(StringTreeEditing, F2TypingAndEnterSetTheNewText) {
     EXPECT_TRUE(f.tree->Focused());
 }
 
+TEST(StringTreeEditing, AnEditInAColumnOfATreeScrolledSidewaysLiesOverItsCell) {
+    TEditFixture f;
+    TVirtualTreeColumns* columns = f.tree->Header()->Columns();
+    columns->Add()->SetWidth(250);
+    columns->Add()->SetWidth(200);
+    f.tree->Texts[{f.first, 0}] = u"first";
+    f.tree->Texts[{f.first, 1}] = u"note";
+    f.tree->SetFocusedColumn(1);
+    SendMessage(f.tree->Handle(), WM_HSCROLL, SB_BOTTOM, 0);
+    ua::Pump();
+    ASSERT_LT(f.tree->OffsetX(), 0);
+    EXPECT_EQ(f.tree->DisplayRect(f.first, 1, true, true).Left,
+              250 + f.tree->OffsetX() + f.tree->Margin());
+    ua::PressKey(VK_F2);
+    ASSERT_TRUE(f.tree->IsEditing());
+    ASSERT_NE(f.Edit(), nullptr);
+    EXPECT_EQ(f.Edit()->SelText(), u"note");
+    // Over the second column's text where the scrolled window shows it.
+    ASSERT_LT(f.tree->OffsetX(), 0);
+    EXPECT_EQ(f.Edit()->Left(), 250 + f.tree->OffsetX() + f.tree->Margin());
+}
+
 TEST(StringTreeEditing, RightAlignedLabelsAreEditedWhereTheyArePainted) {
     TEditFixture f;
     f.tree->SetAlignment(taRightJustify);
