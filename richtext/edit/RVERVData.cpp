@@ -718,17 +718,20 @@ void TRVEditRVData::Redo() {
 }
 
 void TRVEditRVData::ReplayLastGroup(TRVUndoList& from, TRVUndoList& to, uint8_t mode) {
-    int caretItemNo = -1, caretOffs = 0;
-    if (const TRVUndoInfos* group = from.LastGroup()) {
-        caretItemNo = group->CaretItemNo;
-        caretOffs = group->CaretOffs;
-    }
-    // The reverse step starts where the caret stands now, as a new step would.
-    int nowItemNo, nowOffs;
-    GetUndoGroupCaret(nowItemNo, nowOffs);
-    UndoDest = mode;
+    const TRVUndoInfos* group = from.LastGroup();
+    if (!group) throw ERichViewError(errRVUndoEmptyBuffer);
+    int caretItemNo = group->CaretItemNo, caretOffs = group->CaretOffs;
     auto reset = epc::Finally([this] { UndoDest = rvudNone; });
-    from.Undo(this, &to, nowItemNo, nowOffs);
+    // The reverse step starts where the caret stands now, as a new step would.
+    if (mode == rvudRedo) {
+        BeginRedoAction(group->Action, group->Caption);
+    } else {
+        int nowItemNo, nowOffs;
+        GetUndoGroupCaret(nowItemNo, nowOffs);
+        to.BeginUndoGroup(group->Action, group->Caption, nowItemNo, nowOffs);
+        UndoDest = mode;
+    }
+    from.UndoIntoOpenGroup(this, &to);
     if (!GetCanvas()) {
         // Without a canvas nothing lays the items out again: drawing items would be stale.
         ClearFormatting();

@@ -162,10 +162,17 @@ void TRVUndoList::Undo(TCustomRVData* rvData, TRVUndoList* reverse) {
 void TRVUndoList::Undo(TCustomRVData* rvData, TRVUndoList* reverse, int caretItemNo,
                        int caretOffs) {
     if (FGroups.empty()) throw ERichViewError(errRVUndoEmptyBuffer);
+    if (reverse)
+        reverse->BeginUndoGroup(FGroups.back()->Action, FGroups.back()->Caption, caretItemNo,
+                                caretOffs);
+    UndoIntoOpenGroup(rvData, reverse);
+}
+
+void TRVUndoList::UndoIntoOpenGroup(TCustomRVData* rvData, TRVUndoList* reverse) {
+    if (FGroups.empty()) throw ERichViewError(errRVUndoEmptyBuffer);
     // The group leaves the list before it runs: a replayed step can never be replayed again.
     std::unique_ptr<TRVUndoInfos> group = std::move(FGroups.back());
     FGroups.pop_back();
-    if (reverse) reverse->BeginUndoGroup(group->Action, group->Caption, caretItemNo, caretOffs);
     group->Undo(rvData, reverse, GroupModeLevel < 1);
     if (reverse) reverse->RemoveEmptyLastGroup();
     // Only a typing group with typed characters left stays for the next step.

@@ -150,6 +150,8 @@ public:
     // taken back).
     void Undo(TCustomRVData* rvData, TRVUndoList* reverse);
     void Undo(TCustomRVData* rvData, TRVUndoList* reverse, int caretItemNo, int caretOffs);
+    // Replays the last group into a reverse group the caller has already opened.
+    void UndoIntoOpenGroup(TCustomRVData* rvData, TRVUndoList* reverse);
     void Redo(TCustomRVData* rvData, TRVUndoList* reverse) { Undo(rvData, reverse); }
 
 private:
