@@ -52,7 +52,11 @@ void TRVMarkerList::RenumberFrom(int from, TRVStyle* style) {
             continue;
         }
         ListState& st = stateOf(m->ListNo);
-        int level = std::clamp(int(m->Level), 0, maxLevels - 1);
+        // A level beyond the list's last one shows as that last level, so it counts as it too.
+        const int levelCount = style && m->ListNo < style->ListStyles.Count()
+                                   ? style->ListStyles[m->ListNo].LevelCount()
+                                   : maxLevels;
+        int level = std::clamp(int(m->Level), 0, std::clamp(levelCount, 1, maxLevels) - 1);
         TRVListLevel* info = st.Levels[level];
         int startFrom = info ? info->StartFrom : 1;
         if (m->Reset)

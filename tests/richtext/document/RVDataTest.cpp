@@ -288,6 +288,22 @@ TEST(ListMarkers, NumberingFollowsLevelsResetsAndDeletion) {
     EXPECT_EQ(d.data.FindMarkerItemFrom((*markers)[1], 0), 3);
 }
 
+TEST(ListMarkers, LevelBeyondTheListCountsAsItsLastLevel) {
+    // The sheet's list has two levels: a marker at level 5 shows and counts as level 1.
+    Doc d;
+    const int levels[] = {0, 1, 5, 1};
+    for (int level : levels) {
+        d.data.AddTextParagraph("item", 0, 0, TRVTag());
+        d.data.SetParagraphMarker(d.data.ItemCount() - 1, 0, level, 1, false);
+    }
+    TRVMarkerList* markers = d.data.GetMarkers(false);
+    ASSERT_NE(markers, nullptr);
+    std::string texts;
+    for (int i = 0; i < markers->Count(); ++i)
+        texts += (*markers)[i]->MarkerText + " ";
+    EXPECT_EQ(texts, "1. 1.a) 1.b) 1.c) ");
+}
+
 TEST(ListMarkers, PageBreakIsReadFromTheMarker) {
     Doc d;
     d.data.AddTextParagraph("a", 0, 0, TRVTag());
