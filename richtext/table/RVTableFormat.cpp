@@ -447,14 +447,16 @@ void TRVTableItemInfo::PlaceColumns(TRVTableItemFormattingInfo& fi, bool force,
                                     TRVTablePrintInfo* print) {
     const int n = ColCount();
     const int gaps = PlaceColumnStarts(fi);
-    const int padX = SX(CellPadding());
+    // Both paddings are scaled as one value, each side of a printed document as one: on paper
+    // the two can differ by a device pixel, which the cell box keeps.
+    const int padX = SX(CellPadding()), pad2 = SX(2 * CellPadding());
     for (int r = 0; r < RowCount(); ++r) {
         // Printed rows take the heights of the printable cell documents.
         int printHeight = print ? std::max(SY(Rows.GetRow(r)->GetBestHeight()), SY(10)) : 0;
         for (int c = 0; c < n; ++c) {
             TRVTableCellData* cell = Rows.GetRow(r)->Cell(c);
             if (!cell) continue;
-            int w = fi.ColWidths[c] + 2 * padX + MulDiv(gaps, cell->ColSpan - 1, n);
+            int w = fi.ColWidths[c] + pad2 + MulDiv(gaps, cell->ColSpan - 1, n);
             for (int k = c + 1; k < c + cell->ColSpan && k < n; ++k)
                 w += fi.ColWidths[k];
             if (print) {

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/core/Arithmetic.h"
 #include "platform/gdi/Gdi.h"
 #include "platform/graphics/Bitmap.h"
 #include "platform/printing/Printers.h"
@@ -220,6 +221,33 @@ TEST_F(TablePaging, PrintingLaysOutPrintableCellsAndLeavesTheCellsAlone) {
     Format();
     EXPECT_FALSE(Info()->CellDoc(0, 1));
     EXPECT_TRUE(Info()->CellDoc(0, 0));
+}
+
+// At 600 dpi a padding of 1 is 6 device pixels a side but 13 for both: a printed cell box is
+// its column plus the 13, its document the box less 6 a side.
+TEST_F(TablePaging, PrintedCellsTakeBothPaddingsScaledAsOne) {
+    Printer().SetResolution(600);
+    Build(2);
+    Table->MergeCells(1, 0, 2, 1, true);
+    Format();
+    TRVTablePrintInfo* info = Info();
+    ASSERT_TRUE(info);
+    const TRVScreenAndDevice& sad = info->Sad;
+    const int pad = sad.XToDevice(1), pad2 = sad.XToDevice(2);
+    ASSERT_NE(pad2, 2 * pad);
+    const TRVTableItemFormattingInfo& fi = info->Fmt;
+    const int n = 2;
+    const int gaps = sad.XToDevice(n * (2 * (1 + 0) + 2));
+    for (int c = 0; c < n; ++c) {
+        TCellPtblRVData* doc = info->CellDoc(0, c);
+        ASSERT_TRUE(doc);
+        EXPECT_EQ(doc->Left, fi.ColStarts[c] + pad);
+        EXPECT_EQ(doc->Width(), fi.ColWidths[c] + pad2 - 2 * pad) << c;
+    }
+    TCellPtblRVData* merged = info->CellDoc(1, 0);
+    ASSERT_TRUE(merged);
+    EXPECT_EQ(merged->Width(),
+              fi.ColWidths[0] + fi.ColWidths[1] + pad2 + MulDiv(gaps, 1, n) - 2 * pad);
 }
 
 TEST_F(TablePaging, PagesMadeBeforeTheTableChangedAreMadeAgainOrRefused) {

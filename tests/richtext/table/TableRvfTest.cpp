@@ -487,3 +487,61 @@ TEST(TableRvf, BodyThatIsNotHexFails) {
 
 } // namespace
 } // namespace epc
+namespace epc {
+namespace {
+
+std::string Hex(const std::string& bytes) {
+    static const char* digits = "0123456789ABCDEF";
+    std::string h;
+    for (unsigned char b : bytes) {
+        h += digits[b >> 4];
+        h += digits[b & 15];
+    }
+    return h;
+}
+
+std::string Short(const std::string& s) {
+    return std::string(1, char(s.size())) + s;
+}
+
+// The record of a table with a merged title row, byte for byte: the header line, an empty name,
+// "1", and the carrier's stream: its table's published properties, "C" (row count, column
+// count, then per cell its spans and its carrier with the cell's contents) and "RowVAlign".
+TEST(TableRvf, RecordBytesFollowTheStoredLayout) {
+    Doc d;
+    TRVTableItemInfo* t = d.AddTable(2, 2);
+    t->MergeCells(0, 0, 2, 1, true);
+    SetText(t->GetCell(0, 0), "T");
+    t->Rows.GetRow(1)->VAlign = rvcBottom;
+    const std::string saved = d.Save(false);
+    const size_t at = saved.find("-60 ");
+    ASSERT_NE(at, std::string::npos);
+    const std::string end(1, '\0');
+    // Spans as one-byte integers, then the cell's carrier: class, empty name, the contents as
+    // a binary value with an int32 length, the end of its properties and of its children.
+    // The contents are nested RVF, in the document's mode.
+    auto cell = [&](int colSpan, int rowSpan, const std::string& text, bool binary) {
+        const std::string rvf = binary ? "0 1 0 0 2 0 \r\n" + std::string{char(text.size())} + end +
+                                             end + end + text
+                                       : "0 1 0 0 0 0 \r\n" + text + "\r\n";
+        return std::string{'\x02', char(colSpan), '\x02', char(rowSpan)} + Short("TD") + end +
+               Short("C.Data") + '\x0A' + char(rvf.size()) + end + end + end + rvf + end + end;
+    };
+    auto body = [&](bool binary) {
+        std::string b = "TPF0" + Short("TRVTableSW") + end;
+        b += Short("T.TextRowSeparator") + '\x06' + Short("\r\n");
+        b += Short("T.TextColSeparator") + '\x06' + Short("\r\n");
+        b += Short("C") + "\x01\x02\x02\x02\x02\x01"; // list: 2 rows, 2 columns, cell list
+        b += cell(2, 1, "T", binary) + cell(1, 1, "", binary) + cell(1, 1, "", binary) + end + end;
+        b += Short("RowVAlign") + "\x01\x02" + end + "\x02\x02" + end;
+        return b + end + end;
+    };
+    EXPECT_EQ(saved.substr(at), "-60 3 0 0 0 0 \r\n\r\n1\r\n" + Hex(body(false)) + "\r\n");
+    // Binary: body mode 2, and the stream after its int32 length.
+    const std::string binary = d.Save(true), stream = body(true);
+    const std::string length{char(stream.size()), char(stream.size() >> 8), '\0', '\0'};
+    EXPECT_EQ(binary.substr(binary.find("-60 ")), "-60 3 0 0 2 0 \r\n\r\n1\r\n" + length + stream);
+}
+
+} // namespace
+} // namespace epc
