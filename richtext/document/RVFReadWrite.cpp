@@ -117,11 +117,10 @@ std::string RVFEscapeLine(const std::string& s) {
     return out;
 }
 
-bool RVFUnescapeLine(std::string_view s, std::string& out) {
-    if (s.find('\\') == std::string_view::npos) {
-        out.assign(s.data(), s.size());
-        return true;
-    }
+namespace {
+// Decodes the pairs the writer makes (\\, \r, \n); false at any other pair or a lone backslash
+// at the end, which the writer never leaves.
+bool DecodeEscapes(std::string_view s, std::string& out) {
     out.clear();
     out.reserve(s.size());
     for (size_t i = 0; i < s.size(); ++i) {
@@ -146,6 +145,15 @@ bool RVFUnescapeLine(std::string_view s, std::string& out) {
     }
     return true;
 }
+} // namespace
+
+bool RVFUnescapeLine(std::string_view s, std::string& out) {
+    // A line that holds a pair this writer never makes was stored as it is (a path, say): its
+    // backslashes are plain characters.
+    if (s.find('\\') == std::string_view::npos || !DecodeEscapes(s, out))
+        out.assign(s.data(), s.size());
+    return true;
+}
 
 std::string RVFQuote(const std::string& s) {
     std::string out = "\"";
@@ -156,8 +164,9 @@ std::string RVFQuote(const std::string& s) {
 
 namespace {
 
-// Reads a quoted token at s[pos] (which is '"'); moves pos past it.
-bool ReadQuoted(std::string_view s, size_t& pos, std::string& out) {
+// Reads a quoted token at s[pos] (which is '"'); moves pos past it. Escapes decodes the pairs
+// this writer makes; without it backslashes are plain characters.
+bool ReadQuotedAs(std::string_view s, size_t& pos, std::string& out, bool escapes) {
     out.clear();
     if (pos >= s.size() || s[pos] != '"') return false;
     ++pos;
@@ -171,7 +180,7 @@ bool ReadQuoted(std::string_view s, size_t& pos, std::string& out) {
             }
             return true;
         }
-        if (c == '\\') {
+        if (c == '\\' && escapes) {
             if (pos >= s.size()) return false;
             char e = s[pos++];
             if (e == '\\')
@@ -187,6 +196,15 @@ bool ReadQuoted(std::string_view s, size_t& pos, std::string& out) {
         out += c;
     }
     return false; // unclosed
+}
+
+// A quoted name or tag holding a backslash pair this writer never makes (or a backslash before
+// the closing quote) was quoted by doubling quotes only: it is read again that way.
+bool ReadQuoted(std::string_view s, size_t& pos, std::string& out) {
+    const size_t start = pos;
+    if (ReadQuotedAs(s, pos, out, true)) return true;
+    pos = start;
+    return ReadQuotedAs(s, pos, out, false);
 }
 
 bool ParseInt(std::string_view s, long long& v, long long lo = INT32_MIN,

@@ -24,6 +24,8 @@ std::string RVFItemHeader(int styleNo, int lineCount, const std::string& paraRef
                           int mode, const std::string& tag, const std::string& extra);
 // One-line text form of arbitrary bytes: backslash, CR and LF escaped.
 std::string RVFEscapeLine(const std::string& s);
+// Decodes a line RVFEscapeLine made; a line holding any other backslash pair (or a backslash at
+// its end) is taken as it stands. Always true.
 bool RVFUnescapeLine(std::string_view s, std::string& out);
 // Quoted string token: '"' doubled inside, backslash, CR and LF escaped.
 std::string RVFQuote(const std::string& s);

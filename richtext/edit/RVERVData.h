@@ -194,6 +194,7 @@ public:
     void EndUndoSequence();
     void Undo();
     void Redo();
+    void BeforeUndoRecord(int first, int last) override;
     void ReformatAfterUndo(int first, int last, int itemCountChange, bool full) override;
 
     // ---- Undoable edit primitives. Each records its reverse into the active list (when there
@@ -359,10 +360,13 @@ public:
     // caret's item counts as the paragraph's start.
     bool CaretAtParaStart();
     bool CaretAtParaEnd();
-    // Lays out again the list paragraphs from the first list marker at or after FirstItemNo to
-    // the last marker of a text-numbered list: their numbers may have changed width. False when
-    // the whole document must be formatted instead.
-    bool UpdateNumberedLists(int firstItemNo);
+    // Notes the text-numbered lists of the list markers in items First .. Last (cells
+    // included) before an edit changes them: a removed marker renumbers the rest of its list.
+    void NoteNumberedLists(int firstItemNo, int lastItemNo);
+    // Lays out again the paragraphs from the first list marker at or after FirstItemNo to the
+    // last marker of the lists noted or found in First .. Last: their numbers may have changed
+    // width. False when the whole document must be formatted instead.
+    bool UpdateNumberedLists(int firstItemNo, int lastItemNo);
     // A new text item like the given one: style, Unicode flag and a copy of the tag.
     std::unique_ptr<TCustomRVItemInfo> CreateTextItemLike(int itemNo);
     // A copy of the list marker that starts the paragraph of ItemNo, or null.
@@ -428,6 +432,8 @@ private:
                                  int last);
     // The one resizable item the selection covers whole, or -1.
     int ResizableSelectedItem() const;
+    // Lists whose markers an edit or undo step touched, noted before the change.
+    TRVIntegerList FNotedListNos;
     bool FResizeFrameShown = false;
     bool FHandleCursorShown = false;
     TCursor FCursorBeforeHandle = crDefault;

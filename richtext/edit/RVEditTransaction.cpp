@@ -70,6 +70,14 @@ TRVEditTransaction::TRVEditTransaction(TRVEditRVData& data, TRVEditRange range, 
         FOpened = true;
     }
     FItemCountBefore = FData.ItemCount();
+    // A marker the step removes renumbers the rest of its list: its list is noted now.
+    FData.FNotedListNos = TRVIntegerList();
+    const int draws = FData.DrawItems.Count();
+    if (draws > 0 && FRange.FirstDrawItemNo >= 0 && FRange.LastDrawItemNo >= 0)
+        FData.NoteNumberedLists(
+            FData.DrawItems[std::min(FRange.FirstDrawItemNo, draws - 1)]->ItemNo,
+            std::max(FData.DrawItems[std::min(FRange.LastDrawItemNo, draws - 1)]->ItemNo,
+                     FRange.LastItemNo));
 }
 
 TRVEditTransaction::~TRVEditTransaction() {
@@ -117,7 +125,7 @@ bool TRVEditRVData::PartialFormatFallsShort(int firstItemNo, int lastItemNo, int
     lastItemNo = std::clamp(lastItemNo, firstItemNo, count - 1);
     // Numbering text of later list paragraphs may have changed width with any new or removed
     // paragraph.
-    if (itemCountChange != 0 && !UpdateNumberedLists(firstItemNo)) return true;
+    if (itemCountChange != 0 && !UpdateNumberedLists(firstItemNo, lastItemNo)) return true;
     // A scroll bar that came or went with the new height changes the width every line was
     // broken for (a format that ended with the scroll bar gone may have kept the narrower one).
     if (GetClientWidth() != FLayoutClientWidth ||
@@ -131,11 +139,14 @@ void TRVEditRVData::ReformatAfterEdit(int firstDrawItemNo, int lastDrawItemNo, i
                                       int lastItemNo, int itemCountChange, bool full) {
     if (full || firstDrawItemNo < 0 || DrawItems.Count() == 0 || ItemCount() == 0 ||
         ItemCount() - itemCountChange <= 0) {
+        FNotedListNos = TRVIntegerList();
         Format(false);
         return;
     }
     FormatParasOfDrawRange(firstDrawItemNo, lastDrawItemNo, itemCountChange);
-    if (PartialFormatFallsShort(firstItemNo, lastItemNo, itemCountChange)) Format(false);
+    const bool fallsShort = PartialFormatFallsShort(firstItemNo, lastItemNo, itemCountChange);
+    FNotedListNos = TRVIntegerList();
+    if (fallsShort) Format(false);
 }
 
 void TRVEditRVData::FinishEdit(const TRVEditRange& range, int itemCountBefore, bool full,

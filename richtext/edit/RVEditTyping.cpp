@@ -158,26 +158,69 @@ bool TRVEditRVData::CanDeleteSelection() {
 // ---------------------------------------------------------------------------------------------
 // Numbered lists.
 
-bool TRVEditRVData::UpdateNumberedLists(int firstItemNo) {
-    TRVMarkerList* markers = GetMarkers(false);
-    TRVStyle* style = GetRVStyle();
-    if (!markers || markers->Count() == 0 || !style) return true;
-    // Only numbers written as text change width; bullets and pictures keep theirs.
-    int lastMarker = -1;
-    for (int m = markers->Count() - 1; m >= 0 && lastMarker < 0; --m) {
-        const int listNo = (*markers)[m]->ListNo;
-        if (listNo >= 0 && listNo < style->ListStyles.Count() &&
-            style->ListStyles.GetItem(listNo).HasTextNumberedLevels())
-            lastMarker = FindItemIndex((*markers)[m]);
+namespace {
+
+// Adds the text-numbered lists of the list markers of Data's items First .. Last and of the
+// documents inside them (table cells) to ListNos.
+void CollectTextNumberedLists(TCustomRVData* data, int first, int last, TRVStyle* style,
+                              TRVIntegerList& listNos, int depth) {
+    if (depth > 64) return;
+    for (int i = std::max(first, 0); i <= last && i < data->ItemCount(); ++i) {
+        TCustomRVItemInfo* item = data->GetItem(i);
+        if (item->StyleNo == rvsListMarker) {
+            const int listNo = static_cast<TRVMarkerItemInfo*>(item)->ListNo;
+            if (listNo >= 0 && listNo < style->ListStyles.Count() &&
+                style->ListStyles.GetItem(listNo).HasTextNumberedLevels())
+                listNos.AddIfAbsent(listNo);
+        }
+        for (int k = 0; TCustomRVData* sub = item->GetSubRVData(k); ++k)
+            CollectTextNumberedLists(sub, 0, sub->ItemCount() - 1, style, listNos, depth + 1);
     }
+}
+
+// Whether an item is a list marker or holds one in a document inside it.
+bool HoldsMarker(TCustomRVItemInfo* item, int depth) {
+    if (item->StyleNo == rvsListMarker) return true;
+    if (depth > 64) return false;
+    for (int k = 0; TCustomRVData* sub = item->GetSubRVData(k); ++k)
+        for (int i = 0; i < sub->ItemCount(); ++i)
+            if (HoldsMarker(sub->GetItem(i), depth + 1)) return true;
+    return false;
+}
+
+} // namespace
+
+void TRVEditRVData::NoteNumberedLists(int firstItemNo, int lastItemNo) {
+    TRVStyle* style = GetRVStyle();
+    TRVMarkerList* markers = GetMarkers(false);
+    if (!style || !markers || markers->Count() == 0) return;
+    CollectTextNumberedLists(this, firstItemNo, lastItemNo, style, FNotedListNos, 0);
+}
+
+void TRVEditRVData::BeforeUndoRecord(int first, int last) {
+    NoteNumberedLists(first, last);
+}
+
+bool TRVEditRVData::UpdateNumberedLists(int firstItemNo, int lastItemNo) {
+    // Only numbers written as text change width; bullets and pictures keep theirs.
+    NoteNumberedLists(firstItemNo, lastItemNo);
+    TRVIntegerList listNos;
+    std::swap(listNos, FNotedListNos);
+    TRVMarkerList* markers = GetMarkers(false);
+    if (listNos.Count() == 0 || !markers) return true;
+    // The list's last marker may lie in a table cell: the table holding it is laid out again.
+    const int lastIndex = FindLastMarkerOfLists(-1, listNos);
+    if (lastIndex < 0) return true;
     int first = std::max(firstItemNo, 0);
-    while (first <= lastMarker && GetItemStyleNo(first) != rvsListMarker)
+    const int lastMarker = FindMarkerItemFrom((*markers)[lastIndex], first);
+    while (first <= lastMarker && !HoldsMarker(GetItem(first), 0))
         ++first;
     if (lastMarker < 0 || first > lastMarker) return true;
     const int d1 = GetFirstDrawItemNo(first);
     const int d2 = GetFirstDrawItemNo(lastMarker);
     if (d1 < 0 || d2 < 0) return false;
-    FormatParasOfDrawRange(d1, d2, 0);
+    // A table keeps its cells' layout unless told otherwise: its markers must be laid out anew.
+    FormatParasOfDrawRange(d1, d2, 0, true);
     // Undoing the step lays these paragraphs out again too.
     if (TRVUndoList* list = GetActiveUndoList();
         list && list->LastGroup() && !list->LastGroup()->IsSingleTyping())

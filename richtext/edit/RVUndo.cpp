@@ -18,6 +18,7 @@ void TRVUndoInfos::Undo(TCustomRVData* rvData, TRVUndoList* reverse, bool reform
     int first = -1, last = -1;
     bool full = false, anyLayout = false;
     const int countBefore = rvData->ItemCount();
+    auto* reformatter = reformat ? dynamic_cast<TRVUndoReformatter*>(rvData) : nullptr;
     for (int i = Count() - 1; i >= 0; --i) {
         TRVUndoInfo* record = Items(i);
         if (record->RequiresFullReformat(rvData)) full = true;
@@ -26,6 +27,7 @@ void TRVUndoInfos::Undo(TCustomRVData* rvData, TRVUndoList* reverse, bool reform
         record->GetAffectedItemRange(a, b);
         // Asked before the replay: a record hands what it holds back to the document.
         const int added = record->ItemsAdded();
+        if (reformatter && a >= 0) reformatter->BeforeUndoRecord(a, b);
         record->Undo(rvData, reverse);
         if (a >= 0) {
             // Ranges met earlier lie after the records that now shift them.
@@ -37,7 +39,7 @@ void TRVUndoInfos::Undo(TCustomRVData* rvData, TRVUndoList* reverse, bool reform
         }
     }
     if (!reformat || !(anyLayout || full)) return;
-    if (auto* reformatter = dynamic_cast<TRVUndoReformatter*>(rvData)) {
+    if (reformatter) {
         reformatter->ReformatAfterUndo(first, last, rvData->ItemCount() - countBefore, full);
         return;
     }

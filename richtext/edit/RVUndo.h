@@ -89,6 +89,8 @@ public:
 class TRVUndoReformatter {
 public:
     virtual ~TRVUndoReformatter() = default;
+    // Before a record is replayed: the items First .. Last it changes, numbered as now.
+    virtual void BeforeUndoRecord(int /*first*/, int /*last*/) {}
     virtual void ReformatAfterUndo(int first, int last, int itemCountChange, bool full) = 0;
 };
 

@@ -699,6 +699,9 @@ public:
                              TRVColorMode colorMode, const TRVScreenAndDevice* sad);
     TCustomRVData* GetSubRVData(int index) const override;
     TCustomRVData* GetSubDocumentAtPoint(int x, int y) override;
+    // The cells' items are told of the insertion too; their notices reach the document through
+    // the table.
+    void NotifyInserting(TCustomRVData* rvData, std::string& text) override;
     void NotifyInserted(TCustomRVData* rvData, int itemNo) override;
     void Inserted(TCustomRVData* rvData, int itemNo) override;
     // Loading in formats 2 to 4 ended: the table needs no further fix-up.

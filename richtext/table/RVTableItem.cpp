@@ -501,6 +501,14 @@ TCustomRVData* TRVTableItemInfo::GetSubDocumentAtPoint(int x, int y) {
     return nullptr;
 }
 
+void TRVTableItemInfo::NotifyInserting(TCustomRVData* rvData, std::string& text) {
+    TRVFullLineItemInfo::NotifyInserting(rvData, text);
+    if (rvData) FRVData = rvData;
+    for (int r = 0; r < RowCount(); ++r)
+        for (int c = 0; c < Rows.GetRow(r)->Count(); ++c)
+            if (TRVTableCellData* cell = Rows.GetRow(r)->Cell(c)) cell->NotifyAllItemsInserting();
+}
+
 void TRVTableItemInfo::NotifyInserted(TCustomRVData* rvData, int itemNo) {
     Inserted(rvData, itemNo);
     TRVFullLineItemInfo::NotifyInserted(rvData, itemNo);

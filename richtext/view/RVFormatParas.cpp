@@ -45,7 +45,7 @@ void TCustomRVFormattedData::ExpandDrawRangeToParas(int& firstDrawItemNo,
 }
 
 void TCustomRVFormattedData::FormatParasOfDrawRange(int firstDrawItemNo, int lastDrawItemNo,
-                                                    int itemCountChange) {
+                                                    int itemCountChange, bool noCaching) {
     const int n = DrawItems.Count();
     if (n == 0 || ItemCount() == 0) return;
     firstDrawItemNo = std::clamp(firstDrawItemNo, 0, n - 1);
@@ -64,7 +64,7 @@ void TCustomRVFormattedData::FormatParasOfDrawRange(int firstDrawItemNo, int las
     while (lastDrawItemNo + 1 < n &&
            DrawItems[lastDrawItemNo + 1]->ItemNo + itemCountChange <= lastItem)
         ++lastDrawItemNo;
-    FormatParas(firstDrawItemNo, lastDrawItemNo, false, itemCountChange);
+    FormatParas(firstDrawItemNo, lastDrawItemNo, noCaching, itemCountChange);
 }
 
 void TCustomRVFormattedData::FormatParas(int firstDrawItemNo, int lastDrawItemNo, bool noCaching,

@@ -313,7 +313,9 @@ public:
 
     // ---- Partial reformatting after edits.
     void ExpandDrawRangeToParas(int& firstDrawItemNo, int& lastDrawItemNo) const;
-    void FormatParasOfDrawRange(int firstDrawItemNo, int lastDrawItemNo, int itemCountChange);
+    // NoCaching lays out again items that keep a layout of their own (tables) as well.
+    void FormatParasOfDrawRange(int firstDrawItemNo, int lastDrawItemNo, int itemCountChange,
+                                bool noCaching = false);
     void FormatParas(int firstDrawItemNo, int lastDrawItemNo, bool noCaching, int itemCountChange);
     // Rebuilds a jump list (this document's own when none is given); returns how many jump
     // numbers were used.

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "DocTestUtil.h"
 #include "platform/controls/Controls.h"
 #include "platform/core/Strings.h"
@@ -111,6 +113,48 @@ TEST(RvfFormat, ParagraphNamesAndTagsAreQuoted) {
     ASSERT_TRUE(Load(e.data, rvf));
     EXPECT_EQ(e.data.GetItemParaNo(0), 1);
     EXPECT_EQ(e.data.ReadItemTag(0).Text(), "a \"b\" c");
+}
+
+// Lines stored as they are (backslashes and all, names and tags quoted only by doubling the
+// quote) load with their backslashes; what this writer escapes keeps loading as before.
+TEST(RvfFormat, BackslashesStoredAsTheyAreLoad) {
+    auto prepare = [](Doc& doc) {
+        doc.data.SetRVFOptions(TRVFOptions{TRVFOption::rvfoUseStyleNames});
+        doc.style.ParaStyles[1].StyleName = "Dir@Sub";
+    };
+    // Written with '@' where the stored file holds a bare backslash.
+    Doc d(true);
+    prepare(d);
+    d.data.AddTextParagraph("C:@Windows@notepad", 0, 1, TRVTag::FromString("a@b \"q\"@"));
+    d.data.SetCheckpointInfo(0, "CP@N", TRVTag::FromString("t"), false);
+    d.data.AddTextParagraph("end@", 0, 0, TRVTag::FromString("x"));
+    std::string raw = Save(d.data, false);
+    std::replace(raw.begin(), raw.end(), '@', '\\');
+    ASSERT_NE(raw.find("C:\\Windows\\notepad\r\n"), std::string::npos) << raw;
+    ASSERT_NE(raw.find("\"Dir\\Sub\""), std::string::npos) << raw;
+    Doc e(true);
+    prepare(e);
+    e.style.ParaStyles[1].StyleName = "Dir\\Sub";
+    ASSERT_TRUE(Load(e.data, raw)) << raw;
+    ASSERT_EQ(e.data.ItemCount(), 2);
+    EXPECT_EQ(e.data.GetItemText(0), "C:\\Windows\\notepad");
+    EXPECT_EQ(e.data.GetItemParaNo(0), 1);
+    EXPECT_EQ(e.data.ReadItemTag(0).Text(), "a\\b \"q\"\\");
+    ASSERT_NE(e.data.GetItemCheckpointObject(0), nullptr);
+    EXPECT_EQ(e.data.GetItemCheckpointObject(0)->Name, "CP\\N");
+    EXPECT_EQ(e.data.GetItemText(1), "end\\");
+    // This writer escapes them; its file loads back to the same bytes.
+    const std::string escaped = Save(e.data, false);
+    EXPECT_NE(escaped.find("C:\\\\Windows\\\\notepad\r\n"), std::string::npos) << escaped;
+    Doc f(true);
+    prepare(f);
+    f.style.ParaStyles[1].StyleName = "Dir\\Sub";
+    ASSERT_TRUE(Load(f.data, escaped));
+    EXPECT_EQ(Save(f.data, false), escaped);
+    EXPECT_EQ(f.data.GetItemText(0), "C:\\Windows\\notepad");
+    // The pairs this writer makes keep their meaning.
+    ASSERT_TRUE(Load(f.data, "0 1 0 0 0 0 \r\na\\\\b\\r\\nc\r\n"));
+    EXPECT_EQ(f.data.GetItemText(0), "a\\b\r\nc");
 }
 
 TEST(RvfFormat, TagsKeepTheirWholeRange) {
@@ -234,7 +278,6 @@ TEST(RvfMalformed, BadInputFailsAndLeavesTheDocumentAndSheetAlone) {
         "-2 1 parastyles 0 0 0 \r\npara align=9\r\n",     // enumeration out of range
         "-2 1 liststyles 0 0 0 \r\nlist levels=5\r\n",    // levels past the record
         "0 1 0 0 0 \"unclosed \r\nx\r\n",
-        "0 1 0 0 0 0 \r\nbad escape \\q\r\n",
         "0 999999 0 0 0 0 \r\nx\r\n",
         "-1 1 0 0 0 0 1 2\r\nname\r\n",                           // break look incomplete
         "-3 3 0 0 1 0 0 1 0 0 0 0 0\r\nn\r\nTBitmap\r\n0011\r\n", // corrupt picture data

@@ -155,5 +155,64 @@ TEST_F(TableListNumberingEdit, DeletedRowsAndTablesLeaveTheNumberingAndUndoBring
     EXPECT_EQ(Numbers(*data), "1. 2. ");
 }
 
+// Every marker's text and laid-out width and place, cells included, in reading order.
+void CollectMarkerLayout(TCustomRVFormattedData* data, std::string& out) {
+    for (int d = 0; d < data->DrawItems.Count(); ++d) {
+        const TRVDrawLineInfo* draw = data->DrawItems[d];
+        TCustomRVItemInfo* item = data->GetItem(draw->ItemNo);
+        if (item->StyleNo == rvsListMarker)
+            out += static_cast<TRVMarkerItemInfo*>(item)->MarkerText + "@" +
+                   std::to_string(draw->Left) + "+" + std::to_string(draw->Width) + " ";
+        if (d == 0 || data->DrawItems[d - 1]->ItemNo != draw->ItemNo)
+            for (int k = 0; TCustomRVData* sub = item->GetSubRVData(k); ++k)
+                if (auto* cell = dynamic_cast<TCustomRVFormattedData*>(sub))
+                    CollectMarkerLayout(cell, out);
+    }
+}
+
+TEST_F(TableListNumberingEdit, NewParagraphRelaysMarkersInCellsWhoseNumbersGrew) {
+    TRVListLevel& level = Style->ListStyles.Add().AddLevel();
+    level.ListType = TRVListType::rvlstDecimal;
+    level.FormatString = "%0:s.";
+    TCustomRVData* data = Edit->RVData();
+    // Eight numbered paragraphs, then a table whose first cell holds number 9, the list's last
+    // marker, then "after", no list paragraph.
+    Edit->Clear();
+    data->DeleteItemRange(0, data->ItemCount());
+    for (int i = 1; i <= 8; ++i)
+        NumberedParagraph(data, "para" + std::to_string(i));
+    auto table = TRVTableItemInfo::CreateSized(1, data, 2);
+    table->GetCell(0, 0)->Clear();
+    table->GetCell(0, 0)->AddTextParagraph("cell", 0, 0, TRVTag());
+    table->GetCell(0, 0)->SetParagraphMarker(0, 0, 0, 1, false);
+    Edit->AppendItem(std::string(), std::move(table));
+    data->AddTextParagraph("after", 0, 0, TRVTag());
+    Edit->Format();
+    auto layout = [&] {
+        std::string s;
+        CollectMarkerLayout(Edit->EditData(), s);
+        return s;
+    };
+    EXPECT_EQ(Numbers(*data), "1. 2. 3. 4. 5. 6. 7. 8. 9. ");
+    const std::string before = Rvf();
+    // Enter at the end of the eighth paragraph continues the list: the cell's marker becomes
+    // "10.", wider than "9.".
+    const int eighth = 15;
+    ASSERT_EQ(data->GetItemText(eighth), "para8");
+    Data()->PlaceCaretAt(eighth, 6);
+    testing::PressKey(VK_RETURN);
+    testing::Pump();
+    EXPECT_EQ(Numbers(*data), "1. 2. 3. 4. 5. 6. 7. 8. 9. 10. ");
+    const std::string edited = layout();
+    Edit->Format();
+    EXPECT_EQ(edited, layout());
+    Edit->Undo();
+    EXPECT_EQ(Rvf(), before);
+    EXPECT_EQ(Numbers(*data), "1. 2. 3. 4. 5. 6. 7. 8. 9. ");
+    const std::string undone = layout();
+    Edit->Format();
+    EXPECT_EQ(undone, layout());
+}
+
 } // namespace
 } // namespace epc

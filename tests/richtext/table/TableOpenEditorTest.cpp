@@ -403,5 +403,29 @@ TEST(TableSaveEditedFixture, AWordProcessorReadTheTextTypedInTheOpenCell) {
     EXPECT_EQ(Paragraphs(*table->GetCell(1, 1)), "c\n\nzq1,1");
 }
 
+// Inserting a table tells the document of its cells' items as well, each with its own text
+// (the handler may change it).
+TEST_F(TableSaveEdited, InsertingATableTellsOfItsCellsItems) {
+    std::vector<std::string> heard;
+    Edit->OnItemAction = [&](TCustomRichView*, TRVItemAction action, TCustomRVItemInfo* item,
+                             std::string& text, TCustomRVData* rvData) {
+        if (action != rviaInserting) return;
+        heard.push_back(text + (dynamic_cast<TRVTableCellData*>(rvData) ? "@cell" : ""));
+        if (item->StyleNo >= 0) text += "!";
+    };
+    auto table = TRVTableItemInfo::CreateSized(1, Edit->RVData(), 2);
+    TRVTableItemInfo* inserted = table.get();
+    for (int c = 0; c < 2; ++c) {
+        inserted->GetCell(0, c)->Clear();
+        inserted->GetCell(0, c)->AddTextParagraph("c" + std::to_string(c), 0, 0, TRVTag());
+    }
+    Data()->PlaceCaretAt(0, 1);
+    ASSERT_TRUE(Edit->InsertItem(std::move(table), ""));
+    EXPECT_EQ(heard, (std::vector<std::string>{"", "c0@cell", "c1@cell"}));
+    EXPECT_EQ(inserted->GetCell(0, 0)->GetItemText(0), "c0!");
+    EXPECT_EQ(inserted->GetCell(0, 1)->GetItemText(0), "c1!");
+    Edit->OnItemAction = nullptr;
+}
+
 } // namespace
 } // namespace epc
