@@ -179,12 +179,12 @@ std::string Grid(TRVTableItemInfo* t) {
     for (int r = 0; r < t->RowCount(); ++r) {
         s += "\n";
         for (int c = 0; c < t->ColCount(); ++c)
-            if (TRVTableCellData* cell = t->GetCell(r, c))
-                s += "[" + std::to_string(cell->ColSpan) + "," + std::to_string(cell->RowSpan) +
-                     " " + std::to_string(cell->BestWidth) + "," +
-                     std::to_string(cell->BestHeight) + " va" + std::to_string(cell->VAlign) + " " +
-                     CellText(cell) + "]";
-            else
+            if (TRVTableCellData* cell = t->GetCell(r, c)) {
+                s += '[';
+                s += std::to_string(cell->ColSpan) + "," + std::to_string(cell->RowSpan) + " " +
+                     std::to_string(cell->BestWidth) + "," + std::to_string(cell->BestHeight) +
+                     " va" + std::to_string(cell->VAlign) + " " + CellText(cell) + "]";
+            } else
                 s += "-";
     }
     return s;
