@@ -11,11 +11,6 @@ namespace {
 
 class ListInsert : public EditFixture {
 protected:
-    void Load(const std::vector<std::string>& paragraphs) {
-        for (const std::string& p : paragraphs)
-            Data()->AddTextParagraph(p, 0, 0, TRVTag());
-        Show();
-    }
     void SetUp() override {
         EditFixture::SetUp();
         AddList();

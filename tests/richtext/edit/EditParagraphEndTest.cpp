@@ -8,15 +8,7 @@ namespace {
 
 using V = std::vector<int>;
 
-class ParaEnd : public EditFixture {
-protected:
-    void Load(const std::vector<std::string>& paragraphs) {
-        for (const std::string& p : paragraphs)
-            Data()->AddTextParagraph(p, 0, 0, TRVTag());
-        Show();
-    }
-    void CaretAt(int itemNo, int offs) { Data()->PlaceCaretAt(itemNo, offs); }
-};
+using ParaEnd = EditFixture;
 
 TEST_F(ParaEnd, SpaceTypedAtAParagraphEndStaysThere) {
     Load({"abc", "def"});

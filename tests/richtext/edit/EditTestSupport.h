@@ -119,6 +119,14 @@ protected:
         AddEditor(0, 0, 380, 280);
     }
 
+    // Paragraphs of plain text in style 0, shown.
+    void Load(const std::vector<std::string>& paragraphs) {
+        for (const std::string& p : paragraphs)
+            Data()->AddTextParagraph(p, 0, 0, TRVTag());
+        Show();
+    }
+    void CaretAt(int itemNo, int offs) { Data()->PlaceCaretAt(itemNo, offs); }
+
     std::string Rvf() {
         TMemoryStream stream;
         Data()->SaveToRvfStream(stream, false);

@@ -12,13 +12,6 @@ using V = std::vector<int>;
 
 class Typing : public EditFixture {
 protected:
-    // Paragraphs of plain text; the caret at the start of the first.
-    void Load(const std::vector<std::string>& paragraphs) {
-        for (const std::string& p : paragraphs)
-            Data()->AddTextParagraph(p, 0, 0, TRVTag());
-        Show();
-    }
-    void CaretAt(int itemNo, int offs) { Data()->PlaceCaretAt(itemNo, offs); }
     // Undo and redo through the keyboard.
     void UndoKey() { Key('Z', {ssCtrl}); }
     void RedoKey() { Key('Z', {ssCtrl, ssShift}); }
