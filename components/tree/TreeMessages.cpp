@@ -206,8 +206,11 @@ bool TBaseVirtualTree::AppearanceMessage(TMessage& message) {
             RECT update;
             if (GetUpdateRect(Handle(), &update, 0)) FUpdateRect = update;
         }
+        const int rangeX = RangeX();
         TCustomControl::WndProc(message);
         if (dragImageShown) FDragImage->ShowDragImage();
+        // Rows shown for the first time may be wider than the bar knew.
+        if (RangeX() > rangeX && !IsUpdating()) UpdateScrollBars(true);
         return true;
     }
     case WM_PRINT:

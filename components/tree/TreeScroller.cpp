@@ -224,11 +224,6 @@ void TVTScroller::MeasureRangeX() {
     FRangeX = 0;
     // Node extents count without columns only; with them the columns' width is the range.
     if (tree.FHeader->UseColumns() || !tree.HandleAllocated()) return;
-    // The rows in the window are initialised, as painting them would.
-    int top = 0;
-    for (PVirtualNode run = tree.NodeAtPointEx(0, -tree.FOffsetY, false, top);
-         run && top < tree.ClientHeight() - tree.FOffsetY; run = tree.NextVisibleNode(run))
-        top += int(run->NodeHeight);
     for (PVirtualNode run = tree.FirstVisibleNodeNoInit(); run;
          run = tree.NextVisibleNodeNoInit(run)) {
         if (!Has(run, nsInitialized)) continue;

@@ -329,37 +329,50 @@ TEST(TreeViewExSizing, ExpandingBranchesThatBringTheBarsSettles) {
     tree->SetParent(form);
     tree->SetBounds(0, 0, 165, 221);
     ua::ShowForm(form);
-    int resizes = 0;
-    tree->OnResize = [&](TObject*) { ++resizes; };
     const auto add = [&](PVirtualNode parent, const std::string& text) {
         return tree->AddTextNode(parent, TVTNodeAttachMode::amAddChildLast, text, 0, false, false,
                                  -1, false);
     };
+    // Short captions make rows of one line; the last row holds one word of 80 letters, wider
+    // than the window. The leaves between the branches are as many as put that last row's top
+    // within the height the horizontal bar takes.
+    PVirtualNode probe = add(nullptr, "x");
+    tree->UpdateNodeHeights();
+    const int row = int(tree->NodeHeight(probe));
+    tree->DeleteNode(probe);
+    const int clientHeight = tree->ClientHeight();
+    const int barHeight = GetSystemMetrics(SM_CYHSCROLL);
+    const int above = (clientHeight - barHeight + row - 1) / row; // rows above the wide one
+    ASSERT_LT(above * row, clientHeight);
+    ASSERT_GE(above, 6);
     PVirtualNode a = add(nullptr, "Branch A");
     add(a, "One");
     add(a, "Two");
-    add(a, std::string(80, 'W'));
+    for (int i = 0; i < above - 5; ++i)
+        add(nullptr, "Leaf " + std::to_string(i));
     PVirtualNode b = add(nullptr, "Branch B");
     add(b, "Three");
-    add(b, "Four");
-    add(nullptr, "Leaf C");
-    add(nullptr, "Leaf D");
+    add(b, std::string(80, 'W'));
     tree->UpdateNodeHeights();
     ua::Pump();
+    ASSERT_FALSE(IsScrollBarVisible(tree->Handle(), SB_VERT));
+    int resizes = 0;
+    tree->OnResize = [&](TObject*) { ++resizes; };
     tree->SetFocus();
     ua::PressKey(VK_DOWN);
     ua::PressKey(VK_RIGHT); // expands Branch A
-    ua::Pump();
-    tree->SetFocusedNode(b);
-    ua::PressKey(VK_RIGHT); // expands Branch B
+    ua::PressKey(VK_END);
+    ua::PressKey(VK_RIGHT); // expands Branch B: the bars come
     ua::Pump();
     EXPECT_TRUE(tree->Expanded(a));
     EXPECT_TRUE(tree->Expanded(b));
     EXPECT_LT(resizes, 20);
+    EXPECT_TRUE(IsScrollBarVisible(tree->Handle(), SB_VERT));
+    EXPECT_TRUE(IsScrollBarVisible(tree->Handle(), SB_HORZ));
     ExpectSettledBars(*tree);
     epc::testing::CheckTotals(*tree);
     // Every height between the sizes where the bars come and go settles as well.
-    for (int height = 120; height <= 320; height += 7) {
+    for (int height = 150; height <= 300; height += 3) {
         tree->SetHeight(height);
         ua::Pump();
         ExpectSettledBars(*tree);
@@ -369,11 +382,11 @@ TEST(TreeViewExSizing, ExpandingBranchesThatBringTheBarsSettles) {
 
 namespace {
 
-// A tree whose rows grow wider whenever the window grows lower: its horizontal bar would turn
-// itself off again the moment it came.
-class TContraryTree : public TVirtualDrawTree {
+// A word-wrapping tree whose rows grow wider whenever the window grows lower: its horizontal
+// bar would turn itself off again the moment it came.
+class TContraryTree : public TTreeViewEx {
 public:
-    using TVirtualDrawTree::TVirtualDrawTree;
+    using TTreeViewEx::TTreeViewEx;
     int DoGetNodeWidth(PVirtualNode, TColumnIndex) override {
         return ClientHeight() > 150 ? 2 * ClientWidth() : 10;
     }
@@ -388,7 +401,9 @@ TEST(TreeSizing, ANestedSizeChangeNeverRecursesWithoutEnd) {
     tree->SetParent(form);
     tree->SetBorderStyle(bsNone);
     tree->SetBounds(0, 0, 200, 100);
-    tree->SetRootNodeCount(3);
+    for (const char* text : {"one", "two", "three"})
+        tree->AddTextNode(nullptr, TVTNodeAttachMode::amAddChildLast, text, 0, false, false, -1,
+                          false);
     ua::ShowForm(form);
     int resizes = 0;
     tree->OnResize = [&](TObject*) { ++resizes; };
