@@ -299,7 +299,8 @@ TEST_F(NestedEditors, EditingANestedCellFromAnotherCellAndClosing) {
 // Seeded random runs: clicks anywhere in the editor (opening cell editors, nested ones too,
 // and ending them), drags, keys, undo and redo keys and merges in tables of editing documents;
 // after closing every editor, undoing everything gives back the first bytes and redoing it
-// the last. EPC_RANDOM_SEEDS and EPC_RANDOM_STEPS give more seeds and longer runs.
+// the last. EPC_RANDOM_SEEDS and EPC_RANDOM_STEPS give more seeds and longer runs;
+// EPC_FIRST_SEED starts the run at a later seed, to replay one.
 
 int EnvOr(const char* name, int fallback) {
     const char* value = std::getenv(name);
@@ -384,7 +385,7 @@ protected:
 };
 
 TEST_F(NestedEditorsRandom, ClicksKeysAndMergesUndoToTheFirstBytesAndRedoToTheLast) {
-    const int seeds = EnvOr("EPC_RANDOM_SEEDS", 3), steps = EnvOr("EPC_RANDOM_STEPS", 60);
+    const int seeds = EnvOr("EPC_RANDOM_SEEDS", 5), steps = EnvOr("EPC_RANDOM_STEPS", 100);
     for (int seed = EnvOr("EPC_FIRST_SEED", 1); seed <= seeds; ++seed) {
         SCOPED_TRACE("seed " + std::to_string(seed));
         if (seed > 1) {
