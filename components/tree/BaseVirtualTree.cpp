@@ -953,6 +953,7 @@ void TBaseVirtualTree::RemoveFromSelection(PVirtualNode node) {
 void TBaseVirtualTree::PackSelection() {
     FSelection.erase(std::remove_if(FSelection.begin(), FSelection.end(), Marked),
                      FSelection.end());
+    FSelectionMarked = 0;
     FStates.Exclude(TVirtualTreeState::tsSelectionCompactPending);
 }
 

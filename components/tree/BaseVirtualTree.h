@@ -776,7 +776,8 @@ public:
     // Selects or deselects one node; a node newly selected makes a focused column that is not
     // shown give way to the main column.
     void SetNodeSelected(PVirtualNode node, bool value);
-    Cardinal SelectedCount() const { return Cardinal(FSelection.size()); }
+    // Entries marked for packing inside an update lock are no longer selected.
+    Cardinal SelectedCount() const { return Cardinal(FSelection.size() - FSelectionMarked); }
     void AddToSelection(PVirtualNode node);
     bool InternalAddToSelection(const std::vector<PVirtualNode>& newItems, bool forceInsert);
     void RemoveFromSelection(PVirtualNode node);
@@ -1335,7 +1336,8 @@ private:
     TColumnIndex FFocusedColumn = NoColumn;
     PVirtualNode FRangeAnchor = nullptr;
     int FLastSelectionLevel = -1;
-    std::vector<PVirtualNode> FSelection; // sorted by address; nil entries await packing
+    std::vector<PVirtualNode> FSelection; // sorted by address; marked entries await packing
+    size_t FSelectionMarked = 0;          // marked entries in FSelection
     PVirtualNode FCurrentHotNode = nullptr;
     PVirtualNode FDropTargetNode = nullptr;
     PVirtualNode FLastChangedNode = nullptr;
