@@ -257,5 +257,43 @@ TEST(TableRtfBorders, DISABLED_WriteTravellingDocument) {
     ms.SaveToFile(out ? out : "ours-travel.rtf");
 }
 
+// The document above, as Writer saved it again after opening our RTF (ours-travel.rtf beside
+// it): the link target, the font and bookmark names, the shifts, the direction and the cell
+// borders come through; Writer keeps no frame of the table's own.
+TEST(TableRtfBorders, WriterKeepsWhatOurRtfCarries) {
+    TRVStyle style(nullptr);
+    test::TTestRVData data(&style);
+    data.SetOptions(data.GetOptions() | TRVOption::rvoTagsArePChars);
+    TRVRTFReaderProperties props;
+    TStringStream in(ReadFile("lo-from-ours.rtf"));
+    int index = 0;
+    ASSERT_EQ(props.ImportRtfStream(&data, in, index), 0);
+    auto find = [&](std::u16string_view text) {
+        for (int i = 0; i < data.ItemCount(); ++i)
+            if (data.GetItemStyleNo(i) >= 0 && data.GetItemTextW(i) == text) return i;
+        ADD_FAILURE() << "no item of that text";
+        return 0;
+    };
+    const int link = find(u"\u00fcber");
+    EXPECT_EQ(data.ReadItemTag(link).Text(), "https://example.com/\u00e4/?x=1&y=\u00e4");
+    const int start = find(u"Link: ");
+    ASSERT_NE(data.GetItemCheckpointObject(start), nullptr);
+    EXPECT_EQ(data.GetItemCheckpointObject(start)->Name, "Z\xFCrich");
+    EXPECT_EQ(style.TextStyles[data.GetItemStyleNo(find(u"D\u00e9j\u00e0 text"))].FontName,
+              "D\u00e9j\u00e0 Serif");
+    const int up = find(u"E=mc") + 1, down = up + 2;
+    EXPECT_EQ(style.TextStyles[data.GetItemStyleNo(up)].VShift, 50);
+    EXPECT_EQ(style.TextStyles[data.GetItemStyleNo(down)].VShift, -30);
+    EXPECT_EQ(style.ParaStyles[data.GetItemParaNo(find(u"\u05e9\u05dc\u05d5\u05dd"))].BiDiMode,
+              TRVBiDiMode::rvbdRightToLeft);
+    const TRVTableItemInfo* table = nullptr;
+    for (int i = 0; i < data.ItemCount() && !table; ++i)
+        table = dynamic_cast<const TRVTableItemInfo*>(data.GetItem(i));
+    ASSERT_TRUE(table);
+    EXPECT_EQ(table->CellBorderWidth(), 1);
+    EXPECT_EQ(table->CellBorderColor(), clRed);
+    EXPECT_EQ(table->BorderWidth(), 0);
+}
+
 } // namespace
 } // namespace epc
