@@ -66,8 +66,14 @@ std::string Borders(const TRVTableItemInfo& t) {
                 const TRVBooleanRect& v = cell->VisibleBorders;
                 s += std::string(" ") + (v.Left ? "l" : "") + (v.Top ? "t" : "") +
                      (v.Right ? "r" : "") + (v.Bottom ? "b" : "");
-                if (cell->BorderColor != clNone) s += "=" + color(cell->BorderColor);
-                if (cell->BorderLightColor != clNone) s += "~" + color(cell->BorderLightColor);
+                if (cell->BorderColor != clNone) {
+                    s += '=';
+                    s += color(cell->BorderColor);
+                }
+                if (cell->BorderLightColor != clNone) {
+                    s += '~';
+                    s += color(cell->BorderLightColor);
+                }
             }
     return s;
 }
