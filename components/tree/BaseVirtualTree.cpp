@@ -667,6 +667,23 @@ void TBaseVirtualTree::ReadOldOptions(const std::vector<std::string>& identifier
 
 void TBaseVirtualTree::Loaded() {
     TCustomControl::Loaded();
+    // What a stored form asks for must fit in what a real tree holds: a record of at most
+    // MaxStoredNodeDataSize bytes, top-level nodes of at most MaxStoredNodesBytes in all.
+    const int64_t count =
+        FStates.Contains(TVirtualTreeState::tsNeedRootCountUpdate) ? FLoadedRootNodeCount : 0;
+    std::string refused;
+    if (FNodeDataSize > MaxStoredNodeDataSize)
+        refused = "NodeDataSize: " + std::to_string(FNodeDataSize) + " bytes of user data " +
+                  "for each node are more than a tree may hold";
+    else if (count > 0 && count * int64_t(NodeRecordSize()) > MaxStoredNodesBytes)
+        refused = "RootNodeCount: " + std::to_string(count) + " nodes take more memory " +
+                  "than a tree may hold";
+    if (!refused.empty()) {
+        FStates.Exclude(TVirtualTreeState::tsNeedRootCountUpdate);
+        FLoadedRootNodeCount = 0;
+        if (FHeader && FHeader->Loading()) FHeader->EndLoading();
+        throw EReadError("Error reading " + Name() + "." + refused);
+    }
     if (FStates.Contains(TVirtualTreeState::tsNeedRootCountUpdate)) {
         FStates.Exclude(TVirtualTreeState::tsNeedRootCountUpdate);
         Cardinal count = FLoadedRootNodeCount;
@@ -908,6 +925,16 @@ bool TBaseVirtualTree::InternalAddToSelection(const std::vector<PVirtualNode>& n
 }
 
 void TBaseVirtualTree::AddToSelection(PVirtualNode node) {
+    // A tree without multiple selection holds one selected node: the others go first,
+    // whichever way (click with or without modifiers, key, code) the node comes.
+    if (node && node != FRoot.get() && !Has(node, nsSelected) && !Has(node, nsDisabled) &&
+        !FOptions->SelectionOptions().Contains(toMultiSelect) && SelectedCount() > 0) {
+        PackSelection();
+        for (PVirtualNode other : std::vector<PVirtualNode>(FSelection)) {
+            InternalRemoveFromSelection(other);
+            InvalidateNode(other);
+        }
+    }
     if (InternalAddToSelection({node}, false)) {
         InvalidateNode(node);
         Change(node);
