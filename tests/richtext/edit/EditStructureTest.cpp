@@ -232,9 +232,6 @@ TEST_F(Structure, DeletingWholeParagraphsLeavesNoEmptyItemBehind) {
     EXPECT_EQ(Items(), "x");
 }
 
-// A pasted table in the middle of a cell's text... is the table tests' matter; here the item
-// after a picture pasted as RVF between two words keeps its line.
-
 // An RVF stream that fails halfway keeps what it inserted before the bad line, as one step
 // that undo takes away.
 TEST_F(Structure, AnRvfStreamThatFailsHalfwayKeepsWhatItReadAsOneStep) {

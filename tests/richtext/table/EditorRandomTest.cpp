@@ -233,10 +233,8 @@ protected:
             name = "copy";
             testing::PressKey('C', {ssCtrl});
         } else if (roll < 83) {
-            // The editor's Ctrl+X is another's work: the cut goes as the message it sends.
             name = "cut";
-            SendMessage(Top()->Handle(), WM_CUT, 0, 0);
-            testing::Pump();
+            testing::PressKey('X', {ssCtrl});
         } else if (roll < 88) {
             name = "paste";
             testing::PressKey('V', {ssCtrl});
@@ -317,10 +315,12 @@ protected:
 TEST_F(EditorRandom, KeysClicksAndPastesKeepTheStructureAndUndoRedoGiveTheBytesBack) {
     const int seeds = EnvNumber("EPC_RANDOM_SEEDS", 6);
     const int steps = EnvNumber("EPC_RANDOM_STEPS", 3000);
-    for (int seed = 1; seed <= seeds; ++seed) {
+    // A failing seed runs alone with EPC_RANDOM_FIRST_SEED.
+    const int firstSeed = EnvNumber("EPC_RANDOM_FIRST_SEED", 1);
+    for (int seed = firstSeed; seed < firstSeed + seeds; ++seed) {
         SCOPED_TRACE("seed " + std::to_string(seed));
         std::mt19937 rng(uint32_t(seed) * 7919u);
-        if (seed > 1) {
+        if (seed > firstSeed) {
             CloseCell(A);
             CloseCell(B);
             A->Clear();
@@ -360,22 +360,25 @@ TEST_F(EditorRandom, KeysClicksAndPastesKeepTheStructureAndUndoRedoGiveTheBytesB
         }
         for (TRichViewEdit* e : {A, B}) {
             const std::string& first = e == A ? firstA : firstB;
-            CloseCell(e);
-            const std::string last = RvfOf(e->RVData());
             // A typed run goes a character at a time; nothing takes longer than the steps.
-            for (int k = 0; e->CanUndo(); ++k) {
-                ASSERT_LT(k, 20 * steps) << log;
-                e->Undo();
-                testing::Pump();
-            }
+            auto replayAll = [&](bool redo) {
+                for (int k = 0; redo ? e->CanRedo() : e->CanUndo(); ++k) {
+                    ASSERT_LT(k, 20 * steps) << log;
+                    if (redo)
+                        e->Redo();
+                    else
+                        e->Undo();
+                    testing::Pump();
+                }
+                CloseCell(e);
+            };
+            // Steps the run took back come again first: the last document has every step.
             CloseCell(e);
+            replayAll(true);
+            const std::string last = RvfOf(e->RVData());
+            replayAll(false);
             EXPECT_EQ(RvfOf(e->RVData()), first) << (e == A ? "A " : "B ") << log;
-            for (int k = 0; e->CanRedo(); ++k) {
-                ASSERT_LT(k, 20 * steps) << log;
-                e->Redo();
-                testing::Pump();
-            }
-            CloseCell(e);
+            replayAll(true);
             EXPECT_EQ(RvfOf(e->RVData()), last) << (e == A ? "A " : "B ") << log;
         }
     }
