@@ -386,6 +386,7 @@ void TRVTableItemInfo::EditorResized() {
     const int d = data->GetFirstDrawItemNo(itemNo);
     if (d < 0 || d >= data->DrawItems.Count()) return;
     data->FormatParasOfDrawRange(d, d, 0);
+    if (auto* edit = dynamic_cast<TRVEditRVData*>(data)) edit->RecheckResizer();
     const int e = data->GetFirstDrawItemNo(itemNo);
     if (e >= 0 && e < data->DrawItems.Count())
         PlaceCellEditor(data->DrawItems[e]->Left - outer->HScrollPos(),
@@ -444,6 +445,11 @@ void TRVTableItemInfo::AttachToDocument(TCustomRVData* rvData) {
 
 void TRVTableItemInfo::CloseCellEditor(bool clearing) {
     if (!FInplaceEditor) return;
+    // Editors open inside this one close first, innermost first, each handing its steps to
+    // the editor around it; so the steps reach this editor's lists before they are handed on,
+    // and no table is left holding an editor that goes with this one.
+    FInplaceEditor->DestroyInplaceEditor();
+    if (!FInplaceEditor) return;
     TCustomRichViewEdit* outer = FInplaceEditor->Outer();
     if (outer && (outer->Destroying() || !outer->HandleAllocated())) clearing = true;
     FinalizeCellUndo();
@@ -496,6 +502,8 @@ void TRVTableItemInfo::DestroyCellEditor(bool keepContent) {
 void TRVTableItemInfo::FinalizeCellUndo() {
     auto* data = dynamic_cast<TRVEditRVData*>(FRVData);
     if (!FInplaceEditor || !data) return;
+    // The steps of an editor open inside this one join this one's lists first.
+    FInplaceEditor->FinalizeInplaceUndo();
     TRVEditRVData* inner = FInplaceEditor->EditData();
     const int itemNo = GetItemNo();
     for (bool redo : {false, true}) {
@@ -708,6 +716,11 @@ bool TRVTableItemInfo::EnterTableByCaret(int mode, int x) {
 
 void TRVTableItemInfo::MoveFromCellEditor(int direction) {
     if (!FInplaceEditor) return;
+    // Cells selected by a drag from the editor stay the selection in its place.
+    if (direction == rvimClose && HasCellSelection()) {
+        SelectCellsForEditor();
+        return;
+    }
     auto* data = dynamic_cast<TRVEditRVData*>(FRVData);
     TCustomRichViewEdit* outer = FInplaceEditor->Outer();
     const int row = FEditedRow, col = FEditedCol, itemNo = GetItemNo();
