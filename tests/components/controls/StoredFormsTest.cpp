@@ -495,7 +495,9 @@ TEST_F(StoredFormsTest, BoundsAtTheCoordinateLimitLoadAndLayOut) {
     TWinControl* parent = &source;
     for (int i = 0; i < 20; ++i) {
         auto* panel = new TPanel(&source);
-        panel->SetName("P" + std::to_string(i));
+        std::string name = std::to_string(i);
+        name.insert(0, 1, 'P');
+        panel->SetName(name);
         panel->SetParent(parent);
         panel->SetBounds(L, -L, L, L);
         panel->SetAnchors({akLeft, akTop, akRight, akBottom});
