@@ -667,6 +667,23 @@ void TBaseVirtualTree::ReadOldOptions(const std::vector<std::string>& identifier
 
 void TBaseVirtualTree::Loaded() {
     TCustomControl::Loaded();
+    // What a stored form asks for must fit in what a real tree holds: a record of at most
+    // MaxStoredNodeDataSize bytes, top-level nodes of at most MaxStoredNodesBytes in all.
+    const int64_t count =
+        FStates.Contains(TVirtualTreeState::tsNeedRootCountUpdate) ? FLoadedRootNodeCount : 0;
+    std::string refused;
+    if (FNodeDataSize > MaxStoredNodeDataSize)
+        refused = "NodeDataSize: " + std::to_string(FNodeDataSize) + " bytes of user data " +
+                  "for each node are more than a tree may hold";
+    else if (count > 0 && count * int64_t(NodeRecordSize()) > MaxStoredNodesBytes)
+        refused = "RootNodeCount: " + std::to_string(count) + " nodes take more memory " +
+                  "than a tree may hold";
+    if (!refused.empty()) {
+        FStates.Exclude(TVirtualTreeState::tsNeedRootCountUpdate);
+        FLoadedRootNodeCount = 0;
+        if (FHeader && FHeader->Loading()) FHeader->EndLoading();
+        throw EReadError("Error reading " + Name() + "." + refused);
+    }
     if (FStates.Contains(TVirtualTreeState::tsNeedRootCountUpdate)) {
         FStates.Exclude(TVirtualTreeState::tsNeedRootCountUpdate);
         Cardinal count = FLoadedRootNodeCount;
@@ -936,6 +953,7 @@ void TBaseVirtualTree::RemoveFromSelection(PVirtualNode node) {
 void TBaseVirtualTree::PackSelection() {
     FSelection.erase(std::remove_if(FSelection.begin(), FSelection.end(), Marked),
                      FSelection.end());
+    FSelectionMarked = 0;
     FStates.Exclude(TVirtualTreeState::tsSelectionCompactPending);
 }
 
@@ -1058,8 +1076,8 @@ TRect TBaseVirtualTree::NodeContentRect(PVirtualNode node, int nodeTop) {
     // and the normal image; the label is as wide as the node says. Without columns the right
     // limit is the client width.
     const auto paint = FOptions->PaintOptions();
-    int level = int(NodeLevel(node)) + (paint.Contains(toShowRoot) ? 1 : 0);
-    int start = level * int(FIndent) + FMargin;
+    const int64_t level = int64_t(NodeLevel(node)) + (paint.Contains(toShowRoot) ? 1 : 0);
+    int start = IndentWidth(level) + FMargin;
     if (FOptions->MiscOptions().Contains(toCheckSupport) && node->CheckType != ctNone &&
         FCheckImages)
         start += FCheckImages->Width() + 2;

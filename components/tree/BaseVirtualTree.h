@@ -11,6 +11,7 @@
 // scrolling (TVTScroller) and the header's frame (TVTHeaderFrame) are collaborators the tree
 // holds; they keep the state of their concern, and the tree's methods forward to them.
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstdlib>
@@ -99,6 +100,13 @@ enum class TVirtualTreeState : uint8_t {
     tsCopyPending
 };
 using TVirtualTreeStates = TSet<TVirtualTreeState>;
+
+// Bounds of what a stored form may ask a tree for (nothing real comes near them): user data
+// bytes for each node, and the memory of the top-level nodes it makes when it has loaded.
+constexpr int MaxStoredNodeDataSize = 64 * 1024;
+constexpr int64_t MaxStoredNodesBytes = int64_t(256) << 20;
+// Indentation wider than this lies beyond every picture; it leaves room for what is added to it.
+constexpr int64_t MaxIndentWidth = int64_t(1) << 28;
 
 class TBaseVirtualTree;
 class TTreeReadView;
@@ -329,6 +337,12 @@ public:
     Cardinal DefaultNodeHeight() const { return FDefaultNodeHeight; }
     void SetDefaultNodeHeight(Cardinal value);
     Cardinal Indent() const { return FIndent; }
+    // The width of Levels indentation steps. Any indent may be set (a stored form may hold
+    // one in the billions): the width is capped far beyond every picture, so that the
+    // positions worked out from it never overflow.
+    int IndentWidth(int64_t levels) const {
+        return int(std::min<int64_t>(levels * int64_t(FIndent), MaxIndentWidth));
+    }
     void SetIndent(Cardinal value);
     int Margin() const { return FMargin; }
     void SetMargin(int value);
@@ -771,7 +785,8 @@ public:
     // Selects or deselects one node; a node newly selected makes a focused column that is not
     // shown give way to the main column.
     void SetNodeSelected(PVirtualNode node, bool value);
-    Cardinal SelectedCount() const { return Cardinal(FSelection.size()); }
+    // Entries marked for packing inside an update lock are no longer selected.
+    Cardinal SelectedCount() const { return Cardinal(FSelection.size() - FSelectionMarked); }
     void AddToSelection(PVirtualNode node);
     bool InternalAddToSelection(const std::vector<PVirtualNode>& newItems, bool forceInsert);
     void RemoveFromSelection(PVirtualNode node);
@@ -1154,8 +1169,14 @@ private:
     PVirtualNode RememberVisible(PVirtualNode node) const;
     // Initialises a node a walker returns (nil passes).
     PVirtualNode Initialized(PVirtualNode node);
+    // The highest node from a node up to the top level that does not show: hidden, or below
+    // a collapsed parent (nil for a fully visible node).
+    PVirtualNode HiddenTop(PVirtualNode node) const;
     PVirtualNode NextVisibleStep(PVirtualNode node) const;
     PVirtualNode PreviousVisibleStep(PVirtualNode node) const;
+    // Cancels the edit under way when it changes a descendant of Node (or Node itself with
+    // Itself): the edit link holds the node, which is about to be freed.
+    void CancelEditOf(PVirtualNode node, bool itself);
     void InternalRemoveFromSelection(PVirtualNode node);
     // Ends the drop-target side of a drag: timers stopped, the drop target's row repainted.
     void ClearDropTarget();
@@ -1227,6 +1248,8 @@ private:
     std::unique_ptr<IVTEditLink> FEditLink;
     std::unique_ptr<IVTEditLink> FEndedEditLink;
     TColumnIndex FEditColumn = NoColumn;
+    // The node the edit under way changes.
+    PVirtualNode FEditNode = nullptr;
     TBorderStyle FBorderStyle = bsSingle;
     TAlignment FAlignment = taLeftJustify;
 
@@ -1322,7 +1345,8 @@ private:
     TColumnIndex FFocusedColumn = NoColumn;
     PVirtualNode FRangeAnchor = nullptr;
     int FLastSelectionLevel = -1;
-    std::vector<PVirtualNode> FSelection; // sorted by address; nil entries await packing
+    std::vector<PVirtualNode> FSelection; // sorted by address; marked entries await packing
+    size_t FSelectionMarked = 0;          // marked entries in FSelection
     PVirtualNode FCurrentHotNode = nullptr;
     PVirtualNode FDropTargetNode = nullptr;
     PVirtualNode FLastChangedNode = nullptr;
