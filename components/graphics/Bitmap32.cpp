@@ -464,13 +464,16 @@ void TBitmap32::AALineWalk(TFixed x1, TFixed y1, TFixed x2, TFixed y2, TColor32 
     // 1/512 pixel below a half, so that the 24.8 conversion below rounds.
     int64_t cx = int64_t(x1) + 127, cy = int64_t(y1) + 127;
     int64_t ex = int64_t(x2) + 127, ey = int64_t(y2) + 127;
-    int64_t hyp = std::llround(std::hypot(double(nx), double(ny)));
+    // Halves round to even here as everywhere else; 64 bits, as a diagonal across the whole
+    // 32-bit range is longer than 32 bits hold.
+    auto round = [](double v) { return int64_t(std::nearbyint(v)); };
+    int64_t hyp = round(std::hypot(double(nx), double(ny)));
     if (l) hyp += 65536;
     if (hyp < 256) return;
     int64_t n = hyp >> 16;
     // The midpoint below steps back by this step even when no whole step was taken.
     double h = 65536.0 / double(hyp);
-    int64_t sx = std::llround(double(nx) * h), sy = std::llround(double(ny) * h);
+    int64_t sx = round(double(nx) * h), sy = round(double(ny) * h);
     for (int64_t i = 0; i < n; ++i) {
         put(int32_t(cx >> 8), int32_t(cy >> 8), c);
         cx += sx;

@@ -366,6 +366,23 @@ TEST(Bitmap32Draw, SubPixelAntialiasedLineStepsBackFromTheEnd) {
     EXPECT_GT(RedComponent(b.Pixel(5, 5)), RedComponent(b.Pixel(5, 6)));
 }
 
+// A step of exactly two and a half 16.16 units rounds half to even, to 2: the second point is
+// the one at 24.8 x 1200, not 1201. The line is two whole pixels long, so the last point has
+// no alpha left and only the two steps show.
+TEST(Bitmap32Draw, AntialiasedLineStepRoundsHalfToEven) {
+    const TFixed x1 = 1200 * 256 + 126, y1 = 5 * 65536;
+    TBitmap32 b, expected;
+    b.SetSize(10, 10);
+    b.Clear(0xFF000000);
+    expected.Assign(&b);
+    b.DrawLineAA(x1, y1, x1 + 5, y1 + 2 * 65536, 0xFFFFFFFF);
+    expected.SetPixelAA(1200, (y1 + 127) >> 8, 0xFFFFFFFF);
+    expected.SetPixelAA(1200, (y1 + 127 + 65536) >> 8, 0xFFFFFFFF);
+    for (int y = 0; y < 10; ++y)
+        for (int x = 0; x < 10; ++x)
+            EXPECT_EQ(b.Pixel(x, y), expected.Pixel(x, y)) << x << "," << y;
+}
+
 // From 32,768 pixels on, the far edges no longer fit 16.16 in 32 bits: lines, pen lines and
 // antialiased outlines must still draw there, as they do on a smaller bitmap.
 TEST(Bitmap32Draw, AntialiasedLinesOnWideAndTallBitmaps) {
