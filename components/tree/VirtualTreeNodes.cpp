@@ -820,14 +820,9 @@ void TBaseVirtualTree::UnlockUpdates() {
 }
 
 void TBaseVirtualTree::StructureChange(PVirtualNode node, TChangeReason reason) {
-    // The first reason wins unless a later one asks for a full rebuild.
-    if (!FStates.Contains(TVirtualTreeState::tsStructureChangePending) ||
-        reason == TChangeReason::crAccumulated) {
-        if (!FStates.Contains(TVirtualTreeState::tsStructureChangePending))
-            FLastStructureChangeReason = reason;
-        else
-            FLastStructureChangeReason = TChangeReason::crAccumulated;
-    }
+    // Node and reason are kept together: a deferred notification names the last change as it
+    // was, never one change's node with another's reason.
+    FLastStructureChangeReason = reason;
     FLastStructureChangeNode = node;
     if (IsUpdating()) {
         StopTimer(StructureChangeTimer);
