@@ -820,14 +820,9 @@ void TBaseVirtualTree::UnlockUpdates() {
 }
 
 void TBaseVirtualTree::StructureChange(PVirtualNode node, TChangeReason reason) {
-    // The first reason wins unless a later one asks for a full rebuild.
-    if (!FStates.Contains(TVirtualTreeState::tsStructureChangePending) ||
-        reason == TChangeReason::crAccumulated) {
-        if (!FStates.Contains(TVirtualTreeState::tsStructureChangePending))
-            FLastStructureChangeReason = reason;
-        else
-            FLastStructureChangeReason = TChangeReason::crAccumulated;
-    }
+    // Node and reason are kept together: a deferred notification names the last change as it
+    // was, never one change's node with another's reason.
+    FLastStructureChangeReason = reason;
     FLastStructureChangeNode = node;
     if (IsUpdating()) {
         StopTimer(StructureChangeTimer);
@@ -998,44 +993,33 @@ void TBaseVirtualTree::ExpandAll(PVirtualNode node) {
 void TBaseVirtualTree::CollapseAll(PVirtualNode node) {
     if (TotalCount() < 2) return;
     TUpdateLock lock(*this);
-    // Children before their parents (post-order), so that every collapse finds its descendants
-    // closed already; the heights are settled on the way up as in ExpandAll (a node whose
-    // collapse is refused keeps its children's new totals).
+    // Backwards from the last node, so that every collapse finds its descendants closed already
+    // and the handlers hear the nodes bottom up; the heights are settled on the way as in
+    // ExpandAll (a node whose collapse is refused keeps its children's new totals).
+    auto deepestLast = [](PVirtualNode run) {
+        while (run->LastChild)
+            run = run->LastChild;
+        return run;
+    };
     auto collapseSubtree = [&](PVirtualNode start) {
-        PVirtualNode parent = start->Parent;
-        TShownLevels levels(parent == FRoot.get() ||
-                            (Has(parent, nsExpanded) && IsNodeFullyVisible(parent)));
-        PVirtualNode run = start;
+        PVirtualNode run = deepestLast(start);
         while (true) {
-            while (run->FirstChild) {
-                levels.Down(levels.Shown() && Has(run, nsVisible) && Has(run, nsExpanded));
-                run = run->FirstChild;
-            }
-            bool descended = false;
-            while (true) {
-                PVirtualNode next = run->NextSibling;
-                PVirtualNode up = run->Parent;
-                if (Has(run, nsExpanded))
-                    ToggleNodeImpl(run, levels.Shown() && Has(run, nsVisible), true);
-                LeaveWalkedNode(run, start, descended);
-                if (run == start) return;
-                if (next) {
-                    run = next;
-                    break;
-                }
-                run = up;
-                levels.Up();
-                descended = true;
-            }
+            const bool hadChildren = run->FirstChild != nullptr;
+            PVirtualNode previous = run->PrevSibling;
+            PVirtualNode up = run->Parent;
+            if (Has(run, nsExpanded)) ToggleNodeImpl(run, IsNodeFullyVisible(run) ? 1 : 0, true);
+            LeaveWalkedNode(run, start, hadChildren);
+            if (run == start) return;
+            run = previous ? deepestLast(previous) : up;
         }
     };
     if (node && node != FRoot.get()) {
         collapseSubtree(node);
     } else {
-        for (PVirtualNode run = FRoot->FirstChild; run;) {
-            PVirtualNode next = run->NextSibling;
+        for (PVirtualNode run = FRoot->LastChild; run;) {
+            PVirtualNode previous = run->PrevSibling;
             collapseSubtree(run);
-            run = next;
+            run = previous;
         }
     }
 }

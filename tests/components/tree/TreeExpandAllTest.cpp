@@ -152,3 +152,26 @@ TEST(TreeExpandAll, VeryDeepChainsAndWideLevels) {
     EXPECT_EQ(tree.RootTotalHeight(), 2u * 18);
     EXPECT_EQ(tree.RootNode()->FirstChild->TotalCount, 50000u);
 }
+
+TEST(TreeExpandAll, CollapseAllClosesNodesBackwardsFromTheLastNode) {
+    TBaseVirtualTree tree(nullptr);
+    PVirtualNode a = tree.AddChild(nullptr);
+    PVirtualNode a1 = tree.AddChild(a);
+    tree.AddChild(a1);
+    tree.AddChild(a);
+    PVirtualNode b = tree.AddChild(nullptr);
+    tree.AddChild(b);
+    tree.ExpandAll(nullptr);
+    std::vector<PVirtualNode> closed;
+    tree.OnCollapsed = [&](TBaseVirtualTree*, PVirtualNode n) { closed.push_back(n); };
+    tree.CollapseAll(nullptr);
+    EXPECT_EQ(closed, (std::vector<PVirtualNode>{b, a1, a}));
+    EXPECT_EQ(tree.VisibleCount(), 2u);
+    EXPECT_EQ(CheckTotals(tree), tree.VisibleCount());
+
+    tree.ExpandAll(nullptr);
+    closed.clear();
+    tree.CollapseAll(a);
+    EXPECT_EQ(closed, (std::vector<PVirtualNode>{a1, a}));
+    EXPECT_EQ(CheckTotals(tree), tree.VisibleCount());
+}

@@ -304,6 +304,22 @@ TEST_F(TreeFixture, UpdateLockOrderAndDeferredNotifications) {
     EXPECT_EQ(log, (std::vector<std::string>{"structure 4"}));
 }
 
+TEST_F(TreeFixture, DeferredStructureChangeNamesTheLastChangeWithItsOwnReason) {
+    PVirtualNode parent = tree.AddChild(nullptr);
+    PVirtualNode doomed = tree.AddChild(parent);
+    std::vector<std::pair<PVirtualNode, TChangeReason>> seen;
+    tree.OnStructureChange = [&](TBaseVirtualTree*, PVirtualNode n, TChangeReason r) {
+        seen.emplace_back(n, r);
+    };
+    tree.LockUpdates();
+    tree.AddChild(nullptr);
+    tree.DeleteNode(doomed);
+    tree.UnlockUpdates();
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].first, parent);
+    EXPECT_EQ(seen[0].second, TChangeReason::crChildDeleted);
+}
+
 TEST_F(TreeFixture, ChangeDelayPostponesNotifications) {
     int changes = 0, structures = 0;
     tree.OnChange = [&](TBaseVirtualTree*, PVirtualNode) { ++changes; };
