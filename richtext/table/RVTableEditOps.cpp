@@ -393,6 +393,12 @@ void TRVTableItemInfo::EditorResized() {
         PlaceCellEditor(data->DrawItems[e]->Left - outer->HScrollPos(),
                         data->DrawItems[e]->Top - outer->VScrollPos() * outer->VSmallStep());
     data->Invalidate();
+    // What the layout was made for: the editor lays its items out again when the cell's width
+    // changes, and they may then need another height.
+    if (FInplaceEditor && FEditedRow >= 0 && FEditedRow < RowCount() && FEditedCol >= 0 &&
+        FEditedCol < ColCount())
+        GetEditedCellSize(Rows.GetRow(FEditedRow)->Cell(FEditedCol), FEditorHeight,
+                          FEditorMinWidth);
 }
 
 void RVTableCellEditorFollows(TRVTableItemInfo& table, const std::string& name, int row, int col) {
