@@ -908,6 +908,16 @@ bool TBaseVirtualTree::InternalAddToSelection(const std::vector<PVirtualNode>& n
 }
 
 void TBaseVirtualTree::AddToSelection(PVirtualNode node) {
+    // A tree without multiple selection holds one selected node: the others go first,
+    // whichever way (click with or without modifiers, key, code) the node comes.
+    if (node && node != FRoot.get() && !Has(node, nsSelected) && !Has(node, nsDisabled) &&
+        !FOptions->SelectionOptions().Contains(toMultiSelect) && SelectedCount() > 0) {
+        PackSelection();
+        for (PVirtualNode other : std::vector<PVirtualNode>(FSelection)) {
+            InternalRemoveFromSelection(other);
+            InvalidateNode(other);
+        }
+    }
     if (InternalAddToSelection({node}, false)) {
         InvalidateNode(node);
         Change(node);

@@ -1333,6 +1333,8 @@ private:
     Cardinal FLoadedRootNodeCount = 0;
     bool FRootNodeCountStored = false;
     bool FRegisteredWithWorker = false;
+    // The client size changed again while a size change was being handled.
+    bool FSizedWhileSizing = false;
     int FRepaintRequests = 0;
     // Changes of expansion, visibility or structure; lets visible walks trust their last step.
     uint64_t FStructureVersion = 0;

@@ -839,6 +839,8 @@ bool TBaseVirtualTree::DragOver(TObject* source, int x, int y, TDragState state)
 }
 
 void TBaseVirtualTree::DragDrop(TObject* source, int x, int y) {
+    // No leave follows a drop: the drag over this tree ends here, whatever the handler does.
+    auto ended = Finally([this] { DoStateChange({}, {S::tsVCLDragging}); });
     uint32_t effect = FDropEffect;
     TreeDragDrop(source, nullptr, GetShiftState(), TPoint(x, y), effect);
 }

@@ -94,8 +94,9 @@ void TVTHeaderFrame::PaintTo(HDC dc, int left, int top) {
     const int height = tree.FHeader->Height();
     TBitmap picture;
     picture.SetSize(std::max(1, width), height);
+    // Scrolled sideways the columns move left with the cells below them (OffsetX <= 0).
     tree.FHeader->Columns()->PaintHeader(picture.Canvas(), TRect(0, 0, width, height),
-                                         -tree.FOffsetX);
+                                         tree.FOffsetX);
     BitBlt(dc, left, top, width, height, picture.Canvas()->Handle(), 0, 0, SRCCOPY);
 }
 

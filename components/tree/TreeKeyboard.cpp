@@ -73,7 +73,12 @@ void TVTKeyboard::KeyDown(Word& key, TShiftState shift) {
         ExpandCollapseKey(press);
         break;
     case VK_SPACE:
-        CheckKey(press);
+        // Space checks only where there is something to check; else it is typed like any
+        // other character (an incremental search takes it).
+        if (IsCheckKey(press))
+            CheckKey(press);
+        else
+            CommandKey(press);
         break;
     default:
         CommandKey(press);
@@ -328,12 +333,16 @@ void TVTKeyboard::LeftRightKey(TKeyPress& press) {
 
 // ---- The check key
 
+bool TVTKeyboard::IsCheckKey(const TKeyPress& press) const {
+    return FTree.FOptions->MiscOptions().Contains(toCheckSupport) && press.Node &&
+           press.Node->CheckType != ctNone;
+}
+
 // Space presses the focused node's check image; the key's release applies the new state.
 void TVTKeyboard::CheckKey(const TKeyPress& press) {
     TBaseVirtualTree& tree = FTree;
     PVirtualNode node = press.Node;
-    if (!tree.FOptions->MiscOptions().Contains(toCheckSupport) || !node ||
-        node->CheckType == ctNone || Has(node, nsDisabled) ||
+    if (Has(node, nsDisabled) ||
         tree.FStates.ContainsAny(
             {S::tsLeftButtonDown, S::tsRightButtonDown, S::tsMiddleButtonDown}))
         return;
@@ -418,25 +427,70 @@ void TVTKeyboard::FocusByKey(PVirtualNode newNode, Word key, TShiftState shift) 
     const bool multi = tree.FOptions->SelectionOptions().Contains(toMultiSelect);
     const bool shiftDown = shift.Contains(ssShift);
     const bool anyModifier = shift.ContainsAny({ssShift, ssCtrl, ssAlt});
+    const bool grid = tree.FOptions->MiscOptions().Contains(toGridExtensions);
     PVirtualNode old = tree.FFocusedNode;
     tree.SetFocusedNode(newNode);
     if (tree.FFocusedNode != newNode) return;
     if (!tree.FRangeAnchor)
         tree.FRangeAnchor =
             tree.FirstSelectedNode() ? tree.FirstSelectedNode() : tree.FirstNodeNoInit();
-    if (shiftDown && multi && key != VK_BACK && key != VK_TAB) {
-        // Extending: everything between the anchor and the new focus, nothing else.
-        tree.SelectNodes(tree.FRangeAnchor, newNode, false);
-        tree.RequestRepaint();
-        tree.Change(newNode);
-        return;
-    }
     const bool reset = !anyModifier || !multi || key == VK_BACK || key == VK_TAB ||
-                       (tree.FOptions->MiscOptions().Contains(toGridExtensions) && anyModifier);
-    if (reset && (tree.SelectedCount() > 1 || old != newNode)) tree.ClearSelection();
-    tree.FRangeAnchor = newNode;
-    tree.FLastSelectionLevel = int(tree.NodeLevel(newNode));
+                       (grid && anyModifier && !shiftDown);
+    const bool hadSeveral = tree.SelectedCount() > 1;
+    if (reset && !(tree.SelectedCount() == 1 && Has(newNode, nsSelected))) tree.ClearSelection();
+    const bool extend = shiftDown && multi && !tree.FStates.Contains(S::tsEditing);
+    bool flipped = false;
+    if (!shiftDown) {
+        tree.FRangeAnchor = newNode;
+        tree.FLastSelectionLevel = int(tree.NodeLevel(newNode));
+    } else if (extend && !reset) {
+        if (key == VK_PRIOR || key == VK_NEXT || key == VK_HOME || key == VK_END) {
+            // A page or a jump flips every node it passes over; what was selected apart from
+            // them stays so.
+            FlipBetween(old, newNode);
+            flipped = true;
+        } else if (old && old != tree.FRangeAnchor && old != newNode && Has(old, nsSelected) &&
+                   TowardsAnchor(old, newNode)) {
+            // Stepping back towards the anchor gives up the row the focus left.
+            tree.RemoveFromSelection(old);
+        }
+    }
     tree.AddToSelection(newNode);
+    if (flipped || hadSeveral) tree.RequestRepaint();
+}
+
+// Whether the step from one node to the next goes back towards the range anchor (or onto it).
+bool TVTKeyboard::TowardsAnchor(PVirtualNode from, PVirtualNode to) const {
+    TBaseVirtualTree& tree = FTree;
+    PVirtualNode anchor = tree.FRangeAnchor;
+    if (!anchor) return false;
+    const int side = tree.CompareNodePositions(from, anchor);
+    const int step = tree.CompareNodePositions(to, from);
+    return (side > 0 && step < 0) || (side < 0 && step > 0);
+}
+
+// Flips the selection of the visible nodes strictly between two nodes; a focus that came from
+// nowhere starts the range at the first visible node.
+void TVTKeyboard::FlipBetween(PVirtualNode from, PVirtualNode to) {
+    TBaseVirtualTree& tree = FTree;
+    std::vector<PVirtualNode> between;
+    if (!from) {
+        for (PVirtualNode run = tree.FirstVisibleNode(); run && run != to;
+             run = tree.NextVisibleNode(run))
+            between.push_back(run);
+    } else if (from != to) {
+        if (tree.CompareNodePositions(from, to) > 0) std::swap(from, to);
+        for (PVirtualNode run = tree.NextVisibleNode(from); run && run != to;
+             run = tree.NextVisibleNode(run))
+            between.push_back(run);
+    }
+    std::vector<PVirtualNode> add;
+    for (PVirtualNode n : between)
+        if (Has(n, nsSelected))
+            tree.RemoveFromSelection(n);
+        else
+            add.push_back(n);
+    if (tree.InternalAddToSelection(add, false)) tree.Change(nullptr);
 }
 
 // ---- Incremental search

@@ -55,6 +55,8 @@ private:
     void HomeEndKey(TKeyPress& press);
     void ExpandCollapseKey(TKeyPress& press);
     void LeftRightKey(TKeyPress& press);
+    // Space is the check key with check support and a focused node that has a check type.
+    bool IsCheckKey(const TKeyPress& press) const;
     void CheckKey(const TKeyPress& press);
     void CommandKey(const TKeyPress& press);
     void ShowHelp(PVirtualNode node);
@@ -63,6 +65,8 @@ private:
     void ScrollBy(int dx, int dy);
     // The focus moved by a key: the selection follows, or is extended from the range anchor.
     void FocusByKey(PVirtualNode newNode, Word key, TShiftState shift);
+    bool TowardsAnchor(PVirtualNode from, PVirtualNode to) const;
+    void FlipBetween(PVirtualNode from, PVirtualNode to);
     PVirtualNode SearchStep(PVirtualNode node, bool forward);
     PVirtualNode SearchStart(bool forward);
 

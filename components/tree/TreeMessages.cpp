@@ -206,8 +206,11 @@ bool TBaseVirtualTree::AppearanceMessage(TMessage& message) {
             RECT update;
             if (GetUpdateRect(Handle(), &update, 0)) FUpdateRect = update;
         }
+        const int rangeX = RangeX();
         TCustomControl::WndProc(message);
         if (dragImageShown) FDragImage->ShowDragImage();
+        // Rows shown for the first time may be wider than the bar knew.
+        if (RangeX() > rangeX && !IsUpdating()) UpdateScrollBars(true);
         return true;
     }
     case WM_PRINT:
@@ -318,18 +321,37 @@ bool TBaseVirtualTree::FocusMessage(TMessage& message) {
 void TBaseVirtualTree::SizeMessage(TMessage& message) {
     // Wrapped or clipped content may need less room now.
     FScroller.InvalidateRangeX();
-    TCustomControl::WndProc(message);
-    if (!HandleAllocated() || ClientHeight() <= 0 ||
-        FStates.ContainsAny({S::tsToggling, S::tsPainting, S::tsSizing}))
+    // A bar shown or hidden by the pass under way resizes the client area from inside it: that
+    // pass takes the new size in another round rather than starting over within itself.
+    if (FStates.Contains(S::tsSizing)) {
+        FSizedWhileSizing = true;
         return;
+    }
+    if (!HandleAllocated() || ClientHeight() <= 0 ||
+        FStates.ContainsAny({S::tsToggling, S::tsPainting})) {
+        TCustomControl::WndProc(message);
+        return;
+    }
     DoStateChange({S::tsSizing});
     auto leave = Finally([this] { DoStateChange({}, {S::tsSizing}); });
-    // The auto-size column follows the client width.
-    if (FHeader && FHeader->Options().Contains(hoAutoResize)) {
-        FHeader->AdjustAutoSize(NoColumn, true);
-        FHeader->Invalidate();
+    // Rows that wrap to the width may want the bars otherwise once a bar took its room; such
+    // changes only go one way (a narrower area wraps taller), so a few rounds settle it.
+    constexpr int MaxSizingRounds = 4;
+    for (int round = 0; round < MaxSizingRounds; ++round) {
+        FSizedWhileSizing = false;
+        const TRect client = ClientRect();
+        message.LParam = MAKELPARAM(client.Width(), client.Height());
+        TCustomControl::WndProc(message);
+        if (!HandleAllocated()) return;
+        // The auto-size column follows the client width.
+        if (FHeader && FHeader->Options().Contains(hoAutoResize)) {
+            FHeader->AdjustAutoSize(NoColumn, true);
+            FHeader->Invalidate();
+        }
+        UpdateScrollBars(true);
+        if (!FSizedWhileSizing) break;
+        FScroller.InvalidateRangeX();
     }
-    UpdateScrollBars(true);
     if (FStates.Contains(S::tsEditing) && FHeader &&
         FHeader->Columns()->GetVisibleColumns().empty())
         UpdateEditBounds();

@@ -120,16 +120,44 @@ void TVTScroller::MouseWheel(TMessage& message) {
     }
 }
 
-// One bar: hidden unless the options ask for it; shown (disabled when nothing is to scroll)
-// with AlwaysVisible even while everything fits.
-void TVTScroller::UpdateScrollBar(bool vertical, bool doRepaint) {
+// The client size once both bars are as the ranges want them: each bar shown takes room the
+// other may then need, so the two are decided together and a bar update settles in one pass.
+TSize TVTScroller::SettledClientSize() {
     TBaseVirtualTree& tree = FTree;
-    if (!tree.HandleAllocated()) return;
-    if (!vertical && FRangeXStale) MeasureRangeX();
+    HWND h = tree.Handle();
+    const intptr_t style = GetWindowLong(h, GWL_STYLE);
+    const int barWidth = GetSystemMetrics(SM_CXVSCROLL);
+    const int barHeight = GetSystemMetrics(SM_CYHSCROLL);
+    // The client area without either bar.
+    const int fullWidth = tree.ClientWidth() + ((style & WS_VSCROLL) ? barWidth : 0);
+    const int fullHeight = tree.ClientHeight() + ((style & WS_HSCROLL) ? barHeight : 0);
+    const TScrollBarOptions& options = *tree.FScrollBarOptions;
+    const TScrollStyle bars = options.ScrollBars();
+    const bool canH = bars == TScrollStyle::ssHorizontal || bars == TScrollStyle::ssBoth;
+    const bool canV = bars == TScrollStyle::ssVertical || bars == TScrollStyle::ssBoth;
+    const int rangeX = RangeX();
+    const int rangeY = tree.RangeY();
+    bool needH = canH && options.AlwaysVisible();
+    bool needV = canV && options.AlwaysVisible();
+    // A bar once needed stays needed (the area only shrinks), so this ends within three rounds.
+    for (;;) {
+        const bool h2 = canH && (needH || rangeX > fullWidth - (needV ? barWidth : 0));
+        const bool v2 = canV && (needV || rangeY > fullHeight - (h2 ? barHeight : 0));
+        if (h2 == needH && v2 == needV) break;
+        needH = h2;
+        needV = v2;
+    }
+    return TSize(fullWidth - (needV ? barWidth : 0), fullHeight - (needH ? barHeight : 0));
+}
+
+// One bar: hidden unless the options ask for it; shown (disabled when nothing is to scroll)
+// with AlwaysVisible even while everything fits. Its page is the client extent both bars leave.
+void TVTScroller::SetBar(bool vertical, bool doRepaint) {
+    TBaseVirtualTree& tree = FTree;
+    // Nodes linked, unlinked, shown, hidden, expanded or collapsed since: measured anew.
+    if (!vertical && (FRangeXStale || FRangeXVersion != tree.FStructureVersion)) MeasureRangeX();
     HWND h = tree.Handle();
     const int bar = vertical ? SB_VERT : SB_HORZ;
-    const int range = vertical ? tree.RangeY() : RangeX();
-    const int page = vertical ? tree.ClientHeight() : tree.ClientWidth();
     const TScrollBarOptions& options = *tree.FScrollBarOptions;
     const TScrollStyle bars = options.ScrollBars();
     const TScrollStyle own = vertical ? TScrollStyle::ssVertical : TScrollStyle::ssHorizontal;
@@ -137,6 +165,9 @@ void TVTScroller::UpdateScrollBar(bool vertical, bool doRepaint) {
         ShowScrollBar(h, bar, false);
         return;
     }
+    const TSize settled = SettledClientSize();
+    const int range = vertical ? tree.RangeY() : RangeX();
+    const int page = vertical ? settled.cy : settled.cx;
     SCROLLINFO si;
     si.fMask = SIF_ALL;
     if (range > page || options.AlwaysVisible()) {
@@ -145,30 +176,59 @@ void TVTScroller::UpdateScrollBar(bool vertical, bool doRepaint) {
             ShowScrollBar(h, bar, true);
         }
         si.nMax = range;
-        si.nPage = uint32_t(page + 1);
+        si.nPage = uint32_t(std::max(0, page) + 1);
         si.nPos = -(vertical ? tree.FOffsetY : tree.FOffsetX);
     }
     SetScrollInfo(h, bar, &si, doRepaint);
-    const int position = -GetScrollPos(h, bar);
-    const TPoint offset =
-        vertical ? TPoint(tree.FOffsetX, position) : TPoint(position, tree.FOffsetY);
+}
+
+// The offsets follow the bars' positions.
+void TVTScroller::FollowBars() {
+    TBaseVirtualTree& tree = FTree;
+    HWND h = tree.Handle();
+    const TScrollStyle bars = tree.FScrollBarOptions->ScrollBars();
+    const bool hasH = bars == TScrollStyle::ssHorizontal || bars == TScrollStyle::ssBoth;
+    const bool hasV = bars == TScrollStyle::ssVertical || bars == TScrollStyle::ssBoth;
+    // A bar the options leave out keeps its offset.
+    const TPoint offset(hasH ? -GetScrollPos(h, SB_HORZ) : tree.FOffsetX,
+                        hasV ? -GetScrollPos(h, SB_VERT) : tree.FOffsetY);
     tree.DoSetOffsetXY(offset, T::DefaultScrollUpdateFlags & ~T::suoUpdateNCArea);
+}
+
+void TVTScroller::UpdateScrollBar(bool vertical, bool doRepaint) {
+    if (!FTree.HandleAllocated()) return;
+    SetBar(vertical, doRepaint);
+    FollowBars();
+}
+
+void TVTScroller::UpdateScrollBars(bool doRepaint) {
+    if (!FTree.HandleAllocated()) return;
+    SetBar(false, doRepaint);
+    // Showing the first bar may have resized the window (and rewrapped its rows) meanwhile:
+    // the second is decided from what holds now.
+    if (!FTree.HandleAllocated()) return;
+    SetBar(true, doRepaint);
+    FollowBars();
 }
 
 // ---- The horizontal range
 
+// The widest extent of the nodes that are shown (expanded all the way up and visible), not
+// only of the rows in the window: a range that changed with the scroll position or the
+// window's height would turn the horizontal bar on and off as it appeared. Nodes never
+// initialised have never been shown; painting widens the range as they come into view.
 void TVTScroller::MeasureRangeX() {
     TBaseVirtualTree& tree = FTree;
     FRangeXStale = false;
+    FRangeXVersion = tree.FStructureVersion;
     FRangeX = 0;
     // Node extents count without columns only; with them the columns' width is the range.
     if (tree.FHeader->UseColumns() || !tree.HandleAllocated()) return;
-    int top = 0;
-    for (PVirtualNode run = tree.NodeAtPointEx(0, -tree.FOffsetY, false, top);
-         run && top < tree.ClientHeight() - tree.FOffsetY; run = tree.NextVisibleNode(run)) {
+    for (PVirtualNode run = tree.FirstVisibleNodeNoInit(); run;
+         run = tree.NextVisibleNodeNoInit(run)) {
+        if (!Has(run, nsInitialized)) continue;
         FRangeX = std::max(FRangeX, tree.NodeContentLeft(run, NoColumn) +
                                         tree.DoGetNodeWidth(run, NoColumn));
-        top += int(run->NodeHeight);
     }
 }
 

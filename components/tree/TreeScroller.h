@@ -25,6 +25,8 @@ public:
     // CM_MOUSEWHEEL: rows when there is something to scroll vertically, else sideways.
     void MouseWheel(TMessage& message);
     void UpdateScrollBar(bool vertical, bool doRepaint);
+    // Both bars, then the offsets follow them.
+    void UpdateScrollBars(bool doRepaint);
 
     // The widest node extent measured (painting widens it), at least the columns' width.
     int RangeX() const;
@@ -61,11 +63,16 @@ private:
     TPoint TimerScrollDelta(TPoint cursor) const;
     void DropFinishedDirections();
     void MeasureRangeX();
+    TSize SettledClientSize();
+    void SetBar(bool vertical, bool doRepaint);
+    void FollowBars();
     void ShowPanningWindow(TPoint position);
     std::shared_ptr<TBitmap> LoadPanningCursorRegion(const char* name);
 
     int FRangeX = 0;
     bool FRangeXStale = false;
+    // The tree's structure version the range was measured at.
+    uint64_t FRangeXVersion = 0;
     uint8_t FScrollDirections = 0;
     bool FScrollTimerRunning = false;
     TPoint FPanningOrigin;

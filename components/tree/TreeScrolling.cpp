@@ -82,8 +82,7 @@ bool TBaseVirtualTree::DoSetOffsetXY(TPoint value, uint32_t options, const TRect
 void TBaseVirtualTree::UpdateScrollBars(bool doRepaint) {
     if (!HandleAllocated()) return;
     if (OnUpdateScrollBars) OnUpdateScrollBars(this);
-    UpdateHorizontalScrollBar(doRepaint);
-    UpdateVerticalScrollBar(doRepaint);
+    FScroller.UpdateScrollBars(doRepaint);
 }
 
 void TBaseVirtualTree::UpdateVerticalScrollBar(bool doRepaint) {

@@ -754,8 +754,9 @@ void TVTHeader::AdjustAutoSize(TColumnIndex currentIndex, bool force) {
     TColumnIndex index =
         FColumns->IsValidColumn(FAutoSizeIndex) ? FAutoSizeIndex : FColumns->Count() - 1;
     TVirtualTreeColumn* target = FColumns->Items(index);
-    if (FColumns->IsValidColumn(currentIndex) && currentIndex != index && !force) {
-        // A column resized at or after the auto-size column makes its next neighbour give way.
+    if (FColumns->IsValidColumn(currentIndex) && !force) {
+        // A column resized at or after the auto-size column (that one too) makes its next
+        // visible neighbour give way.
         if (FColumns->Items(currentIndex)->Position() >= target->Position()) {
             TColumnIndex next = FColumns->GetNextVisibleColumn(currentIndex);
             if (next < 0) return;

@@ -680,6 +680,8 @@ void TBaseVirtualTree::RemoveChildren(PVirtualNode node, bool resetHasChildren) 
     }
     --FUpdateCount;
     if (FUpdateCount == 0) {
+        // Selected children were only marked while the count was up.
+        if (FStates.Contains(TVirtualTreeState::tsSelectionCompactPending)) PackSelection();
         InvalidatePositionCache();
         UpdateScrollBars(true);
         if (oldOffsetX != FOffsetX || oldOffsetY != FOffsetY)

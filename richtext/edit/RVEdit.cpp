@@ -529,8 +529,12 @@ void TCustomRichViewEdit::KeyDown(Word& key, TShiftState shift) {
         key = 0;
         return;
     }
-    if ((key == 'V' && shift == TShiftState{ssCtrl}) ||
-        (key == VK_INSERT && shift == TShiftState{ssShift})) {
+    if (IsCutShortcut(key, shift)) {
+        Perform(WM_CUT, 0, 0);
+        key = 0;
+        return;
+    }
+    if (IsPasteShortcut(key, shift)) {
         Paste();
         key = 0;
         return;

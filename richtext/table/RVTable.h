@@ -776,6 +776,16 @@ public:
     void ItemMouseUp(TCustomRVFormattedData* rvData, TMouseButton button, TShiftState shift, int x,
                      int y, TPoint client) override;
     bool ItemCursorAt(int x, int y, int& cursor) const override;
+    // A press elsewhere in the document: the selected cells and the cell editor go.
+    void EndInnerSelection(TCustomRVFormattedData* rvData) override;
+    // Shift and a press on a cell in an editor: the block from the edited cell (or from the
+    // first selected one) to that cell is selected, in place of the cell editor. False when
+    // there is nothing to extend from.
+    bool ExtendCellSelection(int row, int col);
+    // A left press the cell editor takes itself and tracks: Kind 0 the press, 1 a move (at a
+    // client point of the control holding the table), 2 the release. A move into another cell
+    // selects the block between; after the release the block takes the editor's place.
+    void CellEditorTracking(int kind, TShiftState shift, TPoint client);
     // The best width a percentage column gets when dragged to NewWidth pixels; the old one when
     // the table has no content width to measure against.
     int PercentWidthAfterResize(int newWidth, int oldBestWidth) const;
@@ -794,6 +804,8 @@ public:
 
 private:
     void InitTable();
+    // The cells selected while the cell editor was open become the selection in its place.
+    void SelectCellsForEditor();
     // Moves the selection of Owner (the document holding the table) onto the table item.
     void SelectInDocument(TCustomRVFormattedData* owner);
     void StartResize(TCustomRVFormattedData* rvData, bool cols, int border, int offset,

@@ -452,6 +452,11 @@ void TRVTableItemInfo::AttachToDocument(TCustomRVData* rvData) {
 
 void TRVTableItemInfo::CloseCellEditor(bool clearing) {
     if (!FInplaceEditor) return;
+    // Editors open inside this one close first, innermost first, each handing its steps to
+    // the editor around it; so the steps reach this editor's lists before they are handed on,
+    // and no table is left holding an editor that goes with this one.
+    FInplaceEditor->DestroyInplaceEditor();
+    if (!FInplaceEditor) return;
     TCustomRichViewEdit* outer = FInplaceEditor->Outer();
     if (outer && (outer->Destroying() || !outer->HandleAllocated())) clearing = true;
     FinalizeCellUndo();
@@ -504,6 +509,8 @@ void TRVTableItemInfo::DestroyCellEditor(bool keepContent) {
 void TRVTableItemInfo::FinalizeCellUndo() {
     auto* data = dynamic_cast<TRVEditRVData*>(FRVData);
     if (!FInplaceEditor || !data) return;
+    // The steps of an editor open inside this one join this one's lists first.
+    FInplaceEditor->FinalizeInplaceUndo();
     TRVEditRVData* inner = FInplaceEditor->EditData();
     const int itemNo = GetItemNo();
     for (bool redo : {false, true}) {
@@ -758,6 +765,11 @@ bool TRVTableItemInfo::EnterTableByCaret(int mode, int x) {
 
 void TRVTableItemInfo::MoveFromCellEditor(int direction) {
     if (!FInplaceEditor) return;
+    // Cells selected by a drag from the editor stay the selection in its place.
+    if (direction == rvimClose && HasCellSelection()) {
+        SelectCellsForEditor();
+        return;
+    }
     auto* data = dynamic_cast<TRVEditRVData*>(FRVData);
     TCustomRichViewEdit* outer = FInplaceEditor->Outer();
     const int row = FEditedRow, col = FEditedCol, itemNo = GetItemNo();

@@ -222,7 +222,10 @@ void TRVTableInplaceEdit::PassMouseMoveToParent(const TMessage& message) {
     const int y = int(int16_t(HIWORD(message.LParam)));
     if (x >= 0 && y >= 0 && x < ClientWidth() && y < ClientHeight()) return;
     const TPoint p = FOuter->ScreenToClient(ClientToScreen(TPoint{x, y}));
-    parentData->MouseMove(KeysToShiftState(WPARAM(message.WParam)), p.X, p.Y);
+    const TShiftState shift = KeysToShiftState(WPARAM(message.WParam));
+    parentData->MouseMove(shift, p.X, p.Y);
+    // Into another cell: the table selects the block from this one.
+    if (FTable && FTable->InplaceEditor() == this) FTable->CellEditorTracking(1, shift, p);
 }
 
 void TRVTableInplaceEdit::Undo() {
@@ -268,6 +271,10 @@ void TRVTableInplaceEdit::Dispatch(TMessage& message) {
         // With the press that opened the editor, this one makes a double click.
         TranslateClickToDoubleClick(message);
         FTracking = true;
+        // The moves of the held press come here wherever they go, and the table hears of
+        // those that leave the cell.
+        if (HandleAllocated()) epc::SetCapture(Handle());
+        if (FTable) FTable->CellEditorTracking(0, KeysToShiftState(WPARAM(message.WParam)), {});
         break;
     case WM_MOUSEMOVE:
         if (FTracking) {
@@ -281,6 +288,7 @@ void TRVTableInplaceEdit::Dispatch(TMessage& message) {
             FTracking = false;
             TRichViewEdit::Dispatch(message);
             ReleaseCapture();
+            if (FTable) FTable->CellEditorTracking(2, KeysToShiftState(WPARAM(message.WParam)), {});
             return;
         }
         break;

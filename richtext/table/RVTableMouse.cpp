@@ -316,6 +316,7 @@ bool TRVTableItemInfo::ItemMouseDown(TCustomRVFormattedData* rvData, TMouseButto
                                      TShiftState shift, int x, int y, TPoint client) {
     FPressRow = FPressCol = FPressedJump = -1;
     FPressTaken = false;
+    FEditorPressed = false;
     if (Rows.IsEmpty() || (button != mbLeft && button != mbRight)) return false;
     const bool selectable = rvData->GetOptions().Contains(TRVOption::rvoAllowSelection);
     int row, col;
@@ -324,9 +325,16 @@ bool TRVTableItemInfo::ItemMouseDown(TCustomRVFormattedData* rvData, TMouseButto
             (StateBits & rvtsEditMode) && Options.Contains(TRVTableOption::rvtoEditing);
         // A right press on a selected cell keeps the selection for the menu it calls up.
         if (editing && button == mbRight && IsCellSelected(row, col)) return true;
+        if (editing && button == mbLeft && shift.Contains(ssShift) && ExtendCellSelection(row, col))
+            return true;
         if (editing && OpenCellEditor(-1, row, col, false, button == mbLeft, false, false)) {
-            // The press places the caret in the cell's editor.
+            // The press places the caret in the cell's editor; a drag from it into other cells
+            // selects the block between.
             PassPressToCellEditor(button, shift, client, true);
+            if (button == mbLeft) {
+                FPressRow = FEditedRow;
+                FPressCol = FEditedCol;
+            }
             return true;
         }
         TRVTableCellData* pressed = Rows.GetRow(row)->Cell(col);
@@ -415,7 +423,14 @@ void TRVTableItemInfo::ItemMouseMove(TCustomRVFormattedData* rvData, TShiftState
         rvData->Invalidate();
         return;
     }
-    if (HasCellSelection() || !FPressTaken) return;
+    if (HasCellSelection()) return;
+    if (FEditorPressed && FInplaceEditor) {
+        // The cell editor's text selection follows a press it took from here.
+        FInplaceEditor->EditData()->MouseMove(shift, client.X - FInplaceEditor->Left(),
+                                              client.Y - FInplaceEditor->Top());
+        return;
+    }
+    if (!FPressTaken) return;
     if (TRVTableCellData* cell = Rows.GetRow(FPressRow)->Cell(FPressCol))
         cell->MouseMove(shift, client.X, client.Y);
 }
@@ -436,6 +451,8 @@ void TRVTableItemInfo::ItemMouseUp(TCustomRVFormattedData* rvData, TMouseButton 
     }
     if (FEditorPressed) {
         PassPressToCellEditor(button, shift, client, false);
+        FPressRow = FPressCol = -1;
+        if (HasCellSelection()) SelectCellsForEditor();
         return;
     }
     const int row = std::exchange(FPressRow, -1), col = std::exchange(FPressCol, -1);
@@ -462,6 +479,74 @@ void TRVTableItemInfo::ItemMouseUp(TCustomRVFormattedData* rvData, TMouseButton 
     TCustomRVFormattedData* root = rvData->GetRootFormattedData();
     cell->MouseUp(button, shift, client.X, client.Y);
     if (click) root->DoJump(pressedJump);
+}
+
+void TRVTableItemInfo::EndInnerSelection(TCustomRVFormattedData* /*rvData*/) {
+    Deselect();
+    UnchooseCell();
+}
+
+bool TRVTableItemInfo::ExtendCellSelection(int row, int col) {
+    int anchorRow = -1, anchorCol = -1;
+    if (HasCellSelection()) {
+        anchorRow = FSelStartRow;
+        anchorCol = FSelStartCol;
+    } else if (FInplaceEditor) {
+        GetEditedCell(anchorRow, anchorCol);
+    }
+    int mr, mc;
+    if (anchorRow < 0 || anchorCol < 0 || anchorRow >= RowCount() || anchorCol >= ColCount() ||
+        !Rows.GetMainCell(row, col, mr, mc) || (mr == anchorRow && mc == anchorCol))
+        return false;
+    DestroyCellEditor(true);
+    UnchooseCell();
+    Select(anchorRow, anchorCol, mr - anchorRow, mc - anchorCol);
+    if (!HasCellSelection()) return false;
+    // A drag on from here moves the far corner.
+    FPressRow = anchorRow;
+    FPressCol = anchorCol;
+    return true;
+}
+
+void TRVTableItemInfo::SelectCellsForEditor() {
+    if (!FInplaceEditor || !HasCellSelection()) return;
+    const int startRow = FSelStartRow, startCol = FSelStartCol;
+    const int rowOffs = FSelRowOffs, colOffs = FSelColOffs;
+    // Editing goes to the cell editor while it is open: it gives way, its steps handed over,
+    // so that what is applied next reaches every selected cell.
+    DestroyCellEditor(true);
+    if (auto* owner = dynamic_cast<TCustomRVFormattedData*>(FRVData);
+        owner && owner->ChosenItem == this)
+        owner->DeselectSubItem();
+    UnchooseCell();
+    Select(startRow, startCol, rowOffs, colOffs);
+}
+
+void TRVTableItemInfo::CellEditorTracking(int kind, TShiftState shift, TPoint client) {
+    if (!FInplaceEditor) return;
+    if (kind == 0) {
+        FPressRow = FEditedRow;
+        FPressCol = FEditedCol;
+        FPressTaken = false;
+        FEditorPressed = false;
+        return;
+    }
+    if (kind == 2) {
+        FPressRow = FPressCol = -1;
+        // The editor is in the middle of its own message: it is asked to close afterwards.
+        if (HasCellSelection() && FInplaceEditor->HandleAllocated())
+            PostMessage(FInplaceEditor->Handle(), WM_RVINPLACEMOVE, rvimClose, 0);
+        return;
+    }
+    auto* owner = dynamic_cast<TCustomRVFormattedData*>(FRVData);
+    const int itemNo = GetItemNo();
+    if (!owner || itemNo < 0 || FPressRow < 0) return;
+    const int d = owner->GetFirstDrawItemNo(itemNo);
+    if (d < 0 || d >= owner->DrawItems.Count()) return;
+    // The editor is only opened in an editor's own document, the root of its control.
+    const int dx = client.X + owner->GetHScrollPos(), dy = client.Y + owner->GetVScrollPos();
+    ItemMouseMove(owner, shift, dx - owner->DrawItems[d]->Left, dy - owner->DrawItems[d]->Top,
+                  client);
 }
 
 // ---------------------------------------------------------------- border resizing

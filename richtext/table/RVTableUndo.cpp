@@ -564,10 +564,17 @@ void TRVUndoMerge::Replay(TRVTableItemInfo& table) {
         TRVTableRow* row = RowAt(table, item.Row);
         if (!item.Cell || item.Col < 0 || item.Col >= row->Count() || row->Cell(item.Col))
             throw ERichViewError(errRVTableIndex);
-        if (item.ItemCount > 0) MoveTailItems(*survivor, *item.Cell, item.ItemCount);
+        // The cell is back in its row before its items are: while parked it may name a
+        // document that has gone since (a cell editor's).
         TRVTableCellData* cell = item.Cell.get();
         row->PutCell(item.Col, std::move(item.Cell));
         cell->RestoreFromUndo(row);
+        if (item.ItemCount > 0) {
+            MoveTailItems(*survivor, *cell, item.ItemCount);
+            for (int i = std::max(cell->ItemCount() - item.ItemCount, 0); i < cell->ItemCount();
+                 ++i)
+                cell->GetItem(i)->AttachToDocument(cell);
+        }
     }
     Items.clear();
     survivor->ColSpan = OldColSpan;

@@ -124,6 +124,9 @@ public:
                              int x, int y, TPoint client) = 0;
     // The cursor over a point while no button is held; False leaves the point to the document.
     virtual bool ItemCursorAt(int x, int y, int& cursor) const = 0;
+    // A press in the item's document landed elsewhere: the item lets go of the selection it
+    // holds inside itself, and of whatever edits it (a table: its selected cells, its editor).
+    virtual void EndInnerSelection(TCustomRVFormattedData* /*rvData*/) {}
 };
 
 class TCustomRVFormattedData : public TCustomRVData {

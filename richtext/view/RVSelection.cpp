@@ -315,13 +315,32 @@ void TCustomRVFormattedData::MouseDown(TMouseButton button, TShiftState shift, i
     int dx, dy;
     ClientToDoc(x, y, dx, dy);
     UpdateDrawItemUnderMouse(dx, dy);
-    const int pressed = FDrawItemUnderMouse;
-    const int itemNo = pressed >= 0 ? DrawItems[pressed]->ItemNo : -1;
+    int pressed = FDrawItemUnderMouse;
+    int itemNo = pressed >= 0 ? DrawItems[pressed]->ItemNo : -1;
     FCaptureRVData = nullptr;
     TCustomRVFormattedData* root = GetRootFormattedData();
     root->FMouseEventFired = false;
     TCustomRVItemInfo* item = itemNo >= 0 ? GetItem(itemNo) : nullptr;
-    if (!item || item != ChosenItem) {
+    // The item holding the inner selection: the chosen one, else a mouse item selected whole
+    // (a table whose cells are selected).
+    TCustomRVItemInfo* holder = ChosenItem;
+    if (!holder) {
+        int si, so, ei, eo;
+        GetSelectionBounds(si, so, ei, eo, true);
+        if (si >= 0 && si == ei && si < ItemCount() && dynamic_cast<TRVMouseItem*>(GetItem(si)))
+            holder = GetItem(si);
+    }
+    if (!item || item != holder) {
+        if (auto* inner = dynamic_cast<TRVMouseItem*>(holder)) {
+            // What the item gives back (a cell editor's text) is laid out again: the press is
+            // looked up anew.
+            inner->EndInnerSelection(this);
+            FDrawItemUnderMouse = -1;
+            UpdateDrawItemUnderMouse(dx, dy);
+            pressed = FDrawItemUnderMouse;
+            itemNo = pressed >= 0 ? DrawItems[pressed]->ItemNo : -1;
+            item = itemNo >= 0 ? GetItem(itemNo) : nullptr;
+        }
         DeselectSubItem();
         FocusControl();
     }

@@ -544,6 +544,9 @@ TEST_F(InputFixture, ContextMenuKeyPopsTheNodesMenuUpAtItsText) {
     wide->SetBounds(0, 0, 300, 200);
     wide->SetRootNodeCount(5);
     wide->SetChildCount(wide->FirstNode(), 2);
+    // Focusing leaves the text where it is rather than scrolling its start into view.
+    auto* o = wide->TreeOptions();
+    o->SetAutoOptions(o->AutoOptions() | toDisableAutoscrollOnFocus);
     wide->SetFocus();
     TPopupMenu menu(form);
     std::vector<PVirtualNode> asked;

@@ -734,6 +734,37 @@ TEST_F(EditTest, AModificationInProgressIsNotAskedAboutAgain) {
     Data()->UndoList->GroupModeLevel = 0;
 }
 
+// Ctrl+X and Shift+Delete put the selection on the clipboard and take it out as one step;
+// without a selection they do nothing, and Delete alone never touches the clipboard.
+TEST_F(EditTest, CutShortcutsCopyTheSelectionAndDeleteIt) {
+    Edit->AppendTextParagraph("hello world", 0, 0);
+    Show();
+    Select(0, 5);
+    Press('X', {ssCtrl});
+    EXPECT_EQ(testing::ClipboardText(), "hello");
+    EXPECT_EQ(Data()->GetItemText(0), " world");
+    Edit->Undo();
+    EXPECT_EQ(Data()->GetItemText(0), "hello world");
+    Select(6, 5);
+    Press(VK_DELETE, {ssShift});
+    EXPECT_EQ(testing::ClipboardText(), "world");
+    EXPECT_EQ(Data()->GetItemText(0), "hello ");
+    Data()->PlaceCaretAt(0, 2);
+    Press(VK_DELETE, {ssShift});
+    Press('X', {ssCtrl});
+    EXPECT_EQ(Data()->GetItemText(0), "hello ");
+    Select(0, 2);
+    Press(VK_DELETE);
+    EXPECT_EQ(testing::ClipboardText(), "world");
+    EXPECT_EQ(Data()->GetItemText(0), "llo ");
+    // A read-only editor copies nothing and deletes nothing.
+    Edit->SetReadOnly(true);
+    Select(0, 3);
+    Press('X', {ssCtrl});
+    EXPECT_EQ(testing::ClipboardText(), "world");
+    EXPECT_EQ(Data()->GetItemText(0), "llo ");
+}
+
 TEST_F(EditTest, EscEndsAMouseSelectionWhereItStands) {
     Edit->AppendTextParagraph("hello world", 0, 0);
     Show();

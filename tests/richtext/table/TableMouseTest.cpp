@@ -90,6 +90,37 @@ TEST_F(TableMouse, SelectedCellsArePaintedSelected) {
         testing::SaveWindowPng(View, std::string(out) + "/table-selected-cells.png");
 }
 
+// A click on text below the table ends the cell selection: no cell stays selected, nor is
+// painted so.
+TEST_F(TableMouse, AClickBelowTheTableEndsTheCellSelection) {
+    Style->SelColor = clLime;
+    PutText(2, 2, "x", "below");
+    testing::DragMouse(View, CellMiddle(1, 0), CellMiddle(2, 2));
+    testing::Pump();
+    ASSERT_EQ(Bounds(), "1,0 2x3");
+    auto inside = [&](int row, int col) {
+        TRVTableCellData* cell = Table->GetCell(row, col);
+        return testing::PixelAt(View, X0 + cell->Left + 2, Y0 + cell->Top + 2);
+    };
+    const COLORREF lime = COLORREF(ColorToRGB(clLime));
+    ASSERT_EQ(inside(2, 2), lime);
+    const TRVDrawLineInfo* below = View->RVData()->DrawItems[View->RVData()->DrawItems.Count() - 1];
+    testing::Click(View, below->Left + 5 - View->HScrollPos(),
+                   below->Top + below->Height / 2 - View->VScrollPos());
+    testing::Pump();
+    EXPECT_FALSE(Table->HasCellSelection());
+    EXPECT_EQ(Bounds(), "none");
+    for (int r = 1; r < 3; ++r)
+        for (int c = 0; c < 3; ++c)
+            EXPECT_NE(inside(r, c), lime) << r << "," << c;
+    // Nor does a right click elsewhere leave it.
+    testing::DragMouse(View, CellMiddle(0, 0), CellMiddle(0, 1));
+    ASSERT_EQ(Bounds(), "0,0 1x2");
+    testing::Click(View, below->Left + 5 - View->HScrollPos(),
+                   below->Top + below->Height / 2 - View->VScrollPos(), mbRight);
+    EXPECT_EQ(Bounds(), "none");
+}
+
 TEST_F(TableMouse, DraggingOverMergedCellsWidensTheRectangle) {
     Table->MergeCells(1, 1, 2, 2, true);
     View->Format();
