@@ -249,8 +249,8 @@ std::string RandomStep(TableRandomHost& h, std::mt19937& random) {
 // After every random step the layout shown is a fresh format's, and the RVF saved reads back to
 // the same bytes.
 void RunRandomSteps(bool editor, bool nested) {
-    const int seeds = test::RandomCount("EPC_RANDOM_SEEDS", 3);
-    const int steps = test::RandomCount("EPC_RANDOM_STEPS", 25);
+    const int seeds = test::RandomCount("EPC_RANDOM_SEEDS", 4);
+    const int steps = test::RandomCount("EPC_RANDOM_STEPS", 40);
     // A failing seed is run again alone with EPC_RANDOM_FIRST_SEED.
     const int first = test::RandomCount("EPC_RANDOM_FIRST_SEED", 1);
     for (int seed = first; seed < first + seeds; ++seed) {
