@@ -667,6 +667,23 @@ void TBaseVirtualTree::ReadOldOptions(const std::vector<std::string>& identifier
 
 void TBaseVirtualTree::Loaded() {
     TCustomControl::Loaded();
+    // What a stored form asks for must fit in what a real tree holds: a record of at most
+    // MaxStoredNodeDataSize bytes, top-level nodes of at most MaxStoredNodesBytes in all.
+    const int64_t count =
+        FStates.Contains(TVirtualTreeState::tsNeedRootCountUpdate) ? FLoadedRootNodeCount : 0;
+    std::string refused;
+    if (FNodeDataSize > MaxStoredNodeDataSize)
+        refused = "NodeDataSize: " + std::to_string(FNodeDataSize) + " bytes of user data " +
+                  "for each node are more than a tree may hold";
+    else if (count > 0 && count * int64_t(NodeRecordSize()) > MaxStoredNodesBytes)
+        refused = "RootNodeCount: " + std::to_string(count) + " nodes take more memory " +
+                  "than a tree may hold";
+    if (!refused.empty()) {
+        FStates.Exclude(TVirtualTreeState::tsNeedRootCountUpdate);
+        FLoadedRootNodeCount = 0;
+        if (FHeader && FHeader->Loading()) FHeader->EndLoading();
+        throw EReadError("Error reading " + Name() + "." + refused);
+    }
     if (FStates.Contains(TVirtualTreeState::tsNeedRootCountUpdate)) {
         FStates.Exclude(TVirtualTreeState::tsNeedRootCountUpdate);
         Cardinal count = FLoadedRootNodeCount;

@@ -100,6 +100,11 @@ enum class TVirtualTreeState : uint8_t {
 };
 using TVirtualTreeStates = TSet<TVirtualTreeState>;
 
+// Bounds of what a stored form may ask a tree for (nothing real comes near them): user data
+// bytes for each node, and the memory of the top-level nodes it makes when it has loaded.
+constexpr int MaxStoredNodeDataSize = 64 * 1024;
+constexpr int64_t MaxStoredNodesBytes = int64_t(256) << 20;
+
 class TBaseVirtualTree;
 class TTreeReadView;
 class TTreeWriteBuffer;
@@ -1154,8 +1159,14 @@ private:
     PVirtualNode RememberVisible(PVirtualNode node) const;
     // Initialises a node a walker returns (nil passes).
     PVirtualNode Initialized(PVirtualNode node);
+    // The highest node from a node up to the top level that does not show: hidden, or below
+    // a collapsed parent (nil for a fully visible node).
+    PVirtualNode HiddenTop(PVirtualNode node) const;
     PVirtualNode NextVisibleStep(PVirtualNode node) const;
     PVirtualNode PreviousVisibleStep(PVirtualNode node) const;
+    // Cancels the edit under way when it changes a descendant of Node (or Node itself with
+    // Itself): the edit link holds the node, which is about to be freed.
+    void CancelEditOf(PVirtualNode node, bool itself);
     void InternalRemoveFromSelection(PVirtualNode node);
     // Ends the drop-target side of a drag: timers stopped, the drop target's row repainted.
     void ClearDropTarget();
@@ -1227,6 +1238,8 @@ private:
     std::unique_ptr<IVTEditLink> FEditLink;
     std::unique_ptr<IVTEditLink> FEndedEditLink;
     TColumnIndex FEditColumn = NoColumn;
+    // The node the edit under way changes.
+    PVirtualNode FEditNode = nullptr;
     TBorderStyle FBorderStyle = bsSingle;
     TAlignment FAlignment = taLeftJustify;
 

@@ -44,6 +44,7 @@ void TBaseVirtualTree::DoEdit() {
     std::unique_ptr<IVTEditLink> link = DoCreateEditor(FFocusedNode, FEditColumn);
     if (!link->PrepareEdit(this, FFocusedNode, FEditColumn)) return;
     FEditLink = std::move(link);
+    FEditNode = FFocusedNode;
     UpdateEditBounds();
     DoStateChange({S::tsEditing});
     if (!FEditLink->BeginEdit()) {
@@ -57,6 +58,7 @@ bool TBaseVirtualTree::DoEndEdit() {
     if (!IsEditing() || !FEditLink) return true;
     if (!FEditLink->EndEdit()) return false;
     DoStateChange({}, {S::tsEditing});
+    FEditNode = nullptr;
     // The link may still be on the call stack (its editor's key handler ends the edit): it is
     // released by a message once the stack has unwound.
     FEndedEditLink = std::move(FEditLink);
@@ -71,11 +73,23 @@ bool TBaseVirtualTree::DoCancelEdit() {
     if (!IsEditing() || !FEditLink) return true;
     if (!FEditLink->CancelEdit()) return false;
     DoStateChange({}, {S::tsEditing});
+    FEditNode = nullptr;
     FEndedEditLink = std::move(FEditLink);
     DoEditCancelled(FEditColumn);
     if (HandleAllocated() && !ComponentState().Contains(TComponentStateItem::csDestroying))
         PostMessage(Handle(), ReleaseEditLinkMessage, 0, 0);
     return true;
+}
+
+void TBaseVirtualTree::CancelEditOf(PVirtualNode node, bool itself) {
+    if (!IsEditing() || !FEditNode) return;
+    if (!(itself && FEditNode == node) && !HasAsAncestor(FEditNode, node)) return;
+    // Ended without handing over its text: the node is about to go.
+    if (DoCancelEdit()) return;
+    // A link that refuses is put aside all the same: the tree edits no node that is gone.
+    DoStateChange({}, {S::tsEditing});
+    FEditNode = nullptr;
+    FEndedEditLink = std::move(FEditLink);
 }
 
 std::unique_ptr<IVTEditLink> TBaseVirtualTree::DoCreateEditor(PVirtualNode node,

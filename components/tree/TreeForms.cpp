@@ -24,34 +24,61 @@ template <class S> int64_t Bits(const S& set) {
     return int64_t(set.Bits());
 }
 
+// Stored identifiers of the option sets' elements, by ordinal. (Built on first use: the tree
+// classes register while the program's statics are still being made.)
+const TIdentList& AutoOptionNames() {
+    static const TIdentList names = {
+        "toAutoDropExpand",           "toAutoExpand",      "toAutoScroll",
+        "toAutoScrollOnExpand",       "toAutoSort",        "toAutoSpanColumns",
+        "toAutoTristateTracking",     "toAutoHideButtons", "toAutoDeleteMovedNodes",
+        "toDisableAutoscrollOnFocus", "toAutoChangeScale", "toAutoFreeOnCollapse"};
+    return names;
+}
+const TIdentList& MiscOptionNames() {
+    static const TIdentList names = {
+        "toAcceptOLEDrop",  "toCheckSupport", "toEditable",   "toFullRepaintOnResize",
+        "toGridExtensions", "toInitOnSave",   "toReportMode", "toToggleOnDblClick",
+        "toWheelPanning",   "toReadOnly"};
+    return names;
+}
+const TIdentList& PaintOptionNames() {
+    static const TIdentList names = {"toHideFocusRect",    "toHideSelection",     "toHotTrack",
+                                     "toPopupMode",        "toShowBackground",    "toShowButtons",
+                                     "toShowDropmark",     "toShowHorzGridLines", "toShowRoot",
+                                     "toShowTreeLines",    "toShowVertGridLines", "toThemeAware",
+                                     "toUseBlendedImages", "toGhostedIfUnfocused"};
+    return names;
+}
+
+// The three option sets whose defaults differ between the base tree and the word-wrapping tree.
+template <class O>
+void RegisterOptionSets(TPublished<O>& options, TVTAutoOptions autoOptions,
+                        TVTMiscOptions miscOptions, TVTPaintOptions paintOptions) {
+    options
+        .Set("AutoOptions", &O::AutoOptions, &O::SetAutoOptions, AutoOptionNames(),
+             Bits(autoOptions))
+        .Set("MiscOptions", &O::MiscOptions, &O::SetMiscOptions, MiscOptionNames(),
+             Bits(miscOptions))
+        .Set("PaintOptions", &O::PaintOptions, &O::SetPaintOptions, PaintOptionNames(),
+             Bits(paintOptions));
+}
+
 void RegisterOptions() {
     using O = TCustomVirtualTreeOptions;
-    TPublished<O>("TCustomVirtualTreeOptions", "TPersistent")
-        .Set("AnimationOptions", &O::AnimationOptions, &O::SetAnimationOptions,
-             {"toAnimatedToggle"}, Bits(DefaultAnimationOptions))
-        .Set("AutoOptions", &O::AutoOptions, &O::SetAutoOptions,
-             {"toAutoDropExpand", "toAutoExpand", "toAutoScroll", "toAutoScrollOnExpand",
-              "toAutoSort", "toAutoSpanColumns", "toAutoTristateTracking", "toAutoHideButtons",
-              "toAutoDeleteMovedNodes", "toDisableAutoscrollOnFocus", "toAutoChangeScale",
-              "toAutoFreeOnCollapse"},
-             Bits(DefaultAutoOptions))
-        .Set("MiscOptions", &O::MiscOptions, &O::SetMiscOptions,
-             {"toAcceptOLEDrop", "toCheckSupport", "toEditable", "toFullRepaintOnResize",
-              "toGridExtensions", "toInitOnSave", "toReportMode", "toToggleOnDblClick",
-              "toWheelPanning", "toReadOnly"},
-             Bits(DefaultMiscOptions))
-        .Set("PaintOptions", &O::PaintOptions, &O::SetPaintOptions,
-             {"toHideFocusRect", "toHideSelection", "toHotTrack", "toPopupMode", "toShowBackground",
-              "toShowButtons", "toShowDropmark", "toShowHorzGridLines", "toShowRoot",
-              "toShowTreeLines", "toShowVertGridLines", "toThemeAware", "toUseBlendedImages",
-              "toGhostedIfUnfocused"},
-             Bits(DefaultPaintOptions))
-        .Set("SelectionOptions", &O::SelectionOptions, &O::SetSelectionOptions,
-             {"toDisableDrawSelection", "toExtendedFocus", "toFullRowSelect",
-              "toLevelSelectConstraint", "toMiddleClickSelect", "toMultiSelect",
-              "toRightClickSelect", "toSiblingSelectConstraint", "toCenterScrollIntoView"},
-             Bits(DefaultSelectionOptions));
-    RegisterPublishedClass("TVirtualTreeOptions", "TCustomVirtualTreeOptions");
+    TPublished<O> options("TCustomVirtualTreeOptions", "TPersistent");
+    options.Set("AnimationOptions", &O::AnimationOptions, &O::SetAnimationOptions,
+                {"toAnimatedToggle"}, Bits(DefaultAnimationOptions));
+    RegisterOptionSets(options, DefaultAutoOptions, DefaultMiscOptions, DefaultPaintOptions);
+    options.Set("SelectionOptions", &O::SelectionOptions, &O::SetSelectionOptions,
+                {"toDisableDrawSelection", "toExtendedFocus", "toFullRowSelect",
+                 "toLevelSelectConstraint", "toMiddleClickSelect", "toMultiSelect",
+                 "toRightClickSelect", "toSiblingSelectConstraint", "toCenterScrollIntoView"},
+                Bits(DefaultSelectionOptions));
+    // The published options class is the word-wrapping tree's alone: its sets default to what
+    // that tree's construction makes of them, so that a form holds every value it differs in.
+    TPublished<TVirtualTreeOptions> exOptions("TVirtualTreeOptions", "TCustomVirtualTreeOptions");
+    RegisterOptionSets(exOptions, TreeViewExAutoOptions(), TreeViewExMiscOptions(),
+                       TreeViewExPaintOptions());
 
     using SO = TCustomStringTreeOptions;
     TPublished<SO>("TCustomStringTreeOptions", "TCustomVirtualTreeOptions")
@@ -297,7 +324,14 @@ void RegisterBaseTree() {
 }
 
 void RegisterTrees() {
-    RegisterPublishedClass("TCustomTreeViewEx", "TBaseVirtualTree");
+    // The word-wrapping tree's construction sets these differently from the base tree: a value
+    // a form holds is stored when it differs from them (the base trees keep their own).
+    using X = TCustomTreeViewEx;
+    TPublished<X>("TCustomTreeViewEx", "TBaseVirtualTree")
+        .Enum("DragType", &X::DragType, &X::SetDragType, {"dtOLE", "dtVCL"},
+              int64_t(TVTDragType::dtVCL))
+        .Integer("Indent", &X::Indent, &X::SetIndent, TreeViewExIndent)
+        .Integer("NodeDataSize", &X::NodeDataSize, &X::SetNodeDataSize, TreeViewExNodeDataSize);
     TPublished<TTreeViewEx>("TTreeViewEx", "TCustomTreeViewEx")
         .Event("OnDrawNode")
         .Event("OnGetNodeWidth");

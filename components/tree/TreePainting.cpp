@@ -3,6 +3,8 @@
 // focus and the drop mark. Also the header glue of the tree (class references, notifications).
 
 #include <algorithm>
+#include <climits>
+#include <cstdint>
 
 #include "components/tree/BaseVirtualTree.h"
 
@@ -265,9 +267,31 @@ void TBaseVirtualTree::PaintNodeButton(TCanvas* canvas, PVirtualNode node, const
         }
 }
 
+namespace {
+
+// What a line painter may touch of its canvas; nothing when that cannot be told.
+TRect PaintedBox(HDC dc) {
+    RECT box{};
+    if (GetClipBox(dc, &box) == ERROR_REGION) return TRect();
+    return box;
+}
+
+// Positions worked out from the indent (a stored value, which may be huge): one beyond what
+// coordinates reach lies beyond every picture too.
+int PaintCoordinate(int64_t value) {
+    return int(std::clamp<int64_t>(value, INT_MIN, INT_MAX));
+}
+
+} // namespace
+
 void TBaseVirtualTree::DrawDottedHLine(const TVTPaintInfo& paintInfo, int left, int right,
                                        int top) {
     HDC dc = paintInfo.Canvas->Handle();
+    // Only what the canvas shows is set, pixel by pixel, however long the line.
+    const TRect box = PaintedBox(dc);
+    if (top < box.Top || top >= box.Bottom) return;
+    left = std::max(left, box.Left);
+    right = std::min(right, box.Right);
     const COLORREF color = ColorToRGB(FColors->TreeLineColor());
     const int py = (top - paintInfo.BrushOrigin.Y) & 7;
     for (int x = left; x < right; ++x)
@@ -278,6 +302,10 @@ void TBaseVirtualTree::DrawDottedHLine(const TVTPaintInfo& paintInfo, int left, 
 void TBaseVirtualTree::DrawDottedVLine(const TVTPaintInfo& paintInfo, int top, int bottom,
                                        int left) {
     HDC dc = paintInfo.Canvas->Handle();
+    const TRect box = PaintedBox(dc);
+    if (left < box.Left || left >= box.Right) return;
+    top = std::max(top, box.Top);
+    bottom = std::min(bottom, box.Bottom);
     const COLORREF color = ColorToRGB(FColors->TreeLineColor());
     const int px = 7 - ((left - paintInfo.BrushOrigin.X) & 7);
     for (int y = top; y < bottom; ++y)
@@ -288,35 +316,38 @@ void TBaseVirtualTree::DrawDottedVLine(const TVTPaintInfo& paintInfo, int top, i
 void TBaseVirtualTree::PaintTreeLines(const TVTPaintInfo& paintInfo, int vAlignment, int indentSize,
                                       const std::vector<TVTLineType>& lineImage) {
     const int height = paintInfo.CellRect.Height();
-    const int half = int(FIndent) / 2;
-    int x = paintInfo.CellRect.Left;
-    for (int i = 0; i < indentSize && size_t(i) < lineImage.size(); ++i, x += int(FIndent)) {
-        const int cx = x + half;
+    const int64_t indent = FIndent;
+    const int64_t half = indent / 2;
+    int64_t level = paintInfo.CellRect.Left;
+    for (int i = 0; i < indentSize && size_t(i) < lineImage.size(); ++i, level += indent) {
+        const int x = PaintCoordinate(level);
+        const int cx = PaintCoordinate(level + half);
+        const int end = PaintCoordinate(level + indent);
         switch (lineImage[size_t(i)]) {
         case TVTLineType::ltTopDown:
             DrawDottedVLine(paintInfo, 0, height, cx);
             break;
         case TVTLineType::ltTopDownRight:
             DrawDottedVLine(paintInfo, 0, height, cx);
-            DrawDottedHLine(paintInfo, cx, x + int(FIndent), vAlignment);
+            DrawDottedHLine(paintInfo, cx, end, vAlignment);
             break;
         case TVTLineType::ltRight:
-            DrawDottedHLine(paintInfo, cx, x + int(FIndent), vAlignment);
+            DrawDottedHLine(paintInfo, cx, end, vAlignment);
             break;
         case TVTLineType::ltTopRight:
             DrawDottedVLine(paintInfo, 0, vAlignment, cx);
-            DrawDottedHLine(paintInfo, cx, x + int(FIndent), vAlignment);
+            DrawDottedHLine(paintInfo, cx, end, vAlignment);
             break;
         case TVTLineType::ltBottomRight:
             DrawDottedVLine(paintInfo, vAlignment, height, cx);
-            DrawDottedHLine(paintInfo, cx, x + int(FIndent), vAlignment);
+            DrawDottedHLine(paintInfo, cx, end, vAlignment);
             break;
         case TVTLineType::ltLeft:
             DrawDottedVLine(paintInfo, 0, height, x);
             break;
         case TVTLineType::ltLeftBottom:
             DrawDottedVLine(paintInfo, 0, height, x);
-            DrawDottedHLine(paintInfo, x, x + int(FIndent), height - 1);
+            DrawDottedHLine(paintInfo, x, end, height - 1);
             break;
         case TVTLineType::ltNone:
             break;

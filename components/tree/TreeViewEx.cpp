@@ -52,7 +52,7 @@ TCustomTreeViewEx::TCustomTreeViewEx(TComponent* owner) : TBaseVirtualTree(owner
     AutoNodeHeight = true;
     SetTreeMode(0);
     NodeDropsOnly = true;
-    SetIndent(23);
+    SetIndent(TreeViewExIndent);
     SetNodeDataSize(TreeViewExNodeDataSize);
     TCustomVirtualTreeOptions* options = TreeOptions();
     options->SetAutoOptions(options->AutoOptions() | toAutoScroll | toDisableAutoscrollOnFocus);

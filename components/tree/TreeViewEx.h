@@ -65,6 +65,18 @@ struct TTreeViewExNodeData {
     int32_t ImageIndex;
 };
 constexpr int TreeViewExNodeDataSize = 20;
+constexpr Cardinal TreeViewExIndent = 23;
+// The option sets as the tree's construction leaves them.
+inline TVTAutoOptions TreeViewExAutoOptions() {
+    return DefaultAutoOptions | tree_options::toAutoScroll |
+           tree_options::toDisableAutoscrollOnFocus;
+}
+inline TVTMiscOptions TreeViewExMiscOptions() {
+    return DefaultMiscOptions - tree_options::toAcceptOLEDrop;
+}
+inline TVTPaintOptions TreeViewExPaintOptions() {
+    return DefaultPaintOptions - tree_options::toShowDropmark;
+}
 
 // The grey of striped rows.
 constexpr TColor StripeColor = TColor(0xE7E7E7);

@@ -26,6 +26,8 @@ void TVTEdit::Dispatch(TMessage& message) {
 }
 
 void TVTEdit::KeyDown(Word& key, TShiftState shift) {
+    // Keys that reach an edit already over are the edit control's alone.
+    if (FLink->Stopping()) return TCustomEdit::KeyDown(key, shift);
     TCustomVirtualStringTree* tree = FLink->Tree();
     const bool multiline = FLink->Node()->States.Contains(nsMultiline);
     switch (key) {

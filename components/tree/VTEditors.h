@@ -47,6 +47,8 @@ public:
     TCustomVirtualStringTree* Tree() const { return FTree; }
     PVirtualNode Node() const { return FNode; }
     TColumnIndex Column() const { return FColumn; }
+    // True once the edit ended or was cancelled: the node may be gone since.
+    bool Stopping() const { return FStopping; }
 
 private:
     std::unique_ptr<TVTEdit> FEdit;

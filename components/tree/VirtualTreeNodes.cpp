@@ -497,7 +497,20 @@ PVirtualNode TBaseVirtualTree::InsertNodeAt(PVirtualNode node, TVTNodeAttachMode
                      true);
         }
         UpdateScrollBars(true);
-        InvalidateToBottom(mode == M::amInsertBefore ? result : node);
+        PVirtualNode from = mode == M::amInsertBefore ? result : node;
+        if (mode == M::amInsertBefore || mode == M::amInsertAfter) {
+            // A new last visible sibling turns the tree lines of the one before it, which
+            // need not be the reference; a hidden reference has no row to start from.
+            PVirtualNode later = result->NextSibling;
+            while (later && !Has(later, nsVisible))
+                later = later->NextSibling;
+            PVirtualNode before = later ? nullptr : result->PrevSibling;
+            while (before && !Has(before, nsVisible))
+                before = before->PrevSibling;
+            if (before) from = before;
+            if (!IsNodeFullyVisible(from)) from = result;
+        }
+        InvalidateToBottom(from);
     }
     StructureChange(result, TChangeReason::crNodeAdded);
     return result;
@@ -651,12 +664,11 @@ void TBaseVirtualTree::DeleteSubtreeNodes(PVirtualNode node) {
 void TBaseVirtualTree::RemoveChildren(PVirtualNode node, bool resetHasChildren) {
     if (!node) node = FRoot.get();
     if (IsReadOnly() && !Destroying()) return;
-    if (!node->FirstChild) {
-        if (resetHasChildren && node != FRoot.get()) node->States.Exclude(nsHasChildren);
-        return;
-    }
+    // A node that may still get children keeps saying so.
+    if (!node->FirstChild) return;
     Assert(!FStates.Contains(TVirtualTreeState::tsIterating),
            "Deleting nodes during tree iteration leads to invalid pointers.");
+    CancelEditOf(node, false);
     TEagerTotals eager(*this);
     int oldOffsetX = FOffsetX, oldOffsetY = FOffsetY;
     ++FStructureVersion;
@@ -696,6 +708,7 @@ void TBaseVirtualTree::RemoveNode(PVirtualNode node, bool reindex) {
     if (!node || node == FRoot.get() || IsReadOnly()) return;
     Assert(!FStates.Contains(TVirtualTreeState::tsIterating),
            "Deleting nodes during tree iteration leads to invalid pointers.");
+    CancelEditOf(node, true);
     TEagerTotals eager(*this);
     PVirtualNode parent = node->Parent;
     const bool parentClearing = Has(parent, nsClearing);
@@ -1368,11 +1381,24 @@ PVirtualNode TBaseVirtualTree::NextVisibleNodeNoInit(PVirtualNode node) const {
     return RememberVisible(NextVisibleStep(node));
 }
 
+PVirtualNode TBaseVirtualTree::HiddenTop(PVirtualNode node) const {
+    PVirtualNode top = nullptr;
+    for (PVirtualNode run = node; run != FRoot.get(); run = run->Parent)
+        if (!Has(run, nsVisible) || (run->Parent != FRoot.get() && !Has(run->Parent, nsExpanded)))
+            top = run;
+    return top;
+}
+
 PVirtualNode TBaseVirtualTree::NextVisibleStep(PVirtualNode node) const {
-    if (!KnownFullyVisible(node)) node = VisibleAncestorOf(node);
-    if (Has(node, nsExpanded))
+    if (!KnownFullyVisible(node)) {
+        // Nothing below a node that does not show shows either: the walk goes on after the
+        // highest such node of the chain, or after the collapsed parent that stands for it.
+        PVirtualNode top = HiddenTop(node);
+        node = top->Parent != FRoot.get() && !Has(top->Parent, nsExpanded) ? top->Parent : top;
+    } else if (Has(node, nsExpanded)) {
         for (PVirtualNode child = node->FirstChild; child; child = child->NextSibling)
             if (Has(child, nsVisible)) return child;
+    }
     while (node != FRoot.get()) {
         for (PVirtualNode sibling = node->NextSibling; sibling; sibling = sibling->NextSibling)
             if (Has(sibling, nsVisible)) return sibling;
@@ -1397,9 +1423,11 @@ PVirtualNode TBaseVirtualTree::PreviousVisibleNodeNoInit(PVirtualNode node) cons
 
 PVirtualNode TBaseVirtualTree::PreviousVisibleStep(PVirtualNode node) const {
     if (!KnownFullyVisible(node)) {
-        PVirtualNode ancestor = VisibleAncestorOf(node);
-        if (ancestor != node && Has(ancestor, nsVisible)) return ancestor;
-        node = ancestor;
+        // A collapsed parent stands for what it hides; a hidden node's place is among its
+        // siblings.
+        PVirtualNode top = HiddenTop(node);
+        if (top->Parent != FRoot.get() && !Has(top->Parent, nsExpanded)) return top->Parent;
+        node = top;
     }
     for (PVirtualNode sibling = node->PrevSibling; sibling; sibling = sibling->PrevSibling) {
         if (!Has(sibling, nsVisible)) continue;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <new>
 
 #include "platform/core/Color.h"
 #include "platform/core/Exceptions.h"
@@ -880,15 +881,24 @@ TComponent* TReader::ReadComponent(TComponent* component) {
             if (alive.Alive(*it)) FreeComponent(*it);
     });
     TComponent* result = ReadComponentRecord(component);
-    rollBack.Dismiss();
     FRoot = savedRoot;
     std::vector<TComponent*> loaded = std::move(FLoaded);
     FLoaded.clear();
+    // What a component builds from what it read is part of the read: when that fails, what
+    // was made goes as for any other bad input, and running out of memory is a read error.
+    for (TComponent* c : loaded) {
+        try {
+            c->Loaded();
+        } catch (const EOutOfMemory& e) {
+            throw EReadError("Error reading " + c->Name() + ": " + e.Message());
+        } catch (const std::bad_alloc&) {
+            throw EReadError("Error reading " + c->Name() + ": Out of memory");
+        }
+    }
+    rollBack.Dismiss();
     FCreated.clear();
     FTouched.clear();
     FMoved.clear();
-    for (TComponent* c : loaded)
-        c->Loaded();
     return result;
 }
 

@@ -6,8 +6,9 @@
 //
 // Reading marks each component csLoading and csReading; when the outermost read is complete,
 // Loaded is called once for every component read, children before their parent (a parent's
-// Loaded can rely on its children being finished). On a failed read the components the reader
-// created are freed and the states of the others are cleared; the failure is an EReadError.
+// Loaded can rely on its children being finished). On a failed read, a failing Loaded included,
+// the components the reader created are freed and the states of the others are cleared; the
+// failure is an EReadError (memory running out in Loaded too).
 
 #include <cstdint>
 #include <functional>

@@ -183,6 +183,24 @@ TEST_F(TreeFixture, ParentLosesHasChildrenWithItsLastChild) {
     EXPECT_TRUE(tree.HasChildren(parent));
 }
 
+// Deleting the children of a node that has none yet (they come on demand) changes nothing.
+TEST_F(TreeFixture, RemoveChildrenOfANodeWithoutChildrenDoesNothing) {
+    int changes = 0;
+    tree.OnStructureChange = [&](TBaseVirtualTree*, PVirtualNode, TChangeReason) { ++changes; };
+    PVirtualNode onDemand = tree.AddChild(nullptr);
+    tree.SetHasChildren(onDemand, true);
+    changes = 0;
+    tree.RemoveChildren(onDemand, true);
+    EXPECT_TRUE(tree.HasChildren(onDemand));
+    EXPECT_EQ(changes, 0);
+    // With children, the flag goes when asked.
+    PVirtualNode parent = tree.AddChild(nullptr);
+    tree.AddChild(parent);
+    tree.RemoveChildren(parent, true);
+    EXPECT_FALSE(tree.HasChildren(parent));
+    EXPECT_EQ(changes, 1 + 1 + 1); // two insertions, one deletion
+}
+
 TEST_F(TreeFixture, NodeHeightIsClampedTo16Bits) {
     PVirtualNode n = tree.AddChild(nullptr);
     tree.SetNodeHeight(n, 70000);

@@ -3,6 +3,8 @@
 #include "TreeTestSupport.h"
 #include "components/tree/BaseVirtualTree.h"
 #include "components/tree/CheckImages.h"
+#include "platform/context/PlatformContext.h"
+#include "platform/core/ScopeGuard.h"
 
 using namespace epc;
 using namespace epc::tree_options;
@@ -12,7 +14,7 @@ namespace {
 // A tree whose nodes show their index as text in the fixed-metric face (8 pixels a character).
 class TTextTree : public TBaseVirtualTree {
 public:
-    explicit TTextTree() : TBaseVirtualTree(nullptr) {
+    explicit TTextTree(TComponent* owner = nullptr) : TBaseVirtualTree(owner) {
         epc::testing::UseFixedFace(*this, 200, 100);
     }
     int DoGetNodeWidth(PVirtualNode, TColumnIndex) override { return 16; }
@@ -82,6 +84,73 @@ TEST(TreePaint, LinesAndButtons) {
     // Rows are painted once each; the space below the tree gets the tree colour.
     EXPECT_EQ(f.tree.Painted, 3);
     EXPECT_EQ(At(f.bitmap, 100, 80), White);
+}
+
+// A stored indent may be huge: the tree lines are painted as far as the picture shows them,
+// however far they reach, and only there.
+TEST(TreePaint, TreeLinesOfAHugeIndentArePaintedWhereThePictureShowsThem) {
+    TTextTree tree;
+    for (int i = 0; i < 3; ++i)
+        tree.AddChild(nullptr);
+    tree.SetIndent(2000000000);
+    tree.SetLineStyle(TVTLineStyle::lsSolid);
+    tree.Colors()->SetTreeLineColor(clRed);
+    TBitmap bitmap(200, 90, pf32bit);
+    auto render = [&](int left) {
+        bitmap.Canvas()->Brush()->SetColor(clBlack);
+        bitmap.Canvas()->FillRect(TRect(0, 0, 200, 90));
+        tree.RenderToCanvas(bitmap.Canvas(), TRect(left, 0, left + 200, 90), TPoint(0, 0),
+                            DefaultRenderOptions);
+    };
+    auto redAt = [&](int x, int y) { return At(bitmap, x, y) == RGB(255, 0, 0); };
+    render(0);
+    for (int y = 0; y < 90; ++y)
+        for (int x = 0; x < 200; ++x)
+            ASSERT_FALSE(redAt(x, y)) << x << "," << y;
+    // The top level's line runs down the middle of the first indent, a billion pixels in,
+    // with an arm to each row's label.
+    render(1000000000 - 100);
+    int red = 0;
+    for (int y = 0; y < 54; ++y)
+        for (int x = 0; x < 200; ++x)
+            if (redAt(x, y)) {
+                ++red;
+                EXPECT_TRUE(x == 100 || y == 9 || y == 27 || y == 45) << x << "," << y;
+            }
+    EXPECT_TRUE(redAt(100, 27));
+    EXPECT_TRUE(redAt(199, 27));
+    EXPECT_GE(red, 36 + 3 * 98);
+}
+
+// Painting on screen: a node added next to a hidden one is painted at once, tree lines of the
+// rows above included, as a full repaint would.
+TEST(TreePaint, NodeAddedNextToAHiddenOneIsPaintedAtOnce) {
+    for (TVTNodeAttachMode mode :
+         {TVTNodeAttachMode::amInsertAfter, TVTNodeAttachMode::amInsertBefore}) {
+        TPlatformContext context;
+        TForm* form = epc::testing::NewTreeForm();
+        auto freeForm = Finally([form] { FreeComponent(form); });
+        auto* tree = new TTextTree(form);
+        tree->SetParent(form);
+        tree->SetBounds(0, 0, 200, 100);
+        PVirtualNode shown = tree->AddChild(nullptr);
+        tree->AddChild(shown);
+        tree->SetExpanded(shown, true);
+        PVirtualNode hidden = tree->AddChild(nullptr);
+        epc::testing::ShowForm(form);
+        epc::testing::Pump();
+        tree->SetVisible(hidden, false);
+        epc::testing::Pump();
+        const TWindowPixels before = epc::testing::ClientPixels(tree);
+        tree->InsertNodeAt(hidden, mode);
+        epc::testing::Pump();
+        const TWindowPixels after = epc::testing::ClientPixels(tree);
+        tree->Invalidate();
+        epc::testing::Pump();
+        const TWindowPixels repainted = epc::testing::ClientPixels(tree);
+        EXPECT_NE(repainted.Pixels, before.Pixels) << int(mode);
+        EXPECT_EQ(after.Pixels, repainted.Pixels) << int(mode);
+    }
 }
 
 TEST(TreePaint, NoLinesNoButtonsWithoutTheOptions) {

@@ -3,8 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <functional>
+#include <random>
 #include <string>
+#include <vector>
 
 #include "components/tree/BaseVirtualTree.h"
 #include "platform/core/Exceptions.h"
@@ -93,6 +97,86 @@ TEST_F(WalkersFixture, OtherWalkersInitialiseWhatTheyReturn) {
     EXPECT_EQ(order, (std::vector<PVirtualNode>{a, a0, a1, b, c}));
     EXPECT_EQ(AssertionText([&] { tree.PreviousNode(fresh); }),
               "Node must already be initialized.");
+}
+
+// A node that does not show (hidden itself, or below a hidden or collapsed node) walks on from
+// where its visible ancestor stands, never into what it holds.
+TEST(TreeWalkers, NodesThatDoNotShowWalkOnFromTheirVisibleAncestor) {
+    TBaseVirtualTree tree(nullptr);
+    tree.SetNodeDataSize(4);
+    using M = TVTNodeAttachMode;
+    PVirtualNode b = tree.InsertNodeAt(nullptr, M::amAddChildLast);
+    PVirtualNode c = tree.InsertNodeAt(nullptr, M::amAddChildLast);
+    PVirtualNode d = tree.InsertNodeAt(nullptr, M::amAddChildLast);
+    PVirtualNode cc = tree.InsertNodeAt(c, M::amAddChildLast);
+    PVirtualNode ccc = tree.InsertNodeAt(cc, M::amAddChildLast);
+    PVirtualNode cd = tree.InsertNodeAt(c, M::amAddChildLast);
+    tree.SetExpanded(c, true);
+    tree.SetExpanded(cc, true);
+    // C hidden but expanded: nothing below it shows.
+    tree.SetVisible(c, false);
+    for (PVirtualNode n : {c, cc, ccc, cd}) {
+        EXPECT_EQ(tree.NextVisibleNode(n), d);
+        EXPECT_EQ(tree.NextVisibleNodeNoInit(n), d);
+        EXPECT_EQ(tree.PreviousVisibleNode(n), b);
+        EXPECT_EQ(tree.PreviousVisibleNodeNoInit(n), b);
+    }
+    // A hidden node deeper down: its siblings go on.
+    tree.SetVisible(c, true);
+    tree.SetVisible(cc, false);
+    EXPECT_EQ(tree.NextVisibleNode(ccc), cd);
+    EXPECT_EQ(tree.NextVisibleNode(cc), cd);
+    EXPECT_EQ(tree.PreviousVisibleNode(ccc), c);
+    EXPECT_EQ(tree.PreviousVisibleNode(cd), c);
+    // Collapsed: the collapsed node stands for what it holds.
+    tree.SetVisible(cc, true);
+    tree.SetExpanded(c, false);
+    EXPECT_EQ(tree.NextVisibleNode(ccc), d);
+    EXPECT_EQ(tree.PreviousVisibleNode(ccc), c);
+    EXPECT_EQ(tree.PreviousVisibleNodeNoInit(cd), c);
+}
+
+// Random shapes with random hidden and collapsed nodes: from every node, the visible walkers
+// answer the next and previous fully visible node in pre-order.
+TEST(TreeWalkers, VisibleWalkersMatchPreOrderOverRandomTrees) {
+    auto envCount = [](const char* name, int fallback) {
+        const char* value = std::getenv(name);
+        return value ? std::max(1, std::atoi(value)) : fallback;
+    };
+    const int seeds = envCount("EPC_RANDOM_SEEDS", 3);
+    const int steps = envCount("EPC_RANDOM_STEPS", 40);
+    for (int seed = 1; seed <= seeds; ++seed) {
+        std::mt19937 rng{unsigned(seed)};
+        for (int step = 0; step < steps; ++step) {
+            TBaseVirtualTree tree(nullptr);
+            tree.SetNodeDataSize(4);
+            std::vector<PVirtualNode> nodes;
+            const int count = 1 + int(rng() % 30);
+            for (int i = 0; i < count; ++i) {
+                PVirtualNode parent =
+                    nodes.empty() || rng() % 3 == 0 ? nullptr : nodes[rng() % nodes.size()];
+                nodes.push_back(tree.InsertNodeAt(parent, TVTNodeAttachMode::amAddChildLast));
+            }
+            for (PVirtualNode n : nodes) {
+                if (rng() % 2) tree.SetExpanded(n, true);
+                if (rng() % 4 == 0) tree.SetVisible(n, false);
+            }
+            std::vector<PVirtualNode> order; // pre-order
+            for (PVirtualNode n = tree.FirstNodeNoInit(); n; n = tree.NextNodeNoInit(n))
+                order.push_back(n);
+            for (size_t i = 0; i < order.size(); ++i) {
+                PVirtualNode next = nullptr, previous = nullptr;
+                for (size_t j = i + 1; j < order.size() && !next; ++j)
+                    if (tree.IsNodeFullyVisible(order[j])) next = order[j];
+                for (size_t j = i; j-- > 0 && !previous;)
+                    if (tree.IsNodeFullyVisible(order[j])) previous = order[j];
+                ASSERT_EQ(tree.NextVisibleNodeNoInit(order[i]), next)
+                    << "seed " << seed << " step " << step << " node " << i;
+                ASSERT_EQ(tree.PreviousVisibleNodeNoInit(order[i]), previous)
+                    << "seed " << seed << " step " << step << " node " << i;
+            }
+        }
+    }
 }
 
 TEST_F(WalkersFixture, SelectedAndCutCopyWalks) {

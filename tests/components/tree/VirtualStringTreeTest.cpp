@@ -12,6 +12,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 
 #include "TreeTestSupport.h"
@@ -719,6 +720,45 @@ TEST(StringTreeEditing, RefusedOrStructureChangesEndTheEdit) {
     plain.SetNodeDataSize(0);
     PVirtualNode node = plain.AddChild(nullptr);
     EXPECT_THROW(plain.EditNode(node, NoColumn), EVirtualTreeError);
+}
+
+// The program deletes the node being edited (from an event, a timer): the edit ends at once,
+// its text going nowhere, and what the person types next reaches no freed node.
+TEST(StringTreeEditing, DeletingTheEditedNodeOrAnAncestorEndsTheEditWithoutItsText) {
+    std::vector<PVirtualNode> freed; // outlives the tree, which frees nodes as it goes
+    TEditFixture f;
+    f.tree->OnFreeNode = [&](TBaseVirtualTree*, PVirtualNode node) { freed.push_back(node); };
+    // Each way a node goes, with the parent (P) and the edited child (C) made for it.
+    const std::vector<std::function<void(PVirtualNode, PVirtualNode)>> deletions = {
+        [&](PVirtualNode, PVirtualNode c) { f.tree->DeleteNode(c); },
+        [&](PVirtualNode p, PVirtualNode) { f.tree->DeleteNode(p); },
+        [&](PVirtualNode p, PVirtualNode) { f.tree->DeleteChildren(p, true); },
+        [&](PVirtualNode, PVirtualNode) { f.tree->Clear(); },
+    };
+    for (size_t i = 0; i < deletions.size(); ++i) {
+        SCOPED_TRACE(i);
+        PVirtualNode p = f.tree->Add(nullptr, u"gamma's parent");
+        PVirtualNode c = f.tree->Add(p, u"gamma");
+        PVirtualNode other = f.tree->Add(nullptr, u"other");
+        f.tree->SetExpanded(p, true);
+        f.tree->SetFocus();
+        f.events.clear();
+        ASSERT_TRUE(f.tree->EditNode(c, NoColumn));
+        ua::TypeText(u"typed");
+        ASSERT_TRUE(f.tree->IsEditing());
+        // Another node going leaves the edit alone.
+        f.tree->DeleteNode(other);
+        ASSERT_TRUE(f.tree->IsEditing());
+        deletions[i](p, c);
+        EXPECT_FALSE(f.tree->IsEditing());
+        EXPECT_EQ(f.events, std::vector<std::string>{"cancelled"});
+        EXPECT_NE(std::find(freed.begin(), freed.end(), c), freed.end());
+        ua::TypeText(u" more");
+        ua::PressKey(VK_RETURN);
+        ua::Pump();
+        EXPECT_TRUE(f.tree->NewTexts.empty());
+        f.tree->Clear();
+    }
 }
 
 // ---- Draw tree --------------------------------------------------------------------------------

@@ -4,6 +4,7 @@
 
 #include <map>
 #include <memory>
+#include <new>
 
 #include "platform/core/Exceptions.h"
 #include "platform/streaming/HexText.h"
@@ -410,6 +411,43 @@ TEST_F(Streaming, BadStreamsRaiseReadErrors) {
     w.WriteStr("TGhost");
     w.WriteStr("G");
     EXPECT_EQ(message(stream.DataString()), "Class TGhost not found");
+}
+
+// A component that runs out of memory building what it read (a Tag of 1: the language's own
+// allocation failure).
+namespace {
+class TGreedyLoad : public TComponent {
+public:
+    using TComponent::TComponent;
+    std::string ClassName() const override { return "TGreedyLoad"; }
+    void Loaded() override {
+        TComponent::Loaded();
+        if (Tag() == 1) throw std::bad_alloc();
+        throw EOutOfMemory("Out of memory");
+    }
+};
+} // namespace
+
+TEST_F(Streaming, RunningOutOfMemoryInLoadedIsAReadErrorAndFreesWhatWasMade) {
+    RegisterPublishedClass("TGreedyLoad", "TComponent");
+    if (!IsClassRegistered("TGreedyLoad")) RegisterClass<TGreedyLoad>("TGreedyLoad");
+    for (int tag : {0, 1}) {
+        const std::string bytes = Handmade(
+            [tag](TWriter& w) {
+                w.WritePropName("Tag");
+                w.WriteInteger(tag);
+            },
+            "TGreedyLoad");
+        TComponent owner(nullptr);
+        TStringStream in(bytes);
+        try {
+            ReadComponent(in, nullptr, &owner);
+            ADD_FAILURE() << "read without error";
+        } catch (const EReadError& e) {
+            EXPECT_EQ(e.Message(), "Error reading W: Out of memory");
+        }
+        EXPECT_EQ(owner.ComponentCount(), 0) << tag;
+    }
 }
 
 // Nine bytes that declare a string of nearly 2 GB: the reader refuses before allocating, so
