@@ -125,14 +125,23 @@ bool TRVMultiImagePrintInfo::FitsFirstPart(int height) const {
 bool TRVMultiImagePrintInfo::SplitAt(int height) {
     if (PartsList.Count() == 0) throw ERichViewError(errRVInternalPrinting);
     auto* last = static_cast<TRVImagePrintPart*>(PartsList.Items(PartsList.Count() - 1));
-    int minH = FItem ? std::max(FItem->MinHeightOnPage, 1) : 1;
-    int h = ToImage(height);
-    int lastH = ToImage(last->Height);
-    if (h < minH || lastH - h < minH) return false;
+    const int minH = FItem ? std::max(FItem->MinHeightOnPage, 1) : 1;
+    const int h = ToImage(height);
+    const int lastH = ToImage(last->Height);
+    if (lastH <= h) return false; // the rest fits
+    // A rest under the minimum takes some of this part, so that both keep it; refusing here
+    // would be read as "the rest fits" and cut the picture off at the page's bottom. Where the
+    // minimum cannot be kept on both sides the page is filled: nothing is lost.
+    int cutImg = h, cutDevice = height;
+    if (lastH - h < minH && lastH - minH >= minH) {
+        cutImg = lastH - minH;
+        cutDevice = std::min(Sad.YToDevice(cutImg), last->Height - 1);
+    }
+    if (cutImg <= 0 || cutDevice <= 0) return false;
     auto rest = std::make_unique<TRVImagePrintPart>();
-    rest->ImgTop = last->ImgTop + h;
-    rest->Height = last->Height - height;
-    last->Height = height;
+    rest->ImgTop = last->ImgTop + cutImg;
+    rest->Height = last->Height - cutDevice;
+    last->Height = cutDevice;
     PartsList.Add(std::move(rest));
     return true;
 }

@@ -305,9 +305,8 @@ int TCustomMainPtblRVData::FormatPages() {
         AddPage(0, 0, 0);
         while (!PlaceNextPage(st)) {
         }
+        DoFormatting(PageCount(), TRVPrintingStep::rvpsFinished);
     }
-    // An empty document is finished too, with no pages.
-    DoFormatting(PageCount(), TRVPrintingStep::rvpsFinished);
     return PageCount();
 }
 

@@ -53,15 +53,21 @@ void TCustomPrintableRV::PrintPages(int firstPage, int lastPage, const std::stri
                                     int copies, bool collate) {
     TCustomMainPtblRVData* data = PrintData();
     if (!Style()) throw ERichViewError("Style of printable TRichView component is not assigned");
-    // Nothing to print starts no job: an empty document gives no empty file.
-    if (data->PageCount() == 0) return;
+    auto notify = [this](int page, TRVPrintingStep step) {
+        if (RVPrint && RVPrint->OnSendingToPrinter) RVPrint->OnSendingToPrinter(this, page, step);
+    };
+    if (lastPage < firstPage) {
+        // No pages (an empty document): the job is started and finished for the listeners,
+        // but no job is begun, so no empty file is written.
+        if (RVPrint) RVPrint->StartAt = 0;
+        notify(0, TRVPrintingStep::rvpsStarting);
+        notify(0, TRVPrintingStep::rvpsFinished);
+        return;
+    }
     data->CheckPageNo(firstPage);
     data->CheckPageNo(lastPage);
     if (copies < 1) copies = 1;
     if (RVPrint) RVPrint->StartAt = 0;
-    auto notify = [this](int page, TRVPrintingStep step) {
-        if (RVPrint && RVPrint->OnSendingToPrinter) RVPrint->OnSendingToPrinter(this, page, step);
-    };
     notify(0, TRVPrintingStep::rvpsStarting);
     TPrinter& printer = Printer();
     printer.Title = title;

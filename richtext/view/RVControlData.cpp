@@ -15,9 +15,7 @@ TRVControlData::TRVControlData() = default;
 
 void TRVControlData::ClearFormatting() {
     if (DrawItems.Count() > 0) {
-        if (TCanvas* c = GetCanvas();
-            c && GetParentControl() && GetParentControl()->HandleAllocated())
-            DrawFocusFrame(c);
+        DropFocusFrame();
         FocusedItemNo = -1;
         FocusedItemData = nullptr;
     }
@@ -29,7 +27,7 @@ void TRVControlData::Deselect(TCustomRVItemInfo* item, bool redraw) {
     State.Include(TRVState::rvstChangingSelection);
     TWinControl* control = GetParentControl();
     if (FocusedItemNo >= 0 && control && control->HandleAllocated()) {
-        DrawFocusFrame(GetCanvas());
+        DropFocusFrame();
         if (TCustomRVFormattedData* data = FocusHolder();
             data && FocusedItemNo < data->ItemCount())
             data->GetItem(FocusedItemNo)->ClearFocus();
@@ -82,11 +80,26 @@ void TRVControlData::DrawFocusFrame(TCanvas* canvas) {
     }
 }
 
+void TRVControlData::HideFocusFrame() {
+    DropFocusFrame();
+    ++FFrameHidden;
+}
+
+void TRVControlData::ShowFocusFrame() {
+    if (FFrameHidden == 0) return;
+    if (--FFrameHidden == 0) DropFocusFrame();
+}
+
+void TRVControlData::DropFocusFrame() {
+    if (FFrameHidden > 0) return;
+    TWinControl* control = GetParentControl();
+    if (control && control->HandleAllocated()) DrawFocusFrame(GetCanvas());
+}
+
 void TRVControlData::MouseUp(TMouseButton button, TShiftState shift, int x, int y) {
-    TCanvas* canvas = GetCanvas();
-    DrawFocusFrame(canvas);
+    HideFocusFrame();
+    auto show = Finally([&] { ShowFocusFrame(); });
     TCustomRVFormattedData::MouseUp(button, shift, x, y);
-    DrawFocusFrame(canvas);
 }
 
 void TRVControlData::AdjustRememberedItemIndices(TCustomRVFormattedData* rvData, int firstItemNo,
@@ -134,13 +147,17 @@ void TRVControlData::DoTabNavigation(bool forward) {
         State.Exclude(TRVState::rvstMovingFocusByTab);
         return;
     }
-    TCanvas* canvas = GetCanvas();
-    DrawFocusFrame(canvas);
-    auto showFrame = Finally([&] { DrawFocusFrame(canvas); });
-    const bool hadHotspot = FocusedItemNo >= 0;
-    TCustomRVFormattedData* data = nullptr;
     TCustomRVFormattedData* holder = FocusHolder();
-    const int next = FindNextFocusItem(forward, holder ? FocusedItemNo : -1, &data, holder);
+    TabFrom(holder, holder ? FocusedItemNo : -1, forward, FocusedItemNo >= 0);
+}
+
+void TRVControlData::TabFrom(TCustomRVFormattedData* fromData, int fromItemNo, bool forward,
+                             bool hadFocus) {
+    HideFocusFrame();
+    auto showFrame = Finally([&] { ShowFocusFrame(); });
+    TCustomRVFormattedData* data = nullptr;
+    const int next = FindNextFocusItem(forward, fromData ? fromItemNo : -1, &data,
+                                       fromData == this ? nullptr : fromData);
     if (next >= 0) {
         FocusItem(data, next);
         return;
@@ -172,10 +189,42 @@ void TRVControlData::DoTabNavigation(bool forward) {
         return;
     }
     // A form with nothing else to focus: round again inside the viewer.
-    if (hadHotspot) {
+    if (hadFocus) {
         const int again = FindNextFocusItem(forward, -1, &data);
         if (again >= 0) FocusItem(data, again);
     }
+}
+
+namespace {
+// The control item of Doc, or of a document inside its items, whose control is Control or
+// holds it; Data gets the document of the item.
+int FindControlItemHolding(TCustomRVFormattedData* doc, const TControl* control,
+                           TCustomRVFormattedData*& data) {
+    for (int i = 0; i < doc->ItemCount(); ++i) {
+        TCustomRVItemInfo* item = doc->GetItem(i);
+        if (auto* ci = dynamic_cast<TRVControlItemInfo*>(item); ci && ci->Control) {
+            for (const TControl* p = control; p; p = p->Parent())
+                if (p == ci->Control.get()) {
+                    data = doc;
+                    return i;
+                }
+        }
+        for (int k = 0; TCustomRVData* sub = item->GetSubRVData(k); ++k)
+            if (auto* subDoc = dynamic_cast<TCustomRVFormattedData*>(sub))
+                if (const int found = FindControlItemHolding(subDoc, control, data); found >= 0)
+                    return found;
+    }
+    return -1;
+}
+} // namespace
+
+bool TRVControlData::ContinueTabNavigationFrom(const TControl* control, bool forward) {
+    TCustomRVFormattedData* data = nullptr;
+    const int itemNo = control ? FindControlItemHolding(this, control, data) : -1;
+    if (itemNo < 0) return false;
+    ForgetFocusedHotspot();
+    TabFrom(data, itemNo, forward, true);
+    return true;
 }
 
 void TRVControlData::FocusHotspotFromOutside(bool forward) {
@@ -184,15 +233,14 @@ void TRVControlData::FocusHotspotFromOutside(bool forward) {
     TCustomRVFormattedData* data = nullptr;
     const int item = FindNextFocusItem(forward, -1, &data);
     if (item < 0 || !data->GetItem(item)->GetKindFlag(rvifActivatesByKeyboard)) return;
-    TCanvas* canvas = GetCanvas();
+    HideFocusFrame();
     FocusItem(data, item);
-    DrawFocusFrame(canvas);
+    ShowFocusFrame();
 }
 
 void TRVControlData::ForgetFocusedHotspot() {
     if (FocusedItemNo < 0) return;
-    TWinControl* control = GetParentControl();
-    if (control && control->HandleAllocated()) DrawFocusFrame(GetCanvas());
+    DropFocusFrame();
     FocusedItemNo = -1;
     FocusedItemData = nullptr;
 }
@@ -201,7 +249,9 @@ void TRVControlData::Paint(TCanvas* canvas) {
     if (!canvas) return;
     const TRect clip = canvas->ClipRect();
     if (clip.IsEmpty()) return;
-    DrawFocusFrame(canvas);
+    // The frame is toggled off and on around the paint, unless it is off already.
+    const bool frame = FFrameHidden == 0;
+    if (frame) DrawFocusFrame(canvas);
     HDC screenDC = canvas->Handle();
     HDC memDC = CreateCompatibleDC(screenDC);
     HBITMAP bitmap = CreateCompatibleBitmap(screenDC, clip.Width(), clip.Height());
@@ -240,7 +290,7 @@ void TRVControlData::Paint(TCanvas* canvas) {
         canvas->Brush()->SetColor(clWhite);
         canvas->TextOut(0, 0, "Error:" + error);
     }
-    DrawFocusFrame(canvas);
+    if (frame) DrawFocusFrame(canvas);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -31,6 +31,11 @@ public:
     // Toggles the dotted frame around the focused hotspot's drawing items (XOR: drawing it
     // twice removes it).
     void DrawFocusFrame(TCanvas* canvas);
+    // Take the frame off the screen and put it back; pairs may nest. While it is off, a paint
+    // (a scroll that focusing caused, say) leaves it off, so that putting it back shows it.
+    void HideFocusFrame();
+    void ShowFocusFrame();
+    bool FocusFrameHidden() const { return FFrameHidden > 0; }
     void MouseUp(TMouseButton button, TShiftState shift, int x, int y) override;
     // The focused item keeps its place when items before it go, and is forgotten when it goes.
     void AdjustRememberedItemIndices(TCustomRVFormattedData* rvData, int firstItemNo,
@@ -43,6 +48,9 @@ public:
     // Focus arriving from another control: the first hotspot (the last one backwards) takes
     // it and is scrolled into view; no hotspot keeps it when there is none.
     void FocusHotspotFromOutside(bool forward);
+    // Focus coming back by Tab from an embedded control of this document (or of a nested
+    // one): the navigation goes on from that control's item. False when no item holds it.
+    bool ContinueTabNavigationFrom(const TControl* control, bool forward);
     // No hotspot has the keyboard focus any more (its frame is taken off).
     void ForgetFocusedHotspot();
     // Paints the canvas's clip rectangle through an off-screen bitmap; an exception while
@@ -56,6 +64,12 @@ protected:
 
 private:
     bool FocusItem(TCustomRVFormattedData* data, int itemNo);
+    // The navigation from an item (FromData null: nothing focused) to the next focusable one,
+    // else out of the viewer; HadFocus: something inside the viewer had the focus.
+    void TabFrom(TCustomRVFormattedData* fromData, int fromItemNo, bool forward, bool hadFocus);
+    // Draws the frame unless it is off: a change of the focused item takes it away first.
+    void DropFocusFrame();
+    int FFrameHidden = 0;
     // The document that holds the focused item; a focus inside a document that went (a cell
     // of a deleted table) is forgotten: null then, and when nothing has the focus.
     TCustomRVFormattedData* FocusHolder();

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <climits>
+#include <vector>
 
 #include "platform/core/Arithmetic.h"
 #include "platform/core/Strings.h"
@@ -148,7 +149,22 @@ void TCustomRVFormattedData::FormatAll(bool keepPosition, bool force, bool noCac
     // What a kept position comes back to.
     int selStartNo = -1, selStartOffs = 0, selEndNo = -1, selEndOffs = 0;
     int topItemNo = -1, topDelta = 0, oldVPos = GetVScrollPos();
+    // A selection inside an item (a word in a cell) is kept too: the item that holds it, the
+    // nested document and that document's own selection, at every depth.
+    struct TKeptInner {
+        TCustomRVFormattedData* Data;
+        TCustomRVItemInfo* Item;
+        TCustomRVFormattedData* Sub;
+        int StartNo, StartOffs, EndNo, EndOffs;
+    };
+    std::vector<TKeptInner> keptInner;
     if (depth == 0 && keepPosition) {
+        for (TCustomRVFormattedData* d = this; TCustomRVFormattedData* sub = d->GetActiveSubData();
+             d = sub) {
+            TKeptInner k{d, d->ChosenItem, sub, -1, 0, -1, 0};
+            sub->GetSelectionBounds(k.StartNo, k.StartOffs, k.EndNo, k.EndOffs, false);
+            keptInner.push_back(k);
+        }
         GetSelectionBounds(selStartNo, selStartOffs, selEndNo, selEndOffs, false);
         if (!noScroll && !onlyTail && DrawItems.Count() > 0) {
             int d = FindLineAtY(oldVPos); // a partly visible line counts
@@ -248,6 +264,20 @@ void TCustomRVFormattedData::FormatAll(bool keepPosition, bool force, bool noCac
         if (keepPosition && selStartNo >= 0 && selEndNo >= 0 && selStartNo < ItemCount() &&
             selEndNo < ItemCount())
             SetSelectionBounds(selStartNo, selEndNo, selStartOffs, selEndOffs);
+        for (const TKeptInner& k : keptInner) {
+            // The item must still hold the document (a resize changes no items).
+            bool holds = false;
+            for (int i = 0; i < k.Data->ItemCount() && !holds; ++i)
+                if (k.Data->GetItem(i) == k.Item)
+                    for (int n = 0; const TCustomRVData* sub = k.Item->GetSubRVData(n); ++n)
+                        holds = holds || sub == k.Sub;
+            if (!holds) break;
+            k.Data->ChosenItem = k.Item;
+            k.Data->ChosenRVData = k.Sub;
+            if (k.StartNo >= 0 && k.EndNo >= 0 && k.StartNo < k.Sub->ItemCount() &&
+                k.EndNo < k.Sub->ItemCount())
+                k.Sub->SetSelectionBounds(k.StartNo, k.EndNo, k.StartOffs, k.EndOffs);
+        }
         State.Exclude(TRVState::rvstFormattingInProgress);
         State.Exclude(TRVState::rvstKeepPosition);
         LastFormattedItemNo = ItemCount() - 1;

@@ -125,12 +125,22 @@ void TDocumentPainter::FindVisibleRange() {
     const int visibleBottom = FClipRect.Bottom + FDoc.GetVScrollPos();
     FFirst = FDoc.FindFirstDrawItemAtY(FClipRect.Top + FDoc.GetVScrollPos(), 1);
     FLast = count - 1;
-    for (int i = FFirst + 1; i < count; ++i) {
-        const TRVDrawLineInfo* d = FDoc.DrawItems[i];
-        if (d->FromNewLine && d->Top >= visibleBottom) {
+    // A line ends the range only when none of its drawing items reaches into the area: in a
+    // list line the marker (the line start) may lie lower than its text.
+    for (int i = FFirst + 1; i < count;) {
+        if (!FDoc.DrawItems[i]->FromNewLine) {
+            ++i;
+            continue;
+        }
+        int lineTop = FDoc.DrawItems[i]->Top;
+        int next = i + 1;
+        for (; next < count && !FDoc.DrawItems[next]->FromNewLine; ++next)
+            lineTop = std::min(lineTop, FDoc.DrawItems[next]->Top);
+        if (lineTop >= visibleBottom) {
             FLast = i;
             break;
         }
+        i = next;
     }
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/controls/Forms.h"
+#include "platform/core/ScopeGuard.h"
 #include "platform/gdi/Gdi.h"
 #include "platform/graphics/Bitmap.h"
 #include "richtext/document/RVGraphicSupport.h"
@@ -378,10 +379,23 @@ int TCustomRichView::GetOffsAfterItem(int itemNo) const {
     return FRVData->ItemEndOffset(itemNo);
 }
 
+void TCustomRichView::SetVScrollPos(int pos, bool redraw) {
+    if (!FRVData) return TRVScroller::SetVScrollPos(pos, redraw);
+    FRVData->HideFocusFrame();
+    auto show = Finally([&] { FRVData->ShowFocusFrame(); });
+    TRVScroller::SetVScrollPos(pos, redraw);
+}
+
+void TCustomRichView::SetHScrollPos(int pos) {
+    if (!FRVData) return TRVScroller::SetHScrollPos(pos);
+    FRVData->HideFocusFrame();
+    auto show = Finally([&] { FRVData->ShowFocusFrame(); });
+    TRVScroller::SetHScrollPos(pos);
+}
+
 void TCustomRichView::SetSelection(int startItemNo, int startOffs, int endItemNo, int endOffs) {
-    FRVData->SetSelectionBounds(startItemNo, endItemNo, startOffs, endOffs);
-    FRVData->DoSelect();
-    Invalidate();
+    // The document's own: an end on a list marker moves to the following item.
+    FRVData->SetSelection(startItemNo, startOffs, endItemNo, endOffs);
 }
 
 void TCustomRichView::SelectAll() {
@@ -666,11 +680,19 @@ void TCustomRichView::WMSetFocus(TMessage& message) {
         TWinControl* prev = from ? TWinControl::FindControl(from) : nullptr;
         const bool fromMouse =
             (GetKeyState(VK_LBUTTON) & 0x8000) != 0 || (GetKeyState(VK_RBUTTON) & 0x8000) != 0;
-        if (prev && !fromMouse && GetParentForm(prev) == GetParentForm(this))
-            FRVData->FocusHotspotFromOutside((GetKeyState(VK_SHIFT) & 0x8000) == 0);
-        else
+        const bool forward = (GetKeyState(VK_SHIFT) & 0x8000) == 0;
+        bool inside = false;
+        for (TControl* p = prev; p && !inside; p = p->Parent())
+            inside = p == this;
+        if (prev && !fromMouse && inside && prev != this &&
+            FRVData->ContinueTabNavigationFrom(prev, forward)) {
+            // Back from one of its own embedded controls: on from that control's item.
+        } else if (prev && !fromMouse && GetParentForm(prev) == GetParentForm(this)) {
+            FRVData->FocusHotspotFromOutside(forward);
+        } else {
             // Focus from a mouse press or from no window: no hotspot is focused.
             FRVData->ForgetFocusedHotspot();
+        }
     }
     InvalidateIfSelectionColorsDiffer();
 }

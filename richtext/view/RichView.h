@@ -99,6 +99,10 @@ public:
     void SetBackgroundStyle(TBackgroundStyle value) { FBackground->SetStyle(value); }
     void SetBiDiMode(TRVBiDiMode value) override;
     void SetVSmallStep(int value) override;
+    // The focus frame is taken off while the window's pixels move: its dots are fixed to the
+    // device, so a frame moved by an odd number of pixels would not go when drawn again.
+    void SetVScrollPos(int pos, bool redraw) override;
+    void SetHScrollPos(int pos) override;
     int LeftMargin = 5, RightMargin = 5, TopMargin = 5, BottomMargin = 5;
     int MinTextWidth = 0, MaxTextWidth = 0;
     TCPEventKind CPEventKind = TCPEventKind::cpeNone;

@@ -176,7 +176,16 @@ TEST(Printing, PicturePartsSplitOnlyAboveTheMinimum) {
     EXPECT_TRUE(info.FitsFirstPart(50));
     EXPECT_FALSE(info.FitsFirstPart(10));
     EXPECT_FALSE(info.FitsFirstPart(90));
-    EXPECT_FALSE(info.SplitAt(95));
+    // A cut that would leave less than the minimum below moves up, so that both pieces keep
+    // it; the rest then fits.
+    EXPECT_TRUE(info.SplitAt(95));
+    ASSERT_EQ(info.PartsList.Count(), 2);
+    EXPECT_EQ(static_cast<TRVImagePrintPart*>(info.PartsList[0])->Height, 80);
+    EXPECT_EQ(static_cast<TRVImagePrintPart*>(info.PartsList[1])->Height, 20);
+    EXPECT_EQ(static_cast<TRVImagePrintPart*>(info.PartsList[1])->ImgTop, 80);
+    EXPECT_FALSE(info.SplitAt(40));
+    // Where both pieces keep the minimum, the cut is where the room ends.
+    EXPECT_TRUE(info.CanSplit());
     EXPECT_TRUE(info.SplitAt(40));
     ASSERT_EQ(info.PartsList.Count(), 2);
     EXPECT_EQ(static_cast<TRVImagePrintPart*>(info.PartsList[0])->Height, 40);

@@ -77,14 +77,20 @@ TEST_F(PrintFixture, DefaultsAfterCreation) {
     EXPECT_EQ(print.rv()->RVPrint, &print);
 }
 
-TEST_F(PrintFixture, EmptyDocumentHasNoPagesIsFinishedAndStartsNoJob) {
+// Formatting an empty document only starts (there are no drawing items to finish); printing
+// it tells its listeners of the start and the end, and writes no file.
+TEST_F(PrintFixture, EmptyDocumentHasNoPagesAndPrintingItStartsAndFinishesWithoutAJob) {
+    Print->StartAt = 30;
     EXPECT_EQ(Format(), 0);
-    ASSERT_FALSE(Formatting.empty());
-    EXPECT_EQ(Formatting.back(), std::make_pair(0, TRVPrintingStep::rvpsFinished));
+    using P = std::vector<std::pair<int, TRVPrintingStep>>;
+    EXPECT_EQ(Formatting, (P{{0, TRVPrintingStep::rvpsStarting}}));
     Print->PrintDocument("empty");
+    EXPECT_EQ(Sending, (P{{0, TRVPrintingStep::rvpsStarting}, {0, TRVPrintingStep::rvpsFinished}}));
+    EXPECT_EQ(Print->StartAt, 0);
     EXPECT_TRUE(Printer().Jobs().empty());
-    EXPECT_TRUE(Sending.empty());
     EXPECT_FALSE(std::filesystem::exists(Printer().FileName));
+    // A page named on an empty document is no page.
+    EXPECT_THROW(Print->rv()->PrintPages(1, 1, "t", 1, false), ERichViewError);
 }
 
 TEST_F(PrintFixture, LinesFillPagesOfTenLines) {
@@ -195,6 +201,84 @@ TEST_F(PrintFixture, APictureWithMinimumPartContinuesOnTheNextPages) {
     Data()->GetDrawItemsRange(1, first, last, p);
     EXPECT_EQ(last, 2); // shared with page 2
     EXPECT_EQ(Data()->GetPageTop2(3) + 90, Data()->DrawItems[3]->Top);
+}
+
+// Rows of the picture's two columns that are black on a drawn page.
+std::vector<int> PictureRows(TCustomPrintableRV& rv, int page) {
+    TBitmap sheet;
+    sheet.SetSize(Printer().PageWidth(), Printer().PageHeight());
+    sheet.Canvas()->Brush()->SetColor(clWhite);
+    sheet.Canvas()->FillRect(TRect(0, 0, sheet.Width(), sheet.Height()));
+    rv.DrawPage(page, sheet.Canvas(), false, false);
+    std::vector<int> rows;
+    for (int y = 0; y < sheet.Height(); ++y)
+        if (sheet.Canvas()->Pixels(20, y) == clBlack && sheet.Canvas()->Pixels(2, y) == clBlack)
+            rows.push_back(y);
+    return rows;
+}
+
+// A picture whose rest after a full page would fall under its minimum part: the cut moves up
+// so that the rest keeps the minimum, and every row is printed (none is cut off at the
+// bottom), whether the picture opens the document or follows lines that leave too little room.
+TEST_F(PrintFixture, ASplitPictureKeepsItsMinimumInBothPiecesAndLosesNoRows) {
+    for (int lines : {0, 9}) {
+        SCOPED_TRACE(lines);
+        Source->Clear();
+        Lines(lines);
+        AddPicture(250, 60); // a full page (200) would leave 50
+        Lines(1);
+        const int pages = Format();
+        const int firstPicturePage = lines == 0 ? 1 : 2;
+        ASSERT_EQ(pages, firstPicturePage + 1);
+        auto* info = dynamic_cast<TRVMultiDrawItemInfo*>(Data()->DrawItems[lines]);
+        ASSERT_NE(info, nullptr);
+        ASSERT_EQ(info->PartsList.Count(), 2);
+        auto part = [&](int k) {
+            return static_cast<TRVImagePrintPart*>(info->PartsList.Items(k));
+        };
+        EXPECT_EQ(part(0)->Height, 190);
+        EXPECT_EQ(part(1)->Height, 60);
+        EXPECT_EQ(part(1)->ImgTop, 190);
+        if (lines > 0) {
+            EXPECT_TRUE(PictureRows(*Print->rv(), 1).empty());
+        }
+        const std::vector<int> head = PictureRows(*Print->rv(), firstPicturePage);
+        const std::vector<int> tail = PictureRows(*Print->rv(), firstPicturePage + 1);
+        ASSERT_EQ(head.size(), 190u);
+        ASSERT_EQ(tail.size(), 60u);
+        EXPECT_EQ(head.front(), 0);
+        EXPECT_EQ(tail.front(), 0);
+    }
+    // Too short to keep the minimum on both sides: the page is filled, the rest follows.
+    Source->Clear();
+    AddPicture(250, 130);
+    ASSERT_EQ(Format(), 2);
+    EXPECT_EQ(PictureRows(*Print->rv(), 1).size() + PictureRows(*Print->rv(), 2).size(), 250u);
+}
+
+// The same on A4 at 300 dpi with 20 mm margins, as printed: a 1200-pixel picture with a
+// 300-pixel minimum opens the document; its 1200 rows all reach the paper, 300 of them on the
+// second page.
+TEST_F(PrintFixture, ATallPictureOnA4PrintsEveryRowOverTwoPages) {
+    Printer().SetResolution(300);
+    Printer().SetPaperSizeMM(210, 297);
+    Print->SetLeftMarginMM(20);
+    Print->SetRightMarginMM(20);
+    Print->SetTopMarginMM(20);
+    Print->SetBottomMarginMM(20);
+    AddPicture(1200, 300);
+    ASSERT_EQ(Format(), 2);
+    Print->PrintDocument("tall picture");
+    if (!testing::HaveTool("pdftoppm")) GTEST_SKIP() << "pdftoppm not installed";
+    int rows[2] = {0, 0};
+    for (int page = 1; page <= 2; ++page) {
+        testing::TGrayPage img;
+        ASSERT_TRUE(testing::RenderPdfPage(Printer().FileName, page, 96, img));
+        for (int y = 0; y < img.Height; ++y)
+            rows[page - 1] += img.At(76 + 20, y) < 64 && img.At(76 + 2, y) < 64;
+    }
+    EXPECT_NEAR(rows[0], 900, 2);
+    EXPECT_NEAR(rows[1], 300, 2);
 }
 
 // A picture that may be cut but whose first part does not fit goes whole to the next page:
