@@ -263,7 +263,12 @@ bool TRVTableItemInfo::OpenCellEditor(int itemNo, int row, int col, bool noEvent
     TRVTableCellData* cell = Rows.GetRow(row)->Cell(col);
     if (!cell) return false;
     if (!noEvent && !FireCellEditing(row, col, click)) return false;
-    if (FInplaceEditor) DestroyCellEditor(true);
+    if (FInplaceEditor)
+        DestroyCellEditor(true);
+    else if (outer->InplaceEdit())
+        // The document edits one cell at a time: another table's editor goes first, its
+        // content kept and its steps handed over.
+        outer->DestroyInplaceEditor();
     Deselect();
     if (itemNo < 0) itemNo = GetItemNo();
 

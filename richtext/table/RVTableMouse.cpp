@@ -417,8 +417,8 @@ void TRVTableItemInfo::ItemMouseMove(TCustomRVFormattedData* rvData, TShiftState
     }
     if (FPressRow < 0 || FPressRow >= RowCount() || FPressCol >= ColCount()) return;
     int row, col;
-    if (GetCellAt(x, y, row, col) && (row != FPressRow || col != FPressCol)) {
-        // The far corner follows the cell under the mouse.
+    if (GetCellAt(x, y, row, col) && (row != FPressRow || col != FPressCol || HasCellSelection())) {
+        // The far corner follows the cell under the mouse, back into the start cell too.
         Select(FPressRow, FPressCol, row - FPressRow, col - FPressCol);
         rvData->Invalidate();
         return;

@@ -11,9 +11,9 @@ namespace epc {
 // To a table's cell editor: move out of the cell or close. WParam: a direction of
 // TRVInplaceMove.
 inline constexpr uint32_t WM_RVINPLACEMOVE = WM_USER + 10;
-// To a table's cell editor: become writable, then undo (redo) its own last step.
-inline constexpr uint32_t WM_RVINPLACEUNDO = WM_USER + 11;
-inline constexpr uint32_t WM_RVINPLACEREDO = WM_USER + 12;
+// To a table's cell editor: become writable, then redo (undo) its own last step.
+inline constexpr uint32_t WM_RVINPLACEREDO = WM_USER + 11;
+inline constexpr uint32_t WM_RVINPLACEUNDO = WM_USER + 12;
 // To an editor: close its cell editor, then undo (redo) its own last step.
 inline constexpr uint32_t WM_RVUNDOFROMINPLACE = WM_USER + 13;
 inline constexpr uint32_t WM_RVREDOFROMINPLACE = WM_USER + 14;

@@ -153,6 +153,72 @@ TEST_F(EditorMouse, DraggingAndShiftClickSelectBlocksOfCellsThatStylesReach) {
     EXPECT_EQ(Rvf(), first);
 }
 
+// A press in a cell, a drag into another and back: the block follows the mouse back to the
+// pressed cell, which alone is selected after the release.
+TEST_F(EditorMouse, DraggingBackIntoThePressedCellLeavesOnlyThatCellSelected) {
+    const TPoint start = CellPoint(0, 0), far = CellPoint(1, 1);
+    testing::MouseDown(Edit, start.X, start.Y);
+    ASSERT_EQ(Edited(), "0,0");
+    testing::MoveMouse(Edit, far.X, far.Y);
+    int top, left, rows, cols;
+    ASSERT_TRUE(Table->GetNormalizedSelectionBounds(top, left, rows, cols));
+    EXPECT_EQ(std::vector<int>({top, left, rows, cols}), std::vector<int>({0, 0, 2, 2}));
+    testing::MoveMouse(Edit, start.X, start.Y);
+    testing::MouseUp(Edit, start.X, start.Y);
+    testing::Pump();
+    EXPECT_EQ(Table->InplaceEditor(), nullptr);
+    ASSERT_TRUE(Table->GetNormalizedSelectionBounds(top, left, rows, cols));
+    EXPECT_EQ(std::vector<int>({top, left, rows, cols}), std::vector<int>({0, 0, 1, 1}));
+}
+
+// The cell editor's own replay messages: WM_USER+11 redoes its last undone step, WM_USER+12
+// undoes its last step, both also while the outer editor is read-only.
+TEST_F(EditorMouse, TheCellEditorsReplayMessagesRedoAndUndo) {
+    ClickAt(CellPoint(1, 1));
+    ASSERT_EQ(Edited(), "1,1");
+    testing::TypeText("ab");
+    TRVTableInplaceEdit* editor = Table->InplaceEditor();
+    auto text = [&] { return editor->EditData()->GetItemText(0); };
+    const std::string typed = text();
+    testing::PressKey('Z', {ssCtrl});
+    const std::string undone = text();
+    ASSERT_NE(undone, typed);
+    Edit->SetReadOnly(true);
+    PostMessage(editor->Handle(), WM_USER + 11, 0, 0);
+    testing::Pump();
+    EXPECT_EQ(text(), typed);
+    PostMessage(editor->Handle(), WM_USER + 12, 0, 0);
+    testing::Pump();
+    EXPECT_EQ(text(), undone);
+    Edit->SetReadOnly(false);
+}
+
+// Editing a cell of another table ends the open cell editor first: its text goes back into
+// its cell and its steps join the document's, so undoing everything gives back the first bytes.
+TEST_F(EditorMouse, EditingAnotherTablesCellClosesTheOpenCellEditor) {
+    TRVTableItemInfo* second = test::AppendTable(Edit->RVData(), 1, 2);
+    Edit->Format();
+    testing::Pump();
+    const std::string first = Rvf();
+    ClickAt(CellPoint(1, 1));
+    ASSERT_EQ(Edited(), "1,1");
+    testing::TypeText("ab");
+    second->EditCell(0, 1);
+    ASSERT_TRUE(second->InplaceEditor());
+    EXPECT_EQ(Table->InplaceEditor(), nullptr);
+    EXPECT_EQ(Edited(), "-1,-1");
+    EXPECT_EQ(CellText(1, 1), "1,1ab");
+    testing::TypeText("z");
+    Edit->DestroyInplaceEditor();
+    testing::Pump();
+    EXPECT_EQ(second->GetCell(0, 1)->GetItemText(0), "z");
+    const std::string last = Rvf();
+    UndoAll();
+    EXPECT_EQ(Rvf(), first);
+    RedoAll();
+    EXPECT_EQ(Rvf(), last);
+}
+
 // A 2 x 2 table holding in cell (1, 1) the text "x" and a 2 x 2 table, which holds in its cell
 // (0, 1) the text "m" and a 1 x 2 table.
 class NestedEditors : public EditorMouse {

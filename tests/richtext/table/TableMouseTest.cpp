@@ -71,6 +71,19 @@ TEST_F(TableMouse, DraggingAcrossCellsSelectsTheirRectangle) {
     EXPECT_EQ(Bounds(), "none");
 }
 
+// The far corner follows the mouse back into the start cell: the block shrinks to that cell.
+TEST_F(TableMouse, DraggingBackIntoTheStartCellShrinksTheBlockToIt) {
+    testing::MouseDown(View, CellMiddle(0, 0).X, CellMiddle(0, 0).Y);
+    testing::MoveMouse(View, CellMiddle(1, 2).X, CellMiddle(1, 2).Y);
+    EXPECT_EQ(Bounds(), "0,0 2x3");
+    testing::MoveMouse(View, CellMiddle(0, 1).X, CellMiddle(0, 1).Y);
+    EXPECT_EQ(Bounds(), "0,0 1x2");
+    testing::MoveMouse(View, CellMiddle(0, 0).X, CellMiddle(0, 0).Y);
+    testing::MouseUp(View, CellMiddle(0, 0).X, CellMiddle(0, 0).Y);
+    EXPECT_EQ(Bounds(), "0,0 1x1");
+    EXPECT_FALSE(Table->IsCellSelected(0, 1));
+}
+
 // Selected cells show the selection colour; the others and the rest of the table do not.
 TEST_F(TableMouse, SelectedCellsArePaintedSelected) {
     Style->SelColor = clLime;
@@ -442,14 +455,15 @@ TEST_F(TableMouseLinks, DraggingFromAHyperlinkSelectsAndNeverJumps) {
     testing::Pump();
     EXPECT_EQ(Bounds(), "1,0 2x2");
     EXPECT_EQ(Jumped, std::vector<int>{});
-    // Out to another cell and back onto the hyperlink: still a cell selection, not a click.
+    // Out to another cell and back onto the hyperlink: still a cell selection (the hyperlink's
+    // cell alone, where the far corner came back to), not a click.
     testing::MoveMouse(View, link.X, link.Y);
     testing::MouseDown(View, link.X, link.Y);
     testing::MoveMouse(View, CellMiddle(1, 1).X, CellMiddle(1, 1).Y);
     testing::MoveMouse(View, link.X, link.Y);
     testing::MouseUp(View, link.X, link.Y);
     testing::Pump();
-    EXPECT_EQ(Bounds(), "1,0 1x2");
+    EXPECT_EQ(Bounds(), "1,0 1x1");
     EXPECT_EQ(Jumped, std::vector<int>{});
     // Along the hyperlink's own text: the drag selects text in the cell.
     testing::DragMouse(View, link, OnLink(0, LinkWidth(0) - 1));
