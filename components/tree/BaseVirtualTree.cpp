@@ -953,6 +953,7 @@ void TBaseVirtualTree::RemoveFromSelection(PVirtualNode node) {
 void TBaseVirtualTree::PackSelection() {
     FSelection.erase(std::remove_if(FSelection.begin(), FSelection.end(), Marked),
                      FSelection.end());
+    FSelectionMarked = 0;
     FStates.Exclude(TVirtualTreeState::tsSelectionCompactPending);
 }
 
@@ -1075,8 +1076,8 @@ TRect TBaseVirtualTree::NodeContentRect(PVirtualNode node, int nodeTop) {
     // and the normal image; the label is as wide as the node says. Without columns the right
     // limit is the client width.
     const auto paint = FOptions->PaintOptions();
-    int level = int(NodeLevel(node)) + (paint.Contains(toShowRoot) ? 1 : 0);
-    int start = level * int(FIndent) + FMargin;
+    const int64_t level = int64_t(NodeLevel(node)) + (paint.Contains(toShowRoot) ? 1 : 0);
+    int start = IndentWidth(level) + FMargin;
     if (FOptions->MiscOptions().Contains(toCheckSupport) && node->CheckType != ctNone &&
         FCheckImages)
         start += FCheckImages->Width() + 2;

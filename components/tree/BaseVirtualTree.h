@@ -11,6 +11,7 @@
 // scrolling (TVTScroller) and the header's frame (TVTHeaderFrame) are collaborators the tree
 // holds; they keep the state of their concern, and the tree's methods forward to them.
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstdlib>
@@ -104,6 +105,8 @@ using TVirtualTreeStates = TSet<TVirtualTreeState>;
 // bytes for each node, and the memory of the top-level nodes it makes when it has loaded.
 constexpr int MaxStoredNodeDataSize = 64 * 1024;
 constexpr int64_t MaxStoredNodesBytes = int64_t(256) << 20;
+// Indentation wider than this lies beyond every picture; it leaves room for what is added to it.
+constexpr int64_t MaxIndentWidth = int64_t(1) << 28;
 
 class TBaseVirtualTree;
 class TTreeReadView;
@@ -334,6 +337,12 @@ public:
     Cardinal DefaultNodeHeight() const { return FDefaultNodeHeight; }
     void SetDefaultNodeHeight(Cardinal value);
     Cardinal Indent() const { return FIndent; }
+    // The width of Levels indentation steps. Any indent may be set (a stored form may hold
+    // one in the billions): the width is capped far beyond every picture, so that the
+    // positions worked out from it never overflow.
+    int IndentWidth(int64_t levels) const {
+        return int(std::min<int64_t>(levels * int64_t(FIndent), MaxIndentWidth));
+    }
     void SetIndent(Cardinal value);
     int Margin() const { return FMargin; }
     void SetMargin(int value);
@@ -776,7 +785,8 @@ public:
     // Selects or deselects one node; a node newly selected makes a focused column that is not
     // shown give way to the main column.
     void SetNodeSelected(PVirtualNode node, bool value);
-    Cardinal SelectedCount() const { return Cardinal(FSelection.size()); }
+    // Entries marked for packing inside an update lock are no longer selected.
+    Cardinal SelectedCount() const { return Cardinal(FSelection.size() - FSelectionMarked); }
     void AddToSelection(PVirtualNode node);
     bool InternalAddToSelection(const std::vector<PVirtualNode>& newItems, bool forceInsert);
     void RemoveFromSelection(PVirtualNode node);
@@ -1335,7 +1345,8 @@ private:
     TColumnIndex FFocusedColumn = NoColumn;
     PVirtualNode FRangeAnchor = nullptr;
     int FLastSelectionLevel = -1;
-    std::vector<PVirtualNode> FSelection; // sorted by address; nil entries await packing
+    std::vector<PVirtualNode> FSelection; // sorted by address; marked entries await packing
+    size_t FSelectionMarked = 0;          // marked entries in FSelection
     PVirtualNode FCurrentHotNode = nullptr;
     PVirtualNode FDropTargetNode = nullptr;
     PVirtualNode FLastChangedNode = nullptr;

@@ -214,12 +214,12 @@ uint32_t TBaseVirtualTree::HitTestRow(PVirtualNode node, int offset, int limit,
     const auto paint = FOptions->PaintOptions();
     int pos = 0;
     if (mainColumn) {
-        const int level = int(NodeLevel(node)) + (paint.Contains(toShowRoot) ? 1 : 0);
-        const int indent = level * int(FIndent);
+        const int64_t level = int64_t(NodeLevel(node)) + (paint.Contains(toShowRoot) ? 1 : 0);
+        const int indent = IndentWidth(level);
         if (offset < indent) {
             uint32_t result = hiOnItemIndent;
             if (paint.Contains(toShowButtons) && Has(node, nsHasChildren) &&
-                offset >= indent - int(FIndent))
+                offset >= IndentWidth(level - 1))
                 result |= hiOnItemButton;
             return result;
         }

@@ -253,7 +253,7 @@ void TVTPainter::PaintCell(TPass& pass, TRow& row, TColumnIndex c) {
     PVirtualNode node = row.Node;
     TCanvas* canvas = pass.Canvas;
     const int height = row.Height;
-    const int indent = int(tree.FIndent);
+    const int indent = tree.IndentWidth(1);
     if (tree.OnBeforeCellPaint) tree.OnBeforeCellPaint(&tree, canvas, node, c, info.CellRect);
     const bool isMain = c == pass.MainColumn || c == NoColumn;
     int x = info.CellRect.Left;
@@ -264,7 +264,7 @@ void TVTPainter::PaintCell(TPass& pass, TRow& row, TColumnIndex c) {
             row.LineImageReady = true;
         }
         indentSize = int(pass.LineImage.size());
-        x += indentSize * indent;
+        x += tree.IndentWidth(indentSize);
     }
     x += tree.FMargin;
     // The images in a row after the indentation: check image and state image in the main
@@ -324,11 +324,11 @@ void TVTPainter::PaintCell(TPass& pass, TRow& row, TColumnIndex c) {
     const bool button = isMain && pass.Paint.Contains(toShowButtons) && indentSize > 0 &&
                         (Has(node, nsHasChildren) || node->ChildCount > 0);
     if (lines || button) {
-        const int indentWidth = indentSize * indent;
+        const int indentWidth = tree.IndentWidth(indentSize);
         auto paintIndent = [&](const TVTPaintInfo& where) {
             if (lines) tree.PaintTreeLines(where, lineY, indentSize, pass.LineImage);
             if (button) {
-                const int bx = where.CellRect.Left + (indentSize - 1) * indent +
+                const int bx = where.CellRect.Left + tree.IndentWidth(indentSize - 1) +
                                (indent - TButtonGlyph::Size) / 2;
                 tree.PaintNodeButton(where.Canvas, node, where.CellRect, bx,
                                      lineY - TButtonGlyph::Size / 2);

@@ -114,8 +114,8 @@ void TBaseVirtualTree::DoHeaderMouseUp(TMouseButton button, TShiftState shift, i
 int TBaseVirtualTree::NodeContentLeft(PVirtualNode node, TColumnIndex column) {
     int left = FMargin;
     if (column != MainColumn() && column != NoColumn && FHeader->UseColumns()) return left;
-    left += int(NodeLevel(node) + (FOptions->PaintOptions().Contains(toShowRoot) ? 1 : 0)) *
-            int(FIndent);
+    left += IndentWidth(int64_t(NodeLevel(node)) +
+                        (FOptions->PaintOptions().Contains(toShowRoot) ? 1 : 0));
     bool ghosted = false;
     if (FOptions->MiscOptions().Contains(toCheckSupport) && node->CheckType != ctNone &&
         FCheckImages)

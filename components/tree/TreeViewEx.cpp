@@ -131,8 +131,8 @@ void TCustomTreeViewEx::SetTreeMode(uint8_t value) {
 TRect TCustomTreeViewEx::NodeTextRect(PVirtualNode node) {
     // Only the horizontal extent matters for wrapping; it is worked out from the indentation
     // directly, so measuring never walks the rows above the node.
-    int indent = int(NodeLevel(node)) * int(Indent());
-    if (TreeOptions()->PaintOptions().Contains(toShowRoot)) indent += int(Indent());
+    int indent = IndentWidth(int64_t(NodeLevel(node)) +
+                             (TreeOptions()->PaintOptions().Contains(toShowRoot) ? 1 : 0));
     indent += Margin();
     bool ghosted = false;
     if (TreeOptions()->MiscOptions().Contains(toCheckSupport) && node->CheckType != ctNone &&

@@ -630,6 +630,7 @@ void TBaseVirtualTree::InternalRemoveFromSelection(PVirtualNode node) {
     if (IsUpdating()) {
         FSelection[size_t(index)] =
             reinterpret_cast<PVirtualNode>(reinterpret_cast<uintptr_t>(node) | 1);
+        ++FSelectionMarked;
         FStates.Include(TVirtualTreeState::tsSelectionCompactPending);
     } else {
         FSelection.erase(FSelection.begin() + index);

@@ -1,5 +1,6 @@
 #include "platform/core/Streams.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -104,6 +105,8 @@ void TMemoryStream::Clear() {
 void TMemoryStream::LoadFromStream(TStream& stream) {
     stream.SetPosition(0);
     int64_t size = stream.Size();
+    // A stream that cannot tell its size (a failed seek) has none to copy.
+    if (size < 0) throw EReadError(SReadError);
     FData.assign(size_t(size), 0);
     FPosition = 0;
     if (size) stream.ReadBuffer(FData.data(), size);
@@ -140,8 +143,25 @@ TFileStream::TFileStream(const std::string& fileName, uint16_t mode) : FFileName
         }
     }
     FFile = std::fopen(fileName.c_str(), how);
+    std::string reason;
     if (!FFile) {
-        std::string reason = std::strerror(errno);
+        reason = std::strerror(errno);
+    } else {
+        // A folder opens for reading, and a device or a pipe has no size to seek to: a file
+        // stream is a regular file or nothing.
+        struct stat st;
+        if (fstat(fileno(FFile), &st) != 0)
+            reason = std::strerror(errno);
+        else if (S_ISDIR(st.st_mode))
+            reason = std::strerror(EISDIR);
+        else if (!S_ISREG(st.st_mode))
+            reason = "Not a regular file";
+        if (!reason.empty()) {
+            std::fclose(FFile);
+            FFile = nullptr;
+        }
+    }
+    if (!FFile) {
         if ((mode & 0xFF00) == fmCreate)
             throw EFCreateError("Cannot create file \"" + fileName + "\". " + reason);
         throw EFOpenError("Cannot open file \"" + fileName + "\". " + reason);
@@ -160,6 +180,14 @@ int64_t TFileStream::Read(void* buffer, int64_t count) {
 int64_t TFileStream::Write(const void* buffer, int64_t count) {
     if (count <= 0) return 0;
     return int64_t(std::fwrite(buffer, 1, size_t(count), FFile));
+}
+
+int64_t TFileStream::Size() {
+    std::fflush(FFile);
+    struct stat st;
+    if (fstat(fileno(FFile), &st) != 0 || st.st_size < 0)
+        throw EReadError("Stream size cannot be read");
+    return int64_t(st.st_size);
 }
 
 int64_t TFileStream::Seek(int64_t offset, TSeekOrigin origin) {

@@ -87,7 +87,8 @@ enum : uint16_t {
 
 class TFileStream : public TStream {
 public:
-    // Raises EFOpenError 'Cannot open file "name". reason' or EFCreateError likewise.
+    // Raises EFOpenError 'Cannot open file "name". reason' or EFCreateError likewise, also for
+    // a name that is not a regular file (a folder, a device, a pipe).
     TFileStream(const std::string& fileName, uint16_t mode);
     ~TFileStream() override;
     std::string ClassName() const override { return "TFileStream"; }
@@ -95,6 +96,8 @@ public:
     int64_t Read(void* buffer, int64_t count) override;
     int64_t Write(const void* buffer, int64_t count) override;
     int64_t Seek(int64_t offset, TSeekOrigin origin) override;
+    // The file's size; EReadError when it cannot be read.
+    int64_t Size() override;
     void SetSize(int64_t newSize) override;
     const std::string& FileName() const { return FFileName; }
 

@@ -68,6 +68,9 @@ std::string FontCss(const TFontInfo& f) {
         css += " text-decoration: none;";
     if (f.AllCaps) css += " text-transform: uppercase;";
     if (f.CharSpacing) css += " letter-spacing: " + Px(f.CharSpacing) + ";";
+    // Raised and lowered text (x², H₂O) is other text when shown on the line.
+    if (f.VShift > 0) css += " vertical-align: super;";
+    if (f.VShift < 0) css += " vertical-align: sub;";
     return css;
 }
 
@@ -216,6 +219,8 @@ void HtmlDocWriter::Text(int i, const std::string& part) {
         wrap(f.Style.Contains(TRVFontStyle::rvfsItalic), "i");
         wrap(f.Style.Contains(TRVFontStyle::rvfsUnderline), "u");
         wrap(f.Style.Contains(TRVFontStyle::rvfsStrikeOut), "s");
+        wrap(f.VShift > 0, "sup");
+        wrap(f.VShift < 0, "sub");
         FOut += open + utf8 + close;
     }
     if (link) FOut += "</a>";

@@ -35,6 +35,7 @@ struct CharProps {
     int HighlightIndex = 0; // 0: none
     int SpacingTwips = 0;
     int ShiftHalfPoints = 0; // up (positive) or down
+    int SuperSub = 0;        // \super 1, \sub -1: raised or lowered in a smaller size
     int Link = -1; // index of the hyperlink target
     friend bool operator==(const CharProps&, const CharProps&) = default;
 };
@@ -55,6 +56,7 @@ struct CharPropsHash {
         mix(c.HighlightIndex);
         mix(c.SpacingTwips);
         mix(c.ShiftHalfPoints);
+        mix(c.SuperSub);
         mix(c.Link);
         return size_t(h);
     }
@@ -69,6 +71,8 @@ struct ParaProps {
     bool LineMultiple = false;
     int SpaceBetween = -1; // pixels between lines, from our own writer
     bool PageBreakBefore = false;
+    // \rtlpar; \ltrpar is what every paragraph does unless told otherwise.
+    TRVBiDiMode BiDiMode = TRVBiDiMode::rvbdUnspecified;
     TRVBorderStyle BorderStyle = TRVBorderStyle::rvbNone;
     int BorderWidthTwips = 0, BorderColor = 0;
     TRVBooleanRect Sides;
@@ -90,6 +94,14 @@ enum class Dest : uint8_t {
     Bookmark,
     Skip
 };
+
+// Destinations whose text is a name or an instruction rather than part of the body: read as the
+// body's text is (8-bit bytes through a code page, \uN with its fallback skipped), then converted
+// to what the document keeps.
+bool IsNameDestination(Dest d) {
+    return d == Dest::FontTable || d == Dest::StyleSheet || d == Dest::FldInst ||
+           d == Dest::Bookmark;
+}
 
 struct State {
     CharProps Char;
@@ -296,6 +308,9 @@ private:
     void StartFieldResult();
     // Gives a table word to the table reader; false when the reader left it.
     bool PassToTables(const WordCall& w);
+    // Border words after a table's or a cell's side word describe that side: they go to the
+    // table reader. True when the word was one of those.
+    bool ToTableBorder(const WordCall& w);
     void DestinationEnded(const State& inner);
     void AddChar(char16_t c);
     void AddByte(uint8_t b);
@@ -334,6 +349,20 @@ private:
         if (f->Charset == DEFAULT_CHARSET) return FCodePage;
         return CharsetToCodePage(f->Charset);
     }
+    // The code page of 8-bit bytes in a name: a font's name is in its own character set, other
+    // names in the current font's; symbol fonts name themselves in the document's.
+    uint32_t NameCodePage(Dest d) {
+        uint32_t cp = FCodePage;
+        if (d == Dest::FontTable) {
+            if (FFontBuild.CodePage > 0)
+                cp = uint32_t(FFontBuild.CodePage);
+            else if (FFontBuild.Charset != DEFAULT_CHARSET)
+                cp = CharsetToCodePage(FFontBuild.Charset);
+        } else {
+            cp = CodePageOfFont(FState.Char.Font);
+        }
+        return cp == CP_SYMBOL ? FCodePage : cp;
+    }
     TColor ColorAt(int index, TColor automatic) const {
         if (index <= 0 || index >= int(FColors.size())) return automatic;
         TColor c = FColors[size_t(index)];
@@ -355,10 +384,12 @@ private:
     State FState;
     bool FStarPending = false;
     int FPendingSkip = 0;
+    bool FTableBorder = false; // border words describe a side of a table row or a cell
 
     std::vector<FontEntry> FFonts;
     std::unordered_map<int, int> FFontIndex;
     FontEntry FFontBuild;
+    std::u16string FFontName; // of the font entry being read
     int FFontNumber = 0;
     int FDefFont = 0;
     uint32_t FCodePage = 1252;
@@ -397,12 +428,12 @@ private:
     } FMarker;
     void InsertMarker();
 
-    std::string FFieldInst;
+    std::u16string FFieldInst;
     bool FLinkPending = false; // a HYPERLINK instruction waits for its field result
     bool FPictureIncluded = false; // an INCLUDEPICTURE file was read: its result is a stand-in
     std::vector<std::string> FLinks;
     std::vector<std::string> FLinkExtras; // the field's switches after each target
-    std::string FBookmark;
+    std::u16string FBookmark;
     std::string FPendingCheckpoint;
     bool FHasPendingCheckpoint = false;
     PictState FPict;
@@ -432,6 +463,12 @@ TFontInfo RtfReader::FontInfoFor(const CharProps& c) const {
     f.BackColor = ColorAt(c.HighlightIndex, clNone);
     f.CharSpacing = ToPixels(c.SpacingTwips);
     f.VShift = int(c.ShiftHalfPoints * 100LL / std::max(c.HalfPoints, 1));
+    if (c.SuperSub != 0 && c.ShiftHalfPoints == 0) {
+        // As word processors show \super and \sub: two thirds of the size, raised by half of
+        // that smaller height or lowered by a quarter of it.
+        f.Size = std::clamp(int(std::lround(c.HalfPoints / 3.0)), 1, 1638);
+        f.VShift = c.SuperSub > 0 ? 50 : -25;
+    }
     f.Jump = c.Link >= 0;
     f.Unicode = true;
     RVLimitFontInfo(f);
@@ -519,6 +556,7 @@ int RtfReader::ParaStyleFor(const ParaProps& p) {
                                      ToPixels(p.OffsetTwips.Right), ToPixels(p.OffsetTwips.Bottom)};
     }
     para.Background.Color = ColorAt(p.BackIndex, clNone);
+    para.BiDiMode = p.BiDiMode;
     RVLimitParaInfo(para);
     int no = FStyle->ParaStyles.FindSuchStyle(para);
     if (no < 0) {
@@ -565,14 +603,10 @@ void RtfReader::FlushBytes() {
 }
 
 void RtfReader::AddByte(uint8_t b) {
-    if (FState.Destination == Dest::FontTable || FState.Destination == Dest::StyleSheet ||
-        FState.Destination == Dest::FldInst || FState.Destination == Dest::Bookmark) {
-        AddChar(char16_t(b)); // names keep their bytes
-        return;
-    }
-    if (FState.Destination != Dest::Text) return;
+    const Dest d = FState.Destination;
+    if (d != Dest::Text && !IsNameDestination(d)) return;
     if (SkipFallback()) return;
-    uint32_t cp = CodePageOfFont(FState.Char.Font);
+    const uint32_t cp = d == Dest::Text ? CodePageOfFont(FState.Char.Font) : NameCodePage(d);
     if (!FBytes.empty() && cp != FBytesCodePage) FlushBytes();
     FBytesCodePage = cp;
     FBytes += char(b);
@@ -583,13 +617,13 @@ void RtfReader::AddChar(char16_t c) {
     case Dest::Text:
         break;
     case Dest::FontTable:
-        if (c != u';') FFontBuild.Name += char(c < 0x100 ? c : '?');
+        if (c != u';') FFontName += c;
         return;
     case Dest::FldInst:
-        FFieldInst += char(c < 0x100 ? c : '?');
+        FFieldInst += c;
         return;
     case Dest::Bookmark:
-        FBookmark += char(c < 0x100 ? c : '?');
+        FBookmark += c;
         return;
     default:
         return;
@@ -747,10 +781,19 @@ void RtfReader::IncludePicture(const std::string& arguments) {
     // Backslashes are doubled inside a field instruction.
     for (size_t at = name.find("\\\\"); at != std::string::npos; at = name.find("\\\\", at + 1))
         name.erase(at, 1);
-    if (name.empty()) return;
-    const bool absolute = name[0] == '\\' || name[0] == '/' || name.find(':') != std::string::npos;
-    if (!absolute) name = FProps.BasePath + name;
     // File names of this platform separate folders with '/'.
+    std::replace(name.begin(), name.end(), '\\', '/');
+    // A document takes pictures from its own folder only: no absolute names, no drive or
+    // scheme, no step up out of the folder.
+    if (name.empty() || name[0] == '/' || name.find(':') != std::string::npos) return;
+    for (size_t start = 0; start <= name.size();) {
+        size_t end = name.find('/', start);
+        if (end == std::string::npos) end = name.size();
+        if (name.compare(start, end - start, "..") == 0) return;
+        start = end + 1;
+    }
+    // The instruction is UTF-8 here; file names are in the ANSI code page.
+    name = FProps.BasePath + WideToAnsi(Utf8ToUtf16(name));
     std::replace(name.begin(), name.end(), '\\', '/');
     TPicture picture;
     try {
@@ -807,8 +850,9 @@ void RtfReader::ReadLink(int link, int& styleNo, TRVTag& tag, std::string& name)
 }
 
 void RtfReader::CommitFont() {
-    if (FFontBuild.Name.empty()) return;
-    FFontBuild.Name = Trim(FFontBuild.Name);
+    if (FFontName.empty()) return;
+    // Font names are UTF-8, as the font engine looks them up.
+    FFontBuild.Name = Trim(Utf16ToUtf8(std::exchange(FFontName, std::u16string())));
     FFontIndex[FFontNumber] = int(FFonts.size());
     FFonts.push_back(std::move(FFontBuild));
     FFontBuild = FontEntry();
@@ -817,8 +861,8 @@ void RtfReader::CommitFont() {
 void RtfReader::DestinationEnded(const State& inner) {
     switch (inner.Destination) {
     case Dest::FldInst: {
-        // HYPERLINK "target": the field result that follows is a link.
-        std::string inst = Trim(FFieldInst);
+        // HYPERLINK "target": the field result that follows is a link. Link targets are UTF-8.
+        std::string inst = Trim(Utf16ToUtf8(FFieldInst));
         FFieldInst.clear();
         if (inst.size() >= 9 && UpperCase(inst.substr(0, 9)) == "HYPERLINK") {
             std::string rest = Trim(inst.substr(9));
@@ -839,7 +883,8 @@ void RtfReader::DestinationEnded(const State& inner) {
         break;
     }
     case Dest::Bookmark:
-        FPendingCheckpoint = FBookmark;
+        // Checkpoint names are in the ANSI code page.
+        FPendingCheckpoint = WideToAnsi(FBookmark);
         FHasPendingCheckpoint = true;
         FBookmark.clear();
         break;
@@ -877,8 +922,7 @@ void RtfReader::Act(const WordEntry& e, const WordCall& w) {
 void RtfReader::UnicodeChar(int code) {
     FlushBytes();
     const Dest d = FState.Destination;
-    if (d == Dest::Text || d == Dest::FldInst || d == Dest::Bookmark)
-        AddChar(char16_t(uint16_t(code)));
+    if (d == Dest::Text || IsNameDestination(d)) AddChar(char16_t(uint16_t(code)));
     FPendingSkip = FState.UnicodeSkip;
 }
 
@@ -970,6 +1014,12 @@ void SetBorderSpacing(ParaProps& p, int twips) {
         p.OffsetTwips = {twips, twips, twips, twips};
 }
 
+bool RtfReader::ToTableBorder(const WordCall& w) {
+    if (!FTableBorder) return false;
+    PassToTables(w);
+    return true;
+}
+
 // Short names for the rows of the word tables.
 using R = RtfReader;
 using W = WordCall;
@@ -1025,6 +1075,9 @@ WordGroup RtfReader::CharacterWords() {
               [](R& r, const W& w) {
                   r.FState.Char.ShiftHalfPoints = -std::clamp(w.HasParam ? w.Param : 6, 0, 3276);
               }),
+        Flag("super", [](R& r, const W&) { r.FState.Char.SuperSub = 1; }),
+        Flag("sub", [](R& r, const W&) { r.FState.Char.SuperSub = -1; }),
+        Flag("nosupersub", [](R& r, const W&) { r.FState.Char.SuperSub = 0; }),
         Value("uc", [](R& r, const W& w) { r.FState.UnicodeSkip = std::clamp(w.Param, 0, 16); }),
         Value("u", [](R& r, const W& w) { r.UnicodeChar(w.Param); }),
         Symbol("tab", u'\t'),
@@ -1048,14 +1101,41 @@ WordGroup RtfReader::ParagraphWords() {
     static constexpr WordHandler right = [](R& r, const W& w) {
         r.FState.Para.RightTwips = std::clamp(w.Param, -1000000, 1000000);
     };
-    static constexpr WordHandler single = [](R& r, const W&) {
-        r.FState.Para.BorderStyle = TRVBorderStyle::rvbSingle;
+    static constexpr WordHandler single = [](R& r, const W& w) {
+        if (!r.ToTableBorder(w)) r.FState.Para.BorderStyle = TRVBorderStyle::rvbSingle;
     };
-    static constexpr WordHandler hideSide = [](R& r, const W&) { HideBorderSide(r.FState.Para); };
+    static constexpr WordHandler hideSide = [](R& r, const W& w) {
+        if (!r.ToTableBorder(w)) HideBorderSide(r.FState.Para);
+    };
+    static constexpr WordHandler side = [](R& r, const W& w) {
+        r.FTableBorder = false;
+        const Side s = w.Word == "brdrt"   ? sideTop
+                       : w.Word == "brdrl" ? sideLeft
+                       : w.Word == "brdrb" ? sideBottom
+                       : w.Word == "brdrr" ? sideRight
+                                           : sideNone; // \box: all four
+        StartBorderSide(r.FState.Para, s);
+    };
+    static constexpr WordHandler styled = [](R& r, const W& w) {
+        if (r.ToTableBorder(w)) return;
+        TRVBorderStyle& style = r.FState.Para.BorderStyle;
+        if (w.Word == "brdrdb")
+            style = TRVBorderStyle::rvbDouble;
+        else if (w.Word == "brdrtriple")
+            style = TRVBorderStyle::rvbTriple;
+        else if (w.Word == "brdrthtnsg")
+            style = TRVBorderStyle::rvbThickInside;
+        else
+            style = TRVBorderStyle::rvbThickOutside;
+    };
     static constexpr WordEntry words[] = {
         Symbol("par", [](R& r, const W&) { r.EndParagraphInText(false); }),
         Symbol("line", [](R& r, const W&) { r.EndParagraphInText(true); }),
-        Flag("pard", [](R& r, const W&) { r.FState.Para = ParaProps(); }),
+        Flag("pard",
+             [](R& r, const W&) {
+                 r.FState.Para = ParaProps();
+                 r.FTableBorder = false;
+             }),
         Value("s", [](R& r, const W& w) { r.UseStyle(w.Param); }),
         Flag("ql", [](R& r, const W&) { r.FState.Para.Alignment = TRVAlignment::rvaLeft; }),
         Flag("qr", [](R& r, const W&) { r.FState.Para.Alignment = TRVAlignment::rvaRight; }),
@@ -1082,11 +1162,17 @@ WordGroup RtfReader::ParagraphWords() {
         Value("richviewlsb",
               [](R& r, const W& w) { r.FState.Para.SpaceBetween = std::clamp(w.Param, 0, 10000); }),
         Toggle("pagebb", [](R& r, const W& w) { r.FState.Para.PageBreakBefore = w.On(); }),
-        Flag("brdrt", [](R& r, const W&) { StartBorderSide(r.FState.Para, sideTop); }),
-        Flag("brdrl", [](R& r, const W&) { StartBorderSide(r.FState.Para, sideLeft); }),
-        Flag("brdrb", [](R& r, const W&) { StartBorderSide(r.FState.Para, sideBottom); }),
-        Flag("brdrr", [](R& r, const W&) { StartBorderSide(r.FState.Para, sideRight); }),
-        Flag("box", [](R& r, const W&) { StartBorderSide(r.FState.Para, sideNone); }),
+        Flag("rtlpar",
+             [](R& r, const W&) { r.FState.Para.BiDiMode = TRVBiDiMode::rvbdRightToLeft; }),
+        // Left to right is every paragraph's way unless told otherwise: no mode of its own, so
+        // that justified paragraphs keep their justification.
+        Flag("ltrpar",
+             [](R& r, const W&) { r.FState.Para.BiDiMode = TRVBiDiMode::rvbdUnspecified; }),
+        Flag("brdrt", side),
+        Flag("brdrl", side),
+        Flag("brdrb", side),
+        Flag("brdrr", side),
+        Flag("box", side),
         // Border styles we have no look for are drawn single.
         Flag("brdrs", single),
         Flag("brdrth", single),
@@ -1096,24 +1182,27 @@ WordGroup RtfReader::ParagraphWords() {
         Flag("brdrengrave", single),
         Flag("brdrsh", single),
         Flag("brdrhair", single),
-        Flag("brdrdb",
-             [](R& r, const W&) { r.FState.Para.BorderStyle = TRVBorderStyle::rvbDouble; }),
-        Flag("brdrtriple",
-             [](R& r, const W&) { r.FState.Para.BorderStyle = TRVBorderStyle::rvbTriple; }),
-        Flag("brdrthtnsg",
-             [](R& r, const W&) { r.FState.Para.BorderStyle = TRVBorderStyle::rvbThickInside; }),
-        Flag("brdrtnthsg",
-             [](R& r, const W&) { r.FState.Para.BorderStyle = TRVBorderStyle::rvbThickOutside; }),
+        Flag("brdroutset", single),
+        Flag("brdrinset", single),
+        Flag("brdrdb", styled),
+        Flag("brdrtriple", styled),
+        Flag("brdrthtnsg", styled),
+        Flag("brdrtnthsg", styled),
         Flag("brdrnone", hideSide),
         Flag("brdrnil", hideSide),
         Value("brdrw",
               [](R& r, const W& w) {
-                  r.FState.Para.BorderWidthTwips = std::clamp(w.Param, 0, 10000);
+                  if (!r.ToTableBorder(w))
+                      r.FState.Para.BorderWidthTwips = std::clamp(w.Param, 0, 10000);
               }),
-        Value("brdrcf", [](R& r, const W& w) { r.FState.Para.BorderColor = w.Param; }),
+        Value("brdrcf",
+              [](R& r, const W& w) {
+                  if (!r.ToTableBorder(w)) r.FState.Para.BorderColor = w.Param;
+              }),
         Value("brsp",
               [](R& r, const W& w) {
-                  SetBorderSpacing(r.FState.Para, std::clamp(w.Param, 0, 100000));
+                  if (!r.ToTableBorder(w))
+                      SetBorderSpacing(r.FState.Para, std::clamp(w.Param, 0, 100000));
               }),
         Value("cbpat", [](R& r, const W& w) { r.FState.Para.BackIndex = w.Param; }),
         // A horizontal rule of our own writer.
@@ -1179,11 +1268,8 @@ WordGroup RtfReader::FontTableWords() {
               [](R& r, const W& w) { r.FFontBuild.Charset = std::clamp(w.Param, 0, 255); }),
         Value("cpg",
               [](R& r, const W& w) { r.FFontBuild.CodePage = std::clamp(w.Param, 0, 65535); }),
-        Value("u",
-              [](R& r, const W&) {
-                  r.FFontBuild.Name += '?';
-                  r.FPendingSkip = r.FState.UnicodeSkip;
-              }),
+        Value("u", [](R& r, const W& w) { r.UnicodeChar(w.Param); }),
+        Value("uc", [](R& r, const W& w) { r.FState.UnicodeSkip = std::clamp(w.Param, 0, 16); }),
     };
     return {WordPlace::FontTable, words};
 }
@@ -1213,6 +1299,15 @@ WordGroup RtfReader::TableWords() {
     // A word the table reader leaves is read as without tables: a cell ends its paragraph, a
     // row ends its last cell's paragraph only when that is still open.
     static constexpr WordHandler other = [](R& r, const W& w) { r.PassToTables(w); };
+    // The border words that follow a side word of a row or a cell are about that side.
+    static constexpr WordHandler borderSide = [](R& r, const W& w) {
+        r.FTableBorder = true;
+        r.PassToTables(w);
+    };
+    static constexpr WordHandler cellEnd = [](R& r, const W& w) {
+        r.FTableBorder = false;
+        r.PassToTables(w);
+    };
     static constexpr WordHandler cell = [](R& r, const W& w) {
         if (!r.PassToTables(w)) r.EndParagraphInText(false);
     };
@@ -1222,7 +1317,7 @@ WordGroup RtfReader::TableWords() {
     };
     static constexpr WordEntry words[] = {
         Flag("trowd", other),
-        Value("cellx", other),
+        Value("cellx", cellEnd),
         Flag("intbl", other),
         Value("itap", other),
         Value("trgaph", other),
@@ -1241,6 +1336,16 @@ WordGroup RtfReader::TableWords() {
         Value("richviewtbw", other),
         Value("richviewcbw", other),
         Value("richviewcbh", other),
+        Flag("trbrdrl", borderSide),
+        Flag("trbrdrt", borderSide),
+        Flag("trbrdrr", borderSide),
+        Flag("trbrdrb", borderSide),
+        Flag("trbrdrh", borderSide),
+        Flag("trbrdrv", borderSide),
+        Flag("clbrdrl", borderSide),
+        Flag("clbrdrt", borderSide),
+        Flag("clbrdrr", borderSide),
+        Flag("clbrdrb", borderSide),
         Symbol("cell", cell),
         Symbol("nestcell", cell),
         Symbol("row", row),
@@ -1560,6 +1665,7 @@ bool RtfReader::EndHeaderEntry(Dest d) {
         FColorSet = false;
         return true;
     case Dest::FontTable:
+        FlushBytes(); // the name's last bytes
         CommitFont();
         return true;
     case Dest::StyleSheet:

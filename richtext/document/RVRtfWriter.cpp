@@ -152,6 +152,12 @@ void AppendRtfUnicode(std::string& out, std::u16string_view text, uint32_t codeP
     }
 }
 
+void TRVRTFWriteContext::AppendNameText(std::string& out, std::u16string_view text,
+                                        uint32_t codePage) const {
+    AppendRtfUnicode(out, text, codePage ? codePage : CodePage,
+                     Options.Contains(TRVRTFOption::rvrtfDuplicateUnicode));
+}
+
 namespace {
 
 class RtfDocWriter {
@@ -286,18 +292,17 @@ void RtfDocWriter::ParaWords(const TParaInfo& p, const TRVListLevel* level) {
     }
     if (p.Background.Color != clNone)
         AppendInt(FOut, "\\cbpat", FCtx.ColorIndex(p.Background.Color));
+    if (p.BiDiMode == TRVBiDiMode::rvbdRightToLeft) FOut += "\\rtlpar";
+    if (p.BiDiMode == TRVBiDiMode::rvbdLeftToRight) FOut += "\\ltrpar";
 }
 
 void RtfDocWriter::HyperlinkStart(const TRVTag& tag) {
     FOut += "{\\field{\\*\\fldinst HYPERLINK \"";
-    std::string target = tag.IsString() ? tag.Text() : std::string();
-    std::string escaped;
-    for (char c : target)
-        if (c == '"')
-            escaped += "%22";
-        else
-            escaped += c;
-    AppendRtfAnsi(FOut, escaped);
+    // Link targets are UTF-8.
+    std::u16string target = Utf8ToUtf16(tag.IsString() ? tag.Text() : std::string());
+    for (size_t at = target.find(u'"'); at != std::u16string::npos; at = target.find(u'"', at))
+        target.replace(at, 1, u"%22");
+    FCtx.AppendNameText(FOut, target);
     FOut += "\"}{\\fldrslt ";
 }
 
@@ -471,7 +476,7 @@ void RtfDocWriter::StyleSheet() {
         const int next = p.NextParaNo >= 0 && p.NextParaNo < paraCount ? p.NextParaNo : i;
         AppendInt(FOut, "\\snext", next);
         FOut += ' ';
-        AppendRtfAnsi(FOut, p.StyleName);
+        FCtx.AppendNameText(FOut, AnsiToWide(p.StyleName)); // style names are ANSI
         FOut += ";}\r\n";
     }
     for (int i = 0; i < FStyle->TextStyles.Count(); ++i) {
@@ -480,7 +485,7 @@ void RtfDocWriter::StyleSheet() {
         FOut += "\\additive";
         CharWords(f);
         FOut += ' ';
-        AppendRtfAnsi(FOut, f.StyleName);
+        FCtx.AppendNameText(FOut, AnsiToWide(f.StyleName));
         FOut += ";}\r\n";
     }
     FOut += "}\r\n";
@@ -518,8 +523,9 @@ void RtfDocWriter::Write(bool selectionOnly) {
             FOut += "\\line";
         }
         if (item->Checkpoint) {
+            // Checkpoint names are ANSI.
             std::string name;
-            AppendRtfAnsi(name, item->Checkpoint->Name);
+            FCtx.AppendNameText(name, AnsiToWide(item->Checkpoint->Name));
             FOut += "{\\*\\bkmkstart " + name + "}{\\*\\bkmkend " + name + "}";
         }
         if (textItem) {
@@ -634,7 +640,10 @@ bool TCustomRVData::WriteRtfToStream(TStream& stream, bool selectionOnly, TColor
             AppendInt(head, "{\\f", int(i));
             AppendInt(head, "\\fnil\\fcharset", ctx.Fonts[i].Charset);
             head += ' ';
-            AppendRtfAnsi(head, ctx.Fonts[i].Name);
+            // Font names are UTF-8; the fallback is in the font's own character set.
+            const uint32_t cp = CharsetToCodePage(ctx.Fonts[i].Charset);
+            ctx.AppendNameText(head, Utf8ToUtf16(ctx.Fonts[i].Name),
+                               cp == CP_SYMBOL ? ctx.CodePage : cp);
             head += ";}";
         }
         head += "}\r\n{\\colortbl;";

@@ -52,6 +52,10 @@ public:
     // Index of a font in the font table, added when absent.
     int FontIndex(const std::string& name, int charset);
     int Twips(double pixels) const { return int(std::nearbyint(pixels * TwipsPerPixel)); }
+    // Text outside the body (font, style and bookmark names, link targets) as body text goes:
+    // \uN with a fallback byte in CodePage (or the code page given) when the options duplicate
+    // Unicode.
+    void AppendNameText(std::string& out, std::u16string_view text, uint32_t codePage = 0) const;
 };
 
 // The font table of a style sheet: one entry per distinct name and charset of its text styles

@@ -1,6 +1,7 @@
 #include "richtext/table/RVTableRTFReader.h"
 
 #include <algorithm>
+#include <cmath>
 #include <memory>
 #include <utility>
 
@@ -13,6 +14,52 @@ namespace {
 // Cells per row and nesting levels an import builds; more is not a table we wrote.
 constexpr int MaxColumns = 1000;
 constexpr int MaxLevels = 32;
+constexpr double twipsPerPixel = 15.0;
+
+// The look of one set of border sides, as our writer gives it: raised or lowered without
+// colours, else lines whose left and top sides may have another colour (the light one of a
+// raised look) than the right and bottom ones.
+struct BorderLook {
+    bool Shows = false;
+    int Width = 0; // pixels
+    TRVTableBorderStyle Style = rvtbColor;
+    TColor Color = clNone, Light = clNone;
+};
+
+template <class Sides> BorderLook LookOf(const Sides& sides) {
+    BorderLook look;
+    int twips = 0;
+    const auto* first = static_cast<decltype(&sides[0])>(nullptr);
+    for (const auto& side : sides)
+        if (side.Shows()) {
+            twips = std::max(twips, side.Twips);
+            if (!first) first = &side;
+        }
+    if (!first) return look;
+    look.Shows = true;
+    look.Width = std::clamp(int(std::lround(twips / twipsPerPixel)), 1, 1000);
+    if (first->Kind != 0) {
+        look.Style = first->Kind == 1 ? rvtbRaised : rvtbLowered;
+        return look;
+    }
+    auto colorOf = [&](int a, int b) {
+        return sides[size_t(a)].Shows()   ? &sides[size_t(a)]
+               : sides[size_t(b)].Shows() ? &sides[size_t(b)]
+                                          : nullptr;
+    };
+    const auto* topLeft = colorOf(0, 1);
+    const auto* bottomRight = colorOf(2, 3);
+    // The automatic colour is the text colour.
+    auto color = [](TColor c) { return c == clNone ? clWindowText : c; };
+    if (topLeft && bottomRight && color(topLeft->Color) != color(bottomRight->Color)) {
+        look.Style = rvtbRaisedColor;
+        look.Color = color(bottomRight->Color);
+        look.Light = color(topLeft->Color);
+    } else {
+        look.Color = color((bottomRight ? bottomRight : topLeft)->Color);
+    }
+    return look;
+}
 } // namespace
 
 int TRVTableRTFReader::Here() const {
@@ -123,9 +170,15 @@ bool TRVTableRTFReader::TableWord(std::string_view word, bool hasParam, int para
         FSeenRow = true;
         FDef = CellDef();
         FDefLevel = 0;
+        FSide = -1;
         return true;
     }
     if (!FSeenRow) return false;
+    if (word.starts_with("trbrdr") || word.starts_with("clbrdr") || word.starts_with("brdr") ||
+        word == "brsp") {
+        BorderWord(word, hasParam, param);
+        return true;
+    }
     if (word == "itap") {
         EnterLevel(hasParam ? param : 1);
         return true;
@@ -140,6 +193,7 @@ bool TRVTableRTFReader::TableWord(std::string_view word, bool hasParam, int para
         FDef.HasRight = hasParam;
         if (def.Cells.size() < size_t(MaxColumns)) def.Cells.push_back(FDef);
         FDef = CellDef();
+        FSide = -1;
         return true;
     }
     if (word == "clmrg")
@@ -182,6 +236,41 @@ bool TRVTableRTFReader::TableWord(std::string_view word, bool hasParam, int para
         return true;
     }
     return false;
+}
+
+TRVTableRTFReader::BorderSide* TRVTableRTFReader::CurrentSide() {
+    if (FSide < 0) return nullptr;
+    if (FSide < 4) return &FDef.Border[size_t(FSide)];
+    return &DefRow().Border[size_t(FSide - 4)];
+}
+
+void TRVTableRTFReader::BorderWord(std::string_view word, bool hasParam, int param) {
+    if (word.starts_with("trbrdr") || word.starts_with("clbrdr")) {
+        // \trbrdrh and \trbrdrv (the lines between cells) have no setting of ours.
+        constexpr std::string_view sides = "ltrb";
+        const size_t at = word.size() == 7 ? sides.find(word[6]) : std::string_view::npos;
+        FSide = at == std::string_view::npos ? -1 : int(at) + (word[0] == 't' ? 4 : 0);
+        if (BorderSide* side = CurrentSide()) *side = BorderSide{.Set = true};
+        return;
+    }
+    BorderSide* side = CurrentSide();
+    if (!side) return;
+    if (word == "brdrw") {
+        side->Twips = hasParam ? std::clamp(param, 0, 10000) : 0;
+    } else if (word == "brdrcf") {
+        // Index 0 is the automatic colour.
+        side->Color = Colors && hasParam && param > 0 && size_t(param) < Colors->size()
+                          ? (*Colors)[size_t(param)]
+                          : clNone;
+    } else if (word == "brdrnone" || word == "brdrnil") {
+        side->None = true;
+    } else if (word == "brdroutset") {
+        side->Kind = 1;
+    } else if (word == "brdrinset") {
+        side->Kind = 2;
+    } else if (word != "brsp") {
+        side->Kind = 0; // every other look is drawn as a line
+    }
 }
 
 void TRVTableRTFReader::SpreadOverColumns(std::vector<RowRead>& rows) {
@@ -277,6 +366,44 @@ void TRVTableRTFReader::BuildTable(const TableRead& read) {
             cell->ColSpan = colSpan;
             cell->RowSpan = rowSpan;
         }
+    // Borders: the table's from its first row that has one; the cells' width and look from the
+    // first cell that has one, each cell showing its own sides in its own colours.
+    for (const RowRead& row : tr.Rows)
+        if (const BorderLook look = LookOf(row.Border); look.Shows) {
+            table->SetBorderWidth(look.Width);
+            table->SetBorderStyle(look.Style);
+            if (look.Color != clNone) table->SetBorderColor(look.Color);
+            if (look.Light != clNone) table->SetBorderLightColor(look.Light);
+            break;
+        }
+    BorderLook cellLook;
+    int cellWidth = 0;
+    for (int r = 0; r < rowCount; ++r)
+        for (int c = 0; c < colCount; ++c)
+            if (rows.GetRow(r)->Cell(c) && def(r, c))
+                if (const BorderLook look = LookOf(def(r, c)->Border); look.Shows) {
+                    if (!cellLook.Shows) cellLook = look;
+                    cellWidth = std::max(cellWidth, look.Width);
+                }
+    if (cellLook.Shows) {
+        table->SetCellBorderWidth(cellWidth);
+        table->SetCellBorderStyle(cellLook.Style);
+        if (cellLook.Color != clNone) table->SetCellBorderColor(cellLook.Color);
+        if (cellLook.Light != clNone) table->SetCellBorderLightColor(cellLook.Light);
+        for (int r = 0; r < rowCount; ++r)
+            for (int c = 0; c < colCount; ++c) {
+                TRVTableCellData* cell = rows.GetRow(r)->Cell(c);
+                const CellDef* d = def(r, c);
+                if (!cell || !d) continue;
+                const Borders& b = d->Border;
+                cell->SetVisibleBorders(b[0].Shows(), b[1].Shows(), b[2].Shows(), b[3].Shows());
+                const BorderLook look = LookOf(b);
+                if (look.Color != clNone && look.Color != table->CellBorderColor())
+                    cell->BorderColor = look.Color;
+                if (look.Light != clNone && look.Light != table->CellBorderLightColor())
+                    cell->BorderLightColor = look.Light;
+            }
+    }
     // Covered positions' contents (empty in what we write) go with the replaced range.
     FData->DeleteItemRange(tr.Start, tr.End - tr.Start);
     TRVTableItemInfo* t = table.get();

@@ -1,9 +1,11 @@
 #pragma once
 // Builds tables from the table words of an RTF import: rows, cells, horizontal and vertical
-// merges, heading rows, vertical alignment, the private width words our writer adds, and tables
+// merges, heading rows, vertical alignment, table and cell borders, the private width words our
+// writer adds, and tables
 // nested in cells (\itap levels, \nestcell, \nestrow, row definitions in \nesttableprops, which
 // come before a row's cells or after them).
 
+#include <array>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -23,10 +25,21 @@ public:
     void Finish() override;
 
 private:
+    // One side of a border as the words after its side word give it.
+    struct BorderSide {
+        bool Set = false, None = false;
+        int Kind = 0; // 0 a line, 1 raised (\brdroutset), 2 lowered (\brdrinset)
+        int Twips = 0;
+        TColor Color = clNone; // none: the automatic colour
+        bool Shows() const { return Set && !None; }
+    };
+    // Left, top, right, bottom.
+    using Borders = std::array<BorderSide, 4>;
     struct CellDef {
         bool HMerge = false, HFirst = false, VMerge = false, VFirst = false;
         int BestWidth = 0, BestHeight = 0, VAlign = 3; // rvcVDefault
         TColor Color = clNone;
+        Borders Border;
         int First = -1, End = -1; // item range of the cell's contents
         int Right = 0;            // the \cellx position
         bool HasRight = false;
@@ -34,6 +47,7 @@ private:
     struct RowRead {
         std::vector<CellDef> Cells;
         bool Heading = false;
+        Borders Border; // of the table, given with each row
     };
     struct TableRead {
         int Start = 0, End = 0; // item range the table replaces
@@ -64,6 +78,9 @@ private:
     // of its items.
     void BuildTablesBelow(int level);
     void BuildTable(const TableRead& tr);
+    // The side the border words read now describe; none for a side we do not keep.
+    BorderSide* CurrentSide();
+    void BorderWord(std::string_view word, bool hasParam, int param);
     // Rows whose cells cross column boundaries of other rows (a cell wider than one column,
     // as word processors write horizontal merges) become rows of one cell per column.
     static void SpreadOverColumns(std::vector<RowRead>& rows);
@@ -75,6 +92,9 @@ private:
     int FLevel = 0;             // nesting level of the paragraph being read
     int FPendingLevel = 0;      // a cell of this level waits for its paragraph to end
     bool FSeenRow = false;
+    // The side of the last side word: 0 to 3 of a cell, 4 to 7 of the table, -1 none.
+    int FSide = -1;
+    BorderSide FIgnoredSide;
 };
 
 } // namespace epc

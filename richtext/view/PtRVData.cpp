@@ -460,7 +460,8 @@ int TCustomMainPtblRVData::GetPageTop(int pageNo) const {
 int TCustomMainPtblRVData::GetPageTop2(int pageNo) const {
     const TRVPageInfo& page = *Pages[size_t(pageNo - 1)];
     if (page.StartPart == 0) return GetPageTop(pageNo);
-    return page.StartY2 - FTopPx - PrnTMPix;
+    // What follows a split item on the first page lies below StartAt too.
+    return page.StartY2 + GetPageTop(pageNo) - page.StartY;
 }
 
 void TCustomMainPtblRVData::GetDrawItemsRange(int pageNo, int& first, int& last, int& part) const {

@@ -127,6 +127,34 @@ TEST_F(DrivenFixture, RemovingSelectedChildrenPacksTheSelection) {
     EXPECT_EQ(tree->FirstSelectedNode(), nullptr);
 }
 
+TEST_F(DrivenFixture, TheSelectionCountLeavesOutNodesRemovedInsideAnUpdate) {
+    Multi(tree);
+    ClickRow(2);
+    ClickRow(4, {ssCtrl});
+    ClickRow(6, {ssCtrl});
+    ASSERT_EQ(tree->SelectedCount(), 3u);
+    tree->BeginUpdate();
+    tree->DeleteNode(Top(4));
+    EXPECT_EQ(tree->SelectedCount(), 2u);
+    tree->SetSelected(Top(2), false);
+    EXPECT_EQ(tree->SelectedCount(), 1u);
+    tree->EndUpdate();
+    EXPECT_EQ(SelectedTops(), Indices{5}); // "Node 6" moved up
+    // The last one going inside an update empties the selection there and then: the range
+    // anchor falls back to the focused node.
+    ClickRow(1);
+    ClickRow(3, {ssShift});
+    ASSERT_EQ(SelectedTops(), (Indices{1, 2, 3}));
+    ASSERT_EQ(tree->RangeAnchor(), Top(1));
+    tree->BeginUpdate();
+    for (int i : {1, 2, 3})
+        tree->SetSelected(Top(i), false);
+    EXPECT_EQ(tree->SelectedCount(), 0u);
+    EXPECT_EQ(tree->RangeAnchor(), Top(3));
+    tree->EndUpdate();
+    EXPECT_EQ(tree->FirstSelectedNode(), nullptr);
+}
+
 // ---- Messages and keys
 
 TEST_F(DrivenFixture, ShiftWithPageAndJumpKeysFlipsTheRangeAndKeepsTheRest) {

@@ -420,3 +420,29 @@ TEST(TreeViewExDrag, TheRecordDecidesWhatMayBeDragged) {
 }
 
 } // namespace
+
+// An indent no real tree has, set by a program on a tree with grandchildren: measuring,
+// painting and hit testing all work it out without overflowing.
+TEST(TreeViewEx, HugeIndentOnNestedNodesMeasuresAndPaints) {
+    for (Cardinal indent : {2000000000u, 4000000000u}) {
+        TTestTree tree;
+        PVirtualNode parent = tree.Add(nullptr, "parent");
+        PVirtualNode child = tree.AddTextNode(parent, TVTNodeAttachMode::amAddChildLast, "child", 0,
+                                              false, false, -1, true);
+        PVirtualNode grandchild = tree.AddTextNode(child, TVTNodeAttachMode::amAddChildLast,
+                                                   "grandchild", 0, false, false, -1, true);
+        tree.SetIndent(indent);
+        EXPECT_EQ(tree.Indent(), indent);
+        tree.UpdateNodeHeights();
+        EXPECT_GE(tree.NodeTextRect(grandchild).Width(), tree.MinNodeTextWidth - 2);
+        EXPECT_EQ(tree.NodeHeight(grandchild), 16u + 4);
+        TBitmap bitmap(64, 64, pf32bit);
+        tree.RenderToCanvas(bitmap.Canvas(), TRect(0, 0, 64, 64), TPoint(0, 0),
+                            DefaultRenderOptions);
+        EXPECT_GT(tree.DisplayRect(grandchild, NoColumn, true).Left, 0);
+        const TBaseVirtualTree::THitInfo hit =
+            tree.HitTestAt(10, int(tree.NodeHeight(parent) + tree.NodeHeight(child)) + 2, true);
+        EXPECT_EQ(hit.HitNode, grandchild);
+        EXPECT_TRUE(hit.HitPositions & TBaseVirtualTree::hiOnItemIndent);
+    }
+}

@@ -63,3 +63,43 @@ TEST(TFileStream, SavesAndLoads) {
     EXPECT_EQ(back.DataString(), "hello");
     std::filesystem::remove(path);
 }
+
+// A folder opens for reading and a device has no size: neither is a file stream, whatever the
+// mode, and loading one into memory fails as opening it does.
+TEST(TFileStream, OnlyRegularFilesOpen) {
+    const auto dir = std::filesystem::temp_directory_path() / "epc_streams_folder";
+    std::filesystem::create_directories(dir);
+    for (const std::string& name :
+         {dir.string(), std::string("."), std::string("/"), std::string("/dev/null")}) {
+        try {
+            TFileStream f(name, fmOpenRead);
+            ADD_FAILURE() << name << " opened";
+        } catch (const EFOpenError& e) {
+            EXPECT_NE(e.Message().find("Cannot open file \"" + name + "\""), std::string::npos);
+        }
+        EXPECT_THROW(TFileStream(name, fmOpenReadWrite), EFOpenError) << name;
+        TMemoryStream m;
+        EXPECT_THROW(m.LoadFromFile(name), EFOpenError) << name;
+    }
+    EXPECT_THROW(TFileStream(dir.string(), fmCreate), EFCreateError);
+    std::filesystem::remove_all(dir);
+}
+
+TEST(TFileStream, SizeIsTheFileSizeWherePositionStands) {
+    auto path = std::filesystem::temp_directory_path() / "epc_streams_size.bin";
+    TFileStream f(path.string(), fmCreate);
+    f.WriteString("hello");
+    f.SetPosition(2);
+    EXPECT_EQ(f.Size(), 5);
+    EXPECT_EQ(f.Position(), 2);
+    std::filesystem::remove(path);
+}
+
+// A stream that cannot tell its size fails to load instead of sizing the memory by the failure.
+TEST(TMemoryStream, LoadingAStreamWithoutASizeFails) {
+    struct NoSize : TMemoryStream {
+        int64_t Size() override { return -1; }
+    } source;
+    TMemoryStream m;
+    EXPECT_THROW(m.LoadFromStream(source), EReadError);
+}

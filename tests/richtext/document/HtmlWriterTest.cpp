@@ -165,3 +165,38 @@ TEST(HtmlWriter, SelectionAndEscaping) {
     EXPECT_EQ(page.Value("//span"), "<b&c");
     EXPECT_EQ(HtmlEscapeText("<&>\"\x02\t"), "&lt;&amp;&gt;&quot;\t");
 }
+
+// Raised and lowered text is other text ("x²" is not "x2"): superscript and subscript in both
+// writers.
+TEST(HtmlWriter, ShiftedTextIsSuperscriptOrSubscript) {
+    TRVStyle style(nullptr);
+    TRVDocument data;
+    data.SetRVStyle(&style);
+    style.TextStyles.Add().VShift = 50;
+    style.TextStyles.Add().VShift = -30;
+    data.AddTextParagraph("x", 0, 0, TRVTag());
+    data.AddTextParagraph("2", 1, -1, TRVTag());
+    data.AddTextParagraph(" H", 0, -1, TRVTag());
+    data.AddTextParagraph("2", 2, -1, TRVTag());
+    data.AddTextParagraph("O", 0, -1, TRVTag());
+    TMemoryStream plainOut;
+    ASSERT_TRUE(data.WriteHtmlToStream(plainOut, "", "", false));
+    Page plain(plainOut.DataString(), true);
+    EXPECT_EQ(plain.Errors, 0) << plainOut.DataString();
+    EXPECT_EQ(plain.Values("//sup"), std::vector<std::string>{"2"}) << plainOut.DataString();
+    EXPECT_EQ(plain.Values("//sub"), std::vector<std::string>{"2"});
+    EXPECT_EQ(plain.Value("//p"), "x2 H2O");
+
+    TMemoryStream cssOut;
+    ASSERT_TRUE(data.WriteHtmlCssToStream(cssOut, "", "", false));
+    Page css(cssOut.DataString(), true);
+    const std::string sheet = css.Value("//style");
+    auto rule = [&](int n) {
+        const std::string name = ".rvts" + std::to_string(n) + " {";
+        const size_t at = sheet.find(name);
+        return at == std::string::npos ? std::string() : sheet.substr(at, sheet.find('}', at) - at);
+    };
+    EXPECT_EQ(rule(0).find("vertical-align"), std::string::npos) << sheet;
+    EXPECT_NE(rule(1).find("vertical-align: super;"), std::string::npos) << sheet;
+    EXPECT_NE(rule(2).find("vertical-align: sub;"), std::string::npos) << sheet;
+}

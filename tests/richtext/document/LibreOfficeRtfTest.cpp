@@ -182,3 +182,40 @@ TEST(LibreOfficeRtf, StyleSheetWeWroteComesBackAsTheDocumentsStyles) {
 }
 
 } // namespace
+
+// Non-ASCII link targets, font and bookmark names, superscript and subscript and a right-to-left
+// paragraph as Writer saves them.
+TEST(LibreOfficeRtf, NamesLinksShiftsAndDirection) {
+    Imported doc("lo-travel.rtf");
+    ASSERT_EQ(doc.result, rtf_ec_OK);
+    auto paras = doc.Paragraphs();
+    ASSERT_EQ(paras.size(), 6u);
+    EXPECT_EQ(paras[0], u"Link: \u00FCber and query.");
+    // Each target as Writer has it, in UTF-8: no letter doubled, none dropped.
+    int link = doc.Find(u"\u00FCber");
+    ASSERT_GE(link, 0);
+    EXPECT_EQ(doc.data.ReadItemTag(link).Text(), "https://example.com/\u00E4/\u00FCber");
+    link = doc.Find(u"query");
+    ASSERT_GE(link, 0);
+    EXPECT_EQ(doc.data.ReadItemTag(link).Text(), "https://example.com/q?x=1&y=\u00E4");
+    EXPECT_EQ(doc.Font(u"D\u00E9j\u00E0 text").FontName, "D\u00E9j\u00E0 Serif");
+    const int marked = doc.Find(u"Bookmark");
+    ASSERT_GE(marked, 0);
+    ASSERT_NE(doc.data.GetItemCheckpointObject(marked), nullptr);
+    EXPECT_EQ(doc.data.GetItemCheckpointObject(marked)->Name, "Z\xFCrich");
+    EXPECT_EQ(paras[3], u"E=mc2 and H2O.");
+    std::vector<int> shifts;
+    for (int i = doc.Find(u"E=mc"); i >= 0 && i < doc.data.ItemCount(); ++i) {
+        shifts.push_back(doc.style.TextStyles[doc.data.GetItemStyleNo(i)].VShift);
+        if (doc.data.GetItemTextW(i) == u"O.") break;
+    }
+    ASSERT_EQ(shifts.size(), 5u);
+    EXPECT_EQ(shifts[0], 0);
+    EXPECT_GT(shifts[1], 0);
+    EXPECT_EQ(shifts[2], 0);
+    EXPECT_LT(shifts[3], 0);
+    EXPECT_EQ(shifts[4], 0);
+    EXPECT_EQ(paras[4], u"\u05E9\u05DC\u05D5\u05DD \u05E2\u05D5\u05DC\u05DD right to left");
+    EXPECT_EQ(doc.Para(u"\u05E9").BiDiMode, TRVBiDiMode::rvbdRightToLeft);
+    EXPECT_EQ(doc.Para(u"Left to right").BiDiMode, TRVBiDiMode::rvbdUnspecified);
+}

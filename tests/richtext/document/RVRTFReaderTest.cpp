@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 
 #include "DocTestUtil.h"
@@ -341,11 +342,14 @@ TEST(RtfImport, DeclaredSizesDriveNoAllocation) {
 }
 
 // A field that includes a picture file takes it from the base path; the picture that stands in
-// for it in the field's result is then dropped, and kept when the file cannot be read.
-TEST(RtfImport, IncludedPicturesAreReadRelativeToTheBasePath) {
+// for it in the field's result is then dropped, and kept when the file cannot be read or lies
+// outside the document's folder.
+TEST(RtfImport, IncludedPicturesComeOnlyFromTheBasePath) {
     const auto dir = std::filesystem::temp_directory_path() / "epc_rtf_include_test";
-    std::filesystem::create_directories(dir);
-    TBitmap(5, 3).SaveToFile((dir / "pic.bmp").string());
+    std::filesystem::create_directories(dir / "sub" / "deeper");
+    TBitmap(5, 3).SaveToFile((dir / "sub" / "pic.bmp").string());
+    TBitmap(4, 3).SaveToFile((dir / "outside.bmp").string());
+    TBitmap(6, 3).SaveToFile((dir / "sub" / "deeper" / "p2.bmp").string());
     TPngImage png;
     TBitmap standIn(2, 2);
     png.Assign(&standIn);
@@ -370,26 +374,157 @@ TEST(RtfImport, IncludedPicturesAreReadRelativeToTheBasePath) {
         return out;
     };
     TRVRTFReaderProperties props;
-    props.BasePath = dir.string() + "/";
-    {
+    props.BasePath = (dir / "sub").string() + "/";
+    auto included = [&](const std::string& name) {
         Doc d;
         int index = 0;
-        ASSERT_EQ(Import(d.data, rtfFor("pic.bmp"), index, &props), rtf_ec_OK);
-        EXPECT_EQ(widths(d.data), (std::vector<int>{-1, 5, -1}));
-    }
-    {
-        Doc d; // a missing file: the stand-in stays
-        int index = 0;
-        ASSERT_EQ(Import(d.data, rtfFor("none.bmp"), index, &props), rtf_ec_OK);
-        EXPECT_EQ(widths(d.data), (std::vector<int>{-1, 2, -1}));
-    }
-    {
-        Doc d; // an absolute name ignores the base path; doubled backslashes are single
-        int index = 0;
-        props.BasePath = "\\\\elsewhere\\\\";
-        std::string name = dir.string() + "/pic.bmp";
-        ASSERT_EQ(Import(d.data, rtfFor(name), index, &props), rtf_ec_OK);
-        EXPECT_EQ(widths(d.data), (std::vector<int>{-1, 5, -1}));
-    }
+        EXPECT_EQ(Import(d.data, rtfFor(name), index, &props), rtf_ec_OK) << name;
+        return widths(d.data);
+    };
+    const std::vector<int> taken{-1, 5, -1}, standInKept{-1, 2, -1};
+    EXPECT_EQ(included("pic.bmp"), taken);
+    // Backslashes, doubled inside the instruction, separate folders.
+    EXPECT_EQ(included("deeper\\\\\\\\p2.bmp"), (std::vector<int>{-1, 6, -1}));
+    EXPECT_EQ(included("./pic.bmp"), taken);
+    EXPECT_EQ(included("none.bmp"), standInKept);
+    // Nothing outside the folder: absolute names, drives, steps up.
+    EXPECT_EQ(included((dir / "sub" / "pic.bmp").string()), standInKept);
+    EXPECT_EQ(included("../outside.bmp"), standInKept);
+    EXPECT_EQ(included("deeper\\\\..\\\\..\\\\outside.bmp"), standInKept);
+    EXPECT_EQ(included("..\\\\outside.bmp"), standInKept);
+    EXPECT_EQ(included("sub/../../outside.bmp"), standInKept);
+    EXPECT_EQ(included("C:\\\\outside.bmp"), standInKept);
+    EXPECT_EQ(included("file:///outside.bmp"), standInKept);
+    // A folder is no picture: the field keeps its stand-in and the document loads.
+    EXPECT_EQ(included("deeper"), standInKept);
+    EXPECT_EQ(included("."), standInKept);
+    EXPECT_EQ(included(""), standInKept);
     std::filesystem::remove_all(dir);
+}
+
+// Inputs that once crashed the reader: a field including a folder made the file stream take the
+// folder's seek answer for its size.
+TEST(RtfImport, IncludingAFolderLeavesTheDocumentWhole) {
+    const char* root = std::getenv("EPC_TEST_DATA");
+    const std::string dir = std::string(root ? root : "tests/data") + "/fuzz/rtf_reader_fuzz/";
+    // The fuzzed one also leaves its group open: an error that changes nothing.
+    const std::pair<const char*, int> inputs[] = {
+        {"includepicture-directory.rtf", rtf_ec_OK},
+        {"includepicture-folder-fuzzed.rtf", rtf_ec_UnmatchedBrace}};
+    for (const auto& [name, result] : inputs) {
+        TFileStream fs(dir + name, fmOpenRead);
+        Doc d;
+        d.data.AddTextParagraph("kept", 0, 0, TRVTag());
+        TRVRTFReaderProperties props;
+        int index = 1;
+        EXPECT_EQ(props.ImportRtfStream(&d.data, fs, index), result) << name;
+        EXPECT_EQ(d.data.ItemCount(), 1);
+        EXPECT_EQ(d.data.GetItemText(0), "kept");
+    }
+    // Relative and absolute folders alike, with the base path as it is and with none.
+    for (const std::string& base : {std::string(), std::string("/")})
+        for (const char* name : {"/", ".", "./", "/tmp", "tmp"}) {
+            Doc d;
+            TRVRTFReaderProperties props;
+            props.BasePath = base;
+            int index = 0;
+            EXPECT_EQ(Import(d.data,
+                             std::string("{\\rtf1 a{\\field{\\*\\fldinst INCLUDEPICTURE ") + name +
+                                 "}{\\fldrslt b}}}",
+                             index, &props),
+                      rtf_ec_OK)
+                << base << name;
+            EXPECT_EQ(PlainText(d.data), u"ab");
+        }
+}
+
+// Names and instructions outside the body are read as body text is: escaped bytes through the
+// code page, \uN with its \ucN fallback skipped (not spent on the next character), then kept as
+// the document keeps them: link targets and font names UTF-8, checkpoint names ANSI.
+TEST(RtfImport, NamesOutsideTheBodyDecodeUnicodeAndFallbacks) {
+    Doc d;
+    d.data.SetOptions(d.data.GetOptions() | TRVOption::rvoTagsArePChars);
+    int index = 0;
+    ASSERT_EQ(
+        Import(
+            d.data,
+            "{\\rtf1\\ansi\\ansicpg1252\\uc1{\\fonttbl{\\f0\\fcharset0 D\\'e9j\\'e0 Serif;}"
+            "{\\f1\\fcharset204 \\'cf\\'f0 Sans;}{\\f2 D\\u233\\'e9j\\u224\\'e0 Mono;}"
+            "{\\f3\\fcharset0 \\uc2\\u29579\\'3f\\'3fX;}}"
+            "{\\stylesheet{\\s1\\qr St\\u252\\'fcl;}}"
+            "\\pard\\s1\\f0 a {\\f1 b} {\\f2 c} {\\f3 d}"
+            "{\\*\\bkmkstart Z\\u252\\'fcrich}{\\*\\bkmkend Z\\u252\\'fcrich}"
+            "{\\field{\\*\\fldinst HYPERLINK \"https://example.com/\\u228\\'e4/\\u252\\'fcber\" }"
+            "{\\fldrslt {\\ul \\u252\\'fcber}}}"
+            "{\\field{\\*\\fldinst HYPERLINK \"q?x=1&y=\\uc2\\u228\\'c3\\'a4z\\'e4\"}"
+            "{\\fldrslt q}}\\par}",
+            index),
+        rtf_ec_OK);
+    EXPECT_EQ(PlainText(d.data), u"a b c d\u00FCberq");
+    auto fontOf = [&](int item) {
+        return d.style.TextStyles[d.data.GetItemStyleNo(item)].FontName;
+    };
+    EXPECT_EQ(fontOf(0), "D\u00E9j\u00E0 Serif");
+    EXPECT_EQ(fontOf(1), "\u041F\u0440 Sans");
+    EXPECT_EQ(fontOf(3), "D\u00E9j\u00E0 Mono");
+    EXPECT_EQ(fontOf(5), "\u738BX");
+    EXPECT_EQ(d.style.ParaStyles[d.data.GetItemParaNo(0)].Alignment, TRVAlignment::rvaRight);
+    const int link = d.data.ItemCount() - 2;
+    ASSERT_NE(d.data.GetItemCheckpointObject(link), nullptr);
+    EXPECT_EQ(d.data.GetItemCheckpointObject(link)->Name, "Z\xFCrich");
+    EXPECT_EQ(d.data.ReadItemTag(link).Text(), "https://example.com/\u00E4/\u00FCber");
+    // An 8-bit byte after the fallback is the target's own.
+    EXPECT_EQ(d.data.ReadItemTag(link + 1).Text(), "q?x=1&y=\u00E4z\u00E4");
+}
+
+// \super and \sub raise and lower text as word processors show them, in a smaller size;
+// \nosupersub and \plain end them; \up and \dn keep their own shift.
+TEST(RtfImport, SuperscriptAndSubscript) {
+    Doc d;
+    int index = 0;
+    ASSERT_EQ(Import(d.data,
+                     "{\\rtf1{\\fonttbl{\\f0 Arial;}}\\f0\\fs24 E=mc{\\super 2} H{\\sub 2}O "
+                     "\\super x\\nosupersub y{\\sub\\plain z}{\\super\\up6 w}\\par}",
+                     index),
+              rtf_ec_OK);
+    EXPECT_EQ(PlainText(d.data), u"E=mc2 H2O xyzw");
+    auto font = [&](std::u16string_view text) -> const TFontInfo& {
+        for (int i = 0; i < d.data.ItemCount(); ++i)
+            if (d.data.GetItemTextW(i) == text) return d.style.TextStyles[d.data.GetItemStyleNo(i)];
+        ADD_FAILURE() << Utf16ToUtf8(text);
+        return d.style.TextStyles[0];
+    };
+    EXPECT_EQ(font(u"E=mc").VShift, 0);
+    EXPECT_EQ(font(u"E=mc").Size, 12);
+    EXPECT_GT(font(u"2").VShift, 0);
+    EXPECT_EQ(font(u"2").Size, 8);
+    EXPECT_GT(font(u"x").VShift, 0);
+    EXPECT_EQ(font(u"y").VShift, 0);
+    EXPECT_EQ(font(u"y").Size, 12);
+    EXPECT_EQ(font(u"z").VShift, 0);
+    EXPECT_EQ(font(u"w").VShift, 25); // \up6 of 24 half-points
+    EXPECT_EQ(font(u"w").Size, 12);
+    int sub = -1;
+    for (int i = 0; i < d.data.ItemCount(); ++i)
+        if (d.data.GetItemTextW(i) == u"2" &&
+            d.style.TextStyles[d.data.GetItemStyleNo(i)].VShift < 0)
+            sub = i;
+    EXPECT_GE(sub, 0);
+}
+
+// \rtlpar makes a paragraph right to left; \ltrpar and \pard leave the direction to the document.
+TEST(RtfImport, ParagraphDirection) {
+    Doc d;
+    int index = 0;
+    ASSERT_EQ(Import(d.data,
+                     "{\\rtf1{\\stylesheet{\\s3\\rtlpar Rtl;}}\\pard\\rtlpar a\\par\\ltrpar b\\par"
+                     "\\pard c\\par\\pard\\s3 d\\par}",
+                     index),
+              rtf_ec_OK);
+    ASSERT_EQ(d.data.ItemCount(), 4);
+    auto bidi = [&](int i) { return d.style.ParaStyles[d.data.GetItemParaNo(i)].BiDiMode; };
+    EXPECT_EQ(bidi(0), TRVBiDiMode::rvbdRightToLeft);
+    EXPECT_EQ(bidi(1), TRVBiDiMode::rvbdUnspecified);
+    EXPECT_EQ(bidi(2), TRVBiDiMode::rvbdUnspecified);
+    EXPECT_EQ(bidi(3), TRVBiDiMode::rvbdRightToLeft);
 }

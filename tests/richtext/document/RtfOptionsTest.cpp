@@ -218,3 +218,70 @@ TEST(RtfOptions, BitmapsAndMetafilesComeBack) {
 }
 
 } // namespace
+
+// Font names (UTF-8), style and checkpoint names (ANSI) and link targets (UTF-8) go as body text
+// does: \uN with an 8-bit fallback when Unicode is duplicated, never as raw UTF-8 bytes; our
+// reader brings each back as it was.
+TEST(RtfOptions, NamesAndLinkTargetsGoAsUnicode) {
+    Doc d;
+    d.data.SetOptions(d.data.GetOptions() | TRVOption::rvoTagsArePChars);
+    d.style.TextStyles[1].FontName = "D\u00e9j\u00e0 Serif";
+    d.style.ParaStyles[1].StyleName = "\xDC"
+                                      "berschrift";
+    TFontInfo& link = d.style.TextStyles.Add();
+    link.Jump = true;
+    link.Style.Include(TRVFontStyle::rvfsUnderline);
+    link.StyleName = "Verkn\xFCpfung";
+    d.data.AddTextParagraph("link", 2, -1,
+                            TRVTag::FromString("https://example.com/q?x=1&y=\u00e4"));
+    d.data.SetCheckpointInfo(0, "Z\xFCrich", TRVTag(), false);
+    const std::string both = d.Rtf(
+        TRVRTFOptions{TRVRTFOption::rvrtfSaveStyleSheet, TRVRTFOption::rvrtfDuplicateUnicode});
+    EXPECT_TRUE(Has(both, " D\\u233\\'e9j\\u224\\'e0 Serif;}")) << both;
+    EXPECT_TRUE(Has(both, " \\u220\\'dcberschrift;}")) << both;
+    EXPECT_TRUE(Has(both, " Verkn\\u252\\'fcpfung;}")) << both;
+    EXPECT_TRUE(Has(both, "{\\*\\bkmkstart Z\\u252\\'fcrich}")) << both;
+    EXPECT_TRUE(Has(both, "HYPERLINK \"https://example.com/q?x=1&y=\\u228\\'e4\"")) << both;
+    EXPECT_FALSE(Has(both, "\\'c3")) << both;
+    const std::string alone = d.Rtf(TRVRTFOptions{TRVRTFOption::rvrtfSaveStyleSheet});
+    EXPECT_TRUE(Has(alone, " D\\u233 j\\u224  Serif;}")) << alone;
+    EXPECT_TRUE(Has(alone, "y=\\u228 \"")) << alone;
+    for (const std::string& rtf : {both, alone}) {
+        TRVStyle style(nullptr);
+        TRVDocument back;
+        back.SetRVStyle(&style);
+        back.SetOptions(back.GetOptions() | TRVOption::rvoTagsArePChars);
+        TStringStream ss(rtf);
+        TRVRTFReaderProperties props;
+        int index = 0;
+        ASSERT_EQ(props.ImportRtfStream(&back, ss, index), 0);
+        ASSERT_EQ(back.ItemCount(), 5);
+        EXPECT_EQ(style.TextStyles[back.GetItemStyleNo(2)].FontName, "D\u00e9j\u00e0 Serif");
+        ASSERT_NE(back.GetItemCheckpointObject(0), nullptr);
+        EXPECT_EQ(back.GetItemCheckpointObject(0)->Name, "Z\xFCrich");
+        EXPECT_EQ(back.ReadItemTag(4).Text(), "https://example.com/q?x=1&y=\u00e4");
+    }
+}
+
+// A right-to-left paragraph style says so (\rtlpar), in the body and in the style sheet, and
+// reads back right to left; a left-to-right one says \ltrpar.
+TEST(RtfOptions, ParagraphDirectionIsWritten) {
+    Doc d;
+    d.style.ParaStyles[1].BiDiMode = TRVBiDiMode::rvbdRightToLeft;
+    d.style.ParaStyles[0].BiDiMode = TRVBiDiMode::rvbdLeftToRight;
+    const std::string rtf = d.Rtf(
+        TRVRTFOptions{TRVRTFOption::rvrtfSaveStyleSheet, TRVRTFOption::rvrtfDuplicateUnicode});
+    EXPECT_TRUE(Has(rtf, "\\pard\\s1\\qc\\sa120\\rtlpar")) << rtf;
+    EXPECT_TRUE(Has(rtf, "{\\s1\\qc\\sa120\\rtlpar")) << rtf;
+    EXPECT_TRUE(Has(rtf, "\\pard\\s0\\ql\\ltrpar")) << rtf;
+    Doc back;
+    back.data.ClearAllItems();
+    TStringStream ss(rtf);
+    TRVRTFReaderProperties props;
+    int index = 0;
+    ASSERT_EQ(props.ImportRtfStream(&back.data, ss, index), 0);
+    EXPECT_EQ(back.style.ParaStyles[back.data.GetItemParaNo(0)].BiDiMode,
+              TRVBiDiMode::rvbdRightToLeft);
+    EXPECT_NE(back.style.ParaStyles[back.data.GetItemParaNo(1)].BiDiMode,
+              TRVBiDiMode::rvbdRightToLeft);
+}

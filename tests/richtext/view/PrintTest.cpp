@@ -281,6 +281,23 @@ TEST_F(PrintFixture, ATallPictureOnA4PrintsEveryRowOverTwoPages) {
     EXPECT_NEAR(rows[1], 300, 2);
 }
 
+// A split picture opening the first page, below StartAt: what follows it on that page (here the
+// first part of a second picture) lies below it too, not StartAt higher over it.
+TEST_F(PrintFixture, WhatFollowsASplitPictureOnTheFirstPageStaysBelowStartAt) {
+    Print->StartAt = 30;
+    AddPicture(150, 10);
+    AddPicture(82, 10); // 20 rows fit under the first picture
+    Lines(1);
+    ASSERT_EQ(Format(), 2);
+    const std::vector<int> first = PictureRows(*Print->rv(), 1);
+    const std::vector<int> second = PictureRows(*Print->rv(), 2);
+    ASSERT_EQ(first.size(), 170u);
+    EXPECT_EQ(first.front(), 30);
+    EXPECT_EQ(first.back(), 199);
+    ASSERT_EQ(second.size(), 62u);
+    EXPECT_EQ(second.front(), 0);
+}
+
 // A picture that may be cut but whose first part does not fit goes whole to the next page:
 // the page before it shows none of it, the next one all of it from its top.
 TEST_F(PrintFixture, APictureMovedWholeToTheNextPageIsNotDrawnOnThePageBefore) {

@@ -1,4 +1,5 @@
-// Feeds arbitrary bytes to the RTF reader inserting into a small document.
+// Feeds arbitrary bytes to the RTF reader inserting into a small document, with the table unit's
+// reader building tables.
 
 #include <cstdint>
 #include <string>
@@ -6,6 +7,7 @@
 
 #include "platform/graphics/Bitmap.h"
 #include "richtext/document/RVRTFReader.h"
+#include "richtext/table/RVTable.h"
 
 using namespace epc;
 
@@ -22,6 +24,16 @@ void EpcFuzzSeeds(std::vector<std::string>& seeds) {
         "{\\field{\\*\\fldinst HYPERLINK \"u\"}{\\fldrslt{\\ul l}}}{\\*\\bkmkstart b}"
         "\\trowd\\cellx100\\intbl c\\cell\\row\\pard\\pagebb\\richviewhr\\par"
         "{\\*\\shppict{\\pict\\pngblip\\picwgoal30\\bin4 \x89PNG}}\\sl360\\slmult1 x\\par}");
+    // Names and targets with \uN and fallbacks, table and cell borders, shifted text, direction,
+    // included pictures.
+    seeds.push_back(
+        "{\\rtf1\\ansi\\uc1{\\fonttbl{\\f0\\fcharset0 D\\'e9j\\u224\\'e0 S;}}"
+        "{\\colortbl;\\red0\\green0\\blue255;}{\\stylesheet{\\s1\\rtlpar St\\u252\\'fcl;}}"
+        "{\\*\\bkmkstart Z\\u252\\'fcr}{\\field{\\*\\fldinst HYPERLINK \"a/\\uc2\\u228\\'c3\\'a4\"}"
+        "{\\fldrslt l}}E=mc{\\super 2}H{\\sub 2}\\nosupersub O\\par\\pard\\rtlpar r\\par"
+        "\\trowd\\trbrdrl\\brdrs\\brdrw30\\brdrcf1\\clbrdrt\\brdroutset\\brdrw15\\clbrdrb"
+        "\\brdrnone\\cellx900\\pard\\intbl c\\cell\\row"
+        "{\\field{\\*\\fldinst INCLUDEPICTURE \"x.png\"}{\\fldrslt}}\\par}");
     TRVStyle style(nullptr);
     TRVDocument data;
     data.SetRVStyle(&style);
@@ -37,6 +49,8 @@ void EpcFuzzSeeds(std::vector<std::string>& seeds) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
+    static const bool tables = (RegisterTableItemClass(), true);
+    (void)tables;
     TRVStyle style(nullptr);
     TRVDocument data;
     data.SetRVStyle(&style);
