@@ -388,8 +388,8 @@ void TNewCheckListBox::UpdateThreads() {
 // ---- Measuring and drawing -------------------------------------------------------------------
 
 TCanvas* TNewCheckListBox::TextCanvas() {
-    if (HandleAllocated()) return Canvas();
-    // Before the window exists text is measured on a memory context of the screen.
+    // Text is measured on a memory context of the screen, never on the window's own: that one
+    // would need a surface of the whole control just to measure a caption.
     if (!FMeasureCanvas) {
         FMeasureCanvas = std::make_unique<TCanvas>();
         FMeasureCanvas->SetOwnedHandle(CreateCompatibleDC(nullptr));

@@ -1,5 +1,6 @@
 #include "components/graphics/Bitmap32.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <new>
@@ -64,18 +65,26 @@ bool IntersectIntRect(TRect& result, const TRect& a, const TRect& b) {
     return true;
 }
 
+namespace {
+// An edge moved past the 32-bit limit stops at it: the part of the rectangle that can be
+// represented stays where it was, and a rectangle moved wholly beyond the limit is empty.
+int32_t MoveEdge(int32_t edge, int64_t by) {
+    return int32_t(std::clamp<int64_t>(edge + by, INT32_MIN, INT32_MAX));
+}
+} // namespace
+
 void InflateIntRect(TRect& r, int32_t dx, int32_t dy) {
-    r.Left -= dx;
-    r.Top -= dy;
-    r.Right += dx;
-    r.Bottom += dy;
+    r.Left = MoveEdge(r.Left, -int64_t(dx));
+    r.Top = MoveEdge(r.Top, -int64_t(dy));
+    r.Right = MoveEdge(r.Right, dx);
+    r.Bottom = MoveEdge(r.Bottom, dy);
 }
 
 void OffsetIntRect(TRect& r, int32_t dx, int32_t dy) {
-    r.Left += dx;
-    r.Top += dy;
-    r.Right += dx;
-    r.Bottom += dy;
+    r.Left = MoveEdge(r.Left, dx);
+    r.Top = MoveEdge(r.Top, dy);
+    r.Right = MoveEdge(r.Right, dx);
+    r.Bottom = MoveEdge(r.Bottom, dy);
 }
 
 void FillLongwords(TColor32* dest, int32_t count, TColor32 value) {
@@ -455,20 +464,20 @@ void TBitmap32::AALineWalk(TFixed x1, TFixed y1, TFixed x2, TFixed y2, TColor32 
     // 1/512 pixel below a half, so that the 24.8 conversion below rounds.
     int64_t cx = int64_t(x1) + 127, cy = int64_t(y1) + 127;
     int64_t ex = int64_t(x2) + 127, ey = int64_t(y2) + 127;
-    int64_t hyp = std::llround(std::hypot(double(nx), double(ny)));
+    // Halves round to even here as everywhere else; 64 bits, as a diagonal across the whole
+    // 32-bit range is longer than 32 bits hold.
+    auto round = [](double v) { return int64_t(std::nearbyint(v)); };
+    int64_t hyp = round(std::hypot(double(nx), double(ny)));
     if (l) hyp += 65536;
     if (hyp < 256) return;
     int64_t n = hyp >> 16;
-    int64_t sx = 0, sy = 0;
-    if (n > 0) {
-        double h = 65536.0 / double(hyp);
-        sx = std::llround(double(nx) * h);
-        sy = std::llround(double(ny) * h);
-        for (int64_t i = 0; i < n; ++i) {
-            put(int32_t(cx >> 8), int32_t(cy >> 8), c);
-            cx += sx;
-            cy += sy;
-        }
+    // The midpoint below steps back by this step even when no whole step was taken.
+    double h = 65536.0 / double(hyp);
+    int64_t sx = round(double(nx) * h), sy = round(double(ny) * h);
+    for (int64_t i = 0; i < n; ++i) {
+        put(int32_t(cx >> 8), int32_t(cy >> 8), c);
+        cx += sx;
+        cy += sy;
     }
     int32_t px = int32_t((cx + ex + 127 - sx) >> 9);
     int32_t py = int32_t((cy + ey + 127 - sy) >> 9);

@@ -406,16 +406,20 @@ void BlockTransfer(TBitmap32* dst, int32_t dstX, int32_t dstY, const TRect& dstC
                    TBitmap32* src, const TRect& srcRect, TDrawMode drawMode,
                    const TPixelCombineEvent& combine) {
     if (!PrepareTransfer(dst, src, drawMode, combine)) return;
-    // The pixel at the source rectangle's top-left lands on (dstX, dstY).
-    const int32_t dx = dstX - srcRect.Left, dy = dstY - srcRect.Top;
+    // The pixel at the source rectangle's top-left lands on (dstX, dstY). The offset may not
+    // fit in 32 bits near the limits; the rectangles it moves lie inside the bitmaps, so the
+    // moved source is intersected with the clip in 64 bits and what is left fits again.
+    const int64_t dx = int64_t(dstX) - srcRect.Left, dy = int64_t(dstY) - srcRect.Top;
     TRect s, clip;
     IntersectIntRect(s, srcRect, src->BoundsRect());
     IntersectIntRect(clip, dstClip, dst->BoundsRect());
-    OffsetIntRect(s, dx, dy);
-    TRect d;
-    IntersectIntRect(d, s, clip);
-    if (IsIntRectEmpty(d)) return;
-    BlendBlock(dst, d, src, d.Left - dx, d.Top - dy, drawMode, combine);
+    const int64_t left = std::max<int64_t>(s.Left + dx, clip.Left);
+    const int64_t top = std::max<int64_t>(s.Top + dy, clip.Top);
+    const int64_t right = std::min<int64_t>(s.Right + dx, clip.Right);
+    const int64_t bottom = std::min<int64_t>(s.Bottom + dy, clip.Bottom);
+    if (right <= left || bottom <= top) return;
+    const TRect d{int32_t(left), int32_t(top), int32_t(right), int32_t(bottom)};
+    BlendBlock(dst, d, src, int32_t(left - dx), int32_t(top - dy), drawMode, combine);
     EndMmxBlending();
 }
 

@@ -223,19 +223,28 @@ void RegisterGraphics() {
 }
 
 void RegisterControls() {
+    constexpr int64_t lo = -int64_t(MaxStoredCoordinate), hi = MaxStoredCoordinate;
     using S = TSizeConstraints;
     TPublished<S>("TSizeConstraints", "TPersistent")
         .Integer("MaxHeight", &S::MaxHeight, &S::SetMaxHeight, 0)
+        .Range(lo, hi)
         .Integer("MaxWidth", &S::MaxWidth, &S::SetMaxWidth, 0)
+        .Range(lo, hi)
         .Integer("MinHeight", &S::MinHeight, &S::SetMinHeight, 0)
-        .Integer("MinWidth", &S::MinWidth, &S::SetMinWidth, 0);
+        .Range(lo, hi)
+        .Integer("MinWidth", &S::MinWidth, &S::SetMinWidth, 0)
+        .Range(lo, hi);
 
     // Bounds are always stored: a control's default size depends on its class.
     TPublished<TControl>("TControl", "TComponent")
         .Integer("Left", &TControl::Left, &TControl::SetLeft)
+        .Range(lo, hi)
         .Integer("Top", &TControl::Top, &TControl::SetTop)
+        .Range(lo, hi)
         .Integer("Width", &TControl::Width, &TControl::SetWidth)
-        .Integer("Height", &TControl::Height, &TControl::SetHeight);
+        .Range(lo, hi)
+        .Integer("Height", &TControl::Height, &TControl::SetHeight)
+        .Range(lo, hi);
     RegisterPublishedClass("TWinControl", "TControl");
     RegisterPublishedClass("TCustomControl", "TWinControl");
     RegisterPublishedClass("TGraphicControl", "TControl");

@@ -215,6 +215,11 @@ TControl* FindDragTarget(TPoint pos, bool allowDisabled);
 // message (the application's filter calls it).
 bool DragTrackMessage(const MSG& msg);
 
+// Stored bounds and size constraints beyond this many pixels either way are refused as bad input
+// when a form is read: every sum the layout makes of positions and sizes, down the deepest
+// nesting a stream may hold, then stays inside 32 bits. No screen or page comes near it.
+inline constexpr int32_t MaxStoredCoordinate = 1 << 24;
+
 // ---- TControl --------------------------------------------------------------------------------
 class TControl : public TComponent {
 public:

@@ -16,6 +16,7 @@
 // Lookups walk up to parent classes; names of classes and properties compare without regard to
 // ASCII case, as identifiers do in stored forms.
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <functional>
@@ -303,6 +304,15 @@ public:
     }
     TPublished& Event(const std::string& name) {
         FLast = &AddPublishedProperty(FClassName, Base(TTypeKind::tkMethod, name));
+        return *this;
+    }
+    // Applies to the property registered last: narrows the integer values a stream may give it
+    // (others are an invalid property value, refused before the setter runs).
+    TPublished& Range(int64_t minValue, int64_t maxValue) {
+        if (FLast) {
+            FLast->MinValue = std::max(FLast->MinValue, minValue);
+            FLast->MaxValue = std::min(FLast->MaxValue, maxValue);
+        }
         return *this;
     }
     // Applies to the property registered last.

@@ -294,9 +294,11 @@ public:
     // ---- RVF.
     bool LoadFromRvfStream(TStream& stream);
     // Reads records into the document at Index; FirstItem/LastItem give the inserted range
-    // (-1 when nothing was inserted) and Index moves past it. False on malformed input.
+    // (-1 when nothing was inserted) and Index moves past it. False on malformed input, which
+    // takes back what the pass inserted, or with KeepPartial leaves the items read before the
+    // failure (with the styles they use) and reports their range.
     bool RvfReadLoop(TStream& stream, int& index, int& firstItem, int& lastItem, bool& fullReformat,
-                     bool loading = false);
+                     bool loading = false, bool keepPartial = false);
     void SaveToRvfStream(TStream& stream, bool selectionOnly, TColor color = clNone,
                          TBackgroundStyle backStyle = TBackgroundStyle::bsNoBitmap,
                          TGraphic* backImage = nullptr, const TRVLayoutInfo* layout = nullptr);

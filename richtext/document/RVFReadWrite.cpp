@@ -1025,8 +1025,9 @@ public:
         return true;
     }
 
-    // Puts the tables into the sheet and the document records into the document.
-    void Commit(int& index, int& firstItem, int& lastItem, bool& fullReformat);
+    // Puts the tables into the sheet and the document records into the document. After a
+    // failed pass (Whole false) only the items read so far stay, with the styles they use.
+    void Commit(int& index, int& firstItem, int& lastItem, bool& fullReformat, bool whole = true);
     // Leaves the document and the sheet as they were before the pass.
     void Rollback() {
         if (int added = FData.ItemCount() - FCountBefore; added > 0)
@@ -1367,15 +1368,17 @@ void TRvfReader::AddItem(std::string&& text, std::unique_ptr<TCustomRVItemInfo> 
     ++FInserted;
 }
 
-void TRvfReader::Commit(int& index, int& firstItem, int& lastItem, bool& fullReformat) {
+void TRvfReader::Commit(int& index, int& firstItem, int& lastItem, bool& fullReformat, bool whole) {
     FText.Commit();
     FPara.Commit();
     FLists.Commit();
-    if (FHasLayout) FData.RVFLayoutRead(FLayout);
-    if (FHasBackground) FData.RVFBackgroundRead(FBackColor, FBackStyle, std::move(FBackImage));
-    const int inserted = Inserted();
+    if (whole && FHasLayout) FData.RVFLayoutRead(FLayout);
+    if (whole && FHasBackground)
+        FData.RVFBackgroundRead(FBackColor, FBackStyle, std::move(FBackImage));
+    // The list holds what was inserted, also when a notification raised after an insertion.
+    const int inserted = whole ? Inserted() : std::max(FData.ItemCount() - FCountBefore, 0);
     // A checkpoint after the last item marks the end of the document.
-    if (FCheckpoint && FStartIndex + inserted == FData.ItemCount() && !FData.NotAddedCP)
+    if (whole && FCheckpoint && FStartIndex + inserted == FData.ItemCount() && !FData.NotAddedCP)
         FData.TakeDocumentEndCheckpoint(std::move(FCheckpoint));
     index = FStartIndex + inserted;
     fullReformat = FFullReformat;
@@ -1406,7 +1409,7 @@ bool TCustomRVData::LoadFromRvfStream(TStream& stream) {
 }
 
 bool TCustomRVData::RvfReadLoop(TStream& stream, int& index, int& firstItem, int& lastItem,
-                                bool& fullReformat, bool loading) {
+                                bool& fullReformat, bool loading, bool keepPartial) {
     firstItem = lastItem = -1;
     fullReformat = false;
     if (SharesItems()) return false;
@@ -1430,10 +1433,16 @@ bool TCustomRVData::RvfReadLoop(TStream& stream, int& index, int& firstItem, int
         auto renumber = Finally([this] { EndMarkersUpdate(); });
         TRvfReader reader(*this, in, index, loading);
         auto rollback = Finally([&reader] { reader.Rollback(); });
-        if (!reader.ReadAll()) return false;
-        reader.Commit(index, firstItem, lastItem, fullReformat);
+        bool read = false;
+        try {
+            read = reader.ReadAll();
+        } catch (const Exception&) {
+            if (!keepPartial) throw;
+        }
+        if (!read && !keepPartial) return false;
+        reader.Commit(index, firstItem, lastItem, fullReformat, read);
         rollback.Dismiss();
-        return true;
+        return read;
     } catch (const Exception&) {
         // What streams, pictures and controls raise on data they cannot take.
         return false;

@@ -785,6 +785,8 @@ void RtfReader::IncludePicture(const std::string& arguments) {
     std::replace(name.begin(), name.end(), '\\', '/');
     // A document takes pictures from its own folder only: no absolute names, no drive or
     // scheme, no step up out of the folder.
+    // Without a folder (a document read from a stream) there is no file of the document's.
+    if (FProps.BasePath.empty()) return;
     if (name.empty() || name[0] == '/' || name.find(':') != std::string::npos) return;
     for (size_t start = 0; start <= name.size();) {
         size_t end = name.find('/', start);
@@ -1190,6 +1192,7 @@ WordGroup RtfReader::ParagraphWords() {
         Flag("brdrtnthsg", styled),
         Flag("brdrnone", hideSide),
         Flag("brdrnil", hideSide),
+        Flag("brdrtbl", hideSide), // a table's side without a line
         Value("brdrw",
               [](R& r, const W& w) {
                   if (!r.ToTableBorder(w))

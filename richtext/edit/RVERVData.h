@@ -278,7 +278,9 @@ public:
     // Keeps the resizer only while its drawing item still shows its item.
     void RecheckResizer();
     // X and Y in client coordinates.
-    bool ResizerHit(int x, int y) const;
+    bool ResizerHit(int x, int y);
+    // Drops a resizer whose drawing item a layout has replaced; whether one is left.
+    bool ResizerIsLive();
     void PaintOverItems(TCanvas* canvas, int xOffset, int yOffset) override;
     // The handles of the resizer, when there is one.
     void PaintResizer(TCanvas* canvas, int xOffset, int yOffset);
@@ -317,8 +319,10 @@ public:
     bool InsertTextA(const std::string& text, bool caretBefore);
     // UTF-16LE bytes; an odd length raises "Can't perform Unicode operation".
     bool InsertTextW(const std::string& utf16, bool caretBefore);
-    // False when the stream cannot be read: the document stays as it was.
+    // False when the stream cannot be read whole: what was read before the failure stays,
+    // recorded in the step, and InsertedPart tells so.
     bool InsertRVFFromStream(TStream& stream);
+    bool InsertedPart = false;
     bool InsertRTFFromStream(TStream& stream);
     // Joins an inserted range with its neighbours and inside; the range and the caret
     // position follow the joins.
@@ -376,6 +380,12 @@ public:
     // or when list numbering may have moved), then puts the caret at an item position.
     void FinishEdit(const TRVEditRange& range, int itemCountBefore, bool full, int caretItemNo,
                     int caretOffs);
+    // The end of every step that records a group: in the paragraphs of items First..Last and
+    // those next to them, a list marker or a full-line item that continues a line starts a
+    // paragraph, so does the item after a full-line item, a marker alone gets an empty item
+    // behind it, and an empty text item beside other items of its line goes (undoably). The
+    // caret position follows; Full is raised for changes outside First..Last.
+    void TidyStructure(int first, int last, int& caretNo, int& caretOffs, bool& full);
 
 private:
     friend class TRVEditTransaction;
@@ -423,8 +433,8 @@ private:
     void FindDocumentInsertionPoint(TRVDocInsertPoint& p);
     bool CheckDocumentInsertion(const TRVDocInsertPoint& p);
     // Reads a document into the items at Index; gives the range of the new items and whether
-    // the whole document must be formatted again; false when it failed (and took back what it
-    // inserted).
+    // the whole document must be formatted again; false when it failed (the range then holds
+    // what it read before the failure, if anything).
     using TRVDocumentReader = std::function<bool(int index, int& first, int& last, bool& full)>;
     // Inserts what Read reads at the caret as one undo step.
     bool InsertDocumentAtCaret(const TRVDocumentReader& read);

@@ -135,7 +135,8 @@ public:
     void Dispatch(TMessage& message) override;
 
     // ---- Inserting at the caret, each one undo step in place of the selection. The stream
-    // readers answer whether the stream was read (false leaves the document as it was). These,
+    // readers answer whether the stream was read whole (false: what an RVF stream held before
+    // its failure stays, as the step; a failed RTF stream leaves nothing). These,
     // the clipboard and the style operations go to an open cell editor when there is one.
     virtual bool InsertRVFFromStream(TStream& stream);
     virtual bool InsertRTFFromStream(TStream& stream, const std::string& basePath);

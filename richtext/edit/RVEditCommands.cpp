@@ -69,7 +69,13 @@ void TCustomRichViewEdit::InsertTextW(const std::u16string& text) {
 
 bool TCustomRichViewEdit::InsertRVFFromStream(TStream& stream) {
     if (FInplaceEditor) return FInplaceEditor->InsertRVFFromStream(stream);
-    return BeginInsert([&](TRVEditRVData& data) { return data.InsertRVFFromStream(stream); });
+    bool read = false;
+    // A stream that failed halfway keeps the step with what was read before the failure.
+    BeginInsert([&](TRVEditRVData& data) {
+        read = data.InsertRVFFromStream(stream);
+        return read || data.InsertedPart;
+    });
+    return read;
 }
 
 bool TCustomRichViewEdit::InsertRTFFromStream(TStream& stream, const std::string& basePath) {

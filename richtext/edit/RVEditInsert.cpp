@@ -153,23 +153,31 @@ bool TRVEditRVData::PrepareCaretPlace(TCustomRVItemInfo& newItem, int caretItemN
                                   caretItem->GetJoinsPrevious();
         if (fullLine && behindMarker) {
             place.Index = caretItemNo + 1;
+        } else if (marker) {
+            // A marker starts the empty item's paragraph; the empty item stays behind it as
+            // the paragraph's text, where the caret goes. A marker already there gives way.
+            place.Index = caretItemNo;
+            const TCustomRVItemInfo* start = behindMarker ? GetItem(caretItemNo - 1) : caretItem;
+            newItem.ItemOptions =
+                uint8_t((newItem.ItemOptions & ~(rvioSameAsPrev | rvioBR | rvioPageBreakBefore)) |
+                        (start->ItemOptions & rvioPageBreakBefore));
+            newItem.ParaNo = CurParaStyleNo;
+            place.JoinAfterInsert = caretItemNo + 1;
+            if (behindMarker) {
+                bool unused = false;
+                DeleteItemUndoable(caretItemNo - 1, unused);
+                --place.Index;
+                --place.JoinAfterInsert;
+            }
         } else {
             place.Index = caretItemNo;
-            uint8_t taken = caretItem->ItemOptions & (rvioSameAsPrev | rvioPageBreakBefore);
-            if (!marker) taken |= caretItem->ItemOptions & rvioBR;
-            if (fullLine) taken &= uint8_t(~rvioSameAsPrev);
+            uint8_t taken =
+                caretItem->ItemOptions & (rvioSameAsPrev | rvioBR | rvioPageBreakBefore);
+            if (fullLine) taken &= uint8_t(~(rvioSameAsPrev | rvioBR));
             newItem.ItemOptions = uint8_t(
                 (newItem.ItemOptions & ~(rvioSameAsPrev | rvioBR | rvioPageBreakBefore)) | taken);
             newItem.ParaNo = CurParaStyleNo;
             place.DeleteAfterInsert = caretItemNo + 1;
-            if (marker && behindMarker) {
-                // A new marker replaces the one before the empty line.
-                newItem.ItemOptions = uint8_t(newItem.ItemOptions & ~rvioSameAsPrev);
-                bool unused = false;
-                DeleteItemUndoable(caretItemNo - 1, unused);
-                --place.Index;
-                --place.DeleteAfterInsert;
-            }
         }
     } else {
         // 5. A text item with text: a marker is refused.
@@ -447,6 +455,11 @@ bool TRVEditRVData::InsertLines(std::vector<TRVInsertLine>& lines, bool caretBef
         BeepIfUseSound();
         return false;
     }
+    // Nothing but breaks with no text around them (a lone form feed) inserts nothing.
+    if (lines.size() == 1 && lines[0].Text.empty()) {
+        Invalidate();
+        return true;
+    }
     TRVEditTransaction tx(*this, TRVEditRange::CaretParas(*this), rvutInsert);
     const int styleNo = CurTextStyleNo;
     int first = -1;
@@ -494,8 +507,9 @@ void TRVEditRVData::FinishInsertion(TRVEditTransaction& tx, int first, int last,
     if (CanMergeTextItems(last, last + 1) || EmptyTextRunsOn(last))
         MergeTextItemsUndoable(last, fullReformat);
     if (first < last && first > 0 && GetItemText(first).empty() &&
-        GetItem(first)->GetJoinsPrevious()) {
-        // Text that begins with a break leaves nothing of its first line.
+        GetItem(first)->GetJoinsPrevious() && GetItemStyleNo(first - 1) != rvsListMarker) {
+        // Text that begins with a break leaves nothing of its first line (behind a list marker
+        // the empty item keeps the marker's line).
         DeleteItemUndoable(first, fullReformat);
         if (caretItemNo == first) {
             caretItemNo = first - 1;
@@ -583,6 +597,8 @@ void TRVEditRVData::FinishDocumentInsertion(TRVEditTransaction& tx, const TRVDoc
             CopyItemTextChars(GetItemText(p.SplitItem), item->ItemOptions, offs,
                               GetItemCharCount(p.SplitItem) - offs + 1);
         auto tailItem = NewTextItemLike(p.SplitItem);
+        // Behind a table or a break the tail starts a paragraph of its own.
+        if (IsFullLineItem(GetItem(last))) tailItem->SetJoinsPrevious(false);
         DeleteSubstringUndoable(p.SplitItem, offs, -1);
         InsertItemUndoable(last + 1, tailText, std::move(tailItem), false, full);
         tail = last + 1;
@@ -659,7 +675,8 @@ void TRVEditRVData::MergeInsertedRange(int& first, int& last, int& caretItemNo, 
     }
 }
 
-bool TRVEditRVData::InsertDocumentAtCaret(const TRVDocumentReader& read) {
+bool TRVEditRVData::InsertDocumentAtCaret(const TRVDocumentReader& readDocument) {
+    InsertedPart = false;
     TRVDocInsertPoint p;
     FindDocumentInsertionPoint(p);
     if (!CheckDocumentInsertion(p)) return false;
@@ -669,12 +686,17 @@ bool TRVEditRVData::InsertDocumentAtCaret(const TRVDocumentReader& read) {
     const TCustomRVItemInfo* follower = p.Index < ItemCount() ? GetItem(p.Index) : nullptr;
     const uint8_t followerOptions = follower ? follower->ItemOptions : 0;
     int first = -1, last = -1;
-    if (!read(p.Index, first, last, tx.Full)) {
-        // The reader took back what it inserted and the styles it added.
-        BeepIfUseSound();
-        return false;
+    const bool read = readDocument(p.Index, first, last, tx.Full);
+    if (first < 0 || last < first) {
+        if (!read) BeepIfUseSound();
+        return read;
     }
-    if (first < 0 || last < first) return true;
+    // A reader that failed halfway leaves what it read before the failure: it is recorded in
+    // this step like a whole document, and the whole document is laid out again.
+    if (!read) {
+        tx.Full = true;
+        InsertedPart = true;
+    }
     AddInsertItemsUndo(first, last - first + 1);
     if (follower && last + 1 < ItemCount() && GetItem(last + 1) == follower &&
         follower->ItemOptions != followerOptions) {
@@ -683,14 +705,15 @@ bool TRVEditRVData::InsertDocumentAtCaret(const TRVDocumentReader& read) {
         SetJoinsPreviousUndoable(last + 1, joins, -1, tx.Full);
     }
     FinishDocumentInsertion(tx, p, first, last);
-    return true;
+    if (!read) BeepIfUseSound();
+    return read;
 }
 
 bool TRVEditRVData::InsertRVFFromStream(TStream& stream) {
     // The reader starts from the editor's colour and takes a stored background colour over.
     RVFLoadedColor = Editor()->Color();
     const bool read = InsertDocumentAtCaret([&](int index, int& first, int& last, bool& full) {
-        return RvfReadLoop(stream, index, first, last, full);
+        return RvfReadLoop(stream, index, first, last, full, false, true);
     });
     if (read && RVFLoadedColor != clNone && RVFLoadedColor != Editor()->Color())
         Editor()->SetColor(RVFLoadedColor);

@@ -75,17 +75,31 @@ void TRVEditRVData::RecheckResizer() {
     UpdateResizer();
 }
 
-bool TRVEditRVData::ResizerHit(int x, int y) const {
-    return Resizer && Resizer->GetHandleAt(x + GetHScrollPos(), y + GetVScrollPos()) !=
-                          TRVItemResizer::rvrhNone;
+bool TRVEditRVData::ResizerHit(int x, int y) {
+    return ResizerIsLive() && Resizer->GetHandleAt(x + GetHScrollPos(), y + GetVScrollPos()) !=
+                                  TRVItemResizer::rvrhNone;
 }
 
 void TRVEditRVData::PaintOverItems(TCanvas* canvas, int xOffset, int yOffset) {
     PaintResizer(canvas, xOffset, yOffset);
 }
 
+bool TRVEditRVData::ResizerIsLive() {
+    if (!Resizer) return false;
+    // A layout made by someone else (a table laying out its paragraph after a cell edit) may
+    // have replaced the drawing item the resizer stands on: such a resizer goes.
+    const int itemNo = Resizer->ItemNo();
+    const int first = itemNo >= 0 && itemNo < ItemCount() ? GetFirstDrawItemNo(itemNo) : -1;
+    if (first < 0 || first >= DrawItems.Count() || DrawItems[first] != Resizer->DrawItem() ||
+        GetItem(itemNo) != Resizer->Item()) {
+        Resizer.reset();
+        return false;
+    }
+    return true;
+}
+
 void TRVEditRVData::PaintResizer(TCanvas* canvas, int xOffset, int yOffset) {
-    if (Resizer) Resizer->DrawHandles(canvas, xOffset, yOffset);
+    if (ResizerIsLive()) Resizer->DrawHandles(canvas, xOffset, yOffset);
 }
 
 void TRVEditRVData::ToggleXorFeedback(int x, int y) {
@@ -99,7 +113,7 @@ void TRVEditRVData::ToggleXorFeedback(int x, int y) {
 }
 
 void TRVEditRVData::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
-    if (Resizer && button == mbLeft &&
+    if (ResizerIsLive() && button == mbLeft &&
         Resizer->MouseDown(x + GetHScrollPos(), y + GetVScrollPos())) {
         FResizeFrameShown = false;
         ToggleXorFeedback(x, y);
@@ -120,7 +134,7 @@ void TRVEditRVData::MouseMove(TShiftState shift, int x, int y) {
         ToggleXorFeedback(x, y);
         return;
     }
-    if (Resizer) {
+    if (ResizerIsLive()) {
         const int handle = Resizer->GetHandleAt(x + GetHScrollPos(), y + GetVScrollPos());
         if (handle != TRVItemResizer::rvrhNone) {
             // The control's own cursor comes back when the mouse leaves the handles.

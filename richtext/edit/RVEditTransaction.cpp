@@ -109,6 +109,18 @@ void TRVEditTransaction::HoldGroup() {
 }
 
 void TRVEditTransaction::Reformat(int caretItemNo, int caretOffs) {
+    // Only a step with a group of its own can record the repairs of its structure.
+    if (FOpened && !FEnded && FData.ItemCount() > 0) {
+        const int draws = FData.DrawItems.Count();
+        int first = 0, last = FData.ItemCount() - 1;
+        if (draws > 0 && FRange.FirstDrawItemNo >= 0) {
+            first = FData.DrawItems[std::min(FRange.FirstDrawItemNo, draws - 1)]->ItemNo;
+            last = FRange.LastItemNo >= 0 ? FRange.LastItemNo + FData.ItemCount() - FItemCountBefore
+                                          : caretItemNo;
+            last = std::max(last, caretItemNo);
+        }
+        FData.TidyStructure(first, last, caretItemNo, caretOffs, Full);
+    }
     FData.FinishEdit(FRange, FItemCountBefore, Full, caretItemNo, caretOffs);
 }
 

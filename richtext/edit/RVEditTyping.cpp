@@ -84,6 +84,8 @@ std::unique_ptr<TCustomRVItemInfo> TRVEditRVData::NewEmptyTextItem(int paraNo) {
 
 std::unique_ptr<TCustomRVItemInfo> TRVEditRVData::CreateTextItemLike(int itemNo) {
     const TCustomRVItemInfo* source = GetItem(itemNo);
+    // Only text has a style to copy: next to anything else the text is in the current style.
+    if (source->StyleNo < 0) return NewEmptyTextItem(source->ParaNo);
     auto item = std::make_unique<TRVTextItemInfo>(this);
     item->StyleNo = source->StyleNo;
     item->ParaNo = source->ParaNo;
@@ -229,6 +231,90 @@ bool TRVEditRVData::UpdateNumberedLists(int firstItemNo, int lastItemNo) {
 }
 
 // ---------------------------------------------------------------------------------------------
+// The structure a step leaves.
+
+void TRVEditRVData::TidyStructure(int first, int last, int& caretNo, int& caretOffs, bool& full) {
+    if (ItemCount() == 0) return;
+    first = std::clamp(first, 0, ItemCount() - 1);
+    last = std::clamp(std::max(last, first), 0, ItemCount() - 1);
+    // The paragraphs around the noted ones are looked at too; a change there asks for the whole
+    // document to be laid out again.
+    int noteFirst = first, noteLast = last;
+    first = GetParagraphStartItem(std::max(first - 1, 0));
+    last = ParaPartLast(*this, std::min(last + 1, ItemCount() - 1));
+    auto changed = [&](int i) {
+        if (i < noteFirst || i > noteLast) full = true;
+    };
+    // Item I went; the caret and the ranges follow the items after it.
+    auto removed = [&](int i) {
+        changed(i);
+        if (caretNo > i) --caretNo;
+        if (noteLast >= i) --noteLast;
+        --last;
+    };
+    for (int i = first; i <= last && i < ItemCount(); ++i) {
+        TCustomRVItemInfo* item = GetItem(i);
+        const uint8_t inLine = rvioSameAsPrev | rvioBR;
+        // A list marker and a full-line item start a paragraph, and nothing continues the line
+        // of a full-line item.
+        const bool ownParagraph = item->IsFullLine() || item->StyleNo == rvsListMarker ||
+                                  (i > 0 && GetItem(i - 1)->IsFullLine());
+        if (i > 0 && ownParagraph && (item->ItemOptions & inLine)) {
+            RestoreLineOptionsUndoable(i, uint8_t(item->ItemOptions & ~inLine), rvuNewLine);
+            changed(i);
+        }
+        if (item->StyleNo == rvsListMarker &&
+            (i + 1 >= ItemCount() || !GetItem(i + 1)->GetJoinsPrevious())) {
+            // A marker alone has no caret stop: an empty item gives its paragraph one.
+            auto empty = NewEmptyTextItem(item->ParaNo);
+            empty->SetJoinsPrevious(true);
+            InsertItemUndoable(i + 1, std::string(), std::move(empty), false, full);
+            changed(i + 1);
+            if (noteLast > i) ++noteLast;
+            if (caretNo > i) ++caretNo;
+            if (caretNo == i) {
+                caretNo = i + 1;
+                caretOffs = 1;
+            }
+            ++last;
+            continue;
+        }
+        // An empty text item beside other items of its line holds no text and no caret stop of
+        // its own: it goes, its line start passing to the item after it.
+        if (item->StyleNo < 0 || !GetItemText(i).empty() ||
+            ItemProtected(i, TRVProtectOption::rvprDeleteProtect))
+            continue;
+        const bool before =
+            i > 0 && item->GetJoinsPrevious() && GetItemStyleNo(i - 1) != rvsListMarker;
+        const bool after = i + 1 < ItemCount() && GetItem(i + 1)->GetJoinsPrevious();
+        if (!before && !after) continue;
+        const int heir = before ? i - 1 : i + 1;
+        if (item->Checkpoint) {
+            if (GetItem(heir)->Checkpoint) continue;
+            AddCheckpointUndoable(heir, TRVCPInfo::CreateCopy(*item->Checkpoint, TagsArePChars()));
+        }
+        if (!before && !item->GetJoinsPrevious())
+            RestoreLineOptionsUndoable(i + 1, uint8_t(item->ItemOptions & kLineBits), rvuNewLine);
+        const bool caretHere = caretNo == i;
+        DeleteItemUndoable(i, full);
+        removed(i);
+        if (caretHere) {
+            caretNo = before ? i - 1 : i;
+            caretOffs = before ? ItemEndOffset(i - 1) : ItemStartOffset(i);
+        }
+        if (before && i < ItemCount() && CanMergeTextItems(i - 1, i)) {
+            if (caretNo == i) {
+                caretNo = i - 1;
+                caretOffs += GetItemCharCount(i - 1);
+            }
+            MergeTextItemsUndoable(i - 1, full);
+            removed(i);
+        }
+        i = std::max(i - 2, first - 1);
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
 // Deleting the selection.
 
 bool TRVEditRVData::DeleteSelection() {
@@ -284,8 +370,11 @@ bool TRVEditRVData::DeleteSelection() {
     };
     if (sNo == eNo) {
         const bool text = GetItemStyleNo(sNo) >= 0;
-        if (text && !(sOffs <= ItemStartOffset(sNo) && eOffs >= ItemEndOffset(sNo) &&
-                      GetItem(sNo)->GetJoinsPrevious())) {
+        // Text selected whole behind a list marker leaves an empty item: the marker keeps its
+        // line.
+        if (text &&
+            !(sOffs <= ItemStartOffset(sNo) && eOffs >= ItemEndOffset(sNo) &&
+              GetItem(sNo)->GetJoinsPrevious() && GetItemStyleNo(sNo - 1) != rvsListMarker)) {
             DeleteSubstringUndoable(sNo, sOffs, eOffs - sOffs);
         } else if (sOffs < eOffs) {
             if (deleteWhole(sNo)) {
@@ -388,8 +477,10 @@ bool TRVEditRVData::UntypeChar(int itemNo, int offs) {
         return false;
     const int from = GetPrevCharOffset(itemNo, offs);
     TRVItemEntry& entry = Items()[itemNo];
+    // An item that would be left empty beside others of its line goes: the full path.
     if (from <= 1 && offs > GetTextCharLength(entry.Text, entry.Item->ItemOptions) &&
-        entry.Item->GetJoinsPrevious())
+        (entry.Item->GetJoinsPrevious() ||
+         (itemNo + 1 < ItemCount() && GetItem(itemNo + 1)->GetJoinsPrevious())))
         return false;
     TRVEditTransaction tx(*this, TRVEditRange::CaretParas(*this), kRVNoUndoGroup);
     tx.NoteWidestParas();
@@ -589,6 +680,31 @@ bool TRVEditRVData::DeleteKey(bool word) {
         const TCustomRVItemInfo* nextItem = GetItem(next);
         const bool empty = item->StyleNo >= 0 && GetItemText(itemNo).empty();
         const bool nextEmpty = nextItem->StyleNo >= 0 && GetItemText(next).empty();
+        if (empty && itemNo > 0 && item->GetJoinsPrevious() &&
+            GetItemStyleNo(itemNo - 1) == rvsListMarker) {
+            // An empty list item: the next paragraph comes up into it and takes its marker.
+            // What cannot share a line (a table, a break) takes the empty item's place instead,
+            // marker and all.
+            if (ItemProtected(itemNo, TRVProtectOption::rvprDeleteProtect)) return refuse();
+            if (nextItem->IsFullLine()) {
+                if (marker) return refuse();
+                DeleteItemsUndoable(itemNo - 1, itemNo, full);
+                caretNo = itemNo - 1;
+                caretOffs = ItemStartOffset(caretNo);
+            } else {
+                if (ItemProtected(next, TRVProtectOption::rvprParaStartProtect)) return refuse();
+                if (marker) DeleteItemUndoable(itemNo + 1, full);
+                SetJoinsPreviousUndoable(itemNo + 1, true, -1, full);
+                if (GetItemStyleNo(itemNo + 1) >= 0)
+                    MergeTextItemsUndoable(itemNo, full);
+                else
+                    DeleteItemUndoable(itemNo, full);
+                caretNo = itemNo;
+                caretOffs = ItemStartOffset(itemNo);
+            }
+            tx.Commit(caretNo, caretOffs);
+            return true;
+        }
         enum { DeleteThis, DeleteNext, DeleteBreak, Join } action;
         if (empty && !item->IsFullLine()) {
             if (ItemProtected(itemNo, TRVProtectOption::rvprDeleteProtect)) return refuse();
@@ -692,6 +808,12 @@ bool TRVEditRVData::InsertTyped(const std::string& text) {
         return false;
     }
     if (text.empty()) return false;
+    // UTF-16 text comes in whole code units.
+    const int typedStyleNo = style->ValidTextStyleNo(CurTextStyleNo);
+    if (style->TextStyles.GetItem(typedStyleNo).Unicode && text.size() % 2 != 0) {
+        BeepIfUseSound();
+        return false;
+    }
     if (SelectionExists(false, false) && !DeleteSelection()) return false;
     int itemNo = CaretItemIndex(), offs = CaretItemOffset();
     if (itemNo < 0) return false;
@@ -699,14 +821,12 @@ bool TRVEditRVData::InsertTyped(const std::string& text) {
         BeepIfUseSound();
         return false;
     }
+    // The deletion may have moved the current style to one of another encoding: the text
+    // follows it.
     const int styleNo = style->ValidTextStyleNo(CurTextStyleNo);
     const bool unicode = style->TextStyles.GetItem(styleNo).Unicode;
-    // UTF-16 text comes in whole code units.
-    if (unicode && text.size() % 2 != 0) {
-        BeepIfUseSound();
-        return false;
-    }
-    const int length = int(unicode ? text.size() / 2 : text.size());
+    const std::string typed = TextInStyle(text, typedStyleNo, styleNo);
+    const int length = int(unicode ? typed.size() / 2 : typed.size());
     if (length == 0) return false;
     const TRVEditRange range = TRVEditRange::CaretParas(*this);
     auto atEdge = [&] { return offs <= ItemStartOffset(itemNo) || offs >= ItemEndOffset(itemNo); };
@@ -736,7 +856,7 @@ bool TRVEditRVData::InsertTyped(const std::string& text) {
                            GetItem(itemNo)->IsUnicode() == unicode;
     // Anything else typed as an item of its own goes where any new item would: after a table
     // or a break it starts a paragraph instead of joining their line.
-    if (newItem && !fillEmpty) return InsertTypedAsNewItem(text, styleNo);
+    if (newItem && !fillEmpty) return InsertTypedAsNewItem(typed, styleNo);
     const bool takePara = !newItem && GetItemText(itemNo).empty() &&
                           GetItemParaNo(itemNo) != style->ValidParaStyleNo(CurParaStyleNo);
     // A single character goes to the undo list's typing record instead of a group.
@@ -746,7 +866,7 @@ bool TRVEditRVData::InsertTyped(const std::string& text) {
     if (fillEmpty) {
         TakeCurrentParaStyle(itemNo, tx.Full);
         SetStyleNoUndoable(itemNo, styleNo);
-        InsertSubstringUndoable(itemNo, 1, text);
+        InsertSubstringUndoable(itemNo, 1, typed);
         tx.Commit(itemNo, 1 + length);
         return true;
     }
@@ -754,10 +874,10 @@ bool TRVEditRVData::InsertTyped(const std::string& text) {
     if (oneChar) {
         TRVItemEntry& entry = Items()[itemNo];
         if (UndoList->Limit != 0) UndoList->AddTyping(itemNo, offs, entry.Item->IsUnicode());
-        InsertTextChars(entry.Text, entry.Item->ItemOptions, offs, text);
+        InsertTextChars(entry.Text, entry.Item->ItemOptions, offs, typed);
         DoItemAction(rviaTextModifying, entry.Item.get(), entry.Text, this);
     } else {
-        InsertSubstringUndoable(itemNo, offs, text);
+        InsertSubstringUndoable(itemNo, offs, typed);
     }
     tx.Commit(itemNo, offs + length);
     return true;
@@ -861,10 +981,19 @@ bool TRVEditRVData::EnterKey(bool lineBreak) {
         if (ItemProtected(starter, TRVProtectOption::rvprParaStartProtect)) return refuse();
         if (lineBreak) {
             if (GetItem(starter)->GetLineBreakBefore()) {
-                // Already a line start: an empty line is put before it.
-                auto fresh = CreateTextItemLike(starter);
-                fresh->ItemOptions |= rvioBR;
+                // Already a line start: an empty line is put before it, a text item like the
+                // one at the caret (a picture has no text to copy). The caret goes to the new
+                // line when it stood at the end of the line above.
+                auto fresh = GetItemStyleNo(itemNo) >= 0 ? CreateTextItemLike(itemNo)
+                                                         : NewEmptyTextItem(GetItemParaNo(itemNo));
+                fresh->ItemOptions = uint8_t((fresh->ItemOptions & ~kLineBits) | rvioBR);
+                fresh->ParaNo = GetItemParaNo(starter);
+                const bool below = starter > itemNo;
                 InsertItemUndoable(starter, std::string(), std::move(fresh), false, full);
+                if (below) {
+                    tx.Commit(starter, 1);
+                    return true;
+                }
                 ++starter;
             } else {
                 SetLineBreakUndoable(starter, true, full);

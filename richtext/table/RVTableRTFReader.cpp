@@ -262,7 +262,7 @@ void TRVTableRTFReader::BorderWord(std::string_view word, bool hasParam, int par
         side->Color = Colors && hasParam && param > 0 && size_t(param) < Colors->size()
                           ? (*Colors)[size_t(param)]
                           : clNone;
-    } else if (word == "brdrnone" || word == "brdrnil") {
+    } else if (word == "brdrnone" || word == "brdrnil" || word == "brdrtbl") {
         side->None = true;
     } else if (word == "brdroutset") {
         side->Kind = 1;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "tests/components/controls/ControlsTestSupport.h"
+#include "tests/platform/support/AllocationLimit.h"
 
 #include "components/controls/FlatPanels.h"
 #include "components/controls/NewCheckListBox.h"
@@ -422,6 +423,129 @@ TEST_F(StoredFormsTest, HugeImageListCellsAreALoadError) {
         EXPECT_NE(e.Message().find("il.Width"), std::string::npos) << e.Message();
     }
     EXPECT_EQ(copy.Count(), 0);
+}
+
+// Forms whose bounds lie beyond the coordinate limit (a form at the top or bottom of the 32-bit
+// range, a panel at its left end) are refused when read, before any layout sums them; the form
+// given to the reader stays as it was.
+TEST_F(StoredFormsTest, BoundsBeyondTheCoordinateLimitAreALoadError) {
+    struct Case {
+        const char* file;
+        const char* property;
+    };
+    for (Case c : {Case{"geometry-top-min-negation.bin", "F.Top"},
+                   Case{"geometry-left-min-anchor-overflow.bin", "rp.Left"},
+                   Case{"geometry-top-big-bounds-overflow.bin", "F.Top"}}) {
+        SCOPED_TRACE(c.file);
+        std::string bytes = FuzzInput(c.file);
+        ASSERT_FALSE(bytes.empty());
+        auto form = std::make_unique<TForm>(nullptr);
+        form->SetBounds(10, 20, 300, 200);
+        auto* kept = new TPanel(form.get());
+        kept->SetParent(form.get());
+        try {
+            TStringStream in(bytes);
+            ReadComponent(in, form.get());
+            ADD_FAILURE() << "the input loaded";
+        } catch (const EReadError& e) {
+            EXPECT_NE(e.Message().find(std::string(c.property) + ": Invalid property value"),
+                      std::string::npos)
+                << e.Message();
+        }
+        EXPECT_EQ(form->ComponentCount(), 1);
+        EXPECT_EQ(form->Top(), 20);
+        EXPECT_EQ(form->BoundsRect(), TRect(10, 20, 310, 220));
+        TStringStream again(bytes);
+        EXPECT_THROW(std::unique_ptr<TComponent>(ReadComponent(again, nullptr)), EReadError);
+    }
+    // Size constraints, which set a size of their own, have the same limit: one past it is
+    // refused, the limit itself is not.
+    TForm source(nullptr);
+    source.SetName("F");
+    auto* panel = new TPanel(&source);
+    panel->SetName("P");
+    panel->SetParent(&source);
+    panel->Constraints()->SetMaxWidth(MaxStoredCoordinate + 1);
+    auto copy = std::make_unique<TForm>(nullptr);
+    try {
+        TStringStream in(Write(&source));
+        ReadComponent(in, copy.get());
+        ADD_FAILURE() << "the constraint loaded";
+    } catch (const EReadError& e) {
+        EXPECT_NE(e.Message().find("MaxWidth: Invalid property value"), std::string::npos)
+            << e.Message();
+    }
+    panel->Constraints()->SetMaxWidth(0);
+    panel->Constraints()->SetMinWidth(MaxStoredCoordinate);
+    TStringStream in(Write(&source));
+    ReadComponent(in, copy.get());
+    auto* read = dynamic_cast<TPanel*>(copy->FindComponent("P"));
+    ASSERT_NE(read, nullptr);
+    EXPECT_EQ(read->Width(), MaxStoredCoordinate);
+}
+
+// Bounds at the limit, nested twenty deep and anchored on every side, load and make their
+// windows without overflow (the sanitizer watches the sums).
+TEST_F(StoredFormsTest, BoundsAtTheCoordinateLimitLoadAndLayOut) {
+    const int L = MaxStoredCoordinate;
+    TForm source(nullptr);
+    source.SetName("F");
+    source.SetBorderStyle(bsNone);
+    source.SetBounds(-L, L, L, L);
+    TWinControl* parent = &source;
+    for (int i = 0; i < 20; ++i) {
+        auto* panel = new TPanel(&source);
+        std::string name = std::to_string(i);
+        name.insert(0, 1, 'P');
+        panel->SetName(name);
+        panel->SetParent(parent);
+        panel->SetBounds(L, -L, L, L);
+        panel->SetAnchors({akLeft, akTop, akRight, akBottom});
+        parent = panel;
+    }
+    auto* radios = new TRadioPanel(&source);
+    radios->SetName("rp");
+    radios->SetParent(parent);
+    radios->SetBounds(-L, L, L, L);
+    radios->SetAnchors({akLeft, akTop, akRight, akBottom});
+    radios->AddButton("x");
+
+    TStringStream in(Write(&source));
+    auto copy = std::make_unique<TForm>(nullptr);
+    ReadComponent(in, copy.get());
+    auto* rp = dynamic_cast<TRadioPanel*>(copy->FindComponent("rp"));
+    ASSERT_NE(rp, nullptr);
+    EXPECT_EQ(rp->Left(), -L);
+    EXPECT_EQ(rp->Width(), L);
+    rp->HandleNeeded();
+    // Twenty panels at L, inside a form at -L, hold the radio panel at -L.
+    EXPECT_EQ(rp->ClientOrigin(), TPoint(18 * L, -18 * L));
+    RECT window{};
+    GetWindowRect(rp->Handle(), &window);
+    EXPECT_EQ(window.Left, 18 * L);
+    EXPECT_EQ(window.Right, 19 * L);
+}
+
+// A check list box of 20000 x 20000 measures its caption on a small memory context: reading it
+// and making its window, which measures every item again, needs no surface of its size (1.6 GB).
+TEST_F(StoredFormsTest, HugeCheckListMeasuresWithoutASurfaceOfItsSize) {
+    std::string bytes = FuzzInput("checklistbox-20000-surface-oom.bin");
+    ASSERT_FALSE(bytes.empty());
+    auto form = std::make_unique<TForm>(nullptr);
+    testing::TAllocationLimit limit(64 << 20);
+    TStringStream in(bytes);
+    ReadComponent(in, form.get());
+    auto* list = dynamic_cast<TNewCheckListBox*>(form->FindComponent("clb"));
+    ASSERT_NE(list, nullptr);
+    list->HandleNeeded();
+    ASSERT_EQ(list->Count(), 1);
+    EXPECT_EQ(list->Width(), 20000);
+    // The same caption in a small list measures the same.
+    auto* small = new TNewCheckListBox(form.get());
+    small->SetParent(form.get());
+    small->SetBounds(0, 0, 100, 100);
+    small->AddCheckItem("a", "", 0, false, true, false, true, nullptr);
+    EXPECT_EQ(small->ItemHeights(0), list->ItemHeights(0));
 }
 
 // A component given to the reader and moved by a record goes back to its parent when the read

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <memory>
 #include <set>
 #include <utility>
@@ -77,6 +78,22 @@ TEST(GeometryHelpers, RectanglesAndSpans) {
     a = 11;
     b = 15;
     EXPECT_FALSE(ClipSpan(a, b, 10));
+}
+
+// Edges moved past the 32-bit limits stop there instead of wrapping to the other side.
+TEST(GeometryHelpers, MovingRectanglesNearTheLimits) {
+    TRect r(INT32_MAX - 10, INT32_MIN + 5, INT32_MAX - 2, INT32_MIN + 9);
+    OffsetIntRect(r, 5, -7);
+    EXPECT_EQ(r, TRect(INT32_MAX - 5, INT32_MIN, INT32_MAX, INT32_MIN + 2));
+    // Wholly beyond the limit it is empty, not a rectangle on the far side.
+    r = TRect(INT32_MAX - 10, 0, INT32_MAX - 2, 4);
+    OffsetIntRect(r, 100, 0);
+    EXPECT_TRUE(IsIntRectEmpty(r));
+    r = TRect(INT32_MIN + 1, INT32_MIN + 1, INT32_MAX - 1, INT32_MAX - 1);
+    InflateIntRect(r, 3, -2);
+    EXPECT_EQ(r, TRect(INT32_MIN, INT32_MIN + 3, INT32_MAX, INT32_MAX - 3));
+    OffsetIntRect(r, INT32_MIN, INT32_MAX);
+    EXPECT_EQ(r, TRect(INT32_MIN, 2, -1, INT32_MAX));
 }
 
 TEST(GeometryHelpers, MulDivRound) {
@@ -331,6 +348,39 @@ TEST(Bitmap32Draw, AntialisedLineCoversItsPath) {
     EXPECT_EQ(b.Pixel(0, 0), 0xFF000000u);
     // Clipped at the bitmap's edges without touching memory outside.
     b.DrawLineAAS(-20 * 65536, -3 * 65536, 30 * 65536, 9 * 65536, 0xFFFFFFFF);
+}
+
+// Half a pixel long: no whole step is taken, and the last point still steps back by the rounded
+// step from the middle of the line, to 4.75, so pixels 4 and 5 share it (5 the brighter).
+TEST(Bitmap32Draw, SubPixelAntialiasedLineStepsBackFromTheEnd) {
+    TBitmap32 b;
+    b.SetSize(10, 10);
+    b.Clear(0xFF000000);
+    b.DrawLineAA(5 * 65536, 5 * 65536, 5 * 65536 + 32768, 5 * 65536, 0xFFFFFFFF);
+    EXPECT_EQ(Painted(b, 0xFF000000), (std::set<std::pair<int, int>>{{4, 5}, {5, 5}}));
+    EXPECT_GT(RedComponent(b.Pixel(5, 5)), RedComponent(b.Pixel(4, 5)));
+    // Upward it steps back downward: the point lands at 5.25, on rows 5 and 6.
+    b.Clear(0xFF000000);
+    b.DrawLineAA(5 * 65536, 5 * 65536, 5 * 65536, 5 * 65536 - 32768, 0xFFFFFFFF);
+    EXPECT_EQ(Painted(b, 0xFF000000), (std::set<std::pair<int, int>>{{5, 5}, {5, 6}}));
+    EXPECT_GT(RedComponent(b.Pixel(5, 5)), RedComponent(b.Pixel(5, 6)));
+}
+
+// A step of exactly two and a half 16.16 units rounds half to even, to 2: the second point is
+// the one at 24.8 x 1200, not 1201. The line is two whole pixels long, so the last point has
+// no alpha left and only the two steps show.
+TEST(Bitmap32Draw, AntialiasedLineStepRoundsHalfToEven) {
+    const TFixed x1 = 1200 * 256 + 126, y1 = 5 * 65536;
+    TBitmap32 b, expected;
+    b.SetSize(10, 10);
+    b.Clear(0xFF000000);
+    expected.Assign(&b);
+    b.DrawLineAA(x1, y1, x1 + 5, y1 + 2 * 65536, 0xFFFFFFFF);
+    expected.SetPixelAA(1200, (y1 + 127) >> 8, 0xFFFFFFFF);
+    expected.SetPixelAA(1200, (y1 + 127 + 65536) >> 8, 0xFFFFFFFF);
+    for (int y = 0; y < 10; ++y)
+        for (int x = 0; x < 10; ++x)
+            EXPECT_EQ(b.Pixel(x, y), expected.Pixel(x, y)) << x << "," << y;
 }
 
 // From 32,768 pixels on, the far edges no longer fit 16.16 in 32 bits: lines, pen lines and

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <random>
 
 #include "components/graphics/Blend.h"
@@ -83,6 +84,25 @@ TEST(Transfers, BlockTransferClipsAndPlaces) {
     EXPECT_EQ(dst.Pixel(4, 0), 0u);
     EXPECT_EQ(dst.Pixel(2, 0), 0u);
     EXPECT_EQ(dst.Pixel(3, 2), 0u);
+}
+
+// The offset from the source rectangle to the destination point may pass the 32-bit limits;
+// the transfer still places by the true offset (a wrapped one would draw columns 2 and 3 at 0).
+TEST(Transfers, BlockTransferOffsetNearTheLimits) {
+    TBitmap32 src, dst, blank;
+    Fill(src, 4, 4, 5);
+    dst.SetSize(4, 4);
+    blank.Assign(&dst);
+    BlockTransfer(&dst, INT32_MAX, 0, dst.BoundsRect(), &src, TRect(INT32_MIN + 1, 0, 4, 4),
+                  dmOpaque);
+    BlockTransfer(&dst, INT32_MIN, 0, dst.BoundsRect(), &src, TRect(2, 0, 4, 4), dmOpaque);
+    EXPECT_TRUE(SamePixels(dst, blank));
+    // A source rectangle reaching to the limit still lands its column 0 where it belongs.
+    BlockTransfer(&dst, INT32_MIN + 1, 1, dst.BoundsRect(), &src, TRect(INT32_MIN, 1, 4, 4),
+                  dmOpaque);
+    EXPECT_EQ(dst.Pixel(0, 0), 0u);
+    EXPECT_EQ(dst.Pixel(1, 1), src.Pixel(0, 1));
+    EXPECT_EQ(dst.Pixel(3, 3), src.Pixel(2, 3));
 }
 
 TEST(Transfers, BlendModeAndCustomCombine) {

@@ -399,6 +399,12 @@ TEST(RtfImport, IncludedPicturesComeOnlyFromTheBasePath) {
     EXPECT_EQ(included("deeper"), standInKept);
     EXPECT_EQ(included("."), standInKept);
     EXPECT_EQ(included(""), standInKept);
+    // A document read without a folder has no pictures of its own to include.
+    props.BasePath.clear();
+    const auto cwd = std::filesystem::current_path();
+    std::filesystem::current_path(dir / "sub");
+    EXPECT_EQ(included("pic.bmp"), standInKept);
+    std::filesystem::current_path(cwd);
     std::filesystem::remove_all(dir);
 }
 

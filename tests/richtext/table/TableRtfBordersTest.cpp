@@ -176,6 +176,19 @@ TEST(TableRtfBorders, CellBorderWordsLeaveParagraphsAlone) {
     EXPECT_EQ(r.Style, TRVBorderStyle::rvbNone);
 }
 
+// A word processor marks a table's sides without lines with \brdrtbl: no border there.
+TEST(TableRtfBorders, DISABLED_TableSidesWithoutLinesShowNoBorder) {
+    Doc e;
+    const TRVTableItemInfo* got =
+        e.Read("{\\rtf1\\trowd\\trbrdrl\\brdrtbl\\trbrdrt\\brdrtbl\\clbrdrl\\brdrtbl"
+               "\\clbrdrt\\brdrs\\brdrw15\\clbrdrr\\brdrtbl\\clbrdrb\\brdrtbl\\cellx1000"
+               "\\pard\\intbl a\\cell\\row}");
+    ASSERT_TRUE(got);
+    EXPECT_EQ(got->BorderWidth(), 0);
+    EXPECT_EQ(got->CellBorderWidth(), 1);
+    EXPECT_TRUE(got->GetCell(0, 0)->VisibleBorders.EqualsValues(false, true, false, false));
+}
+
 std::string ReadFile(const std::string& name) {
     const char* root = std::getenv("EPC_TEST_DATA");
     TFileStream fs(std::string(root ? root : "tests/data") + "/../richtext/table/data/" + name,
