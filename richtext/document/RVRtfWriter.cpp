@@ -5,6 +5,7 @@
 #include "richtext/document/RVRtfWriter.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include "platform/controls/ImageList.h"
 #include "platform/core/ScopeGuard.h"
@@ -668,10 +669,14 @@ bool TCustomRVData::WriteRtfToStream(TStream& stream, bool selectionOnly, TColor
 
 bool TCustomRVData::SaveRtfToFile(const std::string& fileName, bool selectionOnly, TColor color,
                                   TBackgroundStyle backStyle, TGraphic* backImage) {
+    // Made in memory first: a save that fails leaves no partial file behind.
+    TMemoryStream rtf;
+    if (!WriteRtfToStream(rtf, selectionOnly, color, backStyle, backImage)) return false;
     try {
-        TFileStream fs(fileName, fmCreate);
-        return WriteRtfToStream(fs, selectionOnly, color, backStyle, backImage);
+        rtf.SaveToFile(fileName);
+        return true;
     } catch (const std::exception&) {
+        std::remove(fileName.c_str());
         return false;
     }
 }

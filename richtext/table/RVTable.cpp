@@ -29,7 +29,11 @@ TRVTableCellData::TRVTableCellData(TRVTableRow* row) : TRVItemFormattedData(row)
     ResetContent();
 }
 
-TRVTableCellData::~TRVTableCellData() = default;
+TRVTableCellData::~TRVTableCellData() {
+    // A cell freed from the grid (not from an undo record, which it left already).
+    if (FUndoContainer) return;
+    if (TRVTableItemInfo* table = GetTable()) table->ForgetCell(this);
+}
 
 TRVMarkerList* TRVTableCellData::GetMarkers(bool allowCreate) {
     if (FUndoContainer) return nullptr;
@@ -95,6 +99,7 @@ void TRVTableCellData::SetBackgroundStyle(TRVItemBackgroundStyle value) {
 }
 
 void TRVTableCellData::MoveToUndo(TCustomRVData* container) {
+    if (TRVTableItemInfo* table = GetTable()) table->ForgetCell(this);
     for (int i = 0; i < ItemCount(); ++i)
         GetItem(i)->MoveToUndo(this);
     ClearFormatting();
@@ -254,14 +259,18 @@ TRVTableRow::~TRVTableRow() {
     // document's list (cells kept for undo left it already).
     for (int c = 0; c < Count(); ++c) {
         TRVTableCellData* cell = Cell(c);
-        if (!cell || cell->UndoContainer() || !cell->GetMarkers(false)) continue;
-        for (int i = 0; i < cell->ItemCount(); ++i) {
-            TCustomRVItemInfo* item = cell->GetItem(i);
-            if (item->StyleNo == rvsListMarker)
-                cell->RemoveMarkerFromList(static_cast<TRVMarkerItemInfo*>(item));
-            else
-                cell->RemoveSubDocumentMarkers(item);
-        }
+        if (!cell || cell->UndoContainer()) continue;
+        if (Rows && Rows->Table) Rows->Table->ForgetCell(cell);
+        if (cell->GetMarkers(false))
+            for (int i = 0; i < cell->ItemCount(); ++i) {
+                TCustomRVItemInfo* item = cell->GetItem(i);
+                if (item->StyleNo == rvsListMarker)
+                    cell->RemoveMarkerFromList(static_cast<TRVMarkerItemInfo*>(item));
+                else
+                    cell->RemoveSubDocumentMarkers(item);
+            }
+        // The cells are freed after this row's own part is gone: they no longer reach it.
+        cell->Owner = nullptr;
     }
 }
 
@@ -294,6 +303,7 @@ std::unique_ptr<TRVTableCellData> TRVTableRow::TakeCell(int col) {
     std::unique_ptr<TObject> object = DeleteWithoutFree(col);
     Insert(col, nullptr);
     auto* cell = static_cast<TRVTableCellData*>(object.release());
+    if (cell && Rows && Rows->Table) Rows->Table->ForgetCell(cell);
     if (cell) cell->Owner = nullptr;
     return std::unique_ptr<TRVTableCellData>(cell);
 }
@@ -532,8 +542,9 @@ void TRVTableRows::SplitCellAtColumn(int row, int cellCol, int splitCol, bool ad
 
 void TRVTableRows::InsertRows(int index, int count, int copyIndex, bool copySizes) {
     const int rowCount = RowCount(), colCount = GetColCount();
-    if (index < 0 || index > rowCount || count < 1 || copyIndex < -1 || copyIndex >= rowCount)
+    if (index < 0 || index > rowCount || copyIndex < -1 || copyIndex >= rowCount)
         throw ERichViewError(errRVTableIndex);
+    if (count <= 0) return; // nothing to insert
     std::vector<bool> marked(size_t(colCount), false);
     if (index > 0 && index < rowCount)
         for (int r = 0; r < index; ++r)
@@ -591,8 +602,9 @@ void TRVTableRows::InsertRows(int index, int count, int copyIndex, bool copySize
 
 void TRVTableRows::InsertCols(int index, int count, int copyIndex, bool copySizes) {
     const int rowCount = RowCount(), colCount = GetColCount();
-    if (index < 0 || index > colCount || count < 1 || copyIndex < -1 || copyIndex >= colCount)
+    if (index < 0 || index > colCount || copyIndex < -1 || copyIndex >= colCount)
         throw ERichViewError(errRVTableIndex);
+    if (count <= 0) return; // nothing to insert
     std::vector<bool> marked(size_t(rowCount), false);
     for (int r = 0; r < rowCount; ++r)
         for (int c = 0; c < index; ++c) {

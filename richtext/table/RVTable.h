@@ -580,6 +580,10 @@ public:
         row = FChosenRow;
         col = FChosenCol;
     }
+    // A cell leaves the grid (freed, or kept by an undo record): the documents above the table
+    // stop pointing at it and at the documents inside it (active sub-document, hovered
+    // hyperlink).
+    void ForgetCell(const TRVTableCellData* cell);
     // Forgets the chosen cell.
     void UnchooseCell() {
         FChosenRow = FChosenCol = -1;

@@ -2,6 +2,7 @@
 // moving and closing, and the hand-over of its undo records to the containing document.
 
 #include <algorithm>
+#include <vector>
 
 #include "platform/core/ScopeGuard.h"
 #include "richtext/document/RVGraphicSupport.h"
@@ -390,13 +391,19 @@ void TRVTableItemInfo::EditorResized() {
     if (!data || !outer || !data->GetCanvas() || itemNo < 0) return;
     const int d = data->GetFirstDrawItemNo(itemNo);
     if (d < 0 || d >= data->DrawItems.Count()) return;
-    data->FormatParasOfDrawRange(d, d, 0);
-    if (auto* edit = dynamic_cast<TRVEditRVData*>(data)) edit->RecheckResizer();
+    // As a fresh format of the document would lay it out (it may change the document's width).
+    FormatAfterChange(data);
     const int e = data->GetFirstDrawItemNo(itemNo);
     if (e >= 0 && e < data->DrawItems.Count())
         PlaceCellEditor(data->DrawItems[e]->Left - outer->HScrollPos(),
                         data->DrawItems[e]->Top - outer->VScrollPos() * outer->VSmallStep());
     data->Invalidate();
+    // What the layout was made for: the editor lays its items out again when the cell's width
+    // changes, and they may then need another height.
+    if (FInplaceEditor && FEditedRow >= 0 && FEditedRow < RowCount() && FEditedCol >= 0 &&
+        FEditedCol < ColCount())
+        GetEditedCellSize(Rows.GetRow(FEditedRow)->Cell(FEditedCol), FEditorHeight,
+                          FEditorMinWidth);
 }
 
 void RVTableCellEditorFollows(TRVTableItemInfo& table, const std::string& name, int row, int col) {
@@ -565,6 +572,7 @@ bool TRVTableItemInfo::ChooseAndEditCell(int row, int col, bool caretAtEnd) {
     if (row < 0 || row >= RowCount() || col < 0 || col >= ColCount()) return false;
     int mr, mc;
     if (!Rows.GetMainCell(row, col, mr, mc)) return false;
+    ValidateCellPair(FChosenRow, FChosenCol);
     if (FChosenRow == mr && FChosenCol == mc && FInplaceEditor) return true;
     // In an editing document the cell is chosen once its editor opens.
     if ((StateBits & rvtsInserted) && (StateBits & rvtsEditMode)) {
@@ -645,6 +653,42 @@ void TRVTableItemInfo::ShowAsActiveSubDocument(bool active) {
     formatted->ChosenRVData = sub;
 }
 
+namespace {
+
+// Cell and the cells of the tables inside it, at any depth.
+void CollectCellDocuments(const TRVTableCellData& cell, std::vector<const TCustomRVData*>& out) {
+    out.push_back(&cell);
+    for (int i = 0; i < cell.ItemCount(); ++i)
+        if (auto* table = dynamic_cast<const TRVTableItemInfo*>(cell.GetItem(i)))
+            for (int r = 0; r < table->RowCount(); ++r)
+                for (int c = 0; c < table->ColCount(); ++c)
+                    if (const TRVTableCellData* inner = table->GetCell(r, c))
+                        CollectCellDocuments(*inner, out);
+}
+
+} // namespace
+
+void TRVTableItemInfo::ForgetCell(const TRVTableCellData* cell) {
+    auto* formatted = dynamic_cast<TCustomRVFormattedData*>(FRVData);
+    if (!cell || !formatted) return;
+    if (formatted->ChosenRVData == cell) formatted->ChosenRVData = nullptr;
+    TCustomRVFormattedData* root = formatted->GetRootFormattedData();
+    if (!root || (!root->HoverRVData && root->Jumps.empty())) return;
+    std::vector<const TCustomRVData*> going;
+    CollectCellDocuments(*cell, going);
+    auto goes = [&](const TCustomRVData* data) {
+        return data && std::find(going.begin(), going.end(), data) != going.end();
+    };
+    if (goes(root->HoverRVData)) root->HoverRVData = nullptr;
+    // Hyperlink areas of the cell stay until the next format, which builds them again; they
+    // only no longer lead into it.
+    for (auto& jump : root->Jumps)
+        if (goes(jump->RVData)) {
+            jump->RVData = nullptr;
+            jump->DrawItemNo = -1;
+        }
+}
+
 void TRVTableItemInfo::EditCell(int row, int col, bool caretAtEnd) {
     if (auto* parentCell = dynamic_cast<TRVTableCellData*>(FRVData)) {
         // A table inside a cell is edited once its own cell is: it then lies in that cell's
@@ -692,8 +736,13 @@ void TRVTableItemInfo::BuildJumps(int /*left*/, int /*top*/, int& jumpNo) {
             if (!owner || cell->DrawItems.Count() == 0) continue;
             std::vector<std::unique_ptr<TRVJumpInfo>> jumps;
             jumpNo += cell->BuildJumpList(jumpNo, &jumps);
-            for (auto& jump : jumps)
+            // The cell's origin leaves out its vertical alignment shift: its content, and the
+            // areas of tables inside it, are drawn that much lower.
+            const int shift = cell->GetVAlignOffset();
+            for (auto& jump : jumps) {
+                jump->Top += shift;
                 owner->Jumps.push_back(std::move(jump));
+            }
         }
 }
 

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string>
 
+#include "platform/core/Exceptions.h"
 #include "platform/core/Streams.h"
 #include "platform/gdi/Gdi.h"
 #include "platform/graphics/Graphics.h"
@@ -21,6 +22,20 @@
 namespace epc {
 
 namespace {
+
+// The canvas of the control showing Data, able to measure; none when that control has no
+// window and cannot make one (a viewer on no form).
+TCanvas* MeasuringCanvas(TCustomRVData* data) {
+    auto* formatted = dynamic_cast<TCustomRVFormattedData*>(data);
+    TCanvas* canvas = formatted ? formatted->GetCanvas() : nullptr;
+    if (!canvas || canvas->HandleAllocated()) return canvas;
+    try {
+        canvas->Handle();
+    } catch (const EInvalidOperation&) {
+        return nullptr;
+    }
+    return canvas;
+}
 
 std::string Fmt(const char* format, int v) {
     char buf[96];
@@ -144,8 +159,7 @@ void TRVTableItemInfo::WriteRtfTable(TStream& stream, TCustomRVData* rvData,
     if (FFormatting.ColStarts.Count() != ColCount() ||
         FFormatting.ColWidths.Count() != ColCount()) {
         TCanvas own;
-        TCanvas* canvas = nullptr;
-        if (auto* f = dynamic_cast<TCustomRVFormattedData*>(FRVData)) canvas = f->GetCanvas();
+        TCanvas* canvas = MeasuringCanvas(FRVData);
         if (!canvas) {
             own.SetOwnedHandle(CreateBufferDC(1, 1, 96, 96));
             canvas = &own;

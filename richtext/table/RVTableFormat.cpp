@@ -5,6 +5,7 @@
 #include "platform/core/Arithmetic.h"
 #include "platform/core/ScopeGuard.h"
 #include "richtext/table/RVTable.h"
+#include "richtext/table/RVTableInplace.h"
 
 namespace epc {
 
@@ -470,6 +471,12 @@ void TRVTableItemInfo::PlaceColumns(TRVTableItemFormattingInfo& fi, bool force,
             cell->Left = fi.ColStarts[c];
             cell->Width = w;
             cell->FormatAll(false, force, false, false, FCanvas, 0, true);
+            // The cell editor lays its items out for the cell's new width at once: the row
+            // takes the height they need then.
+            if (FInplaceEditor && r == FEditedRow && c == FEditedCol &&
+                FInplaceEditor->Width() != std::max(w, 1))
+                FInplaceEditor->SetBounds(FInplaceEditor->Left(), FInplaceEditor->Top(),
+                                          std::max(w, 1), FInplaceEditor->Height());
         }
         fi.RowHeights.AddValue(print ? printHeight : SY(Rows.GetRow(r)->GetHeight()));
     }

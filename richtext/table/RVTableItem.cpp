@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <utility>
 
 #include "platform/core/Arithmetic.h"
 #include "platform/core/ScopeGuard.h"
@@ -7,6 +8,7 @@
 #include "platform/graphics/Graphics.h"
 #include "richtext/edit/RVERVData.h"
 #include "richtext/table/RVTable.h"
+#include "richtext/table/RVTableInplace.h"
 #include "richtext/table/RVTableRTFReader.h"
 #include "richtext/table/RVTableUndo.h"
 #include "richtext/view/RVFormattedData.h"
@@ -35,6 +37,14 @@ TRVTableItemInfo::~TRVTableItemInfo() {
             formatted->ChosenItem = nullptr;
             formatted->ChosenRVData = nullptr;
         }
+    // An open cell editor closes as the document is cleared: its items go with it, nothing is
+    // handed to an undo list that no longer has the table, and its end is reported.
+    if (FInplaceEditor) {
+        const int row = std::exchange(FEditedRow, -1), col = std::exchange(FEditedCol, -1);
+        FInplaceEditor->Closing = true;
+        FInplaceEditor.reset();
+        if (OnCellEndEdit) OnCellEndEdit(this, row, col, true);
+    }
     // The rows and cells go with the table: they no longer reach it or the document's marker
     // list while they are freed.
     FRVData = nullptr;
@@ -242,9 +252,13 @@ void TRVTableItemInfo::AssignCellAttributes(int row, int col, int rowCount, int 
 void TRVTableItemInfo::MergeCells(int topRow, int leftCol, int colSpan, int rowSpan,
                                   bool allowMergeRC) {
     if (FInplaceEditor) DestroyCellEditor(true);
-    TEditStep step(*this, UsesUndo());
-    Rows.MergeCellRange(topRow, leftCol, colSpan, rowSpan, allowMergeRC, true);
-    SetChangedFlag();
+    {
+        TEditStep step(*this, UsesUndo());
+        Rows.MergeCellRange(topRow, leftCol, colSpan, rowSpan, allowMergeRC, true);
+        SetChangedFlag();
+    }
+    // What the screen shows follows at once in a laid-out document.
+    FormatDocumentAfterChange();
 }
 
 void TRVTableItemInfo::AddUndoRecord(std::unique_ptr<TRVUndoInfo> record) {
@@ -263,14 +277,18 @@ template <class F> void TRVTableItemInfo::RunGridEdit(F edit) {
         AddUndoRecord(std::make_unique<TRVUndoModifyItemTerminator>(itemNo, false));
     }
     SetChangedFlag();
+    FormatDocumentAfterChange();
 }
 
 void TRVTableItemInfo::InsertTableRows(int index, int count, bool select, int copyIndex) {
+    // Nothing to insert changes nothing (bad indices still raise).
+    if (count <= 0) return Rows.InsertRows(index, count, copyIndex, false);
     RunGridEdit([&] { Rows.InsertRows(index, count, copyIndex, false); });
     if (select) SelectRows(index, count);
 }
 
 void TRVTableItemInfo::InsertColumns(int index, int count, bool select, int copyIndex) {
+    if (count <= 0) return Rows.InsertCols(index, count, copyIndex, false);
     RunGridEdit([&] { Rows.InsertCols(index, count, copyIndex, false); });
     if (select) SelectCols(index, count);
 }

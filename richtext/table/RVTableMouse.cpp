@@ -6,6 +6,7 @@
 
 #include "platform/core/ScopeGuard.h"
 #include "platform/graphics/Graphics.h"
+#include "richtext/edit/RVERVData.h"
 #include "richtext/table/RVTable.h"
 #include "richtext/table/RVTableInplace.h"
 
@@ -267,10 +268,12 @@ bool TRVTableItemInfo::IsCellSelected(int row, int col) const {
     int top, left, rows, cols;
     if (!GetNormalizedSelectionBounds(top, left, rows, cols)) return false;
     if (row < 0 || col < 0 || row >= RowCount() || col >= ColCount()) return false;
-    TRVTableCellData* cell = Rows.GetRow(row)->Cell(col);
+    // A covered position answers for the cell covering it.
+    int mainRow, mainCol;
+    const TRVTableCellData* cell = Rows.GetMainCell(row, col, mainRow, mainCol);
     if (!cell) return false;
-    return row < top + rows && row + cell->RowSpan > top && col < left + cols &&
-           col + cell->ColSpan > left;
+    return mainRow < top + rows && mainRow + cell->RowSpan > top && mainCol < left + cols &&
+           mainCol + cell->ColSpan > left;
 }
 
 bool TRVTableItemInfo::FireCellEditing(int row, int col, bool automatic) {
@@ -388,10 +391,11 @@ bool TRVTableItemInfo::ItemMouseDown(TCustomRVFormattedData* rvData, TMouseButto
         }
     }
     if (!selectable) return false;
-    if (GetColBorderAt(x) == 0 && Options.Contains(TRVTableOption::rvtoRowSelect)) {
-        SelectRows(std::max(GetRowAt(y), 0), 1);
-    } else if (GetRowBorderAt(y) == 0 && Options.Contains(TRVTableOption::rvtoColSelect)) {
+    // The top zone before the left one: the top-left corner selects the first column.
+    if (GetRowBorderAt(y) == 0 && Options.Contains(TRVTableOption::rvtoColSelect)) {
         SelectCols(std::max(GetColAt(x), 0), 1);
+    } else if (GetColBorderAt(x) == 0 && Options.Contains(TRVTableOption::rvtoRowSelect)) {
+        SelectRows(std::max(GetRowAt(y), 0), 1);
     } else {
         return false;
     }
@@ -673,14 +677,40 @@ void TRVTableItemInfo::FormatAfterChange(TCustomRVFormattedData* rvData) {
         data = outerData;
     }
     const int itemNo = table->GetItemNo();
-    for (int i = 0; i < data->DrawItems.Count(); ++i)
-        if (data->DrawItems[i]->ItemNo == itemNo) {
-            data->FormatParasOfDrawRange(i, i, 0);
-            break;
+    TCanvas* canvas = data->GetCanvas();
+    if (!canvas) return;
+    // Only the table's paragraphs are laid out again while the document keeps its width: it
+    // does unless it was wider than its window (the table may have made it so), the table is
+    // now wider than the document, or a scroll bar came or went with the new height.
+    const int clientWidth = data->GetClientWidth();
+    bool full = data->MinWidth > clientWidth - data->GetLeftMargin() - data->GetRightMargin();
+    if (!full)
+        for (int i = 0; i < data->DrawItems.Count(); ++i)
+            if (data->DrawItems[i]->ItemNo == itemNo) {
+                data->FormatParasOfDrawRange(i, i, 0);
+                full = data->GetClientWidth() != clientWidth ||
+                       table->GetMinWidth(nullptr, canvas, data) > data->TextWidth;
+                break;
+            }
+    if (full) {
+        // A new layout forgets the active sub-document; it is still there (the cell editor's,
+        // say) and stays active.
+        TCustomRVItemInfo* chosenItem = data->ChosenItem;
+        TCustomRVFormattedData* chosenData = data->ChosenRVData;
+        data->FormatAll(true, true, false, false, canvas, 0, false);
+        if (!data->ChosenItem && chosenItem && data->FindItemIndex(chosenItem) >= 0) {
+            data->ChosenItem = chosenItem;
+            data->ChosenRVData = chosenData;
         }
-    // The drawing items were made anew: a resizer of the selected item takes the new one.
-    if (auto* edit = dynamic_cast<TRVEditRVData*>(data)) edit->RecheckResizer();
+    }
     data->Invalidate();
+    if (auto* editData = dynamic_cast<TRVEditRVData*>(data)) {
+        // The resize handles of a table selected as a whole stand on its new drawing item.
+        editData->RecheckResizer();
+        // A document that is a cell editor's: the table around it fits the cell to it.
+        if (auto* cellEditor = dynamic_cast<TRVTableInplaceEdit*>(editData->Editor()))
+            if (TRVTableItemInfo* around = cellEditor->Table()) around->EditorResized();
+    }
 }
 
 } // namespace epc

@@ -134,7 +134,10 @@ private:
         if (rowCount > 0) {
             colCount = r.ReadInteger();
             const int64_t left = std::max<int64_t>(r.Stream().Size() - r.Stream().Position(), 0);
-            if (colCount <= 0 || int64_t(rowCount) * colCount > (left + 1) * MaxPositionsPerByte)
+            // Rows without columns store nothing each (a table whose last column was
+            // deleted); they are still bounded by what the stream holds.
+            if (colCount < 0 ||
+                int64_t(rowCount) * std::max(colCount, 1) > (left + 1) * MaxPositionsPerByte)
                 throw EReadError(errCellsBad);
         }
         rows.Reset(rowCount, rowCount > 0 ? colCount : 0);

@@ -121,6 +121,11 @@ void TCustomRVFormattedData::UpdateJumpPositions() {
         if (!data || jump->DrawItemNo < 0 || jump->DrawItemNo >= data->DrawItems.Count()) continue;
         int ox = 0, oy = 0;
         data->GetOriginInRoot(ox, oy);
+        // The origin leaves out the shifts of vertically aligned content (a table cell's), the
+        // document's own and those of the documents around it.
+        for (const TCustomRVData* p = data; p; p = p->GetParentData())
+            if (auto* f = dynamic_cast<const TCustomRVFormattedData*>(p))
+                oy += f->GetContentVOffset();
         const TRVDrawLineInfo* d = data->DrawItems[jump->DrawItemNo];
         jump->Left = d->Left + ox;
         jump->Top = d->Top + oy;

@@ -172,6 +172,40 @@ TEST_F(TableCellInteraction, AClickOnALinkInACellJumpsOnceWithOrWithoutSelection
     EXPECT_EQ(Ups, 2);
 }
 
+// A link in a cell aligned to the middle or the bottom answers where it is drawn: hovering
+// finds it, a click on it jumps, and a click on the cell's empty top does not.
+TEST_F(TableCellInteraction, LinksInMiddleAndBottomAlignedCellsAnswerWhereTheyAreDrawn) {
+    TFontInfo& link = Style->TextStyles.Add();
+    link.FontName = "Fixed Metrics Test";
+    link.Size = 15;
+    link.Jump = true;
+    Cell->ClearAllItems();
+    Cell->AddTextParagraph("ab cd", 1, 0, TRVTag());
+    Cell->BestHeight = 90;
+    std::vector<int> jumps;
+    View->OnJump = [&](TObject*, int id) { jumps.push_back(id); };
+    size_t expected = 0;
+    for (TRVCellVAlign align : {rvcMiddle, rvcBottom}) {
+        Cell->VAlign = align;
+        Table->SetChangedFlag();
+        View->Format();
+        testing::Pump();
+        const int shift = Cell->GetVAlignOffset();
+        ASSERT_GT(shift, 20) << int(align);
+        const TPoint drawn = CharAt(1, shift);
+        testing::MoveMouse(View, drawn.X, drawn.Y);
+        EXPECT_EQ(Cell->LastJumpMovedAbove, Cell->GetItem(0)->JumpID) << int(align);
+        testing::Wait(600);
+        testing::Click(View, drawn.X, drawn.Y);
+        testing::Pump();
+        EXPECT_EQ(jumps.size(), ++expected) << int(align);
+        testing::Wait(600);
+        testing::Click(View, CharAt(1).X, CharAt(1).Y);
+        testing::Pump();
+        EXPECT_EQ(jumps.size(), expected) << int(align);
+    }
+}
+
 // Tab from the top reaches a hot picture in a cell before the hotspot after the table; Enter on
 // it jumps with its number.
 TEST(TableCellFocus, TabEntersCellsInReadingOrderAndEnterJumps) {

@@ -11,11 +11,13 @@
 #include <string>
 #include <utility>
 
+#include "platform/context/PlatformContext.h"
 #include "platform/core/Streams.h"
 #include "platform/graphics/Bitmap.h"
 #include "richtext/document/RVRTFReader.h"
 #include "richtext/table/RVTable.h"
 #include "richtext/table/RVTableRTFReader.h"
+#include "richtext/view/RichView.h"
 #include "tests/platform/support/XPathQuery.h"
 #include "tests/richtext/view/TestRVData.h"
 
@@ -113,6 +115,41 @@ TEST(TableRtf, WritingLeavesTheScreenLayoutAlone) {
     EXPECT_EQ(t->GetFormattedWidth(), width);
     EXPECT_EQ(t->GetCell(0, 2)->Width, cellWidth);
     EXPECT_EQ(t->Formatting().ColStarts[2], lastStart);
+}
+
+std::string FileText(const std::filesystem::path& path) {
+    TMemoryStream ms;
+    ms.LoadFromFile(path.string());
+    return ms.DataString();
+}
+
+// A viewer on no form writes its table: the columns are measured on a memory device context.
+// A save that fails halfway (a handler throws) leaves no file behind, and an earlier file as it
+// was.
+TEST(TableRtf, AViewerOnNoFormWritesItsTableAndAFailedSaveLeavesNoFile) {
+    TPlatformContext context;
+    std::unique_ptr<TRVStyle> style = MakeFixedStyle();
+    auto view = std::make_unique<TRichView>(nullptr);
+    view->SetStyle(style.get());
+    view->AppendTextParagraph("before", 0, 0);
+    auto table = TRVTableItemInfo::CreateSized(2, view->RVData(), 2);
+    SetText(table->GetCell(1, 1), "inside");
+    view->AppendItem(std::string(), std::move(table));
+    const auto path = std::filesystem::temp_directory_path() / "epc_table_no_form.rtf";
+    std::filesystem::remove(path);
+    ASSERT_TRUE(view->WriteRtfFile(path.string(), false));
+    const std::string rtf = FileText(path);
+    EXPECT_NE(rtf.find("inside"), std::string::npos);
+    EXPECT_EQ(Count(rtf, "\\row}"), 2);
+    EXPECT_EQ(rtf.back(), '}');
+    view->OnSaveRTFExtra = [](TCustomRichView*, int area, int row, int, std::string&) {
+        if (area == 3 && row == 1) throw Exception("stop");
+    };
+    EXPECT_FALSE(view->WriteRtfFile(path.string(), false));
+    EXPECT_EQ(FileText(path), rtf);
+    std::filesystem::remove(path);
+    EXPECT_FALSE(view->WriteRtfFile(path.string(), false));
+    EXPECT_FALSE(std::filesystem::exists(path));
 }
 
 TEST(TableRtf, WidthWordsAndPrivateWords) {

@@ -228,7 +228,10 @@ TEST(TableRows, InsertInsideAVerticalSpanGrowsIt) {
     EXPECT_TRUE(CoveredOnce(table->Rows));
     EXPECT_THROW(table->InsertTableRows(6, 1, false, -1), ERichViewError);
     EXPECT_THROW(table->InsertTableRows(0, 1, false, 5), ERichViewError);
-    EXPECT_THROW(table->InsertTableRows(0, 0, false, -1), ERichViewError);
+    // No rows to insert changes nothing, but a bad index still raises.
+    table->InsertTableRows(0, 0, false, -1);
+    EXPECT_EQ(table->RowCount(), 5);
+    EXPECT_THROW(table->InsertTableRows(6, 0, false, -1), ERichViewError);
 }
 
 TEST(TableRows, InsertCopiesAttributesAndSpread) {

@@ -158,6 +158,30 @@ TEST_F(TableMouse, BorderZonesSelectRowsAndColumnsAndShowTheirCursors) {
     EXPECT_NE(int(View->Cursor()), crRVTableColSelect);
 }
 
+// The top-left corner lies in both border zones: the cursor is the row cursor (the left zone is
+// asked first), while a click takes the top zone first and selects the first column.
+TEST_F(TableMouse, TheTopLeftCornerShowsTheRowCursorAndSelectsTheFirstColumn) {
+    testing::MoveMouse(View, X0 + 1, Y0 + 1);
+    EXPECT_EQ(int(View->Cursor()), crRVTableRowSelect);
+    testing::Click(View, X0 + 1, Y0 + 1);
+    EXPECT_EQ(Bounds(), "0,0 3x1");
+}
+
+// A position covered by a merged cell is selected when the covering cell overlaps the selected
+// rectangle, as the cell itself is.
+TEST_F(TableMouse, ACoveredPositionIsSelectedWithItsCoveringCell) {
+    Table->MergeCells(0, 1, 1, 2, true);
+    View->Format();
+    Table->Select(0, 0, 0, 1);
+    EXPECT_EQ(Bounds(), "0,0 2x2");
+    ASSERT_EQ(Table->GetCell(1, 1), nullptr);
+    EXPECT_TRUE(Table->IsCellSelected(0, 1));
+    EXPECT_TRUE(Table->IsCellSelected(1, 1));
+    EXPECT_TRUE(Table->IsCellSelected(1, 0));
+    EXPECT_FALSE(Table->IsCellSelected(1, 2));
+    EXPECT_FALSE(Table->IsCellSelected(2, 1));
+}
+
 // The two cursors are real cursors of the screen: arrows under the program's cursor names.
 TEST_F(TableMouse, TheSelectionCursorsAreScreenCursorsWithPictures) {
     for (auto [id, name] : {std::pair{crRVTableRowSelect, "RV_SELECTROW_CURSOR"},

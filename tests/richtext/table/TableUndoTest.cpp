@@ -11,6 +11,7 @@
 #include "platform/graphics/Bitmap.h"
 #include "richtext/table/RVTableUndo.h"
 #include "tests/richtext/table/TableEditSupport.h"
+#include "tests/richtext/table/TableLayoutSupport.h"
 
 namespace epc {
 namespace {
@@ -277,14 +278,16 @@ TEST_F(TableUndo, UndoLimitZeroRecordsNothingYetReportsEveryChange) {
 // bytes in turn, and redoing all of them every later state's.
 TEST_F(TableUndo, RandomEditScriptsUndoAndRedoToTheSameBytes) {
     int typedSteps = 0;
-    for (unsigned seed = 1; seed <= 12; ++seed) {
+    const unsigned seeds = unsigned(test::RandomCount("EPC_RANDOM_SEEDS", 12));
+    const int steps = test::RandomCount("EPC_RANDOM_STEPS", 14);
+    for (unsigned seed = 1; seed <= seeds; ++seed) {
         SetUp();
         std::mt19937 random(seed);
         auto pick = [&](int lo, int hi) {
             return lo + int(random() % unsigned(std::max(hi - lo + 1, 1)));
         };
         std::vector<std::string> states{State()};
-        for (int step = 0; step < 14; ++step) {
+        for (int step = 0; step < steps; ++step) {
             const int rows = Table->RowCount(), cols = Table->ColCount();
             const int groups = Groups();
             switch (pick(0, 9)) {
