@@ -253,6 +253,8 @@ void TRVEditRVData::TidyStructure(int first, int last, int& caretNo, int& caretO
         --last;
     };
     for (int i = first; i <= last && i < ItemCount(); ++i) {
+        // The paragraphs beside the edit are looked at, but a read-only one is never changed.
+        if (ItemParaReadOnly(i)) continue;
         TCustomRVItemInfo* item = GetItem(i);
         const uint8_t inLine = rvioSameAsPrev | rvioBR;
         // A list marker and a full-line item start a paragraph, and nothing continues the line
@@ -289,6 +291,7 @@ void TRVEditRVData::TidyStructure(int first, int last, int& caretNo, int& caretO
         const bool after = i + 1 < ItemCount() && GetItem(i + 1)->GetJoinsPrevious();
         if (!before && !after) continue;
         const int heir = before ? i - 1 : i + 1;
+        if (ItemParaReadOnly(heir)) continue;
         if (item->Checkpoint) {
             if (GetItem(heir)->Checkpoint) continue;
             AddCheckpointUndoable(heir, TRVCPInfo::CreateCopy(*item->Checkpoint, TagsArePChars()));

@@ -252,5 +252,20 @@ TEST_F(Structure, AnRvfStreamThatFailsHalfwayKeepsWhatItReadAsOneStep) {
     EXPECT_EQ(Rvf(), before);
 }
 
+// The tidying after an edit looks at the paragraphs beside it but never changes a read-only one.
+TEST_F(Structure, TidyingLeavesAReadOnlyParagraphBesideTheEditAlone) {
+    Data()->AddTextParagraph("", 0, 2, TRVTag());
+    Data()->AddTextParagraph("ro", 0, -1, TRVTag());
+    Data()->AddTextParagraph("ab", 0, 0, TRVTag());
+    Show();
+    ASSERT_EQ(Items(), "''|ro\nab");
+    CaretAt(2, 3);
+    Key(VK_RETURN);
+    EXPECT_EQ(Items(), "''|ro\nab\n''");
+    CaretAt(2, 2);
+    Key(VK_BACK);
+    EXPECT_EQ(Items(), "''|ro\nb\n''");
+}
+
 } // namespace
 } // namespace epc::test
