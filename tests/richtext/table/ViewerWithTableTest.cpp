@@ -20,6 +20,7 @@
 #include "richtext/view/RVRVData.h"
 #include "richtext/view/RichView.h"
 #include "tests/richtext/table/TableHostSupport.h"
+#include "tests/richtext/view/ViewTestSupport.h"
 
 namespace epc {
 namespace {
@@ -61,24 +62,7 @@ protected:
         level.LeftIndent = 30;
         level.MarkerIndent = 0;
     }
-    // How many client pixels differ from what a full repaint of the viewer shows.
-    int PixelsUnlikeAFullRepaint() {
-        testing::Pump();
-        const TWindowPixels shown = testing::ClientPixels(View);
-        View->Invalidate();
-        testing::Pump();
-        const TWindowPixels full = testing::ClientPixels(View);
-        if (shown.Width != full.Width || shown.Height != full.Height) return -1;
-        int differ = 0;
-        for (size_t i = 0; i < shown.Pixels.size(); ++i)
-            differ += shown.Pixels[i] != full.Pixels[i];
-        if (const char* out = std::getenv("EPC_TEST_OUT"); differ && out) {
-            // What the screen showed and what it should have shown, for a look.
-            testing::SavePng(shown, std::string(out) + "/viewer-shown.png");
-            testing::SavePng(full, std::string(out) + "/viewer-repainted.png");
-        }
-        return differ;
-    }
+    int PixelsUnlikeAFullRepaint() { return test::PixelsUnlikeAFullRepaint(View); }
     void AddAnswer(const std::string& text) {
         View->AppendTextParagraph(text, 0, 0);
         View->ApplyParagraphMarker(View->GetItemCount() - 1, 0, 0, 1, false);

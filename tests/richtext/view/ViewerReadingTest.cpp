@@ -55,19 +55,7 @@ protected:
         level.LeftIndent = 30;
         level.MarkerIndent = 0;
     }
-    // How many client pixels differ from what a full repaint of the viewer shows.
-    int PixelsUnlikeAFullRepaint() {
-        testing::Pump();
-        const TWindowPixels shown = testing::ClientPixels(View);
-        View->Invalidate();
-        testing::Pump();
-        const TWindowPixels full = testing::ClientPixels(View);
-        if (shown.Width != full.Width || shown.Height != full.Height) return -1;
-        int differ = 0;
-        for (size_t i = 0; i < shown.Pixels.size(); ++i)
-            differ += shown.Pixels[i] != full.Pixels[i];
-        return differ;
-    }
+    int PixelsUnlikeAFullRepaint() { return test::PixelsUnlikeAFullRepaint(View); }
     // Whether the dotted focus frame shows on the row just above an item's drawing item or on
     // the column just left of it (the frame lies one pixel outside it).
     bool Framed(int itemNo) {
